@@ -1,0 +1,69 @@
+# Helpers shared by every subsystem's CMakeLists.
+#
+#   folivant_library(NAME core SOURCES ... DEPS fvt_platform ...)
+#       static library fvt_<NAME>; includes are rooted at src/ ("core/string.h").
+#   folivant_test_suite(SUBSYSTEM core SOURCES ... DEPS fvt_core ...)
+#       one GoogleTest executable <SUBSYSTEM>_tests, labelled <SUBSYSTEM>; the sources may be
+#       added to by several calls (folivant_test_sources) from subfolders.
+#   folivant_fuzz(NAME fuzz_gif SUBSYSTEM media SOURCES ... DEPS ... CORPUS dir)
+#       libFuzzer target, run under CTest for FOLIVANT_FUZZ_RUNS runs (labels fuzz;<SUBSYSTEM>).
+#   folivant_bench(NAME core_bench SOURCES ... DEPS ...)
+#   folivant_tool(NAME bookdump SOURCES ... DEPS ...)   test-support program, never installed.
+
+function(folivant_library)
+  cmake_parse_arguments(A "" "NAME" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(fvt_${A_NAME} STATIC ${A_SOURCES})
+  target_include_directories(fvt_${A_NAME} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(fvt_${A_NAME} PUBLIC ${A_DEPS} PRIVATE ${A_PRIVATE_DEPS})
+endfunction()
+
+function(folivant_test_suite)
+  cmake_parse_arguments(A "" "SUBSYSTEM" "SOURCES;DEPS" ${ARGN})
+  set(target ${A_SUBSYSTEM}_tests)
+  if(NOT TARGET ${target})
+    add_executable(${target} ${A_SOURCES})
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+    target_link_libraries(${target} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main Threads::Threads)
+    add_test(NAME ${target} COMMAND ${target} --gtest_brief=1)
+    set_tests_properties(${target} PROPERTIES LABELS ${A_SUBSYSTEM}
+      ENVIRONMENT "FOLIVANT_TEST_SOURCE=${CMAKE_SOURCE_DIR};FOLIVANT_TEST_BINARY=${CMAKE_BINARY_DIR}")
+  else()
+    target_sources(${target} PRIVATE ${A_SOURCES})
+    target_link_libraries(${target} PRIVATE ${A_DEPS})
+  endif()
+endfunction()
+
+function(folivant_fuzz)
+  cmake_parse_arguments(A "" "NAME;SUBSYSTEM;CORPUS" "SOURCES;DEPS" ${ARGN})
+  if(NOT FOLIVANT_FUZZ)
+    return()
+  endif()
+  add_executable(${A_NAME} ${A_SOURCES})
+  target_include_directories(${A_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_options(${A_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${A_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${A_NAME} PRIVATE ${A_DEPS})
+  set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${A_NAME})
+  file(MAKE_DIRECTORY ${corpus})
+  if(A_CORPUS)
+    add_test(NAME ${A_NAME} COMMAND ${A_NAME} -runs=${FOLIVANT_FUZZ_RUNS} -max_total_time=60
+             ${corpus} ${A_CORPUS})
+  else()
+    add_test(NAME ${A_NAME} COMMAND ${A_NAME} -runs=${FOLIVANT_FUZZ_RUNS} -max_total_time=60 ${corpus})
+  endif()
+  set_tests_properties(${A_NAME} PROPERTIES LABELS "fuzz;${A_SUBSYSTEM}")
+endfunction()
+
+function(folivant_bench)
+  cmake_parse_arguments(A "" "NAME" "SOURCES;DEPS" ${ARGN})
+  add_executable(${A_NAME} ${A_SOURCES})
+  target_include_directories(${A_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${A_NAME} PRIVATE ${A_DEPS} benchmark::benchmark)
+endfunction()
+
+function(folivant_tool)
+  cmake_parse_arguments(A "" "NAME" "SOURCES;DEPS" ${ARGN})
+  add_executable(${A_NAME} ${A_SOURCES})
+  target_include_directories(${A_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${A_NAME} PRIVATE ${A_DEPS})
+endfunction()
