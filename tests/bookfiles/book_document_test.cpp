@@ -448,6 +448,13 @@ TEST(BookDocument, NoFramesetsBelowVersionFourOrWithBadReferences) {
     ASSERT_EQ(broken.error, 0);
     EXPECT_FALSE(broken.book.RecordForPosition(1500, &cursor, nullptr, -1, nullptr));
     EXPECT_TRUE(broken.book.RecordForPosition(9500, &cursor, nullptr, -1, nullptr));
+
+    // A child area longer than the record holding the tree.
+    PdbBuilder longer = FramesetBook().BuildDatabase();
+    SetU16(longer.records[indexRecord + 1].bytes, 14, 5000);
+    OpenBook overlong(longer.Build());
+    ASSERT_EQ(overlong.error, 0);
+    EXPECT_FALSE(overlong.book.RecordForPosition(1500, &cursor, nullptr, -1, nullptr));
 }
 
 TEST(BookDocument, SniffsMarkupFromTheFirstTag) {
