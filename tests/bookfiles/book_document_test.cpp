@@ -9,6 +9,7 @@
 #include "bookfiles/book_error.h"
 #include "bookfiles/book_header.h"
 #include "bookfiles/palm_database.h"
+#include "core/charset.h"
 #include "support/bookfiles/book_builder.h"
 
 namespace {
@@ -42,24 +43,10 @@ struct OpenBook {
 std::u16string Widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 std::u16string FromUtf8(const std::string& s) {
-    std::u16string out;
-    for (std::size_t i = 0; i < s.size();) {
-        unsigned char c = s[i];
-        std::uint32_t cp, n;
-        if (c < 0x80) { cp = c; n = 1; }
-        else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
-        else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
-        else { cp = c & 0x07; n = 4; }
-        for (std::uint32_t k = 1; k < n; ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-        i += n;
-    }
+    std::u16string out(s.size() + 4, u'\0');
+    std::int32_t n = Utf8::DecodeToUtf16(reinterpret_cast<const std::uint8_t*>(s.data()), s.size(),
+                                         out.data(), out.size());
+    out.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
     return out;
 }
 
@@ -448,6 +435,13 @@ TEST(BookDocument, NoFramesetsBelowVersionFourOrWithBadReferences) {
     ASSERT_EQ(broken.error, 0);
     EXPECT_FALSE(broken.book.RecordForPosition(1500, &cursor, nullptr, -1, nullptr));
     EXPECT_TRUE(broken.book.RecordForPosition(9500, &cursor, nullptr, -1, nullptr));
+
+    // A child area longer than the record holding the tree.
+    PdbBuilder longer = FramesetBook().BuildDatabase();
+    SetU16(longer.records[indexRecord + 1].bytes, 14, 5000);
+    OpenBook overlong(longer.Build());
+    ASSERT_EQ(overlong.error, 0);
+    EXPECT_FALSE(overlong.book.RecordForPosition(1500, &cursor, nullptr, -1, nullptr));
 }
 
 TEST(BookDocument, SniffsMarkupFromTheFirstTag) {
