@@ -1,0 +1,43 @@
+// The few file operations Palm databases need: a read-only mapping, a whole read, and a
+// replacement written to a temporary file and renamed over the old one, so that a failure at
+// any point leaves the previous file whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace DatabaseFile {
+
+// A read-only view of a whole file. Empty files map to an empty view.
+class Mapping {
+public:
+    Mapping() = default;
+    ~Mapping();
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+
+    // 0, or a book error code (11 missing, 14 cannot open, 12 out of memory).
+    int Open(const char* path);
+    void Close();
+    const std::uint8_t* Data() const { return data_; }
+    std::size_t Size() const { return size_; }
+
+private:
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    bool mapped_ = false;
+};
+
+bool Exists(const char* path);
+// 0, or a book error code (11 missing, 14 cannot open, 12 out of memory).
+int ReadAll(const char* path, std::vector<std::uint8_t>* out);
+// Writes the bytes to "<path>.tmp", flushes them to the disk and renames the result over
+// `path`. False on any failure, and then `path` is as it was.
+bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size);
+bool Remove(const char* path);
+
+// Test hook: the next writes fail once this many bytes have been written in total (-1: never).
+void FailWritesAfterForTesting(long long bytes);
+
+}  // namespace DatabaseFile

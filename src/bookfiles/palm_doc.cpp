@@ -1,0 +1,68 @@
+#include "bookfiles/palm_doc.h"
+
+#include <cstring>
+
+namespace PalmDoc {
+
+bool Decompress(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
+                std::size_t outCapacity, std::size_t* outSize) {
+    const std::uint8_t* inEnd = in + inSize;
+    std::uint8_t* o = out;
+    std::uint8_t* oEnd = out + outCapacity;
+    bool ok = true;
+    while (in < inEnd) {
+        std::uint8_t c = *in++;
+        if (c >= 0x80) {
+            if (c >= 0xC0) {
+                // A space followed by a character.
+                if (oEnd - o < 2) {
+                    ok = false;
+                    break;
+                }
+                o[0] = ' ';
+                o[1] = static_cast<std::uint8_t>(c ^ 0x80);
+                o += 2;
+                continue;
+            }
+            if (in == inEnd) {
+                ok = false;
+                break;
+            }
+            std::uint32_t v = (static_cast<std::uint32_t>(c) << 8) | *in++;
+            std::size_t distance = (v >> 3) & 0x7FF;
+            std::size_t length = (v & 7) + 3;
+            if (distance == 0 || distance > static_cast<std::size_t>(o - out) ||
+                length > static_cast<std::size_t>(oEnd - o)) {
+                ok = false;
+                break;
+            }
+            const std::uint8_t* from = o - distance;
+            if (distance >= length) {
+                std::memcpy(o, from, length);
+                o += length;
+            } else {
+                // Overlapping copies repeat the last `distance` bytes.
+                for (std::size_t i = 0; i < length; ++i) o[i] = from[i];
+                o += length;
+            }
+        } else if (c >= 1 && c <= 8) {
+            if (static_cast<std::size_t>(inEnd - in) < c || static_cast<std::size_t>(oEnd - o) < c) {
+                ok = false;
+                break;
+            }
+            std::memcpy(o, in, c);
+            o += c;
+            in += c;
+        } else {
+            if (o == oEnd) {
+                ok = false;
+                break;
+            }
+            *o++ = c;
+        }
+    }
+    *outSize = static_cast<std::size_t>(o - out);
+    return ok;
+}
+
+}  // namespace PalmDoc

@@ -1,0 +1,178 @@
+#!/usr/bin/env python3
+"""Writes src/core/char_tables.inc from the Unicode character database.
+
+Run at development time (Debian's unicode-data package gives UnicodeData.txt):
+    python3 src/core/gen/gen_char_tables.py /usr/share/unicode/UnicodeData.txt src/core/char_tables.inc
+The output is committed, so the build needs neither this script nor the package.
+"""
+import sys
+
+# Windows-1252 bytes 0x80-0x9F; the five unassigned ones map to themselves.
+HIGH_1252 = [0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+             0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+             0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+             0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178]
+CP1252 = [b if not (0x80 <= b < 0xA0) else HIGH_1252[b - 0x80] for b in range(256)]
+TO_1252 = {c: b for b, c in enumerate(CP1252)}
+
+# Letters without a canonical decomposition that still fold to a base letter.
+EXTRA_FOLD = {0x0110: 'D', 0x0111: 'd', 0x0141: 'L', 0x0142: 'l', 0x0126: 'H', 0x0127: 'h',
+              0x0131: 'i', 0x0138: 'k'}
+
+VOWELS = set('aeiouyAEIOUY') | {0xE6, 0xC6, 0xF8, 0xD8, 0x9C, 0x8C, 0xE5, 0xC5}
+SENTENCE = set('.,;:!?') | {0x2026, 0xA1, 0xBF}
+QUOTES = {ord('"'), ord("'")}
+
+
+def load(path):
+    cats, decomp, lower = {}, {}, {}
+    first = None
+    for line in open(path, encoding='utf-8'):
+        f = line.rstrip('\n').split(';')
+        cp = int(f[0], 16)
+        if f[1].endswith(', First>'):
+            first = cp
+            continue
+        if f[1].endswith(', Last>'):
+            for c in range(first, cp + 1):
+                cats[c] = f[2]
+            continue
+        cats[cp] = f[2]
+        if f[5] and not f[5].startswith('<'):
+            decomp[cp] = int(f[5].split()[0], 16)
+        if f[13]:
+            lower[cp] = int(f[13], 16)
+    return cats, decomp, lower
+
+
+def fold(cp, decomp):
+    seen = 0
+    while cp in decomp and seen < 8:
+        cp = decomp[cp]
+        seen += 1
+    if cp in EXTRA_FOLD:
+        cp = ord(EXTRA_FOLD[cp])
+    return cp
+
+
+def class5(cp, cat):
+    if cp in (9, 10, 13, 0x20, 0xA0, 0x3000) or 0x2000 <= cp <= 0x200B:
+        return 9
+    if cp in (0x2D, 0x2010):
+        return 20
+    if cp == 0xAD:
+        return 22
+    if cp in (0x2013, 0x2014):
+        return 21
+    if cp in QUOTES or cat in ('Pi', 'Pf') or cp in (0x201A, 0x201E):
+        return 8
+    if cp in SENTENCE or (isinstance(cp, int) and chr(cp) in SENTENCE):
+        return 7
+    table = {'Lu': 1, 'Lt': 1, 'Ll': 2, 'Lm': 0, 'Lo': 0, 'Nd': 3, 'Nl': 4, 'No': 4,
+             'Ps': 5, 'Pe': 6, 'Pd': 21, 'Po': 13, 'Pc': 13, 'Zs': 9, 'Zl': 9, 'Zp': 9,
+             'Cc': 10, 'Cf': 10, 'Sm': 11, 'Sc': 12, 'Sk': 13, 'So': 13,
+             'Mn': 0, 'Mc': 0, 'Me': 0, 'Co': 0, 'Cn': 0, 'Cs': 0}
+    return table.get(cat, 0)
+
+
+def class3(cp, c5, base):
+    if c5 in (1, 2):
+        b = base if base is not None else cp
+        if b < 0x100 or b in (0x8A, 0x8C, 0x8E, 0x9A, 0x9C, 0x9E, 0x9F):
+            ch = b
+            if ch in VOWELS or (ch < 128 and chr(ch) in VOWELS):
+                return 2
+            if (0x41 <= ch <= 0x5A) or (0x61 <= ch <= 0x7A) or ch in (
+                    0xC7, 0xE7, 0xD1, 0xF1, 0x8A, 0x9A, 0x8E, 0x9E, 0xDF, 0xD0, 0xF0, 0xDE, 0xFE):
+                return 1
+            if ch in (0x9F, 0xFF, 0xDD, 0xFD):
+                return 2
+            if 0xC0 <= ch <= 0xFF and ch not in (0xD7, 0xF7):
+                return 2 if chr(ch).lower() in 'àáâãäåæèéêëìíîïòóôõöøùúûüýÿ' else 1
+        return 0
+    if c5 in (5, 6, 7, 8, 21):
+        return 3
+    if c5 in (9, 10, 11, 12, 13, 20, 22):
+        return 4
+    return 0
+
+
+def main():
+    cats, decomp, lower = load(sys.argv[1])
+    out = []
+    props = []
+    lower1252 = []
+    for b in range(256):
+        cp = CP1252[b]
+        cat = cats.get(cp, 'Cc' if cp < 0xA0 else 'Cn')
+        c5 = class5(cp, cat)
+        base = TO_1252.get(fold(cp, decomp))
+        c3 = class3(b, c5, base if base is not None else b)
+        props.append(c3 << 5 | c5)
+        lc = lower.get(cp, cp)
+        lower1252.append(TO_1252.get(lc, b))
+    foldpairs = []
+    lowerpairs = []
+    ranges = []
+    for cp in range(0x100, 0x10000):
+        if cp in TO_1252 or 0xD800 <= cp <= 0xDFFF:
+            continue
+        f = fold(cp, decomp)
+        if f != cp and f in TO_1252 and cats.get(cp, 'Cn')[0] == 'L':
+            foldpairs.append((cp, TO_1252[f]))
+            continue
+        if cp in lower and lower[cp] != cp:
+            lowerpairs.append((cp, lower[cp]))
+        cat = cats.get(cp, 'Cn')
+        c5 = class5(cp, cat)
+        c3 = class3(cp, c5, None)
+        v = c3 << 5 | c5
+        if ranges and ranges[-1][1] == cp - 1 and ranges[-1][2] == v:
+            ranges[-1][1] = cp
+        else:
+            ranges.append([cp, cp, v])
+    # Folded characters take their class from the 1252 table; keep ranges for the rest only.
+    w = out.append
+    w('// Generated by src/core/gen/gen_char_tables.py from the Unicode character database.')
+    w('// Do not edit by hand.')
+    w('// Property byte of each code page 1252 byte: Class3 << 5 | Class5.')
+    w('static const uint8_t kProps1252[256] = {')
+    for i in range(0, 256, 16):
+        w('    ' + ' '.join('0x%02X,' % v for v in props[i:i + 16]))
+    w('};')
+    w('// Lower-case byte of each code page 1252 byte.')
+    w('static const uint8_t kLower1252[256] = {')
+    for i in range(0, 256, 16):
+        w('    ' + ' '.join('0x%02X,' % v for v in lower1252[i:i + 16]))
+    w('};')
+    w('// Characters outside 1252 whose accent-folded form is a 1252 letter, sorted.')
+    w('static const uint16_t kFoldFrom[%d] = {' % len(foldpairs))
+    for i in range(0, len(foldpairs), 12):
+        w('    ' + ' '.join('0x%04X,' % p[0] for p in foldpairs[i:i + 12]))
+    w('};')
+    w('static const uint8_t kFoldTo[%d] = {' % len(foldpairs))
+    for i in range(0, len(foldpairs), 16):
+        w('    ' + ' '.join('0x%02X,' % p[1] for p in foldpairs[i:i + 16]))
+    w('};')
+    w('// Simple lower-case mappings of the remaining characters, sorted.')
+    w('static const uint16_t kLowerFrom[%d] = {' % len(lowerpairs))
+    for i in range(0, len(lowerpairs), 12):
+        w('    ' + ' '.join('0x%04X,' % p[0] for p in lowerpairs[i:i + 12]))
+    w('};')
+    w('static const uint16_t kLowerTo[%d] = {' % len(lowerpairs))
+    for i in range(0, len(lowerpairs), 12):
+        w('    ' + ' '.join('0x%04X,' % p[1] for p in lowerpairs[i:i + 12]))
+    w('};')
+    w('// Property byte of the remaining characters by range: the first code point of each range.')
+    w('static const uint16_t kRangeStart[%d] = {' % len(ranges))
+    for i in range(0, len(ranges), 12):
+        w('    ' + ' '.join('0x%04X,' % r[0] for r in ranges[i:i + 12]))
+    w('};')
+    w('static const uint8_t kRangeProps[%d] = {' % len(ranges))
+    for i in range(0, len(ranges), 16):
+        w('    ' + ' '.join('0x%02X,' % r[2] for r in ranges[i:i + 16]))
+    w('};')
+    open(sys.argv[2], 'w').write('\n'.join(out) + '\n')
+
+
+main()

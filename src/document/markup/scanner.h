@@ -1,0 +1,103 @@
+// Table-driven recogniser that cuts characters into tokens. A table set holds, per mode, a
+// class table (129 entries: characters 0-127, then one class for everything from 128 up) and a
+// next-state table whose rows end with the row's stop entry, plus the token table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct ScannerMode {
+    const int8_t* next;      // rows of classCount entries; the last one is the stop entry
+    const uint8_t* classes;  // 129 entries
+    uint8_t classCount;      // including the stop column
+};
+
+struct ScannerToken {
+    uint16_t kind;    // 0 or 1 delivers the action; bit 0x20: the token switches the mode
+    uint16_t action;
+    uint16_t mode;    // high byte: the mode to switch to
+    uint16_t unused;
+};
+
+struct ScannerTableSet {
+    const ScannerMode* modes;
+    uint8_t startMode;
+    uint8_t modeCount;
+    uint8_t tokenCount;
+    const ScannerToken* tokens;
+};
+
+constexpr uint16_t kTokenSwitchesMode = 0x20;
+
+class Scanner {
+public:
+    void LoadTables(const ScannerTableSet* set);
+    void SetState(uint32_t mode);  // switches the mode; nothing when it is already current
+    void Reset() {}
+    void Release() {}
+
+    // Scans chars[*index, count) in the current state, taking at most *limit characters.
+    // True when the scan stopped (with a token, or none: Token() == -1); false when the
+    // characters ran out first (the caller may go on with more in the same state). A run that
+    // used up the limit counts as stopped.
+    bool Run(const char16_t* chars, uint32_t* index, uint32_t count, uint32_t* limit);
+
+    // The stop entry of the state reached, for input that ends where the scan ran out.
+    int32_t StopToken() const;
+
+    int32_t Token() const { return token_; }
+    const ScannerToken* TokenInfo(int32_t token) const;
+    uint32_t Mode() const { return mode_; }
+    uint32_t StartMode() const { return set_ ? set_->startMode : 0; }
+    int8_t state = 0;  // reset to 0 by the caller at the start of each token
+
+private:
+    const ScannerTableSet* set_ = nullptr;
+    const int8_t* next_ = nullptr;
+    const uint8_t* classes_ = nullptr;
+    uint32_t classCount_ = 0;
+    uint32_t mode_ = 0;
+    int32_t token_ = -1;
+};
+
+// Markup modes and the actions of their tokens.
+enum MarkupMode : uint32_t {
+    kModeCData = 0,
+    kModeRawScript = 1,
+    kModeTagName = 2,
+    kModeSkipAttribute = 3,
+    kModeSkipToClose = 4,
+    kModeComment = 5,
+    kModeAttributes = 6,
+    kModeText = 7,
+};
+
+enum MarkupAction : uint16_t {
+    kActTagClose = 1,
+    kActInstructionOpen = 2,
+    kActDeclarationOpen = 3,
+    kActEndTagOpen = 4,
+    kActStartTagOpen = 5,
+    kActWord = 6,
+    kActQuotedValue = 7,
+    kActEquals = 8,
+    kActEmptyTagClose = 9,
+    kActUnquotedValue = 10,
+    kActName = 11,
+    kActRawClose = 12,
+    kActReference = 16,
+    kActSpace = 18,
+    kActCDataOpen = 83,
+    kActCDataClose = 84,
+};
+
+// Plain-text actions.
+enum PlainAction : uint16_t {
+    kPlainSpaces = 13,
+    kPlainSpacesTabs = 14,
+    kPlainBreak = 15,
+    kPlainWord = 17,
+};
+
+const ScannerTableSet* MarkupTableSet();
+const ScannerTableSet* PlainTextTableSet();

@@ -1,0 +1,249 @@
+// Copies between surfaces of any formats: plain, stretched (nearest pixel), through raster
+// operations, with a colour key, and scrolling inside a DC.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/gdi/gdi_api.h"
+#include "platform/gdi/raster.h"
+#include "platform/last_error.h"
+
+namespace gdi {
+namespace {
+
+struct BlitSpec {
+    RECT dst;           // surface coordinates of the destination, normalised
+    RECT src;           // source surface coordinates, normalised
+    bool flipX = false;
+    bool flipY = false;
+    std::uint8_t rop = 0xCC;
+    bool keyed = false;
+    std::uint32_t key = 0;  // as read back from the source surface
+};
+
+std::vector<std::uint32_t>& Buffer(int which, std::size_t n) {
+    thread_local std::vector<std::uint32_t> buffers[3];
+    if (buffers[which].size() < n) buffers[which].resize(n);
+    return buffers[which];
+}
+
+// The source pixels a destination column or row maps to; -1 outside the source surface.
+void MapAxis(int dstStart, int dstLen, int from, int to, int srcStart, int srcLen, bool flip,
+             int srcLimit, std::vector<int>& out) {
+    out.resize(to - from);
+    for (int v = from; v < to; ++v) {
+        long long i = v - dstStart;
+        long long j = srcLen == dstLen ? i : ((2 * i + 1) * srcLen) / (2LL * dstLen);
+        if (flip) j = srcLen - 1 - j;
+        long long s = srcStart + j;
+        out[v - from] = (s >= 0 && s < srcLimit) ? static_cast<int>(s) : -1;
+    }
+}
+
+void Run(DcObject& dst, const Surface& src, const BlitSpec& b) {
+    Surface& ds = *dst.surface;
+    int dw = b.dst.right - b.dst.left, dh = b.dst.bottom - b.dst.top;
+    int sw = b.src.right - b.src.left, sh = b.src.bottom - b.src.top;
+    bool identity = dw == sw && dh == sh && !b.flipX && !b.flipY;
+    std::vector<int> cols, rows;
+    for (const RECT& c : dst.Clip()) {
+        RECT a = Intersect(b.dst, c);
+        if (Empty(a)) continue;
+        if (identity && b.rop == 0xCC && !b.keyed) {
+            // Straight copy: clip to the source as well, then whole rows.
+            RECT s{a.left - b.dst.left + b.src.left, a.top - b.dst.top + b.src.top, 0, 0};
+            s.right = s.left + (a.right - a.left);
+            s.bottom = s.top + (a.bottom - a.top);
+            RECT sc = Intersect(s, RECT{0, 0, src.Width(), src.Height()});
+            if (Empty(sc)) continue;
+            int x = a.left + (sc.left - s.left), n = sc.right - sc.left;
+            bool raw = src.Format() == PixelFormat::Xrgb32 && ds.Format() == PixelFormat::Xrgb32;
+            auto& row = Buffer(0, n);
+            for (int sy = sc.top; sy < sc.bottom; ++sy) {
+                int y = a.top + (sy - s.top);
+                if (raw)
+                    std::memcpy(ds.Row(y) + x * 4, src.Row(sy) + sc.left * 4,
+                                static_cast<std::size_t>(n) * 4);
+                else {
+                    src.ReadRow(sc.left, sy, n, row.data());
+                    ds.WriteRow(x, y, n, row.data());
+                }
+            }
+            continue;
+        }
+        MapAxis(b.dst.left, dw, a.left, a.right, b.src.left, sw, b.flipX, src.Width(), cols);
+        MapAxis(b.dst.top, dh, a.top, a.bottom, b.src.top, sh, b.flipY, src.Height(), rows);
+        int n = a.right - a.left;
+        auto& srow = Buffer(0, src.Width());
+        auto& drow = Buffer(1, n);
+        auto& prow = Buffer(2, n);
+        bool usesPattern = RopUsesPattern(b.rop);
+        int lastSy = -1;
+        for (int y = a.top; y < a.bottom; ++y) {
+            int sy = rows[y - a.top];
+            if (sy < 0) continue;
+            if (sy != lastSy) {
+                src.ReadRow(0, sy, src.Width(), srow.data());
+                lastSy = sy;
+            }
+            ds.ReadRow(a.left, y, n, drow.data());
+            if (usesPattern) BrushRow(dst, *dst.st.brush, y, a.left, n, prow.data());
+            for (int i = 0; i < n; ++i) {
+                int sx = cols[i];
+                if (sx < 0) continue;
+                std::uint32_t s = srow[sx];
+                if (b.keyed && s == b.key) continue;
+                drow[i] = Rop3(b.rop, usesPattern ? prow[i] : 0, s, drow[i]);
+            }
+            ds.WriteRow(a.left, y, n, drow.data());
+        }
+    }
+}
+
+// The source, copied first when it is the destination's own surface (overlapping copies).
+std::shared_ptr<const Surface> SafeSource(const DcObject& dst, std::shared_ptr<Surface> src) {
+    if (src != dst.surface) return src;
+    auto copy = Surface::Create(src->Width(), src->Height(), PixelFormat::Xrgb32);
+    if (!copy) return nullptr;
+    std::vector<std::uint32_t> row(src->Width());
+    for (int y = 0; y < src->Height(); ++y) {
+        src->ReadRow(0, y, src->Width(), row.data());
+        copy->WriteRow(0, y, src->Width(), row.data());
+    }
+    return copy;
+}
+
+void Normalise(int& start, int& len, bool& flip) {
+    if (len < 0) {
+        start += len;
+        len = -len;
+        flip = !flip;
+    }
+}
+
+BOOL DoBlit(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX, int srcY,
+            int srcWidth, int srcHeight, DWORD rop, bool keyed, COLORREF key) {
+    auto d = LookupDc(dest);
+    if (!d || !d->surface) return FALSE;
+    std::uint8_t code = RopCode(rop);
+    if (width == 0 || height == 0) return TRUE;
+    if (!keyed && !RopUsesSource(code)) {
+        if (width < 0 || height < 0) return FALSE;
+        return PatBlt(dest, x, y, width, height, rop);
+    }
+    // The source: a DC, or for colour-keyed copies also a bitmap.
+    std::shared_ptr<Surface> surface;
+    int sdx = 0, sdy = 0;
+    if (auto sdc = LookupAs<DcObject>(src, Kind::Dc)) {
+        surface = sdc->surface;
+        sdx = sdc->Dx();
+        sdy = sdc->Dy();
+    } else if (auto sb = keyed ? LookupAs<BitmapObject>(src, Kind::Bitmap) : nullptr) {
+        surface = sb->surface;
+    }
+    if (!surface) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (srcWidth == 0 || srcHeight == 0) return TRUE;
+    long long area = static_cast<long long>(width) * height;
+    if (area > (1LL << 30) || area < -(1LL << 30)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    BlitSpec b;
+    b.rop = keyed ? 0xCC : code;
+    b.keyed = keyed;
+    if (keyed) b.key = surface->Quantize(RgbFromColorref(key));
+    bool flipX = false, flipY = false;
+    Normalise(x, width, flipX);
+    Normalise(y, height, flipY);
+    Normalise(srcX, srcWidth, flipX);
+    Normalise(srcY, srcHeight, flipY);
+    b.flipX = flipX;
+    b.flipY = flipY;
+    b.dst = RECT{x + d->Dx(), y + d->Dy(), x + d->Dx() + width, y + d->Dy() + height};
+    b.src = RECT{srcX + sdx, srcY + sdy, srcX + sdx + srcWidth, srcY + sdy + srcHeight};
+    auto source = SafeSource(*d, surface);
+    if (!source) return FALSE;
+    Run(*d, *source, b);
+    return TRUE;
+}
+
+}  // namespace
+}  // namespace gdi
+
+using namespace gdi;
+
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+            DWORD rop) {
+    return DoBlit(dest, x, y, width, height, src, srcX, srcY, width, height, rop, false, 0);
+}
+
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+                int srcWidth, int srcHeight, DWORD rop) {
+    return DoBlit(dest, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop, false, 0);
+}
+
+BOOL TransparentImage(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX,
+                      int srcY, int srcWidth, int srcHeight, COLORREF key) {
+    return DoBlit(dest, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY, true,
+                  key);
+}
+
+BOOL ScrollDC(HDC dc, int dx, int dy, LPCRECT scroll, LPCRECT clip, HRGN update,
+              LPRECT updateRect) {
+    auto d = LookupDc(dc);
+    if (!d || !d->surface) return FALSE;
+    RegionObject* updateRegion = nullptr;
+    std::shared_ptr<RegionObject> held;
+    if (update) {
+        held = LookupAs<RegionObject>(update, Kind::Region);
+        if (!held) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        updateRegion = held.get();
+    }
+    RectList area = d->Clip();
+    if (scroll) {
+        RECT r = *scroll;
+        OffsetRect(&r, d->Dx(), d->Dy());
+        area = Intersect(area, r);
+    }
+    if (clip) {
+        RECT r = *clip;
+        OffsetRect(&r, d->Dx(), d->Dy());
+        area = Intersect(area, r);
+    }
+    Surface& s = *d->surface;
+    RECT box = Bounds(area);
+    RectList covered;
+    if (!Empty(box) && (dx || dy)) {
+        // Pixels move only from inside the area to inside the area.
+        int bw = box.right - box.left, bh = box.bottom - box.top;
+        std::vector<std::uint32_t> copy(static_cast<std::size_t>(bw) * bh);
+        for (int y = 0; y < bh; ++y) s.ReadRow(box.left, box.top + y, bw, &copy[std::size_t(y) * bw]);
+        for (const RECT& from : area) {
+            RECT moved = from;
+            OffsetRect(&moved, dx, dy);
+            for (const RECT& to : area) {
+                RECT piece = Intersect(moved, to);
+                if (Empty(piece)) continue;
+                covered.push_back(piece);
+                int n = piece.right - piece.left;
+                for (int y = piece.top; y < piece.bottom; ++y) {
+                    const std::uint32_t* srow =
+                        &copy[std::size_t(y - dy - box.top) * bw + (piece.left - dx - box.left)];
+                    s.WriteRow(piece.left, y, n, srow);
+                }
+            }
+        }
+    } else {
+        covered = area;
+    }
+    RectList uncovered = Offset(Subtract(area, covered), -d->Dx(), -d->Dy());
+    if (updateRegion) updateRegion->rects = uncovered;
+    if (updateRect) *updateRect = Bounds(uncovered);
+    return TRUE;
+}

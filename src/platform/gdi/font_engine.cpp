@@ -1,0 +1,306 @@
+#include "platform/gdi/font_engine.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <tuple>
+
+namespace gdi {
+
+const char16_t kSyntheticFaceName[] = u"Folivant Test Box";
+
+namespace {
+
+constexpr int kMaxFontHeight = 2048;
+constexpr int kDefaultEm = 12;
+
+enum class Family { Sans, Mono, Serif, Box };
+
+std::mutex& FreeTypeMutex() {
+    static std::mutex m;
+    return m;
+}
+
+FT_Library Library() {
+    static FT_Library lib = [] {
+        FT_Library l = nullptr;
+        if (FT_Init_FreeType(&l) != 0) l = nullptr;
+        return l;
+    }();
+    return lib;
+}
+
+std::atomic<bool> g_synthetic{false};
+std::atomic<unsigned> g_generation{1};
+
+char16_t Lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
+
+bool SameName(const std::u16string& a, const std::u16string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
+struct FaceEntry {
+    const char16_t* name;
+    Family family;
+};
+
+// The device's face names and what stands in for them here. "Courrier New" is a misspelling
+// found in stored settings.
+const FaceEntry kFaces[] = {
+    {u"Tahoma", Family::Sans},          {u"Nina", Family::Sans},
+    {u"Nino", Family::Sans},            {u"Frutiger Linotype", Family::Sans},
+    {u"Arial", Family::Sans},           {u"Courier New", Family::Mono},
+    {u"Courrier New", Family::Mono},    {u"Times New Roman", Family::Serif},
+    {u"DejaVu Sans", Family::Sans},     {u"DejaVu Sans Mono", Family::Mono},
+    {u"DejaVu Serif", Family::Serif},
+};
+
+Family FamilyOf(const std::u16string& face) {
+    if (SameName(face, kSyntheticFaceName)) return Family::Box;
+    for (const FaceEntry& e : kFaces)
+        if (SameName(face, e.name)) return e.family;
+    return Family::Sans;
+}
+
+std::string FontDir() {
+    if (const char* d = std::getenv("FOLIVANT_FONT_DIR")) return d;
+    return "/usr/share/fonts/truetype/dejavu";
+}
+
+std::string FontFile(Family f, bool bold, bool italic) {
+    std::string base = f == Family::Mono ? "DejaVuSansMono" : f == Family::Serif ? "DejaVuSerif"
+                                                                                : "DejaVuSans";
+    const char* slant = f == Family::Serif ? "Italic" : "Oblique";
+    std::string style;
+    if (bold && italic)
+        style = std::string("-Bold") + slant;
+    else if (bold)
+        style = "-Bold";
+    else if (italic)
+        style = std::string("-") + slant;
+    return FontDir() + "/" + base + style + ".ttf";
+}
+
+// Box glyphs with fixed advances: metrics that no FreeType version changes.
+class BoxFont : public FontInstance {
+public:
+    explicit BoxFont(int em) : em_(em) {
+        ascent = em - em / 4;
+        descent = em / 4;
+        height = em;
+        internalLeading = 0;
+        aveCharWidth = maxCharWidth = (em + 1) / 2;
+        fixedPitch = true;
+        underlineOffset = 0;
+        lineThickness = 1;
+        strikeOffset = std::max(1, ascent / 2);
+        faceName = kSyntheticFaceName;
+    }
+
+protected:
+    void Render(char32_t c, Glyph& g) override {
+        g.advance = (em_ + 1) / 2;
+        if (c <= 0x20 || c == 0xA0 || (c >= 0x7F && c < 0xA0) || c == 0x3000) return;
+        g.left = 0;
+        g.top = ascent > 1 ? 1 : 0;
+        g.width = std::max(1, g.advance - 1);
+        g.height = ascent - g.top;
+        g.coverage.assign(static_cast<std::size_t>(g.width) * g.height, 255);
+    }
+
+private:
+    int em_;
+};
+
+class FreeTypeFont : public FontInstance {
+public:
+    ~FreeTypeFont() override {
+        std::lock_guard<std::mutex> lock(FreeTypeMutex());
+        if (face_) FT_Done_Face(face_);
+    }
+
+    static std::shared_ptr<FontInstance> Open(const std::string& path, int lfHeight, bool mono,
+                                              Family family) {
+        std::lock_guard<std::mutex> lock(FreeTypeMutex());
+        if (!Library()) return nullptr;
+        FT_Face face = nullptr;
+        if (FT_New_Face(Library(), path.c_str(), 0, &face) != 0) return nullptr;
+        auto f = std::shared_ptr<FreeTypeFont>(new FreeTypeFont());
+        f->face_ = face;
+        f->mono_ = mono;
+        double upem = face->units_per_EM ? face->units_per_EM : 2048;
+        double asc = face->ascender, desc = -face->descender;
+        if (asc + desc <= 0) {
+            asc = upem * 0.8;
+            desc = upem * 0.2;
+        }
+        // Negative heights give the em size, positive ones the whole cell.
+        int cell = 0, em;
+        if (lfHeight < 0)
+            em = -lfHeight;
+        else if (lfHeight > 0) {
+            cell = lfHeight;
+            em = std::max(1, static_cast<int>(std::lround(lfHeight * upem / (asc + desc))));
+        } else
+            em = kDefaultEm;
+        if (FT_Set_Pixel_Sizes(face, 0, em) != 0) return nullptr;
+        f->ascent = static_cast<int>(std::ceil(asc * em / upem - 0.01));
+        f->descent = static_cast<int>(std::ceil(desc * em / upem - 0.01));
+        if (cell > 0) {
+            f->ascent = std::min(f->ascent, cell);
+            f->descent = cell - f->ascent;
+        }
+        f->height = f->ascent + f->descent;
+        f->internalLeading = std::max(0, f->height - em);
+        f->fixedPitch = FT_IS_FIXED_WIDTH(face);
+        f->maxCharWidth =
+            static_cast<int>(std::ceil(face->max_advance_width * static_cast<double>(em) / upem));
+        f->lineThickness = std::max(
+            1, static_cast<int>(std::lround(face->underline_thickness * em / upem)));
+        int under = static_cast<int>(std::lround(-face->underline_position * em / upem)) -
+                    f->lineThickness / 2;
+        f->underlineOffset = std::clamp(under, 0, std::max(0, f->descent - f->lineThickness));
+        f->strikeOffset = std::max(1, (em * 3 + 5) / 10);
+        f->faceName = family == Family::Mono    ? u"DejaVu Sans Mono"
+                      : family == Family::Serif ? u"DejaVu Serif"
+                                                : u"DejaVu Sans";
+        return f;
+    }
+
+protected:
+    void Render(char32_t c, Glyph& g) override {
+        std::lock_guard<std::mutex> lock(FreeTypeMutex());
+        FT_UInt index = FT_Get_Char_Index(face_, c);
+        FT_Int32 flags = FT_LOAD_RENDER | (mono_ ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
+        if (FT_Load_Glyph(face_, index, flags) != 0) return;
+        FT_GlyphSlot slot = face_->glyph;
+        g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+        const FT_Bitmap& bm = slot->bitmap;
+        if (bm.width == 0 || bm.rows == 0 || !bm.buffer) return;
+        g.left = slot->bitmap_left;
+        g.top = ascent - slot->bitmap_top;
+        g.width = static_cast<int>(bm.width);
+        g.height = static_cast<int>(bm.rows);
+        g.coverage.resize(static_cast<std::size_t>(g.width) * g.height);
+        for (int y = 0; y < g.height; ++y) {
+            const unsigned char* row = bm.buffer + static_cast<long>(y) * bm.pitch;
+            std::uint8_t* out = &g.coverage[static_cast<std::size_t>(y) * g.width];
+            if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
+                for (int x = 0; x < g.width; ++x)
+                    out[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+            } else if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
+                int levels = bm.num_grays > 1 ? bm.num_grays - 1 : 255;
+                for (int x = 0; x < g.width; ++x) out[x] = static_cast<std::uint8_t>(row[x] * 255 / levels);
+            }
+        }
+    }
+
+private:
+    FreeTypeFont() = default;
+    FT_Face face_ = nullptr;
+    bool mono_ = false;
+};
+
+using Key = std::tuple<int, bool, bool, int, bool, unsigned>;
+
+struct Cache {
+    std::mutex mutex;
+    std::map<Key, std::shared_ptr<FontInstance>> fonts;
+};
+
+Cache& TheCache() {
+    static Cache* cache = new Cache();
+    return *cache;
+}
+
+}  // namespace
+
+const Glyph& FontInstance::GetGlyph(char32_t c) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_ptr<Glyph>& slot = c < 256 ? low_[c] : high_[c];
+    if (!slot) {
+        auto g = std::make_unique<Glyph>();
+        Render(c, *g);
+        slot = std::move(g);
+    }
+    return *slot;
+}
+
+void FontInstance::FlushGlyphs() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& g : low_) g.reset();
+    high_.clear();
+}
+
+std::shared_ptr<FontInstance> RealizeFont(const LOGFONTW& lf) {
+    if (lf.lfHeight < -kMaxFontHeight || lf.lfHeight > kMaxFontHeight) return nullptr;
+    std::u16string face;
+    for (int i = 0; i < LF_FACESIZE && lf.lfFaceName[i]; ++i) face.push_back(lf.lfFaceName[i]);
+    Family family = g_synthetic ? Family::Box : FamilyOf(face);
+    bool bold = lf.lfWeight >= FW_SEMIBOLD;
+    bool italic = lf.lfItalic != 0;
+    bool mono = lf.lfQuality == NONANTIALIASED_QUALITY;
+    Key key{static_cast<int>(family), bold, italic, static_cast<int>(lf.lfHeight), mono,
+            family == Family::Box ? 0u : 1u};
+    Cache& cache = TheCache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    auto it = cache.fonts.find(key);
+    if (it != cache.fonts.end()) return it->second;
+    std::shared_ptr<FontInstance> f;
+    if (family != Family::Box) {
+        f = FreeTypeFont::Open(FontFile(family, bold, italic), lf.lfHeight, mono, family);
+        // A missing style file falls back to the regular face, then to the box font.
+        if (!f && (bold || italic))
+            f = FreeTypeFont::Open(FontFile(family, false, false), lf.lfHeight, mono, family);
+    }
+    if (!f) {
+        int em = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight > 0 ? lf.lfHeight : kDefaultEm;
+        f = std::make_shared<BoxFont>(em);
+    }
+    f->weight = bold ? FW_BOLD : FW_NORMAL;
+    f->italic = italic;
+    f->aveCharWidth = std::max(1, f->Advance(U'x'));
+    cache.fonts[key] = f;
+    return f;
+}
+
+void FlushGlyphCaches() {
+    Cache& cache = TheCache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    for (auto& [key, font] : cache.fonts) font->FlushGlyphs();
+}
+
+void SetSyntheticFonts(bool on) {
+    g_synthetic = on;
+    ++g_generation;
+}
+bool SyntheticFonts() { return g_synthetic; }
+unsigned FontGeneration() { return g_generation; }
+
+std::u16string SubstituteFace(const std::u16string& requested) {
+    switch (FamilyOf(requested)) {
+        case Family::Mono: return u"DejaVu Sans Mono";
+        case Family::Serif: return u"DejaVu Serif";
+        case Family::Box: return kSyntheticFaceName;
+        default: return u"DejaVu Sans";
+    }
+}
+
+const std::vector<std::u16string>& LogicalFaceNames() {
+    static const std::vector<std::u16string> names = {
+        u"Arial", u"Courier New", u"Frutiger Linotype", u"Nina",
+        u"Nino",  u"Tahoma",      u"Times New Roman",
+    };
+    return names;
+}
+
+}  // namespace gdi

@@ -1,0 +1,74 @@
+// Realised fonts: a LOGFONT turned into pixel metrics and cached glyph images, through FreeType
+// over the DejaVu faces or through the built-in box font that tests choose.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/gdi/gdi_types.h"
+
+namespace gdi {
+
+struct Glyph {
+    int left = 0;     // from the pen position
+    int top = 0;      // from the top of the text cell
+    int width = 0;
+    int height = 0;
+    int advance = 0;  // whole pixels
+    std::vector<std::uint8_t> coverage;  // width * height, 0..255
+};
+
+class FontInstance {
+public:
+    virtual ~FontInstance() = default;
+
+    int ascent = 0;
+    int descent = 0;
+    int height = 0;  // ascent + descent: the text cell
+    int internalLeading = 0;
+    int aveCharWidth = 0;
+    int maxCharWidth = 0;
+    int weight = FW_NORMAL;
+    bool italic = false;
+    bool fixedPitch = false;
+    int underlineOffset = 1;  // rows below the baseline
+    int lineThickness = 1;
+    int strikeOffset = 1;  // rows above the baseline
+    std::u16string faceName;
+
+    // Glyphs are made once and kept; the reference stays valid while the instance lives.
+    const Glyph& GetGlyph(char32_t c);
+    int Advance(char32_t c) { return GetGlyph(c).advance; }
+    void FlushGlyphs();
+
+protected:
+    virtual void Render(char32_t c, Glyph& out) = 0;
+
+private:
+    std::mutex mutex_;
+    std::array<std::unique_ptr<Glyph>, 256> low_;
+    std::unordered_map<char32_t, std::unique_ptr<Glyph>> high_;
+};
+
+// Null only for heights beyond what the layer draws.
+std::shared_ptr<FontInstance> RealizeFont(const LOGFONTW& logFont);
+void FlushGlyphCaches();
+// Every font realises as the box font while set (deterministic test mode).
+void SetSyntheticFonts(bool on);
+bool SyntheticFonts();
+// Changes whenever realised fonts must be made again.
+unsigned FontGeneration();
+
+// Face substitution: a requested face name to a DejaVu family ("DejaVu Sans", ...).
+std::u16string SubstituteFace(const std::u16string& requested);
+// The logical face names EnumFontFamiliesW reports, in their fixed order.
+const std::vector<std::u16string>& LogicalFaceNames();
+
+extern const char16_t kSyntheticFaceName[];
+
+}  // namespace gdi

@@ -1,0 +1,32 @@
+// The drawing layer's own calls, beyond the handheld system's interface: the screen framebuffer
+// and DCs on it for the window layer, PNG output, and the test mode's box font.
+#pragma once
+
+#include <memory>
+
+#include "platform/gdi/gdi_types.h"
+#include "platform/gdi/surface.h"
+
+// A DC drawing into the whole screen framebuffer; DeleteDC frees it. The window layer sets its
+// origin (device (0, 0) in screen pixels) and visible region (screen pixels; null = all).
+HDC GdiCreateScreenDC();
+HDC GdiCreateSurfaceDC(std::shared_ptr<gdi::Surface> surface);
+BOOL GdiSetDCOrigin(HDC dc, int x, int y);
+BOOL GdiSetDCVisibleRegion(HDC dc, HRGN region);
+
+std::shared_ptr<gdi::Surface> GdiScreenSurface();
+std::shared_ptr<gdi::Surface> GdiDCSurface(HDC dc);
+std::shared_ptr<gdi::Surface> GdiBitmapSurface(HBITMAP bitmap);
+
+// Writes what a DC draws into (or a bitmap) as a PNG; the file is replaced atomically.
+BOOL GdiSavePng(HGDIOBJ dcOrBitmap, const char* path);
+bool GdiSaveSurfacePng(const gdi::Surface& surface, const char* path);
+
+// An icon from 0xAARRGGBB pixels, rows top first (for icon resources).
+HICON GdiCreateIconFromPixels(int width, int height, const std::uint32_t* argb);
+
+// The box font: chosen by this face name, or for every font while synthetic fonts are on.
+constexpr const WCHAR* kGdiTestFontFace = u"Folivant Test Box";
+void GdiUseSyntheticFonts(bool on);
+// Drops every cached glyph image (fonts stay usable).
+void GdiFlushGlyphCache();

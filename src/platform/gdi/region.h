@@ -1,0 +1,24 @@
+// Regions as lists of disjoint rectangles: clip areas, visible and update regions.
+#pragma once
+
+#include <vector>
+
+#include "platform/gdi/gdi_types.h"
+
+namespace gdi {
+
+using RectList = std::vector<RECT>;
+
+inline bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+RECT Intersect(const RECT& a, const RECT& b);
+RectList Intersect(const RectList& a, const RectList& b);
+RectList Intersect(const RectList& a, const RECT& b);
+RectList Subtract(const RectList& a, const RectList& b);
+RectList Union(const RectList& a, const RectList& b);
+RectList Offset(const RectList& a, int dx, int dy);
+RECT Bounds(const RectList& a);
+bool Contains(const RectList& a, int x, int y);
+// The region kind GetClipBox and CombineRgn report: NULLREGION, SIMPLEREGION or COMPLEXREGION.
+int Complexity(const RectList& a);
+
+}  // namespace gdi

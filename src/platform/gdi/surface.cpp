@@ -1,0 +1,215 @@
+#include "platform/gdi/surface.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace gdi {
+
+namespace {
+// Largest pixel block a surface may hold; beyond it creation fails instead of exhausting memory.
+constexpr long long kMaxSurfaceBytes = 256LL * 1024 * 1024;
+constexpr int kMaxExtent = 1 << 15;
+}  // namespace
+
+int BitsPerPixel(PixelFormat format) {
+    switch (format) {
+        case PixelFormat::Mono1: return 1;
+        case PixelFormat::Index4: return 4;
+        case PixelFormat::Index8: return 8;
+        case PixelFormat::Rgb555:
+        case PixelFormat::Rgb565: return 16;
+        case PixelFormat::Rgb24: return 24;
+        case PixelFormat::Xrgb32: return 32;
+    }
+    return 32;
+}
+
+long long RowStride(int width, int bitsPerPixel) {
+    if (width <= 0 || width > kMaxExtent || bitsPerPixel <= 0 || bitsPerPixel > 32) return -1;
+    return ((static_cast<long long>(width) * bitsPerPixel + 31) / 32) * 4;
+}
+
+std::shared_ptr<Surface> Surface::Create(int width, int height, PixelFormat format, bool topDown) {
+    if (width <= 0 || height <= 0 || width > kMaxExtent || height > kMaxExtent) return nullptr;
+    long long stride = RowStride(width, gdi::BitsPerPixel(format));
+    if (stride <= 0 || stride * height > kMaxSurfaceBytes) return nullptr;
+    std::shared_ptr<Surface> s(new (std::nothrow) Surface());
+    if (!s) return nullptr;
+    s->bits_.reset(new (std::nothrow) std::uint8_t[stride * height]);
+    if (!s->bits_) return nullptr;
+    std::memset(s->bits_.get(), 0, stride * height);
+    s->width_ = width;
+    s->height_ = height;
+    s->stride_ = static_cast<int>(stride);
+    s->topDown_ = topDown;
+    s->format_ = format;
+    if (s->Paletted()) {
+        int n = 1 << gdi::BitsPerPixel(format);
+        s->palette_.assign(n, 0);
+        // A two-colour surface starts black and white, like a monochrome bitmap.
+        if (n == 2) s->palette_[1] = 0xFFFFFF;
+    }
+    return s;
+}
+
+void Surface::SetPaletteEntry(int index, std::uint32_t rgb) {
+    if (index < 0 || index >= static_cast<int>(palette_.size())) return;
+    palette_[index] = rgb & 0xFFFFFF;
+    lastRgb_ = 0xFFFFFFFF;
+}
+
+int Surface::NearestIndex(std::uint32_t rgb) const {
+    if (palette_.empty()) return 0;
+    rgb &= 0xFFFFFF;
+    if (rgb == lastRgb_) return lastIndex_;
+    int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    int best = 0;
+    long bestDist = -1;
+    for (std::size_t i = 0; i < palette_.size(); ++i) {
+        std::uint32_t p = palette_[i];
+        long dr = r - static_cast<int>((p >> 16) & 0xFF);
+        long dg = g - static_cast<int>((p >> 8) & 0xFF);
+        long db = b - static_cast<int>(p & 0xFF);
+        long d = dr * dr + dg * dg + db * db;
+        if (bestDist < 0 || d < bestDist) {
+            bestDist = d;
+            best = static_cast<int>(i);
+            if (d == 0) break;
+        }
+    }
+    lastRgb_ = rgb;
+    lastIndex_ = best;
+    return best;
+}
+
+std::uint32_t Surface::Encode(std::uint32_t rgb) const {
+    std::uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    switch (format_) {
+        case PixelFormat::Rgb565: return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+        case PixelFormat::Rgb555: return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+        case PixelFormat::Rgb24:
+        case PixelFormat::Xrgb32: return rgb & 0xFFFFFF;
+        default: return static_cast<std::uint32_t>(NearestIndex(rgb));
+    }
+}
+
+std::uint32_t Surface::Decode(std::uint32_t raw) const {
+    switch (format_) {
+        case PixelFormat::Rgb565: {
+            std::uint32_t r = (raw >> 11) & 0x1F, g = (raw >> 5) & 0x3F, b = raw & 0x1F;
+            r = (r << 3) | (r >> 2);
+            g = (g << 2) | (g >> 4);
+            b = (b << 3) | (b >> 2);
+            return (r << 16) | (g << 8) | b;
+        }
+        case PixelFormat::Rgb555: {
+            std::uint32_t r = (raw >> 10) & 0x1F, g = (raw >> 5) & 0x1F, b = raw & 0x1F;
+            r = (r << 3) | (r >> 2);
+            g = (g << 3) | (g >> 2);
+            b = (b << 3) | (b >> 2);
+            return (r << 16) | (g << 8) | b;
+        }
+        case PixelFormat::Rgb24:
+        case PixelFormat::Xrgb32: return raw & 0xFFFFFF;
+        default: return raw < palette_.size() ? palette_[raw] : 0;
+    }
+}
+
+std::uint32_t Surface::Quantize(std::uint32_t rgb) const { return Decode(Encode(rgb)); }
+
+std::uint32_t Surface::GetPixel(int x, int y) const {
+    const std::uint8_t* row = Row(y);
+    switch (format_) {
+        case PixelFormat::Xrgb32: {
+            std::uint32_t v;
+            std::memcpy(&v, row + x * 4, 4);
+            return v & 0xFFFFFF;
+        }
+        case PixelFormat::Rgb24:
+            return (row[x * 3 + 2] << 16) | (row[x * 3 + 1] << 8) | row[x * 3];
+        case PixelFormat::Rgb555:
+        case PixelFormat::Rgb565: return Decode(row[x * 2] | (row[x * 2 + 1] << 8));
+        case PixelFormat::Index8: return Decode(row[x]);
+        case PixelFormat::Index4: return Decode((x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4);
+        case PixelFormat::Mono1: return Decode((row[x / 8] >> (7 - (x & 7))) & 1);
+    }
+    return 0;
+}
+
+void Surface::SetPixel(int x, int y, std::uint32_t rgb) {
+    std::uint8_t* row = Row(y);
+    std::uint32_t v = Encode(rgb);
+    switch (format_) {
+        case PixelFormat::Xrgb32: std::memcpy(row + x * 4, &v, 4); break;
+        case PixelFormat::Rgb24:
+            row[x * 3] = v & 0xFF;
+            row[x * 3 + 1] = (v >> 8) & 0xFF;
+            row[x * 3 + 2] = (v >> 16) & 0xFF;
+            break;
+        case PixelFormat::Rgb555:
+        case PixelFormat::Rgb565:
+            row[x * 2] = v & 0xFF;
+            row[x * 2 + 1] = (v >> 8) & 0xFF;
+            break;
+        case PixelFormat::Index8: row[x] = static_cast<std::uint8_t>(v); break;
+        case PixelFormat::Index4: {
+            std::uint8_t& b = row[x / 2];
+            b = (x & 1) ? (b & 0xF0) | (v & 0x0F) : (b & 0x0F) | ((v & 0x0F) << 4);
+            break;
+        }
+        case PixelFormat::Mono1: {
+            std::uint8_t bit = static_cast<std::uint8_t>(0x80 >> (x & 7));
+            if (v & 1)
+                row[x / 8] |= bit;
+            else
+                row[x / 8] &= static_cast<std::uint8_t>(~bit);
+            break;
+        }
+    }
+}
+
+void Surface::ReadRow(int x, int y, int count, std::uint32_t* out) const {
+    const std::uint8_t* row = Row(y);
+    switch (format_) {
+        case PixelFormat::Xrgb32:
+            std::memcpy(out, row + x * 4, static_cast<std::size_t>(count) * 4);
+            for (int i = 0; i < count; ++i) out[i] &= 0xFFFFFF;
+            return;
+        case PixelFormat::Index8:
+            for (int i = 0; i < count; ++i) out[i] = palette_[row[x + i]];
+            return;
+        case PixelFormat::Rgb24:
+            for (int i = 0; i < count; ++i) {
+                const std::uint8_t* p = row + (x + i) * 3;
+                out[i] = (p[2] << 16) | (p[1] << 8) | p[0];
+            }
+            return;
+        default:
+            for (int i = 0; i < count; ++i) out[i] = GetPixel(x + i, y);
+    }
+}
+
+void Surface::WriteRow(int x, int y, int count, const std::uint32_t* in) {
+    if (format_ == PixelFormat::Xrgb32) {
+        std::uint32_t* row = reinterpret_cast<std::uint32_t*>(Row(y)) + x;
+        for (int i = 0; i < count; ++i) row[i] = in[i] & 0xFFFFFF;
+        return;
+    }
+    for (int i = 0; i < count; ++i) SetPixel(x + i, y, in[i]);
+}
+
+void Surface::FillRow(int x, int y, int count, std::uint32_t rgb) {
+    if (format_ == PixelFormat::Xrgb32) {
+        std::uint32_t* row = reinterpret_cast<std::uint32_t*>(Row(y)) + x;
+        std::fill_n(row, count, rgb & 0xFFFFFF);
+        return;
+    }
+    if (format_ == PixelFormat::Index8) {
+        std::memset(Row(y) + x, static_cast<int>(Encode(rgb)), count);
+        return;
+    }
+    for (int i = 0; i < count; ++i) SetPixel(x + i, y, rgb);
+}
+
+}  // namespace gdi

@@ -1,0 +1,449 @@
+// Fonts and text output. Measuring and drawing use the same whole-pixel advances, so a run
+// drawn ends exactly where GetTextExtentExPointW said it would.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/gdi_api.h"
+#include "platform/gdi/gdi_layer.h"
+#include "platform/gdi/raster.h"
+#include "platform/last_error.h"
+
+namespace gdi {
+namespace {
+
+std::shared_ptr<FontInstance> FontOf(DcObject& dc) {
+    FontObject& f = *dc.st.font;
+    if (!f.instance || f.realizedFor != FontGeneration()) {
+        f.instance = RealizeFont(f.logFont);
+        if (!f.instance) f.instance = RealizeFont(StockFont()->logFont);
+        f.realizedFor = FontGeneration();
+    }
+    return f.instance;
+}
+
+// Per UTF-16 unit advances; a surrogate pair's advance sits on its first unit.
+int Advances(FontInstance& font, const WCHAR* text, int count, std::vector<int>& out) {
+    out.assign(count, 0);
+    int total = 0;
+    for (int i = 0; i < count; ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            out[i] = font.Advance(c);
+            total += out[i];
+            ++i;
+            continue;
+        }
+        if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
+        out[i] = font.Advance(c);
+        total += out[i];
+    }
+    return total;
+}
+
+char32_t CodeAt(const WCHAR* text, int count, int i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000)
+        return 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+    if (c >= 0xDC00 && c < 0xE000 && i > 0 && text[i - 1] >= 0xD800 && text[i - 1] < 0xDC00)
+        return 0;  // second half of a pair: drawn with the first
+    if (c >= 0xD800 && c < 0xE000) return 0xFFFD;
+    return c;
+}
+
+void BlendGlyph(Surface& s, const RectList& clip, const Glyph& g, int gx, int gy,
+                std::uint32_t rgb) {
+    if (g.width <= 0 || g.height <= 0) return;
+    RECT box{gx, gy, gx + g.width, gy + g.height};
+    std::uint32_t tr = (rgb >> 16) & 0xFF, tg = (rgb >> 8) & 0xFF, tb = rgb & 0xFF;
+    bool fast = s.Format() == PixelFormat::Xrgb32;
+    for (const RECT& c : clip) {
+        RECT a = Intersect(box, c);
+        if (Empty(a)) continue;
+        for (int y = a.top; y < a.bottom; ++y) {
+            const std::uint8_t* cov = &g.coverage[static_cast<std::size_t>(y - gy) * g.width];
+            std::uint32_t* row = fast ? reinterpret_cast<std::uint32_t*>(s.Row(y)) : nullptr;
+            for (int x = a.left; x < a.right; ++x) {
+                std::uint32_t k = cov[x - gx];
+                if (!k) continue;
+                std::uint32_t out;
+                if (k == 255) {
+                    out = rgb;
+                } else {
+                    std::uint32_t d = fast ? row[x] : s.GetPixel(x, y);
+                    std::uint32_t dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
+                    std::uint32_t r = dr + ((static_cast<int>(tr) - static_cast<int>(dr)) * static_cast<int>(k)) / 255;
+                    std::uint32_t gg = dg + ((static_cast<int>(tg) - static_cast<int>(dg)) * static_cast<int>(k)) / 255;
+                    std::uint32_t b = db + ((static_cast<int>(tb) - static_cast<int>(db)) * static_cast<int>(k)) / 255;
+                    out = ((r & 0xFF) << 16) | ((gg & 0xFF) << 8) | (b & 0xFF);
+                }
+                if (fast)
+                    row[x] = out;
+                else
+                    s.SetPixel(x, y, out);
+            }
+        }
+    }
+}
+
+void FillRects(Surface& s, const RectList& clip, const RECT& r, std::uint32_t rgb) {
+    for (const RECT& c : clip) {
+        RECT a = Intersect(r, c);
+        for (int y = a.top; y < a.bottom; ++y) s.FillRow(a.left, y, a.right - a.left, rgb);
+    }
+}
+
+// Draws a run with its cell's top-left at (x, y) in surface coordinates.
+void DrawRun(DcObject& dc, FontInstance& font, const WCHAR* text, int count, int x, int y,
+             const std::vector<int>& advances, int width, const RectList& clip, bool opaque) {
+    Surface& s = *dc.surface;
+    if (opaque) FillRects(s, clip, RECT{x, y, x + width, y + font.height}, RgbFromColorref(dc.st.bkColor));
+    std::uint32_t rgb = RgbFromColorref(dc.st.textColor);
+    int pen = x;
+    for (int i = 0; i < count; ++i) {
+        char32_t c = CodeAt(text, count, i);
+        if (c) {
+            const Glyph& g = font.GetGlyph(c);
+            BlendGlyph(s, clip, g, pen + g.left, y + g.top, rgb);
+        }
+        pen += advances[i];
+    }
+    const LOGFONTW& lf = dc.st.font->logFont;
+    if (lf.lfUnderline) {
+        int top = y + font.ascent + font.underlineOffset;
+        FillRects(s, clip, RECT{x, top, x + width, top + font.lineThickness}, rgb);
+    }
+    if (lf.lfStrikeOut) {
+        int top = y + font.ascent - font.strikeOffset;
+        FillRects(s, clip, RECT{x, top, x + width, top + font.lineThickness}, rgb);
+    }
+}
+
+bool ValidText(LPCWSTR text, int count) {
+    if (count < 0 || (count > 0 && !text)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return true;
+}
+
+int Length(LPCWSTR text) {
+    int n = 0;
+    while (text[n]) ++n;
+    return n;
+}
+
+}  // namespace
+}  // namespace gdi
+
+using namespace gdi;
+
+void GdiUseSyntheticFonts(bool on) { SetSyntheticFonts(on); }
+void GdiFlushGlyphCache() { FlushGlyphCaches(); }
+
+HFONT CreateFontIndirectW(const LOGFONTW* logFont) {
+    if (!logFont) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    auto f = std::make_shared<FontObject>();
+    f->logFont = *logFont;
+    f->logFont.lfFaceName[LF_FACESIZE - 1] = 0;
+    f->instance = RealizeFont(f->logFont);
+    if (!f->instance) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    f->realizedFor = FontGeneration();
+    return static_cast<HFONT>(Register(f));
+}
+
+BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* tm) {
+    auto d = LookupDc(dc);
+    if (!d || !tm) return FALSE;
+    auto f = FontOf(*d);
+    const LOGFONTW& lf = d->st.font->logFont;
+    *tm = TEXTMETRICW{};
+    tm->tmHeight = f->height;
+    tm->tmAscent = f->ascent;
+    tm->tmDescent = f->descent;
+    tm->tmInternalLeading = f->internalLeading;
+    tm->tmExternalLeading = 0;
+    tm->tmAveCharWidth = f->aveCharWidth;
+    tm->tmMaxCharWidth = f->maxCharWidth;
+    tm->tmWeight = f->weight;
+    tm->tmDigitizedAspectX = tm->tmDigitizedAspectY = 96;
+    tm->tmFirstChar = 0x20;
+    tm->tmLastChar = 0xFFFC;
+    tm->tmDefaultChar = 0x1F;
+    tm->tmBreakChar = 0x20;
+    tm->tmItalic = f->italic ? 1 : 0;
+    tm->tmUnderlined = lf.lfUnderline ? 1 : 0;
+    tm->tmStruckOut = lf.lfStrikeOut ? 1 : 0;
+    // As the system reports it, the fixed-pitch bit is set for variable-pitch fonts.
+    tm->tmPitchAndFamily = static_cast<BYTE>((f->fixedPitch ? 0 : 1) | 0x04);
+    tm->tmCharSet = lf.lfCharSet;
+    return TRUE;
+}
+
+int GetTextFaceW(HDC dc, int count, LPWSTR face) {
+    auto d = LookupDc(dc);
+    if (!d) return 0;
+    const WCHAR* name = d->st.font->logFont.lfFaceName;
+    int n = Length(name);
+    if (!face) return n + 1;
+    if (count <= 0) return 0;
+    int copy = std::min(n, count - 1);
+    std::memcpy(face, name, copy * sizeof(WCHAR));
+    face[copy] = 0;
+    return copy;
+}
+
+BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, int* fit, int* dx,
+                           LPSIZE size) {
+    auto d = LookupDc(dc);
+    if (!d || !ValidText(text, count)) return FALSE;
+    auto f = FontOf(*d);
+    std::vector<int> adv;
+    int total = Advances(*f, text, count, adv);
+    int sum = 0, fitted = 0;
+    for (int i = 0; i < count; ++i) {
+        sum += adv[i];
+        if (dx) dx[i] = sum;
+        if (maxExtent < 0 || sum <= maxExtent) fitted = i + 1;
+    }
+    if (fit) *fit = fitted;
+    if (size) *size = SIZE{total, f->height};
+    return TRUE;
+}
+
+BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size) {
+    return GetTextExtentExPointW(dc, text, count, -1, nullptr, nullptr, size);
+}
+
+BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, LPCRECT rect, LPCWSTR text, UINT count,
+                 const int* dx) {
+    auto d = LookupDc(dc);
+    if (!d || !d->surface || count > (1u << 24) || !ValidText(text, static_cast<int>(count)))
+        return FALSE;
+    auto f = FontOf(*d);
+    int n = static_cast<int>(count);
+    std::vector<int> adv;
+    int width = Advances(*f, text, n, adv);
+    if (dx) {
+        width = 0;
+        for (int i = 0; i < n; ++i) width += (adv[i] = dx[i]);
+    }
+    UINT align = d->st.textAlign;
+    if ((align & TA_CENTER) == TA_CENTER)
+        x -= width / 2;
+    else if (align & TA_RIGHT)
+        x -= width;
+    if ((align & TA_BASELINE) == TA_BASELINE)
+        y -= f->ascent;
+    else if (align & TA_BOTTOM)
+        y -= f->height;
+    int sx = x + d->Dx(), sy = y + d->Dy();
+    RectList clip = d->Clip();
+    if (rect) {
+        RECT r = *rect;
+        OffsetRect(&r, d->Dx(), d->Dy());
+        if (options & ETO_OPAQUE) FillRects(*d->surface, clip, r, RgbFromColorref(d->st.bkColor));
+        if (options & ETO_CLIPPED) clip = Intersect(clip, r);
+    }
+    DrawRun(*d, *f, text, n, sx, sy, adv, width, clip, d->st.bkMode == OPAQUE);
+    return TRUE;
+}
+
+namespace {
+
+struct Line {
+    int start;
+    int end;
+    int width;
+};
+
+}  // namespace
+
+int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
+    auto d = LookupDc(dc);
+    if (!d || !rect) return 0;
+    if (count < 0 && text) count = Length(text);
+    if (!ValidText(text, count)) return 0;
+    auto f = FontOf(*d);
+    // Prefix characters: "&x" underlines x, "&&" is an ampersand.
+    std::u16string s;
+    std::vector<int> marks;
+    for (int i = 0; i < count; ++i) {
+        if (!(format & DT_NOPREFIX) && text[i] == u'&') {
+            if (i + 1 < count && text[i + 1] != u'&') marks.push_back(static_cast<int>(s.size()));
+            if (++i >= count) break;
+        }
+        s.push_back(text[i]);
+    }
+    int n = static_cast<int>(s.size());
+    std::vector<int> adv;
+    Advances(*f, s.data(), n, adv);
+    int tabWidth = 8 * std::max(1, f->aveCharWidth);
+    auto expandTabs = [&](int start, int end) {
+        int w = 0;
+        for (int i = start; i < end; ++i) {
+            if (s[i] == u'\t' && (format & DT_EXPANDTABS)) {
+                adv[i] = tabWidth - (w % tabWidth);
+            }
+            w += adv[i];
+        }
+    };
+    auto widthOf = [&](int start, int end) {
+        int w = 0;
+        for (int i = start; i < end; ++i) w += adv[i];
+        return w;
+    };
+    int boxWidth = rect->right - rect->left;
+    std::vector<Line> lines;
+    auto addHard = [&](int start, int end) {
+        expandTabs(start, end);
+        if (!(format & DT_WORDBREAK) || (format & DT_SINGLELINE)) {
+            lines.push_back(Line{start, end, widthOf(start, end)});
+            return;
+        }
+        // Greedy word wrap at spaces; a word wider than the box stands alone.
+        int lineStart = start, i = start;
+        while (true) {
+            int lineEnd = -1, w = 0, p = lineStart;
+            while (p < end) {
+                int wordEnd = p;
+                while (wordEnd < end && s[wordEnd] == u' ') ++wordEnd;
+                while (wordEnd < end && s[wordEnd] != u' ') ++wordEnd;
+                int ww = widthOf(p, wordEnd);
+                if (w + ww > boxWidth && lineEnd >= 0) break;
+                w += ww;
+                lineEnd = wordEnd;
+                p = wordEnd;
+            }
+            if (lineEnd < 0) lineEnd = end;
+            int trimmed = lineEnd;
+            while (trimmed > lineStart && s[trimmed - 1] == u' ') --trimmed;
+            lines.push_back(Line{lineStart, trimmed, widthOf(lineStart, trimmed)});
+            i = lineEnd;
+            while (i < end && s[i] == u' ') ++i;
+            if (i >= end) break;
+            lineStart = i;
+        }
+    };
+    if (format & DT_SINGLELINE) {
+        addHard(0, n);
+    } else {
+        int start = 0;
+        for (int i = 0; i <= n; ++i) {
+            if (i == n || s[i] == u'\r' || s[i] == u'\n') {
+                addHard(start, i);
+                if (i < n && s[i] == u'\r' && i + 1 < n && s[i + 1] == u'\n') ++i;
+                start = i + 1;
+            }
+        }
+    }
+    std::u16string ellipsisText;
+    if ((format & DT_END_ELLIPSIS) && lines.size() == 1 && lines[0].width > boxWidth) {
+        int dots = 3 * f->Advance(U'.');
+        Line& l = lines[0];
+        while (l.end > l.start && l.width + dots > boxWidth) l.width -= adv[--l.end];
+        s.insert(l.end, u"...");
+        for (int k = 0; k < 3; ++k) adv.insert(adv.begin() + l.end, f->Advance(U'.'));
+        l.end += 3;
+        l.width += dots;
+        n = static_cast<int>(s.size());
+    }
+    int lineHeight = f->height;
+    int total = lineHeight * static_cast<int>(lines.size());
+    if (format & DT_CALCRECT) {
+        int widest = 0;
+        for (const Line& l : lines) widest = std::max(widest, l.width);
+        if (!(format & DT_WORDBREAK) || widest > boxWidth || (format & DT_SINGLELINE))
+            rect->right = rect->left + widest;
+        rect->bottom = rect->top + total;
+        return total;
+    }
+    int top = rect->top;
+    if (format & DT_SINGLELINE) {
+        if (format & DT_VCENTER)
+            top = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
+        else if (format & DT_BOTTOM)
+            top = rect->bottom - lineHeight;
+    }
+    if (!d->surface) return total;
+    RectList clip = d->Clip();
+    if (!(format & DT_NOCLIP)) {
+        RECT r = *rect;
+        OffsetRect(&r, d->Dx(), d->Dy());
+        clip = Intersect(clip, r);
+    }
+    bool opaque = d->st.bkMode == OPAQUE;
+    std::uint32_t rgb = RgbFromColorref(d->st.textColor);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const Line& l = lines[k];
+        int x = rect->left;
+        if (format & DT_CENTER)
+            x = rect->left + (boxWidth - l.width) / 2;
+        else if (format & DT_RIGHT)
+            x = rect->right - l.width;
+        int sx = x + d->Dx(), sy = top + static_cast<int>(k) * lineHeight + d->Dy();
+        std::vector<int> lineAdv(adv.begin() + l.start, adv.begin() + l.end);
+        // Tabs and line breaks take space but draw nothing.
+        std::u16string shown = s.substr(l.start, l.end - l.start);
+        for (char16_t& c : shown)
+            if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
+        DrawRun(*d, *f, shown.data(), l.end - l.start, sx, sy, lineAdv, l.width, clip, opaque);
+        for (int m : marks) {
+            if (m < l.start || m >= l.end) continue;
+            int mx = sx + widthOf(l.start, m);
+            int my = sy + f->ascent + f->underlineOffset;
+            FillRects(*d->surface, clip, RECT{mx, my, mx + adv[m], my + 1}, rgb);
+        }
+    }
+    return total;
+}
+
+int EnumFontFamiliesW(HDC dc, LPCWSTR family, FONTENUMPROCW proc, LPARAM lParam) {
+    auto d = LookupDc(dc);
+    if (!d || !proc) return 0;
+    int result = 1;
+    for (const std::u16string& name : LogicalFaceNames()) {
+        if (family) {
+            std::u16string wanted(family);
+            if (wanted.size() != name.size() ||
+                !std::equal(wanted.begin(), wanted.end(), name.begin(), [](char16_t a, char16_t b) {
+                    auto lower = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; };
+                    return lower(a) == lower(b);
+                }))
+                continue;
+        }
+        LOGFONTW lf{};
+        lf.lfHeight = -12;
+        lf.lfWeight = FW_NORMAL;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        bool mono = SubstituteFace(name) == u"DejaVu Sans Mono";
+        bool serif = SubstituteFace(name) == u"DejaVu Serif";
+        lf.lfPitchAndFamily = static_cast<BYTE>(mono ? (FIXED_PITCH | FF_MODERN)
+                                                     : (VARIABLE_PITCH | (serif ? FF_ROMAN : FF_SWISS)));
+        std::copy(name.begin(), name.end(), lf.lfFaceName);
+        auto font = RealizeFont(lf);
+        TEXTMETRICW tm{};
+        if (font) {
+            tm.tmHeight = font->height;
+            tm.tmAscent = font->ascent;
+            tm.tmDescent = font->descent;
+            tm.tmInternalLeading = font->internalLeading;
+            tm.tmAveCharWidth = font->aveCharWidth;
+            tm.tmMaxCharWidth = font->maxCharWidth;
+            tm.tmWeight = FW_NORMAL;
+        }
+        result = proc(&lf, &tm, TRUETYPE_FONTTYPE, lParam);
+        if (!result) break;
+    }
+    return result;
+}

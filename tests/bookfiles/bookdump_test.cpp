@@ -1,0 +1,82 @@
+// The bookdump diagnostic, run as a program.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "support/bookfiles/book_builder.h"
+
+namespace {
+
+struct DumpRun {
+    int status = -1;
+    std::string out;
+};
+
+DumpRun Bookdump(const std::string& arguments) {
+    const char* binary = std::getenv("FOLIVANT_TEST_BINARY");
+    std::string tool = std::string(binary ? binary : ".") + "/tests/support/bookfiles/bookdump";
+    std::string command = "'" + tool + "' " + arguments;
+    DumpRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class BookdumpTest : public ::testing::Test {
+protected:
+    void SetUp() override { folder_ = MakeTempFolder(); }
+    void TearDown() override { (void)std::system(("rm -rf '" + folder_ + "'").c_str()); }
+    std::string folder_;
+};
+
+TEST_F(BookdumpTest, TextIsExactlyTheBooksTextInUtf8) {
+    std::string text = "first line\ncaf\xC3\xA9 \xE2\x82\xAC " + SampleText(9000);
+    BookBuilder b;
+    b.codePage = 65001;
+    b.compression = 2;
+    b.trailingFlags = 1;
+    b.text = ToBytes(text);
+    std::string path = folder_ + "/book.prc";
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    DumpRun run = Bookdump("--text '" + path + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, text);
+}
+
+TEST_F(BookdumpTest, PalmDocTextAndHeaderListing) {
+    BookBuilder b;
+    b.palmDoc = true;
+    b.compression = 2;
+    b.databaseName = "Old Doc";
+    b.text = ToBytes("caf\xE9 au lait");
+    std::string path = folder_ + "/doc.pdb";
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    DumpRun text = Bookdump("--text '" + path + "'");
+    EXPECT_EQ(text.status, 0);
+    EXPECT_EQ(text.out, "caf\xC3\xA9 au lait");
+    DumpRun listing = Bookdump("'" + path + "'");
+    EXPECT_EQ(listing.status, 0);
+    EXPECT_NE(listing.out.find("name: Old Doc"), std::string::npos);
+    EXPECT_NE(listing.out.find("creator: REAd"), std::string::npos);
+    EXPECT_NE(listing.out.find("title: Old Doc"), std::string::npos);
+}
+
+TEST_F(BookdumpTest, UnopenableFileReportsItsErrorAndFails) {
+    DumpRun missing = Bookdump("--text '" + folder_ + "/none.prc' 2>&1");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("error 11: file not found"), std::string::npos);
+    std::string path = folder_ + "/junk.prc";
+    ASSERT_TRUE(WriteFileBytes(path, ToBytes("junk")));
+    DumpRun junk = Bookdump("--text '" + path + "' 2>&1");
+    EXPECT_EQ(junk.status, 1);
+    EXPECT_NE(junk.out.find("error 10"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+// Writes the seed corpora of the book-file fuzz targets, built by the fixture writers.
+//   make_bookfiles_seeds FOLDER
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/book_compressors.h"
+
+namespace {
+
+void Seed(const std::string& folder, const std::string& target, const std::string& name,
+          const Bytes& bytes) {
+    std::string dir = folder + "/" + target;
+    std::string command = "mkdir -p '" + dir + "'";
+    if (std::system(command.c_str()) != 0) return;
+    WriteFileBytes(dir + "/" + name, bytes);
+}
+
+BookBuilder Rich(std::uint32_t compression, std::uint32_t codePage) {
+    BookBuilder b;
+    b.compression = compression;
+    b.codePage = codePage;
+    b.trailingFlags = codePage == 65001 ? 0b101 : 0;
+    b.dictionary = {"the", "reader", "the reader"};
+    b.nestDictionary = true;
+    std::string s = SampleText(5000);
+    b.text = codePage == 65002 ? Utf16Le(std::u16string(s.begin(), s.end())) : ToBytes(s);
+    b.exth = {{100, ToBytes("Author")}, {201, Bytes{0, 0, 0, 1}}};
+    b.fullName = "Full Name";
+    b.targets = {BookTargetSpec{2, 5, {-1, -1, -1, -1}, "start", "", ""}};
+    Bytes tree = TreeNode(1, 0, 100, 0xFFFFFFFF, 1, 3);
+    Bytes leaf = TreeNode(2, 1, 30, 0xFFFFFFFF);
+    tree.insert(tree.end(), leaf.begin(), leaf.end());
+    b.framesets = {FramesetSpec{0, tree, {1, 0}}};
+    b.resources = {ToBytes("GIF89a")};
+    b.indexTables = {{0, "words"}};
+    return b;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) return 2;
+    std::string folder = argv[1];
+    int n = 0;
+    for (std::uint32_t compression : {1u, 2u, 3u}) {
+        for (std::uint32_t codePage : {1252u, 65001u, 65002u}) {
+            BookBuilder b = Rich(compression, codePage);
+            PdbBuilder db = b.BuildDatabase();
+            Bytes file = db.Build();
+            std::string name = "book" + std::to_string(n++);
+            Seed(folder, "fuzz_bookfiles_book_document", name, file);
+            Seed(folder, "fuzz_bookfiles_palm_database", name, file);
+            Seed(folder, "fuzz_bookfiles_book_header", name, db.records[0].bytes);
+            if (compression == 2) Seed(folder, "fuzz_bookfiles_palm_doc", name, db.records[1].bytes);
+            if (compression == 3) {
+                HuffTables t = HuffCompress({ToBytes(SampleText(3000))}, {"the", "the reader"}, true);
+                Bytes joined;
+                PutU16(joined, static_cast<std::uint32_t>(t.huff.size()));
+                PutU16(joined, static_cast<std::uint32_t>(t.cdics[0].size()));
+                joined.insert(joined.end(), t.huff.begin(), t.huff.end());
+                joined.insert(joined.end(), t.cdics[0].begin(), t.cdics[0].end());
+                joined.insert(joined.end(), t.records[0].begin(), t.records[0].end());
+                Seed(folder, "fuzz_bookfiles_huff_cdic", name, joined);
+            }
+        }
+    }
+    BookBuilder doc;
+    doc.palmDoc = true;
+    doc.compression = 2;
+    doc.text = ToBytes(SampleText(6000));
+    Seed(folder, "fuzz_bookfiles_book_document", "palmdoc", doc.Build());
+    return 0;
+}

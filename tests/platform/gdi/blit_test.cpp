@@ -1,0 +1,189 @@
+#include "gdi_fixture.h"
+
+using namespace gdi_test;
+
+namespace {
+
+// A memory DC over a DIB section of any format.
+struct Source {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+    void* bits = nullptr;
+    explicit Source(const DibInfo& info) {
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateDIBSection(dc, AsInfo(info), DIB_RGB_COLORS, &bits, nullptr, 0);
+        old = SelectObject(dc, bitmap);
+    }
+    ~Source() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+};
+
+}  // namespace
+
+TEST(Blit, CopiesFromEveryFormatIntoTheScreenFormat) {
+    DibInfo pal = MakeInfo(2, -1, 8, BI_RGB, 2);
+    pal.colors[1] = RGBQUAD{0, 0, 255, 0};
+    Source p8(pal);
+    static_cast<std::uint8_t*>(p8.bits)[1] = 1;
+    DibInfo info565 = MakeInfo(2, -1, 16, BI_BITFIELDS);
+    reinterpret_cast<DWORD*>(info565.colors)[0] = 0xF800;
+    reinterpret_cast<DWORD*>(info565.colors)[1] = 0x07E0;
+    reinterpret_cast<DWORD*>(info565.colors)[2] = 0x001F;
+    Source p16(info565);
+    static_cast<std::uint16_t*>(p16.bits)[1] = 0xF800;
+    Source p24(MakeInfo(2, -1, 24));
+    static_cast<std::uint8_t*>(p24.bits)[5] = 0xFF;
+    DibInfo mono = MakeInfo(2, -1, 1);
+    mono.colors[1] = RGBQUAD{255, 255, 255, 0};
+    Source p1(mono);
+    static_cast<std::uint8_t*>(p1.bits)[0] = 0x40;
+
+    Canvas c(2, 4);
+    c.Clear(kBlue);
+    EXPECT_TRUE(BitBlt(c.dc(), 0, 0, 2, 1, p8.dc, 0, 0, SRCCOPY));
+    EXPECT_TRUE(BitBlt(c.dc(), 0, 1, 2, 1, p16.dc, 0, 0, SRCCOPY));
+    EXPECT_TRUE(BitBlt(c.dc(), 0, 2, 2, 1, p24.dc, 0, 0, SRCCOPY));
+    EXPECT_TRUE(BitBlt(c.dc(), 0, 3, 2, 1, p1.dc, 0, 0, SRCCOPY));
+    for (int y = 0; y < 3; ++y) EXPECT_EQ(c.Row(y, kRed), ".#") << y;
+    EXPECT_EQ(c.Row(3, kWhite), ".#");
+    EXPECT_EQ(c.Row(3, kBlack), "#.");
+}
+
+TEST(Blit, IntoAPalettedDibPicksTheNearestEntry) {
+    DibInfo pal = MakeInfo(2, -1, 4, BI_RGB, 2);
+    pal.colors[0] = RGBQUAD{0, 0, 0, 0};
+    pal.colors[1] = RGBQUAD{255, 255, 255, 0};
+    Source p4(pal);
+    Canvas c(2, 1);
+    SetPixel(c.dc(), 0, 0, RGB(30, 30, 30));
+    SetPixel(c.dc(), 1, 0, RGB(220, 220, 220));
+    BitBlt(p4.dc, 0, 0, 2, 1, c.dc(), 0, 0, SRCCOPY);
+    EXPECT_EQ(static_cast<std::uint8_t*>(p4.bits)[0], 0x01);
+}
+
+TEST(Blit, NeverWritesOutsideTheDestinationOrReadsOutsideTheSource) {
+    Canvas src(3, 3);
+    src.Clear(kRed);
+    Canvas c(4, 4);
+    EXPECT_TRUE(BitBlt(c.dc(), -2, -2, 100, 100, src.dc(), 0, 0, SRCCOPY));
+    EXPECT_EQ(c.Row(0, kRed), "#...");
+    EXPECT_EQ(c.Row(1, kRed), "....");
+    c.Clear(kWhite);
+    EXPECT_TRUE(BitBlt(c.dc(), 0, 0, 4, 4, src.dc(), 2, -1, SRCCOPY));
+    EXPECT_EQ(c.Row(0, kRed), "....");
+    EXPECT_EQ(c.Row(1, kRed), "#...");
+    EXPECT_EQ(c.Row(3, kRed), "#...");
+}
+
+TEST(Blit, OverlappingCopiesWithinOneSurfaceReadTheOriginal) {
+    Canvas c(5, 1);
+    for (int x = 0; x < 5; ++x) SetPixel(c.dc(), x, 0, RGB(x, 0, 0));
+    BitBlt(c.dc(), 1, 0, 4, 1, c.dc(), 0, 0, SRCCOPY);
+    for (int x = 1; x < 5; ++x) EXPECT_EQ(c.At(x, 0), RGB(x - 1, 0, 0));
+}
+
+TEST(Blit, MissingSourceFailsAndDrawsNothing) {
+    Canvas c(2, 2);
+    EXPECT_FALSE(BitBlt(c.dc(), 0, 0, 2, 2, nullptr, 0, 0, SRCCOPY));
+    EXPECT_FALSE(BitBlt(nullptr, 0, 0, 2, 2, c.dc(), 0, 0, SRCCOPY));
+    EXPECT_EQ(c.Count(kWhite), 4);
+}
+
+TEST(Blit, RasterOperationsCombineSourceAndDestination) {
+    Canvas src(3, 1);
+    src.Clear(RGB(0x0F, 0xF0, 0x00));
+    Canvas c(3, 1);
+    c.Clear(RGB(0xFF, 0x0F, 0x00));
+    BitBlt(c.dc(), 0, 0, 1, 1, src.dc(), 0, 0, SRCINVERT);
+    BitBlt(c.dc(), 1, 0, 1, 1, src.dc(), 0, 0, SRCAND);
+    BitBlt(c.dc(), 2, 0, 1, 1, src.dc(), 0, 0, NOTSRCCOPY);
+    EXPECT_EQ(c.At(0, 0), RGB(0xF0, 0xFF, 0x00));
+    EXPECT_EQ(c.At(1, 0), RGB(0x0F, 0x00, 0x00));
+    EXPECT_EQ(c.At(2, 0), RGB(0xF0, 0x0F, 0xFF));
+}
+
+TEST(Stretch, NearestPixelDoublesAndHalves) {
+    Canvas src(2, 1);
+    SetPixel(src.dc(), 1, 0, kRed);
+    Canvas c(4, 2);
+    EXPECT_TRUE(StretchBlt(c.dc(), 0, 0, 4, 2, src.dc(), 0, 0, 2, 1, SRCCOPY));
+    EXPECT_EQ(c.Row(0, kRed), "..##");
+    EXPECT_EQ(c.Row(1, kRed), "..##");
+    Canvas half(2, 1);
+    StretchBlt(half.dc(), 0, 0, 2, 1, c.dc(), 0, 0, 4, 2, SRCCOPY);
+    EXPECT_EQ(half.Row(0, kRed), ".#");
+}
+
+TEST(Stretch, NegativeWidthMirrors) {
+    Canvas src(3, 1);
+    SetPixel(src.dc(), 0, 0, kRed);
+    Canvas c(3, 1);
+    StretchBlt(c.dc(), 3, 0, -3, 1, src.dc(), 0, 0, 3, 1, SRCCOPY);
+    EXPECT_EQ(c.Row(0, kRed), "..#");
+}
+
+TEST(TransparentCopy, SkipsTheKeyColourFromADcOrABitmap) {
+    Canvas src(3, 1);
+    src.Clear(RGB(1, 2, 3));
+    SetPixel(src.dc(), 1, 0, kRed);
+    Canvas c(6, 1);
+    c.Clear(kBlue);
+    EXPECT_TRUE(TransparentImage(c.dc(), 0, 0, 3, 1, src.dc(), 0, 0, 3, 1, RGB(1, 2, 3)));
+    EXPECT_EQ(c.Row(0, kRed), ".#....");
+    EXPECT_EQ(c.Row(0, kBlue), "#.####");
+    // Stretched, and the source given as a bitmap.
+    Canvas bitmapSource(3, 1);
+    bitmapSource.Clear(RGB(1, 2, 3));
+    SetPixel(bitmapSource.dc(), 2, 0, kRed);
+    c.Clear(kBlue);
+    EXPECT_TRUE(TransparentImage(c.dc(), 0, 0, 6, 1, bitmapSource.bitmap(), 0, 0, 3, 1,
+                                 RGB(1, 2, 3)));
+    EXPECT_EQ(c.Row(0, kRed), "....##");
+}
+
+TEST(TransparentCopy, KeyMatchesAfterTheSourceFormatRoundsIt) {
+    DibInfo info = MakeInfo(2, -1, 16);  // 555
+    Source s(info);
+    SetPixel(s.dc, 0, 0, RGB(255, 0, 255));
+    SetPixel(s.dc, 1, 0, kRed);
+    Canvas c(2, 1);
+    TransparentImage(c.dc(), 0, 0, 2, 1, s.dc, 0, 0, 2, 1, RGB(253, 1, 254));
+    EXPECT_EQ(c.Row(0, kRed), ".#");
+    EXPECT_EQ(c.At(0, 0), kWhite);
+}
+
+TEST(Scroll, MovesPixelsInsideTheRectangleAndReportsTheUncoveredStrip) {
+    Canvas c(6, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) SetPixel(c.dc(), x, y, RGB(x, y, 9));
+    RECT area{1, 0, 5, 4};
+    RECT update{};
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_TRUE(ScrollDC(c.dc(), 0, -1, &area, &area, region, &update));
+    EXPECT_EQ(c.At(2, 0), RGB(2, 1, 9));
+    EXPECT_EQ(c.At(2, 2), RGB(2, 3, 9));
+    EXPECT_EQ(c.At(2, 3), RGB(2, 3, 9));  // uncovered: left for the caller to redraw
+    EXPECT_EQ(c.At(0, 0), RGB(0, 0, 9));  // outside the rectangle: untouched
+    EXPECT_EQ(c.At(5, 0), RGB(5, 0, 9));
+    EXPECT_EQ(update, (RECT{1, 3, 5, 4}));
+    RECT box{};
+    GetRgnBox(region, &box);
+    EXPECT_EQ(box, update);
+    DeleteObject(region);
+}
+
+TEST(Scroll, StaysInsideTheDcClip) {
+    Canvas c(4, 1);
+    for (int x = 0; x < 4; ++x) SetPixel(c.dc(), x, 0, RGB(x, 0, 0));
+    IntersectClipRect(c.dc(), 0, 0, 3, 1);
+    RECT update{};
+    ScrollDC(c.dc(), 1, 0, nullptr, nullptr, nullptr, &update);
+    EXPECT_EQ(c.At(1, 0), RGB(0, 0, 0));
+    EXPECT_EQ(c.At(2, 0), RGB(1, 0, 0));
+    EXPECT_EQ(c.At(3, 0), RGB(3, 0, 0));
+    EXPECT_EQ(update, (RECT{0, 0, 1, 1}));
+}

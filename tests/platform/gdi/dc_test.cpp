@@ -1,0 +1,172 @@
+#include "gdi_fixture.h"
+#include "platform/last_error.h"
+
+using namespace gdi_test;
+
+TEST(DeviceContext, SelectObjectReturnsThePreviousObject) {
+    Canvas c(4, 4);
+    HPEN red = CreatePen(PS_SOLID, 1, kRed);
+    HGDIOBJ initial = SelectObject(c.dc(), red);
+    EXPECT_EQ(initial, GetStockObject(BLACK_PEN));
+    EXPECT_EQ(SelectObject(c.dc(), initial), red);
+    EXPECT_TRUE(DeleteObject(red));
+}
+
+TEST(DeviceContext, SelectedObjectsCannotBeDeleted) {
+    Canvas c(4, 4);
+    HBRUSH brush = CreateSolidBrush(kRed);
+    HGDIOBJ old = SelectObject(c.dc(), brush);
+    EXPECT_FALSE(DeleteObject(brush));
+    FillRect(c.dc(), nullptr, brush);  // still usable
+    SelectObject(c.dc(), old);
+    EXPECT_TRUE(DeleteObject(brush));
+    EXPECT_FALSE(DeleteObject(brush));  // stale now
+}
+
+TEST(DeviceContext, ABitmapLivesInOneMemoryDcAtATime) {
+    Canvas c(4, 4);
+    HDC other = CreateCompatibleDC(c.dc());
+    EXPECT_EQ(SelectObject(other, c.bitmap()), nullptr);
+    DeleteDC(other);
+}
+
+TEST(DeviceContext, WrongKindsAndStaleHandlesAreRefused) {
+    Canvas c(4, 4);
+    HPEN pen = CreatePen(PS_SOLID, 1, kRed);
+    EXPECT_EQ(SelectObject(reinterpret_cast<HDC>(pen), GetStockObject(WHITE_BRUSH)), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(FillRect(c.dc(), nullptr, reinterpret_cast<HBRUSH>(pen)), 0);
+    RECT r{0, 0, 2, 2};
+    EXPECT_EQ(FillRect(c.dc(), &r, reinterpret_cast<HBRUSH>(pen)), 0);
+    EXPECT_FALSE(DeleteDC(reinterpret_cast<HDC>(pen)));
+    DeleteObject(pen);
+    EXPECT_EQ(SelectObject(c.dc(), pen), nullptr);
+    EXPECT_EQ(SelectObject(c.dc(), reinterpret_cast<HGDIOBJ>(0x12345)), nullptr);
+    EXPECT_EQ(SelectObject(nullptr, GetStockObject(BLACK_PEN)), nullptr);
+    EXPECT_EQ(c.Count(kWhite), 16);
+}
+
+TEST(DeviceContext, StockObjectsSurviveDeletion) {
+    HGDIOBJ white = GetStockObject(WHITE_BRUSH);
+    EXPECT_TRUE(DeleteObject(white));
+    EXPECT_EQ(GetObjectType(white), OBJ_BRUSH);
+    EXPECT_EQ(GetStockObject(99), nullptr);
+}
+
+TEST(DeviceContext, SaveAndRestoreBringBackObjectsColoursAndClip) {
+    Canvas c(8, 8);
+    HPEN red = CreatePen(PS_SOLID, 1, kRed);
+    int level = SaveDC(c.dc());
+    EXPECT_EQ(level, 1);
+    HGDIOBJ oldPen = SelectObject(c.dc(), red);
+    SetTextColor(c.dc(), kBlue);
+    SetROP2(c.dc(), R2_NOT);
+    SetViewportOrgEx(c.dc(), 3, 3, nullptr);
+    IntersectClipRect(c.dc(), 0, 0, 1, 1);
+    EXPECT_TRUE(RestoreDC(c.dc(), -1));
+    EXPECT_EQ(GetCurrentObject(c.dc(), OBJ_PEN), oldPen);
+    EXPECT_EQ(GetTextColor(c.dc()), kBlack);
+    EXPECT_EQ(GetROP2(c.dc()), R2_COPYPEN);
+    RECT box{};
+    EXPECT_EQ(GetClipBox(c.dc(), &box), SIMPLEREGION);
+    EXPECT_EQ(box, (RECT{0, 0, 8, 8}));
+    EXPECT_FALSE(RestoreDC(c.dc(), -1));
+    EXPECT_TRUE(DeleteObject(red));
+}
+
+TEST(DeviceContext, ViewportOriginIsAbsolute) {
+    Canvas c(8, 8);
+    SetViewportOrgEx(c.dc(), 2, 3, nullptr);
+    POINT prev{};
+    SetViewportOrgEx(c.dc(), 4, 1, &prev);
+    EXPECT_EQ(prev.x, 2);
+    EXPECT_EQ(prev.y, 3);
+    SetPixel(c.dc(), 0, 0, kRed);
+    EXPECT_EQ(c.At(4, 1), kRed);
+    EXPECT_EQ(GetPixel(c.dc(), 0, 0), kRed);
+}
+
+TEST(DeviceContext, ClipRectanglesAreInLogicalCoordinatesAndResettable) {
+    Canvas c(8, 8);
+    SetViewportOrgEx(c.dc(), 2, 0, nullptr);
+    EXPECT_EQ(IntersectClipRect(c.dc(), 0, 0, 2, 8), SIMPLEREGION);
+    HBRUSH red = CreateSolidBrush(kRed);
+    RECT all{-10, -10, 20, 20};
+    FillRect(c.dc(), &all, red);
+    EXPECT_EQ(c.Row(0, kRed), "..##....");
+    EXPECT_EQ(GetPixel(c.dc(), 5, 0), CLR_INVALID);
+    SelectClipRgn(c.dc(), nullptr);
+    FillRect(c.dc(), &all, red);
+    EXPECT_EQ(c.Row(0, kRed), "########");
+    DeleteObject(red);
+}
+
+TEST(DeviceContext, ExcludedAreasMakeAComplexClip) {
+    Canvas c(6, 3);
+    EXPECT_EQ(ExcludeClipRect(c.dc(), 2, 1, 4, 2), COMPLEXREGION);
+    HBRUSH red = CreateSolidBrush(kRed);
+    RECT all{0, 0, 6, 3};
+    FillRect(c.dc(), &all, red);
+    EXPECT_EQ(c.Row(1, kRed), "##..##");
+    EXPECT_EQ(c.Row(0, kRed), "######");
+    DeleteObject(red);
+}
+
+TEST(DeviceContext, ScreenCapsAndSystemColours) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), GetDeviceCaps(dc, LOGPIXELSY));
+    EXPECT_GE(GetDeviceCaps(dc, LOGPIXELSY), 96);
+    int bpp = GetDeviceCaps(dc, BITSPIXEL);
+    EXPECT_TRUE(bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32);
+    EXPECT_GE(GetDeviceCaps(dc, HORZRES), 240);
+    EXPECT_EQ(GetDeviceCaps(nullptr, LOGPIXELSX), 0);
+    DeleteDC(dc);
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), kWhite);
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE | SYS_COLOR_INDEX_FLAG), GetSysColor(COLOR_BTNFACE));
+    EXPECT_NE(GetSysColor(COLOR_HIGHLIGHT), GetSysColor(COLOR_HIGHLIGHTTEXT));
+}
+
+TEST(DeviceContext, FillRectTakesSystemColourIndexes) {
+    Canvas c(2, 1);
+    RECT r{0, 0, 2, 1};
+    FillRect(c.dc(), &r, reinterpret_cast<HBRUSH>(static_cast<std::intptr_t>(COLOR_BTNTEXT + 1)));
+    EXPECT_EQ(c.At(1, 0), GetSysColor(COLOR_BTNTEXT));
+}
+
+TEST(DeviceContext, ScreenDcDrawsIntoTheFramebufferWithOriginAndVisibleRegion) {
+    HDC screen = GdiCreateScreenDC();
+    ASSERT_NE(screen, nullptr);
+    auto fb = GdiScreenSurface();
+    ASSERT_TRUE(fb);
+    EXPECT_EQ(fb->Width(), GetDeviceCaps(screen, HORZRES));
+    GdiSetDCOrigin(screen, 10, 20);
+    HRGN visible = CreateRectRgn(10, 20, 12, 21);
+    GdiSetDCVisibleRegion(screen, visible);
+    HBRUSH red = CreateSolidBrush(kRed);
+    RECT r{0, 0, 5, 5};
+    FillRect(screen, &r, red);
+    EXPECT_EQ(fb->GetPixel(10, 20), 0xFF0000u);
+    EXPECT_EQ(fb->GetPixel(11, 20), 0xFF0000u);
+    EXPECT_NE(fb->GetPixel(12, 20), 0xFF0000u);
+    EXPECT_NE(fb->GetPixel(10, 21), 0xFF0000u);
+    DeleteDC(screen);
+    DeleteObject(red);
+    DeleteObject(visible);
+}
+
+TEST(Region, CombineKeepsPiecesDisjoint) {
+    HRGN a = CreateRectRgn(0, 0, 4, 4);
+    HRGN b = CreateRectRgn(2, 2, 6, 6);
+    HRGN out = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(CombineRgn(out, a, b, RGN_OR), COMPLEXREGION);
+    EXPECT_TRUE(PtInRegion(out, 5, 5));
+    EXPECT_FALSE(PtInRegion(out, 5, 0));
+    EXPECT_EQ(CombineRgn(out, a, b, RGN_DIFF), COMPLEXREGION);
+    EXPECT_FALSE(PtInRegion(out, 3, 3));
+    EXPECT_EQ(CombineRgn(out, a, b, RGN_AND), SIMPLEREGION);
+    RECT box{};
+    GetRgnBox(out, &box);
+    EXPECT_EQ(box, (RECT{2, 2, 4, 4}));
+    EXPECT_EQ(CombineRgn(out, a, nullptr, RGN_AND), ERROR);
+    for (HRGN r : {a, b, out}) DeleteObject(r);
+}

@@ -1,0 +1,334 @@
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "gdi_fixture.h"
+
+using namespace gdi_test;
+
+namespace {
+
+LOGFONTW Font(const char16_t* face, LONG height, LONG weight = FW_NORMAL) {
+    LOGFONTW lf{};
+    lf.lfHeight = height;
+    lf.lfWeight = weight;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    std::u16string f(face);
+    std::copy(f.begin(), f.end(), lf.lfFaceName);
+    return lf;
+}
+
+// Selects a font for the scope.
+struct Selected {
+    HDC dc;
+    HFONT font;
+    HGDIOBJ old;
+    Selected(HDC d, const LOGFONTW& lf) : dc(d), font(CreateFontIndirectW(&lf)) {
+        old = SelectObject(dc, font);
+    }
+    ~Selected() {
+        SelectObject(dc, old);
+        DeleteObject(font);
+    }
+};
+
+const std::u16string kBox = kGdiTestFontFace;
+
+SIZE Extent(HDC dc, const std::u16string& s) {
+    SIZE size{};
+    GetTextExtentExPointW(dc, s.data(), static_cast<int>(s.size()), 0, nullptr, nullptr, &size);
+    return size;
+}
+
+}  // namespace
+
+TEST(BoxFont, HeightSignGivesEmOrCellHeight) {
+    Canvas c(4, 4);
+    {
+        Selected f(c.dc(), Font(kBox.c_str(), -12));
+        TEXTMETRICW tm{};
+        ASSERT_TRUE(GetTextMetricsW(c.dc(), &tm));
+        EXPECT_EQ(tm.tmHeight, 12);
+        EXPECT_EQ(tm.tmAscent + tm.tmDescent, tm.tmHeight);
+        EXPECT_EQ(tm.tmAveCharWidth, 6);
+    }
+    Selected f(c.dc(), Font(kBox.c_str(), 9));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(c.dc(), &tm);
+    EXPECT_EQ(tm.tmHeight, 9);
+    EXPECT_EQ(Extent(c.dc(), u"ab").cx, 10);  // ceil(9 / 2) each
+}
+
+TEST(BoxFont, ExtentFitCountAndPartialExtents) {
+    Canvas c(4, 4);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    std::u16string s = u"abcd";
+    int fit = -1;
+    int dx[4]{};
+    SIZE size{};
+    ASSERT_TRUE(GetTextExtentExPointW(c.dc(), s.data(), 4, 13, &fit, dx, &size));
+    EXPECT_EQ(fit, 2);
+    EXPECT_EQ(size.cx, 24);
+    EXPECT_EQ(size.cy, 12);
+    EXPECT_EQ(dx[0], 6);
+    EXPECT_EQ(dx[3], 24);
+    GetTextExtentExPointW(c.dc(), s.data(), 4, 24, &fit, nullptr, nullptr);
+    EXPECT_EQ(fit, 4);
+    GetTextExtentExPointW(c.dc(), s.data(), 4, 5, &fit, nullptr, nullptr);
+    EXPECT_EQ(fit, 0);
+    EXPECT_FALSE(GetTextExtentExPointW(c.dc(), nullptr, 3, 0, &fit, nullptr, &size));
+    EXPECT_FALSE(GetTextExtentExPointW(c.dc(), s.data(), -1, 0, &fit, nullptr, &size));
+}
+
+TEST(BoxFont, ASurrogatePairIsOneCharacter) {
+    Canvas c(4, 4);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    std::u16string s = u"\U0001F600";
+    int dx[2]{};
+    SIZE size{};
+    GetTextExtentExPointW(c.dc(), s.data(), 2, 100, nullptr, dx, &size);
+    EXPECT_EQ(size.cx, 6);
+    EXPECT_EQ(dx[0], 6);
+    EXPECT_EQ(dx[1], 6);
+}
+
+TEST(TextOut, TransparentTextInksOnlyItsGlyphs) {
+    Canvas c(30, 20);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    SetBkMode(c.dc(), TRANSPARENT);
+    SetTextColor(c.dc(), kRed);
+    ASSERT_TRUE(ExtTextOutW(c.dc(), 2, 3, 0, nullptr, u"abc", 3, nullptr));
+    // Boxes of 5 of the 6-pixel advance, from the row under the cell top to the baseline.
+    EXPECT_EQ(c.InkBox(kWhite), (RECT{2, 4, 19, 12}));
+    EXPECT_EQ(c.Row(5, kRed), "..#####.#####.#####...........");
+}
+
+TEST(TextOut, OpaqueTextPaintsItsWholeCell) {
+    Canvas c(30, 20);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    SetBkMode(c.dc(), OPAQUE);
+    SetBkColor(c.dc(), kBlue);
+    SetTextColor(c.dc(), kRed);
+    ExtTextOutW(c.dc(), 2, 3, 0, nullptr, u"a b", 3, nullptr);
+    EXPECT_EQ(c.InkBox(kWhite), (RECT{2, 3, 20, 15}));
+    EXPECT_EQ(c.At(10, 5), kBlue);  // the space
+    EXPECT_EQ(c.At(3, 5), kRed);
+}
+
+TEST(TextOut, UnderlineAndStrikeOutSpanTheRun) {
+    Canvas c(20, 14);
+    LOGFONTW lf = Font(kBox.c_str(), -12);
+    lf.lfUnderline = 1;
+    lf.lfStrikeOut = 1;
+    Selected f(c.dc(), lf);
+    SetBkMode(c.dc(), TRANSPARENT);
+    SetTextColor(c.dc(), kRed);
+    ExtTextOutW(c.dc(), 0, 0, 0, nullptr, u"  ", 2, nullptr);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(c.dc(), &tm);
+    EXPECT_TRUE(tm.tmUnderlined);
+    EXPECT_EQ(c.Count(kRed), 24);
+    EXPECT_EQ(c.Row(tm.tmAscent, kRed), "############........");
+}
+
+TEST(TextOut, ClippedOptionAndViewport) {
+    Canvas c(30, 20);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    SetBkMode(c.dc(), TRANSPARENT);
+    SetTextColor(c.dc(), kRed);
+    SetViewportOrgEx(c.dc(), 1, 1, nullptr);
+    RECT clip{0, 0, 8, 20};
+    ExtTextOutW(c.dc(), 0, 0, ETO_CLIPPED, &clip, u"abc", 3, nullptr);
+    EXPECT_EQ(c.InkBox(kWhite), (RECT{1, 2, 9, 10}));
+}
+
+TEST(DrawText, CalcRectMeasuresLinesAndWraps) {
+    Canvas c(4, 4);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    RECT r{0, 0, 100, 0};
+    EXPECT_EQ(DrawTextW(c.dc(), u"ab cd", -1, &r, DT_CALCRECT | DT_SINGLELINE), 12);
+    EXPECT_EQ(r, (RECT{0, 0, 30, 12}));
+    r = RECT{0, 0, 20, 0};
+    EXPECT_EQ(DrawTextW(c.dc(), u"ab cd ef", -1, &r, DT_CALCRECT | DT_WORDBREAK), 36);
+    EXPECT_EQ(r.right, 20);
+    r = RECT{0, 0, 100, 0};
+    EXPECT_EQ(DrawTextW(c.dc(), u"a\r\nbcd\nx", -1, &r, DT_CALCRECT), 36);
+    EXPECT_EQ(r.right, 18);
+}
+
+TEST(DrawText, AlignsAndCentresInTheRectangle) {
+    Canvas c(40, 30);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    SetBkMode(c.dc(), TRANSPARENT);
+    SetTextColor(c.dc(), kRed);
+    RECT r{0, 0, 40, 30};
+    DrawTextW(c.dc(), u"ab", 2, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    // Cell 12 x 12 centred: (14, 9); the boxes start one row down.
+    EXPECT_EQ(c.InkBox(kWhite), (RECT{14, 10, 25, 18}));
+    c.Clear(kWhite);
+    DrawTextW(c.dc(), u"ab", 2, &r, DT_RIGHT | DT_SINGLELINE | DT_BOTTOM);
+    EXPECT_EQ(c.InkBox(kWhite), (RECT{28, 19, 39, 27}));
+}
+
+TEST(DrawText, OutputIsClippedToTheRectangleSoOnlyTheUnderlineShows) {
+    Canvas c(40, 20);
+    LOGFONTW lf = Font(kBox.c_str(), -12);
+    lf.lfUnderline = 1;
+    Selected f(c.dc(), lf);
+    SetBkMode(c.dc(), TRANSPARENT);
+    SetTextColor(c.dc(), kRed);
+    // 64 spaces into a rectangle 17 wide: the underline runs exactly across it.
+    std::u16string spaces(64, u' ');
+    RECT r{3, 5, 20, 1005};
+    DrawTextW(c.dc(), spaces.data(), 64, &r, DT_SINGLELINE | DT_NOPREFIX);
+    EXPECT_EQ(c.InkBox(kWhite), (RECT{3, 14, 20, 15}));
+    c.Clear(kWhite);
+    RECT narrow{0, 0, 8, 20};
+    DrawTextW(c.dc(), u"abc", 3, &narrow, DT_SINGLELINE | DT_NOCLIP);
+    EXPECT_GT(c.InkBox(kWhite).right, 8);
+}
+
+TEST(DrawText, PrefixCharactersUnderlineUnlessSwitchedOff) {
+    Canvas c(30, 14);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    SetBkMode(c.dc(), TRANSPARENT);
+    SetTextColor(c.dc(), kRed);
+    RECT r{0, 0, 30, 14};
+    DrawTextW(c.dc(), u"&ab", 3, &r, DT_SINGLELINE);
+    EXPECT_EQ(c.InkBox(kWhite), (RECT{0, 1, 11, 10}));
+    EXPECT_EQ(c.Row(9, kRed), "######........................");
+    c.Clear(kWhite);
+    DrawTextW(c.dc(), u"&ab", 3, &r, DT_SINGLELINE | DT_NOPREFIX);
+    EXPECT_EQ(c.InkBox(kWhite), (RECT{0, 1, 17, 9}));
+}
+
+TEST(DrawText, WordWrapBreaksAtSpaces) {
+    Canvas c(20, 40);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    SetBkMode(c.dc(), TRANSPARENT);
+    SetTextColor(c.dc(), kRed);
+    RECT r{0, 0, 20, 40};
+    EXPECT_EQ(DrawTextW(c.dc(), u"ab cd", 5, &r, DT_WORDBREAK), 24);
+    EXPECT_EQ(c.Row(2, kRed), "#####.#####.........");
+    EXPECT_EQ(c.Row(14, kRed), "#####.#####.........");
+}
+
+TEST(Fonts, HugeHeightsAndNullDescriptionsFail) {
+    LOGFONTW lf = Font(u"Tahoma", -100000);
+    EXPECT_EQ(CreateFontIndirectW(&lf), nullptr);
+    EXPECT_EQ(CreateFontIndirectW(nullptr), nullptr);
+}
+
+TEST(Fonts, SyntheticModeReplacesEveryFace) {
+    Canvas c(4, 4);
+    GdiUseSyntheticFonts(true);
+    {
+        Selected f(c.dc(), Font(u"Tahoma", -10));
+        EXPECT_EQ(Extent(c.dc(), u"iiii").cx, 20);
+    }
+    GdiUseSyntheticFonts(false);
+    Selected f(c.dc(), Font(u"Tahoma", -10));
+    EXPECT_NE(Extent(c.dc(), u"iiii").cx, 20);
+}
+
+TEST(Fonts, EnumerationListsTheDeviceFaceNames) {
+    Canvas c(4, 4);
+    std::vector<std::u16string> names;
+    auto collect = [](const LOGFONTW* lf, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
+        reinterpret_cast<std::vector<std::u16string>*>(p)->push_back(lf->lfFaceName);
+        return 1;
+    };
+    EXPECT_EQ(EnumFontFamiliesW(c.dc(), nullptr, collect, reinterpret_cast<LPARAM>(&names)), 1);
+    auto has = [&](const char16_t* n) {
+        return std::find(names.begin(), names.end(), std::u16string(n)) != names.end();
+    };
+    EXPECT_TRUE(has(u"Tahoma"));
+    EXPECT_TRUE(has(u"Nina"));
+    EXPECT_TRUE(has(u"Courier New"));
+    EXPECT_FALSE(has(u"Courrier New"));
+    int calls = 0;
+    auto stop = [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
+        ++*reinterpret_cast<int*>(p);
+        return 0;
+    };
+    EXPECT_EQ(EnumFontFamiliesW(c.dc(), nullptr, stop, reinterpret_cast<LPARAM>(&calls)), 0);
+    EXPECT_EQ(calls, 1);
+    names.clear();
+    EnumFontFamiliesW(c.dc(), u"nina", collect, reinterpret_cast<LPARAM>(&names));
+    EXPECT_EQ(names.size(), 1u);
+}
+
+// FreeType faces: identity and shapes may vary with versions; the rules below may not.
+TEST(SystemFonts, PositiveHeightIsTheCellHeight) {
+    Canvas c(4, 4);
+    for (LONG h : {10, 16, 23}) {
+        Selected f(c.dc(), Font(u"Tahoma", h));
+        TEXTMETRICW tm{};
+        GetTextMetricsW(c.dc(), &tm);
+        EXPECT_EQ(tm.tmHeight, h);
+        EXPECT_EQ(Extent(c.dc(), u"x").cy, h);
+    }
+    Selected f(c.dc(), Font(u"Tahoma", -16));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(c.dc(), &tm);
+    EXPECT_GT(tm.tmHeight, 16);
+    EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, 16);
+}
+
+TEST(SystemFonts, FacesMapToTheirFamilies) {
+    Canvas c(4, 4);
+    {
+        Selected f(c.dc(), Font(u"Courrier New", -12));
+        EXPECT_EQ(Extent(c.dc(), u"iiii").cx, Extent(c.dc(), u"MMMM").cx);
+        TEXTMETRICW tm{};
+        GetTextMetricsW(c.dc(), &tm);
+        EXPECT_EQ(tm.tmPitchAndFamily & 1, 0);
+        WCHAR face[LF_FACESIZE]{};
+        GetTextFaceW(c.dc(), LF_FACESIZE, face);
+        EXPECT_EQ(std::u16string(face), u"Courrier New");
+    }
+    Selected f(c.dc(), Font(u"Nina", -12));
+    EXPECT_LT(Extent(c.dc(), u"iiii").cx, Extent(c.dc(), u"MMMM").cx);
+}
+
+TEST(SystemFonts, BoldIsWiderAndMeasuringMatchesDrawing) {
+    Canvas c(200, 30);
+    int regular, bold;
+    {
+        Selected f(c.dc(), Font(u"Tahoma", -14));
+        regular = Extent(c.dc(), u"Measured text").cx;
+    }
+    Selected f(c.dc(), Font(u"Tahoma", -14, FW_BOLD));
+    bold = Extent(c.dc(), u"Measured text").cx;
+    EXPECT_GT(bold, regular);
+    // Drawing in two pieces at the measured offset gives the same pixels as one run.
+    SetBkMode(c.dc(), TRANSPARENT);
+    ExtTextOutW(c.dc(), 0, 0, 0, nullptr, u"Measured text", 13, nullptr);
+    Canvas pieces(200, 30);
+    SelectObject(pieces.dc(), f.font);
+    SetBkMode(pieces.dc(), TRANSPARENT);
+    int first = Extent(pieces.dc(), u"Measu").cx;
+    ExtTextOutW(pieces.dc(), 0, 0, 0, nullptr, u"Measu", 5, nullptr);
+    ExtTextOutW(pieces.dc(), first, 0, 0, nullptr, u"red text", 8, nullptr);
+    SelectObject(pieces.dc(), GetStockObject(SYSTEM_FONT));
+    int differ = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 200; ++x) differ += c.At(x, y) != pieces.At(x, y);
+    EXPECT_EQ(differ, 0);
+    RECT ink = c.InkBox(kWhite);
+    EXPECT_LE(ink.right, bold + 1);
+    EXPECT_GT(ink.right, bold - 4);
+}
+
+TEST(SystemFonts, QualityChoosesGreyOrMonochromeEdges) {
+    auto greys = [](BYTE quality) {
+        Canvas c(60, 30);
+        LOGFONTW lf = Font(u"Tahoma", -16);
+        lf.lfQuality = quality;
+        Selected f(c.dc(), lf);
+        ExtTextOutW(c.dc(), 0, 0, 0, nullptr, u"Sow", 3, nullptr);
+        return 60 * 30 - c.Count(kWhite) - c.Count(kBlack);
+    };
+    EXPECT_GT(greys(ANTIALIASED_QUALITY), 0);
+    EXPECT_EQ(greys(NONANTIALIASED_QUALITY), 0);
+}

@@ -1,0 +1,144 @@
+// bookdump: a developer's view of a Palm database or book.
+//   bookdump FILE          the database header, the record list, the book's header and metadata
+//   bookdump --text FILE   exactly the book's text, as UTF-8
+// A file that cannot be opened prints its error code and meaning on stderr; exit status 1.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "bookfiles/book_document.h"
+#include "bookfiles/book_error.h"
+#include "bookfiles/palm_database.h"
+
+namespace {
+
+std::string Utf8(const char16_t* s, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint32_t c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string Code(std::uint32_t v) {
+    std::string s;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        char c = static_cast<char>(v >> shift);
+        s += (c >= 32 && c < 127) ? c : '.';
+    }
+    return s;
+}
+
+int Fail(const char* path, int code) {
+    std::fprintf(stderr, "bookdump: %s: error %d: %s\n", path, code, BookErrorMeaning(code));
+    return 1;
+}
+
+int DumpText(BookDocument& book) {
+    // Pages can end inside a surrogate pair's neighbourhood; convert the whole run at once.
+    std::u16string all;
+    for (std::uint32_t position = 0; position < book.GetLength();) {
+        PageBuffer page;
+        if (!book.ReadPage(position, page, 0, 0)) break;
+        all.append(page.text, page.length);
+        position = page.start + page.spanLength;
+        book.ReleasePage(page.pageId);
+    }
+    std::string bytes = Utf8(all.data(), all.size());
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() ? 0 : 1;
+}
+
+void DumpDatabase(const PalmDatabase& db) {
+    std::printf("name: %s\ntype: %s\ncreator: %s\nattributes: 0x%04X\nrecords: %u\n", db.GetName(),
+                Code(db.GetType()).c_str(), Code(db.GetCreator()).c_str(), db.GetAttributes(),
+                db.GetRecordCount());
+    for (std::uint32_t i = 0; i < db.GetRecordCount(); ++i) {
+        std::uint32_t length = 0;
+        const std::uint8_t* data = db.GetRecord(i, &length);
+        std::printf("  record %u: %u bytes, id %u, attributes 0x%02X", i, length, db.GetUniqueId(i),
+                    db.GetRecordAttributes(i));
+        if (length >= 4) std::printf(", starts \"%s\"", Code(BigEndian::U32(data)).c_str());
+        std::printf("\n");
+    }
+}
+
+void DumpBook(BookDocument& book) {
+    const BookHeader& h = book.Header();
+    std::u16string title;
+    book.GetTitleText(&title);
+    std::printf("title: %s\nkind: %d\ntype: %d\ncompression: %u\ntext length: %u\ntext records: %u\n"
+                "record size: %u\ncode page: %u\nunique id: %u\nversion: %u\nflags: 0x%X\n"
+                "trailing flags: 0x%X\nfirst resource: %u\n",
+                Utf8(title.data(), title.size()).c_str(), book.GetBookKind(), h.type, h.compression,
+                h.textLength, h.textRecordCount, h.recordSize, book.GetTextCodePage(), h.uniqueId,
+                h.version, h.flags, h.trailingFlags, book.GetRecordOffset() + 1);
+    for (int i = 0; i < BookHeader::kTableFields; ++i) {
+        if (h.tables[i] != kBookNone) std::printf("table field %d: record %u\n", i, h.tables[i]);
+    }
+    for (const ExthRecord& r : book.Metadata()) {
+        std::u16string text;
+        std::printf("exth %u (%u bytes)", r.type, r.data.size);
+        if (r.data.size == 4 && r.type >= 200) {
+            std::printf(": %u", BigEndian::U32(r.data.data));
+        } else {
+            book.DecodeBytes(&text, r.data.data, r.data.size);
+            std::printf(": %s", Utf8(text.data(), text.size()).c_str());
+        }
+        std::printf("\n");
+    }
+    for (std::uint32_t kind : {0u, 2u, 3u, 4u, 5u, 7u, 8u}) {
+        BookTarget t;
+        for (std::uint32_t i = 0; book.GetTarget(i, kind, &t); ++i) {
+            std::printf("target kind %u: \"%s\" = \"%s\" at %d\n", kind,
+                        Utf8(t.name.data(), t.name.size()).c_str(),
+                        Utf8(t.value.data(), t.value.size()).c_str(), t.position);
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool textOnly = argc == 3 && std::strcmp(argv[1], "--text") == 0;
+    if (!(argc == 2 || textOnly)) {
+        std::fprintf(stderr, "usage: bookdump [--text] FILE\n");
+        return 2;
+    }
+    const char* path = argv[argc - 1];
+    int error = 0;
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path, 41, nullptr, nullptr, &error));
+    if (!db) return Fail(path, error);
+    if (!textOnly) DumpDatabase(*db);
+    BookDocument book;
+    int rc = book.Open(db.get(), 0, 1252, 65002);
+    if (rc) {
+        if (textOnly) return Fail(path, rc);
+        std::printf("not a readable book: error %d: %s\n", rc, BookErrorMeaning(rc));
+        return 0;
+    }
+    if (textOnly) return DumpText(book);
+    DumpBook(book);
+    return 0;
+}
