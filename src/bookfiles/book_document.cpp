@@ -755,7 +755,10 @@ bool BookDocument::RecordForPosition(std::uint32_t position, PackedTree* cursor,
     std::uint32_t rootOffset = root & mask;
     ByteSpan treeSpan{tree, treeLength};
     if (!tree || !treeSpan.Holds(rootOffset, 12)) return false;
-    if ((treeSpan.U16At(rootOffset) & PackedTree::kHasChildren) && !treeSpan.Holds(rootOffset, 16)) {
+    // A root with children must hold its whole child area inside the record.
+    if ((treeSpan.U16At(rootOffset) & PackedTree::kHasChildren) &&
+        (!treeSpan.Holds(rootOffset, 16) ||
+         !treeSpan.Holds(rootOffset + 16, 4 * treeSpan.U16At(rootOffset + 14)))) {
         return false;
     }
     if (cursor) {

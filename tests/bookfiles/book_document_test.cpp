@@ -2,11 +2,14 @@
 // targets, data records, index tables and frame sets, and damaged books.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "bookfiles/book_document.h"
 #include "bookfiles/book_error.h"
+#include "bookfiles/book_header.h"
 #include "bookfiles/palm_database.h"
+#include "core/charset.h"
 #include "support/bookfiles/book_builder.h"
 
 namespace {
@@ -40,24 +43,10 @@ struct OpenBook {
 std::u16string Widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 std::u16string FromUtf8(const std::string& s) {
-    std::u16string out;
-    for (std::size_t i = 0; i < s.size();) {
-        unsigned char c = s[i];
-        std::uint32_t cp, n;
-        if (c < 0x80) { cp = c; n = 1; }
-        else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
-        else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
-        else { cp = c & 0x07; n = 4; }
-        for (std::uint32_t k = 1; k < n; ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-        i += n;
-    }
+    std::u16string out(s.size() + 4, u'\0');
+    std::int32_t n = Utf8::DecodeToUtf16(reinterpret_cast<const std::uint8_t*>(s.data()), s.size(),
+                                         out.data(), out.size());
+    out.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
     return out;
 }
 
@@ -446,6 +435,13 @@ TEST(BookDocument, NoFramesetsBelowVersionFourOrWithBadReferences) {
     ASSERT_EQ(broken.error, 0);
     EXPECT_FALSE(broken.book.RecordForPosition(1500, &cursor, nullptr, -1, nullptr));
     EXPECT_TRUE(broken.book.RecordForPosition(9500, &cursor, nullptr, -1, nullptr));
+
+    // A child area longer than the record holding the tree.
+    PdbBuilder longer = FramesetBook().BuildDatabase();
+    SetU16(longer.records[indexRecord + 1].bytes, 14, 5000);
+    OpenBook overlong(longer.Build());
+    ASSERT_EQ(overlong.error, 0);
+    EXPECT_FALSE(overlong.book.RecordForPosition(1500, &cursor, nullptr, -1, nullptr));
 }
 
 TEST(BookDocument, SniffsMarkupFromTheFirstTag) {
@@ -510,6 +506,92 @@ TEST(BookDocument, AnswersThroughTheDocumentSourceInterface) {
     };
     EXPECT_EQ(source.GetKind(), 1u);
     DocumentSource::htmlProbe = saved;
+}
+
+// Record 0 exactly as the generated-page writer lays it out, over a read-write database.
+TEST(BookDocument, ReadsGeneratedPagesFromAResidentDatabase) {
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::CreateInMemory("FOLV", "BOOK"));
+    std::u16string title = u"Cart";
+    std::u16string text = u"<html><body>" + std::u16string(3000, u'w') + u"</body></html>";
+    Bytes r0(224 + title.size() * 2, 0);
+    SetU16(r0, 0, 1);
+    SetU32(r0, 4, static_cast<std::uint32_t>(text.size()));
+    SetU16(r0, 8, 2);
+    SetU16(r0, 10, 2048);
+    r0[16] = 'F'; r0[17] = 'O'; r0[18] = 'L'; r0[19] = 'V';
+    SetU32(r0, 20, 208);
+    SetU32(r0, 24, 774);
+    SetU32(r0, 28, 65002);
+    SetU32(r0, 32, 0x1ABCDEF);
+    SetU32(r0, 36, 4);
+    for (int k = 0; k < 10; ++k) SetU32(r0, 40 + 4 * k, 0xFFFFFFFF);
+    SetU32(r0, 84, 224);
+    SetU32(r0, 88, static_cast<std::uint32_t>(title.size() * 2));
+    SetU32(r0, 104, 1);
+    SetU32(r0, 164, 0xFFFFFFFF);
+    SetU32(r0, 168, 0xFFFFFFFF);
+    SetU32(r0, 192, 0xFFFFFFFF);
+    SetU32(r0, 196, 1);  // trailing flags 1: no entry in UTF-16 records
+    Bytes t = Utf16Le(title);
+    std::copy(t.begin(), t.end(), r0.begin() + 224);
+    Bytes body = Utf16Le(text);
+    for (const Bytes* record : {&r0}) {
+        std::uint32_t index = 0;
+        ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, static_cast<std::uint32_t>(record->size()), &index));
+        ASSERT_TRUE(db->WriteRecord(index, 0, record->data(), static_cast<std::uint32_t>(record->size())));
+    }
+    ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 4096, nullptr));
+    ASSERT_TRUE(db->WriteRecord(1, 0, body.data(), 4096));
+    ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, static_cast<std::uint32_t>(body.size() - 4096), nullptr));
+    ASSERT_TRUE(db->WriteRecord(2, 0, body.data() + 4096, static_cast<std::uint32_t>(body.size() - 4096)));
+
+    BookDocument book;
+    ASSERT_EQ(book.Open(db.get(), 0, 1252, 65002), 0);
+    EXPECT_EQ(book.GetOption(), 0x1ABCDEFu);
+    EXPECT_EQ(book.GetDocumentType(), 774u);
+    EXPECT_EQ(book.GetBookKind(), 4);
+    EXPECT_FALSE(book.HasHeaderField(0));
+    std::u16string read;
+    ASSERT_TRUE(book.GetTitleText(&read));
+    EXPECT_EQ(read, title);
+    EXPECT_EQ(ReadBookHeaderWord(db.get()), 0xFFFFu);
+    PageBuffer page;
+    ASSERT_TRUE(book.ReadPage(0, page, 0, 0));
+    EXPECT_EQ(std::u16string(page.text, page.length), text);
+    book.ReleasePage(page.pageId);
+    EXPECT_EQ(book.GetKind(), 2u);
+    EXPECT_FALSE(book.RecordForPosition(0, nullptr, nullptr, -1, nullptr));
+}
+
+struct CountingHook : BookHostInterface {
+    int calls = 0;
+    void Notify() override { ++calls; }
+};
+
+TEST(BookDocument, BusyHooksRunAroundDecoderTablesOfFiles) {
+    BookBuilder b;
+    b.compression = 3;
+    b.text = ToBytes(SampleText(5000));
+    std::string folder = MakeTempFolder();
+    std::string path = folder + "/huff.prc";
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(db);
+    CountingHook before, after;
+    BookDocument book;
+    book.SetHostInterfaces(&before, &after);
+    ASSERT_EQ(book.Open(db.get(), 0, 1252, 65002), 0);
+    EXPECT_EQ(before.calls, 1);
+    EXPECT_EQ(after.calls, 1);
+    // A book in memory does not read on demand: no notice.
+    OpenBook memory(b.Build());
+    memory.book.SetHostInterfaces(&before, &after);
+    memory.book.Open(memory.db.get(), 0, 1252, 65002);
+    EXPECT_EQ(before.calls, 1);
+    book.Close();
+    db.reset();
+    std::remove(path.c_str());
+    std::remove(folder.c_str());
 }
 
 // Every truncation and many byte flips of a book must open cleanly or fail with a code,
