@@ -73,8 +73,11 @@ ScriptContext::~ScriptContext() {
 }
 
 bool ScriptContext::Create() {
+    bool hadGlobal = global_.IsObj();
     ClearGlobal();
     global_ = Val::Object(new Obj(OK::Plain, heap_));
+    // Closures and self-referring objects of the old document form cycles: free them now.
+    if (hadGlobal) heap_->CollectCycles();
     return true;
 }
 
