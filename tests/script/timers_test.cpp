@@ -71,6 +71,9 @@ TEST(ScriptTimersTest, ClearingHandlersStopsEverythingAndBadHandlersFailQuietly)
     ASSERT_TRUE(r.Run("setInterval(function() { clearAll(); print('ran'); }, 20)"));
     struct Clearer : ScriptObject {
         ScriptContext* ctx;
+        ScriptHeap* heap = nullptr;
+        ~Clearer() override { ScriptHeap::DetachObject(heap, this); }
+        void Notify(int event, ScriptHeap* h) override { heap = event == 0 ? h : nullptr; }
         int Resolve(int* err, const ScriptName& n, ScriptMemberRef* ref, bool) override {
             if (!n.EqualsAscii("clearAll")) return Fail(err, 4);
             ref->object = this;
