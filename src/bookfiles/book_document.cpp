@@ -20,7 +20,7 @@ constexpr std::uint32_t kRead = FourCC("REAd");
 // Room for a page's characters plus a character completed past its end.
 constexpr std::uint32_t kPageUnits = BookDocument::kPageSize + 8;
 
-bool EqualsAscii(const std::u16string& s, const char16_t* name, std::uint32_t length) {
+bool SameName(const std::u16string& s, const char16_t* name, std::uint32_t length) {
     return s.size() == length && std::equal(s.begin(), s.end(), name);
 }
 
@@ -245,7 +245,7 @@ bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
     return units > 0;
 }
 
-bool BookDocument::ReadPage(std::uint32_t position, BookPage* out, std::uint32_t section,
+bool BookDocument::ReadPage(std::uint32_t position, PageBuffer& out, std::uint32_t section,
                             std::uint32_t flag) {
     if (!source_ || section != 0 || flag != 0 || position >= header_.textLength) return false;
     std::uint32_t pageStart = position & ~(kPageSize - 1);
@@ -284,11 +284,13 @@ bool BookDocument::ReadPage(std::uint32_t position, BookPage* out, std::uint32_t
         }
     }
     ++page->uses;
-    out->start = page->start;
-    out->text = page->text.data();
-    out->length = page->length;
-    out->spanLength = page->spanLength;
-    out->pageId = page->id;
+    out.start = page->start;
+    out.text = page->text.data();
+    out.length = page->length;
+    out.baseStart = page->start;
+    out.reserved = 0;
+    out.spanLength = page->spanLength;
+    out.pageId = page->id;
     return true;
 }
 
@@ -310,7 +312,7 @@ std::uint32_t BookDocument::LivePageCount() const {
     return n;
 }
 
-std::uint32_t BookDocument::Advance(std::uint32_t position, std::int32_t count) const {
+std::uint32_t BookDocument::Advance(std::uint32_t position, std::int32_t count, std::uint32_t) {
     std::int64_t t = std::int64_t(position) + count;
     if (t < 0) t = 0;
     if (t > header_.textLength) t = header_.textLength;
@@ -328,7 +330,7 @@ std::uint32_t BookDocument::Advance(std::uint32_t position, std::int32_t count) 
     return target;
 }
 
-std::int32_t BookDocument::Distance(std::uint32_t from, std::uint32_t to) const {
+std::int32_t BookDocument::Distance(std::uint32_t from, std::uint32_t to, std::uint32_t) {
     std::uint32_t target = to;
     if (textCodePage_ == BookText::kCodePageUtf8) {
         for (auto& p : pages_) {
@@ -344,20 +346,20 @@ std::int32_t BookDocument::Distance(std::uint32_t from, std::uint32_t to) const 
     return static_cast<std::int32_t>(std::int64_t(target) - from);
 }
 
-bool BookDocument::GetNumberPair(std::uint16_t* input, std::uint16_t* output) const {
-    *input = 0;
-    *output = 0;
+bool BookDocument::GetNumberPair(std::uint16_t& input, std::uint16_t& output) {
+    input = 0;
+    output = 0;
     if (level_ < 3 || header_.inputLanguage == kBookNone || (header_.inputLanguage & 0x80000000u)) {
         return false;
     }
-    *input = header_.inputLanguage & 0x3FF;
-    *output = header_.outputLanguage & 0x3FF;
+    input = header_.inputLanguage & 0x3FF;
+    output = header_.outputLanguage & 0x3FF;
     return true;
 }
 
-bool BookDocument::GetRecordInfo(std::uint32_t* textLength, std::uint16_t* five) const {
-    if (!source_) return false;
-    *textLength = header_.textLength;
+bool BookDocument::GetRecordInfo(std::uint32_t& textLength, std::uint16_t* five) {
+    if (!source_ || !five) return false;
+    textLength = header_.textLength;
     five[0] = static_cast<std::uint16_t>(header_.textRecordCount);
     five[1] = static_cast<std::uint16_t>(header_.recordSize);
     five[2] = static_cast<std::uint16_t>(std::min<std::uint32_t>(firstResource_, 0xFFFF));
@@ -366,20 +368,26 @@ bool BookDocument::GetRecordInfo(std::uint32_t* textLength, std::uint16_t* five)
     return true;
 }
 
-bool BookDocument::GetHeaderTriple(std::uint16_t* cover, std::uint16_t* thumbnail,
-                                   std::uint8_t* fake) const {
+bool BookDocument::GetHeaderTriple(std::uint16_t& cover, std::uint16_t& thumbnail,
+                                   std::uint8_t& fake) {
     std::uint32_t value = 0;
-    *cover = ExthNumber(exth_, Exth::kCoverOffset, &value) ? static_cast<std::uint16_t>(value) : 0xFFFF;
-    *thumbnail = ExthNumber(exth_, Exth::kThumbnailOffset, &value) ? static_cast<std::uint16_t>(value) : 0xFFFF;
-    *fake = ExthNumber(exth_, Exth::kFakeCover, &value) && value > 0 ? 1 : 0;
+    cover = ExthNumber(exth_, Exth::kCoverOffset, &value) ? static_cast<std::uint16_t>(value) : 0xFFFF;
+    thumbnail = ExthNumber(exth_, Exth::kThumbnailOffset, &value) ? static_cast<std::uint16_t>(value) : 0xFFFF;
+    fake = ExthNumber(exth_, Exth::kFakeCover, &value) && value > 0 ? 1 : 0;
     return source_ != nullptr;
 }
 
-bool BookDocument::IsHeld() const { return source_ && source_->IsHeld(); }
-bool BookDocument::MayRelease() const { return source_ && source_->MayRelease(); }
+bool BookDocument::IsHeld() { return source_ && source_->IsHeld(); }
+bool BookDocument::MayRelease() { return source_ && source_->MayRelease(); }
 
-bool BookDocument::DecodeText(std::u16string* out, const std::uint8_t* bytes,
-                              std::uint32_t count) const {
+bool BookDocument::DecodeText(String& out, const std::uint8_t* bytes, std::uint32_t count) {
+    std::u16string text;
+    return DecodeBytes(&text, bytes, count) &&
+           out.AssignChars(text.data(), static_cast<std::int32_t>(text.size()));
+}
+
+bool BookDocument::DecodeBytes(std::u16string* out, const std::uint8_t* bytes,
+                               std::uint32_t count) const {
     out->clear();
     if (!bytes || count == 0) return true;
     out->resize(count + 1);
@@ -393,42 +401,58 @@ std::int32_t BookDocument::DecodeTreeText(const std::uint8_t* bytes, std::uint32
     return static_cast<std::int32_t>(BookText::Decode(textCodePage_, bytes, count, out, capacity, nullptr));
 }
 
-bool BookDocument::GetTitle(std::u16string* out) const {
+bool BookDocument::GetTitleText(std::u16string* out) const {
     ByteSpan name;
-    if (header_.FullName(record0_, &name) && name.size > 0) return DecodeText(out, name.data, name.size);
-    return GetDatabaseName(out);
+    if (header_.FullName(record0_, &name) && name.size > 0) return DecodeBytes(out, name.data, name.size);
+    return GetDatabaseNameText(out);
 }
 
-const std::uint8_t* BookDocument::GetDatabaseNameBytes(std::uint32_t* length) const {
-    *length = 0;
+bool BookDocument::GetTitle(String& out) {
+    std::u16string text;
+    return GetTitleText(&text) && out.AssignChars(text.data(), static_cast<std::int32_t>(text.size()));
+}
+
+const std::uint8_t* BookDocument::GetDatabaseNameBytes(std::uint32_t& length) {
+    length = 0;
     if (!source_) return nullptr;
+    // At most 32 bytes, cut at the first zero byte.
     const char* name = source_->GetName();
-    *length = static_cast<std::uint32_t>(strnlen(name, 32));
+    length = static_cast<std::uint32_t>(strnlen(name, 32));
     return reinterpret_cast<const std::uint8_t*>(name);
 }
 
-bool BookDocument::GetDatabaseName(std::u16string* out) const {
+bool BookDocument::GetDatabaseNameText(std::u16string* out) const {
     out->clear();
-    std::uint32_t length = 0;
-    const std::uint8_t* name = GetDatabaseNameBytes(&length);
-    if (!name) return false;
-    for (std::uint32_t i = 0; i < length; ++i) out->push_back(BookText::Decode1252(name[i]));
+    if (!source_) return false;
+    const char* name = source_->GetName();
+    for (std::size_t i = 0; i < 32 && name[i]; ++i) {
+        out->push_back(BookText::Decode1252(static_cast<std::uint8_t>(name[i])));
+    }
     return true;
 }
 
-bool BookDocument::GetInfo(std::u16string* out) const {
-    out->clear();
-    if (!source_) return false;
-    std::string digits = std::to_string(header_.uniqueId);
-    out->assign(digits.begin(), digits.end());
-    return true;
+bool BookDocument::GetDatabaseName(String& out) {
+    std::u16string text;
+    return GetDatabaseNameText(&text) &&
+           out.AssignChars(text.data(), static_cast<std::int32_t>(text.size()));
+}
+
+bool BookDocument::GetInfo(String& out) {
+    out.SetEmpty();
+    return source_ && out.AppendUnsigned(header_.uniqueId, 10);
+}
+
+std::uint32_t BookDocument::GetKind() {
+    bool isHtml = false;
+    if (DocumentSource::StartsWithHtmlTag(*this, isHtml)) return isHtml ? 2 : 1;
+    return SniffKind();
 }
 
 std::uint32_t BookDocument::SniffKind() {
     if (sniffedKind_) return static_cast<std::uint32_t>(sniffedKind_);
     sniffedKind_ = 1;
-    BookPage page;
-    if (!ReadPage(0, &page, 0, 0)) return 1;
+    PageBuffer page;
+    if (!ReadPage(0, page, 0, 0)) return 1;
     const char16_t* p = page.text;
     const char16_t* end = p + page.length;
     auto startsWith = [&](const char* s) {
@@ -500,7 +524,7 @@ void BookDocument::LoadTargets() {
                     ok = false;
                     break;
                 }
-                DecodeText(text, span.data + at + 2, n);
+                DecodeBytes(text, span.data + at + 2, n);
                 at += 2 + n;
             }
             if (!ok) break;
@@ -510,14 +534,14 @@ void BookDocument::LoadTargets() {
     }
 }
 
-bool BookDocument::GetMetadata(std::uint32_t index, std::uint32_t kind, BookTarget* out) {
+bool BookDocument::GetTarget(std::uint32_t index, std::uint32_t kind, BookTarget* out) {
     *out = BookTarget();
     if (!source_) return false;
     if (kind == kTargetMetadata) {
         if (index == 0) {
             out->kind = kTargetMetadata;
             out->name = u"Title";
-            GetTitle(&out->value);
+            GetTitleText(&out->value);
             return true;
         }
         --index;
@@ -534,14 +558,47 @@ bool BookDocument::GetMetadata(std::uint32_t index, std::uint32_t kind, BookTarg
     return false;
 }
 
-bool BookDocument::FindMetadata(const char16_t* name, std::uint32_t length, std::uint32_t kind,
-                                BookTarget* out) {
+bool BookDocument::FindTarget(const char16_t* name, std::uint32_t length, std::uint32_t kind,
+                              BookTarget* out) {
     for (std::uint32_t i = 0;; ++i) {
-        if (!GetMetadata(i, kind, out)) break;
-        if (EqualsAscii(out->name, name, length)) return true;
+        if (!GetTarget(i, kind, out)) break;
+        if (SameName(out->name, name, length)) return true;
     }
     *out = BookTarget();
     return false;
+}
+
+namespace {
+
+bool ToRecord(const BookTarget& target, TargetRecord& out) {
+    out.Init();
+    out.kind = target.kind;
+    out.position = target.position;
+    for (int i = 0; i < 4; ++i) out.numbers[i] = target.numbers[i];
+    return out.name.AssignChars(target.name.data(), static_cast<std::int32_t>(target.name.size())) &&
+           out.value.AssignChars(target.value.data(), static_cast<std::int32_t>(target.value.size())) &&
+           out.extra.AssignChars(target.extra.data(), static_cast<std::int32_t>(target.extra.size()));
+}
+
+}  // namespace
+
+bool BookDocument::GetMetadata(std::uint32_t index, std::uint32_t kind, TargetRecord& out) {
+    BookTarget target;
+    if (!GetTarget(index, kind, &target)) {
+        out.Init();
+        return false;
+    }
+    return ToRecord(target, out);
+}
+
+bool BookDocument::FindMetadata(const char16_t* name, std::int32_t length, std::uint32_t kind,
+                                TargetRecord& out) {
+    BookTarget target;
+    if (length < 0 || !FindTarget(name, static_cast<std::uint32_t>(length), kind, &target)) {
+        out.Init();
+        return false;
+    }
+    return ToRecord(target, out);
 }
 
 std::int32_t BookDocument::QueryNumber(std::uint32_t what) {
@@ -597,12 +654,12 @@ bool BookDocument::OpenTableByName(const char16_t* name, std::uint32_t length, s
                                    std::uint32_t* table) {
     if (!source_ || !name || length == 0) return false;
     BookTarget target;
-    if (flag == 2 && FindMetadata(name, length, kTargetKeyTable, &target) &&
+    if (flag == 2 && FindTarget(name, length, kTargetKeyTable, &target) &&
         IsIndexHeader(static_cast<std::uint32_t>(target.position))) {
         *table = static_cast<std::uint32_t>(target.position);
         return true;
     }
-    if (FindMetadata(name, length, kTargetTable, &target) &&
+    if (FindTarget(name, length, kTargetTable, &target) &&
         IsIndexHeader(static_cast<std::uint32_t>(target.position))) {
         *table = static_cast<std::uint32_t>(target.position);
         return true;
@@ -619,7 +676,7 @@ bool BookDocument::OpenTableByName(const char16_t* name, std::uint32_t length, s
         std::u16string decoded(nameLength + 1, u'\0');
         decoded.resize(BookText::Decode(BookText::kCodePageUtf8, span.data + offset, nameLength,
                                         decoded.data(), decoded.size(), nullptr));
-        if (EqualsAscii(decoded, name, length)) {
+        if (SameName(decoded, name, length)) {
             *table = id;
             return true;
         }
@@ -698,7 +755,10 @@ bool BookDocument::RecordForPosition(std::uint32_t position, PackedTree* cursor,
     std::uint32_t rootOffset = root & mask;
     ByteSpan treeSpan{tree, treeLength};
     if (!tree || !treeSpan.Holds(rootOffset, 12)) return false;
-    if ((treeSpan.U16At(rootOffset) & PackedTree::kHasChildren) && !treeSpan.Holds(rootOffset, 16)) {
+    // A root with children must hold its whole child area inside the record.
+    if ((treeSpan.U16At(rootOffset) & PackedTree::kHasChildren) &&
+        (!treeSpan.Holds(rootOffset, 16) ||
+         !treeSpan.Holds(rootOffset + 16, 4 * treeSpan.U16At(rootOffset + 14)))) {
         return false;
     }
     if (cursor) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bookfiles/book_header.h"
+#include "bookfiles/document_source.h"
 #include "bookfiles/huff_cdic.h"
 #include "bookfiles/packed_tree.h"
 
@@ -35,16 +36,7 @@ struct BookTarget {
     std::u16string extra;
 };
 
-// One page of decoded text as handed out (the characters stay owned by the book).
-struct BookPage {
-    std::uint32_t start = 0;
-    const char16_t* text = nullptr;
-    std::uint32_t length = 0;
-    std::uint32_t spanLength = 0;
-    std::uint16_t pageId = 0;
-};
-
-class BookDocument : public PackedTreeSource {
+class BookDocument : public DocumentSource, public PackedTreeSource {
 public:
     static constexpr std::uint32_t kPageSize = 4096;
     static constexpr std::uint32_t kRecordBytes = 4096;
@@ -73,53 +65,76 @@ public:
     // 14 no records.
     int Open(PalmDatabase* source, int ownsSource, std::uint32_t codePage,
              std::uint32_t requestedCodePage);
-    void Close();
     bool IsOpen() const { return source_ != nullptr; }
 
-    // Pages.
-    bool ReadPage(std::uint32_t position, BookPage* out, std::uint32_t section, std::uint32_t flag);
-    void ReleasePage(std::uint16_t pageId);
-    std::uint32_t Advance(std::uint32_t position, std::int32_t count) const;
-    std::int32_t Distance(std::uint32_t from, std::uint32_t to) const;
-    std::uint32_t GetLength() const { return header_.textLength; }
-    std::uint32_t GetCodePage() const { return 65002; }
-    std::uint32_t GetTextCodePage() const { return textCodePage_; }
-    std::uint32_t LivePageCount() const;
+    // DocumentSource.
+    void Close() override;
+    bool ReadPage(std::uint32_t position, PageBuffer& out, std::uint32_t section,
+                  std::uint32_t flag) override;
+    void ReleasePage(std::uint16_t pageId) override;
+    std::uint32_t Advance(std::uint32_t position, std::int32_t count, std::uint32_t mode) override;
+    std::int32_t Distance(std::uint32_t from, std::uint32_t to, std::uint32_t mode) override;
+    std::uint32_t GetLength() override { return header_.textLength; }
+    std::uint32_t GetCodePage() override { return 65002; }
+    // Break positions are the starts of frame sets.
+    std::int32_t SearchRange(std::uint32_t first, std::uint32_t last, bool backwards) override;
+    // 2: guide entries; 3: 1; 4: -1.
+    std::int32_t QueryNumber(std::uint32_t what) override;
+    // Every kind, table names (kind 4) included.
+    bool FindMetadata(const char16_t* name, std::int32_t length, std::uint32_t kind,
+                      TargetRecord& out) override;
+    // Kind 3 index 0 is the title; then the stored targets of that kind in order.
+    bool GetMetadata(std::uint32_t index, std::uint32_t kind, TargetRecord& out) override;
+    // The full name, else the database name.
+    bool GetTitle(String& out) override;
+    // The unique id in decimal.
+    bool GetInfo(String& out) override;
+    const std::uint8_t* GetDatabaseNameBytes(std::uint32_t& length) override;
+    bool GetDatabaseName(String& out) override;
+    // Cover query: (EXTH cover offset, thumbnail offset, fake-cover flag), 65535/65535/0 when
+    // absent.
+    bool GetHeaderTriple(std::uint16_t& cover, std::uint16_t& thumbnail,
+                         std::uint8_t& fake) override;
+    bool PositionToRecord(std::uint32_t position, PackedTree* cursor, std::uint8_t* changed,
+                          std::int32_t previous, std::uint32_t* range2) override {
+        return RecordForPosition(position, cursor, changed, previous, range2);
+    }
+    // (text length; text records, record size, first and last resource, compression).
+    bool GetRecordInfo(std::uint32_t& textLength, std::uint16_t* five) override;
+    // 2 when the first tag of the text is "html", else 1.
+    std::uint32_t GetKind() override;
+    std::uint32_t GetLanguage() override { return header_.locale & 0xFFFF; }
+    // Dictionary languages (input, output), low 10 bits each; false when not a dictionary.
+    bool GetNumberPair(std::uint16_t& input, std::uint16_t& output) override;
+    std::uint32_t GetDocumentType() override { return static_cast<std::uint32_t>(header_.type); }
+    // False for a book whose header asks not to keep a reading position.
+    std::uint32_t BookProperty4() override {
+        return (header_.flags & BookHeader::kFlagNoReadingPosition) ? 0 : 1;
+    }
+    // Pages of a book can be laid out from any position: no replay.
+    std::uint32_t BookProperty7() override { return 2; }
+    bool DecodeText(String& out, const std::uint8_t* bytes, std::uint32_t count) override;
+    bool IsHeld() override;
+    bool MayRelease() override;
 
-    // Header answers.
+    // Book-only answers.
+    std::uint32_t LivePageCount() const;
+    std::uint32_t GetTextCodePage() const { return textCodePage_; }
     const BookHeader& Header() const { return header_; }
     std::int32_t GetBookKind() const { return level_; }
     std::uint32_t GetRecordCount() const { return header_.textRecordCount; }
     // The document key of the layout: the header's unique id.
     std::uint32_t GetOption() const { return header_.uniqueId; }
-    std::int32_t GetDocumentType() const { return header_.type; }
-    std::uint32_t GetLanguage() const { return header_.locale & 0xFFFF; }
-    bool GetNumberPair(std::uint16_t* input, std::uint16_t* output) const;
-    // False for a book whose header asks not to keep a reading position.
-    bool BookProperty4() const { return (header_.flags & BookHeader::kFlagNoReadingPosition) == 0; }
-    bool GetRecordInfo(std::uint32_t* textLength, std::uint16_t* five) const;
-    // Cover query: (EXTH cover offset, thumbnail offset, fake-cover flag), 65535/65535/0 when
-    // absent.
-    bool GetHeaderTriple(std::uint16_t* cover, std::uint16_t* thumbnail, std::uint8_t* fake) const;
     PalmDatabase* NextRecord() const { return source_; }
-    bool IsHeld() const;
-    bool MayRelease() const;
-
-    // Texts.
-    bool GetTitle(std::u16string* out) const;
-    const std::uint8_t* GetDatabaseNameBytes(std::uint32_t* length) const;
-    bool GetDatabaseName(std::u16string* out) const;
-    bool GetInfo(std::u16string* out) const;
-    bool DecodeText(std::u16string* out, const std::uint8_t* bytes, std::uint32_t count) const;
     const std::vector<ExthRecord>& Metadata() const { return exth_; }
-    // 1 plain text, 2 markup: whether the first tag of the text is "html".
+    // The same texts as std::u16string, for code below the String type's users.
+    bool GetTitleText(std::u16string* out) const;
+    bool GetDatabaseNameText(std::u16string* out) const;
+    bool DecodeBytes(std::u16string* out, const std::uint8_t* bytes, std::uint32_t count) const;
+    // 1 plain text, 2 markup, by looking at the first tag without the tokenizer.
     std::uint32_t SniffKind();
-
-    // Named targets and metadata.
-    bool GetMetadata(std::uint32_t index, std::uint32_t kind, BookTarget* out);
-    bool FindMetadata(const char16_t* name, std::uint32_t length, std::uint32_t kind,
-                      BookTarget* out);
-    std::int32_t QueryNumber(std::uint32_t what);
+    bool GetTarget(std::uint32_t index, std::uint32_t kind, BookTarget* out);
+    bool FindTarget(const char16_t* name, std::uint32_t length, std::uint32_t kind, BookTarget* out);
 
     // Data records: index n >= 1 is the n-th record from the book's first resource record.
     bool GetDataRecord(std::int32_t index, std::uint32_t* record) const;
@@ -129,8 +144,8 @@ public:
     bool HasHeaderField(int field) const;
     bool OpenHeaderRecord(int field, std::uint32_t* table) const;
     bool OpenTableByNumber(std::uint32_t number, std::uint32_t* table) const;
-    // By a named target of kind 4 (flag 2 asks for a key table), else by the INDX names of the
-    // header fields' tables.
+    // By a named target of kind 4 (flag 2 asks for a key table, kind 5, first), else by the
+    // INDX names of the header fields' tables.
     bool OpenTableByName(const char16_t* name, std::uint32_t length, std::uint32_t flag,
                          std::uint32_t* table);
     // The interaction tables (drugs, classes, texts); false when the book has none.
@@ -139,7 +154,6 @@ public:
     // Frame sets: the tree of the frame set that holds a position.
     bool RecordForPosition(std::uint32_t position, PackedTree* cursor, std::uint8_t* changed,
                            std::int32_t previous, std::uint32_t* range);
-    std::int32_t SearchRange(std::uint32_t first, std::uint32_t last, bool backwards);
 
     std::int32_t DecodeTreeText(const std::uint8_t* bytes, std::uint32_t count, char16_t* out,
                                 std::uint32_t capacity) override;

@@ -24,7 +24,4 @@ char16_t Decode1252(std::uint8_t byte);
 std::size_t Decode(std::uint32_t codePage, const std::uint8_t* bytes, std::size_t count,
                    char16_t* out, std::size_t capacity, std::uint32_t* positions);
 
-// Length of a UTF-8 sequence from its first byte (0 for a continuation or invalid byte).
-std::uint32_t Utf8SequenceLength(std::uint8_t first);
-
 }  // namespace BookText

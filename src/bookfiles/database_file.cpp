@@ -119,8 +119,20 @@ bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size) {
     bool ok = WriteFully(fd, bytes, size) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(temp.c_str(), path) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    std::string folder(path);
+    std::size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : folder.substr(0, slash));
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 
 bool Remove(const char* path) { return ::unlink(path) == 0; }

@@ -9,6 +9,7 @@
 #include "bookfiles/book_error.h"
 #include "bookfiles/byte_order.h"
 #include "bookfiles/database_file.h"
+#include "core/text.h"
 
 namespace {
 
@@ -478,4 +479,19 @@ PalmDatabase* PalmDatabase::LoadInMemory(const std::uint8_t* bytes, std::size_t 
     int rc = bytes ? db->Load(bytes, size) : kBookCorrupt;
     SetError(error, rc);
     return rc ? nullptr : db.release();
+}
+
+PalmDatabase* PalmDatabase::Open(const Text& path, std::uint32_t flags, const char* creator,
+                                 const char* type, int* error) {
+    Text utf8(path);
+    if (!utf8.ConvertTo(65001) || utf8.IsEmpty()) {
+        SetError(error, kBookNotFound);
+        return nullptr;
+    }
+    std::string name(reinterpret_cast<const char*>(utf8.Bytes()), static_cast<std::size_t>(utf8.ByteLength()));
+    if (name.find('\0') != std::string::npos) {
+        SetError(error, kBookNotFound);
+        return nullptr;
+    }
+    return Open(name.c_str(), flags, creator, type, error);
 }

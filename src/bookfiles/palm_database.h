@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class Text;
+
 class PalmDatabase {
 public:
     static constexpr std::uint32_t kHeaderSize = 78;
@@ -31,6 +33,8 @@ public:
     // receives 0 or a book error code: 1 type or creator differ, 10 malformed file, 11 missing,
     // 12 out of memory, 14 cannot be opened (also for unknown flags).
     static PalmDatabase* Open(const char* path, std::uint32_t flags, const char* creator,
+                              const char* type, int* error);
+    static PalmDatabase* Open(const Text& path, std::uint32_t flags, const char* creator,
                               const char* type, int* error);
     // Read-only over bytes that the caller keeps alive and unchanged.
     static PalmDatabase* OpenView(const std::uint8_t* bytes, std::size_t size, int* error);

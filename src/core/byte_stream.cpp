@@ -45,8 +45,10 @@ bool ByteStream::WriteBytes(const void* bytes, size_t n) {
         return false;
     }
     // The source may be our own buffer, which growing would move.
-    if (data_ && bytes >= data_ && bytes < data_ + capacity_) {
-        size_t offset = static_cast<const uint8_t*>(bytes) - data_;
+    uintptr_t src = reinterpret_cast<uintptr_t>(bytes);
+    uintptr_t base = reinterpret_cast<uintptr_t>(data_);
+    if (data_ && src >= base && src < base + capacity_) {
+        size_t offset = src - base;
         if (!Need(n)) return false;
         std::memmove(data_ + size_, data_ + offset, n);
     } else {

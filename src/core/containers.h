@@ -8,7 +8,7 @@
 #include "core/string.h"
 #include "core/text.h"
 
-using U32Array = SegArray<uint32_t, 5>;
+using U32Array = SegArray<uint32_t, 8>;
 using ByteArray = SegArray<uint8_t, 6>;
 using StringArray = SegArray<String, 4>;
 using StringList = SegArray<String, 4>;

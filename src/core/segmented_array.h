@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 class SegmentedArray {
@@ -49,6 +50,15 @@ public:
     int32_t Append(const void* element);
     // Appends a zero-filled element: its address, or null.
     void* AppendNew();
+    // Appends an element left as the block holds it (the caller writes all of it at once).
+    void* AppendUninit() {
+        if (count_ < (blockCount_ << shift_)) {
+            int32_t i = count_++;
+            return blocks_[i >> shift_] + static_cast<size_t>(i & mask_) * elementSize_;
+        }
+        return AppendNew();
+    }
+    uint8_t* const* Blocks() const { return blocks_; }
     // Inserts n elements (zeros when null) before index; false on failure.
     bool Insert(int32_t index, const void* elements, int32_t n);
     // Removes n elements at index; later elements shift down.
@@ -97,7 +107,12 @@ public:
 
     int32_t Count() const { return raw_.Count(); }
     bool Reserve(int32_t n) { return raw_.Reserve(n); }
-    T* Get(int32_t i) const { return static_cast<T*>(raw_.Get(i)); }
+    T* Get(int32_t i) const {
+        uint32_t u = static_cast<uint32_t>(i);
+        if (u >= static_cast<uint32_t>(raw_.Count())) [[unlikely]]
+            return nullptr;
+        return reinterpret_cast<T*>(raw_.Blocks()[u >> Shift]) + (u & ((1u << Shift) - 1));
+    }
     T& operator[](int32_t i) const { return *Get(i); }
     // The element, the count raised to i + 1 (new elements default-constructed); null on failure.
     T* At(int32_t i) {
@@ -108,7 +123,7 @@ public:
         return Get(i);
     }
     int32_t Append(const T& value) {
-        void* p = raw_.AppendNew();
+        void* p = raw_.AppendUninit();
         if (!p) return -1;
         new (p) T(value);
         return raw_.Count() - 1;
@@ -160,7 +175,9 @@ public:
     void MoveFrom(SegArray& other) { Move(other); }
     // Count 0; blocks kept for reuse.
     void Clear() {
-        for (int32_t i = 0; i < Count(); ++i) Get(i)->~T();
+        if constexpr (!std::is_trivially_destructible_v<T>) {
+            for (int32_t i = 0; i < Count(); ++i) Get(i)->~T();
+        }
         raw_.FreeBlocks();
     }
     void FreeBlocks() { Clear(); }

@@ -7,13 +7,7 @@
 #include "core/charset.h"
 #include "core/text.h"
 
-struct String::Buffer {
-    int32_t refs;
-    int32_t capacity;
-    int32_t used;  // characters written so far; lets the view that ends there append in place
-    int32_t pad;
-    char16_t data[1];
-};
+const char16_t String::kEmpty[1] = {0};
 
 namespace {
 
@@ -91,10 +85,6 @@ void String::Release() {
     ZeroInit();
 }
 
-const char16_t* String::Data() const {
-    static const char16_t empty[1] = {0};
-    return buffer_ ? buffer_->data + offset_ : empty;
-}
 
 bool String::IsSoleHolder() const { return !buffer_ || buffer_->refs == 1; }
 int32_t String::RefCount() const { return buffer_ ? buffer_->refs : 0; }
@@ -206,7 +196,7 @@ char16_t* String::MutableData() {
     return buffer_->data + offset_;
 }
 
-bool String::AppendChars(const char16_t* chars, int32_t count) {
+bool String::AppendCharsSlow(const char16_t* chars, int32_t count) {
     if (count <= 0) return count == 0;
     if (!chars) return false;
     // The source may lie inside our own buffer, which growing would free.
@@ -234,14 +224,6 @@ bool String::Append(const String& other) {
     return AppendChars(other.Data(), other.length_);
 }
 
-bool String::AppendChar(char16_t c) {
-    if (buffer_ && buffer_->refs == 1 && offset_ + length_ < buffer_->capacity) {
-        buffer_->data[offset_ + length_++] = c;
-        buffer_->used = offset_ + length_;
-        return true;
-    }
-    return AppendChars(&c, 1);
-}
 
 bool String::AppendAscii(const char* s) {
     if (!s) return true;

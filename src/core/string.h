@@ -25,8 +25,8 @@ public:
 
     int32_t Length() const { return length_; }
     bool IsEmpty() const { return length_ == 0; }
-    // The characters of the view (not terminated); null or dangling-free for an empty string.
-    const char16_t* Data() const;
+    // The characters of the view (not terminated); never null.
+    const char16_t* Data() const { return buffer_ ? buffer_->data + offset_ : kEmpty; }
     char16_t At(int32_t i) const { return Data()[i]; }
     char16_t operator[](int32_t i) const { return Data()[i]; }
     // A pointer to private, writable characters of the view (copies a shared buffer first);
@@ -49,8 +49,26 @@ public:
     void SetEmpty();
 
     bool Append(const String& other);
-    bool AppendChars(const char16_t* chars, int32_t count);
-    bool AppendChar(char16_t c);
+    bool AppendChars(const char16_t* chars, int32_t count) {
+        if (buffer_ && buffer_->refs == 1 && count > 0 &&
+            count <= buffer_->capacity - offset_ - length_ && chars &&
+            !(chars >= buffer_->data && chars < buffer_->data + buffer_->capacity)) {
+            char16_t* d = buffer_->data + offset_ + length_;
+            for (int32_t i = 0; i < count; ++i) d[i] = chars[i];
+            length_ += count;
+            buffer_->used = offset_ + length_;
+            return true;
+        }
+        return AppendCharsSlow(chars, count);
+    }
+    bool AppendChar(char16_t c) {
+        if (buffer_ && buffer_->refs == 1 && offset_ + length_ < buffer_->capacity) {
+            buffer_->data[offset_ + length_++] = c;
+            buffer_->used = offset_ + length_;
+            return true;
+        }
+        return AppendCharsSlow(&c, 1);
+    }
     // Appends ASCII (or Latin-1) bytes, one character each.
     bool AppendAscii(const char* s);
     bool AppendRepeat(char16_t c, int32_t n);
@@ -105,11 +123,19 @@ public:
     bool ToText(Text& out) const;
 
 private:
-    struct Buffer;
+    struct Buffer {
+        int32_t refs;
+        int32_t capacity;
+        int32_t used;  // characters written so far; the view ending there may append in place
+        int32_t pad;
+        char16_t data[1];
+    };
     static Buffer* Allocate(int32_t capacity);
+    bool AppendCharsSlow(const char16_t* chars, int32_t count);
     bool MakeRoom(int32_t extra, bool privateCopy);
     bool MakePrivate();
 
+    static const char16_t kEmpty[1];
     Buffer* buffer_ = nullptr;
     int32_t offset_ = 0;
     int32_t length_ = 0;

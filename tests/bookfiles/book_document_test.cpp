@@ -2,11 +2,14 @@
 // targets, data records, index tables and frame sets, and damaged books.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "bookfiles/book_document.h"
 #include "bookfiles/book_error.h"
+#include "bookfiles/book_header.h"
 #include "bookfiles/palm_database.h"
+#include "core/charset.h"
 #include "support/bookfiles/book_builder.h"
 
 namespace {
@@ -26,8 +29,8 @@ struct OpenBook {
     std::u16string Text() {
         std::u16string all;
         for (std::uint32_t p = 0; p < book.GetLength();) {
-            BookPage page;
-            if (!book.ReadPage(p, &page, 0, 0)) break;
+            PageBuffer page;
+            if (!book.ReadPage(p, page, 0, 0)) break;
             EXPECT_EQ(page.start, p);
             all.append(page.text, page.length);
             p = page.start + page.spanLength;
@@ -40,24 +43,10 @@ struct OpenBook {
 std::u16string Widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 std::u16string FromUtf8(const std::string& s) {
-    std::u16string out;
-    for (std::size_t i = 0; i < s.size();) {
-        unsigned char c = s[i];
-        std::uint32_t cp, n;
-        if (c < 0x80) { cp = c; n = 1; }
-        else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
-        else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
-        else { cp = c & 0x07; n = 4; }
-        for (std::uint32_t k = 1; k < n; ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-        i += n;
-    }
+    std::u16string out(s.size() + 4, u'\0');
+    std::int32_t n = Utf8::DecodeToUtf16(reinterpret_cast<const std::uint8_t*>(s.data()), s.size(),
+                                         out.data(), out.size());
+    out.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
     return out;
 }
 
@@ -176,12 +165,12 @@ TEST(BookDocument, AnswersItsHeader) {
     EXPECT_EQ(ob.book.GetRecordCount(), 1u);
     EXPECT_FALSE(ob.book.BookProperty4());
     std::uint16_t in = 0, out = 0;
-    EXPECT_TRUE(ob.book.GetNumberPair(&in, &out));
+    EXPECT_TRUE(ob.book.GetNumberPair(in, out));
     EXPECT_EQ(in, 9);
     EXPECT_EQ(out, 12);
-    std::u16string info;
-    EXPECT_TRUE(ob.book.GetInfo(&info));
-    EXPECT_EQ(info, u"3405643842");
+    String info;
+    EXPECT_TRUE(ob.book.GetInfo(info));
+    EXPECT_TRUE(info.EqualsAscii("3405643842"));
 }
 
 TEST(BookDocument, TitleIsTheFullNameElseTheDatabaseName) {
@@ -191,20 +180,20 @@ TEST(BookDocument, TitleIsTheFullNameElseTheDatabaseName) {
     b.databaseName = "Short";
     OpenBook named(b.Build());
     std::u16string title;
-    ASSERT_TRUE(named.book.GetTitle(&title));
+    ASSERT_TRUE(named.book.GetTitleText(&title));
     EXPECT_EQ(title, u"A Long \u00E9t\u00E9 Title");
     BookTarget meta;
-    ASSERT_TRUE(named.book.GetMetadata(0, BookDocument::kTargetMetadata, &meta));
+    ASSERT_TRUE(named.book.GetTarget(0, BookDocument::kTargetMetadata, &meta));
     EXPECT_EQ(meta.name, u"Title");
     EXPECT_EQ(meta.value, title);
 
     BookBuilder plain = b;
     plain.fullName.clear();
     OpenBook unnamed(plain.Build());
-    ASSERT_TRUE(unnamed.book.GetTitle(&title));
+    ASSERT_TRUE(unnamed.book.GetTitleText(&title));
     EXPECT_EQ(title, u"Short");
     std::uint32_t length = 0;
-    const std::uint8_t* bytes = unnamed.book.GetDatabaseNameBytes(&length);
+    const std::uint8_t* bytes = unnamed.book.GetDatabaseNameBytes(length);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), length), "Short");
 }
 
@@ -219,7 +208,7 @@ TEST(BookDocument, FullNameOutsideRecordZeroIsIgnored) {
     OpenBook ob(file);
     ASSERT_EQ(ob.error, 0);
     std::u16string title;
-    ob.book.GetTitle(&title);
+    ob.book.GetTitleText(&title);
     EXPECT_EQ(title, u"Db");
 }
 
@@ -227,12 +216,12 @@ TEST(BookDocument, PagesAreSharedAndIdsStayUnique) {
     BookBuilder b;
     b.text = ToBytes(SampleText(9000));
     OpenBook ob(b.Build());
-    BookPage a, again, second;
-    ASSERT_TRUE(ob.book.ReadPage(10, &a, 0, 0));
-    ASSERT_TRUE(ob.book.ReadPage(4000, &again, 0, 0));
+    PageBuffer a, again, second;
+    ASSERT_TRUE(ob.book.ReadPage(10, a, 0, 0));
+    ASSERT_TRUE(ob.book.ReadPage(4000, again, 0, 0));
     EXPECT_EQ(a.pageId, again.pageId);
     EXPECT_EQ(a.text, again.text);
-    ASSERT_TRUE(ob.book.ReadPage(4096, &second, 0, 0));
+    ASSERT_TRUE(ob.book.ReadPage(4096, second, 0, 0));
     EXPECT_NE(second.pageId, a.pageId);
     EXPECT_NE(second.pageId, 0);
     EXPECT_EQ(second.start, 4096u);
@@ -242,9 +231,9 @@ TEST(BookDocument, PagesAreSharedAndIdsStayUnique) {
     ob.book.ReleasePage(again.pageId);
     ob.book.ReleasePage(second.pageId);
     EXPECT_EQ(ob.book.LivePageCount(), 0u);
-    BookPage none;
-    EXPECT_FALSE(ob.book.ReadPage(9000, &none, 0, 0));
-    EXPECT_FALSE(ob.book.ReadPage(0, &none, 1, 0));
+    PageBuffer none;
+    EXPECT_FALSE(ob.book.ReadPage(9000, none, 0, 0));
+    EXPECT_FALSE(ob.book.ReadPage(0, none, 1, 0));
 }
 
 TEST(BookDocument, Utf8PositionsStayOnCharacterBoundaries) {
@@ -255,14 +244,14 @@ TEST(BookDocument, Utf8PositionsStayOnCharacterBoundaries) {
     b.text = ToBytes(s);
     OpenBook ob(b.Build());
     ASSERT_EQ(ob.error, 0);
-    BookPage first;
-    ASSERT_TRUE(ob.book.ReadPage(0, &first, 0, 0));
+    PageBuffer first;
+    ASSERT_TRUE(ob.book.ReadPage(0, first, 0, 0));
     // The euro sign straddles the page end; the first page completes it.
     EXPECT_EQ(first.length, 4096u);
     EXPECT_EQ(first.text[4095], u'\u20AC');
     EXPECT_EQ(first.spanLength, 4096u);
-    EXPECT_EQ(ob.book.Advance(4094, 2), 4098u);   // past the euro sign's middle byte
-    EXPECT_EQ(ob.book.Distance(0, 4097), 4095);  // back to the euro sign's first byte
+    EXPECT_EQ(ob.book.Advance(4094, 2, 0), 4098u);   // past the euro sign's middle byte
+    EXPECT_EQ(ob.book.Distance(0, 4097, 0), 4095);  // back to the euro sign's first byte
     ob.book.ReleasePage(first.pageId);
     EXPECT_EQ(ob.Text(), FromUtf8(s));
 }
@@ -308,7 +297,7 @@ TEST(BookDocument, CoverTripleComesFromMetadata) {
     OpenBook ob(b.Build());
     std::uint16_t cover = 0, thumb = 0;
     std::uint8_t fake = 0;
-    EXPECT_TRUE(ob.book.GetHeaderTriple(&cover, &thumb, &fake));
+    EXPECT_TRUE(ob.book.GetHeaderTriple(cover, thumb, fake));
     EXPECT_EQ(cover, 2);
     EXPECT_EQ(thumb, 0xFFFF);
     EXPECT_EQ(fake, 1);
@@ -341,14 +330,14 @@ TEST(BookDocument, NamedTargetsAndGuideEntries) {
     EXPECT_EQ(ob.book.QueryNumber(2), 2);
     EXPECT_EQ(ob.book.QueryNumber(4), -1);
     BookTarget t;
-    ASSERT_TRUE(ob.book.FindMetadata(u"toc", 3, 2, &t));
+    ASSERT_TRUE(ob.book.FindTarget(u"toc", 3, 2, &t));
     EXPECT_EQ(t.position, -1);
     EXPECT_EQ(t.extra, u"toc.html");
-    ASSERT_TRUE(ob.book.FindMetadata(u"pics/a", 6, 8, &t));
+    ASSERT_TRUE(ob.book.FindTarget(u"pics/a", 6, 8, &t));
     EXPECT_EQ(t.numbers[2], 3);
-    EXPECT_FALSE(ob.book.FindMetadata(u"pics/a", 6, 0, &t));
-    EXPECT_FALSE(ob.book.FindMetadata(u"toc", 2, 2, &t));
-    ASSERT_TRUE(ob.book.GetMetadata(0, 0, &t));
+    EXPECT_FALSE(ob.book.FindTarget(u"pics/a", 6, 0, &t));
+    EXPECT_FALSE(ob.book.FindTarget(u"toc", 2, 2, &t));
+    ASSERT_TRUE(ob.book.GetTarget(0, 0, &t));
     EXPECT_EQ(t.position, 77);
 }
 
@@ -446,6 +435,13 @@ TEST(BookDocument, NoFramesetsBelowVersionFourOrWithBadReferences) {
     ASSERT_EQ(broken.error, 0);
     EXPECT_FALSE(broken.book.RecordForPosition(1500, &cursor, nullptr, -1, nullptr));
     EXPECT_TRUE(broken.book.RecordForPosition(9500, &cursor, nullptr, -1, nullptr));
+
+    // A child area longer than the record holding the tree.
+    PdbBuilder longer = FramesetBook().BuildDatabase();
+    SetU16(longer.records[indexRecord + 1].bytes, 14, 5000);
+    OpenBook overlong(longer.Build());
+    ASSERT_EQ(overlong.error, 0);
+    EXPECT_FALSE(overlong.book.RecordForPosition(1500, &cursor, nullptr, -1, nullptr));
 }
 
 TEST(BookDocument, SniffsMarkupFromTheFirstTag) {
@@ -472,6 +468,132 @@ TEST(BookDocument, PalmDocDatabasesUseTheGivenCodePage) {
     EXPECT_FALSE(ob.book.GetDataRecord(1, &record));
 }
 
+TEST(BookDocument, AnswersThroughTheDocumentSourceInterface) {
+    BookBuilder b;
+    b.text = ToBytes("<html><body>Hello</body></html>");
+    b.fullName = "Named";
+    b.indexTables = {{-1, "words"}};
+    b.Build();
+    b.targets = {BookTargetSpec{4, static_cast<std::int32_t>(b.tableRecords[0]), {-1, -1, -1, -1}, "words", "", ""}};
+    OpenBook ob(b.Build());
+    ASSERT_EQ(ob.error, 0);
+    DocumentSource& source = ob.book;
+    String title;
+    ASSERT_TRUE(source.GetTitle(title));
+    EXPECT_TRUE(title.EqualsAscii("Named"));
+    // Table names are looked up with kind 4, which the base refuses.
+    TargetRecord record;
+    ASSERT_TRUE(source.FindMetadata(u"words", 5, 4, record));
+    EXPECT_EQ(record.position, static_cast<std::int32_t>(b.tableRecords[0]));
+    EXPECT_EQ(source.GetKind(), 2u);
+    EXPECT_EQ(source.GetCodePage(), 65002u);
+    EXPECT_EQ(source.BookProperty4(), 1u);
+    String decoded;
+    const std::uint8_t bytes[] = {'c', 'a', 'f', 0xE9};
+    ASSERT_TRUE(source.DecodeText(decoded, bytes, 4));
+    EXPECT_EQ(decoded.CompareN(u"caf\u00E9", 4), 0);
+    PageBuffer page;
+    ASSERT_TRUE(source.ReadPage(3, page, 0, 0));
+    EXPECT_EQ(page.baseStart, 0u);
+    EXPECT_EQ(page.reserved, 0u);
+    source.ReleasePage(page.pageId);
+
+    // An installed probe decides the kind.
+    DocumentSource::HtmlProbe saved = DocumentSource::htmlProbe;
+    DocumentSource::htmlProbe = [](DocumentSource&, bool& isHtml) {
+        isHtml = false;
+        return true;
+    };
+    EXPECT_EQ(source.GetKind(), 1u);
+    DocumentSource::htmlProbe = saved;
+}
+
+// Record 0 exactly as the generated-page writer lays it out, over a read-write database.
+TEST(BookDocument, ReadsGeneratedPagesFromAResidentDatabase) {
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::CreateInMemory("FOLV", "BOOK"));
+    std::u16string title = u"Cart";
+    std::u16string text = u"<html><body>" + std::u16string(3000, u'w') + u"</body></html>";
+    Bytes r0(224 + title.size() * 2, 0);
+    SetU16(r0, 0, 1);
+    SetU32(r0, 4, static_cast<std::uint32_t>(text.size()));
+    SetU16(r0, 8, 2);
+    SetU16(r0, 10, 2048);
+    r0[16] = 'F'; r0[17] = 'O'; r0[18] = 'L'; r0[19] = 'V';
+    SetU32(r0, 20, 208);
+    SetU32(r0, 24, 774);
+    SetU32(r0, 28, 65002);
+    SetU32(r0, 32, 0x1ABCDEF);
+    SetU32(r0, 36, 4);
+    for (int k = 0; k < 10; ++k) SetU32(r0, 40 + 4 * k, 0xFFFFFFFF);
+    SetU32(r0, 84, 224);
+    SetU32(r0, 88, static_cast<std::uint32_t>(title.size() * 2));
+    SetU32(r0, 104, 1);
+    SetU32(r0, 164, 0xFFFFFFFF);
+    SetU32(r0, 168, 0xFFFFFFFF);
+    SetU32(r0, 192, 0xFFFFFFFF);
+    SetU32(r0, 196, 1);  // trailing flags 1: no entry in UTF-16 records
+    Bytes t = Utf16Le(title);
+    std::copy(t.begin(), t.end(), r0.begin() + 224);
+    Bytes body = Utf16Le(text);
+    for (const Bytes* record : {&r0}) {
+        std::uint32_t index = 0;
+        ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, static_cast<std::uint32_t>(record->size()), &index));
+        ASSERT_TRUE(db->WriteRecord(index, 0, record->data(), static_cast<std::uint32_t>(record->size())));
+    }
+    ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 4096, nullptr));
+    ASSERT_TRUE(db->WriteRecord(1, 0, body.data(), 4096));
+    ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, static_cast<std::uint32_t>(body.size() - 4096), nullptr));
+    ASSERT_TRUE(db->WriteRecord(2, 0, body.data() + 4096, static_cast<std::uint32_t>(body.size() - 4096)));
+
+    BookDocument book;
+    ASSERT_EQ(book.Open(db.get(), 0, 1252, 65002), 0);
+    EXPECT_EQ(book.GetOption(), 0x1ABCDEFu);
+    EXPECT_EQ(book.GetDocumentType(), 774u);
+    EXPECT_EQ(book.GetBookKind(), 4);
+    EXPECT_FALSE(book.HasHeaderField(0));
+    std::u16string read;
+    ASSERT_TRUE(book.GetTitleText(&read));
+    EXPECT_EQ(read, title);
+    EXPECT_EQ(ReadBookHeaderWord(db.get()), 0xFFFFu);
+    PageBuffer page;
+    ASSERT_TRUE(book.ReadPage(0, page, 0, 0));
+    EXPECT_EQ(std::u16string(page.text, page.length), text);
+    book.ReleasePage(page.pageId);
+    EXPECT_EQ(book.GetKind(), 2u);
+    EXPECT_FALSE(book.RecordForPosition(0, nullptr, nullptr, -1, nullptr));
+}
+
+struct CountingHook : BookHostInterface {
+    int calls = 0;
+    void Notify() override { ++calls; }
+};
+
+TEST(BookDocument, BusyHooksRunAroundDecoderTablesOfFiles) {
+    BookBuilder b;
+    b.compression = 3;
+    b.text = ToBytes(SampleText(5000));
+    std::string folder = MakeTempFolder();
+    std::string path = folder + "/huff.prc";
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(db);
+    CountingHook before, after;
+    BookDocument book;
+    book.SetHostInterfaces(&before, &after);
+    ASSERT_EQ(book.Open(db.get(), 0, 1252, 65002), 0);
+    EXPECT_EQ(before.calls, 1);
+    EXPECT_EQ(after.calls, 1);
+    // A book in memory does not read on demand: no notice.
+    OpenBook memory(b.Build());
+    memory.book.SetHostInterfaces(&before, &after);
+    memory.book.Open(memory.db.get(), 0, 1252, 65002);
+    EXPECT_EQ(before.calls, 1);
+    book.Close();
+    db.reset();
+    std::remove(path.c_str());
+    std::remove(folder.c_str());
+}
+
 // Every truncation and many byte flips of a book must open cleanly or fail with a code,
 // and reading all of its text must stay inside its buffers (the sanitizers watch).
 TEST(BookDocument, DamagedFilesNeverCrash) {
@@ -493,7 +615,7 @@ TEST(BookDocument, DamagedFilesNeverCrash) {
             }
         }
         BookTarget t;
-        ob.book.FindMetadata(u"start", 5, 2, &t);
+        ob.book.FindTarget(u"start", 5, 2, &t);
     };
     for (std::size_t cut = 0; cut < file.size(); cut += 7) exercise(Bytes(file.begin(), file.begin() + cut));
     std::uint32_t x = 99;

@@ -8,6 +8,7 @@
 #include "bookfiles/byte_order.h"
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
+#include "core/text.h"
 #include "support/bookfiles/pdb_builder.h"
 
 namespace {
@@ -63,6 +64,21 @@ TEST_F(PalmDatabaseTest, ReadsRecordsOfAMappedFile) {
     EXPECT_EQ(std::string(buffer, got), "wo!");
     EXPECT_FALSE(db->ReadRecord(2, 5, buffer, 1, &got));
     EXPECT_FALSE(db->NewRecord(PalmDatabase::kAppend, 4, nullptr));
+}
+
+TEST_F(PalmDatabaseTest, OpensByEncodedPath) {
+    std::string path = Path("caf\xC3\xA9.pdb");
+    ASSERT_TRUE(WriteFileBytes(path, Sample().Build()));
+    Text text;
+    ASSERT_TRUE(text.AssignUtf8(path.c_str()));
+    ASSERT_TRUE(text.ConvertTo(65002));
+    int error = -1;
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(text, 41, nullptr, nullptr, &error));
+    EXPECT_TRUE(db);
+    EXPECT_EQ(error, 0);
+    Text empty;
+    EXPECT_EQ(PalmDatabase::Open(empty, 41, nullptr, nullptr, &error), nullptr);
+    EXPECT_EQ(error, kBookNotFound);
 }
 
 TEST_F(PalmDatabaseTest, MissingFileAndUnknownFlags) {

@@ -12,8 +12,8 @@ namespace gdi {
 namespace {
 
 struct BlitSpec {
-    RECT dst;           // surface coordinates of the destination, normalised
-    RECT src;           // source surface coordinates, normalised
+    RECT dst;  // surface coordinates of the destination, normalised
+    RECT src;  // source surface coordinates, normalised
     bool flipX = false;
     bool flipY = false;
     std::uint8_t rop = 0xCC;
@@ -58,6 +58,17 @@ void Run(DcObject& dst, const Surface& src, const BlitSpec& b) {
             if (Empty(sc)) continue;
             int x = a.left + (sc.left - s.left), n = sc.right - sc.left;
             bool raw = src.Format() == PixelFormat::Xrgb32 && ds.Format() == PixelFormat::Xrgb32;
+            if (raw && n == src.Width() && n == ds.Width() && src.TopDown() == ds.TopDown() &&
+                src.Stride() == ds.Stride() && x == 0 && sc.left == 0) {
+                // Whole rows on both sides: one block.
+                int rows = sc.bottom - sc.top, dy = a.top + (sc.top - s.top);
+                int from = src.TopDown() ? sc.top : src.Height() - sc.bottom;
+                int to = ds.TopDown() ? dy : ds.Height() - (dy + rows);
+                std::memcpy(ds.Bits() + static_cast<std::size_t>(to) * ds.Stride(),
+                            src.Bits() + static_cast<std::size_t>(from) * src.Stride(),
+                            static_cast<std::size_t>(rows) * ds.Stride());
+                continue;
+            }
             auto& row = Buffer(0, n);
             for (int sy = sc.top; sy < sc.bottom; ++sy) {
                 int y = a.top + (sy - s.top);
@@ -175,8 +186,7 @@ BOOL DoBlit(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX,
 
 using namespace gdi;
 
-BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-            DWORD rop) {
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop) {
     return DoBlit(dest, x, y, width, height, src, srcX, srcY, width, height, rop, false, 0);
 }
 
@@ -185,8 +195,8 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX
     return DoBlit(dest, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop, false, 0);
 }
 
-BOOL TransparentImage(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX,
-                      int srcY, int srcWidth, int srcHeight, COLORREF key) {
+BOOL TransparentImage(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX, int srcY,
+                      int srcWidth, int srcHeight, COLORREF key) {
     return DoBlit(dest, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY, true,
                   key);
 }
@@ -223,7 +233,8 @@ BOOL ScrollDC(HDC dc, int dx, int dy, LPCRECT scroll, LPCRECT clip, HRGN update,
         // Pixels move only from inside the area to inside the area.
         int bw = box.right - box.left, bh = box.bottom - box.top;
         std::vector<std::uint32_t> copy(static_cast<std::size_t>(bw) * bh);
-        for (int y = 0; y < bh; ++y) s.ReadRow(box.left, box.top + y, bw, &copy[std::size_t(y) * bw]);
+        for (int y = 0; y < bh; ++y)
+            s.ReadRow(box.left, box.top + y, bw, &copy[std::size_t(y) * bw]);
         for (const RECT& from : area) {
             RECT moved = from;
             OffsetRect(&moved, dx, dy);

@@ -74,7 +74,7 @@ void FillArea(DcObject& dc, const RECT& r, const BrushObject& brush, std::uint8_
         int n = a.right - a.left;
         if (!brush.pattern && (rop == 0xF0 || rop == 0x00 || rop == 0xFF)) {
             std::uint32_t v = rop == 0xF0 ? brush.rgb : (rop == 0 ? 0 : 0xFFFFFF);
-            for (int y = a.top; y < a.bottom; ++y) s.FillRow(a.left, y, n, v);
+            s.FillRect(a.left, a.top, a.right, a.bottom, v);
             continue;
         }
         if (rop == 0xAA) continue;
@@ -259,8 +259,8 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
         return TRUE;
     }
     // The frame lies inside the rectangle; its bands never overlap, so inverting twice restores.
-    LONG w = std::min<LONG>(pen.width, std::min((r.right - r.left + 1) / 2,
-                                                 (r.bottom - r.top + 1) / 2));
+    LONG w =
+        std::min<LONG>(pen.width, std::min((r.right - r.left + 1) / 2, (r.bottom - r.top + 1) / 2));
     LONG bottomBand = std::max(r.bottom - w, r.top + w);
     LONG rightBand = std::max(r.right - w, r.left + w);
     FillArea(*d, RECT{r.left + w, r.top + w, r.right - w, r.bottom - w}, *d->st.brush, rop);

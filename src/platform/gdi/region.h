@@ -9,7 +9,9 @@ namespace gdi {
 
 using RectList = std::vector<RECT>;
 
-inline bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+inline bool Empty(const RECT& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
 RECT Intersect(const RECT& a, const RECT& b);
 RectList Intersect(const RectList& a, const RectList& b);
 RectList Intersect(const RectList& a, const RECT& b);

@@ -15,11 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Bound the work per input: at most 64 pages.
     std::uint32_t pages = 0;
     for (std::uint32_t p = 0; p < book.GetLength() && pages < 64; p += BookDocument::kPageSize, ++pages) {
-        BookPage page;
-        if (book.ReadPage(p, &page, 0, 0)) book.ReleasePage(page.pageId);
+        PageBuffer page;
+        if (book.ReadPage(p, page, 0, 0)) book.ReleasePage(page.pageId);
     }
     BookTarget t;
-    book.FindMetadata(u"start", 5, 2, &t);
+    book.FindTarget(u"start", 5, 2, &t);
     std::uint32_t table;
     book.OpenTableByName(u"x", 1, 0, &table);
     PackedTree cursor;

@@ -60,8 +60,8 @@ int DumpText(BookDocument& book) {
     // Pages can end inside a surrogate pair's neighbourhood; convert the whole run at once.
     std::u16string all;
     for (std::uint32_t position = 0; position < book.GetLength();) {
-        BookPage page;
-        if (!book.ReadPage(position, &page, 0, 0)) break;
+        PageBuffer page;
+        if (!book.ReadPage(position, page, 0, 0)) break;
         all.append(page.text, page.length);
         position = page.start + page.spanLength;
         book.ReleasePage(page.pageId);
@@ -87,7 +87,7 @@ void DumpDatabase(const PalmDatabase& db) {
 void DumpBook(BookDocument& book) {
     const BookHeader& h = book.Header();
     std::u16string title;
-    book.GetTitle(&title);
+    book.GetTitleText(&title);
     std::printf("title: %s\nkind: %d\ntype: %d\ncompression: %u\ntext length: %u\ntext records: %u\n"
                 "record size: %u\ncode page: %u\nunique id: %u\nversion: %u\nflags: 0x%X\n"
                 "trailing flags: 0x%X\nfirst resource: %u\n",
@@ -103,14 +103,14 @@ void DumpBook(BookDocument& book) {
         if (r.data.size == 4 && r.type >= 200) {
             std::printf(": %u", BigEndian::U32(r.data.data));
         } else {
-            book.DecodeText(&text, r.data.data, r.data.size);
+            book.DecodeBytes(&text, r.data.data, r.data.size);
             std::printf(": %s", Utf8(text.data(), text.size()).c_str());
         }
         std::printf("\n");
     }
     for (std::uint32_t kind : {0u, 2u, 3u, 4u, 5u, 7u, 8u}) {
         BookTarget t;
-        for (std::uint32_t i = 0; book.GetMetadata(i, kind, &t); ++i) {
+        for (std::uint32_t i = 0; book.GetTarget(i, kind, &t); ++i) {
             std::printf("target kind %u: \"%s\" = \"%s\" at %d\n", kind,
                         Utf8(t.name.data(), t.name.size()).c_str(),
                         Utf8(t.value.data(), t.value.size()).c_str(), t.position);

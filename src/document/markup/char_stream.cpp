@@ -1,0 +1,409 @@
+#include "document/markup/char_stream.h"
+
+#include <string>
+
+#include "core/char_props.h"
+#include "core/charset.h"
+#include "core/html.h"
+#include "document/markup/keyword_tree.h"
+
+CharStream::~CharStream() { ClearSegments(); }
+
+void CharStream::Attach(DocumentSource* source, uint32_t mode) {
+    ClearSegments();
+    source_ = source;
+    mode_ = mode;
+    position_ = 0;
+}
+
+void CharStream::ClearSegments() {
+    pieces_.clear();
+    for (Segment& s : segments_) {
+        if (s.loaded && source_) source_->ReleasePage(s.page.pageId);
+        s.loaded = false;
+        s.chars.Release();
+    }
+    segments_.clear();
+    cur_ = -1;
+}
+
+void CharStream::ReleaseUnused(int32_t keep) {
+    for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i) {
+        Segment& s = segments_[i];
+        if (!s.loaded || i == keep || !s.chars.IsSoleHolder()) continue;
+        s.chars.Release();
+        s.loaded = false;
+        if (source_) source_->ReleasePage(s.page.pageId);
+        if (i == cur_) cur_ = -1;
+    }
+}
+
+void CharStream::SetPosition(uint32_t position) {
+    position_ = position;
+    cur_ = -1;
+}
+
+uint32_t CharStream::GetPosition() {
+    if (cur_ < 0 || !source_) return position_;
+    const Segment& s = segments_[cur_];
+    return source_->Advance(s.page.start, static_cast<int32_t>(off_), mode_);
+}
+
+void CharStream::SetCurrentAt(int32_t seg, uint32_t position) {
+    const Segment& s = segments_[seg];
+    int32_t d = source_->Distance(s.page.start, position, mode_);
+    if (d < 0) d = 0;
+    if (static_cast<uint32_t>(d) > s.page.length) d = static_cast<int32_t>(s.page.length);
+    cur_ = seg;
+    off_ = static_cast<uint32_t>(d);
+    position_ = s.page.start + s.page.spanLength;
+}
+
+bool CharStream::Load(uint32_t position) {
+    if (!source_) return false;
+    for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i) {
+        const Segment& s = segments_[i];
+        if (s.loaded && position >= s.page.start &&
+            position - s.page.start < s.page.spanLength) {
+            SetCurrentAt(i, position);
+            return off_ < s.page.length;
+        }
+    }
+    int32_t slot = -1;
+    for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i)
+        if (!segments_[i].loaded) slot = i;
+    if (slot < 0) {
+        ReleaseUnused(-1);
+        for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i)
+            if (!segments_[i].loaded) slot = i;
+    }
+    if (slot < 0) {
+        segments_.emplace_back();
+        slot = static_cast<int32_t>(segments_.size()) - 1;
+    }
+    Segment& s = segments_[slot];
+    PageBuffer page;
+    if (!source_->ReadPage(position, page, 0, 0)) return false;
+    if (page.length == 0 || page.spanLength == 0 || page.start > position ||
+        !s.chars.AssignChars(page.text, static_cast<int32_t>(page.length))) {
+        source_->ReleasePage(page.pageId);
+        return false;
+    }
+    s.page = page;
+    s.loaded = true;
+    SetCurrentAt(slot, position);
+    if (off_ >= s.page.length) {
+        // A position past the characters of its page: go on at the next page.
+        cur_ = -1;
+        return Load(s.page.start + s.page.spanLength);
+    }
+    return true;
+}
+
+bool CharStream::EnsureCurrent() {
+    if (cur_ >= 0 && off_ < segments_[cur_].page.length) return true;
+    if (cur_ >= 0) {
+        const Segment& s = segments_[cur_];
+        position_ = s.page.start + s.page.spanLength;
+        cur_ = -1;
+    }
+    uint32_t length = source_ ? source_->GetLength() : 0;
+    if (!source_ || (length != 0xFFFFFFFFu && position_ >= length)) return false;
+    return Load(position_);
+}
+
+bool CharStream::Peek(char16_t& c) {
+    if (!EnsureCurrent()) return false;
+    c = segments_[cur_].chars[static_cast<int32_t>(off_)];
+    return true;
+}
+
+bool CharStream::NextChar(char16_t& c) {
+    if (!Peek(c)) return false;
+    ++off_;
+    return true;
+}
+
+bool CharStream::IsStop(char16_t c) const { return c == 0x200C || CharProps::IsCjk(c); }
+
+int CharStream::ReadToken(int32_t& token, uint32_t limit) {
+    pieces_.clear();
+    scanner.state = 0;
+    token = -1;
+    if (!EnsureCurrent()) return kReadEnd;
+    uint32_t lim = limit ? limit : 0xFFFFFFFFu;
+    auto lookAhead = [&](uint32_t room) {
+        const Segment& s = segments_[cur_];
+        const char16_t* p = s.chars.Data();
+        uint32_t end = s.page.length;
+        for (uint32_t i = off_, k = 0; i < end && k < room; ++i, ++k)
+            if (IsStop(p[i])) return k == 0 ? 1u : k;
+        return room;
+    };
+    if (limit) lim = lookAhead(lim);
+    while (true) {
+        Segment& s = segments_[cur_];
+        uint32_t idx = off_;
+        uint32_t left = lim;
+        bool stopped = scanner.Run(s.chars.Data(), &idx, s.page.length, &left);
+        if (idx > off_) {
+            String piece;
+            piece.AssignSub(s.chars, static_cast<int32_t>(off_), static_cast<int32_t>(idx - off_));
+            pieces_.push_back(piece);
+        }
+        lim = left;
+        off_ = idx;
+        if (stopped) {
+            token = scanner.Token();
+            break;
+        }
+        // The segment is used up before the scanner decided: go on in the next one.
+        position_ = s.page.start + s.page.spanLength;
+        cur_ = -1;
+        if (!EnsureCurrent()) {
+            token = scanner.StopToken();
+            break;
+        }
+        if (limit) {
+            char16_t c = segments_[cur_].chars[static_cast<int32_t>(off_)];
+            if (IsStop(c)) {
+                token = scanner.StopToken();
+                break;
+            }
+            lim = lookAhead(lim);
+        }
+    }
+    if (cur_ >= 0 && off_ >= segments_[cur_].page.length) {
+        const Segment& s = segments_[cur_];
+        position_ = s.page.start + s.page.spanLength;
+        cur_ = -1;
+    }
+    return token >= 0 ? kReadToken : kReadNoToken;
+}
+
+uint32_t CharStream::GetLength() const {
+    uint32_t n = 0;
+    for (const String& p : pieces_) n += static_cast<uint32_t>(p.Length());
+    return n;
+}
+
+bool CharStream::AppendTo(String& out) const {
+    for (const String& p : pieces_)
+        if (!out.Append(p)) return false;
+    return true;
+}
+
+void CharStream::PopPieces(uint32_t n) {
+    while (n-- && !pieces_.empty()) pieces_.pop_back();
+}
+
+uint16_t CharStream::FindMarkupName() const {
+    const KeywordTree& tree = KeywordTree::MarkupTree();
+    int32_t node = KeywordTree::RootNode(tree);
+    int32_t id = -1;
+    for (const String& p : pieces_) {
+        if (p.IsEmpty()) continue;
+        if (node < 0) return 0;
+        id = KeywordTree::Walk(tree, &node, p.Data(), static_cast<size_t>(p.Length()));
+        if (id < 0) return 0;
+    }
+    return id > 0 ? static_cast<uint16_t>(id) : 0;
+}
+
+bool CharStream::AppendCodePoint(uint32_t code, String& out) {
+    if (code >= 128 && code <= 159) return out.AppendChar(Cp1252::ToUnicode(static_cast<uint8_t>(code)));
+    if ((code >= 9 && code <= 13) || code == 32) return out.AppendChar(u' ');
+    char16_t units[2];
+    int n = Utf16::Encode(code, units);
+    return out.AppendChars(units, n);
+}
+
+namespace Entities {
+
+namespace {
+bool IsAlnum(char16_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+}  // namespace
+
+bool FindEntity(const char16_t* s, int32_t n, int32_t from, Found& out) {
+    int32_t i = from;
+    while (i < n && s[i] != u'&') ++i;
+    if (i >= n) return false;
+    out.start = i;
+    out.nameStart = i + 1;
+    out.numeric = false;
+    int32_t j = i + 1;
+    while (j < n) {
+        char16_t c = s[j];
+        if (c == u';') {
+            out.nameEnd = j;
+            out.end = j + 1;
+            return true;
+        }
+        if (c == u'#') {
+            out.numeric = true;
+        } else if (!IsAlnum(c)) {
+            break;
+        }
+        ++j;
+    }
+    out.nameEnd = j;
+    out.end = j;
+    return true;
+}
+
+DecodeKind DecodeEntity(const char16_t* name, int32_t n, bool numeric, uint32_t& value) {
+    value = 0;
+    if (!numeric) {
+        uint16_t id = 0;
+        if (!KeywordTree::FindEntityName(name, static_cast<size_t>(n), &id)) return kNotDecodable;
+        value = id;
+        return kEntityId;
+    }
+    if (n < 2 || name[0] != u'#') return kNotDecodable;
+    int32_t i = 1;
+    uint32_t base = 10;
+    if (name[1] == u'x' || name[1] == u'X') {
+        base = 16;
+        i = 2;
+    }
+    if (i >= n) return kNotDecodable;
+    uint32_t v = 0;
+    for (; i < n; ++i) {
+        char16_t c = name[i];
+        uint32_t d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return kNotDecodable;
+        v = v * base + d;
+        // Beyond the last code point the reference stays as written (no overflow).
+        if (v > 0x10FFFF) return kNotDecodable;
+    }
+    // NUL and lone surrogates are no characters.
+    if (v == 0 || (v >= 0xD800 && v <= 0xDFFF)) return kNotDecodable;
+    if (v <= 0xFFFF) {
+        int id = EntityFallback::Find(v);
+        if (id) {
+            value = id;
+            return kEntityId;
+        }
+    }
+    value = v;
+    return kCodePoint;
+}
+
+char16_t Replacement(uint32_t id) { return EntityFallback::Replacement(static_cast<int>(id)); }
+
+}  // namespace Entities
+
+bool CharStream::ExtractText(String& out, bool decode, bool stripQuotes, bool append) {
+    // Views of the pieces, quotes stripped.
+    struct View {
+        const String* s;
+        int32_t from, n;
+    };
+    std::vector<View> views;
+    views.reserve(pieces_.size());
+    for (const String& p : pieces_)
+        if (!p.IsEmpty()) views.push_back({&p, 0, p.Length()});
+    if (stripQuotes && !views.empty()) {
+        View& last = views.back();
+        char16_t c = (*last.s)[last.from + last.n - 1];
+        if (c == u'"' || c == u'\'') {
+            if (--last.n == 0) views.pop_back();
+        }
+    }
+    if (stripQuotes && !views.empty()) {
+        View& first = views.front();
+        char16_t c = (*first.s)[first.from];
+        if (c == u'"' || c == u'\'') {
+            ++first.from;
+            if (--first.n == 0) views.erase(views.begin());
+        }
+    }
+    int32_t total = 0;
+    for (const View& v : views) total += v.n;
+    if (total == 0) {
+        if (!append) out.SetEmpty();
+        return true;
+    }
+    if (decode && total >= 3) {
+        std::u16string flat;
+        flat.reserve(static_cast<size_t>(total));
+        for (const View& v : views) flat.append(v.s->Data() + v.from, static_cast<size_t>(v.n));
+        const char16_t* s = flat.data();
+        Entities::Found f;
+        int32_t pos = 0;
+        bool any = false;
+        String result;
+        while (Entities::FindEntity(s, total, pos, f)) {
+            if (!any) {
+                any = true;
+                if (append && !result.Append(out)) return false;
+                if (!result.Reserve(result.Length() + total)) return false;
+            }
+            if (!result.AppendChars(s + pos, f.start - pos)) return false;
+            uint32_t value = 0;
+            auto kind = Entities::DecodeEntity(s + f.nameStart, f.nameEnd - f.nameStart,
+                                               f.numeric, value);
+            bool ok = true;
+            if (kind == Entities::kEntityId) {
+                char16_t r = Entities::Replacement(value);
+                if (r) ok = result.AppendChar(r);
+            } else if (kind == Entities::kCodePoint) {
+                ok = AppendCodePoint(value, result);
+            } else {
+                ok = result.AppendChars(s + f.start, f.end - f.start);
+            }
+            if (!ok) return false;
+            pos = f.end > f.start ? f.end : f.start + 1;
+        }
+        if (any) {
+            if (!result.AppendChars(s + pos, total - pos)) return false;
+            out = result;
+            return true;
+        }
+    }
+    if (views.size() == 1) {
+        String sub;
+        sub.AssignSub(*views[0].s, views[0].from, views[0].n);
+        if (!append || out.IsEmpty()) {
+            out = sub;
+            return true;
+        }
+        return out.Append(sub);
+    }
+    if (!append) out.SetEmpty();
+    if (!out.Reserve(out.Length() + total)) return false;
+    for (const View& v : views)
+        if (!out.AppendChars(v.s->Data() + v.from, v.n)) return false;
+    return true;
+}
+
+int CharStream::DecodeSingleEntity(String& out, bool append) {
+    std::u16string flat;
+    for (const String& p : pieces_) flat.append(p.Data(), static_cast<size_t>(p.Length()));
+    Entities::Found f;
+    uint32_t value = 0;
+    Entities::DecodeKind kind = Entities::kNotDecodable;
+    if (Entities::FindEntity(flat.data(), static_cast<int32_t>(flat.size()), 0, f))
+        kind = Entities::DecodeEntity(flat.data() + f.nameStart, f.nameEnd - f.nameStart,
+                                      f.numeric, value);
+    if (kind == Entities::kEntityId) {
+        if (value == kEntityZwnj) {
+            if (!append) out.SetEmpty();
+            return 5;
+        }
+        char16_t r = Entities::Replacement(value);
+        if (!r) return 4;
+        if (!append) out.SetEmpty();
+        return out.AppendChar(r) ? 1 : 0;
+    }
+    if (kind == Entities::kCodePoint) {
+        if (!append) out.SetEmpty();
+        return AppendCodePoint(value, out) ? 1 : 0;
+    }
+    return ExtractText(out, false, false, append) ? 1 : 0;
+}

@@ -1,0 +1,99 @@
+// The characters of a document source as the token sources read them: pages are loaded into
+// segments, and the characters of the last token are kept as pieces, views of the segments'
+// strings, so that token text is not copied.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "bookfiles/document_source.h"
+#include "core/string.h"
+#include "document/markup/scanner.h"
+
+class CharStream {
+public:
+    CharStream() = default;
+    ~CharStream();
+    CharStream(const CharStream&) = delete;
+    CharStream& operator=(const CharStream&) = delete;
+
+    void Attach(DocumentSource* source, uint32_t mode);
+    DocumentSource* Source() const { return source_; }
+    uint32_t Mode() const { return mode_; }
+
+    // Stores the position and drops the current segment.
+    void SetPosition(uint32_t position);
+    uint32_t GetPosition();
+    // The character at the read position; false at the end of input.
+    bool Peek(char16_t& c);
+    // Reads one character; false at the end of input.
+    bool NextChar(char16_t& c);
+
+    enum ReadResult { kReadToken = 0, kReadNoToken = 1, kReadEnd = 2, kReadNoMemory = 3 };
+    // Cuts one token with the scanner; limit 0 means none. With a limit, a CJK character or
+    // U+200C is read alone and never joins a word.
+    int ReadToken(int32_t& token, uint32_t limit);
+
+    uint32_t PieceCount() const { return static_cast<uint32_t>(pieces_.size()); }
+    const String& Piece(uint32_t i) const { return pieces_[i]; }
+    uint32_t GetLength() const;
+    bool AppendTo(String& out) const;
+    void PopPieces(uint32_t n);
+    void ClearPieces() { pieces_.clear(); }
+
+    // Walks a keyword tree over the pieces (exact for entities, folded for markup names).
+    uint16_t FindMarkupName() const;
+
+    // The pieces as one String, with optional quote stripping and reference decoding (only
+    // for texts of at least 3 characters). False when the output cannot grow.
+    bool ExtractText(String& out, bool decode, bool stripQuotes, bool append);
+    // Decodes the one reference the pieces hold: 1 text produced (0 when storing failed), 4 an
+    // empty replacement, 5 the non-joiner.
+    int DecodeSingleEntity(String& out, bool append);
+    static bool AppendCodePoint(uint32_t code, String& out);
+
+    // Gives back every loaded segment but keep whose string nobody else holds.
+    void ReleaseUnused(int32_t keep);
+    void ReleaseUnusedButCurrent() { ReleaseUnused(cur_); }
+    void ClearSegments();
+
+    Scanner scanner;
+
+private:
+    struct Segment {
+        bool loaded = false;
+        PageBuffer page;
+        String chars;
+    };
+
+    bool Load(uint32_t position);
+    bool EnsureCurrent();
+    void SetCurrentAt(int32_t seg, uint32_t position);
+    bool IsStop(char16_t c) const;
+
+    DocumentSource* source_ = nullptr;
+    uint32_t mode_ = 0;
+    std::vector<Segment> segments_;
+    int32_t cur_ = -1;
+    uint32_t off_ = 0;
+    uint32_t position_ = 0;
+    std::vector<String> pieces_;
+};
+
+// References inside a text: "&name;", "&#123;", "&#x7B;" (';' optional).
+namespace Entities {
+struct Found {
+    int32_t start = 0;      // the '&'
+    int32_t nameStart = 0;  // just after it
+    int32_t nameEnd = 0;    // before the ';' or the first character that ends it
+    int32_t end = 0;        // just past the reference
+    bool numeric = false;
+};
+// The next reference at or after from; false when there is none.
+bool FindEntity(const char16_t* s, int32_t n, int32_t from, Found& out);
+enum DecodeKind { kNotDecodable = 0, kEntityId = 1, kCodePoint = 2 };
+// An entity id (named, or a numeric value that has one) or a code point.
+DecodeKind DecodeEntity(const char16_t* name, int32_t n, bool numeric, uint32_t& value);
+// The character an entity id stands for (U+00A0 for the space-like ones); 0 when none.
+char16_t Replacement(uint32_t id);
+}  // namespace Entities

@@ -1,0 +1,571 @@
+#include "document/markup/html_tokenizer.h"
+
+#include <cstring>
+
+#include "core/byte_stream.h"
+#include "core/char_props.h"
+#include "document/markup/keyword_tree.h"
+#include "document/markup/markup_tags.h"
+
+namespace {
+
+bool IsWhite(char16_t c) { return c == 9 || c == 10 || c == 13 || c == 32; }
+
+// Runs the tokenizer from position 0 to the first tag; installed for documents below the
+// document model (books) to tell markup from plain text.
+bool ProbeHtml(DocumentSource& document, bool& isHtml) {
+    HtmlTokenizer t(true);
+    if (!t.Attach(&document, 0) || !t.Start(0, false)) return false;
+    for (uint32_t guard = 0; guard < 100000; ++guard) {
+        uint32_t kind = t.NextToken();
+        if (kind == kTokenEnd) break;
+        if (kind == kTokenTag) {
+            bool e, m;
+            isHtml = t.GetTag(e, m) == kTagHtml;
+            break;
+        }
+    }
+    return true;
+}
+
+struct ProbeInstaller {
+    ProbeInstaller() { DocumentSource::htmlProbe = ProbeHtml; }
+} installer;
+
+}  // namespace
+
+HtmlTokenizer::HtmlTokenizer(bool nest) : nest_(nest) {
+    stream_.scanner.LoadTables(MarkupTableSet());
+    DocumentSource::htmlProbe = ProbeHtml;
+}
+
+HtmlTokenizer::~HtmlTokenizer() {
+    ClearAttributes();
+    stream_.ClearSegments();
+}
+
+bool HtmlTokenizer::Attach(DocumentSource* source, uint32_t mode) {
+    stream_.Attach(source, mode);
+    return source != nullptr;
+}
+
+bool HtmlTokenizer::GetPosition(uint32_t& position) {
+    position = pendingIndex_ < pendingCount_ ? pendingPosition_ : stream_.GetPosition();
+    return true;
+}
+
+uint32_t HtmlTokenizer::GetTag(bool& isEnd, bool& isEmpty) {
+    isEnd = curEnd_;
+    isEmpty = curEmpty_;
+    return curId_;
+}
+
+const AttributeItem* HtmlTokenizer::Attribute(uint32_t index) {
+    return index < attrCount_ ? &attrs_[index] : nullptr;
+}
+
+void HtmlTokenizer::ClearAttributes() {
+    for (uint32_t i = 0; i < attrCount_; ++i) attrs_[i].value.Release();
+    attrCount_ = 0;
+}
+
+AttributeItem* HtmlTokenizer::ReserveAttribute() {
+    if (attrCount_ >= kMaxAttributes) return nullptr;
+    if (attrCount_ == attrs_.size()) attrs_.resize(attrs_.size() + 16);
+    AttributeItem& a = attrs_[attrCount_++];
+    a.value.Release();
+    a.id = 0;
+    a.hasValue = 0;
+    return &a;
+}
+
+uint32_t HtmlTokenizer::OpenClass(uint32_t depth) const {
+    if (depth >= depth_) return 0;
+    return MarkupTags::Class(open_[depth_ - 1 - depth]);
+}
+
+bool HtmlTokenizer::StoreValue(bool decode) {
+    if (attrCount_ == 0) return false;
+    AttributeItem& a = attrs_[attrCount_ - 1];
+    bool ok = decode ? stream_.ExtractText(a.value, true, true, false)
+                     : stream_.ExtractText(a.value, false, false, false);
+    if (!ok) {
+        a.value.Release();
+        --attrCount_;
+        return false;
+    }
+    a.hasValue = 1;
+    return true;
+}
+
+void HtmlTokenizer::DropTag() {
+    tagId_ = 0;
+    deferred_ = false;
+    ClearAttributes();
+}
+
+uint32_t HtmlTokenizer::JoinRule(uint32_t result) {
+    char16_t c;
+    if (stream_.Peek(c) && (c == u'&' || CharProps::IsCombining(c)) && joinCount_ < 5) {
+        append_ = true;
+        ++joinCount_;
+        return kTokenContinue;
+    }
+    ResetJoin();
+    return result;
+}
+
+uint32_t HtmlTokenizer::Lex() {
+    Scanner& sc = stream_.scanner;
+    discard_ = false;
+    lexState_ = kIdle;
+    if (nextStart_ == 1) {
+        lexState_ = kTagName;
+        tagEnd_ = true;
+        tagEmpty_ = false;
+        tagId_ = 0;
+        sc.SetState(kModeTagName);
+    } else if (nextStart_ == 5) {
+        sc.SetState(kModeRawScript);
+    } else {
+        sc.SetState(kModeText);
+    }
+    while (true) {
+        uint32_t limit = (sc.Mode() == kModeText && lexState_ == kIdle) ? 30 : 0;
+        int32_t token = -1;
+        int r = stream_.ReadToken(token, limit);
+        if (r >= CharStream::kReadEnd) {
+            DropTag();
+            return kTokenEnd;
+        }
+        if (r == CharStream::kReadNoToken) {
+            if (scriptEndExpected_ && sc.Mode() == kModeTagName) {
+                // "</" inside raw script content not followed by a name: it is content.
+                rawPrefix_.AppendAscii("</");
+                stream_.AppendTo(rawPrefix_);
+                nextStart_ = 5;
+                lexState_ = kIdle;
+                sc.SetState(kModeRawScript);
+                continue;
+            }
+            sc.SetState(kModeSkipToClose);
+            nextStart_ = 0;
+            ResetJoin();
+            discard_ = true;
+            continue;
+        }
+        const ScannerToken* info = sc.TokenInfo(token);
+        if (!info) continue;
+        if (info->kind & kTokenSwitchesMode) sc.SetState(info->mode >> 8);
+        uint32_t kind = info->kind & ~kTokenSwitchesMode;
+        uint16_t action = info->action;
+        if (kind != 0 && kind != 1) {
+            ResetJoin();
+            continue;
+        }
+        if (action != kActWord && action != kActReference) ResetJoin();
+        switch (action) {
+            case kActStartTagOpen:
+            case kActEndTagOpen:
+                tagEnd_ = action == kActEndTagOpen;
+                tagEmpty_ = false;
+                tagId_ = 0;
+                discard_ = false;
+                lexState_ = kTagName;
+                break;
+            case kActInstructionOpen:
+            case kActDeclarationOpen:
+                lexState_ = kTagName;
+                sc.SetState(kModeSkipToClose);
+                discard_ = true;
+                break;
+            case kActCDataOpen:
+                tagEnd_ = false;
+                discard_ = false;
+                break;
+            case kActCDataClose: {
+                // The section's content, without its closing "]]>".
+                uint32_t n = stream_.GetLength();
+                if (!stream_.ExtractText(text_, false, false, false)) return kTokenEnd;
+                if (n >= 3) {
+                    String cut;
+                    cut.AssignSub(text_, 0, static_cast<int32_t>(n - 3));
+                    text_ = cut;
+                }
+                if (text_.IsEmpty()) break;
+                return kTokenText;
+            }
+            case kActName:
+                if (lexState_ == kTagName) {
+                    uint32_t id = stream_.FindMarkupName();
+                    if (scriptEndExpected_ && id != kTagScript) {
+                        // Not the end of the script: "</name" is content.
+                        rawPrefix_.AppendAscii("</");
+                        stream_.AppendTo(rawPrefix_);
+                        nextStart_ = 5;
+                        lexState_ = kIdle;
+                        sc.SetState(kModeRawScript);
+                        break;
+                    }
+                    scriptEndExpected_ = false;
+                    if (!MarkupTags::IsElement(id)) id = 0;
+                    tagId_ = id;
+                    if (tagEnd_ || id == 0) {
+                        sc.SetState(kModeSkipToClose);
+                        discard_ = id == 0;
+                    } else {
+                        ClearAttributes();
+                        lexState_ = kAttributeName;
+                    }
+                    break;
+                }
+                if (lexState_ == kAfterEquals) {
+                    StoreValue(false);
+                    lexState_ = kAttributeName;
+                    break;
+                }
+                if (lexState_ == kAfterName && attrCount_ > 0) attrs_[attrCount_ - 1].hasValue = 1;
+                if (lexState_ == kAfterName || lexState_ == kAttributeName) {
+                    uint16_t id = stream_.FindMarkupName();
+                    AttributeItem* item = id ? ReserveAttribute() : nullptr;
+                    if (item) {
+                        item->id = id;
+                        lexState_ = kAfterName;
+                    } else {
+                        sc.SetState(kModeSkipAttribute);
+                        lexState_ = kAttributeName;
+                    }
+                }
+                break;
+            case kActEquals:
+                if (lexState_ == kAfterName) {
+                    lexState_ = kAfterEquals;
+                } else {
+                    sc.SetState(kModeSkipToClose);
+                    discard_ = true;
+                }
+                break;
+            case kActQuotedValue:
+            case kActUnquotedValue:
+                if (lexState_ == kAfterEquals) {
+                    StoreValue(true);
+                    lexState_ = kAttributeName;
+                } else {
+                    if (lexState_ == kTagName) discard_ = true;
+                    sc.SetState(kModeSkipToClose);
+                }
+                break;
+            case kActTagClose:
+            case kActEmptyTagClose:
+                tagEmpty_ = action == kActEmptyTagClose;
+                if (discard_ || tagId_ == 0) {
+                    DropTag();
+                    lexState_ = kIdle;
+                    discard_ = false;
+                    break;
+                }
+                // An empty SCRIPT has no raw content to follow.
+                if (tagId_ == kTagScript) nextStart_ = (tagEnd_ || tagEmpty_) ? 0 : 5;
+                lexState_ = kIdle;
+                return kTokenTag;
+            case kActWord:
+                if (!stream_.ExtractText(text_, false, false, append_)) return kTokenEnd;
+                return JoinRule(kTokenText);
+            case kActReference: {
+                int r2 = stream_.DecodeSingleEntity(text_, append_);
+                if (r2 == 0) return kTokenEnd;
+                if (r2 == kTokenContinue) return kTokenContinue;
+                if (r2 == kTokenNonJoiner) {
+                    ResetJoin();
+                    return kTokenNonJoiner;
+                }
+                return JoinRule(kTokenText);
+            }
+            case kActRawClose: {
+                String raw;
+                raw.Assign(rawPrefix_);
+                rawPrefix_.Release();
+                if (!stream_.AppendTo(raw)) return kTokenEnd;
+                String cut;
+                cut.AssignSub(raw, 0, raw.Length() >= 2 ? raw.Length() - 2 : 0);
+                text_ = cut;
+                tagEnd_ = true;
+                tagEmpty_ = false;
+                tagId_ = 0;
+                nextStart_ = 1;
+                scriptEndExpected_ = true;
+                lexState_ = kTagName;
+                if (text_.IsEmpty()) break;
+                return kTokenText;
+            }
+            case kActSpace:
+                return kTokenSpace;
+            default:
+                break;
+        }
+    }
+}
+
+void HtmlTokenizer::Track(uint32_t id) {
+    if (dropped_.size() < 4096) dropped_.push_back({static_cast<uint8_t>(id), depth_});
+}
+
+bool HtmlTokenizer::TrackedEndDrop(uint32_t id) {
+    if (!dropped_.empty() && dropped_.back().id == id && dropped_.back().depth == depth_) {
+        dropped_.pop_back();
+        return true;
+    }
+    return false;
+}
+
+HtmlTokenizer::NestResult HtmlTokenizer::ApplyNesting(uint32_t notedPosition) {
+    uint32_t id = tagId_;
+    uint16_t flags = MarkupTags::Flags(id);
+    uint32_t cls = flags & MarkupTags::kClassMask;
+    bool empty = (flags & MarkupTags::kEmpty) != 0;
+    if (tagEnd_ && empty) return kDrop;
+    if (tagEnd_ && TrackedEndDrop(id)) return kDrop;
+    if (!tagEnd_) {
+        for (uint32_t i = 0; i < attrCount_; ++i)
+            if (attrs_[i].id == kAttrFvtIgnore) {
+                // Its end tag goes with it.
+                if (!empty && !tagEmpty_) Track(id);
+                return kDrop;
+            }
+    }
+    if (!tagEnd_ && empty) {
+        tagEmpty_ = true;
+        if (depth_ == 0) return cls == 2 ? kAccept : kDrop;
+        uint32_t top = MarkupTags::Class(open_[depth_ - 1]);
+        return (MarkupTags::AllowedChildren(top) & (1u << cls)) ? kAccept : kDrop;
+    }
+    bool closesSame = !tagEnd_ && (flags & MarkupTags::kClosesSame);
+    uint32_t mask = (tagEnd_ || closesSame) ? MarkupTags::WalkMaskEndOrSame(cls)
+                                            : MarkupTags::WalkMaskStart(cls);
+    if (depth_ == 0) {
+        if (tagEnd_) return kDrop;
+        return (cls == 8 || cls == 3) ? kAccept : kDrop;
+    }
+    bool byClass = !tagEnd_ && (cls == 1 || cls == 4 || cls == 6 || cls == 10);
+    uint32_t k = 0;
+    bool match = false;
+    for (uint32_t i = depth_; i-- > 0;) {
+        uint32_t el = open_[i];
+        uint32_t elCls = MarkupTags::Class(el);
+        if (byClass ? elCls == cls : el == id) {
+            match = true;
+            break;
+        }
+        if (!(mask & (1u << elCls))) break;
+        ++k;
+    }
+    if (match && (tagEnd_ || closesSame)) {
+        uint32_t n = tagEnd_ ? k : k + 1;
+        if (n == 0) return kAccept;
+        pendingCount_ = 0;
+        pendingIndex_ = 0;
+        for (uint32_t j = 0; j < n; ++j) pending_[pendingCount_++] = open_[depth_ - 1 - j];
+        pendingPosition_ = notedPosition;
+        deferred_ = true;
+        return kDefer;
+    }
+    uint32_t top = MarkupTags::Class(open_[depth_ - 1]);
+    if (tagEnd_) return kDrop;
+    if (!(MarkupTags::AllowedChildren(top) & (1u << cls))) return kDrop;
+    if (id == kTagTable) {
+        if (noNestedTable_)
+            for (uint32_t i = 0; i < depth_; ++i)
+                if (open_[i] == kTagTable) return kDrop;
+        if (tableNeedsInline_) {
+            bool inl = false;
+            for (uint32_t i = 0; i < attrCount_; ++i) inl = inl || attrs_[i].id == kAttrInline;
+            if (!inl) return kDrop;
+        }
+    }
+    if (cls >= 4 && cls <= 6) tagEmpty_ = false;
+    return kAccept;
+}
+
+uint32_t HtmlTokenizer::Deliver() {
+    if (tagEnd_) {
+        if (depth_ > 0) --depth_;
+    } else if (!tagEmpty_) {
+        if (depth_ >= kMaxDepth) {
+            // Too deep: the tag and its end tag are dropped.
+            Track(tagId_);
+            DropTag();
+            return kTokenContinue;
+        }
+        open_[depth_++] = static_cast<uint8_t>(tagId_);
+    }
+    lastKind_ = kTokenTag;
+    curId_ = tagId_;
+    curEnd_ = tagEnd_;
+    curEmpty_ = tagEmpty_;
+    tagId_ = 0;
+    deferred_ = false;
+    return kTokenTag;
+}
+
+uint32_t HtmlTokenizer::NextToken() {
+    if (pendingIndex_ < pendingCount_) {
+        curId_ = pending_[pendingIndex_++];
+        curEnd_ = true;
+        curEmpty_ = false;
+        if (depth_ > 0) --depth_;
+        if (pendingIndex_ >= pendingCount_) pendingIndex_ = pendingCount_ = 0;
+        lastKind_ = kTokenTag;
+        return kTokenTag;
+    }
+    if (deferred_ && tagId_ != 0) {
+        if (MarkupTags::IsClass4to7(tagId_)) tagEmpty_ = false;
+        return Deliver();
+    }
+    deferred_ = false;
+    uint32_t noted = stream_.GetPosition();
+    bool replay = false;
+    if (replaying_) {
+        if (noted >= replayLimit_) replaying_ = false;
+        else replay = true;
+    }
+    uint32_t kind = Lex();
+    if (kind == kTokenContinue) return kind;
+    if (kind != kTokenTag) {
+        lastKind_ = kind;
+        return kind;
+    }
+    if (replay) {
+        if (!MarkupTags::IsEmpty(tagId_)) tagEmpty_ = true;
+        lastKind_ = kTokenTag;
+        curId_ = tagId_;
+        curEnd_ = tagEnd_;
+        curEmpty_ = tagEmpty_;
+        tagId_ = 0;
+        return kTokenTag;
+    }
+    if (nest_) {
+        NestResult r = ApplyNesting(noted);
+        if (r == kDrop) {
+            DropTag();
+            return kTokenContinue;
+        }
+        if (r == kDefer) return kTokenContinue;
+    }
+    return Deliver();
+}
+
+bool HtmlTokenizer::Start(uint32_t position, bool resync) {
+    depth_ = 0;
+    pendingCount_ = pendingIndex_ = 0;
+    tagId_ = 0;
+    deferred_ = false;
+    text_.Release();
+    ResetJoin();
+    ClearAttributes();
+    stream_.ClearPieces();
+    stream_.SetPosition(position);
+    nextStart_ = 0;
+    scriptEndExpected_ = false;
+    rawPrefix_.Release();
+    dropped_.clear();
+    lexState_ = kIdle;
+    stream_.scanner.SetState(kModeText);
+    if (position == 0) return true;
+    open_[depth_++] = kTagHtml;
+    open_[depth_++] = kTagBody;
+    if (resync) Resync(position);
+    return true;
+}
+
+void HtmlTokenizer::Resync(uint32_t position) {
+    char16_t c = 0, prev = 0;
+    bool havePrev = false;
+    if (position > 0) {
+        stream_.SetPosition(position - 1);
+        havePrev = stream_.Peek(prev);
+        stream_.SetPosition(position);
+    }
+    if (!stream_.Peek(c)) return;  // at the end: stay
+    // A position at '<', after '>' or after white space is already a token boundary.
+    if (c == u'<' || (havePrev && (prev == u'>' || IsWhite(prev)))) return;
+    bool haveWhite = false;
+    uint32_t white = 0;
+    while (true) {
+        uint32_t here = stream_.GetPosition();
+        if (!stream_.Peek(c)) return;
+        if (c == u'>') {
+            stream_.NextChar(c);
+            stream_.SetPosition(stream_.GetPosition());
+            return;
+        }
+        if (c == u'<') {
+            stream_.SetPosition(haveWhite ? white : here);
+            return;
+        }
+        if (!haveWhite && IsWhite(c)) {
+            haveWhite = true;
+            white = here;
+        }
+        stream_.NextChar(c);
+    }
+}
+
+void HtmlTokenizer::SeekBack(uint32_t position) {
+    replayLimit_ = stream_.GetPosition();
+    replaying_ = true;
+    if (position < replayLimit_) stream_.SetPosition(position);
+}
+
+void HtmlTokenizer::ReleaseBuffers() {
+    if (lastKind_ != kTokenTag) ClearAttributes();
+    stream_.ReleaseUnusedButCurrent();
+}
+
+bool HtmlTokenizer::SaveState(ByteStream& out) {
+    uint32_t d = depth_;
+    uint32_t q = pendingCount_ - pendingIndex_;
+    // A tag deferred behind pending end tags is read again from where it starts.
+    out.WriteWord32BE(deferred_ && tagId_ ? pendingPosition_ : stream_.GetPosition());
+    out.WriteWord32BE(d);
+    out.WriteWord32BE(q);
+    out.WriteBytes(open_, d);
+    out.WriteBytes(pending_ + pendingIndex_, q);
+    uint8_t zeros[4] = {0, 0, 0, 0};
+    out.WriteBytes(zeros, (4 - (d + q) % 4) % 4);
+    if (q > 0) out.WriteWord32BE(pendingPosition_);
+    return out.Ok();
+}
+
+bool HtmlTokenizer::RestoreState(ByteStream& in) {
+    replaying_ = false;
+    if (in.Remaining() < 12) return false;
+    uint32_t position = 0, d = 0, q = 0;
+    uint32_t mark = in.ReadPosition();
+    in.ReadWord32BE(position);
+    in.ReadWord32BE(d);
+    in.ReadWord32BE(q);
+    // The state comes back from a side file: check it like any other file data.
+    uint32_t pad = (4 - (d + q) % 4) % 4;
+    uint8_t ids[2 * (kMaxDepth + 1)];
+    bool ok = in.Ok() && d <= kMaxDepth && q <= d && d + q + pad <= in.Remaining() &&
+              in.ReadBytes(ids, d + q);
+    for (uint32_t i = 0; ok && i < d + q; ++i) {
+        uint16_t f = MarkupTags::Flags(ids[i]);
+        ok = (f & MarkupTags::kElement) && !(f & MarkupTags::kEmpty);
+    }
+    if (!ok) {
+        in.SetReadPosition(mark);
+        return false;
+    }
+    in.Skip(pad);
+    Start(position, false);
+    depth_ = 0;
+    std::memcpy(open_, ids, d);
+    depth_ = d;
+    std::memcpy(pending_, ids + d, q);
+    pendingCount_ = q;
+    pendingIndex_ = 0;
+    pendingPosition_ = position;
+    if (q > 0 && in.Remaining() >= 4) in.ReadWord32BE(pendingPosition_);
+    return true;
+}

@@ -1,0 +1,110 @@
+// The token source for markup: a lexer over the character stream that recognises tags,
+// attributes, words, spaces, references, comments, CDATA sections and raw SCRIPT content, and
+// nesting rules that keep the delivered tags properly nested.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "document/markup/char_stream.h"
+#include "document/markup/token_source.h"
+
+class HtmlTokenizer : public TokenSource {
+public:
+    explicit HtmlTokenizer(bool nest = true);
+    ~HtmlTokenizer() override;
+
+    bool GetPosition(uint32_t& position) override;
+    uint32_t GetTag(bool& isEnd, bool& isEmpty) override;
+    uint32_t AttributeCount() override { return attrCount_; }
+    const AttributeItem* Attribute(uint32_t index) override;
+    bool Start(uint32_t position, bool resync) override;
+    void SetPosition(uint32_t position) override { stream_.SetPosition(position); }
+    void SeekBack(uint32_t position) override;
+    bool Attach(DocumentSource* source, uint32_t mode) override;
+    void ReleaseBuffers() override;
+    uint32_t NextToken() override;
+    uint32_t LastTokenKind() override { return lastKind_; }
+    const String& Text() override { return text_; }
+    DocumentSource* Source() override { return stream_.Source(); }
+    uint32_t SourceMode() override { return stream_.Mode(); }
+    bool SaveState(ByteStream& stream) override;
+    bool RestoreState(ByteStream& stream) override;
+
+    // Table options, both on after construction.
+    void SetNoNestedTable(bool on) { noNestedTable_ = on; }
+    void SetTableNeedsInline(bool on) { tableNeedsInline_ = on; }
+
+    // The content class of the open element depth levels below the top.
+    uint32_t OpenClass(uint32_t depth) const;
+    uint32_t OpenDepth() const { return depth_; }
+
+    // Deeper nesting is dropped: saved states and element stacks stay bounded.
+    static constexpr uint32_t kMaxDepth = 255;
+    // More attributes than an element stack entry can keep are skipped.
+    static constexpr uint32_t kMaxAttributes = 126;
+
+    enum NestResult { kAccept, kDrop, kDefer };
+    NestResult ApplyNesting(uint32_t notedPosition);
+
+private:
+    enum LexState { kIdle, kTagName, kAttributeName, kAfterName, kAfterEquals };
+
+    uint32_t Lex();
+    uint32_t JoinRule(uint32_t result);
+    void ResetJoin() {
+        append_ = false;
+        joinCount_ = 0;
+    }
+    void ClearAttributes();
+    AttributeItem* ReserveAttribute();
+    bool StoreValue(bool decode);
+    void DropTag();
+    uint32_t Deliver();
+    void Resync(uint32_t position);
+    bool TrackedEndDrop(uint32_t id);
+    void Track(uint32_t id);
+
+    bool nest_;
+    uint8_t pending_[kMaxDepth + 1];
+    uint32_t pendingCount_ = 0;
+    uint32_t pendingIndex_ = 0;
+    uint32_t pendingPosition_ = 0;
+    uint8_t open_[kMaxDepth + 1];
+    uint32_t depth_ = 0;
+    uint32_t nextStart_ = 0;
+    bool scriptEndExpected_ = false;
+    String rawPrefix_;  // "</name" of a raw-content end that was not SCRIPT's
+    bool replaying_ = false;
+    uint32_t replayLimit_ = 0;
+
+    uint32_t lastKind_ = kTokenEnd;
+    bool curEnd_ = false;
+    uint32_t curId_ = 0;
+    bool curEmpty_ = false;
+
+    uint32_t tagId_ = 0;
+    bool tagEnd_ = false;
+    bool tagEmpty_ = false;
+    bool deferred_ = false;
+    LexState lexState_ = kIdle;
+    bool discard_ = false;
+
+    std::vector<AttributeItem> attrs_;
+    uint32_t attrCount_ = 0;
+    String text_;
+    bool append_ = false;
+    uint32_t joinCount_ = 0;
+
+    bool noNestedTable_ = true;
+    bool tableNeedsInline_ = true;
+
+    // Start tags dropped (ignored, or too deep) whose end tags must go too: (id, depth).
+    struct Dropped {
+        uint8_t id;
+        uint32_t depth;
+    };
+    std::vector<Dropped> dropped_;
+
+    CharStream stream_;
+};

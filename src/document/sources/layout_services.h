@@ -1,0 +1,94 @@
+// What the document model needs of the page layout engine, which sits above it: the engine is
+// made and wired through a factory that the layout installs, and objects laid out inline in a
+// page share one abstract base.
+#pragma once
+
+#include <cstdint>
+
+#include "core/geometry.h"
+
+class DocumentSource;
+class GraphicsContext;
+class Node;
+class PageLayout;
+class Searcher;
+class String;
+class TokenSource;
+
+// Answers a book page layout asks of its book: whether its source is split over several text
+// records, and the document key compared with the book id stored in its side file.
+class BookLayoutTraits {
+public:
+    virtual ~BookLayoutTraits() = default;
+    virtual bool SourceFlag() = 0;
+    virtual uint32_t DocumentKey() = 0;
+};
+
+class LayoutEngineFactory {
+public:
+    virtual ~LayoutEngineFactory() = default;
+    // A new page layout engine; with traits, one for a book (it keeps the traits).
+    virtual PageLayout* CreatePageLayout(BookLayoutTraits* traits) = 0;
+    virtual void SetSource(PageLayout* layout, TokenSource* source) = 0;
+    // Switches off the display option that plain-text books and some book types do without.
+    virtual void SetPlainTextOption(PageLayout* layout, bool on) = 0;
+    // Clears and deletes a layout.
+    virtual void DestroyPageLayout(PageLayout* layout) = 0;
+    // A plain or indexed text searcher attached to the document.
+    virtual Searcher* CreateSearcher(DocumentSource* document, bool indexed) = 0;
+
+    // The factory the layout installs; null until then (resources then make no layout).
+    static inline LayoutEngineFactory* installed = nullptr;
+};
+
+// An object laid out inline in a page: a picture, an icon or a form control. Reference-counted.
+class InlineObject {
+public:
+    InlineObject() = default;
+    InlineObject(const InlineObject&) = delete;
+    InlineObject& operator=(const InlineObject&) = delete;
+
+    void AddRef() { ++refCount_; }
+    void Release() {
+        if (refCount_ > 1) {
+            --refCount_;
+            return;
+        }
+        refCount_ = 0;
+        delete this;
+    }
+
+    virtual ~InlineObject() = default;
+    virtual bool Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) = 0;
+    // By default the simple measure, with flag B, the baseline offset and the minimum extent
+    // cleared.
+    virtual bool Measure(Size& size, uint8_t& flagA, GraphicsContext* /*gc*/, uint8_t& flagB,
+                         uint32_t& baseline, Size& minimum) {
+        flagB = 0;
+        baseline = 0;
+        minimum = Size{};
+        return MeasureSimple(size, flagA);
+    }
+    virtual bool MeasureSimple(Size& size, uint8_t& flagA) = 0;
+    virtual void Hook1(uint32_t /*a*/, uint32_t /*b*/) {}
+    virtual void SetStyle(const uint8_t* /*style3*/) {}
+    virtual void Hook2() {}
+    // Form controls take their rectangle and colour here.
+    virtual void SetRect(const Rect& /*rect*/, uint32_t /*colour*/) {}
+    virtual bool IsControl() { return false; }
+    virtual Node* GetNode() { return nullptr; }
+    virtual bool GetScriptHandles(uint32_t& first, uint32_t& /*second*/) {
+        first = 0;
+        return true;
+    }
+    virtual void Hook3() {}
+    virtual uint32_t Query1() { return 0; }
+    virtual uint32_t GetText(String* /*out*/) { return 0; }
+    virtual void FireEvent(uint32_t /*eventId*/, uint32_t /*argument*/) {}
+    virtual uint32_t Query2() { return 0; }
+
+    uint32_t RefCount() const { return refCount_; }
+
+private:
+    uint32_t refCount_ = 1;
+};

@@ -1,0 +1,215 @@
+#include "document/sources/text_file_document.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/file.h"
+#include "document/sources/code_page.h"
+
+TextFileDocument::~TextFileDocument() { Close(); }
+
+bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
+                            uint32_t requestedCodePage, bool ownsFile, uint32_t start,
+                            uint32_t length) {
+    file_ = file;
+    ownsFile_ = ownsFile;
+    start_ = start;
+    uint32_t size = file ? file->Size() : 0;
+    if (length == 0xFFFFFFFFu) length = size > start ? size - start : 0;
+    byteLength_ = length;
+    sourceCodePage_ = codePage;
+    bigEndian_ = false;
+    uint8_t mark[3] = {0, 0, 0};
+    if (byteLength_ >= 2 && ReadBytes(start_, mark, byteLength_ >= 3 ? 3 : 2)) {
+        if (byteLength_ >= 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
+            sourceCodePage_ = 65001;
+            start_ += 3;
+            byteLength_ -= 3;
+        } else if (mark[0] == 0xFF && mark[1] == 0xFE) {
+            sourceCodePage_ = 65002;
+            start_ += 2;
+            byteLength_ -= 2;
+        } else if (mark[0] == 0xFE && mark[1] == 0xFF) {
+            sourceCodePage_ = 65002;
+            bigEndian_ = true;
+            start_ += 2;
+            byteLength_ -= 2;
+        }
+    }
+    outputCodePage_ = CodePage::Choose(sourceCodePage_, requestedCodePage);
+    title_.Assign(name);
+    return true;
+}
+
+void TextFileDocument::Close() {
+    pages_.clear();
+    if (ownsFile_ && file_) delete file_;
+    file_ = nullptr;
+    ownsFile_ = false;
+}
+
+bool TextFileDocument::ReadBytes(uint32_t offset, uint8_t* buffer, uint32_t n) {
+    if (!file_ || !file_->Seek(offset)) return false;
+    return file_->Read(buffer, n) == static_cast<int32_t>(n);
+}
+
+bool TextFileDocument::Multibyte() const {
+    return CodePage::NeedsConversion(sourceCodePage_, outputCodePage_, convert_);
+}
+
+uint32_t TextFileDocument::LivePageCount() const {
+    uint32_t n = 0;
+    for (const Page& p : pages_) n += p.uses > 0;
+    return n;
+}
+
+TextFileDocument::Page* TextFileDocument::LivePageAt(uint32_t position) {
+    for (Page& p : pages_)
+        if (p.uses > 0 && position >= p.start && position - p.start < p.span) return &p;
+    return nullptr;
+}
+
+uint16_t TextFileDocument::NewPageId() {
+    // Skips 0 and every id still held, so that ids stay unique after the counter wraps.
+    while (true) {
+        uint16_t id = nextPageId_++;
+        if (nextPageId_ == 0) nextPageId_ = 1;
+        if (id == 0) continue;
+        bool used = false;
+        for (const Page& p : pages_) used = used || (p.uses > 0 && p.id == id);
+        if (!used) return id;
+    }
+}
+
+bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t section,
+                                uint32_t flag) {
+    if (section != 0 || flag != 0) return false;
+    uint32_t units = Units();
+    if (position >= units) return false;
+    if (Page* live = LivePageAt(position)) {
+        ++live->uses;
+        out = PageBuffer{live->start, live->text.get(), live->length, live->start, 0, live->span,
+                         live->id};
+        return true;
+    }
+    uint32_t pageStart = position & ~(kPageSize - 1);
+    bool utf8 = sourceCodePage_ == 65001;
+    uint32_t count = std::min<uint32_t>(utf8 ? kPageSize + 3 : kPageSize, units - pageStart);
+    uint32_t unitBytes = sourceCodePage_ == 65002 ? 2 : 1;
+    std::unique_ptr<uint8_t[]> raw(new (std::nothrow) uint8_t[count * unitBytes + 4]);
+    if (!raw || !ReadBytes(start_ + pageStart * unitBytes, raw.get(), count * unitBytes))
+        return false;
+    uint32_t span = std::min(count, kPageSize);
+    uint32_t inBytes = count * unitBytes;
+    if (utf8 && count > kPageSize) {
+        // Extend over the continuation bytes of a character that straddles the page end.
+        uint32_t end = kPageSize;
+        while (end < count && (raw[end] & 0xC0) == 0x80) ++end;
+        inBytes = end;
+    }
+    Page page;
+    page.start = pageStart;
+    page.span = span;
+    bool multi = Multibyte();
+    size_t cap = inBytes + 4;
+    page.text.reset(new (std::nothrow) char16_t[cap]);
+    if (!page.text) return false;
+    if (outputCodePage_ == sourceCodePage_ && !bigEndian_ && sourceCodePage_ == 65002) {
+        std::memcpy(page.text.get(), raw.get(), count * 2);
+        page.length = count;
+    } else {
+        if (multi) {
+            page.map.reset(new (std::nothrow) uint32_t[cap]);
+            if (!page.map) return false;
+        }
+        // A fresh converter for every page: a page that starts inside a character skips its
+        // tail, which the previous page already gave.
+        CharsetState state{};
+        page.length = CodePage::Decode(page.text.get(), cap, raw.get(), inBytes, sourceCodePage_,
+                                       bigEndian_, outputCodePage_, &state, convert_,
+                                       page.map.get());
+        if (page.length == 0) return false;
+    }
+    page.uses = 1;
+    page.id = NewPageId();
+    Page* slot = nullptr;
+    for (Page& p : pages_)
+        if (p.uses == 0) slot = &p;
+    if (!slot) {
+        pages_.emplace_back();
+        slot = &pages_.back();
+    }
+    *slot = std::move(page);
+    out = PageBuffer{slot->start, slot->text.get(), slot->length, slot->start, 0, slot->span,
+                     slot->id};
+    return true;
+}
+
+void TextFileDocument::ReleasePage(uint16_t pageId) {
+    if (pageId == 0) return;
+    bool anyUsed = false;
+    for (Page& p : pages_) {
+        if (p.uses > 0 && p.id == pageId) {
+            if (--p.uses == 0) {
+                p.text.reset();
+                p.map.reset();
+                p.id = 0;
+            }
+            pageId = 0;  // one release per call
+        }
+        anyUsed = anyUsed || p.uses > 0;
+    }
+    if (!anyUsed) pages_.clear();
+}
+
+uint32_t TextFileDocument::Advance(uint32_t position, int32_t count, uint32_t /*mode*/) {
+    if (!Multibyte()) return position + static_cast<uint32_t>(count);
+    PageBuffer tmp;
+    bool loaded = false;
+    Page* p = LivePageAt(position);
+    if (!p) {
+        if (!ReadPage(position, tmp, 0, 0)) return position + static_cast<uint32_t>(count);
+        loaded = true;
+        p = LivePageAt(position);
+    }
+    uint32_t result;
+    const uint32_t* map = p->map.get();
+    uint32_t rel = position - p->start;
+    uint32_t index = static_cast<uint32_t>(std::lower_bound(map, map + p->length, rel) - map);
+    int64_t target = static_cast<int64_t>(index) + count;
+    if (target < 0) result = p->start;
+    else if (target >= p->length) result = p->start + p->span;
+    else result = p->start + map[target];
+    if (loaded) ReleasePage(tmp.pageId);
+    return result;
+}
+
+int32_t TextFileDocument::Distance(uint32_t from, uint32_t to, uint32_t /*mode*/) {
+    if (!Multibyte()) return static_cast<int32_t>(to - from);
+    if (to < from) return -Distance(to, from, 0);
+    // Characters from the page holding from to the position to.
+    PageBuffer tmp;
+    bool loaded = false;
+    Page* p = LivePageAt(from);
+    if (!p) {
+        if (!ReadPage(from, tmp, 0, 0)) return static_cast<int32_t>(to - from);
+        loaded = true;
+        p = LivePageAt(from);
+    }
+    const uint32_t* map = p->map.get();
+    uint32_t a = static_cast<uint32_t>(std::lower_bound(map, map + p->length, from - p->start) - map);
+    uint32_t b = to - p->start >= p->span
+                     ? p->length
+                     : static_cast<uint32_t>(std::lower_bound(map, map + p->length, to - p->start) - map);
+    if (loaded) ReleasePage(tmp.pageId);
+    return static_cast<int32_t>(b - a);
+}
+
+bool TextFileDocument::GetMetadata(uint32_t index, uint32_t kind, TargetRecord& out) {
+    if (index != 0 || kind != 3) return false;
+    out.Init();
+    out.kind = 3;
+    out.name.AppendAscii("Title");
+    out.value.Assign(title_);
+    return true;
+}

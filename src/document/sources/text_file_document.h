@@ -1,0 +1,73 @@
+// The document source of a text or HTML file: the file read in pages of 4096 positions,
+// decoded to UTF-16 once per page and shared while any reader holds the page.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "bookfiles/document_source.h"
+#include "core/string.h"
+
+class File;
+
+class TextFileDocument : public DocumentSource {
+public:
+    TextFileDocument() = default;
+    ~TextFileDocument() override;
+
+    // length 0xFFFFFFFF: to the end of the file. A byte-order mark at start is detected and
+    // skipped.
+    bool Open(File* file, const String& name, uint32_t codePage, uint32_t requestedCodePage,
+              bool ownsFile, uint32_t start, uint32_t length);
+    void SetMode(uint32_t mode) { mode_ = mode; }
+
+    void Close() override;
+    bool ReadPage(uint32_t position, PageBuffer& out, uint32_t section, uint32_t flag) override;
+    void ReleasePage(uint16_t pageId) override;
+    uint32_t Advance(uint32_t position, int32_t count, uint32_t mode) override;
+    int32_t Distance(uint32_t from, uint32_t to, uint32_t mode) override;
+    uint32_t GetLength() override { return Units(); }
+    uint32_t GetCodePage() override { return outputCodePage_; }
+    bool GetMetadata(uint32_t index, uint32_t kind, TargetRecord& out) override;
+    uint32_t GetKind() override { return mode_; }
+    uint32_t GetLanguage() override { return 0; }
+
+    uint32_t SourceCodePage() const { return sourceCodePage_; }
+    bool BigEndian() const { return bigEndian_; }
+    uint32_t TextStart() const { return start_; }
+    // Pages decoded and still held (for tests of the sharing).
+    uint32_t LivePageCount() const;
+
+    static constexpr uint32_t kPageSize = 4096;
+
+private:
+    struct Page {
+        uint32_t start = 0;
+        uint32_t length = 0;
+        uint32_t span = 0;
+        uint32_t uses = 0;
+        uint16_t id = 0;
+        std::unique_ptr<char16_t[]> text;
+        std::unique_ptr<uint32_t[]> map;  // per character: its byte offset from start
+    };
+
+    uint32_t Units() const { return sourceCodePage_ == 65002 ? byteLength_ / 2 : byteLength_; }
+    bool Multibyte() const;
+    Page* LivePageAt(uint32_t position);
+    uint16_t NewPageId();
+    bool ReadBytes(uint32_t offset, uint8_t* buffer, uint32_t n);
+
+    std::vector<Page> pages_;
+    uint32_t mode_ = 1;
+    bool ownsFile_ = false;
+    File* file_ = nullptr;
+    uint32_t start_ = 0;
+    uint32_t byteLength_ = 0;
+    uint32_t sourceCodePage_ = 1252;
+    bool bigEndian_ = false;
+    uint32_t outputCodePage_ = 65002;
+    uint16_t nextPageId_ = 1;
+    String title_;
+    bool convert_ = true;
+};

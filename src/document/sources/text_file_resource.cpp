@@ -1,0 +1,93 @@
+#include "document/sources/text_file_resource.h"
+
+#include <new>
+
+#include "core/file.h"
+#include "core/text.h"
+#include "document/location/location.h"
+#include "document/markup/html_tokenizer.h"
+#include "document/markup/plain_text_token_source.h"
+#include "document/sources/data_handles.h"
+#include "document/sources/layout_services.h"
+
+TextFileResource* TextFileResource::Create(const Location& location, uint32_t contentKind,
+                                           uint32_t codePage, uint32_t requestedCodePage) {
+    Text path;
+    if (!location.ToFileName(path)) return nullptr;
+    File* file = new (std::nothrow) File(path, File::kOpenRead);
+    if (!file) return nullptr;
+    if (!file->IsOpen()) {
+        delete file;
+        return nullptr;
+    }
+    TextFileResource* r = new (std::nothrow) TextFileResource(file, contentKind);
+    if (!r) {
+        delete file;
+        return nullptr;
+    }
+    // The title is the file's own name.
+    String full, name;
+    location.ToString(full, false);
+    int32_t cut = full.Length();
+    while (cut > 0 && full[cut - 1] != u'\\' && full[cut - 1] != u'/') --cut;
+    name.AssignSub(full, cut, full.Length() - cut);
+    uint32_t length = contentKind == kPictureOrSound ? 0 : 0xFFFFFFFFu;
+    r->document_.Open(file, name, codePage, requestedCodePage, false, 0, length);
+    r->document_.SetMode(contentKind == kHtml ? 2 : 1);
+    return r;
+}
+
+TextFileResource::~TextFileResource() {
+    document_.Close();
+    delete file_;
+}
+
+DataHandle* TextFileResource::OpenDataByName(const String& /*name*/, const DbValue* base) {
+    return OpenDataByIndex(-1, base);
+}
+
+DataHandle* TextFileResource::OpenDataByIndex(int32_t /*index*/, const DbValue* /*base*/) {
+    if (kind_ != kPictureOrSound) return nullptr;
+    if (!handles_.empty()) {
+        handles_.front()->AddRef();
+        return handles_.front();
+    }
+    DataHandle* h = new (std::nothrow) FileDataHandle(this, file_, 0, file_->Size());
+    if (!h) return nullptr;
+    AddHandle(h);
+    return h;
+}
+
+bool TextFileResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
+    source = nullptr;
+    if (layout) *layout = nullptr;
+    TokenSource* ts = nullptr;
+    if (kind_ == kHtml || kind_ == kPictureOrSound)
+        ts = new (std::nothrow) HtmlTokenizer(true);
+    else
+        ts = new (std::nothrow) PlainTextTokenSource();
+    if (!ts) return false;
+    PageLayout* pl = nullptr;
+    LayoutEngineFactory* factory = LayoutEngineFactory::installed;
+    if (layout) {
+        pl = factory ? factory->CreatePageLayout(nullptr) : nullptr;
+        if (!pl) {
+            delete ts;
+            return false;
+        }
+    }
+    ts->Attach(&document_, 0);
+    if (pl) factory->SetSource(pl, ts);
+    source = ts;
+    if (layout) *layout = pl;
+    return true;
+}
+
+void TextFileResource::DestroyLayout(TokenSource* source, PageLayout* layout) {
+    if (layout && LayoutEngineFactory::installed)
+        LayoutEngineFactory::installed->DestroyPageLayout(layout);
+    if (source) {
+        source->Start(0, true);
+        delete source;
+    }
+}

@@ -1,0 +1,302 @@
+#include "document/markup/html_tokenizer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/byte_stream.h"
+#include "support/document/memory_document.h"
+#include "token_dump.h"
+
+namespace {
+
+std::string Tokens(const std::u16string& text, uint32_t pageSize = 4096, bool cont = false) {
+    MemoryDocument doc(text, pageSize);
+    HtmlTokenizer t(true);
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    std::string r = DumpTokens(t, cont);
+    return r;
+}
+
+TEST(HtmlTokenizerWords, ReferencesJoinTheWordBeforeThem) {
+    EXPECT_EQ(Tokens(u"<html><body><p>a&amp;b</p>", 4096, true),
+              "<HTML><BODY><P>+'a&''b'</P>$");
+}
+
+TEST(HtmlTokenizerWords, LongWordsAreCutAt30) {
+    std::u16string w(45, u'x');
+    EXPECT_EQ(Tokens(u"<html>" + w), "<HTML>'" + std::string(30, 'x') + "''" +
+                                          std::string(15, 'x') + "'$");
+}
+
+TEST(HtmlTokenizerWords, NonJoiner) {
+    MemoryDocument doc(u"<html>x&zwnj;y");
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    EXPECT_EQ(t.NextToken(), kTokenTag);
+    EXPECT_EQ(t.NextToken(), kTokenContinue);
+    EXPECT_EQ(t.NextToken(), kTokenNonJoiner);
+    EXPECT_EQ(Narrow(t.Text()), "x");
+    EXPECT_EQ(t.NextToken(), kTokenText);
+    EXPECT_EQ(Narrow(t.Text()), "y");
+    EXPECT_EQ(Tokens(u"<html> &zwnj;y"), "<HTML>_~'y'$");
+}
+
+TEST(HtmlTokenizerWords, CjkCharactersAreReadAlone) {
+    EXPECT_EQ(Tokens(u"<html>ab\u4e00\u4e01cd"), "<HTML>'ab''\\u19968''\\u19969''cd'$");
+}
+
+TEST(HtmlTokenizerWords, JoinsStopAfterFive) {
+    // Each reference after a word joins it, at most five times in a row.
+    std::string r = Tokens(u"<html>a&lt;&lt;&lt;&lt;&lt;&lt;&lt;");
+    EXPECT_EQ(r, "<HTML>'a<<<<<''<<'$");
+}
+
+TEST(HtmlTokenizerWords, WordsSpanningPagesStayWhole) {
+    EXPECT_EQ(Tokens(u"<html>abcdefghij klm", 4), "<HTML>'abcdefghij'_'klm'$");
+}
+
+TEST(HtmlTokenizerReferences, NumericAndNamed) {
+    EXPECT_EQ(Tokens(u"<html>&#x41;&#65;&#128;"), "<HTML>'AA\\u8364'$");
+    EXPECT_EQ(Tokens(u"<html>&#9;x"), "<HTML>' ''x'$");
+    EXPECT_EQ(Tokens(u"<html>&#8194;"), "<HTML>'\\u160'$");
+    EXPECT_EQ(Tokens(u"<html>&Amp; &foo;"), "<HTML>'&Amp;'_'&foo;'$");
+    EXPECT_EQ(Tokens(u"<html>&#x1F600;"), "<HTML>'\\u55357\\u56832'$");
+}
+
+TEST(HtmlTokenizerReferences, BadNumbersStayLiteral) {
+    EXPECT_EQ(Tokens(u"<html>&#xD800;"), "<HTML>'&#xD800;'$");
+    EXPECT_EQ(Tokens(u"<html>&#1114112;"), "<HTML>'&#1114112;'$");
+    EXPECT_EQ(Tokens(u"<html>&#99999999999999999999;"), "<HTML>'&#99999999999999999999;'$");
+    EXPECT_EQ(Tokens(u"<html>&#0;"), "<HTML>'&#0;'$");
+    EXPECT_EQ(Tokens(u"<html>&#xG1;"), "<HTML>'&#xG1;'$");
+}
+
+TEST(HtmlTokenizerNesting, DepthZeroAcceptsOnlyHtmlAndBody) {
+    EXPECT_EQ(Tokens(u"<p>a</p>"), "'a'$");
+}
+
+TEST(HtmlTokenizerNesting, ParagraphClosesParagraph) {
+    EXPECT_EQ(Tokens(u"<html><p>a<p>b"), "<HTML><P>'a'</P><P>'b'$");
+    EXPECT_EQ(Tokens(u"<html><p><b>x<p>"), "<HTML><P><B>'x'</B></P><P>$");
+}
+
+TEST(HtmlTokenizerNesting, Tables) {
+    EXPECT_EQ(Tokens(u"<html><table inline=1><tr><td>1<td>2</table>"),
+              "<HTML><TABLE><TR><TD>'1'</TD><TD>'2'</TD></TR></TABLE>$");
+    EXPECT_EQ(Tokens(u"<html><table><tr><td>x"), "<HTML>'x'$");
+}
+
+TEST(HtmlTokenizerNesting, NestedTableClosesTheOuterOne) {
+    // The inner TABLE is dropped; its rows go to the outer table, and its end tag closes it.
+    EXPECT_EQ(Tokens(u"<html><table inline=1><tr><td><table inline=1><tr><td>a</table>b"),
+              "<HTML><TABLE><TR><TD></TD></TR><TR><TD>'a'</TD></TR></TABLE>'b'$");
+}
+
+TEST(HtmlTokenizerNesting, ListsAndStrayEndTags) {
+    EXPECT_EQ(Tokens(u"<html><ul><li>a<li>b</ul>"), "<HTML><UL><LI>'a'</LI><LI>'b'</LI></UL>$");
+    EXPECT_EQ(Tokens(u"<html><b>x</i>y</b>"), "<HTML><B>'x''y'</B>$");
+    EXPECT_EQ(Tokens(u"<html><br></br>"), "<HTML><BR/>$");
+    EXPECT_EQ(Tokens(u"<html><option>"), "<HTML>$");
+}
+
+TEST(HtmlTokenizerNesting, IgnoredElementTakesItsEndTagAlong) {
+    EXPECT_EQ(Tokens(u"<html><div><div fvt:ignore>x</div>y</div>"),
+              "<HTML><DIV>'x''y'</DIV>$");
+}
+
+TEST(HtmlTokenizerNesting, DeepNestingIsBounded) {
+    std::u16string s = u"<html>";
+    for (int i = 0; i < 5000; ++i) s += u"<b>";
+    s += u"x";
+    for (int i = 0; i < 5000; ++i) s += u"</b>";
+    s += u"<p>y";
+    MemoryDocument doc(s);
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    uint32_t maxDepth = 0;
+    int opens = 0, closes = 0;
+    while (true) {
+        uint32_t k = t.NextToken();
+        if (k == kTokenEnd) break;
+        maxDepth = std::max(maxDepth, t.OpenDepth());
+        if (k == kTokenTag) {
+            bool e, m;
+            if (t.GetTag(e, m) == 18) (e ? closes : opens)++;
+        }
+    }
+    EXPECT_LE(maxDepth, HtmlTokenizer::kMaxDepth);
+    EXPECT_EQ(opens, closes);
+    EXPECT_EQ(t.OpenDepth(), 2u);  // HTML and P
+}
+
+TEST(HtmlTokenizerMarkup, AttributesAreDecodedAndUnquoted) {
+    MemoryDocument doc(u"<html><a href=\"x&amp;y\" name='n' class=plain>t</a>");
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    String v;
+    EXPECT_TRUE(t.GetAttributeText(97, v));
+    EXPECT_EQ(Narrow(v), "x&y");
+    EXPECT_TRUE(t.GetAttributeText(98, v));
+    EXPECT_EQ(Narrow(v), "n");
+    EXPECT_TRUE(t.GetAttributeText(57, v));
+    EXPECT_EQ(Narrow(v), "plain");
+    EXPECT_FALSE(t.GetAttributeText(56, v));
+}
+
+TEST(HtmlTokenizerMarkup, UnknownAttributes) {
+    // Without a value the whole tag goes; with one only the attribute.
+    EXPECT_EQ(Tokens(u"<html><table inline=1><tr><td nowrap>a"),
+              "<HTML><TABLE><TR>'a'$");
+    MemoryDocument doc(u"<html><table inline=1><tr><td foo=1>a");
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    for (int i = 0; i < 3; ++i) t.NextToken();
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    bool e, m;
+    EXPECT_EQ(t.GetTag(e, m), 46u);
+    EXPECT_EQ(t.AttributeCount(), 0u);
+}
+
+TEST(HtmlTokenizerMarkup, ScriptContentIsRaw) {
+    // "</b" inside a script is content, not the end of it.
+    EXPECT_EQ(Tokens(u"<html><p><script>if (a</b) x();</script>"),
+              "<HTML><P><SCRIPT>'if (a''</b) x();'</SCRIPT>$");
+    EXPECT_EQ(Tokens(u"<html><p><script>a<b>c</script>d"), "<HTML><P><SCRIPT>'a<b>c'</SCRIPT>'d'$");
+}
+
+TEST(HtmlTokenizerMarkup, CommentsDeclarationsAndCData) {
+    EXPECT_EQ(Tokens(u"<html><!-- a -- b -->x<!doctype html>y<?pi?>z"), "<HTML>'x''y''z'$");
+    EXPECT_EQ(Tokens(u"<html><![CDATA[<x>]]>"), "<HTML>'<x>'$");
+}
+
+TEST(HtmlTokenizerMarkup, MalformedTagsAreSkipped) {
+    EXPECT_EQ(Tokens(u"<html>a<>b< c>d<1x>e"), "<HTML>'a''b''d''e'$");
+    // '>' inside a quoted value ends the tag there, which is dropped.
+    EXPECT_EQ(Tokens(u"<html><p title=\"a>b\">c"), "<HTML>'b\">c'$");
+}
+
+TEST(HtmlTokenizerMarkup, UnclosedConstructsEndTheStream) {
+    EXPECT_EQ(Tokens(u"<html>a<!-- never closed"), "<HTML>'a'$");
+    EXPECT_EQ(Tokens(u"<html>a<p class=\"x"), "<HTML>'a'$");
+    EXPECT_EQ(Tokens(u"<html>a<![CDATA[x"), "<HTML>'a'$");
+    EXPECT_EQ(Tokens(u""), "$");
+}
+
+TEST(HtmlTokenizerState, SaveWritesDepthQueueAndPadding) {
+    MemoryDocument doc(u"<html><body><div>abc def");
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    for (int i = 0; i < 4; ++i) t.NextToken();
+    ByteStream s;
+    ASSERT_TRUE(t.SaveState(s));
+    EXPECT_EQ(s.Size(), 12u + 3u + 1u);
+}
+
+TEST(HtmlTokenizerState, RestoreResumesMidDocument) {
+    std::u16string text = u"<html><body><ul><li>one<li>two <b>three</b> four<li>five</ul>";
+    MemoryDocument doc(text, 8);
+    HtmlTokenizer a;
+    a.Attach(&doc, 0);
+    a.Start(0, false);
+    for (int i = 0; i < 6; ++i) a.NextToken();  // into the first LI
+    ByteStream s;
+    ASSERT_TRUE(a.SaveState(s));
+    std::string rest = DumpTokens(a);
+
+    HtmlTokenizer b;
+    b.Attach(&doc, 0);
+    ASSERT_TRUE(b.RestoreState(s));
+    EXPECT_EQ(DumpTokens(b), rest);
+}
+
+TEST(HtmlTokenizerState, RestoreWithPendingEndTags) {
+    std::u16string text = u"<html><p><b>x<p>y";
+    MemoryDocument doc(text);
+    HtmlTokenizer a;
+    a.Attach(&doc, 0);
+    a.Start(0, false);
+    std::string seen;
+    for (int i = 0; i < 5; ++i) a.NextToken();  // HTML P B x, then the second P is deferred
+    ByteStream s;
+    ASSERT_TRUE(a.SaveState(s));
+    std::string rest = DumpTokens(a);
+    HtmlTokenizer b;
+    b.Attach(&doc, 0);
+    ASSERT_TRUE(b.RestoreState(s));
+    // The deferred tag itself is read again from the saved position.
+    EXPECT_EQ(DumpTokens(b), rest);
+}
+
+TEST(HtmlTokenizerState, CorruptStatesAreRefused) {
+    MemoryDocument doc(u"<html>abc");
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    auto state = [](std::initializer_list<uint32_t> words, std::initializer_list<uint8_t> bytes) {
+        auto s = std::make_unique<ByteStream>();
+        for (uint32_t w : words) s->WriteWord32BE(w);
+        for (uint8_t b : bytes) s->WriteByte(b);
+        return s;
+    };
+    EXPECT_FALSE(t.RestoreState(*state({0, 0}, {})));                    // too short
+    EXPECT_FALSE(t.RestoreState(*state({0, 1000000, 0}, {})));          // depth past the data
+    EXPECT_FALSE(t.RestoreState(*state({0, 1, 2}, {1, 2, 3, 0})));      // queue deeper than stack
+    EXPECT_FALSE(t.RestoreState(*state({0, 2, 0}, {1, 250, 0, 0})));    // no such element
+    EXPECT_FALSE(t.RestoreState(*state({0, 2, 0}, {1, 32, 0, 0})));     // an empty element
+    EXPECT_TRUE(t.RestoreState(*state({0, 2, 0}, {1, 2, 0, 0})));
+}
+
+TEST(HtmlTokenizerStart, ResyncFindsATokenBoundary) {
+    std::u16string text = u"<html>alpha beta<b>gamma</b> delta";
+    MemoryDocument doc(text);
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(8, true);  // inside "alpha"
+    EXPECT_EQ(DumpTokens(t), "_'beta'<B>'gamma'</B>_'delta'$");
+    t.Start(12, true);  // at "beta", after a space: a boundary already
+    EXPECT_EQ(DumpTokens(t), "'beta'<B>'gamma'</B>_'delta'$");
+    t.Start(19, true);  // just after '>'; B is not open here, so its end tag goes
+    EXPECT_EQ(DumpTokens(t), "'gamma'_'delta'$");
+    t.Start(static_cast<uint32_t>(text.size()), true);
+    EXPECT_EQ(DumpTokens(t), "$");
+}
+
+TEST(HtmlTokenizerStart, ReplayDeliversTagsFlat) {
+    MemoryDocument doc(u"<html><p>a<b>b</b>");
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    std::string all = DumpTokens(t);
+    t.Start(0, false);
+    for (int i = 0; i < 4; ++i) t.NextToken();  // up to <b>
+    t.SeekBack(0);
+    // Up to where reading had come, tags come flat, with the empty flag, unnested.
+    EXPECT_EQ(DumpTokens(t), "<HTML/><P/>'a'<B/>'b'</B>$");
+    EXPECT_EQ(all, "<HTML><P>'a'<B>'b'</B>$");
+}
+
+TEST(HtmlTokenizerBuffers, PagesAreGivenBack) {
+    std::u16string text = u"<html>";
+    for (int i = 0; i < 200; ++i) text += u"word<b>bold</b> ";
+    MemoryDocument doc(text, 64);
+    {
+        HtmlTokenizer t;
+        t.Attach(&doc, 0);
+        t.Start(0, false);
+        while (t.NextToken() != kTokenEnd) t.ReleaseBuffers();
+        EXPECT_LE(doc.LivePages(), 2u);
+    }
+    EXPECT_EQ(doc.LivePages(), 0u);
+    EXPECT_EQ(doc.badReleases, 0u);
+}
+
+}  // namespace
