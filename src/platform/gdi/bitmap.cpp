@@ -28,9 +28,15 @@ bool ReadDibLayout(const BITMAPINFO* info, DibLayout& layout) {
         return false;
     }
     switch (h.biBitCount) {
-        case 1: layout.format = PixelFormat::Mono1; break;
-        case 4: layout.format = PixelFormat::Index4; break;
-        case 8: layout.format = PixelFormat::Index8; break;
+        case 1:
+            layout.format = PixelFormat::Mono1;
+            break;
+        case 4:
+            layout.format = PixelFormat::Index4;
+            break;
+        case 8:
+            layout.format = PixelFormat::Index8;
+            break;
         case 16:
             layout.format = PixelFormat::Rgb555;
             if (h.biCompression == BI_BITFIELDS) {
@@ -50,7 +56,8 @@ bool ReadDibLayout(const BITMAPINFO* info, DibLayout& layout) {
                 !(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF))
                 return false;
             break;
-        default: return false;
+        default:
+            return false;
     }
     if (h.biCompression == BI_BITFIELDS && h.biBitCount != 16 && h.biBitCount != 32) return false;
     int maxColors = h.biBitCount <= 8 ? 1 << h.biBitCount : 0;
@@ -71,9 +78,9 @@ std::shared_ptr<Surface> MakeDibSurface(const BITMAPINFO* info, const DibLayout&
     auto s = Surface::Create(layout.width, layout.height, layout.format, layout.topDown);
     if (!s) return nullptr;
     if (s->Paletted()) {
-        const std::uint8_t* table =
-            reinterpret_cast<const std::uint8_t*>(info) + layout.headerBytes -
-            static_cast<std::size_t>(layout.paletteCount) * 4;
+        const std::uint8_t* table = reinterpret_cast<const std::uint8_t*>(info) +
+                                    layout.headerBytes -
+                                    static_cast<std::size_t>(layout.paletteCount) * 4;
         for (int i = 0; i < layout.paletteCount; ++i) {
             const std::uint8_t* q = table + i * 4;
             s->SetPaletteEntry(i, (q[2] << 16) | (q[1] << 8) | q[0]);
@@ -90,8 +97,7 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
     if (dc && !LookupDc(dc)) return nullptr;
     auto s = Surface::Create(width, height, PixelFormat::Xrgb32);
     if (!s) {
-        SetLastError(width <= 0 || height <= 0 ? ERROR_INVALID_PARAMETER
-                                               : ERROR_NOT_ENOUGH_MEMORY);
+        SetLastError(width <= 0 || height <= 0 ? ERROR_INVALID_PARAMETER : ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     auto b = std::make_shared<BitmapObject>();
@@ -104,8 +110,8 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const vo
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    auto s = Surface::Create(width, height,
-                             bitCount == 1 ? PixelFormat::Mono1 : PixelFormat::Xrgb32);
+    auto s =
+        Surface::Create(width, height, bitCount == 1 ? PixelFormat::Mono1 : PixelFormat::Xrgb32);
     if (!s) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -159,8 +165,9 @@ UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors) {
     if (start >= n) return 0;
     count = std::min(count, n - start);
     for (UINT i = 0; i < count; ++i)
-        s->SetPaletteEntry(static_cast<int>(start + i),
-                           (colors[i].rgbRed << 16) | (colors[i].rgbGreen << 8) | colors[i].rgbBlue);
+        s->SetPaletteEntry(static_cast<int>(start + i), (colors[i].rgbRed << 16) |
+                                                            (colors[i].rgbGreen << 8) |
+                                                            colors[i].rgbBlue);
     return count;
 }
 

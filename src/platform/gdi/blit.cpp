@@ -1,6 +1,7 @@
 // Copies between surfaces of any formats: plain, stretched (nearest pixel), through raster
 // operations, with a colour key, and scrolling inside a DC.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -12,8 +13,8 @@ namespace gdi {
 namespace {
 
 struct BlitSpec {
-    RECT dst;           // surface coordinates of the destination, normalised
-    RECT src;           // source surface coordinates, normalised
+    RECT dst;  // surface coordinates of the destination, normalised
+    RECT src;  // source surface coordinates, normalised
     bool flipX = false;
     bool flipY = false;
     std::uint8_t rop = 0xCC;
@@ -58,6 +59,17 @@ void Run(DcObject& dst, const Surface& src, const BlitSpec& b) {
             if (Empty(sc)) continue;
             int x = a.left + (sc.left - s.left), n = sc.right - sc.left;
             bool raw = src.Format() == PixelFormat::Xrgb32 && ds.Format() == PixelFormat::Xrgb32;
+            if (raw && n == src.Width() && n == ds.Width() && src.TopDown() == ds.TopDown() &&
+                src.Stride() == ds.Stride() && x == 0 && sc.left == 0) {
+                // Whole rows on both sides: one block.
+                int rows = sc.bottom - sc.top, dy = a.top + (sc.top - s.top);
+                int from = src.TopDown() ? sc.top : src.Height() - sc.bottom;
+                int to = ds.TopDown() ? dy : ds.Height() - (dy + rows);
+                std::memcpy(ds.Bits() + static_cast<std::size_t>(to) * ds.Stride(),
+                            src.Bits() + static_cast<std::size_t>(from) * src.Stride(),
+                            static_cast<std::size_t>(rows) * ds.Stride());
+                continue;
+            }
             auto& row = Buffer(0, n);
             for (int sy = sc.top; sy < sc.bottom; ++sy) {
                 int y = a.top + (sy - s.top);
@@ -115,8 +127,8 @@ std::shared_ptr<const Surface> SafeSource(const DcObject& dst, std::shared_ptr<S
 
 void Normalise(int& start, int& len, bool& flip) {
     if (len < 0) {
-        start += len;
-        len = -len;
+        start = Sat(static_cast<long long>(start) + len);
+        len = len == INT32_MIN ? INT32_MAX : -len;
         flip = !flip;
     }
 }
@@ -162,8 +174,11 @@ BOOL DoBlit(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX,
     Normalise(srcY, srcHeight, flipY);
     b.flipX = flipX;
     b.flipY = flipY;
-    b.dst = RECT{x + d->Dx(), y + d->Dy(), x + d->Dx() + width, y + d->Dy() + height};
-    b.src = RECT{srcX + sdx, srcY + sdy, srcX + sdx + srcWidth, srcY + sdy + srcHeight};
+    b.dst =
+        d->ToSurface(x, y, static_cast<long long>(x) + width, static_cast<long long>(y) + height);
+    b.src = RECT{Sat(static_cast<long long>(srcX) + sdx), Sat(static_cast<long long>(srcY) + sdy),
+                 Sat(static_cast<long long>(srcX) + sdx + srcWidth),
+                 Sat(static_cast<long long>(srcY) + sdy + srcHeight)};
     auto source = SafeSource(*d, surface);
     if (!source) return FALSE;
     Run(*d, *source, b);
@@ -175,8 +190,7 @@ BOOL DoBlit(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX,
 
 using namespace gdi;
 
-BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-            DWORD rop) {
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop) {
     return DoBlit(dest, x, y, width, height, src, srcX, srcY, width, height, rop, false, 0);
 }
 
@@ -185,8 +199,8 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX
     return DoBlit(dest, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop, false, 0);
 }
 
-BOOL TransparentImage(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX,
-                      int srcY, int srcWidth, int srcHeight, COLORREF key) {
+BOOL TransparentImage(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX, int srcY,
+                      int srcWidth, int srcHeight, COLORREF key) {
     return DoBlit(dest, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY, true,
                   key);
 }
@@ -207,14 +221,10 @@ BOOL ScrollDC(HDC dc, int dx, int dy, LPCRECT scroll, LPCRECT clip, HRGN update,
     }
     RectList area = d->Clip();
     if (scroll) {
-        RECT r = *scroll;
-        OffsetRect(&r, d->Dx(), d->Dy());
-        area = Intersect(area, r);
+        area = Intersect(area, d->ToSurface(*scroll));
     }
     if (clip) {
-        RECT r = *clip;
-        OffsetRect(&r, d->Dx(), d->Dy());
-        area = Intersect(area, r);
+        area = Intersect(area, d->ToSurface(*clip));
     }
     Surface& s = *d->surface;
     RECT box = Bounds(area);
@@ -223,7 +233,8 @@ BOOL ScrollDC(HDC dc, int dx, int dy, LPCRECT scroll, LPCRECT clip, HRGN update,
         // Pixels move only from inside the area to inside the area.
         int bw = box.right - box.left, bh = box.bottom - box.top;
         std::vector<std::uint32_t> copy(static_cast<std::size_t>(bw) * bh);
-        for (int y = 0; y < bh; ++y) s.ReadRow(box.left, box.top + y, bw, &copy[std::size_t(y) * bw]);
+        for (int y = 0; y < bh; ++y)
+            s.ReadRow(box.left, box.top + y, bw, &copy[std::size_t(y) * bw]);
         for (const RECT& from : area) {
             RECT moved = from;
             OffsetRect(&moved, dx, dy);

@@ -14,7 +14,7 @@ struct DibLayout {
     int width = 0;
     int height = 0;  // rows, positive
     bool topDown = false;
-    int paletteCount = 0;     // entries read from the header's colour table
+    int paletteCount = 0;         // entries read from the header's colour table
     std::size_t headerBytes = 0;  // header, masks and colour table: where packed bits begin
 };
 

@@ -39,7 +39,9 @@ FT_Library Library() {
 std::atomic<bool> g_synthetic{false};
 std::atomic<unsigned> g_generation{1};
 
-char16_t Lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
+char16_t Lower(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? c + 32 : c;
+}
 
 bool SameName(const std::u16string& a, const std::u16string& b) {
     if (a.size() != b.size()) return false;
@@ -56,11 +58,11 @@ struct FaceEntry {
 // The device's face names and what stands in for them here. "Courrier New" is a misspelling
 // found in stored settings.
 const FaceEntry kFaces[] = {
-    {u"Tahoma", Family::Sans},          {u"Nina", Family::Sans},
-    {u"Nino", Family::Sans},            {u"Frutiger Linotype", Family::Sans},
-    {u"Arial", Family::Sans},           {u"Courier New", Family::Mono},
-    {u"Courrier New", Family::Mono},    {u"Times New Roman", Family::Serif},
-    {u"DejaVu Sans", Family::Sans},     {u"DejaVu Sans Mono", Family::Mono},
+    {u"Tahoma", Family::Sans},        {u"Nina", Family::Sans},
+    {u"Nino", Family::Sans},          {u"Frutiger Linotype", Family::Sans},
+    {u"Arial", Family::Sans},         {u"Courier New", Family::Mono},
+    {u"Courrier New", Family::Mono},  {u"Times New Roman", Family::Serif},
+    {u"DejaVu Sans", Family::Sans},   {u"DejaVu Sans Mono", Family::Mono},
     {u"DejaVu Serif", Family::Serif},
 };
 
@@ -77,8 +79,9 @@ std::string FontDir() {
 }
 
 std::string FontFile(Family f, bool bold, bool italic) {
-    std::string base = f == Family::Mono ? "DejaVuSansMono" : f == Family::Serif ? "DejaVuSerif"
-                                                                                : "DejaVuSans";
+    std::string base = f == Family::Mono    ? "DejaVuSansMono"
+                       : f == Family::Serif ? "DejaVuSerif"
+                                            : "DejaVuSans";
     const char* slant = f == Family::Serif ? "Italic" : "Oblique";
     std::string style;
     if (bold && italic)
@@ -114,7 +117,10 @@ protected:
         g.top = ascent > 1 ? 1 : 0;
         g.width = std::max(1, g.advance - 1);
         g.height = ascent - g.top;
-        g.coverage.assign(static_cast<std::size_t>(g.width) * g.height, 255);
+        g.stride = (g.width + 3) & ~3;
+        g.coverage.assign(static_cast<std::size_t>(g.stride) * g.height, 0);
+        for (int y = 0; y < g.height; ++y)
+            std::fill_n(&g.coverage[static_cast<std::size_t>(y) * g.stride], g.width, 255);
     }
 
 private:
@@ -164,8 +170,8 @@ public:
         f->fixedPitch = FT_IS_FIXED_WIDTH(face);
         f->maxCharWidth =
             static_cast<int>(std::ceil(face->max_advance_width * static_cast<double>(em) / upem));
-        f->lineThickness = std::max(
-            1, static_cast<int>(std::lround(face->underline_thickness * em / upem)));
+        f->lineThickness =
+            std::max(1, static_cast<int>(std::lround(face->underline_thickness * em / upem)));
         int under = static_cast<int>(std::lround(-face->underline_position * em / upem)) -
                     f->lineThickness / 2;
         f->underlineOffset = std::clamp(under, 0, std::max(0, f->descent - f->lineThickness));
@@ -190,16 +196,18 @@ protected:
         g.top = ascent - slot->bitmap_top;
         g.width = static_cast<int>(bm.width);
         g.height = static_cast<int>(bm.rows);
-        g.coverage.resize(static_cast<std::size_t>(g.width) * g.height);
+        g.stride = (g.width + 3) & ~3;
+        g.coverage.assign(static_cast<std::size_t>(g.stride) * g.height, 0);
         for (int y = 0; y < g.height; ++y) {
             const unsigned char* row = bm.buffer + static_cast<long>(y) * bm.pitch;
-            std::uint8_t* out = &g.coverage[static_cast<std::size_t>(y) * g.width];
+            std::uint8_t* out = &g.coverage[static_cast<std::size_t>(y) * g.stride];
             if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
                 for (int x = 0; x < g.width; ++x)
                     out[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
             } else if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
                 int levels = bm.num_grays > 1 ? bm.num_grays - 1 : 255;
-                for (int x = 0; x < g.width; ++x) out[x] = static_cast<std::uint8_t>(row[x] * 255 / levels);
+                for (int x = 0; x < g.width; ++x)
+                    out[x] = static_cast<std::uint8_t>(row[x] * 255 / levels);
             }
         }
     }
@@ -212,9 +220,19 @@ private:
 
 using Key = std::tuple<int, bool, bool, int, bool, unsigned>;
 
+struct Cached {
+    std::shared_ptr<FontInstance> font;
+    unsigned long long used = 0;
+};
+
+// Realised fonts are shared by every font object of the same description; the least recently
+// used is let go past this many.
+constexpr std::size_t kMaxCachedFonts = 24;
+
 struct Cache {
     std::mutex mutex;
-    std::map<Key, std::shared_ptr<FontInstance>> fonts;
+    std::map<Key, Cached> fonts;
+    unsigned long long clock = 0;
 };
 
 Cache& TheCache() {
@@ -225,8 +243,20 @@ Cache& TheCache() {
 }  // namespace
 
 const Glyph& FontInstance::GetGlyph(char32_t c) {
+    if (c < 256) {
+        if (Glyph* g = low_[c].load(std::memory_order_acquire)) return *g;
+    }
     std::lock_guard<std::mutex> lock(mutex_);
-    std::unique_ptr<Glyph>& slot = c < 256 ? low_[c] : high_[c];
+    if (c < 256) {
+        if (Glyph* g = low_[c].load(std::memory_order_relaxed)) return *g;
+        auto g = std::make_unique<Glyph>();
+        Render(c, *g);
+        Glyph* p = g.get();
+        owned_.push_back(std::move(g));
+        low_[c].store(p, std::memory_order_release);
+        return *p;
+    }
+    std::unique_ptr<Glyph>& slot = high_[c];
     if (!slot) {
         auto g = std::make_unique<Glyph>();
         Render(c, *g);
@@ -237,24 +267,32 @@ const Glyph& FontInstance::GetGlyph(char32_t c) {
 
 void FontInstance::FlushGlyphs() {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto& g : low_) g.reset();
+    for (auto& g : low_) g.store(nullptr, std::memory_order_relaxed);
+    owned_.clear();
     high_.clear();
 }
 
+bool FontHeightSupported(LONG height) {
+    return height >= -kMaxFontHeight && height <= kMaxFontHeight;
+}
+
 std::shared_ptr<FontInstance> RealizeFont(const LOGFONTW& lf) {
-    if (lf.lfHeight < -kMaxFontHeight || lf.lfHeight > kMaxFontHeight) return nullptr;
+    if (!FontHeightSupported(lf.lfHeight)) return nullptr;
     std::u16string face;
     for (int i = 0; i < LF_FACESIZE && lf.lfFaceName[i]; ++i) face.push_back(lf.lfFaceName[i]);
     Family family = g_synthetic ? Family::Box : FamilyOf(face);
     bool bold = lf.lfWeight >= FW_SEMIBOLD;
     bool italic = lf.lfItalic != 0;
     bool mono = lf.lfQuality == NONANTIALIASED_QUALITY;
-    Key key{static_cast<int>(family), bold, italic, static_cast<int>(lf.lfHeight), mono,
-            family == Family::Box ? 0u : 1u};
+    Key key{static_cast<int>(family),      bold, italic,
+            static_cast<int>(lf.lfHeight), mono, family == Family::Box ? 0u : 1u};
     Cache& cache = TheCache();
     std::lock_guard<std::mutex> lock(cache.mutex);
     auto it = cache.fonts.find(key);
-    if (it != cache.fonts.end()) return it->second;
+    if (it != cache.fonts.end()) {
+        it->second.used = ++cache.clock;
+        return it->second.font;
+    }
     std::shared_ptr<FontInstance> f;
     if (family != Family::Box) {
         f = FreeTypeFont::Open(FontFile(family, bold, italic), lf.lfHeight, mono, family);
@@ -269,29 +307,52 @@ std::shared_ptr<FontInstance> RealizeFont(const LOGFONTW& lf) {
     f->weight = bold ? FW_BOLD : FW_NORMAL;
     f->italic = italic;
     f->aveCharWidth = std::max(1, f->Advance(U'x'));
-    cache.fonts[key] = f;
+    if (cache.fonts.size() >= kMaxCachedFonts) {
+        auto oldest = cache.fonts.begin();
+        for (auto i = cache.fonts.begin(); i != cache.fonts.end(); ++i)
+            if (i->second.used < oldest->second.used) oldest = i;
+        cache.fonts.erase(oldest);
+    }
+    cache.fonts[key] = Cached{f, ++cache.clock};
     return f;
 }
 
 void FlushGlyphCaches() {
     Cache& cache = TheCache();
     std::lock_guard<std::mutex> lock(cache.mutex);
-    for (auto& [key, font] : cache.fonts) font->FlushGlyphs();
+    for (auto& [key, entry] : cache.fonts) entry.font->FlushGlyphs();
+}
+
+void FlushFontCache() {
+    {
+        Cache& cache = TheCache();
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        cache.fonts.clear();
+    }
+    ++g_generation;
 }
 
 void SetSyntheticFonts(bool on) {
     g_synthetic = on;
     ++g_generation;
 }
-bool SyntheticFonts() { return g_synthetic; }
-unsigned FontGeneration() { return g_generation; }
+bool SyntheticFonts() {
+    return g_synthetic;
+}
+unsigned FontGeneration() {
+    return g_generation;
+}
 
 std::u16string SubstituteFace(const std::u16string& requested) {
     switch (FamilyOf(requested)) {
-        case Family::Mono: return u"DejaVu Sans Mono";
-        case Family::Serif: return u"DejaVu Serif";
-        case Family::Box: return kSyntheticFaceName;
-        default: return u"DejaVu Sans";
+        case Family::Mono:
+            return u"DejaVu Sans Mono";
+        case Family::Serif:
+            return u"DejaVu Serif";
+        case Family::Box:
+            return kSyntheticFaceName;
+        default:
+            return u"DejaVu Sans";
     }
 }
 

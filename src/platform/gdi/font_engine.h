@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -15,12 +16,13 @@
 namespace gdi {
 
 struct Glyph {
-    int left = 0;     // from the pen position
-    int top = 0;      // from the top of the text cell
+    int left = 0;  // from the pen position
+    int top = 0;   // from the top of the text cell
     int width = 0;
     int height = 0;
-    int advance = 0;  // whole pixels
-    std::vector<std::uint8_t> coverage;  // width * height, 0..255
+    int advance = 0;                     // whole pixels
+    int stride = 0;                      // width rounded up to 4; the padding is zero
+    std::vector<std::uint8_t> coverage;  // stride * height, 0..255
 };
 
 class FontInstance {
@@ -51,13 +53,18 @@ protected:
 
 private:
     std::mutex mutex_;
-    std::array<std::unique_ptr<Glyph>, 256> low_;
+    // Latin glyphs are read without the lock once made; FlushGlyphs must not race with drawing.
+    std::array<std::atomic<Glyph*>, 256> low_{};
+    std::vector<std::unique_ptr<Glyph>> owned_;
     std::unordered_map<char32_t, std::unique_ptr<Glyph>> high_;
 };
 
 // Null only for heights beyond what the layer draws.
+bool FontHeightSupported(LONG height);
 std::shared_ptr<FontInstance> RealizeFont(const LOGFONTW& logFont);
 void FlushGlyphCaches();
+// Drops every realised font; fonts in use are realised again at their next use.
+void FlushFontCache();
 // Every font realises as the box font while set (deterministic test mode).
 void SetSyntheticFonts(bool on);
 bool SyntheticFonts();

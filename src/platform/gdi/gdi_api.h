@@ -94,10 +94,9 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX
                 int srcWidth, int srcHeight, DWORD rop);
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 // The source is a device context or a bitmap; pixels of the key colour are left out.
-BOOL TransparentImage(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX,
-                      int srcY, int srcWidth, int srcHeight, COLORREF key);
-BOOL ScrollDC(HDC dc, int dx, int dy, LPCRECT scroll, LPCRECT clip, HRGN update,
-              LPRECT updateRect);
+BOOL TransparentImage(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX, int srcY,
+                      int srcWidth, int srcHeight, COLORREF key);
+BOOL ScrollDC(HDC dc, int dx, int dy, LPCRECT scroll, LPCRECT clip, HRGN update, LPRECT updateRect);
 
 // Fonts and text
 HFONT CreateFontIndirectW(const LOGFONTW* logFont);
@@ -115,8 +114,8 @@ int EnumFontFamiliesW(HDC dc, LPCWSTR family, FONTENUMPROCW proc, LPARAM lParam)
 HICON CreateIconIndirect(const ICONINFO* info);
 BOOL GetIconInfo(HICON icon, ICONINFO* info);
 BOOL DestroyIcon(HICON icon);
-BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step,
-                HBRUSH flicker, UINT flags);
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH flicker,
+                UINT flags);
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon);
 
 // Image lists

@@ -28,5 +28,7 @@ HICON GdiCreateIconFromPixels(int width, int height, const std::uint32_t* argb);
 // The box font: chosen by this face name, or for every font while synthetic fonts are on.
 constexpr const WCHAR* kGdiTestFontFace = u"Folivant Test Box";
 void GdiUseSyntheticFonts(bool on);
-// Drops every cached glyph image (fonts stay usable).
+// Drop cached glyph images, or every realised font with its glyphs; fonts stay usable and are
+// realised again at their next use. Not to be called while another thread draws text.
 void GdiFlushGlyphCache();
+void GdiFlushFontCache();

@@ -149,7 +149,9 @@ Stock& TheStock() {
 
 }  // namespace
 
-std::shared_ptr<BitmapObject> StockBitmap() { return TheStock().bitmap; }
+std::shared_ptr<BitmapObject> StockBitmap() {
+    return TheStock().bitmap;
+}
 std::shared_ptr<FontObject> StockFont() {
     return std::static_pointer_cast<FontObject>(TheStock().objects[SYSTEM_FONT]);
 }
@@ -222,12 +224,21 @@ HDC GdiCreateSurfaceDC(std::shared_ptr<Surface> surface) {
     return static_cast<HDC>(Register(NewDc(false, std::move(surface))));
 }
 
-HDC GdiCreateScreenDC() { return GdiCreateSurfaceDC(ScreenSurface()); }
+HDC GdiCreateScreenDC() {
+    return GdiCreateSurfaceDC(ScreenSurface());
+}
+
+namespace {
+constexpr int kOriginLimit = 1 << 27;
+LONG Origin(long long v) {
+    return static_cast<LONG>(std::clamp<long long>(v, -kOriginLimit, kOriginLimit));
+}
+}  // namespace
 
 BOOL GdiSetDCOrigin(HDC dc, int x, int y) {
     auto d = LookupDc(dc);
     if (!d) return FALSE;
-    d->origin = POINT{x, y};
+    d->origin = POINT{Origin(x), Origin(y)};
     d->ClipChanged();
     return TRUE;
 }
@@ -343,7 +354,9 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
             int kind = SelectClipRgn(dc, static_cast<HRGN>(object));
             return reinterpret_cast<HGDIOBJ>(static_cast<std::intptr_t>(kind));
         }
-        default: SetLastError(ERROR_INVALID_HANDLE); return nullptr;
+        default:
+            SetLastError(ERROR_INVALID_HANDLE);
+            return nullptr;
     }
 }
 
@@ -351,11 +364,16 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT kind) {
     auto d = LookupDc(dc);
     if (!d) return nullptr;
     switch (kind) {
-        case OBJ_PEN: return d->st.pen->handle;
-        case OBJ_BRUSH: return d->st.brush->handle;
-        case OBJ_FONT: return d->st.font->handle;
-        case OBJ_BITMAP: return d->st.bitmap ? d->st.bitmap->handle : nullptr;
-        default: return nullptr;
+        case OBJ_PEN:
+            return d->st.pen->handle;
+        case OBJ_BRUSH:
+            return d->st.brush->handle;
+        case OBJ_FONT:
+            return d->st.font->handle;
+        case OBJ_BITMAP:
+            return d->st.bitmap ? d->st.bitmap->handle : nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -378,13 +396,20 @@ DWORD GetObjectType(HGDIOBJ object) {
     auto o = Lookup(object);
     if (!o) return 0;
     switch (o->kind) {
-        case Kind::Pen: return OBJ_PEN;
-        case Kind::Brush: return OBJ_BRUSH;
-        case Kind::Font: return OBJ_FONT;
-        case Kind::Bitmap: return OBJ_BITMAP;
-        case Kind::Region: return OBJ_REGION;
-        case Kind::Dc: return static_cast<DcObject&>(*o).memory ? OBJ_MEMDC : OBJ_DC;
-        default: return 0;
+        case Kind::Pen:
+            return OBJ_PEN;
+        case Kind::Brush:
+            return OBJ_BRUSH;
+        case Kind::Font:
+            return OBJ_FONT;
+        case Kind::Bitmap:
+            return OBJ_BITMAP;
+        case Kind::Region:
+            return OBJ_REGION;
+        case Kind::Dc:
+            return static_cast<DcObject&>(*o).memory ? OBJ_MEMDC : OBJ_DC;
+        default:
+            return 0;
     }
 }
 
@@ -452,7 +477,9 @@ int GetObjectW(HGDIOBJ object, int size, LPVOID buffer) {
             for (int i = 0; i < 3; ++i) ds.dsBitfields[i] = FormatMasks(s.Format(), i);
             return CopyOut(&ds, sizeof(ds), size, buffer);
         }
-        default: SetLastError(ERROR_INVALID_HANDLE); return 0;
+        default:
+            SetLastError(ERROR_INVALID_HANDLE);
+            return 0;
     }
 }
 
@@ -490,8 +517,8 @@ BOOL RestoreDC(HDC dc, int saved) {
 
 // Colours and modes
 
-#define FVT_DC_OR(fail)     \
-    auto d = LookupDc(dc);  \
+#define FVT_DC_OR(fail)    \
+    auto d = LookupDc(dc); \
     if (!d) return fail;
 
 COLORREF SetTextColor(HDC dc, COLORREF color) {
@@ -564,7 +591,7 @@ UINT GetTextAlign(HDC dc) {
 BOOL SetViewportOrgEx(HDC dc, int x, int y, LPPOINT previous) {
     FVT_DC_OR(FALSE)
     if (previous) *previous = d->st.viewportOrg;
-    d->st.viewportOrg = POINT{x, y};
+    d->st.viewportOrg = POINT{Origin(x), Origin(y)};
     return TRUE;
 }
 BOOL GetViewportOrgEx(HDC dc, LPPOINT origin) {
@@ -576,8 +603,8 @@ BOOL GetViewportOrgEx(HDC dc, LPPOINT origin) {
 BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, LPPOINT previous) {
     FVT_DC_OR(FALSE)
     if (previous) *previous = d->st.viewportOrg;
-    d->st.viewportOrg.x += dx;
-    d->st.viewportOrg.y += dy;
+    d->st.viewportOrg.x = Origin(static_cast<long long>(d->st.viewportOrg.x) + dx);
+    d->st.viewportOrg.y = Origin(static_cast<long long>(d->st.viewportOrg.y) + dy);
     return TRUE;
 }
 
@@ -585,13 +612,20 @@ namespace {
 constexpr LONG kHuge = 1 << 28;
 const RECT kEverything{-kHuge, -kHuge, kHuge, kHuge};
 
-int ClipResult(DcObject& d) { return Complexity(d.Clip()); }
+int ClipResult(DcObject& d) {
+    return Complexity(d.Clip());
+}
+
+RECT DeviceRect(const DcObject& d, long long left, long long top, long long right,
+                long long bottom) {
+    const POINT& o = d.st.viewportOrg;
+    return RECT{Sat(left + o.x), Sat(top + o.y), Sat(right + o.x), Sat(bottom + o.y)};
+}
 }  // namespace
 
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
     FVT_DC_OR(ERROR)
-    RECT r{left + d->st.viewportOrg.x, top + d->st.viewportOrg.y, right + d->st.viewportOrg.x,
-           bottom + d->st.viewportOrg.y};
+    RECT r = DeviceRect(*d, left, top, right, bottom);
     d->st.clip = Intersect(d->st.hasClip ? d->st.clip : RectList{kEverything}, r);
     d->st.hasClip = true;
     d->ClipChanged();
@@ -600,8 +634,7 @@ int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
 
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom) {
     FVT_DC_OR(ERROR)
-    RECT r{left + d->st.viewportOrg.x, top + d->st.viewportOrg.y, right + d->st.viewportOrg.x,
-           bottom + d->st.viewportOrg.y};
+    RECT r = DeviceRect(*d, left, top, right, bottom);
     d->st.clip = Subtract(d->st.hasClip ? d->st.clip : RectList{kEverything}, RectList{r});
     d->st.hasClip = true;
     d->ClipChanged();
@@ -684,14 +717,24 @@ int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
     }
     RectList out;
     switch (mode) {
-        case RGN_AND: out = Intersect(a->rects, b->rects); break;
-        case RGN_OR: out = Union(a->rects, b->rects); break;
-        case RGN_DIFF: out = Subtract(a->rects, b->rects); break;
+        case RGN_AND:
+            out = Intersect(a->rects, b->rects);
+            break;
+        case RGN_OR:
+            out = Union(a->rects, b->rects);
+            break;
+        case RGN_DIFF:
+            out = Subtract(a->rects, b->rects);
+            break;
         case RGN_XOR:
             out = Union(Subtract(a->rects, b->rects), Subtract(b->rects, a->rects));
             break;
-        case RGN_COPY: out = a->rects; break;
-        default: SetLastError(ERROR_INVALID_PARAMETER); return ERROR;
+        case RGN_COPY:
+            out = a->rects;
+            break;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return ERROR;
     }
     d->rects.swap(out);
     return Complexity(d->rects);
@@ -723,16 +766,19 @@ BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom) {
     *rect = RECT{left, top, right, bottom};
     return TRUE;
 }
-BOOL SetRectEmpty(LPRECT rect) { return SetRect(rect, 0, 0, 0, 0); }
+BOOL SetRectEmpty(LPRECT rect) {
+    return SetRect(rect, 0, 0, 0, 0);
+}
 BOOL CopyRect(LPRECT dest, LPCRECT src) {
     if (!dest || !src) return FALSE;
     *dest = *src;
     return TRUE;
 }
-BOOL IsRectEmpty(LPCRECT rect) { return !rect || Empty(*rect) ? TRUE : FALSE; }
+BOOL IsRectEmpty(LPCRECT rect) {
+    return !rect || Empty(*rect) ? TRUE : FALSE;
+}
 BOOL PtInRect(LPCRECT rect, POINT p) {
-    return rect && p.x >= rect->left && p.x < rect->right && p.y >= rect->top &&
-                   p.y < rect->bottom
+    return rect && p.x >= rect->left && p.x < rect->right && p.y >= rect->top && p.y < rect->bottom
                ? TRUE
                : FALSE;
 }

@@ -38,7 +38,8 @@ void DrawPixels(DcObject& dc, const std::uint32_t* argb, int w, int h, const REC
                     std::uint32_t d = s.GetPixel(x, y), out = 0;
                     for (int shift = 0; shift <= 16; shift += 8) {
                         int sc = (p >> shift) & 0xFF, dc8 = (d >> shift) & 0xFF;
-                        out |= static_cast<std::uint32_t>(dc8 + (sc - dc8) * static_cast<int>(alpha) / 255)
+                        out |= static_cast<std::uint32_t>(dc8 + (sc - dc8) *
+                                                                    static_cast<int>(alpha) / 255)
                                << shift;
                     }
                     s.SetPixel(x, y, out);
@@ -124,8 +125,9 @@ HICON GdiCreateIconFromPixels(int width, int height, const std::uint32_t* argb) 
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    return RegisterIcon(width, height,
-                        std::vector<std::uint32_t>(argb, argb + static_cast<std::size_t>(width) * height));
+    return RegisterIcon(
+        width, height,
+        std::vector<std::uint32_t>(argb, argb + static_cast<std::size_t>(width) * height));
 }
 
 HICON CreateIconIndirect(const ICONINFO* info) {
@@ -144,8 +146,8 @@ HICON CreateIconIndirect(const ICONINFO* info) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    return RegisterIcon(w, h, ReadPixels(*color->surface, mask ? mask->surface.get() : nullptr, 0,
-                                         w, h));
+    return RegisterIcon(w, h,
+                        ReadPixels(*color->surface, mask ? mask->surface.get() : nullptr, 0, w, h));
 }
 
 BOOL GetIconInfo(HICON icon, ICONINFO* info) {
@@ -184,15 +186,16 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT, H
     }
     if (width == 0) width = i->width;
     if (height == 0) height = i->height;
-    RECT dst{x + d->Dx(), y + d->Dy(), x + d->Dx() + width, y + d->Dy() + height};
+    RECT dst =
+        d->ToSurface(x, y, static_cast<long long>(x) + width, static_cast<long long>(y) + height);
     if (flicker) {
         auto b = BrushFromHandle(flicker);
         if (b) FillArea(*d, dst, *b, 0xF0);
     }
     Mode mode = (flags & DI_NORMAL) == DI_NORMAL ? Mode::Normal
-                : (flags & DI_IMAGE)              ? Mode::Image
-                : (flags & DI_MASK)               ? Mode::Mask
-                                                  : Mode::Normal;
+                : (flags & DI_IMAGE)             ? Mode::Image
+                : (flags & DI_MASK)              ? Mode::Mask
+                                                 : Mode::Normal;
     DrawPixels(*d, i->argb.data(), i->width, i->height, dst, mode);
     return TRUE;
 }
@@ -233,7 +236,8 @@ int ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask) {
     int first = static_cast<int>(l->images.size());
     const Surface* maskSurface = (m && (l->flags & ILC_MASK)) ? m->surface.get() : nullptr;
     for (int k = 0; k < count; ++k)
-        l->images.push_back(ReadPixels(*b->surface, maskSurface, k * l->width, l->width, l->height));
+        l->images.push_back(
+            ReadPixels(*b->surface, maskSurface, k * l->width, l->width, l->height));
     return first;
 }
 
@@ -251,8 +255,10 @@ int ImageList_AddMasked(HIMAGELIST list, HBITMAP image, COLORREF key) {
     for (int n = 0; n < count; ++n) {
         auto px = ReadPixels(*b->surface, nullptr, n * l->width, l->width, l->height);
         for (auto& p : px)
-            if ((p & 0xFFFFFF) == k) p &= 0xFFFFFF;
-            else p |= 0xFF000000;
+            if ((p & 0xFFFFFF) == k)
+                p &= 0xFFFFFF;
+            else
+                p |= 0xFF000000;
         l->images.push_back(std::move(px));
     }
     return first;
@@ -321,7 +327,8 @@ BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
     auto d = LookupDc(dc);
     if (!l || !d) return FALSE;
     if (index < 0 || index >= static_cast<int>(l->images.size())) return FALSE;
-    RECT dst{x + d->Dx(), y + d->Dy(), x + d->Dx() + l->width, y + d->Dy() + l->height};
+    RECT dst = d->ToSurface(x, y, static_cast<long long>(x) + l->width,
+                            static_cast<long long>(y) + l->height);
     const auto& px = l->images[index];
     if (style & ILD_MASK) {
         DrawPixels(*d, px.data(), l->width, l->height, dst, Mode::Mask);

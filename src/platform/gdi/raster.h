@@ -11,13 +11,20 @@ namespace gdi {
 // of the code gives each result bit.
 inline std::uint32_t Rop3(std::uint8_t code, std::uint32_t p, std::uint32_t s, std::uint32_t d) {
     switch (code) {
-        case 0xCC: return s;
-        case 0xF0: return p;
-        case 0xAA: return d;
-        case 0x55: return ~d & 0xFFFFFF;
-        case 0x00: return 0;
-        case 0xFF: return 0xFFFFFF;
-        default: break;
+        case 0xCC:
+            return s;
+        case 0xF0:
+            return p;
+        case 0xAA:
+            return d;
+        case 0x55:
+            return ~d & 0xFFFFFF;
+        case 0x00:
+            return 0;
+        case 0xFF:
+            return 0xFFFFFF;
+        default:
+            break;
     }
     std::uint32_t r = 0;
     for (int i = 0; i < 8; ++i)
@@ -27,9 +34,15 @@ inline std::uint32_t Rop3(std::uint8_t code, std::uint32_t p, std::uint32_t s, s
 
 // The ternary code that does what a binary (pen) mode does with the pen as the pattern.
 std::uint8_t Rop3FromRop2(int rop2);
-constexpr std::uint8_t RopCode(DWORD rop) { return static_cast<std::uint8_t>((rop >> 16) & 0xFF); }
-constexpr bool RopUsesSource(std::uint8_t c) { return ((c >> 2) & 0x33) != (c & 0x33); }
-constexpr bool RopUsesPattern(std::uint8_t c) { return ((c >> 4) & 0x0F) != (c & 0x0F); }
+constexpr std::uint8_t RopCode(DWORD rop) {
+    return static_cast<std::uint8_t>((rop >> 16) & 0xFF);
+}
+constexpr bool RopUsesSource(std::uint8_t c) {
+    return ((c >> 2) & 0x33) != (c & 0x33);
+}
+constexpr bool RopUsesPattern(std::uint8_t c) {
+    return ((c >> 4) & 0x0F) != (c & 0x0F);
+}
 
 // Fills r (surface coordinates) inside the DC's clip with the brush under the raster operation.
 void FillArea(DcObject& dc, const RECT& r, const BrushObject& brush, std::uint8_t rop);

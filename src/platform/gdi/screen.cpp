@@ -35,8 +35,8 @@ std::shared_ptr<Surface> ScreenSurface() {
     static std::shared_ptr<Surface>* screen = nullptr;
     std::call_once(once, [] {
         ScreenInfo s = CurrentScreen();
-        screen = new std::shared_ptr<Surface>(Surface::Create(s.width, s.height,
-                                                              PixelFormat::Xrgb32));
+        screen =
+            new std::shared_ptr<Surface>(Surface::Create(s.width, s.height, PixelFormat::Xrgb32));
     });
     return *screen;
 }
@@ -45,26 +45,41 @@ std::shared_ptr<Surface> ScreenSurface() {
 
 using namespace gdi;
 
-std::shared_ptr<Surface> GdiScreenSurface() { return ScreenSurface(); }
+std::shared_ptr<Surface> GdiScreenSurface() {
+    return ScreenSurface();
+}
 
 int GetDeviceCaps(HDC dc, int index) {
     if (!LookupDc(dc)) return 0;
     ScreenInfo s = CurrentScreen();
     switch (index) {
-        case DRIVERVERSION: return 0x400;
-        case TECHNOLOGY: return DT_RASDISPLAY;
-        case HORZSIZE: return s.width * 254 / (s.logPixels * 10);
-        case VERTSIZE: return s.height * 254 / (s.logPixels * 10);
-        case HORZRES: return s.width;
-        case VERTRES: return s.height;
-        case BITSPIXEL: return s.bitsPerPixel;
-        case PLANES: return 1;
-        case NUMCOLORS: return s.bitsPerPixel <= 8 ? 1 << s.bitsPerPixel : -1;
-        case RASTERCAPS: return RC_BITBLT | RC_STRETCHBLT;
+        case DRIVERVERSION:
+            return 0x400;
+        case TECHNOLOGY:
+            return DT_RASDISPLAY;
+        case HORZSIZE:
+            return s.width * 254 / (s.logPixels * 10);
+        case VERTSIZE:
+            return s.height * 254 / (s.logPixels * 10);
+        case HORZRES:
+            return s.width;
+        case VERTRES:
+            return s.height;
+        case BITSPIXEL:
+            return s.bitsPerPixel;
+        case PLANES:
+            return 1;
+        case NUMCOLORS:
+            return s.bitsPerPixel <= 8 ? 1 << s.bitsPerPixel : -1;
+        case RASTERCAPS:
+            return RC_BITBLT | RC_STRETCHBLT;
         case LOGPIXELSX:
-        case LOGPIXELSY: return s.logPixels;
-        case SIZEPALETTE: return 0;
-        default: return 0;
+        case LOGPIXELSY:
+            return s.logPixels;
+        case SIZEPALETTE:
+            return 0;
+        default:
+            return 0;
     }
 }
 

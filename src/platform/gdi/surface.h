@@ -48,6 +48,8 @@ public:
     void ReadRow(int x, int y, int count, std::uint32_t* out) const;
     void WriteRow(int x, int y, int count, const std::uint32_t* in);
     void FillRow(int x, int y, int count, std::uint32_t rgb);
+    // A rectangle inside the surface, in one pass where its rows are contiguous.
+    void FillRect(int left, int top, int right, int bottom, std::uint32_t rgb);
     // The colour a written colour reads back as in this format.
     std::uint32_t Quantize(std::uint32_t rgb) const;
     int NearestIndex(std::uint32_t rgb) const;
@@ -71,6 +73,8 @@ private:
 constexpr std::uint32_t RgbFromColorref(std::uint32_t c) {
     return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
-constexpr std::uint32_t ColorrefFromRgb(std::uint32_t rgb) { return RgbFromColorref(rgb); }
+constexpr std::uint32_t ColorrefFromRgb(std::uint32_t rgb) {
+    return RgbFromColorref(rgb);
+}
 
 }  // namespace gdi

@@ -1,6 +1,9 @@
 // Fonts and text output. Measuring and drawing use the same whole-pixel advances, so a run
 // drawn ends exactly where GetTextExtentExPointW said it would.
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstring>
 #include <string>
 #include <vector>
@@ -23,68 +26,105 @@ std::shared_ptr<FontInstance> FontOf(DcObject& dc) {
     return f.instance;
 }
 
-// Per UTF-16 unit advances; a surrogate pair's advance sits on its first unit.
-int Advances(FontInstance& font, const WCHAR* text, int count, std::vector<int>& out) {
-    out.assign(count, 0);
-    int total = 0;
+// A run's glyphs and whole-pixel advances per UTF-16 unit; a surrogate pair's glyph and
+// advance sit on its first unit.
+struct Run {
+    std::vector<const Glyph*> glyphs;
+    std::vector<int> advances;
+    long long width = 0;
+};
+
+void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
+    run.glyphs.assign(count, nullptr);
+    run.advances.assign(count, 0);
+    run.width = 0;
     for (int i = 0; i < count; ++i) {
         char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
+        bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 &&
+                    text[i + 1] < 0xE000;
+        if (pair)
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            out[i] = font.Advance(c);
-            total += out[i];
-            ++i;
-            continue;
-        }
-        if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
-        out[i] = font.Advance(c);
-        total += out[i];
+        else if (c >= 0xD800 && c < 0xE000)
+            c = 0xFFFD;
+        const Glyph& g = font.GetGlyph(c);
+        run.glyphs[i] = &g;
+        run.advances[i] = g.advance;
+        run.width += g.advance;
+        if (pair) ++i;
     }
-    return total;
 }
 
-char32_t CodeAt(const WCHAR* text, int count, int i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 &&
-        text[i + 1] < 0xE000)
-        return 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-    if (c >= 0xDC00 && c < 0xE000 && i > 0 && text[i - 1] >= 0xD800 && text[i - 1] < 0xDC00)
-        return 0;  // second half of a pair: drawn with the first
-    if (c >= 0xD800 && c < 0xE000) return 0xFFFD;
-    return c;
+// Coverage k of 0..255 mixes the text colour over the pixel; two channels per multiply.
+inline std::uint32_t Mix(std::uint32_t text, std::uint32_t pixel, std::uint32_t k) {
+    std::uint32_t inv = 255 - k;
+    std::uint32_t rb = (text & 0xFF00FF) * k + (pixel & 0xFF00FF) * inv + 0x800080;
+    rb = ((rb + ((rb >> 8) & 0xFF00FF)) >> 8) & 0xFF00FF;
+    std::uint32_t g = ((text >> 8) & 0xFF) * k + ((pixel >> 8) & 0xFF) * inv + 0x80;
+    g = ((g + (g >> 8)) >> 8) & 0xFF;
+    return rb | (g << 8);
+}
+
+// Mix is exact (coverage 0 keeps the pixel, 255 gives the text colour), so rows blend
+// without branches, four pixels at a time where SSE2 is there.
+void BlendRow(std::uint32_t* row, const std::uint8_t* cov, int n, std::uint32_t rgb) {
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i text = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(rgb)), zero);
+    const __m128i full = _mm_set1_epi16(255);
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i low24 = _mm_set1_epi32(0xFFFFFF);
+    for (; i + 4 <= n; i += 4) {
+        std::uint32_t k4;
+        std::memcpy(&k4, cov + i, 4);
+        if (k4 == 0) continue;
+        __m128i k = _mm_cvtsi32_si128(static_cast<int>(k4));
+        k = _mm_unpacklo_epi8(k, k);  // k0 k0 k1 k1 ...
+        k = _mm_unpacklo_epi8(k, k);  // k0 x4, k1 x4, ...
+        __m128i kLo = _mm_unpacklo_epi8(k, zero), kHi = _mm_unpackhi_epi8(k, zero);
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        __m128i dLo = _mm_unpacklo_epi8(d, zero), dHi = _mm_unpackhi_epi8(d, zero);
+        __m128i lo = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(text, kLo),
+                                                 _mm_mullo_epi16(dLo, _mm_sub_epi16(full, kLo))),
+                                   half);
+        __m128i hi = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(text, kHi),
+                                                 _mm_mullo_epi16(dHi, _mm_sub_epi16(full, kHi))),
+                                   half);
+        lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
+        hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
+        __m128i out = _mm_and_si128(_mm_packus_epi16(lo, hi), low24);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), out);
+    }
+#endif
+    for (; i < n; ++i)
+        if (cov[i]) row[i] = Mix(rgb, row[i] & 0xFFFFFF, cov[i]);
 }
 
 void BlendGlyph(Surface& s, const RectList& clip, const Glyph& g, int gx, int gy,
                 std::uint32_t rgb) {
     if (g.width <= 0 || g.height <= 0) return;
     RECT box{gx, gy, gx + g.width, gy + g.height};
-    std::uint32_t tr = (rgb >> 16) & 0xFF, tg = (rgb >> 8) & 0xFF, tb = rgb & 0xFF;
     bool fast = s.Format() == PixelFormat::Xrgb32;
     for (const RECT& c : clip) {
         RECT a = Intersect(box, c);
         if (Empty(a)) continue;
+        int n = a.right - a.left;
+        // Whole groups of four where the zero padding and the clip allow: a zero coverage
+        // leaves a pixel exactly as it was.
+        int padded = (n + 3) & ~3;
+        if ((a.left - gx) + padded > g.stride || a.left + padded > c.right) padded = n;
         for (int y = a.top; y < a.bottom; ++y) {
-            const std::uint8_t* cov = &g.coverage[static_cast<std::size_t>(y - gy) * g.width];
-            std::uint32_t* row = fast ? reinterpret_cast<std::uint32_t*>(s.Row(y)) : nullptr;
-            for (int x = a.left; x < a.right; ++x) {
-                std::uint32_t k = cov[x - gx];
-                if (!k) continue;
-                std::uint32_t out;
-                if (k == 255) {
-                    out = rgb;
-                } else {
-                    std::uint32_t d = fast ? row[x] : s.GetPixel(x, y);
-                    std::uint32_t dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
-                    std::uint32_t r = dr + ((static_cast<int>(tr) - static_cast<int>(dr)) * static_cast<int>(k)) / 255;
-                    std::uint32_t gg = dg + ((static_cast<int>(tg) - static_cast<int>(dg)) * static_cast<int>(k)) / 255;
-                    std::uint32_t b = db + ((static_cast<int>(tb) - static_cast<int>(db)) * static_cast<int>(k)) / 255;
-                    out = ((r & 0xFF) << 16) | ((gg & 0xFF) << 8) | (b & 0xFF);
-                }
-                if (fast)
-                    row[x] = out;
-                else
-                    s.SetPixel(x, y, out);
+            const std::uint8_t* cov =
+                &g.coverage[static_cast<std::size_t>(y - gy) * g.stride + (a.left - gx)];
+            if (fast) {
+                BlendRow(reinterpret_cast<std::uint32_t*>(s.Row(y)) + a.left, cov, padded, rgb);
+                continue;
+            }
+            for (int i = 0; i < n; ++i) {
+                std::uint32_t k = cov[i];
+                if (k)
+                    s.SetPixel(a.left + i, y,
+                               k == 255 ? rgb : Mix(rgb, s.GetPixel(a.left + i, y), k));
             }
         }
     }
@@ -93,38 +133,52 @@ void BlendGlyph(Surface& s, const RectList& clip, const Glyph& g, int gx, int gy
 void FillRects(Surface& s, const RectList& clip, const RECT& r, std::uint32_t rgb) {
     for (const RECT& c : clip) {
         RECT a = Intersect(r, c);
-        for (int y = a.top; y < a.bottom; ++y) s.FillRow(a.left, y, a.right - a.left, rgb);
+        s.FillRect(a.left, a.top, a.right, a.bottom, rgb);
     }
 }
 
-// Draws a run with its cell's top-left at (x, y) in surface coordinates.
-void DrawRun(DcObject& dc, FontInstance& font, const WCHAR* text, int count, int x, int y,
-             const std::vector<int>& advances, int width, const RectList& clip, bool opaque) {
+// Draws a run with its cell's top-left at (x, y) in surface coordinates; glyphs outside the
+// clip's bounds are passed over.
+void DrawRun(DcObject& dc, FontInstance& font, const Run& run, int x, int y, const RectList& clip,
+             bool opaque) {
     Surface& s = *dc.surface;
-    if (opaque) FillRects(s, clip, RECT{x, y, x + width, y + font.height}, RgbFromColorref(dc.st.bkColor));
+    RECT box = Bounds(clip);
+    if (Empty(box)) return;
+    long long width = 0;
+    for (int a : run.advances) width += a;
+    LONG right = Sat(x + width);
+    if (opaque)
+        FillRects(s, clip, RECT{x, y, right, y + font.height}, RgbFromColorref(dc.st.bkColor));
     std::uint32_t rgb = RgbFromColorref(dc.st.textColor);
-    int pen = x;
-    for (int i = 0; i < count; ++i) {
-        char32_t c = CodeAt(text, count, i);
-        if (c) {
-            const Glyph& g = font.GetGlyph(c);
-            BlendGlyph(s, clip, g, pen + g.left, y + g.top, rgb);
-        }
-        pen += advances[i];
+    long long pen = x;
+    // Glyph images reach at most this far from their pen position.
+    long long reach = 4LL * (font.height + font.maxCharWidth) + 16;
+    for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+        const Glyph* g = run.glyphs[i];
+        if (g && pen > box.left - reach && pen < box.right + reach)
+            BlendGlyph(s, clip, *g, static_cast<int>(pen) + g->left, y + g->top, rgb);
+        pen += run.advances[i];
     }
     const LOGFONTW& lf = dc.st.font->logFont;
     if (lf.lfUnderline) {
         int top = y + font.ascent + font.underlineOffset;
-        FillRects(s, clip, RECT{x, top, x + width, top + font.lineThickness}, rgb);
+        FillRects(s, clip, RECT{x, top, right, top + font.lineThickness}, rgb);
     }
     if (lf.lfStrikeOut) {
         int top = y + font.ascent - font.strikeOffset;
-        FillRects(s, clip, RECT{x, top, x + width, top + font.lineThickness}, rgb);
+        FillRects(s, clip, RECT{x, top, right, top + font.lineThickness}, rgb);
     }
 }
 
+LONG Clamp32(long long v) {
+    return static_cast<LONG>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+}
+
+// Longer runs than this are refused rather than measured.
+constexpr int kMaxTextUnits = 1 << 20;
+
 bool ValidText(LPCWSTR text, int count) {
-    if (count < 0 || (count > 0 && !text)) {
+    if (count < 0 || count > kMaxTextUnits || (count > 0 && !text)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
@@ -142,8 +196,15 @@ int Length(LPCWSTR text) {
 
 using namespace gdi;
 
-void GdiUseSyntheticFonts(bool on) { SetSyntheticFonts(on); }
-void GdiFlushGlyphCache() { FlushGlyphCaches(); }
+void GdiUseSyntheticFonts(bool on) {
+    SetSyntheticFonts(on);
+}
+void GdiFlushGlyphCache() {
+    FlushGlyphCaches();
+}
+void GdiFlushFontCache() {
+    FlushFontCache();
+}
 
 HFONT CreateFontIndirectW(const LOGFONTW* logFont) {
     if (!logFont) {
@@ -153,12 +214,11 @@ HFONT CreateFontIndirectW(const LOGFONTW* logFont) {
     auto f = std::make_shared<FontObject>();
     f->logFont = *logFont;
     f->logFont.lfFaceName[LF_FACESIZE - 1] = 0;
-    f->instance = RealizeFont(f->logFont);
-    if (!f->instance) {
+    // Realised at first use, like the device does when a font is selected and drawn.
+    if (!FontHeightSupported(logFont->lfHeight)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    f->realizedFor = FontGeneration();
     return static_cast<HFONT>(Register(f));
 }
 
@@ -208,16 +268,17 @@ BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, int* 
     auto d = LookupDc(dc);
     if (!d || !ValidText(text, count)) return FALSE;
     auto f = FontOf(*d);
-    std::vector<int> adv;
-    int total = Advances(*f, text, count, adv);
-    int sum = 0, fitted = 0;
+    Run run;
+    Measure(*f, text, count, run);
+    long long sum = 0;
+    int fitted = 0;
     for (int i = 0; i < count; ++i) {
-        sum += adv[i];
-        if (dx) dx[i] = sum;
+        sum += run.advances[i];
+        if (dx) dx[i] = Clamp32(sum);
         if (maxExtent < 0 || sum <= maxExtent) fitted = i + 1;
     }
     if (fit) *fit = fitted;
-    if (size) *size = SIZE{total, f->height};
+    if (size) *size = SIZE{Clamp32(run.width), f->height};
     return TRUE;
 }
 
@@ -228,34 +289,34 @@ BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size) {
 BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, LPCRECT rect, LPCWSTR text, UINT count,
                  const int* dx) {
     auto d = LookupDc(dc);
-    if (!d || !d->surface || count > (1u << 24) || !ValidText(text, static_cast<int>(count)))
+    if (!d || !d->surface || !ValidText(text, count > kMaxTextUnits ? -1 : static_cast<int>(count)))
         return FALSE;
     auto f = FontOf(*d);
     int n = static_cast<int>(count);
-    std::vector<int> adv;
-    int width = Advances(*f, text, n, adv);
+    Run run;
+    Measure(*f, text, n, run);
+    long long width = run.width, left = x, top = y;
     if (dx) {
         width = 0;
-        for (int i = 0; i < n; ++i) width += (adv[i] = dx[i]);
+        for (int i = 0; i < n; ++i) width += (run.advances[i] = dx[i]);
     }
     UINT align = d->st.textAlign;
     if ((align & TA_CENTER) == TA_CENTER)
-        x -= width / 2;
+        left -= width / 2;
     else if (align & TA_RIGHT)
-        x -= width;
+        left -= width;
     if ((align & TA_BASELINE) == TA_BASELINE)
-        y -= f->ascent;
+        top -= f->ascent;
     else if (align & TA_BOTTOM)
-        y -= f->height;
-    int sx = x + d->Dx(), sy = y + d->Dy();
+        top -= f->height;
+    int sx = d->SX(left), sy = d->SY(top);
     RectList clip = d->Clip();
     if (rect) {
-        RECT r = *rect;
-        OffsetRect(&r, d->Dx(), d->Dy());
+        RECT r = d->ToSurface(*rect);
         if (options & ETO_OPAQUE) FillRects(*d->surface, clip, r, RgbFromColorref(d->st.bkColor));
         if (options & ETO_CLIPPED) clip = Intersect(clip, r);
     }
-    DrawRun(*d, *f, text, n, sx, sy, adv, width, clip, d->st.bkMode == OPAQUE);
+    DrawRun(*d, *f, run, sx, sy, clip, d->st.bkMode == OPAQUE);
     return TRUE;
 }
 
@@ -264,7 +325,7 @@ namespace {
 struct Line {
     int start;
     int end;
-    int width;
+    long long width;
 };
 
 }  // namespace
@@ -286,8 +347,9 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         s.push_back(text[i]);
     }
     int n = static_cast<int>(s.size());
-    std::vector<int> adv;
-    Advances(*f, s.data(), n, adv);
+    Run measured;
+    Measure(*f, s.data(), n, measured);
+    std::vector<int>& adv = measured.advances;
     int tabWidth = 8 * std::max(1, f->aveCharWidth);
     auto expandTabs = [&](int start, int end) {
         int w = 0;
@@ -299,11 +361,11 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         }
     };
     auto widthOf = [&](int start, int end) {
-        int w = 0;
+        long long w = 0;
         for (int i = start; i < end; ++i) w += adv[i];
         return w;
     };
-    int boxWidth = rect->right - rect->left;
+    long long boxWidth = static_cast<long long>(rect->right) - rect->left;
     std::vector<Line> lines;
     auto addHard = [&](int start, int end) {
         expandTabs(start, end);
@@ -314,12 +376,13 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         // Greedy word wrap at spaces; a word wider than the box stands alone.
         int lineStart = start, i = start;
         while (true) {
-            int lineEnd = -1, w = 0, p = lineStart;
+            int lineEnd = -1, p = lineStart;
+            long long w = 0;
             while (p < end) {
                 int wordEnd = p;
                 while (wordEnd < end && s[wordEnd] == u' ') ++wordEnd;
                 while (wordEnd < end && s[wordEnd] != u' ') ++wordEnd;
-                int ww = widthOf(p, wordEnd);
+                long long ww = widthOf(p, wordEnd);
                 if (w + ww > boxWidth && lineEnd >= 0) break;
                 w += ww;
                 lineEnd = wordEnd;
@@ -347,9 +410,8 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
             }
         }
     }
-    std::u16string ellipsisText;
     if ((format & DT_END_ELLIPSIS) && lines.size() == 1 && lines[0].width > boxWidth) {
-        int dots = 3 * f->Advance(U'.');
+        long long dots = 3LL * f->Advance(U'.');
         Line& l = lines[0];
         while (l.end > l.start && l.width + dots > boxWidth) l.width -= adv[--l.end];
         s.insert(l.end, u"...");
@@ -359,48 +421,52 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         n = static_cast<int>(s.size());
     }
     int lineHeight = f->height;
-    int total = lineHeight * static_cast<int>(lines.size());
+    long long totalHeight =
+        static_cast<long long>(lineHeight) * static_cast<long long>(lines.size());
+    int total = Clamp32(totalHeight);
     if (format & DT_CALCRECT) {
-        int widest = 0;
+        long long widest = 0;
         for (const Line& l : lines) widest = std::max(widest, l.width);
         if (!(format & DT_WORDBREAK) || widest > boxWidth || (format & DT_SINGLELINE))
-            rect->right = rect->left + widest;
-        rect->bottom = rect->top + total;
+            rect->right = Sat(rect->left + widest);
+        rect->bottom = Sat(rect->top + totalHeight);
         return total;
     }
-    int top = rect->top;
+    long long top = rect->top;
     if (format & DT_SINGLELINE) {
         if (format & DT_VCENTER)
-            top = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
+            top = rect->top + (static_cast<long long>(rect->bottom) - rect->top - lineHeight) / 2;
         else if (format & DT_BOTTOM)
             top = rect->bottom - lineHeight;
     }
     if (!d->surface) return total;
     RectList clip = d->Clip();
     if (!(format & DT_NOCLIP)) {
-        RECT r = *rect;
-        OffsetRect(&r, d->Dx(), d->Dy());
-        clip = Intersect(clip, r);
+        clip = Intersect(clip, d->ToSurface(*rect));
     }
     bool opaque = d->st.bkMode == OPAQUE;
     std::uint32_t rgb = RgbFromColorref(d->st.textColor);
     for (std::size_t k = 0; k < lines.size(); ++k) {
         const Line& l = lines[k];
-        int x = rect->left;
+        long long x = rect->left;
         if (format & DT_CENTER)
             x = rect->left + (boxWidth - l.width) / 2;
         else if (format & DT_RIGHT)
             x = rect->right - l.width;
-        int sx = x + d->Dx(), sy = top + static_cast<int>(k) * lineHeight + d->Dy();
-        std::vector<int> lineAdv(adv.begin() + l.start, adv.begin() + l.end);
+        long long lineTop = top + static_cast<long long>(k) * lineHeight;
+        if (lineTop + d->Dy() >= kCoordLimit) break;
+        int sx = d->SX(x), sy = d->SY(lineTop);
         // Tabs and line breaks take space but draw nothing.
         std::u16string shown = s.substr(l.start, l.end - l.start);
         for (char16_t& c : shown)
             if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
-        DrawRun(*d, *f, shown.data(), l.end - l.start, sx, sy, lineAdv, l.width, clip, opaque);
+        Run run;
+        Measure(*f, shown.data(), l.end - l.start, run);
+        run.advances.assign(adv.begin() + l.start, adv.begin() + l.end);
+        DrawRun(*d, *f, run, sx, sy, clip, opaque);
         for (int m : marks) {
             if (m < l.start || m >= l.end) continue;
-            int mx = sx + widthOf(l.start, m);
+            LONG mx = Sat(sx + widthOf(l.start, m));
             int my = sy + f->ascent + f->underlineOffset;
             FillRects(*d->surface, clip, RECT{mx, my, mx + adv[m], my + 1}, rgb);
         }
@@ -428,8 +494,8 @@ int EnumFontFamiliesW(HDC dc, LPCWSTR family, FONTENUMPROCW proc, LPARAM lParam)
         lf.lfCharSet = DEFAULT_CHARSET;
         bool mono = SubstituteFace(name) == u"DejaVu Sans Mono";
         bool serif = SubstituteFace(name) == u"DejaVu Serif";
-        lf.lfPitchAndFamily = static_cast<BYTE>(mono ? (FIXED_PITCH | FF_MODERN)
-                                                     : (VARIABLE_PITCH | (serif ? FF_ROMAN : FF_SWISS)));
+        lf.lfPitchAndFamily = static_cast<BYTE>(
+            mono ? (FIXED_PITCH | FF_MODERN) : (VARIABLE_PITCH | (serif ? FF_ROMAN : FF_SWISS)));
         std::copy(name.begin(), name.end(), lf.lfFaceName);
         auto font = RealizeFont(lf);
         TEXTMETRICW tm{};

@@ -140,8 +140,8 @@ TEST(TransparentCopy, SkipsTheKeyColourFromADcOrABitmap) {
     bitmapSource.Clear(RGB(1, 2, 3));
     SetPixel(bitmapSource.dc(), 2, 0, kRed);
     c.Clear(kBlue);
-    EXPECT_TRUE(TransparentImage(c.dc(), 0, 0, 6, 1, bitmapSource.bitmap(), 0, 0, 3, 1,
-                                 RGB(1, 2, 3)));
+    EXPECT_TRUE(
+        TransparentImage(c.dc(), 0, 0, 6, 1, bitmapSource.bitmap(), 0, 0, 3, 1, RGB(1, 2, 3)));
     EXPECT_EQ(c.Row(0, kRed), "....##");
 }
 

@@ -1,0 +1,172 @@
+// Drawing speed on a screen-sized surface, each figure as a ratio to a baseline timed in the same
+// loop: a page of text against clearing the page, the first page (glyphs rendered) against the
+// second (glyphs cached), full-screen copy and fill against memcpy and memset of the same bytes.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/gdi.h"
+#include "platform/gdi/surface.h"
+
+namespace {
+
+constexpr int kWidth = 240;
+constexpr int kHeight = 320;
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+struct Page {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+    Page() {
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
+        old = SelectObject(dc, bitmap);
+    }
+    ~Page() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+};
+
+std::vector<std::u16string> Lines() {
+    const std::u16string words[] = {u"the",      u"reader",   u"turns", u"a",        u"page",
+                                    u"of",       u"Folivant", u"text,", u"quickly",  u"and",
+                                    u"quietly;", u"Every",    u"line",  u"measured", u"exactly."};
+    std::vector<std::u16string> lines;
+    std::size_t w = 0;
+    for (int i = 0; i < 20; ++i) {
+        std::u16string line;
+        while (line.size() < 40) {
+            line += words[w++ % std::size(words)];
+            line += u' ';
+        }
+        line.resize(40);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+HFONT PageFont() {
+    LOGFONTW lf{};
+    lf.lfHeight = -11;
+    lf.lfWeight = FW_NORMAL;
+    lf.lfQuality = ANTIALIASED_QUALITY;
+    const char16_t face[] = u"Tahoma";
+    std::memcpy(lf.lfFaceName, face, sizeof(face));
+    return CreateFontIndirectW(&lf);
+}
+
+void Clear(HDC dc) {
+    RECT r{0, 0, kWidth, kHeight};
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+}
+
+void DrawPage(HDC dc, const std::vector<std::u16string>& lines, int lineHeight) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        ExtTextOutW(dc, 2, static_cast<int>(i) * lineHeight, 0, nullptr, lines[i].data(),
+                    static_cast<UINT>(lines[i].size()), nullptr);
+}
+
+// A page of text, then the same page again; the first page starts either with no realised
+// font at all (faces and glyphs made on the way) or with the face open and no glyph images.
+void TextPage(benchmark::State& state, bool keepFaces) {
+    Page page;
+    HFONT font = PageFont();
+    HGDIOBJ oldFont = SelectObject(page.dc, font);
+    SetBkMode(page.dc, TRANSPARENT);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(page.dc, &tm);
+    auto lines = Lines();
+    double clear = 0, first = 0, second = 0;
+    for (auto _ : state) {
+        if (keepFaces)
+            GdiFlushGlyphCache();
+        else
+            GdiFlushFontCache();
+        auto t0 = Clock::now();
+        Clear(page.dc);
+        auto t1 = Clock::now();
+        DrawPage(page.dc, lines, tm.tmHeight);
+        auto t2 = Clock::now();
+        Clear(page.dc);
+        auto t3 = Clock::now();
+        DrawPage(page.dc, lines, tm.tmHeight);
+        auto t4 = Clock::now();
+        clear += Seconds(t0, t1) + Seconds(t2, t3);
+        first += Seconds(t1, t2);
+        second += Seconds(t3, t4);
+    }
+    double n = static_cast<double>(state.iterations());
+    state.counters["page_us"] = second / n * 1e6;
+    state.counters["first_page_us"] = first / n * 1e6;
+    state.counters["page_over_clear"] = second / (clear / 2);
+    state.counters["first_over_second"] = first / second;
+    SelectObject(page.dc, oldFont);
+    DeleteObject(font);
+}
+
+void BM_TextPage(benchmark::State& state) {
+    TextPage(state, false);
+}
+void BM_TextPageFacesKept(benchmark::State& state) {
+    TextPage(state, true);
+}
+BENCHMARK(BM_TextPageFacesKept)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TextPage)->Unit(benchmark::kMicrosecond);
+
+void BM_FullScreenBlit(benchmark::State& state) {
+    Page src, dst;
+    Clear(src.dc);
+    // The baseline copies the very same bytes.
+    auto from = GdiBitmapSurface(src.bitmap), to = GdiBitmapSurface(dst.bitmap);
+    double blit = 0, copy = 0;
+    for (auto _ : state) {
+        auto t0 = Clock::now();
+        BitBlt(dst.dc, 0, 0, kWidth, kHeight, src.dc, 0, 0, SRCCOPY);
+        auto t1 = Clock::now();
+        std::memcpy(to->Bits(), from->Bits(), from->ByteSize());
+        benchmark::DoNotOptimize(to->Bits());
+        benchmark::ClobberMemory();
+        auto t2 = Clock::now();
+        blit += Seconds(t0, t1);
+        copy += Seconds(t1, t2);
+    }
+    state.counters["blit_over_memcpy"] = blit / copy;
+}
+BENCHMARK(BM_FullScreenBlit)->Unit(benchmark::kMicrosecond);
+
+void BM_FullScreenFill(benchmark::State& state) {
+    Page page;
+    HBRUSH brush = CreateSolidBrush(RGB(10, 20, 30));
+    auto bits = GdiBitmapSurface(page.bitmap);
+    RECT r{0, 0, kWidth, kHeight};
+    double fill = 0, set = 0;
+    for (auto _ : state) {
+        auto t0 = Clock::now();
+        FillRect(page.dc, &r, brush);
+        auto t1 = Clock::now();
+        std::memset(bits->Bits(), 7, bits->ByteSize());
+        benchmark::DoNotOptimize(bits->Bits());
+        benchmark::ClobberMemory();
+        auto t2 = Clock::now();
+        fill += Seconds(t0, t1);
+        set += Seconds(t1, t2);
+    }
+    state.counters["fill_over_memset"] = fill / set;
+    DeleteObject(brush);
+}
+BENCHMARK(BM_FullScreenFill)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,300 @@
+#include "script/script_engine.h"
+
+#include "script/script_compiler.h"
+#include "script/script_interp.h"
+#include "script/script_names.h"
+
+using namespace scr;
+
+// ---------------------------------------------------------------- value lists
+
+ScriptValueList::~ScriptValueList() { Clear(); }
+
+void ScriptValueList::SetHeap(ScriptHeap* heap) {
+    if (heap == heap_) return;
+    Clear();
+    heap_ = heap;
+}
+
+bool ScriptValueList::Append(ScriptValue value) {
+    if (!heap_) return false;
+    heap_->AddRef(value);
+    values_.push_back(value);
+    return true;
+}
+
+bool ScriptValueList::AppendObject(ScriptObject* object, int index) {
+    if (!heap_ || index < 0 || index > 4096) return false;
+    ScriptValue v;
+    if (heap_->NewObject(object, &v)) return false;
+    if (static_cast<std::size_t>(index) >= values_.size())
+        values_.resize(static_cast<std::size_t>(index) + 1, ScriptValues::kUndefined);
+    heap_->Release(values_[index]);
+    values_[index] = v;
+    return true;
+}
+
+ScriptObject* ScriptValueList::LastObject() const {
+    if (!heap_) return nullptr;
+    for (std::size_t i = values_.size(); i-- > 0;) {
+        if (ScriptObject* o = heap_->GetObject(values_[i])) return o;
+    }
+    return nullptr;
+}
+
+bool ScriptValueList::CopyFrom(const ScriptValueList& other) {
+    if (&other == this) return true;
+    Clear();
+    heap_ = other.heap_;
+    for (ScriptValue v : other.values_) Append(v);
+    return true;
+}
+
+void ScriptValueList::Clear() {
+    std::vector<ScriptValue> old;
+    old.swap(values_);
+    if (heap_) {
+        for (ScriptValue v : old) heap_->Release(v);
+    }
+}
+
+// ---------------------------------------------------------------- contexts
+
+ScriptContext::ScriptContext(ScriptHeap* heap) : heap_(heap), hosts_(heap) { Create(); }
+
+ScriptContext::~ScriptContext() {
+    ScriptGlobal::ClearHandlers(this);
+    ClearGlobal();
+    global_.Clear();
+    hosts_.Clear();
+}
+
+bool ScriptContext::Create() {
+    ClearGlobal();
+    global_ = Val::Object(new Obj(OK::Plain, heap_));
+    return true;
+}
+
+void ScriptContext::ClearGlobal() {
+    if (global_.IsObj()) global_.o->props.Clear();
+}
+
+ScriptValue ScriptContext::Global() { return heap_->Wrap(global_); }
+
+// ---------------------------------------------------------------- errors
+
+namespace Script {
+
+std::u16string ErrorText(int code, const std::u16string& member) {
+    const char* text;
+    switch (code) {
+        case ScriptErrors::kOutOfMemory: text = "Error: Out of memory"; break;
+        case ScriptErrors::kMemberUnknown: text = "Error: Member Unknown: "; break;
+        case ScriptErrors::kCannotSet: text = "Error: Could not set value of object"; break;
+        case ScriptErrors::kCannotGet: text = "Error: Could not get value of object"; break;
+        case ScriptErrors::kInvalidType: text = "Error: Invalid type for requested action"; break;
+        case ScriptErrors::kSyntax: text = "Error: Syntax error"; break;
+        case ScriptErrors::kBadParameterCount: text = "Error: Bad parameter count"; break;
+        case ScriptErrors::kQuerySyntax: text = "Error: Query error 19"; break;
+        case ScriptErrors::kQueryName: text = "Error: Query error 20"; break;
+        case ScriptErrors::kInvalidReference: text = "Error: Invalid reference"; break;
+        case ScriptErrors::kTooLong: text = "Error: Script too long"; break;
+        case ScriptErrors::kTooDeep: text = "Error: Too much recursion"; break;
+        default: text = nullptr; break;
+    }
+    std::u16string r;
+    if (text) {
+        AppendAscii(&r, text);
+    } else {
+        AppendAscii(&r, "Error: ");
+        NumberToString(code, &r);
+    }
+    if (code == ScriptErrors::kMemberUnknown) r += member;
+    return r;
+}
+
+void EscapeStringLiteral(const std::u16string& text, std::u16string* out) {
+    out->clear();
+    out->reserve(text.size() + 8);
+    for (char16_t c : text) {
+        switch (c) {
+            case '\'': out->append(u"\\'"); break;
+            case '"': out->append(u"\\\""); break;
+            case '\\': out->append(u"\\\\"); break;
+            case '\r': out->append(u"\\r"); break;
+            case '\n': out->append(u"\\n"); break;
+            default: out->push_back(c); break;
+        }
+    }
+}
+
+bool TokenName(std::uint32_t id, std::u16string* out) {
+    const char16_t* t = ScriptNames::Text(id);
+    if (!t) {
+        if (out) out->clear();
+        return false;
+    }
+    if (out) *out = t;
+    return true;
+}
+
+}  // namespace Script
+
+void ScriptError::Compose(const std::u16string& detail) {
+    message = Script::ErrorText(code, member);
+    if (!detail.empty()) {
+        message += u": ";
+        message += detail;
+    }
+    if (line) {
+        message += u" (line ";
+        NumberToString(line, &message);
+        message += u")";
+    }
+}
+
+std::string ScriptError::MessageUtf8() const {
+    std::string r;
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        std::uint32_t c = message[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < message.size() && message[i + 1] >= 0xDC00 &&
+            message[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (message[++i] - 0xDC00);
+        }
+        if (c < 0x80) {
+            r.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            r.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            r.push_back(static_cast<char>(0x80 | (c & 63)));
+        } else if (c < 0x10000) {
+            r.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            r.push_back(static_cast<char>(0x80 | ((c >> 6) & 63)));
+            r.push_back(static_cast<char>(0x80 | (c & 63)));
+        } else {
+            r.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            r.push_back(static_cast<char>(0x80 | ((c >> 12) & 63)));
+            r.push_back(static_cast<char>(0x80 | ((c >> 6) & 63)));
+            r.push_back(static_cast<char>(0x80 | (c & 63)));
+        }
+    }
+    return r;
+}
+
+// ---------------------------------------------------------------- engine
+
+namespace ScriptEngine {
+
+bool Compile(const char16_t* text, std::uint32_t length, ScriptCode* unit, ScriptError* err) {
+    if (!unit) return false;
+    UnitData* u = unit->Mutable();
+    CompileResult r = CompileUnit(text, length, u);
+    if (r.ok) {
+        if (err) err->Clear();
+        return true;
+    }
+    if (err) {
+        err->Clear();
+        err->code = ScriptErrors::kSyntax;
+        err->unitName = u->unitName;
+        err->line = r.line;
+        err->column = r.column;
+        err->Compose(r.message);
+    }
+    return false;
+}
+
+bool CompileText(const std::u16string& text, ScriptCode* unit, const std::u16string& name,
+                 ScriptError* err) {
+    if (!unit) return false;
+    unit->SetName(name);
+    return Compile(text.data(), static_cast<std::uint32_t>(text.size()), unit, err);
+}
+
+namespace {
+
+int Finish(Interp& in, int rc, ScriptError* err) {
+    if (err) {
+        err->Clear();
+        if (rc && rc != ScriptErrors::kStopped) {
+            err->code = rc;
+            err->unitName = in.errUnit;
+            err->line = in.errLine;
+            err->member = in.errMember;
+            err->Compose(rc == ScriptErrors::kSyntax ? in.errMember : std::u16string());
+        } else {
+            err->code = rc;
+        }
+    }
+    return rc;
+}
+
+}  // namespace
+
+int Run(ScriptContext* context, ScriptCode* unit, ScriptValueList* args, ScriptValue thisValue,
+        ScriptValue* result, ScriptError* err) {
+    if (result) *result = ScriptValues::kUndefined;
+    if (!context || !unit || !unit->IsCompiled()) {
+        if (err) {
+            err->Clear();
+            err->code = ScriptErrors::kSyntax;
+            err->Compose();
+        }
+        return ScriptErrors::kSyntax;
+    }
+    ScriptHeap* heap = context->Heap();
+    Interp in(context, heap);
+    Val thisv, event, out;
+    heap->Unwrap(thisValue, &thisv);
+    if (args && args->Count() > 0) heap->Unwrap(args->At(0), &event);
+    int rc = in.RunUnit(unit->Data(), thisv, event, &out);
+    context->instructionsUsed = context->instructionBudget - in.budget;
+    if (!rc && result) *result = heap->Wrap(out);
+    return Finish(in, rc, err);
+}
+
+namespace {
+// A context whose only host is one native object (script pages).
+}  // namespace
+
+int RunWithHost(ScriptHeap* heap, ScriptCode* unit, ScriptObject* host, ScriptValue* result,
+                ScriptError* err) {
+    if (!heap) return ScriptErrors::kOutOfMemory;
+    ScriptContext context(heap);
+    if (host) context.Hosts().AppendObject(host, 0);
+    int rc = Run(&context, unit, nullptr, ScriptValues::kUndefined, result, err);
+    return rc;
+}
+
+int CallFunction(ScriptContext* context, const std::u16string& name, ScriptValueList* args,
+                 ScriptValue* result, ScriptError* err) {
+    if (result) *result = ScriptValues::kUndefined;
+    if (!context || !context->GlobalVal().IsObj()) return ScriptErrors::kMemberUnknown;
+    ScriptHeap* heap = context->Heap();
+    std::uint32_t key = heap->Intern(name.data(), static_cast<std::uint32_t>(name.size()));
+    Val* fn = context->GlobalVal().o->props.Find(key);
+    if (!fn || !fn->IsObj() || (fn->o->kind != OK::Function && fn->o->kind != OK::Native))
+        return ScriptErrors::kMemberUnknown;
+    Val f = *fn;
+    std::vector<Val> vals;
+    if (args) {
+        for (int i = 0; i < args->Count(); ++i) {
+            Val v;
+            heap->Unwrap(args->At(i), &v);
+            vals.push_back(std::move(v));
+        }
+    }
+    Interp in(context, heap);
+    Val out;
+    int rc = in.CallValue(f, context->GlobalVal(), static_cast<int>(vals.size()), vals.data(), &out);
+    Finish(in, rc, err);
+    if (rc) return rc == ScriptErrors::kStopped ? rc : ScriptErrors::kSyntax;
+    if (result) *result = heap->Wrap(out);
+    return 0;
+}
+
+}  // namespace ScriptEngine
+
+// ---------------------------------------------------------------- timers
+
+void ScriptGlobal::SetTimerOwner(ScriptContext*, TimerList*, void*) {}
+void ScriptGlobal::ClearHandlers(ScriptContext*) {}

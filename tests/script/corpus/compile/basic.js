@@ -1,0 +1,1 @@
+var a = [1,2]; function f(x){ return x*2 } a.push(f(3)); switch(a.length){case 3: a.pop()}

@@ -1,0 +1,1 @@
+function c(){ var n=0; return function(){ return ++n } } var g=c(); g(); g() + __litteralstr 0

@@ -1,0 +1,1 @@
+var s="ab"; for(var i=0;i<3;i++){ s+=s.charAt(i) } var o={k:s}; o.k.split("a").join("-")
