@@ -144,6 +144,14 @@ TEST(ScriptHostTest, ScriptPageWritesLiteralsAndExpressions) {
     EXPECT_EQ(ScriptEngine::RunWithHost(&heap, &unit, &page, nullptr, &err), 0);
     EXPECT_EQ(page.out, "a2b\r\n\r\ntext/html");
 
+    // Literal line breaks are repeated in the script, so error lines are the page's lines.
+    ScriptCode lines;
+    lines.AddString(u"a\r\nb\r\nc\r\n", 9, true);
+    std::u16string page2 = u"Response.Write (__litteralstr 0);\r\n\r\n\r\nResponse.Write (oops);";
+    ASSERT_TRUE(ScriptEngine::Compile(page2.data(), static_cast<std::uint32_t>(page2.size()), &lines, &err));
+    EXPECT_EQ(ScriptEngine::RunWithHost(&heap, &lines, &page, nullptr, &err), ScriptErrors::kMemberUnknown);
+    EXPECT_EQ(err.line, 4u);
+
     ScriptCode bad;
     bad.AddString(u"x", 1, true);
     std::u16string ref = u"Response.Write (__litteralstr 5);";

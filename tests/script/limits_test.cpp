@@ -71,9 +71,8 @@ TEST(ScriptLimitsTest, SelfReferringValuesPrintAndFree) {
     EXPECT_EQ(r.result, "true");
     ASSERT_TRUE(r.Run("var o = {}; o.self = o; function mk() { var f = function() { return f; }; return f; } var g = mk();"));
     std::size_t before = r.heap.LiveObjects();
-    r.context.Create();
-    r.heap.CollectCycles();
-    EXPECT_LT(r.heap.LiveObjects(), before);
+    r.context.Create();  // a new document: the old one's cycles go
+    EXPECT_LT(r.heap.LiveObjects(), before - 4);
 }
 
 }  // namespace
