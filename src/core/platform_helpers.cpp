@@ -1,5 +1,7 @@
 #include "core/platform_helpers.h"
 
+#include "platform/gdi/gdi_api.h"
+#include "platform/gdi/gdi_types.h"
 #include "platform/kernel/device.h"
 
 int GetPlatformType() {
@@ -19,6 +21,23 @@ bool GetOsVersion(uint32_t& major, uint32_t& minor) {
 bool IsOsVersionAtLeast51() {
     uint32_t major, minor;
     return GetOsVersion(major, minor) && major * 100 + minor >= 501;
+}
+
+namespace {
+int ScreenCaps(int index) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return 0;
+    int v = GetDeviceCaps(dc, index);
+    DeleteDC(dc);
+    return v;
+}
+}  // namespace
+
+bool IsHighResolution() { return ScreenCaps(LOGPIXELSX) >= 130; }
+
+int32_t CheckDisplayDepth(int32_t value) {
+    int bits = ScreenCaps(BITSPIXEL);
+    return (bits == 8 || bits == 16 || bits == 24 || bits == 32) ? value : 0;
 }
 
 int Screen::SizeClass(int32_t width, int32_t height) {
