@@ -572,7 +572,7 @@ int GetROP2(HDC dc) {
 BOOL SetBrushOrgEx(HDC dc, int x, int y, LPPOINT previous) {
     FVT_DC_OR(FALSE)
     if (previous) *previous = d->st.brushOrg;
-    d->st.brushOrg = POINT{x, y};
+    d->st.brushOrg = POINT{Origin(x), Origin(y)};
     return TRUE;
 }
 UINT SetTextAlign(HDC dc, UINT align) {
