@@ -379,8 +379,8 @@ void AudioPlayer::WaveCallback(HWAVEOUT, UINT message, DWORD_PTR, DWORD_PTR para
     if (message != MM_WOM_DONE || param1 == 0) return;
     auto* header = reinterpret_cast<WAVEHDR*>(param1);
     auto* block = reinterpret_cast<Block*>(header->dwUser);
-    if (block == nullptr || block->owner == nullptr) return;
-    AudioPlayer* player = block->owner;
+    AudioPlayer* player = block ? block->owner.load() : nullptr;
+    if (player == nullptr) return;
     bool wake;
     {
         std::lock_guard<std::mutex> lock(player->mutex_);
@@ -449,8 +449,10 @@ void AudioPlayer::CloseDevice() {
     if (drained && waveOutClose(device) == MMSYSERR_NOERROR) {
         buffers_.reset();
     } else {
-        // The device still holds buffers: they must outlive it.
+        // The device still holds buffers: they must outlive it, and its late callbacks must not
+        // reach this player.
         std::fprintf(stderr, "audio player: the wave device kept its buffers; abandoning them\n");
+        for (std::uint32_t i = 0; i < bufferCount_; ++i) buffers_[i].owner = nullptr;
         (void)buffers_.release();
     }
     bufferCount_ = 0;

@@ -8,6 +8,7 @@
 // poster to wake the GUI thread, which calls DeliverNotices.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -93,8 +94,8 @@ private:
     struct Block {
         WAVEHDR header;
         char data[kBlockBytes];
-        AudioPlayer* owner;
-        bool inDevice;  // handed to the device and not yet accounted back
+        std::atomic<AudioPlayer*> owner;  // cleared when the blocks are abandoned
+        bool inDevice;                    // handed to the device and not yet accounted back
     };
     enum class NoticeKind { Position, EndOfTrack, TrackChanging, PlayingChanged };
     struct Notice {
