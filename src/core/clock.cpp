@@ -1,9 +1,5 @@
 #include "core/clock.h"
 
-#include <chrono>
+#include "platform/kernel/clock.h"
 
-uint32_t TickCount() {
-    using namespace std::chrono;
-    return static_cast<uint32_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
+uint32_t TickCount() { return GetTickCount(); }

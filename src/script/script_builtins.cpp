@@ -627,6 +627,16 @@ int ArrToString(Interp& in, const Val& self, const Val& thisv, int, Val*, Val* o
     return Join(in, self, thisv, 0, nullptr, out);
 }
 
+int SetTimeoutFn(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
+    return StartTimer(in, argc, args, false, out);
+}
+int SetIntervalFn(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
+    return StartTimer(in, argc, args, true, out);
+}
+int ClearTimerFn(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
+    return StopTimer(in, argc, args, out);
+}
+
 }  // namespace
 
 bool ArrayJoin(ArrayObj* a, const U16& sep, U16* out, int depth) {
@@ -1024,6 +1034,10 @@ void InstallBuiltins(ScriptHeap* heap) {
     Define(heap, g, "decodeURI", DecodeUri);
     Define(heap, g, "encodeURIComponent", EncodeUriComponent);
     Define(heap, g, "decodeURIComponent", DecodeUriComponent);
+    Define(heap, g, "setTimeout", SetTimeoutFn);
+    Define(heap, g, "setInterval", SetIntervalFn);
+    Define(heap, g, "clearTimeout", ClearTimerFn);
+    Define(heap, g, "clearInterval", ClearTimerFn);
     DefineValue(heap, g, "NaN", Val::Num(std::nan("")));
     DefineValue(heap, g, "Infinity", Val::Num(INFINITY));
     DefineValue(heap, g, "undefined", Val());

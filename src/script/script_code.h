@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "core/string.h"
 #include "script/script_bytecode.h"
 
 class ScriptCode {
@@ -20,6 +21,9 @@ public:
     // always gets a new index, so that literal i of a script page is constant i; other entries
     // share an equal existing one.
     int AddString(const char16_t* chars, std::uint32_t count, bool forced);
+    int AddString(const String& text, bool forced) {
+        return AddString(text.Data(), static_cast<std::uint32_t>(text.Length()), forced);
+    }
     std::uint32_t StringCount() const;
     const std::u16string* StringAt(std::uint32_t index) const;
     void SetName(const std::u16string& name);

@@ -1,5 +1,7 @@
 #include "script/script_engine.h"
 
+#include "core/timer_list.h"
+
 #include "script/script_compiler.h"
 #include "script/script_interp.h"
 #include "script/script_names.h"
@@ -64,14 +66,18 @@ ScriptContext::ScriptContext(ScriptHeap* heap) : heap_(heap), hosts_(heap) { Cre
 
 ScriptContext::~ScriptContext() {
     ScriptGlobal::ClearHandlers(this);
+    delete timers;
     ClearGlobal();
     global_.Clear();
     hosts_.Clear();
 }
 
 bool ScriptContext::Create() {
+    bool hadGlobal = global_.IsObj();
     ClearGlobal();
     global_ = Val::Object(new Obj(OK::Plain, heap_));
+    // Closures and self-referring objects of the old document form cycles: free them now.
+    if (hadGlobal) heap_->CollectCycles();
     return true;
 }
 
@@ -126,6 +132,21 @@ void EscapeStringLiteral(const std::u16string& text, std::u16string* out) {
             default: out->push_back(c); break;
         }
     }
+}
+
+bool EscapeStringLiteral(const String& text, String* out) {
+    std::u16string in(text.Data(), static_cast<std::size_t>(text.Length())), esc;
+    EscapeStringLiteral(in, &esc);
+    return out->AssignChars(esc.data(), static_cast<std::int32_t>(esc.size()));
+}
+
+bool TokenName(std::uint32_t id, String* out) {
+    const char16_t* t = ScriptNames::Text(id);
+    if (!t) {
+        if (out) out->SetEmpty();
+        return false;
+    }
+    return !out || out->AssignChars(t, static_cast<std::int32_t>(ScriptNames::TextLength(id)));
 }
 
 bool TokenName(std::uint32_t id, std::u16string* out) {
@@ -208,6 +229,12 @@ bool CompileText(const std::u16string& text, ScriptCode* unit, const std::u16str
     if (!unit) return false;
     unit->SetName(name);
     return Compile(text.data(), static_cast<std::uint32_t>(text.size()), unit, err);
+}
+
+bool CompileText(const String& text, ScriptCode* unit, const String& name, ScriptError* err) {
+    if (!unit) return false;
+    unit->SetName(std::u16string(name.Data(), static_cast<std::size_t>(name.Length())));
+    return Compile(text.Data(), static_cast<std::uint32_t>(text.Length()), unit, err);
 }
 
 namespace {
@@ -296,5 +323,126 @@ int CallFunction(ScriptContext* context, const std::u16string& name, ScriptValue
 
 // ---------------------------------------------------------------- timers
 
-void ScriptGlobal::SetTimerOwner(ScriptContext*, TimerList*, void*) {}
-void ScriptGlobal::ClearHandlers(ScriptContext*) {}
+struct ScriptContext::TimerState {
+    struct Timer : TimerCallback {
+        TimerState* state = nullptr;
+        std::int32_t id = -1;
+        bool repeating = false;
+        Val fn;
+        std::shared_ptr<const UnitData> unit;
+        void OnTimer(TimerList& list, std::int32_t timerId) override;
+    };
+    ScriptContext* ctx = nullptr;
+    TimerList* list = nullptr;
+    void* owner = nullptr;
+    std::vector<std::shared_ptr<Timer>> timers;
+
+    void StopAll() {
+        std::vector<std::shared_ptr<Timer>> old;
+        old.swap(timers);
+        for (auto& t : old) {
+            if (list && t->id >= 0) list->Stop(t.get(), t->id);
+        }
+    }
+    std::shared_ptr<Timer> Take(std::int32_t id) {
+        for (std::size_t i = 0; i < timers.size(); ++i) {
+            if (timers[i]->id == id) {
+                std::shared_ptr<Timer> t = timers[i];
+                timers.erase(timers.begin() + static_cast<std::ptrdiff_t>(i));
+                return t;
+            }
+        }
+        return nullptr;
+    }
+};
+
+void ScriptContext::TimerState::Timer::OnTimer(TimerList&, std::int32_t timerId) {
+    TimerState* s = state;
+    // Keep this handler alive through its own run, which may clear the context's timers.
+    std::shared_ptr<Timer> self;
+    for (auto& t : s->timers) {
+        if (t.get() == this) self = t;
+    }
+    if (!self) return;
+    if (!repeating) s->Take(timerId);
+    ScriptContext* ctx = s->ctx;
+    Interp in(ctx, ctx->Heap());
+    Val out;
+    int rc;
+    if (self->unit) rc = in.RunUnit(self->unit, ctx->GlobalVal(), Val(), &out);
+    else rc = in.CallValue(self->fn, ctx->GlobalVal(), 0, nullptr, &out);
+    if (rc && rc != ScriptErrors::kStopped) ++ctx->failedTimerRuns;
+}
+
+void ScriptGlobal::SetTimerOwner(ScriptContext* context, TimerList* timers, void* owner) {
+    if (!context) return;
+    ClearHandlers(context);
+    if (!context->timers) {
+        context->timers = new ScriptContext::TimerState;
+        context->timers->ctx = context;
+    }
+    context->timers->list = timers;
+    context->timers->owner = owner;
+}
+
+void ScriptGlobal::ClearHandlers(ScriptContext* context) {
+    if (context && context->timers) context->timers->StopAll();
+}
+
+int ScriptGlobal::TimerCount(ScriptContext* context) {
+    return context && context->timers ? static_cast<int>(context->timers->timers.size()) : 0;
+}
+
+namespace scr {
+
+int StartTimer(Interp& in, int argc, Val* args, bool repeating, Val* out) {
+    *out = Val::Num(0);
+    ScriptContext* ctx = in.ctx;
+    if (!ctx || !ctx->timers || !ctx->timers->list || argc < 1) return 0;
+    auto t = std::make_shared<ScriptContext::TimerState::Timer>();
+    t->state = ctx->timers;
+    t->repeating = repeating;
+    if (args[0].IsObj() && (args[0].o->kind == OK::Function || args[0].o->kind == OK::Native)) {
+        t->fn = args[0];
+    } else {
+        U16 text;
+        int rc = in.ToStr(args[0], &text);
+        if (rc) return rc;
+        auto unit = std::make_shared<UnitData>();
+        unit->unitName = Ascii("timer");
+        if (!CompileUnit(text.data(), static_cast<std::uint32_t>(text.size()), unit.get()).ok) {
+            ++ctx->failedTimerRuns;
+            return 0;
+        }
+        t->unit = unit;
+    }
+    double ms = 0;
+    if (argc > 1) {
+        int rc = in.ToNum(args[1], &ms);
+        if (rc) return rc;
+    }
+    if (!(ms >= 0)) ms = 0;
+    if (ms > 2147483647.0) ms = 2147483647.0;
+    if (repeating && ms < 10) ms = 10;
+    bool ok = repeating ? ctx->timers->list->StartRepeating(t.get(), static_cast<std::uint32_t>(ms), t->id)
+                        : ctx->timers->list->StartOnce(t.get(), static_cast<std::uint32_t>(ms), t->id, false);
+    if (!ok || t->id <= 0) return 0;
+    ctx->timers->timers.push_back(t);
+    *out = Val::Num(t->id);
+    return 0;
+}
+
+int StopTimer(Interp& in, int argc, Val* args, Val* out) {
+    out->Clear();
+    ScriptContext* ctx = in.ctx;
+    if (!ctx || !ctx->timers || argc < 1) return 0;
+    double d = 0;
+    int rc = in.ToNum(args[0], &d);
+    if (rc) return rc;
+    if (!(d > 0 && d < 2147483647.0)) return 0;
+    std::shared_ptr<ScriptContext::TimerState::Timer> t = ctx->timers->Take(static_cast<std::int32_t>(d));
+    if (t && ctx->timers->list && t->id >= 0) ctx->timers->list->Stop(t.get(), t->id);
+    return 0;
+}
+
+}  // namespace scr

@@ -47,6 +47,12 @@
 
 class TimerList;
 class ScriptContext;
+namespace scr {
+class Interp;
+class Val;
+int StartTimer(Interp& in, int argc, Val* args, bool repeating, Val* out);
+int StopTimer(Interp& in, int argc, Val* args, Val* out);
+}  // namespace scr
 
 // A list of script values owned by the list (one reference each).
 class ScriptValueList {
@@ -80,8 +86,11 @@ private:
 // The global object with its timers.
 class ScriptGlobal {
 public:
-    // Timers run on the given list; without one, setTimeout and friends answer 0.
+    // Timers run on the given list; without one, setTimeout and friends answer 0. Handlers run
+    // in the context with `this` = the global object, each with a fresh instruction budget; a
+    // string handler is compiled once. The owner is recorded for the caller's bookkeeping.
     static void SetTimerOwner(ScriptContext* context, TimerList* timers, void* owner);
+    static int TimerCount(ScriptContext* context);
     // Stops every timer handler of the context.
     static void ClearHandlers(ScriptContext* context);
 };
@@ -111,6 +120,8 @@ public:
     std::uint32_t maxCallDepth = 200;
     // Instructions the last Run on this context executed (for measurements).
     std::uint64_t instructionsUsed = 0;
+    // Timer handlers whose text did not compile or whose run failed (they fail quietly).
+    std::uint32_t failedTimerRuns = 0;
 
     // ---- engine side
     scr::Val& GlobalVal() { return global_; }
@@ -131,6 +142,7 @@ namespace ScriptEngine {
 bool Compile(const char16_t* text, std::uint32_t length, ScriptCode* unit, ScriptError* err);
 bool CompileText(const std::u16string& text, ScriptCode* unit, const std::u16string& name,
                  ScriptError* err);
+bool CompileText(const String& text, ScriptCode* unit, const String& name, ScriptError* err);
 
 // Runs a unit in a context. args (may be null): args[0] is visible as "event". thisValue is
 // `this` of the top level; when it is a native object its members are visible as bare names.
@@ -153,4 +165,5 @@ int CallFunction(ScriptContext* context, const std::u16string& name, ScriptValue
 namespace Script {
 // The text of a vocabulary id, or false for unnamed ids.
 bool TokenName(std::uint32_t id, std::u16string* out);
+bool TokenName(std::uint32_t id, String* out);
 }  // namespace Script

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/string.h"
+
 struct ScriptError {
     int code = 0;
     std::u16string unitName;
@@ -16,6 +18,10 @@ struct ScriptError {
     // Fills message from code, member and line.
     void Compose(const std::u16string& detail = std::u16string());
     std::string MessageUtf8() const;
+    // The message as the program's string (for page error reports).
+    bool MessageString(String* out) const {
+        return out->AssignChars(message.data(), static_cast<std::int32_t>(message.size()));
+    }
 };
 
 namespace Script {
@@ -23,4 +29,5 @@ namespace Script {
 std::u16string ErrorText(int code, const std::u16string& member);
 // Escapes ' " \ CR and LF as \' \" \\ \r \n, so that the text can stand in a string literal.
 void EscapeStringLiteral(const std::u16string& text, std::u16string* out);
+bool EscapeStringLiteral(const String& text, String* out);
 }  // namespace Script

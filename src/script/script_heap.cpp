@@ -265,6 +265,19 @@ int ScriptHeap::NewStringChars(const char16_t* chars, std::uint32_t count, Scrip
     return Stored(Alloc(Val::NewStr(chars ? U16(chars, count) : U16())), out);
 }
 
+int ScriptHeap::NewString(const String& text, ScriptValue* out) {
+    return NewStringChars(text.Data(), static_cast<std::uint32_t>(text.Length()), out);
+}
+
+int ScriptHeap::ToString(ScriptValue value, String* out) {
+    if (!out) return ScriptErrors::kOutOfMemory;
+    std::u16string t;
+    int rc = ToText(value, &t);
+    if (rc) return rc;
+    return out->AssignChars(t.data(), static_cast<std::int32_t>(t.size())) ? 0
+                                                                          : ScriptErrors::kOutOfMemory;
+}
+
 int ScriptHeap::NewStringAscii(const char* text, ScriptValue* out) {
     return Stored(Alloc(Val::NewStr(Ascii(text ? text : ""))), out);
 }

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/string.h"
 #include "script/script_internal.h"
 #include "script/script_names.h"
 #include "script/script_object.h"
@@ -25,6 +26,7 @@ public:
     int NewBoolean(bool value, ScriptValue* out);
     int NewNumber(double value, ScriptValue* out);
     int NewWord(std::uint32_t value, ScriptValue* out);
+    int NewString(const String& text, ScriptValue* out);
     int NewStringChars(const char16_t* chars, std::uint32_t count, ScriptValue* out);
     int NewStringAscii(const char* text, ScriptValue* out);
     // A handle for a native object; the first one made calls Notify(0, heap). The same object
@@ -41,6 +43,7 @@ public:
     int ToBoolean(ScriptValue value, bool* out);
     int ToNumber(ScriptValue value, double* out);
     int ToInteger(ScriptValue value, std::int32_t* out);
+    int ToString(ScriptValue value, String* out);
     int ToText(ScriptValue value, std::u16string* out);
     // Text for a handler's result: strings in double quotes, undefined empty (G6 rule).
     int ToResultText(ScriptValue value, std::u16string* out);

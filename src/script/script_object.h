@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/string.h"
 #include "script/script_value.h"
 
 class ScriptHeap;
@@ -21,6 +22,10 @@ struct ScriptName {
 
     bool Equals(const char16_t* text, std::uint32_t count) const;
     bool EqualsAscii(const char* text) const;
+    bool Equals(const String& text) const {
+        return Equals(text.Data(), static_cast<std::uint32_t>(text.Length()));
+    }
+    String Text() const { return String(chars, static_cast<std::int32_t>(length)); }
 };
 
 // One member lookup in progress. Bound when index is set and code is not 0.

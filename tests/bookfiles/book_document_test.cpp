@@ -415,6 +415,8 @@ TEST(BookDocument, FramesetOfAPosition) {
     EXPECT_EQ(ob.book.SearchRange(0, 20000, false), 1000);
     EXPECT_EQ(ob.book.SearchRange(0, 20000, true), 9000);
     EXPECT_EQ(ob.book.SearchRange(1001, 8999, false), -1);
+    EXPECT_EQ(ob.book.QueryPosition(1500, nullptr), 0);
+    EXPECT_EQ(ob.book.QueryPosition(15000, nullptr), 1);
 }
 
 TEST(BookDocument, NoFramesetsBelowVersionFourOrWithBadReferences) {

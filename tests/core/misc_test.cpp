@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
 #include "core/lang_name.h"
@@ -39,6 +40,41 @@ TEST(RandomSource, ThirtyBitsAndDistinctSourcesDiffer) {
     EXPECT_GT(seen.size(), 990u);
     Random c(42), d(42);
     EXPECT_EQ(c.Next(), d.Next());
+}
+
+}  // namespace
+
+#include "core/platform_helpers.h"
+#include "support/platform/temp_device.h"
+
+namespace {
+
+TEST(PlatformHelpers, ScreenSizeClasses) {
+    EXPECT_EQ(Screen::SizeClass(240, 320), 1);
+    EXPECT_EQ(Screen::SizeClass(320, 240), 1);
+    EXPECT_EQ(Screen::SizeClass(176, 220), 0);
+    EXPECT_EQ(Screen::SizeClass(480, 640), 2);
+    EXPECT_EQ(Screen::SizeClass(640, 480), 2);
+    EXPECT_EQ(Screen::SizeClass(480, 480), 1);
+}
+
+TEST(PlatformHelpers, DeviceProfileAnswers) {
+    fvt::test::TempDevice device("platform = Smartphone\nos = 5.1\n");
+    ASSERT_TRUE(device.ok());
+    EXPECT_EQ(GetPlatformType(), 2);
+    uint32_t major = 0, minor = 0;
+    ASSERT_TRUE(GetOsVersion(major, minor));
+    EXPECT_EQ(major * 100 + minor, 501u);
+    EXPECT_TRUE(IsOsVersionAtLeast51());
+    EXPECT_EQ(CheckDisplayDepth(7), 7);  // the emulated screen reports a supported depth
+    if (!std::getenv("FOLIVANT_SCREEN")) EXPECT_FALSE(IsHighResolution());  // 96 dpi by default
+}
+
+TEST(PlatformHelpers, OlderPocketPc) {
+    fvt::test::TempDevice device("platform = PocketPC\nos = 4.21\n");
+    ASSERT_TRUE(device.ok());
+    EXPECT_EQ(GetPlatformType(), 1);
+    EXPECT_FALSE(IsOsVersionAtLeast51());
 }
 
 }  // namespace

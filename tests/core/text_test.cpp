@@ -102,6 +102,23 @@ TEST(TextViews, CursorReadsAndDropConsumedRemovesTheReadPart) {
     EXPECT_EQ(c, 0xE9u);
 }
 
+TEST(TextViews, CursorStepsOverDoubleByteCharacters) {
+    if (!IsKnownCodePage(932)) GTEST_SKIP() << "no Shift-JIS converter on this host";
+    Text t;
+    ASSERT_TRUE(t.AssignBytes(reinterpret_cast<const uint8_t*>("a\x82\xA0" "b"), 4, 932));
+    EXPECT_EQ(t.CharCount(), 3);
+    uint32_t c;
+    ASSERT_TRUE(t.Next(c));
+    EXPECT_EQ(c, u'a');
+    ASSERT_TRUE(t.Next(c));
+    EXPECT_EQ(c, 0x3042u);
+    ASSERT_TRUE(t.Next(c));
+    EXPECT_EQ(c, u'b');
+    EXPECT_FALSE(t.Next(c));
+    t.SetViewChars(1, 2);
+    EXPECT_EQ(Wide(t), u"\u3042");
+}
+
 TEST(TextSearch, WildcardsOccurrencesAndReplace) {
     int32_t n = -1;
     EXPECT_TRUE(W(u"ab\uFF1Fc").FindWildcard(n));

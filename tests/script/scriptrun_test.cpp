@@ -4,6 +4,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -21,9 +23,10 @@ std::string ReadFile(const std::string& path) {
 Outcome RunScriptFile(const std::string& text) {
     const char* bin = std::getenv("FOLIVANT_TEST_BINARY");
     std::string tool = std::string(bin ? bin : ".") + "/tests/support/script/scriptrun";
-    std::string dir = ::testing::TempDir();
-    std::string src = dir + "scriptrun_case.js", out = dir + "scriptrun_out.txt",
-                err = dir + "scriptrun_err.txt";
+    static int serial = 0;
+    std::string dir = ::testing::TempDir() + "scriptrun_" + std::to_string(getpid()) + "_" +
+                      std::to_string(++serial);
+    std::string src = dir + ".js", out = dir + ".out", err = dir + ".err";
     std::ofstream(src, std::ios::binary) << text;
     std::string cmd = "'" + tool + "' '" + src + "' >'" + out + "' 2>'" + err + "'";
     int rc = std::system(cmd.c_str());
@@ -31,6 +34,9 @@ Outcome RunScriptFile(const std::string& text) {
     o.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     o.out = ReadFile(out);
     o.err = ReadFile(err);
+    std::remove(src.c_str());
+    std::remove(out.c_str());
+    std::remove(err.c_str());
     return o;
 }
 

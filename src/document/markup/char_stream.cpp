@@ -27,10 +27,21 @@ void CharStream::ClearSegments() {
     cur_ = -1;
 }
 
+bool CharStream::InPieces(int32_t seg) const {
+    for (const PieceRef& p : pieces_)
+        if (p.seg == seg) return true;
+    return false;
+}
+
+void CharStream::PieceString(uint32_t i, String& out) const {
+    const PieceRef& p = pieces_[i];
+    out.AssignSub(segments_[p.seg].chars, static_cast<int32_t>(p.off), static_cast<int32_t>(p.len));
+}
+
 void CharStream::ReleaseUnused(int32_t keep) {
     for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i) {
         Segment& s = segments_[i];
-        if (!s.loaded || i == keep || !s.chars.IsSoleHolder()) continue;
+        if (!s.loaded || i == keep || !s.chars.IsSoleHolder() || InPieces(i)) continue;
         s.chars.Release();
         s.loaded = false;
         if (source_) source_->ReleasePage(s.page.pageId);
@@ -91,6 +102,8 @@ bool CharStream::Load(uint32_t position) {
     }
     s.page = page;
     s.loaded = true;
+    s.wide = false;
+    for (uint32_t i = 0; i < page.length && !s.wide; ++i) s.wide = page.text[i] >= 0x1100;
     SetCurrentAt(slot, position);
     if (off_ >= s.page.length) {
         // A position past the characters of its page: go on at the next page.
@@ -124,8 +137,6 @@ bool CharStream::NextChar(char16_t& c) {
     return true;
 }
 
-bool CharStream::IsStop(char16_t c) const { return c == 0x200C || CharProps::IsCjk(c); }
-
 int CharStream::ReadToken(int32_t& token, uint32_t limit) {
     pieces_.clear();
     scanner.state = 0;
@@ -134,6 +145,7 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
     uint32_t lim = limit ? limit : 0xFFFFFFFFu;
     auto lookAhead = [&](uint32_t room) {
         const Segment& s = segments_[cur_];
+        if (!s.wide) return room;
         const char16_t* p = s.chars.Data();
         uint32_t end = s.page.length;
         for (uint32_t i = off_, k = 0; i < end && k < room; ++i, ++k)
@@ -146,11 +158,7 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
         uint32_t idx = off_;
         uint32_t left = lim;
         bool stopped = scanner.Run(s.chars.Data(), &idx, s.page.length, &left);
-        if (idx > off_) {
-            String piece;
-            piece.AssignSub(s.chars, static_cast<int32_t>(off_), static_cast<int32_t>(idx - off_));
-            pieces_.push_back(piece);
-        }
+        if (idx > off_) pieces_.push_back({cur_, off_, idx - off_});
         lim = left;
         off_ = idx;
         if (stopped) {
@@ -183,13 +191,13 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
 
 uint32_t CharStream::GetLength() const {
     uint32_t n = 0;
-    for (const String& p : pieces_) n += static_cast<uint32_t>(p.Length());
+    for (const PieceRef& p : pieces_) n += p.len;
     return n;
 }
 
 bool CharStream::AppendTo(String& out) const {
-    for (const String& p : pieces_)
-        if (!out.Append(p)) return false;
+    for (uint32_t i = 0; i < pieces_.size(); ++i)
+        if (!out.AppendChars(PieceData(i), static_cast<int32_t>(pieces_[i].len))) return false;
     return true;
 }
 
@@ -201,10 +209,10 @@ uint16_t CharStream::FindMarkupName() const {
     const KeywordTree& tree = KeywordTree::MarkupTree();
     int32_t node = KeywordTree::RootNode(tree);
     int32_t id = -1;
-    for (const String& p : pieces_) {
-        if (p.IsEmpty()) continue;
+    for (uint32_t i = 0; i < pieces_.size(); ++i) {
+        if (pieces_[i].len == 0) continue;
         if (node < 0) return 0;
-        id = KeywordTree::Walk(tree, &node, p.Data(), static_cast<size_t>(p.Length()));
+        id = KeywordTree::Walk(tree, &node, PieceData(i), pieces_[i].len);
         if (id < 0) return 0;
     }
     return id > 0 ? static_cast<uint16_t>(id) : 0;
@@ -299,32 +307,34 @@ char16_t Replacement(uint32_t id) { return EntityFallback::Replacement(static_ca
 }  // namespace Entities
 
 bool CharStream::ExtractText(String& out, bool decode, bool stripQuotes, bool append) {
-    // Views of the pieces, quotes stripped.
-    struct View {
-        const String* s;
-        int32_t from, n;
+    // The pieces' range after quote stripping: first piece and offset, last piece and end.
+    uint32_t n = static_cast<uint32_t>(pieces_.size());
+    uint32_t first = 0, last = n;  // [first, last)
+    uint32_t firstSkip = 0, lastCut = 0;
+    while (first < last && pieces_[first].len == 0) ++first;
+    while (last > first && pieces_[last - 1].len == 0) --last;
+    if (stripQuotes && first < last) {
+        const char16_t* p = PieceData(last - 1);
+        char16_t c = p[pieces_[last - 1].len - 1];
+        if (c == u'"' || c == u'\'') {
+            if (pieces_[last - 1].len == 1) --last;
+            else lastCut = 1;
+        }
+    }
+    if (stripQuotes && first < last) {
+        char16_t c = PieceData(first)[0];
+        uint32_t len = pieces_[first].len - (first + 1 == last ? lastCut : 0);
+        if (c == u'"' || c == u'\'') {
+            if (len == 1) ++first;
+            else firstSkip = 1;
+        }
+    }
+    auto pieceStart = [&](uint32_t i) { return i == first ? firstSkip : 0u; };
+    auto pieceLen = [&](uint32_t i) {
+        return pieces_[i].len - pieceStart(i) - (i + 1 == last ? lastCut : 0u);
     };
-    std::vector<View> views;
-    views.reserve(pieces_.size());
-    for (const String& p : pieces_)
-        if (!p.IsEmpty()) views.push_back({&p, 0, p.Length()});
-    if (stripQuotes && !views.empty()) {
-        View& last = views.back();
-        char16_t c = (*last.s)[last.from + last.n - 1];
-        if (c == u'"' || c == u'\'') {
-            if (--last.n == 0) views.pop_back();
-        }
-    }
-    if (stripQuotes && !views.empty()) {
-        View& first = views.front();
-        char16_t c = (*first.s)[first.from];
-        if (c == u'"' || c == u'\'') {
-            ++first.from;
-            if (--first.n == 0) views.erase(views.begin());
-        }
-    }
     int32_t total = 0;
-    for (const View& v : views) total += v.n;
+    for (uint32_t i = first; i < last; ++i) total += static_cast<int32_t>(pieceLen(i));
     if (total == 0) {
         if (!append) out.SetEmpty();
         return true;
@@ -332,7 +342,7 @@ bool CharStream::ExtractText(String& out, bool decode, bool stripQuotes, bool ap
     if (decode && total >= 3) {
         std::u16string flat;
         flat.reserve(static_cast<size_t>(total));
-        for (const View& v : views) flat.append(v.s->Data() + v.from, static_cast<size_t>(v.n));
+        for (uint32_t i = first; i < last; ++i) flat.append(PieceData(i) + pieceStart(i), pieceLen(i));
         const char16_t* s = flat.data();
         Entities::Found f;
         int32_t pos = 0;
@@ -366,9 +376,11 @@ bool CharStream::ExtractText(String& out, bool decode, bool stripQuotes, bool ap
             return true;
         }
     }
-    if (views.size() == 1) {
+    if (last - first == 1) {
         String sub;
-        sub.AssignSub(*views[0].s, views[0].from, views[0].n);
+        const PieceRef& p = pieces_[first];
+        sub.AssignSub(segments_[p.seg].chars, static_cast<int32_t>(p.off + pieceStart(first)),
+                      static_cast<int32_t>(pieceLen(first)));
         if (!append || out.IsEmpty()) {
             out = sub;
             return true;
@@ -377,14 +389,15 @@ bool CharStream::ExtractText(String& out, bool decode, bool stripQuotes, bool ap
     }
     if (!append) out.SetEmpty();
     if (!out.Reserve(out.Length() + total)) return false;
-    for (const View& v : views)
-        if (!out.AppendChars(v.s->Data() + v.from, v.n)) return false;
+    for (uint32_t i = first; i < last; ++i)
+        if (!out.AppendChars(PieceData(i) + pieceStart(i), static_cast<int32_t>(pieceLen(i))))
+            return false;
     return true;
 }
 
 int CharStream::DecodeSingleEntity(String& out, bool append) {
     std::u16string flat;
-    for (const String& p : pieces_) flat.append(p.Data(), static_cast<size_t>(p.Length()));
+    for (uint32_t i = 0; i < pieces_.size(); ++i) flat.append(PieceData(i), pieces_[i].len);
     Entities::Found f;
     uint32_t value = 0;
     Entities::DecodeKind kind = Entities::kNotDecodable;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bookfiles/document_source.h"
+#include "core/char_props.h"
 #include "core/string.h"
 #include "document/markup/scanner.h"
 
@@ -35,7 +36,12 @@ public:
     int ReadToken(int32_t& token, uint32_t limit);
 
     uint32_t PieceCount() const { return static_cast<uint32_t>(pieces_.size()); }
-    const String& Piece(uint32_t i) const { return pieces_[i]; }
+    const char16_t* PieceData(uint32_t i) const {
+        return segments_[pieces_[i].seg].chars.Data() + pieces_[i].off;
+    }
+    uint32_t PieceLength(uint32_t i) const { return pieces_[i].len; }
+    // A view of piece i sharing the page's string.
+    void PieceString(uint32_t i, String& out) const;
     uint32_t GetLength() const;
     bool AppendTo(String& out) const;
     void PopPieces(uint32_t n);
@@ -64,12 +70,15 @@ private:
         bool loaded = false;
         PageBuffer page;
         String chars;
+        bool wide = false;  // holds a character from U+1100 up (CJK or U+200C possible)
     };
 
     bool Load(uint32_t position);
     bool EnsureCurrent();
     void SetCurrentAt(int32_t seg, uint32_t position);
-    bool IsStop(char16_t c) const;
+    static bool IsStop(char16_t c) {
+        return c >= 0x1100 && (c == 0x200C || CharProps::IsCjk(c));
+    }
 
     DocumentSource* source_ = nullptr;
     uint32_t mode_ = 0;
@@ -77,7 +86,14 @@ private:
     int32_t cur_ = -1;
     uint32_t off_ = 0;
     uint32_t position_ = 0;
-    std::vector<String> pieces_;
+    // The pieces name their segments, which are kept while pieces refer to them.
+    struct PieceRef {
+        int32_t seg;
+        uint32_t off;
+        uint32_t len;
+    };
+    std::vector<PieceRef> pieces_;
+    bool InPieces(int32_t seg) const;
 };
 
 // References inside a text: "&name;", "&#123;", "&#x7B;" (';' optional).

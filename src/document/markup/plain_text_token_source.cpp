@@ -136,8 +136,8 @@ uint32_t PlainTextTokenSource::Read() {
                 String run;
                 uint32_t col = column_;
                 for (uint32_t i = 0; i < stream_.PieceCount(); ++i) {
-                    const String& p = stream_.Piece(i);
-                    for (int32_t k = 0; k < p.Length(); ++k) {
+                    const char16_t* p = stream_.PieceData(i);
+                    for (uint32_t k = 0; k < stream_.PieceLength(i); ++k) {
                         uint32_t n = p[k] == u'\t' ? 8 - col % 8 : 1;
                         run.AppendRepeat(u' ', static_cast<int32_t>(n));
                         col += n;

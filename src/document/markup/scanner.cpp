@@ -31,38 +31,35 @@ const ScannerToken* Scanner::TokenInfo(int32_t token) const {
 bool Scanner::Run(const char16_t* chars, uint32_t* index, uint32_t count, uint32_t* limit) {
     uint32_t i = *index;
     uint32_t left = *limit;
-    while (i < count) {
-        if (left == 0) {
-            *index = i;
-            token_ = StopToken();
-            return true;
-        }
+    uint32_t end = count - i > left ? i + left : count;
+    const uint8_t* classes = classes_;
+    const int8_t* next = next_;
+    const uint32_t width = classCount_;
+    const int8_t* row = next + state * width;
+    while (i < end) {
         char16_t c = chars[i];
-        uint32_t cls = classes_[c < 128 ? c : 128];
-        int32_t entry = next_[state * classCount_ + cls];
+        int32_t entry = row[classes[c < 128 ? c : 128]];
         if (entry >= 0) {
             state = static_cast<int8_t>(entry);
+            row = next + entry * width;
             ++i;
-            --left;
-        } else if (entry <= -2) {
-            ++i;
-            --left;
-            *index = i;
-            *limit = left;
-            token_ = -2 - entry;
-            return true;
-        } else {
-            *index = i;
-            *limit = left;
-            token_ = StopToken();
-            return true;
+            continue;
         }
+        if (entry <= -2) {
+            ++i;
+            token_ = -2 - entry;
+        } else {
+            token_ = row[width - 1];
+        }
+        *limit = left - (i - *index);
+        *index = i;
+        return true;
     }
+    *limit = left - (i - *index);
     *index = i;
-    *limit = left;
-    token_ = StopToken();
-    if (left == 0) return true;
-    return false;
+    token_ = row[width - 1];
+    // A run that used up the limit counts as stopped.
+    return *limit == 0;
 }
 
 namespace {

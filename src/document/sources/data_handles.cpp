@@ -25,7 +25,7 @@ bool FileDataHandle::GetData(const uint8_t*& data, uint32_t& length) {
         // A whole sound file can be large: a failed allocation is a failure, not a crash.
         std::unique_ptr<uint8_t[]> b(new (std::nothrow) uint8_t[length_]);
         if (!b || !file_ || !file_->Seek(start_) ||
-            file_->Read(b.get(), length_) != static_cast<int32_t>(length_))
+            file_->Read(b.get(), length_) != length_)
             return false;
         buffer_ = std::move(b);
     }
@@ -41,5 +41,5 @@ bool FileDataHandle::ReadRaw(uint32_t offset, void* destination, uint32_t count)
         return true;
     }
     if (!file_ || !file_->Seek(start_ + offset)) return false;
-    return file_->Read(destination, count) == static_cast<int32_t>(count);
+    return file_->Read(destination, count) == count;
 }

@@ -14,7 +14,8 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
     file_ = file;
     ownsFile_ = ownsFile;
     start_ = start;
-    uint32_t size = file ? file->Size() : 0;
+    int64_t fileSize = file ? file->Size() : -1;
+    uint32_t size = fileSize < 0 ? 0 : fileSize > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(fileSize);
     if (length == 0xFFFFFFFFu) length = size > start ? size - start : 0;
     byteLength_ = length;
     sourceCodePage_ = codePage;
@@ -50,7 +51,7 @@ void TextFileDocument::Close() {
 
 bool TextFileDocument::ReadBytes(uint32_t offset, uint8_t* buffer, uint32_t n) {
     if (!file_ || !file_->Seek(offset)) return false;
-    return file_->Read(buffer, n) == static_cast<int32_t>(n);
+    return file_->Read(buffer, n) == n;
 }
 
 bool TextFileDocument::Multibyte() const {

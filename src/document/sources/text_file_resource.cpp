@@ -14,7 +14,7 @@ TextFileResource* TextFileResource::Create(const Location& location, uint32_t co
                                            uint32_t codePage, uint32_t requestedCodePage) {
     Text path;
     if (!location.ToFileName(path)) return nullptr;
-    File* file = new (std::nothrow) File(path, File::kOpenRead);
+    File* file = new (std::nothrow) File(path, File::kOpenForReading);
     if (!file) return nullptr;
     if (!file->IsOpen()) {
         delete file;
@@ -52,7 +52,9 @@ DataHandle* TextFileResource::OpenDataByIndex(int32_t /*index*/, const DbValue* 
         handles_.front()->AddRef();
         return handles_.front();
     }
-    DataHandle* h = new (std::nothrow) FileDataHandle(this, file_, 0, file_->Size());
+    int64_t size = file_->Size();
+    if (size < 0 || size > 0xFFFFFFFFll) return nullptr;
+    DataHandle* h = new (std::nothrow) FileDataHandle(this, file_, 0, static_cast<uint32_t>(size));
     if (!h) return nullptr;
     AddHandle(h);
     return h;

@@ -1,6 +1,7 @@
 // Copies between surfaces of any formats: plain, stretched (nearest pixel), through raster
 // operations, with a colour key, and scrolling inside a DC.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -126,8 +127,8 @@ std::shared_ptr<const Surface> SafeSource(const DcObject& dst, std::shared_ptr<S
 
 void Normalise(int& start, int& len, bool& flip) {
     if (len < 0) {
-        start += len;
-        len = -len;
+        start = Sat(static_cast<long long>(start) + len);
+        len = len == INT32_MIN ? INT32_MAX : -len;
         flip = !flip;
     }
 }
@@ -173,8 +174,11 @@ BOOL DoBlit(HDC dest, int x, int y, int width, int height, HANDLE src, int srcX,
     Normalise(srcY, srcHeight, flipY);
     b.flipX = flipX;
     b.flipY = flipY;
-    b.dst = RECT{x + d->Dx(), y + d->Dy(), x + d->Dx() + width, y + d->Dy() + height};
-    b.src = RECT{srcX + sdx, srcY + sdy, srcX + sdx + srcWidth, srcY + sdy + srcHeight};
+    b.dst =
+        d->ToSurface(x, y, static_cast<long long>(x) + width, static_cast<long long>(y) + height);
+    b.src = RECT{Sat(static_cast<long long>(srcX) + sdx), Sat(static_cast<long long>(srcY) + sdy),
+                 Sat(static_cast<long long>(srcX) + sdx + srcWidth),
+                 Sat(static_cast<long long>(srcY) + sdy + srcHeight)};
     auto source = SafeSource(*d, surface);
     if (!source) return FALSE;
     Run(*d, *source, b);
@@ -217,14 +221,10 @@ BOOL ScrollDC(HDC dc, int dx, int dy, LPCRECT scroll, LPCRECT clip, HRGN update,
     }
     RectList area = d->Clip();
     if (scroll) {
-        RECT r = *scroll;
-        OffsetRect(&r, d->Dx(), d->Dy());
-        area = Intersect(area, r);
+        area = Intersect(area, d->ToSurface(*scroll));
     }
     if (clip) {
-        RECT r = *clip;
-        OffsetRect(&r, d->Dx(), d->Dy());
-        area = Intersect(area, r);
+        area = Intersect(area, d->ToSurface(*clip));
     }
     Surface& s = *d->surface;
     RECT box = Bounds(area);

@@ -54,10 +54,11 @@ void BrushRow(const DcObject& dc, const BrushObject& brush, int y, int x0, int n
         std::fill_n(out, n, brush.rgb);
         return;
     }
-    // Pattern brushes are aligned on the brush origin, in device coordinates.
+    // Pattern brushes are aligned on the brush origin, taken in the same coordinates as the
+    // drawing, so that a picture tiled at (x, y) lands at (x, y) whatever the viewport origin.
     const Surface& p = *brush.pattern;
-    int py = Mod(y - dc.origin.y - dc.st.brushOrg.y, p.Height());
-    int px = Mod(x0 - dc.origin.x - dc.st.brushOrg.x, p.Width());
+    int py = Mod(y - dc.Dy() - dc.st.brushOrg.y, p.Height());
+    int px = Mod(x0 - dc.Dx() - dc.st.brushOrg.x, p.Width());
     const std::uint32_t* prow = reinterpret_cast<const std::uint32_t*>(p.Row(py));
     for (int i = 0; i < n; ++i) {
         out[i] = prow[px] & 0xFFFFFF;
@@ -101,32 +102,47 @@ void Plot(DcObject& dc, int x, int y, std::uint32_t rgb, std::uint8_t rop) {
 
 namespace {
 
-// Bresenham from (x0, y0) towards (x1, y1) in surface coordinates, end point left out.
-void Line(DcObject& dc, const PenObject& pen, int x0, int y0, int x1, int y1) {
+// A line from (x0, y0) towards (x1, y1) in surface coordinates, its end point left out. Step i
+// along the major axis puts the minor coordinate at the nearest pixel; only the steps inside the
+// clip's bounds are walked, so far-away end points cost nothing.
+void Line(DcObject& dc, const PenObject& pen, long long x0, long long y0, long long x1,
+          long long y1) {
     if (pen.style == PS_NULL) return;
-    std::uint8_t rop = Rop3FromRop2(dc.st.rop2);
-    int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
-    int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    int err = dx + dy;
+    RECT box = Bounds(dc.Clip());
+    if (Empty(box)) return;
     int w = pen.width;
+    long long dx = x1 - x0, dy = y1 - y0;
+    long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    bool xMajor = adx >= ady;
+    long long steps = xMajor ? adx : ady, minorLen = xMajor ? ady : adx;
+    if (steps == 0) return;
+    long long major0 = xMajor ? x0 : y0, minor0 = xMajor ? y0 : x0;
+    int majorSign = (xMajor ? dx : dy) < 0 ? -1 : 1, minorSign = (xMajor ? dy : dx) < 0 ? -1 : 1;
+    long long lo = (xMajor ? box.left : box.top) - w, hi = (xMajor ? box.right : box.bottom) + w;
+    long long first = 0, last = steps;  // [first, last)
+    if (majorSign > 0) {
+        first = std::max(first, lo - major0);
+        last = std::min(last, hi - major0);
+    } else {
+        first = std::max(first, major0 - hi + 1);
+        last = std::min(last, major0 - lo + 1);
+    }
+    std::uint8_t rop = Rop3FromRop2(dc.st.rop2);
     BrushObject solid = SolidBrush(pen.rgb);
-    for (int step = 0; !(x0 == x1 && y0 == y1); ++step) {
-        bool on = pen.style != PS_DASH || (step % 8) < 6;
-        if (on) {
-            if (w <= 1)
-                Plot(dc, x0, y0, pen.rgb, rop);
-            else
-                FillArea(dc, RECT{x0 - w / 2, y0 - w / 2, x0 - w / 2 + w, y0 - w / 2 + w}, solid,
-                         rop);
-        }
-        int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
+    for (long long i = first; i < last; ++i) {
+        if (pen.style == PS_DASH && (i % 8) >= 6) continue;
+        __int128 num = static_cast<__int128>(2) * i * minorLen + steps;
+        long long minor =
+            minor0 + minorSign * static_cast<long long>(num / (2 * static_cast<__int128>(steps)));
+        long long major = major0 + majorSign * i;
+        long long x = xMajor ? major : minor, y = xMajor ? minor : major;
+        if (w <= 1) {
+            if (x >= box.left && x < box.right && y >= box.top && y < box.bottom)
+                Plot(dc, static_cast<int>(x), static_cast<int>(y), pen.rgb, rop);
+        } else {
+            FillArea(dc,
+                     RECT{Sat(x - w / 2), Sat(y - w / 2), Sat(x - w / 2 + w), Sat(y - w / 2 + w)},
+                     solid, rop);
         }
     }
 }
@@ -196,8 +212,8 @@ using namespace gdi;
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
     auto d = LookupDc(dc);
     if (!d || !d->surface) return CLR_INVALID;
-    x += d->Dx();
-    y += d->Dy();
+    x = d->SX(x);
+    y = d->SY(y);
     if (!Contains(d->Clip(), x, y)) return CLR_INVALID;
     d->surface->SetPixel(x, y, RgbFromColorref(color));
     return ColorrefFromRgb(d->surface->GetPixel(x, y));
@@ -206,8 +222,8 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
 COLORREF GetPixel(HDC dc, int x, int y) {
     auto d = LookupDc(dc);
     if (!d || !d->surface) return CLR_INVALID;
-    x += d->Dx();
-    y += d->Dy();
+    x = d->SX(x);
+    y = d->SY(y);
     if (!Contains(d->Clip(), x, y)) return CLR_INVALID;
     return ColorrefFromRgb(d->surface->GetPixel(x, y));
 }
@@ -223,8 +239,9 @@ BOOL MoveToEx(HDC dc, int x, int y, LPPOINT previous) {
 BOOL LineTo(HDC dc, int x, int y) {
     auto d = LookupDc(dc);
     if (!d) return FALSE;
-    Line(*d, *d->st.pen, d->st.penPos.x + d->Dx(), d->st.penPos.y + d->Dy(), x + d->Dx(),
-         y + d->Dy());
+    Line(*d, *d->st.pen, static_cast<long long>(d->st.penPos.x) + d->Dx(),
+         static_cast<long long>(d->st.penPos.y) + d->Dy(), static_cast<long long>(x) + d->Dx(),
+         static_cast<long long>(y) + d->Dy());
     d->st.penPos = POINT{x, y};
     return TRUE;
 }
@@ -237,8 +254,10 @@ BOOL Polyline(HDC dc, const POINT* points, int count) {
         return FALSE;
     }
     for (int i = 0; i + 1 < count; ++i)
-        Line(*d, *d->st.pen, points[i].x + d->Dx(), points[i].y + d->Dy(),
-             points[i + 1].x + d->Dx(), points[i + 1].y + d->Dy());
+        Line(*d, *d->st.pen, static_cast<long long>(points[i].x) + d->Dx(),
+             static_cast<long long>(points[i].y) + d->Dy(),
+             static_cast<long long>(points[i + 1].x) + d->Dx(),
+             static_cast<long long>(points[i + 1].y) + d->Dy());
     return TRUE;
 }
 
@@ -250,7 +269,7 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    OffsetRect(&r, d->Dx(), d->Dy());
+    r = d->ToSurface(r);
     if (Empty(r)) return TRUE;
     const PenObject& pen = *d->st.pen;
     std::uint8_t rop = Rop3FromRop2(d->st.rop2);
@@ -286,7 +305,7 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
         int inset = EllipseInset(w, h, j);
         rows[j] = Span{inset, w - inset};
     }
-    DrawSpans(*d, r.left + d->Dx(), r.top + d->Dy(), rows);
+    DrawSpans(*d, d->SX(r.left), d->SY(r.top), rows);
     return TRUE;
 }
 
@@ -311,7 +330,7 @@ BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int 
         }
         rows[j] = Span{inset, w - inset};
     }
-    DrawSpans(*d, r.left + d->Dx(), r.top + d->Dy(), rows);
+    DrawSpans(*d, d->SX(r.left), d->SY(r.top), rows);
     return TRUE;
 }
 
@@ -321,7 +340,7 @@ int FillRect(HDC dc, LPCRECT rect, HBRUSH brush) {
     auto b = BrushFromHandle(brush);
     if (!b || !rect) return 0;
     RECT r = *rect;
-    OffsetRect(&r, d->Dx(), d->Dy());
+    r = d->ToSurface(r);
     FillArea(*d, r, *b, 0xF0);
     return 1;
 }
@@ -332,7 +351,7 @@ int FrameRect(HDC dc, LPCRECT rect, HBRUSH brush) {
     auto b = BrushFromHandle(brush);
     if (!b || !rect) return 0;
     RECT r = *rect;
-    OffsetRect(&r, d->Dx(), d->Dy());
+    r = d->ToSurface(r);
     if (Empty(r)) return 1;
     FillArea(*d, RECT{r.left, r.top, r.right, r.top + 1}, *b, 0xF0);
     if (r.bottom - r.top > 1) FillArea(*d, RECT{r.left, r.bottom - 1, r.right, r.bottom}, *b, 0xF0);
@@ -346,7 +365,7 @@ BOOL InvertRect(HDC dc, LPCRECT rect) {
     auto d = LookupDc(dc);
     if (!d || !rect) return FALSE;
     RECT r = *rect;
-    OffsetRect(&r, d->Dx(), d->Dy());
+    r = d->ToSurface(r);
     FillArea(*d, r, SolidBrush(0), 0x55);
     return TRUE;
 }
@@ -360,7 +379,7 @@ BOOL FillRgn(HDC dc, HRGN region, HBRUSH brush) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    for (const RECT& r : Offset(rg->rects, d->Dx(), d->Dy())) FillArea(*d, r, *b, 0xF0);
+    for (const RECT& r : rg->rects) FillArea(*d, d->ToSurface(r), *b, 0xF0);
     return TRUE;
 }
 
@@ -372,8 +391,10 @@ BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    RECT r = Normal(x, y, x + width, y + height);
-    OffsetRect(&r, d->Dx(), d->Dy());
+    long long right = static_cast<long long>(x) + width,
+              bottom = static_cast<long long>(y) + height;
+    RECT r = d->ToSurface(std::min<long long>(x, right), std::min<long long>(y, bottom),
+                          std::max<long long>(x, right), std::max<long long>(y, bottom));
     FillArea(*d, r, *d->st.brush, code);
     return TRUE;
 }

@@ -228,10 +228,17 @@ HDC GdiCreateScreenDC() {
     return GdiCreateSurfaceDC(ScreenSurface());
 }
 
+namespace {
+constexpr int kOriginLimit = 1 << 27;
+LONG Origin(long long v) {
+    return static_cast<LONG>(std::clamp<long long>(v, -kOriginLimit, kOriginLimit));
+}
+}  // namespace
+
 BOOL GdiSetDCOrigin(HDC dc, int x, int y) {
     auto d = LookupDc(dc);
     if (!d) return FALSE;
-    d->origin = POINT{x, y};
+    d->origin = POINT{Origin(x), Origin(y)};
     d->ClipChanged();
     return TRUE;
 }
@@ -565,7 +572,7 @@ int GetROP2(HDC dc) {
 BOOL SetBrushOrgEx(HDC dc, int x, int y, LPPOINT previous) {
     FVT_DC_OR(FALSE)
     if (previous) *previous = d->st.brushOrg;
-    d->st.brushOrg = POINT{x, y};
+    d->st.brushOrg = POINT{Origin(x), Origin(y)};
     return TRUE;
 }
 UINT SetTextAlign(HDC dc, UINT align) {
@@ -584,7 +591,7 @@ UINT GetTextAlign(HDC dc) {
 BOOL SetViewportOrgEx(HDC dc, int x, int y, LPPOINT previous) {
     FVT_DC_OR(FALSE)
     if (previous) *previous = d->st.viewportOrg;
-    d->st.viewportOrg = POINT{x, y};
+    d->st.viewportOrg = POINT{Origin(x), Origin(y)};
     return TRUE;
 }
 BOOL GetViewportOrgEx(HDC dc, LPPOINT origin) {
@@ -596,8 +603,8 @@ BOOL GetViewportOrgEx(HDC dc, LPPOINT origin) {
 BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, LPPOINT previous) {
     FVT_DC_OR(FALSE)
     if (previous) *previous = d->st.viewportOrg;
-    d->st.viewportOrg.x += dx;
-    d->st.viewportOrg.y += dy;
+    d->st.viewportOrg.x = Origin(static_cast<long long>(d->st.viewportOrg.x) + dx);
+    d->st.viewportOrg.y = Origin(static_cast<long long>(d->st.viewportOrg.y) + dy);
     return TRUE;
 }
 
@@ -608,12 +615,17 @@ const RECT kEverything{-kHuge, -kHuge, kHuge, kHuge};
 int ClipResult(DcObject& d) {
     return Complexity(d.Clip());
 }
+
+RECT DeviceRect(const DcObject& d, long long left, long long top, long long right,
+                long long bottom) {
+    const POINT& o = d.st.viewportOrg;
+    return RECT{Sat(left + o.x), Sat(top + o.y), Sat(right + o.x), Sat(bottom + o.y)};
+}
 }  // namespace
 
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
     FVT_DC_OR(ERROR)
-    RECT r{left + d->st.viewportOrg.x, top + d->st.viewportOrg.y, right + d->st.viewportOrg.x,
-           bottom + d->st.viewportOrg.y};
+    RECT r = DeviceRect(*d, left, top, right, bottom);
     d->st.clip = Intersect(d->st.hasClip ? d->st.clip : RectList{kEverything}, r);
     d->st.hasClip = true;
     d->ClipChanged();
@@ -622,8 +634,7 @@ int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
 
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom) {
     FVT_DC_OR(ERROR)
-    RECT r{left + d->st.viewportOrg.x, top + d->st.viewportOrg.y, right + d->st.viewportOrg.x,
-           bottom + d->st.viewportOrg.y};
+    RECT r = DeviceRect(*d, left, top, right, bottom);
     d->st.clip = Subtract(d->st.hasClip ? d->st.clip : RectList{kEverything}, RectList{r});
     d->st.hasClip = true;
     d->ClipChanged();

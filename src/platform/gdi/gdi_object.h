@@ -105,9 +105,17 @@ struct DcObject : Object {
     // The effective clip in surface coordinates.
     const RectList& Clip();
     void ClipChanged() { clipValid_ = false; }
-    // Logical to surface coordinates.
+    // Logical to surface coordinates (origins are kept within +-2^27, so these cannot overflow).
     int Dx() const { return st.viewportOrg.x + origin.x; }
     int Dy() const { return st.viewportOrg.y + origin.y; }
+    LONG SX(long long x) const { return Sat(x + Dx()); }
+    LONG SY(long long y) const { return Sat(y + Dy()); }
+    RECT ToSurface(const RECT& r) const {
+        return RECT{SX(r.left), SY(r.top), SX(r.right), SY(r.bottom)};
+    }
+    RECT ToSurface(long long left, long long top, long long right, long long bottom) const {
+        return RECT{SX(left), SY(top), SX(right), SY(bottom)};
+    }
 
 private:
     bool clipValid_ = false;

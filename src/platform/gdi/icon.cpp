@@ -186,7 +186,8 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT, H
     }
     if (width == 0) width = i->width;
     if (height == 0) height = i->height;
-    RECT dst{x + d->Dx(), y + d->Dy(), x + d->Dx() + width, y + d->Dy() + height};
+    RECT dst =
+        d->ToSurface(x, y, static_cast<long long>(x) + width, static_cast<long long>(y) + height);
     if (flicker) {
         auto b = BrushFromHandle(flicker);
         if (b) FillArea(*d, dst, *b, 0xF0);
@@ -326,7 +327,8 @@ BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
     auto d = LookupDc(dc);
     if (!l || !d) return FALSE;
     if (index < 0 || index >= static_cast<int>(l->images.size())) return FALSE;
-    RECT dst{x + d->Dx(), y + d->Dy(), x + d->Dx() + l->width, y + d->Dy() + l->height};
+    RECT dst = d->ToSurface(x, y, static_cast<long long>(x) + l->width,
+                            static_cast<long long>(y) + l->height);
     const auto& px = l->images[index];
     if (style & ILD_MASK) {
         DrawPixels(*d, px.data(), l->width, l->height, dst, Mode::Mask);

@@ -9,6 +9,13 @@ namespace gdi {
 
 using RectList = std::vector<RECT>;
 
+// Coordinates are kept within this range once turned into surface coordinates, so that no
+// extreme value a caller passes can overflow; it is far outside any surface.
+constexpr long long kCoordLimit = (1 << 30) - 1;
+inline LONG Sat(long long v) {
+    return static_cast<LONG>(v < -kCoordLimit ? -kCoordLimit : v > kCoordLimit ? kCoordLimit : v);
+}
+
 inline bool Empty(const RECT& r) {
     return r.right <= r.left || r.bottom <= r.top;
 }

@@ -31,7 +31,7 @@ std::shared_ptr<FontInstance> FontOf(DcObject& dc) {
 struct Run {
     std::vector<const Glyph*> glyphs;
     std::vector<int> advances;
-    int width = 0;
+    long long width = 0;
 };
 
 void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
@@ -137,33 +137,48 @@ void FillRects(Surface& s, const RectList& clip, const RECT& r, std::uint32_t rg
     }
 }
 
-// Draws a run with its cell's top-left at (x, y) in surface coordinates.
+// Draws a run with its cell's top-left at (x, y) in surface coordinates; glyphs outside the
+// clip's bounds are passed over.
 void DrawRun(DcObject& dc, FontInstance& font, const Run& run, int x, int y, const RectList& clip,
              bool opaque) {
     Surface& s = *dc.surface;
-    int width = 0;
+    RECT box = Bounds(clip);
+    if (Empty(box)) return;
+    long long width = 0;
     for (int a : run.advances) width += a;
+    LONG right = Sat(x + width);
     if (opaque)
-        FillRects(s, clip, RECT{x, y, x + width, y + font.height}, RgbFromColorref(dc.st.bkColor));
+        FillRects(s, clip, RECT{x, y, right, y + font.height}, RgbFromColorref(dc.st.bkColor));
     std::uint32_t rgb = RgbFromColorref(dc.st.textColor);
-    int pen = x;
+    long long pen = x;
+    // Glyph images reach at most this far from their pen position.
+    long long reach = 4LL * (font.height + font.maxCharWidth) + 16;
     for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
-        if (const Glyph* g = run.glyphs[i]) BlendGlyph(s, clip, *g, pen + g->left, y + g->top, rgb);
+        const Glyph* g = run.glyphs[i];
+        if (g && pen > box.left - reach && pen < box.right + reach)
+            BlendGlyph(s, clip, *g, static_cast<int>(pen) + g->left, y + g->top, rgb);
         pen += run.advances[i];
     }
     const LOGFONTW& lf = dc.st.font->logFont;
     if (lf.lfUnderline) {
         int top = y + font.ascent + font.underlineOffset;
-        FillRects(s, clip, RECT{x, top, x + width, top + font.lineThickness}, rgb);
+        FillRects(s, clip, RECT{x, top, right, top + font.lineThickness}, rgb);
     }
     if (lf.lfStrikeOut) {
         int top = y + font.ascent - font.strikeOffset;
-        FillRects(s, clip, RECT{x, top, x + width, top + font.lineThickness}, rgb);
+        FillRects(s, clip, RECT{x, top, right, top + font.lineThickness}, rgb);
     }
 }
 
+LONG Clamp32(long long v) {
+    return static_cast<LONG>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+}
+
+// Longer runs than this are refused rather than measured.
+constexpr int kMaxTextUnits = 1 << 20;
+
 bool ValidText(LPCWSTR text, int count) {
-    if (count < 0 || (count > 0 && !text)) {
+    if (count < 0 || count > kMaxTextUnits || (count > 0 && !text)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
@@ -255,14 +270,15 @@ BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, int* 
     auto f = FontOf(*d);
     Run run;
     Measure(*f, text, count, run);
-    int total = run.width, sum = 0, fitted = 0;
+    long long sum = 0;
+    int fitted = 0;
     for (int i = 0; i < count; ++i) {
         sum += run.advances[i];
-        if (dx) dx[i] = sum;
+        if (dx) dx[i] = Clamp32(sum);
         if (maxExtent < 0 || sum <= maxExtent) fitted = i + 1;
     }
     if (fit) *fit = fitted;
-    if (size) *size = SIZE{total, f->height};
+    if (size) *size = SIZE{Clamp32(run.width), f->height};
     return TRUE;
 }
 
@@ -273,31 +289,30 @@ BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size) {
 BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, LPCRECT rect, LPCWSTR text, UINT count,
                  const int* dx) {
     auto d = LookupDc(dc);
-    if (!d || !d->surface || count > (1u << 24) || !ValidText(text, static_cast<int>(count)))
+    if (!d || !d->surface || !ValidText(text, count > kMaxTextUnits ? -1 : static_cast<int>(count)))
         return FALSE;
     auto f = FontOf(*d);
     int n = static_cast<int>(count);
     Run run;
     Measure(*f, text, n, run);
-    int width = run.width;
+    long long width = run.width, left = x, top = y;
     if (dx) {
         width = 0;
         for (int i = 0; i < n; ++i) width += (run.advances[i] = dx[i]);
     }
     UINT align = d->st.textAlign;
     if ((align & TA_CENTER) == TA_CENTER)
-        x -= width / 2;
+        left -= width / 2;
     else if (align & TA_RIGHT)
-        x -= width;
+        left -= width;
     if ((align & TA_BASELINE) == TA_BASELINE)
-        y -= f->ascent;
+        top -= f->ascent;
     else if (align & TA_BOTTOM)
-        y -= f->height;
-    int sx = x + d->Dx(), sy = y + d->Dy();
+        top -= f->height;
+    int sx = d->SX(left), sy = d->SY(top);
     RectList clip = d->Clip();
     if (rect) {
-        RECT r = *rect;
-        OffsetRect(&r, d->Dx(), d->Dy());
+        RECT r = d->ToSurface(*rect);
         if (options & ETO_OPAQUE) FillRects(*d->surface, clip, r, RgbFromColorref(d->st.bkColor));
         if (options & ETO_CLIPPED) clip = Intersect(clip, r);
     }
@@ -310,7 +325,7 @@ namespace {
 struct Line {
     int start;
     int end;
-    int width;
+    long long width;
 };
 
 }  // namespace
@@ -346,11 +361,11 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         }
     };
     auto widthOf = [&](int start, int end) {
-        int w = 0;
+        long long w = 0;
         for (int i = start; i < end; ++i) w += adv[i];
         return w;
     };
-    int boxWidth = rect->right - rect->left;
+    long long boxWidth = static_cast<long long>(rect->right) - rect->left;
     std::vector<Line> lines;
     auto addHard = [&](int start, int end) {
         expandTabs(start, end);
@@ -361,12 +376,13 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         // Greedy word wrap at spaces; a word wider than the box stands alone.
         int lineStart = start, i = start;
         while (true) {
-            int lineEnd = -1, w = 0, p = lineStart;
+            int lineEnd = -1, p = lineStart;
+            long long w = 0;
             while (p < end) {
                 int wordEnd = p;
                 while (wordEnd < end && s[wordEnd] == u' ') ++wordEnd;
                 while (wordEnd < end && s[wordEnd] != u' ') ++wordEnd;
-                int ww = widthOf(p, wordEnd);
+                long long ww = widthOf(p, wordEnd);
                 if (w + ww > boxWidth && lineEnd >= 0) break;
                 w += ww;
                 lineEnd = wordEnd;
@@ -395,7 +411,7 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         }
     }
     if ((format & DT_END_ELLIPSIS) && lines.size() == 1 && lines[0].width > boxWidth) {
-        int dots = 3 * f->Advance(U'.');
+        long long dots = 3LL * f->Advance(U'.');
         Line& l = lines[0];
         while (l.end > l.start && l.width + dots > boxWidth) l.width -= adv[--l.end];
         s.insert(l.end, u"...");
@@ -405,39 +421,41 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         n = static_cast<int>(s.size());
     }
     int lineHeight = f->height;
-    int total = lineHeight * static_cast<int>(lines.size());
+    long long totalHeight =
+        static_cast<long long>(lineHeight) * static_cast<long long>(lines.size());
+    int total = Clamp32(totalHeight);
     if (format & DT_CALCRECT) {
-        int widest = 0;
+        long long widest = 0;
         for (const Line& l : lines) widest = std::max(widest, l.width);
         if (!(format & DT_WORDBREAK) || widest > boxWidth || (format & DT_SINGLELINE))
-            rect->right = rect->left + widest;
-        rect->bottom = rect->top + total;
+            rect->right = Sat(rect->left + widest);
+        rect->bottom = Sat(rect->top + totalHeight);
         return total;
     }
-    int top = rect->top;
+    long long top = rect->top;
     if (format & DT_SINGLELINE) {
         if (format & DT_VCENTER)
-            top = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
+            top = rect->top + (static_cast<long long>(rect->bottom) - rect->top - lineHeight) / 2;
         else if (format & DT_BOTTOM)
             top = rect->bottom - lineHeight;
     }
     if (!d->surface) return total;
     RectList clip = d->Clip();
     if (!(format & DT_NOCLIP)) {
-        RECT r = *rect;
-        OffsetRect(&r, d->Dx(), d->Dy());
-        clip = Intersect(clip, r);
+        clip = Intersect(clip, d->ToSurface(*rect));
     }
     bool opaque = d->st.bkMode == OPAQUE;
     std::uint32_t rgb = RgbFromColorref(d->st.textColor);
     for (std::size_t k = 0; k < lines.size(); ++k) {
         const Line& l = lines[k];
-        int x = rect->left;
+        long long x = rect->left;
         if (format & DT_CENTER)
             x = rect->left + (boxWidth - l.width) / 2;
         else if (format & DT_RIGHT)
             x = rect->right - l.width;
-        int sx = x + d->Dx(), sy = top + static_cast<int>(k) * lineHeight + d->Dy();
+        long long lineTop = top + static_cast<long long>(k) * lineHeight;
+        if (lineTop + d->Dy() >= kCoordLimit) break;
+        int sx = d->SX(x), sy = d->SY(lineTop);
         // Tabs and line breaks take space but draw nothing.
         std::u16string shown = s.substr(l.start, l.end - l.start);
         for (char16_t& c : shown)
@@ -448,7 +466,7 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         DrawRun(*d, *f, run, sx, sy, clip, opaque);
         for (int m : marks) {
             if (m < l.start || m >= l.end) continue;
-            int mx = sx + widthOf(l.start, m);
+            LONG mx = Sat(sx + widthOf(l.start, m));
             int my = sy + f->ascent + f->underlineOffset;
             FillRects(*d->surface, clip, RECT{mx, my, mx + adv[m], my + 1}, rgb);
         }

@@ -169,6 +169,13 @@ TEST(PatternBrush, TilesFromTheBrushOrigin) {
     PatBlt(c.dc(), 0, 0, 5, 1, PATCOPY);
     EXPECT_EQ(c.Row(0, kRed), ".#.#.");
     EXPECT_EQ(c.Row(0, kBlue), "#.#.#");
+    // A picture tiled at a point lands there under any viewport origin.
+    c.Clear(kWhite);
+    SetViewportOrgEx(c.dc(), 2, 0, nullptr);
+    SetBrushOrgEx(c.dc(), 1, 0, nullptr);
+    PatBlt(c.dc(), 1, 0, 2, 1, PATCOPY);
+    EXPECT_EQ(c.Row(0, kRed), "...#.");
+    EXPECT_EQ(c.Row(0, kBlue), "....#");
     SelectObject(c.dc(), old);
     DeleteObject(brush);
     EXPECT_EQ(CreateDIBPatternBrushPt(nullptr, DIB_RGB_COLORS), nullptr);
@@ -181,4 +188,29 @@ TEST(PatternBrush, PatBltRefusesOperationsThatNeedASource) {
     EXPECT_EQ(c.Count(kBlack), 4);
     EXPECT_TRUE(PatBlt(c.dc(), 0, 0, 1, 2, DSTINVERT));
     EXPECT_EQ(c.Row(0, kWhite), "#.");
+}
+
+TEST(Shapes, ExtremeCoordinatesAreClippedNotOverflowed) {
+    Canvas c(8, 8);
+    Tools t(c.dc(), CreatePen(PS_SOLID, 1, kRed), CreateSolidBrush(kBlue));
+    // A line to the far corner of the coordinate space only walks the visible part.
+    MoveToEx(c.dc(), 0, 0, nullptr);
+    EXPECT_TRUE(LineTo(c.dc(), INT32_MAX, INT32_MAX));
+    EXPECT_EQ(c.Count(kRed), 8);
+    POINT far[2] = {{INT32_MIN, 3}, {INT32_MAX, 3}};
+    EXPECT_TRUE(Polyline(c.dc(), far, 2));
+    EXPECT_EQ(c.Row(3, kRed), "########");
+    // The "infinite" rectangle fills everything.
+    RECT all{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    EXPECT_EQ(FillRect(c.dc(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))), 1);
+    EXPECT_EQ(c.Count(kBlack), 64);
+    EXPECT_TRUE(InvertRect(c.dc(), &all));
+    EXPECT_EQ(c.Count(kWhite), 64);
+    EXPECT_TRUE(PatBlt(c.dc(), INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, BLACKNESS));
+    SetViewportOrgEx(c.dc(), INT32_MAX, INT32_MIN, nullptr);
+    EXPECT_EQ(SetPixel(c.dc(), INT32_MAX, 0, kRed), CLR_INVALID);
+    EXPECT_TRUE(Rectangle(c.dc(), INT32_MAX - 10, 0, INT32_MAX, 10));
+    EXPECT_TRUE(Ellipse(c.dc(), INT32_MIN, INT32_MIN, INT32_MIN + 10, INT32_MIN + 10));
+    EXPECT_EQ(IntersectClipRect(c.dc(), INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), SIMPLEREGION);
+    EXPECT_EQ(c.Count(kWhite), 64);
 }

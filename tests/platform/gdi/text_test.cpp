@@ -332,3 +332,22 @@ TEST(SystemFonts, QualityChoosesGreyOrMonochromeEdges) {
     EXPECT_GT(greys(ANTIALIASED_QUALITY), 0);
     EXPECT_EQ(greys(NONANTIALIASED_QUALITY), 0);
 }
+
+TEST(TextOut, ExtremePositionsAndLengthsAreSafe) {
+    Canvas c(20, 20);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    EXPECT_TRUE(ExtTextOutW(c.dc(), INT32_MAX, INT32_MAX, 0, nullptr, u"abc", 3, nullptr));
+    EXPECT_TRUE(ExtTextOutW(c.dc(), INT32_MIN, 0, 0, nullptr, u"abc", 3, nullptr));
+    SetTextAlign(c.dc(), TA_RIGHT | TA_BOTTOM);
+    EXPECT_TRUE(ExtTextOutW(c.dc(), INT32_MIN, INT32_MIN, 0, nullptr, u"abc", 3, nullptr));
+    EXPECT_EQ(c.Count(kWhite), 400);
+    SetTextAlign(c.dc(), TA_LEFT | TA_TOP);
+    RECT huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    EXPECT_GT(DrawTextW(c.dc(), u"a b", 3, &huge, DT_CENTER | DT_VCENTER | DT_SINGLELINE), 0);
+    RECT calc{INT32_MAX - 5, INT32_MAX - 5, INT32_MAX, INT32_MAX};
+    EXPECT_EQ(DrawTextW(c.dc(), u"abc", 3, &calc, DT_CALCRECT), 12);
+    std::u16string longText(2 << 20, u'a');
+    SIZE size{};
+    EXPECT_FALSE(
+        GetTextExtentPoint32W(c.dc(), longText.data(), static_cast<int>(longText.size()), &size));
+}

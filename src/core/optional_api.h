@@ -1,0 +1,66 @@
+// OS functions looked up by name at start-up. A function the device lacks is a no-op whose
+// wrapper returns that function's own failure value (FALSE, null, a negative TAPI error,
+// DISP_CHANGE_FAILED, E_FAIL), so that a missing function never reads as success.
+#pragma once
+
+#include "platform/types.h"
+
+namespace OptionalApi {
+// Looks every entry up (done once before first use; call again after the device changes).
+void Load();
+bool Has(const char* name);
+
+constexpr LONG kDispChangeFailed = -1;
+constexpr LONG kTapiErrorNoRecipient = -2;
+constexpr LRESULT kErrorFail = static_cast<LRESULT>(static_cast<int32_t>(0x80004005u));
+
+// Shell (aygshell) and core functions.
+BOOL SHFullScreen(HWND window, DWORD flags);
+BOOL SHChangeNotifyRegister(HWND window, void* entry);
+BOOL SHChangeNotifyDeregister(HWND window);
+void SHChangeNotifyFree(void* notice);
+BOOL SHInitDialog(void* info);
+BOOL SHSetAppKeyWndAssoc(BYTE key, HWND window);
+BOOL SHDoneButton(HWND window, DWORD state);
+LRESULT SHNotificationAdd(void* data);
+LRESULT SHNotificationRemove(const void* clsid, DWORD id);
+BOOL SHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL create);
+BOOL SipShowIM(DWORD flags);
+BOOL SipGetInfo(void* info);
+BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT key);
+BOOL UnregisterHotKey(HWND window, int id);
+BOOL UnregisterFunc1(UINT modifiers, UINT key);
+HANDLE SetPowerRequirement(LPCWSTR device, int state, ULONG flags, void* system, ULONG reserved);
+DWORD ReleasePowerRequirement(HANDLE request);
+LONG ChangeDisplaySettingsEx(LPCWSTR device, void* mode, HWND window, DWORD flags, void* param);
+HWND VoiceRecorder_Create(void* recorder);
+LONG tapiRequestMakeCallW(LPCWSTR number, LPCWSTR appName, LPCWSTR calledParty,
+                          LPCWSTR comment);
+LRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD codePage, const char* source,
+                                      INT* sourceSize, LPWSTR dest, INT* destSize);
+
+// Internet functions (handles are opaque pointers); null or FALSE when missing.
+void* InternetOpenA(const char* agent, DWORD accessType, const char* proxy, const char* bypass,
+                    DWORD flags);
+void* InternetConnectW(void* internet, LPCWSTR server, WORD port, LPCWSTR user,
+                       LPCWSTR password, DWORD service, DWORD flags, DWORD_PTR context);
+void* HttpOpenRequestW(void* connect, LPCWSTR verb, LPCWSTR object, LPCWSTR version,
+                       LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context);
+BOOL HttpSendRequestW(void* request, LPCWSTR headers, DWORD headersLength, void* optional,
+                      DWORD optionalLength);
+BOOL HttpSendRequestExW(void* request, void* buffersIn, void* buffersOut, DWORD flags,
+                        DWORD_PTR context);
+BOOL HttpEndRequestW(void* request, void* buffersOut, DWORD flags, DWORD_PTR context);
+BOOL HttpQueryInfoW(void* request, DWORD level, void* buffer, DWORD* bufferLength,
+                    DWORD* index);
+BOOL InternetReadFile(void* file, void* buffer, DWORD toRead, DWORD* read);
+void* InternetOpenUrlW(void* internet, LPCWSTR url, LPCWSTR headers, DWORD headersLength,
+                       DWORD flags, DWORD_PTR context);
+BOOL InternetCombineUrlW(LPCWSTR base, LPCWSTR relative, LPWSTR buffer, DWORD* bufferLength,
+                         DWORD flags);
+BOOL InternetCrackUrlW(LPCWSTR url, DWORD urlLength, DWORD flags, void* components);
+BOOL InternetSetOptionW(void* internet, DWORD option, void* buffer, DWORD bufferLength);
+BOOL InternetQueryOptionW(void* internet, DWORD option, void* buffer, DWORD* bufferLength);
+BOOL InternetGetConnectedState(DWORD* flags, DWORD reserved);
+BOOL InternetCloseHandle(void* internet);
+}  // namespace OptionalApi

@@ -1,0 +1,182 @@
+#include "document/sources/text_file_document.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/file.h"
+#include "core/text.h"
+#include "document/markup/html_tokenizer.h"
+#include "document/markup/plain_text_token_source.h"
+#include "document/sources/code_page.h"
+#include "support/document/device_files.h"
+#include "token_dump.h"
+
+namespace {
+
+struct Opened {
+    Opened(DeviceFiles& files, const std::string& bytes, uint32_t codePage = 1252) {
+        std::u16string path = files.Write("t.txt", bytes);
+        Text p;
+        p.FromWide(path.c_str());
+        file = std::make_unique<File>(p, File::kOpenForReading);
+        EXPECT_TRUE(file->IsOpen());
+        doc.Open(file.get(), String(u"t.txt"), codePage, 65002, false, 0, 0xFFFFFFFFu);
+    }
+    // All the characters, page by page.
+    std::u16string All() {
+        std::u16string out;
+        uint32_t pos = 0;
+        PageBuffer page;
+        while (pos < doc.GetLength() && doc.ReadPage(pos, page, 0, 0)) {
+            out.append(page.text, page.length);
+            pos = page.start + page.spanLength;
+            doc.ReleasePage(page.pageId);
+        }
+        return out;
+    }
+    std::unique_ptr<File> file;
+    TextFileDocument doc;
+};
+
+TEST(TextFileDocumentMarks, ByteOrderMarks) {
+    DeviceFiles files;
+    Opened utf8(files, "\xEF\xBB\xBFh\xC3\xA9");
+    EXPECT_EQ(utf8.doc.SourceCodePage(), 65001u);
+    EXPECT_EQ(utf8.doc.TextStart(), 3u);
+    EXPECT_EQ(utf8.All(), u"h\u00e9");
+
+    Opened be(files, std::string("\xFE\xFF\x00h\x01\x00", 6));
+    EXPECT_TRUE(be.doc.BigEndian());
+    EXPECT_EQ(be.doc.GetLength(), 2u);  // characters for UTF-16
+    EXPECT_EQ(be.All(), u"h\u0100");
+
+    Opened le(files, std::string("\xFF\xFEh\x00", 4));
+    EXPECT_EQ(le.doc.SourceCodePage(), 65002u);
+    EXPECT_EQ(le.All(), u"h");
+}
+
+TEST(TextFileDocumentMarks, ShortFilesKeepTheGivenCodePage) {
+    DeviceFiles files;
+    Opened one(files, "x");
+    EXPECT_EQ(one.doc.SourceCodePage(), 1252u);
+    Opened half(files, "\xEF\xBB");
+    EXPECT_EQ(half.doc.SourceCodePage(), 1252u);
+    EXPECT_EQ(half.doc.GetLength(), 2u);
+    Opened empty(files, "");
+    PageBuffer page;
+    EXPECT_FALSE(empty.doc.ReadPage(0, page, 0, 0));
+}
+
+TEST(TextFileDocumentDecoding, Windows1252) {
+    DeviceFiles files;
+    Opened doc(files, "\x80\x93x\x81");
+    EXPECT_EQ(doc.All(), u"\u20ac\u201cx\u0081");
+}
+
+TEST(TextFileDocumentDecoding, Utf8AcrossAPageBoundary) {
+    DeviceFiles files;
+    std::string bytes = "\xEF\xBB\xBF" + std::string(4095, 'a') + "\xE2\x82\xAC" + "tail";
+    Opened doc(files, bytes);
+    PageBuffer p0, p1;
+    ASSERT_TRUE(doc.doc.ReadPage(0, p0, 0, 0));
+    EXPECT_EQ(p0.spanLength, 4096u);
+    EXPECT_EQ(p0.length, 4096u);  // the euro sign finishes page 0
+    EXPECT_EQ(p0.text[4095], u'\u20ac');
+    ASSERT_TRUE(doc.doc.ReadPage(4096, p1, 0, 0));
+    EXPECT_EQ(p1.start, 4096u);
+    EXPECT_EQ(std::u16string(p1.text, p1.length), u"tail");  // not repeated, not replaced
+    doc.doc.ReleasePage(p0.pageId);
+    doc.doc.ReleasePage(p1.pageId);
+    EXPECT_EQ(doc.All(), std::u16string(4095, u'a') + u"\u20ac" + u"tail");
+}
+
+TEST(TextFileDocumentPages, SharedAndReleased) {
+    DeviceFiles files;
+    Opened doc(files, std::string(5000, 'z'));
+    PageBuffer a, b, c;
+    ASSERT_TRUE(doc.doc.ReadPage(10, a, 0, 0));
+    ASSERT_TRUE(doc.doc.ReadPage(4000, b, 0, 0));
+    EXPECT_EQ(a.pageId, b.pageId);
+    EXPECT_EQ(a.text, b.text);
+    ASSERT_TRUE(doc.doc.ReadPage(4500, c, 0, 0));
+    EXPECT_NE(c.pageId, a.pageId);
+    EXPECT_EQ(c.spanLength, 904u);
+    doc.doc.ReleasePage(a.pageId);
+    EXPECT_EQ(doc.doc.LivePageCount(), 2u);
+    doc.doc.ReleasePage(b.pageId);
+    doc.doc.ReleasePage(b.pageId);  // one release too many is ignored
+    doc.doc.ReleasePage(999);
+    EXPECT_EQ(doc.doc.LivePageCount(), 1u);
+    doc.doc.ReleasePage(c.pageId);
+    EXPECT_EQ(doc.doc.LivePageCount(), 0u);
+    EXPECT_FALSE(doc.doc.ReadPage(5000, a, 0, 0));
+    EXPECT_FALSE(doc.doc.ReadPage(7000, a, 0, 0));
+    EXPECT_FALSE(doc.doc.ReadPage(0, a, 1, 0));
+}
+
+TEST(TextFileDocumentPositions, RoundTripThroughUtf8) {
+    DeviceFiles files;
+    std::string para = "<p>caf\xC3\xA9 \xE2\x82\xAC" "5 \xF0\x9F\x98\x80 na\xC3\xAFve</p>";
+    std::string bytes = "\xEF\xBB\xBF<html><body>";
+    while (bytes.size() < 9000) bytes += para;
+    Opened doc(files, bytes);
+    // Every character index maps to a byte position and back (the second half of a
+    // surrogate pair has its character's position).
+    PageBuffer page;
+    ASSERT_TRUE(doc.doc.ReadPage(0, page, 0, 0));
+    for (int32_t k = 0; k < 200; ++k) {
+        uint32_t pos = doc.doc.Advance(0, k, 0);
+        bool low = page.text[k] >= 0xDC00 && page.text[k] <= 0xDFFF;
+        EXPECT_EQ(doc.doc.Distance(0, pos, 0), low ? k - 1 : k);
+    }
+    doc.doc.ReleasePage(page.pageId);
+    // Restarting at the position of any token gives the same tokens from there.
+    HtmlTokenizer t;
+    t.Attach(&doc.doc, 0);
+    t.Start(0, false);
+    std::vector<uint32_t> positions;
+    for (int i = 0; i < 400; ++i) {
+        uint32_t p;
+        t.GetPosition(p);
+        if (t.NextToken() == kTokenEnd) break;
+        if (i % 37 == 5) positions.push_back(p);
+    }
+    for (uint32_t p : positions) {
+        HtmlTokenizer a, b;
+        a.Attach(&doc.doc, 0);
+        b.Attach(&doc.doc, 0);
+        a.Start(p, false);
+        b.Start(p, true);
+        std::string x = DumpTokens(a, false, 30), y = DumpTokens(b, false, 30);
+        EXPECT_EQ(x, y) << p;
+        EXPECT_EQ(x.find("\\u65533"), std::string::npos) << x;
+    }
+}
+
+TEST(TextFileDocumentMetadata, TitleOnly) {
+    DeviceFiles files;
+    Opened doc(files, "text");
+    TargetRecord rec;
+    EXPECT_TRUE(doc.doc.FindMetadata(u"Title", 5, 3, rec));
+    EXPECT_EQ(Narrow(rec.value), "t.txt");
+    EXPECT_FALSE(doc.doc.FindMetadata(u"Author", 6, 3, rec));
+    EXPECT_FALSE(doc.doc.FindMetadata(u"Title", 5, 4, rec));
+    String title;
+    EXPECT_TRUE(doc.doc.GetTitle(title));
+    EXPECT_EQ(Narrow(title), "t.txt");
+}
+
+TEST(CodePages, Choices) {
+    EXPECT_EQ(CodePage::Choose(1252, 65002), 65002u);
+    EXPECT_EQ(CodePage::Choose(1252, 65020), 65020u);
+    EXPECT_EQ(CodePage::Choose(1252, 1250), 1252u);
+    EXPECT_EQ(CodePage::Choose(65001, 1250), 1250u);
+    EXPECT_TRUE(CodePage::NeedsConversion(65001, 65002, true));
+    EXPECT_FALSE(CodePage::NeedsConversion(65001, 65002, false));
+    EXPECT_FALSE(CodePage::NeedsConversion(1252, 65002, true));
+    EXPECT_FALSE(CodePage::NeedsConversion(65002, 65002, true));
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include "document/sources/text_file_resource.h"
+
+#include <gtest/gtest.h>
+
+#include "core/text.h"
+#include "document/location/location.h"
+#include "document/markup/token_source.h"
+#include "support/document/device_files.h"
+#include "token_dump.h"
+
+namespace {
+
+TextFileResource* Open(DeviceFiles& files, const std::string& name, const std::string& bytes,
+                       uint32_t kind) {
+    std::u16string path = files.Write(name, bytes);
+    Location l;
+    EXPECT_TRUE(l.Parse(String(path.c_str()), false));
+    return TextFileResource::Create(l, kind, 1252, 65002);
+}
+
+std::string ReadAll(Resource* r) {
+    TokenSource* ts = nullptr;
+    EXPECT_TRUE(r->CreateLayout(ts, nullptr));
+    if (!ts) return "";
+    ts->Start(0, false);
+    std::string s = DumpTokens(*ts);
+    r->DestroyLayout(ts, nullptr);
+    return s;
+}
+
+TEST(TextFileResources, HtmlAndPlainTextFilesReadToTheEnd) {
+    DeviceFiles files;
+    TextFileResource* html = Open(files, "a.htm",
+                                  "<html><body><p>Caf\xE9 &amp; <b>bar</b></p></body></html>", 1);
+    ASSERT_NE(html, nullptr);
+    EXPECT_FALSE(html->IsBinary());
+    EXPECT_EQ(html->GetDocument()->GetKind(), 2u);
+    EXPECT_EQ(ReadAll(html),
+              "<HTML><BODY><P>'Caf\\u233'_'&'_<B>'bar'</B></P></BODY></HTML>$");
+    String title;
+    EXPECT_TRUE(html->GetTitle(title));
+    EXPECT_EQ(Narrow(title), "a.htm");
+    html->Release();
+
+    TextFileResource* text = Open(files, "b.txt", "one  two\r\nthree", 2);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->GetDocument()->GetKind(), 1u);
+    EXPECT_EQ(ReadAll(text),
+              "<HTML><BODY>'one'' '_'two'<BR/>'three'</BODY></HTML>$");
+    EXPECT_EQ(text->OpenDataByIndex(0, nullptr), nullptr);
+    text->Release();
+}
+
+TEST(TextFileResources, BinaryFileNamedHtmlEndsCleanly) {
+    DeviceFiles files;
+    std::string junk;
+    for (int i = 0; i < 20000; ++i) junk.push_back(static_cast<char>((i * 7919) & 0xFF));
+    TextFileResource* r = Open(files, "junk.html", junk, 1);
+    ASSERT_NE(r, nullptr);
+    std::string s = ReadAll(r);
+    EXPECT_EQ(s.back(), '$');
+    r->Release();
+}
+
+TEST(TextFileResources, MissingFileGivesNull) {
+    DeviceFiles files;
+    Location l;
+    ASSERT_TRUE(l.Parse(String(u"\\nothing.txt"), false));
+    EXPECT_EQ(TextFileResource::Create(l, 2, 1252, 65002), nullptr);
+}
+
+TEST(DataHandles, PictureFileHandleIsShared) {
+    DeviceFiles files;
+    TextFileResource* r = Open(files, "p.gif", "GIF89a-data", 3);
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(r->IsBinary());
+    DataHandle* a = r->OpenDataByIndex(0, nullptr);
+    DataHandle* b = r->OpenDataByName(String(u"x"), nullptr);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a->RefCount(), 2u);
+    uint8_t buf[8];
+    uint32_t got = 0;
+    EXPECT_TRUE(a->Read(6, buf, 8, got));
+    EXPECT_EQ(got, 5u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), got), "-data");
+    EXPECT_FALSE(a->Read(11, buf, 1, got));
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+    EXPECT_TRUE(a->GetData(data, length));
+    EXPECT_EQ(length, 11u);
+    b->Release();
+    // Not an index table: null, and the caller's reference is gone.
+    r->AddRef();
+    EXPECT_EQ(DataHandle::AsIndexTable(a), nullptr);
+    EXPECT_EQ(r->HandleCount(), 0u);  // the handle went with its last reference
+    EXPECT_EQ(r->RefCount(), 2u);
+    r->Release();
+    r->Release();
+}
+
+TEST(DataHandles, EmptyFile) {
+    DeviceFiles files;
+    TextFileResource* r = Open(files, "e.ogg", "", 3);
+    ASSERT_NE(r, nullptr);
+    DataHandle* h = r->OpenDataByIndex(0, nullptr);
+    ASSERT_NE(h, nullptr);
+    const uint8_t* data = reinterpret_cast<const uint8_t*>(1);
+    uint32_t length = 5;
+    EXPECT_TRUE(h->GetData(data, length));
+    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(length, 0u);
+    h->Release();
+    r->Release();
+}
+
+}  // namespace
