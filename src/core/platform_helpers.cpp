@@ -3,6 +3,9 @@
 #include "platform/gdi/gdi_api.h"
 #include "platform/gdi/gdi_types.h"
 #include "platform/kernel/device.h"
+#include "platform/kernel/system_time.h"
+
+int GetProgramLanguage() { return (GetSystemDefaultLangID() & 0x3FF) == 0x0C ? 12 : 9; }
 
 int GetPlatformType() {
     const std::u16string& type = fvt::Profile().platformType;

@@ -5,6 +5,8 @@
 
 #include "core/geometry.h"
 
+// The program language: 12 when the system default language is French, else 9.
+int GetProgramLanguage();
 // 1 Pocket PC, 2 Smartphone, 0 neither.
 int GetPlatformType();
 // The OS version; false (nothing written) when it cannot be read.
