@@ -799,3 +799,9 @@ std::int32_t BookDocument::SearchRange(std::uint32_t first, std::uint32_t last, 
     }
     return found;
 }
+
+std::int32_t BookDocument::QueryPosition(std::uint32_t position, void*) {
+    FramesetEntry entry;
+    if (!FindFramesetEntry(position, &entry) || entry.start == 0) return 0;
+    return SearchRange(0, entry.start - 1, true) >= 0 ? 1 : 0;
+}

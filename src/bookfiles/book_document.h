@@ -76,6 +76,9 @@ public:
     std::int32_t Distance(std::uint32_t from, std::uint32_t to, std::uint32_t mode) override;
     std::uint32_t GetLength() override { return header_.textLength; }
     std::uint32_t GetCodePage() override { return 65002; }
+    // 1 when a frame-set section starts before the one that holds the position, else 0 (the
+    // layout's "does a section precede" question; `out` is not used).
+    std::int32_t QueryPosition(std::uint32_t position, void* out) override;
     // Break positions are the starts of frame sets.
     std::int32_t SearchRange(std::uint32_t first, std::uint32_t last, bool backwards) override;
     // 2: guide entries; 3: 1; 4: -1.

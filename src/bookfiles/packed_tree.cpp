@@ -8,6 +8,12 @@ bool Fits(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t n) {
     return p && end && p <= end && static_cast<std::uint64_t>(end - p) >= n;
 }
 
+// Moves a pointer on by n bytes, stopping at the end (so it never points past its bytes).
+const std::uint8_t* Step(const std::uint8_t* p, const std::uint8_t* end, std::uint64_t n) {
+    if (!p || !end || p > end) return end;
+    return static_cast<std::uint64_t>(end - p) >= n ? p + n : end;
+}
+
 }  // namespace
 
 bool PackedTree::IsValid() const { return Fits(node, nodeEnd, 12); }
@@ -48,7 +54,7 @@ bool PackedTree::Descend() {
     if (!HasChildren() || !Fits(node, nodeEnd, 16)) return false;
     remaining = BigEndian::U16(node + 12);
     node += 16;
-    if (value) value += 4;
+    if (value) value = Step(value, valueEnd, 4);
     return remaining > 0 && IsValid();
 }
 
@@ -63,10 +69,10 @@ bool PackedTree::Next() {
             return false;
         }
         node += skip;
-        if (value) value += 4 * (1 + (Payload() & 0xFFFF));
+        if (value) value = Step(value, valueEnd, 4ull * (1 + (Payload() & 0xFFFF)));
     } else {
         node += 12;
-        if (value) value += 4;
+        if (value) value = Step(value, valueEnd, 4);
     }
     --remaining;
     return remaining > 0 && IsValid();
@@ -74,6 +80,7 @@ bool PackedTree::Next() {
 
 std::uint32_t PackedTree::ExtraNumber() const {
     if (!hasExtraValues || !Fits(value, valueEnd, 4)) return 0;
-    const std::uint8_t* extra = value + 4 * (1 + (BigEndian::U16(value + 2)));
-    return Fits(extra, valueEnd, 4) ? BigEndian::U32(extra) : 0;
+    std::uint64_t skip = 4ull * (1 + BigEndian::U16(value + 2));
+    if (static_cast<std::uint64_t>(valueEnd - value) < skip + 4) return 0;
+    return BigEndian::U32(value + skip);
 }

@@ -95,6 +95,7 @@ private:
     std::uint32_t capacity_;
     std::uint32_t sp_ = 0;
     std::vector<Frame> frames_;
+    std::uint32_t maxDepth_ = 200;
     Val runThis_;
     bool thisIsHost_ = false;
     Val event_;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -36,7 +37,9 @@ Interp::Interp(ScriptContext* c, ScriptHeap* h)
     : ctx(c), heap(h), budget(c ? c->instructionBudget : 20'000'000),
       stack_(new Val[kStackCapacity]), capacity_(kStackCapacity) {
     abortAtStart_ = c ? c->AbortGeneration() : 0;
-    frames_.reserve((c ? c->maxCallDepth : 200) + 8);
+    // Frames never move: the loop keeps a pointer to the current one across nested calls.
+    maxDepth_ = c ? std::min<std::uint32_t>(std::max<std::uint32_t>(c->maxCallDepth, 1), 10000) : 200;
+    frames_.reserve(maxDepth_ + 1);
     eventKey_ = heap->InternAscii("event");
 }
 
@@ -520,7 +523,7 @@ int Interp::StoreName(std::uint32_t key, const Val& v) {
 int Interp::PushFrame(FunctionObj* fo, const Val& thisv, std::uint32_t argsAt, int argc,
                       std::uint32_t retSp, bool construct) {
     const FuncProto& f = fo->unit->funcs[fo->fn];
-    if (frames_.size() >= (ctx ? ctx->maxCallDepth : 200)) return Fail(ScriptErrors::kTooDeep);
+    if (frames_.size() >= maxDepth_) return Fail(ScriptErrors::kTooDeep);
     std::uint32_t top = argsAt + std::max<std::uint32_t>(f.locals, static_cast<std::uint32_t>(argc));
     if (static_cast<std::uint64_t>(top) + f.maxStack + 4 > capacity_) return Fail(ScriptErrors::kTooDeep);
     Frame fr;
@@ -657,6 +660,7 @@ int Interp::RunUnit(std::shared_ptr<const UnitData> unit, const Val& thisv, cons
 
 int Interp::RunNested(std::shared_ptr<const UnitData> unit, const Val& thisv, Val* result) {
     if (unit->funcs.empty()) return Fail(ScriptErrors::kSyntax);
+    if (frames_.size() >= maxDepth_) return Fail(ScriptErrors::kTooDeep);
     const FuncProto& f = unit->funcs[0];
     if (static_cast<std::uint64_t>(sp_) + f.maxStack + 4 > capacity_) return Fail(ScriptErrors::kTooDeep);
     Frame fr;

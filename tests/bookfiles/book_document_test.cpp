@@ -2,7 +2,6 @@
 // targets, data records, index tables and frame sets, and damaged books.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "bookfiles/book_document.h"
@@ -11,6 +10,7 @@
 #include "bookfiles/palm_database.h"
 #include "core/charset.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/platform/temp_device.h"
 
 namespace {
 
@@ -415,6 +415,8 @@ TEST(BookDocument, FramesetOfAPosition) {
     EXPECT_EQ(ob.book.SearchRange(0, 20000, false), 1000);
     EXPECT_EQ(ob.book.SearchRange(0, 20000, true), 9000);
     EXPECT_EQ(ob.book.SearchRange(1001, 8999, false), -1);
+    EXPECT_EQ(ob.book.QueryPosition(1500, nullptr), 0);
+    EXPECT_EQ(ob.book.QueryPosition(15000, nullptr), 1);
 }
 
 TEST(BookDocument, NoFramesetsBelowVersionFourOrWithBadReferences) {
@@ -572,10 +574,9 @@ TEST(BookDocument, BusyHooksRunAroundDecoderTablesOfFiles) {
     BookBuilder b;
     b.compression = 3;
     b.text = ToBytes(SampleText(5000));
-    std::string folder = MakeTempFolder();
-    std::string path = folder + "/huff.prc";
-    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
-    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, nullptr));
+    fvt::test::TempDevice device;
+    ASSERT_TRUE(WriteFileBytes(device.Host("huff.prc"), b.Build()));
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open("\\huff.prc", 41, nullptr, nullptr, nullptr));
     ASSERT_TRUE(db);
     CountingHook before, after;
     BookDocument book;
@@ -588,10 +589,6 @@ TEST(BookDocument, BusyHooksRunAroundDecoderTablesOfFiles) {
     memory.book.SetHostInterfaces(&before, &after);
     memory.book.Open(memory.db.get(), 0, 1252, 65002);
     EXPECT_EQ(before.calls, 1);
-    book.Close();
-    db.reset();
-    std::remove(path.c_str());
-    std::remove(folder.c_str());
 }
 
 // Every truncation and many byte flips of a book must open cleanly or fail with a code,

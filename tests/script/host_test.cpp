@@ -346,3 +346,80 @@ TEST(ScriptHostTest, HostMayRunAnotherScriptDuringACall) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScriptHostTest, UnboundPathsEndWithTheHostsAnswer) {
+    ReaderRun r;
+    // an object name alone: the host decides (it has no value)
+    ASSERT_TRUE(r.Run("var d = document"));
+    EXPECT_EQ(r.rc, ScriptErrors::kCannotGet);
+    ASSERT_TRUE(r.Run("document()"));
+    EXPECT_EQ(r.rc, ScriptErrors::kCannotGet);
+    ASSERT_TRUE(r.Run("document = 3"));
+    EXPECT_EQ(r.rc, 0);  // not a host member when assigned: becomes a global of the script
+    ASSERT_TRUE(r.Run("document.goto_page(1)"));
+    EXPECT_EQ(r.rc, ScriptErrors::kMemberUnknown);  // the global shadows the host name now
+    EXPECT_EQ(r.Log(), "");
+    ASSERT_TRUE(r.Run("delete document; document['goto_page'](2)"));
+    EXPECT_EQ(r.rc, 0) << r.Message();
+    EXPECT_EQ(r.Log(), "document.goto_page(2)");
+}
+
+TEST(ScriptHostTest, NativeValuesConvertThroughTheirDefaultValue) {
+    ScriptRun r;
+    TestControl c;
+    ScriptValue v, w, g = r.context.Global();
+    r.heap.NewObject(&c, &v);
+    r.heap.NewWord(0xFFFF0001u, &w);
+    r.heap.SetProperty(g, u"ctl", 3, v);
+    r.heap.SetProperty(g, u"wd", 2, w);
+    ASSERT_TRUE(r.Run("[typeof ctl, '' + ctl, ctl == ctl, typeof wd, wd + 1, wd == 4294901761].join()"));
+    EXPECT_EQ(r.result, "object,[object],true,number,4294901762,true");
+    for (ScriptValue x : {v, w, g}) r.heap.Release(x);
+}
+
+TEST(ScriptHostTest, FirstArgumentIsTheEvent) {
+    ScriptRun r;
+    ScriptValue ev, type;
+    r.heap.NewPlainObject(&ev);
+    r.heap.NewNumber(4, &type);
+    r.heap.SetProperty(ev, u"type", 4, type);
+    ScriptValueList args(&r.heap);
+    args.Append(ev);
+    ScriptCode unit;
+    ASSERT_TRUE(ScriptEngine::CompileText(u"event.type * 10", &unit, u"__widget_event", nullptr));
+    ScriptValue out;
+    EXPECT_EQ(ScriptEngine::Run(&r.context, &unit, &args, ScriptValues::kUndefined, &out, &r.err), 0);
+    double d = 0;
+    r.heap.ToNumber(out, &d);
+    EXPECT_EQ(d, 40);
+    for (ScriptValue x : {ev, type, out}) r.heap.Release(x);
+}
+
+TEST(ScriptHostTest, ValueListsHoldTheirOwnReferences) {
+    ScriptHeap heap;
+    TestControl a, b;
+    {
+        ScriptValueList list(&heap);
+        EXPECT_TRUE(list.AppendObject(&a, 0));
+        EXPECT_TRUE(list.AppendObject(&b, 2));
+        EXPECT_EQ(list.Count(), 3);
+        EXPECT_EQ(list.At(1), ScriptValues::kUndefined);
+        EXPECT_EQ(list.LastObject(), &b);
+        ScriptValueList copy;
+        copy.CopyFrom(list);
+        EXPECT_EQ(copy.LastObject(), &b);
+        list.Clear();
+        EXPECT_EQ(b.notified1, 0);  // the copy still holds it
+        EXPECT_FALSE(list.AppendObject(&a, -1));
+    }
+    EXPECT_EQ(a.notified1, 1);
+    EXPECT_EQ(b.notified1, 1);
+    EXPECT_EQ(heap.LiveCells(), 0u);
+    ScriptValueList none;
+    EXPECT_FALSE(none.Append(ScriptValues::kTrue));
+    EXPECT_EQ(none.LastObject(), nullptr);
+}
+
+}  // namespace

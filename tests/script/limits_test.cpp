@@ -31,7 +31,9 @@ TEST(ScriptLimitsTest, DeepRecursionStops) {
     ASSERT_TRUE(r.Run("function g(n) { return n ? g(n - 1) + 1 : 0; } g(150)"));
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.result, "150");
-    // Recursion through a user toString is bounded as well.
+    // Recursion through eval and through a user toString is bounded as well.
+    ASSERT_TRUE(r.Run("function e() { eval('e()'); } e()"));
+    EXPECT_EQ(r.rc, ScriptErrors::kTooDeep);
     ASSERT_TRUE(r.Run("var o = {}; o.toString = function() { return '' + o; }; '' + o"));
     EXPECT_EQ(r.rc, ScriptErrors::kTooDeep);
 }

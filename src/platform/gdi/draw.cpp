@@ -54,10 +54,11 @@ void BrushRow(const DcObject& dc, const BrushObject& brush, int y, int x0, int n
         std::fill_n(out, n, brush.rgb);
         return;
     }
-    // Pattern brushes are aligned on the brush origin, in device coordinates.
+    // Pattern brushes are aligned on the brush origin, taken in the same coordinates as the
+    // drawing, so that a picture tiled at (x, y) lands at (x, y) whatever the viewport origin.
     const Surface& p = *brush.pattern;
-    int py = Mod(y - dc.origin.y - dc.st.brushOrg.y, p.Height());
-    int px = Mod(x0 - dc.origin.x - dc.st.brushOrg.x, p.Width());
+    int py = Mod(y - dc.Dy() - dc.st.brushOrg.y, p.Height());
+    int px = Mod(x0 - dc.Dx() - dc.st.brushOrg.x, p.Width());
     const std::uint32_t* prow = reinterpret_cast<const std::uint32_t*>(p.Row(py));
     for (int i = 0; i < n; ++i) {
         out[i] = prow[px] & 0xFFFFFF;

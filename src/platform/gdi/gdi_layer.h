@@ -14,7 +14,11 @@ HDC GdiCreateSurfaceDC(std::shared_ptr<gdi::Surface> surface);
 BOOL GdiSetDCOrigin(HDC dc, int x, int y);
 BOOL GdiSetDCVisibleRegion(HDC dc, HRGN region);
 
+// The framebuffer, sized by the device profile ("screen", "depth" keys) and made again when the
+// device is reopened or the screen turned; DCs made before keep drawing into the old one.
 std::shared_ptr<gdi::Surface> GdiScreenSurface();
+// Turning the screen: the new size until the device is reopened.
+BOOL GdiSetScreenSize(int width, int height);
 std::shared_ptr<gdi::Surface> GdiDCSurface(HDC dc);
 std::shared_ptr<gdi::Surface> GdiBitmapSurface(HBITMAP bitmap);
 

@@ -1,44 +1,67 @@
 // The screen: size and resolution, device capabilities, system colours.
 #include "platform/gdi/screen.h"
 
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 
 #include "platform/gdi/gdi_api.h"
 #include "platform/gdi/gdi_layer.h"
 #include "platform/gdi/gdi_object.h"
+#include "platform/kernel/device.h"
 #include "platform/last_error.h"
 
 namespace gdi {
 
+namespace {
+
+struct ScreenState {
+    std::mutex mutex;
+    std::shared_ptr<Surface> surface;
+    std::uint64_t generation = 0;
+    // A size set by rotation, valid for the device generation it was set in.
+    bool rotated = false;
+    std::uint64_t rotatedGeneration = 0;
+    int width = 0;
+    int height = 0;
+};
+
+ScreenState& State() {
+    static ScreenState* state = new ScreenState();
+    return *state;
+}
+
+}  // namespace
+
 ScreenInfo CurrentScreen() {
-    static const ScreenInfo info = [] {
-        ScreenInfo s;
-        // "WIDTHxHEIGHT@DPI", e.g. 480x640@192 for a high-resolution device.
-        if (const char* v = std::getenv("FOLIVANT_SCREEN")) {
-            int w = 0, h = 0, dpi = 96;
-            int n = std::sscanf(v, "%dx%d@%d", &w, &h, &dpi);
-            if (n >= 2 && w >= 16 && h >= 16 && w <= 4096 && h <= 4096) {
-                s.width = w;
-                s.height = h;
-                if (n == 3 && dpi >= 48 && dpi <= 600) s.logPixels = dpi;
-            }
-        }
-        return s;
-    }();
-    return info;
+    const fvt::DeviceProfile& p = fvt::Profile();
+    ScreenInfo s;
+    s.width = p.screenWidth;
+    s.height = p.screenHeight;
+    s.logPixels = p.dpi;
+    // The depth the device reports; its pixels are stored as Xrgb32 whatever it is.
+    int depth = std::atoi(p.Value("depth", "16").c_str());
+    if (depth == 8 || depth == 16 || depth == 24 || depth == 32) s.bitsPerPixel = depth;
+    ScreenState& st = State();
+    std::lock_guard<std::mutex> lock(st.mutex);
+    if (st.rotated && st.rotatedGeneration == fvt::DeviceGeneration()) {
+        s.width = st.width;
+        s.height = st.height;
+    }
+    return s;
 }
 
 std::shared_ptr<Surface> ScreenSurface() {
-    static std::once_flag once;
-    static std::shared_ptr<Surface>* screen = nullptr;
-    std::call_once(once, [] {
-        ScreenInfo s = CurrentScreen();
-        screen =
-            new std::shared_ptr<Surface>(Surface::Create(s.width, s.height, PixelFormat::Xrgb32));
-    });
-    return *screen;
+    ScreenInfo info = CurrentScreen();
+    std::uint64_t generation = fvt::DeviceGeneration();
+    ScreenState& st = State();
+    std::lock_guard<std::mutex> lock(st.mutex);
+    if (!st.surface || st.generation != generation || st.surface->Width() != info.width ||
+        st.surface->Height() != info.height) {
+        st.surface = Surface::Create(info.width, info.height, PixelFormat::Xrgb32);
+        st.generation = generation;
+    }
+    return st.surface;
 }
 
 }  // namespace gdi
@@ -47,6 +70,20 @@ using namespace gdi;
 
 std::shared_ptr<Surface> GdiScreenSurface() {
     return ScreenSurface();
+}
+
+BOOL GdiSetScreenSize(int width, int height) {
+    if (width < 16 || height < 16 || width > 4096 || height > 4096) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    ScreenState& st = State();
+    std::lock_guard<std::mutex> lock(st.mutex);
+    st.rotated = true;
+    st.rotatedGeneration = fvt::DeviceGeneration();
+    st.width = width;
+    st.height = height;
+    return TRUE;
 }
 
 int GetDeviceCaps(HDC dc, int index) {

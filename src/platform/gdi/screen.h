@@ -1,5 +1,5 @@
-// The emulated device's screen: its size, resolution and reported depth, and the framebuffer
-// every window DC draws into.
+// The emulated device's screen, from the device profile: its size, resolution and reported
+// depth, and the framebuffer every window DC draws into.
 #pragma once
 
 #include <memory>

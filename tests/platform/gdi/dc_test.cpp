@@ -1,5 +1,6 @@
 #include "gdi_fixture.h"
 #include "platform/last_error.h"
+#include "support/platform/temp_device.h"
 
 using namespace gdi_test;
 
@@ -113,12 +114,14 @@ TEST(DeviceContext, ExcludedAreasMakeAComplexClip) {
 }
 
 TEST(DeviceContext, ScreenCapsAndSystemColours) {
+    fvt::test::TempDevice device;
+    ASSERT_TRUE(device.ok());
     HDC dc = CreateCompatibleDC(nullptr);
     EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), GetDeviceCaps(dc, LOGPIXELSY));
-    EXPECT_GE(GetDeviceCaps(dc, LOGPIXELSY), 96);
-    int bpp = GetDeviceCaps(dc, BITSPIXEL);
-    EXPECT_TRUE(bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32);
-    EXPECT_GE(GetDeviceCaps(dc, HORZRES), 240);
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96);
+    EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 16);
+    EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 240);
+    EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 320);
     EXPECT_EQ(GetDeviceCaps(nullptr, LOGPIXELSX), 0);
     DeleteDC(dc);
     EXPECT_EQ(GetSysColor(COLOR_WINDOW), kWhite);
@@ -133,7 +136,37 @@ TEST(DeviceContext, FillRectTakesSystemColourIndexes) {
     EXPECT_EQ(c.At(1, 0), GetSysColor(COLOR_BTNTEXT));
 }
 
-TEST(DeviceContext, ScreenDcDrawsIntoTheFramebufferWithOriginAndVisibleRegion) {
+TEST(Screen, SizeDepthAndResolutionComeFromTheDeviceProfile) {
+    fvt::test::TempDevice device("screen = 480x640@192\ndepth = 32");
+    ASSERT_TRUE(device.ok());
+    HDC dc = GdiCreateScreenDC();
+    EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 480);
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), 192);
+    EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 32);
+    EXPECT_EQ(GdiScreenSurface()->Height(), 640);
+    // Turning the screen swaps its size; DCs made before keep their old framebuffer.
+    EXPECT_TRUE(GdiSetScreenSize(640, 480));
+    EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 640);
+    EXPECT_EQ(GdiScreenSurface()->Width(), 640);
+    EXPECT_EQ(GdiDCSurface(dc)->Width(), 480);
+    EXPECT_FALSE(GdiSetScreenSize(0, 480));
+    DeleteDC(dc);
+}
+
+TEST(Screen, ReadingAScreenDcReturnsWhatIsOnScreen) {
+    fvt::test::TempDevice device;
+    ASSERT_TRUE(device.ok());
+    HDC screen = GdiCreateScreenDC();
+    SetPixel(screen, 5, 6, kRed);
+    Canvas copy(2, 2);
+    EXPECT_TRUE(BitBlt(copy.dc(), 0, 0, 2, 2, screen, 4, 5, SRCCOPY));
+    EXPECT_EQ(copy.At(1, 1), kRed);
+    DeleteDC(screen);
+}
+
+TEST(Screen, ScreenDcDrawsIntoTheFramebufferWithOriginAndVisibleRegion) {
+    fvt::test::TempDevice device;
+    ASSERT_TRUE(device.ok());
     HDC screen = GdiCreateScreenDC();
     ASSERT_NE(screen, nullptr);
     auto fb = GdiScreenSurface();

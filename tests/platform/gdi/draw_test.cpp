@@ -169,6 +169,13 @@ TEST(PatternBrush, TilesFromTheBrushOrigin) {
     PatBlt(c.dc(), 0, 0, 5, 1, PATCOPY);
     EXPECT_EQ(c.Row(0, kRed), ".#.#.");
     EXPECT_EQ(c.Row(0, kBlue), "#.#.#");
+    // A picture tiled at a point lands there under any viewport origin.
+    c.Clear(kWhite);
+    SetViewportOrgEx(c.dc(), 2, 0, nullptr);
+    SetBrushOrgEx(c.dc(), 1, 0, nullptr);
+    PatBlt(c.dc(), 1, 0, 2, 1, PATCOPY);
+    EXPECT_EQ(c.Row(0, kRed), "...#.");
+    EXPECT_EQ(c.Row(0, kBlue), "....#");
     SelectObject(c.dc(), old);
     DeleteObject(brush);
     EXPECT_EQ(CreateDIBPatternBrushPt(nullptr, DIB_RGB_COLORS), nullptr);
