@@ -7,7 +7,7 @@
 #include "core/string.h"
 #include "core/platform_helpers.h"
 #include "core/text.h"
-#include "platform/resources/strings.h"
+#include "platform/resources/resources.h"
 
 namespace {
 
