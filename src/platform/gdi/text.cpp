@@ -425,10 +425,10 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         static_cast<long long>(lineHeight) * static_cast<long long>(lines.size());
     int total = Clamp32(totalHeight);
     if (format & DT_CALCRECT) {
+        // The rectangle narrows or widens to the widest line and grows down to the last.
         long long widest = 0;
         for (const Line& l : lines) widest = std::max(widest, l.width);
-        if (!(format & DT_WORDBREAK) || widest > boxWidth || (format & DT_SINGLELINE))
-            rect->right = Sat(rect->left + widest);
+        rect->right = Sat(rect->left + widest);
         rect->bottom = Sat(rect->top + totalHeight);
         return total;
     }
@@ -438,6 +438,8 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
             top = rect->top + (static_cast<long long>(rect->bottom) - rect->top - lineHeight) / 2;
         else if (format & DT_BOTTOM)
             top = rect->bottom - lineHeight;
+        // Placed lower in the rectangle, the result is the bottom of the text from its top.
+        if (format & (DT_VCENTER | DT_BOTTOM)) total = Clamp32(top - rect->top + lineHeight);
     }
     if (!d->surface) return total;
     RectList clip = d->Clip();

@@ -150,7 +150,10 @@ TEST(DrawText, CalcRectMeasuresLinesAndWraps) {
     EXPECT_EQ(r, (RECT{0, 0, 30, 12}));
     r = RECT{0, 0, 20, 0};
     EXPECT_EQ(DrawTextW(c.dc(), u"ab cd ef", -1, &r, DT_CALCRECT | DT_WORDBREAK), 36);
-    EXPECT_EQ(r.right, 20);
+    EXPECT_EQ(r.right, 12);
+    r = RECT{0, 0, 20, 0};
+    DrawTextW(c.dc(), u"abcdefgh", -1, &r, DT_CALCRECT | DT_WORDBREAK);
+    EXPECT_EQ(r.right, 48);  // a word wider than the box widens it
     r = RECT{0, 0, 100, 0};
     EXPECT_EQ(DrawTextW(c.dc(), u"a\r\nbcd\nx", -1, &r, DT_CALCRECT), 36);
     EXPECT_EQ(r.right, 18);
@@ -162,7 +165,7 @@ TEST(DrawText, AlignsAndCentresInTheRectangle) {
     SetBkMode(c.dc(), TRANSPARENT);
     SetTextColor(c.dc(), kRed);
     RECT r{0, 0, 40, 30};
-    DrawTextW(c.dc(), u"ab", 2, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    EXPECT_EQ(DrawTextW(c.dc(), u"ab", 2, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE), 21);
     // Cell 12 x 12 centred: (14, 9); the boxes start one row down.
     EXPECT_EQ(c.InkBox(kWhite), (RECT{14, 10, 25, 18}));
     c.Clear(kWhite);
