@@ -181,6 +181,29 @@ TEST(HuffCdic, SelfReferringEntryIsCorruptNotEndless) {
     EXPECT_FALSE(f.Decode(f.tables.records[0], &out));
 }
 
+TEST(HuffCdic, DictionaryNestingIsBoundedInDepth) {
+    // Each word is the previous one and a letter, so entry k expands through k entries.
+    auto chain = [](int levels) {
+        std::vector<std::string> words;
+        std::string w = "q";
+        for (int k = 0; k < levels; ++k) {
+            w += static_cast<char>('a' + k % 26);
+            words.push_back(w);
+        }
+        return words;
+    };
+    for (int levels : {10, 30}) {
+        HuffFixture f;
+        std::vector<std::string> words = chain(levels);
+        Bytes text = ToBytes(words.back() + " " + words.back());
+        f.tables = HuffCompress({text}, words, true);
+        ASSERT_TRUE(f.Load());
+        Bytes out;
+        EXPECT_EQ(f.Decode(f.tables.records[0], &out), levels == 10) << levels;
+        if (levels == 10) EXPECT_EQ(out, text);
+    }
+}
+
 TEST(HuffCdic, TruncatedStreamAndOversizeLengthAreCorrupt) {
     HuffFixture f;
     Bytes text = MixedBytes(2000);
