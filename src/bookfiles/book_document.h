@@ -137,7 +137,8 @@ public:
     // 1 plain text, 2 markup, by looking at the first tag without the tokenizer.
     std::uint32_t SniffKind();
     bool GetTarget(std::uint32_t index, std::uint32_t kind, BookTarget* out);
-    bool FindTarget(const char16_t* name, std::uint32_t length, std::uint32_t kind, BookTarget* out);
+    bool FindTarget(const char16_t* name, std::uint32_t length, std::uint32_t kind,
+                    BookTarget* out);
 
     // Data records: index n >= 1 is the n-th record from the book's first resource record.
     bool GetDataRecord(std::int32_t index, std::uint32_t* record) const;
@@ -157,7 +158,6 @@ public:
     // Frame sets: the tree of the frame set that holds a position.
     bool RecordForPosition(std::uint32_t position, PackedTree* cursor, std::uint8_t* changed,
                            std::int32_t previous, std::uint32_t* range);
-
 
 private:
     struct Page;
