@@ -58,7 +58,8 @@ public:
     // source reads its file on demand.
     void SetHostInterfaces(BookHostInterface* before, BookHostInterface* after);
 
-    // Opens the book over a record source; with `ownsSource` the book deletes it on Close.
+    // Opens the book over a record source; with `ownsSource` the book deletes it on Close (when
+    // Open fails, the caller keeps it).
     // `codePage` is the text code page when the header gives none; pages are always UTF-16.
     // 0, or: 1 not a known book, 2 record size not 4096 bytes, 10 corrupt, 11 no record source,
     // 12 out of memory, 13 needs a newer reader (compression, encryption, version, code page),
