@@ -14,6 +14,7 @@
 #include "bookfiles/huff_cdic.h"
 #include "bookfiles/palm_database.h"
 #include "bookfiles/palm_doc.h"
+#include "platform/kernel/device.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/book_compressors.h"
 
@@ -85,9 +86,15 @@ void BM_HuffCdicDecode(benchmark::State& state) {
 }
 BENCHMARK(BM_HuffCdicDecode);
 
+// A device path of a book of that size, written once into a temporary device.
 std::string BookFile(std::size_t megabytes) {
-    static std::string folder = MakeTempFolder();
-    std::string path = folder + "/book" + std::to_string(megabytes) + ".prc";
+    static std::string folder = [] {
+        std::string f = MakeTempFolder();
+        fvt::OpenDevice(f);
+        return f;
+    }();
+    std::string name = "book" + std::to_string(megabytes) + ".prc";
+    std::string path = "\\" + name;
     if (!DatabaseFile::Exists(path.c_str())) {
         BookBuilder b;
         b.compression = 2;
@@ -95,7 +102,7 @@ std::string BookFile(std::size_t megabytes) {
         b.fullName = "A Book of Some Size";
         b.exth = {{100, ToBytes("An Author")}, {201, Bytes{0, 0, 0, 0}}};
         b.resources = {ToBytes("GIF89a")};
-        WriteFileBytes(path, b.Build());
+        WriteFileBytes(folder + "/" + name, b.Build());
     }
     return path;
 }

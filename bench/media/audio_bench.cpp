@@ -52,7 +52,8 @@ void BM_DecodeMinute(benchmark::State& state) {
         auto source = OpenMinute();
         benchmark::DoNotOptimize(Drain(source->GetStream()));
     }
-    state.counters["x_realtime"] = benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_DecodeMinuteTo22kMono(benchmark::State& state) {
@@ -66,7 +67,8 @@ void BM_DecodeMinuteTo22kMono(benchmark::State& state) {
         if (!resampler->Setup(target)) return state.SkipWithError("converter refused the format");
         benchmark::DoNotOptimize(Drain(resampler->GetStream()));
     }
-    state.counters["x_realtime"] = benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 BENCHMARK(BM_DecodeMinute)->Unit(benchmark::kMillisecond);

@@ -1,43 +1,49 @@
 #include "bookfiles/database_file.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <string>
+
+#include "core/charset.h"
+#include "platform/kernel/handles.h"
+#include "platform/last_error.h"
+#include "platform/storage/files.h"
 
 namespace DatabaseFile {
 namespace {
 
 long long g_failAfter = -1;
 
-int ErrorFromErrno(int e) {
-    if (e == ENOENT || e == ENOTDIR) return 11;
-    if (e == ENOMEM) return 12;
+// Device paths arrive as UTF-8; the device layer takes UTF-16.
+std::u16string Wide(const char* path) {
+    std::size_t n = std::char_traits<char>::length(path);
+    std::u16string out(n + 1, u'\0');
+    std::int32_t units = Utf8::DecodeToUtf16(reinterpret_cast<const std::uint8_t*>(path), n,
+                                             out.data(), out.size());
+    out.resize(units < 0 ? 0 : static_cast<std::size_t>(units));
+    return out;
+}
+
+int ErrorFromLastError() {
+    DWORD e = GetLastError();
+    if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) return 11;
+    if (e == ERROR_NOT_ENOUGH_MEMORY || e == ERROR_OUTOFMEMORY) return 12;
     return 14;
 }
 
 // Writes everything, or fails; honours the test hook.
-bool WriteFully(int fd, const std::uint8_t* bytes, std::size_t size) {
+bool WriteFully(HANDLE file, const std::uint8_t* bytes, std::size_t size) {
     while (size > 0) {
-        std::size_t chunk = size;
+        std::size_t chunk = size > 0x10000000 ? 0x10000000 : size;
         if (g_failAfter >= 0) {
-            if (g_failAfter == 0) {
-                errno = ENOSPC;
-                return false;
-            }
+            if (g_failAfter == 0) return false;
             if (static_cast<long long>(chunk) > g_failAfter) chunk = static_cast<std::size_t>(g_failAfter);
         }
-        ssize_t n = ::write(fd, bytes, chunk);
-        if (n < 0) {
-            if (errno == EINTR) continue;
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, static_cast<DWORD>(chunk), &written, nullptr) || written == 0) {
             return false;
         }
-        if (g_failAfter >= 0) g_failAfter -= n;
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
+        if (g_failAfter >= 0) g_failAfter -= written;
+        bytes += written;
+        size -= written;
     }
     return true;
 }
@@ -47,7 +53,7 @@ bool WriteFully(int fd, const std::uint8_t* bytes, std::size_t size) {
 Mapping::~Mapping() { Close(); }
 
 void Mapping::Close() {
-    if (mapped_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
+    if (mapped_) UnmapViewOfFile(data_);
     data_ = nullptr;
     size_ = 0;
     mapped_ = false;
@@ -55,57 +61,68 @@ void Mapping::Close() {
 
 int Mapping::Open(const char* path) {
     Close();
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ErrorFromErrno(errno);
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    std::u16string wide = Wide(path);
+    if (wide.empty()) return 11;
+    HANDLE file = CreateFileForMappingW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return ErrorFromLastError();
+    DWORD high = 0;
+    DWORD low = GetFileSize(file, &high);
+    if ((low == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) || high != 0) {
+        CloseHandle(file);
         return 14;
     }
-    if (st.st_size > 0) {
-        void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p == MAP_FAILED) {
-            int e = errno;
-            ::close(fd);
-            return e == ENOMEM ? 12 : 14;
-        }
-        data_ = static_cast<const std::uint8_t*>(p);
-        size_ = static_cast<std::size_t>(st.st_size);
-        mapped_ = true;
+    if (low == 0) {
+        // An empty file maps to an empty view.
+        CloseHandle(file);
+        return 0;
     }
-    ::close(fd);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!mapping) {
+        int rc = ErrorFromLastError();
+        CloseHandle(file);
+        return rc == 11 ? 14 : rc;
+    }
+    void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    int rc = view ? 0 : ErrorFromLastError();
+    CloseHandle(mapping);
+    CloseHandle(file);
+    if (!view) return rc == 11 ? 14 : rc;
+    data_ = static_cast<const std::uint8_t*>(view);
+    size_ = low;
+    mapped_ = true;
     return 0;
 }
 
 bool Exists(const char* path) {
-    struct stat st;
-    return ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
+    std::u16string wide = Wide(path);
+    DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 int ReadAll(const char* path, std::vector<std::uint8_t>* out) {
     out->clear();
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ErrorFromErrno(errno);
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    std::u16string wide = Wide(path);
+    if (wide.empty()) return 11;
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return ErrorFromLastError();
+    DWORD high = 0;
+    DWORD size = GetFileSize(file, &high);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) || high != 0) {
+        CloseHandle(file);
         return 14;
     }
     try {
-        out->resize(static_cast<std::size_t>(st.st_size));
+        out->resize(size);
     } catch (...) {
-        ::close(fd);
+        CloseHandle(file);
         return 12;
     }
-    std::size_t got = 0;
-    while (got < out->size()) {
-        ssize_t n = ::read(fd, out->data() + got, out->size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    if (got != out->size()) {
+    DWORD got = 0;
+    bool ok = size == 0 || (ReadFile(file, out->data(), size, &got, nullptr) && got == size);
+    CloseHandle(file);
+    if (!ok) {
         out->clear();
         return 14;
     }
@@ -113,29 +130,24 @@ int ReadAll(const char* path, std::vector<std::uint8_t>* out) {
 }
 
 bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size) {
-    std::string temp = std::string(path) + ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = WriteFully(fd, bytes, size) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temp.c_str(), path) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    std::string folder(path);
-    std::size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : folder.substr(0, slash));
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    std::u16string target = Wide(path);
+    if (target.empty()) return false;
+    std::u16string temp = target + u".tmp";
+    HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = WriteFully(file, bytes, size) && FlushFileBuffers(file);
+    ok = CloseHandle(file) && ok;
+    // The replacing move is atomic: the old file stays whole until the new one is complete.
+    if (ok) ok = MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!ok) DeleteFileW(temp.c_str());
+    return ok;
 }
 
-bool Remove(const char* path) { return ::unlink(path) == 0; }
+bool Remove(const char* path) {
+    std::u16string wide = Wide(path);
+    return !wide.empty() && DeleteFileW(wide.c_str());
+}
 
 void FailWritesAfterForTesting(long long bytes) { g_failAfter = bytes; }
 

@@ -1,6 +1,7 @@
 // The few file operations Palm databases need: a read-only mapping, a whole read, and a
 // replacement written to a temporary file and renamed over the old one, so that a failure at
-// any point leaves the previous file whole.
+// any point leaves the previous file whole. Paths are device paths ("\storage\eBooks\a.prc")
+// in UTF-8.
 #pragma once
 
 #include <cstddef>

@@ -2,7 +2,6 @@
 // targets, data records, index tables and frame sets, and damaged books.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "bookfiles/book_document.h"
@@ -11,6 +10,7 @@
 #include "bookfiles/palm_database.h"
 #include "core/charset.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/platform/temp_device.h"
 
 namespace {
 
@@ -574,10 +574,9 @@ TEST(BookDocument, BusyHooksRunAroundDecoderTablesOfFiles) {
     BookBuilder b;
     b.compression = 3;
     b.text = ToBytes(SampleText(5000));
-    std::string folder = MakeTempFolder();
-    std::string path = folder + "/huff.prc";
-    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
-    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, nullptr));
+    fvt::test::TempDevice device;
+    ASSERT_TRUE(WriteFileBytes(device.Host("huff.prc"), b.Build()));
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open("\\huff.prc", 41, nullptr, nullptr, nullptr));
     ASSERT_TRUE(db);
     CountingHook before, after;
     BookDocument book;
@@ -590,10 +589,6 @@ TEST(BookDocument, BusyHooksRunAroundDecoderTablesOfFiles) {
     memory.book.SetHostInterfaces(&before, &after);
     memory.book.Open(memory.db.get(), 0, 1252, 65002);
     EXPECT_EQ(before.calls, 1);
-    book.Close();
-    db.reset();
-    std::remove(path.c_str());
-    std::remove(folder.c_str());
 }
 
 // Every truncation and many byte flips of a book must open cleanly or fail with a code,

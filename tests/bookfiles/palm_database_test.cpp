@@ -1,7 +1,6 @@
 // Palm database files: parsing, the open flags, record editing and crash-safe writing.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 
 #include "bookfiles/book_error.h"
@@ -10,18 +9,16 @@
 #include "bookfiles/palm_database.h"
 #include "core/text.h"
 #include "support/bookfiles/pdb_builder.h"
+#include "support/platform/temp_device.h"
 
 namespace {
 
 class PalmDatabaseTest : public ::testing::Test {
 protected:
-    void SetUp() override { folder_ = MakeTempFolder(); }
-    void TearDown() override {
-        DatabaseFile::FailWritesAfterForTesting(-1);
-        std::string cmd = "rm -rf '" + folder_ + "'";
-        (void)std::system(cmd.c_str());
-    }
-    std::string Path(const char* name) { return folder_ + "/" + name; }
+    void TearDown() override { DatabaseFile::FailWritesAfterForTesting(-1); }
+    // A device path, and the same file seen from the host.
+    std::string Path(const char* name) { return std::string("\\") + name; }
+    bool Put(const char* name, const Bytes& bytes) { return WriteFileBytes(device_.Host(name), bytes); }
     static PdbBuilder Sample() {
         PdbBuilder b;
         b.name = "Sample";
@@ -33,12 +30,12 @@ protected:
         b.records[2].uniqueId = 0x00ABCDEF;
         return b;
     }
-    std::string folder_;
+    fvt::test::TempDevice device_;
 };
 
 TEST_F(PalmDatabaseTest, ReadsRecordsOfAMappedFile) {
     std::string path = Path("a.pdb");
-    ASSERT_TRUE(WriteFileBytes(path, Sample().Build()));
+    ASSERT_TRUE(Put("a.pdb", Sample().Build()));
     int error = -1;
     std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, &error));
     ASSERT_TRUE(db);
@@ -68,7 +65,7 @@ TEST_F(PalmDatabaseTest, ReadsRecordsOfAMappedFile) {
 
 TEST_F(PalmDatabaseTest, OpensByEncodedPath) {
     std::string path = Path("caf\xC3\xA9.pdb");
-    ASSERT_TRUE(WriteFileBytes(path, Sample().Build()));
+    ASSERT_TRUE(Put("caf\xC3\xA9.pdb", Sample().Build()));
     Text text;
     ASSERT_TRUE(text.AssignUtf8(path.c_str()));
     ASSERT_TRUE(text.ConvertTo(65002));
@@ -127,7 +124,7 @@ TEST_F(PalmDatabaseTest, NameWithoutTerminatorReadsAs31Bytes) {
 
 TEST_F(PalmDatabaseTest, TypeAndCreatorMustMatchOnlyWhenTheFlagsSaySo) {
     std::string path = Path("cache.fvt");
-    ASSERT_TRUE(WriteFileBytes(path, Sample().Build()));
+    ASSERT_TRUE(Put("cache.fvt", Sample().Build()));
     int error = 0;
     EXPECT_EQ(PalmDatabase::Open(path.c_str(), 297, "FOLV", "MKCH", &error), nullptr);
     EXPECT_EQ(error, kBookBadVersion);
@@ -181,7 +178,7 @@ TEST_F(PalmDatabaseTest, EditsAreWrittenBackAndReadAgain) {
 TEST_F(PalmDatabaseTest, FailedWriteLeavesThePreviousFileWhole) {
     std::string path = Path("side.fvt");
     Bytes original = Sample().Build();
-    ASSERT_TRUE(WriteFileBytes(path, original));
+    ASSERT_TRUE(Put("side.fvt", original));
     std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 11, nullptr, nullptr, nullptr));
     ASSERT_TRUE(db);
     ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 5000, nullptr));
@@ -202,7 +199,7 @@ TEST_F(PalmDatabaseTest, FailedWriteLeavesThePreviousFileWhole) {
 TEST_F(PalmDatabaseTest, StartingEmptyReplacesTheFileOnlyWhenWritten) {
     std::string path = Path("page.fvg");
     Bytes original = Sample().Build();
-    ASSERT_TRUE(WriteFileBytes(path, original));
+    ASSERT_TRUE(Put("page.fvg", original));
     std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 151, "FOLV", "BOOK", nullptr));
     ASSERT_TRUE(db);
     EXPECT_EQ(db->GetRecordCount(), 0u);
@@ -230,7 +227,7 @@ TEST_F(PalmDatabaseTest, DestroyRemovesAnUnfinishedFile) {
 TEST_F(PalmDatabaseTest, CorruptExistingFileIsNeitherOpenedNorOverwritten) {
     std::string path = Path("bad.fvt");
     Bytes junk = ToBytes("this is not a database at all, but it is long enough to have a header....");
-    ASSERT_TRUE(WriteFileBytes(path, junk));
+    ASSERT_TRUE(Put("bad.fvt", junk));
     int error = 0;
     EXPECT_EQ(PalmDatabase::Open(path.c_str(), 23, "FOLV", "BPAR", &error), nullptr);
     EXPECT_EQ(error, kBookCorrupt);

@@ -89,6 +89,19 @@ TEST(KeywordTreeLookup, ValueKeywords) {
     EXPECT_EQ(Value("hang"), 55u);
 }
 
+TEST(KeywordTreeLookup, ScriptNamesAreExact) {
+    uint16_t id = 0;
+    std::u16string s = u"if";
+    EXPECT_TRUE(KeywordTree::FindScriptName(s.data(), s.size(), &id));
+    EXPECT_EQ(id, 11);
+    s = u"Clear";
+    EXPECT_TRUE(KeywordTree::FindScriptName(s.data(), s.size(), &id));
+    EXPECT_EQ(id, 113);
+    s = u"IF";
+    EXPECT_FALSE(KeywordTree::FindScriptName(s.data(), s.size(), &id));
+    EXPECT_FALSE(KeywordTree::FindScriptName(s.data(), 0, &id));
+}
+
 TEST(KeywordTreeLookup, CharactersAboveLatin1NeverMatch) {
     // U+0141 has the low byte of 'A'; a non-Latin character must not pass for a keyword.
     std::u16string a = u"\u0141";

@@ -125,7 +125,7 @@ bool CharStream::EnsureCurrent() {
     return Load(position_);
 }
 
-bool CharStream::Peek(char16_t& c) {
+bool CharStream::PeekSlow(char16_t& c) {
     if (!EnsureCurrent()) return false;
     c = segments_[cur_].chars[static_cast<int32_t>(off_)];
     return true;
@@ -307,6 +307,13 @@ char16_t Replacement(uint32_t id) { return EntityFallback::Replacement(static_ca
 }  // namespace Entities
 
 bool CharStream::ExtractText(String& out, bool decode, bool stripQuotes, bool append) {
+    if (!decode && !stripQuotes && !append && pieces_.size() == 1) {
+        // The common case of a word: a view of the page's string.
+        const PieceRef& p = pieces_[0];
+        out.AssignSub(segments_[p.seg].chars, static_cast<int32_t>(p.off),
+                      static_cast<int32_t>(p.len));
+        return true;
+    }
     // The pieces' range after quote stripping: first piece and offset, last piece and end.
     uint32_t n = static_cast<uint32_t>(pieces_.size());
     uint32_t first = 0, last = n;  // [first, last)

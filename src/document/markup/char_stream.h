@@ -26,7 +26,27 @@ public:
     void SetPosition(uint32_t position);
     uint32_t GetPosition();
     // The character at the read position; false at the end of input.
-    bool Peek(char16_t& c);
+    bool Peek(char16_t& c) {
+        if (cur_ >= 0 && off_ < segments_[cur_].page.length) {
+            c = segments_[cur_].chars.Data()[off_];
+            return true;
+        }
+        return PeekSlow(c);
+    }
+    // A cheap note of the read position, turned into a position only when needed.
+    struct Mark {
+        uint32_t base;
+        uint32_t offset;
+        bool inPage;
+    };
+    Mark GetMark() const {
+        if (cur_ < 0) return {position_, 0, false};
+        return {segments_[cur_].page.start, off_, true};
+    }
+    uint32_t PositionOf(const Mark& m) {
+        if (!m.inPage || !source_) return m.base;
+        return source_->Advance(m.base, static_cast<int32_t>(m.offset), mode_);
+    }
     // Reads one character; false at the end of input.
     bool NextChar(char16_t& c);
 
@@ -74,6 +94,7 @@ private:
     };
 
     bool Load(uint32_t position);
+    bool PeekSlow(char16_t& c);
     bool EnsureCurrent();
     void SetCurrentAt(int32_t seg, uint32_t position);
     static bool IsStop(char16_t c) {

@@ -318,7 +318,7 @@ bool HtmlTokenizer::TrackedEndDrop(uint32_t id) {
     return false;
 }
 
-HtmlTokenizer::NestResult HtmlTokenizer::ApplyNesting(uint32_t notedPosition) {
+HtmlTokenizer::NestResult HtmlTokenizer::ApplyNesting(const CharStream::Mark& noted) {
     uint32_t id = tagId_;
     uint16_t flags = MarkupTags::Flags(id);
     uint32_t cls = flags & MarkupTags::kClassMask;
@@ -365,7 +365,7 @@ HtmlTokenizer::NestResult HtmlTokenizer::ApplyNesting(uint32_t notedPosition) {
         pendingCount_ = 0;
         pendingIndex_ = 0;
         for (uint32_t j = 0; j < n; ++j) pending_[pendingCount_++] = open_[depth_ - 1 - j];
-        pendingPosition_ = notedPosition;
+        pendingPosition_ = stream_.PositionOf(noted);
         deferred_ = true;
         return kDefer;
     }
@@ -422,10 +422,10 @@ uint32_t HtmlTokenizer::NextToken() {
         return Deliver();
     }
     deferred_ = false;
-    uint32_t noted = stream_.GetPosition();
+    CharStream::Mark mark = stream_.GetMark();
     bool replay = false;
     if (replaying_) {
-        if (noted >= replayLimit_) replaying_ = false;
+        if (stream_.PositionOf(mark) >= replayLimit_) replaying_ = false;
         else replay = true;
     }
     uint32_t kind = Lex();
@@ -444,7 +444,7 @@ uint32_t HtmlTokenizer::NextToken() {
         return kTokenTag;
     }
     if (nest_) {
-        NestResult r = ApplyNesting(noted);
+        NestResult r = ApplyNesting(mark);
         if (r == kDrop) {
             DropTag();
             return kTokenContinue;

@@ -45,7 +45,7 @@ public:
     static constexpr uint32_t kMaxAttributes = 126;
 
     enum NestResult { kAccept, kDrop, kDefer };
-    NestResult ApplyNesting(uint32_t notedPosition);
+    NestResult ApplyNesting(const CharStream::Mark& noted);
 
 private:
     enum LexState { kIdle, kTagName, kAttributeName, kAfterName, kAfterEquals };

@@ -1,5 +1,7 @@
 #include "document/markup/keyword_tree.h"
 
+#include "script/script_names.h"
+
 extern const KeywordNode kMarkupTree[];
 extern const uint16_t kMarkupTreeRoot, kMarkupTreeCount;
 extern const KeywordNode kEntityTree[];
@@ -108,4 +110,9 @@ bool KeywordTree::FindEntityName(const char16_t* chars, size_t count, uint16_t* 
 
 bool KeywordTree::FindValueKeyword(const char16_t* chars, size_t count, uint32_t* id) {
     return WalkWhole(chars, count, ValueTree(), id);
+}
+
+bool KeywordTree::FindScriptName(const char16_t* chars, size_t count, uint16_t* id) {
+    *id = count ? ScriptNames::Find(chars, static_cast<uint32_t>(count)) : 0;
+    return *id != 0;
 }

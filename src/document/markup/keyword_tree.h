@@ -34,6 +34,8 @@ struct KeywordTree {
     static bool FindMarkupName(const char16_t* chars, size_t count, uint16_t* id);
     static bool FindEntityName(const char16_t* chars, size_t count, uint16_t* id);
     static bool FindValueKeyword(const char16_t* chars, size_t count, uint32_t* id);
+    // The script engine's vocabulary, which the script library keeps.
+    static bool FindScriptName(const char16_t* chars, size_t count, uint16_t* id);
 
     static const KeywordTree& MarkupTree();
     static const KeywordTree& EntityTree();

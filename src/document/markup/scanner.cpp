@@ -10,15 +10,6 @@ void Scanner::LoadTables(const ScannerTableSet* set) {
     token_ = -1;
 }
 
-void Scanner::SetState(uint32_t mode) {
-    if (mode == mode_ || !set_ || mode >= set_->modeCount) return;
-    mode_ = mode;
-    const ScannerMode& m = set_->modes[mode];
-    next_ = m.next;
-    classes_ = m.classes;
-    classCount_ = m.classCount;
-}
-
 int32_t Scanner::StopToken() const {
     return next_[state * classCount_ + classCount_ - 1];
 }
@@ -26,40 +17,6 @@ int32_t Scanner::StopToken() const {
 const ScannerToken* Scanner::TokenInfo(int32_t token) const {
     if (!set_ || token < 0 || token >= set_->tokenCount) return nullptr;
     return &set_->tokens[token];
-}
-
-bool Scanner::Run(const char16_t* chars, uint32_t* index, uint32_t count, uint32_t* limit) {
-    uint32_t i = *index;
-    uint32_t left = *limit;
-    uint32_t end = count - i > left ? i + left : count;
-    const uint8_t* classes = classes_;
-    const int8_t* next = next_;
-    const uint32_t width = classCount_;
-    const int8_t* row = next + state * width;
-    while (i < end) {
-        char16_t c = chars[i];
-        int32_t entry = row[classes[c < 128 ? c : 128]];
-        if (entry >= 0) {
-            state = static_cast<int8_t>(entry);
-            row = next + entry * width;
-            ++i;
-            continue;
-        }
-        if (entry <= -2) {
-            ++i;
-            token_ = -2 - entry;
-        } else {
-            token_ = row[width - 1];
-        }
-        *limit = left - (i - *index);
-        *index = i;
-        return true;
-    }
-    *limit = left - (i - *index);
-    *index = i;
-    token_ = row[width - 1];
-    // A run that used up the limit counts as stopped.
-    return *limit == 0;
 }
 
 namespace {

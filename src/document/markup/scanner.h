@@ -32,7 +32,15 @@ constexpr uint16_t kTokenSwitchesMode = 0x20;
 class Scanner {
 public:
     void LoadTables(const ScannerTableSet* set);
-    void SetState(uint32_t mode);  // switches the mode; nothing when it is already current
+    // Switches the mode; nothing when it is already current.
+    void SetState(uint32_t mode) {
+        if (mode == mode_ || !set_ || mode >= set_->modeCount) return;
+        mode_ = mode;
+        const ScannerMode& m = set_->modes[mode];
+        next_ = m.next;
+        classes_ = m.classes;
+        classCount_ = m.classCount;
+    }
     void Reset() {}
     void Release() {}
 
@@ -59,6 +67,49 @@ private:
     uint32_t mode_ = 0;
     int32_t token_ = -1;
 };
+
+inline bool Scanner::Run(const char16_t* chars, uint32_t* index, uint32_t count,
+                         uint32_t* limit) {
+    uint32_t start = *index;
+    uint32_t i = start;
+    uint32_t left = *limit;
+    uint32_t end = count - i > left ? i + left : count;
+    const uint8_t* classes = classes_;
+    const int8_t* next = next_;
+    const uint32_t width = classCount_;
+    int32_t current = state;
+    const int8_t* row = next + current * static_cast<int32_t>(width);
+    while (i < end) {
+        char16_t c = chars[i];
+        int32_t entry = row[classes[c < 128 ? c : 128]];
+        if (entry == current) {  // staying in the state: the row is unchanged
+            ++i;
+            continue;
+        }
+        if (entry >= 0) {
+            current = entry;
+            row = next + entry * static_cast<int32_t>(width);
+            ++i;
+            continue;
+        }
+        if (entry <= -2) {
+            ++i;
+            token_ = -2 - entry;
+        } else {
+            token_ = row[width - 1];
+        }
+        state = static_cast<int8_t>(current);
+        *limit = left - (i - start);
+        *index = i;
+        return true;
+    }
+    state = static_cast<int8_t>(current);
+    *limit = left - (i - start);
+    *index = i;
+    token_ = row[width - 1];
+    // A run that used up the limit counts as stopped.
+    return *limit == 0;
+}
 
 // Markup modes and the actions of their tokens.
 enum MarkupMode : uint32_t {

@@ -67,7 +67,8 @@ void RateConverter::DropConsumed() {
         fillFrames_ = 0;
     } else if (index > 0) {
         std::size_t keep = static_cast<std::size_t>(fillFrames_ - index) * target_.channels;
-        std::memmove(buffer_.data(), buffer_.data() + static_cast<std::size_t>(index) * target_.channels,
+        std::memmove(buffer_.data(),
+                     buffer_.data() + static_cast<std::size_t>(index) * target_.channels,
                      keep * sizeof(std::int16_t));
         fillFrames_ -= index;
     }
@@ -91,7 +92,8 @@ std::uint32_t RateConverter::ReadFrames(std::uint32_t frames, ReadFunction read,
                 std::int32_t sum = 0;
                 for (std::uint32_t c = 0; c < n; ++c) sum += s[c];
                 v = sum >= 0 ? sum / static_cast<std::int32_t>(n)
-                             : -((-sum + static_cast<std::int32_t>(n) - 1) / static_cast<std::int32_t>(n));
+                             : -((-sum + static_cast<std::int32_t>(n) - 1) /
+                                 static_cast<std::int32_t>(n));
             }
             at[i] = static_cast<std::int16_t>(v);
         }
@@ -116,7 +118,8 @@ std::uint32_t RateConverter::Convert(std::uint32_t size, void* output, ReadFunct
 
         // Skipped frames first, then about as many frames as the rest of the output needs.
         if (skip_ > 0) {
-            std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(skip_, kBufferFrames));
+            std::uint32_t n =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(skip_, kBufferFrames));
             std::uint32_t got = ReadFrames(n, read, context);
             if (got == 0) break;
             skip_ -= got;

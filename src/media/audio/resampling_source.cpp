@@ -31,9 +31,13 @@ bool ResamplingSource::Read(void* buffer, std::uint32_t size, std::uint32_t* cou
     return true;
 }
 
-bool ResamplingSource::CanSeek() { return inner_ && inner_->CanSeek(); }
+bool ResamplingSource::CanSeek() {
+    return inner_ && inner_->CanSeek();
+}
 
-std::int64_t ResamplingSource::LengthSeconds() { return inner_ ? inner_->LengthSeconds() : -1; }
+std::int64_t ResamplingSource::LengthSeconds() {
+    return inner_ ? inner_->LengthSeconds() : -1;
+}
 
 std::int64_t ResamplingSource::PositionSeconds() {
     return inner_ ? inner_->PositionSeconds() : -1;

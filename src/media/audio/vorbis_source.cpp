@@ -166,7 +166,8 @@ int VorbisSource::SeekCallback(void* source, std::int64_t offset, int whence) {
     auto* self = static_cast<VorbisSource*>(source);
     std::uint64_t length = 0;
     if (!self->data_ || !self->data_->IsValid() || !self->data_->GetLength(&length)) return -1;
-    const std::int64_t size = static_cast<std::int64_t>(std::min<std::uint64_t>(length, INT64_MAX / 2));
+    const std::int64_t size =
+        static_cast<std::int64_t>(std::min<std::uint64_t>(length, INT64_MAX / 2));
     std::int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_END ? size : self->position_;
     // Clamp before adding so that a hostile offset cannot overflow.
     if (offset > size) offset = size;
@@ -178,7 +179,9 @@ int VorbisSource::SeekCallback(void* source, std::int64_t offset, int whence) {
     return 0;
 }
 
-int VorbisSource::CloseCallback(void*) { return 0; }
+int VorbisSource::CloseCallback(void*) {
+    return 0;
+}
 
 long VorbisSource::TellCallback(void* source) {
     return static_cast<long>(static_cast<VorbisSource*>(source)->position_);

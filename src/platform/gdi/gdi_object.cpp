@@ -14,10 +14,10 @@ namespace gdi {
 
 namespace {
 
-// Handle layout: kind in bits 0-3, generation in bits 4-11, slot index + 1 above.
+// Handle layout: kind in bits 0-3, generation in bits 4-19, slot index + 1 above.
 struct Slot {
     std::shared_ptr<Object> object;
-    std::uint8_t generation = 0;
+    std::uint16_t generation = 0;
 };
 
 struct Table {
@@ -31,8 +31,8 @@ Table& TheTable() {
     return *table;
 }
 
-void* Encode(std::size_t index, std::uint8_t generation, Kind kind) {
-    std::uintptr_t v = (static_cast<std::uintptr_t>(index + 1) << 12) |
+void* Encode(std::size_t index, std::uint16_t generation, Kind kind) {
+    std::uintptr_t v = (static_cast<std::uintptr_t>(index + 1) << 20) |
                        (static_cast<std::uintptr_t>(generation) << 4) |
                        static_cast<std::uintptr_t>(kind);
     return reinterpret_cast<void*>(v);
@@ -60,11 +60,11 @@ void* Register(std::shared_ptr<Object> object) {
 
 std::shared_ptr<Object> Lookup(const void* handle, Kind kind) {
     std::uintptr_t v = reinterpret_cast<std::uintptr_t>(handle);
-    if (v < (1u << 12)) return nullptr;
+    if (v < (1u << 20)) return nullptr;
     Kind k = static_cast<Kind>(v & 0xF);
     if (kind != Kind::Any && k != kind) return nullptr;
-    std::size_t index = (v >> 12) - 1;
-    std::uint8_t generation = static_cast<std::uint8_t>((v >> 4) & 0xFF);
+    std::size_t index = (v >> 20) - 1;
+    std::uint16_t generation = static_cast<std::uint16_t>((v >> 4) & 0xFFFF);
     Table& t = TheTable();
     std::lock_guard<std::mutex> lock(t.mutex);
     if (index >= t.slots.size()) return nullptr;
@@ -76,9 +76,9 @@ std::shared_ptr<Object> Lookup(const void* handle, Kind kind) {
 bool Unregister(const void* handle) {
     std::shared_ptr<Object> dying;  // destroyed outside the lock
     std::uintptr_t v = reinterpret_cast<std::uintptr_t>(handle);
-    if (v < (1u << 12)) return false;
-    std::size_t index = (v >> 12) - 1;
-    std::uint8_t generation = static_cast<std::uint8_t>((v >> 4) & 0xFF);
+    if (v < (1u << 20)) return false;
+    std::size_t index = (v >> 20) - 1;
+    std::uint16_t generation = static_cast<std::uint16_t>((v >> 4) & 0xFFFF);
     Table& t = TheTable();
     std::lock_guard<std::mutex> lock(t.mutex);
     if (index >= t.slots.size()) return false;

@@ -1,15 +1,18 @@
 // bookdump: a developer's view of a Palm database or book.
 //   bookdump FILE          the database header, the record list, the book's header and metadata
 //   bookdump --text FILE   exactly the book's text, as UTF-8
-// A file that cannot be opened prints its error code and meaning on stderr; exit status 1.
+// FILE is a host path; its folder becomes the device the file is read from. A file that cannot
+// be opened prints its error code and meaning on stderr; exit status 1.
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <memory>
 #include <string>
 
 #include "bookfiles/book_document.h"
 #include "bookfiles/book_error.h"
 #include "bookfiles/palm_database.h"
+#include "platform/kernel/device.h"
 
 namespace {
 
@@ -127,8 +130,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     const char* path = argv[argc - 1];
+    std::string host(path);
+    std::size_t slash = host.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : host.substr(0, slash));
+    std::string name = slash == std::string::npos ? host : host.substr(slash + 1);
+    struct stat info;
+    if (name.empty() || ::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        !fvt::OpenDevice(folder)) {
+        return Fail(path, kBookNotFound);
+    }
+    std::string devicePath = "\\" + name;
     int error = 0;
-    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path, 41, nullptr, nullptr, &error));
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(devicePath.c_str(), 41, nullptr, nullptr, &error));
     if (!db) return Fail(path, error);
     if (!textOnly) DumpDatabase(*db);
     BookDocument book;

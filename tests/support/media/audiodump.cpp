@@ -71,9 +71,8 @@ int main(int argc, char** argv) {
         resampler = AudioRef<ResamplingSource>::Adopt(new ResamplingSource(vorbis.Get()));
         if (!resampler->Setup(target)) {
             return Fail("cannot convert " + std::to_string(format.rate) + " Hz, " +
-                        std::to_string(format.channels) + " channels to " +
-                        std::to_string(rate) + " Hz, " + std::to_string(channels) +
-                        " channels");
+                        std::to_string(format.channels) + " channels to " + std::to_string(rate) +
+                        " Hz, " + std::to_string(channels) + " channels");
         }
         stream = resampler->GetStream();
         format = target;

@@ -4,12 +4,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace fixtures {
 
@@ -74,8 +76,12 @@ void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
     Put16(b, v & 0xFFFF);
     Put16(b, v >> 16);
 }
-std::uint32_t Get16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
-std::uint32_t Get32(const std::uint8_t* p) { return Get16(p) | (Get16(p + 2) << 16); }
+std::uint32_t Get16(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8);
+}
+std::uint32_t Get32(const std::uint8_t* p) {
+    return Get16(p) | (Get16(p + 2) << 16);
+}
 
 }  // namespace
 
@@ -181,7 +187,9 @@ std::vector<std::int16_t> SineTone(std::uint32_t rate, std::uint32_t channels, d
     return out;
 }
 
-bool HaveOggenc() { return std::system("oggenc --version >/dev/null 2>&1") == 0; }
+bool HaveOggenc() {
+    return std::system("oggenc --version >/dev/null 2>&1") == 0;
+}
 
 bool EncodeVorbis(const std::string& path, std::uint32_t rate, std::uint32_t channels,
                   const std::vector<std::int16_t>& samples, std::string* why, int quality) {
@@ -190,8 +198,8 @@ bool EncodeVorbis(const std::string& path, std::uint32_t rate, std::uint32_t cha
         if (why) *why = "cannot write " + wav;
         return false;
     }
-    std::string command = "oggenc -Q -q " + std::to_string(quality) + " -o '" + path + "' '" +
-                          wav + "' 2>&1";
+    std::string command =
+        "oggenc -Q -q " + std::to_string(quality) + " -o '" + path + "' '" + wav + "' 2>&1";
     int status = std::system(command.c_str());
     std::remove(wav.c_str());
     if (status != 0) {
@@ -211,6 +219,14 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     std::error_code ec;
     if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+}
+
+bool WaitUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 10000; ++i) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return done();
 }
 
 std::vector<std::int16_t> ReadAll(PcmStream* stream, std::uint32_t chunk) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,10 @@ public:
 private:
     std::string path_;
 };
+
+// Waits in real time for another thread's progress; the bound only keeps a broken build from
+// hanging.
+bool WaitUntil(const std::function<bool()>& done);
 
 // Reads a stream to its end (the first Read that fails or gives nothing).
 std::vector<std::int16_t> ReadAll(PcmStream* stream, std::uint32_t chunk = 4096);

@@ -1,0 +1,226 @@
+// The resource compiler: turns the program's resource sources into one C++ source holding the
+// string table and the binary resources.
+//
+//   rescomp <resources folder> <output.cpp> [function name, default CompiledResources]
+//
+// strings.en.txt / strings.fr.txt: UTF-8, one string a line: decimal id, TAB, text (escapes \n,
+// \t, \\); blank lines and lines starting with '#' are skipped. French ids are the English ones;
+// they are stored at id + 1000. A missing file is an empty table. Any error names the file and
+// line and fails the build.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Text {
+    unsigned id;
+    bool french;
+    std::u32string text;
+};
+
+struct Binary {
+    unsigned type;
+    unsigned id;
+    std::vector<unsigned char> data;
+};
+
+struct Output {
+    std::map<unsigned, Text> strings;
+    std::map<std::pair<unsigned, unsigned>, Binary> binaries;
+    std::vector<std::string> errors;
+};
+
+bool DecodeUtf8(const std::string& in, std::u32string& out) {
+    out.clear();
+    for (size_t i = 0; i < in.size();) {
+        auto b = static_cast<unsigned char>(in[i]);
+        int extra = b < 0x80 ? 0 : (b >= 0xC2 && b <= 0xDF) ? 1 : (b >= 0xE0 && b <= 0xEF) ? 2
+                  : (b >= 0xF0 && b <= 0xF4) ? 3 : -1;
+        if (extra < 0 || i + extra >= in.size()) return false;
+        char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
+        for (int k = 1; k <= extra; ++k) {
+            auto c = static_cast<unsigned char>(in[i + k]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        static const char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        out.push_back(cp);
+        i += extra + 1;
+    }
+    return true;
+}
+
+void ReadStrings(const fs::path& file, bool french, Output& out) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return;  // no table yet
+    std::string line;
+    int number = 0;
+    auto error = [&](const std::string& message) {
+        out.errors.push_back(file.string() + ":" + std::to_string(number) + ": " + message);
+    };
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+        if (line.empty() || line[0] == '#') continue;
+        size_t tab = line.find('\t');
+        if (tab == std::string::npos || tab == 0 || tab > 5) {
+            error("expected a decimal id, a TAB and the text");
+            continue;
+        }
+        unsigned id = 0;
+        bool digits = true;
+        for (size_t i = 0; i < tab; ++i) {
+            if (line[i] < '0' || line[i] > '9') digits = false;
+            else id = id * 10 + static_cast<unsigned>(line[i] - '0');
+        }
+        if (!digits || id == 0 || id + (french ? 1000 : 0) > 65535) {
+            error("bad string id");
+            continue;
+        }
+        std::string raw = line.substr(tab + 1), text;
+        bool ok = true;
+        for (size_t i = 0; i < raw.size(); ++i) {
+            if (raw[i] != '\\') {
+                text += raw[i];
+                continue;
+            }
+            char next = i + 1 < raw.size() ? raw[++i] : '\0';
+            if (next == 'n') text += '\n';
+            else if (next == 't') text += '\t';
+            else if (next == '\\') text += '\\';
+            else ok = false;
+        }
+        if (!ok) {
+            error("unknown escape (only \\n, \\t and \\\\ are allowed)");
+            continue;
+        }
+        Text entry{id + (french ? 1000 : 0), french, {}};
+        if (!DecodeUtf8(text, entry.text)) {
+            error("text is not UTF-8");
+            continue;
+        }
+        if (out.strings.count(entry.id)) {
+            error("id " + std::to_string(id) + " is defined twice");
+            continue;
+        }
+        out.strings[entry.id] = std::move(entry);
+    }
+}
+
+// Icons (resources/icons/<id>-<size>.png) become group-icon and icon resources with the drawing
+// layer; until then the folder may be missing or hold anything.
+void ReadIcons(const fs::path& folder, Output& out) {
+    (void)folder;
+    (void)out;
+}
+
+std::string Literal(const std::u32string& text) {
+    std::string out = "u\"";
+    char buffer[16];
+    for (char32_t c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else if (c < 0xA0) {
+            // Control characters cannot be universal names; three octal digits never run on.
+            std::snprintf(buffer, sizeof buffer, "\\%03o", static_cast<unsigned>(c));
+            out += buffer;
+        } else if (c < 0x10000) {
+            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
+            out += buffer;
+        } else {
+            std::snprintf(buffer, sizeof buffer, "\\U%08X", static_cast<unsigned>(c));
+            out += buffer;
+        }
+    }
+    return out + "\"";
+}
+
+size_t Utf16Length(const std::u32string& text) {
+    size_t n = 0;
+    for (char32_t c : text) n += c >= 0x10000 ? 2 : 1;
+    return n;
+}
+
+std::string Generate(const Output& out, const std::string& function) {
+    std::ostringstream s;
+    s << "// Generated by rescomp from resources/. Do not edit.\n"
+         "#include \"platform/resources/resource_table.h\"\n\n"
+         "namespace fvt {\n\nnamespace {\n\n";
+    s << "const StringResource kStrings[] = {\n";
+    for (auto& [id, t] : out.strings) {
+        s << "    {" << id << ", " << (t.french ? "true" : "false") << ", " << Literal(t.text)
+          << ", " << Utf16Length(t.text) << "},\n";
+    }
+    s << "    {0, false, nullptr, 0}};\n\n";
+    size_t index = 0;
+    for (auto& [key, b] : out.binaries) {
+        s << "const BYTE kData" << index++ << "[] = {";
+        for (size_t i = 0; i < b.data.size(); ++i) {
+            s << (i % 16 == 0 ? "\n    " : " ") << static_cast<unsigned>(b.data[i]) << ",";
+        }
+        s << "};\n";
+    }
+    s << "const BinaryResource kBinaries[] = {\n";
+    index = 0;
+    for (auto& [key, b] : out.binaries) {
+        s << "    {" << b.type << ", " << b.id << ", kData" << index++ << ", " << b.data.size()
+          << "},\n";
+    }
+    s << "    {0, 0, nullptr, 0}};\n\n}  // namespace\n\n";
+    s << "const ResourceTable& " << function << "() {\n"
+         "    static const ResourceTable table = {kStrings, "
+      << out.strings.size() << ", kBinaries, " << out.binaries.size()
+      << "};\n    return table;\n}\n\n}  // namespace fvt\n";
+    return s.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: rescomp <resources folder> <output.cpp> [function]\n");
+        return 2;
+    }
+    fs::path folder = argv[1];
+    Output out;
+    ReadStrings(folder / "strings.en.txt", false, out);
+    ReadStrings(folder / "strings.fr.txt", true, out);
+    ReadIcons(folder / "icons", out);
+    for (auto& e : out.errors) std::fprintf(stderr, "%s\n", e.c_str());
+    if (!out.errors.empty()) return 1;
+    std::string text = Generate(out, argc == 4 ? argv[3] : "CompiledResources");
+    // Rewritten only when it changes, so that an unchanged table rebuilds nothing.
+    std::ifstream old(argv[2], std::ios::binary);
+    std::string previous((std::istreambuf_iterator<char>(old)), {});
+    if (previous == text) return 0;
+    fs::path temp = std::string(argv[2]) + ".tmp";
+    {
+        std::ofstream file(temp, std::ios::binary);
+        file << text;
+        if (!file.flush()) {
+            std::fprintf(stderr, "rescomp: cannot write %s\n", temp.string().c_str());
+            return 1;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, argv[2], ec);
+    if (ec) {
+        std::fprintf(stderr, "rescomp: cannot write %s\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "support/media/audio_fixtures.h"
+
+namespace {
+
+// Runs the tool; the exit status, with standard error in *errors.
+int RunTool(const std::string& arguments, const fixtures::TempFolder& folder, std::string* errors) {
+    std::string log = folder.File("stderr.txt");
+    int status = std::system((std::string(AUDIODUMP_PATH) + " " + arguments + " 2>" + log).c_str());
+    std::vector<std::uint8_t> text;
+    fixtures::ReadFileBytes(log, &text);
+    errors->assign(text.begin(), text.end());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Audiodump, WritesTheDecodedOrConvertedSound) {
+    const auto& tones = fixtures::Tones();
+    ASSERT_TRUE(tones.ready) << tones.why;
+    fixtures::TempFolder folder;
+    std::string in = folder.File("in.ogg"), out = folder.File("out.wav"), errors;
+    ASSERT_TRUE(fixtures::WriteFileBytes(in, tones.stereo.ogg));
+    std::uint32_t rate = 0, channels = 0;
+    std::vector<std::int16_t> samples;
+
+    ASSERT_EQ(RunTool(in + " " + out, folder, &errors), 0) << errors;
+    ASSERT_TRUE(fixtures::ReadWav(out, &rate, &channels, &samples));
+    EXPECT_EQ(rate, 44100u);
+    EXPECT_EQ(channels, 2u);
+    EXPECT_EQ(samples.size(), tones.stereo.frames * 2);
+
+    ASSERT_EQ(RunTool("--rate 22050 --channels 1 " + in + " " + out, folder, &errors), 0) << errors;
+    ASSERT_TRUE(fixtures::ReadWav(out, &rate, &channels, &samples));
+    EXPECT_EQ(rate, 22050u);
+    EXPECT_EQ(channels, 1u);
+    EXPECT_NEAR(static_cast<double>(samples.size()), tones.stereo.frames / 2.0, 2);
+}
+
+TEST(Audiodump, SaysWhyItCannotDecode) {
+    fixtures::TempFolder folder;
+    std::string in = folder.File("in.ogg"), out = folder.File("out.wav"), errors;
+    ASSERT_TRUE(fixtures::WriteFileBytes(in, {'n', 'o', 't', ' ', 'O', 'g', 'g'}));
+    EXPECT_EQ(RunTool(in + " " + out, folder, &errors), 1);
+    EXPECT_NE(errors.find("not an Ogg Vorbis stream"), std::string::npos) << errors;
+    EXPECT_EQ(RunTool(folder.File("missing.ogg") + " " + out, folder, &errors), 1);
+    EXPECT_NE(errors.find("cannot open"), std::string::npos) << errors;
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+}  // namespace

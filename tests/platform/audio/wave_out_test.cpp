@@ -1,0 +1,280 @@
+#include "platform/audio/wave_out.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/kernel/clock.h"
+#include "platform/kernel/device.h"
+
+namespace {
+
+WAVEFORMATEX Pcm(DWORD rate, WORD channels) {
+    WAVEFORMATEX f{};
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = channels;
+    f.nSamplesPerSec = rate;
+    f.wBitsPerSample = 16;
+    f.nBlockAlign = static_cast<WORD>(channels * 2);
+    f.nAvgBytesPerSec = rate * f.nBlockAlign;
+    return f;
+}
+
+// What the callback saw, in order.
+struct Seen {
+    std::mutex m;
+    std::vector<WAVEHDR*> headers;
+    std::vector<DWORD> flags;
+    std::vector<std::thread::id> threads;
+
+    std::size_t Count() {
+        std::lock_guard<std::mutex> g(m);
+        return headers.size();
+    }
+    static void Callback(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+        auto* self = reinterpret_cast<Seen*>(instance);
+        auto* header = reinterpret_cast<WAVEHDR*>(param1);
+        std::lock_guard<std::mutex> g(self->m);
+        if (message != MM_WOM_DONE) return;
+        self->headers.push_back(header);
+        self->flags.push_back(header->dwFlags);
+        self->threads.push_back(std::this_thread::get_id());
+    }
+};
+
+// Real-time wait for another thread's progress; the bound only keeps a broken build from hanging.
+template <class F>
+bool WaitFor(F done) {
+    for (int i = 0; i < 5000; ++i) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
+
+class WaveOut : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "fvt-wave-XXXXXX").string();
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        ASSERT_NE(mkdtemp(name.data()), nullptr);
+        folder_ = name.data();
+        Profile("audio = null:fast\n");
+        fvt::ResetWaveCounters();
+    }
+    void TearDown() override {
+        for (auto& block : blocks_) {
+            ASSERT_FALSE(block.header.dwFlags & WHDR_INQUEUE) << "a header is still queued";
+        }
+        if (device_) EXPECT_EQ(waveOutClose(device_), MMSYSERR_NOERROR);
+        waveOutSetVolume(nullptr, 0xFFFFFFFF);
+        fvt::OpenDevice(folder_ + "/device", "");
+        std::filesystem::remove_all(folder_);
+    }
+    void Profile(const std::string& text) {
+        ASSERT_TRUE(fvt::OpenDevice(folder_ + "/device", text));
+    }
+
+    MMRESULT Open(DWORD rate = 22050, WORD channels = 1) {
+        WAVEFORMATEX f = Pcm(rate, channels);
+        return waveOutOpen(&device_, WAVE_MAPPER, &f, reinterpret_cast<DWORD_PTR>(&Seen::Callback),
+                           reinterpret_cast<DWORD_PTR>(&seen_), CALLBACK_FUNCTION);
+    }
+
+    struct Block {
+        WAVEHDR header{};
+        std::vector<std::int16_t> data;
+    };
+    // Prepared blocks of `frames` frames whose samples count up from 0.
+    void MakeBlocks(int count, std::uint32_t frames, std::uint32_t channels = 1) {
+        blocks_.resize(count);
+        std::int16_t value = 0;
+        for (auto& b : blocks_) {
+            b.data.resize(frames * channels);
+            for (auto& s : b.data) s = value++;
+            b.header.lpData = reinterpret_cast<LPSTR>(b.data.data());
+            b.header.dwBufferLength = static_cast<DWORD>(b.data.size() * 2);
+            ASSERT_EQ(waveOutPrepareHeader(device_, &b.header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+        }
+    }
+    void WriteAll() {
+        for (auto& b : blocks_) {
+            ASSERT_EQ(waveOutWrite(device_, &b.header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+        }
+    }
+    void UnprepareAll() {
+        for (auto& b : blocks_) {
+            ASSERT_EQ(waveOutUnprepareHeader(device_, &b.header, sizeof(WAVEHDR)),
+                      MMSYSERR_NOERROR);
+        }
+    }
+
+    std::string folder_;
+    HWAVEOUT device_ = nullptr;
+    Seen seen_;
+    std::vector<Block> blocks_;
+};
+
+TEST_F(WaveOut, CapabilitiesComeFromTheProfile) {
+    WAVEOUTCAPS caps;
+    ASSERT_EQ(waveOutGetDevCaps(WAVE_MAPPER, &caps, sizeof caps), MMSYSERR_NOERROR);
+    EXPECT_EQ(caps.dwFormats, 0xCCCu);
+    EXPECT_EQ(waveOutGetDevCaps(WAVE_MAPPER, &caps, sizeof caps - 1), MMSYSERR_INVALPARAM);
+
+    Profile("audio = null:fast\nwave_caps = 0x44\n");
+    ASSERT_EQ(waveOutGetDevCaps(WAVE_MAPPER, &caps, sizeof caps), MMSYSERR_NOERROR);
+    EXPECT_EQ(caps.dwFormats, WAVE_FORMAT_1M16 | WAVE_FORMAT_2M16);
+    EXPECT_EQ(Open(44100, 1), WAVERR_BADFORMAT);
+    EXPECT_EQ(device_, nullptr);
+    EXPECT_EQ(Open(22050, 2), WAVERR_BADFORMAT);
+    EXPECT_EQ(Open(16000, 1), WAVERR_BADFORMAT);
+    // Only consistent 16-bit PCM, and only through the mapper or device 0.
+    HWAVEOUT h = nullptr;
+    WAVEFORMATEX f = Pcm(22050, 1);
+    f.wBitsPerSample = 8;
+    EXPECT_EQ(waveOutOpen(&h, WAVE_MAPPER, &f, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
+    f = Pcm(22050, 1);
+    f.nBlockAlign = 4;
+    EXPECT_EQ(waveOutOpen(&h, WAVE_MAPPER, &f, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
+    f = Pcm(22050, 1);
+    EXPECT_EQ(waveOutOpen(&h, WAVE_MAPPER, &f, 0, 0, CALLBACK_FUNCTION), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(waveOutOpen(&h, 3, &f, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(h, nullptr);
+    ASSERT_EQ(Open(22050, 1), MMSYSERR_NOERROR);
+    EXPECT_NE(device_, nullptr);
+}
+
+TEST_F(WaveOut, ReturnsHeadersInOrderDoneBeforeTheCallback) {
+    ASSERT_EQ(Open(), MMSYSERR_NOERROR);
+    MakeBlocks(20, 100);
+    WriteAll();
+    ASSERT_TRUE(WaitFor([&] { return seen_.Count() == 20; }));
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(seen_.headers[i], &blocks_[i].header);
+        EXPECT_TRUE(seen_.flags[i] & WHDR_DONE);
+        EXPECT_FALSE(seen_.flags[i] & WHDR_INQUEUE);
+        EXPECT_NE(seen_.threads[i], std::this_thread::get_id());
+        EXPECT_EQ(seen_.threads[i], seen_.threads[0]);  // one driver thread
+    }
+    EXPECT_EQ(fvt::GetWaveCounters().framesPlayed, 2000u);
+    EXPECT_EQ(fvt::GetWaveCounters().headersSkipped, 0u);
+    UnprepareAll();
+}
+
+TEST_F(WaveOut, PausedDeviceHoldsHeadersUntilRestart) {
+    ASSERT_EQ(Open(), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutPause(device_), MMSYSERR_NOERROR);
+    MakeBlocks(5, 100);
+    WriteAll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(seen_.Count(), 0u);
+    EXPECT_TRUE(blocks_[0].header.dwFlags & WHDR_INQUEUE);
+    EXPECT_EQ(waveOutUnprepareHeader(device_, &blocks_[0].header, sizeof(WAVEHDR)),
+              WAVERR_STILLPLAYING);
+    EXPECT_EQ(waveOutClose(device_), WAVERR_STILLPLAYING);
+    ASSERT_EQ(waveOutRestart(device_), MMSYSERR_NOERROR);
+    ASSERT_TRUE(WaitFor([&] { return seen_.Count() == 5; }));
+    EXPECT_EQ(fvt::GetWaveCounters().framesPlayed, 500u);
+    UnprepareAll();
+}
+
+TEST_F(WaveOut, ResetReturnsQueuedHeadersWithoutPlayingThem) {
+    ASSERT_EQ(Open(), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutPause(device_), MMSYSERR_NOERROR);
+    MakeBlocks(4, 100);
+    WriteAll();
+    ASSERT_EQ(waveOutReset(device_), MMSYSERR_NOERROR);
+    ASSERT_TRUE(WaitFor([&] { return seen_.Count() == 4; }));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(seen_.headers[i], &blocks_[i].header);
+        EXPECT_TRUE(seen_.flags[i] & WHDR_DONE);
+    }
+    auto counters = fvt::GetWaveCounters();
+    EXPECT_EQ(counters.framesPlayed, 0u);
+    EXPECT_EQ(counters.headersSkipped, 4u);
+    UnprepareAll();
+    EXPECT_EQ(waveOutClose(device_), MMSYSERR_NOERROR);
+    device_ = nullptr;
+}
+
+TEST_F(WaveOut, HeaderAndHandleRules) {
+    ASSERT_EQ(Open(), MMSYSERR_NOERROR);
+    std::int16_t data[8] = {};
+    WAVEHDR h{};
+    h.lpData = reinterpret_cast<LPSTR>(data);
+    h.dwBufferLength = sizeof data;
+    EXPECT_EQ(waveOutWrite(device_, &h, sizeof h), WAVERR_UNPREPARED);
+    EXPECT_EQ(waveOutPrepareHeader(device_, &h, sizeof h - 1), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(waveOutPrepareHeader(device_, nullptr, sizeof h), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(waveOutWrite(reinterpret_cast<HWAVEOUT>(0x1234), &h, sizeof h), MMSYSERR_INVALHANDLE);
+    HWAVEOUT old = device_;
+    ASSERT_EQ(waveOutClose(device_), MMSYSERR_NOERROR);
+    device_ = nullptr;
+    EXPECT_EQ(waveOutPause(old), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(waveOutClose(old), MMSYSERR_INVALHANDLE);
+    DWORD volume = 1;
+    EXPECT_EQ(waveOutGetVolume(old, &volume), MMSYSERR_INVALHANDLE);
+}
+
+TEST_F(WaveOut, WavSinkRecordsWhatWasPlayedAtTheVolume) {
+    std::string path = folder_ + "/tone.wav";
+    Profile("audio = wav:" + path + "\n");
+    ASSERT_EQ(waveOutSetVolume(nullptr, 0xFFFF8000), MMSYSERR_NOERROR);
+    DWORD volume = 0;
+    ASSERT_EQ(waveOutGetVolume(nullptr, &volume), MMSYSERR_NOERROR);
+    EXPECT_EQ(volume, 0xFFFF8000u);
+    EXPECT_EQ(waveOutGetVolume(nullptr, nullptr), MMSYSERR_INVALPARAM);
+    ASSERT_EQ(Open(22050, 2), MMSYSERR_NOERROR);
+    MakeBlocks(3, 500, 2);
+    WriteAll();
+    ASSERT_TRUE(WaitFor([&] { return seen_.Count() == 3; }));
+    // Nothing is at the path until the device closes.
+    EXPECT_FALSE(std::filesystem::exists(path));
+    UnprepareAll();
+    ASSERT_EQ(waveOutClose(device_), MMSYSERR_NOERROR);
+    device_ = nullptr;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 44u + 6000u);
+    EXPECT_EQ(std::memcmp(bytes.data(), "RIFF", 4), 0);
+    EXPECT_EQ(bytes[22], 2);                                            // channels
+    EXPECT_EQ(bytes[24] | (bytes[25] << 8), 22050);                     // rate
+    EXPECT_EQ(bytes[40] | (bytes[41] << 8) | (bytes[42] << 16), 6000);  // data bytes
+    for (int i = 0; i < 3000; ++i) {
+        std::int16_t s;
+        std::memcpy(&s, bytes.data() + 44 + 2 * i, 2);
+        // Left at half (0x8000 of 0xFFFF), right untouched.
+        ASSERT_EQ(s, i % 2 ? i : i * 0x8000 / 0xFFFF) << i;
+    }
+}
+
+TEST_F(WaveOut, PlaysAtTheRateOfTheVirtualClock) {
+    Profile("audio = null\nclock = virtual\n");
+    ASSERT_EQ(Open(22050, 1), MMSYSERR_NOERROR);
+    MakeBlocks(2, 22050);  // a second each
+    std::uint64_t start = fvt::NowTicks();
+    WriteAll();
+    // Virtual time stands still until this thread moves it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(seen_.Count(), 0u);
+    fvt::AdvanceClockTo(start + 1000);
+    ASSERT_TRUE(WaitFor([&] { return seen_.Count() == 1; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(seen_.Count(), 1u);
+    // Sleep on the clock's driving thread advances it.
+    Sleep(1000);
+    ASSERT_TRUE(WaitFor([&] { return seen_.Count() == 2; }));
+    UnprepareAll();
+}
+
+}  // namespace
