@@ -208,6 +208,14 @@ void Surface::ReadRow(int x, int y, int count, std::uint32_t* out) const {
                 out[i] = (p[2] << 16) | (p[1] << 8) | p[0];
             }
             return;
+        case PixelFormat::Rgb565:
+        case PixelFormat::Rgb555:
+            // 16-bit surfaces back the screen-depth buffers: decoded without a switch per pixel.
+            for (int i = 0; i < count; ++i) {
+                const std::uint8_t* p = row + (x + i) * 2;
+                out[i] = Decode(p[0] | (p[1] << 8));
+            }
+            return;
         default:
             for (int i = 0; i < count; ++i) out[i] = GetPixel(x + i, y);
     }
@@ -217,6 +225,15 @@ void Surface::WriteRow(int x, int y, int count, const std::uint32_t* in) {
     if (format_ == PixelFormat::Xrgb32) {
         std::uint32_t* row = reinterpret_cast<std::uint32_t*>(Row(y)) + x;
         for (int i = 0; i < count; ++i) row[i] = in[i] & 0xFFFFFF;
+        return;
+    }
+    if (format_ == PixelFormat::Rgb565 || format_ == PixelFormat::Rgb555) {
+        std::uint8_t* row = Row(y) + x * 2;
+        for (int i = 0; i < count; ++i) {
+            std::uint32_t v = Encode(in[i]);
+            row[i * 2] = v & 0xFF;
+            row[i * 2 + 1] = (v >> 8) & 0xFF;
+        }
         return;
     }
     for (int i = 0; i < count; ++i) SetPixel(x + i, y, in[i]);
@@ -248,6 +265,15 @@ void Surface::FillRow(int x, int y, int count, std::uint32_t rgb) {
     }
     if (format_ == PixelFormat::Index8) {
         std::memset(Row(y) + x, static_cast<int>(Encode(rgb)), count);
+        return;
+    }
+    if (format_ == PixelFormat::Rgb565 || format_ == PixelFormat::Rgb555) {
+        std::uint32_t v = Encode(rgb);
+        std::uint8_t* row = Row(y) + x * 2;
+        for (int i = 0; i < count; ++i) {
+            row[i * 2] = v & 0xFF;
+            row[i * 2 + 1] = (v >> 8) & 0xFF;
+        }
         return;
     }
     for (int i = 0; i < count; ++i) SetPixel(x + i, y, rgb);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -18,7 +19,7 @@ int RunTool(const std::string& arguments, const fixtures::TempFolder& folder, st
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(Audiodump, WritesTheDecodedOrConvertedSound) {
+TEST(Audiodump, WritesTheDecodedOrConvertedSoundOrSaysWhyNot) {
     const auto& tones = fixtures::Tones();
     ASSERT_TRUE(tones.ready) << tones.why;
     fixtures::TempFolder folder;
@@ -26,7 +27,6 @@ TEST(Audiodump, WritesTheDecodedOrConvertedSound) {
     ASSERT_TRUE(fixtures::WriteFileBytes(in, tones.stereo.ogg));
     std::uint32_t rate = 0, channels = 0;
     std::vector<std::int16_t> samples;
-
     ASSERT_EQ(RunTool(in + " " + out, folder, &errors), 0) << errors;
     ASSERT_TRUE(fixtures::ReadWav(out, &rate, &channels, &samples));
     EXPECT_EQ(rate, 44100u);
@@ -38,11 +38,8 @@ TEST(Audiodump, WritesTheDecodedOrConvertedSound) {
     EXPECT_EQ(rate, 22050u);
     EXPECT_EQ(channels, 1u);
     EXPECT_NEAR(static_cast<double>(samples.size()), tones.stereo.frames / 2.0, 2);
-}
 
-TEST(Audiodump, SaysWhyItCannotDecode) {
-    fixtures::TempFolder folder;
-    std::string in = folder.File("in.ogg"), out = folder.File("out.wav"), errors;
+    std::remove(out.c_str());
     ASSERT_TRUE(fixtures::WriteFileBytes(in, {'n', 'o', 't', ' ', 'O', 'g', 'g'}));
     EXPECT_EQ(RunTool(in + " " + out, folder, &errors), 1);
     EXPECT_NE(errors.find("not an Ogg Vorbis stream"), std::string::npos) << errors;

@@ -110,6 +110,12 @@ TEST(DibSection, SixteenBitLayoutsFollowTheMasks) {
     SetPixel(rgb565.dc, 0, 0, RGB(0, 255, 0));
     EXPECT_EQ(rgb565.bits[0] | (rgb565.bits[1] << 8), 0x07E0);
     EXPECT_EQ(GetPixel(rgb565.dc, 0, 0), RGB(0, 255, 0));
+    // Fills and copies into 16-bit surfaces encode the same way.
+    RECT r{0, 0, 1, 1};
+    FillRect(rgb565.dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    EXPECT_EQ(rgb565.bits[0] | (rgb565.bits[1] << 8), 0xFFFF);
+    BitBlt(rgb555.dc, 0, 0, 1, 1, rgb565.dc, 0, 0, SRCCOPY);
+    EXPECT_EQ(rgb555.bits[0] | (rgb555.bits[1] << 8), 0x7FFF);
 }
 
 TEST(DibSection, ImpossibleHeadersAreRefused) {

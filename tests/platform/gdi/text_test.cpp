@@ -150,7 +150,10 @@ TEST(DrawText, CalcRectMeasuresLinesAndWraps) {
     EXPECT_EQ(r, (RECT{0, 0, 30, 12}));
     r = RECT{0, 0, 20, 0};
     EXPECT_EQ(DrawTextW(c.dc(), u"ab cd ef", -1, &r, DT_CALCRECT | DT_WORDBREAK), 36);
-    EXPECT_EQ(r.right, 20);
+    EXPECT_EQ(r.right, 12);
+    r = RECT{0, 0, 20, 0};
+    DrawTextW(c.dc(), u"abcdefgh", -1, &r, DT_CALCRECT | DT_WORDBREAK);
+    EXPECT_EQ(r.right, 48);  // a word wider than the box widens it
     r = RECT{0, 0, 100, 0};
     EXPECT_EQ(DrawTextW(c.dc(), u"a\r\nbcd\nx", -1, &r, DT_CALCRECT), 36);
     EXPECT_EQ(r.right, 18);
@@ -162,7 +165,7 @@ TEST(DrawText, AlignsAndCentresInTheRectangle) {
     SetBkMode(c.dc(), TRANSPARENT);
     SetTextColor(c.dc(), kRed);
     RECT r{0, 0, 40, 30};
-    DrawTextW(c.dc(), u"ab", 2, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    EXPECT_EQ(DrawTextW(c.dc(), u"ab", 2, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE), 21);
     // Cell 12 x 12 centred: (14, 9); the boxes start one row down.
     EXPECT_EQ(c.InkBox(kWhite), (RECT{14, 10, 25, 18}));
     c.Clear(kWhite);
@@ -350,4 +353,29 @@ TEST(TextOut, ExtremePositionsAndLengthsAreSafe) {
     SIZE size{};
     EXPECT_FALSE(
         GetTextExtentPoint32W(c.dc(), longText.data(), static_cast<int>(longText.size()), &size));
+}
+
+TEST(TextOut, DrawsIntoScreenDepthBitmapsToo) {
+    DibInfo info = MakeInfo(8, -12, 16, BI_BITFIELDS);
+    DWORD* masks = reinterpret_cast<DWORD*>(info.colors);
+    masks[0] = 0xF800;
+    masks[1] = 0x07E0;
+    masks[2] = 0x001F;
+    HDC dc = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(dc, AsInfo(info), DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    {
+        Selected f(dc, Font(kBox.c_str(), -12));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, kRed);
+        ExtTextOutW(dc, 1, 0, 0, nullptr, u"a", 1, nullptr);
+    }
+    auto* px = static_cast<std::uint16_t*>(bits);
+    EXPECT_EQ(px[1 * 8 + 1], 0xF800);  // inside the box
+    EXPECT_EQ(px[1 * 8 + 6], 0x0000);  // the advance's last column stays blank
+    EXPECT_EQ(px[0 * 8 + 1], 0x0000);  // the cell's top row too
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
 }
