@@ -70,6 +70,7 @@ TEST(ScreenRotation, OrientationCodesMapToThePlatformsOrder) {
         current = m->displayOrientation;
         return 0;
     };
+    current = 0;
     fvt::RegisterModuleFunction(u"coredll", u"ChangeDisplaySettingsEx", fake);
     {
         fvt::test::TempDevice device("os = 4.21\n");
