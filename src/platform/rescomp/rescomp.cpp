@@ -43,8 +43,11 @@ bool DecodeUtf8(const std::string& in, std::u32string& out) {
     out.clear();
     for (size_t i = 0; i < in.size();) {
         auto b = static_cast<unsigned char>(in[i]);
-        int extra = b < 0x80 ? 0 : (b >= 0xC2 && b <= 0xDF) ? 1 : (b >= 0xE0 && b <= 0xEF) ? 2
-                  : (b >= 0xF0 && b <= 0xF4) ? 3 : -1;
+        int extra = b < 0x80                   ? 0
+                    : (b >= 0xC2 && b <= 0xDF) ? 1
+                    : (b >= 0xE0 && b <= 0xEF) ? 2
+                    : (b >= 0xF0 && b <= 0xF4) ? 3
+                                               : -1;
         if (extra < 0 || i + extra >= in.size()) return false;
         char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
         for (int k = 1; k <= extra; ++k) {
@@ -81,8 +84,10 @@ void ReadStrings(const fs::path& file, bool french, Output& out) {
         unsigned id = 0;
         bool digits = true;
         for (size_t i = 0; i < tab; ++i) {
-            if (line[i] < '0' || line[i] > '9') digits = false;
-            else id = id * 10 + static_cast<unsigned>(line[i] - '0');
+            if (line[i] < '0' || line[i] > '9')
+                digits = false;
+            else
+                id = id * 10 + static_cast<unsigned>(line[i] - '0');
         }
         if (!digits || id == 0 || id + (french ? 1000 : 0) > 65535) {
             error("bad string id");
@@ -96,10 +101,14 @@ void ReadStrings(const fs::path& file, bool french, Output& out) {
                 continue;
             }
             char next = i + 1 < raw.size() ? raw[++i] : '\0';
-            if (next == 'n') text += '\n';
-            else if (next == 't') text += '\t';
-            else if (next == '\\') text += '\\';
-            else ok = false;
+            if (next == 'n')
+                text += '\n';
+            else if (next == 't')
+                text += '\t';
+            else if (next == '\\')
+                text += '\\';
+            else
+                ok = false;
         }
         if (!ok) {
             error("unknown escape (only \\n, \\t and \\\\ are allowed)");
@@ -181,7 +190,8 @@ std::string Generate(const Output& out, const std::string& function) {
           << "},\n";
     }
     s << "    {0, 0, nullptr, 0}};\n\n}  // namespace\n\n";
-    s << "const ResourceTable& " << function << "() {\n"
+    s << "const ResourceTable& " << function
+      << "() {\n"
          "    static const ResourceTable table = {kStrings, "
       << out.strings.size() << ", kBinaries, " << out.binaries.size()
       << "};\n    return table;\n}\n\n}  // namespace fvt\n";

@@ -14,10 +14,9 @@ namespace fs = std::filesystem;
 class ResourceCompiler : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("fvt-rescomp-" + std::to_string(getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()
-                                                  ->current_test_info()
-                                                  ->name());
+        folder = fs::temp_directory_path() /
+                 ("fvt-rescomp-" + std::to_string(getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder / "in");
     }
@@ -69,7 +68,8 @@ TEST_F(ResourceCompiler, BadLinesNameTheFileAndLineAndFail) {
     for (int line = 1; line <= 7; ++line) {
         if (line == 4) continue;
         EXPECT_NE(errors.find("strings.en.txt:" + std::to_string(line) + ":"), std::string::npos)
-            << "line " << line << "\n" << errors;
+            << "line " << line << "\n"
+            << errors;
     }
     EXPECT_EQ(errors.find("strings.en.txt:4:"), std::string::npos);
 }
