@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 #endif
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ namespace gdi {
 namespace {
 
 std::shared_ptr<FontInstance> FontOf(DcObject& dc) {
+    // A font object may be selected into DCs of several threads.
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> lock(mutex);
     FontObject& f = *dc.st.font;
     if (!f.instance || f.realizedFor != FontGeneration()) {
         f.instance = RealizeFont(f.logFont);
