@@ -70,7 +70,9 @@ protected:
         for (auto& block : blocks_) {
             ASSERT_FALSE(block.header.dwFlags & WHDR_INQUEUE) << "a header is still queued";
         }
-        if (device_) EXPECT_EQ(waveOutClose(device_), MMSYSERR_NOERROR);
+        if (device_) {
+            EXPECT_EQ(waveOutClose(device_), MMSYSERR_NOERROR);
+        }
         waveOutSetVolume(nullptr, 0xFFFFFFFF);
     }
     void Profile(const std::string& text) { ASSERT_TRUE(fvt::OpenDevice(temp_.root(), text)); }
