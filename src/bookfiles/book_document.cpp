@@ -396,11 +396,6 @@ bool BookDocument::DecodeBytes(std::u16string* out, const std::uint8_t* bytes,
     return true;
 }
 
-std::int32_t BookDocument::DecodeTreeText(const std::uint8_t* bytes, std::uint32_t count,
-                                          char16_t* out, std::uint32_t capacity) {
-    return static_cast<std::int32_t>(BookText::Decode(textCodePage_, bytes, count, out, capacity, nullptr));
-}
-
 bool BookDocument::GetTitleText(std::u16string* out) const {
     ByteSpan name;
     if (header_.FullName(record0_, &name) && name.size > 0) return DecodeBytes(out, name.data, name.size);

@@ -36,7 +36,7 @@ struct BookTarget {
     std::u16string extra;
 };
 
-class BookDocument : public DocumentSource, public PackedTreeSource {
+class BookDocument : public DocumentSource {
 public:
     static constexpr std::uint32_t kPageSize = 4096;
     static constexpr std::uint32_t kRecordBytes = 4096;
@@ -158,8 +158,6 @@ public:
     bool RecordForPosition(std::uint32_t position, PackedTree* cursor, std::uint8_t* changed,
                            std::int32_t previous, std::uint32_t* range);
 
-    std::int32_t DecodeTreeText(const std::uint8_t* bytes, std::uint32_t count, char16_t* out,
-                                std::uint32_t capacity) override;
 
 private:
     struct Page;

@@ -1,6 +1,7 @@
 #include "bookfiles/packed_tree.h"
 
 #include "bookfiles/byte_order.h"
+#include "bookfiles/document_source.h"
 
 namespace {
 
@@ -44,6 +45,17 @@ bool PackedTree::GetTextBytes(const std::uint8_t** bytes, std::uint32_t* count) 
     *bytes = textArea + offset + 2;
     *count = length;
     return true;
+}
+
+bool PackedTree::GetText(String& out) const {
+    const std::uint8_t* bytes = nullptr;
+    std::uint32_t count = 0;
+    if (!GetTextBytes(&bytes, &count)) return false;
+    if (!bytes) {
+        out.SetEmpty();
+        return true;
+    }
+    return source && source->DecodeText(out, bytes, count);
 }
 
 std::uint32_t PackedTree::Payload() const {

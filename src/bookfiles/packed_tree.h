@@ -8,20 +8,14 @@
 
 #include <cstdint>
 
-class PackedTreeSource {
-public:
-    virtual ~PackedTreeSource() = default;
-    // Decodes a text of the book's encoding into UTF-16 (appended to `out`, at most
-    // `capacity` units); the count written, or -1 on failure.
-    virtual std::int32_t DecodeTreeText(const std::uint8_t* bytes, std::uint32_t count,
-                                        char16_t* out, std::uint32_t capacity) = 0;
-};
+class DocumentSource;
+class String;
 
 class PackedTree {
 public:
     static constexpr std::uint16_t kHasChildren = 0x0001;
 
-    PackedTreeSource* source = nullptr;
+    DocumentSource* source = nullptr;           // decodes the node texts (its DecodeText)
     const std::uint8_t* textArea = nullptr;   // the record that holds the tree
     const std::uint8_t* textEnd = nullptr;
     const std::uint8_t* node = nullptr;       // the current node
@@ -37,6 +31,8 @@ public:
     bool GetHeader(std::uint32_t* payload, std::uint16_t* number, bool* flag) const;
     // The node's text bytes (no text: empty and true); false when they lie outside the record.
     bool GetTextBytes(const std::uint8_t** bytes, std::uint32_t* count) const;
+    // The node's text decoded by the book: empty and true when it has none.
+    bool GetText(String& out) const;
     std::uint32_t Payload() const;
     bool Descend();
     bool Next();

@@ -9,6 +9,7 @@
 #include "core/dates.h"
 #include "core/platform_helpers.h"
 #include "platform/kernel/sync.h"
+#include "platform/kernel/system_info.h"
 #include "platform/kernel/system_time.h"
 #include "platform/last_error.h"
 #include "platform/storage/files.h"
@@ -319,7 +320,13 @@ bool Folders::Books(Text& out) {
 
 bool GetAppDataFolder(Text& out) {
     out.FromWide(u"\\Windows\\");
-    if (GetPlatformType() == 2) out.FromWide(u"\\Application Data\\");
+    if (GetPlatformType() == 2) {
+        char16_t folder[MAX_PATH + 1] = {};
+        if (SHGetSpecialFolderPath(nullptr, folder, CSIDL_APPDATA, FALSE) && folder[0]) {
+            out.FromWide(folder);
+            out.EnsureTrailingBackslash();
+        }
+    }
     return out.IsValid();
 }
 

@@ -1,7 +1,9 @@
 #include "core/optional_api.h"
 
+#include <cstdint>
 #include <cstring>
 
+#include "platform/kernel/device.h"
 #include "platform/kernel/modules.h"
 
 namespace {
@@ -62,7 +64,7 @@ const Name kNames[kEntryCount] = {
     {"aygshell.dll", "SHDoneButton"},
     {"aygshell.dll", "SHNotificationAdd"},
     {"aygshell.dll", "SHNotificationRemove"},
-    {"coredll.dll", "SHGetSpecialFolderPath"},
+    {"aygshell.dll", "SHGetSpecialFolderPath"},
     {"coredll.dll", "SipShowIM"},
     {"coredll.dll", "SipGetInfo"},
     {"coredll.dll", "RegisterHotKey"},
@@ -93,6 +95,9 @@ const Name kNames[kEntryCount] = {
 
 void* g_entries[kEntryCount];
 bool g_loaded = false;
+uint64_t g_generation = 0;  // the device the entries were looked up on
+
+bool NeedsLoad() { return !g_loaded || g_generation != fvt::DeviceGeneration(); }
 
 void ToWide(const char* s, char16_t* out, size_t cap) {
     size_t i = 0;
@@ -111,7 +116,7 @@ void* Lookup(const char* module, const char* name) {
 
 template <typename Fn>
 Fn Get(Entry e) {
-    if (!g_loaded) OptionalApi::Load();
+    if (NeedsLoad()) OptionalApi::Load();
     return reinterpret_cast<Fn>(g_entries[e]);
 }
 
@@ -120,10 +125,11 @@ Fn Get(Entry e) {
 void OptionalApi::Load() {
     for (int i = 0; i < kEntryCount; ++i) g_entries[i] = Lookup(kNames[i].module, kNames[i].name);
     g_loaded = true;
+    g_generation = fvt::DeviceGeneration();
 }
 
 bool OptionalApi::Has(const char* name) {
-    if (!g_loaded) Load();
+    if (NeedsLoad()) Load();
     for (int i = 0; i < kEntryCount; ++i)
         if (std::strcmp(kNames[i].name, name) == 0) return g_entries[i] != nullptr;
     return false;

@@ -6,7 +6,7 @@
 #include "platform/types.h"
 
 namespace OptionalApi {
-// Looks every entry up (done once before first use; call again after the device changes).
+// Looks every entry up (done before first use, and again when the device is reopened).
 void Load();
 bool Has(const char* name);
 

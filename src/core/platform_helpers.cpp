@@ -1,20 +1,82 @@
 #include "core/platform_helpers.h"
 
+#include <cstring>
+
+#include "core/optional_api.h"
+#include "core/resources.h"
 #include "platform/gdi/gdi_api.h"
 #include "platform/gdi/gdi_types.h"
-#include "platform/kernel/device.h"
+#include "platform/kernel/system_info.h"
+#include "platform/kernel/system_time.h"
+#include "platform/last_error.h"
+
+namespace {
+
+constexpr UINT kSpiGetWorkArea = 48;
+
+int ScreenCaps(int index) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return 0;
+    int v = GetDeviceCaps(dc, index);
+    DeleteDC(dc);
+    return v;
+}
+
+struct WinRect {
+    LONG left, top, right, bottom;
+};
+
+// The input panel's information block.
+struct SipInfo {
+    DWORD cbSize;
+    DWORD fdwFlags;
+    WinRect rcVisibleDesktop;
+    WinRect rcSipRect;
+    DWORD dwImDataSize;
+    void* pvImData;
+};
+
+// A notification bubble's description.
+struct NotificationData {
+    DWORD cbStruct;
+    DWORD dwID;
+    DWORD npPriority;
+    DWORD csDuration;
+    void* hicon;
+    DWORD grfFlags;
+    uint8_t clsid[16];
+    HWND hwndSink;
+    LPCWSTR pszHTML;
+    LPCWSTR pszTitle;
+    LPARAM lParam;
+};
+
+// The program's notification class.
+const uint8_t kNotificationClass[16] = {0x46, 0x6F, 0x6C, 0x69, 0x76, 0x61, 0x6E, 0x74,
+                                        0x52, 0x65, 0x61, 0x64, 0x65, 0x72, 0x00, 0x01};
+constexpr DWORD kPriorityInform = 0x1B1;
+
+}  // namespace
+
+int GetProgramLanguage() { return (GetSystemDefaultLangID() & 0x3FF) == 0x0C ? 12 : 9; }
 
 int GetPlatformType() {
-    const std::u16string& type = fvt::Profile().platformType;
-    if (type.empty()) return 0;
+    char16_t type[64] = {};
+    SetLastError(ERROR_SUCCESS);
+    if (!SystemParametersInfoW(SPI_GETPLATFORMTYPE, sizeof(type), type, 0))
+        return GetLastError() == ERROR_ACCESS_DENIED ? 2 : 0;
     if (type[0] == u'P') return 1;
     if (type[0] == u'S') return 2;
     return 0;
 }
 
 bool GetOsVersion(uint32_t& major, uint32_t& minor) {
-    major = fvt::Profile().osMajor;
-    minor = fvt::Profile().osMinor;
+    OSVERSIONINFOW info;
+    std::memset(&info, 0, sizeof(info));
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (!GetVersionExW(&info) || info.dwPlatformId != VER_PLATFORM_WIN32_CE) return false;
+    major = info.dwMajorVersion;
+    minor = info.dwMinorVersion;
     return true;
 }
 
@@ -23,21 +85,54 @@ bool IsOsVersionAtLeast51() {
     return GetOsVersion(major, minor) && major * 100 + minor >= 501;
 }
 
-namespace {
-int ScreenCaps(int index) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return 0;
-    int v = GetDeviceCaps(dc, index);
-    DeleteDC(dc);
-    return v;
-}
-}  // namespace
-
 bool IsHighResolution() { return ScreenCaps(LOGPIXELSX) >= 130; }
 
 int32_t CheckDisplayDepth(int32_t value) {
     int bits = ScreenCaps(BITSPIXEL);
     return (bits == 8 || bits == 16 || bits == 24 || bits == 32) ? value : 0;
+}
+
+int32_t ExchangeSystemSetting(int32_t value) {
+    DWORD previous = 0;
+    if (!SystemParametersInfoW(SPI_GETBATTERYIDLETIMEOUT, 0, &previous, 0)) return -1;
+    if (value != -1)
+        SystemParametersInfoW(SPI_SETBATTERYIDLETIMEOUT, static_cast<UINT>(value), nullptr, 0);
+    return static_cast<int32_t>(previous);
+}
+
+bool InputPanel::Show(bool show) { return OptionalApi::SipShowIM(show ? 1 : 0) != 0; }
+
+bool InputPanel::GetInfo(Rect* out) {
+    SipInfo info;
+    std::memset(&info, 0, sizeof(info));
+    info.cbSize = sizeof(info);
+    if (!OptionalApi::SipGetInfo(&info)) return false;
+    if (out) *out = Rect::FromWinRect(info.rcSipRect);
+    return (info.fdwFlags & 1) != 0;
+}
+
+bool ShowDoneButton(HWND window, bool show) {
+    return OptionalApi::SHDoneButton(window, show ? 1 : 2) != 0;
+}
+
+bool ShowNotification(uint32_t notificationId, uint32_t textId, uint32_t captionId) {
+    const char16_t* text = LoadResString(textId);
+    const char16_t* caption = LoadResString(captionId);
+    if (!text) return false;
+    NotificationData data;
+    std::memset(&data, 0, sizeof(data));
+    data.cbStruct = sizeof(data);
+    data.dwID = notificationId;
+    data.npPriority = kPriorityInform;
+    data.csDuration = 5;
+    std::memcpy(data.clsid, kNotificationClass, sizeof(data.clsid));
+    data.pszHTML = text;
+    data.pszTitle = caption ? caption : u"";
+    return OptionalApi::SHNotificationAdd(&data) == 0;
+}
+
+bool RemoveNotification(uint32_t notificationId) {
+    return OptionalApi::SHNotificationRemove(kNotificationClass, notificationId) == 0;
 }
 
 int Screen::SizeClass(int32_t width, int32_t height) {
@@ -46,4 +141,13 @@ int Screen::SizeClass(int32_t width, int32_t height) {
     int32_t large = width < height ? height : width;
     if (small >= 480 && large >= 640) return 2;
     return 1;
+}
+
+int Screen::SizeClass() { return SizeClass(ScreenCaps(HORZRES), ScreenCaps(VERTRES)); }
+
+bool Screen::GetWorkArea(Rect& out) {
+    WinRect r{};
+    if (!SystemParametersInfoW(kSpiGetWorkArea, 0, &r, 0)) return false;
+    out = Rect::FromWinRect(r);
+    return true;
 }

@@ -4,19 +4,41 @@
 #include <cstdint>
 
 #include "core/geometry.h"
+#include "platform/types.h"
 
-// 1 Pocket PC, 2 Smartphone, 0 neither.
+// The program language: 12 when the system default language is French, else 9.
+int GetProgramLanguage();
+// 1 Pocket PC, 2 Smartphone (or when the query is refused), 0 neither.
 int GetPlatformType();
-// The OS version; false (nothing written) when it cannot be read.
+// The OS version; false (nothing written) unless the system is the handheld one.
 bool GetOsVersion(uint32_t& major, uint32_t& minor);
 bool IsOsVersionAtLeast51();
-
 // True when the screen has 130 or more dots per inch (LOGPIXELSX).
 bool IsHighResolution();
 // The value when the screen has 8, 16, 24 or 32 bits per pixel, else 0.
 int32_t CheckDisplayDepth(int32_t value);
+// Sets the battery idle time-out and returns the previous one; -1 when it cannot be read, in
+// which case nothing is written. A value of -1 is never written.
+int32_t ExchangeSystemSetting(int32_t value);
+
+namespace InputPanel {
+// Shows or hides the input panel; false when the device has none.
+bool Show(bool show);
+// Whether the panel is shown; the panel's own rectangle goes to out when given.
+bool GetInfo(Rect* out);
+}  // namespace InputPanel
+
+// The Done button of a dialog's title bar (SHDoneButton 1 to show, 2 to hide).
+bool ShowDoneButton(HWND window, bool show);
+// A notification bubble with string resources as text and caption (informational, 5 seconds).
+bool ShowNotification(uint32_t notificationId, uint32_t textId, uint32_t captionId);
+bool RemoveNotification(uint32_t notificationId);
 
 namespace Screen {
 // 0 when either side is below 240; 2 from 480x640 (either way round); else 1.
 int SizeClass(int32_t width, int32_t height);
+// The class of the device's screen.
+int SizeClass();
+// The work area (the screen without the task and menu bars); false when it cannot be read.
+bool GetWorkArea(Rect& out);
 }  // namespace Screen

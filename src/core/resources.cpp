@@ -5,9 +5,9 @@
 
 #include "core/segmented_array.h"
 #include "core/string.h"
+#include "core/platform_helpers.h"
 #include "core/text.h"
-#include "platform/kernel/system_time.h"
-#include "platform/resources/strings.h"
+#include "platform/resources/resources.h"
 
 namespace {
 
@@ -42,8 +42,6 @@ bool LoadExact(uint32_t id, String& out) {
 }
 
 }  // namespace
-
-int GetProgramLanguage() { return (GetSystemDefaultLangID() & 0x3FF) == 0x0C ? 12 : 9; }
 
 void Resources::SetInstance(HINSTANCE instance) { g_instance = instance; }
 HINSTANCE Resources::Instance() { return g_instance; }

@@ -10,9 +10,6 @@
 class String;
 class Text;
 
-// 12 when the system default language is French, else 9.
-int GetProgramLanguage();
-
 namespace Resources {
 // The module whose resources are read (set at start-up; null reads the program's own).
 void SetInstance(HINSTANCE instance);

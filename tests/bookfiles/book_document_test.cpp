@@ -373,10 +373,12 @@ BookBuilder FramesetBook() {
     b.text = ToBytes(SampleText(20000));
     // A frame set with two frames, then a plain one from position 9000.
     Bytes tree = TreeNode(0x0001, 0, 100, 0xFFFFFFFF, 2, 6);
-    Bytes left = TreeNode(0x0002, 1, 30, 0xFFFFFFFF);
+    Bytes left = TreeNode(0x0002, 1, 30, 40);  // its name follows the nodes
     Bytes right = TreeNode(0x0002, 1, 70, 0xFFFFFFFF);
     tree.insert(tree.end(), left.begin(), left.end());
     tree.insert(tree.end(), right.begin(), right.end());
+    PutU16(tree, 4);
+    PutText(tree, "l\xE9" "ft");
     FramesetSpec a{1000, tree, {2, 0, 5000}};
     FramesetSpec c{9000, TreeNode(0x0002, 0, 0, 0xFFFFFFFF), {0}};
     b.framesets = {a, c};
@@ -402,7 +404,12 @@ TEST(BookDocument, FramesetOfAPosition) {
     ASSERT_TRUE(cursor.GetHeader(&payload, nullptr, nullptr));
     EXPECT_EQ(payload, 30u);
     EXPECT_EQ(cursor.Payload(), 0u);
+    String name;
+    ASSERT_TRUE(cursor.GetText(name));
+    EXPECT_EQ(name.CompareN(u"l\u00E9ft", 4), 0);
     ASSERT_TRUE(cursor.Next());
+    ASSERT_TRUE(cursor.GetText(name));
+    EXPECT_TRUE(name.IsEmpty());
     EXPECT_EQ(cursor.Payload(), 5000u);
     EXPECT_FALSE(cursor.Next());
 

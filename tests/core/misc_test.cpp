@@ -66,6 +66,7 @@ TEST(PlatformHelpers, DeviceProfileAnswers) {
     ASSERT_TRUE(GetOsVersion(major, minor));
     EXPECT_EQ(major * 100 + minor, 501u);
     EXPECT_TRUE(IsOsVersionAtLeast51());
+    EXPECT_EQ(GetProgramLanguage(), 9);
     EXPECT_EQ(CheckDisplayDepth(7), 7);  // the emulated screen reports a supported depth
     if (!std::getenv("FOLIVANT_SCREEN")) EXPECT_FALSE(IsHighResolution());  // 96 dpi by default
 }
@@ -75,6 +76,12 @@ TEST(PlatformHelpers, OlderPocketPc) {
     ASSERT_TRUE(device.ok());
     EXPECT_EQ(GetPlatformType(), 1);
     EXPECT_FALSE(IsOsVersionAtLeast51());
+}
+
+TEST(PlatformHelpers, FrenchDeviceGivesFrenchProgramLanguage) {
+    fvt::test::TempDevice device("language = fr\n");
+    ASSERT_TRUE(device.ok());
+    EXPECT_EQ(GetProgramLanguage(), 12);
 }
 
 }  // namespace

@@ -46,3 +46,4 @@ private:
     uint32_t length_;
     std::unique_ptr<uint8_t[]> buffer_;
 };
+

@@ -106,20 +106,24 @@ void BlendGlyph(Surface& s, const RectList& clip, const Glyph& g, int gx, int gy
     RECT box{gx, gy, gx + g.width, gy + g.height};
     bool fast = s.Format() == PixelFormat::Xrgb32;
     for (const RECT& c : clip) {
-        RECT a = Intersect(box, c);
-        if (Empty(a)) continue;
+        RECT a{std::max(box.left, c.left), std::max(box.top, c.top), std::min(box.right, c.right),
+               std::min(box.bottom, c.bottom)};
+        if (a.right <= a.left || a.bottom <= a.top) continue;
         int n = a.right - a.left;
         // Whole groups of four where the zero padding and the clip allow: a zero coverage
         // leaves a pixel exactly as it was.
         int padded = (n + 3) & ~3;
         if ((a.left - gx) + padded > g.stride || a.left + padded > c.right) padded = n;
-        for (int y = a.top; y < a.bottom; ++y) {
-            const std::uint8_t* cov =
-                &g.coverage[static_cast<std::size_t>(y - gy) * g.stride + (a.left - gx)];
-            if (fast) {
-                BlendRow(reinterpret_cast<std::uint32_t*>(s.Row(y)) + a.left, cov, padded, rgb);
-                continue;
-            }
+        const std::uint8_t* cov =
+            &g.coverage[static_cast<std::size_t>(a.top - gy) * g.stride + (a.left - gx)];
+        if (fast) {
+            std::uint8_t* row = s.Row(a.top) + static_cast<std::size_t>(a.left) * 4;
+            std::ptrdiff_t step = s.TopDown() ? s.Stride() : -s.Stride();
+            for (int y = a.top; y < a.bottom; ++y, row += step, cov += g.stride)
+                BlendRow(reinterpret_cast<std::uint32_t*>(row), cov, padded, rgb);
+            continue;
+        }
+        for (int y = a.top; y < a.bottom; ++y, cov += g.stride) {
             for (int i = 0; i < n; ++i) {
                 std::uint32_t k = cov[i];
                 if (k)

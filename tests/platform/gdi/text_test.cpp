@@ -354,3 +354,28 @@ TEST(TextOut, ExtremePositionsAndLengthsAreSafe) {
     EXPECT_FALSE(
         GetTextExtentPoint32W(c.dc(), longText.data(), static_cast<int>(longText.size()), &size));
 }
+
+TEST(TextOut, DrawsIntoScreenDepthBitmapsToo) {
+    DibInfo info = MakeInfo(8, -12, 16, BI_BITFIELDS);
+    DWORD* masks = reinterpret_cast<DWORD*>(info.colors);
+    masks[0] = 0xF800;
+    masks[1] = 0x07E0;
+    masks[2] = 0x001F;
+    HDC dc = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(dc, AsInfo(info), DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    {
+        Selected f(dc, Font(kBox.c_str(), -12));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, kRed);
+        ExtTextOutW(dc, 1, 0, 0, nullptr, u"a", 1, nullptr);
+    }
+    auto* px = static_cast<std::uint16_t*>(bits);
+    EXPECT_EQ(px[1 * 8 + 1], 0xF800);  // inside the box
+    EXPECT_EQ(px[1 * 8 + 6], 0x0000);  // the advance's last column stays blank
+    EXPECT_EQ(px[0 * 8 + 1], 0x0000);  // the cell's top row too
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+}
