@@ -55,6 +55,19 @@ TEST(StringSharing, SelfAssignmentOfASubViewKeepsTheBuffer) {
     EXPECT_TRUE(tail.EqualsAscii("de"));
 }
 
+TEST(StringSharing, RawAppendsGrowPastTheReserve) {
+    String s;
+    ASSERT_TRUE(s.Reserve(2));
+    String piece(u"0123456789");
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(s.AppendRaw(u"ab", 2));
+        ASSERT_TRUE(s.AppendStringRaw(piece));
+        ASSERT_TRUE(s.AppendSubRaw(piece, 8, 5));
+    }
+    EXPECT_EQ(s.Length(), 10 * (2 + 10 + 2));
+    EXPECT_EQ(s.At(13), u'9');
+}
+
 TEST(StringViews, OutOfRangeAndInvertedArgumentsAreClamped) {
     String a = S(u"abc");
     String v;
