@@ -211,6 +211,15 @@ TEST(StringUri, DecodingReadsUtf8RunsAndLatin1Bytes) {
     EXPECT_EQ(own.CompareN(u"caf\u00E9 x", 6), 0);
 }
 
+TEST(StringUri, LongUtf8RunsDecodeWhole) {
+    String s;
+    s.AppendAscii("%41");  // so that the 256-byte cut falls inside a character
+    for (int i = 0; i < 300; ++i) s.AppendAscii("%C3%A9");
+    ASSERT_TRUE(s.UriEscape(false, true));
+    ASSERT_EQ(s.Length(), 301);
+    EXPECT_EQ(s.CountChar(0xE9), 300);
+}
+
 TEST(StringUri, BadEscapesFailAndLeaveTheString) {
     for (const char16_t* bad : {u"a%4", u"%", u"%zz", u"ab%g1"}) {
         String s = S(bad);
