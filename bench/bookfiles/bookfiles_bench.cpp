@@ -65,9 +65,11 @@ void BM_PalmDocDecode(benchmark::State& state) {
 BENCHMARK(BM_PalmDocDecode);
 
 void BM_HuffCdicDecode(benchmark::State& state) {
-    HuffTables t = HuffCompress(PlainRecords(), {"the ", "reader ", "page ", "quiet ", "words ", "and "}, false);
+    HuffTables t = HuffCompress(PlainRecords(),
+                                {"the ", "reader ", "page ", "quiet ", "words ", "and "}, false);
     std::vector<ByteSpan> cdics;
-    for (const Bytes& c : t.cdics) cdics.push_back(ByteSpan{c.data(), static_cast<std::uint32_t>(c.size())});
+    for (const Bytes& c : t.cdics)
+        cdics.push_back(ByteSpan{c.data(), static_cast<std::uint32_t>(c.size())});
     HuffCdicDecoder decoder;
     if (!decoder.Load(ByteSpan{t.huff.data(), static_cast<std::uint32_t>(t.huff.size())}, cdics)) {
         state.SkipWithError("tables refused");
@@ -119,7 +121,8 @@ BENCHMARK(BM_OpenFileBaseline)->Arg(1)->Arg(10)->Unit(benchmark::kMicrosecond);
 void BM_OpenBook(benchmark::State& state) {
     std::string path = BookFile(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
-        std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, nullptr));
+        std::unique_ptr<PalmDatabase> db(
+            PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, nullptr));
         BookDocument book;
         if (!db || book.Open(db.get(), 0, 1252, 65002) != 0) {
             state.SkipWithError("open failed");

@@ -5,8 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "document/location/location.h"
 #include "document/markup/html_tokenizer.h"
 #include "document/markup/keyword_tree.h"
+#include "document/sources/text_file_resource.h"
+#include "support/document/device_files.h"
 #include "support/document/memory_document.h"
 
 namespace {
@@ -54,6 +57,61 @@ void BM_TokenizeHtml(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * s.size() * 2);
 }
 BENCHMARK(BM_TokenizeHtml)->Unit(benchmark::kMillisecond);
+
+// The same text as a 2 MB Windows-1252 file, read through its content resource.
+struct HtmlFile {
+    HtmlFile() {
+        const std::u16string& s = Html();
+        for (char16_t c : s) bytes.push_back(static_cast<char>(c));
+        while (bytes.size() < (2u << 20)) bytes += bytes.substr(bytes.find("<p"), 300);
+        path = files.Write("bench.htm", bytes);
+    }
+    DeviceFiles files;
+    std::string bytes;
+    std::u16string path;
+};
+
+HtmlFile& File2MB() {
+    static HtmlFile file;
+    return file;
+}
+
+void BM_ScanFileBytesForLessThan(benchmark::State& state) {
+    const std::string& b = File2MB().bytes;
+    for (auto _ : state) {
+        size_t n = 0;
+        for (char c : b) n += c == '<';
+        benchmark::DoNotOptimize(n);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * b.size());
+}
+BENCHMARK(BM_ScanFileBytesForLessThan)->Unit(benchmark::kMillisecond);
+
+void BM_TokenizeHtmlFile(benchmark::State& state) {
+    HtmlFile& f = File2MB();
+    Location l;
+    l.Parse(String(f.path.c_str()), false);
+    size_t tokens = 0;
+    for (auto _ : state) {
+        TextFileResource* r = TextFileResource::Create(l, TextFileResource::kHtml, 1252, 65002);
+        TokenSource* t = nullptr;
+        if (!r || !r->CreateLayout(t, nullptr)) {
+            state.SkipWithError("cannot open the file");
+            break;
+        }
+        t->Start(0, false);
+        uint32_t k;
+        while ((k = t->NextToken()) != kTokenEnd) {
+            ++tokens;
+            if (k == kTokenTag) t->ReleaseBuffers();
+        }
+        r->DestroyLayout(t, nullptr);
+        r->Release();
+    }
+    benchmark::DoNotOptimize(tokens);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * f.bytes.size());
+}
+BENCHMARK(BM_TokenizeHtmlFile)->Unit(benchmark::kMillisecond);
 
 void BM_MillionKeywordLookups(benchmark::State& state) {
     std::vector<std::u16string> names = {u"html", u"TD", u"blockquote", u"href", u"fvt:ignore",

@@ -24,7 +24,9 @@ bool SameName(const std::u16string& s, const char16_t* name, std::uint32_t lengt
     return s.size() == length && std::equal(s.begin(), s.end(), name);
 }
 
-char16_t LowerAscii(char16_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+char16_t LowerAscii(char16_t c) {
+    return c >= 'A' && c <= 'Z' ? c + 32 : c;
+}
 
 }  // namespace
 
@@ -40,7 +42,9 @@ struct BookDocument::Page {
 
 BookDocument::BookDocument() = default;
 
-BookDocument::~BookDocument() { Close(); }
+BookDocument::~BookDocument() {
+    Close();
+}
 
 void BookDocument::SetHostInterfaces(BookHostInterface* before, BookHostInterface* after) {
     before_ = before;
@@ -133,7 +137,8 @@ int BookDocument::Open(PalmDatabase* source, int ownsSource, std::uint32_t codeP
     unitSize_ = unitSize;
     huff_ = std::move(huff);
     std::uint32_t firstResource = header.firstResource;
-    if (firstResource == kBookNone || firstResource == 0) firstResource = header.textRecordCount + 1;
+    if (firstResource == kBookNone || firstResource == 0)
+        firstResource = header.textRecordCount + 1;
     firstResource_ = firstResource;
     std::uint32_t shift = header.framesetShift ? header.framesetShift : 16;
     framesetShift_ = shift;
@@ -157,7 +162,9 @@ const std::uint8_t* BookDocument::TextRecord(std::uint32_t k, std::uint32_t* len
     std::uint64_t textBytes = std::uint64_t(header_.textLength) * unitSize_;
     std::uint64_t before = std::uint64_t(k - 1) * kRecordBytes;
     std::uint32_t expected =
-        before >= textBytes ? 0 : static_cast<std::uint32_t>(std::min<std::uint64_t>(kRecordBytes, textBytes - before));
+        before >= textBytes
+            ? 0
+            : static_cast<std::uint32_t>(std::min<std::uint64_t>(kRecordBytes, textBytes - before));
     *length = expected;
     if (cachedRecord_ == k) return recordBuffer_.data();
 
@@ -192,7 +199,8 @@ const std::uint8_t* BookDocument::TextRecord(std::uint32_t k, std::uint32_t* len
 }
 
 bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
-    std::uint32_t pageEnd = std::min<std::uint64_t>(std::uint64_t(pageStart) + kPageSize, header_.textLength);
+    std::uint32_t pageEnd =
+        std::min<std::uint64_t>(std::uint64_t(pageStart) + kPageSize, header_.textLength);
     std::uint64_t byteStart = std::uint64_t(pageStart) * unitSize_;
     std::uint64_t byteEnd = std::uint64_t(pageEnd) * unitSize_;
     std::vector<std::uint8_t> bytes;
@@ -203,7 +211,8 @@ bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
         std::uint32_t length = 0;
         const std::uint8_t* text = TextRecord(k, &length);
         if (inRecord >= length) break;
-        std::uint32_t take = static_cast<std::uint32_t>(std::min<std::uint64_t>(length - inRecord, byteEnd - at));
+        std::uint32_t take =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(length - inRecord, byteEnd - at));
         bytes.insert(bytes.end(), text + inRecord, text + inRecord + take);
         at += take;
     }
@@ -236,7 +245,8 @@ bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
     std::size_t units = BookText::Decode(textCodePage_, bytes.data() + skip, bytes.size() - skip,
                                          page->text.data(), kPageUnits, positions);
     if (positions) {
-        for (std::size_t i = 0; i <= units; ++i) positions[i] += pageStart + static_cast<std::uint32_t>(skip);
+        for (std::size_t i = 0; i <= units; ++i)
+            positions[i] += pageStart + static_cast<std::uint32_t>(skip);
         page->positions.resize(units + 1);
     }
     page->start = pageStart;
@@ -371,14 +381,21 @@ bool BookDocument::GetRecordInfo(std::uint32_t& textLength, std::uint16_t* five)
 bool BookDocument::GetHeaderTriple(std::uint16_t& cover, std::uint16_t& thumbnail,
                                    std::uint8_t& fake) {
     std::uint32_t value = 0;
-    cover = ExthNumber(exth_, Exth::kCoverOffset, &value) ? static_cast<std::uint16_t>(value) : 0xFFFF;
-    thumbnail = ExthNumber(exth_, Exth::kThumbnailOffset, &value) ? static_cast<std::uint16_t>(value) : 0xFFFF;
+    cover =
+        ExthNumber(exth_, Exth::kCoverOffset, &value) ? static_cast<std::uint16_t>(value) : 0xFFFF;
+    thumbnail = ExthNumber(exth_, Exth::kThumbnailOffset, &value)
+                    ? static_cast<std::uint16_t>(value)
+                    : 0xFFFF;
     fake = ExthNumber(exth_, Exth::kFakeCover, &value) && value > 0 ? 1 : 0;
     return source_ != nullptr;
 }
 
-bool BookDocument::IsHeld() { return source_ && source_->IsHeld(); }
-bool BookDocument::MayRelease() { return source_ && source_->MayRelease(); }
+bool BookDocument::IsHeld() {
+    return source_ && source_->IsHeld();
+}
+bool BookDocument::MayRelease() {
+    return source_ && source_->MayRelease();
+}
 
 bool BookDocument::DecodeText(String& out, const std::uint8_t* bytes, std::uint32_t count) {
     std::u16string text;
@@ -391,20 +408,23 @@ bool BookDocument::DecodeBytes(std::u16string* out, const std::uint8_t* bytes,
     out->clear();
     if (!bytes || count == 0) return true;
     out->resize(count + 1);
-    std::size_t n = BookText::Decode(textCodePage_, bytes, count, out->data(), out->size(), nullptr);
+    std::size_t n =
+        BookText::Decode(textCodePage_, bytes, count, out->data(), out->size(), nullptr);
     out->resize(n);
     return true;
 }
 
 bool BookDocument::GetTitleText(std::u16string* out) const {
     ByteSpan name;
-    if (header_.FullName(record0_, &name) && name.size > 0) return DecodeBytes(out, name.data, name.size);
+    if (header_.FullName(record0_, &name) && name.size > 0)
+        return DecodeBytes(out, name.data, name.size);
     return GetDatabaseNameText(out);
 }
 
 bool BookDocument::GetTitle(String& out) {
     std::u16string text;
-    return GetTitleText(&text) && out.AssignChars(text.data(), static_cast<std::int32_t>(text.size()));
+    return GetTitleText(&text) &&
+           out.AssignChars(text.data(), static_cast<std::int32_t>(text.size()));
 }
 
 const std::uint8_t* BookDocument::GetDatabaseNameBytes(std::uint32_t& length) {
@@ -463,7 +483,8 @@ std::uint32_t BookDocument::SniffKind() {
         p = p + n <= end ? p + n : end;
     };
     for (;;) {
-        while (p < end && (*p == 0xFEFF || *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+        while (p < end && (*p == 0xFEFF || *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n'))
+            ++p;
         if (startsWith("<!--")) {
             skipPast("-->");
         } else if (startsWith("<!") || startsWith("<?")) {
@@ -474,8 +495,9 @@ std::uint32_t BookDocument::SniffKind() {
     }
     if (startsWith("<html")) {
         const char16_t* after = p + 5;
-        if (after >= end || !((*after >= 'a' && *after <= 'z') || (*after >= 'A' && *after <= 'Z') ||
-                              (*after >= '0' && *after <= '9') || *after == '-' || *after == ':')) {
+        if (after >= end ||
+            !((*after >= 'a' && *after <= 'z') || (*after >= 'A' && *after <= 'Z') ||
+              (*after >= '0' && *after <= '9') || *after == '-' || *after == ':')) {
             sniffedKind_ = 2;
         }
     }
@@ -505,7 +527,8 @@ void BookDocument::LoadTargets() {
             BookTarget target;
             target.kind = span.U32At(at);
             target.position = static_cast<std::int32_t>(span.U32At(at + 4));
-            for (int i = 0; i < 4; ++i) target.numbers[i] = static_cast<std::int32_t>(span.U32At(at + 8 + 4 * i));
+            for (int i = 0; i < 4; ++i)
+                target.numbers[i] = static_cast<std::int32_t>(span.U32At(at + 8 + 4 * i));
             at += 24;
             std::u16string* texts[3] = {&target.name, &target.value, &target.extra};
             bool ok = true;
@@ -570,9 +593,12 @@ bool ToRecord(const BookTarget& target, TargetRecord& out) {
     out.kind = target.kind;
     out.position = target.position;
     for (int i = 0; i < 4; ++i) out.numbers[i] = target.numbers[i];
-    return out.name.AssignChars(target.name.data(), static_cast<std::int32_t>(target.name.size())) &&
-           out.value.AssignChars(target.value.data(), static_cast<std::int32_t>(target.value.size())) &&
-           out.extra.AssignChars(target.extra.data(), static_cast<std::int32_t>(target.extra.size()));
+    return out.name.AssignChars(target.name.data(),
+                                static_cast<std::int32_t>(target.name.size())) &&
+           out.value.AssignChars(target.value.data(),
+                                 static_cast<std::int32_t>(target.value.size())) &&
+           out.extra.AssignChars(target.extra.data(),
+                                 static_cast<std::int32_t>(target.extra.size()));
 }
 
 }  // namespace
@@ -717,7 +743,10 @@ bool BookDocument::FindFramesetEntry(std::uint32_t position, FramesetEntry* entr
         std::uint32_t lo = 0, hi = count;  // first pair whose start is above position
         while (lo < hi) {
             std::uint32_t mid = (lo + hi) / 2;
-            if (pairs.U32At(8 * mid) <= position) lo = mid + 1; else hi = mid;
+            if (pairs.U32At(8 * mid) <= position)
+                lo = mid + 1;
+            else
+                hi = mid;
         }
         found = true;
         entry->found = true;
@@ -769,7 +798,8 @@ bool BookDocument::RecordForPosition(std::uint32_t position, PackedTree* cursor,
     }
     if (changed) {
         FramesetEntry before;
-        *changed = previous < 0 || !FindFramesetEntry(static_cast<std::uint32_t>(previous), &before) ||
+        *changed = previous < 0 ||
+                   !FindFramesetEntry(static_cast<std::uint32_t>(previous), &before) ||
                    before.start != entry.start;
     }
     if (range) {

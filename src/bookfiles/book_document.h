@@ -58,7 +58,8 @@ public:
     // source reads its file on demand.
     void SetHostInterfaces(BookHostInterface* before, BookHostInterface* after);
 
-    // Opens the book over a record source; with `ownsSource` the book deletes it on Close.
+    // Opens the book over a record source; with `ownsSource` the book deletes it on Close (when
+    // Open fails, the caller keeps it).
     // `codePage` is the text code page when the header gives none; pages are always UTF-16.
     // 0, or: 1 not a known book, 2 record size not 4096 bytes, 10 corrupt, 11 no record source,
     // 12 out of memory, 13 needs a newer reader (compression, encryption, version, code page),
@@ -137,7 +138,8 @@ public:
     // 1 plain text, 2 markup, by looking at the first tag without the tokenizer.
     std::uint32_t SniffKind();
     bool GetTarget(std::uint32_t index, std::uint32_t kind, BookTarget* out);
-    bool FindTarget(const char16_t* name, std::uint32_t length, std::uint32_t kind, BookTarget* out);
+    bool FindTarget(const char16_t* name, std::uint32_t length, std::uint32_t kind,
+                    BookTarget* out);
 
     // Data records: index n >= 1 is the n-th record from the book's first resource record.
     bool GetDataRecord(std::int32_t index, std::uint32_t* record) const;
@@ -157,7 +159,6 @@ public:
     // Frame sets: the tree of the frame set that holds a position.
     bool RecordForPosition(std::uint32_t position, PackedTree* cursor, std::uint8_t* changed,
                            std::int32_t previous, std::uint32_t* range);
-
 
 private:
     struct Page;

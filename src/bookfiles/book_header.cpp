@@ -115,7 +115,8 @@ std::uint32_t ReadBookHeaderWord(const PalmDatabase* database) {
     std::uint32_t length = 0;
     const std::uint8_t* data = database->GetRecord(0, &length);
     std::int32_t position = -1;
-    if (!data || !CheckBookHeader(database, data, length, nullptr, nullptr, &position)) return 0xFFFF;
+    if (!data || !CheckBookHeader(database, data, length, nullptr, nullptr, &position))
+        return 0xFFFF;
     BookHeader header;
     if (!header.Parse(ByteSpan{data, length}, position >= 0)) return 0xFFFF;
     std::uint32_t first = header.firstResource;
@@ -174,7 +175,8 @@ void WriteExth(const std::vector<ExthRecord>& records, std::vector<std::uint8_t>
         BigEndian::PutU32(head, record.type);
         BigEndian::PutU32(head + 4, record.data.size + 8);
         out->insert(out->end(), head, head + 8);
-        if (record.data.size) out->insert(out->end(), record.data.data, record.data.data + record.data.size);
+        if (record.data.size)
+            out->insert(out->end(), record.data.data, record.data.data + record.data.size);
     }
     while ((out->size() - start) % 4) out->push_back(0);
     std::uint8_t* block = out->data() + start;

@@ -8,9 +8,13 @@ bool IsSupported(std::uint32_t codePage) {
     return codePage == kCodePage1252 || codePage == kCodePageUtf8 || codePage == kCodePageUtf16;
 }
 
-std::uint32_t UnitSize(std::uint32_t codePage) { return codePage == kCodePageUtf16 ? 2 : 1; }
+std::uint32_t UnitSize(std::uint32_t codePage) {
+    return codePage == kCodePageUtf16 ? 2 : 1;
+}
 
-char16_t Decode1252(std::uint8_t byte) { return Cp1252::ToUnicode(byte); }
+char16_t Decode1252(std::uint8_t byte) {
+    return Cp1252::ToUnicode(byte);
+}
 
 std::size_t Decode(std::uint32_t codePage, const std::uint8_t* bytes, std::size_t count,
                    char16_t* out, std::size_t capacity, std::uint32_t* positions) {

@@ -16,8 +16,8 @@ long long g_failAfter = -1;
 std::u16string Wide(const char* path) {
     std::size_t n = std::char_traits<char>::length(path);
     std::u16string out(n + 1, u'\0');
-    std::int32_t units = Utf8::DecodeToUtf16(reinterpret_cast<const std::uint8_t*>(path), n,
-                                             out.data(), out.size());
+    std::int32_t units =
+        Utf8::DecodeToUtf16(reinterpret_cast<const std::uint8_t*>(path), n, out.data(), out.size());
     out.resize(units < 0 ? 0 : static_cast<std::size_t>(units));
     return out;
 }
@@ -35,7 +35,8 @@ bool WriteFully(HANDLE file, const std::uint8_t* bytes, std::size_t size) {
         std::size_t chunk = size > 0x10000000 ? 0x10000000 : size;
         if (g_failAfter >= 0) {
             if (g_failAfter == 0) return false;
-            if (static_cast<long long>(chunk) > g_failAfter) chunk = static_cast<std::size_t>(g_failAfter);
+            if (static_cast<long long>(chunk) > g_failAfter)
+                chunk = static_cast<std::size_t>(g_failAfter);
         }
         DWORD written = 0;
         if (!WriteFile(file, bytes, static_cast<DWORD>(chunk), &written, nullptr) || written == 0) {
@@ -50,7 +51,9 @@ bool WriteFully(HANDLE file, const std::uint8_t* bytes, std::size_t size) {
 
 }  // namespace
 
-Mapping::~Mapping() { Close(); }
+Mapping::~Mapping() {
+    Close();
+}
 
 void Mapping::Close() {
     if (mapped_) UnmapViewOfFile(data_);
@@ -149,6 +152,8 @@ bool Remove(const char* path) {
     return !wide.empty() && DeleteFileW(wide.c_str());
 }
 
-void FailWritesAfterForTesting(long long bytes) { g_failAfter = bytes; }
+void FailWritesAfterForTesting(long long bytes) {
+    g_failAfter = bytes;
+}
 
 }  // namespace DatabaseFile

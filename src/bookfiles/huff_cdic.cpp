@@ -186,7 +186,8 @@ bool HuffCdicDecoder::DecodeStream(const std::uint8_t* in, std::size_t inSize, s
         if (!Expand(symbol, depth)) return false;
         const Entry& entry = entries_[symbol - 256];
         if (entry.length > count - produced) return false;
-        if (entry.length) std::memcpy(out + produced, expanded_.data() + entry.offset, entry.length);
+        if (entry.length)
+            std::memcpy(out + produced, expanded_.data() + entry.offset, entry.length);
         produced += entry.length;
     }
     return true;

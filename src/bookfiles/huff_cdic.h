@@ -38,7 +38,7 @@ private:
         const std::uint8_t* data = nullptr;  // stored bytes after the u16 header
         std::uint16_t stored = 0;
         bool raw = false;
-        std::uint8_t state = 0;  // 0 not expanded, 1 expanding, 2 done, 3 bad
+        std::uint8_t state = 0;    // 0 not expanded, 1 expanding, 2 done, 3 bad
         std::uint32_t offset = 0;  // expanded bytes in `expanded_`
         std::uint32_t length = 0;
     };

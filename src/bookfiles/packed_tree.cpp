@@ -17,11 +17,17 @@ const std::uint8_t* Step(const std::uint8_t* p, const std::uint8_t* end, std::ui
 
 }  // namespace
 
-bool PackedTree::IsValid() const { return Fits(node, nodeEnd, 12); }
+bool PackedTree::IsValid() const {
+    return Fits(node, nodeEnd, 12);
+}
 
-std::uint16_t PackedTree::GetFlags() const { return IsValid() ? BigEndian::U16(node) : 0; }
+std::uint16_t PackedTree::GetFlags() const {
+    return IsValid() ? BigEndian::U16(node) : 0;
+}
 
-bool PackedTree::HasChildren() const { return (GetFlags() & kHasChildren) != 0; }
+bool PackedTree::HasChildren() const {
+    return (GetFlags() & kHasChildren) != 0;
+}
 
 bool PackedTree::GetHeader(std::uint32_t* payload, std::uint16_t* number, bool* flag) const {
     if (!IsValid()) return false;
@@ -76,7 +82,8 @@ bool PackedTree::Next() {
         if (!Fits(node, nodeEnd, 16)) return false;
         std::uint32_t words = BigEndian::U16(node + 14);
         std::uint64_t skip = 12 + 4ull * (words + 1);
-        if (!Fits(node, nodeEnd, static_cast<std::uint32_t>(skip > 0xFFFFFFFF ? 0xFFFFFFFF : skip))) {
+        if (!Fits(node, nodeEnd,
+                  static_cast<std::uint32_t>(skip > 0xFFFFFFFF ? 0xFFFFFFFF : skip))) {
             remaining = 0;
             return false;
         }

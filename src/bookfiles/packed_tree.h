@@ -15,15 +15,15 @@ class PackedTree {
 public:
     static constexpr std::uint16_t kHasChildren = 0x0001;
 
-    DocumentSource* source = nullptr;           // decodes the node texts (its DecodeText)
-    const std::uint8_t* textArea = nullptr;   // the record that holds the tree
+    DocumentSource* source = nullptr;        // decodes the node texts (its DecodeText)
+    const std::uint8_t* textArea = nullptr;  // the record that holds the tree
     const std::uint8_t* textEnd = nullptr;
-    const std::uint8_t* node = nullptr;       // the current node
-    const std::uint8_t* nodeEnd = nullptr;    // end of the bytes the nodes lie in
-    const std::uint8_t* value = nullptr;      // the current value word
+    const std::uint8_t* node = nullptr;     // the current node
+    const std::uint8_t* nodeEnd = nullptr;  // end of the bytes the nodes lie in
+    const std::uint8_t* value = nullptr;    // the current value word
     const std::uint8_t* valueEnd = nullptr;
     bool hasExtraValues = false;
-    std::uint32_t remaining = 0;              // siblings left in the current list
+    std::uint32_t remaining = 0;  // siblings left in the current list
 
     bool IsValid() const;
     bool HasChildren() const;

@@ -23,16 +23,18 @@ struct OpenMode {
 
 // The one table of open flags; see the header for who uses which.
 constexpr OpenMode kOpenModes[] = {
-    {41, false, false, false, false},  {297, false, false, false, true},
-    {11, true, false, false, false},   {23, true, true, false, false},
-    {15, true, true, false, false},    {151, true, true, true, false},
+    {41, false, false, false, false}, {297, false, false, false, true},
+    {11, true, false, false, false},  {23, true, true, false, false},
+    {15, true, true, false, false},   {151, true, true, true, false},
     {791, true, true, true, true},
 };
 
 const std::uint8_t kEmptyRecord[1] = {0};
 
 // Seconds since 1904-01-01, the Palm epoch.
-std::uint32_t PalmNow() { return static_cast<std::uint32_t>(std::time(nullptr) + 2082844800LL); }
+std::uint32_t PalmNow() {
+    return static_cast<std::uint32_t>(std::time(nullptr) + 2082844800LL);
+}
 
 void SetError(int* error, int code) {
     if (error) *error = code;
@@ -63,7 +65,8 @@ int ParseList(const std::uint8_t* bytes, std::size_t size, std::vector<RecordEnt
         previous = offset;
     }
     for (std::uint32_t i = 0; i < count; ++i) {
-        (*entries)[i].end = i + 1 < count ? (*entries)[i + 1].offset : static_cast<std::uint32_t>(size);
+        (*entries)[i].end =
+            i + 1 < count ? (*entries)[i + 1].offset : static_cast<std::uint32_t>(size);
     }
     return 0;
 }
@@ -213,7 +216,8 @@ public:
 
     bool NewRecord(std::uint32_t index, std::uint32_t size, std::uint32_t* newIndex) override {
         if (!open_ || records_.size() >= 0xFFFF) return false;
-        if (index == kAppend || index > records_.size()) index = static_cast<std::uint32_t>(records_.size());
+        if (index == kAppend || index > records_.size())
+            index = static_cast<std::uint32_t>(records_.size());
         Record record;
         try {
             record.bytes.assign(size, 0);
@@ -264,7 +268,8 @@ public:
         if (dirty) dirty_ = true;
     }
     std::uint32_t GetRecordCapacity(std::uint32_t index) const override {
-        return index < records_.size() ? static_cast<std::uint32_t>(records_[index].bytes.size()) : 0;
+        return index < records_.size() ? static_cast<std::uint32_t>(records_[index].bytes.size())
+                                       : 0;
     }
 
 private:
@@ -321,7 +326,9 @@ bool PalmDatabase::SetName(const char* bytes, std::size_t length) {
     return true;
 }
 
-bool PalmDatabase::SetAttributes(std::uint16_t) { return false; }
+bool PalmDatabase::SetAttributes(std::uint16_t) {
+    return false;
+}
 
 std::uint32_t PalmDatabase::GetRecordLength(std::uint32_t index) const {
     std::uint32_t length = 0;
@@ -350,9 +357,15 @@ std::int32_t PalmDatabase::FindByUniqueId(std::uint32_t uniqueId) const {
     return -1;
 }
 
-bool PalmDatabase::NewRecord(std::uint32_t, std::uint32_t, std::uint32_t*) { return false; }
-bool PalmDatabase::ResizeRecord(std::uint32_t, std::uint32_t) { return false; }
-bool PalmDatabase::DeleteRecord(std::uint32_t) { return false; }
+bool PalmDatabase::NewRecord(std::uint32_t, std::uint32_t, std::uint32_t*) {
+    return false;
+}
+bool PalmDatabase::ResizeRecord(std::uint32_t, std::uint32_t) {
+    return false;
+}
+bool PalmDatabase::DeleteRecord(std::uint32_t) {
+    return false;
+}
 bool PalmDatabase::WriteRecord(std::uint32_t, std::uint32_t, const void*, std::uint32_t) {
     return false;
 }
@@ -431,7 +444,8 @@ PalmDatabase* PalmDatabase::Open(const char* path, std::uint32_t flags, const ch
         return rc ? nullptr : db.release();
     }
 
-    std::unique_ptr<ResidentPalmDatabase> db(new (std::nothrow) ResidentPalmDatabase(wantCreator, wantType));
+    std::unique_ptr<ResidentPalmDatabase> db(new (std::nothrow)
+                                                 ResidentPalmDatabase(wantCreator, wantType));
     if (!db) {
         SetError(error, kBookNoMemory);
         return nullptr;
@@ -488,7 +502,8 @@ PalmDatabase* PalmDatabase::Open(const Text& path, std::uint32_t flags, const ch
         SetError(error, kBookNotFound);
         return nullptr;
     }
-    std::string name(reinterpret_cast<const char*>(utf8.Bytes()), static_cast<std::size_t>(utf8.ByteLength()));
+    std::string name(reinterpret_cast<const char*>(utf8.Bytes()),
+                     static_cast<std::size_t>(utf8.ByteLength()));
     if (name.find('\0') != std::string::npos) {
         SetError(error, kBookNotFound);
         return nullptr;

@@ -46,7 +46,8 @@ bool Decompress(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
                 o += length;
             }
         } else if (c >= 1 && c <= 8) {
-            if (static_cast<std::size_t>(inEnd - in) < c || static_cast<std::size_t>(oEnd - o) < c) {
+            if (static_cast<std::size_t>(inEnd - in) < c ||
+                static_cast<std::size_t>(oEnd - o) < c) {
                 ok = false;
                 break;
             }

@@ -9,8 +9,8 @@
 #include <cstdint>
 
 struct TrailingEntries {
-    std::uint32_t textLength = 0;    // bytes of (possibly compressed) text at the record start
-    std::uint32_t carryLength = 0;   // multibyte bytes that follow the text (0..3)
+    std::uint32_t textLength = 0;   // bytes of (possibly compressed) text at the record start
+    std::uint32_t carryLength = 0;  // multibyte bytes that follow the text (0..3)
 };
 
 // False when the entries do not fit the record or a multibyte count is above 3: the record is

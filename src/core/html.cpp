@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/charset.h"
+#include "core/string.h"
 #include "core/text.h"
 
 namespace {
@@ -177,10 +178,14 @@ uint32_t Html::LookupEntity(const char16_t* name, int32_t length) {
 bool Html::DecodeEntities(const Text& in, Text& out, bool encode) {
     int cp = in.CodePage() == CodePages::kUtf8 ? CodePages::kUtf8 : CodePages::kUtf16;
     Text result(cp);
-    // Code points of the input, read once, so that a reference can be looked at ahead.
-    const char16_t* w = in.WideCStr();
-    int32_t n = 0;
-    while (w[n]) ++n;
+    // The input as UTF-16, so that a reference can be looked at ahead (NULs included).
+    String wide;
+    if (!in.ToWide(wide)) {
+        out.SetError(Text::kErrMemory);
+        return false;
+    }
+    const char16_t* w = wide.Data();
+    int32_t n = wide.Length();
     bool ok = true;
     auto put = [&](uint32_t c) { ok = ok && result.AppendCodePoint(c); };
     auto putText = [&](const char* s) { ok = ok && result.AppendAscii(s); };

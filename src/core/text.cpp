@@ -408,7 +408,8 @@ bool Text::AppendText(const Text& other) {
     if (SameEncodingBytes(other))
         return AppendRaw(other.Bytes(), static_cast<size_t>(other.ByteLength()));
     const char16_t* w = other.WideCStr();
-    return AppendWide(w, other.wideLength_ < 0 ? 0 : other.wideLength_);
+    if (other.wideLength_ < 0) return Fail(kErrConversion);
+    return AppendWide(w, other.wideLength_);
 }
 
 // ---- Cursor and views -------------------------------------------------------------------------

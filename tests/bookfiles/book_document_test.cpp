@@ -40,7 +40,9 @@ struct OpenBook {
     }
 };
 
-std::u16string Widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Widen(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 std::u16string FromUtf8(const std::string& s) {
     std::u16string out(s.size() + 4, u'\0');
@@ -53,7 +55,8 @@ std::u16string FromUtf8(const std::string& s) {
 // UTF-8 text whose multi-byte characters straddle record ends.
 std::string Utf8Sample(std::size_t approx) {
     std::string s;
-    const char* pieces[] = {"caf\xC3\xA9 ", "na\xC3\xAFve ", "\xE2\x82\xAC\x35 ", "\xF0\x9F\x93\x96 ", "plain "};
+    const char* pieces[] = {"caf\xC3\xA9 ", "na\xC3\xAFve ", "\xE2\x82\xAC\x35 ",
+                            "\xF0\x9F\x93\x96 ", "plain "};
     for (int i = 0; s.size() < approx; ++i) s += pieces[i % 5];
     return s;
 }
@@ -94,13 +97,14 @@ TEST_P(BookTextTest, DecodesExactlyTheText) {
     EXPECT_EQ(ob.book.LivePageCount(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryCompressionAndCodePage, BookTextTest,
-    ::testing::Values(Variant{1, 1252, 0}, Variant{2, 1252, 0}, Variant{3, 1252, 0},
-                      Variant{1, 65001, 1}, Variant{2, 65001, 1}, Variant{3, 65001, 1},
-                      Variant{2, 65001, 0}, Variant{2, 65001, 0b10111}, Variant{3, 1252, 0b1100},
-                      Variant{1, 65002, 0}, Variant{2, 65002, 0}, Variant{3, 65002, 0},
-                      Variant{1, 65002, 1}));
+INSTANTIATE_TEST_SUITE_P(EveryCompressionAndCodePage, BookTextTest,
+                         ::testing::Values(Variant{1, 1252, 0}, Variant{2, 1252, 0},
+                                           Variant{3, 1252, 0}, Variant{1, 65001, 1},
+                                           Variant{2, 65001, 1}, Variant{3, 65001, 1},
+                                           Variant{2, 65001, 0}, Variant{2, 65001, 0b10111},
+                                           Variant{3, 1252, 0b1100}, Variant{1, 65002, 0},
+                                           Variant{2, 65002, 0}, Variant{3, 65002, 0},
+                                           Variant{1, 65002, 1}));
 
 TEST(BookDocument, OpenErrorsMapToTheirCodes) {
     BookDocument book;
@@ -250,7 +254,7 @@ TEST(BookDocument, Utf8PositionsStayOnCharacterBoundaries) {
     EXPECT_EQ(first.length, 4096u);
     EXPECT_EQ(first.text[4095], u'\u20AC');
     EXPECT_EQ(first.spanLength, 4096u);
-    EXPECT_EQ(ob.book.Advance(4094, 2, 0), 4098u);   // past the euro sign's middle byte
+    EXPECT_EQ(ob.book.Advance(4094, 2, 0), 4098u);  // past the euro sign's middle byte
     EXPECT_EQ(ob.book.Distance(0, 4097, 0), 4095);  // back to the euro sign's first byte
     ob.book.ReleasePage(first.pageId);
     EXPECT_EQ(ob.Text(), FromUtf8(s));
@@ -378,7 +382,9 @@ BookBuilder FramesetBook() {
     tree.insert(tree.end(), left.begin(), left.end());
     tree.insert(tree.end(), right.begin(), right.end());
     PutU16(tree, 4);
-    PutText(tree, "l\xE9" "ft");
+    PutText(tree,
+            "l\xE9"
+            "ft");
     FramesetSpec a{1000, tree, {2, 0, 5000}};
     FramesetSpec c{9000, TreeNode(0x0002, 0, 0, 0xFFFFFFFF), {0}};
     b.framesets = {a, c};
@@ -439,7 +445,8 @@ TEST(BookDocument, NoFramesetsBelowVersionFourOrWithBadReferences) {
     PdbBuilder db = b.BuildDatabase();
     // Point the first frame set's entry far outside its record.
     std::size_t indexRecord = db.records.size() - 2;
-    SetU32(db.records[indexRecord].bytes, 8, (static_cast<std::uint32_t>(indexRecord + 1) << 16) | 0xFFF0);
+    SetU32(db.records[indexRecord].bytes, 8,
+           (static_cast<std::uint32_t>(indexRecord + 1) << 16) | 0xFFF0);
     OpenBook broken(db.Build());
     ASSERT_EQ(broken.error, 0);
     EXPECT_FALSE(broken.book.RecordForPosition(1500, &cursor, nullptr, -1, nullptr));
@@ -455,7 +462,8 @@ TEST(BookDocument, NoFramesetsBelowVersionFourOrWithBadReferences) {
 
 TEST(BookDocument, SniffsMarkupFromTheFirstTag) {
     BookBuilder html;
-    html.text = ToBytes("\xEF\xBB\xBF  <!-- a comment --><!DOCTYPE html>\n<HTML><body>x</body></html>");
+    html.text =
+        ToBytes("\xEF\xBB\xBF  <!-- a comment --><!DOCTYPE html>\n<HTML><body>x</body></html>");
     html.codePage = 65001;
     EXPECT_EQ(OpenBook(html.Build()).book.SniffKind(), 2u);
     BookBuilder text;
@@ -483,7 +491,8 @@ TEST(BookDocument, AnswersThroughTheDocumentSourceInterface) {
     b.fullName = "Named";
     b.indexTables = {{-1, "words"}};
     b.Build();
-    b.targets = {BookTargetSpec{4, static_cast<std::int32_t>(b.tableRecords[0]), {-1, -1, -1, -1}, "words", "", ""}};
+    b.targets = {BookTargetSpec{
+        4, static_cast<std::int32_t>(b.tableRecords[0]), {-1, -1, -1, -1}, "words", "", ""}};
     OpenBook ob(b.Build());
     ASSERT_EQ(ob.error, 0);
     DocumentSource& source = ob.book;
@@ -527,7 +536,10 @@ TEST(BookDocument, ReadsGeneratedPagesFromAResidentDatabase) {
     SetU32(r0, 4, static_cast<std::uint32_t>(text.size()));
     SetU16(r0, 8, 2);
     SetU16(r0, 10, 2048);
-    r0[16] = 'F'; r0[17] = 'O'; r0[18] = 'L'; r0[19] = 'V';
+    r0[16] = 'F';
+    r0[17] = 'O';
+    r0[18] = 'L';
+    r0[19] = 'V';
     SetU32(r0, 20, 208);
     SetU32(r0, 24, 774);
     SetU32(r0, 28, 65002);
@@ -546,13 +558,17 @@ TEST(BookDocument, ReadsGeneratedPagesFromAResidentDatabase) {
     Bytes body = Utf16Le(text);
     for (const Bytes* record : {&r0}) {
         std::uint32_t index = 0;
-        ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, static_cast<std::uint32_t>(record->size()), &index));
-        ASSERT_TRUE(db->WriteRecord(index, 0, record->data(), static_cast<std::uint32_t>(record->size())));
+        ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, static_cast<std::uint32_t>(record->size()),
+                                  &index));
+        ASSERT_TRUE(
+            db->WriteRecord(index, 0, record->data(), static_cast<std::uint32_t>(record->size())));
     }
     ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 4096, nullptr));
     ASSERT_TRUE(db->WriteRecord(1, 0, body.data(), 4096));
-    ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, static_cast<std::uint32_t>(body.size() - 4096), nullptr));
-    ASSERT_TRUE(db->WriteRecord(2, 0, body.data() + 4096, static_cast<std::uint32_t>(body.size() - 4096)));
+    ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, static_cast<std::uint32_t>(body.size() - 4096),
+                              nullptr));
+    ASSERT_TRUE(
+        db->WriteRecord(2, 0, body.data() + 4096, static_cast<std::uint32_t>(body.size() - 4096)));
 
     BookDocument book;
     ASSERT_EQ(book.Open(db.get(), 0, 1252, 65002), 0);
@@ -583,7 +599,8 @@ TEST(BookDocument, BusyHooksRunAroundDecoderTablesOfFiles) {
     b.text = ToBytes(SampleText(5000));
     fvt::test::TempDevice device;
     ASSERT_TRUE(WriteFileBytes(device.Host("huff.prc"), b.Build()));
-    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open("\\huff.prc", 41, nullptr, nullptr, nullptr));
+    std::unique_ptr<PalmDatabase> db(
+        PalmDatabase::Open("\\huff.prc", 41, nullptr, nullptr, nullptr));
     ASSERT_TRUE(db);
     CountingHook before, after;
     BookDocument book;
@@ -621,7 +638,8 @@ TEST(BookDocument, DamagedFilesNeverCrash) {
         BookTarget t;
         ob.book.FindTarget(u"start", 5, 2, &t);
     };
-    for (std::size_t cut = 0; cut < file.size(); cut += 7) exercise(Bytes(file.begin(), file.begin() + cut));
+    for (std::size_t cut = 0; cut < file.size(); cut += 7)
+        exercise(Bytes(file.begin(), file.begin() + cut));
     std::uint32_t x = 99;
     for (int round = 0; round < 400; ++round) {
         Bytes damaged = file;

@@ -110,7 +110,8 @@ TEST(ReadBookHeaderWord, GivesTheFirstImageRecord) {
     BookBuilder none;
     none.text = ToBytes("x");
     Bytes noImages = none.Build();
-    std::unique_ptr<PalmDatabase> db2(PalmDatabase::OpenView(noImages.data(), noImages.size(), nullptr));
+    std::unique_ptr<PalmDatabase> db2(
+        PalmDatabase::OpenView(noImages.data(), noImages.size(), nullptr));
     EXPECT_EQ(ReadBookHeaderWord(db2.get()), 0xFFFFu);
     EXPECT_EQ(ReadBookHeaderWord(nullptr), 0xFFFFu);
 }
@@ -127,7 +128,8 @@ TEST(Exth, ReadsWhatTheWriterWrites) {
     EXPECT_EQ(block.size() % 4, 0u);
     BookBuilder b;
     b.text = ToBytes("t");
-    b.exth = {{Exth::kAuthor, ToBytes("Ann Author")}, {Exth::kCoverOffset, cover},
+    b.exth = {{Exth::kAuthor, ToBytes("Ann Author")},
+              {Exth::kCoverOffset, cover},
               {Exth::kThumbnailOffset, Bytes(cover.begin(), cover.begin() + 3)}};
     Bytes file = b.Build();
     std::unique_ptr<PalmDatabase> db(PalmDatabase::OpenView(file.data(), file.size(), nullptr));
@@ -183,7 +185,8 @@ TEST(BookHeaderParse, FieldsBeyondTheHeaderOrRecordZeroAreAbsent) {
     // A header length larger than record 0 is clamped to it.
     Bytes longer(r0, r0 + length);
     SetU32(longer, 20, 100000);
-    ASSERT_TRUE(header.Parse(ByteSpan{longer.data(), static_cast<std::uint32_t>(longer.size())}, true));
+    ASSERT_TRUE(
+        header.Parse(ByteSpan{longer.data(), static_cast<std::uint32_t>(longer.size())}, true));
     EXPECT_EQ(header.usableLength, longer.size() - 16);
     EXPECT_EQ(header.uniqueId, 0x12345678u);
 }

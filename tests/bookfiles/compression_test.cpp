@@ -27,7 +27,8 @@ Bytes MixedBytes(std::size_t n) {
         x = x * 1664525u + 1013904223u;
         // Mostly text, with high bytes, control bytes 1-8 and NULs mixed in.
         std::uint32_t r = (x >> 24);
-        b[i] = r < 200 ? static_cast<std::uint8_t>("abcde fgh "[r % 10]) : static_cast<std::uint8_t>(r);
+        b[i] = r < 200 ? static_cast<std::uint8_t>("abcde fgh "[r % 10])
+                       : static_cast<std::uint8_t>(r);
         if (r == 201) b[i] = 3;
         if (r == 202) b[i] = 0;
     }
@@ -100,8 +101,10 @@ struct HuffFixture {
     HuffCdicDecoder decoder;
     bool Load() {
         std::vector<ByteSpan> cdics;
-        for (const Bytes& c : tables.cdics) cdics.push_back(ByteSpan{c.data(), static_cast<std::uint32_t>(c.size())});
-        return decoder.Load(ByteSpan{tables.huff.data(), static_cast<std::uint32_t>(tables.huff.size())}, cdics);
+        for (const Bytes& c : tables.cdics)
+            cdics.push_back(ByteSpan{c.data(), static_cast<std::uint32_t>(c.size())});
+        return decoder.Load(
+            ByteSpan{tables.huff.data(), static_cast<std::uint32_t>(tables.huff.size())}, cdics);
     }
     bool Decode(const Bytes& record, Bytes* out) {
         out->assign(4096, 0);
@@ -142,7 +145,8 @@ TEST(HuffCdic, RefusesMalformedTables) {
 
     HuffFixture overSubscribed = good;
     // Every symbol one bit long cannot be a prefix code.
-    for (std::size_t i = 16; i < overSubscribed.tables.huff.size(); ++i) overSubscribed.tables.huff[i] = 1;
+    for (std::size_t i = 16; i < overSubscribed.tables.huff.size(); ++i)
+        overSubscribed.tables.huff[i] = 1;
     EXPECT_FALSE(overSubscribed.Load());
 
     HuffFixture tooLong = good;
@@ -181,6 +185,29 @@ TEST(HuffCdic, SelfReferringEntryIsCorruptNotEndless) {
     EXPECT_FALSE(f.Decode(f.tables.records[0], &out));
 }
 
+TEST(HuffCdic, DictionaryNestingIsBoundedInDepth) {
+    // Each word is the previous one and a letter, so entry k expands through k entries.
+    auto chain = [](int levels) {
+        std::vector<std::string> words;
+        std::string w = "q";
+        for (int k = 0; k < levels; ++k) {
+            w += static_cast<char>('a' + k % 26);
+            words.push_back(w);
+        }
+        return words;
+    };
+    for (int levels : {10, 30}) {
+        HuffFixture f;
+        std::vector<std::string> words = chain(levels);
+        Bytes text = ToBytes(words.back() + " " + words.back());
+        f.tables = HuffCompress({text}, words, true);
+        ASSERT_TRUE(f.Load());
+        Bytes out;
+        EXPECT_EQ(f.Decode(f.tables.records[0], &out), levels == 10) << levels;
+        if (levels == 10) EXPECT_EQ(out, text);
+    }
+}
+
 TEST(HuffCdic, TruncatedStreamAndOversizeLengthAreCorrupt) {
     HuffFixture f;
     Bytes text = MixedBytes(2000);
@@ -206,11 +233,13 @@ TEST(TrailingEntries, StripsExtraEntriesOutermostFirst) {
     r.push_back(0xDD);
     PutU16(r, 4);
     TrailingEntries e;
-    ASSERT_TRUE(StripTrailingEntries(r.data(), static_cast<std::uint32_t>(r.size()), 0b1011, true, &e));
+    ASSERT_TRUE(
+        StripTrailingEntries(r.data(), static_cast<std::uint32_t>(r.size()), 0b1011, true, &e));
     EXPECT_EQ(e.textLength, 3u);
     EXPECT_EQ(e.carryLength, 2u);
     // Without UTF-8 the multibyte bit is not honoured.
-    ASSERT_TRUE(StripTrailingEntries(r.data(), static_cast<std::uint32_t>(r.size()), 0b1011, false, &e));
+    ASSERT_TRUE(
+        StripTrailingEntries(r.data(), static_cast<std::uint32_t>(r.size()), 0b1011, false, &e));
     EXPECT_EQ(e.textLength, 6u);
 }
 
@@ -218,7 +247,8 @@ TEST(TrailingEntries, OversizeEntriesAreCorrupt) {
     Bytes r = ToBytes("ab");
     PutU16(r, 40);
     TrailingEntries e;
-    EXPECT_FALSE(StripTrailingEntries(r.data(), static_cast<std::uint32_t>(r.size()), 2, false, &e));
+    EXPECT_FALSE(
+        StripTrailingEntries(r.data(), static_cast<std::uint32_t>(r.size()), 2, false, &e));
     Bytes m = ToBytes("ab");
     m.push_back(7);  // a multibyte count above 3
     EXPECT_FALSE(StripTrailingEntries(m.data(), static_cast<std::uint32_t>(m.size()), 1, true, &e));

@@ -18,7 +18,9 @@ protected:
     void TearDown() override { DatabaseFile::FailWritesAfterForTesting(-1); }
     // A device path, and the same file seen from the host.
     std::string Path(const char* name) { return std::string("\\") + name; }
-    bool Put(const char* name, const Bytes& bytes) { return WriteFileBytes(device_.Host(name), bytes); }
+    bool Put(const char* name, const Bytes& bytes) {
+        return WriteFileBytes(device_.Host(name), bytes);
+    }
     static PdbBuilder Sample() {
         PdbBuilder b;
         b.name = "Sample";
@@ -37,7 +39,8 @@ TEST_F(PalmDatabaseTest, ReadsRecordsOfAMappedFile) {
     std::string path = Path("a.pdb");
     ASSERT_TRUE(Put("a.pdb", Sample().Build()));
     int error = -1;
-    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, &error));
+    std::unique_ptr<PalmDatabase> db(
+        PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, &error));
     ASSERT_TRUE(db);
     EXPECT_EQ(error, 0);
     EXPECT_TRUE(db->IsReadOnly());
@@ -92,7 +95,8 @@ TEST_F(PalmDatabaseTest, MalformedRecordListsAreCorrupt) {
     Bytes good = Sample().Build();
     auto expectCorrupt = [&](Bytes bytes) {
         int error = 0;
-        std::unique_ptr<PalmDatabase> db(PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
+        std::unique_ptr<PalmDatabase> db(
+            PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
         EXPECT_EQ(db, nullptr);
         EXPECT_EQ(error, kBookCorrupt);
     };
@@ -128,7 +132,8 @@ TEST_F(PalmDatabaseTest, TypeAndCreatorMustMatchOnlyWhenTheFlagsSaySo) {
     int error = 0;
     EXPECT_EQ(PalmDatabase::Open(path.c_str(), 297, "FOLV", "MKCH", &error), nullptr);
     EXPECT_EQ(error, kBookBadVersion);
-    std::unique_ptr<PalmDatabase> same(PalmDatabase::Open(path.c_str(), 297, "TEST", "DATA", &error));
+    std::unique_ptr<PalmDatabase> same(
+        PalmDatabase::Open(path.c_str(), 297, "TEST", "DATA", &error));
     EXPECT_TRUE(same);
     std::unique_ptr<PalmDatabase> any(PalmDatabase::Open(path.c_str(), 41, "FOLV", "MKCH", &error));
     EXPECT_TRUE(any);
@@ -138,7 +143,8 @@ TEST_F(PalmDatabaseTest, EditsAreWrittenBackAndReadAgain) {
     std::string path = Path("store.fvt");
     int error = 0;
     {
-        std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 23, "FOLV", "GPAR", &error));
+        std::unique_ptr<PalmDatabase> db(
+            PalmDatabase::Open(path.c_str(), 23, "FOLV", "GPAR", &error));
         ASSERT_TRUE(db);
         EXPECT_FALSE(db->IsReadOnly());
         db->SetName("store.fvt", 9);
@@ -160,7 +166,8 @@ TEST_F(PalmDatabaseTest, EditsAreWrittenBackAndReadAgain) {
         EXPECT_NE(db->GetUniqueId(0), 0u);
         ASSERT_TRUE(db->Close());
     }
-    std::unique_ptr<PalmDatabase> back(PalmDatabase::Open(path.c_str(), 11, nullptr, nullptr, &error));
+    std::unique_ptr<PalmDatabase> back(
+        PalmDatabase::Open(path.c_str(), 11, nullptr, nullptr, &error));
     ASSERT_TRUE(back);
     EXPECT_STREQ(back->GetName(), "store.fvt");
     EXPECT_EQ(back->GetType(), PalmCode("GPAR"));
@@ -179,7 +186,8 @@ TEST_F(PalmDatabaseTest, FailedWriteLeavesThePreviousFileWhole) {
     std::string path = Path("side.fvt");
     Bytes original = Sample().Build();
     ASSERT_TRUE(Put("side.fvt", original));
-    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 11, nullptr, nullptr, nullptr));
+    std::unique_ptr<PalmDatabase> db(
+        PalmDatabase::Open(path.c_str(), 11, nullptr, nullptr, nullptr));
     ASSERT_TRUE(db);
     ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 5000, nullptr));
     DatabaseFile::FailWritesAfterForTesting(100);
@@ -191,7 +199,8 @@ TEST_F(PalmDatabaseTest, FailedWriteLeavesThePreviousFileWhole) {
     EXPECT_FALSE(DatabaseFile::Exists((path + ".tmp").c_str()));
     // The changes are still pending and reach the file once writing works.
     EXPECT_TRUE(db->Flush());
-    std::unique_ptr<PalmDatabase> back(PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, nullptr));
+    std::unique_ptr<PalmDatabase> back(
+        PalmDatabase::Open(path.c_str(), 41, nullptr, nullptr, nullptr));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->GetRecordCount(), 4u);
 }
@@ -200,7 +209,8 @@ TEST_F(PalmDatabaseTest, StartingEmptyReplacesTheFileOnlyWhenWritten) {
     std::string path = Path("page.fvg");
     Bytes original = Sample().Build();
     ASSERT_TRUE(Put("page.fvg", original));
-    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(path.c_str(), 151, "FOLV", "BOOK", nullptr));
+    std::unique_ptr<PalmDatabase> db(
+        PalmDatabase::Open(path.c_str(), 151, "FOLV", "BOOK", nullptr));
     ASSERT_TRUE(db);
     EXPECT_EQ(db->GetRecordCount(), 0u);
     std::vector<std::uint8_t> now;
@@ -208,7 +218,8 @@ TEST_F(PalmDatabaseTest, StartingEmptyReplacesTheFileOnlyWhenWritten) {
     EXPECT_EQ(now, original);
     ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 224, nullptr));
     ASSERT_TRUE(db->Close());
-    std::unique_ptr<PalmDatabase> back(PalmDatabase::Open(path.c_str(), 41, "FOLV", "BOOK", nullptr));
+    std::unique_ptr<PalmDatabase> back(
+        PalmDatabase::Open(path.c_str(), 41, "FOLV", "BOOK", nullptr));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->GetType(), PalmCode("BOOK"));
     EXPECT_EQ(back->GetRecordCount(), 1u);
@@ -226,7 +237,8 @@ TEST_F(PalmDatabaseTest, DestroyRemovesAnUnfinishedFile) {
 
 TEST_F(PalmDatabaseTest, CorruptExistingFileIsNeitherOpenedNorOverwritten) {
     std::string path = Path("bad.fvt");
-    Bytes junk = ToBytes("this is not a database at all, but it is long enough to have a header....");
+    Bytes junk =
+        ToBytes("this is not a database at all, but it is long enough to have a header....");
     ASSERT_TRUE(Put("bad.fvt", junk));
     int error = 0;
     EXPECT_EQ(PalmDatabase::Open(path.c_str(), 23, "FOLV", "BPAR", &error), nullptr);
@@ -243,7 +255,8 @@ TEST_F(PalmDatabaseTest, InMemoryDatabasesSerialiseAndReload) {
     ASSERT_TRUE(db->SetAttributes(PalmDatabase::kAttrBackup));
     Bytes bytes;
     ASSERT_TRUE(db->Serialize(&bytes));
-    std::unique_ptr<PalmDatabase> again(PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), nullptr));
+    std::unique_ptr<PalmDatabase> again(
+        PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), nullptr));
     ASSERT_TRUE(again);
     EXPECT_EQ(again->GetAttributes(), PalmDatabase::kAttrBackup);
     EXPECT_EQ(again->GetRecordCount(), 1u);

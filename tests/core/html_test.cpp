@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/string.h"
 #include "core/text.h"
 
 namespace {
@@ -34,6 +35,18 @@ TEST(HtmlDecode, NamedReferencesAreCaseSensitiveAndSemicolonOptional) {
     EXPECT_EQ(Decode(u"&eacute;&Eacute&amp;"), u"\u00E9\u00C9&");
     EXPECT_EQ(Decode(u"&EACUTE;"), u"&EACUTE;");
     EXPECT_EQ(Decode(u"AT&T & co &#;&#x;"), u"AT&T & co &#;&#x;");
+}
+
+TEST(HtmlDecode, EmbeddedNulDoesNotCutTheText) {
+    Text in;
+    const char16_t chars[] = {u'a', 0, u'&', u'l', u't', u';'};
+    in.FromWide(chars, 6);
+    Text out;
+    ASSERT_TRUE(Html::DecodeEntities(in, out, false));
+    String s;
+    ASSERT_TRUE(s.AssignFromText(out));
+    EXPECT_EQ(s.Length(), 3);
+    EXPECT_EQ(s.At(2), u'<');
 }
 
 TEST(HtmlDecode, WideSpacesReadAsNoBreakSpace) {

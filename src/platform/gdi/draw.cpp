@@ -21,9 +21,7 @@ std::uint8_t Rop3FromRop2(int rop2) {
 }
 
 BrushObject SolidBrush(std::uint32_t rgb) {
-    BrushObject b;
-    b.rgb = rgb;
-    return b;
+    return BrushObject(rgb);
 }
 
 std::shared_ptr<BrushObject> BrushFromHandle(HBRUSH brush) {

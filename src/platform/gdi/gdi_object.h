@@ -2,6 +2,7 @@
 // generation, so a stale handle or one of the wrong kind is refused instead of misused.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -21,7 +22,7 @@ struct Object {
     Kind kind;
     bool stock = false;
     void* handle = nullptr;
-    int selections = 0;  // device contexts it is currently selected into
+    std::atomic<int> selections{0};  // device contexts it is currently selected into
 };
 
 struct BitmapObject : Object {
@@ -39,6 +40,7 @@ struct PenObject : Object {
 
 struct BrushObject : Object {
     BrushObject() : Object(Kind::Brush) {}
+    explicit BrushObject(std::uint32_t solid) : Object(Kind::Brush), rgb(solid) {}
     UINT style = BS_SOLID;
     std::uint32_t rgb = 0;
     std::shared_ptr<Surface> pattern;  // Xrgb32 copy of the pattern bitmap

@@ -291,6 +291,20 @@ struct TEXTMETRICW {
 };
 using FONTENUMPROCW = int (*)(const LOGFONTW* logFont, const TEXTMETRICW* metrics, DWORD fontType,
                               LPARAM lParam);
+// What EnumFontFamiliesW's callback really receives: these start with the LOGFONTW and
+// TEXTMETRICW it is declared with, so callbacks written either way read valid memory.
+struct ENUMLOGFONTW {
+    LOGFONTW elfLogFont;
+    WCHAR elfFullName[64];
+    WCHAR elfStyle[32];
+};
+struct NEWTEXTMETRICW {
+    TEXTMETRICW tm;
+    DWORD ntmFlags;
+    UINT ntmSizeEM;
+    UINT ntmCellHeight;
+    UINT ntmAvgWidth;
+};
 constexpr LONG FW_DONTCARE = 0;
 constexpr LONG FW_NORMAL = 400;
 constexpr LONG FW_SEMIBOLD = 600;

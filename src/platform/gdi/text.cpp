@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 #endif
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ namespace gdi {
 namespace {
 
 std::shared_ptr<FontInstance> FontOf(DcObject& dc) {
+    // A font object may be selected into DCs of several threads.
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> lock(mutex);
     FontObject& f = *dc.st.font;
     if (!f.instance || f.realizedFor != FontGeneration()) {
         f.instance = RealizeFont(f.logFont);
@@ -494,7 +498,8 @@ int EnumFontFamiliesW(HDC dc, LPCWSTR family, FONTENUMPROCW proc, LPARAM lParam)
                 }))
                 continue;
         }
-        LOGFONTW lf{};
+        ENUMLOGFONTW elf{};
+        LOGFONTW& lf = elf.elfLogFont;
         lf.lfHeight = -12;
         lf.lfWeight = FW_NORMAL;
         lf.lfCharSet = DEFAULT_CHARSET;
@@ -503,8 +508,12 @@ int EnumFontFamiliesW(HDC dc, LPCWSTR family, FONTENUMPROCW proc, LPARAM lParam)
         lf.lfPitchAndFamily = static_cast<BYTE>(
             mono ? (FIXED_PITCH | FF_MODERN) : (VARIABLE_PITCH | (serif ? FF_ROMAN : FF_SWISS)));
         std::copy(name.begin(), name.end(), lf.lfFaceName);
+        std::copy(name.begin(), name.end(), elf.elfFullName);
+        const char16_t regular[] = u"Regular";
+        std::copy(std::begin(regular), std::end(regular), elf.elfStyle);
         auto font = RealizeFont(lf);
-        TEXTMETRICW tm{};
+        NEWTEXTMETRICW ntm{};
+        TEXTMETRICW& tm = ntm.tm;
         if (font) {
             tm.tmHeight = font->height;
             tm.tmAscent = font->ascent;
@@ -513,6 +522,9 @@ int EnumFontFamiliesW(HDC dc, LPCWSTR family, FONTENUMPROCW proc, LPARAM lParam)
             tm.tmAveCharWidth = font->aveCharWidth;
             tm.tmMaxCharWidth = font->maxCharWidth;
             tm.tmWeight = FW_NORMAL;
+            ntm.ntmSizeEM = static_cast<UINT>(font->height - font->internalLeading);
+            ntm.ntmCellHeight = static_cast<UINT>(font->height);
+            ntm.ntmAvgWidth = static_cast<UINT>(font->aveCharWidth);
         }
         result = proc(&lf, &tm, TRUETYPE_FONTTYPE, lParam);
         if (!result) break;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -150,8 +151,21 @@ void ApplyValue(DeviceProfile& p, const std::string& key, const std::string& val
     }
 }
 
+void RemoveTestRoot();
+std::string g_testRoot;
+
 std::string DefaultRoot() {
     if (const char* env = std::getenv("FOLIVANT_DEVICE"); env && *env) return env;
+    if (const char* test = std::getenv("FOLIVANT_TEST_BINARY"); test && *test) {
+        // A test run never touches the user's device: a fresh root, removed at exit.
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/fvt-test-device-XXXXXX";
+        if (mkdtemp(pattern.data())) {
+            g_testRoot = pattern;
+            std::atexit(RemoveTestRoot);
+            return pattern;
+        }
+    }
     std::string base;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
         base = xdg;
@@ -172,6 +186,19 @@ bool MakeFolders(const std::string& path) {
     }
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void RemoveTestRoot() {
+    std::error_code ignored;
+    if (!g_testRoot.empty()) std::filesystem::remove_all(g_testRoot, ignored);
+}
+
+// The folders every device has; "\Storage" held main memory before version 5.
+void MakeStandardFolders(const std::string& root, const DeviceProfile& profile) {
+    for (const char* name : {"Windows", "My Documents", "Temp"}) {
+        mkdir((root + "/" + name).c_str(), 0755);
+    }
+    if (profile.osMajor < 5) mkdir((root + "/Storage").c_str(), 0755);
 }
 
 void EnsureOpened() {
@@ -258,6 +285,7 @@ bool OpenDevice(const std::string& hostRoot, const std::string& profileText, boo
         }
     }
     ApplyProfileText(*profile, profileText);
+    MakeStandardFolders(root, *profile);
     DeviceState& s = State();
     {
         std::lock_guard<std::mutex> guard(s.lock);

@@ -54,7 +54,8 @@ struct DeviceProfile {
 bool OpenDevice(const std::string& hostRoot, const std::string& profileText = {},
                 bool useEnvironment = false);
 // The device the program runs on by default: FOLIVANT_DEVICE, else a folder under the user's
-// data directory; opened on first use.
+// data directory (in a test run: a fresh temporary folder); opened on first use. A device
+// always has "\Windows", "\My Documents" and "\Temp" ("\Storage" too before version 5).
 const DeviceProfile& Profile();
 std::string DeviceRoot();
 // Changes each time the device is opened, so that areas holding device state can start afresh.

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (book.Open(db.get(), 0, 1252, 65002) != 0) return 0;
     // Bound the work per input: at most 64 pages.
     std::uint32_t pages = 0;
-    for (std::uint32_t p = 0; p < book.GetLength() && pages < 64; p += BookDocument::kPageSize, ++pages) {
+    for (std::uint32_t p = 0; p < book.GetLength() && pages < 64;
+         p += BookDocument::kPageSize, ++pages) {
         PageBuffer page;
         if (book.ReadPage(p, page, 0, 0)) book.ReleasePage(page.pageId);
     }

@@ -7,7 +7,6 @@
 #include "bookfiles/book_header.h"
 #include "bookfiles/palm_database.h"
 
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ByteSpan record0{data, static_cast<std::uint32_t>(size)};
     for (bool folv : {true, false}) {

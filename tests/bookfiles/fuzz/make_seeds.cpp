@@ -53,9 +53,11 @@ int main(int argc, char** argv) {
             Seed(folder, "fuzz_bookfiles_book_document", name, file);
             Seed(folder, "fuzz_bookfiles_palm_database", name, file);
             Seed(folder, "fuzz_bookfiles_book_header", name, db.records[0].bytes);
-            if (compression == 2) Seed(folder, "fuzz_bookfiles_palm_doc", name, db.records[1].bytes);
+            if (compression == 2)
+                Seed(folder, "fuzz_bookfiles_palm_doc", name, db.records[1].bytes);
             if (compression == 3) {
-                HuffTables t = HuffCompress({ToBytes(SampleText(3000))}, {"the", "the reader"}, true);
+                HuffTables t =
+                    HuffCompress({ToBytes(SampleText(3000))}, {"the", "the reader"}, true);
                 Bytes joined;
                 PutU16(joined, static_cast<std::uint32_t>(t.huff.size()));
                 PutU16(joined, static_cast<std::uint32_t>(t.cdics[0].size()));

@@ -259,6 +259,17 @@ TEST(Fonts, EnumerationListsTheDeviceFaceNames) {
     names.clear();
     EnumFontFamiliesW(c.dc(), u"nina", collect, reinterpret_cast<LPARAM>(&names));
     EXPECT_EQ(names.size(), 1u);
+    // Callbacks written for the full enumeration records read them whole.
+    auto full = [](const LOGFONTW* lf, const TEXTMETRICW* tm, DWORD, LPARAM p) -> int {
+        auto* elf = reinterpret_cast<const ENUMLOGFONTW*>(lf);
+        auto* ntm = reinterpret_cast<const NEWTEXTMETRICW*>(tm);
+        *reinterpret_cast<bool*>(p) =
+            std::u16string(elf->elfFullName) == u"Tahoma" && ntm->ntmCellHeight > 0;
+        return 0;
+    };
+    bool whole = false;
+    EnumFontFamiliesW(c.dc(), u"Tahoma", full, reinterpret_cast<LPARAM>(&whole));
+    EXPECT_TRUE(whole);
 }
 
 // FreeType faces: identity and shapes may vary with versions; the rules below may not.

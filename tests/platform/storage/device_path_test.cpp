@@ -76,7 +76,8 @@ TEST_F(DevicePaths, HostLinksAreNeverFollowed) {
               INVALID_HANDLE_VALUE);
     EXPECT_FALSE(DeleteFileW(u"\\file"));
     WIN32_FIND_DATAW data;
-    EXPECT_EQ(FindFirstFileW(u"\\*", &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(FindFirstFileW(u"\\link", &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(FindFirstFileW(u"\\fi*", &data), INVALID_HANDLE_VALUE);
     std::ifstream in(device.outside() + "/secret.txt");
     std::string content((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(content, "secret");
@@ -116,4 +117,14 @@ TEST_F(DevicePaths, MissingOrFileParentsGivePathNotFound) {
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
     EXPECT_EQ(GetFileAttributesW(u"\\absent.txt"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(DeviceFolders, EveryDeviceHasTheStandardFolders) {
+    fvt::test::TempDevice device;
+    for (const char16_t* folder : {u"\\Windows", u"\\My Documents", u"\\Temp"}) {
+        EXPECT_EQ(GetFileAttributesW(folder), FILE_ATTRIBUTE_DIRECTORY);
+    }
+    EXPECT_EQ(GetFileAttributesW(u"\\Storage"), INVALID_FILE_ATTRIBUTES);
+    fvt::test::TempDevice older("os = 4.21\n");
+    EXPECT_EQ(GetFileAttributesW(u"\\Storage"), FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -17,9 +17,9 @@ std::uint32_t Utf8Length(std::uint8_t b) {
 }  // namespace
 
 std::string SampleText(std::size_t n, std::uint32_t seed) {
-    static const char* words[] = {"the",  "reader", "turns", "a",     "page",  "of",    "book",
-                                  "light", "falls", "on",    "quiet", "words", "and",   "every",
-                                  "line", "holds", "its",   "place", "while", "night", "goes"};
+    static const char* words[] = {"the",   "reader", "turns", "a",     "page",  "of",    "book",
+                                  "light", "falls",  "on",    "quiet", "words", "and",   "every",
+                                  "line",  "holds",  "its",   "place", "while", "night", "goes"};
     std::string s;
     std::uint32_t x = seed;
     while (s.size() < n) {
@@ -83,7 +83,8 @@ PdbBuilder BookBuilder::BuildDatabase() {
         huff = HuffCompress(plain, dictionary, nestDictionary);
         stored = huff.records;
     } else {
-        for (const Bytes& p : plain) stored.push_back(compression == 2 ? PalmDocCompress(p.data(), p.size()) : p);
+        for (const Bytes& p : plain)
+            stored.push_back(compression == 2 ? PalmDocCompress(p.data(), p.size()) : p);
     }
     for (std::size_t i = 0; i < stored.size(); ++i) {
         Bytes r = stored[i];
@@ -173,7 +174,8 @@ PdbBuilder BookBuilder::BuildDatabase() {
 
     firstResource = static_cast<std::uint32_t>(db.records.size());
     for (const Bytes& r : resources) db.Add(r);
-    std::uint32_t lastResource = resources.empty() ? 0xFFFFFFFF : static_cast<std::uint32_t>(db.records.size() - 1);
+    std::uint32_t lastResource =
+        resources.empty() ? 0xFFFFFFFF : static_cast<std::uint32_t>(db.records.size() - 1);
     if (resources.empty()) firstResource = static_cast<std::uint32_t>(db.records.size());
 
     // Record 0.
@@ -187,7 +189,10 @@ PdbBuilder BookBuilder::BuildDatabase() {
     PutU16(r0, 0);
     if (!palmDoc) {
         Bytes h(std::max<std::uint32_t>(headerLength, 24), 0);
-        h[0] = 'F'; h[1] = 'O'; h[2] = 'L'; h[3] = 'V';
+        h[0] = 'F';
+        h[1] = 'O';
+        h[2] = 'L';
+        h[3] = 'V';
         std::uint32_t exthFlag = exth.empty() ? 0 : 1;
         auto set = [&](std::uint32_t offset, std::uint32_t v) {
             if (offset + 4 <= headerLength) SetU32(h, offset, v);

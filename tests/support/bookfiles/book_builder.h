@@ -25,33 +25,33 @@ struct FramesetSpec {
 };
 
 struct BookBuilder {
-    Bytes text;                        // the text's bytes in `codePage`
-    std::uint32_t codePage = 1252;     // written into the header (0 leaves it to the reader)
-    std::uint32_t compression = 1;     // 1 none, 2 PalmDOC, 3 HUFF/CDIC
+    Bytes text;                           // the text's bytes in `codePage`
+    std::uint32_t codePage = 1252;        // written into the header (0 leaves it to the reader)
+    std::uint32_t compression = 1;        // 1 none, 2 PalmDOC, 3 HUFF/CDIC
     std::vector<std::string> dictionary;  // HUFF/CDIC dictionary words
     bool nestDictionary = false;
     std::uint32_t version = 6;
     std::uint32_t headerLength = 228;
     std::uint32_t type = 1;
     std::uint32_t uniqueId = 0x12345678;
-    std::uint32_t flags = 0;           // header flags; the EXTH bit is added when there is metadata
+    std::uint32_t flags = 0;  // header flags; the EXTH bit is added when there is metadata
     std::uint32_t minimumVersion = 1;
     std::uint32_t encryption = 0;
     std::uint32_t locale = 9;
     std::uint32_t inputLanguage = 0x80000000u;
     std::uint32_t outputLanguage = 0;
-    std::uint32_t trailingFlags = 0;   // bit 0: multibyte entries (UTF-8); bits 1-15: extra entries
+    std::uint32_t trailingFlags = 0;  // bit 0: multibyte entries (UTF-8); bits 1-15: extra entries
     std::uint32_t framesetShift = 16;
     std::uint32_t tables[10] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
                                 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
-    std::string fullName;              // bytes in the book's code page; empty: none
+    std::string fullName;  // bytes in the book's code page; empty: none
     std::string databaseName = "Fixture Book";
     std::vector<std::pair<std::uint32_t, Bytes>> exth;
     std::vector<BookTargetSpec> targets;
     std::vector<FramesetSpec> framesets;
-    std::vector<Bytes> resources;      // images and other data records
+    std::vector<Bytes> resources;                          // images and other data records
     std::vector<std::pair<int, std::string>> indexTables;  // (header field or -1, table name)
-    bool palmDoc = false;              // a "TEXt"/"REAd" database instead of a book
+    bool palmDoc = false;  // a "TEXt"/"REAd" database instead of a book
 
     // Record numbers of the last build.
     std::uint32_t firstResource = 0;
@@ -66,4 +66,5 @@ std::string SampleText(std::size_t n, std::uint32_t seed = 1);
 
 // A frame-set tree node (12 bytes, or 16 with a child block header).
 Bytes TreeNode(std::uint16_t flags, std::uint16_t number, std::uint32_t payload,
-               std::uint32_t nameOffset, std::uint16_t childCount = 0, std::uint16_t childWords = 0);
+               std::uint32_t nameOffset, std::uint16_t childCount = 0,
+               std::uint16_t childWords = 0);

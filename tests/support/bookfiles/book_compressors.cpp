@@ -24,11 +24,14 @@ Bytes PalmDocCompress(const std::uint8_t* data, std::size_t size) {
         std::size_t bestLength = 0, bestDistance = 0;
         if (i + 2 < size) {
             int candidate = head[hash(i)];
-            for (int steps = 0; candidate >= 0 && steps < 32; ++steps, candidate = previous[candidate]) {
+            for (int steps = 0; candidate >= 0 && steps < 32;
+                 ++steps, candidate = previous[candidate]) {
                 std::size_t distance = i - static_cast<std::size_t>(candidate);
                 if (distance > 2047) break;
                 std::size_t length = 0;
-                while (length < 10 && i + length < size && data[candidate + length] == data[i + length]) ++length;
+                while (length < 10 && i + length < size &&
+                       data[candidate + length] == data[i + length])
+                    ++length;
                 if (length > bestLength) {
                     bestLength = length;
                     bestDistance = distance;
@@ -36,7 +39,8 @@ Bytes PalmDocCompress(const std::uint8_t* data, std::size_t size) {
             }
         }
         if (bestLength >= 3) {
-            std::uint32_t v = 0x8000 | (static_cast<std::uint32_t>(bestDistance) << 3) | (bestLength - 3);
+            std::uint32_t v =
+                0x8000 | (static_cast<std::uint32_t>(bestDistance) << 3) | (bestLength - 3);
             out.push_back(static_cast<std::uint8_t>(v >> 8));
             out.push_back(static_cast<std::uint8_t>(v));
             for (std::size_t k = 0; k < bestLength; ++k) insert(i + k);
@@ -59,7 +63,9 @@ Bytes PalmDocCompress(const std::uint8_t* data, std::size_t size) {
         }
         // A run of bytes that need quoting, at most 8.
         std::size_t n = 0;
-        while (n < 8 && i + n < size && (data[i + n] >= 0x80 || (data[i + n] >= 1 && data[i + n] <= 8))) ++n;
+        while (n < 8 && i + n < size &&
+               (data[i + n] >= 0x80 || (data[i + n] >= 1 && data[i + n] <= 8)))
+            ++n;
         out.push_back(static_cast<std::uint8_t>(n));
         for (std::size_t k = 0; k < n; ++k) {
             out.push_back(data[i + k]);
@@ -105,7 +111,10 @@ std::vector<std::uint8_t> CodeLengths(std::vector<std::uint64_t> freq, std::uint
     std::size_t s = freq.size();
     for (;;) {
         std::vector<std::uint8_t> lengths(s, 0);
-        struct Node { std::uint64_t weight; int left, right; };
+        struct Node {
+            std::uint64_t weight;
+            int left, right;
+        };
         std::vector<Node> nodes;
         using Item = std::pair<std::uint64_t, int>;
         std::priority_queue<Item, std::vector<Item>, std::greater<Item>> queue;
@@ -120,8 +129,10 @@ std::vector<std::uint8_t> CodeLengths(std::vector<std::uint64_t> freq, std::uint
             return lengths;
         }
         while (queue.size() > 1) {
-            Item a = queue.top(); queue.pop();
-            Item b = queue.top(); queue.pop();
+            Item a = queue.top();
+            queue.pop();
+            Item b = queue.top();
+            queue.pop();
             nodes.push_back({a.first + b.first, a.second, b.second});
             queue.push({a.first + b.first, static_cast<int>(nodes.size() - 1)});
         }
@@ -140,7 +151,8 @@ std::vector<std::uint8_t> CodeLengths(std::vector<std::uint64_t> freq, std::uint
             }
         }
         if (!tooLong) return lengths;
-        for (auto& f : freq) if (f) f = f / 2 + 1;
+        for (auto& f : freq)
+            if (f) f = f / 2 + 1;
     }
 }
 
@@ -158,11 +170,13 @@ struct BitWriter {
 
 }  // namespace
 
-HuffTables HuffCompress(const std::vector<Bytes>& records, const std::vector<std::string>& dictionary,
-                        bool nestEntries, std::uint32_t entriesPerCdic) {
+HuffTables HuffCompress(const std::vector<Bytes>& records,
+                        const std::vector<std::string>& dictionary, bool nestEntries,
+                        std::uint32_t entriesPerCdic) {
     std::uint32_t s = 256 + static_cast<std::uint32_t>(dictionary.size());
     std::vector<Symbols> texts;
-    for (const Bytes& r : records) texts.push_back(Tokenize(r.data(), r.size(), dictionary, dictionary.size()));
+    for (const Bytes& r : records)
+        texts.push_back(Tokenize(r.data(), r.size(), dictionary, dictionary.size()));
     // Entry w may use entries before it; that nests the expansions.
     std::vector<Symbols> entries;
     for (std::size_t w = 0; w < dictionary.size(); ++w) {
@@ -171,22 +185,28 @@ HuffTables HuffCompress(const std::vector<Bytes>& records, const std::vector<std
                                    dictionary, nestEntries ? w : 0));
     }
     std::vector<std::uint64_t> freq(s, 0);
-    for (const Symbols& t : texts) for (std::uint32_t sym : t) ++freq[sym];
-    if (nestEntries) for (const Symbols& e : entries) for (std::uint32_t sym : e) ++freq[sym];
+    for (const Symbols& t : texts)
+        for (std::uint32_t sym : t) ++freq[sym];
+    if (nestEntries)
+        for (const Symbols& e : entries)
+            for (std::uint32_t sym : e) ++freq[sym];
     for (std::uint32_t sym = 256; sym < s; ++sym) freq[sym] += 1;  // every entry gets a code
-    if (std::all_of(freq.begin(), freq.end(), [](std::uint64_t f) { return f == 0; })) freq[' '] = 1;
+    if (std::all_of(freq.begin(), freq.end(), [](std::uint64_t f) { return f == 0; }))
+        freq[' '] = 1;
     std::vector<std::uint8_t> lengths = CodeLengths(freq, 24);
     std::uint32_t maxLength = *std::max_element(lengths.begin(), lengths.end());
 
     // Canonical codes.
     std::vector<std::uint32_t> count(maxLength + 2, 0), next(maxLength + 2, 0), codes(s, 0);
-    for (std::uint8_t l : lengths) if (l) ++count[l];
+    for (std::uint8_t l : lengths)
+        if (l) ++count[l];
     std::uint32_t code = 0;
     for (std::uint32_t l = 1; l <= maxLength; ++l) {
         code = (code + count[l - 1]) << 1;
         next[l] = code;
     }
-    for (std::uint32_t sym = 0; sym < s; ++sym) if (lengths[sym]) codes[sym] = next[lengths[sym]]++;
+    for (std::uint32_t sym = 0; sym < s; ++sym)
+        if (lengths[sym]) codes[sym] = next[lengths[sym]]++;
 
     auto encode = [&](const Symbols& symbols, std::size_t expanded) {
         BitWriter w;
@@ -204,7 +224,8 @@ HuffTables HuffCompress(const std::vector<Bytes>& records, const std::vector<std
     t.huff.push_back(static_cast<std::uint8_t>(maxLength));
     t.huff.insert(t.huff.end(), 3, 0);
     t.huff.insert(t.huff.end(), lengths.begin(), lengths.end());
-    for (std::size_t i = 0; i < records.size(); ++i) t.records.push_back(encode(texts[i], records[i].size()));
+    for (std::size_t i = 0; i < records.size(); ++i)
+        t.records.push_back(encode(texts[i], records[i].size()));
 
     for (std::size_t first = 0; first < dictionary.size(); first += entriesPerCdic) {
         std::size_t e = std::min<std::size_t>(entriesPerCdic, dictionary.size() - first);

@@ -17,5 +17,6 @@ struct HuffTables {
     std::vector<Bytes> cdics;
     std::vector<Bytes> records;  // the compressed text records
 };
-HuffTables HuffCompress(const std::vector<Bytes>& records, const std::vector<std::string>& dictionary,
-                        bool nestEntries, std::uint32_t entriesPerCdic = 64);
+HuffTables HuffCompress(const std::vector<Bytes>& records,
+                        const std::vector<std::string>& dictionary, bool nestEntries,
+                        std::uint32_t entriesPerCdic = 64);

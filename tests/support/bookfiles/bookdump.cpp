@@ -3,9 +3,9 @@
 //   bookdump --text FILE   exactly the book's text, as UTF-8
 // FILE is a host path; its folder becomes the device the file is read from. A file that cannot
 // be opened prints its error code and meaning on stderr; exit status 1.
+#include <sys/stat.h>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <memory>
 #include <string>
 
@@ -91,12 +91,13 @@ void DumpBook(BookDocument& book) {
     const BookHeader& h = book.Header();
     std::u16string title;
     book.GetTitleText(&title);
-    std::printf("title: %s\nkind: %d\ntype: %d\ncompression: %u\ntext length: %u\ntext records: %u\n"
-                "record size: %u\ncode page: %u\nunique id: %u\nversion: %u\nflags: 0x%X\n"
-                "trailing flags: 0x%X\nfirst resource: %u\n",
-                Utf8(title.data(), title.size()).c_str(), book.GetBookKind(), h.type, h.compression,
-                h.textLength, h.textRecordCount, h.recordSize, book.GetTextCodePage(), h.uniqueId,
-                h.version, h.flags, h.trailingFlags, book.GetRecordOffset() + 1);
+    std::printf(
+        "title: %s\nkind: %d\ntype: %d\ncompression: %u\ntext length: %u\ntext records: %u\n"
+        "record size: %u\ncode page: %u\nunique id: %u\nversion: %u\nflags: 0x%X\n"
+        "trailing flags: 0x%X\nfirst resource: %u\n",
+        Utf8(title.data(), title.size()).c_str(), book.GetBookKind(), h.type, h.compression,
+        h.textLength, h.textRecordCount, h.recordSize, book.GetTextCodePage(), h.uniqueId,
+        h.version, h.flags, h.trailingFlags, book.GetRecordOffset() + 1);
     for (int i = 0; i < BookHeader::kTableFields; ++i) {
         if (h.tables[i] != kBookNone) std::printf("table field %d: record %u\n", i, h.tables[i]);
     }
@@ -132,7 +133,8 @@ int main(int argc, char** argv) {
     const char* path = argv[argc - 1];
     std::string host(path);
     std::size_t slash = host.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : host.substr(0, slash));
+    std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : host.substr(0, slash));
     std::string name = slash == std::string::npos ? host : host.substr(slash + 1);
     struct stat info;
     if (name.empty() || ::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
@@ -141,7 +143,8 @@ int main(int argc, char** argv) {
     }
     std::string devicePath = "\\" + name;
     int error = 0;
-    std::unique_ptr<PalmDatabase> db(PalmDatabase::Open(devicePath.c_str(), 41, nullptr, nullptr, &error));
+    std::unique_ptr<PalmDatabase> db(
+        PalmDatabase::Open(devicePath.c_str(), 41, nullptr, nullptr, &error));
     if (!db) return Fail(path, error);
     if (!textOnly) DumpDatabase(*db);
     BookDocument book;

@@ -33,9 +33,13 @@ void SetU16(Bytes& b, std::size_t offset, std::uint32_t v) {
     b[offset + 1] = static_cast<std::uint8_t>(v);
 }
 
-void PutText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+void PutText(Bytes& b, const std::string& s) {
+    b.insert(b.end(), s.begin(), s.end());
+}
 
-Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes ToBytes(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes Utf16Le(const std::u16string& s) {
     Bytes b;
@@ -48,18 +52,21 @@ Bytes Utf16Le(const std::u16string& s) {
 
 Bytes PdbBuilder::Build() const {
     Bytes out(78, 0);
-    for (std::size_t i = 0; i < name.size() && i < 31; ++i) out[i] = static_cast<std::uint8_t>(name[i]);
+    for (std::size_t i = 0; i < name.size() && i < 31; ++i)
+        out[i] = static_cast<std::uint8_t>(name[i]);
     SetU16(out, 32, attributes);
     for (int i = 0; i < 4; ++i) {
         out[60 + i] = i < static_cast<int>(type.size()) ? static_cast<std::uint8_t>(type[i]) : ' ';
-        out[64 + i] = i < static_cast<int>(creator.size()) ? static_cast<std::uint8_t>(creator[i]) : ' ';
+        out[64 + i] =
+            i < static_cast<int>(creator.size()) ? static_cast<std::uint8_t>(creator[i]) : ' ';
     }
     SetU32(out, 68, uniqueIdSeed ? uniqueIdSeed : static_cast<std::uint32_t>(records.size() + 1));
     SetU16(out, 76, static_cast<std::uint32_t>(records.size()));
     std::uint32_t offset = static_cast<std::uint32_t>(78 + 8 * records.size() + 2);
     for (std::size_t i = 0; i < records.size(); ++i) {
         PutU32(out, offset);
-        std::uint32_t id = records[i].uniqueId ? records[i].uniqueId : static_cast<std::uint32_t>(i + 1);
+        std::uint32_t id =
+            records[i].uniqueId ? records[i].uniqueId : static_cast<std::uint32_t>(i + 1);
         out.push_back(records[i].attributes);
         out.push_back(static_cast<std::uint8_t>(id >> 16));
         out.push_back(static_cast<std::uint8_t>(id >> 8));
