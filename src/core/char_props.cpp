@@ -3,11 +3,12 @@
 #include <algorithm>
 
 #include "core/charset.h"
+#include "platform/kernel/system_time.h"
 
 namespace {
 #include "core/char_tables.inc"
 
-char g_decimalSeparator = '.';
+char g_decimalSeparator = 0;  // 0: from the user's language
 
 template <size_t N>
 int FindSorted(const uint16_t (&keys)[N], char16_t c) {
@@ -60,5 +61,8 @@ char16_t CharProps::ToLower(char16_t c) {
     return i >= 0 ? static_cast<char16_t>(kLowerTo[i]) : c;
 }
 
-char LocaleDecimalSeparator() { return g_decimalSeparator; }
+char LocaleDecimalSeparator() {
+    if (g_decimalSeparator) return g_decimalSeparator;
+    return (GetUserDefaultLangID() & 0x3FF) == 0x0C ? ',' : '.';
+}
 void SetLocaleDecimalSeparator(char c) { g_decimalSeparator = c; }

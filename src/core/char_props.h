@@ -30,6 +30,6 @@ char16_t ToLower(char16_t c);
 int FoldTo1252(char16_t c);
 }  // namespace CharProps
 
-// The decimal separator of the user's locale ('.' unless set).
+// The decimal separator of the user's locale: ',' for French, else '.', unless set (0 unsets).
 char LocaleDecimalSeparator();
 void SetLocaleDecimalSeparator(char c);

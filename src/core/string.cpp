@@ -509,20 +509,23 @@ bool String::UriEscape(bool encode, bool componentRules) {
         while (i < length_ && d[i] != '%') ++i;
         if (i == length_) return true;
         if (!out.Reserve(length_) || !out.AppendChars(d, i)) return false;
-        uint8_t bytes[256];
+        uint8_t bytes[260];
         while (i < length_) {
             if (d[i] != '%') {
                 if (!out.AppendChar(d[i++])) return false;
                 continue;
             }
-            // Collect a run of escaped bytes, then decide how to read it.
+            // Collect a run of escaped bytes, then decide how to read it. Long runs are cut
+            // in pieces, never inside a UTF-8 sequence.
             int n = 0;
-            while (i < length_ && d[i] == '%' && n < 256) {
+            while (i < length_ && d[i] == '%') {
                 if (i + 2 >= length_) return false;
                 int hi = DigitValue(d[i + 1]);
                 int lo = DigitValue(d[i + 2]);
                 if (hi > 15 || lo > 15) return false;
-                bytes[n++] = static_cast<uint8_t>(hi * 16 + lo);
+                uint8_t b = static_cast<uint8_t>(hi * 16 + lo);
+                if (n >= 256 && ((b & 0xC0) != 0x80 || n >= 259)) break;
+                bytes[n++] = b;
                 i += 3;
             }
             bool utf8 = false;
@@ -530,8 +533,8 @@ bool String::UriEscape(bool encode, bool componentRules) {
             for (int k = 0; k < n; ++k) high |= bytes[k] >= 0x80;
             if (high) utf8 = Utf8::IsValid(bytes, n);
             if (utf8) {
-                char16_t wide[256];
-                int32_t w = Utf8::DecodeToUtf16(bytes, n, wide, 256);
+                char16_t wide[264];
+                int32_t w = Utf8::DecodeToUtf16(bytes, n, wide, 264);
                 if (!out.AppendChars(wide, w)) return false;
             } else {
                 for (int k = 0; k < n; ++k)

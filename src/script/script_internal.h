@@ -20,7 +20,7 @@ using U16 = std::u16string;
 
 // Longest string or array the engine builds; beyond it an operation fails with out of memory.
 constexpr std::size_t kMaxStringUnits = 1u << 24;
-constexpr std::size_t kMaxArrayLength = 1u << 24;
+constexpr std::size_t kMaxArrayLength = 1u << 22;
 
 struct StrRec {
     std::uint32_t refs = 0;

@@ -22,6 +22,19 @@ TEST(ByteStreamWords, BigEndianOnTheWireHostOrderInMemory) {
     EXPECT_EQ(ReadBE32(s.Data() + 4), 0xA0B0C0D0u);
 }
 
+TEST(ByteStreamWords, RawWritesGrowBeyondAnEarlierReserve) {
+    ByteStream s;
+    ASSERT_TRUE(s.Reserve(4));
+    uint32_t words[64];
+    for (uint32_t i = 0; i < 64; ++i) words[i] = i;
+    ASSERT_TRUE(s.PutWords32Raw(words, 64));  // far more than reserved
+    EXPECT_EQ(s.Size(), 256u);
+    uint32_t back[64];
+    ASSERT_TRUE(s.GetWords32Raw(back, 64));
+    EXPECT_EQ(back[63], 63u);
+    EXPECT_TRUE(s.Ok());
+}
+
 TEST(ByteStreamWords, ReadingPastTheEndClearsOkAndStaysCleared) {
     ByteStream s;
     s.WriteWord32BE(7);

@@ -55,6 +55,19 @@ TEST(StringSharing, SelfAssignmentOfASubViewKeepsTheBuffer) {
     EXPECT_TRUE(tail.EqualsAscii("de"));
 }
 
+TEST(StringSharing, RawAppendsGrowPastTheReserve) {
+    String s;
+    ASSERT_TRUE(s.Reserve(2));
+    String piece(u"0123456789");
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(s.AppendRaw(u"ab", 2));
+        ASSERT_TRUE(s.AppendStringRaw(piece));
+        ASSERT_TRUE(s.AppendSubRaw(piece, 8, 5));
+    }
+    EXPECT_EQ(s.Length(), 10 * (2 + 10 + 2));
+    EXPECT_EQ(s.At(13), u'9');
+}
+
 TEST(StringViews, OutOfRangeAndInvertedArgumentsAreClamped) {
     String a = S(u"abc");
     String v;
@@ -196,6 +209,15 @@ TEST(StringUri, DecodingReadsUtf8RunsAndLatin1Bytes) {
     ASSERT_TRUE(own.UriEscape(true, true));
     ASSERT_TRUE(own.UriEscape(false, true));
     EXPECT_EQ(own.CompareN(u"caf\u00E9 x", 6), 0);
+}
+
+TEST(StringUri, LongUtf8RunsDecodeWhole) {
+    String s;
+    s.AppendAscii("%41");  // so that the 256-byte cut falls inside a character
+    for (int i = 0; i < 300; ++i) s.AppendAscii("%C3%A9");
+    ASSERT_TRUE(s.UriEscape(false, true));
+    ASSERT_EQ(s.Length(), 301);
+    EXPECT_EQ(s.CountChar(0xE9), 300);
 }
 
 TEST(StringUri, BadEscapesFailAndLeaveTheString) {

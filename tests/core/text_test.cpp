@@ -5,6 +5,7 @@
 #include "core/byte_stream.h"
 #include "core/containers.h"
 #include "core/string.h"
+#include "support/platform/temp_device.h"
 
 namespace {
 
@@ -187,6 +188,8 @@ TEST(TextSerialize, RoundTripAndEmptyIsOneZeroByte) {
 }
 
 TEST(TextFormat, ByteSizes) {
+    fvt::test::TempDevice device("language = en\n");
+    ASSERT_TRUE(device.ok());
     Text t;
     ASSERT_TRUE(t.FormatByteSize(0));
     EXPECT_EQ(Wide(t), u"0 KB");
@@ -196,6 +199,16 @@ TEST(TextFormat, ByteSizes) {
     EXPECT_EQ(Wide(t), u"1.5 MB");
     t.FormatByteSize(1024 * 1024 - 1);
     EXPECT_EQ(Wide(t), u"1023 KB");
+    t.FormatByteSize(5ull << 40);
+    EXPECT_EQ(Wide(t), u"5242880.0 MB");
+}
+
+TEST(TextFormat, FrenchDecimalComma) {
+    fvt::test::TempDevice device("language = fr\n");
+    ASSERT_TRUE(device.ok());
+    Text t;
+    t.FormatByteSize(1536 * 1024);
+    EXPECT_EQ(Wide(t), u"1,5 MB");
 }
 
 }  // namespace
