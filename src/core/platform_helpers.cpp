@@ -51,6 +51,42 @@ struct NotificationData {
     LPARAM lParam;
 };
 
+// The display-settings record, in the order the display settings function reads it; only the
+// size, the field mask and the two orientation fields are used here.
+struct DisplayMode {
+    WCHAR deviceName[32];
+    WORD specVersion;
+    WORD driverVersion;
+    WORD size;
+    WORD driverExtra;
+    DWORD fields;
+    int16_t printerFields[13];
+    WCHAR formName[32];
+    WORD logPixels;
+    DWORD bitsPerPel;
+    DWORD pelsWidth;
+    DWORD pelsHeight;
+    DWORD displayFlags;
+    DWORD displayFrequency;
+    DWORD displayOrientation;
+    DWORD displayQueryOrientation;
+};
+constexpr DWORD kFieldOrientation = 0x00800000;
+constexpr DWORD kFieldQueryOrientation = 0x01000000;
+constexpr DWORD kTestOnly = 0x2;     // CDS_TEST
+constexpr DWORD kApply = 0x40000000;  // CDS_RESET
+constexpr LONG kChangeSuccessful = 0;
+// Platform orientation (DMDO_0, DMDO_90, DMDO_180, DMDO_270) of each program code.
+constexpr DWORD kPlatformOrientation[4] = {0, 4, 1, 2};
+
+bool QueryDisplay(DisplayMode& mode, DWORD fields) {
+    std::memset(&mode, 0, sizeof(mode));
+    mode.size = sizeof(mode);
+    mode.fields = fields;
+    return OptionalApi::ChangeDisplaySettingsEx(nullptr, &mode, nullptr, kTestOnly, nullptr) ==
+           kChangeSuccessful;
+}
+
 // The program's notification class.
 const uint8_t kNotificationClass[16] = {0x46, 0x6F, 0x6C, 0x69, 0x76, 0x61, 0x6E, 0x74,
                                         0x52, 0x65, 0x61, 0x64, 0x65, 0x72, 0x00, 0x01};
@@ -98,6 +134,33 @@ int32_t ExchangeSystemSetting(int32_t value) {
     if (value != -1)
         SystemParametersInfoW(SPI_SETBATTERYIDLETIMEOUT, static_cast<UINT>(value), nullptr, 0);
     return static_cast<int32_t>(previous);
+}
+
+bool CanRotateScreen() {
+    uint32_t major, minor;
+    if (!GetOsVersion(major, minor) || major * 100 + minor < 421) return false;
+    if (!OptionalApi::Has("ChangeDisplaySettingsEx")) return false;
+    DisplayMode mode;
+    return QueryDisplay(mode, kFieldQueryOrientation) && mode.displayQueryOrientation != 0;
+}
+
+int GetScreenOrientation() {
+    DisplayMode mode;
+    if (!QueryDisplay(mode, kFieldOrientation)) return -1;
+    for (int code = 0; code < 4; ++code)
+        if (kPlatformOrientation[code] == mode.displayOrientation) return code;
+    return -1;
+}
+
+bool SetScreenOrientation(int code) {
+    if (code < 0 || code > 3) return false;
+    DisplayMode mode;
+    std::memset(&mode, 0, sizeof(mode));
+    mode.size = sizeof(mode);
+    mode.fields = kFieldOrientation;
+    mode.displayOrientation = kPlatformOrientation[code];
+    return OptionalApi::ChangeDisplaySettingsEx(nullptr, &mode, nullptr, kApply, nullptr) ==
+           kChangeSuccessful;
 }
 
 bool InputPanel::Show(bool show) { return OptionalApi::SipShowIM(show ? 1 : 0) != 0; }

@@ -21,6 +21,17 @@ int32_t CheckDisplayDepth(int32_t value);
 // which case nothing is written. A value of -1 is never written.
 int32_t ExchangeSystemSetting(int32_t value);
 
+// Screen orientation codes of the program: 0 normal, 1 90 degrees right, 2 90 degrees left,
+// 3 180 degrees.
+// True when the OS is 4.21 or later and the display reports orientation support; false when
+// the display-settings function is missing.
+bool CanRotateScreen();
+inline bool GetDisplayOrientation() { return CanRotateScreen(); }
+// The current orientation code, or -1 when it cannot be read.
+int GetScreenOrientation();
+// Turns the screen; false when the display refuses or cannot rotate.
+bool SetScreenOrientation(int code);
+
 namespace InputPanel {
 // Shows or hides the input panel; false when the device has none.
 bool Show(bool show);

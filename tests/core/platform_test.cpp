@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "core/file.h"
@@ -8,6 +9,7 @@
 #include "core/resources.h"
 #include "core/string.h"
 #include "core/text.h"
+#include "platform/kernel/modules.h"
 #include "platform/resources/resource_table.h"
 #include "support/platform/temp_device.h"
 
@@ -35,6 +37,59 @@ TEST(OptionalFunctions, PresentFunctionsAreFound) {
     fvt::test::TempDevice device;
     ASSERT_TRUE(device.ok());
     EXPECT_TRUE(OptionalApi::Has("ConvertINetMultiByteToUnicode"));
+}
+
+TEST(ScreenRotation, MissingDisplayFunctionMeansNoRotation) {
+    fvt::test::TempDevice device("os = 5.2\nmissing = ChangeDisplaySettingsEx\n");
+    ASSERT_TRUE(device.ok());
+    EXPECT_FALSE(CanRotateScreen());
+    EXPECT_EQ(GetScreenOrientation(), -1);
+    EXPECT_FALSE(SetScreenOrientation(1));
+}
+
+TEST(ScreenRotation, OrientationCodesMapToThePlatformsOrder) {
+    struct Mode {
+        WCHAR deviceName[32];
+        WORD specVersion, driverVersion, size, driverExtra;
+        DWORD fields;
+        int16_t printerFields[13];
+        WCHAR formName[32];
+        WORD logPixels;
+        DWORD bitsPerPel, pelsWidth, pelsHeight, displayFlags, displayFrequency;
+        DWORD displayOrientation, displayQueryOrientation;
+    };
+    static DWORD current = 0;
+    auto fake = +[](LPCWSTR, void* mode, HWND, DWORD flags, void*) -> LONG {
+        auto* m = static_cast<Mode*>(mode);
+        if (m->size != sizeof(Mode)) return -1;
+        if (flags == 0x2) {  // test: answer the queries
+            m->displayOrientation = current;
+            m->displayQueryOrientation = 7;
+            return 0;
+        }
+        current = m->displayOrientation;
+        return 0;
+    };
+    current = 0;
+    fvt::RegisterModuleFunction(u"coredll", u"ChangeDisplaySettingsEx", fake);
+    {
+        fvt::test::TempDevice device("os = 4.21\n");
+        ASSERT_TRUE(device.ok());
+        EXPECT_TRUE(CanRotateScreen());
+        EXPECT_EQ(GetScreenOrientation(), 0);
+        ASSERT_TRUE(SetScreenOrientation(1));
+        EXPECT_EQ(current, 4u);  // 90 degrees right is the platform's 270
+        EXPECT_EQ(GetScreenOrientation(), 1);
+        ASSERT_TRUE(SetScreenOrientation(2));
+        EXPECT_EQ(current, 1u);
+        EXPECT_FALSE(SetScreenOrientation(4));
+    }
+    {
+        fvt::test::TempDevice device("os = 4.20\n");
+        ASSERT_TRUE(device.ok());
+        EXPECT_FALSE(CanRotateScreen());  // too old, whatever the display says
+    }
+    fvt::RegisterModuleFunction(u"coredll", u"ChangeDisplaySettingsEx", FARPROC{nullptr});
 }
 
 TEST(InputPanelInfo, NoPanelMeansNotShownAndNoRectangle) {

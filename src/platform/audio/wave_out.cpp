@@ -145,6 +145,15 @@ void Deliver(Device& d, WAVEHDR* header, bool skipped) {
     }
 }
 
+// Playing time counts from when there was something to play, not from when the driver thread
+// got to it. With the device's lock held.
+void StartClock(Device& d) {
+    if (d.clockRunning || d.paused || d.queue.empty()) return;
+    d.clockRunning = true;
+    d.startTick = fvt::NowTicks();
+    d.framesSinceStart = 0;
+}
+
 // The tick at which the head header has had its playing time.
 std::uint64_t DueTick(const Device& d, std::uint32_t frames) {
     return d.startTick + (d.framesSinceStart + frames) * 1000 / d.format.nSamplesPerSec;
@@ -154,11 +163,7 @@ std::uint64_t DueTick(const Device& d, std::uint32_t frames) {
 // changed meanwhile and must be looked at again.
 bool WaitForTurn(Device& d, std::unique_lock<std::mutex>& lock, std::uint32_t frames) {
     if (d.fast || d.sink->PacesItself()) return true;
-    if (!d.clockRunning) {
-        d.clockRunning = true;
-        d.startTick = fvt::NowTicks();
-        d.framesSinceStart = 0;
-    }
+    StartClock(d);
     std::uint64_t due = DueTick(d, frames);
     std::uint64_t now = fvt::NowTicks();
     if (now >= due) return true;
@@ -341,6 +346,7 @@ MMRESULT waveOutWrite(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
         if (d->closing) return MMSYSERR_INVALHANDLE;
         header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
         d->queue.push_back(header);
+        StartClock(*d);
     }
     d->cv.notify_all();
     return MMSYSERR_NOERROR;
@@ -360,6 +366,7 @@ MMRESULT waveOutRestart(HWAVEOUT handle) {
     {
         std::lock_guard<std::mutex> guard(d->m);
         d->paused = false;
+        StartClock(*d);
     }
     d->cv.notify_all();
     return MMSYSERR_NOERROR;

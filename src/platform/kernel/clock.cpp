@@ -38,7 +38,9 @@ std::uint64_t HostFileTime() {
 
 }  // namespace
 
-void UseRealClock() { State().isVirtual = false; }
+void UseRealClock() {
+    State().isVirtual = false;
+}
 
 void UseVirtualClock(std::uint64_t startFileTime) {
     ClockState& s = State();
@@ -52,13 +54,21 @@ void UseVirtualClock(std::uint64_t startFileTime) {
     s.isVirtual = true;
 }
 
-bool IsVirtualClock() { return State().isVirtual; }
+bool IsVirtualClock() {
+    return State().isVirtual;
+}
 
-void SetClockDriverThread() { State().driver = std::this_thread::get_id(); }
+void SetClockDriverThread() {
+    State().driver = std::this_thread::get_id();
+}
 
-bool IsClockDriverThread() { return State().driver.load() == std::this_thread::get_id(); }
+bool IsClockDriverThread() {
+    return State().driver.load() == std::this_thread::get_id();
+}
 
-void AdvanceClock(std::uint64_t milliseconds) { State().virtualMs += milliseconds; }
+void AdvanceClock(std::uint64_t milliseconds) {
+    State().virtualMs += milliseconds;
+}
 
 void AdvanceClockTo(std::uint64_t tickMs) {
     auto& ms = State().virtualMs;
@@ -97,7 +107,9 @@ std::uint64_t NowFileTime() {
 
 }  // namespace fvt
 
-extern "C" DWORD GetTickCount() { return static_cast<DWORD>(fvt::NowTicks()); }
+extern "C" DWORD GetTickCount() {
+    return static_cast<DWORD>(fvt::NowTicks());
+}
 
 extern "C" void Sleep(DWORD milliseconds) {
     if (fvt::IsVirtualClock() && fvt::IsClockDriverThread()) {

@@ -15,22 +15,29 @@ namespace fvt {
 namespace {
 
 // Bytes 0x80-0x9F of Windows-1252; the five unassigned bytes map to the same C1 code points.
-const char16_t k1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t k1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 const char* IconvName(UINT codePage) {
     switch (codePage) {
-        case 932: return "CP932";
-        case 936: return "CP936";
-        case 949: return "CP949";
-        case 950: return "CP950";
-        default: return nullptr;
+        case 932:
+            return "CP932";
+        case 936:
+            return "CP936";
+        case 949:
+            return "CP949";
+        case 950:
+            return "CP950";
+        default:
+            return nullptr;
     }
 }
 
-UINT Normalise(UINT codePage) { return codePage == CP_ACP || codePage == CP_OEMCP ? 1252 : codePage; }
+UINT Normalise(UINT codePage) {
+    return codePage == CP_ACP || codePage == CP_OEMCP ? 1252 : codePage;
+}
 
 // Converts through iconv one character at a time where the input is bad, so that the rest of
 // the text survives. False when the code page is unavailable or (strict) the input is bad.
@@ -161,8 +168,8 @@ extern "C" int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte,
         (wideLength > 0 && !wide)) {
         return Fail(ERROR_INVALID_PARAMETER, 0);
     }
-    size_t length = multiByteLength == -1 ? std::strlen(multiByte) + 1
-                                          : static_cast<size_t>(multiByteLength);
+    size_t length =
+        multiByteLength == -1 ? std::strlen(multiByte) + 1 : static_cast<size_t>(multiByteLength);
     std::u16string out;
     if (!IsValidCodePage(Normalise(codePage))) return Fail(ERROR_INVALID_PARAMETER, 0);
     if (!ToWide(codePage, std::string_view(multiByte, length), flags & MB_ERR_INVALID_CHARS, out)) {
@@ -213,7 +220,9 @@ extern "C" BOOL IsValidCodePage(UINT codePage) {
     return TRUE;
 }
 
-extern "C" UINT GetACP() { return 1252; }
+extern "C" UINT GetACP() {
+    return 1252;
+}
 
 extern "C" HRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD encoding, LPCSTR source,
                                                  int* sourceSize, LPWSTR destination,

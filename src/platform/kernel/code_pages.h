@@ -26,9 +26,8 @@ extern "C" {
 // asks for the size. Invalid input becomes U+FFFD (or '?'), unless MB_ERR_INVALID_CHARS.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLength,
                         LPWSTR wide, int wideLength);
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength,
-                        LPSTR multiByte, int multiByteLength, LPCSTR defaultChar,
-                        LPBOOL usedDefaultChar);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR multiByte,
+                        int multiByteLength, LPCSTR defaultChar, LPBOOL usedDefaultChar);
 BOOL IsValidCodePage(UINT codePage);
 UINT GetACP();
 // The internet converter: *sourceSize bytes (-1: up to a NUL) into at most *destinationSize

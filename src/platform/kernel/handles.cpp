@@ -117,6 +117,7 @@ extern "C" BOOL CloseHandle(HANDLE handle) {
     using fvt::ObjectKind;
     auto object = fvt::LookupHandle(handle);
     // A search handle is closed with FindClose, as on the device.
-    if (!object || object->Kind() == ObjectKind::Find) return fvt::Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!object || object->Kind() == ObjectKind::Find)
+        return fvt::Fail(ERROR_INVALID_HANDLE, FALSE);
     return fvt::RemoveHandle(handle, object->Kind()) ? TRUE : FALSE;
 }

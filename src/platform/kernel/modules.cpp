@@ -30,12 +30,28 @@ struct SystemModule {
 const std::vector<SystemModule>& SystemModules() {
     static const std::vector<SystemModule> modules = {
         {u"coredll",
-         {"ChangeDisplaySettingsEx", "RegisterHotKey", "UnregisterHotKey", "UnregisterFunc1",
-          "SetPowerRequirement", "ReleasePowerRequirement", "GetTimeZoneInformation",
-          "FileTimeToLocalFileTime", "LocalFileTimeToFileTime", "SystemTimeToFileTime",
-          "FileTimeToSystemTime", "GetSystemTime", "GetLocalTime", "EventModify",
-          "WaitForSingleObject", "PostMessageW", "SendMessageW", "MultiByteToWideChar",
-          "WideCharToMultiByte", "SipGetInfo", "SipShowIM", "SystemIdleTimerReset"}},
+         {"ChangeDisplaySettingsEx",
+          "RegisterHotKey",
+          "UnregisterHotKey",
+          "UnregisterFunc1",
+          "SetPowerRequirement",
+          "ReleasePowerRequirement",
+          "GetTimeZoneInformation",
+          "FileTimeToLocalFileTime",
+          "LocalFileTimeToFileTime",
+          "SystemTimeToFileTime",
+          "FileTimeToSystemTime",
+          "GetSystemTime",
+          "GetLocalTime",
+          "EventModify",
+          "WaitForSingleObject",
+          "PostMessageW",
+          "SendMessageW",
+          "MultiByteToWideChar",
+          "WideCharToMultiByte",
+          "SipGetInfo",
+          "SipShowIM",
+          "SystemIdleTimerReset"}},
         {u"kernel32",
          {"GetTimeZoneInformation", "FileTimeToLocalFileTime", "LocalFileTimeToFileTime",
           "SystemTimeToTzSpecificLocalTime"}},
@@ -157,13 +173,15 @@ bool ModuleFileName(HMODULE module, std::u16string& path) {
     return true;
 }
 
-HMODULE ProgramInstance() { return reinterpret_cast<HMODULE>(&State().program); }
+HMODULE ProgramInstance() {
+    return reinterpret_cast<HMODULE>(&State().program);
+}
 
 size_t LoadedPluginCount() {
     ModuleState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
-    return static_cast<size_t>(
-        std::count_if(s.modules.begin(), s.modules.end(), [](const Module& m) { return !m.system; }));
+    return static_cast<size_t>(std::count_if(s.modules.begin(), s.modules.end(),
+                                             [](const Module& m) { return !m.system; }));
 }
 
 }  // namespace fvt

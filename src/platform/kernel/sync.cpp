@@ -151,8 +151,12 @@ extern "C" BOOL EventModify(HANDLE event, DWORD function) {
     }
 }
 
-extern "C" BOOL SetEvent(HANDLE event) { return EventModify(event, EVENT_SET); }
-extern "C" BOOL ResetEvent(HANDLE event) { return EventModify(event, EVENT_RESET); }
+extern "C" BOOL SetEvent(HANDLE event) {
+    return EventModify(event, EVENT_SET);
+}
+extern "C" BOOL ResetEvent(HANDLE event) {
+    return EventModify(event, EVENT_RESET);
+}
 
 extern "C" HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name) {
     if (name && *name) return Fail(ERROR_NOT_SUPPORTED, HANDLE{nullptr});

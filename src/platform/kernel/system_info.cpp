@@ -87,8 +87,8 @@ extern "C" BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam,
         case SPI_GETPLATFORMTYPE:
         case SPI_GETOEMINFO: {
             const DeviceProfile& p = Profile();
-            std::u16string text = action == SPI_GETPLATFORMTYPE ? p.platformType
-                                                                  : u"Folivant device";
+            std::u16string text =
+                action == SPI_GETPLATFORMTYPE ? p.platformType : u"Folivant device";
             if (!pvParam) return Fail(ERROR_INVALID_PARAMETER, FALSE);
             if (uiParam < (text.size() + 1) * sizeof(WCHAR)) {
                 return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
@@ -144,9 +144,14 @@ extern "C" BOOL SHGetSpecialFolderPath(HWND, LPWSTR path, int folder, BOOL creat
     if (!path) return Fail(ERROR_INVALID_PARAMETER, FALSE);
     std::u16string device;
     switch (folder) {
-        case CSIDL_APPDATA: device = u"\\Application Data"; break;
-        case CSIDL_PERSONAL: device = u"\\My Documents"; break;
-        default: return Fail(ERROR_INVALID_PARAMETER, FALSE);
+        case CSIDL_APPDATA:
+            device = u"\\Application Data";
+            break;
+        case CSIDL_PERSONAL:
+            device = u"\\My Documents";
+            break;
+        default:
+            return Fail(ERROR_INVALID_PARAMETER, FALSE);
     }
     if (create && GetFileAttributesW(device.c_str()) == INVALID_FILE_ATTRIBUTES) {
         CreateDirectoryW(device.c_str(), nullptr);

@@ -23,7 +23,9 @@ constexpr std::uint64_t kUnitsPerDay = 864000000000ULL;
 // The largest FILETIME the device converts (as the platform: the signed 64-bit range).
 constexpr std::uint64_t kMaxFileTime = 0x7FFFFFFFFFFFFFFFULL;
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -85,12 +87,12 @@ const char16_t* const kDaysEn[] = {u"Sunday",   u"Monday", u"Tuesday", u"Wednesd
                                    u"Thursday", u"Friday", u"Saturday"};
 const char16_t* const kDaysFr[] = {u"dimanche", u"lundi",    u"mardi", u"mercredi",
                                    u"jeudi",    u"vendredi", u"samedi"};
-const char16_t* const kMonthsEn[] = {u"January", u"February", u"March",     u"April",
-                                     u"May",     u"June",     u"July",      u"August",
-                                     u"September", u"October", u"November", u"December"};
-const char16_t* const kMonthsFr[] = {u"janvier", u"f\u00e9vrier", u"mars",     u"avril",
-                                     u"mai",     u"juin",         u"juillet",  u"ao\u00fbt",
-                                     u"septembre", u"octobre",    u"novembre", u"d\u00e9cembre"};
+const char16_t* const kMonthsEn[] = {u"January",   u"February", u"March",    u"April",
+                                     u"May",       u"June",     u"July",     u"August",
+                                     u"September", u"October",  u"November", u"December"};
+const char16_t* const kMonthsFr[] = {u"janvier",   u"f\u00e9vrier", u"mars",     u"avril",
+                                     u"mai",       u"juin",         u"juillet",  u"ao\u00fbt",
+                                     u"septembre", u"octobre",      u"novembre", u"d\u00e9cembre"};
 
 void AppendNumber(std::u16string& out, unsigned value, int minDigits) {
     std::u16string digits;
@@ -265,6 +267,12 @@ extern "C" int GetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME* date, 
     return needed;
 }
 
-extern "C" LANGID GetSystemDefaultLangID() { return Profile().french ? 0x040C : 0x0409; }
-extern "C" LANGID GetUserDefaultLangID() { return GetSystemDefaultLangID(); }
-extern "C" LCID GetUserDefaultLCID() { return GetSystemDefaultLangID(); }
+extern "C" LANGID GetSystemDefaultLangID() {
+    return Profile().french ? 0x040C : 0x0409;
+}
+extern "C" LANGID GetUserDefaultLangID() {
+    return GetSystemDefaultLangID();
+}
+extern "C" LCID GetUserDefaultLCID() {
+    return GetSystemDefaultLangID();
+}

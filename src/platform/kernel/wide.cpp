@@ -13,7 +13,9 @@ size_t WideLength(LPCWSTR text) {
     return n;
 }
 
-std::u16string_view WideView(LPCWSTR text) { return {text ? text : u"", WideLength(text)}; }
+std::u16string_view WideView(LPCWSTR text) {
+    return {text ? text : u"", WideLength(text)};
+}
 
 namespace {
 

@@ -7,6 +7,9 @@
 // \t, \\); blank lines and lines starting with '#' are skipped. French ids are the English ones;
 // they are stored at id + 1000. A missing file is an empty table. Any error names the file and
 // line and fails the build.
+//
+// icons/<id>-<size>.png: the sizes of one icon make a group-icon directory with its images (see
+// ReadIcons). A missing folder means no icons.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -43,8 +46,11 @@ bool DecodeUtf8(const std::string& in, std::u32string& out) {
     out.clear();
     for (size_t i = 0; i < in.size();) {
         auto b = static_cast<unsigned char>(in[i]);
-        int extra = b < 0x80 ? 0 : (b >= 0xC2 && b <= 0xDF) ? 1 : (b >= 0xE0 && b <= 0xEF) ? 2
-                  : (b >= 0xF0 && b <= 0xF4) ? 3 : -1;
+        int extra = b < 0x80                   ? 0
+                    : (b >= 0xC2 && b <= 0xDF) ? 1
+                    : (b >= 0xE0 && b <= 0xEF) ? 2
+                    : (b >= 0xF0 && b <= 0xF4) ? 3
+                                               : -1;
         if (extra < 0 || i + extra >= in.size()) return false;
         char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
         for (int k = 1; k <= extra; ++k) {
@@ -81,8 +87,10 @@ void ReadStrings(const fs::path& file, bool french, Output& out) {
         unsigned id = 0;
         bool digits = true;
         for (size_t i = 0; i < tab; ++i) {
-            if (line[i] < '0' || line[i] > '9') digits = false;
-            else id = id * 10 + static_cast<unsigned>(line[i] - '0');
+            if (line[i] < '0' || line[i] > '9')
+                digits = false;
+            else
+                id = id * 10 + static_cast<unsigned>(line[i] - '0');
         }
         if (!digits || id == 0 || id + (french ? 1000 : 0) > 65535) {
             error("bad string id");
@@ -96,10 +104,14 @@ void ReadStrings(const fs::path& file, bool french, Output& out) {
                 continue;
             }
             char next = i + 1 < raw.size() ? raw[++i] : '\0';
-            if (next == 'n') text += '\n';
-            else if (next == 't') text += '\t';
-            else if (next == '\\') text += '\\';
-            else ok = false;
+            if (next == 'n')
+                text += '\n';
+            else if (next == 't')
+                text += '\t';
+            else if (next == '\\')
+                text += '\\';
+            else
+                ok = false;
         }
         if (!ok) {
             error("unknown escape (only \\n, \\t and \\\\ are allowed)");
@@ -118,11 +130,96 @@ void ReadStrings(const fs::path& file, bool french, Output& out) {
     }
 }
 
-// Icons (resources/icons/<id>-<size>.png) become group-icon and icon resources with the drawing
-// layer; until then the folder may be missing or hold anything.
+// Icons: resources/icons/<id>-<size>.png, square PNG images. Each id becomes a group-icon
+// directory (RT_GROUP_ICON: u16 0, u16 1, u16 count, then 14-byte entries: width, height,
+// colours, 0, u16 planes, u16 bits, u32 bytes, u16 icon id) with its images, smallest first, as
+// icon resources (RT_ICON) holding the PNG bytes. Other files in the folder are not icons.
+constexpr unsigned kGroupIcon = 14;
+constexpr unsigned kIcon = 3;
+
+unsigned ReadBE32(const std::vector<unsigned char>& d, size_t at) {
+    return (unsigned(d[at]) << 24) | (unsigned(d[at + 1]) << 16) | (unsigned(d[at + 2]) << 8) |
+           unsigned(d[at + 3]);
+}
+
+void Put16(std::vector<unsigned char>& d, unsigned v) {
+    d.push_back(static_cast<unsigned char>(v & 0xFF));
+    d.push_back(static_cast<unsigned char>((v >> 8) & 0xFF));
+}
+
+void Put32(std::vector<unsigned char>& d, unsigned v) {
+    Put16(d, v & 0xFFFF);
+    Put16(d, v >> 16);
+}
+
 void ReadIcons(const fs::path& folder, Output& out) {
-    (void)folder;
-    (void)out;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) return;
+    std::map<unsigned, std::map<unsigned, std::vector<unsigned char>>> icons;  // id => size => png
+    std::vector<fs::path> files;
+    for (auto& entry : fs::directory_iterator(folder, ec)) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (auto& path : files) {
+        if (path.extension() != ".png") continue;
+        auto error = [&](const std::string& message) {
+            out.errors.push_back(path.string() + ": " + message);
+        };
+        std::string stem = path.stem().string();
+        size_t dash = stem.find('-');
+        unsigned id = 0, size = 0;
+        bool ok = dash != std::string::npos && dash > 0 && dash < 6 && dash + 1 < stem.size() &&
+                  stem.size() - dash - 1 < 4;
+        for (size_t i = 0; ok && i < stem.size(); ++i) {
+            if (i == dash) continue;
+            if (stem[i] < '0' || stem[i] > '9')
+                ok = false;
+            else if (i < dash)
+                id = id * 10 + unsigned(stem[i] - '0');
+            else
+                size = size * 10 + unsigned(stem[i] - '0');
+        }
+        if (!ok || id == 0 || id > 65535 || size == 0 || size > 256) {
+            error("expected <id>-<size>.png");
+            continue;
+        }
+        std::ifstream in(path, std::ios::binary);
+        std::vector<unsigned char> png((std::istreambuf_iterator<char>(in)), {});
+        static const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        if (png.size() < 33 || !std::equal(signature, signature + 8, png.begin()) ||
+            ReadBE32(png, 12) != 0x49484452 /* IHDR */) {
+            error("not a PNG image");
+            continue;
+        }
+        if (ReadBE32(png, 16) != size || ReadBE32(png, 20) != size) {
+            error("image is not " + std::to_string(size) + "x" + std::to_string(size));
+            continue;
+        }
+        icons[id][size] = std::move(png);
+    }
+    unsigned nextImage = 1;
+    for (auto& [id, sizes] : icons) {
+        if (nextImage + sizes.size() > 65535) {
+            out.errors.push_back(folder.string() + ": too many icon images");
+            return;
+        }
+        Binary group{kGroupIcon, id, {}};
+        Put16(group.data, 0);
+        Put16(group.data, 1);
+        Put16(group.data, static_cast<unsigned>(sizes.size()));
+        for (auto& [size, png] : sizes) {
+            unsigned imageId = nextImage++;
+            group.data.push_back(static_cast<unsigned char>(size == 256 ? 0 : size));
+            group.data.push_back(static_cast<unsigned char>(size == 256 ? 0 : size));
+            group.data.push_back(0);  // colours: a true-colour image
+            group.data.push_back(0);
+            Put16(group.data, 1);   // planes
+            Put16(group.data, 32);  // bits per pixel
+            Put32(group.data, static_cast<unsigned>(png.size()));
+            Put16(group.data, imageId);
+            out.binaries[{kIcon, imageId}] = Binary{kIcon, imageId, png};
+        }
+        out.binaries[{kGroupIcon, id}] = std::move(group);
+    }
 }
 
 std::string Literal(const std::u32string& text) {
@@ -181,7 +278,8 @@ std::string Generate(const Output& out, const std::string& function) {
           << "},\n";
     }
     s << "    {0, 0, nullptr, 0}};\n\n}  // namespace\n\n";
-    s << "const ResourceTable& " << function << "() {\n"
+    s << "const ResourceTable& " << function
+      << "() {\n"
          "    static const ResourceTable table = {kStrings, "
       << out.strings.size() << ", kBinaries, " << out.binaries.size()
       << "};\n    return table;\n}\n\n}  // namespace fvt\n";

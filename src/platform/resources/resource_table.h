@@ -11,7 +11,7 @@ namespace fvt {
 
 struct StringResource {
     UINT id;
-    bool french;  // stored at the English id + 1000
+    bool french;           // stored at the English id + 1000
     const char16_t* text;  // NUL-terminated
     UINT length;
 };

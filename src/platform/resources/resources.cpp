@@ -20,11 +20,15 @@ const StringResource* FindExact(const ResourceTable& table, UINT id) {
 }
 
 // Resources belong to the program; plug-ins and system modules have none.
-bool IsProgram(HMODULE module) { return module == nullptr || module == ProgramInstance(); }
+bool IsProgram(HMODULE module) {
+    return module == nullptr || module == ProgramInstance();
+}
 
 }  // namespace
 
-void SetResourceTable(const ResourceTable* table) { g_override = table; }
+void SetResourceTable(const ResourceTable* table) {
+    g_override = table;
+}
 
 const ResourceTable& CurrentResources() {
     const ResourceTable* table = g_override;
@@ -90,11 +94,15 @@ extern "C" HGLOBAL LoadResource(HMODULE, HRSRC resource) {
     return const_cast<BYTE*>(reinterpret_cast<const BinaryResource*>(resource)->data);
 }
 
-extern "C" LPVOID LockResource(HGLOBAL data) { return data; }
+extern "C" LPVOID LockResource(HGLOBAL data) {
+    return data;
+}
 
 extern "C" DWORD SizeofResource(HMODULE, HRSRC resource) {
     if (!resource) return Fail(ERROR_INVALID_HANDLE, DWORD{0});
     return reinterpret_cast<const BinaryResource*>(resource)->size;
 }
 
-extern "C" BOOL FreeResource(HGLOBAL) { return TRUE; }
+extern "C" BOOL FreeResource(HGLOBAL) {
+    return TRUE;
+}

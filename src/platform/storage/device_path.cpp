@@ -18,7 +18,9 @@ namespace {
 
 constexpr size_t kMaxComponent = 255;
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool IsSeparator(char16_t c) {
+    return c == u'\\' || c == u'/';
+}
 
 // ERROR_SUCCESS when the component is a valid name (or pattern when allowed).
 DWORD CheckComponent(std::u16string_view part, bool allowPattern) {
@@ -97,8 +99,7 @@ bool ResolveDevicePath(LPCWSTR path, ResolvedPath& out, bool allowPattern) {
     for (size_t k = 0; k < parts.size(); ++k) {
         const std::u16string& part = parts[k];
         bool last = k + 1 == parts.size();
-        bool isPattern = last && allowPattern &&
-                         part.find_first_of(u"*?") != std::u16string::npos;
+        bool isPattern = last && allowPattern && part.find_first_of(u"*?") != std::u16string::npos;
         std::string parent = host;
         std::u16string name = part;
         bool exists = false;

@@ -3,8 +3,8 @@
 // Host symbolic links are never followed, so nothing outside the device is reached.
 #pragma once
 
-#include <string>
 #include <sys/stat.h>
+#include <string>
 
 #include "platform/types.h"
 
@@ -13,15 +13,15 @@ constexpr DWORD MAX_PATH = 260;
 namespace fvt {
 
 struct ResolvedPath {
-    std::string host;         // host path of the target (its last part as found or as given)
-    std::string hostParent;   // host folder holding it (empty for the root and card roots)
-    std::u16string device;    // normalised device path, found parts in their stored case
-    std::u16string name;      // last component (stored case when it exists); may be a pattern
-    std::u16string givenName; // last component as the caller spelled it
+    std::string host;          // host path of the target (its last part as found or as given)
+    std::string hostParent;    // host folder holding it (empty for the root and card roots)
+    std::u16string device;     // normalised device path, found parts in their stored case
+    std::u16string name;       // last component (stored case when it exists); may be a pattern
+    std::u16string givenName;  // last component as the caller spelled it
     bool exists = false;
     bool isRoot = false;
     bool isCardRoot = false;
-    struct stat info = {};    // valid when exists
+    struct stat info = {};  // valid when exists
 };
 
 // Resolves a device path. With allowPattern the last component may hold '*' and '?' and is not

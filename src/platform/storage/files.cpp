@@ -80,25 +80,37 @@ std::shared_ptr<FileObject> LookupFile(HANDLE handle) {
 
 DWORD ErrorFromErrno(int error, DWORD fallback) {
     switch (error) {
-        case ENOENT: return ERROR_FILE_NOT_FOUND;
-        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
         case EACCES:
         case EPERM:
         case EROFS:
         case EISDIR:
-        case ELOOP: return ERROR_ACCESS_DENIED;
-        case EEXIST: return ERROR_ALREADY_EXISTS;
+        case ELOOP:
+            return ERROR_ACCESS_DENIED;
+        case EEXIST:
+            return ERROR_ALREADY_EXISTS;
         case ENOSPC:
-        case EDQUOT: return ERROR_DISK_FULL;
-        case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-        case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-        case EXDEV: return ERROR_NOT_SAME_DEVICE;
+        case EDQUOT:
+            return ERROR_DISK_FULL;
+        case ENAMETOOLONG:
+            return ERROR_FILENAME_EXCED_RANGE;
+        case ENOTEMPTY:
+            return ERROR_DIR_NOT_EMPTY;
+        case EXDEV:
+            return ERROR_NOT_SAME_DEVICE;
         case EBUSY:
-        case ETXTBSY: return ERROR_SHARING_VIOLATION;
+        case ETXTBSY:
+            return ERROR_SHARING_VIOLATION;
         case EMFILE:
-        case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-        default: return fallback;
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        default:
+            return fallback;
     }
 }
 
@@ -180,8 +192,8 @@ BOOL MoveHost(LPCWSTR existingName, LPCWSTR newName, bool replace) {
     if (IsOpenInProcess(from.info.st_dev, from.info.st_ino)) {
         return Fail(ERROR_SHARING_VIOLATION, FALSE);
     }
-    bool sameFile = to.exists && to.info.st_dev == from.info.st_dev &&
-                    to.info.st_ino == from.info.st_ino;
+    bool sameFile =
+        to.exists && to.info.st_dev == from.info.st_dev && to.info.st_ino == from.info.st_ino;
     if (sameFile) {
         // Only the case of the name changes (or nothing at all).
         std::string target = to.hostParent + "/" + WideToUtf8(to.givenName);
@@ -244,8 +256,8 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD share
         return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     }
     bool existed = path.exists;
-    if (!existed && (creationDisposition == OPEN_EXISTING ||
-                     creationDisposition == TRUNCATE_EXISTING)) {
+    if (!existed &&
+        (creationDisposition == OPEN_EXISTING || creationDisposition == TRUNCATE_EXISTING)) {
         return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     }
     if (existed && creationDisposition == CREATE_NEW) {
@@ -288,16 +300,15 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD share
         file->OnClose();
         return INVALID_HANDLE_VALUE;
     }
-    bool reportsExisting = existed && (creationDisposition == CREATE_ALWAYS ||
-                                       creationDisposition == OPEN_ALWAYS);
+    bool reportsExisting =
+        existed && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS);
     SetLastError(reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
 
 extern "C" HANDLE CreateFileForMappingW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
-                                        LPSECURITY_ATTRIBUTES attributes,
-                                        DWORD creationDisposition, DWORD flagsAndAttributes,
-                                        HANDLE templateFile) {
+                                        LPSECURITY_ATTRIBUTES attributes, DWORD creationDisposition,
+                                        DWORD flagsAndAttributes, HANDLE templateFile) {
     return CreateFileW(fileName, desiredAccess, shareMode, attributes, creationDisposition,
                        flagsAndAttributes, templateFile);
 }
@@ -347,23 +358,27 @@ extern "C" DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh
                                 DWORD moveMethod) {
     auto file = LookupFile(handle);
     if (!file) return INVALID_SET_FILE_POINTER;
-    std::int64_t offset = distanceHigh
-                              ? static_cast<std::int64_t>(
-                                    (static_cast<std::uint64_t>(static_cast<DWORD>(*distanceHigh))
-                                     << 32) |
-                                    static_cast<DWORD>(distance))
-                              : distance;
+    std::int64_t offset =
+        distanceHigh ? static_cast<std::int64_t>(
+                           (static_cast<std::uint64_t>(static_cast<DWORD>(*distanceHigh)) << 32) |
+                           static_cast<DWORD>(distance))
+                     : distance;
     std::lock_guard<std::mutex> guard(file->lock);
     off_t base;
     switch (moveMethod) {
-        case FILE_BEGIN: base = 0; break;
-        case FILE_CURRENT: base = lseek(file->fd, 0, SEEK_CUR); break;
+        case FILE_BEGIN:
+            base = 0;
+            break;
+        case FILE_CURRENT:
+            base = lseek(file->fd, 0, SEEK_CUR);
+            break;
         case FILE_END: {
             struct stat st;
             base = fstat(file->fd, &st) == 0 ? st.st_size : -1;
             break;
         }
-        default: return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
+        default:
+            return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
     }
     if (base < 0) return Fail(ERROR_GEN_FAILURE, INVALID_SET_FILE_POINTER);
     if ((offset < 0 && base + offset < 0) || (offset > 0 && base > INT64_MAX - offset)) {

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "platform/kernel/wide.h"
@@ -96,7 +97,10 @@ extern "C" HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData) 
         bool atRoot = target.device.find(u'\\', 1) == std::u16string::npos;
         std::vector<StorageCard> cards = atRoot ? StorageCards() : std::vector<StorageCard>{};
         DIR* dir = opendir(folder.c_str());
-        if (!dir) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+        if (!dir) {
+            DWORD error = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+            return Fail(error, INVALID_HANDLE_VALUE);
+        }
         while (dirent* e = readdir(dir)) {
             std::string entry = e->d_name;
             if (entry == "." || entry == ".." || !IsValidUtf8(entry)) continue;

@@ -81,8 +81,8 @@ extern "C" LPVOID MapViewOfFile(HANDLE mappingHandle, DWORD desiredAccess, DWORD
     auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
     std::uint64_t aligned = offset - offset % page;
     size_t mapLength = static_cast<size_t>(length + (offset - aligned));
-    void* base = mmap(nullptr, mapLength, PROT_READ, MAP_PRIVATE, mapping->fd,
-                      static_cast<off_t>(aligned));
+    void* base =
+        mmap(nullptr, mapLength, PROT_READ, MAP_PRIVATE, mapping->fd, static_cast<off_t>(aligned));
     if (base == MAP_FAILED) return Fail(ErrorFromErrno(errno), LPVOID{nullptr});
     void* view = static_cast<char*>(base) + (offset - aligned);
     ViewTable& t = Views();

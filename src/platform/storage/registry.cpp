@@ -29,7 +29,7 @@ struct Value {
 };
 
 struct Key {
-    std::u16string path;                         // "HKEY_CLASSES_ROOT\.htm", stored case
+    std::u16string path;                             // "HKEY_CLASSES_ROOT\.htm", stored case
     std::map<std::u16string, std::u16string> names;  // folded value name => stored name
     std::map<std::u16string, Value> values;          // by folded name
 };
@@ -57,16 +57,23 @@ std::u16string Fold(std::u16string_view s) {
     return out;
 }
 
-std::string FilePath() { return DeviceRoot() + "/.folivant-registry"; }
+std::string FilePath() {
+    return DeviceRoot() + "/.folivant-registry";
+}
 
 std::string Escape(std::u16string_view text) {
     std::string out;
     for (char c : WideToUtf8(text)) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
     }
     return out;
 }
@@ -76,11 +83,16 @@ std::u16string Unescape(const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\\' && i + 1 < text.size()) {
             char n = text[++i];
-            if (n == 't') out += '\t';
-            else if (n == 'n') out += '\n';
-            else if (n == 'r') out += '\r';
-            else if (n == '\\') out += '\\';
-            else out += std::string("\\") + n;  // not an escape: kept as written
+            if (n == 't')
+                out += '\t';
+            else if (n == 'n')
+                out += '\n';
+            else if (n == 'r')
+                out += '\r';
+            else if (n == '\\')
+                out += '\\';
+            else
+                out += std::string("\\") + n;  // not an escape: kept as written
         } else {
             out += text[i];
         }
@@ -105,8 +117,10 @@ bool FromHex(const std::string& text, std::vector<BYTE>& data) {
         int v = 0;
         for (int k = 0; k < 2; ++k) {
             char c = text[i + k];
-            int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                  : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            int d = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
             if (d < 0) return false;
             v = v * 16 + d;
         }
@@ -190,8 +204,8 @@ bool Save(Registry& r) {
     for (auto& [folded, key] : r.keys) {
         out << "K\t" << Escape(key.path) << "\n";
         for (auto& [name, value] : key.values) {
-            out << "V\t" << Escape(key.names[name]) << "\t" << value.type << "\t"
-                << Hex(value.data) << "\n";
+            out << "V\t" << Escape(key.names[name]) << "\t" << value.type << "\t" << Hex(value.data)
+                << "\n";
         }
     }
     std::string text = out.str();
@@ -199,8 +213,8 @@ bool Save(Registry& r) {
     std::string temp = path + ".new";
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) return false;
-    bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-              fsync(fd) == 0;
+    bool ok =
+        write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
         unlink(temp.c_str());
@@ -222,9 +236,15 @@ LSTATUS FullPath(Registry& r, HKEY key, LPCWSTR subKey, std::u16string& path, bo
     auto value = reinterpret_cast<std::uintptr_t>(key);
     writable = true;
     switch (value) {
-        case 0x80000000: path = u"HKEY_CLASSES_ROOT"; break;
-        case 0x80000001: path = u"HKEY_CURRENT_USER"; break;
-        case 0x80000002: path = u"HKEY_LOCAL_MACHINE"; break;
+        case 0x80000000:
+            path = u"HKEY_CLASSES_ROOT";
+            break;
+        case 0x80000001:
+            path = u"HKEY_CURRENT_USER";
+            break;
+        case 0x80000002:
+            path = u"HKEY_LOCAL_MACHINE";
+            break;
         default: {
             auto it = r.open.find(value);
             if (it == r.open.end()) return ERROR_INVALID_HANDLE;
@@ -336,9 +356,10 @@ extern "C" LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD*, DWORD* 
     return ERROR_SUCCESS;
 }
 
-extern "C" LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type,
-                                  const BYTE* data, DWORD dataSize) {
-    if ((!data && dataSize) || dataSize > kMaxValueData || type > 11) return ERROR_INVALID_PARAMETER;
+extern "C" LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data,
+                                  DWORD dataSize) {
+    if ((!data && dataSize) || dataSize > kMaxValueData || type > 11)
+        return ERROR_INVALID_PARAMETER;
     if (type == REG_DWORD && dataSize != 4) return ERROR_INVALID_PARAMETER;
     std::u16string_view name = WideView(valueName);
     if (name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;

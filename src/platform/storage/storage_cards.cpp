@@ -42,7 +42,8 @@ bool InsertLocked(CardTable& t, std::u16string_view name, const std::string& hos
         if (EqualsNoCase(c.name, name)) return Fail(ERROR_ALREADY_EXISTS, false);
     }
     std::string folder = hostFolder.empty() ? DeviceRoot() + "/" + WideToUtf8(name) : hostFolder;
-    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return Fail(ERROR_ACCESS_DENIED, false);
+    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST)
+        return Fail(ERROR_ACCESS_DENIED, false);
     struct stat st;
     if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         return Fail(ERROR_PATH_NOT_FOUND, false);

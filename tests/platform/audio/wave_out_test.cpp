@@ -67,10 +67,12 @@ protected:
         fvt::ResetWaveCounters();
     }
     void TearDown() override {
-        for (auto& block : blocks_) {
-            ASSERT_FALSE(block.header.dwFlags & WHDR_INQUEUE) << "a header is still queued";
+        // A failed test may leave headers with the device: they must come back before the
+        // blocks go.
+        if (device_) {
+            waveOutReset(device_);
+            EXPECT_TRUE(WaitFor([&] { return waveOutClose(device_) == MMSYSERR_NOERROR; }));
         }
-        if (device_) EXPECT_EQ(waveOutClose(device_), MMSYSERR_NOERROR);
         waveOutSetVolume(nullptr, 0xFFFFFFFF);
     }
     void Profile(const std::string& text) { ASSERT_TRUE(fvt::OpenDevice(temp_.root(), text)); }

@@ -390,3 +390,21 @@ TEST(TextOut, DrawsIntoScreenDepthBitmapsToo) {
     DeleteObject(dib);
     DeleteDC(dc);
 }
+
+TEST(SystemFonts, UnderlineTrickShowsOnlyTheLineAcrossTheGap) {
+    Canvas c(60, 40);
+    LOGFONTW lf = Font(u"Tahoma", -12);
+    lf.lfUnderline = 1;
+    Selected f(c.dc(), lf);
+    SetBkMode(c.dc(), TRANSPARENT);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(c.dc(), &tm);
+    std::u16string spaces(64, u' ');
+    RECT r{5, 3, 45, 1003};
+    DrawTextW(c.dc(), spaces.data(), 64, &r, DT_SINGLELINE | DT_NOPREFIX);
+    RECT ink = c.InkBox(kWhite);
+    EXPECT_EQ(ink.left, 5);
+    EXPECT_EQ(ink.right, 45);
+    EXPECT_GE(ink.top, 3 + tm.tmAscent);
+    EXPECT_LE(ink.bottom, 3 + tm.tmHeight);
+}

@@ -8,12 +8,13 @@
 namespace {
 
 std::u16string ToWide(UINT cp, const std::string& bytes, DWORD flags = 0) {
-    int n = MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    int n =
+        MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     if (n <= 0) return u"<failed>";
     std::u16string out(static_cast<size_t>(n), 0);
-    EXPECT_EQ(MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()),
-                                  out.data(), n),
-              n);
+    EXPECT_EQ(
+        MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()), out.data(), n),
+        n);
     return out;
 }
 

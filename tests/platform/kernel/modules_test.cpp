@@ -11,7 +11,9 @@
 
 namespace {
 
-extern "C" int TestOnlyShellFunction(int x) { return x * 2; }
+extern "C" int TestOnlyShellFunction(int x) {
+    return x * 2;
+}
 
 }  // namespace
 

@@ -59,7 +59,8 @@ TEST(SystemInfo, OtherAreasAnswerTheirOwnActions) {
 }
 
 TEST(SystemInfo, ProgramPathAndCommandLine) {
-    fvt::test::TempDevice device("program_folder = \\Apps\\Reader\\\ncommand_line = \"\\a b.prc\"\n");
+    fvt::test::TempDevice device(
+        "program_folder = \\Apps\\Reader\\\ncommand_line = \"\\a b.prc\"\n");
     WCHAR path[260];
     DWORD n = GetModuleFileNameW(nullptr, path, 260);
     EXPECT_EQ(std::u16string(path, n), u"\\Apps\\Reader\\folivant.exe");

@@ -14,10 +14,9 @@ namespace fs = std::filesystem;
 class ResourceCompiler : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("fvt-rescomp-" + std::to_string(getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()
-                                                  ->current_test_info()
-                                                  ->name());
+        folder = fs::temp_directory_path() /
+                 ("fvt-rescomp-" + std::to_string(getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder / "in");
     }
@@ -69,7 +68,8 @@ TEST_F(ResourceCompiler, BadLinesNameTheFileAndLineAndFail) {
     for (int line = 1; line <= 7; ++line) {
         if (line == 4) continue;
         EXPECT_NE(errors.find("strings.en.txt:" + std::to_string(line) + ":"), std::string::npos)
-            << "line " << line << "\n" << errors;
+            << "line " << line << "\n"
+            << errors;
     }
     EXPECT_EQ(errors.find("strings.en.txt:4:"), std::string::npos);
 }
@@ -79,4 +79,38 @@ TEST_F(ResourceCompiler, FrenchIdClashingWithAnEnglishIdFails) {
     WriteInput("strings.fr.txt", "5002\tcinq\n");
     EXPECT_EQ(Run(), 1);
     EXPECT_NE(errors.find("defined twice"), std::string::npos);
+}
+
+TEST_F(ResourceCompiler, IconsBecomeGroupsWithTheirImagesSmallestFirst) {
+    fs::create_directories(folder / "in" / "icons");
+    auto png = [](unsigned size) {
+        std::string bytes("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16);
+        for (int k = 0; k < 2; ++k) {
+            bytes += std::string{0, 0, 0, static_cast<char>(size)};
+        }
+        return bytes + std::string(13, '\0');
+    };
+    std::ofstream(folder / "in" / "icons" / "126-32.png", std::ios::binary) << png(32);
+    std::ofstream(folder / "in" / "icons" / "126-16.png", std::ios::binary) << png(16);
+    std::ofstream(folder / "in" / "icons" / "draw.py") << "not an icon";
+    ASSERT_EQ(Run(), 0) << errors;
+    std::string out;
+    for (char c : Output()) {
+        if (c != '\n' && c != ' ') out += c;
+    }
+    // Group 126: 0, 1, two entries; 16 first (image 1), then 32 (image 2); 37 bytes each.
+    EXPECT_NE(out.find("{14,126,kData2,34}"), std::string::npos) << out;
+    EXPECT_NE(out.find("{0,0,1,0,2,0,16,16,0,0,1,0,32,0,37,0,0,0,1,0,32,32,0,0,1,0,32,0,37,0,0,0,"
+                       "2,0,}"),
+              std::string::npos);
+    EXPECT_NE(out.find("{3,1,kData0,37}"), std::string::npos);
+}
+
+TEST_F(ResourceCompiler, BadIconFilesAreReported) {
+    fs::create_directories(folder / "in" / "icons");
+    std::ofstream(folder / "in" / "icons" / "12-16.png", std::ios::binary) << "not a png at all";
+    std::ofstream(folder / "in" / "icons" / "twelve.png", std::ios::binary) << "x";
+    EXPECT_EQ(Run(), 1);
+    EXPECT_NE(errors.find("12-16.png: not a PNG image"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("twelve.png: expected <id>-<size>.png"), std::string::npos) << errors;
 }

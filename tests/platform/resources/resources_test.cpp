@@ -84,8 +84,7 @@ TEST(BinaryResources, FoundByTypeAndIdWithTheirBytes) {
               nullptr);
     EXPECT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(114), MAKEINTRESOURCEW(RT_MENU)), nullptr);
     EXPECT_EQ(FindResourceW(nullptr, u"named", MAKEINTRESOURCEW(RT_DIALOG)), nullptr);
-    EXPECT_EQ(LoadStringW(nullptr, 100, reinterpret_cast<LPWSTR>(const_cast<BYTE*>(group)), -1),
-              0);
+    EXPECT_EQ(LoadStringW(nullptr, 100, reinterpret_cast<LPWSTR>(const_cast<BYTE*>(group)), -1), 0);
     fvt::SetResourceTable(nullptr);
 }
 

@@ -34,8 +34,8 @@ TEST_F(DevicePaths, AccentedNamesMatchWithoutCase) {
 
 TEST_F(DevicePaths, NewNamesKeepTheirCaseInAnExistingFolder) {
     device.WriteHost("My Documents/keep", "");
-    HANDLE h = CreateFileW(u"\\my documents\\Fvt_Rec.WAV", GENERIC_WRITE, 0, nullptr,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(u"\\my documents\\Fvt_Rec.WAV", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
     EXPECT_TRUE(device.HostExists("My Documents/Fvt_Rec.WAV"));

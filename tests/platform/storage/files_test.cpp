@@ -122,8 +122,8 @@ TEST_F(Files, SharingModesAreEnforcedWithinTheProcess) {
 }
 
 TEST_F(Files, DeleteOnCloseRemovesTheFileAtClose) {
-    HANDLE h = Open(u"\\fvq1.tmp", GENERIC_READ | GENERIC_WRITE, CREATE_NEW, 0,
-                    FILE_FLAG_DELETE_ON_CLOSE);
+    HANDLE h =
+        Open(u"\\fvq1.tmp", GENERIC_READ | GENERIC_WRITE, CREATE_NEW, 0, FILE_FLAG_DELETE_ON_CLOSE);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD n;
     WriteFile(h, "data", 4, &n, nullptr);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <set>
 #include <vector>
 
@@ -113,4 +116,13 @@ TEST(Wildcards, PathologicalPatternsEndQuickly) {
     EXPECT_TRUE(fvt::MatchesPattern(u"", u""));
     EXPECT_FALSE(fvt::MatchesPattern(u"", u"a"));
     EXPECT_TRUE(fvt::MatchesPattern(u"FolivantAutogen*.fvg", u"folivantautogencart.FVG"));
+}
+
+TEST_F(Find, UnreadableFolderIsAClearFailure) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the super-user";
+    ASSERT_EQ(chmod(device.Host("books/sub").c_str(), 0), 0);
+    WIN32_FIND_DATAW data;
+    EXPECT_EQ(FindFirstFileW(u"\\books\\sub\\*", &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    chmod(device.Host("books/sub").c_str(), 0755);
 }

@@ -12,8 +12,8 @@ namespace {
 class MappedFiles : public ::testing::Test {
 protected:
     HANDLE OpenForMapping(LPCWSTR path) {
-        return CreateFileForMappingW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     0, nullptr);
+        return CreateFileForMappingW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                     nullptr);
     }
     fvt::test::TempDevice device;
 };

@@ -52,9 +52,9 @@ TEST(Registry, ValuesSurviveARestartOfTheDevice) {
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
     const char16_t text[] = u"tab\there\nnew line \u00e9";
-    ASSERT_EQ(RegSetValueExW(key, u"Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                             sizeof text),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetValueExW(key, u"Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text),
+        ERROR_SUCCESS);
     DWORD number = 0xDEADBEEF;
     ASSERT_EQ(RegSetValueExW(key, u"Count", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), 4),
               ERROR_SUCCESS);
@@ -65,9 +65,9 @@ TEST(Registry, ValuesSurviveARestartOfTheDevice) {
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Folivant\\Reader", 0, KEY_READ, &key),
               ERROR_SUCCESS);
     DWORD type = 0, value = 0, size = 4;
-    EXPECT_EQ(RegQueryValueExW(key, u"Count", nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                               &size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegQueryValueExW(key, u"Count", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+        ERROR_SUCCESS);
     EXPECT_EQ(type, REG_DWORD);
     EXPECT_EQ(value, 0xDEADBEEFu);
     RegCloseKey(key);

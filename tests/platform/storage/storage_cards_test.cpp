@@ -53,8 +53,8 @@ TEST(StorageCards, ProfileCardsAreListedAtTheRootAsCards) {
 TEST(StorageCards, RemovalHidesTheCardAndInsertionBringsItsFilesBack) {
     fvt::test::TempDevice device("cards = SD Card\n");
     ASSERT_TRUE(CreateDirectoryW(u"\\SD Card\\eBooks", nullptr));
-    HANDLE h = CreateFileW(u"\\sd card\\ebooks\\a.prc", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
-                           nullptr);
+    HANDLE h =
+        CreateFileW(u"\\sd card\\ebooks\\a.prc", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
 
