@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "platform/gdi/gdi_api.h"
 #include "platform/resources/resources.h"
 #include "platform/strings/resource_files.h"
