@@ -65,10 +65,18 @@ void RunCore(benchmark::State& state, int cp, const std::string& in) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * in.size());
 }
 
-void BM_Utf8_Core(benchmark::State& s) { RunCore(s, 65001, Utf8Input()); }
-void BM_Utf8_Iconv(benchmark::State& s) { RunIconv(s, "UTF-8", Utf8Input()); }
-void BM_Cp1252_Core(benchmark::State& s) { RunCore(s, 1252, Cp1252Input()); }
-void BM_Cp1252_Iconv(benchmark::State& s) { RunIconv(s, "CP1252", Cp1252Input()); }
+void BM_Utf8_Core(benchmark::State& s) {
+    RunCore(s, 65001, Utf8Input());
+}
+void BM_Utf8_Iconv(benchmark::State& s) {
+    RunIconv(s, "UTF-8", Utf8Input());
+}
+void BM_Cp1252_Core(benchmark::State& s) {
+    RunCore(s, 1252, Cp1252Input());
+}
+void BM_Cp1252_Iconv(benchmark::State& s) {
+    RunIconv(s, "CP1252", Cp1252Input());
+}
 BENCHMARK(BM_Utf8_Core);
 BENCHMARK(BM_Utf8_Iconv);
 BENCHMARK(BM_Cp1252_Core);

@@ -95,9 +95,10 @@ public:
         bytes_ = nullptr;
         return true;
     }
+    // A database opened for reading is never deleted through it.
     bool Destroy() override {
         Close();
-        return path_.empty() || DatabaseFile::Remove(path_.c_str());
+        return false;
     }
     bool IsReadOnly() const override { return true; }
     std::uint32_t GetRecordCount() const override {

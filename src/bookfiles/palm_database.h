@@ -49,7 +49,8 @@ public:
     virtual bool Flush() { return true; }
     // Flushes and releases; the object stays usable only for deletion.
     virtual bool Close() { return true; }
-    // Closes without writing and deletes the file (an unfinished database).
+    // Closes without writing and deletes the file (an unfinished database); false for a
+    // read-only database, whose file is kept.
     virtual bool Destroy() { return true; }
 
     // Header.

@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-ByteStream::~ByteStream() { std::free(data_); }
+ByteStream::~ByteStream() {
+    std::free(data_);
+}
 
 void ByteStream::Clear() {
     size_ = readPos_ = 0;

@@ -11,14 +11,18 @@ constexpr uint32_t ByteSwap32(uint32_t w) {
     return (w >> 24) | ((w >> 8) & 0xFF00u) | ((w << 8) & 0xFF0000u) | (w << 24);
 }
 namespace Bytes {
-constexpr uint32_t Swap32(uint32_t w) { return ByteSwap32(w); }
+constexpr uint32_t Swap32(uint32_t w) {
+    return ByteSwap32(w);
+}
 }  // namespace Bytes
 // Big-endian reads and writes of unaligned bytes.
 inline uint32_t ReadBE32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
            static_cast<uint32_t>(p[2]) << 8 | p[3];
 }
-inline uint16_t ReadBE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+inline uint16_t ReadBE16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
 inline void WriteBE32(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v >> 24);
     p[1] = static_cast<uint8_t>(v >> 16);

@@ -50,8 +50,12 @@ int CharProps::FoldTo1252(char16_t c) {
     return i >= 0 ? kFoldTo[i] : -1;
 }
 
-int CharProps::Class3(uint32_t c) { return Props(c) >> 5; }
-int CharProps::Class5(uint32_t c) { return Props(c) & 31; }
+int CharProps::Class3(uint32_t c) {
+    return Props(c) >> 5;
+}
+int CharProps::Class5(uint32_t c) {
+    return Props(c) & 31;
+}
 
 char16_t CharProps::ToLower(char16_t c) {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
@@ -65,4 +69,6 @@ char LocaleDecimalSeparator() {
     if (g_decimalSeparator) return g_decimalSeparator;
     return (GetUserDefaultLangID() & 0x3FF) == 0x0C ? ',' : '.';
 }
-void SetLocaleDecimalSeparator(char c) { g_decimalSeparator = c; }
+void SetLocaleDecimalSeparator(char c) {
+    g_decimalSeparator = c;
+}

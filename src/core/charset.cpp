@@ -13,14 +13,18 @@ namespace {
 int g_systemCodePage = CodePages::kWindows1252;
 
 // Bytes 0x80-0x9F of Windows-1252; the five unassigned bytes map to themselves.
+// clang-format off
 const char16_t k1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
+// clang-format on
 
-int Resolve(int codePage) { return codePage == CodePages::kSystem ? g_systemCodePage : codePage; }
+int Resolve(int codePage) {
+    return codePage == CodePages::kSystem ? g_systemCodePage : codePage;
+}
 
 bool IsDoubleByte(int cp) {
     return cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 1361;
@@ -30,19 +34,44 @@ bool IsDoubleByte(int cp) {
 bool IconvName(int cp, char* name, size_t cap) {
     const char* fixed = nullptr;
     switch (cp) {
-        case 20127: fixed = "ASCII"; break;
-        case 50220: fixed = "ISO-2022-JP"; break;
-        case 51932: fixed = "EUC-JP"; break;
-        case 51949: fixed = "EUC-KR"; break;
-        case 54936: fixed = "GB18030"; break;
-        case 1200: fixed = "UTF-16LE"; break;
-        case 1201: fixed = "UTF-16BE"; break;
-        case 65000: fixed = "UTF-7"; break;
-        case 1361: fixed = "JOHAB"; break;
-        case 20866: fixed = "KOI8-R"; break;
-        case 21866: fixed = "KOI8-U"; break;
-        case 10000: fixed = "MACINTOSH"; break;
-        default: break;
+        case 20127:
+            fixed = "ASCII";
+            break;
+        case 50220:
+            fixed = "ISO-2022-JP";
+            break;
+        case 51932:
+            fixed = "EUC-JP";
+            break;
+        case 51949:
+            fixed = "EUC-KR";
+            break;
+        case 54936:
+            fixed = "GB18030";
+            break;
+        case 1200:
+            fixed = "UTF-16LE";
+            break;
+        case 1201:
+            fixed = "UTF-16BE";
+            break;
+        case 65000:
+            fixed = "UTF-7";
+            break;
+        case 1361:
+            fixed = "JOHAB";
+            break;
+        case 20866:
+            fixed = "KOI8-R";
+            break;
+        case 21866:
+            fixed = "KOI8-U";
+            break;
+        case 10000:
+            fixed = "MACINTOSH";
+            break;
+        default:
+            break;
     }
     if (fixed) {
         std::snprintf(name, cap, "%s", fixed);
@@ -193,8 +222,10 @@ inline bool Utf8Accepts(uint8_t lead, int index, uint8_t b) {
 
 inline uint32_t Utf8Combine(const uint8_t* p, int len) {
     switch (len) {
-        case 2: return (p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu);
-        case 3: return (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+        case 2:
+            return (p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+        case 3:
+            return (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
         default:
             return (p[0] & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 |
                    (p[3] & 0x3Fu);
@@ -214,8 +245,12 @@ inline int PutUnit(uint32_t cp, char16_t* out) {
 
 }  // namespace
 
-int GetUnicodeCodePage() { return CodePages::kUtf16; }
-int SystemCodePage() { return g_systemCodePage; }
+int GetUnicodeCodePage() {
+    return CodePages::kUtf16;
+}
+int SystemCodePage() {
+    return g_systemCodePage;
+}
 void SetSystemCodePage(int codePage) {
     if (codePage != CodePages::kSystem && IsKnownCodePage(codePage)) g_systemCodePage = codePage;
 }
@@ -500,8 +535,8 @@ int32_t Charset::Continue(CharsetState* state, int codePage, const uint8_t* in, 
             return -1;
         char name[32];
         if (!IconvName(cp, name, sizeof(name))) return -1;
-        int32_t bytes = IconvConvert(name, "UTF-16LE", in, n, reinterpret_cast<uint8_t*>(out),
-                                     outCap * 2);
+        int32_t bytes =
+            IconvConvert(name, "UTF-16LE", in, n, reinterpret_cast<uint8_t*>(out), outCap * 2);
         return bytes < 0 ? -1 : bytes / 2;
     }
     if (t->doubleByte && state->count == 1) {
@@ -538,14 +573,14 @@ int32_t Charset::Continue(CharsetState* state, int codePage, const uint8_t* in, 
     return static_cast<int32_t>(o);
 }
 
-int32_t Charset::ToUtf16(int codePage, const uint8_t* in, size_t n, char16_t* out,
-                         size_t outCap) {
+int32_t Charset::ToUtf16(int codePage, const uint8_t* in, size_t n, char16_t* out, size_t outCap) {
     int cp = Resolve(codePage);
     if (n > 0 && !in) return -1;
     if (cp == CodePages::kUtf16) {
         size_t units = n / 2 + (n & 1);
         if (outCap < units) return -1;
-        for (size_t i = 0; i + 1 < n; i += 2) out[i / 2] = static_cast<char16_t>(in[i] | in[i + 1] << 8);
+        for (size_t i = 0; i + 1 < n; i += 2)
+            out[i / 2] = static_cast<char16_t>(in[i] | in[i + 1] << 8);
         if (n & 1) out[n / 2] = 0xFFFD;
         return static_cast<int32_t>(units);
     }
@@ -553,8 +588,8 @@ int32_t Charset::ToUtf16(int codePage, const uint8_t* in, size_t n, char16_t* ou
     if (cp == 54936 || cp == 50220 || cp == 65000 || cp == 1200 || cp == 1201) {
         char name[32];
         if (!IconvName(cp, name, sizeof(name))) return -1;
-        int32_t bytes = IconvConvert(name, "UTF-16LE", in, n, reinterpret_cast<uint8_t*>(out),
-                                     outCap * 2);
+        int32_t bytes =
+            IconvConvert(name, "UTF-16LE", in, n, reinterpret_cast<uint8_t*>(out), outCap * 2);
         return bytes < 0 ? -1 : bytes / 2;
     }
     if (outCap < MaxOutput(n)) {
@@ -571,8 +606,8 @@ int32_t Charset::ToUtf16(int codePage, const uint8_t* in, size_t n, char16_t* ou
     return Continue(&state, cp, in, n, out, outCap, nullptr, true);
 }
 
-int32_t Charset::FromUtf16(int codePage, const char16_t* in, size_t n, uint8_t* out,
-                           size_t outCap, bool* lossy) {
+int32_t Charset::FromUtf16(int codePage, const char16_t* in, size_t n, uint8_t* out, size_t outCap,
+                           bool* lossy) {
     int cp = Resolve(codePage);
     if (lossy) *lossy = false;
     if (n > 0 && !in) return -1;

@@ -6,12 +6,12 @@
 #include <cstdint>
 
 namespace CodePages {
-constexpr int kSystem = 0;      // the system ANSI code page
+constexpr int kSystem = 0;  // the system ANSI code page
 constexpr int kWindows1252 = 1252;
 constexpr int kLatin1 = 28591;
 constexpr int kAscii = 20127;
 constexpr int kUtf8 = 65001;
-constexpr int kUtf16 = 65002;   // the program's own marker for internal UTF-16LE
+constexpr int kUtf16 = 65002;  // the program's own marker for internal UTF-16LE
 }  // namespace CodePages
 
 // 65002, the code page number that marks UTF-16 text.
@@ -35,8 +35,12 @@ namespace Utf16 {
 // Writes the code point as one unit or a surrogate pair; invalid values (surrogates, above
 // U+10FFFF) become U+FFFD. The count of units written.
 int Encode(uint32_t codePoint, char16_t* units);
-inline bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-inline bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+inline bool IsHigh(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+inline bool IsLow(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 // Decodes one code point at p (n > 0 units); lone surrogates become U+FFFD. The units used.
 int Decode(const char16_t* p, size_t n, uint32_t& codePoint);
 }  // namespace Utf16
@@ -53,7 +57,9 @@ int Encode(uint32_t codePoint, uint8_t* out);
 int32_t DecodeToUtf16(const uint8_t* in, size_t n, char16_t* out, size_t outCap);
 int32_t EncodeFromUtf16(const char16_t* in, size_t n, uint8_t* out, size_t outCap);
 // Units the UTF-16 form of n UTF-8 bytes needs at most.
-inline size_t MaxUtf16Units(size_t n) { return n; }
+inline size_t MaxUtf16Units(size_t n) {
+    return n;
+}
 }  // namespace Utf8
 
 // Carry-over state of the continuing converter. A zeroed state is a fresh one.
@@ -69,7 +75,9 @@ namespace Charset {
 // Bytes of carry-over state the code page needs (0 for single-byte ones).
 int StateSize(int codePage);
 // Units one call may write at most for n input bytes.
-inline size_t MaxOutput(size_t n) { return n + 4; }
+inline size_t MaxOutput(size_t n) {
+    return n + 4;
+}
 // Converts one block of a stream into UTF-16. A sequence cut at the end of a block is carried
 // over in state and finished by the next block; on a final block an incomplete sequence becomes
 // U+FFFD, like invalid ones. posMap (optional, outCap entries) receives, for each unit written,

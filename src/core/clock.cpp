@@ -2,4 +2,6 @@
 
 #include "platform/kernel/clock.h"
 
-uint32_t TickCount() { return GetTickCount(); }
+uint32_t TickCount() {
+    return GetTickCount();
+}

@@ -17,8 +17,8 @@ double FileTimeDiffSeconds(uint64_t later, uint64_t earlier);
 
 struct CalendarDate {
     int32_t year;
-    int32_t month;      // 1-12
-    int32_t day;        // 1-31
+    int32_t month;  // 1-12
+    int32_t day;    // 1-31
     int32_t hour, minute, second;
     int32_t dayOfWeek;  // 0 Sunday
 };

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "core/containers.h"
-#include "core/path.h"
 #include "core/dates.h"
+#include "core/path.h"
 #include "core/platform_helpers.h"
 #include "platform/kernel/sync.h"
 #include "platform/kernel/system_info.h"
@@ -159,7 +159,8 @@ bool Files::Find(TextList& list) {
         if ((data.dwFileAttributes & want) != want) continue;
         Text card;
         card.FromWide(u"\\");
-        card.AppendWide(data.cFileName, static_cast<int32_t>(std::char_traits<char16_t>::length(data.cFileName)));
+        card.AppendWide(data.cFileName,
+                        static_cast<int32_t>(std::char_traits<char16_t>::length(data.cFileName)));
         if (list.Add(card) < 0) break;
         any = true;
     } while (FindNextFileW(h, &data));
@@ -170,7 +171,8 @@ bool Files::Find(TextList& list) {
 bool Files::Move(const Text& path, const Text& folder, Text& newPath, bool deleteFirst) {
     if (folder.IsEmpty() || path.IsEmpty()) return false;
     Text target(CodePages::kUtf16);
-    if (!target.AppendText(folder) || !target.AppendPathComponent(WideText(NamePart(path.WideCStr()))))
+    if (!target.AppendText(folder) ||
+        !target.AppendPathComponent(WideText(NamePart(path.WideCStr()))))
         return false;
     newPath = target;
     if (target.EqualsDefault(path)) return true;  // already there (names compare without case)
@@ -350,7 +352,9 @@ uint64_t NowFileTimeUtc() {
     return FileTimeNumber(ft);
 }
 
-uint32_t NowUnixMinutesUtc() { return FileTimeToUnixSeconds(NowFileTimeUtc()) / 60; }
+uint32_t NowUnixMinutesUtc() {
+    return FileTimeToUnixSeconds(NowFileTimeUtc()) / 60;
+}
 
 bool FormatFileDate(uint32_t unixSeconds, Text& out) {
     uint64_t value = UnixSecondsToFileTime(unixSeconds);

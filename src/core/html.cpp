@@ -15,6 +15,7 @@ struct Entity {
 };
 
 // Entity ids 1 to 253 in code-point order.
+// clang-format off
 const Entity kEntities[EntityFallback::kMaxId + 1] = {
     {"", 0},
     {"quot", 0x22}, {"amp", 0x26}, {"apos", 0x27}, {"lt", 0x3C}, {"gt", 0x3E},
@@ -78,6 +79,7 @@ const Entity kEntities[EntityFallback::kMaxId + 1] = {
     {"lang", 0x2329}, {"rang", 0x232A}, {"loz", 0x25CA},
     {"spades", 0x2660}, {"clubs", 0x2663}, {"hearts", 0x2665}, {"diams", 0x2666},
 };
+// clang-format on
 
 struct Table {
     EntityFallback::Record records[EntityFallback::kRecordCount];
@@ -135,7 +137,9 @@ uint32_t ThroughFallback(uint32_t c) {
 
 }  // namespace
 
-const EntityFallback::Record* EntityFallback::Records() { return GetTable().records; }
+const EntityFallback::Record* EntityFallback::Records() {
+    return GetTable().records;
+}
 
 int EntityFallback::Find(uint32_t c) {
     if (c == 0 || c > 0xFFFF) return 0;
@@ -194,11 +198,21 @@ bool Html::DecodeEntities(const Text& in, Text& out, bool encode) {
         i += Utf16::Decode(w + i, static_cast<size_t>(n - i), c);
         if (encode) {
             switch (c) {
-                case '"': putText("&quot;"); break;
-                case '<': putText("&lt;"); break;
-                case '>': putText("&gt;"); break;
-                case '&': putText("&amp;"); break;
-                default: put(c); break;
+                case '"':
+                    putText("&quot;");
+                    break;
+                case '<':
+                    putText("&lt;");
+                    break;
+                case '>':
+                    putText("&gt;");
+                    break;
+                case '&':
+                    putText("&amp;");
+                    break;
+                default:
+                    put(c);
+                    break;
             }
             continue;
         }
@@ -250,4 +264,6 @@ bool Html::DecodeEntities(const Text& in, Text& out, bool encode) {
     return true;
 }
 
-bool Html::DecodeEntities(Text& text) { return DecodeEntities(text, text, false); }
+bool Html::DecodeEntities(Text& text) {
+    return DecodeEntities(text, text, false);
+}

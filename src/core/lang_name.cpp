@@ -12,6 +12,7 @@ struct Row {
     uint16_t code;
 };
 
+// clang-format off
 const Row kRows[] = {
     // Primary languages.
     {"ar", 0x01}, {"bg", 0x02}, {"ca", 0x03}, {"zh", 0x04}, {"cs", 0x05}, {"da", 0x06},
@@ -34,6 +35,7 @@ const Row kRows[] = {
     {"sv-se", 0x041D}, {"nb", 0x0414}, {"nb-no", 0x0414}, {"nn", 0x0814}, {"nn-no", 0x0814},
     {"da-dk", 0x0406}, {"fi-fi", 0x040B}, {"pl-pl", 0x0415}, {"el-gr", 0x0408},
 };
+// clang-format on
 
 uint16_t FindNormalised(const char* name) {
     for (const Row& r : kRows)

@@ -54,6 +54,7 @@ struct Name {
 };
 
 // Module and exported name of each entry, in Entry order.
+// clang-format off
 const Name kNames[kEntryCount] = {
     {"aygshell.dll", "SHFullScreen"},
     {"aygshell.dll", "SHChangeNotifyRegister"},
@@ -92,12 +93,15 @@ const Name kNames[kEntryCount] = {
     {"wininet.dll", "InternetGetConnectedState"},
     {"wininet.dll", "InternetCloseHandle"},
 };
+// clang-format on
 
 void* g_entries[kEntryCount];
 bool g_loaded = false;
 uint64_t g_generation = 0;  // the device the entries were looked up on
 
-bool NeedsLoad() { return !g_loaded || g_generation != fvt::DeviceGeneration(); }
+bool NeedsLoad() {
+    return !g_loaded || g_generation != fvt::DeviceGeneration();
+}
 
 void ToWide(const char* s, char16_t* out, size_t cap) {
     size_t i = 0;
@@ -135,75 +139,87 @@ bool OptionalApi::Has(const char* name) {
     return false;
 }
 
-#define FVT_CALL(entry, failure, type, ...)             \
-    do {                                                \
-        auto fn = Get<type>(entry);                     \
-        return fn ? fn(__VA_ARGS__) : (failure);        \
+#define FVT_CALL(entry, failure, type, ...)      \
+    do {                                         \
+        auto fn = Get<type>(entry);              \
+        return fn ? fn(__VA_ARGS__) : (failure); \
     } while (0)
 
 namespace OptionalApi {
 
-BOOL SHFullScreen(HWND w, DWORD f) { FVT_CALL(kSHFullScreen, FALSE, BOOL (*)(HWND, DWORD), w, f); }
+BOOL SHFullScreen(HWND w, DWORD f) {
+    FVT_CALL(kSHFullScreen, FALSE, BOOL(*)(HWND, DWORD), w, f);
+}
 BOOL SHChangeNotifyRegister(HWND w, void* e) {
-    FVT_CALL(kSHChangeNotifyRegister, FALSE, BOOL (*)(HWND, void*), w, e);
+    FVT_CALL(kSHChangeNotifyRegister, FALSE, BOOL(*)(HWND, void*), w, e);
 }
 BOOL SHChangeNotifyDeregister(HWND w) {
-    FVT_CALL(kSHChangeNotifyDeregister, FALSE, BOOL (*)(HWND), w);
+    FVT_CALL(kSHChangeNotifyDeregister, FALSE, BOOL(*)(HWND), w);
 }
 void SHChangeNotifyFree(void* n) {
     auto fn = Get<void (*)(void*)>(kSHChangeNotifyFree);
     if (fn) fn(n);
 }
-BOOL SHInitDialog(void* i) { FVT_CALL(kSHInitDialog, FALSE, BOOL (*)(void*), i); }
-BOOL SHSetAppKeyWndAssoc(BYTE k, HWND w) {
-    FVT_CALL(kSHSetAppKeyWndAssoc, FALSE, BOOL (*)(BYTE, HWND), k, w);
+BOOL SHInitDialog(void* i) {
+    FVT_CALL(kSHInitDialog, FALSE, BOOL(*)(void*), i);
 }
-BOOL SHDoneButton(HWND w, DWORD s) { FVT_CALL(kSHDoneButton, FALSE, BOOL (*)(HWND, DWORD), w, s); }
+BOOL SHSetAppKeyWndAssoc(BYTE k, HWND w) {
+    FVT_CALL(kSHSetAppKeyWndAssoc, FALSE, BOOL(*)(BYTE, HWND), k, w);
+}
+BOOL SHDoneButton(HWND w, DWORD s) {
+    FVT_CALL(kSHDoneButton, FALSE, BOOL(*)(HWND, DWORD), w, s);
+}
 LRESULT SHNotificationAdd(void* d) {
-    FVT_CALL(kSHNotificationAdd, kErrorFail, LRESULT (*)(void*), d);
+    FVT_CALL(kSHNotificationAdd, kErrorFail, LRESULT(*)(void*), d);
 }
 LRESULT SHNotificationRemove(const void* c, DWORD id) {
-    FVT_CALL(kSHNotificationRemove, kErrorFail, LRESULT (*)(const void*, DWORD), c, id);
+    FVT_CALL(kSHNotificationRemove, kErrorFail, LRESULT(*)(const void*, DWORD), c, id);
 }
 BOOL SHGetSpecialFolderPath(HWND o, LPWSTR p, int f, BOOL c) {
-    FVT_CALL(kSHGetSpecialFolderPath, FALSE, BOOL (*)(HWND, LPWSTR, int, BOOL), o, p, f, c);
+    FVT_CALL(kSHGetSpecialFolderPath, FALSE, BOOL(*)(HWND, LPWSTR, int, BOOL), o, p, f, c);
 }
-BOOL SipShowIM(DWORD f) { FVT_CALL(kSipShowIM, FALSE, BOOL (*)(DWORD), f); }
-BOOL SipGetInfo(void* i) { FVT_CALL(kSipGetInfo, FALSE, BOOL (*)(void*), i); }
+BOOL SipShowIM(DWORD f) {
+    FVT_CALL(kSipShowIM, FALSE, BOOL(*)(DWORD), f);
+}
+BOOL SipGetInfo(void* i) {
+    FVT_CALL(kSipGetInfo, FALSE, BOOL(*)(void*), i);
+}
 BOOL RegisterHotKey(HWND w, int id, UINT m, UINT k) {
-    FVT_CALL(kRegisterHotKey, FALSE, BOOL (*)(HWND, int, UINT, UINT), w, id, m, k);
+    FVT_CALL(kRegisterHotKey, FALSE, BOOL(*)(HWND, int, UINT, UINT), w, id, m, k);
 }
 BOOL UnregisterHotKey(HWND w, int id) {
-    FVT_CALL(kUnregisterHotKey, FALSE, BOOL (*)(HWND, int), w, id);
+    FVT_CALL(kUnregisterHotKey, FALSE, BOOL(*)(HWND, int), w, id);
 }
-BOOL UnregisterFunc1(UINT m, UINT k) { FVT_CALL(kUnregisterFunc1, FALSE, BOOL (*)(UINT, UINT), m, k); }
+BOOL UnregisterFunc1(UINT m, UINT k) {
+    FVT_CALL(kUnregisterFunc1, FALSE, BOOL(*)(UINT, UINT), m, k);
+}
 HANDLE SetPowerRequirement(LPCWSTR d, int s, ULONG f, void* sys, ULONG r) {
-    FVT_CALL(kSetPowerRequirement, nullptr, HANDLE (*)(LPCWSTR, int, ULONG, void*, ULONG), d, s,
-             f, sys, r);
+    FVT_CALL(kSetPowerRequirement, nullptr, HANDLE(*)(LPCWSTR, int, ULONG, void*, ULONG), d, s, f,
+             sys, r);
 }
 DWORD ReleasePowerRequirement(HANDLE h) {
-    FVT_CALL(kReleasePowerRequirement, 120u /* not implemented */, DWORD (*)(HANDLE), h);
+    FVT_CALL(kReleasePowerRequirement, 120u /* not implemented */, DWORD(*)(HANDLE), h);
 }
 LONG ChangeDisplaySettingsEx(LPCWSTR d, void* m, HWND w, DWORD f, void* p) {
     FVT_CALL(kChangeDisplaySettingsEx, kDispChangeFailed,
-             LONG (*)(LPCWSTR, void*, HWND, DWORD, void*), d, m, w, f, p);
+             LONG(*)(LPCWSTR, void*, HWND, DWORD, void*), d, m, w, f, p);
 }
 HWND VoiceRecorder_Create(void* r) {
-    FVT_CALL(kVoiceRecorder_Create, nullptr, HWND (*)(void*), r);
+    FVT_CALL(kVoiceRecorder_Create, nullptr, HWND(*)(void*), r);
 }
 LONG tapiRequestMakeCallW(LPCWSTR n, LPCWSTR a, LPCWSTR c, LPCWSTR m) {
     FVT_CALL(kTapiRequestMakeCallW, kTapiErrorNoRecipient,
-             LONG (*)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR), n, a, c, m);
+             LONG(*)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR), n, a, c, m);
 }
 LRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD cp, const char* s, INT* ss, LPWSTR d,
                                       INT* ds) {
     FVT_CALL(kConvertINetMultiByteToUnicode, kErrorFail,
-             LRESULT (*)(DWORD*, DWORD, const char*, INT*, LPWSTR, INT*), mode, cp, s, ss, d, ds);
+             LRESULT(*)(DWORD*, DWORD, const char*, INT*, LPWSTR, INT*), mode, cp, s, ss, d, ds);
 }
 
 void* InternetOpenA(const char* a, DWORD t, const char* p, const char* b, DWORD f) {
-    FVT_CALL(kInternetOpenA, nullptr, void* (*)(const char*, DWORD, const char*, const char*, DWORD),
-             a, t, p, b, f);
+    FVT_CALL(kInternetOpenA, nullptr,
+             void* (*)(const char*, DWORD, const char*, const char*, DWORD), a, t, p, b, f);
 }
 void* InternetConnectW(void* i, LPCWSTR s, WORD port, LPCWSTR u, LPCWSTR pw, DWORD sv, DWORD f,
                        DWORD_PTR c) {
@@ -218,42 +234,44 @@ void* HttpOpenRequestW(void* c, LPCWSTR v, LPCWSTR o, LPCWSTR ver, LPCWSTR r, LP
              o, ver, r, a, f, ctx);
 }
 BOOL HttpSendRequestW(void* r, LPCWSTR h, DWORD hl, void* o, DWORD ol) {
-    FVT_CALL(kHttpSendRequestW, FALSE, BOOL (*)(void*, LPCWSTR, DWORD, void*, DWORD), r, h, hl, o,
+    FVT_CALL(kHttpSendRequestW, FALSE, BOOL(*)(void*, LPCWSTR, DWORD, void*, DWORD), r, h, hl, o,
              ol);
 }
 BOOL HttpSendRequestExW(void* r, void* bi, void* bo, DWORD f, DWORD_PTR c) {
-    FVT_CALL(kHttpSendRequestExW, FALSE, BOOL (*)(void*, void*, void*, DWORD, DWORD_PTR), r, bi,
-             bo, f, c);
+    FVT_CALL(kHttpSendRequestExW, FALSE, BOOL(*)(void*, void*, void*, DWORD, DWORD_PTR), r, bi, bo,
+             f, c);
 }
 BOOL HttpEndRequestW(void* r, void* bo, DWORD f, DWORD_PTR c) {
-    FVT_CALL(kHttpEndRequestW, FALSE, BOOL (*)(void*, void*, DWORD, DWORD_PTR), r, bo, f, c);
+    FVT_CALL(kHttpEndRequestW, FALSE, BOOL(*)(void*, void*, DWORD, DWORD_PTR), r, bo, f, c);
 }
 BOOL HttpQueryInfoW(void* r, DWORD l, void* b, DWORD* bl, DWORD* i) {
-    FVT_CALL(kHttpQueryInfoW, FALSE, BOOL (*)(void*, DWORD, void*, DWORD*, DWORD*), r, l, b, bl, i);
+    FVT_CALL(kHttpQueryInfoW, FALSE, BOOL(*)(void*, DWORD, void*, DWORD*, DWORD*), r, l, b, bl, i);
 }
 BOOL InternetReadFile(void* f, void* b, DWORD n, DWORD* r) {
-    FVT_CALL(kInternetReadFile, FALSE, BOOL (*)(void*, void*, DWORD, DWORD*), f, b, n, r);
+    FVT_CALL(kInternetReadFile, FALSE, BOOL(*)(void*, void*, DWORD, DWORD*), f, b, n, r);
 }
 void* InternetOpenUrlW(void* i, LPCWSTR u, LPCWSTR h, DWORD hl, DWORD f, DWORD_PTR c) {
-    FVT_CALL(kInternetOpenUrlW, nullptr, void* (*)(void*, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR),
-             i, u, h, hl, f, c);
+    FVT_CALL(kInternetOpenUrlW, nullptr,
+             void* (*)(void*, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR), i, u, h, hl, f, c);
 }
 BOOL InternetCombineUrlW(LPCWSTR b, LPCWSTR r, LPWSTR o, DWORD* ol, DWORD f) {
-    FVT_CALL(kInternetCombineUrlW, FALSE, BOOL (*)(LPCWSTR, LPCWSTR, LPWSTR, DWORD*, DWORD), b, r,
-             o, ol, f);
+    FVT_CALL(kInternetCombineUrlW, FALSE, BOOL(*)(LPCWSTR, LPCWSTR, LPWSTR, DWORD*, DWORD), b, r, o,
+             ol, f);
 }
 BOOL InternetCrackUrlW(LPCWSTR u, DWORD ul, DWORD f, void* c) {
-    FVT_CALL(kInternetCrackUrlW, FALSE, BOOL (*)(LPCWSTR, DWORD, DWORD, void*), u, ul, f, c);
+    FVT_CALL(kInternetCrackUrlW, FALSE, BOOL(*)(LPCWSTR, DWORD, DWORD, void*), u, ul, f, c);
 }
 BOOL InternetSetOptionW(void* i, DWORD o, void* b, DWORD bl) {
-    FVT_CALL(kInternetSetOptionW, FALSE, BOOL (*)(void*, DWORD, void*, DWORD), i, o, b, bl);
+    FVT_CALL(kInternetSetOptionW, FALSE, BOOL(*)(void*, DWORD, void*, DWORD), i, o, b, bl);
 }
 BOOL InternetQueryOptionW(void* i, DWORD o, void* b, DWORD* bl) {
-    FVT_CALL(kInternetQueryOptionW, FALSE, BOOL (*)(void*, DWORD, void*, DWORD*), i, o, b, bl);
+    FVT_CALL(kInternetQueryOptionW, FALSE, BOOL(*)(void*, DWORD, void*, DWORD*), i, o, b, bl);
 }
 BOOL InternetGetConnectedState(DWORD* f, DWORD r) {
-    FVT_CALL(kInternetGetConnectedState, FALSE, BOOL (*)(DWORD*, DWORD), f, r);
+    FVT_CALL(kInternetGetConnectedState, FALSE, BOOL(*)(DWORD*, DWORD), f, r);
 }
-BOOL InternetCloseHandle(void* i) { FVT_CALL(kInternetCloseHandle, FALSE, BOOL (*)(void*), i); }
+BOOL InternetCloseHandle(void* i) {
+    FVT_CALL(kInternetCloseHandle, FALSE, BOOL(*)(void*), i);
+}
 
 }  // namespace OptionalApi

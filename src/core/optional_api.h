@@ -34,16 +34,15 @@ HANDLE SetPowerRequirement(LPCWSTR device, int state, ULONG flags, void* system,
 DWORD ReleasePowerRequirement(HANDLE request);
 LONG ChangeDisplaySettingsEx(LPCWSTR device, void* mode, HWND window, DWORD flags, void* param);
 HWND VoiceRecorder_Create(void* recorder);
-LONG tapiRequestMakeCallW(LPCWSTR number, LPCWSTR appName, LPCWSTR calledParty,
-                          LPCWSTR comment);
+LONG tapiRequestMakeCallW(LPCWSTR number, LPCWSTR appName, LPCWSTR calledParty, LPCWSTR comment);
 LRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD codePage, const char* source,
                                       INT* sourceSize, LPWSTR dest, INT* destSize);
 
 // Internet functions (handles are opaque pointers); null or FALSE when missing.
 void* InternetOpenA(const char* agent, DWORD accessType, const char* proxy, const char* bypass,
                     DWORD flags);
-void* InternetConnectW(void* internet, LPCWSTR server, WORD port, LPCWSTR user,
-                       LPCWSTR password, DWORD service, DWORD flags, DWORD_PTR context);
+void* InternetConnectW(void* internet, LPCWSTR server, WORD port, LPCWSTR user, LPCWSTR password,
+                       DWORD service, DWORD flags, DWORD_PTR context);
 void* HttpOpenRequestW(void* connect, LPCWSTR verb, LPCWSTR object, LPCWSTR version,
                        LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context);
 BOOL HttpSendRequestW(void* request, LPCWSTR headers, DWORD headersLength, void* optional,
@@ -51,8 +50,7 @@ BOOL HttpSendRequestW(void* request, LPCWSTR headers, DWORD headersLength, void*
 BOOL HttpSendRequestExW(void* request, void* buffersIn, void* buffersOut, DWORD flags,
                         DWORD_PTR context);
 BOOL HttpEndRequestW(void* request, void* buffersOut, DWORD flags, DWORD_PTR context);
-BOOL HttpQueryInfoW(void* request, DWORD level, void* buffer, DWORD* bufferLength,
-                    DWORD* index);
+BOOL HttpQueryInfoW(void* request, DWORD level, void* buffer, DWORD* bufferLength, DWORD* index);
 BOOL InternetReadFile(void* file, void* buffer, DWORD toRead, DWORD* read);
 void* InternetOpenUrlW(void* internet, LPCWSTR url, LPCWSTR headers, DWORD headersLength,
                        DWORD flags, DWORD_PTR context);

@@ -4,7 +4,9 @@
 #include "core/text.h"
 
 namespace {
-bool IsSep(char16_t c) { return c == '\\' || c == '/'; }
+bool IsSep(char16_t c) {
+    return c == '\\' || c == '/';
+}
 
 // Character index of the last separator of a text's view, and of the last '.' after it.
 void Scan(const Text& t, int32_t& lastSep, int32_t& lastDot, int32_t& count) {
@@ -51,8 +53,7 @@ int Path::Append(String& base, const String& child, bool baseIsFile) {
     while (i < n && IsSep(c[i])) ++i;
     String out;
     if (!out.Reserve(end + 1 + (n - i))) return -1;
-    if (!out.AppendChars(b.Data(), end) || !out.AppendChar(u'\\') ||
-        !out.AppendChars(c + i, n - i))
+    if (!out.AppendChars(b.Data(), end) || !out.AppendChar(u'\\') || !out.AppendChars(c + i, n - i))
         return -1;
     base = out;
     return 0;
@@ -69,9 +70,13 @@ int Path::Append(Text& base, const Text& child, bool baseIsFile) {
     return 0;
 }
 
-bool Path::StartsWithBackslash(const String& path) { return path.Length() > 0 && path.At(0) == '\\'; }
+bool Path::StartsWithBackslash(const String& path) {
+    return path.Length() > 0 && path.At(0) == '\\';
+}
 
-bool Path::StartsWithBackslash(const Text& path) { return path.StartsWithWide(u"\\"); }
+bool Path::StartsWithBackslash(const Text& path) {
+    return path.StartsWithWide(u"\\");
+}
 
 void Path::FolderPart(Text& path) {
     int32_t sep, dot, count;

@@ -23,6 +23,10 @@ void FileName(Text& path);
 void Stem(Text& path);
 void Extension(Text& path);
 // The same narrowings under their older names.
-inline void Split(Text& path, int, int) { Stem(path); }
-inline void ToBackslashesTrim(Text& path, int) { Extension(path); }
+inline void Split(Text& path, int, int) {
+    Stem(path);
+}
+inline void ToBackslashesTrim(Text& path, int) {
+    Extension(path);
+}
 }  // namespace Path

@@ -73,7 +73,7 @@ struct DisplayMode {
 };
 constexpr DWORD kFieldOrientation = 0x00800000;
 constexpr DWORD kFieldQueryOrientation = 0x01000000;
-constexpr DWORD kTestOnly = 0x2;     // CDS_TEST
+constexpr DWORD kTestOnly = 0x2;      // CDS_TEST
 constexpr DWORD kApply = 0x40000000;  // CDS_RESET
 constexpr LONG kChangeSuccessful = 0;
 // Platform orientation (DMDO_0, DMDO_90, DMDO_180, DMDO_270) of each program code.
@@ -94,7 +94,9 @@ constexpr DWORD kPriorityInform = 0x1B1;
 
 }  // namespace
 
-int GetProgramLanguage() { return (GetSystemDefaultLangID() & 0x3FF) == 0x0C ? 12 : 9; }
+int GetProgramLanguage() {
+    return (GetSystemDefaultLangID() & 0x3FF) == 0x0C ? 12 : 9;
+}
 
 int GetPlatformType() {
     char16_t type[64] = {};
@@ -121,7 +123,9 @@ bool IsOsVersionAtLeast51() {
     return GetOsVersion(major, minor) && major * 100 + minor >= 501;
 }
 
-bool IsHighResolution() { return ScreenCaps(LOGPIXELSX) >= 130; }
+bool IsHighResolution() {
+    return ScreenCaps(LOGPIXELSX) >= 130;
+}
 
 int32_t CheckDisplayDepth(int32_t value) {
     int bits = ScreenCaps(BITSPIXEL);
@@ -163,7 +167,9 @@ bool SetScreenOrientation(int code) {
            kChangeSuccessful;
 }
 
-bool InputPanel::Show(bool show) { return OptionalApi::SipShowIM(show ? 1 : 0) != 0; }
+bool InputPanel::Show(bool show) {
+    return OptionalApi::SipShowIM(show ? 1 : 0) != 0;
+}
 
 bool InputPanel::GetInfo(Rect* out) {
     SipInfo info;
@@ -206,7 +212,9 @@ int Screen::SizeClass(int32_t width, int32_t height) {
     return 1;
 }
 
-int Screen::SizeClass() { return SizeClass(ScreenCaps(HORZRES), ScreenCaps(VERTRES)); }
+int Screen::SizeClass() {
+    return SizeClass(ScreenCaps(HORZRES), ScreenCaps(VERTRES));
+}
 
 bool Screen::GetWorkArea(Rect& out) {
     WinRect r{};

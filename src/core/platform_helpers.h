@@ -26,7 +26,9 @@ int32_t ExchangeSystemSetting(int32_t value);
 // True when the OS is 4.21 or later and the display reports orientation support; false when
 // the display-settings function is missing.
 bool CanRotateScreen();
-inline bool GetDisplayOrientation() { return CanRotateScreen(); }
+inline bool GetDisplayOrientation() {
+    return CanRotateScreen();
+}
 // The current orientation code, or -1 when it cannot be read.
 int GetScreenOrientation();
 // Turns the screen; false when the display refuses or cannot rotate.

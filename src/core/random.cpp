@@ -15,7 +15,8 @@ uint64_t Mix(uint64_t z) {
 
 Random::Random() {
     ++g_counter;
-    Seed(static_cast<uint64_t>(TickCount()) ^ (g_counter << 32) ^ reinterpret_cast<uintptr_t>(this));
+    Seed(static_cast<uint64_t>(TickCount()) ^ (g_counter << 32) ^
+         reinterpret_cast<uintptr_t>(this));
 }
 
 void Random::Seed(uint64_t seed) {

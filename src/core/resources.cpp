@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/platform_helpers.h"
 #include "core/segmented_array.h"
 #include "core/string.h"
-#include "core/platform_helpers.h"
 #include "core/text.h"
 #include "platform/resources/resources.h"
 
@@ -43,8 +43,12 @@ bool LoadExact(uint32_t id, String& out) {
 
 }  // namespace
 
-void Resources::SetInstance(HINSTANCE instance) { g_instance = instance; }
-HINSTANCE Resources::Instance() { return g_instance; }
+void Resources::SetInstance(HINSTANCE instance) {
+    g_instance = instance;
+}
+HINSTANCE Resources::Instance() {
+    return g_instance;
+}
 
 bool Resources::LoadString(String& out, uint32_t id) {
     out.SetEmpty();
@@ -53,7 +57,9 @@ bool Resources::LoadString(String& out, uint32_t id) {
     return LoadExact(id, out);
 }
 
-bool Resources::LoadString(void*, String& out, uint32_t id) { return LoadString(out, id); }
+bool Resources::LoadString(void*, String& out, uint32_t id) {
+    return LoadString(out, id);
+}
 
 bool Resources::LoadStringInto(void*, Text& out, uint32_t id) {
     String s;
@@ -97,4 +103,6 @@ const char16_t* LoadResString(uint32_t id) {
     return text;
 }
 
-bool LoadResStringTo(uint32_t id, Text& out) { return Resources::LoadStringInto(nullptr, out, id); }
+bool LoadResStringTo(uint32_t id, Text& out) {
+    return Resources::LoadStringInto(nullptr, out, id);
+}

@@ -47,7 +47,9 @@ bool SegmentedArray::Grow(int32_t count) {
     return true;
 }
 
-bool SegmentedArray::Reserve(int32_t n) { return Grow(n); }
+bool SegmentedArray::Reserve(int32_t n) {
+    return Grow(n);
+}
 
 void* SegmentedArray::At(int32_t i) {
     if (i < 0 || i >= kMaxCount) return nullptr;
@@ -68,7 +70,9 @@ int32_t SegmentedArray::Append(const void* element) {
     return count_ - 1;
 }
 
-void* SegmentedArray::AppendNew() { return At(count_); }
+void* SegmentedArray::AppendNew() {
+    return At(count_);
+}
 
 void SegmentedArray::MoveElements(int32_t to, int32_t from, int32_t n) {
     if (n <= 0 || to == from) return;
@@ -114,7 +118,8 @@ bool SegmentedArray::Copy(const SegmentedArray& other) {
     int32_t full = other.count_ >> shift_;
     for (int32_t b = 0; b < full; ++b) std::memcpy(blocks_[b], other.blocks_[b], blockBytes);
     int32_t rest = other.count_ & mask_;
-    if (rest) std::memcpy(blocks_[full], other.blocks_[full], static_cast<size_t>(rest) * elementSize_);
+    if (rest)
+        std::memcpy(blocks_[full], other.blocks_[full], static_cast<size_t>(rest) * elementSize_);
     count_ = other.count_;
     return true;
 }
@@ -132,7 +137,8 @@ void SegmentedArray::Move(SegmentedArray& other) {
     other.ZeroHeader();
 }
 
-bool SegmentedArray::CopyRangeFrom(const SegmentedArray& other, int32_t from, int32_t n, int32_t to) {
+bool SegmentedArray::CopyRangeFrom(const SegmentedArray& other, int32_t from, int32_t n,
+                                   int32_t to) {
     if (from < 0 || n < 0 || to < 0 || other.elementSize_ != elementSize_) return false;
     if (n > other.count_ - from) return false;
     if (n == 0) return true;

@@ -80,8 +80,8 @@ private:
     void MoveElements(int32_t to, int32_t from, int32_t n);
 
     uint8_t** blocks_ = nullptr;
-    int32_t blockCount_ = 0;   // blocks allocated
-    int32_t tableSize_ = 0;    // entries of the block table
+    int32_t blockCount_ = 0;  // blocks allocated
+    int32_t tableSize_ = 0;   // entries of the block table
     int32_t count_ = 0;
     uint32_t elementSize_ = 1;
     int shift_ = 4;

@@ -13,7 +13,9 @@ namespace {
 
 constexpr int32_t kMaxLength = 0x3FFFFFF0;
 
-int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+int32_t Clamp(int32_t v, int32_t lo, int32_t hi) {
+    return v < lo ? lo : (v > hi ? hi : v);
+}
 
 int32_t WideLength(const char16_t* s) {
     if (!s) return 0;
@@ -44,9 +46,13 @@ String::Buffer* String::Allocate(int32_t capacity) {
     return b;
 }
 
-String::String(const char16_t* chars, int32_t count) { AssignChars(chars, count); }
+String::String(const char16_t* chars, int32_t count) {
+    AssignChars(chars, count);
+}
 
-String::String(const char16_t* zeroTerminated) { AssignChars(zeroTerminated, WideLength(zeroTerminated)); }
+String::String(const char16_t* zeroTerminated) {
+    AssignChars(zeroTerminated, WideLength(zeroTerminated));
+}
 
 String::String(const String& other)
     : buffer_(other.buffer_), offset_(other.offset_), length_(other.length_) {
@@ -85,10 +91,15 @@ void String::Release() {
     ZeroInit();
 }
 
-
-bool String::IsSoleHolder() const { return !buffer_ || buffer_->refs == 1; }
-int32_t String::RefCount() const { return buffer_ ? buffer_->refs : 0; }
-int32_t String::Capacity() const { return buffer_ ? buffer_->capacity - offset_ : 0; }
+bool String::IsSoleHolder() const {
+    return !buffer_ || buffer_->refs == 1;
+}
+int32_t String::RefCount() const {
+    return buffer_ ? buffer_->refs : 0;
+}
+int32_t String::Capacity() const {
+    return buffer_ ? buffer_->capacity - offset_ : 0;
+}
 
 void String::Assign(const String& other) {
     if (other.buffer_) ++other.buffer_->refs;  // first, in case other is a view of ourselves
@@ -125,7 +136,9 @@ void String::AssignSub(const String& source, int32_t start, int32_t count) {
     length_ = count;
 }
 
-void String::SetEmpty() { length_ = 0; }
+void String::SetEmpty() {
+    length_ = 0;
+}
 
 bool String::MakePrivate() {
     if (!buffer_ || buffer_->refs == 1) return true;
@@ -224,7 +237,6 @@ bool String::Append(const String& other) {
     return AppendChars(other.Data(), other.length_);
 }
 
-
 bool String::AppendAscii(const char* s) {
     if (!s) return true;
     int32_t n = static_cast<int32_t>(std::strlen(s));
@@ -262,8 +274,12 @@ bool String::AppendUnsigned(uint64_t value, int base, int minWidth) {
     return AppendChars(out, n);
 }
 
-bool String::AppendRaw(const char16_t* chars, int32_t count) { return AppendChars(chars, count); }
-bool String::AppendStringRaw(const String& other) { return Append(other); }
+bool String::AppendRaw(const char16_t* chars, int32_t count) {
+    return AppendChars(chars, count);
+}
+bool String::AppendStringRaw(const String& other) {
+    return Append(other);
+}
 
 bool String::AppendSubRaw(const String& other, int32_t start, int32_t count) {
     String sub;
@@ -450,7 +466,9 @@ bool String::ToLower() {
 }
 
 namespace {
-bool IsTrimmed(char16_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0; }
+bool IsTrimmed(char16_t c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0;
+}
 }  // namespace
 
 void String::Trim(bool left, bool right) {
@@ -472,10 +490,27 @@ bool StaysUnescaped(char16_t c, bool componentRules) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
     if (c >= 0x100) return true;
     switch (c) {
-        case '!': case '\'': case '(': case ')': case '*': case '-': case '.': case '_': case '~':
+        case '!':
+        case '\'':
+        case '(':
+        case ')':
+        case '*':
+        case '-':
+        case '.':
+        case '_':
+        case '~':
             return true;
-        case ';': case '/': case '?': case ':': case '@': case '&': case '=': case '+': case '$':
-        case ',': case '#':
+        case ';':
+        case '/':
+        case '?':
+        case ':':
+        case '@':
+        case '&':
+        case '=':
+        case '+':
+        case '$':
+        case ',':
+        case '#':
             return !componentRules;  // reserved characters keep their meaning in a whole URI
         default:
             return false;
@@ -557,4 +592,6 @@ bool String::AssignFromWide(const char16_t* zeroTerminated) {
     return AssignChars(zeroTerminated, WideLength(zeroTerminated));
 }
 
-bool String::ToText(Text& out) const { return out.FromWide(Data(), length_); }
+bool String::ToText(Text& out) const {
+    return out.FromWide(Data(), length_);
+}

@@ -13,7 +13,9 @@ uint32_t HashOf(const String& s) {
 }
 }  // namespace
 
-StringPool::~StringPool() { std::free(slots_); }
+StringPool::~StringPool() {
+    std::free(slots_);
+}
 
 void StringPool::Reset() {
     strings_.Clear();

@@ -5,13 +5,18 @@
 
 bool Event::Create(bool manualReset, bool initialState) {
     Close();
-    HANDLE h = CreateEventW(nullptr, manualReset ? TRUE : FALSE, initialState ? TRUE : FALSE, nullptr);
+    HANDLE h =
+        CreateEventW(nullptr, manualReset ? TRUE : FALSE, initialState ? TRUE : FALSE, nullptr);
     handle_ = h;
     return h != nullptr;
 }
 
-bool Event::Set() { return handle_ && EventModify(handle_, EVENT_SET); }
-bool Event::Reset() { return handle_ && EventModify(handle_, EVENT_RESET); }
+bool Event::Set() {
+    return handle_ && EventModify(handle_, EVENT_SET);
+}
+bool Event::Reset() {
+    return handle_ && EventModify(handle_, EVENT_RESET);
+}
 
 bool Event::Wait(uint32_t ms) {
     return handle_ && WaitForSingleObject(handle_, ms) == WAIT_OBJECT_0;

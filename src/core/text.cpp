@@ -18,7 +18,9 @@ bool IsSimple(int cp) {
            cp == CodePages::kLatin1 || cp == CodePages::kAscii;
 }
 
-int ResolvedPage(int cp) { return cp == CodePages::kSystem ? SystemCodePage() : cp; }
+int ResolvedPage(int cp) {
+    return cp == CodePages::kSystem ? SystemCodePage() : cp;
+}
 
 // Decodes one code point of a simple code page; the bytes used (0 at the end).
 int DecodeSimple(int cp, const uint8_t* p, const uint8_t* end, uint32_t& c) {
@@ -54,7 +56,9 @@ int DecodeSimple(int cp, const uint8_t* p, const uint8_t* end, uint32_t& c) {
     }
 }
 
-uint32_t Fold(uint32_t c) { return c < 0x10000 ? CharProps::ToLower(static_cast<char16_t>(c)) : c; }
+uint32_t Fold(uint32_t c) {
+    return c < 0x10000 ? CharProps::ToLower(static_cast<char16_t>(c)) : c;
+}
 
 bool IsBlankChar(uint32_t c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0 || c == 0x3000 ||
@@ -73,7 +77,9 @@ int32_t WideLen(const char16_t* s) {
 // ---- TextReader -------------------------------------------------------------------------------
 
 TextReader::TextReader(const Text& text)
-    : p_(text.Bytes()), end_(text.Bytes() + text.ByteLength()), codePage_(ResolvedPage(text.CodePage())) {
+    : p_(text.Bytes()),
+      end_(text.Bytes() + text.ByteLength()),
+      codePage_(ResolvedPage(text.CodePage())) {
     if (!p_) p_ = end_ = nullptr;
     if (!IsSimple(codePage_)) {
         wide_ = text.WideCStr();
@@ -98,13 +104,22 @@ bool TextReader::Next(uint32_t& c) {
 
 // ---- Text: lifetime ---------------------------------------------------------------------------
 
-Text::Text(const Text& other) : codePage_(other.codePage_) { Assign(other); }
+Text::Text(const Text& other) : codePage_(other.codePage_) {
+    Assign(other);
+}
 
 Text::Text(Text&& other) noexcept
-    : bytes_(other.bytes_), capacity_(other.capacity_), viewStart_(other.viewStart_),
-      viewEnd_(other.viewEnd_), cursor_(other.cursor_), position_(other.position_),
-      codePage_(other.codePage_), error_(other.error_), errorLocked_(other.errorLocked_),
-      wide_(other.wide_), wideLength_(other.wideLength_) {
+    : bytes_(other.bytes_),
+      capacity_(other.capacity_),
+      viewStart_(other.viewStart_),
+      viewEnd_(other.viewEnd_),
+      cursor_(other.cursor_),
+      position_(other.position_),
+      codePage_(other.codePage_),
+      error_(other.error_),
+      errorLocked_(other.errorLocked_),
+      wide_(other.wide_),
+      wideLength_(other.wideLength_) {
     other.bytes_ = nullptr;
     other.wide_ = nullptr;
     other.capacity_ = other.viewStart_ = other.viewEnd_ = other.cursor_ = other.position_ = 0;
@@ -137,7 +152,9 @@ Text& Text::operator=(Text&& other) noexcept {
     return *this;
 }
 
-Text::~Text() { Free(); }
+Text::~Text() {
+    Free();
+}
 
 void Text::InvalidateWide() const {
     std::free(wide_);
@@ -240,7 +257,9 @@ bool Text::FromWide(const char16_t* zeroTerminated) {
     return FromWide(zeroTerminated, WideLen(zeroTerminated));
 }
 
-bool Text::FromString(const String& s) { return FromWide(s.Data(), s.Length()); }
+bool Text::FromString(const String& s) {
+    return FromWide(s.Data(), s.Length());
+}
 
 // ---- Queries ----------------------------------------------------------------------------------
 
@@ -291,7 +310,8 @@ bool Text::ToWide(String& out) const {
         const uint8_t* p = Bytes();
         for (int32_t i = 0; i < units;) {
             int32_t k = 0;
-            for (; k < 256 && i < units; ++k, ++i) tmp[k] = static_cast<char16_t>(p[2 * i] | p[2 * i + 1] << 8);
+            for (; k < 256 && i < units; ++k, ++i)
+                tmp[k] = static_cast<char16_t>(p[2 * i] | p[2 * i + 1] << 8);
             if (!out.AppendChars(tmp, k)) return false;
         }
         if (ByteLength() & 1) return out.AppendChar(0xFFFD);
@@ -443,7 +463,8 @@ bool Text::Next(uint32_t& c) {
             cursor_ += static_cast<int32_t>(take);
         } else {
             int32_t used = n > 1 ? static_cast<int32_t>(map[1]) : static_cast<int32_t>(take);
-            if (n > 1 && map[1] == map[0]) used = n > 2 ? static_cast<int32_t>(map[2]) : static_cast<int32_t>(take);
+            if (n > 1 && map[1] == map[0])
+                used = n > 2 ? static_cast<int32_t>(map[2]) : static_cast<int32_t>(take);
             if (used <= 0) used = 1;
             Utf16::Decode(out, static_cast<size_t>(n), c);
             cursor_ += used;
@@ -543,8 +564,12 @@ bool MatchesWide(const Text& t, const char16_t* lit, bool prefix) {
 }
 }  // namespace
 
-bool Text::EqualsWide(const char16_t* literal) const { return MatchesWide(*this, literal, false); }
-bool Text::StartsWithWide(const char16_t* literal) const { return MatchesWide(*this, literal, true); }
+bool Text::EqualsWide(const char16_t* literal) const {
+    return MatchesWide(*this, literal, false);
+}
+bool Text::StartsWithWide(const char16_t* literal) const {
+    return MatchesWide(*this, literal, true);
+}
 
 bool Text::EqualsAscii(const char* literal) const {
     TextReader r(*this);
@@ -620,7 +645,8 @@ int32_t Text::Replace(const Text& from, const Text& to) {
     int32_t count = 0;
     bool ok = true;
     for (int32_t i = 0; i < na && ok;) {
-        if (i + nb <= na && std::memcmp(a + i, b, sizeof(uint32_t) * static_cast<size_t>(nb)) == 0) {
+        if (i + nb <= na &&
+            std::memcmp(a + i, b, sizeof(uint32_t) * static_cast<size_t>(nb)) == 0) {
             ok = result.AppendText(to);
             ++count;
             i += nb;
@@ -740,8 +766,10 @@ bool Text::ReplaceExtension(const Text& ext) {
     uint32_t c;
     int32_t dot = -1;
     while (r.Next(c)) {
-        if (c == '\\' || c == '/') dot = -1;
-        else if (c == '.') dot = r.Position() - 1;
+        if (c == '\\' || c == '/')
+            dot = -1;
+        else if (c == '.')
+            dot = r.Position() - 1;
     }
     if (dot >= 0) SetViewChars(0, dot);
     return AppendText(ext);

@@ -17,8 +17,8 @@ public:
     enum Error : uint8_t {
         kErrNone = 0,
         kErrMemory = 1,
-        kErrArgument = 2,     // a bad argument or range
-        kErrConversion = 3,   // the text could not be converted
+        kErrArgument = 2,    // a bad argument or range
+        kErrConversion = 3,  // the text could not be converted
     };
 
     Text() = default;

@@ -1,6 +1,8 @@
 #include "core/timer_list.h"
 
-TimerList::~TimerList() { SetHost(nullptr); }
+TimerList::~TimerList() {
+    SetHost(nullptr);
+}
 
 void TimerList::SetHost(TimerHost* host) {
     if (host_) {

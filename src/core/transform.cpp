@@ -17,10 +17,24 @@ void Transform::SetTranslation(Transform& t, int32_t tx, int32_t ty) {
 Transform Transform::FromOrientation(int orientation) {
     Transform t;
     switch (orientation) {
-        case 1: t.m11 = 0; t.m21 = -1; t.m12 = 1; t.m22 = 0; break;   // (x, y) -> (-y, x)
-        case 2: t.m11 = 0; t.m21 = 1; t.m12 = -1; t.m22 = 0; break;   // (x, y) -> (y, -x)
-        case 3: t.m11 = -1; t.m22 = -1; break;                        // (x, y) -> (-x, -y)
-        default: break;
+        case 1:
+            t.m11 = 0;
+            t.m21 = -1;
+            t.m12 = 1;
+            t.m22 = 0;
+            break;  // (x, y) -> (-y, x)
+        case 2:
+            t.m11 = 0;
+            t.m21 = 1;
+            t.m12 = -1;
+            t.m22 = 0;
+            break;  // (x, y) -> (y, -x)
+        case 3:
+            t.m11 = -1;
+            t.m22 = -1;
+            break;  // (x, y) -> (-x, -y)
+        default:
+            break;
     }
     return t;
 }

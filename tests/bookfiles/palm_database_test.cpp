@@ -64,6 +64,8 @@ TEST_F(PalmDatabaseTest, ReadsRecordsOfAMappedFile) {
     EXPECT_EQ(std::string(buffer, got), "wo!");
     EXPECT_FALSE(db->ReadRecord(2, 5, buffer, 1, &got));
     EXPECT_FALSE(db->NewRecord(PalmDatabase::kAppend, 4, nullptr));
+    EXPECT_FALSE(db->Destroy());
+    EXPECT_TRUE(DatabaseFile::Exists(path.c_str()));
 }
 
 TEST_F(PalmDatabaseTest, OpensByEncodedPath) {

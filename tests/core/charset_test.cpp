@@ -68,7 +68,9 @@ TEST(Utf8Decode, AFreshBlockSkipsTheTailOfTheLastCharacter) {
 }
 
 TEST(Utf8Decode, PositionMapPointsAtTheFirstByteOfEachCharacter) {
-    const std::string s = "a\xC3\xA9\xF0\x9F\x98\x80" "b";
+    const std::string s =
+        "a\xC3\xA9\xF0\x9F\x98\x80"
+        "b";
     std::vector<char16_t> out(s.size() + 4);
     std::vector<uint32_t> map(out.size());
     CharsetState state{};
@@ -111,7 +113,10 @@ TEST(CodePages, DoubleBytePagesTakeTwoBytesPerCharacter) {
 TEST(CodePages, ShiftJisLeadByteIsCarriedOver) {
     if (!IsKnownCodePage(932)) GTEST_SKIP() << "no Shift-JIS converter on this host";
     // "a" + U+3042 (82 A0) + "b"
-    ExpectSameAtEverySplit(932, "a\x82\xA0" "b", u"a\u3042b");
+    ExpectSameAtEverySplit(932,
+                           "a\x82\xA0"
+                           "b",
+                           u"a\u3042b");
 }
 
 TEST(CodePages, UnknownCodePagesFailCleanly) {

@@ -21,13 +21,16 @@ Text T(const char16_t* s) {
     return t;
 }
 
-std::u16string W(const Text& t) { return std::u16string(t.WideCStr()); }
+std::u16string W(const Text& t) {
+    return std::u16string(t.WideCStr());
+}
 
 class CoreFiles : public ::testing::Test {
 protected:
     bool Put(const char16_t* path, const std::string& bytes) {
         File f(T(path), File::kCreateForWriting);
-        return f.IsOpen() && f.Write(bytes.data(), static_cast<uint32_t>(bytes.size())) == bytes.size();
+        return f.IsOpen() &&
+               f.Write(bytes.data(), static_cast<uint32_t>(bytes.size())) == bytes.size();
     }
     std::string Get(const char16_t* path) {
         File f(T(path), File::kOpenForReading);
@@ -136,9 +139,13 @@ TEST_F(CoreFiles, MoveIntoAFolderKeepsFilesSafe) {
 
 TEST_F(CoreFiles, LoadFileByByteOrderMark) {
     ASSERT_TRUE(device.ok());
-    ASSERT_TRUE(Put(u"\\le.txt", std::string("\xFF\xFE" "A\0\xE9\0", 6)));
+    ASSERT_TRUE(Put(u"\\le.txt", std::string("\xFF\xFE"
+                                             "A\0\xE9\0",
+                                             6)));
     ASSERT_TRUE(Put(u"\\be.txt", std::string("\xFE\xFF\0A\0\xE9", 6)));
-    ASSERT_TRUE(Put(u"\\u8.txt", "\xEF\xBB\xBF" "A\xC3\xA9"));
+    ASSERT_TRUE(Put(u"\\u8.txt",
+                    "\xEF\xBB\xBF"
+                    "A\xC3\xA9"));
     ASSERT_TRUE(Put(u"\\plain.txt", "A\xE9\x80"));
     for (const char16_t* p : {u"\\le.txt", u"\\be.txt", u"\\u8.txt"}) {
         Text t;
@@ -196,7 +203,8 @@ TEST_F(CoreFiles, ScanFolderStopsAtTheDepthLimit) {
     LibraryScan scan;
     Text path = T(u"\\d");
     int files = 0;
-    for (bool first = true; !scan.ScanFolder(path, excluded, extensions, true, first); first = false)
+    for (bool first = true; !scan.ScanFolder(path, excluded, extensions, true, first);
+         first = false)
         ++files;
     EXPECT_EQ(files, 0);
 }

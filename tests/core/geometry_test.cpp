@@ -98,7 +98,8 @@ TEST(TransformRotation, ScreenToPageStaysInsideThePage) {
     const Point t[4] = {{0, 0}, {0, 1 - w}, {1 - h, 0}, {1 - w, 1 - h}};
     for (int o = 0; o < 4; ++o) {
         Transform m;
-        Transform::Compose(Transform::Translation(t[o].x, t[o].y), Transform::FromOrientation(o), m);
+        Transform::Compose(Transform::Translation(t[o].x, t[o].y), Transform::FromOrientation(o),
+                           m);
         Rect screen = (o == 1 || o == 2) ? Rect{0, 0, h, w} : Rect{0, 0, w, h};
         Rect page = Transform::MapRect(m, screen);
         EXPECT_EQ(page, (Rect{0, 0, w, h})) << o;

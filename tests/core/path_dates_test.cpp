@@ -60,7 +60,7 @@ TEST(Dates, UnixAndFileTimesIn64Bits) {
     EXPECT_EQ(UnixSecondsToFileTime(0), kFileTimeUnixEpoch);
     EXPECT_EQ(UnixSecondsToFileTime(0xFFFFFFFFu), kFileTimeUnixEpoch + 0xFFFFFFFFull * 10000000ull);
     EXPECT_EQ(FileTimeToUnixSeconds(UnixSecondsToFileTime(1700000000u)), 1700000000u);
-    EXPECT_EQ(FileTimeToUnixSeconds(0), 0u);  // before 1970
+    EXPECT_EQ(FileTimeToUnixSeconds(0), 0u);                    // before 1970
     EXPECT_EQ(FileTimeToUnixSeconds(UINT64_MAX), 0xFFFFFFFFu);  // after 2106
     EXPECT_DOUBLE_EQ(FileTimeDiffSeconds(25000000, 5000000), 2.0);
     EXPECT_DOUBLE_EQ(FileTimeDiffSeconds(5000000, 25000000), -2.0);

@@ -27,9 +27,9 @@ TEST(OptionalFunctions, MissingFunctionsReportTheirOwnFailure) {
     EXPECT_FALSE(ShowDoneButton(nullptr, true));
     EXPECT_EQ(OptionalApi::VoiceRecorder_Create(nullptr), nullptr);
     EXPECT_FALSE(OptionalApi::Has("ConvertINetMultiByteToUnicode"));
-    EXPECT_NE(OptionalApi::ConvertINetMultiByteToUnicode(nullptr, 1252, "a", nullptr, nullptr,
-                                                         nullptr),
-              0);
+    EXPECT_NE(
+        OptionalApi::ConvertINetMultiByteToUnicode(nullptr, 1252, "a", nullptr, nullptr, nullptr),
+        0);
     EXPECT_FALSE(OptionalApi::Has("NoSuchFunction"));
 }
 

@@ -6,7 +6,9 @@
 
 namespace {
 
-String S(const char16_t* s) { return String(s); }
+String S(const char16_t* s) {
+    return String(s);
+}
 
 TEST(StringSharing, CopiesShareUntilOneIsChanged) {
     String a = S(u"hello");

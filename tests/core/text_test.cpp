@@ -21,7 +21,9 @@ Text U8(const char* s) {
     return t;
 }
 
-std::u16string Wide(const Text& t) { return std::u16string(t.WideCStr()); }
+std::u16string Wide(const Text& t) {
+    return std::u16string(t.WideCStr());
+}
 
 TEST(TextCompare, EqualsAcrossCodePagesPrefixAndCase) {
     Text a = W(u"\\Storage Card\\Book.prc");
@@ -106,7 +108,9 @@ TEST(TextViews, CursorReadsAndDropConsumedRemovesTheReadPart) {
 TEST(TextViews, CursorStepsOverDoubleByteCharacters) {
     if (!IsKnownCodePage(932)) GTEST_SKIP() << "no Shift-JIS converter on this host";
     Text t;
-    ASSERT_TRUE(t.AssignBytes(reinterpret_cast<const uint8_t*>("a\x82\xA0" "b"), 4, 932));
+    ASSERT_TRUE(t.AssignBytes(reinterpret_cast<const uint8_t*>("a\x82\xA0"
+                                                               "b"),
+                              4, 932));
     EXPECT_EQ(t.CharCount(), 3);
     uint32_t c;
     ASSERT_TRUE(t.Next(c));

@@ -79,7 +79,10 @@ TEST(TimerListRun, OneShotFiresOnceAndIsGoneBeforeItsCallback) {
     TestLoop loop;
     TimerList* list = new TimerList(&loop);
     struct Probe : TimerCallback {
-        void OnTimer(TimerList& l, int32_t id) override { liveDuringCall = l.IsLive(id); ++fired; }
+        void OnTimer(TimerList& l, int32_t id) override {
+            liveDuringCall = l.IsLive(id);
+            ++fired;
+        }
         bool liveDuringCall = true;
         int fired = 0;
     } p;
