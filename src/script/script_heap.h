@@ -45,7 +45,8 @@ public:
     int ToInteger(ScriptValue value, std::int32_t* out);
     int ToString(ScriptValue value, String* out);
     int ToText(ScriptValue value, std::u16string* out);
-    // Text for a handler's result: strings in double quotes, undefined empty (G6 rule).
+    // Text for a handler's result: strings in double quotes (so that only an empty string reads
+    // as two quotes), booleans and numbers as text, undefined empty.
     int ToResultText(ScriptValue value, std::u16string* out);
     // "undefined", "boolean", "number", "string", "object" or "function".
     const char* TypeOf(ScriptValue value);

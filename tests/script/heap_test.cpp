@@ -90,7 +90,9 @@ TEST(ScriptHeapTest, RunsBalanceTheirReferences) {
     ScriptRun r;
     std::size_t cells = r.heap.LiveCells();
     std::size_t objects = r.heap.LiveObjects();
-    ASSERT_TRUE(r.Run("var t = ''; for (var i = 0; i < 100; i++) { t += [i, {v: i}].length; print(i % 2 ? 'a' : 'b'); }"));
+    ASSERT_TRUE(
+        r.Run("var t = ''; for (var i = 0; i < 100; i++) { t += [i, {v: i}].length; print(i % 2 ? "
+              "'a' : 'b'); }"));
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.heap.LiveCells(), cells);
     r.context.ClearGlobal();

@@ -92,6 +92,19 @@ TEST_F(AudioPlayerTest, PlayReportsTrackPositionAndPlaying) {
     EXPECT_EQ(Delivered(), (Log{"paused", "changing", "pos 1 0"}));
 }
 
+TEST_F(AudioPlayerTest, QueuesAQuarterSecondOfBuffers) {
+    // With the clock standing still every buffer is still queued, and Stop's reset returns them.
+    const std::uint32_t cases[][3] = {{22050, 1, 12}, {44100, 2, 45}, {11025, 1, 7}};
+    for (auto& c : cases) {
+        list_.tracks = {Playlist::Synthetic(c[0], c[1], 10)};
+        fvt::ResetWaveCounters();
+        ASSERT_TRUE(player_->Play(0, false, 0));
+        player_->Stop();
+        EXPECT_EQ(fvt::GetWaveCounters().headersSkipped, c[2]) << c[0];
+        EXPECT_EQ(fvt::GetWaveCounters().framesPlayed, 0u);
+    }
+}
+
 TEST_F(AudioPlayerTest, PositionsEachSecondThenOneEndAfterTheLastBuffer) {
     list_.tracks = {Playlist::Synthetic(22050, 1, 3.5)};
     ASSERT_TRUE(player_->Play(0, false, 0));
