@@ -44,7 +44,8 @@ void RunScript(benchmark::State& state, const char16_t* text) {
         heap.Release(r);
         ops += ctx.instructionsUsed;
     }
-    state.counters["ops"] = benchmark::Counter(static_cast<double>(ops), benchmark::Counter::kIsRate);
+    state.counters["ops"] =
+        benchmark::Counter(static_cast<double>(ops), benchmark::Counter::kIsRate);
 }
 
 void BM_NativeLoop(benchmark::State& state) {
@@ -59,7 +60,9 @@ void BM_NativeLoop(benchmark::State& state) {
 BENCHMARK(BM_NativeLoop);
 
 void BM_Loop(benchmark::State& state) {
-    RunScript(state, u"function f() { var t = 0; for (var i = 0; i < 100000; i++) t += i; return t; } f()");
+    RunScript(
+        state,
+        u"function f() { var t = 0; for (var i = 0; i < 100000; i++) t += i; return t; } f()");
 }
 BENCHMARK(BM_Loop);
 
@@ -69,25 +72,31 @@ void BM_GlobalLoop(benchmark::State& state) {
 BENCHMARK(BM_GlobalLoop);
 
 void BM_Calls(benchmark::State& state) {
-    RunScript(state, u"function add(a, b) { return a + b; } function f() { var t = 0; "
-                     u"for (var i = 0; i < 50000; i++) t = add(t, i); return t; } f()");
+    RunScript(state,
+              u"function add(a, b) { return a + b; } function f() { var t = 0; "
+              u"for (var i = 0; i < 50000; i++) t = add(t, i); return t; } f()");
 }
 BENCHMARK(BM_Calls);
 
 void BM_Closures(benchmark::State& state) {
-    RunScript(state, u"function mk() { var c = 0; return function() { return ++c; }; } var g = mk(); "
-                     u"function f() { var t = 0; for (var i = 0; i < 50000; i++) t += g(); return t; } f()");
+    RunScript(
+        state,
+        u"function mk() { var c = 0; return function() { return ++c; }; } var g = mk(); "
+        u"function f() { var t = 0; for (var i = 0; i < 50000; i++) t += g(); return t; } f()");
 }
 BENCHMARK(BM_Closures);
 
 void BM_StringBuild(benchmark::State& state) {
-    RunScript(state, u"function f() { var s = ''; for (var i = 0; i < 20000; i++) s += 'ab' + i; "
-                     u"return s.length; } f()");
+    RunScript(state,
+              u"function f() { var s = ''; for (var i = 0; i < 20000; i++) s += 'ab' + i; "
+              u"return s.length; } f()");
 }
 BENCHMARK(BM_StringBuild);
 
 void BM_HostMember(benchmark::State& state) {
-    RunScript(state, u"function f() { var t = 0; for (var i = 0; i < 20000; i++) t += value; return t; } f()");
+    RunScript(
+        state,
+        u"function f() { var t = 0; for (var i = 0; i < 20000; i++) t += value; return t; } f()");
 }
 BENCHMARK(BM_HostMember);
 
@@ -95,9 +104,11 @@ std::u16string HundredKb() {
     std::u16string text;
     int n = 0;
     while (text.size() < 100 * 1024) {
-        std::string f = "function f" + std::to_string(n) + "(a, b) {\n  var s = 'text ' + a;\n"
-                        "  for (var i = 0; i < b; i++) { if (i % 3 == 0) s += i; else s = s.slice(1); }\n"
-                        "  var o = {k: [1, 2, 3], m: a * 2.5}; return s + o.k.join(',') + o.m;\n}\n";
+        std::string f =
+            "function f" + std::to_string(n) +
+            "(a, b) {\n  var s = 'text ' + a;\n"
+            "  for (var i = 0; i < b; i++) { if (i % 3 == 0) s += i; else s = s.slice(1); }\n"
+            "  var o = {k: [1, 2, 3], m: a * 2.5}; return s + o.k.join(',') + o.m;\n}\n";
         for (char c : f) text.push_back(static_cast<char16_t>(c));
         ++n;
     }

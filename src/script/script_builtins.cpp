@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/random.h"
 #include "script/script_compiler.h"
 #include "script/script_interp.h"
 #include "script/script_names.h"
@@ -14,12 +15,27 @@ namespace {
 
 // Vocabulary ids used here.
 enum : std::uint32_t {
-    ID_TOSTRING = 185, ID_CHARAT, ID_CHARCODEAT, ID_INDEXOF, ID_LASTINDEXOF, ID_SLICE, ID_SPLIT,
-    ID_SUBSTRING, ID_FOLD, ID_TOLOWER, ID_TOUPPER, ID_FROMCHARCODE,
-    ID_VALUEOF = 243, ID_PARSE = 241, ID_UTC = 242, ID_LENGTH = 282,
+    ID_TOSTRING = 185,
+    ID_CHARAT,
+    ID_CHARCODEAT,
+    ID_INDEXOF,
+    ID_LASTINDEXOF,
+    ID_SLICE,
+    ID_SPLIT,
+    ID_SUBSTRING,
+    ID_FOLD,
+    ID_TOLOWER,
+    ID_TOUPPER,
+    ID_FROMCHARCODE,
+    ID_VALUEOF = 243,
+    ID_PARSE = 241,
+    ID_UTC = 242,
+    ID_LENGTH = 282,
 };
 
-Val Arg(int argc, Val* args, int i) { return i < argc ? args[i] : Val(); }
+Val Arg(int argc, Val* args, int i) {
+    return i < argc ? args[i] : Val();
+}
 
 int ArgNum(Interp& in, int argc, Val* args, int i, double* out) {
     if (i >= argc) {
@@ -62,7 +78,8 @@ int Eval(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
     auto unit = std::make_shared<UnitData>();
     unit->unitName = Ascii("eval");
     const U16& text = args[0].s->text;
-    CompileResult cr = CompileUnit(text.data(), static_cast<std::uint32_t>(text.size()), unit.get());
+    CompileResult cr =
+        CompileUnit(text.data(), static_cast<std::uint32_t>(text.size()), unit.get());
     if (!cr.ok) {
         in.errMember = cr.message;
         return in.Fail(ScriptErrors::kSyntax);
@@ -116,7 +133,8 @@ int ParseFloatFn(Interp& in, const Val&, const Val&, int argc, Val* args, Val* o
     int rc = ArgStr(in, argc, args, 0, &s);
     if (rc) return rc;
     std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r' || s[i] == 0xA0))
+    while (i < s.size() &&
+           (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r' || s[i] == 0xA0))
         ++i;
     std::string a;
     std::size_t b = i;
@@ -168,7 +186,8 @@ int IsFiniteFn(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out
 bool KeptInUri(char16_t c, bool component) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
     if (std::strchr("-_.!~*'()", static_cast<char>(c)) && c < 0x80 && c != 0) return true;
-    if (!component && c < 0x80 && c != 0 && std::strchr(";/?:@&=+$,#", static_cast<char>(c))) return true;
+    if (!component && c < 0x80 && c != 0 && std::strchr(";/?:@&=+$,#", static_cast<char>(c)))
+        return true;
     return c >= 0x100;
 }
 
@@ -196,10 +215,44 @@ int UriCode(Interp& in, int argc, Val* args, Val* out, bool encode, bool compone
                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
                                                 : -1;
             };
-            if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+            if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
                 char16_t c = static_cast<char16_t>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+                if (c >= 0x80) {
+                    // A run of escapes that is valid UTF-8 is one character (links written by
+                    // other tools); otherwise each byte is the Latin-1 character we write.
+                    int need = c >= 0xF0 && c <= 0xF4   ? 3
+                               : c >= 0xE0 && c <= 0xEF ? 2
+                               : c >= 0xC2 && c <= 0xDF ? 1
+                                                        : 0;
+                    std::uint32_t cp = c & (need == 3 ? 7 : need == 2 ? 15 : 31);
+                    std::size_t k = i + 3;
+                    int got = 0;
+                    while (got < need && k + 2 < s.size() + 0 && s[k] == '%' &&
+                           hex(s[k + 1]) >= 0 && hex(s[k + 2]) >= 0) {
+                        int b = hex(s[k + 1]) * 16 + hex(s[k + 2]);
+                        if ((b & 0xC0) != 0x80) break;
+                        cp = (cp << 6) | (b & 63);
+                        k += 3;
+                        ++got;
+                    }
+                    bool valid = need > 0 && got == need && !(need == 2 && cp < 0x800) &&
+                                 !(need == 3 && (cp < 0x10000 || cp > 0x10FFFF)) &&
+                                 !(cp >= 0xD800 && cp <= 0xDFFF);
+                    if (valid) {
+                        if (cp >= 0x10000) {
+                            cp -= 0x10000;
+                            r.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+                            r.push_back(static_cast<char16_t>(0xDC00 + (cp & 1023)));
+                        } else {
+                            r.push_back(static_cast<char16_t>(cp));
+                        }
+                        i = k - 1;
+                        continue;
+                    }
+                }
                 // decodeURI keeps escapes of the characters it would not have escaped
-                if (!component && c < 0x80 && c && std::strchr(";/?:@&=+$,#", static_cast<char>(c))) {
+                if (!component && c < 0x80 && c &&
+                    std::strchr(";/?:@&=+$,#", static_cast<char>(c))) {
                     r.append(s, i, 3);
                 } else {
                     r.push_back(c);
@@ -212,27 +265,26 @@ int UriCode(Interp& in, int argc, Val* args, Val* out, bool encode, bool compone
     }
     return StrResult(in, std::move(r), out);
 }
-int EncodeUri(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) { return UriCode(in, argc, args, out, true, false); }
-int DecodeUri(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) { return UriCode(in, argc, args, out, false, false); }
-int EncodeUriComponent(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) { return UriCode(in, argc, args, out, true, true); }
-int DecodeUriComponent(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) { return UriCode(in, argc, args, out, false, true); }
+int EncodeUri(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
+    return UriCode(in, argc, args, out, true, false);
+}
+int DecodeUri(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
+    return UriCode(in, argc, args, out, false, false);
+}
+int EncodeUriComponent(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
+    return UriCode(in, argc, args, out, true, true);
+}
+int DecodeUriComponent(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
+    return UriCode(in, argc, args, out, false, true);
+}
 
 // ---------------------------------------------------------------- Math
 
-std::uint64_t g_randomState = 0;
-
 double NextRandom() {
-    if (g_randomState == 0) {
-        g_randomState = static_cast<std::uint64_t>(std::time(nullptr)) * 0x9E3779B97F4A7C15ull ^
-                        reinterpret_cast<std::uintptr_t>(&g_randomState);
-        if (!g_randomState) g_randomState = 1;
-    }
-    // xorshift64*
-    g_randomState ^= g_randomState >> 12;
-    g_randomState ^= g_randomState << 25;
-    g_randomState ^= g_randomState >> 27;
-    std::uint64_t v = g_randomState * 0x2545F4914F6CDD1Dull;
-    return static_cast<double>(v >> 11) / 9007199254740992.0;
+    static Random source;
+    // two 30-bit draws give 60 bits of the fraction
+    double hi = source.Next(), lo = source.Next();
+    return (hi * 1073741824.0 + lo) / 1152921504606846976.0;
 }
 
 template <double (*F)(double)>
@@ -242,8 +294,12 @@ int Math1(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
     *out = Val::Num(F(d));
     return rc;
 }
-double Round(double d) { return std::floor(d + 0.5); }
-double Abs(double d) { return std::fabs(d); }
+double Round(double d) {
+    return std::floor(d + 0.5);
+}
+double Abs(double d) {
+    return std::fabs(d);
+}
 
 template <double (*F)(double, double)>
 int Math2(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
@@ -265,14 +321,20 @@ int MinMax(Interp& in, int argc, Val* args, Val* out, bool max) {
         double d;
         int rc = in.ToNum(args[i], &d);
         if (rc) return rc;
-        if (std::isnan(d)) r = d;
-        else if (!std::isnan(r) && (max ? d > r : d < r)) r = d;
+        if (std::isnan(d))
+            r = d;
+        else if (!std::isnan(r) && (max ? d > r : d < r))
+            r = d;
     }
     *out = Val::Num(r);
     return 0;
 }
-int MaxFn(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) { return MinMax(in, argc, args, out, true); }
-int MinFn(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) { return MinMax(in, argc, args, out, false); }
+int MaxFn(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
+    return MinMax(in, argc, args, out, true);
+}
+int MinFn(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
+    return MinMax(in, argc, args, out, false);
+}
 int RandomFn(Interp&, const Val&, const Val&, int, Val*, Val* out) {
     *out = Val::Num(NextRandom());
     return 0;
@@ -353,13 +415,19 @@ int IndexOfImpl(Interp& in, const Val& thisv, int argc, Val* args, Val* out, boo
     if (rc) return rc;
     double start = ClampIndex(pos, static_cast<double>(s.size()));
     std::size_t r;
-    if (last) r = s.rfind(needle, static_cast<std::size_t>(start));
-    else r = s.find(needle, static_cast<std::size_t>(start));
+    if (last)
+        r = s.rfind(needle, static_cast<std::size_t>(start));
+    else
+        r = s.find(needle, static_cast<std::size_t>(start));
     *out = Val::Num(r == U16::npos ? -1.0 : static_cast<double>(r));
     return 0;
 }
-int IndexOf(Interp& in, const Val&, const Val& t, int argc, Val* args, Val* out) { return IndexOfImpl(in, t, argc, args, out, false); }
-int LastIndexOf(Interp& in, const Val&, const Val& t, int argc, Val* args, Val* out) { return IndexOfImpl(in, t, argc, args, out, true); }
+int IndexOf(Interp& in, const Val&, const Val& t, int argc, Val* args, Val* out) {
+    return IndexOfImpl(in, t, argc, args, out, false);
+}
+int LastIndexOf(Interp& in, const Val&, const Val& t, int argc, Val* args, Val* out) {
+    return IndexOfImpl(in, t, argc, args, out, true);
+}
 
 int Slice(Interp& in, const Val&, const Val& thisv, int argc, Val* args, Val* out) {
     U16 s;
@@ -376,7 +444,8 @@ int Slice(Interp& in, const Val&, const Val& thisv, int argc, Val* args, Val* ou
     a = std::min(a, len);
     b = std::min(b, len);
     if (b <= a) return StrResult(in, U16(), out);
-    return StrResult(in, s.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a)), out);
+    return StrResult(in, s.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a)),
+                     out);
 }
 
 int Substring(Interp& in, const Val&, const Val& thisv, int argc, Val* args, Val* out) {
@@ -390,7 +459,8 @@ int Substring(Interp& in, const Val&, const Val& thisv, int argc, Val* args, Val
     a = ClampIndex(a, len);
     b = ClampIndex(b, len);
     if (a > b) std::swap(a, b);
-    return StrResult(in, s.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a)), out);
+    return StrResult(in, s.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a)),
+                     out);
 }
 
 int Substr(Interp& in, const Val&, const Val& thisv, int argc, Val* args, Val* out) {
@@ -450,17 +520,17 @@ char16_t FoldChar(char16_t c) {
     if (c >= 'A' && c <= 'Z') return static_cast<char16_t>(c + 32);
     if (c < 0xC0 || c > 0x17F) return c;
     static const char kBase[] =
-        "aaaaaaaceeeeiiii"  // C0-CF
-        "dnooooo ouuuuyts"  // D0-DF
-        "aaaaaaaceeeeiiii"  // E0-EF
-        "dnooooo ouuuuyty"  // F0-FF
-        "aaaaaaccccccccdd"  // 100-10F
-        "ddeeeeeeeeeegggg"  // 110-11F
-        "gggghhhhiiiiiiii"  // 120-12F
-        "iijjjjkkklllllll"  // 130-13F
-        "llllnnnnnnnnnooo"  // 140-14F
-        "oooorrrrrrssssss"  // 150-15F
-        "ssttttttuuuuuuuu"  // 160-16F
+        "aaaaaaaceeeeiiii"   // C0-CF
+        "dnooooo ouuuuyts"   // D0-DF
+        "aaaaaaaceeeeiiii"   // E0-EF
+        "dnooooo ouuuuyty"   // F0-FF
+        "aaaaaaccccccccdd"   // 100-10F
+        "ddeeeeeeeeeegggg"   // 110-11F
+        "gggghhhhiiiiiiii"   // 120-12F
+        "iijjjjkkklllllll"   // 130-13F
+        "llllnnnnnnnnnooo"   // 140-14F
+        "oooorrrrrrssssss"   // 150-15F
+        "ssttttttuuuuuuuu"   // 160-16F
         "uuuuwwyyyzzzzzzs";  // 170-17F
     char b = kBase[c - 0xC0];
     return b == ' ' ? static_cast<char16_t>(c == 0xD7 || c == 0xF7 ? c : c + (c < 0xE0 ? 32 : 0))
@@ -482,9 +552,15 @@ int CaseImpl(Interp& in, const Val& thisv, Val* out, int mode) {
     }
     return StrResult(in, std::move(s), out);
 }
-int ToLowerCase(Interp& in, const Val&, const Val& t, int, Val*, Val* out) { return CaseImpl(in, t, out, 0); }
-int ToUpperCase(Interp& in, const Val&, const Val& t, int, Val*, Val* out) { return CaseImpl(in, t, out, 1); }
-int Fold(Interp& in, const Val&, const Val& t, int, Val*, Val* out) { return CaseImpl(in, t, out, 2); }
+int ToLowerCase(Interp& in, const Val&, const Val& t, int, Val*, Val* out) {
+    return CaseImpl(in, t, out, 0);
+}
+int ToUpperCase(Interp& in, const Val&, const Val& t, int, Val*, Val* out) {
+    return CaseImpl(in, t, out, 1);
+}
+int Fold(Interp& in, const Val&, const Val& t, int, Val*, Val* out) {
+    return CaseImpl(in, t, out, 2);
+}
 
 // ---------------------------------------------------------------- Number, Boolean, Object
 
@@ -678,8 +754,8 @@ void CivilFromDays(double z, int* y, int* m, int* d) {
     z += 719468;
     double era = std::floor(z / 146097);
     double doe = z - era * 146097;
-    double yoe = std::floor((doe - std::floor(doe / 1460) + std::floor(doe / 36524) -
-                             std::floor(doe / 146096)) / 365);
+    double yoe = std::floor(
+        (doe - std::floor(doe / 1460) + std::floor(doe / 36524) - std::floor(doe / 146096)) / 365);
     double yy = yoe + era * 400;
     double doy = doe - (365 * yoe + std::floor(yoe / 4) - std::floor(yoe / 100));
     double mp = std::floor((5 * doy + 2) / 153);
@@ -770,8 +846,8 @@ void FormatDate(double t, int kind, U16* out) {
         Append(out, "%s %s %02d %d", kDays[p.weekday], kMonths[p.month], p.day, p.year);
     if (kind == 0) out->push_back(' ');
     if (kind == 0 || kind == 2)
-        Append(out, "%02d:%02d:%02d GMT%c%02d%02d", p.hours, p.minutes, p.seconds, sign, offMin / 60,
-               offMin % 60);
+        Append(out, "%02d:%02d:%02d GMT%c%02d%02d", p.hours, p.minutes, p.seconds, sign,
+               offMin / 60, offMin % 60);
 }
 
 // Reads what FormatDate writes, and "YYYY/MM/DD [HH:MM[:SS]]".
@@ -815,12 +891,14 @@ double ParseDate(const U16& s) {
                 h = static_cast<int>(v);
                 ++i;
                 int v2 = 0;
-                while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i]))) v2 = v2 * 10 + (a[i++] - '0');
+                while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i])))
+                    v2 = v2 * 10 + (a[i++] - '0');
                 mi = v2;
                 if (i < a.size() && a[i] == ':') {
                     ++i;
                     int v3 = 0;
-                    while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i]))) v3 = v3 * 10 + (a[i++] - '0');
+                    while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i])))
+                        v3 = v3 * 10 + (a[i++] - '0');
                     sec = v3;
                 }
                 continue;
@@ -830,10 +908,12 @@ double ParseDate(const U16& s) {
                 y = static_cast<int>(v);
                 ++i;
                 int m2 = 0, d2 = 0;
-                while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i]))) m2 = m2 * 10 + (a[i++] - '0');
+                while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i])))
+                    m2 = m2 * 10 + (a[i++] - '0');
                 if (i >= a.size() || a[i] != '/') return std::nan("");
                 ++i;
-                while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i]))) d2 = d2 * 10 + (a[i++] - '0');
+                while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i])))
+                    d2 = d2 * 10 + (a[i++] - '0');
                 mon = m2 - 1;
                 d = d2;
                 continue;
@@ -844,14 +924,18 @@ double ParseDate(const U16& s) {
         ++i;
     }
     for (int v : nums) {
-        if (d < 0 && v <= 31 && (mon >= 0 || nums.size() > 1)) d = v;
-        else if (y < 0) y = v;
+        if (d < 0 && v <= 31 && (mon >= 0 || nums.size() > 1))
+            d = v;
+        else if (y < 0)
+            y = v;
     }
     if (y < 0 || mon < 0 || mon > 11 || d < 1 || d > 31 || h > 24 || mi > 59 || sec > 59)
         return std::nan("");
     double t = MakeTime(y, mon, d, h, mi, sec, 0);
-    if (utc) t -= offMin * 60000.0;
-    else t = LocalToUtc(t);
+    if (utc)
+        t -= offMin * 60000.0;
+    else
+        t = LocalToUtc(t);
     return TimeClip(t);
 }
 
@@ -861,7 +945,9 @@ double Now() {
     return std::floor(static_cast<double>(ts.tv_sec) * 1000.0 + ts.tv_nsec / 1000000);
 }
 
-Val NewDate(ScriptHeap* heap, double t) { return Val::Object(new DateObj(heap, t)); }
+Val NewDate(ScriptHeap* heap, double t) {
+    return Val::Object(new DateObj(heap, t));
+}
 
 int DateCtor(Interp& in, const Val&, const Val&, int argc, Val* args, Val* out) {
     if (!in.constructing) {
@@ -979,8 +1065,8 @@ int DateMethod(Interp& in, const Val& self, const Val& thisv, int argc, Val* arg
         }
         double base = std::isnan(t) ? 0 : (utc ? t : t + LocalOffset(t));
         Parts p = Split(base);
-        double f[7] = {static_cast<double>(p.year), static_cast<double>(p.month),
-                       static_cast<double>(p.day), static_cast<double>(p.hours),
+        double f[7] = {static_cast<double>(p.year),    static_cast<double>(p.month),
+                       static_cast<double>(p.day),     static_cast<double>(p.hours),
                        static_cast<double>(p.minutes), static_cast<double>(p.seconds),
                        static_cast<double>(p.ms)};
         std::string what = n.substr(utc ? 6 : 3);
@@ -994,7 +1080,13 @@ int DateMethod(Interp& in, const Val& self, const Val& thisv, int argc, Val* arg
                     : what == "Milliseconds" ? 6
                                              : -1;
         if (start < 0) return ScriptErrors::kMemberUnknown;
-        int room = start == 0 ? 3 : start == 1 ? 2 : start == 2 ? 1 : start == 3 ? 4 : start == 4 ? 3 : start == 5 ? 2 : 1;
+        int room = start == 0   ? 3
+                   : start == 1 ? 2
+                   : start == 2 ? 1
+                   : start == 3 ? 4
+                   : start == 4 ? 3
+                   : start == 5 ? 2
+                                : 1;
         if (what == "Year") room = 1;
         for (int i = 0; i < room && i < std::max(argc, 1); ++i) f[start + i] = a[i];
         if (what == "Year" && f[0] >= 0 && f[0] <= 99) f[0] += 1900;
@@ -1008,7 +1100,9 @@ int DateMethod(Interp& in, const Val& self, const Val& thisv, int argc, Val* arg
 
 }  // namespace
 
-void DateToText(double time, U16* out) { FormatDate(time, 0, out); }
+void DateToText(double time, U16* out) {
+    FormatDate(time, 0, out);
+}
 
 void InstallBuiltins(ScriptHeap* heap) {
     auto plain = [heap]() {
@@ -1107,16 +1201,51 @@ void InstallBuiltins(ScriptHeap* heap) {
     NativeObj* date = Define(heap, g, "Date", DateCtor, true);
     Define(heap, date, "parse", DateParse);
     Define(heap, date, "UTC", DateUtc);
-    static const char* const kDateMethods[] = {
-        "toString", "toUTCString", "toGMTString", "toDateString", "toLocaleString",
-        "toLocaleDateString", "toTimeString", "toLocaleTimeString", "getTime", "valueOf",
-        "getFullYear", "getYear", "getMonth", "getDate", "getHours", "getMinutes", "getSeconds",
-        "getMilliseconds", "getDay", "getUTCFullYear", "getUTCMonth", "getUTCDate", "getUTCHours",
-        "getUTCMinutes", "getUTCSeconds", "getUTCMilliseconds", "getUTCDay", "getTimeZoneOffset",
-        "getTimezoneOffset", "setTime", "setFullYear", "setYear", "setMonth", "setDate",
-        "setHours", "setMinutes", "setSeconds", "setMilliseconds", "setUTCFullYear",
-        "setUTCMonth", "setUTCDate", "setUTCHours", "setUTCMinutes", "setUTCSeconds",
-        "setUTCMilliseconds"};
+    static const char* const kDateMethods[] = {"toString",
+                                               "toUTCString",
+                                               "toGMTString",
+                                               "toDateString",
+                                               "toLocaleString",
+                                               "toLocaleDateString",
+                                               "toTimeString",
+                                               "toLocaleTimeString",
+                                               "getTime",
+                                               "valueOf",
+                                               "getFullYear",
+                                               "getYear",
+                                               "getMonth",
+                                               "getDate",
+                                               "getHours",
+                                               "getMinutes",
+                                               "getSeconds",
+                                               "getMilliseconds",
+                                               "getDay",
+                                               "getUTCFullYear",
+                                               "getUTCMonth",
+                                               "getUTCDate",
+                                               "getUTCHours",
+                                               "getUTCMinutes",
+                                               "getUTCSeconds",
+                                               "getUTCMilliseconds",
+                                               "getUTCDay",
+                                               "getTimeZoneOffset",
+                                               "getTimezoneOffset",
+                                               "setTime",
+                                               "setFullYear",
+                                               "setYear",
+                                               "setMonth",
+                                               "setDate",
+                                               "setHours",
+                                               "setMinutes",
+                                               "setSeconds",
+                                               "setMilliseconds",
+                                               "setUTCFullYear",
+                                               "setUTCMonth",
+                                               "setUTCDate",
+                                               "setUTCHours",
+                                               "setUTCMinutes",
+                                               "setUTCSeconds",
+                                               "setUTCMilliseconds"};
     for (const char* name : kDateMethods) Define(heap, heap->protoDate.o, name, DateMethod);
 }
 

@@ -12,29 +12,98 @@ namespace scr {
 
 enum Op : std::uint8_t {
     // no operand
-    OP_UNDEF, OP_NULL, OP_TRUE, OP_FALSE, OP_THIS, OP_POP, OP_DUP, OP_DUP2, OP_ROT3, OP_ROT4,
-    OP_ADD, OP_SUB, OP_MUL, OP_DIV, OP_MOD, OP_SHL, OP_SHR, OP_USHR, OP_BAND, OP_BOR, OP_BXOR,
-    OP_EQ, OP_NE, OP_SEQ, OP_SNE, OP_LT, OP_GT, OP_LE, OP_GE,
-    OP_NEG, OP_POS, OP_NOT, OP_BITNOT, OP_TYPEOF, OP_VOID, OP_TONUM, OP_INC, OP_DEC,
-    OP_GET_INDEX, OP_SET_INDEX, OP_DEL_INDEX, OP_RET, OP_RET_UNDEF, OP_RESULT, OP_NEW_OBJECT,
+    OP_UNDEF,
+    OP_NULL,
+    OP_TRUE,
+    OP_FALSE,
+    OP_THIS,
+    OP_POP,
+    OP_DUP,
+    OP_DUP2,
+    OP_ROT3,
+    OP_ROT4,
+    OP_ADD,
+    OP_SUB,
+    OP_MUL,
+    OP_DIV,
+    OP_MOD,
+    OP_SHL,
+    OP_SHR,
+    OP_USHR,
+    OP_BAND,
+    OP_BOR,
+    OP_BXOR,
+    OP_EQ,
+    OP_NE,
+    OP_SEQ,
+    OP_SNE,
+    OP_LT,
+    OP_GT,
+    OP_LE,
+    OP_GE,
+    OP_NEG,
+    OP_POS,
+    OP_NOT,
+    OP_BITNOT,
+    OP_TYPEOF,
+    OP_VOID,
+    OP_TONUM,
+    OP_INC,
+    OP_DEC,
+    OP_GET_INDEX,
+    OP_SET_INDEX,
+    OP_DEL_INDEX,
+    OP_RET,
+    OP_RET_UNDEF,
+    OP_RESULT,
+    OP_NEW_OBJECT,
     // one u32 operand
-    OP_NUM, OP_STR, OP_INT, OP_SET_NAME, OP_TYPEOF_NAME, OP_DEL_NAME, OP_DECL_NAME, OP_SET_MEMBER,
-    OP_DEL_MEMBER, OP_INIT_PROP, OP_JMP, OP_JF, OP_JT, OP_JF_KEEP, OP_JT_KEEP, OP_CLOSURE,
+    OP_NUM,
+    OP_STR,
+    OP_INT,
+    OP_SET_NAME,
+    OP_TYPEOF_NAME,
+    OP_DEL_NAME,
+    OP_DECL_NAME,
+    OP_SET_MEMBER,
+    OP_DEL_MEMBER,
+    OP_INIT_PROP,
+    OP_JMP,
+    OP_JF,
+    OP_JT,
+    OP_JF_KEEP,
+    OP_JT_KEEP,
+    OP_CLOSURE,
     OP_ARRAY,
     // u16 operand
-    OP_GET_LOCAL, OP_SET_LOCAL, OP_TAKE_LOCAL,
+    OP_GET_LOCAL,
+    OP_SET_LOCAL,
+    OP_TAKE_LOCAL,
     // u8 depth, u16 slot
-    OP_GET_ENV, OP_SET_ENV,
+    OP_GET_ENV,
+    OP_SET_ENV,
     // u32 name, u8 flag (1: the path continues)
-    OP_GET_NAME, OP_GET_MEMBER,
+    OP_GET_NAME,
+    OP_GET_MEMBER,
     // u8 argument count
-    OP_CALL, OP_CALL_INDEX, OP_NEW,
+    OP_CALL,
+    OP_CALL_INDEX,
+    OP_NEW,
     // u32 name, u8 argument count
-    OP_CALL_NAME, OP_CALL_MEMBER,
+    OP_CALL_NAME,
+    OP_CALL_MEMBER,
     OP_COUNT
 };
 
-enum OperandKind : std::uint8_t { OPD_NONE, OPD_U32, OPD_U16, OPD_ENV, OPD_NAME_FLAG, OPD_ARGC, OPD_NAME_ARGC };
+enum OperandKind : std::uint8_t {
+    OPD_NONE,
+    OPD_U32,
+    OPD_U16,
+    OPD_ENV,
+    OPD_NAME_FLAG,
+    OPD_ARGC,
+    OPD_NAME_ARGC
+};
 
 inline OperandKind OperandOf(std::uint8_t op) {
     if (op < OP_NUM) return OPD_NONE;
@@ -48,13 +117,20 @@ inline OperandKind OperandOf(std::uint8_t op) {
 
 inline int OperandSize(OperandKind k) {
     switch (k) {
-        case OPD_NONE: return 0;
-        case OPD_U32: return 4;
-        case OPD_U16: return 2;
-        case OPD_ENV: return 3;
-        case OPD_NAME_FLAG: return 5;
-        case OPD_ARGC: return 1;
-        case OPD_NAME_ARGC: return 5;
+        case OPD_NONE:
+            return 0;
+        case OPD_U32:
+            return 4;
+        case OPD_U16:
+            return 2;
+        case OPD_ENV:
+            return 3;
+        case OPD_NAME_FLAG:
+            return 5;
+        case OPD_ARGC:
+            return 1;
+        case OPD_NAME_ARGC:
+            return 5;
     }
     return 0;
 }

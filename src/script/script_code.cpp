@@ -4,8 +4,8 @@
 
 namespace {
 
-using scr::UnitData;
 using scr::FuncProto;
+using scr::UnitData;
 
 constexpr std::uint32_t kFormatVersion = 1;
 constexpr std::uint64_t kMaxPayload = 1u << 28;
@@ -172,7 +172,9 @@ bool ReadPayload(Reader& r, UnitData* u) {
     return r.Remaining() == 0;
 }
 
-bool IsSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char16_t c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 }  // namespace
 
@@ -197,15 +199,23 @@ int ScriptCode::AddString(const char16_t* chars, std::uint32_t count, bool force
     return static_cast<int>(u->strings.size() - 1);
 }
 
-std::uint32_t ScriptCode::StringCount() const { return static_cast<std::uint32_t>(data_->strings.size()); }
+std::uint32_t ScriptCode::StringCount() const {
+    return static_cast<std::uint32_t>(data_->strings.size());
+}
 
 const std::u16string* ScriptCode::StringAt(std::uint32_t index) const {
     return index < data_->strings.size() ? &data_->strings[index] : nullptr;
 }
 
-void ScriptCode::SetName(const std::u16string& name) { Mutable()->unitName = name; }
-const std::u16string& ScriptCode::Name() const { return data_->unitName; }
-bool ScriptCode::IsCompiled() const { return !data_->funcs.empty(); }
+void ScriptCode::SetName(const std::u16string& name) {
+    Mutable()->unitName = name;
+}
+const std::u16string& ScriptCode::Name() const {
+    return data_->unitName;
+}
+bool ScriptCode::IsCompiled() const {
+    return !data_->funcs.empty();
+}
 
 bool ScriptCode::Write(std::u16string* out) const {
     if (!out || !IsCompiled()) return false;

@@ -17,11 +17,54 @@ namespace {
 enum TokType : std::uint8_t { T_EOF, T_NUM, T_STR, T_IDENT, T_PUNCT };
 
 enum Punct : std::uint8_t {
-    P_NONE, P_LBRACE, P_RBRACE, P_LPAREN, P_RPAREN, P_LBRACK, P_RBRACK, P_DOT, P_SEMI, P_COMMA,
-    P_LT, P_GT, P_LE, P_GE, P_EQ, P_NE, P_SEQ, P_SNE, P_PLUS, P_MINUS, P_STAR, P_SLASH, P_PERCENT,
-    P_INC, P_DEC, P_SHL, P_SHR, P_USHR, P_AMP, P_PIPE, P_CARET, P_BANG, P_TILDE, P_AND, P_OR,
-    P_QUESTION, P_COLON, P_ASSIGN, P_ADD_ASSIGN, P_SUB_ASSIGN, P_MUL_ASSIGN, P_DIV_ASSIGN,
-    P_MOD_ASSIGN, P_SHL_ASSIGN, P_SHR_ASSIGN, P_USHR_ASSIGN, P_AND_ASSIGN, P_OR_ASSIGN,
+    P_NONE,
+    P_LBRACE,
+    P_RBRACE,
+    P_LPAREN,
+    P_RPAREN,
+    P_LBRACK,
+    P_RBRACK,
+    P_DOT,
+    P_SEMI,
+    P_COMMA,
+    P_LT,
+    P_GT,
+    P_LE,
+    P_GE,
+    P_EQ,
+    P_NE,
+    P_SEQ,
+    P_SNE,
+    P_PLUS,
+    P_MINUS,
+    P_STAR,
+    P_SLASH,
+    P_PERCENT,
+    P_INC,
+    P_DEC,
+    P_SHL,
+    P_SHR,
+    P_USHR,
+    P_AMP,
+    P_PIPE,
+    P_CARET,
+    P_BANG,
+    P_TILDE,
+    P_AND,
+    P_OR,
+    P_QUESTION,
+    P_COLON,
+    P_ASSIGN,
+    P_ADD_ASSIGN,
+    P_SUB_ASSIGN,
+    P_MUL_ASSIGN,
+    P_DIV_ASSIGN,
+    P_MOD_ASSIGN,
+    P_SHL_ASSIGN,
+    P_SHR_ASSIGN,
+    P_USHR_ASSIGN,
+    P_AND_ASSIGN,
+    P_OR_ASSIGN,
     P_XOR_ASSIGN
 };
 
@@ -31,22 +74,78 @@ struct PunctText {
 };
 // Longest first, so that the first match wins.
 const PunctText kPuncts[] = {
-    {">>>=", P_USHR_ASSIGN}, {"===", P_SEQ}, {"!==", P_SNE}, {">>>", P_USHR}, {"<<=", P_SHL_ASSIGN},
-    {">>=", P_SHR_ASSIGN}, {"<=", P_LE}, {">=", P_GE}, {"==", P_EQ}, {"!=", P_NE}, {"++", P_INC},
-    {"--", P_DEC}, {"<<", P_SHL}, {">>", P_SHR}, {"&&", P_AND}, {"||", P_OR}, {"+=", P_ADD_ASSIGN},
-    {"-=", P_SUB_ASSIGN}, {"*=", P_MUL_ASSIGN}, {"/=", P_DIV_ASSIGN}, {"%=", P_MOD_ASSIGN},
-    {"&=", P_AND_ASSIGN}, {"|=", P_OR_ASSIGN}, {"^=", P_XOR_ASSIGN}, {"{", P_LBRACE},
-    {"}", P_RBRACE}, {"(", P_LPAREN}, {")", P_RPAREN}, {"[", P_LBRACK}, {"]", P_RBRACK},
-    {".", P_DOT}, {";", P_SEMI}, {",", P_COMMA}, {"<", P_LT}, {">", P_GT}, {"+", P_PLUS},
-    {"-", P_MINUS}, {"*", P_STAR}, {"/", P_SLASH}, {"%", P_PERCENT}, {"&", P_AMP}, {"|", P_PIPE},
-    {"^", P_CARET}, {"!", P_BANG}, {"~", P_TILDE}, {"?", P_QUESTION}, {":", P_COLON},
+    {">>>=", P_USHR_ASSIGN},
+    {"===", P_SEQ},
+    {"!==", P_SNE},
+    {">>>", P_USHR},
+    {"<<=", P_SHL_ASSIGN},
+    {">>=", P_SHR_ASSIGN},
+    {"<=", P_LE},
+    {">=", P_GE},
+    {"==", P_EQ},
+    {"!=", P_NE},
+    {"++", P_INC},
+    {"--", P_DEC},
+    {"<<", P_SHL},
+    {">>", P_SHR},
+    {"&&", P_AND},
+    {"||", P_OR},
+    {"+=", P_ADD_ASSIGN},
+    {"-=", P_SUB_ASSIGN},
+    {"*=", P_MUL_ASSIGN},
+    {"/=", P_DIV_ASSIGN},
+    {"%=", P_MOD_ASSIGN},
+    {"&=", P_AND_ASSIGN},
+    {"|=", P_OR_ASSIGN},
+    {"^=", P_XOR_ASSIGN},
+    {"{", P_LBRACE},
+    {"}", P_RBRACE},
+    {"(", P_LPAREN},
+    {")", P_RPAREN},
+    {"[", P_LBRACK},
+    {"]", P_RBRACK},
+    {".", P_DOT},
+    {";", P_SEMI},
+    {",", P_COMMA},
+    {"<", P_LT},
+    {">", P_GT},
+    {"+", P_PLUS},
+    {"-", P_MINUS},
+    {"*", P_STAR},
+    {"/", P_SLASH},
+    {"%", P_PERCENT},
+    {"&", P_AMP},
+    {"|", P_PIPE},
+    {"^", P_CARET},
+    {"!", P_BANG},
+    {"~", P_TILDE},
+    {"?", P_QUESTION},
+    {":", P_COLON},
     {"=", P_ASSIGN},
 };
 
 // Keyword ids of the vocabulary.
 enum Kw : std::uint16_t {
-    K_BREAK = 1, K_ELSE, K_SWITCH, K_CASE, K_RETURN, K_CONTINUE, K_FOR, K_VOID, K_DEFAULT, K_DO,
-    K_IF, K_WHILE, K_THIS, K_NEW, K_DELETE, K_TYPEOF, K_FUNCTION, K_VAR, K_TRUE, K_FALSE,
+    K_BREAK = 1,
+    K_ELSE,
+    K_SWITCH,
+    K_CASE,
+    K_RETURN,
+    K_CONTINUE,
+    K_FOR,
+    K_VOID,
+    K_DEFAULT,
+    K_DO,
+    K_IF,
+    K_WHILE,
+    K_THIS,
+    K_NEW,
+    K_DELETE,
+    K_TYPEOF,
+    K_FUNCTION,
+    K_VAR,
+    K_TRUE,
+    K_FALSE,
     K_LITSTR
 };
 
@@ -66,7 +165,9 @@ bool IsIdStart(char16_t c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$' ||
            (c >= 0x80 && c != 0xA0 && c != 0xFEFF && c != 0x2028 && c != 0x2029);
 }
-bool IsIdPart(char16_t c) { return IsIdStart(c) || (c >= '0' && c <= '9'); }
+bool IsIdPart(char16_t c) {
+    return IsIdStart(c) || (c >= '0' && c <= '9');
+}
 int HexVal(char16_t c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -101,15 +202,15 @@ public:
             t->text.assign(s_ + b, p_ - b);
             t->vocab = ScriptNames::Find(s_ + b, p_ - b);
             if (t->text == u"null") t->isNull = true;
-            static const char16_t* const kLeftOut[] = {u"try", u"catch", u"finally", u"throw",
-                                                      u"with", u"in", u"instanceof"};
+            static const char16_t* const kLeftOut[] = {u"try",  u"catch", u"finally",   u"throw",
+                                                       u"with", u"in",    u"instanceof"};
             for (const char16_t* w : kLeftOut) {
                 if (t->text == w) t->unsupported = true;
             }
             return true;
         }
-        if ((c >= '0' && c <= '9') || (c == '.' && p_ + 1 < n_ && s_[p_ + 1] >= '0' &&
-                                       s_[p_ + 1] <= '9'))
+        if ((c >= '0' && c <= '9') ||
+            (c == '.' && p_ + 1 < n_ && s_[p_ + 1] >= '0' && s_[p_ + 1] <= '9'))
             return Number(t);
         if (c == '"' || c == '\'') return String(t, c);
         for (const PunctText& pt : kPuncts) {
@@ -256,13 +357,27 @@ private:
             if (p_ >= n_) break;
             char16_t e = s_[p_++];
             switch (e) {
-                case 'n': t->text.push_back('\n'); break;
-                case 'r': t->text.push_back('\r'); break;
-                case 't': t->text.push_back('\t'); break;
-                case 'b': t->text.push_back('\b'); break;
-                case 'f': t->text.push_back('\f'); break;
-                case 'v': t->text.push_back('\v'); break;
-                case '0': t->text.push_back(0); break;
+                case 'n':
+                    t->text.push_back('\n');
+                    break;
+                case 'r':
+                    t->text.push_back('\r');
+                    break;
+                case 't':
+                    t->text.push_back('\t');
+                    break;
+                case 'b':
+                    t->text.push_back('\b');
+                    break;
+                case 'f':
+                    t->text.push_back('\f');
+                    break;
+                case 'v':
+                    t->text.push_back('\v');
+                    break;
+                case '0':
+                    t->text.push_back(0);
+                    break;
                 case 'x':
                 case 'u': {
                     int count = e == 'x' ? 2 : 4;
@@ -289,8 +404,12 @@ private:
                     break;
                 case '\n':
                 case 0x2028:
-                case 0x2029: NewLine(p_); break;
-                default: t->text.push_back(e); break;
+                case 0x2029:
+                    NewLine(p_);
+                    break;
+                default:
+                    t->text.push_back(e);
+                    break;
             }
         }
         error_ = "unterminated string";
@@ -306,11 +425,44 @@ private:
 // ---------------------------------------------------------------- syntax tree
 
 enum NK : std::uint8_t {
-    N_NUM, N_STR, N_LIT, N_TRUE, N_FALSE, N_NULL, N_THIS, N_IDENT, N_ARRAY, N_OBJECT, N_FUNC,
-    N_MEMBER, N_INDEX, N_CALL, N_NEW, N_UNARY, N_UPDATE, N_BINARY, N_AND, N_OR, N_COND, N_ASSIGN,
-    N_COMMA, N_ELISION,
-    S_VAR, S_FUNC, S_EXPR, S_BLOCK, S_EMPTY, S_IF, S_WHILE, S_DO, S_FOR, S_BREAK, S_CONTINUE,
-    S_RETURN, S_SWITCH, S_CASE
+    N_NUM,
+    N_STR,
+    N_LIT,
+    N_TRUE,
+    N_FALSE,
+    N_NULL,
+    N_THIS,
+    N_IDENT,
+    N_ARRAY,
+    N_OBJECT,
+    N_FUNC,
+    N_MEMBER,
+    N_INDEX,
+    N_CALL,
+    N_NEW,
+    N_UNARY,
+    N_UPDATE,
+    N_BINARY,
+    N_AND,
+    N_OR,
+    N_COND,
+    N_ASSIGN,
+    N_COMMA,
+    N_ELISION,
+    S_VAR,
+    S_FUNC,
+    S_EXPR,
+    S_BLOCK,
+    S_EMPTY,
+    S_IF,
+    S_WHILE,
+    S_DO,
+    S_FOR,
+    S_BREAK,
+    S_CONTINUE,
+    S_RETURN,
+    S_SWITCH,
+    S_CASE
 };
 
 struct Node {
@@ -409,7 +561,8 @@ private:
                 if (p.p == tok_.punct) t = p.text;
             }
         }
-        if (tok_.type == T_IDENT && tok_.unsupported) return Fail(("unsupported construct '" + t + "'").c_str());
+        if (tok_.type == T_IDENT && tok_.unsupported)
+            return Fail(("unsupported construct '" + t + "'").c_str());
         return Fail(("unexpected '" + t + "'").c_str());
     }
     bool Advance() {
@@ -458,11 +611,16 @@ private:
                     if (n) Semicolon();
                     return n;
                 }
-                case K_FUNCTION: return FunctionDecl();
-                case K_IF: return If();
-                case K_WHILE: return While();
-                case K_DO: return DoWhile();
-                case K_FOR: return For();
+                case K_FUNCTION:
+                    return FunctionDecl();
+                case K_IF:
+                    return If();
+                case K_WHILE:
+                    return While();
+                case K_DO:
+                    return DoWhile();
+                case K_FOR:
+                    return For();
                 case K_BREAK:
                 case K_CONTINUE: {
                     Node* n = New(tok_.vocab == K_BREAK ? S_BREAK : S_CONTINUE);
@@ -485,11 +643,14 @@ private:
                     Semicolon();
                     return n;
                 }
-                case K_SWITCH: return Switch();
+                case K_SWITCH:
+                    return Switch();
                 case K_ELSE:
                 case K_CASE:
-                case K_DEFAULT: return FailNear(), nullptr;
-                default: break;
+                case K_DEFAULT:
+                    return FailNear(), nullptr;
+                default:
+                    break;
             }
         }
         Node* n = New(S_EXPR);
@@ -709,7 +870,9 @@ private:
         }
         return e;
     }
-    static bool IsAssignOp(Punct p) { return p == P_ASSIGN || (p >= P_ADD_ASSIGN && p <= P_XOR_ASSIGN); }
+    static bool IsAssignOp(Punct p) {
+        return p == P_ASSIGN || (p >= P_ADD_ASSIGN && p <= P_XOR_ASSIGN);
+    }
     Node* Assign() {
         Depth d(this);
         if (!d.ok) return Fail("nesting too deep"), nullptr;
@@ -743,17 +906,39 @@ private:
     static int Precedence(const Token& t) {
         if (t.type != T_PUNCT) return 0;
         switch (t.punct) {
-            case P_OR: return 1;
-            case P_AND: return 2;
-            case P_PIPE: return 3;
-            case P_CARET: return 4;
-            case P_AMP: return 5;
-            case P_EQ: case P_NE: case P_SEQ: case P_SNE: return 6;
-            case P_LT: case P_GT: case P_LE: case P_GE: return 7;
-            case P_SHL: case P_SHR: case P_USHR: return 8;
-            case P_PLUS: case P_MINUS: return 9;
-            case P_STAR: case P_SLASH: case P_PERCENT: return 10;
-            default: return 0;
+            case P_OR:
+                return 1;
+            case P_AND:
+                return 2;
+            case P_PIPE:
+                return 3;
+            case P_CARET:
+                return 4;
+            case P_AMP:
+                return 5;
+            case P_EQ:
+            case P_NE:
+            case P_SEQ:
+            case P_SNE:
+                return 6;
+            case P_LT:
+            case P_GT:
+            case P_LE:
+            case P_GE:
+                return 7;
+            case P_SHL:
+            case P_SHR:
+            case P_USHR:
+                return 8;
+            case P_PLUS:
+            case P_MINUS:
+                return 9;
+            case P_STAR:
+            case P_SLASH:
+            case P_PERCENT:
+                return 10;
+            default:
+                return 0;
         }
     }
     Node* Binary(int minPrec) {
@@ -778,9 +963,8 @@ private:
     Node* Unary() {
         Depth d(this);
         if (!d.ok) return Fail("nesting too deep"), nullptr;
-        if (tok_.type == T_PUNCT &&
-            (tok_.punct == P_PLUS || tok_.punct == P_MINUS || tok_.punct == P_BANG ||
-             tok_.punct == P_TILDE)) {
+        if (tok_.type == T_PUNCT && (tok_.punct == P_PLUS || tok_.punct == P_MINUS ||
+                                     tok_.punct == P_BANG || tok_.punct == P_TILDE)) {
             Node* n = New(N_UNARY);
             n->op = tok_.punct;
             if (!Advance()) return nullptr;
@@ -922,8 +1106,10 @@ private:
                 if (Is(P_LBRACK)) return ArrayLiteral();
                 if (Is(P_LBRACE)) return ObjectLiteral();
                 return FailNear(), nullptr;
-            case T_IDENT: break;
-            case T_EOF: return FailNear(), nullptr;
+            case T_IDENT:
+                break;
+            case T_EOF:
+                return FailNear(), nullptr;
         }
         if (tok_.unsupported) return FailNear(), nullptr;
         if (tok_.isNull) {
@@ -1029,7 +1215,8 @@ private:
 class Gen {
 public:
     Gen(UnitData* unit, std::vector<FuncInfo>& funcs) : u_(unit), funcs_(funcs) {
-        for (std::size_t i = 0; i < unit->strings.size(); ++i) strIndex_.emplace(unit->strings[i], i);
+        for (std::size_t i = 0; i < unit->strings.size(); ++i)
+            strIndex_.emplace(unit->strings[i], i);
     }
 
     bool Run() {
@@ -1173,27 +1360,35 @@ private:
     void LoadName(const U16& n, bool cont) {
         std::uint32_t depth = 0, slot = 0;
         switch (Lookup(n, &depth, &slot)) {
-            case V_LOCAL: EmitU16(OP_GET_LOCAL, slot); break;
+            case V_LOCAL:
+                EmitU16(OP_GET_LOCAL, slot);
+                break;
             case V_ENV:
                 Emit(OP_GET_ENV);
                 code_->push_back(static_cast<std::uint8_t>(depth));
                 code_->push_back(static_cast<std::uint8_t>(slot));
                 code_->push_back(static_cast<std::uint8_t>(slot >> 8));
                 break;
-            case V_NAME: EmitNameFlag(OP_GET_NAME, Name(n), cont ? 1 : 0); break;
+            case V_NAME:
+                EmitNameFlag(OP_GET_NAME, Name(n), cont ? 1 : 0);
+                break;
         }
     }
     void StoreName(const U16& n) {
         std::uint32_t depth = 0, slot = 0;
         switch (Lookup(n, &depth, &slot)) {
-            case V_LOCAL: EmitU16(OP_SET_LOCAL, slot); break;
+            case V_LOCAL:
+                EmitU16(OP_SET_LOCAL, slot);
+                break;
             case V_ENV:
                 Emit(OP_SET_ENV);
                 code_->push_back(static_cast<std::uint8_t>(depth));
                 code_->push_back(static_cast<std::uint8_t>(slot));
                 code_->push_back(static_cast<std::uint8_t>(slot >> 8));
                 break;
-            case V_NAME: EmitU32(OP_SET_NAME, Name(n)); break;
+            case V_NAME:
+                EmitU32(OP_SET_NAME, Name(n));
+                break;
         }
     }
 
@@ -1202,7 +1397,8 @@ private:
         Line(s->line);
         switch (s->k) {
             case S_EMPTY:
-            case S_FUNC: return true;
+            case S_FUNC:
+                return true;
             case S_EXPR:
                 if (!Expr(s->kids[0])) return false;
                 Emit(fi_->top ? OP_RESULT : OP_POP);
@@ -1328,8 +1524,10 @@ private:
                 loops_.push_back(Loop{{}, {}, true});
                 for (std::size_t i = 1; i < s->kids.size(); ++i) {
                     Node* c = s->kids[i];
-                    if (static_cast<int>(i) == defaultCase) Patch(toDefault, Here());
-                    else Patch(toCase[i], Here());
+                    if (static_cast<int>(i) == defaultCase)
+                        Patch(toDefault, Here());
+                    else
+                        Patch(toCase[i], Here());
                     for (std::size_t j = 1; j < c->kids.size(); ++j) {
                         if (!Stmt(c->kids[j])) return false;
                     }
@@ -1340,7 +1538,9 @@ private:
                 Emit(OP_POP);
                 return true;
             }
-            default: error = "bad statement"; return false;
+            default:
+                error = "bad statement";
+                return false;
         }
     }
     void EndLoop(std::uint32_t breakTo, std::uint32_t continueTo) {
@@ -1353,25 +1553,55 @@ private:
     // ---- expressions
     static std::uint8_t BinaryOp(std::uint8_t p) {
         switch (p) {
-            case P_PLUS: case P_ADD_ASSIGN: return OP_ADD;
-            case P_MINUS: case P_SUB_ASSIGN: return OP_SUB;
-            case P_STAR: case P_MUL_ASSIGN: return OP_MUL;
-            case P_SLASH: case P_DIV_ASSIGN: return OP_DIV;
-            case P_PERCENT: case P_MOD_ASSIGN: return OP_MOD;
-            case P_SHL: case P_SHL_ASSIGN: return OP_SHL;
-            case P_SHR: case P_SHR_ASSIGN: return OP_SHR;
-            case P_USHR: case P_USHR_ASSIGN: return OP_USHR;
-            case P_AMP: case P_AND_ASSIGN: return OP_BAND;
-            case P_PIPE: case P_OR_ASSIGN: return OP_BOR;
-            case P_CARET: case P_XOR_ASSIGN: return OP_BXOR;
-            case P_EQ: return OP_EQ;
-            case P_NE: return OP_NE;
-            case P_SEQ: return OP_SEQ;
-            case P_SNE: return OP_SNE;
-            case P_LT: return OP_LT;
-            case P_GT: return OP_GT;
-            case P_LE: return OP_LE;
-            case P_GE: return OP_GE;
+            case P_PLUS:
+            case P_ADD_ASSIGN:
+                return OP_ADD;
+            case P_MINUS:
+            case P_SUB_ASSIGN:
+                return OP_SUB;
+            case P_STAR:
+            case P_MUL_ASSIGN:
+                return OP_MUL;
+            case P_SLASH:
+            case P_DIV_ASSIGN:
+                return OP_DIV;
+            case P_PERCENT:
+            case P_MOD_ASSIGN:
+                return OP_MOD;
+            case P_SHL:
+            case P_SHL_ASSIGN:
+                return OP_SHL;
+            case P_SHR:
+            case P_SHR_ASSIGN:
+                return OP_SHR;
+            case P_USHR:
+            case P_USHR_ASSIGN:
+                return OP_USHR;
+            case P_AMP:
+            case P_AND_ASSIGN:
+                return OP_BAND;
+            case P_PIPE:
+            case P_OR_ASSIGN:
+                return OP_BOR;
+            case P_CARET:
+            case P_XOR_ASSIGN:
+                return OP_BXOR;
+            case P_EQ:
+                return OP_EQ;
+            case P_NE:
+                return OP_NE;
+            case P_SEQ:
+                return OP_SEQ;
+            case P_SNE:
+                return OP_SNE;
+            case P_LT:
+                return OP_LT;
+            case P_GT:
+                return OP_GT;
+            case P_LE:
+                return OP_LE;
+            case P_GE:
+                return OP_GE;
         }
         return OP_ADD;
     }
@@ -1390,16 +1620,36 @@ private:
     }
     bool Expr(Node* e) {
         switch (e->k) {
-            case N_NUM: Number(e->num); return true;
-            case N_STR: EmitU32(OP_STR, Str(e->str)); return true;
-            case N_LIT: EmitU32(OP_STR, static_cast<std::uint32_t>(e->num)); return true;
-            case N_TRUE: Emit(OP_TRUE); return true;
-            case N_FALSE: Emit(OP_FALSE); return true;
-            case N_NULL: Emit(OP_NULL); return true;
-            case N_ELISION: Emit(OP_UNDEF); return true;
-            case N_THIS: Emit(OP_THIS); return true;
-            case N_IDENT: LoadName(e->str, false); return true;
-            case N_FUNC: EmitU32(OP_CLOSURE, static_cast<std::uint32_t>(e->fn)); return true;
+            case N_NUM:
+                Number(e->num);
+                return true;
+            case N_STR:
+                EmitU32(OP_STR, Str(e->str));
+                return true;
+            case N_LIT:
+                EmitU32(OP_STR, static_cast<std::uint32_t>(e->num));
+                return true;
+            case N_TRUE:
+                Emit(OP_TRUE);
+                return true;
+            case N_FALSE:
+                Emit(OP_FALSE);
+                return true;
+            case N_NULL:
+                Emit(OP_NULL);
+                return true;
+            case N_ELISION:
+                Emit(OP_UNDEF);
+                return true;
+            case N_THIS:
+                Emit(OP_THIS);
+                return true;
+            case N_IDENT:
+                LoadName(e->str, false);
+                return true;
+            case N_FUNC:
+                EmitU32(OP_CLOSURE, static_cast<std::uint32_t>(e->fn));
+                return true;
             case N_ARRAY:
                 for (Node* k : e->kids) {
                     if (!Expr(k)) return false;
@@ -1421,7 +1671,8 @@ private:
                 if (!Base(e->kids[0]) || !Expr(e->kids[1])) return false;
                 Emit(OP_GET_INDEX);
                 return true;
-            case N_CALL: return Call(e);
+            case N_CALL:
+                return Call(e);
             case N_NEW:
                 if (!Expr(e->kids[0])) return false;
                 for (std::size_t i = 1; i < e->kids.size(); ++i) {
@@ -1429,8 +1680,10 @@ private:
                 }
                 EmitArgc(OP_NEW, e->kids.size() - 1);
                 return true;
-            case N_UNARY: return Unary(e);
-            case N_UPDATE: return Update(e);
+            case N_UNARY:
+                return Unary(e);
+            case N_UPDATE:
+                return Update(e);
             case N_BINARY:
                 if (!Expr(e->kids[0]) || !Expr(e->kids[1])) return false;
                 Emit(BinaryOp(e->op));
@@ -1457,8 +1710,11 @@ private:
                 if (!Expr(e->kids[0])) return false;
                 Emit(OP_POP);
                 return Expr(e->kids[1]);
-            case N_ASSIGN: return Assign(e);
-            default: error = "bad expression"; return false;
+            case N_ASSIGN:
+                return Assign(e);
+            default:
+                error = "bad expression";
+                return false;
         }
     }
     bool Call(Node* e) {
@@ -1514,8 +1770,10 @@ private:
             case 100 + K_DELETE: {
                 std::uint32_t depth, slot;
                 if (x->k == N_IDENT) {
-                    if (Lookup(x->str, &depth, &slot) == V_NAME) EmitU32(OP_DEL_NAME, Name(x->str));
-                    else Emit(OP_FALSE);
+                    if (Lookup(x->str, &depth, &slot) == V_NAME)
+                        EmitU32(OP_DEL_NAME, Name(x->str));
+                    else
+                        Emit(OP_FALSE);
                     return true;
                 }
                 if (x->k == N_MEMBER) {
@@ -1536,10 +1794,18 @@ private:
         }
         if (!Expr(x)) return false;
         switch (e->op) {
-            case P_MINUS: Emit(OP_NEG); break;
-            case P_PLUS: Emit(OP_POS); break;
-            case P_BANG: Emit(OP_NOT); break;
-            case P_TILDE: Emit(OP_BITNOT); break;
+            case P_MINUS:
+                Emit(OP_NEG);
+                break;
+            case P_PLUS:
+                Emit(OP_POS);
+                break;
+            case P_BANG:
+                Emit(OP_NOT);
+                break;
+            case P_TILDE:
+                Emit(OP_BITNOT);
+                break;
         }
         return true;
     }
@@ -1650,7 +1916,8 @@ private:
 
 CompileResult CompileUnit(const char16_t* text, std::uint32_t length, UnitData* unit) {
     CompileResult r;
-    Parser p(text ? text : u"", text ? length : 0, static_cast<std::uint32_t>(unit->strings.size()));
+    Parser p(text ? text : u"", text ? length : 0,
+             static_cast<std::uint32_t>(unit->strings.size()));
     if (!p.ParseProgram()) {
         r.ok = false;
         r.line = p.errLine;

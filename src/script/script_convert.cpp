@@ -19,8 +19,8 @@ U16 Ascii(const char* s) {
 }
 
 static bool IsSpace(char16_t c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0x0B || c == 0x0C ||
-           c == 0xA0 || c == 0xFEFF || c == 0x2028 || c == 0x2029;
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0x0B || c == 0x0C || c == 0xA0 ||
+           c == 0xFEFF || c == 0x2028 || c == 0x2029;
 }
 
 double StringToNumber(const U16& s) {
@@ -139,7 +139,9 @@ std::uint32_t ToUint32(double d) {
     return static_cast<std::uint32_t>(m);
 }
 
-std::int32_t ToInt32(double d) { return static_cast<std::int32_t>(ToUint32(d)); }
+std::int32_t ToInt32(double d) {
+    return static_cast<std::int32_t>(ToUint32(d));
+}
 
 double ToInteger(double d) {
     if (std::isnan(d)) return 0;

@@ -10,7 +10,9 @@ using namespace scr;
 
 // ---------------------------------------------------------------- value lists
 
-ScriptValueList::~ScriptValueList() { Clear(); }
+ScriptValueList::~ScriptValueList() {
+    Clear();
+}
 
 void ScriptValueList::SetHeap(ScriptHeap* heap) {
     if (heap == heap_) return;
@@ -62,7 +64,9 @@ void ScriptValueList::Clear() {
 
 // ---------------------------------------------------------------- contexts
 
-ScriptContext::ScriptContext(ScriptHeap* heap) : heap_(heap), hosts_(heap) { Create(); }
+ScriptContext::ScriptContext(ScriptHeap* heap) : heap_(heap), hosts_(heap) {
+    Create();
+}
 
 ScriptContext::~ScriptContext() {
     ScriptGlobal::ClearHandlers(this);
@@ -85,7 +89,9 @@ void ScriptContext::ClearGlobal() {
     if (global_.IsObj()) global_.o->props.Clear();
 }
 
-ScriptValue ScriptContext::Global() { return heap_->Wrap(global_); }
+ScriptValue ScriptContext::Global() {
+    return heap_->Wrap(global_);
+}
 
 // ---------------------------------------------------------------- errors
 
@@ -94,19 +100,45 @@ namespace Script {
 std::u16string ErrorText(int code, const std::u16string& member) {
     const char* text;
     switch (code) {
-        case ScriptErrors::kOutOfMemory: text = "Error: Out of memory"; break;
-        case ScriptErrors::kMemberUnknown: text = "Error: Member Unknown: "; break;
-        case ScriptErrors::kCannotSet: text = "Error: Could not set value of object"; break;
-        case ScriptErrors::kCannotGet: text = "Error: Could not get value of object"; break;
-        case ScriptErrors::kInvalidType: text = "Error: Invalid type for requested action"; break;
-        case ScriptErrors::kSyntax: text = "Error: Syntax error"; break;
-        case ScriptErrors::kBadParameterCount: text = "Error: Bad parameter count"; break;
-        case ScriptErrors::kQuerySyntax: text = "Error: Query error 19"; break;
-        case ScriptErrors::kQueryName: text = "Error: Query error 20"; break;
-        case ScriptErrors::kInvalidReference: text = "Error: Invalid reference"; break;
-        case ScriptErrors::kTooLong: text = "Error: Script too long"; break;
-        case ScriptErrors::kTooDeep: text = "Error: Too much recursion"; break;
-        default: text = nullptr; break;
+        case ScriptErrors::kOutOfMemory:
+            text = "Error: Out of memory";
+            break;
+        case ScriptErrors::kMemberUnknown:
+            text = "Error: Member Unknown: ";
+            break;
+        case ScriptErrors::kCannotSet:
+            text = "Error: Could not set value of object";
+            break;
+        case ScriptErrors::kCannotGet:
+            text = "Error: Could not get value of object";
+            break;
+        case ScriptErrors::kInvalidType:
+            text = "Error: Invalid type for requested action";
+            break;
+        case ScriptErrors::kSyntax:
+            text = "Error: Syntax error";
+            break;
+        case ScriptErrors::kBadParameterCount:
+            text = "Error: Bad parameter count";
+            break;
+        case ScriptErrors::kQuerySyntax:
+            text = "Error: Query error 19";
+            break;
+        case ScriptErrors::kQueryName:
+            text = "Error: Query error 20";
+            break;
+        case ScriptErrors::kInvalidReference:
+            text = "Error: Invalid reference";
+            break;
+        case ScriptErrors::kTooLong:
+            text = "Error: Script too long";
+            break;
+        case ScriptErrors::kTooDeep:
+            text = "Error: Too much recursion";
+            break;
+        default:
+            text = nullptr;
+            break;
     }
     std::u16string r;
     if (text) {
@@ -124,12 +156,24 @@ void EscapeStringLiteral(const std::u16string& text, std::u16string* out) {
     out->reserve(text.size() + 8);
     for (char16_t c : text) {
         switch (c) {
-            case '\'': out->append(u"\\'"); break;
-            case '"': out->append(u"\\\""); break;
-            case '\\': out->append(u"\\\\"); break;
-            case '\r': out->append(u"\\r"); break;
-            case '\n': out->append(u"\\n"); break;
-            default: out->push_back(c); break;
+            case '\'':
+                out->append(u"\\'");
+                break;
+            case '"':
+                out->append(u"\\\"");
+                break;
+            case '\\':
+                out->append(u"\\\\");
+                break;
+            case '\r':
+                out->append(u"\\r");
+                break;
+            case '\n':
+                out->append(u"\\n");
+                break;
+            default:
+                out->push_back(c);
+                break;
         }
     }
 }
@@ -312,7 +356,8 @@ int CallFunction(ScriptContext* context, const std::u16string& name, ScriptValue
     }
     Interp in(context, heap);
     Val out;
-    int rc = in.CallValue(f, context->GlobalVal(), static_cast<int>(vals.size()), vals.data(), &out);
+    int rc =
+        in.CallValue(f, context->GlobalVal(), static_cast<int>(vals.size()), vals.data(), &out);
     Finish(in, rc, err);
     if (rc) return rc == ScriptErrors::kStopped ? rc : ScriptErrors::kSyntax;
     if (result) *result = heap->Wrap(out);
@@ -369,8 +414,10 @@ void ScriptContext::TimerState::Timer::OnTimer(TimerList&, std::int32_t timerId)
     Interp in(ctx, ctx->Heap());
     Val out;
     int rc;
-    if (self->unit) rc = in.RunUnit(self->unit, ctx->GlobalVal(), Val(), &out);
-    else rc = in.CallValue(self->fn, ctx->GlobalVal(), 0, nullptr, &out);
+    if (self->unit)
+        rc = in.RunUnit(self->unit, ctx->GlobalVal(), Val(), &out);
+    else
+        rc = in.CallValue(self->fn, ctx->GlobalVal(), 0, nullptr, &out);
     if (rc && rc != ScriptErrors::kStopped) ++ctx->failedTimerRuns;
 }
 
@@ -424,8 +471,10 @@ int StartTimer(Interp& in, int argc, Val* args, bool repeating, Val* out) {
     if (!(ms >= 0)) ms = 0;
     if (ms > 2147483647.0) ms = 2147483647.0;
     if (repeating && ms < 10) ms = 10;
-    bool ok = repeating ? ctx->timers->list->StartRepeating(t.get(), static_cast<std::uint32_t>(ms), t->id)
-                        : ctx->timers->list->StartOnce(t.get(), static_cast<std::uint32_t>(ms), t->id, false);
+    bool ok =
+        repeating
+            ? ctx->timers->list->StartRepeating(t.get(), static_cast<std::uint32_t>(ms), t->id)
+            : ctx->timers->list->StartOnce(t.get(), static_cast<std::uint32_t>(ms), t->id, false);
     if (!ok || t->id <= 0) return 0;
     ctx->timers->timers.push_back(t);
     *out = Val::Num(t->id);
@@ -440,7 +489,8 @@ int StopTimer(Interp& in, int argc, Val* args, Val* out) {
     int rc = in.ToNum(args[0], &d);
     if (rc) return rc;
     if (!(d > 0 && d < 2147483647.0)) return 0;
-    std::shared_ptr<ScriptContext::TimerState::Timer> t = ctx->timers->Take(static_cast<std::int32_t>(d));
+    std::shared_ptr<ScriptContext::TimerState::Timer> t =
+        ctx->timers->Take(static_cast<std::int32_t>(d));
     if (t && ctx->timers->list && t->id >= 0) ctx->timers->list->Stop(t.get(), t->id);
     return 0;
 }

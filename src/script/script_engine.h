@@ -96,6 +96,8 @@ public:
 };
 
 // Where scripts run: a heap, a fresh global object, and the host objects of a document.
+// A context must outlive the runs in it: a host that wants to close a document during a call
+// uses Abort (and ClearGlobal, the global object's Clear) and destroys the context afterwards.
 class ScriptContext {
 public:
     explicit ScriptContext(ScriptHeap* heap);

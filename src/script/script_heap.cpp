@@ -7,8 +7,8 @@
 
 namespace scr {
 
-void InstallBuiltins(ScriptHeap* heap);          // script_builtins.cpp
-void DateToText(double time, U16* out);           // script_builtins.cpp
+void InstallBuiltins(ScriptHeap* heap);  // script_builtins.cpp
+void DateToText(double time, U16* out);  // script_builtins.cpp
 bool ArrayJoin(ArrayObj* a, const U16& sep, U16* out, int depth);
 
 // ---- property tables ----
@@ -68,15 +68,21 @@ void PropTable::Reindex() {
 
 // ---- objects ----
 
-Obj::Obj(OK k, ScriptHeap* h) : kind(k), heap(h) { h->LinkObj(this); }
+Obj::Obj(OK k, ScriptHeap* h) : kind(k), heap(h) {
+    h->LinkObj(this);
+}
 
-Obj::~Obj() { heap->UnlinkObj(this); }
+Obj::~Obj() {
+    heap->UnlinkObj(this);
+}
 
 void ReleaseObj(Obj* o) {
     if (--o->refs == 0) o->heap->DisposeObj(o);
 }
 
-HostObj::~HostObj() { heap->ForgetHost(this); }
+HostObj::~HostObj() {
+    heap->ForgetHost(this);
+}
 
 }  // namespace scr
 
@@ -126,8 +132,10 @@ void ScriptHeap::LinkObj(Obj* o) {
 }
 
 void ScriptHeap::UnlinkObj(Obj* o) {
-    if (o->prevAll) o->prevAll->nextAll = o->nextAll;
-    else allObjs_ = o->nextAll;
+    if (o->prevAll)
+        o->prevAll->nextAll = o->nextAll;
+    else
+        allObjs_ = o->nextAll;
     if (o->nextAll) o->nextAll->prevAll = o->prevAll;
     --liveObjects_;
 }
@@ -175,8 +183,8 @@ ScriptValue ScriptHeap::Alloc(Val v) {
     Cell& c = cells_[index];
     c.refs = 1;
     c.nextFree = 0;
-    std::uint32_t tag = v.t == VT::Num   ? ScriptTag::kNumber
-                        : v.t == VT::Str ? ScriptTag::kString
+    std::uint32_t tag = v.t == VT::Num    ? ScriptTag::kNumber
+                        : v.t == VT::Str  ? ScriptTag::kString
                         : v.t == VT::Word ? ScriptTag::kWord
                                           : ScriptTag::kObject;
     c.v = std::move(v);
@@ -198,10 +206,14 @@ ScriptHeap::Cell* ScriptHeap::CellOf(ScriptValue h) {
 
 ScriptValue ScriptHeap::Wrap(const Val& v) {
     switch (v.t) {
-        case VT::Undef: return ScriptValues::kUndefined;
-        case VT::Null: return ScriptValues::kNull;
-        case VT::Bool: return v.b ? ScriptValues::kTrue : ScriptValues::kFalse;
-        default: return Alloc(v);
+        case VT::Undef:
+            return ScriptValues::kUndefined;
+        case VT::Null:
+            return ScriptValues::kNull;
+        case VT::Bool:
+            return v.b ? ScriptValues::kTrue : ScriptValues::kFalse;
+        default:
+            return Alloc(v);
     }
 }
 
@@ -254,7 +266,9 @@ static int Stored(ScriptValue h, ScriptValue* out) {
     return h == ScriptValues::kNoValue ? ScriptErrors::kOutOfMemory : 0;
 }
 
-int ScriptHeap::NewNumber(double value, ScriptValue* out) { return Stored(Alloc(Val::Num(value)), out); }
+int ScriptHeap::NewNumber(double value, ScriptValue* out) {
+    return Stored(Alloc(Val::Num(value)), out);
+}
 
 int ScriptHeap::NewWord(std::uint32_t value, ScriptValue* out) {
     return Stored(Alloc(Val::Word(value)), out);
@@ -274,8 +288,9 @@ int ScriptHeap::ToString(ScriptValue value, String* out) {
     std::u16string t;
     int rc = ToText(value, &t);
     if (rc) return rc;
-    return out->AssignChars(t.data(), static_cast<std::int32_t>(t.size())) ? 0
-                                                                          : ScriptErrors::kOutOfMemory;
+    return out->AssignChars(t.data(), static_cast<std::int32_t>(t.size()))
+               ? 0
+               : ScriptErrors::kOutOfMemory;
 }
 
 int ScriptHeap::NewStringAscii(const char* text, ScriptValue* out) {
@@ -332,21 +347,38 @@ namespace {
 // Conversions without running script code: hosts and plain reads use these.
 bool BasicText(ScriptHeap* heap, const Val& v, U16* out, int depth) {
     switch (v.t) {
-        case VT::Undef: AppendAscii(out, "undefined"); return true;
-        case VT::Null: AppendAscii(out, "null"); return true;
-        case VT::Bool: AppendAscii(out, v.b ? "true" : "false"); return true;
-        case VT::Num: NumberToString(v.n, out); return true;
-        case VT::Word: NumberToString(static_cast<double>(v.w), out); return true;
-        case VT::Str: out->append(v.s->text); return true;
-        case VT::Obj: break;
+        case VT::Undef:
+            AppendAscii(out, "undefined");
+            return true;
+        case VT::Null:
+            AppendAscii(out, "null");
+            return true;
+        case VT::Bool:
+            AppendAscii(out, v.b ? "true" : "false");
+            return true;
+        case VT::Num:
+            NumberToString(v.n, out);
+            return true;
+        case VT::Word:
+            NumberToString(static_cast<double>(v.w), out);
+            return true;
+        case VT::Str:
+            out->append(v.s->text);
+            return true;
+        case VT::Obj:
+            break;
     }
     Obj* o = v.o;
     switch (o->kind) {
         case OK::Array:
             return ArrayJoin(static_cast<ArrayObj*>(o), Ascii(","), out, depth + 1);
-        case OK::Date: DateToText(static_cast<DateObj*>(o)->time, out); return true;
+        case OK::Date:
+            DateToText(static_cast<DateObj*>(o)->time, out);
+            return true;
         case OK::Function:
-        case OK::Native: AppendAscii(out, "function"); return true;
+        case OK::Native:
+            AppendAscii(out, "function");
+            return true;
         case OK::Host: {
             HostObj* h = static_cast<HostObj*>(o);
             if (!h->target) {
@@ -366,14 +398,18 @@ bool BasicText(ScriptHeap* heap, const Val& v, U16* out, int depth) {
             }
             return BasicText(heap, pv, out, depth + 1);
         }
-        default: AppendAscii(out, "[object Object]"); return true;
+        default:
+            AppendAscii(out, "[object Object]");
+            return true;
     }
 }
 
 }  // namespace
 
 namespace scr {
-bool BasicToText(ScriptHeap* heap, const Val& v, U16* out) { return BasicText(heap, v, out, 0); }
+bool BasicToText(ScriptHeap* heap, const Val& v, U16* out) {
+    return BasicText(heap, v, out, 0);
+}
 }  // namespace scr
 
 int ScriptHeap::ToText(ScriptValue value, std::u16string* out) {
@@ -405,11 +441,21 @@ int ScriptHeap::ToBoolean(ScriptValue value, bool* out) {
     if (!Unwrap(value, &v)) return ScriptErrors::kInvalidType;
     switch (v.t) {
         case VT::Undef:
-        case VT::Null: *out = false; break;
-        case VT::Bool: *out = v.b; break;
-        case VT::Num: *out = !(v.n == 0 || std::isnan(v.n)); break;
-        case VT::Word: *out = v.w != 0; break;
-        case VT::Str: *out = !v.s->text.empty(); break;
+        case VT::Null:
+            *out = false;
+            break;
+        case VT::Bool:
+            *out = v.b;
+            break;
+        case VT::Num:
+            *out = !(v.n == 0 || std::isnan(v.n));
+            break;
+        case VT::Word:
+            *out = v.w != 0;
+            break;
+        case VT::Str:
+            *out = !v.s->text.empty();
+            break;
         case VT::Obj:
             *out = !(v.o->kind == OK::Host && !static_cast<HostObj*>(v.o)->target);
             break;
@@ -422,12 +468,24 @@ int ScriptHeap::ToNumber(ScriptValue value, double* out) {
     if (!out) return ScriptErrors::kOutOfMemory;
     if (!Unwrap(value, &v)) return ScriptErrors::kInvalidType;
     switch (v.t) {
-        case VT::Undef: *out = std::nan(""); return 0;
-        case VT::Null: *out = 0; return 0;
-        case VT::Bool: *out = v.b ? 1 : 0; return 0;
-        case VT::Num: *out = v.n; return 0;
-        case VT::Word: *out = v.w; return 0;
-        case VT::Str: *out = StringToNumber(v.s->text); return 0;
+        case VT::Undef:
+            *out = std::nan("");
+            return 0;
+        case VT::Null:
+            *out = 0;
+            return 0;
+        case VT::Bool:
+            *out = v.b ? 1 : 0;
+            return 0;
+        case VT::Num:
+            *out = v.n;
+            return 0;
+        case VT::Word:
+            *out = v.w;
+            return 0;
+        case VT::Str:
+            *out = StringToNumber(v.s->text);
+            return 0;
         case VT::Obj: {
             if (v.o->kind == OK::Date) {
                 *out = static_cast<DateObj*>(v.o)->time;
@@ -455,12 +513,17 @@ const char* ScriptHeap::TypeOf(ScriptValue value) {
     Val v;
     if (!Unwrap(value, &v)) return "undefined";
     switch (v.t) {
-        case VT::Undef: return "undefined";
-        case VT::Null: return "object";
-        case VT::Bool: return "boolean";
+        case VT::Undef:
+            return "undefined";
+        case VT::Null:
+            return "object";
+        case VT::Bool:
+            return "boolean";
         case VT::Num:
-        case VT::Word: return "number";
-        case VT::Str: return "string";
+        case VT::Word:
+            return "number";
+        case VT::Str:
+            return "string";
         case VT::Obj:
             return (v.o->kind == OK::Function || v.o->kind == OK::Native) ? "function" : "object";
     }
@@ -537,8 +600,11 @@ void ScriptHeap::CollectCycles() {
                 fn(static_cast<EnvObj*>(o)->parent);
                 for (auto& v : static_cast<EnvObj*>(o)->slots) fn(v);
                 break;
-            case OK::Function: fn(static_cast<FunctionObj*>(o)->env); break;
-            default: break;
+            case OK::Function:
+                fn(static_cast<FunctionObj*>(o)->env);
+                break;
+            default:
+                break;
         }
     };
     for (Obj* o : all) {

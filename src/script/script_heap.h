@@ -39,13 +39,20 @@ public:
 
     void AddRef(ScriptValue value);
     void Release(ScriptValue value);
+    static void AddRef(ScriptHeap* heap, ScriptValue value) {
+        if (heap) heap->AddRef(value);
+    }
+    static void Release(ScriptHeap* heap, ScriptValue value) {
+        if (heap) heap->Release(value);
+    }
 
     int ToBoolean(ScriptValue value, bool* out);
     int ToNumber(ScriptValue value, double* out);
     int ToInteger(ScriptValue value, std::int32_t* out);
     int ToString(ScriptValue value, String* out);
     int ToText(ScriptValue value, std::u16string* out);
-    // Text for a handler's result: strings in double quotes, undefined empty (G6 rule).
+    // Text for a handler's result: strings in double quotes (so that only an empty string reads
+    // as two quotes), booleans and numbers as text, undefined empty.
     int ToResultText(ScriptValue value, std::u16string* out);
     // "undefined", "boolean", "number", "string", "object" or "function".
     const char* TypeOf(ScriptValue value);

@@ -115,8 +115,10 @@ public:
 
 private:
     void Retain() {
-        if (t == VT::Str) ++s->refs;
-        else if (t == VT::Obj) IncObj();
+        if (t == VT::Str)
+            ++s->refs;
+        else if (t == VT::Obj)
+            IncObj();
     }
     void Drop() {
         if (t == VT::Str) {
@@ -169,7 +171,9 @@ inline Val Val::Object(Obj* r) {
     ++r->refs;
     return v;
 }
-inline void Val::IncObj() { ++o->refs; }
+inline void Val::IncObj() {
+    ++o->refs;
+}
 
 struct ArrayObj : Obj {
     std::vector<Val> items;

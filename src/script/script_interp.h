@@ -77,7 +77,8 @@ private:
     ScriptName NameOf(std::uint32_t key) const;
 
     // Host paths.
-    int HostStep(const Val& base, std::uint32_t key, bool create, ScriptMemberRef* ref, bool* isHost);
+    int HostStep(const Val& base, std::uint32_t key, bool create, ScriptMemberRef* ref,
+                 bool* isHost);
     int FinishPath(ScriptMemberRef& ref, bool cont, Val* out);
     int HostGet(ScriptMemberRef& ref, Val* out);
     int HostSet(ScriptMemberRef& ref, const Val& v);

@@ -378,8 +378,10 @@ std::uint16_t Find(const char16_t* chars, std::uint32_t count) {
         const NameEntry& e = kNames[index.order[mid]];
         int c = Compare(chars, count, e.text);
         if (c == 0) return e.id;
-        if (c < 0) hi = mid - 1;
-        else lo = mid + 1;
+        if (c < 0)
+            hi = mid - 1;
+        else
+            lo = mid + 1;
     }
     return 0;
 }
@@ -390,8 +392,10 @@ const char16_t* Text(std::uint32_t id) {
     int lo = 0, hi = kNameCount - 1;
     while (lo <= hi) {
         int mid = (lo + hi) / 2;
-        if (kNames[mid].id < id) lo = mid + 1;
-        else hi = mid - 1;
+        if (kNames[mid].id < id)
+            lo = mid + 1;
+        else
+            hi = mid - 1;
     }
     if (lo < kNameCount && kNames[lo].id == id) return kNames[lo].text;
     return nullptr;
@@ -402,10 +406,16 @@ std::uint32_t TextLength(std::uint32_t id) {
     return t ? Length16(t) : 0;
 }
 
-int Count() { return kNameCount; }
+int Count() {
+    return kNameCount;
+}
 
-std::uint16_t IdAt(int i) { return (i >= 0 && i < kNameCount) ? kNames[i].id : 0; }
+std::uint16_t IdAt(int i) {
+    return (i >= 0 && i < kNameCount) ? kNames[i].id : 0;
+}
 
-const char16_t* TextAt(int i) { return (i >= 0 && i < kNameCount) ? kNames[i].text : nullptr; }
+const char16_t* TextAt(int i) {
+    return (i >= 0 && i < kNameCount) ? kNames[i].text : nullptr;
+}
 
 }  // namespace ScriptNames

@@ -20,7 +20,9 @@ bool ScriptName::EqualsAscii(const char* text) const {
 
 ScriptObject::~ScriptObject() = default;
 
-int ScriptObject::Kind() { return ScriptKinds::kBase; }
+int ScriptObject::Kind() {
+    return ScriptKinds::kBase;
+}
 
 int ScriptObject::Resolve(int* err, const ScriptName&, ScriptMemberRef*, bool) {
     return Fail(err, ScriptErrors::kMemberUnknown);

@@ -33,7 +33,8 @@ int ScriptPlainObject::Find(std::uint32_t key) const {
     return -1;
 }
 
-int ScriptPlainObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool create) {
+int ScriptPlainObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref,
+                               bool create) {
     if (ref->IsBound() || name.key == 0) return Fail(err, ScriptErrors::kMemberUnknown);
     if (Find(name.key) < 0) {
         if (!create || !heap_) return Fail(err, ScriptErrors::kMemberUnknown);
@@ -46,7 +47,8 @@ int ScriptPlainObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef
 }
 
 int ScriptPlainObject::MemberAt(int* err, int index, ScriptMemberRef* ref, ScriptName* name) {
-    if (index < 0 || index >= PropertyCount() || !heap_) return Fail(err, ScriptErrors::kMemberUnknown);
+    if (index < 0 || index >= PropertyCount() || !heap_)
+        return Fail(err, ScriptErrors::kMemberUnknown);
     std::uint32_t key = props_[index].first;
     if (ref) {
         ref->object = this;
@@ -67,7 +69,8 @@ int ScriptPlainObject::Call(int* err, ScriptMemberRef*, int, const ScriptValue*,
     return Fail(err, ScriptErrors::kInvalidType);
 }
 
-int ScriptPlainObject::SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap, ScriptValue value) {
+int ScriptPlainObject::SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,
+                                ScriptValue value) {
     int i = ref->code > 0 ? Find(static_cast<std::uint32_t>(ref->code)) : -1;
     if (i < 0 || !heap) return Fail(err, ScriptErrors::kCannotSet);
     heap->AddRef(value);
@@ -76,7 +79,8 @@ int ScriptPlainObject::SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap
     return Fail(err, 0);
 }
 
-int ScriptPlainObject::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap, ScriptValue* result) {
+int ScriptPlainObject::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,
+                                ScriptValue* result) {
     int i = ref->code > 0 ? Find(static_cast<std::uint32_t>(ref->code)) : -1;
     if (i < 0 || !heap) return Fail(err, ScriptErrors::kCannotGet);
     heap->AddRef(props_[i].second);
@@ -89,12 +93,22 @@ int ScriptPlainObject::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap
 namespace {
 
 enum : int {
-    kNavigator = 43, kDevice = 44, kAppVersion = 104, kLanguage = 105, kPlatform = 123,
-    kScreenWidth = 124, kScreenHeight = 125, kHasPointer = 126, kHasNumericKeyboard = 127,
-    kHasFullKeyboard = 128, kGetenv = 129,
+    kNavigator = 43,
+    kDevice = 44,
+    kAppVersion = 104,
+    kLanguage = 105,
+    kPlatform = 123,
+    kScreenWidth = 124,
+    kScreenHeight = 125,
+    kHasPointer = 126,
+    kHasNumericKeyboard = 127,
+    kHasFullKeyboard = 128,
+    kGetenv = 129,
 };
 
-bool IsNumberOrTimerFunction(int id) { return (id >= 246 && id <= 249) || (id >= 253 && id <= 256); }
+bool IsNumberOrTimerFunction(int id) {
+    return (id >= 246 && id <= 249) || (id >= 253 && id <= 256);
+}
 
 // Codes of the reader object's own members live above the vocabulary's user range marker.
 constexpr std::int32_t kOwn = 0x40000000;
@@ -105,7 +119,8 @@ int NewText(ScriptHeap* heap, const std::u16string& t, ScriptValue* out) {
 
 }  // namespace
 
-int ScriptReaderObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool create) {
+int ScriptReaderObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref,
+                                bool create) {
     if (ref->IsBound()) return Fail(err, ScriptErrors::kMemberUnknown);
     int id = name.id;
     if (ref->index == -1 && (id == kNavigator || id == kDevice)) {
@@ -114,9 +129,12 @@ int ScriptReaderObject::Resolve(int* err, const ScriptName& name, ScriptMemberRe
         return Fail(err, 0);
     }
     bool own = false;
-    if (ref->index == kNavigator) own = id == kAppVersion || id == kLanguage || id == kPlatform;
-    else if (ref->index == kDevice) own = (id >= kScreenWidth && id <= kGetenv);
-    else if (ref->index == -1) own = id == kAppVersion || IsNumberOrTimerFunction(id);
+    if (ref->index == kNavigator)
+        own = id == kAppVersion || id == kLanguage || id == kPlatform;
+    else if (ref->index == kDevice)
+        own = (id >= kScreenWidth && id <= kGetenv);
+    else if (ref->index == -1)
+        own = id == kAppVersion || IsNumberOrTimerFunction(id);
     if (own) {
         ref->object = this;
         ref->code = kOwn | id;
@@ -138,35 +156,53 @@ int ScriptReaderObject::Call(int* err, ScriptMemberRef* ref, int argc, const Scr
     int id = ref->code & ~kOwn;
     if (id == kGetenv) {
         std::u16string name, value;
-        if (argc < 1 || !heap_ || heap_->ToText(stack[0], &name)) return Fail(err, ScriptErrors::kBadParameterCount);
-        if (name == u"language") Language(&value);
-        else if (name == u"version") AppVersion(&value);
-        else if (name == u"platform") Platform(&value);
+        if (argc < 1 || !heap_ || heap_->ToText(stack[0], &name))
+            return Fail(err, ScriptErrors::kBadParameterCount);
+        if (name == u"language")
+            Language(&value);
+        else if (name == u"version")
+            AppVersion(&value);
+        else if (name == u"platform")
+            Platform(&value);
         return Fail(err, NewText(heap_, value, result));
     }
     if (IsNumberOrTimerFunction(id))
-        return Fail(err, ScriptEngine::CallBuiltin(context_, heap_, static_cast<std::uint32_t>(id), argc,
-                                                   stack, result));
+        return Fail(err, ScriptEngine::CallBuiltin(context_, heap_, static_cast<std::uint32_t>(id),
+                                                   argc, stack, result));
     return Fail(err, ScriptErrors::kInvalidType);
 }
 
-int ScriptReaderObject::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap, ScriptValue* result) {
+int ScriptReaderObject::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,
+                                 ScriptValue* result) {
     if (!(ref->code & kOwn)) return ScriptPlainObject::GetValue(err, ref, heap, result);
     std::u16string t;
     switch (ref->code & ~kOwn) {
-        case kAppVersion: AppVersion(&t); return Fail(err, NewText(heap, t, result));
-        case kLanguage: Language(&t); return Fail(err, NewText(heap, t, result));
-        case kPlatform: Platform(&t); return Fail(err, NewText(heap, t, result));
-        case kScreenWidth: return Fail(err, heap->NewNumber(ScreenWidth(), result));
-        case kScreenHeight: return Fail(err, heap->NewNumber(ScreenHeight(), result));
-        case kHasPointer: return Fail(err, heap->NewBoolean(HasPointer(), result));
-        case kHasNumericKeyboard: return Fail(err, heap->NewBoolean(HasNumericKeyboard(), result));
-        case kHasFullKeyboard: return Fail(err, heap->NewBoolean(HasFullKeyboard(), result));
-        default: return Fail(err, ScriptErrors::kCannotGet);
+        case kAppVersion:
+            AppVersion(&t);
+            return Fail(err, NewText(heap, t, result));
+        case kLanguage:
+            Language(&t);
+            return Fail(err, NewText(heap, t, result));
+        case kPlatform:
+            Platform(&t);
+            return Fail(err, NewText(heap, t, result));
+        case kScreenWidth:
+            return Fail(err, heap->NewNumber(ScreenWidth(), result));
+        case kScreenHeight:
+            return Fail(err, heap->NewNumber(ScreenHeight(), result));
+        case kHasPointer:
+            return Fail(err, heap->NewBoolean(HasPointer(), result));
+        case kHasNumericKeyboard:
+            return Fail(err, heap->NewBoolean(HasNumericKeyboard(), result));
+        case kHasFullKeyboard:
+            return Fail(err, heap->NewBoolean(HasFullKeyboard(), result));
+        default:
+            return Fail(err, ScriptErrors::kCannotGet);
     }
 }
 
-int ScriptReaderObject::SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap, ScriptValue value) {
+int ScriptReaderObject::SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,
+                                 ScriptValue value) {
     if (ref->code & kOwn) return Fail(err, ScriptErrors::kCannotSet);
     return ScriptPlainObject::SetValue(err, ref, heap, value);
 }

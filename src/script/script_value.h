@@ -20,7 +20,9 @@ constexpr ScriptValue kTrue = 0x10;
 constexpr ScriptValue kNull = ScriptTag::kObject;  // object tag with payload 0
 constexpr ScriptValue kUndefined = ScriptTag::kUndefined;
 constexpr ScriptValue kNoValue = 0xFFFFFFFFu;  // reads as undefined
-inline std::uint32_t Tag(ScriptValue v) { return v == kNoValue ? ScriptTag::kUndefined : (v & 15); }
+inline std::uint32_t Tag(ScriptValue v) {
+    return v == kNoValue ? ScriptTag::kUndefined : (v & 15);
+}
 }  // namespace ScriptValues
 
 // Run-time error codes shared by the engine and every host object.

@@ -15,35 +15,99 @@ struct Effect {
 
 Effect EffectOf(std::uint8_t op, const std::uint8_t* operands) {
     switch (op) {
-        case OP_UNDEF: case OP_NULL: case OP_TRUE: case OP_FALSE: case OP_THIS: case OP_NEW_OBJECT:
-        case OP_NUM: case OP_STR: case OP_INT: case OP_TYPEOF_NAME: case OP_DEL_NAME:
-        case OP_CLOSURE: case OP_GET_LOCAL: case OP_TAKE_LOCAL: case OP_GET_ENV: case OP_GET_NAME:
+        case OP_UNDEF:
+        case OP_NULL:
+        case OP_TRUE:
+        case OP_FALSE:
+        case OP_THIS:
+        case OP_NEW_OBJECT:
+        case OP_NUM:
+        case OP_STR:
+        case OP_INT:
+        case OP_TYPEOF_NAME:
+        case OP_DEL_NAME:
+        case OP_CLOSURE:
+        case OP_GET_LOCAL:
+        case OP_TAKE_LOCAL:
+        case OP_GET_ENV:
+        case OP_GET_NAME:
             return {0, 1, false};
-        case OP_POP: case OP_RESULT: case OP_JF: case OP_JT: return {1, 0, false};
-        case OP_DUP: return {1, 2, false};
-        case OP_DUP2: return {2, 4, false};
-        case OP_ROT3: return {3, 3, false};
-        case OP_ROT4: return {4, 4, false};
-        case OP_ADD: case OP_SUB: case OP_MUL: case OP_DIV: case OP_MOD: case OP_SHL: case OP_SHR:
-        case OP_USHR: case OP_BAND: case OP_BOR: case OP_BXOR: case OP_EQ: case OP_NE:
-        case OP_SEQ: case OP_SNE: case OP_LT: case OP_GT: case OP_LE: case OP_GE:
-        case OP_GET_INDEX: case OP_DEL_INDEX: case OP_SET_MEMBER: case OP_INIT_PROP:
+        case OP_POP:
+        case OP_RESULT:
+        case OP_JF:
+        case OP_JT:
+            return {1, 0, false};
+        case OP_DUP:
+            return {1, 2, false};
+        case OP_DUP2:
+            return {2, 4, false};
+        case OP_ROT3:
+            return {3, 3, false};
+        case OP_ROT4:
+            return {4, 4, false};
+        case OP_ADD:
+        case OP_SUB:
+        case OP_MUL:
+        case OP_DIV:
+        case OP_MOD:
+        case OP_SHL:
+        case OP_SHR:
+        case OP_USHR:
+        case OP_BAND:
+        case OP_BOR:
+        case OP_BXOR:
+        case OP_EQ:
+        case OP_NE:
+        case OP_SEQ:
+        case OP_SNE:
+        case OP_LT:
+        case OP_GT:
+        case OP_LE:
+        case OP_GE:
+        case OP_GET_INDEX:
+        case OP_DEL_INDEX:
+        case OP_SET_MEMBER:
+        case OP_INIT_PROP:
             return {2, 1, false};
-        case OP_NEG: case OP_POS: case OP_NOT: case OP_BITNOT: case OP_TYPEOF: case OP_VOID:
-        case OP_TONUM: case OP_INC: case OP_DEC: case OP_SET_NAME: case OP_DEL_MEMBER:
-        case OP_SET_LOCAL: case OP_SET_ENV: case OP_GET_MEMBER:
+        case OP_NEG:
+        case OP_POS:
+        case OP_NOT:
+        case OP_BITNOT:
+        case OP_TYPEOF:
+        case OP_VOID:
+        case OP_TONUM:
+        case OP_INC:
+        case OP_DEC:
+        case OP_SET_NAME:
+        case OP_DEL_MEMBER:
+        case OP_SET_LOCAL:
+        case OP_SET_ENV:
+        case OP_GET_MEMBER:
             return {1, 1, false};
-        case OP_SET_INDEX: return {3, 1, false};
-        case OP_RET: return {1, 0, true};
-        case OP_RET_UNDEF: return {0, 0, true};
-        case OP_DECL_NAME: return {0, 0, false};
-        case OP_JMP: return {0, 0, true};
-        case OP_JF_KEEP: case OP_JT_KEEP: return {1, 0, false};  // branch keeps the value
-        case OP_ARRAY: return {static_cast<int>(ReadU32(operands)), 1, false};
-        case OP_CALL: case OP_NEW: return {1 + operands[0], 1, false};
-        case OP_CALL_INDEX: return {2 + operands[0], 1, false};
-        case OP_CALL_NAME: return {operands[4], 1, false};
-        case OP_CALL_MEMBER: return {1 + operands[4], 1, false};
+        case OP_SET_INDEX:
+            return {3, 1, false};
+        case OP_RET:
+            return {1, 0, true};
+        case OP_RET_UNDEF:
+            return {0, 0, true};
+        case OP_DECL_NAME:
+            return {0, 0, false};
+        case OP_JMP:
+            return {0, 0, true};
+        case OP_JF_KEEP:
+        case OP_JT_KEEP:
+            return {1, 0, false};  // branch keeps the value
+        case OP_ARRAY:
+            return {static_cast<int>(ReadU32(operands)), 1, false};
+        case OP_CALL:
+        case OP_NEW:
+            return {1 + operands[0], 1, false};
+        case OP_CALL_INDEX:
+            return {2 + operands[0], 1, false};
+        case OP_CALL_NAME:
+            return {operands[4], 1, false};
+        case OP_CALL_MEMBER:
+            return {1 + operands[4], 1, false};
     }
     return {0, 0, true};
 }
@@ -66,11 +130,23 @@ bool VerifyFunction(UnitData& u, std::size_t index) {
         start[pc] = 1;
         const std::uint8_t* o = &code[pc + 1];
         switch (op) {
-            case OP_NUM: if (ReadU32(o) >= u.numbers.size()) return false; break;
-            case OP_STR: if (ReadU32(o) >= u.strings.size()) return false; break;
-            case OP_SET_NAME: case OP_TYPEOF_NAME: case OP_DEL_NAME: case OP_DECL_NAME:
-            case OP_SET_MEMBER: case OP_DEL_MEMBER: case OP_INIT_PROP: case OP_GET_NAME:
-            case OP_GET_MEMBER: case OP_CALL_NAME: case OP_CALL_MEMBER:
+            case OP_NUM:
+                if (ReadU32(o) >= u.numbers.size()) return false;
+                break;
+            case OP_STR:
+                if (ReadU32(o) >= u.strings.size()) return false;
+                break;
+            case OP_SET_NAME:
+            case OP_TYPEOF_NAME:
+            case OP_DEL_NAME:
+            case OP_DECL_NAME:
+            case OP_SET_MEMBER:
+            case OP_DEL_MEMBER:
+            case OP_INIT_PROP:
+            case OP_GET_NAME:
+            case OP_GET_MEMBER:
+            case OP_CALL_NAME:
+            case OP_CALL_MEMBER:
                 if (ReadU32(o) >= u.names.size()) return false;
                 break;
             case OP_CLOSURE: {
@@ -79,11 +155,16 @@ bool VerifyFunction(UnitData& u, std::size_t index) {
                     return false;
                 break;
             }
-            case OP_ARRAY: if (ReadU32(o) > 0xFFFF) return false; break;
-            case OP_GET_LOCAL: case OP_SET_LOCAL: case OP_TAKE_LOCAL:
+            case OP_ARRAY:
+                if (ReadU32(o) > 0xFFFF) return false;
+                break;
+            case OP_GET_LOCAL:
+            case OP_SET_LOCAL:
+            case OP_TAKE_LOCAL:
                 if (f.usesEnv || ReadU16(o) >= f.locals) return false;
                 break;
-            case OP_GET_ENV: case OP_SET_ENV: {
+            case OP_GET_ENV:
+            case OP_SET_ENV: {
                 std::uint32_t d = o[0];
                 std::uint32_t slot = ReadU16(o + 1);
                 std::int32_t g = static_cast<std::int32_t>(index);
@@ -97,7 +178,8 @@ bool VerifyFunction(UnitData& u, std::size_t index) {
                 if (g < 0 || slot >= u.funcs[g].locals) return false;
                 break;
             }
-            default: break;
+            default:
+                break;
         }
         pc += 1 + size;
     }
@@ -127,7 +209,8 @@ bool VerifyFunction(UnitData& u, std::size_t index) {
         std::size_t next = pc + 1 + OperandSize(OperandOf(op));
         if (IsJump(op)) {
             std::uint32_t target = ReadU32(o);
-            int branchDepth = (op == OP_JF_KEEP || op == OP_JT_KEEP) ? d : (op == OP_JMP ? d : d - 1);
+            int branchDepth =
+                (op == OP_JF_KEEP || op == OP_JT_KEEP) ? d : (op == OP_JMP ? d : d - 1);
             if (!reach(target, branchDepth)) return false;
         }
         int after = d - e.pop + e.push;

@@ -10,8 +10,12 @@ namespace scr {
 namespace {
 constexpr std::uint32_t kStackCapacity = 1u << 16;
 
-inline double NumOf(const Val& v) { return v.t == VT::Word ? static_cast<double>(v.w) : v.n; }
-inline bool IsNumeric(const Val& v) { return v.t == VT::Num || v.t == VT::Word; }
+inline double NumOf(const Val& v) {
+    return v.t == VT::Word ? static_cast<double>(v.w) : v.n;
+}
+inline bool IsNumeric(const Val& v) {
+    return v.t == VT::Num || v.t == VT::Word;
+}
 
 bool HostTarget(const Val& v, ScriptMemberRef* ref) {
     if (v.t != VT::Obj) return false;
@@ -34,11 +38,15 @@ ScriptObject* TargetOf(const Val& v) {
 }  // namespace
 
 Interp::Interp(ScriptContext* c, ScriptHeap* h)
-    : ctx(c), heap(h), budget(c ? c->instructionBudget : 20'000'000),
-      stack_(new Val[kStackCapacity]), capacity_(kStackCapacity) {
+    : ctx(c),
+      heap(h),
+      budget(c ? c->instructionBudget : 20'000'000),
+      stack_(new Val[kStackCapacity]),
+      capacity_(kStackCapacity) {
     abortAtStart_ = c ? c->AbortGeneration() : 0;
     // Frames never move: the loop keeps a pointer to the current one across nested calls.
-    maxDepth_ = c ? std::min<std::uint32_t>(std::max<std::uint32_t>(c->maxCallDepth, 1), 10000) : 200;
+    maxDepth_ =
+        c ? std::min<std::uint32_t>(std::max<std::uint32_t>(c->maxCallDepth, 1), 10000) : 200;
     frames_.reserve(maxDepth_ + 1);
     eventKey_ = heap->InternAscii("event");
 }
@@ -80,7 +88,8 @@ const std::uint32_t* Interp::KeysFor(const UnitData& u) {
     if (u.keysHeap != heap || u.keys.size() != u.names.size()) {
         u.keys.resize(u.names.size());
         for (std::size_t i = 0; i < u.names.size(); ++i) {
-            u.keys[i] = heap->Intern(u.names[i].data(), static_cast<std::uint32_t>(u.names[i].size()));
+            u.keys[i] =
+                heap->Intern(u.names[i].data(), static_cast<std::uint32_t>(u.names[i].size()));
         }
         u.keysHeap = heap;
     }
@@ -112,12 +121,18 @@ Val Interp::NewArray(std::vector<Val> items) {
 bool Interp::ToBool(const Val& v) {
     switch (v.t) {
         case VT::Undef:
-        case VT::Null: return false;
-        case VT::Bool: return v.b;
-        case VT::Num: return !(v.n == 0 || std::isnan(v.n));
-        case VT::Word: return v.w != 0;
-        case VT::Str: return !v.s->text.empty();
-        case VT::Obj: return !(v.o->kind == OK::Host && !static_cast<HostObj*>(v.o)->target);
+        case VT::Null:
+            return false;
+        case VT::Bool:
+            return v.b;
+        case VT::Num:
+            return !(v.n == 0 || std::isnan(v.n));
+        case VT::Word:
+            return v.w != 0;
+        case VT::Str:
+            return !v.s->text.empty();
+        case VT::Obj:
+            return !(v.o->kind == OK::Host && !static_cast<HostObj*>(v.o)->target);
     }
     return false;
 }
@@ -171,7 +186,8 @@ int Interp::ToPrimitive(const Val& v, int hint, Val* out) {
     }
     U16 t;
     if (o->kind == OK::Array) {
-        if (!ArrayJoin(static_cast<ArrayObj*>(o), Ascii(","), &t, 0)) return Fail(ScriptErrors::kOutOfMemory);
+        if (!ArrayJoin(static_cast<ArrayObj*>(o), Ascii(","), &t, 0))
+            return Fail(ScriptErrors::kOutOfMemory);
     } else {
         BasicToText(heap, v, &t);
     }
@@ -197,12 +213,24 @@ int Interp::ToStr(const Val& v, U16* out) {
 
 int Interp::ToNum(const Val& v, double* out) {
     switch (v.t) {
-        case VT::Num: *out = v.n; return 0;
-        case VT::Word: *out = v.w; return 0;
-        case VT::Undef: *out = std::nan(""); return 0;
-        case VT::Null: *out = 0; return 0;
-        case VT::Bool: *out = v.b ? 1 : 0; return 0;
-        case VT::Str: *out = StringToNumber(v.s->text); return 0;
+        case VT::Num:
+            *out = v.n;
+            return 0;
+        case VT::Word:
+            *out = v.w;
+            return 0;
+        case VT::Undef:
+            *out = std::nan("");
+            return 0;
+        case VT::Null:
+            *out = 0;
+            return 0;
+        case VT::Bool:
+            *out = v.b ? 1 : 0;
+            return 0;
+        case VT::Str:
+            *out = StringToNumber(v.s->text);
+            return 0;
         case VT::Obj: {
             Val p;
             int rc = ToPrimitive(v, 0, &p);
@@ -233,26 +261,35 @@ bool StrictEquals(const Val& a0, const Val& b0) {
     if (a.t != b.t) return false;
     switch (a.t) {
         case VT::Undef:
-        case VT::Null: return true;
-        case VT::Bool: return a.b == b.b;
-        case VT::Str: return a.s == b.s || a.s->text == b.s->text;
+        case VT::Null:
+            return true;
+        case VT::Bool:
+            return a.b == b.b;
+        case VT::Str:
+            return a.s == b.s || a.s->text == b.s->text;
         case VT::Obj:
             if (a.o == b.o) return true;
             if (a.o->kind == OK::Host && b.o->kind == OK::Host)
                 return static_cast<HostObj*>(a.o)->target == static_cast<HostObj*>(b.o)->target;
             return false;
-        default: return false;
+        default:
+            return false;
     }
 }
 
 const char* TypeName(const Val& v) {
     switch (v.t) {
-        case VT::Undef: return "undefined";
-        case VT::Null: return "object";
-        case VT::Bool: return "boolean";
+        case VT::Undef:
+            return "undefined";
+        case VT::Null:
+            return "object";
+        case VT::Bool:
+            return "boolean";
         case VT::Num:
-        case VT::Word: return "number";
-        case VT::Str: return "string";
+        case VT::Word:
+            return "number";
+        case VT::Str:
+            return "string";
         case VT::Obj:
             return (v.o->kind == OK::Function || v.o->kind == OK::Native) ? "function" : "object";
     }
@@ -267,7 +304,8 @@ int Interp::GetProp(const Val& obj, std::uint32_t key, Val* out) {
     const Val* proto = nullptr;
     switch (obj.t) {
         case VT::Undef:
-        case VT::Null: return FailMember(ScriptErrors::kInvalidType, key);
+        case VT::Null:
+            return FailMember(ScriptErrors::kInvalidType, key);
         case VT::Str:
             if (key == 282) {
                 *out = Val::Num(static_cast<double>(obj.s->text.size()));
@@ -276,8 +314,12 @@ int Interp::GetProp(const Val& obj, std::uint32_t key, Val* out) {
             proto = &heap->protoString;
             break;
         case VT::Num:
-        case VT::Word: proto = &heap->protoNumber; break;
-        case VT::Bool: proto = &heap->protoBoolean; break;
+        case VT::Word:
+            proto = &heap->protoNumber;
+            break;
+        case VT::Bool:
+            proto = &heap->protoBoolean;
+            break;
         case VT::Obj: {
             Obj* o = obj.o;
             if (o->kind == OK::Array && key == 282) {
@@ -289,11 +331,19 @@ int Interp::GetProp(const Val& obj, std::uint32_t key, Val* out) {
                 return 0;
             }
             switch (o->kind) {
-                case OK::Array: proto = &heap->protoArray; break;
-                case OK::Date: proto = &heap->protoDate; break;
+                case OK::Array:
+                    proto = &heap->protoArray;
+                    break;
+                case OK::Date:
+                    proto = &heap->protoDate;
+                    break;
                 case OK::Function:
-                case OK::Native: proto = &heap->protoFunction; break;
-                default: proto = &heap->protoObject; break;
+                case OK::Native:
+                    proto = &heap->protoFunction;
+                    break;
+                default:
+                    proto = &heap->protoObject;
+                    break;
             }
             break;
         }
@@ -322,7 +372,8 @@ int Interp::SetProp(const Val& obj, std::uint32_t key, const Val& v) {
         double d;
         int rc = ToNum(v, &d);
         if (rc) return rc;
-        if (d < 0 || d != std::floor(d) || d > kMaxArrayLength) return Fail(ScriptErrors::kOutOfMemory);
+        if (d < 0 || d != std::floor(d) || d > kMaxArrayLength)
+            return Fail(ScriptErrors::kOutOfMemory);
         static_cast<ArrayObj*>(o)->items.resize(static_cast<std::size_t>(d));
         return 0;
     }
@@ -524,8 +575,10 @@ int Interp::PushFrame(FunctionObj* fo, const Val& thisv, std::uint32_t argsAt, i
                       std::uint32_t retSp, bool construct) {
     const FuncProto& f = fo->unit->funcs[fo->fn];
     if (frames_.size() >= maxDepth_) return Fail(ScriptErrors::kTooDeep);
-    std::uint32_t top = argsAt + std::max<std::uint32_t>(f.locals, static_cast<std::uint32_t>(argc));
-    if (static_cast<std::uint64_t>(top) + f.maxStack + 4 > capacity_) return Fail(ScriptErrors::kTooDeep);
+    std::uint32_t top =
+        argsAt + std::max<std::uint32_t>(f.locals, static_cast<std::uint32_t>(argc));
+    if (static_cast<std::uint64_t>(top) + f.maxStack + 4 > capacity_)
+        return Fail(ScriptErrors::kTooDeep);
     Frame fr;
     fr.unit = fo->unit;
     fr.f = &f;
@@ -662,7 +715,8 @@ int Interp::RunNested(std::shared_ptr<const UnitData> unit, const Val& thisv, Va
     if (unit->funcs.empty()) return Fail(ScriptErrors::kSyntax);
     if (frames_.size() >= maxDepth_) return Fail(ScriptErrors::kTooDeep);
     const FuncProto& f = unit->funcs[0];
-    if (static_cast<std::uint64_t>(sp_) + f.maxStack + 4 > capacity_) return Fail(ScriptErrors::kTooDeep);
+    if (static_cast<std::uint64_t>(sp_) + f.maxStack + 4 > capacity_)
+        return Fail(ScriptErrors::kTooDeep);
     Frame fr;
     fr.unit = unit;
     fr.f = &f;
@@ -698,18 +752,18 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
 #define SP sp_
 #define TOP st[SP - 1]
 #define SYNC() (fr->pc = pc)
-#define FAILRC(x)         \
-    do {                  \
-        SYNC();           \
-        rc = (x);         \
+#define FAILRC(x)          \
+    do {                   \
+        SYNC();            \
+        rc = (x);          \
         if (rc) goto fail; \
     } while (0)
-#define RELOAD()                          \
-    do {                                  \
-        fr = &frames_.back();             \
-        code = fr->f->code.data();        \
-        keys = fr->keys;                  \
-        pc = fr->pc;                      \
+#define RELOAD()                   \
+    do {                           \
+        fr = &frames_.back();      \
+        code = fr->f->code.data(); \
+        keys = fr->keys;           \
+        pc = fr->pc;               \
     } while (0)
 
     for (;;) {
@@ -720,13 +774,28 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
         }
         std::uint8_t op = code[pc++];
         switch (op) {
-            case OP_UNDEF: st[SP++].Clear(); break;
-            case OP_NULL: st[SP++] = Val::Null(); break;
-            case OP_TRUE: st[SP++] = Val::Bool(true); break;
-            case OP_FALSE: st[SP++] = Val::Bool(false); break;
-            case OP_THIS: st[SP++] = fr->thisv; break;
-            case OP_POP: st[--SP].Clear(); break;
-            case OP_DUP: st[SP] = st[SP - 1]; ++SP; break;
+            case OP_UNDEF:
+                st[SP++].Clear();
+                break;
+            case OP_NULL:
+                st[SP++] = Val::Null();
+                break;
+            case OP_TRUE:
+                st[SP++] = Val::Bool(true);
+                break;
+            case OP_FALSE:
+                st[SP++] = Val::Bool(false);
+                break;
+            case OP_THIS:
+                st[SP++] = fr->thisv;
+                break;
+            case OP_POP:
+                st[--SP].Clear();
+                break;
+            case OP_DUP:
+                st[SP] = st[SP - 1];
+                ++SP;
+                break;
             case OP_DUP2:
                 st[SP] = st[SP - 2];
                 st[SP + 1] = st[SP - 1];
@@ -756,7 +825,8 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                     break;
                 }
                 if (a.t == VT::Str && b.t == VT::Str) {
-                    if (a.s->text.size() + b.s->text.size() > kMaxStringUnits) FAILRC(Fail(ScriptErrors::kOutOfMemory));
+                    if (a.s->text.size() + b.s->text.size() > kMaxStringUnits)
+                        FAILRC(Fail(ScriptErrors::kOutOfMemory));
                     if (a.s->refs == 1) {
                         a.s->text += b.s->text;  // sole holder: append in place
                     } else {
@@ -774,7 +844,8 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                     U16 x, y;
                     FAILRC(ToStr(pa, &x));
                     FAILRC(ToStr(pb, &y));
-                    if (x.size() + y.size() > kMaxStringUnits) FAILRC(Fail(ScriptErrors::kOutOfMemory));
+                    if (x.size() + y.size() > kMaxStringUnits)
+                        FAILRC(Fail(ScriptErrors::kOutOfMemory));
                     x += y;
                     a = Val::NewStr(std::move(x));
                 } else {
@@ -786,8 +857,16 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                 st[--SP].Clear();
                 break;
             }
-            case OP_SUB: case OP_MUL: case OP_DIV: case OP_MOD: case OP_SHL: case OP_SHR:
-            case OP_USHR: case OP_BAND: case OP_BOR: case OP_BXOR: {
+            case OP_SUB:
+            case OP_MUL:
+            case OP_DIV:
+            case OP_MOD:
+            case OP_SHL:
+            case OP_SHR:
+            case OP_USHR:
+            case OP_BAND:
+            case OP_BOR:
+            case OP_BXOR: {
                 Val& a = st[SP - 2];
                 Val& b = st[SP - 1];
                 double x, y;
@@ -801,22 +880,44 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                 }
                 double r;
                 switch (op) {
-                    case OP_SUB: r = x - y; break;
-                    case OP_MUL: r = x * y; break;
-                    case OP_DIV: r = x / y; break;
-                    case OP_MOD: r = std::fmod(x, y); break;
-                    case OP_SHL: r = static_cast<double>(static_cast<std::int32_t>(ToUint32(x) << (ToUint32(y) & 31))); break;
-                    case OP_SHR: r = static_cast<double>(ToInt32(x) >> (ToUint32(y) & 31)); break;
-                    case OP_USHR: r = static_cast<double>(ToUint32(x) >> (ToUint32(y) & 31)); break;
-                    case OP_BAND: r = static_cast<double>(ToInt32(x) & ToInt32(y)); break;
-                    case OP_BOR: r = static_cast<double>(ToInt32(x) | ToInt32(y)); break;
-                    default: r = static_cast<double>(ToInt32(x) ^ ToInt32(y)); break;
+                    case OP_SUB:
+                        r = x - y;
+                        break;
+                    case OP_MUL:
+                        r = x * y;
+                        break;
+                    case OP_DIV:
+                        r = x / y;
+                        break;
+                    case OP_MOD:
+                        r = std::fmod(x, y);
+                        break;
+                    case OP_SHL:
+                        r = static_cast<double>(
+                            static_cast<std::int32_t>(ToUint32(x) << (ToUint32(y) & 31)));
+                        break;
+                    case OP_SHR:
+                        r = static_cast<double>(ToInt32(x) >> (ToUint32(y) & 31));
+                        break;
+                    case OP_USHR:
+                        r = static_cast<double>(ToUint32(x) >> (ToUint32(y) & 31));
+                        break;
+                    case OP_BAND:
+                        r = static_cast<double>(ToInt32(x) & ToInt32(y));
+                        break;
+                    case OP_BOR:
+                        r = static_cast<double>(ToInt32(x) | ToInt32(y));
+                        break;
+                    default:
+                        r = static_cast<double>(ToInt32(x) ^ ToInt32(y));
+                        break;
                 }
                 a = Val::Num(r);
                 st[--SP].Clear();
                 break;
             }
-            case OP_EQ: case OP_NE: {
+            case OP_EQ:
+            case OP_NE: {
                 Val& a = st[SP - 2];
                 Val& b = st[SP - 1];
                 bool eq;
@@ -826,16 +927,50 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                     SYNC();
                     Val x = IsDetached(a) ? Val::Null() : a, y = IsDetached(b) ? Val::Null() : b;
                     for (int guard = 0;; ++guard) {
-                        if (IsNumeric(x) && IsNumeric(y)) { eq = NumOf(x) == NumOf(y); break; }
-                        if (x.t == y.t || guard > 4) { eq = StrictEquals(x, y); break; }
-                        if (x.IsNullish() && y.IsNullish()) { eq = true; break; }
-                        if (x.IsNullish() || y.IsNullish()) { eq = false; break; }
-                        if (x.t == VT::Bool) { x = Val::Num(x.b ? 1 : 0); continue; }
-                        if (y.t == VT::Bool) { y = Val::Num(y.b ? 1 : 0); continue; }
-                        if (IsNumeric(x) && y.t == VT::Str) { y = Val::Num(StringToNumber(y.s->text)); continue; }
-                        if (x.t == VT::Str && IsNumeric(y)) { x = Val::Num(StringToNumber(x.s->text)); continue; }
-                        if (x.t == VT::Obj && y.t != VT::Obj) { Val p; FAILRC(ToPrimitive(x, -1, &p)); x = p; continue; }
-                        if (y.t == VT::Obj && x.t != VT::Obj) { Val p; FAILRC(ToPrimitive(y, -1, &p)); y = p; continue; }
+                        if (IsNumeric(x) && IsNumeric(y)) {
+                            eq = NumOf(x) == NumOf(y);
+                            break;
+                        }
+                        if (x.t == y.t || guard > 4) {
+                            eq = StrictEquals(x, y);
+                            break;
+                        }
+                        if (x.IsNullish() && y.IsNullish()) {
+                            eq = true;
+                            break;
+                        }
+                        if (x.IsNullish() || y.IsNullish()) {
+                            eq = false;
+                            break;
+                        }
+                        if (x.t == VT::Bool) {
+                            x = Val::Num(x.b ? 1 : 0);
+                            continue;
+                        }
+                        if (y.t == VT::Bool) {
+                            y = Val::Num(y.b ? 1 : 0);
+                            continue;
+                        }
+                        if (IsNumeric(x) && y.t == VT::Str) {
+                            y = Val::Num(StringToNumber(y.s->text));
+                            continue;
+                        }
+                        if (x.t == VT::Str && IsNumeric(y)) {
+                            x = Val::Num(StringToNumber(x.s->text));
+                            continue;
+                        }
+                        if (x.t == VT::Obj && y.t != VT::Obj) {
+                            Val p;
+                            FAILRC(ToPrimitive(x, -1, &p));
+                            x = p;
+                            continue;
+                        }
+                        if (y.t == VT::Obj && x.t != VT::Obj) {
+                            Val p;
+                            FAILRC(ToPrimitive(y, -1, &p));
+                            y = p;
+                            continue;
+                        }
                         eq = false;
                         break;
                     }
@@ -844,13 +979,17 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                 st[--SP].Clear();
                 break;
             }
-            case OP_SEQ: case OP_SNE: {
+            case OP_SEQ:
+            case OP_SNE: {
                 bool eq = StrictEquals(st[SP - 2], st[SP - 1]);
                 st[SP - 2] = Val::Bool(op == OP_SEQ ? eq : !eq);
                 st[--SP].Clear();
                 break;
             }
-            case OP_LT: case OP_GT: case OP_LE: case OP_GE: {
+            case OP_LT:
+            case OP_GT:
+            case OP_LE:
+            case OP_GE: {
                 Val& a = st[SP - 2];
                 Val& b = st[SP - 1];
                 bool r;
@@ -864,19 +1003,30 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                     FAILRC(ToPrimitive(b, 0, &pb));
                     if (pa.t == VT::Str && pb.t == VT::Str) {
                         int c = pa.s->text.compare(pb.s->text);
-                        r = op == OP_LT ? c < 0 : op == OP_GT ? c > 0 : op == OP_LE ? c <= 0 : c >= 0;
+                        r = op == OP_LT   ? c < 0
+                            : op == OP_GT ? c > 0
+                            : op == OP_LE ? c <= 0
+                                          : c >= 0;
                     } else {
                         double x, y;
                         FAILRC(ToNum(pa, &x));
                         FAILRC(ToNum(pb, &y));
-                        r = op == OP_LT ? x < y : op == OP_GT ? x > y : op == OP_LE ? x <= y : x >= y;
+                        r = op == OP_LT   ? x < y
+                            : op == OP_GT ? x > y
+                            : op == OP_LE ? x <= y
+                                          : x >= y;
                     }
                 }
                 a = Val::Bool(r);
                 st[--SP].Clear();
                 break;
             }
-            case OP_NEG: case OP_POS: case OP_TONUM: case OP_BITNOT: case OP_INC: case OP_DEC: {
+            case OP_NEG:
+            case OP_POS:
+            case OP_TONUM:
+            case OP_BITNOT:
+            case OP_INC:
+            case OP_DEC: {
                 Val& a = TOP;
                 double x;
                 if (a.t == VT::Num) {
@@ -886,18 +1036,33 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                     FAILRC(ToNum(a, &x));
                 }
                 switch (op) {
-                    case OP_NEG: x = -x; break;
-                    case OP_BITNOT: x = static_cast<double>(~ToInt32(x)); break;
-                    case OP_INC: x += 1; break;
-                    case OP_DEC: x -= 1; break;
-                    default: break;
+                    case OP_NEG:
+                        x = -x;
+                        break;
+                    case OP_BITNOT:
+                        x = static_cast<double>(~ToInt32(x));
+                        break;
+                    case OP_INC:
+                        x += 1;
+                        break;
+                    case OP_DEC:
+                        x -= 1;
+                        break;
+                    default:
+                        break;
                 }
                 a = Val::Num(x);
                 break;
             }
-            case OP_NOT: TOP = Val::Bool(!ToBool(TOP)); break;
-            case OP_TYPEOF: TOP = Val::NewStr(Ascii(TypeName(TOP))); break;
-            case OP_VOID: TOP.Clear(); break;
+            case OP_NOT:
+                TOP = Val::Bool(!ToBool(TOP));
+                break;
+            case OP_TYPEOF:
+                TOP = Val::NewStr(Ascii(TypeName(TOP)));
+                break;
+            case OP_VOID:
+                TOP.Clear();
+                break;
             case OP_GET_INDEX: {
                 Val& obj = st[SP - 2];
                 Val& k = st[SP - 1];
@@ -971,11 +1136,19 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                 st[--SP].Clear();
                 break;
             }
-            case OP_RESULT: fr->completion = std::move(st[--SP]); break;
-            case OP_NEW_OBJECT: st[SP++] = NewPlain(); break;
-            case OP_NUM: st[SP++] = Val::Num(fr->unit->numbers[ReadU32(code + pc)]); pc += 4; break;
+            case OP_RESULT:
+                fr->completion = std::move(st[--SP]);
+                break;
+            case OP_NEW_OBJECT:
+                st[SP++] = NewPlain();
+                break;
+            case OP_NUM:
+                st[SP++] = Val::Num(fr->unit->numbers[ReadU32(code + pc)]);
+                pc += 4;
+                break;
             case OP_INT:
-                st[SP++] = Val::Num(static_cast<double>(static_cast<std::int32_t>(ReadU32(code + pc))));
+                st[SP++] =
+                    Val::Num(static_cast<double>(static_cast<std::int32_t>(ReadU32(code + pc))));
                 pc += 4;
                 break;
             case OP_STR: {
@@ -989,7 +1162,8 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                 pc += 4;
                 if (ctx && ctx->GlobalVal().IsObj()) {
                     Obj* g = ctx->GlobalVal().o;
-                    if (!g->props.Find(key) && !g->props.Ensure(key)) FAILRC(Fail(ScriptErrors::kOutOfMemory));
+                    if (!g->props.Find(key) && !g->props.Ensure(key))
+                        FAILRC(Fail(ScriptErrors::kOutOfMemory));
                 }
                 break;
             }
@@ -1027,8 +1201,10 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                     // unknown: "undefined"; a host member without a value (a method): "object"
                     errCode = 0;
                     errMember.clear();
-                    if (r == ScriptErrors::kCannotGet) out = Val::Null();
-                    else out.Clear();
+                    if (r == ScriptErrors::kCannotGet)
+                        out = Val::Null();
+                    else
+                        out.Clear();
                 } else if (r) {
                     FAILRC(r);
                 }
@@ -1038,7 +1214,8 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
             case OP_DEL_NAME: {
                 std::uint32_t key = keys[ReadU32(code + pc)];
                 pc += 4;
-                bool done = ctx && ctx->GlobalVal().IsObj() && ctx->GlobalVal().o->props.Remove(key);
+                bool done =
+                    ctx && ctx->GlobalVal().IsObj() && ctx->GlobalVal().o->props.Remove(key);
                 st[SP++] = Val::Bool(done);
                 break;
             }
@@ -1095,7 +1272,8 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                 pc = target;
                 break;
             }
-            case OP_JF: case OP_JT: {
+            case OP_JF:
+            case OP_JT: {
                 std::uint32_t target = ReadU32(code + pc);
                 pc += 4;
                 bool t = ToBool(st[SP - 1]);
@@ -1103,12 +1281,15 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                 if (t == (op == OP_JT)) pc = target;
                 break;
             }
-            case OP_JF_KEEP: case OP_JT_KEEP: {
+            case OP_JF_KEEP:
+            case OP_JT_KEEP: {
                 std::uint32_t target = ReadU32(code + pc);
                 pc += 4;
                 bool t = ToBool(TOP);
-                if (t == (op == OP_JT_KEEP)) pc = target;
-                else st[--SP].Clear();
+                if (t == (op == OP_JT_KEEP))
+                    pc = target;
+                else
+                    st[--SP].Clear();
                 break;
             }
             case OP_CLOSURE: {
@@ -1148,7 +1329,8 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                 st[fr->base + i] = TOP;
                 break;
             }
-            case OP_GET_ENV: case OP_SET_ENV: {
+            case OP_GET_ENV:
+            case OP_SET_ENV: {
                 std::uint32_t d = code[pc];
                 std::uint32_t i = ReadU16(code + pc + 1);
                 pc += 3;
@@ -1158,11 +1340,17 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                     i >= static_cast<EnvObj*>(e->o)->slots.size())
                     FAILRC(Fail(ScriptErrors::kInvalidReference));
                 Val& slot = static_cast<EnvObj*>(e->o)->slots[i];
-                if (op == OP_GET_ENV) st[SP++] = slot;
-                else slot = TOP;
+                if (op == OP_GET_ENV)
+                    st[SP++] = slot;
+                else
+                    slot = TOP;
                 break;
             }
-            case OP_CALL: case OP_NEW: case OP_CALL_INDEX: case OP_CALL_NAME: case OP_CALL_MEMBER: {
+            case OP_CALL:
+            case OP_NEW:
+            case OP_CALL_INDEX:
+            case OP_CALL_NAME:
+            case OP_CALL_MEMBER: {
                 int argc;
                 std::uint32_t key = 0;
                 if (op == OP_CALL_NAME || op == OP_CALL_MEMBER) {
@@ -1188,7 +1376,8 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                         Val obj;
                         if (callee.IsObj() && callee.o->kind == OK::Native &&
                             static_cast<NativeObj*>(callee.o)->constructor) {
-                            FAILRC(PushCall(callee, Val(), argsAt, argc, retSp, true, &pushed, &out));
+                            FAILRC(
+                                PushCall(callee, Val(), argsAt, argc, retSp, true, &pushed, &out));
                         } else if (callee.IsObj() && callee.o->kind == OK::Function) {
                             obj = NewPlain();
                             FAILRC(PushCall(callee, obj, argsAt, argc, retSp, true, &pushed, &out));
@@ -1227,7 +1416,8 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                     } else {
                         Val fn;
                         FAILRC(GetProp(base, key, &fn));
-                        if (!(fn.IsObj() && (fn.o->kind == OK::Function || fn.o->kind == OK::Native)))
+                        if (!(fn.IsObj() &&
+                              (fn.o->kind == OK::Function || fn.o->kind == OK::Native)))
                             FAILRC(FailMember(fn.IsUndef() ? ScriptErrors::kMemberUnknown
                                                            : ScriptErrors::kInvalidType,
                                               key));
@@ -1242,10 +1432,13 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
                 st[SP++] = std::move(out);
                 break;
             }
-            case OP_RET: case OP_RET_UNDEF: {
+            case OP_RET:
+            case OP_RET_UNDEF: {
                 Val r;
-                if (op == OP_RET) r = std::move(st[--SP]);
-                else if (fr->top || fr->construct) r = std::move(fr->completion);
+                if (op == OP_RET)
+                    r = std::move(st[--SP]);
+                else if (fr->top || fr->construct)
+                    r = std::move(fr->completion);
                 if (fr->construct && !r.IsObj()) r = fr->completion;
                 std::uint32_t retSp = fr->retSp;
                 while (SP > retSp) st[--SP].Clear();

@@ -10,7 +10,8 @@ const char* kProgram =
     "function add(x) { list.push(x * 1.5); return list.length; }\n"
     "function counter() { var c = 0; return function() { return ++c; }; }\n"
     "var k = counter(); k(); add(2); add(k());\n"
-    "switch (list.length) { case 2: print('two', list, __litteralstr 0); break; default: print('?') }\n"
+    "switch (list.length) { case 2: print('two', list, __litteralstr 0); break; default: "
+    "print('?') }\n"
     "print('é\\u4e2d', 1e300, -0.25);\n";
 
 bool CompileProgram(ScriptCode* unit) {
@@ -37,7 +38,8 @@ TEST(ScriptCodeTest, WrittenUnitReadsBackAndRunsTheSame) {
     for (char16_t c : text) ASSERT_TRUE(c > 0x20 && c < 0x7F);  // survives any code page
 
     ScriptCode back;
-    EXPECT_EQ(back.Read(text.data(), static_cast<std::uint32_t>(text.size())), ScriptCode::kReadComplete);
+    EXPECT_EQ(back.Read(text.data(), static_cast<std::uint32_t>(text.size())),
+              ScriptCode::kReadComplete);
     EXPECT_EQ(RunUnit(&back), expected);
     std::u16string again;
     ASSERT_TRUE(back.Write(&again));
@@ -59,8 +61,10 @@ TEST(ScriptCodeTest, ReaderTakesTheUnitOneCharacterAtATime) {
     for (std::size_t i = 0; i < spaced.size(); ++i) {
         int rc = back.Read(&spaced[i], 1);
         bool lastData = i + 1 == spaced.size();
-        if (!lastData) ASSERT_EQ(rc, ScriptCode::kReadIncomplete) << i;
-        else ASSERT_EQ(rc, ScriptCode::kReadComplete);
+        if (!lastData)
+            ASSERT_EQ(rc, ScriptCode::kReadIncomplete) << i;
+        else
+            ASSERT_EQ(rc, ScriptCode::kReadComplete);
     }
     EXPECT_EQ(RunUnit(&back), RunUnit(&unit));
     // Trailing blanks are fine; more data is not.
@@ -81,18 +85,21 @@ TEST(ScriptCodeTest, BadUnitsGiveAnErrorCode) {
     std::u16string magic = text;
     magic[1] = 'X';
     ScriptCode m;
-    EXPECT_EQ(m.Read(magic.data(), static_cast<std::uint32_t>(magic.size())), ScriptErrors::kUnitCorrupt);
+    EXPECT_EQ(m.Read(magic.data(), static_cast<std::uint32_t>(magic.size())),
+              ScriptErrors::kUnitCorrupt);
     EXPECT_EQ(m.Read(text.data(), 4), ScriptErrors::kUnitCorrupt);  // stays failed
 
     std::u16string version = text;
     version[4] = '2';  // another format version
     ScriptCode v;
-    EXPECT_EQ(v.Read(version.data(), static_cast<std::uint32_t>(version.size())), ScriptErrors::kUnitCorrupt);
+    EXPECT_EQ(v.Read(version.data(), static_cast<std::uint32_t>(version.size())),
+              ScriptErrors::kUnitCorrupt);
 
     std::u16string junk = text;
     junk[20] = '~';
     ScriptCode j;
-    EXPECT_EQ(j.Read(junk.data(), static_cast<std::uint32_t>(junk.size())), ScriptErrors::kUnitCorrupt);
+    EXPECT_EQ(j.Read(junk.data(), static_cast<std::uint32_t>(junk.size())),
+              ScriptErrors::kUnitCorrupt);
 
     // Changing any single digit is caught (checksum, bounds or verification), never run.
     int caught = 0;
@@ -101,8 +108,10 @@ TEST(ScriptCodeTest, BadUnitsGiveAnErrorCode) {
         bad[i] = bad[i] == '1' ? '2' : '1';
         ScriptCode c;
         int rc = c.Read(bad.data(), static_cast<std::uint32_t>(bad.size()));
-        if (rc == ScriptErrors::kUnitCorrupt || rc == ScriptCode::kReadIncomplete) ++caught;
-        else if (rc == 0) RunUnit(&c);  // whatever it is, it must run safely
+        if (rc == ScriptErrors::kUnitCorrupt || rc == ScriptCode::kReadIncomplete)
+            ++caught;
+        else if (rc == 0)
+            RunUnit(&c);  // whatever it is, it must run safely
     }
     EXPECT_GT(caught, 0);
 }

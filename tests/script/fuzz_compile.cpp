@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string written;
     if (unit.Write(&written)) {
         ScriptCode back;
-        if (back.Read(written.data(), static_cast<std::uint32_t>(written.size())) != 0) __builtin_trap();
+        if (back.Read(written.data(), static_cast<std::uint32_t>(written.size())) != 0)
+            __builtin_trap();
     }
     return 0;
 }

@@ -26,8 +26,8 @@ void RunChecked(const std::uint8_t* data, std::size_t size) {
     inner.depth = inner.usesEnv ? 1 : 0;
     inner.code.assign(data + 2, data + size);
     // the top level makes the function and calls it with two arguments
-    top.code = {scr::OP_CLOSURE, 1, 0, 0, 0, scr::OP_INT, 7, 0, 0, 0, scr::OP_STR, 1, 0, 0, 0,
-                scr::OP_CALL, 2, scr::OP_RET};
+    top.code = {scr::OP_CLOSURE, 1, 0, 0, 0, scr::OP_INT,  7, 0,          0, 0,
+                scr::OP_STR,     1, 0, 0, 0, scr::OP_CALL, 2, scr::OP_RET};
     u->funcs = {top, inner};
     if (!scr::VerifyUnit(*u)) return;
     ScriptHeap heap;

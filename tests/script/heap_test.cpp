@@ -26,6 +26,9 @@ TEST(ScriptHeapTest, HandlesCarryTheirTypeTag) {
     std::u16string t;
     EXPECT_EQ(heap.ToText(w, &t), 0);
     EXPECT_EQ(t, u"4294967294");
+    ScriptHeap::AddRef(&heap, s);
+    ScriptHeap::Release(&heap, s);
+    ScriptHeap::Release(nullptr, s);  // no heap: nothing happens
     for (ScriptValue v : {b, n, s, o, w}) heap.Release(v);
     EXPECT_EQ(heap.LiveCells(), 0u);
 }
@@ -90,7 +93,9 @@ TEST(ScriptHeapTest, RunsBalanceTheirReferences) {
     ScriptRun r;
     std::size_t cells = r.heap.LiveCells();
     std::size_t objects = r.heap.LiveObjects();
-    ASSERT_TRUE(r.Run("var t = ''; for (var i = 0; i < 100; i++) { t += [i, {v: i}].length; print(i % 2 ? 'a' : 'b'); }"));
+    ASSERT_TRUE(
+        r.Run("var t = ''; for (var i = 0; i < 100; i++) { t += [i, {v: i}].length; print(i % 2 ? "
+              "'a' : 'b'); }"));
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.heap.LiveCells(), cells);
     r.context.ClearGlobal();

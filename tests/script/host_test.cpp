@@ -65,16 +65,19 @@ TEST(ScriptHostTest, HostPropertiesReadAndWrite) {
 
 TEST(ScriptHostTest, ArgumentsKeepTheirKinds) {
     ReaderRun r;
-    ASSERT_TRUE(r.Run("move_table(12,-40); move_table(12,40); move_table(7); display_tip(0.5, true)"));
-    EXPECT_EQ(r.Log(), "window.move_table(12,-40);window.move_table(12,40);window.move_table(7);"
-                       "window.display_tip(0.5,true)");
+    ASSERT_TRUE(
+        r.Run("move_table(12,-40); move_table(12,40); move_table(7); display_tip(0.5, true)"));
+    EXPECT_EQ(r.Log(),
+              "window.move_table(12,-40);window.move_table(12,40);window.move_table(7);"
+              "window.display_tip(0.5,true)");
 }
 
 TEST(ScriptHostTest, EveryGeneratedTextRuns) {
     ReaderRun r;
     std::string ref = "book.htm#a'b\\c\"d\r\ne";
     std::string word = "l'été";
-    std::string link = "window.open('" + Escaped(ref) + "','');index_search('','','" + Escaped(word) + "')";
+    std::string link =
+        "window.open('" + Escaped(ref) + "','');index_search('','','" + Escaped(word) + "')";
     ASSERT_TRUE(r.Run(link)) << r.Message();
     EXPECT_EQ(r.rc, 0) << r.Message();
     EXPECT_EQ(r.Log(), "window.open('" + ref + "','');window.index_search('','','" + word + "')");
@@ -83,16 +86,17 @@ TEST(ScriptHostTest, EveryGeneratedTextRuns) {
     ASSERT_TRUE(r.Run("display_tip(\"" + Escaped(tip) + "\",3)"));
     EXPECT_EQ(r.Log(), "window.display_tip('" + tip + "',3)");
 
-    for (std::string t : {"document.goto_first_page()", "document.close()",
-                          "cart.submit('NAME','TITLE')", "cart.remove('NAME', 2)",
-                          "cart.reset('NAME')", "move_table(3)", "move_table(3,-40)",
-                          "move_table(3,40)", "bookmarks.add('x')"}) {
+    for (std::string t :
+         {"document.goto_first_page()", "document.close()", "cart.submit('NAME','TITLE')",
+          "cart.remove('NAME', 2)", "cart.reset('NAME')", "move_table(3)", "move_table(3,-40)",
+          "move_table(3,40)", "bookmarks.add('x')"}) {
         ASSERT_TRUE(r.Run(t)) << t;
         EXPECT_EQ(r.rc, 0) << t << ": " << r.Message();
     }
-    EXPECT_EQ(r.Log(), "document.goto_first_page();document.close();cart.submit('NAME','TITLE');"
-                       "cart.remove('NAME',2);cart.reset('NAME');window.move_table(3);"
-                       "window.move_table(3,-40);window.move_table(3,40);bookmarks.add('x')");
+    EXPECT_EQ(r.Log(),
+              "document.goto_first_page();document.close();cart.submit('NAME','TITLE');"
+              "cart.remove('NAME',2);cart.reset('NAME');window.move_table(3);"
+              "window.move_table(3,-40);window.move_table(3,40);bookmarks.add('x')");
 }
 
 TEST(ScriptHostTest, BookScriptFunctionIsCalledWithTheGlobalRecordSet) {
@@ -114,9 +118,11 @@ TEST(ScriptHostTest, BookScriptFunctionIsCalledWithTheGlobalRecordSet) {
     std::u16string t;
     r.heap.ToText(out, &t);
     EXPECT_EQ(A(t), "entry cat");
-    EXPECT_EQ(ScriptEngine::CallFunction(&r.context, u"noSuch", &args, &out), ScriptErrors::kMemberUnknown);
+    EXPECT_EQ(ScriptEngine::CallFunction(&r.context, u"noSuch", &args, &out),
+              ScriptErrors::kMemberUnknown);
     ASSERT_TRUE(r.Run("function broken() { return nope(); }"));
-    EXPECT_EQ(ScriptEngine::CallFunction(&r.context, u"broken", &args, &out), ScriptErrors::kSyntax);
+    EXPECT_EQ(ScriptEngine::CallFunction(&r.context, u"broken", &args, &out),
+              ScriptErrors::kSyntax);
     for (ScriptValue v : {rs, word, g, out}) r.heap.Release(v);
 }
 
@@ -135,9 +141,11 @@ TEST(ScriptHostTest, ScriptPageWritesLiteralsAndExpressions) {
         u"Response.Write ( 1+1);Response.Write (__litteralstr 2);\r\n\r\n"
         u"Response.Write (Response.ContentType)";
     ScriptError err;
-    ASSERT_TRUE(ScriptEngine::Compile(text.data(), static_cast<std::uint32_t>(text.size()), &unit, &err))
+    ASSERT_TRUE(
+        ScriptEngine::Compile(text.data(), static_cast<std::uint32_t>(text.size()), &unit, &err))
         << err.MessageUtf8();
-    EXPECT_EQ(ScriptEngine::RunWithHost(&heap, &unit, &page, nullptr, &err), 0) << err.MessageUtf8();
+    EXPECT_EQ(ScriptEngine::RunWithHost(&heap, &unit, &page, nullptr, &err), 0)
+        << err.MessageUtf8();
     EXPECT_EQ(page.out, "a2b\r\n\r\ntext/html");
     // The same unit runs again from the start.
     page.out.clear();
@@ -148,14 +156,17 @@ TEST(ScriptHostTest, ScriptPageWritesLiteralsAndExpressions) {
     ScriptCode lines;
     lines.AddString(u"a\r\nb\r\nc\r\n", 9, true);
     std::u16string page2 = u"Response.Write (__litteralstr 0);\r\n\r\n\r\nResponse.Write (oops);";
-    ASSERT_TRUE(ScriptEngine::Compile(page2.data(), static_cast<std::uint32_t>(page2.size()), &lines, &err));
-    EXPECT_EQ(ScriptEngine::RunWithHost(&heap, &lines, &page, nullptr, &err), ScriptErrors::kMemberUnknown);
+    ASSERT_TRUE(ScriptEngine::Compile(page2.data(), static_cast<std::uint32_t>(page2.size()),
+                                      &lines, &err));
+    EXPECT_EQ(ScriptEngine::RunWithHost(&heap, &lines, &page, nullptr, &err),
+              ScriptErrors::kMemberUnknown);
     EXPECT_EQ(err.line, 4u);
 
     ScriptCode bad;
     bad.AddString(u"x", 1, true);
     std::u16string ref = u"Response.Write (__litteralstr 5);";
-    EXPECT_FALSE(ScriptEngine::Compile(ref.data(), static_cast<std::uint32_t>(ref.size()), &bad, &err));
+    EXPECT_FALSE(
+        ScriptEngine::Compile(ref.data(), static_cast<std::uint32_t>(ref.size()), &bad, &err));
     EXPECT_EQ(err.code, ScriptErrors::kSyntax);
 }
 
@@ -169,17 +180,21 @@ TEST(ScriptHostTest, PageEndStopsQuietlyAndRawBlocksNeedNoSemicolon) {
         u" var n = 2 Response.Write (__litteralstr 0);Response.Write ( n);"
         u"Response.End(); Response.Write('never')";
     ScriptError err;
-    ASSERT_TRUE(ScriptEngine::Compile(text.data(), static_cast<std::uint32_t>(text.size()), &unit, &err))
+    ASSERT_TRUE(
+        ScriptEngine::Compile(text.data(), static_cast<std::uint32_t>(text.size()), &unit, &err))
         << err.MessageUtf8();
-    EXPECT_EQ(ScriptEngine::RunWithHost(&heap, &unit, &page, nullptr, &err), ScriptErrors::kStopped);
+    EXPECT_EQ(ScriptEngine::RunWithHost(&heap, &unit, &page, nullptr, &err),
+              ScriptErrors::kStopped);
     EXPECT_EQ(page.out, "x2");
     EXPECT_EQ(page.ended, 1);
     EXPECT_TRUE(err.message.empty());
     // Write takes exactly one argument.
     std::u16string two = u"Response.Write(1, 2)";
     ScriptCode u2;
-    ASSERT_TRUE(ScriptEngine::Compile(two.data(), static_cast<std::uint32_t>(two.size()), &u2, &err));
-    EXPECT_EQ(ScriptEngine::RunWithHost(&heap, &u2, &page, nullptr, &err), ScriptErrors::kBadParameterCount);
+    ASSERT_TRUE(
+        ScriptEngine::Compile(two.data(), static_cast<std::uint32_t>(two.size()), &u2, &err));
+    EXPECT_EQ(ScriptEngine::RunWithHost(&heap, &u2, &page, nullptr, &err),
+              ScriptErrors::kBadParameterCount);
     EXPECT_EQ(err.MessageUtf8(), "Error: Bad parameter count (line 1)");
 }
 
@@ -334,7 +349,8 @@ TEST(ScriptHostTest, HostMayRunAnotherScriptDuringACall) {
         int Call(int* err, ScriptMemberRef*, int, const ScriptValue*, ScriptValue* r) override {
             ScriptCode unit;
             ScriptEngine::CompileText(u"depth = depth + 1; 'in'", &unit, u"nested", nullptr);
-            return Fail(err, ScriptEngine::Run(ctx, &unit, nullptr, ScriptValues::kUndefined, r, nullptr));
+            return Fail(
+                err, ScriptEngine::Run(ctx, &unit, nullptr, ScriptValues::kUndefined, r, nullptr));
         }
     } host;
     ScriptRun r;
@@ -374,7 +390,8 @@ TEST(ScriptHostTest, NativeValuesConvertThroughTheirDefaultValue) {
     r.heap.NewWord(0xFFFF0001u, &w);
     r.heap.SetProperty(g, u"ctl", 3, v);
     r.heap.SetProperty(g, u"wd", 2, w);
-    ASSERT_TRUE(r.Run("[typeof ctl, '' + ctl, ctl == ctl, typeof wd, wd + 1, wd == 4294901761].join()"));
+    ASSERT_TRUE(
+        r.Run("[typeof ctl, '' + ctl, ctl == ctl, typeof wd, wd + 1, wd == 4294901761].join()"));
     EXPECT_EQ(r.result, "object,[object],true,number,4294901762,true");
     for (ScriptValue x : {v, w, g}) r.heap.Release(x);
 }
@@ -390,7 +407,8 @@ TEST(ScriptHostTest, FirstArgumentIsTheEvent) {
     ScriptCode unit;
     ASSERT_TRUE(ScriptEngine::CompileText(u"event.type * 10", &unit, u"__widget_event", nullptr));
     ScriptValue out;
-    EXPECT_EQ(ScriptEngine::Run(&r.context, &unit, &args, ScriptValues::kUndefined, &out, &r.err), 0);
+    EXPECT_EQ(ScriptEngine::Run(&r.context, &unit, &args, ScriptValues::kUndefined, &out, &r.err),
+              0);
     double d = 0;
     r.heap.ToNumber(out, &d);
     EXPECT_EQ(d, 40);

@@ -71,7 +71,9 @@ TEST(ScriptLimitsTest, SelfReferringValuesPrintAndFree) {
     ASSERT_TRUE(r.Run("var a = [1]; a.push(a); var s = '' + a; s.length > 0"));
     EXPECT_EQ(r.rc, 0) << r.Message();
     EXPECT_EQ(r.result, "true");
-    ASSERT_TRUE(r.Run("var o = {}; o.self = o; function mk() { var f = function() { return f; }; return f; } var g = mk();"));
+    ASSERT_TRUE(
+        r.Run("var o = {}; o.self = o; function mk() { var f = function() { return f; }; return f; "
+              "} var g = mk();"));
     std::size_t before = r.heap.LiveObjects();
     r.context.Create();  // a new document: the old one's cycles go
     EXPECT_LT(r.heap.LiveObjects(), before - 4);

@@ -39,9 +39,9 @@ TEST(ScriptNamesTest, CaseAliasesShareAnIdAndNameTheLowerCaseFirst) {
 
 TEST(ScriptNamesTest, ComparisonIsExactOnWholeUnits) {
     EXPECT_EQ(Find(u"Document"), 0);
-    EXPECT_EQ(Find(u"doc"), 0);          // a proper prefix
+    EXPECT_EQ(Find(u"doc"), 0);  // a proper prefix
     EXPECT_EQ(Find(u"documents"), 0);
-    EXPECT_EQ(Find(u"null"), 0);         // no vocabulary entry
+    EXPECT_EQ(Find(u"null"), 0);  // no vocabulary entry
     EXPECT_EQ(Find(u""), 0);
     // Units whose low byte spells a name do not match it.
     std::u16string fake = {static_cast<char16_t>(0x0169), static_cast<char16_t>(0x0166)};  // "if"
@@ -51,8 +51,8 @@ TEST(ScriptNamesTest, ComparisonIsExactOnWholeUnits) {
 }
 
 TEST(ScriptNamesTest, UnnamedIdsHaveNoText) {
-    for (std::uint32_t id : {0u, 22u, 42u, 45u, 75u, 80u, 138u, 197u, 204u, 223u, 224u, 240u, 244u,
-                             268u, 287u, 288u, 294u, 295u, 317u, 1000u}) {
+    for (std::uint32_t id : {0u,   22u,  42u,  45u,  75u,  80u,  138u, 197u, 204u, 223u,
+                             224u, 240u, 244u, 268u, 287u, 288u, 294u, 295u, 317u, 1000u}) {
         std::u16string t = u"x";
         EXPECT_FALSE(Script::TokenName(id, &t)) << id;
         EXPECT_TRUE(t.empty());
@@ -74,7 +74,8 @@ TEST(ScriptEscapeTest, EscapedTextReadsBackAsTheSameString) {
         std::u16string text = std::u16string(u"return ") + quote + esc + quote + u";";
         ASSERT_TRUE(ScriptEngine::CompileText(text, &unit, u"t", nullptr));
         ScriptValue r;
-        ASSERT_EQ(ScriptEngine::Run(&ctx, &unit, nullptr, ScriptValues::kUndefined, &r, nullptr), 0);
+        ASSERT_EQ(ScriptEngine::Run(&ctx, &unit, nullptr, ScriptValues::kUndefined, &r, nullptr),
+                  0);
         std::u16string back;
         heap.ToText(r, &back);
         heap.Release(r);

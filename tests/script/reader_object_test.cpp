@@ -25,10 +25,13 @@ struct ReaderObjectRun : ScriptRun {
 
 TEST(ScriptReaderObjectTest, NavigatorAndDeviceMembers) {
     ReaderObjectRun r;
-    EXPECT_EQ(r.Printed("print(navigator.appVersion, navigator.language, navigator.platform, appVersion)"),
-              "1.0 en PocketPC 1.0");
+    EXPECT_EQ(
+        r.Printed(
+            "print(navigator.appVersion, navigator.language, navigator.platform, appVersion)"),
+        "1.0 en PocketPC 1.0");
     EXPECT_EQ(r.Printed("print(device.screenWidth, device.screenHeight, device.hasPointer, "
-                        "device.hasFullKeyboard, device.getenv('language'), '[' + device.getenv('nope') + ']')"),
+                        "device.hasFullKeyboard, device.getenv('language'), '[' + "
+                        "device.getenv('nope') + ']')"),
               "480 320 true false en []");
     ASSERT_TRUE(r.Run("device.screenWidth = 5"));
     EXPECT_EQ(r.rc, ScriptErrors::kCannotSet);

@@ -6,8 +6,12 @@
 #include "script/script_engine.h"
 #include "support/script/print_host.h"
 
-inline std::u16string U(const std::string& s) { return PrintHost::FromUtf8(s); }
-inline std::string A(const std::u16string& s) { return PrintHost::ToUtf8(s); }
+inline std::u16string U(const std::string& s) {
+    return PrintHost::FromUtf8(s);
+}
+inline std::string A(const std::u16string& s) {
+    return PrintHost::ToUtf8(s);
+}
 
 struct ScriptRun {
     ScriptHeap heap;

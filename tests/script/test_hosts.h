@@ -63,7 +63,8 @@ public:
         if (ref->code >= 34 && ref->code <= 37) return Fail(err, h->NewNumber(ref->code, result));
         if (ref->code == 159 && ref->index == 29) {
             std::u16string t = PrintHost::FromUtf8(location);
-            return Fail(err, h->NewStringChars(t.data(), static_cast<std::uint32_t>(t.size()), result));
+            return Fail(err,
+                        h->NewStringChars(t.data(), static_cast<std::uint32_t>(t.size()), result));
         }
         return Fail(err, 7);
     }
@@ -92,15 +93,37 @@ private:
     }
     static bool MethodAllowed(int id, int kind) {
         switch (id) {
-            case 46: case 48: case 65: case 69: case 70: case 95: return kind == 25;
-            case 47: return kind == 25 || kind == 23;
-            case 50: case 51: case 52: case 53: return kind == 23;
-            case 57: case 74: return kind == 27 || kind == 24;
-            case 77: case 78: return kind == 27;
-            case 61: case 92: case 113: case 282: return kind == 26;
-            case 159: return kind == 29 || kind == 28;
-            case 30: return kind == 29;
-            default: return false;
+            case 46:
+            case 48:
+            case 65:
+            case 69:
+            case 70:
+            case 95:
+                return kind == 25;
+            case 47:
+                return kind == 25 || kind == 23;
+            case 50:
+            case 51:
+            case 52:
+            case 53:
+                return kind == 23;
+            case 57:
+            case 74:
+                return kind == 27 || kind == 24;
+            case 77:
+            case 78:
+                return kind == 27;
+            case 61:
+            case 92:
+            case 113:
+            case 282:
+                return kind == 26;
+            case 159:
+                return kind == 29 || kind == 28;
+            case 30:
+                return kind == 29;
+            default:
+                return false;
         }
     }
 };
@@ -168,7 +191,8 @@ public:
         }
     }
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) override;
-    int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue*, ScriptValue* result) override {
+    int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue*,
+             ScriptValue* result) override {
         if (argc != 0 || ref->index != -1) return Fail(err, 4);
         *result = ScriptValues::kUndefined;
         return Fail(err, ref->code == 259 || ref->code == 260 ? 0 : 9);
@@ -176,7 +200,8 @@ public:
     int GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* h, ScriptValue* result) override {
         if (ref->code == 279) {
             std::u16string t = PrintHost::FromUtf8(value);
-            return Fail(err, h->NewStringChars(t.data(), static_cast<std::uint32_t>(t.size()), result));
+            return Fail(err,
+                        h->NewStringChars(t.data(), static_cast<std::uint32_t>(t.size()), result));
         }
         if (ref->code == 258) return Fail(err, h->NewBoolean(false, result));
         return Fail(err, 7);
@@ -208,7 +233,8 @@ public:
             return Fail(err, 0);
         }
         for (auto& f : fields) {
-            if (n.Equals(PrintHost::FromUtf8(f.first).data(), static_cast<std::uint32_t>(f.first.size()))) {
+            if (n.Equals(PrintHost::FromUtf8(f.first).data(),
+                         static_cast<std::uint32_t>(f.first.size()))) {
                 ref->object = f.second;
                 ref->index = -1;
                 return Fail(err, 0);
@@ -221,7 +247,8 @@ public:
         }
         return Fail(err, 4);
     }
-    int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue*, ScriptValue* result) override {
+    int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue*,
+             ScriptValue* result) override {
         *result = ScriptValues::kUndefined;
         if (ref->code != 77 && ref->code != 78) return Fail(err, 9);
         if (argc != 0) return Fail(err, 13);

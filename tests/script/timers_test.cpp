@@ -30,8 +30,10 @@ struct TimerRun : ScriptRun {
 
 TEST(ScriptTimersTest, OneShotTimersRunOnceInTheGlobalScope) {
     TimerRun r;
-    ASSERT_TRUE(r.Run("var n = 0; var a = setTimeout('n += 1; print(n)', 50); "
-                      "var b = setTimeout(function() { n += 10; print(this === undefined) }, 0); a > 0 && b > a"));
+    ASSERT_TRUE(
+        r.Run("var n = 0; var a = setTimeout('n += 1; print(n)', 50); "
+              "var b = setTimeout(function() { n += 10; print(this === undefined) }, 0); a > 0 && "
+              "b > a"));
     EXPECT_EQ(r.rc, 0) << r.Message();
     EXPECT_EQ(r.result, "true");
     EXPECT_EQ(r.window.live.size(), 2u);
@@ -45,7 +47,8 @@ TEST(ScriptTimersTest, OneShotTimersRunOnceInTheGlobalScope) {
 
 TEST(ScriptTimersTest, IntervalsRepeatUntilCleared) {
     TimerRun r;
-    ASSERT_TRUE(r.Run("var k = 0; var id = setInterval(function() { k++; if (k == 3) clearInterval(id); }, 1);"));
+    ASSERT_TRUE(r.Run(
+        "var k = 0; var id = setInterval(function() { k++; if (k == 3) clearInterval(id); }, 1);"));
     EXPECT_EQ(r.window.live.begin()->second, 10u);  // intervals are at least 10 ms
     for (int i = 0; i < 5; ++i) r.Tick();
     ASSERT_TRUE(r.Run("k"));
@@ -55,7 +58,9 @@ TEST(ScriptTimersTest, IntervalsRepeatUntilCleared) {
 
 TEST(ScriptTimersTest, ClearingHandlersStopsEverythingAndBadHandlersFailQuietly) {
     TimerRun r;
-    ASSERT_TRUE(r.Run("setTimeout('print(1)', 5); setInterval('print(2)', 5); setTimeout('syntax error here(', 1)"));
+    ASSERT_TRUE(
+        r.Run("setTimeout('print(1)', 5); setInterval('print(2)', 5); setTimeout('syntax error "
+              "here(', 1)"));
     EXPECT_EQ(r.result, "0");  // a handler that does not compile is dropped
     EXPECT_EQ(r.context.failedTimerRuns, 1u);
     EXPECT_EQ(r.window.live.size(), 2u);

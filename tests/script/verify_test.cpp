@@ -38,31 +38,31 @@ std::vector<std::uint8_t> Cat(std::initializer_list<std::vector<std::uint8_t>> p
 }
 
 TEST(ScriptVerifyTest, AcceptsWellFormedCodeAndMeasuresItsStack) {
-    UnitData u = Unit(Cat({U32(OP_NUM, 0), U32(OP_STR, 0), {OP_ADD}, {OP_GET_LOCAL, 0, 0}, {OP_POP},
-                           {OP_RET}}),
-                      1);
+    UnitData u = Unit(
+        Cat({U32(OP_NUM, 0), U32(OP_STR, 0), {OP_ADD}, {OP_GET_LOCAL, 0, 0}, {OP_POP}, {OP_RET}}),
+        1);
     ASSERT_TRUE(VerifyUnit(u));
     EXPECT_GE(u.funcs[1].maxStack, 2u);
 }
 
 TEST(ScriptVerifyTest, RefusesFaultyCode) {
     std::vector<std::vector<std::uint8_t>> bad = {
-        {OP_POP, OP_RET_UNDEF},                                   // stack underflow
-        {OP_ADD, OP_RET_UNDEF},                                   // underflow of two
-        Cat({U32(OP_NUM, 1), {OP_RET}}),                          // number index out of range
-        Cat({U32(OP_STR, 7), {OP_RET}}),                          // string index out of range
-        Cat({U32(OP_SET_NAME, 3), {OP_RET}}),                     // name index out of range
-        {OP_GET_LOCAL, 5, 0, OP_RET},                             // local out of range
-        {OP_GET_ENV, 0, 0, 0, OP_RET},                            // no environment here
-        Cat({U32(OP_JMP, 2)}),                                    // jump into an operand
-        Cat({U32(OP_JMP, 99)}),                                   // jump past the end
-        {OP_TRUE},                                                // runs off the end
+        {OP_POP, OP_RET_UNDEF},                                      // stack underflow
+        {OP_ADD, OP_RET_UNDEF},                                      // underflow of two
+        Cat({U32(OP_NUM, 1), {OP_RET}}),                             // number index out of range
+        Cat({U32(OP_STR, 7), {OP_RET}}),                             // string index out of range
+        Cat({U32(OP_SET_NAME, 3), {OP_RET}}),                        // name index out of range
+        {OP_GET_LOCAL, 5, 0, OP_RET},                                // local out of range
+        {OP_GET_ENV, 0, 0, 0, OP_RET},                               // no environment here
+        Cat({U32(OP_JMP, 2)}),                                       // jump into an operand
+        Cat({U32(OP_JMP, 99)}),                                      // jump past the end
+        {OP_TRUE},                                                   // runs off the end
         Cat({{OP_TRUE}, U32(OP_JF, 7), {OP_TRUE}, {OP_RET_UNDEF}}),  // depths differ at a join
-        {OP_COUNT, OP_RET_UNDEF},                                 // unknown opcode
-        {OP_NUM, 0},                                              // truncated operand
-        Cat({U32(OP_CLOSURE, 0), {OP_RET}}),                      // closure of a non-child
-        Cat({U32(OP_ARRAY, 3), {OP_RET}}),                        // array of more than the stack
-        {OP_CALL, 4, OP_RET},                                     // call with missing arguments
+        {OP_COUNT, OP_RET_UNDEF},                                    // unknown opcode
+        {OP_NUM, 0},                                                 // truncated operand
+        Cat({U32(OP_CLOSURE, 0), {OP_RET}}),                         // closure of a non-child
+        Cat({U32(OP_ARRAY, 3), {OP_RET}}),                           // array of more than the stack
+        {OP_CALL, 4, OP_RET},                                        // call with missing arguments
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         UnitData u = Unit(bad[i], 1);
@@ -81,9 +81,12 @@ TEST(ScriptVerifyTest, RefusesFaultyCode) {
 TEST(ScriptVerifyTest, CompiledUnitsAlwaysPass) {
     const char* programs[] = {
         "var a = [1, [2, 3], {k: 'v'}]; a[1][0] += a.length; a.pop()",
-        "function f(n) { var r = 0; switch (n) { case 1: r = 1; break; default: for (;;) { if (r++ > 3) break; } } return r; }",
-        "function o() { var x = 1; return function(y) { return function() { x += y; return x; }; }; }",
-        "var i = 0; do { i++; if (i % 2) continue; } while (i < 5); i ? i-- : ++i; delete i; typeof q",
+        "function f(n) { var r = 0; switch (n) { case 1: r = 1; break; default: for (;;) { if (r++ "
+        "> 3) break; } } return r; }",
+        "function o() { var x = 1; return function(y) { return function() { x += y; return x; }; "
+        "}; }",
+        "var i = 0; do { i++; if (i % 2) continue; } while (i < 5); i ? i-- : ++i; delete i; "
+        "typeof q",
     };
     for (const char* p : programs) {
         ScriptCode unit;

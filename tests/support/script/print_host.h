@@ -12,7 +12,8 @@ public:
     explicit PrintHost(std::string* sink = nullptr) : sink_(sink) {}
 
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) override {
-        if (ref->IsBound() || !name.EqualsAscii("print")) return Fail(err, ScriptErrors::kMemberUnknown);
+        if (ref->IsBound() || !name.EqualsAscii("print"))
+            return Fail(err, ScriptErrors::kMemberUnknown);
         ref->object = this;
         ref->index = -1;
         ref->code = kPrint;
@@ -31,8 +32,10 @@ public:
         }
         std::string line = ToUtf8(text);
         line.push_back('\n');
-        if (sink_) *sink_ += line;
-        else std::fwrite(line.data(), 1, line.size(), stdout);
+        if (sink_)
+            *sink_ += line;
+        else
+            std::fwrite(line.data(), 1, line.size(), stdout);
         *result = ScriptValues::kUndefined;
         return Fail(err, 0);
     }
@@ -42,7 +45,8 @@ public:
         std::string r;
         for (std::size_t i = 0; i < s.size(); ++i) {
             std::uint32_t c = s[i];
-            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF)
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+                s[i + 1] <= 0xDFFF)
                 c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
             if (c < 0x80) {
                 r.push_back(static_cast<char>(c));
@@ -68,16 +72,22 @@ public:
             unsigned char c = static_cast<unsigned char>(s[i]);
             std::uint32_t cp;
             int n;
-            if (c < 0x80) cp = c, n = 1;
-            else if ((c & 0xE0) == 0xC0) cp = c & 31, n = 2;
-            else if ((c & 0xF0) == 0xE0) cp = c & 15, n = 3;
-            else if ((c & 0xF8) == 0xF0) cp = c & 7, n = 4;
-            else cp = 0xFFFD, n = 1;
+            if (c < 0x80)
+                cp = c, n = 1;
+            else if ((c & 0xE0) == 0xC0)
+                cp = c & 31, n = 2;
+            else if ((c & 0xF0) == 0xE0)
+                cp = c & 15, n = 3;
+            else if ((c & 0xF8) == 0xF0)
+                cp = c & 7, n = 4;
+            else
+                cp = 0xFFFD, n = 1;
             if (i + n > s.size()) {
                 r.push_back(0xFFFD);
                 break;
             }
-            for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 63);
+            for (int k = 1; k < n; ++k)
+                cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 63);
             i += n;
             if (cp >= 0x10000) {
                 cp -= 0x10000;
