@@ -136,3 +136,4 @@ void BM_Jpeg2MP_CxImageFit240x320(benchmark::State& state) {
 BENCHMARK(BM_Jpeg2MP_CxImageFit240x320)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+BENCHMARK_MAIN();
