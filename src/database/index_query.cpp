@@ -457,6 +457,24 @@ ResultCollection* IndexQuery::Run() {
     return new (std::nothrow) ResultCollection(s, std::move(found), false);
 }
 
+int SqlParser::Compile(const String& text, IndexQuery& into) {
+    return into.Compile(text, tables_, &error_);
+}
+
+int SqlParser::Parse(const String& text, IndexSourceResolver* tables, IndexQuery*& out) {
+    IndexQuery* q = new (std::nothrow) IndexQuery();
+    if (!q) return kOutOfMemory;
+    SqlParser parser(tables);
+    int rc = parser.Compile(text, *q);
+    parser.Destroy();
+    if (rc) {
+        q->Release();
+        return rc;
+    }
+    out = q;
+    return 0;
+}
+
 // ---------------------------------------------------------------- ResultCollection
 
 ResultCollection::ResultCollection(IndexSource* source, std::vector<uint32_t>&& entries, bool all)

@@ -176,6 +176,19 @@ TEST(IndexQueryTest, CompileFailuresKeepThePreviousQuery) {
     q->Release();
 }
 
+TEST(IndexQueryTest, ParseSpellingLeavesOutUntouchedOnFailure) {
+    Book b;
+    IndexQuery* out = nullptr;
+    EXPECT_EQ(SqlParser::Parse(S("SELECT * FROM nosuch"), &b.book, out), 20);
+    EXPECT_EQ(out, nullptr);
+    ASSERT_EQ(SqlParser::Parse(S("SELECT * FROM words WHERE orth = 'b'"), &b.book, out), 0);
+    IndexQuery* kept = out;
+    EXPECT_EQ(SqlParser::Parse(S("SELECT FROM"), &b.book, out), 19);
+    EXPECT_EQ(out, kept);
+    EXPECT_EQ(Walk(out), "b");
+    out->Release();
+}
+
 struct IndexScript {
     ScriptHeap heap;
     std::string out;
