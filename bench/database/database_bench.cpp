@@ -1,0 +1,120 @@
+// Dumps of a 10,000-row word list: encoding, decoding, saving to a file and loading from it,
+// against copying the same bytes.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bookfiles/palm_database.h"
+#include "database/database.h"
+#include "support/platform/temp_device.h"
+
+namespace {
+
+String Ascii(const std::string& s) {
+    String r;
+    r.AppendAscii(s.c_str());
+    return r;
+}
+
+Database* MakeWordList(int rows) {
+    Database* db = new Database();
+    db->SetName(Ascii("bench"));
+    DbTable* t = db->TableAt(db->CreateTable(Ascii("wl_en")));
+    t->AddColumn(Ascii("orth"), DbTable::kText);
+    t->AddColumn(Ascii("dict"), DbTable::kPooledText);
+    t->AddColumn(Ascii("icon"), DbTable::kSmallNumber);
+    t->AddColumn(Ascii("formatted"), DbTable::kText);
+    t->AddColumn(Ascii("ent"), DbTable::kNumber);
+    t->AddColumn(Ascii("shortid"), DbTable::kText);
+    String dict = Ascii("oeb:redirect?title=English_Dictionary$table=main");
+    String shortid = Ascii("EngDict");
+    for (int i = 0; i < rows; ++i) {
+        int32_t r = t->AddRecord();
+        t->SetText(r, 0, Ascii("headword" + std::to_string(i)));
+        t->SetText(r, 1, dict);
+        t->SetNumber(r, 2, static_cast<uint32_t>(i % 3));
+        if (i % 4 == 0) t->SetText(r, 3, Ascii("Headword " + std::to_string(i)));
+        t->SetNumber(r, 4, static_cast<uint32_t>(i * 7));
+        t->SetText(r, 5, shortid);
+    }
+    return db;
+}
+
+constexpr int kRows = 10000;
+
+void BM_CopyDumpBytes(benchmark::State& state) {
+    Database* db = MakeWordList(kRows);
+    ByteStream s;
+    db->Encode(s);
+    std::vector<uint8_t> copy(s.Size());
+    for (auto _ : state) {
+        std::memcpy(copy.data(), s.Data(), s.Size());
+        benchmark::DoNotOptimize(copy.data());
+    }
+    state.counters["bytes"] = s.Size();
+    db->Release();
+}
+BENCHMARK(BM_CopyDumpBytes)->Unit(benchmark::kMicrosecond);
+
+void BM_Encode10k(benchmark::State& state) {
+    Database* db = MakeWordList(kRows);
+    ByteStream s;
+    for (auto _ : state) {
+        db->Encode(s);
+        benchmark::DoNotOptimize(s.Data());
+    }
+    db->Release();
+}
+BENCHMARK(BM_Encode10k)->Unit(benchmark::kMicrosecond);
+
+void BM_Decode10k(benchmark::State& state) {
+    Database* db = MakeWordList(kRows);
+    ByteStream s;
+    db->Encode(s);
+    db->Release();
+    for (auto _ : state) {
+        Database* back = new Database();
+        if (back->Decode(s.Data(), s.Size()) != 0) state.SkipWithError("decode failed");
+        back->Release();
+    }
+}
+BENCHMARK(BM_Decode10k)->Unit(benchmark::kMicrosecond);
+
+void BM_Save10k(benchmark::State& state) {
+    fvt::test::TempDevice device;
+    Database* db = MakeWordList(kRows);
+    db->SetFilePath("\\bench.ebase");
+    for (auto _ : state) {
+        db->SetDirty();
+        if (!db->Save()) state.SkipWithError("save failed");
+    }
+    db->Release();
+}
+BENCHMARK(BM_Save10k)->Unit(benchmark::kMicrosecond);
+
+void BM_Load10k(benchmark::State& state) {
+    fvt::test::TempDevice device;
+    Database* db = MakeWordList(kRows);
+    db->SetFilePath("\\bench.ebase");
+    db->Save();
+    db->Release();
+    for (auto _ : state) {
+        int error = 0;
+        std::unique_ptr<PalmDatabase> file(
+            PalmDatabase::Open("\\bench.ebase", 41, nullptr, nullptr, &error));
+        Database* back = nullptr;
+        if (!file || Database::OpenFile(file.get(), back) != 0) {
+            state.SkipWithError("load failed");
+            break;
+        }
+        back->Release();
+    }
+}
+BENCHMARK(BM_Load10k)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
