@@ -2,6 +2,7 @@
 // against copying the same bytes.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "bookfiles/palm_database.h"
 #include "database/database.h"
+#include "database/fake_index.h"
 #include "support/platform/temp_device.h"
 
 namespace {
@@ -114,6 +116,54 @@ void BM_Load10k(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Load10k)->Unit(benchmark::kMicrosecond);
+
+// A 200,000-entry index table and a key query over it.
+FakeBook* MakeBook() {
+    static FakeBook* book = [] {
+        std::vector<std::string> keys;
+        keys.reserve(200000);
+        char buf[16];
+        for (int i = 0; i < 200000; ++i) {
+            std::snprintf(buf, sizeof buf, "k%07d", i);
+            keys.emplace_back(buf);
+        }
+        FakeBook* b = new FakeBook();
+        b->tables.push_back(new FakeIndex(std::move(keys), "words"));
+        return b;
+    }();
+    return book;
+}
+
+IndexQuery* KeyQuery() {
+    IndexQuery* q = new IndexQuery();
+    q->Compile(Ascii("SELECT * FROM words WHERE orth LIKE 'k01%'"), MakeBook());
+    return q;
+}
+
+void BM_IndexLowerBound(benchmark::State& state) {
+    FakeBook* b = MakeBook();
+    String key = Ascii("k01");
+    for (auto _ : state) benchmark::DoNotOptimize(b->tables[0]->LowerBound(key));
+}
+BENCHMARK(BM_IndexLowerBound)->Unit(benchmark::kMicrosecond);
+
+void BM_WhereKeyFirstMatch(benchmark::State& state) {
+    IndexQuery* q = KeyQuery();
+    for (auto _ : state) benchmark::DoNotOptimize(q->Next(RecordPosition::At(-1)));
+    q->Release();
+}
+BENCHMARK(BM_WhereKeyFirstMatch)->Unit(benchmark::kMicrosecond);
+
+void BM_WhereKeyStep1000(benchmark::State& state) {
+    IndexQuery* q = KeyQuery();
+    for (auto _ : state) {
+        RecordPosition p = q->Next(RecordPosition::At(-1));
+        for (int i = 1; i < 1000; ++i) p = q->Next(p);
+        benchmark::DoNotOptimize(p);
+    }
+    q->Release();
+}
+BENCHMARK(BM_WhereKeyStep1000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
