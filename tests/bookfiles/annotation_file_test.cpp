@@ -274,4 +274,20 @@ TEST_F(AnnotationFileTest, OwnerHearsOfTheClose) {
     EXPECT_FALSE(AnnotationFile::Delete("\\book.fvt"));
 }
 
+TEST_F(AnnotationFileTest, NewFileBytesAreTheDefaultMainRecord) {
+    AnnotationFile* f = new AnnotationFile;
+    ASSERT_EQ(0, f->OpenInMemory(nullptr, 0, 0));
+    ASSERT_EQ(1u, f->RecordCount());
+    std::uint32_t length = 0;
+    const std::uint8_t* r = f->Database()->GetRecord(0, &length);
+    ASSERT_EQ(8u + AnnotationFile::kMainSize, length);
+    Bytes expected(8 + AnnotationFile::kMainSize, 0);
+    std::copy_n("BPAR", 4, expected.begin());
+    SetU32(expected, 4, AnnotationFile::kMainSize);
+    SetU32(expected, 8, 1);
+    SetU32(expected, 8 + 24, 0xFFFFFFFF);
+    EXPECT_EQ(expected, Bytes(r, r + length));
+    f->Release();
+}
+
 }  // namespace
