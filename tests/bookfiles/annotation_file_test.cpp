@@ -270,6 +270,15 @@ TEST_F(AnnotationFileTest, OwnerHearsOfTheClose) {
     EXPECT_EQ(0, f->Close());
     EXPECT_EQ(1, owner.closed);
     f->Release();
+    // Letting go of the last reference closes an open file, writing it and telling the owner.
+    f = OpenNew();
+    f->SetOwner(&owner);
+    f->SetRating(5);
+    f->Release();
+    EXPECT_EQ(2, owner.closed);
+    f = OpenNew(0);
+    EXPECT_EQ(5u, f->GetRating());
+    f->Release();
     EXPECT_TRUE(AnnotationFile::Delete("\\book.fvt"));
     EXPECT_FALSE(AnnotationFile::Delete("\\book.fvt"));
 }
