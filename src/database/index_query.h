@@ -120,7 +120,12 @@ private:
         bool ranged = false;
         String prefix;
         int32_t rangeStart = -1;  // the prefix's place, found once
+        // Link shortcut: the candidates are the values of tag linkTag of the entry bound to
+        // table linkFrom ("other.tagN = this").
+        int32_t linkFrom = -1;
+        uint32_t linkTag = 0;
     };
+    void LinkCandidates(const Level& l, std::vector<uint32_t>& out) const;
     bool Matches(int32_t level, uint32_t entry);
     bool Eval(int32_t node, int32_t table, uint32_t entry);
     void ReleaseSources();

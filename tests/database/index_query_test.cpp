@@ -23,6 +23,7 @@ struct Book {
         words->SetTag(3, 1, {12});
         words->SetHeadword(0, "Abacus (n.)");
         auto* classes = new FakeIndex({"fruit", "tool"}, "classes");
+        classes->SetTag(0, 9, {6, 1, 99, 6});  // fruit lists banana and abc (and junk)
         book.tables = {words, classes};
     }
     IndexQuery* Compile(const char* text, int* rc = nullptr) {
@@ -162,6 +163,21 @@ TEST(IndexQueryTest, TwoTablesGiveOneActiveLeafAndLinks) {
     q->EvaluateLeaf(0, 0);
     EXPECT_EQ(Walk(q), "banana");
     EXPECT_EQ(q->LookupKey(1, S("a")), 6);
+    q->Release();
+}
+
+TEST(IndexQueryTest, LinkedEntriesAreSteppedThroughTheList) {
+    Book b;
+    IndexQuery* q = b.Compile("SELECT w FROM classes c, words w WHERE c.tag9 = w AND w LIKE '%a%'");
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(Walk(q), "");  // nothing bound yet
+    ASSERT_TRUE(q->EvaluateLeaf(0, 0));
+    EXPECT_EQ(Walk(q), "abc,banana");  // index order, duplicates and entries past the end gone
+    EXPECT_EQ(WalkBack(q), "banana,abc");
+    EXPECT_EQ(q->PreviousMatch(1, 6), 1);
+    EXPECT_EQ(q->NextMatch(1, 6), -2);
+    q->EvaluateLeaf(0, 1);  // "tool" lists nothing
+    EXPECT_EQ(Walk(q), "");
     q->Release();
 }
 
