@@ -109,7 +109,10 @@ int ReadAll(const char* path, std::vector<std::uint8_t>* out) {
     if (wide.empty()) return 11;
     HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return ErrorFromLastError();
+    if (file == INVALID_HANDLE_VALUE) {
+        // A missing folder is not a file that could be created.
+        return GetLastError() == ERROR_PATH_NOT_FOUND ? 14 : ErrorFromLastError();
+    }
     DWORD high = 0;
     DWORD size = GetFileSize(file, &high);
     if ((size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) || high != 0) {

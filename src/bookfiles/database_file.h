@@ -31,7 +31,7 @@ private:
 };
 
 bool Exists(const char* path);
-// 0, or a book error code (11 missing, 14 cannot open, 12 out of memory).
+// 0, or a book error code (11 missing, 14 cannot open or its folder missing, 12 out of memory).
 int ReadAll(const char* path, std::vector<std::uint8_t>* out);
 // Writes the bytes to "<path>.tmp", flushes them to the disk and renames the result over
 // `path`. False on any failure, and then `path` is as it was.

@@ -58,6 +58,15 @@ public:
         }
         return AppendNew();
     }
+    // The same with the geometry known at compile time (the typed arrays).
+    template <int S, size_t E>
+    void* AppendUninitFixed() {
+        if (count_ < (blockCount_ << S)) {
+            int32_t i = count_++;
+            return blocks_[i >> S] + static_cast<size_t>(i & ((1 << S) - 1)) * E;
+        }
+        return AppendNew();
+    }
     uint8_t* const* Blocks() const { return blocks_; }
     // Inserts n elements (zeros when null) before index; false on failure.
     bool Insert(int32_t index, const void* elements, int32_t n);
@@ -123,10 +132,11 @@ public:
         return Get(i);
     }
     int32_t Append(const T& value) {
-        void* p = raw_.AppendUninit();
+        int32_t index = raw_.Count();
+        void* p = raw_.template AppendUninitFixed<Shift, sizeof(T)>();
         if (!p) return -1;
         new (p) T(value);
-        return raw_.Count() - 1;
+        return index;
     }
     int32_t Add(const T& value) { return Append(value); }
     T* AppendNew() {

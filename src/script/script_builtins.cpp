@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/random.h"
 #include "script/script_compiler.h"
 #include "script/script_interp.h"
 #include "script/script_names.h"
@@ -214,8 +215,41 @@ int UriCode(Interp& in, int argc, Val* args, Val* out, bool encode, bool compone
                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
                                                 : -1;
             };
-            if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+            if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
                 char16_t c = static_cast<char16_t>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+                if (c >= 0x80) {
+                    // A run of escapes that is valid UTF-8 is one character (links written by
+                    // other tools); otherwise each byte is the Latin-1 character we write.
+                    int need = c >= 0xF0 && c <= 0xF4   ? 3
+                               : c >= 0xE0 && c <= 0xEF ? 2
+                               : c >= 0xC2 && c <= 0xDF ? 1
+                                                        : 0;
+                    std::uint32_t cp = c & (need == 3 ? 7 : need == 2 ? 15 : 31);
+                    std::size_t k = i + 3;
+                    int got = 0;
+                    while (got < need && k + 2 < s.size() + 0 && s[k] == '%' &&
+                           hex(s[k + 1]) >= 0 && hex(s[k + 2]) >= 0) {
+                        int b = hex(s[k + 1]) * 16 + hex(s[k + 2]);
+                        if ((b & 0xC0) != 0x80) break;
+                        cp = (cp << 6) | (b & 63);
+                        k += 3;
+                        ++got;
+                    }
+                    bool valid = need > 0 && got == need && !(need == 2 && cp < 0x800) &&
+                                 !(need == 3 && (cp < 0x10000 || cp > 0x10FFFF)) &&
+                                 !(cp >= 0xD800 && cp <= 0xDFFF);
+                    if (valid) {
+                        if (cp >= 0x10000) {
+                            cp -= 0x10000;
+                            r.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+                            r.push_back(static_cast<char16_t>(0xDC00 + (cp & 1023)));
+                        } else {
+                            r.push_back(static_cast<char16_t>(cp));
+                        }
+                        i = k - 1;
+                        continue;
+                    }
+                }
                 // decodeURI keeps escapes of the characters it would not have escaped
                 if (!component && c < 0x80 && c &&
                     std::strchr(";/?:@&=+$,#", static_cast<char>(c))) {
@@ -246,20 +280,11 @@ int DecodeUriComponent(Interp& in, const Val&, const Val&, int argc, Val* args, 
 
 // ---------------------------------------------------------------- Math
 
-std::uint64_t g_randomState = 0;
-
 double NextRandom() {
-    if (g_randomState == 0) {
-        g_randomState = static_cast<std::uint64_t>(std::time(nullptr)) * 0x9E3779B97F4A7C15ull ^
-                        reinterpret_cast<std::uintptr_t>(&g_randomState);
-        if (!g_randomState) g_randomState = 1;
-    }
-    // xorshift64*
-    g_randomState ^= g_randomState >> 12;
-    g_randomState ^= g_randomState << 25;
-    g_randomState ^= g_randomState >> 27;
-    std::uint64_t v = g_randomState * 0x2545F4914F6CDD1Dull;
-    return static_cast<double>(v >> 11) / 9007199254740992.0;
+    static Random source;
+    // two 30-bit draws give 60 bits of the fraction
+    double hi = source.Next(), lo = source.Next();
+    return (hi * 1073741824.0 + lo) / 1152921504606846976.0;
 }
 
 template <double (*F)(double)>

@@ -39,6 +39,12 @@ public:
 
     void AddRef(ScriptValue value);
     void Release(ScriptValue value);
+    static void AddRef(ScriptHeap* heap, ScriptValue value) {
+        if (heap) heap->AddRef(value);
+    }
+    static void Release(ScriptHeap* heap, ScriptValue value) {
+        if (heap) heap->Release(value);
+    }
 
     int ToBoolean(ScriptValue value, bool* out);
     int ToNumber(ScriptValue value, double* out);

@@ -91,6 +91,9 @@ TEST_F(PalmDatabaseTest, MissingFileAndUnknownFlags) {
     EXPECT_EQ(error, kBookNotFound);
     EXPECT_EQ(PalmDatabase::Open(Path("none.pdb").c_str(), 42, nullptr, nullptr, &error), nullptr);
     EXPECT_EQ(error, kBookCannotOpen);
+    // Creating is allowed for a missing file, not in a missing folder.
+    EXPECT_EQ(PalmDatabase::Open("\\nowhere\\new.fvt", 23, "FOLV", "BPAR", &error), nullptr);
+    EXPECT_EQ(error, kBookCannotOpen);
 }
 
 TEST_F(PalmDatabaseTest, MalformedRecordListsAreCorrupt) {

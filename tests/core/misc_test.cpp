@@ -68,7 +68,9 @@ TEST(PlatformHelpers, DeviceProfileAnswers) {
     EXPECT_TRUE(IsOsVersionAtLeast51());
     EXPECT_EQ(GetProgramLanguage(), 9);
     EXPECT_EQ(CheckDisplayDepth(7), 7);  // the emulated screen reports a supported depth
-    if (!std::getenv("FOLIVANT_SCREEN")) EXPECT_FALSE(IsHighResolution());  // 96 dpi by default
+    if (!std::getenv("FOLIVANT_SCREEN")) {
+        EXPECT_FALSE(IsHighResolution());  // 96 dpi by default
+    }
 }
 
 TEST(PlatformHelpers, OlderPocketPc) {

@@ -92,6 +92,21 @@ TEST(TextFileDocumentDecoding, Utf8AcrossAPageBoundary) {
     EXPECT_EQ(doc.All(), std::u16string(4095, u'a') + u"\u20ac" + u"tail");
 }
 
+TEST(TextFileDocumentDecoding, InvalidBytesBecomeReplacementCharacters) {
+    DeviceFiles files;
+    // Stray continuation bytes, a truncated sequence, an overlong form and a mark mid-text.
+    Opened utf8(files, "\xEF\xBB\xBF" "a\x80" "b\xE2\x82" "c\xC0\xAF" "d\xEF\xBB\xBF" "e");
+    std::u16string all = utf8.All();
+    EXPECT_EQ(all.front(), u'a');
+    EXPECT_EQ(all.back(), u'e');
+    EXPECT_NE(all.find(u'\uFFFD'), std::u16string::npos);
+    EXPECT_NE(all.find(u'\uFEFF'), std::u16string::npos);  // a mark inside the text is a character
+    // An odd byte at the end of UTF-16 text is not read past.
+    Opened odd(files, std::string("\xFF\xFEh\x00i", 5));
+    EXPECT_EQ(odd.doc.GetLength(), 1u);
+    EXPECT_EQ(odd.All(), u"h");
+}
+
 TEST(TextFileDocumentPages, SharedAndReleased) {
     DeviceFiles files;
     Opened doc(files, std::string(5000, 'z'));

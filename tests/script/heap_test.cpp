@@ -26,6 +26,9 @@ TEST(ScriptHeapTest, HandlesCarryTheirTypeTag) {
     std::u16string t;
     EXPECT_EQ(heap.ToText(w, &t), 0);
     EXPECT_EQ(t, u"4294967294");
+    ScriptHeap::AddRef(&heap, s);
+    ScriptHeap::Release(&heap, s);
+    ScriptHeap::Release(nullptr, s);  // no heap: nothing happens
     for (ScriptValue v : {b, n, s, o, w}) heap.Release(v);
     EXPECT_EQ(heap.LiveCells(), 0u);
 }

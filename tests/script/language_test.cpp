@@ -126,6 +126,10 @@ TEST(ScriptLanguageTest, GlobalFunctionsAndMath) {
     EXPECT_EQ(P("print(encodeURIComponent('a b&c/é'), encodeURI('a b&c/?'), "
                 "decodeURIComponent('%41%20b'), decodeURI('%2F%20'))"),
               "a%20b%26c%2F%E9 a%20b&c/? A b %2F ");
+    // our own escapes round-trip; a UTF-8 run from elsewhere is one character
+    EXPECT_EQ(P("var t = '\u00e9\u00e8 \u4e2d'; print(decodeURIComponent(encodeURIComponent(t)) == t, "
+                "decodeURIComponent('%C3%A9') == '\u00e9', decodeURIComponent('%E9%') == '\u00e9%')"),
+              "true true true");
     EXPECT_EQ(P("print(eval('var q = 6; q * 7'), q, eval(5))"), "42 6 5");
     EXPECT_EQ(P("print((255).toString(16), (5).toString(2), Boolean('x'), String(null))"),
               "ff 101 true null");

@@ -1,11 +1,41 @@
 #include "document/markup/char_stream.h"
 
+#include <memory>
+#include <new>
 #include <string>
 
 #include "core/char_props.h"
 #include "core/charset.h"
 #include "core/html.h"
 #include "document/markup/keyword_tree.h"
+
+namespace {
+
+// The pieces flattened into one run of characters: on the stack for the short texts of
+// references and attribute values, on the heap beyond.
+class Flat {
+public:
+    bool Reserve(size_t n) {
+        if (n <= sizeof(local_) / sizeof(local_[0])) return true;
+        heap_.reset(new (std::nothrow) char16_t[n]);
+        data_ = heap_.get();
+        return data_ != nullptr;
+    }
+    void Append(const char16_t* p, size_t n) {
+        for (size_t i = 0; i < n; ++i) data_[size_ + i] = p[i];
+        size_ += n;
+    }
+    const char16_t* data() const { return data_; }
+    size_t size() const { return size_; }
+
+private:
+    char16_t local_[128];
+    std::unique_ptr<char16_t[]> heap_;
+    char16_t* data_ = local_;
+    size_t size_ = 0;
+};
+
+}  // namespace
 
 CharStream::~CharStream() { ClearSegments(); }
 
@@ -158,7 +188,12 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
         uint32_t idx = off_;
         uint32_t left = lim;
         bool stopped = scanner.Run(s.chars.Data(), &idx, s.page.length, &left);
-        if (idx > off_) pieces_.push_back({cur_, off_, idx - off_});
+        if (idx > off_) {
+            PieceRef& piece = pieces_.emplace_back();
+            piece.seg = cur_;
+            piece.off = off_;
+            piece.len = idx - off_;
+        }
         lim = left;
         off_ = idx;
         if (stopped) {
@@ -187,6 +222,49 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
         cur_ = -1;
     }
     return token >= 0 ? kReadToken : kReadNoToken;
+}
+
+int CharStream::QuickTextToken(String& word) {
+    if (!quickPath || cur_ < 0) return 0;
+    Segment& s = segments_[cur_];
+    if (s.wide) return 0;
+    const char16_t* p = s.chars.Data();
+    const uint32_t n = s.page.length;
+    const uint32_t i = off_;
+    if (i >= n) return 0;
+    const uint32_t end = n - i > 30 ? i + 30 : n;
+    auto white = [](char16_t c) { return c == 32 || c == 10 || c == 13 || c == 9; };
+    char16_t c = p[i];
+    uint32_t j = i + 1;
+    int kind;
+    if (white(c)) {
+        while (j < end && white(p[j])) ++j;
+        kind = 2;
+    } else if (c == u'&' || c == u'<') {
+        return 0;
+    } else {
+        while (j < end) {
+            char16_t d = p[j];
+            if (white(d) || d == u'&' || d == u'<') break;
+            ++j;
+        }
+        kind = 1;
+    }
+    // A run reaching the page end short of the limit may go on in the next page.
+    if (j == n && j - i < 30) return 0;
+    pieces_.clear();
+    PieceRef& piece = pieces_.emplace_back();
+    piece.seg = cur_;
+    piece.off = i;
+    piece.len = j - i;
+    if (kind == 1)
+        word.AssignSub(s.chars, static_cast<int32_t>(i), static_cast<int32_t>(j - i));
+    off_ = j;
+    if (off_ >= n) {
+        position_ = s.page.start + s.page.spanLength;
+        cur_ = -1;
+    }
+    return kind;
 }
 
 uint32_t CharStream::GetLength() const {
@@ -347,9 +425,9 @@ bool CharStream::ExtractText(String& out, bool decode, bool stripQuotes, bool ap
         return true;
     }
     if (decode && total >= 3) {
-        std::u16string flat;
-        flat.reserve(static_cast<size_t>(total));
-        for (uint32_t i = first; i < last; ++i) flat.append(PieceData(i) + pieceStart(i), pieceLen(i));
+        Flat flat;
+        if (!flat.Reserve(static_cast<size_t>(total))) return false;
+        for (uint32_t i = first; i < last; ++i) flat.Append(PieceData(i) + pieceStart(i), pieceLen(i));
         const char16_t* s = flat.data();
         Entities::Found f;
         int32_t pos = 0;
@@ -403,8 +481,9 @@ bool CharStream::ExtractText(String& out, bool decode, bool stripQuotes, bool ap
 }
 
 int CharStream::DecodeSingleEntity(String& out, bool append) {
-    std::u16string flat;
-    for (uint32_t i = 0; i < pieces_.size(); ++i) flat.append(PieceData(i), pieces_[i].len);
+    Flat flat;
+    if (!flat.Reserve(GetLength())) return 0;
+    for (uint32_t i = 0; i < pieces_.size(); ++i) flat.Append(PieceData(i), pieces_[i].len);
     Entities::Found f;
     uint32_t value = 0;
     Entities::DecodeKind kind = Entities::kNotDecodable;

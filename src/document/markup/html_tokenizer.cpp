@@ -106,7 +106,8 @@ void HtmlTokenizer::DropTag() {
 
 uint32_t HtmlTokenizer::JoinRule(uint32_t result) {
     char16_t c;
-    if (stream_.Peek(c) && (c == u'&' || CharProps::IsCombining(c)) && joinCount_ < 5) {
+    if (stream_.Peek(c) && (c == u'&' || (c >= 0x300 && CharProps::IsCombining(c))) &&
+        joinCount_ < 5) {
         append_ = true;
         ++joinCount_;
         return kTokenContinue;
@@ -131,6 +132,14 @@ uint32_t HtmlTokenizer::Lex() {
         sc.SetState(kModeText);
     }
     while (true) {
+        if (sc.Mode() == kModeText && lexState_ == kIdle && !append_) {
+            int quick = stream_.QuickTextToken(text_);
+            if (quick == 1) return JoinRule(kTokenText);
+            if (quick == 2) {
+                ResetJoin();
+                return kTokenSpace;
+            }
+        }
         uint32_t limit = (sc.Mode() == kModeText && lexState_ == kIdle) ? 30 : 0;
         int32_t token = -1;
         int r = stream_.ReadToken(token, limit);

@@ -14,10 +14,6 @@ int32_t Scanner::StopToken() const {
     return next_[state * classCount_ + classCount_ - 1];
 }
 
-const ScannerToken* Scanner::TokenInfo(int32_t token) const {
-    if (!set_ || token < 0 || token >= set_->tokenCount) return nullptr;
-    return &set_->tokens[token];
-}
 
 namespace {
 

@@ -54,7 +54,10 @@ public:
     int32_t StopToken() const;
 
     int32_t Token() const { return token_; }
-    const ScannerToken* TokenInfo(int32_t token) const;
+    const ScannerToken* TokenInfo(int32_t token) const {
+        if (!set_ || token < 0 || token >= set_->tokenCount) return nullptr;
+        return &set_->tokens[token];
+    }
     uint32_t Mode() const { return mode_; }
     uint32_t StartMode() const { return set_ ? set_->startMode : 0; }
     int8_t state = 0;  // reset to 0 by the caller at the start of each token

@@ -158,6 +158,7 @@ std::string DefaultRoot() {
     if (const char* env = std::getenv("FOLIVANT_DEVICE"); env && *env) return env;
     if (const char* test = std::getenv("FOLIVANT_TEST_BINARY"); test && *test) {
         // A test run never touches the user's device: a fresh root, removed at exit.
+        if (!g_testRoot.empty()) return g_testRoot;
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/fvt-test-device-XXXXXX";
         if (mkdtemp(pattern.data())) {
@@ -300,6 +301,16 @@ bool OpenDevice(const std::string& hostRoot, const std::string& profileText, boo
         UseRealClock();
     }
     return true;
+}
+
+void CloseDevice() {
+    DeviceState& s = State();
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        s.opened = false;
+        ++s.generation;
+    }
+    UseRealClock();
 }
 
 const DeviceProfile& Profile() {

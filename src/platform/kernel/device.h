@@ -56,6 +56,8 @@ bool OpenDevice(const std::string& hostRoot, const std::string& profileText = {}
 // The device the program runs on by default: FOLIVANT_DEVICE, else a folder under the user's
 // data directory (in a test run: a fresh temporary folder); opened on first use. A device
 // always has "\Windows", "\My Documents" and "\Temp" ("\Storage" too before version 5).
+// Forgets the device: the next use opens the default one again (a test's device is gone).
+void CloseDevice();
 const DeviceProfile& Profile();
 std::string DeviceRoot();
 // Changes each time the device is opened, so that areas holding device state can start afresh.

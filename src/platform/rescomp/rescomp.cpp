@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -185,7 +186,7 @@ void ReadIcons(const fs::path& folder, Output& out) {
         std::ifstream in(path, std::ios::binary);
         std::vector<unsigned char> png((std::istreambuf_iterator<char>(in)), {});
         static const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-        if (png.size() < 33 || !std::equal(signature, signature + 8, png.begin()) ||
+        if (png.size() < 33 || std::memcmp(png.data(), signature, 8) != 0 ||
             ReadBE32(png, 12) != 0x49484452 /* IHDR */) {
             error("not a PNG image");
             continue;

@@ -89,7 +89,7 @@ bool ResolveDevicePath(LPCWSTR path, ResolvedPath& out, bool allowPattern) {
     }
 
     std::string host = DeviceRoot();
-    out.device = u"\\";
+    out.device.assign(1, u'\\');
     if (parts.empty()) {
         out.host = host;
         out.isRoot = true;

@@ -70,3 +70,14 @@ TEST(DeviceProfile, UtcTimesParse) {
     EXPECT_FALSE(fvt::ParseUtcTime("2000-02-30T25:00:00Z", t));
     EXPECT_FALSE(fvt::ParseUtcTime("", t));
 }
+
+TEST(DeviceProfile, AfterATestDeviceGoesTheDefaultDeviceIsUsable) {
+    std::string gone;
+    {
+        fvt::test::TempDevice device;
+        gone = fvt::DeviceRoot();
+    }
+    std::string next = fvt::DeviceRoot();
+    EXPECT_NE(next, gone);
+    EXPECT_TRUE(std::filesystem::is_directory(next));
+}

@@ -144,7 +144,9 @@ TEST(CompiledIcons, EveryGroupHasTheLayoutIconReadersParse) {
             EXPECT_EQ(SizeofResource(nullptr, found), bytes);
         }
     }
-    if (table.binaryCount > 0) EXPECT_TRUE(applicationIcon);
+    if (table.binaryCount > 0) {
+        EXPECT_TRUE(applicationIcon);
+    }
 }
 
 TEST(CompiledIcons, ApplicationIconLoadsAtBothSizes) {

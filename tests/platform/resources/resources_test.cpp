@@ -92,7 +92,9 @@ TEST(CompiledResources, TableIsSortedAndEveryFrenchTextHasItsEnglishId) {
     const fvt::ResourceTable& table = fvt::CompiledResources();
     for (size_t i = 0; i < table.stringCount; ++i) {
         const auto& s = table.strings[i];
-        if (i > 0) EXPECT_LT(table.strings[i - 1].id, s.id);
+        if (i > 0) {
+            EXPECT_LT(table.strings[i - 1].id, s.id);
+        }
         EXPECT_EQ(std::u16string(s.text).size(), s.length);
     }
 }

@@ -72,9 +72,15 @@ TEST_F(Find, EntriesCarrySizeAndAttributesAndNoDotEntries) {
     for (size_t i = 0; i < names.size(); ++i) {
         EXPECT_NE(names[i], u".");
         EXPECT_NE(names[i], u"..");
-        if (names[i] == u"sub") EXPECT_TRUE(attributes[i] & FILE_ATTRIBUTE_DIRECTORY);
-        if (names[i] == u".hidden") EXPECT_TRUE(attributes[i] & FILE_ATTRIBUTE_HIDDEN);
-        if (names[i] == u"a.prc") EXPECT_EQ(attributes[i] & FILE_ATTRIBUTE_HIDDEN, 0u);
+        if (names[i] == u"sub") {
+            EXPECT_TRUE(attributes[i] & FILE_ATTRIBUTE_DIRECTORY);
+        }
+        if (names[i] == u".hidden") {
+            EXPECT_TRUE(attributes[i] & FILE_ATTRIBUTE_HIDDEN);
+        }
+        if (names[i] == u"a.prc") {
+            EXPECT_EQ(attributes[i] & FILE_ATTRIBUTE_HIDDEN, 0u);
+        }
     }
     WIN32_FIND_DATAW data;
     HANDLE h = FindFirstFileW(u"\\books\\abc.TXT", &data);

@@ -21,9 +21,10 @@ public:
         base_ = made ? made : "";
         root_ = base_ + "/device";
         ok_ = made && fvt::OpenDevice(root_, profileText);
+        if (ok_) root_ = fvt::DeviceRoot();  // as the device resolved it
     }
     ~TempDevice() {
-        fvt::UseRealClock();
+        fvt::CloseDevice();
         std::error_code ignored;
         std::filesystem::remove_all(base_, ignored);
     }
