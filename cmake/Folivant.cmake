@@ -15,6 +15,10 @@ function(folivant_library)
   add_library(fvt_${A_NAME} STATIC ${A_SOURCES})
   target_include_directories(fvt_${A_NAME} PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(fvt_${A_NAME} PUBLIC ${A_DEPS} PRIVATE ${A_PRIVATE_DEPS})
+  # Fuzz targets find their way only through code that reports its coverage.
+  if(FOLIVANT_FUZZ)
+    target_compile_options(fvt_${A_NAME} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 function(folivant_test_suite)

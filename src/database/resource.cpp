@@ -51,7 +51,9 @@ bool Resource::GetDocumentInfo(String& out) {
     return doc && doc->GetInfo(out);
 }
 
-void Resource::AddHandle(DataHandle* handle) { handles_.push_back(handle); }
+void Resource::AddHandle(DataHandle* handle) {
+    handles_.push_back(handle);
+}
 
 void Resource::RemoveHandle(DataHandle* handle) {
     auto it = std::find(handles_.begin(), handles_.end(), handle);

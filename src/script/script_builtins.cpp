@@ -1,4 +1,5 @@
 // Built-in objects: the global functions, Math, String, Number, Boolean, Object, Array, Date.
+#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 #include <cstring>

@@ -98,6 +98,8 @@ ModuleState& State() {
         kernel[u"gettimezoneinformation"] = reinterpret_cast<FARPROC>(&GetTimeZoneInformation);
         kernel[u"filetimetolocalfiletime"] = reinterpret_cast<FARPROC>(&FileTimeToLocalFileTime);
         kernel[u"localfiletimetofiletime"] = reinterpret_cast<FARPROC>(&LocalFileTimeToFileTime);
+        kernel[u"systemtimetotzspecificlocaltime"] =
+            reinterpret_cast<FARPROC>(&SystemTimeToTzSpecificLocalTime);
         s->registered[u"kernel32"] = kernel;
         s->registered[u"mlang"][u"convertinetmultibytetounicode"] =
             reinterpret_cast<FARPROC>(&ConvertINetMultiByteToUnicode);

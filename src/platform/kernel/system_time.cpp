@@ -235,6 +235,17 @@ extern "C" DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* information) {
     return TIME_ZONE_ID_UNKNOWN;
 }
 
+extern "C" BOOL SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION* zone,
+                                                const SYSTEMTIME* utc, LPSYSTEMTIME local) {
+    FILETIME ft;
+    if (!local || !SystemTimeToFileTime(utc, &ft)) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    std::int64_t bias = zone ? zone->Bias : -Profile().timeZoneMinutes;
+    std::int64_t shifted = static_cast<std::int64_t>(FileTimeValue(ft)) - bias * 600000000LL;
+    if (shifted < 0) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    *local = ToSystemTime(static_cast<std::uint64_t>(shifted));
+    return TRUE;
+}
+
 extern "C" int GetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME* date, LPCWSTR format,
                               LPWSTR dateText, int cchDate) {
     if (cchDate < 0 || (cchDate > 0 && !dateText) || (format && (flags & 3))) {

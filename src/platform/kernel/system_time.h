@@ -55,6 +55,9 @@ BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, LPFILETIME localFileTime)
 BOOL LocalFileTimeToFileTime(const FILETIME* localFileTime, LPFILETIME fileTime);
 LONG CompareFileTime(const FILETIME* first, const FILETIME* second);
 DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* information);
+// With a null zone, the device's own.
+BOOL SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION* zone, const SYSTEMTIME* utc,
+                                     LPSYSTEMTIME local);
 // Format pictures: d dd ddd dddd M MM MMM MMMM y yy yyyy and 'quoted text'. Without a picture,
 // the language's short ("M/d/yyyy" or "dd/MM/yyyy") or long date. cchDate 0 asks for the size.
 int GetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME* date, LPCWSTR format,

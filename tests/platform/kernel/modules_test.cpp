@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/kernel/code_pages.h"
 #include "platform/kernel/modules.h"
 #include "platform/kernel/sync.h"
 #include "platform/kernel/system_info.h"
@@ -26,6 +27,9 @@ TEST(SystemModules, LayerFunctionsAreFoundByName) {
     ASSERT_NE(tz, nullptr);
     TIME_ZONE_INFORMATION info;
     EXPECT_EQ(tz(&info), TIME_ZONE_ID_UNKNOWN);
+    // Not registered by anyone: found through the program's exported symbols.
+    EXPECT_EQ(GetProcAddressW(kernel, u"MultiByteToWideChar"),
+              reinterpret_cast<FARPROC>(&MultiByteToWideChar));
     EXPECT_EQ(GetProcAddressW(kernel, u"NoSuchFunction"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
     EXPECT_TRUE(FreeLibrary(kernel));

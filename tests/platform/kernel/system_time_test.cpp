@@ -81,6 +81,12 @@ TEST(TimeZones, ProfileOffsetShiftsLocalTimeBothWays) {
     TIME_ZONE_INFORMATION tz;
     EXPECT_EQ(GetTimeZoneInformation(&tz), TIME_ZONE_ID_UNKNOWN);
     EXPECT_EQ(tz.Bias, -90);
+    SYSTEMTIME viaZone;
+    ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &noon, &viaZone));
+    EXPECT_EQ(viaZone.wHour * 60 + viaZone.wMinute, 13 * 60 + 30);
+    tz.Bias = 300;  // five hours west
+    ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(&tz, &noon, &viaZone));
+    EXPECT_EQ(viaZone.wHour, 7);
 }
 
 TEST(TimeZones, DefaultIsUtc) {
