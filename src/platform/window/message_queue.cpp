@@ -1,6 +1,7 @@
 // The per-thread message queue, sending across threads, posting from any thread, and timers.
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <unordered_map>
 
 #include "platform/kernel/clock.h"
@@ -171,7 +172,11 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait) {
     }
 }
 
-std::function<void()> g_quitHook;
+// Set from other files' static initialisers, so made on first use.
+std::function<void()>& QuitHook() {
+    static auto* hook = new std::function<void()>;
+    return *hook;
+}
 
 }  // namespace
 
@@ -202,7 +207,7 @@ bool PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt) 
 }
 
 void SetQuitHook(std::function<void()> hook) {
-    g_quitHook = std::move(hook);
+    QuitHook() = std::move(hook);
 }
 
 }  // namespace fvt::win
@@ -215,7 +220,7 @@ BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
     if (!msg) return fvt::Fail(ERROR_INVALID_PARAMETER, -1);
     Fetch(msg, window, filterMin, filterMax, true, true);
     if (msg->message == WM_QUIT) {
-        if (g_quitHook) g_quitHook();
+        if (QuitHook()) QuitHook()();
         return FALSE;
     }
     return TRUE;
@@ -269,12 +274,16 @@ void PostQuitMessage(int exitCode) {
 
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     std::shared_ptr<ThreadQueue> target;
+    std::string remote;
     {
         std::lock_guard<std::mutex> l(Lock());
         Window* w = Find(hwnd);
         if (!w || w->desktop) return fvt::Fail<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);
         target = w->queue;
+        if (w->remote) remote = w->remoteClass;
     }
+    // Another process: it answers once its window has handled the message.
+    if (!remote.empty()) return RemoteSend(remote, message, wParam, lParam);
     if (!target || target->threadId == GetCurrentThreadId())
         return CallProc(hwnd, message, wParam, lParam);
     // Another thread's window: queue it there and wait, handling what is sent to us meanwhile.

@@ -58,7 +58,9 @@ struct Timer {
 struct Window {
     HWND handle = nullptr;
     bool desktop = false;
-    bool chrome = false;  // the shell's own windows (task bar, input panel): never activated
+    bool chrome = false;
+    bool remote = false;      // stands for a window of another process (remoteClass)
+    std::string remoteClass;  // the shell's own windows (task bar, input panel): never activated
     std::shared_ptr<WindowClass> cls;
     WNDPROC proc = nullptr;
     DWORD style = 0;
@@ -104,6 +106,13 @@ void ForEachWindow(const std::function<void(Window*)>& f);  // lock held, tree o
 void SyncDevice();
 void EnsureChrome();
 bool PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt);
+
+// Another process's windows on the same device.
+void StartInstanceServer();
+HWND FindRemoteWindow(LPCWSTR className);
+Window* NewProxyWindow();  // lock held
+bool RemoteForeground(const std::string& cls);
+LRESULT RemoteSend(const std::string& cls, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Hooks the other parts of the layer fill in.
 void OnWindowDestroyed(HWND window);    // keys and shell drop their records; lock not held

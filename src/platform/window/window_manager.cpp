@@ -159,6 +159,12 @@ Window* Find(HWND handle) {
     return w;
 }
 
+Window* NewProxyWindow() {
+    Window* w = NewWindow();
+    if (w) w->remote = true;
+    return w;
+}
+
 Window* Desktop() {
     static HWND handle = nullptr;
     Window* d = Find(handle);
@@ -364,6 +370,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     }
     SendSize(hwnd);
     if (visible) ShowWindow(hwnd, SW_SHOW);
+    if (!(style & WS_CHILD)) StartInstanceServer();
     return IsWindow(hwnd) ? hwnd : nullptr;
 }
 
@@ -1052,6 +1059,14 @@ HWND SetActiveWindow(HWND hwnd) {
 }
 
 BOOL SetForegroundWindow(HWND hwnd) {
+    std::string remote;
+    {
+        std::lock_guard<std::mutex> l(g_lock);
+        Window* w = Find(hwnd);
+        if (!w || w->desktop) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+        remote = w->remote ? w->remoteClass : std::string();
+    }
+    if (!remote.empty()) return RemoteForeground(remote) ? TRUE : FALSE;
     {
         std::lock_guard<std::mutex> l(g_lock);
         Window* w = Find(hwnd);
@@ -1270,5 +1285,7 @@ void ForEachWindow(const std::function<void(Window*)>& f) {
 }  // namespace fvt::win
 
 extern "C" HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
-    return fvt::win::FindWindowLocal(className, windowName);
+    HWND local = fvt::win::FindWindowLocal(className, windowName);
+    if (local || windowName) return local;
+    return fvt::win::FindRemoteWindow(className);
 }
