@@ -431,6 +431,21 @@ uint32_t HtmlTokenizer::NextToken() {
         return Deliver();
     }
     deferred_ = false;
+    if (!replaying_ && nextStart_ == 0 && !append_) {
+        // Words and spaces of text, as the lexer's first step would cut them.
+        stream_.scanner.SetState(kModeText);
+        int quick = stream_.QuickTextToken(text_);
+        if (quick == 1) {
+            uint32_t r = JoinRule(kTokenText);
+            if (r != kTokenContinue) lastKind_ = r;
+            return r;
+        }
+        if (quick == 2) {
+            ResetJoin();
+            lastKind_ = kTokenSpace;
+            return kTokenSpace;
+        }
+    }
     CharStream::Mark mark = stream_.GetMark();
     bool replay = false;
     if (replaying_) {

@@ -1,0 +1,138 @@
+// The program's true-colour and palette picture: a device-independent bitmap (header, palette,
+// bottom-up rows) in one heap block with its settings. Pictures reach it decoded from memory
+// (JPEG); callers resample it, tile it onto a device context or make a bitmap of it.
+#pragma once
+
+#include <cstdint>
+
+#include "media/image/color_quantizer.h"
+#include "platform/gdi.h"
+
+class CxFile;
+
+// Largest DIB block the image object allocates. A 2-megapixel photo takes 6 MB at 24 bits.
+constexpr std::uint64_t kCxImageMaxBytes = 64ull << 20;
+
+enum CxImageType : std::uint32_t { CXIMAGE_FORMAT_UNKNOWN = 0, CXIMAGE_FORMAT_JPG = 1 };
+
+class CxImage {
+public:
+    explicit CxImage(std::uint32_t type = CXIMAGE_FORMAT_UNKNOWN);
+    virtual ~CxImage();
+    CxImage(const CxImage&) = delete;
+    CxImage& operator=(const CxImage&) = delete;
+
+    virtual std::uint8_t GetNearestIndex(RGBQUAD colour);
+
+    std::uint8_t* Create(std::uint32_t width, std::uint32_t height, std::uint32_t bits,
+                         std::uint32_t type);
+    bool Destroy();
+    bool DecodeMemory(const void* buffer, std::uint32_t size, std::uint32_t type);
+    bool Decode(CxFile* file, std::uint32_t type);
+    bool Resample(std::int32_t newWidth, std::int32_t newHeight, int mode, CxImage* destination);
+    bool TileToDC(HDC dc, int x, int y);
+    HBITMAP MakeBitmap(HDC dc);
+    bool Transfer(CxImage& source);
+    void CopyInfo(const CxImage& source);
+    bool Copy(const CxImage& source, bool pixels, bool selection, bool alpha);
+
+    bool IsValid() const { return dib_ != nullptr; }
+    std::uint8_t* GetBits(std::uint32_t row = 0);
+    std::uint32_t GetSize() const;
+    std::uint32_t GetWidth() const { return std::uint32_t(head_.biWidth); }
+    std::uint32_t GetHeight() const { return std::uint32_t(head_.biHeight); }
+    std::uint32_t GetBpp() const { return head_.biBitCount; }
+    std::uint32_t GetEffWidth() const { return info_.effWidth; }
+    std::uint32_t GetType() const { return info_.type; }
+    const BITMAPINFOHEADER& GetHeader() const { return head_; }
+    const void* GetDIB() const { return dib_; }
+
+    std::uint32_t GetPaletteSize() const { return head_.biClrUsed * 4; }
+    RGBQUAD* GetPalette() const;
+    void SetPalette(const RGBQUAD* entries, std::uint32_t count);
+    void SetPaletteRGB(std::uint32_t count, const std::uint8_t* reds, const std::uint8_t* greens,
+                       const std::uint8_t* blues);
+    void SetGrayPalette();
+    void SetPaletteColor(std::uint8_t index, RGBQUAD colour);
+    RGBQUAD GetPaletteColor(std::uint8_t index) const;
+    bool IsGrayScale() const;
+
+    std::uint8_t GetPixelIndex(std::int32_t x, std::int32_t y) const;
+    void SetPixelIndex(std::int32_t x, std::int32_t y, std::uint8_t index);
+    RGBQUAD GetPixelColor(std::int32_t x, std::int32_t y) const;
+    void SetPixelColor(std::int32_t x, std::int32_t y, RGBQUAD colour);
+
+    void SetXDPI(std::int32_t dpi);
+    void SetYDPI(std::int32_t dpi);
+    std::int32_t GetXDPI() const { return info_.xdpi; }
+    std::int32_t GetYDPI() const { return info_.ydpi; }
+    void RGBtoBGR(std::uint8_t* row, std::uint32_t length) const;
+
+    // Reduces a 24-bit picture to 8 bits with an octree palette of at most `colours` entries;
+    // the quantizer stays attached to answer nearest-colour questions.
+    bool DecreaseBpp8(std::uint32_t colours);
+    // Takes ownership of a quantizer (null detaches and frees the old one).
+    void SetQuantizer(ColorQuantizer* quantizer);
+
+    const char* GetLastError() const { return info_.lastError; }
+    void SetLastError(const char* text);
+    void SetEscape(std::int32_t escape) { info_.escape = escape; }
+    std::int32_t GetEscape() const { return info_.escape; }
+    std::int32_t GetProgress() const { return info_.progress; }
+    void SetJpegScale(std::uint8_t scale) { info_.jpegScale = scale; }
+    std::uint8_t GetJpegScale() const { return info_.jpegScale; }
+    void SetJpegQuality(std::uint8_t quality) { info_.quality = quality; }
+    std::uint8_t GetJpegQuality() const { return info_.quality; }
+    void SetCodecOption(std::uint32_t options) { info_.codecOptions = options; }
+    std::uint32_t GetCodecOption() const { return info_.codecOptions; }
+    void SetBackground(std::int32_t index, RGBQUAD colour) {
+        info_.backgroundIndex = index;
+        info_.backgroundColour = colour;
+    }
+    void Enable(bool enabled) { info_.enabled = enabled; }
+    // Nearest-colour scans done (tests see the cache at work).
+    std::uint32_t NearestScans() const { return nearestScans_; }
+    static const char* GetVersion() { return "CxImage 5.99a"; }
+
+protected:
+    // Settings only: never the pixel pointer, the ghost link or the layers.
+    void CopySettings(const CxImage& source);
+    void SetWidthHeight(std::uint32_t width, std::uint32_t height);
+
+private:
+    struct Info {
+        std::uint32_t effWidth = 0;
+        std::uint8_t* image = nullptr;
+        CxImage* ghost = nullptr;
+        std::uint32_t type = 0;
+        char lastError[256] = {};
+        std::int32_t progress = 0;
+        std::int32_t escape = 0;
+        std::int32_t backgroundIndex = -1;
+        RGBQUAD backgroundColour = {};
+        std::uint8_t quality = 90;
+        std::uint8_t jpegScale = 0;
+        std::int32_t xdpi = 96;
+        std::int32_t ydpi = 96;
+        std::uint32_t codecOptions = 0;
+        bool enabled = true;
+        RGBQUAD lastColour = {};
+        std::uint8_t lastIndex = 0;
+        bool lastValid = false;
+        std::int32_t layerCount = 0;
+    };
+
+    bool Inside(std::int32_t x, std::int32_t y) const {
+        return dib_ && x >= 0 && y >= 0 && x < head_.biWidth && y < head_.biHeight;
+    }
+    void Steal(CxImage& source);
+
+    BITMAPINFOHEADER head_ = {};
+    Info info_;
+    std::uint8_t* dib_ = nullptr;
+    std::uint8_t* alpha_ = nullptr;
+    std::uint8_t* selection_ = nullptr;
+    CxImage** layers_ = nullptr;
+    ColorQuantizer* quantizer_ = nullptr;
+    std::uint32_t nearestScans_ = 0;
+};

@@ -1,0 +1,51 @@
+// imagedump, run as a program.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/media/image/picture_fixtures.h"
+
+namespace {
+
+int RunImagedump(const std::string& args) {
+    std::string cmd = std::string(IMAGEDUMP_PATH) + " " + args + " 2>/dev/null";
+    int status = std::system(cmd.c_str());
+    return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+TEST(Imagedump, WritesThePictureAsPpm) {
+    std::string dir = ::testing::TempDir();
+    fvt::test::GifSpec s;
+    s.width = 3;
+    s.height = 2;
+    s.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 9, 9}};
+    s.pixels = {0, 1, 2, 3, 2, 1};
+    ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "in.gif", fvt::test::WriteGif(s)));
+    ASSERT_EQ(RunImagedump(dir + "in.gif " + dir + "out.ppm"), 0);
+    auto ppm = fvt::test::ReadFileBytes(dir + "out.ppm");
+    std::string header = "P6\n3 2\n255\n";
+    ASSERT_EQ(ppm.size(), header.size() + 18);
+    EXPECT_EQ(std::string(ppm.begin(), ppm.begin() + long(header.size())), header);
+    EXPECT_EQ(ppm[header.size() + 3 * 3 + 0], 9);
+    EXPECT_EQ(ppm[header.size() + 3 * 1 + 1], 255);
+
+    auto jpeg = fvt::test::WriteJpeg(100, 60, 3, fvt::test::Gradient(100, 60));
+    ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "in.jpg", jpeg));
+    ASSERT_EQ(RunImagedump("--fit 20x20 " + dir + "in.jpg " + dir + "fit.ppm"), 0);
+    auto fit = fvt::test::ReadFileBytes(dir + "fit.ppm");
+    std::string fitHeader = "P6\n20 12\n255\n";
+    EXPECT_EQ(std::string(fit.begin(), fit.begin() + long(fitHeader.size())), fitHeader);
+    EXPECT_EQ(fit.size(), fitHeader.size() + 20 * 12 * 3);
+}
+
+TEST(Imagedump, BadInputExitsWithOne) {
+    std::string dir = ::testing::TempDir();
+    ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "bad.gif", {'G', 'I', 'F', '8', '9', 'a', 0}));
+    EXPECT_EQ(RunImagedump(dir + "bad.gif " + dir + "bad.ppm"), 1);
+    EXPECT_EQ(RunImagedump(dir + "missing.bmp " + dir + "bad.ppm"), 1);
+    EXPECT_EQ(RunImagedump("--fit 0x3 a b"), 2);
+}

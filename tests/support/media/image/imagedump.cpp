@@ -1,0 +1,119 @@
+// imagedump IN OUT.ppm | imagedump --fit WxH IN OUT.ppm
+// Decodes a GIF (first picture), BMP or JPEG with the program's decoders and writes a binary
+// PPM, optionally scaled down to fit the box as the image view shows it. Exit 1 with the reason
+// on standard error when the picture cannot be decoded, 2 on bad usage.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "media/image/cx_image.h"
+#include "media/image/image_decoder.h"
+#include "support/media/image/picture_fixtures.h"
+
+namespace {
+
+int Fail(const char* why) {
+    std::fprintf(stderr, "imagedump: %s\n", why);
+    return 1;
+}
+
+void Fit(std::uint32_t w, std::uint32_t h, std::uint32_t boxW, std::uint32_t boxH,
+         std::uint32_t* outW, std::uint32_t* outH) {
+    *outW = w;
+    *outH = h;
+    if (boxW == 0 || boxH == 0 || (w <= boxW && h <= boxH)) return;
+    if (std::uint64_t(w) * boxH <= std::uint64_t(h) * boxW) {
+        *outH = boxH;
+        *outW = std::uint32_t(std::uint64_t(w) * boxH / h);
+    } else {
+        *outW = boxW;
+        *outH = std::uint32_t(std::uint64_t(h) * boxW / w);
+    }
+    if (*outW == 0) *outW = 1;
+    if (*outH == 0) *outH = 1;
+}
+
+bool WritePpm(const char* path, std::uint32_t w, std::uint32_t h,
+              const std::vector<std::uint8_t>& rgb) {
+    std::string temp = std::string(path) + ".tmp";
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) return false;
+    std::fprintf(f, "P6\n%u %u\n255\n", w, h);
+    bool ok = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
+    ok = std::fclose(f) == 0 && ok;
+    if (ok) ok = std::rename(temp.c_str(), path) == 0;
+    if (!ok) std::remove(temp.c_str());
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::uint32_t boxW = 0, boxH = 0;
+    int arg = 1;
+    if (argc == 5 && std::strcmp(argv[1], "--fit") == 0) {
+        if (std::sscanf(argv[2], "%ux%u", &boxW, &boxH) != 2 || boxW == 0 || boxH == 0) {
+            std::fprintf(stderr, "imagedump: bad box %s\n", argv[2]);
+            return 2;
+        }
+        arg = 3;
+    } else if (argc != 3) {
+        std::fprintf(stderr, "usage: imagedump [--fit WxH] IN OUT.ppm\n");
+        return 2;
+    }
+    std::vector<std::uint8_t> bytes = fvt::test::ReadFileBytes(argv[arg]);
+    if (bytes.empty()) return Fail("cannot read the input file, or it is empty");
+    if (bytes.size() > 0x7FFFFFFF) return Fail("file too large");
+    ImageDecoder decoder;
+    decoder.Open(bytes.data(), std::uint32_t(bytes.size()), true);
+    if (!decoder.IsValid()) return Fail("not a GIF, BMP or JPEG picture this program can decode");
+    std::uint32_t w = 0, h = 0;
+    Fit(decoder.Width(), decoder.Height(), boxW, boxH, &w, &h);
+    std::vector<std::uint8_t> rgb(std::size_t(w) * h * 3);
+    if (decoder.Type() == ImageDecoder::kJpeg) {
+        CxImage image;
+        // The library's DCT scaling first, then the nearest pixel down to the box.
+        std::uint8_t scale = 1;
+        while (scale < 8 && decoder.Width() / (scale * 2) >= w &&
+               decoder.Height() / (scale * 2) >= h)
+            scale *= 2;
+        image.SetJpegScale(scale);
+        if (!image.DecodeMemory(bytes.data(), std::uint32_t(bytes.size()), CXIMAGE_FORMAT_JPG))
+            return Fail(image.GetLastError());
+        if ((image.GetWidth() != w || image.GetHeight() != h) &&
+            !image.Resample(std::int32_t(w), std::int32_t(h), 1, nullptr)) {
+            return Fail(image.GetLastError());
+        }
+        for (std::uint32_t y = 0; y < h; ++y) {
+            for (std::uint32_t x = 0; x < w; ++x) {
+                RGBQUAD c = image.GetPixelColor(std::int32_t(x), std::int32_t(h - 1 - y));
+                std::uint8_t* p = rgb.data() + (std::size_t(y) * w + x) * 3;
+                p[0] = c.rgbRed;
+                p[1] = c.rgbGreen;
+                p[2] = c.rgbBlue;
+            }
+        }
+    } else {
+        std::vector<std::uint8_t> indices(std::size_t(w) * h, 0);
+        if (w < decoder.Width() || h < decoder.Height()) {
+            decoder.SetScale(std::uint16_t(w), std::uint16_t(decoder.Width()), std::uint16_t(h),
+                             std::uint16_t(decoder.Height()));
+        }
+        decoder.SetOptions(true, true, false, true);
+        if (decoder.SetFormat(w, h, 8, indices.data(), w, nullptr, nullptr, false) != 0 ||
+            decoder.Decode(0, 0) != 0) {
+            return Fail("the picture data is corrupt");
+        }
+        RGBQUAD palette[256] = {};
+        PaletteToRgbQuad(decoder, palette);
+        for (std::size_t i = 0; i < indices.size(); ++i) {
+            rgb[3 * i] = palette[indices[i]].rgbRed;
+            rgb[3 * i + 1] = palette[indices[i]].rgbGreen;
+            rgb[3 * i + 2] = palette[indices[i]].rgbBlue;
+        }
+    }
+    if (!WritePpm(argv[arg + 1], w, h, rgb)) return Fail("cannot write the output file");
+    return 0;
+}
