@@ -41,7 +41,14 @@ LinkTarget* RecordSet::GetLinkTarget(const RecordPosition&) {
 }
 
 RecordPosition OrdinalRecordSet::Previous(const RecordPosition& pos) {
-    uint32_t n = Count();
+    return OrdinalPrevious(pos, Count());
+}
+
+RecordPosition OrdinalRecordSet::Next(const RecordPosition& pos) {
+    return OrdinalNext(pos, Count());
+}
+
+RecordPosition OrdinalPrevious(const RecordPosition& pos, uint32_t n) {
     if (pos.afterLast)
         return RecordPosition::At(n == 0 ? RecordPosition::kBeforeFirst
                                          : static_cast<int32_t>(n - 1));
@@ -52,8 +59,7 @@ RecordPosition OrdinalRecordSet::Previous(const RecordPosition& pos) {
                   : RecordPosition::At(static_cast<int32_t>(v - 1));
 }
 
-RecordPosition OrdinalRecordSet::Next(const RecordPosition& pos) {
-    uint32_t n = Count();
+RecordPosition OrdinalNext(const RecordPosition& pos, uint32_t n) {
     if (pos.afterLast) return RecordPosition::At(RecordPosition::kAfterLast);
     if (pos.beforeFirst) return RecordPosition::At(n == 0 ? RecordPosition::kAfterLast : 0);
     if (pos.value + 1 >= n) return RecordPosition::At(RecordPosition::kAfterLast);

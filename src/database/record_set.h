@@ -86,6 +86,10 @@ protected:
     ~RecordSet() override = default;
 };
 
+// Stepping over the ordinals 0 .. n - 1 with the contract of RecordSet::Previous / Next.
+RecordPosition OrdinalPrevious(const RecordPosition& pos, uint32_t n);
+RecordPosition OrdinalNext(const RecordPosition& pos, uint32_t n);
+
 // The stepping of a set whose positions are the ordinals 0 .. Count() - 1.
 class OrdinalRecordSet : public RecordSet {
 public:

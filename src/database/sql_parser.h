@@ -90,12 +90,28 @@ struct SqlError {
     std::string message;
 };
 
+class IndexQuery;
+class IndexSourceResolver;
+
 class SqlParser {
 public:
     enum : int { kOk = 0, kOutOfMemory = 1, kSyntax = 19, kName = 20 };
 
+    // A compiler over the tables of a book (or a page's owner).
+    explicit SqlParser(IndexSourceResolver* tables) : tables_(tables) {}
+    void Destroy() {}
+    // Compiles into the query; on failure the query is left as it was.
+    int Compile(const String& text, IndexQuery& into);
+    // A new query (a reference the caller owns); out is untouched on failure.
+    static int Parse(const String& text, IndexSourceResolver* tables, IndexQuery*& out);
+    const SqlError& LastError() const { return error_; }
+
     // The text alone: fills out on success, else describes the error (out is then unchanged).
     static int ParseText(const String& text, SqlQuery& out, SqlError* error);
+
+private:
+    IndexSourceResolver* tables_;
+    SqlError error_;
 };
 
 // Text matching of the language: LIKE with '_' (one character) and '%' (any run), and ordering
