@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/index_fixture.h"
 
 namespace {
 
@@ -77,6 +78,34 @@ TEST_F(BookdumpTest, UnopenableFileReportsItsErrorAndFails) {
     DumpRun junk = Bookdump("--text '" + path + "' 2>&1");
     EXPECT_EQ(junk.status, 1);
     EXPECT_NE(junk.out.find("error 10"), std::string::npos);
+}
+
+TEST_F(BookdumpTest, IndexEntriesAndStoreRecords) {
+    PdbBuilder pdb;
+    pdb.Add(ToBytes("zero"));
+    IndexWriter w = SampleDictionary();
+    std::uint32_t id = 0;
+    ASSERT_TRUE(AddIndexTable(w, &pdb, &id));
+    ASSERT_TRUE(WriteFileBytes(folder_ + "/dict.pdb", pdb.Build()));
+    DumpRun run = Bookdump("--index " + std::to_string(id) + " '" + folder_ + "/dict.pdb'");
+    EXPECT_EQ(0, run.status);
+    EXPECT_NE(std::string::npos, run.out.find("10 entries, code page 1252"));
+    EXPECT_NE(std::string::npos, run.out.find("0 (1,0) apple 1=1\n"));
+    EXPECT_EQ(1, Bookdump("--index 0 '" + folder_ + "/dict.pdb'").status);
+
+    PdbBuilder side;
+    side.type = "BPAR";
+    Bytes bk(8 + 48, 0);
+    std::copy_n("BKMK", 4, bk.begin());
+    SetU32(bk, 4, 48);
+    SetU32(bk, 8, 4);
+    SetU32(bk, 12, 100);
+    SetU32(bk, 16, 120);
+    side.Add(bk);
+    ASSERT_TRUE(WriteFileBytes(folder_ + "/a.fvt", side.Build()));
+    run = Bookdump("--store '" + folder_ + "/a.fvt'");
+    EXPECT_EQ(0, run.status);
+    EXPECT_NE(std::string::npos, run.out.find("BKMK length 48 kind 4 range 100-120"));
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/book_compressors.h"
+#include "support/bookfiles/index_fixture.h"
+#include "bookfiles/annotation_file.h"
+#include "bookfiles/palm_database.h"
 
 namespace {
 
@@ -73,5 +76,39 @@ int main(int argc, char** argv) {
     doc.compression = 2;
     doc.text = ToBytes(SampleText(6000));
     Seed(folder, "fuzz_bookfiles_book_document", "palmdoc", doc.Build());
+
+    for (std::uint32_t codePage : {1252u, 65001u, 65002u}) {
+        PdbBuilder db;
+        IndexWriter w = SampleDictionary(codePage);
+        w.recordLimit = 96;
+        w.alphabet = {'a', 'e', 's', 't'};
+        w.maxEdits = 2;
+        if (codePage == 1252) {
+            w.flags = 1;
+            w.weights.assign(128, 1);
+            w.ligatures.push_back({0xE6, 'a', 'e'});
+        }
+        IndexWriter::Entry e{"more", {{22, {1}}, {25, {2, 3, 4}}}, {{11, w.AddText("text")}}};
+        w.Add(e);
+        std::uint32_t id = 0;
+        AddIndexTable(w, &db, &id);
+        IndexWriter inflex = SampleDictionary(codePage);
+        AddIndexTable(inflex, &db, &id);
+        Seed(folder, "fuzz_bookfiles_index_table", "index" + std::to_string(codePage), db.Build());
+    }
+    AnnotationFile* side = new AnnotationFile;
+    if (side->OpenInMemory(nullptr, 0, 0) == 0) {
+        std::int32_t a = side->AddBookmark(4, 100, 200, 1, 2, 15, 5);
+        std::int32_t b = side->AddBookmark(2, 50, 60, 1, 2, 32, 5);
+        side->SetBookmarkText(a, u"text", 4);
+        side->SetBookmarkNote(b, u"note", 4);
+        side->SetLinkedBookmark(b, a + 1);
+        side->SetReadingPosition(1, 2, "EBAR", 4);
+        side->SetAuthor(u"author", 6);
+        Bytes bytes;
+        side->Database()->Serialize(&bytes);
+        Seed(folder, "fuzz_bookfiles_record_store", "side", bytes);
+    }
+    side->Release();
     return 0;
 }

@@ -1,16 +1,21 @@
 // bookdump: a developer's view of a Palm database or book.
 //   bookdump FILE          the database header, the record list, the book's header and metadata
 //   bookdump --text FILE   exactly the book's text, as UTF-8
+//   bookdump --index N FILE  the entries of the index table whose header is record N
+//   bookdump --store FILE  the tagged records of a side file or store
 // FILE is a host path; its folder becomes the device the file is read from. A file that cannot
 // be opened prints its error code and meaning on stderr; exit status 1.
 #include <sys/stat.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "bookfiles/book_document.h"
 #include "bookfiles/book_error.h"
+#include "bookfiles/byte_order.h"
+#include "bookfiles/index_table.h"
 #include "bookfiles/palm_database.h"
 #include "platform/kernel/device.h"
 
@@ -122,12 +127,67 @@ void DumpBook(BookDocument& book) {
     }
 }
 
+int DumpIndex(PalmDatabase& db, std::uint32_t table) {
+    IndexTable t;
+    if (!t.Open(&db, table)) {
+        std::printf("record %u is no readable index table\n", table);
+        return 1;
+    }
+    std::u16string name;
+    t.GetName(&name);
+    std::printf("index table %u \"%s\": %u entries, code page %u, language %u\n", table,
+                Utf8(name.data(), name.size()).c_str(), t.GetEntryCount(), t.GetCodePage(),
+                t.GetLanguage());
+    IndexEntryReader reader;
+    reader.Open(&t);
+    for (std::uint32_t n = 0; n < t.GetEntryCount(); ++n) {
+        IndexPosition p;
+        std::u16string key;
+        if (!t.PositionFromEntry(n, &p)) continue;
+        if (!t.GetEntryKey(p, &key) || reader.Seek(p) != 0) {
+            std::printf("%u (%u,%u): unreadable\n", n, p.record, p.entry);
+            continue;
+        }
+        std::printf("%u (%u,%u) %s", n, p.record, p.entry, Utf8(key.data(), key.size()).c_str());
+        std::uint32_t tag = 0, count = 0, v = 0;
+        while (reader.ReadNextTag(&tag, &count) == 0) {
+            std::printf(" %u=", tag);
+            for (bool first = true; reader.ReadNumber(&v) == 0; first = false)
+                std::printf(first ? "%u" : ",%u", v);
+        }
+        std::printf("\n");
+    }
+    return 0;
+}
+
+void DumpStore(PalmDatabase& db) {
+    for (std::uint32_t i = 0; i < db.GetRecordCount(); ++i) {
+        std::uint32_t length = 0;
+        const std::uint8_t* r = db.GetRecord(i, &length);
+        ByteSpan s{r, length};
+        std::uint32_t l = s.U32At(4);
+        char tag[5] = {};
+        for (int k = 0; k < 4 && k < static_cast<int>(length); ++k)
+            tag[k] = r[k] >= 0x20 && r[k] < 0x7F ? static_cast<char>(r[k]) : '?';
+        std::printf("%u id %06x %s length %u%s", i, db.GetUniqueId(i), tag, l,
+                    length < 8 || l > length - 8 ? " (damaged)" : "");
+        if (s.TagAt(0, "BKMK") && length >= 56) {
+            std::printf(" kind %u range %u-%u style %08x refs %x %x %x %x link %x", s.U32At(8),
+                        s.U32At(12), s.U32At(16), s.U32At(28), s.U32At(36), s.U32At(40),
+                        s.U32At(44), s.U32At(48), s.U32At(32));
+        }
+        std::printf("\n");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool textOnly = argc == 3 && std::strcmp(argv[1], "--text") == 0;
-    if (!(argc == 2 || textOnly)) {
-        std::fprintf(stderr, "usage: bookdump [--text] FILE\n");
+    bool store = argc == 3 && std::strcmp(argv[1], "--store") == 0;
+    bool index = argc == 4 && std::strcmp(argv[1], "--index") == 0;
+    if (!(argc == 2 || textOnly || store || index)) {
+        std::fprintf(stderr, "usage: bookdump [--text | --store | --index N] FILE\n");
         return 2;
     }
     const char* path = argv[argc - 1];
@@ -146,7 +206,12 @@ int main(int argc, char** argv) {
     std::unique_ptr<PalmDatabase> db(
         PalmDatabase::Open(devicePath.c_str(), 41, nullptr, nullptr, &error));
     if (!db) return Fail(path, error);
+    if (index) return DumpIndex(*db, static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
     if (!textOnly) DumpDatabase(*db);
+    if (store) {
+        DumpStore(*db);
+        return 0;
+    }
     BookDocument book;
     int rc = book.Open(db.get(), 0, 1252, 65002);
     if (rc) {

@@ -1,0 +1,396 @@
+#include "bookfiles/annotation_file.h"
+
+#include <algorithm>
+
+#include "bookfiles/database_file.h"
+#include "bookfiles/palm_database.h"
+
+namespace {
+
+constexpr std::uint32_t kBkmk = FourCC("BKMK");
+constexpr std::uint32_t kData = FourCC("DATA");
+constexpr std::uint32_t kKindMask = 63;
+
+// Sub-record words of an annotation.
+constexpr std::uint32_t kTextField = 28, kNoteField = 32, kLinkField = 36, kStateField = 40;
+constexpr std::uint32_t kSubFields[] = {kTextField, kNoteField, kLinkField, kStateField};
+// Sub-record words of the main record.
+constexpr std::uint32_t kMainDataFields[] = {12, 32, 44};
+
+std::uint32_t Tag(const char* t) {
+    return (static_cast<std::uint32_t>(static_cast<unsigned char>(t[0])) << 24) |
+           (static_cast<std::uint32_t>(static_cast<unsigned char>(t[1])) << 16) |
+           (static_cast<std::uint32_t>(static_cast<unsigned char>(t[2])) << 8) |
+           static_cast<unsigned char>(t[3]);
+}
+
+}  // namespace
+
+bool AnnotationFile::PathForBook(const std::string& bookPath, std::string* out, bool* exists) {
+    if (exists) *exists = false;
+    std::size_t slash = bookPath.find_last_of("\\/");
+    std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    if (nameStart >= bookPath.size()) return false;
+    std::size_t dot = bookPath.find_last_of('.');
+    std::string stem = dot != std::string::npos && dot > nameStart ? bookPath.substr(0, dot)
+                                                                    : bookPath;
+    *out = stem + ".fvt";
+    if (*out == bookPath) return false;  // never take the book itself for its side file
+    if (exists) *exists = DatabaseFile::Exists(out->c_str());
+    return true;
+}
+
+bool AnnotationFile::Delete(const std::string& path) {
+    return !path.empty() && DatabaseFile::Remove(path.c_str());
+}
+
+int AnnotationFile::OpenOrCreate(const std::string& bookPath, const char* bookDatabaseName,
+                                 std::size_t nameLength, int readOnly, int create, int) {
+    std::string path;
+    if (!PathForBook(bookPath, &path)) return 11;
+    bookPath_ = bookPath;
+    databaseName_.assign(bookDatabaseName ? bookDatabaseName : "",
+                         bookDatabaseName ? std::min<std::size_t>(nameLength, 31) : 0);
+    std::size_t zero = databaseName_.find('\0');
+    if (zero != std::string::npos) databaseName_.resize(zero);
+    return Open(path.c_str(), readOnly, create);
+}
+
+int AnnotationFile::OpenExisting(const std::string& bookPath, int readOnly) {
+    return OpenOrCreate(bookPath, nullptr, 0, readOnly, 0, 0);
+}
+
+int AnnotationFile::Close() {
+    bool wasOpen = IsOpen();
+    int rc = RecordStoreBase::Close();
+    if (wasOpen && owner_) owner_->OnAnnotationFileClosed(this);
+    return rc;
+}
+
+bool AnnotationFile::InitialiseNew() {
+    std::uint8_t main[kMainSize] = {};
+    BigEndian::PutU32(main, kFormatVersion);
+    BigEndian::PutU32(main + 24, 0xFFFFFFFF);
+    return WriteRecord(Tag("BPAR"), main, kMainSize, 0) == 0;
+}
+
+int AnnotationFile::Validate() {
+    ByteSpan d;
+    if (TagOf(0) != Tag("BPAR") || !GetData(0, &d) || d.size < 4) return 10;
+    std::uint32_t version = d.U32At(0);
+    if (version == 0) return 10;
+    if (version > kFormatVersion) return 13;
+    // An older, shorter main record grows to the current size; missing fields read as unset.
+    if (d.size < kMainSize && !readOnly_) {
+        std::vector<std::uint8_t> grown(d.data, d.data + d.size);
+        grown.resize(kMainSize, 0);
+        if (d.size < 28) BigEndian::PutU32(grown.data() + 24, 0xFFFFFFFF);
+        if (!ReplaceData(0, grown.data(), kMainSize)) return 10;
+    }
+    return 0;
+}
+
+std::uint32_t AnnotationFile::Main(std::uint32_t offset, std::uint32_t fallback) const {
+    return ReadU32(0, offset, fallback);
+}
+
+int AnnotationFile::SetMain(std::uint32_t offset, std::uint32_t value) {
+    return IsOpen() && WriteU32(0, offset, value) ? 0 : 1;
+}
+
+bool AnnotationFile::State(std::uint32_t field, std::vector<std::uint8_t>* out) const {
+    out->clear();
+    ByteSpan d;
+    // Streams are sequences of words; anything else is damage and reads as absent.
+    if (!ReadSubRecord(0, field, kData, &d) || d.size % 4 != 0) return false;
+    out->assign(d.data, d.data + d.size);
+    return true;
+}
+
+bool AnnotationFile::GetReadingPosition(std::uint32_t* word, std::uint32_t* position,
+                                        std::vector<std::uint8_t>* state) const {
+    if (!IsOpen()) return false;
+    *word = Main(4, 0);
+    *position = Main(8, 0);
+    if (state) State(12, state);
+    return *word != 0 || *position != 0;
+}
+
+int AnnotationFile::SetReadingPosition(std::uint32_t word, std::uint32_t position,
+                                       const void* state, std::uint32_t length) {
+    if (SetMain(4, word) || SetMain(8, position)) return 1;
+    return WriteSubRecord(0, 12, kData, state, state ? length : 0) ? 0 : 1;
+}
+
+int AnnotationFile::SetFormState(const void* bytes, std::uint32_t length) {
+    return IsOpen() && WriteSubRecord(0, 32, kData, bytes, bytes ? length : 0) ? 0 : 1;
+}
+
+bool AnnotationFile::GetAudioPosition(std::uint32_t* a, std::uint32_t* b,
+                                      std::vector<std::uint8_t>* state) const {
+    if (!IsOpen()) return false;
+    *a = Main(36, 0);
+    *b = Main(40, 0);
+    if (state) State(44, state);
+    return *a != 0 || *b != 0;
+}
+
+int AnnotationFile::SetAudioPosition(std::uint32_t a, std::uint32_t b, const void* state,
+                                     std::uint32_t length) {
+    if (SetMain(36, a) || SetMain(40, b)) return 1;
+    return WriteSubRecord(0, 44, kData, state, state ? length : 0) ? 0 : 1;
+}
+
+const char16_t* AnnotationFile::GetTitle(std::uint32_t* length) const {
+    return ReadTextRecord(FindRecord(Tag("TITL")), length);
+}
+const char16_t* AnnotationFile::GetAuthor(std::uint32_t* length) const {
+    return ReadTextRecord(FindRecord(Tag("AUTH")), length);
+}
+const char16_t* AnnotationFile::GetCategories(std::uint32_t* length) const {
+    return ReadTextRecord(FindRecord(Tag("CATE")), length);
+}
+int AnnotationFile::SetTitle(const char16_t* text, std::uint32_t length) {
+    return SetText("TITL", text, length);
+}
+int AnnotationFile::SetAuthor(const char16_t* text, std::uint32_t length) {
+    return SetText("AUTH", text, length);
+}
+int AnnotationFile::SetCategories(const char16_t* text, std::uint32_t length) {
+    return SetText("CATE", text, length);
+}
+
+int AnnotationFile::SetText(const char* tag, const char16_t* text, std::uint32_t length) {
+    if (!IsOpen() || IsReadOnly() || (length && !text) || length > 0x100000) return 1;
+    std::int32_t i = FindRecord(Tag(tag));
+    std::vector<std::uint8_t> bytes(length * 2);
+    for (std::uint32_t k = 0; k < length; ++k) {  // UTF-16 little-endian
+        bytes[2 * k] = static_cast<std::uint8_t>(text[k]);
+        bytes[2 * k + 1] = static_cast<std::uint8_t>(text[k] >> 8);
+    }
+    if (i >= 0) return ReplaceData(static_cast<std::uint32_t>(i), bytes.data(), length * 2) ? 0 : 1;
+    return WriteRecord(Tag(tag), bytes.data(), length * 2) >= 0 ? 0 : 1;
+}
+
+// Annotations.
+
+bool AnnotationFile::IsBookmark(std::int32_t index) const {
+    ByteSpan d;
+    return index > 0 && TagOf(static_cast<std::uint32_t>(index)) == kBkmk &&
+           GetData(static_cast<std::uint32_t>(index), &d) && d.size >= kBookmarkSize;
+}
+
+std::uint32_t AnnotationFile::BookmarkCount() const {
+    std::uint32_t n = 0;
+    for (std::uint32_t i = 1; i < RecordCount(); ++i) n += IsBookmark(static_cast<std::int32_t>(i));
+    return n;
+}
+
+std::uint32_t AnnotationFile::GetBookmarkKind(std::int32_t index) const {
+    return IsBookmark(index) ? ReadU32(static_cast<std::uint32_t>(index), 0) : 0;
+}
+
+int AnnotationFile::GetBookmarkRange(std::int32_t index, std::uint32_t* start, std::uint32_t* end,
+                                     std::uint32_t* a, std::uint32_t* b,
+                                     std::uint32_t* style) const {
+    if (!IsBookmark(index)) return 1;
+    std::uint32_t i = static_cast<std::uint32_t>(index);
+    if (start) *start = ReadU32(i, 4);
+    if (end) *end = ReadU32(i, 8);
+    if (a) *a = ReadU32(i, 12);
+    if (b) *b = ReadU32(i, 16);
+    if (style) *style = ReadU32(i, 20);
+    return 0;
+}
+
+std::uint32_t AnnotationFile::GetBookmarkTime(std::int32_t index) const {
+    return IsBookmark(index) ? ReadU32(static_cast<std::uint32_t>(index), 44) : 0;
+}
+
+std::int32_t AnnotationFile::AddBookmark(std::uint32_t kind, std::uint32_t start,
+                                         std::uint32_t end, std::uint32_t a, std::uint32_t b,
+                                         std::uint32_t style, std::uint32_t minutes) {
+    if (!IsOpen() || IsReadOnly()) return -1;
+    if (end < start) std::swap(start, end);
+    // Before the first annotation with a greater range; after the last one otherwise.
+    std::uint32_t at = 0xFFFF;
+    std::int32_t last = -1;
+    for (std::uint32_t i = 1; i < RecordCount(); ++i) {
+        if (!IsBookmark(static_cast<std::int32_t>(i))) continue;
+        std::uint32_t s = ReadU32(i, 4), e = ReadU32(i, 8);
+        if (s > start || (s == start && e > end)) {
+            at = i;
+            break;
+        }
+        last = static_cast<std::int32_t>(i);
+    }
+    if (at == 0xFFFF && last >= 0) at = static_cast<std::uint32_t>(last) + 1;
+    std::uint8_t d[kBookmarkSize] = {};
+    BigEndian::PutU32(d, kind);
+    BigEndian::PutU32(d + 4, start);
+    BigEndian::PutU32(d + 8, end);
+    BigEndian::PutU32(d + 12, a);
+    BigEndian::PutU32(d + 16, b);
+    BigEndian::PutU32(d + 20, style);
+    BigEndian::PutU32(d + 44, minutes);
+    if (at >= RecordCount()) at = 0xFFFF;
+    return WriteRecord(kBkmk, d, kBookmarkSize, at);
+}
+
+int AnnotationFile::SetBookmarkKind(std::int32_t index, std::uint32_t kind) {
+    return IsBookmark(index) && WriteU32(static_cast<std::uint32_t>(index), 0, kind) ? 0 : 1;
+}
+
+int AnnotationFile::SetBookmarkStyle(std::int32_t index, std::uint32_t style) {
+    return IsBookmark(index) && WriteU32(static_cast<std::uint32_t>(index), 20, style) ? 0 : 1;
+}
+
+const char16_t* AnnotationFile::BookmarkSubText(std::int32_t index, std::uint32_t field,
+                                                const char* tag, std::uint32_t* length) const {
+    if (length) *length = 0;
+    if (!IsBookmark(index)) return nullptr;
+    return ReadSubText(static_cast<std::uint32_t>(index), field, Tag(tag), length);
+}
+
+int AnnotationFile::SetBookmarkSub(std::int32_t index, std::uint32_t field, const char* tag,
+                                   const void* bytes, std::uint32_t length) {
+    if (!IsBookmark(index) || (length && !bytes)) return 1;
+    return WriteSubRecord(static_cast<std::uint32_t>(index), field, Tag(tag), bytes, length) ? 0
+                                                                                            : 1;
+}
+
+namespace {
+std::vector<std::uint8_t> Utf16LeBytes(const char16_t* text, std::uint32_t length) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length) * 2);
+    for (std::uint32_t k = 0; k < length; ++k) {
+        bytes[2 * k] = static_cast<std::uint8_t>(text[k]);
+        bytes[2 * k + 1] = static_cast<std::uint8_t>(text[k] >> 8);
+    }
+    return bytes;
+}
+}  // namespace
+
+const char16_t* AnnotationFile::GetBookmarkText(std::int32_t index, std::uint32_t* length) const {
+    return BookmarkSubText(index, kTextField, "TEXT", length);
+}
+int AnnotationFile::SetBookmarkText(std::int32_t index, const char16_t* text,
+                                    std::uint32_t length) {
+    if (length && !text) return 1;
+    std::vector<std::uint8_t> b = Utf16LeBytes(text, length);
+    return SetBookmarkSub(index, kTextField, "TEXT", b.data(), length * 2);
+}
+const char16_t* AnnotationFile::GetBookmarkNote(std::int32_t index, std::uint32_t* length) const {
+    return BookmarkSubText(index, kNoteField, "NOTE", length);
+}
+int AnnotationFile::SetBookmarkNote(std::int32_t index, const char16_t* text,
+                                    std::uint32_t length) {
+    if (length && !text) return 1;
+    std::vector<std::uint8_t> b = Utf16LeBytes(text, length);
+    return SetBookmarkSub(index, kNoteField, "NOTE", b.data(), length * 2);
+}
+const char16_t* AnnotationFile::GetBookmarkUrl(std::int32_t index, std::uint32_t* length) const {
+    return BookmarkSubText(index, kLinkField, "LINK", length);
+}
+int AnnotationFile::SetBookmarkUrl(std::int32_t index, const char16_t* text,
+                                   std::uint32_t length) {
+    if (length && !text) return 1;
+    std::vector<std::uint8_t> b = Utf16LeBytes(text, length);
+    return SetBookmarkSub(index, kLinkField, "LINK", b.data(), length * 2);
+}
+bool AnnotationFile::GetBookmarkState(std::int32_t index, std::vector<std::uint8_t>* out) const {
+    out->clear();
+    ByteSpan d;
+    if (!IsBookmark(index) ||
+        !ReadSubRecord(static_cast<std::uint32_t>(index), kStateField, kData, &d)) {
+        return false;
+    }
+    out->assign(d.data, d.data + d.size);
+    return true;
+}
+int AnnotationFile::SetBookmarkState(std::int32_t index, const void* bytes, std::uint32_t length) {
+    return SetBookmarkSub(index, kStateField, "DATA", bytes, bytes ? length : 0);
+}
+
+std::int32_t AnnotationFile::GetLinkedBookmark(std::int32_t index) const {
+    if (!IsBookmark(index)) return -1;
+    std::int32_t linked = Resolve(ReadU32(static_cast<std::uint32_t>(index), 24), kBkmk);
+    return IsBookmark(linked) ? linked : -1;
+}
+
+int AnnotationFile::SetLinkedBookmark(std::int32_t index, std::int32_t linked) {
+    if (!IsBookmark(index)) return 1;
+    std::uint32_t ref = kNoRef;
+    if (linked >= 0) {
+        if (!IsBookmark(linked)) return 1;
+        ref = RefOf(static_cast<std::uint32_t>(linked));
+    }
+    return WriteU32(static_cast<std::uint32_t>(index), 24, ref) ? 0 : 1;
+}
+
+bool AnnotationFile::DeleteBookmark(std::int32_t index) {
+    if (!IsBookmark(index) || IsReadOnly()) return false;
+    std::uint32_t i = static_cast<std::uint32_t>(index);
+    const std::uint32_t subTags[] = {Tag("TEXT"), Tag("NOTE"), Tag("LINK"), kData};
+    std::vector<std::uint32_t> doomed;
+    for (int k = 0; k < 4; ++k) {
+        std::int32_t sub = Resolve(ReadU32(i, kSubFields[k]), subTags[k]);
+        if (sub > 0) doomed.push_back(static_cast<std::uint32_t>(sub));
+    }
+    doomed.push_back(i);
+    std::sort(doomed.rbegin(), doomed.rend());
+    doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
+    bool ok = true;
+    for (std::uint32_t d : doomed) ok = DeleteRecord(d) && ok;
+    return ok;
+}
+
+bool AnnotationFile::DeleteAllBookmarks() {
+    if (!IsOpen() || IsReadOnly()) return false;
+    bool ok = true;
+    for (std::uint32_t i = RecordCount(); i-- > 1;) {
+        if (i < RecordCount() && IsBookmark(static_cast<std::int32_t>(i)))
+            ok = DeleteBookmark(static_cast<std::int32_t>(i)) && ok;
+    }
+    return ok;
+}
+
+bool AnnotationFile::Reset() {
+    if (!DeleteAllBookmarks()) return false;
+    bool ok = true;
+    for (std::uint32_t field : kMainDataFields) ok = WriteSubRecord(0, field, kData, nullptr, 0) && ok;
+    for (std::uint32_t field : {4u, 8u, 28u, 36u, 40u, 48u}) ok = SetMain(field, 0) == 0 && ok;
+    return ok;
+}
+
+void AnnotationFile::StartIterator(BookmarkIterator* it, std::uint32_t kindMask,
+                                   std::uint32_t rangeStart, std::uint32_t rangeEnd) const {
+    it->kindMask = kindMask;
+    it->rangeStart = rangeStart;
+    it->rangeEnd = rangeEnd;
+    it->current = 0;  // the main record; annotations follow it
+}
+
+std::int32_t AnnotationFile::FindNext(BookmarkIterator* it) const {
+    if (!IsOpen()) return -2;
+    if (it->current < 0) return -1;
+    for (std::uint32_t i = static_cast<std::uint32_t>(it->current) + 1; i < RecordCount(); ++i) {
+        ByteSpan d;
+        if (TagOf(i) != kBkmk || !GetData(i, &d) || d.size < kBookmarkSize) continue;
+        std::uint32_t kind = d.U32At(0), start = d.U32At(4), end = d.U32At(8);
+        if (start > it->rangeEnd) break;  // sorted by start: nothing later can meet the range
+        if (end < it->rangeStart) continue;
+        if (it->kindMask && !(kind & kKindMask & it->kindMask)) continue;
+        it->current = static_cast<std::int32_t>(i);
+        return it->current;
+    }
+    it->current = -1;
+    return -1;
+}
+
+bool AnnotationFile::FindFirstInRange(std::uint32_t start, std::uint32_t end,
+                                      std::int32_t* out) const {
+    BookmarkIterator it;
+    StartIterator(&it, 0, start, end);
+    *out = FindNext(&it);
+    return *out >= 0;
+}

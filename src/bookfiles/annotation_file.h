@@ -1,0 +1,142 @@
+// The side file of a book ("<book>.fvt", type "BPAR", creator "FOLV"): the reading position,
+// book id, times, audio position, form state, rating, open count, title, author and reading
+// lists (record 0 "BPAR" and its sub-records), and the annotations ("BKMK" records, kept sorted
+// by their range so that a page's annotations are found in one pass).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bookfiles/record_store.h"
+#include "core/ref_counted.h"
+
+class AnnotationFile;
+
+class AnnotationFileOwner {
+public:
+    virtual ~AnnotationFileOwner() = default;
+    virtual void OnAnnotationFileClosed(AnnotationFile* file) = 0;
+};
+
+// Walks the annotations whose range meets [rangeStart, rangeEnd], in side-file order.
+struct BookmarkIterator {
+    std::uint32_t kindMask = 0;  // 0: every kind
+    std::uint32_t rangeStart = 0;
+    std::uint32_t rangeEnd = 0xFFFFFFFF;
+    std::int32_t current = -1;
+};
+
+class AnnotationFile : public RecordStoreBase, public RefCounted {
+public:
+    // Kinds (bits 0-5 of the kind word).
+    static constexpr std::uint32_t kBookmark = 1, kNote = 2, kHighlight = 4, kDrawing = 8,
+                                   kModification = 16, kLink = 32;
+    static constexpr std::uint32_t kFormatVersion = 1;
+    static constexpr std::uint32_t kMainSize = 84;
+    static constexpr std::uint32_t kBookmarkSize = 48;
+
+    AnnotationFile() = default;
+
+    // The side file's path: the book's folder and name with the extension ".fvt". False when
+    // no path can be formed; `exists` (may be null) tells whether the file is there.
+    static bool PathForBook(const std::string& bookPath, std::string* out,
+                            bool* exists = nullptr);
+    // Deletes the side file at `path`; false when that failed.
+    static bool Delete(const std::string& path);
+
+    // Opens the book's side file: 0 or an error code. readOnly 0, create 1 makes a missing file
+    // (and sets a damaged one aside); the database name is the book's (at most 31 bytes).
+    int OpenOrCreate(const std::string& bookPath, const char* bookDatabaseName,
+                     std::size_t nameLength, int readOnly, int create, int writeDefaults);
+    int OpenExisting(const std::string& bookPath, int readOnly);
+    int Close() override;
+    bool InitialiseNew() override;
+
+    void SetOwner(AnnotationFileOwner* owner) { owner_ = owner; }
+    const std::string& BookPath() const { return bookPath_; }
+
+    // The main record: each Get has a default when unset, each Set returns 0 or non-zero.
+    bool GetReadingPosition(std::uint32_t* word, std::uint32_t* position,
+                            std::vector<std::uint8_t>* state) const;
+    int SetReadingPosition(std::uint32_t word, std::uint32_t position, const void* state,
+                           std::uint32_t length);
+    std::uint32_t GetBookId() const { return Main(24, 0xFFFFFFFF); }
+    int SetBookId(std::uint32_t id) { return SetMain(24, id); }
+    std::uint32_t GetReadingTime() const { return Main(28, 0); }
+    int SetReadingTime(std::uint32_t minutes) { return SetMain(28, minutes); }
+    bool GetFormState(std::vector<std::uint8_t>* out) const { return State(32, out); }
+    int SetFormState(const void* bytes, std::uint32_t length);
+    bool GetAudioPosition(std::uint32_t* a, std::uint32_t* b,
+                          std::vector<std::uint8_t>* state) const;
+    int SetAudioPosition(std::uint32_t a, std::uint32_t b, const void* state,
+                         std::uint32_t length);
+    bool GetAudioLast() const { return (Main(48, 0) & 1) != 0; }
+    int SetAudioLast(bool on) { return SetMain(48, on ? 1 : 0); }
+    std::uint32_t GetRating() const { return Main(52, 0); }
+    int SetRating(std::uint32_t rating) { return SetMain(52, rating); }
+    std::uint32_t GetOpenCount() const { return Main(76, 0); }
+    int SetOpenCount(std::uint32_t count) { return SetMain(76, count); }
+
+    // Title, author and reading lists (names joined by U+0000): null when absent.
+    const char16_t* GetTitle(std::uint32_t* length) const;
+    const char16_t* GetAuthor(std::uint32_t* length) const;
+    const char16_t* GetCategories(std::uint32_t* length) const;
+    int SetTitle(const char16_t* text, std::uint32_t length);
+    int SetAuthor(const char16_t* text, std::uint32_t length);
+    int SetCategories(const char16_t* text, std::uint32_t length);
+
+    // Annotations, by index (valid until the next insert or delete).
+    std::uint32_t GetBookmarkKind(std::int32_t index) const;
+    int GetBookmarkRange(std::int32_t index, std::uint32_t* start, std::uint32_t* end,
+                         std::uint32_t* a, std::uint32_t* b, std::uint32_t* style) const;
+    std::uint32_t GetBookmarkTime(std::int32_t index) const;
+    // A new annotation in range order; its index, or -1.
+    std::int32_t AddBookmark(std::uint32_t kind, std::uint32_t start, std::uint32_t end,
+                             std::uint32_t a, std::uint32_t b, std::uint32_t style,
+                             std::uint32_t minutes);
+    int SetBookmarkKind(std::int32_t index, std::uint32_t kind);
+    int SetBookmarkStyle(std::int32_t index, std::uint32_t style);
+    const char16_t* GetBookmarkText(std::int32_t index, std::uint32_t* length) const;
+    int SetBookmarkText(std::int32_t index, const char16_t* text, std::uint32_t length);
+    const char16_t* GetBookmarkNote(std::int32_t index, std::uint32_t* length) const;
+    int SetBookmarkNote(std::int32_t index, const char16_t* text, std::uint32_t length);
+    const char16_t* GetBookmarkUrl(std::int32_t index, std::uint32_t* length) const;
+    int SetBookmarkUrl(std::int32_t index, const char16_t* text, std::uint32_t length);
+    bool GetBookmarkState(std::int32_t index, std::vector<std::uint8_t>* out) const;
+    int SetBookmarkState(std::int32_t index, const void* bytes, std::uint32_t length);
+    std::int32_t GetLinkedBookmark(std::int32_t index) const;
+    int SetLinkedBookmark(std::int32_t index, std::int32_t linked);
+    bool DeleteBookmark(std::int32_t index);
+    bool DeleteAllBookmarks();
+    // Empties the file for another book: annotations, positions and states go; title, author,
+    // reading lists, rating and open count stay.
+    bool Reset();
+    std::uint32_t BookmarkCount() const;
+
+    void StartIterator(BookmarkIterator* it, std::uint32_t kindMask, std::uint32_t rangeStart,
+                       std::uint32_t rangeEnd) const;
+    // The next annotation's index; -1 at the end, -2 when the file is not open.
+    std::int32_t FindNext(BookmarkIterator* it) const;
+    bool FindFirstInRange(std::uint32_t start, std::uint32_t end, std::int32_t* out) const;
+
+protected:
+    const char* StoreType() const override { return "BPAR"; }
+    int Validate() override;
+    std::string NewStoreName() const override { return databaseName_; }
+
+private:
+    bool IsBookmark(std::int32_t index) const;
+    std::uint32_t Main(std::uint32_t offset, std::uint32_t fallback) const;
+    int SetMain(std::uint32_t offset, std::uint32_t value);
+    bool State(std::uint32_t field, std::vector<std::uint8_t>* out) const;
+    int SetText(const char* tag, const char16_t* text, std::uint32_t length);
+    const char16_t* BookmarkSubText(std::int32_t index, std::uint32_t field, const char* tag,
+                                    std::uint32_t* length) const;
+    int SetBookmarkSub(std::int32_t index, std::uint32_t field, const char* tag,
+                       const void* bytes, std::uint32_t length);
+
+    AnnotationFileOwner* owner_ = nullptr;
+    std::string bookPath_;
+    std::string databaseName_;
+};

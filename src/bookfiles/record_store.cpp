@@ -1,0 +1,314 @@
+#include "bookfiles/record_store.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "bookfiles/database_file.h"
+#include "bookfiles/palm_database.h"
+#include "core/charset.h"
+#include "platform/storage/files.h"
+
+namespace {
+
+std::u16string Wide(const std::string& path) {
+    std::u16string out(path.size() + 1, u'\0');
+    std::int32_t units = Utf8::DecodeToUtf16(reinterpret_cast<const std::uint8_t*>(path.data()),
+                                             path.size(), out.data(), out.size());
+    out.resize(units < 0 ? 0 : static_cast<std::size_t>(units));
+    return out;
+}
+
+std::uint32_t Padded(std::uint32_t n) {
+    return (n + 3) & ~3u;
+}
+
+}  // namespace
+
+std::string RecordStoreFiles::SetAside(const std::string& path) {
+    for (int n = 1; n < 100; ++n) {
+        std::string to = path + ".damaged" + (n == 1 ? std::string() : std::to_string(n));
+        if (Exists(to)) continue;
+        std::u16string from = Wide(path), target = Wide(to);
+        if (!from.empty() && !target.empty() && MoveFileExW(from.c_str(), target.c_str(), 0))
+            return to;
+        return std::string();
+    }
+    return std::string();
+}
+
+bool RecordStoreFiles::Exists(const std::string& path) {
+    return DatabaseFile::Exists(path.c_str());
+}
+
+RecordStoreBase::~RecordStoreBase() = default;
+
+std::string RecordStoreBase::NewStoreName() const {
+    std::size_t slash = path_.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    if (name.size() > 31) name.resize(31);
+    return name;
+}
+
+int RecordStoreBase::OpenDefault(const char* path, int create) {
+    return Open(path, 0, create);
+}
+
+int RecordStoreBase::Open(const char* path, int readOnly, int create) {
+    Close();
+    setAside_.clear();
+    if (!path || !*path) return 11;
+    path_ = path;
+    readOnly_ = readOnly != 0;
+    const char* type = StoreType();
+    int error = 0;
+    if (readOnly_) {
+        // Read into memory: the store's texts are handed out as aligned UTF-16 units.
+        std::vector<std::uint8_t> bytes;
+        error = DatabaseFile::ReadAll(path, &bytes);
+        if (error) return error;
+        db_.reset(PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error));
+        if (!db_) return error ? error : 10;
+    } else {
+        db_.reset(PalmDatabase::Open(path, create ? 23 : 11, "FOLV", type, &error));
+        if (!db_ && error != 10) return error ? error : 14;
+    }
+    bool fresh = false;
+    int invalid = 0;
+    if (!db_) {
+        invalid = 10;
+    } else if (db_->GetRecordCount() == 0 && !readOnly_ && create) {
+        fresh = true;
+    } else if (db_->GetType() != PalmCode(type) || db_->GetCreator() != PalmCode("FOLV")) {
+        invalid = 1;
+    } else {
+        invalid = Validate();
+    }
+    if (invalid == 13) {  // a newer version's store: neither used nor replaced
+        db_.reset();
+        return 13;
+    }
+    if (invalid) {
+        if (readOnly_ || !create) {
+            db_.reset();
+            return invalid;
+        }
+        db_.reset();
+        setAside_ = RecordStoreFiles::SetAside(path_);
+        if (setAside_.empty()) return 14;  // never overwrite what could not be kept
+        db_.reset(PalmDatabase::Open(path, 23, "FOLV", type, &error));
+        if (!db_) return error ? error : 14;
+        fresh = true;
+    }
+    if (fresh) {
+        while (db_->GetRecordCount() > 0) db_->DeleteRecord(db_->GetRecordCount() - 1);
+        std::string name = NewStoreName();
+        db_->SetName(name.data(), name.size());
+        if (!InitialiseNew() || Flush() != 0) {
+            db_.reset();
+            return 14;
+        }
+    }
+    return 0;
+}
+
+int RecordStoreBase::OpenInMemory(const std::uint8_t* bytes, std::size_t size, int readOnly) {
+    Close();
+    setAside_.clear();
+    path_.clear();
+    readOnly_ = readOnly != 0;
+    const char* type = StoreType();
+    if (size == 0) {
+        if (readOnly_) return 11;
+        db_.reset(PalmDatabase::CreateInMemory("FOLV", type));
+        std::string name = NewStoreName();
+        if (!db_ || !db_->SetName(name.data(), name.size()) || !InitialiseNew()) {
+            db_.reset();
+            return 12;
+        }
+        return 0;
+    }
+    int error = 0;
+    db_.reset(PalmDatabase::LoadInMemory(bytes, size, &error));
+    if (!db_) return error ? error : 10;
+    int invalid = 1;
+    if (db_->GetType() == PalmCode(type) && db_->GetCreator() == PalmCode("FOLV"))
+        invalid = Validate();
+    if (invalid) db_.reset();
+    return invalid;
+}
+
+int RecordStoreBase::Flush() {
+    if (!db_ || readOnly_) return db_ ? 0 : 1;
+    if (!db_->Flush()) return 1;
+    dirty_ = false;
+    return 0;
+}
+
+int RecordStoreBase::Close() {
+    if (!db_) return 0;
+    int rc = Flush();
+    db_.reset();
+    return rc;
+}
+
+std::uint32_t RecordStoreBase::RecordCount() const {
+    return db_ ? db_->GetRecordCount() : 0;
+}
+
+std::uint32_t RecordStoreBase::TagOf(std::uint32_t index) const {
+    ByteSpan d;
+    if (!GetData(index, &d)) return 0;
+    return BigEndian::U32(d.data - 8);
+}
+
+bool RecordStoreBase::GetData(std::uint32_t index, ByteSpan* out) const {
+    if (!db_ || index >= db_->GetRecordCount()) return false;
+    std::uint32_t length = 0;
+    const std::uint8_t* p = db_->GetRecord(index, &length);
+    if (!p || length < 8) return false;
+    std::uint32_t l = BigEndian::U32(p + 4);
+    if (l > length - 8) return false;
+    *out = ByteSpan{p + 8, l};
+    return true;
+}
+
+std::int32_t RecordStoreBase::FindRecord(std::uint32_t tag, std::uint32_t from) const {
+    for (std::uint32_t i = from; i < RecordCount(); ++i) {
+        if (TagOf(i) == tag) return static_cast<std::int32_t>(i);
+    }
+    return -1;
+}
+
+std::uint32_t RecordStoreBase::ReadU32(std::uint32_t index, std::uint32_t offset,
+                                       std::uint32_t fallback) const {
+    ByteSpan d;
+    return GetData(index, &d) ? d.U32At(offset, fallback) : fallback;
+}
+
+bool RecordStoreBase::WriteU32(std::uint32_t index, std::uint32_t offset, std::uint32_t value) {
+    ByteSpan d;
+    if (!db_ || readOnly_ || !GetData(index, &d) || offset > 0x10000) return false;
+    if (d.size < offset + 4) {
+        std::vector<std::uint8_t> grown(d.data, d.data + d.size);
+        grown.resize(offset + 4, 0);
+        BigEndian::PutU32(grown.data() + offset, value);
+        return ReplaceData(index, grown.data(), static_cast<std::uint32_t>(grown.size()));
+    }
+    std::uint8_t b[4];
+    BigEndian::PutU32(b, value);
+    if (!db_->WriteRecord(index, 8 + offset, b, 4)) return false;
+    MarkDirty();
+    return true;
+}
+
+std::int32_t RecordStoreBase::WriteRecord(std::uint32_t tag, const void* data,
+                                          std::uint32_t length, std::uint32_t index) {
+    if (!db_ || readOnly_ || length > 0x7FFFFFF0u) return -1;
+    std::uint32_t at = 0;
+    if (!db_->NewRecord(index, 8 + Padded(length), &at)) return -1;
+    std::uint8_t head[8];
+    BigEndian::PutU32(head, tag);
+    BigEndian::PutU32(head + 4, length);
+    if (!db_->WriteRecord(at, 0, head, 8) || (length && !db_->WriteRecord(at, 8, data, length))) {
+        db_->DeleteRecord(at);
+        return -1;
+    }
+    MarkDirty();
+    return static_cast<std::int32_t>(at);
+}
+
+bool RecordStoreBase::ReplaceData(std::uint32_t index, const void* data, std::uint32_t length) {
+    if (!db_ || readOnly_ || index >= RecordCount() || length > 0x7FFFFFF0u) return false;
+    std::uint32_t tag = 0, n = 0;
+    const std::uint8_t* p = db_->GetRecord(index, &n);
+    if (!p || n < 4) return false;
+    tag = BigEndian::U32(p);
+    // Copy first: the data may point into the record being resized.
+    std::vector<std::uint8_t> bytes(8 + Padded(length), 0);
+    BigEndian::PutU32(bytes.data(), tag);
+    BigEndian::PutU32(bytes.data() + 4, length);
+    if (length) std::memcpy(bytes.data() + 8, data, length);
+    if (!db_->ResizeRecord(index, static_cast<std::uint32_t>(bytes.size())) ||
+        !db_->WriteRecord(index, 0, bytes.data(), static_cast<std::uint32_t>(bytes.size()))) {
+        return false;
+    }
+    MarkDirty();
+    return true;
+}
+
+bool RecordStoreBase::DeleteRecord(std::uint32_t index) {
+    if (!db_ || readOnly_ || !db_->DeleteRecord(index)) return false;
+    MarkDirty();
+    return true;
+}
+
+std::uint32_t RecordStoreBase::RefOf(std::uint32_t index) const {
+    return db_ && index < RecordCount() ? db_->GetUniqueId(index) & 0xFFFFFF : kNoRef;
+}
+
+std::int32_t RecordStoreBase::Resolve(std::uint32_t ref, std::uint32_t tag) const {
+    if (!db_ || ref == kNoRef || ref > 0xFFFFFF) return -1;
+    std::int32_t i = db_->FindByUniqueId(ref);
+    if (i < 0 || TagOf(static_cast<std::uint32_t>(i)) != tag) return -1;
+    return i;
+}
+
+bool RecordStoreBase::WriteSubRecord(std::uint32_t owner, std::uint32_t field, std::uint32_t tag,
+                                     const void* data, std::uint32_t length) {
+    if (!db_ || readOnly_ || owner >= RecordCount()) return false;
+    std::uint32_t ownerRef = RefOf(owner);
+    std::int32_t old = Resolve(ReadU32(owner, field), tag);
+    if (length == 0) {
+        if (!WriteU32(owner, field, kNoRef)) return false;
+        if (old >= 0) DeleteRecord(static_cast<std::uint32_t>(old));
+        return true;
+    }
+    if (old >= 0) return ReplaceData(static_cast<std::uint32_t>(old), data, length);
+    std::int32_t at = WriteRecord(tag, data, length);
+    if (at < 0) return false;
+    std::uint32_t ref = RefOf(static_cast<std::uint32_t>(at));
+    // Appending does not move the owner, but find it by id to be safe.
+    std::int32_t o = db_->FindByUniqueId(ownerRef);
+    if (o < 0 || !WriteU32(static_cast<std::uint32_t>(o), field, ref)) {
+        DeleteRecord(static_cast<std::uint32_t>(at));
+        return false;
+    }
+    return true;
+}
+
+bool RecordStoreBase::ReadSubRecord(std::uint32_t owner, std::uint32_t field, std::uint32_t tag,
+                                    ByteSpan* out) const {
+    std::int32_t i = Resolve(ReadU32(owner, field), tag);
+    return i >= 0 && GetData(static_cast<std::uint32_t>(i), out);
+}
+
+const char16_t* RecordStoreBase::ReadTextRecord(std::int32_t index, std::uint32_t* length) const {
+    if (length) *length = 0;
+    ByteSpan d;
+    if (index < 0 || !GetData(static_cast<std::uint32_t>(index), &d) || d.size < 2) return nullptr;
+    if (reinterpret_cast<std::uintptr_t>(d.data) % alignof(char16_t) != 0) return nullptr;
+    if (length) *length = d.size / 2;
+    return reinterpret_cast<const char16_t*>(d.data);
+}
+
+const char16_t* RecordStoreBase::ReadSubText(std::uint32_t owner, std::uint32_t field,
+                                             std::uint32_t tag, std::uint32_t* length) const {
+    if (length) *length = 0;
+    return ReadTextRecord(Resolve(ReadU32(owner, field), tag), length);
+}
+
+std::int32_t RecordStoreBase::NextCategory(std::int32_t index) const {
+    if (index < 0) return -1;
+    return FindRecord(FourCC("CATE"), static_cast<std::uint32_t>(index) + 1);
+}
+
+const char16_t* RecordStoreBase::ReadCategory(std::int32_t index, std::uint32_t* length) const {
+    if (length) *length = 0;
+    if (index < 0 || TagOf(static_cast<std::uint32_t>(index)) != FourCC("CATE")) return nullptr;
+    return ReadTextRecord(index, length);
+}
+
+bool RecordStoreBase::DeleteCategory(std::int32_t index) {
+    return index >= 0 && TagOf(static_cast<std::uint32_t>(index)) == FourCC("CATE") &&
+           DeleteRecord(static_cast<std::uint32_t>(index));
+}

@@ -1,0 +1,103 @@
+// Stores of tagged records in a Palm database: each record is a four-byte tag, a big-endian
+// data length and the data. Records refer to each other by unique id (0 none). The whole store
+// is held in memory and written back through a temporary file and a rename, so a failure while
+// writing leaves the previous file whole; a damaged file is renamed aside, never deleted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bookfiles/byte_order.h"
+#include "bookfiles/palm_database.h"
+
+class RecordStoreBase {
+public:
+    static constexpr std::uint32_t kNoRef = 0;
+
+    RecordStoreBase() = default;
+    virtual ~RecordStoreBase();
+    RecordStoreBase(const RecordStoreBase&) = delete;
+    RecordStoreBase& operator=(const RecordStoreBase&) = delete;
+
+    // Opens the store at `path` (a device path). With `create`, a missing file is made, and a
+    // damaged one is renamed aside and made afresh; `readOnly` never writes. 0, or a book error
+    // code: 1 another kind of file, 10 damaged, 11 missing, 13 written by a newer version, 14
+    // cannot open.
+    virtual int OpenDefault(const char* path, int create);
+    virtual int Open(const char* path, int readOnly, int create);
+    // A store over a copy of a database's bytes, in memory only (no file); empty bytes make a
+    // new store unless read-only. 0 or an error code as Open.
+    int OpenInMemory(const std::uint8_t* bytes, std::size_t size, int readOnly);
+    // Writes the default records of a new store; false on failure.
+    virtual bool InitialiseNew() = 0;
+    // Writes the store back when changed; 0 or non-zero.
+    virtual int Flush();
+    virtual int Close();
+
+    bool IsOpen() const { return db_ != nullptr; }
+    bool IsReadOnly() const { return readOnly_; }
+    const std::string& GetPath() const { return path_; }
+    // Where a damaged file was put aside by the last open (empty when none).
+    const std::string& SetAsidePath() const { return setAside_; }
+    PalmDatabase* Database() const { return db_.get(); }
+
+    std::uint32_t RecordCount() const;
+    std::uint32_t TagOf(std::uint32_t index) const;
+    // The record's data when it is a well-formed tagged record.
+    bool GetData(std::uint32_t index, ByteSpan* out) const;
+    std::int32_t FindRecord(std::uint32_t tag, std::uint32_t from = 0) const;
+    std::uint32_t ReadU32(std::uint32_t index, std::uint32_t offset,
+                          std::uint32_t fallback = 0) const;
+    // Writes a word into a record's data, growing the data with zeros when needed.
+    bool WriteU32(std::uint32_t index, std::uint32_t offset, std::uint32_t value);
+    // A whole tagged record, at `index` (0xFFFF appends); its index, or -1.
+    std::int32_t WriteRecord(std::uint32_t tag, const void* data, std::uint32_t length,
+                             std::uint32_t index = 0xFFFF);
+    bool ReplaceData(std::uint32_t index, const void* data, std::uint32_t length);
+    bool DeleteRecord(std::uint32_t index);
+
+    // References: the unique id of a record, and the record a reference names when it carries
+    // the expected tag (-1 otherwise).
+    std::uint32_t RefOf(std::uint32_t index) const;
+    std::int32_t Resolve(std::uint32_t ref, std::uint32_t tag) const;
+    // Sub-records held by a word of a main record: replaced, created, or (empty) deleted.
+    bool WriteSubRecord(std::uint32_t owner, std::uint32_t field, std::uint32_t tag,
+                        const void* data, std::uint32_t length);
+    bool ReadSubRecord(std::uint32_t owner, std::uint32_t field, std::uint32_t tag,
+                       ByteSpan* out) const;
+    // A UTF-16 sub-record as units (null when absent or empty).
+    const char16_t* ReadSubText(std::uint32_t owner, std::uint32_t field, std::uint32_t tag,
+                                std::uint32_t* length) const;
+    // Texts held as whole records of their own tag (TITL, AUTH, CATE of a side file).
+    const char16_t* ReadTextRecord(std::int32_t index, std::uint32_t* length) const;
+
+    // Category records ("CATE"), in record order; index or -1.
+    std::int32_t FirstCategory() const { return FindRecord(FourCC("CATE")); }
+    std::int32_t NextCategory(std::int32_t index) const;
+    const char16_t* ReadCategory(std::int32_t index, std::uint32_t* length) const;
+    bool DeleteCategory(std::int32_t index);
+
+protected:
+    // The store's kind; Validate checks the main record (0 sound, else an error code) and may
+    // upgrade an older one in place.
+    virtual const char* StoreType() const = 0;
+    virtual int Validate() = 0;
+    // The database name a new store gets.
+    virtual std::string NewStoreName() const;
+    void MarkDirty() { dirty_ = true; }
+
+    std::unique_ptr<PalmDatabase> db_;
+    std::string path_;
+    std::string setAside_;
+    bool readOnly_ = false;
+    bool dirty_ = false;
+};
+
+namespace RecordStoreFiles {
+// Renames a damaged file to "<path>.damaged" (or ".damaged2", ...); the new name, or empty.
+std::string SetAside(const std::string& path);
+bool Exists(const std::string& path);
+}  // namespace RecordStoreFiles

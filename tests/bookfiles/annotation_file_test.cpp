@@ -1,0 +1,277 @@
+// The per-book side file: its main record, annotations in range order, sub-records, and the
+// crash-safe and damage-safe ways it is written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bookfiles/annotation_file.h"
+#include "bookfiles/byte_order.h"
+#include "bookfiles/database_file.h"
+#include "bookfiles/palm_database.h"
+#include "support/bookfiles/pdb_builder.h"
+#include "support/platform/temp_device.h"
+
+namespace {
+
+class AnnotationFileTest : public ::testing::Test {
+protected:
+    void TearDown() override { DatabaseFile::FailWritesAfterForTesting(-1); }
+    AnnotationFile* OpenNew(int create = 1) {
+        AnnotationFile* f = new AnnotationFile;
+        last_ = f->OpenOrCreate(kBook, "Book Name", 9, 0, create, 1);
+        return f;
+    }
+    static constexpr const char* kBook = "\\book.prc";
+    fvt::test::TempDevice device_;
+    int last_ = -1;
+};
+
+struct Owner : AnnotationFileOwner {
+    int closed = 0;
+    void OnAnnotationFileClosed(AnnotationFile*) override { ++closed; }
+};
+
+std::u16string Str(const char16_t* p, std::uint32_t n) {
+    return p ? std::u16string(p, n) : std::u16string(u"<null>");
+}
+
+TEST_F(AnnotationFileTest, PathIsTheBookWithTheSideExtension) {
+    std::string path;
+    bool exists = true;
+    ASSERT_TRUE(AnnotationFile::PathForBook("\\storage\\eBooks\\a.b.prc", &path, &exists));
+    EXPECT_EQ("\\storage\\eBooks\\a.b.fvt", path);
+    EXPECT_FALSE(exists);
+    ASSERT_TRUE(AnnotationFile::PathForBook("\\dir.x\\noext", &path));
+    EXPECT_EQ("\\dir.x\\noext.fvt", path);
+    EXPECT_FALSE(AnnotationFile::PathForBook("\\dir\\", &path));
+    EXPECT_FALSE(AnnotationFile::PathForBook("\\dir\\book.fvt", &path));
+}
+
+TEST_F(AnnotationFileTest, NewFileHasDefaultsAndFieldsRoundTrip) {
+    AnnotationFile* f = OpenNew();
+    ASSERT_EQ(0, last_);
+    EXPECT_TRUE(device_.HostExists("book.fvt"));
+    EXPECT_EQ(0xFFFFFFFFu, f->GetBookId());
+    std::uint32_t a = 1, b = 1;
+    EXPECT_FALSE(f->GetReadingPosition(&a, &b, nullptr));
+    EXPECT_STREQ("Book Name", f->Database()->GetName());
+
+    const std::uint8_t state[8] = {0x45, 0x42, 0x41, 0x52, 0, 0, 0, 1};
+    EXPECT_EQ(0, f->SetReadingPosition(7, 4096, state, 8));
+    EXPECT_EQ(0, f->SetBookId(0x12345678));
+    EXPECT_EQ(0, f->SetReadingTime(29000000));
+    EXPECT_EQ(0, f->SetAudioPosition(3, 4, state, 4));
+    EXPECT_EQ(0, f->SetAudioLast(true));
+    EXPECT_EQ(0, f->SetRating(4));
+    EXPECT_EQ(0, f->SetOpenCount(12));
+    EXPECT_EQ(0, f->SetFormState(state, 8));
+    EXPECT_EQ(0, f->SetAuthor(u"Ann Author", 10));
+    EXPECT_EQ(0, f->SetCategories(u"one\0two", 7));
+    EXPECT_EQ(0, f->Close());
+    f->Release();
+
+    f = OpenNew(0);
+    ASSERT_EQ(0, last_);
+    std::vector<std::uint8_t> got;
+    ASSERT_TRUE(f->GetReadingPosition(&a, &b, &got));
+    EXPECT_EQ(7u, a);
+    EXPECT_EQ(4096u, b);
+    EXPECT_EQ(std::vector<std::uint8_t>(state, state + 8), got);
+    EXPECT_EQ(0x12345678u, f->GetBookId());
+    EXPECT_EQ(29000000u, f->GetReadingTime());
+    ASSERT_TRUE(f->GetAudioPosition(&a, &b, &got));
+    EXPECT_EQ(4u, got.size());
+    EXPECT_TRUE(f->GetAudioLast());
+    EXPECT_EQ(4u, f->GetRating());
+    EXPECT_EQ(12u, f->GetOpenCount());
+    ASSERT_TRUE(f->GetFormState(&got));
+    EXPECT_EQ(8u, got.size());
+    std::uint32_t n = 0;
+    EXPECT_EQ(u"Ann Author", Str(f->GetAuthor(&n), n));
+    EXPECT_EQ(std::u16string(u"one\0two", 7), Str(f->GetCategories(&n), n));
+    EXPECT_EQ(nullptr, f->GetTitle(&n));
+    // An empty state removes its record.
+    std::uint32_t before = f->RecordCount();
+    EXPECT_EQ(0, f->SetFormState(nullptr, 0));
+    EXPECT_EQ(before - 1, f->RecordCount());
+    EXPECT_FALSE(f->GetFormState(&got));
+    f->Release();
+}
+
+TEST_F(AnnotationFileTest, AnnotationsStayInRangeOrderAndIterateByPage) {
+    AnnotationFile* f = OpenNew();
+    ASSERT_EQ(0, last_);
+    std::int32_t late = f->AddBookmark(AnnotationFile::kHighlight, 5000, 5100, 0, 0, 15, 1);
+    ASSERT_GT(late, 0);
+    ASSERT_EQ(0, f->SetBookmarkText(late, u"late", 4));
+    std::int32_t early = f->AddBookmark(AnnotationFile::kBookmark, 100, 100, 0, 0, 0, 1);
+    ASSERT_GT(early, 0);
+    f->AddBookmark(AnnotationFile::kNote, 4090, 4200, 0, 0, 32, 1);
+    f->AddBookmark(AnnotationFile::kNote, 9000, 9001, 0, 0, 32, 1);
+    f->AddBookmark(AnnotationFile::kBookmark, 100, 50, 0, 0, 0, 1);  // reversed: stored 50-100
+
+    std::vector<std::uint32_t> starts;
+    BookmarkIterator it;
+    f->StartIterator(&it, 0, 0, 0xFFFFFFFF);
+    for (std::int32_t i; (i = f->FindNext(&it)) >= 0;) {
+        std::uint32_t s = 0;
+        ASSERT_EQ(0, f->GetBookmarkRange(i, &s, nullptr, nullptr, nullptr, nullptr));
+        starts.push_back(s);
+    }
+    EXPECT_EQ((std::vector<std::uint32_t>{50, 100, 4090, 5000, 9000}), starts);
+    // The page [4096, 8191] meets the note reaching into it and the highlight.
+    std::vector<std::uint32_t> kinds;
+    f->StartIterator(&it, 0, 4096, 8191);
+    for (std::int32_t i; (i = f->FindNext(&it)) >= 0;) kinds.push_back(f->GetBookmarkKind(i));
+    EXPECT_EQ((std::vector<std::uint32_t>{AnnotationFile::kNote, AnnotationFile::kHighlight}), kinds);
+    f->StartIterator(&it, AnnotationFile::kHighlight, 0, 0xFFFFFFFF);
+    std::int32_t h = f->FindNext(&it);
+    std::uint32_t n = 0;
+    EXPECT_EQ(u"late", Str(f->GetBookmarkText(h, &n), n));
+    std::int32_t first = -1;
+    EXPECT_TRUE(f->FindFirstInRange(4096, 8191, &first));
+    EXPECT_FALSE(f->FindFirstInRange(6000, 8000, &first));
+    EXPECT_EQ(-1, first);
+    EXPECT_EQ(0u, f->GetBookmarkKind(0));
+    EXPECT_EQ(0u, f->GetBookmarkKind(999));
+    EXPECT_NE(0, f->GetBookmarkRange(999, nullptr, nullptr, nullptr, nullptr, nullptr));
+    f->Release();
+}
+
+TEST_F(AnnotationFileTest, DeletingAnAnnotationTakesItsSubRecordsAndLinks) {
+    AnnotationFile* f = OpenNew();
+    std::int32_t a = f->AddBookmark(AnnotationFile::kLink, 10, 20, 0, 0, 0, 1);
+    std::int32_t b = f->AddBookmark(AnnotationFile::kLink, 30, 40, 0, 0, 0, 1);
+    ASSERT_EQ(0, f->SetBookmarkText(b, u"text", 4));
+    ASSERT_EQ(0, f->SetBookmarkNote(b, u"note", 4));
+    ASSERT_EQ(0, f->SetBookmarkUrl(b, u"oeb:redirect?title=x", 20));
+    const std::uint8_t s[4] = {1, 2, 3, 4};
+    ASSERT_EQ(0, f->SetBookmarkState(b, s, 4));
+    ASSERT_EQ(0, f->SetLinkedBookmark(a, b));
+    ASSERT_EQ(0, f->SetLinkedBookmark(b, a));
+    EXPECT_EQ(b, f->GetLinkedBookmark(a));
+    // A new annotation in front moves the indexes; the links follow by id.
+    f->AddBookmark(AnnotationFile::kBookmark, 1, 1, 0, 0, 0, 1);
+    a += 1;
+    b += 1;
+    EXPECT_EQ(b, f->GetLinkedBookmark(a));
+    std::uint32_t before = f->RecordCount();
+    ASSERT_TRUE(f->DeleteBookmark(b));
+    EXPECT_EQ(before - 5, f->RecordCount());
+    EXPECT_EQ(-1, f->GetLinkedBookmark(a));
+    EXPECT_EQ(2u, f->BookmarkCount());
+    ASSERT_EQ(0, f->SetAuthor(u"kept", 4));
+    ASSERT_EQ(0, f->SetRating(3));
+    ASSERT_EQ(0, f->SetReadingPosition(1, 2, s, 4));
+    ASSERT_TRUE(f->Reset());
+    EXPECT_EQ(0u, f->BookmarkCount());
+    std::uint32_t x = 0, y = 0, n = 0;
+    EXPECT_FALSE(f->GetReadingPosition(&x, &y, nullptr));
+    EXPECT_EQ(3u, f->GetRating());
+    EXPECT_EQ(u"kept", Str(f->GetAuthor(&n), n));
+    EXPECT_EQ(2u, f->RecordCount());  // the main record and AUTH
+    f->Release();
+}
+
+TEST_F(AnnotationFileTest, FailedWriteLeavesThePreviousFileWhole) {
+    AnnotationFile* f = OpenNew();
+    f->AddBookmark(AnnotationFile::kBookmark, 1, 2, 0, 0, 0, 1);
+    ASSERT_EQ(0, f->Flush());
+    for (int i = 0; i < 200; ++i) f->AddBookmark(AnnotationFile::kNote, i * 10, i * 10 + 5, 0, 0, 0, 1);
+    DatabaseFile::FailWritesAfterForTesting(100);
+    EXPECT_NE(0, f->Flush());
+    DatabaseFile::FailWritesAfterForTesting(-1);
+    EXPECT_FALSE(device_.HostExists("book.fvt.tmp"));
+    AnnotationFile* g = new AnnotationFile;
+    ASSERT_EQ(0, g->OpenExisting(kBook, 1));
+    EXPECT_EQ(1u, g->BookmarkCount());
+    g->Release();
+    // The changes are still held, and written once the disk works again.
+    ASSERT_EQ(0, f->Flush());
+    g = new AnnotationFile;
+    ASSERT_EQ(0, g->OpenExisting(kBook, 1));
+    EXPECT_EQ(201u, g->BookmarkCount());
+    g->Release();
+    f->Release();
+}
+
+TEST_F(AnnotationFileTest, DamagedFileIsSetAsideNewerOneIsKept) {
+    ASSERT_TRUE(WriteFileBytes(device_.Host("book.fvt"), ToBytes("not a database at all")));
+    AnnotationFile* f = OpenNew(0);
+    EXPECT_EQ(10, last_);
+    f->Release();
+    f = OpenNew(1);
+    ASSERT_EQ(0, last_);
+    EXPECT_EQ("\\book.fvt.damaged", f->SetAsidePath());
+    EXPECT_TRUE(device_.HostExists("book.fvt.damaged"));
+    f->Release();
+
+    // A side file from a newer version: refused, never replaced.
+    PdbBuilder newer;
+    newer.type = "BPAR";
+    Bytes main(8 + 84, 0);
+    std::copy_n("BPAR", 4, main.begin());
+    SetU32(main, 4, 84);
+    SetU32(main, 8, 2);
+    newer.Add(main);
+    Bytes bytes = newer.Build();
+    ASSERT_TRUE(WriteFileBytes(device_.Host("book.fvt"), bytes));
+    f = OpenNew(1);
+    EXPECT_EQ(13, last_);
+    f->Release();
+    EXPECT_EQ(bytes.size(), std::filesystem::file_size(device_.Host("book.fvt")));
+}
+
+TEST_F(AnnotationFileTest, BadLengthsAndReferencesReadAsAbsent) {
+    PdbBuilder b;
+    b.type = "BPAR";
+    Bytes main(8 + 84, 0);
+    std::copy_n("BPAR", 4, main.begin());
+    SetU32(main, 4, 84);
+    SetU32(main, 8, 1);
+    SetU32(main, 8 + 12, 0x777777);  // reading state: no such record
+    SetU32(main, 8 + 32, 3);         // form state: names the bad-length record below
+    b.Add(main);
+    Bytes bk(8 + 48, 0);
+    std::copy_n("BKMK", 4, bk.begin());
+    SetU32(bk, 4, 48);
+    SetU32(bk, 8, 1);
+    SetU32(bk, 8 + 28, 2);  // text: names itself (a BKMK, not TEXT)
+    b.Add(bk);
+    Bytes bad(12, 0);
+    std::copy_n("DATA", 4, bad.begin());
+    SetU32(bad, 4, 4000);
+    b.Add(bad);
+    Bytes shortBk(8 + 8, 0);
+    std::copy_n("BKMK", 4, shortBk.begin());
+    SetU32(shortBk, 4, 8);
+    b.Add(shortBk);
+    ASSERT_TRUE(WriteFileBytes(device_.Host("book.fvt"), b.Build()));
+    AnnotationFile* f = OpenNew(0);
+    ASSERT_EQ(0, last_);
+    std::vector<std::uint8_t> got;
+    std::uint32_t x, y, n = 0;
+    f->GetReadingPosition(&x, &y, &got);
+    EXPECT_TRUE(got.empty());
+    EXPECT_FALSE(f->GetFormState(&got));
+    EXPECT_EQ(nullptr, f->GetBookmarkText(1, &n));
+    EXPECT_EQ(1u, f->BookmarkCount());
+    EXPECT_EQ(0u, f->GetBookmarkKind(3));
+    f->Release();
+}
+
+TEST_F(AnnotationFileTest, OwnerHearsOfTheClose) {
+    Owner owner;
+    AnnotationFile* f = OpenNew();
+    f->SetOwner(&owner);
+    EXPECT_EQ(0, f->Close());
+    EXPECT_EQ(0, f->Close());
+    EXPECT_EQ(1, owner.closed);
+    f->Release();
+    EXPECT_TRUE(AnnotationFile::Delete("\\book.fvt"));
+    EXPECT_FALSE(AnnotationFile::Delete("\\book.fvt"));
+}
+
+}  // namespace

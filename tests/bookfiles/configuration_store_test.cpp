@@ -1,0 +1,140 @@
+// The global configuration store: defaults, upgrades of older stores, texts and reading lists.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "bookfiles/byte_order.h"
+#include "bookfiles/configuration_store.h"
+#include "bookfiles/database_file.h"
+#include "support/bookfiles/pdb_builder.h"
+#include "support/platform/temp_device.h"
+
+namespace {
+
+class ConfigurationStoreTest : public ::testing::Test {
+protected:
+    void TearDown() override { DatabaseFile::FailWritesAfterForTesting(-1); }
+    static constexpr const char* kPath = "\\FVT_global_configuration.fvt";
+    fvt::test::TempDevice device_;
+};
+
+Bytes StoreWith(Bytes main, const char* tag = "GPAR") {
+    PdbBuilder b;
+    b.type = "GPAR";
+    Bytes rec(8, 0);
+    std::copy_n(tag, 4, rec.begin());
+    SetU32(rec, 4, static_cast<std::uint32_t>(main.size()));
+    rec.insert(rec.end(), main.begin(), main.end());
+    b.Add(rec);
+    return b.Build();
+}
+
+TEST_F(ConfigurationStoreTest, NewStoreHoldsTheDefaults) {
+    ConfigurationStore s;
+    EXPECT_EQ(11, s.OpenDefault(kPath, 0));
+    ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+    EXPECT_STREQ("FVT_global_configuration.fvt", s.Database()->GetName());
+    EXPECT_EQ(65002u, s.GetWord(12));
+    EXPECT_EQ(0xFFFFFFFFu, s.GetWord(8));
+    EXPECT_EQ(0x00AA5500u, s.GetWord(24));  // link colour 0,85,170
+    EXPECT_EQ(1, s.GetByte(29));
+    EXPECT_EQ(0xFF, s.GetByte(259));
+    EXPECT_EQ(0xFF, s.GetByte(291));
+    EXPECT_EQ(1, s.GetByte(256));
+    EXPECT_EQ(15u, s.GetWord(264));
+    EXPECT_EQ(1u, s.GetWord(312));
+    EXPECT_EQ(0x0020284Fu, s.GetWord(96));
+    EXPECT_FALSE(s.TrustsCache());
+    std::u16string book;
+    EXPECT_EQ(0, s.GetText252(&book));
+    EXPECT_EQ(ConfigurationStore::kDefaultBookLocation, book);
+    std::uint32_t n = 9;
+    EXPECT_EQ(nullptr, s.GetBlob64(&n));
+    EXPECT_EQ(0u, n);
+}
+
+TEST_F(ConfigurationStoreTest, SettingsTextsAndCategoriesSurviveReopening) {
+    {
+        ConfigurationStore s;
+        ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+        EXPECT_EQ(0, s.SetWord(300, 1));
+        EXPECT_EQ(0, s.SetByte(258, 1));
+        EXPECT_EQ(0, s.SetText(252, u"oeb:book?a", 10));
+        const char16_t path[] = u"\\dict.prc";
+        EXPECT_EQ(0, s.SetBlob64(path, 18));
+        EXPECT_NE(0, s.SetWord(316, 1));  // past the record
+        EXPECT_EQ(3, s.AddCategoryRecord(u"Fiction", 7));  // after the two DATA records
+        EXPECT_EQ(4, s.AddCategoryRecord(u"Fict", 4));
+        EXPECT_EQ(0, s.Flush());
+    }
+    ConfigurationStore s;
+    ASSERT_EQ(0, s.OpenDefault(kPath, 0));
+    EXPECT_EQ(1u, s.GetRunMarker());
+    EXPECT_EQ(1, s.GetByte(258));
+    EXPECT_EQ(0, s.GetByte(257));
+    std::u16string book;
+    s.GetText252(&book);
+    EXPECT_EQ(u"oeb:book?a", book);
+    std::uint32_t n = 0;
+    const std::uint8_t* blob = s.GetBlob64(&n);
+    ASSERT_NE(nullptr, blob);
+    EXPECT_EQ(18u, n);
+    EXPECT_EQ('\\', blob[0]);
+    EXPECT_EQ(2u, s.CategoryCount());
+    std::int32_t fict = s.FindCategoryRecord(u"Fict", 4);
+    EXPECT_EQ(s.NextCategory(s.FirstCategory()), fict);
+    EXPECT_EQ(-1, s.FindCategoryRecord(u"Fic", 3));
+    EXPECT_EQ(0, s.RenameCategoryRecord(fict, u"Poems", 5));
+    EXPECT_EQ(u"Poems", std::u16string(s.ReadCategory(fict, &n), n));
+    EXPECT_NE(0, s.RenameCategoryRecord(0, u"x", 1));  // the main record is no category
+    EXPECT_TRUE(s.DeleteCategory(s.FirstCategory()));
+    EXPECT_EQ(1u, s.CategoryCount());
+    EXPECT_EQ(0, s.SetBlob64(nullptr, 0));
+    EXPECT_EQ(nullptr, s.GetBlob64(&n));
+}
+
+TEST_F(ConfigurationStoreTest, OlderStoreIsUpgradedInPlace) {
+    Bytes old(100, 0);
+    SetU32(old, 12, 1252);  // a code page the user chose
+    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"), StoreWith(old)));
+    ConfigurationStore s;
+    ASSERT_EQ(0, s.OpenDefault(kPath, 0));
+    EXPECT_EQ(1252u, s.GetWord(12));
+    EXPECT_EQ(15u, s.GetWord(264));  // a newer field, defaulted
+    EXPECT_EQ(ConfigurationStore::kFormatVersion, s.GetWord(ConfigurationStore::kVersionOffset));
+    EXPECT_EQ(0, s.SetWord(312, 0));
+}
+
+TEST_F(ConfigurationStoreTest, NewerOrDamagedStores) {
+    Bytes newer(316, 0);
+    SetU32(newer, 40, 2);
+    Bytes bytes = StoreWith(newer);
+    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"), bytes));
+    ConfigurationStore s;
+    EXPECT_EQ(13, s.OpenDefault(kPath, 1));
+    EXPECT_EQ(bytes.size(), std::filesystem::file_size(device_.Host("FVT_global_configuration.fvt")));
+
+    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"),
+                               StoreWith(Bytes(316, 0), "XXXX")));
+    EXPECT_EQ(10, s.OpenDefault(kPath, 0));
+    ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+    EXPECT_TRUE(device_.HostExists("FVT_global_configuration.fvt.damaged"));
+    EXPECT_EQ(65002u, s.GetWord(12));
+}
+
+TEST_F(ConfigurationStoreTest, FailedFlushKeepsTheOldSettings) {
+    ConfigurationStore s;
+    ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+    s.SetWord(80, 2);
+    DatabaseFile::FailWritesAfterForTesting(10);
+    EXPECT_NE(0, s.Flush());
+    DatabaseFile::FailWritesAfterForTesting(-1);
+    ConfigurationStore other;
+    ASSERT_EQ(0, other.Open(kPath, 1, 0));
+    EXPECT_TRUE(other.IsReadOnly());
+    EXPECT_EQ(0u, other.GetWord(80));
+    EXPECT_NE(0, other.SetWord(80, 3));
+}
+
+}  // namespace

@@ -1,0 +1,13 @@
+// Index tables for tests: an IndexWriter's records added to a Palm database fixture.
+#pragma once
+
+#include <cstdint>
+
+#include "bookfiles/index_writer.h"
+#include "support/bookfiles/pdb_builder.h"
+
+// Appends the table's records; the table id (its header record) goes to `table`.
+bool AddIndexTable(IndexWriter& writer, PdbBuilder* pdb, std::uint32_t* table);
+// A small English dictionary: "apple", "apples" (an inflected form), "bank" twice, "cat",
+// "dog", ... with tag 1 = an ordinal, and a naming/inflection table when asked.
+IndexWriter SampleDictionary(std::uint32_t codePage = 1252);
