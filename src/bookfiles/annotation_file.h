@@ -37,6 +37,8 @@ public:
     static constexpr std::uint32_t kBookmarkSize = 48;
 
     AnnotationFile() = default;
+    // The last reference closes the file (writing it back) and tells the owner.
+    ~AnnotationFile() override { Close(); }
 
     // The side file's path: the book's folder and name with the extension ".fvt". False when
     // no path can be formed; `exists` (may be null) tells whether the file is there.

@@ -270,8 +270,33 @@ TEST_F(AnnotationFileTest, OwnerHearsOfTheClose) {
     EXPECT_EQ(0, f->Close());
     EXPECT_EQ(1, owner.closed);
     f->Release();
+    // Letting go of the last reference closes an open file, writing it and telling the owner.
+    f = OpenNew();
+    f->SetOwner(&owner);
+    f->SetRating(5);
+    f->Release();
+    EXPECT_EQ(2, owner.closed);
+    f = OpenNew(0);
+    EXPECT_EQ(5u, f->GetRating());
+    f->Release();
     EXPECT_TRUE(AnnotationFile::Delete("\\book.fvt"));
     EXPECT_FALSE(AnnotationFile::Delete("\\book.fvt"));
+}
+
+TEST_F(AnnotationFileTest, NewFileBytesAreTheDefaultMainRecord) {
+    AnnotationFile* f = new AnnotationFile;
+    ASSERT_EQ(0, f->OpenInMemory(nullptr, 0, 0));
+    ASSERT_EQ(1u, f->RecordCount());
+    std::uint32_t length = 0;
+    const std::uint8_t* r = f->Database()->GetRecord(0, &length);
+    ASSERT_EQ(8u + AnnotationFile::kMainSize, length);
+    Bytes expected(8 + AnnotationFile::kMainSize, 0);
+    std::copy_n("BPAR", 4, expected.begin());
+    SetU32(expected, 4, AnnotationFile::kMainSize);
+    SetU32(expected, 8, 1);
+    SetU32(expected, 8 + 24, 0xFFFFFFFF);
+    EXPECT_EQ(expected, Bytes(r, r + length));
+    f->Release();
 }
 
 }  // namespace

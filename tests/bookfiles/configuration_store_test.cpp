@@ -137,4 +137,18 @@ TEST_F(ConfigurationStoreTest, FailedFlushKeepsTheOldSettings) {
     EXPECT_NE(0, other.SetWord(80, 3));
 }
 
+TEST_F(ConfigurationStoreTest, DefaultMainRecordBytes) {
+    std::uint8_t main[ConfigurationStore::kMainSize];
+    ConfigurationStore::DefaultMain(main);
+    const struct {
+        std::uint32_t offset, word;
+    } words[] = {{0, 0},          {8, 0xFFFFFFFF}, {12, 65002},      {16, 0x00FFFFFF},
+                 {20, 0},         {24, 0x00AA5500}, {28, 0x00010000}, {40, 1},
+                 {56, 0xFFFFFFFF}, {60, 1},         {72, 0x009BFFFF}, {76, 0x000000FF},
+                 {92, 1},         {96, 0x0020284F}, {256, 0x010000FF}, {260, 0xFFFFFF00},
+                 {264, 15},       {284, 0xFFFFFFFF}, {288, 0xFFFFFFFF}, {300, 0},
+                 {304, 0},        {312, 1}};
+    for (const auto& w : words) EXPECT_EQ(w.word, BigEndian::U32(main + w.offset)) << w.offset;
+}
+
 }  // namespace

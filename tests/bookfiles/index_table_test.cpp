@@ -236,6 +236,28 @@ TEST(IndexTableTest, UnreadableCountsAndNumbersAreRefused) {
     EXPECT_EQ(0u, count);
 }
 
+TEST(IndexTableTest, SideTablesWithBadSizesAreLeftOut) {
+    IndexWriter w = SampleDictionary();
+    w.flags = 1;
+    w.weights.assign(128, 1);
+    w.alphabet = {'a', 'b'};
+    Fixture f;
+    std::uint32_t id = 0;
+    ASSERT_TRUE(AddIndexTable(w, &f.pdb, &id));
+    std::uint32_t ordt = id + 2, spl = id + 3;  // one data record, then ORDT and SPL
+    ASSERT_EQ('O', f.pdb.records[ordt].bytes[0]);
+    ASSERT_EQ('S', f.pdb.records[spl].bytes[0]);
+    SetU32(f.pdb.records[ordt].bytes, 8, 0x7FFFFFFF);  // more weights than the record holds
+    SetU32(f.pdb.records[spl].bytes, 4, 0xFFFF);       // longer than its record
+    IndexTable t;
+    ASSERT_TRUE(t.Open(f.Open(), id));
+    EXPECT_TRUE(t.Order().weights.empty());
+    std::vector<IndexPosition> out;
+    EXPECT_EQ(0u, IndexTable::FindCandidatesForWord(t, u"bak", 3, &out, 6));
+    IndexPosition p;
+    EXPECT_TRUE(t.Lookup(u"zebra", 5, &p, 0));
+}
+
 TEST(IndexTableHandleTest, LookupWordUsesInflectionsRulesAndCompounds) {
     Fixture f;
     IndexWriter inflex;

@@ -2,12 +2,15 @@
 //   make_bookfiles_seeds FOLDER
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/book_compressors.h"
 #include "support/bookfiles/index_fixture.h"
 #include "bookfiles/annotation_file.h"
+#include "bookfiles/configuration_store.h"
+#include "bookfiles/sorted_record_database.h"
 #include "bookfiles/palm_database.h"
 
 namespace {
@@ -110,5 +113,23 @@ int main(int argc, char** argv) {
         Seed(folder, "fuzz_bookfiles_record_store", "side", bytes);
     }
     side->Release();
+    ConfigurationStore config;
+    if (config.OpenInMemory(nullptr, 0, 0) == 0) {
+        config.SetText(252, u"oeb:book", 8);
+        config.AddCategoryRecord(u"Fiction", 7);
+        Bytes bytes;
+        config.Database()->Serialize(&bytes);
+        Seed(folder, "fuzz_bookfiles_record_store", "config", bytes);
+    }
+    SortedRecordDatabase forms;
+    if (forms.OpenInMemory(nullptr, 0, 0) == 0) {
+        std::unique_ptr<SortedRecordWriter> w = forms.OpenEntry(SortedRecordItem{u"a", u"", 1, 2});
+        w->AppendPair(u"name", 4, u"value", 5);
+        w->SetFlag();
+        w->Finish();
+        Bytes bytes;
+        forms.Database()->Serialize(&bytes);
+        Seed(folder, "fuzz_bookfiles_record_store", "forms", bytes);
+    }
     return 0;
 }

@@ -1,0 +1,125 @@
+#include "database/book_index_source.h"
+
+#include <new>
+#include <string>
+
+namespace {
+
+void ToString(const std::u16string& s, String& out) {
+    out.Release();
+    out.AppendChars(s.data(), static_cast<int32_t>(s.size()));
+}
+
+}  // namespace
+
+BookIndexSource* BookIndexSource::Open(PalmDatabase* database, uint32_t table,
+                                       uint32_t inflectionTable, uint32_t namingTable) {
+    if (!database) return nullptr;
+    BookIndexSource* s = new (std::nothrow) BookIndexSource();
+    if (!s) return nullptr;
+    if (!s->handle_.Open(database, table, inflectionTable, namingTable)) {
+        s->Release();
+        return nullptr;
+    }
+    return s;
+}
+
+uint32_t BookIndexSource::EntryCount() const {
+    return Table().GetEntryCount();
+}
+
+bool BookIndexSource::Key(uint32_t entry, String& out) const {
+    IndexPosition p;
+    std::u16string key;
+    if (!Table().PositionFromEntry(entry, &p) || !Table().GetEntryKey(p, &key)) return false;
+    ToString(key, out);
+    return true;
+}
+
+int32_t BookIndexSource::LowerBound(const String& key) const {
+    IndexPosition p;
+    if (!Table().Lookup(key.Data(), static_cast<size_t>(key.Length()), &p,
+                        IndexTable::kModeNearest))
+        return -1;
+    int32_t e = Table().EntryFromPosition(p);
+    return e >= 0 ? e : -1;
+}
+
+bool BookIndexSource::TagValues(uint32_t entry, uint32_t tag, std::vector<uint32_t>& out) const {
+    out.clear();
+    IndexPosition p;
+    IndexEntryReader r;
+    uint32_t count = 0;
+    if (!Table().PositionFromEntry(entry, &p) || !r.Open(&Table()) || r.Seek(p) != 0) return false;
+    return r.FindTag(tag, &count, &out) == 0 && count > 0;
+}
+
+bool BookIndexSource::Headword(uint32_t entry, String& out) const {
+    IndexPosition p;
+    std::u16string text;
+    if (!Table().PositionFromEntry(entry, &p)) return false;
+    IndexLookup lookup(&Table(), handle_.FindNamingTable());
+    if (!lookup.Resolve(&text, p, nullptr)) return false;
+    ToString(text, out);
+    return true;
+}
+
+bool BookIndexSource::Name(String& out) const {
+    std::u16string name;
+    if (!Table().GetName(&name)) return false;
+    ToString(name, out);
+    return !out.IsEmpty();
+}
+
+uint32_t BookIndexSource::Language() const {
+    return Table().GetLanguage();
+}
+
+bool BookIndexSource::InflectedForms(uint32_t entry, String& out) const {
+    out.Release();
+    std::vector<uint32_t> forms;
+    if (!TagValues(entry, 40, forms)) return false;
+    std::u16string key;
+    for (uint32_t f : forms) {
+        if (!handle_.GetInflectionEntryKey(f, &key)) continue;
+        if (!out.IsEmpty()) out.AppendAscii(", ");
+        out.AppendChars(key.data(), static_cast<int32_t>(key.size()));
+    }
+    return !out.IsEmpty();
+}
+
+bool BookIndexSource::EntryText(uint32_t entry, String& out) const {
+    out.Release();
+    IndexPosition p;
+    IndexEntryReader r;
+    std::u16string text;
+    if (!Table().PositionFromEntry(entry, &p) || !r.Open(&Table()) || r.Seek(p) != 0) return false;
+    if (!r.ReadTagText(8, &text) && !r.ReadTagText(6, &text)) return false;
+    ToString(text, out);
+    return true;
+}
+
+IndexSource* BookIndexResolver::OpenIndex(const String& designation) {
+    auto open = [&](uint32_t record) -> IndexSource* {
+        return BookIndexSource::Open(database_, record, inflection_, naming_);
+    };
+    if (designation.CompareN(u"tableid=", 8, true) == 0) {
+        String digits;
+        digits.AssignSub(designation, 8, -1);
+        uint32_t n = 0;
+        if (!digits.ParseUnsigned(10, n) || n >= tables_.size()) return nullptr;
+        return open(tables_[n]);
+    }
+    if (designation.CompareN(u"special_table=default", 21) == 0)
+        return tables_.empty() ? nullptr : open(tables_[0]);
+    if (designation.CompareN(u"table=", 6, true) != 0) return nullptr;
+    String wanted;
+    wanted.AssignSub(designation, 6, -1);
+    for (uint32_t record : tables_) {
+        IndexSource* s = open(record);
+        String name;
+        if (s && s->Name(name) && name == wanted) return s;
+        if (s) s->Release();
+    }
+    return nullptr;
+}
