@@ -15,6 +15,8 @@ constexpr std::uint32_t kDataHead = 24;
 // Bounds that keep a damaged table from asking for absurd work.
 constexpr std::uint32_t kMaxAlphabet = 256;
 constexpr std::size_t kMaxCandidateWord = 64;
+// Look-ups one spelling search may make: two edits over a large alphabet grow quadratically.
+constexpr std::size_t kCandidateBudget = 100000;
 
 bool IsKeyCodePage(std::uint32_t cp) {
     return cp == 1252 || cp == 65001 || cp == 65002;
@@ -415,6 +417,7 @@ std::size_t IndexTable::FindCandidatesForWord(const IndexTable& table, const cha
     }
     const std::u16string original(word, length);
     std::vector<std::uint32_t> seen;
+    std::size_t budget = kCandidateBudget;
     auto edits = [&](const std::u16string& w, std::vector<std::u16string>* list) {
         for (std::size_t i = 0; i < w.size(); ++i) list->push_back(w.substr(0, i) + w.substr(i + 1));
         for (std::size_t i = 0; i + 1 < w.size(); ++i) {
@@ -436,8 +439,9 @@ std::size_t IndexTable::FindCandidatesForWord(const IndexTable& table, const cha
     };
     auto tryAll = [&](const std::vector<std::u16string>& list) {
         for (const std::u16string& c : list) {
-            if (out->size() >= limit) return;
+            if (out->size() >= limit || budget == 0) return;
             if (c.empty() || c == original) continue;
+            --budget;
             IndexPosition p;
             if (!table.Lookup(c.data(), c.size(), &p, kModeFoldCase)) continue;
             std::uint32_t n = static_cast<std::uint32_t>(table.EntryFromPosition(p));
@@ -451,7 +455,7 @@ std::size_t IndexTable::FindCandidatesForWord(const IndexTable& table, const cha
     tryAll(first);
     if (table.maxEdits_ >= 2) {
         for (const std::u16string& w : first) {
-            if (out->size() >= limit) break;
+            if (out->size() >= limit || budget == 0) break;
             std::vector<std::u16string> second;
             edits(w, &second);
             tryAll(second);

@@ -4,7 +4,9 @@
 #include <new>
 
 #include "bookfiles/palm_database.h"
+#include "core/text.h"
 #include "database/table_record_set.h"
+#include "platform/storage/files.h"
 #include "script/script_heap.h"
 
 namespace {
@@ -66,6 +68,13 @@ Database* FolderDatabaseOpener::OpenDatabase(const String& name) {
         if (db) {
             db->SetFilePath(path);
             db->SetName(stem);
+            // A file the user marked read-only is not written over.
+            Text wide;
+            if (wide.AssignUtf8(path.c_str()) && wide.ConvertTo(65002)) {
+                DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(wide.WideCStr()));
+                if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+                    db->SetReadOnly(true);
+            }
         }
     } else if (error == Database::kMissing) {
         // A database that was never saved starts empty; Save creates its file.

@@ -1,5 +1,6 @@
 #include "database/index_query.h"
 
+#include <algorithm>
 #include <new>
 
 #include "core/lang_name.h"
@@ -213,7 +214,36 @@ void IndexQuery::BuildLevels() {
             break;
         }
     }
+    for (Level& l : levels_) {
+        for (int32_t c : l.conjuncts) {
+            const SqlNode& n = query_.nodes[c];
+            if (n.op != SqlNode::kCompare || n.cmp != SqlNode::kEq) continue;
+            for (int side = 0; side < 2; ++side) {
+                const SqlOperand& self = side == 0 ? n.a : n.b;
+                const SqlOperand& other = side == 0 ? n.b : n.a;
+                if (self.kind == SqlOperand::kField && self.field == SqlOperand::kKey &&
+                    self.table == l.table && other.kind == SqlOperand::kField &&
+                    other.field == SqlOperand::kTag && other.table >= 0 && other.table != l.table) {
+                    l.linkFrom = other.table;
+                    l.linkTag = other.tag;
+                }
+            }
+            if (l.linkFrom >= 0) break;
+        }
+    }
     plain_ = query_.from.size() == 1 && query_.where < 0;
+}
+
+void IndexQuery::LinkCandidates(const Level& l, std::vector<uint32_t>& out) const {
+    out.clear();
+    int64_t bound = bound_[l.linkFrom];
+    if (bound < 0 || !sources_[l.linkFrom]->TagValues(static_cast<uint32_t>(bound), l.linkTag, out))
+        return;
+    uint32_t n = sources_[l.table]->EntryCount();
+    out.erase(std::remove_if(out.begin(), out.end(), [n](uint32_t v) { return v >= n; }),
+              out.end());
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
 }
 
 IndexSource* IndexQuery::ActiveLeaf(int32_t k) const {
@@ -360,6 +390,15 @@ int32_t IndexQuery::NextMatch(int32_t level, int32_t entry) {
     IndexSource* s = sources_[l.table];
     int64_t e = entry < 0 ? 0 : static_cast<int64_t>(entry) + 1;
     if (entry == RecordPosition::kAfterLast) return RecordPosition::kAfterLast;
+    if (l.linkFrom >= 0) {
+        // Only the entries the bound one lists can match: step through them.
+        std::vector<uint32_t> c;
+        LinkCandidates(l, c);
+        for (auto it = std::lower_bound(c.begin(), c.end(), static_cast<uint32_t>(e));
+             it != c.end(); ++it)
+            if (Matches(level, *it)) return static_cast<int32_t>(*it);
+        return RecordPosition::kAfterLast;
+    }
     if (l.ranged) {
         int32_t start = RangeStart(l);
         if (start < 0) return RecordPosition::kAfterLast;
@@ -380,6 +419,18 @@ int32_t IndexQuery::PreviousMatch(int32_t level, int32_t entry) {
     const Level& l = levels_[level];
     IndexSource* s = sources_[l.table];
     if (entry == RecordPosition::kBeforeFirst) return RecordPosition::kBeforeFirst;
+    if (l.linkFrom >= 0) {
+        std::vector<uint32_t> c;
+        LinkCandidates(l, c);
+        auto end = entry == RecordPosition::kAfterLast
+                       ? c.end()
+                       : std::lower_bound(c.begin(), c.end(), static_cast<uint32_t>(entry));
+        for (auto it = end; it != c.begin();) {
+            --it;
+            if (Matches(level, *it)) return static_cast<int32_t>(*it);
+        }
+        return RecordPosition::kBeforeFirst;
+    }
     int64_t n = s->EntryCount();
     int64_t e = entry == RecordPosition::kAfterLast || entry > n ? n - 1 : int64_t{entry} - 1;
     int64_t low = 0;
@@ -562,6 +613,23 @@ void IndexRecordSetObject::Notify(int event, ScriptHeap* heap) {
 
 int32_t IndexRecordSetObject::GetEntryNumber() {
     return set_->EntryAt(pos_);
+}
+
+bool IndexRecordSetObject::GetWordListRecord(WordListRecord& out) {
+    out = WordListRecord();
+    int32_t e = GetEntryNumber();
+    IndexSource* s = set_->ResultSource();
+    if (e < 0 || !s) return false;
+    uint32_t ue = static_cast<uint32_t>(e);
+    s->Key(ue, out.orth);
+    const char* name = LangName::Name(static_cast<uint16_t>(s->Language() & 1023));
+    if (name) out.language.AppendAscii(name);
+    out.databaseName = databaseName_;
+    s->Name(out.tableName);
+    out.entry = e;
+    if (!s->Headword(ue, out.formatted)) out.formatted = out.orth;
+    out.shortId = shortId_;
+    return true;
 }
 
 int IndexRecordSetObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) {

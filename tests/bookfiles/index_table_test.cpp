@@ -328,6 +328,17 @@ TEST(IndexTableHandleTest, SpellingCandidatesWithinTheEditDistance) {
     t.GetEntryKey(out[0], &k1);
     EXPECT_EQ(u"dog", k1);
 
+    Fixture wide;
+    IndexWriter big = SampleDictionary();
+    for (char16_t c = 0x100; c < 0x200; ++c) big.alphabet.push_back(c);
+    big.maxEdits = 2;
+    ASSERT_TRUE(AddIndexTable(big, &wide.pdb, &id));
+    IndexTable slow;
+    ASSERT_TRUE(slow.Open(wide.Open(), id));
+    // Two edits of a long word over a large alphabet: bounded work, an answer all the same.
+    std::u16string longWord(64, u'q');
+    EXPECT_EQ(0u, IndexTable::FindCandidatesForWord(slow, longWord.data(), 64, &out, 6));
+
     Fixture plain;
     IndexWriter p = SampleDictionary();
     ASSERT_TRUE(AddIndexTable(p, &plain.pdb, &id));

@@ -23,6 +23,7 @@ struct Book {
         words->SetTag(3, 1, {12});
         words->SetHeadword(0, "Abacus (n.)");
         auto* classes = new FakeIndex({"fruit", "tool"}, "classes");
+        classes->SetTag(0, 9, {6, 1, 99, 6});  // fruit lists banana and abc (and junk)
         book.tables = {words, classes};
     }
     IndexQuery* Compile(const char* text, int* rc = nullptr) {
@@ -165,6 +166,21 @@ TEST(IndexQueryTest, TwoTablesGiveOneActiveLeafAndLinks) {
     q->Release();
 }
 
+TEST(IndexQueryTest, LinkedEntriesAreSteppedThroughTheList) {
+    Book b;
+    IndexQuery* q = b.Compile("SELECT w FROM classes c, words w WHERE c.tag9 = w AND w LIKE '%a%'");
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(Walk(q), "");  // nothing bound yet
+    ASSERT_TRUE(q->EvaluateLeaf(0, 0));
+    EXPECT_EQ(Walk(q), "abc,banana");  // index order, duplicates and entries past the end gone
+    EXPECT_EQ(WalkBack(q), "banana,abc");
+    EXPECT_EQ(q->PreviousMatch(1, 6), 1);
+    EXPECT_EQ(q->NextMatch(1, 6), -2);
+    q->EvaluateLeaf(0, 1);  // "tool" lists nothing
+    EXPECT_EQ(Walk(q), "");
+    q->Release();
+}
+
 TEST(IndexQueryTest, CompileFailuresKeepThePreviousQuery) {
     Book b;
     IndexQuery* q = b.Compile("SELECT * FROM words WHERE orth = 'b'");
@@ -230,6 +246,27 @@ TEST(IndexRecordSetObjectTest, MembersOverAnEntry) {
               "abacus Abacus (n.) en 5 false false|abcxyz ##-pos777 \\b.prc##-pos777|true true|"
               "true true");
     EXPECT_EQ(s.rc, 0);
+    q->Release();
+}
+
+TEST(IndexRecordSetObjectTest, WordListRecordInOrder) {
+    Book b;
+    IndexQuery* q = b.Compile("SELECT * FROM words");
+    auto* o = static_cast<IndexRecordSetObject*>(q->MakeScriptObject(RecordPosition::At(0)));
+    o->SetBookNames(S("EngDict"), S("ED"));
+    IndexRecordSetObject::WordListRecord r;
+    ASSERT_TRUE(o->GetWordListRecord(r));
+    EXPECT_EQ(A(r.orth), "abacus");
+    EXPECT_EQ(A(r.language), "en");
+    EXPECT_EQ(A(r.databaseName), "EngDict");
+    EXPECT_EQ(A(r.tableName), "words");
+    EXPECT_EQ(r.entry, 0);
+    EXPECT_EQ(A(r.formatted), "Abacus (n.)");
+    EXPECT_EQ(A(r.shortId), "ED");
+    delete o;  // never handed to a script
+    auto* end = static_cast<IndexRecordSetObject*>(q->MakeScriptObject(RecordPosition::At(-2)));
+    EXPECT_EQ(end->GetEntryNumber(), 0);  // made at an end: the first match
+    delete end;
     q->Release();
 }
 

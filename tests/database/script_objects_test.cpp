@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "core/text.h"
 #include "database/database_object.h"
 #include "database/table_record_set.h"
+#include "platform/storage/files.h"
 #include "script/script_engine.h"
 #include "support/platform/temp_device.h"
 #include "support/script/print_host.h"
@@ -126,6 +128,24 @@ TEST_F(DatabaseScriptTest, BadUseGivesErrors) {
     s.Run("rs.Value('zz')");
     EXPECT_EQ(s.rc, ScriptErrors::kMemberUnknown);
     EXPECT_EQ(s.Run("rs.MoveLast(); rs.MoveNext(); print(rs.n)"), "null");
+}
+
+TEST_F(DatabaseScriptTest, ReadOnlyFileRefusesChanges) {
+    {
+        DbScript s;
+        s.Run("var db = OpenDatabase('ro'); db.CreateTable('t'); db.Save()");
+        ASSERT_EQ(s.rc, 0);
+    }
+    ASSERT_TRUE(device_.HostExists("ro.ebase"));
+    Text path;
+    path.AssignUtf8("\\ro.ebase");
+    path.ConvertTo(65002);
+    ASSERT_TRUE(
+        SetFileAttributesW(reinterpret_cast<LPCWSTR>(path.WideCStr()), FILE_ATTRIBUTE_READONLY));
+    DbScript s;
+    EXPECT_EQ(s.Run("var db = OpenDatabase('ro'); var rs = db.OpenTable('t');"
+                    "print(rs.AddNew(), db.CreateTable('u'), db.Save())"),
+              "false null false");
 }
 
 TEST_F(DatabaseScriptTest, OneDatabaseObjectPerFile) {
