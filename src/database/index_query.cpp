@@ -615,6 +615,23 @@ int32_t IndexRecordSetObject::GetEntryNumber() {
     return set_->EntryAt(pos_);
 }
 
+bool IndexRecordSetObject::GetWordListRecord(WordListRecord& out) {
+    out = WordListRecord();
+    int32_t e = GetEntryNumber();
+    IndexSource* s = set_->ResultSource();
+    if (e < 0 || !s) return false;
+    uint32_t ue = static_cast<uint32_t>(e);
+    s->Key(ue, out.orth);
+    const char* name = LangName::Name(static_cast<uint16_t>(s->Language() & 1023));
+    if (name) out.language.AppendAscii(name);
+    out.databaseName = databaseName_;
+    s->Name(out.tableName);
+    out.entry = e;
+    if (!s->Headword(ue, out.formatted)) out.formatted = out.orth;
+    out.shortId = shortId_;
+    return true;
+}
+
 int IndexRecordSetObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) {
     if (ref->IsBound()) return Done(err, ScriptErrors::kMemberUnknown);
     switch (name.id) {

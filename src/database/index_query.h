@@ -178,6 +178,21 @@ public:
     int32_t GetEntryNumber();
     // Where the book lives, for href/url: the book's location text.
     void SetBookLocation(const String& location) { book_ = location; }
+    // The book's database name and short identifier, for the word-list record.
+    void SetBookNames(const String& databaseName, const String& shortId) {
+        databaseName_ = databaseName;
+        shortId_ = shortId;
+    }
+
+    // The seven values a word list takes from an entry, in order: orth, language, the book's
+    // database name, the table name, the entry number, Formatted, the book's short identifier.
+    struct WordListRecord {
+        String orth, language, databaseName, tableName;
+        int32_t entry = -1;
+        String formatted, shortId;
+    };
+    // False before the first or after the last match.
+    bool GetWordListRecord(WordListRecord& out);
 
     int Kind() override { return kKind; }
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool create) override;
@@ -190,6 +205,6 @@ public:
 private:
     IndexRecordSet* set_;
     RecordPosition pos_;
-    String book_;
+    String book_, databaseName_, shortId_;
     ScriptHeap* heap_ = nullptr;
 };

@@ -249,4 +249,25 @@ TEST(IndexRecordSetObjectTest, MembersOverAnEntry) {
     q->Release();
 }
 
+TEST(IndexRecordSetObjectTest, WordListRecordInOrder) {
+    Book b;
+    IndexQuery* q = b.Compile("SELECT * FROM words");
+    auto* o = static_cast<IndexRecordSetObject*>(q->MakeScriptObject(RecordPosition::At(0)));
+    o->SetBookNames(S("EngDict"), S("ED"));
+    IndexRecordSetObject::WordListRecord r;
+    ASSERT_TRUE(o->GetWordListRecord(r));
+    EXPECT_EQ(A(r.orth), "abacus");
+    EXPECT_EQ(A(r.language), "en");
+    EXPECT_EQ(A(r.databaseName), "EngDict");
+    EXPECT_EQ(A(r.tableName), "words");
+    EXPECT_EQ(r.entry, 0);
+    EXPECT_EQ(A(r.formatted), "Abacus (n.)");
+    EXPECT_EQ(A(r.shortId), "ED");
+    delete o;  // never handed to a script
+    auto* end = static_cast<IndexRecordSetObject*>(q->MakeScriptObject(RecordPosition::At(-2)));
+    EXPECT_EQ(end->GetEntryNumber(), 0);  // made at an end: the first match
+    delete end;
+    q->Release();
+}
+
 }  // namespace

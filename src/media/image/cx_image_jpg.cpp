@@ -152,6 +152,15 @@ bool CxImageJPG::Decode(CxFile* file) {
         std::snprintf(jerr.message, sizeof jerr.message, "CXIMAGE_MAX_MEMORY exceeded");
         std::longjmp(jerr.recovery, 1);
     }
+#ifdef JCS_EXTENSIONS
+    // libjpeg-turbo writes blue-green-red itself: the rows go straight into the DIB and no
+    // separate swap pass is needed (the stored bytes are the same).
+    const bool directBgr =
+        cinfo.out_color_space == JCS_RGB && cinfo.num_components == 3 && !cinfo.quantize_colors;
+    if (directBgr) cinfo.out_color_space = JCS_EXT_BGR;
+#else
+    const bool directBgr = false;
+#endif
     jpeg_start_decompress(&cinfo);
     const std::uint32_t components = std::uint32_t(cinfo.output_components);
     if (!Create(cinfo.output_width, cinfo.output_height, 8 * components, CXIMAGE_FORMAT_JPG)) {
@@ -186,9 +195,14 @@ bool CxImageJPG::Decode(CxFile* file) {
             std::snprintf(jerr.message, sizeof jerr.message, "JPEG decoding stopped");
             std::longjmp(jerr.recovery, 1);
         }
-        jpeg_read_scanlines(&cinfo, rows, 1);
         --stored;
         std::uint8_t* dst = base + std::uint64_t(stored) * stride;
+        if (directBgr) {
+            JSAMPROW row = dst;
+            jpeg_read_scanlines(&cinfo, &row, 1);
+            continue;
+        }
+        jpeg_read_scanlines(&cinfo, rows, 1);
         const JSAMPLE* src = rows[0];
         if (components == 4 && !cinfo.quantize_colors) {
             // Over the picture's width only: never into the padding or past the block.
@@ -203,7 +217,7 @@ bool CxImageJPG::Decode(CxFile* file) {
         }
     }
     jpeg_finish_decompress(&cinfo);
-    if (components == 3 && !cinfo.quantize_colors) {
+    if (components == 3 && !cinfo.quantize_colors && !directBgr) {
         for (std::uint32_t y = 0; y < cinfo.output_height; ++y) {
             if (GetEscape()) {
                 std::snprintf(jerr.message, sizeof jerr.message, "JPEG decoding stopped");

@@ -207,7 +207,8 @@ std::vector<std::uint8_t> WriteBmp(const BmpSpec& s) {
 }
 
 std::vector<std::uint8_t> WriteJpeg(std::uint32_t width, std::uint32_t height, int components,
-                                    const std::vector<std::uint8_t>& pixels, int quality) {
+                                    const std::vector<std::uint8_t>& pixels, int quality,
+                                    bool subsample) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -221,7 +222,7 @@ std::vector<std::uint8_t> WriteJpeg(std::uint32_t width, std::uint32_t height, i
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
-    if (components == 3) {
+    if (components == 3 && !subsample) {
         // No chroma subsampling: colours stay close at every pixel.
         for (int i = 0; i < 3; ++i) {
             cinfo.comp_info[i].h_samp_factor = 1;

@@ -47,9 +47,10 @@ struct BmpSpec {
 std::vector<std::uint8_t> WriteBmp(const BmpSpec& spec);
 
 // Through libjpeg's compressor: components 1 (grey), 3 (RGB) or 4 (CMYK, Adobe-inverted as
-// libjpeg writes it). pixels are rows top first.
+// libjpeg writes it). pixels are rows top first. subsample: 2x2 chroma as cameras write.
 std::vector<std::uint8_t> WriteJpeg(std::uint32_t width, std::uint32_t height, int components,
-                                    const std::vector<std::uint8_t>& pixels, int quality = 95);
+                                    const std::vector<std::uint8_t>& pixels, int quality = 95,
+                                    bool subsample = false);
 
 // A smooth colour picture, rows top first, 3 bytes RGB per pixel.
 std::vector<std::uint8_t> Gradient(std::uint32_t width, std::uint32_t height);

@@ -1,0 +1,712 @@
+// The shell: task bar, work area, full screen, input panel, notices, rotation, hand-offs,
+// clipboard.
+#include "platform/shell/shell.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "platform/gdi.h"
+#include "platform/kernel/code_pages.h"
+#include "platform/kernel/device.h"
+#include "platform/kernel/modules.h"
+#include "platform/kernel/sync.h"
+#include "platform/kernel/system_info.h"
+#include "platform/last_error.h"
+#include "platform/storage/storage_cards.h"
+#include "platform/window/keys.h"
+#include "platform/window/window_internal.h"
+
+namespace fvt::win {
+void OnKeysWindowDestroyed(HWND window);
+}
+namespace fvt {
+void PostCardNotice(const std::u16string& name, bool inserted);
+}
+
+namespace {
+
+using namespace fvt::win;
+
+struct ShellState {
+    std::uint64_t generation = 0;
+    bool taskBarShown = true;
+    bool sipShown = false;
+    DWORD orientation = DMDO_0;
+    HWND taskBar = nullptr;
+    HWND sip = nullptr;
+    bool makingChrome = false;
+    std::vector<std::string> log;
+    std::map<HWND, DWORD> noticeWindows;  // window => event mask
+    std::set<FILECHANGENOTIFY*> notices;  // handed out, not yet freed
+    std::set<HANDLE> power;
+    std::uintptr_t nextPower = 0x100;
+    std::map<DWORD, std::u16string> notifications;
+    // Clipboard.
+    HWND clipboardOwner = nullptr;
+    DWORD clipboardThread = 0;
+    bool clipboardOpen = false;
+    HANDLE clipboardText = nullptr;
+    std::set<HLOCAL> blocks;  // LocalAlloc blocks alive
+    std::uint64_t idleResets = 0;
+};
+
+ShellState& S() {
+    static ShellState* s = new ShellState;
+    return *s;
+}
+
+std::mutex& ShellLock() {
+    static std::mutex* m = new std::mutex;
+    return *m;
+}
+
+void Log(std::string line) {
+    std::lock_guard<std::mutex> l(ShellLock());
+    S().log.push_back(std::move(line));
+}
+
+std::string Narrow(LPCWSTR s) {
+    std::string out;
+    if (!s) return out;
+    for (; *s; ++s) {
+        char32_t c = *s;
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+int Scale(int v) {
+    return v * fvt::Profile().dpi / 96;
+}
+
+int ScreenW() {
+    auto s = GdiScreenSurface();
+    return s ? s->Width() : 0;
+}
+int ScreenH() {
+    auto s = GdiScreenSurface();
+    return s ? s->Height() : 0;
+}
+
+RECT SipRect() {
+    int bottom = ScreenH() - fvt::MenuBarHeight();
+    return RECT{0, bottom - Scale(80), ScreenW(), bottom};
+}
+
+// Sends to this thread's top-level windows, posts to other threads' (never blocks on them).
+void Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
+    std::vector<HWND> targets;
+    std::vector<bool> own;
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        for (Window* w : Desktop()->children) {
+            if (w->chrome || w->destroying) continue;
+            targets.push_back(w->handle);
+            own.push_back(w->queue && w->queue->threadId == GetCurrentThreadId());
+        }
+    }
+    for (size_t i = 0; i < targets.size(); ++i) {
+        if (own[i])
+            SendMessageW(targets[i], message, wParam, lParam);
+        else
+            PostMessageW(targets[i], message, wParam, lParam);
+    }
+}
+
+LRESULT TaskBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != WM_PAINT) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (!dc) return 0;
+    RECT r;
+    GetClientRect(hwnd, &r);
+    HBRUSH brush = CreateSolidBrush(RGB(0, 32, 96));
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    WCHAR caption[128] = {};
+    HWND active = GetActiveWindow();
+    if (active) GetWindowTextW(active, caption, 128);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    r.left += Scale(4);
+    DrawTextW(dc, caption, -1, &r, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+LRESULT SipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != WM_PAINT) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (!dc) return 0;
+    RECT r;
+    GetClientRect(hwnd, &r);
+    HBRUSH back = CreateSolidBrush(RGB(208, 208, 208));
+    HBRUSH line = CreateSolidBrush(RGB(96, 96, 96));
+    FillRect(dc, &r, back);
+    // A plain key grid: four rows of ten keys.
+    for (int row = 0; row <= 4; ++row) {
+        RECT h{0, r.bottom * row / 4, r.right, r.bottom * row / 4 + 1};
+        FillRect(dc, &h, line);
+    }
+    for (int col = 0; col <= 10; ++col) {
+        RECT v{r.right * col / 10, 0, r.right * col / 10 + 1, r.bottom};
+        FillRect(dc, &v, line);
+    }
+    DeleteObject(back);
+    DeleteObject(line);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+void RegisterChromeClasses() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = TaskBarProc;
+    wc.lpszClassName = u"HHTaskBar";
+    RegisterClassW(&wc);
+    wc.lpfnWndProc = SipProc;
+    wc.lpszClassName = u"SipWndClass";
+    RegisterClassW(&wc);
+}
+
+void PlaceChrome() {
+    ShellState& s = S();
+    if (IsWindow(s.taskBar))
+        SetWindowPos(s.taskBar, HWND_TOPMOST, 0, 0, ScreenW(), fvt::TaskBarHeight(),
+                     SWP_NOACTIVATE | (s.taskBarShown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    if (IsWindow(s.sip)) {
+        RECT r = SipRect();
+        SetWindowPos(s.sip, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOACTIVATE | (s.sipShown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    }
+}
+
+HWND MakeChrome(LPCWSTR cls, bool shown, RECT r) {
+    HWND h = CreateWindowExW(WS_EX_TOPMOST, cls, u"", WS_POPUP, r.left, r.top, r.right - r.left,
+                             r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+    if (!h) return nullptr;
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        if (Window* w = Find(h)) w->chrome = true;
+    }
+    if (shown) ShowWindow(h, SW_SHOWNA);
+    return h;
+}
+
+// Forgets chrome windows whose thread has ended (tests run on many threads).
+bool Usable(HWND h) {
+    std::lock_guard<std::mutex> l(Lock());
+    Window* w = Find(h);
+    if (!w) return false;
+    if (w->queue && w->queue->alive) return true;
+    w->style &= ~WS_VISIBLE;
+    ExposeScreen(gdi::RectList{w->rect});
+    return false;
+}
+
+}  // namespace
+
+namespace fvt::win {
+
+// The shell's answers (work area, card notices, functions by name); made again for each device
+// opened, since a test may have replaced a handler meanwhile.
+void RegisterShell() {
+    fvt::SetSystemParameterHandler(SPI_GETWORKAREA, [](UINT, LPVOID p, UINT) -> BOOL {
+        if (!p) return fvt::Fail(ERROR_INVALID_PARAMETER, FALSE);
+        fvt::win::SyncDevice();
+        *static_cast<RECT*>(p) = fvt::WorkArea();
+        return TRUE;
+    });
+    fvt::SetSystemParameterHandler(SPI_GETSIPINFO, [](UINT, LPVOID p, UINT) -> BOOL {
+        return SipGetInfo(static_cast<SIPINFO*>(p));
+    });
+    fvt::SetStorageCardListener(
+        [](const std::u16string& name, bool inserted) { fvt::PostCardNotice(name, inserted); });
+    using fvt::RegisterModuleFunction;
+    RegisterModuleFunction(u"aygshell", u"SHFullScreen", &SHFullScreen);
+    RegisterModuleFunction(u"aygshell", u"SHDoneButton", &SHDoneButton);
+    RegisterModuleFunction(u"aygshell", u"SHNotificationAdd", &SHNotificationAdd);
+    RegisterModuleFunction(u"aygshell", u"SHNotificationRemove", &SHNotificationRemove);
+    RegisterModuleFunction(u"aygshell", u"SHChangeNotifyRegister", &SHChangeNotifyRegister);
+    RegisterModuleFunction(u"aygshell", u"SHChangeNotifyDeregister", &SHChangeNotifyDeregister);
+    RegisterModuleFunction(u"aygshell", u"SHChangeNotifyFree", &SHChangeNotifyFree);
+    RegisterModuleFunction(u"aygshell", u"SHSetAppKeyWndAssoc", &SHSetAppKeyWndAssoc);
+    RegisterModuleFunction(u"aygshell", u"SHSendBackToFocusWindow", &SHSendBackToFocusWindow);
+    RegisterModuleFunction(u"coredll", u"SipShowIM", &SipShowIM);
+    RegisterModuleFunction(u"coredll", u"SipGetInfo", &SipGetInfo);
+    RegisterModuleFunction(u"coredll", u"RegisterHotKey", &RegisterHotKey);
+    RegisterModuleFunction(u"coredll", u"UnregisterHotKey", &UnregisterHotKey);
+    RegisterModuleFunction(u"coredll", u"UnregisterFunc1", &UnregisterFunc1);
+    RegisterModuleFunction(u"coredll", u"SetPowerRequirement", &SetPowerRequirement);
+    RegisterModuleFunction(u"coredll", u"ReleasePowerRequirement", &ReleasePowerRequirement);
+    RegisterModuleFunction(u"coredll", u"ChangeDisplaySettingsEx", &ChangeDisplaySettingsEx);
+    RegisterModuleFunction(u"coredll", u"SystemIdleTimerReset", &SystemIdleTimerReset);
+    RegisterModuleFunction(u"coredll", u"PostMessageW", &PostMessageW);
+    RegisterModuleFunction(u"coredll", u"SendMessageW", &SendMessageW);
+    RegisterModuleFunction(u"coredll", u"ShellExecuteEx", &ShellExecuteEx);
+    RegisterModuleFunction(u"cellcore", u"tapiRequestMakeCallW", &tapiRequestMakeCallW);
+    RegisterModuleFunction(u"voicectl", u"VoiceRecorder_Create", &VoiceRecorder_Create);
+}
+
+void SyncDevice() {
+    ShellState& s = S();
+    std::uint64_t gen = fvt::DeviceGeneration();
+    if (s.generation == gen) return;
+    s.generation = gen;
+    RegisterShell();
+    s.taskBarShown = true;
+    s.sipShown = false;
+    s.orientation = DMDO_0;
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        Desktop()->rect = RECT{0, 0, ScreenW(), ScreenH()};
+        ExposeScreen(gdi::RectList{Desktop()->rect});
+    }
+    PlaceChrome();
+}
+
+void EnsureChrome() {
+    ShellState& s = S();
+    if (s.makingChrome) return;
+    s.makingChrome = true;
+    SyncDevice();
+    RegisterChromeClasses();
+    if (!Usable(s.taskBar))
+        s.taskBar =
+            MakeChrome(u"HHTaskBar", s.taskBarShown, RECT{0, 0, ScreenW(), fvt::TaskBarHeight()});
+    if (!Usable(s.sip)) s.sip = MakeChrome(u"SipWndClass", s.sipShown, SipRect());
+    s.makingChrome = false;
+}
+
+void OnWindowDestroyed(HWND window) {
+    OnKeysWindowDestroyed(window);
+    std::lock_guard<std::mutex> l(ShellLock());
+    S().noticeWindows.erase(window);
+    if (S().clipboardOwner == window) S().clipboardOwner = nullptr;
+}
+
+void PaintDesktopRegion(const gdi::RectList& region) {
+    HDC dc = GdiCreateScreenDC();
+    if (!dc) return;
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    for (const RECT& r : region) {
+        HRGN part = CreateRectRgnIndirect(&r);
+        CombineRgn(rgn, rgn, part, RGN_OR);
+        DeleteObject(part);
+    }
+    GdiSetDCVisibleRegion(dc, rgn);
+    DeleteObject(rgn);
+    RECT all{0, 0, ScreenW(), ScreenH()};
+    HBRUSH back = CreateSolidBrush(RGB(255, 255, 255));
+    FillRect(dc, &all, back);
+    DeleteObject(back);
+    // The menu-bar strip: bars are windows placed on it.
+    RECT bar{0, ScreenH() - fvt::MenuBarHeight(), ScreenW(), ScreenH()};
+    HBRUSH strip = CreateSolidBrush(RGB(224, 224, 224));
+    FillRect(dc, &bar, strip);
+    DeleteObject(strip);
+    DeleteDC(dc);
+}
+
+}  // namespace fvt::win
+
+namespace fvt {
+
+int TaskBarHeight() {
+    return Scale(26);
+}
+int MenuBarHeight() {
+    return Scale(26);
+}
+RECT WorkArea() {
+    return RECT{0, TaskBarHeight(), ScreenW(), ScreenH() - MenuBarHeight()};
+}
+bool IsTaskBarShown() {
+    return S().taskBarShown;
+}
+bool IsInputPanelShown() {
+    return S().sipShown;
+}
+
+std::vector<std::string> ShellLog() {
+    std::lock_guard<std::mutex> l(ShellLock());
+    return S().log;
+}
+void ClearShellLog() {
+    std::lock_guard<std::mutex> l(ShellLock());
+    S().log.clear();
+}
+
+}  // namespace fvt
+
+extern "C" {
+
+BOOL SHFullScreen(HWND window, DWORD flags) {
+    if (!IsWindow(window)) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    ShellState& s = S();
+    EnsureChrome();
+    if (flags & SHFS_HIDETASKBAR) s.taskBarShown = false;
+    if (flags & SHFS_SHOWTASKBAR) s.taskBarShown = true;
+    // The program moves its own window; only the bar itself changes here.
+    if (IsWindow(s.taskBar)) ShowWindow(s.taskBar, s.taskBarShown ? SW_SHOWNA : SW_HIDE);
+    Log("SHFullScreen " + std::to_string(flags));
+    return TRUE;
+}
+
+BOOL SHDoneButton(HWND window, DWORD state) {
+    if (!IsWindow(window)) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    Log("SHDoneButton " + std::to_string(state));
+    return TRUE;
+}
+
+BOOL SipShowIM(DWORD flags) {
+    ShellState& s = S();
+    bool show = (flags & SIPF_ON) != 0;
+    EnsureChrome();
+    if (s.sipShown == show) return TRUE;
+    s.sipShown = show;
+    if (IsWindow(s.sip)) {
+        RECT r = SipRect();
+        SetWindowPos(s.sip, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOACTIVATE | (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    }
+    Broadcast(WM_SETTINGCHANGE, SPI_SETSIPINFO, 0);
+    return TRUE;
+}
+
+BOOL SipGetInfo(SIPINFO* info) {
+    if (!info || info->cbSize == 0) return fvt::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    ShellState& s = S();
+    fvt::win::SyncDevice();
+    RECT work = fvt::WorkArea();
+    RECT sip = SipRect();
+    info->fdwFlags = s.sipShown ? SIPF_ON : SIPF_OFF;
+    info->rcSipRect = sip;
+    info->rcVisibleDesktop = work;
+    if (s.sipShown) info->rcVisibleDesktop.bottom = sip.top;
+    info->dwImDataSize = 0;
+    info->pvImData = nullptr;
+    return TRUE;
+}
+
+LRESULT SHNotificationAdd(SHNOTIFICATIONDATA* data) {
+    constexpr LRESULT kInvalidArg = static_cast<LRESULT>(static_cast<int32_t>(0x80070057u));
+    if (!data || !data->pszHTML) return kInvalidArg;
+    {
+        std::lock_guard<std::mutex> l(ShellLock());
+        S().notifications[data->dwID] = data->pszHTML;
+    }
+    Log("notification " + std::to_string(data->dwID) + " " + Narrow(data->pszTitle) + ": " +
+        Narrow(data->pszHTML));
+    return 0;
+}
+
+LRESULT SHNotificationRemove(const void*, DWORD id) {
+    std::lock_guard<std::mutex> l(ShellLock());
+    if (!S().notifications.erase(id))
+        return static_cast<LRESULT>(static_cast<int32_t>(0x80004005u));
+    S().log.push_back("notification removed " + std::to_string(id));
+    return 0;
+}
+
+BOOL SHChangeNotifyRegister(HWND window, SHCHANGENOTIFYENTRY* entry) {
+    if (!IsWindow(window)) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    std::lock_guard<std::mutex> l(ShellLock());
+    S().noticeWindows[window] = entry ? entry->dwEventMask : 0xFFFFFFFF;
+    return TRUE;
+}
+
+BOOL SHChangeNotifyDeregister(HWND window) {
+    std::lock_guard<std::mutex> l(ShellLock());
+    return S().noticeWindows.erase(window) ? TRUE : FALSE;
+}
+
+void SHChangeNotifyFree(FILECHANGENOTIFY* notice) {
+    std::lock_guard<std::mutex> l(ShellLock());
+    // Only notices handed out and not yet freed: a second free or a stray pointer is ignored.
+    if (!S().notices.erase(notice)) return;
+    std::free(reinterpret_cast<void*>(notice->fci.dwItem1));
+    std::free(notice);
+}
+
+LONG ChangeDisplaySettingsEx(LPCWSTR, DEVMODEW* mode, HWND, DWORD flags, void*) {
+    if (!mode) return DISP_CHANGE_FAILED;
+    fvt::win::SyncDevice();
+    ShellState& s = S();
+    bool canRotate = fvt::Profile().canRotate;
+    if (flags & CDS_TEST) {
+        if (mode->dmFields & DM_DISPLAYQUERYORIENTATION)
+            mode->dmDisplayQueryOrientation = canRotate ? (DMDO_90 | DMDO_180 | DMDO_270) : 0;
+        if (mode->dmFields & DM_DISPLAYORIENTATION) mode->dmDisplayOrientation = s.orientation;
+        return DISP_CHANGE_SUCCESSFUL;
+    }
+    if (!(mode->dmFields & DM_DISPLAYORIENTATION)) return DISP_CHANGE_SUCCESSFUL;
+    DWORD o = mode->dmDisplayOrientation;
+    if (o != DMDO_0 && o != DMDO_90 && o != DMDO_180 && o != DMDO_270) return DISP_CHANGE_BADMODE;
+    if (!canRotate) return DISP_CHANGE_BADMODE;
+    int degrees = o == DMDO_0 ? 0 : o == DMDO_90 ? 90 : o == DMDO_180 ? 180 : 270;
+    return fvt::RotateScreen(degrees) ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_FAILED;
+}
+
+HANDLE SetPowerRequirement(LPCWSTR device, int state, ULONG flags, void*, ULONG) {
+    std::lock_guard<std::mutex> l(ShellLock());
+    HANDLE h = reinterpret_cast<HANDLE>(S().nextPower++);
+    S().power.insert(h);
+    S().log.push_back("power " + Narrow(device) + " " + std::to_string(state) + " " +
+                      std::to_string(flags));
+    return h;
+}
+
+DWORD ReleasePowerRequirement(HANDLE request) {
+    std::lock_guard<std::mutex> l(ShellLock());
+    if (!S().power.erase(request)) return ERROR_INVALID_PARAMETER;
+    S().log.push_back("power released");
+    return ERROR_SUCCESS;
+}
+
+void SystemIdleTimerReset() {
+    std::lock_guard<std::mutex> l(ShellLock());
+    ++S().idleResets;
+}
+
+BOOL ShellExecuteEx(SHELLEXECUTEINFO* info) {
+    if (!info || !info->lpFile) return fvt::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    std::string line = "ShellExecuteEx " + Narrow(info->lpVerb ? info->lpVerb : u"open") + " " +
+                       Narrow(info->lpFile);
+    if (info->lpParameters && info->lpParameters[0]) line += " " + Narrow(info->lpParameters);
+    Log(line);
+    // The profile may refuse hand-offs (a device without the other program).
+    if (fvt::Profile().Value("shell_execute", "1") == "0")
+        return fvt::Fail(ERROR_FILE_NOT_FOUND, FALSE);
+    return TRUE;
+}
+
+LONG tapiRequestMakeCallW(LPCWSTR number, LPCWSTR, LPCWSTR, LPCWSTR) {
+    Log("call " + Narrow(number));
+    return fvt::Profile().Value("phone", "1") == "0" ? -2 : 0;
+}
+
+HWND VoiceRecorder_Create(void*) {
+    Log("voice recorder");
+    return nullptr;
+}
+
+HLOCAL LocalAlloc(UINT flags, size_t bytes) {
+    if (bytes > (size_t{1} << 30)) return fvt::Fail<HLOCAL>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    auto* block = static_cast<size_t*>(std::malloc(bytes + sizeof(size_t) * 2));
+    if (!block) return fvt::Fail<HLOCAL>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    block[0] = bytes;
+    void* p = block + 2;
+    if (flags & LMEM_ZEROINIT) std::memset(p, 0, bytes);
+    std::lock_guard<std::mutex> l(ShellLock());
+    S().blocks.insert(p);
+    return p;
+}
+
+HLOCAL LocalFree(HLOCAL memory) {
+    if (!memory) return nullptr;
+    std::lock_guard<std::mutex> l(ShellLock());
+    if (!S().blocks.erase(memory)) return fvt::Fail(ERROR_INVALID_HANDLE, memory);
+    std::free(static_cast<size_t*>(memory) - 2);
+    return nullptr;
+}
+
+size_t LocalSize(HLOCAL memory) {
+    std::lock_guard<std::mutex> l(ShellLock());
+    if (!S().blocks.count(memory)) return 0;
+    return (static_cast<size_t*>(memory) - 2)[0];
+}
+
+BOOL OpenClipboard(HWND owner) {
+    std::lock_guard<std::mutex> l(ShellLock());
+    ShellState& s = S();
+    if (s.clipboardOpen && s.clipboardThread != GetCurrentThreadId())
+        return fvt::Fail(ERROR_ACCESS_DENIED, FALSE);
+    s.clipboardOpen = true;
+    s.clipboardThread = GetCurrentThreadId();
+    s.clipboardOwner = owner;
+    return TRUE;
+}
+
+BOOL CloseClipboard() {
+    std::lock_guard<std::mutex> l(ShellLock());
+    ShellState& s = S();
+    if (!s.clipboardOpen || s.clipboardThread != GetCurrentThreadId())
+        return fvt::Fail(ERROR_ACCESS_DENIED, FALSE);
+    s.clipboardOpen = false;
+    return TRUE;
+}
+
+BOOL EmptyClipboard() {
+    HANDLE old;
+    {
+        std::lock_guard<std::mutex> l(ShellLock());
+        ShellState& s = S();
+        if (!s.clipboardOpen || s.clipboardThread != GetCurrentThreadId())
+            return fvt::Fail(ERROR_ACCESS_DENIED, FALSE);
+        old = s.clipboardText;
+        s.clipboardText = nullptr;
+    }
+    LocalFree(old);
+    return TRUE;
+}
+
+HANDLE SetClipboardData(UINT format, HANDLE data) {
+    HANDLE old;
+    {
+        std::lock_guard<std::mutex> l(ShellLock());
+        ShellState& s = S();
+        if (!s.clipboardOpen || s.clipboardThread != GetCurrentThreadId())
+            return fvt::Fail<HANDLE>(ERROR_ACCESS_DENIED, nullptr);
+        // Only text is kept, and only a block from LocalAlloc (the system frees it later).
+        if (format != CF_UNICODETEXT || !s.blocks.count(data))
+            return fvt::Fail<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
+        old = s.clipboardText;
+        s.clipboardText = data;
+    }
+    if (old && old != data) LocalFree(old);
+    return data;
+}
+
+HANDLE GetClipboardData(UINT format) {
+    std::lock_guard<std::mutex> l(ShellLock());
+    ShellState& s = S();
+    if (!s.clipboardOpen || format != CF_UNICODETEXT) return nullptr;
+    return s.clipboardText;
+}
+
+BOOL IsClipboardFormatAvailable(UINT format) {
+    std::lock_guard<std::mutex> l(ShellLock());
+    return format == CF_UNICODETEXT && S().clipboardText ? TRUE : FALSE;
+}
+
+}  // extern "C"
+
+namespace fvt {
+
+std::u16string ClipboardText() {
+    std::lock_guard<std::mutex> l(ShellLock());
+    HANDLE h = S().clipboardText;
+    if (!h) return {};
+    size_t bytes = (static_cast<size_t*>(h) - 2)[0];
+    const char16_t* p = static_cast<const char16_t*>(h);
+    size_t n = 0;
+    while (n < bytes / 2 && p[n]) ++n;  // never past the block, terminated or not
+    return std::u16string(p, n);
+}
+
+void PostCardNotice(const std::u16string& name, bool inserted) {
+    std::vector<std::pair<HWND, DWORD>> targets;
+    {
+        std::lock_guard<std::mutex> l(ShellLock());
+        for (auto& [w, mask] : S().noticeWindows) targets.emplace_back(w, mask);
+    }
+    LONG event = inserted ? SHCNE_DRIVEADD : SHCNE_DRIVEREMOVED;
+    std::u16string path = u"\\" + name;
+    for (auto& [w, mask] : targets) {
+        if (!(mask & static_cast<DWORD>(event))) continue;
+        auto* notice = static_cast<FILECHANGENOTIFY*>(std::calloc(1, sizeof(FILECHANGENOTIFY)));
+        auto* item = static_cast<char16_t*>(std::calloc(path.size() + 1, sizeof(char16_t)));
+        if (!notice || !item) {
+            std::free(notice);
+            std::free(item);
+            continue;
+        }
+        std::memcpy(item, path.c_str(), path.size() * sizeof(char16_t));
+        notice->dwRefCount = 1;
+        notice->fci.cbSize = sizeof(FILECHANGEINFO);
+        notice->fci.wEventId = event;
+        notice->fci.uFlags = SHCNF_PATH;
+        notice->fci.dwItem1 = reinterpret_cast<DWORD_PTR>(item);
+        notice->fci.dwAttributes = 0x110;
+        {
+            std::lock_guard<std::mutex> l(ShellLock());
+            S().notices.insert(notice);
+        }
+        if (!PostMessageW(w, WM_FILECHANGEINFO, 0, reinterpret_cast<LPARAM>(notice)))
+            SHChangeNotifyFree(notice);
+    }
+}
+
+bool InsertCard(const std::u16string& name) {
+    return InsertStorageCard(name);
+}
+
+bool RemoveCard(const std::u16string& name) {
+    return RemoveStorageCard(name);
+}
+
+bool RotateScreen(int degrees) {
+    win::SyncDevice();
+    ShellState& s = S();
+    const DeviceProfile& p = Profile();
+    bool swap = degrees == 90 || degrees == 270;
+    int w = swap ? p.screenHeight : p.screenWidth;
+    int h = swap ? p.screenWidth : p.screenHeight;
+    RECT oldWork = WorkArea();
+    RECT oldScreen{0, 0, ScreenW(), ScreenH()};
+    if (!GdiSetScreenSize(w, h)) return false;
+    s.orientation = degrees == 0     ? DMDO_0
+                    : degrees == 90  ? DMDO_90
+                    : degrees == 180 ? DMDO_180
+                                     : DMDO_270;
+    RECT newWork = WorkArea();
+    RECT newScreen{0, 0, w, h};
+    std::vector<std::pair<HWND, RECT>> moves;
+    {
+        std::lock_guard<std::mutex> l(win::Lock());
+        win::Desktop()->rect = newScreen;
+        for (win::Window* t : win::Desktop()->children) {
+            if (t->chrome || t->destroying) continue;
+            RECT r = t->rect;
+            auto same = [](const RECT& a, const RECT& b) {
+                return a.left == b.left && a.top == b.top && a.right == b.right &&
+                       a.bottom == b.bottom;
+            };
+            if (same(r, oldWork))
+                r = newWork;
+            else if (same(r, oldScreen))
+                r = newScreen;
+            else {
+                r.right = std::min(r.right, r.left + w);
+                r.bottom = std::min(r.bottom, r.top + h);
+            }
+            moves.emplace_back(t->handle, r);
+        }
+    }
+    for (auto& [hwnd, r] : moves)
+        SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceChrome();
+    Broadcast(WM_SETTINGCHANGE, 0, 0);
+    {
+        std::lock_guard<std::mutex> l(win::Lock());
+        win::ExposeScreen(gdi::RectList{newScreen});
+    }
+    win::RepaintDesktopNow();
+    Log("rotate " + std::to_string(degrees));
+    return true;
+}
+
+}  // namespace fvt
+
+// Registered when the layer is linked in (the build keeps this file in every program).
+extern "C" void fvt_shell_anchor() {}
+
+namespace {
+struct Registrar {
+    Registrar() { fvt::win::RegisterShell(); }
+} g_registrar;
+}  // namespace

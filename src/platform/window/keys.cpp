@@ -1,0 +1,359 @@
+// Keys and the pen, from the backend to the windows.
+//
+// Routing of a key press (vk, down then up), in this order:
+//  1. A key registered with RegisterHotKey (with the modifiers held now) gives two WM_HOTKEY to
+//     its window: one on the way down, one on the way up (MOD_KEYUP set in LOWORD(lParam)).
+//     HIWORD(lParam) is the key. The program acts on the first and ignores the second.
+//  2. A key the active menu bar overrides with notify (Back, the soft keys) gives two WM_HOTKEY
+//     to the bar's owner, the same way.
+//  3. Hardware buttons (0xC1-0xCF) give WM_KEYDOWN/WM_KEYUP as well, even when registered as hot
+//     keys (the program runs a button's action on its key-up): to the window associated with the
+//     key by SHSetAppKeyWndAssoc, else to the focus window.
+//  4. Every other key goes to the focus window (else the active window) as WM_KEYDOWN/WM_KEYUP.
+// WM_KEYUP carries bit 30 (previously down) and bit 31; a repeated WM_KEYDOWN carries bit 30.
+// GetKeyState follows the key messages as they are retrieved; GetAsyncKeyState the keys now.
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "platform/last_error.h"
+#include "platform/window/keys.h"
+#include "platform/window/window_internal.h"
+#include "platform/window/window_layer.h"
+
+namespace {
+
+using namespace fvt::win;
+
+struct HotKey {
+    HWND window;
+    int id;
+    UINT modifiers;
+    UINT vk;
+};
+
+struct Override {
+    HWND owner;
+    UINT vk;
+    bool notify;
+};
+
+std::array<BYTE, 256> g_state{};   // as retrieved: 0x80 down, 1 toggled
+std::array<BYTE, 256> g_async{};   // as injected
+std::array<WCHAR, 256> g_typed{};  // the character the backend gave with the key
+std::vector<HotKey> g_hotKeys;
+std::vector<Override> g_overrides;
+std::array<HWND, 256> g_appKeys{};
+POINT g_pen{0, 0};
+HWND g_penWindow = nullptr;
+
+bool IsButton(UINT vk) {
+    return vk >= 0xC1 && vk <= 0xCF;
+}
+
+UINT HeldModifiers() {
+    UINT m = 0;
+    if (g_async[VK_SHIFT] & 0x80) m |= MOD_SHIFT;
+    if (g_async[VK_CONTROL] & 0x80) m |= MOD_CONTROL;
+    if (g_async[VK_MENU] & 0x80) m |= MOD_ALT;
+    return m;
+}
+
+HWND FocusTarget() {
+    // The driver runs on the window thread; focus is that thread's.
+    HWND focus = GetFocus();
+    return focus ? focus : GetActiveWindow();
+}
+
+void SetDown(std::array<BYTE, 256>& table, UINT vk, bool down) {
+    auto set = [&](UINT k) {
+        if (down) {
+            if (!(table[k] & 0x80)) table[k] ^= 1;
+            table[k] |= 0x80;
+        } else {
+            table[k] &= ~0x80;
+        }
+    };
+    set(vk & 0xFF);
+    if (vk == VK_LCONTROL || vk == VK_RCONTROL) set(VK_CONTROL);
+    if (vk == VK_LSHIFT || vk == VK_RSHIFT) set(VK_SHIFT);
+}
+
+void KeyEvent(UINT vk, bool down, WCHAR character) {
+    vk &= 0xFF;
+    bool wasDown;
+    UINT mods;
+    HWND hotWindow = nullptr, overrideOwner = nullptr, assoc = nullptr;
+    int hotId = 0;
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        wasDown = (g_async[vk] & 0x80) != 0;
+        if (!down && !wasDown) return;  // an up without a down is noise
+        if (down && character) g_typed[vk] = character;
+        mods = HeldModifiers();
+        for (const HotKey& h : g_hotKeys) {
+            UINT want = h.modifiers & (MOD_ALT | MOD_CONTROL | MOD_SHIFT);
+            if (h.vk == vk && want == (mods & ~(vk == VK_SHIFT ? MOD_SHIFT : 0u)) &&
+                Find(h.window)) {
+                hotWindow = h.window;
+                hotId = h.id;
+                break;
+            }
+        }
+        if (!hotWindow)
+            for (const Override& o : g_overrides)
+                if (o.vk == vk && o.notify && Find(o.owner)) {
+                    overrideOwner = o.owner;
+                    break;
+                }
+        if (Find(g_appKeys[vk])) assoc = g_appKeys[vk];
+        SetDown(g_async, vk, down);
+    }
+    POINT pt = g_pen;
+    LPARAM keyBits = 1 | (wasDown ? kKeyPreviousDown : 0) | (down ? 0 : kKeyTransitionUp);
+    LPARAM hotBits = MAKELPARAM(mods | (down ? 0 : MOD_KEYUP), vk);
+    // A held key repeating gives no second pair of hot keys.
+    if (hotWindow) {
+        if (down != wasDown)
+            PostInput(hotWindow, WM_HOTKEY, static_cast<WPARAM>(hotId), hotBits, pt);
+        if (!IsButton(vk)) return;
+    } else if (overrideOwner) {
+        if (down != wasDown) PostInput(overrideOwner, WM_HOTKEY, vk, hotBits, pt);
+        return;
+    }
+    HWND target = IsButton(vk) && assoc ? assoc : (assoc ? assoc : FocusTarget());
+    if (!target) return;
+    PostInput(target, down ? WM_KEYDOWN : WM_KEYUP, vk, keyBits, pt);
+}
+
+WCHAR CharacterOf(UINT vk) {
+    bool shift = (g_state[VK_SHIFT] & 0x80) != 0;
+    bool ctrl = (g_state[VK_CONTROL] & 0x80) != 0;
+    if (vk >= 'A' && vk <= 'Z') {
+        if (ctrl) return static_cast<WCHAR>(vk - 'A' + 1);
+        return static_cast<WCHAR>(shift ? vk : vk + 32);
+    }
+    if (vk >= '0' && vk <= '9') return static_cast<WCHAR>(vk);
+    switch (vk) {
+        case VK_SPACE:
+            return u' ';
+        case VK_RETURN:
+            return u'\r';
+        case VK_TAB:
+            return u'\t';
+        case VK_BACK:
+            return 8;
+        case VK_ESCAPE:
+            return 27;
+        case VK_F8:
+            return u'*';
+        case VK_F9:
+            return u'#';
+        case VK_OEM_MINUS:
+            return u'-';
+        case VK_OEM_PLUS:
+            return u'+';
+    }
+    return 0;
+}
+
+void Pen(UINT message, int x, int y) {
+    HWND target;
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        g_pen = POINT{x, y};
+    }
+    target = GetCapture();
+    if (!target) target = message == WM_LBUTTONDOWN ? WindowFromPoint(POINT{x, y}) : g_penWindow;
+    if (!target) target = WindowFromPoint(POINT{x, y});
+    if (message == WM_LBUTTONDOWN) g_penWindow = target;
+    if (message == WM_LBUTTONUP) g_penWindow = nullptr;
+    if (!target || !IsWindowEnabled(target)) return;
+    POINT client{x, y};
+    ScreenToClient(target, &client);
+    WPARAM keys = message == WM_LBUTTONUP ? 0 : 1;  // MK_LBUTTON while the pen is down
+    PostInput(target, message, keys, MAKELPARAM(client.x, client.y), POINT{x, y});
+}
+
+}  // namespace
+
+namespace fvt::win {
+
+void NoteKeyRetrieved(const MSG& msg) {
+    if (msg.message == WM_KEYDOWN) SetDown(g_state, static_cast<UINT>(msg.wParam), true);
+    if (msg.message == WM_KEYUP) SetDown(g_state, static_cast<UINT>(msg.wParam), false);
+}
+
+void OnKeysWindowDestroyed(HWND window) {
+    std::lock_guard<std::mutex> l(Lock());
+    g_hotKeys.erase(std::remove_if(g_hotKeys.begin(), g_hotKeys.end(),
+                                   [&](const HotKey& h) { return h.window == window; }),
+                    g_hotKeys.end());
+    g_overrides.erase(std::remove_if(g_overrides.begin(), g_overrides.end(),
+                                     [&](const Override& o) { return o.owner == window; }),
+                      g_overrides.end());
+    for (HWND& h : g_appKeys)
+        if (h == window) h = nullptr;
+    if (g_penWindow == window) g_penWindow = nullptr;
+}
+
+void ResetKeys() {
+    std::lock_guard<std::mutex> l(Lock());
+    g_state.fill(0);
+    g_async.fill(0);
+    g_typed.fill(0);
+    g_hotKeys.clear();
+    g_overrides.clear();
+    g_appKeys.fill(nullptr);
+}
+
+}  // namespace fvt::win
+
+extern "C" {
+
+short GetKeyState(int vk) {
+    std::lock_guard<std::mutex> l(Lock());
+    BYTE s = g_state[vk & 0xFF];
+    return static_cast<short>(((s & 0x80) ? 0x8000 : 0) | (s & 1));
+}
+
+short GetAsyncKeyState(int vk) {
+    std::lock_guard<std::mutex> l(Lock());
+    return static_cast<short>((g_async[vk & 0xFF] & 0x80) ? 0x8000 : 0);
+}
+
+BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT vk) {
+    std::lock_guard<std::mutex> l(Lock());
+    Window* w = Find(window);
+    if (!w || w->desktop) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    vk &= 0xFF;
+    UINT mods = modifiers & (MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN);
+    for (HotKey& h : g_hotKeys) {
+        if (h.window == window && h.id == id) {
+            h.modifiers = mods;
+            h.vk = vk;
+            return TRUE;
+        }
+        if (h.vk == vk && h.modifiers == mods)
+            return fvt::Fail(ERROR_HOTKEY_ALREADY_REGISTERED, FALSE);
+    }
+    g_hotKeys.push_back(HotKey{window, id, mods, vk});
+    return TRUE;
+}
+
+BOOL UnregisterHotKey(HWND window, int id) {
+    std::lock_guard<std::mutex> l(Lock());
+    auto it = std::find_if(g_hotKeys.begin(), g_hotKeys.end(),
+                           [&](const HotKey& h) { return h.window == window && h.id == id; });
+    if (it == g_hotKeys.end()) return fvt::Fail(ERROR_HOTKEY_NOT_REGISTERED, FALSE);
+    g_hotKeys.erase(it);
+    return TRUE;
+}
+
+BOOL UnregisterFunc1(UINT, UINT vk) {
+    // The system's own uses of the buttons are not emulated: the key is simply free.
+    return vk <= 0xFF ? TRUE : FALSE;
+}
+
+BOOL SHSetAppKeyWndAssoc(BYTE vk, HWND window) {
+    std::lock_guard<std::mutex> l(Lock());
+    if (window) {
+        Window* w = Find(window);
+        if (!w || w->desktop) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    }
+    g_appKeys[vk] = window;
+    return TRUE;
+}
+
+BOOL SHSendBackToFocusWindow(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND target = FocusTarget();
+    if (!target) return FALSE;
+    return PostMessageW(target, message, wParam, lParam);
+}
+
+int TranslateAcceleratorW(HWND, HACCEL table, MSG*) {
+    // No accelerator tables exist on this system; a null table translates nothing.
+    (void)table;
+    return 0;
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+    if (!msg || msg->message != WM_KEYDOWN) return FALSE;
+    UINT vk = static_cast<UINT>(msg->wParam) & 0xFF;
+    WCHAR c;
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        c = g_typed[vk];
+        g_typed[vk] = 0;
+        if (!c) c = CharacterOf(vk);
+    }
+    if (!c) return FALSE;
+    std::lock_guard<std::mutex> l(Lock());
+    Window* w = Find(msg->hwnd);
+    if (!w || !w->queue) return FALSE;
+    // The character comes next, before anything posted earlier.
+    MSG m = *msg;
+    m.message = WM_CHAR;
+    m.wParam = c;
+    m.lParam = msg->lParam & ~(kKeyPreviousDown | kKeyTransitionUp);
+    m.lParam |= msg->lParam & kKeyPreviousDown;
+    w->queue->posted.push_front(m);
+    return TRUE;
+}
+
+}  // extern "C"
+
+namespace fvt {
+
+void SetKeyOverride(HWND owner, UINT vk, bool notify) {
+    std::lock_guard<std::mutex> l(win::Lock());
+    for (auto& o : g_overrides)
+        if (o.owner == owner && o.vk == vk) {
+            o.notify = notify;
+            return;
+        }
+    g_overrides.push_back(Override{owner, vk & 0xFF, notify});
+}
+
+void ClearKeyOverrides(HWND owner) {
+    std::lock_guard<std::mutex> l(win::Lock());
+    g_overrides.erase(std::remove_if(g_overrides.begin(), g_overrides.end(),
+                                     [&](const Override& o) { return o.owner == owner; }),
+                      g_overrides.end());
+}
+
+void PenDown(int x, int y) {
+    Pen(WM_LBUTTONDOWN, x, y);
+}
+void PenMove(int x, int y) {
+    Pen(WM_MOUSEMOVE, x, y);
+}
+void PenUp(int x, int y) {
+    Pen(WM_LBUTTONUP, x, y);
+}
+void Tap(int x, int y) {
+    PenDown(x, y);
+    PenUp(x, y);
+}
+void KeyDown(UINT vk, WCHAR character) {
+    KeyEvent(vk, true, character);
+}
+void KeyUp(UINT vk) {
+    KeyEvent(vk, false, 0);
+}
+void Key(UINT vk, WCHAR character) {
+    KeyDown(vk, character);
+    KeyUp(vk);
+}
+void Character(WCHAR character) {
+    HWND target = FocusTarget();
+    if (target) win::PostInput(target, WM_CHAR, character, 1, g_pen);
+}
+void HardwareButton(int number) {
+    if (number >= 1 && number <= 15) Key(0xC0 + static_cast<UINT>(number));
+}
+void SoftKey(int number) {
+    if (number == 1 || number == 2) Key(VK_F1 + static_cast<UINT>(number) - 1);
+}
+
+}  // namespace fvt

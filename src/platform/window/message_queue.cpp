@@ -1,0 +1,436 @@
+// The per-thread message queue, sending across threads, posting from any thread, and timers.
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <unordered_map>
+
+#include "platform/kernel/clock.h"
+#include "platform/kernel/sync.h"
+#include "platform/last_error.h"
+#include "platform/window/window_internal.h"
+#include "platform/window/window_layer.h"
+
+namespace fvt::win {
+namespace {
+
+constexpr size_t kMaxPosted = 10000;
+std::unordered_map<DWORD, std::weak_ptr<ThreadQueue>> g_queues;
+
+// The queue lives as long as its thread; when the thread ends, senders waiting on it get 0.
+struct QueueOwner {
+    std::shared_ptr<ThreadQueue> queue;
+    ~QueueOwner() {
+        if (!queue) return;
+        std::lock_guard<std::mutex> l(Lock());
+        queue->alive = false;
+        for (auto& m : queue->sent) {
+            m->done = true;
+            m->result = 0;
+            if (m->sender) m->sender->cv.notify_all();
+        }
+        queue->sent.clear();
+        queue->posted.clear();
+        queue->input.clear();
+        g_queues.erase(queue->threadId);
+    }
+};
+thread_local QueueOwner t_queue;
+
+bool Matches(const MSG& m, HWND filter, UINT min, UINT max) {
+    if (filter && m.hwnd != filter) return false;
+    if (min == 0 && max == 0) return true;
+    return m.message >= min && m.message <= max;
+}
+
+bool InRange(UINT message, UINT min, UINT max) {
+    return (min == 0 && max == 0) || (message >= min && message <= max);
+}
+
+// Handles one message sent from another thread; lock held on entry and exit.
+void HandleSent(std::unique_lock<std::mutex>& lock, ThreadQueue& q) {
+    auto m = q.sent.front();
+    q.sent.pop_front();
+    ++q.inSend;
+    lock.unlock();
+    LRESULT result = CallProc(m->hwnd, m->message, m->wParam, m->lParam);
+    lock.lock();
+    --q.inSend;
+    m->result = result;
+    m->done = true;
+    if (m->sender) m->sender->cv.notify_all();
+}
+
+MSG Make(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    MSG m{};
+    m.hwnd = hwnd;
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = GetTickCount();
+    return m;
+}
+
+// The next due timer of the thread's windows (filtered), or null.
+Window* DueTimer(ThreadQueue& q, HWND filter, std::uint64_t now, UINT_PTR& id,
+                 std::uint64_t* nextDue) {
+    Window* best = nullptr;
+    std::uint64_t bestDue = 0, bestOrder = 0;
+    ForEachWindow([&](Window* w) {
+        if (w->queue.get() != &q || w->destroying) return;
+        if (filter && w->handle != filter) return;
+        for (auto& [tid, t] : w->timers) {
+            if (nextDue && (*nextDue == 0 || t.due < *nextDue)) *nextDue = t.due;
+            if (t.due > now) continue;
+            if (!best || t.due < bestDue || (t.due == bestDue && t.order < bestOrder)) {
+                best = w;
+                bestDue = t.due;
+                bestOrder = t.order;
+                id = tid;
+            }
+        }
+    });
+    return best;
+}
+
+Window* NeedsPaint(ThreadQueue& q, HWND filter) {
+    Window* found = nullptr;
+    ForEachWindow([&](Window* w) {
+        if (found || w->queue.get() != &q || w->destroying || w->update.empty()) return;
+        if (filter && w->handle != filter) return;
+        if (!IsShown(w)) return;
+        found = w;
+    });
+    return found;
+}
+
+// A display backend's turn (events, showing the screen) while the thread would wait.
+std::function<bool()>& IdleHook() {
+    static auto* hook = new std::function<bool()>;
+    return *hook;
+}
+
+bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait) {
+    auto q = CurrentQueue();
+    std::unique_lock<std::mutex> lock(Lock());
+    bool hookRan = false;
+    for (;;) {
+        if (!q->sent.empty()) {
+            HandleSent(lock, *q);
+            continue;
+        }
+        for (auto it = q->posted.begin(); it != q->posted.end(); ++it) {
+            if (!Matches(*it, filter, min, max)) continue;
+            *out = *it;
+            if (remove) q->posted.erase(it);
+            q->last = *out;
+            return true;
+        }
+        if (q->quit) {
+            *out = Make(nullptr, WM_QUIT, static_cast<WPARAM>(q->quitCode), 0);
+            if (remove) q->quit = false;
+            return true;
+        }
+        for (auto it = q->input.begin(); it != q->input.end(); ++it) {
+            if (!Matches(*it, filter, min, max)) continue;
+            *out = *it;
+            if (remove) {
+                q->input.erase(it);
+                NoteKeyRetrieved(*out);
+            }
+            q->last = *out;
+            return true;
+        }
+        if (InRange(WM_PAINT, min, max)) {
+            if (Window* w = NeedsPaint(*q, filter)) {
+                *out = Make(w->handle, WM_PAINT, 0, 0);
+                return true;
+            }
+        }
+        std::uint64_t now = fvt::NowTicks();
+        std::uint64_t nextDue = 0;
+        if (InRange(WM_TIMER, min, max)) {
+            UINT_PTR id = 0;
+            if (Window* w = DueTimer(*q, filter, now, id, &nextDue)) {
+                Timer& t = w->timers[id];
+                *out = Make(w->handle, WM_TIMER, id, reinterpret_cast<LPARAM>(t.proc));
+                if (remove) {
+                    t.due = now + t.elapse;
+                    t.order = NextOrder();
+                }
+                q->last = *out;
+                return true;
+            }
+        }
+        if (!wait) return false;
+        bool hooked = static_cast<bool>(IdleHook());
+        if (hooked && !hookRan) {
+            hookRan = true;
+            lock.unlock();
+            IdleHook()();
+            lock.lock();
+            continue;
+        }
+        hookRan = false;
+        if (hooked && (nextDue == 0 || !fvt::IsVirtualClock())) {
+            std::uint64_t ms = nextDue == 0 ? 16 : std::min<std::uint64_t>(16, nextDue - now);
+            q->cv.wait_for(lock, std::chrono::milliseconds(ms));
+        } else if (nextDue == 0) {
+            q->cv.wait(lock);
+        } else if (fvt::IsVirtualClock()) {
+            // Other threads get a moment to post; then the clock moves on to the timer.
+            if (q->cv.wait_for(lock, std::chrono::milliseconds(2)) == std::cv_status::timeout &&
+                fvt::IsClockDriverThread() && q->sent.empty() && q->posted.empty() &&
+                q->input.empty()) {
+                lock.unlock();
+                fvt::AdvanceClockTo(nextDue);
+                lock.lock();
+            }
+        } else {
+            q->cv.wait_for(lock, std::chrono::milliseconds(nextDue - now));
+        }
+    }
+}
+
+// Set from other files' static initialisers, so made on first use.
+std::function<void()>& QuitHook() {
+    static auto* hook = new std::function<void()>;
+    return *hook;
+}
+
+}  // namespace
+
+std::shared_ptr<ThreadQueue> CurrentQueue() {
+    if (!t_queue.queue) {
+        auto q = std::make_shared<ThreadQueue>();
+        q->threadId = GetCurrentThreadId();
+        std::lock_guard<std::mutex> l(Lock());
+        g_queues[q->threadId] = q;
+        t_queue.queue = q;
+    }
+    return t_queue.queue;
+}
+
+void PostToQueue(ThreadQueue& q, const MSG& msg, bool input) {
+    (input ? q.input : q.posted).push_back(msg);
+    q.cv.notify_all();
+}
+
+bool PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt) {
+    std::lock_guard<std::mutex> l(Lock());
+    Window* w = Find(hwnd);
+    if (!w || w->destroying || !w->queue || !w->queue->alive) return false;
+    MSG m = Make(hwnd, message, wParam, lParam);
+    m.pt = pt;
+    PostToQueue(*w->queue, m, true);
+    return true;
+}
+
+void SetIdleHook(std::function<bool()> hook) {
+    std::lock_guard<std::mutex> l(Lock());
+    IdleHook() = std::move(hook);
+}
+
+void SetQuitHook(std::function<void()> hook) {
+    QuitHook() = std::move(hook);
+}
+
+}  // namespace fvt::win
+
+using namespace fvt::win;
+
+extern "C" {
+
+BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
+    if (!msg) return fvt::Fail(ERROR_INVALID_PARAMETER, -1);
+    Fetch(msg, window, filterMin, filterMax, true, true);
+    if (msg->message == WM_QUIT) {
+        if (QuitHook()) QuitHook()();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove) {
+    if (!msg) return fvt::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    return Fetch(msg, window, filterMin, filterMax, (remove & PM_REMOVE) != 0, false) ? TRUE
+                                                                                      : FALSE;
+}
+
+LRESULT DispatchMessageW(const MSG* msg) {
+    if (!msg || !msg->hwnd) return 0;
+    if (msg->message == WM_TIMER && msg->lParam) {
+        // Only a live timer's own procedure is called, never an arbitrary posted pointer.
+        TIMERPROC proc = nullptr;
+        {
+            std::lock_guard<std::mutex> l(Lock());
+            Window* w = Find(msg->hwnd);
+            if (w) {
+                auto it = w->timers.find(msg->wParam);
+                if (it != w->timers.end() &&
+                    reinterpret_cast<LPARAM>(it->second.proc) == msg->lParam)
+                    proc = it->second.proc;
+            }
+        }
+        if (proc) {
+            proc(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
+            return 0;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        Window* w = Find(msg->hwnd);
+        if (!w || w->desktop) return 0;
+        if (w->queue && w->queue->threadId != GetCurrentThreadId()) return 0;
+        if (msg->message == WM_TIMER && !msg->lParam &&
+            w->timers.find(msg->wParam) == w->timers.end())
+            return 0;  // killed after it was retrieved
+    }
+    return CallProc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+void PostQuitMessage(int exitCode) {
+    auto q = CurrentQueue();
+    std::lock_guard<std::mutex> l(Lock());
+    q->quit = true;
+    q->quitCode = exitCode;
+    q->cv.notify_all();
+}
+
+LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    std::shared_ptr<ThreadQueue> target;
+    std::string remote;
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        Window* w = Find(hwnd);
+        if (!w || w->desktop) return fvt::Fail<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);
+        target = w->queue;
+        if (w->remote) remote = w->remoteClass;
+    }
+    // Another process: it answers once its window has handled the message.
+    if (!remote.empty()) return RemoteSend(remote, message, wParam, lParam);
+    if (!target || target->threadId == GetCurrentThreadId())
+        return CallProc(hwnd, message, wParam, lParam);
+    // Another thread's window: queue it there and wait, handling what is sent to us meanwhile.
+    auto self = CurrentQueue();
+    auto m = std::make_shared<SentMessage>();
+    m->hwnd = hwnd;
+    m->message = message;
+    m->wParam = wParam;
+    m->lParam = lParam;
+    m->sender = self;
+    std::unique_lock<std::mutex> lock(Lock());
+    if (!target->alive) return 0;
+    target->sent.push_back(m);
+    target->cv.notify_all();
+    while (!m->done) {
+        if (!self->sent.empty()) {
+            HandleSent(lock, *self);
+            continue;
+        }
+        self->cv.wait(lock);
+    }
+    return m->result;
+}
+
+BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!hwnd) return PostThreadMessageW(GetCurrentThreadId(), message, wParam, lParam);
+    std::lock_guard<std::mutex> l(Lock());
+    Window* w = Find(hwnd);
+    if (!w || w->desktop || w->destroying) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    if (!w->queue || !w->queue->alive) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    if (w->queue->posted.size() >= kMaxPosted) return fvt::Fail(ERROR_TOO_MANY_POSTS, FALSE);
+    PostToQueue(*w->queue, Make(hwnd, message, wParam, lParam), false);
+    return TRUE;
+}
+
+BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (threadId == GetCurrentThreadId()) CurrentQueue();
+    std::lock_guard<std::mutex> l(Lock());
+    auto it = g_queues.find(threadId);
+    auto q = it == g_queues.end() ? nullptr : it->second.lock();
+    if (!q || !q->alive) return fvt::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (q->posted.size() >= kMaxPosted) return fvt::Fail(ERROR_TOO_MANY_POSTS, FALSE);
+    PostToQueue(*q, Make(nullptr, message, wParam, lParam), false);
+    return TRUE;
+}
+
+DWORD GetMessagePos() {
+    auto q = CurrentQueue();
+    std::lock_guard<std::mutex> l(Lock());
+    return MAKELONG(static_cast<WORD>(q->last.pt.x), static_cast<WORD>(q->last.pt.y));
+}
+
+LONG GetMessageTime() {
+    auto q = CurrentQueue();
+    std::lock_guard<std::mutex> l(Lock());
+    return static_cast<LONG>(q->last.time);
+}
+
+BOOL InSendMessage() {
+    auto q = CurrentQueue();
+    std::lock_guard<std::mutex> l(Lock());
+    return q->inSend > 0;
+}
+
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+    std::lock_guard<std::mutex> l(Lock());
+    Window* w = Find(hwnd);
+    if (!w || w->desktop || w->destroying)
+        return fvt::Fail<UINT_PTR>(ERROR_INVALID_WINDOW_HANDLE, 0);
+    // The same id restarts the timer with the new period.
+    Timer& t = w->timers[id];
+    t.elapse = elapse;
+    t.due = fvt::NowTicks() + elapse;
+    t.proc = proc;
+    t.order = NextOrder();
+    if (w->queue) w->queue->cv.notify_all();
+    return id ? id : 1;
+}
+
+BOOL KillTimer(HWND hwnd, UINT_PTR id) {
+    std::lock_guard<std::mutex> l(Lock());
+    Window* w = Find(hwnd);
+    if (!w || w->desktop) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    // WM_TIMER is made when retrieved, so nothing of a killed timer stays behind.
+    return w->timers.erase(id) ? TRUE : FALSE;
+}
+
+}  // extern "C"
+
+namespace fvt {
+
+int RunUntilIdle(int limit) {
+    int handled = 0;
+    MSG msg;
+    while (handled < limit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // left for the program's own loop
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        ++handled;
+    }
+    return handled;
+}
+
+bool RunModalLoop(HWND owner, const std::function<bool()>& done) {
+    bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    bool quit = false;
+    MSG msg;
+    while (!done()) {
+        if (!GetMessageW(&msg, nullptr, 0, 0)) {
+            // The program's own loop must see the quit too.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            quit = true;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (ownerWasEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
+    return !quit;
+}
+
+}  // namespace fvt

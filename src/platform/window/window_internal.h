@@ -1,0 +1,122 @@
+// The window manager's state, shared by its source files (windows, keys, shell, backends).
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/region.h"
+#include "platform/window/window.h"
+
+namespace fvt::win {
+
+struct ThreadQueue;
+
+struct SentMessage {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT result = 0;
+    bool done = false;
+    std::shared_ptr<ThreadQueue> sender;
+};
+
+struct ThreadQueue {
+    DWORD threadId = 0;
+    std::condition_variable cv;
+    std::deque<std::shared_ptr<SentMessage>> sent;
+    std::deque<MSG> posted;
+    std::deque<MSG> input;
+    bool alive = true;
+    bool quit = false;
+    int quitCode = 0;
+    int inSend = 0;  // > 0 while handling a message sent from another thread
+    HWND active = nullptr;
+    HWND focus = nullptr;
+    MSG last{};  // the last message retrieved (GetMessagePos/Time)
+};
+
+struct WindowClass {
+    std::u16string name;
+    WNDCLASSW wc{};
+};
+
+struct Timer {
+    UINT elapse = 0;
+    std::uint64_t due = 0;
+    TIMERPROC proc = nullptr;
+    std::uint64_t order = 0;  // set order: equal due times fire in it
+};
+
+struct Window {
+    HWND handle = nullptr;
+    bool desktop = false;
+    bool chrome = false;
+    bool remote = false;      // stands for a window of another process (remoteClass)
+    std::string remoteClass;  // the shell's own windows (task bar, input panel): never activated
+    std::shared_ptr<WindowClass> cls;
+    WNDPROC proc = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    std::u16string text;
+    Window* parent = nullptr;  // the desktop for top-level windows
+    HWND owner = nullptr;
+    std::vector<Window*> children;  // front = top of the z-order
+    RECT rect{};                    // in the parent's client coordinates
+    LONG_PTR userData = 0;
+    LONG_PTR id = 0;
+    std::vector<std::uint8_t> extra;
+    std::shared_ptr<ThreadQueue> queue;
+    gdi::RectList update;  // client coordinates
+    bool erase = false;
+    bool destroying = false;
+    bool created = false;  // WM_CREATE returned
+    bool redraw = true;
+    std::map<UINT_PTR, Timer> timers;
+};
+
+// One lock guards every window, class and queue; it is never held while a window procedure runs.
+std::mutex& Lock();
+Window* Find(HWND handle);  // lock held; null for destroyed, stale or foreign handles
+Window* Desktop();          // lock held
+std::shared_ptr<ThreadQueue> CurrentQueue();
+RECT ScreenRect(const Window* w);  // lock held
+bool IsShown(const Window* w);     // lock held: it and every ancestor visible
+gdi::RectList VisibleRegion(const Window* w);
+// Marks what lies under `screen` as needing paint, in every window and the desktop.
+void ExposeScreen(const gdi::RectList& screen);                    // lock held
+void RepaintDesktopNow();                                          // lock not held
+void PostToQueue(ThreadQueue& queue, const MSG& msg, bool input);  // lock held
+std::uint64_t NextOrder();
+HWND FindWindowLocal(LPCWSTR className, LPCWSTR windowName);
+HWND WindowAt(POINT screen);
+HWND CaptureWindow();
+// Calls the window procedure on this thread (0 for gone windows); lock not held.
+LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void ForEachWindow(const std::function<void(Window*)>& f);  // lock held, tree order
+
+// The shell follows a reopened device (screen size) and makes its bars before the first window.
+void SyncDevice();
+void EnsureChrome();
+bool PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt);
+
+// Another process's windows on the same device.
+void StartInstanceServer();
+HWND FindRemoteWindow(LPCWSTR className);
+Window* NewProxyWindow();  // lock held
+bool RemoteForeground(const std::string& cls);
+LRESULT RemoteSend(const std::string& cls, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Hooks the other parts of the layer fill in.
+void OnWindowDestroyed(HWND window);    // keys and shell drop their records; lock not held
+void NoteKeyRetrieved(const MSG& msg);  // key state follows retrieved input; lock held
+void PaintDesktopRegion(const gdi::RectList& region);  // lock not held
+
+}  // namespace fvt::win
