@@ -103,9 +103,16 @@ Window* NeedsPaint(ThreadQueue& q, HWND filter) {
     return found;
 }
 
+// A display backend's turn (events, showing the screen) while the thread would wait.
+std::function<bool()>& IdleHook() {
+    static auto* hook = new std::function<bool()>;
+    return *hook;
+}
+
 bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait) {
     auto q = CurrentQueue();
     std::unique_lock<std::mutex> lock(Lock());
+    bool hookRan = false;
     for (;;) {
         if (!q->sent.empty()) {
             HandleSent(lock, *q);
@@ -155,7 +162,19 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait) {
             }
         }
         if (!wait) return false;
-        if (nextDue == 0) {
+        bool hooked = static_cast<bool>(IdleHook());
+        if (hooked && !hookRan) {
+            hookRan = true;
+            lock.unlock();
+            IdleHook()();
+            lock.lock();
+            continue;
+        }
+        hookRan = false;
+        if (hooked && (nextDue == 0 || !fvt::IsVirtualClock())) {
+            std::uint64_t ms = nextDue == 0 ? 16 : std::min<std::uint64_t>(16, nextDue - now);
+            q->cv.wait_for(lock, std::chrono::milliseconds(ms));
+        } else if (nextDue == 0) {
             q->cv.wait(lock);
         } else if (fvt::IsVirtualClock()) {
             // Other threads get a moment to post; then the clock moves on to the timer.
@@ -204,6 +223,11 @@ bool PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT pt) 
     m.pt = pt;
     PostToQueue(*w->queue, m, true);
     return true;
+}
+
+void SetIdleHook(std::function<bool()> hook) {
+    std::lock_guard<std::mutex> l(Lock());
+    IdleHook() = std::move(hook);
 }
 
 void SetQuitHook(std::function<void()> hook) {

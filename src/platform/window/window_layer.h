@@ -33,7 +33,13 @@ void Character(WCHAR character);
 void HardwareButton(int number);
 void SoftKey(int number);
 
-// The screen as PNG (temp file + rename); false when it cannot be written.
+// The SDL2 display when FOLIVANT_DISPLAY=sdl, or when a display is present and FOLIVANT_DISPLAY
+// is not "headless"; otherwise (or without SDL2 in the build) the screen stays headless.
+// True when the SDL2 display runs.
+bool UseDisplayFromEnvironment();
+
+// The screen as PNG (what the SDL2 window shows, when it runs) (temp file + rename); false when it
+// cannot be written.
 bool SaveScreenshot(const std::string& path);
 
 }  // namespace fvt

@@ -42,6 +42,22 @@ TEST(Imagedump, WritesThePictureAsPpm) {
     EXPECT_EQ(fit.size(), fitHeader.size() + 20 * 12 * 3);
 }
 
+TEST(Imagedump, FitScalesGifWhileDecoding) {
+    std::string dir = ::testing::TempDir();
+    fvt::test::GifSpec s;
+    s.width = 8;
+    s.height = 4;
+    s.palette = {{0, 0, 0}, {255, 255, 255}};
+    for (int i = 0; i < 32; ++i) s.pixels.push_back(std::uint8_t(1 - (i % 8) % 2));
+    ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "fit.gif", fvt::test::WriteGif(s)));
+    ASSERT_EQ(RunImagedump("--fit 4x4 " + dir + "fit.gif " + dir + "fitgif.ppm"), 0);
+    auto ppm = fvt::test::ReadFileBytes(dir + "fitgif.ppm");
+    std::string header = "P6\n4 2\n255\n";
+    ASSERT_EQ(ppm.size(), header.size() + 4 * 2 * 3);
+    // Columns 0, 2, 4, 6 (white) are kept: the scale accumulator starts at half a step.
+    for (std::size_t i = header.size(); i < ppm.size(); ++i) EXPECT_EQ(ppm[i], 255) << i;
+}
+
 TEST(Imagedump, BadInputExitsWithOne) {
     std::string dir = ::testing::TempDir();
     ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "bad.gif", {'G', 'I', 'F', '8', '9', 'a', 0}));

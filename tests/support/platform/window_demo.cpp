@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
     }
     if (argc >= 4 && std::strcmp(argv[1], "run") == 0) {
         if (!fvt::OpenDevice(argv[2], "", true)) return 2;
+        fvt::UseDisplayFromEnvironment();
         if (!MakeWindow(u"Folivant Demo")) return 3;
         std::ifstream script(argv[3]);
         if (!script) return 4;

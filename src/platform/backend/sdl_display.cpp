@@ -1,0 +1,174 @@
+// The SDL2 display: shows the device screen scaled up by a whole factor, turns the mouse into
+// the pen and the keyboard into the device's keys. Runs on the window thread, from the queue's
+// idle moments.
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/gdi.h"
+#include "platform/window/keys.h"
+#include "platform/window/window_internal.h"
+#include "platform/window/window_layer.h"
+
+namespace fvt::win {
+void SetIdleHook(std::function<bool()> hook);
+}
+
+namespace {
+
+SDL_Window* g_window = nullptr;
+SDL_Renderer* g_renderer = nullptr;
+SDL_Texture* g_texture = nullptr;
+int g_scale = 2, g_w = 0, g_h = 0;
+bool g_penDown = false;
+
+UINT MapKey(SDL_Keycode k) {
+    switch (k) {
+        case SDLK_LEFT:
+            return VK_LEFT;
+        case SDLK_RIGHT:
+            return VK_RIGHT;
+        case SDLK_UP:
+            return VK_UP;
+        case SDLK_DOWN:
+            return VK_DOWN;
+        case SDLK_RETURN:
+            return VK_RETURN;
+        case SDLK_ESCAPE:
+            return VK_ESCAPE;  // Back
+        case SDLK_BACKSPACE:
+            return VK_BACK;
+        case SDLK_TAB:
+            return VK_TAB;
+        case SDLK_F1:
+            return VK_F1;
+        case SDLK_F2:
+            return VK_F2;
+        case SDLK_F5:
+            return 0xC1;
+        case SDLK_F6:
+            return 0xC2;
+        case SDLK_F7:
+            return 0xC3;
+        case SDLK_F8:
+            return 0xC4;
+        case SDLK_ASTERISK:
+            return VK_F8;
+        case SDLK_HASH:
+            return VK_F9;
+        case SDLK_LSHIFT:
+            return VK_LSHIFT;
+        case SDLK_RSHIFT:
+            return VK_RSHIFT;
+        case SDLK_LCTRL:
+            return VK_LCONTROL;
+        case SDLK_RCTRL:
+            return VK_RCONTROL;
+    }
+    if (k >= SDLK_0 && k <= SDLK_9) return static_cast<UINT>('0' + (k - SDLK_0));
+    if (k >= SDLK_a && k <= SDLK_z) return static_cast<UINT>('A' + (k - SDLK_a));
+    if (k == SDLK_SPACE) return VK_SPACE;
+    return 0;
+}
+
+bool Present() {
+    auto surface = GdiScreenSurface();
+    if (!surface) return false;
+    if (surface->Width() != g_w || surface->Height() != g_h) {
+        if (g_texture) SDL_DestroyTexture(g_texture);
+        g_w = surface->Width();
+        g_h = surface->Height();
+        g_texture = SDL_CreateTexture(g_renderer, SDL_PIXELFORMAT_RGB888,
+                                      SDL_TEXTUREACCESS_STREAMING, g_w, g_h);
+        SDL_SetWindowSize(g_window, g_w * g_scale, g_h * g_scale);
+    }
+    if (!g_texture) return false;
+    SDL_UpdateTexture(g_texture, nullptr, surface->Bits(), surface->Stride());
+    SDL_RenderClear(g_renderer);
+    SDL_RenderCopy(g_renderer, g_texture, nullptr, nullptr);
+    SDL_RenderPresent(g_renderer);
+    return true;
+}
+
+// Polls events and shows the screen; true while the window lives.
+bool Pump() {
+    if (!g_window) return false;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        switch (e.type) {
+            case SDL_QUIT:
+                PostQuitMessage(0);
+                break;
+            case SDL_MOUSEBUTTONDOWN:
+                g_penDown = true;
+                fvt::PenDown(e.button.x / g_scale, e.button.y / g_scale);
+                break;
+            case SDL_MOUSEBUTTONUP:
+                g_penDown = false;
+                fvt::PenUp(e.button.x / g_scale, e.button.y / g_scale);
+                break;
+            case SDL_MOUSEMOTION:
+                if (g_penDown) fvt::PenMove(e.motion.x / g_scale, e.motion.y / g_scale);
+                break;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: {
+                UINT vk = MapKey(e.key.keysym.sym);
+                if (!vk) break;
+                if (e.type == SDL_KEYDOWN)
+                    fvt::KeyDown(vk);
+                else
+                    fvt::KeyUp(vk);
+                break;
+            }
+        }
+    }
+    fvt::win::RepaintDesktopNow();
+    Present();
+    return true;
+}
+
+}  // namespace
+
+namespace fvt {
+
+bool StartSdlDisplay() {
+    if (g_window) return true;
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+    auto surface = GdiScreenSurface();
+    g_w = g_h = 0;
+    const char* scale = std::getenv("FOLIVANT_SCALE");
+    if (scale && std::atoi(scale) >= 1 && std::atoi(scale) <= 8) g_scale = std::atoi(scale);
+    int w = surface ? surface->Width() : 240, h = surface ? surface->Height() : 320;
+    g_window = SDL_CreateWindow("Folivant Reader", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                w * g_scale, h * g_scale, 0);
+    if (!g_window) return false;
+    g_renderer = SDL_CreateRenderer(g_window, -1, SDL_RENDERER_SOFTWARE);
+    if (!g_renderer) return false;
+    win::SetIdleHook(Pump);
+    Pump();
+    return true;
+}
+
+bool SdlDisplayActive() {
+    return g_window != nullptr;
+}
+
+// What the SDL window shows, scaled back to device pixels, as PNG.
+bool SaveSdlScreenshot(const std::string& path) {
+    if (!g_window || !Present()) return false;
+    int w = g_w * g_scale, h = g_h * g_scale;
+    std::vector<std::uint32_t> pixels(static_cast<size_t>(w) * h);
+    if (SDL_RenderReadPixels(g_renderer, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(), w * 4) !=
+        0)
+        return false;
+    auto shot = gdi::Surface::Create(g_w, g_h, gdi::PixelFormat::Xrgb32);
+    if (!shot) return false;
+    for (int y = 0; y < g_h; ++y)
+        for (int x = 0; x < g_w; ++x)
+            shot->SetPixel(x, y,
+                           pixels[static_cast<size_t>(y * g_scale) * w + x * g_scale] & 0xFFFFFF);
+    return GdiSaveSurfacePng(*shot, path.c_str());
+}
+
+}  // namespace fvt
