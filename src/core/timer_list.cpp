@@ -1,5 +1,7 @@
 #include "core/timer_list.h"
 
+#include "platform/window/window.h"
+
 TimerList::~TimerList() {
     SetHost(nullptr);
 }
@@ -76,4 +78,12 @@ bool TimerList::Dispatch(uintptr_t rawId) {
     // Nothing of the list is used after this call: the callback may destroy it.
     callback->OnTimer(*this, id);
     return true;
+}
+
+bool WindowTimers::SetTimer(uintptr_t id, uint32_t intervalMs) {
+    return ::SetTimer(window_, id, intervalMs, nullptr) != 0;
+}
+
+void WindowTimers::KillTimer(uintptr_t id) {
+    ::KillTimer(window_, id);
 }

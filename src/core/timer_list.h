@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/segmented_array.h"
+#include "platform/types.h"
 
 class TimerList;
 
@@ -62,4 +63,17 @@ private:
     TimerHost* host_;
     SegArray<Record, 3> records_;
     int32_t nextId_ = kFirstId;
+};
+
+// The timers of a window: SetTimer and KillTimer on it. The window procedure passes each
+// WM_TIMER whose id is not one of its own to TimerList::Dispatch.
+class WindowTimers : public TimerHost {
+public:
+    explicit WindowTimers(HWND window) : window_(window) {}
+    bool SetTimer(uintptr_t id, uint32_t intervalMs) override;
+    void KillTimer(uintptr_t id) override;
+    HWND Window() const { return window_; }
+
+private:
+    HWND window_;
 };

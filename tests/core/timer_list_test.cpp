@@ -163,3 +163,29 @@ TEST(TimerListIds, FailuresLeaveNoRecord) {
 }
 
 }  // namespace
+
+#include "support/platform/window_fixture.h"
+
+namespace {
+
+class WindowTimerList : public fvt::test::WindowTest {};
+
+TEST_F(WindowTimerList, WmTimerReachesTheCallbackThroughDispatch) {
+    HWND hwnd = Make(0, 26, 50, 50);
+    ASSERT_NE(hwnd, nullptr);
+    WindowTimers host(hwnd);
+    TimerList list(&host);
+    Counter c;
+    On(hwnd, [&](HWND, UINT m, WPARAM w, LPARAM, bool& handled) -> LRESULT {
+        handled = m == WM_TIMER;
+        if (handled) list.Dispatch(w);
+        return 0;
+    });
+    int32_t id = -1;
+    ASSERT_TRUE(list.StartOnce(&c, 0, id, false));
+    fvt::RunUntilIdle();
+    EXPECT_EQ(c.fired, 1);
+    EXPECT_EQ(list.Count(), 0);
+}
+
+}  // namespace
