@@ -43,7 +43,12 @@ struct ShellState {
     std::set<FILECHANGENOTIFY*> notices;  // handed out, not yet freed
     std::set<HANDLE> power;
     std::uintptr_t nextPower = 0x100;
-    std::map<DWORD, std::u16string> notifications;
+    struct Notification {
+        std::u16string title;
+        std::u16string text;  // the markup reduced to plain text
+        HWND bubble = nullptr;
+    };
+    std::map<DWORD, Notification> notifications;
     // Clipboard.
     HWND clipboardOwner = nullptr;
     DWORD clipboardThread = 0;
@@ -171,6 +176,97 @@ LRESULT SipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
+// The bubble shows the markup as plain text: tags dropped, the common entities decoded.
+std::u16string PlainText(LPCWSTR html) {
+    std::u16string out;
+    bool inTag = false;
+    for (; html && *html; ++html) {
+        char16_t c = *html;
+        if (inTag) {
+            inTag = c != u'>';
+            continue;
+        }
+        if (c == u'<') {
+            inTag = true;
+            if (!out.empty() && out.back() != u' ') out.push_back(u' ');
+            continue;
+        }
+        if (c == u'&') {
+            static const std::pair<std::u16string, char16_t> kEntities[] = {
+                {u"&amp;", u'&'}, {u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&quot;", u'"'},
+                {u"&nbsp;", u' '}};
+            bool decoded = false;
+            for (auto& [name, ch] : kEntities) {
+                if (std::u16string_view(html).substr(0, name.size()) == name) {
+                    out.push_back(ch);
+                    html += name.size() - 1;
+                    decoded = true;
+                    break;
+                }
+            }
+            if (decoded) continue;
+        }
+        out.push_back(c == u'\n' || c == u'\r' || c == u'\t' ? u' ' : c);
+    }
+    while (!out.empty() && out.back() == u' ') out.pop_back();
+    size_t start = out.find_first_not_of(u' ');
+    return start == std::u16string::npos ? std::u16string() : out.substr(start);
+}
+
+constexpr UINT_PTR kBubbleTimer = 1;
+
+LRESULT BubbleProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    DWORD id = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
+    if (msg == WM_TIMER && wParam == kBubbleTimer) {
+        KillTimer(hwnd, kBubbleTimer);
+        SHNotificationRemove(nullptr, id);  // its time is up
+        return 0;
+    }
+    if (msg != WM_PAINT) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    std::u16string title, text;
+    {
+        std::lock_guard<std::mutex> l(ShellLock());
+        auto it = S().notifications.find(id);
+        if (it != S().notifications.end() && it->second.bubble == hwnd) {
+            title = it->second.title;
+            text = it->second.text;
+        }
+    }
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (!dc) return 0;
+    RECT r;
+    GetClientRect(hwnd, &r);
+    HBRUSH frame = CreateSolidBrush(RGB(64, 64, 64));
+    HBRUSH back = CreateSolidBrush(RGB(255, 255, 225));
+    FillRect(dc, &r, frame);
+    RECT inner{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+    FillRect(dc, &inner, back);
+    DeleteObject(frame);
+    DeleteObject(back);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    RECT line{inner.left + Scale(4), inner.top + Scale(2), inner.right - Scale(4), inner.bottom};
+    if (!title.empty()) {
+        RECT measured = line;
+        DrawTextW(dc, title.c_str(), -1, &measured, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+        DrawTextW(dc, title.c_str(), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        line.top = measured.bottom + Scale(2);
+    }
+    DrawTextW(dc, text.c_str(), -1, &line, DT_WORDBREAK | DT_NOPREFIX);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+// Hides a bubble from any thread: its own thread destroys it, another is asked to.
+void CloseBubble(HWND bubble) {
+    if (!IsWindow(bubble)) return;
+    if (GetWindowThreadProcessId(bubble, nullptr) == GetCurrentThreadId())
+        DestroyWindow(bubble);
+    else
+        PostMessageW(bubble, WM_CLOSE, 0, 0);
+}
+
 void RegisterChromeClasses() {
     WNDCLASSW wc{};
     wc.lpfnWndProc = TaskBarProc;
@@ -178,6 +274,9 @@ void RegisterChromeClasses() {
     RegisterClassW(&wc);
     wc.lpfnWndProc = SipProc;
     wc.lpszClassName = u"SipWndClass";
+    RegisterClassW(&wc);
+    wc.lpfnWndProc = BubbleProc;
+    wc.lpszClassName = fvt::kNotificationBubbleClass;
     RegisterClassW(&wc);
 }
 
@@ -404,20 +503,47 @@ BOOL SipGetInfo(SIPINFO* info) {
 LRESULT SHNotificationAdd(SHNOTIFICATIONDATA* data) {
     constexpr LRESULT kInvalidArg = static_cast<LRESULT>(static_cast<int32_t>(0x80070057u));
     if (!data || !data->pszHTML) return kInvalidArg;
-    {
-        std::lock_guard<std::mutex> l(ShellLock());
-        S().notifications[data->dwID] = data->pszHTML;
-    }
     Log("notification " + std::to_string(data->dwID) + " " + Narrow(data->pszTitle) + ": " +
         Narrow(data->pszHTML));
+    EnsureChrome();
+    // A plain bubble across the top of the work area, above the program's windows.
+    RECT work = fvt::WorkArea();
+    int margin = Scale(8);
+    RECT r{work.left + margin, work.top + Scale(4), work.right - margin, work.top + Scale(64)};
+    HWND bubble = MakeChrome(fvt::kNotificationBubbleClass, false, r);
+    if (bubble) SetWindowLongPtrW(bubble, GWL_USERDATA, static_cast<LONG_PTR>(data->dwID));
+    HWND replaced = nullptr;
+    {
+        std::lock_guard<std::mutex> l(ShellLock());
+        ShellState::Notification& n = S().notifications[data->dwID];
+        replaced = n.bubble;
+        n.title = data->pszTitle ? data->pszTitle : u"";
+        n.text = PlainText(data->pszHTML);
+        n.bubble = bubble;
+    }
+    CloseBubble(replaced);  // the same id shown again replaces its bubble
+    if (bubble) {
+        // A duration of 0 or -1 (seconds) keeps it until it is removed.
+        if (data->csDuration != 0 && data->csDuration != 0xFFFFFFFFu)
+            SetTimer(bubble, kBubbleTimer, std::min<DWORD>(data->csDuration, 86400u) * 1000u,
+                     nullptr);
+        ShowWindow(bubble, SW_SHOWNA);
+    }
     return 0;
 }
 
 LRESULT SHNotificationRemove(const void*, DWORD id) {
-    std::lock_guard<std::mutex> l(ShellLock());
-    if (!S().notifications.erase(id))
-        return static_cast<LRESULT>(static_cast<int32_t>(0x80004005u));
-    S().log.push_back("notification removed " + std::to_string(id));
+    HWND bubble = nullptr;
+    {
+        std::lock_guard<std::mutex> l(ShellLock());
+        auto it = S().notifications.find(id);
+        if (it == S().notifications.end())
+            return static_cast<LRESULT>(static_cast<int32_t>(0x80004005u));
+        bubble = it->second.bubble;
+        S().notifications.erase(it);
+        S().log.push_back("notification removed " + std::to_string(id));
+    }
+    CloseBubble(bubble);
     return 0;
 }
 

@@ -161,6 +161,9 @@ BOOL IsClipboardFormatAvailable(UINT format);
 
 namespace fvt {
 
+// Class of the shell's notification bubbles.
+inline constexpr const WCHAR* kNotificationBubbleClass = u"SHNotificationBubble";
+
 // Shell geometry in screen pixels.
 int TaskBarHeight();
 int MenuBarHeight();

@@ -157,6 +157,25 @@ WCHAR CharacterOf(UINT vk) {
     return 0;
 }
 
+// A pen down on an inactive top-level window of this thread activates it first, so the
+// window hears WM_ACTIVATE before the pen message. Disabled windows (owners of a modal loop)
+// and the shell's own strips are never activated.
+void ActivateUnderPen(POINT p) {
+    HWND under = WindowFromPoint(p);
+    auto queue = fvt::win::CurrentQueue();
+    HWND top = nullptr;
+    {
+        std::lock_guard<std::mutex> l(fvt::win::Lock());
+        fvt::win::Window* w = fvt::win::Find(under);
+        while (w && w->parent && !w->parent->desktop) w = w->parent;
+        if (!w || w->desktop || w->chrome || w->remote || w->destroying) return;
+        if (!fvt::win::IsShown(w) || (w->style & WS_DISABLED)) return;
+        if (w->queue != queue) return;
+        top = w->handle;
+    }
+    if (GetActiveWindow() != top) SetActiveWindow(top);
+}
+
 void Pen(UINT message, int x, int y) {
     HWND target;
     {
@@ -164,6 +183,7 @@ void Pen(UINT message, int x, int y) {
         g_pen = POINT{x, y};
     }
     target = GetCapture();
+    if (!target && message == WM_LBUTTONDOWN) ActivateUnderPen(POINT{x, y});
     if (!target) target = message == WM_LBUTTONDOWN ? WindowFromPoint(POINT{x, y}) : g_penWindow;
     if (!target) target = WindowFromPoint(POINT{x, y});
     if (message == WM_LBUTTONDOWN) g_penWindow = target;

@@ -169,5 +169,32 @@ TEST_F(Keys, PenGoesToTheWindowUnderItOrToTheCapture) {
     EXPECT_EQ(Log()[0].hwnd, right);
 }
 
+TEST_F(Keys, PenDownActivatesAnInactiveWindowBeforeItsPenMessage) {
+    HWND back = Make(0, 26, 100, 100);
+    HWND front = Make(120, 26, 100, 100);
+    ASSERT_EQ(GetActiveWindow(), front);
+    Watch({WM_ACTIVATE, WM_LBUTTONDOWN});
+    fvt::PenDown(10, 36);
+    fvt::PenUp(10, 36);
+    RunUntilIdle();
+    auto log = Log();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].hwnd, front);
+    EXPECT_EQ(LOWORD(log[0].wParam), WA_INACTIVE);
+    EXPECT_EQ(log[1].hwnd, back);
+    EXPECT_NE(LOWORD(log[1].wParam), WA_INACTIVE);
+    EXPECT_EQ(log[2].message, static_cast<UINT>(WM_LBUTTONDOWN));
+    EXPECT_EQ(GetActiveWindow(), back);
+
+    // A disabled window (the owner of a modal loop) and the task bar are never activated.
+    EnableWindow(front, FALSE);
+    Clear();
+    fvt::Tap(130, 40);
+    fvt::Tap(5, 5);
+    RunUntilIdle();
+    EXPECT_EQ(GetActiveWindow(), back);
+    EXPECT_TRUE(Log().empty());
+}
+
 }  // namespace
 }  // namespace fvt::test

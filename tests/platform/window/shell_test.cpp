@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/kernel/clock.h"
 #include "platform/kernel/modules.h"
 #include "platform/shell/shell.h"
 #include "support/platform/window_fixture.h"
@@ -121,6 +122,49 @@ TEST_F(RotatingShell, RotationTurnsTheScreenAndResizesWindows) {
     mode.dmDisplayOrientation = DMDO_0;
     ChangeDisplaySettingsEx(nullptr, &mode, nullptr, CDS_RESET, nullptr);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 240);
+}
+
+TEST_F(Shell, NotificationShowsABubbleUntilRemovedOrExpired) {
+    HWND hwnd = Make(0, 26, 240, 268);
+    On(hwnd, PaintWith(RGB(255, 255, 255)));
+    RunUntilIdle();
+    ASSERT_EQ(ScreenPixel(20, 40), 0xFFFFFFu);
+    SHNOTIFICATIONDATA data{};
+    data.cbStruct = sizeof(data);
+    data.dwID = 7;
+    data.pszTitle = u"Alarm";
+    data.pszHTML = u"<b>Time</b> to read";
+    ASSERT_EQ(SHNotificationAdd(&data), 0);
+    RunUntilIdle();
+    HWND bubble = FindWindowW(kNotificationBubbleClass, nullptr);
+    ASSERT_NE(bubble, nullptr);
+    RECT r;
+    GetWindowRect(bubble, &r);
+    EXPECT_GE(r.top, 26);  // inside the work area, not over the task bar
+    EXPECT_EQ(GetActiveWindow(), hwnd);
+    int changed = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) changed += ScreenPixel(x, y) != 0xFFFFFFu;
+    EXPECT_GT(changed, 0);
+    EXPECT_EQ(SHNotificationRemove(nullptr, 7), 0);
+    RunUntilIdle();
+    EXPECT_EQ(FindWindowW(kNotificationBubbleClass, nullptr), nullptr);
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) ASSERT_EQ(ScreenPixel(x, y), 0xFFFFFFu);
+    EXPECT_NE(SHNotificationRemove(nullptr, 7), 0);  // already gone
+
+    // With a duration it goes by itself; the log keeps both.
+    data.csDuration = 5;
+    ASSERT_EQ(SHNotificationAdd(&data), 0);
+    RunUntilIdle();
+    EXPECT_NE(FindWindowW(kNotificationBubbleClass, nullptr), nullptr);
+    fvt::AdvanceClock(5000);
+    RunUntilIdle();
+    EXPECT_EQ(FindWindowW(kNotificationBubbleClass, nullptr), nullptr);
+    auto log = ShellLog();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0], "notification 7 Alarm: <b>Time</b> to read");
+    EXPECT_EQ(log[3], "notification removed 7");
 }
 
 TEST_F(Shell, HandOffsAreLogged) {
