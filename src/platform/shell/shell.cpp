@@ -192,9 +192,11 @@ std::u16string PlainText(LPCWSTR html) {
             continue;
         }
         if (c == u'&') {
-            static const std::pair<std::u16string, char16_t> kEntities[] = {
-                {u"&amp;", u'&'}, {u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&quot;", u'"'},
-                {u"&nbsp;", u' '}};
+            static const std::pair<std::u16string, char16_t> kEntities[] = {{u"&amp;", u'&'},
+                                                                            {u"&lt;", u'<'},
+                                                                            {u"&gt;", u'>'},
+                                                                            {u"&quot;", u'"'},
+                                                                            {u"&nbsp;", u' '}};
             bool decoded = false;
             for (auto& [name, ch] : kEntities) {
                 if (std::u16string_view(html).substr(0, name.size()) == name) {
