@@ -1022,14 +1022,16 @@ private:
         }
         return Advance();
     }
-    Node* LeftSide() {
+    // A member expression with its suffixes; `new` takes a callee without call suffixes, so
+    // that "new F(a)" passes (a) to the constructor.
+    Node* LeftSide(bool calls = true) {
         Depth d(this);
         if (!d.ok) return Fail("nesting too deep"), nullptr;
         Node* e;
         if (IsKw(K_NEW)) {
             Node* n = New(N_NEW);
             if (!Advance()) return nullptr;
-            Node* callee = LeftSideNoCall();
+            Node* callee = LeftSide(false);
             if (!callee) return nullptr;
             n->kids.push_back(callee);
             if (Is(P_LPAREN) && !Arguments(n)) return nullptr;
@@ -1037,24 +1039,7 @@ private:
         } else {
             e = Primary();
         }
-        return Suffixes(e, true);
-    }
-    Node* LeftSideNoCall() {
-        Depth d(this);
-        if (!d.ok) return Fail("nesting too deep"), nullptr;
-        Node* e;
-        if (IsKw(K_NEW)) {
-            Node* n = New(N_NEW);
-            if (!Advance()) return nullptr;
-            Node* callee = LeftSideNoCall();
-            if (!callee) return nullptr;
-            n->kids.push_back(callee);
-            if (Is(P_LPAREN) && !Arguments(n)) return nullptr;
-            e = n;
-        } else {
-            e = Primary();
-        }
-        return Suffixes(e, false);
+        return Suffixes(e, calls);
     }
     Node* Suffixes(Node* e, bool calls) {
         while (e) {
