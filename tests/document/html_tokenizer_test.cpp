@@ -300,3 +300,95 @@ TEST(HtmlTokenizerBuffers, PagesAreGivenBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every token with its position; tags with their flags and attributes (id, has-value, value).
+std::string Detailed(const std::u16string& text, uint32_t pageSize, bool quick) {
+    CharStream::quickPath = quick;
+    MemoryDocument doc(text, pageSize);
+    HtmlTokenizer t(false);  // no nesting: every tag the lexer reads is seen
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    std::string out;
+    for (int i = 0; i < 10000; ++i) {
+        uint32_t k = t.NextToken();
+        uint32_t position = 0;
+        t.GetPosition(position);
+        out += std::to_string(k) + "@" + std::to_string(position);
+        if (k == kTokenEnd) break;
+        if (k == kTokenText) out += "'" + Narrow(t.Text()) + "'";
+        if (k == kTokenTag) {
+            bool e = false, m = false;
+            uint32_t id = t.GetTag(e, m);
+            out += "<" + std::to_string(id) + (e ? "e" : "") + (m ? "m" : "");
+            for (uint32_t a = 0; a < t.AttributeCount(); ++a) {
+                const AttributeItem* item = t.Attribute(a);
+                out += " " + std::to_string(item->id) + (item->hasValue ? "=" : "") +
+                       Narrow(item->value);
+            }
+            out += ">";
+        }
+        out += " ";
+    }
+    CharStream::quickPath = true;
+    return out;
+}
+
+TEST(HtmlTokenizerQuickPaths, WordsAndSpacesCutAsTheScannerCutsThem) {
+    // Pages with curly quotes but no CJK take the quick cut; CJK and U+200C pages do not.
+    const std::u16string cases[] = {
+        u"It\u2019s \u201Cquoted\u201D \u2014 text,\tand\r\nlines.",
+        u"abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz0123456789 x",
+        u"\u4E00\u4E8Cab c\u200Cd \u2019\u4E09",
+        u"e\u0301t\u0301\u0301 a&amp;b&#233;c  \n\n\t x",
+        u"trailing   ",
+    };
+    for (const std::u16string& text : cases) {
+        std::string scanned = Detailed(text, 4096, false);
+        for (uint32_t page : {4096u, 1u, 7u, 31u})
+            EXPECT_EQ(Detailed(text, page, true), scanned) << page;
+    }
+}
+
+TEST(HtmlTokenizerQuickPaths, WholeTagsReadAsTheScannerReadsThem) {
+    // Tags read in one go inside a page, and the shapes that must be left to the scanner.
+    const std::u16string cases[] = {
+        u"<p>a</p>",
+        u"<br/><br />x<hr  noshade>",
+        u"<a href=\"x&amp;y\" name='n'>t</a >",
+        u"<a href = \"v\"\tclass='c'\n>t</a\n junk>",
+        u"<a href=\"v\"name=\"w\">t",
+        u"<p zz=\"v\" class=\"c\">unknown attribute</p>",
+        u"<p class=\"a>b\">quote holding '>'</p>",
+        u"<p class=\"a<b\">quote holding '<'</p>",
+        u"<p class=\"a> >x<p class=\"a</p>",
+        u"<p class=plain id=1>unquoted</p>",
+        u"<p class>no value</p><p class=>empty</p><p class x\"v\">x</p>",
+        u"<p class=\"\">empty quotes</p>",
+        u"<p class=\"v\"/x>slash</p><p/ >",
+        u"<xyz>unknown element</xyz><1p>digit</1p>",
+        u"< p>space</ p>",
+        u"<p\x01>control</p>",
+        u"<p class=\"v\" \x01>control</p>",
+        u"<script>if (a<b) x();</script>after<script/>after",
+        u"<p fvt:ignore=\"1\">x</p><table inline=\"1\">",
+        u"<a href=\"\u4E00\u2019\">\u4E00\u200Cx</a>",
+        u"<P CLASS=\"Up\">upper</P>",
+        u"<p a=\"1\" b=\"2\" c=\"3\" d=\"4\" e=\"5\" f=\"6\" g=\"7\" h=\"8\" i=\"9\">many</p>",
+        u"<a href=\"v\" href=\"w\" href=\"x\" href=\"y\" href=\"z\" href=\"1\" href=\"2\" "
+        u"href=\"3\" href=\"4\">nine</a>",
+        u"<p class=\"unclosed",
+        u"</p",
+        u"<",
+    };
+    for (const std::u16string& text : cases) {
+        std::string scanned = Detailed(text, 4096, false);
+        EXPECT_EQ(Detailed(text, 4096, true), scanned) << Narrow(String(text.data(), text.size()));
+        // Tags cut by page ends take the scanner's path.
+        for (uint32_t page : {1u, 5u, 11u})
+            EXPECT_EQ(Detailed(text, page, true), scanned) << page;
+    }
+}
+
+}  // namespace

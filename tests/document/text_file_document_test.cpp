@@ -75,6 +75,33 @@ TEST(TextFileDocumentDecoding, Windows1252) {
     EXPECT_EQ(doc.All(), u"\u20ac\u201cx\u0081");
 }
 
+TEST(TextFileDocumentDecoding, Windows1252AgreesWithTheCoreEverywhere) {
+    // Every byte value, in runs of ASCII and between them, at every alignment of a page block.
+    std::string bytes;
+    for (int round = 0; round < 3; ++round)
+        for (int b = 0; b < 256; ++b) {
+            bytes.push_back(static_cast<char>(b));
+            bytes.append(static_cast<size_t>(b % 11), 'a');
+        }
+    const uint8_t* raw = reinterpret_cast<const uint8_t*>(bytes.data());
+    for (size_t from : {0, 1, 3, 7, 8, 9}) {
+        size_t n = bytes.size() - from;
+        std::u16string expected(n + 4, u'?'), got(n + 4, u'?');
+        int32_t m = Charset::ToUtf16(1252, raw + from, n, expected.data(), expected.size());
+        ASSERT_EQ(m, static_cast<int32_t>(n));
+        uint32_t k = CodePage::Decode(got.data(), got.size(), raw + from, n, 1252, false, 65002,
+                                      nullptr, true, nullptr);
+        EXPECT_EQ(k, n);
+        EXPECT_EQ(got, expected) << from;
+    }
+    DeviceFiles files;
+    Opened doc(files, bytes);
+    std::u16string all = doc.All();
+    ASSERT_EQ(all.size(), bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i)
+        ASSERT_EQ(all[i], Cp1252::ToUnicode(static_cast<uint8_t>(bytes[i]))) << i;
+}
+
 TEST(TextFileDocumentDecoding, Utf8AcrossAPageBoundary) {
     DeviceFiles files;
     std::string bytes = "\xEF\xBB\xBF" + std::string(4095, 'a') + "\xE2\x82\xAC" + "tail";

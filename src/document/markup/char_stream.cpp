@@ -132,8 +132,7 @@ bool CharStream::Load(uint32_t position) {
     }
     s.page = page;
     s.loaded = true;
-    s.wide = false;
-    for (uint32_t i = 0; i < page.length && !s.wide; ++i) s.wide = page.text[i] >= 0x1100;
+    s.stops = HoldsStops(s.chars.Data(), page.length);
     SetCurrentAt(slot, position);
     if (off_ >= s.page.length) {
         // A position past the characters of its page: go on at the next page.
@@ -141,6 +140,17 @@ bool CharStream::Load(uint32_t position) {
         return Load(s.page.start + s.page.spanLength);
     }
     return true;
+}
+
+bool CharStream::HoldsStops(const char16_t* chars, uint32_t n) {
+    // Most pages hold nothing from U+1100 up, which one branch-free pass tells; pages that do
+    // (curly quotes and dashes count) are looked at character by character.
+    uint32_t high = 0;  // an integer: a bool here keeps the compiler from vectorizing
+    for (uint32_t i = 0; i < n; ++i) high |= chars[i] >= 0x1100;
+    if (!high) return false;
+    for (uint32_t i = 0; i < n; ++i)
+        if (IsStop(chars[i])) return true;
+    return false;
 }
 
 bool CharStream::EnsureCurrent() {
@@ -175,7 +185,7 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
     uint32_t lim = limit ? limit : 0xFFFFFFFFu;
     auto lookAhead = [&](uint32_t room) {
         const Segment& s = segments_[cur_];
-        if (!s.wide) return room;
+        if (!s.stops) return room;
         const char16_t* p = s.chars.Data();
         uint32_t end = s.page.length;
         for (uint32_t i = off_, k = 0; i < end && k < room; ++i, ++k)
@@ -222,49 +232,6 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
         cur_ = -1;
     }
     return token >= 0 ? kReadToken : kReadNoToken;
-}
-
-int CharStream::QuickTextToken(String& word) {
-    if (!quickPath || cur_ < 0) return 0;
-    Segment& s = segments_[cur_];
-    if (s.wide) return 0;
-    const char16_t* p = s.chars.Data();
-    const uint32_t n = s.page.length;
-    const uint32_t i = off_;
-    if (i >= n) return 0;
-    const uint32_t end = n - i > 30 ? i + 30 : n;
-    auto white = [](char16_t c) { return c == 32 || c == 10 || c == 13 || c == 9; };
-    char16_t c = p[i];
-    uint32_t j = i + 1;
-    int kind;
-    if (white(c)) {
-        while (j < end && white(p[j])) ++j;
-        kind = 2;
-    } else if (c == u'&' || c == u'<') {
-        return 0;
-    } else {
-        while (j < end) {
-            char16_t d = p[j];
-            if (white(d) || d == u'&' || d == u'<') break;
-            ++j;
-        }
-        kind = 1;
-    }
-    // A run reaching the page end short of the limit may go on in the next page.
-    if (j == n && j - i < 30) return 0;
-    pieces_.clear();
-    PieceRef& piece = pieces_.emplace_back();
-    piece.seg = cur_;
-    piece.off = i;
-    piece.len = j - i;
-    if (kind == 1)
-        word.AssignSub(s.chars, static_cast<int32_t>(i), static_cast<int32_t>(j - i));
-    off_ = j;
-    if (off_ >= n) {
-        position_ = s.page.start + s.page.spanLength;
-        cur_ = -1;
-    }
-    return kind;
 }
 
 uint32_t CharStream::GetLength() const {

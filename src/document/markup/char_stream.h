@@ -58,8 +58,31 @@ public:
     // A word or a run of white space of text mode that lies wholly inside the current page, cut
     // without the scanner (the same cut the scanner makes): 1 a word (its text in word), 2 white
     // space, 0 when the scanner must decide. Off when quickPath is false (tests compare both).
-    int QuickTextToken(String& word);
+    inline int QuickTextToken(String& word);
     static inline bool quickPath = true;
+    // Text-mode words are cut after this many characters.
+    static constexpr uint32_t kWordLimit = 30;
+
+    // The current page from the read position on (count 0 when no page is loaded), for readers
+    // that cut a whole construct at once. The two calls after such a cut: the piece [from, from
+    // + length), relative to the read position, becomes the one piece, as if the scanner had just
+    // read it; then the read position moves count characters on within the page.
+    uint32_t PageAhead(const char16_t*& chars) {
+        if ((cur_ < 0 || off_ >= segments_[cur_].page.length) && !EnsureCurrent()) return 0;
+        chars = segments_[cur_].chars.Data() + off_;
+        return segments_[cur_].page.length - off_;
+    }
+    void SetPieceAhead(uint32_t from, uint32_t length) {
+        pieces_.clear();
+        pieces_.push_back({cur_, off_ + from, length});
+    }
+    void SkipAhead(uint32_t count) {
+        off_ += count;
+        if (off_ >= segments_[cur_].page.length) {
+            position_ = segments_[cur_].page.start + segments_[cur_].page.spanLength;
+            cur_ = -1;
+        }
+    }
 
     uint32_t PieceCount() const { return static_cast<uint32_t>(pieces_.size()); }
     const char16_t* PieceData(uint32_t i) const {
@@ -96,7 +119,7 @@ private:
         bool loaded = false;
         PageBuffer page;
         String chars;
-        bool wide = false;  // holds a character from U+1100 up (CJK or U+200C possible)
+        bool stops = false;  // holds a character that is read alone (CJK or U+200C)
     };
 
     bool Load(uint32_t position);
@@ -106,6 +129,7 @@ private:
     static bool IsStop(char16_t c) {
         return c >= 0x1100 && (c == 0x200C || CharProps::IsCjk(c));
     }
+    static bool HoldsStops(const char16_t* chars, uint32_t n);
 
     DocumentSource* source_ = nullptr;
     uint32_t mode_ = 0;
@@ -122,6 +146,46 @@ private:
     std::vector<PieceRef> pieces_;
     bool InPieces(int32_t seg) const;
 };
+
+inline int CharStream::QuickTextToken(String& word) {
+    if (!quickPath) return 0;
+    // At a page end the next page is loaded, as the scanner's path would load it.
+    if ((cur_ < 0 || off_ >= segments_[cur_].page.length) && !EnsureCurrent()) return 0;
+    Segment& s = segments_[cur_];
+    const uint32_t n = s.page.length;
+    const uint32_t i = off_;
+    if (s.stops) return 0;
+    const char16_t* p = s.chars.Data();
+    const uint32_t end = n - i > kWordLimit ? i + kWordLimit : n;
+    // The characters that end a word (white space, '&', '<') all lie below 64, so one
+    // comparison lets letters pass and a bit mask tells the rest.
+    constexpr uint64_t kWhite = 1ull << 9 | 1ull << 10 | 1ull << 13 | 1ull << 32;
+    constexpr uint64_t kWordEnd = kWhite | 1ull << '&' | 1ull << '<';
+    auto is = [](uint64_t set, char16_t c) { return c < 64 && (set >> c & 1); };
+    char16_t c = p[i];
+    uint32_t j = i + 1;
+    int kind;
+    if (is(kWhite, c)) {
+        while (j < end && is(kWhite, p[j])) ++j;
+        kind = 2;
+    } else if (c == u'&' || c == u'<') {
+        return 0;
+    } else {
+        while (j < end && !is(kWordEnd, p[j])) ++j;
+        kind = 1;
+    }
+    // A run reaching the page end short of the limit may go on in the next page.
+    if (j == n && j - i < kWordLimit) return 0;
+    pieces_.clear();
+    pieces_.push_back({cur_, i, j - i});
+    if (kind == 1) word.AssignSub(s.chars, static_cast<int32_t>(i), static_cast<int32_t>(j - i));
+    off_ = j;
+    if (j >= n) {
+        position_ = s.page.start + s.page.spanLength;
+        cur_ = -1;
+    }
+    return kind;
+}
 
 // References inside a text: "&name;", "&#123;", "&#x7B;" (';' optional).
 namespace Entities {

@@ -10,6 +10,19 @@
 namespace {
 
 bool IsWhite(char16_t c) { return c == 9 || c == 10 || c == 13 || c == 32; }
+bool IsNameStart(char16_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+bool IsNameChar(char16_t c) {
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == ':';
+}
+// The end of the name starting at i (i itself when no name starts there).
+uint32_t NameEnd(const char16_t* p, uint32_t i, uint32_t n) {
+    if (i >= n || !IsNameStart(p[i])) return i;
+    while (++i < n && IsNameChar(p[i])) {
+    }
+    return i;
+}
 
 // Runs the tokenizer from position 0 to the first tag; installed for documents below the
 // document model (books) to tell markup from plain text.
@@ -104,18 +117,6 @@ void HtmlTokenizer::DropTag() {
     ClearAttributes();
 }
 
-uint32_t HtmlTokenizer::JoinRule(uint32_t result) {
-    char16_t c;
-    if (stream_.Peek(c) && (c == u'&' || (c >= 0x300 && CharProps::IsCombining(c))) &&
-        joinCount_ < 5) {
-        append_ = true;
-        ++joinCount_;
-        return kTokenContinue;
-    }
-    ResetJoin();
-    return result;
-}
-
 uint32_t HtmlTokenizer::Lex() {
     Scanner& sc = stream_.scanner;
     discard_ = false;
@@ -139,6 +140,7 @@ uint32_t HtmlTokenizer::Lex() {
                 ResetJoin();
                 return kTokenSpace;
             }
+            if (QuickTag()) return kTokenTag;
         }
         uint32_t limit = (sc.Mode() == kModeText && lexState_ == kIdle) ? 30 : 0;
         int32_t token = -1;
@@ -313,6 +315,89 @@ uint32_t HtmlTokenizer::Lex() {
                 break;
         }
     }
+}
+
+// Reads a whole tag of the usual shapes in one go when it lies inside the current page:
+// "<name>", "<name/>", "<name a="v" b='w'>" with known element and attribute names, and
+// "</name ...>". It leaves everything else to the scanner, tags running past the page end
+// included, and changes nothing until the tag is known to be one of these; it ends in the state
+// the scanner's token-by-token path ends in.
+bool HtmlTokenizer::QuickTag() {
+    const char16_t* p = nullptr;
+    const uint32_t n = stream_.PageAhead(p);
+    if (n < 3 || p[0] != u'<' || scriptEndExpected_ || !CharStream::quickPath) return false;
+    const bool end = p[1] == u'/';
+    const uint32_t nameStart = end ? 2 : 1;
+    const uint32_t nameEnd = NameEnd(p, nameStart, n);
+    if (nameEnd == nameStart) return false;
+    uint16_t id = 0;
+    KeywordTree::FindMarkupName(p + nameStart, nameEnd - nameStart, &id);
+    if (!MarkupTags::IsElement(id)) return false;
+
+    // The scanner skips whatever follows an end tag's name up to '>'.
+    uint32_t close = nameEnd;  // the last character of the tag's last token
+    uint32_t lastToken = nameEnd;
+    bool empty = false;
+    struct Value {
+        uint16_t id;
+        uint32_t start, length;  // the quoted value, quotes included
+    };
+    Value values[8];
+    uint32_t valueCount = 0;
+    if (end) {
+        while (close < n && p[close] != u'>') ++close;
+        if (close >= n) return false;
+    } else {
+        // Attributes, each a name, '=' and a quoted value, white space between them.
+        uint32_t j = nameEnd;
+        while (true) {
+            while (j < n && IsWhite(p[j])) ++j;
+            if (j >= n) return false;
+            if (p[j] == u'>' || (p[j] == u'/' && j + 1 < n && p[j + 1] == u'>')) break;
+            const uint32_t a = j, b = NameEnd(p, j, n);
+            if (b == a) return false;
+            j = b;
+            while (j < n && IsWhite(p[j])) ++j;
+            if (j >= n || p[j] != u'=') return false;
+            ++j;
+            while (j < n && IsWhite(p[j])) ++j;
+            if (j >= n || (p[j] != u'"' && p[j] != u'\'')) return false;
+            const char16_t quote = p[j];
+            const uint32_t v = j++;
+            // '<' or '>' inside quotes makes the scanner drop the tag.
+            while (j < n && p[j] != quote && p[j] != u'<' && p[j] != u'>') ++j;
+            if (j >= n || p[j] != quote) return false;
+            ++j;
+            uint16_t attr = 0;
+            KeywordTree::FindMarkupName(p + a, b - a, &attr);
+            if (attr == 0 || valueCount == sizeof(values) / sizeof(values[0])) return false;
+            values[valueCount++] = {attr, v, j - v};
+        }
+        empty = p[j] == u'/';
+        lastToken = j;
+        close = empty ? j + 1 : j;
+    }
+
+    ResetJoin();
+    tagEnd_ = end;
+    tagEmpty_ = empty;
+    tagId_ = id;
+    discard_ = false;
+    lexState_ = kIdle;
+    if (!end) {
+        ClearAttributes();
+        for (uint32_t i = 0; i < valueCount; ++i) {
+            ReserveAttribute()->id = values[i].id;
+            stream_.SetPieceAhead(values[i].start, values[i].length);
+            StoreValue(true);
+        }
+    }
+    // An empty SCRIPT has no raw content to follow.
+    if (id == kTagScript) nextStart_ = (end || empty) ? 0 : 5;
+    stream_.SetPieceAhead(lastToken, close + 1 - lastToken);
+    stream_.SkipAhead(close + 1);
+    stream_.scanner.SetState(kModeText);
+    return true;
 }
 
 void HtmlTokenizer::Track(uint32_t id) {

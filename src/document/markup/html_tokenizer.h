@@ -51,7 +51,20 @@ private:
     enum LexState { kIdle, kTagName, kAttributeName, kAfterName, kAfterEquals };
 
     uint32_t Lex();
-    uint32_t JoinRule(uint32_t result);
+    bool QuickTag();
+    // A word followed by '&' or a combining mark goes on in the next token (at most five
+    // times). Inline: it runs after every word.
+    uint32_t JoinRule(uint32_t result) {
+        char16_t c;
+        if (stream_.Peek(c) && (c == u'&' || (c >= 0x300 && CharProps::IsCombining(c))) &&
+            joinCount_ < 5) {
+            append_ = true;
+            ++joinCount_;
+            return kTokenContinue;
+        }
+        ResetJoin();
+        return result;
+    }
     void ResetJoin() {
         append_ = false;
         joinCount_ = 0;

@@ -1,6 +1,39 @@
 #include "document/sources/code_page.h"
 
+#include <cstring>
+
 namespace CodePage {
+
+namespace {
+
+// Windows-1252, the code page of every text file without a mark, decoded straight into the
+// page: runs of ASCII are widened eight bytes at a time, other bytes go through a table made
+// from the core's own mapping.
+uint32_t Decode1252(char16_t* out, const uint8_t* bytes, size_t count) {
+    static const struct Table {
+        Table() {
+            for (int b = 0; b < 256; ++b) chars[b] = Cp1252::ToUnicode(static_cast<uint8_t>(b));
+        }
+        char16_t chars[256];
+    } table;
+    size_t i = 0;
+    while (i < count) {
+        if (count - i >= 8) {
+            uint64_t w;
+            std::memcpy(&w, bytes + i, 8);
+            if ((w & 0x8080808080808080ull) == 0) {
+                for (size_t k = 0; k < 8; ++k) out[i + k] = bytes[i + k];
+                i += 8;
+                continue;
+            }
+        }
+        out[i] = table.chars[bytes[i]];
+        ++i;
+    }
+    return static_cast<uint32_t>(count);
+}
+
+}  // namespace
 
 uint32_t Choose(uint32_t detected, uint32_t requested) {
     if (requested == 65002 || detected == 65002 || detected == 65001 ||
@@ -35,7 +68,9 @@ uint32_t Decode(char16_t* out, size_t outCap, const uint8_t* bytes, size_t count
                                       out, outCap, posMap, true);
         return n < 0 ? 0 : static_cast<uint32_t>(n);
     }
-    int32_t n = Charset::ToUtf16(static_cast<int>(from), bytes, count, out, outCap);
+    int32_t n = from == 1252 && count <= outCap
+                    ? static_cast<int32_t>(Decode1252(out, bytes, count))
+                    : Charset::ToUtf16(static_cast<int>(from), bytes, count, out, outCap);
     if (n < 0) return 0;
     if (posMap)
         for (int32_t i = 0; i < n; ++i) posMap[i] = static_cast<uint32_t>(i);

@@ -21,6 +21,70 @@ void Drain(TokenSource& ts, size_t limit) {
     __builtin_trap();
 }
 
+// Everything a reader of the token stream sees, token by token: kinds, positions, texts, tags
+// and their attributes.
+std::u16string Transcript(DocumentSource& doc, size_t limit, bool nest) {
+    HtmlTokenizer t(nest);
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    std::u16string out;
+    for (size_t i = 0; i < limit; ++i) {
+        uint32_t k = t.NextToken();
+        uint32_t position = 0;
+        t.GetPosition(position);
+        out.push_back(static_cast<char16_t>('0' + k));
+        out.push_back(static_cast<char16_t>(position));
+        out.push_back(static_cast<char16_t>(position >> 16));
+        if (k == kTokenEnd) break;
+        if (k == kTokenText) out.append(t.Text().Data(), t.Text().Length());
+        if (k == kTokenTag) {
+            bool isEnd = false, isEmpty = false;
+            out.push_back(static_cast<char16_t>(t.GetTag(isEnd, isEmpty)));
+            out.push_back(static_cast<char16_t>(isEnd * 2 + isEmpty));
+            for (uint32_t a = 0; a < t.AttributeCount(); ++a) {
+                const AttributeItem* item = t.Attribute(a);
+                out.push_back(static_cast<char16_t>(item->id));
+                out.push_back(item->hasValue);
+                out.append(item->value.Data(), item->value.Length());
+                out.push_back(0xFFFF);
+            }
+        }
+        if (i % 64 == 0) t.ReleaseBuffers();
+    }
+    return out;
+}
+
+// The quick paths (words, spaces and whole tags inside a page) must give exactly what the
+// scanner gives token by token; without nesting every tag the lexer reads is seen.
+void CompareQuickAndScanner(DocumentSource& doc, size_t limit) {
+    for (bool nest : {false, true}) {
+        CharStream::quickPath = true;
+        std::u16string quick = Transcript(doc, limit, nest);
+        CharStream::quickPath = false;
+        std::u16string scanned = Transcript(doc, limit, nest);
+        CharStream::quickPath = true;
+        if (quick != scanned) __builtin_trap();
+    }
+}
+
+// Markup made of the pieces real pages are made of, one piece per input byte: it reaches tags
+// with attributes far more often than arbitrary text does.
+std::u16string MarkupFrom(const uint8_t* data, size_t size) {
+    static const char16_t* const kPieces[] = {
+        u"<p", u"<a", u"<b", u"<br", u"<div", u"<script", u"<table", u"<td", u"<html", u"<body",
+        u"</p", u"</a", u"</b", u"</script", u"</table", u"</td", u"<x", u"</x", u"<", u"</",
+        u" href=", u" class=", u" name=", u" fvt:ignore=", u" inline=", u" nowrap", u" id=",
+        u"=", u"\"v\"", u"'w'", u"\"", u"'", u"\"a>b\"", u"\"&amp;x\"", u"\"&#65;\"", u">",
+        u"/>", u"/", u" ", u"\n", u"\t", u"word", u"&amp;", u"&#65;", u"&", u";", u"<!--",
+        u"-->", u"<![CDATA[", u"]]>", u"\u4E00", u"\u2019", u"\u200C", u"\u0301", u"_", u":",
+        u"1", u"\x01", u"-", u"p", u"a", u" zz=", u" x", u"\"\"",
+    };
+    constexpr size_t kCount = sizeof(kPieces) / sizeof(kPieces[0]);
+    std::u16string text;
+    for (size_t i = 0; i < size; ++i) text += kPieces[data[i] % kCount];
+    return text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -52,23 +116,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (u.RestoreState(junk)) Drain(u, limit);
     }
     {
-        // The quick path for words and spaces cuts exactly as the scanner does.
-        auto all = [&](bool quick) {
-            CharStream::quickPath = quick;
-            HtmlTokenizer t;
-            t.Attach(&doc, 0);
-            t.Start(0, false);
-            std::u16string out;
-            for (size_t i = 0; i < limit; ++i) {
-                uint32_t k = t.NextToken();
-                out.push_back(static_cast<char16_t>('0' + k));
-                if (k == kTokenEnd) break;
-                if (k == kTokenText) out.append(t.Text().Data(), t.Text().Length());
-            }
-            CharStream::quickPath = true;
-            return out;
-        };
-        if (all(true) != all(false)) __builtin_trap();
+        // Small pages (constructs cut by page ends) and one page (the quick paths taken).
+        CompareQuickAndScanner(doc, limit);
+        MemoryDocument whole(text);
+        CompareQuickAndScanner(whole, limit);
+        std::u16string markup = MarkupFrom(data + 1, size - 1);
+        MemoryDocument markupPages(markup, pageSize), markupWhole(markup);
+        size_t markupLimit = 16 * (markup.size() + 16);
+        CompareQuickAndScanner(markupPages, markupLimit);
+        CompareQuickAndScanner(markupWhole, markupLimit);
+        if (markupPages.LivePages() != 0 || markupWhole.LivePages() != 0) __builtin_trap();
     }
     {
         PlainTextTokenSource p;
