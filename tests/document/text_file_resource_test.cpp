@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/charset.h"
 #include "core/text.h"
 #include "document/location/location.h"
 #include "document/markup/token_source.h"
@@ -11,11 +12,11 @@
 namespace {
 
 TextFileResource* Open(DeviceFiles& files, const std::string& name, const std::string& bytes,
-                       uint32_t kind) {
+                       uint32_t kind, uint32_t codePage = 1252) {
     std::u16string path = files.Write(name, bytes);
     Location l;
     EXPECT_TRUE(l.Parse(String(path.c_str()), false));
-    return TextFileResource::Create(l, kind, 1252, 65002);
+    return TextFileResource::Create(l, kind, codePage, 65002);
 }
 
 std::string ReadAll(Resource* r) {
@@ -49,6 +50,37 @@ TEST(TextFileResources, HtmlAndPlainTextFilesReadToTheEnd) {
               "<HTML><BODY>'one'' '_'two'<BR/>'three'</BODY></HTML>$");
     EXPECT_EQ(text->OpenDataByIndex(0, nullptr), nullptr);
     text->Release();
+}
+
+TEST(TextFileResources, ShiftJisTextAskedForExplicitly) {
+    if (!IsKnownCodePage(932)) GTEST_SKIP() << "no Shift-JIS converter";
+    // Words of ten katakana U+30A2 (83 41) and a space: the last character of word 194
+    // straddles byte 4096.
+    std::string bytes = "ab ";
+    int words = 0;
+    for (; bytes.size() < 9000; ++words) {
+        for (int i = 0; i < 10; ++i) bytes += "\x83\x41";
+        bytes += " ";
+    }
+    bytes += "z";
+    ASSERT_EQ(static_cast<uint8_t>(bytes[4095]), 0x83);
+    DeviceFiles files;
+    TextFileResource* r = Open(files, "j.txt", bytes, 2, 932);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->GetDocument()->GetCodePage(), 65002u);
+    std::string dump = ReadAll(r);
+    r->Release();
+    // Each katakana once (they come as tokens of their own), nothing replaced.
+    size_t count = 0;
+    for (size_t at = dump.find("'\\u12450'"); at != std::string::npos;
+         at = dump.find("'\\u12450'", at + 1))
+        ++count;
+    EXPECT_EQ(count, static_cast<size_t>(words) * 10);
+    EXPECT_EQ(dump.find("65533"), std::string::npos);
+    EXPECT_EQ(dump.rfind("<HTML><BODY>'ab'_'\\u12450'", 0), 0u);
+    const std::string end = "_'z'</BODY></HTML>$";
+    EXPECT_EQ(dump.substr(dump.size() - end.size()), end);
+    EXPECT_EQ(dump.find("'A'"), std::string::npos);
 }
 
 TEST(TextFileResources, BinaryFileNamedHtmlEndsCleanly) {
