@@ -6,6 +6,7 @@
 #include "core/text.h"
 #include "document/location/location.h"
 #include "document/markup/token_source.h"
+#include "document/sources/layout_services.h"
 #include "support/document/device_files.h"
 #include "token_dump.h"
 
@@ -92,6 +93,89 @@ TEST(TextFileResources, BinaryFileNamedHtmlEndsCleanly) {
     std::string s = ReadAll(r);
     EXPECT_EQ(s.back(), '$');
     r->Release();
+}
+
+// A stand-in for the page layout: records what the resource asks of it. Layouts and searchers
+// are only handed around, so addresses of its own stand for them.
+class RecordingFactory : public LayoutEngineFactory {
+public:
+    PageLayout* CreatePageLayout(BookLayoutTraits* traits) override {
+        log += traits ? "book layout;" : "layout;";
+        return reinterpret_cast<PageLayout*>(&layout);
+    }
+    void SetSource(PageLayout* l, TokenSource* source) override {
+        EXPECT_EQ(l, reinterpret_cast<PageLayout*>(&layout));
+        given = source;
+        log += "source;";
+    }
+    void SetPlainTextOption(PageLayout*, bool) override { log += "option;"; }
+    void DestroyPageLayout(PageLayout* l) override {
+        EXPECT_EQ(l, reinterpret_cast<PageLayout*>(&layout));
+        // A layout lets go of its token source while clearing: it must still be there.
+        uint32_t position = 0;
+        if (given) given->GetPosition(position);
+        log += "destroy;";
+    }
+    Searcher* CreateSearcher(DocumentSource* document, bool indexed) override {
+        searched = document;
+        log += indexed ? "indexed searcher;" : "plain searcher;";
+        return reinterpret_cast<Searcher*>(&searcher);
+    }
+    std::string log;
+    TokenSource* given = nullptr;
+    DocumentSource* searched = nullptr;
+    int layout = 0, searcher = 0;
+};
+
+struct InstalledFactory {
+    InstalledFactory() { LayoutEngineFactory::Install(&factory); }
+    ~InstalledFactory() { LayoutEngineFactory::Install(nullptr); }
+    RecordingFactory factory;
+};
+
+TEST(ContentResourceLayouts, LayoutIsMadeAndFedThroughTheInstalledEngine) {
+    DeviceFiles files;
+    TextFileResource* r = Open(files, "l.htm", "<p>x</p>", 1);
+    ASSERT_NE(r, nullptr);
+    {
+        InstalledFactory installed;
+        TokenSource* ts = nullptr;
+        PageLayout* layout = nullptr;
+        ASSERT_TRUE(r->CreateLayout(ts, &layout));
+        ASSERT_NE(ts, nullptr);
+        EXPECT_EQ(layout, reinterpret_cast<PageLayout*>(&installed.factory.layout));
+        EXPECT_EQ(installed.factory.given, ts);
+        EXPECT_EQ(ts->Source(), r->GetDocument());
+        r->DestroyLayout(ts, layout);
+        EXPECT_EQ(installed.factory.log, "layout;source;destroy;");
+    }
+    // Without a layout engine a layout cannot be had, but the token source alone can.
+    TokenSource* ts = reinterpret_cast<TokenSource*>(1);
+    PageLayout* layout = reinterpret_cast<PageLayout*>(1);
+    EXPECT_FALSE(r->CreateLayout(ts, &layout));
+    EXPECT_EQ(ts, nullptr);
+    EXPECT_EQ(layout, nullptr);
+    ASSERT_TRUE(r->CreateLayout(ts, nullptr));
+    r->DestroyLayout(ts, nullptr);
+    r->Release();
+}
+
+TEST(ContentResourceLayouts, SearchersByDocumentKind) {
+    DeviceFiles files;
+    TextFileResource* html = Open(files, "s.htm", "<p>x</p>", 1);
+    TextFileResource* text = Open(files, "s.txt", "x", 2);
+    ASSERT_TRUE(html && text);
+    EXPECT_EQ(html->CreateSearcher(), nullptr);  // no layout engine yet
+    {
+        InstalledFactory installed;
+        EXPECT_NE(html->CreateSearcher(), nullptr);
+        EXPECT_EQ(installed.factory.searched, html->GetDocument());
+        EXPECT_NE(text->CreateSearcher(), nullptr);
+        EXPECT_EQ(installed.factory.log, "indexed searcher;plain searcher;");
+    }
+    EXPECT_EQ(text->CreateSearcher(), nullptr);
+    html->Release();
+    text->Release();
 }
 
 TEST(TextFileResources, MissingFileGivesNull) {
