@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -175,6 +176,30 @@ TEST(TextFileDocumentDoubleByte, RunsOfLeadValuedBytesReadInAnyOrder) {
             doc.doc.ReleasePage(p.pageId);
         }
         EXPECT_EQ(pages[0] + pages[1] + pages[2] + pages[3], expected);
+    }
+}
+
+TEST(TextFileDocumentDoubleByte, InvalidBytesBecomeReplacementCharacters) {
+    // A lead byte before a line feed, bytes no character uses, the same broken pair across the
+    // page end, and a lead byte with nothing after it.
+    std::string bytes =
+        "a\x81\nb\xFF"
+        "c";
+    bytes += std::string(4095 - bytes.size(), 'x') + "\x81\n" + "tail\x82";
+    DeviceFiles files;
+    for (int codePage : {932, 936, 949, 950}) {
+        if (!IsKnownCodePage(codePage)) continue;
+        Opened doc(files, bytes, codePage);
+        std::u16string all = doc.All();
+        EXPECT_EQ(all, Whole(bytes, codePage)) << codePage;
+        EXPECT_EQ(std::count(all.begin(), all.end(), u'\n'), 2) << codePage;
+        EXPECT_EQ(all.back(), u'\uFFFD');
+        PlainTextTokenSource ts;
+        ts.Attach(&doc.doc, 0);
+        ts.Start(0, false);
+        std::string dump = DumpTokens(ts);
+        EXPECT_EQ(dump.back(), '$');
+        EXPECT_NE(dump.find("'tail\\u65533'"), std::string::npos) << codePage;
     }
 }
 
