@@ -58,6 +58,7 @@ void BookDocument::Close() {
     exth_.clear();
     huff_.reset();
     cachedRecord_ = 0;
+    framesetCache_.Clear();
     sniffedKind_ = 0;
     if (source_ && ownsSource_) {
         source_->Close();
@@ -715,7 +716,8 @@ bool BookDocument::GetInteractionTables(std::uint32_t tables[3]) const {
 
 bool BookDocument::FramesetIndexRecord(std::uint32_t i, ByteSpan* pairs) {
     std::uint32_t length = 0;
-    const std::uint8_t* data = Record(header_.framesetRecord + i, &length);
+    const std::uint8_t* data = nullptr;
+    framesetCache_.Fetch(source_, header_.framesetRecord + i, &data, &length);
     if (!data || length < 4) {
         *pairs = ByteSpan{};
         return false;

@@ -15,6 +15,7 @@
 #include "bookfiles/document_source.h"
 #include "bookfiles/huff_cdic.h"
 #include "bookfiles/packed_tree.h"
+#include "bookfiles/record_cache.h"
 
 class PalmDatabase;
 
@@ -195,6 +196,9 @@ private:
 
     std::vector<std::unique_ptr<Page>> pages_;
     std::uint16_t nextPageId_ = 1;
+
+    // The frame-set index record last looked at (every section lookup walks them).
+    RecordCache framesetCache_;
 
     // The last decoded text record.
     std::uint32_t cachedRecord_ = 0;

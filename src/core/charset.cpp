@@ -96,6 +96,7 @@ struct Table {
     int codePage = 0;
     bool doubleByte = false;
     bool leadByte[256] = {};
+    bool pairLead[256] = {};  // a lead byte that begins at least one character
     char16_t single[256] = {};
     char16_t* pairs = nullptr;
     uint16_t* reverse = nullptr;  // UTF-16 unit -> bytes (hi byte = lead, 0 = none)
@@ -151,6 +152,7 @@ const Table* GetTable(int cp) {
             for (int trail = 0x40; trail < 256; ++trail) {
                 uint8_t pair[2] = {static_cast<uint8_t>(lead), static_cast<uint8_t>(trail)};
                 t->pairs[lead << 8 | trail] = ConvertOne(cd, pair, 2);
+                if (t->pairs[lead << 8 | trail]) t->pairLead[lead] = true;
             }
         }
     }
@@ -404,6 +406,13 @@ int Charset::StateSize(int codePage) {
     int cp = Resolve(codePage);
     if (cp == CodePages::kUtf8 || IsDoubleByte(cp)) return static_cast<int>(sizeof(CharsetState));
     return 0;
+}
+
+bool Charset::IsLeadByte(int codePage, uint8_t b) {
+    int cp = Resolve(codePage);
+    if (!IsDoubleByte(cp)) return false;
+    const Table* t = GetTable(cp);
+    return t && t->pairLead[b];
 }
 
 int32_t Charset::Continue(CharsetState* state, int codePage, const uint8_t* in, size_t n,

@@ -74,6 +74,9 @@ struct CharsetState {
 namespace Charset {
 // Bytes of carry-over state the code page needs (0 for single-byte ones).
 int StateSize(int codePage);
+// True when b begins a two-byte character in a double-byte code page (932, 936, 949, 950,
+// 1361); false for every byte of any other code page.
+bool IsLeadByte(int codePage, uint8_t b);
 // Units one call may write at most for n input bytes.
 inline size_t MaxOutput(size_t n) {
     return n + 4;

@@ -150,14 +150,14 @@ namespace OptionalApi {
 BOOL SHFullScreen(HWND w, DWORD f) {
     FVT_CALL(kSHFullScreen, FALSE, BOOL(*)(HWND, DWORD), w, f);
 }
-BOOL SHChangeNotifyRegister(HWND w, void* e) {
-    FVT_CALL(kSHChangeNotifyRegister, FALSE, BOOL(*)(HWND, void*), w, e);
+BOOL SHChangeNotifyRegister(HWND w, SHCHANGENOTIFYENTRY* e) {
+    FVT_CALL(kSHChangeNotifyRegister, FALSE, BOOL(*)(HWND, SHCHANGENOTIFYENTRY*), w, e);
 }
 BOOL SHChangeNotifyDeregister(HWND w) {
     FVT_CALL(kSHChangeNotifyDeregister, FALSE, BOOL(*)(HWND), w);
 }
-void SHChangeNotifyFree(void* n) {
-    auto fn = Get<void (*)(void*)>(kSHChangeNotifyFree);
+void SHChangeNotifyFree(FILECHANGENOTIFY* n) {
+    auto fn = Get<void (*)(FILECHANGENOTIFY*)>(kSHChangeNotifyFree);
     if (fn) fn(n);
 }
 BOOL SHInitDialog(void* i) {
@@ -169,8 +169,8 @@ BOOL SHSetAppKeyWndAssoc(BYTE k, HWND w) {
 BOOL SHDoneButton(HWND w, DWORD s) {
     FVT_CALL(kSHDoneButton, FALSE, BOOL(*)(HWND, DWORD), w, s);
 }
-LRESULT SHNotificationAdd(void* d) {
-    FVT_CALL(kSHNotificationAdd, kErrorFail, LRESULT(*)(void*), d);
+LRESULT SHNotificationAdd(SHNOTIFICATIONDATA* d) {
+    FVT_CALL(kSHNotificationAdd, kErrorFail, LRESULT(*)(SHNOTIFICATIONDATA*), d);
 }
 LRESULT SHNotificationRemove(const void* c, DWORD id) {
     FVT_CALL(kSHNotificationRemove, kErrorFail, LRESULT(*)(const void*, DWORD), c, id);
@@ -181,8 +181,8 @@ BOOL SHGetSpecialFolderPath(HWND o, LPWSTR p, int f, BOOL c) {
 BOOL SipShowIM(DWORD f) {
     FVT_CALL(kSipShowIM, FALSE, BOOL(*)(DWORD), f);
 }
-BOOL SipGetInfo(void* i) {
-    FVT_CALL(kSipGetInfo, FALSE, BOOL(*)(void*), i);
+BOOL SipGetInfo(SIPINFO* i) {
+    FVT_CALL(kSipGetInfo, FALSE, BOOL(*)(SIPINFO*), i);
 }
 BOOL RegisterHotKey(HWND w, int id, UINT m, UINT k) {
     FVT_CALL(kRegisterHotKey, FALSE, BOOL(*)(HWND, int, UINT, UINT), w, id, m, k);
@@ -200,9 +200,9 @@ HANDLE SetPowerRequirement(LPCWSTR d, int s, ULONG f, void* sys, ULONG r) {
 DWORD ReleasePowerRequirement(HANDLE h) {
     FVT_CALL(kReleasePowerRequirement, 120u /* not implemented */, DWORD(*)(HANDLE), h);
 }
-LONG ChangeDisplaySettingsEx(LPCWSTR d, void* m, HWND w, DWORD f, void* p) {
+LONG ChangeDisplaySettingsEx(LPCWSTR d, DEVMODEW* m, HWND w, DWORD f, void* p) {
     FVT_CALL(kChangeDisplaySettingsEx, kDispChangeFailed,
-             LONG(*)(LPCWSTR, void*, HWND, DWORD, void*), d, m, w, f, p);
+             LONG(*)(LPCWSTR, DEVMODEW*, HWND, DWORD, void*), d, m, w, f, p);
 }
 HWND VoiceRecorder_Create(void* r) {
     FVT_CALL(kVoiceRecorder_Create, nullptr, HWND(*)(void*), r);
@@ -211,10 +211,9 @@ LONG tapiRequestMakeCallW(LPCWSTR n, LPCWSTR a, LPCWSTR c, LPCWSTR m) {
     FVT_CALL(kTapiRequestMakeCallW, kTapiErrorNoRecipient,
              LONG(*)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR), n, a, c, m);
 }
-LRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD cp, const char* s, INT* ss, LPWSTR d,
-                                      INT* ds) {
-    FVT_CALL(kConvertINetMultiByteToUnicode, kErrorFail,
-             LRESULT(*)(DWORD*, DWORD, const char*, INT*, LPWSTR, INT*), mode, cp, s, ss, d, ds);
+HRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD cp, LPCSTR s, int* ss, LPWSTR d, int* ds) {
+    FVT_CALL(kConvertINetMultiByteToUnicode, kErrorFailResult,
+             HRESULT(*)(DWORD*, DWORD, LPCSTR, int*, LPWSTR, int*), mode, cp, s, ss, d, ds);
 }
 
 void* InternetOpenA(const char* a, DWORD t, const char* p, const char* b, DWORD f) {

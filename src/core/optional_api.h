@@ -3,6 +3,8 @@
 // DISP_CHANGE_FAILED, E_FAIL), so that a missing function never reads as success.
 #pragma once
 
+#include "platform/kernel/code_pages.h"
+#include "platform/shell/shell.h"
 #include "platform/types.h"
 
 namespace OptionalApi {
@@ -13,30 +15,32 @@ bool Has(const char* name);
 constexpr LONG kDispChangeFailed = -1;
 constexpr LONG kTapiErrorNoRecipient = -2;
 constexpr LRESULT kErrorFail = static_cast<LRESULT>(static_cast<int32_t>(0x80004005u));
+constexpr HRESULT kErrorFailResult = static_cast<HRESULT>(0x80004005u);
 
-// Shell (aygshell) and core functions.
+// Shell (aygshell) and core functions, typed as the layer declares them (a call through a
+// pointer of another type is undefined).
 BOOL SHFullScreen(HWND window, DWORD flags);
-BOOL SHChangeNotifyRegister(HWND window, void* entry);
+BOOL SHChangeNotifyRegister(HWND window, SHCHANGENOTIFYENTRY* entry);
 BOOL SHChangeNotifyDeregister(HWND window);
-void SHChangeNotifyFree(void* notice);
+void SHChangeNotifyFree(FILECHANGENOTIFY* notice);
 BOOL SHInitDialog(void* info);
 BOOL SHSetAppKeyWndAssoc(BYTE key, HWND window);
 BOOL SHDoneButton(HWND window, DWORD state);
-LRESULT SHNotificationAdd(void* data);
+LRESULT SHNotificationAdd(SHNOTIFICATIONDATA* data);
 LRESULT SHNotificationRemove(const void* clsid, DWORD id);
 BOOL SHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL create);
 BOOL SipShowIM(DWORD flags);
-BOOL SipGetInfo(void* info);
+BOOL SipGetInfo(SIPINFO* info);
 BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT key);
 BOOL UnregisterHotKey(HWND window, int id);
 BOOL UnregisterFunc1(UINT modifiers, UINT key);
 HANDLE SetPowerRequirement(LPCWSTR device, int state, ULONG flags, void* system, ULONG reserved);
 DWORD ReleasePowerRequirement(HANDLE request);
-LONG ChangeDisplaySettingsEx(LPCWSTR device, void* mode, HWND window, DWORD flags, void* param);
+LONG ChangeDisplaySettingsEx(LPCWSTR device, DEVMODEW* mode, HWND window, DWORD flags, void* param);
 HWND VoiceRecorder_Create(void* recorder);
 LONG tapiRequestMakeCallW(LPCWSTR number, LPCWSTR appName, LPCWSTR calledParty, LPCWSTR comment);
-LRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD codePage, const char* source,
-                                      INT* sourceSize, LPWSTR dest, INT* destSize);
+HRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD codePage, LPCSTR source, int* sourceSize,
+                                      LPWSTR dest, int* destSize);
 
 // Internet functions (handles are opaque pointers); null or FALSE when missing.
 void* InternetOpenA(const char* agent, DWORD accessType, const char* proxy, const char* bypass,

@@ -4,15 +4,15 @@
 
 #include "core/optional_api.h"
 #include "core/resources.h"
+#include "core/text.h"
 #include "platform/gdi/gdi_api.h"
 #include "platform/gdi/gdi_types.h"
 #include "platform/kernel/system_info.h"
 #include "platform/kernel/system_time.h"
 #include "platform/last_error.h"
+#include "platform/shell/shell.h"
 
 namespace {
-
-constexpr UINT kSpiGetWorkArea = 48;
 
 int ScreenCaps(int index) {
     HDC dc = CreateCompatibleDC(nullptr);
@@ -22,69 +22,15 @@ int ScreenCaps(int index) {
     return v;
 }
 
-struct WinRect {
-    LONG left, top, right, bottom;
-};
+// Platform orientation of each program code.
+constexpr DWORD kPlatformOrientation[4] = {DMDO_0, DMDO_270, DMDO_90, DMDO_180};
 
-// The input panel's information block.
-struct SipInfo {
-    DWORD cbSize;
-    DWORD fdwFlags;
-    WinRect rcVisibleDesktop;
-    WinRect rcSipRect;
-    DWORD dwImDataSize;
-    void* pvImData;
-};
-
-// A notification bubble's description.
-struct NotificationData {
-    DWORD cbStruct;
-    DWORD dwID;
-    DWORD npPriority;
-    DWORD csDuration;
-    void* hicon;
-    DWORD grfFlags;
-    uint8_t clsid[16];
-    HWND hwndSink;
-    LPCWSTR pszHTML;
-    LPCWSTR pszTitle;
-    LPARAM lParam;
-};
-
-// The display-settings record, in the order the display settings function reads it; only the
-// size, the field mask and the two orientation fields are used here.
-struct DisplayMode {
-    WCHAR deviceName[32];
-    WORD specVersion;
-    WORD driverVersion;
-    WORD size;
-    WORD driverExtra;
-    DWORD fields;
-    int16_t printerFields[13];
-    WCHAR formName[32];
-    WORD logPixels;
-    DWORD bitsPerPel;
-    DWORD pelsWidth;
-    DWORD pelsHeight;
-    DWORD displayFlags;
-    DWORD displayFrequency;
-    DWORD displayOrientation;
-    DWORD displayQueryOrientation;
-};
-constexpr DWORD kFieldOrientation = 0x00800000;
-constexpr DWORD kFieldQueryOrientation = 0x01000000;
-constexpr DWORD kTestOnly = 0x2;      // CDS_TEST
-constexpr DWORD kApply = 0x40000000;  // CDS_RESET
-constexpr LONG kChangeSuccessful = 0;
-// Platform orientation (DMDO_0, DMDO_90, DMDO_180, DMDO_270) of each program code.
-constexpr DWORD kPlatformOrientation[4] = {0, 4, 1, 2};
-
-bool QueryDisplay(DisplayMode& mode, DWORD fields) {
+bool QueryDisplay(DEVMODEW& mode, DWORD fields) {
     std::memset(&mode, 0, sizeof(mode));
-    mode.size = sizeof(mode);
-    mode.fields = fields;
-    return OptionalApi::ChangeDisplaySettingsEx(nullptr, &mode, nullptr, kTestOnly, nullptr) ==
-           kChangeSuccessful;
+    mode.dmSize = sizeof(mode);
+    mode.dmFields = fields;
+    return OptionalApi::ChangeDisplaySettingsEx(nullptr, &mode, nullptr, CDS_TEST, nullptr) ==
+           DISP_CHANGE_SUCCESSFUL;
 }
 
 // The program's notification class.
@@ -144,40 +90,40 @@ bool CanRotateScreen() {
     uint32_t major, minor;
     if (!GetOsVersion(major, minor) || major * 100 + minor < 421) return false;
     if (!OptionalApi::Has("ChangeDisplaySettingsEx")) return false;
-    DisplayMode mode;
-    return QueryDisplay(mode, kFieldQueryOrientation) && mode.displayQueryOrientation != 0;
+    DEVMODEW mode;
+    return QueryDisplay(mode, DM_DISPLAYQUERYORIENTATION) && mode.dmDisplayQueryOrientation != 0;
 }
 
 int GetScreenOrientation() {
-    DisplayMode mode;
-    if (!QueryDisplay(mode, kFieldOrientation)) return -1;
+    DEVMODEW mode;
+    if (!QueryDisplay(mode, DM_DISPLAYORIENTATION)) return -1;
     for (int code = 0; code < 4; ++code)
-        if (kPlatformOrientation[code] == mode.displayOrientation) return code;
+        if (kPlatformOrientation[code] == mode.dmDisplayOrientation) return code;
     return -1;
 }
 
 bool SetScreenOrientation(int code) {
     if (code < 0 || code > 3) return false;
-    DisplayMode mode;
+    DEVMODEW mode;
     std::memset(&mode, 0, sizeof(mode));
-    mode.size = sizeof(mode);
-    mode.fields = kFieldOrientation;
-    mode.displayOrientation = kPlatformOrientation[code];
-    return OptionalApi::ChangeDisplaySettingsEx(nullptr, &mode, nullptr, kApply, nullptr) ==
-           kChangeSuccessful;
+    mode.dmSize = sizeof(mode);
+    mode.dmFields = DM_DISPLAYORIENTATION;
+    mode.dmDisplayOrientation = kPlatformOrientation[code];
+    return OptionalApi::ChangeDisplaySettingsEx(nullptr, &mode, nullptr, CDS_RESET, nullptr) ==
+           DISP_CHANGE_SUCCESSFUL;
 }
 
 bool InputPanel::Show(bool show) {
-    return OptionalApi::SipShowIM(show ? 1 : 0) != 0;
+    return OptionalApi::SipShowIM(show ? SIPF_ON : SIPF_OFF) != 0;
 }
 
 bool InputPanel::GetInfo(Rect* out) {
-    SipInfo info;
+    SIPINFO info;
     std::memset(&info, 0, sizeof(info));
     info.cbSize = sizeof(info);
     if (!OptionalApi::SipGetInfo(&info)) return false;
     if (out) *out = Rect::FromWinRect(info.rcSipRect);
-    return (info.fdwFlags & 1) != 0;
+    return (info.fdwFlags & SIPF_ON) != 0;
 }
 
 bool ShowDoneButton(HWND window, bool show) {
@@ -188,7 +134,7 @@ bool ShowNotification(uint32_t notificationId, uint32_t textId, uint32_t caption
     const char16_t* text = LoadResString(textId);
     const char16_t* caption = LoadResString(captionId);
     if (!text) return false;
-    NotificationData data;
+    SHNOTIFICATIONDATA data;
     std::memset(&data, 0, sizeof(data));
     data.cbStruct = sizeof(data);
     data.dwID = notificationId;
@@ -204,6 +150,35 @@ bool RemoveNotification(uint32_t notificationId) {
     return OptionalApi::SHNotificationRemove(kNotificationClass, notificationId) == 0;
 }
 
+namespace {
+
+bool SetMenuItemText(HMENU menu, uint32_t item, bool byPosition, const char16_t* text) {
+    MENUITEMINFOW info;
+    std::memset(&info, 0, sizeof(info));
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = const_cast<LPWSTR>(text);  // only read
+    return SetMenuItemInfoW(menu, item, byPosition ? TRUE : FALSE, &info) != 0;
+}
+
+}  // namespace
+
+bool SetMenuTextsRes(HMENU menu, const MenuTextRow* rows, int32_t count) {
+    if (!rows || count < 0) return false;
+    bool all = true;
+    for (int32_t i = 0; i < count; ++i) {
+        const char16_t* text = LoadResString(rows[i].stringId);
+        // Without a text the menu's own label is better than an empty item.
+        if (!text || !SetMenuItemText(menu, rows[i].item, rows[i].byPosition, text)) all = false;
+    }
+    return all;
+}
+
+bool SetMenuTextsRes(HMENU menu, uint32_t item, bool byPosition, const Text& text) {
+    if (!text.IsValid()) return false;
+    return SetMenuItemText(menu, item, byPosition, text.WideCStr());
+}
+
 int Screen::SizeClass(int32_t width, int32_t height) {
     if (width < 240 || height < 240) return 0;
     int32_t small = width < height ? width : height;
@@ -217,8 +192,8 @@ int Screen::SizeClass() {
 }
 
 bool Screen::GetWorkArea(Rect& out) {
-    WinRect r{};
-    if (!SystemParametersInfoW(kSpiGetWorkArea, 0, &r, 0)) return false;
+    RECT r{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0)) return false;
     out = Rect::FromWinRect(r);
     return true;
 }

@@ -4,7 +4,10 @@
 #include <cstdint>
 
 #include "core/geometry.h"
+#include "platform/menu/menu.h"
 #include "platform/types.h"
+
+class Text;
 
 // The program language: 12 when the system default language is French, else 9.
 int GetProgramLanguage();
@@ -46,6 +49,19 @@ bool ShowDoneButton(HWND window, bool show);
 // A notification bubble with string resources as text and caption (informational, 5 seconds).
 bool ShowNotification(uint32_t notificationId, uint32_t textId, uint32_t captionId);
 bool RemoveNotification(uint32_t notificationId);
+
+// One row of a menu's text table: the item (command id, or position when byPosition) and the
+// string resource that names it.
+struct MenuTextRow {
+    uint32_t item;
+    uint32_t stringId;
+    bool byPosition;
+};
+// Gives each listed item its text in the program language, row by row. An item whose string is
+// missing keeps the text it had; true when every row was set.
+bool SetMenuTextsRes(HMENU menu, const MenuTextRow* rows, int32_t count);
+// One item's text from a Text (false, nothing changed, when the Text holds an error).
+bool SetMenuTextsRes(HMENU menu, uint32_t item, bool byPosition, const Text& text);
 
 namespace Screen {
 // 0 when either side is below 240; 2 from 480x640 (either way round); else 1.

@@ -3,6 +3,8 @@
 #include <new>
 #include <string>
 
+#include "database/resource.h"
+
 namespace {
 
 void ToString(const std::u16string& s, String& out) {
@@ -17,11 +19,28 @@ BookIndexSource* BookIndexSource::Open(PalmDatabase* database, uint32_t table,
     if (!database) return nullptr;
     BookIndexSource* s = new (std::nothrow) BookIndexSource();
     if (!s) return nullptr;
-    if (!s->handle_.Open(database, table, inflectionTable, namingTable)) {
+    if (!s->own_.Open(database, table, inflectionTable, namingTable)) {
         s->Release();
         return nullptr;
     }
     return s;
+}
+
+BookIndexSource* BookIndexSource::FromHandle(DataHandle* handle) {
+    if (!handle) return nullptr;
+    const IndexTableHandle* tables = handle->GetIndexTables();
+    BookIndexSource* s = tables ? new (std::nothrow) BookIndexSource() : nullptr;
+    if (!s) {
+        handle->Release();
+        return nullptr;
+    }
+    s->tables_ = tables;
+    s->holder_ = handle;
+    return s;
+}
+
+BookIndexSource::~BookIndexSource() {
+    if (holder_) holder_->Release();
 }
 
 uint32_t BookIndexSource::EntryCount() const {
@@ -58,7 +77,7 @@ bool BookIndexSource::Headword(uint32_t entry, String& out) const {
     IndexPosition p;
     std::u16string text;
     if (!Table().PositionFromEntry(entry, &p)) return false;
-    IndexLookup lookup(&Table(), handle_.FindNamingTable());
+    IndexLookup lookup(&Table(), tables_->FindNamingTable());
     if (!lookup.Resolve(&text, p, nullptr)) return false;
     ToString(text, out);
     return true;
@@ -81,7 +100,7 @@ bool BookIndexSource::InflectedForms(uint32_t entry, String& out) const {
     if (!TagValues(entry, 40, forms)) return false;
     std::u16string key;
     for (uint32_t f : forms) {
-        if (!handle_.GetInflectionEntryKey(f, &key)) continue;
+        if (!tables_->GetInflectionEntryKey(f, &key)) continue;
         if (!out.IsEmpty()) out.AppendAscii(", ");
         out.AppendChars(key.data(), static_cast<int32_t>(key.size()));
     }
@@ -122,4 +141,10 @@ IndexSource* BookIndexResolver::OpenIndex(const String& designation) {
         if (s) s->Release();
     }
     return nullptr;
+}
+
+IndexSource* ResourceIndexResolver::OpenIndex(const String& designation) {
+    if (!resource_ || designation.IsEmpty()) return nullptr;
+    return BookIndexSource::FromHandle(
+        DataHandle::AsIndexTable(resource_->OpenDataByName(designation, nullptr)));
 }

@@ -1,5 +1,5 @@
 // Index tables of a book as queries read them: an `IndexSource` over the book files' index
-// reader, and a resolver of table designations over a book's Palm database.
+// reader, and resolvers of table designations over a book resource or a book's Palm database.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,9 @@
 #include "bookfiles/index_table_handle.h"
 #include "database/index_query.h"
 
+class DataHandle;
 class PalmDatabase;
+class Resource;
 
 class BookIndexSource : public IndexSource {
 public:
@@ -17,8 +19,12 @@ public:
     // Null when the table cannot be opened. The database must outlive the source.
     static BookIndexSource* Open(PalmDatabase* database, uint32_t table,
                                  uint32_t inflectionTable = kNone, uint32_t namingTable = kNone);
+    // Over the table a data handle carries (kind 257). Takes over the caller's reference to the
+    // handle, which the source keeps (and with it the handle's resource) until it goes; null,
+    // the reference released, when the handle carries no open table.
+    static BookIndexSource* FromHandle(DataHandle* handle);
 
-    const IndexTable& Table() const { return handle_.Table(); }
+    const IndexTable& Table() const { return tables_->Table(); }
 
     uint32_t EntryCount() const override;
     bool Key(uint32_t entry, String& out) const override;
@@ -32,9 +38,26 @@ public:
     // Tag 8, else tag 6: texts of the table's text records.
     bool EntryText(uint32_t entry, String& out) const override;
 
+protected:
+    ~BookIndexSource() override;
+
 private:
     BookIndexSource() = default;
-    IndexTableHandle handle_;
+    IndexTableHandle own_;
+    const IndexTableHandle* tables_ = &own_;
+    DataHandle* holder_ = nullptr;  // the handle tables_ belongs to, when not own_
+};
+
+// Resolves designations the way a book resource answers them: `Resource::OpenDataByName`, and
+// the index table of the handle when it is one (`DataHandle::AsIndexTable`). The resource must
+// outlive the resolver; the sources it opens keep their handles, and so the resource, alive.
+class ResourceIndexResolver : public IndexSourceResolver {
+public:
+    explicit ResourceIndexResolver(Resource* resource) : resource_(resource) {}
+    IndexSource* OpenIndex(const String& designation) override;
+
+private:
+    Resource* resource_;
 };
 
 // Resolves "tableid=N" (the N-th table added), "table=NAME" (by the table's name) and

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <new>
 
+#include "bookfiles/document_source.h"
 #include "bookfiles/palm_database.h"
 #include "core/text.h"
+#include "database/index_query.h"
+#include "database/sql_parser.h"
 #include "database/table_record_set.h"
 #include "platform/storage/files.h"
 #include "script/script_heap.h"
@@ -12,6 +15,7 @@
 namespace {
 
 enum MemberId : int {
+    kSqlExecute = 98,
     kOpenDatabase = 108,
     kCount = 156,
     kOpenTable = 160,
@@ -201,6 +205,13 @@ int DatabaseObject::DefaultValue(int* err, ScriptHeap* heap, int, ScriptValue* r
 
 DatabaseScriptHost::~DatabaseScriptHost() {
     ScriptHeap::DetachObject(heap_, this);
+    if (queryResource_) queryResource_->Release();
+}
+
+void DatabaseScriptHost::SetQueryResource(Resource* resource) {
+    if (resource) resource->AddRef();
+    if (queryResource_) queryResource_->Release();
+    queryResource_ = resource;
 }
 
 void DatabaseScriptHost::Notify(int event, ScriptHeap* heap) {
@@ -209,7 +220,7 @@ void DatabaseScriptHost::Notify(int event, ScriptHeap* heap) {
 
 int DatabaseScriptHost::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) {
     if (ref->IsBound()) return Done(err, ScriptErrors::kMemberUnknown);
-    if (name.id != kOpenDatabase && !(name.id >= 38 && name.id <= 41))
+    if (name.id != kOpenDatabase && name.id != kSqlExecute && !(name.id >= 38 && name.id <= 41))
         return Done(err, ScriptErrors::kMemberUnknown);
     ref->object = this;
     ref->index = -1;
@@ -230,6 +241,7 @@ int DatabaseScriptHost::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* hea
 int DatabaseScriptHost::Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue* stack,
                              ScriptValue* result) {
     *result = ScriptValues::kUndefined;
+    if (ref->code == kSqlExecute && heap_) return Done(err, Execute(argc, stack, result));
     if (ref->code != kOpenDatabase || !heap_) return Done(err, ScriptErrors::kInvalidType);
     if (argc != 1) return Done(err, ScriptErrors::kBadParameterCount);
     String name;
@@ -244,4 +256,34 @@ int DatabaseScriptHost::Call(int* err, ScriptMemberRef* ref, int argc, const Scr
     db->Release();
     if (!o) return Done(err, ScriptErrors::kOutOfMemory);
     return Done(err, DatabaseObject::ToScript(o, heap_, result));
+}
+
+// The query's first match as an entry object; a query that does not compile gives null and its
+// compiler code (19 syntax, 20 unknown name, 1 memory) as the error.
+int DatabaseScriptHost::Execute(int argc, const ScriptValue* stack, ScriptValue* result) {
+    if (argc != 1) return ScriptErrors::kBadParameterCount;
+    String text;
+    int rc = heap_->ToString(stack[0], &text);
+    if (rc) return rc;
+    IndexQuery* query = nullptr;
+    rc = SqlParser::Parse(text, queryResource_, query);
+    if (rc) {
+        *result = ScriptValues::kNull;
+        return rc;
+    }
+    auto* entry = new (std::nothrow)
+        IndexRecordSetObject(query, RecordPosition::At(RecordPosition::kBeforeFirst));
+    query->Release();
+    if (!entry) return ScriptErrors::kOutOfMemory;
+    // What href, url and the word-list record need of the book (whose tables answered).
+    entry->SetBookLocation(queryResource_->GetLocation().text);
+    if (DocumentSource* doc = queryResource_->GetDocument()) {
+        String databaseName, shortId;
+        doc->GetDatabaseName(databaseName);
+        doc->GetShortName(shortId);
+        entry->SetBookNames(databaseName, shortId);
+    }
+    rc = heap_->NewObject(entry, result);
+    if (rc) delete entry;
+    return rc;
 }

@@ -1,5 +1,6 @@
 // Databases as scripts see them: the "Database" object (kind 5), where databases are opened
-// from, and the host that answers OpenDatabase(name) and the TYPE_* constants.
+// from, and the host that answers OpenDatabase(name), sql_execute(query) and the TYPE_*
+// constants.
 #pragma once
 
 #include <string>
@@ -64,12 +65,16 @@ private:
     ScriptHeap* heap_ = nullptr;
 };
 
-// Answers OpenDatabase(name) through an opener, and TYPE_STRING, TYPE_POOLED_STRING,
-// TYPE_UBYTE, TYPE_UINT (0, 6, 5, 2). The reader's own host object forwards to it.
+// Answers OpenDatabase(name) through an opener, sql_execute(query) over the query resource,
+// and TYPE_STRING, TYPE_POOLED_STRING, TYPE_UBYTE, TYPE_UINT (0, 6, 5, 2). The reader's own host
+// object forwards to it.
 class DatabaseScriptHost : public ScriptObject {
 public:
     explicit DatabaseScriptHost(DatabaseOpener* opener) : opener_(opener) {}
     ~DatabaseScriptHost() override;
+    // The document whose index tables sql_execute queries (the book the script runs in); the
+    // host keeps a reference until another is set. Null: every table is unknown.
+    void SetQueryResource(Resource* resource);
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool create) override;
     int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue* stack,
              ScriptValue* result) override;
@@ -77,6 +82,9 @@ public:
     void Notify(int event, ScriptHeap* heap) override;
 
 private:
+    int Execute(int argc, const ScriptValue* stack, ScriptValue* result);
+
     DatabaseOpener* opener_;
+    Resource* queryResource_ = nullptr;
     ScriptHeap* heap_ = nullptr;
 };

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 #include "core/lang_name.h"
+#include "database/book_index_source.h"
 #include "script/script_heap.h"
 
 // ---------------------------------------------------------------- IndexSource
@@ -148,8 +150,8 @@ int IndexQuery::Compile(const String& text, IndexSourceResolver* resolver, SqlEr
             for (IndexSource* o : opened) o->RefCounted::Release();
             if (error) {
                 error->code = SqlParser::kName;
-                error->position = 0;
-                error->message = "Unknown table in the query";
+                error->position = t.position;
+                error->message = "Unknown table at position " + std::to_string(t.position);
             }
             return SqlParser::kName;
         }
@@ -509,13 +511,14 @@ ResultCollection* IndexQuery::Run() {
 }
 
 int SqlParser::Compile(const String& text, IndexQuery& into) {
-    return into.Compile(text, tables_, &error_);
+    if (tables_ || !resource_) return into.Compile(text, tables_, &error_);
+    ResourceIndexResolver tables(resource_);
+    return into.Compile(text, &tables, &error_);
 }
 
-int SqlParser::Parse(const String& text, IndexSourceResolver* tables, IndexQuery*& out) {
+int SqlParser::ParseWith(SqlParser& parser, const String& text, IndexQuery*& out) {
     IndexQuery* q = new (std::nothrow) IndexQuery();
     if (!q) return kOutOfMemory;
-    SqlParser parser(tables);
     int rc = parser.Compile(text, *q);
     parser.Destroy();
     if (rc) {
@@ -524,6 +527,16 @@ int SqlParser::Parse(const String& text, IndexSourceResolver* tables, IndexQuery
     }
     out = q;
     return 0;
+}
+
+int SqlParser::Parse(const String& text, Resource* resource, IndexQuery*& out) {
+    SqlParser parser(resource);
+    return ParseWith(parser, text, out);
+}
+
+int SqlParser::Parse(const String& text, IndexSourceResolver* tables, IndexQuery*& out) {
+    SqlParser parser(tables);
+    return ParseWith(parser, text, out);
 }
 
 // ---------------------------------------------------------------- ResultCollection

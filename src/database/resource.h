@@ -12,6 +12,7 @@
 
 class DataHandle;
 class DocumentSource;
+class IndexTableHandle;
 class PageLayout;
 class Resource;
 class Searcher;
@@ -118,6 +119,10 @@ public:
 
     // Frees a buffer GetData filled (nothing for handles that keep no copy).
     virtual void DropData() {}
+    // The book index table a kind-257 handle carries, with the book's inflection and naming
+    // tables; null for every other handle. Queries read tables through this, so that they need
+    // not know the document model's handle classes.
+    virtual const IndexTableHandle* GetIndexTables() { return nullptr; }
 
     // The handle with a new reference when it is an index table (kind 257), else null; the
     // caller's reference is released either way.

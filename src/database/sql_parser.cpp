@@ -254,6 +254,7 @@ int Parser::ParseFrom() {
     while (true) {
         SqlTableRef ref;
         uint32_t pos = tok_.pos;
+        ref.position = pos;
         String text;
         if (tok_.kind == Tok::kString) {
             text = tok_.text;

@@ -62,7 +62,8 @@ struct SqlNode {
 
 struct SqlTableRef {
     String designation;
-    String alias;  // empty when none
+    String alias;           // empty when none
+    uint32_t position = 0;  // where the reference starts in the text
 };
 
 struct SqlQuery {
@@ -92,17 +93,22 @@ struct SqlError {
 
 class IndexQuery;
 class IndexSourceResolver;
+class Resource;
 
 class SqlParser {
 public:
     enum : int { kOk = 0, kOutOfMemory = 1, kSyntax = 19, kName = 20 };
 
-    // A compiler over the tables of a book (or a page's owner).
+    // A compiler over the index tables of a resource (the book, or a page's owner): each
+    // designation is opened with the resource's OpenDataByName and must give an index table.
+    explicit SqlParser(Resource* resource) : resource_(resource) {}
+    // The same over any resolver of designations.
     explicit SqlParser(IndexSourceResolver* tables) : tables_(tables) {}
     void Destroy() {}
     // Compiles into the query; on failure the query is left as it was.
     int Compile(const String& text, IndexQuery& into);
     // A new query (a reference the caller owns); out is untouched on failure.
+    static int Parse(const String& text, Resource* resource, IndexQuery*& out);
     static int Parse(const String& text, IndexSourceResolver* tables, IndexQuery*& out);
     const SqlError& LastError() const { return error_; }
 
@@ -110,7 +116,10 @@ public:
     static int ParseText(const String& text, SqlQuery& out, SqlError* error);
 
 private:
-    IndexSourceResolver* tables_;
+    static int ParseWith(SqlParser& parser, const String& text, IndexQuery*& out);
+
+    IndexSourceResolver* tables_ = nullptr;
+    Resource* resource_ = nullptr;
     SqlError error_;
 };
 

@@ -432,6 +432,34 @@ TEST(BookDocument, FramesetOfAPosition) {
     EXPECT_EQ(ob.book.QueryPosition(15000, nullptr), 1);
 }
 
+TEST(BookDocument, FramesetLookupFollowsTheOpenBook) {
+    // The lookup keeps the index record at hand; a book reopened after its records changed
+    // must not be answered from the record as it was.
+    PdbBuilder built = FramesetBook().BuildDatabase();
+    std::uint32_t indexRecord = static_cast<std::uint32_t>(built.records.size() - 2);
+    Bytes bytes = built.Build();
+    int error = 0;
+    std::unique_ptr<PalmDatabase> db(
+        PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error));
+    ASSERT_TRUE(db);
+    BookDocument book;
+    std::uint32_t range[2] = {};
+    ASSERT_EQ(book.Open(db.get(), 0, 1252, 65002), 0);
+    ASSERT_TRUE(book.RecordForPosition(1500, nullptr, nullptr, -1, range));
+    EXPECT_EQ(range[0], 1000u);
+    book.Close();
+    // The first frame set now starts at 3000, and its record moves as it grows.
+    ASSERT_TRUE(db->ResizeRecord(indexRecord, db->GetRecordLength(indexRecord) + 4));
+    const std::uint8_t start[4] = {0, 0, 0x0B, 0xB8};
+    ASSERT_TRUE(db->WriteRecord(indexRecord, 4, start, 4));
+    ASSERT_EQ(book.Open(db.get(), 0, 1252, 65002), 0);
+    EXPECT_FALSE(book.RecordForPosition(1500, nullptr, nullptr, -1, range));
+    ASSERT_TRUE(book.RecordForPosition(3500, nullptr, nullptr, -1, range));
+    EXPECT_EQ(range[0], 3000u);
+    EXPECT_EQ(range[1], 9000u);
+    book.Close();
+}
+
 TEST(BookDocument, NoFramesetsBelowVersionFourOrWithBadReferences) {
     BookBuilder old = FramesetBook();
     old.version = 3;

@@ -119,6 +119,19 @@ TEST(CodePages, ShiftJisLeadByteIsCarriedOver) {
                            u"a\u3042b");
 }
 
+TEST(CodePages, LeadBytesOfDoubleBytePages) {
+    if (!IsKnownCodePage(932) || !IsKnownCodePage(936)) GTEST_SKIP() << "no converters";
+    // Shift-JIS: 0x81-0x9F and 0xE0-0xEF begin pairs; ASCII and half-width katakana do not.
+    for (uint8_t b : {0x81, 0x82, 0x9F, 0xE0, 0xEA}) EXPECT_TRUE(Charset::IsLeadByte(932, b)) << +b;
+    for (uint8_t b : {0x00, 0x41, 0x7F, 0xA1, 0xB1, 0xDF})
+        EXPECT_FALSE(Charset::IsLeadByte(932, b));
+    EXPECT_TRUE(Charset::IsLeadByte(936, 0xB0));
+    EXPECT_FALSE(Charset::IsLeadByte(936, 0x41));
+    // Single-byte and Unicode pages have none.
+    for (int cp : {1252, 65001, 65002, 28591})
+        for (uint8_t b : {0x81, 0xC3, 0xE0}) EXPECT_FALSE(Charset::IsLeadByte(cp, b)) << cp;
+}
+
 TEST(CodePages, UnknownCodePagesFailCleanly) {
     EXPECT_FALSE(IsKnownCodePage(65020));
     char16_t out[16];

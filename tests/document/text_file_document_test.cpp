@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
+#include "core/charset.h"
 #include "core/file.h"
 #include "core/text.h"
 #include "document/markup/html_tokenizer.h"
@@ -132,6 +134,100 @@ TEST(TextFileDocumentDecoding, InvalidBytesBecomeReplacementCharacters) {
     Opened odd(files, std::string("\xFF\xFEh\x00i", 5));
     EXPECT_EQ(odd.doc.GetLength(), 1u);
     EXPECT_EQ(odd.All(), u"h");
+}
+
+// The whole text decoded in one go: what page-by-page reading must give.
+std::u16string Whole(const std::string& bytes, int codePage) {
+    std::u16string out(bytes.size() + 4, u'\0');
+    int32_t n = Charset::ToUtf16(codePage, reinterpret_cast<const uint8_t*>(bytes.data()),
+                                 bytes.size(), out.data(), out.size());
+    out.resize(n < 0 ? 0 : n);
+    return out;
+}
+
+TEST(TextFileDocumentDoubleByte, CharacterAcrossThePageEnd) {
+    // Trail bytes that would read as something else on their own: 'A' (Shift-JIS U+30A2),
+    // '\' (Big5 U+8A31), a lead-valued byte (GBK U+4E2D).
+    struct Case {
+        int codePage;
+        const char* pair;
+        char16_t c;
+    } cases[] = {
+        {932, "\x83\x41", u'\u30a2'}, {950, "\xB3\x5C", u'\u8a31'}, {936, "\xD6\xD0", u'\u4e2d'}};
+    DeviceFiles files;
+    for (const Case& k : cases) {
+        if (!IsKnownCodePage(k.codePage)) GTEST_SKIP() << "no converter for " << k.codePage;
+        Opened doc(files, std::string(4095, 'a') + k.pair + "tail", k.codePage);
+        PageBuffer p0, p1;
+        ASSERT_TRUE(doc.doc.ReadPage(0, p0, 0, 0));
+        EXPECT_EQ(p0.spanLength, 4096u);
+        ASSERT_EQ(p0.length, 4096u) << k.codePage;  // the character finishes page 0
+        EXPECT_EQ(p0.text[4095], k.c);
+        ASSERT_TRUE(doc.doc.ReadPage(4096, p1, 0, 0));
+        EXPECT_EQ(p1.start, 4096u);
+        EXPECT_EQ(std::u16string(p1.text, p1.length), u"tail") << k.codePage;
+        doc.doc.ReleasePage(p0.pageId);
+        doc.doc.ReleasePage(p1.pageId);
+        EXPECT_EQ(doc.All(), std::u16string(4095, u'a') + k.c + u"tail");
+
+        // Positions step over the boundary one character at a time and measure back.
+        EXPECT_EQ(doc.doc.Advance(4094, 1, 0), 4095u);
+        uint32_t next = doc.doc.Advance(4095, 1, 0);
+        EXPECT_EQ(doc.doc.Distance(4095, next, 0), 1);
+        uint32_t tail = doc.doc.Advance(next, 1, 0);
+        EXPECT_EQ(tail, 4098u);  // the 'a' of "tail"
+        EXPECT_EQ(doc.doc.Distance(4094, 4095, 0), 1);
+        EXPECT_EQ(doc.doc.Distance(next, tail, 0), 1);
+        EXPECT_EQ(doc.doc.LivePageCount(), 0u);
+    }
+}
+
+TEST(TextFileDocumentDoubleByte, RunsOfLeadValuedBytesReadInAnyOrder) {
+    if (!IsKnownCodePage(936)) GTEST_SKIP() << "no GBK converter";
+    // One ASCII byte, then GBK characters whose both bytes could begin a pair, over three
+    // page ends: only the count from the 'x' tells where characters begin.
+    std::string bytes = "x";
+    while (bytes.size() < 3 * 4096 + 100) bytes += "\xD6\xD0\xB9\xFA";
+    bytes += "end";
+    std::u16string expected = Whole(bytes, 936);
+    ASSERT_EQ(expected.find(u'\uFFFD'), std::u16string::npos);
+    DeviceFiles files;
+    for (std::vector<uint32_t> order :
+         {std::vector<uint32_t>{3, 1, 2, 0}, std::vector<uint32_t>{2, 0, 3, 1}}) {
+        Opened doc(files, bytes, 936);
+        std::u16string pages[4];
+        for (uint32_t k : order) {
+            PageBuffer p;
+            ASSERT_TRUE(doc.doc.ReadPage(k * 4096 + 7, p, 0, 0));
+            pages[k].assign(p.text, p.length);
+            doc.doc.ReleasePage(p.pageId);
+        }
+        EXPECT_EQ(pages[0] + pages[1] + pages[2] + pages[3], expected);
+    }
+}
+
+TEST(TextFileDocumentDoubleByte, InvalidBytesBecomeReplacementCharacters) {
+    // A lead byte before a line feed, bytes no character uses, the same broken pair across the
+    // page end, and a lead byte with nothing after it.
+    std::string bytes =
+        "a\x81\nb\xFF"
+        "c";
+    bytes += std::string(4095 - bytes.size(), 'x') + "\x81\n" + "tail\x82";
+    DeviceFiles files;
+    for (int codePage : {932, 936, 949, 950}) {
+        if (!IsKnownCodePage(codePage)) continue;
+        Opened doc(files, bytes, codePage);
+        std::u16string all = doc.All();
+        EXPECT_EQ(all, Whole(bytes, codePage)) << codePage;
+        EXPECT_EQ(std::count(all.begin(), all.end(), u'\n'), 2) << codePage;
+        EXPECT_EQ(all.back(), u'\uFFFD');
+        PlainTextTokenSource ts;
+        ts.Attach(&doc.doc, 0);
+        ts.Start(0, false);
+        std::string dump = DumpTokens(ts);
+        EXPECT_EQ(dump.back(), '$');
+        EXPECT_NE(dump.find("'tail\\u65533'"), std::string::npos) << codePage;
+    }
 }
 
 TEST(TextFileDocumentPages, SharedAndReleased) {

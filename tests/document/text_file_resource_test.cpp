@@ -2,20 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include "core/charset.h"
 #include "core/text.h"
 #include "document/location/location.h"
 #include "document/markup/token_source.h"
+#include "document/sources/layout_services.h"
 #include "support/document/device_files.h"
 #include "token_dump.h"
 
 namespace {
 
 TextFileResource* Open(DeviceFiles& files, const std::string& name, const std::string& bytes,
-                       uint32_t kind) {
+                       uint32_t kind, uint32_t codePage = 1252) {
     std::u16string path = files.Write(name, bytes);
     Location l;
     EXPECT_TRUE(l.Parse(String(path.c_str()), false));
-    return TextFileResource::Create(l, kind, 1252, 65002);
+    return TextFileResource::Create(l, kind, codePage, 65002);
 }
 
 std::string ReadAll(Resource* r) {
@@ -51,6 +53,37 @@ TEST(TextFileResources, HtmlAndPlainTextFilesReadToTheEnd) {
     text->Release();
 }
 
+TEST(TextFileResources, ShiftJisTextAskedForExplicitly) {
+    if (!IsKnownCodePage(932)) GTEST_SKIP() << "no Shift-JIS converter";
+    // Words of ten katakana U+30A2 (83 41) and a space: the last character of word 194
+    // straddles byte 4096.
+    std::string bytes = "ab ";
+    int words = 0;
+    for (; bytes.size() < 9000; ++words) {
+        for (int i = 0; i < 10; ++i) bytes += "\x83\x41";
+        bytes += " ";
+    }
+    bytes += "z";
+    ASSERT_EQ(static_cast<uint8_t>(bytes[4095]), 0x83);
+    DeviceFiles files;
+    TextFileResource* r = Open(files, "j.txt", bytes, 2, 932);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->GetDocument()->GetCodePage(), 65002u);
+    std::string dump = ReadAll(r);
+    r->Release();
+    // Each katakana once (they come as tokens of their own), nothing replaced.
+    size_t count = 0;
+    for (size_t at = dump.find("'\\u12450'"); at != std::string::npos;
+         at = dump.find("'\\u12450'", at + 1))
+        ++count;
+    EXPECT_EQ(count, static_cast<size_t>(words) * 10);
+    EXPECT_EQ(dump.find("65533"), std::string::npos);
+    EXPECT_EQ(dump.rfind("<HTML><BODY>'ab'_'\\u12450'", 0), 0u);
+    const std::string end = "_'z'</BODY></HTML>$";
+    EXPECT_EQ(dump.substr(dump.size() - end.size()), end);
+    EXPECT_EQ(dump.find("'A'"), std::string::npos);
+}
+
 TEST(TextFileResources, BinaryFileNamedHtmlEndsCleanly) {
     DeviceFiles files;
     std::string junk;
@@ -60,6 +93,89 @@ TEST(TextFileResources, BinaryFileNamedHtmlEndsCleanly) {
     std::string s = ReadAll(r);
     EXPECT_EQ(s.back(), '$');
     r->Release();
+}
+
+// A stand-in for the page layout: records what the resource asks of it. Layouts and searchers
+// are only handed around, so addresses of its own stand for them.
+class RecordingFactory : public LayoutEngineFactory {
+public:
+    PageLayout* CreatePageLayout(BookLayoutTraits* traits) override {
+        log += traits ? "book layout;" : "layout;";
+        return reinterpret_cast<PageLayout*>(&layout);
+    }
+    void SetSource(PageLayout* l, TokenSource* source) override {
+        EXPECT_EQ(l, reinterpret_cast<PageLayout*>(&layout));
+        given = source;
+        log += "source;";
+    }
+    void SetPlainTextOption(PageLayout*, bool) override { log += "option;"; }
+    void DestroyPageLayout(PageLayout* l) override {
+        EXPECT_EQ(l, reinterpret_cast<PageLayout*>(&layout));
+        // A layout lets go of its token source while clearing: it must still be there.
+        uint32_t position = 0;
+        if (given) given->GetPosition(position);
+        log += "destroy;";
+    }
+    Searcher* CreateSearcher(DocumentSource* document, bool indexed) override {
+        searched = document;
+        log += indexed ? "indexed searcher;" : "plain searcher;";
+        return reinterpret_cast<Searcher*>(&searcher);
+    }
+    std::string log;
+    TokenSource* given = nullptr;
+    DocumentSource* searched = nullptr;
+    int layout = 0, searcher = 0;
+};
+
+struct InstalledFactory {
+    InstalledFactory() { LayoutEngineFactory::Install(&factory); }
+    ~InstalledFactory() { LayoutEngineFactory::Install(nullptr); }
+    RecordingFactory factory;
+};
+
+TEST(ContentResourceLayouts, LayoutIsMadeAndFedThroughTheInstalledEngine) {
+    DeviceFiles files;
+    TextFileResource* r = Open(files, "l.htm", "<p>x</p>", 1);
+    ASSERT_NE(r, nullptr);
+    {
+        InstalledFactory installed;
+        TokenSource* ts = nullptr;
+        PageLayout* layout = nullptr;
+        ASSERT_TRUE(r->CreateLayout(ts, &layout));
+        ASSERT_NE(ts, nullptr);
+        EXPECT_EQ(layout, reinterpret_cast<PageLayout*>(&installed.factory.layout));
+        EXPECT_EQ(installed.factory.given, ts);
+        EXPECT_EQ(ts->Source(), r->GetDocument());
+        r->DestroyLayout(ts, layout);
+        EXPECT_EQ(installed.factory.log, "layout;source;destroy;");
+    }
+    // Without a layout engine a layout cannot be had, but the token source alone can.
+    TokenSource* ts = reinterpret_cast<TokenSource*>(1);
+    PageLayout* layout = reinterpret_cast<PageLayout*>(1);
+    EXPECT_FALSE(r->CreateLayout(ts, &layout));
+    EXPECT_EQ(ts, nullptr);
+    EXPECT_EQ(layout, nullptr);
+    ASSERT_TRUE(r->CreateLayout(ts, nullptr));
+    r->DestroyLayout(ts, nullptr);
+    r->Release();
+}
+
+TEST(ContentResourceLayouts, SearchersByDocumentKind) {
+    DeviceFiles files;
+    TextFileResource* html = Open(files, "s.htm", "<p>x</p>", 1);
+    TextFileResource* text = Open(files, "s.txt", "x", 2);
+    ASSERT_TRUE(html && text);
+    EXPECT_EQ(html->CreateSearcher(), nullptr);  // no layout engine yet
+    {
+        InstalledFactory installed;
+        EXPECT_NE(html->CreateSearcher(), nullptr);
+        EXPECT_EQ(installed.factory.searched, html->GetDocument());
+        EXPECT_NE(text->CreateSearcher(), nullptr);
+        EXPECT_EQ(installed.factory.log, "indexed searcher;plain searcher;");
+    }
+    EXPECT_EQ(text->CreateSearcher(), nullptr);
+    html->Release();
+    text->Release();
 }
 
 TEST(TextFileResources, MissingFileGivesNull) {

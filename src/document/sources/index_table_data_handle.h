@@ -37,6 +37,9 @@ public:
     uint32_t GetSize() override { return 0; }
     bool ReadRaw(uint32_t, void*, uint32_t) override { return false; }
     uint32_t GetHandleKind() override { return kKind; }
+    const IndexTableHandle* GetIndexTables() override {
+        return tables_.Table().IsOpen() ? &tables_ : nullptr;
+    }
 
     // The index table behind a handle, with a new reference, or null; the caller's reference
     // to the handle is released either way.

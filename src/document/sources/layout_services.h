@@ -37,7 +37,10 @@ public:
     // A plain or indexed text searcher attached to the document.
     virtual Searcher* CreateSearcher(DocumentSource* document, bool indexed) = 0;
 
-    // The factory the layout installs; null until then (resources then make no layout).
+    // Installs the layout's factory (null takes it away): content resources then make their
+    // layouts, and their searchers, through it.
+    static void Install(LayoutEngineFactory* factory);
+    // The installed factory; null until then (resources then make no layout and no searcher).
     static inline LayoutEngineFactory* installed = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/charset.h"
 #include "core/file.h"
 #include "document/sources/code_page.h"
 
@@ -39,6 +40,21 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
     }
     outputCodePage_ = CodePage::Choose(sourceCodePage_, requestedCodePage);
     title_.Assign(name);
+    doubleByte_ = outputCodePage_ == 65002 && convert_ &&
+                  MaxBytesPerChar(static_cast<int>(sourceCodePage_)) == 2;
+    trailAt_.reset();
+    trailCount_ = 0;
+    if (doubleByte_) {
+        for (int b = 0; b < 256; ++b)
+            leadByte_[b] =
+                Charset::IsLeadByte(static_cast<int>(sourceCodePage_), static_cast<uint8_t>(b));
+        uint32_t n = byteLength_ / kPageSize + 1;
+        trailAt_.reset(new (std::nothrow) int8_t[n]);
+        if (trailAt_) {
+            std::memset(trailAt_.get(), -1, n);
+            trailCount_ = n;
+        }
+    }
     return true;
 }
 
@@ -52,6 +68,47 @@ void TextFileDocument::Close() {
 bool TextFileDocument::ReadBytes(uint32_t offset, uint8_t* buffer, uint32_t n) {
     if (!file_ || !file_->Seek(offset)) return false;
     return file_->Read(buffer, n) == n;
+}
+
+uint32_t TextFileDocument::LeadRun(const uint8_t* bytes, uint32_t n) const {
+    uint32_t run = 0;
+    while (run < n && leadByte_[bytes[n - 1 - run]]) ++run;
+    return run;
+}
+
+// Whether the byte at k * kPageSize is the second half of a character that begins on the page
+// before. A byte that cannot begin a pair ends a character, so only the run of lead-valued bytes
+// just before the boundary decides: an odd run leaves its last byte waiting for a partner.
+// before: the page before the boundary when the caller holds it.
+bool TextFileDocument::TrailAtBoundary(uint32_t k, const uint8_t* before) {
+    if (k == 0) return false;
+    if (k < trailCount_ && trailAt_[k] >= 0) return trailAt_[k] != 0;
+    std::unique_ptr<uint8_t[]> buffer;
+    uint32_t j = k;
+    bool trail = false;
+    while (true) {
+        const uint8_t* bytes = j == k ? before : nullptr;
+        if (!bytes) {
+            if (!buffer) buffer.reset(new (std::nothrow) uint8_t[kPageSize]);
+            if (!buffer || !ReadBytes(start_ + (j - 1) * kPageSize, buffer.get(), kPageSize))
+                return false;  // not remembered: a later read may do better
+            bytes = buffer.get();
+        }
+        uint32_t run = LeadRun(bytes, kPageSize);
+        if (run < kPageSize) {
+            trail = (run & 1) != 0;
+            break;
+        }
+        // A page of lead-valued bytes only pairs up evenly: its end answers as its start.
+        --j;
+        if (j == 0) break;
+        if (j < trailCount_ && trailAt_[j] >= 0) {
+            trail = trailAt_[j] != 0;
+            break;
+        }
+    }
+    for (uint32_t i = j; i <= k && i < trailCount_; ++i) trailAt_[i] = trail ? 1 : 0;
+    return trail;
 }
 
 bool TextFileDocument::Multibyte() const {
@@ -95,7 +152,8 @@ bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t sec
     }
     uint32_t pageStart = position & ~(kPageSize - 1);
     bool utf8 = sourceCodePage_ == 65001;
-    uint32_t count = std::min<uint32_t>(utf8 ? kPageSize + 3 : kPageSize, units - pageStart);
+    uint32_t extra = utf8 ? 3 : doubleByte_ ? 1 : 0;
+    uint32_t count = std::min<uint32_t>(kPageSize + extra, units - pageStart);
     uint32_t unitBytes = sourceCodePage_ == 65002 ? 2 : 1;
     std::unique_ptr<uint8_t[]> raw(new (std::nothrow) uint8_t[count * unitBytes + 4]);
     if (!raw || !ReadBytes(start_ + pageStart * unitBytes, raw.get(), count * unitBytes))
@@ -107,6 +165,14 @@ bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t sec
         uint32_t end = kPageSize;
         while (end < count && (raw[end] & 0xC0) == 0x80) ++end;
         inBytes = end;
+    }
+    uint32_t skip = 0;
+    if (doubleByte_) {
+        // A character cut by the page end is finished here and skipped by the next page.
+        inBytes = std::min(count, kPageSize);
+        if (count > kPageSize && TrailAtBoundary(pageStart / kPageSize + 1, raw.get()))
+            inBytes = kPageSize + 1;
+        if (TrailAtBoundary(pageStart / kPageSize, nullptr)) skip = 1;
     }
     Page page;
     page.start = pageStart;
@@ -126,10 +192,13 @@ bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t sec
         // A fresh converter for every page: a page that starts inside a character skips its
         // tail, which the previous page already gave.
         CharsetState state{};
-        page.length = CodePage::Decode(page.text.get(), cap, raw.get(), inBytes, sourceCodePage_,
-                                       bigEndian_, outputCodePage_, &state, convert_,
-                                       page.map.get());
+        page.length = CodePage::Decode(page.text.get(), cap, raw.get() + skip, inBytes - skip,
+                                       sourceCodePage_, bigEndian_, outputCodePage_, &state,
+                                       convert_, page.map.get());
         if (page.length == 0) return false;
+        // The skipped half maps to the page's first character.
+        if (skip && page.map)
+            for (uint32_t i = 0; i < page.length; ++i) page.map[i] += skip;
     }
     page.uses = 1;
     page.id = NewPageId();

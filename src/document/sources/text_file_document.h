@@ -57,6 +57,8 @@ private:
     Page* LivePageAt(uint32_t position);
     uint16_t NewPageId();
     bool ReadBytes(uint32_t offset, uint8_t* buffer, uint32_t n);
+    uint32_t LeadRun(const uint8_t* bytes, uint32_t n) const;
+    bool TrailAtBoundary(uint32_t k, const uint8_t* before);
 
     std::vector<Page> pages_;
     uint32_t mode_ = 1;
@@ -70,4 +72,10 @@ private:
     uint16_t nextPageId_ = 1;
     String title_;
     bool convert_ = true;
+    // Double-byte text: which bytes begin a pair, and per page boundary whether the byte there
+    // is the second half of a character (-1 not known yet).
+    bool doubleByte_ = false;
+    bool leadByte_[256] = {};
+    std::unique_ptr<int8_t[]> trailAt_;
+    uint32_t trailCount_ = 0;
 };

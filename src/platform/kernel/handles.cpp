@@ -116,8 +116,8 @@ size_t OpenHandleCount() {
 extern "C" BOOL CloseHandle(HANDLE handle) {
     using fvt::ObjectKind;
     auto object = fvt::LookupHandle(handle);
-    // A search handle is closed with FindClose, as on the device.
-    if (!object || object->Kind() == ObjectKind::Find)
+    // Search handles and menus have their own closing calls (FindClose, DestroyMenu).
+    if (!object || object->Kind() == ObjectKind::Find || object->Kind() == ObjectKind::Menu)
         return fvt::Fail(ERROR_INVALID_HANDLE, FALSE);
     return fvt::RemoveHandle(handle, object->Kind()) ? TRUE : FALSE;
 }

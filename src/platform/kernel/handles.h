@@ -12,7 +12,7 @@ BOOL CloseHandle(HANDLE handle);
 
 namespace fvt {
 
-enum class ObjectKind { Event, Mutex, Semaphore, Thread, File, Find, Mapping };
+enum class ObjectKind { Event, Mutex, Semaphore, Thread, File, Find, Mapping, Menu };
 
 class KernelObject {
 public:

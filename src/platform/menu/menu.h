@@ -1,0 +1,85 @@
+// Menus as data: items with a type, state, command id, text, application data and an optional
+// sub-menu. Menu bars and pop-up display come with the dialogs; these calls only build, read and
+// change the menus they show.
+//
+// Handles come from the kernel's handle table, so a destroyed menu's handle is refused
+// (ERROR_INVALID_MENU_HANDLE) even when its slot is reused. An item is addressed by position in
+// the given menu (MF_BYPOSITION) or by command id (MF_BYCOMMAND), in which case the sub-menus are
+// searched too, depth first in item order; a pop-up item answers to its own id only when nothing
+// inside it does. A menu can never become its own sub-menu, directly or further down.
+#pragma once
+
+#include "platform/types.h"
+
+FVT_DECLARE_HANDLE(HMENU);
+
+constexpr DWORD ERROR_INVALID_MENU_HANDLE = 1401;
+constexpr DWORD ERROR_MENU_ITEM_NOT_FOUND = 1456;
+
+// AppendMenuW, InsertMenuW, EnableMenuItem and CheckMenuItem flags.
+constexpr UINT MF_BYCOMMAND = 0x0000;
+constexpr UINT MF_BYPOSITION = 0x0400;
+constexpr UINT MF_STRING = 0x0000;
+constexpr UINT MF_SEPARATOR = 0x0800;
+constexpr UINT MF_POPUP = 0x0010;
+constexpr UINT MF_ENABLED = 0x0000;
+constexpr UINT MF_GRAYED = 0x0001;
+constexpr UINT MF_DISABLED = 0x0002;
+constexpr UINT MF_UNCHECKED = 0x0000;
+constexpr UINT MF_CHECKED = 0x0008;
+
+// MENUITEMINFOW fields.
+constexpr UINT MIIM_STATE = 0x0001;
+constexpr UINT MIIM_ID = 0x0002;
+constexpr UINT MIIM_SUBMENU = 0x0004;
+constexpr UINT MIIM_TYPE = 0x0010;  // fType, and the text of a string item
+constexpr UINT MIIM_DATA = 0x0020;
+constexpr UINT MIIM_STRING = 0x0040;
+constexpr UINT MFT_STRING = MF_STRING;
+constexpr UINT MFT_SEPARATOR = MF_SEPARATOR;
+constexpr UINT MFS_ENABLED = 0x0000;
+constexpr UINT MFS_GRAYED = 0x0003;
+constexpr UINT MFS_DISABLED = MFS_GRAYED;
+constexpr UINT MFS_UNCHECKED = 0x0000;
+constexpr UINT MFS_CHECKED = MF_CHECKED;
+
+// cbSize must be sizeof(MENUITEMINFOW). On reading a text, dwTypeData (when not null) receives at
+// most cch - 1 characters and a terminator, and cch receives the whole text's length, so a
+// result of cch or more means the text was cut. On writing, the text is read up to its
+// terminator (null reads as empty) and cch is ignored.
+struct MENUITEMINFOW {
+    UINT cbSize;
+    UINT fMask;
+    UINT fType;
+    UINT fState;
+    UINT wID;
+    HMENU hSubMenu;
+    DWORD_PTR dwItemData;
+    LPWSTR dwTypeData;
+    UINT cch;
+};
+
+extern "C" {
+HMENU CreateMenu();
+HMENU CreatePopupMenu();
+// Destroys the menu and every sub-menu reachable from it.
+BOOL DestroyMenu(HMENU menu);
+// MF_STRING (text; null is empty), MF_SEPARATOR, or MF_POPUP with the sub-menu's handle as
+// `idNewItem`; MF_GRAYED, MF_DISABLED and MF_CHECKED set the first state. Unknown flags are
+// refused (ERROR_INVALID_FLAGS).
+BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR idNewItem, LPCWSTR text);
+// Inserts before the item at `position` (MF_BYPOSITION; past the end appends) or before the item
+// with that command id, in whichever menu holds it.
+BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR idNewItem, LPCWSTR text);
+// -1 for a bad handle.
+int GetMenuItemCount(HMENU menu);
+// The sub-menu of the item at `position`; null when the item has none or does not exist.
+HMENU GetSubMenu(HMENU menu, int position);
+BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info);
+// Checks every field before changing any, so a refused call leaves the item as it was.
+BOOL SetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFOW* info);
+// MF_ENABLED, MF_GRAYED or MF_DISABLED; the previous MF_GRAYED | MF_DISABLED bits, or -1.
+BOOL EnableMenuItem(HMENU menu, UINT item, UINT flags);
+// MF_CHECKED or MF_UNCHECKED; the previous MF_CHECKED bit, or (DWORD)-1.
+DWORD CheckMenuItem(HMENU menu, UINT item, UINT flags);
+}
