@@ -391,7 +391,16 @@ bool CharStream::ExtractText(String& out, bool decode, bool stripQuotes, bool ap
         if (!append) out.SetEmpty();
         return true;
     }
-    if (decode && total >= 3) {
+    // References start with '&': without one there is nothing to decode (and nothing to copy).
+    auto holdsAmpersand = [&] {
+        for (uint32_t i = first; i < last; ++i) {
+            const char16_t* d = PieceData(i) + pieceStart(i);
+            for (uint32_t k = 0, len = pieceLen(i); k < len; ++k)
+                if (d[k] == u'&') return true;
+        }
+        return false;
+    };
+    if (decode && total >= 3 && holdsAmpersand()) {
         Flat flat;
         if (!flat.Reserve(static_cast<size_t>(total))) return false;
         for (uint32_t i = first; i < last; ++i) flat.Append(PieceData(i) + pieceStart(i), pieceLen(i));

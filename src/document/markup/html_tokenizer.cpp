@@ -317,6 +317,30 @@ uint32_t HtmlTokenizer::Lex() {
     }
 }
 
+uint16_t HtmlTokenizer::FindName(const char16_t* chars, uint32_t n) {
+    auto upper = [](char16_t c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char16_t>(c - 32) : c;
+    };
+    if (n == 0) return 0;
+    const uint32_t slot =
+        upper(chars[0]) * 33 * 33 + upper(chars[n / 2]) * 33 + upper(chars[n - 1]) + n;
+    KnownName& known = knownNames_[slot % 256];
+    if (known.length == n) {
+        uint32_t i = 0;
+        while (i < n && upper(chars[i]) == known.chars[i]) ++i;
+        if (i == n) return known.id;
+    }
+    uint16_t id = 0;
+    KeywordTree::FindMarkupName(chars, n, &id);
+    // Only names that are found are kept; a character above U+00FF never matches one.
+    if (id != 0 && n <= sizeof(known.chars)) {
+        known.length = static_cast<uint8_t>(n);
+        for (uint32_t i = 0; i < n; ++i) known.chars[i] = static_cast<uint8_t>(upper(chars[i]));
+        known.id = id;
+    }
+    return id;
+}
+
 // Reads a whole tag of the usual shapes in one go when it lies inside the current page:
 // "<name>", "<name/>", "<name a="v" b='w'>" with known element and attribute names, and
 // "</name ...>". It leaves everything else to the scanner, tags running past the page end
@@ -330,8 +354,7 @@ bool HtmlTokenizer::QuickTag() {
     const uint32_t nameStart = end ? 2 : 1;
     const uint32_t nameEnd = NameEnd(p, nameStart, n);
     if (nameEnd == nameStart) return false;
-    uint16_t id = 0;
-    KeywordTree::FindMarkupName(p + nameStart, nameEnd - nameStart, &id);
+    const uint16_t id = FindName(p + nameStart, nameEnd - nameStart);
     if (!MarkupTags::IsElement(id)) return false;
 
     // The scanner skips whatever follows an end tag's name up to '>'.
@@ -368,8 +391,7 @@ bool HtmlTokenizer::QuickTag() {
             while (j < n && p[j] != quote && p[j] != u'<' && p[j] != u'>') ++j;
             if (j >= n || p[j] != quote) return false;
             ++j;
-            uint16_t attr = 0;
-            KeywordTree::FindMarkupName(p + a, b - a, &attr);
+            const uint16_t attr = FindName(p + a, b - a);
             if (attr == 0 || valueCount == sizeof(values) / sizeof(values[0])) return false;
             values[valueCount++] = {attr, v, j - v};
         }
@@ -502,6 +524,27 @@ uint32_t HtmlTokenizer::Deliver() {
 }
 
 uint32_t HtmlTokenizer::NextToken() {
+    if (pendingIndex_ >= pendingCount_ && !deferred_ && !replaying_ && nextStart_ == 0 &&
+        !append_) {
+        // Words and spaces of text, as the lexer's first step would cut them: the common case,
+        // kept ahead of the rest and small.
+        stream_.scanner.SetState(kModeText);
+        int quick = stream_.QuickTextToken(text_);
+        if (quick == 1) {
+            uint32_t r = JoinRule(kTokenText);
+            if (r != kTokenContinue) lastKind_ = r;
+            return r;
+        }
+        if (quick == 2) {
+            ResetJoin();
+            lastKind_ = kTokenSpace;
+            return kTokenSpace;
+        }
+    }
+    return NextMarkup();
+}
+
+uint32_t HtmlTokenizer::NextMarkup() {
     if (pendingIndex_ < pendingCount_) {
         curId_ = pending_[pendingIndex_++];
         curEnd_ = true;
@@ -516,21 +559,6 @@ uint32_t HtmlTokenizer::NextToken() {
         return Deliver();
     }
     deferred_ = false;
-    if (!replaying_ && nextStart_ == 0 && !append_) {
-        // Words and spaces of text, as the lexer's first step would cut them.
-        stream_.scanner.SetState(kModeText);
-        int quick = stream_.QuickTextToken(text_);
-        if (quick == 1) {
-            uint32_t r = JoinRule(kTokenText);
-            if (r != kTokenContinue) lastKind_ = r;
-            return r;
-        }
-        if (quick == 2) {
-            ResetJoin();
-            lastKind_ = kTokenSpace;
-            return kTokenSpace;
-        }
-    }
     CharStream::Mark mark = stream_.GetMark();
     bool replay = false;
     if (replaying_) {

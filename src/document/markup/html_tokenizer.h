@@ -50,8 +50,11 @@ public:
 private:
     enum LexState { kIdle, kTagName, kAttributeName, kAfterName, kAfterEquals };
 
+    // Pending end tags, a deferred tag, and tags and everything else from the lexer.
+    uint32_t NextMarkup();
     uint32_t Lex();
     bool QuickTag();
+    uint16_t FindName(const char16_t* chars, uint32_t n);
     // A word followed by '&' or a combining mark goes on in the next token (at most five
     // times). Inline: it runs after every word.
     uint32_t JoinRule(uint32_t result) {
@@ -118,6 +121,16 @@ private:
         uint32_t depth;
     };
     std::vector<Dropped> dropped_;
+
+    // The markup names found last (tag and attribute names repeat all through a document),
+    // upper-cased, in slots chosen by their first, middle and last character: most lookups skip
+    // the keyword tree. Every markup name is ASCII.
+    struct KnownName {
+        uint8_t length = 0;
+        uint8_t chars[13];
+        uint16_t id = 0;
+    };
+    KnownName knownNames_[256];
 
     CharStream stream_;
 };

@@ -7,8 +7,8 @@ namespace CodePage {
 namespace {
 
 // Windows-1252, the code page of every text file without a mark, decoded straight into the
-// page: runs of ASCII are widened eight bytes at a time, other bytes go through a table made
-// from the core's own mapping.
+// page: each run of ASCII (found eight bytes at a time) is widened in one simple loop the
+// compiler vectorizes, and the other bytes go through a table made from the core's own mapping.
 uint32_t Decode1252(char16_t* out, const uint8_t* bytes, size_t count) {
     static const struct Table {
         Table() {
@@ -18,17 +18,17 @@ uint32_t Decode1252(char16_t* out, const uint8_t* bytes, size_t count) {
     } table;
     size_t i = 0;
     while (i < count) {
-        if (count - i >= 8) {
-            uint64_t w;
-            std::memcpy(&w, bytes + i, 8);
-            if ((w & 0x8080808080808080ull) == 0) {
-                for (size_t k = 0; k < 8; ++k) out[i + k] = bytes[i + k];
-                i += 8;
-                continue;
-            }
+        size_t run = i;
+        for (uint64_t w; count - run >= 8; run += 8) {
+            std::memcpy(&w, bytes + run, 8);
+            if (w & 0x8080808080808080ull) break;
         }
-        out[i] = table.chars[bytes[i]];
-        ++i;
+        while (run < count && bytes[run] < 0x80) ++run;
+        for (; i < run; ++i) out[i] = bytes[i];
+        if (i < count) {
+            out[i] = table.chars[bytes[i]];
+            ++i;
+        }
     }
     return static_cast<uint32_t>(count);
 }

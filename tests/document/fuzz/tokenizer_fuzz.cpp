@@ -71,13 +71,17 @@ void CompareQuickAndScanner(DocumentSource& doc, size_t limit) {
 // with attributes far more often than arbitrary text does.
 std::u16string MarkupFrom(const uint8_t* data, size_t size) {
     static const char16_t* const kPieces[] = {
-        u"<p", u"<a", u"<b", u"<br", u"<div", u"<script", u"<table", u"<td", u"<html", u"<body",
-        u"</p", u"</a", u"</b", u"</script", u"</table", u"</td", u"<x", u"</x", u"<", u"</",
-        u" href=", u" class=", u" name=", u" fvt:ignore=", u" inline=", u" nowrap", u" id=",
-        u"=", u"\"v\"", u"'w'", u"\"", u"'", u"\"a>b\"", u"\"&amp;x\"", u"\"&#65;\"", u">",
-        u"/>", u"/", u" ", u"\n", u"\t", u"word", u"&amp;", u"&#65;", u"&", u";", u"<!--",
-        u"-->", u"<![CDATA[", u"]]>", u"\u4E00", u"\u2019", u"\u200C", u"\u0301", u"_", u":",
-        u"1", u"\x01", u"-", u"p", u"a", u" zz=", u" x", u"\"\"",
+        u"<p",        u"<a",       u"<b",      u"<br",        u"<div",      u"<script",
+        u"<table",    u"<td",      u"<html",   u"<body",      u"</p",       u"</a",
+        u"</b",       u"</script", u"</table", u"</td",       u"<x",        u"</x",
+        u"<",         u"</",       u" href=",  u" class=",    u" name=",    u" fvt:ignore=",
+        u" inline=",  u" nowrap",  u" id=",    u"=",          u"\"v\"",     u"'w'",
+        u"\"",        u"'",        u"\"a>b\"", u"\"&amp;x\"", u"\"&#65;\"", u">",
+        u"/>",        u"/",        u" ",       u"\n",         u"\t",        u"word",
+        u"&amp;",     u"&#65;",    u"&",       u";",          u"<!--",      u"-->",
+        u"<![CDATA[", u"]]>",      u"\u4E00",  u"\u2019",     u"\u200C",    u"\u0301",
+        u"_",         u":",        u"1",       u"\x01",       u"-",         u"p",
+        u"a",         u" zz=",     u" x",      u"\"\"",
     };
     constexpr size_t kCount = sizeof(kPieces) / sizeof(kPieces[0]);
     std::u16string text;
