@@ -343,6 +343,9 @@ TEST(HtmlTokenizerQuickPaths, WordsAndSpacesCutAsTheScannerCutsThem) {
         u"\u4E00\u4E8Cab c\u200Cd \u2019\u4E09",
         u"e\u0301t\u0301\u0301 a&amp;b&#233;c  \n\n\t x",
         u"trailing   ",
+        // Stops far into a page, behind curly quotes.
+        u"it\u2019s one, it\u2019s two, it\u2019s three, and it\u2019s four; "
+        u"then five and six and seven and eight and nine ab\u4E00cd and ten and x\u200Cy z",
     };
     for (const std::u16string& text : cases) {
         std::string scanned = Detailed(text, 4096, false);
