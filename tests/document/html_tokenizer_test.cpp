@@ -335,7 +335,7 @@ std::string Detailed(const std::u16string& text, uint32_t pageSize, bool quick) 
     return out;
 }
 
-TEST(HtmlTokenizerQuickPaths, WordsAndSpacesCutAsTheScannerCutsThem) {
+TEST(HtmlTokenizerQuickPaths, WordsSpacesAndReferencesCutAsTheScannerCutsThem) {
     // Pages with curly quotes but no CJK take the quick cut; CJK and U+200C pages do not.
     const std::u16string cases[] = {
         u"It\u2019s \u201Cquoted\u201D \u2014 text,\tand\r\nlines.",
@@ -343,6 +343,12 @@ TEST(HtmlTokenizerQuickPaths, WordsAndSpacesCutAsTheScannerCutsThem) {
         u"\u4E00\u4E8Cab c\u200Cd \u2019\u4E09",
         u"e\u0301t\u0301\u0301 a&amp;b&#233;c  \n\n\t x",
         u"trailing   ",
+        // References: joined, alone, unterminated, malformed, at the word limit.
+        u"it&#8217;s &#8220;x&#8221; a&amp;&amp;b &amp &;x &#;y &#x41;&#X42 &a#b; &:_9; & ",
+        u"x&zwnj;y &#8204;z &emsp;w &nbsp;&shy;v &#0; &#xD800; &#1114112; &unknown; &AMP;",
+        u"&abcdefghijklmnopqrstuvwxyzAB; &abcdefghijklmnopqrstuvwxyzABC; "
+        u"&abcdefghijklmnopqrstuvwxyzABCD; &#1234567890123456789012345678; e\u0301&amp;",
+        u"<p class=\"v\">&amp;</p>&#65;<b>&lt;</b>&",
         // Stops far into a page, behind curly quotes.
         u"it\u2019s one, it\u2019s two, it\u2019s three, and it\u2019s four; "
         u"then five and six and seven and eight and nine ab\u4E00cd and ten and x\u200Cy z",
