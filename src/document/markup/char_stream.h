@@ -76,6 +76,11 @@ public:
         pieces_.clear();
         pieces_.push_back({cur_, off_ + from, length});
     }
+    // A view of [from, from + length) of the current page, sharing the page's string.
+    void ViewAhead(uint32_t from, uint32_t length, String& out) const {
+        out.AssignSub(segments_[cur_].chars, static_cast<int32_t>(off_ + from),
+                      static_cast<int32_t>(length));
+    }
     void SkipAhead(uint32_t count) {
         off_ += count;
         if (off_ >= segments_[cur_].page.length) {

@@ -1,5 +1,6 @@
 #include "document/markup/html_tokenizer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/byte_stream.h"
@@ -409,9 +410,20 @@ bool HtmlTokenizer::QuickTag() {
     if (!end) {
         ClearAttributes();
         for (uint32_t i = 0; i < valueCount; ++i) {
-            ReserveAttribute()->id = values[i].id;
-            stream_.SetPieceAhead(values[i].start, values[i].length);
-            StoreValue(true);
+            const Value& v = values[i];
+            AttributeItem* item = ReserveAttribute();
+            item->id = v.id;
+            // Without a reference the value is the page's text inside the quotes, which is what
+            // StoreValue gives, without its decoding pass.
+            const uint32_t inner = v.length - 2;
+            if (inner > 0 && std::find(p + v.start + 1, p + v.start + 1 + inner, u'&') ==
+                                 p + v.start + 1 + inner) {
+                stream_.ViewAhead(v.start + 1, inner, item->value);
+                item->hasValue = 1;
+            } else {
+                stream_.SetPieceAhead(v.start, v.length);
+                StoreValue(true);
+            }
         }
     }
     // An empty SCRIPT has no raw content to follow.
