@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/byte_stream.h"
 #include "support/document/memory_document.h"
@@ -65,6 +66,20 @@ TEST(HtmlTokenizerReferences, NumericAndNamed) {
     EXPECT_EQ(Tokens(u"<html>&#8194;"), "<HTML>'\\u160'$");
     EXPECT_EQ(Tokens(u"<html>&Amp; &foo;"), "<HTML>'&Amp;'_'&foo;'$");
     EXPECT_EQ(Tokens(u"<html>&#x1F600;"), "<HTML>'\\u55357\\u56832'$");
+}
+
+TEST(HtmlTokenizerReferences, TextsKeptByTheCallerSurviveLaterReferences) {
+    // The layout keeps the texts it is given; decoding the next reference must not change them.
+    MemoryDocument doc(u"<html>&amp; &#x1F600; &lt;&gt; &#65;x");
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    std::vector<String> kept;
+    for (uint32_t k; (k = t.NextToken()) != kTokenEnd;)
+        if (k == kTokenText) kept.push_back(t.Text());
+    std::string all;
+    for (const String& s : kept) all += "'" + Narrow(s) + "'";
+    EXPECT_EQ(all, "'&''\\u55357\\u56832''<>''A''x'");
 }
 
 TEST(HtmlTokenizerReferences, BadNumbersStayLiteral) {

@@ -460,6 +460,18 @@ bool CharStream::ExtractText(String& out, bool decode, bool stripQuotes, bool ap
     return true;
 }
 
+template <typename Write>
+bool CharStream::WriteDecoded(String& out, bool append, Write write) {
+    if (append) return write(out);
+    // A text that starts with a reference goes into a buffer of the stream's own, written in
+    // place once nobody else holds it any more (copied on write before that), rather than into
+    // a new buffer every time.
+    decoded_.SetEmpty();
+    if (!write(decoded_)) return false;
+    out = decoded_;
+    return true;
+}
+
 int CharStream::DecodeSingleEntity(String& out, bool append) {
     Flat flat;
     if (!flat.Reserve(GetLength())) return 0;
@@ -477,12 +489,11 @@ int CharStream::DecodeSingleEntity(String& out, bool append) {
         }
         char16_t r = Entities::Replacement(value);
         if (!r) return 4;
-        if (!append) out.SetEmpty();
-        return out.AppendChar(r) ? 1 : 0;
+        return WriteDecoded(out, append, [r](String& s) { return s.AppendChar(r); }) ? 1 : 0;
     }
-    if (kind == Entities::kCodePoint) {
-        if (!append) out.SetEmpty();
-        return AppendCodePoint(value, out) ? 1 : 0;
-    }
+    if (kind == Entities::kCodePoint)
+        return WriteDecoded(out, append, [value](String& s) { return AppendCodePoint(value, s); })
+                   ? 1
+                   : 0;
     return ExtractText(out, false, false, append) ? 1 : 0;
 }

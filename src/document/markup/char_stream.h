@@ -150,6 +150,10 @@ private:
     };
     std::vector<PieceRef> pieces_;
     bool InPieces(int32_t seg) const;
+    // The text of the last reference that started a text (see DecodeSingleEntity).
+    String decoded_;
+    template <typename Write>
+    bool WriteDecoded(String& out, bool append, Write write);
 };
 
 inline int CharStream::QuickTextToken(String& word) {

@@ -135,13 +135,14 @@ uint32_t HtmlTokenizer::Lex() {
     }
     while (true) {
         if (sc.Mode() == kModeText && lexState_ == kIdle && !append_) {
+            // Mostly a tag: NextToken has tried the word cut already.
+            if (QuickTag()) return kTokenTag;
             int quick = stream_.QuickTextToken(text_);
             if (quick == 1) return JoinRule(kTokenText);
             if (quick == 2) {
                 ResetJoin();
                 return kTokenSpace;
             }
-            if (QuickTag()) return kTokenTag;
         }
         uint32_t limit = (sc.Mode() == kModeText && lexState_ == kIdle) ? 30 : 0;
         int32_t token = -1;
