@@ -416,10 +416,11 @@ bool HtmlTokenizer::QuickTag() {
             item->id = v.id;
             // Without a reference the value is the page's text inside the quotes, which is what
             // StoreValue gives, without its decoding pass.
-            const uint32_t inner = v.length - 2;
-            if (inner > 0 && std::find(p + v.start + 1, p + v.start + 1 + inner, u'&') ==
-                                 p + v.start + 1 + inner) {
-                stream_.ViewAhead(v.start + 1, inner, item->value);
+            const char16_t* inner = p + v.start + 1;
+            const uint32_t innerLength = v.length - 2;
+            const char16_t* innerEnd = inner + innerLength;
+            if (innerLength > 0 && std::find(inner, innerEnd, u'&') == innerEnd) {
+                stream_.ViewAhead(v.start + 1, innerLength, item->value);
                 item->hasValue = 1;
             } else {
                 stream_.SetPieceAhead(v.start, v.length);
