@@ -309,6 +309,10 @@ TEST(HtmlTokenizerBuffers, PagesAreGivenBack) {
         t.Start(0, false);
         while (t.NextToken() != kTokenEnd) t.ReleaseBuffers();
         EXPECT_LE(doc.LivePages(), 2u);
+        // A restart at 0 gives every page back; reading again loads them anew.
+        t.Start(0, true);
+        EXPECT_EQ(doc.LivePages(), 0u);
+        EXPECT_EQ(t.NextToken(), kTokenTag);
     }
     EXPECT_EQ(doc.LivePages(), 0u);
     EXPECT_EQ(doc.badReleases, 0u);

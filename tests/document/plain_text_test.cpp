@@ -92,3 +92,22 @@ TEST(PlainTextState, BadStatesAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PlainTextBuffers, RestartAtZeroGivesThePagesBack) {
+    std::u16string text;
+    for (int i = 0; i < 100; ++i) text += u"some words ";
+    MemoryDocument doc(text, 64, 1);
+    PlainTextTokenSource p;
+    p.Attach(&doc, 0);
+    p.Start(0, false);
+    std::string first = DumpTokens(p);
+    EXPECT_GT(doc.LivePages(), 0u);
+    p.Start(0, true);
+    EXPECT_EQ(doc.LivePages(), 0u);
+    EXPECT_EQ(DumpTokens(p), first);
+    EXPECT_EQ(doc.badReleases, 0u);
+}
+
+}  // namespace

@@ -621,7 +621,11 @@ bool HtmlTokenizer::Start(uint32_t position, bool resync) {
     dropped_.clear();
     lexState_ = kIdle;
     stream_.scanner.SetState(kModeText);
-    if (position == 0) return true;
+    if (position == 0) {
+        // The layout restarts at 0 to have the pages given back.
+        stream_.ReleaseUnusedButCurrent();
+        return true;
+    }
     open_[depth_++] = kTagHtml;
     open_[depth_++] = kTagBody;
     if (resync) Resync(position);

@@ -72,6 +72,8 @@ bool PlainTextTokenSource::Start(uint32_t position, bool resync) {
     text_.Release();
     stream_.ClearPieces();
     stream_.SetPosition(position);
+    // The layout restarts at 0 to have the pages given back.
+    if (position == 0) stream_.ReleaseUnusedButCurrent();
     if (resync && position) {
         // Reading starts after the word the position fell in, unless it is a word start.
         uint32_t prevPos = position - 1;
