@@ -467,36 +467,14 @@ int ScriptHeap::ToNumber(ScriptValue value, double* out) {
     Val v;
     if (!out) return ScriptErrors::kOutOfMemory;
     if (!Unwrap(value, &v)) return ScriptErrors::kInvalidType;
-    switch (v.t) {
-        case VT::Undef:
-            *out = std::nan("");
-            return 0;
-        case VT::Null:
-            *out = 0;
-            return 0;
-        case VT::Bool:
-            *out = v.b ? 1 : 0;
-            return 0;
-        case VT::Num:
-            *out = v.n;
-            return 0;
-        case VT::Word:
-            *out = v.w;
-            return 0;
-        case VT::Str:
-            *out = StringToNumber(v.s->text);
-            return 0;
-        case VT::Obj: {
-            if (v.o->kind == OK::Date) {
-                *out = static_cast<DateObj*>(v.o)->time;
-                return 0;
-            }
-            U16 t;
-            if (!BasicText(this, v, &t, 0)) return ScriptErrors::kCannotGet;
-            *out = StringToNumber(t);
-            return 0;
-        }
+    if (PrimitiveToNumber(v, out)) return 0;
+    if (v.o->kind == OK::Date) {
+        *out = static_cast<DateObj*>(v.o)->time;
+        return 0;
     }
+    U16 t;
+    if (!BasicText(this, v, &t, 0)) return ScriptErrors::kCannotGet;
+    *out = StringToNumber(t);
     return 0;
 }
 

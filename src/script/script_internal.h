@@ -2,6 +2,7 @@
 // these; they see ScriptValue handles (script/script_value.h).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -236,6 +237,33 @@ struct HostObj : Obj {
 
 // Number and string conversions that need no interpreter.
 double StringToNumber(const U16& s);
+// The number of a value that is not an object; false (nothing written) for an object.
+inline bool PrimitiveToNumber(const Val& v, double* out) {
+    switch (v.t) {
+        case VT::Undef:
+            *out = std::nan("");
+            return true;
+        case VT::Null:
+            *out = 0;
+            return true;
+        case VT::Bool:
+            *out = v.b ? 1 : 0;
+            return true;
+        case VT::Num:
+            *out = v.n;
+            return true;
+        case VT::Word:
+            *out = v.w;
+            return true;
+        case VT::Str:
+            *out = StringToNumber(v.s->text);
+            return true;
+        case VT::Obj:
+            break;
+    }
+    return false;
+}
+
 void NumberToString(double d, U16* out);
 void AppendAscii(U16* out, const char* s);
 U16 Ascii(const char* s);

@@ -212,37 +212,15 @@ int Interp::ToStr(const Val& v, U16* out) {
 }
 
 int Interp::ToNum(const Val& v, double* out) {
-    switch (v.t) {
-        case VT::Num:
-            *out = v.n;
-            return 0;
-        case VT::Word:
-            *out = v.w;
-            return 0;
-        case VT::Undef:
-            *out = std::nan("");
-            return 0;
-        case VT::Null:
-            *out = 0;
-            return 0;
-        case VT::Bool:
-            *out = v.b ? 1 : 0;
-            return 0;
-        case VT::Str:
-            *out = StringToNumber(v.s->text);
-            return 0;
-        case VT::Obj: {
-            Val p;
-            int rc = ToPrimitive(v, 0, &p);
-            if (rc) return rc;
-            if (p.IsObj()) {
-                *out = std::nan("");
-                return 0;
-            }
-            return ToNum(p, out);
-        }
+    if (PrimitiveToNumber(v, out)) return 0;
+    Val p;
+    int rc = ToPrimitive(v, 0, &p);
+    if (rc) return rc;
+    if (p.IsObj()) {
+        *out = std::nan("");
+        return 0;
     }
-    return 0;
+    return ToNum(p, out);
 }
 
 namespace {

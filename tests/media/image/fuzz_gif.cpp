@@ -1,35 +1,15 @@
-// Hostile GIF data through Open and Decode at every target depth, with and without the
-// options that change the row path (transparency, replication, scaling, clipping).
+// Hostile GIF data through Open and Decode (see fuzz_decode.h).
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "media/image/image_decoder.h"
+#include "fuzz_decode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2 || size > (1u << 20)) return 0;
     std::uint8_t flags = data[0];
     std::vector<std::uint8_t> bytes(data + 1, data + size);
     if (bytes.size() >= 3) std::memcpy(bytes.data(), "GIF", 3);
-    ImageDecoder decoder(bytes.data(), std::uint32_t(bytes.size()));
-    if (!decoder.IsValid() || decoder.Width() * decoder.Height() > (1u << 18)) return 0;
-    static const std::uint32_t kDepths[5] = {1, 2, 4, 8, 16};
-    std::uint32_t depth = kDepths[flags % 5];
-    std::uint32_t w = decoder.Width(), h = decoder.Height();
-    if (flags & 0x20) {
-        decoder.SetScale(1, 2, 2, 3);
-    }
-    decoder.SetOptions(flags & 0x40, flags & 0x80, flags & 0x08, true);
-    std::uint32_t stride = (w * depth + 7) / 8;
-    std::vector<std::uint8_t> target(std::size_t(stride) * h + 1);
-    decoder.SetFormat(w, h, depth, target.data(), stride,
-                      (flags & 0x10) ? [](void*, const std::uint8_t* row, std::uint32_t count,
-                                          std::uint32_t, const void*, std::uint32_t start) {
-                          volatile std::uint8_t sink = 0;
-                          for (std::uint32_t i = 0; i < count; ++i) sink = sink + row[start + i];
-                      }
-                                     : nullptr,
-                      nullptr, false);
-    decoder.Decode((flags & 4) ? -3 : 0, (flags & 2) ? 2 : 0);
+    DecodeWithFlags(bytes, flags);
     return 0;
 }
