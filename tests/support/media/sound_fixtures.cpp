@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -198,8 +199,11 @@ bool EncodeVorbis(const std::string& path, std::uint32_t rate, std::uint32_t cha
         if (why) *why = "cannot write " + wav;
         return false;
     }
-    std::string command =
-        "oggenc -Q -q " + std::to_string(quality) + " -o '" + path + "' '" + wav + "' 2>&1";
+    // oggenc draws its stream serial from the clock, so two files made within one second
+    // would share it, and a chain of them would not be a valid chain: number them here.
+    static std::atomic<int> nextSerial{1000};
+    std::string command = "oggenc -Q -q " + std::to_string(quality) + " -s " +
+                          std::to_string(nextSerial++) + " -o '" + path + "' '" + wav + "' 2>&1";
     int status = std::system(command.c_str());
     std::remove(wav.c_str());
     if (status != 0) {
