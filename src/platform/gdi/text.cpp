@@ -445,7 +445,7 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         if (format & DT_VCENTER)
             top = rect->top + (static_cast<long long>(rect->bottom) - rect->top - lineHeight) / 2;
         else if (format & DT_BOTTOM)
-            top = rect->bottom - lineHeight;
+            top = static_cast<long long>(rect->bottom) - lineHeight;
         // Placed lower in the rectangle, the result is the bottom of the text from its top.
         if (format & (DT_VCENTER | DT_BOTTOM)) total = Clamp32(top - rect->top + lineHeight);
     }

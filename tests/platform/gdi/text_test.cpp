@@ -358,6 +358,9 @@ TEST(TextOut, ExtremePositionsAndLengthsAreSafe) {
     SetTextAlign(c.dc(), TA_LEFT | TA_TOP);
     RECT huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
     EXPECT_GT(DrawTextW(c.dc(), u"a b", 3, &huge, DT_CENTER | DT_VCENTER | DT_SINGLELINE), 0);
+    // Bottom-aligned in an empty rectangle at the lowest coordinate: the text rises above it.
+    RECT low{0, INT32_MIN, 20, INT32_MIN};
+    EXPECT_EQ(DrawTextW(c.dc(), u"a", 1, &low, DT_BOTTOM | DT_SINGLELINE), 0);
     RECT calc{INT32_MAX - 5, INT32_MAX - 5, INT32_MAX, INT32_MAX};
     EXPECT_EQ(DrawTextW(c.dc(), u"abc", 3, &calc, DT_CALCRECT), 12);
     std::u16string longText(2 << 20, u'a');
