@@ -600,7 +600,12 @@ int Interp::PushCall(const Val& callee, const Val& thisv, std::uint32_t argsAt, 
         }
         if (o->kind == OK::Native) {
             NativeObj* n = static_cast<NativeObj*>(o);
-            if (budget < 16) return Fail(ScriptErrors::kTooLong);
+            // A native call costs 16 instructions; at least one is always left over, so the
+            // countdown in the main loop reaches zero instead of passing it.
+            if (budget <= 16) {
+                budget = 0;
+                return Fail(ScriptErrors::kTooLong);
+            }
             budget -= 16;
             Val self = callee;
             constructing = construct;
@@ -745,11 +750,13 @@ int Interp::Execute(std::size_t stopDepth, Val* result) {
     } while (0)
 
     for (;;) {
-        if (--budget == 0) {
+        if (budget <= 1) {
+            budget = 0;
             SYNC();
             rc = Fail(ScriptErrors::kTooLong);
             goto fail;
         }
+        --budget;
         std::uint8_t op = code[pc++];
         switch (op) {
             case OP_UNDEF:

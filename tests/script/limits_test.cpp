@@ -14,6 +14,14 @@ TEST(ScriptLimitsTest, EndlessLoopsStopWithinTheBudget) {
         EXPECT_EQ(r.rc, ScriptErrors::kTooLong) << text;
         EXPECT_EQ(r.Message(), "Error: Script too long (line 1)");
     }
+    // Native calls take 16 from the budget at once: whichever instruction the budget runs out
+    // on, the run stops (the loop is bounded so that a missed stop fails instead of hanging).
+    for (std::uint64_t budget = 200; budget < 240; ++budget) {
+        ScriptRun r;
+        r.context.instructionBudget = budget;
+        ASSERT_TRUE(r.Run("for (var i = 0; i < 100000; i++) 'ab'.charAt(0)"));
+        EXPECT_EQ(r.rc, ScriptErrors::kTooLong) << budget;
+    }
     // The budget is per run: the next run starts with a full one.
     ScriptRun r;
     r.context.instructionBudget = 100000;
