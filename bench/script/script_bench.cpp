@@ -13,13 +13,13 @@ class Host : public ScriptObject {
 public:
     double value = 0;
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) override {
-        if (name.length != 5) return Fail(err, ScriptErrors::kMemberUnknown);
+        if (name.length != 5) return Done(err, ScriptErrors::kMemberUnknown);
         ref->object = this;
         ref->code = 1;
-        return Fail(err, 0);
+        return Done(err, 0);
     }
     int GetValue(int* err, ScriptMemberRef*, ScriptHeap* heap, ScriptValue* out) override {
-        return Fail(err, heap->NewNumber(value += 1, out));
+        return Done(err, heap->NewNumber(value += 1, out));
     }
 };
 

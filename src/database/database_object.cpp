@@ -11,25 +11,11 @@
 #include "database/table_record_set.h"
 #include "platform/storage/files.h"
 #include "script/script_heap.h"
+#include "script/script_names.h"
 
 namespace {
 
-enum MemberId : int {
-    kSqlExecute = 98,
-    kOpenDatabase = 108,
-    kCount = 156,
-    kOpenTable = 160,
-    kCreateTable = 163,
-    kDropTable = 164,
-    kCloseTable = 165,
-    kSave = 166,
-    kName = 280,
-};
-
-int Done(int* err, int code) {
-    if (err) *err = code;
-    return code;
-}
+using namespace ScriptNames::Ids;
 
 }  // namespace
 

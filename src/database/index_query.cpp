@@ -7,6 +7,7 @@
 #include "core/lang_name.h"
 #include "database/book_index_source.h"
 #include "script/script_heap.h"
+#include "script/script_names.h"
 
 // ---------------------------------------------------------------- IndexSource
 
@@ -577,30 +578,7 @@ int64_t ResultCollection::TextPositionAt(uint32_t i) {
 
 namespace {
 
-enum IndexMember : int {
-    kLanguage = 105,
-    kGramgrp = 136,
-    kOrth = 137,
-    kFormat = 139,
-    kFormatted = 140,
-    kMoveNext = 141,
-    kMovePrevious = 142,
-    kBof = 143,
-    kEof = 144,
-    kMoveFirst = 145,
-    kMoveLast = 146,
-    kAnchor = 147,
-    kUrl = 148,
-    kInfl = 154,
-    kCount = 156,
-    kText = 158,
-    kHref = 159,
-};
-
-int Done(int* err, int code) {
-    if (err) *err = code;
-    return code;
-}
+using namespace ScriptNames::Ids;
 
 }  // namespace
 

@@ -5,30 +5,11 @@
 
 #include "core/random.h"
 #include "script/script_heap.h"
+#include "script/script_names.h"
 
 namespace {
 
-enum MemberId : int {
-    kMoveNext = 141,
-    kMovePrevious = 142,
-    kBof = 143,
-    kEof = 144,
-    kMoveFirst = 145,
-    kMoveLast = 146,
-    kAddNew = 149,
-    kDelete = 150,
-    kFindFirst = 151,
-    kFindNext = 152,
-    kMoveRandom = 153,
-    kValue = 155,
-    kCount = 156,
-    kFields = 157,
-    kAddField = 161,
-    kRemoveField = 162,
-    kValueLower = 279,
-    kName = 280,
-    kType = 281,
-};
+using namespace ScriptNames::Ids;
 // Columns read as properties get codes from here up.
 constexpr int kColumnBase = 0x10000;
 
@@ -54,11 +35,6 @@ bool IsMethod(int id) {
 
 bool IsProperty(int id) {
     return id == kBof || id == kEof || id == kCount || id == kFields || id == kName;
-}
-
-int Done(int* err, int code) {
-    if (err) *err = code;
-    return code;
 }
 
 // Column types from a script: the codes themselves, or TYPE_STRING (38), TYPE_POOLED_STRING

@@ -68,9 +68,14 @@ ScriptContext::ScriptContext(ScriptHeap* heap) : heap_(heap), hosts_(heap) {
     Create();
 }
 
+namespace {
+// Defined with the timers below, where their state is a complete type.
+void DeleteTimerState(ScriptContext::TimerState* state);
+}  // namespace
+
 ScriptContext::~ScriptContext() {
     ScriptGlobal::ClearHandlers(this);
-    delete timers;
+    DeleteTimerState(timers);
     ClearGlobal();
     global_.Clear();
     hosts_.Clear();
@@ -400,6 +405,12 @@ struct ScriptContext::TimerState {
         return nullptr;
     }
 };
+
+namespace {
+void DeleteTimerState(ScriptContext::TimerState* state) {
+    delete state;
+}
+}  // namespace
 
 void ScriptContext::TimerState::Timer::OnTimer(TimerList&, std::int32_t timerId) {
     TimerState* s = state;

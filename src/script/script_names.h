@@ -12,6 +12,58 @@ constexpr std::uint32_t kGlobalRecordSet = 317;  // "__global_recordset"
 constexpr std::uint32_t kWidgetEvent = 318;      // "__widget_event"
 constexpr std::uint32_t kFirstDynamicId = 319;   // user names are numbered from here
 
+// The ids of the names that host objects answer by number (`using namespace ScriptNames::Ids`).
+namespace Ids {
+enum Id : std::uint16_t {
+    kNavigator = 43,
+    kDevice = 44,
+    kSqlExecute = 98,
+    kAppVersion = 104,
+    kLanguage = 105,
+    kOpenDatabase = 108,
+    kPlatform = 123,
+    kScreenWidth = 124,
+    kScreenHeight = 125,
+    kHasPointer = 126,
+    kHasNumericKeyboard = 127,
+    kHasFullKeyboard = 128,
+    kGetenv = 129,
+    kGramgrp = 136,
+    kOrth = 137,
+    kFormat = 139,
+    kFormatted = 140,
+    kMoveNext = 141,
+    kMovePrevious = 142,
+    kBof = 143,
+    kEof = 144,
+    kMoveFirst = 145,
+    kMoveLast = 146,
+    kAnchor = 147,
+    kUrl = 148,
+    kAddNew = 149,
+    kDelete = 150,
+    kFindFirst = 151,
+    kFindNext = 152,
+    kMoveRandom = 153,
+    kInfl = 154,
+    kValue = 155,
+    kCount = 156,
+    kFields = 157,
+    kText = 158,
+    kHref = 159,
+    kOpenTable = 160,
+    kAddField = 161,
+    kRemoveField = 162,
+    kCreateTable = 163,
+    kDropTable = 164,
+    kCloseTable = 165,
+    kSave = 166,
+    kValueLower = 279,
+    kName = 280,
+    kType = 281,
+};
+}  // namespace Ids
+
 // Exact lookup, comparing whole 16-bit units: 0 when the text is no vocabulary name.
 std::uint16_t Find(const char16_t* chars, std::uint32_t count);
 // The text of an id (the first spelling for ids with two), or null for unnamed ids.

@@ -25,30 +25,30 @@ int ScriptObject::Kind() {
 }
 
 int ScriptObject::Resolve(int* err, const ScriptName&, ScriptMemberRef*, bool) {
-    return Fail(err, ScriptErrors::kMemberUnknown);
+    return Done(err, ScriptErrors::kMemberUnknown);
 }
 
 int ScriptObject::MemberAt(int* err, int, ScriptMemberRef*, ScriptName*) {
-    return Fail(err, ScriptErrors::kMemberUnknown);
+    return Done(err, ScriptErrors::kMemberUnknown);
 }
 
 int ScriptObject::Call(int* err, ScriptMemberRef*, int, const ScriptValue*, ScriptValue*) {
-    return Fail(err, ScriptErrors::kInvalidType);
+    return Done(err, ScriptErrors::kInvalidType);
 }
 
 int ScriptObject::SetValue(int* err, ScriptMemberRef*, ScriptHeap*, ScriptValue) {
-    return Fail(err, ScriptErrors::kCannotSet);
+    return Done(err, ScriptErrors::kCannotSet);
 }
 
 int ScriptObject::GetValue(int* err, ScriptMemberRef*, ScriptHeap*, ScriptValue*) {
-    return Fail(err, ScriptErrors::kCannotGet);
+    return Done(err, ScriptErrors::kCannotGet);
 }
 
 int ScriptObject::DefaultValue(int* err, ScriptHeap* heap, int hint, ScriptValue* result) {
-    if (!heap || !result) return Fail(err, ScriptErrors::kCannotGet);
+    if (!heap || !result) return Done(err, ScriptErrors::kCannotGet);
     int rc = hint == 1 ? heap->NewStringAscii("[object]", result)
                        : heap->NewNumber(__builtin_nan(""), result);
-    return Fail(err, rc);
+    return Done(err, rc);
 }
 
 void ScriptObject::Notify(int, ScriptHeap*) {}

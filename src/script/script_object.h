@@ -70,7 +70,8 @@ public:
     virtual void Notify(int event, ScriptHeap* heap);
 
 protected:
-    static int Fail(int* err, int code) {
+    // Stores the code for the caller (when it asked) and returns it: 0 or a ScriptErrors code.
+    static int Done(int* err, int code) {
         if (err) *err = code;
         return code;
     }

@@ -35,20 +35,20 @@ int ScriptPlainObject::Find(std::uint32_t key) const {
 
 int ScriptPlainObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref,
                                bool create) {
-    if (ref->IsBound() || name.key == 0) return Fail(err, ScriptErrors::kMemberUnknown);
+    if (ref->IsBound() || name.key == 0) return Done(err, ScriptErrors::kMemberUnknown);
     if (Find(name.key) < 0) {
-        if (!create || !heap_) return Fail(err, ScriptErrors::kMemberUnknown);
+        if (!create || !heap_) return Done(err, ScriptErrors::kMemberUnknown);
         props_.emplace_back(name.key, ScriptValues::kUndefined);
     }
     ref->object = this;
     ref->index = -1;
     ref->code = static_cast<std::int32_t>(name.key);
-    return Fail(err, 0);
+    return Done(err, 0);
 }
 
 int ScriptPlainObject::MemberAt(int* err, int index, ScriptMemberRef* ref, ScriptName* name) {
     if (index < 0 || index >= PropertyCount() || !heap_)
-        return Fail(err, ScriptErrors::kMemberUnknown);
+        return Done(err, ScriptErrors::kMemberUnknown);
     std::uint32_t key = props_[index].first;
     if (ref) {
         ref->object = this;
@@ -62,49 +62,37 @@ int ScriptPlainObject::MemberAt(int* err, int index, ScriptMemberRef* ref, Scrip
         name->id = heap_->KeyVocabulary(key);
         name->key = key;
     }
-    return Fail(err, 0);
+    return Done(err, 0);
 }
 
 int ScriptPlainObject::Call(int* err, ScriptMemberRef*, int, const ScriptValue*, ScriptValue*) {
-    return Fail(err, ScriptErrors::kInvalidType);
+    return Done(err, ScriptErrors::kInvalidType);
 }
 
 int ScriptPlainObject::SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,
                                 ScriptValue value) {
     int i = ref->code > 0 ? Find(static_cast<std::uint32_t>(ref->code)) : -1;
-    if (i < 0 || !heap) return Fail(err, ScriptErrors::kCannotSet);
+    if (i < 0 || !heap) return Done(err, ScriptErrors::kCannotSet);
     heap->AddRef(value);
     heap->Release(props_[i].second);
     props_[i].second = value;
-    return Fail(err, 0);
+    return Done(err, 0);
 }
 
 int ScriptPlainObject::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,
                                 ScriptValue* result) {
     int i = ref->code > 0 ? Find(static_cast<std::uint32_t>(ref->code)) : -1;
-    if (i < 0 || !heap) return Fail(err, ScriptErrors::kCannotGet);
+    if (i < 0 || !heap) return Done(err, ScriptErrors::kCannotGet);
     heap->AddRef(props_[i].second);
     *result = props_[i].second;
-    return Fail(err, 0);
+    return Done(err, 0);
 }
 
 // ---------------------------------------------------------------- ScriptReaderObject
 
 namespace {
 
-enum : int {
-    kNavigator = 43,
-    kDevice = 44,
-    kAppVersion = 104,
-    kLanguage = 105,
-    kPlatform = 123,
-    kScreenWidth = 124,
-    kScreenHeight = 125,
-    kHasPointer = 126,
-    kHasNumericKeyboard = 127,
-    kHasFullKeyboard = 128,
-    kGetenv = 129,
-};
+using namespace ScriptNames::Ids;
 
 bool IsNumberOrTimerFunction(int id) {
     return (id >= 246 && id <= 249) || (id >= 253 && id <= 256);
@@ -121,12 +109,12 @@ int NewText(ScriptHeap* heap, const std::u16string& t, ScriptValue* out) {
 
 int ScriptReaderObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref,
                                 bool create) {
-    if (ref->IsBound()) return Fail(err, ScriptErrors::kMemberUnknown);
+    if (ref->IsBound()) return Done(err, ScriptErrors::kMemberUnknown);
     int id = name.id;
     if (ref->index == -1 && (id == kNavigator || id == kDevice)) {
         ref->object = this;
         ref->index = id;
-        return Fail(err, 0);
+        return Done(err, 0);
     }
     bool own = false;
     if (ref->index == kNavigator)
@@ -139,9 +127,9 @@ int ScriptReaderObject::Resolve(int* err, const ScriptName& name, ScriptMemberRe
         ref->object = this;
         ref->code = kOwn | id;
         ref->index = -1;
-        return Fail(err, 0);
+        return Done(err, 0);
     }
-    if (ref->index != -1) return Fail(err, ScriptErrors::kMemberUnknown);
+    if (ref->index != -1) return Done(err, ScriptErrors::kMemberUnknown);
     return ScriptPlainObject::Resolve(err, name, ref, create);
 }
 
@@ -149,7 +137,7 @@ int ScriptReaderObject::Call(int* err, ScriptMemberRef* ref, int argc, const Scr
                              ScriptValue* result) {
     if (!(ref->code & kOwn)) {
         // user properties hold no methods; anything else is the subclass's
-        return Fail(err, ref->code >= static_cast<std::int32_t>(ScriptNames::kFirstDynamicId)
+        return Done(err, ref->code >= static_cast<std::int32_t>(ScriptNames::kFirstDynamicId)
                              ? ScriptErrors::kInvalidType
                              : ScriptErrors::kMemberUnknown);
     }
@@ -157,19 +145,19 @@ int ScriptReaderObject::Call(int* err, ScriptMemberRef* ref, int argc, const Scr
     if (id == kGetenv) {
         std::u16string name, value;
         if (argc < 1 || !heap_ || heap_->ToText(stack[0], &name))
-            return Fail(err, ScriptErrors::kBadParameterCount);
+            return Done(err, ScriptErrors::kBadParameterCount);
         if (name == u"language")
             Language(&value);
         else if (name == u"version")
             AppVersion(&value);
         else if (name == u"platform")
             Platform(&value);
-        return Fail(err, NewText(heap_, value, result));
+        return Done(err, NewText(heap_, value, result));
     }
     if (IsNumberOrTimerFunction(id))
-        return Fail(err, ScriptEngine::CallBuiltin(context_, heap_, static_cast<std::uint32_t>(id),
+        return Done(err, ScriptEngine::CallBuiltin(context_, heap_, static_cast<std::uint32_t>(id),
                                                    argc, stack, result));
-    return Fail(err, ScriptErrors::kInvalidType);
+    return Done(err, ScriptErrors::kInvalidType);
 }
 
 int ScriptReaderObject::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,
@@ -179,31 +167,31 @@ int ScriptReaderObject::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* hea
     switch (ref->code & ~kOwn) {
         case kAppVersion:
             AppVersion(&t);
-            return Fail(err, NewText(heap, t, result));
+            return Done(err, NewText(heap, t, result));
         case kLanguage:
             Language(&t);
-            return Fail(err, NewText(heap, t, result));
+            return Done(err, NewText(heap, t, result));
         case kPlatform:
             Platform(&t);
-            return Fail(err, NewText(heap, t, result));
+            return Done(err, NewText(heap, t, result));
         case kScreenWidth:
-            return Fail(err, heap->NewNumber(ScreenWidth(), result));
+            return Done(err, heap->NewNumber(ScreenWidth(), result));
         case kScreenHeight:
-            return Fail(err, heap->NewNumber(ScreenHeight(), result));
+            return Done(err, heap->NewNumber(ScreenHeight(), result));
         case kHasPointer:
-            return Fail(err, heap->NewBoolean(HasPointer(), result));
+            return Done(err, heap->NewBoolean(HasPointer(), result));
         case kHasNumericKeyboard:
-            return Fail(err, heap->NewBoolean(HasNumericKeyboard(), result));
+            return Done(err, heap->NewBoolean(HasNumericKeyboard(), result));
         case kHasFullKeyboard:
-            return Fail(err, heap->NewBoolean(HasFullKeyboard(), result));
+            return Done(err, heap->NewBoolean(HasFullKeyboard(), result));
         default:
-            return Fail(err, ScriptErrors::kCannotGet);
+            return Done(err, ScriptErrors::kCannotGet);
     }
 }
 
 int ScriptReaderObject::SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,
                                  ScriptValue value) {
-    if (ref->code & kOwn) return Fail(err, ScriptErrors::kCannotSet);
+    if (ref->code & kOwn) return Done(err, ScriptErrors::kCannotSet);
     return ScriptPlainObject::SetValue(err, ref, heap, value);
 }
 

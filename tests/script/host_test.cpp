@@ -313,16 +313,16 @@ TEST(ScriptHostTest, HostCallMayAbortTheRunningScript) {
         ScriptContext* ctx = nullptr;
         int calls = 0;
         int Resolve(int* err, const ScriptName& n, ScriptMemberRef* ref, bool) override {
-            if (!n.EqualsAscii("stop")) return Fail(err, 4);
+            if (!n.EqualsAscii("stop")) return Done(err, 4);
             ref->object = this;
             ref->code = 1;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
         int Call(int* err, ScriptMemberRef*, int, const ScriptValue*, ScriptValue* r) override {
             ++calls;
             ctx->Abort();
             *r = ScriptValues::kUndefined;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
     } host;
     ScriptRun r;
@@ -341,15 +341,15 @@ TEST(ScriptHostTest, HostMayRunAnotherScriptDuringACall) {
     struct Nester : ScriptObject {
         ScriptContext* ctx = nullptr;
         int Resolve(int* err, const ScriptName& n, ScriptMemberRef* ref, bool) override {
-            if (!n.EqualsAscii("inner")) return Fail(err, 4);
+            if (!n.EqualsAscii("inner")) return Done(err, 4);
             ref->object = this;
             ref->code = 1;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
         int Call(int* err, ScriptMemberRef*, int, const ScriptValue*, ScriptValue* r) override {
             ScriptCode unit;
             ScriptEngine::CompileText(u"depth = depth + 1; 'in'", &unit, u"nested", nullptr);
-            return Fail(
+            return Done(
                 err, ScriptEngine::Run(ctx, &unit, nullptr, ScriptValues::kUndefined, r, nullptr));
         }
     } host;

@@ -21,34 +21,34 @@ public:
     void Notify(int event, ScriptHeap* h) override { heap = event == 0 ? h : nullptr; }
 
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) override {
-        if (ref->IsBound()) return Fail(err, 4);
+        if (ref->IsBound()) return Done(err, 4);
         int id = name.id;
         int selected = ref->index;
         if (id >= 23 && id <= 33) {
-            if (!ObjectAllowed(selected, id)) return Fail(err, 4);
+            if (!ObjectAllowed(selected, id)) return Done(err, 4);
             ref->object = this;
             ref->index = id;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
         if (id >= 34 && id <= 37 && selected == -1) {
             ref->code = id;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
         int kind = selected == -1 ? 25 : selected;
-        if (!MethodAllowed(id, kind)) return Fail(err, 4);
+        if (!MethodAllowed(id, kind)) return Done(err, 4);
         ref->object = this;
         ref->index = kind;
         ref->code = id;
-        return Fail(err, 0);
+        return Done(err, 0);
     }
     int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue* stack,
              ScriptValue* result) override {
-        if (ref->code == 159 || ref->code == 30 || ref->code == 282) return Fail(err, 9);
+        if (ref->code == 159 || ref->code == 30 || ref->code == 282) return Done(err, 9);
         std::string rec = Name(ref->index) + "." + Name(ref->code) + "(";
         for (int i = 0; i < argc; ++i) {
             std::u16string t;
             int rc = heap->ToText(stack[i], &t);
-            if (rc) return Fail(err, rc);
+            if (rc) return Done(err, rc);
             std::uint32_t tag = ScriptValues::Tag(stack[i]);
             bool numeric = tag != ScriptTag::kObject && tag != ScriptTag::kString;
             if (i) rec += ",";
@@ -57,25 +57,25 @@ public:
         log.push_back(rec + ")");
         *result = ScriptValues::kUndefined;
         if (ref->code == 92) *result = ScriptValues::kTrue;  // goto_checkpoint
-        return Fail(err, 0);
+        return Done(err, 0);
     }
     int GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* h, ScriptValue* result) override {
-        if (ref->code >= 34 && ref->code <= 37) return Fail(err, h->NewNumber(ref->code, result));
+        if (ref->code >= 34 && ref->code <= 37) return Done(err, h->NewNumber(ref->code, result));
         if (ref->code == 159 && ref->index == 29) {
             std::u16string t = PrintHost::FromUtf8(location);
-            return Fail(err,
+            return Done(err,
                         h->NewStringChars(t.data(), static_cast<std::uint32_t>(t.size()), result));
         }
-        return Fail(err, 7);
+        return Done(err, 7);
     }
     int SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* h, ScriptValue value) override {
         if (ref->index == 30 || (ref->code == 30 && ref->index == 29)) {
             std::u16string t;
             h->ToText(value, &t);
             hash = PrintHost::ToUtf8(t);
-            return Fail(err, 0);
+            return Done(err, 0);
         }
-        return Fail(err, 6);
+        return Done(err, 6);
     }
 
 private:
@@ -137,36 +137,36 @@ public:
     void Notify(int event, ScriptHeap* h) override { heap = event == 0 ? h : nullptr; }
     int Kind() override { return ScriptKinds::kPageHost; }
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) override {
-        if (ref->IsBound()) return Fail(err, 4);
+        if (ref->IsBound()) return Done(err, 4);
         if (ref->index == -1 && (name.id == 289 || name.id == 291 || name.id == 290)) {
             ref->index = name.id;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
         bool ok = (ref->index == 289 && (name.id == 298 || name.id == 301 || name.id == 312)) ||
                   (ref->index == 291 && name.id == 297);
-        if (!ok) return Fail(err, 4);
+        if (!ok) return Done(err, 4);
         ref->code = name.id;
-        return Fail(err, 0);
+        return Done(err, 0);
     }
     int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue* stack,
              ScriptValue* result) override {
         *result = ScriptValues::kUndefined;
         if (ref->code == 298) {
-            if (argc != 1) return Fail(err, 13);
+            if (argc != 1) return Done(err, 13);
             std::u16string t;
             heap->ToText(stack[0], &t);
             out += PrintHost::ToUtf8(t);
-            return Fail(err, 0);
+            return Done(err, 0);
         }
         if (ref->code == 301) {
             ended = 1;
-            return Fail(err, 28);
+            return Done(err, 28);
         }
-        return Fail(err, 9);
+        return Done(err, 9);
     }
     int GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* h, ScriptValue* result) override {
-        if (ref->code == 312) return Fail(err, h->NewStringAscii("text/html", result));
-        return Fail(err, 7);
+        if (ref->code == 312) return Done(err, h->NewStringAscii("text/html", result));
+        return Done(err, 7);
     }
 };
 
@@ -193,25 +193,25 @@ public:
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) override;
     int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue*,
              ScriptValue* result) override {
-        if (argc != 0 || ref->index != -1) return Fail(err, 4);
+        if (argc != 0 || ref->index != -1) return Done(err, 4);
         *result = ScriptValues::kUndefined;
-        return Fail(err, ref->code == 259 || ref->code == 260 ? 0 : 9);
+        return Done(err, ref->code == 259 || ref->code == 260 ? 0 : 9);
     }
     int GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* h, ScriptValue* result) override {
         if (ref->code == 279) {
             std::u16string t = PrintHost::FromUtf8(value);
-            return Fail(err,
+            return Done(err,
                         h->NewStringChars(t.data(), static_cast<std::uint32_t>(t.size()), result));
         }
-        if (ref->code == 258) return Fail(err, h->NewBoolean(false, result));
-        return Fail(err, 7);
+        if (ref->code == 258) return Done(err, h->NewBoolean(false, result));
+        return Done(err, 7);
     }
     int SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* h, ScriptValue v) override {
-        if (ref->code != 279) return Fail(err, 6);
+        if (ref->code != 279) return Done(err, 6);
         std::u16string t;
         h->ToText(v, &t);
         value = PrintHost::ToUtf8(t);
-        return Fail(err, 0);
+        return Done(err, 0);
     }
 };
 
@@ -225,64 +225,64 @@ public:
     int Kind() override { return ScriptKinds::kForm; }
     void Notify(int event, ScriptHeap* h) override { heap = event == 0 ? h : nullptr; }
     int Resolve(int* err, const ScriptName& n, ScriptMemberRef* ref, bool create) override {
-        if (ref->IsBound()) return Fail(err, 4);
+        if (ref->IsBound()) return Done(err, 4);
         if (n.id == 77 || n.id == 78 || n.id == 280) {
             ref->object = this;
             ref->index = -1;
             ref->code = n.id;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
         for (auto& f : fields) {
             if (n.Equals(PrintHost::FromUtf8(f.first).data(),
                          static_cast<std::uint32_t>(f.first.size()))) {
                 ref->object = f.second;
                 ref->index = -1;
-                return Fail(err, 0);
+                return Done(err, 0);
             }
         }
         if (create) {
             ref->object = this;
             ref->code = -2;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
-        return Fail(err, 4);
+        return Done(err, 4);
     }
     int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue*,
              ScriptValue* result) override {
         *result = ScriptValues::kUndefined;
-        if (ref->code != 77 && ref->code != 78) return Fail(err, 9);
-        if (argc != 0) return Fail(err, 13);
+        if (ref->code != 77 && ref->code != 78) return Done(err, 9);
+        if (argc != 0) return Done(err, 13);
         ++(ref->code == 78 ? submits : resets);
-        return Fail(err, 0);
+        return Done(err, 0);
     }
     int GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* h, ScriptValue* result) override {
-        if (ref->code == 280) return Fail(err, h->NewStringAscii(name.c_str(), result));
+        if (ref->code == 280) return Done(err, h->NewStringAscii(name.c_str(), result));
         if (ref->code == -2) {
             *result = ScriptValues::kUndefined;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
-        return Fail(err, 7);
+        return Done(err, 7);
     }
 };
 
 inline int TestControl::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) {
-    if (ref->IsBound()) return Fail(err, 4);
+    if (ref->IsBound()) return Done(err, 4);
     if (name.id >= 257 && name.id <= 260) {
         ref->object = this;
         ref->index = -1;
         ref->code = name.id;
-        return Fail(err, 0);
+        return Done(err, 0);
     }
     if (name.id == 279) {
         ref->object = this;
         ref->index = -1;
         ref->code = 279;
-        return Fail(err, 0);
+        return Done(err, 0);
     }
     if (name.id == 284 && form) {
         ref->object = static_cast<ScriptObject*>(form);
         ref->index = -1;
-        return Fail(err, 0);
+        return Done(err, 0);
     }
-    return Fail(err, 4);
+    return Done(err, 4);
 }

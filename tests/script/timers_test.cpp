@@ -80,15 +80,15 @@ TEST(ScriptTimersTest, ClearingHandlersStopsEverythingAndBadHandlersFailQuietly)
         ~Clearer() override { ScriptHeap::DetachObject(heap, this); }
         void Notify(int event, ScriptHeap* h) override { heap = event == 0 ? h : nullptr; }
         int Resolve(int* err, const ScriptName& n, ScriptMemberRef* ref, bool) override {
-            if (!n.EqualsAscii("clearAll")) return Fail(err, 4);
+            if (!n.EqualsAscii("clearAll")) return Done(err, 4);
             ref->object = this;
             ref->code = 1;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
         int Call(int* err, ScriptMemberRef*, int, const ScriptValue*, ScriptValue* out) override {
             ScriptGlobal::ClearHandlers(ctx);
             *out = ScriptValues::kUndefined;
-            return Fail(err, 0);
+            return Done(err, 0);
         }
     } clearer;
     clearer.ctx = &r.context;

@@ -13,20 +13,20 @@ public:
 
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) override {
         if (ref->IsBound() || !name.EqualsAscii("print"))
-            return Fail(err, ScriptErrors::kMemberUnknown);
+            return Done(err, ScriptErrors::kMemberUnknown);
         ref->object = this;
         ref->index = -1;
         ref->code = kPrint;
-        return Fail(err, 0);
+        return Done(err, 0);
     }
     int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue* stack,
              ScriptValue* result) override {
-        if (ref->code != kPrint || !heap_) return Fail(err, ScriptErrors::kInvalidType);
+        if (ref->code != kPrint || !heap_) return Done(err, ScriptErrors::kInvalidType);
         std::u16string text;
         for (int i = 0; i < argc; ++i) {
             std::u16string part;
             int rc = heap_->ToText(stack[i], &part);
-            if (rc) return Fail(err, rc);
+            if (rc) return Done(err, rc);
             if (i) text.push_back(' ');
             text += part;
         }
@@ -37,7 +37,7 @@ public:
         else
             std::fwrite(line.data(), 1, line.size(), stdout);
         *result = ScriptValues::kUndefined;
-        return Fail(err, 0);
+        return Done(err, 0);
     }
     void Notify(int event, ScriptHeap* heap) override { heap_ = event == 0 ? heap : nullptr; }
 
