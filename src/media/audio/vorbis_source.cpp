@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <new>
 
+#include "media/audio/vorbis_setup_check.h"
+
 namespace {
 
 // Holes (damaged or missing pages) are skipped; this many in a row means the data is garbage.
@@ -57,10 +59,35 @@ VorbisSource::VorbisSource(AudioData* data) : data_(AudioRef<AudioData>::Share(d
     if (!data_) return;
     if (OpenVorbisFile(this, &decoder_, nullptr, 0) != 0) return;
     if (GetVorbisFormat(decoder_, -1, &channels_, &rate_) != 0 || channels_ > kMaxChannels ||
-        rate_ > kMaxRate) {
+        rate_ > kMaxRate || !CheckLinks()) {
         CloseVorbisFile(decoder_);
         decoder_ = nullptr;
     }
+}
+
+bool VorbisSource::CheckLinks() {
+    // A positioned stream knows its links, and their sizes, from the open; a stream read straight
+    // through shows only its first until it gets there.
+    const bool seekable = ov_seekable(decoder_) != 0;
+    const long links = seekable ? ov_streams(decoder_) : 1;
+    std::uint64_t offset = 0;
+    bool sameFormat = true;
+    playableSamples_ = seekable ? 0 : -1;
+    for (long link = 0; link < links; ++link) {
+        if (!VorbisLinkHeadersAreSafe(data_.Get(), offset)) return false;
+        if (!seekable) break;
+        const int index = static_cast<int>(link);
+        std::uint32_t channels = 0, rate = 0;
+        if (GetVorbisFormat(decoder_, index, &channels, &rate) != 0) return false;
+        // The track plays up to the first link in another format (see Read).
+        sameFormat = sameFormat && channels == channels_ && rate == rate_;
+        const ogg_int64_t samples = ov_pcm_total(decoder_, index);
+        const ogg_int64_t size = ov_raw_total(decoder_, index);
+        if (samples < 0 || size <= 0) return false;
+        if (sameFormat) playableSamples_ += samples;
+        offset += static_cast<std::uint64_t>(size);
+    }
+    return true;
 }
 
 VorbisSource::~VorbisSource() {
@@ -125,21 +152,23 @@ bool VorbisSource::CanSeek() {
     return decoder_ != nullptr && data_ && data_->IsValid() && ov_seekable(decoder_) != 0;
 }
 
+// Times come from sample counts and the format checked at open: the decoder's own time calls
+// divide by each link's rate as its headers gave it, which damaged links leave at zero.
 std::int64_t VorbisSource::LengthSeconds() {
-    if (decoder_ == nullptr) return -1;
-    ogg_int64_t ms = ov_time_total(decoder_, -1);
-    return ms < 0 ? -1 : ms / 1000;
+    if (decoder_ == nullptr || playableSamples_ < 0) return -1;
+    return playableSamples_ / rate_;
 }
 
 std::int64_t VorbisSource::PositionSeconds() {
     if (decoder_ == nullptr) return -1;
-    ogg_int64_t ms = ov_time_tell(decoder_);
-    return ms < 0 ? -1 : ms / 1000;
+    ogg_int64_t samples = ov_pcm_tell(decoder_);
+    return samples < 0 ? -1 : samples / rate_;
 }
 
 bool VorbisSource::SeekSeconds(std::uint32_t seconds) {
-    if (decoder_ == nullptr) return false;
-    if (ov_time_seek(decoder_, static_cast<ogg_int64_t>(seconds) * 1000) != 0) return false;
+    if (decoder_ == nullptr || playableSamples_ < 0) return false;
+    const std::int64_t target = std::int64_t{seconds} * rate_;
+    if (target > playableSamples_ || ov_pcm_seek(decoder_, target) != 0) return false;
     ended_ = false;
     return true;
 }

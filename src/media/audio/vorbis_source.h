@@ -31,6 +31,9 @@ public:
 
 private:
     ~VorbisSource() override;
+    // Whether every link the decoder knows of has a format and a set-up header it can decode
+    // safely; sets playableSamples_.
+    bool CheckLinks();
 
     OggVorbis_File* decoder_ = nullptr;
     std::int64_t position_ = 0;  // next byte the decoder reads
@@ -38,6 +41,7 @@ private:
     std::uint32_t channels_ = 0;
     std::uint32_t rate_ = 0;
     int section_ = -1;
+    std::int64_t playableSamples_ = -1;  // up to the first link in another format; -1 unknown
     bool ended_ = false;  // a hard error or a link of another format ends the stream
 };
 

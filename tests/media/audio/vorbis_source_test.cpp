@@ -145,11 +145,24 @@ TEST_F(Vorbis, ChainedLinkOfAnotherFormatEndsTheTrack) {
     std::vector<std::uint8_t> chained = tones_.noisy.ogg;
     chained.insert(chained.end(), tones_.mono.ogg.begin(), tones_.mono.ogg.end());
     EXPECT_EQ(ReadAll(OpenVorbis(chained)->GetStream()).size() / 2, tones_.noisy.frames);
+    // Its length is what plays; past that there is nothing to seek to.
+    auto source = OpenVorbis(chained);
+    EXPECT_EQ(source->LengthSeconds(), 4);
+    EXPECT_TRUE(source->SeekSeconds(4));
+    EXPECT_FALSE(source->SeekSeconds(5));
     // The same format goes on into the second link.
     std::vector<std::uint8_t> twice = tones_.noisy.ogg;
     twice.insert(twice.end(), tones_.noisy.ogg.begin(), tones_.noisy.ogg.end());
     EXPECT_NEAR(ReadAll(OpenVorbis(twice)->GetStream()).size() / 2.0, 2.0 * tones_.noisy.frames,
                 2048);
+    // Two links of one format: one length, and seeking crosses into the second.
+    std::vector<std::uint8_t> both = tones_.noisy.ogg;
+    both.insert(both.end(), tones_.stereo.ogg.begin(), tones_.stereo.ogg.end());
+    source = OpenVorbis(both);
+    EXPECT_EQ(source->LengthSeconds(), 6);  // 4 s and 2.5 s
+    ASSERT_TRUE(source->SeekSeconds(5));
+    EXPECT_EQ(source->PositionSeconds(), 5);
+    EXPECT_NEAR(ReadAll(source->GetStream()).size() / 2.0, 1.5 * 44100, 2048);
 }
 
 TEST(VorbisCallbacks, SeekClampsIntoTheDataAndReadAdvances) {

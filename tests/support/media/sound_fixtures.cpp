@@ -14,6 +14,8 @@
 #include <fstream>
 #include <thread>
 
+#include "media/audio/vorbis_setup_check.h"
+
 namespace fixtures {
 
 bool MemoryAudioData::Read(std::uint64_t offset, void* destination, std::uint32_t count,
@@ -186,6 +188,24 @@ std::vector<std::int16_t> SineTone(std::uint32_t rate, std::uint32_t channels, d
         }
     }
     return out;
+}
+
+void FixOggChecksums(std::vector<std::uint8_t>& bytes) {
+    std::size_t at = 0;
+    while (at + 27 <= bytes.size()) {
+        if (std::memcmp(&bytes[at], "OggS", 4) != 0) {
+            ++at;
+            continue;
+        }
+        std::size_t segments = bytes[at + 26];
+        std::size_t length = 27 + segments;
+        if (at + length > bytes.size()) return;
+        for (std::size_t i = 0; i < segments; ++i) length += bytes[at + 27 + i];
+        if (at + length > bytes.size()) return;
+        std::uint32_t crc = OggPageChecksum(&bytes[at], length);
+        for (int i = 0; i < 4; ++i) bytes[at + 22 + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+        at += length;
+    }
 }
 
 bool HaveOggenc() {

@@ -57,6 +57,9 @@ std::vector<std::int16_t> SineTone(std::uint32_t rate, std::uint32_t channels, d
                                    double hz, double amplitude, double rightHz = 0,
                                    double noise = 0);
 
+// Sets the checksum of every whole Ogg page in bytes, after the bytes were changed on purpose.
+void FixOggChecksums(std::vector<std::uint8_t>& bytes);
+
 // Encodes interleaved samples with oggenc into path; false (with why) when that fails.
 bool HaveOggenc();
 bool EncodeVorbis(const std::string& path, std::uint32_t rate, std::uint32_t channels,
