@@ -125,10 +125,7 @@ int DatabaseObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef* r
         case kSave:
         case kName:
         case kCount:
-            ref->object = this;
-            ref->index = -1;
-            ref->code = name.id;
-            return Done(err, 0);
+            return BindMember(err, ref, name.id);
         default:
             return Done(err, ScriptErrors::kMemberUnknown);
     }
@@ -208,10 +205,7 @@ int DatabaseScriptHost::Resolve(int* err, const ScriptName& name, ScriptMemberRe
     if (ref->IsBound()) return Done(err, ScriptErrors::kMemberUnknown);
     if (name.id != kOpenDatabase && name.id != kSqlExecute && !(name.id >= 38 && name.id <= 41))
         return Done(err, ScriptErrors::kMemberUnknown);
-    ref->object = this;
-    ref->index = -1;
-    ref->code = name.id;
-    return Done(err, 0);
+    return BindMember(err, ref, name.id);
 }
 
 int DatabaseScriptHost::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,

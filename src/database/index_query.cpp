@@ -643,10 +643,7 @@ int IndexRecordSetObject::Resolve(int* err, const ScriptName& name, ScriptMember
         case kCount:
         case kText:
         case kHref:
-            ref->object = this;
-            ref->index = -1;
-            ref->code = name.id;
-            return Done(err, 0);
+            return BindMember(err, ref, name.id);
         default:
             return Done(err, ScriptErrors::kMemberUnknown);
     }

@@ -234,20 +234,10 @@ void RecordSetObject::RowsCleared() {
 int RecordSetObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) {
     if (ref->IsBound()) return Done(err, ScriptErrors::kMemberUnknown);
     int id = name.id;
-    if (IsMethod(id) || IsProperty(id)) {
-        ref->object = this;
-        ref->index = -1;
-        ref->code = id;
-        return Done(err, 0);
-    }
+    if (IsMethod(id) || IsProperty(id)) return BindMember(err, ref, id);
     if (table_) {
         int32_t col = table_->FindColumn(name.Text());
-        if (col >= 0) {
-            ref->object = this;
-            ref->index = -1;
-            ref->code = kColumnBase + col;
-            return Done(err, 0);
-        }
+        if (col >= 0) return BindMember(err, ref, kColumnBase + col);
     }
     return Done(err, ScriptErrors::kMemberUnknown);
 }
@@ -540,10 +530,7 @@ int RecordSetField::Resolve(int* err, const ScriptName& name, ScriptMemberRef* r
     int id = name.id;
     if (id != kName && id != kType && id != kValue && id != kValueLower)
         return Done(err, ScriptErrors::kMemberUnknown);
-    ref->object = this;
-    ref->index = -1;
-    ref->code = id == kValue ? kValueLower : id;
-    return Done(err, 0);
+    return BindMember(err, ref, id == kValue ? kValueLower : id);
 }
 
 int RecordSetField::GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap,

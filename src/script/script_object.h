@@ -75,4 +75,11 @@ protected:
         if (err) *err = code;
         return code;
     }
+    // Binds ref to this object's own member code; 0.
+    int BindMember(int* err, ScriptMemberRef* ref, std::int32_t code) {
+        ref->object = this;
+        ref->index = -1;
+        ref->code = code;
+        return Done(err, 0);
+    }
 };

@@ -40,10 +40,7 @@ int ScriptPlainObject::Resolve(int* err, const ScriptName& name, ScriptMemberRef
         if (!create || !heap_) return Done(err, ScriptErrors::kMemberUnknown);
         props_.emplace_back(name.key, ScriptValues::kUndefined);
     }
-    ref->object = this;
-    ref->index = -1;
-    ref->code = static_cast<std::int32_t>(name.key);
-    return Done(err, 0);
+    return BindMember(err, ref, static_cast<std::int32_t>(name.key));
 }
 
 int ScriptPlainObject::MemberAt(int* err, int index, ScriptMemberRef* ref, ScriptName* name) {

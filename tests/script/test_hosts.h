@@ -227,10 +227,7 @@ public:
     int Resolve(int* err, const ScriptName& n, ScriptMemberRef* ref, bool create) override {
         if (ref->IsBound()) return Done(err, 4);
         if (n.id == 77 || n.id == 78 || n.id == 280) {
-            ref->object = this;
-            ref->index = -1;
-            ref->code = n.id;
-            return Done(err, 0);
+            return BindMember(err, ref, n.id);
         }
         for (auto& f : fields) {
             if (n.Equals(PrintHost::FromUtf8(f.first).data(),
@@ -268,16 +265,10 @@ public:
 inline int TestControl::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) {
     if (ref->IsBound()) return Done(err, 4);
     if (name.id >= 257 && name.id <= 260) {
-        ref->object = this;
-        ref->index = -1;
-        ref->code = name.id;
-        return Done(err, 0);
+        return BindMember(err, ref, name.id);
     }
     if (name.id == 279) {
-        ref->object = this;
-        ref->index = -1;
-        ref->code = 279;
-        return Done(err, 0);
+        return BindMember(err, ref, 279);
     }
     if (name.id == 284 && form) {
         ref->object = static_cast<ScriptObject*>(form);

@@ -14,10 +14,7 @@ public:
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool) override {
         if (ref->IsBound() || !name.EqualsAscii("print"))
             return Done(err, ScriptErrors::kMemberUnknown);
-        ref->object = this;
-        ref->index = -1;
-        ref->code = kPrint;
-        return Done(err, 0);
+        return BindMember(err, ref, kPrint);
     }
     int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue* stack,
              ScriptValue* result) override {
