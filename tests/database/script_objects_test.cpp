@@ -37,11 +37,7 @@ struct DbScript {
             return "syntax";
         }
         rc = ScriptEngine::Run(&context, &unit, nullptr, ScriptValues::kUndefined, nullptr, &err);
-        std::string r = out;
-        while (!r.empty() && r.back() == '\n') r.pop_back();
-        for (char& c : r)
-            if (c == '\n') c = '|';
-        return r;
+        return PrintHost::JoinLines(out);
     }
 };
 

@@ -77,11 +77,7 @@ struct QueryScript {
         ScriptCode unit;
         if (!ScriptEngine::CompileText(PrintHost::FromUtf8(text), &unit, u"t", &err)) return "?";
         rc = ScriptEngine::Run(&context, &unit, nullptr, ScriptValues::kUndefined, nullptr, &err);
-        std::string r = out;
-        while (!r.empty() && r.back() == '\n') r.pop_back();
-        for (char& c : r)
-            if (c == '\n') c = '|';
-        return r;
+        return PrintHost::JoinLines(out);
     }
 
     DatabaseScriptHost host{nullptr};

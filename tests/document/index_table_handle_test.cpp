@@ -6,28 +6,9 @@
 #include "document/sources/index_table_data_handle.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
+#include "support/document/book_tables.h"
 
 namespace {
-
-// A book resource opening its header tables the way books do.
-class BookTableResource : public Resource {
-public:
-    bool IsBinary() override { return true; }
-    DataHandle* OpenDataByIndex(int32_t, const DbValue*) override { return nullptr; }
-    DocumentSource* GetDocument() override { return nullptr; }
-    bool CreateLayout(TokenSource*&, PageLayout**) override { return false; }
-    void DestroyLayout(TokenSource*, PageLayout*) override {}
-    uint32_t GetKind() override { return 0; }
-    DataHandle* OpenHeaderTable(uint32_t field, uint32_t* id) override {
-        if (!book.OpenHeaderRecord(static_cast<int>(field), id)) return nullptr;
-        auto* handle = new IndexTableDataHandle(this);
-        AddHandle(handle);
-        if (handle->OpenInBook(book, *id)) return handle;
-        handle->Release();
-        return nullptr;
-    }
-    BookDocument book;
-};
 
 // Header field 2 names a table of entries 0 alpha, 1 beta, 2 delta, 3 gamma whose tags 6 and 7
 // number other entries, two of them past the table. Damaged: field 2 names a record that is no
@@ -58,7 +39,7 @@ struct EntryBook {
     }
     Bytes bytes;
     uint32_t table = 0;
-    BookTableResource* resource = new BookTableResource();
+    fixtures::BookTables* resource = new fixtures::BookTables();
 };
 
 std::u16string Text(const String& s) {

@@ -43,12 +43,7 @@ struct ScriptRun {
     std::string Printed(const std::string& text) {
         out.clear();
         Run(text);
-        std::string r = out;
-        while (!r.empty() && r.back() == '\n') r.pop_back();
-        for (char& c : r) {
-            if (c == '\n') c = '|';
-        }
-        return r;
+        return PrintHost::JoinLines(out);
     }
     std::string Message() const { return err.MessageUtf8(); }
 };

@@ -38,6 +38,15 @@ public:
     }
     void Notify(int event, ScriptHeap* heap) override { heap_ = event == 0 ? heap : nullptr; }
 
+    // What print() wrote, as one line: trailing line ends dropped, the others become '|'.
+    static std::string JoinLines(std::string printed) {
+        while (!printed.empty() && printed.back() == '\n') printed.pop_back();
+        for (char& c : printed) {
+            if (c == '\n') c = '|';
+        }
+        return printed;
+    }
+
     static std::string ToUtf8(const std::u16string& s) {
         std::string r;
         for (std::size_t i = 0; i < s.size(); ++i) {
