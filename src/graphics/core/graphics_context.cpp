@@ -303,6 +303,12 @@ void GraphicsContext::ReleaseCachedObjects(uint8_t face) {
     }
 }
 
+bool GraphicsContext::IsFontCached(const TextStyle& style) const {
+    for (const CachedFont& e : fonts_)
+        if (e.font && e.style == style) return true;
+    return false;
+}
+
 HFONT GraphicsContext::FindFont(const TextStyle& style) {
     for (CachedFont& e : fonts_) {
         if (e.font && e.style == style) {
@@ -418,7 +424,8 @@ void GraphicsContext::DrawText(const char16_t* text, int32_t length, Point p) {
     RealizeFont();
     if (bitmapFaceReady_) {
         if (!fontPixels_) return;
-        uint32_t back = Color::IsNone(brushColour_) ? background_ : brushColour_;
+        bool noBrush = Color::IsNone(brushColour_) || brushColour_ == kUnsetColour;
+        uint32_t back = noBrush ? background_ : brushColour_;
         bitmapFont_.SetColors(Color::IsNone(textColour_) || textColour_ == kUnsetColour
                                   ? 0
                                   : textColour_,

@@ -136,6 +136,7 @@ public:
     int32_t FontAscent();
     int32_t FontDescent();
     int32_t BaselineShift() const { return baselineShift_; }
+    bool IsFontCached(const TextStyle& style) const;
     void SetClearType(bool on) { clearType_ = on; }
 
     // Text.
