@@ -38,11 +38,10 @@ public:
         return true;
     }
     void Redraw(const Rect*) override {
-        GraphicsContext* gc = BeginDraw(false, nullptr);
-        if (!gc) return;
-        gc->SetBrushColor(colour);
-        gc->FillRect(rect);
-        EndDraw();
+        DrawScope scope(this);
+        if (!scope) return;
+        scope.Context()->SetBrushColor(colour);
+        scope.Context()->FillRect(rect);
         ++draws;
     }
     bool HandleEvent(InputEvent& e) override {
@@ -73,6 +72,45 @@ public:
     Point offset;
     bool takes = false;
     std::vector<Seen> seen;
+};
+
+class FakeDisplay : public DisplayLink {
+public:
+    bool IsActive() const override { return active; }
+    bool HasBackBuffer() const override { return buffer.dc != nullptr; }
+    HDC BufferDC() override { return active ? buffer.dc : nullptr; }
+    void GetTransform(Transform& out) const override { out = Transform::Translation(7, 0); }
+    Rect MapRect(const Rect& r, bool toPage) const override {
+        Rect m = r;
+        m.x += toPage ? -7 : 7;
+        return m;
+    }
+    int Orientation() const override { return orientation; }
+    bool IsScrolling() const override { return scrolling; }
+    void InvalidateRect(const Rect* r, bool fromDrawing) override {
+        changed.push_back(r ? *r : Rect{-1, -1, -1, -1});
+        lastFromDrawing = fromDrawing;
+    }
+    void InvalidatePage(const Rect* r) override { pages.push_back(r ? *r : Rect{}); }
+    void FlushDirty() override { ++flushes; }
+    void Repaint(const Rect*) override {}
+    bool OnEvent(InputEvent& e) override {
+        offered.push_back(e.Code());
+        return takesEvents;
+    }
+    void OnCommand(uint32_t code) override { commands.push_back(code); }
+    void Resize(int32_t, int32_t) override {}
+    void OverlayCommit() override {}
+
+    bool active = true;
+    bool scrolling = false;
+    bool takesEvents = false;
+    bool lastFromDrawing = false;
+    int orientation = 0;
+    int flushes = 0;
+    OffscreenBitmap buffer;
+    std::vector<Rect> changed, pages;
+    std::vector<uint32_t> offered, commands;
 };
 
 class DrawingSurfaceTest : public WindowTest {
@@ -191,6 +229,37 @@ TEST_F(DrawingSurfaceTest, SizeChangesReachTheChildren) {
     MoveWindow(hwnd, work.x, work.y, 200, 100, TRUE);
     fvt::RunUntilIdle();
     EXPECT_EQ(a.adjusted, (Rect{0, 0, 200, 100}));
+}
+
+TEST_F(DrawingSurfaceTest, DrawScopeBracketsOnlyWithAContext) {
+    Box loose(Rect{0, 0, 4, 4}, kRed);
+    {
+        DrawScope scope(&loose);
+        EXPECT_FALSE(scope);
+    }
+    loose.SetParent(surface.get());
+    {
+        DrawScope scope(&loose);
+        ASSERT_TRUE(scope);
+        EXPECT_EQ(surface->DrawDepth(), 1);
+    }
+    EXPECT_EQ(surface->DrawDepth(), 0);
+}
+
+TEST_F(DrawingSurfaceTest, NestedDeferredDrawingDoesNotFlush) {
+    FakeDisplay display;
+    surface->AttachDisplaySurface(&display);
+    surface->BeginDraw(true, nullptr);
+    surface->BeginDraw(false, nullptr);
+    surface->EndDraw();
+    surface->EndDraw();
+    EXPECT_EQ(display.flushes, 0);
+    surface->BeginDraw(false, nullptr);
+    surface->BeginDraw(true, nullptr);  // only an inner defer: the outermost end flushes
+    surface->EndDraw();
+    surface->EndDraw();
+    EXPECT_EQ(display.flushes, 1);
+    surface->AttachDisplaySurface(nullptr);
 }
 
 // ---- Focus ------------------------------------------------------------------------------------
@@ -321,45 +390,6 @@ TEST_F(DrawingSurfaceTest, KeysWithoutAFocusedNodeAreNotTaken) {
 }
 
 // ---- The display-surface link -----------------------------------------------------------------
-
-class FakeDisplay : public DisplayLink {
-public:
-    bool IsActive() const override { return active; }
-    bool HasBackBuffer() const override { return buffer.dc != nullptr; }
-    HDC BufferDC() override { return active ? buffer.dc : nullptr; }
-    void GetTransform(Transform& out) const override { out = Transform::Translation(7, 0); }
-    Rect MapRect(const Rect& r, bool toPage) const override {
-        Rect m = r;
-        m.x += toPage ? -7 : 7;
-        return m;
-    }
-    int Orientation() const override { return orientation; }
-    bool IsScrolling() const override { return scrolling; }
-    void InvalidateRect(const Rect* r, bool fromDrawing) override {
-        changed.push_back(r ? *r : Rect{-1, -1, -1, -1});
-        lastFromDrawing = fromDrawing;
-    }
-    void InvalidatePage(const Rect* r) override { pages.push_back(r ? *r : Rect{}); }
-    void FlushDirty() override { ++flushes; }
-    void Repaint(const Rect*) override {}
-    bool OnEvent(InputEvent& e) override {
-        offered.push_back(e.Code());
-        return takesEvents;
-    }
-    void OnCommand(uint32_t code) override { commands.push_back(code); }
-    void Resize(int32_t, int32_t) override {}
-    void OverlayCommit() override {}
-
-    bool active = true;
-    bool scrolling = false;
-    bool takesEvents = false;
-    bool lastFromDrawing = false;
-    int orientation = 0;
-    int flushes = 0;
-    OffscreenBitmap buffer;
-    std::vector<Rect> changed, pages;
-    std::vector<uint32_t> offered, commands;
-};
 
 TEST_F(DrawingSurfaceTest, TheDisplaySurfaceSeesEveryEventFirst) {
     FakeDisplay display;

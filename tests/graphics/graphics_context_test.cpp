@@ -284,6 +284,55 @@ TEST_F(GraphicsContextTest, UnderlineOnlyWithTheLineFlag) {
     EXPECT_GT(c.Count(kBlack), 0);
 }
 
+TEST_F(GraphicsContextTest, UnderlineCoversWideGaps) {
+    Canvas c(1000, 40);
+    Begin(c);
+    gc->SetTextColor(0);
+    gc->SetFontStyle(TextStyle{-12, TextStyle::kUnderline, 1});
+    gc->DrawUnderline(Point{0, 0}, 990);
+    End();
+    int inkAtEnd = 0;
+    for (int y = 0; y < 40; ++y) inkAtEnd += c.At(985, y) == kBlack;
+    EXPECT_GT(inkAtEnd, 0);
+}
+
+TEST_F(GraphicsContextTest, ReleasingTheSelectedFontPutsTheDCsOwnBack) {
+    Canvas c(8, 8);
+    HGDIOBJ own = GetCurrentObject(c.dc(), OBJ_FONT);
+    Begin(c);
+    gc->SetFontStyle(TextStyle{-12, 0, 1});
+    gc->FontAscent();
+    HGDIOBJ cached = GetCurrentObject(c.dc(), OBJ_FONT);
+    ASSERT_NE(cached, own);
+    gc->ReleaseCachedObjects(1);
+    EXPECT_EQ(GetCurrentObject(c.dc(), OBJ_FONT), own);
+    EXPECT_EQ(GetObjectType(cached), 0u);  // deleted, not leaked
+    EXPECT_GT(gc->FontAscent(), 0);        // made again on the next use
+    End();
+    EXPECT_EQ(GetCurrentObject(c.dc(), OBJ_FONT), own);
+}
+
+TEST_F(GraphicsContextTest, SwitchingTargetsMidDrawKeepsEachDCsOwnObjects) {
+    Canvas a(6, 2), b(6, 2);
+    HGDIOBJ penA = GetCurrentObject(a.dc(), OBJ_PEN);
+    HGDIOBJ penB = GetCurrentObject(b.dc(), OBJ_PEN);
+    Begin(a);
+    gc->SetPenColor(kRed);
+    gc->DrawLine(Point{0, 0}, Point{2, 0});
+    gc->PushTargetDC(b.dc());
+    EXPECT_EQ(GetCurrentObject(a.dc(), OBJ_PEN), penA);
+    gc->SetPenColor(kRed);
+    gc->DrawLine(Point{0, 1}, Point{2, 1});
+    gc->PopTargetDC();
+    EXPECT_EQ(GetCurrentObject(b.dc(), OBJ_PEN), penB);
+    gc->SetPenColor(kRed);
+    gc->DrawLine(Point{3, 0}, Point{5, 0});
+    End();
+    EXPECT_EQ(GetCurrentObject(a.dc(), OBJ_PEN), penA);
+    EXPECT_EQ(a.Row(0, kRedRef), "######");
+    EXPECT_EQ(b.Row(1, kRedRef), "###...");
+}
+
 // ---- Bitmap faces -----------------------------------------------------------------------------
 
 TEST_F(GraphicsContextTest, BitmapFacesMeasureFitAndDrawIntoTheirTarget) {

@@ -202,11 +202,15 @@ bool DrawingSurface::DeliverPen(InputEvent& event, Node* target, Point page) {
 }
 
 bool DrawingSurface::OnPen(UINT message, LPARAM lParam) {
-    uint32_t code = message == WM_LBUTTONDOWN ? kPenDown
-                    : message == WM_MOUSEMOVE ? kPenMove
-                    : message == WM_LBUTTONUP ? kPenUp
-                                              : 0;
-    if (!code) return false;
+    uint32_t code = 0;
+    if (message == WM_LBUTTONDOWN)
+        code = kPenDown;
+    else if (message == WM_MOUSEMOVE)
+        code = kPenMove;
+    else if (message == WM_LBUTTONUP)
+        code = kPenUp;
+    else
+        return false;
     Point client = PointFromLParam(lParam);
     Point page = client;
     if (display_ && display_->IsActive()) {

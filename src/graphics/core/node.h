@@ -119,6 +119,26 @@ private:
     WeakPtr<Node> ref_;
 };
 
+// Brackets drawing for a node: BeginDraw on construction, EndDraw on destruction only when a
+// context was given. A node that is not (yet) in a tree with a drawing surface gets none and
+// simply does not draw; keep earlier measurements and try again later.
+class DrawScope {
+public:
+    explicit DrawScope(Node* node, bool defer = false, const Rect* area = nullptr)
+        : node_(node), gc_(node ? node->BeginDraw(defer, area) : nullptr) {}
+    ~DrawScope() {
+        if (gc_) node_->EndDraw();
+    }
+    DrawScope(const DrawScope&) = delete;
+    DrawScope& operator=(const DrawScope&) = delete;
+    GraphicsContext* Context() const { return gc_; }
+    explicit operator bool() const { return gc_ != nullptr; }
+
+private:
+    Node* node_;
+    GraphicsContext* gc_;
+};
+
 class Widget : public Node {
 public:
     Widget();
