@@ -56,6 +56,11 @@ struct Target8 {
 
 class BitmapFontTest : public ::testing::Test {
 protected:
+    // Opens a one-face font and selects its 10-pixel face.
+    bool OpenAndSelect(const FontFaceSpec& face) {
+        return OpenBytes(font, BuildFontDatabase({face})) == 0 &&
+               font.SelectFace(nullptr, 10, false, false, 8) == 0;
+    }
     void Attach(Target8& t) {
         font.SetTarget(t.pixels(), t.width, t.height, 8, true, true);
         font.SetColors(0x000000, 0xFFFFFF);
@@ -194,8 +199,7 @@ TEST_F(BitmapFontTest, MeasureRunTakesOffTheOuterAdjustments) {
     f.glyphs[0].right = 2;
     f.glyphs[1].left = -1;
     f.glyphs[1].right = 3;
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({f})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(f));
     int32_t left, width, right;
     font.MeasureRun(u"AB", 2, left, width, right);
     EXPECT_EQ(left, 1);
@@ -206,8 +210,7 @@ TEST_F(BitmapFontTest, MeasureRunTakesOffTheOuterAdjustments) {
 }
 
 TEST_F(BitmapFontTest, FitCountStopsWhereTheAdvanceExceedsTheWidth) {
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({Face("A", 10)})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(Face("A", 10)));
     EXPECT_EQ(font.FitCount(u"AAAA", 4, 9), 3);
     EXPECT_EQ(font.FitCount(u"AAAA", 4, 8), 2);
     EXPECT_EQ(font.FitCount(u"AAAA", 4, 100), 4);
@@ -216,8 +219,7 @@ TEST_F(BitmapFontTest, FitCountStopsWhereTheAdvanceExceedsTheWidth) {
 
 TEST_F(BitmapFontTest, CharactersOutsideTheGlyphRangeAreSkipped) {
     FontFaceSpec f = Face("A", 10);
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({f})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(f));
     int32_t left, width, right;
     // U+0141 has low byte 0x41 ('A') but is not 'A'.
     font.MeasureRun(u"\u0141\u0142@", 3, left, width, right);
@@ -229,8 +231,7 @@ TEST_F(BitmapFontTest, CharactersOutsideTheGlyphRangeAreSkipped) {
 TEST_F(BitmapFontTest, FirstCodeAbove255IsReachable) {
     FontFaceSpec f = Face("A", 10);
     f.firstCode = 0x0410;
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({f})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(f));
     int32_t left, width, right;
     font.MeasureRun(u"\u0410\u0411", 2, left, width, right);
     EXPECT_EQ(width, 5);
@@ -239,8 +240,7 @@ TEST_F(BitmapFontTest, FirstCodeAbove255IsReachable) {
 // ---- Drawing ----------------------------------------------------------------------------------
 
 TEST_F(BitmapFontTest, DrawsGlyphsAtTheirPlaces) {
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({Face("A", 10)})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(Face("A", 10)));
     Target8 t(8, 4);
     Attach(t);
     font.DrawText(1, 0, u"AB", 2, false);
@@ -257,8 +257,7 @@ TEST_F(BitmapFontTest, ClippingNeverWritesOutsideTheTarget) {
     f.glyphs[0].yOffset = -3;
     f.slant = 10;
     f.lineHeight = 4;
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({f})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(f));
     Target8 t(8, 4);
     Attach(t);
     for (int x = -8; x <= 9; ++x)
@@ -270,8 +269,7 @@ TEST_F(BitmapFontTest, GlyphPartlyLeftOfTheClipIsDrawnFromItsFirstVisibleColumn)
     FontFaceSpec f = Face("A", 10);
     f.glyphs[0] = BlockGlyph(3, 1, kInk, 3);
     f.glyphs[0].pixels = {kInk, 0, kInk};
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({f})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(f));
     Target8 t(6, 2);
     Attach(t);
     font.SetClip(2, 6, 0, 2);
@@ -283,8 +281,7 @@ TEST_F(BitmapFontTest, RowsAboveTheTopClipAreCut) {
     FontFaceSpec f = Face("A", 10);
     f.glyphs[0] = BlockGlyph(2, 4, kInk, 2);
     f.glyphs[0].yOffset = -2;
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({f})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(f));
     Target8 t(4, 4);
     Attach(t);
     font.SetClip(0, 4, 1, 4);
@@ -300,8 +297,7 @@ TEST_F(BitmapFontTest, SlantMovesLowerRowsLeft) {
     f.glyphs[0] = BlockGlyph(1, 4, kInk, 1);
     f.lineHeight = 4;
     f.slant = 2;  // one pixel every two rows
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({f})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(f));
     Target8 t(6, 4);
     Attach(t);
     font.DrawText(3, 0, u"A", 1, false);
@@ -314,8 +310,7 @@ TEST_F(BitmapFontTest, SlantMovesLowerRowsLeft) {
 TEST_F(BitmapFontTest, UnderlineRunsUnderTheWholeRun) {
     FontFaceSpec f = Face("A", 10);
     f.ascent = 1;
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({f})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(f));
     Target8 t(8, 4);
     Attach(t);
     font.DrawText(1, 0, u"AA", 2, true);
@@ -325,8 +320,7 @@ TEST_F(BitmapFontTest, UnderlineRunsUnderTheWholeRun) {
 TEST_F(BitmapFontTest, BackgroundLevelsLeaveThePixels) {
     FontFaceSpec f = Face("A", 10);
     f.glyphs[0] = BlockGlyph(2, 1, 0, 2);  // level 0 is the background
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({f})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(f));
     Target8 t(4, 1);
     Attach(t);
     t.pixels()[0] = 77;
@@ -335,8 +329,7 @@ TEST_F(BitmapFontTest, BackgroundLevelsLeaveThePixels) {
 }
 
 TEST_F(BitmapFontTest, SixteenBitBlackOnWhiteDarkensInPlace) {
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({Face("A", 10)})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(Face("A", 10)));
     std::vector<uint16_t> px(4 * 3, 0xFFFF);
     font.SetTarget(reinterpret_cast<uint8_t*>(px.data()), 8, 3, 16, false, true);
     font.DrawText(0, 0, u"A", 1, false);
@@ -350,8 +343,7 @@ TEST_F(BitmapFontTest, SixteenBitBlackOnWhiteDarkensInPlace) {
 }
 
 TEST_F(BitmapFontTest, NothingIsDrawnWithoutATarget) {
-    ASSERT_EQ(OpenBytes(font, BuildFontDatabase({Face("A", 10)})), 0);
-    ASSERT_EQ(font.SelectFace(nullptr, 10, false, false, 8), 0);
+    ASSERT_TRUE(OpenAndSelect(Face("A", 10)));
     font.DrawText(0, 0, u"A", 1, true);
     font.Clear(0);
     int32_t h, a;

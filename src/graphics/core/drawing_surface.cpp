@@ -351,6 +351,33 @@ void DrawingSurface::OnCaptureChanged(HWND newHolder) {
     if (newHolder != window_) OnCaptureLost();
 }
 
+bool DrawingSurface::OnWindowMessage(UINT message, WPARAM /*wParam*/, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT:
+            OnPaint();
+            return true;
+        case WM_SETFOCUS:
+            OnSetFocus();
+            return true;
+        case WM_KILLFOCUS:
+            OnKillFocus();
+            return true;
+        case WM_CAPTURECHANGED:
+            OnCaptureChanged(reinterpret_cast<HWND>(lParam));
+            return false;
+        case WM_SIZE:
+            OnSize();
+            return false;
+        case WM_LBUTTONDOWN:
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONUP:
+            OnPen(message, lParam);
+            return true;
+        default:
+            return false;
+    }
+}
+
 void DrawingSurface::OnCaptureLost() {
     penHolder_.Reset();
 }
@@ -428,25 +455,7 @@ LRESULT DrawingSurface::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
     }
     auto* surface = reinterpret_cast<DrawingSurface*>(GetWindowLongPtrW(window, GWL_USERDATA));
     if (!surface) return DefWindowProcW(window, message, wParam, lParam);
-    switch (message) {
-        case WM_DESTROY:
-            return 0;
-        case WM_SIZE:
-            surface->OnSize();
-            return 0;
-        case WM_SETFOCUS:
-            surface->OnSetFocus();
-            return 0;
-        case WM_KILLFOCUS:
-            surface->OnKillFocus();
-            return 0;
-        case WM_PAINT:
-            surface->OnPaint();
-            return 0;
-        case WM_CAPTURECHANGED:
-            surface->OnCaptureChanged(reinterpret_cast<HWND>(lParam));
-            return 0;
-        default:
-            return DefWindowProcW(window, message, wParam, lParam);
-    }
+    if (message == WM_DESTROY) return 0;
+    if (surface->OnWindowMessage(message, wParam, lParam)) return 0;
+    return DefWindowProcW(window, message, wParam, lParam);
 }

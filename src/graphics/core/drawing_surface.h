@@ -76,7 +76,11 @@ public:
     bool CreateWindow(bool popup, DrawingSurface* parent, const Rect& r, bool disabled);
     void SetTitle(const Text& title) { title_ = title; }
 
-    // What the main window procedure calls.
+    // What the main window procedure calls. OnWindowMessage does it for paint, focus, capture,
+    // size and pen messages in one place; true when the message is answered (with 0), false when
+    // it goes on to the default handling (WM_SIZE and WM_CAPTURECHANGED too, after the surface
+    // has seen them).
+    bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnPaint();
     void OnSetFocus();
     void OnKillFocus();

@@ -243,15 +243,19 @@ void GraphicsContext::SetBrushColor(uint32_t c) {
     }
 }
 
+void GraphicsContext::SelectMade(HGDIOBJ made, HGDIOBJ& initial, HGDIOBJ& current) {
+    HGDIOBJ old = SelectObject(dc_, made);
+    if (!initial) initial = old;
+    if (current) DeleteObject(current);  // stock objects ignore this
+    current = made;
+}
+
 void GraphicsContext::RealizePen() {
     if (penReady_ || !dc_) return;
     HPEN pen = Color::IsNone(penColour_) ? CreatePen(PS_NULL, 1, 0)
                                          : CreatePen(PS_SOLID, 1, penColour_ & 0xFFFFFF);
     if (!pen) return;
-    HGDIOBJ old = SelectObject(dc_, pen);
-    if (!initialPen_) initialPen_ = old;
-    if (pen_) DeleteObject(pen_);
-    pen_ = pen;
+    SelectMade(pen, initialPen_, pen_);
     penReady_ = true;
 }
 
@@ -261,10 +265,7 @@ void GraphicsContext::RealizeBrush() {
                        ? static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))
                        : CreateSolidBrush(brushColour_ & 0xFFFFFF);
     if (!brush) return;
-    HGDIOBJ old = SelectObject(dc_, brush);
-    if (!initialBrush_) initialBrush_ = old;
-    if (brush_) DeleteObject(brush_);
-    brush_ = brush;
+    SelectMade(brush, initialBrush_, brush_);
     brushReady_ = true;
 }
 
@@ -579,7 +580,7 @@ void GraphicsContext::FillRect(const Rect& r) {
     RealizeBrush();
     if (!brush_ || Color::IsNone(brushColour_)) return;
     RECT rc = ToRect(r);
-    ::FillRect(dc_, &rc, brush_);
+    ::FillRect(dc_, &rc, static_cast<HBRUSH>(brush_));
 }
 
 void GraphicsContext::FillBackground(const Rect& r) {

@@ -240,6 +240,8 @@ private:
     void RestoreInitialObjects();
     void RealizePen();
     void RealizeBrush();
+    // Selects a new pen or brush, keeping the DC's own one the first time and deleting ours.
+    void SelectMade(HGDIOBJ made, HGDIOBJ& initial, HGDIOBJ& current);
     bool RealizeFont();
     HFONT FindFont(const TextStyle& style);
     void FreeCachedFont(CachedFont& entry);
@@ -271,8 +273,8 @@ private:
     HGDIOBJ initialBrush_ = nullptr;
     HGDIOBJ initialPen_ = nullptr;
     HGDIOBJ initialFont_ = nullptr;
-    HBRUSH brush_ = nullptr;
-    HPEN pen_ = nullptr;
+    HGDIOBJ brush_ = nullptr;
+    HGDIOBJ pen_ = nullptr;
     bool brushReady_ = false;
     bool penReady_ = false;
     bool fontReady_ = false;

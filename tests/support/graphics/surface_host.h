@@ -23,27 +23,8 @@ inline constexpr uint32_t kRowEnter[kKeyRowColumns] = {0x1a, 0x17, 0x17, 0x1a, 0
 inline Handler SurfaceHost(DrawingSurface* surface) {
     return [surface](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) -> LRESULT {
         handled = true;
+        if (surface->OnWindowMessage(msg, wParam, lParam)) return 0;
         switch (msg) {
-            case WM_PAINT:
-                surface->OnPaint();
-                return 0;
-            case WM_SETFOCUS:
-                surface->OnSetFocus();
-                return 0;
-            case WM_KILLFOCUS:
-                surface->OnKillFocus();
-                return 0;
-            case WM_CAPTURECHANGED:
-                surface->OnCaptureChanged(reinterpret_cast<HWND>(lParam));
-                break;
-            case WM_SIZE:
-                surface->OnSize();
-                break;
-            case WM_LBUTTONDOWN:
-            case WM_MOUSEMOVE:
-            case WM_LBUTTONUP:
-                surface->OnPen(msg, lParam);
-                return 0;
             case WM_KEYDOWN: {
                 InputEvent e;
                 switch (wParam) {
