@@ -201,6 +201,17 @@ TEST_F(DrawingSurfaceTest, FailingPaintBufferSwitchesDoubleBufferingOffForGood) 
     EXPECT_EQ(Pixel(3, 3), 0x0000FFu);
 }
 
+TEST_F(DrawingSurfaceTest, ResizedWindowGetsANewPaintBufferAtTheNextPaint) {
+    Box box(Rect{0, 0, 8, 8}, kRed);
+    box.SetParent(surface.get());
+    Repaint();
+    EXPECT_EQ(surface->PaintBufferSize(), (Size{240, 200}));
+    MoveWindow(hwnd, work.x, work.y, 100, 50, TRUE);
+    Repaint();
+    EXPECT_EQ(surface->PaintBufferSize(), (Size{100, 50}));
+    EXPECT_EQ(Pixel(3, 3), 0xFF0000u);
+}
+
 TEST_F(DrawingSurfaceTest, LaterChildrenAreDrawnOnTop) {
     Box under(Rect{0, 0, 20, 20}, kRed, 5);
     Box over(Rect{10, 10, 20, 20}, kBlue, 1);

@@ -498,6 +498,75 @@ TEST_F(GraphicsContextTest, RotatedCopiesFollowThePageToScreenTransform) {
     CheckRotation(this, 3, 37, 9);
 }
 
+TEST_F(GraphicsContextTest, IconIsCentredAndCutToTheClip) {
+    std::vector<uint32_t> argb(4 * 4, 0xFF0000FF);  // opaque blue
+    HICON icon = GdiCreateIconFromPixels(4, 4, argb.data());
+    ASSERT_NE(icon, nullptr);
+    Canvas c(10, 10);
+    Begin(c);
+    gc->DrawIcon(Rect{0, 0, 10, 10}, Rect{0, 0, 10, 10}, icon, Size{4, 4});
+    gc->DrawIcon(Rect{0, 0, 10, 10}, Rect{20, 20, 5, 5}, icon, Size{4, 4});  // clipped away
+    End();
+    EXPECT_EQ(c.Row(3, kBlueRef), "...####...");
+    EXPECT_EQ(c.Count(kBlueRef), 16);
+    EXPECT_EQ(target.changed, (Rect{3, 3, 4, 4}));
+    DestroyIcon(icon);
+}
+
+TEST_F(GraphicsContextTest, StretchedBitmapKeepsTheClipItFound) {
+    void* bits = nullptr;
+    HBITMAP source = gc->CreateScreenBitmap(Size{2, 2}, &bits);  // 16 bits per pixel
+    ASSERT_NE(source, nullptr);
+    auto* px = static_cast<uint16_t*>(bits);
+    for (int i = 0; i < 4; ++i) px[i] = 0xF800;  // red
+    Canvas c(8, 8);
+    Begin(c);
+    gc->SetClipRect(Rect{0, 0, 8, 6});
+    Rect clip{0, 0, 3, 3};
+    gc->StretchBitmap(source, Size{2, 2}, Rect{0, 0, 6, 6}, &clip);
+    DeleteObject(source);
+    EXPECT_EQ(gc->ClipRect(), (Rect{0, 0, 8, 6}));
+    End();
+    EXPECT_EQ(c.Row(2, kRedRef), "###.....");
+    EXPECT_EQ(c.Row(3, kRedRef), "........");
+}
+
+TEST_F(GraphicsContextTest, TransparentCopyLeavesTheKeyColour) {
+    OffscreenBitmap sprite;
+    Canvas c(4, 1);
+    Begin(c);
+    ASSERT_TRUE(gc->CreateOffscreen(sprite, Size{4, 1}));
+    gc->PushTargetDC(sprite.dc);
+    gc->SetBrushColor(0x00FF00);
+    gc->FillRect(Rect{0, 0, 4, 1});
+    gc->SetPixel(Point{1, 0}, kRed);
+    gc->PopTargetDC();
+    gc->SetBackgroundColor(kBlue);
+    EXPECT_FALSE(gc->DrawOffscreenTransparent(sprite, Rect{0, 0, 4, 1}, 0x00FF00));
+    End();
+    EXPECT_EQ(c.Row(0, kRedRef), ".#..");
+    EXPECT_EQ(c.Row(0, kBlueRef), "#.##");
+    sprite.Free();
+}
+
+TEST_F(GraphicsContextTest, CirclesFilledAndOutlined) {
+    Canvas c(12, 12);
+    Begin(c);
+    gc->SetPenColor(0);
+    gc->SetBrushColor(kRed);
+    gc->DrawCircle(Point{6, 6}, 4, false);
+    End();
+    EXPECT_EQ(c.Count(kRedRef), 0);
+    EXPECT_GT(c.Count(kBlack), 0);
+    EXPECT_EQ(c.At(6, 6), kWhite);
+    Begin(c);
+    gc->SetPenColor(0);
+    gc->SetBrushColor(kRed);
+    gc->DrawCircle(Point{6, 6}, 4, true);
+    End();
+    EXPECT_EQ(c.At(6, 6), kRedRef);
+}
+
 TEST_F(GraphicsContextTest, ScreenBitmapsAreNeverEmpty) {
     void* bits = nullptr;
     HBITMAP b = gc->CreateScreenBitmap(Size{0, 0}, &bits);

@@ -70,6 +70,7 @@ public:
     void BeginPaintBuffer(HDC paintDC);
     void EndPaintBuffer();
     bool DoubleBuffering() const { return doubleBuffering_; }
+    Size PaintBufferSize() const { return bufferSize_; }
     void SetDoubleBuffering(bool on) { doubleBuffering_ = on; }
     void ClientToScreenTransform(Transform& out) const;
     // A window of the surface's own (pop-up or child of the parent surface's window).
