@@ -64,6 +64,8 @@ GraphicsContext::GraphicsContext(const FaceTable* faces) : faces_(faces) {
 }
 
 GraphicsContext::~GraphicsContext() {
+    // Drawing left open ends without flushing: the display surface may be gone already.
+    display_ = nullptr;
     while (depth_ > 0) EndDraw();
     ReleaseCachedObjects(0);
     if (backgroundBitmap_) {
