@@ -33,8 +33,11 @@ std::string Env(const char* name, const char* fallback) {
 }  // namespace
 
 bool MatchesGolden(const std::string& name, HBITMAP bitmap, std::string* message) {
-    std::string source = Env("FOLIVANT_TEST_SOURCE", ".");
-    std::string binary = Env("FOLIVANT_TEST_BINARY", ".");
+    // Run outside CTest, the sources are where the build was configured from and the drawing
+    // goes to the temporary folder.
+    std::string source = Env("FOLIVANT_TEST_SOURCE", FOLIVANT_SOURCE_DIR);
+    std::string binary =
+        Env("FOLIVANT_TEST_BINARY", std::filesystem::temp_directory_path().string().c_str());
     std::string golden = source + "/tests/graphics/golden/" + name + ".png";
     std::string actualDir = binary + "/golden-actual";
     std::filesystem::create_directories(actualDir);
