@@ -177,6 +177,21 @@ TEST(Entries, EmptyElementsAreNotPushedAndEndTagsPop) {
     EXPECT_EQ(l.stack.WordCount(), 3u);
 }
 
+TEST(Entries, TagsTheStackNeverHoldsPushAndPopNothing) {
+    Layout l;
+    l.Open(kTagHtml);
+    l.Open(kTagDiv);
+    // HR is empty by the tag table even when the source does not flag it; unknown ids and
+    // attribute names are no elements.
+    for (uint32_t id : {uint32_t{kTagHr}, 0u, uint32_t{kAttrAlign}, 206u, 70000u}) {
+        EXPECT_TRUE(l.Open(id)) << id;
+        EXPECT_EQ(l.stack.Count(), 2u) << id;
+        EXPECT_TRUE(l.Close(id)) << id;
+        EXPECT_EQ(l.stack.Count(), 2u) << id;
+    }
+    EXPECT_EQ(l.stack.ReadU16At(l.stack.TopOffset()), kTagDiv);
+}
+
 TEST(Entries, EveryAttributeOfTheVocabularyTwiceStillFitsOneEntry) {
     // Repeated attributes are kept once, so one entry holds every attribute there is.
     TagSource tag(kTagDiv, {});

@@ -63,7 +63,9 @@ uint32_t ElementStack::WordAt(uint32_t i) const {
 bool ElementStack::Push(TokenSource& source, const RenderState& state) {
     bool isEnd = false, isEmpty = false;
     uint32_t id = source.GetTag(isEnd, isEmpty);
-    if (isEmpty) return true;
+    // Tags the stack never holds (empty by the tag table, unknown, not elements) push nothing,
+    // and their end tags pop nothing, whatever flags the source gives them.
+    if (isEmpty || !StackableTag(id)) return true;
     if (isEnd) {
         // The end of a refused element pops nothing; an end tag on an empty stack (HTML's, or
         // any after a short restore) neither.
@@ -73,7 +75,7 @@ bool ElementStack::Push(TokenSource& source, const RenderState& state) {
             Pop();
         return true;
     }
-    if (Count() >= kMaxEntries || id > 0xFFFF) {
+    if (Count() >= kMaxEntries) {
         ++refused_;
         return false;
     }

@@ -33,7 +33,8 @@ public:
     ElementStack& operator=(ElementStack&& other) noexcept;
 
     // The current tag of the source: a start tag appends an entry with its attributes, texts and
-    // the given record; an empty element is not pushed; an end tag pops the top entry. False
+    // the given record; an empty element (by its flag or the tag table) or a tag that is no
+    // known element is not pushed, nor popped by its end tag; an end tag pops the top entry. False
     // when memory runs out (the stack unchanged), and when the entry does not fit: a start tag
     // with more attributes than 255 words hold keeps those that fit; one past the depth limit
     // is counted instead, and its end tag pops nothing.
