@@ -161,6 +161,11 @@ TEST(SignedNumbers, SizeAndTabIndexMarkRelativeValues) {
     EXPECT_TRUE(Fails(kAttrSize, u"+"));
     EXPECT_TRUE(Fails(kAttrSize, u"3a"));
     EXPECT_TRUE(Fails(kAttrSize, u"+2147483648"));
+    // Past 28 bits a plain number would read as relative, a relative one lose its value.
+    EXPECT_EQ(V(kAttrSize, u"268435455"), 0x0FFFFFFFu);
+    EXPECT_TRUE(Fails(kAttrSize, u"1073741827"));
+    EXPECT_EQ(AttributeValue::RelativeNumber(V(kAttrTabIndex, u"-268435455")), -268435455);
+    EXPECT_TRUE(Fails(kAttrTabIndex, u"-268435456"));
 }
 
 TEST(Others, FlagsKeysAndLanguages) {

@@ -148,7 +148,7 @@ TEST(Fonts, HugeRelativeSizesKeepTheirSignAndSaturate) {
     n.Close();
     EXPECT_EQ(n.Open(kTagFont, {{kAttrSize, u"-100"}}).text.size, TextStyle::kMinSize);
     n.Close();
-    EXPECT_EQ(n.Open(kTagFont, {{kAttrSize, u"+2000000000"}}).text.size, TextStyle::kMaxSize);
+    EXPECT_EQ(n.Open(kTagFont, {{kAttrSize, u"+200000000"}}).text.size, TextStyle::kMaxSize);
 }
 
 class Faces : public FontResolver {
@@ -262,6 +262,50 @@ TEST(Titles, OwnTargetCopiedFromASharedParentLink) {
     ASSERT_TRUE(p.text.link);
     EXPECT_EQ(p.text.link->kind, kLinkTitleOnly);
     EXPECT_TRUE(p.text.link->secondText.EqualsAscii("Only"));
+}
+
+TEST(Titles, ALinkSharedWithTheDefaultsIsCopiedToo) {
+    DocumentDefaults d = Defaults();
+    d.style.text.link = RefPtr<LinkTarget>::Adopt(new LinkTarget());
+    d.style.text.link->kind = kLinkAddress;
+    Nesting n(d);
+    n.Open(kTagSpan);
+    RenderState& t = n.Open(kTagTable, {{kAttrTitle, u"T"}});  // the defaults' text record
+    ASSERT_TRUE(t.text.link);
+    EXPECT_NE(t.text.link.Get(), d.style.text.link.Get());
+    EXPECT_TRUE(d.style.text.link->secondText.IsEmpty());
+    EXPECT_TRUE(t.text.link->secondText.EqualsAscii("T"));
+}
+
+TEST(Modes, LengthModesOfAHandMadeRule) {
+    DocumentDefaults d = Defaults();
+    d.style.lengths[kThirdLength] = 40;
+    StyleRule rule{};
+    rule.modes[1] = 5;
+    rule.modes[11] = 6;  // count up
+    rule.modes[12] = 2;  // parent minus rule
+    rule.modes[13] = 4;  // default
+    rule.modes[14] = 3;  // rule
+    rule.lengths[kLeftMargin] = 1;
+    rule.lengths[kWidth] = 30;
+    rule.lengths[kHeight] = Length::kPercent | 7u;
+    RenderState parent = d.style;
+    parent.lengths[kLeftMargin] = 5;
+    parent.lengths[kWidth] = 20;
+    parent.lengths[kThirdLength] = 9;
+    RenderState a, b;
+    bool isBlock = true, t = true, x = false;
+    ComputeTextStyle(d, parent, rule, a, isBlock, t, x);
+    EXPECT_FALSE(isBlock);
+    EXPECT_FALSE(t);
+    EXPECT_TRUE(x);
+    EXPECT_EQ(a.lengths[kLeftMargin], 5u);
+    EXPECT_EQ(parent.lengths[kLeftMargin], 6u);  // the next sibling counts on
+    EXPECT_EQ(a.lengths[kWidth], Length::kNegative | 10u);
+    EXPECT_EQ(a.lengths[kThirdLength], 40u);
+    EXPECT_EQ(a.lengths[kHeight], Length::kPercent | 7u);
+    ComputeTextStyle(d, parent, rule, b, isBlock, t, x);
+    EXPECT_EQ(b.lengths[kLeftMargin], 6u);
 }
 
 TEST(Languages, FromTheParentUnlessLang) {

@@ -181,16 +181,17 @@ bool ParseFilePosition(Trimmed t, uint32_t& out) {
     return ParseDigits(t.p, t.n, 0xFFFFFFFFu, out);
 }
 
+// Both forms stay within 28 bits: a plain number never looks relative, and a relative one
+// keeps its value through the cleared bits.
 bool ParseSignedNumber(Trimmed t, uint32_t& out) {
     if (t.n > 0 && (t.p[0] == u'+' || t.p[0] == u'-')) {
         uint32_t v = 0;
-        if (!ParseDigits(t.p + 1, t.n - 1, 0x80000000u, v)) return false;
-        if (t.p[0] == u'+' && v > 0x7FFFFFFFu) return false;
+        if (!ParseDigits(t.p + 1, t.n - 1, 0x0FFFFFFFu, v)) return false;
         uint32_t s = t.p[0] == u'-' ? 0u - v : v;
         out = (s & ~0x30000000u) | AttributeValue::kRelativeNumber;
         return true;
     }
-    return ParseDigits(t.p, t.n, 0xFFFFFFFFu, out);
+    return ParseDigits(t.p, t.n, 0x0FFFFFFFu, out);
 }
 
 // The value listed for the keyword; false for a keyword not listed.

@@ -248,12 +248,13 @@ void ApplyBlock(TokenSource& source, const DocumentDefaults& defaults, uint32_t 
     }
 }
 
-// A link target of the element's own for its TITLE: the parent's is copied, never changed.
-void ApplyTitle(TokenSource& source, const RenderState& parent, RenderState& r, bool& textChanged) {
+// A link target of the element's own for its TITLE: one shared with the parent (or anyone
+// else) is copied, never changed.
+void ApplyTitle(TokenSource& source, RenderState& r, bool& textChanged) {
     String title;
     if (!source.GetAttributeText(kAttrTitle, title)) return;
     LinkTarget* link = r.text.link.Get();
-    if (!link || link == parent.text.link.Get()) {
+    if (!link || link->RefCount() > 1) {
         LinkTarget* own = new (std::nothrow) LinkTarget();
         if (!own) return;
         if (link && !own->Assign(*link)) {
@@ -381,7 +382,7 @@ bool RenderState::FromElement(TokenSource& source, const DocumentDefaults& defau
         r.text.language = v;
         textChanged = true;
     }
-    ApplyTitle(source, parent, r, textChanged);
+    ApplyTitle(source, r, textChanged);
     linkChanged = r.text.link.Get() != parent.text.link.Get();
     out = std::move(r);
     return true;
