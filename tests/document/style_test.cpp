@@ -66,7 +66,9 @@ uint32_t Vertical(const RenderState& s) {
 TEST(RuleTable, SortedAndEveryRuleFound) {
     EXPECT_EQ(StyleRules::Count(), 48u);
     for (uint32_t i = 0; i < StyleRules::Count(); ++i) {
-        if (i > 0) EXPECT_LT(StyleRules::IdAt(i - 1), StyleRules::IdAt(i));
+        if (i > 0) {
+            EXPECT_LT(StyleRules::IdAt(i - 1), StyleRules::IdAt(i));
+        }
         EXPECT_NE(StyleRules::Find(StyleRules::IdAt(i)), nullptr);
     }
     EXPECT_EQ(StyleRules::Find(25), nullptr);  // Q

@@ -35,9 +35,14 @@ uint32_t Pick(uint8_t mode, uint32_t parent, uint32_t rule, uint32_t def) {
     }
 }
 
+// Colours take no sums: the rule's, the default or the parent's.
+uint32_t PickColor(uint8_t mode, uint32_t parent, uint32_t rule, uint32_t def) {
+    return mode == kRule ? rule : mode == kDefault ? def : parent;
+}
+
 // The bits of mask from the parent, the rule or the defaults; the others stay the parent's.
 uint32_t PickBits(uint8_t mode, uint32_t parent, uint32_t rule, uint32_t def, uint32_t mask) {
-    uint32_t from = mode == kRule ? rule : mode == kDefault ? def : parent;
+    uint32_t from = PickColor(mode, parent, rule, def);
     return (parent & ~mask) | (from & mask);
 }
 
@@ -88,8 +93,8 @@ void ComputeText(const TextStyle& def, const TextStyle& parent, const StyleRule&
     style = PickBits(m[7], style, rule.style, def.style, kStyleVerticalMask);
     out.style = static_cast<uint8_t>(style);
     out.face = static_cast<uint8_t>(Pick(m[8], parent.face, rule.face, def.face));
-    out.color = Pick(m[9], parent.color, rule.color, def.color);
-    out.background = Pick(m[10], parent.background, rule.background, def.background);
+    out.color = PickColor(m[9], parent.color, rule.color, def.color);
+    out.background = PickColor(m[10], parent.background, rule.background, def.background);
 }
 
 void CopyBox(const RenderState& from, RenderState& out) {
@@ -111,10 +116,9 @@ void ComputeBox(const RenderState& def, RenderState& parent, const StyleRule& ru
     // Byte 17 the list kind; byte 18 every other bit of the rule's list word.
     uint32_t list = PickBits(m[17], parent.listBits, rule.listBits, def.listBits, 3u);
     out.listBits = PickBits(m[18], list, rule.listBits, def.listBits, ~3u);
-    out.blockBackground = Pick(m[20] == kRule || m[20] == kDefault ? m[20] : kParent,
-                               parent.blockBackground, rule.blockBackground, def.blockBackground);
-    out.borderColor = Pick(m[20] == kRule || m[20] == kDefault ? m[20] : kParent,
-                           parent.borderColor, rule.borderColor, def.borderColor);
+    out.blockBackground =
+        PickColor(m[20], parent.blockBackground, rule.blockBackground, def.blockBackground);
+    out.borderColor = PickColor(m[20], parent.borderColor, rule.borderColor, def.borderColor);
     out.boxFlags = PickBits(m[20], parent.boxFlags, rule.boxFlags, def.boxFlags, kBoxBorder);
 }
 
@@ -333,9 +337,8 @@ void ComputeTextStyle(const DocumentDefaults& defaults, RenderState& parent, con
     }
     out.boxFlags &= ~static_cast<uint32_t>(kBoxOwnBackground);
     out.text.language = parent.text.language;
-    uint8_t cell = rule.modes[21];
-    out.cellBackground = Pick(cell == kRule || cell == kDefault ? cell : kParent,
-                              parent.cellBackground, rule.cellBackground, def.cellBackground);
+    out.cellBackground =
+        PickColor(rule.modes[21], parent.cellBackground, rule.cellBackground, def.cellBackground);
 }
 
 bool RenderState::FromElement(TokenSource& source, const DocumentDefaults& defaults,
