@@ -15,6 +15,7 @@
 #include "document/markup/length.h"
 #include "document/markup/markup_tags.h"
 #include "support/document/memory_document.h"
+#include "support/document/style_fixture.h"
 #include "support/document/tag_source.h"
 
 namespace {
@@ -38,17 +39,7 @@ class Layout {
 public:
     Layout() : defaults(Defaults()), base(defaults.style) {}
 
-    bool Tag(TokenSource& source) {
-        bool isEnd = false, isEmpty = false;
-        source.GetTag(isEnd, isEmpty);
-        RenderState state;
-        if (!isEnd && !isEmpty) {
-            RenderState* parent = stack.GetRecordAtDepth(0);
-            bool b, t, x, l;
-            RenderState::FromElement(source, defaults, parent ? *parent : base, state, b, t, x, l);
-        }
-        return stack.Push(source, state);
-    }
+    bool Tag(TokenSource& source) { return PushAsLayout(stack, source, defaults, base); }
     bool Open(uint32_t id, std::initializer_list<std::pair<uint32_t, std::u16string>> attrs = {},
               uint32_t position = 0) {
         TagSource tag(id, attrs, position);

@@ -9,6 +9,7 @@
 #include "document/markup/element_stack.h"
 #include "document/markup/html_tokenizer.h"
 #include "support/document/memory_document.h"
+#include "support/document/style_fixture.h"
 
 namespace {
 
@@ -56,15 +57,7 @@ void PushMarkup(const uint8_t* data, size_t size, const DocumentDefaults& defaul
         uint32_t kind = t.NextToken();
         if (kind == kTokenEnd) break;
         if (kind != kTokenTag) continue;
-        bool isEnd = false, isEmpty = false;
-        t.GetTag(isEnd, isEmpty);
-        RenderState state;
-        if (!isEnd && !isEmpty) {
-            RenderState* parent = stack.GetRecordAtDepth(0);
-            bool b, c, x, l;
-            RenderState::FromElement(t, defaults, parent ? *parent : base, state, b, c, x, l);
-        }
-        stack.Push(t, state);
+        PushAsLayout(stack, t, defaults, base);
         Check(stack.Count() <= ElementStack::kMaxEntries);
         if (i % 7 == 0) RoundTrip(stack, defaults);
     }
