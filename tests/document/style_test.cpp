@@ -77,6 +77,22 @@ TEST(RuleTable, SortedAndEveryRuleFound) {
     EXPECT_EQ(StyleRules::Find(500), nullptr);
 }
 
+TEST(RuleTable, EveryStyledTagTakesDisplayBreakAndLevelFromItsRule) {
+    for (uint32_t i = 0; i < StyleRules::Count(); ++i) {
+        uint32_t id = StyleRules::IdAt(i);
+        const StyleRule* rule = StyleRules::Find(id);
+        Nesting n;
+        RenderState& s = n.Open(id);
+        EXPECT_TRUE(n.hadRule) << id;
+        EXPECT_EQ(s.display, rule->display) << id;
+        EXPECT_EQ(s.level, rule->level) << id;
+        EXPECT_EQ(n.isBlock, rule->breakKind != 0 || rule->level != 0) << id;
+        EXPECT_EQ(s.boxFlags & kBoxOwnBackground, 0u) << id;
+        EXPECT_GE(s.text.size, TextStyle::kMinSize) << id;
+        EXPECT_LE(s.text.size, TextStyle::kMaxSize) << id;
+    }
+}
+
 TEST(Headings, SizesAndBoldAsTheRulesSay) {
     Nesting n;
     n.Open(kTagBody);
