@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/platform_helpers.h"
 #include "graphics/core/drawing_surface.h"
 #include "support/graphics/surface_host.h"
+#include "support/platform/driver_script.h"
 
 namespace {
 
@@ -393,6 +395,25 @@ TEST_F(DrawingSurfaceTest, KeyRowsAreReadInTheColumnOfTheInputState) {
     EXPECT_EQ(a.seen[0].code, static_cast<uint32_t>(kKeyPageDown));
     EXPECT_EQ(a.seen[1].code, 0x40Du);
     EXPECT_EQ(a.seen[2].code, static_cast<uint32_t>(kKeyActivate));
+}
+
+TEST_F(DrawingSurfaceTest, DriverScriptTapsAndKeysReachTheirNodes) {
+    Box a(Rect{0, 0, 40, 40}, kRed), b(Rect{100, 100, 40, 40}, kBlue);
+    a.SetParent(surface.get());
+    b.SetParent(surface.get());
+    b.Focus();
+    std::ostringstream script;
+    script << "tap " << work.x + 10 << " " << work.y + 10 << "\n"
+           << "key 0x28\n"
+           << "char x\n"
+           << "idle\n";
+    std::istringstream in(script.str());
+    ASSERT_EQ(fvt::test::RunDriverScript(in), 0);
+    ASSERT_EQ(a.seen.size(), 2u);
+    EXPECT_EQ(a.seen[0].code, static_cast<uint32_t>(kPenDown));
+    ASSERT_EQ(b.seen.size(), 2u);
+    EXPECT_EQ(b.seen[0].code, static_cast<uint32_t>(kKeyPageDown));
+    EXPECT_EQ(b.seen[1].code, static_cast<uint32_t>(kKeyCharacter));
 }
 
 TEST_F(DrawingSurfaceTest, KeysWithoutAFocusedNodeAreNotTaken) {

@@ -284,6 +284,24 @@ TEST_F(GraphicsContextTest, UnderlineOnlyWithTheLineFlag) {
     EXPECT_GT(c.Count(kBlack), 0);
 }
 
+TEST_F(GraphicsContextTest, MultilineTextMovesDownALineAtEachBreak) {
+    Canvas one(60, 60), three(60, 60);
+    Begin(one);
+    gc->SetTextColor(0);
+    gc->SetFontStyle(TextStyle{-10, 0, 1});
+    int32_t step = gc->FontAscent() + gc->FontDescent();
+    gc->DrawText(u"ab", 2, Point{0, 0});
+    gc->DrawText(u"c", 1, Point{0, step});
+    gc->DrawText(u"d", 1, Point{0, 3 * step});
+    End();
+    Begin(three);
+    gc->SetTextColor(0);
+    gc->SetFontStyle(TextStyle{-10, 0, 1});
+    gc->DrawMultilineText(u"ab\r\nc\n\rd", 9, Point{0, 0});
+    End();
+    for (int y = 0; y < 60; ++y) EXPECT_EQ(three.Row(y, kBlack), one.Row(y, kBlack)) << y;
+}
+
 TEST_F(GraphicsContextTest, UnderlineCoversWideGaps) {
     Canvas c(1000, 40);
     Begin(c);
@@ -429,6 +447,22 @@ TEST_F(GraphicsContextTest, BmpLargerThanItsRectIsCentredAndCut) {
     EXPECT_EQ(c.At(1, 1), kBlueRef);
     EXPECT_EQ(c.At(3, 3), kRedRef);  // image (6, 6) at rect offset (2, 2)
     EXPECT_EQ(c.At(5, 5), kWhite);
+}
+
+TEST_F(GraphicsContextTest, JpegIsResampledToTheRect) {
+    std::vector<uint8_t> rgb(16 * 16 * 3, 0);
+    for (size_t i = 0; i < rgb.size(); i += 3) rgb[i] = 255;  // red
+    auto jpeg = fvt::test::WriteJpeg(16, 16, 3, rgb);
+    Canvas c(10, 10);
+    Begin(c);
+    EXPECT_TRUE(gc->DrawImage(Rect{1, 1, 6, 6}, Rect{0, 0, 10, 10}, jpeg.data(),
+                              static_cast<uint32_t>(jpeg.size())));
+    End();
+    COLORREF mid = c.At(4, 4);
+    EXPECT_GT(GetRValue(mid), 200);
+    EXPECT_LT(GetGValue(mid), 60);
+    EXPECT_EQ(c.At(0, 0), kWhite);
+    EXPECT_EQ(c.At(8, 8), kWhite);
 }
 
 TEST_F(GraphicsContextTest, UnreadableOrOversizePicturesAreNotDrawn) {

@@ -258,6 +258,70 @@ TEST_F(NodeTest, EventCodeReadsTheStampedColumnOfARow) {
     EXPECT_TRUE(InputEvent::Pen(kPenDown, Point{1, 2}).IsPen());
 }
 
+TEST_F(NodeTest, HookPrioritiesKeepTheirOrder) {
+    TestWidget root("root", 0, true);
+    TestNode a("a"), b("b"), c("c");
+    a.SetParent(&root);
+    b.SetParent(&root);
+    c.SetParent(&root);
+    ASSERT_TRUE(a.RegisterHook(10));
+    ASSERT_TRUE(b.RegisterHook(5));    // before a
+    ASSERT_TRUE(c.RegisterHook(256));  // always last
+    ASSERT_TRUE(b.RegisterHook(5));    // already there
+    EXPECT_EQ(root.HookCount(), 3);
+    InputEvent e = InputEvent::Key(kKeyUp);
+    log.clear();
+    root.HandleEvent(e);
+    EXPECT_EQ(log, (std::vector<std::string>{"c:event", "a:event", "b:event"}));
+    ASSERT_TRUE(b.RegisterHook(20));  // moves between a and c
+    log.clear();
+    root.HandleEvent(e);
+    EXPECT_EQ(log, (std::vector<std::string>{"c:event", "b:event", "a:event"}));
+    TestNode loose("loose");
+    EXPECT_FALSE(loose.RegisterHook(1));
+}
+
+TEST_F(NodeTest, SetActiveStopsWhenTheWidgetIsDestroyed) {
+    struct Killer : TestNode {
+        Killer() : TestNode("killer", 5) {}
+        void SetActive(bool) override {
+            Note("killer:active");
+            if (victim) delete victim;
+        }
+        Widget* victim = nullptr;
+    };
+    TestWidget root("root", 0, true);
+    auto* group = new TestWidget("group");
+    group->SetParent(&root);
+    Killer k;
+    struct Active : TestNode {
+        Active() : TestNode("after") {}
+        void SetActive(bool) override { Note("after:active"); }
+    } after;
+    k.SetParent(group);
+    after.SetParent(group);
+    k.victim = group;
+    log.clear();
+    group->SetActive(true);
+    EXPECT_EQ(log, (std::vector<std::string>{"killer:active"}));
+    EXPECT_EQ(k.Parent(), nullptr);
+    EXPECT_EQ(after.Parent(), nullptr);
+}
+
+TEST_F(NodeTest, OrientationChangesReachEveryChild) {
+    struct Turned : TestNode {
+        Turned() : TestNode("t") {}
+        void OnOrientationChanged(int o) override { seen = o; }
+        int seen = -1;
+    } a, b;
+    TestWidget root("root", 0, true);
+    a.SetParent(&root);
+    b.SetParent(&root);
+    root.OnOrientationChanged(3);
+    EXPECT_EQ(a.seen, 3);
+    EXPECT_EQ(b.seen, 3);
+}
+
 // ---- Focus ------------------------------------------------------------------------------------
 
 TEST_F(NodeTest, FocusWithoutAnyScopeDoesNothing) {
