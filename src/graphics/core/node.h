@@ -30,7 +30,7 @@ public:
     Node(const Node&) = delete;
     Node& operator=(const Node&) = delete;
 
-    // Virtual operations, in the order of the design's slots.
+    // Virtual operations, in their fixed order (slot 0 is the destructor).
     virtual Widget* AsWidget() { return nullptr; }
     virtual void SetCapture(bool /*capture*/) {}
     virtual bool IsPopup() const { return false; }
