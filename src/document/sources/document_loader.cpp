@@ -9,6 +9,7 @@
 #include "core/text.h"
 #include "database/database.h"
 #include "document/sources/book_resource.h"
+#include "document/sources/interaction_pages.h"
 #include "document/sources/loader_database_opener.h"
 #include "document/sources/loader_services.h"
 #include "document/sources/text_file_resource.h"
@@ -96,9 +97,13 @@ bool IsReadOnlyFile(const Text& path) {
 
 }  // namespace
 
-DocumentLoader::DocumentLoader() : number_(random_.Next()) {}
+DocumentLoader::DocumentLoader() : number_(random_.Next()) {
+    CartStore::Register();
+}
 
-DocumentLoader::DocumentLoader(uint64_t seed) : random_(seed), number_(random_.Next()) {}
+DocumentLoader::DocumentLoader(uint64_t seed) : random_(seed), number_(random_.Next()) {
+    CartStore::Register();
+}
 
 DocumentLoader::~DocumentLoader() {
     // Resources and side files still held elsewhere must not call back into a freed loader.
@@ -109,9 +114,12 @@ DocumentLoader::~DocumentLoader() {
     if (host_) host_->DeleteAutogenFiles();
 }
 
-int DocumentLoader::SetOptions(LoaderHost* host, LoaderCatalogue* catalogue) {
+int DocumentLoader::SetOptions(LoaderHost* host, LoaderCatalogue* catalogue,
+                               ConfigurationStore* config, SortedRecordDatabase* log) {
     host_ = host;
     catalogue_ = catalogue;
+    config_ = config;
+    log_ = log;
     return 1;
 }
 
@@ -575,10 +583,6 @@ void DocumentLoader::RefreshLocation(const Text& path) {
 
 void DocumentLoader::RefreshLocationBooks(const Text& path) {
     if (catalogue_) catalogue_->RefreshLocationBooks(path);
-}
-
-Resource* DocumentLoader::OpenCartPage(Location& /*location*/, uint8_t* /*handled*/) {
-    return nullptr;
 }
 
 Resource* DocumentLoader::ServeScriptPage(Resource* /*container*/, Location& /*location*/,

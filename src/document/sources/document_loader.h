@@ -20,7 +20,9 @@
 #include "database/resource.h"
 #include "document/location/location.h"
 
+class ConfigurationStore;
 class Database;
+class SortedRecordDatabase;
 class LoaderCatalogue;
 class LoaderHost;
 class PalmDatabase;
@@ -42,8 +44,10 @@ public:
     DocumentLoader(const DocumentLoader&) = delete;
     DocumentLoader& operator=(const DocumentLoader&) = delete;
 
-    // The application's objects, handed over once (none is owned). Result 1.
-    int SetOptions(LoaderHost* host, LoaderCatalogue* catalogue);
+    // The application's objects, handed over once (none is owned): the configuration gives
+    // the interactions book, the log database keeps the cart. Result 1.
+    int SetOptions(LoaderHost* host, LoaderCatalogue* catalogue,
+                   ConfigurationStore* config = nullptr, SortedRecordDatabase* log = nullptr);
 
     // Callers that open on behalf of a script or a list bracket the call with SetFlags(0, 0)
     // and RestoreFlags.
@@ -115,6 +119,8 @@ private:
 
     LoaderHost* host_ = nullptr;
     LoaderCatalogue* catalogue_ = nullptr;
+    ConfigurationStore* config_ = nullptr;
+    SortedRecordDatabase* log_ = nullptr;
     uint8_t reportFailures_ = 1;
     uint8_t second_ = 1;
     std::vector<Resource*> cache_;
