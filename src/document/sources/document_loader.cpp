@@ -12,6 +12,7 @@
 #include "document/sources/interaction_pages.h"
 #include "document/sources/loader_database_opener.h"
 #include "document/sources/loader_services.h"
+#include "document/sources/script_pages.h"
 #include "document/sources/text_file_resource.h"
 #include "platform/storage/files.h"
 
@@ -473,7 +474,11 @@ Resource* DocumentLoader::OpenFileLink(Location& location, const Location* base,
                 container->Release();
                 return nullptr;
             }
-            Resource* served = ServeScriptPage(container, page, repeat);
+            bool redirected = false;
+            int error = 0;
+            Resource* served = ScriptPages::ServeScriptPage(container, page, kind, start, end,
+                                                           redirected, error);
+            repeat = redirected && !served;
             container->Release();
             location.CopyFrom(page);
             if (!repeat) return served;
@@ -583,12 +588,6 @@ void DocumentLoader::RefreshLocation(const Text& path) {
 
 void DocumentLoader::RefreshLocationBooks(const Text& path) {
     if (catalogue_) catalogue_->RefreshLocationBooks(path);
-}
-
-Resource* DocumentLoader::ServeScriptPage(Resource* /*container*/, Location& /*location*/,
-                                          bool& repeat) {
-    repeat = false;
-    return nullptr;
 }
 
 Database* LoaderDatabaseOpener::OpenDatabase(const String& name) {

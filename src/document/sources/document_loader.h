@@ -113,7 +113,6 @@ private:
     void Report(int code, uint8_t* handled);
     Resource* OpenPalmFile(Location& location, const Text& path, uint8_t* handled);
     Resource* OpenCartPage(Location& location, uint8_t* handled);
-    Resource* ServeScriptPage(Resource* container, Location& location, bool& repeat);
     bool ResolveNamedLocation(Location& location, const String& name);
     void AddRecent(const Location& location);
 
