@@ -171,6 +171,13 @@ TEST_F(LoaderTest, ExtensionsChooseTheResource) {
     generated->Release();
 }
 
+TEST_F(LoaderTest, PathsCannotLeaveTheDevice) {
+    device.WriteHost("../outside.txt", "secret");
+    EXPECT_EQ(Open(u"\\..\\outside.txt"), nullptr);
+    EXPECT_EQ(Open(u"\\books\\..\\..\\outside.txt"), nullptr);
+    EXPECT_EQ(Open(u"\\books\\book.prc\\..\\..\\..\\outside.txt"), nullptr);
+}
+
 TEST_F(LoaderTest, BuiltInPagesAndEmptyLocationsGiveNothing) {
     EXPECT_EQ(Open(u"oeb:library"), nullptr);
     EXPECT_EQ(Open(u"oeb:about"), nullptr);

@@ -195,6 +195,16 @@ TEST_F(ServedPages, EndlessRedirectsStopWithAReport) {
     EXPECT_EQ(Serve("a.asp"), "<none>");
 }
 
+TEST_F(ServedPages, ARedirectThatLeadsNowhereIsReported) {
+    Book({{"r.asp", 2, "<%@Language=Javascript%>kept<% Response.Redirect('http://far/x') %>"}});
+    Location where;
+    std::string page = Serve("r.asp", &where);
+    EXPECT_EQ(page.rfind("kept><html><body></table>Error: Bad redirect: http://far/x", 0), 0u)
+        << page;
+    // The location stays the page's own.
+    EXPECT_NE(N(where.GetText()).find("r.asp"), std::string::npos);
+}
+
 TEST_F(ServedPages, RunTimeErrorsKeepTheOutputAndReport) {
     Book({{"e.asp", 2, "<%@Language=Javascript%>kept<% nosuch() %>never"},
           {"w.asp", 2, "<%@Language=Javascript%>a<% Response.Write(1, 2) %>"},

@@ -104,6 +104,11 @@ public:
     uint32_t Number() const { return number_; }
     Random& GetRandom() { return random_; }
 
+    // The code pages generated pages are opened with as books.
+    static void GetGeneratedCodePages(uint32_t& codePage, uint32_t& fallback) {
+        codePage = kSingleByteCodePage;
+        fallback = kWideCodePage;
+    }
     // The string resource of a book or database open failure; 0 for codes shown without one.
     static uint32_t MessageForCode(int code);
 

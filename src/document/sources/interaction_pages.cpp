@@ -212,7 +212,8 @@ Resource* DocumentLoader::OpenCartPage(Location& location, uint8_t* /*handled*/)
         if (!written) return nullptr;
     }
     BookResource* page = nullptr;
-    if (BookResource::Create(written, kSingleByteCodePage, kWideCodePage, page) != 0)
-        return nullptr;
+    uint32_t codePage = 0, fallback = 0;
+    GetGeneratedCodePages(codePage, fallback);
+    if (BookResource::Create(written, codePage, fallback, page) != 0) return nullptr;
     return page;
 }
