@@ -52,6 +52,7 @@ TEST_F(BookdumpQuery, CompileErrorsGiveCodePositionAndMessage) {
     BookdumpRun run = Query("SELECT * FROM nosuch");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out.rfind("error 20 at 14: ", 0), 0u) << run.out;
+    ASSERT_FALSE(run.out.empty());
     EXPECT_EQ(run.out.back(), '\n');
     run = Query("SELECT FROM words");
     EXPECT_EQ(run.status, 1);
