@@ -14,6 +14,7 @@
 #include "document/sources/loader_services.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
+#include "support/document/document_text.h"
 #include "support/platform/temp_device.h"
 
 namespace {
@@ -36,17 +37,7 @@ std::string Narrow(const std::u16string& s) {
 }
 
 std::u16string TextOf(Resource* r) {
-    std::u16string out;
-    DocumentSource* doc = r->GetDocument();
-    for (uint32_t pos = 0; pos < doc->GetLength();) {
-        PageBuffer page;
-        if (!doc->ReadPage(pos, page, 0, 0)) break;
-        uint32_t skip = pos - page.start;
-        out.append(page.text + skip, page.length - skip);
-        pos = page.start + page.length;
-        doc->ReleasePage(page.pageId);
-    }
-    return out;
+    return DocumentText(*r->GetDocument());
 }
 
 // Drugs aspirin (nsaid), ibuprofen (nsaid), warfarin (anticoagulant); texts for

@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "document/sources/book_resource.h"
 #include "document/sources/page_writer.h"
+#include "support/document/document_text.h"
 #include "support/platform/temp_device.h"
 
 namespace {
@@ -43,16 +44,8 @@ std::u16string TextOf(PalmDatabase* db) {
 std::u16string ReadBack(PalmDatabase* db, uint32_t* type = nullptr) {
     BookResource* book = nullptr;
     if (BookResource::Create(db, 1252, 65002, book) != 0) return u"<no book>";
-    std::u16string out;
     DocumentSource* doc = book->GetDocument();
-    for (uint32_t pos = 0; pos < doc->GetLength();) {
-        PageBuffer page;
-        if (!doc->ReadPage(pos, page, 0, 0)) break;
-        uint32_t skip = pos - page.start;
-        out.append(page.text + skip, page.length - skip);
-        pos = page.start + page.length;
-        doc->ReleasePage(page.pageId);
-    }
+    std::u16string out = DocumentText(*doc);
     if (type) *type = doc->GetDocumentType();
     book->Release();
     return out;

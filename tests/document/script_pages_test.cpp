@@ -12,6 +12,7 @@
 #include "script/script_code.h"
 #include "script/script_engine.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/document/document_text.h"
 #include "support/platform/temp_device.h"
 
 namespace {
@@ -133,16 +134,8 @@ struct ServedPages : ::testing::Test {
         Resource* r = loader.Open(l, nullptr, nullptr);
         if (where) where->CopyFrom(l);
         if (!r) return "<none>";
-        std::string out;
-        DocumentSource* doc = r->GetDocument();
-        for (uint32_t pos = 0; pos < doc->GetLength();) {
-            PageBuffer page;
-            if (!doc->ReadPage(pos, page, 0, 0)) break;
-            for (uint32_t i = pos - page.start; i < page.length; ++i)
-                out += static_cast<char>(page.text[i]);
-            pos = page.start + page.length;
-            doc->ReleasePage(page.pageId);
-        }
+        std::u16string text = DocumentText(*r->GetDocument());
+        std::string out(text.begin(), text.end());
         r->Release();
         return out;
     }

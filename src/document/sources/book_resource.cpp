@@ -276,8 +276,6 @@ bool BookResource::FindTarget(const String& path, uint32_t* five) {
 }
 
 bool BookResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
-    source = nullptr;
-    if (layout) *layout = nullptr;
     uint32_t kind = book_.GetKind();
     TokenSource* ts = nullptr;
     if (kind == 1) {
@@ -287,35 +285,21 @@ bool BookResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
         if (html && book_.GetBookKind() >= 2) html->SetTableNeedsInline(false);
         ts = html;
     }
-    if (!ts) return false;
-    PageLayout* pl = nullptr;
-    LayoutEngineFactory* factory = LayoutEngineFactory::installed;
-    if (layout) {
-        BookPageLayoutTraits* traits = new (std::nothrow) BookPageLayoutTraits(&book_);
-        pl = (factory && traits) ? factory->CreatePageLayout(traits) : nullptr;
-        if (!pl) {
-            delete traits;
+    BookPageLayoutTraits* traits = nullptr;
+    if (ts && layout) {
+        traits = new (std::nothrow) BookPageLayoutTraits(&book_);
+        if (!traits) {
             delete ts;
-            return false;
+            ts = nullptr;
         }
-        uint32_t type = book_.GetDocumentType();
-        if (kind == 1 || (type >= kInternalTypeFirst && type <= kInternalTypeLast))
-            factory->SetPlainTextOption(pl, false);
     }
-    ts->Attach(&book_, 0);
-    if (pl) factory->SetSource(pl, ts);
-    source = ts;
-    if (layout) *layout = pl;
-    return true;
+    uint32_t type = book_.GetDocumentType();
+    bool option = kind != 1 && !(type >= kInternalTypeFirst && type <= kInternalTypeLast);
+    return LayoutEngineFactory::FinishLayout(ts, &book_, traits, option, source, layout);
 }
 
 void BookResource::DestroyLayout(TokenSource* source, PageLayout* layout) {
-    if (layout && LayoutEngineFactory::installed)
-        LayoutEngineFactory::installed->DestroyPageLayout(layout);
-    if (source) {
-        source->Start(0, true);
-        delete source;
-    }
+    LayoutEngineFactory::DestroyLayout(source, layout);
 }
 
 bool BookResource::OpenAudio(DataHandle* handle, AudioSource*& source) {

@@ -317,34 +317,13 @@ DocumentSource* ScriptPageResource::GetDocument() {
 }
 
 bool ScriptPageResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
-    source = nullptr;
-    if (layout) *layout = nullptr;
     auto* tokenizer = new (std::nothrow) HtmlTokenizer(true);
-    if (!tokenizer) return false;
-    tokenizer->SetTableNeedsInline(false);
-    PageLayout* pl = nullptr;
-    LayoutEngineFactory* factory = LayoutEngineFactory::installed;
-    if (layout) {
-        pl = factory ? factory->CreatePageLayout(nullptr) : nullptr;
-        if (!pl) {
-            delete tokenizer;
-            return false;
-        }
-    }
-    tokenizer->Attach(page_, 0);
-    if (pl) factory->SetSource(pl, tokenizer);
-    source = tokenizer;
-    if (layout) *layout = pl;
-    return true;
+    if (tokenizer) tokenizer->SetTableNeedsInline(false);
+    return LayoutEngineFactory::FinishLayout(tokenizer, page_, nullptr, true, source, layout);
 }
 
 void ScriptPageResource::DestroyLayout(TokenSource* source, PageLayout* layout) {
-    if (layout && LayoutEngineFactory::installed)
-        LayoutEngineFactory::installed->DestroyPageLayout(layout);
-    if (source) {
-        source->Start(0, true);
-        delete source;
-    }
+    LayoutEngineFactory::DestroyLayout(source, layout);
 }
 
 // ---------------------------------------------------------------- serving
