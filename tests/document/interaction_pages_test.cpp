@@ -167,7 +167,9 @@ TEST_F(CartPages, InteractionsLinkToTheirEntries) {
         at += 9;
         uint32_t target = static_cast<uint32_t>(std::stoul(narrow.substr(at, 8)));
         EXPECT_EQ(narrow.substr(target, 9), "<img src=") << i;
-        if (i == 0) EXPECT_EQ(narrow.substr(target - 16, 16), "</ul>&nbsp;<br/>");
+        if (i == 0) {
+            EXPECT_EQ(narrow.substr(target - 16, 16), "</ul>&nbsp;<br/>");
+        }
     }
     EXPECT_NE(narrow.find("warfarin (<b>anticoagulant</b>) - aspirin (<b>nsaid</b>)"),
               std::string::npos);
