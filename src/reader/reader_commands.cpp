@@ -21,10 +21,11 @@ constexpr const char16_t* kMakerUrl = u"http://www.folivant.example/en/handheld"
 constexpr const char16_t* kRecordingPath = u"\\My Documents\\fvt_rec.wav";
 constexpr uint32_t kPositionNoteMs = 3000;
 
-// Whether the current document is one of the reader's own (kinds 0 and 2).
+// Whether the current document is one of the reader's own pages (kinds 0 and 2, and the
+// built-in pages such as the library).
 bool IsInternalDocument(const DocumentController* document) {
     const Location* location = document ? document->CurrentLocation() : nullptr;
-    return location && location->IsInternal();
+    return location && (location->IsInternal() || location->IsBuiltInPage());
 }
 
 }  // namespace
