@@ -310,7 +310,7 @@ bool ReaderController::EditAnnotationAt(uint32_t kind) {
 bool ReaderController::EditAnnotation(int32_t index) {
     if (!document_) return false;
     AnnotationFile* file = document_->CurrentAnnotationFile();
-    if (!file || index < 0 || static_cast<uint32_t>(index) >= file->BookmarkCount()) return false;
+    if (!file || index < 0 || file->GetBookmarkKind(index) == 0) return false;
     uint32_t kind = file->GetBookmarkKind(index);
     uint32_t length = 0;
     const char16_t* units = file->GetBookmarkText(index, &length);
@@ -341,7 +341,7 @@ bool ReaderController::CreateAnnotation(uint32_t kind, const String& text, int32
         document_->ReloadAnnotations();
         return true;
     }
-    if (static_cast<uint32_t>(index) >= file->BookmarkCount()) return false;
+    if (file->GetBookmarkKind(index) == 0) return false;  // no annotation there
     if (text.IsEmpty()) {
         if (!file->DeleteBookmark(index)) return false;
         document_->ResetViewElement();
