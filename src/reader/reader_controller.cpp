@@ -8,6 +8,7 @@
 #include "core/resources.h"
 #include "document/location/location.h"
 #include "document/sources/document_loader.h"
+#include "document/sources/interaction_pages.h"
 #include "graphics/core/drawing_surface.h"
 #include "library/paths/app_paths.h"
 #include "platform/window/window.h"
@@ -400,6 +401,58 @@ bool ReaderController::DeleteAllAnnotations(const String& bookPath) {
     if (handle.Private() && file->Flush() != 0) return false;
     if (document_) document_->ReloadAnnotations();
     return true;
+}
+
+namespace {
+
+constexpr uint32_t kConfirmationCaption = 5017;
+constexpr uint32_t kItemAdded = 5139;
+constexpr uint32_t kDrugAdded = 5140;
+
+// A file name a book may write: no drive or root, no ".." step.
+bool IsSafeExportName(const String& name) {
+    if (name.IsEmpty() || name[0] == u'\\' || name[0] == u'/' || name.IndexOf(u':') < name.Length())
+        return false;
+    int32_t start = 0;
+    for (int32_t i = 0; i <= name.Length(); ++i) {
+        if (i < name.Length() && name[i] != u'\\' && name[i] != u'/') continue;
+        if (i - start == 2 && name[start] == u'.' && name[start + 1] == u'.') return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReaderController::AddToCart(const String& cartName, const String& id, const String& text) {
+    Cart* cart = CartStore::From(log_, cartName);
+    if (!cart || !Cart::AddItem(cart, id, text)) return false;
+    bool interactions = cart->Name().EqualsAscii(kInteractionsCart);
+    MessageBoxById(kConfirmationCaption, interactions ? kDrugAdded : kItemAdded,
+                   MessageKind::kInformation);
+    return true;
+}
+
+bool ReaderController::RemoveFromCart(const String& cartName, int32_t index) {
+    Cart* cart = CartStore::From(log_, cartName);
+    if (!cart || !Cart::RemoveItem(cart, index)) return false;
+    if (document_) document_->Reload();
+    return true;
+}
+
+bool ReaderController::ClearCart(const String& cartName) {
+    Cart* cart = CartStore::From(log_, cartName);
+    if (!cart) return false;
+    if (cart->Count() == 0) return true;
+    Cart::Clear(cart);
+    if (document_) document_->Reload();
+    return true;
+}
+
+bool ReaderController::WriteCartXml(const String& cartName, const String& fileName) {
+    Cart* cart = CartStore::From(log_, cartName);
+    if (!cart || !IsSafeExportName(fileName)) return false;
+    return Cart::WriteXml(cart, fileName);
 }
 
 bool ReaderController::SubmitInteractionsCart(const String& cartName, const String& title) {

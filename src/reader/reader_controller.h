@@ -130,6 +130,13 @@ public:
     // The style word of a new annotation of a kind.
     uint32_t StyleFor(uint32_t kind) const;
 
+    // Carts: the log database keeps one, made with the first name asked for; later requests
+    // get it whatever name they give. Each false without a cart.
+    bool AddToCart(const String& cartName, const String& id, const String& text);
+    bool RemoveFromCart(const String& cartName, int32_t index);
+    bool ClearCart(const String& cartName);
+    // Books name the file: it lands in the data folder; absolute paths and ".." are refused.
+    bool WriteCartXml(const String& cartName, const String& fileName);
     // The interactions cart's submission page; false for any other cart.
     bool SubmitInteractionsCart(const String& cartName, const String& title);
 
