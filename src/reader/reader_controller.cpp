@@ -218,6 +218,25 @@ bool ReaderController::MessageBoxById(int32_t captionId, uint32_t textId, Messag
     return ShowMessage(captionId, String(units ? units : u""), kind);
 }
 
+bool ReaderController::MessageBoxByIdArgs(int32_t captionId, uint32_t textId, MessageKind kind,
+                                          const String* args, uint32_t count) {
+    const char16_t* units = LoadResString(textId);
+    String pattern(units ? units : u"");
+    String text;
+    for (int32_t i = 0; i < pattern.Length(); ++i) {
+        char16_t c = pattern[i];
+        if (c == u'%' && i + 1 < pattern.Length() && pattern[i + 1] >= u'1' &&
+            pattern[i + 1] <= u'9') {
+            uint32_t n = static_cast<uint32_t>(pattern[i + 1] - u'1');
+            ++i;
+            if (args && n < count && !text.Append(args[n])) return false;
+            continue;
+        }
+        if (!text.AppendChar(c)) return false;
+    }
+    return ShowMessage(captionId, text, kind);
+}
+
 bool ReaderController::AskText(String& text, uint32_t mode) {
     if (!shell_) return false;
     String copy(text);
@@ -263,6 +282,43 @@ uint32_t ReaderController::StyleFor(uint32_t kind) const {
     default:
         return 0;
     }
+}
+
+int32_t ReaderController::BookmarkAtPage() {
+    AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
+    uint32_t start = 0, end = 0;
+    if (!file || !document_->PageRange(start, end)) return -1;
+    // The range ends before the start of the page two on.
+    if (end > start) --end;
+    BookmarkIterator it;
+    file->StartIterator(&it, kBookmark, start, end);
+    int32_t found = file->FindNext(&it);
+    return found >= 0 ? found : -1;
+}
+
+bool ReaderController::ToggleBookmarkAtPage() {
+    AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
+    uint32_t start = 0, end = 0;
+    if (!file || !document_->PageRange(start, end)) return false;
+    int32_t found = BookmarkAtPage();
+    if (found >= 0) {
+        if (!file->DeleteBookmark(found)) return false;
+        document_->ReloadAnnotations();
+        return true;
+    }
+    String text;
+    uint32_t selStart = 0, selEnd = 0;
+    if (!document_->GetSelection(text, selStart, selEnd) || text.IsEmpty())
+        document_->PageBookmarkText(text);
+    int32_t added = file->AddBookmark(kBookmark, start, start, 0, 0, 0, 0);
+    if (added < 0) return false;
+    if (!text.IsEmpty() &&
+        file->SetBookmarkText(added, text.Data(), static_cast<uint32_t>(text.Length())) != 0) {
+        file->DeleteBookmark(added);
+        return false;
+    }
+    document_->ReloadAnnotations();
+    return true;
 }
 
 bool ReaderController::AddAnnotation(uint32_t kind) {

@@ -108,6 +108,9 @@ public:
 
     // Messages: kinds 0-3 (MessageKind); true when the user pressed OK. Caption -1: none.
     bool MessageBoxById(int32_t captionId, uint32_t textId, MessageKind kind);
+    // The text with "%1".."%9" replaced by the arguments.
+    bool MessageBoxByIdArgs(int32_t captionId, uint32_t textId, MessageKind kind,
+                            const String* args, uint32_t count);
     bool ShowMessage(int32_t captionId, const String& text, MessageKind kind);
     bool AskText(String& text, uint32_t mode);
 
@@ -119,6 +122,9 @@ public:
     void RefreshPopupRect();
 
     // Annotations on the current book.
+    // The bookmark lying in the current page range; -1 when none (menus read it too).
+    int32_t BookmarkAtPage();
+    bool ToggleBookmarkAtPage();
     bool AddAnnotation(uint32_t kind);
     bool EditAnnotationAt(uint32_t kind);
     bool EditAnnotation(int32_t index);
