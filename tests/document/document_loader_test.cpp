@@ -168,6 +168,11 @@ TEST_F(LoaderTest, ExtensionsChooseTheResource) {
     ASSERT_NE(generated, nullptr);
     EXPECT_EQ(g.Kind(), Location::kInternal);
     for (const Location& l : loader->GetRecentList()) EXPECT_NE(l.Kind(), Location::kInternal);
+    // Cached under its file all the same: found again, and its file is in use.
+    Resource* again = Open(u"\\books\\g.fvg");
+    EXPECT_EQ(again, generated);
+    if (again) again->Release();
+    EXPECT_TRUE(loader->IsFileInUse(T(u"\\books\\g.fvg"), true));
     generated->Release();
 }
 

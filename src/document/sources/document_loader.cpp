@@ -174,7 +174,8 @@ Resource* DocumentLoader::FindCached(const Location& location) {
 Resource* DocumentLoader::Open(Location& location, const Location* base, uint8_t* handled) {
     if (handled) *handled = reportFailures_ == 0 ? 1 : 0;
     if (Resource* cached = FindCached(location)) return cached;
-    bool resolves = location.Kind() == Location::kRedirect || location.Kind() == Location::kDatabase;
+    uint32_t kind = location.Kind();
+    bool resolves = kind == Location::kRedirect || kind == Location::kDatabase;
     Resource* resource = OpenByKind(location, base, handled);
     if (resolves || !resource) return resource;
     // Registered already by a nested Open (a book reached through a file link).
@@ -187,7 +188,17 @@ Resource* DocumentLoader::Open(Location& location, const Location* base, uint8_t
     }
     AddRecent(location);
     resource->SetOwner(this);
-    resource->SetLocation(location);
+    if (location.Kind() == Location::kInternal && location.ResourceId() == 0 &&
+        (kind == Location::kFile || kind == Location::kFileByType)) {
+        // A generated book file is marked internal for the caller, but cached under its file,
+        // so that it is found again and its file counts as in use.
+        Location file;
+        file.CopyFrom(location);
+        file.SetKind(Location::kFile);
+        resource->SetLocation(file);
+    } else {
+        resource->SetLocation(location);
+    }
     return resource;
 }
 
