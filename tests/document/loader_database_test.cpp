@@ -40,6 +40,7 @@ TEST_F(LoaderDatabases, LoaderOpenerSharesOneDatabasePerFile) {
     Database* db = opener.OpenDatabase(String(u"Notes"));
     ASSERT_NE(db, nullptr);
     EXPECT_EQ(db->TableCount(), 0);
+    EXPECT_TRUE(db->Name() == String(u"Notes"));
     EXPECT_GE(db->CreateTable(String(u"t")), 0);
     ASSERT_TRUE(db->Save());
     Database* same = opener.OpenDatabase(String(u"Notes"));
@@ -50,6 +51,7 @@ TEST_F(LoaderDatabases, LoaderOpenerSharesOneDatabasePerFile) {
     Database* reread = opener.OpenDatabase(String(u"Notes"));
     ASSERT_NE(reread, nullptr);
     EXPECT_EQ(reread->TableCount(), 1);
+    EXPECT_TRUE(reread->Name() == String(u"Notes"));
     EXPECT_FALSE(reread->IsReadOnly());
     reread->Release();
     // A file the user marked read-only gives a read-only database.

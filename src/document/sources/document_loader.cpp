@@ -90,6 +90,23 @@ bool Encode(String& part, bool parameter) {
     return true;
 }
 
+// Binds a table database to its file; one without a name of its own takes the file's stem.
+void BindToFile(Database* db, const String& path, const std::string& utf8) {
+    db->SetFilePath(utf8);
+    if (db->Name().Length() > 0) return;
+    int32_t start = path.Length();
+    while (start > 0 && path[start - 1] != u'\\') --start;
+    int32_t end = path.Length();
+    for (int32_t i = path.Length() - 1; i >= start; --i)
+        if (path[i] == u'.') {
+            end = i;
+            break;
+        }
+    String name, stem;
+    name.AssignSub(path, start, end - start);
+    if (Database::MakeFileStem(name, stem) == 0) db->SetName(stem);
+}
+
 // Whether the file at the device path is marked read-only.
 bool IsReadOnlyFile(const Text& path) {
     DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.WideCStr()));
@@ -271,12 +288,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
         if (isDatabaseFile && error == 11 && ToUtf8(path, utf8)) {
             Database* db = new (std::nothrow) Database();
             if (!db) return nullptr;
-            db->SetFilePath(utf8);
-            String stem, name;
-            int32_t cut = wide.Length();
-            while (cut > 0 && wide[cut - 1] != u'\\') --cut;
-            name.AssignSub(wide, cut, wide.Length() - cut - 6);
-            if (Database::MakeFileStem(name, stem) == 0) db->SetName(stem);
+            BindToFile(db, wide, utf8);
             location.SetKind(Location::kFile);
             return db;
         }
@@ -291,7 +303,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
             Report(error, handled);
             return nullptr;
         }
-        if (ToUtf8(path, utf8)) db->SetFilePath(utf8);
+        if (ToUtf8(path, utf8)) BindToFile(db, wide, utf8);
         // A file the user marked read-only is not written over.
         if (IsReadOnlyFile(path)) db->SetReadOnly(true);
         location.SetKind(Location::kFile);
