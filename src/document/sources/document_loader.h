@@ -63,6 +63,9 @@ public:
     Resource* FindCached(const Location& location);
     Resource* OpenByKind(Location& location, const Location* base, uint8_t* handled);
     Resource* OpenByExtension(Location& location, uint8_t* handled);
+    // Kind 0 with id 5 ("oeb:cart"): the cart page, or with an action the interactions page,
+    // written afresh on every request.
+    Resource* OpenCartPage(Location& location, uint8_t* handled);
     // Kinds 1 and 2: a path that may run through a book file ("book.prc\dir\page.htm").
     Resource* OpenFileLink(Location& location, const Location* base, uint8_t* handled);
     // Kinds 4 and 5: rewrites the location from its name or title; false without one.
@@ -113,11 +116,8 @@ public:
     static uint32_t MessageForCode(int code);
 
 private:
-    friend class LoaderPagesAccess;
-
     void Report(int code, uint8_t* handled);
     Resource* OpenPalmFile(Location& location, const Text& path, uint8_t* handled);
-    Resource* OpenCartPage(Location& location, uint8_t* handled);
     bool ResolveNamedLocation(Location& location, const String& name);
     void AddRecent(const Location& location);
 
