@@ -14,6 +14,7 @@
 #include "document/sources/loader_services.h"
 #include "document/sources/script_pages.h"
 #include "document/sources/text_file_resource.h"
+#include "library/paths/app_paths.h"
 #include "platform/storage/files.h"
 
 namespace {
@@ -129,13 +130,12 @@ DocumentLoader::~DocumentLoader() {
     for (AnnotationFile* f : sideFiles_) f->SetOwner(nullptr);
     cache_.clear();
     sideFiles_.clear();
-    if (host_) host_->DeleteAutogenFiles();
+    if (paths_) paths_->DeleteAutogenFiles();
 }
 
-int DocumentLoader::SetOptions(LoaderHost* host, LoaderCatalogue* catalogue,
-                               ConfigurationStore* config, SortedRecordDatabase* log) {
-    host_ = host;
-    catalogue_ = catalogue;
+int DocumentLoader::SetOptions(const AppPaths* paths, ConfigurationStore* config,
+                               SortedRecordDatabase* log) {
+    paths_ = paths;
     config_ = config;
     log_ = log;
     return 1;
@@ -170,7 +170,7 @@ void DocumentLoader::Report(int code, uint8_t* handled) {
     if (reportFailures_ != 1) return;
     uint32_t id = MessageForCode(code);
     if (id == 0) return;
-    if (host_) host_->ShowMessage(id);
+    if (messages_) messages_->ShowMessage(id);
     if (handled) *handled = 1;
 }
 
@@ -381,7 +381,7 @@ bool DocumentLoader::ResolveNamedLocation(Location& location, const String& name
     }
     // Only the name's file stem: a name cannot reach outside the database folder.
     String stem;
-    if (!host_ || Database::MakeFileStem(name, stem) != 0 || !host_->DatabaseFolder(path))
+    if (Database::MakeFileStem(name, stem) != 0 || !AppPaths::DatabaseFolder(path))
         return false;
     Text file;
     String wide;
@@ -617,34 +617,4 @@ Database* LoaderDatabaseOpener::OpenDatabase(const String& name) {
     Location location;
     if (!loader_ || !location.SetDatabaseName(name)) return nullptr;
     return loader_->OpenDatabase(location);
-}
-
-// ---------------------------------------------------------------- AppFolderLoaderHost
-
-namespace {
-
-bool AppFile(const char* name, Text& out) {
-    if (!GetAppDataFolder(out)) return false;
-    Text leaf;
-    return leaf.AssignAscii(name) && out.AppendText(leaf);
-}
-
-}  // namespace
-
-bool AppFolderLoaderHost::DatabaseFolder(Text& folder) {
-    return AppFile("database", folder) && Folders::Ensure(folder);
-}
-
-bool AppFolderLoaderHost::AutogenCartFile(Text& path) {
-    return AppFile("FolivantAutogenCart.fvg", path);
-}
-
-bool AppFolderLoaderHost::AutogenInteractFile(Text& path) {
-    return AppFile("FolivantAutogenInteract.fvg", path);
-}
-
-void AppFolderLoaderHost::DeleteAutogenFiles() {
-    Text folder, pattern;
-    if (GetAppDataFolder(folder) && pattern.AssignAscii("FolivantAutogen*.fvg"))
-        Files::CleanTemp(folder, pattern);
 }

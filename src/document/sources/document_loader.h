@@ -3,6 +3,8 @@
 // as long as somebody holds it, so that a second request for the same location gets the same
 // object. It also keeps the last six locations opened and the open per-book side files.
 //
+// On destruction the generated-page files ("FolivantAutogen*.fvg") are deleted.
+//
 // Ownership: neither the cache nor the side-file list holds a reference. A resource or side
 // file removes itself when it goes; the loader's destructor clears their owner pointers, so
 // that one still held after the loader is gone never calls back into it.
@@ -24,7 +26,8 @@ class ConfigurationStore;
 class Database;
 class SortedRecordDatabase;
 class LoaderCatalogue;
-class LoaderHost;
+class LoaderMessages;
+class AppPaths;
 class PalmDatabase;
 class Text;
 
@@ -44,10 +47,13 @@ public:
     DocumentLoader(const DocumentLoader&) = delete;
     DocumentLoader& operator=(const DocumentLoader&) = delete;
 
-    // The application's objects, handed over once (none is owned): the configuration gives
-    // the interactions book, the log database keeps the cart. Result 1.
-    int SetOptions(LoaderHost* host, LoaderCatalogue* catalogue,
-                   ConfigurationStore* config = nullptr, SortedRecordDatabase* log = nullptr);
+    // The application's objects, handed over once (none is owned): the paths place the
+    // generated pages, the configuration gives the interactions book, the log database keeps
+    // the cart. Result 1.
+    int SetOptions(const AppPaths* paths, ConfigurationStore* config, SortedRecordDatabase* log);
+    // The library's catalogue and the reader's message boxes (none owned; may be null).
+    void SetCatalogue(LoaderCatalogue* catalogue) { catalogue_ = catalogue; }
+    void SetMessages(LoaderMessages* messages) { messages_ = messages; }
 
     // Callers that open on behalf of a script or a list bracket the call with SetFlags(0, 0)
     // and RestoreFlags.
@@ -102,7 +108,7 @@ public:
     void RefreshLocation(const Text& path);
     void RefreshLocationBooks(const Text& path);
 
-    LoaderHost* Host() const { return host_; }
+    const AppPaths* Paths() const { return paths_; }
     LoaderCatalogue* Catalogue() const { return catalogue_; }
     uint32_t Number() const { return number_; }
     Random& GetRandom() { return random_; }
@@ -121,7 +127,8 @@ private:
     bool ResolveNamedLocation(Location& location, const String& name);
     void AddRecent(const Location& location);
 
-    LoaderHost* host_ = nullptr;
+    const AppPaths* paths_ = nullptr;
+    LoaderMessages* messages_ = nullptr;
     LoaderCatalogue* catalogue_ = nullptr;
     ConfigurationStore* config_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
