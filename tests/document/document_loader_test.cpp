@@ -363,6 +363,11 @@ TEST_F(LoaderTest, OneSideFilePerBookWhateverTheSpelling) {
     EXPECT_EQ(same, file);
     if (same) same->Release();
     EXPECT_EQ(loader->FindAnnotationFile("\\books\\other.prc"), nullptr);
+    // Registering it again keeps one entry, and the loader took no reference.
+    int32_t refs = file->RefCount();
+    EXPECT_TRUE(loader->RegisterAnnotationFile(file, book));
+    EXPECT_EQ(loader->SideFileCount(), 1u);
+    EXPECT_EQ(file->RefCount(), refs);
     file->Release();
     // Closing told the catalogue and left the list.
     EXPECT_EQ(loader->SideFileCount(), 0u);

@@ -550,6 +550,7 @@ AnnotationFile* DocumentLoader::FindAnnotationFile(const std::string& bookPath) 
 
 bool DocumentLoader::RegisterAnnotationFile(AnnotationFile* file, Resource* /*resource*/) {
     if (!file) return false;
+    if (std::find(sideFiles_.begin(), sideFiles_.end(), file) != sideFiles_.end()) return true;
     try {
         sideFiles_.push_back(file);
     } catch (const std::bad_alloc&) {
