@@ -274,6 +274,8 @@ void EndCopy(ino_t folderId, const std::string& name) {
     std::erase(c.names, std::make_pair(folderId, name));
 }
 
+std::atomic<bool> g_failNextCopy{false};
+
 bool WriteAll(int fd, const char* data, size_t size) {
     for (size_t done = 0; done < size;) {
         ssize_t w = write(fd, data + done, size - done);
@@ -310,6 +312,10 @@ bool CopyHostFile(const ResolvedPath& from, const ResolvedPath& to, bool replace
         if (n == 0) break;
         if (!WriteAll(out.Get(), buffer.data(), static_cast<size_t>(n))) {
             ok = FailErrno(ERROR_WRITE_FAULT);
+            break;
+        }
+        if (g_failNextCopy.exchange(false)) {
+            ok = Fail(ERROR_DISK_FULL, false);
             break;
         }
     }
@@ -352,6 +358,14 @@ void SyncMoved(const ResolvedPath& from, const ResolvedPath& to) {
     SyncFolder(to);
     if (!SameFolder(from, to)) SyncFolder(from);
 }
+
+}  // namespace
+
+void FailNextCopyForTesting() {
+    g_failNextCopy = true;
+}
+
+namespace {
 
 // The shared part of MoveFileW/MoveFileExW.
 BOOL MoveHost(LPCWSTR existingName, LPCWSTR newName, bool replace) {
