@@ -18,6 +18,7 @@
 #include "platform/storage/files.h"
 #include "platform/storage/registry.h"
 #include "platform/storage/storage_cards.h"
+#include "support/platform/device_file_io.h"
 #include "support/platform/host_sentinel.h"
 #include "support/platform/temp_device.h"
 
@@ -30,22 +31,9 @@ protected:
     HANDLE Open(LPCWSTR path, DWORD access, DWORD disposition, DWORD share = 0, DWORD flags = 0) {
         return CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
     }
-    // The file's content through the device; "<failed>" when it cannot be opened.
-    std::string Read(LPCWSTR path) {
-        HANDLE h = Open(path, GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ);
-        if (h == INVALID_HANDLE_VALUE) return "<failed>";
-        char buffer[256];
-        DWORD n = 0;
-        ReadFile(h, buffer, sizeof buffer, &n, nullptr);
-        CloseHandle(h);
-        return std::string(buffer, n);
-    }
+    std::string Read(LPCWSTR path) { return fvt::test::ReadDeviceFile(path, "<failed>"); }
     bool Write(LPCWSTR path, const std::string& text) {
-        HANDLE h = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        DWORD n = 0;
-        bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-        return CloseHandle(h) && ok;
+        return fvt::test::WriteDeviceFile(path, text);
     }
     void Link(const std::string& target, const std::string& relative) {
         ASSERT_EQ(symlink(target.c_str(), device.Host(relative).c_str()), 0) << relative;

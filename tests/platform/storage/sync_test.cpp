@@ -11,6 +11,7 @@
 #include "platform/last_error.h"
 #include "platform/storage/files.h"
 #include "platform/storage/sync_log.h"
+#include "support/platform/device_file_io.h"
 #include "support/platform/temp_device.h"
 
 namespace {
@@ -19,11 +20,7 @@ class Durability : public ::testing::Test {
 protected:
     void SetUp() override { fvt::ClearSyncLog(); }
     bool Write(LPCWSTR path, const std::string& text) {
-        HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        DWORD n = 0;
-        bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-        return CloseHandle(h) && ok;
+        return fvt::test::WriteDeviceFile(path, text);
     }
     static bool Synced(const std::u16string& device, bool folder) {
         for (auto& r : fvt::SyncLog()) {
