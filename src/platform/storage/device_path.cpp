@@ -196,7 +196,7 @@ bool ResolveDevicePath(LPCWSTR path, ResolvedPath& out, bool allowPattern) {
     out.device.assign(1, u'\\');
     if (parts.empty()) {
         out.host = host;
-        out.hostName = ".";
+        out.hostName.assign(1, '.');
         out.isRoot = true;
         out.exists = fstat(folder.Get(), &out.info) == 0;
         out.folder = std::move(folder);
@@ -214,7 +214,7 @@ bool ResolveDevicePath(LPCWSTR path, ResolvedPath& out, bool allowPattern) {
             out.device = u"\\" + card.name;
             if (last) {
                 out.host = host;
-                out.hostName = ".";
+                out.hostName.assign(1, '.');
                 out.name = card.name;
                 out.givenName = part;
                 out.isCardRoot = true;
