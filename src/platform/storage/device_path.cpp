@@ -114,10 +114,17 @@ void HostFd::Reset(int fd) {
     fd_ = fd;
 }
 
+namespace {
+std::atomic<bool> g_noOpenat2{false};
+}  // namespace
+
+void UseOpenat2ForTesting(bool use) {
+    g_noOpenat2 = !use;
+}
+
 int OpenFolderAt(int folder, const char* name) {
 #if defined(SYS_openat2) && defined(RESOLVE_BENEATH)
-    static std::atomic<bool> noOpenat2{false};
-    if (!noOpenat2.load(std::memory_order_relaxed)) {
+    if (!g_noOpenat2.load(std::memory_order_relaxed)) {
         struct open_how how = {};
         how.flags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
@@ -126,7 +133,7 @@ int OpenFolderAt(int folder, const char* name) {
             long fd = syscall(SYS_openat2, folder, name, &how, sizeof how);
             if (fd >= 0) return static_cast<int>(fd);
             if (errno == ENOSYS || errno == EPERM) {
-                noOpenat2.store(true, std::memory_order_relaxed);  // older kernel or a filter
+                g_noOpenat2.store(true, std::memory_order_relaxed);  // older kernel or a filter
                 break;
             }
             if (errno != EAGAIN) return -1;

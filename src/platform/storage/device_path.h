@@ -85,6 +85,8 @@ bool IsDeviceName(std::string_view hostName);
 
 // Opens a folder relative to another without following a link (openat2 beneath, else openat).
 int OpenFolderAt(int folder, const char* name);
+// Tests: false walks with plain openat, as on kernels without openat2.
+void UseOpenat2ForTesting(bool use);
 
 // The device's attribute bits for a resolved, existing path.
 DWORD AttributesOf(const ResolvedPath& path);

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/last_error.h"
+#include "platform/storage/device_path.h"
 #include "platform/storage/files.h"
 #include "platform/storage/registry.h"
 #include "platform/storage/storage_cards.h"
@@ -27,6 +28,7 @@ namespace {
 class HostileHost : public ::testing::Test {
 protected:
     void TearDown() override { EXPECT_EQ(sentinel.Changes(), ""); }
+    bool SawOutsideWhileSwapping();
 
     HANDLE Open(LPCWSTR path, DWORD access, DWORD disposition, DWORD share = 0, DWORD flags = 0) {
         return CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
@@ -78,32 +80,42 @@ private:
 
 }  // namespace
 
-TEST_F(HostileHost, AFolderSwappedForALinkMidCallNeverLeadsOutside) {
+// Runs every kind of call on \d while a host thread swaps the folder with a link outside; true
+// when any of them showed something from outside.
+bool HostileHost::SawOutsideWhileSwapping() {
     sentinel.Put("x", "OUTSIDE");
     sentinel.Put("gone", "outside, must stay");
     device.WriteHost("d/x", "inside");
     Link(device.outside(), "dlink");
     bool sawOutside = false;
-    {
-        FolderSwapper swapper(device.Host("d"), device.Host("dlink"));
-        for (int i = 0; i < 400; ++i) {
-            HANDLE h = Open(u"\\d\\new", GENERIC_WRITE, CREATE_NEW);
-            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-            DeleteFileW(u"\\d\\new");
-            sawOutside = sawOutside || Read(u"\\d\\x") == "OUTSIDE";
-            DeleteFileW(u"\\d\\gone");
-            if (MoveFileW(u"\\d\\x", u"\\d\\y")) MoveFileW(u"\\d\\y", u"\\d\\x");
-            SetFileAttributesW(u"\\d\\x", FILE_ATTRIBUTE_READONLY);
-            SetFileAttributesW(u"\\d\\x", FILE_ATTRIBUTE_NORMAL);
-            if (CreateDirectoryW(u"\\d\\sub2", nullptr)) RemoveDirectoryW(u"\\d\\sub2");
-            for (auto& name : List(u"\\d\\*")) {
-                sawOutside = sawOutside || name == u"secret.txt" || name == u"gone";
-            }
-            CopyFileW(u"\\d\\x", u"\\d\\copy", FALSE);
-            DeleteFileW(u"\\d\\copy");
+    FolderSwapper swapper(device.Host("d"), device.Host("dlink"));
+    for (int i = 0; i < 400; ++i) {
+        HANDLE h = Open(u"\\d\\new", GENERIC_WRITE, CREATE_NEW);
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        DeleteFileW(u"\\d\\new");
+        sawOutside = sawOutside || Read(u"\\d\\x") == "OUTSIDE";
+        DeleteFileW(u"\\d\\gone");
+        if (MoveFileW(u"\\d\\x", u"\\d\\y")) MoveFileW(u"\\d\\y", u"\\d\\x");
+        SetFileAttributesW(u"\\d\\x", FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(u"\\d\\x", FILE_ATTRIBUTE_NORMAL);
+        if (CreateDirectoryW(u"\\d\\sub2", nullptr)) RemoveDirectoryW(u"\\d\\sub2");
+        for (auto& name : List(u"\\d\\*")) {
+            sawOutside = sawOutside || name == u"secret.txt" || name == u"gone";
         }
+        CopyFileW(u"\\d\\x", u"\\d\\copy", FALSE);
+        DeleteFileW(u"\\d\\copy");
     }
-    EXPECT_FALSE(sawOutside);
+    return sawOutside;
+}
+
+TEST_F(HostileHost, AFolderSwappedForALinkMidCallNeverLeadsOutside) {
+    EXPECT_FALSE(SawOutsideWhileSwapping());
+}
+
+TEST_F(HostileHost, AFolderSwappedForALinkMidCallNeverLeadsOutsideWithoutOpenat2) {
+    fvt::UseOpenat2ForTesting(false);
+    EXPECT_FALSE(SawOutsideWhileSwapping());
+    fvt::UseOpenat2ForTesting(true);
 }
 
 TEST_F(HostileHost, SetFileAttributesDoesNotFollowALastLink) {
