@@ -229,17 +229,17 @@ HINTERNET InternetOpenA(const char* a, DWORD t, const char* p, const char* b, DW
 }
 HINTERNET InternetConnectW(HINTERNET i, LPCWSTR s, INTERNET_PORT port, LPCWSTR u, LPCWSTR pw,
                            DWORD sv, DWORD f, DWORD_PTR c) {
-    FVT_CALL(kInternetConnectW, nullptr,
-             HINTERNET(*)(HINTERNET, LPCWSTR, INTERNET_PORT, LPCWSTR, LPCWSTR, DWORD, DWORD,
-                          DWORD_PTR),
-             i, s, port, u, pw, sv, f, c);
+    FVT_CALL(
+        kInternetConnectW, nullptr,
+        HINTERNET(*)(HINTERNET, LPCWSTR, INTERNET_PORT, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR),
+        i, s, port, u, pw, sv, f, c);
 }
 HINTERNET HttpOpenRequestW(HINTERNET c, LPCWSTR v, LPCWSTR o, LPCWSTR ver, LPCWSTR r, LPCWSTR* a,
                            DWORD f, DWORD_PTR ctx) {
-    FVT_CALL(kHttpOpenRequestW, nullptr,
-             HINTERNET(*)(HINTERNET, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR*, DWORD,
-                          DWORD_PTR),
-             c, v, o, ver, r, a, f, ctx);
+    FVT_CALL(
+        kHttpOpenRequestW, nullptr,
+        HINTERNET(*)(HINTERNET, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR*, DWORD, DWORD_PTR), c,
+        v, o, ver, r, a, f, ctx);
 }
 BOOL HttpSendRequestW(HINTERNET r, LPCWSTR h, DWORD hl, void* o, DWORD ol) {
     FVT_CALL(kHttpSendRequestW, FALSE, BOOL(*)(HINTERNET, LPCWSTR, DWORD, void*, DWORD), r, h, hl,
@@ -264,8 +264,7 @@ BOOL InternetReadFile(HINTERNET f, void* b, DWORD n, DWORD* r) {
 }
 HINTERNET InternetOpenUrlW(HINTERNET i, LPCWSTR u, LPCWSTR h, DWORD hl, DWORD f, DWORD_PTR c) {
     FVT_CALL(kInternetOpenUrlW, nullptr,
-             HINTERNET(*)(HINTERNET, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR), i, u, h, hl, f,
-             c);
+             HINTERNET(*)(HINTERNET, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR), i, u, h, hl, f, c);
 }
 BOOL InternetCombineUrlW(LPCWSTR b, LPCWSTR r, LPWSTR o, DWORD* ol, DWORD f) {
     FVT_CALL(kInternetCombineUrlW, FALSE, BOOL(*)(LPCWSTR, LPCWSTR, LPWSTR, DWORD*, DWORD), b, r, o,

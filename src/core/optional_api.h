@@ -49,8 +49,7 @@ HINTERNET InternetOpenA(const char* agent, DWORD accessType, const char* proxy, 
 HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR server, INTERNET_PORT port, LPCWSTR user,
                            LPCWSTR password, DWORD service, DWORD flags, DWORD_PTR context);
 HINTERNET HttpOpenRequestW(HINTERNET connect, LPCWSTR verb, LPCWSTR object, LPCWSTR version,
-                           LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags,
-                           DWORD_PTR context);
+                           LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context);
 BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD headersLength, void* optional,
                       DWORD optionalLength);
 BOOL HttpSendRequestExW(HINTERNET request, INTERNET_BUFFERSW* buffersIn,

@@ -38,7 +38,8 @@ struct Object {
     Kind kind;
     std::shared_ptr<Object> parent;
     std::atomic<bool> closed{false};
-    DWORD timeouts[3] = {kDefaultTimeoutMs, kDefaultTimeoutMs, kDefaultTimeoutMs};  // connect, send, receive
+    DWORD timeouts[3] = {kDefaultTimeoutMs, kDefaultTimeoutMs,
+                         kDefaultTimeoutMs};  // connect, send, receive
 
     // Session.
     DWORD accessType = INTERNET_OPEN_TYPE_PRECONFIG;
@@ -101,7 +102,8 @@ std::shared_ptr<Object> Find(HINTERNET h) {
 std::shared_ptr<Object> Find(HINTERNET h, Kind kind) {
     auto o = Find(h);
     if (!o) return Fail(ERROR_INVALID_HANDLE, std::shared_ptr<Object>());
-    if (o->kind != kind) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE, std::shared_ptr<Object>());
+    if (o->kind != kind)
+        return Fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE, std::shared_ptr<Object>());
     return o;
 }
 
@@ -180,8 +182,8 @@ bool Connect(Object& r, const std::string& host, INTERNET_PORT port) {
     }
     DWORD error = ERROR_INTERNET_CANNOT_CONNECT;
     for (addrinfo* a = found; a; a = a->ai_next) {
-        int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                          a->ai_protocol);
+        int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
         if (fd < 0) continue;
         r.fd = fd;
         if (r.closed) {  // closed while we were starting: the closer may not have seen the socket
@@ -215,8 +217,9 @@ bool SendAll(Object& r, const std::string& bytes) {
         ssize_t n = ::send(r.fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         if (n <= 0) {
-            return Fail(r.closed ? ERROR_INTERNET_OPERATION_CANCELLED
-                                 : ERROR_INTERNET_CONNECTION_RESET, false);
+            return Fail(
+                r.closed ? ERROR_INTERNET_OPERATION_CANCELLED : ERROR_INTERNET_CONNECTION_RESET,
+                false);
         }
         done += static_cast<size_t>(n);
     }
@@ -225,6 +228,7 @@ bool SendAll(Object& r, const std::string& bytes) {
 
 // Reads more bytes into pending. False at the end of the stream (last error 0) or on failure.
 bool Fill(Object& r) {
+    if (r.fd < 0) return Fail(ERROR_SUCCESS, false);  // bytes given whole: their end is the end
     char block[4096];
     for (;;) {
         if (!WaitFor(r, POLLIN, r.timeouts[2])) return false;
@@ -301,7 +305,8 @@ bool ReadHeadLines(Object& r) {
             if (line.empty()) break;
             size_t colon = line.find(':');
             if (colon == std::string::npos || colon == 0) continue;
-            r.headers.emplace_back(Lower(Trim(line.substr(0, colon))), Trim(line.substr(colon + 1)));
+            r.headers.emplace_back(Lower(Trim(line.substr(0, colon))),
+                                   Trim(line.substr(colon + 1)));
         }
         if (status >= 200) {
             r.status = static_cast<int>(status);
@@ -316,7 +321,8 @@ bool ReadHeadLines(Object& r) {
     } else if (encoding && Lower(*encoding).find("chunked") != std::string::npos) {
         r.body = Body::kChunked;
     } else if (length) {
-        if (!ParseDecimal(*length, r.remaining)) return Fail(ERROR_HTTP_INVALID_SERVER_RESPONSE, false);
+        if (!ParseDecimal(*length, r.remaining))
+            return Fail(ERROR_HTTP_INVALID_SERVER_RESPONSE, false);
         r.body = Body::kLength;
     } else {
         r.body = Body::kUntilClose;
@@ -341,7 +347,8 @@ bool SendRequest(Object& r, const std::string& extraHeaders, const void* body, D
     std::string head = r.verb + " ";
     if (proxied) head += "http://" + hostField;
     head += r.target + " HTTP/1.1\r\nHost: " + hostField + "\r\n";
-    if (!c.user.empty()) head += "Authorization: Basic " + Base64(c.user + ":" + c.password) + "\r\n";
+    if (!c.user.empty())
+        head += "Authorization: Basic " + Base64(c.user + ":" + c.password) + "\r\n";
     std::string proxyUser = r.proxyUser.empty() ? c.proxyUser : r.proxyUser;
     std::string proxyPassword = r.proxyUser.empty() ? c.proxyPassword : r.proxyPassword;
     if (proxied && !proxyUser.empty()) {
@@ -449,7 +456,8 @@ std::u16string FileUrlPath(std::u16string_view url) {
 
 BOOL HttpQueryNumber(const std::string& value, void* buffer, DWORD* length) {
     uint64_t n = 0;
-    if (!ParseDecimal(value, n) || n > 0xFFFFFFFFu) return Fail(ERROR_HTTP_INVALID_SERVER_RESPONSE, FALSE);
+    if (!ParseDecimal(value, n) || n > 0xFFFFFFFFu)
+        return Fail(ERROR_HTTP_INVALID_SERVER_RESPONSE, FALSE);
     if (*length < sizeof(DWORD)) {
         *length = sizeof(DWORD);
         return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
@@ -460,6 +468,23 @@ BOOL HttpQueryNumber(const std::string& value, void* buffer, DWORD* length) {
 }
 
 }  // namespace
+
+bool ReadResponseBytes(const std::string& bytes, bool head, int& status, std::string& body) {
+    Object r(Kind::kRequest);
+    r.verb = head ? "HEAD" : "GET";
+    r.pending = bytes;
+    if (!ReadHead(r)) return false;
+    status = r.status;
+    body.clear();
+    uint8_t block[512];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadBody(r, block, sizeof block, got)) return false;
+        if (got == 0) return true;
+        body.append(reinterpret_cast<const char*>(block), got);
+    }
+}
+
 }  // namespace fvt::inet
 
 using namespace fvt;
@@ -537,7 +562,8 @@ extern "C" BOOL HttpSendRequestExW(HINTERNET request, INTERNET_BUFFERSW* in, INT
                                    DWORD, DWORD_PTR) {
     auto r = Find(request, Kind::kRequest);
     if (!r) return FALSE;
-    if (in && in->dwStructSize < sizeof(INTERNET_BUFFERSW)) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (in && in->dwStructSize < sizeof(INTERNET_BUFFERSW))
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
     std::string headers = in ? HeaderText(in->lpcszHeader, in->dwHeadersLength) : std::string();
     const void* body = in ? in->lpvBuffer : nullptr;
     DWORD length = in && body ? in->dwBufferLength : 0;
@@ -559,12 +585,22 @@ extern "C" BOOL HttpQueryInfoW(HINTERNET request, DWORD level, void* buffer, DWO
     if (!r->headRead) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE, FALSE);
     const char* name = nullptr;
     switch (level & 0xFFFF) {
-        case HTTP_QUERY_CONTENT_TYPE: name = "content-type"; break;
-        case HTTP_QUERY_CONTENT_LENGTH: name = "content-length"; break;
-        case HTTP_QUERY_LOCATION: name = "location"; break;
-        case HTTP_QUERY_CONTENT_DISPOSITION: name = "content-disposition"; break;
-        case HTTP_QUERY_STATUS_CODE: break;
-        default: return Fail(ERROR_INVALID_PARAMETER, FALSE);
+        case HTTP_QUERY_CONTENT_TYPE:
+            name = "content-type";
+            break;
+        case HTTP_QUERY_CONTENT_LENGTH:
+            name = "content-length";
+            break;
+        case HTTP_QUERY_LOCATION:
+            name = "location";
+            break;
+        case HTTP_QUERY_CONTENT_DISPOSITION:
+            name = "content-disposition";
+            break;
+        case HTTP_QUERY_STATUS_CODE:
+            break;
+        default:
+            return Fail(ERROR_INVALID_PARAMETER, FALSE);
     }
     std::string value;
     if (name) {
@@ -658,8 +694,8 @@ extern "C" BOOL InternetSetOptionW(HINTERNET internet, DWORD option, void* buffe
         case INTERNET_OPTION_RECEIVE_TIMEOUT: {
             if (bufferLength < sizeof(DWORD)) return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
             int slot = option == INTERNET_OPTION_CONNECT_TIMEOUT ? 0
-                       : option == INTERNET_OPTION_SEND_TIMEOUT ? 1
-                                                                : 2;
+                       : option == INTERNET_OPTION_SEND_TIMEOUT  ? 1
+                                                                 : 2;
             o->timeouts[slot] = *static_cast<DWORD*>(buffer);
             return TRUE;
         }
@@ -670,7 +706,8 @@ extern "C" BOOL InternetSetOptionW(HINTERNET internet, DWORD option, void* buffe
             return TRUE;
         case INTERNET_OPTION_PROXY: {
             if (o->kind != Kind::kSession) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE, FALSE);
-            if (bufferLength < sizeof(INTERNET_PROXY_INFO)) return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
+            if (bufferLength < sizeof(INTERNET_PROXY_INFO))
+                return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
             auto* info = static_cast<INTERNET_PROXY_INFO*>(buffer);
             o->accessType = info->dwAccessType;
             o->proxyHost.clear();
@@ -698,9 +735,15 @@ extern "C" BOOL InternetQueryOptionW(HINTERNET internet, DWORD option, void* buf
     if (!bufferLength) return Fail(ERROR_INVALID_PARAMETER, FALSE);
     DWORD value = 0;
     switch (option) {
-        case INTERNET_OPTION_CONNECT_TIMEOUT: value = o->timeouts[0]; break;
-        case INTERNET_OPTION_SEND_TIMEOUT: value = o->timeouts[1]; break;
-        case INTERNET_OPTION_RECEIVE_TIMEOUT: value = o->timeouts[2]; break;
+        case INTERNET_OPTION_CONNECT_TIMEOUT:
+            value = o->timeouts[0];
+            break;
+        case INTERNET_OPTION_SEND_TIMEOUT:
+            value = o->timeouts[1];
+            break;
+        case INTERNET_OPTION_RECEIVE_TIMEOUT:
+            value = o->timeouts[2];
+            break;
         case INTERNET_OPTION_SECURITY_FLAGS:
             if (o->kind != Kind::kRequest) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE, FALSE);
             value = o->securityFlags;
@@ -719,8 +762,8 @@ extern "C" BOOL InternetQueryOptionW(HINTERNET internet, DWORD option, void* buf
 
 extern "C" BOOL InternetGetConnectedState(DWORD* flags, DWORD) {
     std::string state = Lower(Profile().Value("internet", "lan"));
-    DWORD f = state == "modem" ? INTERNET_CONNECTION_MODEM
-              : state == "proxy" ? INTERNET_CONNECTION_PROXY | INTERNET_CONNECTION_LAN
+    DWORD f = state == "modem"     ? INTERNET_CONNECTION_MODEM
+              : state == "proxy"   ? INTERNET_CONNECTION_PROXY | INTERNET_CONNECTION_LAN
               : state == "offline" ? 0
                                    : INTERNET_CONNECTION_LAN;
     if (flags) *flags = f;

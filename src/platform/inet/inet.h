@@ -141,13 +141,12 @@ struct RASDIALPARAMSW {
 };
 
 extern "C" {
-HINTERNET InternetOpenA(const char* agent, DWORD accessType, const char* proxy,
-                        const char* bypass, DWORD flags);
+HINTERNET InternetOpenA(const char* agent, DWORD accessType, const char* proxy, const char* bypass,
+                        DWORD flags);
 HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR server, INTERNET_PORT port, LPCWSTR user,
                            LPCWSTR password, DWORD service, DWORD flags, DWORD_PTR context);
 HINTERNET HttpOpenRequestW(HINTERNET connect, LPCWSTR verb, LPCWSTR object, LPCWSTR version,
-                           LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags,
-                           DWORD_PTR context);
+                           LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context);
 BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD headersLength, void* optional,
                       DWORD optionalLength);
 // Sends the request with the buffers' body; HttpEndRequestW then reads the response head.
@@ -161,8 +160,8 @@ BOOL HttpQueryInfoW(HINTERNET request, DWORD level, void* buffer, DWORD* bufferL
 // ERROR_INTERNET_CONNECTION_RESET.
 BOOL InternetReadFile(HINTERNET file, void* buffer, DWORD toRead, DWORD* read);
 // "file:" URLs (device files) and "http:" URLs (a GET).
-HINTERNET InternetOpenUrlW(HINTERNET internet, LPCWSTR url, LPCWSTR headers,
-                           DWORD headersLength, DWORD flags, DWORD_PTR context);
+HINTERNET InternetOpenUrlW(HINTERNET internet, LPCWSTR url, LPCWSTR headers, DWORD headersLength,
+                           DWORD flags, DWORD_PTR context);
 // Lengths in characters: the buffer's capacity with the terminator on entry; the characters
 // written on success; the capacity needed (terminator included) with ERROR_INSUFFICIENT_BUFFER.
 BOOL InternetCombineUrlW(LPCWSTR base, LPCWSTR relative, LPWSTR buffer, DWORD* bufferLength,

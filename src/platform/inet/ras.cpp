@@ -69,7 +69,7 @@ extern "C" DWORD RasHangUp(HRASCONN connection) {
     RasState& s = Ras();
     std::lock_guard<std::mutex> l(s.lock);
     return s.connections.erase(reinterpret_cast<uintptr_t>(connection)) ? ERROR_SUCCESS
-                                                                         : ERROR_NO_CONNECTION;
+                                                                        : ERROR_NO_CONNECTION;
 }
 
 namespace fvt {

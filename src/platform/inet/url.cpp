@@ -30,10 +30,10 @@ struct SchemeName {
     INTERNET_PORT port;
 };
 constexpr SchemeName kSchemes[] = {
-    {u"ftp", INTERNET_SCHEME_FTP, 21},       {u"gopher", INTERNET_SCHEME_GOPHER, 70},
-    {u"http", INTERNET_SCHEME_HTTP, 80},     {u"https", INTERNET_SCHEME_HTTPS, 443},
-    {u"file", INTERNET_SCHEME_FILE, 0},      {u"news", INTERNET_SCHEME_NEWS, 0},
-    {u"mailto", INTERNET_SCHEME_MAILTO, 0},  {u"socks", INTERNET_SCHEME_SOCKS, 1080},
+    {u"ftp", INTERNET_SCHEME_FTP, 21},      {u"gopher", INTERNET_SCHEME_GOPHER, 70},
+    {u"http", INTERNET_SCHEME_HTTP, 80},    {u"https", INTERNET_SCHEME_HTTPS, 443},
+    {u"file", INTERNET_SCHEME_FILE, 0},     {u"news", INTERNET_SCHEME_NEWS, 0},
+    {u"mailto", INTERNET_SCHEME_MAILTO, 0}, {u"socks", INTERNET_SCHEME_SOCKS, 1080},
 };
 
 // Removes "." and ".." segments (RFC 3986 5.2.4).
@@ -321,8 +321,7 @@ bool Deliver(LPCWSTR url, size_t offset, const std::u16string& value, bool fromU
 
 }  // namespace
 
-extern "C" BOOL InternetCrackUrlW(LPCWSTR url, DWORD urlLength, DWORD flags,
-                                  URL_COMPONENTSW* c) {
+extern "C" BOOL InternetCrackUrlW(LPCWSTR url, DWORD urlLength, DWORD flags, URL_COMPONENTSW* c) {
     if (!url || !c || c->dwStructSize < sizeof(URL_COMPONENTSW)) {
         return Fail(ERROR_INVALID_PARAMETER, FALSE);
     }
@@ -347,7 +346,8 @@ extern "C" BOOL InternetCrackUrlW(LPCWSTR url, DWORD urlLength, DWORD flags,
     ok = Deliver(url, parts.passwordOffset, parts.password, raw, &c->lpszPassword,
                  &c->dwPasswordLength) &&
          ok;
-    ok = Deliver(url, parts.pathOffset, parts.path, raw, &c->lpszUrlPath, &c->dwUrlPathLength) && ok;
+    ok =
+        Deliver(url, parts.pathOffset, parts.path, raw, &c->lpszUrlPath, &c->dwUrlPathLength) && ok;
     ok = Deliver(url, parts.extraOffset, parts.extra, raw, &c->lpszExtraInfo,
                  &c->dwExtraInfoLength) &&
          ok;

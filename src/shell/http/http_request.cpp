@@ -27,10 +27,14 @@ constexpr uint32_t kCheckPeriodMs = 10000;
 DWORD Service(int32_t scheme) {
     switch (scheme) {
         case kSchemeHttp:
-        case kSchemeHttps: return INTERNET_SERVICE_HTTP;
-        case kSchemeFtp: return INTERNET_SERVICE_FTP;
-        case kSchemeGopher: return INTERNET_SERVICE_GOPHER;
-        default: return 0;
+        case kSchemeHttps:
+            return INTERNET_SERVICE_HTTP;
+        case kSchemeFtp:
+            return INTERNET_SERVICE_FTP;
+        case kSchemeGopher:
+            return INTERNET_SERVICE_GOPHER;
+        default:
+            return 0;
     }
 }
 
@@ -75,7 +79,8 @@ std::u16string DispositionFileName(const std::u16string& header) {
     if (slash != std::u16string::npos) value = value.substr(slash + 1);
     if (value.empty() || value == u"." || value == u"..") return {};
     for (char16_t c : value) {
-        if (c < 0x20 || c == 0x7F || std::u16string_view(u"<>:\"|?*").find(c) != std::u16string::npos) {
+        if (c < 0x20 || c == 0x7F ||
+            std::u16string_view(u"<>:\"|?*").find(c) != std::u16string::npos) {
             return {};
         }
     }
@@ -236,9 +241,9 @@ uint32_t HttpRequest::Get(UrlPair& pair, WebSink& sink, WebResponse& response, u
         Text url = response.finalUrl;
         Html::DecodeEntities(url);
         std::u16string wide = Wide(url);
-        HINTERNET file = OptionalApi::InternetOpenUrlW(owner_.session_, wide.c_str(),
-                                                       headers.c_str(),
-                                                       static_cast<DWORD>(headers.size()), 0, 0);
+        HINTERNET file =
+            OptionalApi::InternetOpenUrlW(owner_.session_, wide.c_str(), headers.c_str(),
+                                          static_cast<DWORD>(headers.size()), 0, 0);
         if (!owner_.KeepHandle(*this, file, false)) return kWebNoRequest;
     }
     return owner_.Fetch(pair, sink, response, *this, mode, fileName);
@@ -277,31 +282,41 @@ uint32_t WebConnector::Fetch(UrlPair& pair, WebSink& sink, WebResponse& response
     bool hasStatus = QueryNumber(request, HTTP_QUERY_STATUS_CODE, status);
     if (!hasStatus) status = 200;  // file URLs have none
     switch (status) {
-        case 200: break;
-        case 404: return kWebNotFound;
+        case 200:
+            break;
+        case 404:
+            return kWebNotFound;
         case 301:
         case 302:
         case 303: {
             std::u16string location;
-            if (!QueryText(request, HTTP_QUERY_LOCATION, location, 0xFFFF)) return kWebMissingHeader;
+            if (!QueryText(request, HTTP_QUERY_LOCATION, location, 0xFFFF))
+                return kWebMissingHeader;
             pair.base = response.finalUrl;
             pair.relative = ToText(location);
             ++state.redirectCount_;
             return state.Get(pair, sink, response, mode, fileName);
         }
-        case 304: return kWebNotModified;
-        case 401: return kWebAuth;
-        case 407: return kWebProxyAuth;
-        case 425: return kWebStatus425;
-        case 430: return kWebStatus430;
-        default: ReportError(Wide(response.finalUrl)); return kWebFailed;
+        case 304:
+            return kWebNotModified;
+        case 401:
+            return kWebAuth;
+        case 407:
+            return kWebProxyAuth;
+        case 425:
+            return kWebStatus425;
+        case 430:
+            return kWebStatus430;
+        default:
+            ReportError(Wide(response.finalUrl));
+            return kWebFailed;
     }
     DWORD length = 0;
     if (QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, length)) response.contentLength = length;
     std::u16string disposition;
     if (fileName) fileName->Clear();
-    if (fileName && QueryText(request, HTTP_QUERY_CONTENT_DISPOSITION, disposition,
-                              kMaxDispositionChars)) {
+    if (fileName &&
+        QueryText(request, HTTP_QUERY_CONTENT_DISPOSITION, disposition, kMaxDispositionChars)) {
         *fileName = ToText(DispositionFileName(disposition));
     }
     // The type is settled before the sink hears of a body, so that it never keeps one that

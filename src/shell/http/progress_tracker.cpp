@@ -204,9 +204,12 @@ double ProgressTask::Fraction() {
         return f;
     }
     switch (state_) {
-        case kNotStarted: return 0.0;
-        case kRunning: return Ratio(done_, total_);
-        default: return 1.0;
+        case kNotStarted:
+            return 0.0;
+        case kRunning:
+            return Ratio(done_, total_);
+        default:
+            return 1.0;
     }
 }
 

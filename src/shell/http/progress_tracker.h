@@ -15,9 +15,9 @@ class ProgressTracker;
 class ProgressTask {
 public:
     enum Flags : uint32_t {
-        kTimed = 1,        // keep the start and elapsed times
-        kNotCurrent = 2,   // never becomes the root's current task
-        kNoEstimate = 4,   // left out of time estimates
+        kTimed = 1,       // keep the start and elapsed times
+        kNotCurrent = 2,  // never becomes the root's current task
+        kNoEstimate = 4,  // left out of time estimates
     };
     enum State : uint32_t { kNotStarted = 0, kRunning = 1, kFinished = 2 };
 

@@ -60,8 +60,8 @@ void Tidy(std::u16string& url, bool keepFragment) {
 }  // namespace
 
 WebConnector::WebConnector() {
-    session_ = OptionalApi::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
-                                          0);
+    session_ =
+        OptionalApi::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     checkUrl_ = ToText(kDefaultCheckUrl);
     watch_ = std::thread([this] { Watch(); });
 }
@@ -146,8 +146,8 @@ uint32_t WebConnector::Download(const UrlPair& url, WebSink& sink, WebResponse& 
 }
 
 uint32_t WebConnector::Head(const UrlPair& url, WebSink& sink, WebResponse& response,
-                            int32_t timeout, WebCredentials* credentials,
-                            const char16_t* userAgent, const uint64_t* ifModifiedSince) {
+                            int32_t timeout, WebCredentials* credentials, const char16_t* userAgent,
+                            const uint64_t* ifModifiedSince) {
     return Download(url, sink, response, true, timeout, credentials, userAgent, ifModifiedSince);
 }
 
@@ -226,7 +226,8 @@ bool WebConnector::HandleError(uint32_t result, uint32_t attempt, void* context)
             context = this;
         }
     }
-    if (result == kWebAuth || result == kWebProxyAuth) return callback && callback(context, 0, data);
+    if (result == kWebAuth || result == kWebProxyAuth)
+        return callback && callback(context, 0, data);
     if (result == kWebFailed || result == kWebCancelledBySystem || result == kWebStatus425) {
         return attempt == 0;
     }
@@ -270,9 +271,7 @@ bool WebConnector::CrackUrl(const Text& url, int32_t& scheme, Text& host, Text& 
     c.dwSchemeLength = c.dwHostNameLength = c.dwUserNameLength = c.dwPasswordLength =
         c.dwUrlPathLength = c.dwExtraInfoLength = 1;  // every part, as pointers into the text
     if (!OptionalApi::InternetCrackUrlW(text.c_str(), 0, 0, &c)) return false;
-    auto part = [](LPWSTR p, DWORD n) {
-        return p ? ToText(std::u16string_view(p, n)) : Text();
-    };
+    auto part = [](LPWSTR p, DWORD n) { return p ? ToText(std::u16string_view(p, n)) : Text(); };
     scheme = SchemeCode(c.nScheme);
     host = part(c.lpszHostName, c.dwHostNameLength);
     path = part(c.lpszUrlPath, c.dwUrlPathLength);
@@ -298,8 +297,7 @@ void WebConnector::EndRequest(HttpRequest& request) {
     {
         std::lock_guard<std::mutex> l(lock_);
         CloseHandlesLocked(request);
-        requests_.erase(std::remove(requests_.begin(), requests_.end(), &request),
-                        requests_.end());
+        requests_.erase(std::remove(requests_.begin(), requests_.end(), &request), requests_.end());
     }
     changed_.notify_all();
 }

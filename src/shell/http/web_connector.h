@@ -28,19 +28,19 @@ class HttpRequest;
 // Result codes of every request.
 enum WebResult : uint32_t {
     kWebOk = 0,
-    kWebBadUrl = 118,           // the URL could not be combined
-    kWebNoRequest = 119,        // no request handle
-    kWebProxyAuth = 120,        // HTTP 407
-    kWebShortWrite = 121,       // the sink did not take every byte
-    kWebMissingHeader = 122,    // a needed header is missing
-    kWebFailed = 123,           // redirects, send, cancel, status, read or a cut body
-    kWebNotFound = 124,         // HTTP 404
-    kWebAuth = 125,             // HTTP 401
+    kWebBadUrl = 118,         // the URL could not be combined
+    kWebNoRequest = 119,      // no request handle
+    kWebProxyAuth = 120,      // HTTP 407
+    kWebShortWrite = 121,     // the sink did not take every byte
+    kWebMissingHeader = 122,  // a needed header is missing
+    kWebFailed = 123,         // redirects, send, cancel, status, read or a cut body
+    kWebNotFound = 124,       // HTTP 404
+    kWebAuth = 125,           // HTTP 401
     kWebStatus430 = 126,
     kWebShuttingDown = 127,
     kWebCancelledBySystem = 128,  // the read was cancelled (error 12017)
     kWebStatus425 = 129,
-    kWebNotModified = 130,      // HTTP 304
+    kWebNotModified = 130,  // HTTP 304
 };
 
 // The client's scheme codes (the device's numbers differ).

@@ -10,7 +10,8 @@ namespace {
 std::u16string Combine(const char16_t* base, const char16_t* relative, DWORD flags = 0) {
     DWORD length = 1;
     WCHAR probe[1];
-    if (InternetCombineUrlW(base, relative, probe, &length, flags)) return std::u16string(probe, length);
+    if (InternetCombineUrlW(base, relative, probe, &length, flags))
+        return std::u16string(probe, length);
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return u"<error>";
     std::u16string out(length, u'\0');
     DWORD size = length;

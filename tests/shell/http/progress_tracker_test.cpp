@@ -13,10 +13,15 @@ namespace {
 // Records the notices in order, as "P<tag>" (progress) and "S<tag>" (structure).
 class RecordingTracker : public ProgressTracker {
 public:
-    void ProgressNotice(ProgressTask* task) override { log.push_back("P" + std::to_string(task->Tag())); }
-    void StructureNotice(ProgressTask* task) override { log.push_back("S" + std::to_string(task->Tag())); }
+    void ProgressNotice(ProgressTask* task) override {
+        log.push_back("P" + std::to_string(task->Tag()));
+    }
+    void StructureNotice(ProgressTask* task) override {
+        log.push_back("S" + std::to_string(task->Tag()));
+    }
     void MessageA(ProgressTask* task, uint32_t a, uint32_t b) override {
-        log.push_back("A" + std::to_string(task->Tag()) + ":" + std::to_string(a) + "," + std::to_string(b));
+        log.push_back("A" + std::to_string(task->Tag()) + ":" + std::to_string(a) + "," +
+                      std::to_string(b));
     }
     std::vector<std::string> log;
 };

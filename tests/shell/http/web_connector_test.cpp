@@ -92,15 +92,14 @@ TEST_F(WebConnectorTest, HeadLeavesTheSinkAlone) {
 }
 
 TEST_F(WebConnectorTest, FormPostSendsTheFormAndReadsTheAnswer) {
-    LoopbackHttpServer server([](const HttpExchange& e) {
-        return HttpReply::Text(200, "posted:" + e.body);
-    });
+    LoopbackHttpServer server(
+        [](const HttpExchange& e) { return HttpReply::Text(200, "posted:" + e.body); });
     WebConnector client;
     std::string form = "q=ebook&n=2";
-    EXPECT_EQ(client.Post(Address(server.Url("/search")),
-                          reinterpret_cast<const uint8_t*>(form.data()),
-                          static_cast<uint32_t>(form.size()), sink_, response_, nullptr, u"UA"),
-              kWebOk);
+    EXPECT_EQ(
+        client.Post(Address(server.Url("/search")), reinterpret_cast<const uint8_t*>(form.data()),
+                    static_cast<uint32_t>(form.size()), sink_, response_, nullptr, u"UA"),
+        kWebOk);
     EXPECT_EQ(sink_.body, "posted:q=ebook&n=2");
     auto sent = server.Exchanges().at(0);
     EXPECT_EQ(sent.method, "POST");
@@ -118,7 +117,8 @@ TEST_F(WebConnectorTest, IfModifiedSinceGoesAsAnHttpDate) {
     EXPECT_EQ(client.Download(Address(server.Url("/")), sink_, response_, false, -1, nullptr,
                               nullptr, &since),
               kWebNotModified);
-    EXPECT_EQ(server.Exchanges().at(0).Header("If-Modified-Since"), "Sun, 06 Nov 1994 08:49:37 GMT");
+    EXPECT_EQ(server.Exchanges().at(0).Header("If-Modified-Since"),
+              "Sun, 06 Nov 1994 08:49:37 GMT");
     EXPECT_EQ(sink_.calls, "");
 }
 
@@ -138,8 +138,10 @@ TEST_F(WebConnectorTest, FiveRedirectsAreFollowedAndTheSixthFails) {
 
 TEST_F(WebConnectorTest, RelativeLocationsResolveAgainstTheCurrentUrl) {
     LoopbackHttpServer server([](const HttpExchange& e) {
-        if (e.target == "/a/b/start") return HttpReply::Text(301, "", "").With("Location", "next?x=1");
-        if (e.target == "/a/b/next?x=1") return HttpReply::Text(303, "", "").With("Location", "../up");
+        if (e.target == "/a/b/start")
+            return HttpReply::Text(301, "", "").With("Location", "next?x=1");
+        if (e.target == "/a/b/next?x=1")
+            return HttpReply::Text(303, "", "").With("Location", "../up");
         return HttpReply::Text(200, "at " + e.target);
     });
     WebConnector client;
@@ -161,9 +163,8 @@ TEST_F(WebConnectorTest, APostRedirectIsFollowedAsAGet) {
 TEST_F(WebConnectorTest, RedirectsNeverReachLocalFilesOrOtherSchemes) {
     device_.WriteHost("My Documents/secret.txt", "private");
     std::string where;
-    LoopbackHttpServer server([&](const HttpExchange&) {
-        return HttpReply::Text(302, "", "").With("Location", where);
-    });
+    LoopbackHttpServer server(
+        [&](const HttpExchange&) { return HttpReply::Text(302, "", "").With("Location", where); });
     WebConnector client;
     for (const char* target : {"file:///My%20Documents/secret.txt", "ftp://127.0.0.1/x",
                                "FILE://\\My Documents\\secret.txt"}) {
@@ -178,14 +179,15 @@ TEST_F(WebConnectorTest, CredentialsStayWithTheirHost) {
     LoopbackHttpServer other([](const HttpExchange&) { return HttpReply::Text(200, "elsewhere"); });
     LoopbackHttpServer server([&](const HttpExchange& e) {
         if (e.target == "/start") return HttpReply::Text(302, "", "").With("Location", "/same");
-        if (e.target == "/same") return HttpReply::Text(302, "", "").With("Location", other.Url("/x"));
+        if (e.target == "/same")
+            return HttpReply::Text(302, "", "").With("Location", other.Url("/x"));
         return HttpReply::Text(404, "");
     });
     WebConnector client;
     WebCredentials credentials{web::ToText(u"reader"), web::ToText(u"secret")};
-    EXPECT_EQ(client.Download(Address(server.Url("/start")), sink_, response_, false, -1,
-                              &credentials),
-              kWebOk);
+    EXPECT_EQ(
+        client.Download(Address(server.Url("/start")), sink_, response_, false, -1, &credentials),
+        kWebOk);
     EXPECT_EQ(sink_.body, "elsewhere");
     auto here = server.Exchanges();
     ASSERT_EQ(here.size(), 2u);
@@ -203,14 +205,14 @@ TEST_F(WebConnectorTest, StatusCodesMapToResults) {
     struct Case {
         int status;
         uint32_t result;
-    } cases[] = {{404, kWebNotFound}, {401, kWebAuth},      {407, kWebProxyAuth},
-                 {425, kWebStatus425}, {430, kWebStatus430}, {500, kWebFailed},
-                 {204, kWebFailed},   {302, kWebMissingHeader}};
+    } cases[] = {{404, kWebNotFound},  {401, kWebAuth},         {407, kWebProxyAuth},
+                 {425, kWebStatus425}, {430, kWebStatus430},    {500, kWebFailed},
+                 {204, kWebFailed},    {302, kWebMissingHeader}};
     for (auto& c : cases) {
         RecordingSink sink;
-        EXPECT_EQ(client.Download(Address(server.Url("/" + std::to_string(c.status))), sink,
-                                  response_),
-                  c.result)
+        EXPECT_EQ(
+            client.Download(Address(server.Url("/" + std::to_string(c.status))), sink, response_),
+            c.result)
             << c.status;
         EXPECT_EQ(sink.calls, "") << c.status;
     }
@@ -222,7 +224,8 @@ TEST_F(WebConnectorTest, HandleErrorRetriesOnceAndAsksTheCallbacks) {
         EXPECT_TRUE(client.HandleError(code, 0, nullptr)) << code;
         EXPECT_FALSE(client.HandleError(code, 1, nullptr)) << code;
     }
-    for (uint32_t code : {kWebOk, kWebNotFound, kWebShortWrite, kWebNotModified, kWebShuttingDown}) {
+    for (uint32_t code :
+         {kWebOk, kWebNotFound, kWebShortWrite, kWebNotModified, kWebShuttingDown}) {
         EXPECT_FALSE(client.HandleError(code, 0, nullptr)) << code;
     }
     EXPECT_FALSE(client.HandleError(kWebAuth, 0, nullptr));  // no callback: no retry
@@ -270,7 +273,8 @@ TEST_F(WebConnectorTest, TheAuthCallbackMayFillInTheCredentials) {
 }
 
 TEST_F(WebConnectorTest, AShortSinkWriteStopsTheDownload) {
-    LoopbackHttpServer server([](const HttpExchange&) { return HttpReply::Text(200, "0123456789"); });
+    LoopbackHttpServer server(
+        [](const HttpExchange&) { return HttpReply::Text(200, "0123456789"); });
     WebConnector client;
     sink_.limit = 4;
     EXPECT_EQ(client.Download(Address(server.Url("/")), sink_, response_), kWebShortWrite);
@@ -320,7 +324,8 @@ TEST_F(WebConnectorTest, SlowTransfersAreClosedAtTheCheck) {
     uint32_t result = 0;
     {
         WebConnector client;
-        std::thread download([&] { result = client.Download(Address(server.Url("/")), sink_, response_); });
+        std::thread download(
+            [&] { result = client.Download(Address(server.Url("/")), sink_, response_); });
         ASSERT_TRUE(server.WaitUntilHeld(5000));
         fvt::AdvanceClock(9000);  // not yet at the check
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -343,7 +348,8 @@ TEST_F(WebConnectorTest, ShutdownEndsRequestsInFlightAndRefusesLaterOnes) {
     });
     WebConnector client;
     std::atomic<uint32_t> result{0};
-    std::thread download([&] { result = client.Download(Address(server.Url("/")), sink_, response_); });
+    std::thread download(
+        [&] { result = client.Download(Address(server.Url("/")), sink_, response_); });
     ASSERT_TRUE(server.WaitUntilHeld(5000));
     client.Shutdown();
     download.join();
@@ -356,7 +362,8 @@ TEST_F(WebConnectorTest, ShutdownEndsRequestsInFlightAndRefusesLaterOnes) {
 }
 
 TEST_F(WebConnectorTest, AMissingContentTypeFailsOnlyInModeZero) {
-    LoopbackHttpServer server([](const HttpExchange&) { return HttpReply::Text(200, "untyped", ""); });
+    LoopbackHttpServer server(
+        [](const HttpExchange&) { return HttpReply::Text(200, "untyped", ""); });
     WebConnector client;
     EXPECT_EQ(client.Download(Address(server.Url("/")), sink_, response_), kWebMissingHeader);
     EXPECT_EQ(sink_.calls, "end 122;");  // told of the failure, never of a body
@@ -378,7 +385,8 @@ TEST_F(WebConnectorTest, FileUrlsAreTypedByTheirExtension) {
     EXPECT_EQ(sink_.body, "jpeg bytes");
     EXPECT_EQ(Narrow(response_.mimeType), "image/jpeg");
     RecordingSink sink;
-    EXPECT_EQ(client.Download(Address("file:///My%20Documents/notes.txt"), sink, response_), kWebOk);
+    EXPECT_EQ(client.Download(Address("file:///My%20Documents/notes.txt"), sink, response_),
+              kWebOk);
     EXPECT_TRUE(response_.mimeType.IsEmpty());
     EXPECT_EQ(client.Download(Address("file:///My%20Documents/none.htm"), sink, response_),
               kWebNoRequest);
@@ -442,7 +450,8 @@ TEST_F(WebConnectorTest, TrackedDownloadsReportToTheirTask) {
 }
 
 TEST_F(WebConnectorTest, TheTempFileSinkKeepsTheBody) {
-    LoopbackHttpServer server([](const HttpExchange&) { return HttpReply::Text(200, "kept body"); });
+    LoopbackHttpServer server(
+        [](const HttpExchange&) { return HttpReply::Text(200, "kept body"); });
     WebConnector client;
     TempFileSink file;
     EXPECT_FALSE(file.Rewind());

@@ -61,16 +61,17 @@ TEST_F(WebUrlTest, CrackMapsSchemesToTheClientsCodes) {
     struct Case {
         const char16_t* url;
         int32_t scheme;
-    } cases[] = {{u"http://h/", kSchemeHttp},       {u"https://h/", kSchemeHttps},
-                 {u"ftp://h/", kSchemeFtp},         {u"gopher://h/", kSchemeGopher},
-                 {u"mailto:a@b", kSchemeMailto},    {u"file:///a", kSchemeFile},
-                 {u"news:comp.x", kSchemeNews},     {u"socks://h", kSchemeSocks},
+    } cases[] = {{u"http://h/", kSchemeHttp},     {u"https://h/", kSchemeHttps},
+                 {u"ftp://h/", kSchemeFtp},       {u"gopher://h/", kSchemeGopher},
+                 {u"mailto:a@b", kSchemeMailto},  {u"file:///a", kSchemeFile},
+                 {u"news:comp.x", kSchemeNews},   {u"socks://h", kSchemeSocks},
                  {u"oeb:library", kSchemeUnknown}};
     for (auto& c : cases) {
         int32_t scheme = -5;
         Text host, path, user, password, extra;
         uint32_t port = 0;
-        ASSERT_TRUE(WebConnector::CrackUrl(T(c.url), scheme, host, path, user, password, extra, port));
+        ASSERT_TRUE(
+            WebConnector::CrackUrl(T(c.url), scheme, host, path, user, password, extra, port));
         EXPECT_EQ(scheme, c.scheme) << web::Wide(T(c.url)).size();
     }
     int32_t scheme = 0;
@@ -84,8 +85,8 @@ TEST_F(WebUrlTest, CrackMapsSchemesToTheClientsCodes) {
     EXPECT_EQ(web::Wide(password), u"p");
     EXPECT_EQ(web::Wide(extra), u"?q#f");
     EXPECT_EQ(port, 81u);
-    EXPECT_FALSE(WebConnector::CrackUrl(T(u"not a url"), scheme, host, path, user, password, extra,
-                                        port));
+    EXPECT_FALSE(
+        WebConnector::CrackUrl(T(u"not a url"), scheme, host, path, user, password, extra, port));
 }
 
 TEST_F(WebUrlTest, WithoutTheInternetLibraryNothingCombines) {

@@ -79,15 +79,24 @@ bool ReadRequest(int fd, HttpExchange& out) {
 
 const char* Reason(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 303: return "See Other";
-        case 304: return "Not Modified";
-        case 401: return "Unauthorized";
-        case 404: return "Not Found";
-        case 407: return "Proxy Authentication Required";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 303:
+            return "See Other";
+        case 304:
+            return "Not Modified";
+        case 401:
+            return "Unauthorized";
+        case 404:
+            return "Not Found";
+        case 407:
+            return "Proxy Authentication Required";
+        default:
+            return "Status";
     }
 }
 
@@ -211,8 +220,8 @@ void LoopbackHttpServer::Serve(int fd) {
         ::close(fd);
         return;
     }
-    std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + Reason(reply.status) +
-                       "\r\n";
+    std::string head =
+        "HTTP/1.1 " + std::to_string(reply.status) + " " + Reason(reply.status) + "\r\n";
     for (auto& [n, v] : reply.headers) head += n + ": " + v + "\r\n";
     if (reply.chunked) {
         head += "Transfer-Encoding: chunked\r\n";

@@ -27,13 +27,13 @@ struct HttpReply {
     int status = 200;
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
-    bool sendLength = true;   // a Content-Length header for the body
-    bool chunked = false;     // the body in chunks of pieceBytes (no Content-Length)
+    bool sendLength = true;      // a Content-Length header for the body
+    bool chunked = false;        // the body in chunks of pieceBytes (no Content-Length)
     size_t cutAfter = SIZE_MAX;  // close the connection after this many body bytes
-    size_t pieceBytes = 0;    // send the body in pieces of this size (0: at once) ...
-    int pauseMs = 0;          // ... with this pause before each piece
-    bool holdAfterCut = false;  // at the cut, wait for Release() (bounded) before closing
-    std::string raw;          // when set, sent as it is instead of building the response
+    size_t pieceBytes = 0;       // send the body in pieces of this size (0: at once) ...
+    int pauseMs = 0;             // ... with this pause before each piece
+    bool holdAfterCut = false;   // at the cut, wait for Release() (bounded) before closing
+    std::string raw;             // when set, sent as it is instead of building the response
 
     static HttpReply Text(int status, std::string body, std::string type = "text/plain");
     HttpReply& With(std::string name, std::string value);
