@@ -118,13 +118,8 @@ TEST_F(InetTest, ChunkedAndUntilCloseBodiesAreWhole) {
 }
 
 TEST_F(InetTest, ABodyCutShortIsAFailureNotAnEnd) {
-    LoopbackHttpServer server([](const HttpExchange& e) {
-        HttpReply r = HttpReply::Text(200, std::string(5000, 'z'));
-        r.cutAfter = 1234;
-        r.chunked = e.target == "/chunked";
-        r.pieceBytes = 1000;
-        return r;
-    });
+    LoopbackHttpServer server(
+        [](const HttpExchange& e) { return HttpReply::Cut(5000, 1234, e.target == "/chunked"); });
     for (const char16_t* target : {u"/length", u"/chunked"}) {
         HINTERNET r = Open(server, u"GET", target);
         ASSERT_TRUE(HttpSendRequestW(r, nullptr, 0, nullptr, 0));
@@ -199,12 +194,7 @@ TEST_F(InetTest, MalformedAnswersFailTheSend) {
 }
 
 TEST_F(InetTest, ClosingFromAnotherThreadCancelsABlockedRead) {
-    LoopbackHttpServer server([](const HttpExchange&) {
-        HttpReply r = HttpReply::Text(200, std::string(1000, 'q'));
-        r.cutAfter = 100;
-        r.holdAfterCut = true;
-        return r;
-    });
+    LoopbackHttpServer server([](const HttpExchange&) { return HttpReply::Stalled(1000, 100); });
     HINTERNET r = Open(server, u"GET", u"/");
     ASSERT_TRUE(HttpSendRequestW(r, nullptr, 0, nullptr, 0));
     ASSERT_TRUE(server.WaitUntilHeld(5000));
@@ -220,12 +210,7 @@ TEST_F(InetTest, ClosingFromAnotherThreadCancelsABlockedRead) {
 }
 
 TEST_F(InetTest, AReceiveTimeoutEndsAStalledRead) {
-    LoopbackHttpServer server([](const HttpExchange&) {
-        HttpReply r = HttpReply::Text(200, std::string(100, 'q'));
-        r.cutAfter = 10;
-        r.holdAfterCut = true;
-        return r;
-    });
+    LoopbackHttpServer server([](const HttpExchange&) { return HttpReply::Stalled(100, 10); });
     HINTERNET r = Open(server, u"GET", u"/");
     DWORD ms = 100;
     ASSERT_TRUE(InternetSetOptionW(r, INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms));
@@ -393,8 +378,8 @@ TEST(ResponseParsing, MalformedChunksAreRefused) {
     EXPECT_EQ(Parse(head + "\r\n"), "bad");
     EXPECT_EQ(Parse(head + "ffffffffffffffff\r\nab"), "bad");  // beyond any length
     EXPECT_EQ(Parse(head + "fffffffffff\r\nab"), "bad");       // longer than what came
-    EXPECT_EQ(Parse(head + "3\r\nabcX0\r\n\r\n"), "bad");     // no line end after the data
-    EXPECT_EQ(Parse(head + "3\r\nabc\r\n"), "bad");           // no last chunk
+    EXPECT_EQ(Parse(head + "3\r\nabcX0\r\n\r\n"), "bad");      // no line end after the data
+    EXPECT_EQ(Parse(head + "3\r\nabc\r\n"), "bad");            // no last chunk
 }
 
 TEST(ResponseParsing, BodilessAnswersHaveNoBody) {

@@ -298,13 +298,8 @@ TEST_F(WebConnectorTest, ANoFromMayContinueCancels) {
 }
 
 TEST_F(WebConnectorTest, ACutBodyIsAFailure) {
-    LoopbackHttpServer server([](const HttpExchange& e) {
-        HttpReply r = HttpReply::Text(200, std::string(9000, 'b'));
-        r.cutAfter = 5000;
-        r.chunked = e.target == "/chunked";
-        r.pieceBytes = 1000;
-        return r;
-    });
+    LoopbackHttpServer server(
+        [](const HttpExchange& e) { return HttpReply::Cut(9000, 5000, e.target == "/chunked"); });
     WebConnector client;
     for (const char* path : {"/length", "/chunked"}) {
         RecordingSink sink;
@@ -315,12 +310,7 @@ TEST_F(WebConnectorTest, ACutBodyIsAFailure) {
 
 TEST_F(WebConnectorTest, SlowTransfersAreClosedAtTheCheck) {
     fvt::UseVirtualClock();
-    LoopbackHttpServer server([](const HttpExchange&) {
-        HttpReply r = HttpReply::Text(200, std::string(5000, 's'));
-        r.cutAfter = 100;
-        r.holdAfterCut = true;
-        return r;
-    });
+    LoopbackHttpServer server([](const HttpExchange&) { return HttpReply::Stalled(5000, 100); });
     uint32_t result = 0;
     {
         WebConnector client;
@@ -340,12 +330,7 @@ TEST_F(WebConnectorTest, SlowTransfersAreClosedAtTheCheck) {
 }
 
 TEST_F(WebConnectorTest, ShutdownEndsRequestsInFlightAndRefusesLaterOnes) {
-    LoopbackHttpServer server([](const HttpExchange&) {
-        HttpReply r = HttpReply::Text(200, std::string(5000, 'w'));
-        r.cutAfter = 10;
-        r.holdAfterCut = true;
-        return r;
-    });
+    LoopbackHttpServer server([](const HttpExchange&) { return HttpReply::Stalled(5000, 10); });
     WebConnector client;
     std::atomic<uint32_t> result{0};
     std::thread download(

@@ -117,6 +117,21 @@ HttpReply HttpReply::Text(int status, std::string body, std::string type) {
     return r;
 }
 
+HttpReply HttpReply::Cut(size_t size, size_t sent, bool chunked) {
+    HttpReply r = Text(200, std::string(size, 'c'));
+    r.cutAfter = sent;
+    r.chunked = chunked;
+    r.pieceBytes = 1000;
+    return r;
+}
+
+HttpReply HttpReply::Stalled(size_t size, size_t sent) {
+    HttpReply r = Text(200, std::string(size, 's'));
+    r.cutAfter = sent;
+    r.holdAfterCut = true;
+    return r;
+}
+
 HttpReply& HttpReply::With(std::string name, std::string value) {
     headers.emplace_back(std::move(name), std::move(value));
     return *this;

@@ -36,6 +36,10 @@ struct HttpReply {
     std::string raw;             // when set, sent as it is instead of building the response
 
     static HttpReply Text(int status, std::string body, std::string type = "text/plain");
+    // A 200 of `size` bytes that stops after `sent` of them: closed (in pieces of 1000,
+    // chunked or with a length), or held open until Release().
+    static HttpReply Cut(size_t size, size_t sent, bool chunked = false);
+    static HttpReply Stalled(size_t size, size_t sent);
     HttpReply& With(std::string name, std::string value);
 };
 
