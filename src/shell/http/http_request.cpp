@@ -122,6 +122,11 @@ HttpRequest::~HttpRequest() {
     owner_.EndRequest(*this);
 }
 
+bool HttpRequest::WasClosed() const {
+    std::lock_guard<std::mutex> l(owner_.lock_);
+    return closed_ || !request_;
+}
+
 HINTERNET HttpRequest::Handle() const {
     std::lock_guard<std::mutex> l(owner_.lock_);
     return request_;
@@ -230,7 +235,8 @@ uint32_t HttpRequest::Get(UrlPair& pair, WebSink& sink, WebResponse& response, u
     Target target;
     if (uint32_t result = Prepare(pair, response, target)) return result;
     std::u16string headers = Headers();
-    if (target.scheme != kSchemeFile) {
+    fileUrl_ = target.scheme == kSchemeFile;
+    if (!fileUrl_) {
         if (uint32_t result = Open(target, headOnly ? u"HEAD" : u"GET", kGetFlags)) return result;
         if (!OptionalApi::HttpSendRequestW(Handle(), headers.c_str(),
                                            static_cast<DWORD>(headers.size()), nullptr, 0)) {
@@ -280,7 +286,11 @@ uint32_t WebConnector::Fetch(UrlPair& pair, WebSink& sink, WebResponse& response
     HINTERNET request = state.Handle();
     DWORD status = 0;
     bool hasStatus = QueryNumber(request, HTTP_QUERY_STATUS_CODE, status);
-    if (!hasStatus) status = 200;  // file URLs have none
+    if (!hasStatus) {
+        // Only a file has no status; an HTTP request without one was closed under us.
+        if (!state.fileUrl_ || state.WasClosed()) return kWebFailed;
+        status = 200;
+    }
     switch (status) {
         case 200:
             break;
@@ -290,8 +300,9 @@ uint32_t WebConnector::Fetch(UrlPair& pair, WebSink& sink, WebResponse& response
         case 302:
         case 303: {
             std::u16string location;
-            if (!QueryText(request, HTTP_QUERY_LOCATION, location, 0xFFFF))
-                return kWebMissingHeader;
+            if (!QueryText(request, HTTP_QUERY_LOCATION, location, 0xFFFF)) {
+                return state.WasClosed() ? kWebFailed : kWebMissingHeader;
+            }
             pair.base = response.finalUrl;
             pair.relative = ToText(location);
             ++state.redirectCount_;
@@ -327,9 +338,10 @@ uint32_t WebConnector::Fetch(UrlPair& pair, WebSink& sink, WebResponse& response
         std::u16string type;
         if (QueryText(request, HTTP_QUERY_CONTENT_TYPE, type, 0xFFFF)) {
             response.mimeType = ToText(type);
-        } else if (mode == 0) {
-            if (!state.headOnly) sink.End(kWebMissingHeader);
-            return kWebMissingHeader;
+        } else if (mode == 0 || state.WasClosed()) {
+            uint32_t result = state.WasClosed() ? kWebFailed : kWebMissingHeader;
+            if (!state.headOnly) sink.End(result);
+            return result;
         }
     }
     if (state.headOnly) return kWebOk;

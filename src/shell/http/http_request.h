@@ -47,11 +47,15 @@ private:
     std::u16string Headers() const;
     // The request handle, null once another thread closed it.
     HINTERNET Handle() const;
+    // A query that failed because another thread closed the request is no missing header.
+    bool WasClosed() const;
 
     WebConnector& owner_;
     HINTERNET connection_ = nullptr;
     HINTERNET request_ = nullptr;
-    bool closed_ = false;  // closed by Shutdown or the watch: handles are not to be kept
+    bool closed_ = false;
+    bool fileUrl_ = false;  // the handle reads a file: it has no status  // closed by Shutdown or
+                            // the watch: handles are not to be kept
     std::atomic<uint32_t> bytesReceived_{0};
     uint32_t startTick_;
     uint32_t checkTick_;  // when the watch looks at the rate next
