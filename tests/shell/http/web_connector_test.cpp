@@ -210,9 +210,9 @@ TEST_F(WebConnectorTest, StatusCodesMapToResults) {
                  {204, kWebFailed},    {302, kWebMissingHeader}};
     for (auto& c : cases) {
         RecordingSink sink;
-        EXPECT_EQ(
-            client.Download(Address(server.Url("/" + std::to_string(c.status))), sink, response_),
-            c.result)
+        std::string path = std::to_string(c.status);
+        path.insert(path.begin(), '/');
+        EXPECT_EQ(client.Download(Address(server.Url(path)), sink, response_), c.result)
             << c.status;
         EXPECT_EQ(sink.calls, "") << c.status;
     }
