@@ -346,6 +346,21 @@ TEST_F(WebConnectorTest, ShutdownEndsRequestsInFlightAndRefusesLaterOnes) {
     server.Release();
 }
 
+TEST_F(WebConnectorTest, TimeoutsEndStalledTransfers) {
+    LoopbackHttpServer server([](const HttpExchange&) { return HttpReply::Stalled(5000, 10); });
+    {
+        WebConnector client;  // a time-out for this request only
+        EXPECT_EQ(client.Download(Address(server.Url("/")), sink_, response_, false, 100),
+                  kWebFailed);
+        EXPECT_EQ(sink_.calls, "begin 5000;end 123;");
+    }
+    WebConnector client;  // the session's time-out
+    client.SetTimeouts(100);
+    RecordingSink sink;
+    EXPECT_EQ(client.Download(Address(server.Url("/")), sink, response_), kWebFailed);
+    server.Release();
+}
+
 TEST_F(WebConnectorTest, AMissingContentTypeFailsOnlyInModeZero) {
     LoopbackHttpServer server(
         [](const HttpExchange&) { return HttpReply::Text(200, "untyped", ""); });

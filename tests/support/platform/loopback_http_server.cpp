@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace fvt::test {
 
@@ -60,7 +61,7 @@ bool ReadRequest(int fd, HttpExchange& out) {
                     pos = end + 2;
                 }
                 std::string length = out.Header("Content-Length");
-                bodyLength = length.empty() ? 0 : std::stoul(length);
+                bodyLength = std::strtoul(length.c_str(), nullptr, 10);
             }
         }
         if (headEnd != std::string::npos && data.size() >= headEnd + 4 + bodyLength) {
