@@ -25,11 +25,5 @@ bool Combine(std::u16string_view base, std::u16string_view relative, DWORD flags
 std::u16string PercentDecode(std::u16string_view s);
 int SchemeNumber(std::u16string_view scheme);
 INTERNET_PORT DefaultPort(int scheme);
-// A proxy given as "host:port", "http=host:port" or "http://host:port" (port 80 by default).
-void InternetProxyTarget(std::u16string_view text, std::string& host, INTERNET_PORT& port);
-
-// Reads a response from bytes as if a server had sent them and closed the connection: the
-// parser without a socket (for the fuzz target and tests). False when the response is bad.
-bool ReadResponseBytes(const std::string& bytes, bool head, int& status, std::string& body);
 
 }  // namespace fvt::inet

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "platform/inet/inet.h"
-#include "platform/inet/url.h"
+#include "platform/inet/internet_object.h"
 #include "platform/kernel/modules.h"
 #include "platform/kernel/wide.h"
 #include "platform/last_error.h"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/inet/inet.h"
+#include "platform/inet/internet_object.h"
 #include "platform/inet/url.h"
 
 namespace {
