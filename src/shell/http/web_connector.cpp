@@ -291,6 +291,7 @@ void WebConnector::Register(HttpRequest& request) {
     std::lock_guard<std::mutex> l(lock_);
     request.id_ = nextId_++;
     requests_.push_back(&request);
+    changed_.notify_all();
 }
 
 void WebConnector::EndRequest(HttpRequest& request) {
@@ -335,6 +336,11 @@ void WebConnector::ReportError(const std::u16string& url) {
 void WebConnector::Watch() {
     std::unique_lock<std::mutex> l(lock_);
     while (!stopWatch_) {
+        // Idle without requests; a registration or the destructor wakes it.
+        if (requests_.empty()) {
+            changed_.wait(l);
+            continue;
+        }
         changed_.wait_for(l, std::chrono::milliseconds(50));
         uint32_t now = TickCount();
         for (HttpRequest* r : requests_) {
