@@ -18,6 +18,13 @@ protected:
     void TearDown() override { DatabaseFile::FailWritesAfterForTesting(-1); }
     static constexpr const char* kPath = "\\FVT_global_configuration.fvt";
     static constexpr std::uint32_t kMainEnd = ConfigurationStore::kMainSize;
+    // Writes these bytes where the store lives, and says whether that worked.
+    bool PutStore(const Bytes& bytes) const {
+        return WriteFileBytes(device_.Host("FVT_global_configuration.fvt"), bytes);
+    }
+    std::uintmax_t StoreSize() const {
+        return std::filesystem::file_size(device_.Host("FVT_global_configuration.fvt"));
+    }
     fvt::test::TempDevice device_;
 };
 
@@ -99,7 +106,7 @@ TEST_F(ConfigurationStoreTest, SettingsTextsAndCategoriesSurviveReopening) {
 TEST_F(ConfigurationStoreTest, OlderStoreIsUpgradedInPlace) {
     Bytes old(100, 0);
     SetU32(old, 12, 1252);  // a code page the user chose
-    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"), StoreWith(old)));
+    ASSERT_TRUE(PutStore(StoreWith(old)));
     ConfigurationStore s;
     ASSERT_EQ(0, s.OpenDefault(kPath, 0));
     EXPECT_EQ(1252u, s.GetWord(12));
@@ -112,13 +119,12 @@ TEST_F(ConfigurationStoreTest, NewerOrDamagedStores) {
     Bytes newer(316, 0);
     SetU32(newer, 40, 2);
     Bytes bytes = StoreWith(newer);
-    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"), bytes));
+    ASSERT_TRUE(PutStore(bytes));
     ConfigurationStore s;
     EXPECT_EQ(13, s.OpenDefault(kPath, 1));
-    EXPECT_EQ(bytes.size(), std::filesystem::file_size(device_.Host("FVT_global_configuration.fvt")));
+    EXPECT_EQ(bytes.size(), StoreSize());
 
-    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"),
-                               StoreWith(Bytes(316, 0), "XXXX")));
+    ASSERT_TRUE(PutStore(StoreWith(Bytes(316, 0), "XXXX")));
     EXPECT_EQ(10, s.OpenDefault(kPath, 0));
     ASSERT_EQ(0, s.OpenDefault(kPath, 1));
     EXPECT_TRUE(device_.HostExists("FVT_global_configuration.fvt.damaged"));
@@ -158,7 +164,7 @@ TEST_F(ConfigurationStoreTest, OlderStoreOpenedReadOnlyReadsTheDefaults) {
     Bytes old(98, 0);
     SetU32(old, 12, 1252);
     Bytes bytes = StoreWith(old);
-    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"), bytes));
+    ASSERT_TRUE(PutStore(bytes));
     ConfigurationStore readOnly;
     ASSERT_EQ(0, readOnly.Open(kPath, 1, 0));
     EXPECT_EQ(1252u, readOnly.GetWord(12));
@@ -169,7 +175,7 @@ TEST_F(ConfigurationStoreTest, OlderStoreOpenedReadOnlyReadsTheDefaults) {
     EXPECT_EQ(0u, readOnly.GetWord(ConfigurationStore::kVersionOffset));  // as stored
     EXPECT_EQ(0u, readOnly.GetWord(kMainEnd));
     EXPECT_EQ(0, readOnly.GetByte(kMainEnd + 3));
-    EXPECT_EQ(bytes.size(), std::filesystem::file_size(device_.Host("FVT_global_configuration.fvt")));
+    EXPECT_EQ(bytes.size(), StoreSize());
 
     // Field for field what the upgrade of a writable open holds (the version aside).
     ConfigurationStore upgraded;
@@ -187,7 +193,7 @@ TEST_F(ConfigurationStoreTest, EmptyDatabaseOfAnotherKindIsSetAside) {
     PdbBuilder foreign;
     foreign.type = "MKCH";
     Bytes bytes = foreign.Build();
-    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"), bytes));
+    ASSERT_TRUE(PutStore(bytes));
     ConfigurationStore s;
     ASSERT_EQ(0, s.OpenDefault(kPath, 1));
     EXPECT_EQ("\\FVT_global_configuration.fvt.damaged", s.SetAsidePath());
