@@ -29,7 +29,8 @@ BookTargetSpec Object(const char* name, int32_t first, int32_t end) {
     return t;
 }
 
-// Data records 1 "OggS" sound, 2 three bytes, 3 "OggT", 4 and 5 an object's two records;
+// Data records 1 "OggS" sound, 2 three bytes, 3 "OggT", 4 and 5 an object's two records, 6
+// empty, 7 "-tail";
 // tables "words" (default), "inflections" and "names" by header field.
 struct ResourceBook {
     explicit ResourceBook(std::string text = "<html><body>book</body></html>", uint32_t type = 1) {
@@ -54,9 +55,9 @@ struct ResourceBook {
         b.tables[5] = ids[1];
         b.tables[6] = ids[2];
         b.resources = {ToBytes("OggS-sound"), ToBytes("abc"), ToBytes("OggT"), ToBytes("first-"),
-                       ToBytes("second")};
+                       ToBytes("second"), Bytes(), ToBytes("-tail")};
         b.targets = {Object("media/a b.ogg", 3, 5), Object("empty", 4, 4),
-                     Object("past", 4, 99), Object("one", 1, 2)};
+                     Object("past", 4, 99), Object("one", 1, 2), Object("gap", 4, 7)};
         PdbBuilder pdb = b.BuildDatabase();
         IndexWriter w;
         w.name = "words";
@@ -201,6 +202,12 @@ TEST(BookObjects, EoHandlesCoverTheObjectsRecords) {
     single->Release();
     same->Release();
     run->Release();
+    // An empty record inside the run is stepped over.
+    DataHandle* gap = book.Open(u"eo=gap");
+    ASSERT_NE(gap, nullptr);
+    EXPECT_EQ(Bytes4(gap, 0, 20), "second-tail");
+    EXPECT_EQ(Bytes4(gap, 6, 3), "-ta");
+    gap->Release();
     DataHandle* one = book.Open(u"eo=one");
     ASSERT_NE(one, nullptr);
     EXPECT_EQ(Bytes4(one, 0, 20), "abc");

@@ -14,6 +14,7 @@
 #include "document/sources/document_loader.h"
 #include "document/sources/loader_services.h"
 #include "document/sources/text_file_resource.h"
+#include "library/paths/app_paths.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
 
@@ -31,20 +32,10 @@ std::string Narrow(const String& s) {
     return out;
 }
 
-class FakeHost : public LoaderHost {
+class FakeMessages : public LoaderMessages {
 public:
-    bool DatabaseFolder(Text& folder) override {
-        folder.FromWide(u"\\data base");
-        return Folders::Ensure(folder);
-    }
-    bool AutogenCartFile(Text& path) override { return path.FromWide(u"\\FolivantAutogenCart.fvg"); }
-    bool AutogenInteractFile(Text& path) override {
-        return path.FromWide(u"\\FolivantAutogenInteract.fvg");
-    }
-    void DeleteAutogenFiles() override { ++deleted; }
     void ShowMessage(uint32_t id) override { messages.push_back(id); }
     std::vector<uint32_t> messages;
-    int deleted = 0;
 };
 
 class FakeCatalogue : public LoaderCatalogue {
@@ -82,7 +73,9 @@ struct LoaderTest : ::testing::Test {
     LoaderTest() {
         EXPECT_TRUE(device.ok());
         loader = new DocumentLoader(7);
-        loader->SetOptions(&host, &catalogue);
+        loader->SetOptions(&paths, nullptr, nullptr);
+        loader->SetCatalogue(&catalogue);
+        loader->SetMessages(&host);
         device.WriteHost("books/a.htm", "<p>a</p>");
         device.WriteHost("books/b.txt", "plain");
         device.WriteHost("books/C.TXT", "shouting");
@@ -110,7 +103,8 @@ struct LoaderTest : ::testing::Test {
     }
 
     fvt::test::TempDevice device;
-    FakeHost host;
+    AppPaths paths{Text(), nullptr};
+    FakeMessages host;
     FakeCatalogue catalogue;
     DocumentLoader* loader = nullptr;
 };
@@ -168,6 +162,11 @@ TEST_F(LoaderTest, ExtensionsChooseTheResource) {
     ASSERT_NE(generated, nullptr);
     EXPECT_EQ(g.Kind(), Location::kInternal);
     for (const Location& l : loader->GetRecentList()) EXPECT_NE(l.Kind(), Location::kInternal);
+    // Cached under its file all the same: found again, and its file is in use.
+    Resource* again = Open(u"\\books\\g.fvg");
+    EXPECT_EQ(again, generated);
+    if (again) again->Release();
+    EXPECT_TRUE(loader->IsFileInUse(T(u"\\books\\g.fvg"), true));
     generated->Release();
 }
 
@@ -243,10 +242,10 @@ TEST_F(LoaderTest, DatabaseNamesOpenFilesInTheDatabaseFolder) {
     // Cached under the file's location, which the caller's location now names (a file
     // never saved yet gives a new database).
     EXPECT_TRUE(l.IsFileKind());
-    EXPECT_EQ(Narrow(l.GetText()), "%5Cdata%20base%5CBooks.ebase");
+    EXPECT_EQ(Narrow(l.GetText()), "%5Cstorage%5CeBooks%5Cdatabase%5CBooks.ebase");
     Location cached;
     static_cast<DbValue&>(cached).Copy(r->GetLocation());
-    EXPECT_EQ(Narrow(cached.GetText()), "%5Cdata%20base%5CBooks.ebase");
+    EXPECT_EQ(Narrow(cached.GetText()), "%5Cstorage%5CeBooks%5Cdatabase%5CBooks.ebase");
     Resource* again = Open(u"oeb:database?name=Books");
     EXPECT_EQ(again, r);
     again->Release();
@@ -262,7 +261,7 @@ TEST_F(LoaderTest, DatabaseNamesCannotLeaveTheFolder) {
     ASSERT_TRUE(l.ToFileName(path));
     String wide;
     path.ToWide(wide);
-    EXPECT_EQ(Narrow(wide).rfind("\\data base\\", 0), 0u) << Narrow(wide);
+    EXPECT_EQ(Narrow(wide).rfind("\\storage\\eBooks\\database\\", 0), 0u) << Narrow(wide);
     EXPECT_EQ(Narrow(wide).find(".."), std::string::npos);
     r->Release();
     // No letter or digit: nothing.
@@ -364,6 +363,11 @@ TEST_F(LoaderTest, OneSideFilePerBookWhateverTheSpelling) {
     EXPECT_EQ(same, file);
     if (same) same->Release();
     EXPECT_EQ(loader->FindAnnotationFile("\\books\\other.prc"), nullptr);
+    // Registering it again keeps one entry, and the loader took no reference.
+    int32_t refs = file->RefCount();
+    EXPECT_TRUE(loader->RegisterAnnotationFile(file, book));
+    EXPECT_EQ(loader->SideFileCount(), 1u);
+    EXPECT_EQ(file->RefCount(), refs);
     file->Release();
     // Closing told the catalogue and left the list.
     EXPECT_EQ(loader->SideFileCount(), 0u);
@@ -379,9 +383,11 @@ TEST_F(LoaderTest, ResourcesAndSideFilesMayOutliveTheLoader) {
     book->AddRef();
     AnnotationFile* file = loader->OpenAnnotationFile(book);
     ASSERT_NE(file, nullptr);
+    device.WriteHost("Windows/FolivantAutogenCart.fvg", "old page");
     delete loader;
     loader = nullptr;
-    EXPECT_EQ(host.deleted, 1);
+    // The generated pages went with the loader.
+    EXPECT_FALSE(device.HostExists("Windows/FolivantAutogenCart.fvg"));
     // Their releases must not reach the freed loader (the sanitizer sees it if they do).
     r->Release();
     file->Release();

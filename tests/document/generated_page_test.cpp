@@ -81,6 +81,19 @@ TEST(GeneratedPages, AFinishedProducerIsNotAskedForever) {
     delete page;
 }
 
+TEST(GeneratedPages, EmptyChunksDoNotEndThePage) {
+    GeneratedPage* page = GeneratedPage::Create();
+    page->Attach(new ScriptedProducer({{u""}, {u""}, {u"late"}}), nullptr, false);
+    EXPECT_EQ(Read(*page, 0), u"late");
+    delete page;
+    // Nothing but empty text for ever: the page ends, empty.
+    GeneratedPage* idle = GeneratedPage::Create();
+    std::vector<std::vector<std::u16string>> empties(200, std::vector<std::u16string>{u""});
+    idle->Attach(new ScriptedProducer(empties, u"", true), nullptr, true);
+    EXPECT_EQ(idle->GetLength(), 0u);
+    delete idle;
+}
+
 TEST(GeneratedPages, TakingOverJoinsSmallChunks) {
     GeneratedPage* page = GeneratedPage::Create();
     std::vector<std::u16string> many(100000, u"x");

@@ -11,24 +11,13 @@
 #include "document/sources/book_resource.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/interaction_pages.h"
-#include "document/sources/loader_services.h"
+#include "library/paths/app_paths.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
 #include "support/document/document_text.h"
 #include "support/platform/temp_device.h"
 
 namespace {
-
-class PagesHost : public LoaderHost {
-public:
-    bool DatabaseFolder(Text& folder) override { return folder.FromWide(u"\\"); }
-    bool AutogenCartFile(Text& path) override { return path.FromWide(u"\\FolivantAutogenCart.fvg"); }
-    bool AutogenInteractFile(Text& path) override {
-        return path.FromWide(u"\\FolivantAutogenInteract.fvg");
-    }
-    void DeleteAutogenFiles() override {}
-    void ShowMessage(uint32_t) override {}
-};
 
 std::string Narrow(const std::u16string& s) {
     std::string out;
@@ -79,7 +68,7 @@ struct CartPages : ::testing::Test {
         device.WriteHost("books/inter.prc", InteractionsBook());
         EXPECT_EQ(config.OpenDefault("\\config.fvt", 1), 0);
         EXPECT_EQ(config.SetText(252, u"\\books\\inter.prc", 16), 0);
-        loader.SetOptions(&host, nullptr, &config, &log);
+        loader.SetOptions(&paths, &config, &log);
     }
     Resource* Open(const std::u16string& text) {
         Location l;
@@ -90,7 +79,7 @@ struct CartPages : ::testing::Test {
     Cart& TheCart() { return *CartStore::From(&log, String(u"mine")); }
 
     fvt::test::TempDevice device;
-    PagesHost host;
+    AppPaths paths{Text(), nullptr};
     ConfigurationStore config;
     SortedRecordDatabase log;
     DocumentLoader loader{3};
@@ -109,7 +98,7 @@ TEST_F(CartPages, AnEmptyCartSaysSo) {
     String title;
     ASSERT_TRUE(page->GetTitle(title));
     EXPECT_EQ(std::u16string(title.Data(), title.Length()), u"My List");
-    EXPECT_TRUE(device.HostExists("FolivantAutogenCart.fvg"));
+    EXPECT_TRUE(device.HostExists("Windows/FolivantAutogenCart.fvg"));
     page->Release();
 }
 
@@ -203,7 +192,7 @@ TEST_F(CartPages, TheInteractionsActionNeedsItsExactNameAndABook) {
 
 TEST_F(CartPages, WithoutAFormStoreThereIsNoCart) {
     DocumentLoader bare(1);
-    bare.SetOptions(&host, nullptr);
+    bare.SetOptions(&paths, nullptr, nullptr);
     Location l;
     ASSERT_TRUE(l.Resolve(String(u"oeb:cart?name=mine"), nullptr));
     EXPECT_EQ(bare.Open(l, nullptr, nullptr), nullptr);

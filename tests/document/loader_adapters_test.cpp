@@ -65,6 +65,21 @@ TEST_F(LoaderLists, EntryRecordsGiveTheBookTextAndTitlesOfNames) {
     EXPECT_EQ(none.GetText(), nullptr);
 }
 
+TEST_F(LoaderLists, TablesOpenByTheDesignationOfTheAnchor) {
+    DataHandle* table = loader.OpenString(S(u"\\d\\dict.prc$table=words"), nullptr);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->GetHandleKind(), 257u);
+    DataHandle* naming = loader.OpenString(S(u"\\d\\dict.prc$special_table=naming"), nullptr);
+    ASSERT_NE(naming, nullptr);
+    EXPECT_NE(naming, table);
+    // Both hold the one cached book.
+    EXPECT_EQ(loader.CachedCount(), 1u);
+    EXPECT_EQ(loader.OpenString(S(u"\\d\\dict.prc$special_table=bogus"), nullptr), nullptr);
+    naming->Release();
+    table->Release();
+    EXPECT_EQ(loader.CachedCount(), 0u);
+}
+
 TEST_F(LoaderLists, HistoryRowsReadTheirBooksThroughTheLoader) {
     LoaderHistoryResolver resolver(&loader);
     String book = S(u"\\d\\dict.prc");

@@ -9,29 +9,21 @@
 #include "database/database.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/loader_database_opener.h"
-#include "document/sources/loader_services.h"
+#include "library/paths/app_paths.h"
 #include "support/platform/temp_device.h"
 
 namespace {
-
-class FolderHost : public AppFolderLoaderHost {
-public:
-    bool DatabaseFolder(Text& folder) override {
-        folder.FromWide(u"\\data base");
-        return Folders::Ensure(folder);
-    }
-};
 
 struct LoaderDatabases : ::testing::Test {
     LoaderDatabases() {
         EXPECT_TRUE(device.ok());
         device.WriteHost("books/a.htm", "<p>a</p>");
         loader = new DocumentLoader(7);
-        loader->SetOptions(&host, nullptr);
+        loader->SetOptions(&paths, nullptr, nullptr);
     }
     ~LoaderDatabases() override { delete loader; }
     fvt::test::TempDevice device;
-    FolderHost host;
+    AppPaths paths{Text(), nullptr};
     DocumentLoader* loader = nullptr;
 };
 
@@ -40,6 +32,7 @@ TEST_F(LoaderDatabases, LoaderOpenerSharesOneDatabasePerFile) {
     Database* db = opener.OpenDatabase(String(u"Notes"));
     ASSERT_NE(db, nullptr);
     EXPECT_EQ(db->TableCount(), 0);
+    EXPECT_TRUE(db->Name() == String(u"Notes"));
     EXPECT_GE(db->CreateTable(String(u"t")), 0);
     ASSERT_TRUE(db->Save());
     Database* same = opener.OpenDatabase(String(u"Notes"));
@@ -50,10 +43,11 @@ TEST_F(LoaderDatabases, LoaderOpenerSharesOneDatabasePerFile) {
     Database* reread = opener.OpenDatabase(String(u"Notes"));
     ASSERT_NE(reread, nullptr);
     EXPECT_EQ(reread->TableCount(), 1);
+    EXPECT_TRUE(reread->Name() == String(u"Notes"));
     EXPECT_FALSE(reread->IsReadOnly());
     reread->Release();
     // A file the user marked read-only gives a read-only database.
-    ASSERT_EQ(chmod(device.Host("data base/Notes.ebase").c_str(), 0444), 0);
+    ASSERT_EQ(chmod(device.Host("storage/eBooks/database/Notes.ebase").c_str(), 0444), 0);
     Database* locked = opener.OpenDatabase(String(u"Notes"));
     ASSERT_NE(locked, nullptr);
     EXPECT_TRUE(locked->IsReadOnly());

@@ -7,7 +7,6 @@
 
 #include "bookfiles/book_document.h"
 #include "document/sources/document_loader.h"
-#include "document/sources/loader_services.h"
 #include "document/sources/script_pages.h"
 #include "script/script_code.h"
 #include "script/script_engine.h"
@@ -88,15 +87,6 @@ TEST(ScriptPageCompiling, TheDirectiveComesFirstExactly) {
     EXPECT_FALSE(ok);
 }
 
-class NoHost : public LoaderHost {
-public:
-    bool DatabaseFolder(Text&) override { return false; }
-    bool AutogenCartFile(Text&) override { return false; }
-    bool AutogenInteractFile(Text&) override { return false; }
-    void DeleteAutogenFiles() override {}
-    void ShowMessage(uint32_t) override {}
-};
-
 struct Page {
     std::string name;
     uint32_t kind;
@@ -125,7 +115,6 @@ std::string BookOf(const std::vector<Page>& pages) {
 }
 
 struct ServedPages : ::testing::Test {
-    ServedPages() { loader.SetOptions(&host, nullptr); }
     void Book(const std::vector<Page>& pages) { device.WriteHost("b/s.prc", BookOf(pages)); }
     // The text of the page served at the path inside the book, or "<none>".
     std::string Serve(const std::string& inner, Location* where = nullptr) {
@@ -140,7 +129,6 @@ struct ServedPages : ::testing::Test {
         return out;
     }
     fvt::test::TempDevice device;
-    NoHost host;
     DocumentLoader loader{5};
 };
 

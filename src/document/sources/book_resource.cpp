@@ -25,11 +25,16 @@ public:
                         const String& name)
         : DataHandle(owner), source_(source), name_(name) {
         uint64_t total = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            uint32_t length = source_->GetRecordLength(first + i);
-            starts_.push_back(static_cast<uint32_t>(total));
-            total += length;
-            if (total > 0xFFFFFFFFu) total = 0xFFFFFFFFu;
+        try {
+            for (uint32_t i = 0; i < count; ++i) {
+                starts_.push_back(static_cast<uint32_t>(total));
+                total += source_->GetRecordLength(first + i);
+                if (total > 0xFFFFFFFFu) total = 0xFFFFFFFFu;
+            }
+        } catch (const std::bad_alloc&) {
+            // Out of memory: a handle that is not valid and reads nothing.
+            starts_.clear();
+            total = 0;
         }
         first_ = first;
         length_ = static_cast<uint32_t>(total);
@@ -54,23 +59,18 @@ public:
     bool ReadRaw(uint32_t offset, void* destination, uint32_t count) override {
         if (offset > length_ || count > length_ - offset) return false;
         auto* out = static_cast<uint8_t*>(destination);
-        // The record holding offset, then on through the following ones.
-        size_t i = starts_.size();
-        while (i > 0 && starts_[i - 1] > offset) --i;
-        if (i == 0) return count == 0;
-        --i;
-        while (count > 0 && i < starts_.size()) {
-            uint32_t inRecord = offset - starts_[i];
+        for (size_t i = 0; i < starts_.size() && count > 0; ++i) {
+            uint32_t end = i + 1 < starts_.size() ? starts_[i + 1] : length_;
+            if (offset >= end) continue;  // before the offset, or an empty record
+            uint32_t n = end - offset < count ? end - offset : count;
             uint32_t got = 0;
-            uint32_t want = count;
-            if (!source_->ReadRecord(first_ + static_cast<uint32_t>(i), inRecord, out, want,
-                                     &got) &&
-                got == 0)
+            if (!source_->ReadRecord(first_ + static_cast<uint32_t>(i), offset - starts_[i], out,
+                                     n, &got) ||
+                got != n)
                 return false;
-            out += got;
-            offset += got;
-            count -= got;
-            ++i;
+            out += n;
+            offset += n;
+            count -= n;
         }
         return count == 0;
     }

@@ -14,6 +14,7 @@
 #include "document/sources/loader_services.h"
 #include "document/sources/script_pages.h"
 #include "document/sources/text_file_resource.h"
+#include "library/paths/app_paths.h"
 #include "platform/storage/files.h"
 
 namespace {
@@ -90,6 +91,23 @@ bool Encode(String& part, bool parameter) {
     return true;
 }
 
+// Binds a table database to its file; one without a name of its own takes the file's stem.
+void BindToFile(Database* db, const String& path, const std::string& utf8) {
+    db->SetFilePath(utf8);
+    if (db->Name().Length() > 0) return;
+    int32_t start = path.Length();
+    while (start > 0 && path[start - 1] != u'\\') --start;
+    int32_t end = path.Length();
+    for (int32_t i = path.Length() - 1; i >= start; --i)
+        if (path[i] == u'.') {
+            end = i;
+            break;
+        }
+    String name, stem;
+    name.AssignSub(path, start, end - start);
+    if (Database::MakeFileStem(name, stem) == 0) db->SetName(stem);
+}
+
 // Whether the file at the device path is marked read-only.
 bool IsReadOnlyFile(const Text& path) {
     DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.WideCStr()));
@@ -112,13 +130,12 @@ DocumentLoader::~DocumentLoader() {
     for (AnnotationFile* f : sideFiles_) f->SetOwner(nullptr);
     cache_.clear();
     sideFiles_.clear();
-    if (host_) host_->DeleteAutogenFiles();
+    if (paths_) paths_->DeleteAutogenFiles();
 }
 
-int DocumentLoader::SetOptions(LoaderHost* host, LoaderCatalogue* catalogue,
-                               ConfigurationStore* config, SortedRecordDatabase* log) {
-    host_ = host;
-    catalogue_ = catalogue;
+int DocumentLoader::SetOptions(const AppPaths* paths, ConfigurationStore* config,
+                               SortedRecordDatabase* log) {
+    paths_ = paths;
     config_ = config;
     log_ = log;
     return 1;
@@ -153,7 +170,7 @@ void DocumentLoader::Report(int code, uint8_t* handled) {
     if (reportFailures_ != 1) return;
     uint32_t id = MessageForCode(code);
     if (id == 0) return;
-    if (host_) host_->ShowMessage(id);
+    if (messages_) messages_->ShowMessage(id);
     if (handled) *handled = 1;
 }
 
@@ -174,7 +191,8 @@ Resource* DocumentLoader::FindCached(const Location& location) {
 Resource* DocumentLoader::Open(Location& location, const Location* base, uint8_t* handled) {
     if (handled) *handled = reportFailures_ == 0 ? 1 : 0;
     if (Resource* cached = FindCached(location)) return cached;
-    bool resolves = location.Kind() == Location::kRedirect || location.Kind() == Location::kDatabase;
+    uint32_t kind = location.Kind();
+    bool resolves = kind == Location::kRedirect || kind == Location::kDatabase;
     Resource* resource = OpenByKind(location, base, handled);
     if (resolves || !resource) return resource;
     // Registered already by a nested Open (a book reached through a file link).
@@ -187,7 +205,17 @@ Resource* DocumentLoader::Open(Location& location, const Location* base, uint8_t
     }
     AddRecent(location);
     resource->SetOwner(this);
-    resource->SetLocation(location);
+    if (location.Kind() == Location::kInternal && location.ResourceId() == 0 &&
+        (kind == Location::kFile || kind == Location::kFileByType)) {
+        // A generated book file is marked internal for the caller, but cached under its file,
+        // so that it is found again and its file counts as in use.
+        Location file;
+        file.CopyFrom(location);
+        file.SetKind(Location::kFile);
+        resource->SetLocation(file);
+    } else {
+        resource->SetLocation(location);
+    }
     return resource;
 }
 
@@ -260,12 +288,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
         if (isDatabaseFile && error == 11 && ToUtf8(path, utf8)) {
             Database* db = new (std::nothrow) Database();
             if (!db) return nullptr;
-            db->SetFilePath(utf8);
-            String stem, name;
-            int32_t cut = wide.Length();
-            while (cut > 0 && wide[cut - 1] != u'\\') --cut;
-            name.AssignSub(wide, cut, wide.Length() - cut - 6);
-            if (Database::MakeFileStem(name, stem) == 0) db->SetName(stem);
+            BindToFile(db, wide, utf8);
             location.SetKind(Location::kFile);
             return db;
         }
@@ -280,7 +303,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
             Report(error, handled);
             return nullptr;
         }
-        if (ToUtf8(path, utf8)) db->SetFilePath(utf8);
+        if (ToUtf8(path, utf8)) BindToFile(db, wide, utf8);
         // A file the user marked read-only is not written over.
         if (IsReadOnlyFile(path)) db->SetReadOnly(true);
         location.SetKind(Location::kFile);
@@ -358,7 +381,7 @@ bool DocumentLoader::ResolveNamedLocation(Location& location, const String& name
     }
     // Only the name's file stem: a name cannot reach outside the database folder.
     String stem;
-    if (!host_ || Database::MakeFileStem(name, stem) != 0 || !host_->DatabaseFolder(path))
+    if (Database::MakeFileStem(name, stem) != 0 || !AppPaths::DatabaseFolder(path))
         return false;
     Text file;
     String wide;
@@ -527,6 +550,7 @@ AnnotationFile* DocumentLoader::FindAnnotationFile(const std::string& bookPath) 
 
 bool DocumentLoader::RegisterAnnotationFile(AnnotationFile* file, Resource* /*resource*/) {
     if (!file) return false;
+    if (std::find(sideFiles_.begin(), sideFiles_.end(), file) != sideFiles_.end()) return true;
     try {
         sideFiles_.push_back(file);
     } catch (const std::bad_alloc&) {
@@ -594,34 +618,4 @@ Database* LoaderDatabaseOpener::OpenDatabase(const String& name) {
     Location location;
     if (!loader_ || !location.SetDatabaseName(name)) return nullptr;
     return loader_->OpenDatabase(location);
-}
-
-// ---------------------------------------------------------------- AppFolderLoaderHost
-
-namespace {
-
-bool AppFile(const char* name, Text& out) {
-    if (!GetAppDataFolder(out)) return false;
-    Text leaf;
-    return leaf.AssignAscii(name) && out.AppendText(leaf);
-}
-
-}  // namespace
-
-bool AppFolderLoaderHost::DatabaseFolder(Text& folder) {
-    return AppFile("database", folder) && Folders::Ensure(folder);
-}
-
-bool AppFolderLoaderHost::AutogenCartFile(Text& path) {
-    return AppFile("FolivantAutogenCart.fvg", path);
-}
-
-bool AppFolderLoaderHost::AutogenInteractFile(Text& path) {
-    return AppFile("FolivantAutogenInteract.fvg", path);
-}
-
-void AppFolderLoaderHost::DeleteAutogenFiles() {
-    Text folder, pattern;
-    if (GetAppDataFolder(folder) && pattern.AssignAscii("FolivantAutogen*.fvg"))
-        Files::CleanTemp(folder, pattern);
 }

@@ -3,6 +3,8 @@
 // as long as somebody holds it, so that a second request for the same location gets the same
 // object. It also keeps the last six locations opened and the open per-book side files.
 //
+// On destruction the generated-page files ("FolivantAutogen*.fvg") are deleted.
+//
 // Ownership: neither the cache nor the side-file list holds a reference. A resource or side
 // file removes itself when it goes; the loader's destructor clears their owner pointers, so
 // that one still held after the loader is gone never calls back into it.
@@ -24,7 +26,8 @@ class ConfigurationStore;
 class Database;
 class SortedRecordDatabase;
 class LoaderCatalogue;
-class LoaderHost;
+class LoaderMessages;
+class AppPaths;
 class PalmDatabase;
 class Text;
 
@@ -44,10 +47,13 @@ public:
     DocumentLoader(const DocumentLoader&) = delete;
     DocumentLoader& operator=(const DocumentLoader&) = delete;
 
-    // The application's objects, handed over once (none is owned): the configuration gives
-    // the interactions book, the log database keeps the cart. Result 1.
-    int SetOptions(LoaderHost* host, LoaderCatalogue* catalogue,
-                   ConfigurationStore* config = nullptr, SortedRecordDatabase* log = nullptr);
+    // The application's objects, handed over once (none is owned): the paths place the
+    // generated pages, the configuration gives the interactions book, the log database keeps
+    // the cart. Result 1.
+    int SetOptions(const AppPaths* paths, ConfigurationStore* config, SortedRecordDatabase* log);
+    // The library's catalogue and the reader's message boxes (none owned; may be null).
+    void SetCatalogue(LoaderCatalogue* catalogue) { catalogue_ = catalogue; }
+    void SetMessages(LoaderMessages* messages) { messages_ = messages; }
 
     // Callers that open on behalf of a script or a list bracket the call with SetFlags(0, 0)
     // and RestoreFlags.
@@ -63,6 +69,9 @@ public:
     Resource* FindCached(const Location& location);
     Resource* OpenByKind(Location& location, const Location* base, uint8_t* handled);
     Resource* OpenByExtension(Location& location, uint8_t* handled);
+    // Kind 0 with id 5 ("oeb:cart"): the cart page, or with an action the interactions page,
+    // written afresh on every request.
+    Resource* OpenCartPage(Location& location, uint8_t* handled);
     // Kinds 1 and 2: a path that may run through a book file ("book.prc\dir\page.htm").
     Resource* OpenFileLink(Location& location, const Location* base, uint8_t* handled);
     // Kinds 4 and 5: rewrites the location from its name or title; false without one.
@@ -99,7 +108,7 @@ public:
     void RefreshLocation(const Text& path);
     void RefreshLocationBooks(const Text& path);
 
-    LoaderHost* Host() const { return host_; }
+    const AppPaths* Paths() const { return paths_; }
     LoaderCatalogue* Catalogue() const { return catalogue_; }
     uint32_t Number() const { return number_; }
     Random& GetRandom() { return random_; }
@@ -113,15 +122,13 @@ public:
     static uint32_t MessageForCode(int code);
 
 private:
-    friend class LoaderPagesAccess;
-
     void Report(int code, uint8_t* handled);
     Resource* OpenPalmFile(Location& location, const Text& path, uint8_t* handled);
-    Resource* OpenCartPage(Location& location, uint8_t* handled);
     bool ResolveNamedLocation(Location& location, const String& name);
     void AddRecent(const Location& location);
 
-    LoaderHost* host_ = nullptr;
+    const AppPaths* paths_ = nullptr;
+    LoaderMessages* messages_ = nullptr;
     LoaderCatalogue* catalogue_ = nullptr;
     ConfigurationStore* config_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;

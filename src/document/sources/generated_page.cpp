@@ -55,12 +55,14 @@ bool GeneratedPage::Pull() {
     if (!producer_) return false;
     std::vector<String> fresh;
     bool more = producer_->Produce(fresh);
-    size_t before = chunks_.size();
+    uint32_t before = totalLength_;
     Append(fresh);
-    // Nothing new from a producer that says there is more would be asked for ever: it is done.
-    bool added = chunks_.size() > before;
-    if (!more || !added || chunks_.size() >= kMaxChunks) producer_.reset();
-    return added;
+    // A producer that says there is more but gives nothing, or only empty text without end,
+    // would be asked for ever: it is done.
+    idlePulls_ = totalLength_ > before ? 0 : idlePulls_ + 1;
+    if (!more || fresh.empty() || idlePulls_ > kMaxIdlePulls || chunks_.size() >= kMaxChunks)
+        producer_.reset();
+    return !fresh.empty();
 }
 
 void GeneratedPage::Append(std::vector<String>& fresh) {

@@ -29,6 +29,7 @@ class GeneratedPage : public DocumentSource {
 public:
     static constexpr uint32_t kMaxChunks = 32767;
     static constexpr int32_t kChunkTarget = 4096;
+    static constexpr uint32_t kMaxIdlePulls = 1u << 20;
 
     static GeneratedPage* Create() { return new (std::nothrow) GeneratedPage(); }
 
@@ -61,7 +62,7 @@ public:
 
 private:
     GeneratedPage() = default;
-    // Asks the producer for more; false when it added nothing.
+    // Asks the producer for more; false when it gave nothing.
     bool Pull();
     void Append(std::vector<String>& fresh);
     void Scan();
@@ -79,4 +80,5 @@ private:
     uint32_t totalLength_ = 0;
     uint32_t lastStart_ = 0;
     uint32_t lastIndex_ = 0;
+    uint32_t idlePulls_ = 0;
 };

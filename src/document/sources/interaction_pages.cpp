@@ -11,7 +11,7 @@
 #include "database/interaction_search.h"
 #include "document/sources/book_resource.h"
 #include "document/sources/document_loader.h"
-#include "document/sources/loader_services.h"
+#include "library/paths/app_paths.h"
 #include "script/script_error.h"
 
 namespace {
@@ -172,7 +172,7 @@ Resource* DocumentLoader::OpenCartPage(Location& location, uint8_t* /*handled*/)
     PalmDatabase* written = nullptr;
     if (!action) {
         Cart* cart = CartStore::From(log_, name);
-        if (!cart || !host_ || !host_->AutogenCartFile(path)) return nullptr;
+        if (!cart || !paths_ || !paths_->AutogenCartFile(path)) return nullptr;
         CartPage writer;
         writer.GetRandom().Seed(random_.Next());
         if (writer.WriteBody(path, *cart, title)) return nullptr;
@@ -181,8 +181,8 @@ Resource* DocumentLoader::OpenCartPage(Location& location, uint8_t* /*handled*/)
         if (!(name == String(u"interactions"))) return nullptr;
         Cart* cart = CartStore::From(log_, name);
         std::u16string where;
-        if (!cart || !config_ || config_->GetText252(&where) != 0 || !host_ ||
-            !host_->AutogenInteractFile(path))
+        if (!cart || !config_ || config_->GetText252(&where) != 0 || !paths_ ||
+            !paths_->AutogenInteractFile(path))
             return nullptr;
         Location bookLocation;
         if (!bookLocation.Resolve(String(where.data(), static_cast<int32_t>(where.size())),

@@ -1,6 +1,6 @@
-// What the document loader needs of the layers above it: the library catalogue it embeds,
-// the application's paths and the user's message boxes. The library and the reader implement
-// these; the loader only calls them.
+// What the document loader needs of the layers above it: the library catalogue it embeds and
+// the user's message boxes. The library and the reader implement these; the loader only calls
+// them.
 #pragma once
 
 #include <cstdint>
@@ -27,32 +27,12 @@ protected:
     ~LoaderCatalogue() = default;
 };
 
-// The application's folders and its messages to the user.
-class LoaderHost {
+// The user's message boxes (the reader controller shows them).
+class LoaderMessages {
 public:
-    // The "\database" folder under the application folder, created when missing.
-    virtual bool DatabaseFolder(Text& folder) = 0;
-    // The full paths of the generated pages "FolivantAutogenCart.fvg" and
-    // "FolivantAutogenInteract.fvg".
-    virtual bool AutogenCartFile(Text& path) = 0;
-    virtual bool AutogenInteractFile(Text& path) = 0;
-    // Deletes every file that matches "FolivantAutogen*.fvg".
-    virtual void DeleteAutogenFiles() = 0;
     // A message box with the text of a string resource.
     virtual void ShowMessage(uint32_t textId) = 0;
 
 protected:
-    ~LoaderHost() = default;
-};
-
-// The host over the application data folder, with no message boxes (until the reader gives
-// its own).
-class AppFolderLoaderHost : public LoaderHost {
-public:
-    bool DatabaseFolder(Text& folder) override;
-    bool AutogenCartFile(Text& path) override;
-    bool AutogenInteractFile(Text& path) override;
-    void DeleteAutogenFiles() override;
-    void ShowMessage(uint32_t) override {}
-    virtual ~AppFolderLoaderHost() = default;
+    ~LoaderMessages() = default;
 };
