@@ -32,6 +32,7 @@
 #include "reader/font_list.h"
 #include "reader/reader_host.h"
 
+class AnnotationFile;
 class AppPaths;
 class ConfigurationStore;
 class DocumentController;
@@ -172,6 +173,8 @@ private:
     void PostNotices(AudioPlayer* player) override;
 
     // One function per command group; true when the id belongs to the group.
+    bool AddWithText(AnnotationFile& file, uint32_t kind, uint32_t start, uint32_t end,
+                     uint32_t style, const String& text);
     bool RunNavigationCommand(int32_t id);
     bool RunShellCommand(int32_t id);
     bool RunAnnotationCommand(int32_t id);

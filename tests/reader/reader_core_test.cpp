@@ -23,13 +23,7 @@ namespace {
 
 using fvt::test::U16;
 
-std::string Narrow(const Text& t) {
-    String wide;
-    t.ToWide(wide);
-    std::string out;
-    for (int32_t i = 0; i < wide.Length(); ++i) out += static_cast<char>(wide[i]);
-    return out;
-}
+using fvt::test::Narrow;
 
 class ReaderCoreTest : public ::testing::Test {
 protected:
