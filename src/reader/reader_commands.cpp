@@ -265,7 +265,7 @@ bool ReaderController::RunTextSizeCommand(int32_t id) {
             if (!settings_) return true;
             settings_->progressBar = settings_->progressBar ? 0 : 1;
             settings_->ApplyToView();
-            RefreshPopupRect();
+            RefreshSurface();
             return true;
         default:
             return false;

@@ -263,7 +263,7 @@ void ReaderController::SetPopupRect(const Rect& r, bool force) {
     if (popupLocked_ && !force) return;
     if (r == popupRect_ && !force) return;
     popupRect_ = r;
-    RefreshPopupRect();
+    RefreshSurface();
 }
 
 void ReaderController::LockPopupRect() {
@@ -276,8 +276,8 @@ void ReaderController::UnlockPopupRect() {
     if (surface_) surface_->OverlayCommit();
 }
 
-void ReaderController::RefreshPopupRect() {
-    if (surface_) surface_->InvalidateRect(nullptr);
+void ReaderController::RefreshSurface() {
+    if (surface_) surface_->SetVisibleArea(popupRect_);
 }
 
 // ---- Annotations -------------------------------------------------------------------------------

@@ -120,7 +120,8 @@ public:
     const Rect& PopupRect() const { return popupRect_; }
     void LockPopupRect();
     void UnlockPopupRect();
-    void RefreshPopupRect();
+    // Gives the drawing surface the area popups keep clear.
+    void RefreshSurface();
 
     // Annotations on the current book.
     // The bookmark lying in the current page range; -1 when none (menus read it too).

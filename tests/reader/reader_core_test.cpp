@@ -99,6 +99,17 @@ TEST_F(ReaderCoreTest, MainWindowIsNamedAndWiredTogether) {
     EXPECT_EQ(main->Settings()->Store(), core_.Store());
 }
 
+TEST_F(ReaderCoreTest, PopupRectangleReachesTheWindowsSurface) {
+    ASSERT_EQ(0, Start());
+    ReaderWindow* main = core_.MainWindow();
+    Rect r{0, 20, 240, 280};
+    main->Controller()->SetPopupRect(r, true);
+    EXPECT_EQ(main->Surface()->VisibleArea(), r);
+    main->Controller()->LockPopupRect();
+    main->Controller()->SetPopupRect(Rect{1, 1, 2, 2}, false);
+    EXPECT_EQ(main->Surface()->VisibleArea(), r);
+}
+
 TEST_F(ReaderCoreTest, ControllersAreFoundByTheirExactName) {
     ASSERT_EQ(0, Start());
     ReaderWindow* main = core_.MainWindow();
