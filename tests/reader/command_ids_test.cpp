@@ -57,12 +57,8 @@ TEST(TapActions, CommandsGiveTheirValuesAndViewCommands) {
         int32_t view = 99;
         ASSERT_TRUE(Commands::TapActionForCommand(cmd, action, view)) << cmd;
         EXPECT_EQ(action, values[cmd - 56]) << cmd;
-        if (cmd == 65)
-            EXPECT_EQ(view, -1);
-        else if (cmd == 59)
-            EXPECT_EQ(view, 87);
-        else
-            EXPECT_EQ(view, 40) << cmd;
+        int32_t expected = cmd == 65 ? -1 : cmd == 59 ? 87 : 40;
+        EXPECT_EQ(view, expected) << cmd;
     }
 }
 

@@ -36,7 +36,9 @@ protected:
         controller_->InitPopupCallbacks();
     }
     void TearDown() override {
-        if (controller_) EXPECT_TRUE(controller_->CheckInvariants());
+        if (controller_) {
+            EXPECT_TRUE(controller_->CheckInvariants());
+        }
         Resources::FlushCache();  // texts cached for this device's language
     }
     void Fire() { host_.FireAll(controller_ ? controller_->Timers() : *orphanList_); }

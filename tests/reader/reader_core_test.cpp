@@ -121,7 +121,9 @@ TEST_F(ReaderCoreTest, ControllersAreFoundByTheirExactName) {
         hasLetter = hasLetter || (c >= u'A' && c <= u'F');
         lower.AppendChar(c >= u'A' && c <= u'F' ? static_cast<char16_t>(c + 32) : c);
     }
-    if (hasLetter) EXPECT_EQ(core_.FindControllerByName(lower), nullptr);
+    if (hasLetter) {
+        EXPECT_EQ(core_.FindControllerByName(lower), nullptr);
+    }
     EXPECT_EQ(core_.FindControllerByName(String(u"main")), nullptr);
     EXPECT_EQ(core_.FindControllerByName(String(u"")), nullptr);
 }
