@@ -262,8 +262,8 @@ bool LibraryCache::ShouldWrite(const LibraryBook& book) {
     // Gone from a folder that is still there: the book was deleted. A folder out of sight
     // belongs to a card that is away.
     Text folder(book.GetPath());
-    folder.RemoveFileName();
-    return !Folders::Exists(folder);
+    folder.ToBackslashes(false);
+    return !folder.IsEmpty() && !Folders::Exists(folder);
 }
 
 int LibraryCache::Create(const AppPaths& paths, const Library& library) {
