@@ -63,7 +63,7 @@ struct LibraryLocation {
     uint8_t scanned = 0;
 };
 
-class Library : public LocationList {
+class Library final : public LocationList {
 public:
     static constexpr int kBucketCount = 256;
     static constexpr int32_t kAllTypesMin = 0;
