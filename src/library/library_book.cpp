@@ -44,10 +44,9 @@ std::string LibraryBook::PathUtf8() const {
 
 bool LibraryBook::SideFilePath(Text& out, bool* exists) const {
     std::string side;
-    bool there = false;
     out.Clear();
-    if (!AnnotationFile::PathForBook(PathUtf8(), &side, &there)) return false;
-    if (exists) *exists = there;
+    // The existence test costs a look-up on the device: only when asked.
+    if (!AnnotationFile::PathForBook(PathUtf8(), &side, exists)) return false;
     return out.AssignUtf8(side.data(), side.size());
 }
 
