@@ -6,28 +6,15 @@
 #include <string>
 
 #include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/bookdump_run.h"
 #include "support/bookfiles/index_fixture.h"
 
 namespace {
 
-struct DumpRun {
-    int status = -1;
-    std::string out;
-};
+using DumpRun = BookdumpRun;
 
 DumpRun Bookdump(const std::string& arguments) {
-    const char* binary = std::getenv("FOLIVANT_TEST_BINARY");
-    std::string tool = std::string(binary ? binary : ".") + "/tests/support/bookfiles/bookdump";
-    std::string command = "'" + tool + "' " + arguments;
-    DumpRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunBookdump(arguments);
 }
 
 class BookdumpTest : public ::testing::Test {
