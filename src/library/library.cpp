@@ -13,15 +13,12 @@
 #include "document/location/file_type.h"
 #include "library/library_cache.h"
 #include "library/library_scan.h"
+#include "library/library_text.h"
 #include "platform/storage/files.h"
 
 namespace {
 
-std::u16string Wide(const Text& text) {
-    String s;
-    if (!text.ToWide(s)) return {};
-    return std::u16string(s.Data(), static_cast<size_t>(s.Length()));
-}
+using library_text::Wide;
 
 Text FromWide(const char16_t* chars, uint32_t n) {
     Text t;

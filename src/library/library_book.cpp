@@ -5,14 +5,11 @@
 #include "bookfiles/annotation_file.h"
 #include "core/file.h"
 #include "library/library.h"
+#include "library/library_text.h"
 
 namespace {
 
-std::u16string Wide(const Text& text) {
-    String s;
-    if (!text.ToWide(s)) return {};
-    return std::u16string(s.Data(), static_cast<size_t>(s.Length()));
-}
+using library_text::Wide;
 
 uint32_t ByteReversed(uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
@@ -36,10 +33,7 @@ bool LibraryBook::SetPath(const Text& path) {
 }
 
 std::string LibraryBook::PathUtf8() const {
-    Text utf8(path_);
-    if (!utf8.ConvertTo(65001) || utf8.IsEmpty()) return {};
-    return std::string(reinterpret_cast<const char*>(utf8.Bytes()),
-                       static_cast<size_t>(utf8.ByteLength()));
+    return library_text::Utf8Path(path_);
 }
 
 bool LibraryBook::SideFilePath(Text& out, bool* exists) const {

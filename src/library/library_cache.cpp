@@ -9,6 +9,7 @@
 #include "core/byte_stream.h"
 #include "core/file.h"
 #include "library/library.h"
+#include "library/library_text.h"
 #include "library/paths/app_paths.h"
 
 namespace {
@@ -19,12 +20,6 @@ constexpr uint32_t kNameMax = 31;
 
 bool HasTag(const uint8_t* p, const char* tag) {
     return std::memcmp(p, tag, 4) == 0;
-}
-
-std::string DevicePath(const Text& path) {
-    Text t(path);
-    if (!t.ConvertTo(65001) || t.IsEmpty()) return {};
-    return std::string(reinterpret_cast<const char*>(t.Bytes()), static_cast<size_t>(t.ByteLength()));
 }
 
 void PutTagged(std::vector<uint8_t>& record, const char* tag) {
@@ -277,7 +272,7 @@ int LibraryCache::CreateAt(const Text& file, const Library& library) {
     out_.clear();
     index_.clear();
     written_ = 0;
-    std::string path = DevicePath(file);
+    std::string path = library_text::Utf8Path(file);
     if (path.empty()) return 1;
     for (int32_t i = 0; i < library.GetEntryCount(); ++i) {
         const LibraryBook* book = library.GetEntry(i);
