@@ -7,10 +7,8 @@
 
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/configuration_store.h"
-#include "bookfiles/database_file.h"
 #include "core/char_props.h"
 #include "core/file.h"
-#include "document/location/file_type.h"
 #include "library/library_cache.h"
 #include "library/library_scan.h"
 #include "library/library_text.h"
@@ -356,42 +354,8 @@ bool Library::MoveBookToLocation(LibraryBook* book, int32_t location, BookReleas
     return true;
 }
 
-namespace {
-
-// True when another book file in the folder has the same name before its extension, and so
-// the same side file.
-bool SideFileShared(const Text& bookPath) {
-    std::u16string path = Wide(bookPath);
-    size_t slash = path.find_last_of(u'\\');
-    size_t dot = path.find_last_of(u'.');
-    std::u16string stem =
-        (dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash))
-            ? path.substr(0, dot + 1)
-            : path + u".";
-    TextList extensions;
-    ListOpenableExtensions(extensions);
-    for (int32_t i = 0; i < extensions.Count(); ++i) {
-        Text other = FromWide(stem.data(), static_cast<uint32_t>(stem.size()));
-        other.AppendText(LibraryBook::ToUtf16(extensions[i]));
-        if (!other.EqualsDefault(bookPath) && Files::Exists(other)) return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 bool Library::DeleteBook(LibraryBook* book, BookReleaser* releaser) {
-    if (!book) return false;
-    if (releaser && !releaser->ReleaseBook(book->GetPath())) return false;
-    std::string path = book->PathUtf8();
-    if (path.empty() || !DatabaseFile::Remove(path.c_str())) return false;
-    std::string side;
-    bool exists = false;
-    // A side file named alike for another book of the folder stays with that book.
-    if (AnnotationFile::PathForBook(path, &side, &exists) && exists &&
-        !SideFileShared(book->GetPath()))
-        AnnotationFile::Delete(side);
-    book->SetPresent(false);
+    if (!book || !book->DeleteFiles(releaser)) return false;
     Unlink(book);
     for (auto it = books_.begin(); it != books_.end(); ++it) {
         if (it->get() != book) continue;

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "bookfiles/annotation_file.h"
+#include "bookfiles/database_file.h"
+#include "document/location/file_type.h"
 #include "core/file.h"
 #include "library/library.h"
 #include "library/library_text.h"
@@ -10,6 +12,25 @@
 namespace {
 
 using library_text::Wide;
+
+// True when another book file in the folder has the same name before its extension, and so
+// the same side file.
+bool SideFileShared(const Text& bookPath) {
+    std::u16string path = Wide(bookPath);
+    size_t slash = path.find_last_of(u'\\');
+    size_t dot = path.find_last_of(u'.');
+    bool hasExtension = dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash);
+    std::u16string stem = hasExtension ? path.substr(0, dot + 1) : path + u".";
+    TextList extensions;
+    ListOpenableExtensions(extensions);
+    for (int32_t i = 0; i < extensions.Count(); ++i) {
+        Text other;
+        other.FromWide(stem.data(), static_cast<int32_t>(stem.size()));
+        other.AppendText(LibraryBook::ToUtf16(extensions[i]));
+        if (!other.EqualsDefault(bookPath) && Files::Exists(other)) return true;
+    }
+    return false;
+}
 
 uint32_t ByteReversed(uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
@@ -230,5 +251,17 @@ bool LibraryBook::LoadSideFileInfo() {
 bool LibraryBook::TestOpen(uint8_t flag) {
     LibraryHost* host = owner_ ? owner_->GetOwner() : nullptr;
     openable_ = host && host->TestOpenBook(path_, flag) ? 1 : 0;
+    return true;
+}
+
+bool LibraryBook::DeleteFiles(BookReleaser* releaser) {
+    if (releaser && !releaser->ReleaseBook(path_)) return false;
+    std::string path = PathUtf8();
+    if (path.empty() || !DatabaseFile::Remove(path.c_str())) return false;
+    std::string side;
+    bool exists = false;
+    if (AnnotationFile::PathForBook(path, &side, &exists) && exists && !SideFileShared(path_))
+        AnnotationFile::Delete(side);
+    present_ = 0;
     return true;
 }

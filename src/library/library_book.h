@@ -15,6 +15,7 @@
 #include "core/text.h"
 
 class AnnotationFile;
+class BookReleaser;
 class Library;
 
 class LibraryBook {
@@ -114,6 +115,10 @@ public:
     bool SideFilePath(Text& out, bool* exists) const;
     // Opens the book through the host; openable follows the result. True.
     bool TestOpen(uint8_t flag);
+    // Lets the book go wherever it is open, deletes the file, then its side file unless another
+    // book of the folder has the same name and so the same side file. True (and absent) when
+    // the book file was deleted.
+    bool DeleteFiles(BookReleaser* releaser);
 
     static Text ToUtf16(const Text& text);
     // The path as a device path in UTF-8 (the form side files and databases take).

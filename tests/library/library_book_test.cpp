@@ -117,6 +117,23 @@ TEST_F(LibraryBookTest, ShortBookRecordIsAcceptedWithUnknownType) {
     EXPECT_EQ(e->GetUniqueId(), LibraryBook::kUnknownId);
 }
 
+TEST_F(LibraryBookTest, AHeaderLongerThanItsRecordIsReadOnlyWhereItLies) {
+    auto book = MakeBook("Cut short", 5, 0x01020304);
+    book.tables[0] = 1;
+    book.inputLanguage = 9;
+    book.outputLanguage = 12;
+    PdbBuilder db = book.BuildDatabase();
+    db.records[0].bytes.resize(16 + 40);  // the header still claims 228 bytes
+    dev.PutBytes("eBooks/cut.prc", db.Build());
+    LibraryBook* e = Add(u"\\eBooks\\cut.prc");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->GetType(), 5);
+    EXPECT_EQ(e->GetUniqueId(), 0x01020304u);
+    // The languages and the full name lie past the record's end: no dictionary, no full name.
+    EXPECT_EQ(e->GetLanguagePair(), 0);
+    EXPECT_EQ(Wide(e->GetTitle()), u"DB Cut short");
+}
+
 TEST_F(LibraryBookTest, PalmDocTypesFollowTheirEncryptionWord) {
     auto doc = MakeBook("");
     doc.palmDoc = true;
