@@ -7,13 +7,16 @@
 //                          the entry number and the entry as a list shows it, one per line; a
 //                          query that does not compile prints its code, position and message
 //                          (exit status 1)
-// FILE is a host path; its folder becomes the device the file is read from. A file that cannot
-// be opened prints its error code and meaning on stderr; exit status 1.
+// FILE is a host path, read as it is; its folder is left untouched. A file that cannot be
+// opened prints its error code and meaning on stderr; exit status 1.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -28,7 +31,6 @@
 #include "database/index_query.h"
 #include "database/sql_parser.h"
 #include "document/sources/book_resource.h"
-#include "platform/kernel/device.h"
 
 namespace {
 
@@ -68,6 +70,27 @@ std::string Code(std::uint32_t v) {
         s += (c >= 32 && c < 127) ? c : '.';
     }
     return s;
+}
+
+// The file is read on the host, never through a device over its folder: opening a device
+// there would leave the device's own folders beside the user's file.
+int ReadHostFile(const char* path, std::vector<std::uint8_t>* out) {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? kBookNotFound : kBookCannotOpen;
+    struct stat info;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (ok) {
+        out->resize(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (ok && done < out->size()) {
+            ssize_t n = ::read(fd, out->data() + done, out->size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            ok = n > 0;
+            if (ok) done += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    return ok ? 0 : kBookCannotOpen;
 }
 
 int Fail(const char* path, int code) {
@@ -195,12 +218,8 @@ void DumpStore(PalmDatabase& db) {
 // host directly: no device is opened in its folder, which stays as it was.
 int DumpQuery(const char* path, const char* text) {
     std::vector<std::uint8_t> bytes;
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return Fail(path, kBookNotFound);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    int error = 0;
+    int error = ReadHostFile(path, &bytes);
+    if (error) return Fail(path, error);
     PalmDatabase* db = PalmDatabase::OpenView(bytes.data(), bytes.size(), &error);
     if (!db) return Fail(path, error);
     BookResource* book = nullptr;
@@ -251,20 +270,10 @@ int main(int argc, char** argv) {
     }
     const char* path = argv[argc - 1];
     if (query) return DumpQuery(path, argv[2]);
-    std::string host(path);
-    std::size_t slash = host.rfind('/');
-    std::string folder =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : host.substr(0, slash));
-    std::string name = slash == std::string::npos ? host : host.substr(slash + 1);
-    struct stat info;
-    if (name.empty() || ::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        !fvt::OpenDevice(folder)) {
-        return Fail(path, kBookNotFound);
-    }
-    std::string devicePath = "\\" + name;
-    int error = 0;
-    std::unique_ptr<PalmDatabase> db(
-        PalmDatabase::Open(devicePath.c_str(), 41, nullptr, nullptr, &error));
+    std::vector<std::uint8_t> bytes;
+    int error = ReadHostFile(path, &bytes);
+    if (error) return Fail(path, error);
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
     if (!db) return Fail(path, error);
     if (index) return DumpIndex(*db, static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
     if (!textOnly) DumpDatabase(*db);
