@@ -174,6 +174,28 @@ LibraryBook* Library::GetEntry(int32_t i) const {
     return books_[static_cast<size_t>(i)].get();
 }
 
+bool Library::CheckInvariants() const {
+    size_t inBuckets = 0;
+    for (const auto& bucket : buckets_) inBuckets += bucket.size();
+    if (inBuckets != books_.size()) return false;
+    size_t withPair = 0;
+    for (const auto& book : books_) {
+        const auto& bucket = buckets_[BucketOf(book->GetPath())];
+        if (std::count(bucket.begin(), bucket.end(), book.get()) != 1) return false;
+        if (book->GetOwner() != this) return false;
+        if (book->GetLocation() < -1 || book->GetLocation() >= GetLocationCount()) return false;
+        if (book->GetLocation() == -1 && book->IsPresent() && !locations_.empty()) return false;
+        if (book->HasLanguagePair()) {
+            ++withPair;
+            if (std::find(dictionaries_.begin(), dictionaries_.end(), book.get()) ==
+                dictionaries_.end())
+                return false;
+        }
+    }
+    if (withPair != dictionaries_.size()) return false;
+    return locations_.empty() || !locations_[0].removable;
+}
+
 bool Library::FindBookByPath(const Text& path, LibraryBook** out) const {
     const std::vector<LibraryBook*>& bucket = buckets_[BucketOf(path)];
     for (auto it = bucket.rbegin(); it != bucket.rend(); ++it) {

@@ -170,6 +170,10 @@ public:
     LibraryBook* GetEntry(int32_t i) const;
     // The location the path belongs to (cards first, main memory last), or -1.
     int32_t FindLocationOf(const Text& path) const;
+    // What must hold between operations: every entry in the bucket of its path exactly once,
+    // the dictionaries exactly the entries with a language pair, location indices in range,
+    // main memory first. Tests call it after each step.
+    bool CheckInvariants() const;
 
     // LocationList (Storage::FindBookFolders fills the list through it).
     void ClearLocations() override;

@@ -152,6 +152,14 @@ TEST_F(LibraryCacheTest, HeaderNamesTheBooksAndRecordsWritten) {
     EXPECT_EQ(file.substr(0, 18), std::string("FolivantCache.fvt\0", 18));
 }
 
+TEST_F(LibraryCacheTest, TheDatabaseNameIsCutTo31Characters) {
+    const std::u16string name = u"AVeryLongCacheFileNameThatGoesOn.fvt";
+    ASSERT_EQ(LibraryCache().CreateAt(Dev(u"\\Windows\\" + name), library), 0);
+    std::string file = dev.device().ReadHost("Windows/" + std::string(name.begin(), name.end()));
+    ASSERT_GE(file.size(), 32u);
+    EXPECT_EQ(file.substr(0, 32), std::string("AVeryLongCacheFileNameThatGoesO") + '\0');
+}
+
 TEST_F(LibraryCacheTest, AnEmptyLibraryWritesAValidCache) {
     ASSERT_EQ(Write(), 0);
     LibraryCache cache;

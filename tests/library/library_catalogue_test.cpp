@@ -75,6 +75,7 @@ TEST_F(LibraryCatalogueTest, RefreshFindsTheBooksOfEveryLocation) {
     EXPECT_EQ(Find(library, u"\\storage card\\ebooks\\SUB\\c.prc")->GetLocation(), 1);
     EXPECT_EQ(Listed(library, 1), (std::set<std::u16string>{u"C"}));
     EXPECT_FALSE(library.GetLocation(2, card));
+    EXPECT_TRUE(library.CheckInvariants());
 }
 
 TEST_F(LibraryCatalogueTest, RefreshScansOnceAndRescanAgain) {
@@ -149,6 +150,7 @@ TEST_F(LibraryCatalogueTest, CardRemovalKeepsItsEntriesAndTheirReturnRehomesThem
     library.Refresh();
     EXPECT_EQ(Find(library, u"\\Storage Card\\eBooks\\sub\\c.prc"), c);
     EXPECT_TRUE(c->IsPresent());
+    EXPECT_TRUE(library.CheckInvariants());
     EXPECT_TRUE(c->HasCategory(Dev(u"Mine")));
     EXPECT_TRUE(dev.Exists("Storage Card/eBooks/sub/c.fvt"));
     EXPECT_EQ(listener.events,
@@ -156,6 +158,30 @@ TEST_F(LibraryCatalogueTest, CardRemovalKeepsItsEntriesAndTheirReturnRehomesThem
                                            u"added \\Storage Card\\ Storage Card"}));
     EXPECT_TRUE(library.RemoveListener(&listener));
     EXPECT_FALSE(library.RemoveListener(&listener));
+}
+
+// A listener may take itself off the list while it is told.
+struct LeavingListener : CountingListener {
+    void LocationRemoved(const Text& path) override {
+        CountingListener::LocationRemoved(path);
+        library->RemoveListener(this);
+    }
+    Library* library = nullptr;
+};
+
+TEST_F(LibraryCatalogueTest, AListenerMayLeaveWhileItIsTold) {
+    LeavingListener leaving;
+    CountingListener staying;
+    leaving.library = &library;
+    library.AddListener(&leaving);
+    library.AddListener(&staying);
+    library.Refresh();
+    ASSERT_TRUE(library.RemoveLocation(Dev(u"\\Storage Card")));
+    EXPECT_EQ(leaving.events.size(), 1u);
+    EXPECT_EQ(staying.events.size(), 1u);
+    library.AddLocation(Dev(u"\\Storage Card"), Dev(u"Storage Card"));
+    EXPECT_EQ(leaving.events.size(), 1u);
+    EXPECT_EQ(staying.events.size(), 2u);
 }
 
 TEST_F(LibraryCatalogueTest, RemovingALocationMovesTheLaterOnesDown) {
@@ -177,6 +203,7 @@ TEST_F(LibraryCatalogueTest, RemovingALocationMovesTheLaterOnesDown) {
     EXPECT_EQ(second->GetLocation(), 1);
     EXPECT_EQ(first->GetLocation(), -1);
     EXPECT_FALSE(first->IsPresent());
+    EXPECT_TRUE(library.CheckInvariants());
     EXPECT_EQ(Find(library, u"\\eBooks\\a.prc")->GetLocation(), 0);
 }
 
@@ -221,6 +248,7 @@ TEST_F(LibraryCatalogueTest, DeletingABookTakesFileSideFileAndEntry) {
     EXPECT_FALSE(dev.Exists("eBooks/a.fvt"));
     EXPECT_EQ(Find(library, u"\\eBooks\\a.prc"), nullptr);
     EXPECT_EQ(library.GetEntryCount(), 2);
+    EXPECT_TRUE(library.CheckInvariants());
     EXPECT_EQ(releaser.released.back(), u"\\eBooks\\a.prc");
 }
 
@@ -251,6 +279,7 @@ TEST_F(LibraryCatalogueTest, MovedBookIsFoundUnderItsNewPath) {
     EXPECT_EQ(Find(library, u"\\eBooks\\c.prc"), c);
     EXPECT_EQ(Find(library, u"\\Storage Card\\eBooks\\sub\\c.prc"), nullptr);
     EXPECT_EQ(c->GetLocation(), 0);
+    EXPECT_TRUE(library.CheckInvariants());
     EXPECT_TRUE(dev.Exists("eBooks/c.fvt"));
     EXPECT_FALSE(dev.Exists("Storage Card/eBooks/sub/c.prc"));
     // Never over another book of that name.
