@@ -285,6 +285,8 @@ bool Library::AddLocation(const Text& path, const Text& name) {
     EnsureLocations();
     if (path.IsEmpty()) return false;
     Text root = NormaliseLocationPath(path);
+    // A notice naming main memory's folder would make it a card holding every book.
+    if (!locations_.empty() && locations_[0].path.EqualsDefault(root)) return false;
     int32_t index = FindLocationByPath(root, true);
     if (index < 0) {
         AddLocation(root, name, true);

@@ -212,7 +212,9 @@ TEST_F(LibraryCatalogueTest, MainMemoryIsNeverRemoved) {
     EXPECT_FALSE(library.RemoveLocation(Dev(u"\\")));
     EXPECT_TRUE(library.RemoveLocation(Dev(u"\\Nowhere")));
     EXPECT_FALSE(library.RemoveLocation(Text()));
+    EXPECT_FALSE(library.AddLocation(Dev(u"\\"), Dev(u"Root")));
     EXPECT_EQ(library.GetLocationCount(), 2);
+    EXPECT_EQ(Find(library, u"\\eBooks\\a.prc")->GetLocation(), 0);
     EXPECT_TRUE(Find(library, u"\\eBooks\\a.prc")->IsPresent());
 }
 
