@@ -118,7 +118,8 @@ void ScrollingLabel::Redraw(const Rect* area) {
     gc.SetPenColor(background_);
     gc.SetBrushColor(background_);
     gc.SetTextColor(textColour_);
-    if (!Color::IsNone(background_)) gc.FillRect(rect_);
+    if (!Color::IsNone(background_)) gc.DrawRectangle(rect_, true);
+    gc.MarkChanged(&rect_);
     if (text_.IsEmpty() || rect_.IsEmpty()) return;
     if (scrolling_) {
         DrawMarquee(gc);
@@ -154,7 +155,7 @@ void ScrollingLabel::DrawMarquee(GraphicsContext& gc) {
         uint32_t fill = transparent ? key : background_;
         painter.SetPenColor(fill);
         painter.SetBrushColor(fill);
-        painter.FillRect(Rect{0, 0, width, rect_.height});
+        painter.DrawRectangle(Rect{0, 0, width, rect_.height}, true);
         painter.SetFontStyle(style_);
         painter.SetTextColor(textColour_);
         painter.DrawText(text_.Data(), text_.Length(), Point{});
@@ -260,12 +261,13 @@ void LevelBar::Redraw(const Rect* area) {
     } else if (backgroundShaded_) {
         gc.FillGradient(inside, background_, Quarter(background_), true);
     } else {
+        gc.SetPenColor(background_);
         gc.SetBrushColor(background_);
-        gc.FillRect(inside);
+        gc.DrawRectangle(inside, true);
     }
     Rect filled{inside.x, inside.y, FilledWidth(inside.width), inside.height};
-    if (filled.IsEmpty()) return;
-    gc.FillGradient(filled, fill_, fillShaded_ ? Quarter(fill_) : fill_, true);
+    if (!filled.IsEmpty()) gc.FillGradient(filled, fill_, fillShaded_ ? Quarter(fill_) : fill_, true);
+    gc.MarkChanged(&rect_);
 }
 
 // ---- StatusPanel ------------------------------------------------------------------------------
