@@ -7,11 +7,10 @@
 #include <memory>
 
 #include "core/color.h"
-#include "core/platform_helpers.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "support/graphics/fake_controllers.h"
-#include "support/graphics/surface_host.h"
+#include "support/graphics/surface_window.h"
 
 namespace {
 
@@ -265,15 +264,11 @@ TEST(CoverViewAlone, WithoutAControllerCommandsDoNothing) {
 
 // ---- Drawn in a window ------------------------------------------------------------------------
 
-class CoverDrawTest : public fvt::test::WindowTest {
+class CoverDrawTest : public fvt::test::SurfaceWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        ASSERT_TRUE(Screen::GetWorkArea(work));
-        hwnd = Make(work.x, work.y, 200, 150);
-        surface = std::make_unique<DrawingSurface>(nullptr);
-        surface->SetWindow(hwnd);
-        On(hwnd, fvt::test::SurfaceHost(surface.get()));
+        SurfaceWindowTest::SetUp();
+        OpenSurface(200, 150);
         view = std::make_unique<CoverView>(surface.get(), nullptr);
         view->SetParent(surface.get());
         view->SetBackgroundColor(0);
@@ -281,18 +276,9 @@ protected:
         surface->AdjustRect(out, Rect{0, 0, 200, 150});
     }
     void TearDown() override {
-        On(hwnd, [](HWND, UINT, WPARAM, LPARAM, bool& handled) -> LRESULT {
-            handled = false;
-            return 0;
-        });
         view.reset();
-        surface.reset();
-        WindowTest::TearDown();
+        SurfaceWindowTest::TearDown();
     }
-    uint32_t Pixel(int x, int y) { return ScreenPixel(work.x + x, work.y + y); }
-    Rect work{};
-    HWND hwnd = nullptr;
-    std::unique_ptr<DrawingSurface> surface;
     std::unique_ptr<CoverView> view;
 };
 
@@ -300,8 +286,7 @@ TEST_F(CoverDrawTest, PictureIsFramedAndCentredOnTheBackground) {
     auto* picture = new SolidPicture(400, 150);  // scaled to 200 x 75, centred at y 37
     picture->AddRef();
     view->SetPicture(picture);
-    surface->InvalidateRect(nullptr);
-    fvt::RunUntilIdle();
+    Repaint();
     EXPECT_EQ(picture->drawnAt, (Rect{1, 38, 198, 73}));
     EXPECT_EQ(Pixel(100, 10), 0x000000u);   // background
     EXPECT_EQ(Pixel(100, 37), 0x000000u);   // the black frame
@@ -313,8 +298,7 @@ TEST_F(CoverDrawTest, PictureIsFramedAndCentredOnTheBackground) {
 TEST_F(CoverDrawTest, WithoutAPictureOnlyTheBackgroundIsDrawn) {
     view->SetBackgroundColor(0xFFFFFF);
     EXPECT_TRUE(view->SetPicture(new SolidPicture(0, 0)));
-    surface->InvalidateRect(nullptr);
-    fvt::RunUntilIdle();
+    Repaint();
     EXPECT_EQ(Pixel(100, 75), 0xFFFFFFu);
     EXPECT_EQ(Pixel(0, 0), 0xFFFFFFu);
 }

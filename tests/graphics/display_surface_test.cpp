@@ -12,7 +12,7 @@
 #include "graphics/core/display_surface.h"
 #include "graphics/core/drawing_surface.h"
 #include "support/graphics/fake_controllers.h"
-#include "support/graphics/surface_host.h"
+#include "support/graphics/surface_window.h"
 
 namespace {
 
@@ -23,15 +23,9 @@ constexpr int kClientW = 160;
 constexpr int kClientH = 120;
 
 // A page with marks that tell every corner apart; it reads its size from the display surface.
-class PageNode : public Node {
+class PageNode : public fvt::test::PlainNode {
 public:
     explicit PageNode(const DisplaySurface* display) : display_(display) {}
-    Rect& AdjustRect(Rect& out, const Rect& in) override {
-        out = in;
-        return out;
-    }
-    int32_t ZOrder() const override { return 0; }
-    bool HitTest(const Rect&) override { return true; }
     static uint32_t Colour(int x, int y, int w, int h) {
         if (x < 20 && y < 10) return 0x0000FF;                    // red
         if (x >= w - 10 && y >= h - 30) return 0xFF0000;          // blue
@@ -76,28 +70,19 @@ int32_t IdleTimeout() {
     return ExchangeSystemSetting(-1);
 }
 
-class DisplaySurfaceTest : public fvt::test::WindowTest {
+class DisplaySurfaceTest : public fvt::test::SurfaceWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        ASSERT_TRUE(Screen::GetWorkArea(work));
-        hwnd = Make(work.x, work.y, kClientW, kClientH);
-        ASSERT_NE(hwnd, nullptr);
-        surface = std::make_unique<DrawingSurface>(nullptr);
-        surface->SetWindow(hwnd);
+        SurfaceWindowTest::SetUp();
         display = std::make_unique<DisplaySurface>();
+        DisplaySurface* d = display.get();
+        OpenSurface(kClientW, kClientH, [d](HWND, UINT msg, WPARAM w, LPARAM, bool& handled) -> LRESULT {
+            handled = msg == WM_TIMER && w == DisplaySurface::kTimerId;
+            if (handled) d->ScrollStep();
+            return 0;
+        }, false);
         page = std::make_unique<PageNode>(display.get());
         page->SetParent(surface.get());
-        auto host = fvt::test::SurfaceHost(surface.get());
-        DisplaySurface* d = display.get();
-        On(hwnd, [host, d](HWND h, UINT msg, WPARAM w, LPARAM l, bool& handled) -> LRESULT {
-            if (msg == WM_TIMER && w == DisplaySurface::kTimerId) {
-                d->ScrollStep();
-                handled = true;
-                return 0;
-            }
-            return host(h, msg, w, l, handled);
-        });
         document.view = Rect{0, 0, kClientW, 100};
         controller.document = &document;
         controller.surface = surface.get();
@@ -105,16 +90,10 @@ protected:
         fvt::RunUntilIdle();
     }
     void TearDown() override {
-        On(hwnd, [](HWND, UINT, WPARAM, LPARAM, bool& handled) -> LRESULT {
-            handled = false;
-            return 0;
-        });
         page.reset();
         display.reset();
-        surface.reset();
-        WindowTest::TearDown();
+        SurfaceWindowTest::TearDown();
     }
-    uint32_t Pixel(int x, int y) { return ScreenPixel(work.x + x, work.y + y); }
     // Every screen pixel shows the page pixel the display surface maps it to.
     void ExpectTurnedPage() {
         Size s = display->PageSize();
@@ -143,11 +122,8 @@ protected:
         return false;
     }
 
-    Rect work{};
-    HWND hwnd = nullptr;
     FakeDocumentController document;
     FakeReaderController controller;
-    std::unique_ptr<DrawingSurface> surface;
     std::unique_ptr<DisplaySurface> display;
     std::unique_ptr<PageNode> page;
 };

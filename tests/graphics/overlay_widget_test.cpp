@@ -6,24 +6,17 @@
 #include <memory>
 #include <vector>
 
-#include "core/platform_helpers.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/overlay_widget.h"
-#include "support/graphics/surface_host.h"
+#include "support/graphics/surface_window.h"
 
 namespace {
 
 constexpr int kW = 160;
 constexpr int kH = 120;
 
-class Striped : public Node {
+class Striped : public fvt::test::PlainNode {
 public:
-    Rect& AdjustRect(Rect& out, const Rect& in) override {
-        out = in;
-        return out;
-    }
-    int32_t ZOrder() const override { return 0; }
-    bool HitTest(const Rect&) override { return true; }
     void Redraw(const Rect*) override {
         DrawScope scope(this);
         if (!scope) return;
@@ -57,51 +50,28 @@ public:
 };
 
 // A plain child after the overlays, to see that none is skipped.
-class Probe : public Node {
+class Probe : public fvt::test::PlainNode {
 public:
-    Rect& AdjustRect(Rect& out, const Rect& in) override {
-        out = in;
-        return out;
-    }
-    int32_t ZOrder() const override { return -128; }
+    Probe() : PlainNode(-128) {}
     bool HitTest(const Rect&) override { return false; }
     void SetActive(bool active) override { activity.push_back(active); }
     std::vector<bool> activity;
 };
 
-class OverlayTest : public fvt::test::WindowTest {
+class OverlayTest : public fvt::test::SurfaceWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        ASSERT_TRUE(Screen::GetWorkArea(work));
-        hwnd = Make(work.x, work.y, kW, kH);
-        surface = std::make_unique<DrawingSurface>(nullptr);
-        surface->SetWindow(hwnd);
-        On(hwnd, fvt::test::SurfaceHost(surface.get()));
+        SurfaceWindowTest::SetUp();
+        OpenSurface(kW, kH);
         page.SetParent(surface.get());
-        surface->InvalidateRect(nullptr);
-        fvt::RunUntilIdle();
+        Repaint();
         before = Snapshot();
     }
     void TearDown() override {
-        On(hwnd, [](HWND, UINT, WPARAM, LPARAM, bool& handled) -> LRESULT {
-            handled = false;
-            return 0;
-        });
         page.Detach();
-        surface.reset();
-        WindowTest::TearDown();
+        SurfaceWindowTest::TearDown();
     }
-    uint32_t Pixel(int x, int y) { return ScreenPixel(work.x + x, work.y + y); }
-    std::vector<uint32_t> Snapshot() {
-        std::vector<uint32_t> v;
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x) v.push_back(Pixel(x, y));
-        return v;
-    }
-    Rect work{};
-    HWND hwnd = nullptr;
-    std::unique_ptr<DrawingSurface> surface;
+    std::vector<uint32_t> Snapshot() { return SurfaceWindowTest::Snapshot(kW, kH); }
     Striped page;
     std::vector<uint32_t> before;
 };

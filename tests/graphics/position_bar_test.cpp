@@ -9,11 +9,10 @@
 #include <string>
 
 #include "bookfiles/annotation_file.h"
-#include "core/platform_helpers.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/position_bar.h"
 #include "support/graphics/fake_controllers.h"
-#include "support/graphics/surface_host.h"
+#include "support/graphics/surface_window.h"
 
 namespace {
 
@@ -24,33 +23,18 @@ constexpr int kW = 240;
 constexpr int kH = 200;
 constexpr uint32_t kWhite = 0xFFFFFF;
 
-class Page : public Node {
-public:
-    Rect& AdjustRect(Rect& out, const Rect& in) override {
-        given = in;
-        out = in;
-        return out;
-    }
-    int32_t ZOrder() const override { return 0; }
-    bool HitTest(const Rect& area) override { return Rect::Intersects(area, given); }
-    Rect given{};
-};
+using Page = fvt::test::PlainNode;
 
 // Screen colour (0xRRGGBB) of a grey or bluish bar colour.
 uint32_t Rgb(int r, int g, int b) {
     return static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(b);
 }
 
-class PositionBarTest : public fvt::test::WindowTest {
+class PositionBarTest : public fvt::test::SurfaceWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        GdiUseSyntheticFonts(true);
-        ASSERT_TRUE(Screen::GetWorkArea(work));
-        hwnd = Make(work.x, work.y, kW, kH);
-        surface = std::make_unique<DrawingSurface>(nullptr);
-        surface->SetWindow(hwnd);
-        On(hwnd, fvt::test::SurfaceHost(surface.get()));
+        SurfaceWindowTest::SetUp();
+        OpenSurface(kW, kH);
         controller.document = &document;
         controller.surface = surface.get();
         page.SetParent(surface.get());
@@ -58,16 +42,10 @@ protected:
         document.length = 10000;
     }
     void TearDown() override {
-        On(hwnd, [](HWND, UINT, WPARAM, LPARAM, bool& handled) -> LRESULT {
-            handled = false;
-            return 0;
-        });
         bar.reset();
         page.Detach();
         if (annotations) annotations->Release();
-        surface.reset();
-        GdiUseSyntheticFonts(false);
-        WindowTest::TearDown();
+        SurfaceWindowTest::TearDown();
     }
     void Layout() {
         Rect out;
@@ -76,8 +54,7 @@ protected:
     void Show() {
         bar->SetVisible(true);
         Layout();
-        surface->InvalidateRect(nullptr);
-        fvt::RunUntilIdle();
+        Repaint();
         if (const char* shot = std::getenv("FOLIVANT_WIDGET_SHOTS"))
             fvt::SaveScreenshot(std::string(shot) + "/position_bar_" +
                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() +
@@ -90,7 +67,6 @@ protected:
             ASSERT_GE(annotations->AddBookmark(kind, start, start + 10, 0, 0, 0, 1), 0);
         document.annotations = annotations;
     }
-    uint32_t Pixel(int x, int y) { return ScreenPixel(work.x + x, work.y + y); }
     int32_t RowY(int i) { return bar->GetStrip().y + (12 - 8) / 2 + i; }
     int InkIn(Rect r, uint32_t background) {
         int n = 0;
@@ -100,11 +76,8 @@ protected:
         return n;
     }
 
-    Rect work{};
-    HWND hwnd = nullptr;
     FakeDocumentController document;
     FakeReaderController controller;
-    std::unique_ptr<DrawingSurface> surface;
     Page page;
     std::unique_ptr<PositionBar> bar;
     AnnotationFile* annotations = nullptr;

@@ -9,11 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/platform_helpers.h"
 #include "core/text.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/status_panel.h"
-#include "support/graphics/surface_host.h"
+#include "support/graphics/surface_window.h"
 
 namespace {
 
@@ -65,36 +64,23 @@ TEST(LevelBarFill, ValueInScalesToARange) {
 
 // ---- In a window ------------------------------------------------------------------------------
 
-class StatusTest : public fvt::test::WindowTest {
+class StatusTest : public fvt::test::SurfaceWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        GdiUseSyntheticFonts(true);
-        ASSERT_TRUE(Screen::GetWorkArea(work));
-        hwnd = Make(work.x, work.y, 220, 120);
-        surface = std::make_unique<DrawingSurface>(nullptr);
-        surface->SetWindow(hwnd);
-        timerHost = std::make_unique<WindowTimers>(hwnd);
-        timers = std::make_unique<TimerList>(timerHost.get());
+        SurfaceWindowTest::SetUp();
+        timers = std::make_unique<TimerList>();
         TimerList* list = timers.get();
-        auto host = fvt::test::SurfaceHost(surface.get());
-        On(hwnd, [host, list](HWND h, UINT msg, WPARAM w, LPARAM l, bool& handled) -> LRESULT {
-            if (msg == WM_TIMER && list->Dispatch(w)) {
-                handled = true;
-                return 0;
-            }
-            return host(h, msg, w, l, handled);
-        });
-    }
-    void TearDown() override {
-        On(hwnd, [](HWND, UINT, WPARAM, LPARAM, bool& handled) -> LRESULT {
-            handled = false;
+        OpenSurface(220, 120, [list](HWND, UINT msg, WPARAM w, LPARAM, bool& handled) -> LRESULT {
+            handled = msg == WM_TIMER && list->Dispatch(w);
             return 0;
         });
+        timerHost = std::make_unique<WindowTimers>(hwnd);
+        timers->SetHost(timerHost.get());
+    }
+    void TearDown() override {
         surface.reset();
         timers.reset();
-        GdiUseSyntheticFonts(false);
-        WindowTest::TearDown();
+        SurfaceWindowTest::TearDown();
     }
     int32_t TextWidth(const char16_t* s) {
         GraphicsContext* gc = surface->BeginDraw(false, nullptr);
@@ -104,10 +90,6 @@ protected:
         surface->EndDraw();
         return size.width;
     }
-    uint32_t Pixel(int x, int y) { return ScreenPixel(work.x + x, work.y + y); }
-    Rect work{};
-    HWND hwnd = nullptr;
-    std::unique_ptr<DrawingSurface> surface;
     std::unique_ptr<WindowTimers> timerHost;
     std::unique_ptr<TimerList> timers;
 };
@@ -297,8 +279,7 @@ TEST_F(StatusTest, PanelDrawsItsBackgroundLabelsAndBar) {
     Rect out;
     surface->AdjustRect(out, Rect{0, 0, 220, 120});
     panel.AdjustRect(out, Rect{0, 0, 220, 0});
-    surface->InvalidateRect(nullptr);
-    fvt::RunUntilIdle();
+    Repaint();
     const Rect bar = panel.Bar().Rectangle();
     EXPECT_EQ(Pixel(110, 2), 0x202020u);
     EXPECT_EQ(Pixel(bar.x + 2, bar.y + bar.height / 2), 0xFF3232u);  // filled: (255, 50, 50)
