@@ -198,7 +198,9 @@ TEST_F(DisplaySurfaceTest, SystemRotationTakesOverWhenTheScreenCanTurn) {
     controller.systemRotates = true;
     display->OnCommand(78);
     // This device cannot rotate its screen, so the surface turns the page itself.
-    if (!CanRotateScreen()) EXPECT_EQ(display->Orientation(), 1);
+    if (!CanRotateScreen()) {
+        EXPECT_EQ(display->Orientation(), 1);
+    }
 }
 
 TEST_F(DisplaySurfaceTest, BackBufferFailureFallsBackUprightAndSaysSoAfterwards) {
@@ -257,10 +259,8 @@ TEST_F(DisplaySurfaceTest, PickForDirectionAgreesWithTheKeyMap) {
         for (uint32_t code : {1u, 2u, 3u, 4u, 9u, 10u}) {
             uint32_t mapped = display->MapDirectionKey(code);
             uint32_t picked = display->PickForDirection(code, 1, 2, 3, 4, 9, 10);
-            if (code <= 4)
-                EXPECT_EQ(picked, mapped) << "code " << code << " orientation " << i;
-            else
-                EXPECT_EQ(picked == 9 ? 1u : 2u, mapped) << "code " << code;
+            uint32_t want = code <= 4 ? picked : (picked == 9 ? 1u : 2u);
+            EXPECT_EQ(want, mapped) << "code " << code << " orientation " << i;
         }
         EXPECT_EQ(display->PickForDirection(5, 1, 2, 3, 4, 9, 10), 0u);
     }
