@@ -177,6 +177,18 @@ TEST_F(DisplaySurfaceTest, WholePageMapsToWholeScreen) {
     EXPECT_EQ(display->MapVector(Point{0, -5}, false), (Point{-5, 0}));
 }
 
+TEST_F(DisplaySurfaceTest, ResizedWindowGivesATurnedPageSizeAndTellsTheController) {
+    display->OnCommand(78);
+    controller.popupRects.clear();
+    display->Resize(100, 90);
+    EXPECT_EQ(display->PageSize(), (Size{90, 100}));
+    EXPECT_EQ(controller.popupRects, (std::vector<Rect>{Rect{0, 0, 90, 100}}));
+    EXPECT_EQ(display->BackBuffer().size, (Size{90, 100}));
+    display->Resize(100, 90);
+    EXPECT_EQ(controller.popupRects.size(), 1u);  // unchanged: nothing to tell
+    EXPECT_EQ(display->MapRect(Rect{0, 0, 90, 100}, false), (Rect{0, 0, 100, 90}));
+}
+
 TEST_F(DisplaySurfaceTest, TapsReachThePageInPageCoordinates) {
     display->OnCommand(78);
     fvt::RunUntilIdle();
