@@ -273,18 +273,6 @@ TEST(AreaLinks, LinkTextAndValue) {
     EXPECT_EQ(a.LinkValue(), 0u);
 }
 
-TEST(AreaLinks, ResetKeepsLinksAndDropsLists) {
-    Area a;
-    a.SetRectList(ListOf({Rect{0, 0, 1, 1}}));
-    a.bounds = Rect{0, 0, 3, 3};
-    a.link = RefPtr<LinkTarget>::Adopt(NewLink(u"k"));
-    a.Reset();
-    EXPECT_TRUE(a.IsEmpty());
-    EXPECT_EQ(a.rects, nullptr);
-    EXPECT_EQ(a.bounds, Area::kDefaultBounds);
-    EXPECT_TRUE(a.link);
-}
-
 // ---- The paged array and maps -----------------------------------------------------------------
 
 TEST(AreaArray, EntriesKeepTheirAddressesAsItGrows) {

@@ -74,15 +74,6 @@ TEST(CoverViewport, WidePictureFillsTheWidthCentredVertically) {
     EXPECT_EQ(v.zoom, 240u * 256 / 480);
 }
 
-TEST(CoverViewport, TallPictureFillsTheHeight) {
-    Viewport v;
-    v.SetViewSize(240, 320);
-    v.SetPictureSize(100, 640);
-    EXPECT_EQ(v.scaledHeight, 320);
-    EXPECT_EQ(v.scaledWidth, 50);
-    EXPECT_EQ(v.offsetX, 95);
-}
-
 TEST(CoverViewport, MapsPointsBothWays) {
     Viewport v;
     v.SetViewSize(240, 320);
@@ -103,20 +94,6 @@ TEST(CoverViewport, ZeroSizesAreNotFitted) {
     v.SetViewSize(0, 0);
     EXPECT_TRUE(v.active);
     EXPECT_EQ(v.VisiblePictureRect().width, 0);
-}
-
-TEST(CoverViewport, MarginStripsAroundThePicture) {
-    Viewport v;
-    v.SetViewSize(240, 320);
-    v.SetPictureSize(480, 200);
-    Rect strips[4];
-    bool present[4];
-    v.MarginStrips(strips, present);
-    EXPECT_TRUE(present[0]);
-    EXPECT_EQ(strips[0], (Rect{0, 0, 240, 110}));
-    EXPECT_FALSE(present[1]);
-    EXPECT_EQ(strips[2], (Rect{0, 210, 240, 110}));
-    EXPECT_FALSE(present[3]);
 }
 
 // ---- State records ----------------------------------------------------------------------------
@@ -201,16 +178,6 @@ TEST_F(CoverViewTest, PictureWithoutASizeIsRefused) {
     good->Release();
 }
 
-TEST_F(CoverViewTest, AdjustRectTakesTheRectangleAndGivesNoRoom) {
-    Rect out;
-    view->AdjustRect(out, Rect{5, 6, 100, 200});
-    EXPECT_EQ(out, (Rect{5, 6, 0, 0}));
-    EXPECT_EQ(view->Rectangle(), (Rect{5, 6, 100, 200}));
-    EXPECT_TRUE(view->IsPlaced());
-    EXPECT_TRUE(view->ContainsPoint(Point{5, 6}));
-    EXPECT_FALSE(view->ContainsPoint(Point{105, 6}));
-}
-
 TEST_F(CoverViewTest, NextPageKeysLeaveTheCover) {
     for (uint32_t code : {11u, 13u, 15u, 1035u, 1037u}) {
         InputEvent e = InputEvent::Key(code);
@@ -251,15 +218,6 @@ TEST_F(CoverViewTest, RefreshThatDeletesTheViewIsSafe) {
     CoverView* raw = view.get();
     EXPECT_TRUE(raw->HandleEvent(e));
     EXPECT_EQ(view, nullptr);
-}
-
-TEST(CoverViewAlone, WithoutAControllerCommandsDoNothing) {
-    CoverView view(nullptr, nullptr);
-    view.ExecuteCommand(3, 0);
-    InputEvent e = InputEvent::Key(kKeyCommand, 3);
-    EXPECT_TRUE(view.HandleEvent(e));
-    EXPECT_EQ(view.ViewKind(), 7);
-    EXPECT_EQ(view.ViewNode(), &view);
 }
 
 // ---- Drawn in a window ------------------------------------------------------------------------

@@ -206,15 +206,6 @@ TEST_F(DisplaySurfaceTest, RotationRefusedByTheCommandStatesStaysUpright) {
     EXPECT_EQ(display->RequestedOrientation(), 3);
 }
 
-TEST_F(DisplaySurfaceTest, SystemRotationTakesOverWhenTheScreenCanTurn) {
-    controller.systemRotates = true;
-    display->OnCommand(78);
-    // This device cannot rotate its screen, so the surface turns the page itself.
-    if (!CanRotateScreen()) {
-        EXPECT_EQ(display->Orientation(), 1);
-    }
-}
-
 TEST_F(DisplaySurfaceTest, BackBufferFailureFallsBackUprightAndSaysSoAfterwards) {
     DisplaySurface::FailBuffersAfterForTesting(0);
     display->OnCommand(77);
@@ -462,11 +453,6 @@ TEST_F(DisplaySurfaceTest, ScrolledRowsShowTheNextPageBelowTheOld) {
     Point redOnScreen = display->MapPoint(Point{5, 95}, false);
     EXPECT_EQ(Pixel(redOnScreen.x, redOnScreen.y), OnScreen(0x0000FF));
     display->OnCommand(DisplaySurface::kStopScroll);
-}
-
-TEST_F(DisplaySurfaceTest, OtherEventsPassWhenNotScrolling) {
-    InputEvent e = InputEvent::Key(kKeyFaster);
-    EXPECT_FALSE(display->OnEvent(e));
 }
 
 }  // namespace

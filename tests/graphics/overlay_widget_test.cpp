@@ -202,12 +202,4 @@ TEST_F(OverlayTest, PlacementAndClientAreaFollowTheNodesTransform) {
     panel.Detach();
 }
 
-TEST_F(OverlayTest, OverlayWithoutTargetDoesNothing) {
-    Popup popup(nullptr, false, 0xFFFFFF);
-    EXPECT_TRUE(popup.Show(true));
-    EXPECT_FALSE(popup.IsShown());
-    Rect area;
-    EXPECT_FALSE(popup.ClientAreaIn(area, nullptr));
-}
-
 }  // namespace

@@ -55,13 +55,6 @@ TEST(LevelBarFill, ValuePastTheMaximumFillsTheBarAndNoMore) {
     EXPECT_EQ(bar.FilledWidth(0), 0);
 }
 
-TEST(LevelBarFill, ValueInScalesToARange) {
-    LevelBar bar;
-    bar.SetValue(50, 200, false);
-    EXPECT_EQ(bar.ValueIn(200), 50u);
-    EXPECT_EQ(bar.ValueIn(20), 5u);
-}
-
 // ---- In a window ------------------------------------------------------------------------------
 
 class StatusTest : public fvt::test::SurfaceWindowTest {
