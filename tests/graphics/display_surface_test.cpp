@@ -199,11 +199,18 @@ TEST_F(DisplaySurfaceTest, TapsReachThePageInPageCoordinates) {
     EXPECT_EQ(page->pens.front(), (Point{31, 42}));
 }
 
-TEST_F(DisplaySurfaceTest, RotationRefusedByTheCommandStatesStaysUpright) {
+TEST_F(DisplaySurfaceTest, RotationRefusedByTheCommandStatesWaitsForTheSettings) {
     controller.rotationAllowed = false;
     display->OnCommand(76);
     EXPECT_EQ(display->Orientation(), 0);
     EXPECT_EQ(display->RequestedOrientation(), 3);
+    display->OverlayCommit();
+    EXPECT_EQ(display->Orientation(), 0);
+    controller.rotationAllowed = true;
+    display->OverlayCommit();
+    EXPECT_EQ(display->Orientation(), 3);
+    fvt::RunUntilIdle();
+    ExpectTurnedPage();
 }
 
 TEST_F(DisplaySurfaceTest, BackBufferFailureFallsBackUprightAndSaysSoAfterwards) {

@@ -481,15 +481,19 @@ void DisplaySurface::OverlayCommit() {
     const bool allowed = controller_->DisplaySurfaceAllowed();
     if (allowed) {
         const bool becameActive = !active_;
-        const int target = active_ ? orientation_ : requested_;
         if (becameActive) {
             active_ = true;
             orientation_ = 0;
             ApplyModeToSurface(true);
         }
-        if (becameActive || target != orientation_ || forced_) {
+        // The orientation the settings and command states give now (a rotation refused
+        // before may be allowed since).
+        bool first = false, second = false, third = false;
+        controller_->GetCommandStates(first, second, third);
+        const int wanted = first && third && CheckDisplayDepth(1) != 0 ? requested_ : 0;
+        if (becameActive || wanted != orientation_ || forced_) {
             TellViewSize(false);
-            ApplyOrientation(target);
+            ApplyOrientation(requested_);
         }
         return;
     }
