@@ -16,29 +16,7 @@ namespace {
 
 using fvt::test::FakeDocumentController;
 using fvt::test::FakeReaderController;
-
-class SolidPicture : public DrawablePicture {
-public:
-    SolidPicture(int32_t w, int32_t h, bool answers = true) : w_(w), h_(h), answers_(answers) {}
-    bool GetSize(int32_t& width, int32_t& height, uint32_t& extra) override {
-        width = w_;
-        height = h_;
-        extra = 0;
-        return answers_;
-    }
-    bool Draw(GraphicsContext& gc, const Rect& r, uint32_t) override {
-        gc.SetPenColor(0x00FF00);
-        gc.SetBrushColor(0x00FF00);
-        gc.DrawRectangle(r, true);
-        drawnAt = r;
-        return true;
-    }
-    Rect drawnAt{};
-
-private:
-    int32_t w_, h_;
-    bool answers_;
-};
+using fvt::test::SolidPicture;
 
 // ---- Viewport ---------------------------------------------------------------------------------
 
@@ -166,7 +144,7 @@ TEST_F(CoverViewTest, PictureWithoutASizeIsRefused) {
     auto* none = new SolidPicture(0, 50);
     EXPECT_TRUE(view->SetPicture(none));  // true: failed
     EXPECT_FALSE(view->HasPicture());
-    EXPECT_TRUE(view->SetPicture(new SolidPicture(10, 10, false)));
+    EXPECT_TRUE(view->SetPicture(new SolidPicture(10, 10, 0x00FF00, false)));
     EXPECT_TRUE(view->SetPicture(nullptr));
     auto* good = new SolidPicture(120, 60);
     good->AddRef();

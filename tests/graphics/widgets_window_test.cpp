@@ -22,23 +22,6 @@ using fvt::test::FakeReaderController;
 constexpr int kW = 240;
 constexpr int kH = 280;
 
-class Picture : public DrawablePicture {
-public:
-    bool GetSize(int32_t& width, int32_t& height, uint32_t& extra) override {
-        width = 300;
-        height = 400;
-        extra = 0;
-        return true;
-    }
-    bool Draw(GraphicsContext& gc, const Rect& r, uint32_t) override {
-        // Exact in 16-bit buffers too.
-        gc.SetPenColor(0xFF00FF);
-        gc.SetBrushColor(0xFF00FF);
-        gc.DrawRectangle(r, true);
-        return true;
-    }
-};
-
 class WidgetsWindowTest : public fvt::test::SurfaceWindowTest {
 protected:
     void SetUp() override {
@@ -54,7 +37,8 @@ protected:
         cover = std::make_unique<CoverView>(surface.get(), &controller);
         cover->SetParent(surface.get());
         cover->SetBackgroundColor(0);
-        cover->SetPicture(new Picture());
+        // Magenta stays exact in 16-bit buffers too.
+        cover->SetPicture(new fvt::test::SolidPicture(300, 400, 0xFF00FF));
         timers = std::make_unique<TimerList>();
         panel = std::make_unique<StatusPanel>(timers.get());
         panel->SetParent(surface.get());
