@@ -32,6 +32,8 @@ uint32_t Rgb(int r, int g, int b) {
 
 class PositionBarTest : public fvt::test::SurfaceWindowTest {
 protected:
+    explicit PositionBarTest(const std::string& profile = "clock = virtual\n")
+        : SurfaceWindowTest(profile) {}
     void SetUp() override {
         SurfaceWindowTest::SetUp();
         OpenSurface(kW, kH);
@@ -101,6 +103,21 @@ TEST_F(PositionBarTest, VisibleBarTakesExactlyItsThicknessAtTheBottom) {
     EXPECT_EQ(bar->OuterStrip(), (Rect{0, kH - 15, kW, 15}));
     EXPECT_TRUE(bar->HitTest(Rect{5, kH - 3, 1, 1}));
     EXPECT_FALSE(bar->HitTest(Rect{5, kH - 13, 1, 1}));
+}
+
+// A screen of 192 dots per inch takes the metrics' second column.
+class PositionBarHighResolutionTest : public PositionBarTest {
+protected:
+    PositionBarHighResolutionTest() : PositionBarTest("clock = virtual\nscreen = 480x640@192\n") {}
+};
+
+TEST_F(PositionBarHighResolutionTest, VisibleBarTakesTwentyFourPixels) {
+    bar->SetVisible(true);
+    Layout();
+    EXPECT_EQ(page.given, (Rect{0, 0, kW, kH - 24}));
+    EXPECT_EQ(bar->OuterStrip(), (Rect{0, kH - 30, kW, 30}));
+    EXPECT_EQ(bar->BarHeight(), 16);
+    EXPECT_EQ(bar->CapWidth(), 18);
 }
 
 TEST_F(PositionBarTest, OtherEdgesTakeTheirStrip) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/platform_helpers.h"
@@ -33,6 +34,9 @@ private:
 
 class SurfaceWindowTest : public WindowTest {
 protected:
+    explicit SurfaceWindowTest(const std::string& profile = "clock = virtual\n")
+        : WindowTest(profile) {}
+
     // A window of the given client size with its surface hosted; extra (when given) sees every
     // message first and may answer it (handled true).
     void OpenSurface(int width, int height, Handler extra = nullptr, bool syntheticFonts = true) {
