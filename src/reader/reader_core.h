@@ -26,6 +26,8 @@ class DocumentController;
 class DocumentControllerFactory;
 class DocumentLoader;
 class ReaderShell;
+class ReaderViewFactory;
+class TextPopupFactory;
 class ReaderWindow;
 class ScriptHeap;
 class SortedRecordDatabase;
@@ -49,6 +51,13 @@ public:
     }
     void SetCatalogue(LoaderCatalogue* catalogue) { catalogue_ = catalogue; }
     void SetDocumentControllerFactory(DocumentControllerFactory* factory) { factory_ = factory; }
+    // The makers of the windows' bars, list windows and text pop-ups; either may be null.
+    void SetViewFactories(ReaderViewFactory* views, TextPopupFactory* popups) {
+        viewFactory_ = views;
+        popupFactory_ = popups;
+    }
+    ReaderViewFactory* ViewFactory() const { return viewFactory_; }
+    TextPopupFactory* PopupFactory() const { return popupFactory_; }
 
     // 0 on success, 1 on failure.
     int Open(bool withStore);
@@ -93,6 +102,8 @@ private:
     ReaderShell* shell_ = nullptr;
     LoaderCatalogue* catalogue_ = nullptr;
     DocumentControllerFactory* factory_ = nullptr;
+    ReaderViewFactory* viewFactory_ = nullptr;
+    TextPopupFactory* popupFactory_ = nullptr;
     std::unique_ptr<ScriptHeap> heap_;
     std::unique_ptr<AppPaths> paths_;
     std::unique_ptr<DocumentLoader> loader_;

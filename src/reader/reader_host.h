@@ -45,6 +45,10 @@ public:
     virtual bool CopyToClipboard(const String& text) = 0;
     // A passing note (the busy popup's text, shown a while).
     virtual void ShowText(const String& text, uint32_t milliseconds) = 0;
+    // Full screen on or off (without touching the settings); false when it cannot change.
+    virtual bool SetFullScreen(bool) { return false; }
+    // Brings the modeless find dialog back to the front when it exists.
+    virtual void ActivateFindDialog() {}
 
 protected:
     ~ReaderShell() = default;

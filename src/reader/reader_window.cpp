@@ -19,10 +19,12 @@ ReaderWindow::~ReaderWindow() {
         if (settings_) settings_->SetDocumentController(nullptr);
         document_.reset();
     }
+    display_.Detach();
     if (surface_) surface_->AttachDisplaySurface(nullptr);
     // The surface (and the messages and timers it serves) goes before the controller it calls.
     DestroySurface();
     controller_.reset();
+    timerHost_.reset();
     if (settings_) {
         settings_->SetReaderController(nullptr);
         // Only the main window writes the global record.
@@ -31,6 +33,7 @@ ReaderWindow::~ReaderWindow() {
     }
     if (core_) core_->RemoveWindow(this);
     core_ = nullptr;
+    display_.FreeBuffers();
 }
 
 bool ReaderWindow::IsMain() const {
@@ -53,6 +56,8 @@ int ReaderWindow::Open(int) {
         controller_->SetPaths(core_->Paths());
         controller_->SetConfigurationStore(core_->Store());
         controller_->SetShell(core_->Shell());
+        controller_->SetViewFactory(core_->ViewFactory());
+        controller_->SetPopupFactory(core_->PopupFactory());
     }
     return OnOpened() != 0 ? 1 : 0;
 }
@@ -101,6 +106,7 @@ int ReaderWindow::CreateSurface(HWND window) {
 }
 
 void ReaderWindow::DestroySurface() {
+    display_.StopTimer();
     if (!surface_) return;
     if (controller_) controller_->SetDrawingSurface(nullptr);
     if (settings_) settings_->SetDrawingSurface(nullptr);
@@ -110,4 +116,17 @@ void ReaderWindow::DestroySurface() {
 void ReaderWindow::PlaceWindow(const Rect& r) {
     if (surface_ && surface_->Window())
         SetWindowPos(surface_->Window(), nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER);
+}
+
+bool ReaderWindow::AttachToWindow(HWND window) {
+    if (!surface_ || !controller_ || !window) return false;
+    surface_->SetWindow(window);
+    std::unique_ptr<WindowTimers> host(new (std::nothrow) WindowTimers(window));
+    if (!host) return false;
+    controller_->SetTimerHost(host.get());
+    timerHost_ = std::move(host);
+    Size client;
+    surface_->GetClientSize(client, true);
+    display_.Attach(surface_.get(), controller_->GetLink(), client.width, client.height, true);
+    return true;
 }
