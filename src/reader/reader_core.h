@@ -25,6 +25,7 @@ class ConfigurationStore;
 class DocumentController;
 class DocumentControllerFactory;
 class DocumentLoader;
+class ReaderFrameHost;
 class ReaderShell;
 class ReaderViewFactory;
 class TextPopupFactory;
@@ -56,6 +57,9 @@ public:
         viewFactory_ = views;
         popupFactory_ = popups;
     }
+    // The maker of frame windows for link-target windows; none: no such window opens.
+    void SetFrameHost(ReaderFrameHost* host) { frameHost_ = host; }
+    ReaderFrameHost* FrameHost() const { return frameHost_; }
     ReaderViewFactory* ViewFactory() const { return viewFactory_; }
     TextPopupFactory* PopupFactory() const { return popupFactory_; }
 
@@ -103,6 +107,7 @@ private:
     LoaderCatalogue* catalogue_ = nullptr;
     DocumentControllerFactory* factory_ = nullptr;
     ReaderViewFactory* viewFactory_ = nullptr;
+    ReaderFrameHost* frameHost_ = nullptr;
     TextPopupFactory* popupFactory_ = nullptr;
     std::unique_ptr<ScriptHeap> heap_;
     std::unique_ptr<AppPaths> paths_;

@@ -5,7 +5,9 @@
 #include <cstdint>
 
 class DocumentController;
+class ReaderWindow;
 class String;
+struct Rect;
 
 // The shell's event sink (slots as the shell numbers them); the reader uses the command notice.
 class AppShellEvents {
@@ -52,4 +54,19 @@ public:
 
 protected:
     ~ReaderShell() = default;
+};
+
+// The shell's frame windows for the reader windows a link opens.
+class ReaderFrameHost {
+public:
+    // Makes and shows a frame window for the reader window, which the frame then owns (closing
+    // the frame deletes the reader window). False on failure: the reader window stays the
+    // caller's. r and caption may be null (the platform's default place, no caption).
+    virtual bool OpenFrame(ReaderWindow* window, const Rect* r, const String* caption,
+                           bool layout, bool topmost) = 0;
+    // Closes the frame that owns the reader window, deleting both; false when no frame owns it.
+    virtual bool CloseFrame(ReaderWindow* window) = 0;
+
+protected:
+    ~ReaderFrameHost() = default;
 };

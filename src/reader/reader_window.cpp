@@ -8,6 +8,7 @@
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_core.h"
+#include "reader/reader_host.h"
 #include "reader/reader_settings.h"
 
 ReaderWindow::ReaderWindow(ReaderCore* core) : core_(core) {}
@@ -129,4 +130,23 @@ bool ReaderWindow::AttachToWindow(HWND window) {
     surface_->GetClientSize(client, true);
     display_.Attach(surface_.get(), controller_->GetLink(), client.width, client.height, true);
     return true;
+}
+
+ReaderWindow* ReaderWindow::OpenTarget(ReaderCore* core, String& target, const Rect* r,
+                                       const String* caption, bool layout, bool topmost) {
+    if (!core || !core->FrameHost()) return nullptr;
+    std::unique_ptr<ReaderWindow> window(new (std::nothrow) ReaderWindow(core));
+    if (!window) return nullptr;
+    // A window that did not come up whole is closed, not shown half made.
+    if (window->Open(0) != 0 || window->CreateController(nullptr) != 0) return nullptr;
+    if (target.EqualsAscii("_blank")) {
+        if (!window->NameFromAddress("wnd")) return nullptr;
+    } else {
+        window->SetName(target);
+    }
+    String title;
+    if (!caption && window->Document() && window->Document()->GetTitle(title)) caption = &title;
+    if (!core->FrameHost()->OpenFrame(window.get(), r, caption, layout, topmost)) return nullptr;
+    target.Assign(window->Name());
+    return window.release();  // the frame's now
 }

@@ -32,6 +32,13 @@ public:
     ReaderWindow(const ReaderWindow&) = delete;
     ReaderWindow& operator=(const ReaderWindow&) = delete;
 
+    // A further window for a link target that names no existing frame: "_blank" gives it the
+    // name "wnd" + its address, written back to target; any other target is its name. Without
+    // a caption the document's title is the frame's caption. Null on any failure, and nothing
+    // of the new window is left then.
+    static ReaderWindow* OpenTarget(ReaderCore* core, String& target, const Rect* r,
+                                    const String* caption, bool layout, bool topmost);
+
     // 0 on success, 1 on failure.
     int Open(int flag);
     int CreateController(HWND window);

@@ -207,8 +207,10 @@ public:
         ++made;
         if (fail) return nullptr;
         last = new FakeDocumentController();
+        last->title = title;
         return last;
     }
+    std::u16string title;
     ScriptHeap* lastHeap = nullptr;
     FakeDocumentController* last = nullptr;
     int made = 0;
