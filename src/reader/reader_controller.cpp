@@ -106,6 +106,7 @@ void ReaderController::SetTimerHost(TimerHost* host) {
 void ReaderController::InitPopupCallbacks() {
     player_.SetListener(this);
     player_.SetNoticePoster(this);
+    callbacksReady_ = true;
     popupLocked_ = false;
 }
 

@@ -26,6 +26,7 @@
 #include "core/list.h"
 #include "core/segmented_array.h"
 #include "core/string.h"
+#include "bookfiles/book_document.h"
 #include "core/timer_list.h"
 #include "graphics/core/reader_links.h"
 #include "media/audio/audio_player.h"
@@ -158,6 +159,10 @@ public:
     bool ShowTextFor(uint32_t stringId, uint32_t milliseconds);
     bool ShowBusyText(const String& text, uint32_t milliseconds);
     bool HasBusyPopup() const { return busyPopup_ != nullptr; }
+    // For whoever loads from slow media: show calls ShowBusyPopup(kBusyString), hide
+    // HideBusyPopup. Both null until InitPopupCallbacks.
+    BookHostInterface* BusyShowCallback() { return callbacksReady_ ? &busyShow_ : nullptr; }
+    BookHostInterface* BusyHideCallback() { return callbacksReady_ ? &busyHide_ : nullptr; }
     int32_t BusyTimerId() const { return busyTimer_; }
     // The note of an annotation with its Edit and Delete links; false when it has no text.
     bool ShowNotePopup(int32_t index, Point anchor);
@@ -256,7 +261,7 @@ private:
     bool CopyPositionCommand();
     bool ContentsCommand();
     bool AddLinkCommand();
-    // The caption window: the main window, else the surface's.
+    // The caption window: the surface's, else the main window.
     HWND CaptionWindow() const;
     void SetCaption(const String& caption);
     void ShowBars(bool reader, bool audio, bool zoom);
@@ -286,6 +291,16 @@ private:
         ReaderController* owner_;
     };
 
+    class BusyCallback final : public BookHostInterface {
+    public:
+        BusyCallback(ReaderController* owner, bool show) : owner_(owner), show_(show) {}
+        void Notify() override;
+
+    private:
+        ReaderController* owner_;
+        bool show_;
+    };
+
     FontList fonts_;
     List guards_;
     const AppPaths* paths_ = nullptr;
@@ -310,6 +325,9 @@ private:
     uint16_t lastWordLanguage_ = 0;
     bool linkNotificationShown_ = false;
     Link link_{this};
+    BusyCallback busyShow_{this, true};
+    BusyCallback busyHide_{this, false};
+    bool callbacksReady_ = false;
     ReaderViewFactory* viewFactory_ = nullptr;
     TextPopupFactory* popupFactory_ = nullptr;
     std::unique_ptr<ReaderListWindow> library_;

@@ -63,6 +63,13 @@ void ReaderController::HideBusyPopup() {
     if (popup) popup->Hide();
 }
 
+void ReaderController::BusyCallback::Notify() {
+    if (show_)
+        owner_->ShowBusyPopup(kBusyString);
+    else
+        owner_->HideBusyPopup();
+}
+
 bool ReaderController::ShowTextFor(uint32_t stringId, uint32_t milliseconds) {
     return ShowBusyText(ResString(stringId), milliseconds);
 }
@@ -196,8 +203,9 @@ void ReaderController::UpdateWindowTitle() {
 }
 
 HWND ReaderController::CaptionWindow() const {
-    if (mainWindow_) return mainWindow_;
-    return surface_ ? surface_->Window() : nullptr;
+    // The surface draws into its frame window; the main window only stands in without one.
+    if (surface_ && surface_->Window()) return surface_->Window();
+    return mainWindow_;
 }
 
 void ReaderController::SetCaption(const String& caption) {

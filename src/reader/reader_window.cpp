@@ -126,6 +126,9 @@ bool ReaderWindow::AttachToWindow(HWND window) {
     if (!host) return false;
     controller_->SetTimerHost(host.get());
     timerHost_ = std::move(host);
+    // Its own frame gets its close request and its player's notices, also for a window a
+    // link opened (the program's main window would be the wrong one).
+    controller_->SetMainWindow(window);
     Size client;
     surface_->GetClientSize(client, true);
     display_.Attach(surface_.get(), controller_->GetLink(), client.width, client.height, true);

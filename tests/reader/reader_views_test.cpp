@@ -140,6 +140,15 @@ TEST_F(ReaderWindowTest, ClosingDuringAutoScrollGivesTheIdleTimeOutBack) {
     fvt::RunUntilIdle();
 }
 
+TEST_F(ReaderWindowTest, ExitClosesTheWindowItCameFrom) {
+    Watch({WM_CLOSE});
+    controller_->OnCommand(10, false);
+    fvt::RunUntilIdle();
+    auto log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].hwnd, hwnd_);
+}
+
 TEST_F(ReaderWindowTest, QueuedCommandsRunFromTheWindowsTimers) {
     controller_->PostCommand(110);
     controller_->PostCommand(111);
@@ -489,6 +498,21 @@ TEST_F(BusyPopupTest, BusyPopupStaysUntilHidden) {
     controller_.HideBusyPopup();
     EXPECT_FALSE(controller_.HasBusyPopup());
     controller_.HideBusyPopup();  // twice is harmless
+}
+
+TEST_F(BusyPopupTest, SlowLoadsShowAndHideTheBusyPopupThroughItsCallbacks) {
+    ReaderController fresh;
+    EXPECT_EQ(fresh.BusyShowCallback(), nullptr);  // not before the final set-up
+    controller_.InitPopupCallbacks();
+    BookHostInterface* show = controller_.BusyShowCallback();
+    BookHostInterface* hide = controller_.BusyHideCallback();
+    ASSERT_NE(show, nullptr);
+    ASSERT_NE(hide, nullptr);
+    show->Notify();
+    EXPECT_TRUE(controller_.HasBusyPopup());
+    EXPECT_EQ(controller_.BusyTimerId(), -1);  // up for as long as the load takes
+    hide->Notify();
+    EXPECT_FALSE(controller_.HasBusyPopup());
 }
 
 TEST_F(BusyPopupTest, WithoutPopupsTheTextGoesToTheShell) {
