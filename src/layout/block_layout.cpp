@@ -224,6 +224,29 @@ bool PageLayout::EnsureItem(BlockCursor& cursor) {
     return true;
 }
 
+bool PageLayout::OnlyTextEndFollows(BlockCursor cursor) {
+    for (int32_t i = 0; i < kMaxEmptyReads && EnsureItem(cursor); ++i) {
+        switch (cursor.Kind()) {
+            case kItemBox:
+            case kItemBoxAttribute:
+            case kItemStyleChange:
+            case kItemLine:
+                break;
+            case kItemFlowMark: {
+                uint32_t type = block_->Mark(cursor.counts[kItemFlowMark])->type;
+                if (type == kMarkTextEnd) return true;
+                if (type != kMarkBlockEnd && type != kMarkSpace && type != kMarkPageBreak)
+                    return false;
+                break;
+            }
+            default:
+                return false;
+        }
+        cursor.Next();
+    }
+    return false;
+}
+
 void PageLayout::DropLeadingSpaces(BlockCursor& cursor) {
     while (EnsureItem(cursor) && cursor.Kind() == kItemFlowMark &&
            block_->Mark(cursor.counts[kItemFlowMark])->type == kMarkSpace)
@@ -341,6 +364,8 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                     cand.last = lastChar;
                     ring.Push(cand);
                     pushedAny = true;
+                    // The space before the word is inside the line now.
+                    pendingSpace = 0;
                 } else {
                     ring.SetLastChar(lastChar);
                 }
@@ -438,6 +463,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                 } else {
                     remaining -= w + 2 * hs;
                 }
+                pendingSpace = 0;
                 metrics.AddObject(b->alignment, h, b->descent, vs);
                 b->rect.width = w;
                 b->rect.height = h;
@@ -456,8 +482,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                             if (!passOver) {
                                 BlockCursor after = c;
                                 after.Next();
-                                passOver = EnsureItem(after) && after.Kind() == kItemFlowMark &&
-                                           block_->Mark(after.counts[kItemFlowMark])->type == kMarkTextEnd;
+                                passOver = OnlyTextEndFollows(after);
                             }
                             if (passOver) {
                                 c.Next();

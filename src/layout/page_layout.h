@@ -150,6 +150,8 @@ private:
     bool EnsureItem(BlockCursor& cursor);
     void ApplyStyle(const PositionRecord& style);
     void DropLeadingSpaces(BlockCursor& cursor);
+    // Nothing but marks, boxes and styles before the end of the text.
+    bool OnlyTextEndFollows(BlockCursor cursor);
     bool FlushPageEnd(BlockCursor& cursor);
     void PlaceLineItems(BlockCursor from, const BlockCursor& to, const LineRecord& line);
 
