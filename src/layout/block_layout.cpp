@@ -148,6 +148,7 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         slot.contents.MoveFrom(*block_);
         ok = slot.contents.SplitAt(cursor, slot.contents, *block_);
     }
+    if (ok && more && slot.contents.EndPosition() <= page.start) ok = false;
     if (ok) {
         uint32_t end = slot.contents.EndPosition();
         page.end = end;

@@ -242,7 +242,7 @@ bool PageLayout::HandleTag(BlockContents& block, uint32_t position) {
     if (MarkupTags::IsClass2or13or14or17(id)) {
         if (!LayoutElement(block, id, isEnd, element, position)) return false;
     } else if (id == kTable || id == kTr || id == kTd || id == kTh) {
-        if (!LayoutTableTag(block, id, isEnd, element, position)) return false;
+        if (!LayoutTableTag(block, id, isEnd, element, before, position)) return false;
     }
     if (hasRule && !isEnd && (isEmpty || MarkupTags::IsEmpty(id)) && !pushed &&
         !AddBreakMark(id, element, true, block, position))
@@ -407,7 +407,8 @@ void PageLayout::ReadBoxAttributes(BoxAttributes& out) {
 }
 
 bool PageLayout::LayoutTableTag(BlockContents& block, uint32_t id, bool isEnd,
-                                const RenderState& state, uint32_t position) {
+                                const RenderState& /*state*/, const RenderState& outer,
+                                uint32_t position) {
     if (isEnd) return true;
     uint32_t v = 0;
     switch (id) {
@@ -415,7 +416,8 @@ bool PageLayout::LayoutTableTag(BlockContents& block, uint32_t id, bool isEnd,
             TableRecord t;
             ReadBoxAttributes(t.attributes);
             if (source_->GetAttributeValue(kAttrCellPadding, v)) t.cellPadding = v > 1000 ? 1000 : v;
-            t.alignment = state.alignment;
+            // Its own ALIGN, else the alignment of the element around it.
+            t.alignment = source_->GetAttributeValue(kAttrAlign, v) ? v : outer.alignment;
             return block.Append(t, position);
         }
         case kTr: {

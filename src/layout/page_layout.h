@@ -83,8 +83,9 @@ public:
     static constexpr int kMaxColumns = 4;
     // Guards against a token source that never delivers.
     static constexpr int32_t kMaxEmptyReads = 1 << 20;
-    // Tables nested deeper are laid out as plain items.
-    static constexpr int32_t kMaxTableDepth = 16;
+    // Tables nested deeper are laid out as plain items. Every level lays its cells out twice
+    // (measuring, then at the final widths), so the cost doubles with each.
+    static constexpr int32_t kMaxTableDepth = 5;
 
     explicit PageLayout(BookLayoutTraits* traits = nullptr);
     virtual ~PageLayout();
@@ -135,7 +136,7 @@ private:
                        uint32_t position);
     bool LayoutImage(BlockContents& block, bool isRule, uint32_t position);
     bool LayoutTableTag(BlockContents& block, uint32_t id, bool isEnd, const RenderState& state,
-                        uint32_t position);
+                        const RenderState& outer, uint32_t position);
     void ReadBoxAttributes(BoxAttributes& out);
     const RenderState& CurrentState() const;
     void StyleOf(const RenderState& state, PositionRecord& out) const;

@@ -100,15 +100,19 @@ bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
         if (!EnsureItem(c)) return false;
         uint32_t kind = c.Kind();
         if (kind == kItemRow || (kind == kItemCell && row < 0)) {
+            BlockCursor here = c;
             if (row >= 0) {
                 height += rowTallest;
                 ++rowsDone;
                 // The first row always stays; later rows only while they fit.
-                if (rowsDone >= maxRows || (measure && height > heightLimit)) break;
+                if (rowsDone >= maxRows || (measure && height > heightLimit)) {
+                    rowStart = here;  // the cut comes before this row
+                    break;
+                }
             }
             ++row;
             rowTallest = 0;
-            rowStart = c;
+            rowStart = here;
             if (measure && !widths.AddRow()) return false;
             if (kind == kItemRow) c.Next();
             continue;
