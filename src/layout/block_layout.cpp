@@ -690,3 +690,104 @@ bool PageLayout::FlushPageEnd(BlockCursor& cursor) {
         }
     }
 }
+
+// ---- Queries over laid-out blocks ----------------------------------------------------------
+
+bool PageLayout::PositionFraction(BlockContents& contents, uint32_t position,
+                                  uint32_t& fraction) {
+    BlockCursor c;
+    c.Init(&contents, false);
+    if (position >= contents.EndPosition()) {
+        if (position > contents.EndPosition()) return false;
+        fraction = 255;
+        return true;
+    }
+    // Back to the last item that starts at or before the position.
+    while (c.position > 0) {
+        c.Back();
+        const BlockItem* item = contents.ItemAt(c.position);
+        if (item->HasPosition() && item->Position() <= position) break;
+        if (c.position == 0) return false;
+    }
+    const BlockItem* item = contents.ItemAt(c.position);
+    if (!item || !item->HasPosition() || item->Position() > position) return false;
+    int32_t y = -1;
+    if (c.Kind() == kItemInlineBox &&
+        !(contents.Object(c.counts[kItemInlineBox])->flags & InlineBox::kAlignmentGiven)) {
+        y = contents.Object(c.counts[kItemInlineBox])->rect.y;
+    } else {
+        for (BlockCursor b = c; b.position > 0;) {
+            b.Back();
+            if (b.Kind() == kItemLine) {
+                y = contents.Line(b.counts[kItemLine])->y;
+                break;
+            }
+            if (b.Kind() == kItemTable) {
+                y = contents.Table(b.counts[kItemTable])->box.y;
+                break;
+            }
+        }
+    }
+    int64_t total = 0, before = 0;
+    bool found = false;
+    for (int i = 0; i < columnCount_; ++i) {
+        const Rect& r = columns_[i];
+        if (!found && y >= r.y && y < r.Bottom()) {
+            before = total + (y - r.y);
+            found = true;
+        }
+        total += r.height;
+    }
+    if (!found || total <= 0) {
+        fraction = 128;
+        return true;
+    }
+    int64_t f = before * 256 / total;
+    fraction = static_cast<uint32_t>(f > 255 ? 255 : f);
+    return true;
+}
+
+bool PageLayout::EndsWithTypeZeroMark(BlockContents& contents) {
+    BlockCursor c;
+    c.Init(&contents, false);
+    if (c.position == 0) return false;
+    c.Back();
+    return c.Kind() == kItemFlowMark &&
+           contents.Mark(c.counts[kItemFlowMark])->type == kMarkPageBreak;
+}
+
+void PageLayout::RemeasureRecord(PageRecord& record) {
+    if (!record.block) return;
+    bool drawing = fonts_.Begin();
+    PositionRecord style = record.style;
+    fonts_.Select(style.size, style.style, style.face);
+    BlockContents& b = *record.block;
+    BlockCursor c;
+    c.Init(&b, true);
+    for (; !c.AtEnd(); c.Next()) {
+        switch (c.Kind()) {
+            case kItemStyleChange:
+                style = *b.Style(c.counts[kItemStyleChange]);
+                fonts_.Select(style.size, style.style, style.face);
+                break;
+            case kItemFlowMark: {
+                FlowMark* m = b.Mark(c.counts[kItemFlowMark]);
+                // Zero-width break opportunities stay zero wide.
+                if (m->type == kMarkSpace && m->width != 0) m->width = fonts_.SpaceWidth();
+                if (m->type == kMarkHyphen) m->width = fonts_.HyphenWidth();
+                break;
+            }
+            case kItemTextRun: {
+                TextRun* run = b.Run(c.counts[kItemTextRun]);
+                Size size;
+                fonts_.Measure(run->text.Data(), run->text.Length(), size);
+                run->width = size.width;
+                run->height = size.height;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    if (drawing) fonts_.End();
+}

@@ -110,6 +110,15 @@ public:
     // could be laid out: the slot is then empty.
     bool LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText, bool singleStep);
 
+    // How far down the page's columns a position lies, 0 to 255 (255 at the block's end); false
+    // when the position lies before the block or beyond its end.
+    bool PositionFraction(BlockContents& contents, uint32_t position, uint32_t& fraction);
+    // The page's block ends with a page break.
+    static bool EndsWithTypeZeroMark(BlockContents& contents);
+    // Measures a record's saved block again after a change of fonts or sizes: spaces that have
+    // a width, text runs, and objects that follow the font.
+    void RemeasureRecord(PageRecord& record);
+
     // The number of characters behind the token source.
     uint32_t TextLength();
     // Whether a position lies in the same section (pages do not cross sections).
