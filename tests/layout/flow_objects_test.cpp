@@ -204,14 +204,22 @@ TEST_F(FlowObjects, TextInCellsWrapsToTheColumnWidth) {
 
 TEST_F(FlowObjects, ATallTableIsCutBetweenRowsAndNoRowIsLostOrRepeated) {
     std::u16string rows;
-    for (int i = 0; i < 40; ++i) rows += u"<tr><td>r" + std::u16string(1, u'a' + i % 26) + u"</td></tr>";
+    for (int i = 0; i < 40; ++i) {
+        rows.append(u"<tr><td>r");
+        rows.push_back(static_cast<char16_t>(u'a' + i % 26));
+        rows.append(u"</td></tr>");
+    }
     auto pages = Pages(u"<table>" + rows + u"</table><p>end</p>", 120, 100);
     ASSERT_GT(pages.size(), 4u);
     std::string all;
     for (const auto& p : pages)
-        for (const auto& l : p.lines) all += l + ",";
+        for (const auto& l : p.lines) all.append(l).append(",");
     std::string expected;
-    for (int i = 0; i < 40; ++i) expected += std::string("r") + static_cast<char>('a' + i % 26) + ",";
+    for (int i = 0; i < 40; ++i) {
+        expected.push_back('r');
+        expected.push_back(static_cast<char>('a' + i % 26));
+        expected.push_back(',');
+    }
     expected += "end,";
     EXPECT_EQ(all, expected);
     for (size_t i = 0; i + 1 < pages.size(); ++i) EXPECT_EQ(pages[i].end, pages[i + 1].start);
@@ -238,7 +246,7 @@ TEST_F(FlowObjects, SpansExtremeAndZeroNeverBreakTheLayout) {
     ASSERT_GE(pages.size(), 1u);
     std::string all;
     for (const auto& p : pages)
-        for (const auto& l : p.lines) all += l + ",";
+        for (const auto& l : p.lines) all.append(l).append(",");
     EXPECT_NE(all.find("x,"), std::string::npos);
 }
 
@@ -268,7 +276,7 @@ TEST_F(FlowObjects, AnEmptyTableIsPassedOver) {
     auto pages = Pages(u"a<table></table>b");
     std::string all;
     for (const auto& p : pages)
-        for (const auto& l : p.lines) all += l + ",";
+        for (const auto& l : p.lines) all.append(l).append(",");
     EXPECT_EQ(all, "a,b,");
 }
 
@@ -280,7 +288,7 @@ TEST_F(FlowObjects, DeeplyNestedTablesDoNotExhaustTheStack) {
     auto pages = Pages(html + u"after");
     std::string all;
     for (const auto& p : pages)
-        for (const auto& l : p.lines) all += l + ",";
+        for (const auto& l : p.lines) all.append(l).append(",");
     EXPECT_NE(all.find("deep"), std::string::npos);
     EXPECT_NE(all.find("after"), std::string::npos);
 }

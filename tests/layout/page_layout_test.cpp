@@ -114,13 +114,21 @@ TEST_F(PageLayoutTest, TheFirstLineOfAColumnAlwaysStays) {
 
 TEST_F(PageLayoutTest, EveryWordArrivesOnceAcrossPages) {
     std::u16string text;
-    for (int i = 0; i < 300; ++i) text += u"w" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u" ";
+    for (int i = 0; i < 300; ++i) {
+        text.push_back(u'w');
+        text.push_back(static_cast<char16_t>(u'a' + i % 26));
+        text.push_back(u' ');
+    }
     auto pages = Pages(u"<html><body><p>" + text + u"</p></body></html>", 120, 100);
     std::string all;
     for (const auto& p : pages)
-        for (const auto& l : p.lines) all += l + " ";
+        for (const auto& l : p.lines) all.append(l).append(" ");
     std::string expected;
-    for (int i = 0; i < 300; ++i) expected += std::string("w") + static_cast<char>('a' + i % 26) + " ";
+    for (int i = 0; i < 300; ++i) {
+        expected.push_back('w');
+        expected.push_back(static_cast<char>('a' + i % 26));
+        expected.push_back(' ');
+    }
     EXPECT_EQ(all, expected);
     EXPECT_GT(pages.size(), 5u);
 }

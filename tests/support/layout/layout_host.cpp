@@ -131,8 +131,9 @@ std::vector<std::string> LineTexts(const BlockContents& constBlock, std::vector<
                 if (b->object && b->rect.width > 0) {
                     if (space && !lines.back().empty()) lines.back() += ' ';
                     space = false;
-                    lines.back() += "[" + std::to_string(b->rect.width) + "x" +
-                                    std::to_string(b->rect.height) + "]";
+                    std::string& line = lines.back();
+                    line.append("[").append(std::to_string(b->rect.width));
+                    line.append("x").append(std::to_string(b->rect.height)).append("]");
                 }
                 break;
             }
