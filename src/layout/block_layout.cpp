@@ -292,6 +292,19 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     // Marked full only once the line is placed: the line before a cell's end still fits.
     bool columnFull = false;
     uint8_t lineFlags = 0;
+    // A break opportunity before the item at c; the first of a line would leave it empty.
+    auto pushCandidate = [&](char16_t first, char16_t lastChar) {
+        BreakCandidate cand;
+        cand.cursor = c;
+        cand.remaining = remaining;
+        cand.pendingSpace = pendingSpace;
+        cand.spaceCount = spaceCount;
+        cand.placeholder = pushedAny ? 0 : 1;
+        cand.first = first;
+        cand.last = lastChar;
+        ring.Push(cand);
+        pushedAny = true;
+    };
 
     while (!ended) {
         if (!EnsureItem(c)) return false;
@@ -355,16 +368,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                 char16_t firstChar = n > 0 ? run->text[0] : u' ';
                 char16_t lastChar = n > 0 ? run->text[n - 1] : u' ';
                 if (last != kLastText) {
-                    BreakCandidate cand;
-                    cand.cursor = c;
-                    cand.remaining = remaining;
-                    cand.pendingSpace = pendingSpace;
-                    cand.spaceCount = spaceCount;
-                    cand.placeholder = pushedAny ? 0 : 1;
-                    cand.first = firstChar;
-                    cand.last = lastChar;
-                    ring.Push(cand);
-                    pushedAny = true;
+                    pushCandidate(firstChar, lastChar);
                     // The space before the word is inside the line now.
                     pendingSpace = 0;
                 } else {
@@ -407,14 +411,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                     ended = true;
                     break;
                 }
-                BreakCandidate cand;
-                cand.cursor = c;
-                cand.remaining = remaining;
-                cand.pendingSpace = pendingSpace;
-                cand.spaceCount = spaceCount;
-                cand.placeholder = pushedAny ? 0 : 1;
-                ring.Push(cand);
-                pushedAny = true;
+                pushCandidate(u' ', u' ');
                 int32_t w = b->width, h = b->height;
                 if ((w == 0 && h == 0) || !b->object) {
                     b->rect = Rect{};
