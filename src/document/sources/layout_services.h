@@ -42,6 +42,15 @@ public:
     static void Install(LayoutEngineFactory* factory);
     // The installed factory; null until then (resources then make no layout and no searcher).
     static inline LayoutEngineFactory* installed = nullptr;
+
+    // The common end of a resource's CreateLayout: the token source is attached to the document
+    // and, when a layout is asked for, one is made over it (with traits for a book; the layout
+    // keeps them), its display option switched off when displayOption is false. False, with
+    // the token source and traits deleted and both outputs null, when no layout can be made.
+    static bool FinishLayout(TokenSource* made, DocumentSource* document, BookLayoutTraits* traits,
+                             bool displayOption, TokenSource*& source, PageLayout** layout);
+    // A resource's DestroyLayout: the layout goes first, then the token source.
+    static void DestroyLayout(TokenSource* source, PageLayout* layout);
 };
 
 // What a tapped inline object asks of the reader: to open a location (a picture shown
