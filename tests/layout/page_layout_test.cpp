@@ -230,3 +230,59 @@ TEST_F(PageLayoutTest, TinyColumnsAreRefused) {
 }
 
 }  // namespace
+namespace {
+
+TEST_F(PageLayoutTest, NestedSizeStepsStayWithinTheFontLimits) {
+    std::u16string html = u"<html><body>";
+    for (int i = 0; i < 60; ++i) html += u"<big>";
+    html += u"big";
+    for (int i = 0; i < 60; ++i) html += u"<small>";
+    html += u" small</body></html>";
+    auto pages = Pages(html, 240, 320);
+    ASSERT_GE(pages.size(), 1u);
+    auto lines = Lines(host->PageContents(0));
+    ASSERT_FALSE(lines.empty());
+    for (const auto& l : lines) EXPECT_LE(l.height, LayoutFonts::kMaxEm + 1);
+}
+
+TEST_F(PageLayoutTest, ASingleStepKeepsThePageNumberExceptAfterTheFirst) {
+    host = std::make_unique<LayoutHost>(u"<html><body>" + Words(12, u"abcdefghi") + u"</body></html>", 60, 30);
+    PageRecord first;
+    PageRecord second;
+    PageRecord third;
+    PageSlot slot;
+    slot.record = &first;
+    bool more = false;
+    ASSERT_TRUE(host->Layout().LayoutIntoSlot(slot, second, more, true));
+    EXPECT_TRUE(more);
+    EXPECT_EQ(second.pageNumber, 2u);
+    EXPECT_EQ(second.linkStep, 1);
+    EXPECT_EQ(second.linkOrigin, first.start);
+    PageSlot next;
+    next.record = &second;
+    ASSERT_TRUE(host->Layout().LayoutIntoSlot(next, third, more, true));
+    EXPECT_EQ(third.pageNumber, 2u);
+    EXPECT_EQ(third.start, second.end);
+    EXPECT_GT(third.start, second.start);
+}
+
+TEST_F(PageLayoutTest, APageIsLaidOutAgainFromItsRecordTheSameWay) {
+    host = std::make_unique<LayoutHost>(u"<html><body><p>" + Words(30, u"abcd") + u"</p></body></html>", 60, 40);
+    PageRecord first, second, third, again;
+    PageSlot slot;
+    slot.record = &first;
+    bool more = false;
+    ASSERT_TRUE(host->Layout().LayoutIntoSlot(slot, second, more, false));
+    PageSlot s2;
+    s2.record = &second;
+    ASSERT_TRUE(host->Layout().LayoutIntoSlot(s2, third, more, false));
+    std::vector<std::string> once = fvt::test::LineTexts(s2.contents);
+    // The second page again from its record (its saved block, scan state and elements).
+    PageSlot s3;
+    s3.record = &second;
+    ASSERT_TRUE(host->Layout().LayoutIntoSlot(s3, again, more, false));
+    EXPECT_EQ(fvt::test::LineTexts(s3.contents), once);
+    EXPECT_EQ(again.start, third.start);
+}
+
+}  // namespace
