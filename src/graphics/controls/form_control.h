@@ -153,7 +153,7 @@ private:
     ScriptHeap* heap_ = nullptr;
     FormControl* successor_ = nullptr;
     uint8_t fontFace_ = 1;
-    int8_t fontSize_ = -1;
+    int8_t fontSize_ = -12;  // until the page gives its style
 };
 
 // Holds a counted reference to a control across a call out that may release it.
