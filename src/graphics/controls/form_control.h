@@ -135,6 +135,7 @@ protected:
     // The control's Node face, null for a control that is never shown.
     Node* NodeFace() { return GetNode(); }
     void SetShownFlag(bool shown) { shown_ = shown ? 1 : 0; }
+    void SetId(int32_t id) { id_ = id; }
     Rect rect_{};
 
 private:
