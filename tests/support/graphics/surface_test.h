@@ -3,6 +3,7 @@
 // a timer list runs on the window (virtual clock).
 #pragma once
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@ namespace fvt::test {
 
 class SurfaceTest : public WindowTest {
 protected:
+    explicit SurfaceTest(const std::string& profile = "clock = virtual\n") : WindowTest(profile) {}
     void SetUp() override {
         WindowTest::SetUp();
         GdiUseSyntheticFonts(true);
@@ -67,8 +69,10 @@ protected:
         fvt::Tap(work.x + x, work.y + y);
         fvt::RunUntilIdle();
     }
-    // Keeps a picture of the screen beside the test binary, to look at.
-    void Snapshot(const std::string& name) { fvt::SaveScreenshot(name + ".png"); }
+    // With FOLIVANT_SNAPSHOTS set, keeps a picture of the screen beside the test binary.
+    void Snapshot(const std::string& name) {
+        if (std::getenv("FOLIVANT_SNAPSHOTS")) fvt::SaveScreenshot(name + ".png");
+    }
 
     Rect work{};
     HWND hwnd = nullptr;
