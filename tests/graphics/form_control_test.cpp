@@ -14,15 +14,8 @@ namespace {
 
 using fvt::test::FakeForm;
 
-String S(const char* ascii) {
-    String s;
-    s.AppendAscii(ascii);
-    return s;
-}
-
-std::string A(const String& s) {
-    return PrintHost::ToUtf8(std::u16string(s.Data(), s.Data() + s.Length()));
-}
+using fvt::test::A;
+using fvt::test::S;
 
 // The base alone: a control with nothing of its own.
 class PlainControl : public FormControl {
@@ -149,6 +142,44 @@ TEST(ControlScript, CommonMembersAnswerAndOthersAreUnknown) {
     EXPECT_EQ(form.RunOn(b, "this.nothing"), ScriptErrors::kMemberUnknown);
     EXPECT_EQ(form.RunOn(b, "this.form.name"), 0);
     EXPECT_EQ(form.lastResult, "f1");
+    b->Release();
+}
+
+// The page's view element: records what it is asked to bring into view.
+class ViewElement : public Widget {
+public:
+    bool BringIntoView(const Rect& area, uint32_t id) override {
+        asked.push_back(area);
+        ids.push_back(id);
+        return true;
+    }
+    std::vector<Rect> asked;
+    std::vector<uint32_t> ids;
+};
+
+TEST(ControlScript, ScrollIntoViewAsksTheControlParentAndIsHarmlessWithoutOne) {
+    FakeForm form;
+    ButtonControl* b = new ButtonControl;
+    b->Bind(&form, String(), 41, 0);
+    b->SetRect(Rect{5, 600, 30, 12}, 0);
+    EXPECT_EQ(form.RunOn(b, "this.scrollIntoView()"), 0);  // not laid out: nothing to do
+    ViewElement view;
+    form.controlParent = &view;
+    EXPECT_EQ(form.RunOn(b, "this.scrollIntoView()"), 0);
+    ASSERT_EQ(view.asked.size(), 1u);
+    EXPECT_EQ(view.asked[0], (Rect{5, 600, 30, 12}));
+    EXPECT_EQ(view.ids[0], 41u);
+    b->Release();
+}
+
+TEST(ControlScript, FocusOnAControlNotShownChangesNothing) {
+    FakeForm form;
+    ButtonControl* b = new ButtonControl;
+    ViewElement view;
+    b->SetParent(&view);
+    EXPECT_EQ(form.RunOn(b, "this.focus(); this.hasFocus"), 0);
+    EXPECT_EQ(form.lastResult, "false");
+    EXPECT_FALSE(b->IsFocused());
     b->Release();
 }
 

@@ -18,15 +18,8 @@ namespace {
 
 using fvt::test::FakeForm;
 
-String S(const char* ascii) {
-    String s;
-    s.AppendAscii(ascii);
-    return s;
-}
-
-std::string A(const String& s) {
-    return PrintHost::ToUtf8(std::u16string(s.Data(), s.Data() + s.Length()));
-}
+using fvt::test::A;
+using fvt::test::S;
 
 struct Field {
     IndexFieldControl* c;

@@ -196,10 +196,7 @@ void ButtonControl::SetPressed(bool pressed) {
 }
 
 void ButtonControl::Redraw(const Rect* /*area*/) {
-    if (!IsShownFlag()) return;
-    DrawScope scope(this);
-    if (!scope) return;
-    Draw(scope.Context(), rect_, nullptr);
+    RedrawWhole();
 }
 
 void ButtonControl::SetHighlighted(bool highlighted) {

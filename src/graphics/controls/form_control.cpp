@@ -91,6 +91,13 @@ void FormControl::Refresh() {
     if (Node* parent = form_->ControlParent()) parent->SetActive(true);
 }
 
+void FormControl::RedrawWhole() {
+    Node* node = NodeFace();
+    if (!shown_ || !node) return;
+    DrawScope scope(node);
+    if (scope) Draw(scope.Context(), rect_, nullptr);
+}
+
 void FormControl::ApplyStyle(GraphicsContext* gc) const {
     if (!gc) return;
     TextStyle style;

@@ -112,6 +112,8 @@ public:
     void DetachFromForm();
     bool SubmitForm();
     void Refresh();
+    // Draws the whole control through its Node face's context, while shown.
+    void RedrawWhole();
     void ApplyStyle(GraphicsContext* gc) const;
     // The control that takes over the script references to this one when it goes (counted).
     void SetSuccessor(FormControl* successor);

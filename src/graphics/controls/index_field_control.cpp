@@ -100,19 +100,16 @@ bool IndexFieldControl::MeasureSimple(Size& size, uint8_t& flagA) {
     return type_ == kHiddenType;
 }
 
+namespace {
+// Types that never take part in submission or queries.
+bool IsSilentType(int32_t type) {
+    return type == 5 || type == 8 || type == 9 || type == 14;
+}
+}  // namespace
+
 bool IndexFieldControl::IsOn() {
-    switch (type_) {
-        case 4:
-        case 11:
-            return checked_ != 0;
-        case 5:
-        case 8:
-        case 9:
-        case 14:
-            return false;
-        default:
-            return true;
-    }
+    if (GroupOf(type_) == Group::kChecked) return checked_ != 0;
+    return !IsSilentType(type_);
 }
 
 bool IndexFieldControl::GetSubmitValue(int32_t /*index*/, String& out) {
@@ -134,17 +131,7 @@ bool IndexFieldControl::GetSubmitValue(int32_t /*index*/, String& out) {
 }
 
 bool IndexFieldControl::FlagQuery() {
-    if (excluded_) return false;
-    switch (type_) {
-        case 3:
-        case 5:
-        case 8:
-        case 9:
-        case 14:
-            return false;
-        default:
-            return true;
-    }
+    return !excluded_ && type_ != 3 && !IsSilentType(type_);
 }
 
 bool IndexFieldControl::RestoreState(const String& text) {

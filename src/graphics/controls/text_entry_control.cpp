@@ -465,10 +465,7 @@ bool TextEntryControl::InsertText(const String& text) {
 }
 
 void TextEntryControl::Redraw(const Rect* /*area*/) {
-    if (!IsShownFlag()) return;
-    DrawScope scope(this);
-    if (!scope) return;
-    Draw(scope.Context(), rect_, nullptr);
+    RedrawWhole();
 }
 
 void TextEntryControl::OnFocusChanged(bool gained) {

@@ -14,6 +14,16 @@
 
 namespace fvt::test {
 
+// Texts for control tests: a String from ASCII, and a String as UTF-8.
+inline String S(const char* ascii) {
+    String s;
+    s.AppendAscii(ascii);
+    return s;
+}
+inline std::string A(const String& s) {
+    return PrintHost::ToUtf8(std::u16string(s.Data(), s.Data() + s.Length()));
+}
+
 class FakeForm : public FormLink, public ScriptObject {
 public:
     struct HandlerRun {
