@@ -7,11 +7,14 @@
 #include <memory>
 #include <vector>
 
+#include "bookfiles/book_document.h"
 #include "bookfiles/index_table.h"
 #include "bookfiles/palm_database.h"
 #include "graphics/controls/index_field_control.h"
 #include "graphics/controls/select_state.h"
+#include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
+#include "support/document/counting_book.h"
 #include "support/graphics/fake_form.h"
 
 namespace {
@@ -192,6 +195,45 @@ TEST(IndexFieldScript, QueryFieldAnswersSourceAndRefusesSelectedIndex) {
     EXPECT_EQ(form.RunOn(f.c, "this.selectedIndex"), ScriptErrors::kMemberUnknown);
     EXPECT_EQ(form.RunOn(f.c, "this.recordset"), ScriptErrors::kQuerySyntax);
     EXPECT_EQ(form.RunOn(f.c, "this.recordset = 1"), ScriptErrors::kCannotSet);
+}
+
+TEST(IndexFieldScript, RecordSetOfAQueryOnTheBookWalksItsMatches) {
+    // A book whose default table "words" holds three entries (built twice: the second time
+    // with the table's real record number).
+    uint32_t words = 0;
+    Bytes bytes;
+    for (int pass = 0; pass < 2; ++pass) {
+        BookBuilder b;
+        b.text = ToBytes("<html><body>dictionary</body></html>");
+        b.tables[0] = words;
+        PdbBuilder pdb = b.BuildDatabase();
+        IndexWriter w;
+        w.name = "words";
+        w.Add(u"apple", {{1, {10}}});
+        w.Add(u"bank", {{1, {20}}});
+        w.Add(u"cat", {{1, {30}}});
+        ASSERT_TRUE(AddIndexTable(w, &pdb, &words));
+        bytes = pdb.Build();
+    }
+    auto* book = new fixtures::CountingBook();
+    int error = 0;
+    PalmDatabase* db = PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error);
+    ASSERT_EQ(book->Book().Open(db, 1, 1252, 65002), 0);
+    {
+        FakeForm form;
+        IndexFieldControl* f = new IndexFieldControl(book);
+        f->SetFieldType(12);
+        f->SetRecordSet(true);
+        f->SetValueText(S("SELECT * FROM words"));
+        EXPECT_EQ(form.RunOn(f, "var r = this.recordset; r.Count"), 0) << form.err.MessageUtf8();
+        EXPECT_EQ(form.lastResult, "3");
+        EXPECT_GT(book->opened, 0);
+        EXPECT_EQ(form.RunOn(f, "this.source = 'SELECT * FROM nowhere'; this.recordset"),
+                  ScriptErrors::kQueryName);
+        f->Release();
+    }
+    EXPECT_EQ(book->RefCount(), 1u);  // the field and the record sets let go of the book
+    book->Release();
 }
 
 // ---- Loading from index entries ---------------------------------------------------------------

@@ -342,6 +342,16 @@ TEST_F(TextBoxTest, LinkStepsWrapAndABoxNeverDrawnIgnoresLinkKeys) {
     EXPECT_EQ(popup.hides, 0);
 }
 
+TEST_F(TextBoxTest, ABoxDrawnBeforeItWasMeasuredLaysItselfOutInTheGivenSize) {
+    box->AddRun(S(u"some text"), TextBox::kLink, Link().Get());
+    Rect out;
+    box->AdjustRect(out, Rect{20, 30, 150, 40});
+    box->Redraw(nullptr);
+    EXPECT_TRUE(box->IsLaidOut());
+    EXPECT_EQ(box->Placed(), (Rect{20, 30, 150, 40}));
+    EXPECT_TRUE(box->LinkArea(0)->laidOut);
+}
+
 TEST_F(TextBoxTest, MovingTheBoxPlacesItsLinksAgain) {
     box->SetMaxRect(Rect{0, 0, 200, 200});
     RefPtr<LinkTarget> a = Link();

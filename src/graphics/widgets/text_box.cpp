@@ -389,6 +389,12 @@ void TextBox::Redraw(const Rect* /*area*/) {
     DrawScope scope(this, false, nullptr);
     GraphicsContext* gc = scope.Context();
     if (!gc) return;
+    if (!laidOut_) {
+        // Drawn before it was measured: lay out now, keeping a size the parent gave.
+        Rect given = placed_;
+        Layout();
+        if (!fixedWidth_ && !given.IsEmpty()) placed_ = given;
+    }
     cachedStyle_ = kNoStyle;
     if (fixedWidth_ && placed_.width >= 1 && placed_.height >= 1) {
         gc->SetPenColor(frameColour_);
