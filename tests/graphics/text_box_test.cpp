@@ -309,6 +309,25 @@ TEST_F(TextBoxTest, AKeptLinkAtTheEndSurvivesTheCutAndTheMarkerEndsTheHead) {
     Snapshot("text_box_elided");
 }
 
+TEST_F(TextBoxTest, KeysPassOverALinkWhoseLinesWereElided) {
+    box->SetPassive(false);
+    box->SetMaxRect(Rect{0, 0, 200, 56});
+    RefPtr<LinkTarget> hidden = Link(), kept = Link();
+    ASSERT_FALSE(box->AddRun(S(u"a\nb\nc\nd\n"), 0, nullptr));
+    ASSERT_FALSE(box->AddRun(S(u"hidden\n"), TextBox::kLink, hidden.Get()));
+    ASSERT_FALSE(box->AddRun(S(u"e\nf\ng\n"), 0, nullptr));
+    box->AddRun(S(u"More"), 21, kept.Get());
+    box->GetSize();
+    ASSERT_NE(box->TailStart(), -1);
+    Place(0, 0);
+    EXPECT_FALSE(box->LinkArea(0)->laidOut);
+    InputEvent next = InputEvent::Key(1037);
+    box->HandleEvent(next);
+    EXPECT_EQ(box->CurrentLink(), 1);
+    box->HandleEvent(next);
+    EXPECT_EQ(box->CurrentLink(), 1);  // the only link drawn
+}
+
 TEST_F(TextBoxTest, ALinkOverTwoLinesHasOneRectanglePerLine) {
     box->SetMaxRect(Rect{0, 0, 1000, 1000});
     box->SetFrame(TextBox::kLineBelow, 0);  // lines as wide as the box allows

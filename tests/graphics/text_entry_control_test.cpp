@@ -4,11 +4,14 @@
 // blink and the input panel, script "value", saved state, and handlers that destroy the field.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include "graphics/controls/text_entry_control.h"
 #include "library/paths/app_paths.h"
+
 #include "platform/shell/shell.h"
 #include "support/graphics/fake_form.h"
 #include "support/graphics/surface_test.h"
+#include "support/platform/driver_script.h"
 
 namespace {
 
@@ -63,6 +66,26 @@ TEST_F(TextEntryTest, TypingThroughTheDeviceReachesTheField) {
     fvt::Character(u'x');
     fvt::RunUntilIdle();
     EXPECT_EQ(A(field->Value()), "x");
+}
+
+TEST_F(TextEntryTest, ADriverTapFocusesAFieldAndPlacesTheCaretWhereTyped) {
+    TextEntryControl* other = new TextEntryControl(&timers);
+    other->SetRect(Rect{10, 60, 100, 20}, 0);
+    other->SetParent(surface.get());
+    other->Show(true);
+    other->RestoreState(S("wxyz"));
+    std::ostringstream script;
+    script << "tap " << work.x + 12 << " " << work.y + 70 << "\n"
+           << "char a\n"
+           << "char b\n"
+           << "idle\n";
+    std::istringstream in(script.str());
+    ASSERT_EQ(fvt::test::RunDriverScript(in), 0);
+    EXPECT_TRUE(other->IsFocused());
+    EXPECT_FALSE(field->IsFocused());
+    EXPECT_EQ(A(other->Value()), "abwxyz");  // the tap before the first character
+    EXPECT_TRUE(field->Value().IsEmpty());
+    other->Release();
 }
 
 TEST_F(TextEntryTest, BackspaceAndDeleteOnAnEmptyFieldChangeNothing) {
