@@ -20,7 +20,7 @@ void Frame(GraphicsContext* gc, Rect& r, uint32_t colour) {
 }
 }  // namespace
 
-ButtonControl::ButtonControl(TimerList* timers) : timers_(timers) {
+ButtonControl::ButtonControl(TimerList* timers) : ControlNode(rect_), timers_(timers) {
     UiColors::Get(textColour_, 22);
 }
 

@@ -7,13 +7,13 @@
 #include <memory>
 
 #include "core/color.h"
+#include "graphics/controls/control_node.h"
 #include "graphics/controls/form_control.h"
-#include "graphics/core/node.h"
 
 class IconImage;
 class TimerList;
 
-class ButtonControl : public FormControl, public Node {
+class ButtonControl : public FormControl, public ControlNode {
 public:
     // The key-row column buttons read (Enter and Space give the activate code there).
     static constexpr int kKeyColumn = 4;
@@ -57,23 +57,12 @@ public:
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool create) override;
 
     // Node face.
-    bool IsPopup() const override { return true; }
     bool Show(bool show) override;
     bool IsShown() const override { return IsShownFlag(); }
     bool HandleEvent(InputEvent& event) override;
     void Redraw(const Rect* area) override;
     void OnFocusChanged(bool gained) override { SetHighlighted(gained); }
     void SetHighlighted(bool highlighted) override;
-    Rect& AdjustRect(Rect& out, const Rect& in) override {
-        out = in;
-        return out;
-    }
-    bool HitTest(const Rect& area) override { return Rect::Intersects(rect_, area); }
-    bool GetRect(Rect& out) override {
-        out = rect_;
-        return true;
-    }
-    int32_t ZOrder() const override { return 0; }
 
 private:
     void SetPressed(bool pressed);

@@ -25,7 +25,7 @@ bool IsExtendingMove(uint32_t command) {
 }
 }  // namespace
 
-TextEntryControl::TextEntryControl(TimerList* timers) : timers_(timers) {}
+TextEntryControl::TextEntryControl(TimerList* timers) : ControlNode(rect_), timers_(timers) {}
 
 TextEntryControl::~TextEntryControl() {
     if (timers_) timers_->Stop(this, blinkTimer_);

@@ -10,10 +10,10 @@
 #include <cstdint>
 
 #include "core/timer_list.h"
+#include "graphics/controls/control_node.h"
 #include "graphics/controls/form_control.h"
-#include "graphics/core/node.h"
 
-class TextEntryControl : public FormControl, public Node, private TimerCallback {
+class TextEntryControl : public FormControl, public ControlNode, private TimerCallback {
 public:
     static constexpr uint32_t kNoLimit = 0xFFFFFFFFu;
     static constexpr char16_t kMask = u'*';
@@ -84,7 +84,6 @@ public:
     int GetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap, ScriptValue* result) override;
 
     // Node face.
-    bool IsPopup() const override { return true; }
     bool Show(bool show) override;
     bool IsShown() const override { return IsShownFlag(); }
     bool HandleEvent(InputEvent& event) override;
@@ -92,16 +91,6 @@ public:
     void Redraw(const Rect* area) override;
     void OnFocusChanged(bool gained) override;
     void SetHighlighted(bool on) override;
-    Rect& AdjustRect(Rect& out, const Rect& in) override {
-        out = in;
-        return out;
-    }
-    bool HitTest(const Rect& area) override { return Rect::Intersects(rect_, area); }
-    bool GetRect(Rect& out) override {
-        out = rect_;
-        return true;
-    }
-    int32_t ZOrder() const override { return 0; }
 
     // The text area: the rectangle inside the frame.
     Rect TextArea() const;
