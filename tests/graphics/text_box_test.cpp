@@ -94,7 +94,7 @@ protected:
     }
     int32_t Width(const char16_t* text, uint32_t style = 0) {
         DrawScope scope(surface.get());
-        TextStyle s = box->Style();
+        FontStyle s = box->Style();
         s.flags = static_cast<uint8_t>((s.flags & ~7u) | (style & 7u));
         scope.Context()->SetFontStyle(s);
         Size size{};

@@ -100,9 +100,9 @@ void FormControl::RedrawWhole() {
 
 void FormControl::ApplyStyle(GraphicsContext* gc) const {
     if (!gc) return;
-    TextStyle style;
+    FontStyle style;
     style.size = fontSize_;
-    style.flags = TextStyle::kPlain;
+    style.flags = FontStyle::kPlain;
     style.face = fontFace_;
     gc->SetFontStyle(style);
 }

@@ -152,7 +152,7 @@ bool TextBox::AddRun(const String& text, uint32_t style, LinkTarget* link) {
 void TextBox::ApplyRunStyle(GraphicsContext* gc, uint32_t style, bool leaveColour) {
     if (((style ^ cachedStyle_) & 15) == 0) return;
     if (!leaveColour) gc->SetTextColor((style & kLink) ? kLinkColour : textColour_);
-    TextStyle s = Style();
+    FontStyle s = Style();
     s.flags = static_cast<uint8_t>((s.flags & ~7u) | (style & 7u));
     gc->SetFontStyle(s);
     cachedStyle_ = style & 15;

@@ -52,13 +52,13 @@ public:
     virtual int32_t LinkCount() { return -1; }
     // Face 0 takes the settings' display face (1 without settings); the flags become 128.
     virtual void SetStyle(int8_t size, uint8_t face);
-    virtual const TextStyle& Style() const { return style_; }
+    virtual const FontStyle& Style() const { return style_; }
 
     void SetMaxRect(const Rect& r) { maxRect_ = r; }
     const Rect& MaxRect() const { return maxRect_; }
 
 protected:
-    TextStyle style_{};
+    FontStyle style_{};
     TextBoxOwner* settings_;
     Rect maxRect_{};
 };
