@@ -156,6 +156,16 @@ TEST_F(BarOwner, ASoftKeyNotOverriddenPressesItsButton) {
     DestroyWindow(bar);
 }
 
+TEST_F(BarOwner, ABarGoesWithItsOwner) {
+    HWND bar = MakeBar(214);
+    EXPECT_EQ(ActiveMenuBar(), bar);
+    DestroyWindow(owner_);
+    EXPECT_EQ(ActiveMenuBar(), nullptr);  // at once, though it closes a moment later
+    RunUntilIdle();
+    EXPECT_FALSE(IsWindow(bar));
+    EXPECT_FALSE(PressMenuBarButton(0));
+}
+
 TEST_F(BarOwner, APopupButtonPreparesItsMenuThenSendsTheChoice) {
     HWND bar = MakeBar(103);
     Watch({WM_COMMAND, WM_INITMENUPOPUP});
