@@ -3,6 +3,7 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/kernel/sync.h"
 #include "platform/window/window_layer.h"
 
 namespace fvt {
@@ -63,31 +64,17 @@ void SetAnswersFromUser(bool fromUser) {
 
 bool RunAnsweredLoop(HWND owner, const std::function<bool()>& done,
                      const std::function<void()>& idle) {
-    // With the queue drained, an answer is taken; only a person on screen is waited for.
-    bool ownerWasEnabled = owner && IsWindowEnabled(owner);
-    if (ownerWasEnabled) EnableWindow(owner, FALSE);
-    bool quit = false;
-    MSG msg;
-    while (!done()) {
-        bool got = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE;
-        if (!got) {
-            idle();
-            if (done()) break;
-            if (!AnswersFromUser() || PendingAnswers() > 0) continue;
-            got = true;
-            if (!GetMessageW(&msg, nullptr, 0, 0)) msg.message = WM_QUIT;
-        }
-        if (msg.message == WM_QUIT) {
-            // The program's own loop must see the quit too.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            quit = true;
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (ownerWasEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
-    return !quit;
+    return RunModalLoop(owner, [&] {
+        if (done()) return true;
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) return false;
+        idle();
+        if (done()) return true;
+        // Nothing is queued: unless a person is to answer, wake the loop for the next answer.
+        if (!AnswersFromUser() || PendingAnswers() > 0)
+            PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+        return false;
+    });
 }
 
 }  // namespace fvt

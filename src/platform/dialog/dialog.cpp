@@ -109,11 +109,7 @@ LRESULT DialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 void RegisterDialogClass() {
     static std::once_flag once;
     std::call_once(once, [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DialogWindowProc;
-        wc.cbWndExtra = DLGWINDOWEXTRA;
-        wc.lpszClassName = kDialogClass;
-        RegisterClassW(&wc);
+        ctl::RegisterLayerClass(kDialogClass, DialogWindowProc, DLGWINDOWEXTRA);
     });
 }
 

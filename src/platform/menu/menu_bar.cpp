@@ -201,15 +201,7 @@ LRESULT BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 extern "C" BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
-    static const bool registered = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = BarProc;
-        wc.cbWndExtra = static_cast<int>(sizeof(void*));
-        wc.lpszClassName = u"menu_worker";
-        RegisterClassW(&wc);
-        return true;
-    }();
-    (void)registered;
+    fvt::ctl::RegisterLayerClass(u"menu_worker", BarProc, static_cast<int>(sizeof(void*)));
     if (!info || info->cbSize != sizeof(SHMENUBARINFO) || !IsWindow(info->hwndParent))
         return FALSE;
     HMENU menu = nullptr;

@@ -26,16 +26,11 @@ int ItemHeight(const fvt::MenuItemView& item) {
 
 SIZE MenuSize(HMENU menu) {
     SIZE s{Px(60), Px(4)};
-    HDC dc = GetDC(nullptr);
-    HFONT font = CreateDefaultFont();
-    HGDIOBJ old = SelectObject(dc, font);
+    FontDC measure(nullptr, nullptr);
     for (auto& item : fvt::MenuItems(menu)) {
         s.cy += ItemHeight(item);
-        s.cx = std::max<LONG>(s.cx, TextWidth(dc, item.text) + Px(30));
+        s.cx = std::max<LONG>(s.cx, TextWidth(measure.dc(), item.text) + Px(30));
     }
-    SelectObject(dc, old);
-    DeleteObject(font);
-    ReleaseDC(nullptr, dc);
     return s;
 }
 
@@ -58,8 +53,7 @@ LRESULT MenuProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             Painter p(hwnd, nullptr);
             if (!p.dc()) return 0;
             RECT r = p.client();
-            Fill(p.dc(), r, RGB(255, 255, 255));
-            Frame(p.dc(), r, RGB(0, 0, 0));
+            PaintPanel(p.dc(), r);
             int top = Px(2);
             for (auto& item : fvt::MenuItems(t->shown)) {
                 int h = ItemHeight(item);
@@ -130,14 +124,7 @@ bool Choosable(HMENU menu, UINT id, int depth = 0) {
 
 extern "C" BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, const void*) {
     if (fvt::MenuItems(menu).empty() && GetMenuItemCount(menu) < 0) return FALSE;
-    static const bool registered = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = MenuProc;
-        wc.lpszClassName = u"FvtPopupMenu";
-        RegisterClassW(&wc);
-        return true;
-    }();
-    (void)registered;
+    fvt::ctl::RegisterLayerClass(u"FvtPopupMenu", MenuProc);
     Tracking t;
     t.shown = menu;
     SIZE s = MenuSize(menu);
