@@ -6,6 +6,7 @@
 #include "platform/controls/controls_internal.h"
 #include "platform/dialog/answers.h"
 #include "platform/dialog/dialog.h"
+#include "platform/dialog/dialog_template.h"
 #include "platform/kernel/system_time.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
@@ -22,7 +23,9 @@ struct Box {
     int result = 0;
 };
 
-const char16_t* ButtonText(int id) {
+}  // namespace
+
+const char16_t* fvt::StandardButtonText(int id) {
     bool french = (GetSystemDefaultLangID() & 0x3FF) == LANG_FRENCH;
     switch (id) {
         case IDOK:
@@ -41,6 +44,10 @@ const char16_t* ButtonText(int id) {
             return french ? u"Non" : u"No";
     }
 }
+
+namespace {
+
+using fvt::StandardButtonText;
 
 std::vector<int> ButtonsOf(UINT type) {
     switch (type & 0xF) {
@@ -87,7 +94,7 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 bool def = box->buttons[i] == box->defaultButton;
                 Fill(p.dc(), b, def ? RGB(0, 0, 0) : RGB(255, 255, 255));
                 Frame(p.dc(), b, RGB(0, 0, 0));
-                Text(p.dc(), ButtonText(box->buttons[i]), b, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
+                Text(p.dc(), StandardButtonText(box->buttons[i]), b, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
                      def ? RGB(255, 255, 255) : RGB(0, 0, 0));
             }
             return 0;

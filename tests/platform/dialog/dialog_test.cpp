@@ -393,3 +393,48 @@ TEST_F(FrenchCompiledTemplates, LabelsAreInFrench) {
 
 }  // namespace
 }  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+TEST_F(FileDialogs, OnScreenThePersonWalksTheFoldersThroughTheFilter) {
+    device_.WriteHost("Books/a.prc", "x");
+    device_.WriteHost("Books/b.txt", "x");
+    device_.WriteHost("Books/Old/c.prc", "x");
+    SetAnswersFromUser(true);
+    std::vector<std::u16string> shown;
+    auto entries = [&](HWND dialog) {
+        shown.clear();
+        HWND list = GetDlgItem(dialog, 101);
+        WCHAR text[64];
+        for (int i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
+            SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            shown.push_back(text);
+        }
+    };
+    auto pick = [](HWND dialog, int index) {
+        HWND list = GetDlgItem(dialog, 101);
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(101, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    };
+    QueueAnswer(Answer{-1, {}, [&](HWND dialog) {
+                           entries(dialog);  // "..", "Old\", "a.prc": b.txt is filtered out
+                           pick(dialog, 2);
+                       }});
+    QueueAnswer(Answer{IDOK, {}, {}});
+    WCHAR file[260] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 260;
+    ofn.lpstrFilter = u"eBooks\0*.prc;*.pdb\0All\0*\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrInitialDir = u"\\Books";
+    EXPECT_TRUE(GetOpenFileNameW(&ofn));
+    SetAnswersFromUser(false);
+    EXPECT_EQ(shown, (std::vector<std::u16string>{u"..", u"Old\\", u"a.prc"}));
+    EXPECT_EQ(std::u16string(file), u"\\Books\\a.prc");
+}
+
+}  // namespace
+}  // namespace fvt::test
