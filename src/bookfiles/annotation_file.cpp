@@ -41,7 +41,9 @@ bool AnnotationFile::PathForBook(const std::string& bookPath, std::string* out, 
 }
 
 bool AnnotationFile::Delete(const std::string& path) {
-    return !path.empty() && DatabaseFile::Remove(path.c_str());
+    if (path.empty()) return false;
+    DatabaseFile::RemoveLeftover(path.c_str());
+    return DatabaseFile::Remove(path.c_str());
 }
 
 int AnnotationFile::OpenOrCreate(const std::string& bookPath, const char* bookDatabaseName,

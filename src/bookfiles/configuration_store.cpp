@@ -1,5 +1,6 @@
 #include "bookfiles/configuration_store.h"
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -75,17 +76,30 @@ int ConfigurationStore::Validate() {
     return 0;
 }
 
+std::uint8_t ConfigurationStore::MainByte(std::uint32_t offset) const {
+    // What an upgrade would hold: the stored bytes, then the defaults of the newer fields. A
+    // read-only open of an older store is not upgraded, so its reads fill in the same way.
+    static const std::array<std::uint8_t, kMainSize> defaults = [] {
+        std::array<std::uint8_t, kMainSize> main{};
+        DefaultMain(main.data());
+        return main;
+    }();
+    ByteSpan d;
+    if (GetData(0, &d) && d.Holds(offset, 1)) return d.data[offset];
+    return offset < kMainSize ? defaults[offset] : 0;
+}
+
 std::uint32_t ConfigurationStore::GetWord(std::uint32_t offset) const {
     ByteSpan d;
     if (GetData(0, &d) && d.Holds(offset, 4)) return d.U32At(offset);
-    if (offset == 92) return 1;
-    if (offset == 96) return 0x0020284F;
-    return 0;
+    if (offset > 0xFFFFFFFFu - 4) return 0;
+    std::uint32_t word = 0;
+    for (std::uint32_t i = 0; i < 4; ++i) word = word << 8 | MainByte(offset + i);
+    return word;
 }
 
 std::uint8_t ConfigurationStore::GetByte(std::uint32_t offset) const {
-    ByteSpan d;
-    return GetData(0, &d) ? static_cast<std::uint8_t>(d.U8At(offset, 0)) : 0;
+    return MainByte(offset);
 }
 
 int ConfigurationStore::SetWord(std::uint32_t offset, std::uint32_t value) {

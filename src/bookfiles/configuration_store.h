@@ -22,7 +22,8 @@ public:
     int OpenDefault(const char* path, int create) override;
     bool InitialiseNew() override;
 
-    // The settings: a field beyond the stored record reads as its default.
+    // The settings: a field beyond the stored record (an older store, also when opened
+    // read-only and so not upgraded) reads as its default.
     std::uint32_t GetWord(std::uint32_t offset) const;
     std::uint8_t GetByte(std::uint32_t offset) const;
     int SetWord(std::uint32_t offset, std::uint32_t value);
@@ -52,4 +53,7 @@ public:
 protected:
     const char* StoreType() const override { return "GPAR"; }
     int Validate() override;
+
+private:
+    std::uint8_t MainByte(std::uint32_t offset) const;
 };

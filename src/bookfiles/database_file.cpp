@@ -11,6 +11,7 @@ namespace DatabaseFile {
 namespace {
 
 long long g_failAfter = -1;
+long long g_replaceCount = 0;
 
 // Device paths arrive as UTF-8; the device layer takes UTF-16.
 std::u16string Wide(const char* path) {
@@ -20,6 +21,11 @@ std::u16string Wide(const char* path) {
         Utf8::DecodeToUtf16(reinterpret_cast<const std::uint8_t*>(path), n, out.data(), out.size());
     out.resize(units < 0 ? 0 : static_cast<std::size_t>(units));
     return out;
+}
+
+// Where Replace writes before the rename.
+std::u16string TempPath(const std::u16string& target) {
+    return target + u".tmp";
 }
 
 int ErrorFromLastError() {
@@ -136,9 +142,10 @@ int ReadAll(const char* path, std::vector<std::uint8_t>* out) {
 }
 
 bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size) {
+    ++g_replaceCount;
     std::u16string target = Wide(path);
     if (target.empty()) return false;
-    std::u16string temp = target + u".tmp";
+    std::u16string temp = TempPath(target);
     HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -155,8 +162,22 @@ bool Remove(const char* path) {
     return !wide.empty() && DeleteFileW(wide.c_str());
 }
 
+bool RemoveLeftover(const char* path) {
+    std::u16string target = Wide(path);
+    if (target.empty()) return true;
+    std::u16string temp = TempPath(target);
+    DWORD attributes = GetFileAttributesW(temp.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;  // not ours to remove
+    return DeleteFileW(temp.c_str());
+}
+
 void FailWritesAfterForTesting(long long bytes) {
     g_failAfter = bytes;
+}
+
+long long ReplaceCountForTesting() {
+    return g_replaceCount;
 }
 
 }  // namespace DatabaseFile

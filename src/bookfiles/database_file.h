@@ -37,8 +37,13 @@ int ReadAll(const char* path, std::vector<std::uint8_t>* out);
 // `path`. False on any failure, and then `path` is as it was.
 bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size);
 bool Remove(const char* path);
+// Removes the temporary file that a Replace cut short by a crash left beside `path`; true when
+// none is left.
+bool RemoveLeftover(const char* path);
 
-// Test hook: the next writes fail once this many bytes have been written in total (-1: never).
+// Test hooks: the next writes fail once this many bytes have been written in total (-1:
+// never); how many replacements were tried since the start.
 void FailWritesAfterForTesting(long long bytes);
+long long ReplaceCountForTesting();
 
 }  // namespace DatabaseFile

@@ -69,6 +69,8 @@ int RecordStoreBase::Open(const char* path, int readOnly, int create) {
         db_.reset(PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error));
         if (!db_) return error ? error : 10;
     } else {
+        // A write cut short by a crash left its temporary file; the store itself is whole.
+        DatabaseFile::RemoveLeftover(path);
         db_.reset(PalmDatabase::Open(path, create ? 23 : 11, "FOLV", type, &error));
         if (!db_ && error != 10) return error ? error : 14;
     }
@@ -76,10 +78,11 @@ int RecordStoreBase::Open(const char* path, int readOnly, int create) {
     int invalid = 0;
     if (!db_) {
         invalid = 10;
+    } else if (db_->GetType() != PalmCode(type) || db_->GetCreator() != PalmCode("FOLV")) {
+        // Even an empty database of another kind is someone else's file: set aside, not taken.
+        invalid = 1;
     } else if (db_->GetRecordCount() == 0 && !readOnly_ && create) {
         fresh = true;
-    } else if (db_->GetType() != PalmCode(type) || db_->GetCreator() != PalmCode("FOLV")) {
-        invalid = 1;
     } else {
         invalid = Validate();
     }
@@ -146,8 +149,10 @@ int RecordStoreBase::Flush() {
 
 int RecordStoreBase::Close() {
     if (!db_) return 0;
-    int rc = Flush();
+    // The database's own Close writes back once; destroying it after that writes nothing more.
+    int rc = readOnly_ || db_->Close() ? 0 : 1;
     db_.reset();
+    dirty_ = false;
     return rc;
 }
 

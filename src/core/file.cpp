@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "core/containers.h"
 #include "core/dates.h"
@@ -206,6 +208,9 @@ int32_t Files::CleanTemp(const Text& folder, const Text& pattern) {
     int32_t count = 0;
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        // A listed name is one plain name; anything that could climb elsewhere is not ours.
+        std::u16string_view name = data.cFileName;
+        if (name.find_first_of(u"\\/") != std::u16string_view::npos) continue;
         Text file = folder;
         if (file.AppendPathComponent(WideText(data.cFileName)) && DeleteFileW(file.WideCStr()))
             ++count;
@@ -303,16 +308,20 @@ bool Folders::Ensure(const Text& path) {
     if (Exists(path)) return true;
     String w;
     if (!path.ToWide(w)) return false;
-    // Create each missing folder from the root down.
+    // Create each missing folder from the root down; on a failure part-way, the folders made
+    // here go again (deepest first), so nothing half made is left behind.
+    std::vector<Text> made;
     for (int32_t i = 1; i <= w.Length(); ++i) {
         if (i < w.Length() && w.At(i) != '\\') continue;
         String part;
         part.AssignSub(w, 0, i);
         Text t;
-        if (!part.ToText(t)) return false;
-        if (!Exists(t)) CreateDirectoryW(t.WideCStr(), nullptr);
+        if (!part.ToText(t)) break;
+        if (!Exists(t) && CreateDirectoryW(t.WideCStr(), nullptr)) made.push_back(t);
     }
-    return Exists(path);
+    if (Exists(path)) return true;
+    for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW(it->WideCStr());
+    return false;
 }
 
 bool Folders::Books(Text& out) {

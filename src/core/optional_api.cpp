@@ -5,6 +5,7 @@
 
 #include "platform/kernel/device.h"
 #include "platform/kernel/modules.h"
+#include "platform/last_error.h"
 
 namespace {
 
@@ -45,6 +46,9 @@ enum Entry {
     kInternetQueryOptionW,
     kInternetGetConnectedState,
     kInternetCloseHandle,
+    kRasGetEntryDialParams,
+    kRasDial,
+    kRasHangUp,
     kEntryCount
 };
 
@@ -92,6 +96,9 @@ const Name kNames[kEntryCount] = {
     {"wininet.dll", "InternetQueryOptionW"},
     {"wininet.dll", "InternetGetConnectedState"},
     {"wininet.dll", "InternetCloseHandle"},
+    {"ras.dll", "RasGetEntryDialParams"},
+    {"ras.dll", "RasDial"},
+    {"ras.dll", "RasHangUp"},
 };
 // clang-format on
 
@@ -216,61 +223,80 @@ HRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD cp, LPCSTR s, int* ss, 
              HRESULT(*)(DWORD*, DWORD, LPCSTR, int*, LPWSTR, int*), mode, cp, s, ss, d, ds);
 }
 
-void* InternetOpenA(const char* a, DWORD t, const char* p, const char* b, DWORD f) {
+HINTERNET InternetOpenA(const char* a, DWORD t, const char* p, const char* b, DWORD f) {
     FVT_CALL(kInternetOpenA, nullptr,
-             void* (*)(const char*, DWORD, const char*, const char*, DWORD), a, t, p, b, f);
+             HINTERNET(*)(const char*, DWORD, const char*, const char*, DWORD), a, t, p, b, f);
 }
-void* InternetConnectW(void* i, LPCWSTR s, WORD port, LPCWSTR u, LPCWSTR pw, DWORD sv, DWORD f,
-                       DWORD_PTR c) {
-    FVT_CALL(kInternetConnectW, nullptr,
-             void* (*)(void*, LPCWSTR, WORD, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR), i, s, port,
-             u, pw, sv, f, c);
+HINTERNET InternetConnectW(HINTERNET i, LPCWSTR s, INTERNET_PORT port, LPCWSTR u, LPCWSTR pw,
+                           DWORD sv, DWORD f, DWORD_PTR c) {
+    FVT_CALL(
+        kInternetConnectW, nullptr,
+        HINTERNET(*)(HINTERNET, LPCWSTR, INTERNET_PORT, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR),
+        i, s, port, u, pw, sv, f, c);
 }
-void* HttpOpenRequestW(void* c, LPCWSTR v, LPCWSTR o, LPCWSTR ver, LPCWSTR r, LPCWSTR* a, DWORD f,
-                       DWORD_PTR ctx) {
-    FVT_CALL(kHttpOpenRequestW, nullptr,
-             void* (*)(void*, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR*, DWORD, DWORD_PTR), c, v,
-             o, ver, r, a, f, ctx);
+HINTERNET HttpOpenRequestW(HINTERNET c, LPCWSTR v, LPCWSTR o, LPCWSTR ver, LPCWSTR r, LPCWSTR* a,
+                           DWORD f, DWORD_PTR ctx) {
+    FVT_CALL(
+        kHttpOpenRequestW, nullptr,
+        HINTERNET(*)(HINTERNET, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR*, DWORD, DWORD_PTR), c,
+        v, o, ver, r, a, f, ctx);
 }
-BOOL HttpSendRequestW(void* r, LPCWSTR h, DWORD hl, void* o, DWORD ol) {
-    FVT_CALL(kHttpSendRequestW, FALSE, BOOL(*)(void*, LPCWSTR, DWORD, void*, DWORD), r, h, hl, o,
-             ol);
+BOOL HttpSendRequestW(HINTERNET r, LPCWSTR h, DWORD hl, void* o, DWORD ol) {
+    FVT_CALL(kHttpSendRequestW, FALSE, BOOL(*)(HINTERNET, LPCWSTR, DWORD, void*, DWORD), r, h, hl,
+             o, ol);
 }
-BOOL HttpSendRequestExW(void* r, void* bi, void* bo, DWORD f, DWORD_PTR c) {
-    FVT_CALL(kHttpSendRequestExW, FALSE, BOOL(*)(void*, void*, void*, DWORD, DWORD_PTR), r, bi, bo,
-             f, c);
+BOOL HttpSendRequestExW(HINTERNET r, INTERNET_BUFFERSW* bi, INTERNET_BUFFERSW* bo, DWORD f,
+                        DWORD_PTR c) {
+    FVT_CALL(kHttpSendRequestExW, FALSE,
+             BOOL(*)(HINTERNET, INTERNET_BUFFERSW*, INTERNET_BUFFERSW*, DWORD, DWORD_PTR), r, bi,
+             bo, f, c);
 }
-BOOL HttpEndRequestW(void* r, void* bo, DWORD f, DWORD_PTR c) {
-    FVT_CALL(kHttpEndRequestW, FALSE, BOOL(*)(void*, void*, DWORD, DWORD_PTR), r, bo, f, c);
+BOOL HttpEndRequestW(HINTERNET r, INTERNET_BUFFERSW* bo, DWORD f, DWORD_PTR c) {
+    FVT_CALL(kHttpEndRequestW, FALSE, BOOL(*)(HINTERNET, INTERNET_BUFFERSW*, DWORD, DWORD_PTR), r,
+             bo, f, c);
 }
-BOOL HttpQueryInfoW(void* r, DWORD l, void* b, DWORD* bl, DWORD* i) {
-    FVT_CALL(kHttpQueryInfoW, FALSE, BOOL(*)(void*, DWORD, void*, DWORD*, DWORD*), r, l, b, bl, i);
+BOOL HttpQueryInfoW(HINTERNET r, DWORD l, void* b, DWORD* bl, DWORD* i) {
+    FVT_CALL(kHttpQueryInfoW, FALSE, BOOL(*)(HINTERNET, DWORD, void*, DWORD*, DWORD*), r, l, b, bl,
+             i);
 }
-BOOL InternetReadFile(void* f, void* b, DWORD n, DWORD* r) {
-    FVT_CALL(kInternetReadFile, FALSE, BOOL(*)(void*, void*, DWORD, DWORD*), f, b, n, r);
+BOOL InternetReadFile(HINTERNET f, void* b, DWORD n, DWORD* r) {
+    FVT_CALL(kInternetReadFile, FALSE, BOOL(*)(HINTERNET, void*, DWORD, DWORD*), f, b, n, r);
 }
-void* InternetOpenUrlW(void* i, LPCWSTR u, LPCWSTR h, DWORD hl, DWORD f, DWORD_PTR c) {
+HINTERNET InternetOpenUrlW(HINTERNET i, LPCWSTR u, LPCWSTR h, DWORD hl, DWORD f, DWORD_PTR c) {
     FVT_CALL(kInternetOpenUrlW, nullptr,
-             void* (*)(void*, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR), i, u, h, hl, f, c);
+             HINTERNET(*)(HINTERNET, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR), i, u, h, hl, f, c);
 }
 BOOL InternetCombineUrlW(LPCWSTR b, LPCWSTR r, LPWSTR o, DWORD* ol, DWORD f) {
     FVT_CALL(kInternetCombineUrlW, FALSE, BOOL(*)(LPCWSTR, LPCWSTR, LPWSTR, DWORD*, DWORD), b, r, o,
              ol, f);
 }
-BOOL InternetCrackUrlW(LPCWSTR u, DWORD ul, DWORD f, void* c) {
-    FVT_CALL(kInternetCrackUrlW, FALSE, BOOL(*)(LPCWSTR, DWORD, DWORD, void*), u, ul, f, c);
+BOOL InternetCrackUrlW(LPCWSTR u, DWORD ul, DWORD f, URL_COMPONENTSW* c) {
+    FVT_CALL(kInternetCrackUrlW, FALSE, BOOL(*)(LPCWSTR, DWORD, DWORD, URL_COMPONENTSW*), u, ul, f,
+             c);
 }
-BOOL InternetSetOptionW(void* i, DWORD o, void* b, DWORD bl) {
-    FVT_CALL(kInternetSetOptionW, FALSE, BOOL(*)(void*, DWORD, void*, DWORD), i, o, b, bl);
+BOOL InternetSetOptionW(HINTERNET i, DWORD o, void* b, DWORD bl) {
+    FVT_CALL(kInternetSetOptionW, FALSE, BOOL(*)(HINTERNET, DWORD, void*, DWORD), i, o, b, bl);
 }
-BOOL InternetQueryOptionW(void* i, DWORD o, void* b, DWORD* bl) {
-    FVT_CALL(kInternetQueryOptionW, FALSE, BOOL(*)(void*, DWORD, void*, DWORD*), i, o, b, bl);
+BOOL InternetQueryOptionW(HINTERNET i, DWORD o, void* b, DWORD* bl) {
+    FVT_CALL(kInternetQueryOptionW, FALSE, BOOL(*)(HINTERNET, DWORD, void*, DWORD*), i, o, b, bl);
 }
 BOOL InternetGetConnectedState(DWORD* f, DWORD r) {
     FVT_CALL(kInternetGetConnectedState, FALSE, BOOL(*)(DWORD*, DWORD), f, r);
 }
-BOOL InternetCloseHandle(void* i) {
-    FVT_CALL(kInternetCloseHandle, FALSE, BOOL(*)(void*), i);
+BOOL InternetCloseHandle(HINTERNET i) {
+    FVT_CALL(kInternetCloseHandle, FALSE, BOOL(*)(HINTERNET), i);
+}
+
+DWORD RasGetEntryDialParams(LPCWSTR b, RASDIALPARAMSW* p, BOOL* h) {
+    FVT_CALL(kRasGetEntryDialParams, ERROR_PROC_NOT_FOUND,
+             DWORD(*)(LPCWSTR, RASDIALPARAMSW*, BOOL*), b, p, h);
+}
+DWORD RasDial(void* e, LPCWSTR b, RASDIALPARAMSW* p, DWORD t, void* n, HRASCONN* c) {
+    FVT_CALL(kRasDial, ERROR_PROC_NOT_FOUND,
+             DWORD(*)(void*, LPCWSTR, RASDIALPARAMSW*, DWORD, void*, HRASCONN*), e, b, p, t, n, c);
+}
+DWORD RasHangUp(HRASCONN c) {
+    FVT_CALL(kRasHangUp, ERROR_PROC_NOT_FOUND, DWORD(*)(HRASCONN), c);
 }
 
 }  // namespace OptionalApi

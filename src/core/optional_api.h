@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/dialog/dialog.h"
+#include "platform/inet/inet.h"
 #include "platform/kernel/code_pages.h"
 #include "platform/shell/shell.h"
 #include "platform/types.h"
@@ -43,27 +44,35 @@ LONG tapiRequestMakeCallW(LPCWSTR number, LPCWSTR appName, LPCWSTR calledParty, 
 HRESULT ConvertINetMultiByteToUnicode(DWORD* mode, DWORD codePage, LPCSTR source, int* sourceSize,
                                       LPWSTR dest, int* destSize);
 
-// Internet functions (handles are opaque pointers); null or FALSE when missing.
-void* InternetOpenA(const char* agent, DWORD accessType, const char* proxy, const char* bypass,
-                    DWORD flags);
-void* InternetConnectW(void* internet, LPCWSTR server, WORD port, LPCWSTR user, LPCWSTR password,
-                       DWORD service, DWORD flags, DWORD_PTR context);
-void* HttpOpenRequestW(void* connect, LPCWSTR verb, LPCWSTR object, LPCWSTR version,
-                       LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context);
-BOOL HttpSendRequestW(void* request, LPCWSTR headers, DWORD headersLength, void* optional,
+// Internet functions; null or FALSE when missing.
+HINTERNET InternetOpenA(const char* agent, DWORD accessType, const char* proxy, const char* bypass,
+                        DWORD flags);
+HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR server, INTERNET_PORT port, LPCWSTR user,
+                           LPCWSTR password, DWORD service, DWORD flags, DWORD_PTR context);
+HINTERNET HttpOpenRequestW(HINTERNET connect, LPCWSTR verb, LPCWSTR object, LPCWSTR version,
+                           LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context);
+BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD headersLength, void* optional,
                       DWORD optionalLength);
-BOOL HttpSendRequestExW(void* request, void* buffersIn, void* buffersOut, DWORD flags,
-                        DWORD_PTR context);
-BOOL HttpEndRequestW(void* request, void* buffersOut, DWORD flags, DWORD_PTR context);
-BOOL HttpQueryInfoW(void* request, DWORD level, void* buffer, DWORD* bufferLength, DWORD* index);
-BOOL InternetReadFile(void* file, void* buffer, DWORD toRead, DWORD* read);
-void* InternetOpenUrlW(void* internet, LPCWSTR url, LPCWSTR headers, DWORD headersLength,
-                       DWORD flags, DWORD_PTR context);
+BOOL HttpSendRequestExW(HINTERNET request, INTERNET_BUFFERSW* buffersIn,
+                        INTERNET_BUFFERSW* buffersOut, DWORD flags, DWORD_PTR context);
+BOOL HttpEndRequestW(HINTERNET request, INTERNET_BUFFERSW* buffersOut, DWORD flags,
+                     DWORD_PTR context);
+BOOL HttpQueryInfoW(HINTERNET request, DWORD level, void* buffer, DWORD* bufferLength,
+                    DWORD* index);
+BOOL InternetReadFile(HINTERNET file, void* buffer, DWORD toRead, DWORD* read);
+HINTERNET InternetOpenUrlW(HINTERNET internet, LPCWSTR url, LPCWSTR headers, DWORD headersLength,
+                           DWORD flags, DWORD_PTR context);
 BOOL InternetCombineUrlW(LPCWSTR base, LPCWSTR relative, LPWSTR buffer, DWORD* bufferLength,
                          DWORD flags);
-BOOL InternetCrackUrlW(LPCWSTR url, DWORD urlLength, DWORD flags, void* components);
-BOOL InternetSetOptionW(void* internet, DWORD option, void* buffer, DWORD bufferLength);
-BOOL InternetQueryOptionW(void* internet, DWORD option, void* buffer, DWORD* bufferLength);
+BOOL InternetCrackUrlW(LPCWSTR url, DWORD urlLength, DWORD flags, URL_COMPONENTSW* components);
+BOOL InternetSetOptionW(HINTERNET internet, DWORD option, void* buffer, DWORD bufferLength);
+BOOL InternetQueryOptionW(HINTERNET internet, DWORD option, void* buffer, DWORD* bufferLength);
 BOOL InternetGetConnectedState(DWORD* flags, DWORD reserved);
-BOOL InternetCloseHandle(void* internet);
+BOOL InternetCloseHandle(HINTERNET internet);
+
+// Dial-up functions; a missing one answers ERROR_PROC_NOT_FOUND, never success.
+DWORD RasGetEntryDialParams(LPCWSTR phoneBook, RASDIALPARAMSW* params, BOOL* hasPassword);
+DWORD RasDial(void* extensions, LPCWSTR phoneBook, RASDIALPARAMSW* params, DWORD notifierType,
+              void* notifier, HRASCONN* connection);
+DWORD RasHangUp(HRASCONN connection);
 }  // namespace OptionalApi

@@ -11,9 +11,12 @@
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
 #include "support/bookfiles/pdb_builder.h"
+#include "support/out_text.h"
 #include "support/platform/temp_device.h"
 
 namespace {
+
+using fvt::test::TextOf;
 
 class AnnotationFileTest : public ::testing::Test {
 protected:
@@ -32,10 +35,6 @@ struct Owner : AnnotationFileOwner {
     int closed = 0;
     void OnAnnotationFileClosed(AnnotationFile*) override { ++closed; }
 };
-
-std::u16string Str(const char16_t* p, std::uint32_t n) {
-    return p ? std::u16string(p, n) : std::u16string(u"<null>");
-}
 
 TEST_F(AnnotationFileTest, PathIsTheBookWithTheSideExtension) {
     std::string path;
@@ -89,8 +88,8 @@ TEST_F(AnnotationFileTest, NewFileHasDefaultsAndFieldsRoundTrip) {
     ASSERT_TRUE(f->GetFormState(&got));
     EXPECT_EQ(8u, got.size());
     std::uint32_t n = 0;
-    EXPECT_EQ(u"Ann Author", Str(f->GetAuthor(&n), n));
-    EXPECT_EQ(std::u16string(u"one\0two", 7), Str(f->GetCategories(&n), n));
+    EXPECT_EQ(u"Ann Author", TextOf(*f, &AnnotationFile::GetAuthor));
+    EXPECT_EQ(std::u16string(u"one\0two", 7), TextOf(*f, &AnnotationFile::GetCategories));
     EXPECT_EQ(nullptr, f->GetTitle(&n));
     // An empty state removes its record.
     std::uint32_t before = f->RecordCount();
@@ -128,8 +127,7 @@ TEST_F(AnnotationFileTest, AnnotationsStayInRangeOrderAndIterateByPage) {
     EXPECT_EQ((std::vector<std::uint32_t>{AnnotationFile::kNote, AnnotationFile::kHighlight}), kinds);
     f->StartIterator(&it, AnnotationFile::kHighlight, 0, 0xFFFFFFFF);
     std::int32_t h = f->FindNext(&it);
-    std::uint32_t n = 0;
-    EXPECT_EQ(u"late", Str(f->GetBookmarkText(h, &n), n));
+    EXPECT_EQ(u"late", TextOf(*f, &AnnotationFile::GetBookmarkText, h));
     std::int32_t first = -1;
     EXPECT_TRUE(f->FindFirstInRange(4096, 8191, &first));
     EXPECT_FALSE(f->FindFirstInRange(6000, 8000, &first));
@@ -167,10 +165,10 @@ TEST_F(AnnotationFileTest, DeletingAnAnnotationTakesItsSubRecordsAndLinks) {
     ASSERT_EQ(0, f->SetReadingPosition(1, 2, s, 4));
     ASSERT_TRUE(f->Reset());
     EXPECT_EQ(0u, f->BookmarkCount());
-    std::uint32_t x = 0, y = 0, n = 0;
+    std::uint32_t x = 0, y = 0;
     EXPECT_FALSE(f->GetReadingPosition(&x, &y, nullptr));
     EXPECT_EQ(3u, f->GetRating());
-    EXPECT_EQ(u"kept", Str(f->GetAuthor(&n), n));
+    EXPECT_EQ(u"kept", TextOf(*f, &AnnotationFile::GetAuthor));
     EXPECT_EQ(2u, f->RecordCount());  // the main record and AUTH
     f->Release();
 }
@@ -296,6 +294,112 @@ TEST_F(AnnotationFileTest, NewFileBytesAreTheDefaultMainRecord) {
     SetU32(expected, 8, 1);
     SetU32(expected, 8 + 24, 0xFFFFFFFF);
     EXPECT_EQ(expected, Bytes(r, r + length));
+    f->Release();
+}
+
+TEST_F(AnnotationFileTest, EmptyDatabaseOfAnotherKindIsSetAsideNotTakenOver) {
+    // Another program's database, empty, where the side file would go.
+    PdbBuilder foreign;
+    foreign.type = "DATA";
+    foreign.creator = "XYZW";
+    Bytes bytes = foreign.Build();
+    ASSERT_TRUE(WriteFileBytes(device_.Host("book.fvt"), bytes));
+
+    AnnotationFile* f = OpenNew(0);
+    EXPECT_EQ(1, last_);  // without create it is refused and left alone
+    f->Release();
+    EXPECT_EQ(bytes.size(), std::filesystem::file_size(device_.Host("book.fvt")));
+
+    f = OpenNew(1);
+    ASSERT_EQ(0, last_);
+    EXPECT_EQ("\\book.fvt.damaged", f->SetAsidePath());
+    EXPECT_EQ(PalmCode("BPAR"), f->Database()->GetType());
+    EXPECT_EQ(PalmCode("FOLV"), f->Database()->GetCreator());
+    ASSERT_GT(f->AddBookmark(AnnotationFile::kNote, 10, 20, 0, 0, 0, 1), 0);
+    EXPECT_EQ(0, f->Close());
+    f->Release();
+    EXPECT_EQ(bytes.size(), std::filesystem::file_size(device_.Host("book.fvt.damaged")));
+
+    // The next session finds the notes of the first.
+    f = OpenNew(1);
+    ASSERT_EQ(0, last_);
+    EXPECT_TRUE(f->SetAsidePath().empty());
+    EXPECT_EQ(1u, f->BookmarkCount());
+    f->Release();
+    EXPECT_FALSE(device_.HostExists("book.fvt.damaged2"));
+}
+
+TEST_F(AnnotationFileTest, EmptyDatabaseOfItsOwnKindIsMadeASideFile) {
+    PdbBuilder empty;
+    empty.type = "BPAR";
+    ASSERT_TRUE(WriteFileBytes(device_.Host("book.fvt"), empty.Build()));
+    AnnotationFile* f = OpenNew(1);
+    ASSERT_EQ(0, last_);
+    EXPECT_TRUE(f->SetAsidePath().empty());
+    EXPECT_EQ(0xFFFFFFFFu, f->GetBookId());
+    f->Release();
+    EXPECT_FALSE(device_.HostExists("book.fvt.damaged"));
+}
+
+TEST_F(AnnotationFileTest, TemporaryFileOfACutShortWriteIsRemoved) {
+    AnnotationFile* f = OpenNew();
+    ASSERT_EQ(0, last_);
+    ASSERT_EQ(0, f->SetRating(2));
+    f->Release();
+    // A crash between writing the temporary file and the rename leaves it behind.
+    device_.WriteHost("book.fvt.tmp", "half a side file");
+
+    // Reading never writes, so it leaves the file; the next writable open removes it.
+    f = new AnnotationFile;
+    ASSERT_EQ(0, f->OpenExisting(kBook, 1));
+    f->Release();
+    EXPECT_TRUE(device_.HostExists("book.fvt.tmp"));
+    f = OpenNew(0);
+    ASSERT_EQ(0, last_);
+    EXPECT_FALSE(device_.HostExists("book.fvt.tmp"));
+    EXPECT_EQ(2u, f->GetRating());
+    f->Release();
+
+    // Deleting the side file takes its temporary file too, even with the side file gone.
+    device_.WriteHost("book.fvt.tmp", "left over");
+    EXPECT_TRUE(AnnotationFile::Delete("\\book.fvt"));
+    EXPECT_FALSE(device_.HostExists("book.fvt"));
+    EXPECT_FALSE(device_.HostExists("book.fvt.tmp"));
+    device_.WriteHost("book.fvt.tmp", "left over");
+    EXPECT_FALSE(AnnotationFile::Delete("\\book.fvt"));
+    EXPECT_FALSE(device_.HostExists("book.fvt.tmp"));
+}
+
+TEST_F(AnnotationFileTest, CloseWritesBackOnce) {
+    AnnotationFile* f = OpenNew();
+    ASSERT_EQ(0, last_);
+    ASSERT_EQ(0, f->Flush());
+    long long before = DatabaseFile::ReplaceCountForTesting();
+    EXPECT_EQ(0, f->Close());  // nothing changed: nothing written
+    EXPECT_EQ(before, DatabaseFile::ReplaceCountForTesting());
+    f->Release();
+
+    f = OpenNew(0);
+    ASSERT_EQ(0, f->SetRating(4));
+    DatabaseFile::FailWritesAfterForTesting(0);
+    before = DatabaseFile::ReplaceCountForTesting();
+    EXPECT_NE(0, f->Close());
+    EXPECT_EQ(before + 1, DatabaseFile::ReplaceCountForTesting());
+    DatabaseFile::FailWritesAfterForTesting(-1);
+    f->Release();
+    EXPECT_EQ(before + 1, DatabaseFile::ReplaceCountForTesting());
+    EXPECT_FALSE(device_.HostExists("book.fvt.tmp"));
+
+    // A failed close reported the truth: the file is the previous version.
+    f = OpenNew(0);
+    EXPECT_EQ(0u, f->GetRating());
+    ASSERT_EQ(0, f->SetRating(4));
+    before = DatabaseFile::ReplaceCountForTesting();
+    EXPECT_EQ(0, f->Close());
+    EXPECT_EQ(before + 1, DatabaseFile::ReplaceCountForTesting());
+    f->Release();
+    f = OpenNew(0);
+    EXPECT_EQ(4u, f->GetRating());
     f->Release();
 }
 

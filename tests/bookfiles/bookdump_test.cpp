@@ -3,31 +3,29 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <string>
 
 #include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/bookdump_run.h"
 #include "support/bookfiles/index_fixture.h"
 
 namespace {
 
-struct DumpRun {
-    int status = -1;
-    std::string out;
-};
+using DumpRun = BookdumpRun;
 
 DumpRun Bookdump(const std::string& arguments) {
-    const char* binary = std::getenv("FOLIVANT_TEST_BINARY");
-    std::string tool = std::string(binary ? binary : ".") + "/tests/support/bookfiles/bookdump";
-    std::string command = "'" + tool + "' " + arguments;
-    DumpRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunBookdump(arguments);
+}
+
+// Everything under a folder, as relative paths.
+std::set<std::string> Listing(const std::string& folder) {
+    std::set<std::string> names;
+    std::error_code ignored;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder, ignored))
+        names.insert(std::filesystem::relative(e.path(), folder, ignored).string());
+    return names;
 }
 
 class BookdumpTest : public ::testing::Test {
@@ -106,6 +104,25 @@ TEST_F(BookdumpTest, IndexEntriesAndStoreRecords) {
     run = Bookdump("--store '" + folder_ + "/a.fvt'");
     EXPECT_EQ(0, run.status);
     EXPECT_NE(std::string::npos, run.out.find("BKMK length 48 kind 4 range 100-120"));
+}
+
+TEST_F(BookdumpTest, LeavesTheFolderOfTheFileAsItWas) {
+    BookBuilder b;
+    b.text = ToBytes(SampleText(3000));
+    ASSERT_TRUE(WriteFileBytes(folder_ + "/book.prc", b.Build()));
+    PdbBuilder side;
+    side.type = "BPAR";
+    ASSERT_TRUE(WriteFileBytes(folder_ + "/book.fvt", side.Build()));
+    const std::set<std::string> before = Listing(folder_);
+    ASSERT_EQ(2u, before.size());
+    const std::string book = " '" + folder_ + "/book.prc'";
+    EXPECT_EQ(0, Bookdump(book).status);
+    EXPECT_EQ(0, Bookdump("--text" + book).status);
+    EXPECT_EQ(1, Bookdump("--index 0" + book + " 2>/dev/null").status);
+    EXPECT_EQ(0, Bookdump("--store '" + folder_ + "/book.fvt'").status);
+    EXPECT_EQ(1, Bookdump("'" + folder_ + "/none.prc' 2>/dev/null").status);
+    EXPECT_EQ(1, Bookdump("'" + folder_ + "' 2>/dev/null").status);  // a folder is no file
+    EXPECT_EQ(before, Listing(folder_));
 }
 
 }  // namespace

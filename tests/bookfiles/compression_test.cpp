@@ -204,7 +204,9 @@ TEST(HuffCdic, DictionaryNestingIsBoundedInDepth) {
         ASSERT_TRUE(f.Load());
         Bytes out;
         EXPECT_EQ(f.Decode(f.tables.records[0], &out), levels == 10) << levels;
-        if (levels == 10) EXPECT_EQ(out, text);
+        if (levels == 10) {
+            EXPECT_EQ(out, text);
+        }
     }
 }
 

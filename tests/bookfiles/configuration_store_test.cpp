@@ -8,6 +8,7 @@
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/database_file.h"
 #include "support/bookfiles/pdb_builder.h"
+#include "support/out_text.h"
 #include "support/platform/temp_device.h"
 
 namespace {
@@ -16,6 +17,14 @@ class ConfigurationStoreTest : public ::testing::Test {
 protected:
     void TearDown() override { DatabaseFile::FailWritesAfterForTesting(-1); }
     static constexpr const char* kPath = "\\FVT_global_configuration.fvt";
+    static constexpr std::uint32_t kMainEnd = ConfigurationStore::kMainSize;
+    // Writes these bytes where the store lives, and says whether that worked.
+    bool PutStore(const Bytes& bytes) const {
+        return WriteFileBytes(device_.Host("FVT_global_configuration.fvt"), bytes);
+    }
+    std::uintmax_t StoreSize() const {
+        return std::filesystem::file_size(device_.Host("FVT_global_configuration.fvt"));
+    }
     fvt::test::TempDevice device_;
 };
 
@@ -86,7 +95,7 @@ TEST_F(ConfigurationStoreTest, SettingsTextsAndCategoriesSurviveReopening) {
     EXPECT_EQ(s.NextCategory(s.FirstCategory()), fict);
     EXPECT_EQ(-1, s.FindCategoryRecord(u"Fic", 3));
     EXPECT_EQ(0, s.RenameCategoryRecord(fict, u"Poems", 5));
-    EXPECT_EQ(u"Poems", std::u16string(s.ReadCategory(fict, &n), n));
+    EXPECT_EQ(u"Poems", fvt::test::TextOf(s, &ConfigurationStore::ReadCategory, fict));
     EXPECT_NE(0, s.RenameCategoryRecord(0, u"x", 1));  // the main record is no category
     EXPECT_TRUE(s.DeleteCategory(s.FirstCategory()));
     EXPECT_EQ(1u, s.CategoryCount());
@@ -97,7 +106,7 @@ TEST_F(ConfigurationStoreTest, SettingsTextsAndCategoriesSurviveReopening) {
 TEST_F(ConfigurationStoreTest, OlderStoreIsUpgradedInPlace) {
     Bytes old(100, 0);
     SetU32(old, 12, 1252);  // a code page the user chose
-    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"), StoreWith(old)));
+    ASSERT_TRUE(PutStore(StoreWith(old)));
     ConfigurationStore s;
     ASSERT_EQ(0, s.OpenDefault(kPath, 0));
     EXPECT_EQ(1252u, s.GetWord(12));
@@ -110,13 +119,12 @@ TEST_F(ConfigurationStoreTest, NewerOrDamagedStores) {
     Bytes newer(316, 0);
     SetU32(newer, 40, 2);
     Bytes bytes = StoreWith(newer);
-    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"), bytes));
+    ASSERT_TRUE(PutStore(bytes));
     ConfigurationStore s;
     EXPECT_EQ(13, s.OpenDefault(kPath, 1));
-    EXPECT_EQ(bytes.size(), std::filesystem::file_size(device_.Host("FVT_global_configuration.fvt")));
+    EXPECT_EQ(bytes.size(), StoreSize());
 
-    ASSERT_TRUE(WriteFileBytes(device_.Host("FVT_global_configuration.fvt"),
-                               StoreWith(Bytes(316, 0), "XXXX")));
+    ASSERT_TRUE(PutStore(StoreWith(Bytes(316, 0), "XXXX")));
     EXPECT_EQ(10, s.OpenDefault(kPath, 0));
     ASSERT_EQ(0, s.OpenDefault(kPath, 1));
     EXPECT_TRUE(device_.HostExists("FVT_global_configuration.fvt.damaged"));
@@ -149,6 +157,65 @@ TEST_F(ConfigurationStoreTest, DefaultMainRecordBytes) {
                  {264, 15},       {284, 0xFFFFFFFF}, {288, 0xFFFFFFFF}, {300, 0},
                  {304, 0},        {312, 1}};
     for (const auto& w : words) EXPECT_EQ(w.word, BigEndian::U32(main + w.offset)) << w.offset;
+}
+
+TEST_F(ConfigurationStoreTest, OlderStoreOpenedReadOnlyReadsTheDefaults) {
+    // Ends in the middle of the word at 96, and holds version 0.
+    Bytes old(98, 0);
+    SetU32(old, 12, 1252);
+    Bytes bytes = StoreWith(old);
+    ASSERT_TRUE(PutStore(bytes));
+    ConfigurationStore readOnly;
+    ASSERT_EQ(0, readOnly.Open(kPath, 1, 0));
+    EXPECT_EQ(1252u, readOnly.GetWord(12));
+    EXPECT_EQ(15u, readOnly.GetWord(264));
+    EXPECT_EQ(1u, readOnly.GetWord(312));
+    EXPECT_EQ(0xFF, readOnly.GetByte(259));
+    EXPECT_EQ(1, readOnly.GetByte(256));
+    EXPECT_EQ(0u, readOnly.GetWord(ConfigurationStore::kVersionOffset));  // as stored
+    EXPECT_EQ(0u, readOnly.GetWord(kMainEnd));
+    EXPECT_EQ(0, readOnly.GetByte(kMainEnd + 3));
+    EXPECT_EQ(bytes.size(), StoreSize());
+
+    // Field for field what the upgrade of a writable open holds (the version aside).
+    ConfigurationStore upgraded;
+    ASSERT_EQ(0, upgraded.OpenDefault(kPath, 0));
+    for (std::uint32_t at = 0; at + 4 <= ConfigurationStore::kMainSize; ++at) {
+        if (at + 4 > ConfigurationStore::kVersionOffset && at < ConfigurationStore::kVersionOffset + 4)
+            continue;
+        EXPECT_EQ(upgraded.GetWord(at), readOnly.GetWord(at)) << at;
+        EXPECT_EQ(upgraded.GetByte(at), readOnly.GetByte(at)) << at;
+    }
+    EXPECT_EQ(0x0000284Fu, readOnly.GetWord(96));  // two stored bytes, two default ones
+}
+
+TEST_F(ConfigurationStoreTest, EmptyDatabaseOfAnotherKindIsSetAside) {
+    PdbBuilder foreign;
+    foreign.type = "MKCH";
+    Bytes bytes = foreign.Build();
+    ASSERT_TRUE(PutStore(bytes));
+    ConfigurationStore s;
+    ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+    EXPECT_EQ("\\FVT_global_configuration.fvt.damaged", s.SetAsidePath());
+    EXPECT_EQ(PalmCode("GPAR"), s.Database()->GetType());
+    EXPECT_EQ(PalmCode("FOLV"), s.Database()->GetCreator());
+    EXPECT_EQ(0, s.SetWord(80, 2));
+    EXPECT_EQ(0, s.Close());
+    ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+    EXPECT_TRUE(s.SetAsidePath().empty());
+    EXPECT_EQ(2u, s.GetWord(80));
+    EXPECT_EQ(bytes.size(),
+              std::filesystem::file_size(device_.Host("FVT_global_configuration.fvt.damaged")));
+}
+
+TEST_F(ConfigurationStoreTest, TemporaryFileIsRemovedAtTheNextOpen) {
+    ConfigurationStore s;
+    ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+    EXPECT_EQ(0, s.Close());
+    device_.WriteHost("FVT_global_configuration.fvt.tmp", "cut short");
+    ASSERT_EQ(0, s.OpenDefault(kPath, 0));
+    EXPECT_FALSE(device_.HostExists("FVT_global_configuration.fvt.tmp"));
+    EXPECT_EQ(65002u, s.GetWord(12));
 }
 
 }  // namespace

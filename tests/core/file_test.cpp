@@ -103,6 +103,16 @@ TEST_F(CoreFiles, ExistsRejectsWildcardsAndFolders) {
     EXPECT_TRUE(Folders::Exists(T(u"\\dir")));
 }
 
+TEST_F(CoreFiles, EnsureThatFailsPartWayLeavesNoFoldersBehind) {
+    ASSERT_TRUE(Folders::Ensure(T(u"\\kept")));
+    EXPECT_FALSE(Folders::Ensure(T(u"\\kept\\new\\newer\\bad|name")));
+    EXPECT_TRUE(Folders::Exists(T(u"\\kept")));  // there before: stays
+    EXPECT_FALSE(Folders::Exists(T(u"\\kept\\new")));
+    ASSERT_TRUE(Put(u"\\kept\\file", "x"));
+    EXPECT_FALSE(Folders::Ensure(T(u"\\a\\b\\..\\..\\kept\\file\\c")));
+    EXPECT_FALSE(Folders::Exists(T(u"\\a")));
+}
+
 TEST_F(CoreFiles, EnsureCreatesMissingParents) {
     ASSERT_TRUE(device.ok());
     EXPECT_TRUE(Folders::Ensure(T(u"\\x\\y\\z")));

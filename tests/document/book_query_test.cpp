@@ -13,7 +13,7 @@
 #include "document/sources/index_table_data_handle.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
-#include "support/document/book_tables.h"
+#include "support/document/counting_book.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ struct QueryBook {
         words = ids.words;
         int error = 0;
         PalmDatabase* db = PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error);
-        EXPECT_EQ(resource->book.Open(db, 1, 1252, 65002), 0);
+        EXPECT_EQ(resource->Book().Open(db, 1, 1252, 65002), 0);
     }
     ~QueryBook() {
         if (!resource) return;
@@ -51,7 +51,14 @@ struct QueryBook {
         keyTable.kind = BookDocument::kTargetKeyTable;
         keyTable.position = static_cast<int32_t>(at.keys);
         keyTable.name = "glossary";
-        b.targets = {table, keyTable};
+        // "sound" is an object of one data record that is no table.
+        BookTargetSpec sound;
+        sound.kind = BookDocument::kTargetObject;
+        sound.position = 0;
+        sound.numbers[0] = 1;
+        sound.name = "sound";
+        b.resources.push_back(ToBytes("OggS-not-a-table"));
+        b.targets = {table, keyTable, sound};
         PdbBuilder pdb = b.BuildDatabase();
         Ids ids;
         IndexWriter w;
@@ -86,7 +93,7 @@ struct QueryBook {
 
     Bytes bytes;
     uint32_t words = 0;
-    fixtures::BookTables* resource = new fixtures::BookTables();
+    fixtures::CountingBook* resource = new fixtures::CountingBook();
 };
 
 String S(const std::string& ascii) {
@@ -206,7 +213,7 @@ TEST(BookQueries, QueriesKeepTheBookOpenUntilReleased) {
               0);
     EXPECT_EQ(book.resource->HandleCount(), 2u);
     // The caller lets go of the book first: the query's tables still hold it.
-    fixtures::BookTables* resource = book.resource;
+    fixtures::CountingBook* resource = book.resource;
     book.resource = nullptr;
     resource->Release();
     EXPECT_EQ(resource->HandleCount(), 2u);

@@ -97,3 +97,54 @@ TEST(CharStreamAttributes, ValuesUnderThreeCharactersAreNotDecoded) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CharStreamSegments, ATokenOverTenThousandPagesIsWholeAndEachPageReadOnce) {
+    // Each page holds one character: the token keeps 10,000 segments at once.
+    std::u16string word(10000, u'w');
+    Piecewise r(word + u" tail", 1);
+    EXPECT_EQ(r.stream.PieceCount(), 10000u);
+    EXPECT_EQ(r.stream.GetLength(), 10000u);
+    String text;
+    ASSERT_TRUE(r.stream.ExtractText(text, false, false, false));
+    EXPECT_EQ(Narrow(text), std::string(10000, 'w'));
+    EXPECT_EQ(r.doc.reads, 10001u);  // and the page after it, where the word ended
+    r.stream.ClearPieces();
+    r.stream.ReleaseUnused(-1);
+    EXPECT_EQ(r.doc.LivePages(), 0u);
+    EXPECT_EQ(r.doc.badReleases, 0u);
+}
+
+TEST(CharStreamSegments, APageHeldElsewhereIsKeptUntilLetGo) {
+    Piecewise r(u"word rest", 4096);
+    String held;
+    ASSERT_TRUE(r.stream.ExtractText(held, false, false, false));  // a view of the page
+    r.stream.ClearPieces();
+    r.stream.ReleaseUnused(-1);
+    EXPECT_EQ(r.doc.LivePages(), 1u);
+    EXPECT_EQ(Narrow(held), "word");
+    held.Release();
+    r.stream.ReleaseUnused(-1);
+    EXPECT_EQ(r.doc.LivePages(), 0u);
+}
+
+TEST(CharStreamSegments, DroppedPiecesFreeTheirPagesAndSlotsAreReused) {
+    Piecewise r(u"abcdefghij", 3);
+    r.stream.PopPieces(2);  // "ghi" and "j" go; "abc" and "def" stay referred to
+    r.stream.ReleaseUnused(-1);
+    EXPECT_EQ(r.doc.LivePages(), 2u);
+    EXPECT_EQ(r.Extract(false, false), "abcdef");
+    r.stream.ReleaseUnused(-1);
+    EXPECT_EQ(r.doc.LivePages(), 2u);  // kept while the pieces still name them
+    r.stream.SetPosition(0);
+    int32_t token;
+    ASSERT_EQ(r.stream.ReadToken(token, 0), CharStream::kReadToken);
+    EXPECT_EQ(r.Extract(false, false), "abcdefghij");
+    r.stream.ClearPieces();
+    r.stream.ReleaseUnused(-1);
+    EXPECT_EQ(r.doc.LivePages(), 0u);
+    EXPECT_EQ(r.doc.badReleases, 0u);
+}
+
+}  // namespace

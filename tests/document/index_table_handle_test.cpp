@@ -6,7 +6,7 @@
 #include "document/sources/index_table_data_handle.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
-#include "support/document/book_tables.h"
+#include "support/document/counting_book.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ struct EntryBook {
         bytes = pdb.Build();
         int error = 0;
         PalmDatabase* db = PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error);
-        EXPECT_EQ(resource->book.Open(db, 1, 1252, 65002), 0);
+        EXPECT_EQ(resource->Book().Open(db, 1, 1252, 65002), 0);
     }
     ~EntryBook() {
         // Every handle the queries opened has gone again.
@@ -39,7 +39,7 @@ struct EntryBook {
     }
     Bytes bytes;
     uint32_t table = 0;
-    fixtures::BookTables* resource = new fixtures::BookTables();
+    fixtures::CountingBook* resource = new fixtures::CountingBook();
 };
 
 std::u16string Text(const String& s) {
@@ -60,14 +60,20 @@ TEST(IndexTableHandles, CarryTheTableAndNoBytes) {
     EXPECT_FALSE(handle->GetData(data, length));
     EXPECT_TRUE(data == nullptr && length == 0 && got == 0);
 
-    // Found by the table's name, never by an id.
+    // Found by the designation it was opened by, never by an id; an unnamed handle (opened by
+    // header field) answers no name, not even the table's own.
     EXPECT_EQ(book.resource->FindHandleById(static_cast<int32_t>(book.table)), nullptr);
     EXPECT_EQ(book.resource->FindHandleByName(String(u"other")), nullptr);
+    EXPECT_EQ(book.resource->FindHandleByName(String(u"entries")), nullptr);
+    EXPECT_EQ(book.resource->FindHandleByName(String()), nullptr);
+    DataHandle* named = book.resource->OpenDataByName(String(u"table=entries"), nullptr);
+    ASSERT_NE(named, nullptr);
     IndexTableDataHandle* table =
-        IndexTableDataHandle::From(book.resource->FindHandleByName(String(u"entries")));
-    ASSERT_EQ(table, handle);
+        IndexTableDataHandle::From(book.resource->FindHandleByName(String(u"table=entries")));
+    ASSERT_EQ(table, named);
     EXPECT_EQ(table->Table().GetEntryCount(), 4u);
     table->Release();
+    named->Release();
     handle->Release();
 
     // Another handle is no table, and the caller's reference still goes.

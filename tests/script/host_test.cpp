@@ -7,8 +7,13 @@
 
 namespace {
 
-struct ReaderRun : ScriptRun {
+// The controller is a base listed first, so that it outlives the heap and context, which
+// notify it as they go.
+struct ControllerFirst {
     TestController controller;
+};
+
+struct ReaderRun : ControllerFirst, ScriptRun {
     ReaderRun() { context.Hosts().AppendObject(&controller, 1); }
     std::string Log() {
         std::string r;

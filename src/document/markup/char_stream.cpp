@@ -47,20 +47,17 @@ void CharStream::Attach(DocumentSource* source, uint32_t mode) {
 }
 
 void CharStream::ClearSegments() {
-    pieces_.clear();
+    pieces_.clear();  // the segments go with them
     for (Segment& s : segments_) {
         if (s.loaded && source_) source_->ReleasePage(s.page.pageId);
         s.loaded = false;
         s.chars.Release();
     }
     segments_.clear();
+    idle_.clear();
+    free_.clear();
+    loadedEnd_ = 0;
     cur_ = -1;
-}
-
-bool CharStream::InPieces(int32_t seg) const {
-    for (const PieceRef& p : pieces_)
-        if (p.seg == seg) return true;
-    return false;
 }
 
 void CharStream::PieceString(uint32_t i, String& out) const {
@@ -69,14 +66,26 @@ void CharStream::PieceString(uint32_t i, String& out) const {
 }
 
 void CharStream::ReleaseUnused(int32_t keep) {
-    for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i) {
+    size_t kept = 0;
+    for (size_t k = 0; k < idle_.size(); ++k) {
+        int32_t i = idle_[k];
         Segment& s = segments_[i];
-        if (!s.loaded || i == keep || !s.chars.IsSoleHolder() || InPieces(i)) continue;
+        if (!s.loaded || s.pieces != 0) {
+            s.idle = false;  // listed again once loaded or left by its pieces
+            continue;
+        }
+        if (i == keep || !s.chars.IsSoleHolder()) {
+            idle_[kept++] = i;
+            continue;
+        }
+        s.idle = false;
         s.chars.Release();
         s.loaded = false;
+        free_.push_back(i);
         if (source_) source_->ReleasePage(s.page.pageId);
         if (i == cur_) cur_ = -1;
     }
+    idle_.resize(kept);
 }
 
 void CharStream::SetPosition(uint32_t position) {
@@ -102,37 +111,45 @@ void CharStream::SetCurrentAt(int32_t seg, uint32_t position) {
 
 bool CharStream::Load(uint32_t position) {
     if (!source_) return false;
-    for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i) {
-        const Segment& s = segments_[i];
-        if (s.loaded && position >= s.page.start &&
-            position - s.page.start < s.page.spanLength) {
-            SetCurrentAt(i, position);
-            return off_ < s.page.length;
+    if (position < loadedEnd_) {
+        uint32_t end = 0;
+        for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i) {
+            const Segment& s = segments_[i];
+            if (!s.loaded) continue;
+            if (position >= s.page.start && position - s.page.start < s.page.spanLength) {
+                SetCurrentAt(i, position);
+                return off_ < s.page.length;
+            }
+            uint32_t sEnd = s.page.start + s.page.spanLength;
+            if (sEnd > end) end = sEnd;
         }
+        loadedEnd_ = end;
     }
-    int32_t slot = -1;
-    for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i)
-        if (!segments_[i].loaded) slot = i;
-    if (slot < 0) {
-        ReleaseUnused(-1);
-        for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i)
-            if (!segments_[i].loaded) slot = i;
-    }
-    if (slot < 0) {
+    if (free_.empty()) ReleaseUnused(-1);
+    int32_t slot;
+    if (!free_.empty()) {
+        slot = free_.back();
+        free_.pop_back();
+    } else {
         segments_.emplace_back();
         slot = static_cast<int32_t>(segments_.size()) - 1;
     }
     Segment& s = segments_[slot];
     PageBuffer page;
-    if (!source_->ReadPage(position, page, 0, 0)) return false;
-    if (page.length == 0 || page.spanLength == 0 || page.start > position ||
+    bool read = source_->ReadPage(position, page, 0, 0);
+    if (!read || page.length == 0 || page.spanLength == 0 || page.start > position ||
         !s.chars.AssignChars(page.text, static_cast<int32_t>(page.length))) {
-        source_->ReleasePage(page.pageId);
+        if (read) source_->ReleasePage(page.pageId);
+        free_.push_back(slot);
         return false;
     }
     s.page = page;
     s.loaded = true;
     s.stops = HoldsStops(s.chars.Data(), page.length);
+    MarkIdle(slot);
+    uint32_t end = page.start + page.spanLength;
+    if (end < page.start) end = 0xFFFFFFFFu;
+    if (end > loadedEnd_) loadedEnd_ = end;
     SetCurrentAt(slot, position);
     if (off_ >= s.page.length) {
         // A position past the characters of its page: go on at the next page.
@@ -182,7 +199,7 @@ bool CharStream::NextChar(char16_t& c) {
 }
 
 int CharStream::ReadToken(int32_t& token, uint32_t limit) {
-    pieces_.clear();
+    DropPieces();
     scanner.state = 0;
     token = -1;
     if (!EnsureCurrent()) return kReadEnd;
@@ -202,12 +219,7 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
         uint32_t idx = off_;
         uint32_t left = lim;
         bool stopped = scanner.Run(s.chars.Data(), &idx, s.page.length, &left);
-        if (idx > off_) {
-            PieceRef& piece = pieces_.emplace_back();
-            piece.seg = cur_;
-            piece.off = off_;
-            piece.len = idx - off_;
-        }
+        if (idx > off_) AddPiece(cur_, off_, idx - off_);
         lim = left;
         off_ = idx;
         if (stopped) {
@@ -251,7 +263,10 @@ bool CharStream::AppendTo(String& out) const {
 }
 
 void CharStream::PopPieces(uint32_t n) {
-    while (n-- && !pieces_.empty()) pieces_.pop_back();
+    while (n-- && !pieces_.empty()) {
+        DropPiece(pieces_.back());
+        pieces_.pop_back();
+    }
 }
 
 uint16_t CharStream::FindMarkupName() const {

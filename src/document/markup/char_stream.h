@@ -73,8 +73,8 @@ public:
         return segments_[cur_].page.length - off_;
     }
     void SetPieceAhead(uint32_t from, uint32_t length) {
-        pieces_.clear();
-        pieces_.push_back({cur_, off_ + from, length});
+        DropPieces();
+        AddPiece(cur_, off_ + from, length);
     }
     // A view of [from, from + length) of the current page, sharing the page's string.
     void ViewAhead(uint32_t from, uint32_t length, String& out) const {
@@ -99,7 +99,7 @@ public:
     uint32_t GetLength() const;
     bool AppendTo(String& out) const;
     void PopPieces(uint32_t n);
-    void ClearPieces() { pieces_.clear(); }
+    void ClearPieces() { DropPieces(); }
 
     // Walks a keyword tree over the pieces (exact for entities, folded for markup names).
     uint16_t FindMarkupName() const;
@@ -112,7 +112,8 @@ public:
     int DecodeSingleEntity(String& out, bool append);
     static bool AppendCodePoint(uint32_t code, String& out);
 
-    // Gives back every loaded segment but keep whose string nobody else holds.
+    // Gives back every loaded segment but keep whose string nobody else holds. It looks only at
+    // the segments no piece refers to, so a token spanning many pages costs in proportion.
     void ReleaseUnused(int32_t keep);
     void ReleaseUnusedButCurrent() { ReleaseUnused(cur_); }
     void ClearSegments();
@@ -125,6 +126,8 @@ private:
         PageBuffer page;
         String chars;
         bool stops = false;  // holds a character that is read alone (CJK or U+200C)
+        uint32_t pieces = 0;  // pieces referring to it: it is kept while there are any
+        bool idle = false;    // listed in idle_
     };
 
     bool Load(uint32_t position);
@@ -149,7 +152,29 @@ private:
         uint32_t len;
     };
     std::vector<PieceRef> pieces_;
-    bool InPieces(int32_t seg) const;
+    void AddPiece(int32_t seg, uint32_t off, uint32_t len) {
+        pieces_.push_back({seg, off, len});
+        ++segments_[seg].pieces;
+    }
+    void DropPiece(const PieceRef& p) {
+        if (--segments_[p.seg].pieces == 0) MarkIdle(p.seg);
+    }
+    void DropPieces() {
+        for (const PieceRef& p : pieces_) DropPiece(p);
+        pieces_.clear();
+    }
+    void MarkIdle(int32_t seg) {
+        if (segments_[seg].idle) return;
+        segments_[seg].idle = true;
+        idle_.push_back(seg);
+    }
+    // Loaded segments that no piece referred to when listed (the only ones ReleaseUnused looks
+    // at; entries that took a piece since are dropped as it passes), and unloaded slots.
+    std::vector<int32_t> idle_;
+    std::vector<int32_t> free_;
+    // No loaded segment reaches this position (a bound, made exact whenever the segments are
+    // searched): reading on past every page needs no search.
+    uint32_t loadedEnd_ = 0;
     // The text of the last reference that started a text (see DecodeSingleEntity).
     String decoded_;
     template <typename Write>
@@ -185,8 +210,8 @@ inline int CharStream::QuickTextToken(String& word) {
     }
     // A run reaching the page end short of the limit may go on in the next page.
     if (j == n && j - i < kWordLimit) return 0;
-    pieces_.clear();
-    pieces_.push_back({cur_, i, j - i});
+    DropPieces();
+    AddPiece(cur_, i, j - i);
     if (kind == 1) word.AssignSub(s.chars, static_cast<int32_t>(i), static_cast<int32_t>(j - i));
     off_ = j;
     if (j >= n) {

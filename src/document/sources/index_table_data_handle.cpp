@@ -39,9 +39,8 @@ bool LinkedKey(const IndexTable& table, IndexPosition position, uint32_t tag, st
 }  // namespace
 
 int32_t IndexTableDataHandle::CompareName(const String& name) {
-    std::u16string own;
-    if (!Table().IsOpen() || !Table().GetName(&own)) return -1;
-    return String(own.data(), static_cast<int32_t>(own.size())).CompareWith(name);
+    if (name_.Length() == 0) return -1;
+    return name_.CompareWith(name);
 }
 
 bool IndexTableDataHandle::GetData(const uint8_t*& data, uint32_t& length) {

@@ -29,9 +29,11 @@ public:
     const IndexTableHandle& Tables() const { return tables_; }
     const IndexTable& Table() const { return tables_.Table(); }
 
-    // Never the handle of an id; names are compared with the table's own name.
+    // Never the handle of an id; its name is the designation it was opened by (unnamed
+    // handles match no name).
     int32_t CompareId(int32_t) override { return 1; }
     int32_t CompareName(const String& name) override;
+    void SetName(const String& designation) { name_ = designation; }
     bool GetData(const uint8_t*& data, uint32_t& length) override;
     bool Prepare() override { return true; }
     uint32_t GetSize() override { return 0; }
@@ -47,6 +49,7 @@ public:
 
 private:
     IndexTableHandle tables_;
+    String name_;
 };
 
 // Entry n of the resource's entry-key table: its key and, when it has tag 7, the key of the

@@ -42,6 +42,25 @@ public:
     static void Install(LayoutEngineFactory* factory);
     // The installed factory; null until then (resources then make no layout and no searcher).
     static inline LayoutEngineFactory* installed = nullptr;
+
+    // The common end of a resource's CreateLayout: the token source is attached to the document
+    // and, when a layout is asked for, one is made over it (with traits for a book; the layout
+    // keeps them), its display option switched off when displayOption is false. False, with
+    // the token source and traits deleted and both outputs null, when no layout can be made.
+    static bool FinishLayout(TokenSource* made, DocumentSource* document, BookLayoutTraits* traits,
+                             bool displayOption, TokenSource*& source, PageLayout** layout);
+    // A resource's DestroyLayout: the layout goes first, then the token source.
+    static void DestroyLayout(TokenSource* source, PageLayout* layout);
+};
+
+// What a tapped inline object asks of the reader: to open a location (a picture shown
+// reduced opens whole). The document controller implements it.
+class InlineObjectHost {
+public:
+    virtual bool OpenLink(const String& location) = 0;
+
+protected:
+    ~InlineObjectHost() = default;
 };
 
 // An object laid out inline in a page: a picture, an icon or a form control. Reference-counted.
@@ -89,6 +108,18 @@ public:
     virtual uint32_t GetText(String* /*out*/) { return 0; }
     virtual void FireEvent(uint32_t /*eventId*/, uint32_t /*argument*/) {}
     virtual uint32_t Query2() { return 0; }
+
+    // Pictures: the size fitted into the box, keeping the proportions.
+    virtual void FitSize(Size& /*size*/) {}
+    // The size it is shown at; true when it is shown reduced.
+    virtual bool SetDisplay(const Size& /*size*/, bool /*decoded*/) { return false; }
+    virtual bool IsScaledDown() { return false; }
+    // A tap: a reduced picture opens whole through the host.
+    virtual void Activate(InlineObjectHost* /*host*/) {}
+    // The picture's own location as text; false for none or an internal one. out may be null.
+    virtual bool GetLocationText(String* /*out*/) { return false; }
+    // The picture kind is JPEG.
+    virtual bool IsJpeg() { return false; }
 
     uint32_t RefCount() const { return refCount_; }
 

@@ -61,35 +61,14 @@ DataHandle* TextFileResource::OpenDataByIndex(int32_t /*index*/, const DbValue* 
 }
 
 bool TextFileResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
-    source = nullptr;
-    if (layout) *layout = nullptr;
     TokenSource* ts = nullptr;
     if (kind_ == kHtml || kind_ == kPictureOrSound)
         ts = new (std::nothrow) HtmlTokenizer(true);
     else
         ts = new (std::nothrow) PlainTextTokenSource();
-    if (!ts) return false;
-    PageLayout* pl = nullptr;
-    LayoutEngineFactory* factory = LayoutEngineFactory::installed;
-    if (layout) {
-        pl = factory ? factory->CreatePageLayout(nullptr) : nullptr;
-        if (!pl) {
-            delete ts;
-            return false;
-        }
-    }
-    ts->Attach(&document_, 0);
-    if (pl) factory->SetSource(pl, ts);
-    source = ts;
-    if (layout) *layout = pl;
-    return true;
+    return LayoutEngineFactory::FinishLayout(ts, &document_, nullptr, true, source, layout);
 }
 
 void TextFileResource::DestroyLayout(TokenSource* source, PageLayout* layout) {
-    if (layout && LayoutEngineFactory::installed)
-        LayoutEngineFactory::installed->DestroyPageLayout(layout);
-    if (source) {
-        source->Start(0, true);
-        delete source;
-    }
+    LayoutEngineFactory::DestroyLayout(source, layout);
 }

@@ -190,12 +190,20 @@ bool ImageDecoder::OpenBmp() {
 
 bool ImageDecoder::OpenJpeg() {
     const std::uint8_t* b = buffer_;
-    if (size_ < 16 || b[0] != 0xFF || b[1] != 0xD8 || b[2] != 0xFF || b[3] < 0xE0 || b[3] > 0xEF)
-        return false;
-    std::uint64_t pos = 4 + std::uint64_t(Be16(b + 4));
+    // Start of image, then any marker: encoders differ in what comes first (APPn, DQT...).
+    if (size_ < 16 || b[0] != 0xFF || b[1] != 0xD8 || b[2] != 0xFF) return false;
+    std::uint64_t pos = 2;
     for (;;) {
         if (pos + 4 > size_ || b[pos] != 0xFF) return false;
         std::uint8_t marker = b[pos + 1];
+        if (marker == 0xFF) {  // fill byte before a marker
+            ++pos;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length follows
+            pos += 2;
+            continue;
+        }
         if (marker == 0xD9 || marker == 0xDA) return false;
         std::uint32_t length = Be16(b + pos + 2);
         if (length < 2 || pos + 2 + length > size_) return false;

@@ -1,11 +1,15 @@
 #include "platform/kernel/modules.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <list>
 #include <map>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/kernel/code_pages.h"
@@ -268,7 +272,16 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
             return reinterpret_cast<HMODULE>(&m);
         }
     }
-    void* library = dlopen(path.host.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Loaded through a handle of the file found, so that a folder swapped for a link meanwhile
+    // cannot hand the loader a library from outside the device.
+    HostFd file(path.OpenAt(O_RDONLY | O_NONBLOCK));
+    struct stat st;
+    if (!file.Valid() || fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return Fail(ERROR_MOD_NOT_FOUND, HMODULE{nullptr});
+    }
+    std::string byHandle = "/proc/self/fd/" + std::to_string(file.Get());
+    if (access(byHandle.c_str(), R_OK) != 0) byHandle = path.host;  // no /proc: by name
+    void* library = dlopen(byHandle.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) return Fail(ERROR_MOD_NOT_FOUND, HMODULE{nullptr});
     s.modules.push_back(Module{path.device, library, 1, false});
     return reinterpret_cast<HMODULE>(&s.modules.back());

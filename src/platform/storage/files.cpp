@@ -1,12 +1,16 @@
 #include "platform/storage/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -14,25 +18,29 @@
 #include "platform/kernel/wide.h"
 #include "platform/last_error.h"
 #include "platform/storage/open_files.h"
+#include "platform/storage/sync_log.h"
 
 namespace fvt {
 
 namespace {
 
+struct OpenEntry {
+    const void* owner;
+    dev_t dev;
+    ino_t ino;
+    DWORD access;
+    DWORD share;
+    bool mapped;
+};
+
 struct OpenTable {
     std::mutex lock;
-    std::vector<FileObject*> files;
+    std::vector<OpenEntry> entries;
 };
 
 OpenTable& Opened() {
     static OpenTable* table = new OpenTable;
     return *table;
-}
-
-void Unregister(FileObject* file) {
-    OpenTable& t = Opened();
-    std::lock_guard<std::mutex> guard(t.lock);
-    std::erase(t.files, file);
 }
 
 }  // namespace
@@ -42,40 +50,72 @@ FileObject::~FileObject() {
 }
 
 void FileObject::OnClose() {
-    Unregister(this);
-    if (deleteOnClose) unlink(host.c_str());
+    UnregisterOpen(this);
+    if (!deleteOnClose || !folder.Valid()) return;
+    // Only this very file, if it is still under its name, and not once made read-only: a file
+    // that took the name meanwhile, or the entry of a folder moved away, is left alone.
+    struct stat st;
+    if (fstatat(folder.Get(), hostName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (!S_ISREG(st.st_mode) || st.st_dev != dev || st.st_ino != ino) return;
+    if (!(st.st_mode & S_IWUSR)) return;
+    unlinkat(folder.Get(), hostName.c_str(), 0);
 }
 
-void RegisterOpenFile(FileObject* file) {
+void RegisterOpen(const void* owner, dev_t dev, ino_t ino, DWORD access, DWORD share,
+                  bool mapped) {
     OpenTable& t = Opened();
     std::lock_guard<std::mutex> guard(t.lock);
-    t.files.push_back(file);
+    t.entries.push_back({owner, dev, ino, access, share, mapped});
+}
+
+void UnregisterOpen(const void* owner) {
+    OpenTable& t = Opened();
+    std::lock_guard<std::mutex> guard(t.lock);
+    std::erase_if(t.entries, [&](const OpenEntry& e) { return e.owner == owner; });
 }
 
 bool IsOpenInProcess(dev_t dev, ino_t ino) {
     OpenTable& t = Opened();
     std::lock_guard<std::mutex> guard(t.lock);
-    for (auto* f : t.files) {
-        if (f->dev == dev && f->ino == ino) return true;
+    for (auto& e : t.entries) {
+        if (!e.mapped && e.dev == dev && e.ino == ino) return true;
     }
     return false;
 }
 
-bool ShareConflict(dev_t dev, ino_t ino, DWORD access, DWORD share) {
+bool IsMapped(dev_t dev, ino_t ino) {
     OpenTable& t = Opened();
     std::lock_guard<std::mutex> guard(t.lock);
-    for (auto* f : t.files) {
-        if (f->dev != dev || f->ino != ino) continue;
-        if ((access & GENERIC_READ) && !(f->share & FILE_SHARE_READ)) return true;
-        if ((access & GENERIC_WRITE) && !(f->share & FILE_SHARE_WRITE)) return true;
-        if ((f->access & GENERIC_READ) && !(share & FILE_SHARE_READ)) return true;
-        if ((f->access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return true;
+    for (auto& e : t.entries) {
+        if (e.mapped && e.dev == dev && e.ino == ino) return true;
+    }
+    return false;
+}
+
+bool ShareConflict(dev_t dev, ino_t ino, DWORD access, DWORD share, bool truncating) {
+    OpenTable& t = Opened();
+    std::lock_guard<std::mutex> guard(t.lock);
+    for (auto& f : t.entries) {
+        if (f.dev != dev || f.ino != ino) continue;
+        if (truncating && f.mapped) return true;
+        if ((access & GENERIC_READ) && !(f.share & FILE_SHARE_READ)) return true;
+        if ((access & GENERIC_WRITE) && !(f.share & FILE_SHARE_WRITE)) return true;
+        if ((f.access & GENERIC_READ) && !(share & FILE_SHARE_READ)) return true;
+        if ((f.access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return true;
     }
     return false;
 }
 
 std::shared_ptr<FileObject> LookupFile(HANDLE handle) {
     return LookupHandleAs<FileObject>(handle, ObjectKind::File);
+}
+
+bool SyncFolder(const ResolvedPath& entry) {
+    HostFd folder(openat(entry.folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.Valid()) return false;
+    bool ok = fsync(folder.Get()) == 0 || errno == EINVAL;
+    RecordSync(entry.FolderDevicePath(), true);
+    return ok;
 }
 
 DWORD ErrorFromErrno(int error, DWORD fallback) {
@@ -89,6 +129,8 @@ DWORD ErrorFromErrno(int error, DWORD fallback) {
         case EROFS:
         case EISDIR:
         case ELOOP:
+        case ENXIO:
+        case EOPNOTSUPP:
             return ERROR_ACCESS_DENIED;
         case EEXIST:
             return ERROR_ALREADY_EXISTS;
@@ -121,84 +163,234 @@ BOOL FailErrno(DWORD fallback = ERROR_GEN_FAILURE) {
     return FALSE;
 }
 
-// Copies a host file to a fresh name in the target's folder, then links it in under the target's
-// name without replacing anything. The source is left alone.
-bool CopyHostFile(const std::string& from, const std::string& toFolder, const std::string& to,
-                  bool replace) {
-    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (in < 0) return FailErrno();
-    struct stat st;
-    fstat(in, &st);
-    std::string temp = toFolder + "/.fvt-copy-XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back(0);
-    int out = mkostemp(name.data(), O_CLOEXEC);
-    if (out < 0) {
-        close(in);
-        return FailErrno();
+// Opens an entry for reading or writing: never blocking on a FIFO, never following a link, and
+// only a regular file. -1 with the last error set otherwise.
+int OpenRegular(const ResolvedPath& path, int flags, mode_t mode = 0) {
+    int fd = path.OpenAt(flags | O_NONBLOCK, mode);
+    if (fd < 0) {
+        DWORD error = ErrorFromErrno(errno);
+        return Fail(error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error, -1);
     }
-    temp = name.data();
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return Fail(ERROR_ACCESS_DENIED, -1);
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// Copies in flight in this process, by folder and temp name: the stale-copy sweep leaves them be.
+struct CopiesInFlight {
+    std::mutex lock;
+    std::vector<std::pair<ino_t, std::string>> names;
+};
+
+CopiesInFlight& InFlight() {
+    static CopiesInFlight* copies = new CopiesInFlight;
+    return *copies;
+}
+
+constexpr char kCopyPrefix[] = ".fvt-copy-";
+
+bool IsInFlight(ino_t folder, const std::string& name) {
+    CopiesInFlight& c = InFlight();
+    std::lock_guard<std::mutex> guard(c.lock);
+    for (auto& n : c.names) {
+        if (n.first == folder && n.second == name) return true;
+    }
+    return false;
+}
+
+// Removes the temp copies that a crash left in a folder. A copy being made holds a lock on its
+// temp file, so one another process is still writing is never taken.
+void SweepStaleCopies(int folder, ino_t folderId) {
+    HostFd listed(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!listed.Valid()) return;
+    DIR* dir = fdopendir(listed.Get());
+    if (!dir) return;
+    listed.Release();
+    std::vector<std::string> stale;
+    while (dirent* d = readdir(dir)) {
+        std::string name = d->d_name;
+        if (name.size() != sizeof kCopyPrefix - 1 + 6 || name.rfind(kCopyPrefix, 0) != 0) continue;
+        if (!IsInFlight(folderId, name)) stale.push_back(name);
+    }
+    for (auto& name : stale) {
+        HostFd fd(openat(dirfd(dir), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st;
+        if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) continue;
+        struct stat now;
+        if (fstatat(dirfd(dir), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+            unlinkat(dirfd(dir), name.c_str(), 0);
+        }
+    }
+    closedir(dir);
+}
+
+// A fresh temp file in a folder, locked while the copy is made; -1 on failure (errno set).
+int CreateCopyTemp(int folder, ino_t folderId, std::string& name) {
+    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        unsigned char bytes[6];
+        if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+            auto mix = static_cast<std::uint64_t>(std::chrono::steady_clock::now()
+                                                      .time_since_epoch()
+                                                      .count()) ^
+                       (static_cast<std::uint64_t>(attempt) << 48);
+            for (auto& b : bytes) b = static_cast<unsigned char>(mix >>= 7);
+        }
+        name = kCopyPrefix;
+        for (unsigned char b : bytes) name += kDigits[b % 36];
+        {
+            CopiesInFlight& c = InFlight();
+            std::lock_guard<std::mutex> guard(c.lock);
+            c.names.emplace_back(folderId, name);
+        }
+        int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        0600);
+        if (fd >= 0) {
+            flock(fd, LOCK_EX | LOCK_NB);
+            return fd;
+        }
+        int error = errno;
+        {
+            CopiesInFlight& c = InFlight();
+            std::lock_guard<std::mutex> guard(c.lock);
+            std::erase(c.names, std::make_pair(folderId, name));
+        }
+        errno = error;
+        if (error != EEXIST) return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void EndCopy(ino_t folderId, const std::string& name) {
+    CopiesInFlight& c = InFlight();
+    std::lock_guard<std::mutex> guard(c.lock);
+    std::erase(c.names, std::make_pair(folderId, name));
+}
+
+std::atomic<bool> g_failNextCopy{false};
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    for (size_t done = 0; done < size;) {
+        ssize_t w = write(fd, data + done, size - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return false;
+        done += static_cast<size_t>(w);
+    }
+    return true;
+}
+
+// Copies a regular file to a fresh temp name in the target's folder, flushes it, then links it in
+// under the target's name (replacing only when asked). The source is left alone, and the temp
+// file never outlives the call; those a crash left behind go at the next copy into the folder.
+bool CopyHostFile(const ResolvedPath& from, const ResolvedPath& to, bool replace) {
+    HostFd in(OpenRegular(from, O_RDONLY));
+    if (!in.Valid()) return false;
+    struct stat st;
+    if (fstat(in.Get(), &st) != 0) return FailErrno();
+    struct stat folderInfo;
+    if (fstat(to.folder.Get(), &folderInfo) != 0) return FailErrno();
+    SweepStaleCopies(to.folder.Get(), folderInfo.st_ino);
+    std::string temp;
+    HostFd out(CreateCopyTemp(to.folder.Get(), folderInfo.st_ino, temp));
+    if (!out.Valid()) return FailErrno();
     bool ok = true;
     std::vector<char> buffer(1 << 16);
     for (;;) {
-        ssize_t n = read(in, buffer.data(), buffer.size());
+        ssize_t n = read(in.Get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ok = FailErrno(ERROR_READ_FAULT);
             break;
         }
         if (n == 0) break;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = write(out, buffer.data() + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) {
-                ok = FailErrno(ERROR_WRITE_FAULT);
-                break;
-            }
-            done += w;
+        if (!WriteAll(out.Get(), buffer.data(), static_cast<size_t>(n))) {
+            ok = FailErrno(ERROR_WRITE_FAULT);
+            break;
         }
-        if (!ok) break;
+        if (g_failNextCopy.exchange(false)) {
+            ok = Fail(ERROR_DISK_FULL, false);
+            break;
+        }
     }
     if (ok) {
-        fchmod(out, st.st_mode & 07777);
+        fchmod(out.Get(), st.st_mode & 07777);
         struct timespec times[2] = {st.st_atim, st.st_mtim};
-        futimens(out, times);
-        if (fsync(out) != 0) ok = FailErrno(ERROR_WRITE_FAULT);
+        futimens(out.Get(), times);
+        if (fsync(out.Get()) != 0) ok = FailErrno(ERROR_WRITE_FAULT);
+        RecordSync(to.device, false);
     }
-    close(in);
-    if (close(out) != 0 && ok) ok = FailErrno(ERROR_WRITE_FAULT);
+    if (close(out.Release()) != 0 && ok) ok = FailErrno(ERROR_WRITE_FAULT);
+    bool tempGone = false;
     if (ok) {
-        int r = replace ? rename(temp.c_str(), to.c_str())
-                        : renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
-        if (r != 0 && !replace && errno == EINVAL) {
+        int folder = to.folder.Get();
+        const char* target = to.hostName.c_str();
+        int r = replace ? renameat(folder, temp.c_str(), folder, target)
+                        : renameat2(folder, temp.c_str(), folder, target, RENAME_NOREPLACE);
+        if (r == 0) {
+            tempGone = true;
+        } else if (!replace && errno == EINVAL) {
             // File systems without the no-replace rename: a hard link refuses an existing name.
-            r = link(temp.c_str(), to.c_str());
+            r = linkat(folder, temp.c_str(), folder, target, 0);
         }
         if (r != 0) ok = FailErrno();
     }
-    unlink(temp.c_str());
+    if (!tempGone) unlinkat(to.folder.Get(), temp.c_str(), 0);
+    EndCopy(folderInfo.st_ino, temp);
+    if (ok) SyncFolder(to);
     return ok;
 }
+
+bool SameFolder(const ResolvedPath& a, const ResolvedPath& b) {
+    struct stat x, y;
+    return fstat(a.folder.Get(), &x) == 0 && fstat(b.folder.Get(), &y) == 0 &&
+           x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+// After a move: the target's folder, and the source's when it is another one.
+void SyncMoved(const ResolvedPath& from, const ResolvedPath& to) {
+    SyncFolder(to);
+    if (!SameFolder(from, to)) SyncFolder(from);
+}
+
+}  // namespace
+
+void FailNextCopyForTesting() {
+    g_failNextCopy = true;
+}
+
+namespace {
 
 // The shared part of MoveFileW/MoveFileExW.
 BOOL MoveHost(LPCWSTR existingName, LPCWSTR newName, bool replace) {
     ResolvedPath from, to;
     if (!ResolveDevicePath(existingName, from)) return FALSE;
-    if (!from.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
     if (from.isRoot || from.isCardRoot) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (!from.exists) return Fail(from.MissingError(), FALSE);
     if (!ResolveDevicePath(newName, to)) return FALSE;
     if (to.isRoot || to.isCardRoot) return Fail(ERROR_ALREADY_EXISTS, FALSE);
+    if (to.blocked) return Fail(ERROR_ACCESS_DENIED, FALSE);
     bool isFolder = S_ISDIR(from.info.st_mode);
     if (IsOpenInProcess(from.info.st_dev, from.info.st_ino)) {
         return Fail(ERROR_SHARING_VIOLATION, FALSE);
     }
     bool sameFile =
         to.exists && to.info.st_dev == from.info.st_dev && to.info.st_ino == from.info.st_ino;
-    if (sameFile) {
-        // Only the case of the name changes (or nothing at all).
-        std::string target = to.hostParent + "/" + WideToUtf8(to.givenName);
-        if (target == from.host) return TRUE;
-        if (rename(from.host.c_str(), target.c_str()) != 0) return FailErrno();
+    if (sameFile && to.hostName == from.hostName && SameFolder(from, to)) {
+        // The same entry: only the case of the name changes (or nothing at all).
+        std::string target = WideToUtf8(to.givenName);
+        if (target == from.hostName) return TRUE;
+        if (renameat(from.folder.Get(), from.hostName.c_str(), to.folder.Get(), target.c_str()) !=
+            0) {
+            return FailErrno();
+        }
+        SyncFolder(to);
         return TRUE;
     }
     if (to.exists) {
@@ -208,17 +400,29 @@ BOOL MoveHost(LPCWSTR existingName, LPCWSTR newName, bool replace) {
         if (IsOpenInProcess(to.info.st_dev, to.info.st_ino)) {
             return Fail(ERROR_SHARING_VIOLATION, FALSE);
         }
+        if (sameFile) {
+            // Two links of one file: a host rename would do nothing, so the source name goes.
+            if (unlinkat(from.folder.Get(), from.hostName.c_str(), 0) != 0) return FailErrno();
+            SyncFolder(from);
+            return TRUE;
+        }
     }
     if (isFolder && (to.host + "/").rfind(from.host + "/", 0) == 0) {
         return Fail(ERROR_ACCESS_DENIED, FALSE);  // into itself
     }
-    int r = replace ? rename(from.host.c_str(), to.host.c_str())
-                    : renameat2(AT_FDCWD, from.host.c_str(), AT_FDCWD, to.host.c_str(),
-                                RENAME_NOREPLACE);
-    if (r == 0) return TRUE;
+    int fromFolder = from.folder.Get(), toFolder = to.folder.Get();
+    const char* source = from.hostName.c_str();
+    const char* target = to.hostName.c_str();
+    int r = replace ? renameat(fromFolder, source, toFolder, target)
+                    : renameat2(fromFolder, source, toFolder, target, RENAME_NOREPLACE);
+    if (r == 0) {
+        SyncMoved(from, to);
+        return TRUE;
+    }
     if (errno == EINVAL && !replace && !isFolder) {
-        if (link(from.host.c_str(), to.host.c_str()) == 0) {
-            unlink(from.host.c_str());
+        if (linkat(fromFolder, source, toFolder, target, 0) == 0) {
+            unlinkat(fromFolder, source, 0);
+            SyncMoved(from, to);
             return TRUE;
         }
     }
@@ -226,12 +430,13 @@ BOOL MoveHost(LPCWSTR existingName, LPCWSTR newName, bool replace) {
     if (errno != EXDEV) return FailErrno();
     // Between main memory and a card: copy, then remove the source only once the copy is whole.
     if (isFolder) return Fail(ERROR_NOT_SAME_DEVICE, FALSE);
-    if (!CopyHostFile(from.host, to.hostParent, to.host, replace)) return FALSE;
-    if (unlink(from.host.c_str()) != 0) {
+    if (!CopyHostFile(from, to, replace)) return FALSE;
+    if (unlinkat(fromFolder, source, 0) != 0) {
         DWORD error = ErrorFromErrno(errno);
-        unlink(to.host.c_str());
+        unlinkat(toFolder, target, 0);
         return Fail(error, FALSE);
     }
+    SyncFolder(from);
     return TRUE;
 }
 
@@ -256,45 +461,47 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD share
         return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     }
     bool existed = path.exists;
-    if (!existed &&
-        (creationDisposition == OPEN_EXISTING || creationDisposition == TRUNCATE_EXISTING)) {
-        return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    bool creating = creationDisposition != OPEN_EXISTING && creationDisposition != TRUNCATE_EXISTING;
+    if (!existed && (path.special || (path.blocked && creating))) {
+        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     }
+    if (!existed && !creating) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     if (existed && creationDisposition == CREATE_NEW) {
         return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
     }
-    if (existed && ShareConflict(path.info.st_dev, path.info.st_ino, desiredAccess, shareMode)) {
-        return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
-    }
     bool writing = (desiredAccess & GENERIC_WRITE) != 0;
     bool reading = (desiredAccess & GENERIC_READ) != 0;
-    int flags = O_CLOEXEC | O_NOFOLLOW;
-    flags |= writing ? (reading ? O_RDWR : O_WRONLY) : O_RDONLY;
+    int flags = writing ? (reading ? O_RDWR : O_WRONLY) : O_RDONLY;
     bool truncate = existed && (creationDisposition == CREATE_ALWAYS ||
                                 creationDisposition == TRUNCATE_EXISTING);
-    if (truncate) {
-        if (!writing) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
-        flags |= O_TRUNC;
-    }
+    if (truncate && !writing) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     if (!existed) flags |= O_CREAT | O_EXCL;
     mode_t mode = (flagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
-    int fd = open(path.host.c_str(), flags, mode);
-    if (fd < 0) {
-        DWORD error = ErrorFromErrno(errno);
-        if (error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
-        return Fail(error, INVALID_HANDLE_VALUE);
+    // The sharing rules are checked on the file actually opened, and only then is it truncated.
+    HostFd fd(OpenRegular(path, flags, mode));
+    if (!fd.Valid()) return INVALID_HANDLE_VALUE;
+    struct stat st;
+    if (fstat(fd.Get(), &st) != 0) return Fail(ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
+    if (existed && ShareConflict(st.st_dev, st.st_ino, desiredAccess, shareMode, truncate)) {
+        return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
     }
+    if (truncate && ftruncate(fd.Get(), 0) != 0) {
+        return Fail(ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
+    }
+    if (!existed) SyncFolder(path);
     auto file = std::make_shared<FileObject>();
-    file->fd = fd;
-    file->host = path.host;
+    file->fd = fd.Release();
+    file->device = path.device;
     file->access = desiredAccess;
     file->share = shareMode;
     file->deleteOnClose = (flagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE) != 0;
-    struct stat st;
-    fstat(fd, &st);
+    if (file->deleteOnClose) {
+        file->folder = HostFd(fcntl(path.folder.Get(), F_DUPFD_CLOEXEC, 0));
+        file->hostName = path.hostName;
+    }
     file->dev = st.st_dev;
     file->ino = st.st_ino;
-    RegisterOpenFile(file.get());
+    RegisterOpen(file.get(), st.st_dev, st.st_ino, desiredAccess, shareMode, false);
     HANDLE handle = InsertHandle(file);
     if (!handle) {
         file->OnClose();
@@ -413,7 +620,13 @@ extern "C" BOOL SetEndOfFile(HANDLE handle) {
     if (!(file->access & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED, FALSE);
     std::lock_guard<std::mutex> guard(file->lock);
     off_t at = lseek(file->fd, 0, SEEK_CUR);
-    if (at < 0 || ftruncate(file->fd, at) != 0) return FailErrno();
+    if (at < 0) return FailErrno();
+    // Cutting pages from under a view of the file would fault its reader.
+    struct stat st;
+    if (fstat(file->fd, &st) == 0 && at < st.st_size && IsMapped(file->dev, file->ino)) {
+        return Fail(ERROR_SHARING_VIOLATION, FALSE);
+    }
+    if (ftruncate(file->fd, at) != 0) return FailErrno();
     return TRUE;
 }
 
@@ -421,6 +634,7 @@ extern "C" BOOL FlushFileBuffers(HANDLE handle) {
     auto file = LookupFile(handle);
     if (!file) return FALSE;
     if (fsync(file->fd) != 0 && errno != EINVAL) return FailErrno(ERROR_WRITE_FAULT);
+    RecordSync(file->device, false);
     return TRUE;
 }
 
@@ -430,7 +644,7 @@ extern "C" BOOL GetFileTime(HANDLE handle, LPFILETIME creation, LPFILETIME lastA
     if (!file) return FALSE;
     struct stat st;
     if (fstat(file->fd, &st) != 0) return FailErrno();
-    if (creation) *creation = MakeFileTime(StatCreationFileTime(file->host, st));
+    if (creation) *creation = MakeFileTime(StatCreationFileTime(file->fd, "", st));
     if (lastAccess) *lastAccess = MakeFileTime(ToFileTime(st.st_atim));
     if (lastWrite) *lastWrite = MakeFileTime(ToFileTime(st.st_mtim));
     return TRUE;
@@ -459,34 +673,35 @@ extern "C" BOOL SetFileTime(HANDLE handle, const FILETIME*, const FILETIME* last
 extern "C" DWORD GetFileAttributesW(LPCWSTR fileName) {
     ResolvedPath path;
     if (!ResolveDevicePath(fileName, path)) return INVALID_FILE_ATTRIBUTES;
-    if (!path.exists) return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+    if (!path.exists) return Fail(path.MissingError(), INVALID_FILE_ATTRIBUTES);
     return AttributesOf(path);
 }
 
 extern "C" BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes) {
     ResolvedPath path;
     if (!ResolveDevicePath(fileName, path)) return FALSE;
-    if (!path.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
     if (path.isRoot || path.isCardRoot) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (!path.exists) return Fail(path.MissingError(), FALSE);
     // Only read-only is kept by the host; hidden follows the name, the rest is not stored.
     mode_t mode = path.info.st_mode & 07777;
     mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~0222) : (mode | S_IWUSR);
-    if (chmod(path.host.c_str(), mode) != 0) return FailErrno();
+    if (fchmodat(path.folder.Get(), path.hostName.c_str(), mode, AT_SYMLINK_NOFOLLOW) != 0) {
+        return FailErrno();
+    }
     return TRUE;
 }
 
 extern "C" BOOL DeleteFileW(LPCWSTR fileName) {
     ResolvedPath path;
     if (!ResolveDevicePath(fileName, path)) return FALSE;
-    if (!path.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
-    if (path.isRoot || path.isCardRoot || S_ISDIR(path.info.st_mode)) {
-        return Fail(ERROR_ACCESS_DENIED, FALSE);
-    }
+    if (path.isRoot || path.isCardRoot) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (!path.exists) return Fail(path.MissingError(), FALSE);
+    if (S_ISDIR(path.info.st_mode)) return Fail(ERROR_ACCESS_DENIED, FALSE);
     if (!(path.info.st_mode & S_IWUSR)) return Fail(ERROR_ACCESS_DENIED, FALSE);
     if (IsOpenInProcess(path.info.st_dev, path.info.st_ino)) {
         return Fail(ERROR_SHARING_VIOLATION, FALSE);
     }
-    if (unlink(path.host.c_str()) != 0) return FailErrno();
+    if (unlinkat(path.folder.Get(), path.hostName.c_str(), 0) != 0) return FailErrno();
     return TRUE;
 }
 
@@ -504,10 +719,11 @@ extern "C" BOOL MoveFileExW(LPCWSTR existingName, LPCWSTR newName, DWORD flags) 
 extern "C" BOOL CopyFileW(LPCWSTR existingName, LPCWSTR newName, BOOL failIfExists) {
     ResolvedPath from, to;
     if (!ResolveDevicePath(existingName, from)) return FALSE;
-    if (!from.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+    if (from.isRoot || from.isCardRoot) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (!from.exists) return Fail(from.MissingError(), FALSE);
     if (S_ISDIR(from.info.st_mode)) return Fail(ERROR_ACCESS_DENIED, FALSE);
     if (!ResolveDevicePath(newName, to)) return FALSE;
-    if (to.isRoot || to.isCardRoot) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (to.isRoot || to.isCardRoot || to.blocked) return Fail(ERROR_ACCESS_DENIED, FALSE);
     if (to.exists) {
         if (failIfExists) return Fail(ERROR_FILE_EXISTS, FALSE);
         if (S_ISDIR(to.info.st_mode) || !(to.info.st_mode & S_IWUSR)) {
@@ -520,24 +736,27 @@ extern "C" BOOL CopyFileW(LPCWSTR existingName, LPCWSTR newName, BOOL failIfExis
             return Fail(ERROR_SHARING_VIOLATION, FALSE);
         }
     }
-    return CopyHostFile(from.host, to.hostParent, to.host, !failIfExists) ? TRUE : FALSE;
+    return CopyHostFile(from, to, !failIfExists) ? TRUE : FALSE;
 }
 
 extern "C" BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES) {
     ResolvedPath path;
     if (!ResolveDevicePath(pathName, path)) return FALSE;
     if (path.exists || path.isRoot) return Fail(ERROR_ALREADY_EXISTS, FALSE);
-    if (mkdir(path.host.c_str(), 0755) != 0) return FailErrno();
+    // A link, a special file or a removed card's folder holds the name: no twin beside it.
+    if (path.blocked) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (mkdirat(path.folder.Get(), path.hostName.c_str(), 0755) != 0) return FailErrno();
+    SyncFolder(path);
     return TRUE;
 }
 
 extern "C" BOOL RemoveDirectoryW(LPCWSTR pathName) {
     ResolvedPath path;
     if (!ResolveDevicePath(pathName, path)) return FALSE;
-    if (!path.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
     if (path.isRoot || path.isCardRoot) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (!path.exists) return Fail(path.MissingError(), FALSE);
     if (!S_ISDIR(path.info.st_mode)) return Fail(ERROR_DIRECTORY, FALSE);
-    if (rmdir(path.host.c_str()) != 0) {
+    if (unlinkat(path.folder.Get(), path.hostName.c_str(), AT_REMOVEDIR) != 0) {
         return Fail(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ErrorFromErrno(errno), FALSE);
     }
     return TRUE;
@@ -547,7 +766,9 @@ extern "C" DWORD GetTempPathW(DWORD bufferLength, LPWSTR buffer) {
     static const std::u16string kTemp = u"\\Temp\\";
     // The folder is made on first use, as the device keeps it.
     ResolvedPath path;
-    if (ResolveDevicePath(u"\\Temp", path) && !path.exists) mkdir(path.host.c_str(), 0755);
+    if (ResolveDevicePath(u"\\Temp", path) && !path.exists && !path.blocked) {
+        mkdirat(path.folder.Get(), path.hostName.c_str(), 0755);
+    }
     if (!buffer || bufferLength <= kTemp.size()) return static_cast<DWORD>(kTemp.size() + 1);
     CopyWide(kTemp, buffer, bufferLength);
     return static_cast<DWORD>(kTemp.size());
@@ -603,7 +824,7 @@ extern "C" BOOL GetDiskFreeSpaceExW(LPCWSTR directoryName, PULARGE_INTEGER freeB
         total = profile.diskTotal;
     } else {
         struct statvfs vfs;
-        if (statvfs(path.host.c_str(), &vfs) != 0) return FailErrno();
+        if (fstatvfs(path.folder.Get(), &vfs) != 0) return FailErrno();
         total = static_cast<std::uint64_t>(vfs.f_blocks) * vfs.f_frsize;
         freeBytes = static_cast<std::uint64_t>(vfs.f_bfree) * vfs.f_frsize;
         available = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;

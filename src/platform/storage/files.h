@@ -123,4 +123,7 @@ namespace fvt {
 // Matches a name against a pattern of '*' and '?' without case ("*.*" also matches names
 // without a dot, as on the device).
 bool MatchesPattern(std::u16string_view pattern, std::u16string_view name);
+// Tests: the next copy between files (CopyFileW, a move across file systems) fails with
+// ERROR_DISK_FULL after its temp file is partly written.
+void FailNextCopyForTesting();
 }  // namespace fvt

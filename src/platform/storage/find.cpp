@@ -1,5 +1,7 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -43,10 +45,8 @@ bool MatchFrom(std::u16string_view p, std::u16string_view n) {
     return pi == p.size();
 }
 
-bool FillEntry(const std::string& host, std::u16string_view name, bool isCard,
+void FillEntry(const struct stat& st, std::uint64_t created, std::u16string_view name, bool isCard,
                WIN32_FIND_DATAW& data) {
-    struct stat st;
-    if (stat(host.c_str(), &st) != 0) return false;
     data = WIN32_FIND_DATAW{};
     ResolvedPath entry;
     entry.info = st;
@@ -54,13 +54,21 @@ bool FillEntry(const std::string& host, std::u16string_view name, bool isCard,
     entry.exists = true;
     entry.isCardRoot = isCard;
     data.dwFileAttributes = AttributesOf(entry);
-    data.ftCreationTime = MakeFileTime(StatCreationFileTime(host, st));
+    data.ftCreationTime = MakeFileTime(created);
     data.ftLastAccessTime = MakeFileTime(ToFileTime(st.st_atim));
     data.ftLastWriteTime = MakeFileTime(ToFileTime(st.st_mtim));
     auto size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
     data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data.nFileSizeLow = static_cast<DWORD>(size);
     CopyWide(name, data.cFileName, MAX_PATH);
+}
+
+// A card's entry at the root, its folder resolved afresh.
+bool FillCard(const StorageCard& card, WIN32_FIND_DATAW& data) {
+    ResolvedPath path;
+    if (!ResolveDevicePath((u"\\" + card.name).c_str(), path) || !path.isCardRoot) return false;
+    FillEntry(path.info, StatCreationFileTime(path.folder.Get(), "", path.info), card.name, true,
+              data);
     return true;
 }
 
@@ -88,22 +96,33 @@ extern "C" HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData) 
     bool isPattern = target.name.find_first_of(u"*?") != std::u16string::npos;
     if (!isPattern) {
         // A plain name: the entry itself, if it is there.
+        if (!target.exists) return Fail(target.MissingError(), INVALID_HANDLE_VALUE);
         WIN32_FIND_DATAW data;
-        if (target.exists && FillEntry(target.host, target.name, target.isCardRoot, data)) {
-            find->entries.push_back(data);
+        if (target.isCardRoot) {
+            FillEntry(target.info, StatCreationFileTime(target.folder.Get(), "", target.info),
+                      target.name, true, data);
+        } else {
+            FillEntry(target.info,
+                      StatCreationFileTime(target.folder.Get(), target.hostName.c_str(),
+                                           target.info),
+                      target.name, false, data);
         }
+        find->entries.push_back(data);
     } else {
-        std::string folder = target.hostParent;
         bool atRoot = target.device.find(u'\\', 1) == std::u16string::npos;
         std::vector<StorageCard> cards = atRoot ? StorageCards() : std::vector<StorageCard>{};
-        DIR* dir = opendir(folder.c_str());
+        int listed = openat(target.folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR* dir = listed >= 0 ? fdopendir(listed) : nullptr;
         if (!dir) {
             DWORD error = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+            if (listed >= 0) close(listed);
             return Fail(error, INVALID_HANDLE_VALUE);
         }
         while (dirent* e = readdir(dir)) {
             std::string entry = e->d_name;
-            if (entry == "." || entry == ".." || !IsValidUtf8(entry)) continue;
+            // Names the device could not spell ("a\\..\\b", "x*") are not shown, so nothing
+            // that lists a folder can be led to act on another file.
+            if (!IsDeviceName(entry)) continue;
             std::u16string name = Utf8ToWide(entry);
             if (!MatchesPattern(target.name, name)) continue;
             if (atRoot) {
@@ -111,17 +130,17 @@ extern "C" HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData) 
                 for (auto& c : cards) shadowed = shadowed || EqualsNoCase(c.name, name);
                 if (shadowed) continue;
             }
-            std::string host = folder + "/" + entry;
             struct stat st;
-            if (lstat(host.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) continue;
+            if (fstatat(dirfd(dir), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) continue;  // links, FIFOs, devices
             WIN32_FIND_DATAW data;
-            if (FillEntry(host, name, false, data)) find->entries.push_back(data);
+            FillEntry(st, StatCreationFileTime(dirfd(dir), entry.c_str(), st), name, false, data);
+            find->entries.push_back(data);
         }
         closedir(dir);
         for (auto& c : cards) {
             WIN32_FIND_DATAW data;
-            if (MatchesPattern(target.name, c.name) &&
-                FillEntry(c.hostFolder, c.name, true, data)) {
+            if (MatchesPattern(target.name, c.name) && FillCard(c, data)) {
                 find->entries.push_back(data);
             }
         }

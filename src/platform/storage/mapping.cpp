@@ -22,6 +22,10 @@ public:
     }
     int fd = -1;
     std::uint64_t size = 0;
+    // The file's identity and the sharing its handle allowed; every view keeps them.
+    dev_t dev = 0;
+    ino_t ino = 0;
+    DWORD share = 0;
 };
 
 struct View {
@@ -66,6 +70,9 @@ extern "C" HANDLE CreateFileMappingW(HANDLE fileHandle, LPSECURITY_ATTRIBUTES, D
     mapping->fd = fcntl(file->fd, F_DUPFD_CLOEXEC, 0);
     if (mapping->fd < 0) return Fail(ErrorFromErrno(errno), HANDLE{nullptr});
     mapping->size = size;
+    mapping->dev = st.st_dev;
+    mapping->ino = st.st_ino;
+    mapping->share = file->share;
     return InsertHandle(mapping);
 }
 
@@ -85,9 +92,13 @@ extern "C" LPVOID MapViewOfFile(HANDLE mappingHandle, DWORD desiredAccess, DWORD
         mmap(nullptr, mapLength, PROT_READ, MAP_PRIVATE, mapping->fd, static_cast<off_t>(aligned));
     if (base == MAP_FAILED) return Fail(ErrorFromErrno(errno), LPVOID{nullptr});
     void* view = static_cast<char*>(base) + (offset - aligned);
-    ViewTable& t = Views();
-    std::lock_guard<std::mutex> guard(t.lock);
-    t.views[view] = View{base, mapLength};
+    {
+        ViewTable& t = Views();
+        std::lock_guard<std::mutex> guard(t.lock);
+        t.views[view] = View{base, mapLength};
+    }
+    // Until unmapped the file counts as open for reading: it cannot be truncated under the view.
+    RegisterOpen(view, mapping->dev, mapping->ino, GENERIC_READ, mapping->share, true);
     return view;
 }
 
@@ -101,6 +112,7 @@ extern "C" BOOL UnmapViewOfFile(LPCVOID baseAddress) {
         view = it->second;
         t.views.erase(it);
     }
+    UnregisterOpen(baseAddress);
     munmap(view.base, view.length);
     return TRUE;
 }

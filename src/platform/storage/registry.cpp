@@ -1,10 +1,11 @@
 #include "platform/storage/registry.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,8 @@
 #include "platform/kernel/device.h"
 #include "platform/kernel/wide.h"
 #include "platform/last_error.h"
+#include "platform/storage/device_path.h"
+#include "platform/storage/open_files.h"
 
 namespace fvt {
 
@@ -57,8 +60,24 @@ std::u16string Fold(std::u16string_view s) {
     return out;
 }
 
-std::string FilePath() {
-    return DeviceRoot() + "/.folivant-registry";
+constexpr char16_t kFileName[] = u"\\.folivant-registry";
+
+// The registry file's text; false when there is none (or only something that is not a file).
+bool ReadRegistryText(std::string& text) {
+    ResolvedPath path;
+    if (!ResolveDevicePath(kFileName, path) || !path.exists) return false;
+    HostFd fd(path.OpenAt(O_RDONLY | O_NONBLOCK));
+    struct stat st;
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    text.clear();
+    char buffer[8192];
+    for (;;) {
+        ssize_t n = read(fd.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        text.append(buffer, static_cast<size_t>(n));
+    }
 }
 
 std::string Escape(std::u16string_view text) {
@@ -155,8 +174,8 @@ void SetString(Registry& r, std::u16string_view path, std::u16string_view name,
 // A line that does not parse is skipped: the rest of the registry stays readable.
 void Load(Registry& r) {
     r.keys.clear();
-    std::ifstream in(FilePath(), std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (!ReadRegistryText(text)) {
         const DeviceProfile& p = Profile();
         Ensure(r, u"HKEY_CLASSES_ROOT");
         Ensure(r, u"HKEY_CURRENT_USER");
@@ -173,6 +192,7 @@ void Load(Registry& r) {
         }
         return;
     }
+    std::istringstream in(text);
     std::string line;
     Key* current = nullptr;
     while (std::getline(in, line)) {
@@ -209,17 +229,23 @@ bool Save(Registry& r) {
         }
     }
     std::string text = out.str();
-    std::string path = FilePath();
-    std::string temp = path + ".new";
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    ResolvedPath path;
+    if (!ResolveDevicePath(kFileName, path) || path.special) return false;
+    // A new file beside it, then a rename over it: a failure leaves the previous registry.
+    int folder = path.folder.Get();
+    std::string temp = path.hostName + ".new";
+    unlinkat(folder, temp.c_str(), 0);
+    int fd = openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                    0644);
     if (fd < 0) return false;
     bool ok =
         write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
+    if (!ok || renameat(folder, temp.c_str(), folder, path.hostName.c_str()) != 0) {
+        unlinkat(folder, temp.c_str(), 0);
         return false;
     }
+    SyncFolder(path);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "media/image/cx_image.h"
 #include "media/image/image_decoder.h"
 #include "support/media/image/picture_fixtures.h"
 
@@ -513,11 +514,57 @@ TEST(JpegRecognition, SizeFromTheFrameHeader) {
     std::vector<std::uint8_t> out(35);
     d.SetFormat(7, 5, 8, out.data(), 0, nullptr, nullptr, false);
     EXPECT_EQ(d.Decode(0, 0), 1);
-    // Without an APPn segment the picture is not recognised.
-    std::vector<std::uint8_t> bare = {0xFF, 0xD8, 0xFF, 0xDB};
+    // A start-of-image marker followed by a segment that is no segment is refused.
+    std::vector<std::uint8_t> bare = {0xFF, 0xD8, 0xFF, 0xDB, 0, 1};
     bare.insert(bare.end(), jpeg.begin() + 4, jpeg.end());
     EXPECT_FALSE(ImageDecoder(bare.data(), std::uint32_t(bare.size())).IsValid());
     for (std::size_t n = 0; n < 200 && n < jpeg.size(); ++n) {
+        ImageDecoder t(jpeg.data(), std::uint32_t(n));
+        (void)t.IsValid();
+    }
+}
+
+namespace {
+
+// The fixture without its first segment (the encoder's APP0), so that DQT follows SOI.
+std::vector<std::uint8_t> WithoutApp0(const std::vector<std::uint8_t>& jpeg) {
+    if (jpeg.size() < 6 || jpeg[3] != 0xE0) return {};
+    std::size_t length = std::size_t(jpeg[4]) << 8 | jpeg[5];
+    std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
+    out.insert(out.end(), jpeg.begin() + 4 + std::ptrdiff_t(length), jpeg.end());
+    return out;
+}
+
+}  // namespace
+
+TEST(JpegRecognition, AnyFirstSegmentAfterTheStartOfImage) {
+    auto jpeg = WithoutApp0(fvt::test::WriteJpeg(9, 4, 3, fvt::test::Gradient(9, 4)));
+    ASSERT_GE(jpeg.size(), 4u);
+    ASSERT_EQ(jpeg[3], 0xDB);
+    ImageDecoder d(jpeg.data(), std::uint32_t(jpeg.size()));
+    ASSERT_TRUE(d.IsValid());
+    EXPECT_EQ(d.Type(), ImageDecoder::kJpeg);
+    EXPECT_EQ(d.Width(), 9u);
+    EXPECT_EQ(d.Height(), 4u);
+    CxImage picture;
+    ASSERT_TRUE(picture.DecodeMemory(jpeg.data(), std::uint32_t(jpeg.size()), CXIMAGE_FORMAT_JPG));
+    EXPECT_EQ(picture.GetWidth(), 9u);
+
+    // Fill bytes and marker-only segments before the frame header are stepped over.
+    std::vector<std::uint8_t> padded = {0xFF, 0xD8, 0xFF, 0xFF, 0xD0};
+    padded.insert(padded.end(), jpeg.begin() + 2, jpeg.end());
+    ImageDecoder p(padded.data(), std::uint32_t(padded.size()));
+    ASSERT_TRUE(p.IsValid());
+    EXPECT_EQ(p.Width(), 9u);
+
+    // No frame header before the scan, or none at all: not a picture.
+    std::vector<std::uint8_t> noFrame = {0xFF, 0xD8, 0xFF, 0xDB, 0, 4, 0, 0, 0xFF, 0xDA, 0, 2};
+    noFrame.resize(32, 0);
+    EXPECT_FALSE(ImageDecoder(noFrame.data(), std::uint32_t(noFrame.size())).IsValid());
+    std::vector<std::uint8_t> fills(64, 0xFF);
+    fills[1] = 0xD8;
+    EXPECT_FALSE(ImageDecoder(fills.data(), std::uint32_t(fills.size())).IsValid());
+    for (std::size_t n = 0; n < jpeg.size(); n += 7) {
         ImageDecoder t(jpeg.data(), std::uint32_t(n));
         (void)t.IsValid();
     }

@@ -9,6 +9,7 @@
 
 #include "platform/last_error.h"
 #include "platform/storage/files.h"
+#include "support/platform/device_file_io.h"
 #include "support/platform/temp_device.h"
 
 namespace {
@@ -19,22 +20,9 @@ protected:
         return CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
     }
     bool Write(LPCWSTR path, const std::string& text) {
-        HANDLE h = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        DWORD written = 0;
-        bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                  written == text.size();
-        return CloseHandle(h) && ok;
+        return fvt::test::WriteDeviceFile(path, text);
     }
-    std::string Read(LPCWSTR path) {
-        HANDLE h = Open(path, GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ);
-        if (h == INVALID_HANDLE_VALUE) return "<missing>";
-        char buffer[256];
-        DWORD n = 0;
-        ReadFile(h, buffer, sizeof buffer, &n, nullptr);
-        CloseHandle(h);
-        return std::string(buffer, n);
-    }
+    std::string Read(LPCWSTR path) { return fvt::test::ReadDeviceFile(path); }
     fvt::test::TempDevice device;
 };
 

@@ -3,21 +3,34 @@
 //   bookdump --text FILE   exactly the book's text, as UTF-8
 //   bookdump --index N FILE  the entries of the index table whose header is record N
 //   bookdump --store FILE  the tagged records of a side file or store
-// FILE is a host path; its folder becomes the device the file is read from. A file that cannot
-// be opened prints its error code and meaning on stderr; exit status 1.
+//   bookdump --query TEXT FILE  the entries a query over the book's tables matches, in order:
+//                          the entry number and the entry as a list shows it, one per line; a
+//                          query that does not compile prints its code, position and message
+//                          (exit status 1)
+// FILE is a host path, read as it is; its folder is left untouched. A file that cannot be
+// opened prints its error code and meaning on stderr; exit status 1.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bookfiles/book_document.h"
 #include "bookfiles/book_error.h"
 #include "bookfiles/byte_order.h"
 #include "bookfiles/index_table.h"
 #include "bookfiles/palm_database.h"
-#include "platform/kernel/device.h"
+#include "core/text.h"
+#include "database/index_query.h"
+#include "database/sql_parser.h"
+#include "document/sources/book_resource.h"
 
 namespace {
 
@@ -57,6 +70,27 @@ std::string Code(std::uint32_t v) {
         s += (c >= 32 && c < 127) ? c : '.';
     }
     return s;
+}
+
+// The file is read on the host, never through a device over its folder: opening a device
+// there would leave the device's own folders beside the user's file.
+int ReadHostFile(const char* path, std::vector<std::uint8_t>* out) {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? kBookNotFound : kBookCannotOpen;
+    struct stat info;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (ok) {
+        out->resize(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (ok && done < out->size()) {
+            ssize_t n = ::read(fd, out->data() + done, out->size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            ok = n > 0;
+            if (ok) done += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    return ok ? 0 : kBookCannotOpen;
 }
 
 int Fail(const char* path, int code) {
@@ -180,31 +214,66 @@ void DumpStore(PalmDatabase& db) {
     }
 }
 
+// Compiles the query over the book resource and prints its matches. The file is read from the
+// host directly: no device is opened in its folder, which stays as it was.
+int DumpQuery(const char* path, const char* text) {
+    std::vector<std::uint8_t> bytes;
+    int error = ReadHostFile(path, &bytes);
+    if (error) return Fail(path, error);
+    PalmDatabase* db = PalmDatabase::OpenView(bytes.data(), bytes.size(), &error);
+    if (!db) return Fail(path, error);
+    BookResource* book = nullptr;
+    int rc = BookResource::Create(db, 1252, 65002, book);
+    if (rc) return Fail(path, rc);
+    String query;
+    Text utf8;
+    if (!utf8.AssignUtf8(text) || !query.AssignFromText(utf8)) {
+        book->Release();
+        std::fprintf(stderr, "%s: the query is not UTF-8\n", path);
+        return 1;
+    }
+    IndexQuery* q = new IndexQuery();
+    SqlParser parser(book);
+    rc = parser.Compile(query, *q);
+    if (rc) {
+        const SqlError& e = parser.LastError();
+        std::printf("error %d at %u: %s\n", e.code ? e.code : rc, e.position, e.message.c_str());
+        q->Release();
+        book->Release();
+        return 1;
+    }
+    for (RecordPosition p = q->Next(RecordPosition::At(-1)); p.IsRow(); p = q->Next(p)) {
+        String shown;
+        q->GetDisplayText(p, shown);
+        Text out;
+        std::string line;
+        if (out.FromString(shown) && out.ConvertTo(65001))
+            line.assign(reinterpret_cast<const char*>(out.Bytes()),
+                        static_cast<std::size_t>(out.ByteLength()));
+        std::printf("%d\t%s\n", q->EntryAt(p), line.c_str());
+    }
+    q->Release();
+    book->Release();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool textOnly = argc == 3 && std::strcmp(argv[1], "--text") == 0;
     bool store = argc == 3 && std::strcmp(argv[1], "--store") == 0;
     bool index = argc == 4 && std::strcmp(argv[1], "--index") == 0;
-    if (!(argc == 2 || textOnly || store || index)) {
-        std::fprintf(stderr, "usage: bookdump [--text | --store | --index N] FILE\n");
+    bool query = argc == 4 && std::strcmp(argv[1], "--query") == 0;
+    if (!(argc == 2 || textOnly || store || index || query)) {
+        std::fprintf(stderr, "usage: bookdump [--text | --store | --index N | --query TEXT] FILE\n");
         return 2;
     }
     const char* path = argv[argc - 1];
-    std::string host(path);
-    std::size_t slash = host.rfind('/');
-    std::string folder =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : host.substr(0, slash));
-    std::string name = slash == std::string::npos ? host : host.substr(slash + 1);
-    struct stat info;
-    if (name.empty() || ::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        !fvt::OpenDevice(folder)) {
-        return Fail(path, kBookNotFound);
-    }
-    std::string devicePath = "\\" + name;
-    int error = 0;
-    std::unique_ptr<PalmDatabase> db(
-        PalmDatabase::Open(devicePath.c_str(), 41, nullptr, nullptr, &error));
+    if (query) return DumpQuery(path, argv[2]);
+    std::vector<std::uint8_t> bytes;
+    int error = ReadHostFile(path, &bytes);
+    if (error) return Fail(path, error);
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
     if (!db) return Fail(path, error);
     if (index) return DumpIndex(*db, static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
     if (!textOnly) DumpDatabase(*db);

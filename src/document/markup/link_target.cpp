@@ -1,0 +1,145 @@
+#include "document/markup/link_target.h"
+
+#include <cstring>
+#include <new>
+
+#include "document/markup/attribute_value.h"
+#include "document/markup/token_source.h"
+
+LinkTarget::~LinkTarget() {
+    delete[] columns_;
+}
+
+bool LinkTarget::FromElement(TokenSource& source, RefPtr<LinkTarget>& target) {
+    target.Reset();
+    uint32_t kind = kLinkTitleOnly;
+    uint32_t number = 0;
+    String text;
+    if (source.GetAttributeValue(kAttrFilePos, number) &&
+        number != AttributeValue::kNoFilePosition) {
+        kind = kLinkFilePosition;
+    } else if (source.GetAttributeText(kAttrHref, text)) {
+        kind = kLinkAddress;
+        number = 0;
+    }
+    String script;
+    if (source.GetAttributeText(kAttrOnClick, script)) {
+        kind = kLinkScript;
+        text = script;
+        number = 0;
+    }
+    if (kind == kLinkTitleOnly) return true;
+    LinkTarget* link = new (std::nothrow) LinkTarget();
+    if (!link) return false;
+    link->kind = kind;
+    if (kind == kLinkFilePosition)
+        link->number = number;
+    else
+        link->text = text;
+    source.GetAttributeText(kAttrName, link->name);
+    target = RefPtr<LinkTarget>::Adopt(link);
+    return true;
+}
+
+void LinkTarget::SplitName(const String& text, String& after, String& before) {
+    int32_t at = 0;
+    if (!text.FindChar(u'`', at)) {
+        after.Assign(text);
+        before.Release();
+        return;
+    }
+    // Both views first: text may be after or before itself.
+    String head, tail;
+    head.AssignSub(text, 0, at);
+    tail.AssignSub(text, at + 1, -1);
+    after = tail;
+    before = head;
+}
+
+bool LinkTarget::CopyColumns(const LookupMatch* from, uint32_t count) {
+    LookupMatch* copy = nullptr;
+    if (count > 0) {
+        copy = new (std::nothrow) LookupMatch[count];
+        if (!copy) return false;
+        std::memcpy(static_cast<void*>(copy), from, sizeof(LookupMatch) * count);
+    }
+    delete[] columns_;
+    columns_ = copy;
+    columnCount_ = count;
+    return true;
+}
+
+bool LinkTarget::Assign(const LinkTarget& other) {
+    if (this == &other) return true;
+    if (!CopyColumns(other.columns_, other.columnCount_)) return false;
+    kind = other.kind;
+    text = other.text;
+    number = other.number;
+    objectKind = other.objectKind;
+    methodId = other.methodId;
+    secondText = other.secondText;
+    name = other.name;
+    return true;
+}
+
+bool LinkTarget::Equals(const LinkTarget& o) const {
+    if (kind != o.kind || number != o.number || objectKind != o.objectKind ||
+        methodId != o.methodId || columnCount_ != o.columnCount_ || text != o.text ||
+        secondText != o.secondText || name != o.name)
+        return false;
+    for (uint32_t i = 0; i < columnCount_; ++i) {
+        const LookupMatch& a = columns_[i];
+        const LookupMatch& b = o.columns_[i];
+        if (a.position[0] != b.position[0] || a.position[1] != b.position[1] ||
+            a.length != b.length || a.direct != b.direct || a.dictionary != b.dictionary ||
+            a.exact != b.exact || a.cjk != b.cjk)
+            return false;
+    }
+    return true;
+}
+
+void LinkTarget::SetCoordinates(uint16_t kindOfObject, uint16_t method, uint32_t value) {
+    kind = kLinkCoordinates;
+    objectKind = kindOfObject;
+    methodId = method;
+    number = value;
+}
+
+bool LinkTarget::SetKind10Target(const String& entryName, const String& shortId,
+                                 const String& keyText, const String& headword,
+                                 uint32_t entryNumber, uint16_t language) {
+    String joined;
+    if (!joined.Reserve(shortId.Length() + 1 + entryName.Length()) ||
+        !joined.AppendRaw(shortId.Data(), shortId.Length()) || !joined.AppendChar(u'`') ||
+        !joined.AppendRaw(entryName.Data(), entryName.Length()))
+        return false;
+    kind = kLinkIndexTarget;
+    text = joined;
+    number = entryNumber;
+    objectKind = language;
+    secondText = keyText;
+    name = headword;
+    return true;
+}
+
+bool LinkTarget::SetColumns(const SegArray<LookupMatch>& matches, int32_t first, int32_t count,
+                            const String& linkText, const String& second, bool compact) {
+    if (first < 0) first = 0;
+    if (count < 0) count = 0;
+    if (first > matches.Count()) first = matches.Count();
+    if (count > matches.Count() - first) count = matches.Count() - first;
+    LookupMatch* copy = nullptr;
+    if (count > 0) {
+        copy = new (std::nothrow) LookupMatch[static_cast<uint32_t>(count)];
+        if (!copy) return false;
+        for (int32_t i = 0; i < count; ++i) copy[i] = *matches.Get(first + i);
+    }
+    delete[] columns_;
+    columns_ = copy;
+    columnCount_ = static_cast<uint32_t>(count);
+    kind = compact ? kLinkTableSelectionCompact : kLinkTableSelection;
+    text = linkText;
+    secondText = second;
+    number = static_cast<uint32_t>(count);
+    return true;
+}

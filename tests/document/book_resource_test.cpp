@@ -1,0 +1,311 @@
+// The book resource: table designations, record and object handles, object targets, audio
+// records and the layout it makes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "bookfiles/palm_database.h"
+#include "document/markup/html_tokenizer.h"
+#include "document/markup/plain_text_token_source.h"
+#include "document/sources/book_resource.h"
+#include "document/sources/index_table_data_handle.h"
+#include "document/sources/layout_services.h"
+#include "media/audio/audio_source.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/index_fixture.h"
+
+namespace {
+
+BookTargetSpec Object(const char* name, int32_t first, int32_t end) {
+    BookTargetSpec t;
+    t.kind = BookDocument::kTargetObject;
+    t.name = name;
+    t.position = first;
+    t.numbers[0] = end;
+    t.numbers[1] = 7;   // flag
+    t.numbers[2] = 40;  // kind
+    t.numbers[3] = 9;
+    return t;
+}
+
+// Data records 1 "OggS" sound, 2 three bytes, 3 "OggT", 4 and 5 an object's two records, 6
+// empty, 7 "-tail";
+// tables "words" (default), "inflections" and "names" by header field.
+struct ResourceBook {
+    explicit ResourceBook(std::string text = "<html><body>book</body></html>", uint32_t type = 1) {
+        uint32_t ids[3] = {};
+        Build(text, type, ids);
+        Build(text, type, ids);
+        int error = 0;
+        PalmDatabase* db = PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error);
+        EXPECT_EQ(BookResource::Create(db, 1252, 65002, resource), 0);
+    }
+    ~ResourceBook() {
+        if (!resource) return;
+        EXPECT_EQ(resource->HandleCount(), 0u);
+        EXPECT_EQ(resource->RefCount(), 1u);
+        resource->Release();
+    }
+    void Build(const std::string& text, uint32_t type, uint32_t ids[3]) {
+        BookBuilder b;
+        b.text = ToBytes(text);
+        b.type = type;
+        b.tables[0] = ids[0];
+        b.tables[5] = ids[1];
+        b.tables[6] = ids[2];
+        b.resources = {ToBytes("OggS-sound"), ToBytes("abc"), ToBytes("OggT"), ToBytes("first-"),
+                       ToBytes("second"), Bytes(), ToBytes("-tail")};
+        b.targets = {Object("media/a b.ogg", 3, 5), Object("empty", 4, 4),
+                     Object("past", 4, 99), Object("one", 1, 2), Object("gap", 4, 7)};
+        PdbBuilder pdb = b.BuildDatabase();
+        IndexWriter w;
+        w.name = "words";
+        w.Add(u"apple", {});
+        w.Add(u"bank", {});
+        EXPECT_TRUE(AddIndexTable(w, &pdb, &ids[0]));
+        IndexWriter infl;
+        infl.name = "inflections";
+        infl.Add(u"apples", {});
+        EXPECT_TRUE(AddIndexTable(infl, &pdb, &ids[1]));
+        IndexWriter n;
+        n.name = "names";
+        n.Add(u"Apple", {});
+        EXPECT_TRUE(AddIndexTable(n, &pdb, &ids[2]));
+        bytes = pdb.Build();
+    }
+    DataHandle* Open(const char16_t* designation) {
+        return resource->OpenDataByName(String(designation), nullptr);
+    }
+    Bytes bytes;
+    BookResource* resource = nullptr;
+};
+
+std::string Bytes4(DataHandle* h, uint32_t offset, uint32_t count) {
+    std::string out(count, '\0');
+    uint32_t got = 0;
+    if (!h->Read(offset, out.data(), count, got)) return "?";
+    out.resize(got);
+    return out;
+}
+
+uint32_t TableEntries(DataHandle* h) {
+    auto* t = dynamic_cast<IndexTableDataHandle*>(h);
+    return t ? t->Table().GetEntryCount() : 0;
+}
+
+TEST(BookDesignations, PrefixesOpenTheirTables) {
+    ResourceBook book;
+    DataHandle* byName = book.Open(u"table=words");
+    ASSERT_NE(byName, nullptr);
+    EXPECT_EQ(byName->GetHandleKind(), 257u);
+    EXPECT_EQ(TableEntries(byName), 2u);
+    DataHandle* byNumber = book.Open(u"tableid=0");
+    DataHandle* naming = book.Open(u"special_table=naming");
+    DataHandle* inflex = book.Open(u"special_table=inflex");
+    DataHandle* deflt = book.Open(u"special_table=default");
+    ASSERT_NE(naming, nullptr);
+    ASSERT_NE(inflex, nullptr);
+    ASSERT_NE(deflt, nullptr);
+    EXPECT_EQ(TableEntries(naming), 1u);
+    EXPECT_EQ(TableEntries(deflt), 2u);
+    // The default table comes linked to the book's inflections.
+    EXPECT_NE(deflt->GetIndexTables()->FindInflectionTable(), nullptr);
+    for (DataHandle* h : {byName, byNumber, naming, inflex, deflt})
+        if (h) h->Release();
+}
+
+TEST(BookDesignations, BadValuesGiveNothing) {
+    ResourceBook book;
+    for (const char16_t* bad : {u"tableid=7x", u"tableid=", u"tableid=-1", u"table=nosuch",
+                                u"special_table=bogus", u"special_table=Naming",
+                                u"special_table=lookup_key", u"special_table=forms",
+                                u"key_table", u"key_tablewords", u"nonsense", u"", u"eo=nosuch"})
+        EXPECT_EQ(book.Open(bad), nullptr) << std::u16string(bad).size();
+}
+
+TEST(BookDesignations, AskingAgainGivesTheSameHandle) {
+    ResourceBook book;
+    DataHandle* first = book.Open(u"special_table=naming");
+    ASSERT_NE(first, nullptr);
+    DataHandle* second = book.Open(u"special_table=naming");
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(first->RefCount(), 2u);
+    EXPECT_EQ(book.resource->HandleCount(), 1u);
+    // Another designation of the same table is a handle of its own.
+    DataHandle* other = book.Open(u"tableid=2");
+    EXPECT_NE(other, first);
+    first->Release();
+    second->Release();
+    if (other) other->Release();
+}
+
+TEST(BookDesignations, HandlesKeepTheBookAlive) {
+    ResourceBook book;
+    DataHandle* h = book.Open(u"table=words");
+    ASSERT_NE(h, nullptr);
+    BookResource* r = book.resource;
+    book.resource = nullptr;
+    r->Release();
+    EXPECT_EQ(TableEntries(h), 2u);
+    h->Release();  // takes the book with it
+}
+
+TEST(BookRecords, IndexesCountFromTheBooksFirstDataRecord) {
+    ResourceBook book;
+    EXPECT_EQ(book.resource->OpenDataByIndex(0, nullptr), nullptr);
+    EXPECT_EQ(book.resource->OpenDataByIndex(-1, nullptr), nullptr);
+    EXPECT_EQ(book.resource->OpenDataByIndex(1000, nullptr), nullptr);
+    DataHandle* sound = book.resource->OpenDataByIndex(1, nullptr);
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(Bytes4(sound, 0, 10), "OggS-sound");
+    DataHandle* again = book.resource->OpenDataByIndex(1, nullptr);
+    EXPECT_EQ(again, sound);
+    // An anonymous record handle is never found by an empty designation.
+    EXPECT_EQ(book.resource->OpenDataByName(String(), nullptr), nullptr);
+    sound->Release();
+    again->Release();
+}
+
+TEST(BookObjects, TargetsGiveKindFlagAndRange) {
+    ResourceBook book;
+    uint32_t five[5] = {};
+    // Cut at '?', decoded, '\' turned into '/'.
+    ASSERT_TRUE(book.resource->FindTarget(String(u"media%5Ca%20b.ogg?x=1"), five));
+    EXPECT_EQ(five[0], 40u);
+    EXPECT_EQ(five[1], 7u);
+    EXPECT_EQ(five[2], 3u);
+    EXPECT_EQ(five[3], 5u);
+    EXPECT_EQ(five[4], 9u);
+    EXPECT_FALSE(book.resource->FindTarget(String(u"media/other.ogg"), five));
+    EXPECT_FALSE(book.resource->FindTarget(String(u"bad%zz"), five));
+}
+
+TEST(BookObjects, EoHandlesCoverTheObjectsRecords) {
+    ResourceBook book;
+    DataHandle* run = book.Open(u"eo=media/a b.ogg");
+    ASSERT_NE(run, nullptr);
+    EXPECT_EQ(run->GetSize(), 12u);
+    EXPECT_EQ(Bytes4(run, 0, 12), "first-second");
+    EXPECT_EQ(Bytes4(run, 4, 5), "t-sec");
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+    ASSERT_TRUE(run->GetData(data, length));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), length), "first-second");
+    // Found again by its designation, never by the index of one of its records.
+    DataHandle* same = book.Open(u"eo=media/a b.ogg");
+    EXPECT_EQ(same, run);
+    DataHandle* single = book.resource->OpenDataByIndex(4, nullptr);
+    ASSERT_NE(single, nullptr);
+    EXPECT_NE(single, run);
+    EXPECT_EQ(single->GetSize(), 6u);
+    single->Release();
+    same->Release();
+    run->Release();
+    // An empty record inside the run is stepped over.
+    DataHandle* gap = book.Open(u"eo=gap");
+    ASSERT_NE(gap, nullptr);
+    EXPECT_EQ(Bytes4(gap, 0, 20), "second-tail");
+    EXPECT_EQ(Bytes4(gap, 6, 3), "-ta");
+    gap->Release();
+    DataHandle* one = book.Open(u"eo=one");
+    ASSERT_NE(one, nullptr);
+    EXPECT_EQ(Bytes4(one, 0, 20), "abc");
+    one->Release();
+}
+
+TEST(BookObjects, RangesFromTheBookAreChecked) {
+    ResourceBook book;
+    EXPECT_EQ(book.Open(u"eo=empty"), nullptr);
+    EXPECT_EQ(book.Open(u"eo=past"), nullptr);
+}
+
+TEST(BookAudio, OnlyOggRecordsBecomeSources) {
+    ResourceBook book;
+    AudioSource* source = nullptr;
+    EXPECT_TRUE(BookResource::OpenAudio(book.resource->OpenDataByIndex(1, nullptr), source));
+    ASSERT_NE(source, nullptr);
+    AudioSource* first = source;
+    EXPECT_FALSE(BookResource::OpenAudio(book.resource->OpenDataByIndex(2, nullptr), source));
+    EXPECT_FALSE(BookResource::OpenAudio(book.resource->OpenDataByIndex(3, nullptr), source));
+    EXPECT_EQ(source, first);
+    // A new sound replaces the old one.
+    EXPECT_TRUE(BookResource::OpenAudio(book.resource->OpenDataByIndex(1, nullptr), source));
+    EXPECT_NE(source, nullptr);
+    source->Release();
+    EXPECT_FALSE(BookResource::OpenAudio(nullptr, source));
+}
+
+class OptionFactory : public LayoutEngineFactory {
+public:
+    PageLayout* CreatePageLayout(BookLayoutTraits* traits) override {
+        delete traits;
+        log += "layout;";
+        return reinterpret_cast<PageLayout*>(&layout);
+    }
+    void SetSource(PageLayout*, TokenSource* s) override {
+        source = s;
+        log += "source;";
+    }
+    void SetPlainTextOption(PageLayout*, bool on) override { log += on ? "on;" : "off;"; }
+    void DestroyPageLayout(PageLayout*) override { log += "destroy;"; }
+    Searcher* CreateSearcher(DocumentSource*, bool) override { return nullptr; }
+    std::string log;
+    TokenSource* source = nullptr;
+    int layout = 0;
+};
+
+std::string LayoutLog(const std::string& text, uint32_t type, bool* html = nullptr) {
+    OptionFactory factory;
+    LayoutEngineFactory::Install(&factory);
+    ResourceBook book(text, type);
+    TokenSource* ts = nullptr;
+    PageLayout* layout = nullptr;
+    EXPECT_TRUE(book.resource->CreateLayout(ts, &layout));
+    if (html) *html = dynamic_cast<HtmlTokenizer*>(ts) != nullptr;
+    EXPECT_EQ(factory.source, ts);
+    book.resource->DestroyLayout(ts, layout);
+    LayoutEngineFactory::Install(nullptr);
+    return factory.log;
+}
+
+TEST(BookLayouts, TokenSourceAndDisplayOptionFollowTheBook) {
+    bool html = false;
+    EXPECT_EQ(LayoutLog("<html><body>x</body></html>", 1, &html), "layout;source;destroy;");
+    EXPECT_TRUE(html);
+    EXPECT_EQ(LayoutLog("just words", 1, &html), "layout;off;source;destroy;");
+    EXPECT_FALSE(html);
+    // The reader's own book types, both ends of the range.
+    EXPECT_EQ(LayoutLog("<html>x</html>", 767), "layout;source;destroy;");
+    EXPECT_EQ(LayoutLog("<html>x</html>", 768), "layout;off;source;destroy;");
+    EXPECT_EQ(LayoutLog("<html>x</html>", 1023), "layout;off;source;destroy;");
+    EXPECT_EQ(LayoutLog("<html>x</html>", 1024), "layout;source;destroy;");
+}
+
+TEST(BookLayouts, NoEngineMeansNoLayoutButATokenSource) {
+    ResourceBook book;
+    TokenSource* ts = nullptr;
+    PageLayout* layout = reinterpret_cast<PageLayout*>(&book);
+    EXPECT_FALSE(book.resource->CreateLayout(ts, &layout));
+    EXPECT_EQ(ts, nullptr);
+    EXPECT_EQ(layout, nullptr);
+    ASSERT_TRUE(book.resource->CreateLayout(ts, nullptr));
+    ASSERT_NE(ts, nullptr);
+    book.resource->DestroyLayout(ts, nullptr);
+}
+
+TEST(BookCreate, ErrorsAreTheBooks) {
+    BookResource* r = reinterpret_cast<BookResource*>(1);
+    EXPECT_EQ(BookResource::Create(nullptr, 1252, 65002, r), 11);
+    EXPECT_EQ(r, nullptr);
+    BookBuilder b;
+    b.text = ToBytes("x");
+    b.encryption = 2;
+    Bytes bytes = b.Build();
+    int error = 0;
+    PalmDatabase* db = PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error);
+    EXPECT_EQ(BookResource::Create(db, 1252, 65002, r), 13);
+    EXPECT_EQ(r, nullptr);
+}
+
+}  // namespace
