@@ -63,11 +63,16 @@ void SetAnswersFromUser(bool fromUser) {
 }
 
 bool RunAnsweredLoop(HWND owner, const std::function<bool()>& done,
-                     const std::function<void()>& idle) {
+                     const std::function<void()>& idle, const std::function<bool(MSG&)>& keys) {
     return RunModalLoop(owner, [&] {
         if (done()) return true;
         MSG msg;
-        if (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) return false;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            // The message the loop is about to take: the caller may take it first.
+            if (!keys || msg.message != WM_KEYDOWN || !keys(msg)) return false;
+            PeekMessageW(&msg, msg.hwnd, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+            if (done()) return true;
+        }
         idle();
         if (done()) return true;
         // Nothing is queued: unless a person is to answer, wake the loop for the next answer.
