@@ -133,9 +133,8 @@ HWND Create(LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC proc, LPARAM par
         return Fail(ERROR_INVALID_PARAMETER, HWND{nullptr});
     auto px = [](int v, bool vertical) { return DialogUnitsToPixels(v, vertical); };
     DWORD style = t.style & ~WS_VISIBLE;
-    HWND parent = (style & WS_CHILD) ? owner : owner;
     HWND dialog = CreateWindowExW(t.exStyle, kDialogClass, t.caption.c_str(), style, px(t.x, false),
-                                  px(t.y, true), px(t.cx, false), px(t.cy, true), parent, nullptr,
+                                  px(t.y, true), px(t.cx, false), px(t.cy, true), owner, nullptr,
                                   nullptr, nullptr);
     if (!dialog) return nullptr;
     LOGFONTW lf{};
@@ -166,7 +165,8 @@ HWND Create(LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC proc, LPARAM par
     HWND first = FirstTabStop(dialog);
     LRESULT focusFirst = SendMessageW(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param);
     if (!IsWindow(dialog)) return nullptr;
-    if (t.style & WS_VISIBLE) ShowWindow(dialog, SW_SHOW);
+    // A modal dialog is always shown; a modeless one as its template says.
+    if (modal || (t.style & WS_VISIBLE)) ShowWindow(dialog, SW_SHOW);
     if (focusFirst && first && IsWindow(first)) SetFocus(first);
     return dialog;
 }

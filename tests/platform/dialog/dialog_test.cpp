@@ -130,6 +130,24 @@ TEST_F(Modal, TheDriversAnswerEndsTheDialogWithItsResult) {
     EXPECT_EQ(log.back(), "dialog Small => 40177");
 }
 
+TEST_F(Modal, AModalDialogShowsEvenWhenItsTemplateIsHidden) {
+    DialogTemplate t = Small();
+    t.style = WS_POPUP | WS_BORDER;  // as the options pages are written
+    std::vector<BYTE> bytes = BuildDialogTemplate(t);
+    Seen seen;
+    bool visible = false;
+    QueueAnswer(Answer{IDOK, {}, [&](HWND dialog) { visible = IsWindowVisible(dialog) != FALSE; }});
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, AsTemplate(bytes), nullptr, CALLBACK_Proc,
+                                      reinterpret_cast<LPARAM>(&seen)),
+              1);
+    EXPECT_TRUE(visible);
+    HWND modeless = CreateDialogIndirectParamW(nullptr, AsTemplate(bytes), nullptr, CALLBACK_Proc,
+                                               reinterpret_cast<LPARAM>(&seen));
+    ASSERT_NE(modeless, nullptr);
+    EXPECT_FALSE(IsWindowVisible(modeless));
+    DestroyWindow(modeless);
+}
+
 TEST_F(Modal, NoAnswerCancelsAndADialogRefusingEvenThatStillEnds) {
     std::vector<BYTE> bytes = BuildDialogTemplate(Small());
     Seen seen;
