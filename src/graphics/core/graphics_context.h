@@ -211,6 +211,8 @@ public:
     void SetBitmapFontTarget(uint8_t* pixels, int32_t stride, int32_t height, int depth,
                              Point origin);
     BitmapFont& Font() { return bitmapFont_; }
+    // The face table the context was made with (a temporary context draws with the same faces).
+    const FaceTable* Faces() const { return faces_; }
 
 protected:
     // The DC the drawing surface paints through (its paint buffer), or null.
