@@ -1,0 +1,102 @@
+// A small stand-in for the block and line layout, so that pagination can be tested on real
+// token sources: words are set left to right at a fixed advance per character (the box font's
+// rule), BR ends a line, and a page holds as many lines as fit the first column. Every line
+// and word is recorded in the slot with its text position, as the real layout does.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "core/byte_stream.h"
+#include "document/markup/keyword_tree.h"
+#include "document/markup/token_source.h"
+#include "layout/page_layout.h"
+
+class WordPageLayout : public PageContentLayout {
+public:
+    int32_t charWidth = 6;
+    int32_t lineHeight = 10;
+    // A page starting here claims that its follower starts at the same place (a fault).
+    uint32_t stallAt = PageRecord::kNone;
+    uint32_t layouts = 0;
+
+    bool LayoutIntoSlot(PageLayout& layout, PageRecord& record, PageSlot& slot, bool,
+                        PageRecord& follower, bool& moreText) override {
+        ++layouts;
+        TokenSource* source = layout.Source();
+        if (!source || !layout.RestoreScanState(record)) return false;
+        const Rect& column = layout.Column(0);
+        const int32_t maxLines = std::max(1, column.height / lineHeight);
+        int32_t x = 0, line = 0;
+        bool lineOpen = false;
+        moreText = false;
+        for (uint32_t guard = 0; guard < 1000000; ++guard) {
+            uint32_t p = 0;
+            source->GetPosition(p);
+            ByteStream before;
+            if (!source->SaveState(before)) return false;
+            uint32_t kind = source->NextToken();
+            if (kind == kTokenEnd) break;
+            if (kind == kTokenContinue) continue;
+            if (kind == kTokenSpace) {
+                if (x > 0) x += charWidth;
+                continue;
+            }
+            if (kind == kTokenTag) {
+                bool isEnd = false, isEmpty = false;
+                if (source->GetTag(isEnd, isEmpty) == kTagBr) {
+                    if (!lineOpen) {
+                        if (line >= maxLines) return Follow(record, follower, moreText, p, before);
+                        OpenLine(slot, column, line, p);
+                    }
+                    ++line;
+                    x = 0;
+                    lineOpen = false;
+                }
+                continue;
+            }
+            const String& text = source->Text();
+            int32_t width = text.Length() * charWidth;
+            if (lineOpen && x + width > column.width) {
+                ++line;
+                x = 0;
+                lineOpen = false;
+            }
+            if (!lineOpen) {
+                if (line >= maxLines) return Follow(record, follower, moreText, p, before);
+                OpenLine(slot, column, line, p);
+                lineOpen = true;
+            }
+            TextRun run;
+            run.x = column.x + x;
+            run.y = column.y + line * lineHeight + lineHeight - 2;
+            run.width = width;
+            run.height = lineHeight;
+            run.text = text;
+            slot.contents.Append(run, p);
+            x += width;
+        }
+        slot.contentHeight = static_cast<uint32_t>((line + 1) * lineHeight + 1);
+        return true;
+    }
+
+private:
+    void OpenLine(PageSlot& slot, const Rect& column, int32_t line, uint32_t p) {
+        LineRecord record;
+        record.x = column.x;
+        record.y = column.y + line * lineHeight;
+        record.height = lineHeight;
+        record.width = column.width;
+        slot.contents.Append(record, p);
+    }
+
+    bool Follow(PageRecord& record, PageRecord& follower, bool& moreText, uint32_t p,
+                ByteStream& before) {
+        follower.start = record.start == stallAt ? record.start : p;
+        follower.scanState = std::move(before);
+        follower.stack.Assign(record.stack);
+        moreText = true;
+        return true;
+    }
+};
