@@ -92,7 +92,9 @@ TEST_P(PageState, RoundTripsWithTableEntries) {
         PageRecord* r = b.layout->FindPageRecord(start, 0);
         ASSERT_NE(r, nullptr);
         ASSERT_EQ(r->tables.size(), count);
-        if (count) EXPECT_EQ(r->tables.back().y, -8);
+        if (count) {
+            EXPECT_EQ(r->tables.back().y, -8);
+        }
         EXPECT_EQ(r->markIndex, 2u);
         // The restored page lays out and continues like the original.
         ASSERT_TRUE(b.layout->GoToPosition(start, 2));
