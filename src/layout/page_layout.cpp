@@ -172,6 +172,7 @@ void PageLayout::SetListener(PageLayoutListener* listener) {
 void PageLayout::Configure(const RenderState& settings, int8_t baseFontSize) {
     sourceFlag_ = SourceFlag();
     settings_ = settings;
+    defaultAlignment_ = settings.alignment ? settings.alignment : 1;
     // Sizes below 1 would divide by zero in the estimates.
     baseFontSize_ = baseFontSize < 1 ? 1 : baseFontSize;
     Invalidate(2);

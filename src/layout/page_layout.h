@@ -25,7 +25,9 @@
 #include "layout/block_contents.h"
 
 class AnnotationFile;
+class AppPaths;
 class BookLayoutTraits;
+class PageCanvas;
 class DocumentSource;
 class PageLayout;
 class TokenSource;
@@ -77,6 +79,9 @@ struct PageSlot {
     uint8_t state = kPageNeverShown;
     uint32_t markIndex = PageRecord::kNone;
     bool endsWithBreak = false;  // the last item is a page-break mark
+    bool drawn = false;
+    int32_t cornerBookmark = -1;  // the bookmark shown in the corner
+    int32_t lateObject = -1;      // the first object drawn in the late pass
 
     void Reset();
     bool IsFree() const { return record == nullptr; }
@@ -187,6 +192,20 @@ public:
     void SetPageVisibility(uint32_t start, uint8_t state);
     void ShowCurrentPage() { SetPageVisibility(current_, kPageShown); }
 
+    // Drawing (the canvas is not owned; paths give the interface sizes, null the desktop's).
+    void SetCanvas(PageCanvas* canvas) { canvas_ = canvas; }
+    void SetPaths(const AppPaths* paths) { paths_ = paths; }
+    void SetPageColours(uint32_t text, uint32_t background) {
+        textColour_ = text;
+        backgroundColour_ = background;
+    }
+    bool PaintCurrentPage(bool fill);
+    // Draws the page at start (kNone: the current page); false when it has no slot.
+    bool DrawPage(bool fill, uint32_t start = kNone);
+    bool PrerenderAhead() { return LayoutNextPage(); }
+    Rect CornerRect() const;
+    int32_t StyleFontSize(const TextStyle& style) const;
+
     // Cache.
     PageRecord* FindPageRecord(uint32_t position, int32_t step);
     // The stored record (or the first one for a start at or before the first page); null when
@@ -234,7 +253,12 @@ private:
     void RememberLast(const PageRecord& record);
     bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
     bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey);
-    void ClampMargins();
+    void DrawItems(PageSlot& slot, uint32_t background);
+    int32_t DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background);
+    bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
+    void DrawBookmarkCorner(PageSlot& slot);
+    void ApplyStyle(const TextStyle& style);
+    uint32_t TextColour() const;
 
     BookLayoutTraits* traits_;
     PageContentLayout* content_ = nullptr;
@@ -249,6 +273,13 @@ private:
     uint32_t columnCount_ = 1;
     int32_t marginTop_ = 0, marginLeft_ = 0, marginRight_ = 0, marginBottom_ = 0;
     uint32_t marginMode_ = 0;
+
+    PageCanvas* canvas_ = nullptr;
+    const AppPaths* paths_ = nullptr;
+    uint32_t textColour_ = 0;
+    uint32_t backgroundColour_ = 0xFFFFFF;
+    uint32_t defaultAlignment_ = 1;
+    TextStyle drawStyle_;
 
     uint32_t current_ = kNone;
     uint32_t documentKey_ = kNone;

@@ -28,7 +28,8 @@ public:
         if (!source || !layout.RestoreScanState(record)) return false;
         const Rect& column = layout.Column(0);
         const int32_t maxLines = std::max(1, column.height / lineHeight);
-        int32_t x = 0, line = 0;
+        int32_t x = 0, line = 0, trailing = 0;
+        lineCount_ = 0;
         bool lineOpen = false;
         moreText = false;
         for (uint32_t guard = 0; guard < 1000000; ++guard) {
@@ -40,7 +41,14 @@ public:
             if (kind == kTokenEnd) break;
             if (kind == kTokenContinue) continue;
             if (kind == kTokenSpace) {
-                if (x > 0) x += charWidth;
+                if (lineOpen && x > 0) {
+                    FlowMark space;
+                    space.type = kMarkSpace;
+                    space.width = charWidth;
+                    slot.contents.Append(space, p);
+                    x += charWidth;
+                    trailing += charWidth;
+                }
                 continue;
             }
             if (kind == kTokenTag) {
@@ -50,8 +58,10 @@ public:
                         if (line >= maxLines) return Follow(record, follower, moreText, p, before);
                         OpenLine(slot, column, line, p);
                     }
+                    lineOpen = true;
+                    CloseLine(slot, column, x - trailing, false);
                     ++line;
-                    x = 0;
+                    x = trailing = 0;
                     lineOpen = false;
                 }
                 continue;
@@ -59,12 +69,15 @@ public:
             const String& text = source->Text();
             int32_t width = text.Length() * charWidth;
             if (lineOpen && x + width > column.width) {
+                CloseLine(slot, column, x - trailing, true);
                 ++line;
-                x = 0;
+                x = trailing = 0;
                 lineOpen = false;
             }
             if (!lineOpen) {
-                if (line >= maxLines) return Follow(record, follower, moreText, p, before);
+                if (line >= maxLines) {
+                    return Follow(record, follower, moreText, p, before);
+                }
                 OpenLine(slot, column, line, p);
                 lineOpen = true;
             }
@@ -76,10 +89,15 @@ public:
             run.text = text;
             slot.contents.Append(run, p);
             x += width;
+            trailing = 0;
         }
+        if (lineOpen) CloseLine(slot, column, x - trailing, false);
         slot.contentHeight = static_cast<uint32_t>((line + 1) * lineHeight + 1);
         return true;
     }
+
+    // The alignment every line asks for (0: the page's default).
+    uint32_t alignment = 0;
 
 private:
     void OpenLine(PageSlot& slot, const Rect& column, int32_t line, uint32_t p) {
@@ -88,8 +106,22 @@ private:
         record.y = column.y + line * lineHeight;
         record.height = lineHeight;
         record.width = column.width;
+        record.available = column.width;
+        record.baseline = lineHeight - 2;
+        record.alignment = alignment;
         slot.contents.Append(record, p);
+        ++lineCount_;
     }
+
+    // A line that wrapped continues its paragraph (it is justified); one ended by a break not.
+    void CloseLine(PageSlot& slot, const Rect& column, int32_t used, bool continues) {
+        LineRecord* record = slot.contents.Line(lineCount_ - 1);
+        if (!record) return;
+        record->freeWidth = std::max(0, column.width - used);
+        if (continues) record->flags |= LineRecord::kContinues;
+    }
+
+    int32_t lineCount_ = 0;
 
     bool Follow(PageRecord& record, PageRecord& follower, bool& moreText, uint32_t p,
                 ByteStream& before) {
