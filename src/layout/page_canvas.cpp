@@ -4,6 +4,7 @@
 #include "core/string.h"
 #include "document/sources/layout_services.h"
 #include "graphics/core/graphics_context.h"
+#include "graphics/widgets/area.h"
 
 bool GraphicsPageCanvas::Begin() { return gc_ && gc_->BeginDraw(false, nullptr) != nullptr; }
 
@@ -51,3 +52,5 @@ void GraphicsPageCanvas::SetClip(const Rect* r) {
     else
         gc_->ResetClip();
 }
+
+void GraphicsPageCanvas::DrawArea(const Area& area, bool highlight) { area.Draw(*gc_, highlight); }

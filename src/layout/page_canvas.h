@@ -8,6 +8,7 @@
 
 #include "core/geometry.h"
 
+class Area;
 class GraphicsContext;
 class InlineObject;
 class String;
@@ -31,6 +32,8 @@ public:
     virtual bool DrawObject(InlineObject* object, const Rect& r, const Rect* clip) = 0;
     // Null: no clip.
     virtual void SetClip(const Rect* r) = 0;
+    // A mark, drawn by inverting (drawing it twice restores the page).
+    virtual void DrawArea(const Area& area, bool highlight) = 0;
 
 protected:
     ~PageCanvas() = default;
@@ -49,6 +52,7 @@ public:
     void DrawUnderline(Point at, int32_t width, uint32_t colour) override;
     bool DrawObject(InlineObject* object, const Rect& r, const Rect* clip) override;
     void SetClip(const Rect* r) override;
+    void DrawArea(const Area& area, bool highlight) override;
 
 private:
     GraphicsContext* gc_;

@@ -142,6 +142,10 @@ bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
     DrawItems(slot, background);
     DrawBookmarkCorner(slot);
     slot.drawn = true;
+    // The current mark goes on last: it is drawn by inverting what is under it.
+    uint32_t mark = slot.record->markIndex;
+    if (mark != kNone && EnsureMarks(slot) && mark < static_cast<uint32_t>(slot.marks.Count()))
+        if (Area* a = slot.marks.At(static_cast<int32_t>(mark))) canvas_->DrawArea(*a, true);
     return true;
 }
 

@@ -101,6 +101,11 @@ void PageSlot::Reset() {
     state = kPageNeverShown;
     markIndex = PageRecord::kNone;
     endsWithBreak = false;
+    drawn = false;
+    cornerBookmark = -1;
+    lateObject = -1;
+    marks.Clear();
+    marksBuilt = false;
 }
 
 bool PageContentLayout::ReplayToken(PageLayout& layout, PageRecord& record) {

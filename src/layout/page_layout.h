@@ -22,6 +22,7 @@
 #include "core/random.h"
 #include "document/markup/element_stack.h"
 #include "document/markup/render_state.h"
+#include "graphics/widgets/area.h"
 #include "layout/block_contents.h"
 
 class AnnotationFile;
@@ -81,6 +82,8 @@ struct PageSlot {
     bool endsWithBreak = false;  // the last item is a page-break mark
     bool drawn = false;
     int32_t cornerBookmark = -1;  // the bookmark shown in the corner
+    AreaArray marks;
+    bool marksBuilt = false;
     int32_t lateObject = -1;      // the first object drawn in the late pass
 
     void Reset();
@@ -96,6 +99,57 @@ public:
 
 protected:
     ~PageLayoutListener() = default;
+};
+
+// The engine's form list (forms and frames sit above the layout and implement it): saved
+// control values go into the controls of a page's new marks.
+class PageFormList {
+public:
+    virtual void RestoreValues(AreaArray& marks) = 0;
+
+protected:
+    ~PageFormList() = default;
+};
+
+// Where regions of a page start and end, for the region walker: links, or a text range.
+class RegionStrategy {
+public:
+    virtual ~RegionStrategy() = default;
+    // Whether a region starts or ends at item `index` (its index among its kind: kindIndex).
+    virtual void Step(BlockContents& contents, int32_t index, int32_t kindIndex, bool& starts,
+                      bool& ends) = 0;
+    // A region is open from the first item when it starts at this position.
+    virtual bool StartsAt(uint32_t position) = 0;
+    // Completes a region's area; false drops it.
+    virtual bool Finish(Area& area) = 0;
+};
+
+// Regions of the text under one link each; the area carries the link.
+class LinkRegionStrategy : public RegionStrategy {
+public:
+    void Step(BlockContents& contents, int32_t index, int32_t kindIndex, bool& starts,
+              bool& ends) override;
+    bool StartsAt(uint32_t) override { return false; }
+    bool Finish(Area& area) override;
+
+private:
+    LinkTarget* current_ = nullptr;
+    RefPtr<LinkTarget> region_;
+};
+
+// One region over the positions [start, end), for a selection outline.
+class RangeRegionStrategy : public RegionStrategy {
+public:
+    RangeRegionStrategy(uint32_t start, uint32_t end) : start_(start), end_(end) {}
+    void Step(BlockContents& contents, int32_t index, int32_t kindIndex, bool& starts,
+              bool& ends) override;
+    bool StartsAt(uint32_t position) override { return position >= start_ && position < end_; }
+    bool Finish(Area& area) override { return !area.IsEmpty(); }
+
+private:
+    uint32_t start_;
+    uint32_t end_;
+    bool begun_ = false;
 };
 
 // Laying out one page's contents, the block and line layout's part: the page of `record` goes
@@ -206,6 +260,20 @@ public:
     Rect CornerRect() const;
     int32_t StyleFontSize(const TextStyle& style) const;
 
+    // Marks of the current page: built after it is drawn, kept until the slot is released.
+    void SetFormList(PageFormList* forms) { forms_ = forms; }
+    bool EnsureMarks(PageSlot& slot);
+    bool BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& strategy, int32_t from,
+                      int32_t to, bool makeControls);
+    bool ShowTip(PageSlot& slot, const Rect& area, const String& text, uint32_t number);
+    static bool LineSegmentRect(const LineRecord& line, int32_t from, int32_t to, Rect& out);
+    bool GetCurrentBlockMarks(AreaArray*& out);
+    PageSlot* CurrentPageSlot();
+    void ClearCurrentBlockMarks();
+    void SetCurrentMark(uint32_t n, bool remember, bool notify);
+    uint32_t CurrentMarkIndex();
+    void RestoreRememberedMark();
+
     // Cache.
     PageRecord* FindPageRecord(uint32_t position, int32_t step);
     // The stored record (or the first one for a start at or before the first page); null when
@@ -257,6 +325,9 @@ private:
     int32_t DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background);
     bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
     void DrawBookmarkCorner(PageSlot& slot);
+    bool AddBookmarkTip(PageSlot& slot);
+    void DrawScopeForMarks(PageSlot& slot, uint32_t old, uint32_t now);
+    static bool AppendArea(AreaArray& out, Area& area);
     void ApplyStyle(const TextStyle& style);
     uint32_t TextColour() const;
 
@@ -275,6 +346,7 @@ private:
     uint32_t marginMode_ = 0;
 
     PageCanvas* canvas_ = nullptr;
+    PageFormList* forms_ = nullptr;
     const AppPaths* paths_ = nullptr;
     uint32_t textColour_ = 0;
     uint32_t backgroundColour_ = 0xFFFFFF;

@@ -18,6 +18,7 @@
 #include "platform/gdi/gdi_layer.h"
 #include "support/document/memory_document.h"
 #include "support/layout/golden_canvas.h"
+#include "support/layout/recording_canvas.h"
 #include "support/layout/word_page_layout.h"
 #include "support/platform/temp_device.h"
 #include "support/platform/window_fixture.h"
@@ -25,6 +26,8 @@
 namespace {
 
 using namespace PageDrawing;
+using fvt::test::Op;
+using Recorder = fvt::test::RecordingCanvas;
 
 // --- Arithmetic ------------------------------------------------------------------------------------
 
@@ -70,50 +73,6 @@ TEST(FontSizes, NestedStepsStayDrawable) {
 }
 
 // --- A recorded page --------------------------------------------------------------------------------
-
-struct Op {
-    char kind;  // F fill, L line, T text, U underline, O object
-    Rect rect;
-    std::u16string text;
-    uint32_t colour;
-};
-
-class Recorder : public PageCanvas {
-public:
-    bool Begin() override {
-        ++depth;
-        ++begins;
-        return true;
-    }
-    void End() override { --depth; }
-    void FillRect(const Rect& r, uint32_t c) override { ops.push_back({'F', r, {}, c}); }
-    void DrawLine(Point a, Point b, uint32_t c) override {
-        ops.push_back({'L', Rect{a.x, a.y, b.x, b.y}, {}, c});
-    }
-    void SetFont(const CanvasFont& f) override { size = f.size; }
-    void DrawText(const String& t, Point p, uint32_t c) override {
-        ops.push_back({'T', Rect{p.x, p.y, t.Length() * 6, 0},
-                       std::u16string(t.Data(), static_cast<size_t>(t.Length())), c});
-    }
-    void DrawUnderline(Point p, int32_t w, uint32_t c) override {
-        ops.push_back({'U', Rect{p.x, p.y, w, 1}, {}, c});
-    }
-    bool DrawObject(InlineObject*, const Rect& r, const Rect*) override {
-        ops.push_back({'O', r, {}, 0});
-        return true;
-    }
-    void SetClip(const Rect*) override {}
-    std::vector<Op> Of(char kind) const {
-        std::vector<Op> out;
-        for (const Op& o : ops)
-            if (o.kind == kind) out.push_back(o);
-        return out;
-    }
-    int depth = 0;
-    int begins = 0;
-    int32_t size = 0;
-    std::vector<Op> ops;
-};
 
 class Picture : public InlineObject {
 public:
