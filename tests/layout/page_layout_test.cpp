@@ -204,6 +204,22 @@ TEST_F(Paging, ReplayedDocumentsPageTheSameAsSeekableOnes) {
     EXPECT_EQ(layout_->CurrentPageStart(), replayed[replayed.size() / 2].start);
 }
 
+TEST_F(Paging, AFarPageReplaysFromTheNearestCheckpoint) {
+    Open(MakeText(30000, 3), false);  // about 180,000 characters, replayed from the start
+    uint32_t length = layout_->TextLength();
+    ASSERT_TRUE(layout_->GoToPageContaining(length - 1000));
+    uint32_t before = doc_->reads;
+    ASSERT_TRUE(layout_->GoToPageContaining(length - 3000));
+    uint32_t reread = doc_->reads - before;
+    // Without checkpoints the whole text would be read again: length / 512 pages.
+    EXPECT_LT(reread, length / 512 / 4);
+    // And the page is the one a replay from the first page finds.
+    uint32_t start = layout_->CurrentPageStart();
+    Open(MakeText(30000, 3), false);
+    ASSERT_TRUE(layout_->GoToPageContaining(length - 3000));
+    EXPECT_EQ(layout_->CurrentPageStart(), start);
+}
+
 // --- Page numbers ---------------------------------------------------------------------------------
 
 TEST_F(Paging, PageZeroAndOneAreTheFirstPage) {
