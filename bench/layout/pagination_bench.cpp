@@ -15,6 +15,12 @@
 
 namespace {
 
+LayoutSettings Settings(int32_t baseFontSize) {
+    LayoutSettings s;
+    s.baseFontSize = baseFontSize;
+    return s;
+}
+
 std::u16string Book() {
     static const char16_t* const kWords[] = {u"the", u"evening", u"light", u"fell", u"on",
                                              u"quiet", u"harbours", u"and", u"ships"};
@@ -37,7 +43,7 @@ struct Engine {
         source.Attach(&doc, 0);
         layout.SetSource(&source);
         layout.SetContentLayout(&content);
-        layout.Configure(RenderState{}, 12);
+        layout.Configure(Settings(12));
         layout.SetViewport(Rect{0, 0, 240, 320});
         content.lineHeight = 14;
     }

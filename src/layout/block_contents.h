@@ -14,7 +14,7 @@
 #include "core/geometry.h"
 #include "core/segmented_array.h"
 #include "core/string.h"
-#include "document/markup/render_state.h"
+#include "document/markup/link_target.h"
 #include "document/sources/layout_services.h"
 
 class TokenSource;
@@ -72,6 +72,7 @@ struct BoxRecord {
     uint32_t leftMargin = 0;
     uint32_t rightMargin = 0;
     uint32_t firstIndent = 0;
+    uint32_t spaceBefore = 0;
     uint32_t spaceAfter = 0;
     uint32_t alignment = 0;
     uint8_t flags = 0;
@@ -171,9 +172,19 @@ struct TextRun {
     String text;
 };
 
-// Kind 8: the text style in force from here on.
+// Kind 8: the text style in force from here on (the text record of the element's style).
 struct PositionRecord {
-    TextStyle text;
+    int8_t size = 0;    // steps around the default size
+    uint8_t style = 0;  // bold, italic, underline, strike; bits 4-7 the vertical position
+    uint8_t face = 0;
+    uint32_t color = 0;
+    uint32_t background = 0;
+    uint32_t language = 0;
+    RefPtr<LinkTarget> link;
+
+    bool SameFont(const PositionRecord& o) const {
+        return size == o.size && (style & 0x03) == (o.style & 0x03) && face == o.face;
+    }
 };
 
 // A counted reference to an inline object: copying adds one, dropping releases it.

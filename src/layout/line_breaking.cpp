@@ -26,10 +26,10 @@ void ColumnBox::PlaceLine(LineRecord& line, int32_t indent) const {
 
 void LineIndents::Set(const BoxRecord& box, bool inherit, int32_t base, int32_t reference) {
     left = Length::Resolve(box.leftMargin, base, reference);
-    uint32_t extra = box.firstIndent;
-    // Bit 31 asks for the indent whatever the caller says; it is no sign here.
-    if ((inherit || (extra & 0x80000000u)) && Length::IsSet(extra & 0x7FFFFFFFu))
-        left += Length::Resolve(extra & 0x7FFFFFFFu, base, reference);
+    // The first-line indent may be negative (a hanging first line); the line never starts
+    // left of the column.
+    if (inherit && Length::IsSet(box.firstIndent))
+        left += Length::Resolve(box.firstIndent, base, reference);
     right = Length::Resolve(box.rightMargin, base, reference);
     if (left < 0) left = 0;
     if (right < 0) right = 0;

@@ -46,8 +46,8 @@ struct LineIndents {
     int32_t width = 0;
     uint32_t flags = 0;
 
-    // Margins of the box, resolved against the base unit and the reference width. The extra
-    // (first-line) indent is added when inherit is set or its bit 31 asks for it.
+    // Margins of the box, resolved against the base unit and the reference width; with
+    // inherit, the first-line indent is added.
     void Set(const BoxRecord& box, bool inherit, int32_t base, int32_t reference);
     // Never below 0: deep nesting leaves a line with no room, not a negative one.
     int32_t Available() const;

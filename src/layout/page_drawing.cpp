@@ -90,16 +90,16 @@ uint32_t PageLayout::TextColour() const {
     return Color::IsNone(drawStyle_.color) ? textColour_ : drawStyle_.color;
 }
 
-int32_t PageLayout::StyleFontSize(const TextStyle& style) const {
-    return PageDrawing::FontSize(baseFontSize_, style.size);
+int32_t PageLayout::StyleFontSize(const PositionRecord& style) const {
+    return PageDrawing::FontSize(settings_.baseFontSize, style.size);
 }
 
-void PageLayout::ApplyStyle(const TextStyle& style) {
+void PageLayout::ApplyDrawStyle(const PositionRecord& style) {
     drawStyle_ = style;
     CanvasFont font;
     font.size = StyleFontSize(style);
     font.flags = static_cast<uint8_t>(style.style & 0x0F);
-    font.face = style.face ? style.face : settings_.text.face;
+    font.face = style.face ? style.face : settings_.defaults.style.text.face;
     canvas_->SetFont(font);
 }
 
@@ -137,15 +137,15 @@ bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
         slot.record->colour == kNone || Color::IsNone(slot.record->colour) ? backgroundColour_
                                                                            : slot.record->colour;
     slot.cornerBookmark = -1;
-    ApplyStyle(slot.record->position.text);
+    ApplyDrawStyle(slot.record->style);
     canvas_->FillRect(viewport_, background);
     DrawItems(slot, background);
     DrawBookmarkCorner(slot);
     slot.drawn = true;
     // The current mark goes on last: it is drawn by inverting what is under it.
-    uint32_t mark = slot.record->markIndex;
-    if (mark != kNone && EnsureMarks(slot) && mark < static_cast<uint32_t>(slot.marks.Count()))
-        if (Area* a = slot.marks.At(static_cast<int32_t>(mark))) canvas_->DrawArea(*a, true);
+    int32_t mark = slot.record->markIndex;
+    if (mark >= 0 && EnsureMarks(slot) && mark < slot.marks.Count())
+        if (Area* a = slot.marks.At(mark)) canvas_->DrawArea(*a, true);
     return true;
 }
 
@@ -162,7 +162,7 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
         // Tables are drawn by the table code; other items left at the top level (a break kept
         // after the last line) draw nothing and must not cost the page its pictures.
         if (kind == kItemStyleChange) {
-            if (const PositionRecord* style = c.Style(counts[kind])) ApplyStyle(style->text);
+            if (const PositionRecord* style = c.Style(counts[kind])) ApplyDrawStyle(*style);
         }
         ++counts[kind];
         ++i;
@@ -232,7 +232,7 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
                 break;
             }
             case kItemStyleChange:
-                if (const PositionRecord* style = c.Style(k)) ApplyStyle(style->text);
+                if (const PositionRecord* style = c.Style(k)) ApplyDrawStyle(*style);
                 break;
             case kItemInlineBox: {
                 InlineBox* box = c.Object(k);

@@ -1,16 +1,13 @@
-// Pagination on demand and the page cache. The engine never paginates a whole document: it knows
-// the first page's start, the starts reached by stepping from a known page and far starts
-// reached by estimate. It keeps at most 8 page records besides the first one and at most two
-// laid-out pages (slots).
+// The page layout engine: one page is filled column by column, line by line, from the block
+// that continues from the previous page and from the token stream, and tables are laid out row
+// by row in the flow. The pagination above (page records kept, far pages, drawing) calls
+// LayoutIntoSlot and receives the record of the following page.
 //
-// Invariants (CheckInvariants): at most 8 stored records; a slot's record is the first record,
-// a stored record or the slot's own scratch record; the current page has a record.
+// Progress: every line consumes at least one item and every page ends strictly after it
+// starts, unless the text has ended; LayoutIntoSlot fails rather than return a page that
+// consumed nothing.
 //
-// Progress: every page that is not the end of the text ends strictly after its start. A page
-// layout that does not advance fails the move instead of looping.
-//
-// Listener calls: nothing of the engine's own state is read after OnPageChanged returns, so the
-// listener may start another move from it.
+// Threading: GUI thread only. The token source, graphics context, book and log are not owned.
 #pragma once
 
 #include <cstdint>
@@ -24,13 +21,21 @@
 #include "document/markup/render_state.h"
 #include "graphics/widgets/area.h"
 #include "layout/block_contents.h"
+#include "layout/layout_fonts.h"
+#include "layout/line_breaking.h"
 
 class AnnotationFile;
 class AppPaths;
 class BookLayoutTraits;
-class PageCanvas;
 class DocumentSource;
+class PageCanvas;
 class PageLayout;
+class GraphicsContext;
+class ImageDataOpener;
+class Location;
+class Resource;
+class SortedRecordDatabase;
+class TableWidths;
 class TokenSource;
 
 // The scroll offsets of one scrollable table of a page, keyed by the table's text position.
@@ -40,55 +45,62 @@ struct TableScrollEntry {
     int32_t y = 0;
 };
 
-// One known page start and the state needed to resume layout there.
+// One known page start, with what is needed to resume layout there.
 struct PageRecord {
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
-
-    uint32_t pageNumber = kNone;
-    uint32_t start = kNone;
-    uint32_t linkOrigin = kNone;
+    uint32_t pageNumber = 1;
+    uint32_t start = 0;
+    uint32_t linkOrigin = 0;
     int32_t linkStep = 0;
     uint32_t end = kNone;
     uint32_t useStamp = 0;
+    // The token source's scan state after the last token read into the block; empty: start
+    // the source at `start`.
     ByteStream scanState;
-    ElementStack stack;
-    PositionRecord position;
-    std::unique_ptr<BlockContents> block;  // the block continuing from the previous page
-    uint32_t continuation = 0;
+    // Open elements at the scan state.
+    ElementStack elements;
+    // Style and block style in force at the page start.
+    PositionRecord style;
+    BoxRecord blockStyle;
+    // Items read before the page start that belong to it (the rest of a block).
+    std::unique_ptr<BlockContents> block;
+    int32_t markIndex = -1;
+    // Pagination: the colour of the page, the scroll offsets of its tables, and whether the
+    // record holds a page (records are kept in a fixed array).
     uint32_t colour = kNone;
     std::vector<TableScrollEntry> tables;
-    uint32_t markIndex = kNone;
+    bool used = false;
 
-    void Reset();
-    bool IsUsed() const { return start != kNone; }
-    // A full copy; false when memory runs out.
+    // Deep copy; false when memory runs out.
     bool CopyFrom(const PageRecord& other);
-    // Takes the other's contents; the other is left reset.
+    // Pagination (page_cache.cpp): back to an unused record; a move that leaves the other
+    // reset; the start the record's link leads to from (position, step), or kNone.
+    void Reset();
+    bool IsUsed() const { return used; }
     void MoveFrom(PageRecord& other);
-    // Follows this record's link: the target start, or kNone.
     uint32_t Follow(uint32_t position, int32_t step) const;
 };
 
-enum PageVisibility : uint8_t { kPageNeverShown = 0, kPageShown = 1, kPageHidden = 2 };
-
 // One laid-out page.
 struct PageSlot {
-    PageRecord* record = nullptr;  // null: free
-    PageRecord scratch;            // the record of a scratch layout
+    PageRecord* record = nullptr;
     BlockContents contents;
-    uint32_t contentHeight = 0;
-    uint8_t state = kPageNeverShown;
-    uint32_t markIndex = PageRecord::kNone;
-    bool endsWithBreak = false;  // the last item is a page-break mark
+    BlockCursor cursor;
+    int32_t contentHeight = 0;
+    uint8_t state = 0;  // 0 never shown, 1 shown, 2 hidden
+    void Reset();
+
+    // Pagination, drawing and marks.
+    PageRecord scratch;  // the record of a page laid out only to find its end
     bool drawn = false;
     int32_t cornerBookmark = -1;  // the bookmark shown in the corner
+    int32_t lateObject = -1;      // the first object drawn in the late pass
     AreaArray marks;
     bool marksBuilt = false;
-    int32_t lateObject = -1;      // the first object drawn in the late pass
-
-    void Reset();
     bool IsFree() const { return record == nullptr; }
 };
+
+enum PageVisibility : uint8_t { kPageNeverShown = 0, kPageShown = 1, kPageHidden = 2 };
 
 class PageLayoutListener {
 public:
@@ -152,10 +164,10 @@ private:
     bool begun_ = false;
 };
 
-// Laying out one page's contents, the block and line layout's part: the page of `record` goes
-// into `slot` (its contents, content height and break flag); `follower` gets the start state of
-// the following page and moreText tells whether there is one (its start must lie after the
-// record's). The token source is positioned by PageLayout::RestoreScanState (record).
+// A stand-in for the block and line layout (tests and tools): the page of `record` goes into
+// `slot`; `follower` gets the start state of the following page and moreText tells whether there
+// is one (its start must lie after the record's). The token source is positioned by
+// PageLayout::RestoreScanState (record).
 class PageContentLayout {
 public:
     virtual bool LayoutIntoSlot(PageLayout& layout, PageRecord& record, PageSlot& slot,
@@ -170,34 +182,74 @@ protected:
     ~PageContentLayout() = default;
 };
 
+// What the layout is configured with.
+struct LayoutSettings {
+    DocumentDefaults defaults;
+    int32_t baseFontSize = 12;    // pixels; also the base unit of multiples
+    int32_t lineSpacing = 0;      // quarters of the text height
+    bool showRules = true;        // horizontal rules are laid out
+    uint32_t screenClass = 1;     // 0 small, 1 normal, 2 large: picks LORECINDEX or HIRECINDEX
+    Resource* book = nullptr;     // image records
+    const Location* location = nullptr;  // the document's, for relative picture sources
+    ImageDataOpener* opener = nullptr;
+    SortedRecordDatabase* log = nullptr;
+};
+
 class PageLayout {
 public:
-    static constexpr uint32_t kNone = PageRecord::kNone;
-    static constexpr int32_t kMaxRecords = 8;
-    static constexpr uint32_t kBackwardReach = 4096;
-    static constexpr uint32_t kCheckpointSpacing = 32768;
-    static constexpr uint32_t kStateMagic = 0x45425653u;  // "EBVS"
-    static constexpr uint32_t kStateVersion = 4;
+    static constexpr int kMaxColumns = 4;
+    // Guards against a token source that never delivers.
+    static constexpr int32_t kMaxEmptyReads = 1 << 20;
+    // Tables nested deeper are laid out as plain items. Every level lays its cells out twice
+    // (measuring, then at the final widths), so the cost doubles with each.
+    static constexpr int32_t kMaxTableDepth = 5;
 
-    // traits: a book's answers (kept, not owned); null for text and HTML files.
     explicit PageLayout(BookLayoutTraits* traits = nullptr);
+    virtual ~PageLayout();
     PageLayout(const PageLayout&) = delete;
     PageLayout& operator=(const PageLayout&) = delete;
-    virtual ~PageLayout();
-
-    // Starts a page at `target` and fills in `record`.
-    virtual bool LayoutPageFrom(uint32_t target, PageRecord& record, bool align);
-    virtual bool SourceFlag();
-    // The identity of the document, kNone without one.
-    virtual uint32_t DocumentKey();
 
     // Set-up.
+    // Stores the source and forgets every page of the old one.
     void SetSource(TokenSource* source);
+    TokenSource* Source() const { return source_; }
+    void SetGraphics(GraphicsContext* gc) { fonts_.Attach(gc); }
+    void Configure(const LayoutSettings& settings);
+    const LayoutSettings& Settings() const { return settings_; }
+    // Up to kMaxColumns column rectangles.
+    void SetColumns(const Rect* columns, int count);
+    int ColumnCount() const { return columnCount_; }
+    const Rect& Column(int i) const { return columns_[i]; }
+    virtual bool SourceFlag();
+    virtual uint32_t DocumentKey();
+    // Starts a page at `target` and fills in `record`.
+    virtual bool LayoutPageFrom(uint32_t target, PageRecord& record, bool align);
+
+    // Page and block layout. Lays the page of slot.record into the slot; next receives the
+    // record of the following page (its start equal to this page's end). False when nothing
+    // could be laid out: the slot is then empty.
+    bool LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText, bool singleStep);
+
+    // How far down the page's columns a position lies, 0 to 255 (255 at the block's end); false
+    // when the position lies before the block or beyond its end.
+    bool PositionFraction(BlockContents& contents, uint32_t position, uint32_t& fraction);
+    // The page's block ends with a page break.
+    static bool EndsWithTypeZeroMark(BlockContents& contents);
+    // Measures a record's saved block again after a change of fonts or sizes: spaces that have
+    // a width, text runs, and objects that follow the font.
+    void RemeasureRecord(PageRecord& record);
+
+    // The number of characters behind the token source.
+    uint32_t TextLength();
+    // Whether a position lies in the same section (pages do not cross sections).
+    bool SameSection(uint32_t a, uint32_t b);
+
+    // Pagination and the page cache (page_cache.cpp). Set-up:
     void Clear();
     void SetContentLayout(PageContentLayout* content) { content_ = content; }
+    DocumentSource* Document() const;
     bool SetAnnotations(AnnotationFile* file);
     void SetListener(PageLayoutListener* listener);
-    void Configure(const RenderState& settings, int8_t baseFontSize);
     void SetViewport(const Rect& rect);
     void SetColumnCount(uint32_t n);
     void SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom, bool fixed);
@@ -212,7 +264,6 @@ public:
     bool GoToPositionAsPageStart(uint32_t position);
     bool GoToPageContaining(uint32_t position);
     bool CanStep(int32_t step);
-    bool SameSection(uint32_t a, uint32_t b);
 
     // Queries.
     uint32_t CurrentPageStart() const;
@@ -221,16 +272,13 @@ public:
     uint32_t CurrentPageLength() const;
     uint32_t FirstPageStart() const { return firstKnown_ ? first_.start : kNone; }
     uint32_t PageCount();
-    uint32_t TextLength() const;
-    bool CurrentPageEndsWithBreak() const;
+    bool CurrentPageEndsWithBreak();
     uint32_t CharsPerPageEstimate() const;
     uint32_t EstimatePageNumber(uint32_t position) const;
     uint32_t PositionOfPage(uint32_t n) const;
     int32_t ColumnGap() const;
     int32_t FindColumn(const Rect& rect, Rect& out) const;
     int32_t ComputeColumns();
-    const Rect& Column(uint32_t k) const { return columns_[k < 4 ? k : 0]; }
-    uint32_t ColumnCount() const { return columnCount_; }
     bool IsLastPageKnown() const { return lastNumber_ != kNone; }
 
     // The saved page state ("EBVS" block).
@@ -258,7 +306,7 @@ public:
     bool DrawPage(bool fill, uint32_t start = kNone);
     bool PrerenderAhead() { return LayoutNextPage(); }
     Rect CornerRect() const;
-    int32_t StyleFontSize(const TextStyle& style) const;
+    int32_t StyleFontSize(const PositionRecord& style) const;
 
     // Marks of the current page: built after it is drawn, kept until the slot is released.
     void SetFormList(PageFormList* forms) { forms_ = forms; }
@@ -285,22 +333,71 @@ public:
     bool LayoutNextPage();
     bool LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out);
     int32_t ChooseSlot();
-    // Where a position lies on a laid-out page: 0-255 of the column height, 255 at the end of
-    // the block; false when it is not on the page.
-    bool PositionFraction(const PageSlot& slot, uint32_t position, uint32_t& fraction) const;
 
-    // For the content layout and tests.
     bool RestoreScanState(const PageRecord& record);
-    TokenSource* Source() const { return source_; }
-    DocumentSource* Document() const;
-    const RenderState& Settings() const { return settings_; }
-    int8_t BaseFontSize() const { return baseFontSize_; }
     PageSlot& Slot(int32_t i) { return slots_[i & 1]; }
     const PageRecord& FirstRecord() const { return first_; }
     int32_t StoredRecordCount() const;
     bool CheckInvariants() const;
+    static constexpr uint32_t kNone = PageRecord::kNone;
+    static constexpr int32_t kMaxRecords = 8;
+    static constexpr uint32_t kBackwardReach = 4096;
+    static constexpr uint32_t kCheckpointSpacing = 32768;
+    static constexpr uint32_t kStateMagic = 0x45425653u;  // "EBVS"
+    static constexpr uint32_t kStateVersion = 4;
+
+    // Test hook: the number of tokens read so far.
+    uint64_t TokensRead() const { return tokensRead_; }
 
 private:
+    friend class PageLayoutInternals;
+    struct LineState;
+    struct TableState;
+
+    // Flow elements.
+    bool ReadToken(BlockContents& block);
+    bool LayoutToken(BlockContents& block, uint32_t position);
+    bool AddEndMark(BlockContents& block, uint32_t position);
+    bool AddSpace(BlockContents& block, uint32_t position);
+    bool AddText(BlockContents& block, uint32_t position, bool trailingBreak);
+    bool AddBreakMark(uint32_t id, const RenderState& element, bool isEnd,
+                      BlockContents& block, uint32_t position);
+    bool HandleTag(BlockContents& block, uint32_t position);
+    bool LayoutElement(BlockContents& block, uint32_t id, bool isEnd, const RenderState& state,
+                       uint32_t position);
+    bool LayoutImage(BlockContents& block, bool isRule, uint32_t position);
+    bool LayoutTableTag(BlockContents& block, uint32_t id, bool isEnd, const RenderState& state,
+                        const RenderState& outer, uint32_t position);
+    void ReadBoxAttributes(BoxAttributes& out);
+    const RenderState& CurrentState() const;
+    void StyleOf(const RenderState& state, PositionRecord& out) const;
+    void BoxOf(const RenderState& state, BoxRecord& out) const;
+    void SelectTokenFont();
+
+    // Block layout.
+    bool FillColumn(ColumnBox& column, BlockCursor& cursor, bool& moreText, bool singleStep);
+    bool ColumnLoop(ColumnBox& column, BlockCursor& cursor, bool& firstLine, bool singleStep);
+    bool LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
+                     bool& progress);
+    bool EnsureItem(BlockCursor& cursor);
+    void ApplyStyle(const PositionRecord& style);
+    void DropLeadingSpaces(BlockCursor& cursor);
+    // Nothing but marks, boxes and styles before the end of the text.
+    bool OnlyTextEndFollows(BlockCursor cursor);
+    bool FlushPageEnd(BlockCursor& cursor);
+    void PlaceLineItems(BlockCursor from, const BlockCursor& to, const LineRecord& line);
+
+    // Tables.
+    bool LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
+                     bool& progress);
+    bool SkipTable(BlockCursor& cursor);
+    bool WalkTableRows(TableWidths& widths, const TableRecord& table, BlockCursor& cursor,
+                       int32_t maxRows, int32_t heightLimit, bool measure, int32_t tableX,
+                       int32_t& rowsDone, bool& tableEnded, SegArray<BlockCursor, 4>* ranges);
+    void MeasureCell(const BlockCursor& from, const BlockCursor& to, int32_t cellX,
+                     int32_t& minContent, int32_t& wantContent);
+    void ShiftItems(const BlockCursor& from, const BlockCursor& to, int32_t dy);
+
     struct Checkpoint {
         uint32_t position = 0;
         ByteStream scanState;
@@ -310,8 +407,9 @@ private:
     PageRecord* CurrentRecord();
     const PageRecord* CurrentRecordConst() const;
     int32_t SlotOf(uint32_t start) const;
-    bool LayoutIntoSlot(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,
-                        bool& moreText);
+    bool LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,
+                    bool& moreText);
+    void ResetSlot(PageSlot& slot);
     bool Replay(uint32_t target, PageRecord& record);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool FindPageBefore(uint32_t position, PageRecord*& out);
@@ -326,22 +424,38 @@ private:
     bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
     void DrawBookmarkCorner(PageSlot& slot);
     bool AddBookmarkTip(PageSlot& slot);
-    void DrawScopeForMarks(PageSlot& slot, uint32_t old, uint32_t now);
+    void DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now);
     static bool AppendArea(AreaArray& out, Area& area);
-    void ApplyStyle(const TextStyle& style);
+    void ApplyDrawStyle(const PositionRecord& style);
     uint32_t TextColour() const;
 
     BookLayoutTraits* traits_;
+    TokenSource* source_ = nullptr;
+    LayoutFonts fonts_;
+    LayoutSettings settings_;
+    Rect columns_[kMaxColumns] = {};
+    int columnCount_ = 1;
+
+    ElementStack elements_;
+    // Per page being laid out.
+    PageRecord* next_ = nullptr;
+    BlockContents* block_ = nullptr;
+    PositionRecord lineStyle_;
+    int32_t lineAscent_ = 0;
+    int32_t lineDescent_ = 0;
+    bool textEnded_ = false;
+    int32_t tableDepth_ = 0;
+    bool formFlag_ = false;
+    uint64_t tokensRead_ = 0;
+
+    // Pagination, drawing and marks.
     PageContentLayout* content_ = nullptr;
     struct QuietListener : PageLayoutListener {};
     QuietListener defaultListener_;
     PageLayoutListener* listener_ = &defaultListener_;
-    TokenSource* source_ = nullptr;
     AnnotationFile* annotations_ = nullptr;
 
     Rect viewport_{};
-    Rect columns_[4]{};
-    uint32_t columnCount_ = 1;
     int32_t marginTop_ = 0, marginLeft_ = 0, marginRight_ = 0, marginBottom_ = 0;
     uint32_t marginMode_ = 0;
 
@@ -351,7 +465,7 @@ private:
     uint32_t textColour_ = 0;
     uint32_t backgroundColour_ = 0xFFFFFF;
     uint32_t defaultAlignment_ = 1;
-    TextStyle drawStyle_;
+    PositionRecord drawStyle_;
 
     uint32_t current_ = kNone;
     uint32_t documentKey_ = kNone;
@@ -362,9 +476,7 @@ private:
     uint32_t lastNumber_ = kNone;
     uint32_t lastStart_ = kNone;
 
-    RenderState settings_;
     bool sourceFlag_ = true;
-    int8_t baseFontSize_ = 12;
 
     PageRecord records_[kMaxRecords];
     uint32_t counter_ = 0;

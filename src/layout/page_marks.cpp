@@ -17,7 +17,7 @@ void LinkRegionStrategy::Step(BlockContents& contents, int32_t index, int32_t ki
     starts = ends = false;
     if (contents.ItemAt(index)->kind != kItemStyleChange) return;
     const PositionRecord* style = contents.Style(kindIndex);
-    LinkTarget* link = style ? style->text.link.Get() : nullptr;
+    LinkTarget* link = style ? style->link.Get() : nullptr;
     if (link == current_) return;
     ends = current_ != nullptr;
     starts = link != nullptr;
@@ -225,10 +225,7 @@ bool PageLayout::EnsureMarks(PageSlot& slot) {
     if (forms_) forms_->RestoreValues(slot.marks);
     slot.marksBuilt = true;
     // A mark index from a saved state or an older build may point past the new list.
-    uint32_t count = static_cast<uint32_t>(slot.marks.Count());
-    if (slot.markIndex != kNone && slot.markIndex >= count) slot.markIndex = kNone;
-    if (slot.record && slot.record->markIndex != kNone && slot.record->markIndex >= count)
-        slot.record->markIndex = kNone;
+    if (slot.record && slot.record->markIndex >= slot.marks.Count()) slot.record->markIndex = -1;
     return true;
 }
 
@@ -255,30 +252,31 @@ void PageLayout::ClearCurrentBlockMarks() {
 }
 
 uint32_t PageLayout::CurrentMarkIndex() {
-    int32_t s = SlotOf(current_);
-    if (s < 0) return kNone;
     PageRecord* r = CurrentRecord();
-    return r ? r->markIndex : kNone;
+    if (SlotOf(current_) < 0 || !r || r->markIndex < 0) return kNone;
+    return static_cast<uint32_t>(r->markIndex);
 }
 
 void PageLayout::SetCurrentMark(uint32_t n, bool remember, bool /*notify*/) {
     PageRecord* record = CurrentRecord();
     if (!record) return;
     PageSlot* slot = CurrentPageSlot();
-    if (n != kNone && n >= 0x80000000u) n = kNone;  // only -1 means none
+    // Only -1 means none; other values past the list are brought back to its last mark.
+    int32_t mark = n >= 0x80000000u ? -1 : static_cast<int32_t>(n);
+    uint32_t remembered =
+        remember && record->markIndex >= 0 ? static_cast<uint32_t>(record->markIndex) : kNone;
     if (!slot) {
-        rememberedMark_ = remember ? record->markIndex : kNone;
-        record->markIndex = n;
+        rememberedMark_ = remembered;
+        record->markIndex = mark;
         return;
     }
-    uint32_t count = static_cast<uint32_t>(slot->marks.Count());
-    if (n != kNone && n >= count) n = count ? count - 1 : kNone;
-    rememberedMark_ = remember ? record->markIndex : kNone;
-    uint32_t old = record->markIndex;
-    if (old == n) return;
-    DrawScopeForMarks(*slot, old, n);
-    record->markIndex = n;
-    slot->markIndex = n;
+    int32_t count = slot->marks.Count();
+    if (mark >= count) mark = count - 1;
+    rememberedMark_ = remembered;
+    int32_t old = record->markIndex;
+    if (old == mark) return;
+    DrawScopeForMarks(*slot, old, mark);
+    record->markIndex = mark;
 }
 
 void PageLayout::RestoreRememberedMark() {
@@ -288,13 +286,13 @@ void PageLayout::RestoreRememberedMark() {
     rememberedMark_ = kNone;
 }
 
-void PageLayout::DrawScopeForMarks(PageSlot& slot, uint32_t old, uint32_t now) {
+void PageLayout::DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now) {
     if (!canvas_ || !canvas_->Begin()) return;
-    uint32_t count = static_cast<uint32_t>(slot.marks.Count());
+    int32_t count = slot.marks.Count();
     // Marks are drawn by inverting: the old one drawn again comes off, the new one goes on.
-    if (old != kNone && old < count)
-        if (Area* a = slot.marks.At(static_cast<int32_t>(old))) canvas_->DrawArea(*a, false);
-    if (now != kNone && now < count)
-        if (Area* a = slot.marks.At(static_cast<int32_t>(now))) canvas_->DrawArea(*a, true);
+    if (old >= 0 && old < count)
+        if (Area* a = slot.marks.At(old)) canvas_->DrawArea(*a, false);
+    if (now >= 0 && now < count)
+        if (Area* a = slot.marks.At(now)) canvas_->DrawArea(*a, true);
     canvas_->End();
 }

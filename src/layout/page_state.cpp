@@ -36,7 +36,7 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
     uint32_t flag = doc && doc->BookProperty7() == 1 ? 0 : 1;
     uint32_t count = static_cast<uint32_t>(cur->tables.size());
     uint32_t head[7] = {kStateMagic, kStateVersion, CurrentDocumentKey(), flag,
-                        kEntryBytes * count + 8, cur->markIndex, count};
+                        kEntryBytes * count + 8, static_cast<uint32_t>(cur->markIndex), count};
     stream.WriteWords32BE(head, 7);
     for (const TableScrollEntry& e : cur->tables) {
         uint32_t words[3] = {e.position, static_cast<uint32_t>(e.x), static_cast<uint32_t>(e.y)};
@@ -44,7 +44,7 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
     }
     if (flag) {
         stream.WriteBlock(cur->scanState);
-        cur->stack.Save(stream);
+        cur->elements.Save(stream);
     }
     return stream.Ok();
 }
@@ -59,7 +59,7 @@ bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFo
     if (!stream.Ok() || magic != kStateMagic || version == 0) return false;
     uint32_t own = CurrentDocumentKey();
     if (key != own && key != ByteSwap32(own)) return false;
-    record.markIndex = kNone;
+    record.markIndex = -1;
     if (version == 1) return true;
     uint32_t flag = 1;
     if (version >= 4 && (!stream.ReadWord32BE(flag) || flag > 1)) return false;
@@ -70,7 +70,7 @@ bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFo
     uint32_t partEnd = stream.ReadPosition() + length;
     if (!stream.ReadWord32BE(mark)) return false;
     // Only -1 stands for "no mark"; other negative values are junk.
-    record.markIndex = mark >= 0x80000000u ? kNone : mark;
+    record.markIndex = mark >= 0x80000000u ? -1 : static_cast<int32_t>(mark);
     record.tables.clear();
     if (version >= 3) {
         uint32_t count = 0;
@@ -87,12 +87,18 @@ bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFo
     if (!stream.SetReadPosition(partEnd)) return false;
     if (flag == 0) return true;
     if (!stream.ReadBlock(record.scanState)) return false;
-    DocumentDefaults defaults;
-    defaults.style = settings_;
-    if (!record.stack.Restore(stream, defaults)) return false;
-    const RenderState* top = record.stack.GetRecordAtDepth(0);
-    record.position = PositionRecord{};
-    if (top) record.position.text = top->text;
+    if (!record.elements.Restore(stream, settings_.defaults)) return false;
+    const RenderState* top = record.elements.GetRecordAtDepth(0);
+    record.style = PositionRecord{};
+    if (top) {
+        record.style.size = top->text.size;
+        record.style.style = top->text.style;
+        record.style.face = top->text.face;
+        record.style.color = top->text.color;
+        record.style.background = top->text.background;
+        record.style.language = top->text.language;
+        record.style.link = top->text.link;
+    }
     stateFollowed = true;
     return true;
 }
@@ -100,6 +106,7 @@ bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFo
 bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteStream& stream) {
     if (!firstKnown_ && !LayoutFirstPage()) return false;
     PageRecord fresh;
+    fresh.Reset();
     fresh.pageNumber = pageNumber;
     bool followed = false;
     // The block is read in full even when a record is known, so that the caller's stream is
@@ -119,12 +126,13 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     // A page past the end belongs to another text than this one.
     if (pageStart >= TextLength() && pageStart > first_.start) return false;
     FreeMemory();
-    uint32_t mark = fresh.markIndex;
+    int32_t mark = fresh.markIndex;
     std::vector<TableScrollEntry> tables = std::move(fresh.tables);
     if (followed) {
         fresh.start = pageStart;
         fresh.end = kNone;
-        if (fresh.stack.FindTag(kMarkupTable) >= 0 &&
+        fresh.used = true;
+        if (fresh.elements.FindTag(kMarkupTable) >= 0 &&
             !(content_ && content_->RebuildTableState(*this, fresh)))
             return false;
     } else {

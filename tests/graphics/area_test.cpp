@@ -8,8 +8,7 @@
 #include "core/string.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/area.h"
-#include "core/platform_helpers.h"
-#include "support/graphics/surface_host.h"
+#include "support/graphics/surface_window.h"
 
 namespace {
 
@@ -274,18 +273,6 @@ TEST(AreaLinks, LinkTextAndValue) {
     EXPECT_EQ(a.LinkValue(), 0u);
 }
 
-TEST(AreaLinks, ResetKeepsLinksAndDropsLists) {
-    Area a;
-    a.SetRectList(ListOf({Rect{0, 0, 1, 1}}));
-    a.bounds = Rect{0, 0, 3, 3};
-    a.link = RefPtr<LinkTarget>::Adopt(NewLink(u"k"));
-    a.Reset();
-    EXPECT_TRUE(a.IsEmpty());
-    EXPECT_EQ(a.rects, nullptr);
-    EXPECT_EQ(a.bounds, Area::kDefaultBounds);
-    EXPECT_TRUE(a.link);
-}
-
 // ---- The paged array and maps -----------------------------------------------------------------
 
 TEST(AreaArray, EntriesKeepTheirAddressesAsItGrows) {
@@ -366,14 +353,11 @@ TEST(AreaMap, HitTestTakesTheLastOverlappingAreaThenTheDefault) {
 
 // ---- Drawing ----------------------------------------------------------------------------------
 
-class AreaDrawTest : public fvt::test::WindowTest {
+class AreaDrawTest : public fvt::test::SurfaceWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        ASSERT_TRUE(Screen::GetWorkArea(work));
-        hwnd = Make(work.x, work.y, 100, 100);
-        surface = std::make_unique<DrawingSurface>(nullptr);
-        surface->SetWindow(hwnd);
+        SurfaceWindowTest::SetUp();
+        OpenSurface(100, 100);
         GraphicsContext* gc = surface->BeginDraw(false, nullptr);
         gc->SetPenColor(0x00FF00);
         gc->SetBrushColor(0x00FF00);
@@ -382,25 +366,12 @@ protected:
         gc->FillRect(Rect{0, 0, 50, 100});
         surface->EndDraw();
     }
-    void TearDown() override {
-        surface.reset();
-        WindowTest::TearDown();
-    }
-    uint32_t Pixel(int x, int y) { return ScreenPixel(work.x + x, work.y + y); }
-    std::vector<uint32_t> Snapshot() {
-        std::vector<uint32_t> v;
-        for (int y = 0; y < 100; ++y)
-            for (int x = 0; x < 100; ++x) v.push_back(Pixel(x, y));
-        return v;
-    }
+    std::vector<uint32_t> Snapshot() { return SurfaceWindowTest::Snapshot(100, 100); }
     void Draw(const Area& a) {
         GraphicsContext* gc = surface->BeginDraw(false, nullptr);
         a.Draw(*gc, true);
         surface->EndDraw();
     }
-    Rect work{};
-    HWND hwnd = nullptr;
-    std::unique_ptr<DrawingSurface> surface;
 };
 
 TEST_F(AreaDrawTest, DrawingTwiceRestoresTheScreen) {

@@ -61,21 +61,6 @@ TEST(LayoutBox, OtherAlignmentsFollowThePreviousEntryAndTheFirstStarts) {
     EXPECT_EQ(c.y, b.y);
 }
 
-TEST(LayoutBox, ColumnSwapsTheAxes) {
-    Rect a{0, 0, 30, 10}, b{0, 0, 20, 5};
-    LayoutItem ia(&a), ib(&b);
-    LayoutBox column(4, 5, true);
-    column.Add(&ia, LayoutBox::kStart);
-    column.Add(&ib, LayoutBox::kCentre);
-    column.Measure();
-    EXPECT_EQ(*column.GetSize(), (Size{38, 28}));
-    column.Place(Point{10, 20});
-    EXPECT_EQ(a.x, 14);
-    EXPECT_EQ(a.y, 24);
-    EXPECT_EQ(b.x, 10 + (38 - 20) / 2);
-    EXPECT_EQ(b.y, 24 + 10 + 5);
-}
-
 TEST(LayoutBox, BoxesNest) {
     Rect title{0, 0, 100, 12}, bar{0, 0, 60, 6}, time{0, 0, 30, 12};
     LayoutItem it(&title), ib(&bar), iz(&time);

@@ -50,6 +50,15 @@ TEST(Indents, MarginsResolveAndNeverGoNegative) {
     EXPECT_EQ(in.left, 0);
 }
 
+// A line holding text of ascent 9 and descent 3.
+LineMetrics TextLine(int32_t spacing) {
+    LineMetrics m;
+    m.spacing = spacing;
+    m.AddText(9, 3);
+    m.NoteText(String(u"x"));
+    return m;
+}
+
 TEST(Metrics, TextOnly) {
     LineMetrics m;
     m.AddText(9, 3);
@@ -80,32 +89,24 @@ TEST(Metrics, TopAlignedObjectOfTwentyWithSpaceTwo) {
 }
 
 TEST(Metrics, BottomAndMiddleObjectsBesideText) {
-    LineMetrics m;
-    m.AddText(9, 3);
-    m.NoteText(String(u"x"));
+    LineMetrics m = TextLine(0);
     m.AddObject(10, 30, 0, 0);
     m.Compute();
     EXPECT_EQ(m.height, 30);
     EXPECT_EQ(m.baseline, 27);
-    LineMetrics mid;
-    mid.AddText(9, 3);
-    mid.NoteText(String(u"x"));
+    LineMetrics mid = TextLine(0);
     mid.AddObject(9, 30, 0, 0);
     mid.Compute();
     EXPECT_EQ(mid.baseline, 9 + (30 - 12) / 2);
 }
 
 TEST(Metrics, BaselineObjectsAndAlignmentOne) {
-    LineMetrics m;
-    m.AddText(9, 3);
-    m.NoteText(String(u"x"));
+    LineMetrics m = TextLine(0);
     m.AddObject(3, 20, 2, 1);  // 19 above, 3 below
     m.Compute();
     EXPECT_EQ(m.baseline, 19);
     EXPECT_EQ(m.height, 22);
-    LineMetrics one;
-    one.AddText(9, 3);
-    one.NoteText(String(u"x"));
+    LineMetrics one = TextLine(0);
     one.AddObject(1, 30, 0, 0);
     one.Compute();
     // half = (30 - 3 + 9) / 2 = 18 above, 12 below.
@@ -114,17 +115,11 @@ TEST(Metrics, BaselineObjectsAndAlignmentOne) {
 }
 
 TEST(Metrics, SpacingPutsTheLargerHalfAbove) {
-    LineMetrics m;
-    m.spacing = 1;
-    m.AddText(9, 3);
-    m.NoteText(String(u"x"));
+    LineMetrics m = TextLine(1);
     m.Compute();
     EXPECT_EQ(m.height, 15);
     EXPECT_EQ(m.baseline, 11);
-    LineMetrics n;
-    n.spacing = -1;
-    n.AddText(9, 3);
-    n.NoteText(String(u"x"));
+    LineMetrics n = TextLine(-1);
     n.Compute();
     // -12 >> 2 is -3 (arithmetic); -3 - (-3 >> 1) = -1.
     EXPECT_EQ(n.height, 9);
@@ -132,9 +127,7 @@ TEST(Metrics, SpacingPutsTheLargerHalfAbove) {
 }
 
 TEST(Metrics, ExtraPixelsAndSpaceAreAdded) {
-    LineMetrics m;
-    m.AddText(9, 3);
-    m.NoteText(String(u"x"));
+    LineMetrics m = TextLine(0);
     m.flags |= LineMetrics::kExtraAbove | LineMetrics::kExtraBelow;
     m.extraBelow = 4;
     m.Compute();

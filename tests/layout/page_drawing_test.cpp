@@ -25,6 +25,12 @@
 
 namespace {
 
+LayoutSettings Settings(int32_t baseFontSize) {
+    LayoutSettings s;
+    s.baseFontSize = baseFontSize;
+    return s;
+}
+
 using namespace PageDrawing;
 using fvt::test::Op;
 using Recorder = fvt::test::RecordingCanvas;
@@ -104,7 +110,7 @@ protected:
         layout_->SetSource(source_.get());
         layout_->SetContentLayout(&content_);
         layout_->SetCanvas(&canvas_);
-        layout_->Configure(RenderState{}, 10);
+        layout_->Configure(Settings(10));
         layout_->SetViewport(Rect{0, 0, 120, 60});
         ASSERT_TRUE(layout_->Start());
         ASSERT_TRUE(layout_->GoToPage(1));
@@ -279,7 +285,7 @@ TEST_F(GoldenPage, APageOfEnglishAndFrenchText) {
     layout.SetSource(&source);
     layout.SetContentLayout(&content);
     layout.SetCanvas(canvas.Canvas());
-    layout.Configure(RenderState{}, 10);
+    layout.Configure(Settings(10));
     layout.SetViewport(Rect{0, 0, 160, 120});
     layout.SetMargins(6, 6, 6, 6, true);
     ASSERT_TRUE(layout.Start());

@@ -1,519 +1,288 @@
-// Pagination and the page cache: pages tile the text forward and backward, far pages come by
-// estimate, the cache keeps the current page, hostile cases end instead of looping, and the
-// side file of a book is never wiped for want of a key.
+// Page and block layout over real token streams, measured with the box font (advance
+// (em + 1) / 2 for every character, so a 12-pixel em gives 6 pixels a character): word wrap,
+// spaces, breaks, pages ending where lines stop fitting, pictures and rules in the flow.
 #include "layout/page_layout.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "bookfiles/annotation_file.h"
-#include "document/markup/html_tokenizer.h"
-#include "document/markup/plain_text_token_source.h"
-#include "document/sources/layout_services.h"
-#include "support/document/memory_document.h"
-#include "support/layout/word_page_layout.h"
-#include "support/platform/temp_device.h"
+#include "support/layout/layout_host.h"
+#include "support/platform/window_fixture.h"
 
 namespace {
 
-constexpr uint32_t kNone = PageLayout::kNone;
+using fvt::test::LaidOutPage;
+using fvt::test::LayoutHost;
 
-// Answers like a book: its pages can be started anywhere without replay.
-class SeekableDocument : public MemoryDocument {
+class PageLayoutTest : public fvt::test::WindowTest {
 public:
-    using MemoryDocument::MemoryDocument;
-    uint32_t BookProperty7() override { return 2; }
-};
-
-class FixedTraits : public BookLayoutTraits {
-public:
-    explicit FixedTraits(uint32_t key) : key_(key) {}
-    bool SourceFlag() override { return true; }
-    uint32_t DocumentKey() override { return key_; }
-
-private:
-    uint32_t key_;
-};
-
-struct Counting : PageLayoutListener {
-    int changed = 0;
-    int relayouts = 0;
-    void OnPageChanged(const PageRecord*) override { ++changed; }
-    void OnRelayout() override { ++relayouts; }
-};
-
-// English words of varied length, a line break now and then.
-std::u16string MakeText(int words, int seed = 1) {
-    static const char* const kWords[] = {"the",   "reader",   "turns", "a",     "page",
-                                         "while", "evening",  "light", "falls", "on",
-                                         "quiet", "chapters", "of",    "an",    "old",
-                                         "story", "about",    "ships"};
-    std::u16string out;
-    uint32_t r = static_cast<uint32_t>(seed);
-    for (int i = 0; i < words; ++i) {
-        r = r * 1103515245u + 12345u;
-        const char* w = kWords[(r >> 16) % 18];
-        for (const char* c = w; *c; ++c) out.push_back(static_cast<char16_t>(*c));
-        out.push_back((r >> 8) % 23 == 0 ? u'\n' : u' ');
+    std::vector<LaidOutPage> Pages(const std::u16string& html, int32_t w = 240,
+                                   int32_t h = 320, int32_t em = 12) {
+        host = std::make_unique<LayoutHost>(html, w, h, em);
+        std::vector<LaidOutPage> pages;
+        EXPECT_TRUE(host->Paginate(pages));
+        return pages;
     }
+    void TearDown() override {
+        host.reset();
+        WindowTest::TearDown();
+    }
+    std::unique_ptr<LayoutHost> host;
+};
+
+TEST_F(PageLayoutTest, WordsWrapAtTheColumnWidth) {
+    // 60 pixels hold ten characters: "aaa bbb" (7) fits, "ccc" does not.
+    auto pages = Pages(u"<html><body>aaa bbb ccc ddd</body></html>", 60, 320);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"aaa bbb", "ccc ddd"}));
+}
+
+TEST_F(PageLayoutTest, AnEmptyDocumentIsOneLastPage) {
+    auto pages = Pages(u"");
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(pages[0].lines.empty());
+}
+
+}  // namespace
+namespace {
+
+// Lines of a page that take room.
+std::vector<LineRecord> Lines(const BlockContents& b) {
+    std::vector<LineRecord> out;
+    for (int32_t i = 0; i < b.KindCount(kItemLine); ++i)
+        if (const_cast<BlockContents&>(b).Line(i)->height > 0) out.push_back(*const_cast<BlockContents&>(b).Line(i));
     return out;
 }
 
-struct Span {
-    uint32_t start;
-    uint32_t end;
-};
-
-class Paging : public ::testing::Test {
-protected:
-    void Open(std::u16string text, bool seekable = false, BookLayoutTraits* traits = nullptr,
-              bool html = false) {
-        layout_.reset();
-        source_.reset();
-        doc_ = seekable ? std::make_unique<SeekableDocument>(std::move(text), 512)
-                        : std::make_unique<MemoryDocument>(std::move(text), 512);
-        if (html)
-            source_ = std::make_unique<HtmlTokenizer>();
-        else
-            source_ = std::make_unique<PlainTextTokenSource>();
-        ASSERT_TRUE(source_->Attach(doc_.get(), 0));
-        layout_ = std::make_unique<PageLayout>(traits);
-        layout_->SetSource(source_.get());
-        layout_->SetContentLayout(&content_);
-        layout_->SetListener(&listener_);
-        layout_->Configure(RenderState{}, 12);
-        layout_->SetViewport(Rect{0, 0, 120, 60});
-        ASSERT_TRUE(layout_->Start());
-        ASSERT_TRUE(layout_->GoToPage(1));
+std::u16string Words(int n, const char16_t* word = u"word") {
+    std::u16string s;
+    for (int i = 0; i < n; ++i) {
+        if (i) s += u' ';
+        s += word;
     }
+    return s;
+}
 
-    Span Current() {
-        uint32_t start = layout_->CurrentPageStart();
-        EXPECT_TRUE(layout_->LayoutPageAt(start, false));
-        uint32_t length = layout_->CurrentPageLength();
-        return Span{start, length == kNone ? layout_->TextLength() : start + length};
+TEST_F(PageLayoutTest, ThreeWordsCountThreeSpacesWithOrWithoutATrailingSpace) {
+    Pages(u"<html><body>aa bb cc</body></html>");
+    auto lines = Lines(host->PageContents(0));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].spaceCount, 3);
+    EXPECT_EQ(lines[0].freeWidth, 240 - 8 * 6);
+    Pages(u"<html><body>aa bb cc </body></html>");
+    lines = Lines(host->PageContents(0));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].spaceCount, 3);
+    EXPECT_EQ(lines[0].freeWidth, 240 - 8 * 6);
+}
+
+TEST_F(PageLayoutTest, RunsArePlacedAlongTheLine) {
+    Pages(u"<html><body>ab cd</body></html>");
+    const BlockContents& b = host->PageContents(0);
+    EXPECT_EQ(b.Run(0)->x, 0);
+    EXPECT_EQ(b.Run(1)->x, 18);
+    EXPECT_EQ(b.Run(0)->y, 9);  // the baseline: ascent 12 - 12 / 4
+}
+
+TEST_F(PageLayoutTest, AWordWiderThanTheLineStaysWholeAndTheNextLineFollows) {
+    auto pages = Pages(u"<html><body>abcdefghijklmno pq</body></html>", 60, 320);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"abcdefghijklmno", "pq"}));
+}
+
+TEST_F(PageLayoutTest, PagesEndWhereTheNextLineNoLongerFits) {
+    // Twelve-pixel lines in a 50-pixel page: four lines a page.
+    auto pages = Pages(u"<html><body>" + Words(10, u"abcdefghi") + u"</body></html>", 60, 50);
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[0].lines.size(), 4u);
+    EXPECT_EQ(pages[1].lines.size(), 4u);
+    EXPECT_EQ(pages[2].lines.size(), 2u);
+    for (size_t i = 0; i + 1 < pages.size(); ++i) {
+        EXPECT_EQ(pages[i].end, pages[i + 1].start) << i;  // the end is the next start
+        EXPECT_GT(pages[i + 1].start, pages[i].start);
     }
+    EXPECT_EQ(pages[0].contentHeight, 49);
+}
 
-    std::vector<Span> WalkForward() {
-        std::vector<Span> pages{Current()};
-        for (int guard = 0; guard < 10000; ++guard) {
-            if (!layout_->GoToPosition(layout_->CurrentPageStart(), 2)) break;
-            pages.push_back(Current());
-            EXPECT_TRUE(layout_->CheckInvariants());
-        }
-        return pages;
+TEST_F(PageLayoutTest, TheFirstLineOfAColumnAlwaysStays) {
+    auto pages = Pages(u"<html><body>" + Words(3, u"abcdefghi") + u"</body></html>", 60, 5);
+    ASSERT_EQ(pages.size(), 3u);
+    for (const auto& p : pages) EXPECT_EQ(p.lines.size(), 1u);
+}
+
+TEST_F(PageLayoutTest, EveryWordArrivesOnceAcrossPages) {
+    std::u16string text;
+    for (int i = 0; i < 300; ++i) {
+        text.push_back(u'w');
+        text.push_back(static_cast<char16_t>(u'a' + i % 26));
+        text.push_back(u' ');
     }
-
-    std::unique_ptr<MemoryDocument> doc_;
-    std::unique_ptr<TokenSource> source_;
-    WordPageLayout content_;
-    Counting listener_;
-    std::unique_ptr<PageLayout> layout_;
-};
-
-// --- Tiling -------------------------------------------------------------------------------------
-
-TEST_F(Paging, ForwardPagesTileTheTextExactly) {
-    Open(MakeText(400));
-    std::vector<Span> pages = WalkForward();
-    ASSERT_GT(pages.size(), 10u);
-    EXPECT_EQ(pages.front().start, layout_->FirstPageStart());
-    for (size_t i = 1; i < pages.size(); ++i) {
-        EXPECT_EQ(pages[i].start, pages[i - 1].end) << "page " << i;
-        EXPECT_LT(pages[i].start, pages[i].end);
+    auto pages = Pages(u"<html><body><p>" + text + u"</p></body></html>", 120, 100);
+    std::string all;
+    for (const auto& p : pages)
+        for (const auto& l : p.lines) all.append(l).append(" ");
+    std::string expected;
+    for (int i = 0; i < 300; ++i) {
+        expected.push_back('w');
+        expected.push_back(static_cast<char>('a' + i % 26));
+        expected.push_back(' ');
     }
-    EXPECT_EQ(pages.back().end, layout_->TextLength());
-    EXPECT_FALSE(layout_->CanStep(2));
-    EXPECT_EQ(layout_->PageCount(), pages.size());
+    EXPECT_EQ(all, expected);
+    EXPECT_GT(pages.size(), 5u);
 }
 
-TEST_F(Paging, BackwardStepsRetraceTheForwardPages) {
-    Open(MakeText(300), true);
-    std::vector<Span> forward = WalkForward();
-    std::vector<uint32_t> back{layout_->CurrentPageStart()};
-    while (layout_->GoToPosition(layout_->CurrentPageStart(), -1)) {
-        back.push_back(layout_->CurrentPageStart());
-        ASSERT_TRUE(layout_->CheckInvariants());
-        ASSERT_LT(back.size(), 1000u);
-    }
-    ASSERT_EQ(back.size(), forward.size());
-    for (size_t i = 0; i < forward.size(); ++i)
-        EXPECT_EQ(back[forward.size() - 1 - i], forward[i].start);
-    EXPECT_FALSE(layout_->CanStep(-1));
+TEST_F(PageLayoutTest, APageBreakAfterAParagraphStartsANewPage) {
+    auto pages = Pages(u"<html><body><p>one</p><fvt:pagebreak/><p>two</p></body></html>");
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"one"}));
+    EXPECT_EQ(pages[1].lines, (std::vector<std::string>{"two"}));
 }
 
-TEST_F(Paging, BackwardStepsFromAFarPageLeaveNoGap) {
-    // Far beyond the backward reach, so pages before are found from a fresh start.
-    Open(MakeText(3000), true);
-    ASSERT_TRUE(layout_->GoToPage(-1));
-    Span cur = Current();
-    EXPECT_EQ(cur.end, layout_->TextLength());
-    for (int i = 0; i < 5000 && layout_->GoToPosition(cur.start, -1); ++i) {
-        Span before = Current();
-        EXPECT_LT(before.start, cur.start);
-        EXPECT_GE(before.end, cur.start) << "text skipped before " << cur.start;
-        ASSERT_TRUE(layout_->CheckInvariants());
-        cur = before;
-    }
-    EXPECT_EQ(cur.start, layout_->FirstPageStart());
+TEST_F(PageLayoutTest, PageBreaksAtTheTopOrTheEndMakeNoEmptyPage) {
+    auto pages = Pages(u"<html><body><fvt:pagebreak/><p>one</p><fvt:pagebreak/></body></html>");
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"one"}));
 }
 
-TEST_F(Paging, PagesEndingWhereTheCurrentStartsLeaveNoGap) {
-    Open(MakeText(3000, 5), false);
-    ASSERT_TRUE(layout_->GoToPage(60));
-    Span cur = Current();
-    for (int i = 0; i < 30 && layout_->GoToPosition(cur.start, -2); ++i) {
-        Span before = Current();
-        EXPECT_LT(before.start, cur.start);
-        EXPECT_GE(before.end, cur.start) << "text skipped before " << cur.start;
-        cur = before;
-    }
-    EXPECT_LT(cur.start, layout_->PositionOfPage(40));
+TEST_F(PageLayoutTest, ALineBreakOnAnEmptyLineLeavesABlankLine) {
+    auto pages = Pages(u"<html><body>a<br><br>b</body></html>");
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"a", "", "b"}));
 }
 
-TEST_F(Paging, PageEndingAtAPositionNeverSkipsText) {
-    Open(MakeText(2000), true);
-    uint32_t length = layout_->TextLength();
-    for (uint32_t target : {length / 7, length / 3, length / 2, length - 5}) {
-        PageRecord* r = nullptr;
-        ASSERT_TRUE(layout_->LayoutPageEndingAt(target, 30, r)) << target;
-        ASSERT_NE(r, nullptr);
-        EXPECT_LT(r->start, target);
-        uint32_t start = r->start;
-        ASSERT_TRUE(layout_->LayoutPageAt(start, false));
-        PageRecord* again = layout_->FindPageRecord(start, 0);
-        ASSERT_NE(again, nullptr);
-        EXPECT_GE(again->end, target) << "gap before " << target;
-        EXPECT_GE(again->pageNumber, 2u);
-    }
+TEST_F(PageLayoutTest, ParagraphsIndentTheirFirstLineAndSpaceAbove) {
+    Pages(u"<html><body><p width=\"12\">aaaa bbbb cccc</p></body></html>", 72, 320);
+    auto lines = Lines(host->PageContents(0));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].x, 12);
+    EXPECT_EQ(lines[1].x, 0);
+    EXPECT_EQ(lines[0].extraAbove, 6);  // P's default space above
+    EXPECT_EQ(lines[0].height, 18);
+    EXPECT_EQ(lines[1].y, 18);
 }
 
-TEST_F(Paging, ReplayedDocumentsPageTheSameAsSeekableOnes) {
-    std::u16string text = MakeText(500, 7);
-    Open(text, true);
-    std::vector<Span> seekable = WalkForward();
-    Open(text, false);
-    std::vector<Span> replayed = WalkForward();
-    ASSERT_EQ(seekable.size(), replayed.size());
-    for (size_t i = 0; i < seekable.size(); ++i) EXPECT_EQ(seekable[i].start, replayed[i].start);
-    // A far page is replayed and lands on the same start as the walk found.
-    ASSERT_TRUE(layout_->GoToPageContaining(replayed[replayed.size() / 2].start));
-    EXPECT_EQ(layout_->CurrentPageStart(), replayed[replayed.size() / 2].start);
+TEST_F(PageLayoutTest, CjkBreaksBetweenCharactersButNotBeforeAClosingMark) {
+    auto pages = Pages(u"<html><body>\u4e00\u4e01\u4e02\u4e03\u4e04\u4e05</body></html>", 30, 320);
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages[0].lines.size(), 2u);
+    EXPECT_EQ(pages[0].lines[1], "\u4e05");
+    pages = Pages(u"<html><body>\u4e00\u4e01\u4e02\u4e03\u4e04\u3001\u4e05</body></html>", 30, 320);
+    ASSERT_EQ(pages[0].lines.size(), 2u);
+    // "、" may not begin a line: the character before it goes down with it.
+    EXPECT_EQ(pages[0].lines[1], "\u4e04\u3001\u4e05");
 }
 
-TEST_F(Paging, AFarPageReplaysFromTheNearestCheckpoint) {
-    Open(MakeText(30000, 3), false);  // about 180,000 characters, replayed from the start
-    uint32_t length = layout_->TextLength();
-    ASSERT_TRUE(layout_->GoToPageContaining(length - 1000));
-    uint32_t before = doc_->reads;
-    ASSERT_TRUE(layout_->GoToPageContaining(length - 3000));
-    uint32_t reread = doc_->reads - before;
-    // Without checkpoints the whole text would be read again: length / 512 pages.
-    EXPECT_LT(reread, length / 512 / 4);
-    // And the page is the one a replay from the first page finds.
-    uint32_t start = layout_->CurrentPageStart();
-    Open(MakeText(30000, 3), false);
-    ASSERT_TRUE(layout_->GoToPageContaining(length - 3000));
-    EXPECT_EQ(layout_->CurrentPageStart(), start);
+TEST_F(PageLayoutTest, NonBreakingSpacesHoldWordsTogether) {
+    auto pages = Pages(u"<html><body>aaa&nbsp;bbb ccc</body></html>", 48, 320);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"aaa\u00a0bbb", "ccc"}));
+    pages = Pages(u"<html><body>aaa bbb&nbsp;ccc</body></html>", 48, 320);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"aaa", "bbb\u00a0ccc"}));
 }
 
-// --- Page numbers ---------------------------------------------------------------------------------
-
-TEST_F(Paging, PageZeroAndOneAreTheFirstPage) {
-    Open(MakeText(300));
-    ASSERT_TRUE(layout_->GoToPosition(layout_->CurrentPageStart(), 2));
-    ASSERT_TRUE(layout_->GoToPage(0));
-    EXPECT_EQ(layout_->CurrentPageStart(), layout_->FirstPageStart());
-    EXPECT_EQ(layout_->CurrentPageNumber(), 1u);
-    ASSERT_TRUE(layout_->GoToPage(1));
-    EXPECT_EQ(layout_->CurrentPageNumber(), 1u);
+TEST_F(PageLayoutTest, CombiningMarksStayWithTheirWord) {
+    auto pages = Pages(u"<html><body>cafe\u0301 noir</body></html>", 36, 320);
+    ASSERT_EQ(pages[0].lines.size(), 2u);
+    EXPECT_EQ(pages[0].lines[0], "cafe\u0301");
 }
 
-TEST_F(Paging, MinusOneIsTheLastPageNotTheFirst) {
-    Open(MakeText(600), true);
-    ASSERT_FALSE(layout_->IsLastPageKnown());
-    ASSERT_TRUE(layout_->GoToPage(kNone));
-    Span last = Current();
-    EXPECT_EQ(last.end, layout_->TextLength());
-    EXPECT_GT(layout_->CurrentPageNumber(), 1u);
-    // Known now: the same page again.
-    ASSERT_TRUE(layout_->IsLastPageKnown());
-    ASSERT_TRUE(layout_->GoToPage(1));
-    ASSERT_TRUE(layout_->GoToPage(kNone));
-    EXPECT_EQ(layout_->CurrentPageStart(), last.start);
+// (The tokenizer delivers BUTTON as an empty element, so its content is text of its own.)
+TEST_F(PageLayoutTest, ScriptStyleAndMapContentNeverShows) {
+    auto pages = Pages(
+        u"<html><head><style>x{}</style></head><body>a<script>var b;</script> c"
+        u"<map><area>d</map> e g<dc:language>en</dc:language> h</body></html>");
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages[0].lines.size(), 1u);
+    EXPECT_EQ(pages[0].lines[0].find('b'), std::string::npos);
+    EXPECT_EQ(pages[0].lines[0].find('d'), std::string::npos);
+    EXPECT_NE(pages[0].lines[0].find('h'), std::string::npos);
 }
 
-TEST_F(Paging, PageNumberPastTheEndGivesTheLastPage) {
-    Open(MakeText(600), true);
-    for (uint32_t n : {1000000u, 0x7FFFFFFFu, 0xFFFFFFF0u}) {
-        ASSERT_TRUE(layout_->GoToPage(n)) << n;
-        Span last = Current();
-        EXPECT_EQ(last.end, layout_->TextLength()) << n;
-        EXPECT_LT(last.start, last.end);
-        EXPECT_LT(layout_->CurrentPageNumber(), 1000u);
-        EXPECT_LT(layout_->PageCount(), 1000u);
-    }
+TEST_F(PageLayoutTest, HeadingsAndListsIndentAndBreak) {
+    auto pages = Pages(u"<html><body><h2>Title</h2><ul><li>one</li><li>two</li></ul>"
+                       u"<blockquote>q</blockquote></body></html>");
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"Title", "one", "two", "q"}));
+    auto lines = Lines(host->PageContents(0));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_GT(lines[1].x, 0);  // list items sit in
+    EXPECT_EQ(lines[1].x, lines[2].x);
+    EXPECT_GT(lines[0].height, 12);  // the heading's font is larger
 }
 
-TEST_F(Paging, AFarPageComesByEstimate) {
-    Open(MakeText(3000), true);
-    uint32_t before = content_.layouts;
-    ASSERT_TRUE(layout_->GoToPage(40));
-    EXPECT_EQ(layout_->CurrentPageNumber(), 40u);
-    EXPECT_LE(layout_->CurrentPageStart(), layout_->PositionOfPage(40) + 20);
-    Current();
-    EXPECT_LT(content_.layouts - before, 5u);
+TEST_F(PageLayoutTest, MoreColumnsFillSideBySide) {
+    host = std::make_unique<LayoutHost>(u"<html><body>" + Words(8, u"abcdefghi") + u"</body></html>", 120, 50);
+    Rect columns[2] = {{0, 0, 60, 50}, {60, 0, 60, 50}};
+    host->Layout().SetColumns(columns, 2);
+    std::vector<LaidOutPage> pages;
+    ASSERT_TRUE(host->Paginate(pages));
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages[0].lineBoxes.size(), 8u);
+    EXPECT_EQ(pages[0].lineBoxes[4].x, 60);
+    EXPECT_EQ(pages[0].lineBoxes[4].y, 0);
 }
 
-TEST_F(Paging, EstimatesFollowTheFirstPageAndTheColumn) {
-    Open(MakeText(100));
-    uint32_t f = layout_->FirstPageStart();
-    EXPECT_EQ(layout_->EstimatePageNumber(f), 1u);
-    EXPECT_EQ(layout_->EstimatePageNumber(f + 1), 2u);
-    // 120 x 60 at 12 px: (240 / 12) x (60 / 12).
-    EXPECT_EQ(layout_->CharsPerPageEstimate(), 100u);
-    EXPECT_EQ(layout_->PositionOfPage(3), f + 200);
-    layout_->SetViewport(Rect{0, 0, 5, 60});
-    layout_->Relayout();
-    EXPECT_EQ(layout_->CharsPerPageEstimate(), 1u);
+TEST_F(PageLayoutTest, TinyColumnsAreRefused) {
+    host = std::make_unique<LayoutHost>(u"<html><body>a</body></html>", 0, 50);
+    std::vector<LaidOutPage> pages;
+    EXPECT_FALSE(host->Paginate(pages));
 }
 
-TEST_F(Paging, ColumnsShareTheWidthWithAGap) {
-    Open(MakeText(100));
-    layout_->SetViewport(Rect{0, 0, 240, 320});
-    layout_->SetMargins(10, 5, 30, 5, true);
-    layout_->SetColumnCount(2);
-    int32_t w = layout_->ComputeColumns();
-    EXPECT_EQ(layout_->ColumnGap(), 20);
-    EXPECT_EQ(w, (200 - 20) / 2);
-    EXPECT_EQ(layout_->Column(0).x, 10);
-    EXPECT_EQ(layout_->Column(1).x - layout_->Column(0).x, 20 + w);
-    Rect found;
-    EXPECT_EQ(layout_->FindColumn(Rect{layout_->Column(1).x + 1, 10, 4, 4}, found), 1);
-    EXPECT_EQ(layout_->FindColumn(Rect{500, 10, 4, 4}, found), -1);
+}  // namespace
+namespace {
+
+TEST_F(PageLayoutTest, NestedSizeStepsStayWithinTheFontLimits) {
+    std::u16string html = u"<html><body>";
+    for (int i = 0; i < 60; ++i) html += u"<big>";
+    html += u"big";
+    for (int i = 0; i < 60; ++i) html += u"<small>";
+    html += u" small</body></html>";
+    auto pages = Pages(html, 240, 320);
+    ASSERT_GE(pages.size(), 1u);
+    auto lines = Lines(host->PageContents(0));
+    ASSERT_FALSE(lines.empty());
+    for (const auto& l : lines) EXPECT_LE(l.height, LayoutFonts::kMaxEm + 1);
 }
 
-TEST_F(Paging, HostileColumnSettingsStayWithinThePage) {
-    Open(MakeText(100));
-    layout_->SetColumnCount(0);
-    EXPECT_EQ(layout_->ColumnCount(), 1u);
-    layout_->SetColumnCount(9);
-    EXPECT_EQ(layout_->ColumnCount(), 4u);
-    layout_->SetMargins(400, 400, 400, 400, true);
-    layout_->ComputeColumns();
-    EXPECT_GE(layout_->Column(0).width, 1);
-    EXPECT_GE(layout_->Column(0).height, 1);
-    layout_->Configure(RenderState{}, 0);
-    EXPECT_GE(layout_->CharsPerPageEstimate(), 1u);
+TEST_F(PageLayoutTest, ASingleStepKeepsThePageNumberExceptAfterTheFirst) {
+    host = std::make_unique<LayoutHost>(u"<html><body>" + Words(12, u"abcdefghi") + u"</body></html>", 60, 30);
+    PageRecord first;
+    PageRecord second;
+    PageRecord third;
+    PageSlot slot;
+    slot.record = &first;
+    bool more = false;
+    ASSERT_TRUE(host->Layout().LayoutIntoSlot(slot, second, more, true));
+    EXPECT_TRUE(more);
+    EXPECT_EQ(second.pageNumber, 2u);
+    EXPECT_EQ(second.linkStep, 1);
+    EXPECT_EQ(second.linkOrigin, first.start);
+    PageSlot next;
+    next.record = &second;
+    ASSERT_TRUE(host->Layout().LayoutIntoSlot(next, third, more, true));
+    EXPECT_EQ(third.pageNumber, 2u);
+    EXPECT_EQ(third.start, second.end);
+    EXPECT_GT(third.start, second.start);
 }
 
-// --- The cache ------------------------------------------------------------------------------------
-
-TEST_F(Paging, TheCacheHoldsEightRecordsAndKeepsTheCurrentOne) {
-    Open(MakeText(900), true);
-    for (int i = 0; i < 20 && layout_->GoToPosition(layout_->CurrentPageStart(), 2); ++i) {
-        EXPECT_LE(layout_->StoredRecordCount(), PageLayout::kMaxRecords);
-        EXPECT_NE(layout_->FindPageRecord(layout_->CurrentPageStart(), 0), nullptr);
-        ASSERT_TRUE(layout_->CheckInvariants());
-    }
-    uint32_t cur = layout_->CurrentPageStart();
-    while (layout_->FreeMemory()) {
-    }
-    EXPECT_EQ(layout_->CurrentPageStart(), cur);
-    EXPECT_EQ(layout_->StoredRecordCount(), 1);
-}
-
-TEST_F(Paging, TheNinthRecordEvictsTheLeastRecentlyReturned) {
-    Open(MakeText(900), true);
-    std::vector<uint32_t> starts;
-    for (int i = 0; i < 8 && layout_->GoToPosition(layout_->CurrentPageStart(), 2); ++i)
-        starts.push_back(layout_->CurrentPageStart());
-    ASSERT_EQ(layout_->StoredRecordCount(), 8);
-    // Touch all but the oldest stored page, then make a ninth.
-    uint32_t oldest = starts[0];
-    for (size_t i = 1; i < starts.size(); ++i) layout_->FindPageRecord(starts[i], 0);
-    ASSERT_TRUE(layout_->GoToPosition(layout_->CurrentPageStart(), 2));
-    EXPECT_EQ(layout_->FindPageRecord(oldest, 0), nullptr);
-    EXPECT_NE(layout_->FindPageRecord(layout_->CurrentPageStart(), 0), nullptr);
-}
-
-TEST_F(Paging, RelativeStartsOutsideTwoStepsAreNone) {
-    Open(MakeText(300));
-    EXPECT_EQ(layout_->PageStartRelative(3), kNone);
-    EXPECT_EQ(layout_->PageStartRelative(-3), kNone);
-    EXPECT_EQ(layout_->PageStartRelative(0), layout_->CurrentPageStart());
-    EXPECT_TRUE(layout_->CanStep(0));
-    EXPECT_FALSE(layout_->CanStep(-1));
-}
-
-TEST_F(Paging, ARelayoutForgetsTheOldEnd) {
-    Open(MakeText(300));
-    Current();
-    ASSERT_NE(layout_->CurrentPageLength(), kNone);
-    layout_->SetViewport(Rect{0, 0, 60, 60});
-    layout_->Relayout();
-    EXPECT_EQ(layout_->CurrentPageLength(), kNone);
-    Span shorter = Current();
-    EXPECT_LT(shorter.end - shorter.start, 100u);
-}
-
-// --- Faults met without looping ---------------------------------------------------------------------
-
-TEST_F(Paging, APageThatDoesNotAdvanceFailsTheStep) {
-    Open(MakeText(300), true);
-    ASSERT_TRUE(layout_->GoToPosition(layout_->CurrentPageStart(), 2));
-    uint32_t second = layout_->CurrentPageStart();
-    ASSERT_TRUE(layout_->GoToPosition(second, 2));
-    uint32_t third = layout_->CurrentPageStart();
-    layout_->Invalidate(1);
-    content_.stallAt = third;
-    EXPECT_FALSE(layout_->GoToPosition(third, 2));
-    EXPECT_EQ(layout_->CurrentPageStart(), third);
-    // Backward from beyond the stalled page ends too.
-    ASSERT_TRUE(layout_->GoToPage(kNone) || true);
-    EXPECT_TRUE(layout_->CheckInvariants());
-}
-
-TEST_F(Paging, AMoveThatFailsKeepsTheOldPageAndTellsNobody) {
-    Open(MakeText(40));
-    int changed = listener_.changed;
-    uint32_t cur = layout_->CurrentPageStart();
-    EXPECT_FALSE(layout_->GoToPosition(cur, -1));
-    EXPECT_FALSE(layout_->GoToPositionAsPageStart(layout_->TextLength()));
-    EXPECT_FALSE(layout_->GoToPageContaining(layout_->TextLength() + 5));
-    EXPECT_EQ(layout_->CurrentPageStart(), cur);
-    EXPECT_EQ(listener_.changed, changed);
-}
-
-TEST_F(Paging, AStepWithNoRecordLaysThePageOutAtThePosition) {
-    Open(MakeText(300), true);
-    ASSERT_TRUE(layout_->GoToPosition(200, 0));
-    EXPECT_GE(layout_->CurrentPageStart(), 200u);
-    EXPECT_FALSE(layout_->MoveToPosition(200, 7));
-}
-
-TEST_F(Paging, GoingToThePageContainingAPositionShowsIt) {
-    Open(MakeText(600), true);
-    std::vector<Span> pages = WalkForward();
-    const Span& mid = pages[pages.size() / 2];
-    ASSERT_TRUE(layout_->GoToPage(1));
-    ASSERT_TRUE(layout_->GoToPageContaining(mid.start));
-    EXPECT_EQ(layout_->CurrentPageStart(), mid.start);
-    ASSERT_TRUE(layout_->GoToPageContaining(2));
-    EXPECT_EQ(layout_->CurrentPageStart(), layout_->FirstPageStart());
-}
-
-TEST_F(Paging, AdvancingReachesThePageOfARange) {
-    Open(MakeText(600), true);
-    std::vector<Span> pages = WalkForward();
-    ASSERT_TRUE(layout_->GoToPage(1));
-    const Span& target = pages[4];
-    ASSERT_TRUE(layout_->AdvanceToPosition(target.start + 1, target.start + 3));
-    EXPECT_EQ(layout_->CurrentPageStart(), target.start);
-}
-
-// --- The first page -------------------------------------------------------------------------------
-
-TEST_F(Paging, HtmlWithATitleShowsItsBody) {
-    Open(u"<html><head><title>T</title></head><body>Hello there</body></html>", false, nullptr,
-         true);
-    uint32_t f = layout_->FirstPageStart();
-    EXPECT_GT(f, 30u);
-    Current();
-    EXPECT_EQ(layout_->CurrentPageNumber(), 1u);
-}
-
-TEST_F(Paging, HtmlWithoutABodyShowsItsText) {
-    Open(u"<p>hi there</p><p>second</p>", false, nullptr, true);
-    EXPECT_EQ(layout_->FirstPageStart(), 0u);
-    Span page = Current();
-    EXPECT_EQ(page.end, layout_->TextLength());
-}
-
-TEST_F(Paging, ALongHeadStillFindsTheBody) {
-    std::u16string head = u"<html><head><title>Long</title>";
-    for (int i = 0; i < 20; ++i) head += u"<meta name=\"k\" content=\"v\">";
-    Open(head + u"</head><body>words here</body></html>", false, nullptr, true);
-    Current();
-    EXPECT_EQ(layout_->CurrentPageNumber(), 1u);
-    EXPECT_GT(layout_->CurrentPageLength(), 0u);
-}
-
-// --- Document keys and the side file -----------------------------------------------------------------
-
-class SideFile : public Paging {
-protected:
-    AnnotationFile* OpenNotes() {
-        auto* f = new AnnotationFile;
-        EXPECT_EQ(f->OpenOrCreate("\\book.prc", "Book", 4, 0, 1, 1), 0);
-        return f;
-    }
-    fvt::test::TempDevice device_;
-};
-
-TEST_F(SideFile, AFileWithoutAnIdTakesTheBooksKey) {
-    FixedTraits traits(0x1234);
-    Open(MakeText(50), true, &traits);
-    AnnotationFile* f = OpenNotes();
-    ASSERT_EQ(f->GetBookId(), 0xFFFFFFFFu);
-    ASSERT_GE(f->AddBookmark(1, 5, 9, 0, 0, 0, 0), 0);
-    EXPECT_TRUE(layout_->SetAnnotations(f));
-    EXPECT_EQ(f->GetBookId(), 0x1234u);
-    EXPECT_EQ(f->BookmarkCount(), 1u);
-    f->Release();
-}
-
-TEST_F(SideFile, ASwappedKeyIsTheSameBook) {
-    FixedTraits traits(0x11223344);
-    Open(MakeText(50), true, &traits);
-    AnnotationFile* f = OpenNotes();
-    f->SetBookId(0x44332211);
-    ASSERT_GE(f->AddBookmark(1, 5, 9, 0, 0, 0, 0), 0);
-    EXPECT_TRUE(layout_->SetAnnotations(f));
-    EXPECT_EQ(f->BookmarkCount(), 1u);
-    f->Release();
-}
-
-TEST_F(SideFile, ADocumentWithoutAKeyNeverWipesTheFile) {
-    FixedTraits none(0);
-    Open(MakeText(50), true, &none);
-    AnnotationFile* f = OpenNotes();
-    f->SetBookId(77);
-    ASSERT_GE(f->AddBookmark(1, 5, 9, 0, 0, 0, 0), 0);
-    EXPECT_TRUE(layout_->SetAnnotations(f));
-    EXPECT_EQ(f->BookmarkCount(), 1u);
-    EXPECT_EQ(f->GetBookId(), 77u);
-    f->Release();
-}
-
-TEST_F(SideFile, AnotherBooksFileIsSetAsideBeforeItIsEmptied) {
-    {
-        AnnotationFile* f = OpenNotes();
-        f->SetBookId(77);
-        ASSERT_GE(f->AddBookmark(1, 5, 9, 0, 0, 0, 0), 0);
-        f->Release();  // written
-    }
-    ASSERT_TRUE(device_.HostExists("book.fvt"));
-    FixedTraits traits(0x1234);
-    Open(MakeText(50), true, &traits);
-    AnnotationFile* f = OpenNotes();
-    ASSERT_EQ(f->BookmarkCount(), 1u);
-    EXPECT_TRUE(layout_->SetAnnotations(f));
-    EXPECT_EQ(f->BookmarkCount(), 0u);
-    EXPECT_EQ(f->GetBookId(), 0x1234u);
-    EXPECT_TRUE(device_.HostExists("book.fvt.damaged"));
-    f->Release();
-}
-
-TEST_F(Paging, DocumentsWithoutAKeyGetOneForTheSession) {
-    Open(MakeText(50));
-    uint32_t key = layout_->CurrentDocumentKey();
-    EXPECT_NE(key, kNone);
-    EXPECT_EQ(layout_->CurrentDocumentKey(), key);
-    EXPECT_EQ(listener_.relayouts, 1);
+TEST_F(PageLayoutTest, APageIsLaidOutAgainFromItsRecordTheSameWay) {
+    host = std::make_unique<LayoutHost>(u"<html><body><p>" + Words(30, u"abcd") + u"</p></body></html>", 60, 40);
+    PageRecord first, second, third, again;
+    PageSlot slot;
+    slot.record = &first;
+    bool more = false;
+    ASSERT_TRUE(host->Layout().LayoutIntoSlot(slot, second, more, false));
+    PageSlot s2;
+    s2.record = &second;
+    ASSERT_TRUE(host->Layout().LayoutIntoSlot(s2, third, more, false));
+    std::vector<std::string> once = fvt::test::LineTexts(s2.contents);
+    // The second page again from its record (its saved block, scan state and elements).
+    PageSlot s3;
+    s3.record = &second;
+    ASSERT_TRUE(host->Layout().LayoutIntoSlot(s3, again, more, false));
+    EXPECT_EQ(fvt::test::LineTexts(s3.contents), once);
+    EXPECT_EQ(again.start, third.start);
 }
 
 }  // namespace

@@ -15,6 +15,12 @@
 
 namespace {
 
+LayoutSettings Settings(int32_t baseFontSize) {
+    LayoutSettings s;
+    s.baseFontSize = baseFontSize;
+    return s;
+}
+
 using fvt::test::RecordingCanvas;
 
 // Lays out a fixed page: "see the" / "harbour now", with "the harbour" under one link.
@@ -32,7 +38,7 @@ public:
         line.height = 10;
         line.baseline = 8;
         PositionRecord plain, linked;
-        linked.text.link.Assign(link.Get());
+        linked.link.Assign(link.Get());
         FlowMark space;
         space.type = kMarkSpace;
         space.width = 6;
@@ -66,7 +72,7 @@ protected:
         layout_.SetSource(&source_);
         layout_.SetContentLayout(&content_);
         layout_.SetCanvas(&canvas_);
-        layout_.Configure(RenderState{}, 10);
+        layout_.Configure(Settings(10));
         layout_.SetViewport(Rect{0, 0, 120, 60});
         ASSERT_TRUE(layout_.Start());
         ASSERT_TRUE(layout_.GoToPage(1));

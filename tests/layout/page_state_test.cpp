@@ -13,6 +13,12 @@
 
 namespace {
 
+LayoutSettings Settings(int32_t baseFontSize) {
+    LayoutSettings s;
+    s.baseFontSize = baseFontSize;
+    return s;
+}
+
 class SeekableDocument : public MemoryDocument {
 public:
     using MemoryDocument::MemoryDocument;
@@ -46,7 +52,7 @@ struct Engine {
         layout = std::make_unique<PageLayout>(&traits);
         layout->SetSource(&source);
         layout->SetContentLayout(&content);
-        layout->Configure(RenderState{}, 12);
+        layout->Configure(Settings(12));
         layout->SetViewport(Rect{0, 0, 120, 60});
         layout->Start();
         layout->GoToPage(1);
@@ -95,7 +101,7 @@ TEST_P(PageState, RoundTripsWithTableEntries) {
         if (count) {
             EXPECT_EQ(r->tables.back().y, -8);
         }
-        EXPECT_EQ(r->markIndex, 2u);
+        EXPECT_EQ(r->markIndex, 2);
         // The restored page lays out and continues like the original.
         ASSERT_TRUE(b.layout->GoToPosition(start, 2));
         ASSERT_TRUE(a.layout->GoToPosition(start, 2));
@@ -213,7 +219,7 @@ TEST_F(Refused, AByteSwappedKeyIsAccepted) {
     s.SetReadPosition(0);
     ASSERT_TRUE(engine.layout->RestorePageState(7, target, s));
     EXPECT_EQ(engine.layout->CurrentPageStart(), target);
-    EXPECT_EQ(engine.layout->FindPageRecord(target, 0)->markIndex, 3u);
+    EXPECT_EQ(engine.layout->FindPageRecord(target, 0)->markIndex, 3);
 }
 
 TEST_F(Refused, AKnownPageNeedsNoBlockButTheBlockIsConsumed) {
@@ -237,7 +243,7 @@ TEST_F(Refused, OldVersionsAreRead) {
     v1.SetReadPosition(0);
     ASSERT_TRUE(engine.layout->RestorePageState(7, target, v1));
     EXPECT_EQ(engine.layout->CurrentPageStart(), target);
-    EXPECT_EQ(engine.layout->FindPageRecord(target, 0)->markIndex, PageLayout::kNone);
+    EXPECT_EQ(engine.layout->FindPageRecord(target, 0)->markIndex, -1);
 
     // Version 3: no flag, the state follows; the entries are read.
     Engine source(true);
@@ -246,7 +252,7 @@ TEST_F(Refused, OldVersionsAreRead) {
     ByteStream v3;
     Words(v3, {PageLayout::kStateMagic, 3, kKey, 20, 1, 1, 44, 5, 6});
     v3.WriteBlock(rec->scanState);
-    rec->stack.Save(v3);
+    rec->elements.Save(v3);
     v3.SetReadPosition(0);
     Engine fresh(true);
     ASSERT_TRUE(fresh.layout->RestorePageState(9, start, v3));
@@ -254,17 +260,17 @@ TEST_F(Refused, OldVersionsAreRead) {
     ASSERT_NE(r, nullptr);
     ASSERT_EQ(r->tables.size(), 1u);
     EXPECT_EQ(r->tables[0].position, 44u);
-    EXPECT_EQ(r->markIndex, 1u);
+    EXPECT_EQ(r->markIndex, 1);
 
     // Version 2: L and the mark, then the state.
     ByteStream v2;
     Words(v2, {PageLayout::kStateMagic, 2, kKey, 4, 0});
     v2.WriteBlock(rec->scanState);
-    rec->stack.Save(v2);
+    rec->elements.Save(v2);
     v2.SetReadPosition(0);
     Engine other(true);
     ASSERT_TRUE(other.layout->RestorePageState(9, start, v2));
-    EXPECT_EQ(other.layout->FindPageRecord(start, 0)->markIndex, 0u);
+    EXPECT_EQ(other.layout->FindPageRecord(start, 0)->markIndex, 0);
 }
 
 TEST(PageStateBlock, AJunkMarkIndexReadsAsNone) {
@@ -274,7 +280,7 @@ TEST(PageStateBlock, AJunkMarkIndexReadsAsNone) {
     Words(s, {PageLayout::kStateMagic, 4, kKey, 0, 8, 0x80000005u, 0});
     s.SetReadPosition(0);
     ASSERT_TRUE(engine.layout->RestorePageState(3, target, s));
-    EXPECT_EQ(engine.layout->FindPageRecord(target, 0)->markIndex, PageLayout::kNone);
+    EXPECT_EQ(engine.layout->FindPageRecord(target, 0)->markIndex, -1);
 }
 
 }  // namespace

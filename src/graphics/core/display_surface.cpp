@@ -279,6 +279,9 @@ void DisplaySurface::FlushDirty() {
             owner_->EndDraw();
         }
         ignoreDrawing_ = false;
+        // Not every drawing operation marks what it changed: the redrawn area counts as a whole.
+        fresh_ = false;
+        if (!scrolling_) Rect::Union(changed_, r);
     }
     Rect area;
     Rect::Intersect(changed_, Rect{0, 0, pageWidth_, pageHeight_}, area);
@@ -465,7 +468,9 @@ void DisplaySurface::ApplyOrientation(int target) {
     if (controller_) controller_->SetOrientationSetting(orientation_);
     InvalidateRect(nullptr, false);
     InvalidatePage(nullptr);
-    if (!repainted) FlushDirty();
+    FlushDirty();
+    // A new page size reaches the window's own painting too (a back buffer that vanished).
+    if (repainted && owner_ && owner_->Window()) ::InvalidateRect(owner_->Window(), nullptr, FALSE);
     // Shown only once the surface is whole again: the message box runs a nested message loop
     // that paints and ticks.
     if (failed && controller_) controller_->MessageBoxById(-1, kNotEnoughMemory, 0);
@@ -476,15 +481,19 @@ void DisplaySurface::OverlayCommit() {
     const bool allowed = controller_->DisplaySurfaceAllowed();
     if (allowed) {
         const bool becameActive = !active_;
-        const int target = active_ ? orientation_ : requested_;
         if (becameActive) {
             active_ = true;
             orientation_ = 0;
             ApplyModeToSurface(true);
         }
-        if (becameActive || target != orientation_ || forced_) {
+        // The orientation the settings and command states give now (a rotation refused
+        // before may be allowed since).
+        bool first = false, second = false, third = false;
+        controller_->GetCommandStates(first, second, third);
+        const int wanted = first && third && CheckDisplayDepth(1) != 0 ? requested_ : 0;
+        if (becameActive || wanted != orientation_ || forced_) {
             TellViewSize(false);
-            ApplyOrientation(target);
+            ApplyOrientation(requested_);
         }
         return;
     }

@@ -19,7 +19,7 @@
 
 class DrawingSurface;
 
-class DisplaySurface : public DisplayLink {
+class DisplaySurface final : public DisplayLink {
 public:
     static constexpr uintptr_t kTimerId = 1;
     static constexpr int kInactive = 255;

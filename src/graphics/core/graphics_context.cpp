@@ -965,13 +965,28 @@ void GraphicsContext::CopyRotated(const OffscreenBitmap& record, Point from, con
     auto* out = static_cast<uint32_t*>(bits);
     for (int32_t top = 0; top < to.height; top += kStrip) {
         int32_t rows = std::min(kStrip, to.height - top);
-        for (int32_t y = 0; y < rows; ++y) {
-            for (int32_t x = 0; x < to.width; ++x) {
-                // The screen pixel at screenFrom + (x, y) shows this page pixel.
-                Point p = Transform::MapPoint(
-                    screenToPage, Point{to.x + x - offset.x, to.y + top + y - offset.y});
+        // Column by column within the strip: a screen column walks the page along one fixed
+        // step, which for a quarter turn is along a page row (reads in memory order), and
+        // 32-bit pages are read without conversion.
+        const Point step = Transform::MapVector(screenToPage, Point{0, 1});
+        for (int32_t x = 0; x < to.width; ++x) {
+            Point p = Transform::MapPoint(screenToPage,
+                                          Point{to.x + x - offset.x, to.y + top - offset.y});
+            uint32_t* cell = out + x;
+            for (int32_t y = 0; y < rows; ++y, p.x += step.x, p.y += step.y, cell += to.width) {
                 bool inside = p.x >= 0 && p.y >= 0 && p.x < pageW && p.y < pageH;
-                out[static_cast<size_t>(y) * to.width + x] = inside ? pixel(p.x, p.y) : 0;
+                if (!inside) {
+                    *cell = 0;
+                } else if (bpp == 32) {
+                    uint32_t v;
+                    std::memcpy(&v,
+                                src + static_cast<size_t>(bottomUp ? pageH - 1 - p.y : p.y) * stride +
+                                    4 * static_cast<size_t>(p.x),
+                                4);
+                    *cell = v & 0xFFFFFF;
+                } else {
+                    *cell = pixel(p.x, p.y);
+                }
             }
         }
         BitBlt(dc_, to.x, to.y + top, to.width, rows, strip.dc, 0, 0, SRCCOPY);

@@ -191,7 +191,7 @@ void CoverView::Redraw(const Rect* area) {
     if (!gc) return;
     gc->SetPenColor(background_);
     gc->SetBrushColor(background_);
-    gc->FillRect(rect_);
+    gc->DrawRectangle(rect_, true);
     if (picture_ && hasPicture_) {
         gc->SetClipRect(rect_);
         Rect p = viewport_.VisiblePictureRect();
@@ -226,6 +226,7 @@ void CoverView::Redraw(const Rect* area) {
         }
         if (!p.IsEmpty()) picture_->Draw(*gc, p, 0);
         gc->ResetClip();
+        gc->MarkChanged(&rect_);
     }
     surface_->EndDraw();
 }

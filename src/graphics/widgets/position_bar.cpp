@@ -46,7 +46,7 @@ void DockBar::DrawBackground(GraphicsContext& gc, const Rect& r) {
     uint32_t c = owner_ ? owner_->GetBackgroundColour() : 0xFFFFFF;
     gc.SetPenColor(c);
     gc.SetBrushColor(c);
-    gc.FillRect(r);
+    gc.DrawRectangle(r, true);
 }
 
 Rect& DockBar::AdjustRect(Rect& out, const Rect& in) {
@@ -141,6 +141,8 @@ void PositionBar::Redraw(const Rect* area) {
     DrawBar(gc, g, current);
     DrawTicks(gc, g, current);
     DrawPageNumber(gc);
+    // Lines and text do not mark what they change; the strip goes to the screen as a whole.
+    gc.MarkChanged(&strip_);
 }
 
 void PositionBar::DrawBar(GraphicsContext& gc, const Geometry& g, int32_t current) {

@@ -18,6 +18,14 @@ uint32_t Quarter(uint32_t c) {
 
 const char16_t kSample[] = u"Toto";
 
+// Stores the value when it differs; true when it did.
+template <typename T>
+bool Changed(T& field, T value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+
 }  // namespace
 
 // ---- ScrollingLabel ---------------------------------------------------------------------------
@@ -42,33 +50,23 @@ void ScrollingLabel::SetStyle(const TextStyle& style, bool redraw) {
 }
 
 void ScrollingLabel::SetScrollMode(uint32_t mode, bool redraw) {
-    if (mode == scrollMode_) return;
-    scrollMode_ = mode;
-    if (redraw) Refresh();
+    if (Changed(scrollMode_, mode) && redraw) Refresh();
 }
 
 void ScrollingLabel::SetAlignment(uint32_t alignment, bool redraw) {
-    if (alignment == alignment_) return;
-    alignment_ = alignment;
-    if (redraw) Refresh();
+    if (Changed(alignment_, alignment) && redraw) Refresh();
 }
 
 void ScrollingLabel::SetTextColor(uint32_t c, bool redraw) {
-    if (c == textColour_) return;
-    textColour_ = c;
-    if (redraw) Refresh();
+    if (Changed(textColour_, c) && redraw) Refresh();
 }
 
 void ScrollingLabel::SetBackgroundColor(uint32_t c, bool redraw) {
-    if (c == background_) return;
-    background_ = c;
-    if (redraw) Refresh();
+    if (Changed(background_, c) && redraw) Refresh();
 }
 
 void ScrollingLabel::SetVisible(bool visible, bool redraw) {
-    if (visible == visible_) return;
-    visible_ = visible;
-    if (redraw) Refresh();
+    if (Changed(visible_, visible) && redraw) Refresh();
 }
 
 Rect& ScrollingLabel::AdjustRect(Rect& out, const Rect& in) {
@@ -118,7 +116,8 @@ void ScrollingLabel::Redraw(const Rect* area) {
     gc.SetPenColor(background_);
     gc.SetBrushColor(background_);
     gc.SetTextColor(textColour_);
-    if (!Color::IsNone(background_)) gc.FillRect(rect_);
+    if (!Color::IsNone(background_)) gc.DrawRectangle(rect_, true);
+    gc.MarkChanged(&rect_);
     if (text_.IsEmpty() || rect_.IsEmpty()) return;
     if (scrolling_) {
         DrawMarquee(gc);
@@ -154,7 +153,7 @@ void ScrollingLabel::DrawMarquee(GraphicsContext& gc) {
         uint32_t fill = transparent ? key : background_;
         painter.SetPenColor(fill);
         painter.SetBrushColor(fill);
-        painter.FillRect(Rect{0, 0, width, rect_.height});
+        painter.DrawRectangle(Rect{0, 0, width, rect_.height}, true);
         painter.SetFontStyle(style_);
         painter.SetTextColor(textColour_);
         painter.DrawText(text_.Data(), text_.Length(), Point{});
@@ -181,13 +180,6 @@ void ScrollingLabel::DrawMarquee(GraphicsContext& gc) {
 // ---- LevelBar ---------------------------------------------------------------------------------
 
 LevelBar::LevelBar() : fill_(Color::Pack(255, 50, 50)), background_(Color::Pack(255, 255, 255)) {}
-
-template <typename T>
-void LevelBar::Store(T& field, T value, bool redraw) {
-    if (field == value) return;
-    field = value;
-    if (redraw) Redraw(&rect_);
-}
 
 void LevelBar::SetValue(uint32_t value, uint32_t maximum, bool redraw) {
     if (value == value_ && maximum == maximum_) return;
@@ -217,25 +209,25 @@ int32_t LevelBar::FilledWidth(int32_t width) const {
 }
 
 void LevelBar::SetFillColor(uint32_t c, bool redraw) {
-    Store(fill_, c, redraw);
+    if (Changed(fill_, c) && redraw) Redraw(&rect_);
 }
 void LevelBar::SetBackgroundColor(uint32_t c, bool redraw) {
-    Store(background_, c, redraw);
+    if (Changed(background_, c) && redraw) Redraw(&rect_);
 }
 void LevelBar::SetFrameColor(uint32_t c, bool redraw) {
-    Store(frame_, c, redraw);
+    if (Changed(frame_, c) && redraw) Redraw(&rect_);
 }
 void LevelBar::SetBackgroundShaded(bool on, bool redraw) {
-    Store(backgroundShaded_, on, redraw);
+    if (Changed(backgroundShaded_, on) && redraw) Redraw(&rect_);
 }
 void LevelBar::SetFillShaded(bool on, bool redraw) {
-    Store(fillShaded_, on, redraw);
+    if (Changed(fillShaded_, on) && redraw) Redraw(&rect_);
 }
 void LevelBar::SetPadding(int32_t padding, bool redraw) {
-    Store(padding_, padding, redraw);
+    if (Changed(padding_, padding) && redraw) Redraw(&rect_);
 }
 void LevelBar::SetVisible(bool visible, bool redraw) {
-    Store(visible_, visible, redraw);
+    if (Changed(visible_, visible) && redraw) Redraw(&rect_);
 }
 
 Rect& LevelBar::AdjustRect(Rect& out, const Rect& in) {
@@ -260,12 +252,13 @@ void LevelBar::Redraw(const Rect* area) {
     } else if (backgroundShaded_) {
         gc.FillGradient(inside, background_, Quarter(background_), true);
     } else {
+        gc.SetPenColor(background_);
         gc.SetBrushColor(background_);
-        gc.FillRect(inside);
+        gc.DrawRectangle(inside, true);
     }
     Rect filled{inside.x, inside.y, FilledWidth(inside.width), inside.height};
-    if (filled.IsEmpty()) return;
-    gc.FillGradient(filled, fill_, fillShaded_ ? Quarter(fill_) : fill_, true);
+    if (!filled.IsEmpty()) gc.FillGradient(filled, fill_, fillShaded_ ? Quarter(fill_) : fill_, true);
+    gc.MarkChanged(&rect_);
 }
 
 // ---- StatusPanel ------------------------------------------------------------------------------
@@ -284,13 +277,6 @@ StatusPanel::~StatusPanel() {
     second_.Detach();
     bar_.Detach();
     third_.Detach();
-}
-
-template <typename T>
-void StatusPanel::Store(T& field, T value, bool redraw) {
-    if (field == value) return;
-    field = value;
-    if (redraw) Relayout(true);
 }
 
 void StatusPanel::SetProgress(uint32_t value, uint32_t maximum, bool redraw) {
@@ -347,25 +333,25 @@ void StatusPanel::SetBackgroundColor(uint32_t c, bool redraw) {
 }
 
 void StatusPanel::SetCornerRadius(int32_t r, bool redraw) {
-    Store(radius_, r, redraw);
+    if (Changed(radius_, r) && redraw) Relayout(true);
 }
 void StatusPanel::SetMargin(int32_t m, bool redraw) {
-    Store(margin_, m, redraw);
+    if (Changed(margin_, m) && redraw) Relayout(true);
 }
 void StatusPanel::SetSpacing(int32_t s, bool redraw) {
-    Store(spacing_, s, redraw);
+    if (Changed(spacing_, s) && redraw) Relayout(true);
 }
 void StatusPanel::SetShowFirstLabel(bool on, bool redraw) {
-    Store(showFirst_, on, redraw);
+    if (Changed(showFirst_, on) && redraw) Relayout(true);
 }
 void StatusPanel::SetShowSecondLabel(bool on, bool redraw) {
-    Store(showSecond_, on, redraw);
+    if (Changed(showSecond_, on) && redraw) Relayout(true);
 }
 void StatusPanel::SetShowBar(bool on, bool redraw) {
-    Store(showBar_, on, redraw);
+    if (Changed(showBar_, on) && redraw) Relayout(true);
 }
 void StatusPanel::SetShowThirdLabel(bool on, bool redraw) {
-    Store(showThird_, on, redraw);
+    if (Changed(showThird_, on) && redraw) Relayout(true);
 }
 
 void StatusPanel::SetFirstLabelVisible(bool on, bool redraw) {

@@ -119,9 +119,6 @@ public:
     int32_t ZOrder() const override { return -128; }
 
 private:
-    template <typename T>
-    void Store(T& field, T value, bool redraw);
-
     uint32_t value_ = 0;
     uint32_t maximum_ = 0;
     Rect rect_{};
@@ -193,8 +190,6 @@ private:
     int32_t Layout(bool measureOnly, int32_t width);
     void Relayout(bool measure);
     void DrawBackground();
-    template <typename T>
-    void Store(T& field, T value, bool redraw);
 
     Rect rect_{};
     ScrollingLabel first_;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/core/graphics_context.h"
 #include "graphics/core/reader_links.h"
 
 namespace fvt::test {
@@ -96,6 +97,33 @@ public:
     std::vector<Rect> popupRects;
     std::vector<int32_t> messages;
     std::vector<uint32_t> commands;
+};
+
+// A picture of one colour (r | g << 8 | b << 16) that remembers where it was drawn; a size
+// query that fails when answers is false.
+class SolidPicture : public DrawablePicture {
+public:
+    SolidPicture(int32_t w, int32_t h, uint32_t colour = 0x00FF00, bool answers = true)
+        : w_(w), h_(h), colour_(colour), answers_(answers) {}
+    bool GetSize(int32_t& width, int32_t& height, uint32_t& extra) override {
+        width = w_;
+        height = h_;
+        extra = 0;
+        return answers_;
+    }
+    bool Draw(GraphicsContext& gc, const Rect& r, uint32_t) override {
+        gc.SetPenColor(colour_);
+        gc.SetBrushColor(colour_);
+        gc.DrawRectangle(r, true);
+        drawnAt = r;
+        return true;
+    }
+    Rect drawnAt{};
+
+private:
+    int32_t w_, h_;
+    uint32_t colour_;
+    bool answers_;
 };
 
 }  // namespace fvt::test

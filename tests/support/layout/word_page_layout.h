@@ -55,7 +55,7 @@ public:
                 bool isEnd = false, isEmpty = false;
                 if (source->GetTag(isEnd, isEmpty) == kTagBr) {
                     if (!lineOpen) {
-                        if (line >= maxLines) return Follow(record, follower, moreText, p, before);
+                        if (line >= maxLines) return Follow(slot, record, follower, moreText, p, before);
                         OpenLine(slot, column, line, p);
                     }
                     lineOpen = true;
@@ -76,7 +76,7 @@ public:
             }
             if (!lineOpen) {
                 if (line >= maxLines) {
-                    return Follow(record, follower, moreText, p, before);
+                    return Follow(slot, record, follower, moreText, p, before);
                 }
                 OpenLine(slot, column, line, p);
                 lineOpen = true;
@@ -92,7 +92,8 @@ public:
             trailing = 0;
         }
         if (lineOpen) CloseLine(slot, column, x - trailing, false);
-        slot.contentHeight = static_cast<uint32_t>((line + 1) * lineHeight + 1);
+        slot.contentHeight = (line + 1) * lineHeight + 1;
+        slot.contents.SetEndPosition(layout.TextLength());
         return true;
     }
 
@@ -123,11 +124,12 @@ private:
 
     int32_t lineCount_ = 0;
 
-    bool Follow(PageRecord& record, PageRecord& follower, bool& moreText, uint32_t p,
-                ByteStream& before) {
+    bool Follow(PageSlot& slot, PageRecord& record, PageRecord& follower, bool& moreText,
+                uint32_t p, ByteStream& before) {
+        slot.contents.SetEndPosition(p);
         follower.start = record.start == stallAt ? record.start : p;
         follower.scanState = std::move(before);
-        follower.stack.Assign(record.stack);
+        follower.elements.Assign(record.elements);
         moreText = true;
         return true;
     }

@@ -32,37 +32,14 @@ void PageRecord::Reset() {
     end = kNone;
     useStamp = 0;
     scanState.Clear();
-    stack.Clear();
-    position = PositionRecord{};
+    elements.Clear();
+    style = PositionRecord{};
+    blockStyle = BoxRecord{};
     block.reset();
-    continuation = 0;
+    markIndex = -1;
     colour = kNone;
     tables.clear();
-    markIndex = kNone;
-}
-
-bool PageRecord::CopyFrom(const PageRecord& other) {
-    if (this == &other) return true;
-    if (!scanState.CopyFrom(other.scanState) || !stack.Assign(other.stack)) return false;
-    if (other.block) {
-        auto copy = std::make_unique<BlockContents>();
-        if (!copy->CopyFrom(*other.block)) return false;
-        block = std::move(copy);
-    } else {
-        block.reset();
-    }
-    pageNumber = other.pageNumber;
-    start = other.start;
-    linkOrigin = other.linkOrigin;
-    linkStep = other.linkStep;
-    end = other.end;
-    useStamp = other.useStamp;
-    position = other.position;
-    continuation = other.continuation;
-    colour = other.colour;
-    tables = other.tables;
-    markIndex = other.markIndex;
-    return true;
+    used = false;
 }
 
 void PageRecord::MoveFrom(PageRecord& other) {
@@ -74,18 +51,19 @@ void PageRecord::MoveFrom(PageRecord& other) {
     end = other.end;
     useStamp = other.useStamp;
     scanState = std::move(other.scanState);
-    stack = std::move(other.stack);
-    position = other.position;
+    elements = std::move(other.elements);
+    style = other.style;
+    blockStyle = other.blockStyle;
     block = std::move(other.block);
-    continuation = other.continuation;
+    markIndex = other.markIndex;
     colour = other.colour;
     tables = std::move(other.tables);
-    markIndex = other.markIndex;
+    used = other.used;
     other.Reset();
 }
 
 uint32_t PageRecord::Follow(uint32_t p, int32_t step) const {
-    if (!IsUsed()) return kNone;
+    if (!used) return kNone;
     if (step == 0) return p == start ? start : kNone;
     if (linkStep == 0 || linkOrigin == kNone) return kNone;
     if (p == linkOrigin && step == linkStep) return start;
@@ -93,45 +71,27 @@ uint32_t PageRecord::Follow(uint32_t p, int32_t step) const {
     return kNone;
 }
 
-void PageSlot::Reset() {
-    record = nullptr;
-    scratch.Reset();
-    contents.Clear();
-    contentHeight = 0;
-    state = kPageNeverShown;
-    markIndex = PageRecord::kNone;
-    endsWithBreak = false;
-    drawn = false;
-    cornerBookmark = -1;
-    lateObject = -1;
-    marks.Clear();
-    marksBuilt = false;
+void PageLayout::ResetSlot(PageSlot& slot) {
+    slot.Reset();
+    slot.scratch.Reset();
+    slot.drawn = false;
+    slot.cornerBookmark = -1;
+    slot.lateObject = -1;
+    slot.marks.Clear();
+    slot.marksBuilt = false;
 }
 
 bool PageContentLayout::ReplayToken(PageLayout& layout, PageRecord& record) {
     TokenSource* source = layout.Source();
     if (!source || source->LastTokenKind() != kTokenTag) return true;
-    const RenderState* top = record.stack.GetRecordAtDepth(0);
-    return record.stack.Push(*source, top ? *top : layout.Settings());
+    const RenderState* top = record.elements.GetRecordAtDepth(0);
+    return record.elements.Push(*source, top ? *top : layout.Settings().defaults.style);
 }
 
 // --- Set-up ----------------------------------------------------------------------------------
 
-PageLayout::PageLayout(BookLayoutTraits* traits) : traits_(traits) {}
-
-PageLayout::~PageLayout() {
-    ReleaseSlot(0);
-    ReleaseSlot(1);
-}
-
-bool PageLayout::SourceFlag() { return traits_ ? traits_->SourceFlag() : true; }
-
-uint32_t PageLayout::DocumentKey() {
-    // A book without a key answers 0: treated as none.
-    if (!traits_) return kNone;
-    uint32_t key = traits_->DocumentKey();
-    return key == 0 ? kNone : key;
-}
+// A book without a key answers 0: like none, it never matches a side file.
+static uint32_t OwnKey(uint32_t key) { return key == 0 ? 0xFFFFFFFFu : key; }
 
 DocumentSource* PageLayout::Document() const { return source_ ? source_->Source() : nullptr; }
 
@@ -156,7 +116,7 @@ void PageLayout::Clear() {
 bool PageLayout::SetAnnotations(AnnotationFile* file) {
     annotations_ = file;
     if (!file) return true;
-    uint32_t key = DocumentKey();
+    uint32_t key = OwnKey(DocumentKey());
     // Without a key of our own nothing tells whether the file is another book's: keep it.
     if (IsKeyNone(key)) return true;
     uint32_t stored = file->GetBookId();
@@ -174,15 +134,6 @@ void PageLayout::SetListener(PageLayoutListener* listener) {
     listener_ = listener ? listener : &defaultListener_;
 }
 
-void PageLayout::Configure(const RenderState& settings, int8_t baseFontSize) {
-    sourceFlag_ = SourceFlag();
-    settings_ = settings;
-    defaultAlignment_ = settings.alignment ? settings.alignment : 1;
-    // Sizes below 1 would divide by zero in the estimates.
-    baseFontSize_ = baseFontSize < 1 ? 1 : baseFontSize;
-    Invalidate(2);
-}
-
 void PageLayout::SetViewport(const Rect& rect) {
     if (rect.x == viewport_.x && rect.y == viewport_.y && rect.width == viewport_.width &&
         rect.height == viewport_.height)
@@ -190,7 +141,9 @@ void PageLayout::SetViewport(const Rect& rect) {
     viewport_ = rect;
 }
 
-void PageLayout::SetColumnCount(uint32_t n) { columnCount_ = std::clamp<uint32_t>(n, 1, 4); }
+void PageLayout::SetColumnCount(uint32_t n) {
+    columnCount_ = static_cast<int>(std::clamp<uint32_t>(n, 1, kMaxColumns));
+}
 
 void PageLayout::SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom, bool fixed) {
     marginLeft_ = std::max(0, left);
@@ -201,7 +154,7 @@ void PageLayout::SetMargins(int32_t left, int32_t top, int32_t right, int32_t bo
 }
 
 bool PageLayout::Start() {
-    documentKey_ = DocumentKey();
+    documentKey_ = OwnKey(DocumentKey());
     if (IsKeyNone(documentKey_)) documentKey_ = random_.Next();
     if (!firstKnown_ && !LayoutFirstPage()) return false;
     Relayout();
@@ -211,7 +164,7 @@ bool PageLayout::Start() {
 }
 
 uint32_t PageLayout::CurrentDocumentKey() {
-    uint32_t key = DocumentKey();
+    uint32_t key = OwnKey(DocumentKey());
     return IsKeyNone(key) ? documentKey_ : key;
 }
 
@@ -220,7 +173,7 @@ uint32_t PageLayout::CurrentDocumentKey() {
 uint32_t PageLayout::CharsPerPageEstimate() const {
     int64_t w = std::max(0, columns_[0].width);
     int64_t h = std::max(0, columns_[0].height);
-    int64_t s = std::max<int64_t>(1, baseFontSize_);
+    int64_t s = std::max<int64_t>(1, settings_.baseFontSize);
     int64_t e = ((2 * w) / s) * (h / s);
     if (e < 1) return 1;
     return static_cast<uint32_t>(std::min<int64_t>(e, 0x7FFFFFFF));
@@ -239,7 +192,7 @@ uint32_t PageLayout::PositionOfPage(uint32_t n) const {
 }
 
 int32_t PageLayout::ColumnGap() const {
-    return std::max<int32_t>(baseFontSize_, (marginLeft_ + marginRight_) / 2);
+    return std::max<int32_t>(settings_.baseFontSize, (marginLeft_ + marginRight_) / 2);
 }
 
 int32_t PageLayout::ComputeColumns() {
@@ -253,7 +206,7 @@ int32_t PageLayout::ComputeColumns() {
     // Margins wider than the page leave one pixel rather than a negative page.
     content.width = std::max(1, content.width);
     content.height = std::max(1, content.height);
-    int32_t n = static_cast<int32_t>(columnCount_);
+    int32_t n = columnCount_;
     int32_t g = ColumnGap();
     int64_t w = (static_cast<int64_t>(content.width) - static_cast<int64_t>(n - 1) * g) / n;
     if (w < 1) w = 1;
@@ -269,12 +222,12 @@ int32_t PageLayout::ComputeColumns() {
 }
 
 int32_t PageLayout::FindColumn(const Rect& rect, Rect& out) const {
-    for (uint32_t k = 0; k < columnCount_; ++k) {
+    for (int k = 0; k < columnCount_; ++k) {
         const Rect& c = columns_[k];
         if (rect.x >= c.x && rect.y >= c.y && rect.x + rect.width <= c.x + c.width &&
             rect.y + rect.height <= c.y + c.height) {
             out = c;
-            return static_cast<int32_t>(k);
+            return k;
         }
     }
     out = Rect{};
@@ -409,7 +362,8 @@ bool PageLayout::LayoutFirstPage() {
                 source_->GetPosition(p);
                 first_.start = p;
                 source_->SaveState(first_.scanState);
-                first_.stack.Push(*source_, settings_);
+                first_.elements.Push(*source_, settings_.defaults.style);
+                first_.used = true;
                 first_.pageNumber = 1;
                 firstKnown_ = true;
                 return true;
@@ -431,6 +385,7 @@ bool PageLayout::LayoutFirstPage() {
     first_.scanState.Clear();
     source_->SaveState(first_.scanState);
     first_.pageNumber = 1;
+    first_.used = true;
     firstKnown_ = true;
     return true;
 }
@@ -449,19 +404,20 @@ bool PageLayout::LayoutPageFrom(uint32_t target, PageRecord& record, bool align)
         record.start = p;
         record.scanState.Clear();
         if (!source_->SaveState(record.scanState)) return false;
-        if (!record.stack.Assign(first_.stack)) {
-            if (!FreeMemory() || !record.stack.Assign(first_.stack)) return false;
+        if (!record.elements.Assign(first_.elements)) {
+            if (!FreeMemory() || !record.elements.Assign(first_.elements)) return false;
         }
-        record.position = first_.position;
+        record.style = first_.style;
+        record.blockStyle = first_.blockStyle;
         record.block.reset();
-        record.continuation = 0;
         record.tables.clear();
     }
     record.pageNumber = number;
     record.end = kNone;
     record.linkOrigin = kNone;
     record.linkStep = 0;
-    record.markIndex = kNone;
+    record.markIndex = -1;
+    record.used = true;
     if (record.pageNumber == kNone) record.pageNumber = EstimatePageNumber(record.start);
     return true;
 }
@@ -471,7 +427,7 @@ void PageLayout::AddCheckpoint(uint32_t position, const PageRecord& record) {
         return;
     Checkpoint c;
     c.position = position;
-    if (!source_->SaveState(c.scanState) || !c.stack.Assign(record.stack)) return;
+    if (!source_->SaveState(c.scanState) || !c.stack.Assign(record.elements)) return;
     checkpoints_.push_back(std::move(c));
 }
 
@@ -485,7 +441,7 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record) {
         if (c.position <= target) from = &c;
     ByteStream state;
     if (from) {
-        if (!state.CopyFrom(from->scanState) || !record.stack.Assign(from->stack)) return false;
+        if (!state.CopyFrom(from->scanState) || !record.elements.Assign(from->stack)) return false;
     } else if (!state.CopyFrom(first_.scanState)) {
         return false;
     }
@@ -501,38 +457,47 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record) {
         if (kind == kTokenEnd) break;
         if (kind == kTokenContinue) continue;
         bool ok = content_ ? content_->ReplayToken(*this, record)
-                           : (kind != kTokenTag || record.stack.Push(*source_, settings_));
+                           : (kind != kTokenTag ||
+                              record.elements.Push(*source_, settings_.defaults.style));
         if (!ok) return false;
     }
     source_->GetPosition(p);
     record.start = p;
     record.scanState.Clear();
     record.block.reset();
-    record.continuation = 0;
+    record.used = true;
     return source_->SaveState(record.scanState);
 }
 
 // --- Laying pages into slots -------------------------------------------------------------------
 
-bool PageLayout::LayoutIntoSlot(PageRecord& record, PageSlot& slot, bool singleStep,
-                                PageRecord& follower, bool& moreText) {
-    if (!content_ || !source_) return false;
-    slot.contents.Clear();
-    slot.contentHeight = 0;
-    slot.endsWithBreak = false;
+bool PageLayout::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
+                            PageRecord& follower, bool& moreText) {
+    if (!source_) return false;
+    slot.record = &record;
     follower.Reset();
     moreText = false;
-    if (!content_->LayoutIntoSlot(*this, record, slot, singleStep, follower, moreText))
-        return false;
+    bool ok;
+    if (content_) {
+        slot.contents.Clear();
+        slot.contentHeight = 0;
+        ok = content_->LayoutIntoSlot(*this, record, slot, singleStep, follower, moreText);
+    } else {
+        ok = LayoutIntoSlot(slot, follower, moreText, singleStep);
+    }
+    if (!ok) return false;
     if (moreText) {
         // A page that does not advance would make every move that steps over it loop.
-        if (!follower.IsUsed() || follower.start <= record.start) return false;
+        if (follower.start == kNone || follower.start <= record.start) return false;
+        follower.used = true;
         record.end = follower.start;
         follower.pageNumber =
             singleStep ? (record.pageNumber == 1 ? 2 : record.pageNumber) : record.pageNumber + 1;
         follower.linkOrigin = record.start;
         follower.linkStep = singleStep ? 1 : 2;
-        follower.markIndex = kNone;
+        follower.markIndex = -1;
+        follower.tables.clear();
+        follower.colour = kNone;
         if (lastNumber_ != kNone && follower.pageNumber > lastNumber_)
             lastNumber_ = lastStart_ = kNone;
     } else {
@@ -568,7 +533,7 @@ bool PageLayout::LayoutPageAt(uint32_t position, bool scratch, int32_t* slotOut)
     slot.record = record;
     PageRecord follower;
     bool more = false;
-    if (!LayoutIntoSlot(*record, slot, scratch, follower, more)) {
+    if (!LayoutSlot(*record, slot, scratch, follower, more)) {
         ReleaseSlot(s);
         return false;
     }
@@ -596,39 +561,6 @@ bool PageLayout::LayoutNextPage() {
     return LayoutPageAt(next->start, false);
 }
 
-bool PageLayout::PositionFraction(const PageSlot& slot, uint32_t position,
-                                  uint32_t& fraction) const {
-    if (!slot.record) return false;
-    uint32_t start = slot.record->start;
-    uint32_t end = slot.record->end;
-    if (position < start || end == kNone || position > end) return false;
-    if (position == end) {
-        fraction = 255;
-        return true;
-    }
-    int32_t height = std::max(1, columns_[0].height);
-    int32_t lineTop = 0;
-    uint32_t kind = kItemKindCount;
-    int32_t lineIndex = -1;
-    // The last line that starts at or before the position holds it.
-    for (int32_t i = 0; i < slot.contents.Count(); ++i) {
-        const BlockItem* item = slot.contents.ItemAt(i);
-        kind = item->kind;
-        if (kind == kItemLine) ++lineIndex;
-        if (!item->HasPosition() || item->Position() > position) {
-            if (item->HasPosition()) break;
-            continue;
-        }
-        if (kind == kItemLine && lineIndex >= 0) {
-            const LineRecord* line = const_cast<BlockContents&>(slot.contents).Line(lineIndex);
-            if (line) lineTop = line->y - columns_[0].y;
-        }
-    }
-    int64_t f = static_cast<int64_t>(std::max(0, lineTop)) * 256 / height;
-    fraction = static_cast<uint32_t>(std::min<int64_t>(f, 255));
-    return true;
-}
-
 // --- Sections ----------------------------------------------------------------------------------
 
 bool PageLayout::SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear) {
@@ -640,18 +572,6 @@ bool PageLayout::SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bo
     start = range[0];
     end = range[1];
     flagClear = !tree.IsValid() || tree.IsFlagClear();
-    return true;
-}
-
-bool PageLayout::SameSection(uint32_t a, uint32_t b) {
-    uint32_t lo = std::min(a, b), hi = std::max(a, b);
-    uint32_t ls = 0, le = 0, hs = 0, he = 0;
-    bool lclear = true, hclear = true;
-    bool hasLow = SectionOf(lo, ls, le, lclear);
-    if (hasLow && !lclear && le <= hi) return false;
-    if (SectionOf(hi, hs, he, hclear) && !hclear && (!hasLow || hs != ls || he != le)) return false;
-    DocumentSource* doc = Document();
-    if (doc && lo < hi && doc->SearchRange(lo + 1, hi + 1, true) >= 0) return false;
     return true;
 }
 
@@ -681,7 +601,7 @@ void PageLayout::HideCurrent() {
 
 void PageLayout::MakeCurrent(PageRecord* record, uint32_t mark) {
     current_ = record->start;
-    record->markIndex = mark == 255 ? kNone : mark;
+    record->markIndex = mark == 255 ? -1 : static_cast<int32_t>(mark);
     record->useStamp = NextStamp();
 }
 
@@ -724,7 +644,7 @@ bool PageLayout::MoveToPosition(uint32_t position, int32_t step, uint32_t mark) 
     if (!CanStep(step)) return false;
     if (step < -3 || step > 3) return false;
     HideCurrent();
-    if (PageRecord* cur = CurrentRecord()) cur->markIndex = kNone;
+    if (PageRecord* cur = CurrentRecord()) cur->markIndex = -1;
     PageRecord* r = FindPageRecord(position, step);
     if (!r) {
         switch (step) {
@@ -872,7 +792,7 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
     uint32_t bestFraction = 0;
     const int32_t height = std::max(1, columns_[0].height);
     const uint32_t tol = static_cast<uint32_t>(
-        std::min<int64_t>(128, 384 * static_cast<int64_t>(std::max<int8_t>(1, baseFontSize_)) / height));
+        std::min<int64_t>(128, 384 * static_cast<int64_t>(std::max(1, settings_.baseFontSize)) / height));
     bool corrected = false, hard = false, more = false;
     uint32_t k = 0, f = 0;
     enum { kGoOn, kAcceptR, kAcceptPrevious, kSettle } decision = kGoOn;
@@ -889,6 +809,7 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
             if (q < lower) {
                 if (lower <= firstStart) {
                     ok = r.CopyFrom(first_);
+                    r.used = ok;
                 } else {
                     q = lower;
                     ok = LayoutPageFrom(static_cast<uint32_t>(lower), r, false);
@@ -903,9 +824,9 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
             if (!ok) break;
         }
         slot.record = &r;
-        if (!LayoutIntoSlot(r, slot, false, follower, more)) break;
+        if (!LayoutSlot(r, slot, false, follower, more)) break;
         uint32_t fr = 0;
-        bool found = PositionFraction(slot, t0, fr);
+        bool found = PositionFraction(slot.contents, t0, fr);
         if (found) f = fr;
         bool stepForward = false;
         if (hard) {
@@ -939,6 +860,7 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
         } else {
             if (f > bestFraction || !hasBest) {
                 hasBest = best.CopyFrom(r);
+                best.used = hasBest;
                 bestFraction = f;
             }
             if (k == 0) {
@@ -956,7 +878,7 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
             more = false;
         }
         if (stepForward) {
-            hard = slot.endsWithBreak;
+            hard = EndsWithTypeZeroMark(slot.contents);
             previous.MoveFrom(r);
             hasPrevious = true;
             ++k;
@@ -1000,7 +922,7 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
         out = &first_;
     } else {
         accepted.pageNumber = std::max<uint32_t>(2, pageNumber == kNone ? 2 : pageNumber - 1);
-        accepted.markIndex = kNone;
+        accepted.markIndex = -1;
         accepted.useStamp = NextStamp();
         accepted.linkOrigin = kNone;
         accepted.linkStep = 0;
@@ -1008,7 +930,7 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
         if (!out) return false;
     }
     if (followerValid) {
-        follower.markIndex = kNone;
+        follower.markIndex = -1;
         follower.pageNumber = out->pageNumber + 1;
         follower.linkOrigin = out->start;
         follower.linkStep = 2;
@@ -1122,14 +1044,9 @@ uint32_t PageLayout::PageCount() {
     return EstimatePageNumber(TextLength());
 }
 
-uint32_t PageLayout::TextLength() const {
-    DocumentSource* doc = Document();
-    return doc ? doc->GetLength() : 0;
-}
-
-bool PageLayout::CurrentPageEndsWithBreak() const {
+bool PageLayout::CurrentPageEndsWithBreak() {
     int32_t s = SlotOf(current_);
-    return s >= 0 && slots_[s].endsWithBreak;
+    return s >= 0 && EndsWithTypeZeroMark(slots_[s].contents);
 }
 
 // --- Maintenance -----------------------------------------------------------------------------------
@@ -1196,12 +1113,8 @@ void PageLayout::DropRecordsExcept(uint32_t position, bool& keptCurrent) {
 
 void PageLayout::ReleaseSlot(int32_t i) {
     PageSlot& slot = slots_[i & 1];
-    if (slot.IsFree() && !slot.scratch.IsUsed()) {
-        slot.Reset();
-        return;
-    }
-    if (slot.state == kPageShown) listener_->OnPageHiding();
-    slot.Reset();
+    if (!slot.IsFree() && slot.state == kPageShown) listener_->OnPageHiding();
+    ResetSlot(slot);
 }
 
 void PageLayout::SetPageVisibility(uint32_t start, uint8_t state) {
