@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,7 +15,10 @@
 #include "document/markup/plain_text_token_source.h"
 #include "document/sources/layout_services.h"
 #include "support/document/memory_document.h"
+#include "support/layout/layout_host.h"
 #include "support/layout/word_page_layout.h"
+#include "platform/gdi/gdi_layer.h"
+#include "support/platform/window_fixture.h"
 #include "support/platform/temp_device.h"
 
 namespace {
@@ -520,6 +524,95 @@ TEST_F(Paging, DocumentsWithoutAKeyGetOneForTheSession) {
     EXPECT_NE(key, kNone);
     EXPECT_EQ(layout_->CurrentDocumentKey(), key);
     EXPECT_EQ(listener_.relayouts, 1);
+}
+
+}  // namespace
+
+// --- Over the block and line layout ---------------------------------------------------------------
+
+namespace {
+
+std::u16string Chapter() {
+    std::u16string html = u"<html><head><title>Chapters</title></head><body>";
+    std::u16string words = MakeText(1400, 11);
+    size_t cut = 0;
+    for (int p = 0; cut < words.size(); ++p) {
+        size_t next = std::min(words.size(), cut + 300 + (p % 5) * 90);
+        while (next < words.size() && words[next] != u' ') ++next;
+        html += p % 7 == 3 ? u"<h2>" : u"<p>";
+        html += words.substr(cut, next - cut);
+        html += p % 7 == 3 ? u"</h2>" : u"</p>";
+        cut = next;
+    }
+    return html + u"</body></html>";
+}
+
+class RealPages : public fvt::test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        GdiUseSyntheticFonts(true);
+    }
+    void TearDown() override {
+        GdiUseSyntheticFonts(false);
+        WindowTest::TearDown();
+    }
+    static Span Shown(PageLayout& layout) {
+        uint32_t start = layout.CurrentPageStart();
+        EXPECT_TRUE(layout.LayoutPageAt(start, false));
+        uint32_t length = layout.CurrentPageLength();
+        return Span{start, length == kNone ? layout.TextLength() : start + length};
+    }
+};
+
+TEST_F(RealPages, StepsBothWaysTileTheTextAsTheLayoutPagesIt) {
+    fvt::test::LayoutHost host(Chapter(), 240, 320, 12);
+    std::vector<fvt::test::LaidOutPage> reference;
+    ASSERT_TRUE(host.Paginate(reference));
+    ASSERT_GT(reference.size(), 5u);
+
+    PageLayout& layout = host.Layout();
+    layout.SetViewport(Rect{0, 0, 240, 320});
+    ASSERT_TRUE(layout.Start());
+    ASSERT_TRUE(layout.GoToPage(1));
+    std::vector<Span> forward{Shown(layout)};
+    while (layout.GoToPosition(layout.CurrentPageStart(), 2)) {
+        forward.push_back(Shown(layout));
+        ASSERT_TRUE(layout.CheckInvariants());
+        ASSERT_LT(forward.size(), 1000u);
+    }
+    // The reference starts at the very beginning (its first page shows the head's text too),
+    // so only the page count is compared.
+    EXPECT_LE(std::max(forward.size(), reference.size()) -
+                  std::min(forward.size(), reference.size()),
+              1u);
+    for (size_t i = 1; i < forward.size(); ++i)
+        EXPECT_EQ(forward[i].start, forward[i - 1].end) << "page " << i;
+    EXPECT_EQ(forward.back().end, layout.TextLength());
+
+    // Back again, page by page, over the same starts.
+    for (size_t i = forward.size() - 1; i > 0; --i) {
+        ASSERT_TRUE(layout.GoToPosition(layout.CurrentPageStart(), -1)) << "page " << i;
+        EXPECT_EQ(layout.CurrentPageStart(), forward[i - 1].start);
+    }
+    EXPECT_FALSE(layout.CanStep(-1));
+}
+
+TEST_F(RealPages, TheLastPageAndBackWithoutGaps) {
+    fvt::test::LayoutHost host(Chapter(), 240, 320, 12);
+    PageLayout& layout = host.Layout();
+    layout.SetViewport(Rect{0, 0, 240, 320});
+    ASSERT_TRUE(layout.Start());
+    ASSERT_TRUE(layout.GoToPage(kNone));
+    Span cur = Shown(layout);
+    EXPECT_EQ(cur.end, layout.TextLength());
+    for (int i = 0; i < 200 && layout.GoToPosition(cur.start, -1); ++i) {
+        Span before = Shown(layout);
+        EXPECT_LT(before.start, cur.start);
+        EXPECT_GE(before.end, cur.start) << "text skipped before " << cur.start;
+        cur = before;
+    }
+    EXPECT_EQ(cur.start, layout.FirstPageStart());
 }
 
 }  // namespace
