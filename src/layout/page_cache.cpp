@@ -972,7 +972,11 @@ bool PageLayout::AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd) {
 
 bool PageLayout::GoToPositionAsPageStart(uint32_t position) {
     if (position >= TextLength()) return false;
-    PageRecord* r = EnsureRecord(kNone, position, false);
+    return ShowAsOnlyPage(EnsureRecord(kNone, position, false));
+}
+
+// Makes the record current with every other laid-out page released.
+bool PageLayout::ShowAsOnlyPage(PageRecord* r) {
     if (!r) return false;
     HideCurrent();
     uint32_t start = r->start;
@@ -1000,15 +1004,7 @@ bool PageLayout::GoToPageContaining(uint32_t position) {
                 start = r.start;
             }
     }
-    PageRecord* r = EnsureRecord(number, start, true);
-    if (!r) return false;
-    HideCurrent();
-    start = r->start;
-    for (int32_t i = 0; i < 2; ++i)
-        if (slots_[i].record && slots_[i].record->start != start) ReleaseSlot(i);
-    MakeCurrent(r, 255);
-    listener_->OnPageChanged(r);
-    return true;
+    return ShowAsOnlyPage(EnsureRecord(number, start, true));
 }
 
 // --- Queries -------------------------------------------------------------------------------------

@@ -193,7 +193,10 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
         }
     }
     int32_t x = line->x + line->leftIndent + PageDrawing::AlignmentOffset(mode, line->freeWidth);
-    int32_t baseline = line->y + (line->baseline ? line->baseline : line->height);
+    // The baseline is measured from the top of the text, below the space kept above the line.
+    const int32_t top = line->y + line->extraAbove;
+    const int32_t inner = line->height - line->extraAbove - line->extraBelow;
+    int32_t baseline = top + (line->baseline ? line->baseline : inner);
     bool hidden = (line->flags & LineRecord::kHidden) != 0;
     int32_t carry = 0;
     bool previousWasSpace = false;
@@ -239,9 +242,9 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
                 if (!box || (box->flags & InlineBox::kAlignmentGiven)) break;
                 box->rect.x = x + box->hspace;
                 switch (box->alignment) {
-                    case 0: box->rect.y = line->y + box->vspace; break;
-                    case 9: box->rect.y = line->y + (line->height - box->rect.height) / 2; break;
-                    case 10: box->rect.y = line->y + line->height - box->rect.height; break;
+                    case 0: box->rect.y = top + box->vspace; break;
+                    case 9: box->rect.y = top + (inner - box->rect.height) / 2; break;
+                    case 10: box->rect.y = top + inner - box->rect.height; break;
                     default: box->rect.y = baseline - box->rect.height; break;
                 }
                 x += box->rect.width + 2 * box->hspace;

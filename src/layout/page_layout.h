@@ -414,6 +414,7 @@ private:
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool FindPageBefore(uint32_t position, PageRecord*& out);
     void MakeCurrent(PageRecord* record, uint32_t mark);
+    bool ShowAsOnlyPage(PageRecord* record);
     void HideCurrent();
     uint32_t NextStamp() { return counter_++; }
     void RememberLast(const PageRecord& record);

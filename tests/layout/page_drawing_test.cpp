@@ -17,6 +17,7 @@
 #include "layout/page_layout.h"
 #include "platform/gdi/gdi_layer.h"
 #include "support/document/memory_document.h"
+#include "support/layout/paging_fixtures.h"
 #include "support/layout/golden_canvas.h"
 #include "support/layout/recording_canvas.h"
 #include "support/layout/word_page_layout.h"
@@ -25,11 +26,6 @@
 
 namespace {
 
-LayoutSettings Settings(int32_t baseFontSize) {
-    LayoutSettings s;
-    s.baseFontSize = baseFontSize;
-    return s;
-}
 
 using namespace PageDrawing;
 using fvt::test::Op;
@@ -110,7 +106,7 @@ protected:
         layout_->SetSource(source_.get());
         layout_->SetContentLayout(&content_);
         layout_->SetCanvas(&canvas_);
-        layout_->Configure(Settings(10));
+        layout_->Configure(fvt::test::SettingsAt(10));
         layout_->SetViewport(Rect{0, 0, 120, 60});
         ASSERT_TRUE(layout_->Start());
         ASSERT_TRUE(layout_->GoToPage(1));
@@ -168,6 +164,18 @@ TEST_F(Drawing, JustifiedLinesReachTheRightEdgeButTheLastDoesNot) {
     // The last line of the paragraph starts at the left with plain spaces.
     EXPECT_EQ(words[5].rect.x, 0);
     EXPECT_EQ(words[6].rect.x, 66);
+}
+
+TEST_F(Drawing, TheBaselineSitsBelowTheSpaceAboveTheLine) {
+    Open(u"one two");
+    ASSERT_TRUE(layout_->LayoutPageAt(layout_->CurrentPageStart(), false));
+    PageSlot& slot = layout_->Slot(layout_->Slot(0).record ? 0 : 1);
+    LineRecord* line = slot.contents.Line(0);
+    ASSERT_NE(line, nullptr);
+    line->extraAbove = 6;
+    line->height += 6;
+    ASSERT_TRUE(layout_->DrawPage(false));
+    EXPECT_EQ(canvas_.Of('T')[0].rect.y, 6 + 8);
 }
 
 TEST_F(Drawing, CentredAndRightAlignedLines) {
@@ -257,17 +265,7 @@ TEST_F(Corner, ANoteDrawsNoCorner) {
 
 // --- The golden page -----------------------------------------------------------------------------------
 
-class GoldenPage : public fvt::test::WindowTest {
-protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        GdiUseSyntheticFonts(true);
-    }
-    void TearDown() override {
-        GdiUseSyntheticFonts(false);
-        WindowTest::TearDown();
-    }
-};
+using GoldenPage = fvt::test::WindowTest;
 
 TEST_F(GoldenPage, APageOfEnglishAndFrenchText) {
     fvt::test::GoldenCanvas canvas(160, 120);
@@ -285,7 +283,7 @@ TEST_F(GoldenPage, APageOfEnglishAndFrenchText) {
     layout.SetSource(&source);
     layout.SetContentLayout(&content);
     layout.SetCanvas(canvas.Canvas());
-    layout.Configure(Settings(10));
+    layout.Configure(fvt::test::SettingsAt(10));
     layout.SetViewport(Rect{0, 0, 160, 120});
     layout.SetMargins(6, 6, 6, 6, true);
     ASSERT_TRUE(layout.Start());

@@ -10,16 +10,12 @@
 #include "document/markup/plain_text_token_source.h"
 #include "layout/page_layout.h"
 #include "support/document/memory_document.h"
+#include "support/layout/paging_fixtures.h"
 #include "support/layout/recording_canvas.h"
 #include "support/platform/temp_device.h"
 
 namespace {
 
-LayoutSettings Settings(int32_t baseFontSize) {
-    LayoutSettings s;
-    s.baseFontSize = baseFontSize;
-    return s;
-}
 
 using fvt::test::RecordingCanvas;
 
@@ -72,7 +68,7 @@ protected:
         layout_.SetSource(&source_);
         layout_.SetContentLayout(&content_);
         layout_.SetCanvas(&canvas_);
-        layout_.Configure(Settings(10));
+        layout_.Configure(fvt::test::SettingsAt(10));
         layout_.SetViewport(Rect{0, 0, 120, 60});
         ASSERT_TRUE(layout_.Start());
         ASSERT_TRUE(layout_.GoToPage(1));

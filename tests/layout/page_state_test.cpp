@@ -9,31 +9,13 @@
 #include "document/sources/layout_services.h"
 #include "layout/page_layout.h"
 #include "support/document/memory_document.h"
+#include "support/layout/paging_fixtures.h"
 #include "support/layout/word_page_layout.h"
 
 namespace {
 
-LayoutSettings Settings(int32_t baseFontSize) {
-    LayoutSettings s;
-    s.baseFontSize = baseFontSize;
-    return s;
-}
-
-class SeekableDocument : public MemoryDocument {
-public:
-    using MemoryDocument::MemoryDocument;
-    uint32_t BookProperty7() override { return 2; }
-};
-
-class FixedTraits : public BookLayoutTraits {
-public:
-    explicit FixedTraits(uint32_t key) : key_(key) {}
-    bool SourceFlag() override { return true; }
-    uint32_t DocumentKey() override { return key_; }
-
-private:
-    uint32_t key_;
-};
+using fvt::test::FixedTraits;
+using fvt::test::SeekableDocument;
 
 std::u16string Text() {
     std::u16string out;
@@ -52,7 +34,7 @@ struct Engine {
         layout = std::make_unique<PageLayout>(&traits);
         layout->SetSource(&source);
         layout->SetContentLayout(&content);
-        layout->Configure(Settings(12));
+        layout->Configure(fvt::test::SettingsAt(12));
         layout->SetViewport(Rect{0, 0, 120, 60});
         layout->Start();
         layout->GoToPage(1);

@@ -15,6 +15,7 @@
 #include "document/markup/plain_text_token_source.h"
 #include "document/sources/layout_services.h"
 #include "support/document/memory_document.h"
+#include "support/layout/paging_fixtures.h"
 #include "support/layout/layout_host.h"
 #include "support/layout/word_page_layout.h"
 #include "platform/gdi/gdi_layer.h"
@@ -23,30 +24,10 @@
 
 namespace {
 
-LayoutSettings Settings(int32_t baseFontSize) {
-    LayoutSettings s;
-    s.baseFontSize = baseFontSize;
-    return s;
-}
+using fvt::test::FixedTraits;
+using fvt::test::SeekableDocument;
 
 constexpr uint32_t kNone = PageLayout::kNone;
-
-// Answers like a book: its pages can be started anywhere without replay.
-class SeekableDocument : public MemoryDocument {
-public:
-    using MemoryDocument::MemoryDocument;
-    uint32_t BookProperty7() override { return 2; }
-};
-
-class FixedTraits : public BookLayoutTraits {
-public:
-    explicit FixedTraits(uint32_t key) : key_(key) {}
-    bool SourceFlag() override { return true; }
-    uint32_t DocumentKey() override { return key_; }
-
-private:
-    uint32_t key_;
-};
 
 struct Counting : PageLayoutListener {
     int changed = 0;
@@ -94,7 +75,7 @@ protected:
         layout_->SetSource(source_.get());
         layout_->SetContentLayout(&content_);
         layout_->SetListener(&listener_);
-        layout_->Configure(Settings(12));
+        layout_->Configure(fvt::test::SettingsAt(12));
         layout_->SetViewport(Rect{0, 0, 120, 60});
         ASSERT_TRUE(layout_->Start());
         ASSERT_TRUE(layout_->GoToPage(1));
@@ -316,7 +297,7 @@ TEST_F(Paging, HostileColumnSettingsStayWithinThePage) {
     layout_->ComputeColumns();
     EXPECT_GE(layout_->Column(0).width, 1);
     EXPECT_GE(layout_->Column(0).height, 1);
-    layout_->Configure(Settings(0));
+    layout_->Configure(fvt::test::SettingsAt(0));
     EXPECT_GE(layout_->CharsPerPageEstimate(), 1u);
 }
 
@@ -549,14 +530,6 @@ std::u16string Chapter() {
 
 class RealPages : public fvt::test::WindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        GdiUseSyntheticFonts(true);
-    }
-    void TearDown() override {
-        GdiUseSyntheticFonts(false);
-        WindowTest::TearDown();
-    }
     static Span Shown(PageLayout& layout) {
         uint32_t start = layout.CurrentPageStart();
         EXPECT_TRUE(layout.LayoutPageAt(start, false));

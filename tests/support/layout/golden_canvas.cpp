@@ -1,56 +1,36 @@
 #include "support/layout/golden_canvas.h"
 
-#include "core/text.h"
 #include "graphics/core/graphics_context.h"
 #include "layout/page_canvas.h"
 #include "platform/gdi.h"
-#include "platform/gdi/gdi_layer.h"
-#include "platform/gdi/gdi_fixture.h"
 #include "support/graphics/golden.h"
+#include "support/layout/context_canvas.h"
 
 namespace fvt::test {
 
-namespace {
-
-class BoxFace : public FaceTable {
-public:
-    BoxFace() { name.FromWide(kGdiTestFontFace); }
-    bool IsBitmapFace(uint8_t) const override { return false; }
-    const Text* FaceName(uint8_t) const override { return &name; }
-    Text name;
-};
-
-}  // namespace
-
 struct GoldenCanvas::Parts {
-    Parts(int width, int height) : target(width, height), gc(&faces), canvas(&gc) {
-        bitmap.dc = target.dc();
-        bitmap.bitmap = target.bitmap();
-        bitmap.size = Size{width, height};
-        gc.SetExternalTarget(&bitmap);
-    }
-    gdi_test::Canvas target;
-    BoxFace faces;
-    GraphicsContext gc;
-    OffscreenBitmap bitmap;
-    GraphicsPageCanvas canvas;
+    Parts(int width, int height, bool realFonts)
+        : target(NewContextCanvas(width, height, realFonts)), page(CanvasContext(target)) {}
+    ~Parts() { DeleteContextCanvas(target); }
+    ContextCanvas* target;
+    GraphicsPageCanvas page;
 };
 
-GoldenCanvas::GoldenCanvas(int width, int height)
-    : parts_(std::make_unique<Parts>(width, height)) {}
+GoldenCanvas::GoldenCanvas(int width, int height, bool realFonts)
+    : parts_(std::make_unique<Parts>(width, height, realFonts)) {}
 
 GoldenCanvas::~GoldenCanvas() = default;
 
-PageCanvas* GoldenCanvas::Canvas() { return &parts_->canvas; }
+PageCanvas* GoldenCanvas::Canvas() { return &parts_->page; }
 
-int GoldenCanvas::Depth() const { return parts_->gc.DrawDepth(); }
+int GoldenCanvas::Depth() const { return CanvasContext(parts_->target)->DrawDepth(); }
 
 bool GoldenCanvas::Matches(const std::string& golden, std::string* message) const {
-    return MatchesGolden(golden, parts_->target.bitmap(), message);
+    return MatchesGolden(golden, static_cast<HBITMAP>(CanvasBitmap(parts_->target)), message);
 }
 
 bool GoldenCanvas::SavePng(const std::string& path) const {
-    return GdiSavePng(parts_->target.bitmap(), path.c_str());
+    return SaveCanvasPng(parts_->target, path);
 }
 
 }  // namespace fvt::test

@@ -1,6 +1,6 @@
 // A page canvas over a graphics context that draws into a white bitmap with the device
-// layer's box font, for comparing a drawn page with a PNG golden. Kept in its own file because
-// the graphics headers and the document model each define a text style record.
+// layer's box font (or the system fonts, for looking), for comparing a drawn page with a PNG
+// golden. Needs the device layer set up (a WindowTest fixture).
 #pragma once
 
 #include <memory>
@@ -12,7 +12,7 @@ namespace fvt::test {
 
 class GoldenCanvas {
 public:
-    GoldenCanvas(int width, int height);
+    GoldenCanvas(int width, int height, bool realFonts = false);
     ~GoldenCanvas();
     GoldenCanvas(const GoldenCanvas&) = delete;
     GoldenCanvas& operator=(const GoldenCanvas&) = delete;
