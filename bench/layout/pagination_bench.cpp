@@ -22,8 +22,8 @@ LayoutSettings Settings(int32_t baseFontSize) {
 }
 
 std::u16string Book() {
-    static const char16_t* const kWords[] = {u"the", u"evening", u"light", u"fell", u"on",
-                                             u"quiet", u"harbours", u"and", u"ships"};
+    static const char16_t* const kWords[] = {u"the",   u"evening",  u"light", u"fell", u"on",
+                                             u"quiet", u"harbours", u"and",   u"ships"};
     std::u16string text = u"<html><head><title>Bench</title></head><body>";
     uint32_t r = 7;
     while (text.size() < 5u * 1024 * 1024 / 2) {

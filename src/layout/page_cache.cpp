@@ -18,7 +18,9 @@ constexpr uint32_t kMarkupHtml = 67;
 constexpr int32_t kFirstPageBudget = 100;
 constexpr int32_t kEndingSearchRounds = 48;
 
-bool IsKeyNone(uint32_t key) { return key == 0xFFFFFFFFu || key == 0xFFFFFFFEu; }
+bool IsKeyNone(uint32_t key) {
+    return key == 0xFFFFFFFFu || key == 0xFFFFFFFEu;
+}
 
 }  // namespace
 
@@ -91,9 +93,13 @@ bool PageContentLayout::ReplayToken(PageLayout& layout, PageRecord& record) {
 // --- Set-up ----------------------------------------------------------------------------------
 
 // A book without a key answers 0: like none, it never matches a side file.
-static uint32_t OwnKey(uint32_t key) { return key == 0 ? 0xFFFFFFFFu : key; }
+static uint32_t OwnKey(uint32_t key) {
+    return key == 0 ? 0xFFFFFFFFu : key;
+}
 
-DocumentSource* PageLayout::Document() const { return source_ ? source_->Source() : nullptr; }
+DocumentSource* PageLayout::Document() const {
+    return source_ ? source_->Source() : nullptr;
+}
 
 void PageLayout::SetSource(TokenSource* source) {
     ReleaseSlot(0);
@@ -616,7 +622,8 @@ bool PageLayout::GoToPage(uint32_t n) {
     if (toLast && lastNumber_ != kNone) {
         r = EnsureRecord(lastNumber_, lastStart_, false);
     } else if (toLast) {
-        if (length <= FirstPageStart() || !LayoutPageEndingAt(length, EstimatePageNumber(length), r))
+        if (length <= FirstPageStart() ||
+            !LayoutPageEndingAt(length, EstimatePageNumber(length), r))
             r = length <= FirstPageStart() ? &first_ : nullptr;
     } else if (n <= 1) {
         r = &first_;
@@ -680,13 +687,14 @@ bool PageLayout::MoveToPosition(uint32_t position, int32_t step, uint32_t mark) 
                 }
                 if (!r) {
                     PageRecord* cur = CurrentRecord();
-                    LayoutPageEndingAt(position, cur ? cur->pageNumber : EstimatePageNumber(position),
-                                       r);
+                    LayoutPageEndingAt(position,
+                                       cur ? cur->pageNumber : EstimatePageNumber(position), r);
                 }
                 break;
             case -2: {
                 PageRecord* cur = CurrentRecord();
-                LayoutPageEndingAt(position, cur ? cur->pageNumber : EstimatePageNumber(position), r);
+                LayoutPageEndingAt(position, cur ? cur->pageNumber : EstimatePageNumber(position),
+                                   r);
                 break;
             }
             default:
@@ -694,7 +702,8 @@ bool PageLayout::MoveToPosition(uint32_t position, int32_t step, uint32_t mark) 
         }
     }
     // A move must go the way it was asked to; a page that does not is refused, never looped on.
-    if (r && ((step > 0 && r->start <= position) || (step < 0 && r->start >= position))) r = nullptr;
+    if (r && ((step > 0 && r->start <= position) || (step < 0 && r->start >= position)))
+        r = nullptr;
     if (!r) {
         ShowCurrentPage();
         return false;
@@ -719,8 +728,8 @@ bool PageLayout::FindPageBefore(uint32_t position, PageRecord*& out) {
             DocumentSource* doc = Document();
             int32_t br = doc ? doc->SearchRange(lo, position, true) : -1;
             PageRecord fresh;
-            bool hasBreak = br >= 0 && static_cast<uint32_t>(br) >= lo &&
-                            static_cast<uint32_t>(br) < position;
+            bool hasBreak =
+                br >= 0 && static_cast<uint32_t>(br) >= lo && static_cast<uint32_t>(br) < position;
             if (!LayoutPageFrom(hasBreak ? static_cast<uint32_t>(br) : lo, fresh, !hasBreak))
                 return false;
             if (fresh.start >= position) return false;
@@ -791,8 +800,8 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
     bool hasPrevious = false, hasBest = false;
     uint32_t bestFraction = 0;
     const int32_t height = std::max(1, columns_[0].height);
-    const uint32_t tol = static_cast<uint32_t>(
-        std::min<int64_t>(128, 384 * static_cast<int64_t>(std::max(1, settings_.baseFontSize)) / height));
+    const uint32_t tol = static_cast<uint32_t>(std::min<int64_t>(
+        128, 384 * static_cast<int64_t>(std::max(1, settings_.baseFontSize)) / height));
     bool corrected = false, hard = false, more = false;
     uint32_t k = 0, f = 0;
     enum { kGoOn, kAcceptR, kAcceptPrevious, kSettle } decision = kGoOn;
@@ -1045,7 +1054,8 @@ bool PageLayout::CurrentPageEndsWithBreak() {
     return s >= 0 && EndsWithTypeZeroMark(slots_[s].contents);
 }
 
-// --- Maintenance -----------------------------------------------------------------------------------
+// --- Maintenance
+// -----------------------------------------------------------------------------------
 
 void PageLayout::Relayout() {
     ComputeColumns();

@@ -6,9 +6,13 @@
 #include "graphics/core/graphics_context.h"
 #include "graphics/widgets/area.h"
 
-bool GraphicsPageCanvas::Begin() { return gc_ && gc_->BeginDraw(false, nullptr) != nullptr; }
+bool GraphicsPageCanvas::Begin() {
+    return gc_ && gc_->BeginDraw(false, nullptr) != nullptr;
+}
 
-void GraphicsPageCanvas::End() { gc_->EndDraw(); }
+void GraphicsPageCanvas::End() {
+    gc_->EndDraw();
+}
 
 void GraphicsPageCanvas::FillRect(const Rect& r, uint32_t colour) {
     if (r.width <= 0 || r.height <= 0) return;
@@ -53,4 +57,6 @@ void GraphicsPageCanvas::SetClip(const Rect* r) {
         gc_->ResetClip();
 }
 
-void GraphicsPageCanvas::DrawArea(const Area& area, bool highlight) { area.Draw(*gc_, highlight); }
+void GraphicsPageCanvas::DrawArea(const Area& area, bool highlight) {
+    area.Draw(*gc_, highlight);
+}

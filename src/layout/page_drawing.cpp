@@ -53,7 +53,8 @@ constexpr uint32_t kCornerOutline = Color::Pack(0, 0, 0);
 // Opens the drawing bracket for one scope and closes it on every path.
 class DrawScope {
 public:
-    explicit DrawScope(PageCanvas* canvas) : canvas_(canvas && canvas->Begin() ? canvas : nullptr) {}
+    explicit DrawScope(PageCanvas* canvas)
+        : canvas_(canvas && canvas->Begin() ? canvas : nullptr) {}
     ~DrawScope() {
         if (canvas_) canvas_->End();
     }
@@ -133,9 +134,9 @@ bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
         return false;
     }
     PageSlot& slot = slots_[s];
-    uint32_t background =
-        slot.record->colour == kNone || Color::IsNone(slot.record->colour) ? backgroundColour_
-                                                                           : slot.record->colour;
+    uint32_t background = slot.record->colour == kNone || Color::IsNone(slot.record->colour)
+                              ? backgroundColour_
+                              : slot.record->colour;
     slot.cornerBookmark = -1;
     ApplyDrawStyle(slot.record->style);
     canvas_->FillRect(viewport_, background);
@@ -176,7 +177,8 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
     int32_t end = LineGroupEnd(c, index);
     if (!line) return end;
     bool continues = (line->flags & LineRecord::kContinues) != 0;
-    uint32_t mode = PageDrawing::LineAlignment(line->alignment, defaultAlignment_, continues, false);
+    uint32_t mode =
+        PageDrawing::LineAlignment(line->alignment, defaultAlignment_, continues, false);
     bool justify = mode == PageDrawing::kAlignJustify || mode == PageDrawing::kAlignPoetry;
     int32_t gaps = 0;
     if (justify) {
@@ -242,10 +244,18 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
                 if (!box || (box->flags & InlineBox::kAlignmentGiven)) break;
                 box->rect.x = x + box->hspace;
                 switch (box->alignment) {
-                    case 0: box->rect.y = top + box->vspace; break;
-                    case 9: box->rect.y = top + (inner - box->rect.height) / 2; break;
-                    case 10: box->rect.y = top + inner - box->rect.height; break;
-                    default: box->rect.y = baseline - box->rect.height; break;
+                    case 0:
+                        box->rect.y = top + box->vspace;
+                        break;
+                    case 9:
+                        box->rect.y = top + (inner - box->rect.height) / 2;
+                        break;
+                    case 10:
+                        box->rect.y = top + inner - box->rect.height;
+                        break;
+                    default:
+                        box->rect.y = baseline - box->rect.height;
+                        break;
                 }
                 x += box->rect.width + 2 * box->hspace;
                 previousWasSpace = false;

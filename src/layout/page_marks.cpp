@@ -179,7 +179,8 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
     return true;
 }
 
-// --- Building and the current mark -------------------------------------------------------------------
+// --- Building and the current mark
+// -------------------------------------------------------------------
 
 bool PageLayout::ShowTip(PageSlot& slot, const Rect& rect, const String& text, uint32_t number) {
     String escaped;

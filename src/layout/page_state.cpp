@@ -35,8 +35,9 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
     // Replayed documents rebuild their state from the first page; the others carry it along.
     uint32_t flag = doc && doc->BookProperty7() == 1 ? 0 : 1;
     uint32_t count = static_cast<uint32_t>(cur->tables.size());
-    uint32_t head[7] = {kStateMagic, kStateVersion, CurrentDocumentKey(), flag,
-                        kEntryBytes * count + 8, static_cast<uint32_t>(cur->markIndex), count};
+    uint32_t head[7] = {kStateMagic, kStateVersion,           CurrentDocumentKey(),
+                        flag,        kEntryBytes * count + 8, static_cast<uint32_t>(cur->markIndex),
+                        count};
     stream.WriteWords32BE(head, 7);
     for (const TableScrollEntry& e : cur->tables) {
         uint32_t words[3] = {e.position, static_cast<uint32_t>(e.x), static_cast<uint32_t>(e.y)};

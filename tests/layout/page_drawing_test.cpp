@@ -17,8 +17,8 @@
 #include "layout/page_layout.h"
 #include "platform/gdi/gdi_layer.h"
 #include "support/document/memory_document.h"
-#include "support/layout/paging_fixtures.h"
 #include "support/layout/golden_canvas.h"
+#include "support/layout/paging_fixtures.h"
 #include "support/layout/recording_canvas.h"
 #include "support/layout/word_page_layout.h"
 #include "support/platform/temp_device.h"
@@ -26,12 +26,12 @@
 
 namespace {
 
-
 using namespace PageDrawing;
 using fvt::test::Op;
 using Recorder = fvt::test::RecordingCanvas;
 
-// --- Arithmetic ------------------------------------------------------------------------------------
+// --- Arithmetic
+// ------------------------------------------------------------------------------------
 
 TEST(Justification, TenPixelsOverThreeGapsGoThreeThreeFour) {
     int32_t carry = 0;
@@ -74,7 +74,8 @@ TEST(FontSizes, NestedStepsStayDrawable) {
     EXPECT_EQ(FontSize(12, 127), 127);
 }
 
-// --- A recorded page --------------------------------------------------------------------------------
+// --- A recorded page
+// --------------------------------------------------------------------------------
 
 class Picture : public InlineObject {
 public:
@@ -263,7 +264,8 @@ TEST_F(Corner, ANoteDrawsNoCorner) {
     f->Release();
 }
 
-// --- The golden page -----------------------------------------------------------------------------------
+// --- The golden page
+// -----------------------------------------------------------------------------------
 
 using GoldenPage = fvt::test::WindowTest;
 

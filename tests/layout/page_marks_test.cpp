@@ -16,7 +16,6 @@
 
 namespace {
 
-
 using fvt::test::RecordingCanvas;
 
 // Lays out a fixed page: "see the" / "harbour now", with "the harbour" under one link.
@@ -107,7 +106,7 @@ TEST_F(Marks, ALinkOverTwoLinesIsOneAreaOfTwoRectangles) {
     EXPECT_EQ(a->link.Get(), content_.link.Get());
     Rect bounds;
     a->GetBounds(bounds);
-    EXPECT_EQ(bounds.x, 0);     // "harbour" starts the second line
+    EXPECT_EQ(bounds.x, 0);  // "harbour" starts the second line
     EXPECT_EQ(bounds.y, 0);
     EXPECT_EQ(bounds.height, 20);
 }

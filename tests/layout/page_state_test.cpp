@@ -101,10 +101,10 @@ TEST(PageStateBlock, WordsAreBigEndianWithTheStateOnlyForSeekableDocuments) {
     ASSERT_TRUE(seekable.layout->SaveCurrentPageState(n, s, out));
     const uint8_t* d = out.Data();
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(d), 4), "EBVS");
-    EXPECT_EQ(d[7], 4);                            // version
-    EXPECT_EQ(ReadBE32(d + 8), kKey);              // document key
-    EXPECT_EQ(ReadBE32(d + 12), 1u);               // state follows
-    EXPECT_EQ(ReadBE32(d + 16), 8u);               // no tables
+    EXPECT_EQ(d[7], 4);                // version
+    EXPECT_EQ(ReadBE32(d + 8), kKey);  // document key
+    EXPECT_EQ(ReadBE32(d + 12), 1u);   // state follows
+    EXPECT_EQ(ReadBE32(d + 16), 8u);   // no tables
     EXPECT_GT(out.Size(), 28u);
 
     Engine replayed(false);

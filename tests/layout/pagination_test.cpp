@@ -14,13 +14,13 @@
 #include "document/markup/html_tokenizer.h"
 #include "document/markup/plain_text_token_source.h"
 #include "document/sources/layout_services.h"
-#include "support/document/memory_document.h"
-#include "support/layout/paging_fixtures.h"
-#include "support/layout/layout_host.h"
-#include "support/layout/word_page_layout.h"
 #include "platform/gdi/gdi_layer.h"
-#include "support/platform/window_fixture.h"
+#include "support/document/memory_document.h"
+#include "support/layout/layout_host.h"
+#include "support/layout/paging_fixtures.h"
+#include "support/layout/word_page_layout.h"
 #include "support/platform/temp_device.h"
+#include "support/platform/window_fixture.h"
 
 namespace {
 
@@ -38,10 +38,9 @@ struct Counting : PageLayoutListener {
 
 // English words of varied length, a line break now and then.
 std::u16string MakeText(int words, int seed = 1) {
-    static const char* const kWords[] = {"the",   "reader",   "turns", "a",     "page",
-                                         "while", "evening",  "light", "falls", "on",
-                                         "quiet", "chapters", "of",    "an",    "old",
-                                         "story", "about",    "ships"};
+    static const char* const kWords[] = {"the",     "reader", "turns", "a",     "page",  "while",
+                                         "evening", "light",  "falls", "on",    "quiet", "chapters",
+                                         "of",      "an",     "old",   "story", "about", "ships"};
     std::u16string out;
     uint32_t r = static_cast<uint32_t>(seed);
     for (int i = 0; i < words; ++i) {
@@ -211,7 +210,8 @@ TEST_F(Paging, AFarPageReplaysFromTheNearestCheckpoint) {
     EXPECT_EQ(layout_->CurrentPageStart(), start);
 }
 
-// --- Page numbers ---------------------------------------------------------------------------------
+// --- Page numbers
+// ---------------------------------------------------------------------------------
 
 TEST_F(Paging, PageZeroAndOneAreTheFirstPage) {
     Open(MakeText(300));
@@ -301,7 +301,8 @@ TEST_F(Paging, HostileColumnSettingsStayWithinThePage) {
     EXPECT_GE(layout_->CharsPerPageEstimate(), 1u);
 }
 
-// --- The cache ------------------------------------------------------------------------------------
+// --- The cache
+// ------------------------------------------------------------------------------------
 
 TEST_F(Paging, TheCacheHoldsEightRecordsAndKeepsTheCurrentOne) {
     Open(MakeText(900), true);
@@ -351,7 +352,8 @@ TEST_F(Paging, ARelayoutForgetsTheOldEnd) {
     EXPECT_LT(shorter.end - shorter.start, 100u);
 }
 
-// --- Faults met without looping ---------------------------------------------------------------------
+// --- Faults met without looping
+// ---------------------------------------------------------------------
 
 TEST_F(Paging, APageThatDoesNotAdvanceFailsTheStep) {
     Open(MakeText(300), true);
@@ -406,7 +408,8 @@ TEST_F(Paging, AdvancingReachesThePageOfARange) {
     EXPECT_EQ(layout_->CurrentPageStart(), target.start);
 }
 
-// --- The first page -------------------------------------------------------------------------------
+// --- The first page
+// -------------------------------------------------------------------------------
 
 TEST_F(Paging, HtmlWithATitleShowsItsBody) {
     Open(u"<html><head><title>T</title></head><body>Hello there</body></html>", false, nullptr,
@@ -433,7 +436,8 @@ TEST_F(Paging, ALongHeadStillFindsTheBody) {
     EXPECT_GT(layout_->CurrentPageLength(), 0u);
 }
 
-// --- Document keys and the side file -----------------------------------------------------------------
+// --- Document keys and the side file
+// -----------------------------------------------------------------
 
 class SideFile : public Paging {
 protected:
@@ -509,7 +513,8 @@ TEST_F(Paging, DocumentsWithoutAKeyGetOneForTheSession) {
 
 }  // namespace
 
-// --- Over the block and line layout ---------------------------------------------------------------
+// --- Over the block and line layout
+// ---------------------------------------------------------------
 
 namespace {
 
@@ -556,9 +561,9 @@ TEST_F(RealPages, StepsBothWaysTileTheTextAsTheLayoutPagesIt) {
     }
     // The reference starts at the very beginning (its first page shows the head's text too),
     // so only the page count is compared.
-    EXPECT_LE(std::max(forward.size(), reference.size()) -
-                  std::min(forward.size(), reference.size()),
-              1u);
+    EXPECT_LE(
+        std::max(forward.size(), reference.size()) - std::min(forward.size(), reference.size()),
+        1u);
     for (size_t i = 1; i < forward.size(); ++i)
         EXPECT_EQ(forward[i].start, forward[i - 1].end) << "page " << i;
     EXPECT_EQ(forward.back().end, layout.TextLength());

@@ -21,9 +21,13 @@ GoldenCanvas::GoldenCanvas(int width, int height, bool realFonts)
 
 GoldenCanvas::~GoldenCanvas() = default;
 
-PageCanvas* GoldenCanvas::Canvas() { return &parts_->page; }
+PageCanvas* GoldenCanvas::Canvas() {
+    return &parts_->page;
+}
 
-int GoldenCanvas::Depth() const { return CanvasContext(parts_->target)->DrawDepth(); }
+int GoldenCanvas::Depth() const {
+    return CanvasContext(parts_->target)->DrawDepth();
+}
 
 bool GoldenCanvas::Matches(const std::string& golden, std::string* message) const {
     return MatchesGolden(golden, static_cast<HBITMAP>(CanvasBitmap(parts_->target)), message);

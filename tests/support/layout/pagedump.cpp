@@ -77,10 +77,14 @@ std::u16string Decode(const std::vector<uint8_t>& b) {
     size_t i = 0;
     while (i < b.size()) {
         uint32_t c = b[i], n = 0;
-        if (c >= 0xF0 && c < 0xF8) n = 3, c &= 7;
-        else if (c >= 0xE0) n = 2, c &= 15;
-        else if (c >= 0xC0) n = 1, c &= 31;
-        else if (c >= 0x80) break;
+        if (c >= 0xF0 && c < 0xF8)
+            n = 3, c &= 7;
+        else if (c >= 0xE0)
+            n = 2, c &= 15;
+        else if (c >= 0xC0)
+            n = 1, c &= 31;
+        else if (c >= 0x80)
+            break;
         if (i + n >= b.size() + (n ? 0 : 1)) break;
         bool ok = true;
         for (uint32_t k = 1; k <= n; ++k) {
@@ -162,8 +166,9 @@ bool Open(const std::string& path, Opened& o, std::string& error) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseArguments(argc, argv, options))
-        return Fail("usage: pagedump [--size WxH] [--font box|system] [--backward] [--text] "
-                    "[--png DIR] FILE");
+        return Fail(
+            "usage: pagedump [--size WxH] [--font box|system] [--backward] [--text] "
+            "[--png DIR] FILE");
     Opened opened;
     std::string error;
     if (!Open(options.file, opened, error)) return Fail(error);

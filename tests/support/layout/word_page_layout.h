@@ -55,7 +55,8 @@ public:
                 bool isEnd = false, isEmpty = false;
                 if (source->GetTag(isEnd, isEmpty) == kTagBr) {
                     if (!lineOpen) {
-                        if (line >= maxLines) return Follow(slot, record, follower, moreText, p, before);
+                        if (line >= maxLines)
+                            return Follow(slot, record, follower, moreText, p, before);
                         OpenLine(slot, column, line, p);
                     }
                     lineOpen = true;
