@@ -7,14 +7,14 @@ void LayoutFonts::Select(int8_t sizeStep, uint8_t style, uint8_t face) {
     if (em < kMinEm) em = kMinEm;
     if (em > kMaxEm) em = kMaxEm;
     em_ = em;
-    flags_ = style & (TextStyle::kBold | TextStyle::kItalic);
+    flags_ = style & (FontStyle::kBold | FontStyle::kItalic);
     face_ = face == 0 ? 1 : face;
     key_ = static_cast<uint32_t>(em_) | static_cast<uint32_t>(flags_) << 8 |
            static_cast<uint32_t>(face_) << 16;
     if (!gc_) return;
-    TextStyle s;
+    FontStyle s;
     s.size = static_cast<int8_t>(-em_);
-    s.flags = static_cast<uint8_t>(flags_ | TextStyle::kPlain);
+    s.flags = static_cast<uint8_t>(flags_ | FontStyle::kPlain);
     s.face = face_;
     gc_->SetFontStyle(s);
 }

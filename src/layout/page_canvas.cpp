@@ -27,10 +27,10 @@ void GraphicsPageCanvas::DrawLine(Point from, Point to, uint32_t colour) {
 }
 
 void GraphicsPageCanvas::SetFont(const CanvasFont& font) {
-    ::TextStyle style;
+    FontStyle style;
     // A negative height asks for the character height, as the page's sizes are.
     style.size = static_cast<int8_t>(-font.size);
-    style.flags = static_cast<uint8_t>((font.flags & 0x0F) | ::TextStyle::kPlain);
+    style.flags = static_cast<uint8_t>((font.flags & 0x0F) | FontStyle::kPlain);
     style.face = font.face ? font.face : 1;
     gc_->SetFontStyle(style);
 }

@@ -1,7 +1,6 @@
 // What page drawing draws on. The page code speaks only of rectangles, lines, text at a
 // baseline and inline objects; GraphicsPageCanvas puts that on a GraphicsContext, and tests
-// may record it. Kept apart from the graphics headers, whose text style record is another
-// than the document model's.
+// record it, so that what a page draws can be read as a list.
 #pragma once
 
 #include <cstdint>

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr TextStyle kStyle{-12, 0, 1};
+constexpr FontStyle kStyle{-12, 0, 1};
 
 // ---- The bar's arithmetic ---------------------------------------------------------------------
 

@@ -42,7 +42,7 @@ protected:
         timers = std::make_unique<TimerList>();
         panel = std::make_unique<StatusPanel>(timers.get());
         panel->SetParent(surface.get());
-        panel->SetTextStyle(TextStyle{-12, 0, 1}, false);
+        panel->SetTextStyle(FontStyle{-12, 0, 1}, false);
         panel->SetBackgroundColor(0x202020, false);
         panel->SetTextColor(0xFFFFFF, false);
         panel->SetFirstLabel(String(u"Cover"), false);

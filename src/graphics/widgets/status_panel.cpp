@@ -43,7 +43,7 @@ void ScrollingLabel::SetText(const String& text, bool redraw) {
     if (redraw) Refresh();
 }
 
-void ScrollingLabel::SetStyle(const TextStyle& style, bool redraw) {
+void ScrollingLabel::SetStyle(const FontStyle& style, bool redraw) {
     style_ = style;
     Measure();
     if (redraw) Refresh();
@@ -307,10 +307,10 @@ void StatusPanel::SetThirdLabelText(const String& text, bool redraw) {
     if (redraw && !(third_.GetTextSize() == thirdSize_)) Relayout(true);
 }
 
-void StatusPanel::SetTextStyle(const TextStyle& style, bool redraw) {
+void StatusPanel::SetTextStyle(const FontStyle& style, bool redraw) {
     style_ = style;
-    TextStyle bold = style;
-    bold.flags |= TextStyle::kBold;
+    FontStyle bold = style;
+    bold.flags |= FontStyle::kBold;
     first_.SetStyle(style, false);
     second_.SetStyle(bold, false);
     third_.SetStyle(style, false);

@@ -50,7 +50,7 @@ public:
     ~ScrollingLabel() override;
 
     void SetText(const String& text, bool redraw);
-    void SetStyle(const TextStyle& style, bool redraw);
+    void SetStyle(const FontStyle& style, bool redraw);
     void SetScrollMode(uint32_t mode, bool redraw);
     void SetAlignment(uint32_t alignment, bool redraw);
     void SetTextColor(uint32_t c, bool redraw);
@@ -76,7 +76,7 @@ private:
     void DrawMarquee(GraphicsContext& gc);
 
     String text_;
-    TextStyle style_{};
+    FontStyle style_{};
     uint32_t textColour_ = 0;
     uint32_t background_ = 0xFF000000u;
     uint32_t alignment_ = 0;
@@ -143,7 +143,7 @@ public:
     void SetProgress(uint32_t value, uint32_t maximum, bool redraw);
     void SetTimeFormatter(TimeFormatter* formatter, bool redraw);
     void SetThirdLabelText(const String& text, bool redraw);
-    void SetTextStyle(const TextStyle& style, bool redraw);
+    void SetTextStyle(const FontStyle& style, bool redraw);
     void SetTextColor(uint32_t c, bool redraw);
     void SetBackgroundColor(uint32_t c, bool redraw);
     void SetCornerRadius(int32_t r, bool redraw);
@@ -197,7 +197,7 @@ private:
     ScrollingLabel third_;
     LevelBar bar_;
     Size thirdSize_{};
-    TextStyle style_{};
+    FontStyle style_{};
     uint32_t background_ = 0xFFFFFF;
     int32_t radius_ = 5;
     int32_t margin_ = 4;

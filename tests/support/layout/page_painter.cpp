@@ -8,11 +8,11 @@ namespace fvt::test {
 namespace {
 
 void SelectFont(GraphicsContext* gc, const PositionRecord& s, int32_t em) {
-    TextStyle t;
+    FontStyle t;
     int32_t size = em + s.size;
     if (size < 4) size = 4;
     t.size = static_cast<int8_t>(-size);
-    t.flags = static_cast<uint8_t>((s.style & 3) | TextStyle::kPlain);
+    t.flags = static_cast<uint8_t>((s.style & 3) | FontStyle::kPlain);
     t.face = s.face == 0 ? 1 : s.face;
     gc->SetFontStyle(t);
     gc->SetTextColor(s.color & 0xFFFFFF);
