@@ -439,11 +439,28 @@ bool Location::ResolveRelative(const Location& relative) {
     return true;
 }
 
+namespace {
+
+// Exact comparison, except that both path separators count as '\\'.
+int CompareAsPaths(const String& a, const String& b) {
+    auto unit = [](char16_t c) { return c == u'/' ? u'\\' : c; };
+    int32_t n = a.Length() < b.Length() ? a.Length() : b.Length();
+    for (int32_t i = 0; i < n; ++i) {
+        char16_t ca = unit(a[i]), cb = unit(b[i]);
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    if (a.Length() == b.Length()) return 0;
+    return a.Length() < b.Length() ? -1 : 1;
+}
+
+}  // namespace
+
 int Location::Compare(const Location& a, const Location& b) {
     uint32_t ka = a.type == kFileByType ? kFile : a.type;
     uint32_t kb = b.type == kFileByType ? kFile : b.type;
     if (ka != kb) return ka < kb ? -1 : 1;
     if (ka == kInternal && a.number1 != b.number1) return a.number1 < b.number1 ? -1 : 1;
+    if (ka == kFile) return CompareAsPaths(a.text, b.text);
     return a.text.CompareWith(b.text);
 }
 

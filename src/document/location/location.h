@@ -86,7 +86,8 @@ public:
     bool IsInternal() const { return type == kInternal || type == kFileInContainer; }
     bool IsBuiltInPage() const { return type == kBuiltInPage; }
 
-    // -1, 0 or 1; the anchor and prefix length take no part.
+    // -1, 0 or 1; the anchor and prefix length take no part. File paths compare '/' and '\\'
+    // as the same separator (a book reached through either spelling is one place).
     static int Compare(const Location& a, const Location& b);
     static int CompareWithAnchor(const Location& a, const Location& b, const String& anchor);
     static bool EqualsString(const Location& a, const Location& b, const String& anchor) {
@@ -98,6 +99,11 @@ public:
     bool ParseFromProducer(Producer producer, void* argument);
 
     void CopyFrom(const Location& other);
+    // Back to the empty value (kind 9), the anchor released with the rest.
+    void Clear() {
+        Init();
+        anchor.Release();
+    }
 
     // Where the anchor of a text starts: its first '$' or '#' (the length when neither).
     static int32_t AnchorStart(const String& s);

@@ -1,0 +1,94 @@
+// What the reader core and the reader controller need of a window's document controller (the
+// navigation, history, current document and view side, built separately). The concrete
+// controller implements this; it is made through a DocumentControllerFactory the core is given.
+#pragma once
+
+#include <cstdint>
+
+class AnnotationFile;
+class AppShellEvents;
+class DocumentLoader;
+class DrawingSurface;
+class Location;
+class ReaderController;
+class ReaderSettings;
+class ReaderWindow;
+class ScriptHeap;
+class SortedRecordDatabase;
+class String;
+
+class DocumentController {
+public:
+    virtual ~DocumentController() = default;
+
+    // Wiring by the reader window.
+    virtual void SetLogDatabase(SortedRecordDatabase* log) = 0;
+    virtual void SetDocumentLoader(DocumentLoader* loader) = 0;
+    virtual void SetSettings(ReaderSettings* settings) = 0;
+    virtual void SetDrawingSurface(DrawingSurface* surface) = 0;
+    virtual void SetReaderController(ReaderController* controller) = 0;
+    virtual void SetReaderWindow(ReaderWindow* window) = 0;
+    // The host's event sink (the shell sets the main window's, cookie 0).
+    virtual void SetEventSink(AppShellEvents* sink, uint32_t cookie) = 0;
+    // Before deletion: clears frames, views and the script context, detaches from the reader
+    // controller and closes the current document.
+    virtual void Shutdown() = 0;
+
+    // The window part: runs a view command itself or passes it to the current view.
+    virtual bool ExecuteCommand(int32_t id) = 0;
+    // Every command ends here (the link hook's command notice).
+    virtual void NotifyCommand(int32_t id) = 0;
+    // 1 reading, 2 and 3 zoomed image modes, 6 audio, 7 none (see the window title rules).
+    virtual uint32_t ViewMode() const = 0;
+
+    // Navigation. Each false when nothing was opened.
+    virtual bool ActivateLink(const String& url) = 0;
+    virtual bool OpenWithQuery(const Location& location, uint32_t first, uint32_t second) = 0;
+    virtual bool ViewRequest(uint32_t first, uint32_t second) = 0;
+    // A reference of the current document ("start", "toc", "$cover").
+    virtual bool OpenReference(const String& name) = 0;
+    virtual bool BackToOtherDocument() = 0;
+    virtual bool GoToFirstPage() = 0;
+    virtual bool StepForward() = 0;
+    // The link hook's say before going on; false refuses.
+    virtual bool AskToGoOn() = 0;
+    // The current document's location; null when none.
+    virtual const Location* CurrentLocation() const = 0;
+    virtual bool ChangeFontSize(int32_t step) = 0;
+    // Relays out with the current settings, keeping the reading position.
+    virtual void SaveViewState() = 0;
+    virtual void ResetViewElement() = 0;
+
+    // The selection: its text and range; false (range 0, 0) when there is none.
+    virtual bool GetSelection(String& text, uint32_t& start, uint32_t& end) = 0;
+    // The page layout's value for the current page; -1 when unknown.
+    virtual int64_t CurrentPageValue() = 0;
+    // The text a new annotation's dialog starts from.
+    virtual bool AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end, String& out) = 0;
+    // The current book's side file (the loader's registered one); null when none.
+    virtual AnnotationFile* CurrentAnnotationFile() = 0;
+    // After annotations changed behind the view.
+    virtual void ReloadAnnotations() = 0;
+    // The link hook's notice of an edited annotation.
+    virtual void NotifyAnnotationChanged(int32_t index) = 0;
+    virtual bool ToggleBookmarkAtPage() = 0;
+    virtual void DeleteHighlightsInSelection() = 0;
+    // Link-source mode for "Add link" / "Set link target"; true when the link was added.
+    virtual void EnterLinkSourceMode() = 0;
+    virtual bool AddLinkToSelection() = 0;
+    virtual bool OpenSelectedImage() = 0;
+    virtual bool Lookup(int32_t command) = 0;
+    // Position, book identifier and title for command 120; false when there is no position.
+    virtual bool PositionText(String& out) = 0;
+    // Reopens the current document (after a cart changed).
+    virtual bool Reload() = 0;
+};
+
+// Makes the document controller of a window (with the core's script heap); null on failure.
+class DocumentControllerFactory {
+public:
+    virtual DocumentController* CreateDocumentController(ScriptHeap* heap) = 0;
+
+protected:
+    ~DocumentControllerFactory() = default;
+};

@@ -1,0 +1,412 @@
+#include "reader/reader_controller.h"
+
+#include <new>
+
+#include "bookfiles/annotation_file.h"
+#include "core/charset.h"
+#include "core/platform_helpers.h"
+#include "core/resources.h"
+#include "document/location/location.h"
+#include "document/sources/document_loader.h"
+#include "graphics/core/drawing_surface.h"
+#include "library/paths/app_paths.h"
+#include "platform/window/window.h"
+#include "reader/command_ids.h"
+#include "reader/device_path.h"
+#include "reader/document_controller.h"
+#include "reader/reader_settings.h"
+
+namespace {
+
+uint32_t MessageFlags(MessageKind kind) {
+    switch (kind) {
+    case MessageKind::kInformation: return 64;
+    case MessageKind::kWarning: return 48;
+    case MessageKind::kError: return 16;
+    case MessageKind::kQuestion: return 33;
+    }
+    return 64;
+}
+
+// A field value for a URL: its UTF-8 bytes, every one outside the unreserved set as %XX, so a
+// '&', '#', '$', '?' or '%' in a title cannot break the URL apart.
+bool AppendPercentEncoded(String& out, const String& value) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (int32_t i = 0; i < value.Length(); ++i) {
+        uint32_t c = value[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < value.Length() && value[i + 1] >= 0xDC00 &&
+            value[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (value[i + 1] - 0xDC00);
+            ++i;
+        }
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                     c == '-' || c == '_' || c == '.' || c == '~';
+        if (plain) {
+            if (!out.AppendChar(static_cast<char16_t>(c))) return false;
+            continue;
+        }
+        uint8_t bytes[4];
+        int n = Utf8::Encode(c, bytes);
+        for (int k = 0; k < n; ++k) {
+            const char16_t esc[3] = {u'%', static_cast<char16_t>(kHex[bytes[k] >> 4]),
+                                     static_cast<char16_t>(kHex[bytes[k] & 15])};
+            if (!out.AppendChars(esc, 3)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+ReaderController::ReaderController() { player_.Init(); }
+
+ReaderController::~ReaderController() {
+    player_.Stop();
+    player_.SetListener(nullptr);
+    player_.SetNoticePoster(nullptr);
+    timers_.Stop(this, queueTimer_);
+    // guards_ goes with the object: a running queue loop or OnCommand sees it dead and stops.
+}
+
+void ReaderController::InitPopupCallbacks() {
+    player_.SetListener(this);
+    player_.SetNoticePoster(this);
+    popupLocked_ = false;
+}
+
+const Location* ReaderController::GetCurrentLocation() const {
+    return document_ ? document_->CurrentLocation() : nullptr;
+}
+
+void ReaderController::SetTrackList(TrackList* list) {
+    tracks_ = list;
+    player_.SetPlaylist(list);
+}
+
+// ---- The executor and the queue -------------------------------------------------------------
+
+void ReaderController::OnCommand(int32_t id, bool fromQueue) {
+    if (!fromQueue) OnActivate(false);
+    ListIterator guard;
+    guard.Attach(&guards_);
+    DocumentController* document = document_;
+    if (Commands::IsWindowPartRange(id) || Commands::IsViewCommand(id)) {
+        if (document) document->ExecuteCommand(id);
+    } else if (Commands::IsDisplayCommand(id)) {
+        if (surface_) surface_->DisplayCommand(static_cast<uint32_t>(id));
+    } else if (id >= 0 && id <= Cmd::kLast) {
+        RunNavigationCommand(id) || RunShellCommand(id) || RunAnnotationCommand(id) ||
+            RunTextSizeCommand(id) || RunTapActionCommand(id) || RunAudioCommand(id);
+    }
+    // The command may have closed the window and this controller with it.
+    if (!guard.IsAlive()) return;
+    if (document_) document_->NotifyCommand(id);
+}
+
+int32_t ReaderController::PostCommand(int32_t id) {
+    int32_t index = queue_.Append(id);
+    if (index < 0) return -1;
+    // Whenever no timer is pending (not only for the first id), so that one failed SetTimer
+    // never stalls the queue.
+    if (queueTimer_ == -1) StartQueueTimer();
+    return index;
+}
+
+void ReaderController::StartQueueTimer() { timers_.StartOnce(this, 0, queueTimer_, false); }
+
+void ReaderController::ParkObject(std::unique_ptr<ParkedObject> object) {
+    if (!object) return;
+    try {
+        parked_.push_back(std::move(object));
+    } catch (const std::bad_alloc&) {
+        return;  // freed here after all: the caller has already let go of it
+    }
+    if (queueTimer_ == -1) StartQueueTimer();
+}
+
+void ReaderController::OnTimer(TimerList&, int32_t id) { RunQueuedCommands(id); }
+
+void ReaderController::RunQueuedCommands(int32_t timerId) {
+    if (timerId != queueTimer_ || timerId == -1) return;
+    // A modal loop inside a queued command serves messages; the outer loop runs what is
+    // posted meanwhile, so a nested call leaves it.
+    if (draining_) return;
+    draining_ = true;
+    ListIterator guard;
+    guard.Attach(&guards_);
+    // Objects parked by earlier commands: their methods have long returned.
+    std::vector<std::unique_ptr<ParkedObject>> parked;
+    parked.swap(parked_);
+    parked.clear();
+    if (!guard.IsAlive()) return;
+    while (queue_.Count() > 0) {
+        int32_t id = queue_[0];
+        queue_.Remove(0, 1);
+        OnCommand(id, true);
+        if (!guard.IsAlive()) return;  // destroyed: touch nothing more
+    }
+    draining_ = false;
+    timers_.Stop(this, queueTimer_);
+    if (!parked_.empty()) StartQueueTimer();
+}
+
+bool ReaderController::CheckInvariants() const {
+    bool waiting = queue_.Count() > 0 || !parked_.empty();
+    if (draining_) return false;
+    if (waiting != (queueTimer_ != -1)) return false;
+    return queueTimer_ == -1 || timers_.IsLive(queueTimer_);
+}
+
+void ReaderController::OnActivate(bool active) {
+    if (!active) {
+        if (shell_) shell_->HideFindDialog();
+        if (InputPanel::GetInfo(nullptr)) InputPanel::Show(false);
+    }
+    if (surface_) surface_->SetActive(active);
+}
+
+void ReaderController::GetCommandStates(bool& a, bool& b, bool& c) const {
+    uint32_t mode = document_ ? document_->ViewMode() : 1;
+    a = b = c = !(mode == 2 || mode == 3);
+}
+
+bool ReaderController::SetTableEntry(uint32_t n, uint8_t flag, const Text& face) {
+    bool ok = fonts_.SetEntry(n, flag, face);
+    if (surface_ && n <= 255) surface_->ReleaseCachedObjects(static_cast<uint8_t>(n));
+    return ok;
+}
+
+// ---- Audio notices ----------------------------------------------------------------------------
+
+void ReaderController::OnPosition(AudioPlayer*, uint32_t, uint32_t) {
+    PostCommand(Cmd::kPlayerPosition);
+}
+
+void ReaderController::OnEndOfTrack(AudioPlayer* player) {
+    // Past the last track the playlist ends instead of starting over.
+    if (tracks_ && player && player->GetTrack() + 1 >= tracks_->Count()) return;
+    PostCommand(Cmd::kNextTrack);
+}
+
+void ReaderController::OnTrackChanging(AudioPlayer*) { PostCommand(Cmd::kPlayerTrackChanging); }
+
+void ReaderController::OnPlayingChanged(bool) { PostCommand(Cmd::kPlayerPlayingChanged); }
+
+void ReaderController::PostNotices(AudioPlayer*) {
+    if (mainWindow_) PostMessageW(mainWindow_, kAudioNoticeMessage, 0, 0);
+}
+
+// ---- Messages and popups -----------------------------------------------------------------------
+
+bool ReaderController::ShowMessage(int32_t captionId, const String& text, MessageKind kind) {
+    if (!shell_) return false;
+    String caption;
+    const String* captionPtr = nullptr;
+    if (captionId >= 0) {
+        const char16_t* units = LoadResString(static_cast<uint32_t>(captionId));
+        if (units) {
+            caption = String(units);
+            captionPtr = &caption;
+        }
+    }
+    return shell_->MessageBox(captionPtr, text, MessageFlags(kind));
+}
+
+bool ReaderController::MessageBoxById(int32_t captionId, uint32_t textId, MessageKind kind) {
+    const char16_t* units = LoadResString(textId);
+    return ShowMessage(captionId, String(units ? units : u""), kind);
+}
+
+bool ReaderController::AskText(String& text, uint32_t mode) {
+    if (!shell_) return false;
+    String copy(text);
+    if (!shell_->AskText(copy, mode)) return false;
+    text = copy;
+    return true;
+}
+
+void ReaderController::SetPopupRect(const Rect& r, bool force) {
+    if (popupLocked_ && !force) return;
+    if (r == popupRect_ && !force) return;
+    popupRect_ = r;
+    RefreshPopupRect();
+}
+
+void ReaderController::LockPopupRect() {
+    popupLocked_ = true;
+    if (surface_) surface_->OverlayCommit();
+}
+
+void ReaderController::UnlockPopupRect() {
+    popupLocked_ = false;
+    if (surface_) surface_->OverlayCommit();
+}
+
+void ReaderController::RefreshPopupRect() {
+    if (surface_) surface_->InvalidateRect(nullptr);
+}
+
+// ---- Annotations -------------------------------------------------------------------------------
+
+uint32_t ReaderController::StyleFor(uint32_t kind) const {
+    uint32_t colour = 0;
+    switch (kind) {
+    case kHighlight:
+        if (settings_) settings_->GetHighlightColour(colour);
+        return ((colour & 0x00FFFFFF) << 8) | 15;
+    case kModification:
+        if (settings_) settings_->GetModifyColour(colour);
+        return ((colour & 0x00FFFFFF) << 8) | 111;
+    case kNote:
+        return 32;
+    default:
+        return 0;
+    }
+}
+
+bool ReaderController::AddAnnotation(uint32_t kind) {
+    if (!document_) return false;
+    String selected;
+    uint32_t start = 0, end = 0;
+    document_->GetSelection(selected, start, end);
+    if (start >= end) {
+        if (kind != kNote) return false;
+        int64_t page = document_->CurrentPageValue();
+        if (page < 0) return false;
+        start = static_cast<uint32_t>(page);
+        end = start + kNoteSpan;
+    }
+    String text;
+    document_->AnnotationStartText(kind, start, end, text);
+    if (kind == kHighlight) return CreateAnnotation(kind, text, -1, start, end);
+    ListIterator guard;
+    guard.Attach(&guards_);
+    bool confirmed = AskText(text, kind);
+    if (!guard.IsAlive() || !confirmed) return false;
+    return CreateAnnotation(kind, text, -1, start, end);
+}
+
+bool ReaderController::EditAnnotationAt(uint32_t kind) {
+    if (!document_) return false;
+    AnnotationFile* file = document_->CurrentAnnotationFile();
+    if (!file) return false;
+    String selected;
+    uint32_t start = 0, end = 0;
+    bool inSelection = (kind & (kNote | kHighlight | kModification | 32)) != 0;
+    if (inSelection) document_->GetSelection(selected, start, end);
+    if (!inSelection || start >= end) {
+        int64_t page = document_->CurrentPageValue();
+        if (page < 0) return false;
+        start = static_cast<uint32_t>(page);
+        end = start + kNoteSpan;
+    }
+    BookmarkIterator it;
+    file->StartIterator(&it, kind, start, end);
+    int32_t index = file->FindNext(&it);
+    if (index < 0) return false;
+    return EditAnnotation(index);
+}
+
+bool ReaderController::EditAnnotation(int32_t index) {
+    if (!document_) return false;
+    AnnotationFile* file = document_->CurrentAnnotationFile();
+    if (!file || index < 0 || file->GetBookmarkKind(index) == 0) return false;
+    uint32_t kind = file->GetBookmarkKind(index);
+    uint32_t length = 0;
+    const char16_t* units = file->GetBookmarkText(index, &length);
+    String text(units ? units : u"", units ? static_cast<int32_t>(length) : 0);
+    ListIterator guard;
+    guard.Attach(&guards_);
+    bool confirmed = AskText(text, kind);
+    if (!guard.IsAlive() || !confirmed) return false;
+    return CreateAnnotation(kind, text, index, 0, 0);
+}
+
+bool ReaderController::CreateAnnotation(uint32_t kind, const String& text, int32_t index,
+                                        uint32_t start, uint32_t end) {
+    if (!document_) return false;
+    AnnotationFile* file = document_->CurrentAnnotationFile();
+    if (!file) return false;
+    if (index < 0) {
+        // An empty text for a new note or modification cancels it; it never removes the other
+        // annotations of the range without asking.
+        if (text.IsEmpty() && kind != kHighlight) return false;
+        int32_t added = file->AddBookmark(kind, start, end, 0, 0, StyleFor(kind), 0);
+        if (added < 0) return false;
+        if (!text.IsEmpty() &&
+            file->SetBookmarkText(added, text.Data(), static_cast<uint32_t>(text.Length())) != 0) {
+            file->DeleteBookmark(added);
+            return false;
+        }
+        document_->ReloadAnnotations();
+        return true;
+    }
+    if (file->GetBookmarkKind(index) == 0) return false;  // no annotation there
+    if (text.IsEmpty()) {
+        if (!file->DeleteBookmark(index)) return false;
+        document_->ResetViewElement();
+        document_->ReloadAnnotations();
+        return true;
+    }
+    uint32_t length = 0;
+    const char16_t* old = file->GetBookmarkText(index, &length);
+    if (old && String(old, static_cast<int32_t>(length)) == text) return true;
+    if (file->SetBookmarkText(index, text.Data(), static_cast<uint32_t>(text.Length())) != 0)
+        return false;
+    document_->NotifyAnnotationChanged(index);
+    return true;
+}
+
+namespace {
+
+// The side file of a book: the one the loader holds open when there is one (a second handle
+// would write over the first one's changes), else a private one for the call.
+class SideFileHandle {
+public:
+    SideFileHandle(DocumentLoader* loader, const String& bookPath) {
+        Text path;
+        std::string utf8;
+        if (!path.FromString(bookPath) || !reader_detail::ToUtf8Path(path, utf8)) return;
+        if (loader) file_ = loader->FindAnnotationFile(utf8);
+        if (file_) return;
+        if (own_.OpenExisting(utf8, 0) == 0) file_ = &own_;
+    }
+    ~SideFileHandle() {
+        if (file_ == &own_) own_.Close();
+    }
+    AnnotationFile* Get() const { return file_; }
+    bool Private() const { return file_ == &own_; }
+
+private:
+    AnnotationFile own_;
+    AnnotationFile* file_ = nullptr;
+};
+
+}  // namespace
+
+bool ReaderController::DeleteAnnotation(const String& bookPath, int32_t index) {
+    SideFileHandle handle(loader_, bookPath);
+    AnnotationFile* file = handle.Get();
+    if (!file || !file->DeleteBookmark(index)) return false;
+    if (handle.Private() && file->Flush() != 0) return false;
+    if (document_) document_->ReloadAnnotations();
+    return true;
+}
+
+bool ReaderController::DeleteAllAnnotations(const String& bookPath) {
+    SideFileHandle handle(loader_, bookPath);
+    AnnotationFile* file = handle.Get();
+    if (!file || !file->DeleteAllBookmarks()) return false;
+    if (handle.Private() && file->Flush() != 0) return false;
+    if (document_) document_->ReloadAnnotations();
+    return true;
+}
+
+bool ReaderController::SubmitInteractionsCart(const String& cartName, const String& title) {
+    if (!cartName.EqualsAscii(kInteractionsCart)) return false;
+    if (!document_) return false;
+    String url(u"oeb:cart?name=interactions&action=submit&title=");
+    if (!AppendPercentEncoded(url, title)) return false;
+    document_->ActivateLink(url);
+    return true;
+}

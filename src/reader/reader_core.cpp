@@ -1,0 +1,152 @@
+#include "reader/reader_core.h"
+
+#include <new>
+
+#include "bookfiles/configuration_store.h"
+#include "bookfiles/sorted_record_database.h"
+#include "core/file.h"
+#include "document/sources/document_loader.h"
+#include "library/paths/app_paths.h"
+#include "reader/device_path.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
+#include "reader/reader_window.h"
+#include "script/script_heap.h"
+
+ReaderCore::ReaderCore() = default;
+
+ReaderCore::~ReaderCore() { Close(); }
+
+int ReaderCore::Open(bool withStore) {
+    // Temporary files a crash left behind.
+    Files::TempFolderPattern();
+    if (AppPaths::Create(shellWindow_, paths_) != 0) return 1;
+    if (OnPathsReady() != 0) return 1;
+    if (withStore) {
+        Text logPath;
+        std::string utf8;
+        log_.reset(new (std::nothrow) SortedRecordDatabase());
+        // A log database that cannot be had is no failure.
+        if (!log_ || !paths_->LibraryFile(logPath) || !reader_detail::ToUtf8Path(logPath, utf8) ||
+            log_->OpenDefault(utf8.c_str(), 1) != 0)
+            log_.reset();
+        if (OpenStore() != 0) return 1;
+    }
+    heap_.reset(new (std::nothrow) ScriptHeap());
+    if (!heap_) return 1;
+    main_ = new (std::nothrow) ReaderWindow(this);
+    if (!main_) return 1;
+    main_->NameFromAddress("main");
+    main_->Open(0);
+    return 0;
+}
+
+int ReaderCore::OpenStore() {
+    Text path;
+    std::string utf8;
+    if (!paths_ || !paths_->GlobalConfigFile(path) || !reader_detail::ToUtf8Path(path, utf8))
+        return 1;
+    store_.reset(new (std::nothrow) ConfigurationStore());
+    if (!store_) return 1;
+    // Create flag 1 makes a missing file, and sets a damaged one aside before making a fresh
+    // one; a newer or unopenable file is left alone and fails.
+    if (store_->OpenDefault(utf8.c_str(), 0) != 0 && store_->OpenDefault(utf8.c_str(), 1) != 0)
+        return 1;
+    setAsidePending_ = !store_->SetAsidePath().empty();
+    return 0;
+}
+
+void ReaderCore::ReportSetAside() {
+    if (!setAsidePending_ || !main_ || !main_->Controller()) return;
+    setAsidePending_ = false;
+    main_->Controller()->MessageBoxById(-1, kSetAsideMessage, MessageKind::kWarning);
+}
+
+int ReaderCore::CreateLoader(int) {
+    loader_.reset(new (std::nothrow) DocumentLoader());
+    if (!loader_ || !main_ || !main_->Controller()) return 1;
+    loader_->SetOptions(this, catalogue_, store_.get(), log_.get());
+    return main_->CreateController(nullptr);
+}
+
+int ReaderCore::OpenConfigurationStore() {
+    if (store_) return 0;
+    if (OpenStore() != 0) {
+        store_.reset();
+        return 1;
+    }
+    if (loader_) loader_->SetOptions(this, catalogue_, store_.get(), log_.get());
+    for (int32_t i = 0; i < windows_.Count(); ++i) {
+        ReaderWindow* window = windows_[i];
+        if (window->Controller()) window->Controller()->SetConfigurationStore(store_.get());
+        ReaderSettings* settings = window->Settings();
+        if (!settings) continue;
+        settings->SetConfigurationStore(store_.get());
+        if (settings->Load(false)) settings->ApplyToView();
+    }
+    ReportSetAside();
+    return 0;
+}
+
+void ReaderCore::Close() {
+    if (main_) {
+        ReaderWindow* window = main_;
+        delete window;  // leaves the list and clears main_
+        main_ = nullptr;
+    }
+    while (windows_.Count() > 0) {
+        int32_t last = windows_.Count() - 1;
+        ReaderWindow* window = windows_[last];
+        delete window;
+        // A window always removes itself; never loop on one that did not.
+        if (windows_.Count() > last) windows_.Remove(last, 1);
+    }
+    windows_.Clear();
+    loader_.reset();
+    heap_.reset();
+    store_.reset();
+    log_.reset();
+    AppPaths::Destroy(paths_);
+}
+
+void ReaderCore::AddWindow(ReaderWindow* window) {
+    if (window) windows_.Append(window);
+}
+
+void ReaderCore::RemoveWindow(ReaderWindow* window) {
+    for (int32_t i = 0; i < windows_.Count(); ++i) {
+        if (windows_[i] == window) {
+            windows_.Remove(i, 1);
+            break;
+        }
+    }
+    if (main_ == window) main_ = nullptr;
+}
+
+ReaderWindow* ReaderCore::WindowAt(int32_t i) const {
+    ReaderWindow** slot = windows_.Get(i);
+    return slot ? *slot : nullptr;
+}
+
+DocumentController* ReaderCore::FindControllerByName(const String& name) const {
+    for (int32_t i = 0; i < windows_.Count(); ++i)
+        if (windows_[i]->Name() == name) return windows_[i]->Document();
+    return nullptr;
+}
+
+bool ReaderCore::DatabaseFolder(Text& folder) { return AppPaths::DatabaseFolder(folder); }
+
+bool ReaderCore::AutogenCartFile(Text& path) { return paths_ && paths_->AutogenCartFile(path); }
+
+bool ReaderCore::AutogenInteractFile(Text& path) {
+    return paths_ && paths_->AutogenInteractFile(path);
+}
+
+void ReaderCore::DeleteAutogenFiles() {
+    if (paths_) paths_->DeleteAutogenFiles();
+}
+
+void ReaderCore::ShowMessage(uint32_t textId) {
+    if (main_ && main_->Controller())
+        main_->Controller()->MessageBoxById(-1, textId, MessageKind::kError);
+}

@@ -1,0 +1,51 @@
+// What the reader asks of the application shell, which implements these: the shell's event
+// sink of the main window's controllers, and the shell functions and dialogs the commands use.
+#pragma once
+
+#include <cstdint>
+
+class DocumentController;
+class String;
+
+// The shell's event sink (slots as the shell numbers them); the reader uses the command notice.
+class AppShellEvents {
+public:
+    virtual void OnCommandNotice(DocumentController* controller, int32_t id, uint32_t cookie) = 0;
+
+protected:
+    ~AppShellEvents() = default;
+};
+
+// Message-box kinds of ReaderController::MessageBoxById.
+enum class MessageKind : uint8_t { kInformation = 0, kWarning = 1, kError = 2, kQuestion = 3 };
+
+// Dialogs and shell functions. Each false when the user cancelled or the function is missing.
+class ReaderShell {
+public:
+    // MessageBoxW flags: 64 information, 48 warning, 16 error, 33 question with OK and Cancel.
+    // True when the user pressed OK. A null caption shows none.
+    virtual bool MessageBox(const String* caption, const String& text, uint32_t flags) = 0;
+    // The text-entry dialog in a mode; true and the edited text when confirmed.
+    virtual bool AskText(String& text, uint32_t mode) = 0;
+    virtual bool ShowFind() = 0;
+    virtual bool ShowFindDialog() = 0;
+    // Hides the modeless find dialog when it is visible.
+    virtual void HideFindDialog() = 0;
+    virtual bool ShowOptions() = 0;
+    virtual bool ShowAbout() = 0;
+    virtual bool ShowGoToPage() = 0;
+    virtual bool ShowVolume() = 0;
+    // The file-open dialog with the reader's filters; the chosen path.
+    virtual bool ChooseFile(String& path) = 0;
+    virtual bool ShowProperties(const String& fileName) = 0;
+    virtual bool Beam(const String& path) = 0;
+    virtual bool OpenWithShell(const String& url) = 0;
+    virtual bool ToggleFullScreen() = 0;
+    virtual bool StartRecorder(const String& path) = 0;
+    virtual bool CopyToClipboard(const String& text) = 0;
+    // A passing note (the busy popup's text, shown a while).
+    virtual void ShowText(const String& text, uint32_t milliseconds) = 0;
+
+protected:
+    ~ReaderShell() = default;
+};
