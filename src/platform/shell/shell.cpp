@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "platform/controls/controls.h"
 #include "platform/gdi.h"
 #include "platform/kernel/code_pages.h"
 #include "platform/kernel/device.h"
@@ -384,6 +385,7 @@ void EnsureChrome() {
     s.makingChrome = true;
     SyncDevice();
     RegisterChromeClasses();
+    fvt::RegisterControlClasses();
     if (!Usable(s.taskBar))
         s.taskBar =
             MakeChrome(u"HHTaskBar", s.taskBarShown, RECT{0, 0, ScreenW(), fvt::TaskBarHeight()});
@@ -445,6 +447,14 @@ std::vector<std::string> ShellLog() {
     std::lock_guard<std::mutex> l(ShellLock());
     return S().log;
 }
+void AppendShellLog(std::string line) {
+    Log(std::move(line));
+}
+
+std::string LogText(const std::u16string& text) {
+    return Narrow(text.c_str());
+}
+
 void ClearShellLog() {
     std::lock_guard<std::mutex> l(ShellLock());
     S().log.clear();

@@ -174,6 +174,10 @@ bool IsInputPanelShown();
 // Lines such as "ShellExecuteEx open http://x" or "power BKL1: 0 on", in order.
 std::vector<std::string> ShellLog();
 void ClearShellLog();
+// Adds a line to the shell log (dialogs, boxes and menus shown record themselves).
+void AppendShellLog(std::string line);
+// UTF-8 of a device text, for the log.
+std::string LogText(const std::u16string& text);
 // The clipboard's text (empty when none).
 std::u16string ClipboardText();
 
