@@ -71,7 +71,10 @@ public:
     virtual void ReloadAnnotations() = 0;
     // The link hook's notice of an edited annotation.
     virtual void NotifyAnnotationChanged(int32_t index) = 0;
-    virtual bool ToggleBookmarkAtPage() = 0;
+    // The start positions of the current page and of the page two on; false when unknown.
+    virtual bool PageRange(uint32_t& start, uint32_t& end) = 0;
+    // The text of a bookmark made on the current page without a selection.
+    virtual bool PageBookmarkText(String& out) = 0;
     virtual void DeleteHighlightsInSelection() = 0;
     // Link-source mode for "Add link" / "Set link target"; true when the link was added.
     virtual void EnterLinkSourceMode() = 0;

@@ -195,7 +195,7 @@ bool ReaderController::CopyPositionCommand() {
 bool ReaderController::RunAnnotationCommand(int32_t id) {
     switch (id) {
     case Cmd::kToggleBookmark:
-        if (document_) document_->ToggleBookmarkAtPage();
+        ToggleBookmarkAtPage();
         return true;
     case Cmd::kDeleteHighlight:
         if (!document_) return true;

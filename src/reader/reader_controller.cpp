@@ -8,6 +8,7 @@
 #include "core/resources.h"
 #include "document/location/location.h"
 #include "document/sources/document_loader.h"
+#include "document/sources/interaction_pages.h"
 #include "graphics/core/drawing_surface.h"
 #include "library/paths/app_paths.h"
 #include "platform/window/window.h"
@@ -217,6 +218,25 @@ bool ReaderController::MessageBoxById(int32_t captionId, uint32_t textId, Messag
     return ShowMessage(captionId, String(units ? units : u""), kind);
 }
 
+bool ReaderController::MessageBoxByIdArgs(int32_t captionId, uint32_t textId, MessageKind kind,
+                                          const String* args, uint32_t count) {
+    const char16_t* units = LoadResString(textId);
+    String pattern(units ? units : u"");
+    String text;
+    for (int32_t i = 0; i < pattern.Length(); ++i) {
+        char16_t c = pattern[i];
+        if (c == u'%' && i + 1 < pattern.Length() && pattern[i + 1] >= u'1' &&
+            pattern[i + 1] <= u'9') {
+            uint32_t n = static_cast<uint32_t>(pattern[i + 1] - u'1');
+            ++i;
+            if (args && n < count && !text.Append(args[n])) return false;
+            continue;
+        }
+        if (!text.AppendChar(c)) return false;
+    }
+    return ShowMessage(captionId, text, kind);
+}
+
 bool ReaderController::AskText(String& text, uint32_t mode) {
     if (!shell_) return false;
     String copy(text);
@@ -262,6 +282,43 @@ uint32_t ReaderController::StyleFor(uint32_t kind) const {
     default:
         return 0;
     }
+}
+
+int32_t ReaderController::BookmarkAtPage() {
+    AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
+    uint32_t start = 0, end = 0;
+    if (!file || !document_->PageRange(start, end)) return -1;
+    // The range ends before the start of the page two on.
+    if (end > start) --end;
+    BookmarkIterator it;
+    file->StartIterator(&it, kBookmark, start, end);
+    int32_t found = file->FindNext(&it);
+    return found >= 0 ? found : -1;
+}
+
+bool ReaderController::ToggleBookmarkAtPage() {
+    AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
+    uint32_t start = 0, end = 0;
+    if (!file || !document_->PageRange(start, end)) return false;
+    int32_t found = BookmarkAtPage();
+    if (found >= 0) {
+        if (!file->DeleteBookmark(found)) return false;
+        document_->ReloadAnnotations();
+        return true;
+    }
+    String text;
+    uint32_t selStart = 0, selEnd = 0;
+    if (!document_->GetSelection(text, selStart, selEnd) || text.IsEmpty())
+        document_->PageBookmarkText(text);
+    int32_t added = file->AddBookmark(kBookmark, start, start, 0, 0, 0, 0);
+    if (added < 0) return false;
+    if (!text.IsEmpty() &&
+        file->SetBookmarkText(added, text.Data(), static_cast<uint32_t>(text.Length())) != 0) {
+        file->DeleteBookmark(added);
+        return false;
+    }
+    document_->ReloadAnnotations();
+    return true;
 }
 
 bool ReaderController::AddAnnotation(uint32_t kind) {
@@ -400,6 +457,58 @@ bool ReaderController::DeleteAllAnnotations(const String& bookPath) {
     if (handle.Private() && file->Flush() != 0) return false;
     if (document_) document_->ReloadAnnotations();
     return true;
+}
+
+namespace {
+
+constexpr uint32_t kConfirmationCaption = 5017;
+constexpr uint32_t kItemAdded = 5139;
+constexpr uint32_t kDrugAdded = 5140;
+
+// A file name a book may write: no drive or root, no ".." step.
+bool IsSafeExportName(const String& name) {
+    if (name.IsEmpty() || name[0] == u'\\' || name[0] == u'/' || name.IndexOf(u':') < name.Length())
+        return false;
+    int32_t start = 0;
+    for (int32_t i = 0; i <= name.Length(); ++i) {
+        if (i < name.Length() && name[i] != u'\\' && name[i] != u'/') continue;
+        if (i - start == 2 && name[start] == u'.' && name[start + 1] == u'.') return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReaderController::AddToCart(const String& cartName, const String& id, const String& text) {
+    Cart* cart = CartStore::From(log_, cartName);
+    if (!cart || !Cart::AddItem(cart, id, text)) return false;
+    bool interactions = cart->Name().EqualsAscii(kInteractionsCart);
+    MessageBoxById(kConfirmationCaption, interactions ? kDrugAdded : kItemAdded,
+                   MessageKind::kInformation);
+    return true;
+}
+
+bool ReaderController::RemoveFromCart(const String& cartName, int32_t index) {
+    Cart* cart = CartStore::From(log_, cartName);
+    if (!cart || !Cart::RemoveItem(cart, index)) return false;
+    if (document_) document_->Reload();
+    return true;
+}
+
+bool ReaderController::ClearCart(const String& cartName) {
+    Cart* cart = CartStore::From(log_, cartName);
+    if (!cart) return false;
+    if (cart->Count() == 0) return true;
+    Cart::Clear(cart);
+    if (document_) document_->Reload();
+    return true;
+}
+
+bool ReaderController::WriteCartXml(const String& cartName, const String& fileName) {
+    Cart* cart = CartStore::From(log_, cartName);
+    if (!cart || !IsSafeExportName(fileName)) return false;
+    return Cart::WriteXml(cart, fileName);
 }
 
 bool ReaderController::SubmitInteractionsCart(const String& cartName, const String& title) {

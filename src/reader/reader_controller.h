@@ -108,6 +108,9 @@ public:
 
     // Messages: kinds 0-3 (MessageKind); true when the user pressed OK. Caption -1: none.
     bool MessageBoxById(int32_t captionId, uint32_t textId, MessageKind kind);
+    // The text with "%1".."%9" replaced by the arguments.
+    bool MessageBoxByIdArgs(int32_t captionId, uint32_t textId, MessageKind kind,
+                            const String* args, uint32_t count);
     bool ShowMessage(int32_t captionId, const String& text, MessageKind kind);
     bool AskText(String& text, uint32_t mode);
 
@@ -119,6 +122,9 @@ public:
     void RefreshPopupRect();
 
     // Annotations on the current book.
+    // The bookmark lying in the current page range; -1 when none (menus read it too).
+    int32_t BookmarkAtPage();
+    bool ToggleBookmarkAtPage();
     bool AddAnnotation(uint32_t kind);
     bool EditAnnotationAt(uint32_t kind);
     bool EditAnnotation(int32_t index);
@@ -130,6 +136,13 @@ public:
     // The style word of a new annotation of a kind.
     uint32_t StyleFor(uint32_t kind) const;
 
+    // Carts: the log database keeps one, made with the first name asked for; later requests
+    // get it whatever name they give. Each false without a cart.
+    bool AddToCart(const String& cartName, const String& id, const String& text);
+    bool RemoveFromCart(const String& cartName, int32_t index);
+    bool ClearCart(const String& cartName);
+    // Books name the file: it lands in the data folder; absolute paths and ".." are refused.
+    bool WriteCartXml(const String& cartName, const String& fileName);
     // The interactions cart's submission page; false for any other cart.
     bool SubmitInteractionsCart(const String& cartName, const String& title);
 

@@ -65,7 +65,7 @@ void ReaderCore::ReportSetAside() {
 int ReaderCore::CreateLoader(int) {
     loader_.reset(new (std::nothrow) DocumentLoader());
     if (!loader_ || !main_ || !main_->Controller()) return 1;
-    loader_->SetOptions(this, catalogue_, store_.get(), log_.get());
+    GiveLoaderOptions();
     return main_->CreateController(nullptr);
 }
 
@@ -75,7 +75,7 @@ int ReaderCore::OpenConfigurationStore() {
         store_.reset();
         return 1;
     }
-    if (loader_) loader_->SetOptions(this, catalogue_, store_.get(), log_.get());
+    if (loader_) GiveLoaderOptions();
     for (int32_t i = 0; i < windows_.Count(); ++i) {
         ReaderWindow* window = windows_[i];
         if (window->Controller()) window->Controller()->SetConfigurationStore(store_.get());
@@ -134,16 +134,10 @@ DocumentController* ReaderCore::FindControllerByName(const String& name) const {
     return nullptr;
 }
 
-bool ReaderCore::DatabaseFolder(Text& folder) { return AppPaths::DatabaseFolder(folder); }
-
-bool ReaderCore::AutogenCartFile(Text& path) { return paths_ && paths_->AutogenCartFile(path); }
-
-bool ReaderCore::AutogenInteractFile(Text& path) {
-    return paths_ && paths_->AutogenInteractFile(path);
-}
-
-void ReaderCore::DeleteAutogenFiles() {
-    if (paths_) paths_->DeleteAutogenFiles();
+void ReaderCore::GiveLoaderOptions() {
+    loader_->SetOptions(paths_.get(), store_.get(), log_.get());
+    loader_->SetCatalogue(catalogue_);
+    loader_->SetMessages(this);
 }
 
 void ReaderCore::ShowMessage(uint32_t textId) {

@@ -30,7 +30,7 @@ class ReaderWindow;
 class ScriptHeap;
 class SortedRecordDatabase;
 
-class ReaderCore : private LoaderHost {
+class ReaderCore : private LoaderMessages {
 public:
     static constexpr uint32_t kSetAsideMessage = 5520;
 
@@ -85,11 +85,8 @@ public:
 
 private:
     int OpenStore();
-    // LoaderHost.
-    bool DatabaseFolder(Text& folder) override;
-    bool AutogenCartFile(Text& path) override;
-    bool AutogenInteractFile(Text& path) override;
-    void DeleteAutogenFiles() override;
+    void GiveLoaderOptions();
+    // LoaderMessages: the loader's failures, told through the main window.
     void ShowMessage(uint32_t textId) override;
 
     const AppShellWindow* shellWindow_ = nullptr;

@@ -7,6 +7,7 @@
 #include "bookfiles/annotation_file.h"
 #include "core/resources.h"
 #include "reader/command_ids.h"
+#include "reader/reader_host.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "support/platform/temp_device.h"
@@ -183,6 +184,60 @@ TEST_F(ReaderAnnotationsTest, DeletingByPathReachesTheFileOnDisk) {
     ASSERT_EQ(0, check.OpenExisting(kBook, 1));
     EXPECT_EQ(check.BookmarkCount(), 0u);
     EXPECT_FALSE(controller_.DeleteAnnotation(String(u"\\missing.prc"), first));
+}
+
+}  // namespace
+
+namespace {
+
+class ReaderBookmarksTest : public ReaderAnnotationsTest {};
+
+TEST_F(ReaderBookmarksTest, ToggleAddsAtThePageThenRemoves) {
+    doc_.pageStart = 500;
+    doc_.pageEnd = 900;
+    doc_.pageText = u"Chapter one";
+    EXPECT_EQ(controller_.BookmarkAtPage(), -1);
+    controller_.OnCommand(Cmd::kToggleBookmark, true);
+    ASSERT_EQ(file_->BookmarkCount(), 1u);
+    EXPECT_EQ(file_->GetBookmarkKind(Nth(0)), 1u);
+    EXPECT_EQ(TextOf(0), u"Chapter one");
+    EXPECT_EQ(controller_.BookmarkAtPage(), Nth(0));
+    controller_.OnCommand(Cmd::kToggleBookmark, true);
+    EXPECT_EQ(file_->BookmarkCount(), 0u);
+}
+
+TEST_F(ReaderBookmarksTest, SelectionGivesTheBookmarkItsText) {
+    doc_.pageStart = 500;
+    doc_.pageEnd = 900;
+    doc_.pageText = u"Chapter one";
+    Select(520, 530, u"chosen");
+    controller_.OnCommand(Cmd::kToggleBookmark, true);
+    EXPECT_EQ(TextOf(0), u"chosen");
+}
+
+TEST_F(ReaderBookmarksTest, BookmarkOnThePageTwoOnIsNotThisPages) {
+    ASSERT_GE(file_->AddBookmark(1, 900, 900, 0, 0, 0, 0), 0);
+    ASSERT_GE(file_->AddBookmark(2, 600, 610, 0, 0, 32, 0), 0);  // a note, not a bookmark
+    doc_.pageStart = 500;
+    doc_.pageEnd = 900;
+    EXPECT_EQ(controller_.BookmarkAtPage(), -1);
+    controller_.OnCommand(Cmd::kToggleBookmark, true);
+    EXPECT_EQ(file_->BookmarkCount(), 3u);
+}
+
+TEST_F(ReaderBookmarksTest, UnknownPageDoesNothing) {
+    controller_.OnCommand(Cmd::kToggleBookmark, true);
+    EXPECT_EQ(file_->BookmarkCount(), 0u);
+}
+
+TEST_F(ReaderBookmarksTest, MessageArgumentsFillTheirPlaces) {
+    String args[2] = {String(u"alpha"), String(u"beta")};
+    controller_.MessageBoxByIdArgs(-1, 5096, MessageKind::kQuestion, args, 2);
+    controller_.MessageBoxByIdArgs(-1, 5096, MessageKind::kQuestion, nullptr, 0);
+    ASSERT_EQ(shell_.messages.size(), 2u);
+    EXPECT_EQ(shell_.messages[0], u"Add 'alpha' to your list?");
+    EXPECT_EQ(shell_.messages[1], u"Add '' to your list?");  // a missing argument is empty
+    EXPECT_EQ(shell_.messageFlags[0], 33u);
 }
 
 }  // namespace

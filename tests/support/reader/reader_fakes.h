@@ -112,7 +112,15 @@ public:
     AnnotationFile* CurrentAnnotationFile() override { return annotations; }
     void ReloadAnnotations() override { calls.push_back("Reload"); }
     void NotifyAnnotationChanged(int32_t index) override { changed.push_back(index); }
-    bool ToggleBookmarkAtPage() override { return Call("ToggleBookmark"); }
+    bool PageRange(uint32_t& start, uint32_t& end) override {
+        start = pageStart;
+        end = pageEnd;
+        return pageEnd != 0;
+    }
+    bool PageBookmarkText(String& out) override {
+        out.AssignChars(pageText.data(), static_cast<int32_t>(pageText.size()));
+        return !pageText.empty();
+    }
     void DeleteHighlightsInSelection() override { calls.push_back("DeleteHighlights"); }
     void EnterLinkSourceMode() override { calls.push_back("LinkSource"); }
     bool AddLinkToSelection() override {
@@ -157,6 +165,8 @@ public:
     std::u16string selection, startText, position;
     uint32_t selStart = 0, selEnd = 0;
     int64_t pageValue = -1;
+    uint32_t pageStart = 0, pageEnd = 0;
+    std::u16string pageText;
     AnnotationFile* annotations = nullptr;
     bool* destroyed = nullptr;
 };
