@@ -187,8 +187,8 @@ bool KeyDown(uint32_t vk, const KeyContext& context, InputEvent& out) {
         case VK_SPACE: out = RowEvent(KeyRows::kSpace, kNoCommand, 32); return true;
         case VK_PRIOR: out = InputEvent::Key(kKeyPageUp); return true;
         case VK_NEXT: out = InputEvent::Key(kKeyPageDown); return true;
-        case VK_END: out = InputEvent::Key(context.shift ? 0x112 : kKeyEnd); return true;
-        case VK_HOME: out = InputEvent::Key(context.shift ? 0x111 : kKeyHome); return true;
+        case VK_END: out = InputEvent::Key(context.shift ? 0x112u : uint32_t{kKeyEnd}); return true;
+        case VK_HOME: out = InputEvent::Key(context.shift ? 0x111u : uint32_t{kKeyHome}); return true;
         case VK_LEFT: return ArrowEvent(kKeyLeft, context, out);
         case VK_UP: return ArrowEvent(kKeyUp, context, out);
         case VK_RIGHT: return ArrowEvent(kKeyRight, context, out);
