@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/window/keys.h"
+#include "support/platform/window_fixture.h"
 
 namespace {
 
@@ -206,3 +207,65 @@ TEST(HardwareButtonActions, KeyUpActsOnlyAfterTheKeyWasDown) {
 }
 
 }  // namespace
+
+namespace fvt::test {
+namespace {
+
+class ButtonRegistration : public WindowTest {
+protected:
+    ButtonRegistration(const std::string& profile = "clock = virtual\n") : WindowTest(profile) {
+        for (uint32_t& entry : table) entry = 65535;
+    }
+    int HotKeysFor(HWND w, int button) {
+        Watch({WM_HOTKEY});
+        fvt::HardwareButton(button);
+        RunUntilIdle();
+        int n = 0;
+        for (auto& r : Log()) n += r.hwnd == w ? 1 : 0;
+        return n;
+    }
+    uint32_t table[12];
+};
+
+TEST_F(ButtonRegistration, OnlyAssignedButtonsBecomeHotKeys) {
+    HWND w = Make(0, 0, 100, 100);
+    table[0] = 8;
+    HardwareButtons::Register(w, table, true);
+    EXPECT_EQ(HotKeysFor(w, 1), 2);  // press and release
+    EXPECT_EQ(HotKeysFor(w, 2), 0);
+    HardwareButtons::Register(w, table, false);
+    EXPECT_EQ(HotKeysFor(w, 2), 2);
+    HardwareButtons::UnregisterAll(w);
+    EXPECT_EQ(HotKeysFor(w, 1), 0);
+    EXPECT_EQ(HotKeysFor(w, 2), 0);
+}
+
+class ButtonsWithoutHotKeys : public ButtonRegistration {
+protected:
+    ButtonsWithoutHotKeys() : ButtonRegistration("clock = virtual\nmissing = RegisterHotKey\n") {}
+};
+
+TEST_F(ButtonsWithoutHotKeys, ButtonsAreAssociatedWithTheWindowInstead) {
+    HWND w = Make(0, 0, 100, 100);
+    HWND other = Make(0, 0, 50, 50);
+    SetFocus(other);
+    table[0] = 8;
+    HardwareButtons::Register(w, table, true);
+    Watch({WM_KEYDOWN});
+    fvt::HardwareButton(1);
+    RunUntilIdle();
+    auto log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].hwnd, w);
+    EXPECT_EQ(log[0].wParam, 0xC1u);
+    HardwareButtons::UnregisterAll(w);
+    Watch({WM_KEYDOWN});
+    fvt::HardwareButton(1);
+    RunUntilIdle();
+    log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].hwnd, other);
+}
+
+}  // namespace
+}  // namespace fvt::test

@@ -8,6 +8,7 @@
 #include "document/location/location.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
+#include "graphics/core/drawing_surface.h"
 #include "reader/reader_core.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_window.h"
@@ -155,6 +156,38 @@ TEST_F(HotKeys, BackInTheProgramsEditDeletesBeforeTheCaret) {
     SendMessageW(shell->Window(), WM_HOTKEY, VK_ESCAPE, HotKeyParam(0, VK_ESCAPE));
     ASSERT_TRUE(edit.GetText(text));
     EXPECT_TRUE(text.EqualsAscii("xy"));
+}
+
+// Takes every key event the surface passes down.
+class KeyRecorder : public Widget {
+public:
+    bool HandleEvent(InputEvent& event) override {
+        codes.push_back(event.Code());
+        commands.push_back(event.Command());
+        return true;
+    }
+    std::vector<uint32_t> codes, commands;
+};
+
+TEST_F(HotKeys, KeysAndAnAssignedButtonReachTheViewAsCodesAndCommands) {
+    AppShell* shell = StartShell();
+    ASSERT_NE(shell, nullptr);
+    ReaderWindow* reader = shell->GetReaderWindow();
+    reader->Settings()->SetKey(0, 1);  // button 1: Back
+    DrawingSurface* surface = reader->Surface();
+    KeyRecorder recorder;
+    ASSERT_TRUE(surface->InsertChild(&recorder));
+    surface->FocusChild(&recorder);
+    SetFocus(shell->Window());
+    SendMessageW(shell->Window(), WM_ACTIVATE, 1, 0);  // registers the assigned buttons
+    fvt::Key(VK_NEXT);
+    fvt::HardwareButton(1);
+    fvt::RunUntilIdle();
+    surface->RemoveChild(&recorder);
+    ASSERT_EQ(recorder.codes.size(), 2u);
+    EXPECT_EQ(recorder.codes[0], 11u);
+    EXPECT_EQ(recorder.codes[1], 26u);
+    EXPECT_EQ(recorder.commands[1], 23u);
 }
 
 FILECHANGENOTIFY* MakeNotice(LONG event, const char16_t* item) {
