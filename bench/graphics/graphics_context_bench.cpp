@@ -109,7 +109,7 @@ void BM_PageThroughContext(benchmark::State& state) {
         gc.SetTextColor(0);
         for (int l = 0; l < kLines; ++l) {
             for (const Run& r : page[l]) {
-                gc.SetFontStyle(TextStyle{kSize, static_cast<uint8_t>(r.bold ? 1 : 0), 1});
+                gc.SetFontStyle(FontStyle{kSize, static_cast<uint8_t>(r.bold ? 1 : 0), 1});
                 gc.DrawText(r.text.data(), static_cast<int32_t>(r.text.size()),
                             Point{r.x, l * kLineHeight});
             }

@@ -10,8 +10,7 @@ namespace reader_detail {
 inline bool ToUtf8Path(const Text& text, std::string& out) {
     Text utf8(text);
     if (!utf8.ConvertTo(65001)) return false;
-    out.assign(reinterpret_cast<const char*>(utf8.Bytes()),
-               static_cast<size_t>(utf8.ByteLength()));
+    out.assign(reinterpret_cast<const char*>(utf8.Bytes()), static_cast<size_t>(utf8.ByteLength()));
     return !out.empty();
 }
 

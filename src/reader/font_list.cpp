@@ -4,9 +4,12 @@
 
 const char16_t* FontList::PlatformFace(int platformType) {
     switch (platformType) {
-    case 1: return u"Frutiger Linotype";
-    case 2: return u"Nina";
-    default: return u"Arial";
+        case 1:
+            return u"Frutiger Linotype";
+        case 2:
+            return u"Nina";
+        default:
+            return u"Arial";
     }
 }
 

@@ -9,6 +9,7 @@
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
+#include "reader/ui_metric_ids.h"
 
 namespace {
 
@@ -16,7 +17,6 @@ constexpr uint32_t kLinkNotification = 53;
 constexpr uint32_t kLinkHelpText = 5151;
 constexpr uint32_t kAddLinkCaption = 5093;
 constexpr uint32_t kBookstoreUrlString = 5153;
-constexpr uint32_t kMetricDefaultSize = 3;
 constexpr const char16_t* kMakerUrl = u"http://www.folivant.example/en/handheld";
 constexpr const char16_t* kRecordingPath = u"\\My Documents\\fvt_rec.wav";
 constexpr uint32_t kPositionNoteMs = 3000;
@@ -36,59 +36,59 @@ bool ReaderController::OpenUrl(const char16_t* url) {
 
 bool ReaderController::RunNavigationCommand(int32_t id) {
     switch (id) {
-    case Cmd::kLibrary:
-        OpenUrl(u"oeb:library");
-        return true;
-    case Cmd::kViewRequest:
-        if (document_) document_->ViewRequest(69, 23);
-        return true;
-    case Cmd::kBackToOtherDocument:
-        if (document_) document_->BackToOtherDocument();
-        return true;
-    case Cmd::kHelp:
-        OpenUrl(AppPaths::kHelpUrl);
-        return true;
-    case Cmd::kAnnotations:
-        if (document_ && !IsInternalDocument(document_)) OpenUrl(u"oeb:bookmarks");
-        return true;
-    case Cmd::kCover:
-        OpenUrl(u"$cover");
-        return true;
-    case Cmd::kStart:
-        if (!document_) return true;
-        document_->OpenReference(String(u"start"));
-        if (document_ && document_->AskToGoOn()) document_->StepForward();
-        return true;
-    case Cmd::kFirstPage:
-        if (document_) document_->GoToFirstPage();
-        return true;
-    case Cmd::kForward:
-        if (document_ && document_->AskToGoOn()) document_->StepForward();
-        return true;
-    case Cmd::kContents:
-        ContentsCommand();
-        return true;
-    case Cmd::kFileOpen: {
-        String path;
-        if (shell_ && shell_->ChooseFile(path) && document_) document_->ActivateLink(path);
-        return true;
-    }
-    case Cmd::kImageMode:
-        if (document_) document_->OpenSelectedImage();
-        return true;
-    case Cmd::kWordList:
-    case Cmd::kSearchHistory: {
-        if (!document_) return true;
-        Location location;
-        bool words = id == Cmd::kWordList;
-        if (location.Parse(String(words ? u"oeb:database?name=folivant_wordlist"
-                                        : u"oeb:database?name=folivant_history"),
-                           true))
-            document_->OpenWithQuery(location, words ? 109 : 115, 25);
-        return true;
-    }
-    default:
-        return false;
+        case Cmd::kLibrary:
+            OpenUrl(u"oeb:library");
+            return true;
+        case Cmd::kViewRequest:
+            if (document_) document_->ViewRequest(69, 23);
+            return true;
+        case Cmd::kBackToOtherDocument:
+            if (document_) document_->BackToOtherDocument();
+            return true;
+        case Cmd::kHelp:
+            OpenUrl(AppPaths::kHelpUrl);
+            return true;
+        case Cmd::kAnnotations:
+            if (document_ && !IsInternalDocument(document_)) OpenUrl(u"oeb:bookmarks");
+            return true;
+        case Cmd::kCover:
+            OpenUrl(u"$cover");
+            return true;
+        case Cmd::kStart:
+            if (!document_) return true;
+            document_->OpenReference(String(u"start"));
+            if (document_ && document_->AskToGoOn()) document_->StepForward();
+            return true;
+        case Cmd::kFirstPage:
+            if (document_) document_->GoToFirstPage();
+            return true;
+        case Cmd::kForward:
+            if (document_ && document_->AskToGoOn()) document_->StepForward();
+            return true;
+        case Cmd::kContents:
+            ContentsCommand();
+            return true;
+        case Cmd::kFileOpen: {
+            String path;
+            if (shell_ && shell_->ChooseFile(path) && document_) document_->ActivateLink(path);
+            return true;
+        }
+        case Cmd::kImageMode:
+            if (document_) document_->OpenSelectedImage();
+            return true;
+        case Cmd::kWordList:
+        case Cmd::kSearchHistory: {
+            if (!document_) return true;
+            Location location;
+            bool words = id == Cmd::kWordList;
+            if (location.Parse(String(words ? u"oeb:database?name=folivant_wordlist"
+                                            : u"oeb:database?name=folivant_history"),
+                               true))
+                document_->OpenWithQuery(location, words ? 109 : 115, 25);
+            return true;
+        }
+        default:
+            return false;
     }
 }
 
@@ -109,62 +109,62 @@ bool ReaderController::ContentsCommand() {
 
 bool ReaderController::RunShellCommand(int32_t id) {
     switch (id) {
-    case Cmd::kProperties: {
-        const Location* location = GetCurrentLocation();
-        String fileName;
-        if (shell_ && location && location->ToString(fileName, false))
-            shell_->ShowProperties(fileName);
-        return true;
-    }
-    case Cmd::kFind:
-        if (shell_) shell_->ShowFind();
-        return true;
-    case Cmd::kOptions:
-        if (shell_) shell_->ShowOptions();
-        return true;
-    case Cmd::kAbout:
-        if (shell_) shell_->ShowAbout();
-        return true;
-    case Cmd::kBeam: {
-        const Location* location = GetCurrentLocation();
-        String fileName;
-        if (shell_ && location && location->ToString(fileName, false)) shell_->Beam(fileName);
-        return true;
-    }
-    case Cmd::kOnlineBookstore: {
-        const char16_t* url = LoadResString(kBookstoreUrlString);
-        if (shell_ && url) shell_->OpenWithShell(String(url));
-        return true;
-    }
-    case Cmd::kExit:
-        if (mainWindow_) PostMessageW(mainWindow_, WM_CLOSE, 0, 0);
-        return true;
-    case Cmd::kVoiceRecorder:
-        if (shell_) shell_->StartRecorder(String(kRecordingPath));
-        return true;
-    case Cmd::kGoToPage:
-        if (shell_) shell_->ShowGoToPage();
-        return true;
-    case Cmd::kFullScreen:
-        if (shell_) shell_->ToggleFullScreen();
-        return true;
-    case Cmd::kMakerPage:
-        if (shell_) shell_->OpenWithShell(String(kMakerUrl));
-        return true;
-    case Cmd::kFindDialog:
-        if (shell_) shell_->ShowFindDialog();
-        return true;
-    case Cmd::kVolume:
-        if (shell_) shell_->ShowVolume();
-        return true;
-    case Cmd::kCopy:
-        CopyCommand();
-        return true;
-    case Cmd::kCopyPosition:
-        CopyPositionCommand();
-        return true;
-    default:
-        return false;
+        case Cmd::kProperties: {
+            const Location* location = GetCurrentLocation();
+            String fileName;
+            if (shell_ && location && location->ToString(fileName, false))
+                shell_->ShowProperties(fileName);
+            return true;
+        }
+        case Cmd::kFind:
+            if (shell_) shell_->ShowFind();
+            return true;
+        case Cmd::kOptions:
+            if (shell_) shell_->ShowOptions();
+            return true;
+        case Cmd::kAbout:
+            if (shell_) shell_->ShowAbout();
+            return true;
+        case Cmd::kBeam: {
+            const Location* location = GetCurrentLocation();
+            String fileName;
+            if (shell_ && location && location->ToString(fileName, false)) shell_->Beam(fileName);
+            return true;
+        }
+        case Cmd::kOnlineBookstore: {
+            const char16_t* url = LoadResString(kBookstoreUrlString);
+            if (shell_ && url) shell_->OpenWithShell(String(url));
+            return true;
+        }
+        case Cmd::kExit:
+            if (mainWindow_) PostMessageW(mainWindow_, WM_CLOSE, 0, 0);
+            return true;
+        case Cmd::kVoiceRecorder:
+            if (shell_) shell_->StartRecorder(String(kRecordingPath));
+            return true;
+        case Cmd::kGoToPage:
+            if (shell_) shell_->ShowGoToPage();
+            return true;
+        case Cmd::kFullScreen:
+            if (shell_) shell_->ToggleFullScreen();
+            return true;
+        case Cmd::kMakerPage:
+            if (shell_) shell_->OpenWithShell(String(kMakerUrl));
+            return true;
+        case Cmd::kFindDialog:
+            if (shell_) shell_->ShowFindDialog();
+            return true;
+        case Cmd::kVolume:
+            if (shell_) shell_->ShowVolume();
+            return true;
+        case Cmd::kCopy:
+            CopyCommand();
+            return true;
+        case Cmd::kCopyPosition:
+            CopyPositionCommand();
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -194,45 +194,45 @@ bool ReaderController::CopyPositionCommand() {
 
 bool ReaderController::RunAnnotationCommand(int32_t id) {
     switch (id) {
-    case Cmd::kToggleBookmark:
-        ToggleBookmarkAtPage();
-        return true;
-    case Cmd::kDeleteHighlight:
-        if (!document_) return true;
-        document_->ResetViewElement();
-        document_->DeleteHighlightsInSelection();
-        return true;
-    case Cmd::kHighlight:
-        AddAnnotation(kHighlight);
-        return true;
-    case Cmd::kAddNote:
-        AddAnnotation(kNote);
-        return true;
-    case Cmd::kModify:
-        AddAnnotation(kModification);
-        return true;
-    case Cmd::kLookup:
-    case Cmd::kLookup46:
-    case Cmd::kLookup47:
-        if (document_) document_->Lookup(id);
-        return true;
-    case Cmd::kEditNote:
-        EditAnnotationAt(kNote);
-        return true;
-    case Cmd::kEditModification:
-        EditAnnotationAt(kModification);
-        return true;
-    case Cmd::kAddLink:
-        AddLinkCommand();
-        return true;
-    case Cmd::kSetLinkTarget:
-        if (document_ && document_->AddLinkToSelection() && linkNotificationShown_) {
-            RemoveNotification(kLinkNotification);
-            linkNotificationShown_ = false;
-        }
-        return true;
-    default:
-        return false;
+        case Cmd::kToggleBookmark:
+            ToggleBookmarkAtPage();
+            return true;
+        case Cmd::kDeleteHighlight:
+            if (!document_) return true;
+            document_->ResetViewElement();
+            document_->DeleteHighlightsInSelection();
+            return true;
+        case Cmd::kHighlight:
+            AddAnnotation(kHighlight);
+            return true;
+        case Cmd::kAddNote:
+            AddAnnotation(kNote);
+            return true;
+        case Cmd::kModify:
+            AddAnnotation(kModification);
+            return true;
+        case Cmd::kLookup:
+        case Cmd::kLookup46:
+        case Cmd::kLookup47:
+            if (document_) document_->Lookup(id);
+            return true;
+        case Cmd::kEditNote:
+            EditAnnotationAt(kNote);
+            return true;
+        case Cmd::kEditModification:
+            EditAnnotationAt(kModification);
+            return true;
+        case Cmd::kAddLink:
+            AddLinkCommand();
+            return true;
+        case Cmd::kSetLinkTarget:
+            if (document_ && document_->AddLinkToSelection() && linkNotificationShown_) {
+                RemoveNotification(kLinkNotification);
+                linkNotificationShown_ = false;
+            }
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -249,25 +249,26 @@ bool ReaderController::AddLinkCommand() {
 
 bool ReaderController::RunTextSizeCommand(int32_t id) {
     switch (id) {
-    case Cmd::kZoomIn:
-    case Cmd::kZoomOut:
-        if (document_) document_->ChangeFontSize(id == Cmd::kZoomIn ? 1 : -1);
-        return true;
-    case Cmd::kZoomNormal:
-        // Relaid out only when the size changes.
-        if (settings_ && settings_->SetFontSize(UiMetrics::Get(paths_, kMetricDefaultSize))) {
-            if (document_) document_->SaveViewState();
-            if (surface_) surface_->InvalidateRect(nullptr);
-        }
-        return true;
-    case Cmd::kProgressBar:
-        if (!settings_) return true;
-        settings_->progressBar = settings_->progressBar ? 0 : 1;
-        settings_->ApplyToView();
-        RefreshPopupRect();
-        return true;
-    default:
-        return false;
+        case Cmd::kZoomIn:
+        case Cmd::kZoomOut:
+            if (document_) document_->ChangeFontSize(id == Cmd::kZoomIn ? 1 : -1);
+            return true;
+        case Cmd::kZoomNormal:
+            // Relaid out only when the size changes.
+            if (settings_ && settings_->SetFontSize(
+                                 UiMetrics::Get(paths_, reader_detail::kMetricDefaultFontSize))) {
+                if (document_) document_->SaveViewState();
+                if (surface_) surface_->InvalidateRect(nullptr);
+            }
+            return true;
+        case Cmd::kProgressBar:
+            if (!settings_) return true;
+            settings_->progressBar = settings_->progressBar ? 0 : 1;
+            settings_->ApplyToView();
+            RefreshSurface();
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -282,20 +283,20 @@ bool ReaderController::RunTapActionCommand(int32_t id) {
 
 bool ReaderController::RunAudioCommand(int32_t id) {
     switch (id) {
-    case Cmd::kNextTrack:
-        StepTrack(1);
-        return true;
-    case Cmd::kPrevTrack:
-        StepTrack(-1);
-        return true;
-    case Cmd::kPlayPause:
-        if (player_.IsPlaying())
-            player_.Pause();
-        else
-            player_.Restart();
-        return true;
-    default:
-        return false;
+        case Cmd::kNextTrack:
+            StepTrack(1);
+            return true;
+        case Cmd::kPrevTrack:
+            StepTrack(-1);
+            return true;
+        case Cmd::kPlayPause:
+            if (player_.IsPlaying())
+                player_.Pause();
+            else
+                player_.Restart();
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -21,10 +21,14 @@ namespace {
 
 uint32_t MessageFlags(MessageKind kind) {
     switch (kind) {
-    case MessageKind::kInformation: return 64;
-    case MessageKind::kWarning: return 48;
-    case MessageKind::kError: return 16;
-    case MessageKind::kQuestion: return 33;
+        case MessageKind::kInformation:
+            return 64;
+        case MessageKind::kWarning:
+            return 48;
+        case MessageKind::kError:
+            return 16;
+        case MessageKind::kQuestion:
+            return 33;
     }
     return 64;
 }
@@ -59,7 +63,9 @@ bool AppendPercentEncoded(String& out, const String& value) {
 
 }  // namespace
 
-ReaderController::ReaderController() { player_.Init(); }
+ReaderController::ReaderController() {
+    player_.Init();
+}
 
 ReaderController::~ReaderController() {
     player_.Stop();
@@ -113,7 +119,9 @@ int32_t ReaderController::PostCommand(int32_t id) {
     return index;
 }
 
-void ReaderController::StartQueueTimer() { timers_.StartOnce(this, 0, queueTimer_, false); }
+void ReaderController::StartQueueTimer() {
+    timers_.StartOnce(this, 0, queueTimer_, false);
+}
 
 void ReaderController::ParkObject(std::unique_ptr<ParkedObject> object) {
     if (!object) return;
@@ -125,7 +133,9 @@ void ReaderController::ParkObject(std::unique_ptr<ParkedObject> object) {
     if (queueTimer_ == -1) StartQueueTimer();
 }
 
-void ReaderController::OnTimer(TimerList&, int32_t id) { RunQueuedCommands(id); }
+void ReaderController::OnTimer(TimerList&, int32_t id) {
+    RunQueuedCommands(id);
+}
 
 void ReaderController::RunQueuedCommands(int32_t timerId) {
     if (timerId != queueTimer_ || timerId == -1) return;
@@ -189,9 +199,13 @@ void ReaderController::OnEndOfTrack(AudioPlayer* player) {
     PostCommand(Cmd::kNextTrack);
 }
 
-void ReaderController::OnTrackChanging(AudioPlayer*) { PostCommand(Cmd::kPlayerTrackChanging); }
+void ReaderController::OnTrackChanging(AudioPlayer*) {
+    PostCommand(Cmd::kPlayerTrackChanging);
+}
 
-void ReaderController::OnPlayingChanged(bool) { PostCommand(Cmd::kPlayerPlayingChanged); }
+void ReaderController::OnPlayingChanged(bool) {
+    PostCommand(Cmd::kPlayerPlayingChanged);
+}
 
 void ReaderController::PostNotices(AudioPlayer*) {
     if (mainWindow_) PostMessageW(mainWindow_, kAudioNoticeMessage, 0, 0);
@@ -249,7 +263,7 @@ void ReaderController::SetPopupRect(const Rect& r, bool force) {
     if (popupLocked_ && !force) return;
     if (r == popupRect_ && !force) return;
     popupRect_ = r;
-    RefreshPopupRect();
+    RefreshSurface();
 }
 
 void ReaderController::LockPopupRect() {
@@ -262,8 +276,8 @@ void ReaderController::UnlockPopupRect() {
     if (surface_) surface_->OverlayCommit();
 }
 
-void ReaderController::RefreshPopupRect() {
-    if (surface_) surface_->InvalidateRect(nullptr);
+void ReaderController::RefreshSurface() {
+    if (surface_) surface_->SetVisibleArea(popupRect_);
 }
 
 // ---- Annotations -------------------------------------------------------------------------------
@@ -271,16 +285,16 @@ void ReaderController::RefreshPopupRect() {
 uint32_t ReaderController::StyleFor(uint32_t kind) const {
     uint32_t colour = 0;
     switch (kind) {
-    case kHighlight:
-        if (settings_) settings_->GetHighlightColour(colour);
-        return ((colour & 0x00FFFFFF) << 8) | 15;
-    case kModification:
-        if (settings_) settings_->GetModifyColour(colour);
-        return ((colour & 0x00FFFFFF) << 8) | 111;
-    case kNote:
-        return 32;
-    default:
-        return 0;
+        case kHighlight:
+            if (settings_) settings_->GetHighlightColour(colour);
+            return ((colour & 0x00FFFFFF) << 8) | 15;
+        case kModification:
+            if (settings_) settings_->GetModifyColour(colour);
+            return ((colour & 0x00FFFFFF) << 8) | 111;
+        case kNote:
+            return 32;
+        default:
+            return 0;
     }
 }
 
@@ -310,14 +324,20 @@ bool ReaderController::ToggleBookmarkAtPage() {
     uint32_t selStart = 0, selEnd = 0;
     if (!document_->GetSelection(text, selStart, selEnd) || text.IsEmpty())
         document_->PageBookmarkText(text);
-    int32_t added = file->AddBookmark(kBookmark, start, start, 0, 0, 0, 0);
+    return AddWithText(*file, kBookmark, start, start, 0, text);
+}
+
+bool ReaderController::AddWithText(AnnotationFile& file, uint32_t kind, uint32_t start,
+                                   uint32_t end, uint32_t style, const String& text) {
+    int32_t added = file.AddBookmark(kind, start, end, 0, 0, style, 0);
     if (added < 0) return false;
+    // A record without its text is not kept.
     if (!text.IsEmpty() &&
-        file->SetBookmarkText(added, text.Data(), static_cast<uint32_t>(text.Length())) != 0) {
-        file->DeleteBookmark(added);
+        file.SetBookmarkText(added, text.Data(), static_cast<uint32_t>(text.Length())) != 0) {
+        file.DeleteBookmark(added);
         return false;
     }
-    document_->ReloadAnnotations();
+    if (document_) document_->ReloadAnnotations();
     return true;
 }
 
@@ -388,15 +408,7 @@ bool ReaderController::CreateAnnotation(uint32_t kind, const String& text, int32
         // An empty text for a new note or modification cancels it; it never removes the other
         // annotations of the range without asking.
         if (text.IsEmpty() && kind != kHighlight) return false;
-        int32_t added = file->AddBookmark(kind, start, end, 0, 0, StyleFor(kind), 0);
-        if (added < 0) return false;
-        if (!text.IsEmpty() &&
-            file->SetBookmarkText(added, text.Data(), static_cast<uint32_t>(text.Length())) != 0) {
-            file->DeleteBookmark(added);
-            return false;
-        }
-        document_->ReloadAnnotations();
-        return true;
+        return AddWithText(*file, kind, start, end, StyleFor(kind), text);
     }
     if (file->GetBookmarkKind(index) == 0) return false;  // no annotation there
     if (text.IsEmpty()) {

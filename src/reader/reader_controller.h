@@ -32,6 +32,7 @@
 #include "reader/font_list.h"
 #include "reader/reader_host.h"
 
+class AnnotationFile;
 class AppPaths;
 class ConfigurationStore;
 class DocumentController;
@@ -119,7 +120,8 @@ public:
     const Rect& PopupRect() const { return popupRect_; }
     void LockPopupRect();
     void UnlockPopupRect();
-    void RefreshPopupRect();
+    // Gives the drawing surface the area popups keep clear.
+    void RefreshSurface();
 
     // Annotations on the current book.
     // The bookmark lying in the current page range; -1 when none (menus read it too).
@@ -172,6 +174,8 @@ private:
     void PostNotices(AudioPlayer* player) override;
 
     // One function per command group; true when the id belongs to the group.
+    bool AddWithText(AnnotationFile& file, uint32_t kind, uint32_t start, uint32_t end,
+                     uint32_t style, const String& text);
     bool RunNavigationCommand(int32_t id);
     bool RunShellCommand(int32_t id);
     bool RunAnnotationCommand(int32_t id);

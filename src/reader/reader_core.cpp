@@ -15,7 +15,9 @@
 
 ReaderCore::ReaderCore() = default;
 
-ReaderCore::~ReaderCore() { Close(); }
+ReaderCore::~ReaderCore() {
+    Close();
+}
 
 int ReaderCore::Open(bool withStore) {
     // Temporary files a crash left behind.

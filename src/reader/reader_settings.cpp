@@ -6,16 +6,11 @@
 #include "library/paths/app_paths.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
+#include "reader/ui_metric_ids.h"
 
 namespace {
 
-// Interface metrics the settings start from.
-constexpr uint32_t kMetricMinSize = 1;
-constexpr uint32_t kMetricMaxSize = 2;
-constexpr uint32_t kMetricDefaultSize = 3;
-constexpr uint32_t kMetricByte = 5;
-constexpr uint32_t kMetricMarginX = 7;
-constexpr uint32_t kMetricMarginY = 8;
+using namespace reader_detail;
 constexpr uint32_t kKeepDefault = 0xFFFFFFFFu;
 
 int32_t SizeFromWord(uint32_t word, int32_t fallback) {
@@ -66,9 +61,9 @@ uint8_t ReaderSettings::BitNumberFromMask(uint32_t mask) {
 }
 
 bool ReaderSettings::Load(bool defaultsOnly) {
-    minFontSize_ = UiMetrics::Get(paths_, kMetricMinSize);
-    maxFontSize_ = UiMetrics::Get(paths_, kMetricMaxSize);
-    defaultFontSize_ = UiMetrics::Get(paths_, kMetricDefaultSize);
+    minFontSize_ = UiMetrics::Get(paths_, kMetricMinFontSize);
+    maxFontSize_ = UiMetrics::Get(paths_, kMetricMaxFontSize);
+    defaultFontSize_ = UiMetrics::Get(paths_, kMetricDefaultFontSize);
     uiMetric5 = static_cast<uint8_t>(UiMetrics::Get(paths_, kMetricByte));
     defaultMarginX_ = static_cast<uint32_t>(UiMetrics::Get(paths_, kMetricMarginX));
     defaultMarginY_ = static_cast<uint32_t>(UiMetrics::Get(paths_, kMetricMarginY));
@@ -200,8 +195,8 @@ bool ReaderSettings::Save() {
     return flushed && failed == 0;
 }
 
-void ReaderSettings::SetColours(uint32_t text, uint32_t link, uint32_t background,
-                                uint32_t modify, uint32_t highlight) {
+void ReaderSettings::SetColours(uint32_t text, uint32_t link, uint32_t background, uint32_t modify,
+                                uint32_t highlight) {
     textColour_ = text;
     linkColour_ = link;
     backgroundColour_ = background;
@@ -213,9 +208,9 @@ void ReaderSettings::SetFontFace(const Text& face, bool bitmap) {
     Text& field = bitmap ? bitmapFontFile_ : systemFontName_;
     field = face;
     if (!face.IsEmpty() && controller_)
-        controller_->SetTableEntry(bitmap ? ReaderController::kBitmapFontEntry
-                                          : ReaderController::kSystemFontEntry,
-                                   bitmap ? 1 : 0, face);
+        controller_->SetTableEntry(
+            bitmap ? ReaderController::kBitmapFontEntry : ReaderController::kSystemFontEntry,
+            bitmap ? 1 : 0, face);
 }
 
 bool ReaderSettings::GetFontFace(Text& out, bool bitmap) const {
@@ -245,7 +240,7 @@ void ReaderSettings::SetClearTypeFlag(uint8_t on) {
 
 void ReaderSettings::ApplyToView() {
     if (document_) document_->SaveViewState();
-    if (controller_) controller_->RefreshPopupRect();
+    if (controller_) controller_->RefreshSurface();
     if (surface_) surface_->InvalidateRect(nullptr);
 }
 

@@ -4,11 +4,11 @@
 
 #include "core/geometry.h"
 #include "graphics/core/drawing_surface.h"
+#include "platform/window/window.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_core.h"
 #include "reader/reader_settings.h"
-#include "platform/window/window.h"
 
 ReaderWindow::ReaderWindow(ReaderCore* core) : core_(core) {}
 
@@ -33,7 +33,9 @@ ReaderWindow::~ReaderWindow() {
     core_ = nullptr;
 }
 
-bool ReaderWindow::IsMain() const { return core_ && core_->MainWindow() == this; }
+bool ReaderWindow::IsMain() const {
+    return core_ && core_->MainWindow() == this;
+}
 
 bool ReaderWindow::NameFromAddress(const char* prefix) {
     String name;

@@ -47,12 +47,12 @@ TEST_F(GoldenPage, TestPageMatchesItsGolden) {
     ASSERT_NE(gc.BeginDraw(false, nullptr), nullptr);
     gc.SetBrushColor(Color::kNone);
     gc.SetTextColor(0x000000);
-    gc.SetFontStyle(TextStyle{-10, 0, 1});
+    gc.SetFontStyle(FontStyle{-10, 0, 1});
     gc.DrawText(u"Plain", 5, Point{2, 2});
-    gc.SetFontStyle(TextStyle{-10, TextStyle::kBold, 1});
+    gc.SetFontStyle(FontStyle{-10, FontStyle::kBold, 1});
     gc.DrawText(u"Bold", 4, Point{2, 14});
     gc.SetTextColor(0x840000);
-    gc.SetFontStyle(TextStyle{-10, TextStyle::kUnderline, 1});
+    gc.SetFontStyle(FontStyle{-10, FontStyle::kUnderline, 1});
     gc.DrawText(u"Link", 4, Point{2, 26});
     gc.DrawUnderline(Point{2, 26}, 30);
     gc.SetPenColor(0x0000FF);

@@ -212,31 +212,31 @@ TEST_F(GraphicsContextTest, SixthStyleEvictsTheLeastRecentlyUsedFont) {
     Canvas c(8, 8);
     Begin(c);
     auto use = [&](int8_t size) {
-        gc->SetFontStyle(TextStyle{size, 0, 1});
+        gc->SetFontStyle(FontStyle{size, 0, 1});
         gc->FontAscent();
     };
     for (int8_t s = 10; s < 15; ++s) use(s);
     use(10);  // 10 is recent again; 11 is now the oldest
     use(20);
-    EXPECT_TRUE(gc->IsFontCached(TextStyle{10, 0, 1}));
-    EXPECT_FALSE(gc->IsFontCached(TextStyle{11, 0, 1}));
-    EXPECT_TRUE(gc->IsFontCached(TextStyle{20, 0, 1}));
+    EXPECT_TRUE(gc->IsFontCached(FontStyle{10, 0, 1}));
+    EXPECT_FALSE(gc->IsFontCached(FontStyle{11, 0, 1}));
+    EXPECT_TRUE(gc->IsFontCached(FontStyle{20, 0, 1}));
     End();
     gc->ReleaseCachedObjects(1);
-    EXPECT_FALSE(gc->IsFontCached(TextStyle{10, 0, 1}));
+    EXPECT_FALSE(gc->IsFontCached(FontStyle{10, 0, 1}));
 }
 
 TEST_F(GraphicsContextTest, VerticalPositionShiftsTheBaseline) {
     Canvas c(8, 8);
     Begin(c);
-    gc->SetFontStyle(TextStyle{-12, 0x60, 1});
+    gc->SetFontStyle(FontStyle{-12, 0x60, 1});
     int32_t plainAscent = 0;
     int32_t ascent = gc->FontAscent();
     EXPECT_EQ(gc->BaselineShift(), 4);
-    gc->SetFontStyle(TextStyle{-12, 0x70, 1});
+    gc->SetFontStyle(FontStyle{-12, 0x70, 1});
     gc->FontAscent();
     EXPECT_EQ(gc->BaselineShift(), -4);
-    gc->SetFontStyle(TextStyle{-12, 0x30, 1});
+    gc->SetFontStyle(FontStyle{-12, 0x30, 1});
     plainAscent = gc->FontAscent();
     EXPECT_EQ(gc->BaselineShift(), 0);
     EXPECT_EQ(ascent, plainAscent - 4);
@@ -247,7 +247,7 @@ TEST_F(GraphicsContextTest, TextBackgroundFollowsTheBrush) {
     Canvas c(40, 20);
     c.Clear(kRedRef);
     Begin(c);
-    gc->SetFontStyle(TextStyle{-12, 0, 1});
+    gc->SetFontStyle(FontStyle{-12, 0, 1});
     gc->SetTextColor(0);
     gc->SetBrushColor(Color::kNone);
     gc->DrawText(u"MM", 2, Point{0, 0});
@@ -261,7 +261,7 @@ TEST_F(GraphicsContextTest, TextBackgroundFollowsTheBrush) {
 TEST_F(GraphicsContextTest, MeasuringAndFittingUseTheSelectedFont) {
     Canvas c(8, 8);
     Begin(c);
-    gc->SetFontStyle(TextStyle{-12, 0, 1});
+    gc->SetFontStyle(FontStyle{-12, 0, 1});
     Size one, three;
     ASSERT_TRUE(gc->MeasureText(u"M", 1, one));
     ASSERT_TRUE(gc->MeasureText(u"MMM", 3, three));
@@ -275,10 +275,10 @@ TEST_F(GraphicsContextTest, UnderlineOnlyWithTheLineFlag) {
     Canvas c(40, 30);
     Begin(c);
     gc->SetTextColor(0);
-    gc->SetFontStyle(TextStyle{-12, 0, 1});
+    gc->SetFontStyle(FontStyle{-12, 0, 1});
     gc->DrawUnderline(Point{0, 0}, 30);
     EXPECT_EQ(c.Count(kBlack), 0);
-    gc->SetFontStyle(TextStyle{-12, TextStyle::kUnderline, 1});
+    gc->SetFontStyle(FontStyle{-12, FontStyle::kUnderline, 1});
     gc->DrawUnderline(Point{0, 0}, 30);
     End();
     EXPECT_GT(c.Count(kBlack), 0);
@@ -288,7 +288,7 @@ TEST_F(GraphicsContextTest, MultilineTextMovesDownALineAtEachBreak) {
     Canvas one(60, 60), three(60, 60);
     Begin(one);
     gc->SetTextColor(0);
-    gc->SetFontStyle(TextStyle{-10, 0, 1});
+    gc->SetFontStyle(FontStyle{-10, 0, 1});
     int32_t step = gc->FontAscent() + gc->FontDescent();
     gc->DrawText(u"ab", 2, Point{0, 0});
     gc->DrawText(u"c", 1, Point{0, step});
@@ -296,7 +296,7 @@ TEST_F(GraphicsContextTest, MultilineTextMovesDownALineAtEachBreak) {
     End();
     Begin(three);
     gc->SetTextColor(0);
-    gc->SetFontStyle(TextStyle{-10, 0, 1});
+    gc->SetFontStyle(FontStyle{-10, 0, 1});
     gc->DrawMultilineText(u"ab\r\nc\n\rd", 9, Point{0, 0});
     End();
     for (int y = 0; y < 60; ++y) EXPECT_EQ(three.Row(y, kBlack), one.Row(y, kBlack)) << y;
@@ -306,7 +306,7 @@ TEST_F(GraphicsContextTest, UnderlineCoversWideGaps) {
     Canvas c(1000, 40);
     Begin(c);
     gc->SetTextColor(0);
-    gc->SetFontStyle(TextStyle{-12, TextStyle::kUnderline, 1});
+    gc->SetFontStyle(FontStyle{-12, FontStyle::kUnderline, 1});
     gc->DrawUnderline(Point{0, 0}, 990);
     End();
     int inkAtEnd = 0;
@@ -318,7 +318,7 @@ TEST_F(GraphicsContextTest, ReleasingTheSelectedFontPutsTheDCsOwnBack) {
     Canvas c(8, 8);
     HGDIOBJ own = GetCurrentObject(c.dc(), OBJ_FONT);
     Begin(c);
-    gc->SetFontStyle(TextStyle{-12, 0, 1});
+    gc->SetFontStyle(FontStyle{-12, 0, 1});
     gc->FontAscent();
     HGDIOBJ cached = GetCurrentObject(c.dc(), OBJ_FONT);
     ASSERT_NE(cached, own);
@@ -365,7 +365,7 @@ TEST_F(GraphicsContextTest, BitmapFacesMeasureFitAndDrawIntoTheirTarget) {
     faces.fontPath.AssignAscii("\\folvtype.prc");
     Canvas c(4, 4);
     Begin(c);
-    gc->SetFontStyle(TextStyle{-12, 0, 4});
+    gc->SetFontStyle(FontStyle{-12, 0, 4});
     Size s;
     ASSERT_TRUE(gc->MeasureText(u"AA", 2, s));
     EXPECT_EQ(s, (Size{6, 10}));
@@ -387,9 +387,9 @@ TEST_F(GraphicsContextTest, MissingBitmapFaceFallsBackToFaceOne) {
     faces.fontPath.AssignAscii("\\missing.prc");
     Canvas c(4, 4);
     Begin(c);
-    gc->SetFontStyle(TextStyle{-12, 0, 4});
+    gc->SetFontStyle(FontStyle{-12, 0, 4});
     EXPECT_GT(gc->FontAscent(), 0);
-    EXPECT_EQ(gc->FontStyle().face, 1);
+    EXPECT_EQ(gc->GetFontStyle().face, 1);
     End();
 }
 

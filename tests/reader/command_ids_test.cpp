@@ -8,13 +8,12 @@ namespace {
 
 TEST(MenuTables, ReaderFrameHoldsItsPairs) {
     const Commands::MenuCommand expected[] = {
-        {40167, 23}, {40093, 1},   {40041, 6},   {40075, 0},   {40076, 15},  {40040, 7},
-        {40078, 4},  {40168, 113}, {40079, 16},  {40048, 10},  {40092, 20},  {40090, 21},
-        {40089, 23}, {40082, 11},  {40083, 12},  {40170, 114}, {40084, 55},  {40100, 9},
-        {40025, 8},  {40080, 52},  {40085, 74},  {40173, 75},  {40172, 115}, {40035, 5},
-        {50018, 18}, {50019, 19},  {50067, 67},  {50066, 66},  {50024, 24},  {50011, 11},
-        {50022, 22}, {40103, 57},  {40104, 59},  {40105, 63},  {40106, 58},  {40107, 60},
-        {40108, 61}, {40193, 62},
+        {40167, 23},  {40093, 1},   {40041, 6},  {40075, 0},  {40076, 15}, {40040, 7},  {40078, 4},
+        {40168, 113}, {40079, 16},  {40048, 10}, {40092, 20}, {40090, 21}, {40089, 23}, {40082, 11},
+        {40083, 12},  {40170, 114}, {40084, 55}, {40100, 9},  {40025, 8},  {40080, 52}, {40085, 74},
+        {40173, 75},  {40172, 115}, {40035, 5},  {50018, 18}, {50019, 19}, {50067, 67}, {50066, 66},
+        {50024, 24},  {50011, 11},  {50022, 22}, {40103, 57}, {40104, 59}, {40105, 63}, {40106, 58},
+        {40107, 60},  {40108, 61},  {40193, 62},
     };
     ASSERT_EQ(std::size(expected), Commands::kReaderMenuCount);
     for (size_t i = 0; i < Commands::kReaderMenuCount; ++i) {
@@ -25,9 +24,8 @@ TEST(MenuTables, ReaderFrameHoldsItsPairs) {
 
 TEST(MenuTables, AudioFrameHoldsItsPairs) {
     const Commands::MenuCommand expected[] = {
-        {40093, 1}, {40041, 6}, {40075, 0},    {40076, 15},   {40040, 7},    {40048, 10},
-        {40089, 23}, {40100, 9}, {40025, 8},   {40035, 5},    {40175, 116},  {40174, 118},
-        {40087, 117}, {40088, 119},
+        {40093, 1}, {40041, 6}, {40075, 0}, {40076, 15},  {40040, 7},   {40048, 10},  {40089, 23},
+        {40100, 9}, {40025, 8}, {40035, 5}, {40175, 116}, {40174, 118}, {40087, 117}, {40088, 119},
     };
     ASSERT_EQ(std::size(expected), Commands::kAudioMenuCount);
     for (size_t i = 0; i < Commands::kAudioMenuCount; ++i) {
@@ -44,8 +42,8 @@ TEST(MenuTables, ItemsAreUniqueWithinATable) {
 }
 
 TEST(MenuTables, LookupFindsAnItemAndRefusesOthers) {
-    EXPECT_EQ(Commands::CommandForMenuItem(Commands::kReaderMenu, Commands::kReaderMenuCount, 40089),
-              23);
+    EXPECT_EQ(
+        Commands::CommandForMenuItem(Commands::kReaderMenu, Commands::kReaderMenuCount, 40089), 23);
     EXPECT_EQ(Commands::CommandForMenuItem(Commands::kAudioMenu, Commands::kAudioMenuCount, 40175),
               116);
     EXPECT_EQ(Commands::CommandForMenuItem(Commands::kAudioMenu, Commands::kAudioMenuCount, 40082),
@@ -59,12 +57,8 @@ TEST(TapActions, CommandsGiveTheirValuesAndViewCommands) {
         int32_t view = 99;
         ASSERT_TRUE(Commands::TapActionForCommand(cmd, action, view)) << cmd;
         EXPECT_EQ(action, values[cmd - 56]) << cmd;
-        if (cmd == 65)
-            EXPECT_EQ(view, -1);
-        else if (cmd == 59)
-            EXPECT_EQ(view, 87);
-        else
-            EXPECT_EQ(view, 40) << cmd;
+        int32_t expected = cmd == 65 ? -1 : cmd == 59 ? 87 : 40;
+        EXPECT_EQ(view, expected) << cmd;
     }
 }
 

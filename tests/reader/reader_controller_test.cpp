@@ -36,7 +36,9 @@ protected:
         controller_->InitPopupCallbacks();
     }
     void TearDown() override {
-        if (controller_) EXPECT_TRUE(controller_->CheckInvariants());
+        if (controller_) {
+            EXPECT_TRUE(controller_->CheckInvariants());
+        }
         Resources::FlushCache();  // texts cached for this device's language
     }
     void Fire() { host_.FireAll(controller_ ? controller_->Timers() : *orphanList_); }
@@ -128,8 +130,7 @@ TEST_F(ReaderControllerTest, AModalLoopInsideACommandDoesNotDrainTheQueueAgain) 
     };
     controller_->PostCommand(110);
     Fire();
-    EXPECT_EQ(order,
-              (std::vector<std::string>{"begin 110", "end 110", "begin 111", "end 111"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"begin 110", "end 110", "begin 111", "end 111"}));
 }
 
 class Parked : public ParkedObject {
@@ -197,9 +198,8 @@ TEST_F(ReaderControllerTest, NavigationCommandsOpenTheirPages) {
     controller_->OnCommand(Cmd::kLibrary, true);
     controller_->OnCommand(Cmd::kHelp, true);
     controller_->OnCommand(Cmd::kCover, true);
-    EXPECT_EQ(doc_.links, (std::vector<std::u16string>{u"oeb:library",
-                                                       u"oeb:redirect?title=Folivant_Help",
-                                                       u"$cover"}));
+    EXPECT_EQ(doc_.links, (std::vector<std::u16string>{
+                              u"oeb:library", u"oeb:redirect?title=Folivant_Help", u"$cover"}));
     controller_->OnCommand(Cmd::kWordList, true);
     controller_->OnCommand(Cmd::kSearchHistory, true);
     ASSERT_EQ(doc_.queries.size(), 2u);
@@ -286,10 +286,10 @@ TEST_F(ReaderControllerTest, ProgressBarToggles) {
 TEST_F(ReaderControllerTest, ShellCommandsReachTheShell) {
     for (int32_t id : {4, 6, 7, 17, 20, 55, 84, 113, 119}) controller_->OnCommand(id, true);
     EXPECT_EQ(shell_.Actions(),
-              (std::vector<std::string>{"Find", "Options", "About",
-                                        "Recorder \\My Documents\\fvt_rec.wav", "GoToPage",
-                                        "FullScreen", "Shell http://www.folivant.example/en/handheld",
-                                        "FindDialog", "Volume"}));
+              (std::vector<std::string>{
+                  "Find", "Options", "About", "Recorder \\My Documents\\fvt_rec.wav", "GoToPage",
+                  "FullScreen", "Shell http://www.folivant.example/en/handheld", "FindDialog",
+                  "Volume"}));
 }
 
 TEST_F(ReaderControllerTest, PropertiesAndBeamNeedACurrentBook) {
@@ -413,8 +413,9 @@ TEST_F(ReaderControllerTest, InteractionsCartSubmitsWithAnEncodedTitle) {
     EXPECT_TRUE(
         controller_->SubmitInteractionsCart(String(u"interactions"), String(u"A&B #1 $5 100% é")));
     ASSERT_EQ(doc_.links.size(), 1u);
-    EXPECT_EQ(doc_.links[0],
-              u"oeb:cart?name=interactions&action=submit&title=A%26B%20%231%20%245%20100%25%20%C3%A9");
+    EXPECT_EQ(
+        doc_.links[0],
+        u"oeb:cart?name=interactions&action=submit&title=A%26B%20%231%20%245%20100%25%20%C3%A9");
 }
 
 // ---- Fonts -------------------------------------------------------------------------------------

@@ -23,13 +23,7 @@ namespace {
 
 using fvt::test::U16;
 
-std::string Narrow(const Text& t) {
-    String wide;
-    t.ToWide(wide);
-    std::string out;
-    for (int32_t i = 0; i < wide.Length(); ++i) out += static_cast<char>(wide[i]);
-    return out;
-}
+using fvt::test::Narrow;
 
 class ReaderCoreTest : public ::testing::Test {
 protected:
@@ -105,6 +99,17 @@ TEST_F(ReaderCoreTest, MainWindowIsNamedAndWiredTogether) {
     EXPECT_EQ(main->Settings()->Store(), core_.Store());
 }
 
+TEST_F(ReaderCoreTest, PopupRectangleReachesTheWindowsSurface) {
+    ASSERT_EQ(0, Start());
+    ReaderWindow* main = core_.MainWindow();
+    Rect r{0, 20, 240, 280};
+    main->Controller()->SetPopupRect(r, true);
+    EXPECT_EQ(main->Surface()->VisibleArea(), r);
+    main->Controller()->LockPopupRect();
+    main->Controller()->SetPopupRect(Rect{1, 1, 2, 2}, false);
+    EXPECT_EQ(main->Surface()->VisibleArea(), r);
+}
+
 TEST_F(ReaderCoreTest, ControllersAreFoundByTheirExactName) {
     ASSERT_EQ(0, Start());
     ReaderWindow* main = core_.MainWindow();
@@ -116,7 +121,9 @@ TEST_F(ReaderCoreTest, ControllersAreFoundByTheirExactName) {
         hasLetter = hasLetter || (c >= u'A' && c <= u'F');
         lower.AppendChar(c >= u'A' && c <= u'F' ? static_cast<char16_t>(c + 32) : c);
     }
-    if (hasLetter) EXPECT_EQ(core_.FindControllerByName(lower), nullptr);
+    if (hasLetter) {
+        EXPECT_EQ(core_.FindControllerByName(lower), nullptr);
+    }
     EXPECT_EQ(core_.FindControllerByName(String(u"main")), nullptr);
     EXPECT_EQ(core_.FindControllerByName(String(u"")), nullptr);
 }

@@ -18,13 +18,7 @@ namespace {
 
 constexpr const char* kPath = "\\FVT_global_configuration.fvt";
 
-std::string Narrow(const Text& t) {
-    String wide;
-    t.ToWide(wide);
-    std::string out;
-    for (int32_t i = 0; i < wide.Length(); ++i) out += static_cast<char>(wide[i]);
-    return out;
-}
+using fvt::test::Narrow;
 
 class ReaderSettingsTest : public ::testing::Test {
 protected:
@@ -315,7 +309,7 @@ TEST_F(ReaderSettingsTest, ReadOnlyStoreLoadsFieldsBeyondAShortRecordAsDefaults)
     EXPECT_EQ(s.word92, 1u);
     EXPECT_EQ(s.toolbarMask, 2107471u);
     EXPECT_EQ(s.GetKey(0), 65535u);  // a missing key byte reads as the default: unassigned
-    EXPECT_FALSE(s.Save());      // never written through a read-only store
+    EXPECT_FALSE(s.Save());          // never written through a read-only store
 }
 
 TEST_F(ReaderSettingsTest, FullScreenAndProfileAreNotRestored) {

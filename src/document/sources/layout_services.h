@@ -53,6 +53,16 @@ public:
     static void DestroyLayout(TokenSource* source, PageLayout* layout);
 };
 
+// What a tapped inline object asks of the reader: to open a location (a picture shown
+// reduced opens whole). The document controller implements it.
+class InlineObjectHost {
+public:
+    virtual bool OpenLink(const String& location) = 0;
+
+protected:
+    ~InlineObjectHost() = default;
+};
+
 // An object laid out inline in a page: a picture, an icon or a form control. Reference-counted.
 class InlineObject {
 public:
@@ -98,6 +108,18 @@ public:
     virtual uint32_t GetText(String* /*out*/) { return 0; }
     virtual void FireEvent(uint32_t /*eventId*/, uint32_t /*argument*/) {}
     virtual uint32_t Query2() { return 0; }
+
+    // Pictures: the size fitted into the box, keeping the proportions.
+    virtual void FitSize(Size& /*size*/) {}
+    // The size it is shown at; true when it is shown reduced.
+    virtual bool SetDisplay(const Size& /*size*/, bool /*decoded*/) { return false; }
+    virtual bool IsScaledDown() { return false; }
+    // A tap: a reduced picture opens whole through the host.
+    virtual void Activate(InlineObjectHost* /*host*/) {}
+    // The picture's own location as text; false for none or an internal one. out may be null.
+    virtual bool GetLocationText(String* /*out*/) { return false; }
+    // The picture kind is JPEG.
+    virtual bool IsJpeg() { return false; }
 
     uint32_t RefCount() const { return refCount_; }
 

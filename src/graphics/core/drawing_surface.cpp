@@ -321,17 +321,22 @@ void DrawingSurface::OnPaint() {
     if (!dc) return;
     Rect update = Rect::FromWinRect(ps.rcPaint);
     NodeRef self(this);
-    BeginPaintBuffer(dc);
     if (display_ && display_->IsActive() && display_->HasBackBuffer()) {
         // The back buffer holds the page: the screen's update area is taken to the page first.
+        // It is copied straight to the window: a paint buffer would put back stale pixels where
+        // the copy is cut (while scrolling).
+        SetPaintDC(dc);
         Rect page = display_->MapRect(update, true);
         display_->InvalidateRect(&page, false);
         display_->FlushDirty();
+        if (!self.IsAlive()) return;
+        SetPaintDC(nullptr);
     } else {
+        BeginPaintBuffer(dc);
         Redraw(&update);
+        if (!self.IsAlive()) return;
+        EndPaintBuffer();
     }
-    if (!self.IsAlive()) return;
-    EndPaintBuffer();
     EndPaint(window_, &ps);
 }
 

@@ -273,14 +273,14 @@ void GraphicsContext::RealizeBrush() {
 
 // ---- Fonts ------------------------------------------------------------------------------------
 
-void GraphicsContext::SetFontStyle(const TextStyle& style) {
+void GraphicsContext::SetFontStyle(const FontStyle& style) {
     style_ = style;
     fontReady_ = false;
-    lineFlag_ = (style.flags & (TextStyle::kUnderline | TextStyle::kStrike)) != 0;
+    lineFlag_ = (style.flags & (FontStyle::kUnderline | FontStyle::kStrike)) != 0;
 }
 
 void GraphicsContext::SetFaceAndSize(uint8_t face, int8_t size) {
-    SetFontStyle(TextStyle{size, TextStyle::kPlain, face});
+    SetFontStyle(FontStyle{size, FontStyle::kPlain, face});
 }
 
 void GraphicsContext::FreeCachedFont(CachedFont& entry) {
@@ -306,13 +306,13 @@ void GraphicsContext::ReleaseCachedObjects(uint8_t face) {
     }
 }
 
-bool GraphicsContext::IsFontCached(const TextStyle& style) const {
+bool GraphicsContext::IsFontCached(const FontStyle& style) const {
     for (const CachedFont& e : fonts_)
         if (e.font && e.style == style) return true;
     return false;
 }
 
-HFONT GraphicsContext::FindFont(const TextStyle& style) {
+HFONT GraphicsContext::FindFont(const FontStyle& style) {
     for (CachedFont& e : fonts_) {
         if (e.font && e.style == style) {
             e.stamp = ++fontCounter_;
@@ -325,10 +325,10 @@ HFONT GraphicsContext::FindFont(const TextStyle& style) {
     int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (dpi > 96) height = height * dpi / 96;
     lf.lfHeight = height;
-    lf.lfWeight = (style.flags & TextStyle::kBold) ? FW_BOLD : 400;
-    lf.lfItalic = (style.flags & TextStyle::kItalic) ? 1 : 0;
-    lf.lfUnderline = (style.flags & TextStyle::kUnderline) ? 1 : 0;
-    lf.lfStrikeOut = (style.flags & TextStyle::kStrike) ? 1 : 0;
+    lf.lfWeight = (style.flags & FontStyle::kBold) ? FW_BOLD : 400;
+    lf.lfItalic = (style.flags & FontStyle::kItalic) ? 1 : 0;
+    lf.lfUnderline = (style.flags & FontStyle::kUnderline) ? 1 : 0;
+    lf.lfStrikeOut = (style.flags & FontStyle::kStrike) ? 1 : 0;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = clearType_ ? CLEARTYPE_QUALITY : DEFAULT_QUALITY;
     if (faces_) {
@@ -375,8 +375,8 @@ bool GraphicsContext::RealizeFont() {
         }
         int32_t size = std::abs(static_cast<int32_t>(style_.size));
         if (bitmapFace_ == style_.face &&
-            bitmapFont_.SelectFace(nullptr, size, (style_.flags & TextStyle::kItalic) != 0,
-                                   (style_.flags & TextStyle::kBold) != 0, 8) == 0) {
+            bitmapFont_.SelectFace(nullptr, size, (style_.flags & FontStyle::kItalic) != 0,
+                                   (style_.flags & FontStyle::kBold) != 0, 8) == 0) {
             bitmapFaceReady_ = true;
             fontReady_ = true;
             return true;
@@ -438,7 +438,7 @@ void GraphicsContext::DrawText(const char16_t* text, int32_t length, Point p) {
                             c.Bottom() - fontOrigin_.y);
         // The glyphs' origin sits 4 pixels in from the pen, as the faces were drawn for.
         bitmapFont_.DrawText(p.x + origin_.x - fontOrigin_.x + 4, p.y + origin_.y - fontOrigin_.y,
-                             text, length, (style_.flags & TextStyle::kUnderline) != 0);
+                             text, length, (style_.flags & FontStyle::kUnderline) != 0);
         return;
     }
     ExtTextOutW(dc_, p.x, p.y, 0, nullptr, text, static_cast<UINT>(length), nullptr);
@@ -965,13 +965,28 @@ void GraphicsContext::CopyRotated(const OffscreenBitmap& record, Point from, con
     auto* out = static_cast<uint32_t*>(bits);
     for (int32_t top = 0; top < to.height; top += kStrip) {
         int32_t rows = std::min(kStrip, to.height - top);
-        for (int32_t y = 0; y < rows; ++y) {
-            for (int32_t x = 0; x < to.width; ++x) {
-                // The screen pixel at screenFrom + (x, y) shows this page pixel.
-                Point p = Transform::MapPoint(
-                    screenToPage, Point{to.x + x - offset.x, to.y + top + y - offset.y});
+        // Column by column within the strip: a screen column walks the page along one fixed
+        // step, which for a quarter turn is along a page row (reads in memory order), and
+        // 32-bit pages are read without conversion.
+        const Point step = Transform::MapVector(screenToPage, Point{0, 1});
+        for (int32_t x = 0; x < to.width; ++x) {
+            Point p = Transform::MapPoint(screenToPage,
+                                          Point{to.x + x - offset.x, to.y + top - offset.y});
+            uint32_t* cell = out + x;
+            for (int32_t y = 0; y < rows; ++y, p.x += step.x, p.y += step.y, cell += to.width) {
                 bool inside = p.x >= 0 && p.y >= 0 && p.x < pageW && p.y < pageH;
-                out[static_cast<size_t>(y) * to.width + x] = inside ? pixel(p.x, p.y) : 0;
+                if (!inside) {
+                    *cell = 0;
+                } else if (bpp == 32) {
+                    uint32_t v;
+                    std::memcpy(&v,
+                                src + static_cast<size_t>(bottomUp ? pageH - 1 - p.y : p.y) * stride +
+                                    4 * static_cast<size_t>(p.x),
+                                4);
+                    *cell = v & 0xFFFFFF;
+                } else {
+                    *cell = pixel(p.x, p.y);
+                }
             }
         }
         BitBlt(dc_, to.x, to.y + top, to.width, rows, strip.dc, 0, 0, SRCCOPY);

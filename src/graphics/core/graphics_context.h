@@ -33,9 +33,9 @@ struct OffscreenBitmap {
     bool IsEmpty() const { return !dc || !bitmap; }
 };
 
-// The 3-byte text style: size (the GDI font height, negative for a character height), flags
+// The 3-byte font style: size (the GDI font height, negative for a character height), flags
 // and face index.
-struct TextStyle {
+struct FontStyle {
     static constexpr uint8_t kBold = 1;
     static constexpr uint8_t kItalic = 2;
     static constexpr uint8_t kUnderline = 4;
@@ -45,7 +45,7 @@ struct TextStyle {
     int8_t size = -1;
     uint8_t flags = 0;
     uint8_t face = 1;
-    bool operator==(const TextStyle& o) const {
+    bool operator==(const FontStyle& o) const {
         return size == o.size && flags == o.flags && face == o.face;
     }
 };
@@ -129,14 +129,14 @@ public:
     void SetBackgroundColor(uint32_t c) { background_ = c; }
     uint32_t PenColor() const { return penColour_; }
     uint32_t BrushColor() const { return brushColour_; }
-    void SetFontStyle(const TextStyle& style);
-    const TextStyle& FontStyle() const { return style_; }
+    void SetFontStyle(const FontStyle& style);
+    const FontStyle& GetFontStyle() const { return style_; }
     // Deletes the cached fonts of a face (0: all).
     void ReleaseCachedObjects(uint8_t face);
     int32_t FontAscent();
     int32_t FontDescent();
     int32_t BaselineShift() const { return baselineShift_; }
-    bool IsFontCached(const TextStyle& style) const;
+    bool IsFontCached(const FontStyle& style) const;
     void SetClearType(bool on) { clearType_ = on; }
 
     // Text.
@@ -211,6 +211,8 @@ public:
     void SetBitmapFontTarget(uint8_t* pixels, int32_t stride, int32_t height, int depth,
                              Point origin);
     BitmapFont& Font() { return bitmapFont_; }
+    // The face table the context was made with (a temporary context draws with the same faces).
+    const FaceTable* Faces() const { return faces_; }
 
 protected:
     // The DC the drawing surface paints through (its paint buffer), or null.
@@ -233,7 +235,7 @@ private:
     };
     struct CachedFont {
         HFONT font = nullptr;
-        TextStyle style{};
+        FontStyle style{};
         uint32_t stamp = 0;
     };
     void SwitchDC(HDC dc);
@@ -243,7 +245,7 @@ private:
     // Selects a new pen or brush, keeping the DC's own one the first time and deleting ours.
     void SelectMade(HGDIOBJ made, HGDIOBJ& initial, HGDIOBJ& current);
     bool RealizeFont();
-    HFONT FindFont(const TextStyle& style);
+    HFONT FindFont(const FontStyle& style);
     void FreeCachedFont(CachedFont& entry);
 
     const FaceTable* faces_;
@@ -263,7 +265,7 @@ private:
     HDC targetDC_ = nullptr;
     OffscreenBitmap* external_ = nullptr;
 
-    TextStyle style_{};
+    FontStyle style_{};
     bool clearType_ = false;
     bool lineFlag_ = false;
     TEXTMETRICW metrics_{};

@@ -300,8 +300,14 @@ void Widget::OnOrientationChanged(int orientation) {
 }
 
 void Widget::SetActive(bool active) {
+    // Over a snapshot: a child may hide and delete itself (a pop-up overlay), which would shift
+    // the live array under the loop and skip the next child.
     NodeRef self(this);
-    for (int32_t i = 0; self.IsAlive() && i < ChildCount(); ++i) ChildAt(i)->SetActive(active);
+    SegArray<NodeRef, 2> children;
+    for (int32_t i = 0; i < ChildCount(); ++i)
+        if (NodeRef* r = children.AppendNew()) r->Set(ChildAt(i));
+    for (int32_t i = 0; self.IsAlive() && i < children.Count(); ++i)
+        if (Node* child = children[i].Get()) child->SetActive(active);
 }
 
 void Widget::Redraw(const Rect* area) {

@@ -36,19 +36,18 @@ bool Same(const ReaderSettings& a, const ReaderSettings& b) {
     a.GetFontFace(fa, true);
     b.GetFontFace(fb, true);
     if (!SameText(fa, fb)) return false;
-    return ha == hb && va == vb && a.FontSize() == b.FontSize() &&
-           a.alignment == b.alignment && a.lookupChoice == b.lookupChoice &&
-           a.underlineLinks == b.underlineLinks && a.progressBar == b.progressBar &&
-           a.libraryAtStart == b.libraryAtStart && a.touchPageTurn == b.touchPageTurn &&
-           a.releaseOnCardChange == b.releaseOnCardChange && a.thumbnails == b.thumbnails &&
-           a.clearType == b.clearType && a.codePage == b.codePage &&
+    return ha == hb && va == vb && a.FontSize() == b.FontSize() && a.alignment == b.alignment &&
+           a.lookupChoice == b.lookupChoice && a.underlineLinks == b.underlineLinks &&
+           a.progressBar == b.progressBar && a.libraryAtStart == b.libraryAtStart &&
+           a.touchPageTurn == b.touchPageTurn && a.releaseOnCardChange == b.releaseOnCardChange &&
+           a.thumbnails == b.thumbnails && a.clearType == b.clearType && a.codePage == b.codePage &&
            a.orientation == b.orientation && a.toolbarMask == b.toolbarMask &&
            a.fileTypes == b.fileTypes && a.tapAction == b.tapAction &&
-           a.libraryPosition == b.libraryPosition && a.word60 == b.word60 &&
-           a.word84 == b.word84 && a.word88 == b.word88 && a.word92 == b.word92 &&
-           a.word104 == b.word104 && a.word276 == b.word276 && a.word292 == b.word292 &&
-           a.byte263 == b.byte263 && a.byte268 == b.byte268 && a.byte272 == b.byte272 &&
-           a.text100 == b.text100 && a.LastBook() == b.LastBook();
+           a.libraryPosition == b.libraryPosition && a.word60 == b.word60 && a.word84 == b.word84 &&
+           a.word88 == b.word88 && a.word92 == b.word92 && a.word104 == b.word104 &&
+           a.word276 == b.word276 && a.word292 == b.word292 && a.byte263 == b.byte263 &&
+           a.byte268 == b.byte268 && a.byte272 == b.byte272 && a.text100 == b.text100 &&
+           a.LastBook() == b.LastBook();
 }
 
 }  // namespace

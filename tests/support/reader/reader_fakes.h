@@ -10,6 +10,7 @@
 
 #include "bookfiles/annotation_file.h"
 #include "core/string.h"
+#include "core/text.h"
 #include "core/timer_list.h"
 #include "document/location/location.h"
 #include "reader/document_controller.h"
@@ -17,7 +18,18 @@
 
 namespace fvt::test {
 
-inline std::u16string U16(const String& s) { return std::u16string(s.Data(), s.Length()); }
+inline std::u16string U16(const String& s) {
+    return std::u16string(s.Data(), s.Length());
+}
+
+// An ASCII text as a std::string (for paths and names in messages).
+inline std::string Narrow(const Text& t) {
+    String wide;
+    t.ToWide(wide);
+    std::string out;
+    for (int32_t i = 0; i < wide.Length(); ++i) out += static_cast<char>(wide[i]);
+    return out;
+}
 
 // Timers that fire only when the test says so.
 class ManualTimerHost : public TimerHost {

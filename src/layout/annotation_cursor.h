@@ -1,0 +1,35 @@
+// The walk over a book's annotations while a block is drawn: which highlight and which other
+// mark (note, modification, link) are open at each position, and where the next change is.
+// At most two annotations are taken up per step, so a third that starts at the same place
+// opens at the next change; one highlight and one other mark are open at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "bookfiles/annotation_file.h"
+#include "core/ref_counted.h"
+#include "document/markup/link_target.h"
+
+struct AnnotationCursor {
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+    AnnotationFile* file = nullptr;
+    BookmarkIterator iterator;
+    int32_t current = -1;       // the next annotation to take up
+    uint32_t nextChange = 0;    // kNone: nothing more changes
+    uint32_t highlightEnd = 0;
+    uint32_t highlightStyle = kNone;
+    uint32_t markEnd = 0;
+    uint32_t markStyle = kNone;
+    int32_t linked = -1;
+    RefPtr<LinkTarget> link;
+    int32_t markRecord = -1;
+    bool pending = false;  // the start of the mark is still to be drawn
+
+    // Over the annotations that end after `from`.
+    void Start(AnnotationFile* annotations, uint32_t from);
+    // True when the set of open marks changed at this position.
+    bool Advance(uint32_t position, bool makeLink);
+    // The mark's start is drawn once: true the first time after it opened.
+    bool TakePending();
+};

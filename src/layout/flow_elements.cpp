@@ -1,0 +1,444 @@
+// Tokens become block items: text runs, spaces and break marks, element boxes and style
+// changes, inline boxes for pictures and rules, and table, row and cell records.
+#include "bookfiles/document_source.h"
+#include "core/char_props.h"
+#include "document/markup/attribute_value.h"
+#include "document/markup/keyword_tree.h"
+#include "document/markup/length.h"
+#include "document/markup/markup_tags.h"
+#include "document/markup/token_source.h"
+#include "layout/inline_objects.h"
+#include "layout/page_layout.h"
+#include "layout/table_widths.h"
+
+namespace {
+
+enum FlowTag : uint32_t {
+    kMeta = 3,
+    kLink = 4,
+    kHr = 33,
+    kTable = 44,
+    kTr = 45,
+    kTd = 46,
+    kTh = 47,
+    kScript = 49,
+    kImg = 50,
+    kReference = 64,
+    kMetadata = 65,
+    kGuide = 67,
+    kLogHost = 68,
+    kMap = 76,
+    kArea = 77,
+    kForm = 81,
+    kInput = 82,
+    kButton = 83,
+    kSelect = 84,
+    kTextArea = 87,
+    kLabel = 88,
+    kStyle = 115,
+    kDcTitle = 118,
+    kDcLanguage = 119,
+    kPageBreak = 121,
+    kFeedFirst = 150,
+    kFeedLast = 205,
+};
+
+constexpr uint32_t kAttrSrc = 56;
+constexpr uint32_t kAttrLogAs = 72;
+
+// Break codes of an element's start and end (1 block end, 2 line break, 3 page break, 4 table
+// end, 5 row end, 6 cell end; 0 none), from its display kind and break rule.
+uint32_t BreakCode(uint32_t id, const RenderState& s, bool isEnd, bool inTable) {
+    if (id == kTagBr) return isEnd ? 0 : 2;
+    if (id == kTable) return isEnd ? 4 : 1;
+    if (id == kTr) return isEnd && inTable ? 5 : 0;
+    if (id == kTd || id == kTh) return isEnd && inTable ? 6 : 0;
+    if (!isEnd && s.breakKind == 3) return 3;
+    if (s.display == kDisplayBlock || s.display == kDisplaySection || s.breakKind != 0)
+        return 1;
+    return 0;
+}
+
+uint32_t ClampSpan(uint32_t v, uint32_t max) {
+    if (v == 0) return 1;
+    return v > max ? max : v;
+}
+
+// WIDTH and HEIGHT of pictures: only absolute, non-negative pixel counts; anything else
+// counts as not given.
+bool PictureLength(TokenSource& source, uint32_t id, int32_t& out) {
+    uint32_t v = 0;
+    if (!source.GetAttributeValue(id, v)) return false;
+    if (Length::Unit(v) != Length::kAbsolute || (v & (Length::kNotSet | Length::kNegative)))
+        return false;
+    int32_t n = Length::Value(v);
+    if (n <= 0) return false;
+    out = n;
+    return true;
+}
+
+}  // namespace
+
+const RenderState& PageLayout::CurrentState() const {
+    const RenderState* top = elements_.GetRecordAtDepth(0);
+    return top ? *top : settings_.defaults.style;
+}
+
+void PageLayout::StyleOf(const RenderState& state, PositionRecord& out) const {
+    out.size = state.text.size;
+    out.style = state.text.style;
+    out.face = state.text.face;
+    out.color = state.text.color;
+    out.background = state.text.background;
+    out.language = state.text.language;
+    out.link = state.text.link;
+}
+
+void PageLayout::BoxOf(const RenderState& state, BoxRecord& out) const {
+    out = BoxRecord{};
+    out.leftMargin = state.lengths[kLeftMargin];
+    // A block's WIDTH is its first-line indent, its HEIGHT the space above it.
+    out.firstIndent = state.lengths[kWidth];
+    out.spaceBefore = state.lengths[kHeight];
+    out.spaceAfter = state.lengths[kFifthLength];
+    out.alignment = state.alignment;
+    if (state.boxFlags & kBoxBorder) out.flags |= BoxRecord::kFramed;
+}
+
+void PageLayout::SelectTokenFont() {
+    const TextStyle& t = CurrentState().text;
+    fonts_.Select(t.size, t.style, t.face);
+}
+
+bool PageLayout::ReadToken(BlockContents& block) {
+    if (!source_) return false;
+    for (int32_t i = 0; i < kMaxEmptyReads; ++i) {
+        uint32_t position = 0;
+        source_->GetPosition(position);
+        uint32_t kind = source_->NextToken();
+        ++tokensRead_;
+        if (kind == kTokenContinue) continue;
+        return LayoutToken(block, position);
+    }
+    return false;
+}
+
+bool PageLayout::LayoutToken(BlockContents& block, uint32_t position) {
+    bool ok = true;
+    switch (source_->LastTokenKind()) {
+        case kTokenEnd: ok = AddEndMark(block, position); break;
+        case kTokenText: ok = AddText(block, position, false); break;
+        case kTokenNonJoiner: ok = AddText(block, position, true); break;
+        case kTokenSpace: ok = AddSpace(block, position); break;
+        case kTokenTag: ok = HandleTag(block, position); break;
+        default: break;
+    }
+    uint32_t after = 0;
+    if (ok && source_->LastTokenKind() != kTokenEnd && source_->GetPosition(after))
+        block.SetEndPosition(after);
+    return ok;
+}
+
+uint32_t PageLayout::TextLength() {
+    DocumentSource* doc = source_ ? source_->Source() : nullptr;
+    return doc ? doc->GetLength() : 0;
+}
+
+bool PageLayout::AddEndMark(BlockContents& block, uint32_t position) {
+    uint32_t length = TextLength();
+    block.SetEndPosition(length > position ? length : position);
+    FlowMark m;
+    m.type = kMarkTextEnd;
+    m.option = 1;
+    textEnded_ = true;
+    return block.Append(m, block.EndPosition());
+}
+
+bool PageLayout::AddSpace(BlockContents& block, uint32_t position) {
+    SelectTokenFont();
+    FlowMark m;
+    m.type = kMarkSpace;
+    m.width = fonts_.SpaceWidth();
+    return block.Append(m, position);
+}
+
+bool PageLayout::AddText(BlockContents& block, uint32_t position, bool trailingBreak) {
+    const String& text = source_->Text();
+    FlowMark gap;
+    gap.type = kMarkSpace;
+    gap.width = 0;
+    if (!text.IsEmpty()) {
+        char16_t c = text[0];
+        bool cjk = CharProps::IsCjk(c);
+        if (cjk || c == 0x200C) {
+            if (!block.Append(gap, position)) return false;
+        }
+        if (c != 0x200C) {
+            TextRun run;
+            run.text = text;
+            SelectTokenFont();
+            Size size;
+            fonts_.Measure(text.Data(), text.Length(), size);
+            run.width = size.width;
+            run.height = size.height;
+            if (!block.Append(run, position)) return false;
+        }
+    }
+    if (!trailingBreak) return true;
+    // An empty text with a trailing break gives only the break opportunity.
+    uint32_t after = 0;
+    if (!source_->GetPosition(after) || after <= position) after = position + 1;
+    return block.Append(gap, after);
+}
+
+bool PageLayout::AddBreakMark(uint32_t id, const RenderState& element, bool isEnd,
+                              BlockContents& block, uint32_t position) {
+    FlowMark m;
+    m.option = 1;
+    switch (BreakCode(id, element, isEnd, tableDepth_ > 0 || elements_.FindTag(kTable) >= 0)) {
+        case 1:
+            m.type = kMarkBlockEnd;
+            m.option = element.level == 2 ? 0 : 1;
+            break;
+        case 2: m.type = kMarkLineBreak; break;
+        case 3: m.type = kMarkPageBreak; break;  // passed over at the top of a column
+        case 4: m.type = kMarkTableEnd; break;
+        case 5: m.type = kMarkRowEnd; break;
+        case 6: m.type = kMarkCellEnd; break;
+        default: return true;
+    }
+    if (isEnd && element.level == 1) m.flags |= 1;
+    return block.Append(m, position);
+}
+
+bool PageLayout::HandleTag(BlockContents& block, uint32_t position) {
+    bool isEnd = false, isEmpty = false;
+    uint32_t id = source_->GetTag(isEnd, isEmpty);
+    if (isEnd && (id == kTagHtml || id == kTagBody)) {
+        elements_.PopUnlessRoot(kTagHtml);
+        return true;
+    }
+    RenderState before = CurrentState();
+    RenderState element;
+    bool isBlock = false, textChanged = false, boxChanged = false, linkChanged = false;
+    uint32_t depth = elements_.Count();
+    // Tags without a style rule copy their parent's state: they make no breaks of their own.
+    bool hasRule = StyleRules::Find(id) != nullptr;
+    if (!isEnd) {
+        RenderState parent = before;
+        hasRule = RenderState::FromElement(*source_, settings_.defaults, parent, element,
+                                           isBlock, textChanged, boxChanged, linkChanged);
+        // A refused push (too deep) leaves the stack as it was; the element still lays out.
+        elements_.Push(*source_, element);
+    } else {
+        const RenderState* top = elements_.GetRecordAtDepth(0);
+        element = top ? *top : settings_.defaults.style;
+        elements_.Push(*source_, element);
+    }
+    bool pushed = elements_.Count() > depth;
+    bool popped = elements_.Count() < depth;
+
+    if (hasRule && !AddBreakMark(id, element, isEnd, block, position)) return false;
+    if (MarkupTags::IsClass2or13or14or17(id)) {
+        if (!LayoutElement(block, id, isEnd, element, position)) return false;
+    } else if (id == kTable || id == kTr || id == kTd || id == kTh) {
+        if (!LayoutTableTag(block, id, isEnd, element, before, position)) return false;
+    }
+    if (hasRule && !isEnd && (isEmpty || MarkupTags::IsEmpty(id)) && !pushed &&
+        !AddBreakMark(id, element, true, block, position))
+        return false;
+
+    const RenderState& now = CurrentState();
+    // A block element's box starts with it, its parent's comes back after it.
+    if (hasRule &&
+        ((pushed && (isBlock || boxChanged) && element.display != kDisplayInline) ||
+         (popped && element.display != kDisplayInline && element.display != kDisplayCell &&
+          element.display != kDisplayRow))) {
+        BoxRecord box;
+        BoxOf(now, box);
+        if (pushed) box.flags |= BoxRecord::kFirstLineIndent;
+        if (!block.Append(box, position, popped)) return false;
+    }
+    if (!(now.text == before.text)) {
+        PositionRecord style;
+        StyleOf(now, style);
+        if (!block.Append(style, position, true)) return false;
+    }
+    String items;
+    if (!isEnd && settings_.log && source_->GetAttributeText(kAttrLogAs, items)) {
+        InlineBox box;
+        box.alignment = 3;
+        box.flags = InlineBox::kAlignmentGiven;
+        box.width = box.height = 0;
+        box.hspace = box.vspace = 0;
+        box.object = ObjectRef(new LogItemObject(items, settings_.log));
+        if (!block.Append(box, position)) return false;
+    }
+    return true;
+}
+
+bool PageLayout::LayoutElement(BlockContents& block, uint32_t id, bool isEnd,
+                               const RenderState& /*state*/, uint32_t position) {
+    switch (id) {
+        case kMeta:
+        case kLink:
+        case kReference:
+        case kMetadata:
+        case kGuide:
+        case kLogHost:
+        case kArea:
+        case kDcTitle:
+        case kDcLanguage:
+        case kPageBreak:
+            return true;
+        case kHr:
+            if (isEnd || !settings_.showRules || !SourceFlag()) return true;
+            return LayoutImage(block, true, position);
+        case kImg:
+            if (isEnd) return true;
+            return LayoutImage(block, false, position);
+        case kScript:
+        case kMap:
+        case kButton:
+        case kStyle:
+            if (!isEnd) {
+                source_->SkipElement();
+                // The skipped element's end tag never comes: its entry goes now.
+                bool e = false, m = false;
+                if (source_->GetTag(e, m) == id && elements_.FindTag(id) == 0)
+                    elements_.Pop();
+            }
+            return true;
+        case kForm:
+            if (!isEnd) formFlag_ = true;
+            return true;
+        case kInput:
+        case kSelect:
+        case kTextArea:
+        case kLabel:
+            // Form controls arrive with the forms; until then the element is passed over.
+            return true;
+        default:
+            if (id >= kFeedFirst && id <= kFeedLast) return true;
+            return false;
+    }
+}
+
+bool PageLayout::LayoutImage(BlockContents& block, bool isRule, uint32_t position) {
+    InlineBox box;
+    box.hspace = box.vspace = 1;
+    if (isRule) {
+        box.alignment = 1;
+        box.flags |= InlineBox::kAlignmentGiven;
+    } else {
+        GetElementAlignment(box, *source_);
+    }
+    int32_t wantW = 0, wantH = 0;
+    bool hasW = PictureLength(*source_, kAttrWidth, wantW);
+    bool hasH = PictureLength(*source_, kAttrHeight, wantH);
+    uint32_t v = 0;
+    if (source_->GetAttributeValue(kAttrBorder, v) && v == 0) box.hspace = box.vspace = 0;
+    if (source_->GetAttributeValue(kAttrHSpace, v)) box.hspace = v > 1000 ? 1000 : static_cast<int32_t>(v);
+    if (source_->GetAttributeValue(kAttrVSpace, v)) box.vspace = v > 1000 ? 1000 : static_cast<int32_t>(v);
+
+    InlineObject* object = nullptr;
+    if (isRule) {
+        HorizontalRule* rule = new HorizontalRule();
+        if (source_->GetAttributeValue(kAttrColor, v)) rule->SetColour(v);
+        uint32_t width = 0;
+        if (source_->GetAttributeValue(kAttrWidth, width) && Length::IsSet(width))
+            rule->SetWidth(width);
+        object = rule;
+        hasW = hasH = false;
+    } else {
+        String src;
+        source_->GetAttributeText(kAttrSrc, src);
+        int32_t record = -1;
+        uint32_t n = 0;
+        if (source_->GetAttributeValue(kAttrRecIndex, n) && n <= 0xFFFF) record = static_cast<int32_t>(n);
+        if (settings_.screenClass == 0 && source_->GetAttributeValue(kAttrLoRecIndex, n) && n <= 0xFFFF)
+            record = static_cast<int32_t>(n);
+        if (settings_.screenClass == 2 && source_->GetAttributeValue(kAttrHiRecIndex, n) && n <= 0xFFFF)
+            record = static_cast<int32_t>(n);
+        bool bmpName = src.Length() >= 3 && (src[0] | 0x20) == u'b' && (src[1] | 0x20) == u'm' &&
+                       (src[2] | 0x20) == u'p';
+        if (!bmpName && record < 0) {
+            if (!src.IsEmpty())
+                object = ImageObject::FromLocation(settings_.opener, src, settings_.location, -1);
+        } else if (record >= 0) {
+            object = ImageObject::FromRecord(settings_.book, settings_.location, record);
+        }
+    }
+    if (!object) return true;  // a picture that cannot be opened places nothing
+    box.object = ObjectRef(object);
+    Size natural;
+    uint8_t flag = 0;
+    if (object->MeasureSimple(natural, flag)) {
+        if (hasW && wantW > natural.width) hasW = false;
+        if (hasH && wantH > natural.height) hasH = false;
+        if (!isRule && hasW != hasH && natural.width > 0 && natural.height > 0) {
+            if (hasW) {
+                wantH = static_cast<int32_t>(static_cast<int64_t>(natural.height) * wantW / natural.width);
+                hasH = true;
+            } else {
+                wantW = static_cast<int32_t>(static_cast<int64_t>(natural.width) * wantH / natural.height);
+                hasW = true;
+            }
+            if (wantW < 1) wantW = 1;
+            if (wantH < 1) wantH = 1;
+            object->SetDisplay(Size{wantW, wantH}, false);
+        }
+        if (!hasW) wantW = natural.width;
+        if (!hasH) wantH = natural.height;
+        if (flag & 1) box.flags |= InlineBox::kScalable;
+    }
+    box.width = wantW;
+    box.height = wantH;
+    return block.Append(box, position);
+}
+
+void PageLayout::ReadBoxAttributes(BoxAttributes& out) {
+    out = BoxAttributes{};
+    uint32_t v = 0;
+    if (source_->GetAttributeValue(kAttrBgColor, v)) out.background = v;
+    if (source_->GetAttributeValue(kAttrWidth, v)) out.width = v;
+    if (source_->GetAttributeValue(kAttrHeight, v)) out.height = v;
+    if (source_->GetAttributeValue(kAttrBorder, v)) out.border = v > 100 ? 100 : v;
+}
+
+bool PageLayout::LayoutTableTag(BlockContents& block, uint32_t id, bool isEnd,
+                                const RenderState& /*state*/, const RenderState& outer,
+                                uint32_t position) {
+    if (isEnd) return true;
+    uint32_t v = 0;
+    switch (id) {
+        case kTable: {
+            TableRecord t;
+            ReadBoxAttributes(t.attributes);
+            if (source_->GetAttributeValue(kAttrCellPadding, v)) t.cellPadding = v > 1000 ? 1000 : v;
+            // Its own ALIGN, else the alignment of the element around it.
+            t.alignment = source_->GetAttributeValue(kAttrAlign, v) ? v : outer.alignment;
+            return block.Append(t, position);
+        }
+        case kTr: {
+            RowRecord r;
+            ReadBoxAttributes(r.attributes);
+            return block.Append(r, position);
+        }
+        case kTd:
+        case kTh: {
+            CellRecord c;
+            ReadBoxAttributes(c.attributes);
+            c.colSpan = source_->GetAttributeValue(kAttrColSpan, v)
+                            ? ClampSpan(v, TableWidths::kMaxColSpan)
+                            : 1;
+            c.rowSpan = source_->GetAttributeValue(kAttrRowSpan, v)
+                            ? ClampSpan(v, TableWidths::kMaxRowSpan)
+                            : 1;
+            if (source_->GetAttributeValue(kAttrVAlign, v)) c.valign = v == 1 || v == 9 ? 1 : v == 2 || v == 10 ? 2 : 0;
+            return block.Append(c, position);
+        }
+        default:
+            return true;
+    }
+}

@@ -1,0 +1,177 @@
+#include "layout/inline_objects.h"
+
+#include "bookfiles/sorted_record_database.h"
+#include "database/resource.h"
+#include "document/markup/length.h"
+#include "graphics/core/graphics_context.h"
+#include "media/image/image_decoder.h"
+
+// ---- ImageObject ---------------------------------------------------------------------------
+
+ImageObject::~ImageObject() {
+    if (source_) source_->Release();
+}
+
+ImageObject* ImageObject::Create(DataHandle* source) {
+    if (!source) return nullptr;
+    ImageObject* image = new ImageObject();
+    source->AddRef();
+    image->source_ = source;
+    if (!image->Probe()) {
+        image->Release();
+        return nullptr;
+    }
+    return image;
+}
+
+bool ImageObject::Probe() {
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+    if (!source_->GetData(data, length) || !data) return false;
+    ImageDecoder decoder;
+    bool ok = decoder.Open(data, length, true);
+    int type = decoder.Type();
+    source_->DropData();
+    // The decoder refuses zero and oversize dimensions, so no later division sees a zero.
+    if (!ok || (type != ImageDecoder::kGif && type != ImageDecoder::kBmp &&
+                type != ImageDecoder::kJpeg))
+        return false;
+    if (decoder.Width() == 0 || decoder.Height() == 0 || decoder.Width() > 0xFFFF ||
+        decoder.Height() > 0xFFFF)
+        return false;
+    flags_ = static_cast<uint8_t>(type);
+    if (type == ImageDecoder::kJpeg) flags_ |= kJpeg;
+    width_ = static_cast<int32_t>(decoder.Width());
+    height_ = static_cast<int32_t>(decoder.Height());
+    return true;
+}
+
+ImageObject* ImageObject::FromRecord(Resource* book, const Location* bookLocation,
+                                     int32_t index) {
+    if (!book || index < 0) return nullptr;
+    DataHandle* data = book->OpenDataByIndex(index, nullptr);
+    if (!data) return nullptr;
+    ImageObject* image = Create(data);
+    data->Release();
+    if (!image) return nullptr;
+    if (bookLocation) {
+        image->location_.CopyFrom(*bookLocation);
+        image->hasLocation_ = image->location_.SetDollarAnchor(static_cast<uint32_t>(index));
+    }
+    return image;
+}
+
+ImageObject* ImageObject::FromLocation(ImageDataOpener* opener, const String& source,
+                                       const Location* base, int32_t recordIndex) {
+    if (!opener) return nullptr;
+    Location location;
+    if (!location.Resolve(source, base)) return nullptr;
+    if (recordIndex != -1 && !location.SetDollarAnchor(static_cast<uint32_t>(recordIndex)))
+        return nullptr;
+    DataHandle* data = opener->OpenImageData(location);
+    if (!data) return nullptr;
+    ImageObject* image = Create(data);
+    data->Release();
+    if (!image) return nullptr;
+    image->location_.CopyFrom(location);
+    image->hasLocation_ = true;
+    return image;
+}
+
+bool ImageObject::Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) {
+    if (!gc || !source_) return false;
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+    if (!source_->GetData(data, length) || !data) return false;
+    bool ok = gc->DrawImage(area, clip ? *clip : area, data, length);
+    source_->DropData();
+    return ok;
+}
+
+bool ImageObject::MeasureSimple(Size& size, uint8_t& flag) {
+    size = Size{width_, height_};
+    flag = 1;
+    return source_ != nullptr;
+}
+
+void ImageObject::SetRect(const Rect& rect, uint32_t /*colour*/) {
+    placement_ = rect;
+}
+
+void ImageObject::FitSize(Size& size) {
+    if (width_ <= 0 || height_ <= 0) return;
+    int64_t w = size.width, h = size.height;
+    if (w * height_ > h * width_)
+        size.width = static_cast<int32_t>(h * width_ / height_);
+    else
+        size.height = static_cast<int32_t>(w * height_ / width_);
+}
+
+bool ImageObject::SetDisplay(const Size& size, bool decoded) {
+    display_ = size;
+    flags_ &= static_cast<uint8_t>(~kScaledDown);
+    if (!decoded && (size.width < width_ || size.height < height_)) flags_ |= kScaledDown;
+    return IsScaledDown();
+}
+
+void ImageObject::Activate(InlineObjectHost* host) {
+    String text;
+    if (host && IsScaledDown() && GetLocationText(&text)) host->OpenLink(text);
+}
+
+bool ImageObject::GetLocationText(String* out) {
+    if (!hasLocation_ || location_.IsInternal()) return false;
+    if (!out) return true;
+    return location_.ToStringWithAnchor(*out);
+}
+
+// ---- HorizontalRule ------------------------------------------------------------------------
+
+int32_t HorizontalRule::LengthIn(int32_t areaWidth) const {
+    if (areaWidth <= 0) return 0;
+    int32_t length = Length::Resolve(width_, 1, areaWidth);
+    if (length < 0) return 0;
+    return length > areaWidth ? areaWidth : length;
+}
+
+bool HorizontalRule::Draw(GraphicsContext* gc, const Rect& area, const Rect* /*clip*/) {
+    if (!gc) return false;
+    int32_t length = LengthIn(area.width);
+    int32_t margin = (area.width - length) / 2;
+    int32_t y = area.y + area.height / 2;
+    gc->SetPenColor(light_);
+    gc->DrawLine(Point{area.x + margin, y}, Point{area.x + area.width - margin, y});
+    gc->SetPenColor(dark_);
+    gc->DrawLine(Point{area.x + margin + 1, y + 1}, Point{area.x + area.width - margin + 1, y + 1});
+    return true;
+}
+
+bool HorizontalRule::MeasureSimple(Size& size, uint8_t& flag) {
+    size = Size{0x0FFFFFFF, 4};
+    flag = 1;
+    return true;
+}
+
+void HorizontalRule::SetColour(uint32_t colour) {
+    light_ = colour & 0xFFFFFF;
+    uint32_t r = (colour & 0xFF) >> 1;
+    uint32_t g = ((colour >> 8) & 0xFF) >> 1;
+    uint32_t b = ((colour >> 16) & 0xFF) >> 1;
+    dark_ = r | g << 8 | b << 16;
+}
+
+// ---- LogItemObject -------------------------------------------------------------------------
+
+bool LogItemObject::Draw(GraphicsContext* /*gc*/, const Rect& /*area*/, const Rect* /*clip*/) {
+    if (logged_) return true;
+    if (!log_) return false;
+    log_->AddItemList(items_.Data(), static_cast<size_t>(items_.Length()));
+    logged_ = true;
+    return true;
+}
+
+bool LogItemObject::MeasureSimple(Size& size, uint8_t& flag) {
+    size = Size{};
+    flag = 0;
+    return true;
+}

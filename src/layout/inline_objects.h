@@ -1,0 +1,109 @@
+// Replaced content in the flow: pictures (read from a data handle, probed for their size and
+// kind, decoded and drawn on demand), horizontal rules, and an invisible object that logs
+// items once per laid-out page. All are counted InlineObjects held by an InlineBox.
+#pragma once
+
+#include <cstdint>
+
+#include "core/geometry.h"
+#include "core/string.h"
+#include "document/location/location.h"
+#include "document/sources/layout_services.h"
+
+class DataHandle;
+class Resource;
+class SortedRecordDatabase;
+
+// Opens the bytes of a picture named by a location (the document loader implements it).
+class ImageDataOpener {
+public:
+    // A new reference, or null.
+    virtual DataHandle* OpenImageData(const Location& location) = 0;
+
+protected:
+    ~ImageDataOpener() = default;
+};
+
+class ImageObject : public InlineObject {
+public:
+    static constexpr uint8_t kKindMask = 0x07;  // 1 GIF, 2 BMP, 3 JPEG
+    static constexpr uint8_t kJpeg = 0x08;
+    static constexpr uint8_t kScaledDown = 0x20;
+
+    // Takes a reference to the source and probes it; null when the header is not a GIF, BMP or
+    // JPEG picture of a size the decoder accepts.
+    static ImageObject* Create(DataHandle* source);
+    // A picture in record `index` of the book behind the resource; its location is the
+    // book's with the anchor "$index".
+    static ImageObject* FromRecord(Resource* book, const Location* bookLocation, int32_t index);
+    // A picture named by SRC relative to the base; a record index other than -1 becomes a
+    // "$" anchor.
+    static ImageObject* FromLocation(ImageDataOpener* opener, const String& source,
+                                     const Location* base, int32_t recordIndex);
+
+    bool Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) override;
+    bool MeasureSimple(Size& size, uint8_t& flag) override;
+    void SetRect(const Rect& rect, uint32_t colour) override;
+    void FitSize(Size& size) override;
+    bool SetDisplay(const Size& size, bool decoded) override;
+    bool IsScaledDown() override { return (flags_ & kScaledDown) != 0; }
+    void Activate(InlineObjectHost* host) override;
+    bool GetLocationText(String* out) override;
+    bool IsJpeg() override { return (flags_ & kJpeg) != 0; }
+
+    int32_t NaturalWidth() const { return width_; }
+    int32_t NaturalHeight() const { return height_; }
+    uint8_t Flags() const { return flags_; }
+    const Rect& Placement() const { return placement_; }
+    Location& GetLocation() { return location_; }
+
+private:
+    ImageObject() = default;
+    ~ImageObject() override;
+    bool Probe();
+
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    uint8_t flags_ = 0;
+    DataHandle* source_ = nullptr;
+    Location location_;
+    bool hasLocation_ = false;
+    Rect placement_{};
+    Size display_{};
+};
+
+class HorizontalRule : public InlineObject {
+public:
+    static constexpr uint32_t kDefaultWidth = 0x2000005Fu;  // 95 percent
+
+    bool Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) override;
+    // Takes the whole line (the layout narrows it to the column), 4 pixels high.
+    bool MeasureSimple(Size& size, uint8_t& flag) override;
+    void SetColour(uint32_t colour);
+    void SetWidth(uint32_t length) { width_ = length; }
+    uint32_t Width() const { return width_; }
+    uint32_t Light() const { return light_; }
+    uint32_t Dark() const { return dark_; }
+    // The drawn length in a rectangle that wide: never below 0 nor past the rectangle.
+    int32_t LengthIn(int32_t areaWidth) const;
+
+private:
+    uint32_t width_ = kDefaultWidth;
+    uint32_t light_ = 0x808080;
+    uint32_t dark_ = 0x404040;
+};
+
+// Adds its items to the log the first time it is drawn; later draws of the same laid-out page
+// add nothing.
+class LogItemObject : public InlineObject {
+public:
+    LogItemObject(const String& items, SortedRecordDatabase* log) : items_(items), log_(log) {}
+    bool Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) override;
+    bool MeasureSimple(Size& size, uint8_t& flag) override;
+    bool Logged() const { return logged_; }
+
+private:
+    String items_;
+    SortedRecordDatabase* log_;
+    bool logged_ = false;
+};

@@ -1,0 +1,70 @@
+#include "layout/layout_fonts.h"
+
+#include "graphics/core/graphics_context.h"
+
+void LayoutFonts::Select(int8_t sizeStep, uint8_t style, uint8_t face) {
+    int32_t em = baseEm_ + sizeStep;
+    if (em < kMinEm) em = kMinEm;
+    if (em > kMaxEm) em = kMaxEm;
+    em_ = em;
+    flags_ = style & (FontStyle::kBold | FontStyle::kItalic);
+    face_ = face == 0 ? 1 : face;
+    key_ = static_cast<uint32_t>(em_) | static_cast<uint32_t>(flags_) << 8 |
+           static_cast<uint32_t>(face_) << 16;
+    if (!gc_) return;
+    FontStyle s;
+    s.size = static_cast<int8_t>(-em_);
+    s.flags = static_cast<uint8_t>(flags_ | FontStyle::kPlain);
+    s.face = face_;
+    gc_->SetFontStyle(s);
+}
+
+bool LayoutFonts::Measure(const char16_t* text, int32_t length, Size& out) {
+    if (length <= 0) {
+        out = Size{0, 0};
+        return true;
+    }
+    if (gc_ && gc_->MeasureText(text, length, out)) return true;
+    // The box font's advance.
+    out = Size{length * ((em_ + 1) / 2), em_};
+    return gc_ == nullptr;
+}
+
+int32_t LayoutFonts::SpaceWidth() {
+    if (spaceFor_ == static_cast<int64_t>(key_)) return space_;
+    Size s;
+    Measure(u" ", 1, s);
+    space_ = s.width;
+    spaceFor_ = key_;
+    return space_;
+}
+
+int32_t LayoutFonts::HyphenWidth() {
+    Size s;
+    Measure(u"-", 1, s);
+    return s.width;
+}
+
+int32_t LayoutFonts::Ascent() {
+    if (gc_) {
+        int32_t a = gc_->FontAscent();
+        if (a > 0) return a;
+    }
+    return em_ - em_ / 4;
+}
+
+int32_t LayoutFonts::Descent() {
+    if (gc_) {
+        int32_t a = gc_->FontAscent();
+        if (a > 0) return gc_->FontDescent();
+    }
+    return em_ / 4;
+}
+
+bool LayoutFonts::Begin() {
+    return gc_ && gc_->BeginDraw(false, nullptr) != nullptr;
+}
+
+void LayoutFonts::End() {
+    if (gc_) gc_->EndDraw();
+}

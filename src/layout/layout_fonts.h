@@ -1,0 +1,50 @@
+// The layout's one door to the graphics context for fonts: selecting the font of a text
+// record and measuring with it. Kept apart so that the layout's headers need not see the
+// context's own font record. The width of a space is cached per font.
+#pragma once
+
+#include <cstdint>
+
+#include "core/geometry.h"
+
+class GraphicsContext;
+
+class LayoutFonts {
+public:
+    static constexpr int32_t kMinEm = 4;
+    static constexpr int32_t kMaxEm = 120;
+
+    void Attach(GraphicsContext* gc) {
+        gc_ = gc;
+        InvalidateCache();
+    }
+    GraphicsContext* Context() const { return gc_; }
+    // The drawing bracket measuring needs; false without a context.
+    bool Begin();
+    void End();
+    // The base size in pixels (the em of size step 0).
+    void SetBaseSize(int32_t em) { baseEm_ = em; InvalidateCache(); }
+    int32_t BaseSize() const { return baseEm_; }
+
+    // Selects the font of a text record: size steps around the base, bold and italic bits,
+    // face (0 the default face). Sizes are kept within [kMinEm, kMaxEm].
+    void Select(int8_t sizeStep, uint8_t style, uint8_t face);
+    int32_t Em() const { return em_; }
+    // Without a context: the box font's metrics, so that layout still makes progress.
+    bool Measure(const char16_t* text, int32_t length, Size& out);
+    int32_t SpaceWidth();
+    int32_t HyphenWidth();
+    int32_t Ascent();
+    int32_t Descent();
+
+private:
+    void InvalidateCache() { spaceFor_ = -1; }
+    GraphicsContext* gc_ = nullptr;
+    int32_t baseEm_ = 12;
+    int32_t em_ = 12;
+    uint8_t flags_ = 0;
+    uint8_t face_ = 1;
+    uint32_t key_ = 0;
+    int64_t spaceFor_ = -1;
+    int32_t space_ = 0;
+};

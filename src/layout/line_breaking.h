@@ -1,0 +1,128 @@
+// The small machines of the line filler: the column being filled, a line's indents and height,
+// and the ring of the last four break opportunities with the rule that picks where a full
+// line is cut (no closing mark begins a line, no opening mark ends one).
+#pragma once
+
+#include <cstdint>
+
+#include "core/geometry.h"
+#include "layout/block_contents.h"
+
+struct LineRecord;
+
+// One column being filled. Remaining is what the line filler asks; it never reads the page.
+struct ColumnBox {
+    int32_t used = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t pending[2] = {};
+    bool full = false;
+
+    void Set(const Rect& column) {
+        *this = ColumnBox{};
+        x = column.x;
+        y = column.y;
+        width = column.width;
+        height = column.height;
+    }
+    int32_t Bottom() const { return used + (pending[0] > pending[1] ? pending[0] : pending[1]); }
+    int32_t Remaining() const { return full ? 0 : height - Bottom(); }
+    void Advance(int32_t gap);
+    void SetUsed(int32_t y);
+    void PlaceLine(LineRecord& line, int32_t indent) const;
+    void MarkFull() { full = true; }
+    int32_t Width() const { return width; }
+    // Objects are never floated beside the text.
+    bool PlaceFloat() const { return false; }
+};
+
+// A line's indents within its column.
+struct LineIndents {
+    static constexpr uint32_t kFramed = 1;
+    int32_t left = 0;
+    int32_t right = 0;
+    int32_t width = 0;
+    uint32_t flags = 0;
+
+    // Margins of the box, resolved against the base unit and the reference width; with
+    // inherit, the first-line indent is added.
+    void Set(const BoxRecord& box, bool inherit, int32_t base, int32_t reference);
+    // Never below 0: deep nesting leaves a line with no room, not a negative one.
+    int32_t Available() const;
+    int32_t Reset(int32_t columnWidth);
+};
+
+struct LineMetrics {
+    static constexpr uint32_t kExtraAbove = 0x01;
+    static constexpr uint32_t kExtraBelow = 0x02;
+    static constexpr uint32_t kHasText = 0x04;
+    static constexpr uint32_t kComputed = 0x08;
+    static constexpr uint32_t kPlacementShift = 4;  // 1 top, 2 bottom, 0 middle
+    static constexpr uint32_t kPlacementMask = 0x30;
+
+    int32_t ascent = 0;
+    int32_t descent = 0;
+    int32_t objectAbove = 0;
+    int32_t objectBelow = 0;
+    int32_t aligned = 0;  // top, middle and bottom aligned objects
+    int32_t middle1 = 0;  // alignment 1
+    int32_t textTop4 = 0;  // alignment 4
+    int32_t baseline = 0;
+    int32_t height = 0;
+    uint32_t flags = 0;
+    int32_t extraAbove = 0;
+    int32_t extraBelow = 0;
+    int32_t spacing = 0;  // quarters of the text height
+
+    void AddText(int32_t a, int32_t d) {
+        if (a > ascent) ascent = a;
+        if (d > descent) descent = d;
+    }
+    void NoteText(const String& run);
+    void AddObject(uint32_t alignment, int32_t h, int32_t below, int32_t space);
+    int32_t ExtraAbove() const { return static_cast<int32_t>(flags & kExtraAbove) + extraAbove; }
+    int32_t ExtraBelow() const { return ((flags & kExtraBelow) ? 1 : 0) + extraBelow; }
+    void Reset();
+    void Compute();
+    uint32_t Placement() const { return (flags & kPlacementMask) >> kPlacementShift; }
+};
+
+// The filler's state at one break opportunity.
+struct BreakCandidate {
+    BlockCursor cursor;  // the item that would begin the next line
+    int32_t remaining = 0;
+    int32_t pendingSpace = 0;
+    int32_t spaceCount = 0;
+    uint8_t placeholder = 1;
+    char16_t first = u' ';
+    char16_t last = u' ';
+
+    bool MayBeginLine() const;
+    bool MayEndLine() const;
+};
+
+class BreakRing {
+public:
+    void Push(const BreakCandidate& c);
+    void SetLastChar(char16_t c);
+    int32_t Count() const { return count_; }
+    // Newest first: 0 the newest.
+    const BreakCandidate& Candidate(int32_t age) const;
+    // The chosen candidate; false when the ring is empty or only placeholders are held (a
+    // cut there would leave the line empty).
+    bool ChooseBreak(BreakCandidate& out) const;
+
+private:
+    BreakCandidate slots_[4];
+    int32_t next_ = 0;
+    int32_t count_ = 0;
+};
+
+namespace LineMarks {
+// Bisection over an ascending table; an empty table finds nothing.
+bool Find(const uint16_t* table, int32_t n, char16_t c);
+bool IsClosing(char16_t c);  // may not begin a line
+bool IsOpening(char16_t c);  // may not end a line
+}  // namespace LineMarks

@@ -1,0 +1,305 @@
+// Tables in the page flow: rows are measured, the columns sized, the fitting rows laid out
+// again at their final widths and placed; a table taller than what is left is cut after the
+// last row that fits and continues on the next page.
+#include "document/markup/length.h"
+#include "layout/page_layout.h"
+#include "layout/table_widths.h"
+
+namespace {
+
+// Cells are laid out in boxes this tall: room never stops them, the rows decide.
+constexpr int32_t kCellBoxHeight = 0x3FFFFFF;
+
+int32_t CellPadding(uint32_t padding, int32_t base) {
+    if (padding == TableRecord::kNoPadding || !Length::IsSet(padding)) return 1;
+    int32_t v = Length::Resolve(padding, base, 0);
+    if (v < 0) return 0;
+    return v > 1000 ? 1000 : v;
+}
+
+// Decrements the table depth when the table's layout ends, whatever the way out.
+struct DepthGuard {
+    int32_t& depth;
+    explicit DepthGuard(int32_t& d) : depth(d) { ++depth; }
+    ~DepthGuard() { --depth; }
+};
+
+}  // namespace
+
+void PageLayout::MeasureCell(const BlockCursor& from, const BlockCursor& to, int32_t cellX,
+                             int32_t& minContent, int32_t& wantContent) {
+    minContent = wantContent = 0;
+    for (BlockCursor c = from; c.position < to.position; c.Next()) {
+        switch (c.Kind()) {
+            case kItemLine: {
+                const LineRecord* l = block_->Line(c.counts[kItemLine]);
+                int32_t w = (l->x - cellX) + (l->available - l->freeWidth) + l->rightIndent;
+                if (l->height > 0 && w > wantContent) wantContent = w;
+                break;
+            }
+            case kItemTextRun: {
+                int32_t w = block_->Run(c.counts[kItemTextRun])->width;
+                if (w > minContent) minContent = w;
+                break;
+            }
+            case kItemInlineBox: {
+                const InlineBox* b = block_->Object(c.counts[kItemInlineBox]);
+                int32_t w = b->rect.width + 2 * b->hspace;
+                if (b->object && w > minContent) minContent = w;
+                break;
+            }
+            case kItemTable: {
+                const TableRecord* t = block_->Table(c.counts[kItemTable]);
+                if (t->content.width > minContent) minContent = t->content.width;
+                if (t->content.width > wantContent) wantContent = t->content.width;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    if (minContent > wantContent) wantContent = minContent;
+}
+
+void PageLayout::ShiftItems(const BlockCursor& from, const BlockCursor& to, int32_t dy) {
+    if (dy == 0) return;
+    for (BlockCursor c = from; c.position < to.position; c.Next()) {
+        switch (c.Kind()) {
+            case kItemLine: block_->Line(c.counts[kItemLine])->y += dy; break;
+            case kItemTextRun: block_->Run(c.counts[kItemTextRun])->y += dy; break;
+            case kItemInlineBox: {
+                InlineBox* b = block_->Object(c.counts[kItemInlineBox]);
+                b->rect.y += dy;
+                if (b->object) b->object->SetRect(b->rect, 0);
+                break;
+            }
+            case kItemTable: block_->Table(c.counts[kItemTable])->box.y += dy; break;
+            case kItemCell: block_->Cell(c.counts[kItemCell])->rect.y += dy; break;
+            default: break;
+        }
+    }
+}
+
+bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
+                               BlockCursor& cursor, int32_t maxRows, int32_t heightLimit,
+                               bool measure, int32_t tableX, int32_t& rowsDone,
+                               bool& tableEnded, SegArray<BlockCursor, 4>* ranges) {
+    const int32_t base = fonts_.BaseSize();
+    const int32_t pad = CellPadding(table.cellPadding, base);
+    const int32_t border = table.attributes.border > 0 ? 16 : 0;
+    const int32_t available = columns_[0].width > 0 ? columns_[0].width : 1;
+    int32_t row = -1;
+    int32_t cellIndex = 0;  // among the cells of the walk, in order
+    int64_t height = 0;
+    int32_t rowTallest = 0;
+    rowsDone = 0;
+    tableEnded = false;
+    BlockCursor c = cursor;
+    BlockCursor rowStart = c;
+    for (;;) {
+        if (!EnsureItem(c)) return false;
+        uint32_t kind = c.Kind();
+        if (kind == kItemRow || (kind == kItemCell && row < 0)) {
+            BlockCursor here = c;
+            if (row >= 0) {
+                height += rowTallest;
+                ++rowsDone;
+                // The first row always stays; later rows only while they fit.
+                if (rowsDone >= maxRows || (measure && height > heightLimit)) {
+                    rowStart = here;  // the cut comes before this row
+                    break;
+                }
+            }
+            ++row;
+            rowTallest = 0;
+            rowStart = here;
+            if (measure && !widths.AddRow()) return false;
+            if (kind == kItemRow) c.Next();
+            continue;
+        }
+        if (kind == kItemCell) {
+            CellRecord* rec = block_->Cell(c.counts[kItemCell]);
+            int32_t record = c.counts[kItemCell];
+            c.Next();
+            int32_t x = 0, w = available - 2 * pad;
+            if (!measure) {
+                TableCell* tc = widths.Cell(cellIndex);
+                if (!tc || tc->record != record) return false;
+                x = tableX + tc->x + pad;
+                w = tc->cellWidth - 2 * pad;
+            }
+            if (w < 1) w = 1;
+            ColumnBox box;
+            box.Set(Rect{x, 0, w, kCellBoxHeight});
+            BlockCursor from = c;
+            bool firstLine = true;
+            PositionRecord keepStyle = lineStyle_;
+            BoxRecord keepBox = next_->blockStyle;
+            if (!ColumnLoop(box, c, firstLine, false)) return false;
+            ApplyStyle(keepStyle);
+            next_->blockStyle = keepBox;
+            int32_t contentHeight = box.Bottom();
+            if (measure) {
+                TableCell cell;
+                cell.width = rec->attributes.width;
+                cell.height = rec->attributes.height;
+                cell.paddingLeft = cell.paddingRight = cell.paddingTop = cell.paddingBottom = pad;
+                MeasureCell(from, c, x, cell.minContent, cell.wantContent);
+                cell.contentHeight = contentHeight;
+                for (int32_t& b : cell.borders) b = border;
+                cell.colSpan = rec->colSpan;
+                cell.rowSpan = rec->rowSpan;
+                cell.record = record;
+                if (!widths.AddCell(cell)) return false;
+            } else {
+                widths.Cell(cellIndex)->contentHeight = contentHeight;
+                rec->contentHeight = contentHeight;
+                if (ranges && (ranges->Append(from) < 0 || ranges->Append(c) < 0)) return false;
+            }
+            if (rec->rowSpan <= 1 && contentHeight + 2 * pad > rowTallest)
+                rowTallest = contentHeight + 2 * pad;
+            ++cellIndex;
+            // The cell's own end mark closes it.
+            if (c.Kind() == kItemFlowMark && block_->Mark(c.counts[kItemFlowMark])->type == kMarkCellEnd)
+                c.Next();
+            continue;
+        }
+        if (kind == kItemFlowMark) {
+            uint32_t type = block_->Mark(c.counts[kItemFlowMark])->type;
+            if (type == kMarkTableEnd || type == kMarkTextEnd) {
+                if (row >= 0) ++rowsDone;
+                tableEnded = true;
+                rowStart = c;
+                break;
+            }
+            c.Next();
+            continue;
+        }
+        if (kind == kItemLine) {
+            block_->RemoveAt(c);
+            continue;
+        }
+        // Anything between cells is not shown.
+        c.Next();
+    }
+    cursor = rowStart;
+    return true;
+}
+
+bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
+                             bool& firstLine, bool& progress) {
+    goOn = false;
+    progress = true;
+    if (tableDepth_ >= kMaxTableDepth) return false;
+    DepthGuard depth(tableDepth_);
+    const int32_t base = fonts_.BaseSize();
+    BlockCursor tableAt = cursor;
+    int32_t tableIndex = tableAt.counts[kItemTable];
+    TableRecord table = *block_->Table(tableIndex);
+    BlockCursor rows = tableAt;
+    rows.Next();
+
+    // Measuring: the rows that may fit, at the column's width.
+    TableWidths widths;
+    int32_t room = column.Remaining();
+    int32_t fitting = 0;
+    bool tableEnded = false;
+    BlockCursor stop = rows;
+    if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, fitting, tableEnded,
+                       nullptr))
+        return false;
+    if (fitting < 1 || !widths.Finish()) return false;
+
+    int32_t tableWidth = 0, tableHeight = 0;
+    int32_t tableX = 0, tableY = 0;
+    SegArray<BlockCursor, 4> ranges;
+    for (;;) {
+        if (!widths.LayoutWidth(table.attributes.width, tableWidth, base, column.width))
+            return false;
+        LineRecord place;
+        column.PlaceLine(place, 0);
+        tableX = place.x;
+        tableY = place.y;
+        if (tableWidth < column.width) {
+            int32_t diff = column.width - tableWidth;
+            if (table.alignment == 2) tableX += diff;
+            if (table.alignment == 3) tableX += diff / 2;  // the odd pixel goes to the right
+        }
+        // Final pass over the fitting rows at their widths.
+        BlockCursor walk = rows;
+        int32_t done = 0;
+        bool ended = false;
+        ranges.Clear();
+        if (!WalkTableRows(widths, table, walk, fitting, 0x7FFFFFFF, false, tableX, done, ended,
+                           &ranges))
+            return false;
+        if (!widths.LayoutHeight(table.attributes.height, tableHeight, base, column.height))
+            return false;
+        stop = walk;
+        if (done < fitting) fitting = done;
+        tableEnded = tableEnded && done >= widths.RowCount();
+        if (fitting <= 1 || tableHeight <= room) break;
+        // Taller at its final widths than measured: one row fewer.
+        widths.PopRow();
+        --fitting;
+        tableEnded = false;
+        if (!widths.Finish()) return false;
+    }
+
+    // Cells in place: rows stacked from the table's top, content aligned in each cell.
+    for (int32_t i = 0; i < widths.CellCount(); ++i) {
+        TableCell* tc = widths.Cell(i);
+        CellRecord* rec = block_->Cell(tc->record);
+        if (!rec) continue;
+        rec->rect = Rect{tableX + tc->x, tableY + tc->y, tc->cellWidth, tc->cellHeight};
+        rec->gridColumn = tc->gridColumn;
+        rec->gridRow = tc->gridRow;
+        int32_t inner = tc->cellHeight - tc->paddingTop - tc->paddingBottom - tc->contentHeight;
+        int32_t dy = tableY + tc->y + tc->paddingTop;
+        if (rec->valign == 1 && inner > 0) dy += inner / 2;
+        if (rec->valign == 2 && inner > 0) dy += inner;
+        BlockCursor* from = ranges.Get(2 * i);
+        BlockCursor* to = ranges.Get(2 * i + 1);
+        if (from && to) ShiftItems(*from, *to, dy);
+    }
+    int32_t visible = tableHeight < room ? tableHeight : (room > 0 ? room : 0);
+    TableRecord* rec = block_->Table(tableIndex);
+    rec->box = Rect{tableX, tableY, tableWidth < column.width ? tableWidth : column.width, visible};
+    rec->content = Size{tableWidth, tableHeight};
+    rec->columnWidth = column.width;
+    rec->visibleHeight = visible;
+    rec->rows = static_cast<uint32_t>(fitting);
+    column.pending[0] = visible;
+    column.Advance(0);
+    firstLine = false;
+
+    if (tableEnded) {
+        // Past the table's end mark: the flow goes on below it.
+        if (stop.Kind() == kItemFlowMark &&
+            block_->Mark(stop.counts[kItemFlowMark])->type == kMarkTableEnd)
+            stop.Next();
+        cursor = stop;
+        goOn = true;
+        return true;
+    }
+    // Cut before the first row that does not fit: this page's part ends with a table end,
+    // and the rest begins the next page as a continued table.
+    FlowMark end;
+    end.type = kMarkTableEnd;
+    end.option = 1;
+    uint32_t at = block_->PositionAt(stop);
+    if (!block_->Insert(stop, end, at, true)) return false;
+    stop.Next();
+    TableRecord copy = table;
+    if (!block_->Insert(stop, copy, at, true)) return false;
+    cursor = stop;
+    column.MarkFull();
+    return true;
+}
+
+bool PageLayout::SkipTable(BlockCursor& cursor) {
+    // The table's items stay as plain items; only its record goes, so that it is not tried
+    // again.
+    if (cursor.Kind() == kItemTable) block_->RemoveAt(cursor);
+    return true;
+}

@@ -1,0 +1,107 @@
+#include "library/library_scan.h"
+
+#include "core/containers.h"
+#include "core/file.h"
+#include "library/library.h"
+#include "library/paths/app_paths.h"
+#include "library/paths/storage.h"
+#include "platform/window/cursor.h"
+
+namespace {
+
+// Compared without case, in this order.
+constexpr const char* kBookExtensions[] = {"prc", "pdb", "txt", "html", "htm", "folv"};
+
+struct RootFolder {
+    const char16_t* suffix;
+    bool recursive;
+};
+
+constexpr RootFolder kRootFolders[] = {
+    {u"", false},
+    {u"\\eBooks", true},
+    {u"\\enews", true},
+    {u"\\Palm\\Launcher", false},
+    {u"\\Palm\\Programs\\MSFiles", false},
+    {u"\\Palm\\Programs\\MSFiles\\eBooks", false},
+    {u"\\Palm\\Applications", false},
+};
+
+Text WithoutTrailingBackslash(const Text& path) {
+    String s;
+    path.ToWide(s);
+    int32_t n = s.Length();
+    while (n > 0 && s.At(n - 1) == u'\\') --n;
+    Text out;
+    out.FromWide(s.Data(), n);
+    return out;
+}
+
+void AddFolder(std::vector<ScanFolderEntry>& out, const Text& path, bool recursive) {
+    for (const ScanFolderEntry& e : out)
+        if (e.path.EqualsDefault(path) && e.recursive == recursive) return;
+    out.push_back({path, recursive});
+}
+
+void AddRoot(std::vector<ScanFolderEntry>& out, const Text& root) {
+    Text base = WithoutTrailingBackslash(root);
+    for (const RootFolder& f : kRootFolders) {
+        Text folder(base);
+        folder.AppendWide(f.suffix, static_cast<int32_t>(std::char_traits<char16_t>::length(f.suffix)));
+        AddFolder(out, folder, f.recursive);
+    }
+}
+
+}  // namespace
+
+bool ListScanFolders(const Text* locationPath, std::vector<ScanFolderEntry>& out) {
+    out.clear();
+    Text books;
+    AppPaths::BooksFolder(books);
+    books = WithoutTrailingBackslash(books);
+    if (!locationPath) {
+        AddFolder(out, books, true);
+        TextList cards;
+        if (Files::Find(cards))
+            for (int32_t i = 0; i < cards.Count(); ++i) AddRoot(out, cards[i]);
+        return true;
+    }
+    if (locationPath->IsEmpty()) return true;
+    Text location = WithoutTrailingBackslash(*locationPath);
+    if (location.EqualsDefault(books)) {
+        AddFolder(out, books, true);
+        return true;
+    }
+    AddRoot(out, location);
+    // Main memory also holds the program's own books folder, which lies outside the root's
+    // folders when main memory is the device root.
+    Text main;
+    if (Storage::MainMemoryPath(main) && WithoutTrailingBackslash(main).EqualsDefault(location))
+        AddFolder(out, books, true);
+    return true;
+}
+
+int ScanBookFolders(const AppPaths* paths, Library* library, const Text* locationPath) {
+    if (!paths || !library) return 0;
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    std::vector<ScanFolderEntry> folders;
+    ListScanFolders(locationPath, folders);
+    TextList extensions, excluded;
+    for (const char* e : kBookExtensions) {
+        Text t;
+        t.AssignAscii(e);
+        extensions.Append(t);
+    }
+    for (const ScanFolderEntry& folder : folders) {
+        LibraryScan scan;
+        Text path = folder.path;
+        bool first = true;
+        // ScanFolder answers false with the next file, true once the walk is over.
+        while (!scan.ScanFolder(path, excluded, extensions, folder.recursive, first)) {
+            first = false;
+            library->AddFile(path, false);
+        }
+    }
+    SetCursor(previous);
+    return 0;
+}

@@ -1,0 +1,26 @@
+#include "library/log_database.h"
+
+#include <string>
+
+#include "library/paths/app_paths.h"
+
+LogDatabase::~LogDatabase() {
+    store_.Close();
+}
+
+std::unique_ptr<LogDatabase> LogDatabase::OpenDefault(const AppPaths& paths) {
+    Text path;
+    if (!paths.LibraryFile(path)) return nullptr;
+    return Open(path);
+}
+
+std::unique_ptr<LogDatabase> LogDatabase::Open(const Text& path) {
+    Text utf8(path);
+    if (path.IsEmpty() || !utf8.ConvertTo(65001)) return nullptr;
+    std::string device(reinterpret_cast<const char*>(utf8.Bytes()),
+                       static_cast<size_t>(utf8.ByteLength()));
+    std::unique_ptr<LogDatabase> log(new LogDatabase());
+    // One open, which also clears the backup bit: the store is never opened a second time.
+    if (log->store_.OpenDefault(device.c_str(), 1) != 0) return nullptr;
+    return log;
+}

@@ -1,0 +1,49 @@
+// Lays out arbitrary markup page by page (tables allowed, nested too, small columns) and
+// checks the promises of the page layout: every page but the last ends strictly after it
+// starts and where the next one starts, the block contents stay consistent, and the whole
+// text is reached within a bounded number of pages.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "document/markup/html_tokenizer.h"
+#include "layout/page_layout.h"
+#include "support/document/memory_document.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    // The first bytes choose the column; the rest is the text, two bytes a character.
+    int32_t width = 8 + data[0] % 200;
+    int32_t height = 8 + data[1] % 200;
+    std::u16string text;
+    for (size_t i = 2; i + 1 < size; i += 2)
+        text.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+    MemoryDocument doc(text, 64);
+    HtmlTokenizer tokenizer(true);
+    tokenizer.Attach(&doc, 0);
+    tokenizer.SetTableNeedsInline(false);
+    tokenizer.SetNoNestedTable(false);
+    PageLayout layout;
+    LayoutSettings settings;
+    settings.baseFontSize = 4 + data[0] % 12;
+    layout.SetSource(&tokenizer);
+    layout.Configure(settings);
+    Rect column{0, 0, width, height};
+    layout.SetColumns(&column, 1);
+
+    auto current = std::make_unique<PageRecord>();
+    const size_t maxPages = text.size() + 2;
+    for (size_t page = 0; page < maxPages; ++page) {
+        PageSlot slot;
+        slot.record = current.get();
+        auto next = std::make_unique<PageRecord>();
+        bool more = false;
+        if (!layout.LayoutIntoSlot(slot, *next, more, false)) return 0;
+        if (!slot.contents.CheckInvariants()) __builtin_trap();
+        if (!more) return 0;
+        if (current->end <= current->start || next->start != current->end) __builtin_trap();
+        current = std::move(next);
+    }
+    __builtin_trap();  // more pages than characters: a page that made no progress
+}

@@ -1,0 +1,21 @@
+// A graphics context drawing into a white 32-bit canvas, with the box font for every face. Kept
+// apart from the layout's headers (the context's font record shares its name with the
+// document's text record).
+#pragma once
+
+#include <string>
+
+class GraphicsContext;
+
+namespace fvt::test {
+
+struct ContextCanvas;
+
+// With realFonts, the device layer's system fonts instead of the box font (for looking).
+ContextCanvas* NewContextCanvas(int width, int height, bool realFonts = false);
+void DeleteContextCanvas(ContextCanvas* canvas);
+GraphicsContext* CanvasContext(ContextCanvas* canvas);
+void ClearCanvas(ContextCanvas* canvas);
+bool SaveCanvasPng(ContextCanvas* canvas, const std::string& path);
+
+}  // namespace fvt::test
