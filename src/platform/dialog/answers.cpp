@@ -63,12 +63,31 @@ void SetAnswersFromUser(bool fromUser) {
 
 bool RunAnsweredLoop(HWND owner, const std::function<bool()>& done,
                      const std::function<void()>& idle) {
-    return RunModalLoop(owner, [&] {
-        if (done()) return true;
-        MSG msg;
-        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) idle();
-        return done();
-    });
+    // With the queue drained, an answer is taken; only a person on screen is waited for.
+    bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    bool quit = false;
+    MSG msg;
+    while (!done()) {
+        bool got = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE;
+        if (!got) {
+            idle();
+            if (done()) break;
+            if (!AnswersFromUser() || PendingAnswers() > 0) continue;
+            got = true;
+            if (!GetMessageW(&msg, nullptr, 0, 0)) msg.message = WM_QUIT;
+        }
+        if (msg.message == WM_QUIT) {
+            // The program's own loop must see the quit too.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            quit = true;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (ownerWasEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
+    return !quit;
 }
 
 }  // namespace fvt

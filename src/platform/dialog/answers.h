@@ -33,8 +33,10 @@ bool AnswersFromUser();
 // Tests force the choice (the SDL display decides otherwise).
 void SetAnswersFromUser(bool fromUser);
 
-// Runs a modal loop over `owner` until done(); when the thread's queue is empty, idle() is
-// called (it takes an answer or the default). False when WM_QUIT ended it.
+// A modal loop over `owner` (disabled meanwhile) that dispatches every message of the thread
+// until done(); whenever the thread's queue is empty, idle() is called (it takes an answer or
+// the default). Only when a person answers on screen does it wait for input. False when
+// WM_QUIT ended it (the quit is posted again).
 bool RunAnsweredLoop(HWND owner, const std::function<bool()>& done,
                      const std::function<void()>& idle);
 

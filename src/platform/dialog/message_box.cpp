@@ -136,7 +136,18 @@ extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     box.defaultButton = box.buttons[def < box.buttons.size() ? def : 0];
     RECT work = fvt::WorkArea();
     int margin = Px(8);
-    int h = std::min<int>(Px(150), work.bottom - work.top - 2 * margin);
+    // As tall as the text needs, within the work area.
+    RECT measure{0, 0, work.right - work.left - 2 * margin - Px(12), 0};
+    HDC dc = GetDC(nullptr);
+    HFONT font = CreateDefaultFont();
+    HGDIOBJ old = SelectObject(dc, font);
+    DrawTextW(dc, box.text.c_str(), static_cast<int>(box.text.size()), &measure,
+              DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    int h = std::min<int>(Px(20 + 12 + 34) + std::max<int>(measure.bottom, Px(13)),
+                          work.bottom - work.top - 2 * margin);
     HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, u"FvtMessageBox", box.caption.c_str(), WS_POPUP,
                                 work.left + margin, work.top + (work.bottom - work.top - h) / 2,
                                 work.right - work.left - 2 * margin, h, owner, nullptr, nullptr,
@@ -151,6 +162,7 @@ extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
         fvt::Answer a;
         if (fvt::TakeAnswer(a)) {
             if (a.action) a.action(hwnd);
+            if (a.value < 0) return;  // the action did what the user would
             // An answer that is not a button of this box takes the default.
             bool known = std::find(box.buttons.begin(), box.buttons.end(), a.value) != box.buttons.end();
             box.result = known ? a.value : box.defaultButton;

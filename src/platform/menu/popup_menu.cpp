@@ -159,6 +159,7 @@ extern "C" BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owne
         fvt::Answer a;
         if (fvt::TakeAnswer(a)) {
             if (a.action) a.action(hwnd);
+            if (a.value < 0) return;  // the action did what the user would
             t.chosen = a.value > 0 && Choosable(menu, static_cast<UINT>(a.value))
                            ? static_cast<UINT>(a.value)
                            : 0;

@@ -352,8 +352,8 @@ void ReadDialogs(const fs::path& file, Output& out) {
     struct Item {
         std::string cls;
         long long id, style, x, y, cx, cy;
-        const std::string* text;
-        std::string textCopy;
+        bool hasText;
+        std::string text;
     };
     bool open = false;
     long long id = 0, style = 0, x = 0, y = 0, cx = 0, cy = 0, points = 8;
@@ -361,13 +361,12 @@ void ReadDialogs(const fs::path& file, Output& out) {
     bool hasCaption = false;
     std::vector<Item> items;
     ReadLines(file, out, [&](const std::vector<std::string>& w, auto error) {
+        // `count` positions or sizes from word `from` on.
         auto nums = [&](size_t from, size_t count, std::vector<long long>& v) {
             v.clear();
             for (size_t i = from; i < from + count; ++i) {
                 long long n = 0;
-                if (i >= w.size() || !Number(w[i], i == from && count > 4 ? 0 : -32768,
-                                             i == from && count > 4 ? 0xFFFFFFFFLL : 65535, n))
-                    return false;
+                if (i >= w.size() || !Number(w[i], -32768, 32767, n)) return false;
                 v.push_back(n);
             }
             return true;
@@ -380,10 +379,10 @@ void ReadDialogs(const fs::path& file, Output& out) {
         }
         if (verb == "dialog") {
             if (open) return error("dialog inside a dialog");
-            if (!nums(1, 6, v) || v[0] > 65535 || v[0] < 1) return error("expected dialog ID STYLE X Y CX CY [caption]");
-            id = v[0];
-            style = v[1];
-            x = v[2], y = v[3], cx = v[4], cy = v[5];
+            if (w.size() < 7 || !Number(w[1], 1, 65535, id) || !Number(w[2], 0, 0xFFFFFFFFLL, style) ||
+                !nums(3, 4, v))
+                return error("expected dialog ID STYLE X Y CX CY [caption]");
+            x = v[0], y = v[1], cx = v[2], cy = v[3];
             hasCaption = w.size() > 7;
             caption = hasCaption ? w[7] : "";
             points = 8;
@@ -397,10 +396,8 @@ void ReadDialogs(const fs::path& file, Output& out) {
                         const std::string* text) {
             std::vector<long long> r;
             if (!nums(at, 4, r)) return false;
-            Item it{cls, itemId, itemStyle, r[0], r[1], r[2], r[3], nullptr, text ? *text : ""};
-            if (text) it.text = &it.textCopy;
-            items.push_back(it);
-            items.back().text = text ? &items.back().textCopy : nullptr;
+            items.push_back(Item{cls, itemId, itemStyle, r[0], r[1], r[2], r[3], text != nullptr,
+                                 text ? *text : ""});
             return true;
         };
         long long itemId = 0;
@@ -421,7 +418,7 @@ void ReadDialogs(const fs::path& file, Output& out) {
             if (w.size() != 7 || !Number(w[1], 0, 65535, itemId) || !Number(w[2], 0, 65535, ud) ||
                 !item("LISTBOX", itemId, 0x50010101, 3, nullptr))
                 return error("expected spinner ID UPDOWN X Y CX CY");
-            items.push_back(Item{"msctls_updown32", ud, 0x50000277, 0, 0, 0, 0, nullptr, ""});
+            items.push_back(Item{"msctls_updown32", ud, 0x50000277, 0, 0, 0, 0, false, ""});
         } else if (verb == "end") {
             Binary b{kDialog, static_cast<unsigned>(id), {}};
             Put32(b.data, 0x474C4446);
@@ -439,7 +436,7 @@ void ReadDialogs(const fs::path& file, Output& out) {
                 for (long long n : {it.x, it.y, it.cx, it.cy}) Put16(b.data, static_cast<unsigned>(n & 0xFFFF));
                 Put16(b.data, static_cast<unsigned>(it.id));
                 PutAscii(b.data, it.cls);
-                if (!PutText(b.data, it.text)) return error("bad text in dialog " + std::to_string(id));
+                if (!PutText(b.data, it.hasText ? &it.text : nullptr)) return error("bad text in dialog " + std::to_string(id));
             }
             auto size = static_cast<unsigned>(b.data.size());
             for (int i = 0; i < 4; ++i) b.data[4 + static_cast<size_t>(i)] = static_cast<unsigned char>(size >> (8 * i));

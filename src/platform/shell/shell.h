@@ -46,6 +46,23 @@ struct SHNOTIFICATIONDATA {
     LPARAM lParam;
 };
 
+// A tap on a bubble: WM_NOTIFY to its sink (idFrom = the notification's id), then it closes.
+constexpr int SHNN_LINKSEL = -1000;
+constexpr int SHNN_DISMISS = -1001;
+constexpr int SHNN_SHOW = -1002;
+struct NMSHN {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    int code;
+    LPARAM lParam;
+    DWORD dwReturn;
+    union {
+        LPCWSTR pszLink;
+        BOOL fTimeout;
+        POINT pt;
+    };
+};
+
 // Change notices. Items are pointer-sized on this system.
 constexpr LONG SHCNE_MEDIAINSERTED = 0x00000020;
 constexpr LONG SHCNE_MEDIAREMOVED = 0x00000040;
