@@ -3,6 +3,10 @@
 #include <new>
 
 #include "core/resources.h"
+#include "core/text.h"
+#include "document/location/location.h"
+#include "document/sources/document_loader.h"
+#include "library/embedded_library.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
 #include "platform/resources/resources.h"
@@ -23,7 +27,15 @@ DocumentController* IdleDocumentControllerFactory::CreateDocumentController(Scri
     return new (std::nothrow) IdleDocumentController();
 }
 
+bool IsUnderFolder(const String& path, const String& folder) {
+    if (folder.IsEmpty() || path.Length() < folder.Length()) return false;
+    String head, wanted(folder);
+    head.AssignSub(path, 0, folder.Length());
+    return head.ToLower() && wanted.ToLower() && head == wanted;
+}
+
 AppShell::AppShell() {
+    services_ = this;
     shellFlag_ = true;
     // The first paint only lays the view out.
     layoutPending_ = true;
@@ -31,20 +43,64 @@ AppShell::AppShell() {
 
 AppShell::~AppShell() {
     // Whatever part of the core a failed start made is closed here too.
+    SetReaderWindow(nullptr);
+    CloseCore();
+    PostQuitMessage(0);
+}
+
+void AppShell::CloseCore() {
+    library_.reset();
     if (core_) {
-        SetReaderWindow(nullptr);
         core_->Close();
         core_.reset();
     }
-    PostQuitMessage(0);
 }
 
 void AppShell::Destroy() {
     MainFrame::Destroy();
-    if (core_) {
-        core_->Close();
-        core_.reset();
-    }
+    CloseCore();
+}
+
+DocumentLoader* AppShell::Loader() const { return core_ ? core_->Loader() : nullptr; }
+
+namespace {
+bool ToText(const String& s, Text& out) { return out.FromString(s); }
+}  // namespace
+
+void AppShell::OnMediaInserted(const String& path) {
+    Text p;
+    if (DocumentLoader* loader = Loader(); loader && ToText(path, p)) loader->RefreshLocation(p);
+}
+
+void AppShell::OnMediaRemoved(const String& path) {
+    Text p;
+    if (DocumentLoader* loader = Loader(); loader && ToText(path, p))
+        loader->RefreshLocationBooks(p);
+}
+
+void AppShell::OnDriveRemoved(const String& path) {
+    Text p;
+    if (DocumentLoader* loader = Loader(); loader && ToText(path, p)) loader->RemoveLocation(p);
+}
+
+void AppShell::OnDriveAdded(const String& path, const String& /*item*/) {
+    Text p;
+    if (DocumentLoader* loader = Loader(); loader && ToText(path, p)) loader->AddLocation(p);
+}
+
+void AppShell::ReleaseBooksUnder(const String& folder) {
+    // The book on the screen goes when its card went; the library takes its place.
+    DocumentController* document = readerWindow_ ? readerWindow_->Document() : nullptr;
+    const Location* location = document ? document->CurrentLocation() : nullptr;
+    Text file;
+    String path;
+    if (location && location->ToFileName(file) && file.ToWide(path) && IsUnderFolder(path, folder))
+        document->ActivateLink(String(u"oeb:library"));
+}
+
+void AppShell::ShowLibrary(const String& /*folder*/) {
+    DocumentController* document = readerWindow_ ? readerWindow_->Document() : nullptr;
+    if (document) document->ActivateLink(String(u"oeb:library"));
 }
 
 bool AppShell::CreateCore(bool withStore) {
@@ -54,6 +110,7 @@ bool AppShell::CreateCore(bool withStore) {
     core_->SetDocumentControllerFactory(&documents_);
     if (core_->Open(withStore) != 0) return false;
     if (core_->CreateLoader(0) != 0) return false;
+    if (core_->Loader()) library_.reset(new (std::nothrow) EmbeddedLibrary(*core_->Loader()));
     ReaderWindow* main = core_->MainWindow();
     SetReaderWindow(main);
     if (main && main->Document()) main->Document()->SetEventSink(this, 0);

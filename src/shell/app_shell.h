@@ -16,9 +16,16 @@
 #include "shell/idle_document_controller.h"
 #include "shell/main_frame.h"
 
+class EmbeddedLibrary;
 class ReaderCore;
 
-class AppShell : public MainFrame, public AppShellEvents, public AppShellWindow {
+// True when `path` lies in `folder` (which ends in '\\'), letters compared without case.
+bool IsUnderFolder(const String& path, const String& folder);
+
+class AppShell : public MainFrame,
+                 public AppShellEvents,
+                 public AppShellWindow,
+                 private FrameServices {
 public:
     enum RunResult : int {
         kRanLoop = 0,
@@ -42,6 +49,7 @@ public:
     void Destroy() override;
 
     ReaderCore* Core() const { return core_.get(); }
+    EmbeddedLibrary* Catalogue() const { return library_.get(); }
 
     // AppShellEvents.
     void OnCommandNotice(DocumentController* controller, int32_t id, uint32_t cookie) override;
@@ -49,7 +57,19 @@ public:
     HWND MainWindow() const override { return Window(); }
 
 private:
+    // FrameServices: storage-card notices go to the loader, which tells the catalogue.
+    void OnMediaInserted(const String& path) override;
+    void OnMediaRemoved(const String& path) override;
+    void OnDriveRemoved(const String& path) override;
+    void OnDriveAdded(const String& path, const String& item) override;
+    void ReleaseBooksUnder(const String& folder) override;
+    void ShowLibrary(const String& folder) override;
+    DocumentLoader* Loader() const;
+    void CloseCore();
+
     std::unique_ptr<ReaderCore> core_;
+    // The catalogue the loader embeds; goes before the core (its cache needs the paths).
+    std::unique_ptr<EmbeddedLibrary> library_;
     HINSTANCE instance_ = nullptr;
     IdleDocumentControllerFactory documents_;
 };

@@ -153,13 +153,12 @@ bool ArrowEvent(uint32_t direction, const KeyContext& context, InputEvent& out) 
 
 uint32_t RotateDirection(uint32_t direction, int orientation) {
     if (direction < 1 || direction > 4) return direction;
-    // Index: up, down, left, right. A screen turned right shows the page's top at the device's
-    // right edge, so the device's up key means the page's left.
+    // Index: up, down, left, right; the display surface's own mapping of a turned page.
     static const uint32_t kTurned[4][4] = {
-        {1, 2, 3, 4},  // normal
-        {3, 4, 2, 1},  // 90 degrees right
-        {4, 3, 1, 2},  // 90 degrees left
-        {2, 1, 4, 3},  // 180 degrees
+        {1, 2, 3, 4},
+        {4, 3, 1, 2},
+        {3, 4, 2, 1},
+        {2, 1, 4, 3},
     };
     if (orientation < 0 || orientation > 3) orientation = 0;
     return kTurned[orientation][direction - 1];

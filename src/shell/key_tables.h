@@ -68,7 +68,7 @@ struct KeyContext {
     uint32_t arrowMode = 1;
     bool enterTogglesFullScreen = false;
     uint32_t tapAction = 0;
-    // Screen orientation code: 0 normal, 1 90 degrees right, 2 90 degrees left, 3 180 degrees.
+    // The display surface's page orientation (0 upright; 1-3 as the display surface turns).
     int orientation = 0;
     const uint32_t* keyTable = nullptr;  // 12 entries, or null (no button assigned)
 };
@@ -84,6 +84,7 @@ bool Character(char16_t c, const KeyContext& context, InputEvent& out);
 bool KeyUp(uint32_t vk, LPARAM lParam, const KeyContext& context, InputEvent& out);
 // The command of the default tap action.
 int32_t TapActionCommand(uint32_t tapAction);
-// A direction (1 up, 2 down, 3 left, 4 right) as the reader sees it on a turned screen.
+// A direction (1 up, 2 down, 3 left, 4 right) as the page sees it when the display surface
+// shows it turned.
 uint32_t RotateDirection(uint32_t direction, int orientation);
 }  // namespace KeyTranslation

@@ -129,8 +129,10 @@ KeyContext MainFrame::MakeKeyContext() const {
     context.ctrl = (GetKeyState(VK_LCONTROL) & 0x8000) != 0 ||
                    (GetKeyState(VK_RCONTROL) & 0x8000) != 0 ||
                    (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-    const int orientation = GetScreenOrientation();
-    context.orientation = orientation < 0 ? 0 : orientation;
+    // The page turns in the display surface; the device's own rotation already turns the keys.
+    DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
+    DisplayLink* display = surface ? surface->Display() : nullptr;
+    context.orientation = display && display->IsActive() ? display->Orientation() : 0;
     static thread_local uint32_t keys[ReaderSettings::kKeyCount];
     ReaderSettings* settings = readerWindow_ ? readerWindow_->Settings() : nullptr;
     if (settings) {

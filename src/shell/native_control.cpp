@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/platform_helpers.h"
+#include "graphics/core/display_surface.h"
 #include "graphics/core/node.h"
 #include "platform/controls/controls.h"
 #include "platform/window/keys.h"
@@ -177,12 +178,7 @@ LRESULT NativeControl::EditProc(HWND window, UINT message, WPARAM wParam,
 
 namespace Orientation {
 int NextOrientation(int code) {
-    switch (code) {
-        case 1: return 0;
-        case 2: return 3;
-        case 3: return 1;
-        default: return 2;
-    }
+    return DisplaySurface::NextOrientation(code < 0 || code > 3 ? 0 : code);
 }
 
 bool SetDisplayOrientation(int code, ReaderSettings* settings) {

@@ -93,6 +93,11 @@ TEST_F(Keys, ArrowsFollowTheTurnedScreen) {
     EXPECT_EQ(event.row, KeyRows::kDown[1]);
     ASSERT_TRUE(KeyTranslation::KeyDown(VK_LEFT, context, event));
     EXPECT_EQ(event.row, KeyRows::kRight);
+    context.orientation = 1;
+    ASSERT_TRUE(KeyTranslation::KeyDown(VK_UP, context, event));
+    EXPECT_EQ(event.row, KeyRows::kRight);
+    ASSERT_TRUE(KeyTranslation::KeyDown(VK_LEFT, context, event));
+    EXPECT_EQ(event.row, KeyRows::kUp[1]);
     // A quarter turn each way, and back again.
     for (uint32_t d = 1; d <= 4; ++d) {
         EXPECT_EQ(KeyTranslation::RotateDirection(KeyTranslation::RotateDirection(d, 1), 2), d);

@@ -9,6 +9,7 @@
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 #include "graphics/core/drawing_surface.h"
+#include "library/embedded_library.h"
 #include "reader/reader_core.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_window.h"
@@ -267,6 +268,41 @@ TEST_F(CardNotices, LibraryIsShownWhenTheSettingsAskAndTheTimerRestartsAtEachRem
     fvt::RunUntilIdle();
     EXPECT_EQ(services_.calls, (std::vector<std::string>{"release \\Storage Card\\",
                                                          "library \\Storage Card\\"}));
+}
+
+TEST_F(CardNotices, CardsComingAndGoingReachTheCatalogue) {
+    AppShell* shell = StartShell(u"", false);
+    ASSERT_NE(shell, nullptr);
+    ASSERT_NE(shell->Catalogue(), nullptr);
+    Library& library = shell->Catalogue()->Catalogue();
+    auto hasCard = [&] {
+        for (int32_t i = 0; i < library.GetLocationCount(); ++i) {
+            LibraryLocation location;
+            String path;
+            if (library.GetLocation(i, location) && location.path.ToWide(path) &&
+                path.EqualsAscii("\\Storage Card\\"))
+                return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(fvt::RemoveCard(u"Storage Card"));
+    fvt::RunUntilIdle();
+    EXPECT_FALSE(hasCard());
+    ASSERT_TRUE(fvt::InsertCard(u"Storage Card"));
+    fvt::RunUntilIdle();
+    EXPECT_TRUE(hasCard());
+    ASSERT_TRUE(fvt::RemoveCard(u"Storage Card"));
+    fvt::RunUntilIdle();
+    EXPECT_FALSE(hasCard());
+}
+
+TEST(CardFolders, PrefixStopsAtTheFolderAndIgnoresCase) {
+    const String card(u"\\Storage Card\\");
+    EXPECT_TRUE(IsUnderFolder(String(u"\\storage card\\eBooks\\a.prc"), card));
+    EXPECT_TRUE(IsUnderFolder(String(u"\\Storage Card\\"), card));
+    EXPECT_FALSE(IsUnderFolder(String(u"\\Storage Card2\\a.prc"), card));
+    EXPECT_FALSE(IsUnderFolder(String(u"\\Storage"), card));
+    EXPECT_FALSE(IsUnderFolder(String(u"\\a.prc"), String()));
 }
 
 TEST_F(BargeIn, KeyWhileSpeakingOnlyStopsTheSpeech) {

@@ -76,7 +76,8 @@ protected:
     }
 
     // A shell hosted in the parent window; null when it did not start.
-    AppShell* StartShell(const char16_t* commandLine = u"") {
+    // With `record`, the frame's services are the recording ones instead of the shell's own.
+    AppShell* StartShell(const char16_t* commandLine = u"", bool record = true) {
         auto* shell = new AppShell();
         String line(commandLine);
         const int result = shell->Run(fvt::ProgramInstance(), line, host_);
@@ -86,7 +87,7 @@ protected:
             DrainQuit();
             return nullptr;
         }
-        shell->SetServices(&services_);
+        if (record) shell->SetServices(&services_);
         shell_ = shell;
         fvt::RunUntilIdle();
         return shell;
