@@ -305,6 +305,22 @@ TEST(CardFolders, PrefixStopsAtTheFolderAndIgnoresCase) {
     EXPECT_FALSE(IsUnderFolder(String(u"\\a.prc"), String()));
 }
 
+using Activation = HostedShellTest;
+
+TEST_F(Activation, LosingTheScreenToAnotherProgramEndsFullScreen) {
+    AppShell* shell = StartShell();
+    ASSERT_NE(shell, nullptr);
+    ReaderSettings* settings = shell->GetReaderWindow()->Settings();
+    SendMessageW(shell->Window(), WM_ACTIVATE, 0, 0);
+    EXPECT_TRUE(services_.calls.empty());  // not in full screen
+    settings->fullScreen = 1;
+    // Another window of this program takes over: full screen stays.
+    SendMessageW(shell->Window(), WM_ACTIVATE, 0, reinterpret_cast<LPARAM>(host_));
+    EXPECT_TRUE(services_.calls.empty());
+    SendMessageW(shell->Window(), WM_ACTIVATE, 0, 0);
+    EXPECT_EQ(services_.calls, std::vector<std::string>{"full-screen"});
+}
+
 TEST_F(BargeIn, KeyWhileSpeakingOnlyStopsTheSpeech) {
     AppShell* shell = StartShell();
     ASSERT_NE(shell, nullptr);
