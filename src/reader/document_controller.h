@@ -1,9 +1,13 @@
 // What the reader core and the reader controller need of a window's document controller (the
 // navigation, history, current document and view side, built separately). The concrete
 // controller implements this; it is made through a DocumentControllerFactory the core is given.
+// It is also the window's DocumentControllerLink, what the display surface and the widgets ask;
+// those answer "no page" until the concrete controller overrides them.
 #pragma once
 
 #include <cstdint>
+
+#include "graphics/core/reader_links.h"
 
 class AnnotationFile;
 class AppShellEvents;
@@ -17,9 +21,22 @@ class ScriptHeap;
 class SortedRecordDatabase;
 class String;
 
-class DocumentController {
+class DocumentController : public DocumentControllerLink {
 public:
     virtual ~DocumentController() = default;
+
+    // DocumentControllerLink.
+    bool GetViewRect(Rect&) override { return false; }
+    bool PageStep(int32_t, int32_t, int32_t) override { return false; }
+    void Scroll(int32_t, int32_t) override {}
+    void Refresh() override {}
+    void HistoryBack() override {}
+    uint32_t DocumentLength() override { return 0; }
+    int32_t GetPageStart() override { return -1; }
+    int32_t GetPageNumber() override { return 0; }
+    AnnotationFile* GetAnnotationFile() override { return CurrentAnnotationFile(); }
+    // The current document's title for the window caption; false when it has none.
+    virtual bool GetTitle(String&) { return false; }
 
     // Wiring by the reader window.
     virtual void SetLogDatabase(SortedRecordDatabase* log) = 0;

@@ -10,6 +10,7 @@
 #include "document/sources/document_loader.h"
 #include "document/sources/interaction_pages.h"
 #include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/position_bar.h"
 #include "library/paths/app_paths.h"
 #include "platform/window/window.h"
 #include "reader/command_ids.h"
@@ -72,12 +73,40 @@ ReaderController::~ReaderController() {
     player_.SetListener(nullptr);
     player_.SetNoticePoster(nullptr);
     timers_.Stop(this, queueTimer_);
+    library_.reset();
+    annotationsWindow_.reset();
+    readerBar_.reset();
+    zoomBar_.reset();
+    audioBar_.reset();
+    HideBusyPopup();
+    HidePopupPage();
+    positionBar_.reset();
     // guards_ goes with the object: a running queue loop or OnCommand sees it dead and stops.
+}
+
+void ReaderController::SetDrawingSurface(DrawingSurface* surface) {
+    if (surface == surface_) return;
+    // What lives on the old surface goes while it still stands.
+    HideBusyPopup();
+    HidePopupPage();
+    positionBar_.reset();
+    surface_ = surface;
+}
+
+void ReaderController::SetTimerHost(TimerHost* host) {
+    timers_.SetHost(host);
+    queueTimer_ = -1;
+    if (busyTimer_ != -1) {
+        busyTimer_ = -1;
+        HideBusyPopup();
+    }
+    if ((queue_.Count() > 0 || !parked_.empty()) && !draining_) StartQueueTimer();
 }
 
 void ReaderController::InitPopupCallbacks() {
     player_.SetListener(this);
     player_.SetNoticePoster(this);
+    callbacksReady_ = true;
     popupLocked_ = false;
 }
 
@@ -134,6 +163,11 @@ void ReaderController::ParkObject(std::unique_ptr<ParkedObject> object) {
 }
 
 void ReaderController::OnTimer(TimerList&, int32_t id) {
+    if (id != -1 && id == busyTimer_) {
+        busyTimer_ = -1;  // a one-shot timer is gone once it fired
+        HideBusyPopup();
+        return;
+    }
     RunQueuedCommands(id);
 }
 
@@ -214,6 +248,10 @@ void ReaderController::PostNotices(AudioPlayer*) {
 // ---- Messages and popups -----------------------------------------------------------------------
 
 bool ReaderController::ShowMessage(int32_t captionId, const String& text, MessageKind kind) {
+    return ShowMessageFlags(captionId, text, MessageFlags(kind));
+}
+
+bool ReaderController::ShowMessageFlags(int32_t captionId, const String& text, uint32_t flags) {
     if (!shell_) return false;
     String caption;
     const String* captionPtr = nullptr;
@@ -224,7 +262,7 @@ bool ReaderController::ShowMessage(int32_t captionId, const String& text, Messag
             captionPtr = &caption;
         }
     }
-    return shell_->MessageBox(captionPtr, text, MessageFlags(kind));
+    return shell_->MessageBox(captionPtr, text, flags);
 }
 
 bool ReaderController::MessageBoxById(int32_t captionId, uint32_t textId, MessageKind kind) {

@@ -26,11 +26,14 @@
 #include "core/list.h"
 #include "core/segmented_array.h"
 #include "core/string.h"
+#include "bookfiles/book_document.h"
 #include "core/timer_list.h"
+#include "graphics/core/reader_links.h"
 #include "media/audio/audio_player.h"
 #include "platform/types.h"
 #include "reader/font_list.h"
 #include "reader/reader_host.h"
+#include "reader/reader_views.h"
 
 class AnnotationFile;
 class AppPaths;
@@ -39,6 +42,7 @@ class DocumentController;
 class DocumentLoader;
 class DrawingSurface;
 class Location;
+class PositionBar;
 class ReaderSettings;
 class SortedRecordDatabase;
 class Text;
@@ -64,6 +68,23 @@ public:
     // A note without a selection covers this much from the page's value.
     static constexpr uint32_t kNoteSpan = 50;
     static constexpr const char* kInteractionsCart = "interactions";
+    // Pop-up texts: the note's links, the busy popup's layout flags.
+    static constexpr uint32_t kEditString = 5011;
+    static constexpr uint32_t kDeleteString = 5008;
+    static constexpr uint32_t kBusyTextFlags = 128;
+    static constexpr uint32_t kNoteTextFlags = 32;
+    static constexpr uint32_t kNoteLinkFlags = 148;
+    static constexpr uint32_t kNoteSeparatorFlags = 144;
+    // The reader command record's annotation actions (object kind, edit and delete methods).
+    static constexpr uint32_t kAnnotationObject = 24;
+    static constexpr uint32_t kEditMethod = 73;
+    static constexpr uint32_t kDeleteMethod = 74;
+    // The view-change state of reading a page (the only one with the position bar), and of a
+    // view that offers the system Done button.
+    static constexpr int32_t kReadingState = 1;
+    static constexpr int32_t kDoneState = 3;
+    // The reading-position bar's font size (the settings keep none).
+    static constexpr int8_t kPositionBarFontSize = -10;
 
     ReaderController();
     ~ReaderController() override;
@@ -77,15 +98,21 @@ public:
     void SetDocumentLoader(DocumentLoader* loader) { loader_ = loader; }
     void SetSettings(ReaderSettings* settings) { settings_ = settings; }
     void SetDocumentController(DocumentController* controller) { document_ = controller; }
-    void SetDrawingSurface(DrawingSurface* surface) { surface_ = surface; }
+    // A new surface (or none) drops the position bar and pop-ups made on the old one.
+    void SetDrawingSurface(DrawingSurface* surface);
     void SetShell(ReaderShell* shell) { shell_ = shell; }
+    void SetViewFactory(ReaderViewFactory* factory) { viewFactory_ = factory; }
+    void SetPopupFactory(TextPopupFactory* factory) { popupFactory_ = factory; }
     // The window the timers run on and the main window (WM_CLOSE, audio notices).
-    void SetTimerHost(TimerHost* host) { timers_.SetHost(host); }
+    // A new host drops the old one's timers; waiting commands get a timer on the new one.
+    void SetTimerHost(TimerHost* host);
     void SetMainWindow(HWND window) { mainWindow_ = window; }
     // The final set-up: the player reports to this controller, the popup lock is cleared.
     void InitPopupCallbacks();
 
     DocumentController* GetDocumentController() const { return document_; }
+    // What the display surface and the widgets call back.
+    ReaderControllerLink* GetLink() { return &link_; }
     DrawingSurface* GetDrawingSurface() const { return surface_; }
     ReaderSettings* GetSettings() const { return settings_; }
     const Location* GetCurrentLocation() const;
@@ -122,6 +149,52 @@ public:
     void UnlockPopupRect();
     // Gives the drawing surface the area popups keep clear.
     void RefreshSurface();
+
+    // Pop-ups. One busy popup at a time (a second show replaces it); the timed ones are hidden
+    // by a timer of the controller, so nothing waits. Without a popup factory or a surface the
+    // text goes to the shell's passing note.
+    bool ShowBusyPopup(uint32_t stringId);
+    bool ShowBusyPopupText(const String& text);
+    void HideBusyPopup();
+    bool ShowTextFor(uint32_t stringId, uint32_t milliseconds);
+    bool ShowBusyText(const String& text, uint32_t milliseconds);
+    bool HasBusyPopup() const { return busyPopup_ != nullptr; }
+    // For whoever loads from slow media: show calls ShowBusyPopup(kBusyString), hide
+    // HideBusyPopup. Both null until InitPopupCallbacks.
+    BookHostInterface* BusyShowCallback() { return callbacksReady_ ? &busyShow_ : nullptr; }
+    BookHostInterface* BusyHideCallback() { return callbacksReady_ ? &busyHide_ : nullptr; }
+    int32_t BusyTimerId() const { return busyTimer_; }
+    // The note of an annotation with its Edit and Delete links; false when it has no text.
+    bool ShowNotePopup(int32_t index, Point anchor);
+    // placement TextPopup::kCentred centres it on the surface's client area.
+    bool ShowPopupPage(const String& text, uint32_t placement, Point anchor);
+    void HidePopupPage();
+
+    // Bars and list windows (made by the view factory).
+    bool CreateViewWindows();
+    void ShowLibrary();
+    void ShowAnnotations();
+    void ShowReaderView();
+    void UpdateWindowTitle();
+    // True when a list window took the message.
+    bool RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool RouteCommand(int32_t id);
+    void LayoutListWindows(const Rect& r);
+    void FocusActiveList();
+    // A view was shown (null: the page) in a state; kReadingState allows the position bar.
+    void OnViewChanged(const ReaderView* view, int32_t state);
+    void OnDeactivate();
+    void UpdateMenuBars();
+    // After the settings changed: the position bar follows the progress-bar flag.
+    void UpdateViewState();
+    PositionBar* GetPositionBar() const { return positionBar_.get(); }
+    ReaderBar* GetReaderBar() const { return readerBar_.get(); }
+    ReaderBar* GetAudioBar() const { return audioBar_.get(); }
+    ReaderBar* GetZoomBar() const { return zoomBar_.get(); }
+    ReaderListWindow* GetLibraryView() const { return library_.get(); }
+    ReaderListWindow* GetAnnotationsWindow() const { return annotationsWindow_.get(); }
+    const String& LibraryBook() const { return libraryBook_; }
+    bool IsFullScreen() const { return fullScreen_; }
 
     // Annotations on the current book.
     // The bookmark lying in the current page range; -1 when none (menus read it too).
@@ -188,6 +261,45 @@ private:
     bool CopyPositionCommand();
     bool ContentsCommand();
     bool AddLinkCommand();
+    // The caption window: the surface's, else the main window.
+    HWND CaptionWindow() const;
+    void SetCaption(const String& caption);
+    void ShowBars(bool reader, bool audio, bool zoom);
+    void UpdatePositionBar();
+    bool ShowMessageFlags(int32_t captionId, const String& text, uint32_t flags);
+
+    // The widgets' view of this controller.
+    class Link final : public ReaderControllerLink {
+    public:
+        explicit Link(ReaderController* owner) : owner_(owner) {}
+        DocumentControllerLink* GetDocumentController() override;
+        DrawingSurface* GetSurface() override;
+        void GetCommandStates(bool& first, bool& second, bool& third) override;
+        void SetPopupRect(const Rect& r, bool forced) override;
+        int32_t MessageBoxById(int32_t captionId, int32_t textId, uint32_t style) override;
+        void OnCommand(uint32_t command, uint32_t argument) override;
+        bool RotateToNextOrientation() override;
+        bool SetDisplayOrientation(int orientation) override;
+        bool DisplaySurfaceAllowed() override;
+        void SetOrientationSetting(int orientation) override;
+        uint32_t GetTextColour() override;
+        uint32_t GetBackgroundColour() override;
+        int8_t PositionBarFontSize() override;
+        const AppPaths* Paths() override;
+
+    private:
+        ReaderController* owner_;
+    };
+
+    class BusyCallback final : public BookHostInterface {
+    public:
+        BusyCallback(ReaderController* owner, bool show) : owner_(owner), show_(show) {}
+        void Notify() override;
+
+    private:
+        ReaderController* owner_;
+        bool show_;
+    };
 
     FontList fonts_;
     List guards_;
@@ -212,4 +324,23 @@ private:
     String lastWord_;
     uint16_t lastWordLanguage_ = 0;
     bool linkNotificationShown_ = false;
+    Link link_{this};
+    BusyCallback busyShow_{this, true};
+    BusyCallback busyHide_{this, false};
+    bool callbacksReady_ = false;
+    ReaderViewFactory* viewFactory_ = nullptr;
+    TextPopupFactory* popupFactory_ = nullptr;
+    std::unique_ptr<ReaderListWindow> library_;
+    std::unique_ptr<ReaderListWindow> annotationsWindow_;
+    std::unique_ptr<ReaderBar> readerBar_;
+    std::unique_ptr<ReaderBar> audioBar_;
+    std::unique_ptr<ReaderBar> zoomBar_;
+    std::unique_ptr<PositionBar> positionBar_;
+    std::unique_ptr<TextPopup> busyPopup_;
+    std::unique_ptr<TextPopup> pagePopup_;
+    int32_t busyTimer_ = -1;
+    int32_t viewState_ = kReadingState;
+    bool barSuppressed_ = false;
+    bool fullScreen_ = false;
+    String libraryBook_;
 };

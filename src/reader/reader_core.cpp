@@ -8,6 +8,7 @@
 #include "document/sources/document_loader.h"
 #include "library/paths/app_paths.h"
 #include "reader/device_path.h"
+#include "reader/reader_host.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_window.h"
@@ -99,7 +100,7 @@ void ReaderCore::Close() {
     while (windows_.Count() > 0) {
         int32_t last = windows_.Count() - 1;
         ReaderWindow* window = windows_[last];
-        delete window;
+        if (!frameHost_ || !frameHost_->CloseFrame(window)) delete window;
         // A window always removes itself; never loop on one that did not.
         if (windows_.Count() > last) windows_.Remove(last, 1);
     }

@@ -25,7 +25,10 @@ class ConfigurationStore;
 class DocumentController;
 class DocumentControllerFactory;
 class DocumentLoader;
+class ReaderFrameHost;
 class ReaderShell;
+class ReaderViewFactory;
+class TextPopupFactory;
 class ReaderWindow;
 class ScriptHeap;
 class SortedRecordDatabase;
@@ -49,6 +52,16 @@ public:
     }
     void SetCatalogue(LoaderCatalogue* catalogue) { catalogue_ = catalogue; }
     void SetDocumentControllerFactory(DocumentControllerFactory* factory) { factory_ = factory; }
+    // The makers of the windows' bars, list windows and text pop-ups; either may be null.
+    void SetViewFactories(ReaderViewFactory* views, TextPopupFactory* popups) {
+        viewFactory_ = views;
+        popupFactory_ = popups;
+    }
+    // The maker of frame windows for link-target windows; none: no such window opens.
+    void SetFrameHost(ReaderFrameHost* host) { frameHost_ = host; }
+    ReaderFrameHost* FrameHost() const { return frameHost_; }
+    ReaderViewFactory* ViewFactory() const { return viewFactory_; }
+    TextPopupFactory* PopupFactory() const { return popupFactory_; }
 
     // 0 on success, 1 on failure.
     int Open(bool withStore);
@@ -93,6 +106,9 @@ private:
     ReaderShell* shell_ = nullptr;
     LoaderCatalogue* catalogue_ = nullptr;
     DocumentControllerFactory* factory_ = nullptr;
+    ReaderViewFactory* viewFactory_ = nullptr;
+    ReaderFrameHost* frameHost_ = nullptr;
+    TextPopupFactory* popupFactory_ = nullptr;
     std::unique_ptr<ScriptHeap> heap_;
     std::unique_ptr<AppPaths> paths_;
     std::unique_ptr<DocumentLoader> loader_;

@@ -5,7 +5,9 @@
 #include <cstdint>
 
 class DocumentController;
+class ReaderWindow;
 class String;
+struct Rect;
 
 // The shell's event sink (slots as the shell numbers them); the reader uses the command notice.
 class AppShellEvents {
@@ -45,7 +47,26 @@ public:
     virtual bool CopyToClipboard(const String& text) = 0;
     // A passing note (the busy popup's text, shown a while).
     virtual void ShowText(const String& text, uint32_t milliseconds) = 0;
+    // Full screen on or off (without touching the settings); false when it cannot change.
+    virtual bool SetFullScreen(bool) { return false; }
+    // Brings the modeless find dialog back to the front when it exists.
+    virtual void ActivateFindDialog() {}
 
 protected:
     ~ReaderShell() = default;
+};
+
+// The shell's frame windows for the reader windows a link opens.
+class ReaderFrameHost {
+public:
+    // Makes and shows a frame window for the reader window, which the frame then owns (closing
+    // the frame deletes the reader window). False on failure: the reader window stays the
+    // caller's. r and caption may be null (the platform's default place, no caption).
+    virtual bool OpenFrame(ReaderWindow* window, const Rect* r, const String* caption,
+                           bool layout, bool topmost) = 0;
+    // Closes the frame that owns the reader window, deleting both; false when no frame owns it.
+    virtual bool CloseFrame(ReaderWindow* window) = 0;
+
+protected:
+    ~ReaderFrameHost() = default;
 };

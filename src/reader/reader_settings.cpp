@@ -240,7 +240,7 @@ void ReaderSettings::SetClearTypeFlag(uint8_t on) {
 
 void ReaderSettings::ApplyToView() {
     if (document_) document_->SaveViewState();
-    if (controller_) controller_->RefreshSurface();
+    if (controller_) controller_->UpdateViewState();
     if (surface_) surface_->InvalidateRect(nullptr);
 }
 

@@ -8,6 +8,7 @@
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_core.h"
+#include "reader/reader_host.h"
 #include "reader/reader_settings.h"
 
 ReaderWindow::ReaderWindow(ReaderCore* core) : core_(core) {}
@@ -19,10 +20,12 @@ ReaderWindow::~ReaderWindow() {
         if (settings_) settings_->SetDocumentController(nullptr);
         document_.reset();
     }
+    display_.Detach();
     if (surface_) surface_->AttachDisplaySurface(nullptr);
     // The surface (and the messages and timers it serves) goes before the controller it calls.
     DestroySurface();
     controller_.reset();
+    timerHost_.reset();
     if (settings_) {
         settings_->SetReaderController(nullptr);
         // Only the main window writes the global record.
@@ -31,6 +34,7 @@ ReaderWindow::~ReaderWindow() {
     }
     if (core_) core_->RemoveWindow(this);
     core_ = nullptr;
+    display_.FreeBuffers();
 }
 
 bool ReaderWindow::IsMain() const {
@@ -53,6 +57,8 @@ int ReaderWindow::Open(int) {
         controller_->SetPaths(core_->Paths());
         controller_->SetConfigurationStore(core_->Store());
         controller_->SetShell(core_->Shell());
+        controller_->SetViewFactory(core_->ViewFactory());
+        controller_->SetPopupFactory(core_->PopupFactory());
     }
     return OnOpened() != 0 ? 1 : 0;
 }
@@ -101,6 +107,7 @@ int ReaderWindow::CreateSurface(HWND window) {
 }
 
 void ReaderWindow::DestroySurface() {
+    display_.StopTimer();
     if (!surface_) return;
     if (controller_) controller_->SetDrawingSurface(nullptr);
     if (settings_) settings_->SetDrawingSurface(nullptr);
@@ -110,4 +117,39 @@ void ReaderWindow::DestroySurface() {
 void ReaderWindow::PlaceWindow(const Rect& r) {
     if (surface_ && surface_->Window())
         SetWindowPos(surface_->Window(), nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER);
+}
+
+bool ReaderWindow::AttachToWindow(HWND window) {
+    if (!surface_ || !controller_ || !window) return false;
+    surface_->SetWindow(window);
+    std::unique_ptr<WindowTimers> host(new (std::nothrow) WindowTimers(window));
+    if (!host) return false;
+    controller_->SetTimerHost(host.get());
+    timerHost_ = std::move(host);
+    // Its own frame gets its close request and its player's notices, also for a window a
+    // link opened (the program's main window would be the wrong one).
+    controller_->SetMainWindow(window);
+    Size client;
+    surface_->GetClientSize(client, true);
+    display_.Attach(surface_.get(), controller_->GetLink(), client.width, client.height, true);
+    return true;
+}
+
+ReaderWindow* ReaderWindow::OpenTarget(ReaderCore* core, String& target, const Rect* r,
+                                       const String* caption, bool layout, bool topmost) {
+    if (!core || !core->FrameHost()) return nullptr;
+    std::unique_ptr<ReaderWindow> window(new (std::nothrow) ReaderWindow(core));
+    if (!window) return nullptr;
+    // A window that did not come up whole is closed, not shown half made.
+    if (window->Open(0) != 0 || window->CreateController(nullptr) != 0) return nullptr;
+    if (target.EqualsAscii("_blank")) {
+        if (!window->NameFromAddress("wnd")) return nullptr;
+    } else {
+        window->SetName(target);
+    }
+    String title;
+    if (!caption && window->Document() && window->Document()->GetTitle(title)) caption = &title;
+    if (!core->FrameHost()->OpenFrame(window.get(), r, caption, layout, topmost)) return nullptr;
+    target.Assign(window->Name());
+    return window.release();  // the frame's now
 }

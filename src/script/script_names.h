@@ -61,6 +61,18 @@ enum Id : std::uint16_t {
     kValueLower = 279,
     kName = 280,
     kType = 281,
+    // Form controls.
+    kReset = 77,
+    kSubmit = 78,
+    kScrollIntoView = 257,
+    kHasFocus = 258,
+    kFocus = 259,
+    kBlur = 260,
+    kChecked = 278,
+    kSelectedIndex = 283,
+    kForm = 284,
+    kSource = 285,
+    kRecordset = 286,
     // Script pages: the host objects and their members.
     kClear = 113,
     kResponse = 289,

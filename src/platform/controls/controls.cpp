@@ -81,6 +81,46 @@ HFONT CreateDefaultFont() {
     return CreateFontIndirectW(&lf);
 }
 
+void RegisterLayerClass(const WCHAR* name, WNDPROC proc, int extraBytes) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = proc;
+    wc.cbWndExtra = extraBytes;
+    wc.lpszClassName = name;
+    RegisterClassW(&wc);
+}
+
+void PaintPanel(HDC dc, const RECT& r) {
+    Fill(dc, r, RGB(255, 255, 255));
+    Frame(dc, r, RGB(0, 0, 0));
+}
+
+bool FontMessage(Common* s, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& out) {
+    if (msg == WM_SETFONT) {
+        s->font = reinterpret_cast<HFONT>(wParam);
+        if (LOWORD(static_cast<DWORD_PTR>(lParam))) InvalidateRect(hwnd, nullptr, TRUE);
+        out = 0;
+        return true;
+    }
+    if (msg == WM_GETFONT) {
+        out = reinterpret_cast<LRESULT>(s->font);
+        return true;
+    }
+    return false;
+}
+
+FontDC::FontDC(HWND hwnd, HFONT font) : hwnd_(hwnd), dc_(GetDC(hwnd)) {
+    if (!font) font = made_ = CreateDefaultFont();
+    if (dc_) old_ = SelectObject(dc_, font);
+}
+
+FontDC::~FontDC() {
+    if (dc_) {
+        SelectObject(dc_, old_);
+        ReleaseDC(hwnd_, dc_);
+    }
+    if (made_) DeleteObject(made_);
+}
+
 Painter::Painter(HWND hwnd, HFONT font) : hwnd_(hwnd) {
     dc_ = BeginPaint(hwnd, &ps_);
     GetClientRect(hwnd, &client_);
@@ -100,27 +140,6 @@ namespace {
 
 int Clamp(int v, int lo, int hi) {
     return v < lo ? lo : (v > hi ? hi : v);
-}
-
-// Fields every control keeps: its font (not owned) and whether the pen went down on it.
-struct Common {
-    HFONT font = nullptr;
-    bool pressed = false;
-};
-
-// Handles WM_SETFONT/WM_GETFONT; false for other messages.
-bool FontMessage(Common* s, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& out) {
-    if (msg == WM_SETFONT) {
-        s->font = reinterpret_cast<HFONT>(wParam);
-        if (LOWORD(static_cast<DWORD_PTR>(lParam))) InvalidateRect(hwnd, nullptr, TRUE);
-        out = 0;
-        return true;
-    }
-    if (msg == WM_GETFONT) {
-        out = reinterpret_cast<LRESULT>(s->font);
-        return true;
-    }
-    return false;
 }
 
 // The colours a static or button is drawn in: the parent's answer to WM_CTLCOLORSTATIC sets the
@@ -158,13 +177,8 @@ struct StaticState : Common {
 LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<StaticState>(hwnd);
     LRESULT out = 0;
+    if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     switch (msg) {
-        case WM_CREATE:
-            Attach<StaticState>(hwnd);
-            return 0;
-        case WM_DESTROY:
-            Detach<StaticState>(hwnd);
-            return 0;
         case STM_SETIMAGE: {
             if (!s) return 0;
             HANDLE old = s->image;
@@ -210,7 +224,6 @@ LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         default:
             break;
     }
-    if (s && FontMessage(s, hwnd, msg, wParam, lParam, out)) return out;
     if (!(GetWindowLongW(hwnd, GWL_STYLE) & SS_NOTIFY) && ForwardPen(hwnd, msg, lParam, wParam))
         return 0;
     return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -297,16 +310,9 @@ void PaintButton(HWND hwnd, ButtonState* s) {
 LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<ButtonState>(hwnd);
     LRESULT out = 0;
-    if (msg == WM_CREATE) {
-        Attach<ButtonState>(hwnd);
-        return 0;
-    }
+    if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    if (FontMessage(s, hwnd, msg, wParam, lParam, out)) return out;
     switch (msg) {
-        case WM_DESTROY:
-            Detach<ButtonState>(hwnd);
-            return 0;
         case BM_GETCHECK:
             return IsCheckKind(ButtonKind(hwnd)) ? s->check : BST_UNCHECKED;
         case BM_SETCHECK:
@@ -392,10 +398,8 @@ int Span(const RangeState* s) {
 
 LRESULT ProgressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<RangeState>(hwnd);
-    if (msg == WM_CREATE) {
-        Attach<RangeState>(hwnd);
-        return 0;
-    }
+    LRESULT out = 0;
+    if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     int old = s->pos;
     auto set = [&](int v) {
@@ -404,9 +408,6 @@ LRESULT ProgressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return static_cast<LRESULT>(old);
     };
     switch (msg) {
-        case WM_DESTROY:
-            Detach<RangeState>(hwnd);
-            return 0;
         case PBM_SETRANGE:
         case PBM_SETRANGE32: {
             LRESULT previous = MAKELPARAM(s->low, s->high);
@@ -480,18 +481,13 @@ int TrackPosAt(HWND hwnd, RangeState* s, int x) {
 
 LRESULT TrackbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<RangeState>(hwnd);
-    if (msg == WM_CREATE) {
-        Attach<RangeState>(hwnd);
-        return 0;
-    }
+    LRESULT out = 0;
+    if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     auto redraw = [&](bool yes) {
         if (yes) InvalidateRect(hwnd, nullptr, FALSE);
     };
     switch (msg) {
-        case WM_DESTROY:
-            Detach<RangeState>(hwnd);
-            return 0;
         case TBM_GETPOS:
             return s->pos;
         case TBM_GETRANGEMIN:
@@ -667,8 +663,9 @@ void Step(HWND hwnd, RangeState* s, int delta) {
 
 LRESULT UpDownProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<RangeState>(hwnd);
+    LRESULT out = 0;
+    if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (msg == WM_CREATE) {
-        s = Attach<RangeState>(hwnd);
         s->high = 0;
         s->low = 100;  // the platform's default range runs down
         if (GetWindowLongW(hwnd, GWL_STYLE) & UDS_AUTOBUDDY) {
@@ -681,9 +678,6 @@ LRESULT UpDownProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
     switch (msg) {
-        case WM_DESTROY:
-            Detach<RangeState>(hwnd);
-            return 0;
         case UDM_SETBUDDY: {
             HWND old = s->buddy;
             s->buddy = reinterpret_cast<HWND>(wParam);
@@ -747,11 +741,8 @@ LRESULT UpDownProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                  RGB(0, 0, 0));
             return 0;
         }
-        default: {
-            LRESULT out = 0;
-            if (FontMessage(s, hwnd, msg, wParam, lParam, out)) return out;
+        default:
             return DefWindowProcW(hwnd, msg, wParam, lParam);
-        }
     }
 }
 
@@ -777,16 +768,14 @@ void PlaceAtBottom(HWND hwnd) {
 
 LRESULT StatusBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<StatusState>(hwnd);
+    LRESULT out = 0;
+    if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (msg == WM_CREATE) {
-        Attach<StatusState>(hwnd);
         PlaceAtBottom(hwnd);
         return 0;
     }
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
-        case WM_DESTROY:
-            Detach<StatusState>(hwnd);
-            return 0;
         case WM_SIZE:
             PlaceAtBottom(hwnd);
             return 0;
@@ -865,11 +854,8 @@ LRESULT StatusBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         }
-        default: {
-            LRESULT out = 0;
-            if (FontMessage(s, hwnd, msg, wParam, lParam, out)) return out;
+        default:
             return DefWindowProcW(hwnd, msg, wParam, lParam);
-        }
     }
 }
 
@@ -889,13 +875,8 @@ void fvt::RegisterControlClasses() {
             {TRACKBAR_CLASSW, ctl::TrackbarProc}, {PROGRESS_CLASSW, ctl::ProgressProc},
             {STATUSCLASSNAMEW, ctl::StatusBarProc}, {WC_LISTVIEWW, ctl::ListViewProc},
         };
-        for (const Entry& e : entries) {
-            WNDCLASSW wc{};
-            wc.lpfnWndProc = e.proc;
-            wc.cbWndExtra = static_cast<int>(sizeof(void*));
-            wc.lpszClassName = e.name;
-            RegisterClassW(&wc);
-        }
+        for (const Entry& e : entries)
+            ctl::RegisterLayerClass(e.name, e.proc, static_cast<int>(sizeof(void*)));
     });
 }
 

@@ -25,6 +25,55 @@ void Detach(HWND hwnd) {
     SetWindowLongPtrW(hwnd, 0, 0);
 }
 
+// Fields every control keeps: its font (not owned) and whether the pen went down on it.
+struct Common {
+    HFONT font = nullptr;
+    bool pressed = false;
+};
+
+// Handles WM_SETFONT/WM_GETFONT; false for other messages.
+bool FontMessage(Common* s, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& out);
+
+// What every control procedure does first: its state is made at WM_CREATE (the procedure may
+// add to it) and deleted at WM_DESTROY, and the font messages are answered. True with `out`
+// when the message needs nothing more.
+template <class T>
+bool CommonMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, T*& s, LRESULT& out) {
+    out = 0;
+    if (msg == WM_CREATE) {
+        s = Attach<T>(hwnd);
+        return false;
+    }
+    if (msg == WM_DESTROY) {
+        if (s) Detach<T>(hwnd);
+        s = nullptr;
+        return true;
+    }
+    return s && FontMessage(s, hwnd, msg, wParam, lParam, out);
+}
+
+// A device context on `hwnd` (null: the screen) with `font` selected, or the default font made
+// for it; for measuring outside painting.
+class FontDC {
+public:
+    FontDC(HWND hwnd, HFONT font);
+    ~FontDC();
+    FontDC(const FontDC&) = delete;
+    FontDC& operator=(const FontDC&) = delete;
+    HDC dc() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+    HFONT made_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+};
+
+// Registers one of the layer's own window classes (again is harmless).
+void RegisterLayerClass(const WCHAR* name, WNDPROC proc, int extraBytes = 0);
+// The plain look of a box or menu: white, with a black frame.
+void PaintPanel(HDC dc, const RECT& r);
+
 // The control's pixels for `v` pixels at 96 dpi.
 int Px(int v);
 std::u16string WindowText(HWND hwnd);

@@ -12,8 +12,7 @@ namespace {
 
 constexpr size_t kDefaultLimit = 30000;
 
-struct EditState {
-    HFONT font = nullptr;
+struct EditState : Common {
     size_t limit = kDefaultLimit;
     size_t anchor = 0;  // the selection runs from anchor to caret
     size_t caret = 0;
@@ -169,22 +168,14 @@ void Char(HWND hwnd, EditState* s, WCHAR c) {
 
 LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<EditState>(hwnd);
+    LRESULT out = 0;
+    if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (msg == WM_CREATE) {
-        s = Attach<EditState>(hwnd);
         s->anchor = s->caret = WindowText(hwnd).size();
         return 0;
     }
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
-        case WM_DESTROY:
-            Detach<EditState>(hwnd);
-            return 0;
-        case WM_SETFONT:
-            s->font = reinterpret_cast<HFONT>(wParam);
-            if (LOWORD(static_cast<DWORD_PTR>(lParam))) InvalidateRect(hwnd, nullptr, TRUE);
-            return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(s->font);
         case WM_SETTEXT: {
             // A set text is cut to the limit and leaves no undo; it reports a change.
             LPCWSTR text = reinterpret_cast<LPCWSTR>(lParam);
@@ -298,16 +289,11 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONDOWN: {
             SetFocus(hwnd);
             // The caret goes to the character nearest the pen (one line).
-            HDC dc = GetDC(hwnd);
-            HFONT made = s->font ? nullptr : CreateDefaultFont();
-            HGDIOBJ old = SelectObject(dc, s->font ? s->font : made);
+            FontDC measure(hwnd, s->font);
             std::u16string text = WindowText(hwnd);
             int x = GET_X_LPARAM(lParam) - Px(2);
             size_t at = 0;
-            while (at < text.size() && TextWidth(dc, text.substr(0, at + 1)) <= x) ++at;
-            SelectObject(dc, old);
-            if (made) DeleteObject(made);
-            ReleaseDC(hwnd, dc);
+            while (at < text.size() && TextWidth(measure.dc(), text.substr(0, at + 1)) <= x) ++at;
             Select(hwnd, s, at, at);
             return 0;
         }

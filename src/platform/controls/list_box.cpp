@@ -131,8 +131,7 @@ bool ItemList::Handle(UINT message, WPARAM wParam, LPARAM lParam, bool combo, LR
 
 namespace {
 
-struct ListBoxState {
-    HFONT font = nullptr;
+struct ListBoxState : Common {
     ItemList list;
     int top = 0;
 };
@@ -196,8 +195,9 @@ void PaintList(HWND hwnd, ListBoxState* s) {
 
 LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<ListBoxState>(hwnd);
+    LRESULT out = 0;
+    if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (msg == WM_CREATE) {
-        s = Attach<ListBoxState>(hwnd);
         s->list.sorted = (GetWindowLongW(hwnd, GWL_STYLE) & LBS_SORT) != 0;
         return 0;
     }
@@ -209,14 +209,6 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return result;
     }
     switch (msg) {
-        case WM_DESTROY:
-            Detach<ListBoxState>(hwnd);
-            return 0;
-        case WM_SETFONT:
-            s->font = reinterpret_cast<HFONT>(wParam);
-            return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(s->font);
         case LB_SETCURSEL:
             // Not for multiple-selection lists; the program's own change sends no notice.
             if (Multi(hwnd)) return LB_ERR;
@@ -301,8 +293,7 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 namespace {
 
-struct ComboState {
-    HFONT font = nullptr;
+struct ComboState : Common {
     ItemList list;
     bool dropped = false;
 };
@@ -336,8 +327,9 @@ void DropDown(HWND hwnd, ComboState* s) {
 
 LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<ComboState>(hwnd);
+    LRESULT out = 0;
+    if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (msg == WM_CREATE) {
-        s = Attach<ComboState>(hwnd);
         s->list.sorted = (GetWindowLongW(hwnd, GWL_STYLE) & CBS_SORT) != 0;
         return 0;
     }
@@ -348,14 +340,6 @@ LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return result;
     }
     switch (msg) {
-        case WM_DESTROY:
-            Detach<ComboState>(hwnd);
-            return 0;
-        case WM_SETFONT:
-            s->font = reinterpret_cast<HFONT>(wParam);
-            return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(s->font);
         case CB_GETDROPPEDSTATE:
             return s->dropped;
         case CB_SHOWDROPDOWN:

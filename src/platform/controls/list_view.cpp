@@ -21,8 +21,7 @@ struct Row {
     UINT state = 0;
 };
 
-struct ListViewState {
-    HFONT font = nullptr;
+struct ListViewState : Common {
     std::vector<Row> rows;
     std::vector<int> widths;
     DWORD ex = 0;
@@ -434,7 +433,7 @@ LRESULT Message(HWND hwnd, ListViewState* s, UINT msg, WPARAM wParam, LPARAM lPa
         case LVM_GETSUBITEMRECT: {
             auto* r = reinterpret_cast<RECT*>(lParam);
             if (!r || !Valid(s, i)) return FALSE;
-            int code = msg == LVM_GETITEMRECT ? r->left : r->left;
+            int code = r->left;  // the part asked for comes in the rectangle
             RECT row = RowRect(hwnd, s, i);
             int left = StateImageWidth(s);
             if (code == LVIR_ICON) {
@@ -541,14 +540,8 @@ LRESULT Message(HWND hwnd, ListViewState* s, UINT msg, WPARAM wParam, LPARAM lPa
         case LVM_GETSTRINGWIDTHW: {
             LPCWSTR text = reinterpret_cast<LPCWSTR>(lParam);
             if (!text) return 0;
-            HDC dc = GetDC(hwnd);
-            HFONT made = s->font ? nullptr : CreateDefaultFont();
-            HGDIOBJ old = SelectObject(dc, s->font ? s->font : made);
-            int w = TextWidth(dc, text);
-            SelectObject(dc, old);
-            if (made) DeleteObject(made);
-            ReleaseDC(hwnd, dc);
-            return w;
+            FontDC measure(hwnd, s->font);
+            return TextWidth(measure.dc(), text);
         }
         case LVM_INSERTCOLUMNW: {
             auto* col = reinterpret_cast<const LVCOLUMNW*>(lParam);
@@ -625,22 +618,10 @@ void Key(HWND hwnd, ListViewState* s, WPARAM vk) {
 
 LRESULT ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<ListViewState>(hwnd);
-    if (msg == WM_CREATE) {
-        Attach<ListViewState>(hwnd);
-        return 0;
-    }
+    LRESULT out = 0;
+    if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
-        case WM_DESTROY:
-            KillTimer(hwnd, kHoldTimer);
-            Detach<ListViewState>(hwnd);
-            return 0;
-        case WM_SETFONT:
-            s->font = reinterpret_cast<HFONT>(wParam);
-            if (LOWORD(static_cast<DWORD_PTR>(lParam))) InvalidateRect(hwnd, nullptr, TRUE);
-            return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(s->font);
         case WM_PAINT:
             Paint(hwnd, s);
             return 0;

@@ -3,6 +3,7 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/kernel/sync.h"
 #include "platform/window/window_layer.h"
 
 namespace fvt {
@@ -62,32 +63,34 @@ void SetAnswersFromUser(bool fromUser) {
 }
 
 bool RunAnsweredLoop(HWND owner, const std::function<bool()>& done,
-                     const std::function<void()>& idle) {
-    // With the queue drained, an answer is taken; only a person on screen is waited for.
-    bool ownerWasEnabled = owner && IsWindowEnabled(owner);
-    if (ownerWasEnabled) EnableWindow(owner, FALSE);
-    bool quit = false;
-    MSG msg;
-    while (!done()) {
-        bool got = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE;
-        if (!got) {
-            idle();
-            if (done()) break;
-            if (!AnswersFromUser() || PendingAnswers() > 0) continue;
-            got = true;
-            if (!GetMessageW(&msg, nullptr, 0, 0)) msg.message = WM_QUIT;
+                     const std::function<void()>& idle, const std::function<bool(MSG&)>& keys) {
+    // Called before each message the loop takes: `keys` sees key presses first; with the
+    // queue empty, an answer is taken (its keys are seen the same way).
+    auto preview = [&](bool& waiting) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (!keys || msg.message != WM_KEYDOWN || !keys(msg)) {
+                waiting = true;
+                return;
+            }
+            PeekMessageW(&msg, msg.hwnd, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+            if (done()) return;
         }
-        if (msg.message == WM_QUIT) {
-            // The program's own loop must see the quit too.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            quit = true;
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (ownerWasEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
-    return !quit;
+    };
+    return RunModalLoop(owner, [&] {
+        bool waiting = false;
+        if (done()) return true;
+        preview(waiting);
+        if (waiting || done()) return done();
+        idle();
+        if (done()) return true;
+        preview(waiting);
+        if (waiting || done()) return done();
+        // Nothing is queued: unless a person is to answer, wake the loop for the next answer.
+        if (!AnswersFromUser() || PendingAnswers() > 0)
+            PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+        return false;
+    });
 }
 
 }  // namespace fvt

@@ -33,6 +33,9 @@ struct DialogTemplate {
     std::vector<DialogItemTemplate> items;
 };
 
+// The text of a standard button (IDOK, IDCANCEL, IDYES, ...) in the system's language.
+const char16_t* StandardButtonText(int id);
+
 // False for a record that is not a template or does not hold together.
 bool ParseDialogTemplate(const void* data, DialogTemplate& out);
 // The record of a template (texts as literal text).

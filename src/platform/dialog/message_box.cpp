@@ -6,6 +6,7 @@
 #include "platform/controls/controls_internal.h"
 #include "platform/dialog/answers.h"
 #include "platform/dialog/dialog.h"
+#include "platform/dialog/dialog_template.h"
 #include "platform/kernel/system_time.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
@@ -22,7 +23,9 @@ struct Box {
     int result = 0;
 };
 
-const char16_t* ButtonText(int id) {
+}  // namespace
+
+const char16_t* fvt::StandardButtonText(int id) {
     bool french = (GetSystemDefaultLangID() & 0x3FF) == LANG_FRENCH;
     switch (id) {
         case IDOK:
@@ -41,6 +44,10 @@ const char16_t* ButtonText(int id) {
             return french ? u"Non" : u"No";
     }
 }
+
+namespace {
+
+using fvt::StandardButtonText;
 
 std::vector<int> ButtonsOf(UINT type) {
     switch (type & 0xF) {
@@ -75,8 +82,7 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             Painter p(hwnd, nullptr);
             if (!p.dc()) return 0;
             RECT r = p.client();
-            Fill(p.dc(), r, RGB(255, 255, 255));
-            Frame(p.dc(), r, RGB(0, 0, 0));
+            PaintPanel(p.dc(), r);
             RECT title{r.left + 1, r.top + 1, r.right - 1, r.top + Px(20)};
             Fill(p.dc(), title, RGB(0, 32, 96));
             Text(p.dc(), box->caption, RECT{title.left + Px(4), title.top, title.right, title.bottom},
@@ -88,7 +94,7 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 bool def = box->buttons[i] == box->defaultButton;
                 Fill(p.dc(), b, def ? RGB(0, 0, 0) : RGB(255, 255, 255));
                 Frame(p.dc(), b, RGB(0, 0, 0));
-                Text(p.dc(), ButtonText(box->buttons[i]), b, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
+                Text(p.dc(), StandardButtonText(box->buttons[i]), b, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
                      def ? RGB(255, 255, 255) : RGB(0, 0, 0));
             }
             return 0;
@@ -120,14 +126,7 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    static const bool registered = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = BoxProc;
-        wc.lpszClassName = u"FvtMessageBox";
-        RegisterClassW(&wc);
-        return true;
-    }();
-    (void)registered;
+    fvt::ctl::RegisterLayerClass(u"FvtMessageBox", BoxProc);
     Box box;
     box.caption = caption ? caption : u"";
     box.text = text ? text : u"";
@@ -138,14 +137,11 @@ extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     int margin = Px(8);
     // As tall as the text needs, within the work area.
     RECT measure{0, 0, work.right - work.left - 2 * margin - Px(12), 0};
-    HDC dc = GetDC(nullptr);
-    HFONT font = CreateDefaultFont();
-    HGDIOBJ old = SelectObject(dc, font);
-    DrawTextW(dc, box.text.c_str(), static_cast<int>(box.text.size()), &measure,
-              DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
-    SelectObject(dc, old);
-    DeleteObject(font);
-    ReleaseDC(nullptr, dc);
+    {
+        FontDC screen(nullptr, nullptr);
+        DrawTextW(screen.dc(), box.text.c_str(), static_cast<int>(box.text.size()), &measure,
+                  DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
+    }
     int h = std::min<int>(Px(20 + 12 + 34) + std::max<int>(measure.bottom, Px(13)),
                           work.bottom - work.top - 2 * margin);
     HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, u"FvtMessageBox", box.caption.c_str(), WS_POPUP,

@@ -201,15 +201,7 @@ LRESULT BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 extern "C" BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
-    static const bool registered = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = BarProc;
-        wc.cbWndExtra = static_cast<int>(sizeof(void*));
-        wc.lpszClassName = u"menu_worker";
-        RegisterClassW(&wc);
-        return true;
-    }();
-    (void)registered;
+    fvt::ctl::RegisterLayerClass(u"menu_worker", BarProc, static_cast<int>(sizeof(void*)));
     if (!info || info->cbSize != sizeof(SHMENUBARINFO) || !IsWindow(info->hwndParent))
         return FALSE;
     HMENU menu = nullptr;
@@ -249,6 +241,22 @@ extern "C" BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
 
 namespace fvt {
 
+void CloseMenuBarsOf(HWND owner) {
+    std::vector<HWND> bars;
+    {
+        std::lock_guard<std::mutex> l(BarLock());
+        bars = Shown();
+    }
+    for (HWND bar : bars) {
+        Bar* b = IsWindow(bar) ? BarOf(bar) : nullptr;
+        // Posted: the owner is being destroyed, perhaps on the bar's own thread.
+        if (b && b->owner == owner) {
+            ShowWindow(bar, SW_HIDE);
+            PostMessageW(bar, WM_CLOSE, 0, 0);
+        }
+    }
+}
+
 HWND ActiveMenuBar() {
     HWND active = GetActiveWindow();
     std::vector<HWND> shown;
@@ -258,12 +266,14 @@ HWND ActiveMenuBar() {
     }
     for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
         Bar* bar = IsWindow(*it) ? BarOf(*it) : nullptr;
-        if (!bar || !IsWindowVisible(*it)) continue;
+        if (!bar || !IsWindowVisible(*it) || !IsWindow(bar->owner)) continue;
         for (HWND w = active; w; w = GetWindow(w, GW_OWNER))
             if (w == bar->owner) return *it;
     }
-    for (auto it = shown.rbegin(); it != shown.rend(); ++it)
-        if (IsWindow(*it) && IsWindowVisible(*it)) return *it;
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
+        Bar* bar = IsWindow(*it) ? BarOf(*it) : nullptr;
+        if (bar && IsWindowVisible(*it) && IsWindow(bar->owner)) return *it;
+    }
     return nullptr;
 }
 

@@ -78,6 +78,8 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info);
 }
 
 namespace fvt {
+// A bar goes with its owner: called when a window is destroyed.
+void CloseMenuBarsOf(HWND owner);
 // The bar in front: the shown bar of the active window (or of its owner), else the last shown.
 HWND ActiveMenuBar();
 // Presses button `index` (0 left, 1 right) of the active bar; false when there is none.

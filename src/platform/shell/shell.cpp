@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/controls/controls.h"
+#include "platform/menu/menu_bar.h"
 #include "platform/gdi.h"
 #include "platform/kernel/code_pages.h"
 #include "platform/kernel/device.h"
@@ -452,6 +453,7 @@ void EnsureChrome() {
 
 void OnWindowDestroyed(HWND window) {
     OnKeysWindowDestroyed(window);
+    fvt::CloseMenuBarsOf(window);
     std::lock_guard<std::mutex> l(ShellLock());
     S().noticeWindows.erase(window);
     if (S().clipboardOwner == window) S().clipboardOwner = nullptr;
@@ -682,7 +684,10 @@ BOOL ShellExecuteEx(SHELLEXECUTEINFO* info) {
     if (!info || !info->lpFile) return fvt::Fail(ERROR_INVALID_PARAMETER, FALSE);
     std::string line = "ShellExecuteEx " + Narrow(info->lpVerb ? info->lpVerb : u"open") + " " +
                        Narrow(info->lpFile);
-    if (info->lpParameters && info->lpParameters[0]) line += " " + Narrow(info->lpParameters);
+    if (info->lpParameters && info->lpParameters[0]) {
+        line += ' ';
+        line += Narrow(info->lpParameters);
+    }
     Log(line);
     // The profile may refuse hand-offs (a device without the other program).
     if (fvt::Profile().Value("shell_execute", "1") == "0")

@@ -1,9 +1,10 @@
 // dialogsheet LANG OUT-PREFIX: draws, in language LANG ("en" or "fr"), the General options page,
-// the reader's menu opened from its bar and a message box, and writes each screen as
+// the reader's menu opened from its bar, a message box and the open dialog, and writes each screen as
 // OUT-PREFIX-<name>.png, so that the two languages can be looked at side by side.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/dialog/answers.h"
@@ -105,6 +106,26 @@ int main(int argc, char** argv) {
                         reinterpret_cast<LPWSTR>(&text), 0);
     std::u16string message = n > 0 ? std::u16string(text, static_cast<size_t>(n)) : u"?";
     MessageBoxW(owner, message.c_str(), u"Folivant Reader", MB_OKCANCEL | MB_ICONQUESTION);
+
+    // The open dialog as a person sees it, over a folder of books.
+    std::filesystem::create_directories(fvt::DeviceRoot() + "/Books/Classics");
+    for (const char* name : {"Emma.prc", "Persuasion.pdb", "notes.txt"})
+        std::ofstream(fvt::DeviceRoot() + "/Books/" + name) << "x";
+    fvt::SetAnswersFromUser(true);
+    fvt::QueueAnswer(fvt::Answer{-1, {}, shot("files")});
+    fvt::QueueAnswer(fvt::Answer{IDCANCEL, {}, {}});
+    WCHAR file[260] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 260;
+    ofn.lpstrFilter = u"eBooks\0*.prc;*.pdb\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrInitialDir = u"\\Books";
+    ofn.lpstrTitle = u"Folivant Reader";
+    GetOpenFileNameW(&ofn);
+    fvt::SetAnswersFromUser(false);
 
     DestroyWindow(bar.hwndMB);
     DestroyWindow(owner);

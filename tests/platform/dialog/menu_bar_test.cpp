@@ -73,6 +73,26 @@ TEST_F(PopupMenus, ThePenChoosesWhenTheUserAnswers) {
     DestroyMenu(menu);
 }
 
+TEST_F(PopupMenus, TheDirectionKeysSkipWhatCannotBeChosenAndEnterOpensAndChooses) {
+    SetAnswersFromUser(true);
+    HWND owner = Make(0, 26, 240, 268);
+    HMENU menu = ThreeItems();
+    QueueAnswer(Answer{-1, {}, [](HWND) {
+                           Key(VK_DOWN);    // Lookup
+                           Key(VK_DOWN);    // past the separator and the grayed Copy: Navigate
+                           Key(VK_RETURN);  // opens it, on its first item
+                           Key(VK_RETURN);
+                       }});
+    EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD, 20, 60, owner, nullptr), 51000);
+    QueueAnswer(Answer{-1, {}, [](HWND) {
+                           Key(VK_UP);  // from nothing: the last item that can be chosen
+                           Key(VK_ESCAPE);
+                       }});
+    EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD, 20, 60, owner, nullptr), 0);
+    SetAnswersFromUser(false);
+    DestroyMenu(menu);
+}
+
 TEST_F(MenuBars, TheReaderBarHasItsButtonsAndTheirMenus) {
     HWND owner = Make(0, 26, 240, 268);
     SHMENUBARINFO info{};
@@ -154,6 +174,16 @@ TEST_F(BarOwner, ASoftKeyNotOverriddenPressesItsButton) {
     RunUntilIdle();
     EXPECT_EQ(Messages(), (std::vector<UINT>{WM_HOTKEY, WM_HOTKEY}));
     DestroyWindow(bar);
+}
+
+TEST_F(BarOwner, ABarGoesWithItsOwner) {
+    HWND bar = MakeBar(214);
+    EXPECT_EQ(ActiveMenuBar(), bar);
+    DestroyWindow(owner_);
+    EXPECT_EQ(ActiveMenuBar(), nullptr);  // at once, though it closes a moment later
+    RunUntilIdle();
+    EXPECT_FALSE(IsWindow(bar));
+    EXPECT_FALSE(PressMenuBarButton(0));
 }
 
 TEST_F(BarOwner, APopupButtonPreparesItsMenuThenSendsTheChoice) {

@@ -150,6 +150,18 @@ public:
         return true;
     }
     bool Reload() override { return Call("ReloadDocument"); }
+    bool GetTitle(String& out) override {
+        out.AssignChars(title.data(), static_cast<int32_t>(title.size()));
+        return !title.empty();
+    }
+    // The widgets' questions (the link face).
+    bool GetViewRect(Rect& out) override {
+        out = view;
+        return hasView;
+    }
+    bool PageStep(int32_t, int32_t, int32_t) override { return Call("PageStep"); }
+    uint32_t DocumentLength() override { return length; }
+    int32_t GetPageNumber() override { return pageNumber; }
 
     bool Call(const char* name) {
         calls.push_back(name);
@@ -181,6 +193,11 @@ public:
     std::u16string pageText;
     AnnotationFile* annotations = nullptr;
     bool* destroyed = nullptr;
+    std::u16string title;
+    Rect view{};
+    bool hasView = false;
+    uint32_t length = 0;
+    int32_t pageNumber = 0;
 };
 
 class FakeFactory : public DocumentControllerFactory {
@@ -190,8 +207,10 @@ public:
         ++made;
         if (fail) return nullptr;
         last = new FakeDocumentController();
+        last->title = title;
         return last;
     }
+    std::u16string title;
     ScriptHeap* lastHeap = nullptr;
     FakeDocumentController* last = nullptr;
     int made = 0;
@@ -235,6 +254,8 @@ public:
         return Log("Copy");
     }
     void ShowText(const String& t, uint32_t) override { shown.push_back(U16(t)); }
+    bool SetFullScreen(bool on) override { return Log(on ? "FullScreen on" : "FullScreen off"); }
+    void ActivateFindDialog() override { Log("ActivateFind"); }
 
     bool Log(const char* what, const String& arg = String()) {
         std::string line = what;

@@ -1,0 +1,375 @@
+// The reader controller's windows: pop-ups, the soft-key bars and list windows it switches
+// between, the window title, the position bar, and the link the widgets call it through.
+#include <string>
+
+#include "bookfiles/annotation_file.h"
+#include "core/platform_helpers.h"
+#include "core/resources.h"
+#include "document/location/location.h"
+#include "graphics/core/display_surface.h"
+#include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/position_bar.h"
+#include "platform/window/window.h"
+#include "reader/document_controller.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
+
+namespace {
+
+constexpr const char* kCaptionSuffix = " - Folivant Reader";
+constexpr const char* kProductCaption = "Folivant Reader";
+// View modes of the document controller that pick a bar other than the reader bar.
+constexpr uint32_t kZoomMode = 3;
+constexpr uint32_t kAudioMode = 6;
+constexpr uint32_t kNoViewMode = 7;
+// The buttons a message box answers with.
+constexpr int32_t kButtonOk = 1;
+constexpr int32_t kButtonCancel = 2;
+
+String ResString(uint32_t id) {
+    const char16_t* units = LoadResString(id);
+    return String(units ? units : u"");
+}
+
+Point Centre(const Rect& r) {
+    return Point{r.x + r.width / 2, r.y + r.height / 2};
+}
+
+}  // namespace
+
+// ---- Pop-ups ---------------------------------------------------------------------------------
+
+bool ReaderController::ShowBusyPopup(uint32_t stringId) {
+    return ShowBusyPopupText(ResString(stringId));
+}
+
+bool ReaderController::ShowBusyPopupText(const String& text) {
+    HideBusyPopup();
+    if (!popupFactory_ || !surface_) return false;
+    std::unique_ptr<TextPopup> popup(popupFactory_->CreateTextPopup(surface_));
+    if (!popup || !popup->AddText(text, kBusyTextFlags) ||
+        !popup->ShowAt(popupRect_, Centre(popupRect_), TextPopup::kCentred))
+        return false;
+    busyPopup_ = std::move(popup);
+    // Seen before the slow work starts: nothing repaints until it ends.
+    surface_->FlushDisplay();
+    if (surface_->Window()) UpdateWindow(surface_->Window());
+    return true;
+}
+
+void ReaderController::HideBusyPopup() {
+    timers_.Stop(this, busyTimer_);
+    std::unique_ptr<TextPopup> popup = std::move(busyPopup_);
+    if (popup) popup->Hide();
+}
+
+void ReaderController::BusyCallback::Notify() {
+    if (show_)
+        owner_->ShowBusyPopup(kBusyString);
+    else
+        owner_->HideBusyPopup();
+}
+
+bool ReaderController::ShowTextFor(uint32_t stringId, uint32_t milliseconds) {
+    return ShowBusyText(ResString(stringId), milliseconds);
+}
+
+bool ReaderController::ShowBusyText(const String& text, uint32_t milliseconds) {
+    if (!ShowBusyPopupText(text)) {
+        if (!shell_) return false;
+        shell_->ShowText(text, milliseconds);
+        return true;
+    }
+    // Hidden by the timer, never by waiting: a book that flashes messages in a loop must not
+    // freeze the reader. A timer that cannot start leaves the text up until the next one.
+    if (milliseconds > 0) timers_.StartOnce(this, milliseconds, busyTimer_, true);
+    return true;
+}
+
+bool ReaderController::ShowNotePopup(int32_t index, Point anchor) {
+    AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
+    if (!file || index < 0 || !popupFactory_ || !surface_) return false;
+    uint32_t length = 0;
+    const char16_t* units = file->GetBookmarkText(index, &length);
+    if (!units || length == 0) return false;
+    HidePopupPage();
+    std::unique_ptr<TextPopup> popup(popupFactory_->CreateTextPopup(surface_));
+    if (!popup) return false;
+    const String note(units, static_cast<int32_t>(length));
+    if (!popup->AddText(note, kNoteTextFlags) ||
+        !popup->AddLink(ResString(kEditString), kNoteLinkFlags, kAnnotationObject, kEditMethod,
+                        index) ||
+        !popup->AddText(String(u" - "), kNoteSeparatorFlags) ||
+        !popup->AddLink(ResString(kDeleteString), kNoteLinkFlags, kAnnotationObject,
+                        kDeleteMethod, index) ||
+        !popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor))
+        return false;
+    pagePopup_ = std::move(popup);
+    return true;
+}
+
+bool ReaderController::ShowPopupPage(const String& text, uint32_t placement, Point anchor) {
+    if (!popupFactory_ || !surface_) return false;
+    HidePopupPage();
+    std::unique_ptr<TextPopup> popup(popupFactory_->CreateTextPopup(surface_));
+    if (!popup || !popup->AddText(text, 0)) return false;
+    Rect area = popupRect_;
+    if (placement == TextPopup::kCentred) {
+        Size client;
+        if (surface_->GetClientSize(client, false)) area = Rect{0, 0, client.width, client.height};
+        anchor = Centre(area);
+    } else {
+        placement = TextPopup::kAtAnchor;
+    }
+    if (!popup->ShowAt(area, anchor, placement)) return false;
+    pagePopup_ = std::move(popup);
+    return true;
+}
+
+void ReaderController::HidePopupPage() {
+    std::unique_ptr<TextPopup> popup = std::move(pagePopup_);
+    if (popup) popup->Hide();
+}
+
+// ---- Bars and list windows -------------------------------------------------------------------
+
+bool ReaderController::CreateViewWindows() {
+    if (!viewFactory_) return false;
+    using F = ReaderViewFactory;
+    zoomBar_.reset(viewFactory_->CreateBar(F::Bar::kZoom, this));
+    audioBar_.reset(viewFactory_->CreateBar(F::Bar::kAudio, this));
+    readerBar_.reset(viewFactory_->CreateBar(F::Bar::kReader, this));
+    const bool showReader = !(settings_ && settings_->fullScreen);
+    ShowBars(showReader, false, false);
+    HWND parent = surface_ ? surface_->Window() : nullptr;
+    annotationsWindow_.reset(viewFactory_->CreateListWindow(F::List::kAnnotations, this, parent));
+    library_.reset(viewFactory_->CreateListWindow(F::List::kLibrary, this, parent));
+    return zoomBar_ && audioBar_ && readerBar_ && annotationsWindow_ && library_;
+}
+
+void ReaderController::ShowBars(bool reader, bool audio, bool zoom) {
+    if (readerBar_) readerBar_->Show(reader);
+    if (audioBar_) audioBar_->Show(audio);
+    if (zoomBar_) zoomBar_->Show(zoom);
+}
+
+void ReaderController::ShowLibrary() {
+    InputPanel::Show(false);
+    const Location* location = GetCurrentLocation();
+    String fileName;
+    if (location && location->ToString(fileName, false)) libraryBook_.Assign(fileName);
+    if (annotationsWindow_) annotationsWindow_->Show(false);
+    ShowBars(false, false, false);
+    if (library_) {
+        library_->Refresh(libraryBook_);
+        library_->Show(true);
+    }
+    String caption;
+    caption.AppendAscii(kProductCaption);
+    SetCaption(caption);
+}
+
+void ReaderController::ShowAnnotations() {
+    InputPanel::Show(false);
+    if (library_) library_->Show(false);
+    ShowBars(false, false, false);
+    if (annotationsWindow_) {
+        annotationsWindow_->Refresh(String());
+        annotationsWindow_->Show(true);
+    }
+}
+
+void ReaderController::ShowReaderView() {
+    InputPanel::Show(false);
+    if (library_) library_->Show(false);
+    if (annotationsWindow_) annotationsWindow_->Show(false);
+    UpdateWindowTitle();
+}
+
+void ReaderController::UpdateWindowTitle() {
+    const uint32_t mode = document_ ? document_->ViewMode() : kNoViewMode;
+    const bool full = settings_ && settings_->fullScreen;
+    // In full screen only the zoom and audio bars show; the reader bar gives way.
+    ShowBars(mode != kZoomMode && mode != kAudioMode && mode != kNoViewMode && !full,
+             mode == kAudioMode, mode == kZoomMode);
+    if (settings_ && full != fullScreen_) {
+        if (shell_ && shell_->SetFullScreen(full)) fullScreen_ = full;
+    }
+    String caption;
+    if (document_) document_->GetTitle(caption);
+    caption.AppendAscii(kCaptionSuffix);
+    SetCaption(caption);
+    if (surface_ && surface_->Window()) SetFocus(surface_->Window());
+}
+
+HWND ReaderController::CaptionWindow() const {
+    // The surface draws into its frame window; the main window only stands in without one.
+    if (surface_ && surface_->Window()) return surface_->Window();
+    return mainWindow_;
+}
+
+void ReaderController::SetCaption(const String& caption) {
+    HWND window = CaptionWindow();
+    if (!window) return;
+    const std::u16string text(caption.Data(), static_cast<size_t>(caption.Length()));
+    SetWindowTextW(window, text.c_str());
+}
+
+bool ReaderController::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                    LRESULT& result) {
+    // Each window may close the other (or this controller's window) while it handles it.
+    ListIterator guard;
+    guard.Attach(&guards_);
+    if (library_ && library_->RouteMessage(message, wParam, lParam, result)) return true;
+    if (!guard.IsAlive()) return true;
+    return annotationsWindow_ && annotationsWindow_->RouteMessage(message, wParam, lParam, result);
+}
+
+bool ReaderController::RouteCommand(int32_t id) {
+    ListIterator guard;
+    guard.Attach(&guards_);
+    ReaderListWindow* lists[] = {library_.get(), annotationsWindow_.get()};
+    for (ReaderListWindow* list : lists) {
+        if (list && list->RouteCommand(id)) return true;
+        if (!guard.IsAlive()) return true;
+    }
+    ReaderBar* bars[] = {audioBar_.get(), readerBar_.get(), zoomBar_.get()};
+    for (ReaderBar* bar : bars) {
+        if (bar && bar->RouteCommand(id)) return true;
+        if (!guard.IsAlive()) return true;
+    }
+    return false;
+}
+
+void ReaderController::LayoutListWindows(const Rect& r) {
+    if (library_) library_->Layout(r);
+    if (annotationsWindow_) annotationsWindow_->Layout(r);
+}
+
+void ReaderController::FocusActiveList() {
+    if (library_ && library_->IsVisible()) {
+        library_->Focus();
+    } else if (annotationsWindow_ && annotationsWindow_->IsVisible()) {
+        annotationsWindow_->Focus();
+    } else if (shell_) {
+        shell_->ActivateFindDialog();
+    }
+}
+
+void ReaderController::UpdateMenuBars() {
+    if (readerBar_) readerBar_->UpdateItems();
+    if (audioBar_) audioBar_->UpdateItems();
+    if (zoomBar_) zoomBar_->UpdateItems();
+}
+
+// ---- View changes and the position bar -------------------------------------------------------
+
+void ReaderController::OnViewChanged(const ReaderView* view, int32_t state) {
+    viewState_ = state;
+    barSuppressed_ = view && view->HidesPositionBar();
+    UpdatePositionBar();
+    if (HWND window = CaptionWindow()) ShowDoneButton(window, state == kDoneState);
+    if (readerBar_) readerBar_->UpdateItems();
+    if (audioBar_) audioBar_->UpdateItems();
+    UpdateWindowTitle();
+    if (surface_) {
+        Size client;
+        if (surface_->GetClientSize(client, false))
+            SetPopupRect(Rect{0, 0, client.width, client.height}, true);
+    }
+}
+
+void ReaderController::UpdatePositionBar() {
+    const bool wanted = viewState_ == kReadingState && !barSuppressed_;
+    if (!wanted || !surface_) {
+        positionBar_.reset();
+        return;
+    }
+    if (!positionBar_) positionBar_.reset(new (std::nothrow) PositionBar(&link_));
+    if (positionBar_) positionBar_->SetVisible(settings_ && settings_->progressBar != 0);
+}
+
+void ReaderController::OnDeactivate() {
+    if (positionBar_) {
+        positionBar_->SetVisible(settings_ && settings_->progressBar != 0);
+        positionBar_->Refresh();
+    }
+    UpdateMenuBars();
+}
+
+void ReaderController::UpdateViewState() {
+    UpdatePositionBar();
+    RefreshSurface();
+}
+
+// ---- The widgets' link -----------------------------------------------------------------------
+
+DocumentControllerLink* ReaderController::Link::GetDocumentController() {
+    return owner_->document_;
+}
+
+DrawingSurface* ReaderController::Link::GetSurface() {
+    return owner_->surface_;
+}
+
+void ReaderController::Link::GetCommandStates(bool& first, bool& second, bool& third) {
+    owner_->GetCommandStates(first, second, third);
+}
+
+void ReaderController::Link::SetPopupRect(const Rect& r, bool forced) {
+    owner_->SetPopupRect(r, forced);
+}
+
+int32_t ReaderController::Link::MessageBoxById(int32_t captionId, int32_t textId,
+                                               uint32_t style) {
+    if (textId < 0) return kButtonCancel;
+    // Style 0 is the plain information box.
+    const uint32_t flags = style == 0 ? 64 : style;
+    return owner_->ShowMessageFlags(captionId, ResString(static_cast<uint32_t>(textId)), flags)
+               ? kButtonOk
+               : kButtonCancel;
+}
+
+void ReaderController::Link::OnCommand(uint32_t command, uint32_t) {
+    owner_->OnCommand(static_cast<int32_t>(command), false);
+}
+
+bool ReaderController::Link::RotateToNextOrientation() {
+    const int current = GetScreenOrientation();
+    if (current < 0) return false;
+    return SetScreenOrientation(DisplaySurface::NextOrientation(current));
+}
+
+bool ReaderController::Link::SetDisplayOrientation(int orientation) {
+    return SetScreenOrientation(orientation);
+}
+
+bool ReaderController::Link::DisplaySurfaceAllowed() {
+    // The back-buffered surface is how this reader turns the page; it needs the settings.
+    return owner_->settings_ != nullptr;
+}
+
+void ReaderController::Link::SetOrientationSetting(int orientation) {
+    if (owner_->settings_ && orientation >= 0 && orientation <= 3)
+        owner_->settings_->orientation = static_cast<uint32_t>(orientation);
+}
+
+uint32_t ReaderController::Link::GetTextColour() {
+    uint32_t colour = 0x000000;
+    if (owner_->settings_) owner_->settings_->GetTextColour(colour);
+    return colour;
+}
+
+uint32_t ReaderController::Link::GetBackgroundColour() {
+    uint32_t colour = 0xFFFFFF;
+    if (owner_->settings_) owner_->settings_->GetBackgroundColour(colour);
+    return colour;
+}
+
+int8_t ReaderController::Link::PositionBarFontSize() {
+    return kPositionBarFontSize;
+}
+
+const AppPaths* ReaderController::Link::Paths() {
+    return owner_->paths_;
+}

@@ -1,0 +1,90 @@
+// What the reader controller switches between and shows, made by the layers above it: the three
+// soft-key bars (reader, audio, zoom) and the two list windows (library view, annotations
+// window) come from the shell and the library through a ReaderViewFactory; text pop-ups come
+// from the widgets through a TextPopupFactory. The controller owns what a factory gives it.
+#pragma once
+
+#include <cstdint>
+
+#include "core/geometry.h"
+#include "platform/types.h"
+
+class DrawingSurface;
+class ReaderController;
+class String;
+
+// A soft-key menu bar of a reader window.
+class ReaderBar {
+public:
+    virtual ~ReaderBar() = default;
+    virtual void Show(bool show) = 0;
+    virtual bool IsVisible() const = 0;
+    // Enables and checks its items for the current view.
+    virtual void UpdateItems() = 0;
+    // True when the bar took the command.
+    virtual bool RouteCommand(int32_t id) = 0;
+};
+
+// A list window over the drawing surface's window (the library view, the annotations window).
+class ReaderListWindow {
+public:
+    virtual ~ReaderListWindow() = default;
+    virtual void Show(bool show) = 0;
+    virtual bool IsVisible() const = 0;
+    // True when the window took the message; its answer goes to result.
+    virtual bool RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+    // True when the window took the command.
+    virtual bool RouteCommand(int32_t id) = 0;
+    virtual void Layout(const Rect& r) = 0;
+    virtual void Focus() = 0;
+    // Re-reads its entries and selects the one of the file name (empty: keeps the selection).
+    virtual void Refresh(const String& fileName) = 0;
+};
+
+class ReaderViewFactory {
+public:
+    enum class Bar : uint8_t { kReader = 0, kAudio = 1, kZoom = 2 };
+    enum class List : uint8_t { kLibrary = 0, kAnnotations = 1 };
+    // Each null on failure; the caller owns the result.
+    virtual ReaderBar* CreateBar(Bar kind, ReaderController* controller) = 0;
+    virtual ReaderListWindow* CreateListWindow(List kind, ReaderController* controller,
+                                               HWND parent) = 0;
+
+protected:
+    ~ReaderViewFactory() = default;
+};
+
+// A pop-up of text runs and links over the drawing surface.
+class TextPopup {
+public:
+    // Where ShowAt puts the pop-up: at the anchor, or centred on the area.
+    static constexpr uint32_t kAtAnchor = 0;
+    static constexpr uint32_t kCentred = 2;
+
+    virtual ~TextPopup() = default;
+    virtual bool AddText(const String& text, uint32_t flags) = 0;
+    // A link that runs a reader command record (object kind, method, argument) when tapped.
+    virtual bool AddLink(const String& text, uint32_t flags, uint32_t objectKind,
+                         uint32_t method, int32_t argument) = 0;
+    virtual bool ShowAt(const Rect& area, Point anchor, uint32_t placement) = 0;
+    virtual void Hide() = 0;
+};
+
+class TextPopupFactory {
+public:
+    // Null on failure; the caller owns the result.
+    virtual TextPopup* CreateTextPopup(DrawingSurface* surface) = 0;
+
+protected:
+    ~TextPopupFactory() = default;
+};
+
+// A special view, as the controller's view-change notice sees it.
+class ReaderView {
+public:
+    // True when the reading-position bar stays hidden while the view shows.
+    virtual bool HidesPositionBar() const = 0;
+
+protected:
+    ~ReaderView() = default;
+};
