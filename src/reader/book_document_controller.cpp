@@ -6,7 +6,9 @@
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/document_source.h"
 #include "core/file.h"
+#include "database/index_query.h"
 #include "database/resource.h"
+#include "database/sql_parser.h"
 #include "document/sources/document_loader.h"
 #include "graphics/core/drawing_surface.h"
 #include "layout/page_layout.h"
@@ -16,6 +18,8 @@
 #include "reader/reader_host.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_views.h"
+#include "script/script_engine.h"
+#include "script/script_heap.h"
 
 namespace {
 constexpr uint32_t kLibraryPage = 1;
@@ -26,6 +30,8 @@ constexpr uint32_t kNoAnnotation = 5263;
 // Reads at most this many contents references through enclosing books.
 constexpr int32_t kContentsDepth = 8;
 }  // namespace
+
+BookDocumentController::BookDocumentController(ScriptHeap* heap) : heap_(heap) {}
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
 
@@ -61,6 +67,7 @@ void BookDocumentController::Shutdown() {
     }
     CloseDocument();
     history_.Clear();
+    script_.reset();
     sink_ = nullptr;
     reader_ = nullptr;
 }
@@ -125,6 +132,8 @@ bool BookDocumentController::SetDocument(Resource* document) {
 void BookDocumentController::CloseDocument() {
     if (!resource_) return;
     SaveReadingPosition(true);
+    // The book script's record set reads this book's tables.
+    ClearGlobalRecordSet();
     DropLayout();
     // The side file always goes with its book, so that nothing writes into it afterwards.
     if (annotations_) {
@@ -710,6 +719,64 @@ bool BookDocumentController::PositionText(String& out) {
     out = OpeningRules::PositionLine(static_cast<uint32_t>(GetPageStart()), id,
                                      layout_->CurrentDocumentKey(), title);
     return true;
+}
+
+// --- record sets ---------------------------------------------------------------------------
+
+ScriptContext* BookDocumentController::BookScript() {
+    if (!script_ && heap_) {
+        script_.reset(new (std::nothrow) ScriptContext(heap_));
+        if (script_ && !script_->Create()) script_.reset();
+    }
+    return script_.get();
+}
+
+namespace {
+constexpr char16_t kGlobalRecordSetName[] = u"__global_recordset";
+constexpr uint32_t kGlobalRecordSetLength = 18;
+}  // namespace
+
+bool BookDocumentController::RunIndexQuery(IndexQuery* query) {
+    if (!query) return false;
+    ScriptContext* script = BookScript();
+    auto* set = script ? new (std::nothrow) IndexRecordSetObject(
+                             query, RecordPosition::At(RecordPosition::kBeforeFirst))
+                       : nullptr;
+    query->Release();
+    if (!set) return false;
+    // What href, url and the word-list record need of the book whose tables answered.
+    if (resource_) {
+        set->SetBookLocation(resource_->GetLocation().text);
+        if (DocumentSource* document = resource_->GetDocument()) {
+            String databaseName, shortId;
+            document->GetDatabaseName(databaseName);
+            document->GetShortName(shortId);
+            set->SetBookNames(databaseName, shortId);
+        }
+    }
+    ScriptValue value = ScriptValues::kUndefined;
+    if (heap_->NewObject(set, &value) != 0) {
+        delete set;
+        return false;
+    }
+    bool assigned = heap_->SetProperty(script->Global(), kGlobalRecordSetName,
+                                   kGlobalRecordSetLength, value) == 0;
+    heap_->Release(value);  // the global object holds its own reference
+    return assigned;
+}
+
+bool BookDocumentController::OpenIndexQuery(const String& text) {
+    if (!resource_) return false;
+    IndexQuery* query = nullptr;
+    if (SqlParser::Parse(text, resource_, query) != 0 || !query) return false;
+    return RunIndexQuery(query);
+}
+
+bool BookDocumentController::ClearGlobalRecordSet() {
+    ScriptContext* script = script_.get();
+    if (!script) return false;
+    return heap_->SetProperty(script->Global(), kGlobalRecordSetName, kGlobalRecordSetLength,
+                              ScriptValues::kUndefined) == 0;
 }
 
 // --- commands -------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "document/location/location.h"
@@ -14,13 +15,15 @@
 class AnnotationFile;
 class ConfigurationStore;
 class GraphicsContext;
+class IndexQuery;
+class ScriptContext;
 class PageLayout;
 class Resource;
 class TokenSource;
 
 class BookDocumentController : public DocumentController {
 public:
-    explicit BookDocumentController(ScriptHeap* heap = nullptr) : heap_(heap) {}
+    explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
     BookDocumentController(const BookDocumentController&) = delete;
     BookDocumentController& operator=(const BookDocumentController&) = delete;
@@ -123,6 +126,14 @@ public:
     bool GoToStart();
     bool GoToContents();
 
+    // Record sets for the book script: the query's result becomes its "__global_recordset".
+    // RunIndexQuery takes over the query's reference.
+    bool RunIndexQuery(IndexQuery* query);
+    bool OpenIndexQuery(const String& text);
+    bool ClearGlobalRecordSet();
+    // The book script's context (made on first use over the window's script heap).
+    ScriptContext* BookScript();
+
     // The string naming the view shown: "" for the text page, "$cover", "$audio", "$3".
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
@@ -170,6 +181,7 @@ private:
     std::vector<uint32_t> reports_;
     String lastReport_;
     int32_t contentsDepth_ = 0;
+    std::unique_ptr<ScriptContext> script_;
 };
 
 class BookDocumentControllerFactory : public DocumentControllerFactory {

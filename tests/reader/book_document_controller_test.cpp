@@ -357,3 +357,53 @@ TEST_F(StartTest, TheLibraryWantedAtStartUpWins) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DocumentControllerTest, AFailedRestoreDoesNotOverwriteTheStoredPosition) {
+    {
+        AnnotationFile side;
+        ASSERT_TRUE(Open(u"\\books\\a.prc"));  // makes the side file
+        controller->Shutdown();
+        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
+        // A state of another version: the view cannot take it.
+        const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
+        ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
+        ASSERT_EQ(side.Flush(), 0);
+    }
+    NewController();
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
+              controller->Layout()->FirstPageStart());
+    controller->Shutdown();
+    auto side = SideFile("\\books\\a.prc");
+    ASSERT_NE(side, nullptr);
+    uint32_t word = 0, position = 0;
+    ASSERT_TRUE(side->GetReadingPosition(&word, &position, nullptr));
+    EXPECT_EQ(position, 4321u);
+    EXPECT_EQ(word, 5u);
+}
+
+TEST_F(DocumentControllerTest, AfterAFailedRestoreMovingSavesAgain) {
+    {
+        AnnotationFile side;
+        ASSERT_TRUE(Open(u"\\books\\a.prc"));
+        controller->Shutdown();
+        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
+        const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
+        ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
+        ASSERT_EQ(side.Flush(), 0);
+    }
+    NewController();
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    controller->Shutdown();
+    auto side = SideFile("\\books\\a.prc");
+    ASSERT_NE(side, nullptr);
+    uint32_t word = 0, position = 0;
+    ASSERT_TRUE(side->GetReadingPosition(&word, &position, nullptr));
+    EXPECT_EQ(position, static_cast<uint32_t>(start));
+}
+
+}  // namespace
