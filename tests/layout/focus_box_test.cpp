@@ -2,13 +2,18 @@
 // and outline, lookup text and block samples, and ranges that never outlive their block.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "layout/focus_box.h"
 #include "layout/page_layout.h"
+#include "layout/page_canvas.h"
+#include "support/layout/context_canvas.h"
 #include "support/layout/layout_host.h"
+#include "support/layout/page_painter.h"
 #include "support/layout/recording_canvas.h"
 #include "support/platform/window_fixture.h"
 
@@ -310,4 +315,52 @@ TEST_F(FocusTest, ATapFocusesTheWordUnderIt) {
     ASSERT_TRUE(focus.FocusWordAt(Point{cat->x + 7, cat->y - 2}));
     EXPECT_EQ(FocusWord(focus), "cat");
     EXPECT_FALSE(focus.FocusWordAt(Point{-50, -50}));
+}
+
+// Pages with a selection outlined, written as PNGs to look at (English and French text): the
+// outline must cover the selected words exactly, line by line, and nothing else.
+TEST_F(FocusTest, SelectionsDrawnOnPagesForLooking) {
+    const char* binary = std::getenv("FOLIVANT_TEST_BINARY");
+    std::filesystem::path folder =
+        binary ? binary : std::filesystem::temp_directory_path().string();
+    folder /= "layout-pages";
+    std::filesystem::create_directories(folder);
+    struct Sample {
+        const char* name;
+        std::u16string html;
+        int from;  // word moves to the anchor, then to the box
+        int to;
+    };
+    Sample samples[] = {
+        {"focus-en",
+         u"<p>It was a bright cold day in April, and the clocks were striking thirteen. "
+         u"Winston Smith, his chin nuzzled into his breast in an effort to escape the vile "
+         u"wind, slipped quickly through the glass doors.</p>",
+         3, 17},
+        {"focus-fr",
+         u"<p>Longtemps, je me suis couch\u00E9 de bonne heure. Parfois, \u00E0 peine ma "
+         u"bougie \u00E9teinte, mes yeux se fermaient si vite que je n'avais pas le temps "
+         u"de me dire\u00A0: \u00AB\u00A0Je m'endors.\u00A0\u00BB</p>",
+         2, 22},
+    };
+    for (const Sample& sample : samples) {
+        Page(sample.html);
+        fvt::test::ContextCanvas* cc = fvt::test::NewContextCanvas(240, 320);
+        GraphicsPageCanvas pageCanvas(fvt::test::CanvasContext(cc));
+        focus.SetDrawing(&pageCanvas, nullptr);
+        fvt::test::PaintBlock(fvt::test::CanvasContext(cc), slot.contents, Rect{0, 0, 240, 320},
+                              12);
+        for (int i = 0; i < sample.from; ++i) focus.MoveFocus(kFocusWordOn);
+        focus.SetRange(true, false);
+        for (int i = sample.from; i < sample.to; ++i) focus.MoveFocus(kFocusWordOn);
+        focus.SetRange(false, true);
+        Area outline;
+        EXPECT_TRUE(focus.GetSelectionArea(outline)) << sample.name;
+        EXPECT_GE(outline.RectCount(), 2) << sample.name;  // the selection spans lines
+        EXPECT_TRUE(fvt::test::SaveCanvasPng(
+            cc, (folder / (std::string(sample.name) + ".png")).string()));
+        focus.ClearFocusBox();
+        focus.SetDrawing(&canvas, nullptr);
+        fvt::test::DeleteContextCanvas(cc);
+    }
 }
