@@ -13,6 +13,7 @@
 #include "document/markup/html_tokenizer.h"
 #include "graphics/controls/check_box_control.h"
 #include "graphics/controls/index_field_control.h"
+#include "graphics/controls/select_control.h"
 #include "graphics/controls/text_entry_control.h"
 #include "script/script_names.h"
 #include "support/document/memory_document.h"
@@ -211,6 +212,26 @@ TEST(FormSelect, OnlyASelfClosingSelectTakesALowerCaseSqlQuery) {
     ASSERT_TRUE(c.Read(p.tokens));
     EXPECT_TRUE(c.query.IsEmpty());
     EXPECT_EQ(c.options.Count(), 1);
+}
+
+TEST(FormSelect, ASelectBecomesAControlWhoseChoiceIsSubmittedAndKept) {
+    Fixture f(u"<form name=f action=r.htm><select name=s size=3><option value=a>A<option "
+              u"selected value=b>B</select><select name=d><option>x</select></form>");
+    auto* s = dynamic_cast<SelectControl*>(f.Build(kTagSelect, 0));
+    ASSERT_NE(s, nullptr);
+    EXPECT_FALSE(s->IsDropDownMode());
+    String v;
+    ASSERT_TRUE(s->GetSubmitValue(0, v));
+    EXPECT_EQ(N(v), "b");
+    auto* d = dynamic_cast<SelectControl*>(f.Build(kTagSelect, 1));
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->IsDropDownMode());
+    EXPECT_EQ(f.Build(kTagSelect, 0), s);  // laid out again
+    EXPECT_TRUE(f.form->Submit());
+    EXPECT_EQ(f.owner.links.at(0), "r.htm?s=b&d=x");
+    // The select control releases its list before it leaves its form: it leaves first here.
+    s->DetachFromForm();
+    d->DetachFromForm();
 }
 
 TEST(FormScript, MembersErrorsAndHandlerTruth) {

@@ -20,6 +20,7 @@
 #include "script/script_object.h"
 
 class ByteStream;
+class DrawingSurface;
 class FormList;
 class IndexEntryReader;
 class IndexTable;
@@ -107,7 +108,7 @@ public:
     Node* ControlParent() override { return controlParent_; }
 
     // Set by the page layout each time it places the form's controls.
-    void SetLayoutContext(void* context, Node* controlParent) {
+    void SetLayoutContext(DrawingSurface* context, Node* controlParent) {
         layoutContext_ = context;
         controlParent_ = controlParent;
     }
@@ -144,7 +145,7 @@ private:
     bool CallHandler(const String& script, String* result);
 
     FormList* formList_ = nullptr;
-    void* layoutContext_ = nullptr;
+    DrawingSurface* layoutContext_ = nullptr;
     ScriptHeap* heap_ = nullptr;
     Node* controlParent_ = nullptr;
     String name_;

@@ -7,10 +7,12 @@
 #include "document/forms/form_list.h"
 #include "document/markup/attribute_value.h"
 #include "document/markup/keyword_tree.h"
+#include "document/markup/length.h"
 #include "document/markup/token_source.h"
 #include "graphics/controls/button_control.h"
 #include "graphics/controls/check_box_control.h"
 #include "graphics/controls/index_field_control.h"
+#include "graphics/controls/select_control.h"
 #include "graphics/controls/text_entry_control.h"
 #include "graphics/core/node.h"
 #include "library/paths/app_paths.h"
@@ -71,8 +73,10 @@ bool SelectSpec::Read(TokenSource& source) {
         int64_t n = SignedValue(v);
         rows = n < 0 ? 1 : static_cast<uint32_t>(n > kMaxRows ? kMaxRows : n);
     }
-    if (source.GetAttributeValue(kAttrWidth, v)) {
-        width = v;
+    if (source.GetAttributeValue(kAttrWidth, v) && Length::IsSet(v) && Length::Value(v) > 0) {
+        // A packed length: its number, within reason.
+        int32_t n = Length::Value(v);
+        width = static_cast<uint32_t>(n > static_cast<int32_t>(kMaxTextWidth) ? kMaxTextWidth : n);
         hasWidth = true;
     }
     if (isEmpty) {
@@ -233,7 +237,8 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
                 return nullptr;
         }
     } else if (tag == kTagSelect) {
-        return BuildSelect(source);
+        control = BuildSelect(source);
+        if (!control) return nullptr;
     } else {
         if (tag != kTagLabel) source.SkipElement();
         return nullptr;
@@ -261,7 +266,24 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
 FormControl* Form::BuildSelect(TokenSource& source) {
     SelectSpec spec;
     if (!spec.Read(source)) return nullptr;
-    // The select control is not part of the controls yet: the options are read (and passed
-    // over) so that the page goes on after the element, and no control is placed.
-    return nullptr;
+    FormListOwner* owner = formList_ ? formList_->Owner() : nullptr;
+    IconHost icons = formList_ ? formList_->UiContext() : IconHost{};
+    auto* select = new (std::nothrow) SelectControl(
+        layoutContext_, owner ? owner->Paths() : nullptr,
+        formList_ ? formList_->GetOwnerContext() : nullptr, icons);
+    if (!select) return nullptr;
+    select->SetRows(static_cast<int32_t>(spec.rows));
+    if (spec.hasWidth) select->SetColumns(static_cast<int32_t>(spec.width));
+    select->SetQueryResource(formList_ ? formList_->OwnerResource() : nullptr);
+    select->SetQuery(spec.query);
+    for (int32_t i = 0; i < spec.options.Count(); ++i) {
+        const SelectSpec::Option& o = spec.options[i];
+        if (!select->AddOption(o.label, o.value)) {
+            select->Release();
+            return nullptr;
+        }
+    }
+    if (spec.selected < spec.options.Count())
+        select->SelectOption(static_cast<uint32_t>(spec.selected), true);
+    return select;
 }

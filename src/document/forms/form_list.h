@@ -17,6 +17,7 @@
 #include "media/image/icon_image.h"
 #include "script/script_object.h"
 
+class AppPaths;
 class AreaArray;
 class Form;
 class FormControl;
@@ -40,6 +41,8 @@ public:
     virtual int32_t MessageBoxById(int32_t captionId, int32_t textId, uint32_t style) = 0;
     // The window's timers, for the text entries' carets.
     virtual TimerList* Timers() = 0;
+    // The application's paths, for the UI metrics of the select lists (null: normal screen).
+    virtual const AppPaths* Paths() { return nullptr; }
 
 protected:
     ~FormListOwner() = default;
