@@ -7,9 +7,11 @@
 #include "bookfiles/palm_database.h"
 #include "document/forms/form.h"
 #include "document/forms/form_list.h"
+#include "document/location/location.h"
 #include "document/sources/book_resource.h"
 #include "document/sources/index_table_data_handle.h"
 #include "graphics/controls/index_field_control.h"
+#include "graphics/controls/text_entry_control.h"
 #include "forms_book.h"
 
 namespace {
@@ -107,4 +109,32 @@ TEST(FormsTable, AScriptReachesATableFieldAndTheFormSubmitsIt) {
     EXPECT_EQ(f->FieldAt(0)->owned, 1);
     EXPECT_TRUE(f->Submit());
     EXPECT_EQ(owner.link, "result.htm?qty=5");
+}
+
+TEST(FormsTable, AFieldWhosePageGoesIsTakenOverByATableFieldInsideABook) {
+    BookForms b;
+    Location inBook;
+    inBook.type = Location::kFileInContainer;
+    b.resource->SetLocation(inBook);
+    Form* f = b.list.FindByPosition(150, 5);
+    ASSERT_NE(f, nullptr);
+    auto* page = new TextEntryControl(nullptr);
+    ASSERT_TRUE(f->AddControl(page, String(u"note"), 170, false));
+    page->RestoreState(String(u"kept"));
+    page->Release();  // the page goes
+    ASSERT_EQ(f->FieldCount(), 1);
+    FormControl* replacement = f->FieldAt(0)->control;
+    ASSERT_NE(replacement, nullptr);
+    EXPECT_EQ(replacement->GetControlType(), 2);
+    EXPECT_EQ(f->FieldAt(0)->owned, 1);
+    String state;
+    ASSERT_TRUE(replacement->SaveState(state));
+    EXPECT_EQ(N(state), "kept");
+
+    // Outside a book a control that was never shown just leaves its state behind.
+    b.resource->SetLocation(Location());
+    auto* other = new TextEntryControl(nullptr);
+    ASSERT_TRUE(f->AddControl(other, String(u"other"), 180, false));
+    other->Release();
+    EXPECT_EQ(f->FieldAt(1)->control, nullptr);
 }
