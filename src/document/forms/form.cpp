@@ -5,17 +5,16 @@
 #include "bookfiles/index_table.h"
 #include "database/resource.h"
 #include "document/forms/form_list.h"
+#include "document/forms/form_markup.h"
 #include "document/markup/attribute_value.h"
 #include "document/markup/token_source.h"
 #include "graphics/core/node.h"
 #include "script/script_heap.h"
 #include "script/script_names.h"
 
-namespace {
+using namespace FormMarkup;
 
-constexpr uint32_t kAttrOnSubmit = 144;
-constexpr uint32_t kAttrOnReset = 145;
-constexpr uint32_t kAttrAction = 100;
+namespace {
 
 constexpr int32_t kMemberReset = 77;
 constexpr int32_t kMemberSubmit = 78;

@@ -5,6 +5,7 @@
 #include "core/resources.h"
 #include "document/forms/form.h"
 #include "document/forms/form_list.h"
+#include "document/forms/form_markup.h"
 #include "document/markup/attribute_value.h"
 #include "document/markup/keyword_tree.h"
 #include "document/markup/length.h"
@@ -17,16 +18,9 @@
 #include "graphics/core/node.h"
 #include "library/paths/app_paths.h"
 
-namespace {
+using namespace FormMarkup;
 
-constexpr uint32_t kTagInput = 82;
-constexpr uint32_t kTagSelect = 84;
-constexpr uint32_t kTagOption = 86;
-constexpr uint32_t kTagLabel = 88;
-constexpr uint32_t kAttrType = 66;
-constexpr uint32_t kAttrSrc = 56;
-constexpr uint32_t kAttrOnChange = 138;
-constexpr uint32_t kAttrOnLoad = 147;
+namespace {
 
 enum InputType : uint32_t {
     kText = 30,
