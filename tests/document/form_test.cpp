@@ -160,6 +160,39 @@ TEST(FormBuild, ASecondLayoutKeepsTheControlAndTheUsersInput) {
     EXPECT_EQ(again, first);
     EXPECT_EQ(N(Entry(again)->Value()), "typed");
     EXPECT_EQ(f.form->FieldCount(), 1);
+    // The page went (its cache let go of the control); the next layout gets the text back.
+    f.built.clear();
+    again->Release();
+    first->Release();
+    EXPECT_EQ(f.form->FieldAt(0)->control, nullptr);
+    TextEntryControl* third = Entry(f.Build(kTagInput, 0));
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(N(third->Value()), "typed");
+    EXPECT_EQ(f.form->FieldCount(), 1);
+}
+
+TEST(FormBuild, ThousandsOfControlsAreAllBuilt) {
+    std::u16string markup = u"<form name=big>";
+    for (int i = 0; i < 2000; ++i) markup += u"<input name=f" + std::u16string(1, u'a' + i % 26) + u">";
+    markup += u"</form>";
+    Fixture f(markup);
+    ASSERT_NE(f.form, nullptr);
+    f.page.tokens.Start(0, false);
+    int made = 0;
+    for (int guard = 0; guard < 100000; ++guard) {
+        uint32_t k = f.page.tokens.NextToken();
+        if (k == kTokenEnd) break;
+        bool e = false, m = false;
+        if (k != kTokenTag || f.page.tokens.GetTag(e, m) != kTagInput || e) continue;
+        uint32_t at = 0;
+        f.page.tokens.GetPosition(at);
+        FormControl* c = f.form->Build(f.page.tokens, at, nullptr);
+        if (!c) continue;
+        f.built.push_back(c);
+        ++made;
+    }
+    EXPECT_EQ(made, 2000);
+    EXPECT_EQ(f.form->FieldCount(), 2000);
 }
 
 TEST(FormBuild, ANewControlForTheSameFieldTakesTheOldOnesState) {
@@ -414,6 +447,12 @@ TEST(FormState, RecordsOfFormsNotMadeAreWrittenBackByteForByte) {
     ByteStream out = Saved(f.list);
     ASSERT_EQ(out.Size(), in.Size());
     EXPECT_EQ(0, memcmp(out.Data(), in.Data(), in.Size()));
+
+    // Cleared after the save: the forms go, and the kept records with them.
+    ByteStream cleared;
+    ASSERT_TRUE(f.list.SaveState(cleared, true));
+    EXPECT_EQ(f.list.Count(), 0);
+    EXPECT_EQ(f.list.SavedStateCount(), 0);
 
     // With no form at all nothing is written and the caller keeps its block.
     FormList empty;
