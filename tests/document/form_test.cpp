@@ -26,7 +26,9 @@ constexpr uint32_t kTagForm = 81;
 constexpr uint32_t kTagInput = 82;
 constexpr uint32_t kTagSelect = 84;
 
-std::string N(const String& s) { return Narrow(s); }
+std::string N(const String& s) {
+    return Narrow(s);
+}
 
 // A page of markup with a tokenizer that can be moved to the n-th start tag of an element.
 struct Page {
@@ -105,14 +107,17 @@ struct Fixture {
     std::vector<FormControl*> built;
 };
 
-TextEntryControl* Entry(FormControl* c) { return dynamic_cast<TextEntryControl*>(c); }
+TextEntryControl* Entry(FormControl* c) {
+    return dynamic_cast<TextEntryControl*>(c);
+}
 
 }  // namespace
 
 TEST(FormBuild, InputTypesMakeTheirControlsOrNothing) {
-    Fixture f(u"<form name=f><input name=a><input type=password name=p><input type=checkbox "
-              u"name=c value=on checked><input type=image><input type=file><input type=bogus>"
-              u"<input type=hidden name=h value=secret></form>");
+    Fixture f(
+        u"<form name=f><input name=a><input type=password name=p><input type=checkbox "
+        u"name=c value=on checked><input type=image><input type=file><input type=bogus>"
+        u"<input type=hidden name=h value=secret></form>");
     ASSERT_NE(f.form, nullptr);
     TextEntryControl* a = Entry(f.Build(kTagInput, 0));
     ASSERT_NE(a, nullptr);
@@ -173,7 +178,8 @@ TEST(FormBuild, ASecondLayoutKeepsTheControlAndTheUsersInput) {
 
 TEST(FormBuild, ThousandsOfControlsAreAllBuilt) {
     std::u16string markup = u"<form name=big>";
-    for (int i = 0; i < 2000; ++i) markup += u"<input name=f" + std::u16string(1, u'a' + i % 26) + u">";
+    for (int i = 0; i < 2000; ++i)
+        markup += u"<input name=f" + std::u16string(1, u'a' + i % 26) + u">";
     markup += u"</form>";
     Fixture f(markup);
     ASSERT_NE(f.form, nullptr);
@@ -214,8 +220,9 @@ TEST(FormBuild, ANewControlForTheSameFieldTakesTheOldOnesState) {
 }
 
 TEST(FormSelect, OptionsLabelsValuesAndTheLastSelected) {
-    Page p(u"<select size=+4><option value=1>One<option selected>Two  words</option>"
-           u"<option></option><option selected value=x>Four</select><p>after");
+    Page p(
+        u"<select size=+4><option value=1>One<option selected>Two  words</option>"
+        u"<option></option><option selected value=x>Four</select><p>after");
     ASSERT_TRUE(p.To(kTagSelect, 0));
     SelectSpec spec;
     ASSERT_TRUE(spec.Read(p.tokens));
@@ -232,8 +239,9 @@ TEST(FormSelect, OptionsLabelsValuesAndTheLastSelected) {
 }
 
 TEST(FormSelect, OnlyASelfClosingSelectTakesALowerCaseSqlQuery) {
-    Page p(u"<select src=\"sql:select a\"/><select src=\"SQL:x\"/><select src=\"sql:y\">"
-           u"<option>o</option></select>");
+    Page p(
+        u"<select src=\"sql:select a\"/><select src=\"SQL:x\"/><select src=\"sql:y\">"
+        u"<option>o</option></select>");
     SelectSpec a, b, c;
     ASSERT_TRUE(p.To(kTagSelect, 0));
     ASSERT_TRUE(a.Read(p.tokens));
@@ -248,8 +256,9 @@ TEST(FormSelect, OnlyASelfClosingSelectTakesALowerCaseSqlQuery) {
 }
 
 TEST(FormSelect, ASelectBecomesAControlWhoseChoiceIsSubmittedAndKept) {
-    Fixture f(u"<form name=f action=r.htm><select name=s size=3><option value=a>A<option "
-              u"selected value=b>B</select><select name=d><option>x</select></form>");
+    Fixture f(
+        u"<form name=f action=r.htm><select name=s size=3><option value=a>A<option "
+        u"selected value=b>B</select><select name=d><option>x</select></form>");
     auto* s = dynamic_cast<SelectControl*>(f.Build(kTagSelect, 0));
     ASSERT_NE(s, nullptr);
     EXPECT_FALSE(s->IsDropDownMode());
@@ -335,8 +344,9 @@ TEST(FormScript, ResetWithoutAControlParentRestoresDefaults) {
 }
 
 TEST(FormSubmit, QueriesKeepTheActionAndEncodeFields) {
-    Fixture f(u"<form name=f action=\"page.htm?x=1\"><input name=a value=\"a b&c\">"
-              u"<input type=checkbox name=c value=on><input type=submit></form>");
+    Fixture f(
+        u"<form name=f action=\"page.htm?x=1\"><input name=a value=\"a b&c\">"
+        u"<input type=checkbox name=c value=on><input type=submit></form>");
     f.Build(kTagInput, 0);
     f.Build(kTagInput, 1);
     f.Build(kTagInput, 2);
@@ -369,8 +379,9 @@ TEST(FormSubmit, WebActionsGoToTheStoreWithTheSilentFieldLeftOut) {
         ASSERT_TRUE(db.ReadSubmission(item, 0, &pairs));
         EXPECT_EQ(pairs, std::u16string(u"a=1\0", 4));
     }
-    Fixture loud(u"<form name=f action=http://y><input type=hidden name=fvtrdr_silent "
-                 u"value=Yes></form>");
+    Fixture loud(
+        u"<form name=f action=http://y><input type=hidden name=fvtrdr_silent "
+        u"value=Yes></form>");
     loud.list.SetFormDataStore(&db);
     loud.Build(kTagInput, 0);
     EXPECT_TRUE(loud.form->Submit());
@@ -393,8 +404,9 @@ ByteStream Saved(FormList& list) {
 }  // namespace
 
 TEST(FormState, OnlyPersistentNamedChangedFormsLeaveRecords) {
-    Fixture f(u"<form name=keep fvt:persistent><input name=a value=1><input name=b value=2>"
-              u"</form><form name=loose><input name=c></form>");
+    Fixture f(
+        u"<form name=keep fvt:persistent><input name=a value=1><input name=b value=2>"
+        u"</form><form name=loose><input name=c></form>");
     Entry(f.Build(kTagInput, 0))->RestoreState(String(u"changed"));
     uint32_t at = 0;
     ASSERT_TRUE(f.page.To(kTagForm, 1, &at));
@@ -505,8 +517,9 @@ TEST(FormState, AStateRestoredUnderALiveControlWaitsForTheNewMarks) {
 }
 
 TEST(FormLifetime, ClearingADocumentKeepsPersistentFormsAndDetachesPageControls) {
-    Fixture f(u"<form name=keep fvt:persistent><input name=a></form><form name=go>"
-              u"<input name=b></form>");
+    Fixture f(
+        u"<form name=keep fvt:persistent><input name=a></form><form name=go>"
+        u"<input name=b></form>");
     FormControl* a = f.Build(kTagInput, 0);
     uint32_t at = 0;
     ASSERT_TRUE(f.page.To(kTagForm, 1, &at));
@@ -534,8 +547,8 @@ TEST(FormLifetime, ThousandsOfFormsStopAtTheCap) {
     for (int i = 0; i < FormList::kMaxForms + 10; ++i) {
         std::u16string name = u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
                               std::u16string(static_cast<size_t>(i / 26), u'z');
-        if (list.GetOrCreateForm(String(name.data(), static_cast<int32_t>(name.size())),
-                                 p.tokens, 0, 1))
+        if (list.GetOrCreateForm(String(name.data(), static_cast<int32_t>(name.size())), p.tokens,
+                                 0, 1))
             ++made;
     }
     EXPECT_EQ(made, FormList::kMaxForms);

@@ -34,8 +34,7 @@ std::vector<uint8_t> FormsBook() {
         w.name = "forms";
         Texts t{w};
         std::vector<uint32_t> texts;
-        for (auto part : {t.Add(0, "result.htm"), t.Add(2, "POST"), t.Add(1, "XML"),
-                          t.Add(3, "5")})
+        for (auto part : {t.Add(0, "result.htm"), t.Add(2, "POST"), t.Add(1, "XML"), t.Add(3, "5")})
             texts.insert(texts.end(), part.begin(), part.end());
         std::vector<uint32_t> formTexts(texts.begin(), texts.begin() + 9);
         std::vector<uint32_t> fieldText(texts.begin() + 9, texts.end());
@@ -49,4 +48,3 @@ std::vector<uint8_t> FormsBook() {
     }
     return bytes;
 }
-

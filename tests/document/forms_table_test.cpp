@@ -10,9 +10,9 @@
 #include "document/location/location.h"
 #include "document/sources/book_resource.h"
 #include "document/sources/index_table_data_handle.h"
+#include "forms_book.h"
 #include "graphics/controls/index_field_control.h"
 #include "graphics/controls/text_entry_control.h"
-#include "forms_book.h"
 
 namespace {
 

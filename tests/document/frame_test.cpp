@@ -11,7 +11,9 @@
 
 namespace {
 
-String S(const char16_t* s) { return String(s); }
+String S(const char16_t* s) {
+    return String(s);
+}
 
 struct Leaf : Node {
     explicit Leaf(int* deleted = nullptr) : deleted(deleted) {}
@@ -153,10 +155,11 @@ TEST(FrameTakedown, DefaultListenerDeletesEachReportedChildOnceAndSparesSilentOn
     auto* f = new Frame;
     auto* nested = new Frame;
     Leaf kept(&deleted);
-    ASSERT_TRUE(f->AddChild(new Leaf(&deleted), S(u"a"), 1, FrameEntry::kShare, false, false, false));
+    ASSERT_TRUE(
+        f->AddChild(new Leaf(&deleted), S(u"a"), 1, FrameEntry::kShare, false, false, false));
     ASSERT_TRUE(f->AddChild(nested, S(u"n"), 1, FrameEntry::kShare, true, false, false));
-    ASSERT_TRUE(nested->AddChild(new Leaf(&deleted), S(u"b"), 1, FrameEntry::kShare, false, false,
-                                 false));
+    ASSERT_TRUE(
+        nested->AddChild(new Leaf(&deleted), S(u"b"), 1, FrameEntry::kShare, false, false, false));
     ASSERT_TRUE(f->AddChild(&kept, S(u"own"), 1, FrameEntry::kShare, false, true, false));
     f->DetachAll();
     EXPECT_EQ(deleted, 2);
@@ -279,7 +282,9 @@ struct TreeBytes {
     }
 };
 
-void Append(Bytes& to, const Bytes& b) { to.insert(to.end(), b.begin(), b.end()); }
+void Append(Bytes& to, const Bytes& b) {
+    to.insert(to.end(), b.begin(), b.end());
+}
 void Word(Bytes& to, uint32_t w) {
     for (int s = 24; s >= 0; s -= 8) to.push_back(static_cast<uint8_t>(w >> s));
 }

@@ -208,8 +208,7 @@ void Form::RemoveControl(FormControl* control) {
 }
 
 bool Form::IsTrueResult(const String& result) {
-    return !(result.EqualsAscii("false") || result.EqualsAscii("0") ||
-             result.EqualsAscii("\"\""));
+    return !(result.EqualsAscii("false") || result.EqualsAscii("0") || result.EqualsAscii("\"\""));
 }
 
 bool Form::CallHandler(const String& script, String* result) {

@@ -66,7 +66,8 @@ public:
 
     bool SetName(FormList* list, const String& name);
     bool InitFromTag(TokenSource& source, uint32_t position);
-    bool InitFromEntry(const IndexTable& table, const IndexPosition& entry, IndexEntryReader& reader);
+    bool InitFromEntry(const IndexTable& table, const IndexPosition& entry,
+                       IndexEntryReader& reader);
 
     // The control for the element the token source is on, at position p, or null (no control
     // for this element, or out of memory). The result carries a reference for the caller.
@@ -100,8 +101,8 @@ public:
     // FormLink face (the controls' view of the form).
     uint32_t FormId() override { return serial_; }
     ScriptObject* FormScriptObject() override { return this; }
-    void RunHandler(FormControl* control, const String& script, uint32_t eventId,
-                    uint32_t argument, const Rect* rect) override;
+    void RunHandler(FormControl* control, const String& script, uint32_t eventId, uint32_t argument,
+                    const Rect* rect) override;
     bool SubmitIfAutomatic(FormControl*) override { return AutoSubmit(); }
     void RemoveControl(FormControl* control) override;
     void OnControlChanged(FormControl*, uint32_t) override {}

@@ -171,20 +171,22 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
         switch (type) {
             case kText:
             case kPassword: {
-                auto* t = new (std::nothrow) TextEntryControl(formList_ ? formList_->GetOwnerContext()
-                                                                        : nullptr);
+                auto* t = new (std::nothrow)
+                    TextEntryControl(formList_ ? formList_->GetOwnerContext() : nullptr);
                 if (!t) return nullptr;
                 t->SetValue(value);
                 if (type == kPassword) t->SetPassword();
                 if (Has(source, kAttrDisabled)) t->SetEnabled(false);
                 if (source.GetAttributeValue(kAttrSize, v)) {
                     int64_t n = SignedValue(v);
-                    if (n > 0) t->SetSize(static_cast<uint32_t>(n > kMaxTextWidth ? kMaxTextWidth : n));
+                    if (n > 0)
+                        t->SetSize(static_cast<uint32_t>(n > kMaxTextWidth ? kMaxTextWidth : n));
                 }
                 if (source.GetAttributeValue(kAttrBorder, v)) t->SetFramed(v != 0);
                 if (source.GetAttributeValue(kAttrMaxLength, v)) t->SetMaxLength(v);
                 String restrict;
-                if (source.GetAttributeText(kAttrInputRestrict, restrict)) t->SetInputMode(restrict);
+                if (source.GetAttributeText(kAttrInputRestrict, restrict))
+                    t->SetInputMode(restrict);
                 control = t;
                 break;
             }
@@ -262,9 +264,9 @@ FormControl* Form::BuildSelect(TokenSource& source) {
     if (!spec.Read(source)) return nullptr;
     FormListOwner* owner = formList_ ? formList_->Owner() : nullptr;
     IconHost icons = formList_ ? formList_->UiContext() : IconHost{};
-    auto* select = new (std::nothrow) SelectControl(
-        layoutContext_, owner ? owner->Paths() : nullptr,
-        formList_ ? formList_->GetOwnerContext() : nullptr, icons);
+    auto* select =
+        new (std::nothrow) SelectControl(layoutContext_, owner ? owner->Paths() : nullptr,
+                                         formList_ ? formList_->GetOwnerContext() : nullptr, icons);
     if (!select) return nullptr;
     select->SetRows(static_cast<int32_t>(spec.rows));
     if (spec.hasWidth) select->SetColumns(static_cast<int32_t>(spec.width));

@@ -25,7 +25,9 @@ FormList::~FormList() {
     ScriptHeap::DetachObject(heap_, this);
 }
 
-TimerList* FormList::GetOwnerContext() const { return owner_ ? owner_->Timers() : nullptr; }
+TimerList* FormList::GetOwnerContext() const {
+    return owner_ ? owner_->Timers() : nullptr;
+}
 
 Form* FormList::At(int32_t i) const {
     const FormSlot* s = forms_.Get(i);
@@ -198,8 +200,8 @@ bool FormList::RunHandler(Form& form, const String& script, String* result) {
     return owner_ && owner_->RunHandler(&form, script, 0, result);
 }
 
-void FormList::FireControlHandler(FormControl* control, uint32_t /*eventId*/,
-                                  const String& script, uint32_t argument) {
+void FormList::FireControlHandler(FormControl* control, uint32_t /*eventId*/, const String& script,
+                                  uint32_t argument) {
     if (owner_) owner_->RunHandler(control, script, argument, nullptr);
 }
 

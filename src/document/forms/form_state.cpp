@@ -107,7 +107,8 @@ bool Form::Submit() {
         bool finished = writer->Finish();
         writer.reset();
         if (!finished) return false;
-        if (!silent && owner) owner->MessageBoxById(kStringInformation, kStringValidated, kMessageOk);
+        if (!silent && owner)
+            owner->MessageBoxById(kStringInformation, kStringValidated, kMessageOk);
         return true;
     }
     String query;

@@ -43,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(again.GetOrCreateForm(String(u"\x01"), tokens, 0, 1) != nullptr);
     Check(again.SaveState(twice, false));
     if (again.SavedStateCount() == kept)  // no second record of the form's name was taken
-        Check(twice.Size() == out.Size() &&
-              std::memcmp(twice.Data(), out.Data(), out.Size()) == 0);
+        Check(twice.Size() == out.Size() && std::memcmp(twice.Data(), out.Data(), out.Size()) == 0);
 
     return 0;
 }
