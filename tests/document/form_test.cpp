@@ -506,14 +506,26 @@ TEST(FormState, AStateRestoredUnderALiveControlWaitsForTheNewMarks) {
     TextEntryControl* a = Entry(f.Build(kTagInput, 0));
     a->RestoreState(String(u"two"));
     ByteStream s;
-    ASSERT_TRUE(f.form->SaveState(s, false));
+    ASSERT_TRUE(f.list.SaveState(s, false));
     a->RestoreState(String(u"three"));
     s.SetReadPosition(0);
-    ASSERT_TRUE(f.form->RestoreState(s));
+    // The side file is read after the page was laid out: the form takes its record at once.
+    ASSERT_TRUE(f.list.RestoreState(s));
+    EXPECT_EQ(f.list.SavedStateCount(), 0);
     EXPECT_EQ(N(a->Value()), "three");
     AreaArray marks;
     f.list.RestoreValues(marks);
     EXPECT_EQ(N(a->Value()), "two");
+}
+
+TEST(FormState, ARecordWithABadTagIsRefused) {
+    Fixture f(u"<form name=keep><input name=a value=1></form>");
+    ByteStream record;
+    StringPool pool(record);
+    pool.WriteString(String(u"keep"));
+    pool.PutTag(7);
+    record.SetReadPosition(0);
+    EXPECT_FALSE(f.form->RestoreState(record));
 }
 
 TEST(FormLifetime, ClearingADocumentKeepsPersistentFormsAndDetachesPageControls) {

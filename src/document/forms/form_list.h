@@ -93,7 +93,8 @@ public:
                             uint32_t argument);
 
     bool SaveState(ByteStream& stream, bool clearAfter);
-    // False on a short or corrupt stream; the records read whole before the fault are kept.
+    // Replaces the kept records by the stream's; forms already made take theirs at once. False
+    // on a short or corrupt stream; the records read whole before the fault are kept.
     bool RestoreState(ByteStream& stream);
     void TakeSavedState(Form& form);
     int32_t SavedStateCount() const { return savedStates_.Count(); }

@@ -157,8 +157,10 @@ bool Form::RestoreState(ByteStream& stream) {
     String name;
     if (!pool.ReadString(name)) return false;
     uint8_t tag = 0;
-    // Each field start moves the stream on, so the loop ends with the stream.
-    while (pool.GetTag(tag) && tag != kEnd) {
+    // A tag that is not 0, 1 or 2 ends the reading with false, like a short stream.
+    for (;;) {
+        if (!pool.GetTag(tag)) return false;
+        if (tag == kEnd) break;
         String field;
         if (!pool.ReadString(field)) return false;
         FormFieldEntry* entry = FindEntry(-1, field);
@@ -170,7 +172,9 @@ bool Form::RestoreState(ByteStream& stream) {
             if (at < 0) return false;
             entry = fields_.Get(at);
         }
-        while (pool.GetTag(tag) && tag != kEnd) {
+        for (;;) {
+            if (!pool.GetTag(tag)) return false;
+            if (tag == kEnd) break;
             String key;
             if (!pool.ReadString(key)) return false;
             if (!key.EqualsAscii("state")) continue;
@@ -228,6 +232,8 @@ bool FormList::RestoreState(ByteStream& stream) {
             return false;
         }
     }
+    // Forms already made take theirs now; their live controls get them with the next marks.
+    for (int32_t i = 0; i < forms_.Count(); ++i) TakeSavedState(*forms_.Get(i)->form);
     return stream.Ok();
 }
 
