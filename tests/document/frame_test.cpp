@@ -2,16 +2,21 @@
 
 #include <climits>
 #include <map>
+#include <memory>
 #include <vector>
 
+#include "bookfiles/book_document.h"
 #include "bookfiles/packed_tree.h"
+#include "bookfiles/palm_database.h"
 #include "document/frames/frame.h"
 #include "document/frames/frame_tree.h"
 #include "support/bookfiles/book_builder.h"
 
 namespace {
 
-String S(const char16_t* s) { return String(s); }
+String S(const char16_t* s) {
+    return String(s);
+}
 
 struct Leaf : Node {
     explicit Leaf(int* deleted = nullptr) : deleted(deleted) {}
@@ -153,10 +158,11 @@ TEST(FrameTakedown, DefaultListenerDeletesEachReportedChildOnceAndSparesSilentOn
     auto* f = new Frame;
     auto* nested = new Frame;
     Leaf kept(&deleted);
-    ASSERT_TRUE(f->AddChild(new Leaf(&deleted), S(u"a"), 1, FrameEntry::kShare, false, false, false));
+    ASSERT_TRUE(
+        f->AddChild(new Leaf(&deleted), S(u"a"), 1, FrameEntry::kShare, false, false, false));
     ASSERT_TRUE(f->AddChild(nested, S(u"n"), 1, FrameEntry::kShare, true, false, false));
-    ASSERT_TRUE(nested->AddChild(new Leaf(&deleted), S(u"b"), 1, FrameEntry::kShare, false, false,
-                                 false));
+    ASSERT_TRUE(
+        nested->AddChild(new Leaf(&deleted), S(u"b"), 1, FrameEntry::kShare, false, false, false));
     ASSERT_TRUE(f->AddChild(&kept, S(u"own"), 1, FrameEntry::kShare, false, true, false));
     f->DetachAll();
     EXPECT_EQ(deleted, 2);
@@ -279,7 +285,9 @@ struct TreeBytes {
     }
 };
 
-void Append(Bytes& to, const Bytes& b) { to.insert(to.end(), b.begin(), b.end()); }
+void Append(Bytes& to, const Bytes& b) {
+    to.insert(to.end(), b.begin(), b.end());
+}
 void Word(Bytes& to, uint32_t w) {
     for (int s = 24; s >= 0; s -= 8) to.push_back(static_cast<uint8_t>(w >> s));
 }
@@ -351,4 +359,49 @@ TEST(FrameTree, ChildBlocksThatLieAboutTheirLengthStayBounded) {
     BuildFrameTree(root, t.Cursor(), maker);  // either answer; it must end
     root.DetachAll();
     EXPECT_LE(maker.payloads.size(), static_cast<size_t>(kMaxFrameNodes));
+}
+
+TEST(FrameTree, AFixtureBooksFramesetLaysOutAtSeveralSizes) {
+    BookBuilder b;
+    b.text = ToBytes(SampleText(5000));
+    // Rows: a 20-pixel strip "top" showing position 300, then "main" taking the rest.
+    Bytes tree = TreeNode(0x0041, 0, 0, 0xFFFFFFFF, 2, 6);
+    Bytes top = TreeNode(0x0002, FrameEntry::kPixels, 20, 40);
+    Bytes main = TreeNode(0x0002, FrameEntry::kShare, 1, 45);
+    tree.insert(tree.end(), top.begin(), top.end());
+    tree.insert(tree.end(), main.begin(), main.end());
+    PutU16(tree, 3);
+    PutText(tree, "top");
+    PutU16(tree, 4);
+    PutText(tree, "main");
+    b.framesets = {FramesetSpec{100, tree, {2, 300, 0}}};
+    Bytes file = b.Build();
+    int error = 0;
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::OpenView(file.data(), file.size(), &error));
+    ASSERT_TRUE(db);
+    BookDocument book;
+    ASSERT_EQ(book.Open(db.get(), 0, 1252, 65002), 0);
+    PackedTree cursor;
+    uint8_t changed = 0;
+    uint32_t range[2] = {};
+    ASSERT_TRUE(book.RecordForPosition(200, &cursor, &changed, -1, range));
+
+    LeafMaker maker;
+    Frame root;
+    ASSERT_TRUE(BuildFrameTree(root, cursor, maker));
+    EXPECT_EQ(maker.payloads, (std::vector<uint32_t>{300, 0}));
+    auto* strip = static_cast<Leaf*>(root.FindByName(String(u"top")));
+    auto* body = static_cast<Leaf*>(root.FindByName(String(u"main")));
+    ASSERT_NE(strip, nullptr);
+    ASSERT_NE(body, nullptr);
+    for (Rect size : {Rect{0, 0, 240, 320}, Rect{0, 0, 480, 640}, Rect{0, 0, 320, 240}}) {
+        Rect out;
+        root.AdjustRect(out, size);
+        EXPECT_EQ(strip->rect.height, 20);
+        EXPECT_EQ(body->rect.y, 20);
+        EXPECT_EQ(body->rect.height, size.height - 20);
+        EXPECT_EQ(body->rect.width, size.width);
+    }
+    root.DetachAll();
+    EXPECT_EQ(maker.deleted, 2);
 }

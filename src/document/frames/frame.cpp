@@ -63,8 +63,8 @@ Frame::~Frame() {
     entries_.Destroy();
 }
 
-bool Frame::AddChild(Node* child, const String& name, uint32_t size, uint32_t unit,
-                     bool isFrameset, bool silent, bool measured) {
+bool Frame::AddChild(Node* child, const String& name, uint32_t size, uint32_t unit, bool isFrameset,
+                     bool silent, bool measured) {
     if (!child) return false;
     Frame* nested = nullptr;
     if (isFrameset) {
@@ -91,7 +91,9 @@ bool Frame::AddChild(Node* child, const String& name, uint32_t size, uint32_t un
     return true;
 }
 
-void Frame::DetachAll() { DetachEntries(false); }
+void Frame::DetachAll() {
+    DetachEntries(false);
+}
 
 void Frame::DetachEntries(bool destroying) {
     // The entries are taken out first: a listener may add children or destroy nodes.
@@ -121,7 +123,9 @@ void Frame::OnFrameRemoved(FrameEntry& /*entry*/, Node* child, bool /*isFrameset
     DeleteChild(child);
 }
 
-void Frame::DeleteChild(Node* child) { delete child; }
+void Frame::DeleteChild(Node* child) {
+    delete child;
+}
 
 void Frame::Relayout() {
     Rect out;
