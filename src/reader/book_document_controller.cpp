@@ -66,6 +66,7 @@ void BookDocumentController::Shutdown() {
         runStore_ = nullptr;
     }
     CloseDocument();
+    FreeRetired();
     history_.Clear();
     script_.reset();
     sink_ = nullptr;
@@ -95,13 +96,43 @@ bool BookDocumentController::MakeLayout() {
         DropLayout();
         return false;
     }
+    pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
+    if (pageView_) pageView_->AttachLayout(layout_);
     return true;
 }
 
 void BookDocumentController::DropLayout() {
-    if (resource_ && (layout_ || source_)) resource_->DestroyLayout(source_, layout_);
+    if (resource_ && (layout_ || source_ || pageView_)) {
+        Retired old;
+        old.resource = resource_;
+        old.source = source_;
+        old.layout = layout_;
+        old.view = std::move(pageView_);
+        bool parked = false;
+        try {
+            retired_.push_back(std::move(old));
+            resource_->AddRef();
+            parked = true;
+        } catch (const std::bad_alloc&) {
+        }
+        if (!parked) {
+            old.view.reset();
+            resource_->DestroyLayout(source_, layout_);
+        }
+    }
+    pageView_.reset();
     layout_ = nullptr;
     source_ = nullptr;
+}
+
+void BookDocumentController::FreeRetired() {
+    std::vector<Retired> old;
+    old.swap(retired_);
+    for (Retired& r : old) {
+        r.view.reset();
+        if (r.layout || r.source) r.resource->DestroyLayout(r.source, r.layout);
+        r.resource->Release();
+    }
 }
 
 bool BookDocumentController::SetDocument(Resource* document) {
@@ -212,6 +243,7 @@ bool BookDocumentController::ActivateLink(const String& url) {
 }
 
 bool BookDocumentController::NavigateTo(Location& location) {
+    FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);
     uint32_t oldMode = history_.GetMode();
@@ -416,7 +448,9 @@ bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayo
     if (view_ != kTextPage) return true;
     if (!layout_) return !fromLayout || true;
     uint32_t page = 0, start = 0;
-    if (!layout_->SaveCurrentPageState(page, start, entry.state)) return false;
+    bool saved = pageView_ ? pageView_->SaveState(page, start, entry.state)
+                           : layout_->SaveCurrentPageState(page, start, entry.state);
+    if (!saved) return false;
     entry.viewWord = page;
     entry.viewPosition = static_cast<int32_t>(start);
     return true;
@@ -434,8 +468,9 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
                                                stream.Remaining()))
         return false;
     rest.SetReadPosition(0);
-    return layout_->RestorePageState(entry.viewWord, static_cast<uint32_t>(entry.viewPosition),
-                                     rest);
+    uint32_t position = static_cast<uint32_t>(entry.viewPosition);
+    return pageView_ ? pageView_->RestoreState(entry.viewWord, position, rest)
+                     : layout_->RestorePageState(entry.viewWord, position, rest);
 }
 
 bool BookDocumentController::PushHistory(bool& pushed) {
@@ -484,6 +519,7 @@ bool BookDocumentController::StoreHistoryEntry() {
 }
 
 bool BookDocumentController::HistoryBack(bool libraryFallback) {
+    FreeRetired();
     if (history_.Position() > 0) {
         if (!SaveHistoryAtEnd() || history_.Position() == 0) return false;
         history_.SetPosition(history_.Position() - 1);
@@ -497,6 +533,7 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
 }
 
 bool BookDocumentController::HistoryForward() {
+    FreeRetired();
     if (!history_.CanForward() || !StoreHistoryEntry()) return false;
     history_.SetPosition(history_.Position() + 1);
     HistoryEntry entry(history_.Entry(history_.Position()));

@@ -11,6 +11,7 @@
 #include "document/location/location.h"
 #include "reader/document_controller.h"
 #include "reader/navigation_history.h"
+#include "reader/page_view_host.h"
 
 class AnnotationFile;
 class ConfigurationStore;
@@ -138,6 +139,11 @@ public:
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
     PageLayout* Layout() const { return layout_; }
+    // The page view element over the layout; null without one.
+    PositionViewElement* PageView() const { return pageView_.get(); }
+    ReaderController* Reader() const { return reader_; }
+    // Asks the drawing surface to repaint.
+    void Invalidate(bool full);
     Resource* Document() const { return resource_; }
     // The messages a failed open showed (string ids), for the window's message box.
     const std::vector<uint32_t>& Reports() const { return reports_; }
@@ -151,8 +157,10 @@ private:
     bool RunReference(const char16_t* name, int32_t length);
     bool MakeLayout();
     void DropLayout();
+    // Replaced page views and layouts are parked, not deleted: the view that asked for the
+    // navigation may still be running. They go at the start of the next navigation.
+    void FreeRetired();
     bool SaveAudioPosition();
-    void Invalidate(bool full);
 
     ScriptHeap* heap_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
@@ -174,6 +182,15 @@ private:
     AnnotationFile* annotations_ = nullptr;
     PageLayout* layout_ = nullptr;
     TokenSource* source_ = nullptr;
+    PageViewHost viewHost_{*this};
+    std::unique_ptr<PositionViewElement> pageView_;
+    struct Retired {
+        Resource* resource = nullptr;
+        TokenSource* source = nullptr;
+        PageLayout* layout = nullptr;
+        std::unique_ptr<PositionViewElement> view;
+    };
+    std::vector<Retired> retired_;
     NavigationHistory history_;
     // After a failed restore the fallback page is not saved over the stored position until the
     // reader moves.

@@ -15,6 +15,7 @@
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_services.h"
 #include "layout/page_layout.h"
+#include "layout/page_view.h"
 #include "library/paths/app_paths.h"
 #include "platform/shell/shell.h"
 #include "reader/book_document_controller.h"
@@ -404,6 +405,47 @@ TEST_F(DocumentControllerTest, AfterAFailedRestoreMovingSavesAgain) {
     uint32_t word = 0, position = 0;
     ASSERT_TRUE(side->GetReadingPosition(&word, &position, nullptr));
     EXPECT_EQ(position, static_cast<uint32_t>(start));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DocumentControllerTest, ThePageViewTurnsPagesThroughTheController) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    PositionViewElement* view = controller->PageView();
+    ASSERT_NE(view, nullptr);
+    int32_t first = controller->GetPageStart();
+    view->ExecuteCommand(kCmdNextPage, 0);
+    int32_t second = controller->GetPageStart();
+    EXPECT_GT(second, first);
+    view->ExecuteCommand(kCmdNextPage, 0);
+    EXPECT_GT(controller->GetPageStart(), second);
+    view->ExecuteCommand(kCmdPreviousPage, 0);
+    EXPECT_EQ(controller->GetPageStart(), second);
+}
+
+TEST_F(DocumentControllerTest, ThePageViewsOwnStateTravelsWithThePosition) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    controller->PageView()->OwnState().WriteWord32BE(0xFEEDF00D);
+    controller->Shutdown();
+    NewController();
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->GetPageStart(), start);
+    ByteStream& own = controller->PageView()->OwnState();
+    own.SetReadPosition(0);
+    uint32_t word = 0;
+    ASSERT_TRUE(own.ReadWord32BE(word));
+    EXPECT_EQ(word, 0xFEEDF00Du);
+}
+
+TEST_F(DocumentControllerTest, BackFromThePageViewUndoesALink) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    controller->PageView()->ExecuteCommand(kCmdBack, 0);
+    EXPECT_EQ(Current(), u"\\books\\a.prc");
 }
 
 }  // namespace
