@@ -10,8 +10,12 @@
 #include "database/resource.h"
 #include "database/sql_parser.h"
 #include "document/sources/document_loader.h"
+#include "document/sources/layout_services.h"
 #include "graphics/core/drawing_surface.h"
+#include "layout/page_canvas.h"
 #include "layout/page_layout.h"
+#include "core/platform_helpers.h"
+#include "platform/window/window.h"
 #include "platform/shell/shell.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
@@ -22,6 +26,19 @@
 #include "script/script_heap.h"
 
 namespace {
+// The drawing surface's child that has the controller paint the page under the other widgets.
+class PagePaintNode : public Widget {
+public:
+    explicit PagePaintNode(BookDocumentController& controller) : controller_(controller) {}
+    void Redraw(const Rect* area) override {
+        controller_.PaintPage();
+        Widget::Redraw(area);
+    }
+
+private:
+    BookDocumentController& controller_;
+};
+
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kBookmarksPage = 3;
 constexpr uint32_t kCouldNotOpen = 5028;
@@ -67,6 +84,9 @@ void BookDocumentController::Shutdown() {
     }
     CloseDocument();
     FreeRetired();
+    if (paintNode_) paintNode_->Detach();
+    paintNode_.reset();
+    canvas_.reset();
     history_.Clear();
     script_.reset();
     sink_ = nullptr;
@@ -82,6 +102,13 @@ void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& 
 
 bool BookDocumentController::MakeLayout() {
     DropLayout();
+    if (!layoutGc_ && surface_ && surface_->Window()) {
+        // In the program the page is measured and drawn on the window's own surface; before
+        // the window has its size the screen's work area stands in.
+        layoutGc_ = surface_;
+        if (!SurfaceViewport(viewport_)) Screen::GetWorkArea(viewport_);
+        viewport_.x = viewport_.y = 0;
+    }
     if (!resource_ || !layoutGc_) return false;
     if (!resource_->CreateLayout(source_, &layout_) || !layout_) {
         DropLayout();
@@ -98,7 +125,37 @@ bool BookDocumentController::MakeLayout() {
     }
     pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
     if (pageView_) pageView_->AttachLayout(layout_);
+    if (surface_ && layoutGc_ == surface_ && !paintNode_) {
+        paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
+        if (paintNode_ && !paintNode_->SetParent(surface_)) paintNode_.reset();
+    }
     return true;
+}
+
+bool BookDocumentController::SurfaceViewport(Rect& out) const {
+    RECT client{};
+    if (!surface_ || !surface_->Window() || !GetClientRect(surface_->Window(), &client))
+        return false;
+    Rect r = Rect::FromWinRect(client);
+    if (r.width <= 0 || r.height <= 0) return false;
+    out = r;
+    return true;
+}
+
+void BookDocumentController::PaintPage() {
+    if (!layout_ || view_ != kTextPage || !layoutGc_) return;
+    Rect now;
+    if (layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, viewport_)) {
+        // The window changed size: the same text starts the page laid out anew.
+        uint32_t start = layout_->CurrentPageStart();
+        viewport_ = now;
+        layout_->SetViewport(viewport_);
+        layout_->Relayout();
+        if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
+    }
+    if (!canvas_) canvas_.emplace(layoutGc_);
+    layout_->SetCanvas(&*canvas_);
+    layout_->DrawPage(true);
 }
 
 void BookDocumentController::DropLayout() {
@@ -433,7 +490,8 @@ void BookDocumentController::ReloadAnnotations() {
 }
 
 void BookDocumentController::Invalidate(bool full) {
-    if (surface_) surface_->Redraw(nullptr);
+    // The page is drawn again at the next paint.
+    if (surface_) surface_->InvalidateRect(nullptr);
     (void)full;
 }
 
@@ -820,14 +878,58 @@ bool BookDocumentController::ClearGlobalRecordSet() {
 
 bool BookDocumentController::ExecuteCommand(int32_t id) {
     switch (id) {
-        case 22: return HistoryBack(true);
-        case 23: return HistoryForward();
-        default: return false;
+        case 22: return HistoryForward();
+        case 23: return HistoryBack(true);
+        default: break;
     }
+    // Everything else is the page view's.
+    if (!pageView_ || view_ != kTextPage || id < 0) return false;
+    pageView_->ExecuteCommand(static_cast<uint32_t>(id), 0);
+    return true;
 }
 
 void BookDocumentController::NotifyCommand(int32_t id) {
     if (sink_) sink_->OnCommandNotice(this, id, cookie_);
+}
+
+namespace {
+
+class OwningPageLayout final : public PageLayout {
+public:
+    explicit OwningPageLayout(BookLayoutTraits* traits) : PageLayout(traits), traits_(traits) {}
+
+private:
+    std::unique_ptr<BookLayoutTraits> traits_;
+};
+
+class ReaderLayoutEngine final : public LayoutEngineFactory {
+public:
+    PageLayout* CreatePageLayout(BookLayoutTraits* traits) override {
+        auto* layout = new (std::nothrow) OwningPageLayout(traits);
+        if (!layout) delete traits;
+        return layout;
+    }
+    void SetSource(PageLayout* layout, TokenSource* source) override { layout->SetSource(source); }
+    void SetPlainTextOption(PageLayout*, bool) override {}
+    void DestroyPageLayout(PageLayout* layout) override {
+        if (!layout) return;
+        layout->Clear();
+        delete layout;
+    }
+    Searcher* CreateSearcher(DocumentSource*, bool) override { return nullptr; }
+};
+
+}  // namespace
+
+BookDocumentControllerFactory::BookDocumentControllerFactory() {
+    if (!LayoutEngineFactory::installed) {
+        engine_.reset(new (std::nothrow) ReaderLayoutEngine());
+        if (engine_) LayoutEngineFactory::Install(engine_.get());
+    }
+}
+
+BookDocumentControllerFactory::~BookDocumentControllerFactory() {
+    if (engine_ && LayoutEngineFactory::installed == engine_.get()) LayoutEngineFactory::Install(nullptr);
 }
 
 DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {

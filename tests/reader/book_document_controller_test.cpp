@@ -26,27 +26,6 @@
 
 namespace {
 
-// A plain page layout engine, as the page view installs one; the layout keeps the traits.
-class OwningLayout : public PageLayout {
-public:
-    explicit OwningLayout(BookLayoutTraits* traits) : PageLayout(traits), traits_(traits) {}
-
-private:
-    std::unique_ptr<BookLayoutTraits> traits_;
-};
-
-class PlainFactory : public LayoutEngineFactory {
-public:
-    PageLayout* CreatePageLayout(BookLayoutTraits* traits) override { return new OwningLayout(traits); }
-    void SetSource(PageLayout* layout, TokenSource* source) override { layout->SetSource(source); }
-    void SetPlainTextOption(PageLayout*, bool) override {}
-    void DestroyPageLayout(PageLayout* layout) override {
-        layout->Clear();
-        delete layout;
-    }
-    Searcher* CreateSearcher(DocumentSource*, bool) override { return nullptr; }
-};
-
 std::u16string U(const String& s) { return std::u16string(s.Data(), static_cast<size_t>(s.Length())); }
 
 class CountingMessages : public LoaderMessages {
@@ -58,7 +37,7 @@ public:
 struct DocumentControllerTest : ::testing::Test {
     DocumentControllerTest() {
         EXPECT_TRUE(device.ok());
-        LayoutEngineFactory::Install(&factory);
+        EXPECT_NE(LayoutEngineFactory::installed, nullptr);  // the controllers' factory's
         canvas = fvt::test::NewContextCanvas(240, 320);
         loader = std::make_unique<DocumentLoader>(7);
         loader->SetOptions(&paths, nullptr, nullptr);
@@ -70,11 +49,10 @@ struct DocumentControllerTest : ::testing::Test {
         controller.reset();
         loader.reset();
         fvt::test::DeleteContextCanvas(canvas);
-        LayoutEngineFactory::Install(nullptr);
     }
 
     void NewController() {
-        controller = std::make_unique<BookDocumentController>();
+        controller.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
         controller->SetDocumentLoader(loader.get());
         controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
     }
@@ -93,7 +71,7 @@ struct DocumentControllerTest : ::testing::Test {
     }
 
     fvt::test::TempDevice device;
-    PlainFactory factory;
+    BookDocumentControllerFactory factory;
     fvt::test::ContextCanvas* canvas = nullptr;
     AppPaths paths{Text(), nullptr};
     CountingMessages messages;
@@ -446,6 +424,53 @@ TEST_F(DocumentControllerTest, BackFromThePageViewUndoesALink) {
     ASSERT_TRUE(Open(u"\\books\\b.prc"));
     controller->PageView()->ExecuteCommand(kCmdBack, 0);
     EXPECT_EQ(Current(), u"\\books\\a.prc");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DocumentControllerTest, WindowCommandsGoBackForwardAndToThePageView) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    int32_t first = controller->GetPageStart();
+    EXPECT_TRUE(controller->ExecuteCommand(66));  // the page view's next page
+    EXPECT_GT(controller->GetPageStart(), first);
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    EXPECT_TRUE(controller->ExecuteCommand(23));
+    EXPECT_EQ(Current(), u"\\books\\a.prc");
+    EXPECT_GT(controller->GetPageStart(), first);
+    EXPECT_TRUE(controller->ExecuteCommand(22));
+    EXPECT_EQ(Current(), u"\\books\\b.prc");
+    EXPECT_FALSE(controller->ExecuteCommand(22));  // nothing ahead
+}
+
+}  // namespace
+
+namespace {
+
+class OtherEngine : public LayoutEngineFactory {
+public:
+    PageLayout* CreatePageLayout(BookLayoutTraits*) override { return nullptr; }
+    void SetSource(PageLayout*, TokenSource*) override {}
+    void SetPlainTextOption(PageLayout*, bool) override {}
+    void DestroyPageLayout(PageLayout*) override {}
+    Searcher* CreateSearcher(DocumentSource*, bool) override { return nullptr; }
+};
+
+TEST(ControllerFactory, KeepsAnInstalledLayoutEngine) {
+    OtherEngine other;
+    LayoutEngineFactory::Install(&other);
+    {
+        BookDocumentControllerFactory factory;
+        EXPECT_EQ(LayoutEngineFactory::installed, &other);
+    }
+    EXPECT_EQ(LayoutEngineFactory::installed, &other);
+    LayoutEngineFactory::Install(nullptr);
+    {
+        BookDocumentControllerFactory factory;
+        EXPECT_NE(LayoutEngineFactory::installed, nullptr);
+    }
+    EXPECT_EQ(LayoutEngineFactory::installed, nullptr);  // its own engine goes with it
 }
 
 }  // namespace
