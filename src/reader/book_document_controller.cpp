@@ -34,6 +34,8 @@ public:
         controller_.PaintPage();
         Widget::Redraw(area);
     }
+    // The page covers the whole surface.
+    bool HitTest(const Rect&) override { return true; }
 
 private:
     BookDocumentController& controller_;
@@ -125,9 +127,13 @@ bool BookDocumentController::MakeLayout() {
     }
     pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
     if (pageView_) pageView_->AttachLayout(layout_);
-    if (surface_ && layoutGc_ == surface_ && !paintNode_) {
-        paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
-        if (paintNode_ && !paintNode_->SetParent(surface_)) paintNode_.reset();
+    if (surface_ && layoutGc_ == surface_) {
+        if (!paintNode_) {
+            paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
+            if (paintNode_ && !paintNode_->SetParent(surface_)) paintNode_.reset();
+        }
+        // The element takes the keys of the page.
+        if (pageView_ && pageView_->SetParent(surface_)) pageView_->Focus();
     }
     return true;
 }
@@ -155,7 +161,7 @@ void BookDocumentController::PaintPage() {
     }
     if (!canvas_) canvas_.emplace(layoutGc_);
     layout_->SetCanvas(&*canvas_);
-    layout_->DrawPage(true);
+    layout_->PaintCurrentPage(true);
 }
 
 void BookDocumentController::DropLayout() {
@@ -165,6 +171,8 @@ void BookDocumentController::DropLayout() {
         old.source = source_;
         old.layout = layout_;
         old.view = std::move(pageView_);
+        // Out of the widget tree now; deleted later (it may be running).
+        if (old.view) old.view->Detach();
         bool parked = false;
         try {
             retired_.push_back(std::move(old));
