@@ -64,6 +64,19 @@ struct DocumentControllerTest : ::testing::Test {
         if (l && l->ToFileName(file)) file.ToWide(s);
         return U(s);
     }
+    // Book A's side file with a position whose state the view cannot take (another version);
+    // a fresh controller follows.
+    void StoreUnreadablePosition() {
+        AnnotationFile side;
+        ASSERT_TRUE(Open(u"\\books\\a.prc"));  // makes the side file
+        controller->Shutdown();
+        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
+        const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
+        ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
+        ASSERT_EQ(side.Flush(), 0);
+        side.Close();
+        NewController();
+    }
     std::unique_ptr<AnnotationFile> SideFile(const char* book) {
         auto f = std::make_unique<AnnotationFile>();
         if (f->OpenExisting(book, 1) != 0) return nullptr;
@@ -340,17 +353,7 @@ TEST_F(StartTest, TheLibraryWantedAtStartUpWins) {
 namespace {
 
 TEST_F(DocumentControllerTest, AFailedRestoreDoesNotOverwriteTheStoredPosition) {
-    {
-        AnnotationFile side;
-        ASSERT_TRUE(Open(u"\\books\\a.prc"));  // makes the side file
-        controller->Shutdown();
-        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
-        // A state of another version: the view cannot take it.
-        const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
-        ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
-        ASSERT_EQ(side.Flush(), 0);
-    }
-    NewController();
+    ASSERT_NO_FATAL_FAILURE(StoreUnreadablePosition());
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
               controller->Layout()->FirstPageStart());
@@ -364,16 +367,7 @@ TEST_F(DocumentControllerTest, AFailedRestoreDoesNotOverwriteTheStoredPosition) 
 }
 
 TEST_F(DocumentControllerTest, AfterAFailedRestoreMovingSavesAgain) {
-    {
-        AnnotationFile side;
-        ASSERT_TRUE(Open(u"\\books\\a.prc"));
-        controller->Shutdown();
-        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
-        const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
-        ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
-        ASSERT_EQ(side.Flush(), 0);
-    }
-    NewController();
+    ASSERT_NO_FATAL_FAILURE(StoreUnreadablePosition());
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     ASSERT_TRUE(controller->StepPage(2));
     int32_t start = controller->GetPageStart();
