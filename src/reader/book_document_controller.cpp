@@ -12,6 +12,8 @@
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/cover_view.h"
+#include "layout/inline_objects.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "core/platform_helpers.h"
@@ -39,6 +41,25 @@ public:
 
 private:
     BookDocumentController& controller_;
+};
+
+// The cover's picture: a book picture drawn to the size the cover view gives it.
+class CoverPicture final : public DrawablePicture {
+public:
+    explicit CoverPicture(ImageObject* image) : image_(image) {}
+    bool GetSize(int32_t& width, int32_t& height, uint32_t& extra) override {
+        width = image_->NaturalWidth();
+        height = image_->NaturalHeight();
+        extra = 0;
+        return width > 0 && height > 0;
+    }
+    bool Draw(GraphicsContext& gc, const Rect& r, uint32_t /*flag*/) override {
+        return image_->Draw(&gc, r, nullptr);
+    }
+
+private:
+    ~CoverPicture() override { image_->Release(); }
+    ImageObject* image_;
 };
 
 constexpr uint32_t kLibraryPage = 1;
@@ -190,7 +211,49 @@ void BookDocumentController::DropLayout() {
     source_ = nullptr;
 }
 
+bool BookDocumentController::ShowCover() {
+    // Outside a window there is nothing to draw: the cover counts as shown.
+    if (!surface_ || layoutGc_ != surface_) return true;
+    if (cover_) return true;
+    if (!resource_) return false;
+    int32_t record = OpeningRules::CoverRecord(resource_->GetDocument());
+    ImageObject* image = record > 0 ? ImageObject::FromRecord(resource_, &location_, record) : nullptr;
+    if (!image) return false;
+    auto* picture = new (std::nothrow) CoverPicture(image);
+    if (!picture) {
+        image->Release();
+        return false;
+    }
+    cover_.reset(new (std::nothrow) CoverView(surface_, reader_ ? reader_->GetLink() : nullptr));
+    if (!cover_ || cover_->SetPicture(picture)) {  // true: no picture taken
+        cover_.reset();
+        return false;
+    }
+    if (!cover_->SetParent(surface_)) {
+        cover_.reset();
+        return false;
+    }
+    Rect placed;
+    cover_->AdjustRect(placed, viewport_);
+    cover_->Focus();
+    return true;
+}
+
+void BookDocumentController::LeaveCover() {
+    if (!cover_) return;
+    // The cover may be the caller (its keys leave it): out of the tree now, deleted later.
+    cover_->Detach();
+    try {
+        retiredCovers_.push_back(std::move(cover_));
+    } catch (const std::bad_alloc&) {
+        cover_.reset();
+    }
+    cover_.reset();
+    if (pageView_ && pageView_->Parent()) pageView_->Focus();
+}
+
 void BookDocumentController::FreeRetired() {
+    retiredCovers_.clear();
     std::vector<Retired> old;
     old.swap(retired_);
     for (Retired& r : old) {
@@ -228,6 +291,7 @@ bool BookDocumentController::SetDocument(Resource* document) {
 void BookDocumentController::CloseDocument() {
     if (!resource_) return;
     SaveReadingPosition(true);
+    LeaveCover();
     // The book script's record set reads this book's tables.
     ClearGlobalRecordSet();
     DropLayout();
@@ -254,8 +318,15 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     // Leaving a page for another view keeps where the reader or listener was.
     if (view_ == kAudioView && !(anchor == current_)) SaveAudioPosition();
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
+    if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
     if (anchor.EqualsAscii("$cover")) {
         if (!OpeningRules::HasCover(resource_->GetDocument())) {
+            current_.SetEmpty();
+            view_ = kTextPage;
+            return true;
+        }
+        // In a window a cover that cannot be shown gives way to the text.
+        if (!ShowCover()) {
             current_.SetEmpty();
             view_ = kTextPage;
             return true;

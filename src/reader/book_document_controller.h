@@ -20,6 +20,7 @@ class ConfigurationStore;
 class GraphicsContext;
 class IndexQuery;
 class LayoutEngineFactory;
+class CoverView;
 class ScriptContext;
 class PageLayout;
 class Resource;
@@ -171,6 +172,10 @@ private:
     // Replaced page views and layouts are parked, not deleted: the view that asked for the
     // navigation may still be running. They go at the start of the next navigation.
     void FreeRetired();
+    // The cover page in the window (a CoverView over the cover picture); false when a window
+    // cannot show it.
+    bool ShowCover();
+    void LeaveCover();
     // The drawing surface's client area; false before the window has a size.
     bool SurfaceViewport(Rect& out) const;
     bool SaveAudioPosition();
@@ -207,6 +212,8 @@ private:
         std::unique_ptr<PositionViewElement> view;
     };
     std::vector<Retired> retired_;
+    std::unique_ptr<CoverView> cover_;
+    std::vector<std::unique_ptr<CoverView>> retiredCovers_;
     NavigationHistory history_;
     // After a failed restore the fallback page is not saved over the stored position until the
     // reader moves.

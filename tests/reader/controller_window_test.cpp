@@ -110,3 +110,20 @@ TEST_F(ControllerWindowTest, ThePageViewHasTheFocusAndLeavesWithItsBook) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ControllerWindowTest, ACoverShowsItsPictureAndTheKeysLeaveItForTheText) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kCoverView);
+    Repaint();
+    // The red picture, scaled to fit and centred.
+    EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
+    controller->StepPage(2);
+    Repaint();
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_NE(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
+    EXPECT_TRUE(controller->PageView()->IsFocused());
+}
+
+}  // namespace
