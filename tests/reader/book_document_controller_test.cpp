@@ -77,6 +77,14 @@ struct DocumentControllerTest : ::testing::Test {
         side.Close();
         NewController();
     }
+    // The covered book read to its third page, then its cover shown; start is that page's.
+    void LookAtTheCoverFromPageThree(int32_t& start) {
+        ASSERT_TRUE(Open(u"\\books\\covered.prc"));
+        controller->StepPage(2);
+        ASSERT_TRUE(controller->StepPage(2));
+        start = controller->GetPageStart();
+        ASSERT_TRUE(controller->OpenReference(String(u"$cover")));
+    }
     std::unique_ptr<AnnotationFile> SideFile(const char* book) {
         auto f = std::make_unique<AnnotationFile>();
         if (f->OpenExisting(book, 1) != 0) return nullptr;
@@ -157,11 +165,8 @@ TEST_F(DocumentControllerTest, ABookWithAStartReferenceOpensThere) {
 }
 
 TEST_F(DocumentControllerTest, LookingAtTheCoverKeepsTheStoredTextPosition) {
-    ASSERT_TRUE(Open(u"\\books\\covered.prc"));
-    controller->StepPage(2);
-    ASSERT_TRUE(controller->StepPage(2));
-    int32_t start = controller->GetPageStart();
-    ASSERT_TRUE(controller->OpenReference(String(u"$cover")));
+    int32_t start = -1;
+    ASSERT_NO_FATAL_FAILURE(LookAtTheCoverFromPageThree(start));
     controller->Shutdown();
     NewController();
     ASSERT_TRUE(Open(u"\\books\\covered.prc"));
@@ -170,11 +175,8 @@ TEST_F(DocumentControllerTest, LookingAtTheCoverKeepsTheStoredTextPosition) {
 }
 
 TEST_F(DocumentControllerTest, RefreshFromTheCoverKeepsThePage) {
-    ASSERT_TRUE(Open(u"\\books\\covered.prc"));
-    controller->StepPage(2);
-    ASSERT_TRUE(controller->StepPage(2));
-    int32_t start = controller->GetPageStart();
-    ASSERT_TRUE(controller->OpenReference(String(u"$cover")));
+    int32_t start = -1;
+    ASSERT_NO_FATAL_FAILURE(LookAtTheCoverFromPageThree(start));
     controller->Refresh();
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     EXPECT_EQ(controller->GetPageStart(), start);
