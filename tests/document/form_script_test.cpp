@@ -7,11 +7,9 @@
 
 #include "document/forms/form.h"
 #include "document/forms/form_list.h"
-#include "document/markup/attribute_value.h"
-#include "document/markup/html_tokenizer.h"
 #include "graphics/controls/text_entry_control.h"
 #include "script/script_test_util.h"
-#include "support/document/memory_document.h"
+#include "support/document/markup_page.h"
 
 namespace {
 
@@ -38,9 +36,7 @@ struct ScriptOwner : FormListOwner {
 };
 
 struct ScriptedPage {
-    explicit ScriptedPage(const std::u16string& markup) : doc(u"<html><body>" + markup) {
-        AttributeValue::Install();
-        tokens.Attach(&doc, 0);
+    explicit ScriptedPage(const std::u16string& markup) : page(markup) {
         list.SetOwner(&owner);
         uint32_t at = 0;
         if (To(kTagForm, 0, at)) {
@@ -55,21 +51,11 @@ struct ScriptedPage {
     ~ScriptedPage() {
         for (FormControl* c : controls) c->Release();
     }
-    bool To(uint32_t id, int n, uint32_t& at) {
-        tokens.Start(0, false);
-        for (int guard = 0; guard < 10000; ++guard) {
-            uint32_t k = tokens.NextToken();
-            if (k == kTokenEnd) return false;
-            bool e = false, m = false;
-            if (k != kTokenTag || tokens.GetTag(e, m) != id || e || n-- > 0) continue;
-            return tokens.GetPosition(at);
-        }
-        return false;
-    }
+    bool To(uint32_t id, int n, uint32_t& at) { return page.To(id, n, &at); }
     TextEntryControl* Entry(size_t i) { return dynamic_cast<TextEntryControl*>(controls.at(i)); }
 
-    MemoryDocument doc;
-    HtmlTokenizer tokens{true};
+    MarkupPage page;
+    HtmlTokenizer& tokens = page.tokens;
     ScriptOwner owner;
     FormList list;
     Form* form = nullptr;

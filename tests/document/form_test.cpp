@@ -16,7 +16,7 @@
 #include "graphics/controls/select_control.h"
 #include "graphics/controls/text_entry_control.h"
 #include "script/script_names.h"
-#include "support/document/memory_document.h"
+#include "support/document/markup_page.h"
 #include "support/platform/temp_device.h"
 #include "token_dump.h"
 
@@ -30,33 +30,7 @@ std::string N(const String& s) {
     return Narrow(s);
 }
 
-// A page of markup with a tokenizer that can be moved to the n-th start tag of an element.
-struct Page {
-    explicit Page(std::u16string text) : doc(u"<html><body>" + std::move(text)) {
-        AttributeValue::Install();
-        tokens.Attach(&doc, 0);
-        tokens.Start(0, false);
-    }
-    // Leaves the tokenizer on the n-th (0-based) start tag `id`; its position goes to `at`.
-    bool To(uint32_t id, int n, uint32_t* at = nullptr) {
-        tokens.Start(0, false);
-        for (int guard = 0; guard < 100000; ++guard) {
-            uint32_t k = tokens.NextToken();
-            if (k == kTokenEnd) return false;
-            if (k != kTokenTag) continue;
-            bool e = false, m = false;
-            if (tokens.GetTag(e, m) != id || e) continue;
-            if (n-- > 0) continue;
-            uint32_t p = 0;
-            tokens.GetPosition(p);
-            if (at) *at = p;
-            return true;
-        }
-        return false;
-    }
-    MemoryDocument doc;
-    HtmlTokenizer tokens{true};
-};
+using Page = MarkupPage;
 
 struct Owner : FormListOwner {
     std::vector<std::string> handlers;
