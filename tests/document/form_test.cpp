@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,10 @@ struct Owner : FormListOwner {
     std::vector<std::string> links;
     std::vector<int32_t> messages;
     std::string answer = "true";
+    std::function<void()> during;  // what the handler does besides answering
     bool RunHandler(ScriptObject*, const String& script, uint32_t, String* result) override {
         handlers.push_back(N(script));
+        if (during) during();
         if (result) *result = String(std::u16string(answer.begin(), answer.end()).c_str());
         return true;
     }
@@ -306,6 +309,27 @@ TEST(FormScript, ACancellingSubmitHandlerKeepsTheUsersInput) {
     ASSERT_EQ(f.owner.links.size(), 1u);
     EXPECT_EQ(f.owner.links[0], "result.htm?q=typed");
     EXPECT_EQ(N(q->Value()), "");
+}
+
+TEST(FormScript, AHandlerThatClosesTheDocumentEndsTheSubmissionQuietly) {
+    Fixture f(
+        u"<form name=f action=r.htm onsubmit=leave() onreset=leave()><input name=q>"
+        u"</form>");
+    FormControl* q = f.Build(kTagInput, 0);
+    f.built.clear();
+    f.owner.during = [&] { f.list.Clear(0); };
+    ScriptMemberRef submit;
+    ScriptName name;
+    name.id = 78;
+    int err = 0;
+    ScriptValue v;
+    Form* form = f.form;
+    ASSERT_EQ(form->Resolve(&err, name, &submit, false), 0);
+    EXPECT_EQ(form->Call(&err, &submit, 0, nullptr, &v), 0);  // returns without the form
+    EXPECT_EQ(f.list.Count(), 0);
+    EXPECT_TRUE(f.owner.links.empty());
+    EXPECT_EQ(q->Form(), nullptr);
+    q->Release();
 }
 
 TEST(FormScript, ResetWithoutAControlParentRestoresDefaults) {
