@@ -6,6 +6,7 @@
 #include "core/byte_stream.h"
 #include "document/markup/link_target.h"
 #include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/state_words.h"
 #include "library/paths/app_paths.h"
 
 namespace {
@@ -14,18 +15,6 @@ constexpr uint32_t kNoTarget = 0xFFFFFFFFu;
 constexpr uint32_t kNoRow = 0xFFFFFFFFu;
 // A saved row is at least its six words.
 constexpr uint32_t kRowWords = 6;
-
-void PutWord(ByteStream& out, uint32_t v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                    static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
-    out.WriteBytes(b, 4);
-}
-
-uint32_t GetWord(ByteStream& in) {
-    uint8_t b[4] = {};
-    if (!in.ReadBytes(b, 4)) return 0;
-    return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
-}
 
 void PutText(ByteStream& out, const String& s) {
     for (int32_t i = 0; i < s.Length(); ++i) {
@@ -353,28 +342,28 @@ bool ListPopup::SaveState() {
 bool ListPopup::WriteState(ByteStream& out) {
     if (flags_ & kUnbounded || !out.Reserve(36)) return false;
     for (int i = 0; i < 3; ++i) out.WriteBytes(kMarker, 4);
-    PutWord(out, static_cast<uint32_t>(anchor_.x));
-    PutWord(out, static_cast<uint32_t>(anchor_.y));
-    PutWord(out, centred_);
-    PutWord(out, flags_);
-    PutWord(out, static_cast<uint32_t>(heading_.Length()));
-    PutWord(out, static_cast<uint32_t>(footer_.Length()));
+    StateWords::Put(out, static_cast<uint32_t>(anchor_.x));
+    StateWords::Put(out, static_cast<uint32_t>(anchor_.y));
+    StateWords::Put(out, centred_);
+    StateWords::Put(out, flags_);
+    StateWords::Put(out, static_cast<uint32_t>(heading_.Length()));
+    StateWords::Put(out, static_cast<uint32_t>(footer_.Length()));
     PutText(out, heading_);
     PutText(out, footer_);
     PadTo4(out);
     PopupRows* rows = list_->RowSource();
     uint32_t n = rows ? static_cast<uint32_t>(rows->RowCount()) : 0;
-    PutWord(out, n);
+    StateWords::Put(out, n);
     for (uint32_t i = 0; i < n; ++i) {
         const SortedRecordSet::Row* row = rows->RowAt(static_cast<int32_t>(i));
         RecordPosition pos = RecordPosition::At(static_cast<int32_t>(i));
         LinkTarget* target = rows->GetLinkTarget(pos);
         String link = target ? target->text : String();
-        PutWord(out, static_cast<uint32_t>(row->secondNumber) << 16 | row->firstNumber);
-        PutWord(out, target ? target->number : kNoTarget);
-        PutWord(out, static_cast<uint32_t>(link.Length()));
-        PutWord(out, static_cast<uint32_t>(row->first.Length()));
-        PutWord(out, static_cast<uint32_t>(row->second.Length()));
+        StateWords::Put(out, static_cast<uint32_t>(row->secondNumber) << 16 | row->firstNumber);
+        StateWords::Put(out, target ? target->number : kNoTarget);
+        StateWords::Put(out, static_cast<uint32_t>(link.Length()));
+        StateWords::Put(out, static_cast<uint32_t>(row->first.Length()));
+        StateWords::Put(out, static_cast<uint32_t>(row->second.Length()));
         PutText(out, link);
         PutText(out, row->first);
         PutText(out, row->second);
@@ -382,10 +371,10 @@ bool ListPopup::WriteState(ByteStream& out) {
         if (target) target->Release();
     }
     const RecordPosition& top = list_->List()->TopPosition();
-    PutWord(out, top.IsRow() ? top.value : 0);
+    StateWords::Put(out, top.IsRow() ? top.value : 0);
     // The current record (not its place on the page), so that it survives a different top.
     RecordPosition current;
-    PutWord(out, list_->List()->GetCurrentItemExtent(current) ? current.value : kNoRow);
+    StateWords::Put(out, list_->List()->GetCurrentItemExtent(current) ? current.value : kNoRow);
     return out.Ok();
 }
 
@@ -394,12 +383,12 @@ bool ListPopup::RestoreState(ByteStream& in) {
     if (in.Remaining() < 12 + 24 || !in.ReadBytes(marker, 12)) return false;
     for (int i = 0; i < 3; ++i)
         if (std::memcmp(marker + 4 * i, kMarker, 4) != 0) return false;
-    int32_t x = static_cast<int32_t>(GetWord(in));
-    int32_t y = static_cast<int32_t>(GetWord(in));
-    bool centred = GetWord(in) != 0;
-    uint32_t flags = GetWord(in);
-    uint32_t h = GetWord(in);
-    uint32_t f = GetWord(in);
+    int32_t x = static_cast<int32_t>(StateWords::Get(in));
+    int32_t y = static_cast<int32_t>(StateWords::Get(in));
+    bool centred = StateWords::Get(in) != 0;
+    uint32_t flags = StateWords::Get(in);
+    uint32_t h = StateWords::Get(in);
+    uint32_t f = StateWords::Get(in);
     if (!in.Ok()) return false;
     SetFlags(flags);
     SetAnchor(Point{x, y}, centred);
@@ -409,14 +398,14 @@ bool ListPopup::RestoreState(ByteStream& in) {
     if (!GetText(in, f, text)) return false;
     SetFooter(text);
     in.AlignReadPosition(4);
-    uint32_t n = GetWord(in);
+    uint32_t n = StateWords::Get(in);
     if (!in.Ok()) return false;
     auto* rows = new PopupRows;
     bool ok = n <= in.Remaining() / (kRowWords * 4);
     for (uint32_t i = 0; ok && i < n; ++i) {
-        uint32_t numbers = GetWord(in);
-        uint32_t number = GetWord(in);
-        uint32_t a = GetWord(in), b = GetWord(in), c = GetWord(in);
+        uint32_t numbers = StateWords::Get(in);
+        uint32_t number = StateWords::Get(in);
+        uint32_t a = StateWords::Get(in), b = StateWords::Get(in), c = StateWords::Get(in);
         SortedRecordSet::Row row;
         String link;
         ok = in.Ok() && GetText(in, a, link) && GetText(in, b, row.first) &&
@@ -438,15 +427,15 @@ bool ListPopup::RestoreState(ByteStream& in) {
     SetRecordSet(rows);
     rows->Release();
     if (!ok) return false;
-    uint32_t first = GetWord(in);
-    uint32_t current = GetWord(in);
+    uint32_t first = StateWords::Get(in);
+    uint32_t current = StateWords::Get(in);
     if (!in.Ok()) return false;
     uint32_t count = static_cast<uint32_t>(list_->RowSource()->RowCount());
     if (first < count) {
         ByteStream top;
-        PutWord(top, first);
-        PutWord(top, ListControl::kNoRow);
-        PutWord(top, 1);
+        StateWords::Put(top, first);
+        StateWords::Put(top, ListControl::kNoRow);
+        StateWords::Put(top, 1);
         list_->List()->RestoreState(top);
     }
     if (current < count) list_->SetRestore(current);
