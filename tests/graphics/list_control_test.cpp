@@ -22,10 +22,15 @@ class ListHolder : public Widget {
 public:
     void ExecuteCommand(uint32_t command, uint32_t argument) override {
         ++commands;
+        if (onCommand) {
+            onCommand();
+            return;
+        }
         if (list) list->ExecuteCommand(command, argument);
     }
     ListControl* list = nullptr;
     int commands = 0;
+    std::function<void()> onCommand;
 };
 
 class Client : public ListClient {
@@ -184,6 +189,23 @@ TEST_F(ListTest, CommandsGoToTheParentInStyleZero) {
     EXPECT_EQ(holder->commands, 1);
     EXPECT_GT(Top(), 0);
     list->Detach();
+    delete holder;
+}
+
+TEST_F(ListTest, AParentThatClosesTheListOnAPagingCommandIsSafe) {
+    auto* holder = new ListHolder;
+    holder->SetParent(surface.get());
+    Make(100, 0);
+    list->SetParent(holder);
+    holder->onCommand = [this] {
+        delete list;
+        list = nullptr;
+    };
+    auto* doomed = list;
+    InputEvent e = InputEvent::Key(kKeyPageDown);
+    EXPECT_FALSE(doomed->HandleEvent(e));
+    EXPECT_EQ(list, nullptr);
+    EXPECT_EQ(holder->commands, 1);
     delete holder;
 }
 
