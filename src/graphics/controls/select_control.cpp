@@ -499,6 +499,8 @@ SelectControl::SelectControl(DrawingSurface* surface, const AppPaths* paths, Tim
 }
 
 SelectControl::~SelectControl() {
+    // The form reads the control's state as it lets it go: leave it while the parts still live.
+    DetachFromForm();
     list_->CloseDropDown();
     for (FormControl* part : {static_cast<FormControl*>(text_), static_cast<FormControl*>(button_),
                               static_cast<FormControl*>(list_)}) {
@@ -506,7 +508,6 @@ SelectControl::~SelectControl() {
         if (Node* node = part->GetNode()) node->Detach();
         part->Release();
     }
-    DetachFromForm();
 }
 
 void SelectControl::SetRows(int32_t n) {
