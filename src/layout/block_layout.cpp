@@ -584,6 +584,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         if (topEdge) line.flags |= LineRecord::kTopEdge;
         if (metrics.flags & LineMetrics::kExtraBelow) line.flags |= LineRecord::kBottomEdge;
         if (!(metrics.flags & LineMetrics::kHasText)) line.flags |= LineRecord::kHidden;
+        if (frame) line.flags |= LineRecord::kFramed;
     } else {
         column.PlaceLine(line, 0);
     }

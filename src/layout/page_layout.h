@@ -20,6 +20,7 @@
 #include "document/markup/element_stack.h"
 #include "document/markup/render_state.h"
 #include "graphics/widgets/area.h"
+#include "layout/annotation_cursor.h"
 #include "layout/block_contents.h"
 #include "layout/layout_fonts.h"
 #include "layout/line_breaking.h"
@@ -97,6 +98,10 @@ struct PageSlot {
     int32_t lateObject = -1;      // the first object drawn in the late pass
     AreaArray marks;
     bool marksBuilt = false;
+    // The walk over the annotations while the page is drawn, and the note mark still open.
+    AnnotationCursor walk;
+    bool walking = false;
+    MarkBox openMark;
     bool IsFree() const { return record == nullptr; }
 };
 
@@ -307,6 +312,9 @@ public:
     bool PrerenderAhead() { return LayoutNextPage(); }
     Rect CornerRect() const;
     int32_t StyleFontSize(const PositionRecord& style) const;
+    // Where a note's mark goes: with style bit 5 a bar in the gap left of the column holding
+    // the point (narrow or wide), else a small square at the point. False outside the columns.
+    bool MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow, Rect& out) const;
 
     // Marks of the current page: built after it is drawn, kept until the slot is released.
     void SetFormList(PageFormList* forms) { forms_ = forms; }
@@ -422,6 +430,15 @@ private:
     bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey);
     void DrawItems(PageSlot& slot, uint32_t background);
     int32_t DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background);
+    struct LineWalk;
+    void WalkLine(PageSlot& slot, LineWalk& walk, int32_t* counts, int pass);
+    void DrawLineFrame(const LineRecord& line, uint32_t lineBackground, uint32_t background);
+    void DrawCell(PageSlot& slot, const CellRecord& cell, const TableRecord* table);
+    void EnterTable(PageSlot& slot, TableRecord& table, uint32_t position);
+    void DrawMarkBox(const MarkBox& box);
+    void PrepareHighlights(PageSlot& slot, bool makeLinks);
+    uint32_t ShownBackground(const PositionRecord& style, uint32_t fallback) const;
+    void SetRunFont(const PositionRecord& style);
     bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
     void DrawBookmarkCorner(PageSlot& slot);
     bool AddBookmarkTip(PageSlot& slot);
@@ -467,6 +484,10 @@ private:
     uint32_t backgroundColour_ = 0xFFFFFF;
     uint32_t defaultAlignment_ = 1;
     PositionRecord drawStyle_;
+    // While a scrollable table is drawn: its content moves by its scroll offsets.
+    Point drawShift_{};
+    int32_t drawnTableDepth_ = 0;
+    uint8_t shownFontFlags_ = 0xFF;
 
     uint32_t current_ = kNone;
     uint32_t documentKey_ = kNone;

@@ -13,6 +13,7 @@
 #include "core/color.h"
 #include "document/markup/plain_text_token_source.h"
 #include "document/sources/layout_services.h"
+#include "layout/annotation_cursor.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "platform/gdi/gdi_layer.h"
@@ -262,6 +263,228 @@ TEST_F(Corner, ANoteDrawsNoCorner) {
     EXPECT_TRUE(canvas_.Of('L').empty());
     layout_->SetAnnotations(nullptr);
     f->Release();
+}
+
+// --- Annotations under the text
+// ---------------------------------------------------------------------------------------------
+
+TEST(RunStyles, AHighlightPaintsYellowOrItsColourOrChangesTheFont) {
+    AnnotationCursor walk;
+    PositionRecord run, out;
+    run.color = Color::kNone;
+    run.background = Color::kNone;
+    walk.highlightStyle = 0;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.background, Color::Pack(255, 255, 0));
+    walk.highlightStyle = 2;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.background, Color::Pack(0, 255, 0));
+    walk.highlightStyle = 15 | (Color::Pack(1, 2, 3) << 8);
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.background, Color::Pack(1, 2, 3));
+    walk.highlightStyle = 64 | 3;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.background, Color::kNone);
+    EXPECT_EQ(out.style & 0x0F, kStyleStrike);
+    walk.highlightStyle = 128;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.style & 0x0F, kStyleUnderline);
+}
+
+TEST(RunStyles, ANoteTintsTheBackgroundTowardsTheText) {
+    AnnotationCursor walk;
+    walk.markStyle = 0;  // the default mark style: a tint
+    PositionRecord run, out;
+    run.color = Color::Pack(0, 0, 0);
+    run.background = Color::kNone;
+    walk.StyleRun(run, Color::Pack(255, 255, 255), 0, out);
+    // (14 x 255 + 0) / 15 = 238 per channel.
+    EXPECT_EQ(out.background, Color::Pack(238, 238, 238));
+    EXPECT_EQ(out.color, Color::Pack(0, 0, 0));
+}
+
+TEST(RunStyles, ALinkedNoteReadsAsAnUnderlinedRedLink) {
+    AnnotationCursor walk;
+    walk.markStyle = 0x10;
+    walk.linked = 3;
+    PositionRecord run, out;
+    run.color = Color::kNone;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.color, Color::Pack(255, 0, 0));
+    EXPECT_EQ(out.style & 0x0F, kStyleUnderline);
+    EXPECT_EQ(out.background, run.background);
+}
+
+TEST(RunStyles, AMarkColourIndexColoursTheText) {
+    AnnotationCursor walk;
+    walk.markStyle = 3;
+    PositionRecord run, out;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.color, Color::Pack(0, 0, 255));
+    walk.markStyle = 15 | (Color::Pack(9, 8, 7) << 8);
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.color, Color::Pack(9, 8, 7));
+}
+
+class Annotated : public Drawing {
+protected:
+    void Mark(uint32_t kind, uint32_t start, uint32_t end, uint32_t style) {
+        if (!file_) {
+            file_ = new AnnotationFile;
+            ASSERT_EQ(file_->OpenOrCreate("\\book.prc", "Book", 4, 0, 1, 1), 0);
+        }
+        ASSERT_GE(file_->AddBookmark(kind, start, end, 0, 0, style, 0), 0);
+        layout_->SetAnnotations(file_);
+    }
+    void TearDown() override {
+        if (layout_) layout_->SetAnnotations(nullptr);
+        if (file_) file_->Release();
+    }
+    std::vector<Op> FillsOf(uint32_t colour) const {
+        std::vector<Op> out;
+        for (const Op& o : canvas_.Of('F'))
+            if (o.colour == colour) out.push_back(o);
+        return out;
+    }
+    AnnotationFile* file_ = nullptr;
+    fvt::test::TempDevice device_;
+};
+
+TEST_F(Annotated, AHighlightedWordIsPaintedYellowBehindItsTextOnly) {
+    Open(u"one two three");
+    Mark(AnnotationFile::kHighlight, 4, 7, 0);
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    std::vector<Op> yellow = FillsOf(Color::Pack(255, 255, 0));
+    ASSERT_EQ(yellow.size(), 1u);
+    EXPECT_EQ(yellow[0].rect.x, 24);
+    EXPECT_EQ(yellow[0].rect.width, 18);  // "two", not the space after it
+    // The background goes down before the words.
+    size_t fill = 0, word = 0;
+    for (size_t i = 0; i < canvas_.ops.size(); ++i) {
+        if (canvas_.ops[i].kind == 'F' && canvas_.ops[i].colour == yellow[0].colour) fill = i;
+        if (canvas_.ops[i].kind == 'T' && canvas_.ops[i].text == u"two") word = i;
+    }
+    EXPECT_LT(fill, word);
+}
+
+TEST_F(Annotated, AHighlightAcrossWordsCoversTheSpacesBetween) {
+    Open(u"one two three four");
+    Mark(AnnotationFile::kHighlight, 4, 13, 2);
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    std::vector<Op> green = FillsOf(Color::Pack(0, 255, 0));
+    ASSERT_EQ(green.size(), 1u);
+    EXPECT_EQ(green[0].rect.x, 24);
+    EXPECT_EQ(green[0].rect.width, 24 + 30);
+}
+
+TEST_F(Annotated, ANoteTintsItsTextAndPutsAMarkAtItsStart) {
+    Open(u"one two three");
+    Mark(AnnotationFile::kNote, 8, 13, 0);
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    std::vector<Op> tint = FillsOf(Color::Pack(238, 238, 238));
+    ASSERT_EQ(tint.size(), 1u);
+    EXPECT_EQ(tint[0].rect.x, 48);
+    // A square frame in the first mark colour (red) where the note starts.
+    std::vector<Op> lines = canvas_.Of('L');
+    ASSERT_EQ(lines.size(), 4u);
+    for (const Op& l : lines) EXPECT_EQ(l.colour, Color::Pack(255, 0, 0));
+    EXPECT_EQ(lines[0].rect.x, 48);
+}
+
+TEST_F(Annotated, NoAnnotationsDrawNoBackgrounds) {
+    Open(u"one two three");
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    EXPECT_EQ(canvas_.Of('F').size(), 1u);  // the page
+}
+
+// --- Frames and tables
+// ---------------------------------------------------------------------------------------------
+
+PageSlot& LaidOut(PageLayout& layout) {
+    EXPECT_TRUE(layout.LayoutPageAt(layout.CurrentPageStart(), false));
+    return layout.Slot(layout.Slot(0).record ? 0 : 1);
+}
+
+TEST_F(Drawing, AFramedLineHasItsSideEdgesAndTheTopEdgeWhenAsked) {
+    Open(u"one two");
+    LineRecord* line = LaidOut(*layout_).contents.Line(0);
+    ASSERT_NE(line, nullptr);
+    line->flags |= LineRecord::kFramed | LineRecord::kTopEdge;
+    line->leftIndent = 2;
+    line->rightIndent = 2;
+    ASSERT_TRUE(layout_->DrawPage(false));
+    std::vector<Op> edges = canvas_.Of('L');
+    ASSERT_EQ(edges.size(), 3u);
+    EXPECT_EQ(edges[0].rect.x, line->x);                    // left, downwards
+    EXPECT_EQ(edges[1].rect.x, line->x + line->width - 1);  // right
+    EXPECT_EQ(edges[2].rect.y, line->y);                    // top
+    // The text keeps to the inside of the frame.
+    EXPECT_EQ(canvas_.Of('T')[0].rect.x, line->x + 2);
+}
+
+TEST_F(Drawing, AnUnframedLineDrawsNoEdges) {
+    Open(u"one two");
+    LaidOut(*layout_);
+    ASSERT_TRUE(layout_->DrawPage(false));
+    EXPECT_TRUE(canvas_.Of('L').empty());
+}
+
+TEST_F(Drawing, CellsAreFilledAndFramedBeforeTheirText) {
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    TableRecord table;
+    table.attributes.background = Color::Pack(10, 20, 30);
+    table.box = Rect{0, 30, 100, 20};
+    table.content = Size{100, 20};
+    CellRecord bordered, plain;
+    bordered.rect = Rect{10, 30, 40, 20};
+    for (int32_t& b : bordered.borders) b = 16;
+    plain.rect = Rect{60, 30, 40, 20};
+    plain.attributes.background = Color::Pack(200, 0, 0);
+    FlowMark end;
+    end.type = kMarkTableEnd;
+    ASSERT_TRUE(slot.contents.Append(table, 7));
+    ASSERT_TRUE(slot.contents.Append(bordered, 7));
+    ASSERT_TRUE(slot.contents.Append(plain, 7));
+    ASSERT_TRUE(slot.contents.Append(end, 7));
+    ASSERT_TRUE(layout_->DrawPage(false));
+    std::vector<Op> fills = canvas_.Of('F');
+    ASSERT_EQ(fills.size(), 3u);
+    // The bordered cell takes the table's colour and grows by its border.
+    EXPECT_EQ(fills[1].colour, Color::Pack(10, 20, 30));
+    EXPECT_EQ(fills[1].rect.x, 9);
+    EXPECT_EQ(fills[1].rect.width, 42);
+    EXPECT_EQ(fills[2].colour, Color::Pack(200, 0, 0));
+    EXPECT_EQ(fills[2].rect.x, 60);
+    std::vector<Op> edges = canvas_.Of('L');
+    ASSERT_EQ(edges.size(), 8u);
+    EXPECT_EQ(edges[0].colour, 0u);                      // the border in the text colour
+    EXPECT_EQ(edges[4].colour, Color::Pack(200, 0, 0));  // the other outlined in its own
+}
+
+TEST_F(Drawing, AScrollableTableKeepsItsOffsetsWithinItsContent) {
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    TableRecord table;
+    table.box = Rect{0, 30, 100, 20};
+    table.content = Size{160, 20};
+    CellRecord cell;
+    cell.rect = Rect{100, 30, 60, 20};
+    cell.attributes.background = Color::Pack(0, 0, 200);
+    FlowMark end;
+    end.type = kMarkTableEnd;
+    ASSERT_TRUE(slot.contents.Append(table, 7));
+    ASSERT_TRUE(slot.contents.Append(cell, 7));
+    ASSERT_TRUE(slot.contents.Append(end, 7));
+    slot.record->tables.push_back(TableScrollEntry{7, 500, 9});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    ASSERT_EQ(slot.record->tables.size(), 1u);
+    EXPECT_EQ(slot.record->tables[0].x, 60);
+    EXPECT_EQ(slot.record->tables[0].y, 0);
+    // The content moved left by the offset.
+    std::vector<Op> fills = canvas_.Of('F');
+    ASSERT_EQ(fills.size(), 2u);
+    EXPECT_EQ(fills[1].rect.x, 40);
 }
 
 // --- The golden page
