@@ -506,7 +506,12 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
                 break;
         }
     }
-    if (pass == 0) fillTo(line->x + drawShift_.x + line->leftIndent + line->available);
+    if (pass == 0) {
+        // What the text covers ends with it; the line's own background goes on to its end.
+        fillTo(x);
+        fillColour = w.lineBackground;
+        fillTo(line->x + drawShift_.x + line->leftIndent + line->available);
+    }
 }
 
 bool PageLayout::MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow,

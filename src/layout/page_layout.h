@@ -322,6 +322,8 @@ public:
     bool BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& strategy, int32_t from,
                       int32_t to, bool makeControls);
     bool ShowTip(PageSlot& slot, const Rect& area, const String& text, uint32_t number);
+    // A note's marker: an area linked to the annotation (note link 25, 71).
+    static bool AddMarkArea(AreaArray& out, int32_t annotation, const Rect& rect);
     static bool LineSegmentRect(const LineRecord& line, int32_t from, int32_t to, Rect& out);
     bool GetCurrentBlockMarks(AreaArray*& out);
     PageSlot* CurrentPageSlot();

@@ -1,6 +1,7 @@
 // Marks of a laid-out page: hit regions for links, native controls and the bookmark corner,
 // built from where the drawing placed each run, and the current mark.
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "bookfiles/annotation_file.h"
@@ -119,10 +120,33 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
         return AppendArea(out, area);
     };
 
+    // Notes get a marker area where they start (the same place as the drawn mark).
+    AnnotationCursor notes;
+    bool walking = false;
+    uint32_t first = 0, last = 0;
+    if (makeControls && annotations_ && c.GetRange(first, last)) {
+        notes.Start(annotations_, first);
+        walking = notes.current >= 0;
+    }
+    Rect previousMark{};
+
     for (int32_t i = 0; i < to; ++i) {
         const BlockItem* item = c.ItemAt(i);
         uint32_t kind = item->kind;
         int32_t k = counts[kind]++;
+        if (walking && kind == kItemTextRun && item->HasPosition()) {
+            notes.Advance(item->Position(), false);
+            const TextRun* run = c.Run(k);
+            Rect r;
+            if (run && line && notes.MarkOpen() && notes.TakePending() &&
+                MarkerRect(notes.MarkStyle(), Point{run->x, line->y + line->extraAbove}, *line,
+                           false, r) &&
+                !(r.x == previousMark.x && r.y == previousMark.y &&
+                  r.width == previousMark.width && r.height == previousMark.height)) {
+                if (!AddMarkArea(out, notes.markRecord, r)) return false;
+                previousMark = r;
+            }
+        }
         if (i < from) continue;
         if (i == from && item->HasPosition() && strategy.StartsAt(item->Position())) open = true;
         bool starts = false, ends = false;
@@ -177,6 +201,16 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
     }
     if (open && !close()) return false;
     return true;
+}
+
+bool PageLayout::AddMarkArea(AreaArray& out, int32_t annotation, const Rect& rect) {
+    RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
+    if (!link) return false;
+    link->SetCoordinates(25, 71, static_cast<uint32_t>(annotation));
+    Area area;
+    area.SetRect(rect);
+    area.link.Assign(link.Get());
+    return AppendArea(out, area);
 }
 
 // --- Building and the current mark

@@ -391,6 +391,33 @@ TEST_F(Annotated, ANoteTintsItsTextAndPutsAMarkAtItsStart) {
     EXPECT_EQ(lines[0].rect.x, 48);
 }
 
+TEST_F(Annotated, ANoteGivesOneMarkerAreaLinkedToIt) {
+    Open(u"one two three four");
+    Mark(AnnotationFile::kNote, 8, 13, 0);
+    Mark(AnnotationFile::kNote, 8, 13, 0);  // a second note at the same place
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    ASSERT_EQ(marks->Count(), 1);
+    Rect r;
+    marks->At(0)->GetBounds(r);
+    EXPECT_EQ(r.x, 48);
+    EXPECT_EQ(r.width, 7);
+    const LinkTarget* link = marks->At(0)->link.Get();
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->objectKind, 25);
+    EXPECT_EQ(link->methodId, 71);
+}
+
+TEST_F(Annotated, AHighlightGivesNoMark) {
+    Open(u"one two three");
+    Mark(AnnotationFile::kHighlight, 4, 7, 0);
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    EXPECT_EQ(marks->Count(), 0);
+}
+
 TEST_F(Annotated, NoAnnotationsDrawNoBackgrounds) {
     Open(u"one two three");
     ASSERT_TRUE(layout_->PaintCurrentPage(false));
