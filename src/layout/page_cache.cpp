@@ -8,6 +8,7 @@
 #include "bookfiles/record_store.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
+#include "graphics/core/node.h"
 
 namespace {
 
@@ -1131,6 +1132,11 @@ void PageLayout::SetPageVisibility(uint32_t start, uint8_t state) {
     if (state == kPageHidden) listener_->OnPageHiding();
     uint8_t old = slot.state;
     slot.state = state;
+    // Native controls on the page show and hide with it.
+    for (int32_t i = 0; i < slot.marks.Count(); ++i) {
+        InlineObject* control = ControlMark::Of(*slot.marks.At(i));
+        if (Node* node = control ? control->GetNode() : nullptr) node->Show(state == kPageShown);
+    }
     if (state == kPageShown && (old == kPageNeverShown || old == kPageHidden))
         listener_->OnPageShown(old != kPageNeverShown);
 }

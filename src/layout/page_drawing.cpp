@@ -159,7 +159,7 @@ bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
     // The current mark goes on last: it is drawn by inverting what is under it.
     int32_t mark = slot.record->markIndex;
     if (mark >= 0 && EnsureMarks(slot) && mark < slot.marks.Count())
-        if (Area* a = slot.marks.At(mark)) canvas_->DrawArea(*a, true);
+        if (Area* a = slot.marks.At(mark); a && !ControlMark::Of(*a)) canvas_->DrawArea(*a, true);
     return true;
 }
 

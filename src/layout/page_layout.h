@@ -128,6 +128,23 @@ protected:
     ~PageFormList() = default;
 };
 
+// The second link of a mark made for a native form control: the control, which shows,
+// hides and takes the focus itself (such marks are never drawn by the page).
+class ControlMark : public AreaLinkValue {
+public:
+    explicit ControlMark(InlineObject* control) : control_(control) {
+        if (control) control->AddRef();
+    }
+    bool HasValue() const override { return false; }
+    uint32_t Value() const override { return 0; }
+    InlineObject* Control() const { return control_.Get(); }
+    // The control of a mark; null for any other mark.
+    static InlineObject* Of(const Area& area);
+
+private:
+    ObjectRef control_;
+};
+
 // Where regions of a page start and end, for the region walker: links, or a text range.
 class RegionStrategy {
 public:
@@ -331,6 +348,8 @@ public:
     void SetCurrentMark(uint32_t n, bool remember, bool notify);
     uint32_t CurrentMarkIndex();
     void RestoreRememberedMark();
+    // A mark carrying a native control: its control takes the focus (on) or gives it up.
+    void ToggleMarkControl(bool on, const Area& mark);
 
     // Cache.
     PageRecord* FindPageRecord(uint32_t position, int32_t step);
@@ -444,7 +463,7 @@ private:
     bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
     void DrawBookmarkCorner(PageSlot& slot);
     bool AddBookmarkTip(PageSlot& slot);
-    void DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now);
+    void DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now, bool notify);
     static bool AppendArea(AreaArray& out, Area& area);
     void ApplyDrawStyle(const PositionRecord& style);
     uint32_t TextColour() const;

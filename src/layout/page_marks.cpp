@@ -6,6 +6,7 @@
 
 #include "bookfiles/annotation_file.h"
 #include "document/sources/layout_services.h"
+#include "graphics/core/node.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "library/paths/app_paths.h"
@@ -183,6 +184,9 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
                     if (!makeControls) break;
                     Area area;
                     area.SetRect(box->rect);
+                    ControlMark* control = new (std::nothrow) ControlMark(box->object.Get());
+                    if (!control) return false;
+                    area.secondLink = RefPtr<AreaLinkValue>::Adopt(control);
                     if (!AppendArea(out, area)) return false;
                 } else if (open) {
                     if (box->flags & InlineBox::kAlignmentGiven) {
@@ -292,7 +296,7 @@ uint32_t PageLayout::CurrentMarkIndex() {
     return static_cast<uint32_t>(r->markIndex);
 }
 
-void PageLayout::SetCurrentMark(uint32_t n, bool remember, bool /*notify*/) {
+void PageLayout::SetCurrentMark(uint32_t n, bool remember, bool notify) {
     PageRecord* record = CurrentRecord();
     if (!record) return;
     PageSlot* slot = CurrentPageSlot();
@@ -310,8 +314,8 @@ void PageLayout::SetCurrentMark(uint32_t n, bool remember, bool /*notify*/) {
     rememberedMark_ = remembered;
     int32_t old = record->markIndex;
     if (old == mark) return;
-    DrawScopeForMarks(*slot, old, mark);
     record->markIndex = mark;
+    DrawScopeForMarks(*slot, old, mark, notify);
 }
 
 void PageLayout::RestoreRememberedMark() {
@@ -321,13 +325,34 @@ void PageLayout::RestoreRememberedMark() {
     rememberedMark_ = kNone;
 }
 
-void PageLayout::DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now) {
-    if (!canvas_ || !canvas_->Begin()) return;
+InlineObject* ControlMark::Of(const Area& area) {
+    const auto* mark = dynamic_cast<const ControlMark*>(area.secondLink.Get());
+    return mark ? mark->Control() : nullptr;
+}
+
+void PageLayout::ToggleMarkControl(bool on, const Area& mark) {
+    InlineObject* control = ControlMark::Of(mark);
+    Node* node = control ? control->GetNode() : nullptr;
+    if (!node) return;
+    if (on)
+        node->Focus();
+    else
+        node->Blur();
+}
+
+void PageLayout::DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now, bool notify) {
     int32_t count = slot.marks.Count();
-    // Marks are drawn by inverting: the old one drawn again comes off, the new one goes on.
-    if (old >= 0 && old < count)
-        if (Area* a = slot.marks.At(old)) canvas_->DrawArea(*a, false);
-    if (now >= 0 && now < count)
-        if (Area* a = slot.marks.At(now)) canvas_->DrawArea(*a, true);
-    canvas_->End();
+    Area* before = old >= 0 && old < count ? slot.marks.At(old) : nullptr;
+    Area* after = now >= 0 && now < count ? slot.marks.At(now) : nullptr;
+    if (canvas_ && canvas_->Begin()) {
+        // Marks are drawn by inverting: the old one drawn again comes off, the new one goes
+        // on. A control shows its own focus.
+        if (before && !ControlMark::Of(*before)) canvas_->DrawArea(*before, false);
+        if (after && !ControlMark::Of(*after)) canvas_->DrawArea(*after, true);
+        canvas_->End();
+    }
+    if (!notify) return;
+    // The focus moves last: a control's focus handling may draw.
+    if (before) ToggleMarkControl(false, *before);
+    if (after) ToggleMarkControl(true, *after);
 }

@@ -16,6 +16,7 @@
 #include "layout/annotation_cursor.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
+#include "graphics/core/node.h"
 #include "platform/gdi/gdi_layer.h"
 #include "support/document/memory_document.h"
 #include "support/layout/golden_canvas.h"
@@ -512,6 +513,84 @@ TEST_F(Drawing, AScrollableTableKeepsItsOffsetsWithinItsContent) {
     std::vector<Op> fills = canvas_.Of('F');
     ASSERT_EQ(fills.size(), 2u);
     EXPECT_EQ(fills[1].rect.x, 40);
+}
+
+// --- Native controls among the marks
+// ---------------------------------------------------------------------------------------------
+
+class ControlNode : public Node {
+public:
+    void Focus() override { log += "focus;"; }
+    void Blur() override { log += "blur;"; }
+    bool Show(bool show) override {
+        log += show ? "show;" : "hide;";
+        return true;
+    }
+    Rect& AdjustRect(Rect& out, const Rect& in) override { return out = in; }
+    int32_t ZOrder() const override { return 0; }
+    std::string log;
+};
+
+class Control : public InlineObject {
+public:
+    explicit Control(ControlNode* node) : node_(node) {}
+    bool Draw(GraphicsContext*, const Rect&, const Rect*) override { return true; }
+    bool MeasureSimple(Size& s, uint8_t& f) override {
+        s = Size{20, 10};
+        f = 0;
+        return true;
+    }
+    bool IsControl() override { return true; }
+    Node* GetNode() override { return node_; }
+
+private:
+    ControlNode* node_;
+};
+
+TEST_F(Drawing, AControlsMarkMovesTheFocusAndIsNeverInverted) {
+    Open(u"one two");
+    ControlNode node;
+    PageSlot& slot = LaidOut(*layout_);
+    InlineBox box;
+    box.rect = Rect{60, 20, 20, 10};
+    box.flags = InlineBox::kAlignmentGiven;
+    box.object = ObjectRef(new Control(&node));
+    ASSERT_TRUE(slot.contents.Append(box, 4));
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    ASSERT_EQ(marks->Count(), 1);
+    EXPECT_NE(ControlMark::Of(*marks->At(0)), nullptr);
+    node.log.clear();
+    canvas_.ops.clear();
+    layout_->SetCurrentMark(0, false, true);
+    layout_->SetCurrentMark(0xFFFFFFFFu, false, true);
+    EXPECT_EQ(node.log, "focus;blur;");
+    EXPECT_TRUE(canvas_.Of('H').empty());
+    EXPECT_TRUE(canvas_.Of('A').empty());
+    // Without the notice the focus stays where it is.
+    layout_->SetCurrentMark(0, false, false);
+    EXPECT_EQ(node.log, "focus;blur;");
+    layout_.reset();  // before the control's node goes
+}
+
+TEST_F(Drawing, ControlsHideAndShowWithTheirPage) {
+    Open(u"one two");
+    ControlNode node;
+    PageSlot& slot = LaidOut(*layout_);
+    InlineBox box;
+    box.rect = Rect{60, 20, 20, 10};
+    box.flags = InlineBox::kAlignmentGiven;
+    box.object = ObjectRef(new Control(&node));
+    ASSERT_TRUE(slot.contents.Append(box, 4));
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    node.log.clear();
+    layout_->SetPageVisibility(layout_->CurrentPageStart(), kPageHidden);
+    layout_->SetPageVisibility(layout_->CurrentPageStart(), kPageShown);
+    EXPECT_EQ(node.log, "hide;show;");
+    layout_.reset();
 }
 
 // --- The golden page
