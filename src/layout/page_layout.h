@@ -271,6 +271,10 @@ public:
     void SetContentLayout(PageContentLayout* content) { content_ = content; }
     DocumentSource* Document() const;
     bool SetAnnotations(AnnotationFile* file);
+    // Where the log hosts met while the first page is sought go (not owned); emptied when
+    // given and collecting.
+    void SetMetadataList(SortedRecordDatabase* list);
+    void SetCollectMetadata(bool collect) { collectMetadata_ = collect; }
     void SetListener(PageLayoutListener* listener);
     void SetViewport(const Rect& rect);
     void SetColumnCount(uint32_t n);
@@ -520,6 +524,8 @@ private:
     uint32_t lastStart_ = kNone;
 
     bool sourceFlag_ = true;
+    SortedRecordDatabase* metadata_ = nullptr;
+    bool collectMetadata_ = true;
 
     PageRecord records_[kMaxRecords];
     uint32_t counter_ = 0;
