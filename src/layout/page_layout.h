@@ -204,6 +204,16 @@ protected:
     ~PageContentLayout() = default;
 };
 
+// Lets the reader pick another face for a kind of content (set by the reader; optional).
+class FontSizeAdjuster {
+public:
+    // The face to use instead of `face` for a resource of this child kind and value.
+    virtual uint8_t AdjustFace(uint8_t face, uint32_t childKind, uint32_t value) = 0;
+
+protected:
+    ~FontSizeAdjuster() = default;
+};
+
 // What the layout is configured with.
 struct LayoutSettings {
     DocumentDefaults defaults;
@@ -237,6 +247,9 @@ public:
     TokenSource* Source() const { return source_; }
     void SetGraphics(GraphicsContext* gc) { fonts_.Attach(gc); }
     void Configure(const LayoutSettings& settings);
+    // The content resource (not owned) and the adjuster asked at Configure (not owned).
+    void SetResource(Resource* resource) { resource_ = resource; }
+    void SetFontSizeAdjuster(FontSizeAdjuster* adjuster) { adjuster_ = adjuster; }
     const LayoutSettings& Settings() const { return settings_; }
     // Up to kMaxColumns column rectangles.
     void SetColumns(const Rect* columns, int count);
@@ -525,6 +538,8 @@ private:
 
     bool sourceFlag_ = true;
     SortedRecordDatabase* metadata_ = nullptr;
+    Resource* resource_ = nullptr;
+    FontSizeAdjuster* adjuster_ = nullptr;
     bool collectMetadata_ = true;
 
     PageRecord records_[kMaxRecords];

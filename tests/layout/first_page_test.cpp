@@ -1,10 +1,12 @@
 // The first-page search: log hosts met in the head (and in the body's first tokens) are collected
-// into the metadata list, and the search still finds the body.
+// into the metadata list, and the search still finds the body. And the set-up around it: the
+// font-size adjuster picks the face from the resource's child kind.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "bookfiles/sorted_record_database.h"
+#include "database/resource.h"
 #include "document/markup/html_tokenizer.h"
 #include "layout/page_layout.h"
 #include "support/document/memory_document.h"
@@ -91,6 +93,62 @@ TEST(FirstPageMetadata, ALongBodyIsNotReadToItsEndForHosts) {
     FirstPage page(html, &list);
     ASSERT_TRUE(page.started);
     EXPECT_TRUE(list.Items().empty());
+}
+
+class ChildResource : public Resource {
+public:
+    bool IsBinary() override { return false; }
+    DataHandle* OpenDataByIndex(int32_t, const DbValue*) override { return nullptr; }
+    DocumentSource* GetDocument() override { return nullptr; }
+    bool CreateLayout(TokenSource*&, PageLayout**) override { return false; }
+    void DestroyLayout(TokenSource*, PageLayout*) override {}
+    uint32_t GetKind() override { return 0; }
+    uint32_t GetChildKind(uint32_t& value) override {
+        value = 42;
+        return 7;
+    }
+};
+
+struct Adjuster : FontSizeAdjuster {
+    uint8_t AdjustFace(uint8_t face, uint32_t kind, uint32_t value) override {
+        asked = std::to_string(face) + "," + std::to_string(kind) + "," + std::to_string(value);
+        return 2;
+    }
+    std::string asked;
+};
+
+TEST(Configuration, TheAdjusterPicksTheFaceFromTheResourcesChildKind) {
+    ChildResource* resource = new ChildResource;
+    Adjuster adjuster;
+    PageLayout layout;
+    layout.SetResource(resource);
+    layout.SetFontSizeAdjuster(&adjuster);
+    LayoutSettings settings = fvt::test::SettingsAt(12);
+    settings.defaults.style.text.face = 5;
+    layout.Configure(settings);
+    EXPECT_EQ(adjuster.asked, "5,7,42");
+    EXPECT_EQ(layout.Settings().defaults.style.text.face, 2);
+    layout.SetResource(nullptr);
+    resource->Release();
+}
+
+TEST(Configuration, WithoutAResourceTheKindIsNone) {
+    Adjuster adjuster;
+    PageLayout layout;
+    layout.SetFontSizeAdjuster(&adjuster);
+    layout.Configure(fvt::test::SettingsAt(12));
+    EXPECT_EQ(adjuster.asked, "0,0,0");
+}
+
+TEST(Configuration, AResourceHasNoChildKindByDefault) {
+    struct Plain : ChildResource {
+        uint32_t GetChildKind(uint32_t& value) override { return Resource::GetChildKind(value); }
+    };
+    Plain* r = new Plain;
+    uint32_t value = 9;
+    EXPECT_EQ(r->GetChildKind(value), 0u);
+    EXPECT_EQ(value, 0u);
+    r->Release();
 }
 
 }  // namespace
