@@ -466,6 +466,7 @@ private:
     void RememberLast(const PageRecord& record);
     bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
     bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey);
+    bool RebuildTableState(PageRecord& record);
     void DrawItems(PageSlot& slot, uint32_t background);
     int32_t DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background);
     struct LineWalk;
