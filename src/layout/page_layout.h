@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/byte_stream.h"
@@ -356,6 +357,10 @@ public:
     bool BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& strategy, int32_t from,
                       int32_t to, bool makeControls);
     bool ShowTip(PageSlot& slot, const Rect& area, const String& text, uint32_t number);
+    // A scrollable table's marks: its arrows, linked to scroll it by a step either way.
+    static constexpr int32_t kTableScrollStep = 40;
+    bool MoveTable(PageSlot& slot, const Rect& view, uint32_t id);
+    bool TableArrowRects(const Rect& view, Rect& left, Rect& right) const;
     // A note's marker: an area linked to the annotation (note link 25, 71).
     static bool AddMarkArea(AreaArray& out, int32_t annotation, const Rect& rect);
     static bool LineSegmentRect(const LineRecord& line, int32_t from, int32_t to, Rect& out);
@@ -481,6 +486,8 @@ private:
     bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
     void DrawBookmarkCorner(PageSlot& slot);
     bool AddBookmarkTip(PageSlot& slot);
+    bool AddTableMarks(PageSlot& slot);
+    static bool AddScriptMark(AreaArray& out, const Rect& rect, const std::u16string& script);
     void DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now, bool notify);
     static bool AppendArea(AreaArray& out, Area& area);
     void ApplyDrawStyle(const PositionRecord& style);

@@ -220,21 +220,71 @@ bool PageLayout::AddMarkArea(AreaArray& out, int32_t annotation, const Rect& rec
 // --- Building and the current mark
 // -------------------------------------------------------------------
 
+namespace {
+
+void AppendNumber(std::u16string& out, int64_t n) {
+    for (char ch : std::to_string(n)) out.push_back(static_cast<char16_t>(ch));
+}
+
+}  // namespace
+
+bool PageLayout::AddScriptMark(AreaArray& out, const Rect& rect, const std::u16string& script) {
+    RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
+    if (!link) return false;
+    link->kind = kLinkScript;
+    link->text = String(script.data(), static_cast<int32_t>(script.size()));
+    Area area;
+    area.SetRect(rect);
+    area.link.Assign(link.Get());
+    return AppendArea(out, area);
+}
+
 bool PageLayout::ShowTip(PageSlot& slot, const Rect& rect, const String& text, uint32_t number) {
     String escaped;
     if (!Script::EscapeStringLiteral(text, &escaped)) return false;
     std::u16string script = u"display_tip(\"";
     script.append(escaped.Data(), static_cast<size_t>(escaped.Length()));
     script += u"\",";
-    for (char ch : std::to_string(number)) script.push_back(static_cast<char16_t>(ch));
+    AppendNumber(script, number);
     script += u")";
-    RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new LinkTarget);
-    link->kind = kLinkScript;
-    link->text = String(script.data(), static_cast<int32_t>(script.size()));
-    Area area;
-    area.SetRect(rect);
-    area.link.Assign(link.Get());
-    return AppendArea(slot.marks, area);
+    return AddScriptMark(slot.marks, rect, script);
+}
+
+bool PageLayout::TableArrowRects(const Rect& view, Rect& left, Rect& right) const {
+    // The arrows sit at the two sides of the table's view, as wide as a wide note mark.
+    int32_t width = std::min(3 * UiMetrics::Get(paths_, 9), view.width / 4);
+    if (width <= 0 || view.height <= 0) return false;
+    left = Rect{view.x, view.y, width, view.height};
+    right = Rect{view.x + view.width - width, view.y, width, view.height};
+    return true;
+}
+
+bool PageLayout::MoveTable(PageSlot& slot, const Rect& view, uint32_t id) {
+    Rect left, right;
+    if (!TableArrowRects(view, left, right)) return true;
+    std::u16string back = u"move_table(", on = u"move_table(";
+    AppendNumber(back, id);
+    back += u",-";
+    AppendNumber(back, kTableScrollStep);
+    back += u")";
+    AppendNumber(on, id);
+    on += u",";
+    AppendNumber(on, kTableScrollStep);
+    on += u")";
+    return AddScriptMark(slot.marks, left, back) && AddScriptMark(slot.marks, right, on);
+}
+
+bool PageLayout::AddTableMarks(PageSlot& slot) {
+    BlockContents& c = slot.contents;
+    int32_t tables = 0;
+    for (int32_t i = 0; i < c.Count(); ++i) {
+        if (c.ItemAt(i)->kind != kItemTable) continue;
+        const TableRecord* t = c.Table(tables++);
+        if (!t || (t->content.width <= t->box.width && t->content.height <= t->box.height))
+            continue;
+        if (!MoveTable(slot, t->box, c.ItemAt(i)->Position())) return false;
+    }
+    return true;
 }
 
 bool PageLayout::AddBookmarkTip(PageSlot& slot) {
@@ -255,7 +305,8 @@ bool PageLayout::EnsureMarks(PageSlot& slot) {
     rememberedMark_ = kNone;
     slot.marks.Clear();
     LinkRegionStrategy links;
-    bool ok = BuildRegions(slot, slot.marks, links, 0, slot.contents.Count(), true) &&
+    bool ok = AddTableMarks(slot) &&
+              BuildRegions(slot, slot.marks, links, 0, slot.contents.Count(), true) &&
               AddBookmarkTip(slot);
     if (!ok) {
         slot.marks.Clear();

@@ -515,6 +515,50 @@ TEST_F(Drawing, AScrollableTableKeepsItsOffsetsWithinItsContent) {
     EXPECT_EQ(fills[1].rect.x, 40);
 }
 
+void AppendTable(PageSlot& slot, Size content) {
+    TableRecord table;
+    table.box = Rect{0, 30, 100, 20};
+    table.content = content;
+    FlowMark end;
+    end.type = kMarkTableEnd;
+    ASSERT_TRUE(slot.contents.Append(table, 7));
+    ASSERT_TRUE(slot.contents.Append(end, 7));
+}
+
+std::u16string LinkText(const Area& a) {
+    const LinkTarget* link = a.link.Get();
+    if (!link) return u"";
+    return std::u16string(link->text.Data(), static_cast<size_t>(link->text.Length()));
+}
+
+TEST_F(Drawing, AScrollableTableGetsAnArrowMarkOnEachSide) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{160, 20});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    ASSERT_EQ(marks->Count(), 2);
+    EXPECT_EQ(LinkText(*marks->At(0)), u"move_table(7,-40)");
+    EXPECT_EQ(LinkText(*marks->At(1)), u"move_table(7,40)");
+    Rect left, right;
+    marks->At(0)->GetBounds(left);
+    marks->At(1)->GetBounds(right);
+    EXPECT_EQ(left.x, 0);
+    EXPECT_EQ(right.x + right.width, 100);
+    EXPECT_EQ(left.width, 15);  // three times the narrow mark
+    EXPECT_EQ(left.y, 30);
+    EXPECT_EQ(left.height, 20);
+}
+
+TEST_F(Drawing, ATableThatFitsGetsNoMarks) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{100, 20});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    EXPECT_EQ(marks->Count(), 0);
+}
+
 // --- Native controls among the marks
 // ---------------------------------------------------------------------------------------------
 
