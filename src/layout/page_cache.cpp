@@ -396,7 +396,8 @@ bool PageLayout::LayoutFirstPage() {
                 if (source_->GetAttributeText(kAttrLogName, name)) {
                     source_->GetAttributeText(kAttrLogValue, value);
                     uint32_t itemKind = 2;
-                    if (source_->GetAttributeText(kAttrLogKind, kindText) && kindText.Length() > 0) {
+                    if (source_->GetAttributeText(kAttrLogKind, kindText) &&
+                        kindText.Length() > 0) {
                         uint32_t n = 0;
                         bool digits = true;
                         for (int32_t i = 0; i < kindText.Length() && digits; ++i) {

@@ -465,9 +465,9 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
                     if (w.justify && m->width > 0 && !previousWasSpace && follows)
                         width += PageDrawing::NextJustifyShare(line->freeWidth, w.gaps, carry);
                     if (pass == 1 && (shown.style & kStyleUnderline) && !w.hidden && follows)
-                        canvas_->DrawUnderline(Point{x, w.baseline}, width,
-                                               Color::IsNone(shown.color) ? textColour_
-                                                                          : shown.color);
+                        canvas_->DrawUnderline(
+                            Point{x, w.baseline}, width,
+                            Color::IsNone(shown.color) ? textColour_ : shown.color);
                     x += width;
                     previousWasSpace = true;
                 }
@@ -525,8 +525,8 @@ bool PageLayout::MarkerRect(uint32_t style, Point at, const LineRecord& line, bo
         int32_t gap = k == 0 ? (marginLeft_ + marginRight_) / 2 : ColumnGap();
         int32_t width = std::min(narrow ? unit : 3 * unit, gap);
         if (width <= 0) return false;
-        out = Rect{column.x - (width + gap + 1) / 2, line.y + drawShift_.y + line.extraAbove,
-                   width, line.height - line.extraAbove - line.extraBelow};
+        out = Rect{column.x - (width + gap + 1) / 2, line.y + drawShift_.y + line.extraAbove, width,
+                   line.height - line.extraAbove - line.extraBelow};
         return true;
     }
     int32_t side = UiMetrics::Get(paths_, 10);

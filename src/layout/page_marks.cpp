@@ -142,8 +142,8 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
             if (run && line && notes.MarkOpen() && notes.TakePending() &&
                 MarkerRect(notes.MarkStyle(), Point{run->x, line->y + line->extraAbove}, *line,
                            false, r) &&
-                !(r.x == previousMark.x && r.y == previousMark.y &&
-                  r.width == previousMark.width && r.height == previousMark.height)) {
+                !(r.x == previousMark.x && r.y == previousMark.y && r.width == previousMark.width &&
+                  r.height == previousMark.height)) {
                 if (!AddMarkArea(out, notes.markRecord, r)) return false;
                 previousMark = r;
             }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "bookfiles/annotation_file.h"
@@ -14,6 +13,7 @@
 #include "layout/page_layout.h"
 #include "support/document/memory_document.h"
 #include "support/layout/context_canvas.h"
+#include "support/layout/layout_host.h"
 #include "support/platform/window_fixture.h"
 
 namespace {
@@ -28,14 +28,6 @@ constexpr char16_t kPage[] =
     u"<tr><td>Width</td><td>240</td><td>x</td><td>y</td></tr></table>"
     u"<p>After the table the text goes on.</p></body></html>";
 
-std::string OutputFolder() {
-    const char* binary = std::getenv("FOLIVANT_TEST_BINARY");
-    std::filesystem::path p = binary ? binary : std::filesystem::temp_directory_path().string();
-    p /= "layout-pages";
-    std::filesystem::create_directories(p);
-    return p.string();
-}
-
 uint32_t Find(const std::u16string& text, const std::u16string& word) {
     return static_cast<uint32_t>(text.find(word));
 }
@@ -48,8 +40,8 @@ TEST_F(AnnotatedGallery, HighlightsNotesAndABookmarkAreDrawnOnThePage) {
     HtmlTokenizer source(true);
     source.SetTableNeedsInline(false);  // tables laid out as a book's are
     ASSERT_TRUE(source.Attach(&doc, 0));
-    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(
-        240, 320, std::getenv("FOLIVANT_LAYOUT_REAL_FONTS") != nullptr);
+    fvt::test::ContextCanvas* canvas =
+        fvt::test::NewContextCanvas(240, 320, std::getenv("FOLIVANT_LAYOUT_REAL_FONTS") != nullptr);
     GraphicsPageCanvas pageCanvas(fvt::test::CanvasContext(canvas));
     AnnotationFile* notes = new AnnotationFile;
     ASSERT_EQ(notes->OpenOrCreate("\\harbour.prc", "Harbour", 4, 0, 1, 1), 0);
@@ -72,7 +64,7 @@ TEST_F(AnnotatedGallery, HighlightsNotesAndABookmarkAreDrawnOnThePage) {
         ASSERT_TRUE(layout.Start());
         ASSERT_TRUE(layout.GoToPage(1));
         ASSERT_TRUE(layout.PaintCurrentPage(false));
-        std::string path = OutputFolder() + "/annotated-1.png";
+        std::string path = fvt::test::PagesFolder() + "/annotated-1.png";
         EXPECT_TRUE(fvt::test::SaveCanvasPng(canvas, path)) << path;
         // The bookmark's corner and the note's mark are there to be tapped.
         AreaArray* marks = nullptr;

@@ -24,9 +24,7 @@ public:
         traits_[layout] = traits;
         return layout;
     }
-    void SetSource(PageLayout* layout, TokenSource* source) override {
-        layout->SetSource(source);
-    }
+    void SetSource(PageLayout* layout, TokenSource* source) override { layout->SetSource(source); }
     void SetPlainTextOption(PageLayout*, bool) override {}
     void DestroyPageLayout(PageLayout* layout) override {
         delete traits_[layout];

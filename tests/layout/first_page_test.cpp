@@ -36,10 +36,11 @@ struct FirstPage {
 
 TEST(FirstPageMetadata, LogHostsInTheHeadAreCollected) {
     SortedRecordDatabase list;
-    FirstPage page(u"<html><head><title>T</title>"
-                   u"<loghost url=\"a.example\" prefix=\"p1\" encoding=\"3\">"
-                   u"<loghost url=\"b.example\"></head><body>Hello there</body></html>",
-                   &list);
+    FirstPage page(
+        u"<html><head><title>T</title>"
+        u"<loghost url=\"a.example\" prefix=\"p1\" encoding=\"3\">"
+        u"<loghost url=\"b.example\"></head><body>Hello there</body></html>",
+        &list);
     ASSERT_TRUE(page.started);
     ASSERT_EQ(list.Items().size(), 2u);
     EXPECT_EQ(list.Items()[0].name, u"a.example");

@@ -13,10 +13,10 @@
 #include "core/color.h"
 #include "document/markup/plain_text_token_source.h"
 #include "document/sources/layout_services.h"
+#include "graphics/core/node.h"
 #include "layout/annotation_cursor.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
-#include "graphics/core/node.h"
 #include "platform/gdi/gdi_layer.h"
 #include "support/document/memory_document.h"
 #include "support/layout/golden_canvas.h"
@@ -591,18 +591,24 @@ private:
     ControlNode* node_;
 };
 
-TEST_F(Drawing, AControlsMarkMovesTheFocusAndIsNeverInverted) {
-    Open(u"one two");
-    ControlNode node;
-    PageSlot& slot = LaidOut(*layout_);
+// A page with one control placed on it, painted, with its marks built.
+void PageWithControl(std::unique_ptr<PageLayout>& layout, ControlNode& node, AreaArray*& marks) {
+    PageSlot& slot = LaidOut(*layout);
     InlineBox box;
     box.rect = Rect{60, 20, 20, 10};
     box.flags = InlineBox::kAlignmentGiven;
     box.object = ObjectRef(new Control(&node));
     ASSERT_TRUE(slot.contents.Append(box, 4));
-    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    ASSERT_TRUE(layout->PaintCurrentPage(false));
+    ASSERT_TRUE(layout->GetCurrentBlockMarks(marks));
+}
+
+TEST_F(Drawing, AControlsMarkMovesTheFocusAndIsNeverInverted) {
+    Open(u"one two");
+    ControlNode node;
     AreaArray* marks = nullptr;
-    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    PageWithControl(layout_, node, marks);
+    ASSERT_NE(marks, nullptr);
     ASSERT_EQ(marks->Count(), 1);
     EXPECT_NE(ControlMark::Of(*marks->At(0)), nullptr);
     node.log.clear();
@@ -621,15 +627,9 @@ TEST_F(Drawing, AControlsMarkMovesTheFocusAndIsNeverInverted) {
 TEST_F(Drawing, ControlsHideAndShowWithTheirPage) {
     Open(u"one two");
     ControlNode node;
-    PageSlot& slot = LaidOut(*layout_);
-    InlineBox box;
-    box.rect = Rect{60, 20, 20, 10};
-    box.flags = InlineBox::kAlignmentGiven;
-    box.object = ObjectRef(new Control(&node));
-    ASSERT_TRUE(slot.contents.Append(box, 4));
-    ASSERT_TRUE(layout_->PaintCurrentPage(false));
     AreaArray* marks = nullptr;
-    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    PageWithControl(layout_, node, marks);
+    ASSERT_NE(marks, nullptr);
     node.log.clear();
     layout_->SetPageVisibility(layout_->CurrentPageStart(), kPageHidden);
     layout_->SetPageVisibility(layout_->CurrentPageStart(), kPageShown);
