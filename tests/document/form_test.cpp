@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@
 #include "graphics/controls/select_control.h"
 #include "graphics/controls/text_entry_control.h"
 #include "script/script_names.h"
-#include "support/document/memory_document.h"
+#include "support/document/markup_page.h"
 #include "support/platform/temp_device.h"
 #include "token_dump.h"
 
@@ -30,41 +31,17 @@ std::string N(const String& s) {
     return Narrow(s);
 }
 
-// A page of markup with a tokenizer that can be moved to the n-th start tag of an element.
-struct Page {
-    explicit Page(std::u16string text) : doc(u"<html><body>" + std::move(text)) {
-        AttributeValue::Install();
-        tokens.Attach(&doc, 0);
-        tokens.Start(0, false);
-    }
-    // Leaves the tokenizer on the n-th (0-based) start tag `id`; its position goes to `at`.
-    bool To(uint32_t id, int n, uint32_t* at = nullptr) {
-        tokens.Start(0, false);
-        for (int guard = 0; guard < 100000; ++guard) {
-            uint32_t k = tokens.NextToken();
-            if (k == kTokenEnd) return false;
-            if (k != kTokenTag) continue;
-            bool e = false, m = false;
-            if (tokens.GetTag(e, m) != id || e) continue;
-            if (n-- > 0) continue;
-            uint32_t p = 0;
-            tokens.GetPosition(p);
-            if (at) *at = p;
-            return true;
-        }
-        return false;
-    }
-    MemoryDocument doc;
-    HtmlTokenizer tokens{true};
-};
+using Page = MarkupPage;
 
 struct Owner : FormListOwner {
     std::vector<std::string> handlers;
     std::vector<std::string> links;
     std::vector<int32_t> messages;
     std::string answer = "true";
+    std::function<void()> during;  // what the handler does besides answering
     bool RunHandler(ScriptObject*, const String& script, uint32_t, String* result) override {
         handlers.push_back(N(script));
+        if (during) during();
         if (result) *result = String(std::u16string(answer.begin(), answer.end()).c_str());
         return true;
     }
@@ -271,9 +248,7 @@ TEST(FormSelect, ASelectBecomesAControlWhoseChoiceIsSubmittedAndKept) {
     EXPECT_EQ(f.Build(kTagSelect, 0), s);  // laid out again
     EXPECT_TRUE(f.form->Submit());
     EXPECT_EQ(f.owner.links.at(0), "r.htm?s=b&d=x");
-    // The select control releases its list before it leaves its form: it leaves first here.
-    s->DetachFromForm();
-    d->DetachFromForm();
+    // The controls leave their form as the fixture goes: a select reads its list as it leaves.
 }
 
 TEST(FormScript, MembersErrorsAndHandlerTruth) {
@@ -332,6 +307,27 @@ TEST(FormScript, ACancellingSubmitHandlerKeepsTheUsersInput) {
     ASSERT_EQ(f.owner.links.size(), 1u);
     EXPECT_EQ(f.owner.links[0], "result.htm?q=typed");
     EXPECT_EQ(N(q->Value()), "");
+}
+
+TEST(FormScript, AHandlerThatClosesTheDocumentEndsTheSubmissionQuietly) {
+    Fixture f(
+        u"<form name=f action=r.htm onsubmit=leave() onreset=leave()><input name=q>"
+        u"</form>");
+    FormControl* q = f.Build(kTagInput, 0);
+    f.built.clear();
+    f.owner.during = [&] { f.list.Clear(0); };
+    ScriptMemberRef submit;
+    ScriptName name;
+    name.id = 78;
+    int err = 0;
+    ScriptValue v;
+    Form* form = f.form;
+    ASSERT_EQ(form->Resolve(&err, name, &submit, false), 0);
+    EXPECT_EQ(form->Call(&err, &submit, 0, nullptr, &v), 0);  // returns without the form
+    EXPECT_EQ(f.list.Count(), 0);
+    EXPECT_TRUE(f.owner.links.empty());
+    EXPECT_EQ(q->Form(), nullptr);
+    q->Release();
 }
 
 TEST(FormScript, ResetWithoutAControlParentRestoresDefaults) {
