@@ -7,6 +7,8 @@
 #include "layout/block_contents.h"
 #include "layout/hyphenation.h"
 #include "layout/layout_fonts.h"
+#include "support/layout/layout_host.h"
+#include "support/platform/window_fixture.h"
 
 namespace {
 
@@ -288,4 +290,36 @@ TEST_F(SplitTest, NarrowColumnAdvancesAtLeastOneCharacterPerLine) {
     EXPECT_EQ(Items(),
               "a@100/6 (-6) b@101/6 (-6) c@102/6 (-6) d@103/6 (-6) e@104/6 (-6) f@105/6 (-6) "
               "g@106/6 (-6) h@107/6 (-6) i@108/6 (-6) j@109/6 ");
+}
+
+namespace {
+
+class HyphenatedLines : public fvt::test::WindowTest {};
+
+}  // namespace
+
+// The line filler splits the word that overflows a line that is at least a quarter free, and a
+// word that opens a line is left whole.
+TEST_F(HyphenatedLines, TheOverflowingWordIsSplitAtASyllable) {
+    fvt::test::LayoutHost host(u"<html><body>le gouvernement fran\u00E7ais</body></html>", 60,
+                               320, 12);
+    std::vector<fvt::test::LaidOutPage> pages;
+    ASSERT_TRUE(host.Paginate(pages));
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_GE(pages[0].lines.size(), 2u);
+    EXPECT_EQ(pages[0].lines[0], "le gou");
+    EXPECT_EQ(pages[0].lines[1], "vernement");
+    BlockContents& b = const_cast<BlockContents&>(host.PageContents(0));
+    int hyphens = 0;
+    for (int32_t i = 0; i < b.KindCount(kItemFlowMark); ++i)
+        hyphens += b.Mark(i)->type == kMarkHyphen ? 1 : 0;
+    EXPECT_EQ(hyphens, 1);
+}
+
+TEST_F(HyphenatedLines, ALineLessThanAQuarterFreeBreaksBeforeTheWord) {
+    fvt::test::LayoutHost host(u"<html><body>abcdefgh gouvernement</body></html>", 60, 320, 12);
+    std::vector<fvt::test::LaidOutPage> pages;
+    ASSERT_TRUE(host.Paginate(pages));
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"abcdefgh", "gouvernement"}));
 }
