@@ -262,6 +262,13 @@ void PositionViewElement::OnChildFocusChanged(Node* node, Widget* via, bool gain
     Widget::OnChildFocusChanged(node, via, gained);
 }
 
+bool PositionViewElement::BringIntoView(const Rect& area, uint32_t /*id*/) {
+    if (!layout_ || !owner_) return false;
+    if (Rect::Intersects(bounds_, area)) return true;
+    if (area.width <= 0 && area.height <= 0) return false;  // never placed
+    return owner_->StepPage(area.y >= bounds_.y + bounds_.height ? 1 : -1, 1, 255);
+}
+
 void PositionViewElement::OnActivation(uint32_t value) {
     if (!layout_ || !owner_) return;
     if (value == 2) owner_->ShowAreaTip();

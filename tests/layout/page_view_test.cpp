@@ -393,3 +393,18 @@ TEST_F(ViewTest, SavedStateCarriesTheElementsOwnBlock) {
     ASSERT_TRUE(view_.OwnState().ReadWord32BE(word));
     EXPECT_EQ(word, 0xA1B2C3D4u);
 }
+
+TEST_F(ViewTest, ScrollIntoViewTurnsThePageTowardsAControl) {
+    Open();
+    Rect none;
+    view_.AdjustRect(none, Rect{0, 0, 120, 60});
+    owner_.calls.clear();
+    EXPECT_TRUE(view_.BringIntoView(Rect{10, 10, 20, 8}, 1));
+    EXPECT_TRUE(owner_.calls.empty());  // shown already
+    EXPECT_TRUE(view_.BringIntoView(Rect{10, 80, 20, 8}, 1));
+    EXPECT_EQ(owner_.Last(), "step 1 1 255");
+    EXPECT_TRUE(view_.BringIntoView(Rect{10, -40, 20, 8}, 1));
+    EXPECT_EQ(owner_.Last(), "step -1 1 255");
+    PositionViewElement bare(&owner_);
+    EXPECT_FALSE(bare.BringIntoView(Rect{10, 10, 20, 8}, 1));
+}
