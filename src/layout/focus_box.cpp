@@ -100,6 +100,13 @@ void TextFocus::ResetRanges() {
     active_.cursor = focus_.cursor;
 }
 
+void TextFocus::BackToWordStart(BlockCursor& c) const {
+    ScanWords(c, false, true);
+    c.Back();
+    ScanWords(c, false, false);
+    while (!c.AtEnd() && ClassifyWordItem(*block_, c) == WordItemKind::kSkipped) c.Next();
+}
+
 uint32_t TextFocus::PositionOf(const BlockCursor& c) const {
     return c.AtEnd() ? block_->EndPosition() : block_->PositionAt(c);
 }
@@ -112,9 +119,7 @@ bool TextFocus::FocusPreviousWord() {
         if (!ScanWords(c, false, true)) return false;
     }
     uint32_t end = PositionOf(c);
-    c.Back();
-    ScanWords(c, false, false);
-    while (!c.AtEnd() && ClassifyWordItem(*block_, c) == WordItemKind::kSkipped) c.Next();
+    BackToWordStart(c);
     focus_.start = PositionOf(c);
     focus_.end = end;
     focus_.cursor = c;
@@ -129,12 +134,16 @@ bool TextFocus::FocusNextWord(bool skipCurrent) {
         c.Init(block_, true);
         if (!ScanWords(c, true, true)) return false;
     }
-    BlockCursor e = c;
-    ScanWords(e, true, false);
-    focus_.start = PositionOf(c);
-    focus_.end = PositionOf(e);
-    focus_.cursor = c;
+    SetFocusAt(c);
     return true;
+}
+
+void TextFocus::SetFocusAt(const BlockCursor& first) {
+    BlockCursor e = first;
+    ScanWords(e, true, false);
+    focus_.start = PositionOf(first);
+    focus_.end = PositionOf(e);
+    focus_.cursor = first;
 }
 
 bool TextFocus::MoveFocus(uint32_t direction) {
@@ -206,15 +215,8 @@ bool TextFocus::FocusWordAt(Point p) {
         // The word holding this item: back to its first item, then on to its end.
         BlockCursor s = c;
         s.Next();
-        ScanWords(s, false, true);
-        s.Back();
-        ScanWords(s, false, false);
-        while (!s.AtEnd() && ClassifyWordItem(*block_, s) == WordItemKind::kSkipped) s.Next();
-        BlockCursor e = c;
-        ScanWords(e, true, false);
-        focus_.start = PositionOf(s);
-        focus_.end = PositionOf(e);
-        focus_.cursor = s;
+        BackToWordStart(s);
+        SetFocusAt(s);
         return true;
     }
     return false;

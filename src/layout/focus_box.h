@@ -105,6 +105,10 @@ private:
     bool RangeText(const BlockCursor& from, const BlockCursor& to, String& text,
                    uint32_t& language) const;
     uint32_t PositionOf(const BlockCursor& c) const;
+    // From just after a word item back onto the first item of its word.
+    void BackToWordStart(BlockCursor& c) const;
+    // The focus range: the word whose first item is at `first`.
+    void SetFocusAt(const BlockCursor& first);
     void ResetRanges();
     void DrawOutline(const Area& area);
 

@@ -425,36 +425,39 @@ bool PositionViewElement::HandleEvent(InputEvent& event) {
     return HandleKey(event.Code(), event.Command());
 }
 
-bool StepIndexWrapped(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
-                      bool& changed) {
+namespace {
+
+// The common tail of the wrapped and clamped steps; count 0 moves nothing.
+bool FinishStep(int32_t index, int32_t count, int32_t next, int32_t& out, bool& fromValid,
+                bool& changed) {
     if (count <= 0) {
         out = index;
         fromValid = changed = false;
         return false;
     }
-    if (forward)
-        out = index + 1 >= count || index < -1 ? 0 : index + 1;
-    else
-        out = index <= 0 || index >= count ? count - 1 : index - 1;
+    out = next;
     changed = out != index;
     fromValid = changed && index != -1;
     return changed || index != -1;
 }
 
+}  // namespace
+
+bool StepIndexWrapped(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
+                      bool& changed) {
+    int32_t next = forward ? (index + 1 >= count || index < -1 ? 0 : index + 1)
+                           : (index <= 0 || index >= count ? count - 1 : index - 1);
+    return FinishStep(index, count, next, out, fromValid, changed);
+}
+
 bool StepIndexClamped(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
                       bool& changed) {
-    if (count <= 0) {
-        out = index;
-        fromValid = changed = false;
-        return false;
-    }
+    int32_t next;
     if (forward)
-        out = index + 1 >= count ? count - 1 : (index < -1 ? 0 : index + 1);
+        next = index + 1 >= count ? count - 1 : (index < -1 ? 0 : index + 1);
     else
-        out = index == -1 ? count - 1 : (index <= 0 ? 0 : (index >= count ? count - 1 : index - 1));
-    changed = out != index;
-    fromValid = changed && index != -1;
-    return changed || index != -1;
+        next = index == -1 ? count - 1 : (index <= 0 ? 0 : (index >= count ? count - 1 : index - 1));
+    return FinishStep(index, count, next, out, fromValid, changed);
 }
 
 bool StepIndex(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,

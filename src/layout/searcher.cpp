@@ -121,6 +121,15 @@ SearchResult Searcher::Search(const String& pattern, uint32_t& start, uint32_t& 
     return r;
 }
 
+SearchResult Searcher::BeginFind(const String& pattern, uint32_t from, uint32_t& to,
+                                 bool wholeWord, bool lowerCase, uint32_t& length) {
+    if (pattern.IsEmpty() || !source_) return kSearchNotFound;
+    if (!state_.Set(pattern, lowerCase, wholeWord)) return kSearchFailed;
+    length = source_->GetLength();
+    if (to == kNoEnd || to > length) to = length;
+    return from < to ? kSearchFound : kSearchNotFound;
+}
+
 SearchResult Searcher::SearchBackward(const String& pattern, uint32_t& end, uint32_t& found,
                                       bool wholeWord, bool lowerCase) {
     uint32_t length = source_->GetLength();
@@ -163,11 +172,9 @@ SearchResult Searcher::SearchBackward(const String& pattern, uint32_t& end, uint
 SearchResult PlainSearcher::Find(const String& pattern, uint32_t from, uint32_t to,
                                  uint32_t& matchStart, uint32_t& matchEnd, bool wholeWord,
                                  bool lowerCase) {
-    if (pattern.IsEmpty() || !source_) return kSearchNotFound;
-    if (!state_.Set(pattern, lowerCase, wholeWord)) return kSearchFailed;
-    uint32_t length = source_->GetLength();
-    if (to == kNoEnd || to > length) to = length;
-    if (from >= to) return kSearchNotFound;
+    uint32_t length = 0;
+    SearchResult ready = BeginFind(pattern, from, to, wholeWord, lowerCase, length);
+    if (ready != kSearchFound) return ready;
     // Read the character before the range too: a word may begin there.
     uint32_t pos = from;
     if (wholeWord && from > 0) {
@@ -222,11 +229,9 @@ SearchResult PlainSearcher::Find(const String& pattern, uint32_t from, uint32_t 
 SearchResult IndexedSearcher::Find(const String& pattern, uint32_t from, uint32_t to,
                                    uint32_t& matchStart, uint32_t& matchEnd, bool wholeWord,
                                    bool lowerCase) {
-    if (pattern.IsEmpty() || !source_) return kSearchNotFound;
-    if (!state_.Set(pattern, lowerCase, wholeWord)) return kSearchFailed;
-    uint32_t length = source_->GetLength();
-    if (to == kNoEnd || to > length) to = length;
-    if (from >= to) return kSearchNotFound;
+    uint32_t length = 0;
+    SearchResult ready = BeginFind(pattern, from, to, wholeWord, lowerCase, length);
+    if (ready != kSearchFound) return ready;
     if (wholeWord && from > 0) {
         // A word may begin before the range; a tag's end counts as a word edge.
         std::vector<char16_t> raw;

@@ -53,6 +53,9 @@ public:
 
 protected:
     bool Report(uint32_t done) { return !progress_ || progress_->OnProgress(done); }
+    // Sets the matcher up and clamps the range: kSearchFound when there is something to read.
+    SearchResult BeginFind(const String& pattern, uint32_t from, uint32_t& to, bool wholeWord,
+                           bool lowerCase, uint32_t& length);
 
     DocumentSource* source_ = nullptr;
     SearchProgress* progress_ = nullptr;

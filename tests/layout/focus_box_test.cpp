@@ -13,6 +13,7 @@
 #include "layout/page_canvas.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/layout_host.h"
+#include "support/layout/utf8_text.h"
 #include "support/layout/page_painter.h"
 #include "support/layout/recording_canvas.h"
 #include "support/platform/window_fixture.h"
@@ -22,23 +23,7 @@ namespace {
 using fvt::test::LaidOutPage;
 using fvt::test::LayoutHost;
 
-std::string Utf8(const String& s) {
-    std::string out;
-    for (int32_t i = 0; i < s.Length(); ++i) {
-        char16_t c = s[i];
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+using fvt::test::Utf8;
 
 // The text of the word the box is on.
 std::string FocusWord(TextFocus& f) {

@@ -8,6 +8,7 @@
 #include "layout/hyphenation.h"
 #include "layout/layout_fonts.h"
 #include "support/layout/layout_host.h"
+#include "support/layout/utf8_text.h"
 #include "support/platform/window_fixture.h"
 
 namespace {
@@ -25,22 +26,7 @@ std::u16string Marked(const std::u16string& word) {
     return out;
 }
 
-std::string Utf8(const std::u16string& s) {
-    std::string out;
-    for (char16_t c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+using fvt::test::Utf8;
 
 }  // namespace
 
