@@ -114,6 +114,11 @@ public:
         ok = ok && c.Append(space, b + 7) && c.Append(line, b + 8) && c.Append(Run(u"harbour", 0), b + 8) &&
              c.Append(plain, b + 15) && c.Append(space, b + 15) &&
              c.Append(Run(u"now", 48), b + 16);
+        if (pageBreak) {
+            FlowMark brk;
+            brk.type = kMarkPageBreak;
+            ok = ok && c.Append(brk, b + 19);
+        }
         c.SetEndPosition(b + 20);
         next.start = b + 20;
         moreText = b + 20 < 60;
@@ -127,6 +132,7 @@ public:
         return r;
     }
     RefPtr<LinkTarget> link;
+    bool pageBreak = false;
 };
 
 class ViewTest : public ::testing::Test {
@@ -407,4 +413,18 @@ TEST_F(ViewTest, ScrollIntoViewTurnsThePageTowardsAControl) {
     EXPECT_EQ(owner_.Last(), "step -1 1 255");
     PositionViewElement bare(&owner_);
     EXPECT_FALSE(bare.BringIntoView(Rect{10, 10, 20, 8}, 1));
+}
+
+TEST_F(ViewTest, ALineStepOnAPageEndingInABreakTakesTheNextPageWhole) {
+    content_.pageBreak = true;
+    Open();
+    EXPECT_TRUE(Key(13));
+    EXPECT_EQ(owner_.Last(), "step 2 1 1");
+    EXPECT_TRUE(Key(1036));
+    EXPECT_EQ(owner_.Last(), "move link 1036 1 1");
+    owner_.settings.columns = 2;
+    EXPECT_TRUE(Key(13));
+    EXPECT_EQ(owner_.Last(), "step 2 1 255");
+    EXPECT_TRUE(Key(14));
+    EXPECT_EQ(owner_.Last(), "step -2 1 255");
 }
