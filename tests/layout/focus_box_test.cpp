@@ -39,9 +39,9 @@ class FocusTest : public fvt::test::WindowTest {
 public:
     // Lays out the HTML (240 pixels wide, 6 pixels a character) and binds the focus to the
     // first page.
-    void Page(const std::u16string& body, int32_t width = 240) {
+    void Page(const std::u16string& body, int32_t width = 240, bool realFonts = false) {
         host = std::make_unique<LayoutHost>(u"<html><body>" + body + u"</body></html>", width,
-                                            320, 12);
+                                            320, 12, realFonts);
         std::vector<LaidOutPage> pages;
         ASSERT_TRUE(host->Paginate(pages));
         lines = pages[0].lines;
@@ -328,9 +328,10 @@ TEST_F(FocusTest, SelectionsDrawnOnPagesForLooking) {
          u"de me dire\u00A0: \u00AB\u00A0Je m'endors.\u00A0\u00BB</p>",
          2, 22},
     };
+    bool real = std::getenv("FOLIVANT_LAYOUT_REAL_FONTS") != nullptr;
     for (const Sample& sample : samples) {
-        Page(sample.html);
-        fvt::test::ContextCanvas* cc = fvt::test::NewContextCanvas(240, 320);
+        Page(sample.html, 240, real);
+        fvt::test::ContextCanvas* cc = fvt::test::NewContextCanvas(240, 320, real);
         GraphicsPageCanvas pageCanvas(fvt::test::CanvasContext(cc));
         focus.SetDrawing(&pageCanvas, nullptr);
         fvt::test::PaintBlock(fvt::test::CanvasContext(cc), slot.contents, Rect{0, 0, 240, 320},
