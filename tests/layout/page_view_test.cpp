@@ -428,3 +428,18 @@ TEST_F(ViewTest, ALineStepOnAPageEndingInABreakTakesTheNextPageWhole) {
     EXPECT_TRUE(Key(14));
     EXPECT_EQ(owner_.Last(), "step -2 1 255");
 }
+
+TEST_F(ViewTest, InFocusModeKeyRowsAreReadForTheirPlainDirections) {
+    Open();
+    uint32_t row[kKeyRowColumns] = {13, 13, 0, 0, 0, 0, 0, 0, 0, 0, 0, kKeyRight};
+    view_.ExecuteCommand(kCmdSelectText, 0);
+    owner_.calls.clear();
+    InputEvent e = InputEvent::Row(row);
+    EXPECT_TRUE(view_.HandleEvent(e));
+    EXPECT_EQ(FocusText(), "the");
+    EXPECT_TRUE(owner_.calls.empty());  // no page step while the box moves
+    view_.ExecuteCommand(kCmdSelectText, 0);
+    InputEvent again = InputEvent::Row(row);
+    EXPECT_TRUE(view_.HandleEvent(again));
+    EXPECT_EQ(owner_.Last(), "step 1 1 255");  // the box is off: the row's own column
+}
