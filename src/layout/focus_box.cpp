@@ -61,33 +61,48 @@ void SkipWords(BlockCursor& cursor, int32_t n) {
     }
 }
 
+namespace {
+
+// A fingerprint of a block's items (kinds and positions): a relayout into the same slot, even
+// of the same page with as many items, changes it.
+uint64_t Fingerprint(const BlockContents* block) {
+    if (!block) return 0;
+    uint64_t h = 1469598103934665603ull;
+    for (int32_t i = 0; i < block->Count(); ++i) {
+        const BlockItem* item = block->ItemAt(i);
+        h = (h ^ item->kind) * 1099511628211ull;
+        h = (h ^ item->value) * 1099511628211ull;
+    }
+    return h ^ block->EndPosition();
+}
+
+}  // namespace
+
 void TextFocus::Bind(PageLayout* layout, PageSlot* slot) {
     BlockContents* block = slot ? &slot->contents : nullptr;
     uint32_t start = slot && slot->record ? slot->record->start : 0xFFFFFFFFu;
-    int32_t count = block ? block->Count() : -1;
-    if (block != block_ || start != boundStart_ || count != boundCount_) {
-        // Another page or a changed block: the old cursors point at nothing.
-        ResetRanges();
-        area_.Reset();
-    }
+    Rebind(block, start);
     layout_ = layout;
     slot_ = slot;
-    block_ = block;
-    boundStart_ = start;
-    boundCount_ = count;
-    if (focus_.IsEmpty()) focus_.cursor.Init(block_, true);
 }
 
 void TextFocus::BindBlock(BlockContents* block) {
-    if (block != block_ || !block || block->Count() != boundCount_) {
+    Rebind(block, 0xFFFFFFFFu);
+    layout_ = nullptr;
+    slot_ = nullptr;
+}
+
+void TextFocus::Rebind(BlockContents* block, uint32_t start) {
+    uint64_t print = Fingerprint(block);
+    if (block != block_ || start != boundStart_ || print != boundPrint_) {
+        // Another page or a changed block: the old cursors point at nothing.
+        block_ = block;
         ResetRanges();
         area_.Reset();
     }
-    layout_ = nullptr;
-    slot_ = nullptr;
     block_ = block;
-    boundStart_ = 0xFFFFFFFFu;
-    boundCount_ = block ? block->Count() : -1;
+    boundStart_ = start;
+    boundPrint_ = print;
     if (focus_.IsEmpty()) focus_.cursor.Init(block_, true);
 }
 

@@ -244,6 +244,17 @@ TEST_F(FocusTest, RangesAreDroppedWhenTheBlockChanges) {
     EXPECT_TRUE(focus.HasNoSelection());
     EXPECT_TRUE(focus.Focus().IsEmpty());
     EXPECT_EQ(Move(kFocusWordOn), "The");
+    // As many items as before, but not the same ones (a relayout into the same slot).
+    Move(kFocusWordOn);
+    ASSERT_FALSE(focus.HasNoSelection());
+    BlockCursor last;
+    last.Init(&slot.contents, false);
+    last.Back();
+    slot.contents.RemoveAt(last);
+    c.Init(&slot.contents, true);
+    ASSERT_TRUE(slot.contents.Insert(c, m, 0, true));
+    focus.Bind(&host->Layout(), &slot);
+    EXPECT_TRUE(focus.HasNoSelection());
     focus.Bind(&host->Layout(), nullptr);
     EXPECT_FALSE(focus.MoveFocus(kFocusWordOn));
 }
