@@ -164,8 +164,7 @@ void TextFocus::SetFocusAt(const BlockCursor& first) {
 bool TextFocus::MoveFocus(uint32_t direction) {
     if (!block_) return false;
     bool fresh = focus_.IsEmpty();
-    if (fresh)
-        focus_.cursor.Init(block_, direction == kFocusLineDown || direction == kFocusWordOn);
+    if (fresh) focus_.cursor.Init(block_, direction == kFocusLineDown || direction == kFocusWordOn);
     FocusRange before = focus_;
     bool ok = true;
     switch (direction) {

@@ -71,8 +71,7 @@ bool PositionViewElement::RestoreState(uint32_t pageNumber, uint32_t pageStart,
     return true;
 }
 
-bool PositionViewElement::SaveState(uint32_t& pageNumber, uint32_t& pageStart,
-                                    ByteStream& stream) {
+bool PositionViewElement::SaveState(uint32_t& pageNumber, uint32_t& pageStart, ByteStream& stream) {
     if (!layout_ || !layout_->SaveCurrentPageState(pageNumber, pageStart, stream)) return false;
     if (own_.Size() > 0) {
         while (stream.Size() % 4 != 0) stream.WriteByte(0);
@@ -372,8 +371,8 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
             break;
     }
     if (code >= kCodeTableUp && code <= kCodeTableRight) {
-        static const int32_t kSteps[4][2] = {{0, -kTableStep}, {0, kTableStep},
-                                             {-kTableStep, 0}, {kTableStep, 0}};
+        static const int32_t kSteps[4][2] = {
+            {0, -kTableStep}, {0, kTableStep}, {-kTableStep, 0}, {kTableStep, 0}};
         const int32_t* step = kSteps[code - kCodeTableUp];
         if (owner_->ScrollTables(step[0], step[1]) && layout_) layout_->ClearCurrentBlockMarks();
         return true;
@@ -381,8 +380,7 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
     if (code >= kCodeLinkFirst && code <= kCodeLinkLast) {
         bool forward = code == kCodeLinkFirst || code == kCodeLinkFirst + 2;
         bool current = CurrentMarkIsOnPage();
-        if (current && (forward ? owner_->NextLinkArea() : owner_->PreviousLinkArea()))
-            return true;
+        if (current && (forward ? owner_->NextLinkArea() : owner_->PreviousLinkArea())) return true;
         PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
         bool pageBreak = slot && PageLayout::EndsWithTypeZeroMark(slot->contents);
         return owner_->MoveLinkFocus(code, !current, pageBreak);
@@ -456,7 +454,8 @@ bool StepIndexClamped(bool forward, int32_t index, int32_t count, int32_t& out, 
     if (forward)
         next = index + 1 >= count ? count - 1 : (index < -1 ? 0 : index + 1);
     else
-        next = index == -1 ? count - 1 : (index <= 0 ? 0 : (index >= count ? count - 1 : index - 1));
+        next =
+            index == -1 ? count - 1 : (index <= 0 ? 0 : (index >= count ? count - 1 : index - 1));
     return FinishStep(index, count, next, out, fromValid, changed);
 }
 

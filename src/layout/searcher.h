@@ -23,11 +23,19 @@ protected:
     ~SearchProgress() = default;
 };
 
-enum SearchResult : int { kSearchFound = 0, kSearchNotFound = 1, kSearchCancelled = 2,
-                          kSearchFailed = 3 };
+enum SearchResult : int {
+    kSearchFound = 0,
+    kSearchNotFound = 1,
+    kSearchCancelled = 2,
+    kSearchFailed = 3
+};
 
-enum SearchMode : uint32_t { kSearchFirst = 0, kSearchPrevious = 1, kSearchNext = 2,
-                             kSearchLast = 3 };
+enum SearchMode : uint32_t {
+    kSearchFirst = 0,
+    kSearchPrevious = 1,
+    kSearchNext = 2,
+    kSearchLast = 3
+};
 
 class Searcher {
 public:

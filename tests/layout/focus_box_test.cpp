@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "layout/focus_box.h"
-#include "layout/page_layout.h"
 #include "layout/page_canvas.h"
+#include "layout/page_layout.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/layout_host.h"
-#include "support/layout/utf8_text.h"
 #include "support/layout/page_painter.h"
 #include "support/layout/recording_canvas.h"
+#include "support/layout/utf8_text.h"
 #include "support/platform/window_fixture.h"
 
 namespace {
@@ -40,8 +40,8 @@ public:
     // Lays out the HTML (240 pixels wide, 6 pixels a character) and binds the focus to the
     // first page.
     void Page(const std::u16string& body, int32_t width = 240, bool realFonts = false) {
-        host = std::make_unique<LayoutHost>(u"<html><body>" + body + u"</body></html>", width,
-                                            320, 12, realFonts);
+        host = std::make_unique<LayoutHost>(u"<html><body>" + body + u"</body></html>", width, 320,
+                                            12, realFonts);
         std::vector<LaidOutPage> pages;
         ASSERT_TRUE(host->Paginate(pages));
         lines = pages[0].lines;
@@ -93,16 +93,17 @@ TEST_F(FocusTest, AFreshBoxStartsAtTheEndGoingBack) {
 }
 
 TEST_F(FocusTest, LineMovesGoToTheFirstWordOfTheLine) {
-    Page(u"<p>alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu nu xi "
-         u"omicron pi rho sigma tau upsilon phi chi psi omega</p>");
+    Page(
+        u"<p>alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu nu xi "
+        u"omicron pi rho sigma tau upsilon phi chi psi omega</p>");
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(Move(kFocusWordOn), "alpha");
     std::string second = lines[1].substr(0, lines[1].find(' '));
     std::string last = lines.back().substr(0, lines.back().find(' '));
     EXPECT_EQ(Move(kFocusLineDown), second);
-    EXPECT_EQ(Move(kFocusWordOn), lines[1].substr(lines[1].find(' ') + 1,
-                                                  lines[1].find(' ', lines[1].find(' ') + 1) -
-                                                      lines[1].find(' ') - 1));
+    EXPECT_EQ(Move(kFocusWordOn),
+              lines[1].substr(lines[1].find(' ') + 1,
+                              lines[1].find(' ', lines[1].find(' ') + 1) - lines[1].find(' ') - 1));
     // Up takes the first word of the line holding the word before: mid-line, this line's.
     EXPECT_EQ(Move(kFocusLineUp), second);
     EXPECT_EQ(Move(kFocusLineUp), "alpha");
@@ -304,8 +305,8 @@ TEST_F(FocusTest, ATapFocusesTheWordUnderIt) {
     c.Init(&slot.contents, true);
     const TextRun* cat = nullptr;
     for (; !c.AtEnd(); c.Next())
-        if (c.Kind() == kItemTextRun && slot.contents.Run(c.counts[kItemTextRun])->text ==
-                                            String(u"cat"))
+        if (c.Kind() == kItemTextRun &&
+            slot.contents.Run(c.counts[kItemTextRun])->text == String(u"cat"))
             cat = slot.contents.Run(c.counts[kItemTextRun]);
     ASSERT_TRUE(cat);
     ASSERT_TRUE(focus.FocusWordAt(Point{cat->x + 7, cat->y - 2}));
@@ -354,8 +355,8 @@ TEST_F(FocusTest, SelectionsDrawnOnPagesForLooking) {
         Area outline;
         EXPECT_TRUE(focus.GetSelectionArea(outline)) << sample.name;
         EXPECT_GE(outline.RectCount(), 2) << sample.name;  // the selection spans lines
-        EXPECT_TRUE(fvt::test::SaveCanvasPng(
-            cc, (folder / (std::string(sample.name) + ".png")).string()));
+        EXPECT_TRUE(
+            fvt::test::SaveCanvasPng(cc, (folder / (std::string(sample.name) + ".png")).string()));
         focus.ClearFocusBox();
         focus.SetDrawing(&canvas, nullptr);
         fvt::test::DeleteContextCanvas(cc);

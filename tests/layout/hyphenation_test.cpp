@@ -30,7 +30,6 @@ using fvt::test::Utf8;
 
 }  // namespace
 
-
 TEST(Syllables, EnglishWordsBreakAtTheirSyllables) {
     EXPECT_EQ(Marked(u"hyphenation"), u"hyphe-na-tion");
     EXPECT_EQ(Marked(u"problematic"), u"pro-ble-ma-tic");
@@ -48,7 +47,7 @@ TEST(Syllables, FrenchWordsBreakAtTheirSyllables) {
 
 TEST(Syllables, ClustersStayTogetherAtThePieceStart) {
     EXPECT_EQ(Marked(u"schoolchildren"), u"school-chil-dren");  // sch, ch, dr
-    EXPECT_EQ(Marked(u"establishment"), u"esta-blish-ment");  // bl, sh
+    EXPECT_EQ(Marked(u"establishment"), u"esta-blish-ment");    // bl, sh
     EXPECT_EQ(Marked(u"accomplishment"), u"accom-plish-ment");  // pl
     EXPECT_EQ(Marked(u"language"), u"lan-gua-ge");  // ng splits before g+vowel only via n rule
     EXPECT_EQ(Marked(u"sympathetic"), u"sym-pa-the-tic");  // th
@@ -64,8 +63,8 @@ TEST(Syllables, WordsOfFewerThanThreePiecesAreNeverMarked) {
 }
 
 TEST(Syllables, ShortAndVowelFirstWordsStayInside) {
-    for (const char16_t* w : {u"", u"a", u"ie", u"eau", u"aaaa", u"oui",
-                              u"h", u"hh", u"lr", u"ebb", u"--", u"'", u"rhythm"}) {
+    for (const char16_t* w : {u"", u"a", u"ie", u"eau", u"aaaa", u"oui", u"h", u"hh", u"lr", u"ebb",
+                              u"--", u"'", u"rhythm"}) {
         std::u16string word(w);
         std::u16string out = Marked(word);
         EXPECT_EQ(out.find(u'-', 0), word.find(u'-', 0)) << Utf8(out);
@@ -287,8 +286,8 @@ class HyphenatedLines : public fvt::test::WindowTest {};
 // The line filler splits the word that overflows a line that is at least a quarter free, and a
 // word that opens a line is left whole.
 TEST_F(HyphenatedLines, TheOverflowingWordIsSplitAtASyllable) {
-    fvt::test::LayoutHost host(u"<html><body>le gouvernement fran\u00E7ais</body></html>", 60,
-                               320, 12);
+    fvt::test::LayoutHost host(u"<html><body>le gouvernement fran\u00E7ais</body></html>", 60, 320,
+                               12);
     std::vector<fvt::test::LaidOutPage> pages;
     ASSERT_TRUE(host.Paginate(pages));
     ASSERT_EQ(pages.size(), 1u);

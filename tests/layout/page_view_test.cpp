@@ -49,8 +49,8 @@ public:
         return false;
     }
     bool MoveLinkFocus(uint32_t code, bool noMark, bool pageBreak) override {
-        calls.push_back("move link " + std::to_string(code) + " " + std::to_string(noMark) +
-                        " " + std::to_string(pageBreak));
+        calls.push_back("move link " + std::to_string(code) + " " + std::to_string(noMark) + " " +
+                        std::to_string(pageBreak));
         return true;
     }
     void ShowAreaTip() override { calls.push_back("tip"); }
@@ -111,9 +111,9 @@ public:
                   c.Append(space, b + 3) && c.Append(linked, b + 4) &&
                   c.Append(Run(u"the", 24), b + 4);
         line.y = 10;
-        ok = ok && c.Append(space, b + 7) && c.Append(line, b + 8) && c.Append(Run(u"harbour", 0), b + 8) &&
-             c.Append(plain, b + 15) && c.Append(space, b + 15) &&
-             c.Append(Run(u"now", 48), b + 16);
+        ok = ok && c.Append(space, b + 7) && c.Append(line, b + 8) &&
+             c.Append(Run(u"harbour", 0), b + 8) && c.Append(plain, b + 15) &&
+             c.Append(space, b + 15) && c.Append(Run(u"now", 48), b + 16);
         if (pageBreak) {
             FlowMark brk;
             brk.type = kMarkPageBreak;
@@ -189,7 +189,8 @@ TEST(ViewCommands, InternalPagesDisableTheirOwnLists) {
     EXPECT_FALSE(view.IsCommandEnabled(0, 0));
     EXPECT_TRUE(view.IsCommandEnabled(15, 0));
     EXPECT_TRUE(view.IsCommandEnabled(7, 0));
-    for (uint32_t id : {8u, 16u, 24u, 41u, 44u, 50u, 54u}) EXPECT_FALSE(view.IsCommandEnabled(id, 0));
+    for (uint32_t id : {8u, 16u, 24u, 41u, 44u, 50u, 54u})
+        EXPECT_FALSE(view.IsCommandEnabled(id, 0));
     owner.internalPage = 3;  // annotations
     EXPECT_FALSE(view.IsCommandEnabled(15, 0));
     EXPECT_TRUE(view.IsCommandEnabled(0, 0));

@@ -12,7 +12,9 @@
 
 namespace {
 
-String S(const std::u16string& s) { return String(s.data(), static_cast<int32_t>(s.size())); }
+String S(const std::u16string& s) {
+    return String(s.data(), static_cast<int32_t>(s.size()));
+}
 
 // Feeds a whole text with one position per character; the first match, or -1.
 int64_t FirstMatch(const std::u16string& pattern, const std::u16string& text, bool lowerCase,
@@ -120,8 +122,7 @@ TEST(Forward, MatchesAcrossPageEnds) {
         PlainSearcher s;
         s.SetSource(&doc);
         uint32_t ms = 0, me = 0;
-        ASSERT_EQ(s.Find(S(u"defg"), 0, 0xFFFFFFFFu, ms, me, false, false), kSearchFound)
-            << page;
+        ASSERT_EQ(s.Find(S(u"defg"), 0, 0xFFFFFFFFu, ms, me, false, false), kSearchFound) << page;
         EXPECT_EQ(ms, 3u);
         EXPECT_EQ(me, 7u);
         EXPECT_EQ(doc.LivePages(), 0u);
@@ -302,12 +303,14 @@ TEST(Indexed, BackwardSearchOverMarkup) {
 
 namespace {
 
-bool IsSep(char16_t c) { return SearchState::IsSeparator(c); }
+bool IsSep(char16_t c) {
+    return SearchState::IsSeparator(c);
+}
 
 // The first match starting in [from, to) by brute force: every start tried, whole words
 // checked by the characters around the match.
-int64_t Reference(const std::u16string& text, const std::u16string& pattern, size_t from,
-                  size_t to, bool wholeWord) {
+int64_t Reference(const std::u16string& text, const std::u16string& pattern, size_t from, size_t to,
+                  bool wholeWord) {
     for (size_t s = from; s < to && s + pattern.size() <= text.size(); ++s) {
         if (text.compare(s, pattern.size(), pattern) != 0) continue;
         if (wholeWord) {
@@ -360,7 +363,8 @@ TEST(Equivalence, ForwardAndBackwardAgreeWithBruteForce) {
         for (int guard = 0; guard < 100; ++guard) {
             int64_t want = -1;
             for (size_t p = 0; p < limit; ++p)
-                if (Reference(text, pattern, p, p + 1, wholeWord) >= 0) want = static_cast<int64_t>(p);
+                if (Reference(text, pattern, p, p + 1, wholeWord) >= 0)
+                    want = static_cast<int64_t>(p);
             SearchResult r = s.Search(S(pattern), unused, end, found, wholeWord, false, mode);
             ASSERT_EQ(r == kSearchFound, want >= 0) << round;
             if (want < 0) break;
