@@ -7,6 +7,7 @@
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
 #include "layout/page_layout.h"
+#include "layout/hyphenation.h"
 
 namespace {
 
@@ -291,6 +292,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     int32_t lineWidth = indents.Available();
     int32_t remaining = lineWidth;
     BreakRing ring;
+    BlockCursor wordStart = c;
     bool pushedAny = false;
     int32_t pending = 0, pendingSpace = 0, spaceCount = 0;
     uint32_t last = kLastSpace;
@@ -313,6 +315,21 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         pushedAny = true;
     };
 
+    // The word from wordStart to the run at c does not fit after what the line holds: with a
+    // quarter of the line still free it is hyphenated. c then stands just past what stays on
+    // the line and room is what is left. A word that opens the line stays whole.
+    auto splitWord = [&](int32_t& room) -> bool {
+        if (!Hyphenation::IsQuarterFree(room, lineWidth)) return false;
+        BlockCursor end = c;
+        end.Next();
+        WordSplitter split(*block_, fonts_, Document());
+        BlockCursor after;
+        int32_t avail = room;
+        if (!split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) return false;
+        c = after;
+        room = avail;
+        return true;
+    };
     while (!ended) {
         if (!EnsureItem(c)) return false;
         uint32_t kind = c.Kind();
@@ -378,12 +395,21 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                     pushCandidate(firstChar, lastChar);
                     // The space before the word is inside the line now.
                     pendingSpace = 0;
+                    wordStart = c;
                 } else {
                     ring.SetLastChar(lastChar);
                 }
                 pending += run->width;
                 last = kLastText;
                 if (!overflowWord && pending > remaining) {
+                    // A quarter of the line still free: split the word there if it can be.
+                    bool opensLine = ring.Count() > 0 && ring.Candidate(0).placeholder != 0;
+                    if (!opensLine && splitWord(remaining)) {
+                        pending = 0;
+                        hasContent = true;
+                        ended = true;
+                        break;
+                    }
                     BreakCandidate chosen;
                     if (ring.ChooseBreak(chosen)) {
                         c = chosen.cursor;
