@@ -1,5 +1,6 @@
 #include "shell/app_shell.h"
 
+#include <algorithm>
 #include <new>
 
 #include "core/resources.h"
@@ -57,8 +58,61 @@ void AppShell::CloseCore() {
 }
 
 void AppShell::Destroy() {
+    // The link-target frames own their reader windows: they go before the core closes the
+    // windows it still lists.
+    std::vector<HWND> frames;
+    frames.swap(frames_);
+    for (HWND frame : frames)
+        if (IsWindow(frame)) DestroyWindow(frame);
     MainFrame::Destroy();
     CloseCore();
+}
+
+namespace {
+MainFrame* FrameOf(HWND window) {
+    if (!IsWindow(window)) return nullptr;
+    return reinterpret_cast<MainFrame*>(GetWindowLongPtrW(window, GWL_USERDATA));
+}
+}  // namespace
+
+bool AppShell::OpenFrame(ReaderWindow* window, const Rect* r, const String* caption, bool layout,
+                         bool topmost) {
+    if (!window || !window_) return false;
+    auto* frame = new (std::nothrow) MainFrame(window);
+    if (!frame) return false;
+    RECT area{};
+    if (r) area = RECT{r->x, r->y, r->x + r->width, r->y + r->height};
+    if (!frame->Create(r ? &area : nullptr, caption, layout, topmost, nullptr)) {
+        // Never bound to a window: the reader window stays the caller's.
+        frame->SetReaderWindow(nullptr);
+        delete frame;
+        return false;
+    }
+    frames_.push_back(frame->Window());
+    // The link that opened it fills it: no default view.
+    frame->ShowAndStart(nullptr, false, true);
+    return true;
+}
+
+bool AppShell::CloseFrame(ReaderWindow* window) {
+    for (size_t i = 0; i < frames_.size(); ++i) {
+        MainFrame* frame = FrameOf(frames_[i]);
+        if (!frame || frame->GetReaderWindow() != window) continue;
+        HWND handle = frames_[i];
+        frames_.erase(frames_.begin() + static_cast<std::ptrdiff_t>(i));
+        // WM_DESTROY deletes the frame and its reader window.
+        DestroyWindow(handle);
+        return true;
+    }
+    return false;
+}
+
+int32_t AppShell::FrameCount() {
+    // Frames the user closed have left their window list entry behind.
+    frames_.erase(std::remove_if(frames_.begin(), frames_.end(),
+                                 [](HWND w) { return FrameOf(w) == nullptr; }),
+                  frames_.end());
+    return static_cast<int32_t>(frames_.size());
 }
 
 DocumentLoader* AppShell::Loader() const { return core_ ? core_->Loader() : nullptr; }
@@ -104,7 +158,9 @@ bool AppShell::CreateCore(bool withStore) {
     core_.reset(new (std::nothrow) ReaderCore());
     if (!core_) return false;
     core_->SetHost(this, nullptr);
-    core_->SetDocumentControllerFactory(&documents_);
+    core_->SetDocumentControllerFactory(documentFactory_ ? documentFactory_ : &documents_);
+    core_->SetViewFactories(viewFactory_, popupFactory_);
+    core_->SetFrameHost(this);
     if (core_->Open(withStore) != 0) return false;
     if (core_->CreateLoader(0) != 0) return false;
     if (core_->Loader()) library_.reset(new (std::nothrow) EmbeddedLibrary(*core_->Loader()));

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/string.h"
 #include "library/paths/app_paths.h"
@@ -20,6 +21,8 @@ class DocumentLoader;
 class EmbeddedLibrary;
 class Text;
 class ReaderCore;
+class ReaderViewFactory;
+class TextPopupFactory;
 
 // True when `path` lies in `folder` (which ends in '\\'), letters compared without case.
 bool IsUnderFolder(const String& path, const String& folder);
@@ -27,6 +30,7 @@ bool IsUnderFolder(const String& path, const String& folder);
 class AppShell : public MainFrame,
                  public AppShellEvents,
                  public AppShellWindow,
+                 public ReaderFrameHost,
                  private FrameServices {
 public:
     enum RunResult : int {
@@ -50,6 +54,15 @@ public:
     int MessageLoop();
     void Destroy() override;
 
+    // The makers of the reader windows' bars, list windows and text pop-ups; given before Run.
+    void SetViewFactories(ReaderViewFactory* views, TextPopupFactory* popups) {
+        viewFactory_ = views;
+        popupFactory_ = popups;
+    }
+
+    // The maker of the windows' document controllers (null: the idle stand-in); before Run.
+    void SetDocumentFactory(DocumentControllerFactory* factory) { documentFactory_ = factory; }
+
     ReaderCore* Core() const { return core_.get(); }
     EmbeddedLibrary* Catalogue() const { return library_.get(); }
 
@@ -57,6 +70,12 @@ public:
     void OnCommandNotice(DocumentController* controller, int32_t id, uint32_t cookie) override;
     // AppShellWindow.
     HWND MainWindow() const override { return Window(); }
+    // ReaderFrameHost: the windows a link opens get frames of their own.
+    bool OpenFrame(ReaderWindow* window, const Rect* r, const String* caption, bool layout,
+                   bool topmost) override;
+    bool CloseFrame(ReaderWindow* window) override;
+    // The link-target frames still open.
+    int32_t FrameCount();
 
 private:
     // FrameServices: storage-card notices go to the loader, which tells the catalogue.
@@ -75,6 +94,11 @@ private:
     std::unique_ptr<EmbeddedLibrary> library_;
     HINSTANCE instance_ = nullptr;
     IdleDocumentControllerFactory documents_;
+    DocumentControllerFactory* documentFactory_ = nullptr;
+    ReaderViewFactory* viewFactory_ = nullptr;
+    TextPopupFactory* popupFactory_ = nullptr;
+    // Link-target frames; a frame the user closed is dropped when found gone.
+    std::vector<HWND> frames_;
 };
 
 // The command line as the program received it: a surrounding pair of double quotes is dropped.
