@@ -12,6 +12,7 @@
 #include "platform/last_error.h"
 #include "platform/resources/resources.h"
 #include "platform/window/keys.h"
+#include "reader/reader_controller.h"
 #include "reader/reader_core.h"
 #include "reader/reader_window.h"
 #include "shell/driver_script.h"
@@ -140,13 +141,19 @@ void AppShell::OnDriveAdded(const String& path, const String& /*item*/) {
 }
 
 void AppShell::ReleaseBooksUnder(const String& folder) {
-    // The book on the screen goes when its card went; the library takes its place.
-    DocumentController* document = readerWindow_ ? readerWindow_->Document() : nullptr;
-    const Location* location = document ? document->CurrentLocation() : nullptr;
-    Text file;
-    String path;
-    if (location && location->ToFileName(file) && file.ToWide(path) && IsUnderFolder(path, folder))
-        document->ActivateLink(String(u"oeb:library"));
+    // A book on the screen goes when its card went, in every reader window (a link's window
+    // may show one too); the library takes its place.
+    if (!core_) return;
+    for (int32_t i = 0; i < core_->WindowCount(); ++i) {
+        ReaderWindow* window = core_->WindowAt(i);
+        DocumentController* document = window ? window->Document() : nullptr;
+        const Location* location = document ? document->CurrentLocation() : nullptr;
+        Text file;
+        String path;
+        if (location && location->ToFileName(file) && file.ToWide(path) &&
+            IsUnderFolder(path, folder))
+            document->ActivateLink(String(u"oeb:library"));
+    }
 }
 
 void AppShell::ShowLibrary(const String& /*folder*/) {
@@ -154,10 +161,14 @@ void AppShell::ShowLibrary(const String& /*folder*/) {
     if (document) document->ActivateLink(String(u"oeb:library"));
 }
 
+void AppShell::ToggleFullScreen() {
+    if (readerShell_) readerShell_->ToggleFullScreen();
+}
+
 bool AppShell::CreateCore(bool withStore) {
     core_.reset(new (std::nothrow) ReaderCore());
     if (!core_) return false;
-    core_->SetHost(this, nullptr);
+    core_->SetHost(this, readerShell_);
     core_->SetDocumentControllerFactory(documentFactory_ ? documentFactory_ : &documents_);
     core_->SetViewFactories(viewFactory_, popupFactory_);
     core_->SetFrameHost(this);
@@ -232,9 +243,12 @@ int AppShell::MessageLoop() {
 
 int AppShellDriverResult() { return driverResult; }
 
-void AppShell::OnCommandNotice(DocumentController* /*controller*/, int32_t /*id*/,
+void AppShell::OnCommandNotice(DocumentController* /*controller*/, int32_t id,
                                uint32_t /*cookie*/) {
-    // The audio soft-key bar (command 112) is refreshed here once the bars exist.
+    // The player's state changed: the audio bar's play and pause items follow it.
+    if (id != kAudioStateCommand) return;
+    ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+    if (ReaderBar* bar = controller ? controller->GetAudioBar() : nullptr) bar->UpdateItems();
 }
 
 void ParseCommandLine(String& out) {

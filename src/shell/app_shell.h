@@ -44,6 +44,8 @@ public:
     static constexpr uint16_t kAcceleratorsId = 211;
     // How long a second start waits for a running instance to close.
     static constexpr uint32_t kCloseWaitMs = 10000;
+    // The command notice that refreshes the audio bar (the player's state changed).
+    static constexpr int32_t kAudioStateCommand = 112;
 
     AppShell();
     ~AppShell() override;
@@ -60,6 +62,8 @@ public:
         popupFactory_ = popups;
     }
 
+    // The dialogs and shell functions the reader's commands use (none: they fail); before Run.
+    void SetReaderShell(ReaderShell* shell) { readerShell_ = shell; }
     // The maker of the windows' document controllers (null: the idle stand-in); before Run.
     void SetDocumentFactory(DocumentControllerFactory* factory) { documentFactory_ = factory; }
 
@@ -85,6 +89,8 @@ private:
     void OnDriveAdded(const String& path, const String& item) override;
     void ReleaseBooksUnder(const String& folder) override;
     void ShowLibrary(const String& folder) override;
+    // The soft keys' hot keys and losing the screen in full screen.
+    void ToggleFullScreen() override;
     DocumentLoader* Loader() const;
     void TellLoader(void (DocumentLoader::*notice)(const Text&), const String& path);
     void CloseCore();
@@ -95,6 +101,7 @@ private:
     HINSTANCE instance_ = nullptr;
     IdleDocumentControllerFactory documents_;
     DocumentControllerFactory* documentFactory_ = nullptr;
+    ReaderShell* readerShell_ = nullptr;
     ReaderViewFactory* viewFactory_ = nullptr;
     TextPopupFactory* popupFactory_ = nullptr;
     // Link-target frames; a frame the user closed is dropped when found gone.

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "core/resources.h"
+#include "document/location/location.h"
 #include "graphics/core/display_surface.h"
 #include "graphics/core/drawing_surface.h"
 #include "platform/controls/controls.h"
@@ -42,8 +43,17 @@ public:
         ++steps;
         return true;
     }
+    const Location* CurrentLocation() const override { return shown ? &location : nullptr; }
+    // Shows a file (for the card tests).
+    bool Show(const char16_t* path) {
+        String link(path);
+        shown = link.UriEscape(true, true) && location.Parse(link, true);
+        return shown;
+    }
     std::vector<bool> starts;
     std::vector<bool> saves;
+    Location location;
+    bool shown = false;
     bool startOpens = false;
     int steps = 0;
 };
@@ -67,7 +77,8 @@ protected:
             shell->SetDocumentFactory(&documents_);
             shell->SetViewFactories(&views_, &popups_);
         };
-        return StartShell(commandLine);
+        // The shell's own frame services: card notices reach its windows.
+        return StartShell(commandLine, false);
     }
     void TearDown() override {
         HostedShellTest::TearDown();
@@ -202,6 +213,28 @@ TEST_F(ViewWindows, AShownListKeepsTheFocusWhenTheWindowGetsIt) {
     EXPECT_EQ(Count(views_.log, "library focus"), 1);
 }
 
+TEST_F(ViewWindows, OnlyThePlayersStateNoticeRefreshesTheAudioBar) {
+    AppShell* shell = Start();
+    ASSERT_NE(shell, nullptr);
+    DocumentController* document = shell->GetReaderWindow()->Document();
+    views_.log.clear();
+    document->NotifyCommand(111);
+    EXPECT_EQ(Count(views_.log, "audio items"), 0);
+    document->NotifyCommand(AppShell::kAudioStateCommand);
+    EXPECT_EQ(views_.log, ViewLog{"audio items"});
+}
+
+TEST_F(ViewWindows, TheSoftKeysHotKeyTogglesFullScreenThroughTheReadersShell) {
+    FakeShell readerShell;
+    beforeRun = [&](AppShell* shell) { shell->SetReaderShell(&readerShell); };
+    AppShell* shell = StartShell(u"", false);
+    ASSERT_NE(shell, nullptr);
+    const LPARAM press = static_cast<LPARAM>(static_cast<DWORD>(VK_F2) << 16);
+    SendMessageW(shell->Window(), WM_HOTKEY, VK_F2, press);
+    SendMessageW(shell->Window(), WM_HOTKEY, VK_F2, press | MOD_KEYUP);
+    EXPECT_EQ(std::count(readerShell.log.begin(), readerShell.log.end(), "FullScreen"), 1);
+}
+
 TEST_F(BusyPopup, PrivateMessagesShowAndHideThePleaseWaitText) {
     AppShell* shell = Start();
     ASSERT_NE(shell, nullptr);
@@ -310,6 +343,28 @@ TEST_F(LinkFrames, ClosingTheMainWindowClosesTheOpenFramesFirst) {
     ASSERT_TRUE(DestroyWindow(window));
     for (HWND frame : frames) EXPECT_FALSE(IsWindow(frame));
     EXPECT_TRUE(DrainQuit());
+}
+
+TEST_F(LinkFrames, ARemovedCardTakesItsBooksFromEveryWindow) {
+    AppShell* shell = Start();
+    ASSERT_NE(shell, nullptr);
+    String target(u"_blank");
+    ReaderWindow* window =
+        ReaderWindow::OpenTarget(shell->Core(), target, nullptr, nullptr, true, false);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(documents_.made.size(), 2u);
+    RecordingDocument* main = documents_.made[0];
+    RecordingDocument* side = documents_.made[1];
+    ASSERT_TRUE(main->Show(u"\\storage\\eBooks\\b.prc"));
+    ASSERT_TRUE(side->Show(u"\\Storage Card\\eBooks\\a.prc"));
+    const size_t mainBefore = main->Requested().size();
+    ASSERT_TRUE(fvt::RemoveCard(u"Storage Card"));
+    fvt::RunUntilIdle();
+    fvt::AdvanceClock(MainFrame::kCardTimerMs);
+    fvt::RunUntilIdle();
+    ASSERT_EQ(side->Requested().size(), 1u);
+    EXPECT_TRUE(side->Requested()[0].EqualsAscii("oeb:library"));
+    EXPECT_EQ(main->Requested().size(), mainBefore);
 }
 
 TEST_F(ButtonFunctions, TheProgramGivesTheButtonsBackAtExit) {
