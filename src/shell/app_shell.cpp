@@ -170,7 +170,7 @@ bool AppShell::CreateCore(bool withStore) {
     if (!core_) return false;
     core_->SetHost(this, readerShell_);
     core_->SetDocumentControllerFactory(documentFactory_ ? documentFactory_ : &documents_);
-    core_->SetViewFactories(viewFactory_, popupFactory_);
+    core_->SetViewFactories(viewFactory_, popupFactory_ ? popupFactory_ : &widgetPopups_);
     core_->SetFrameHost(this);
     if (core_->Open(withStore) != 0) return false;
     if (core_->CreateLoader(0) != 0) return false;

@@ -14,6 +14,7 @@
 #include "core/string.h"
 #include "library/paths/app_paths.h"
 #include "reader/reader_host.h"
+#include "reader/text_popup_adapter.h"
 #include "shell/idle_document_controller.h"
 #include "shell/main_frame.h"
 
@@ -57,6 +58,7 @@ public:
     void Destroy() override;
 
     // The makers of the reader windows' bars, list windows and text pop-ups; given before Run.
+    // Pop-ups default to the widgets' pop-up windows.
     void SetViewFactories(ReaderViewFactory* views, TextPopupFactory* popups) {
         viewFactory_ = views;
         popupFactory_ = popups;
@@ -104,6 +106,9 @@ private:
     ReaderShell* readerShell_ = nullptr;
     ReaderViewFactory* viewFactory_ = nullptr;
     TextPopupFactory* popupFactory_ = nullptr;
+    // Without a maker of its own the reader's pop-ups are the widgets' (their links act on no
+    // controller: the busy text and passing notes need none).
+    WidgetTextPopupFactory widgetPopups_{nullptr};
     // Link-target frames; a frame the user closed is dropped when found gone.
     std::vector<HWND> frames_;
 };

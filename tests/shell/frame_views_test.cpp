@@ -251,6 +251,16 @@ TEST_F(BusyPopup, PrivateMessagesShowAndHideThePleaseWaitText) {
     EXPECT_EQ(SendMessageW(shell->Window(), MainFrame::kHideBusy, 0, 0), 1);
 }
 
+TEST_F(BusyPopup, WithoutAMakerOfItsOwnTheProgramShowsTheWidgetsPopup) {
+    AppShell* shell = StartShell();
+    ASSERT_NE(shell, nullptr);
+    ReaderController* controller = shell->GetReaderWindow()->Controller();
+    EXPECT_EQ(SendMessageW(shell->Window(), MainFrame::kShowBusy, 0, 0), 1);
+    EXPECT_TRUE(controller->HasBusyPopup());
+    EXPECT_EQ(SendMessageW(shell->Window(), MainFrame::kHideBusy, 0, 0), 1);
+    EXPECT_FALSE(controller->HasBusyPopup());
+}
+
 int PowerLines(const std::string& prefix) {
     int n = 0;
     for (const std::string& line : fvt::ShellLog()) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
