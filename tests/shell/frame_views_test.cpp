@@ -293,6 +293,26 @@ TEST_F(TimedMode, TimerOneStepsTheScrollAndKeepsTheBacklightUntilItStops) {
     EXPECT_EQ(PowerLines("power released"), 1);
 }
 
+TEST_F(TimedMode, EachWindowHoldsAndLetsGoOfItsOwnBacklightRequirement) {
+    AppShell* shell = Start();
+    ASSERT_NE(shell, nullptr);
+    String target(u"_blank");
+    ReaderWindow* side =
+        ReaderWindow::OpenTarget(shell->Core(), target, nullptr, nullptr, true, false);
+    ASSERT_NE(side, nullptr);
+    ReaderWindow* main = shell->GetReaderWindow();
+    fvt::ClearShellLog();
+    main->Surface()->DisplayCommand(DisplaySurface::kStartScroll);
+    side->Surface()->DisplayCommand(DisplaySurface::kStartScroll);
+    EXPECT_EQ(PowerLines("power BKL1:"), 2);
+    side->Surface()->DisplayCommand(DisplaySurface::kStopScroll);
+    EXPECT_EQ(PowerLines("power released"), 1);
+    // The other window still scrolls with the light on, and lets it go when it stops.
+    EXPECT_TRUE(main->Display().IsTimerRunning());
+    main->Surface()->DisplayCommand(DisplaySurface::kStopScroll);
+    EXPECT_EQ(PowerLines("power released"), 2);
+}
+
 TEST_F(TimedMode, ATimerOneWithoutTheScrollGoesToTheControllersTimers) {
     AppShell* shell = Start();
     ASSERT_NE(shell, nullptr);
