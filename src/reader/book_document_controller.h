@@ -99,7 +99,7 @@ public:
     void SetRunMarkerStore(ConfigurationStore* store) { runStore_ = store; }
     // Opens the first document: the last book unless a document was given, the previous run
     // ended abnormally or the library is wanted at start-up; else the library.
-    bool Start(bool documentGiven);
+    bool Start(bool documentGiven) override;
 
     // The page layout measures with this context (the page view's); without one no layout is
     // made and positions are unknown.
@@ -113,7 +113,7 @@ public:
     void CloseDocument();
     bool RestoreReadingPosition();
     // Writes the reading position (text or audio) and the form state into the side file.
-    bool SaveReadingPosition(bool closing);
+    bool SaveReadingPosition(bool closing) override;
 
     // History.
     bool SaveHistoryState(HistoryEntry& entry, bool fromLayout);

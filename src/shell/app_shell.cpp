@@ -12,6 +12,7 @@
 #include "platform/last_error.h"
 #include "platform/resources/resources.h"
 #include "platform/window/keys.h"
+#include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_core.h"
 #include "reader/reader_window.h"
@@ -269,8 +270,12 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*comman
     String commandLine;
     ParseCommandLine(commandLine);
     Resources::SetInstance(instance);
+    // Documents open through the reader's document controller; it outlives the shell, which the
+    // window's destruction deletes inside the loop.
+    BookDocumentControllerFactory books;
     AppShell* shell = new (std::nothrow) AppShell();
     if (!shell) return 0;
+    shell->SetDocumentFactory(&books);
     const int result = shell->Run(instance, commandLine, nullptr);
     // With result 0 the window's destruction already deleted the shell.
     if (result != AppShell::kRanLoop) delete shell;
