@@ -167,8 +167,8 @@ void SHChangeNotifyFree(FILECHANGENOTIFY* n) {
     auto fn = Get<void (*)(FILECHANGENOTIFY*)>(kSHChangeNotifyFree);
     if (fn) fn(n);
 }
-BOOL SHInitDialog(void* i) {
-    FVT_CALL(kSHInitDialog, FALSE, BOOL(*)(void*), i);
+BOOL SHInitDialog(SHINITDLGINFO* i) {
+    FVT_CALL(kSHInitDialog, FALSE, BOOL(*)(SHINITDLGINFO*), i);
 }
 BOOL SHSetAppKeyWndAssoc(BYTE k, HWND w) {
     FVT_CALL(kSHSetAppKeyWndAssoc, FALSE, BOOL(*)(BYTE, HWND), k, w);

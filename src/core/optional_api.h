@@ -3,6 +3,7 @@
 // DISP_CHANGE_FAILED, E_FAIL), so that a missing function never reads as success.
 #pragma once
 
+#include "platform/dialog/dialog.h"
 #include "platform/inet/inet.h"
 #include "platform/kernel/code_pages.h"
 #include "platform/shell/shell.h"
@@ -24,7 +25,7 @@ BOOL SHFullScreen(HWND window, DWORD flags);
 BOOL SHChangeNotifyRegister(HWND window, SHCHANGENOTIFYENTRY* entry);
 BOOL SHChangeNotifyDeregister(HWND window);
 void SHChangeNotifyFree(FILECHANGENOTIFY* notice);
-BOOL SHInitDialog(void* info);
+BOOL SHInitDialog(SHINITDLGINFO* info);
 BOOL SHSetAppKeyWndAssoc(BYTE key, HWND window);
 BOOL SHDoneButton(HWND window, DWORD state);
 LRESULT SHNotificationAdd(SHNOTIFICATIONDATA* data);

@@ -321,3 +321,70 @@ extern "C" DWORD CheckMenuItem(HMENU menu, UINT item, UINT flags) {
     state = (state & ~MF_CHECKED) | (flags & MF_CHECKED);
     return previous;
 }
+
+namespace {
+
+// Removes the addressed item; with `destroy` its sub-menu goes too.
+BOOL Remove(HMENU menu, UINT position, UINT flags, bool destroy) {
+    HMENU doomed = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(MenuLock());
+        if ((flags & ~MF_BYPOSITION) != 0) return Fail(ERROR_INVALID_FLAGS, FALSE);
+        Where at;
+        if (!Locate(menu, position, (flags & MF_BYPOSITION) != 0, at)) return FALSE;
+        auto it = at.menu->items.begin() + static_cast<std::ptrdiff_t>(at.index);
+        if (destroy && LiveSubMenu(*it)) doomed = it->subMenu;
+        at.menu->items.erase(it);
+    }
+    if (doomed) DestroyMenu(doomed);
+    return TRUE;
+}
+
+}  // namespace
+
+extern "C" BOOL CheckMenuRadioItem(HMENU menu, UINT first, UINT last, UINT check, UINT flags) {
+    std::lock_guard<std::mutex> guard(MenuLock());
+    if ((flags & ~MF_BYPOSITION) != 0) return Fail(ERROR_INVALID_FLAGS, FALSE);
+    MenuPtr m = Lookup(menu);
+    if (!m) return FALSE;
+    Where a, b, c;
+    bool byPosition = (flags & MF_BYPOSITION) != 0;
+    if (!Locate(menu, first, byPosition, a) || !Locate(menu, last, byPosition, b) ||
+        !Locate(menu, check, byPosition, c))
+        return FALSE;
+    // The three must share one menu, with the checked item inside the range.
+    if (a.menu != b.menu || a.menu != c.menu || a.index > b.index || c.index < a.index ||
+        c.index > b.index)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    for (size_t i = a.index; i <= b.index; ++i) {
+        Item& it = a.menu->items[i];
+        if (i == c.index) {
+            it.state |= MF_CHECKED;
+            it.type |= MFT_RADIOCHECK;
+        } else {
+            it.state &= ~MF_CHECKED;
+            it.type &= ~MFT_RADIOCHECK;
+        }
+    }
+    return TRUE;
+}
+
+extern "C" BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
+    return Remove(menu, position, flags, true);
+}
+
+extern "C" BOOL RemoveMenu(HMENU menu, UINT position, UINT flags) {
+    return Remove(menu, position, flags, false);
+}
+
+std::vector<fvt::MenuItemView> fvt::MenuItems(HMENU menu) {
+    std::lock_guard<std::mutex> guard(MenuLock());
+    std::vector<MenuItemView> out;
+    DWORD saved = GetLastError();
+    MenuPtr m = Lookup(menu);
+    SetLastError(saved);
+    if (!m) return out;
+    for (const Item& it : m->items)
+        out.push_back({it.type, it.state, it.id, LiveSubMenu(it) ? it.subMenu : nullptr, it.text});
+    return out;
+}

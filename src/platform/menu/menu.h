@@ -9,6 +9,9 @@
 // inside it does. A menu can never become its own sub-menu, directly or further down.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/types.h"
 
 FVT_DECLARE_HANDLE(HMENU);
@@ -27,6 +30,17 @@ constexpr UINT MF_GRAYED = 0x0001;
 constexpr UINT MF_DISABLED = 0x0002;
 constexpr UINT MF_UNCHECKED = 0x0000;
 constexpr UINT MF_CHECKED = 0x0008;
+constexpr UINT MFT_RADIOCHECK = 0x0200;
+
+// TrackPopupMenuEx.
+constexpr UINT TPM_LEFTALIGN = 0x0000;
+constexpr UINT TPM_CENTERALIGN = 0x0004;
+constexpr UINT TPM_RIGHTALIGN = 0x0008;
+constexpr UINT TPM_TOPALIGN = 0x0000;
+constexpr UINT TPM_VCENTERALIGN = 0x0010;
+constexpr UINT TPM_BOTTOMALIGN = 0x0020;
+constexpr UINT TPM_NONOTIFY = 0x0080;
+constexpr UINT TPM_RETURNCMD = 0x0100;
 
 // MENUITEMINFOW fields.
 constexpr UINT MIIM_STATE = 0x0001;
@@ -82,4 +96,32 @@ BOOL SetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFO
 BOOL EnableMenuItem(HMENU menu, UINT item, UINT flags);
 // MF_CHECKED or MF_UNCHECKED; the previous MF_CHECKED bit, or (DWORD)-1.
 DWORD CheckMenuItem(HMENU menu, UINT item, UINT flags);
+// Checks `check` with a radio mark and clears the marks of the others in first..last; all three
+// are positions (MF_BYPOSITION) or command ids in one menu. `check` must lie in the range.
+BOOL CheckMenuRadioItem(HMENU menu, UINT first, UINT last, UINT check, UINT flags);
+// Removes the item; DeleteMenu also destroys its sub-menu, RemoveMenu leaves it to the caller.
+BOOL DeleteMenu(HMENU menu, UINT position, UINT flags);
+BOOL RemoveMenu(HMENU menu, UINT position, UINT flags);
+// A menu from the program's menu resources (RT_MENU): a bar whose pop-up items hold the
+// sub-menus. Texts given as string ids are taken in the system's language.
+HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name);
+// Shows the pop-up menu at the screen point and tracks it until an item is chosen or the menu
+// is dismissed. With TPM_RETURNCMD the chosen id is returned (0: none) and nothing is posted;
+// otherwise the choice reaches the owner as WM_COMMAND(id, 0) and the result is TRUE. In tests
+// the choice comes from the answer queue (see dialog/answers.h) and is logged.
+BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, const void* params);
 }
+
+namespace fvt {
+// A read-only copy of a menu's items, for the layer's own drawing (bars, pop-ups, combo boxes).
+struct MenuItemView {
+    UINT type;
+    UINT state;
+    UINT id;
+    HMENU subMenu;
+    std::u16string text;
+};
+std::vector<MenuItemView> MenuItems(HMENU menu);
+// A menu built from a compiled menu resource (see rescomp); null for a malformed one.
+HMENU MenuFromResource(const BYTE* data, DWORD size);
+}  // namespace fvt

@@ -10,12 +10,18 @@
 //
 // icons/<id>-<size>.png: the sizes of one icon make a group-icon directory with its images (see
 // ReadIcons). A missing folder means no icons.
+//
+// dialogs.txt and menus.txt: dialog templates (RT_DIALOG) and menus (RT_MENU) in the records
+// that src/platform/dialog/dialog_template.h and src/platform/menu/menu_resource.cpp read. A
+// text is #<string id> (taken in the system's language when used) or "quoted"; see ReadDialogs
+// and ReadMenus for the lines.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -223,6 +229,292 @@ void ReadIcons(const fs::path& folder, Output& out) {
     }
 }
 
+// The words of a line; a "quoted" word keeps its blanks (\" and \\ escape).
+bool SplitWords(const std::string& line, std::vector<std::string>& words) {
+    words.clear();
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t') {
+            ++i;
+            continue;
+        }
+        std::string w;
+        if (line[i] == '"') {
+            w = "\"";
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                char c = line[i++];
+                if (c == '\\' && i < line.size()) {
+                    w += line[i++];
+                } else if (c == '"') {
+                    closed = true;
+                    break;
+                } else {
+                    w += c;
+                }
+            }
+            if (!closed) return false;
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t') w += line[i++];
+        }
+        words.push_back(w);
+    }
+    return true;
+}
+
+bool Number(const std::string& w, long long lo, long long hi, long long& out) {
+    if (w.empty()) return false;
+    char* end = nullptr;
+    long long v = std::strtoll(w.c_str(), &end, 0);
+    if (*end != '\0' || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+// A text word: #<id>, "literal", or nothing (empty).
+bool PutText(std::vector<unsigned char>& d, const std::string* word) {
+    if (!word) {
+        Put16(d, 0);
+        return true;
+    }
+    if (!word->empty() && (*word)[0] == '#') {
+        long long id = 0;
+        if (!Number(word->substr(1), 1, 65535, id)) return false;
+        Put16(d, 0xFFFF);
+        Put16(d, static_cast<unsigned>(id));
+        return true;
+    }
+    if (word->empty() || (*word)[0] != '"') return false;
+    std::u32string text;
+    if (!DecodeUtf8(word->substr(1), text)) return false;
+    std::vector<unsigned> units;
+    for (char32_t c : text) {
+        if (c >= 0x10000) {
+            units.push_back(0xD800 + ((c - 0x10000) >> 10));
+            units.push_back(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            units.push_back(static_cast<unsigned>(c));
+        }
+    }
+    if (units.size() >= 0xFFFF) return false;
+    Put16(d, static_cast<unsigned>(units.size()));
+    for (unsigned u : units) Put16(d, u);
+    return true;
+}
+
+void PutAscii(std::vector<unsigned char>& d, const std::string& s) {
+    Put16(d, static_cast<unsigned>(s.size()));
+    for (char c : s) Put16(d, static_cast<unsigned char>(c));
+}
+
+constexpr unsigned kDialog = 5;
+constexpr unsigned kMenu = 4;
+
+// Reads a file's meaningful lines as words; errors name the file and line.
+template <class Handle>
+void ReadLines(const fs::path& file, Output& out, Handle handle) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return;
+    std::string line;
+    int number = 0;
+    std::vector<std::string> words;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+        auto error = [&](const std::string& message) {
+            out.errors.push_back(file.string() + ":" + std::to_string(number) + ": " + message);
+        };
+        if (!SplitWords(line, words)) {
+            error("unclosed quote");
+            continue;
+        }
+        if (words.empty() || words[0][0] == '#') continue;
+        handle(words, error);
+    }
+    handle(std::vector<std::string>{"<end of file>"}, [&](const std::string& message) {
+        out.errors.push_back(file.string() + ": " + message);
+    });
+}
+
+// dialogs.txt:
+//   dialog ID STYLE X Y CX CY [caption]      starts a template (style as a number, 0x.. allowed)
+//   font POINTS FACE                         its font (default 8 Tahoma)
+//   control CLASS ID STYLE X Y CX CY [text]  any control
+//   label ID X Y CX CY text                  STATIC 0x50020000
+//   check ID X Y CX CY text                  automatic check box 0x50010003
+//   checkm ID X Y CX CY text                 the same on several lines 0x50012003
+//   spinner ID UPDOWN X Y CX CY              list box 0x50010101 and its up-down 0x50000277
+//   end                                      ends the template
+// Positions are dialog units. The title control 1091 is written as a control like any other.
+void ReadDialogs(const fs::path& file, Output& out) {
+    struct Item {
+        std::string cls;
+        long long id, style, x, y, cx, cy;
+        bool hasText;
+        std::string text;
+    };
+    bool open = false;
+    long long id = 0, style = 0, x = 0, y = 0, cx = 0, cy = 0, points = 8;
+    std::string face = "Tahoma", caption;
+    bool hasCaption = false;
+    std::vector<Item> items;
+    ReadLines(file, out, [&](const std::vector<std::string>& w, auto error) {
+        // `count` positions or sizes from word `from` on.
+        auto nums = [&](size_t from, size_t count, std::vector<long long>& v) {
+            v.clear();
+            for (size_t i = from; i < from + count; ++i) {
+                long long n = 0;
+                if (i >= w.size() || !Number(w[i], -32768, 32767, n)) return false;
+                v.push_back(n);
+            }
+            return true;
+        };
+        std::vector<long long> v;
+        const std::string& verb = w[0];
+        if (verb == "<end of file>") {
+            if (open) error("template " + std::to_string(id) + " has no end");
+            return;
+        }
+        if (verb == "dialog") {
+            if (open) return error("dialog inside a dialog");
+            if (w.size() < 7 || !Number(w[1], 1, 65535, id) || !Number(w[2], 0, 0xFFFFFFFFLL, style) ||
+                !nums(3, 4, v))
+                return error("expected dialog ID STYLE X Y CX CY [caption]");
+            x = v[0], y = v[1], cx = v[2], cy = v[3];
+            hasCaption = w.size() > 7;
+            caption = hasCaption ? w[7] : "";
+            points = 8;
+            face = "Tahoma";
+            items.clear();
+            open = true;
+            return;
+        }
+        if (!open) return error("'" + verb + "' outside a dialog");
+        auto item = [&](const std::string& cls, long long itemId, long long itemStyle, size_t at,
+                        const std::string* text) {
+            std::vector<long long> r;
+            if (!nums(at, 4, r)) return false;
+            items.push_back(Item{cls, itemId, itemStyle, r[0], r[1], r[2], r[3], text != nullptr,
+                                 text ? *text : ""});
+            return true;
+        };
+        long long itemId = 0;
+        if (verb == "font") {
+            if (w.size() != 3 || !Number(w[1], 1, 72, points)) return error("expected font POINTS FACE");
+            face = w[2];
+        } else if (verb == "control") {
+            long long st = 0;
+            if (w.size() < 8 || !Number(w[2], 0, 65535, itemId) || !Number(w[3], 0, 0xFFFFFFFFLL, st) ||
+                !item(w[1], itemId, st, 4, w.size() > 8 ? &w[8] : nullptr))
+                return error("expected control CLASS ID STYLE X Y CX CY [text]");
+        } else if (verb == "label" || verb == "check" || verb == "checkm") {
+            long long st = verb == "label" ? 0x50020000 : verb == "check" ? 0x50010003 : 0x50012003;
+            if (w.size() != 7 || !Number(w[1], 0, 65535, itemId) || !item(verb == "label" ? "STATIC" : "BUTTON", itemId, st, 2, &w[6]))
+                return error("expected " + verb + " ID X Y CX CY text");
+        } else if (verb == "spinner") {
+            long long ud = 0;
+            if (w.size() != 7 || !Number(w[1], 0, 65535, itemId) || !Number(w[2], 0, 65535, ud) ||
+                !item("LISTBOX", itemId, 0x50010101, 3, nullptr))
+                return error("expected spinner ID UPDOWN X Y CX CY");
+            items.push_back(Item{"msctls_updown32", ud, 0x50000277, 0, 0, 0, 0, false, ""});
+        } else if (verb == "end") {
+            Binary b{kDialog, static_cast<unsigned>(id), {}};
+            Put32(b.data, 0x474C4446);
+            Put32(b.data, 0);
+            Put32(b.data, static_cast<unsigned>(style));
+            Put32(b.data, 0);
+            for (long long n : {x, y, cx, cy}) Put16(b.data, static_cast<unsigned>(n & 0xFFFF));
+            Put16(b.data, static_cast<unsigned>(points));
+            PutAscii(b.data, face);
+            if (!PutText(b.data, hasCaption ? &caption : nullptr)) return error("bad caption");
+            Put16(b.data, static_cast<unsigned>(items.size()));
+            for (const Item& it : items) {
+                Put32(b.data, static_cast<unsigned>(it.style));
+                Put32(b.data, 0);
+                for (long long n : {it.x, it.y, it.cx, it.cy}) Put16(b.data, static_cast<unsigned>(n & 0xFFFF));
+                Put16(b.data, static_cast<unsigned>(it.id));
+                PutAscii(b.data, it.cls);
+                if (!PutText(b.data, it.hasText ? &it.text : nullptr)) return error("bad text in dialog " + std::to_string(id));
+            }
+            auto size = static_cast<unsigned>(b.data.size());
+            for (int i = 0; i < 4; ++i) b.data[4 + static_cast<size_t>(i)] = static_cast<unsigned char>(size >> (8 * i));
+            if (out.binaries.count({kDialog, b.id})) return error("dialog " + std::to_string(id) + " is defined twice");
+            out.binaries[{kDialog, b.id}] = std::move(b);
+            open = false;
+        } else {
+            error("unknown line '" + verb + "'");
+        }
+    });
+}
+
+// menus.txt:
+//   menu ID                 starts a menu; its top-level items are a bar's buttons
+//   item ID text            a command
+//   popup ID text ... end   a sub-menu (ID: the bar button's command; 0 inside menus)
+//   separator
+//   end                     ends the menu
+void ReadMenus(const fs::path& file, Output& out) {
+    struct Node {
+        unsigned flags = 0, id = 0;
+        std::string text;
+        std::vector<Node> children;
+    };
+    std::vector<Node> stack;
+    unsigned menuId = 0;
+    std::function<bool(std::vector<unsigned char>&, const std::vector<Node>&)> write =
+        [&](std::vector<unsigned char>& d, const std::vector<Node>& nodes) {
+            Put16(d, static_cast<unsigned>(nodes.size()));
+            for (const Node& n : nodes) {
+                Put16(d, n.flags);
+                Put16(d, n.id);
+                if (!PutText(d, n.text.empty() ? nullptr : &n.text)) return false;
+                if ((n.flags & 0x10) && !write(d, n.children)) return false;
+            }
+            return true;
+        };
+    ReadLines(file, out, [&](const std::vector<std::string>& w, auto error) {
+        const std::string& verb = w[0];
+        long long n = 0;
+        if (verb == "<end of file>") {
+            if (!stack.empty()) error("menu " + std::to_string(menuId) + " has no end");
+            return;
+        }
+        if (verb == "menu") {
+            if (!stack.empty()) return error("menu inside a menu");
+            if (w.size() != 2 || !Number(w[1], 1, 65535, n)) return error("expected menu ID");
+            menuId = static_cast<unsigned>(n);
+            stack.assign(1, Node{});
+            return;
+        }
+        if (stack.empty()) return error("'" + verb + "' outside a menu");
+        if (verb == "item" || verb == "popup") {
+            if (w.size() != 3 || !Number(w[1], 0, 65535, n)) return error("expected " + verb + " ID text");
+            Node node{verb == "popup" ? 0x10u : 0u, static_cast<unsigned>(n), w[2], {}};
+            if (verb == "popup")
+                stack.push_back(node);
+            else
+                stack.back().children.push_back(node);
+        } else if (verb == "separator") {
+            stack.back().children.push_back(Node{0x800, 0, "", {}});
+        } else if (verb == "end") {
+            Node done = stack.back();
+            stack.pop_back();
+            if (!stack.empty()) {
+                stack.back().children.push_back(done);
+                return;
+            }
+            Binary b{kMenu, menuId, {}};
+            if (!write(b.data, done.children)) return error("bad text in menu " + std::to_string(menuId));
+            if (out.binaries.count({kMenu, menuId})) return error("menu " + std::to_string(menuId) + " is defined twice");
+            out.binaries[{kMenu, menuId}] = std::move(b);
+        } else {
+            error("unknown line '" + verb + "'");
+        }
+    });
+}
+
 std::string Literal(const std::u32string& text) {
     std::string out = "u\"";
     char buffer[16];
@@ -299,6 +591,8 @@ int main(int argc, char** argv) {
     ReadStrings(folder / "strings.en.txt", false, out);
     ReadStrings(folder / "strings.fr.txt", true, out);
     ReadIcons(folder / "icons", out);
+    ReadDialogs(folder / "dialogs.txt", out);
+    ReadMenus(folder / "menus.txt", out);
     for (auto& e : out.errors) std::fprintf(stderr, "%s\n", e.c_str());
     if (!out.errors.empty()) return 1;
     std::string text = Generate(out, argc == 4 ? argv[3] : "CompiledResources");

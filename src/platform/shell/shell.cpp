@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 
+#include "platform/controls/controls.h"
+#include "platform/menu/menu_bar.h"
 #include "platform/gdi.h"
 #include "platform/kernel/code_pages.h"
 #include "platform/kernel/device.h"
@@ -17,6 +19,7 @@
 #include "platform/last_error.h"
 #include "platform/storage/storage_cards.h"
 #include "platform/window/keys.h"
+#include "platform/window/window_layer.h"
 #include "platform/window/window_internal.h"
 
 namespace fvt::win {
@@ -47,6 +50,8 @@ struct ShellState {
         std::u16string title;
         std::u16string text;  // the markup reduced to plain text
         HWND bubble = nullptr;
+        HWND sink = nullptr;
+        LPARAM lParam = 0;
     };
     std::map<DWORD, Notification> notifications;
     // Clipboard.
@@ -151,7 +156,26 @@ LRESULT TaskBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
+// The input panel's keys: four rows of ten; the last row ends with space and backspace.
+const char16_t* const kSipRows[4] = {u"1234567890", u"qwertyuiop", u"asdfghjkl-",
+                                     u"zxcvbnm.  "};
+
+char16_t SipKeyAt(const RECT& r, POINT p) {
+    if (!PtInRect(&r, p) || r.right <= r.left || r.bottom <= r.top) return 0;
+    int row = static_cast<int>((p.y - r.top) * 4 / (r.bottom - r.top));
+    int col = static_cast<int>((p.x - r.left) * 10 / (r.right - r.left));
+    if (row == 3 && col == 9) return u'\b';
+    return kSipRows[row][col];
+}
+
 LRESULT SipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_LBUTTONUP) {
+        RECT r;
+        GetClientRect(hwnd, &r);
+        char16_t c = SipKeyAt(r, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        if (c) fvt::Character(c);
+        return 0;
+    }
     if (msg != WM_PAINT) return DefWindowProcW(hwnd, msg, wParam, lParam);
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
@@ -170,6 +194,16 @@ LRESULT SipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         RECT v{r.right * col / 10, 0, r.right * col / 10 + 1, r.bottom};
         FillRect(dc, &v, line);
     }
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 10; ++col) {
+            RECT key{r.right * col / 10, r.bottom * row / 4, r.right * (col + 1) / 10,
+                     r.bottom * (row + 1) / 4};
+            const char16_t* label = row == 3 && col == 9 ? u"\u2190" : row == 3 && col == 8 ? u"\u2423" : nullptr;
+            char16_t one[2] = {kSipRows[row][col], 0};
+            DrawTextW(dc, label ? label : one, -1, &key, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
+        }
     DeleteObject(back);
     DeleteObject(line);
     EndPaint(hwnd, &ps);
@@ -222,6 +256,31 @@ LRESULT BubbleProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_TIMER && wParam == kBubbleTimer) {
         KillTimer(hwnd, kBubbleTimer);
         SHNotificationRemove(nullptr, id);  // its time is up
+        return 0;
+    }
+    if (msg == WM_LBUTTONUP) {
+        // A tap dismisses the bubble; its sink hears of it first.
+        HWND sink = nullptr;
+        LPARAM data = 0;
+        {
+            std::lock_guard<std::mutex> l(ShellLock());
+            auto it = S().notifications.find(id);
+            if (it != S().notifications.end() && it->second.bubble == hwnd) {
+                sink = it->second.sink;
+                data = it->second.lParam;
+            }
+        }
+        Log("notification " + std::to_string(id) + " tapped");
+        if (sink && IsWindow(sink)) {
+            NMSHN n{};
+            n.hwndFrom = hwnd;
+            n.idFrom = id;
+            n.code = SHNN_DISMISS;
+            n.lParam = data;
+            n.fTimeout = FALSE;
+            SendMessageW(sink, WM_NOTIFY, id, reinterpret_cast<LPARAM>(&n));
+        }
+        SHNotificationRemove(nullptr, id);
         return 0;
     }
     if (msg != WM_PAINT) return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -384,6 +443,7 @@ void EnsureChrome() {
     s.makingChrome = true;
     SyncDevice();
     RegisterChromeClasses();
+    fvt::RegisterControlClasses();
     if (!Usable(s.taskBar))
         s.taskBar =
             MakeChrome(u"HHTaskBar", s.taskBarShown, RECT{0, 0, ScreenW(), fvt::TaskBarHeight()});
@@ -393,6 +453,7 @@ void EnsureChrome() {
 
 void OnWindowDestroyed(HWND window) {
     OnKeysWindowDestroyed(window);
+    fvt::CloseMenuBarsOf(window);
     std::lock_guard<std::mutex> l(ShellLock());
     S().noticeWindows.erase(window);
     if (S().clipboardOwner == window) S().clipboardOwner = nullptr;
@@ -445,6 +506,14 @@ std::vector<std::string> ShellLog() {
     std::lock_guard<std::mutex> l(ShellLock());
     return S().log;
 }
+void AppendShellLog(std::string line) {
+    Log(std::move(line));
+}
+
+std::string LogText(const std::u16string& text) {
+    return Narrow(text.c_str());
+}
+
 void ClearShellLog() {
     std::lock_guard<std::mutex> l(ShellLock());
     S().log.clear();
@@ -522,6 +591,8 @@ LRESULT SHNotificationAdd(SHNOTIFICATIONDATA* data) {
         n.title = data->pszTitle ? data->pszTitle : u"";
         n.text = PlainText(data->pszHTML);
         n.bubble = bubble;
+        n.sink = data->hwndSink;
+        n.lParam = data->lParam;
     }
     CloseBubble(replaced);  // the same id shown again replaces its bubble
     if (bubble) {
@@ -613,7 +684,10 @@ BOOL ShellExecuteEx(SHELLEXECUTEINFO* info) {
     if (!info || !info->lpFile) return fvt::Fail(ERROR_INVALID_PARAMETER, FALSE);
     std::string line = "ShellExecuteEx " + Narrow(info->lpVerb ? info->lpVerb : u"open") + " " +
                        Narrow(info->lpFile);
-    if (info->lpParameters && info->lpParameters[0]) line += " " + Narrow(info->lpParameters);
+    if (info->lpParameters && info->lpParameters[0]) {
+        line += ' ';
+        line += Narrow(info->lpParameters);
+    }
     Log(line);
     // The profile may refuse hand-offs (a device without the other program).
     if (fvt::Profile().Value("shell_execute", "1") == "0")

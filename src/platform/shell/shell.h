@@ -46,6 +46,23 @@ struct SHNOTIFICATIONDATA {
     LPARAM lParam;
 };
 
+// A tap on a bubble: WM_NOTIFY to its sink (idFrom = the notification's id), then it closes.
+constexpr int SHNN_LINKSEL = -1000;
+constexpr int SHNN_DISMISS = -1001;
+constexpr int SHNN_SHOW = -1002;
+struct NMSHN {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    int code;
+    LPARAM lParam;
+    DWORD dwReturn;
+    union {
+        LPCWSTR pszLink;
+        BOOL fTimeout;
+        POINT pt;
+    };
+};
+
 // Change notices. Items are pointer-sized on this system.
 constexpr LONG SHCNE_MEDIAINSERTED = 0x00000020;
 constexpr LONG SHCNE_MEDIAREMOVED = 0x00000040;
@@ -174,6 +191,10 @@ bool IsInputPanelShown();
 // Lines such as "ShellExecuteEx open http://x" or "power BKL1: 0 on", in order.
 std::vector<std::string> ShellLog();
 void ClearShellLog();
+// Adds a line to the shell log (dialogs, boxes and menus shown record themselves).
+void AppendShellLog(std::string line);
+// UTF-8 of a device text, for the log.
+std::string LogText(const std::u16string& text);
 // The clipboard's text (empty when none).
 std::u16string ClipboardText();
 

@@ -372,8 +372,19 @@ void Character(WCHAR character) {
 void HardwareButton(int number) {
     if (number >= 1 && number <= 15) Key(0xC0 + static_cast<UINT>(number));
 }
+bool PressMenuBarButton(int index);
+
 void SoftKey(int number) {
-    if (number == 1 || number == 2) Key(VK_F1 + static_cast<UINT>(number) - 1);
+    if (number != 1 && number != 2) return;
+    UINT vk = VK_F1 + static_cast<UINT>(number) - 1;
+    bool overridden = false;
+    {
+        std::lock_guard<std::mutex> l(win::Lock());
+        for (const Override& o : g_overrides) overridden = overridden || (o.vk == vk && win::Find(o.owner));
+    }
+    // A soft key the bar does not override presses the bar's button.
+    if (!overridden && PressMenuBarButton(number - 1)) return;
+    Key(vk);
 }
 
 }  // namespace fvt

@@ -7,6 +7,7 @@
 #include "platform/kernel/sync.h"
 #include "platform/last_error.h"
 #include "platform/menu/menu.h"
+#include "platform/resources/resources.h"
 #include "support/platform/temp_device.h"
 
 namespace {
@@ -202,6 +203,110 @@ TEST(MenuItems, FoundByNameInTheSystemLibrary) {
     EXPECT_EQ(GetProcAddressW(core, u"SetMenuItemInfoW"),
               reinterpret_cast<FARPROC>(&SetMenuItemInfoW));
     FreeLibrary(core);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MenuEdits, RadioMarksMoveWithinTheRangeOnly) {
+    fvt::test::TempDevice device;
+    HMENU menu = CreatePopupMenu();
+    for (UINT id = 1098; id <= 1100; ++id) AppendMenuW(menu, MF_STRING, id, u"x");
+    AppendMenuW(menu, MF_STRING | MF_CHECKED, 2000, u"outside");
+    ASSERT_TRUE(CheckMenuRadioItem(menu, 0, 2, 1, MF_BYPOSITION));
+    MENUITEMINFOW info = Info(MIIM_STATE | MIIM_TYPE);
+    ASSERT_TRUE(GetMenuItemInfoW(menu, 1, TRUE, &info));
+    EXPECT_EQ(info.fState & MF_CHECKED, MF_CHECKED);
+    EXPECT_EQ(info.fType & MFT_RADIOCHECK, MFT_RADIOCHECK);
+    ASSERT_TRUE(CheckMenuRadioItem(menu, 1098, 1100, 1100, MF_BYCOMMAND));
+    ASSERT_TRUE(GetMenuItemInfoW(menu, 1, TRUE, &info));
+    EXPECT_EQ(info.fState & MF_CHECKED, 0u);
+    ASSERT_TRUE(GetMenuItemInfoW(menu, 3, TRUE, &info));
+    EXPECT_EQ(info.fState & MF_CHECKED, MF_CHECKED);  // past the range: untouched
+    // The checked item must lie in the range.
+    EXPECT_FALSE(CheckMenuRadioItem(menu, 0, 1, 2, MF_BYPOSITION));
+    EXPECT_FALSE(CheckMenuRadioItem(menu, 2, 0, 1, MF_BYPOSITION));
+    EXPECT_FALSE(CheckMenuRadioItem(menu, 0, 9, 1, MF_BYPOSITION));
+    DestroyMenu(menu);
+}
+
+TEST(MenuEdits, DeleteDestroysTheSubMenuAndRemoveKeepsIt) {
+    fvt::test::TempDevice device;
+    HMENU menu = CreatePopupMenu();
+    HMENU a = CreatePopupMenu();
+    HMENU b = CreatePopupMenu();
+    AppendMenuW(a, MF_STRING, 1, u"in a");
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(a), u"A");
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(b), u"B");
+    AppendMenuW(menu, MF_STRING, 40042, u"RESCAN...");
+    ASSERT_TRUE(RemoveMenu(menu, 1, MF_BYPOSITION));
+    EXPECT_EQ(GetMenuItemCount(b), 0);  // still alive
+    ASSERT_TRUE(DeleteMenu(menu, 0, MF_BYPOSITION));
+    EXPECT_EQ(GetMenuItemCount(a), -1);  // destroyed with its item
+    ASSERT_TRUE(DeleteMenu(menu, 40042, MF_BYCOMMAND));
+    EXPECT_EQ(GetMenuItemCount(menu), 0);
+    EXPECT_FALSE(DeleteMenu(menu, 0, MF_BYPOSITION));
+    EXPECT_EQ(GetLastError(), ERROR_MENU_ITEM_NOT_FOUND);
+    DestroyMenu(b);
+    DestroyMenu(menu);
+}
+
+TEST(MenuResources, TheCompiledMenusHoldTheDesignsItems) {
+    fvt::test::TempDevice device;
+    HMENU reader = LoadMenuW(nullptr, MAKEINTRESOURCEW(103));
+    ASSERT_NE(reader, nullptr);
+    ASSERT_EQ(GetMenuItemCount(reader), 2);
+    HMENU menu = GetSubMenu(reader, 1);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(ItemText(menu, 3, TRUE), u"Navigate");
+    EXPECT_EQ(ItemText(menu, 40078, FALSE), u"Find...");
+    EXPECT_EQ(ItemText(GetSubMenu(menu, 8), 0, TRUE), u"Fullscreen");
+    DestroyMenu(reader);
+    // The audio menu's positions 0, 1 and 8 are the ones the program relabels.
+    HMENU audio = LoadMenuW(nullptr, MAKEINTRESOURCEW(1116));
+    ASSERT_NE(audio, nullptr);
+    HMENU audioMenu = GetSubMenu(audio, 1);
+    EXPECT_NE(GetSubMenu(audioMenu, 0), nullptr);
+    EXPECT_NE(GetSubMenu(audioMenu, 1), nullptr);
+    MENUITEMINFOW info = Info(MIIM_ID);
+    ASSERT_TRUE(GetMenuItemInfoW(audioMenu, 8, TRUE, &info));
+    EXPECT_EQ(info.wID, 40035u);
+    DestroyMenu(audio);
+    for (WORD id : {103, 104, 108, 109, 214, 505, 509, 1116, 7413, 7414}) {
+        HMENU m = LoadMenuW(nullptr, MAKEINTRESOURCEW(id));
+        EXPECT_NE(m, nullptr) << id;
+        DestroyMenu(m);
+    }
+    EXPECT_EQ(LoadMenuW(nullptr, MAKEINTRESOURCEW(211)), nullptr);
+}
+
+TEST(MenuResources, AFrenchDeviceReadsFrenchTexts) {
+    fvt::test::TempDevice device("language = fr\n");
+    HMENU reader = LoadMenuW(nullptr, MAKEINTRESOURCEW(103));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(ItemText(reader, 0, TRUE), u"Retour");
+    DestroyMenu(reader);
+}
+
+TEST(MenuResources, DamagedRecordsAreRefused) {
+    fvt::test::TempDevice device;
+    // One item, a pop-up whose items run past the end.
+    const BYTE cut[] = {1, 0, 0x10, 0, 0x34, 0x12, 0, 0, 5, 0};
+    EXPECT_EQ(fvt::MenuFromResource(cut, sizeof cut), nullptr);
+    const BYTE unknownFlag[] = {1, 0, 0x00, 0x40, 1, 0, 0, 0};
+    EXPECT_EQ(fvt::MenuFromResource(unknownFlag, sizeof unknownFlag), nullptr);
+    const BYTE trailing[] = {0, 0, 9};
+    EXPECT_EQ(fvt::MenuFromResource(trailing, sizeof trailing), nullptr);
+    const BYTE empty[] = {0, 0};
+    HMENU none = fvt::MenuFromResource(empty, sizeof empty);
+    EXPECT_EQ(GetMenuItemCount(none), 0);
+    DestroyMenu(none);
+    // Pop-ups nested without end.
+    std::vector<BYTE> deep;
+    for (int i = 0; i < 20; ++i) deep.insert(deep.end(), {1, 0, 0x10, 0, 0, 0, 0, 0});
+    deep.insert(deep.end(), {0, 0});
+    EXPECT_EQ(fvt::MenuFromResource(deep.data(), static_cast<DWORD>(deep.size())), nullptr);
 }
 
 }  // namespace

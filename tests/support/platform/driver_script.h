@@ -4,6 +4,10 @@
 //   insert-card NAME | remove-card NAME            storage cards
 //   rotate DEGREES | advance MS | idle             screen, virtual clock, run until idle
 //   screenshot PATH | quit                         PNG of the screen; post WM_QUIT
+//   answer N | answer-file PATH                    the next box, dialog or pop-up menu takes
+//                                                  button/command/item N (0: the default);
+//                                                  the next file dialog chooses PATH
+//   menu ID                                        chooses item ID from the active menu bar
 // Returns the number of the first line it could not read (0 when all ran).
 #pragma once
 
@@ -12,7 +16,9 @@
 #include <sstream>
 #include <string>
 
+#include "platform/dialog/answers.h"
 #include "platform/kernel/clock.h"
+#include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window_layer.h"
 
@@ -61,6 +67,13 @@ inline int RunDriverScript(std::istream& in) {
             fvt::SaveScreenshot(a);
         else if (verb == "quit")
             PostQuitMessage(0);
+        else if (verb == "answer" && !a.empty())
+            fvt::QueueAnswer(fvt::Answer{static_cast<int>(x), {}, {}});
+        else if (verb == "answer-file" && !a.empty())
+            fvt::QueueAnswer(fvt::Answer{-1, name, {}});
+        else if (verb == "menu" && !a.empty()) {
+            if (!fvt::ChooseMenuBarItem(static_cast<UINT>(x))) return number;
+        }
         else
             return number;
         fvt::RunUntilIdle();

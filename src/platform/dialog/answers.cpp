@@ -1,0 +1,80 @@
+#include "platform/dialog/answers.h"
+
+#include <deque>
+#include <mutex>
+
+#include "platform/kernel/sync.h"
+#include "platform/window/window_layer.h"
+
+namespace fvt {
+
+bool SdlDisplayActive();
+
+namespace {
+
+struct Queue {
+    std::mutex lock;
+    std::deque<Answer> answers;
+    int fromUser = -1;  // -1: the display decides
+};
+
+Queue& Q() {
+    static Queue* q = new Queue;
+    return *q;
+}
+
+}  // namespace
+
+void QueueAnswer(Answer answer) {
+    std::lock_guard<std::mutex> l(Q().lock);
+    Q().answers.push_back(std::move(answer));
+}
+
+void ClearAnswers() {
+    std::lock_guard<std::mutex> l(Q().lock);
+    Q().answers.clear();
+}
+
+size_t PendingAnswers() {
+    std::lock_guard<std::mutex> l(Q().lock);
+    return Q().answers.size();
+}
+
+bool TakeAnswer(Answer& out) {
+    std::lock_guard<std::mutex> l(Q().lock);
+    if (Q().answers.empty()) return false;
+    out = std::move(Q().answers.front());
+    Q().answers.pop_front();
+    return true;
+}
+
+bool AnswersFromUser() {
+    int forced;
+    {
+        std::lock_guard<std::mutex> l(Q().lock);
+        forced = Q().fromUser;
+    }
+    return forced >= 0 ? forced != 0 : SdlDisplayActive();
+}
+
+void SetAnswersFromUser(bool fromUser) {
+    std::lock_guard<std::mutex> l(Q().lock);
+    Q().fromUser = fromUser ? 1 : 0;
+}
+
+bool RunAnsweredLoop(HWND owner, const std::function<bool()>& done,
+                     const std::function<void()>& idle) {
+    return RunModalLoop(owner, [&] {
+        if (done()) return true;
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) return false;
+        idle();
+        if (done()) return true;
+        // Nothing is queued: unless a person is to answer, wake the loop for the next answer.
+        if (!AnswersFromUser() || PendingAnswers() > 0)
+            PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+        return false;
+    });
+}
+
+}  // namespace fvt
