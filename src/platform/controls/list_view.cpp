@@ -433,7 +433,7 @@ LRESULT Message(HWND hwnd, ListViewState* s, UINT msg, WPARAM wParam, LPARAM lPa
         case LVM_GETSUBITEMRECT: {
             auto* r = reinterpret_cast<RECT*>(lParam);
             if (!r || !Valid(s, i)) return FALSE;
-            int code = msg == LVM_GETITEMRECT ? r->left : r->left;
+            int code = r->left;  // the part asked for comes in the rectangle
             RECT row = RowRect(hwnd, s, i);
             int left = StateImageWidth(s);
             if (code == LVIR_ICON) {

@@ -63,13 +63,29 @@ void SetAnswersFromUser(bool fromUser) {
 }
 
 bool RunAnsweredLoop(HWND owner, const std::function<bool()>& done,
-                     const std::function<void()>& idle) {
-    return RunModalLoop(owner, [&] {
-        if (done()) return true;
+                     const std::function<void()>& idle, const std::function<bool(MSG&)>& keys) {
+    // Called before each message the loop takes: `keys` sees key presses first; with the
+    // queue empty, an answer is taken (its keys are seen the same way).
+    auto preview = [&](bool& waiting) {
         MSG msg;
-        if (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) return false;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (!keys || msg.message != WM_KEYDOWN || !keys(msg)) {
+                waiting = true;
+                return;
+            }
+            PeekMessageW(&msg, msg.hwnd, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+            if (done()) return;
+        }
+    };
+    return RunModalLoop(owner, [&] {
+        bool waiting = false;
+        if (done()) return true;
+        preview(waiting);
+        if (waiting || done()) return done();
         idle();
         if (done()) return true;
+        preview(waiting);
+        if (waiting || done()) return done();
         // Nothing is queued: unless a person is to answer, wake the loop for the next answer.
         if (!AnswersFromUser() || PendingAnswers() > 0)
             PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/types.h"
+#include "platform/window/window.h"
 
 namespace fvt {
 
@@ -37,7 +37,10 @@ void SetAnswersFromUser(bool fromUser);
 // until done(); whenever the thread's queue is empty, idle() is called (it takes an answer or
 // the default). Only when a person answers on screen does it wait for input. False when
 // WM_QUIT ended it (the quit is posted again).
+// `keys`, when given, sees each message before it is dispatched and may take it (true: taken,
+// not dispatched): the dialog keys of a modal dialog.
 bool RunAnsweredLoop(HWND owner, const std::function<bool()>& done,
-                     const std::function<void()>& idle);
+                     const std::function<void()>& idle,
+                     const std::function<bool(MSG&)>& keys = nullptr);
 
 }  // namespace fvt

@@ -91,6 +91,18 @@ HWND FirstTabStop(HWND dialog) {
     return nullptr;
 }
 
+// A multi-line edit that takes Enter keeps it.
+bool WantsKey(const MSG& msg) {
+    WCHAR cls[16] = {};
+    GetClassNameW(msg.hwnd, cls, 16);
+    std::u16string name(cls);
+    for (auto& c : name)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    DWORD style = static_cast<DWORD>(GetWindowLongW(msg.hwnd, GWL_STYLE));
+    return msg.wParam == VK_RETURN && name == u"edit" && (style & ES_MULTILINE) &&
+           (style & ES_WANTRETURN);
+}
+
 LRESULT DialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     DLGPROC proc = ProcOf(hwnd);
     if (proc) {
@@ -121,9 +133,8 @@ HWND Create(LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC proc, LPARAM par
         return Fail(ERROR_INVALID_PARAMETER, HWND{nullptr});
     auto px = [](int v, bool vertical) { return DialogUnitsToPixels(v, vertical); };
     DWORD style = t.style & ~WS_VISIBLE;
-    HWND parent = (style & WS_CHILD) ? owner : owner;
     HWND dialog = CreateWindowExW(t.exStyle, kDialogClass, t.caption.c_str(), style, px(t.x, false),
-                                  px(t.y, true), px(t.cx, false), px(t.cy, true), parent, nullptr,
+                                  px(t.y, true), px(t.cx, false), px(t.cy, true), owner, nullptr,
                                   nullptr, nullptr);
     if (!dialog) return nullptr;
     LOGFONTW lf{};
@@ -154,7 +165,8 @@ HWND Create(LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC proc, LPARAM par
     HWND first = FirstTabStop(dialog);
     LRESULT focusFirst = SendMessageW(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param);
     if (!IsWindow(dialog)) return nullptr;
-    if (t.style & WS_VISIBLE) ShowWindow(dialog, SW_SHOW);
+    // A modal dialog is always shown; a modeless one as its template says.
+    if (modal || (t.style & WS_VISIBLE)) ShowWindow(dialog, SW_SHOW);
     if (focusFirst && first && IsWindow(first)) SetFocus(first);
     return dialog;
 }
@@ -267,6 +279,14 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND 
             SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         else
             EndDialog(dialog, IDCANCEL);
+    }, [&](MSG& msg) {
+        // Enter, Escape and Tab are the dialog's while it runs modally.
+        bool dialogKey = msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE || msg.wParam == VK_TAB;
+        if (!dialogKey || WantsKey(msg) || (msg.hwnd != dialog && !IsChild(dialog, msg.hwnd)))
+            return false;
+        MSG taken = msg;
+        IsDialogMessageW(dialog, &taken);
+        return true;
     });
     INT_PTR result = 0;
     if (IsWindow(dialog)) {
@@ -366,18 +386,12 @@ BOOL IsDialogMessageW(HWND dialog, MSG* msg) {
     if (!msg || !dialog || !IsWindow(dialog)) return FALSE;
     if (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd)) return FALSE;
     if (msg->message == WM_KEYDOWN) {
-        HWND focus = GetFocus();
-        WCHAR cls[16] = {};
-        if (focus) GetClassNameW(focus, cls, 16);
-        bool multiEdit = std::u16string(cls) == u"edit" || std::u16string(cls) == u"EDIT"
-                             ? (GetWindowLongW(focus, GWL_STYLE) & ES_WANTRETURN) != 0
-                             : false;
         switch (msg->wParam) {
             case VK_TAB:
                 SendMessageW(dialog, WM_NEXTDLGCTL, (GetKeyState(VK_SHIFT) & 0x8000) ? 1 : 0, 0);
                 return TRUE;
             case VK_RETURN:
-                if (multiEdit) break;
+                if (WantsKey(*msg)) break;
                 SendMessageW(dialog, WM_COMMAND, IDOK, 0);
                 return TRUE;
             case VK_ESCAPE:

@@ -9,6 +9,7 @@
 #include "platform/last_error.h"
 #include "platform/menu/menu.h"
 #include "platform/shell/shell.h"
+#include "platform/window/keys.h"
 
 namespace {
 
@@ -16,9 +17,44 @@ using namespace fvt::ctl;
 
 struct Tracking {
     HMENU shown = nullptr;
+    int highlight = -1;  // the item the direction keys are on
     UINT chosen = 0;
     bool done = false;
 };
+
+bool Selectable(const fvt::MenuItemView& item) {
+    return !(item.type & MFT_SEPARATOR) && !(item.state & MF_GRAYED);
+}
+
+// Opens the item's sub-menu in place, or chooses it.
+void Take(HWND hwnd, Tracking* t, const fvt::MenuItemView& item);
+
+// The direction keys, Enter and Escape, taken from the loop while the menu tracks.
+bool MenuKey(HWND hwnd, Tracking* t, WPARAM vk) {
+    auto items = fvt::MenuItems(t->shown);
+    int n = static_cast<int>(items.size());
+    if (vk == VK_ESCAPE || vk == VK_LEFT) {
+        t->done = true;
+        return true;
+    }
+    if (vk == VK_UP || vk == VK_DOWN) {
+        int step = vk == VK_DOWN ? 1 : -1;
+        for (int k = 1; k <= n; ++k) {
+            int i = ((t->highlight < 0 && step < 0 ? n : t->highlight) + step * k + 2 * n) % n;
+            if (Selectable(items[static_cast<size_t>(i)])) {
+                t->highlight = i;
+                break;
+            }
+        }
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return true;
+    }
+    if (vk == VK_RETURN || vk == VK_RIGHT) {
+        if (t->highlight >= 0 && t->highlight < n) Take(hwnd, t, items[static_cast<size_t>(t->highlight)]);
+        return true;
+    }
+    return false;
+}
 
 int ItemHeight(const fvt::MenuItemView& item) {
     return item.type & MFT_SEPARATOR ? Px(6) : Px(18);
@@ -55,13 +91,19 @@ LRESULT MenuProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             RECT r = p.client();
             PaintPanel(p.dc(), r);
             int top = Px(2);
+            int index = -1;
             for (auto& item : fvt::MenuItems(t->shown)) {
+                ++index;
                 int h = ItemHeight(item);
                 if (item.type & MFT_SEPARATOR) {
                     Fill(p.dc(), RECT{r.left + Px(4), top + h / 2, r.right - Px(4), top + h / 2 + 1},
                          RGB(128, 128, 128));
                 } else {
-                    COLORREF ink = (item.state & MF_GRAYED) ? RGB(160, 160, 160) : RGB(0, 0, 0);
+                    bool lit = index == t->highlight;
+                    if (lit) Fill(p.dc(), RECT{r.left + 1, top, r.right - 1, top + h}, RGB(0, 0, 128));
+                    COLORREF ink = (item.state & MF_GRAYED) ? RGB(160, 160, 160)
+                                   : lit                    ? RGB(255, 255, 255)
+                                                            : RGB(0, 0, 0);
                     RECT text{r.left + Px(14), top, r.right - Px(12), top + h};
                     Text(p.dc(), item.text, text, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS, ink);
                     if (item.state & MF_CHECKED)
@@ -89,21 +131,28 @@ LRESULT MenuProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (i < 0 || (items[static_cast<size_t>(i)].type & MFT_SEPARATOR) ||
                 (items[static_cast<size_t>(i)].state & MF_GRAYED))
                 return 0;
-            const auto& item = items[static_cast<size_t>(i)];
-            if (item.subMenu) {
-                t->shown = item.subMenu;
-                SIZE s = MenuSize(t->shown);
-                SetWindowPos(hwnd, nullptr, 0, 0, s.cx, s.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-                InvalidateRect(hwnd, nullptr, TRUE);
-                return 0;
-            }
-            t->chosen = item.id;
-            t->done = true;
+            Take(hwnd, t, items[static_cast<size_t>(i)]);
             return 0;
         }
         default:
             return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
+}
+
+void Take(HWND hwnd, Tracking* t, const fvt::MenuItemView& item) {
+    if (item.subMenu) {
+        t->shown = item.subMenu;
+        t->highlight = -1;
+        auto inner = fvt::MenuItems(t->shown);
+        for (size_t i = 0; i < inner.size() && t->highlight < 0; ++i)
+            if (Selectable(inner[i])) t->highlight = static_cast<int>(i);
+        SIZE s = MenuSize(t->shown);
+        SetWindowPos(hwnd, nullptr, 0, 0, s.cx, s.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return;
+    }
+    t->chosen = item.id;
+    t->done = true;
 }
 
 // The item `id` when the user could choose it: enabled, a command, anywhere in the tree.
@@ -154,7 +203,7 @@ extern "C" BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owne
         } else if (!fvt::AnswersFromUser()) {
             t.done = true;
         }
-    });
+    }, [&](MSG& msg) { return IsWindow(hwnd) && MenuKey(hwnd, &t, msg.wParam); });
     if (GetCapture() == hwnd) ReleaseCapture();
     if (IsWindow(hwnd)) {
         SetWindowLongPtrW(hwnd, GWL_USERDATA, 0);

@@ -130,6 +130,24 @@ TEST_F(Modal, TheDriversAnswerEndsTheDialogWithItsResult) {
     EXPECT_EQ(log.back(), "dialog Small => 40177");
 }
 
+TEST_F(Modal, AModalDialogShowsEvenWhenItsTemplateIsHidden) {
+    DialogTemplate t = Small();
+    t.style = WS_POPUP | WS_BORDER;  // as the options pages are written
+    std::vector<BYTE> bytes = BuildDialogTemplate(t);
+    Seen seen;
+    bool visible = false;
+    QueueAnswer(Answer{IDOK, {}, [&](HWND dialog) { visible = IsWindowVisible(dialog) != FALSE; }});
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, AsTemplate(bytes), nullptr, CALLBACK_Proc,
+                                      reinterpret_cast<LPARAM>(&seen)),
+              1);
+    EXPECT_TRUE(visible);
+    HWND modeless = CreateDialogIndirectParamW(nullptr, AsTemplate(bytes), nullptr, CALLBACK_Proc,
+                                               reinterpret_cast<LPARAM>(&seen));
+    ASSERT_NE(modeless, nullptr);
+    EXPECT_FALSE(IsWindowVisible(modeless));
+    DestroyWindow(modeless);
+}
+
 TEST_F(Modal, NoAnswerCancelsAndADialogRefusingEvenThatStillEnds) {
     std::vector<BYTE> bytes = BuildDialogTemplate(Small());
     Seen seen;
@@ -173,6 +191,36 @@ TEST_F(Modal, ASheetOfTwoPagesRunsEachPageInsideTheHost) {
     EXPECT_EQ(secondResult, 0);
     EXPECT_EQ(first.inits, 1);
     EXPECT_EQ(second.inits, 1);
+}
+
+TEST_F(Modal, TabMovesTheFocusAndEnterIsOkInsideTheLoop) {
+    DialogTemplate t = Small();
+    t.items.push_back({WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN, 0, 0, 60, 95, 30,
+                       1088, u"EDIT", u""});
+    std::vector<BYTE> bytes = BuildDialogTemplate(t);
+    Seen seen;
+    int focusAfterTab = 0;
+    std::u16string multiText;
+    // Each answer's keys are handled by the dialog's loop before the next answer is taken.
+    QueueAnswer(Answer{-1, {}, [&](HWND) { Key(VK_TAB); }});
+    QueueAnswer(Answer{-1, {}, [&](HWND dialog) {
+                           focusAfterTab = GetDlgCtrlID(GetFocus());
+                           // A multi-line field that wants Enter keeps it.
+                           SetFocus(GetDlgItem(dialog, 1088));
+                           Key(VK_RETURN, u'\r');
+                       }});
+    QueueAnswer(Answer{-1, {}, [&](HWND dialog) {
+                           multiText = TextOf(GetDlgItem(dialog, 1088));
+                           SetFocus(GetDlgItem(dialog, 1074));
+                           Key(VK_RETURN);
+                       }});
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, AsTemplate(bytes), nullptr, CALLBACK_Proc,
+                                      reinterpret_cast<LPARAM>(&seen)),
+              1);
+    EXPECT_EQ(focusAfterTab, 1037);
+    EXPECT_EQ(multiText, u"\r\n");
+    ASSERT_EQ(seen.commands.size(), 1u);
+    EXPECT_EQ(seen.commands[0], IDOK);
 }
 
 TEST_F(Modal, EnterAndEscapeAreDialogKeysOnlyInsideTheLoop) {

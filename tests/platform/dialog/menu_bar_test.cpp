@@ -73,6 +73,26 @@ TEST_F(PopupMenus, ThePenChoosesWhenTheUserAnswers) {
     DestroyMenu(menu);
 }
 
+TEST_F(PopupMenus, TheDirectionKeysSkipWhatCannotBeChosenAndEnterOpensAndChooses) {
+    SetAnswersFromUser(true);
+    HWND owner = Make(0, 26, 240, 268);
+    HMENU menu = ThreeItems();
+    QueueAnswer(Answer{-1, {}, [](HWND) {
+                           Key(VK_DOWN);    // Lookup
+                           Key(VK_DOWN);    // past the separator and the grayed Copy: Navigate
+                           Key(VK_RETURN);  // opens it, on its first item
+                           Key(VK_RETURN);
+                       }});
+    EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD, 20, 60, owner, nullptr), 51000);
+    QueueAnswer(Answer{-1, {}, [](HWND) {
+                           Key(VK_UP);  // from nothing: the last item that can be chosen
+                           Key(VK_ESCAPE);
+                       }});
+    EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD, 20, 60, owner, nullptr), 0);
+    SetAnswersFromUser(false);
+    DestroyMenu(menu);
+}
+
 TEST_F(MenuBars, TheReaderBarHasItsButtonsAndTheirMenus) {
     HWND owner = Make(0, 26, 240, 268);
     SHMENUBARINFO info{};
