@@ -63,29 +63,26 @@ void AppShell::Destroy() {
 
 DocumentLoader* AppShell::Loader() const { return core_ ? core_->Loader() : nullptr; }
 
-namespace {
-bool ToText(const String& s, Text& out) { return out.FromString(s); }
-}  // namespace
+void AppShell::TellLoader(void (DocumentLoader::*notice)(const Text&), const String& path) {
+    Text p;
+    if (DocumentLoader* loader = Loader(); loader && p.FromString(path)) (loader->*notice)(p);
+}
 
 void AppShell::OnMediaInserted(const String& path) {
-    Text p;
-    if (DocumentLoader* loader = Loader(); loader && ToText(path, p)) loader->RefreshLocation(p);
+    TellLoader(&DocumentLoader::RefreshLocation, path);
 }
 
 void AppShell::OnMediaRemoved(const String& path) {
-    Text p;
-    if (DocumentLoader* loader = Loader(); loader && ToText(path, p))
-        loader->RefreshLocationBooks(p);
+    TellLoader(&DocumentLoader::RefreshLocationBooks, path);
 }
 
 void AppShell::OnDriveRemoved(const String& path) {
-    Text p;
-    if (DocumentLoader* loader = Loader(); loader && ToText(path, p)) loader->RemoveLocation(p);
+    TellLoader(&DocumentLoader::RemoveLocation, path);
 }
 
+// The catalogue names the card after its folder itself.
 void AppShell::OnDriveAdded(const String& path, const String& /*item*/) {
-    Text p;
-    if (DocumentLoader* loader = Loader(); loader && ToText(path, p)) loader->AddLocation(p);
+    TellLoader(&DocumentLoader::AddLocation, path);
 }
 
 void AppShell::ReleaseBooksUnder(const String& folder) {

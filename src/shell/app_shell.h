@@ -16,7 +16,9 @@
 #include "shell/idle_document_controller.h"
 #include "shell/main_frame.h"
 
+class DocumentLoader;
 class EmbeddedLibrary;
+class Text;
 class ReaderCore;
 
 // True when `path` lies in `folder` (which ends in '\\'), letters compared without case.
@@ -65,6 +67,7 @@ private:
     void ReleaseBooksUnder(const String& folder) override;
     void ShowLibrary(const String& folder) override;
     DocumentLoader* Loader() const;
+    void TellLoader(void (DocumentLoader::*notice)(const Text&), const String& path);
     void CloseCore();
 
     std::unique_ptr<ReaderCore> core_;

@@ -5,7 +5,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/dialog/answers.h"
 #include "platform/kernel/clock.h"
+#include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window_layer.h"
 #include "shell/main_frame.h"
@@ -35,15 +37,18 @@ constexpr VerbName kVerbs[] = {
     {"remove-card", DriverAction::kRemoveCard, -1},
     {"rotate", DriverAction::kRotate, 1},   {"advance", DriverAction::kAdvance, 1},
     {"idle", DriverAction::kIdle, 0},       {"screenshot", DriverAction::kScreenshot, -1},
-    {"quit", DriverAction::kQuit, 0},
+    {"quit", DriverAction::kQuit, 0},       {"answer", DriverAction::kAnswer, 1},
+    {"answer-file", DriverAction::kAnswerFile, -1},
+    {"menu", DriverAction::kMenu, 1},
 };
 
 std::u16string Wide(const std::string& s) {
-    // Card names are ASCII folder names.
+    // Card names and paths are taken as Latin-1.
     return std::u16string(s.begin(), s.end());
 }
 
-void Perform(const DriverAction& a) {
+// False when the action cannot be done.
+bool Perform(const DriverAction& a) {
     const int x = static_cast<int>(a.x), y = static_cast<int>(a.y);
     switch (a.verb) {
         case DriverAction::kNone: break;
@@ -70,7 +75,13 @@ void Perform(const DriverAction& a) {
                 PostQuitMessage(0);
             break;
         }
+        case DriverAction::kAnswer:
+            fvt::QueueAnswer(fvt::Answer{static_cast<int>(a.x), {}, {}});
+            break;
+        case DriverAction::kAnswerFile: fvt::QueueAnswer(fvt::Answer{-1, Wide(a.text), {}}); break;
+        case DriverAction::kMenu: return fvt::ChooseMenuBarItem(static_cast<UINT>(a.x));
     }
+    return true;
 }
 }  // namespace
 
@@ -101,8 +112,7 @@ int Run(std::istream& in) {
     while (std::getline(in, line)) {
         ++number;
         DriverAction action;
-        if (!ParseLine(line, action)) return number;
-        Perform(action);
+        if (!ParseLine(line, action) || !Perform(action)) return number;
         fvt::RunUntilIdle();
     }
     return 0;

@@ -5,6 +5,10 @@
 //   insert-card NAME | remove-card NAME            storage cards
 //   rotate DEGREES | advance MS | idle             screen, virtual clock, run until idle
 //   screenshot PATH | quit                         PNG of the screen; close the program
+//   answer N | answer-file PATH                    the next box, dialog or pop-up menu takes
+//                                                  button/command/item N (0: the default);
+//                                                  the next file dialog chooses PATH
+//   menu ID                                        chooses item ID from the active menu bar
 // FOLIVANT_DRIVER names the file; the shell runs it once the program is idle after start-up.
 #pragma once
 
@@ -15,7 +19,7 @@
 struct DriverAction {
     enum Verb : uint8_t {
         kNone, kTap, kDown, kMove, kUp, kKey, kChar, kButton, kSoftKey, kInsertCard,
-        kRemoveCard, kRotate, kAdvance, kIdle, kScreenshot, kQuit,
+        kRemoveCard, kRotate, kAdvance, kIdle, kScreenshot, kQuit, kAnswer, kAnswerFile, kMenu,
     };
     Verb verb = kNone;
     long x = 0;
@@ -28,7 +32,8 @@ namespace DriverScript {
 // or comment line gives kNone.
 bool ParseLine(const std::string& line, DriverAction& out);
 // Runs every line in order, letting the program handle what each one caused. Returns 0, or the
-// number of the first line that could not be read (nothing after it runs).
+// number of the first line that could not be read or done (a menu item that is not there);
+// nothing after it runs.
 int Run(std::istream& in);
 // Runs the file named by FOLIVANT_DRIVER, if any: 0 when there is none or all of it ran, the bad
 // line number otherwise (-1 when the file cannot be read).

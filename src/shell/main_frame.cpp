@@ -1,5 +1,6 @@
 #include "shell/main_frame.h"
 
+#include "bookfiles/annotation_file.h"
 #include "core/file.h"
 #include "core/optional_api.h"
 #include "core/text.h"
@@ -319,9 +320,18 @@ void MainFrame::OnActivate(WPARAM wParam, LPARAM lParam) {
     }
     if (LOWORD(wParam) == 0) {
         DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
-        if (surface) surface->DisplayCommand(81);
-        if (settings && settings->fullScreen && lParam == 0 && services_)
-            services_->ToggleFullScreen();
+        if (surface) {
+            surface->SetActive(false);
+            surface->DisplayCommand(81);
+        }
+        // Another program takes the screen: full screen ends and the open book's notes are
+        // written, since the device may end this program while it is in the background.
+        if (settings && settings->fullScreen && lParam == 0) {
+            if (services_) services_->ToggleFullScreen();
+            DocumentController* document = readerWindow_->Document();
+            if (AnnotationFile* file = document ? document->CurrentAnnotationFile() : nullptr)
+                file->Flush();
+        }
     }
 }
 
@@ -399,6 +409,8 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnTimer(static_cast<UINT_PTR>(wParam));
             return DefWindowProcW(window_, message, wParam, lParam);
         case WM_INITMENUPOPUP:
+            if (ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr)
+                controller->OnActivate(false);
             if (surface) surface->DisplayCommand(81);
             return 0;
         case WM_CAPTURECHANGED:

@@ -27,6 +27,23 @@ TEST(DriverLines, VerbsAndTheirArguments) {
     EXPECT_EQ(a.verb, DriverAction::kQuit);
 }
 
+TEST(DriverLines, AnswersAndMenus) {
+    DriverAction a;
+    ASSERT_TRUE(DriverScript::ParseLine("answer 2", a));
+    EXPECT_EQ(a.verb, DriverAction::kAnswer);
+    EXPECT_EQ(a.x, 2);
+    ASSERT_TRUE(DriverScript::ParseLine("answer-file \\storage\\a.prc", a));
+    EXPECT_EQ(a.verb, DriverAction::kAnswerFile);
+    ASSERT_TRUE(DriverScript::ParseLine("menu 40010", a));
+    EXPECT_EQ(a.verb, DriverAction::kMenu);
+    EXPECT_FALSE(DriverScript::ParseLine("menu", a));
+}
+
+TEST(DriverRuns, MenuItemThatIsNotThereStopsTheRun) {
+    std::istringstream in("advance 0\nmenu 40010\nquit\n");
+    EXPECT_EQ(DriverScript::Run(in), 2);
+}
+
 TEST(DriverLines, BlankAndCommentLinesDoNothing) {
     DriverAction a;
     ASSERT_TRUE(DriverScript::ParseLine("", a));

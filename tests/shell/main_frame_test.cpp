@@ -6,6 +6,7 @@
 
 #include "core/text.h"
 #include "document/location/location.h"
+#include "platform/kernel/system_info.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 #include "graphics/core/drawing_surface.h"
@@ -69,6 +70,24 @@ TEST_F(StartUp, SecondShellOfTheProcessAcceptsTheRegisteredClass) {
     ASSERT_NE(StartShell(), nullptr);
     AppShell other;
     EXPECT_TRUE(other.RegisterWindowClass());
+}
+
+std::string Parsed(std::u16string_view line) {
+    fvt::SetCommandLine(line);
+    String out;
+    ParseCommandLine(out);
+    return Narrow(out);
+}
+
+TEST(CommandLine, OnlyAWholeQuotedArgumentLosesItsQuotes) {
+    EXPECT_EQ(Parsed(u"\"\\storage\\a b.prc\""), "\\storage\\a b.prc");
+    EXPECT_EQ(Parsed(u"\\storage\\a.prc"), "\\storage\\a.prc");
+    // A lone quote, or a quoted part followed by more, stays as written.
+    EXPECT_EQ(Parsed(u"\""), "\"");
+    EXPECT_EQ(Parsed(u"\"a b.prc\" x"), "\"a b.prc\" x");
+    EXPECT_EQ(Parsed(u"\"\""), "");
+    EXPECT_EQ(Parsed(u""), "");
+    fvt::SetCommandLine(u"");
 }
 
 TEST_F(PrivateMessages, NothingMessageAnswersTwo) {
@@ -303,6 +322,22 @@ TEST(CardFolders, PrefixStopsAtTheFolderAndIgnoresCase) {
     EXPECT_FALSE(IsUnderFolder(String(u"\\Storage Card2\\a.prc"), card));
     EXPECT_FALSE(IsUnderFolder(String(u"\\Storage"), card));
     EXPECT_FALSE(IsUnderFolder(String(u"\\a.prc"), String()));
+}
+
+using Activation = HostedShellTest;
+
+TEST_F(Activation, LosingTheScreenToAnotherProgramEndsFullScreen) {
+    AppShell* shell = StartShell();
+    ASSERT_NE(shell, nullptr);
+    ReaderSettings* settings = shell->GetReaderWindow()->Settings();
+    SendMessageW(shell->Window(), WM_ACTIVATE, 0, 0);
+    EXPECT_TRUE(services_.calls.empty());  // not in full screen
+    settings->fullScreen = 1;
+    // Another window of this program takes over: full screen stays.
+    SendMessageW(shell->Window(), WM_ACTIVATE, 0, reinterpret_cast<LPARAM>(host_));
+    EXPECT_TRUE(services_.calls.empty());
+    SendMessageW(shell->Window(), WM_ACTIVATE, 0, 0);
+    EXPECT_EQ(services_.calls, std::vector<std::string>{"full-screen"});
 }
 
 TEST_F(BargeIn, KeyWhileSpeakingOnlyStopsTheSpeech) {
