@@ -22,15 +22,6 @@ constexpr uint32_t kMegabyteString = 5934;
 constexpr uint32_t kMinuteString = 5935;
 constexpr uint32_t kHourString = 5936;
 
-std::u16string Z(const String& s) {
-    return std::u16string(s.Data(), static_cast<size_t>(s.Length()));
-}
-
-String Res(uint32_t id) {
-    const char16_t* text = LoadResString(id);
-    return String(text ? text : u"");
-}
-
 // " " and the unit in the program's language; the English unit when the string is missing.
 bool AppendUnit(String& out, uint32_t id, const char* fallback) {
     const char16_t* unit = LoadResString(id);
@@ -54,6 +45,49 @@ void CopyFace(LOGFONTW& font, const char16_t* face, int32_t length) {
 
 }  // namespace
 
+String ResString(uint32_t id) {
+    const char16_t* text = LoadResString(id);
+    return String(text ? text : u"");
+}
+
+std::u16string Terminated(const String& text) {
+    return std::u16string(text.Data(), static_cast<size_t>(text.Length()));
+}
+
+int32_t ReportListAddRow(HWND list, int32_t row, const String* cells, int32_t count, LPARAM param,
+                         int32_t image) {
+    if (!list || count < 1) return -1;
+    std::u16string first = Terminated(cells[0]);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM | (image >= 0 ? LVIF_IMAGE : 0);
+    item.iItem = row;
+    item.pszText = first.data();
+    item.lParam = param;
+    item.iImage = image;
+    auto index = static_cast<int32_t>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (index < 0) return -1;
+    for (int32_t column = 1; column < count; ++column) {
+        std::u16string text = Terminated(cells[column]);
+        LVITEMW cell{};
+        cell.mask = LVIF_TEXT;
+        cell.iItem = index;
+        cell.iSubItem = column;
+        cell.pszText = text.data();
+        SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&cell));
+    }
+    return index;
+}
+
+void ReportListSelect(HWND list, int32_t row) {
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+}
+
 bool ReplaceAll(String& text, const char16_t* token, const String& argument) {
     int32_t tokenLength = 0;
     while (token[tokenLength]) ++tokenLength;
@@ -68,18 +102,18 @@ bool ReplaceAll(String& text, const char16_t* token, const String& argument) {
 }
 
 int MessageBoxText(HWND owner, const String& caption, const String& text, uint32_t flags) {
-    return MessageBoxW(owner, Z(text).c_str(), Z(caption).c_str(), flags);
+    return MessageBoxW(owner, Terminated(text).c_str(), Terminated(caption).c_str(), flags);
 }
 
 int MessageBoxRes(HWND owner, uint32_t captionId, uint32_t textId, uint32_t flags) {
-    return MessageBoxText(owner, Res(captionId), Res(textId), flags | MB_SETFOREGROUND);
+    return MessageBoxText(owner, ResString(captionId), ResString(textId), flags | MB_SETFOREGROUND);
 }
 
 int MessageBoxRes(HWND owner, uint32_t captionId, uint32_t textId, uint32_t flags,
                   const String& argument) {
-    String text = Res(textId);
+    String text = ResString(textId);
     if (!ReplaceAll(text, u"%s", argument)) return 0;
-    return MessageBoxText(owner, Res(captionId), text, flags | MB_SETFOREGROUND);
+    return MessageBoxText(owner, ResString(captionId), text, flags | MB_SETFOREGROUND);
 }
 
 LOGFONTW UiFontRecord(HWND window, int32_t size, const char16_t* face, bool bold, bool antialiased,
@@ -205,7 +239,7 @@ void SplitProgram(const String& line, String& program, String& parameters) {
 bool ShellOpen(const String& commandLine) {
     String program, parameters;
     SplitProgram(commandLine, program, parameters);
-    std::u16string file = Z(program), params = Z(parameters);
+    std::u16string file = Terminated(program), params = Terminated(parameters);
     SHELLEXECUTEINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = 0x40;
@@ -216,7 +250,7 @@ bool ShellOpen(const String& commandLine) {
 }
 
 bool OpenDocument(HWND owner, const String& path) {
-    std::u16string file = Z(path);
+    std::u16string file = Terminated(path);
     SHELLEXECUTEINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = 0x40;
@@ -270,7 +304,7 @@ bool SetItemIcon(HWND dialog, int32_t id, HICON icon) {
 
 int32_t ComboAdd(HWND dialog, int32_t id, const String& text) {
     if (text.IsEmpty()) return -1;
-    std::u16string z = Z(text);
+    std::u16string z = Terminated(text);
     LPARAM p = reinterpret_cast<LPARAM>(z.c_str());
     if (OnSmartphone())
         return static_cast<int32_t>(SendDlgItemMessageW(dialog, id, LB_INSERTSTRING, static_cast<WPARAM>(-1), p));
@@ -278,7 +312,7 @@ int32_t ComboAdd(HWND dialog, int32_t id, const String& text) {
 }
 
 int32_t ComboAddRes(HWND dialog, int32_t id, uint32_t stringId) {
-    return ComboAdd(dialog, id, Res(stringId));
+    return ComboAdd(dialog, id, ResString(stringId));
 }
 
 void ComboReset(HWND dialog, int32_t id) {
@@ -336,7 +370,7 @@ bool ComboSelectedText(HWND dialog, int32_t id, String& out) {
 // Dialog items.
 
 bool SetItemText(HWND dialog, int32_t id, const String& text) {
-    return SetDlgItemTextW(dialog, id, Z(text).c_str()) != 0;
+    return SetDlgItemTextW(dialog, id, Terminated(text).c_str()) != 0;
 }
 
 bool SetItemTextLiteral(HWND dialog, int32_t id, const String& text) {
@@ -346,11 +380,11 @@ bool SetItemTextLiteral(HWND dialog, int32_t id, const String& text) {
 }
 
 bool SetItemTextRes(HWND dialog, int32_t id, uint32_t stringId) {
-    return SetItemText(dialog, id, Res(stringId));
+    return SetItemText(dialog, id, ResString(stringId));
 }
 
 bool SetItemTextRes(HWND dialog, int32_t id, uint32_t stringId, const String& appended) {
-    String text = Res(stringId);
+    String text = ResString(stringId);
     return text.Append(appended) && SetItemText(dialog, id, text);
 }
 
@@ -377,7 +411,7 @@ bool GetItemText(HWND dialog, int32_t id, String& out) {
 }
 
 bool SetWindowString(HWND window, const String& text) {
-    return SetWindowTextW(window, Z(text).c_str()) != 0;
+    return SetWindowTextW(window, Terminated(text).c_str()) != 0;
 }
 
 RECT GetItemRect(HWND dialog, int32_t id) {
@@ -415,7 +449,7 @@ bool FileDialog::Run(HWND owner, bool save, bool multiple, const std::vector<Fil
     filter.push_back(0);
     size_t size = multiple ? kMultiFileBuffer : kFileBuffer;
     std::u16string file(size, u'\0'), fileTitle(size, u'\0');
-    std::u16string initial = Z(folder), caption = Z(title);
+    std::u16string initial = Terminated(folder), caption = Terminated(title);
     OPENFILENAMEW info{};
     info.lStructSize = sizeof(info);
     info.hwndOwner = owner;

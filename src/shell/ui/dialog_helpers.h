@@ -5,11 +5,23 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/string.h"
 #include "platform/gdi.h"
 #include "platform/window/window.h"
+
+// A string resource in the program language; empty when the id has none.
+String ResString(uint32_t id);
+// The characters with a terminator, for the platform's calls.
+std::u16string Terminated(const String& text);
+
+// Report lists: a row of cells (the first with its parameter and icon, -1 for none) at `row`;
+// the row's index, or -1. And one row made the selected and focused one.
+int32_t ReportListAddRow(HWND list, int32_t row, const String* cells, int32_t count, LPARAM param,
+                         int32_t image);
+void ReportListSelect(HWND list, int32_t row);
 
 // MessageBoxW with texts from string resources and MB_SETFOREGROUND added. The answer of the
 // box; 0 when it could not be shown.

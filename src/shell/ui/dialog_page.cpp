@@ -162,7 +162,13 @@ void DialogPage::End(INT_PTR result) {
 
 void DialogPage::RunLayout() {
     RECT r{};
-    if (window_ && GetClientRect(window_, &r)) OnLayout(r.left, r.top, r.right, r.bottom);
+    if (!window_ || !GetClientRect(window_, &r)) return;
+    // A long title (French) takes the whole width.
+    if (HWND title = GetItem(kTitleItem)) {
+        RECT t = GetItemRect(window_, kTitleItem);
+        if (r.right - 2 > t.right) MoveWindowTo(title, t.left, t.top, r.right - 2, t.bottom);
+    }
+    OnLayout(r.left, r.top, r.right, r.bottom);
 }
 
 INT_PTR DialogPage::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -397,7 +403,7 @@ int32_t DialogPage::GetItemInt(int32_t id, bool* ok) const {
 
 int32_t DialogPage::ListAdd(int32_t id, const String& text) {
     if (text.IsEmpty()) return -1;
-    std::u16string z(text.Data(), static_cast<size_t>(text.Length()));
+    std::u16string z = Terminated(text);
     return static_cast<int32_t>(SendItemMessage(id, LB_INSERTSTRING, static_cast<WPARAM>(-1),
                                                 reinterpret_cast<LPARAM>(z.c_str())));
 }
@@ -516,25 +522,15 @@ void PropertySheetHost::OnInit() {
     }
     int32_t row = 0;
     for (DialogPage* page = first_; page; page = page->Next(), ++row) {
-        std::u16string number;
-        for (char c : std::to_string(row + 1)) number.push_back(static_cast<char16_t>(c));
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = row;
-        item.pszText = number.data();
-        item.lParam = reinterpret_cast<LPARAM>(page);
-        SendItemMessage(kListItem, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        const char16_t* title = page->Title() ? LoadResString(page->Title()) : nullptr;
-        std::u16string text = title ? title : u"";
-        LVITEMW sub{};
-        sub.mask = LVIF_TEXT;
-        sub.iItem = row;
-        sub.iSubItem = 1;
-        sub.pszText = text.data();
-        SendItemMessage(kListItem, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
+        String cells[2];
+        cells[0].AppendUnsigned(static_cast<uint32_t>(row + 1), 10);
+        if (page->Title()) cells[1] = ResString(page->Title());
+        ReportListAddRow(GetItem(kListItem), row, cells, 2, reinterpret_cast<LPARAM>(page), -1);
     }
     SetFocus(GetItem(kListItem));
     SelectRow(0);
+    // The columns exist only now: size them.
+    RunLayout();
 }
 
 DialogPage* PropertySheetHost::PageAt(int32_t row) {
@@ -549,13 +545,7 @@ int32_t PropertySheetHost::SelectedRow() {
 }
 
 void PropertySheetHost::SelectRow(int32_t row) {
-    LVITEMW none{};
-    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendItemMessage(kListItem, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-    LVITEMW state{};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendItemMessage(kListItem, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    ReportListSelect(GetItem(kListItem), row);
 }
 
 void PropertySheetHost::OnKey(UINT key) {

@@ -10,6 +10,7 @@
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
+#include "shell/ui/dialog_helpers.h"
 
 namespace {
 
@@ -61,8 +62,7 @@ void EmptyMenu(HMENU menu) {
 }
 
 bool AppendString(HMENU menu, uint32_t id, const String& text) {
-    std::u16string z(text.Data(), static_cast<size_t>(text.Length()));
-    return AppendMenuW(menu, MF_STRING, id, z.c_str());
+    return AppendMenuW(menu, MF_STRING, id, Terminated(text).c_str());
 }
 
 bool AppendRes(HMENU menu, uint32_t id, uint32_t stringId) {

@@ -22,11 +22,6 @@ constexpr uint32_t kOfString = 5201;
 constexpr uint32_t kFindButtonTexts[] = {5318, 5319, 5043, 5320};
 constexpr uint32_t kDirectionTexts[] = {5216, 5400, 5394, 5217};
 
-String Res(uint32_t id) {
-    const char16_t* text = LoadResString(id);
-    return String(text ? text : u"");
-}
-
 bool SetActiveCaptionColour(HDC dc) {
     SetTextColor(dc, GetSysColor(COLOR_ACTIVECAPTION));
     return true;
@@ -91,7 +86,7 @@ void FindDialog::OnInit() {
     SetItemTextRes(kOptionsToggle, 5441);
     SetItemTextRes(kCloseButton, kCloseString);
     SendItemMessage(kDirectionItem, LB_RESETCONTENT, 0, 0);
-    for (uint32_t id : kDirectionTexts) ListAdd(kDirectionItem, Res(id));
+    for (uint32_t id : kDirectionTexts) ListAdd(kDirectionItem, ResString(id));
     if (bar_) SetItemText(kTextItem, bar_->LastSearch());
     ShowOptions(optionsShown_);
     InputPanel::Show(true);
@@ -204,7 +199,7 @@ void GoToPageDialog::OnInit() {
     if (page_ > count_) page_ = count_;
     if (page_ < 1) page_ = 1;
     startPage_ = page_;
-    String of = Res(kOfString);
+    String of = ResString(kOfString);
     of.AppendChar(u' ');
     of.AppendUnsigned(static_cast<uint32_t>(count_), 10);
     SetItemText(1079, of);
@@ -233,11 +228,11 @@ void GoToPageDialog::SetPage(int32_t page, bool updateField, bool move) {
         SetItemInt(kNumberItem, static_cast<uint32_t>(page));
         updating_ = false;
     }
-    String title = Res(title_);
+    String title = ResString(title_);
     title.AppendChar(u' ');
     title.AppendUnsigned(static_cast<uint32_t>(page), 10);
     title.AppendChar(u' ');
-    title.Append(Res(kOfString));
+    title.Append(ResString(kOfString));
     title.AppendChar(u' ');
     title.AppendUnsigned(static_cast<uint32_t>(count_), 10);
     SetItemText(kTitleItem, title);
@@ -501,52 +496,53 @@ void MemoryInfoDialog::OnInit() {
         uint64_t freeBytes = 0, totalBytes = 0;
         if (!state_->StorageInfo(i, name, freeBytes, totalBytes)) continue;
         freeSum += freeBytes;
-        std::u16string cells[3] = {std::u16string(name.Data(), static_cast<size_t>(name.Length())), {}, {}};
-        String f = FormatBytes(freeBytes), t = FormatBytes(totalBytes);
-        cells[1].assign(f.Data(), static_cast<size_t>(f.Length()));
-        cells[2].assign(t.Data(), static_cast<size_t>(t.Length()));
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_IMAGE;
-        item.iItem = row;
-        item.pszText = cells[0].data();
-        item.iImage = i == 0 ? memoryIcon : cardIcon;
-        SendItemMessage(kListItem, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        for (int sub = 1; sub < 3; ++sub) {
-            LVITEMW cell{};
-            cell.mask = LVIF_TEXT;
-            cell.iItem = row;
-            cell.iSubItem = sub;
-            cell.pszText = cells[sub].data();
-            SendItemMessage(kListItem, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
-        }
+        String cells[3] = {name, FormatBytes(freeBytes), FormatBytes(totalBytes)};
+        ReportListAddRow(GetItem(kListItem), row, cells, 3, 0, i == 0 ? memoryIcon : cardIcon);
         ++row;
     }
-    String line = Res(5435);
+    String line = ResString(5435);
     line.AppendAscii(" : ");
     line.Append(FormatBytes(freeSum));
     SetItemText(kFreeLine, line);
     uint32_t books = 0;
     uint64_t bookBytes = 0;
     state_->BookTotals(books, bookBytes);
-    String used = Res(5436);
+    String used = ResString(5436);
     used.AppendAscii(" : ");
     used.Append(FormatBytes(bookBytes));
     used.AppendAscii(" (");
     used.AppendUnsigned(books, 10);
     used.AppendChar(u' ');
-    used.Append(Res(books == 1 ? 5931 : 5932));
+    used.Append(ResString(books == 1 ? 5931 : 5932));
     used.AppendChar(u')');
     SetItemText(kBooksLine, used);
-    LVITEMW state{};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendItemMessage(kListItem, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    ReportListSelect(GetItem(kListItem), 0);
+    RunLayout();
 }
 
-void MemoryInfoDialog::OnLayout(int32_t, int32_t, int32_t, int32_t) {
+void MemoryInfoDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t bottom) {
     RECT list = GetItemRect(window_, kListItem);
-    int32_t third = (list.right - list.left) / 3;
-    SendItemMessage(kListItem, LVM_SETCOLUMNWIDTH, 0, (list.right - list.left) - 2 * third);
+    int32_t width = right - list.left;
+    int32_t third = width / 3;
+    SendItemMessage(kListItem, LVM_SETCOLUMNWIDTH, 0, width - 2 * third);
     SendItemMessage(kListItem, LVM_SETCOLUMNWIDTH, 1, third);
     SendItemMessage(kListItem, LVM_SETCOLUMNWIDTH, 2, third);
+    // The three labels head the list's columns, on one line above it.
+    RECT label = GetItemRect(window_, 1105);
+    int32_t height = label.bottom - label.top;
+    int32_t x = list.left;
+    int32_t columns[] = {width - 2 * third, third, third};
+    for (int32_t i = 0; i < 3; ++i) {
+        MoveWindowTo(GetItem(1105 + i), x, list.top - height - 2, x + columns[i], list.top - 2);
+        x += columns[i];
+    }
+    MoveWindowTo(GetItem(kListItem), list.left, list.top, right, list.bottom);
+    // The two total lines may wrap: they share the room under the list.
+    RECT freeLine = GetItemRect(window_, kFreeLine);
+    int32_t lineTop = freeLine.top;
+    int32_t lineHeight = (bottom - lineTop) / 2;
+    if (lineHeight > 2 * height + 2) lineHeight = 2 * height + 2;
+    if (lineHeight < height) lineHeight = height;
+    MoveWindowTo(GetItem(kFreeLine), list.left, lineTop, right, lineTop + lineHeight);
+    MoveWindowTo(GetItem(kBooksLine), list.left, lineTop + lineHeight, right, lineTop + 2 * lineHeight);
 }
