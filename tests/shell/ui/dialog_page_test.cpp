@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/window/keys.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_host.h"
+#include "reader/reader_settings.h"
 #include "shell/ui/about_sheet.h"
 #include "shell/ui/dialog_page.h"
 #include "support/shell/ui_fixture.h"
@@ -309,6 +312,73 @@ TEST_F(OlderDialogs, EvenRowsAreTintedUnlessSelectedOrFocused) {
     EXPECT_EQ(bk, 0x123456u);
     CustomDraw(page.Window(), 0x30001, 2, CDIS_SELECTED, bk);
     EXPECT_EQ(bk, 0x123456u);
+}
+
+// Full screen is left for a dialog and taken again afterwards.
+class FullScreenShell : public ReaderShell {
+public:
+    std::vector<bool> changes;
+    bool MessageBox(const String*, const String&, uint32_t) override { return false; }
+    bool AskText(String&, uint32_t) override { return false; }
+    bool ShowFind() override { return false; }
+    bool ShowFindDialog() override { return false; }
+    void HideFindDialog() override {}
+    bool ShowOptions() override { return false; }
+    bool ShowAbout() override { return false; }
+    bool ShowGoToPage() override { return false; }
+    bool ShowVolume() override { return false; }
+    bool ChooseFile(String&) override { return false; }
+    bool ShowProperties(const String&) override { return false; }
+    bool Beam(const String&) override { return false; }
+    bool OpenWithShell(const String&) override { return false; }
+    bool ToggleFullScreen() override { return false; }
+    bool StartRecorder(const String&) override { return false; }
+    bool CopyToClipboard(const String&) override { return false; }
+    void ShowText(const String&, uint32_t) override {}
+    bool SetFullScreen(bool on) override {
+        changes.push_back(on);
+        return true;
+    }
+};
+
+TEST_F(Dialogs, FullScreenIsLeftWhileADialogRunsWhenAsked) {
+    FullScreenShell shell;
+    DialogPage::SetShell(&shell);
+    ReaderSettings settings;
+    settings.fullScreen = 1;
+    ReaderController controller;
+    controller.SetSettings(&settings);
+    ProbePage page;
+    std::vector<bool> during;
+    Answer(-1, [&](HWND) { during = shell.changes; });
+    Answer(IDOK);
+    EXPECT_TRUE(page.Run(owner, &controller, true));
+    EXPECT_EQ(during, (std::vector<bool>{false}));
+    EXPECT_EQ(shell.changes, (std::vector<bool>{false, true}));
+    // Not asked, or not in full screen: nothing changes.
+    ProbePage stays;
+    Answer(IDOK);
+    stays.Run(owner, &controller, false);
+    settings.fullScreen = 0;
+    Answer(IDOK);
+    stays.Run(owner, &controller, true);
+    EXPECT_EQ(shell.changes.size(), 2u);
+    DialogPage::SetShell(nullptr);
+}
+
+TEST_F(Dialogs, AModelessPageTakesFullScreenBackOnlyWhenItCloses) {
+    FullScreenShell shell;
+    DialogPage::SetShell(&shell);
+    ReaderSettings settings;
+    settings.fullScreen = 1;
+    ReaderController controller;
+    controller.SetSettings(&settings);
+    ProbePage page(true);
+    ASSERT_TRUE(page.Run(owner, &controller, true));
+    EXPECT_EQ(shell.changes, (std::vector<bool>{false}));
+    SendMessageW(page.Window(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(shell.changes, (std::vector<bool>{false, true}));
+    DialogPage::SetShell(nullptr);
 }
 
 // Sheets.

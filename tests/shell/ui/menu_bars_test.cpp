@@ -2,6 +2,7 @@
 // labels, and the rebuilt Navigate menus.
 #include <gtest/gtest.h>
 
+#include "reader/reader_controller.h"
 #include "support/shell/ui_fixture.h"
 
 namespace fvt::test {
@@ -300,6 +301,47 @@ TEST_F(MenuBars, CheckItemAnswersThePreviousState) {
     ASSERT_TRUE(bar.Create(state.view));
     EXPECT_FALSE(bar.CheckItem(40176, 40084, true));
     EXPECT_TRUE(bar.CheckItem(40176, 40084, false));
+}
+
+// The list windows come from the library's factory; the factory only passes them on.
+class ListFactory : public ReaderViewFactory {
+public:
+    int asked = 0;
+    ReaderBar* CreateBar(Bar, ReaderController*) override { return nullptr; }
+    ReaderListWindow* CreateListWindow(List, ReaderController*, HWND) override {
+        ++asked;
+        return nullptr;
+    }
+};
+
+TEST_F(MenuBars, TheFactoryMakesNoBarWithoutAViewWindowAndPassesListsOn) {
+    ListFactory lists;
+    MenuBarFactory factory(&lists);
+    ReaderController controller;
+    EXPECT_EQ(factory.CreateBar(ReaderViewFactory::Bar::kReader, nullptr), nullptr);
+    EXPECT_EQ(factory.CreateBar(ReaderViewFactory::Bar::kZoom, &controller), nullptr);
+    EXPECT_EQ(factory.CreateListWindow(ReaderViewFactory::List::kLibrary, &controller, state.view), nullptr);
+    EXPECT_EQ(lists.asked, 1);
+    MenuBarFactory alone;
+    EXPECT_EQ(alone.CreateListWindow(ReaderViewFactory::List::kAnnotations, &controller, state.view), nullptr);
+}
+
+TEST_F(MenuBars, TheControllerStateAnswersConservativelyWithoutADocument) {
+    ReaderController controller;
+    ControllerBarState bars(&controller);
+    EXPECT_TRUE(bars.IsCommandEnabled(Cmd::kFind));
+    EXPECT_FALSE(bars.IsPageCountKnown());
+    EXPECT_FALSE(bars.HasBookmarkAtPage());
+    EXPECT_FALSE(bars.IsFullScreen());
+    EXPECT_EQ(bars.TrackCount(), 0);
+    String title;
+    EXPECT_FALSE(bars.TrackTitle(0, title));
+    bars.SelectTrack(3);  // no playlist: nothing happens
+    EXPECT_EQ(bars.ViewWindow(), nullptr);
+    ControllerDialogState dialogs(&controller);
+    EXPECT_EQ(dialogs.PageCount(), 0);
+    EXPECT_FALSE(dialogs.HasDocument());
+    EXPECT_EQ(dialogs.PageStart(), -1);
 }
 
 }  // namespace
