@@ -182,7 +182,11 @@ INT_PTR DialogPage::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM l
         page->Forget();
         SetWindowLongPtrW(window, DWL_USER, 0);
         page->window_ = nullptr;
-        if (page->modeless_) page->Restore();
+        if (page->modeless_) {
+            // What a modal run does on its return, a modeless page does when it goes.
+            page->Restore();
+            InputPanel::Show(false);
+        }
         return 0;
     }
     return page->Dispatch(message, wParam, lParam);

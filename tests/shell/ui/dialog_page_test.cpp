@@ -138,10 +138,12 @@ TEST_F(Dialogs, AModelessPageStaysUpWithItsBarUntilItsWindowGoes) {
     ASSERT_NE(page.Window(), nullptr);
     EXPECT_TRUE(page.Bar().IsShown());
     EXPECT_EQ(DialogPage::CurrentDialog(), page.Window());
+    InputPanel::Show(true);
     SendMessageW(page.Window(), WM_COMMAND, IDCANCEL, 0);
     RunUntilIdle();
     EXPECT_EQ(page.Window(), nullptr);
     EXPECT_FALSE(page.Bar().IsShown());
+    EXPECT_FALSE(fvt::IsInputPanelShown());
     EXPECT_EQ(DialogPage::CurrentDialog(), nullptr);
 }
 

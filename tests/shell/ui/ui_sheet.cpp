@@ -1,5 +1,5 @@
 // uisheet LANG OUT-PREFIX: draws, in language LANG ("en" or "fr"), the reader's bar with its menu
-// open, the About box, the find, go-to-page, volume, text-entry and memory dialogs and a sheet's
+// open, the About box, the colour picker, the find, go-to-page, volume, text-entry and memory dialogs and a sheet's
 // page list, and writes each screen as OUT-PREFIX-<name>.png for people to look at.
 #include <cstdio>
 #include <cstring>
@@ -11,6 +11,7 @@
 #include "platform/menu/menu_bar.h"
 #include "platform/window/window_layer.h"
 #include "shell/ui/about_sheet.h"
+#include "shell/ui/colour_picker.h"
 #include "support/shell/ui_fixture.h"
 
 namespace {
@@ -131,6 +132,15 @@ int main(int argc, char** argv) {
                          reinterpret_cast<LPARAM>(find.GetItem(FindDialog::kOptionsToggle)));
             shot("find")(find.Window());
         }
+    }
+
+    {
+        COLORREF chosen = 0;
+        answer(-1, [&](HWND popup) {
+            shot("colours")(popup);
+            SendMessageW(popup, WM_CLOSE, 0, 0);
+        });
+        ColourPicker::Choose(owner, POINT{60, 80}, 1, ColourPicker::PaletteColour(1, 2, 2), chosen);
     }
 
     DestroyWindow(owner);
