@@ -94,6 +94,7 @@ void FindDialog::OnInit() {
     position_ = start < 0 ? 0 : start + 1;
     SetDirection(FindDirection::kNext);
     UpdateFindButton();
+    RunLayout();
 }
 
 FindDirection FindDialog::Direction() {
@@ -109,6 +110,25 @@ void FindDialog::SetDirection(FindDirection direction) {
     ListSetSel(kDirectionItem, static_cast<int32_t>(direction));
     int32_t selected = ListGetSel(kDirectionItem);
     SetItemTextRes(kOkKey, selected >= 0 && selected <= 3 ? kFindButtonTexts[selected] : 5136);
+    FitFindButton();
+}
+
+// The bold font when the button's text fits in it, else the regular one.
+void FindDialog::FitFindButton() {
+    HWND button = GetItem(kOkKey);
+    if (!button || !font_) return;
+    String text;
+    GetWindowString(button, text);
+    RECT r{};
+    GetClientRect(button, &r);
+    HDC dc = GetDC(button);
+    if (!dc) return;
+    HGDIOBJ old = SelectObject(dc, font_);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.Data(), text.Length(), &size);
+    SelectObject(dc, old);
+    ReleaseDC(button, dc);
+    SetItemFont(size.cx + 6 > r.right - r.left && regular_ ? regular_ : font_, kOkKey);
 }
 
 void FindDialog::UpdateFindButton() {
@@ -163,6 +183,19 @@ bool FindDialog::OnOk() {
             SetDirection(FindDirection::kFirst);
     }
     return true;
+}
+
+void FindDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t) {
+    // The find button's text is long in some languages ("Rechercher le suivant"): it takes
+    // two thirds of the row and Close the rest.
+    RECT find = GetItemRect(window_, kOkKey);
+    RECT close = GetItemRect(window_, kCloseButton);
+    int32_t split = find.left + (right - find.left) * 2 / 3;
+    MoveWindowTo(GetItem(kOkKey), find.left, find.top, split - 2, find.bottom);
+    MoveWindowTo(GetItem(kCloseButton), split + 2, close.top, right - 2, close.bottom);
+    RECT text = GetItemRect(window_, kTextItem);
+    MoveWindowTo(GetItem(kTextItem), text.left, text.top, right - 2, text.bottom);
+    FitFindButton();
 }
 
 bool FindDialog::OnStaticColour(HDC dc, HWND control) {

@@ -93,11 +93,13 @@ protected:
     void OnEditChanged(int32_t id) override;
     bool OnOk() override;
     bool OnStaticColour(HDC dc, HWND control) override;
+    void OnLayout(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
 
 private:
     void ShowOptions(bool shown);
     void SetDirection(FindDirection direction);
     void UpdateFindButton();
+    void FitFindButton();
 
     ReaderDialogState* state_;
     ReaderMenuBar* bar_;
