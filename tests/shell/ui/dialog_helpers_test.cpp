@@ -178,6 +178,17 @@ TEST_F(Files, AMultipleChoiceGivesOnePathPerNameAndRemembersTheFolder) {
     String path;
     EXPECT_FALSE(FileDialog::OpenOne(w, {{u"Text", u"*.txt"}}, folder, String(), path));  // cancel
     EXPECT_TRUE(path.IsEmpty());
+    EXPECT_EQ(CommDlgExtendedError(), 0u);
+}
+
+TEST_F(Files, AChoiceTooLongForTheBufferIsAFailureNotACancel) {
+    HWND w = Make(0, 0, 50, 50);
+    std::u16string name = u"\\" + std::u16string(300, u'a') + u".txt";
+    fvt::QueueAnswer(fvt::Answer{0, name, {}});
+    String folder, path;
+    EXPECT_FALSE(FileDialog::OpenOne(w, {{u"Text", u"*.txt"}}, folder, String(), path));
+    EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
+    EXPECT_TRUE(path.IsEmpty());
 }
 
 }  // namespace

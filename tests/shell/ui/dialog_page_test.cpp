@@ -294,17 +294,21 @@ protected:
     OlderDialogs() : UiTest("clock = virtual\nos = 4.10\n") {}
 };
 
-TEST_F(OldDialogs, Version420IsAlreadyWithoutStripes) {
-    HWND owner = Make(0, 26, 240, 268);
+// The colour a sub-item of `row` gets on a modeless page.
+COLORREF RowColour(HWND owner, DWORD_PTR row, UINT itemState) {
     ProbePage page(true);
-    ASSERT_TRUE(page.Run(owner, nullptr, false));
     COLORREF bk = 0;
-    CustomDraw(page.Window(), 0x30001, 0, 0, bk);
-    EXPECT_EQ(bk, 0x123456u);
+    if (page.Run(owner, nullptr, false)) CustomDraw(page.Window(), 0x30001, row, itemState, bk);
+    return bk;
+}
+
+TEST_F(OldDialogs, Version420IsAlreadyWithoutStripes) {
+    EXPECT_EQ(RowColour(Make(0, 26, 240, 268), 0, 0), 0x123456u);
 }
 
 TEST_F(OlderDialogs, EvenRowsAreTintedUnlessSelectedOrFocused) {
     HWND owner = Make(0, 26, 240, 268);
+    EXPECT_EQ(RowColour(owner, 4, CDIS_FOCUS), 0x123456u);
     ProbePage page(true);
     ASSERT_TRUE(page.Run(owner, nullptr, false));
     COLORREF bk = 0;
