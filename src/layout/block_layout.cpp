@@ -2,6 +2,7 @@
 // that makes the next page start at real content.
 #include "bookfiles/document_source.h"
 #include "bookfiles/packed_tree.h"
+#include "database/resource.h"
 #include "document/markup/length.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
@@ -62,6 +63,12 @@ PageLayout::~PageLayout() = default;
 
 void PageLayout::Configure(const LayoutSettings& settings) {
     settings_ = settings;
+    if (adjuster_) {
+        uint32_t value = 0;
+        uint32_t kind = resource_ ? resource_->GetChildKind(value) : 0;
+        uint8_t& face = settings_.defaults.style.text.face;
+        face = adjuster_->AdjustFace(face, kind, value);
+    }
     fonts_.SetBaseSize(settings.baseFontSize < LayoutFonts::kMinEm ? LayoutFonts::kMinEm
                                                                    : settings.baseFontSize);
 }
@@ -610,6 +617,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         if (topEdge) line.flags |= LineRecord::kTopEdge;
         if (metrics.flags & LineMetrics::kExtraBelow) line.flags |= LineRecord::kBottomEdge;
         if (!(metrics.flags & LineMetrics::kHasText)) line.flags |= LineRecord::kHidden;
+        if (frame) line.flags |= LineRecord::kFramed;
     } else {
         column.PlaceLine(line, 0);
     }
