@@ -14,7 +14,6 @@
 #include "platform/dialog/dialog.h"
 #include "platform/kernel/modules.h"
 #include "platform/kernel/system_time.h"
-#include "platform/menu/menu_bar.h"
 #include "platform/resources/resources.h"
 #include "platform/shell/shell.h"
 #include "platform/window/cursor.h"
@@ -88,15 +87,6 @@ std::u16string Str(uint32_t id) {
 std::u16string Wide(const Text& t) {
     const char16_t* w = t.WideCStr();
     return w ? std::u16string(w) : std::u16string();
-}
-
-void SetItemText(HMENU menu, uint32_t item, bool byPosition, uint32_t stringId) {
-    std::u16string text = Str(stringId);
-    MENUITEMINFOW info{};
-    info.cbSize = sizeof(info);
-    info.fMask = MIIM_STRING;
-    info.dwTypeData = text.data();
-    SetMenuItemInfoW(menu, item, byPosition ? TRUE : FALSE, &info);
 }
 
 bool IsHighResolution() {
@@ -335,9 +325,7 @@ LibraryView::~LibraryView() {
     if (restored) SaveViewState();
     // The list goes first: its rows point into `rows`.
     DeleteAllItems();
-    if (bar && IsWindow(bar)) DestroyWindow(bar);
-    if (menu && menuOwned) DestroyMenu(menu);
-    filterMenu = nullptr;  // a sub-menu of `menu`, already gone
+    filterMenu = nullptr;  // a sub-menu of the bar's menu, which goes with the bar
     if (starIcon) DestroyIcon(starIcon);
     if (smallImages) ImageList_Destroy(smallImages);
     if (largeImages) ImageList_Destroy(largeImages);
@@ -380,23 +368,8 @@ bool LibraryView::Create(HWND parentWindow) {
 }
 
 void LibraryView::BuildMenu() {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    SHMENUBARINFO info{};
-    info.cbSize = sizeof(info);
-    info.hwndParent = parent;
-    info.dwFlags = SHCMBF_HIDDEN;
-    info.nToolBarId = kMenuId;
-    info.hInstRes = instance;
-    // The bar owns the menu it loads; without a bar the view keeps its own copy.
-    if (parent && SHCreateMenuBar(&info)) {
-        bar = info.hwndMB;
-        menu = reinterpret_cast<HMENU>(SendMessageW(bar, SHCMBM_GETMENU, 0, 0));
-    }
-    if (!menu) {
-        menu = LoadMenuW(instance, MAKEINTRESOURCEW(static_cast<WORD>(kMenuId)));
-        menuOwned = true;
-    }
-    if (!menu) return;
+    if (!bar.Create(parent, kMenuId)) return;
+    menu = bar.Menu();
     HMENU popup = GetSubMenu(menu, 1);
     if (!popup) return;
     // Rescan and the memory dialog stay reachable as commands, not as items.
@@ -407,16 +380,16 @@ void LibraryView::BuildMenu() {
     readingListMenu = GetSubMenu(popup, 1);
     sortMenu = nullptr;  // checked by hand: the filter menu owns CheckMenuCommand
     storeMenu = GetSubMenu(popup, 3);
-    SetItemText(popup, 0, true, 5284);
-    SetItemText(popup, 1, true, 5162);
-    SetItemText(popup, 3, true, 5020);
+    bar.SetItemText(0, true, 5284, popup);
+    bar.SetItemText(1, true, 5162, popup);
+    bar.SetItemText(3, true, 5020, popup);
     static constexpr uint32_t kTexts[][2] = {
         {kCmdAll, 5159},        {kCmdEBooks, 5156},     {kCmdEDocs, 5157},  {kCmdENews, 5158},
         {kCmdEAudio, 5155},     {kCmdEditLists, 5160},  {kCmdUnfiled, 5161}, {kCmdOptions, 5395},
         {kCmdProperties, 5448}, {kCmdDelete, 5015},     {kCmdExit, 5311},   {kCmdAbout, 5083},
         // Key 3 is the file's creation date, shown as the purchase date; key 4 the last read.
         {kCmdSortDate, 5282},   {kCmdSortLastRead, 5283}};
-    for (auto& t : kTexts) SetItemText(menu, t[0], false, t[1]);
+    for (auto& t : kTexts) bar.SetItemText(t[0], false, t[1]);
     HMENU sorts = GetSubMenu(popup, 2);
     MENUITEMINFOW probe{};
     probe.cbSize = sizeof(probe);
@@ -443,27 +416,9 @@ void LibraryView::LoadBookstores() {
         AppendMenuW(storeMenu, MF_STRING, kOnlineAccount, Str(5354).c_str());
 }
 
-void LibraryView::SetLeftKey(uint32_t stringId) {
-    if (!bar) return;
-    std::u16string text = Str(stringId);
-    TBBUTTONINFOW info{};
-    info.cbSize = sizeof(info);
-    info.dwMask = TBIF_TEXT;
-    info.pszText = text.data();
-    SendMessageW(bar, TB_SETBUTTONINFOW, kCmdRead, reinterpret_cast<LPARAM>(&info));
-}
+void LibraryView::SetLeftKey(uint32_t stringId) { bar.SetButtonText(kCmdRead, stringId); }
 
-std::u16string LibraryView::LeftKeyText() const {
-    if (!bar) return {};
-    char16_t text[64] = {};
-    TBBUTTONINFOW info{};
-    info.cbSize = sizeof(info);
-    info.dwMask = TBIF_TEXT;
-    info.pszText = text;
-    info.cchText = 64;
-    SendMessageW(bar, TB_GETBUTTONINFOW, kCmdRead, reinterpret_cast<LPARAM>(&info));
-    return text;
-}
+std::u16string LibraryView::LeftKeyText() const { return bar.ButtonText(kCmdRead); }
 
 void LibraryView::SetFonts(const char16_t* face) {
     ListWindow::SetFonts(face);
@@ -627,14 +582,7 @@ void LibraryView::RelayoutInParent() {
 
 void LibraryView::Layout(int left, int top, int right, int bottom) {
     area = RECT{left, top, right, bottom};
-    int stripHeight = 0;
-    if (titleStrip.Window() && titleStripShown && visible) {
-        RECT r{};
-        GetWindowRect(titleStrip.Window(), &r);
-        stripHeight = std::max<int>(r.bottom - r.top, 1);
-        MoveWindow(titleStrip.Window(), left, top, right - left, stripHeight, TRUE);
-        titleStrip.FitParts();
-    }
+    int stripHeight = PlaceTitleStrip(titleStrip, titleStripShown && visible, left, top, right);
     ListWindow::Layout(left, top + stripHeight, right, bottom);
 }
 
@@ -646,7 +594,7 @@ void LibraryView::Show(bool show) {
         // setting is left alone.
         services->SetFullScreen(!show);
     }
-    if (bar) ShowWindow(bar, show ? SW_SHOW : SW_HIDE);
+    bar.Show(show);
     titleStrip.Show(show && titleStripShown);
     if (show) {
         visible = 1;

@@ -12,6 +12,7 @@
 
 #include "core/text.h"
 #include "library/library.h"
+#include "library/list_window_bar.h"
 #include "shell/ui/list_window.h"
 
 class BookReleaser;
@@ -149,7 +150,6 @@ public:
     double TotalBytes() const { return totalBytes; }
     const std::vector<Bookstore>& Bookstores() const { return bookstores; }
     HMENU Menu() const { return menu; }
-    HWND Bar() const { return bar; }
     const TitleStrip& Strip() const { return titleStrip; }
     std::u16string LeftKeyText() const;
     LibraryRow* SelectedRow() const { return static_cast<LibraryRow*>(GetSelectedData()); }
@@ -192,8 +192,7 @@ private:
     std::vector<Bookstore> bookstores;
     TitleStrip titleStrip;
     HMENU menu = nullptr;
-    HWND bar = nullptr;
-    bool menuOwned = false;
+    ListWindowBar bar;
     HMENU readingListMenu = nullptr;
     HMENU storeMenu = nullptr;
     uint32_t filter = 15;
