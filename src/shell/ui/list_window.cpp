@@ -373,7 +373,11 @@ LRESULT ListWindow::CustomDraw(NMLVCUSTOMDRAW* draw) {
         RECT wipe{label.left, cell.top, cell.right, cell.bottom};
         FillRect(dc, &wipe, back);
         DeleteObject(back);
-        label.right = std::min(label.right, cell.right);
+        // Right-aligned texts end clear of the border and of the pixel the list reaches past
+        // its host.
+        RECT client{};
+        GetClientRect(list, &client);
+        label.right = std::min({label.right, cell.right, client.right - 5});
         DrawTitle(item, dc, label);
         DrawIcon(item, dc, GetItemIconRect(index));
         if (old) SelectObject(dc, old);
