@@ -53,6 +53,10 @@ GraphicsContext* CanvasContext(ContextCanvas* canvas) {
     return &canvas->gc;
 }
 
+void* CanvasBitmap(ContextCanvas* canvas) {
+    return canvas->canvas.bitmap();
+}
+
 void ClearCanvas(ContextCanvas* canvas) {
     canvas->canvas.Clear(RGB(255, 255, 255));
 }

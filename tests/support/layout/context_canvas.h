@@ -17,5 +17,7 @@ void DeleteContextCanvas(ContextCanvas* canvas);
 GraphicsContext* CanvasContext(ContextCanvas* canvas);
 void ClearCanvas(ContextCanvas* canvas);
 bool SaveCanvasPng(ContextCanvas* canvas, const std::string& path);
+// The canvas bitmap (an HBITMAP), for comparing with a golden.
+void* CanvasBitmap(ContextCanvas* canvas);
 
 }  // namespace fvt::test

@@ -1,0 +1,1151 @@
+#include "layout/page_layout.h"
+
+#include <algorithm>
+
+#include "bookfiles/annotation_file.h"
+#include "bookfiles/document_source.h"
+#include "bookfiles/packed_tree.h"
+#include "bookfiles/record_store.h"
+#include "document/markup/token_source.h"
+#include "document/sources/layout_services.h"
+
+namespace {
+
+constexpr uint32_t kMarkupBody = 2;
+constexpr uint32_t kMarkupHead = 64;
+constexpr uint32_t kMarkupScript = 65;  // counting stops until its end tag
+constexpr uint32_t kMarkupHtml = 67;
+constexpr int32_t kFirstPageBudget = 100;
+constexpr int32_t kEndingSearchRounds = 48;
+
+bool IsKeyNone(uint32_t key) {
+    return key == 0xFFFFFFFFu || key == 0xFFFFFFFEu;
+}
+
+}  // namespace
+
+// --- PageRecord and PageSlot ---------------------------------------------------------------
+
+void PageRecord::Reset() {
+    pageNumber = kNone;
+    start = kNone;
+    linkOrigin = kNone;
+    linkStep = 0;
+    end = kNone;
+    useStamp = 0;
+    scanState.Clear();
+    elements.Clear();
+    style = PositionRecord{};
+    blockStyle = BoxRecord{};
+    block.reset();
+    markIndex = -1;
+    colour = kNone;
+    tables.clear();
+    used = false;
+}
+
+void PageRecord::MoveFrom(PageRecord& other) {
+    if (this == &other) return;
+    pageNumber = other.pageNumber;
+    start = other.start;
+    linkOrigin = other.linkOrigin;
+    linkStep = other.linkStep;
+    end = other.end;
+    useStamp = other.useStamp;
+    scanState = std::move(other.scanState);
+    elements = std::move(other.elements);
+    style = other.style;
+    blockStyle = other.blockStyle;
+    block = std::move(other.block);
+    markIndex = other.markIndex;
+    colour = other.colour;
+    tables = std::move(other.tables);
+    used = other.used;
+    other.Reset();
+}
+
+uint32_t PageRecord::Follow(uint32_t p, int32_t step) const {
+    if (!used) return kNone;
+    if (step == 0) return p == start ? start : kNone;
+    if (linkStep == 0 || linkOrigin == kNone) return kNone;
+    if (p == linkOrigin && step == linkStep) return start;
+    if (p == start && step == -linkStep) return linkOrigin;
+    return kNone;
+}
+
+void PageLayout::ResetSlot(PageSlot& slot) {
+    slot.Reset();
+    slot.scratch.Reset();
+    slot.drawn = false;
+    slot.cornerBookmark = -1;
+    slot.lateObject = -1;
+    slot.marks.Clear();
+    slot.marksBuilt = false;
+}
+
+bool PageContentLayout::ReplayToken(PageLayout& layout, PageRecord& record) {
+    TokenSource* source = layout.Source();
+    if (!source || source->LastTokenKind() != kTokenTag) return true;
+    const RenderState* top = record.elements.GetRecordAtDepth(0);
+    return record.elements.Push(*source, top ? *top : layout.Settings().defaults.style);
+}
+
+// --- Set-up ----------------------------------------------------------------------------------
+
+// A book without a key answers 0: like none, it never matches a side file.
+static uint32_t OwnKey(uint32_t key) {
+    return key == 0 ? 0xFFFFFFFFu : key;
+}
+
+DocumentSource* PageLayout::Document() const {
+    return source_ ? source_->Source() : nullptr;
+}
+
+void PageLayout::SetSource(TokenSource* source) {
+    ReleaseSlot(0);
+    ReleaseSlot(1);
+    for (PageRecord& r : records_) r.Reset();
+    source_ = source;
+    firstKnown_ = false;
+    first_.Reset();
+    counter_ = 0;
+    current_ = kNone;
+    lastNumber_ = lastStart_ = kNone;
+    checkpoints_.clear();
+}
+
+void PageLayout::Clear() {
+    SetSource(nullptr);
+    annotations_ = nullptr;
+}
+
+bool PageLayout::SetAnnotations(AnnotationFile* file) {
+    annotations_ = file;
+    if (!file) return true;
+    uint32_t key = OwnKey(DocumentKey());
+    // Without a key of our own nothing tells whether the file is another book's: keep it.
+    if (IsKeyNone(key)) return true;
+    uint32_t stored = file->GetBookId();
+    if (stored == key || stored == ByteSwap32(key)) return true;
+    if (stored == 0xFFFFFFFFu) return file->SetBookId(key) == 0;
+    // Another book's notes: the old file is set aside (renamed) before the store is emptied, so
+    // the next write makes a fresh file and nothing is lost.
+    std::string path;
+    if (AnnotationFile::PathForBook(file->BookPath(), &path)) RecordStoreFiles::SetAside(path);
+    if (!file->Reset()) return false;
+    return file->SetBookId(key) == 0;
+}
+
+void PageLayout::SetListener(PageLayoutListener* listener) {
+    listener_ = listener ? listener : &defaultListener_;
+}
+
+void PageLayout::SetViewport(const Rect& rect) {
+    if (rect.x == viewport_.x && rect.y == viewport_.y && rect.width == viewport_.width &&
+        rect.height == viewport_.height)
+        return;
+    viewport_ = rect;
+}
+
+void PageLayout::SetColumnCount(uint32_t n) {
+    columnCount_ = static_cast<int>(std::clamp<uint32_t>(n, 1, kMaxColumns));
+}
+
+void PageLayout::SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom, bool fixed) {
+    marginLeft_ = std::max(0, left);
+    marginTop_ = std::max(0, top);
+    marginRight_ = std::max(0, right);
+    marginBottom_ = std::max(0, bottom);
+    marginMode_ = fixed ? 2 : 1;
+}
+
+bool PageLayout::Start() {
+    documentKey_ = OwnKey(DocumentKey());
+    if (IsKeyNone(documentKey_)) documentKey_ = random_.Next();
+    if (!firstKnown_ && !LayoutFirstPage()) return false;
+    Relayout();
+    if (current_ == kNone) current_ = first_.start;
+    listener_->OnRelayout();
+    return true;
+}
+
+uint32_t PageLayout::CurrentDocumentKey() {
+    uint32_t key = OwnKey(DocumentKey());
+    return IsKeyNone(key) ? documentKey_ : key;
+}
+
+// --- Estimates and columns -------------------------------------------------------------------
+
+uint32_t PageLayout::CharsPerPageEstimate() const {
+    int64_t w = std::max(0, columns_[0].width);
+    int64_t h = std::max(0, columns_[0].height);
+    int64_t s = std::max<int64_t>(1, settings_.baseFontSize);
+    int64_t e = ((2 * w) / s) * (h / s);
+    if (e < 1) return 1;
+    return static_cast<uint32_t>(std::min<int64_t>(e, 0x7FFFFFFF));
+}
+
+uint32_t PageLayout::EstimatePageNumber(uint32_t p) const {
+    uint32_t f = firstKnown_ ? first_.start : 0;
+    if (p <= f) return 1;
+    return 1 + std::max<uint32_t>(1, (p - f) / CharsPerPageEstimate());
+}
+
+uint32_t PageLayout::PositionOfPage(uint32_t n) const {
+    uint64_t f = firstKnown_ ? first_.start : 0;
+    uint64_t p = (static_cast<uint64_t>(n < 1 ? 1 : n) - 1) * CharsPerPageEstimate() + f;
+    return p > 0xFFFFFFFEu ? 0xFFFFFFFEu : static_cast<uint32_t>(p);
+}
+
+int32_t PageLayout::ColumnGap() const {
+    return std::max<int32_t>(settings_.baseFontSize, (marginLeft_ + marginRight_) / 2);
+}
+
+int32_t PageLayout::ComputeColumns() {
+    Rect content = viewport_;
+    if (marginMode_ != 0) {
+        content.x += marginLeft_;
+        content.y += marginTop_;
+        content.width -= marginLeft_ + marginRight_;
+        content.height -= marginTop_ + marginBottom_;
+    }
+    // Margins wider than the page leave one pixel rather than a negative page.
+    content.width = std::max(1, content.width);
+    content.height = std::max(1, content.height);
+    int32_t n = columnCount_;
+    int32_t g = ColumnGap();
+    int64_t w = (static_cast<int64_t>(content.width) - static_cast<int64_t>(n - 1) * g) / n;
+    if (w < 1) w = 1;
+    for (int32_t k = 0; k < 4; ++k) {
+        if (k < n) {
+            columns_[k] = Rect{content.x + k * static_cast<int32_t>(w + g), content.y,
+                               static_cast<int32_t>(w), content.height};
+        } else {
+            columns_[k] = Rect{};
+        }
+    }
+    return static_cast<int32_t>(w);
+}
+
+int32_t PageLayout::FindColumn(const Rect& rect, Rect& out) const {
+    for (int k = 0; k < columnCount_; ++k) {
+        const Rect& c = columns_[k];
+        if (rect.x >= c.x && rect.y >= c.y && rect.x + rect.width <= c.x + c.width &&
+            rect.y + rect.height <= c.y + c.height) {
+            out = c;
+            return k;
+        }
+    }
+    out = Rect{};
+    return -1;
+}
+
+// --- Records ---------------------------------------------------------------------------------
+
+PageRecord* PageLayout::CurrentRecord() {
+    if (current_ == kNone) return nullptr;
+    if (firstKnown_ && current_ == first_.start) return &first_;
+    for (PageRecord& r : records_)
+        if (r.IsUsed() && r.start == current_) return &r;
+    return nullptr;
+}
+
+const PageRecord* PageLayout::CurrentRecordConst() const {
+    return const_cast<PageLayout*>(this)->CurrentRecord();
+}
+
+int32_t PageLayout::StoredRecordCount() const {
+    int32_t n = 0;
+    for (const PageRecord& r : records_) n += r.IsUsed() ? 1 : 0;
+    return n;
+}
+
+int32_t PageLayout::SlotOf(uint32_t start) const {
+    for (int32_t i = 0; i < 2; ++i)
+        if (slots_[i].record && slots_[i].record->start == start) return i;
+    return -1;
+}
+
+PageRecord* PageLayout::FindPageRecord(uint32_t position, int32_t step) {
+    if (step == 3 || step == -3) {
+        PageRecord* r = nullptr;
+        uint32_t p = position;
+        for (int i = 0; i < 3; ++i) {
+            r = FindPageRecord(p, step / 3);
+            if (!r) return nullptr;
+            p = r->start;
+        }
+        return r;
+    }
+    PageRecord* found = nullptr;
+    if (firstKnown_ && step <= 0 && position <= first_.start) {
+        found = &first_;
+    } else {
+        if (firstKnown_ && position < first_.start) position = first_.start;
+        uint32_t target = firstKnown_ ? first_.Follow(position, step) : kNone;
+        for (int32_t i = 0; target == kNone && i < kMaxRecords; ++i)
+            target = records_[i].Follow(position, step);
+        if (target == kNone) return nullptr;
+        if (firstKnown_ && target == first_.start) {
+            found = &first_;
+        } else {
+            for (PageRecord& r : records_)
+                if (r.IsUsed() && r.start == target) found = &r;
+        }
+    }
+    if (found) found->useStamp = NextStamp();
+    return found;
+}
+
+PageRecord* PageLayout::StoreRecord(PageRecord& record) {
+    if (!record.IsUsed()) return nullptr;
+    if (firstKnown_ && record.start <= first_.start) return &first_;
+    if (record.pageNumber == 1) record.pageNumber = 2;  // only the first page is page 1
+    if (firstKnown_ && record.linkOrigin == first_.start && record.linkStep > 0) {
+        first_.linkOrigin = record.start;
+        first_.linkStep = -record.linkStep;
+    }
+    PageRecord* dest = nullptr;
+    for (PageRecord& r : records_)
+        if (r.IsUsed() && r.start == record.start) dest = &r;
+    if (!dest)
+        for (PageRecord& r : records_)
+            if (!r.IsUsed()) {
+                dest = &r;
+                break;
+            }
+    if (!dest) {
+        // The least recently returned record goes, but never the current page nor one that a
+        // slot holds: losing those would leave the page shown without a record.
+        for (PageRecord& r : records_) {
+            if (r.start == current_ || SlotOf(r.start) >= 0) continue;
+            if (!dest || r.useStamp < dest->useStamp) dest = &r;
+        }
+        if (!dest) return nullptr;
+    }
+    if (dest == &record) return dest;
+    for (int32_t i = 0; i < 2; ++i)
+        if (slots_[i].record == dest) ReleaseSlot(i);
+    dest->MoveFrom(record);
+    for (PageSlot& s : slots_)
+        if (s.record == &record) s.record = dest;
+    return dest;
+}
+
+PageRecord* PageLayout::EnsureRecord(uint32_t pageNumber, uint32_t start, bool align) {
+    if (PageRecord* r = FindPageRecord(start, 0)) return r;
+    PageRecord fresh;
+    fresh.pageNumber = pageNumber;
+    if (!LayoutPageFrom(start, fresh, align)) return nullptr;
+    if (PageRecord* r = FindPageRecord(fresh.start, 0)) return r;
+    fresh.useStamp = NextStamp();
+    return StoreRecord(fresh);
+}
+
+void PageLayout::RememberLast(const PageRecord& record) {
+    lastNumber_ = record.pageNumber;
+    lastStart_ = record.start;
+}
+
+// --- Starting a page -------------------------------------------------------------------------
+
+bool PageLayout::LayoutFirstPage() {
+    firstKnown_ = false;
+    first_.Reset();
+    if (!source_ || !source_->Start(0, false)) return false;
+    int32_t budget = kFirstPageBudget;
+    bool suspended = false;
+    uint32_t guard = TextLength() * 2 + 1024;
+    while (budget > 0 && guard-- > 0) {
+        uint32_t kind = source_->NextToken();
+        if (kind == kTokenEnd) break;
+        if (kind == kTokenContinue || kind == kTokenSpace) continue;
+        if (kind == kTokenTag) {
+            bool isEnd = false, isEmpty = false;
+            uint32_t id = source_->GetTag(isEnd, isEmpty);
+            if (id == kMarkupBody && !isEnd) {
+                uint32_t p = 0;
+                source_->GetPosition(p);
+                first_.start = p;
+                source_->SaveState(first_.scanState);
+                first_.elements.Push(*source_, settings_.defaults.style);
+                first_.used = true;
+                first_.pageNumber = 1;
+                firstKnown_ = true;
+                return true;
+            }
+            if (id == kMarkupScript) {
+                suspended = !isEnd;
+                continue;
+            }
+            if (id == kMarkupHead || id == kMarkupHtml) continue;
+        }
+        // Text before BODY (a TITLE, or a file with no BODY at all) costs a unit like a tag.
+        if (!suspended) --budget;
+    }
+    // No BODY: the text is shown from the beginning with the default element stack.
+    if (!source_->Start(0, false)) return false;
+    uint32_t p = 0;
+    source_->GetPosition(p);
+    first_.start = p;
+    first_.scanState.Clear();
+    source_->SaveState(first_.scanState);
+    first_.pageNumber = 1;
+    first_.used = true;
+    firstKnown_ = true;
+    return true;
+}
+
+bool PageLayout::LayoutPageFrom(uint32_t target, PageRecord& record, bool align) {
+    if (!source_) return false;
+    DocumentSource* doc = Document();
+    uint32_t number = record.pageNumber;
+    if (doc && doc->BookProperty7() == 1) {
+        if (!firstKnown_ && !LayoutFirstPage()) return false;
+        if (!Replay(target, record)) return false;
+    } else {
+        if (!source_->Start(target, align)) return false;
+        uint32_t p = target;
+        source_->GetPosition(p);
+        record.start = p;
+        record.scanState.Clear();
+        if (!source_->SaveState(record.scanState)) return false;
+        if (!record.elements.Assign(first_.elements)) {
+            if (!FreeMemory() || !record.elements.Assign(first_.elements)) return false;
+        }
+        record.style = first_.style;
+        record.blockStyle = first_.blockStyle;
+        record.block.reset();
+        record.tables.clear();
+    }
+    record.pageNumber = number;
+    record.end = kNone;
+    record.linkOrigin = kNone;
+    record.linkStep = 0;
+    record.markIndex = -1;
+    record.used = true;
+    if (record.pageNumber == kNone) record.pageNumber = EstimatePageNumber(record.start);
+    return true;
+}
+
+void PageLayout::AddCheckpoint(uint32_t position, const PageRecord& record) {
+    if (!checkpoints_.empty() && checkpoints_.back().position + kCheckpointSpacing > position)
+        return;
+    Checkpoint c;
+    c.position = position;
+    if (!source_->SaveState(c.scanState) || !c.stack.Assign(record.elements)) return;
+    checkpoints_.push_back(std::move(c));
+}
+
+// Documents that cannot start at an arbitrary position are replayed from the first page (or
+// from the nearest checkpoint passed on an earlier replay: replay is deterministic, so the
+// result is the same and a far page in a large file does not re-read the whole file).
+bool PageLayout::Replay(uint32_t target, PageRecord& record) {
+    if (!record.CopyFrom(first_)) return false;
+    const Checkpoint* from = nullptr;
+    for (const Checkpoint& c : checkpoints_)
+        if (c.position <= target) from = &c;
+    ByteStream state;
+    if (from) {
+        if (!state.CopyFrom(from->scanState) || !record.elements.Assign(from->stack)) return false;
+    } else if (!state.CopyFrom(first_.scanState)) {
+        return false;
+    }
+    state.SetReadPosition(0);
+    if (!source_->RestoreState(state)) return false;
+    uint32_t p = from ? from->position : first_.start;
+    uint32_t guard = TextLength() * 2 + 1024;
+    while (guard-- > 0) {
+        if (!source_->GetPosition(p)) return false;
+        if (p >= target) break;
+        if (p >= first_.start + kCheckpointSpacing) AddCheckpoint(p, record);
+        uint32_t kind = source_->NextToken();
+        if (kind == kTokenEnd) break;
+        if (kind == kTokenContinue) continue;
+        bool ok = content_ ? content_->ReplayToken(*this, record)
+                           : (kind != kTokenTag ||
+                              record.elements.Push(*source_, settings_.defaults.style));
+        if (!ok) return false;
+    }
+    source_->GetPosition(p);
+    record.start = p;
+    record.scanState.Clear();
+    record.block.reset();
+    record.used = true;
+    return source_->SaveState(record.scanState);
+}
+
+// --- Laying pages into slots -------------------------------------------------------------------
+
+bool PageLayout::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
+                            PageRecord& follower, bool& moreText) {
+    if (!source_) return false;
+    slot.record = &record;
+    follower.Reset();
+    moreText = false;
+    bool ok;
+    if (content_) {
+        slot.contents.Clear();
+        slot.contentHeight = 0;
+        ok = content_->LayoutIntoSlot(*this, record, slot, singleStep, follower, moreText);
+    } else {
+        ok = LayoutIntoSlot(slot, follower, moreText, singleStep);
+    }
+    if (!ok) return false;
+    if (moreText) {
+        // A page that does not advance would make every move that steps over it loop.
+        if (follower.start == kNone || follower.start <= record.start) return false;
+        follower.used = true;
+        record.end = follower.start;
+        follower.pageNumber =
+            singleStep ? (record.pageNumber == 1 ? 2 : record.pageNumber) : record.pageNumber + 1;
+        follower.linkOrigin = record.start;
+        follower.linkStep = singleStep ? 1 : 2;
+        follower.markIndex = -1;
+        follower.tables.clear();
+        follower.colour = kNone;
+        if (lastNumber_ != kNone && follower.pageNumber > lastNumber_)
+            lastNumber_ = lastStart_ = kNone;
+    } else {
+        record.end = TextLength();
+    }
+    return true;
+}
+
+int32_t PageLayout::ChooseSlot() {
+    int32_t chosen = 0;
+    if (!slots_[0].IsFree()) {
+        if (slots_[1].IsFree())
+            chosen = 1;
+        else
+            chosen = slots_[1].record->useStamp < slots_[0].record->useStamp ? 1 : 0;
+    }
+    ReleaseSlot(chosen);
+    return chosen;
+}
+
+bool PageLayout::LayoutPageAt(uint32_t position, bool scratch, int32_t* slotOut) {
+    if (!scratch) {
+        int32_t s = SlotOf(position);
+        if (s >= 0) {
+            if (slotOut) *slotOut = s;
+            return true;
+        }
+    }
+    PageRecord* record = FindPageRecord(position, 0);
+    if (!record) return false;
+    int32_t s = ChooseSlot();
+    PageSlot& slot = slots_[s];
+    slot.record = record;
+    PageRecord follower;
+    bool more = false;
+    if (!LayoutSlot(*record, slot, scratch, follower, more)) {
+        ReleaseSlot(s);
+        return false;
+    }
+    if (!more) {
+        RememberLast(*record);
+    } else {
+        follower.useStamp = NextStamp();
+        StoreRecord(follower);
+    }
+    source_->ReleaseBuffers();
+    if (slotOut) *slotOut = SlotOf(position);
+    return true;
+}
+
+bool PageLayout::LayoutNextPage() {
+    PageRecord* cur = CurrentRecord();
+    if (!cur) return false;
+    uint32_t start = cur->start;
+    PageRecord* next = FindPageRecord(start, 2);
+    if (!next) {
+        if (!LayoutPageAt(start, false)) return false;
+        next = FindPageRecord(start, 2);
+        if (!next) return false;
+    }
+    return LayoutPageAt(next->start, false);
+}
+
+// --- Sections ----------------------------------------------------------------------------------
+
+bool PageLayout::SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear) {
+    DocumentSource* doc = Document();
+    if (!doc) return false;
+    PackedTree tree;
+    uint32_t range[2] = {0, 0};
+    if (!doc->PositionToRecord(position, &tree, nullptr, -1, range)) return false;
+    start = range[0];
+    end = range[1];
+    flagClear = !tree.IsValid() || tree.IsFlagClear();
+    return true;
+}
+
+bool PageLayout::CanStep(int32_t step) {
+    if (step == 0 || step < -3 || step > 3) return true;
+    PageRecord* cur = CurrentRecord();
+    if (step < 0) {
+        if (!cur) return false;
+        if (firstKnown_ && cur->start <= first_.start) {
+            // Whether a section comes before the first page; a cover does not count.
+            DocumentSource* doc = Document();
+            return doc && doc->QueryPosition(cur->start, nullptr) > 0;
+        }
+        uint32_t before = PageStartRelative(-1);
+        if (before == kNone && cur->start == 0) return false;
+        return before == kNone || SameSection(before, cur->start);
+    }
+    uint32_t next = PageStartRelative(2);
+    return next == kNone || next < TextLength();
+}
+
+// --- Navigation ---------------------------------------------------------------------------------
+
+void PageLayout::HideCurrent() {
+    if (current_ != kNone) SetPageVisibility(current_, kPageHidden);
+}
+
+void PageLayout::MakeCurrent(PageRecord* record, uint32_t mark) {
+    current_ = record->start;
+    record->markIndex = mark == 255 ? -1 : static_cast<int32_t>(mark);
+    record->useStamp = NextStamp();
+}
+
+bool PageLayout::GoToPage(uint32_t n) {
+    if (!firstKnown_ && !LayoutFirstPage()) return false;
+    HideCurrent();
+    PageRecord* r = nullptr;
+    uint32_t length = TextLength();
+    // -1 is tested first: as a large number it would otherwise read as "past the end".
+    bool toLast = n == kNone;
+    if (!toLast && n > 1 && lastNumber_ == kNone && PositionOfPage(n) >= length) toLast = true;
+    if (toLast && lastNumber_ != kNone) {
+        r = EnsureRecord(lastNumber_, lastStart_, false);
+    } else if (toLast) {
+        if (length <= FirstPageStart() ||
+            !LayoutPageEndingAt(length, EstimatePageNumber(length), r))
+            r = length <= FirstPageStart() ? &first_ : nullptr;
+    } else if (n <= 1) {
+        r = &first_;
+    } else if (lastNumber_ != kNone && n >= lastNumber_) {
+        r = EnsureRecord(lastNumber_, lastStart_, false);
+    } else {
+        r = EnsureRecord(n, PositionOfPage(n), true);
+    }
+    if (!r) {
+        ShowCurrentPage();
+        return false;
+    }
+    MakeCurrent(r, 255);
+    listener_->OnPageChanged(r);
+    return true;
+}
+
+bool PageLayout::GoToPosition(uint32_t position, int32_t step, uint32_t mark) {
+    if (!MoveToPosition(position, step, mark)) return false;
+    listener_->OnPageChanged(CurrentRecord());
+    return true;
+}
+
+bool PageLayout::MoveToPosition(uint32_t position, int32_t step, uint32_t mark) {
+    if (!CanStep(step)) return false;
+    if (step < -3 || step > 3) return false;
+    HideCurrent();
+    if (PageRecord* cur = CurrentRecord()) cur->markIndex = -1;
+    PageRecord* r = FindPageRecord(position, step);
+    if (!r) {
+        switch (step) {
+            case 0:
+                r = EnsureRecord(kNone, position, false);
+                break;
+            case 1:
+            case 2:
+                if (LayoutPageAt(position, step == 1)) r = FindPageRecord(position, step);
+                break;
+            case 3: {
+                uint32_t p = position;
+                for (int i = 0; i < 3; ++i) {
+                    r = FindPageRecord(p, 1);
+                    if (!r && LayoutPageAt(p, true)) r = FindPageRecord(p, 1);
+                    if (!r || r->start <= p) {
+                        r = nullptr;
+                        break;
+                    }
+                    p = r->start;
+                }
+                break;
+            }
+            case -1:
+            case -3:
+                if (FindPageBefore(position, r) && step == -3) {
+                    for (int i = 0; r && i < 2; ++i) {
+                        PageRecord* before = nullptr;
+                        uint32_t from = r->start;
+                        if (!FindPageBefore(from, before)) break;
+                        r = before;
+                    }
+                }
+                if (!r) {
+                    PageRecord* cur = CurrentRecord();
+                    LayoutPageEndingAt(position,
+                                       cur ? cur->pageNumber : EstimatePageNumber(position), r);
+                }
+                break;
+            case -2: {
+                PageRecord* cur = CurrentRecord();
+                LayoutPageEndingAt(position, cur ? cur->pageNumber : EstimatePageNumber(position),
+                                   r);
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    // A move must go the way it was asked to; a page that does not is refused, never looped on.
+    if (r && ((step > 0 && r->start <= position) || (step < 0 && r->start >= position)))
+        r = nullptr;
+    if (!r) {
+        ShowCurrentPage();
+        return false;
+    }
+    MakeCurrent(r, mark);
+    return true;
+}
+
+bool PageLayout::FindPageBefore(uint32_t position, PageRecord*& out) {
+    out = nullptr;
+    if (!firstKnown_ && !LayoutFirstPage()) return false;
+    if (position <= first_.start) return false;
+    uint32_t from = kNone;
+    if (PageRecord* r = FindPageRecord(position, -2)) from = r->start;
+    if (from == kNone || from >= position) {
+        from = first_.start;
+        for (const PageRecord& r : records_)
+            if (r.IsUsed() && r.start < position && r.start > from) from = r.start;
+        if (position - from > kBackwardReach) {
+            // Clamped so that an early page does not reach below the first page.
+            uint32_t lo = std::max(first_.start, position - kBackwardReach);
+            DocumentSource* doc = Document();
+            int32_t br = doc ? doc->SearchRange(lo, position, true) : -1;
+            PageRecord fresh;
+            bool hasBreak =
+                br >= 0 && static_cast<uint32_t>(br) >= lo && static_cast<uint32_t>(br) < position;
+            if (!LayoutPageFrom(hasBreak ? static_cast<uint32_t>(br) : lo, fresh, !hasBreak))
+                return false;
+            if (fresh.start >= position) return false;
+            from = fresh.start;
+            if (!FindPageRecord(from, 0)) {
+                fresh.useStamp = NextStamp();
+                if (!StoreRecord(fresh)) return false;
+            }
+        }
+    }
+    uint32_t previous = kNone;
+    uint32_t at = from;
+    for (int32_t guard = 0; at < position && guard < 100000; ++guard) {
+        PageRecord* next = FindPageRecord(at, 2);
+        if (!next) {
+            if (!LayoutPageAt(at, false)) return false;
+            next = FindPageRecord(at, 2);
+        }
+        if (!next) {
+            // The text ends on this page, so it runs past the position: it is the one before.
+            previous = at;
+            break;
+        }
+        if (next->start <= at) return false;
+        previous = at;
+        at = next->start;
+    }
+    if (previous == kNone) return false;
+    out = FindPageRecord(previous, 0);
+    if (!out) return false;
+    if (!SameSection(out->start, position)) {
+        out = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out) {
+    out = nullptr;
+    if (!firstKnown_ && !LayoutFirstPage()) return false;
+    const uint32_t t0 = target;
+    const int64_t firstStart = first_.start;
+    if (t0 <= first_.start) return false;
+    const int64_t estimate = CharsPerPageEstimate();
+
+    // The lower bound of a page start.
+    int64_t lower = firstStart;
+    uint32_t ss = 0, se = 0;
+    bool clear = true;
+    if (SectionOf(t0, ss, se, clear)) {
+        lower = ss;
+        uint32_t ps = 0, pe = 0;
+        bool pclear = true;
+        if (ss > 0 && clear && SectionOf(ss - 1, ps, pe, pclear) && pclear) lower = firstStart;
+    }
+    if (DocumentSource* doc = Document()) {
+        int64_t lo = std::max<int64_t>(0, static_cast<int64_t>(t0) - estimate);
+        int32_t br = doc->SearchRange(static_cast<uint32_t>(lo), t0 + 1, true);
+        if (br >= 0 && static_cast<uint32_t>(br) < t0) lower = br;
+    }
+    if (lower < firstStart) lower = firstStart;
+
+    int64_t q = static_cast<int64_t>(t0) - estimate;
+    int32_t s = ChooseSlot();
+    PageSlot& slot = slots_[s];
+    PageRecord& r = slot.scratch;
+    PageRecord follower, previous, best;
+    bool hasPrevious = false, hasBest = false;
+    uint32_t bestFraction = 0;
+    const int32_t height = std::max(1, columns_[0].height);
+    const uint32_t tol = static_cast<uint32_t>(std::min<int64_t>(
+        128, 384 * static_cast<int64_t>(std::max(1, settings_.baseFontSize)) / height));
+    bool corrected = false, hard = false, more = false;
+    uint32_t k = 0, f = 0;
+    enum { kGoOn, kAcceptR, kAcceptPrevious, kSettle } decision = kGoOn;
+
+    for (int32_t round = 0; round < kEndingSearchRounds && decision == kGoOn; ++round) {
+        if (more) {
+            r.MoveFrom(follower);
+        } else {
+            k = 0;
+            hard = false;
+            hasPrevious = false;
+            r.Reset();
+            bool ok;
+            if (q < lower) {
+                if (lower <= firstStart) {
+                    ok = r.CopyFrom(first_);
+                    r.used = ok;
+                } else {
+                    q = lower;
+                    ok = LayoutPageFrom(static_cast<uint32_t>(lower), r, false);
+                }
+            } else {
+                ok = LayoutPageFrom(static_cast<uint32_t>(q), r, true);
+                if (ok && r.start >= t0) {
+                    r.Reset();
+                    ok = LayoutPageFrom(static_cast<uint32_t>(q), r, false);
+                }
+            }
+            if (!ok) break;
+        }
+        slot.record = &r;
+        if (!LayoutSlot(r, slot, false, follower, more)) break;
+        uint32_t fr = 0;
+        bool found = PositionFraction(slot.contents, t0, fr);
+        if (found) f = fr;
+        bool stepForward = false;
+        if (hard) {
+            if (!found)
+                stepForward = true;
+            else
+                decision = f >= tol ? kAcceptR : (hasPrevious ? kAcceptPrevious : kAcceptR);
+        } else if (!found) {
+            if (r.start > t0) {
+                // Aligned past the target: start further back (counts as the correction).
+                if (corrected) {
+                    decision = kSettle;
+                } else {
+                    q -= estimate;
+                    corrected = true;
+                    more = false;
+                }
+            } else if (!more) {
+                decision = kSettle;  // the end of the text without the target
+            } else {
+                stepForward = true;
+            }
+        } else if (f >= 256 - tol) {
+            decision = kAcceptR;
+        } else if (f < tol && hasPrevious) {
+            decision = kAcceptPrevious;
+        } else if (corrected) {
+            decision = kSettle;
+        } else if (r.start <= lower) {
+            decision = kAcceptR;
+        } else {
+            if (f > bestFraction || !hasBest) {
+                hasBest = best.CopyFrom(r);
+                best.used = hasBest;
+                bestFraction = f;
+            }
+            if (k == 0) {
+                // Place the start so that the target falls at the foot of the page, measuring
+                // the characters per page on the candidate itself.
+                int64_t span = static_cast<int64_t>(t0) - r.start;
+                int64_t fprime = f ? f : 128;
+                q = static_cast<int64_t>(t0) - span * (256 - tol) / fprime;
+                if (span <= 0) q = static_cast<int64_t>(t0) - estimate * (256 - tol) / fprime;
+            } else {
+                q = q + ((256 - static_cast<int64_t>(f) - tol) * (static_cast<int64_t>(t0) - q)) /
+                            (static_cast<int64_t>(f) + 256 * static_cast<int64_t>(k));
+            }
+            corrected = true;
+            more = false;
+        }
+        if (stepForward) {
+            hard = EndsWithTypeZeroMark(slot.contents);
+            previous.MoveFrom(r);
+            hasPrevious = true;
+            ++k;
+        }
+    }
+    if (decision == kGoOn) {
+        // Out of rounds or a failed layout: settle only on a page that holds the target.
+        decision = hasBest ? kSettle : kGoOn;
+        if (!hasBest) {
+            ReleaseSlot(s);
+            return false;
+        }
+    }
+    PageRecord accepted;
+    bool slotHoldsAccepted = false;
+    if (decision == kAcceptPrevious) {
+        // The page before ends where the candidate starts: it may not end before the target,
+        // or the text between would be skipped.
+        if (r.start >= t0) {
+            accepted.MoveFrom(previous);
+        } else {
+            accepted.MoveFrom(r);
+            slotHoldsAccepted = true;
+        }
+    } else if (decision == kSettle) {
+        if (hasBest && (f < bestFraction || !r.IsUsed() || r.end == kNone || r.end < t0)) {
+            accepted.MoveFrom(best);
+        } else {
+            accepted.MoveFrom(r);
+            slotHoldsAccepted = true;
+        }
+    } else {
+        accepted.MoveFrom(r);
+        slotHoldsAccepted = true;
+    }
+    bool followerValid = slotHoldsAccepted && more;
+    ReleaseSlot(s);  // the slot's own record moved out; what it showed is laid out again
+    if (!accepted.IsUsed() || accepted.start >= t0) return false;
+    if (accepted.end != kNone && accepted.end < t0) return false;
+    if (static_cast<int64_t>(accepted.start) <= firstStart) {
+        out = &first_;
+    } else {
+        accepted.pageNumber = std::max<uint32_t>(2, pageNumber == kNone ? 2 : pageNumber - 1);
+        accepted.markIndex = -1;
+        accepted.useStamp = NextStamp();
+        accepted.linkOrigin = kNone;
+        accepted.linkStep = 0;
+        out = StoreRecord(accepted);
+        if (!out) return false;
+    }
+    if (followerValid) {
+        follower.markIndex = -1;
+        follower.pageNumber = out->pageNumber + 1;
+        follower.linkOrigin = out->start;
+        follower.linkStep = 2;
+        follower.useStamp = NextStamp();
+        StoreRecord(follower);
+    } else if (slotHoldsAccepted && !more) {
+        RememberLast(*out);
+    }
+    return out != nullptr;
+}
+
+bool PageLayout::AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd) {
+    PageRecord* cur = CurrentRecord();
+    if (!cur) return false;
+    uint32_t start = cur->start;
+    if (!LayoutPageAt(start, false)) return false;
+    cur = FindPageRecord(start, 0);
+    if (!cur || cur->end == kNone || rangeEnd <= cur->end) return true;
+    HideCurrent();
+    PageRecord* r = cur;
+    for (int32_t guard = 0; guard < 100000; ++guard) {
+        if (r->end != kNone && (r->start >= rangeStart || r->end > rangeStart)) break;
+        uint32_t from = r->start;
+        PageRecord* next = FindPageRecord(from, 2);
+        if (!next && LayoutPageAt(from, false)) next = FindPageRecord(from, 2);
+        if (!next || next->start <= from) {
+            ShowCurrentPage();
+            return false;
+        }
+        r = next;
+        if (r->end == kNone && !LayoutPageAt(r->start, false)) break;
+        r = FindPageRecord(r->start, 0);
+        if (!r) return false;
+    }
+    MakeCurrent(r, 255);
+    listener_->OnPageChanged(r);
+    return true;
+}
+
+bool PageLayout::GoToPositionAsPageStart(uint32_t position) {
+    if (position >= TextLength()) return false;
+    return ShowAsOnlyPage(EnsureRecord(kNone, position, false));
+}
+
+// Makes the record current with every other laid-out page released.
+bool PageLayout::ShowAsOnlyPage(PageRecord* r) {
+    if (!r) return false;
+    HideCurrent();
+    uint32_t start = r->start;
+    for (int32_t i = 0; i < 2; ++i)
+        if (slots_[i].record && slots_[i].record->start != start) ReleaseSlot(i);
+    r = FindPageRecord(start, 0);
+    if (!r) return false;
+    MakeCurrent(r, 255);
+    listener_->OnPageChanged(r);
+    return true;
+}
+
+bool PageLayout::GoToPageContaining(uint32_t position) {
+    if (position >= TextLength()) return false;
+    if (!firstKnown_ && !LayoutFirstPage()) return false;
+    uint32_t number = kNone;
+    uint32_t start = position;
+    if (position < first_.start || (first_.end != kNone && position < first_.end)) {
+        start = first_.start;
+        number = 1;
+    } else {
+        for (const PageRecord& r : records_)
+            if (r.IsUsed() && r.end != kNone && r.start <= position && position < r.end) {
+                number = r.pageNumber;
+                start = r.start;
+            }
+    }
+    return ShowAsOnlyPage(EnsureRecord(number, start, true));
+}
+
+// --- Queries -------------------------------------------------------------------------------------
+
+uint32_t PageLayout::CurrentPageStart() const {
+    const PageRecord* r = CurrentRecordConst();
+    return r ? r->start : kNone;
+}
+
+uint32_t PageLayout::CurrentPageNumber() const {
+    const PageRecord* r = CurrentRecordConst();
+    return r ? r->pageNumber : kNone;
+}
+
+uint32_t PageLayout::PageStartRelative(int32_t k) {
+    PageRecord* cur = CurrentRecord();
+    if (!cur || k < -2 || k > 2) return kNone;
+    if (k == 0) return cur->start;
+    PageRecord* r = FindPageRecord(cur->start, k);
+    if (r) return r->start;
+    if (k == 2) return cur->end;
+    return kNone;
+}
+
+uint32_t PageLayout::CurrentPageLength() const {
+    const PageRecord* r = CurrentRecordConst();
+    if (!r || r->end == kNone || r->end <= r->start) return kNone;
+    return r->end - r->start;
+}
+
+uint32_t PageLayout::PageCount() {
+    if (lastNumber_ != kNone) return lastNumber_;
+    return EstimatePageNumber(TextLength());
+}
+
+bool PageLayout::CurrentPageEndsWithBreak() {
+    int32_t s = SlotOf(current_);
+    return s >= 0 && EndsWithTypeZeroMark(slots_[s].contents);
+}
+
+// --- Maintenance
+// -----------------------------------------------------------------------------------
+
+void PageLayout::Relayout() {
+    ComputeColumns();
+    Invalidate(1);
+}
+
+void PageLayout::Invalidate(uint32_t flags) {
+    if (flags & 3) {
+        ReleaseSlot(0);
+        ReleaseSlot(1);
+        PageRecord* cur = CurrentRecord();
+        if (cur && cur != &first_) {
+            if (cur != &records_[0]) records_[0].MoveFrom(*cur);
+            cur = &records_[0];
+        }
+        for (PageRecord& r : records_)
+            if (&r != cur) r.Reset();
+        // Ends and links were measured at the old size; they are found again.
+        for (PageRecord* r : {&first_, cur}) {
+            if (!r) continue;
+            r->end = kNone;
+            r->linkOrigin = kNone;
+            r->linkStep = 0;
+        }
+    }
+    if (flags & 2) checkpoints_.clear();
+    lastNumber_ = lastStart_ = kNone;
+}
+
+bool PageLayout::FreeMemory() {
+    for (int32_t i = 0; i < 2; ++i) {
+        if (!slots_[i].IsFree() && slots_[i].record->start != current_) {
+            ReleaseSlot(i);
+            return true;
+        }
+    }
+    bool freed = false;
+    for (int n = 0; n < 2; ++n) {
+        PageRecord* victim = nullptr;
+        for (PageRecord& r : records_) {
+            if (!r.IsUsed() || r.start == current_) continue;
+            if (!victim || r.useStamp < victim->useStamp) victim = &r;
+        }
+        if (!victim) break;
+        victim->Reset();
+        freed = true;
+    }
+    return freed;
+}
+
+void PageLayout::DropRecordsExcept(uint32_t position, bool& keptCurrent) {
+    ReleaseSlot(0);
+    ReleaseSlot(1);
+    bool atPosition = false;
+    for (const PageRecord& r : records_) atPosition |= r.IsUsed() && r.start == position;
+    uint32_t keep = atPosition ? position : current_;
+    keptCurrent = !atPosition;
+    for (PageRecord& r : records_)
+        if (r.IsUsed() && r.start != keep) r.Reset();
+}
+
+void PageLayout::ReleaseSlot(int32_t i) {
+    PageSlot& slot = slots_[i & 1];
+    if (!slot.IsFree() && slot.state == kPageShown) listener_->OnPageHiding();
+    ResetSlot(slot);
+}
+
+void PageLayout::SetPageVisibility(uint32_t start, uint8_t state) {
+    int32_t s = SlotOf(start);
+    if (s < 0) return;
+    PageSlot& slot = slots_[s];
+    if (slot.state == state) return;
+    if (state == kPageHidden) listener_->OnPageHiding();
+    uint8_t old = slot.state;
+    slot.state = state;
+    if (state == kPageShown && (old == kPageNeverShown || old == kPageHidden))
+        listener_->OnPageShown(old != kPageNeverShown);
+}
+
+bool PageLayout::CheckInvariants() const {
+    if (StoredRecordCount() > kMaxRecords) return false;
+    for (const PageSlot& s : slots_) {
+        if (!s.record) continue;
+        bool known = s.record == &first_ || s.record == &s.scratch;
+        for (const PageRecord& r : records_) known |= s.record == &r;
+        if (!known || !s.record->IsUsed()) return false;
+    }
+    if (current_ != kNone && !CurrentRecordConst()) return false;
+    for (int32_t i = 0; i < kMaxRecords; ++i)
+        for (int32_t j = i + 1; j < kMaxRecords; ++j)
+            if (records_[i].IsUsed() && records_[i].start == records_[j].start) return false;
+    return true;
+}

@@ -1,0 +1,58 @@
+// What page drawing draws on. The page code speaks only of rectangles, lines, text at a
+// baseline and inline objects; GraphicsPageCanvas puts that on a GraphicsContext, and tests
+// record it, so that what a page draws can be read as a list.
+#pragma once
+
+#include <cstdint>
+
+#include "core/geometry.h"
+
+class Area;
+class GraphicsContext;
+class InlineObject;
+class String;
+
+struct CanvasFont {
+    int32_t size = 12;  // pixels
+    uint8_t flags = 0;  // 1 bold, 2 italic, 4 underline, 8 strike
+    uint8_t face = 0;
+};
+
+class PageCanvas {
+public:
+    // The drawing bracket: false when nothing can be drawn (End is then not called).
+    virtual bool Begin() = 0;
+    virtual void End() = 0;
+    virtual void FillRect(const Rect& r, uint32_t colour) = 0;
+    virtual void DrawLine(Point from, Point to, uint32_t colour) = 0;
+    virtual void SetFont(const CanvasFont& font) = 0;
+    virtual void DrawText(const String& text, Point baseline, uint32_t colour) = 0;
+    virtual void DrawUnderline(Point at, int32_t width, uint32_t colour) = 0;
+    virtual bool DrawObject(InlineObject* object, const Rect& r, const Rect* clip) = 0;
+    // Null: no clip.
+    virtual void SetClip(const Rect* r) = 0;
+    // A mark, drawn by inverting (drawing it twice restores the page).
+    virtual void DrawArea(const Area& area, bool highlight) = 0;
+
+protected:
+    ~PageCanvas() = default;
+};
+
+// A canvas over a graphics context (not owned).
+class GraphicsPageCanvas : public PageCanvas {
+public:
+    explicit GraphicsPageCanvas(GraphicsContext* gc) : gc_(gc) {}
+    bool Begin() override;
+    void End() override;
+    void FillRect(const Rect& r, uint32_t colour) override;
+    void DrawLine(Point from, Point to, uint32_t colour) override;
+    void SetFont(const CanvasFont& font) override;
+    void DrawText(const String& text, Point baseline, uint32_t colour) override;
+    void DrawUnderline(Point at, int32_t width, uint32_t colour) override;
+    bool DrawObject(InlineObject* object, const Rect& r, const Rect* clip) override;
+    void SetClip(const Rect* r) override;
+    void DrawArea(const Area& area, bool highlight) override;
+
+private:
+    GraphicsContext* gc_;
+};

@@ -1,0 +1,299 @@
+// Marks of a laid-out page: hit regions for links, native controls and the bookmark corner,
+// built from where the drawing placed each run, and the current mark.
+#include <algorithm>
+#include <string>
+
+#include "bookfiles/annotation_file.h"
+#include "document/sources/layout_services.h"
+#include "layout/page_canvas.h"
+#include "layout/page_layout.h"
+#include "library/paths/app_paths.h"
+#include "script/script_error.h"
+
+// --- Strategies ------------------------------------------------------------------------------
+
+void LinkRegionStrategy::Step(BlockContents& contents, int32_t index, int32_t kindIndex,
+                              bool& starts, bool& ends) {
+    starts = ends = false;
+    if (contents.ItemAt(index)->kind != kItemStyleChange) return;
+    const PositionRecord* style = contents.Style(kindIndex);
+    LinkTarget* link = style ? style->link.Get() : nullptr;
+    if (link == current_) return;
+    ends = current_ != nullptr;
+    starts = link != nullptr;
+    current_ = link;
+    if (starts) region_.Assign(link);
+}
+
+bool LinkRegionStrategy::Finish(Area& area) {
+    if (area.IsEmpty() || !region_) return false;
+    area.link.Assign(region_.Get());
+    return true;
+}
+
+void RangeRegionStrategy::Step(BlockContents& contents, int32_t index, int32_t, bool& starts,
+                               bool& ends) {
+    starts = ends = false;
+    const BlockItem* item = contents.ItemAt(index);
+    if (!item->HasPosition()) return;
+    uint32_t p = item->Position();
+    if (!begun_ && p >= start_ && p < end_) {
+        begun_ = true;
+        starts = true;
+    } else if (begun_ && p >= end_) {
+        ends = true;
+        begun_ = false;
+    }
+}
+
+// --- The region walk -----------------------------------------------------------------------------
+
+bool PageLayout::LineSegmentRect(const LineRecord& line, int32_t from, int32_t to, Rect& out) {
+    out = Rect{from, line.y + line.extraAbove, to - from,
+               line.height - line.extraAbove - line.extraBelow};
+    return out.width > 0 && out.height > 0;
+}
+
+bool PageLayout::AppendArea(AreaArray& out, Area& area) {
+    int32_t n = out.Count();
+    if (!out.Reserve(n + 1)) return false;
+    Area* slot = out.At(n);
+    if (!slot) return false;
+    slot->MoveFrom(area);
+    return true;
+}
+
+namespace {
+
+// The region being collected: the span on the current line and the rectangles of lines left.
+struct OpenRegion {
+    const LineRecord* line = nullptr;
+    int32_t from = 0;
+    int32_t to = 0;
+    bool hasSpan = false;
+    RectList* rects = nullptr;
+
+    ~OpenRegion() { RectLists::Free(rects); }
+    bool Flush() {
+        Rect r;
+        bool ok = true;
+        if (hasSpan && line && PageLayout::LineSegmentRect(*line, from, to, r))
+            ok = RectLists::Add(rects, r);
+        hasSpan = false;
+        return ok;
+    }
+    void Extend(int32_t x0, int32_t x1) {
+        if (!hasSpan) {
+            from = x0;
+            hasSpan = true;
+        }
+        to = std::max(to, x1);
+        if (to < from) to = from;
+    }
+};
+
+}  // namespace
+
+bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& strategy,
+                              int32_t from, int32_t to, bool makeControls) {
+    BlockContents& c = slot.contents;
+    to = std::min(to, c.Count());
+    int32_t counts[kItemKindCount] = {};
+    OpenRegion region;
+    bool open = false;
+    const LineRecord* line = nullptr;
+
+    auto close = [&]() -> bool {
+        region.line = line;
+        if (!region.Flush()) return false;
+        Area area;
+        int32_t n = region.rects ? region.rects->Count() : 0;
+        if (n == 1) {
+            area.SetRect(*region.rects->Get(0));
+        } else if (n > 1) {
+            area.SetRectList(region.rects);
+            region.rects = nullptr;
+        }
+        RectLists::Free(region.rects);
+        if (!strategy.Finish(area)) return true;  // nothing to point at: dropped
+        return AppendArea(out, area);
+    };
+
+    for (int32_t i = 0; i < to; ++i) {
+        const BlockItem* item = c.ItemAt(i);
+        uint32_t kind = item->kind;
+        int32_t k = counts[kind]++;
+        if (i < from) continue;
+        if (i == from && item->HasPosition() && strategy.StartsAt(item->Position())) open = true;
+        bool starts = false, ends = false;
+        strategy.Step(c, i, k, starts, ends);
+        if (ends && open) {
+            if (!close()) return false;
+            open = false;
+        }
+        if (starts) open = true;
+        switch (kind) {
+            case kItemLine:
+                if (open) {
+                    region.line = line;
+                    if (!region.Flush()) return false;
+                }
+                line = c.Line(k);
+                region.line = line;
+                break;
+            case kItemTextRun:
+                if (open) {
+                    const TextRun* run = c.Run(k);
+                    if (run) region.Extend(run->x, run->x + run->width);
+                }
+                break;
+            case kItemFlowMark: {
+                const FlowMark* m = c.Mark(k);
+                if (open && m && m->type == kMarkHyphen && region.hasSpan) region.to += m->width;
+                break;
+            }
+            case kItemInlineBox: {
+                InlineBox* box = c.Object(k);
+                if (!box || !box->object) break;
+                if (box->object->IsControl()) {
+                    if (!makeControls) break;
+                    Area area;
+                    area.SetRect(box->rect);
+                    if (!AppendArea(out, area)) return false;
+                } else if (open) {
+                    if (box->flags & InlineBox::kAlignmentGiven) {
+                        Area area;
+                        area.SetRect(box->rect);
+                        if (strategy.Finish(area) && !AppendArea(out, area)) return false;
+                    } else {
+                        region.Extend(box->rect.x, box->rect.x + box->rect.width);
+                    }
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    if (open && !close()) return false;
+    return true;
+}
+
+// --- Building and the current mark
+// -------------------------------------------------------------------
+
+bool PageLayout::ShowTip(PageSlot& slot, const Rect& rect, const String& text, uint32_t number) {
+    String escaped;
+    if (!Script::EscapeStringLiteral(text, &escaped)) return false;
+    std::u16string script = u"display_tip(\"";
+    script.append(escaped.Data(), static_cast<size_t>(escaped.Length()));
+    script += u"\",";
+    for (char ch : std::to_string(number)) script.push_back(static_cast<char16_t>(ch));
+    script += u")";
+    RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new LinkTarget);
+    link->kind = kLinkScript;
+    link->text = String(script.data(), static_cast<int32_t>(script.size()));
+    Area area;
+    area.SetRect(rect);
+    area.link.Assign(link.Get());
+    return AppendArea(slot.marks, area);
+}
+
+bool PageLayout::AddBookmarkTip(PageSlot& slot) {
+    if (slot.cornerBookmark < 0 || !annotations_) return true;
+    Rect r = CornerRect();
+    int32_t grow = UiMetrics::Get(paths_, 11);
+    r = Rect{r.x - grow, r.y - grow, r.width + 2 * grow, r.height + 2 * grow};
+    uint32_t length = 0;
+    const char16_t* chars = annotations_->GetBookmarkText(slot.cornerBookmark, &length);
+    String text = chars ? String(chars, static_cast<int32_t>(length)) : String();
+    // The tip carries the bookmark's index in the side file (the first bookmark is 1).
+    return ShowTip(slot, r, text, static_cast<uint32_t>(slot.cornerBookmark));
+}
+
+bool PageLayout::EnsureMarks(PageSlot& slot) {
+    if (slot.marksBuilt) return true;
+    if (!slot.drawn) return false;
+    rememberedMark_ = kNone;
+    slot.marks.Clear();
+    LinkRegionStrategy links;
+    bool ok = BuildRegions(slot, slot.marks, links, 0, slot.contents.Count(), true) &&
+              AddBookmarkTip(slot);
+    if (!ok) {
+        slot.marks.Clear();
+        return false;
+    }
+    if (forms_) forms_->RestoreValues(slot.marks);
+    slot.marksBuilt = true;
+    // A mark index from a saved state or an older build may point past the new list.
+    if (slot.record && slot.record->markIndex >= slot.marks.Count()) slot.record->markIndex = -1;
+    return true;
+}
+
+PageSlot* PageLayout::CurrentPageSlot() {
+    int32_t s = SlotOf(current_);
+    if (s < 0 || !EnsureMarks(slots_[s])) return nullptr;
+    return &slots_[s];
+}
+
+bool PageLayout::GetCurrentBlockMarks(AreaArray*& out) {
+    out = nullptr;
+    PageSlot* slot = CurrentPageSlot();
+    if (!slot) return false;
+    out = &slot->marks;
+    return true;
+}
+
+void PageLayout::ClearCurrentBlockMarks() {
+    rememberedMark_ = kNone;
+    int32_t s = SlotOf(current_);
+    if (s < 0) return;
+    slots_[s].marks.Clear();
+    slots_[s].marksBuilt = false;
+}
+
+uint32_t PageLayout::CurrentMarkIndex() {
+    PageRecord* r = CurrentRecord();
+    if (SlotOf(current_) < 0 || !r || r->markIndex < 0) return kNone;
+    return static_cast<uint32_t>(r->markIndex);
+}
+
+void PageLayout::SetCurrentMark(uint32_t n, bool remember, bool /*notify*/) {
+    PageRecord* record = CurrentRecord();
+    if (!record) return;
+    PageSlot* slot = CurrentPageSlot();
+    // Only -1 means none; other values past the list are brought back to its last mark.
+    int32_t mark = n >= 0x80000000u ? -1 : static_cast<int32_t>(n);
+    uint32_t remembered =
+        remember && record->markIndex >= 0 ? static_cast<uint32_t>(record->markIndex) : kNone;
+    if (!slot) {
+        rememberedMark_ = remembered;
+        record->markIndex = mark;
+        return;
+    }
+    int32_t count = slot->marks.Count();
+    if (mark >= count) mark = count - 1;
+    rememberedMark_ = remembered;
+    int32_t old = record->markIndex;
+    if (old == mark) return;
+    DrawScopeForMarks(*slot, old, mark);
+    record->markIndex = mark;
+}
+
+void PageLayout::RestoreRememberedMark() {
+    if (rememberedMark_ == kNone) return;
+    uint32_t mark = rememberedMark_;
+    SetCurrentMark(mark, false, false);
+    rememberedMark_ = kNone;
+}
+
+void PageLayout::DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now) {
+    if (!canvas_ || !canvas_->Begin()) return;
+    int32_t count = slot.marks.Count();
+    // Marks are drawn by inverting: the old one drawn again comes off, the new one goes on.
+    if (old >= 0 && old < count)
+        if (Area* a = slot.marks.At(old)) canvas_->DrawArea(*a, false);
+    if (now >= 0 && now < count)
+        if (Area* a = slot.marks.At(now)) canvas_->DrawArea(*a, true);
+    canvas_->End();
+}

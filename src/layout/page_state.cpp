@@ -1,0 +1,158 @@
+// The saved page state: an "EBVS" block of big-endian words. It comes back from the side file,
+// so every count is checked against the bytes that are really there before anything is read
+// or allocated.
+#include <algorithm>
+
+#include "bookfiles/document_source.h"
+#include "document/markup/token_source.h"
+#include "layout/page_layout.h"
+
+namespace {
+
+constexpr uint32_t kMarkupTable = 44;
+constexpr uint32_t kEntryBytes = 12;
+
+}  // namespace
+
+bool PageContentLayout::RebuildTableState(PageLayout& /*layout*/, PageRecord& /*record*/) {
+    return true;
+}
+
+bool PageLayout::RestoreScanState(const PageRecord& record) {
+    if (!source_) return false;
+    ByteStream state;
+    if (!state.CopyFrom(record.scanState) || !state.SetReadPosition(0)) return false;
+    return source_->RestoreState(state);
+}
+
+bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
+                                      ByteStream& stream) {
+    PageRecord* cur = CurrentRecord();
+    if (!cur) return false;
+    pageNumber = cur->pageNumber;
+    pageStart = cur->start;
+    DocumentSource* doc = Document();
+    // Replayed documents rebuild their state from the first page; the others carry it along.
+    uint32_t flag = doc && doc->BookProperty7() == 1 ? 0 : 1;
+    uint32_t count = static_cast<uint32_t>(cur->tables.size());
+    uint32_t head[7] = {kStateMagic, kStateVersion,           CurrentDocumentKey(),
+                        flag,        kEntryBytes * count + 8, static_cast<uint32_t>(cur->markIndex),
+                        count};
+    stream.WriteWords32BE(head, 7);
+    for (const TableScrollEntry& e : cur->tables) {
+        uint32_t words[3] = {e.position, static_cast<uint32_t>(e.x), static_cast<uint32_t>(e.y)};
+        stream.WriteWords32BE(words, 3);
+    }
+    if (flag) {
+        stream.WriteBlock(cur->scanState);
+        cur->elements.Save(stream);
+    }
+    return stream.Ok();
+}
+
+bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFollowed) {
+    stateFollowed = false;
+    if (stream.Remaining() < 12) return true;  // the key alone
+    uint32_t magic = 0, version = 0, key = 0;
+    stream.ReadWord32BE(magic);
+    stream.ReadWord32BE(version);
+    stream.ReadWord32BE(key);
+    if (!stream.Ok() || magic != kStateMagic || version == 0) return false;
+    uint32_t own = CurrentDocumentKey();
+    if (key != own && key != ByteSwap32(own)) return false;
+    record.markIndex = -1;
+    if (version == 1) return true;
+    uint32_t flag = 1;
+    if (version >= 4 && (!stream.ReadWord32BE(flag) || flag > 1)) return false;
+    uint32_t length = 0, mark = 0;
+    if (!stream.ReadWord32BE(length)) return false;
+    uint32_t fixed = version >= 3 ? 8 : 4;
+    if (length < fixed || length > stream.Remaining()) return false;
+    uint32_t partEnd = stream.ReadPosition() + length;
+    if (!stream.ReadWord32BE(mark)) return false;
+    // Only -1 stands for "no mark"; other negative values are junk.
+    record.markIndex = mark >= 0x80000000u ? -1 : static_cast<int32_t>(mark);
+    record.tables.clear();
+    if (version >= 3) {
+        uint32_t count = 0;
+        if (!stream.ReadWord32BE(count)) return false;
+        if (static_cast<uint64_t>(count) * kEntryBytes + 8 > length) return false;
+        record.tables.reserve(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t w[3];
+            if (!stream.ReadWords32BE(w, 3)) return false;
+            record.tables.push_back(
+                TableScrollEntry{w[0], static_cast<int32_t>(w[1]), static_cast<int32_t>(w[2])});
+        }
+    }
+    if (!stream.SetReadPosition(partEnd)) return false;
+    if (flag == 0) return true;
+    if (!stream.ReadBlock(record.scanState)) return false;
+    if (!record.elements.Restore(stream, settings_.defaults)) return false;
+    const RenderState* top = record.elements.GetRecordAtDepth(0);
+    record.style = PositionRecord{};
+    if (top) {
+        record.style.size = top->text.size;
+        record.style.style = top->text.style;
+        record.style.face = top->text.face;
+        record.style.color = top->text.color;
+        record.style.background = top->text.background;
+        record.style.language = top->text.language;
+        record.style.link = top->text.link;
+    }
+    stateFollowed = true;
+    return true;
+}
+
+bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteStream& stream) {
+    if (!firstKnown_ && !LayoutFirstPage()) return false;
+    PageRecord fresh;
+    fresh.Reset();
+    fresh.pageNumber = pageNumber;
+    bool followed = false;
+    // The block is read in full even when a record is known, so that the caller's stream is
+    // left after it whatever the outcome.
+    uint32_t at = stream.ReadPosition();
+    bool readOk = ReadState(fresh, stream, followed);
+    if (PageRecord* known = FindPageRecord(pageStart, 0)) {
+        HideCurrent();
+        MakeCurrent(known, 255);
+        listener_->OnPageChanged(known);
+        return true;
+    }
+    if (!readOk) {
+        stream.SetReadPosition(at);
+        return false;
+    }
+    // A page past the end belongs to another text than this one.
+    if (pageStart >= TextLength() && pageStart > first_.start) return false;
+    FreeMemory();
+    int32_t mark = fresh.markIndex;
+    std::vector<TableScrollEntry> tables = std::move(fresh.tables);
+    if (followed) {
+        fresh.start = pageStart;
+        fresh.end = kNone;
+        fresh.used = true;
+        if (fresh.elements.FindTag(kMarkupTable) >= 0 &&
+            !(content_ && content_->RebuildTableState(*this, fresh)))
+            return false;
+    } else {
+        fresh.Reset();
+        fresh.pageNumber = pageNumber;
+        if (!LayoutPageFrom(pageStart, fresh, true)) return false;
+    }
+    fresh.tables = std::move(tables);
+    if (fresh.pageNumber == kNone || fresh.pageNumber == 0)
+        fresh.pageNumber = EstimatePageNumber(fresh.start);
+    fresh.useStamp = NextStamp();
+    HideCurrent();
+    PageRecord* stored = StoreRecord(fresh);
+    if (!stored) {
+        ShowCurrentPage();
+        return false;
+    }
+    MakeCurrent(stored, 255);
+    stored->markIndex = mark;
+    listener_->OnPageChanged(stored);
+    return true;
+}

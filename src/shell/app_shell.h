@@ -1,0 +1,86 @@
+// The application: one running instance per device, the reader core, the main window and the
+// message loop. The shell is the main window's frame and the event sink of its document
+// controller.
+//
+// Lifetime: the shell is deleted by its window's WM_DESTROY (after the core is closed), and its
+// destructor posts the quit message that ends the loop. When Run fails (result 3) the caller
+// deletes it, and the destructor closes whatever part of the core was made.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "core/string.h"
+#include "library/paths/app_paths.h"
+#include "reader/reader_host.h"
+#include "shell/idle_document_controller.h"
+#include "shell/main_frame.h"
+
+class DocumentLoader;
+class EmbeddedLibrary;
+class Text;
+class ReaderCore;
+
+// True when `path` lies in `folder` (which ends in '\\'), letters compared without case.
+bool IsUnderFolder(const String& path, const String& folder);
+
+class AppShell : public MainFrame,
+                 public AppShellEvents,
+                 public AppShellWindow,
+                 private FrameServices {
+public:
+    enum RunResult : int {
+        kRanLoop = 0,
+        kHosted = 1,
+        kRaisedOther = 2,
+        kFailed = 3,
+        kQuit = 4,
+    };
+    static constexpr uint16_t kIconId = 126;
+    static constexpr uint16_t kAcceleratorsId = 211;
+    // How long a second start waits for a running instance to close.
+    static constexpr uint32_t kCloseWaitMs = 10000;
+
+    AppShell();
+    ~AppShell() override;
+
+    int Run(HINSTANCE instance, String& commandLine, HWND parent);
+    bool CreateCore(bool withStore);
+    bool RegisterWindowClass();
+    int MessageLoop();
+    void Destroy() override;
+
+    ReaderCore* Core() const { return core_.get(); }
+    EmbeddedLibrary* Catalogue() const { return library_.get(); }
+
+    // AppShellEvents.
+    void OnCommandNotice(DocumentController* controller, int32_t id, uint32_t cookie) override;
+    // AppShellWindow.
+    HWND MainWindow() const override { return Window(); }
+
+private:
+    // FrameServices: storage-card notices go to the loader, which tells the catalogue.
+    void OnMediaInserted(const String& path) override;
+    void OnMediaRemoved(const String& path) override;
+    void OnDriveRemoved(const String& path) override;
+    void OnDriveAdded(const String& path, const String& item) override;
+    void ReleaseBooksUnder(const String& folder) override;
+    void ShowLibrary(const String& folder) override;
+    DocumentLoader* Loader() const;
+    void TellLoader(void (DocumentLoader::*notice)(const Text&), const String& path);
+    void CloseCore();
+
+    std::unique_ptr<ReaderCore> core_;
+    // The catalogue the loader embeds; goes before the core (its cache needs the paths).
+    std::unique_ptr<EmbeddedLibrary> library_;
+    HINSTANCE instance_ = nullptr;
+    IdleDocumentControllerFactory documents_;
+};
+
+// The command line as the program received it: a surrounding pair of double quotes is dropped.
+void ParseCommandLine(String& out);
+// The line number of the FOLIVANT_DRIVER script that could not be read (0: none, -1: the file
+// could not be read).
+int AppShellDriverResult();
+// The program: parses the command line, runs the shell, and returns 0.
+int WinMain(HINSTANCE instance, HINSTANCE previous, const char16_t* commandLine, int show);

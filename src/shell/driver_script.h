@@ -1,0 +1,41 @@
+// Drives the running program from a text file of device input, one action per line (blank lines
+// and '#' comments skipped), so a person, a test or CI can run the real program headless:
+//   tap X Y | down X Y | move X Y | up X Y        pen, screen pixels
+//   key VK | char C | button N | softkey N         keys (numbers decimal or 0x..), C a character
+//   insert-card NAME | remove-card NAME            storage cards
+//   rotate DEGREES | advance MS | idle             screen, virtual clock, run until idle
+//   screenshot PATH | quit                         PNG of the screen; close the program
+//   answer N | answer-file PATH                    the next box, dialog or pop-up menu takes
+//                                                  button/command/item N (0: the default);
+//                                                  the next file dialog chooses PATH
+//   menu ID                                        chooses item ID from the active menu bar
+// FOLIVANT_DRIVER names the file; the shell runs it once the program is idle after start-up.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+
+struct DriverAction {
+    enum Verb : uint8_t {
+        kNone, kTap, kDown, kMove, kUp, kKey, kChar, kButton, kSoftKey, kInsertCard,
+        kRemoveCard, kRotate, kAdvance, kIdle, kScreenshot, kQuit, kAnswer, kAnswerFile, kMenu,
+    };
+    Verb verb = kNone;
+    long x = 0;
+    long y = 0;
+    std::string text;
+};
+
+namespace DriverScript {
+// One line; false when it cannot be read (unknown verb, missing or bad number or name). A blank
+// or comment line gives kNone.
+bool ParseLine(const std::string& line, DriverAction& out);
+// Runs every line in order, letting the program handle what each one caused. Returns 0, or the
+// number of the first line that could not be read or done (a menu item that is not there);
+// nothing after it runs.
+int Run(std::istream& in);
+// Runs the file named by FOLIVANT_DRIVER, if any: 0 when there is none or all of it ran, the bad
+// line number otherwise (-1 when the file cannot be read).
+int RunFromEnvironment();
+}  // namespace DriverScript

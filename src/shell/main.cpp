@@ -1,0 +1,95 @@
+// The program's entry on the host: the arguments become the device's command line (a book given
+// by its host path is copied into the device's books folder first, since the device reaches
+// nothing outside its root), then the shell runs.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/file.h"
+#include "core/text.h"
+#include "platform/kernel/modules.h"
+#include "platform/kernel/system_info.h"
+#include "platform/window/window_layer.h"
+#include "shell/app_shell.h"
+
+namespace {
+bool IsHostFile(const std::string& arg) {
+    struct stat info;
+    return !arg.empty() && arg[0] != '\\' && stat(arg.c_str(), &info) == 0 &&
+           S_ISREG(info.st_mode);
+}
+
+std::u16string FromUtf8(const std::string& s) {
+    Text text;
+    String wide;
+    if (!text.AssignUtf8(s.c_str(), s.size()) || !text.ToWide(wide)) return {};
+    return std::u16string(wide.Data(), static_cast<size_t>(wide.Length()));
+}
+
+// Copies the host file into the books folder; the device path of the copy, or empty. The
+// original is only read: nothing is written beside it.
+std::u16string CopyIntoDevice(const std::string& hostPath) {
+    std::ifstream in(hostPath, std::ios::binary);
+    if (!in) return {};
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.eof() && in.fail()) return {};
+    Text folder;
+    if (!Folders::Books(folder)) return {};
+    const size_t slash = hostPath.find_last_of('/');
+    const std::string name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
+    Text path(folder);
+    if (!path.AppendAscii("\\")) return {};
+    Text leaf;
+    if (!leaf.AssignUtf8(name.c_str(), name.size()) || !path.AppendText(leaf)) return {};
+    File file;
+    if (!file.Open(path, File::kCreateForWriting)) return {};
+    if (file.Write(bytes.data(), static_cast<uint32_t>(bytes.size())) != bytes.size()) return {};
+    file.Close();
+    String wide;
+    if (!path.ToWide(wide)) return {};
+    return std::u16string(wide.Data(), static_cast<size_t>(wide.Length()));
+}
+
+void AppendQuoted(std::u16string& line, const std::u16string& arg) {
+    if (!line.empty()) line += u' ';
+    const bool quote = arg.empty() || arg.find(u' ') != std::u16string::npos;
+    if (quote) line += u'"';
+    line += arg;
+    if (quote) line += u'"';
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::u16string line;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        std::u16string device;
+        if (IsHostFile(arg)) {
+            device = CopyIntoDevice(arg);
+            if (device.empty()) {
+                std::fprintf(stderr, "folivant: cannot copy %s into the device\n", arg.c_str());
+                return 1;
+            }
+        } else {
+            device = FromUtf8(arg);
+        }
+        AppendQuoted(line, device);
+    }
+    fvt::SetCommandLine(line);
+    fvt::UseDisplayFromEnvironment();
+    WinMain(fvt::ProgramInstance(), nullptr, line.c_str(), 1);
+    const int bad = AppShellDriverResult();
+    if (bad > 0) {
+        std::fprintf(stderr, "folivant: driver script line %d cannot be read\n", bad);
+        return 2;
+    }
+    if (bad < 0) {
+        std::fprintf(stderr, "folivant: the driver script cannot be read\n");
+        return 2;
+    }
+    return 0;
+}

@@ -1,0 +1,104 @@
+// The pagedump program: every page of a text and an HTML file forward and backward, the page
+// text in page order, PNGs of the pages, and one line of error for what cannot be read.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct PagedumpRun {
+    int status = -1;
+    std::string out;
+};
+
+// Standard error is kept after standard output.
+PagedumpRun Pagedump(const std::string& arguments) {
+    const char* binary = std::getenv("FOLIVANT_TEST_BINARY");
+    std::string tool = std::string(binary ? binary : ".") + "/tests/support/layout/pagedump";
+    PagedumpRun run;
+    FILE* pipe = popen(("'" + tool + "' " + arguments + " 2>&1").c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class PagedumpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("pagedump-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+        std::string text;
+        for (int p = 0; p < 40; ++p) {
+            for (int w = 0; w < 30 + p % 9; ++w) text += (w + p) % 5 ? "ships " : "navires ";
+            text += "\n\n";
+        }
+        Write("book.txt", text);
+        Write("book.html",
+              "<html><head><title>T</title></head><body><p>" + text + "</p></body></html>");
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    }
+    std::string Path(const std::string& name) { return "'" + (dir_ / name).string() + "'"; }
+    static int Count(const std::string& s, const std::string& what) {
+        int n = 0;
+        for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+        return n;
+    }
+    std::filesystem::path dir_;
+};
+
+TEST_F(PagedumpTest, EveryPageOfATextFileForwardAndBack) {
+    PagedumpRun forward = Pagedump("--font box --text " + Path("book.txt"));
+    ASSERT_EQ(forward.status, 0) << forward.out;
+    int pages = Count(forward.out, "\f\n");
+    EXPECT_GT(pages, 3);
+    EXPECT_NE(forward.out.find("pages: " + std::to_string(pages) + "\n"), std::string::npos);
+    PagedumpRun backward = Pagedump("--font box --text --backward " + Path("book.txt"));
+    ASSERT_EQ(backward.status, 0) << backward.out;
+    // Page order either way: the text starts with the first words.
+    EXPECT_EQ(backward.out.substr(0, 20), forward.out.substr(0, 20));
+    EXPECT_GE(Count(backward.out, "\f\n"), pages);
+}
+
+TEST_F(PagedumpTest, HtmlPagesAsPngs) {
+    std::filesystem::create_directories(dir_ / "png");
+    PagedumpRun run =
+        Pagedump("--font box --size 200x160 --png " + Path("png") + " " + Path("book.html"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "png" / "page-0001.png"));
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "png" / "page-0002.png"));
+    // The title is not page text.
+    PagedumpRun text = Pagedump("--font box --text " + Path("book.html"));
+    EXPECT_EQ(text.out.rfind("T\n", 0), std::string::npos);
+}
+
+TEST_F(PagedumpTest, WhatCannotBeReadIsOneLineOfError) {
+    PagedumpRun missing = Pagedump(Path("missing.txt"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(Count(missing.out, "\n"), 1);
+    PagedumpRun usage = Pagedump("--size 2x2 " + Path("book.txt"));
+    EXPECT_EQ(usage.status, 1);
+    Write("bad.pdb", std::string(100, '\x01'));
+    PagedumpRun junk = Pagedump("--text " + Path("bad.pdb"));
+    EXPECT_LE(junk.status, 1);
+    // The file's folder is left as it was.
+    int entries = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir_)) entries += e.exists() ? 1 : 0;
+    EXPECT_EQ(entries, 3);
+}
+
+}  // namespace

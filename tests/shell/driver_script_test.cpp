@@ -1,0 +1,73 @@
+// The driver script: what a line says, and what an unreadable line does to the run.
+#include "shell/driver_script.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+TEST(DriverLines, VerbsAndTheirArguments) {
+    DriverAction a;
+    ASSERT_TRUE(DriverScript::ParseLine("tap 10 20", a));
+    EXPECT_EQ(a.verb, DriverAction::kTap);
+    EXPECT_EQ(a.x, 10);
+    EXPECT_EQ(a.y, 20);
+    ASSERT_TRUE(DriverScript::ParseLine("  key 0x22", a));
+    EXPECT_EQ(a.verb, DriverAction::kKey);
+    EXPECT_EQ(a.x, 0x22);
+    ASSERT_TRUE(DriverScript::ParseLine("screenshot /tmp/p1.png", a));
+    EXPECT_EQ(a.verb, DriverAction::kScreenshot);
+    EXPECT_EQ(a.text, "/tmp/p1.png");
+    ASSERT_TRUE(DriverScript::ParseLine("remove-card Storage", a));
+    EXPECT_EQ(a.verb, DriverAction::kRemoveCard);
+    ASSERT_TRUE(DriverScript::ParseLine("idle", a));
+    EXPECT_EQ(a.verb, DriverAction::kIdle);
+    ASSERT_TRUE(DriverScript::ParseLine("quit # done", a));
+    EXPECT_EQ(a.verb, DriverAction::kQuit);
+}
+
+TEST(DriverLines, AnswersAndMenus) {
+    DriverAction a;
+    ASSERT_TRUE(DriverScript::ParseLine("answer 2", a));
+    EXPECT_EQ(a.verb, DriverAction::kAnswer);
+    EXPECT_EQ(a.x, 2);
+    ASSERT_TRUE(DriverScript::ParseLine("answer-file \\storage\\a.prc", a));
+    EXPECT_EQ(a.verb, DriverAction::kAnswerFile);
+    ASSERT_TRUE(DriverScript::ParseLine("menu 40010", a));
+    EXPECT_EQ(a.verb, DriverAction::kMenu);
+    EXPECT_FALSE(DriverScript::ParseLine("menu", a));
+}
+
+TEST(DriverRuns, MenuItemThatIsNotThereStopsTheRun) {
+    std::istringstream in("advance 0\nmenu 40010\nquit\n");
+    EXPECT_EQ(DriverScript::Run(in), 2);
+}
+
+TEST(DriverLines, BlankAndCommentLinesDoNothing) {
+    DriverAction a;
+    ASSERT_TRUE(DriverScript::ParseLine("", a));
+    EXPECT_EQ(a.verb, DriverAction::kNone);
+    ASSERT_TRUE(DriverScript::ParseLine("   # tap 1 2", a));
+    EXPECT_EQ(a.verb, DriverAction::kNone);
+}
+
+TEST(DriverLines, UnreadableLinesAreRefused) {
+    DriverAction a;
+    EXPECT_FALSE(DriverScript::ParseLine("jump 1", a));
+    EXPECT_FALSE(DriverScript::ParseLine("tap 10", a));
+    EXPECT_FALSE(DriverScript::ParseLine("tap ten 20", a));
+    EXPECT_FALSE(DriverScript::ParseLine("key 12abc", a));
+    EXPECT_FALSE(DriverScript::ParseLine("screenshot", a));
+    EXPECT_FALSE(DriverScript::ParseLine("idle now", a));
+    EXPECT_FALSE(DriverScript::ParseLine("key 99999999999999999999999", a));
+}
+
+TEST(DriverRuns, StopsAtTheFirstUnreadableLineWithItsNumber) {
+    std::istringstream in("# start\nadvance 0\n\nbogus\nquit\n");
+    EXPECT_EQ(DriverScript::Run(in), 4);
+    std::istringstream fine("advance 0\nadvance 5\n");
+    EXPECT_EQ(DriverScript::Run(fine), 0);
+}
+
+}  // namespace

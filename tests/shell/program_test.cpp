@@ -1,0 +1,203 @@
+// The program itself, in processes of its own on a temporary device: headless runs under a
+// driver script, a book named by its host path, and one running instance per device.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/window/window.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/platform/temp_device.h"
+
+extern char** environ;
+
+namespace fvt::test {
+namespace {
+
+// The program of the same build as this suite.
+std::string Program() { return FOLIVANT_PROGRAM; }
+
+struct Child {
+    pid_t pid = -1;
+    ~Child() {
+        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    int Wait() {
+        int status = 0;
+        if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+// Starts the program on the device, with a driver script when one is given.
+pid_t Start(const TempDevice& device, const std::vector<std::string>& args,
+            const std::string& driver = {}) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string v = *e;
+        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
+            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
+            continue;
+        env.push_back(v);
+    }
+    env.push_back("FOLIVANT_DEVICE=" + device.root());
+    env.push_back("FOLIVANT_DISPLAY=headless");
+    if (!driver.empty()) env.push_back("FOLIVANT_DRIVER=" + driver);
+    std::vector<char*> envp;
+    for (auto& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string program = Program();
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv{program.data()};
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
+        return -1;
+    return pid;
+}
+
+std::string WriteScript(const TempDevice& device, const std::string& name,
+                        const std::string& text) {
+    std::filesystem::create_directories(device.outside());
+    const std::string path = device.outside() + "/" + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+bool IsPng(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[8] = {};
+    in.read(head, 8);
+    return in && std::string(head + 1, 3) == "PNG";
+}
+
+// Waits (boundedly) until the device has a running instance.
+HWND WaitForInstance() {
+    for (int i = 0; i < 600; ++i) {
+        if (HWND w = FindWindowW(u"Folivant Reader", nullptr)) return w;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return nullptr;
+}
+
+TEST(ProgramRuns, HeadlessDriverSavesScreensAndEnds) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string p1 = device.outside() + "/p1.png", p2 = device.outside() + "/p2.png";
+    const std::string script =
+        WriteScript(device, "steps.txt",
+                    "idle\nscreenshot " + p1 + "\nkey 0x22\nidle\nscreenshot " + p2 + "\nquit\n");
+    Child child{Start(device, {}, script)};
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.Wait(), 0);
+    EXPECT_TRUE(IsPng(p1));
+    EXPECT_TRUE(IsPng(p2));
+    // The settings file was written by the ordinary shut-down.
+    EXPECT_TRUE(device.HostExists("Windows/FVT_global_configuration.fvt"));
+}
+
+TEST(ProgramRuns, UnreadableDriverLineEndsWithStatusTwo) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string script = WriteScript(device, "bad.txt", "idle\nfly away\nquit\n");
+    Child child{Start(device, {}, script)};
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.Wait(), 2);
+    Child missing{Start(device, {}, device.outside() + "/no-such-script")};
+    EXPECT_EQ(missing.Wait(), 2);
+}
+
+TEST(ProgramRuns, BookNamedByHostPathIsCopiedIntoTheDeviceAndTheOriginalLeftAlone) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    BookBuilder book;
+    const std::string text = SampleText(3000);
+    book.text.assign(text.begin(), text.end());
+    book.fullName = "Sample";
+    const Bytes bytes = book.Build();
+    const std::string folder = device.outside() + "/my books";
+    std::filesystem::create_directories(folder);
+    const std::string original = folder + "/a book.prc";
+    std::ofstream(original, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const std::string shot = device.outside() + "/page.png";
+    const std::string script = WriteScript(
+        device, "steps.txt", "idle\nkey 0x22\nidle\nscreenshot " + shot + "\nquit\n");
+    Child child{Start(device, {original}, script)};
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.Wait(), 0);
+    EXPECT_TRUE(IsPng(shot));
+    ASSERT_TRUE(device.HostExists("storage/eBooks/a book.prc"));
+    EXPECT_EQ(std::filesystem::file_size(device.Host("storage/eBooks/a book.prc")), bytes.size());
+    // Nothing was made beside the original.
+    int entries = 0;
+    for (auto& e : std::filesystem::directory_iterator(folder)) entries += e.exists() ? 1 : 0;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(SingleInstance, QuitClosesTheRunningInstance) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    Child first{Start(device, {})};
+    ASSERT_GT(first.pid, 0);
+    ASSERT_NE(WaitForInstance(), nullptr);
+    Child second{Start(device, {"/QUIT"})};
+    EXPECT_EQ(second.Wait(), 0);
+    EXPECT_EQ(first.Wait(), 0);
+    EXPECT_EQ(FindWindowW(u"Folivant Reader", nullptr), nullptr);
+}
+
+TEST(SingleInstance, QuitWithoutARunningInstanceStartsNothing) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    Child only{Start(device, {"/quit"})};
+    EXPECT_EQ(only.Wait(), 0);
+    // No window was made, so the core never wrote its settings.
+    EXPECT_FALSE(device.HostExists("Windows/FVT_global_configuration.fvt"));
+}
+
+TEST(SingleInstance, SecondStartWithoutArgumentsLeavesTheFirstRunning) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    Child first{Start(device, {})};
+    ASSERT_GT(first.pid, 0);
+    ASSERT_NE(WaitForInstance(), nullptr);
+    Child second{Start(device, {})};
+    EXPECT_EQ(second.Wait(), 0);
+    EXPECT_EQ(waitpid(first.pid, nullptr, WNOHANG), 0);  // still running
+    Child quit{Start(device, {"/quit"})};
+    EXPECT_EQ(quit.Wait(), 0);
+    EXPECT_EQ(first.Wait(), 0);
+}
+
+TEST(SingleInstance, RestartReplacesTheRunningInstance) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    Child first{Start(device, {})};
+    ASSERT_GT(first.pid, 0);
+    ASSERT_NE(WaitForInstance(), nullptr);
+    Child second{Start(device, {"/restart"})};
+    ASSERT_GT(second.pid, 0);
+    EXPECT_EQ(first.Wait(), 0);
+    ASSERT_NE(WaitForInstance(), nullptr);
+    Child quit{Start(device, {"/quit"})};
+    EXPECT_EQ(quit.Wait(), 0);
+    EXPECT_EQ(second.Wait(), 0);
+}
+
+}  // namespace
+}  // namespace fvt::test

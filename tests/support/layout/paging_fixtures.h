@@ -1,0 +1,36 @@
+// Small fixtures of the pagination tests: a document that pages can start anywhere in (as a
+// book's), traits with a fixed document key, and layout settings at a base font size.
+#pragma once
+
+#include <cstdint>
+
+#include "document/sources/layout_services.h"
+#include "layout/page_layout.h"
+#include "support/document/memory_document.h"
+
+namespace fvt::test {
+
+// Answers like a book: its pages can be started anywhere without replay.
+class SeekableDocument : public MemoryDocument {
+public:
+    using MemoryDocument::MemoryDocument;
+    uint32_t BookProperty7() override { return 2; }
+};
+
+class FixedTraits : public BookLayoutTraits {
+public:
+    explicit FixedTraits(uint32_t key) : key_(key) {}
+    bool SourceFlag() override { return true; }
+    uint32_t DocumentKey() override { return key_; }
+
+private:
+    uint32_t key_;
+};
+
+inline LayoutSettings SettingsAt(int32_t baseFontSize) {
+    LayoutSettings s;
+    s.baseFontSize = baseFontSize;
+    return s;
+}
+
+}  // namespace fvt::test

@@ -1,0 +1,126 @@
+// folivant_samples DEVICE_ROOT SAMPLES_FOLDER: fills a sample device for tools/run, once. Makes the
+// program folder and, in the books folder, a book with metadata, a cover and pictures, a PalmDOC
+// book, an HTML page and a plain-text file from the texts in resources/samples. Files already
+// there are left alone, so a user's changes survive the next run.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "bookfiles/book_header.h"
+#include "core/file.h"
+#include "core/text.h"
+#include "platform/kernel/device.h"
+#include "platform/storage/files.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/media/image/picture_fixtures.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+bool ReadText(const fs::path& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// Through the device, so the books land where the program looks for them. Written to a
+// temporary name and renamed, so an interrupted run leaves no half file.
+bool WriteOnce(const Text& folder, const char* name, const std::vector<std::uint8_t>& bytes) {
+    Text path(folder), temp;
+    if (!path.AppendAscii("\\") || !path.AppendAscii(name)) return false;
+    if (Files::Exists(path)) return true;
+    if (!temp.Assign(path) || !temp.AppendAscii(".part")) return false;
+    {
+        File file;
+        if (!file.Open(temp, File::kCreateForWriting)) return false;
+        if (file.Write(bytes.data(), static_cast<uint32_t>(bytes.size())) != bytes.size())
+            return false;
+    }
+    String from, to;
+    if (!temp.ToWide(from) || !path.ToWide(to)) return false;
+    std::u16string a(from.Data(), static_cast<size_t>(from.Length()));
+    std::u16string b(to.Data(), static_cast<size_t>(to.Length()));
+    return MoveFileW(a.c_str(), b.c_str()) != FALSE;
+}
+
+
+// A picture of horizontal bands in the given colours.
+std::vector<std::uint8_t> Picture(std::uint32_t w, std::uint32_t h,
+                                  const std::vector<std::uint32_t>& bands) {
+    std::vector<std::uint8_t> pixels;
+    pixels.reserve(static_cast<size_t>(w) * h * 3);
+    for (std::uint32_t y = 0; y < h; ++y) {
+        const std::uint32_t c = bands[y * bands.size() / h];
+        for (std::uint32_t x = 0; x < w; ++x) {
+            pixels.push_back(static_cast<std::uint8_t>(c >> 16));
+            pixels.push_back(static_cast<std::uint8_t>(c >> 8));
+            pixels.push_back(static_cast<std::uint8_t>(c));
+        }
+    }
+    return fvt::test::WriteJpeg(w, h, 3, pixels, 85);
+}
+
+std::vector<std::uint8_t> LighthouseBook(const std::string& html) {
+    BookBuilder book;
+    book.text = ToBytes(html);
+    book.compression = 2;
+    book.fullName = "The Lighthouse Keeper";
+    book.databaseName = "The Lighthouse Keeper";
+    // Record 0: the cover (night sky over the sea); 1: a picture of the lamp room.
+    book.resources.push_back(Picture(160, 240, {0x101838, 0x203060, 0xF0E080, 0x203060, 0x0A3050}));
+    book.resources.push_back(Picture(120, 80, {0xE8E0C8, 0xC09040, 0x604020}));
+    auto u32 = [](std::uint32_t v) {
+        return std::vector<std::uint8_t>{static_cast<std::uint8_t>(v >> 24),
+                                         static_cast<std::uint8_t>(v >> 16),
+                                         static_cast<std::uint8_t>(v >> 8),
+                                         static_cast<std::uint8_t>(v)};
+    };
+    book.exth = {{Exth::kAuthor, ToBytes("The Folivant developers")},
+                 {Exth::kText101, ToBytes("Folivant samples")},
+                 {Exth::kCoverOffset, u32(0)}};
+    return book.Build();
+}
+
+std::vector<std::uint8_t> GardenBook(const std::string& text) {
+    BookBuilder book;
+    book.palmDoc = true;
+    book.compression = 2;
+    book.databaseName = "A Small Garden";
+    book.text = ToBytes(text);
+    return book.Build();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: folivant_samples DEVICE_ROOT SAMPLES_FOLDER\n");
+        return 2;
+    }
+    const fs::path samples = argv[2];
+    Text books, program;
+    if (!fvt::OpenDevice(argv[1], {}, true) || !program.AssignAscii("\\Program Files\\Folivant") ||
+        !Folders::Ensure(program) || !Folders::Books(books)) {
+        std::fprintf(stderr, "folivant_samples: cannot prepare the device at %s\n", argv[1]);
+        return 1;
+    }
+    std::string lighthouse, garden, reading, walk;
+    if (!ReadText(samples / "lighthouse.html", lighthouse) ||
+        !ReadText(samples / "garden.txt", garden) || !ReadText(samples / "reading.html", reading) ||
+        !ReadText(samples / "walk.txt", walk)) {
+        std::fprintf(stderr, "folivant_samples: sample texts missing in %s\n", samples.c_str());
+        return 1;
+    }
+    const bool ok = WriteOnce(books, "The Lighthouse Keeper.prc", LighthouseBook(lighthouse)) &&
+                    WriteOnce(books, "A Small Garden.pdb", GardenBook(garden)) &&
+                    WriteOnce(books, "Notes on Reading.html", ToBytes(reading)) &&
+                    WriteOnce(books, "An Evening Walk.txt", ToBytes(walk));
+    if (!ok) {
+        std::fprintf(stderr, "folivant_samples: cannot write the sample books\n");
+        return 1;
+    }
+    return 0;
+}
