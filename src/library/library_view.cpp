@@ -996,10 +996,10 @@ bool LibraryView::IsBold(ListItem* item) {
     return row && row->book->GetLastRead() == 0;
 }
 
-void LibraryView::OnItemActivated(ListItem* item, bool wasSelected, int x, int) {
+void LibraryView::OnItemActivated(ListItem* item, bool, int x, int) {
     if (!item) return;
     int32_t index = FindItem(item);
-    int32_t rating = wasSelected ? StarHit(index, x) : -1;
+    int32_t rating = StarHit(index, x);
     if (rating >= 0) {
         auto* row = static_cast<LibraryRow*>(item);
         // A rating that cannot be written leaves the entry as it was.

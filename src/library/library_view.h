@@ -196,12 +196,10 @@ private:
     HMENU readingListMenu = nullptr;
     HMENU storeMenu = nullptr;
     uint32_t filter = 15;
-    int32_t savedSortKey = -1;
     uint32_t ascending = 1;
     uint32_t fileTypes = 15;
     double totalBytes = 0;
     uint8_t titleStripShown = 1;
-    uint8_t fullScreen = 0;
     HICON starIcon = nullptr;
     int iconSize = 16;
     int32_t readingListFilter = kNoFilter;

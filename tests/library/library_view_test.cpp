@@ -560,6 +560,14 @@ TEST_F(LibraryViewTest, StarStripRatesOnlyWhileShown) {
     SendMessageW(view->List(), WM_LBUTTONUP, 0, MAKELPARAM(r.right - 2 - 2 * view->IconSize() - 1, (r.top + r.bottom) / 2));
     EXPECT_EQ(book->GetRating(), 3u);
     EXPECT_EQ(document.opened.size(), 1u);
+    // A tap on the stars of another row rates that row.
+    int32_t other = row == 0 ? 1 : 0;
+    LibraryBook* second = static_cast<LibraryRow*>(view->GetItemData(other))->book;
+    RECT o = view->GetItemBounds(other);
+    SendMessageW(view->List(), WM_LBUTTONDOWN, 0, MAKELPARAM(x, (o.top + o.bottom) / 2));
+    SendMessageW(view->List(), WM_LBUTTONUP, 0, MAKELPARAM(x, (o.top + o.bottom) / 2));
+    EXPECT_EQ(second->GetRating(), 1u);
+    EXPECT_EQ(document.opened.size(), 1u);
 }
 
 TEST_F(LibraryViewTest, OpenFailureMarksTheBookUnopenable) {
