@@ -13,6 +13,7 @@
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
+#include "shell/ui/dialog_helpers.h"
 
 namespace {
 
@@ -100,16 +101,8 @@ int32_t AnnotationListWindow::IconOfMask(uint32_t mask) {
 
 bool AnnotationListWindow::Create(HWND parentWindow) {
     Init(parentWindow, kCommandBase, false);
-    int size = GetSystemMetrics(SM_CXSMICON);
-    if (size <= 0) size = 16;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    smallImages = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 6, 0);
-    for (const auto& k : kKinds) {
-        auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(static_cast<WORD>(k.icon)),
-                                                  IMAGE_ICON, size, size, 0));
-        ImageList_ReplaceIcon(smallImages, -1, icon);
-        if (icon) DestroyIcon(icon);
-    }
+    smallImages = CreateImageList(6);
+    for (const auto& k : kKinds) ImageListAddIcon(smallImages, k.icon);
     if (!CreateListView()) return false;
     titleStrip.Create(parentWindow, kCommandBase + kTitleButton);
     titleStrip.Show(false);
@@ -334,10 +327,7 @@ void AnnotationListWindow::DeleteSelected() {
 bool AnnotationListWindow::DeleteEntry(AnnotationListEntry* entry) {
     AnnotationFile* file = SideFile();
     if (!file) return false;
-    std::u16string text = Str(5374);
-    std::u16string caption = Str(5375);
-    if (MessageBoxW(parent, text.c_str(), caption.c_str(),
-                    MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) != IDOK)
+    if (MessageBoxRes(parent, 5375, 5374, MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) != IDOK)
         return false;
     int32_t index = FindItem(entry);
     // Deleting renumbers the later records of the side file.

@@ -18,6 +18,7 @@
 #include "platform/shell/shell.h"
 #include "platform/window/cursor.h"
 #include "reader/document_controller.h"
+#include "shell/ui/dialog_helpers.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
@@ -334,18 +335,9 @@ LibraryView::~LibraryView() {
 bool LibraryView::Create(HWND parentWindow) {
     ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
     Init(parentWindow, kCommandBase, settings ? settings->thumbnails != 0 : false);
-    iconSize = GetSystemMetrics(SM_CXSMICON);
-    if (iconSize <= 0) iconSize = 16;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    smallImages = ImageList_Create(iconSize, iconSize, ILC_COLOR32 | ILC_MASK, 9, 0);
-    for (uint16_t id : kRowIcons) {
-        auto icon = static_cast<HICON>(
-            LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, iconSize, iconSize, 0));
-        ImageList_ReplaceIcon(smallImages, -1, icon);
-        if (icon) DestroyIcon(icon);
-    }
-    starIcon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(kStarIcon), IMAGE_ICON, iconSize, iconSize, 0));
+    smallImages = CreateImageList(9, &iconSize);
+    for (uint16_t id : kRowIcons) ImageListAddIcon(smallImages, id);
+    starIcon = LoadIconScaled(kStarIcon);
     int scale = IsHighResolution() ? 2 : 1;
     largeImages = ImageList_Create(30 * scale, 50 * scale, ILC_COLOR32, 1, 0);
     if (!CreateListView()) return false;
@@ -888,10 +880,7 @@ void LibraryView::OpenSelected() {
 void LibraryView::DeleteSelected() {
     LibraryRow* row = SelectedRow();
     if (!row || !library) return;
-    std::u16string text = Str(5322);
-    std::u16string caption = Str(5375);
-    if (MessageBoxW(parent, text.c_str(), caption.c_str(),
-                    MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) != IDOK)
+    if (MessageBoxRes(parent, 5375, 5322, MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) != IDOK)
         return;
     int32_t index = GetSelectedIndex();
     HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -916,9 +905,7 @@ void LibraryView::MoveSelected(int32_t location) {
                                              services ? services->Releaser() : nullptr);
     SetCursor(old);
     if (!moved) {
-        std::u16string text = Str(5059);
-        std::u16string caption = Str(5018);
-        MessageBoxW(parent, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+        MessageBoxRes(parent, 5018, 5059, MB_OK | MB_ICONERROR);
         return;
     }
     Refill(filter);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/resources.h"
+#include "shell/ui/dialog_helpers.h"
 #include "platform/kernel/modules.h"
 #include "platform/kernel/system_info.h"
 
@@ -21,19 +22,6 @@ bool IsNewShell() {
     v.dwOSVersionInfoSize = sizeof(v);
     if (!GetVersionExW(&v)) return true;
     return v.dwMajorVersion > 4 || (v.dwMajorVersion == 4 && v.dwMinorVersion >= 20);
-}
-
-HFONT MakeFont(const char16_t* face, bool bold) {
-    LOGFONTW lf{};
-    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(lf), &lf);
-    lf.lfWeight = bold ? FW_BOLD : 400;
-    if (face && *face) {
-        size_t n = std::char_traits<char16_t>::length(face);
-        n = std::min<size_t>(n, LF_FACESIZE - 1);
-        std::memcpy(lf.lfFaceName, face, n * sizeof(char16_t));
-        lf.lfFaceName[n] = 0;
-    }
-    return CreateFontIndirectW(&lf);
 }
 
 void CopyBounded(char16_t* to, const char16_t* from) {
@@ -102,8 +90,8 @@ bool ListWindow::CreateListView() {
 void ListWindow::SetFonts(const char16_t* face) {
     if (boldFont) DeleteObject(boldFont);
     if (normalFont) DeleteObject(normalFont);
-    normalFont = MakeFont(face, false);
-    boldFont = MakeFont(face, true);
+    normalFont = CreateUiFont(parent, 0, face, false);
+    boldFont = CreateUiFont(parent, 0, face, true);
     if (list) SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(normalFont), TRUE);
 }
 
