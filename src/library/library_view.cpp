@@ -11,6 +11,7 @@
 #include "document/location/location.h"
 #include "library/library_thumbnail.h"
 #include "library/paths/app_paths.h"
+#include "library/reading_lists_dialog.h"
 #include "platform/dialog/dialog.h"
 #include "platform/kernel/modules.h"
 #include "platform/kernel/system_time.h"
@@ -808,10 +809,13 @@ bool LibraryView::OnCommand(uint32_t id) {
             CheckMenuItem(readingListMenu, kCmdUnfiled, MF_BYCOMMAND | MF_CHECKED);
             Refill(15);
             return true;
-        case kCmdEditLists:
+        case kCmdEditLists: {
+            ReadingListsEditDialog dialog(library);
+            dialog.Run(parent, controller, false);
             RebuildReadingLists();
             Refill(filter);
             return true;
+        }
         case kCmdSortTitle: ChooseSort(id, LibraryRow::kTitle); return true;
         case kCmdSortAuthor: ChooseSort(id, LibraryRow::kAuthor); return true;
         case kCmdSortSize: ChooseSort(id, LibraryRow::kSize); return true;

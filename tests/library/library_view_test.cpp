@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,7 +13,10 @@
 #include "bookfiles/configuration_store.h"
 #include "core/dates.h"
 #include "core/resources.h"
+#include "library/library_dialogs.h"
 #include "library/library_thumbnail.h"
+#include "library/reading_lists_dialog.h"
+#include "platform/window/keys.h"
 #include "platform/dialog/answers.h"
 #include "platform/dialog/dialog.h"
 #include "platform/shell/shell.h"
@@ -625,6 +629,65 @@ TEST_F(LibraryViewTest, BeamAndFullScreenGoThroughTheServices) {
     view->Show(false);
     EXPECT_EQ(services.fullScreen, (std::vector<bool>{false, true}));
     EXPECT_EQ(settings.fullScreen, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The Add / Remove reading lists dialog, driven through the view's command.
+class ReadingListsDialogTest : public LibraryViewTest {
+protected:
+    // Runs `step` in the dialog once it shows; later answers go to the boxes it opens and
+    // the last one closes the dialog.
+    void Drive(std::function<void(HWND)> step, std::vector<int> boxAnswers = {}) {
+        fvt::QueueAnswer(fvt::Answer{-1, {}, std::move(step)});
+        for (int a : boxAnswers) fvt::QueueAnswer(Answer(a));
+        fvt::QueueAnswer(Answer(0));
+        view->OnCommand(40074);
+    }
+    static void Edit(HWND dialog, int row, uint32_t command, const char16_t* text) {
+        HWND list = GetDlgItem(dialog, ReadingListsEditDialog::kList);
+        LVITEMW state{};
+        state.state = state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        if (row >= 0) SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+        SendMessageW(dialog, WM_COMMAND, command, 0);
+        auto edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0));
+        ASSERT_NE(edit, nullptr);
+        if (text) SetWindowTextW(edit, text);
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    }
+    std::vector<std::u16string> Lists() { return ReadingListNames::GlobalLists(*library); }
+};
+
+TEST_F(ReadingListsDialogTest, RenamingAListToItsOwnNameKeepsIt) {
+    ASSERT_TRUE(library->CreateCategory(Utf16(u"Travel")));
+    Open();
+    Entry(u"Alpha")->AddCategory(Utf16(u"Travel"), true);
+    Drive([](HWND d) { Edit(d, 0, ReadingListsEditDialog::kModify, u"Travel"); });
+    EXPECT_EQ(Lists(), (std::vector<std::u16string>{u"Travel"}));
+    EXPECT_TRUE(Entry(u"Alpha")->HasCategory(Utf16(u"Travel")));
+}
+
+TEST_F(ReadingListsDialogTest, NewListsTakeTheNextDefaultNameAndReachTheMenu) {
+    ASSERT_TRUE(library->CreateCategory(Utf16(u"My Reading list")));
+    Open();
+    Drive([](HWND d) { Edit(d, -1, ReadingListsEditDialog::kNew, nullptr); });
+    EXPECT_EQ(Lists(), (std::vector<std::u16string>{u"My Reading list", u"My Reading list 1"}));
+    view->OnCommand(LibraryView::kReadingListFirst + 1);
+    EXPECT_EQ(view->ReadingListFilter(), 1);
+}
+
+TEST_F(ReadingListsDialogTest, RenamingOntoAnotherListMergesOnlyWhenConfirmed) {
+    ASSERT_TRUE(library->CreateCategory(Utf16(u"A list")));
+    ASSERT_TRUE(library->CreateCategory(Utf16(u"B list")));
+    Open();
+    Entry(u"Alpha")->AddCategory(Utf16(u"A list"), true);
+    Drive([](HWND d) { Edit(d, 0, ReadingListsEditDialog::kModify, u"B list"); }, {IDCANCEL});
+    EXPECT_EQ(Lists().size(), 2u);
+    Drive([](HWND d) { Edit(d, 0, ReadingListsEditDialog::kModify, u"B list"); }, {IDOK});
+    EXPECT_EQ(Lists(), (std::vector<std::u16string>{u"B list"}));
+    EXPECT_TRUE(Entry(u"Alpha")->HasCategory(Utf16(u"B list")));
 }
 
 }  // namespace
