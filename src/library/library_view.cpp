@@ -9,6 +9,7 @@
 #include "core/file.h"
 #include "core/resources.h"
 #include "document/location/location.h"
+#include "library/book_properties_dialog.h"
 #include "library/library_thumbnail.h"
 #include "library/paths/app_paths.h"
 #include "library/reading_lists_dialog.h"
@@ -746,7 +747,12 @@ bool LibraryView::OnCommand(uint32_t id) {
             if (SelectedRow() && services) services->Beam(SelectedRow()->book->GetPath());
             return true;
         case kCmdProperties:
-            return true;  // the Properties sheet comes with the dialogs
+            if (LibraryRow* row = SelectedRow()) {
+                BookPropertiesSheet sheet(row, library);
+                sheet.RunModal(parent, controller, false);
+                Refill(filter);
+            }
+            return true;
         case kCmdHelp:
             reader(kReaderHelp);
             return true;

@@ -13,6 +13,8 @@
 #include "core/file.h"
 #include "core/resources.h"
 #include "library/annotation_list_window.h"
+#include "library/book_properties_dialog.h"
+#include "library/reading_lists_dialog.h"
 #include "library/library_view.h"
 #include "platform/dialog/answers.h"
 #include "platform/dialog/dialog.h"
@@ -127,6 +129,29 @@ int main(int argc, char** argv) {
         answer.action = [&](HWND) { ok = Shot(prefix + "-delete.png") && ok; };
         fvt::QueueAnswer(answer);
         view.OnCommand(40023);
+        // The dialogs of the selected book and of the reading lists.
+        library.CreateCategory(fvt::test::Dev(u"Travel"));
+        library.CreateCategory(fvt::test::Dev(u"Classics"));
+        view.OnCommand(40030);
+        view.SelectIndex(0);
+        if (LibraryRow* row = view.SelectedRow()) {
+            row->book->AddCategory(fvt::test::Dev(u"Classics"), true);
+            auto shoot = [&](const std::string& name) {
+                fvt::Answer a;
+                a.value = IDCANCEL;
+                a.action = [&ok, name, &prefix](HWND) { ok = Shot(prefix + name) && ok; };
+                fvt::QueueAnswer(a);
+            };
+            BookPropertiesDialog properties(row);
+            shoot("-properties.png");
+            properties.Run(frame, &controller, false);
+            ReadingListDialog lists(row, &library);
+            shoot("-readinglist.png");
+            lists.Run(frame, &controller, false);
+            ReadingListsEditDialog edit(&library);
+            shoot("-editlists.png");
+            edit.Run(frame, &controller, false);
+        }
         view.Show(false);
     }
     AnnotationFile* side = new AnnotationFile();

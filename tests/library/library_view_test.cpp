@@ -13,6 +13,7 @@
 #include "bookfiles/configuration_store.h"
 #include "core/dates.h"
 #include "core/resources.h"
+#include "library/book_properties_dialog.h"
 #include "library/library_dialogs.h"
 #include "library/library_thumbnail.h"
 #include "library/reading_lists_dialog.h"
@@ -688,6 +689,102 @@ TEST_F(ReadingListsDialogTest, RenamingOntoAnotherListMergesOnlyWhenConfirmed) {
     Drive([](HWND d) { Edit(d, 0, ReadingListsEditDialog::kModify, u"B list"); }, {IDOK});
     EXPECT_EQ(Lists(), (std::vector<std::u16string>{u"B list"}));
     EXPECT_TRUE(Entry(u"Alpha")->HasCategory(Utf16(u"B list")));
+}
+
+}  // namespace
+
+namespace {
+
+class PropertiesDialogTest : public ReadingListsDialogTest {};
+
+TEST_F(PropertiesDialogTest, RatingIsSavedOnOkOnly) {
+    Open();
+    LibraryRow* row = view->SelectedRow();
+    ASSERT_NE(row, nullptr);
+    {
+        BookPropertiesDialog page(row);
+        fvt::QueueAnswer(fvt::Answer{-1, {}, [](HWND d) { SendMessageW(d, WM_COMMAND, 2001, 0); }});
+        fvt::QueueAnswer(Answer(IDCANCEL));
+        page.Run(frame, controller.get(), false);
+        EXPECT_EQ(page.Rating(), 3u);
+    }
+    EXPECT_EQ(row->book->GetRating(), 0u);
+    {
+        BookPropertiesDialog page(row);
+        fvt::QueueAnswer(fvt::Answer{-1, {}, [](HWND d) {
+            SendMessageW(d, WM_COMMAND, 2002, 0);
+            SendMessageW(d, WM_KEYDOWN, VK_RIGHT, 0);
+            SendMessageW(d, WM_KEYDOWN, VK_RIGHT, 0);  // stays at 5
+        }});
+        fvt::QueueAnswer(Answer(0));
+        page.Run(frame, controller.get(), false);
+    }
+    EXPECT_EQ(row->book->GetRating(), 5u);
+}
+
+TEST_F(PropertiesDialogTest, ReadingListPageWritesOnOkAndNothingOnCancel) {
+    ASSERT_TRUE(library->CreateCategory(Utf16(u"Travel")));
+    ASSERT_TRUE(library->CreateCategory(Utf16(u"Work")));
+    Open();
+    LibraryRow* row = view->SelectedRow();
+    ASSERT_TRUE(row->book->AddCategory(Utf16(u"Travel"), true));
+    auto check = [](int index, bool on) {
+        return [index, on](HWND d) {
+            LVITEMW state{};
+            state.state = INDEXTOSTATEIMAGEMASK(on ? 2 : 1);
+            state.stateMask = LVIS_STATEIMAGEMASK;
+            SendMessageW(GetDlgItem(d, ReadingListDialog::kList), LVM_SETITEMSTATE,
+                         static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&state));
+        };
+    };
+    {
+        ReadingListDialog page(row, library.get());
+        fvt::QueueAnswer(fvt::Answer{-1, {}, check(0, false)});
+        fvt::QueueAnswer(Answer(IDCANCEL));
+        page.Run(frame, controller.get(), false);
+    }
+    EXPECT_TRUE(row->book->HasCategory(Utf16(u"Travel")));
+    {
+        ReadingListDialog page(row, library.get());
+        fvt::QueueAnswer(fvt::Answer{-1, {}, [&](HWND d) {
+            check(0, false)(d);
+            check(1, true)(d);
+        }});
+        fvt::QueueAnswer(Answer(0));
+        page.Run(frame, controller.get(), false);
+    }
+    EXPECT_FALSE(row->book->HasCategory(Utf16(u"Travel")));
+    EXPECT_TRUE(row->book->HasCategory(Utf16(u"Work")));
+}
+
+TEST_F(PropertiesDialogTest, ReadingListPageCreatesAListAndDropsAnEmptyName) {
+    ASSERT_TRUE(library->CreateCategory(Utf16(u"My Reading list")));
+    Open();
+    LibraryRow* row = view->SelectedRow();
+    {
+        ReadingListDialog page(row, library.get());
+        fvt::QueueAnswer(fvt::Answer{-1, {}, [](HWND d) {
+            SendMessageW(d, WM_COMMAND, ReadingListDialog::kCreate, 0);
+            HWND list = GetDlgItem(d, ReadingListDialog::kList);
+            auto edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0));
+            ASSERT_NE(edit, nullptr);
+            char16_t proposed[64] = {};
+            GetWindowTextW(edit, proposed, 64);
+            EXPECT_EQ(std::u16string(proposed), u"My Reading list 1");
+            SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+            SendMessageW(d, WM_COMMAND, ReadingListDialog::kCreate, 0);
+            edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0));
+            ASSERT_NE(edit, nullptr);
+            SetWindowTextW(edit, u"");
+            SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+            EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
+        }});
+        fvt::QueueAnswer(Answer(0));
+        page.Run(frame, controller.get(), false);
+    }
+    EXPECT_TRUE(library->HasCategory(Utf16(u"My Reading list 1")));
+    EXPECT_TRUE(row->book->HasCategory(Utf16(u"My Reading list 1")));
+    EXPECT_FALSE(row->book->HasCategory(Utf16(u"My Reading list")));
 }
 
 }  // namespace
