@@ -79,7 +79,7 @@ int AnnotationListEntry::Compare(ListItem* other, uint32_t, uint32_t ascending) 
 
 AnnotationListWindow::AnnotationListWindow(ReaderController* readerController,
                                            LibraryViewServices* shellServices)
-    : controller(readerController), services(shellServices) {}
+    : ListWindowWithBar(readerController, shellServices) {}
 
 AnnotationListWindow::~AnnotationListWindow() {
     DeleteAllItems();
@@ -114,10 +114,7 @@ bool AnnotationListWindow::Create(HWND parentWindow) {
         bar.SetButtonText(kCmdLeftKey, 5191);
         CheckRadioByCommand(filterMenu, kCmdAll, filterMenuCount);
     }
-    ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
-    Text face;
-    if (settings && settings->GetFontFace(face, false)) SetFonts(face.WideCStr());
-    else SetFonts(nullptr);
+    RenewFonts();
     return true;
 }
 
@@ -228,17 +225,10 @@ bool AnnotationListWindow::OnCommand(uint32_t id) {
             Sort(0, ascending != 0);
             return true;
         case kCmdTitleStrip:
-            titleStripShown = titleStripShown ? 0 : 1;
-            titleStrip.Show(visible && titleStripShown);
-            RelayoutInParent();
+            ToggleTitleStrip();
             return true;
         case kCmdOptions:
-            if (services && services->ShowOptions(parent)) {
-                ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
-                if (settings) settings->ApplyToView();
-                Text face;
-                if (settings && settings->GetFontFace(face, false)) SetFonts(face.WideCStr());
-            }
+            RunOptions();
             return true;
         case kCmdExit:
             if (controller) {
@@ -350,16 +340,6 @@ void AnnotationListWindow::OnDoubleClick(ListItem* item) {
 }
 
 void AnnotationListWindow::OnSelectionChanged(ListItem* item) { EnableEntryCommands(item != nullptr); }
-
-void AnnotationListWindow::RelayoutInParent() {
-    if (area.right > area.left) Layout(area.left, area.top, area.right, area.bottom);
-}
-
-void AnnotationListWindow::Layout(int left, int top, int right, int bottom) {
-    area = RECT{left, top, right, bottom};
-    int stripHeight = PlaceTitleStrip(titleStrip, titleStripShown && visible, left, top, right);
-    ListWindow::Layout(left, top + stripHeight, right, bottom);
-}
 
 void AnnotationListWindow::Show(bool show) {
     bar.Show(show);

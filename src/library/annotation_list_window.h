@@ -38,7 +38,7 @@ public:
     int32_t page = -1;
 };
 
-class AnnotationListWindow : public ListWindow {
+class AnnotationListWindow : public ListWindowWithBar {
 public:
     static constexpr uint32_t kCommandBase = 12000;
     static constexpr uint32_t kAllKinds = 63;
@@ -59,7 +59,6 @@ public:
     static int32_t IconOfMask(uint32_t mask);
 
     void Show(bool show) override;
-    void Layout(int left, int top, int right, int bottom) override;
     bool OnMenuCommand(uint32_t command, LRESULT& result) override;
     void OnItemActivated(ListItem* item, bool wasSelected, int x, int y) override;
     void OnDoubleClick(ListItem* item) override;
@@ -68,7 +67,6 @@ public:
 
     uint32_t FilterMask() const { return filterMask; }
     bool Ascending() const { return ascending != 0; }
-    const TitleStrip& Strip() const { return titleStrip; }
     std::u16string LeftKeyText() const;
     HMENU Menu() const { return bar.Menu(); }
     AnnotationListEntry* SelectedEntry() const {
@@ -84,18 +82,11 @@ private:
     bool DeleteEntry(AnnotationListEntry* entry);
     void EnableEntryCommands(bool on);
     void ChooseFilter(uint32_t command, uint32_t mask);
-    void RelayoutInParent();
 
-    ReaderController* controller;
-    LibraryViewServices* services;
     AnnotationPages* pageEstimator = nullptr;
-    ListWindowBar bar;
-    TitleStrip titleStrip;
     uint32_t filterMask = kAllKinds;
     uint32_t ascending = 1;
-    uint8_t titleStripShown = 1;
     // Side-file order; the window owns them.
     std::vector<std::unique_ptr<AnnotationListEntry>> entries;
     AnnotationListEntry* editing = nullptr;
-    RECT area{0, 0, 0, 0};
 };

@@ -320,7 +320,7 @@ HBITMAP LibraryRow::GetCover(int w, int h) {
 
 LibraryView::LibraryView(ReaderController* readerController, Library* catalogue,
                          LibraryViewServices* shellServices)
-    : controller(readerController), library(catalogue), services(shellServices) {}
+    : ListWindowWithBar(readerController, shellServices), library(catalogue) {}
 
 LibraryView::~LibraryView() {
     // The shared catalogue outlives this view: it must not call a freed listener.
@@ -349,9 +349,7 @@ bool LibraryView::Create(HWND parentWindow) {
     BuildMenu();
     LoadBookstores();
     if (settings) fileTypes = settings->fileTypes | 8;
-    Text face;
-    if (settings && settings->GetFontFace(face, false)) SetFonts(face.WideCStr());
-    else SetFonts(nullptr);
+    RenewFonts();
     CheckRadioByCommand(filterMenu, kCmdAll, kFilterItems);
     if (library) {
         HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -570,16 +568,6 @@ void LibraryView::UpdateTitleStrip() {
     titleStrip.FitParts();
 }
 
-void LibraryView::RelayoutInParent() {
-    if (area.right > area.left) Layout(area.left, area.top, area.right, area.bottom);
-}
-
-void LibraryView::Layout(int left, int top, int right, int bottom) {
-    area = RECT{left, top, right, bottom};
-    int stripHeight = PlaceTitleStrip(titleStrip, titleStripShown && visible, left, top, right);
-    ListWindow::Layout(left, top + stripHeight, right, bottom);
-}
-
 void LibraryView::Show(bool show) {
     bool changing = (visible != 0) != show;
     ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
@@ -594,8 +582,7 @@ void LibraryView::Show(bool show) {
         visible = 1;
         if (library) library->Refresh();
         Fill();
-        Text face;
-        if (settings && settings->GetFontFace(face, false)) SetFonts(face.WideCStr());
+        RenewFonts();
         if (!restored) RestoreViewState();
     }
     ListWindow::Show(show);
@@ -779,17 +766,10 @@ bool LibraryView::OnCommand(uint32_t id) {
         case kCmdTypePalmDoc: ToggleFileType(4); return true;
         case kCmdTypeOther: ToggleFileType(8); return true;
         case kCmdTitleStrip:
-            titleStripShown = titleStripShown ? 0 : 1;
-            titleStrip.Show(visible && titleStripShown);
-            RelayoutInParent();
+            ToggleTitleStrip();
             return true;
         case kCmdOptions:
-            if (services && services->ShowOptions(parent)) {
-                ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
-                if (settings) settings->ApplyToView();
-                Text face;
-                if (settings && settings->GetFontFace(face, false)) SetFonts(face.WideCStr());
-            }
+            RunOptions();
             return true;
         case kCmdExit:
             reader(kReaderExit);

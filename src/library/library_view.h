@@ -95,7 +95,7 @@ private:
     bool coverTried = false;
 };
 
-class LibraryView : public ListWindow, private LibraryListener {
+class LibraryView : public ListWindowWithBar, private LibraryListener {
 public:
     static constexpr uint32_t kCommandBase = 10000;
     // Menu id ranges, kept apart: reading lists, moves, location filters, then the list
@@ -126,7 +126,6 @@ public:
     void Refill(uint32_t filterMask);
 
     void Show(bool show) override;
-    void Layout(int left, int top, int right, int bottom) override;
     void SetFonts(const char16_t* face) override;
     bool OnMenuCommand(uint32_t command, LRESULT& result) override;
     bool OnPrivateMessage(WPARAM wParam, LPARAM lParam) override;
@@ -150,7 +149,6 @@ public:
     double TotalBytes() const { return totalBytes; }
     const std::vector<Bookstore>& Bookstores() const { return bookstores; }
     HMENU Menu() const { return menu; }
-    const TitleStrip& Strip() const { return titleStrip; }
     std::u16string LeftKeyText() const;
     LibraryRow* SelectedRow() const { return static_cast<LibraryRow*>(GetSelectedData()); }
     Library* Catalogue() const { return library; }
@@ -184,22 +182,16 @@ private:
     RECT StarStrip(const RECT& row) const;
     bool RowPasses(const LibraryRow& row) const;
     void ClearRows();
-    void RelayoutInParent();
 
-    ReaderController* controller;
     Library* library;
-    LibraryViewServices* services;
     std::vector<Bookstore> bookstores;
-    TitleStrip titleStrip;
     HMENU menu = nullptr;
-    ListWindowBar bar;
     HMENU readingListMenu = nullptr;
     HMENU storeMenu = nullptr;
     uint32_t filter = 15;
     uint32_t ascending = 1;
     uint32_t fileTypes = 15;
     double totalBytes = 0;
-    uint8_t titleStripShown = 1;
     HICON starIcon = nullptr;
     int iconSize = 16;
     int32_t readingListFilter = kNoFilter;
@@ -209,5 +201,4 @@ private:
     bool listening = false;
     bool restored = false;
     std::vector<std::unique_ptr<LibraryRow>> rows;
-    RECT area{0, 0, 0, 0};
 };

@@ -6,7 +6,9 @@
 #include "platform/kernel/modules.h"
 #include "platform/menu/menu_bar.h"
 #include "platform/resources/resources.h"
-#include "shell/ui/list_window.h"
+#include "library/library_view.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
 
 ListWindowBar::~ListWindowBar() {
     if (bar_ && IsWindow(bar_)) DestroyWindow(bar_);
@@ -77,12 +79,39 @@ void ListWindowBar::SetItemText(uint32_t item, bool byPosition, uint32_t stringI
     SetMenuItemInfoW(target, item, byPosition ? TRUE : FALSE, &info);
 }
 
-int PlaceTitleStrip(TitleStrip& strip, bool shown, int left, int top, int right) {
-    if (!strip.Window() || !shown) return 0;
-    RECT r{};
-    GetWindowRect(strip.Window(), &r);
-    int height = std::max<int>(r.bottom - r.top, 1);
-    MoveWindow(strip.Window(), left, top, right - left, height, TRUE);
-    strip.FitParts();
-    return height;
+void ListWindowWithBar::Layout(int left, int top, int right, int bottom) {
+    area = RECT{left, top, right, bottom};
+    int stripHeight = 0;
+    if (titleStrip.Window() && titleStripShown && visible) {
+        RECT r{};
+        GetWindowRect(titleStrip.Window(), &r);
+        stripHeight = std::max<int>(r.bottom - r.top, 1);
+        MoveWindow(titleStrip.Window(), left, top, right - left, stripHeight, TRUE);
+        titleStrip.FitParts();
+    }
+    ListWindow::Layout(left, top + stripHeight, right, bottom);
+}
+
+void ListWindowWithBar::RelayoutInParent() {
+    if (area.right > area.left) Layout(area.left, area.top, area.right, area.bottom);
+}
+
+void ListWindowWithBar::ToggleTitleStrip() {
+    titleStripShown = titleStripShown ? 0 : 1;
+    titleStrip.Show(visible && titleStripShown);
+    RelayoutInParent();
+}
+
+void ListWindowWithBar::RenewFonts() {
+    ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
+    Text face;
+    if (settings && settings->GetFontFace(face, false)) SetFonts(face.WideCStr());
+    else SetFonts(nullptr);
+}
+
+void ListWindowWithBar::RunOptions() {
+    if (!services || !services->ShowOptions(parent)) return;
+    ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
+    if (settings) settings->ApplyToView();
+    RenewFonts();
 }

@@ -8,8 +8,10 @@
 
 #include "platform/menu/menu.h"
 #include "platform/window/window.h"
+#include "shell/ui/list_window.h"
 
-class TitleStrip;
+class LibraryViewServices;
+class ReaderController;
 
 class ListWindowBar {
 public:
@@ -36,5 +38,29 @@ private:
     bool owned_ = false;
 };
 
-// Puts a shown title strip at the top of the area; its height (0 when hidden).
-int PlaceTitleStrip(TitleStrip& strip, bool shown, int left, int top, int right);
+// A list window of the library: its soft-key bar, and its title strip above the list.
+class ListWindowWithBar : public ListWindow {
+public:
+    void Layout(int left, int top, int right, int bottom) override;
+    const TitleStrip& Strip() const { return titleStrip; }
+
+protected:
+    ListWindowWithBar(ReaderController* readerController, LibraryViewServices* shellServices)
+        : controller(readerController), services(shellServices) {}
+    // The last layout again (after the strip came or went).
+    void RelayoutInParent();
+    void ToggleTitleStrip();
+    // The fonts of the settings' face.
+    void RenewFonts();
+    // The options sheet; after OK the settings reach the reader view and the fonts are renewed.
+    void RunOptions();
+
+    ReaderController* controller;
+    LibraryViewServices* services;
+    ListWindowBar bar;
+    TitleStrip titleStrip;
+    uint8_t titleStripShown = 1;
+
+private:
+    RECT area{0, 0, 0, 0};
+};
