@@ -251,12 +251,6 @@ bool AnnotationListWindow::OnCommand(uint32_t id) {
     return false;
 }
 
-bool AnnotationListWindow::OnMenuCommand(uint32_t command, LRESULT& result) {
-    result = 0;
-    if (ListWindow::OnMenuCommand(command, result)) return true;
-    return OnCommand(command & 0xFFFF);
-}
-
 void AnnotationListWindow::GoToSelected() {
     AnnotationListEntry* entry = SelectedEntry();
     AnnotationFile* file = SideFile();

@@ -49,7 +49,7 @@ public:
     bool Create(HWND parentWindow);
     void SetPageEstimator(AnnotationPages* pages) { pageEstimator = pages; }
     // False when the command is not the window's.
-    bool OnCommand(uint32_t id);
+    bool OnCommand(uint32_t id) override;
     // Reads the open book's side file again, then filters.
     void Refill();
     void Filter(uint32_t filterMask);
@@ -59,7 +59,6 @@ public:
     static int32_t IconOfMask(uint32_t mask);
 
     void Show(bool show) override;
-    bool OnMenuCommand(uint32_t command, LRESULT& result) override;
     void OnItemActivated(ListItem* item, bool wasSelected, int x, int y) override;
     void OnDoubleClick(ListItem* item) override;
     void OnSelectionChanged(ListItem* item) override;

@@ -5,6 +5,7 @@
 #include "core/resources.h"
 #include "library/library.h"
 #include "library/library_view.h"
+#include "library/reading_lists_dialog.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 #include "shell/ui/dialog_helpers.h"
@@ -129,13 +130,7 @@ ReadingListDialog::ReadingListDialog(LibraryRow* row, Library* library) : row_(r
 }
 
 void ReadingListDialog::OnInit() {
-    SendItemMessage(kList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    RECT r{};
-    GetClientRect(GetItem(kList), &r);
-    LVCOLUMNW column{};
-    column.mask = LVCF_WIDTH;
-    column.cx = r.right - r.left - 1;
-    SendItemMessage(kList, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    PrepareListItem(*this, kList, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     if (!library_ || !row_ || !row_->book) return;
     int32_t i = 0;
     for (auto& row : BookReadingLists::Rows(*library_, *row_->book)) {

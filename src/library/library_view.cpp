@@ -845,14 +845,6 @@ bool LibraryView::OnCommand(uint32_t id) {
     return false;
 }
 
-bool LibraryView::OnMenuCommand(uint32_t command, LRESULT& result) {
-    result = 0;
-    if (ListWindow::OnMenuCommand(command, result)) return true;
-    return OnCommand(command & 0xFFFF);
-}
-
-bool LibraryView::OnPrivateMessage(WPARAM, LPARAM) { return false; }
-
 void LibraryView::OpenSelected() {
     LibraryRow* row = SelectedRow();
     if (!row) return;

@@ -118,7 +118,7 @@ public:
     // Builds the windows, icons, menu and bar; false when the list cannot be made.
     bool Create(HWND parentWindow);
     // Runs a command of the menu, bar or context menu; false when it is not the view's.
-    bool OnCommand(uint32_t id);
+    bool OnCommand(uint32_t id) override;
     // Rebuilds the rows from the catalogue and selects the book of the path (empty: keeps).
     void Refresh(const Text& fileName);
     // All present entries again, then Refill.
@@ -127,8 +127,6 @@ public:
 
     void Show(bool show) override;
     void SetFonts(const char16_t* face) override;
-    bool OnMenuCommand(uint32_t command, LRESULT& result) override;
-    bool OnPrivateMessage(WPARAM wParam, LPARAM lParam) override;
     void DrawTitle(ListItem* item, HDC dc, RECT& label) override;
     void DrawIcon(ListItem* item, HDC dc, const RECT& icon) override;
     bool IsBold(ListItem* item) override;

@@ -115,3 +115,9 @@ void ListWindowWithBar::RunOptions() {
     if (settings) settings->ApplyToView();
     RenewFonts();
 }
+
+bool ListWindowWithBar::OnMenuCommand(uint32_t command, LRESULT& result) {
+    result = 0;
+    if (ListWindow::OnMenuCommand(command, result)) return true;
+    return OnCommand(command & 0xFFFF);
+}

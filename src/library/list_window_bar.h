@@ -42,6 +42,9 @@ private:
 class ListWindowWithBar : public ListWindow {
 public:
     void Layout(int left, int top, int right, int bottom) override;
+    // Commands of its bar and menus; false when the command is not the window's.
+    virtual bool OnCommand(uint32_t id) = 0;
+    bool OnMenuCommand(uint32_t command, LRESULT& result) override;
     const TitleStrip& Strip() const { return titleStrip; }
 
 protected:

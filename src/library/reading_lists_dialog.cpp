@@ -8,6 +8,16 @@ namespace {
 constexpr int32_t kNewRow = 1;  // item data of a row not yet made a list
 }  // namespace
 
+void PrepareListItem(DialogPage& page, int32_t id, DWORD extendedStyle) {
+    page.SendItemMessage(id, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(extendedStyle));
+    RECT r{};
+    GetClientRect(page.GetItem(id), &r);
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = r.right - r.left - 1;
+    page.SendItemMessage(id, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+}
+
 ReadingListsEditDialog::ReadingListsEditDialog(Library* library)
     : library_(library), editor_(library) {
     template_ = 110;
@@ -16,13 +26,7 @@ ReadingListsEditDialog::ReadingListsEditDialog(Library* library)
 }
 
 void ReadingListsEditDialog::OnInit() {
-    SendItemMessage(kList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
-    RECT r{};
-    GetClientRect(GetItem(kList), &r);
-    LVCOLUMNW column{};
-    column.mask = LVCF_WIDTH;
-    column.cx = r.right - r.left - 1;
-    SendItemMessage(kList, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    PrepareListItem(*this, kList, LVS_EX_FULLROWSELECT);
     if (library_) {
         int32_t row = 0;
         for (auto& name : ReadingListNames::GlobalLists(*library_)) {

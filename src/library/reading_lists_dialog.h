@@ -7,6 +7,9 @@
 
 class Library;
 
+// A list item of a page made one column as wide as the list, with the extended style given.
+void PrepareListItem(DialogPage& page, int32_t id, DWORD extendedStyle);
+
 class ReadingListsEditDialog : public DialogPage {
 public:
     static constexpr int32_t kList = 10055;
