@@ -11,64 +11,36 @@
 #include "reader/reader_settings.h"
 
 ListWindowBar::~ListWindowBar() {
-    if (bar_ && IsWindow(bar_)) DestroyWindow(bar_);
-    if (menu_ && owned_) DestroyMenu(menu_);
+    if (ownMenu_) DestroyMenu(ownMenu_);
 }
 
 bool ListWindowBar::Create(HWND owner, uint32_t menuId) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    SHMENUBARINFO info{};
-    info.cbSize = sizeof(info);
-    info.hwndParent = owner;
-    info.dwFlags = SHCMBF_HIDDEN;
-    info.nToolBarId = menuId;
-    info.hInstRes = instance;
-    // The bar owns the menu it loads.
-    if (owner && SHCreateMenuBar(&info)) {
-        bar_ = info.hwndMB;
-        menu_ = reinterpret_cast<HMENU>(SendMessageW(bar_, SHCMBM_GETMENU, 0, 0));
-    }
-    if (!menu_) {
-        menu_ = LoadMenuW(instance, MAKEINTRESOURCEW(static_cast<WORD>(menuId)));
-        owned_ = menu_ != nullptr;
-    }
-    return menu_ != nullptr;
+    if (owner && SoftKeyBar::Create(owner, menuId, nullptr) && Menu()) return true;
+    ownMenu_ = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(static_cast<WORD>(menuId)));
+    return ownMenu_ != nullptr;
 }
 
-void ListWindowBar::Show(bool show) {
-    if (bar_ && IsWindow(bar_)) ShowWindow(bar_, show ? SW_SHOW : SW_HIDE);
+HMENU ListWindowBar::Menu() const {
+    // The bar owns the menu it loaded.
+    if (Window() && IsWindow(Window()))
+        return reinterpret_cast<HMENU>(SendMessageW(Window(), SHCMBM_GETMENU, 0, 0));
+    return ownMenu_;
 }
 
 HMENU ListWindowBar::SubMenu(int position) const {
-    HMENU popup = menu_ ? GetSubMenu(menu_, 1) : nullptr;
+    HMENU menu = Menu();
+    HMENU popup = menu ? GetSubMenu(menu, 1) : nullptr;
     return popup ? GetSubMenu(popup, position) : nullptr;
 }
 
-bool ListWindowBar::SetButtonText(uint32_t buttonId, uint32_t stringId) {
-    if (!bar_) return false;
-    const char16_t* s = LoadResString(stringId);
-    std::u16string text = s ? s : u"";
-    TBBUTTONINFOW info{};
-    info.cbSize = sizeof(info);
-    info.dwMask = TBIF_TEXT;
-    info.pszText = text.data();
-    return SendMessageW(bar_, TB_SETBUTTONINFOW, buttonId, reinterpret_cast<LPARAM>(&info)) >= 0;
-}
-
 std::u16string ListWindowBar::ButtonText(uint32_t buttonId) const {
-    if (!bar_) return {};
     char16_t text[64] = {};
-    TBBUTTONINFOW info{};
-    info.cbSize = sizeof(info);
-    info.dwMask = TBIF_TEXT;
-    info.pszText = text;
-    info.cchText = 64;
-    SendMessageW(bar_, TB_GETBUTTONINFOW, buttonId, reinterpret_cast<LPARAM>(&info));
+    if (!SoftKeyBar::ButtonText(buttonId, text, 64)) return {};
     return text;
 }
 
 void ListWindowBar::SetItemText(uint32_t item, bool byPosition, uint32_t stringId, HMENU in) {
-    HMENU target = in ? in : menu_;
+    HMENU target = in ? in : Menu();
     if (!target) return;
     const char16_t* s = LoadResString(stringId);
     std::u16string text = s ? s : u"";

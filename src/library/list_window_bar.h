@@ -1,6 +1,6 @@
-// The soft-key bar of a list window: the bar of a menu resource over the owner window, whose
-// menu the list window edits (texts, checks, added items). Without an owner the menu is loaded
-// alone, so the commands still have their menu.
+// The soft-key bar of a list window: the toolkit's bar of a menu resource over the owner window,
+// whose menu the list window edits (texts, checks, added items). Without an owner the menu is
+// loaded alone, so the commands still have their menu.
 #pragma once
 
 #include <cstdint>
@@ -8,34 +8,30 @@
 
 #include "platform/menu/menu.h"
 #include "platform/window/window.h"
+#include "shell/ui/soft_key_bar.h"
 #include "shell/ui/list_window.h"
 
 class LibraryViewServices;
 class ReaderController;
 
-class ListWindowBar {
+class ListWindowBar : public SoftKeyBar {
 public:
     ListWindowBar() = default;
-    ~ListWindowBar();
-    ListWindowBar(const ListWindowBar&) = delete;
-    ListWindowBar& operator=(const ListWindowBar&) = delete;
+    ~ListWindowBar() override;
 
     // False when the menu resource is missing.
     bool Create(HWND owner, uint32_t menuId);
-    void Show(bool show);
-    HMENU Menu() const { return menu_; }
-    HWND Window() const { return bar_; }
+    // The bar's whole menu (its buttons' items).
+    HMENU Menu() const;
     // The pop-up at a position of the right button's menu (the bar's second item).
     HMENU SubMenu(int position) const;
-    bool SetButtonText(uint32_t buttonId, uint32_t stringId);
+    using SoftKeyBar::ButtonText;
     std::u16string ButtonText(uint32_t buttonId) const;
     // The menu item's text from a string.
     void SetItemText(uint32_t item, bool byPosition, uint32_t stringId, HMENU in = nullptr);
 
 private:
-    HWND bar_ = nullptr;
-    HMENU menu_ = nullptr;
-    bool owned_ = false;
+    HMENU ownMenu_ = nullptr;  // the menu loaded alone when there is no owner
 };
 
 // A list window of the library: its soft-key bar, and its title strip above the list.
