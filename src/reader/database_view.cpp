@@ -321,6 +321,10 @@ DatabaseView::Result DatabaseView::HandleEvent(int32_t event) {
 
 DatabaseView::Result DatabaseView::Type(int32_t event) {
     if (!SearchFieldOn() && (flags_ & kIgnoreTypingWhenOff)) return Result::kHandled;
+    const bool control = (event & 0xFFFF) < 0x20;
+    if (control && event != DatabaseViewText::TypeAhead::kBackspaceEvent &&
+        event != kRefreshEvent)
+        return Result::kIgnored;
     LevelState& l = Current();
     String text;
     if (event == kRefreshEvent) {

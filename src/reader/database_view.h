@@ -74,6 +74,12 @@ public:
     // A query view: one level per active leaf, then the matches.
     bool SetSource(IndexQuery* plan, const String& titleTemplate, const String& queryText);
     void SetName(const String& name);
+    // The header of a plain view: the title on levels 0 and 1, the key template ("%key" the
+    // entry whose keys are listed) on level 2.
+    void SetTemplates(const String& title, const String& keyTemplate) {
+        titleTemplate_ = title;
+        keyTemplate_ = keyTemplate;
+    }
     const String& Name() const { return name_; }
     const String& GlobalName() const { return globalName_; }
     void SetSearchText(const String& text);
