@@ -3,7 +3,6 @@
 // through a book resource's data handle) and 1,000 matches stepped, against the bare key lookup.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "bookfiles/palm_database.h"
@@ -60,14 +59,7 @@ struct BigBook {
     BigBook() {
         PdbBuilder pdb;
         pdb.Add(ToBytes("record zero"));
-        IndexWriter w;
-        w.name = "words";
-        char buf[16];
-        for (int i = 0; i < 200000; ++i) {
-            std::snprintf(buf, sizeof buf, "k%07d", i);
-            std::u16string key(buf, buf + 8);
-            w.Add(key, {{1, {static_cast<std::uint32_t>(i)}}});
-        }
+        IndexWriter w = NumberedKeys(200000);
         std::uint32_t id = 0;
         AddIndexTable(w, &pdb, &id);
         bytes = pdb.Build();

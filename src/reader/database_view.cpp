@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/byte_stream.h"
+#include "core/resources.h"
 #include "database/index_query.h"
 #include "database/query_text.h"
 
@@ -13,6 +14,9 @@ constexpr uint32_t kStyleTag = 4;
 constexpr uint32_t kLinkTag = 22;
 constexpr uint32_t kOtherLinkTag = 25;
 constexpr uint32_t kLookupFlags = 0xFF;
+constexpr uint32_t kNoHelpId = 5112;
+constexpr uint32_t kMatchingWordsHint = 5345;
+constexpr uint32_t kSimilarWordsHint = 5346;
 
 bool FirstValue(const IndexSource& table, uint32_t entry, uint32_t tag, uint32_t& value) {
     std::vector<uint32_t> values;
@@ -290,6 +294,7 @@ bool DatabaseView::BuildTitle(std::vector<DatabaseViewText::TitleRun>& runs) con
 }
 
 DatabaseView::Result DatabaseView::HandleEvent(int32_t event) {
+    lastCommand_ = 0;
     // After a "No matching entry" screen any user input goes back; the refresh the view sends
     // itself does not, so setting a search text never replaces the view under its caller.
     if (noMatch_ && event != kRefreshEvent) {
@@ -375,7 +380,26 @@ bool DatabaseView::MoveBack(uint32_t count) {
     return true;
 }
 
+uint32_t DatabaseView::HintId() const {
+    if (!hints_ || !name_.IsEmpty() || noMatch_ || Selected() >= 0) return 0;
+    if (lastCommand_ == 66 || lastCommand_ == 67) return 0;
+    const String& text = SearchText();
+    const bool wildcard = DatabaseViewText::FindWildcard(text) >= 0;
+    const uint32_t lookup = flags_ & 0xF;
+    if (lookup == DatabaseViewText::kWildcardQuery) return wildcard ? kMatchingWordsHint : 0;
+    if (!(lookup & 0x7) || text.IsEmpty()) return 0;
+    // Nothing to hint while the text still leads to the top entry.
+    String key;
+    if (EntryKey(TopEntry(), key) && key.Length() >= text.Length()) {
+        String head;
+        head.AssignSub(key, 0, text.Length());
+        if (SameIgnoringCase(head, text)) return 0;
+    }
+    return wildcard ? kMatchingWordsHint : kSimilarWordsHint;
+}
+
 DatabaseView::Result DatabaseView::ExecuteCommand(int32_t id) {
+    lastCommand_ = id;
     int32_t& selected = Current().search.selected;
     switch (id) {
         case 23: return Back();
@@ -541,6 +565,11 @@ DatabaseView::Result DatabaseView::Enter() {
             return OpenEntry(0);
         }
     }
+    // Inflections and spelling need the book's inflection table and candidate search, which
+    // this view is not given; the user is told that nothing was found.
+    String sorry;
+    DatabaseViewHost* host = host_;
+    if (host && Resources::LoadString(sorry, kNoHelpId)) host->ShowPopupText(sorry);
     return Result::kHandled;
 }
 

@@ -27,6 +27,8 @@ public:
     // Shows a query as a new query view (the wildcard lookup: request 96).
     virtual bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                                   const String& viewName, uint32_t flags) = 0;
+    // A text pop-up centred on the reader's pop-up rectangle.
+    virtual void ShowPopupText(const String& text) = 0;
 
 protected:
     ~DatabaseViewHost() = default;
@@ -101,6 +103,10 @@ public:
     uint32_t RowStyle(uint32_t row) const;
     bool RowExpandable(uint32_t row) const;
     bool BuildTitle(std::vector<DatabaseViewText::TitleRun>& runs) const;
+    // Hints under the list (when the reader shows previews and the view has no name).
+    void SetHintsEnabled(bool enabled) { hints_ = enabled; }
+    // The string id of the hint to show now, 0 for none.
+    uint32_t HintId() const;
 
     // Input: characters, 19 (erase), 23 (Enter), 1035-1038 (focus), 11-16 (paging), 1039.
     Result HandleEvent(int32_t event);
@@ -168,4 +174,6 @@ private:
     bool endsOnPage_ = true;
     bool noMatch_ = false;
     DatabaseViewText::TypeAhead typeAhead_;
+    bool hints_ = false;
+    int32_t lastCommand_ = 0;
 };

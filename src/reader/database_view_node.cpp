@@ -53,7 +53,14 @@ void DatabaseViewNode::Measure(GraphicsContext& gc) {
         field_ = Rect{rect_.x, y, rect_.width, lineHeight_ + 2 + 2 * kMargin};
         y = field_.Bottom();
     }
-    list_ = Rect{rect_.x, y, rect_.width, std::max(0, rect_.Bottom() - y)};
+    int32_t bottom = rect_.Bottom();
+    hint_ = Rect{};
+    if (view_->HintId() != 0) {
+        hint_ = Rect{rect_.x, bottom - lineHeight_ - 2 * kMargin, rect_.width,
+                     lineHeight_ + 2 * kMargin};
+        bottom = hint_.y;
+    }
+    list_ = Rect{rect_.x, y, rect_.width, std::max(0, bottom - y)};
     view_->SetRowsPerPage(static_cast<uint32_t>(std::max(1, list_.height / rowHeight_)));
 }
 
@@ -66,6 +73,7 @@ void DatabaseViewNode::Redraw(const Rect* area) {
     Fill(gc, rect_, kWhite, kWhite);
     DrawHeader(gc);
     DrawRows(gc);
+    DrawHint(gc);
     gc.MarkChanged(&rect_);
 }
 
@@ -97,6 +105,16 @@ void DatabaseViewNode::DrawHeader(GraphicsContext& gc) {
     const String& text = view_->SearchText();
     const int32_t fit = gc.FitCount(text.Data(), text.Length(), box.width - 4);
     gc.DrawText(text.Data(), fit, Point{box.x + 2, box.y + 1});
+}
+
+void DatabaseViewNode::DrawHint(GraphicsContext& gc) {
+    String text;
+    if (hint_.IsEmpty() || !Resources::LoadString(text, view_->HintId())) return;
+    Fill(gc, hint_, kHeaderFill, kHeaderBorder);
+    gc.SetFontStyle(font_);
+    gc.SetTextColor(kBlack);
+    const int32_t fit = gc.FitCount(text.Data(), text.Length(), hint_.width - 2 * kMargin);
+    gc.DrawText(text.Data(), fit, Point{hint_.x + kMargin, hint_.y + kMargin});
 }
 
 void DatabaseViewNode::DrawCentred(GraphicsContext& gc, const String& text, int32_t y) {

@@ -31,14 +31,16 @@ public:
     // Key events go to the view (characters as their code, the rest as their key code).
     bool HandleEvent(InputEvent& event) override;
 
-    // The list area of the last layout (below the header and search field).
+    // The list area of the last layout (below the header and search field, above the hint).
     const Rect& ListRect() const { return list_; }
+    const Rect& HintRect() const { return hint_; }
     int32_t RowHeight() const { return rowHeight_; }
 
 private:
     void Measure(GraphicsContext& gc);
     void DrawHeader(GraphicsContext& gc);
     void DrawRows(GraphicsContext& gc);
+    void DrawHint(GraphicsContext& gc);
     void DrawCentred(GraphicsContext& gc, const String& text, int32_t y);
 
     DatabaseView* view_;
@@ -47,6 +49,7 @@ private:
     Rect header_{};
     Rect field_{};
     Rect list_{};
+    Rect hint_{};
     int32_t rowHeight_ = 1;
     int32_t lineHeight_ = 1;
 };

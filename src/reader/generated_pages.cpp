@@ -145,3 +145,43 @@ bool ReadQueryRequest(uint32_t method, const std::vector<String>& arguments, Que
 }
 
 }  // namespace GeneratedPages
+
+namespace GeneratedPages {
+
+bool ReadIndexRequest(uint32_t method, const std::vector<String>& arguments, IndexRequest& out) {
+    auto arg = [&](size_t i) { return i < arguments.size() ? arguments[i] : String(); };
+    IndexRequest r;
+    r.tableName = arg(0);
+    size_t next = 1;
+    switch (method) {
+        case kIndexSearch:
+            r.extra[0] = arg(next++);
+            break;
+        case kFilteredIndexSearch:
+            if (arguments.size() < 2) return false;
+            r.secondTableName = arg(next++);
+            r.extra[0] = arg(next++);
+            r.extra[1] = arg(next++);
+            break;
+        case kCondIndexSearch:
+            if (arguments.size() < 3) return false;
+            r.secondTableName = arg(next++);
+            r.lookupKey = arg(next++);
+            r.extra[0] = arg(next++);
+            break;
+        case kIdeogramSearch:
+            r.ideographic = true;
+            r.extra[0] = arg(next++);
+            break;
+        default: return false;
+    }
+    if (!r.ideographic) r.searchText = arg(next++);
+    r.startPosition = arg(next++);
+    r.title = arg(next++);
+    arg(next).ParseUnsigned(10, r.flags);
+    if (r.tableName.IsEmpty()) return false;
+    out = r;
+    return true;
+}
+
+}  // namespace GeneratedPages

@@ -57,6 +57,21 @@ struct QueryRequest {
     uint32_t number = 0;
 };
 bool ReadQueryRequest(uint32_t method, const std::vector<String>& arguments, QueryRequest& out);
+
+// The arguments of an index-table request (69, 72, 79 or 130). The table names are named
+// targets of the document, which the controller turns into table ids.
+struct IndexRequest {
+    String tableName;
+    String secondTableName;  // 72 and 79: the key table, within the first
+    String lookupKey;        // 79: the entry is found by it
+    String extra[2];
+    String searchText;
+    String startPosition;
+    String title;
+    uint32_t flags = 0;
+    bool ideographic = false;
+};
+bool ReadIndexRequest(uint32_t method, const std::vector<String>& arguments, IndexRequest& out);
 // The display code of a bullet argument: a number, or a bullet's script name.
 uint32_t BulletArgument(const String& argument);
 

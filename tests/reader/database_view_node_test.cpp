@@ -126,6 +126,20 @@ TEST_F(ViewNodeTest, NeverUnderlineFlagKeepsRowsPlain) {
     EXPECT_LT(CountPixels(Row(0), kNavy), underlined);
 }
 
+TEST_F(ViewNodeTest, HintBoxTakesTheBottomOfTheList) {
+    Show(0x8);
+    const int32_t fullHeight = node->ListRect().height;
+    view->SetHintsEnabled(true);
+    Key(kKeyCharacter, 'b');
+    Key(kKeyCharacter, '*');
+    ASSERT_EQ(view->HintId(), 5345u);
+    ASSERT_FALSE(node->HintRect().IsEmpty());
+    EXPECT_LT(node->ListRect().height, fullHeight);
+    EXPECT_LE(node->ListRect().Bottom(), node->HintRect().y);
+    EXPECT_GT(CountPixels(node->HintRect(), kHeaderGrey), 100);
+    Shot("hint_en");
+}
+
 class ViewNodeTestFrench : public ViewNodeTest {
 protected:
     ViewNodeTestFrench() : ViewNodeTest("clock = virtual\nlanguage = fr\n") {}

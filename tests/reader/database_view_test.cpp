@@ -29,6 +29,7 @@ public:
     String query;
     String title;
     uint32_t flags = 0;
+    String popup;
 
     void PassBack() override {
         ++backs;
@@ -40,6 +41,7 @@ public:
         if (deleteOnCall) view.reset();
         return true;
     }
+    void ShowPopupText(const String& text) override { popup = text; }
     bool OpenQueryRequest(const String& q, const String& t, int32_t, const String&,
                           uint32_t f) override {
         query = q;
@@ -266,6 +268,71 @@ TEST_F(DatabaseViewTest, WildcardEnterWithoutTableShowsNothing) {
     Type("a*");
     EXPECT_EQ(view().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kHandled);
     EXPECT_TRUE(host.query.IsEmpty());
+}
+
+TEST_F(DatabaseViewTest, EnterWithNothingFoundSaysSo) {
+    view().SetFlags(0x10 | 0x1);
+    view().AttachSource(table, nullptr, 0);
+    Type("Zebra");
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kHandled);
+    EXPECT_TRUE(host.popup == S(u"Sorry, can't help."));
+}
+
+TEST_F(DatabaseViewTest, EnterWithoutLookupFlagsDoesNothing) {
+    view().AttachSource(table, nullptr, 0);
+    Type("Zebra");
+    view().HandleEvent(DatabaseView::kEnterEvent);
+    EXPECT_TRUE(host.popup.IsEmpty());
+}
+
+TEST_F(DatabaseViewTest, ExactKeyStrategyOpensTheEntryWhoseKeyIsTheText) {
+    FakeIndex* names = new FakeIndex({"O'Neil", "Oak", "Ox", "Paris", "Pear", "Quay"}, "names");
+    names->SetTag(0, 1, {42});
+    view().SetFlags(0x10);
+    view().AttachSource(names, nullptr, 0);
+    view().SetSearchText(S(u"O'Neil"));
+    view().ExecuteCommand(66);  // the selection goes: Enter runs the strategies
+    ASSERT_EQ(view().Selected(), -1);
+    host.deleteOnCall = true;
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(host.entry, 0u);
+    EXPECT_EQ(host.position, 42);
+    names->Release();
+}
+
+TEST_F(DatabaseViewTest, ExactKeyStrategySkipsPlainLowerCaseText) {
+    table->SetTag(2, 1, {42});
+    view().SetFlags(0x10);
+    view().AttachSource(table, nullptr, 0);
+    view().SetSearchText(S(u"bank"));
+    view().ExecuteCommand(66);
+    ASSERT_EQ(view().Selected(), -1);
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kHandled);
+    EXPECT_EQ(host.position, -1);
+    EXPECT_TRUE(host.popup == S(u"Sorry, can't help."));
+}
+
+TEST_F(DatabaseViewTest, HintsFollowTheLookupFlags) {
+    view().SetHintsEnabled(true);
+    view().SetFlags(0x8);
+    view().AttachSource(table, nullptr, 0);
+    EXPECT_EQ(view().HintId(), 0u);
+    Type("b*");
+    EXPECT_EQ(view().HintId(), 5345u);
+    view().SetFlags(0x4 | 0x10);
+    view().OnTypeAheadTimer();
+    Type("bz");
+    ASSERT_EQ(view().Selected(), -1);
+    EXPECT_EQ(view().HintId(), 5346u) << "the text no longer leads to the top entry";
+    view().HandleEvent(11);
+    EXPECT_EQ(view().HintId(), 0u) << "not after a page move";
+    view().OnTypeAheadTimer();
+    Type("ba");
+    EXPECT_EQ(view().HintId(), 0u);
+    view().SetName(S(u"named"));
+    view().OnTypeAheadTimer();
+    Type("bz");
+    EXPECT_EQ(view().HintId(), 0u) << "a named view shows no hints";
 }
 
 TEST_F(DatabaseViewTest, SavedStateRestoresLevelAndPosition) {

@@ -149,6 +149,62 @@ TEST(QueryRequests, BulletSearchMapsTheBulletAndAddsTheBrowsePart) {
     EXPECT_EQ(BulletArgument(S(u"nonsense")), 224u);
 }
 
+std::vector<String> Numbered(int n) {
+    std::vector<String> v;
+    for (int i = 0; i < n; ++i) {
+        String s;
+        s.AppendAscii("a");
+        s.AppendUnsigned(static_cast<uint32_t>(i), 10);
+        v.push_back(s);
+    }
+    return v;
+}
+
+TEST(IndexRequests, ArgumentPositionsPerMethod) {
+    IndexRequest r;
+    std::vector<String> args = Numbered(5);
+    args.push_back(S(u"16"));
+    ASSERT_TRUE(ReadIndexRequest(kIndexSearch, args, r));
+    EXPECT_TRUE(r.tableName == S(u"a0"));
+    EXPECT_TRUE(r.extra[0] == S(u"a1"));
+    EXPECT_TRUE(r.searchText == S(u"a2"));
+    EXPECT_TRUE(r.startPosition == S(u"a3"));
+    EXPECT_TRUE(r.title == S(u"a4"));
+    EXPECT_EQ(r.flags, 16u);
+
+    args = Numbered(7);
+    args.push_back(S(u"8"));
+    ASSERT_TRUE(ReadIndexRequest(kFilteredIndexSearch, args, r));
+    EXPECT_TRUE(r.secondTableName == S(u"a1"));
+    EXPECT_TRUE(r.extra[1] == S(u"a3"));
+    EXPECT_TRUE(r.searchText == S(u"a4"));
+    EXPECT_TRUE(r.title == S(u"a6"));
+    EXPECT_EQ(r.flags, 8u);
+
+    ASSERT_TRUE(ReadIndexRequest(kCondIndexSearch, args, r));
+    EXPECT_TRUE(r.lookupKey == S(u"a2"));
+    EXPECT_TRUE(r.extra[0] == S(u"a3"));
+    EXPECT_TRUE(r.searchText == S(u"a4"));
+    EXPECT_TRUE(r.startPosition == S(u"a5"));
+
+    args = Numbered(4);
+    args.push_back(S(u"4"));
+    ASSERT_TRUE(ReadIndexRequest(kIdeogramSearch, args, r));
+    EXPECT_TRUE(r.ideographic);
+    EXPECT_TRUE(r.startPosition == S(u"a2"));
+    EXPECT_TRUE(r.title == S(u"a3"));
+    EXPECT_EQ(r.flags, 4u);
+}
+
+TEST(IndexRequests, TooFewArgumentsOrOtherMethods) {
+    IndexRequest r;
+    EXPECT_FALSE(ReadIndexRequest(kFilteredIndexSearch, Numbered(1), r));
+    EXPECT_FALSE(ReadIndexRequest(kCondIndexSearch, Numbered(2), r));
+    EXPECT_FALSE(ReadIndexRequest(kIndexSearch, {}, r));
+    EXPECT_FALSE(ReadIndexRequest(96, Numbered(3), r));
+    EXPECT_TRUE(ReadIndexRequest(kIndexSearch, Numbered(1), r)) << "later arguments are optional";
+}
+
 TEST(QueryRequests, OtherMethodsOpenNothing) {
     QueryRequest r;
     for (uint32_t method : {98u, 110u, 133u}) EXPECT_FALSE(ReadQueryRequest(method, {S(u"q")}, r));
