@@ -57,12 +57,8 @@ struct BigBook {
     BookIndexResolver* tables = nullptr;
     BookTables* resource = nullptr;
     BigBook() {
-        PdbBuilder pdb;
-        pdb.Add(ToBytes("record zero"));
-        IndexWriter w = NumberedKeys(200000);
         std::uint32_t id = 0;
-        AddIndexTable(w, &pdb, &id);
-        bytes = pdb.Build();
+        bytes = NumberedKeysBook(200000, &id);
         int error = 0;
         db.reset(PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
         tables = new BookIndexResolver(db.get());

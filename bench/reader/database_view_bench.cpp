@@ -16,12 +16,8 @@ struct BigTable {
     std::unique_ptr<PalmDatabase> db;
     IndexSource* table = nullptr;
     BigTable() {
-        PdbBuilder pdb;
-        pdb.Add(ToBytes("record zero"));
-        IndexWriter w = NumberedKeys(200000);
         std::uint32_t id = 0;
-        AddIndexTable(w, &pdb, &id);
-        bytes = pdb.Build();
+        bytes = NumberedKeysBook(200000, &id);
         int error = 0;
         db.reset(PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
         BookIndexResolver tables(db.get());

@@ -33,3 +33,11 @@ IndexWriter NumberedKeys(std::uint32_t count) {
     }
     return w;
 }
+
+Bytes NumberedKeysBook(std::uint32_t count, std::uint32_t* table) {
+    PdbBuilder pdb;
+    pdb.Add(ToBytes("record zero"));
+    IndexWriter w = NumberedKeys(count);
+    if (!AddIndexTable(w, &pdb, table)) return Bytes();
+    return pdb.Build();
+}
