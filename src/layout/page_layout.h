@@ -43,6 +43,13 @@ struct TableScrollEntry {
     uint32_t position = 0;
     int32_t x = 0;
     int32_t y = 0;
+    // Scrolling (table_scroll.h): the selected flag, the offsets saved before a key scroll and
+    // the largest offsets (negative: that axis does not scroll).
+    uint8_t selected = 0;
+    int32_t savedX = 0;
+    int32_t savedY = 0;
+    int32_t largestX = -1;
+    int32_t largestY = -1;
 };
 
 // One known page start, with what is needed to resume layout there.

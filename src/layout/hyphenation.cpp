@@ -1,0 +1,225 @@
+#include "layout/hyphenation.h"
+
+#include "bookfiles/document_source.h"
+#include "core/char_props.h"
+#include "layout/layout_fonts.h"
+
+namespace {
+
+// Longer "words" (a URL, a base64 blob) are only cut, never hyphenated: no syllable rule fits
+// them, and reading them whole at every line end would cost their length each time.
+constexpr int32_t kMaxSyllableWord = 64;
+
+int ClassAt(const char16_t* w, int32_t i) { return CharProps::Class3(w[i]); }
+
+// The lower-case letter at i, or 0 when i lies outside [first, n).
+char16_t LowerAt(const char16_t* w, int32_t i, int32_t first) {
+    return i >= first ? CharProps::ToLower(w[i]) : 0;
+}
+
+bool OneOf(char16_t c, const char* set) {
+    for (; *set; ++set)
+        if (c == static_cast<char16_t>(*set)) return true;
+    return false;
+}
+
+// The syllable boundary before p, or -1: the index of the first character of the piece that
+// ends at p. Characters before first count as missing.
+int32_t BoundaryBefore(const char16_t* w, int32_t first, int32_t p) {
+    int32_t i = p - 1;
+    while (i >= first && ClassAt(w, i) == 1) --i;
+    int32_t vowelEnd = i;
+    while (i >= first && ClassAt(w, i) == 2) --i;
+    if (i == vowelEnd) return -1;  // no vowel: no further boundary
+    int32_t b = i + 1;
+    char16_t c1 = LowerAt(w, b - 1, first);
+    char16_t c2 = LowerAt(w, b - 2, first);
+    int32_t boundary = -1;
+    if (c1 == u'l') {
+        boundary = OneOf(c2, "bcfgp") ? b - 2 : b - 1;
+    } else if (c1 == u'n') {
+        boundary = c2 == u'g' ? b - 2 : b - 1;
+    } else if (c1 == u'r') {
+        boundary = OneOf(c2, "bcdfgptv") ? b - 2 : b - 1;
+    }
+    int32_t q = boundary >= 0 ? boundary : b;
+    char16_t d1 = LowerAt(w, q - 1, first);
+    if (d1 == u'h') {
+        char16_t d2 = LowerAt(w, q - 2, first);
+        if (d2 == u'c')
+            boundary = LowerAt(w, q - 3, first) == u's' ? q - 3 : q - 2;
+        else if (OneOf(d2, "pstw"))
+            boundary = q - 2;
+        else
+            boundary = q - 1;
+    }
+    if (boundary < 0) boundary = (b - 1 >= first && ClassAt(w, b - 1) == 1) ? b - 1 : b;
+    return boundary;
+}
+
+}  // namespace
+
+bool Hyphenation::IsCjkLanguage(uint32_t language) {
+    uint32_t primary = language & 0x3FF;
+    return primary == 4 || primary == 17 || primary == 18;
+}
+
+bool Hyphenation::SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakAfter) {
+    for (int32_t i = 0; i < n; ++i) breakAfter[i] = 0;
+    int32_t first = 0;
+    while (first < n && ClassAt(word, first) == 3) ++first;
+    bool lead = first > 0;
+    while (first < n && ClassAt(word, first) == 4) ++first;
+    int32_t last = n;
+    while (last > first && ClassAt(word, last - 1) == 3) --last;
+    bool trail = last < n;
+    while (last > first && ClassAt(word, last - 1) == 4) --last;
+
+    int32_t pieces = 1;
+    bool firstFound = true;
+    for (int32_t p = last; p > first;) {
+        int32_t b = BoundaryBefore(word, first, p);
+        // A boundary at the word's start splits nothing; one before it would write outside.
+        if (b <= first || b >= p) break;
+        ++pieces;
+        if (!(firstFound && trail)) breakAfter[b - 1] = 1;
+        firstFound = false;
+        p = b;
+    }
+    int32_t need = (lead ? 2 : 1) + (trail ? 2 : 1);
+    if (need < 3) need = 3;
+    if (pieces < need) {
+        for (int32_t i = 0; i < n; ++i) breakAfter[i] = 0;
+        return false;
+    }
+    if (lead) {
+        for (int32_t i = 0; i < n; ++i) {
+            if (breakAfter[i]) {
+                breakAfter[i] = 0;
+                break;
+            }
+        }
+    }
+    if (n > 0) breakAfter[0] = 0;
+    if (n > 1) breakAfter[1] = 0;
+    for (int32_t i = 0; i < n; ++i)
+        if (breakAfter[i]) return true;
+    return false;
+}
+
+bool WordSplitter::Build(BlockCursor cursor, const BlockCursor& end, int32_t limit) {
+    cells_.clear();
+    int32_t x = 0;
+    bool measuring = true;
+    for (BlockCursor c = cursor; c.position < end.position && !c.AtEnd(); c.Next()) {
+        uint32_t kind = c.Kind();
+        if (kind == kItemStyleChange) {
+            const PositionRecord* s = block_.Style(c.counts[kItemStyleChange]);
+            fonts_.Select(s->size, s->style, s->face);
+            continue;
+        }
+        if (kind != kItemTextRun) continue;
+        const TextRun* run = block_.Run(c.counts[kItemTextRun]);
+        int32_t n = run->text.Length();
+        for (int32_t i = 0; i < n; ++i) {
+            Cell cell{x, 0, run->text[i], 0, c.counts[kItemTextRun], i};
+            if (measuring) {
+                if (n == 1) {
+                    cell.width = run->width;
+                } else {
+                    Size size;
+                    fonts_.Measure(run->text.Data() + i, 1, size);
+                    cell.width = size.width;
+                }
+                x += cell.width;
+                if (x > limit) measuring = false;
+            } else {
+                cell.x = x;
+                cell.width = limit + 1;  // past the line: never fits
+                if (static_cast<int32_t>(cells_.size()) > kMaxSyllableWord) return true;
+            }
+            cells_.push_back(cell);
+        }
+    }
+    return !cells_.empty();
+}
+
+bool WordSplitter::SplitAfter(int32_t i, BlockCursor cursor, int32_t hyphen, int32_t& available,
+                              BlockCursor& after) {
+    const Cell& cell = cells_[static_cast<size_t>(i)];
+    BlockCursor c = cursor;
+    while (!c.AtEnd() && !(c.Kind() == kItemTextRun && c.counts[kItemTextRun] == cell.run))
+        c.Next();
+    if (c.AtEnd()) return false;
+    TextRun* run = block_.Run(cell.run);
+    int32_t keep = cell.offset + 1;
+    int32_t kept = 0;
+    for (int32_t k = i - cell.offset; k <= i; ++k) kept += cells_[static_cast<size_t>(k)].width;
+    uint32_t runPos = block_.PositionAt(c);
+    BlockCursor rest = c;
+    rest.Next();
+    if (keep < run->text.Length()) {
+        TextRun tail;
+        tail.x = run->x;
+        tail.y = run->y;
+        tail.height = run->height;
+        tail.width = run->width > kept ? run->width - kept : 0;
+        tail.text.AssignSub(run->text, keep, run->text.Length() - keep);
+        uint32_t tailPos = source_ ? source_->Advance(runPos, keep, 0) : runPos + keep;
+        if (!block_.Insert(rest, tail, tailPos)) return false;
+        run = block_.Run(cell.run);  // the insert may have moved the array
+        String head;
+        head.AssignSub(run->text, 0, keep);
+        run->text = head;
+        run->width = kept;
+    }
+    available -= cell.x + cell.width;
+    if (hyphen > 0) {
+        FlowMark mark;
+        mark.type = kMarkHyphen;
+        mark.width = hyphen;
+        if (block_.Insert(rest, mark, block_.PositionAt(rest), true)) {
+            available -= hyphen;
+            rest.Next();
+        }
+    }
+    after = rest;
+    return true;
+}
+
+bool WordSplitter::HyphenateRun(uint32_t language, BlockCursor cursor, const BlockCursor& end,
+                                int32_t& available, BlockCursor& after) {
+    if (!Build(cursor, end, available)) return false;
+    int32_t n = static_cast<int32_t>(cells_.size());
+    if (n < 2) return false;
+    // An explicit hyphen: break after the last one that fits, adding nothing.
+    int32_t br = -1;
+    for (int32_t i = 1; i + 1 < n && cells_[i].x + cells_[i].width < available; ++i)
+        if (CharProps::Class5(cells_[i].ch) == CharProps::kClassHyphen) br = i;
+    if (br >= 0) return SplitAfter(br, cursor, 0, available, after);
+    if (Hyphenation::IsCjkLanguage(language) || n > kMaxSyllableWord) return false;
+    std::vector<char16_t> chars(static_cast<size_t>(n));
+    std::vector<uint8_t> marks(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) chars[i] = cells_[i].ch;
+    if (!Hyphenation::SyllableMarks(chars.data(), n, marks.data())) return false;
+    int32_t hyphen = fonts_.HyphenWidth();
+    for (int32_t i = n - 2; i >= 0; --i) {
+        if (marks[i] && cells_[i].x + cells_[i].width + hyphen < available)
+            return SplitAfter(i, cursor, hyphen, available, after);
+    }
+    return false;
+}
+
+bool WordSplitter::BreakRun(uint32_t language, BlockCursor cursor, const BlockCursor& end,
+                            int32_t& available, BlockCursor& after) {
+    if (!Build(cursor, end, available)) return false;
+    int32_t n = static_cast<int32_t>(cells_.size());
+    bool cjk = Hyphenation::IsCjkLanguage(language);
+    int32_t hyphen = fonts_.HyphenWidth();
+    int32_t cut = 0;
+    while (cut < n && cells_[cut].x + cells_[cut].width + (cjk ? 0 : hyphen) <= available) ++cut;
+    // A cut before the first character would leave a line of nothing but a hyphen.
+    if (cut <= 0 || cut >= n) return false;
+    bool letter = CharProps::Class5(cells_[cut - 1].ch) < 3;
+    return SplitAfter(cut - 1, cursor, cjk || !letter ? 0 : hyphen, available, after);
+}

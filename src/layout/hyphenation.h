@@ -1,0 +1,72 @@
+// Splitting a word that does not fit at a line's end: after an explicit hyphen inside it, at a
+// syllable boundary found by a small rule set for Latin-script text (adding a visible hyphen),
+// or, as the last resort, at the last character that fits. A split cuts the word's TextRun in
+// two in the block's contents and may insert a FlowMark of type 7 (kMarkHyphen) carrying the
+// hyphen's width. Chinese, Japanese and Korean text (primary languages 4, 17, 18) is never
+// hyphenated: it is only cut.
+//
+// Every cut leaves at least one character on the line: a cut before the first character is
+// refused, so a column narrower than one character still advances.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "layout/block_contents.h"
+
+class DocumentSource;
+class LayoutFonts;
+
+namespace Hyphenation {
+
+// Primary language ids (low 10 bits of a language code) that are never hyphenated.
+bool IsCjkLanguage(uint32_t language);
+// True when at least a quarter of the line is still free: only then is the next word split.
+inline bool IsQuarterFree(int32_t free, int32_t available) {
+    return static_cast<int64_t>(free) * 4 >= available;
+}
+// Where a word may break at a syllable: breakAfter[i] is set when a break may follow
+// character i. False, nothing set, when the word has fewer than three pieces or no mark is
+// left. breakAfter must hold n entries.
+bool SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakAfter);
+
+}  // namespace Hyphenation
+
+// Splits words inside one block's contents, measuring with the layout's fonts.
+class WordSplitter {
+public:
+    // source turns character counts into document positions (null: one position each).
+    WordSplitter(BlockContents& block, LayoutFonts& fonts, DocumentSource* source)
+        : block_(block), fonts_(fonts), source_(source) {}
+
+    // Tries to split the word whose runs lie in [cursor, end) so that its first part (plus a
+    // hyphen when one is added) fits in available. True when split: available loses the part
+    // that stays (and the hyphen), and after is the cursor just past what stays on the line.
+    bool HyphenateRun(uint32_t language, BlockCursor cursor, const BlockCursor& end,
+                      int32_t& available, BlockCursor& after);
+    // The fallback: cuts the word at the last character that fits with a hyphen. False when
+    // not even the first character fits (the caller places the run anyway).
+    bool BreakRun(uint32_t language, BlockCursor cursor, const BlockCursor& end,
+                  int32_t& available, BlockCursor& after);
+
+private:
+    struct Cell {
+        int32_t x;
+        int32_t width;
+        char16_t ch;
+        uint8_t breakAfter;
+        int32_t run;  // index of the run (per kind) that holds it
+        int32_t offset;  // within that run
+    };
+    // Measures the characters of the runs in [cursor, end) one by one, applying style changes;
+    // stops once a character starts past limit.
+    bool Build(BlockCursor cursor, const BlockCursor& end, int32_t limit);
+    // Cuts the word after cell i; hyphen adds a hyphen mark of that width (0 none).
+    bool SplitAfter(int32_t i, BlockCursor cursor, int32_t hyphen, int32_t& available,
+                    BlockCursor& after);
+
+    BlockContents& block_;
+    LayoutFonts& fonts_;
+    DocumentSource* source_;
+    std::vector<Cell> cells_;
+};

@@ -1,0 +1,467 @@
+#include "layout/page_view.h"
+
+#include <vector>
+
+#include "bookfiles/document_source.h"
+#include "layout/page_layout.h"
+
+namespace {
+
+constexpr uint32_t kNone = 0xFFFFFFFFu;
+// Key codes the element understands besides the directions.
+constexpr uint32_t kCodeStepForward = 11;
+constexpr uint32_t kCodeStepBack = 12;
+constexpr uint32_t kCodeLineForward = 13;
+constexpr uint32_t kCodeLineBack = 14;
+constexpr uint32_t kCodeScreenForward = 15;
+constexpr uint32_t kCodeScreenBack = 16;
+constexpr uint32_t kCodeFirst = 17;
+constexpr uint32_t kCodeLast = 18;
+constexpr uint32_t kCodeActivate = 23;
+constexpr uint32_t kCodeClose = 24;
+constexpr uint32_t kCodeCommand = 26;
+constexpr uint32_t kCodeExtend = 0x100;  // a direction with Shift extends the selection
+constexpr uint32_t kCodeTableUp = 513;
+constexpr uint32_t kCodeTableRight = 516;
+constexpr uint32_t kCodeLinkFirst = 1035;
+constexpr uint32_t kCodeLinkLast = 1038;
+// The key row column that holds the plain directions (used while the focus box is on).
+constexpr int kDirectionColumn = 11;
+
+bool ContainsId(const uint32_t* ids, size_t n, uint32_t id) {
+    for (size_t i = 0; i < n; ++i)
+        if (ids[i] == id) return true;
+    return false;
+}
+
+}  // namespace
+
+PositionViewElement::PositionViewElement(PageViewOwner* owner) : owner_(owner) {}
+
+PositionViewElement::~PositionViewElement() = default;
+
+void PositionViewElement::AttachLayout(PageLayout* layout) {
+    layout_ = layout;
+    mode_ = kFocusNone;
+    focus_.Bind(nullptr, nullptr);
+}
+
+void PositionViewElement::UpdateFocusBinding() {
+    PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
+    focus_.Bind(layout_, slot);
+}
+
+uint32_t PositionViewElement::CurrentPageStart() const {
+    return layout_ ? layout_->CurrentPageStart() : kNone;
+}
+
+bool PositionViewElement::RestoreState(uint32_t pageNumber, uint32_t pageStart,
+                                       ByteStream& stream) {
+    if (!layout_) return false;
+    if (!layout_->RestorePageState(pageNumber, pageStart, stream)) return false;
+    // The element's own block follows the page state when one was saved.
+    uint32_t length = 0;
+    if (stream.Remaining() >= 4 && stream.ReadWord32BE(length) && length <= stream.Remaining()) {
+        std::vector<uint8_t> bytes(length);
+        if (length == 0 || stream.ReadBytes(bytes.data(), length)) {
+            own_.Clear();
+            if (length) own_.WriteBytes(bytes.data(), length);
+        }
+    }
+    return true;
+}
+
+bool PositionViewElement::SaveState(uint32_t& pageNumber, uint32_t& pageStart,
+                                    ByteStream& stream) {
+    if (!layout_ || !layout_->SaveCurrentPageState(pageNumber, pageStart, stream)) return false;
+    if (own_.Size() > 0) {
+        while (stream.Size() % 4 != 0) stream.WriteByte(0);
+        stream.WriteWord32BE(own_.Size());
+        stream.WriteBytes(own_.Data(), own_.Size());
+    }
+    return stream.Ok();
+}
+
+bool PositionViewElement::GetReadingPosition(uint32_t& position, uint32_t& pageLength,
+                                             uint32_t& total) {
+    if (!layout_ || !owner_) return false;
+    DocumentSource* source = owner_->CurrentSource();
+    if (!source) return false;
+    uint32_t start = layout_->CurrentPageStart();
+    // Without a current page there is no position: a subtraction would wrap around.
+    if (start == kNone) return false;
+    uint32_t length = layout_->CurrentPageLength();
+    pageLength = length == kNone ? kUnknownPageLength : length;
+    uint32_t docLength = source->GetLength();
+    uint32_t first = layout_->FirstPageStart();
+    if (first != kNone && first <= total && first <= docLength) {
+        position = start > first ? start - first : 0;
+        total = docLength - first;
+    } else {
+        position = start;
+        total = docLength;
+    }
+    return true;
+}
+
+void PositionViewElement::ApplySettings() {
+    if (!layout_ || !owner_) return;
+    owner_->PrepareRendering(*layout_);
+    ClearFocus();
+    ViewSettings s;
+    owner_->GetViewSettings(s);
+    uint32_t columns = s.columns < 1 ? 1 : s.columns;
+    if (owner_->InternalPageId() == 0) {
+        bool top = owner_->IsTopFrame();
+        layout_->SetColumnCount(top ? columns : 1);
+        if (s.marginH < 2 && s.marginV < 2)
+            layout_->SetMargins(1, 1, 1, 1, top);
+        else
+            layout_->SetMargins(s.marginH, s.marginV, s.marginH, s.marginV, false);
+    } else {
+        layout_->SetColumnCount(columns);
+        layout_->SetMargins(1, 1, 1, 1, false);
+    }
+    layout_->Relayout();
+    ++relayouts;
+}
+
+void PositionViewElement::ClearFocus() {
+    mode_ = kFocusNone;
+    focus_.ClearFocusBox();
+}
+
+void PositionViewElement::ToggleFocusMode(uint32_t mode) {
+    if (mode_ != kFocusNone) {
+        ClearFocus();
+        return;
+    }
+    if (!layout_) return;
+    mode_ = mode;
+    if (owner_) owner_->DeselectCurrentArea();
+    UpdateFocusBinding();
+    focus_.ClearFocusBox();
+    focus_.MoveFocus(kFocusWordOn);
+    focus_.SetRange(true, false);
+    focus_.SetRange(false, true);
+    if (owner_) owner_->InvalidateSurface();
+}
+
+void PositionViewElement::ExecuteCommand(uint32_t command, uint32_t /*argument*/) {
+    if (!owner_) return;
+    switch (command) {
+        case kCmdFontLarger:
+            owner_->ChangeFontSize(1);
+            break;
+        case kCmdFontSmaller:
+            owner_->ChangeFontSize(-1);
+            break;
+        case kCmdBack:
+            owner_->GoBack();
+            break;
+        case kCmdFocusBox:
+            ToggleFocusMode(kFocusByCommand40);
+            break;
+        case kCmdSelectText:
+            ToggleFocusMode(kFocusByCommand87);
+            break;
+        case kCmdNextPage:
+            if (layout_) owner_->StepPage(2, 1, 255);
+            break;
+        case kCmdPreviousPage:
+            if (layout_) owner_->StepPage(-2, 1, 255);
+            break;
+        case kCmdSpeakPage:
+            owner_->SpeakText(0, layout_ ? layout_->CurrentPageStart() : 0);
+            break;
+        case kCmdSpeakStop:
+            owner_->SpeakText(1, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+bool PositionViewElement::IsCommandEnabled(uint32_t command, uint32_t /*argument*/) {
+    if (command >= 26 && command <= 39) return false;
+    if (!owner_ || !owner_->HasDocument()) return true;
+    uint32_t page = owner_->InternalPageId();
+    if (page == 1 || page == 3 || page == 4) {
+        static const uint32_t kOff[] = {8, 16, 24, 41, 42, 43, 44, 50, 51, 52, 53, 54};
+        if (ContainsId(kOff, sizeof kOff / sizeof kOff[0], command)) return false;
+        if ((page == 1 && command == 0) || (page == 3 && command == 15) ||
+            (page == 4 && command == 7))
+            return false;
+    }
+    switch (command) {
+        case kCmdNextPage:
+            return layout_ && layout_->CanStep(2);
+        case kCmdPreviousPage:
+            return layout_ && layout_->CanStep(-2);
+        case kCmdNextScreen:
+            return layout_ && layout_->CanStep(1);
+        case kCmdPreviousScreen:
+            return layout_ && layout_->CanStep(-1);
+        case 79:
+        case 82:
+            return !layout_ || layout_->ColumnCount() <= 1;
+        default:
+            return true;
+    }
+}
+
+bool PositionViewElement::IsCommandChecked(uint32_t command, uint32_t /*argument*/) {
+    return command == kCmdFocusBox && mode_ != kFocusNone;
+}
+
+void PositionViewElement::OnFocusChanged(bool gained) {
+    if (!layout_) return;
+    if (gained)
+        layout_->RestoreRememberedMark();
+    else
+        layout_->SetCurrentMark(kNone, true, false);
+}
+
+Rect& PositionViewElement::AdjustRect(Rect& out, const Rect& in) {
+    if (owner_ && owner_->HasPositionView() && layout_) {
+        if (RectDiffers(bounds_, in)) {
+            bounds_ = in;
+            layout_->SetViewport(in);
+            layout_->Relayout();
+            ++relayouts;
+        }
+    } else {
+        bounds_ = in;
+    }
+    out = Rect{};
+    return out;
+}
+
+bool PositionViewElement::HitTest(const Rect& area) {
+    return layout_ && Rect::Intersects(bounds_, area);
+}
+
+void PositionViewElement::Redraw(const Rect* /*area*/) {}
+
+uint32_t PositionViewElement::GoToPosition(uint32_t position) {
+    if (!layout_) return kNone;
+    uint32_t start = layout_->CurrentPageStart();
+    uint32_t twoOn = layout_->PageStartRelative(2);
+    // An unknown start (-1) would take in every position: only known starts bound the page.
+    if (start != kNone && twoOn != kNone && position >= start && position < twoOn) return start;
+    if (!layout_->GoToPageContaining(position)) return kNone;
+    return layout_->CurrentPageStart();
+}
+
+void PositionViewElement::OnChildFocusChanged(Node* node, Widget* via, bool gained) {
+    if (gained && owner_ && node) {
+        // The mark that carries the control becomes the current one.
+        uint32_t index = 0;
+        if (owner_->FindAreaByKey(node, index)) owner_->SelectMark(index);
+    }
+    Widget::OnChildFocusChanged(node, via, gained);
+}
+
+void PositionViewElement::OnActivation(uint32_t value) {
+    if (!layout_ || !owner_) return;
+    if (value == 2) owner_->ShowAreaTip();
+}
+
+bool PositionViewElement::CurrentMarkIsOnPage() {
+    if (!layout_) return false;
+    AreaArray* marks = nullptr;
+    if (!layout_->GetCurrentBlockMarks(marks) || !marks) return false;
+    uint32_t mark = layout_->CurrentMarkIndex();
+    return mark != kNone && mark < static_cast<uint32_t>(marks->Count());
+}
+
+bool PositionViewElement::HandleFocusMode(uint32_t code) {
+    uint32_t direction = code & ~kCodeExtend;
+    if (direction >= 1 && direction <= 4 && (code & ~(kCodeExtend | 7u)) == 0) {
+        bool extend = (code & kCodeExtend) != 0 || mode_ == kFocusConfirmed;
+        UpdateFocusBinding();
+        focus_.MoveFocus(direction);
+        if (!extend) focus_.SetRange(true, false);
+        focus_.SetRange(false, true);
+        return true;
+    }
+    if (code == kCodeActivate) {
+        if (mode_ == kFocusByCommand40) {
+            mode_ = kFocusConfirmed;
+            focus_.BlinkFocusBox();
+        } else if (owner_) {
+            Point p;
+            focus_.GetFocusPoint(p);
+            owner_->SelectAt(p);
+        }
+        return true;
+    }
+    if (code == kCodeClose) {
+        ClearFocus();
+        return true;
+    }
+    return false;
+}
+
+bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
+    if (!owner_) return false;
+    uint32_t columns = 1;
+    if (layout_) {
+        ViewSettings s;
+        owner_->GetViewSettings(s);
+        columns = s.columns < 2 ? 1 : 2;
+    }
+    bool two = columns == 2;
+    switch (code) {
+        case kCodeStepForward:
+            owner_->StepPage(2, 1, 255);
+            return true;
+        case kCodeStepBack:
+            owner_->StepPage(-2, 1, 255);
+            return true;
+        case kCodeLineForward: {
+            if (two) {
+                owner_->StepPage(2, 1, 255);
+                return true;
+            }
+            PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
+            bool pageBreak = slot && PageLayout::EndsWithTypeZeroMark(slot->contents);
+            if (pageBreak)
+                owner_->StepPage(2, 1, 1);
+            else
+                owner_->StepPage(1, 1, 255);
+            return true;
+        }
+        case kCodeLineBack:
+            owner_->StepPage(two ? -2 : -1, 1, 255);
+            return true;
+        case kCodeScreenForward:
+            owner_->StepPage(two ? 2 : 3, 1, 255);
+            return true;
+        case kCodeScreenBack:
+            owner_->StepPage(two ? -2 : -3, 1, 255);
+            return true;
+        case kCodeFirst:
+            owner_->SelectMark(kNone);
+            owner_->GoToFirstPage();
+            return true;
+        case kCodeLast:
+            owner_->SelectMark(kNone);
+            owner_->GoToLastPage();
+            return true;
+        case kCodeActivate:
+            if (!CurrentMarkIsOnPage()) return false;
+            owner_->ActivateCurrentArea();
+            return true;
+        case kCodeClose:
+            if (layout_ && layout_->CurrentMarkIndex() != kNone) owner_->SelectMark(kNone);
+            ClearFocus();
+            return true;
+        case kCodeCommand:
+            if (argument == kNoCommand) return false;
+            owner_->PostCommand(argument, 0);
+            return true;
+        default:
+            break;
+    }
+    if (code >= kCodeTableUp && code <= kCodeTableRight) {
+        static const int32_t kSteps[4][2] = {{0, -kTableStep}, {0, kTableStep},
+                                             {-kTableStep, 0}, {kTableStep, 0}};
+        const int32_t* step = kSteps[code - kCodeTableUp];
+        if (owner_->ScrollTables(step[0], step[1]) && layout_) layout_->ClearCurrentBlockMarks();
+        return true;
+    }
+    if (code >= kCodeLinkFirst && code <= kCodeLinkLast) {
+        bool forward = code == kCodeLinkFirst || code == kCodeLinkFirst + 2;
+        bool current = CurrentMarkIsOnPage();
+        if (current && (forward ? owner_->NextLinkArea() : owner_->PreviousLinkArea()))
+            return true;
+        PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
+        bool pageBreak = slot && PageLayout::EndsWithTypeZeroMark(slot->contents);
+        return owner_->MoveLinkFocus(code, !current, pageBreak);
+    }
+    return false;
+}
+
+bool PositionViewElement::HandlePen(const InputEvent& event) {
+    if (event.code != kPenUp || !layout_ || !owner_) return event.code == kPenDown && layout_;
+    Point p = event.point;
+    if (mode_ != kFocusNone) {
+        UpdateFocusBinding();
+        if (!focus_.FocusWordAt(p)) return true;
+        if (mode_ != kFocusConfirmed) focus_.SetRange(true, false);
+        focus_.SetRange(false, true);
+        return true;
+    }
+    // A tap on a mark makes it the link focus; the controller acts on command 90.
+    AreaArray* marks = nullptr;
+    if (!layout_->GetCurrentBlockMarks(marks) || !marks) return false;
+    for (int32_t i = 0; i < marks->Count(); ++i) {
+        Area* area = marks->At(i);
+        if (!area || !area->HitTest(p, 2)) continue;
+        owner_->SelectMark(static_cast<uint32_t>(i));
+        owner_->PostCommand(kCmdLinkFocused, static_cast<uint32_t>(i));
+        return true;
+    }
+    return false;
+}
+
+bool PositionViewElement::HandleEvent(InputEvent& event) {
+    if (event.IsPen()) return HandlePen(event);
+    if (mode_ != kFocusNone) {
+        uint32_t code = event.CodeAt(kDirectionColumn);
+        if (!(event.flags & InputEvent::kHasRow)) code = event.code;
+        if (code >= 1 && HandleFocusMode(code)) return true;
+        uint32_t plain = event.Code();
+        if (plain == kCodeActivate || plain == kCodeClose) return HandleFocusMode(plain);
+    }
+    return HandleKey(event.Code(), event.Command());
+}
+
+bool StepIndexWrapped(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
+                      bool& changed) {
+    if (count <= 0) {
+        out = index;
+        fromValid = changed = false;
+        return false;
+    }
+    if (forward)
+        out = index + 1 >= count || index < -1 ? 0 : index + 1;
+    else
+        out = index <= 0 || index >= count ? count - 1 : index - 1;
+    changed = out != index;
+    fromValid = changed && index != -1;
+    return changed || index != -1;
+}
+
+bool StepIndexClamped(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
+                      bool& changed) {
+    if (count <= 0) {
+        out = index;
+        fromValid = changed = false;
+        return false;
+    }
+    if (forward)
+        out = index + 1 >= count ? count - 1 : (index < -1 ? 0 : index + 1);
+    else
+        out = index == -1 ? count - 1 : (index <= 0 ? 0 : (index >= count ? count - 1 : index - 1));
+    changed = out != index;
+    fromValid = changed && index != -1;
+    return changed || index != -1;
+}
+
+bool StepIndex(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
+               bool& changed, bool& pastEnd) {
+    if (forward)
+        out = index + 1;
+    else
+        out = index == -1 && count != 0 ? count - 1 : index - 1;
+    fromValid = index != -1;
+    changed = true;
+    pastEnd = out >= count;
+    return true;
+}
+
+bool RectDiffers(const Rect& a, const Rect& b) {
+    return a.x != b.x || a.y != b.y || a.width != b.width || a.height != b.height;
+}

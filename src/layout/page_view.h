@@ -1,0 +1,162 @@
+// The page view element: the node of the widget tree that shows one PageLayout. It turns key
+// rows into page steps, link-focus moves, table scrolling and commands; runs the view commands
+// the reader controller forwards and answers its enabled test; keeps the text focus box mode;
+// applies the reader's settings to the layout; serves the reading position and the saved page
+// state; and turns taps into link focus (command 90) or a focused word.
+//
+// Everything it asks of the document controller, the reader controller and the settings sits
+// above the layout, so it goes through PageViewOwner, which the document controller
+// implements. Calls out may navigate (and replace the page): the element reads what it needs
+// before calling and touches no slot afterwards.
+#pragma once
+
+#include <cstdint>
+
+#include "core/byte_stream.h"
+#include "core/geometry.h"
+#include "graphics/core/node.h"
+#include "layout/focus_box.h"
+
+class DocumentSource;
+class PageLayout;
+
+// Command ids the element acts on or answers for.
+enum ViewCommand : uint32_t {
+    kCmdFontLarger = 13,
+    kCmdFontSmaller = 14,
+    kCmdBack = 23,
+    kCmdFocusBox = 40,
+    kCmdNextPage = 66,
+    kCmdPreviousPage = 67,
+    kCmdNextScreen = 68,
+    kCmdPreviousScreen = 69,
+    kCmdSpeakPage = 85,
+    kCmdSpeakStop = 86,
+    kCmdSelectText = 87,
+    kCmdLinkFocused = 90,
+};
+
+// The text focus box modes.
+enum FocusMode : uint32_t {
+    kFocusNone = 0,
+    kFocusByCommand87 = 1,
+    kFocusByCommand40 = 2,
+    kFocusConfirmed = 3,  // mode 2 after the first confirmation
+};
+
+// The settings the element applies to its layout.
+struct ViewSettings {
+    uint32_t columns = 1;
+    int32_t marginH = 0;
+    int32_t marginV = 0;
+};
+
+// What the element asks of its owner, the document controller.
+class PageViewOwner {
+public:
+    virtual bool StepPage(int32_t step, uint32_t flag, uint32_t mark) = 0;
+    virtual void ChangeFontSize(int32_t delta) = 0;
+    // Back: the controller asks its hook object first; false when nothing went back.
+    virtual bool GoBack() = 0;
+    virtual void SpeakText(uint32_t mode, uint32_t position) = 0;
+    virtual void SelectMark(uint32_t index) = 0;
+    // The owner's area that carries a control that gained the focus.
+    virtual bool FindAreaByKey(Node* control, uint32_t& index) = 0;
+    virtual void ActivateCurrentArea() = 0;
+    virtual bool NextLinkArea() = 0;
+    virtual bool PreviousLinkArea() = 0;
+    virtual bool MoveLinkFocus(uint32_t code, bool noMarkCurrent, bool endsWithPageBreak) = 0;
+    virtual void ShowAreaTip() = 0;
+    virtual void GoToFirstPage() = 0;
+    virtual void GoToLastPage() = 0;
+    // Moves the selected tables (all scrollable ones when none is selected) by a step; true
+    // when one moved.
+    virtual bool ScrollTables(int32_t dx, int32_t dy) = 0;
+    // The word box confirmed at a point of the page (event 23 in the focus box modes).
+    virtual void SelectAt(Point p) = 0;
+    virtual void DeselectCurrentArea() = 0;
+    virtual void InvalidateSurface() = 0;
+    // Fills the layout's rendering state and tells the host window the element is placed.
+    virtual void PrepareRendering(PageLayout& layout) = 0;
+    virtual void GetViewSettings(ViewSettings& out) = 0;
+    // Runs a command through the reader controller; posting keeps it off this call's stack.
+    virtual void PostCommand(uint32_t id, uint32_t argument) = 0;
+    virtual bool HasDocument() = 0;
+    virtual bool IsTopFrame() = 0;
+    // 0 an ordinary document; 1 library, 3 annotations, 4 about.
+    virtual uint32_t InternalPageId() = 0;
+    virtual DocumentSource* CurrentSource() = 0;
+    virtual bool HasPositionView() = 0;
+
+protected:
+    ~PageViewOwner() = default;
+};
+
+class PositionViewElement : public Widget {
+public:
+    explicit PositionViewElement(PageViewOwner* owner);
+    ~PositionViewElement() override;
+
+    void AttachLayout(PageLayout* layout);
+    PageLayout* Layout() const { return layout_; }
+    TextFocus& TextFocusBox() { return focus_; }
+    uint32_t Mode() const { return mode_; }
+
+    // The view interface.
+    uint32_t CurrentPageStart() const;
+    bool RestoreState(uint32_t pageNumber, uint32_t pageStart, ByteStream& stream);
+    bool SaveState(uint32_t& pageNumber, uint32_t& pageStart, ByteStream& stream);
+    // Position and total relative to the first page once it is known; page length 300 when
+    // unknown. False without a layout, a current page or a document.
+    bool GetReadingPosition(uint32_t& position, uint32_t& pageLength, uint32_t& total);
+    void ApplySettings();
+    // The element's own saved state, appended after the page state.
+    ByteStream& OwnState() { return own_; }
+
+    // Node and widget operations.
+    bool HandleEvent(InputEvent& event) override;
+    void Redraw(const Rect* area) override;
+    void ExecuteCommand(uint32_t command, uint32_t argument) override;
+    bool IsCommandEnabled(uint32_t command, uint32_t argument) override;
+    bool IsCommandChecked(uint32_t command, uint32_t argument) override;
+    void OnFocusChanged(bool gained) override;
+    Rect& AdjustRect(Rect& out, const Rect& in) override;
+    bool HitTest(const Rect& area) override;
+    int32_t ZOrder() const override { return 0; }
+    void OnChildFocusChanged(Node* node, Widget* via, bool gained) override;
+    // Activation notices: 2 shows the tip of the owner's current area.
+    void OnActivation(uint32_t value);
+    // The start of the page that shows a position; the current page's when it is on it.
+    uint32_t GoToPosition(uint32_t position);
+
+    void ClearFocus();
+    // Relayouts counted (tests).
+    uint32_t relayouts = 0;
+
+    static constexpr uint32_t kUnknownPageLength = 300;
+    static constexpr int32_t kTableStep = 40;
+
+private:
+    bool HandleFocusMode(uint32_t code);
+    bool HandleKey(uint32_t code, uint32_t argument);
+    bool HandlePen(const InputEvent& event);
+    void ToggleFocusMode(uint32_t mode);
+    bool CurrentMarkIsOnPage();
+    void UpdateFocusBinding();
+
+    PageViewOwner* owner_;
+    PageLayout* layout_ = nullptr;
+    ByteStream own_;
+    uint32_t mode_ = kFocusNone;
+    Rect bounds_{};
+    TextFocus focus_;
+};
+
+// Index stepping shared by text boxes and lists.
+bool StepIndexWrapped(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
+                      bool& changed);
+bool StepIndexClamped(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
+                      bool& changed);
+bool StepIndex(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
+               bool& changed, bool& pastEnd);
+bool RectDiffers(const Rect& a, const Rect& b);

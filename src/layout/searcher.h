@@ -1,0 +1,76 @@
+// Text search over a document source: first, next, last and previous occurrence, with or
+// without case and whole words. A plain searcher reads the document's characters; an indexed
+// one reads the text of marked-up documents through the markup tokenizer, so tags count as
+// nothing, references as the characters they stand for and white space as one space. Both
+// report document positions (never character counts), so a match in multi-byte text or over
+// references starts and ends where its characters lie.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "core/string.h"
+#include "layout/search_state.h"
+
+class DocumentSource;
+
+// Told how many characters were read so far; false cancels the search.
+class SearchProgress {
+public:
+    virtual bool OnProgress(uint32_t done) = 0;
+
+protected:
+    ~SearchProgress() = default;
+};
+
+enum SearchResult : int { kSearchFound = 0, kSearchNotFound = 1, kSearchCancelled = 2,
+                          kSearchFailed = 3 };
+
+enum SearchMode : uint32_t { kSearchFirst = 0, kSearchPrevious = 1, kSearchNext = 2,
+                             kSearchLast = 3 };
+
+class Searcher {
+public:
+    virtual ~Searcher() = default;
+    virtual void SetSource(DocumentSource* source) { source_ = source; }
+    void SetProgress(SearchProgress* progress) { progress_ = progress; }
+
+    // Mode first/next searches forward (next over [start, end), end -1 the document's end); on
+    // success found is the match's start and start its end. Mode last/previous searches
+    // backward for the last match starting before end (last: before the document's end); on
+    // success found and end are the match's start. A success turns first into next and last
+    // into previous. An empty pattern is never found.
+    SearchResult Search(const String& pattern, uint32_t& start, uint32_t& end, uint32_t& found,
+                        bool wholeWord, bool lowerCase, uint32_t& mode);
+
+    // The first match starting in [from, to) (to -1: the document's end); it may run past to.
+    virtual SearchResult Find(const String& pattern, uint32_t from, uint32_t to,
+                              uint32_t& matchStart, uint32_t& matchEnd, bool wholeWord,
+                              bool lowerCase) = 0;
+
+    // The searcher a content resource hands out: indexed for marked-up documents.
+    static Searcher* Create(DocumentSource* source, bool indexed);
+
+protected:
+    bool Report(uint32_t done) { return !progress_ || progress_->OnProgress(done); }
+
+    DocumentSource* source_ = nullptr;
+    SearchProgress* progress_ = nullptr;
+    SearchState state_;
+
+private:
+    SearchResult SearchBackward(const String& pattern, uint32_t& end, uint32_t& found,
+                                bool wholeWord, bool lowerCase);
+};
+
+class PlainSearcher : public Searcher {
+public:
+    SearchResult Find(const String& pattern, uint32_t from, uint32_t to, uint32_t& matchStart,
+                      uint32_t& matchEnd, bool wholeWord, bool lowerCase) override;
+};
+
+class IndexedSearcher : public Searcher {
+public:
+    SearchResult Find(const String& pattern, uint32_t from, uint32_t to, uint32_t& matchStart,
+                      uint32_t& matchEnd, bool wholeWord, bool lowerCase) override;
+};

@@ -1,0 +1,81 @@
+// Scrollable tables on a page: a table wider or taller than its room is shown in a view that
+// scrolls by 40-pixel steps, with arrow columns at its sides. The scroll state lives in the
+// page record's TableScrollEntry list (one per scrollable table, keyed by the table's
+// document position); these functions compute the geometry, the moves and the arrow marks.
+// Drawing and the blit are the page drawing's; the functions here say what and where.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/geometry.h"
+#include "core/string.h"
+#include "layout/page_layout.h"
+
+namespace TableScroll {
+
+constexpr int32_t kStep = 40;
+constexpr int32_t kMinArrowHeight = 6;
+constexpr int32_t kMaxIcons = 3;
+// Selecting with this id flips every table; scrolling with it moves the selected ones.
+constexpr uint32_t kAllTables = 0xFFFFFFFFu;
+constexpr uint32_t kSelectedTables = 0xFFFFFFFEu;
+constexpr uint32_t kSelectedFrame = 0x0000FF;  // red, r | g << 8 | b << 16
+
+// What the view geometry depends on: the arrow icons (222 and 223), the table marker's width,
+// the page margins and the column count.
+struct Geometry {
+    Size leftIcon{};
+    Size rightIcon{};
+    bool haveIcons = false;
+    int32_t markerWidth = 0;
+    int32_t leftMargin = 0;
+    int32_t rightMargin = 0;
+    int columns = 1;
+};
+
+// The view of a table inside its rectangle, leaving room for the arrow columns; false without
+// both icons. The room on either side is never negative: a view is never wider than its table.
+bool GetTableViewRect(const Geometry& g, const Rect& table, Rect& view);
+// The view, the two arrow columns (at least kMinArrowHeight high, the left one at least the
+// icon's width + 2 wide) and the table's area between them.
+bool GetTableScrollGeometry(const Geometry& g, const Rect& table, Rect& view, Rect& leftArrow,
+                            Rect& area, Rect& rightArrow);
+// The tops of the icon copies drawn down a column: as many as fit, at most `most`, evenly
+// spaced; one centred copy when at most one fits; none for an icon without height.
+void IconColumnPlaces(const Rect& column, int32_t iconHeight, int32_t most,
+                      std::vector<int32_t>& tops);
+// Which arrows show: the left one when scrolled right of 0, the right one before the end.
+void ArrowsShown(const TableScrollEntry& e, bool& left, bool& right);
+
+// The move a step makes from the saved (or current) offsets, kept within 0 .. largest (0 on an
+// axis whose largest is negative); the result is the new offsets minus the current ones.
+Point ComputeScroll(const TableScrollEntry& e, Point step, bool fromSaved);
+// The largest offsets become the size (or the larger of the two when growing only).
+void SetTableExtent(TableScrollEntry& e, Size size, bool growOnly);
+// Moves the table `which` (an id, or kSelectedTables: the selected ones, every one when none is
+// selected) by the step from its current offsets. moved gets the ids that moved; true when one
+// did.
+bool ScrollTables(std::vector<TableScrollEntry>& entries, Point step, uint32_t which,
+                  std::vector<uint32_t>* moved = nullptr);
+// Before a key scroll: the saved offsets take the current ones.
+void ResetTableCells(std::vector<TableScrollEntry>& entries);
+// Toggles one table, or (kAllTables) sets every table to the opposite of the first one's state;
+// changed gets the ids whose state changed (to be framed again).
+void SelectTable(std::vector<TableScrollEntry>& entries, uint32_t id,
+                 std::vector<uint32_t>& changed);
+TableScrollEntry* FindEntry(std::vector<TableScrollEntry>& entries, uint32_t id);
+// The view and the translation of a table's content: view - table - current offsets (offsets 0
+// when the table has no entry). False without a view.
+bool GetTableContentOffset(const Geometry& g, std::vector<TableScrollEntry>& entries,
+                           const Rect& table, uint32_t id, Rect& view, Point& offset);
+// The scrollable table whose view holds the point, from the tables of a laid-out block: found
+// tells whether there is one, the result whether it is selected.
+bool TableAt(const Geometry& g, BlockContents& block, std::vector<TableScrollEntry>& entries,
+             Point p, uint32_t& id, bool& found);
+
+// The script call of an arrow mark: "move_table(id)" over the table, "move_table(id,-40)" and
+// "move_table(id,40)" over the arrows (step 0 gives the first form).
+void MoveTableCall(uint32_t id, int32_t step, String& out);
+
+}  // namespace TableScroll

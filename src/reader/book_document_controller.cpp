@@ -1,0 +1,835 @@
+#include "reader/book_document_controller.h"
+
+#include <new>
+
+#include "bookfiles/annotation_file.h"
+#include "bookfiles/configuration_store.h"
+#include "bookfiles/document_source.h"
+#include "core/file.h"
+#include "database/index_query.h"
+#include "database/resource.h"
+#include "database/sql_parser.h"
+#include "document/sources/document_loader.h"
+#include "graphics/core/drawing_surface.h"
+#include "layout/page_layout.h"
+#include "platform/shell/shell.h"
+#include "reader/opening_rules.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_host.h"
+#include "reader/reader_settings.h"
+#include "reader/reader_views.h"
+#include "script/script_engine.h"
+#include "script/script_heap.h"
+
+namespace {
+constexpr uint32_t kLibraryPage = 1;
+constexpr uint32_t kBookmarksPage = 3;
+constexpr uint32_t kCouldNotOpen = 5028;
+constexpr uint32_t kInformationCaption = 5019;
+constexpr uint32_t kNoAnnotation = 5263;
+// Reads at most this many contents references through enclosing books.
+constexpr int32_t kContentsDepth = 8;
+}  // namespace
+
+BookDocumentController::BookDocumentController(ScriptHeap* heap) : heap_(heap) {}
+
+BookDocumentController::~BookDocumentController() { Shutdown(); }
+
+bool BookDocumentController::Start(bool documentGiven) {
+    bool opened = false;
+    if (!documentGiven) {
+        bool lastRunEnded = runStore_ && runStore_->GetRunMarker() == 0;
+        bool libraryWanted = settings_ && settings_->libraryAtStart != 0;
+        // Marked before the reopen: a book that crashes the reader is not reopened next time.
+        if (runStore_) {
+            runStore_->SetRunMarker(1);
+            runStore_->Flush();
+        }
+        String last;
+        if ((lastRunEnded || !runStore_) && !libraryWanted && settings_ &&
+            settings_->GetLastBookLocation(last) && !last.IsEmpty())
+            opened = ActivateLink(last);
+        if (!opened) opened = ActivateLink(String(u"oeb:library"));
+    }
+    if (runStore_) {
+        runStore_->SetRunMarker(1);
+        runStore_->Flush();
+    }
+    return opened;
+}
+
+void BookDocumentController::Shutdown() {
+    if (runStore_) {
+        // An orderly end: the next start may reopen the book.
+        runStore_->SetRunMarker(0);
+        runStore_->Flush();
+        runStore_ = nullptr;
+    }
+    CloseDocument();
+    FreeRetired();
+    history_.Clear();
+    script_.reset();
+    sink_ = nullptr;
+    reader_ = nullptr;
+}
+
+// --- the current document -------------------------------------------------------------------
+
+void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
+    layoutGc_ = gc;
+    viewport_ = viewport;
+}
+
+bool BookDocumentController::MakeLayout() {
+    DropLayout();
+    if (!resource_ || !layoutGc_) return false;
+    if (!resource_->CreateLayout(source_, &layout_) || !layout_) {
+        DropLayout();
+        return false;
+    }
+    LayoutSettings settings;
+    layout_->SetGraphics(layoutGc_);
+    layout_->Configure(settings);
+    layout_->SetViewport(viewport_);
+    if (annotations_) layout_->SetAnnotations(annotations_);
+    if (!layout_->Start()) {
+        DropLayout();
+        return false;
+    }
+    pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
+    if (pageView_) pageView_->AttachLayout(layout_);
+    return true;
+}
+
+void BookDocumentController::DropLayout() {
+    if (resource_ && (layout_ || source_ || pageView_)) {
+        Retired old;
+        old.resource = resource_;
+        old.source = source_;
+        old.layout = layout_;
+        old.view = std::move(pageView_);
+        bool parked = false;
+        try {
+            retired_.push_back(std::move(old));
+            resource_->AddRef();
+            parked = true;
+        } catch (const std::bad_alloc&) {
+        }
+        if (!parked) {
+            old.view.reset();
+            resource_->DestroyLayout(source_, layout_);
+        }
+    }
+    pageView_.reset();
+    layout_ = nullptr;
+    source_ = nullptr;
+}
+
+void BookDocumentController::FreeRetired() {
+    std::vector<Retired> old;
+    old.swap(retired_);
+    for (Retired& r : old) {
+        r.view.reset();
+        if (r.layout || r.source) r.resource->DestroyLayout(r.source, r.layout);
+        r.resource->Release();
+    }
+}
+
+bool BookDocumentController::SetDocument(Resource* document) {
+    if (!document) return false;
+    if (document == resource_) return true;
+    CloseDocument();
+    document->AddRef();
+    resource_ = document;
+    location_.Copy(document->GetLocation());
+    location_.SetAnchor(String());
+    current_.SetEmpty();
+    view_ = kTextPage;
+    keepStoredPosition_ = false;
+    // Only a book file of the reader's own has a side file; the loader keeps the one registry.
+    if (loader_ && !location_.IsInternal() && location_.Kind() != Location::kDatabase &&
+        document->GetKind() != 1) {
+        document->AddRef();  // the loader releases the reference it is given
+        annotations_ = loader_->OpenAnnotationFile(document);
+    }
+    if (settings_ && location_.IsFileKind()) {
+        String text;
+        if (location_.ToString(text, true)) settings_->SetLastBook(text);
+    }
+    MakeLayout();
+    return true;
+}
+
+void BookDocumentController::CloseDocument() {
+    if (!resource_) return;
+    SaveReadingPosition(true);
+    // The book script's record set reads this book's tables.
+    ClearGlobalRecordSet();
+    DropLayout();
+    // The side file always goes with its book, so that nothing writes into it afterwards.
+    if (annotations_) {
+        annotations_->Flush();
+        annotations_->Release();
+        annotations_ = nullptr;
+    }
+    Resource* old = resource_;
+    resource_ = nullptr;
+    old->Release();
+    location_.Clear();
+    current_.SetEmpty();
+    view_ = kTextPage;
+    keepStoredPosition_ = false;
+}
+
+bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool /*notify*/) {
+    if (!resource_) return false;
+    bool hasAnchor = !anchor.IsEmpty();
+    // The text page asked for again without an anchor keeps its page.
+    if (!fresh && !hasAnchor && view_ == kTextPage && current_.IsEmpty()) return true;
+    // Leaving a page for another view keeps where the reader or listener was.
+    if (view_ == kAudioView && !(anchor == current_)) SaveAudioPosition();
+    if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
+    if (anchor.EqualsAscii("$cover")) {
+        if (!OpeningRules::HasCover(resource_->GetDocument())) {
+            current_.SetEmpty();
+            view_ = kTextPage;
+            return true;
+        }
+        current_.Assign(anchor);
+        view_ = kCoverView;
+        return true;
+    }
+    if (OpeningRules::IsAudioAnchor(anchor)) {
+        current_.Assign(anchor);
+        view_ = kAudioView;
+        return true;
+    }
+    int64_t record = 0;
+    if (Location::HasDollar(anchor) && Location::GetDollarValue(anchor, record)) {
+        if (record < 0) return false;
+        current_.Assign(anchor);
+        view_ = kImageView;
+        return true;
+    }
+    if (hasAnchor && anchor[0] == u'$') return false;  // an unknown generated page
+    current_.SetEmpty();
+    view_ = kTextPage;
+    if (!hasAnchor || !layout_) return true;
+    int64_t position = Location::GetAnchorPosition(anchor);
+    if (position >= 0) return GoToPosition(static_cast<uint32_t>(position));
+    String link;
+    String name;
+    if (Location::GetAnchorPart(anchor, name) && !name.IsEmpty() &&
+        LookupReference(name.Data(), name.Length(), link))
+        return ActivateLink(link);
+    return true;
+}
+
+// --- opening --------------------------------------------------------------------------------
+
+bool BookDocumentController::ActivateLink(const String& url) {
+    if (OpeningRules::IsWebLink(url)) {
+        std::u16string file(url.Data(), static_cast<size_t>(url.Length()));
+        SHELLEXECUTEINFO info{};
+        info.cbSize = sizeof info;
+        info.lpVerb = u"open";
+        info.lpFile = file.c_str();
+        // Handed to the browser is a success: the caller must not undo anything.
+        return ShellExecuteEx(&info) != 0;
+    }
+    Location target;
+    if (!target.Resolve(url, resource_ ? &location_ : nullptr)) return false;
+    return NavigateTo(target);
+}
+
+bool BookDocumentController::NavigateTo(Location& location) {
+    FreeRetired();
+    Location remembered;
+    if (resource_) remembered.CopyFrom(location_);
+    uint32_t oldMode = history_.GetMode();
+    bool setMode = oldMode == NavigationHistory::kRecord;
+    if (setMode) history_.SetMode(NavigationHistory::kRecordNext);
+    bool pushed = false;
+    PushHistoryAndNotify(pushed);
+    bool shown = false;
+    uint8_t handled = 0;
+    if (location.IsBuiltInPage()) {
+        shown = OpenBuiltInPage(location.ResourceId());
+        handled = 1;
+    } else if (loader_) {
+        if (location.IsInternal()) CloseDocument();
+        Resource* document = loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
+        if (document) {
+            shown = Show(document, location.Anchor(), true);
+            document->Release();
+        }
+    }
+    if (setMode) history_.SetMode(oldMode);
+    if (!shown) {
+        if (!handled) ReportFailure(location);
+        // A failed open leaves the history as it was before.
+        if (pushed) history_.UndoPush();
+    }
+    return shown;
+}
+
+void BookDocumentController::ReportFailure(const Location& location) {
+    reports_.push_back(kCouldNotOpen);
+    String text;
+    location.ToStringWithAnchor(text);
+    lastReport_.Assign(text);
+    if (reader_) {
+        String args[2] = {text, String()};
+        reader_->MessageBoxByIdArgs(-1, kCouldNotOpen, MessageKind::kError, args, 2);
+    }
+}
+
+bool BookDocumentController::OpenBuiltInPage(uint32_t id) {
+    if (id == kBookmarksPage && !(annotations_ && annotations_->BookmarkCount() > 0)) {
+        reports_.push_back(kNoAnnotation);
+        if (reader_)
+            reader_->MessageBoxById(static_cast<int32_t>(kInformationCaption), kNoAnnotation,
+                                    MessageKind::kInformation);
+        return false;
+    }
+    return ShowLibraryOrBookmarks(id);
+}
+
+bool BookDocumentController::ShowLibraryOrBookmarks(uint32_t id) {
+    if (id != kLibraryPage && id != kBookmarksPage) return false;
+    if (reader_) {
+        if (id == kLibraryPage)
+            reader_->ShowLibrary();
+        else
+            reader_->ShowAnnotations();
+    }
+    return true;
+}
+
+bool BookDocumentController::Show(Resource* document, const String& anchor, bool restore) {
+    bool changed = document != resource_;
+    if (!SetDocument(document)) return false;
+    OpeningFacts facts;
+    facts.anchor.Assign(anchor);
+    facts.restore = restore;
+    if (annotations_) {
+        facts.hasSideFile = true;
+        facts.audioLast = annotations_->GetAudioLast();
+        facts.hasSavedPosition = OpeningRules::HasSavedPosition(*annotations_);
+        String link;
+        facts.hasStart = LookupReference(u"start", 5, link);
+        facts.hasCover = OpeningRules::HasCover(document->GetDocument());
+    }
+    String chosen = OpeningRules::ChooseAnchor(facts);
+    if (!OpenLocation(chosen, changed, false)) {
+        CloseDocument();
+        return false;
+    }
+    if (annotations_) {
+        annotations_->SetOpenCount(annotations_->GetOpenCount() + 1);
+        // Minutes alone: the library sorts on this word.
+        annotations_->SetReadingTime(NowUnixMinutesUtc());
+        annotations_->Flush();
+    }
+    if (restore && chosen.IsEmpty()) RestoreReadingPosition();
+    if (reader_) reader_->ShowReaderView();
+    Invalidate(true);
+    return true;
+}
+
+bool BookDocumentController::RestoreReadingPosition() {
+    if (!resource_) return false;
+    if (view_ != kTextPage && view_ != kAudioView) return false;
+    bool restored = false;
+    if (annotations_) {
+        HistoryEntry entry;
+        entry.location.CopyFrom(location_);
+        entry.location.SetAnchor(current_);
+        std::vector<uint8_t> state;
+        uint32_t word = 0, position = 0;
+        bool found = OpeningRules::IsAudioAnchor(current_)
+                         ? annotations_->GetAudioPosition(&word, &position, &state)
+                         : annotations_->GetReadingPosition(&word, &position, &state);
+        if (found && word != 0 && position != 0) {
+            entry.viewWord = word;
+            entry.viewPosition = static_cast<int32_t>(position);
+            if (!state.empty()) entry.state.WriteBytes(state.data(), state.size());
+            restored = view_ == kAudioView || OpenHistoryEntry(entry, true);
+        }
+    }
+    if (!restored && view_ == kTextPage) {
+        if (layout_) layout_->GoToPage(1);
+        uint32_t mode = history_.GetMode();
+        history_.SetMode(NavigationHistory::kDoNotRecord);
+        GoToStart();
+        history_.SetMode(mode);
+        // The stored position stays until the reader moves.
+        keepStoredPosition_ = annotations_ != nullptr;
+        Invalidate(true);
+    }
+    return restored;
+}
+
+bool BookDocumentController::SaveAudioPosition() {
+    if (!annotations_) return false;
+    uint32_t a = 0, b = 0;
+    std::vector<uint8_t> state;
+    // The audio page keeps its own place; what it last reported stays stored.
+    if (!annotations_->GetAudioPosition(&a, &b, &state)) return false;
+    if (annotations_->SetAudioPosition(a, b, state.data(), static_cast<uint32_t>(state.size())))
+        return false;
+    return annotations_->SetAudioLast(true) == 0;
+}
+
+bool BookDocumentController::SaveReadingPosition(bool closing) {
+    if (!annotations_ || !resource_) return false;
+    bool ok = true;
+    if (view_ == kAudioView) {
+        ok = SaveAudioPosition();
+    } else if (view_ == kTextPage && layout_ && !keepStoredPosition_) {
+        HistoryEntry entry;
+        if (SaveHistoryState(entry, true)) {
+            ok = annotations_->SetReadingPosition(
+                     entry.viewWord, static_cast<uint32_t>(entry.viewPosition),
+                     entry.state.Data(), entry.state.Size()) == 0 &&
+                 annotations_->SetAudioLast(false) == 0;
+        }
+    }
+    // The cover and image pages leave the stored text position alone.
+    if (closing && annotations_->Flush() != 0) ok = false;
+    return ok;
+}
+
+bool BookDocumentController::Reload() {
+    if (!resource_ || !loader_) return false;
+    Location again;
+    again.CopyFrom(location_);
+    again.SetAnchor(current_);
+    CloseDocument();
+    uint8_t handled = 0;
+    Resource* document = loader_->Open(again, nullptr, &handled);
+    if (!document) return false;
+    bool shown = Show(document, again.Anchor(), true);
+    document->Release();
+    return shown;
+}
+
+void BookDocumentController::Refresh() {
+    // Back to the text page at its position (the cover shown mid-book loses nothing).
+    if (!resource_) return;
+    if (view_ != kTextPage) OpenLocation(String(), false, true);
+    if (!keepStoredPosition_) SaveReadingPosition(false);
+    Invalidate(true);
+}
+
+void BookDocumentController::SaveViewState() {
+    if (layout_) layout_->Relayout();
+    Invalidate(true);
+}
+
+void BookDocumentController::ReloadAnnotations() {
+    if (layout_ && annotations_) layout_->SetAnnotations(annotations_);
+    Invalidate(true);
+}
+
+void BookDocumentController::Invalidate(bool full) {
+    if (surface_) surface_->Redraw(nullptr);
+    (void)full;
+}
+
+// --- history --------------------------------------------------------------------------------
+
+bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayout) {
+    entry.Clear();
+    entry.mark = history_.TakeMark();
+    entry.location.CopyFrom(location_);
+    entry.location.SetAnchor(current_);
+    if (!HistoryState::WriteHeader(entry.state, {})) return false;
+    if (view_ != kTextPage) return true;
+    if (!layout_) return !fromLayout || true;
+    uint32_t page = 0, start = 0;
+    bool saved = pageView_ ? pageView_->SaveState(page, start, entry.state)
+                           : layout_->SaveCurrentPageState(page, start, entry.state);
+    if (!saved) return false;
+    entry.viewWord = page;
+    entry.viewPosition = static_cast<int32_t>(start);
+    return true;
+}
+
+bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
+    ByteStream& stream = entry.state;
+    stream.SetReadPosition(0);
+    std::vector<uint32_t> path;
+    if (HistoryState::ReadHeader(stream, path) == HistoryState::HeaderResult::kBad) return false;
+    if (!layout_ || view_ != kTextPage) return view_ != kTextPage;
+    if (entry.viewPosition < 0) return false;
+    ByteStream rest;
+    if (stream.Remaining() && !rest.WriteBytes(stream.Data() + stream.ReadPosition(),
+                                               stream.Remaining()))
+        return false;
+    rest.SetReadPosition(0);
+    uint32_t position = static_cast<uint32_t>(entry.viewPosition);
+    return pageView_ ? pageView_->RestoreState(entry.viewWord, position, rest)
+                     : layout_->RestorePageState(entry.viewWord, position, rest);
+}
+
+bool BookDocumentController::PushHistory(bool& pushed) {
+    pushed = false;
+    if (!history_.WantsPush()) return false;
+    HistoryEntry entry;
+    ReaderListWindow* library = reader_ ? reader_->GetLibraryView() : nullptr;
+    ReaderListWindow* notes = reader_ ? reader_->GetAnnotationsWindow() : nullptr;
+    if (library && library->IsVisible()) {
+        entry.location.Resolve(String(u"oeb:library"), nullptr);
+    } else if (notes && notes->IsVisible()) {
+        entry.location.Resolve(String(u"oeb:bookmarks"), nullptr);
+    } else {
+        if (!resource_) return true;  // nothing to remember
+        if (!SaveHistoryState(entry, true)) return false;
+    }
+    return history_.Push(std::move(entry), pushed);
+}
+
+bool BookDocumentController::PushHistoryAndNotify(bool& pushed) {
+    bool ok = PushHistory(pushed);
+    if (ok && pushed && sink_) sink_->OnCommandNotice(this, -1, cookie_);
+    return ok;
+}
+
+bool BookDocumentController::SaveHistoryAtEnd() {
+    if (history_.GetMode() != NavigationHistory::kRecord) return true;
+    if (history_.Position() == history_.Count()) {
+        bool pushed = false;
+        if (!PushHistory(pushed)) return false;
+        // An equal state was not stored again; the history names it already.
+        if (pushed) history_.SetPosition(history_.Count() - 1);
+        return true;
+    }
+    return StoreHistoryEntry();
+}
+
+bool BookDocumentController::StoreHistoryEntry() {
+    if (history_.Position() >= history_.Count()) return true;
+    if (!resource_) return false;
+    HistoryEntry entry;
+    if (!SaveHistoryState(entry, true)) return false;
+    entry.mark = history_.Entry(history_.Position()).mark;
+    history_.Entry(history_.Position()) = std::move(entry);
+    return true;
+}
+
+bool BookDocumentController::HistoryBack(bool libraryFallback) {
+    FreeRetired();
+    if (history_.Position() > 0) {
+        if (!SaveHistoryAtEnd() || history_.Position() == 0) return false;
+        history_.SetPosition(history_.Position() - 1);
+        HistoryEntry entry(history_.Entry(history_.Position()));
+        return OpenHistoryEntry(entry, false);
+    }
+    if (!libraryFallback || !resource_) return false;
+    uint32_t mode = ViewMode();
+    if ((mode == 1 || mode == 2 || mode == 3 || mode == 7) && reader_) reader_->PostCommand(0);
+    return true;
+}
+
+bool BookDocumentController::HistoryForward() {
+    FreeRetired();
+    if (!history_.CanForward() || !StoreHistoryEntry()) return false;
+    history_.SetPosition(history_.Position() + 1);
+    HistoryEntry entry(history_.Entry(history_.Position()));
+    return OpenHistoryEntry(entry, false);
+}
+
+bool BookDocumentController::HistoryToLast() {
+    int32_t i = history_.LastMarked();
+    if (i < 0) return false;
+    HistoryEntry entry(history_.Entry(static_cast<uint32_t>(i)));
+    return OpenHistoryEntry(entry, false);
+}
+
+bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool repaint) {
+    HistoryEntry entry(source);
+    if (resource_ && Location::Compare(entry.location, location_) == 0) {
+        if (!(entry.location.Anchor() == current_) &&
+            !OpenLocation(entry.location.Anchor(), false, true))
+            return false;
+        if (!RestoreHistoryState(entry)) return false;
+        keepStoredPosition_ = false;
+        Invalidate(repaint);
+        return true;
+    }
+    if (entry.location.IsBuiltInPage()) return ShowLibraryOrBookmarks(entry.location.ResourceId());
+    if (!loader_) return false;
+    uint8_t handled = 0;
+    Resource* document = loader_->Open(entry.location, nullptr, &handled);
+    if (!document) return false;
+    bool shown = Show(document, entry.location.Anchor(), false);
+    document->Release();
+    if (!shown) return false;
+    if (!RestoreHistoryState(entry) && view_ == kTextPage && layout_) layout_->GoToPage(1);
+    Invalidate(true);
+    return true;
+}
+
+bool BookDocumentController::BackToOtherDocument() {
+    bool found = false;
+    if (history_.Position() > 0 && resource_) {
+        // Stored once: each step back must not overwrite the entries it passes.
+        SaveHistoryAtEnd();
+        while (history_.Position() > 0) {
+            history_.SetPosition(history_.Position() - 1);
+            if (Location::Compare(history_.Entry(history_.Position()).location, location_) != 0) {
+                found = true;
+                break;
+            }
+        }
+    }
+    if (!found && resource_ && view_ != kTextPage) {
+        bool ok = OpenLocation(String(), false, true);
+        Invalidate(true);
+        return ok;
+    }
+    if (found) {
+        history_.SetPosition(history_.Position() + 1);
+        while (history_.Position() > 0) {
+            history_.SetPosition(history_.Position() - 1);
+            HistoryEntry entry(history_.Entry(history_.Position()));
+            if (OpenHistoryEntry(entry, false)) return true;
+        }
+    }
+    if (reader_) reader_->PostCommand(0);
+    return true;
+}
+
+// --- positions ------------------------------------------------------------------------------
+
+bool BookDocumentController::PageStep(int32_t how, int32_t /*count*/, int32_t /*flags*/) {
+    return StepPage(how);
+}
+
+bool BookDocumentController::StepPage(int32_t step) {
+    if (!resource_) return false;
+    if (view_ == kCoverView) {
+        // Forward from the cover shows the text at its position.
+        if (step > 0) Refresh();
+        return step > 0;
+    }
+    if (!layout_) return false;
+    if (step < 0 && !location_.IsInternal() && layout_->FirstPageStart() != PageLayout::kNone &&
+        layout_->CurrentPageStart() <= layout_->FirstPageStart()) {
+        if (OpeningRules::HasCover(resource_->GetDocument()) &&
+            OpenLocation(String(u"$cover"), false, true) && view_ == kCoverView) {
+            Invalidate(true);
+            return true;
+        }
+    }
+    if (!layout_->GoToPosition(layout_->CurrentPageStart(), step)) return false;
+    keepStoredPosition_ = false;
+    Invalidate(false);
+    return true;
+}
+
+bool BookDocumentController::GoToPage(uint32_t n) {
+    if (!layout_) return false;
+    if (view_ != kTextPage) OpenLocation(String(), false, true);
+    if (!layout_->GoToPage(n)) return false;
+    keepStoredPosition_ = false;
+    Invalidate(true);
+    return true;
+}
+
+bool BookDocumentController::GoToPosition(uint32_t position) {
+    if (!layout_) return false;
+    if (view_ == kTextPage && layout_->CurrentPageStart() == position) return true;
+    if (view_ != kTextPage) OpenLocation(String(), false, true);
+    if (!layout_->GoToPositionAsPageStart(position)) return false;
+    keepStoredPosition_ = false;
+    Invalidate(true);
+    return true;
+}
+
+bool BookDocumentController::LookupReference(const char16_t* name, int32_t length, String& link) {
+    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
+    if (!document) return false;
+    TargetRecord record;
+    if (!document->FindMetadata(name, length, 2, record)) return false;
+    link.Assign(record.extra.IsEmpty() ? record.value : record.extra);
+    if (link.IsEmpty() && record.position >= 0) {
+        // A reference to a text position of this book.
+        link.AppendAscii("##-pos");
+        link.AppendUnsigned(static_cast<uint32_t>(record.position), 10);
+    }
+    return true;
+}
+
+bool BookDocumentController::RunReference(const char16_t* name, int32_t length) {
+    String link;
+    if (!LookupReference(name, length, link) || link.IsEmpty()) return false;
+    int64_t position = Location::GetAnchorPosition(link);
+    if (position >= 0 && position <= UINT32_MAX) return GoToPosition(static_cast<uint32_t>(position));
+    return ActivateLink(link);
+}
+
+bool BookDocumentController::GoToStart() { return RunReference(u"start", 5); }
+
+bool BookDocumentController::GoToContents() {
+    if (contentsDepth_ >= kContentsDepth) return false;
+    ++contentsDepth_;
+    bool ok = RunReference(u"toc", 3) || RunReference(u"start", 5) || GoToPage(1);
+    --contentsDepth_;
+    return ok;
+}
+
+bool BookDocumentController::OpenReference(const String& name) {
+    if (name.EqualsAscii("toc")) return GoToContents();
+    if (name.EqualsAscii("start")) return GoToStart();
+    if (!resource_) return false;
+    if (name.Length() && name[0] == u'$') {
+        bool ok = OpenLocation(name, false, true);
+        Invalidate(true);
+        return ok && current_ == name;
+    }
+    return RunReference(name.Data(), name.Length());
+}
+
+// --- queries --------------------------------------------------------------------------------
+
+uint32_t BookDocumentController::ViewMode() const {
+    if (!resource_) return 7;
+    if (view_ == kAudioView) return 6;
+    if (view_ == kImageView) return 2;
+    return 1;
+}
+
+uint32_t BookDocumentController::DocumentLength() { return layout_ ? layout_->TextLength() : 0; }
+
+int32_t BookDocumentController::GetPageStart() {
+    if (!layout_ || layout_->CurrentPageStart() == PageLayout::kNone) return -1;
+    return static_cast<int32_t>(layout_->CurrentPageStart());
+}
+
+int32_t BookDocumentController::GetPageNumber() {
+    if (!layout_) return 0;
+    if (layout_->CurrentPageStart() == PageLayout::kNone) return -1;
+    return static_cast<int32_t>(layout_->CurrentPageNumber());
+}
+
+int64_t BookDocumentController::CurrentPageValue() {
+    int32_t start = GetPageStart();
+    return start < 0 ? -1 : start;
+}
+
+bool BookDocumentController::PageRange(uint32_t& start, uint32_t& end) {
+    start = end = 0;
+    if (!layout_ || layout_->CurrentPageStart() == PageLayout::kNone) return false;
+    start = layout_->CurrentPageStart();
+    end = layout_->PageStartRelative(2);
+    return true;
+}
+
+bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_t& end) {
+    text.SetEmpty();
+    start = end = 0;
+    return false;
+}
+
+bool BookDocumentController::GetTitle(String& out) {
+    out.SetEmpty();
+    return resource_ && resource_->GetTitle(out) && !out.IsEmpty();
+}
+
+bool BookDocumentController::PositionText(String& out) {
+    out.SetEmpty();
+    if (!layout_ || view_ != kTextPage || GetPageStart() < 0) return false;
+    String title, id;
+    GetTitle(title);
+    if (annotations_) {
+        uint32_t length = 0;
+        if (const char16_t* t = annotations_->GetTitle(&length); t && title.IsEmpty())
+            title.AssignChars(t, static_cast<int32_t>(length));
+    }
+    if (DocumentSource* document = resource_->GetDocument()) {
+        uint32_t length = 0;
+        if (const uint8_t* bytes = document->GetDatabaseNameBytes(length))
+            for (uint32_t i = 0; i < length; ++i) id.AppendChar(bytes[i]);
+    }
+    out = OpeningRules::PositionLine(static_cast<uint32_t>(GetPageStart()), id,
+                                     layout_->CurrentDocumentKey(), title);
+    return true;
+}
+
+// --- record sets ---------------------------------------------------------------------------
+
+ScriptContext* BookDocumentController::BookScript() {
+    if (!script_ && heap_) {
+        script_.reset(new (std::nothrow) ScriptContext(heap_));
+        if (script_ && !script_->Create()) script_.reset();
+    }
+    return script_.get();
+}
+
+namespace {
+constexpr char16_t kGlobalRecordSetName[] = u"__global_recordset";
+constexpr uint32_t kGlobalRecordSetLength = 18;
+}  // namespace
+
+bool BookDocumentController::RunIndexQuery(IndexQuery* query) {
+    if (!query) return false;
+    ScriptContext* script = BookScript();
+    auto* set = script ? new (std::nothrow) IndexRecordSetObject(
+                             query, RecordPosition::At(RecordPosition::kBeforeFirst))
+                       : nullptr;
+    query->Release();
+    if (!set) return false;
+    // What href, url and the word-list record need of the book whose tables answered.
+    if (resource_) {
+        set->SetBookLocation(resource_->GetLocation().text);
+        if (DocumentSource* document = resource_->GetDocument()) {
+            String databaseName, shortId;
+            document->GetDatabaseName(databaseName);
+            document->GetShortName(shortId);
+            set->SetBookNames(databaseName, shortId);
+        }
+    }
+    ScriptValue value = ScriptValues::kUndefined;
+    if (heap_->NewObject(set, &value) != 0) {
+        delete set;
+        return false;
+    }
+    bool assigned = heap_->SetProperty(script->Global(), kGlobalRecordSetName,
+                                   kGlobalRecordSetLength, value) == 0;
+    heap_->Release(value);  // the global object holds its own reference
+    return assigned;
+}
+
+bool BookDocumentController::OpenIndexQuery(const String& text) {
+    if (!resource_) return false;
+    IndexQuery* query = nullptr;
+    if (SqlParser::Parse(text, resource_, query) != 0 || !query) return false;
+    return RunIndexQuery(query);
+}
+
+bool BookDocumentController::ClearGlobalRecordSet() {
+    ScriptContext* script = script_.get();
+    if (!script) return false;
+    return heap_->SetProperty(script->Global(), kGlobalRecordSetName, kGlobalRecordSetLength,
+                              ScriptValues::kUndefined) == 0;
+}
+
+// --- commands -------------------------------------------------------------------------------
+
+bool BookDocumentController::ExecuteCommand(int32_t id) {
+    switch (id) {
+        case 22: return HistoryBack(true);
+        case 23: return HistoryForward();
+        default: return false;
+    }
+}
+
+void BookDocumentController::NotifyCommand(int32_t id) {
+    if (sink_) sink_->OnCommandNotice(this, id, cookie_);
+}
+
+DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
+    return new (std::nothrow) BookDocumentController(heap);
+}

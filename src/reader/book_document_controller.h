@@ -1,0 +1,207 @@
+// The document controller of a reader window: it opens what a link names (a book at its right
+// page, the reader's own pages), keeps the navigation history with its back and forward rules,
+// the current document with its side file, and saves the reading position into that side file.
+// Pages are laid out by the document's page layout, when the layout engine provides one.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "document/location/location.h"
+#include "reader/document_controller.h"
+#include "reader/navigation_history.h"
+#include "reader/page_view_host.h"
+
+class AnnotationFile;
+class ConfigurationStore;
+class GraphicsContext;
+class IndexQuery;
+class ScriptContext;
+class PageLayout;
+class Resource;
+class TokenSource;
+
+class BookDocumentController : public DocumentController {
+public:
+    explicit BookDocumentController(ScriptHeap* heap = nullptr);
+    ~BookDocumentController() override;
+    BookDocumentController(const BookDocumentController&) = delete;
+    BookDocumentController& operator=(const BookDocumentController&) = delete;
+
+    // The special views a location string may name; kTextPage is the book's laid-out text.
+    enum View : uint32_t { kTextPage = 0, kImageView = 5, kAudioView = 6, kCoverView = 7 };
+
+    // DocumentControllerLink.
+    bool PageStep(int32_t how, int32_t count, int32_t flags) override;
+    void Refresh() override;
+    void HistoryBack() override { HistoryBack(true); }
+    uint32_t DocumentLength() override;
+    int32_t GetPageStart() override;
+    int32_t GetPageNumber() override;
+    bool GetTitle(String& out) override;
+
+    void SetLogDatabase(SortedRecordDatabase* log) override { log_ = log; }
+    void SetDocumentLoader(DocumentLoader* loader) override { loader_ = loader; }
+    void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
+    void SetDrawingSurface(DrawingSurface* surface) override { surface_ = surface; }
+    void SetReaderController(ReaderController* controller) override { reader_ = controller; }
+    void SetReaderWindow(ReaderWindow* window) override { window_ = window; }
+    void SetEventSink(AppShellEvents* sink, uint32_t cookie) override {
+        sink_ = sink;
+        cookie_ = cookie;
+    }
+    void Shutdown() override;
+
+    bool ExecuteCommand(int32_t id) override;
+    void NotifyCommand(int32_t id) override;
+    uint32_t ViewMode() const override;
+
+    bool ActivateLink(const String& url) override;
+    bool OpenWithQuery(const Location&, uint32_t, uint32_t) override { return false; }
+    bool ViewRequest(uint32_t, uint32_t) override { return false; }
+    bool OpenReference(const String& name) override;
+    bool BackToOtherDocument() override;
+    bool GoToFirstPage() override { return GoToPage(1); }
+    bool StepForward() override { return StepPage(2); }
+    bool AskToGoOn() override { return true; }
+    const Location* CurrentLocation() const override { return resource_ ? &location_ : nullptr; }
+    bool ChangeFontSize(int32_t) override { return false; }
+    void SaveViewState() override;
+    void ResetViewElement() override {}
+    bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;
+    int64_t CurrentPageValue() override;
+    bool AnnotationStartText(uint32_t, uint32_t, uint32_t, String&) override { return false; }
+    AnnotationFile* CurrentAnnotationFile() override { return annotations_; }
+    void ReloadAnnotations() override;
+    void NotifyAnnotationChanged(int32_t) override {}
+    bool PageRange(uint32_t& start, uint32_t& end) override;
+    bool PageBookmarkText(String&) override { return false; }
+    void DeleteHighlightsInSelection() override {}
+    void EnterLinkSourceMode() override {}
+    bool AddLinkToSelection() override { return false; }
+    bool OpenSelectedImage() override { return false; }
+    bool Lookup(int32_t) override { return false; }
+    bool PositionText(String& out) override;
+    bool Reload() override;
+
+    // The main window's controller keeps the run marker of this store (others leave it alone).
+    void SetRunMarkerStore(ConfigurationStore* store) { runStore_ = store; }
+    // Opens the first document: the last book unless a document was given, the previous run
+    // ended abnormally or the library is wanted at start-up; else the library.
+    bool Start(bool documentGiven);
+
+    // The page layout measures with this context (the page view's); without one no layout is
+    // made and positions are unknown.
+    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport);
+
+    // Opening.
+    bool NavigateTo(Location& location);
+    bool Show(Resource* document, const String& anchor, bool restore);
+    bool OpenLocation(const String& anchor, bool fresh, bool notify);
+    bool SetDocument(Resource* document);
+    void CloseDocument();
+    bool RestoreReadingPosition();
+    // Writes the reading position (text or audio) and the form state into the side file.
+    bool SaveReadingPosition(bool closing);
+
+    // History.
+    bool SaveHistoryState(HistoryEntry& entry, bool fromLayout);
+    bool RestoreHistoryState(HistoryEntry& entry);
+    bool PushHistory(bool& pushed);
+    bool PushHistoryAndNotify(bool& pushed);
+    bool SaveHistoryAtEnd();
+    bool StoreHistoryEntry();
+    bool HistoryBack(bool libraryFallback);
+    bool HistoryForward();
+    bool HistoryToLast();
+    uint32_t HistoryPosition() const { return history_.Position(); }
+    void ClearHistory() { history_.Clear(); }
+    bool OpenHistoryEntry(const HistoryEntry& entry, bool repaint);
+    NavigationHistory& History() { return history_; }
+
+    // Positions. Steps as the page layout's: +2 the next page, -1 the previous one.
+    bool StepPage(int32_t step);
+    bool GoToPage(uint32_t n);
+    bool GoToPosition(uint32_t position);
+    bool GoToStart();
+    bool GoToContents();
+
+    // Record sets for the book script: the query's result becomes its "__global_recordset".
+    // RunIndexQuery takes over the query's reference.
+    bool RunIndexQuery(IndexQuery* query);
+    bool OpenIndexQuery(const String& text);
+    bool ClearGlobalRecordSet();
+    // The book script's context (made on first use over the window's script heap).
+    ScriptContext* BookScript();
+
+    // The string naming the view shown: "" for the text page, "$cover", "$audio", "$3".
+    const String& CurrentString() const { return current_; }
+    View CurrentView() const { return view_; }
+    PageLayout* Layout() const { return layout_; }
+    // The page view element over the layout; null without one.
+    PositionViewElement* PageView() const { return pageView_.get(); }
+    ReaderController* Reader() const { return reader_; }
+    // Asks the drawing surface to repaint.
+    void Invalidate(bool full);
+    Resource* Document() const { return resource_; }
+    // The messages a failed open showed (string ids), for the window's message box.
+    const std::vector<uint32_t>& Reports() const { return reports_; }
+    const String& LastReportText() const { return lastReport_; }
+
+private:
+    bool OpenBuiltInPage(uint32_t id);
+    bool ShowLibraryOrBookmarks(uint32_t id);
+    void ReportFailure(const Location& location);
+    bool LookupReference(const char16_t* name, int32_t length, String& link);
+    bool RunReference(const char16_t* name, int32_t length);
+    bool MakeLayout();
+    void DropLayout();
+    // Replaced page views and layouts are parked, not deleted: the view that asked for the
+    // navigation may still be running. They go at the start of the next navigation.
+    void FreeRetired();
+    bool SaveAudioPosition();
+
+    ScriptHeap* heap_ = nullptr;
+    SortedRecordDatabase* log_ = nullptr;
+    DocumentLoader* loader_ = nullptr;
+    ReaderSettings* settings_ = nullptr;
+    DrawingSurface* surface_ = nullptr;
+    ReaderController* reader_ = nullptr;
+    ReaderWindow* window_ = nullptr;
+    AppShellEvents* sink_ = nullptr;
+    uint32_t cookie_ = 0;
+    ConfigurationStore* runStore_ = nullptr;
+    GraphicsContext* layoutGc_ = nullptr;
+    Rect viewport_{};
+
+    Resource* resource_ = nullptr;
+    Location location_;
+    String current_;
+    View view_ = kTextPage;
+    AnnotationFile* annotations_ = nullptr;
+    PageLayout* layout_ = nullptr;
+    TokenSource* source_ = nullptr;
+    PageViewHost viewHost_{*this};
+    std::unique_ptr<PositionViewElement> pageView_;
+    struct Retired {
+        Resource* resource = nullptr;
+        TokenSource* source = nullptr;
+        PageLayout* layout = nullptr;
+        std::unique_ptr<PositionViewElement> view;
+    };
+    std::vector<Retired> retired_;
+    NavigationHistory history_;
+    // After a failed restore the fallback page is not saved over the stored position until the
+    // reader moves.
+    bool keepStoredPosition_ = false;
+    std::vector<uint32_t> reports_;
+    String lastReport_;
+    int32_t contentsDepth_ = 0;
+    std::unique_ptr<ScriptContext> script_;
+};
+
+class BookDocumentControllerFactory : public DocumentControllerFactory {
+public:
+    DocumentController* CreateDocumentController(ScriptHeap* heap) override;
+};

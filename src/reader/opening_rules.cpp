@@ -1,0 +1,73 @@
+#include "reader/opening_rules.h"
+
+#include <vector>
+
+#include "bookfiles/annotation_file.h"
+#include "bookfiles/document_source.h"
+
+namespace OpeningRules {
+
+String ChooseAnchor(const OpeningFacts& facts) {
+    if (!facts.anchor.IsEmpty() || !facts.restore || !facts.hasSideFile) return facts.anchor;
+    String anchor;
+    if (facts.audioLast) anchor.AppendAscii("$audio");
+    // Without a saved place the book's own start comes first, then its cover.
+    if (!facts.hasSavedPosition && !facts.hasStart && facts.hasCover) {
+        anchor.SetEmpty();
+        anchor.AppendAscii("$cover");
+    }
+    return anchor;
+}
+
+bool HasSavedPosition(const AnnotationFile& file) {
+    uint32_t word = 0, position = 0;
+    if (!file.GetReadingPosition(&word, &position, nullptr)) return false;
+    return word != 0 && position != 0;
+}
+
+bool HasCover(DocumentSource* document) {
+    if (!document) return false;
+    uint16_t first = 65535, last = 65535;
+    uint8_t flag = 0;
+    if (!document->GetHeaderTriple(first, last, flag)) return false;
+    return first < 65535 && flag == 0;
+}
+
+bool IsAudioAnchor(const String& anchor) { return anchor.EqualsAscii("$audio"); }
+
+Target ResolveTarget(const String& name) {
+    if (name.EqualsAscii("_blank")) return Target::kNone;
+    if (name.IsEmpty() || name.EqualsAscii("_top") || name.EqualsAscii("_self"))
+        return Target::kSelf;
+    return Target::kNamed;
+}
+
+bool IsWebLink(const String& url) {
+    return url.CompareN(u"http:", 5, true) == 0 || url.CompareN(u"https:", 6, true) == 0;
+}
+
+int32_t StepPageCommand(int32_t step) {
+    switch (step) {
+        case -3: return 71;
+        case -2: return 67;
+        case -1: return 69;
+        case 1: return 68;
+        case 3: return 70;
+        default: return 66;
+    }
+}
+
+String PositionLine(uint32_t pageStart, const String& bookId, uint32_t documentKey,
+                    const String& title) {
+    String line;
+    line.AppendUnsigned(pageStart, 10);
+    line.AppendChar(u'\t');
+    line.Append(bookId);
+    line.AppendChar(u':');
+    line.AppendUnsigned(documentKey, 16, 8);
+    line.AppendChar(u'\t');
+    line.Append(title);
+    return line;
+}
+
+}  // namespace OpeningRules

@@ -1,0 +1,45 @@
+#include "reader/page_view_host.h"
+
+#include "database/resource.h"
+#include "layout/page_layout.h"
+#include "reader/book_document_controller.h"
+#include "reader/reader_controller.h"
+
+bool PageViewHost::StepPage(int32_t step, uint32_t /*flag*/, uint32_t /*mark*/) {
+    return controller_.StepPage(step);
+}
+
+void PageViewHost::ChangeFontSize(int32_t delta) { controller_.ChangeFontSize(delta); }
+
+bool PageViewHost::GoBack() { return controller_.HistoryBack(true); }
+
+void PageViewHost::SelectMark(uint32_t index) {
+    if (PageLayout* layout = controller_.Layout()) layout->SetCurrentMark(index, false, true);
+}
+
+void PageViewHost::GoToFirstPage() { controller_.GoToPage(1); }
+
+void PageViewHost::GoToLastPage() { controller_.GoToPage(PageLayout::kNone); }
+
+void PageViewHost::InvalidateSurface() { controller_.Invalidate(true); }
+
+void PageViewHost::PostCommand(uint32_t id, uint32_t /*argument*/) {
+    if (ReaderController* reader = controller_.Reader()) reader->PostCommand(static_cast<int32_t>(id));
+}
+
+bool PageViewHost::HasDocument() { return controller_.Document() != nullptr; }
+
+uint32_t PageViewHost::InternalPageId() {
+    const Location* location = controller_.CurrentLocation();
+    return location && location->IsInternal() ? location->ResourceId() : 0;
+}
+
+DocumentSource* PageViewHost::CurrentSource() {
+    Resource* document = controller_.Document();
+    return document ? document->GetDocument() : nullptr;
+}
+
+bool PageViewHost::HasPositionView() {
+    return controller_.CurrentView() == BookDocumentController::kTextPage &&
+           controller_.Layout() != nullptr;
+}

@@ -1,0 +1,41 @@
+// What the page view element asks of the document controller, answered over the controller
+// (a class of its own: the element's font-size call and the controller's share a name).
+#pragma once
+
+#include "layout/page_view.h"
+
+class BookDocumentController;
+
+class PageViewHost final : public PageViewOwner {
+public:
+    explicit PageViewHost(BookDocumentController& controller) : controller_(controller) {}
+
+    bool StepPage(int32_t step, uint32_t flag, uint32_t mark) override;
+    void ChangeFontSize(int32_t delta) override;
+    bool GoBack() override;
+    void SpeakText(uint32_t, uint32_t) override {}
+    void SelectMark(uint32_t index) override;
+    bool FindAreaByKey(Node*, uint32_t&) override { return false; }
+    void ActivateCurrentArea() override {}
+    bool NextLinkArea() override { return false; }
+    bool PreviousLinkArea() override { return false; }
+    bool MoveLinkFocus(uint32_t, bool, bool) override { return false; }
+    void ShowAreaTip() override {}
+    void GoToFirstPage() override;
+    void GoToLastPage() override;
+    bool ScrollTables(int32_t, int32_t) override { return false; }
+    void SelectAt(Point) override {}
+    void DeselectCurrentArea() override {}
+    void InvalidateSurface() override;
+    void PrepareRendering(PageLayout&) override {}
+    void GetViewSettings(ViewSettings& out) override { out = ViewSettings(); }
+    void PostCommand(uint32_t id, uint32_t argument) override;
+    bool HasDocument() override;
+    bool IsTopFrame() override { return true; }
+    uint32_t InternalPageId() override;
+    DocumentSource* CurrentSource() override;
+    bool HasPositionView() override;
+
+private:
+    BookDocumentController& controller_;
+};

@@ -1,0 +1,291 @@
+// Word hyphenation: syllable marks of English and French words, explicit hyphens, the cut of
+// last resort, and the split of a word's runs in a block's contents.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "layout/block_contents.h"
+#include "layout/hyphenation.h"
+#include "layout/layout_fonts.h"
+
+namespace {
+
+// The word with a '-' wherever a break may follow.
+std::u16string Marked(const std::u16string& word) {
+    std::vector<uint8_t> marks(word.size() + 1, 0xEE);
+    Hyphenation::SyllableMarks(word.data(), static_cast<int32_t>(word.size()), marks.data());
+    std::u16string out;
+    for (size_t i = 0; i < word.size(); ++i) {
+        out += word[i];
+        if (marks[i] == 1) out += u'-';
+    }
+    EXPECT_EQ(marks[word.size()], 0xEE) << "wrote past the word";
+    return out;
+}
+
+std::string Utf8(const std::u16string& s) {
+    std::string out;
+    for (char16_t c : s) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+
+TEST(Syllables, EnglishWordsBreakAtTheirSyllables) {
+    EXPECT_EQ(Marked(u"hyphenation"), u"hyphe-na-tion");
+    EXPECT_EQ(Marked(u"problematic"), u"pro-ble-ma-tic");
+    EXPECT_EQ(Marked(u"photography"), u"pho-to-gra-phy");
+    EXPECT_EQ(Marked(u"wonderful"), u"won-der-ful");
+    EXPECT_EQ(Marked(u"tablecloth"), u"table-cloth");
+}
+
+TEST(Syllables, FrenchWordsBreakAtTheirSyllables) {
+    EXPECT_EQ(Marked(u"gouvernement"), u"gou-ver-ne-ment");
+    EXPECT_EQ(Marked(u"boulangerie"), u"bou-lan-ge-rie");
+    EXPECT_EQ(Marked(u"d\u00E9veloppement"), u"d\u00E9ve-lop-pe-ment");
+    EXPECT_EQ(Marked(u"extraordinaire"), u"extraor-di-nai-re");
+}
+
+TEST(Syllables, ClustersStayTogetherAtThePieceStart) {
+    EXPECT_EQ(Marked(u"schoolchildren"), u"school-chil-dren");  // sch, ch, dr
+    EXPECT_EQ(Marked(u"establishment"), u"esta-blish-ment");  // bl, sh
+    EXPECT_EQ(Marked(u"accomplishment"), u"accom-plish-ment");  // pl
+    EXPECT_EQ(Marked(u"language"), u"lan-gua-ge");  // ng splits before g+vowel only via n rule
+    EXPECT_EQ(Marked(u"sympathetic"), u"sym-pa-the-tic");  // th
+}
+
+TEST(Syllables, WordsOfFewerThanThreePiecesAreNeverMarked) {
+    EXPECT_EQ(Marked(u"table"), u"table");
+    EXPECT_EQ(Marked(u"kingdom"), u"kingdom");
+    EXPECT_EQ(Marked(u"strengths"), u"strengths");
+    std::vector<uint8_t> m(5, 7);
+    EXPECT_FALSE(Hyphenation::SyllableMarks(u"table", 5, m.data()));
+    EXPECT_EQ(m, std::vector<uint8_t>(5, 0));
+}
+
+TEST(Syllables, ShortAndVowelFirstWordsStayInside) {
+    for (const char16_t* w : {u"", u"a", u"ie", u"eau", u"aaaa", u"oui",
+                              u"h", u"hh", u"lr", u"ebb", u"--", u"'", u"rhythm"}) {
+        std::u16string word(w);
+        std::u16string out = Marked(word);
+        EXPECT_EQ(out.find(u'-', 0), word.find(u'-', 0)) << Utf8(out);
+    }
+    EXPECT_EQ(Marked(u"\u00E9l\u00E9phant"), u"\u00E9l\u00E9-phant");
+    EXPECT_EQ(Marked(u"\u00E9cole"), u"\u00E9co-le");
+}
+
+TEST(Syllables, NoBreakAfterTheFirstOrSecondCharacter) {
+    for (const char16_t* w : {u"hyphenation", u"aeroplane", u"ideological", u"oxymoron",
+                              u"\u00E9l\u00E9mentaire", u"inegalite", u"abracadabra"}) {
+        std::u16string word(w);
+        std::vector<uint8_t> m(word.size());
+        Hyphenation::SyllableMarks(word.data(), static_cast<int32_t>(word.size()), m.data());
+        EXPECT_EQ(m[0], 0) << Utf8(word);
+        EXPECT_EQ(m[1], 0) << Utf8(word);
+    }
+}
+
+TEST(Syllables, PunctuationAroundTheWordNeedsMorePieces) {
+    EXPECT_EQ(Marked(u"\"catastrophe,\""), u"\"catas-trophe,\"");
+    EXPECT_EQ(Marked(u"(mathematics)"), u"(mathe-matics)");
+    EXPECT_EQ(Marked(u"(wonderful)"), u"(wonderful)");  // three pieces are not enough here
+}
+
+TEST(Syllables, OtherScriptsAreLeftWhole) {
+    EXPECT_EQ(Marked(u"\u03B2\u03B9\u03B2\u03BB\u03B9\u03BF\u03B8\u03AE\u03BA\u03B7"),
+              u"\u03B2\u03B9\u03B2\u03BB\u03B9\u03BF\u03B8\u03AE\u03BA\u03B7");
+    EXPECT_EQ(Marked(u"\u0431\u0438\u0431\u043B\u0438\u043E\u0442\u0435\u043A\u0430"),
+              u"\u0431\u0438\u0431\u043B\u0438\u043E\u0442\u0435\u043A\u0430");
+}
+
+TEST(Syllables, ArbitraryWordsNeverMarkOutsideOrNearTheStart) {
+    const char16_t alphabet[] = u"aeioubcdfghlnprstw.,'- \u00E9\u00E8";
+    uint32_t seed = 12345;
+    for (int round = 0; round < 3000; ++round) {
+        seed = seed * 1103515245u + 12345u;
+        int len = static_cast<int>(seed >> 16) % 24;
+        std::u16string w;
+        for (int i = 0; i < len; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            w += alphabet[(seed >> 16) % (sizeof(alphabet) / sizeof(char16_t) - 1)];
+        }
+        std::vector<uint8_t> m(w.size() + 2, 0xEE);
+        Hyphenation::SyllableMarks(w.data(), len, m.data() + 1);
+        ASSERT_EQ(m.front(), 0xEE);
+        ASSERT_EQ(m.back(), 0xEE);
+        if (len > 0) {
+            ASSERT_EQ(m[1], 0);
+        }
+        if (len > 1) {
+            ASSERT_EQ(m[2], 0);
+        }
+    }
+}
+
+TEST(Syllables, LanguagesThatAreNeverHyphenated) {
+    EXPECT_TRUE(Hyphenation::IsCjkLanguage(4));
+    EXPECT_TRUE(Hyphenation::IsCjkLanguage(17 | (1 << 10)));
+    EXPECT_TRUE(Hyphenation::IsCjkLanguage(18));
+    EXPECT_FALSE(Hyphenation::IsCjkLanguage(9));
+    EXPECT_FALSE(Hyphenation::IsCjkLanguage(12));
+}
+
+TEST(Syllables, OnlyAQuarterFreeLineSplitsTheNextWord) {
+    EXPECT_TRUE(Hyphenation::IsQuarterFree(25, 100));
+    EXPECT_FALSE(Hyphenation::IsQuarterFree(24, 100));
+    EXPECT_TRUE(Hyphenation::IsQuarterFree(0, 0));
+}
+
+namespace {
+
+// A block holding runs of one word; the box font gives every character 6 pixels (em 12).
+class SplitTest : public ::testing::Test {
+protected:
+    void Runs(std::initializer_list<const char16_t*> runs, uint32_t position = 100) {
+        for (const char16_t* r : runs) {
+            TextRun run;
+            run.text = String(r);
+            run.width = 6 * run.text.Length();
+            ASSERT_TRUE(block.Append(run, position));
+            position += static_cast<uint32_t>(run.text.Length());
+        }
+        FlowMark end;
+        end.type = kMarkTextEnd;
+        ASSERT_TRUE(block.Append(end, position));
+        start.Init(&block, true);
+        stop = start;
+        while (stop.Kind() == kItemTextRun) stop.Next();
+    }
+    // The items as text: runs with their positions and widths, hyphens as "(-)".
+    std::string Items() {
+        std::string out;
+        BlockCursor c;
+        c.Init(&block, true);
+        for (; !c.AtEnd(); c.Next()) {
+            if (c.Kind() == kItemTextRun) {
+                const TextRun* r = block.Run(c.counts[kItemTextRun]);
+                out += Utf8(std::u16string(r->text.Data(), static_cast<size_t>(r->text.Length())));
+                out += "@" + std::to_string(block.PositionAt(c)) + "/" + std::to_string(r->width);
+                out += " ";
+            } else if (c.Kind() == kItemFlowMark &&
+                       block.Mark(c.counts[kItemFlowMark])->type == kMarkHyphen) {
+                out += "(-" + std::to_string(block.Mark(c.counts[kItemFlowMark])->width) + ") ";
+            }
+        }
+        return out;
+    }
+
+    BlockContents block;
+    LayoutFonts fonts;
+    BlockCursor start;
+    BlockCursor stop;
+};
+
+}  // namespace
+
+TEST_F(SplitTest, SyllableSplitAddsAHyphenAndTakesItsWidth) {
+    Runs({u"gouvernement"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 50;
+    BlockCursor after;
+    ASSERT_TRUE(split.HyphenateRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "gouver@100/36 (-6) nement@106/36 ");
+    EXPECT_EQ(available, 50 - 36 - 6);
+    ASSERT_EQ(after.Kind(), static_cast<uint32_t>(kItemTextRun));
+    EXPECT_EQ(block.PositionAt(after), 106u);
+    EXPECT_TRUE(block.CheckInvariants());
+}
+
+TEST_F(SplitTest, TheBreakMayFallInALaterRunOfTheWord) {
+    Runs({u"gouver", u"nement"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 60;
+    BlockCursor after;
+    ASSERT_TRUE(split.HyphenateRun(12, start, stop, available, after));
+    EXPECT_EQ(Items(), "gouver@100/36 ne@106/12 (-6) ment@108/24 ");
+    EXPECT_EQ(available, 60 - 48 - 6);
+}
+
+TEST_F(SplitTest, ExplicitHyphenBreaksAfterItWithoutAMark) {
+    Runs({u"well-known"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 50;
+    BlockCursor after;
+    ASSERT_TRUE(split.HyphenateRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "well-@100/30 known@105/30 ");
+    EXPECT_EQ(available, 20);
+}
+
+TEST_F(SplitTest, NothingFitsNothingChanges) {
+    Runs({u"gouvernement"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 20;  // "gou" and a hyphen need 24
+    BlockCursor after;
+    EXPECT_FALSE(split.HyphenateRun(9, start, stop, available, after));
+    EXPECT_EQ(available, 20);
+    EXPECT_EQ(Items(), "gouvernement@100/72 ");
+}
+
+TEST_F(SplitTest, CjkTextIsNotHyphenatedButCutWithoutAMark) {
+    Runs({u"gouvernement"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 50;
+    BlockCursor after;
+    EXPECT_FALSE(split.HyphenateRun(17, start, stop, available, after));
+    ASSERT_TRUE(split.BreakRun(17, start, stop, available, after));
+    EXPECT_EQ(Items(), "gouverne@100/48 ment@108/24 ");
+    EXPECT_EQ(available, 2);
+}
+
+TEST_F(SplitTest, LastResortCutAddsAHyphenOnlyAfterALetter) {
+    Runs({u"abc123456"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 40;  // five characters and a hyphen fit: the cut follows a digit
+    BlockCursor after;
+    ASSERT_TRUE(split.BreakRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "abc12@100/30 3456@105/24 ");
+    EXPECT_EQ(available, 10);
+}
+
+TEST_F(SplitTest, ACutBeforeTheFirstCharacterIsRefused) {
+    Runs({u"abcdef"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 11;  // one character and a hyphen need 12
+    BlockCursor after;
+    EXPECT_FALSE(split.BreakRun(9, start, stop, available, after));
+    EXPECT_EQ(available, 11);
+    EXPECT_EQ(Items(), "abcdef@100/36 ");
+}
+
+TEST_F(SplitTest, NarrowColumnAdvancesAtLeastOneCharacterPerLine) {
+    Runs({u"abcdefghij"});
+    WordSplitter split(block, fonts, nullptr);
+    BlockCursor from = start;
+    int lines = 0;
+    for (;;) {
+        BlockCursor end = from;
+        while (end.Kind() == kItemTextRun) end.Next();
+        int32_t available = 13;
+        BlockCursor after;
+        if (!split.BreakRun(9, from, end, available, after)) break;
+        ASSERT_GT(after.position, from.position);
+        from = after;
+        ASSERT_LT(++lines, 20);
+    }
+    EXPECT_EQ(lines, 9);
+    EXPECT_EQ(Items(),
+              "a@100/6 (-6) b@101/6 (-6) c@102/6 (-6) d@103/6 (-6) e@104/6 (-6) f@105/6 (-6) "
+              "g@106/6 (-6) h@107/6 (-6) i@108/6 (-6) j@109/6 ");
+}

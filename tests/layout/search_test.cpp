@@ -1,0 +1,301 @@
+// Text search: the streaming matcher, and forward and backward searches over plain and
+// marked-up documents, across page ends, with case and whole-word options.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "../support/document/memory_document.h"
+#include "../support/layout/byte_document.h"
+#include "layout/search_state.h"
+#include "layout/searcher.h"
+
+namespace {
+
+String S(const std::u16string& s) { return String(s.data(), static_cast<int32_t>(s.size())); }
+
+// Feeds a whole text with one position per character; the first match, or -1.
+int64_t FirstMatch(const std::u16string& pattern, const std::u16string& text, bool lowerCase,
+                   bool wholeWord, uint32_t* end = nullptr) {
+    SearchState state;
+    if (!state.Set(S(pattern), lowerCase, wholeWord)) return -2;
+    SearchMatch m;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (state.Feed(text[i], static_cast<uint32_t>(i), static_cast<uint32_t>(i + 1), m)) {
+            if (end) *end = m.end;
+            return m.start;
+        }
+    }
+    if (state.Finish(m)) {
+        if (end) *end = m.end;
+        return m.start;
+    }
+    return -1;
+}
+
+class CountingProgress : public SearchProgress {
+public:
+    explicit CountingProgress(int allow) : allow_(allow) {}
+    bool OnProgress(uint32_t) override { return calls++ < allow_; }
+    int calls = 0;
+
+private:
+    int allow_;
+};
+
+}  // namespace
+
+TEST(Matcher, RestartsOneCharacterAfterAFailedStart) {
+    EXPECT_EQ(FirstMatch(u"aab", u"aaab", false, false), 1);
+    EXPECT_EQ(FirstMatch(u"abab", u"abaababab", false, false), 3);
+    uint32_t end = 0;
+    EXPECT_EQ(FirstMatch(u"ab", u"xxab", false, false, &end), 2);
+    EXPECT_EQ(end, 4u);
+}
+
+TEST(Matcher, EmptyPatternIsRefusedAndMatchesNothing) {
+    SearchState state;
+    EXPECT_FALSE(state.Set(String(), true, false));
+    SearchMatch m;
+    EXPECT_FALSE(state.Feed(u'a', 0, 1, m));
+    EXPECT_FALSE(state.Finish(m));
+}
+
+TEST(Matcher, FoldsCaseOnlyWhenAsked) {
+    EXPECT_EQ(FirstMatch(u"CAT", u"a Cat", true, false), 2);
+    EXPECT_EQ(FirstMatch(u"CAT", u"a Cat", false, false), -1);
+    EXPECT_EQ(FirstMatch(u"Cat", u"a Cat", false, false), 2);
+    EXPECT_EQ(FirstMatch(u"\u00C9T\u00C9", u"un \u00E9t\u00E9 chaud", true, false), 3);
+}
+
+TEST(Matcher, WholeWordNeedsSeparatorsOnBothSides) {
+    EXPECT_EQ(FirstMatch(u"cat", u"cats", false, true), -1);
+    EXPECT_EQ(FirstMatch(u"cat", u"catcat", false, true), -1);
+    EXPECT_EQ(FirstMatch(u"cat", u"catcat dog", false, true), -1);
+    EXPECT_EQ(FirstMatch(u"cat", u"concat", false, true), -1);
+    EXPECT_EQ(FirstMatch(u"cat", u"a cat sat", false, true), 2);
+    EXPECT_EQ(FirstMatch(u"cat", u"cats and a cat.", false, true), 11);
+    EXPECT_EQ(FirstMatch(u"cat", u"the cat", false, true), 4);  // at the end of the text
+    EXPECT_EQ(FirstMatch(u"cat", u"cat", false, true), 0);
+}
+
+TEST(Matcher, WholeWordPatternMayHoldSpaces) {
+    EXPECT_EQ(FirstMatch(u"a cat", u"la cat, a cat", false, true), 8);
+    EXPECT_EQ(FirstMatch(u"cat ", u"concat cat sat", false, true), 7);
+}
+
+TEST(Matcher, OverlappingOccurrencesAreAllReported) {
+    SearchState state;
+    ASSERT_TRUE(state.Set(S(u"aa"), false, false));
+    std::u16string text = u"aaaa";
+    std::vector<uint32_t> starts;
+    SearchMatch m;
+    for (uint32_t i = 0; i < text.size(); ++i)
+        if (state.Feed(text[i], i, i + 1, m)) starts.push_back(m.start);
+    EXPECT_EQ(starts, (std::vector<uint32_t>{0, 1, 2}));
+}
+
+TEST(Forward, FirstThenNextWalkTheDocument) {
+    MemoryDocument doc(u"one cat, two cat, three cat", 8, 1);
+    PlainSearcher s;
+    s.SetSource(&doc);
+    uint32_t mode = kSearchFirst;
+    uint32_t start = 0, end = 0xFFFFFFFFu, found = 0;
+    ASSERT_EQ(s.Search(S(u"cat"), start, end, found, false, true, mode), kSearchFound);
+    EXPECT_EQ(found, 4u);
+    EXPECT_EQ(start, 7u);
+    EXPECT_EQ(mode, static_cast<uint32_t>(kSearchNext));
+    ASSERT_EQ(s.Search(S(u"cat"), start, end, found, false, true, mode), kSearchFound);
+    EXPECT_EQ(found, 13u);  // spans the page end at 16? no: 13..16
+    ASSERT_EQ(s.Search(S(u"cat"), start, end, found, false, true, mode), kSearchFound);
+    EXPECT_EQ(found, 24u);
+    EXPECT_EQ(s.Search(S(u"cat"), start, end, found, false, true, mode), kSearchNotFound);
+    EXPECT_EQ(doc.LivePages(), 0u);
+    EXPECT_EQ(doc.badReleases, 0u);
+}
+
+TEST(Forward, MatchesAcrossPageEnds) {
+    for (uint32_t page = 1; page <= 9; ++page) {
+        MemoryDocument doc(u"abcdefghij", page, 1);
+        PlainSearcher s;
+        s.SetSource(&doc);
+        uint32_t ms = 0, me = 0;
+        ASSERT_EQ(s.Find(S(u"defg"), 0, 0xFFFFFFFFu, ms, me, false, false), kSearchFound)
+            << page;
+        EXPECT_EQ(ms, 3u);
+        EXPECT_EQ(me, 7u);
+        EXPECT_EQ(doc.LivePages(), 0u);
+    }
+}
+
+TEST(Forward, AMatchMustStartBeforeTheRangeEnd) {
+    MemoryDocument doc(u"xx cat cat", 4096, 1);
+    PlainSearcher s;
+    s.SetSource(&doc);
+    uint32_t ms = 0, me = 0;
+    ASSERT_EQ(s.Find(S(u"cat"), 0, 4, ms, me, false, false), kSearchFound);
+    EXPECT_EQ(ms, 3u);
+    EXPECT_EQ(me, 6u);
+    EXPECT_EQ(s.Find(S(u"cat"), 4, 7, ms, me, false, false), kSearchNotFound);
+    EXPECT_EQ(s.Find(S(u"cat"), 7, 3, ms, me, false, false), kSearchNotFound);
+}
+
+TEST(Forward, WholeWordLooksAtTheCharacterBeforeTheRange) {
+    MemoryDocument doc(u"concat cat", 4096, 1);
+    PlainSearcher s;
+    s.SetSource(&doc);
+    uint32_t ms = 0, me = 0;
+    ASSERT_EQ(s.Find(S(u"cat"), 3, 0xFFFFFFFFu, ms, me, true, false), kSearchFound);
+    EXPECT_EQ(ms, 7u);
+}
+
+TEST(Backward, LastThenPreviousWalkBackToTheStart) {
+    MemoryDocument doc(u"cat a cat b cat c", 64, 1);
+    PlainSearcher s;
+    s.SetSource(&doc);
+    uint32_t mode = kSearchLast;
+    uint32_t start = 0, end = 0, found = 0;
+    ASSERT_EQ(s.Search(S(u"cat"), start, end, found, false, false, mode), kSearchFound);
+    EXPECT_EQ(found, 12u);  // several on one page: the last
+    EXPECT_EQ(mode, static_cast<uint32_t>(kSearchPrevious));
+    ASSERT_EQ(s.Search(S(u"cat"), start, end, found, false, false, mode), kSearchFound);
+    EXPECT_EQ(found, 6u);
+    ASSERT_EQ(s.Search(S(u"cat"), start, end, found, false, false, mode), kSearchFound);
+    EXPECT_EQ(found, 0u);
+    EXPECT_EQ(s.Search(S(u"cat"), start, end, found, false, false, mode), kSearchNotFound);
+    EXPECT_EQ(doc.LivePages(), 0u);
+}
+
+TEST(Backward, FindsAMatchSpanningAPageEnd) {
+    MemoryDocument doc(u"xxxxxcat yyyyyyy", 7, 1);  // "cat" at 5..8 crosses the end at 7
+    PlainSearcher s;
+    s.SetSource(&doc);
+    uint32_t mode = kSearchLast;
+    uint32_t start = 0, end = 0, found = 0;
+    ASSERT_EQ(s.Search(S(u"cat"), start, end, found, false, false, mode), kSearchFound);
+    EXPECT_EQ(found, 5u);
+}
+
+TEST(Backward, OverlappingAndWholeWordMatches) {
+    MemoryDocument doc(u"aaaa", 2, 1);
+    PlainSearcher s;
+    s.SetSource(&doc);
+    uint32_t mode = kSearchLast;
+    uint32_t start = 0, end = 0, found = 0;
+    ASSERT_EQ(s.Search(S(u"aa"), start, end, found, false, false, mode), kSearchFound);
+    EXPECT_EQ(found, 2u);
+
+    MemoryDocument words(u"a cat, cats, concat", 5, 1);
+    s.SetSource(&words);
+    mode = kSearchLast;
+    ASSERT_EQ(s.Search(S(u"cat"), start, end, found, true, false, mode), kSearchFound);
+    EXPECT_EQ(found, 2u);
+}
+
+TEST(Cancel, ProgressStopsBothDirections) {
+    std::u16string text(20000, u'x');
+    text += u"needle";
+    MemoryDocument doc(text, 4096, 1);
+    PlainSearcher s;
+    s.SetSource(&doc);
+    CountingProgress stop(1);
+    s.SetProgress(&stop);
+    uint32_t mode = kSearchFirst;
+    uint32_t start = 0, end = 0, found = 0;
+    EXPECT_EQ(s.Search(S(u"needle"), start, end, found, false, false, mode), kSearchCancelled);
+    EXPECT_EQ(mode, static_cast<uint32_t>(kSearchFirst));
+    CountingProgress stop2(0);
+    s.SetProgress(&stop2);
+    mode = kSearchLast;
+    EXPECT_EQ(s.Search(S(u"x"), start, end, found, false, false, mode), kSearchCancelled);
+    EXPECT_EQ(mode, static_cast<uint32_t>(kSearchLast));
+    EXPECT_EQ(doc.LivePages(), 0u);
+
+    CountingProgress go(1000000);
+    s.SetProgress(&go);
+    mode = kSearchFirst;
+    ASSERT_EQ(s.Search(S(u"needle"), start, end, found, false, false, mode), kSearchFound);
+    EXPECT_EQ(found, 20000u);
+    EXPECT_GT(go.calls, 1);
+}
+
+TEST(Cancel, EmptyPatternIsNotFoundInEveryMode) {
+    MemoryDocument doc(u"some text", 4, 1);
+    for (bool indexed : {false, true}) {
+        std::unique_ptr<Searcher> s(Searcher::Create(&doc, indexed));
+        ASSERT_TRUE(s);
+        for (uint32_t m0 : {0u, 1u, 2u, 3u}) {
+            uint32_t mode = m0;
+            uint32_t start = 0, end = 5, found = 0;
+            EXPECT_EQ(s->Search(String(), start, end, found, false, true, mode), kSearchNotFound);
+            EXPECT_EQ(mode, m0);
+        }
+    }
+}
+
+TEST(Positions, MultiByteTextReportsBytePositions) {
+    ByteDocument doc(u"caf\u00E9 au lait, \u00E9t\u00E9 \u2014 caf\u00E9 noir", 5);
+    PlainSearcher s;
+    s.SetSource(&doc);
+    uint32_t ms = 0, me = 0;
+    ASSERT_EQ(s.Find(S(u"noir"), 0, 0xFFFFFFFFu, ms, me, false, false), kSearchFound);
+    EXPECT_EQ(ms, doc.At(25));
+    EXPECT_EQ(me, doc.At(29));
+    ASSERT_EQ(s.Find(S(u"\u00C9T\u00C9"), 0, 0xFFFFFFFFu, ms, me, true, true), kSearchFound);
+    EXPECT_EQ(ms, doc.At(14));
+    EXPECT_EQ(me, doc.At(17));
+    uint32_t mode = kSearchLast;
+    uint32_t start = 0, end = 0, found = 0;
+    ASSERT_EQ(s.Search(S(u"caf\u00E9"), start, end, found, true, true, mode), kSearchFound);
+    EXPECT_EQ(found, doc.At(20));
+    ASSERT_EQ(s.Search(S(u"caf\u00E9"), start, end, found, true, true, mode), kSearchFound);
+    EXPECT_EQ(found, 0u);
+    EXPECT_EQ(doc.LivePages(), 0u);
+    EXPECT_EQ(doc.badReleases, 0u);
+}
+
+TEST(Indexed, TagsCountAsNothingAndReferencesAsTheirCharacters) {
+    std::u16string html = u"<p>The <b>c</b>at &amp; the dog</p>";
+    MemoryDocument doc(html, 8, 2);
+    std::unique_ptr<Searcher> s(Searcher::Create(&doc, true));
+    ASSERT_TRUE(dynamic_cast<IndexedSearcher*>(s.get()));
+    uint32_t ms = 0, me = 0;
+    ASSERT_EQ(s->Find(S(u"cat"), 0, 0xFFFFFFFFu, ms, me, true, true), kSearchFound);
+    EXPECT_EQ(ms, html.find(u"c</b>"));
+    EXPECT_EQ(me, html.find(u"at ") + 2);
+    ASSERT_EQ(s->Find(S(u"& the"), 0, 0xFFFFFFFFu, ms, me, false, true), kSearchFound);
+    EXPECT_EQ(ms, html.find(u"&amp;"));
+    EXPECT_EQ(me, html.find(u" dog"));
+    ASSERT_EQ(s->Find(S(u"dog"), 0, 0xFFFFFFFFu, ms, me, true, true), kSearchFound);
+    EXPECT_EQ(ms, html.find(u"dog"));
+    EXPECT_EQ(me, html.find(u"</p>"));
+    EXPECT_EQ(s->Find(S(u"amp"), 0, 0xFFFFFFFFu, ms, me, false, true), kSearchNotFound);
+    EXPECT_EQ(doc.LivePages(), 0u);
+}
+
+TEST(Indexed, ScriptTextAndMarkupAreNotSearched) {
+    std::u16string html = u"<p>a</p><script>var hidden = 1;</script><p>b <i>x</i></p>";
+    MemoryDocument doc(html, 4096, 2);
+    IndexedSearcher s;
+    s.SetSource(&doc);
+    uint32_t ms = 0, me = 0;
+    EXPECT_EQ(s.Find(S(u"hidden"), 0, 0xFFFFFFFFu, ms, me, false, true), kSearchNotFound);
+    EXPECT_EQ(s.Find(S(u"script"), 0, 0xFFFFFFFFu, ms, me, false, true), kSearchNotFound);
+    ASSERT_EQ(s.Find(S(u"x"), 0, 0xFFFFFFFFu, ms, me, true, true), kSearchFound);
+    EXPECT_EQ(ms, html.find(u"x<"));
+}
+
+TEST(Indexed, BackwardSearchOverMarkup) {
+    std::u16string html = u"<p>cat</p><p>one <b>cat</b> two</p><p>cats</p>";
+    MemoryDocument doc(html, 6, 2);
+    IndexedSearcher s;
+    s.SetSource(&doc);
+    uint32_t mode = kSearchLast;
+    uint32_t start = 0, end = 0, found = 0;
+    ASSERT_EQ(s.Search(S(u"cat"), start, end, found, true, true, mode), kSearchFound);
+    EXPECT_EQ(found, html.find(u"cat</b>"));
+    ASSERT_EQ(s.Search(S(u"cat"), start, end, found, true, true, mode), kSearchFound);
+    EXPECT_EQ(found, 3u);
+    EXPECT_EQ(s.Search(S(u"cat"), start, end, found, true, true, mode), kSearchNotFound);
+    EXPECT_EQ(doc.LivePages(), 0u);
+}

@@ -1,0 +1,451 @@
+// The document controller end to end over fixture books on a temporary device: a book opens at
+// its saved position, at "start" or at its cover; the side file counts the openings; links
+// within and across books, back and forward; a failed open leaves the history alone; the
+// reading position survives closing and reopening.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bookfiles/annotation_file.h"
+#include "bookfiles/configuration_store.h"
+#include "core/text.h"
+#include "document/sources/document_loader.h"
+#include "document/sources/layout_services.h"
+#include "document/sources/loader_services.h"
+#include "layout/page_layout.h"
+#include "layout/page_view.h"
+#include "library/paths/app_paths.h"
+#include "platform/shell/shell.h"
+#include "reader/book_document_controller.h"
+#include "reader/reader_settings.h"
+#include "controller_books.h"
+#include "support/layout/context_canvas.h"
+#include "support/platform/temp_device.h"
+
+namespace {
+
+// A plain page layout engine, as the page view installs one; the layout keeps the traits.
+class OwningLayout : public PageLayout {
+public:
+    explicit OwningLayout(BookLayoutTraits* traits) : PageLayout(traits), traits_(traits) {}
+
+private:
+    std::unique_ptr<BookLayoutTraits> traits_;
+};
+
+class PlainFactory : public LayoutEngineFactory {
+public:
+    PageLayout* CreatePageLayout(BookLayoutTraits* traits) override { return new OwningLayout(traits); }
+    void SetSource(PageLayout* layout, TokenSource* source) override { layout->SetSource(source); }
+    void SetPlainTextOption(PageLayout*, bool) override {}
+    void DestroyPageLayout(PageLayout* layout) override {
+        layout->Clear();
+        delete layout;
+    }
+    Searcher* CreateSearcher(DocumentSource*, bool) override { return nullptr; }
+};
+
+std::u16string U(const String& s) { return std::u16string(s.Data(), static_cast<size_t>(s.Length())); }
+
+class CountingMessages : public LoaderMessages {
+public:
+    void ShowMessage(uint32_t id) override { shown.push_back(id); }
+    std::vector<uint32_t> shown;
+};
+
+struct DocumentControllerTest : ::testing::Test {
+    DocumentControllerTest() {
+        EXPECT_TRUE(device.ok());
+        LayoutEngineFactory::Install(&factory);
+        canvas = fvt::test::NewContextCanvas(240, 320);
+        loader = std::make_unique<DocumentLoader>(7);
+        loader->SetOptions(&paths, nullptr, nullptr);
+        loader->SetMessages(&messages);
+        fvt::test::WriteControllerBooks(device);
+        NewController();
+    }
+    ~DocumentControllerTest() override {
+        controller.reset();
+        loader.reset();
+        fvt::test::DeleteContextCanvas(canvas);
+        LayoutEngineFactory::Install(nullptr);
+    }
+
+    void NewController() {
+        controller = std::make_unique<BookDocumentController>();
+        controller->SetDocumentLoader(loader.get());
+        controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
+    }
+    bool Open(const char16_t* url) { return controller->ActivateLink(String(url)); }
+    std::u16string Current() {
+        const Location* l = controller->CurrentLocation();
+        Text file;
+        String s;
+        if (l && l->ToFileName(file)) file.ToWide(s);
+        return U(s);
+    }
+    std::unique_ptr<AnnotationFile> SideFile(const char* book) {
+        auto f = std::make_unique<AnnotationFile>();
+        if (f->OpenExisting(book, 1) != 0) return nullptr;
+        return f;
+    }
+
+    fvt::test::TempDevice device;
+    PlainFactory factory;
+    fvt::test::ContextCanvas* canvas = nullptr;
+    AppPaths paths{Text(), nullptr};
+    CountingMessages messages;
+    std::unique_ptr<DocumentLoader> loader;
+    std::unique_ptr<BookDocumentController> controller;
+};
+
+TEST_F(DocumentControllerTest, ABookOpensAtItsFirstPageAndCountsTheOpening) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(Current(), u"\\books\\a.prc");
+    EXPECT_EQ(controller->ViewMode(), 1u);
+    ASSERT_NE(controller->Layout(), nullptr);
+    EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
+              controller->Layout()->FirstPageStart());
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    EXPECT_EQ(side->GetOpenCount(), 1u);
+    EXPECT_GT(side->GetReadingTime(), 0u);
+    controller->Shutdown();
+    EXPECT_EQ(loader->SideFileCount(), 0u);  // closing always lets the side file go
+    NewController();
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->CurrentAnnotationFile()->GetOpenCount(), 2u);
+}
+
+TEST_F(DocumentControllerTest, TheReadingPositionSurvivesClosingAndReopening) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    int32_t page = controller->GetPageNumber();
+    ASSERT_GT(start, 0);
+    controller->Shutdown();
+    auto side = SideFile("\\books\\a.prc");
+    ASSERT_NE(side, nullptr);
+    uint32_t word = 0, position = 0;
+    ASSERT_TRUE(side->GetReadingPosition(&word, &position, nullptr));
+    EXPECT_EQ(position, static_cast<uint32_t>(start));
+    side.reset();
+    NewController();
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->GetPageStart(), start);
+    EXPECT_EQ(controller->GetPageNumber(), page);
+}
+
+TEST_F(DocumentControllerTest, ACoveredBookWithoutPlaceOrStartOpensAtItsCover) {
+    ASSERT_TRUE(Open(u"\\books\\covered.prc"));
+    EXPECT_EQ(U(controller->CurrentString()), u"$cover");
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kCoverView);
+    // Forward from the cover shows the text.
+    EXPECT_TRUE(controller->StepPage(2));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
+              controller->Layout()->FirstPageStart());
+    // Back on the first page shows the cover again.
+    EXPECT_TRUE(controller->StepPage(-1));
+    EXPECT_EQ(U(controller->CurrentString()), u"$cover");
+}
+
+TEST_F(DocumentControllerTest, ABookWithAStartReferenceOpensThere) {
+    ASSERT_TRUE(Open(u"\\books\\started.prc"));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_EQ(controller->GetPageStart(), 2000);
+    // "start" is not the saved place: nothing is stored over an empty position.
+    controller->Shutdown();
+    auto side = SideFile("\\books\\started.prc");
+    ASSERT_NE(side, nullptr);
+    uint32_t word = 0, position = 0;
+    EXPECT_FALSE(side->GetReadingPosition(&word, &position, nullptr) && position != 0);
+}
+
+TEST_F(DocumentControllerTest, LookingAtTheCoverKeepsTheStoredTextPosition) {
+    ASSERT_TRUE(Open(u"\\books\\covered.prc"));
+    controller->StepPage(2);
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    ASSERT_TRUE(controller->OpenReference(String(u"$cover")));
+    controller->Shutdown();
+    NewController();
+    ASSERT_TRUE(Open(u"\\books\\covered.prc"));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_EQ(controller->GetPageStart(), start);
+}
+
+TEST_F(DocumentControllerTest, RefreshFromTheCoverKeepsThePage) {
+    ASSERT_TRUE(Open(u"\\books\\covered.prc"));
+    controller->StepPage(2);
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    ASSERT_TRUE(controller->OpenReference(String(u"$cover")));
+    controller->Refresh();
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_EQ(controller->GetPageStart(), start);
+}
+
+TEST_F(DocumentControllerTest, LinksAcrossBooksGoBackAndForward) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    ASSERT_TRUE(Open(u"b.prc"));  // relative to the current book
+    EXPECT_EQ(Current(), u"\\books\\b.prc");
+    EXPECT_EQ(controller->History().Count(), 1u);
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(Current(), u"\\books\\a.prc");
+    EXPECT_EQ(controller->GetPageStart(), start);
+    ASSERT_TRUE(controller->HistoryForward());
+    EXPECT_EQ(Current(), u"\\books\\b.prc");
+    EXPECT_FALSE(controller->HistoryForward());
+}
+
+TEST_F(DocumentControllerTest, ALinkWithinTheBookGoesToItsPositionAndBack) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(Open(u"##-pos3000"));
+    EXPECT_EQ(controller->GetPageStart(), 3000);
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
+              controller->Layout()->FirstPageStart());
+    ASSERT_TRUE(controller->HistoryForward());
+    EXPECT_EQ(controller->GetPageStart(), 3000);
+}
+
+TEST_F(DocumentControllerTest, AFailedOpenLeavesTheHistoryAsItWas) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    uint32_t count = controller->History().Count();
+    uint32_t position = controller->HistoryPosition();
+    EXPECT_FALSE(Open(u"\\books\\missing.prc"));
+    EXPECT_EQ(controller->History().Count(), count);
+    EXPECT_EQ(controller->HistoryPosition(), position);
+    EXPECT_FALSE(controller->History().CanForward());
+    EXPECT_EQ(Current(), u"\\books\\b.prc");
+    // Told once: by the loader, or else by the controller.
+    EXPECT_EQ(controller->Reports().size() + messages.shown.size(), 1u);
+}
+
+TEST_F(DocumentControllerTest, WebLinksGoToTheBrowserAndLeaveTheBookOpen) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    fvt::ClearShellLog();
+    EXPECT_TRUE(Open(u"http://example.org/page"));
+    ASSERT_EQ(fvt::ShellLog().size(), 1u);
+    EXPECT_NE(fvt::ShellLog()[0].find("http://example.org/page"), std::string::npos);
+    EXPECT_EQ(Current(), u"\\books\\a.prc");
+    EXPECT_EQ(controller->History().Count(), 0u);
+}
+
+TEST_F(DocumentControllerTest, BackToOtherDocumentSkipsEntriesOfTheSameBook) {
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(Open(u"##-pos2000"));
+    ASSERT_TRUE(Open(u"##-pos4000"));
+    EXPECT_TRUE(controller->BackToOtherDocument());
+    EXPECT_EQ(Current(), u"\\books\\b.prc");
+}
+
+TEST_F(DocumentControllerTest, ReloadKeepsThePlace) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    ASSERT_TRUE(controller->Reload());
+    EXPECT_EQ(controller->GetPageStart(), start);
+}
+
+TEST_F(DocumentControllerTest, WithoutADocumentPositionsAreUnknown) {
+    EXPECT_EQ(controller->GetPageStart(), -1);
+    EXPECT_EQ(controller->GetPageNumber(), 0);
+    EXPECT_EQ(controller->ViewMode(), 7u);
+    EXPECT_FALSE(controller->StepPage(2));
+    String text;
+    EXPECT_FALSE(controller->PositionText(text));
+    EXPECT_TRUE(text.IsEmpty());
+    EXPECT_FALSE(controller->HistoryBack(true));
+}
+
+TEST_F(DocumentControllerTest, ThePositionLineNamesBookAndKey) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    String text;
+    ASSERT_TRUE(controller->PositionText(text));
+    EXPECT_EQ(U(text).substr(0, 10), u"12\tBook A:");
+    EXPECT_EQ(U(text).substr(10, 8), u"12345678");  // the book's unique id
+}
+
+TEST_F(DocumentControllerTest, TheLibraryPageIsABuiltInPage) {
+    EXPECT_TRUE(Open(u"oeb:library"));
+    EXPECT_EQ(controller->CurrentLocation(), nullptr);
+    // The bookmarks page needs annotations.
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_FALSE(Open(u"oeb:bookmarks"));
+    ASSERT_FALSE(controller->Reports().empty());
+    EXPECT_EQ(controller->Reports().back(), 5263u);
+}
+
+}  // namespace
+
+namespace {
+
+// The run marker: a start after an orderly end reopens the last book; after an abnormal end
+// (marker still 1) the library; the marker is written before the reopen is tried.
+struct StartTest : DocumentControllerTest {
+    StartTest() {
+        store = std::make_unique<ConfigurationStore>();
+        EXPECT_EQ(store->OpenDefault("\\config.fvt", 1), 0);
+        controller->SetSettings(&settings);
+        controller->SetRunMarkerStore(store.get());
+    }
+    ~StartTest() override {
+        controller.reset();
+        store.reset();
+    }
+    ReaderSettings settings;
+    std::unique_ptr<ConfigurationStore> store;
+};
+
+class MarkerWatch : public LoaderMessages {
+public:
+    void ShowMessage(uint32_t) override { markerSeen = store ? store->GetRunMarker() : 99; }
+    ConfigurationStore* store = nullptr;
+    uint32_t markerSeen = 77;
+};
+
+TEST_F(StartTest, AfterAnOrderlyEndTheLastBookReopens) {
+    store->SetRunMarker(0);
+    settings.SetLastBook(String(u"\\books\\a.prc"));
+    EXPECT_TRUE(controller->Start(false));
+    EXPECT_EQ(Current(), u"\\books\\a.prc");
+    EXPECT_EQ(store->GetRunMarker(), 1u);
+    controller->Shutdown();
+    EXPECT_EQ(store->GetRunMarker(), 0u);
+}
+
+TEST_F(StartTest, AfterACrashTheLibraryOpensInstead) {
+    store->SetRunMarker(1);
+    settings.SetLastBook(String(u"\\books\\a.prc"));
+    EXPECT_TRUE(controller->Start(false));
+    EXPECT_EQ(controller->CurrentLocation(), nullptr);
+}
+
+TEST_F(StartTest, TheMarkerIsWrittenBeforeTheReopen) {
+    MarkerWatch watch;
+    watch.store = store.get();
+    loader->SetMessages(&watch);
+    store->SetRunMarker(0);
+    settings.SetLastBook(String(u"\\books\\gone.prc"));
+    controller->Start(false);
+    EXPECT_EQ(watch.markerSeen, 1u);  // the failing reopen already saw the marker set
+    loader->SetMessages(nullptr);
+}
+
+TEST_F(StartTest, AGivenDocumentSkipsTheReopen) {
+    store->SetRunMarker(0);
+    settings.SetLastBook(String(u"\\books\\a.prc"));
+    EXPECT_FALSE(controller->Start(true));
+    EXPECT_EQ(controller->CurrentLocation(), nullptr);
+    EXPECT_EQ(store->GetRunMarker(), 1u);
+}
+
+TEST_F(StartTest, TheLibraryWantedAtStartUpWins) {
+    store->SetRunMarker(0);
+    settings.libraryAtStart = 1;
+    settings.SetLastBook(String(u"\\books\\a.prc"));
+    controller->Start(false);
+    EXPECT_EQ(controller->CurrentLocation(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DocumentControllerTest, AFailedRestoreDoesNotOverwriteTheStoredPosition) {
+    {
+        AnnotationFile side;
+        ASSERT_TRUE(Open(u"\\books\\a.prc"));  // makes the side file
+        controller->Shutdown();
+        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
+        // A state of another version: the view cannot take it.
+        const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
+        ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
+        ASSERT_EQ(side.Flush(), 0);
+    }
+    NewController();
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
+              controller->Layout()->FirstPageStart());
+    controller->Shutdown();
+    auto side = SideFile("\\books\\a.prc");
+    ASSERT_NE(side, nullptr);
+    uint32_t word = 0, position = 0;
+    ASSERT_TRUE(side->GetReadingPosition(&word, &position, nullptr));
+    EXPECT_EQ(position, 4321u);
+    EXPECT_EQ(word, 5u);
+}
+
+TEST_F(DocumentControllerTest, AfterAFailedRestoreMovingSavesAgain) {
+    {
+        AnnotationFile side;
+        ASSERT_TRUE(Open(u"\\books\\a.prc"));
+        controller->Shutdown();
+        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
+        const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
+        ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
+        ASSERT_EQ(side.Flush(), 0);
+    }
+    NewController();
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    controller->Shutdown();
+    auto side = SideFile("\\books\\a.prc");
+    ASSERT_NE(side, nullptr);
+    uint32_t word = 0, position = 0;
+    ASSERT_TRUE(side->GetReadingPosition(&word, &position, nullptr));
+    EXPECT_EQ(position, static_cast<uint32_t>(start));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DocumentControllerTest, ThePageViewTurnsPagesThroughTheController) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    PositionViewElement* view = controller->PageView();
+    ASSERT_NE(view, nullptr);
+    int32_t first = controller->GetPageStart();
+    view->ExecuteCommand(kCmdNextPage, 0);
+    int32_t second = controller->GetPageStart();
+    EXPECT_GT(second, first);
+    view->ExecuteCommand(kCmdNextPage, 0);
+    EXPECT_GT(controller->GetPageStart(), second);
+    view->ExecuteCommand(kCmdPreviousPage, 0);
+    EXPECT_EQ(controller->GetPageStart(), second);
+}
+
+TEST_F(DocumentControllerTest, ThePageViewsOwnStateTravelsWithThePosition) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    controller->PageView()->OwnState().WriteWord32BE(0xFEEDF00D);
+    controller->Shutdown();
+    NewController();
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->GetPageStart(), start);
+    ByteStream& own = controller->PageView()->OwnState();
+    own.SetReadPosition(0);
+    uint32_t word = 0;
+    ASSERT_TRUE(own.ReadWord32BE(word));
+    EXPECT_EQ(word, 0xFEEDF00Du);
+}
+
+TEST_F(DocumentControllerTest, BackFromThePageViewUndoesALink) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    controller->PageView()->ExecuteCommand(kCmdBack, 0);
+    EXPECT_EQ(Current(), u"\\books\\a.prc");
+}
+
+}  // namespace

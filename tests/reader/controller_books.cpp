@@ -1,0 +1,56 @@
+#include "controller_books.h"
+
+#include <string>
+
+#include "bookfiles/book_document.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/platform/temp_device.h"
+
+namespace fvt::test {
+namespace {
+
+std::string Str(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+std::string LongHtml(int paragraphs) {
+    std::string s = "<html><body>";
+    for (int i = 0; i < paragraphs; ++i)
+        s += "<p>Paragraph " + std::to_string(i) + " " +
+             SampleText(300, static_cast<std::uint32_t>(i + 1)) + "</p>";
+    return s + "</body></html>";
+}
+
+BookTargetSpec Guide(const char* name, std::int32_t position) {
+    BookTargetSpec t;
+    t.kind = BookDocument::kTargetGuide;
+    t.name = name;
+    t.position = position;
+    return t;
+}
+
+Bytes Word(std::uint32_t v) {
+    return Bytes{static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                 static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+}
+
+}  // namespace
+
+void WriteControllerBooks(const TempDevice& device) {
+    BookBuilder a;
+    a.text = ToBytes(LongHtml(30));
+    a.databaseName = "Book A";
+    device.WriteHost("books/a.prc", Str(a.Build()));
+    BookBuilder b;
+    b.text = ToBytes(LongHtml(4));
+    b.databaseName = "Book B";
+    device.WriteHost("books/b.prc", Str(b.Build()));
+    BookBuilder covered;
+    covered.text = ToBytes(LongHtml(10));
+    covered.resources = {ToBytes("GIF89a")};
+    covered.exth = {{201, Word(0)}};
+    device.WriteHost("books/covered.prc", Str(covered.Build()));
+    BookBuilder started = covered;
+    started.targets = {Guide("start", 2000)};
+    device.WriteHost("books/started.prc", Str(started.Build()));
+}
+
+}  // namespace fvt::test

@@ -1,0 +1,11 @@
+// The fixture books of the document-controller tests, written onto a temporary device (kept in
+// a file of their own: the book builder's byte type and the core's byte helpers share a name).
+#pragma once
+
+namespace fvt::test {
+class TempDevice;
+
+// books/a.prc (long), books/b.prc (short), books/covered.prc (a cover, no "start"),
+// books/started.prc (a cover and a "start" reference at position 2000).
+void WriteControllerBooks(const TempDevice& device);
+}  // namespace fvt::test
