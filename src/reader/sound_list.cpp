@@ -4,6 +4,8 @@
 
 #include "core/charset.h"
 #include "document/location/location.h"
+#include "reader/position_formatter.h"
+#include "reader/reader_controller.h"
 
 void SoundList::Clear() {
     items_.clear();
@@ -93,3 +95,23 @@ bool Read(ByteStream& s, String& playlist) {
 }
 
 }  // namespace AudioViewState
+
+bool FormatTimeLine(Text& out, uint32_t length, uint32_t position) {
+    return TimeFormatter::Instance().Format(out, length, position);
+}
+
+bool PlaySoundList(ReaderController& controller, SoundList& list, const String& text,
+                   const Location& base, bool paused) {
+    const bool parsed = list.Parse(text, base);
+    controller.SetTrackList(&list);
+    AudioPlayer& player = controller.Player();
+    player.SetPlaylist(&list);
+    // A list that failed part-way still plays what it holds; the caller hears of the failure.
+    const bool played = list.Count() > 0 && player.Play(0, paused, 0);
+    return parsed && played;
+}
+
+void StopSound(ReaderController& controller, SoundList& list) {
+    controller.Player().Stop();
+    list.Clear();
+}

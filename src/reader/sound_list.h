@@ -11,6 +11,7 @@
 #include "media/audio/audio_player.h"
 
 class Location;
+class Text;
 
 // Opens one track by its absolute URL (the document loader's side, made by the controller that
 // owns the loader). Called on the GUI thread only.
@@ -64,3 +65,16 @@ bool Write(ByteStream& s, const String& playlist);
 // version, or text that runs past the record.
 bool Read(ByteStream& s, String& playlist);
 }  // namespace AudioViewState
+
+class ReaderController;
+
+// The time line of the audio view: position and length as "mm:ss | mm:ss" ("N/A" for an
+// unknown time).
+bool FormatTimeLine(Text& out, uint32_t length, uint32_t position);
+
+// The window's playlist on its player. PlaySoundList parses the text against the base, hands
+// the list to the player and plays track 0 (paused or not); false when the parse or the play
+// failed. StopSound stops the player and empties the list.
+bool PlaySoundList(ReaderController& controller, SoundList& list, const String& text,
+                   const Location& base, bool paused);
+void StopSound(ReaderController& controller, SoundList& list);
