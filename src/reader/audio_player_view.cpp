@@ -9,6 +9,7 @@
 #include "graphics/widgets/status_panel.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
 #include "reader/sound_list.h"
 
 namespace {
@@ -38,13 +39,14 @@ AudioPlayerView::AudioPlayerView(ReaderController* controller, DocumentControlle
       panel_(std::make_unique<StatusPanel>(timers)) {
     panel_->SetMargin(10, false);
     panel_->SetSpacing(8, false);
-    InsertChild(panel_.get());
+    panel_->SetTextStyle(FontStyle{-12, 0, 1}, false);
+    panel_->SetParent(this);
 }
 
 AudioPlayerView::~AudioPlayerView() {
     SetCurrent(false);
     picture_.Reset();
-    if (panel_) RemoveChild(panel_.get());
+    if (panel_) panel_->Detach();
 }
 
 void AudioPlayerView::SetBase(const Location& base) {
@@ -105,6 +107,11 @@ void AudioPlayerView::Layout() {
             if (chars) author.AssignChars(chars, static_cast<int32_t>(n));
         }
         document_->GetTitle(title);
+    }
+    if (ReaderSettings* settings = controller_ ? controller_->GetSettings() : nullptr) {
+        uint32_t colour = 0;
+        settings->GetTextColour(colour);
+        panel_->SetTextColor(colour, false);
     }
     panel_->SetFirstLabel(JoinLabel(author, title), false);
     UpdateTrackTitle();
