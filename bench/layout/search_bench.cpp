@@ -48,9 +48,9 @@ private:
 
 PagedText& Book() {
     static PagedText* book = [] {
-        const char16_t* words[] = {u"the ", u"harbour ", u"was ", u"quiet ", u"when ",
-                                   u"Ishmael ", u"walked ", u"down, ", u"thinking ", u"of ",
-                                   u"whales ", u"and ", u"the ", u"sea. "};
+        const char16_t* words[] = {u"the ",     u"harbour ", u"was ",   u"quiet ",    u"when ",
+                                   u"Ishmael ", u"walked ",  u"down, ", u"thinking ", u"of ",
+                                   u"whales ",  u"and ",     u"the ",   u"sea. "};
         std::u16string text;
         text.reserve(2'500'000 + 16);
         for (size_t i = 0; text.size() < 2'500'000; ++i) text += words[i % 14];
@@ -108,7 +108,7 @@ BENCHMARK(BM_SearchRepetitivePattern)->Unit(benchmark::kMillisecond);
 // A page of long words (about 40 lines of 40 characters), each split once at a line end.
 void BM_HyphenatePage(benchmark::State& state) {
     const char16_t* words[] = {u"extraordinary", u"gouvernement", u"establishment",
-                               u"boulangerie", u"photography", u"accomplishment"};
+                               u"boulangerie",   u"photography",  u"accomplishment"};
     LayoutFonts fonts;
     for (auto _ : state) {
         int splits = 0;

@@ -62,6 +62,12 @@ public:
     virtual DataHandle* OpenTableByName(const String& /*name*/, uint32_t /*flag*/) {
         return nullptr;
     }
+    // The kind of what the resource holds and a value beside it, for the page layout's
+    // font-size adjuster; 0 (none) by default.
+    virtual uint32_t GetChildKind(uint32_t& value) {
+        value = 0;
+        return 0;
+    }
 
     // The first open handle that answers 0 to CompareId / CompareName, with a new reference.
     DataHandle* FindHandleById(int32_t id);

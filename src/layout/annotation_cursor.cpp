@@ -1,5 +1,8 @@
 #include "layout/annotation_cursor.h"
 
+#include "core/color.h"
+#include "document/markup/render_state.h"
+
 void AnnotationCursor::Start(AnnotationFile* annotations, uint32_t from) {
     *this = AnnotationCursor{};
     file = annotations;
@@ -71,4 +74,60 @@ bool AnnotationCursor::TakePending() {
     if (!pending) return false;
     pending = false;
     return true;
+}
+
+uint32_t AnnotationCursor::MarkStyle() const {
+    if (markStyle == kNone) return kNone;
+    return (markStyle & 0xFF) ? markStyle : (markStyle & ~0xFFu) | kDefaultMarkStyle;
+}
+
+namespace {
+
+// Colour index 1-14 from the mark table, 15 the annotation's own colour (upper three bytes).
+uint32_t IndexedColour(uint32_t style) {
+    uint32_t index = style & 0x0F;
+    return index == 15 ? (style >> 8) & 0xFFFFFF : MarkBox::Colour(index);
+}
+
+uint32_t Tint(uint32_t background, uint32_t text) {
+    uint8_t br, bg, bb, tr, tg, tb;
+    Color::Unpack(background, br, bg, bb);
+    Color::Unpack(text, tr, tg, tb);
+    auto mix = [](uint32_t b, uint32_t t) { return static_cast<uint8_t>((14 * b + t) / 15); };
+    return Color::Pack(mix(br, tr), mix(bg, tg), mix(bb, tb));
+}
+
+}  // namespace
+
+void AnnotationCursor::StyleRun(const PositionRecord& run, uint32_t lineBackground,
+                                uint32_t defaultText, PositionRecord& out) const {
+    out = run;
+    if (MarkOpen()) {
+        uint32_t style = MarkStyle();
+        uint32_t byte = style & 0xFF;
+        if (linked >= 0) {
+            // A note linked to another annotation reads as a link.
+            if (Color::IsNone(out.color)) out.color = Color::Pack(255, 0, 0);
+            byte = 128;
+        }
+        if (byte & 0x80) out.style |= kStyleUnderline;
+        if (byte & 0x40) out.style |= kStyleStrike;
+        if (byte & 0x30) {
+            uint32_t b = Color::IsNone(run.background) ? lineBackground : run.background;
+            uint32_t t = Color::IsNone(run.color) ? defaultText : run.color;
+            out.background = Tint(b, t);
+        }
+        if (byte & 0x0F) out.color = IndexedColour(byte | (style & ~0xFFu));
+    }
+    if (HighlightOpen()) {
+        uint32_t masked = highlightStyle & 0xD0;
+        if (masked == 64) {
+            out.style |= kStyleStrike;
+        } else if (masked == 128) {
+            out.style |= kStyleUnderline;
+        } else {
+            uint32_t index = highlightStyle & 0x0F;
+            out.background = index == 0 ? kHighlightColour : IndexedColour(highlightStyle);
+        }
+    }
 }

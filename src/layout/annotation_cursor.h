@@ -9,6 +9,7 @@
 #include "bookfiles/annotation_file.h"
 #include "core/ref_counted.h"
 #include "document/markup/link_target.h"
+#include "layout/block_contents.h"
 
 struct AnnotationCursor {
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
@@ -32,4 +33,19 @@ struct AnnotationCursor {
     bool Advance(uint32_t position, bool makeLink);
     // The mark's start is drawn once: true the first time after it opened.
     bool TakePending();
+
+    bool HighlightOpen() const { return highlightStyle != kNone; }
+    bool MarkOpen() const { return markStyle != kNone; }
+    bool AnyOpen() const { return HighlightOpen() || MarkOpen(); }
+    // The open mark's style word; its low byte 0 takes the default mark style.
+    uint32_t MarkStyle() const;
+
+    // How a run of `run` style looks under the open marks: fonts, a tinted or highlighted
+    // background, a mark colour. lineBackground stands in for a run without a background, and
+    // defaultText for one without a text colour.
+    void StyleRun(const PositionRecord& run, uint32_t lineBackground, uint32_t defaultText,
+                  PositionRecord& out) const;
+
+    static constexpr uint32_t kDefaultMarkStyle = 16;
+    static constexpr uint32_t kHighlightColour = 0x00FFFF;  // yellow
 };

@@ -92,6 +92,7 @@ struct LineRecord {
     static constexpr uint8_t kTopEdge = 0x04;
     static constexpr uint8_t kBottomEdge = 0x08;
     static constexpr uint8_t kHidden = 0x10;  // nothing but blanks
+    static constexpr uint8_t kFramed = 0x20;  // in a bordered block: edges drawn
     int32_t x = 0;
     int32_t y = 0;
     int32_t height = 0;

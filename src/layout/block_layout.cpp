@@ -2,10 +2,12 @@
 // that makes the next page start at real content.
 #include "bookfiles/document_source.h"
 #include "bookfiles/packed_tree.h"
+#include "database/resource.h"
 #include "document/markup/length.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
 #include "layout/page_layout.h"
+#include "layout/hyphenation.h"
 
 namespace {
 
@@ -61,6 +63,12 @@ PageLayout::~PageLayout() = default;
 
 void PageLayout::Configure(const LayoutSettings& settings) {
     settings_ = settings;
+    if (adjuster_) {
+        uint32_t value = 0;
+        uint32_t kind = resource_ ? resource_->GetChildKind(value) : 0;
+        uint8_t& face = settings_.defaults.style.text.face;
+        face = adjuster_->AdjustFace(face, kind, value);
+    }
     fonts_.SetBaseSize(settings.baseFontSize < LayoutFonts::kMinEm ? LayoutFonts::kMinEm
                                                                    : settings.baseFontSize);
 }
@@ -284,6 +292,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     int32_t lineWidth = indents.Available();
     int32_t remaining = lineWidth;
     BreakRing ring;
+    BlockCursor wordStart = c;
     bool pushedAny = false;
     int32_t pending = 0, pendingSpace = 0, spaceCount = 0;
     uint32_t last = kLastSpace;
@@ -306,6 +315,21 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         pushedAny = true;
     };
 
+    // The word from wordStart to the run at c does not fit after what the line holds: with a
+    // quarter of the line still free it is hyphenated. c then stands just past what stays on
+    // the line and room is what is left. A word that opens the line stays whole.
+    auto splitWord = [&](int32_t& room) -> bool {
+        if (!Hyphenation::IsQuarterFree(room, lineWidth)) return false;
+        BlockCursor end = c;
+        end.Next();
+        WordSplitter split(*block_, fonts_, Document());
+        BlockCursor after;
+        int32_t avail = room;
+        if (!split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) return false;
+        c = after;
+        room = avail;
+        return true;
+    };
     while (!ended) {
         if (!EnsureItem(c)) return false;
         uint32_t kind = c.Kind();
@@ -371,12 +395,21 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                     pushCandidate(firstChar, lastChar);
                     // The space before the word is inside the line now.
                     pendingSpace = 0;
+                    wordStart = c;
                 } else {
                     ring.SetLastChar(lastChar);
                 }
                 pending += run->width;
                 last = kLastText;
                 if (!overflowWord && pending > remaining) {
+                    // A quarter of the line still free: split the word there if it can be.
+                    bool opensLine = ring.Count() > 0 && ring.Candidate(0).placeholder != 0;
+                    if (!opensLine && splitWord(remaining)) {
+                        pending = 0;
+                        hasContent = true;
+                        ended = true;
+                        break;
+                    }
                     BreakCandidate chosen;
                     if (ring.ChooseBreak(chosen)) {
                         c = chosen.cursor;
@@ -584,6 +617,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         if (topEdge) line.flags |= LineRecord::kTopEdge;
         if (metrics.flags & LineMetrics::kExtraBelow) line.flags |= LineRecord::kBottomEdge;
         if (!(metrics.flags & LineMetrics::kHasText)) line.flags |= LineRecord::kHidden;
+        if (frame) line.flags |= LineRecord::kFramed;
     } else {
         column.PlaceLine(line, 0);
     }

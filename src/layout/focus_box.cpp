@@ -61,33 +61,48 @@ void SkipWords(BlockCursor& cursor, int32_t n) {
     }
 }
 
+namespace {
+
+// A fingerprint of a block's items (kinds and positions): a relayout into the same slot, even
+// of the same page with as many items, changes it.
+uint64_t Fingerprint(const BlockContents* block) {
+    if (!block) return 0;
+    uint64_t h = 1469598103934665603ull;
+    for (int32_t i = 0; i < block->Count(); ++i) {
+        const BlockItem* item = block->ItemAt(i);
+        h = (h ^ item->kind) * 1099511628211ull;
+        h = (h ^ item->value) * 1099511628211ull;
+    }
+    return h ^ block->EndPosition();
+}
+
+}  // namespace
+
 void TextFocus::Bind(PageLayout* layout, PageSlot* slot) {
     BlockContents* block = slot ? &slot->contents : nullptr;
     uint32_t start = slot && slot->record ? slot->record->start : 0xFFFFFFFFu;
-    int32_t count = block ? block->Count() : -1;
-    if (block != block_ || start != boundStart_ || count != boundCount_) {
-        // Another page or a changed block: the old cursors point at nothing.
-        ResetRanges();
-        area_.Reset();
-    }
+    Rebind(block, start);
     layout_ = layout;
     slot_ = slot;
-    block_ = block;
-    boundStart_ = start;
-    boundCount_ = count;
-    if (focus_.IsEmpty()) focus_.cursor.Init(block_, true);
 }
 
 void TextFocus::BindBlock(BlockContents* block) {
-    if (block != block_ || !block || block->Count() != boundCount_) {
+    Rebind(block, 0xFFFFFFFFu);
+    layout_ = nullptr;
+    slot_ = nullptr;
+}
+
+void TextFocus::Rebind(BlockContents* block, uint32_t start) {
+    uint64_t print = Fingerprint(block);
+    if (block != block_ || start != boundStart_ || print != boundPrint_) {
+        // Another page or a changed block: the old cursors point at nothing.
+        block_ = block;
         ResetRanges();
         area_.Reset();
     }
-    layout_ = nullptr;
-    slot_ = nullptr;
     block_ = block;
-    boundStart_ = 0xFFFFFFFFu;
-    boundCount_ = block ? block->Count() : -1;
+    boundStart_ = start;
+    boundPrint_ = print;
     if (focus_.IsEmpty()) focus_.cursor.Init(block_, true);
 }
 
@@ -98,6 +113,13 @@ void TextFocus::ResetRanges() {
     focus_.cursor.Init(block_, true);
     anchor_.cursor = focus_.cursor;
     active_.cursor = focus_.cursor;
+}
+
+void TextFocus::BackToWordStart(BlockCursor& c) const {
+    ScanWords(c, false, true);
+    c.Back();
+    ScanWords(c, false, false);
+    while (!c.AtEnd() && ClassifyWordItem(*block_, c) == WordItemKind::kSkipped) c.Next();
 }
 
 uint32_t TextFocus::PositionOf(const BlockCursor& c) const {
@@ -112,9 +134,7 @@ bool TextFocus::FocusPreviousWord() {
         if (!ScanWords(c, false, true)) return false;
     }
     uint32_t end = PositionOf(c);
-    c.Back();
-    ScanWords(c, false, false);
-    while (!c.AtEnd() && ClassifyWordItem(*block_, c) == WordItemKind::kSkipped) c.Next();
+    BackToWordStart(c);
     focus_.start = PositionOf(c);
     focus_.end = end;
     focus_.cursor = c;
@@ -129,19 +149,22 @@ bool TextFocus::FocusNextWord(bool skipCurrent) {
         c.Init(block_, true);
         if (!ScanWords(c, true, true)) return false;
     }
-    BlockCursor e = c;
-    ScanWords(e, true, false);
-    focus_.start = PositionOf(c);
-    focus_.end = PositionOf(e);
-    focus_.cursor = c;
+    SetFocusAt(c);
     return true;
+}
+
+void TextFocus::SetFocusAt(const BlockCursor& first) {
+    BlockCursor e = first;
+    ScanWords(e, true, false);
+    focus_.start = PositionOf(first);
+    focus_.end = PositionOf(e);
+    focus_.cursor = first;
 }
 
 bool TextFocus::MoveFocus(uint32_t direction) {
     if (!block_) return false;
     bool fresh = focus_.IsEmpty();
-    if (fresh)
-        focus_.cursor.Init(block_, direction == kFocusLineDown || direction == kFocusWordOn);
+    if (fresh) focus_.cursor.Init(block_, direction == kFocusLineDown || direction == kFocusWordOn);
     FocusRange before = focus_;
     bool ok = true;
     switch (direction) {
@@ -206,15 +229,8 @@ bool TextFocus::FocusWordAt(Point p) {
         // The word holding this item: back to its first item, then on to its end.
         BlockCursor s = c;
         s.Next();
-        ScanWords(s, false, true);
-        s.Back();
-        ScanWords(s, false, false);
-        while (!s.AtEnd() && ClassifyWordItem(*block_, s) == WordItemKind::kSkipped) s.Next();
-        BlockCursor e = c;
-        ScanWords(e, true, false);
-        focus_.start = PositionOf(s);
-        focus_.end = PositionOf(e);
-        focus_.cursor = s;
+        BackToWordStart(s);
+        SetFocusAt(s);
         return true;
     }
     return false;

@@ -4,8 +4,8 @@
 // inverting.
 //
 // The ranges hold cursors into one slot's BlockContents. They are only good for the block
-// they were made on: Bind notes the slot, its page start and its item count, and any change
-// (another page, a relayout, an item inserted) empties them before they are used.
+// they were made on: Bind notes the slot, its page start and a fingerprint of its items, and
+// any change (another page, a relayout, an item inserted) empties them before they are used.
 #pragma once
 
 #include <cstdint>
@@ -105,14 +105,19 @@ private:
     bool RangeText(const BlockCursor& from, const BlockCursor& to, String& text,
                    uint32_t& language) const;
     uint32_t PositionOf(const BlockCursor& c) const;
+    // From just after a word item back onto the first item of its word.
+    void BackToWordStart(BlockCursor& c) const;
+    // The focus range: the word whose first item is at `first`.
+    void SetFocusAt(const BlockCursor& first);
     void ResetRanges();
+    void Rebind(BlockContents* block, uint32_t start);
     void DrawOutline(const Area& area);
 
     BlockContents* block_ = nullptr;
     PageLayout* layout_ = nullptr;
     PageSlot* slot_ = nullptr;
     uint32_t boundStart_ = 0xFFFFFFFFu;
-    int32_t boundCount_ = -1;
+    uint64_t boundPrint_ = 0;
     FocusRange focus_;
     FocusRange anchor_;
     FocusRange active_;

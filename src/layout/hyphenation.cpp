@@ -10,7 +10,9 @@ namespace {
 // them, and reading them whole at every line end would cost their length each time.
 constexpr int32_t kMaxSyllableWord = 64;
 
-int ClassAt(const char16_t* w, int32_t i) { return CharProps::Class3(w[i]); }
+int ClassAt(const char16_t* w, int32_t i) {
+    return CharProps::Class3(w[i]);
+}
 
 // The lower-case letter at i, or 0 when i lies outside [first, n).
 char16_t LowerAt(const char16_t* w, int32_t i, int32_t first) {

@@ -46,8 +46,8 @@ public:
                       int32_t& available, BlockCursor& after);
     // The fallback: cuts the word at the last character that fits with a hyphen. False when
     // not even the first character fits (the caller places the run anyway).
-    bool BreakRun(uint32_t language, BlockCursor cursor, const BlockCursor& end,
-                  int32_t& available, BlockCursor& after);
+    bool BreakRun(uint32_t language, BlockCursor cursor, const BlockCursor& end, int32_t& available,
+                  BlockCursor& after);
 
 private:
     struct Cell {
@@ -55,7 +55,7 @@ private:
         int32_t width;
         char16_t ch;
         uint8_t breakAfter;
-        int32_t run;  // index of the run (per kind) that holds it
+        int32_t run;     // index of the run (per kind) that holds it
         int32_t offset;  // within that run
     };
     // Measures the characters of the runs in [cursor, end) one by one, applying style changes;

@@ -6,15 +6,23 @@
 #include "bookfiles/document_source.h"
 #include "bookfiles/packed_tree.h"
 #include "bookfiles/record_store.h"
+#include "bookfiles/sorted_record_database.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
+#include "graphics/core/node.h"
 
 namespace {
 
 constexpr uint32_t kMarkupBody = 2;
-constexpr uint32_t kMarkupHead = 64;
-constexpr uint32_t kMarkupScript = 65;  // counting stops until its end tag
-constexpr uint32_t kMarkupHtml = 67;
+constexpr uint32_t kMarkupReference = 64;
+constexpr uint32_t kMarkupMetadata = 65;  // counting stops until its end tag
+constexpr uint32_t kMarkupGuide = 67;
+constexpr uint32_t kMarkupLogHost = 68;
+// LOGHOST attributes: the name, a kind number and the value.
+constexpr uint32_t kAttrLogName = 69;
+constexpr uint32_t kAttrLogKind = 70;
+constexpr uint32_t kAttrLogValue = 71;
+constexpr int32_t kBudgetAfterLogHost = 8;
 constexpr int32_t kFirstPageBudget = 100;
 constexpr int32_t kEndingSearchRounds = 48;
 
@@ -349,10 +357,17 @@ void PageLayout::RememberLast(const PageRecord& record) {
 
 // --- Starting a page -------------------------------------------------------------------------
 
+void PageLayout::SetMetadataList(SortedRecordDatabase* list) {
+    metadata_ = list;
+    if (metadata_ && collectMetadata_) metadata_->ClearItems();
+}
+
 bool PageLayout::LayoutFirstPage() {
     firstKnown_ = false;
     first_.Reset();
     if (!source_ || !source_->Start(0, false)) return false;
+    bool collect = metadata_ && collectMetadata_;
+    if (collect) metadata_->ClearItems();
     int32_t budget = kFirstPageBudget;
     bool suspended = false;
     uint32_t guard = TextLength() * 2 + 1024;
@@ -363,7 +378,7 @@ bool PageLayout::LayoutFirstPage() {
         if (kind == kTokenTag) {
             bool isEnd = false, isEmpty = false;
             uint32_t id = source_->GetTag(isEnd, isEmpty);
-            if (id == kMarkupBody && !isEnd) {
+            if (id == kMarkupBody && !isEnd && !firstKnown_) {
                 uint32_t p = 0;
                 source_->GetPosition(p);
                 first_.start = p;
@@ -372,17 +387,44 @@ bool PageLayout::LayoutFirstPage() {
                 first_.used = true;
                 first_.pageNumber = 1;
                 firstKnown_ = true;
-                return true;
+                // Log hosts may still follow in the body's first tokens.
+                if (!collect) return true;
+                continue;
             }
-            if (id == kMarkupScript) {
+            if (id == kMarkupLogHost && metadata_ && !isEnd) {
+                String name, value, kindText;
+                if (source_->GetAttributeText(kAttrLogName, name)) {
+                    source_->GetAttributeText(kAttrLogValue, value);
+                    uint32_t itemKind = 2;
+                    if (source_->GetAttributeText(kAttrLogKind, kindText) &&
+                        kindText.Length() > 0) {
+                        uint32_t n = 0;
+                        bool digits = true;
+                        for (int32_t i = 0; i < kindText.Length() && digits; ++i) {
+                            char16_t ch = kindText[i];
+                            digits = ch >= u'0' && ch <= u'9' && n < 100000000u;
+                            n = n * 10 + static_cast<uint32_t>(ch - u'0');
+                        }
+                        if (digits) itemKind = n;
+                    }
+                    metadata_->AddItem(
+                        std::u16string(name.Data(), static_cast<size_t>(name.Length())),
+                        std::u16string(value.Data(), static_cast<size_t>(value.Length())),
+                        itemKind);
+                }
+                budget = kBudgetAfterLogHost;
+                continue;
+            }
+            if (id == kMarkupMetadata) {
                 suspended = !isEnd;
                 continue;
             }
-            if (id == kMarkupHead || id == kMarkupHtml) continue;
+            if (id == kMarkupReference || id == kMarkupGuide) continue;
         }
         // Text before BODY (a TITLE, or a file with no BODY at all) costs a unit like a tag.
         if (!suspended) --budget;
     }
+    if (firstKnown_) return true;
     // No BODY: the text is shown from the beginning with the default element stack.
     if (!source_->Start(0, false)) return false;
     uint32_t p = 0;
@@ -1131,6 +1173,11 @@ void PageLayout::SetPageVisibility(uint32_t start, uint8_t state) {
     if (state == kPageHidden) listener_->OnPageHiding();
     uint8_t old = slot.state;
     slot.state = state;
+    // Native controls on the page show and hide with it.
+    for (int32_t i = 0; i < slot.marks.Count(); ++i) {
+        InlineObject* control = ControlMark::Of(*slot.marks.At(i));
+        if (Node* node = control ? control->GetNode() : nullptr) node->Show(state == kPageShown);
+    }
     if (state == kPageShown && (old == kPageNeverShown || old == kPageHidden))
         listener_->OnPageShown(old != kPageNeverShown);
 }

@@ -75,14 +75,23 @@ bool RunFollows(const BlockContents& c, int32_t from, int32_t end) {
     return false;
 }
 
-int32_t LineGroupEnd(const BlockContents& c, int32_t index) {
+// The items of the line at `index`: up to the next line, table, row or cell, or a table's end.
+int32_t LineGroupEnd(BlockContents& c, int32_t index, const int32_t* counts) {
+    int32_t marks = counts[kItemFlowMark];
     int32_t j = index + 1;
-    while (j < c.Count()) {
+    for (; j < c.Count(); ++j) {
         uint32_t kind = c.ItemAt(j)->kind;
-        if (kind == kItemLine || kind == kItemTable) break;
-        ++j;
+        if (kind == kItemLine || kind == kItemTable || kind == kItemRow || kind == kItemCell) break;
+        if (kind == kItemFlowMark) {
+            const FlowMark* m = c.Mark(marks++);
+            if (m && m->type == kMarkTableEnd) break;
+        }
     }
     return j;
+}
+
+bool IsScrollable(const TableRecord& t) {
+    return t.content.width > t.box.width || t.content.height > t.box.height;
 }
 
 }  // namespace
@@ -138,21 +147,40 @@ bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
                               ? backgroundColour_
                               : slot.record->colour;
     slot.cornerBookmark = -1;
+    shownFontFlags_ = 0xFF;
     ApplyDrawStyle(slot.record->style);
     canvas_->FillRect(viewport_, background);
+    PrepareHighlights(slot, false);
     DrawItems(slot, background);
+    DrawMarkBox(slot.openMark);
+    slot.openMark = MarkBox{};
     DrawBookmarkCorner(slot);
     slot.drawn = true;
     // The current mark goes on last: it is drawn by inverting what is under it.
     int32_t mark = slot.record->markIndex;
     if (mark >= 0 && EnsureMarks(slot) && mark < slot.marks.Count())
-        if (Area* a = slot.marks.At(mark)) canvas_->DrawArea(*a, true);
+        if (Area* a = slot.marks.At(mark); a && !ControlMark::Of(*a)) canvas_->DrawArea(*a, true);
     return true;
+}
+
+void PageLayout::PrepareHighlights(PageSlot& slot, bool makeLinks) {
+    slot.walking = false;
+    slot.openMark = MarkBox{};
+    if (!annotations_) return;
+    uint32_t first = 0, last = 0;
+    if (!slot.contents.GetRange(first, last)) return;
+    slot.walk.Start(annotations_, first);
+    if (slot.walk.current < 0) return;
+    slot.walking = true;
+    slot.walk.Advance(first, makeLinks);
 }
 
 void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
     BlockContents& c = slot.contents;
     int32_t counts[kItemKindCount] = {};
+    const TableRecord* table = nullptr;
+    drawShift_ = Point{0, 0};
+    drawnTableDepth_ = 0;
     int32_t i = 0;
     while (i < c.Count()) {
         uint32_t kind = c.ItemAt(i)->kind;
@@ -160,28 +188,162 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
             i = DrawLine(slot, i, counts, background);
             continue;
         }
-        // Tables are drawn by the table code; other items left at the top level (a break kept
-        // after the last line) draw nothing and must not cost the page its pictures.
-        if (kind == kItemStyleChange) {
-            if (const PositionRecord* style = c.Style(counts[kind])) ApplyDrawStyle(*style);
+        int32_t k = counts[kind]++;
+        switch (kind) {
+            case kItemStyleChange:
+                if (const PositionRecord* style = c.Style(k)) ApplyDrawStyle(*style);
+                break;
+            case kItemTable:
+                if (TableRecord* t = c.Table(k)) {
+                    if (drawnTableDepth_ == 0) {
+                        table = t;
+                        EnterTable(slot, *t, c.ItemAt(i)->Position());
+                    }
+                    ++drawnTableDepth_;
+                }
+                break;
+            case kItemCell:
+                if (const CellRecord* cell = c.Cell(k)) DrawCell(slot, *cell, table);
+                break;
+            case kItemFlowMark: {
+                const FlowMark* m = c.Mark(k);
+                if (m && m->type == kMarkTableEnd && drawnTableDepth_ > 0 &&
+                    --drawnTableDepth_ == 0) {
+                    canvas_->SetClip(nullptr);
+                    drawShift_ = Point{0, 0};
+                    table = nullptr;
+                }
+                break;
+            }
+            default:
+                // Other items left at the top level (a break kept after the last line) draw
+                // nothing and must not cost the page its pictures.
+                break;
         }
-        ++counts[kind];
         ++i;
     }
+    if (drawnTableDepth_ > 0) canvas_->SetClip(nullptr);
+    drawShift_ = Point{0, 0};
+    drawnTableDepth_ = 0;
     if (DrawObjects(slot, 0, background)) DrawObjects(slot, 1, background);
 }
+
+void PageLayout::EnterTable(PageSlot& slot, TableRecord& table, uint32_t position) {
+    if (!IsScrollable(table) || !slot.record) return;
+    // The page keeps each scrollable table's offsets, found by the table's position.
+    TableScrollEntry* entry = nullptr;
+    for (TableScrollEntry& e : slot.record->tables)
+        if (e.position == position) entry = &e;
+    if (!entry) {
+        slot.record->tables.push_back(TableScrollEntry{position, 0, 0});
+        entry = &slot.record->tables.back();
+    }
+    entry->x = std::clamp(entry->x, 0, std::max(0, table.content.width - table.box.width));
+    entry->y = std::clamp(entry->y, 0, std::max(0, table.content.height - table.box.height));
+    drawShift_ = Point{-entry->x, -entry->y};
+    canvas_->SetClip(&table.box);
+}
+
+void PageLayout::DrawCell(PageSlot& /*slot*/, const CellRecord& cell, const TableRecord* table) {
+    auto isNone = [](uint32_t c) { return c == BoxAttributes::kNoColour || Color::IsNone(c); };
+    uint32_t fill = cell.attributes.background;
+    if (isNone(fill) && table) fill = table->attributes.background;
+    Rect r = cell.rect;
+    r.x += drawShift_.x;
+    r.y += drawShift_.y;
+    // One horizontal and one vertical border width, in whole pixels.
+    int32_t bx = cell.borders[0] >> 4;
+    int32_t by = cell.borders[2] >> 4;
+    bool framed = by >= 1;
+    if (framed) r = Rect{r.x - bx, r.y - by, r.width + 2 * bx, r.height + 2 * by};
+    if (r.width <= 0 || r.height <= 0) return;
+    if (!isNone(fill)) canvas_->FillRect(r, fill);
+    // A bordered cell is framed in the text colour; another is outlined in its background.
+    uint32_t edge = framed ? TextColour() : fill;
+    if (!framed && isNone(fill)) return;
+    int32_t x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    canvas_->DrawLine(Point{r.x, r.y}, Point{x1, r.y}, edge);
+    canvas_->DrawLine(Point{x1, r.y}, Point{x1, y1}, edge);
+    canvas_->DrawLine(Point{x1, y1}, Point{r.x, y1}, edge);
+    canvas_->DrawLine(Point{r.x, y1}, Point{r.x, r.y}, edge);
+}
+
+uint32_t PageLayout::ShownBackground(const PositionRecord& style, uint32_t fallback) const {
+    // The document's own default background is the page's: only a colour of the run's own
+    // shows.
+    uint32_t b = style.background;
+    if (Color::IsNone(b) || b == settings_.defaults.style.text.background) return fallback;
+    return b;
+}
+
+void PageLayout::SetRunFont(const PositionRecord& style) {
+    uint8_t flags = static_cast<uint8_t>(style.style & 0x0F);
+    if (flags == shownFontFlags_) return;
+    shownFontFlags_ = flags;
+    CanvasFont font;
+    font.size = StyleFontSize(style);
+    font.flags = flags;
+    font.face = style.face ? style.face : settings_.defaults.style.text.face;
+    canvas_->SetFont(font);
+}
+
+void PageLayout::DrawLineFrame(const LineRecord& line, uint32_t lineBackground,
+                               uint32_t background) {
+    int32_t x = line.x + drawShift_.x, y = line.y + drawShift_.y;
+    bool banded = !Color::IsNone(lineBackground) && !Color::SameRgb(lineBackground, background);
+    if (banded && line.extraAbove > 0)
+        canvas_->FillRect(Rect{x, y, line.width, line.extraAbove}, lineBackground);
+    if (banded && line.extraBelow > 0)
+        canvas_->FillRect(Rect{x, y + line.height - line.extraBelow, line.width, line.extraBelow},
+                          lineBackground);
+    if (!(line.flags & LineRecord::kFramed)) return;
+    // The layout kept two pixels inside each indent for the frame.
+    int32_t left = x + std::max(0, line.leftIndent - 2);
+    int32_t right = x + line.width - std::max(0, line.rightIndent - 2) - 1;
+    int32_t bottom = y + line.height - 1;
+    uint32_t colour = TextColour();
+    canvas_->DrawLine(Point{left, y}, Point{left, bottom}, colour);
+    canvas_->DrawLine(Point{right, y}, Point{right, bottom}, colour);
+    if (line.flags & LineRecord::kTopEdge)
+        canvas_->DrawLine(Point{left, y}, Point{right, y}, colour);
+    if (line.flags & LineRecord::kBottomEdge)
+        canvas_->DrawLine(Point{left, bottom}, Point{right, bottom}, colour);
+}
+
+// One line as it is walked twice: backgrounds, then contents.
+struct PageLayout::LineWalk {
+    const LineRecord* line = nullptr;
+    int32_t index = 0;
+    int32_t end = 0;
+    bool justify = false;
+    bool hidden = false;
+    int32_t gaps = 0;
+    int32_t startX = 0;
+    int32_t top = 0;
+    int32_t inner = 0;
+    int32_t baseline = 0;
+    uint32_t lineBackground = 0;
+    uint32_t pageBackground = 0;
+};
 
 int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background) {
     BlockContents& c = slot.contents;
     const LineRecord* line = c.Line(counts[kItemLine]++);
-    int32_t end = LineGroupEnd(c, index);
-    if (!line) return end;
+    int32_t end = LineGroupEnd(c, index, counts);
+    if (!line) {
+        for (int32_t j = index + 1; j < end; ++j) ++counts[c.ItemAt(j)->kind];
+        return end;
+    }
+    LineWalk w;
+    w.line = line;
+    w.index = index;
+    w.end = end;
     bool continues = (line->flags & LineRecord::kContinues) != 0;
+    bool framed = (line->flags & LineRecord::kFramed) != 0;
     uint32_t mode =
-        PageDrawing::LineAlignment(line->alignment, defaultAlignment_, continues, false);
-    bool justify = mode == PageDrawing::kAlignJustify || mode == PageDrawing::kAlignPoetry;
-    int32_t gaps = 0;
-    if (justify) {
+        PageDrawing::LineAlignment(line->alignment, defaultAlignment_, continues, framed);
+    w.justify = mode == PageDrawing::kAlignJustify || mode == PageDrawing::kAlignPoetry;
+    if (w.justify) {
         int32_t marks = counts[kItemFlowMark];
         bool afterSpace = false;
         for (int32_t j = index + 1; j < end; ++j) {
@@ -190,28 +352,96 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
             if (kind != kItemFlowMark) continue;
             const FlowMark* m = c.Mark(marks++);
             bool space = m && m->type == kMarkSpace;
-            if (space && m->width > 0 && !afterSpace && RunFollows(c, j, end)) ++gaps;
+            if (space && m->width > 0 && !afterSpace && RunFollows(c, j, end)) ++w.gaps;
             afterSpace = space;
         }
     }
-    int32_t x = line->x + line->leftIndent + PageDrawing::AlignmentOffset(mode, line->freeWidth);
+    w.startX = line->x + drawShift_.x + line->leftIndent +
+               PageDrawing::AlignmentOffset(mode, line->freeWidth);
     // The baseline is measured from the top of the text, below the space kept above the line.
-    const int32_t top = line->y + line->extraAbove;
-    const int32_t inner = line->height - line->extraAbove - line->extraBelow;
-    int32_t baseline = top + (line->baseline ? line->baseline : inner);
-    bool hidden = (line->flags & LineRecord::kHidden) != 0;
+    w.top = line->y + drawShift_.y + line->extraAbove;
+    w.inner = line->height - line->extraAbove - line->extraBelow;
+    w.baseline = w.top + (line->baseline ? line->baseline : w.inner);
+    w.hidden = (line->flags & LineRecord::kHidden) != 0;
+    w.pageBackground = background;
+    w.lineBackground = ShownBackground(drawStyle_, background);
+    DrawLineFrame(*line, w.lineBackground, background);
+
+    // Pass 0 fills backgrounds; pass 1 starts again from the same style and annotation state.
+    int32_t passCounts[kItemKindCount];
+    std::copy(counts, counts + kItemKindCount, passCounts);
+    PositionRecord style = drawStyle_;
+    AnnotationCursor walk = slot.walk;
+    WalkLine(slot, w, passCounts, 0);
+    drawStyle_ = style;
+    slot.walk = walk;
+    WalkLine(slot, w, counts, 1);
+    return end;
+}
+
+void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass) {
+    BlockContents& c = slot.contents;
+    const LineRecord* line = w.line;
+    int32_t x = w.startX;
     int32_t carry = 0;
     bool previousWasSpace = false;
-    for (int32_t j = index + 1; j < end; ++j) {
-        uint32_t kind = c.ItemAt(j)->kind;
+    // Pass 0: the run of one background colour that is open, from fillFrom.
+    int32_t fillFrom = line->x + drawShift_.x + line->leftIndent;
+    uint32_t fillColour = w.lineBackground;
+    PositionRecord shown = drawStyle_;
+    auto fillTo = [&](int32_t to) {
+        if (to > fillFrom && !Color::IsNone(fillColour) &&
+            !Color::SameRgb(fillColour, w.pageBackground))
+            canvas_->FillRect(Rect{fillFrom, w.top, to - fillFrom, w.inner}, fillColour);
+        fillFrom = to;
+    };
+    // The look of the text from here: the style under the open annotations.
+    auto restyle = [&](uint32_t position) {
+        if (slot.walking) slot.walk.Advance(position, false);
+        if (slot.walking && slot.walk.AnyOpen()) {
+            // A tint mixes with the background the run shows, its own or the line's.
+            PositionRecord base = drawStyle_;
+            base.background = ShownBackground(drawStyle_, w.lineBackground);
+            slot.walk.StyleRun(base, w.lineBackground, textColour_, shown);
+        } else
+            shown = drawStyle_;
+        uint32_t bg = ShownBackground(shown, w.lineBackground);
+        if (pass == 0 && bg != fillColour) {
+            fillTo(x);
+            fillColour = bg;
+        }
+    };
+    for (int32_t j = w.index + 1; j < w.end; ++j) {
+        const BlockItem* item = c.ItemAt(j);
+        uint32_t kind = item->kind;
         int32_t k = counts[kind]++;
         switch (kind) {
             case kItemTextRun: {
                 TextRun* run = c.Run(k);
                 if (!run) break;
-                if (!hidden) canvas_->DrawText(run->text, Point{x, baseline}, TextColour());
-                run->x = x;
-                run->y = baseline;
+                restyle(item->Position());
+                if (pass == 1) {
+                    if (slot.walking && slot.walk.MarkOpen() && slot.walk.TakePending()) {
+                        uint32_t style = slot.walk.MarkStyle();
+                        Rect r;
+                        if (MarkerRect(style, Point{x, w.top}, *line, false, r)) {
+                            MarkBox next;
+                            next.rect = r;
+                            next.lineKey = static_cast<uint32_t>(line->y);
+                            next.style = style & 0x2F;
+                            // Bars beside the column merge down the page; what cannot merge
+                            // (a square, or the bar that was open) is drawn now.
+                            if (!MarkBox::Collect(slot.openMark, next)) DrawMarkBox(next);
+                        }
+                    }
+                    if (!w.hidden) {
+                        SetRunFont(shown);
+                        canvas_->DrawText(run->text, Point{x, w.baseline},
+                                          Color::IsNone(shown.color) ? textColour_ : shown.color);
+                    }
+                    run->x = x;
+                    run->y = w.baseline;
+                }
                 x += run->width;
                 previousWasSpace = false;
                 break;
@@ -221,23 +451,34 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
                 if (!m) break;
                 if (m->type == kMarkHyphen) {
                     static const String kHyphen(u"-", 1);
-                    if (!hidden) canvas_->DrawText(kHyphen, Point{x, baseline}, TextColour());
+                    if (pass == 1 && !w.hidden)
+                        canvas_->DrawText(kHyphen, Point{x, w.baseline},
+                                          Color::IsNone(shown.color) ? textColour_ : shown.color);
                     x += m->width;
                 } else if (m->type == kMarkSpace) {
-                    int32_t w = m->width;
+                    // A highlight ends with its last word, not after the space that follows.
+                    if (item->HasPosition()) restyle(item->Position());
+                    int32_t width = m->width;
+                    bool follows = RunFollows(c, j, w.end);
                     // Only a gap between words takes a share: not a trailing space, nor the
                     // second of two spaces in a row.
-                    if (justify && m->width > 0 && !previousWasSpace && RunFollows(c, j, end))
-                        w += PageDrawing::NextJustifyShare(line->freeWidth, gaps, carry);
-                    if ((drawStyle_.style & kStyleUnderline) && !hidden && RunFollows(c, j, end))
-                        canvas_->DrawUnderline(Point{x, baseline}, w, TextColour());
-                    x += w;
+                    if (w.justify && m->width > 0 && !previousWasSpace && follows)
+                        width += PageDrawing::NextJustifyShare(line->freeWidth, w.gaps, carry);
+                    if (pass == 1 && (shown.style & kStyleUnderline) && !w.hidden && follows)
+                        canvas_->DrawUnderline(
+                            Point{x, w.baseline}, width,
+                            Color::IsNone(shown.color) ? textColour_ : shown.color);
+                    x += width;
                     previousWasSpace = true;
                 }
                 break;
             }
             case kItemStyleChange:
-                if (const PositionRecord* style = c.Style(k)) ApplyDrawStyle(*style);
+                if (const PositionRecord* style = c.Style(k)) {
+                    drawStyle_ = *style;
+                    shown = drawStyle_;
+                    if (pass == 1) SetRunFont(shown);
+                }
                 break;
             case kItemInlineBox: {
                 InlineBox* box = c.Object(k);
@@ -245,16 +486,16 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
                 box->rect.x = x + box->hspace;
                 switch (box->alignment) {
                     case 0:
-                        box->rect.y = top + box->vspace;
+                        box->rect.y = w.top + box->vspace;
                         break;
                     case 9:
-                        box->rect.y = top + (inner - box->rect.height) / 2;
+                        box->rect.y = w.top + (w.inner - box->rect.height) / 2;
                         break;
                     case 10:
-                        box->rect.y = top + inner - box->rect.height;
+                        box->rect.y = w.top + w.inner - box->rect.height;
                         break;
                     default:
-                        box->rect.y = baseline - box->rect.height;
+                        box->rect.y = w.baseline - box->rect.height;
                         break;
                 }
                 x += box->rect.width + 2 * box->hspace;
@@ -265,8 +506,54 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
                 break;
         }
     }
-    (void)background;
-    return end;
+    if (pass == 0) {
+        // What the text covers ends with it; the line's own background goes on to its end.
+        fillTo(x);
+        fillColour = w.lineBackground;
+        fillTo(line->x + drawShift_.x + line->leftIndent + line->available);
+    }
+}
+
+bool PageLayout::MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow,
+                            Rect& out) const {
+    out = Rect{};
+    int32_t unit = UiMetrics::Get(paths_, 9);
+    if (style & 0x20) {
+        Rect column;
+        int32_t k = FindColumn(Rect{at.x, at.y, 1, 1}, column);
+        if (k < 0) return false;
+        int32_t gap = k == 0 ? (marginLeft_ + marginRight_) / 2 : ColumnGap();
+        int32_t width = std::min(narrow ? unit : 3 * unit, gap);
+        if (width <= 0) return false;
+        out = Rect{column.x - (width + gap + 1) / 2, line.y + drawShift_.y + line.extraAbove, width,
+                   line.height - line.extraAbove - line.extraBelow};
+        return true;
+    }
+    int32_t side = UiMetrics::Get(paths_, 10);
+    out = Rect{at.x, at.y, side, side};
+    return side > 0;
+}
+
+void PageLayout::DrawMarkBox(const MarkBox& box) {
+    if (box.lineKey == 0xFFFFFFFFu || box.rect.width <= 0 || box.rect.height <= 0) return;
+    uint32_t colour = MarkBox::Colour(box.style & 0x0F);
+    const Rect& r = box.rect;
+    int32_t x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    if (MarkBox::IsZigZag(box)) {
+        // A zig-zag down the bar, one stroke per width.
+        int32_t step = std::max(1, r.width);
+        bool right = false;
+        for (int32_t y = r.y; y < y1; y += step) {
+            int32_t ny = std::min(y1, y + step);
+            canvas_->DrawLine(Point{right ? x1 : r.x, y}, Point{right ? r.x : x1, ny}, colour);
+            right = !right;
+        }
+        return;
+    }
+    canvas_->DrawLine(Point{r.x, r.y}, Point{x1, r.y}, colour);
+    canvas_->DrawLine(Point{x1, r.y}, Point{x1, y1}, colour);
+    canvas_->DrawLine(Point{x1, y1}, Point{r.x, y1}, colour);
+    canvas_->DrawLine(Point{r.x, y1}, Point{r.x, r.y}, colour);
 }
 
 bool PageLayout::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background) {

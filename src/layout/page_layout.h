@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/byte_stream.h"
@@ -20,6 +21,7 @@
 #include "document/markup/element_stack.h"
 #include "document/markup/render_state.h"
 #include "graphics/widgets/area.h"
+#include "layout/annotation_cursor.h"
 #include "layout/block_contents.h"
 #include "layout/layout_fonts.h"
 #include "layout/line_breaking.h"
@@ -104,6 +106,10 @@ struct PageSlot {
     int32_t lateObject = -1;      // the first object drawn in the late pass
     AreaArray marks;
     bool marksBuilt = false;
+    // The walk over the annotations while the page is drawn, and the note mark still open.
+    AnnotationCursor walk;
+    bool walking = false;
+    MarkBox openMark;
     bool IsFree() const { return record == nullptr; }
 };
 
@@ -128,6 +134,23 @@ public:
 
 protected:
     ~PageFormList() = default;
+};
+
+// The second link of a mark made for a native form control: the control, which shows,
+// hides and takes the focus itself (such marks are never drawn by the page).
+class ControlMark : public AreaLinkValue {
+public:
+    explicit ControlMark(InlineObject* control) : control_(control) {
+        if (control) control->AddRef();
+    }
+    bool HasValue() const override { return false; }
+    uint32_t Value() const override { return 0; }
+    InlineObject* Control() const { return control_.Get(); }
+    // The control of a mark; null for any other mark.
+    static InlineObject* Of(const Area& area);
+
+private:
+    ObjectRef control_;
 };
 
 // Where regions of a page start and end, for the region walker: links, or a text range.
@@ -189,6 +212,16 @@ protected:
     ~PageContentLayout() = default;
 };
 
+// Lets the reader pick another face for a kind of content (set by the reader; optional).
+class FontSizeAdjuster {
+public:
+    // The face to use instead of `face` for a resource of this child kind and value.
+    virtual uint8_t AdjustFace(uint8_t face, uint32_t childKind, uint32_t value) = 0;
+
+protected:
+    ~FontSizeAdjuster() = default;
+};
+
 // What the layout is configured with.
 struct LayoutSettings {
     DocumentDefaults defaults;
@@ -222,6 +255,9 @@ public:
     TokenSource* Source() const { return source_; }
     void SetGraphics(GraphicsContext* gc) { fonts_.Attach(gc); }
     void Configure(const LayoutSettings& settings);
+    // The content resource (not owned) and the adjuster asked at Configure (not owned).
+    void SetResource(Resource* resource) { resource_ = resource; }
+    void SetFontSizeAdjuster(FontSizeAdjuster* adjuster) { adjuster_ = adjuster; }
     const LayoutSettings& Settings() const { return settings_; }
     // Up to kMaxColumns column rectangles.
     void SetColumns(const Rect* columns, int count);
@@ -256,6 +292,10 @@ public:
     void SetContentLayout(PageContentLayout* content) { content_ = content; }
     DocumentSource* Document() const;
     bool SetAnnotations(AnnotationFile* file);
+    // Where the log hosts met while the first page is sought go (not owned); emptied when
+    // given and collecting.
+    void SetMetadataList(SortedRecordDatabase* list);
+    void SetCollectMetadata(bool collect) { collectMetadata_ = collect; }
     void SetListener(PageLayoutListener* listener);
     void SetViewport(const Rect& rect);
     void SetColumnCount(uint32_t n);
@@ -314,6 +354,9 @@ public:
     bool PrerenderAhead() { return LayoutNextPage(); }
     Rect CornerRect() const;
     int32_t StyleFontSize(const PositionRecord& style) const;
+    // Where a note's mark goes: with style bit 5 a bar in the gap left of the column holding
+    // the point (narrow or wide), else a small square at the point. False outside the columns.
+    bool MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow, Rect& out) const;
 
     // Marks of the current page: built after it is drawn, kept until the slot is released.
     void SetFormList(PageFormList* forms) { forms_ = forms; }
@@ -321,6 +364,12 @@ public:
     bool BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& strategy, int32_t from,
                       int32_t to, bool makeControls);
     bool ShowTip(PageSlot& slot, const Rect& area, const String& text, uint32_t number);
+    // A scrollable table's marks: its arrows, linked to scroll it by a step either way.
+    static constexpr int32_t kTableScrollStep = 40;
+    bool MoveTable(PageSlot& slot, const Rect& view, uint32_t id);
+    bool TableArrowRects(const Rect& view, Rect& left, Rect& right) const;
+    // A note's marker: an area linked to the annotation (note link 25, 71).
+    static bool AddMarkArea(AreaArray& out, int32_t annotation, const Rect& rect);
     static bool LineSegmentRect(const LineRecord& line, int32_t from, int32_t to, Rect& out);
     bool GetCurrentBlockMarks(AreaArray*& out);
     PageSlot* CurrentPageSlot();
@@ -328,6 +377,8 @@ public:
     void SetCurrentMark(uint32_t n, bool remember, bool notify);
     uint32_t CurrentMarkIndex();
     void RestoreRememberedMark();
+    // A mark carrying a native control: its control takes the focus (on) or gives it up.
+    void ToggleMarkControl(bool on, const Area& mark);
 
     // Cache.
     PageRecord* FindPageRecord(uint32_t position, int32_t step);
@@ -427,12 +478,24 @@ private:
     void RememberLast(const PageRecord& record);
     bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
     bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey);
+    bool RebuildTableState(PageRecord& record);
     void DrawItems(PageSlot& slot, uint32_t background);
     int32_t DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background);
+    struct LineWalk;
+    void WalkLine(PageSlot& slot, LineWalk& walk, int32_t* counts, int pass);
+    void DrawLineFrame(const LineRecord& line, uint32_t lineBackground, uint32_t background);
+    void DrawCell(PageSlot& slot, const CellRecord& cell, const TableRecord* table);
+    void EnterTable(PageSlot& slot, TableRecord& table, uint32_t position);
+    void DrawMarkBox(const MarkBox& box);
+    void PrepareHighlights(PageSlot& slot, bool makeLinks);
+    uint32_t ShownBackground(const PositionRecord& style, uint32_t fallback) const;
+    void SetRunFont(const PositionRecord& style);
     bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
     void DrawBookmarkCorner(PageSlot& slot);
     bool AddBookmarkTip(PageSlot& slot);
-    void DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now);
+    bool AddTableMarks(PageSlot& slot);
+    static bool AddScriptMark(AreaArray& out, const Rect& rect, const std::u16string& script);
+    void DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now, bool notify);
     static bool AppendArea(AreaArray& out, Area& area);
     void ApplyDrawStyle(const PositionRecord& style);
     uint32_t TextColour() const;
@@ -474,6 +537,10 @@ private:
     uint32_t backgroundColour_ = 0xFFFFFF;
     uint32_t defaultAlignment_ = 1;
     PositionRecord drawStyle_;
+    // While a scrollable table is drawn: its content moves by its scroll offsets.
+    Point drawShift_{};
+    int32_t drawnTableDepth_ = 0;
+    uint8_t shownFontFlags_ = 0xFF;
 
     uint32_t current_ = kNone;
     uint32_t documentKey_ = kNone;
@@ -485,6 +552,10 @@ private:
     uint32_t lastStart_ = kNone;
 
     bool sourceFlag_ = true;
+    SortedRecordDatabase* metadata_ = nullptr;
+    Resource* resource_ = nullptr;
+    FontSizeAdjuster* adjuster_ = nullptr;
+    bool collectMetadata_ = true;
 
     PageRecord records_[kMaxRecords];
     uint32_t counter_ = 0;

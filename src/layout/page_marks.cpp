@@ -1,10 +1,12 @@
 // Marks of a laid-out page: hit regions for links, native controls and the bookmark corner,
 // built from where the drawing placed each run, and the current mark.
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "bookfiles/annotation_file.h"
 #include "document/sources/layout_services.h"
+#include "graphics/core/node.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "library/paths/app_paths.h"
@@ -119,10 +121,33 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
         return AppendArea(out, area);
     };
 
+    // Notes get a marker area where they start (the same place as the drawn mark).
+    AnnotationCursor notes;
+    bool walking = false;
+    uint32_t first = 0, last = 0;
+    if (makeControls && annotations_ && c.GetRange(first, last)) {
+        notes.Start(annotations_, first);
+        walking = notes.current >= 0;
+    }
+    Rect previousMark{};
+
     for (int32_t i = 0; i < to; ++i) {
         const BlockItem* item = c.ItemAt(i);
         uint32_t kind = item->kind;
         int32_t k = counts[kind]++;
+        if (walking && kind == kItemTextRun && item->HasPosition()) {
+            notes.Advance(item->Position(), false);
+            const TextRun* run = c.Run(k);
+            Rect r;
+            if (run && line && notes.MarkOpen() && notes.TakePending() &&
+                MarkerRect(notes.MarkStyle(), Point{run->x, line->y + line->extraAbove}, *line,
+                           false, r) &&
+                !(r.x == previousMark.x && r.y == previousMark.y && r.width == previousMark.width &&
+                  r.height == previousMark.height)) {
+                if (!AddMarkArea(out, notes.markRecord, r)) return false;
+                previousMark = r;
+            }
+        }
         if (i < from) continue;
         if (i == from && item->HasPosition() && strategy.StartsAt(item->Position())) open = true;
         bool starts = false, ends = false;
@@ -159,6 +184,9 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
                     if (!makeControls) break;
                     Area area;
                     area.SetRect(box->rect);
+                    ControlMark* control = new (std::nothrow) ControlMark(box->object.Get());
+                    if (!control) return false;
+                    area.secondLink = RefPtr<AreaLinkValue>::Adopt(control);
                     if (!AppendArea(out, area)) return false;
                 } else if (open) {
                     if (box->flags & InlineBox::kAlignmentGiven) {
@@ -179,8 +207,37 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
     return true;
 }
 
+bool PageLayout::AddMarkArea(AreaArray& out, int32_t annotation, const Rect& rect) {
+    RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
+    if (!link) return false;
+    link->SetCoordinates(25, 71, static_cast<uint32_t>(annotation));
+    Area area;
+    area.SetRect(rect);
+    area.link.Assign(link.Get());
+    return AppendArea(out, area);
+}
+
 // --- Building and the current mark
 // -------------------------------------------------------------------
+
+namespace {
+
+void AppendNumber(std::u16string& out, int64_t n) {
+    for (char ch : std::to_string(n)) out.push_back(static_cast<char16_t>(ch));
+}
+
+}  // namespace
+
+bool PageLayout::AddScriptMark(AreaArray& out, const Rect& rect, const std::u16string& script) {
+    RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
+    if (!link) return false;
+    link->kind = kLinkScript;
+    link->text = String(script.data(), static_cast<int32_t>(script.size()));
+    Area area;
+    area.SetRect(rect);
+    area.link.Assign(link.Get());
+    return AppendArea(out, area);
+}
 
 bool PageLayout::ShowTip(PageSlot& slot, const Rect& rect, const String& text, uint32_t number) {
     String escaped;
@@ -188,15 +245,46 @@ bool PageLayout::ShowTip(PageSlot& slot, const Rect& rect, const String& text, u
     std::u16string script = u"display_tip(\"";
     script.append(escaped.Data(), static_cast<size_t>(escaped.Length()));
     script += u"\",";
-    for (char ch : std::to_string(number)) script.push_back(static_cast<char16_t>(ch));
+    AppendNumber(script, number);
     script += u")";
-    RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new LinkTarget);
-    link->kind = kLinkScript;
-    link->text = String(script.data(), static_cast<int32_t>(script.size()));
-    Area area;
-    area.SetRect(rect);
-    area.link.Assign(link.Get());
-    return AppendArea(slot.marks, area);
+    return AddScriptMark(slot.marks, rect, script);
+}
+
+bool PageLayout::TableArrowRects(const Rect& view, Rect& left, Rect& right) const {
+    // The arrows sit at the two sides of the table's view, as wide as a wide note mark.
+    int32_t width = std::min(3 * UiMetrics::Get(paths_, 9), view.width / 4);
+    if (width <= 0 || view.height <= 0) return false;
+    left = Rect{view.x, view.y, width, view.height};
+    right = Rect{view.x + view.width - width, view.y, width, view.height};
+    return true;
+}
+
+bool PageLayout::MoveTable(PageSlot& slot, const Rect& view, uint32_t id) {
+    Rect left, right;
+    if (!TableArrowRects(view, left, right)) return true;
+    std::u16string back = u"move_table(", on = u"move_table(";
+    AppendNumber(back, id);
+    back += u",-";
+    AppendNumber(back, kTableScrollStep);
+    back += u")";
+    AppendNumber(on, id);
+    on += u",";
+    AppendNumber(on, kTableScrollStep);
+    on += u")";
+    return AddScriptMark(slot.marks, left, back) && AddScriptMark(slot.marks, right, on);
+}
+
+bool PageLayout::AddTableMarks(PageSlot& slot) {
+    BlockContents& c = slot.contents;
+    int32_t tables = 0;
+    for (int32_t i = 0; i < c.Count(); ++i) {
+        if (c.ItemAt(i)->kind != kItemTable) continue;
+        const TableRecord* t = c.Table(tables++);
+        if (!t || (t->content.width <= t->box.width && t->content.height <= t->box.height))
+            continue;
+        if (!MoveTable(slot, t->box, c.ItemAt(i)->Position())) return false;
+    }
+    return true;
 }
 
 bool PageLayout::AddBookmarkTip(PageSlot& slot) {
@@ -217,7 +305,8 @@ bool PageLayout::EnsureMarks(PageSlot& slot) {
     rememberedMark_ = kNone;
     slot.marks.Clear();
     LinkRegionStrategy links;
-    bool ok = BuildRegions(slot, slot.marks, links, 0, slot.contents.Count(), true) &&
+    bool ok = AddTableMarks(slot) &&
+              BuildRegions(slot, slot.marks, links, 0, slot.contents.Count(), true) &&
               AddBookmarkTip(slot);
     if (!ok) {
         slot.marks.Clear();
@@ -258,7 +347,7 @@ uint32_t PageLayout::CurrentMarkIndex() {
     return static_cast<uint32_t>(r->markIndex);
 }
 
-void PageLayout::SetCurrentMark(uint32_t n, bool remember, bool /*notify*/) {
+void PageLayout::SetCurrentMark(uint32_t n, bool remember, bool notify) {
     PageRecord* record = CurrentRecord();
     if (!record) return;
     PageSlot* slot = CurrentPageSlot();
@@ -276,8 +365,8 @@ void PageLayout::SetCurrentMark(uint32_t n, bool remember, bool /*notify*/) {
     rememberedMark_ = remembered;
     int32_t old = record->markIndex;
     if (old == mark) return;
-    DrawScopeForMarks(*slot, old, mark);
     record->markIndex = mark;
+    DrawScopeForMarks(*slot, old, mark, notify);
 }
 
 void PageLayout::RestoreRememberedMark() {
@@ -287,13 +376,34 @@ void PageLayout::RestoreRememberedMark() {
     rememberedMark_ = kNone;
 }
 
-void PageLayout::DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now) {
-    if (!canvas_ || !canvas_->Begin()) return;
+InlineObject* ControlMark::Of(const Area& area) {
+    const auto* mark = dynamic_cast<const ControlMark*>(area.secondLink.Get());
+    return mark ? mark->Control() : nullptr;
+}
+
+void PageLayout::ToggleMarkControl(bool on, const Area& mark) {
+    InlineObject* control = ControlMark::Of(mark);
+    Node* node = control ? control->GetNode() : nullptr;
+    if (!node) return;
+    if (on)
+        node->Focus();
+    else
+        node->Blur();
+}
+
+void PageLayout::DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now, bool notify) {
     int32_t count = slot.marks.Count();
-    // Marks are drawn by inverting: the old one drawn again comes off, the new one goes on.
-    if (old >= 0 && old < count)
-        if (Area* a = slot.marks.At(old)) canvas_->DrawArea(*a, false);
-    if (now >= 0 && now < count)
-        if (Area* a = slot.marks.At(now)) canvas_->DrawArea(*a, true);
-    canvas_->End();
+    Area* before = old >= 0 && old < count ? slot.marks.At(old) : nullptr;
+    Area* after = now >= 0 && now < count ? slot.marks.At(now) : nullptr;
+    if (canvas_ && canvas_->Begin()) {
+        // Marks are drawn by inverting: the old one drawn again comes off, the new one goes
+        // on. A control shows its own focus.
+        if (before && !ControlMark::Of(*before)) canvas_->DrawArea(*before, false);
+        if (after && !ControlMark::Of(*after)) canvas_->DrawArea(*after, true);
+        canvas_->End();
+    }
+    if (!notify) return;
+    // The focus moves last: a control's focus handling may draw.
+    if (before) ToggleMarkControl(false, *before);
+    if (after) ToggleMarkControl(true, *after);
 }

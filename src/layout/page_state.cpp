@@ -18,6 +18,25 @@ bool PageContentLayout::RebuildTableState(PageLayout& /*layout*/, PageRecord& /*
     return true;
 }
 
+bool PageLayout::RebuildTableState(PageRecord& record) {
+    // A page inside a table starts at a row boundary: the stack is brought back to the
+    // innermost table and the source restarted at the page start, so that nothing read ahead
+    // of the saved scan state is skipped.
+    int32_t table = record.elements.FindTag(kMarkupTable);
+    if (table < 0 || !source_) return false;
+    while (!record.elements.IsEmpty() && record.elements.TopOffset() != table)
+        record.elements.Pop();
+    if (record.elements.IsEmpty()) return false;
+    if (!source_->Start(record.start, false)) return false;
+    uint32_t p = kNone;
+    source_->GetPosition(p);
+    if (p != record.start) return false;
+    record.scanState.Clear();
+    if (!source_->SaveState(record.scanState)) return false;
+    record.block.reset();
+    return true;
+}
+
 bool PageLayout::RestoreScanState(const PageRecord& record) {
     if (!source_) return false;
     ByteStream state;
@@ -32,8 +51,12 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
     pageNumber = cur->pageNumber;
     pageStart = cur->start;
     DocumentSource* doc = Document();
-    // Replayed documents rebuild their state from the first page; the others carry it along.
-    uint32_t flag = doc && doc->BookProperty7() == 1 ? 0 : 1;
+    // Replayed documents rebuild their state from the first page; the others carry it along,
+    // but only where it tells the page start: the scan state lies after the items the record
+    // carries over from the previous page (the rest of a paragraph, the rows of a continued
+    // table), which would be lost with the block. Such a page is laid out from its key.
+    bool carriesItems = cur->block && cur->block->Count() > 0;
+    uint32_t flag = (doc && doc->BookProperty7() == 1) || carriesItems ? 0 : 1;
     uint32_t count = static_cast<uint32_t>(cur->tables.size());
     uint32_t head[7] = {kStateMagic, kStateVersion,           CurrentDocumentKey(),
                         flag,        kEntryBytes * count + 8, static_cast<uint32_t>(cur->markIndex),
@@ -134,7 +157,7 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
         fresh.end = kNone;
         fresh.used = true;
         if (fresh.elements.FindTag(kMarkupTable) >= 0 &&
-            !(content_ && content_->RebuildTableState(*this, fresh)))
+            !(content_ ? content_->RebuildTableState(*this, fresh) : RebuildTableState(fresh)))
             return false;
     } else {
         fresh.Reset();

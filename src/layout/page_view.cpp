@@ -71,8 +71,7 @@ bool PositionViewElement::RestoreState(uint32_t pageNumber, uint32_t pageStart,
     return true;
 }
 
-bool PositionViewElement::SaveState(uint32_t& pageNumber, uint32_t& pageStart,
-                                    ByteStream& stream) {
+bool PositionViewElement::SaveState(uint32_t& pageNumber, uint32_t& pageStart, ByteStream& stream) {
     if (!layout_ || !layout_->SaveCurrentPageState(pageNumber, pageStart, stream)) return false;
     if (own_.Size() > 0) {
         while (stream.Size() % 4 != 0) stream.WriteByte(0);
@@ -262,6 +261,13 @@ void PositionViewElement::OnChildFocusChanged(Node* node, Widget* via, bool gain
     Widget::OnChildFocusChanged(node, via, gained);
 }
 
+bool PositionViewElement::BringIntoView(const Rect& area, uint32_t /*id*/) {
+    if (!layout_ || !owner_) return false;
+    if (Rect::Intersects(bounds_, area)) return true;
+    if (area.width <= 0 && area.height <= 0) return false;  // never placed
+    return owner_->StepPage(area.y >= bounds_.y + bounds_.height ? 1 : -1, 1, 255);
+}
+
 void PositionViewElement::OnActivation(uint32_t value) {
     if (!layout_ || !owner_) return;
     if (value == 2) owner_->ShowAreaTip();
@@ -365,8 +371,8 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
             break;
     }
     if (code >= kCodeTableUp && code <= kCodeTableRight) {
-        static const int32_t kSteps[4][2] = {{0, -kTableStep}, {0, kTableStep},
-                                             {-kTableStep, 0}, {kTableStep, 0}};
+        static const int32_t kSteps[4][2] = {
+            {0, -kTableStep}, {0, kTableStep}, {-kTableStep, 0}, {kTableStep, 0}};
         const int32_t* step = kSteps[code - kCodeTableUp];
         if (owner_->ScrollTables(step[0], step[1]) && layout_) layout_->ClearCurrentBlockMarks();
         return true;
@@ -374,8 +380,7 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
     if (code >= kCodeLinkFirst && code <= kCodeLinkLast) {
         bool forward = code == kCodeLinkFirst || code == kCodeLinkFirst + 2;
         bool current = CurrentMarkIsOnPage();
-        if (current && (forward ? owner_->NextLinkArea() : owner_->PreviousLinkArea()))
-            return true;
+        if (current && (forward ? owner_->NextLinkArea() : owner_->PreviousLinkArea())) return true;
         PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
         bool pageBreak = slot && PageLayout::EndsWithTypeZeroMark(slot->contents);
         return owner_->MoveLinkFocus(code, !current, pageBreak);
@@ -418,36 +423,40 @@ bool PositionViewElement::HandleEvent(InputEvent& event) {
     return HandleKey(event.Code(), event.Command());
 }
 
-bool StepIndexWrapped(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
-                      bool& changed) {
+namespace {
+
+// The common tail of the wrapped and clamped steps; count 0 moves nothing.
+bool FinishStep(int32_t index, int32_t count, int32_t next, int32_t& out, bool& fromValid,
+                bool& changed) {
     if (count <= 0) {
         out = index;
         fromValid = changed = false;
         return false;
     }
-    if (forward)
-        out = index + 1 >= count || index < -1 ? 0 : index + 1;
-    else
-        out = index <= 0 || index >= count ? count - 1 : index - 1;
+    out = next;
     changed = out != index;
     fromValid = changed && index != -1;
     return changed || index != -1;
 }
 
+}  // namespace
+
+bool StepIndexWrapped(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
+                      bool& changed) {
+    int32_t next = forward ? (index + 1 >= count || index < -1 ? 0 : index + 1)
+                           : (index <= 0 || index >= count ? count - 1 : index - 1);
+    return FinishStep(index, count, next, out, fromValid, changed);
+}
+
 bool StepIndexClamped(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,
                       bool& changed) {
-    if (count <= 0) {
-        out = index;
-        fromValid = changed = false;
-        return false;
-    }
+    int32_t next;
     if (forward)
-        out = index + 1 >= count ? count - 1 : (index < -1 ? 0 : index + 1);
+        next = index + 1 >= count ? count - 1 : (index < -1 ? 0 : index + 1);
     else
-        out = index == -1 ? count - 1 : (index <= 0 ? 0 : (index >= count ? count - 1 : index - 1));
-    changed = out != index;
-    fromValid = changed && index != -1;
-    return changed || index != -1;
+        next =
+            index == -1 ? count - 1 : (index <= 0 ? 0 : (index >= count ? count - 1 : index - 1));
+    return FinishStep(index, count, next, out, fromValid, changed);
 }
 
 bool StepIndex(bool forward, int32_t index, int32_t count, int32_t& out, bool& fromValid,

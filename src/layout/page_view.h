@@ -124,6 +124,9 @@ public:
     bool HitTest(const Rect& area) override;
     int32_t ZOrder() const override { return 0; }
     void OnChildFocusChanged(Node* node, Widget* via, bool gained) override;
+    // A form control's scrollIntoView: a control placed off the shown area turns the page
+    // towards it (a page holds its controls, so one step reaches it).
+    bool BringIntoView(const Rect& area, uint32_t id) override;
     // Activation notices: 2 shows the tip of the owner's current area.
     void OnActivation(uint32_t value);
     // The start of the page that shows a position; the current page's when it is on it.

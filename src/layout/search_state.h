@@ -41,8 +41,8 @@ public:
 
 private:
     std::vector<char16_t> pattern_;
-    std::vector<int32_t> failure_;  // longest proper border of each pattern prefix
-    std::vector<uint32_t> starts_;  // ring: start positions of the last characters fed
+    std::vector<int32_t> failure_;    // longest proper border of each pattern prefix
+    std::vector<uint32_t> starts_;    // ring: start positions of the last characters fed
     std::vector<uint8_t> wordStart_;  // ring: whether that character began a word
     bool lowerCase_ = false;
     bool wholeWord_ = false;

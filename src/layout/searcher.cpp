@@ -35,7 +35,7 @@ private:
     bool held_ = false;
 };
 
-constexpr uint32_t kProgressRuns = 200;  // tokens between progress reports
+constexpr uint32_t kProgressRuns = 200;    // tokens between progress reports
 constexpr uint32_t kMaxIdleTokens = 4096;  // tokens in a row that do not move: a broken source
 
 // The raw characters of [from, to) with the position of each; false when a page is missing.
@@ -64,13 +64,12 @@ bool ReadRaw(DocumentSource* source, uint32_t from, uint32_t to, std::vector<cha
 // Positions of the characters of a token's text when references made it differ from the raw
 // characters: a raw '&' stands for one or two (a surrogate pair) characters up to its ';'.
 void AlignDecoded(const String& text, const std::vector<char16_t>& raw,
-                  const std::vector<uint32_t>& rawPos, uint32_t end,
-                  std::vector<uint32_t>& out) {
+                  const std::vector<uint32_t>& rawPos, uint32_t end, std::vector<uint32_t>& out) {
     size_t j = 0;
     for (int32_t i = 0; i < text.Length(); ++i) {
         char16_t c = text[i];
-        if (i > 0 && c >= 0xDC00 && c <= 0xDFFF && text[i - 1] >= 0xD800 &&
-            text[i - 1] <= 0xDBFF && !out.empty() && (j >= raw.size() || raw[j] != c)) {
+        if (i > 0 && c >= 0xDC00 && c <= 0xDFFF && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF &&
+            !out.empty() && (j >= raw.size() || raw[j] != c)) {
             out.push_back(out.back());  // the low half of a reference's pair
             continue;
         }
@@ -121,6 +120,15 @@ SearchResult Searcher::Search(const String& pattern, uint32_t& start, uint32_t& 
     return r;
 }
 
+SearchResult Searcher::BeginFind(const String& pattern, uint32_t from, uint32_t& to, bool wholeWord,
+                                 bool lowerCase, uint32_t& length) {
+    if (pattern.IsEmpty() || !source_) return kSearchNotFound;
+    if (!state_.Set(pattern, lowerCase, wholeWord)) return kSearchFailed;
+    length = source_->GetLength();
+    if (to == kNoEnd || to > length) to = length;
+    return from < to ? kSearchFound : kSearchNotFound;
+}
+
 SearchResult Searcher::SearchBackward(const String& pattern, uint32_t& end, uint32_t& found,
                                       bool wholeWord, bool lowerCase) {
     uint32_t length = source_->GetLength();
@@ -163,11 +171,9 @@ SearchResult Searcher::SearchBackward(const String& pattern, uint32_t& end, uint
 SearchResult PlainSearcher::Find(const String& pattern, uint32_t from, uint32_t to,
                                  uint32_t& matchStart, uint32_t& matchEnd, bool wholeWord,
                                  bool lowerCase) {
-    if (pattern.IsEmpty() || !source_) return kSearchNotFound;
-    if (!state_.Set(pattern, lowerCase, wholeWord)) return kSearchFailed;
-    uint32_t length = source_->GetLength();
-    if (to == kNoEnd || to > length) to = length;
-    if (from >= to) return kSearchNotFound;
+    uint32_t length = 0;
+    SearchResult ready = BeginFind(pattern, from, to, wholeWord, lowerCase, length);
+    if (ready != kSearchFound) return ready;
     // Read the character before the range too: a word may begin there.
     uint32_t pos = from;
     if (wholeWord && from > 0) {
@@ -222,11 +228,9 @@ SearchResult PlainSearcher::Find(const String& pattern, uint32_t from, uint32_t 
 SearchResult IndexedSearcher::Find(const String& pattern, uint32_t from, uint32_t to,
                                    uint32_t& matchStart, uint32_t& matchEnd, bool wholeWord,
                                    bool lowerCase) {
-    if (pattern.IsEmpty() || !source_) return kSearchNotFound;
-    if (!state_.Set(pattern, lowerCase, wholeWord)) return kSearchFailed;
-    uint32_t length = source_->GetLength();
-    if (to == kNoEnd || to > length) to = length;
-    if (from >= to) return kSearchNotFound;
+    uint32_t length = 0;
+    SearchResult ready = BeginFind(pattern, from, to, wholeWord, lowerCase, length);
+    if (ready != kSearchFound) return ready;
     if (wholeWord && from > 0) {
         // A word may begin before the range; a tag's end counts as a word edge.
         std::vector<char16_t> raw;

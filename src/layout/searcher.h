@@ -23,11 +23,19 @@ protected:
     ~SearchProgress() = default;
 };
 
-enum SearchResult : int { kSearchFound = 0, kSearchNotFound = 1, kSearchCancelled = 2,
-                          kSearchFailed = 3 };
+enum SearchResult : int {
+    kSearchFound = 0,
+    kSearchNotFound = 1,
+    kSearchCancelled = 2,
+    kSearchFailed = 3
+};
 
-enum SearchMode : uint32_t { kSearchFirst = 0, kSearchPrevious = 1, kSearchNext = 2,
-                             kSearchLast = 3 };
+enum SearchMode : uint32_t {
+    kSearchFirst = 0,
+    kSearchPrevious = 1,
+    kSearchNext = 2,
+    kSearchLast = 3
+};
 
 class Searcher {
 public:
@@ -53,6 +61,9 @@ public:
 
 protected:
     bool Report(uint32_t done) { return !progress_ || progress_->OnProgress(done); }
+    // Sets the matcher up and clamps the range: kSearchFound when there is something to read.
+    SearchResult BeginFind(const String& pattern, uint32_t from, uint32_t& to, bool wholeWord,
+                           bool lowerCase, uint32_t& length);
 
     DocumentSource* source_ = nullptr;
     SearchProgress* progress_ = nullptr;

@@ -254,6 +254,8 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         rec->rect = Rect{tableX + tc->x, tableY + tc->y, tc->cellWidth, tc->cellHeight};
         rec->gridColumn = tc->gridColumn;
         rec->gridRow = tc->gridRow;
+        // Drawing frames the cell with these.
+        for (int b = 0; b < 4; ++b) rec->borders[b] = tc->borders[b];
         int32_t inner = tc->cellHeight - tc->paddingTop - tc->paddingBottom - tc->contentHeight;
         int32_t dy = tableY + tc->y + tc->paddingTop;
         if (rec->valign == 1 && inner > 0) dy += inner / 2;

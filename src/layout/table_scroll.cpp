@@ -1,8 +1,24 @@
 #include "layout/table_scroll.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace TableScroll {
+
+bool TableIcons::Load(const IconHost& host) {
+    left_.reset(IconImage::Create(host, kLeftArrow));
+    right_.reset(IconImage::Create(host, kRightArrow));
+    if (left_ && right_) return true;
+    left_.reset();
+    right_.reset();
+    return false;
+}
+
+void TableIcons::Describe(Geometry& g) const {
+    g.haveIcons = left_ && right_;
+    g.leftIcon = left_ ? Size{left_->Width(), left_->Height()} : Size{};
+    g.rightIcon = right_ ? Size{right_->Width(), right_->Height()} : Size{};
+}
 
 bool GetTableViewRect(const Geometry& g, const Rect& table, Rect& view) {
     view = table;
@@ -80,6 +96,21 @@ bool ScrollTables(std::vector<TableScrollEntry>& entries, Point step, uint32_t w
         if (moved) moved->push_back(e.position);
     }
     return any;
+}
+
+void UncoveredStrips(const Rect& view, Point move, std::vector<Rect>& out) {
+    out.clear();
+    int32_t dx = std::min(std::abs(move.x), view.width);
+    int32_t dy = std::min(std::abs(move.y), view.height);
+    if (dx > 0) {
+        // Content moving left (offset up) comes in from the right.
+        int32_t x = move.x > 0 ? view.x + view.width - dx : view.x;
+        out.push_back(Rect{x, view.y, dx, view.height});
+    }
+    if (dy > 0) {
+        int32_t y = move.y > 0 ? view.y + view.height - dy : view.y;
+        out.push_back(Rect{view.x, y, view.width, dy});
+    }
 }
 
 void ResetTableCells(std::vector<TableScrollEntry>& entries) {

@@ -6,11 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/geometry.h"
 #include "core/string.h"
 #include "layout/page_layout.h"
+#include "media/image/icon_image.h"
 
 namespace TableScroll {
 
@@ -32,6 +34,23 @@ struct Geometry {
     int32_t leftMargin = 0;
     int32_t rightMargin = 0;
     int columns = 1;
+};
+
+// The two arrow icons (222 left, 223 right), loaded when the layout starts.
+class TableIcons {
+public:
+    static constexpr uint16_t kLeftArrow = 222;
+    static constexpr uint16_t kRightArrow = 223;
+    // Replaces both icons; false (and no icons) when either is missing.
+    bool Load(const IconHost& host);
+    const IconImage* Left() const { return left_.get(); }
+    const IconImage* Right() const { return right_.get(); }
+    // Puts the icons' sizes into the geometry (haveIcons only with both).
+    void Describe(Geometry& g) const;
+
+private:
+    std::unique_ptr<IconImage> left_;
+    std::unique_ptr<IconImage> right_;
 };
 
 // The view of a table inside its rectangle, leaving room for the arrow columns; false without
@@ -58,6 +77,10 @@ void SetTableExtent(TableScrollEntry& e, Size size, bool growOnly);
 // did.
 bool ScrollTables(std::vector<TableScrollEntry>& entries, Point step, uint32_t which,
                   std::vector<uint32_t>* moved = nullptr);
+// After a table's view moved its pixels by a scroll of `move` (the content shifts by -move),
+// the strips the blit uncovered: |dx| wide on the side the content came from, |dy| high at
+// the top or bottom; they are filled with the table's (or the page's) background.
+void UncoveredStrips(const Rect& view, Point move, std::vector<Rect>& out);
 // Before a key scroll: the saved offsets take the current ones.
 void ResetTableCells(std::vector<TableScrollEntry>& entries);
 // Toggles one table, or (kAllTables) sets every table to the opposite of the first one's state;

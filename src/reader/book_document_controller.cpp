@@ -10,8 +10,14 @@
 #include "database/resource.h"
 #include "database/sql_parser.h"
 #include "document/sources/document_loader.h"
+#include "document/sources/layout_services.h"
 #include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/cover_view.h"
+#include "layout/inline_objects.h"
+#include "layout/page_canvas.h"
 #include "layout/page_layout.h"
+#include "core/platform_helpers.h"
+#include "platform/window/window.h"
 #include "platform/shell/shell.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
@@ -22,6 +28,40 @@
 #include "script/script_heap.h"
 
 namespace {
+// The drawing surface's child that has the controller paint the page under the other widgets.
+class PagePaintNode : public Widget {
+public:
+    explicit PagePaintNode(BookDocumentController& controller) : controller_(controller) {}
+    void Redraw(const Rect* area) override {
+        controller_.PaintPage();
+        Widget::Redraw(area);
+    }
+    // The page covers the whole surface.
+    bool HitTest(const Rect&) override { return true; }
+
+private:
+    BookDocumentController& controller_;
+};
+
+// The cover's picture: a book picture drawn to the size the cover view gives it.
+class CoverPicture final : public DrawablePicture {
+public:
+    explicit CoverPicture(ImageObject* image) : image_(image) {}
+    bool GetSize(int32_t& width, int32_t& height, uint32_t& extra) override {
+        width = image_->NaturalWidth();
+        height = image_->NaturalHeight();
+        extra = 0;
+        return width > 0 && height > 0;
+    }
+    bool Draw(GraphicsContext& gc, const Rect& r, uint32_t /*flag*/) override {
+        return image_->Draw(&gc, r, nullptr);
+    }
+
+private:
+    ~CoverPicture() override { image_->Release(); }
+    ImageObject* image_;
+};
+
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kBookmarksPage = 3;
 constexpr uint32_t kCouldNotOpen = 5028;
@@ -67,6 +107,9 @@ void BookDocumentController::Shutdown() {
     }
     CloseDocument();
     FreeRetired();
+    if (paintNode_) paintNode_->Detach();
+    paintNode_.reset();
+    canvas_.reset();
     history_.Clear();
     script_.reset();
     sink_ = nullptr;
@@ -82,6 +125,13 @@ void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& 
 
 bool BookDocumentController::MakeLayout() {
     DropLayout();
+    if (!layoutGc_ && surface_ && surface_->Window()) {
+        // In the program the page is measured and drawn on the window's own surface; before
+        // the window has its size the screen's work area stands in.
+        layoutGc_ = surface_;
+        if (!SurfaceViewport(viewport_)) Screen::GetWorkArea(viewport_);
+        viewport_.x = viewport_.y = 0;
+    }
     if (!resource_ || !layoutGc_) return false;
     if (!resource_->CreateLayout(source_, &layout_) || !layout_) {
         DropLayout();
@@ -98,7 +148,41 @@ bool BookDocumentController::MakeLayout() {
     }
     pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
     if (pageView_) pageView_->AttachLayout(layout_);
+    if (surface_ && layoutGc_ == surface_) {
+        if (!paintNode_) {
+            paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
+            if (paintNode_ && !paintNode_->SetParent(surface_)) paintNode_.reset();
+        }
+        // The element takes the keys of the page.
+        if (pageView_ && pageView_->SetParent(surface_)) pageView_->Focus();
+    }
     return true;
+}
+
+bool BookDocumentController::SurfaceViewport(Rect& out) const {
+    RECT client{};
+    if (!surface_ || !surface_->Window() || !GetClientRect(surface_->Window(), &client))
+        return false;
+    Rect r = Rect::FromWinRect(client);
+    if (r.width <= 0 || r.height <= 0) return false;
+    out = r;
+    return true;
+}
+
+void BookDocumentController::PaintPage() {
+    if (!layout_ || view_ != kTextPage || !layoutGc_) return;
+    Rect now;
+    if (layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, viewport_)) {
+        // The window changed size: the same text starts the page laid out anew.
+        uint32_t start = layout_->CurrentPageStart();
+        viewport_ = now;
+        layout_->SetViewport(viewport_);
+        layout_->Relayout();
+        if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
+    }
+    if (!canvas_) canvas_.emplace(layoutGc_);
+    layout_->SetCanvas(&*canvas_);
+    layout_->PaintCurrentPage(true);
 }
 
 void BookDocumentController::DropLayout() {
@@ -108,6 +192,8 @@ void BookDocumentController::DropLayout() {
         old.source = source_;
         old.layout = layout_;
         old.view = std::move(pageView_);
+        // Out of the widget tree now; deleted later (it may be running).
+        if (old.view) old.view->Detach();
         bool parked = false;
         try {
             retired_.push_back(std::move(old));
@@ -125,7 +211,49 @@ void BookDocumentController::DropLayout() {
     source_ = nullptr;
 }
 
+bool BookDocumentController::ShowCover() {
+    // Outside a window there is nothing to draw: the cover counts as shown.
+    if (!surface_ || layoutGc_ != surface_) return true;
+    if (cover_) return true;
+    if (!resource_) return false;
+    int32_t record = OpeningRules::CoverRecord(resource_->GetDocument());
+    ImageObject* image = record > 0 ? ImageObject::FromRecord(resource_, &location_, record) : nullptr;
+    if (!image) return false;
+    auto* picture = new (std::nothrow) CoverPicture(image);
+    if (!picture) {
+        image->Release();
+        return false;
+    }
+    cover_.reset(new (std::nothrow) CoverView(surface_, reader_ ? reader_->GetLink() : nullptr));
+    if (!cover_ || cover_->SetPicture(picture)) {  // true: no picture taken
+        cover_.reset();
+        return false;
+    }
+    if (!cover_->SetParent(surface_)) {
+        cover_.reset();
+        return false;
+    }
+    Rect placed;
+    cover_->AdjustRect(placed, viewport_);
+    cover_->Focus();
+    return true;
+}
+
+void BookDocumentController::LeaveCover() {
+    if (!cover_) return;
+    // The cover may be the caller (its keys leave it): out of the tree now, deleted later.
+    cover_->Detach();
+    try {
+        retiredCovers_.push_back(std::move(cover_));
+    } catch (const std::bad_alloc&) {
+        cover_.reset();
+    }
+    cover_.reset();
+    if (pageView_ && pageView_->Parent()) pageView_->Focus();
+}
+
 void BookDocumentController::FreeRetired() {
+    retiredCovers_.clear();
     std::vector<Retired> old;
     old.swap(retired_);
     for (Retired& r : old) {
@@ -163,6 +291,7 @@ bool BookDocumentController::SetDocument(Resource* document) {
 void BookDocumentController::CloseDocument() {
     if (!resource_) return;
     SaveReadingPosition(true);
+    LeaveCover();
     // The book script's record set reads this book's tables.
     ClearGlobalRecordSet();
     DropLayout();
@@ -189,8 +318,15 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     // Leaving a page for another view keeps where the reader or listener was.
     if (view_ == kAudioView && !(anchor == current_)) SaveAudioPosition();
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
+    if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
     if (anchor.EqualsAscii("$cover")) {
         if (!OpeningRules::HasCover(resource_->GetDocument())) {
+            current_.SetEmpty();
+            view_ = kTextPage;
+            return true;
+        }
+        // In a window a cover that cannot be shown gives way to the text.
+        if (!ShowCover()) {
             current_.SetEmpty();
             view_ = kTextPage;
             return true;
@@ -433,7 +569,8 @@ void BookDocumentController::ReloadAnnotations() {
 }
 
 void BookDocumentController::Invalidate(bool full) {
-    if (surface_) surface_->Redraw(nullptr);
+    // The page is drawn again at the next paint.
+    if (surface_) surface_->InvalidateRect(nullptr);
     (void)full;
 }
 
@@ -820,14 +957,58 @@ bool BookDocumentController::ClearGlobalRecordSet() {
 
 bool BookDocumentController::ExecuteCommand(int32_t id) {
     switch (id) {
-        case 22: return HistoryBack(true);
-        case 23: return HistoryForward();
-        default: return false;
+        case 22: return HistoryForward();
+        case 23: return HistoryBack(true);
+        default: break;
     }
+    // Everything else is the page view's.
+    if (!pageView_ || view_ != kTextPage || id < 0) return false;
+    pageView_->ExecuteCommand(static_cast<uint32_t>(id), 0);
+    return true;
 }
 
 void BookDocumentController::NotifyCommand(int32_t id) {
     if (sink_) sink_->OnCommandNotice(this, id, cookie_);
+}
+
+namespace {
+
+class OwningPageLayout final : public PageLayout {
+public:
+    explicit OwningPageLayout(BookLayoutTraits* traits) : PageLayout(traits), traits_(traits) {}
+
+private:
+    std::unique_ptr<BookLayoutTraits> traits_;
+};
+
+class ReaderLayoutEngine final : public LayoutEngineFactory {
+public:
+    PageLayout* CreatePageLayout(BookLayoutTraits* traits) override {
+        auto* layout = new (std::nothrow) OwningPageLayout(traits);
+        if (!layout) delete traits;
+        return layout;
+    }
+    void SetSource(PageLayout* layout, TokenSource* source) override { layout->SetSource(source); }
+    void SetPlainTextOption(PageLayout*, bool) override {}
+    void DestroyPageLayout(PageLayout* layout) override {
+        if (!layout) return;
+        layout->Clear();
+        delete layout;
+    }
+    Searcher* CreateSearcher(DocumentSource*, bool) override { return nullptr; }
+};
+
+}  // namespace
+
+BookDocumentControllerFactory::BookDocumentControllerFactory() {
+    if (!LayoutEngineFactory::installed) {
+        engine_.reset(new (std::nothrow) ReaderLayoutEngine());
+        if (engine_) LayoutEngineFactory::Install(engine_.get());
+    }
+}
+
+BookDocumentControllerFactory::~BookDocumentControllerFactory() {
+    if (engine_ && LayoutEngineFactory::installed == engine_.get()) LayoutEngineFactory::Install(nullptr);
 }
 
 DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "document/location/location.h"
+#include "layout/page_canvas.h"
 #include "reader/document_controller.h"
 #include "reader/navigation_history.h"
 #include "reader/page_view_host.h"
@@ -17,10 +19,18 @@ class AnnotationFile;
 class ConfigurationStore;
 class GraphicsContext;
 class IndexQuery;
+class LayoutEngineFactory;
+class CoverView;
 class ScriptContext;
 class PageLayout;
 class Resource;
 class TokenSource;
+
+// The page canvas over the window's drawing surface.
+class SurfacePageCanvas final : public GraphicsPageCanvas {
+public:
+    using GraphicsPageCanvas::GraphicsPageCanvas;
+};
 
 class BookDocumentController : public DocumentController {
 public:
@@ -89,7 +99,7 @@ public:
     void SetRunMarkerStore(ConfigurationStore* store) { runStore_ = store; }
     // Opens the first document: the last book unless a document was given, the previous run
     // ended abnormally or the library is wanted at start-up; else the library.
-    bool Start(bool documentGiven);
+    bool Start(bool documentGiven) override;
 
     // The page layout measures with this context (the page view's); without one no layout is
     // made and positions are unknown.
@@ -103,7 +113,7 @@ public:
     void CloseDocument();
     bool RestoreReadingPosition();
     // Writes the reading position (text or audio) and the form state into the side file.
-    bool SaveReadingPosition(bool closing);
+    bool SaveReadingPosition(bool closing) override;
 
     // History.
     bool SaveHistoryState(HistoryEntry& entry, bool fromLayout);
@@ -144,6 +154,8 @@ public:
     ReaderController* Reader() const { return reader_; }
     // Asks the drawing surface to repaint.
     void Invalidate(bool full);
+    // Draws the current page into the drawing surface (from its repaint).
+    void PaintPage();
     Resource* Document() const { return resource_; }
     // The messages a failed open showed (string ids), for the window's message box.
     const std::vector<uint32_t>& Reports() const { return reports_; }
@@ -160,6 +172,12 @@ private:
     // Replaced page views and layouts are parked, not deleted: the view that asked for the
     // navigation may still be running. They go at the start of the next navigation.
     void FreeRetired();
+    // The cover page in the window (a CoverView over the cover picture); false when a window
+    // cannot show it.
+    bool ShowCover();
+    void LeaveCover();
+    // The drawing surface's client area; false before the window has a size.
+    bool SurfaceViewport(Rect& out) const;
     bool SaveAudioPosition();
 
     ScriptHeap* heap_ = nullptr;
@@ -184,6 +202,9 @@ private:
     TokenSource* source_ = nullptr;
     PageViewHost viewHost_{*this};
     std::unique_ptr<PositionViewElement> pageView_;
+    // The surface's child that paints the page, and the canvas it paints through.
+    std::unique_ptr<Widget> paintNode_;
+    std::optional<SurfacePageCanvas> canvas_;
     struct Retired {
         Resource* resource = nullptr;
         TokenSource* source = nullptr;
@@ -191,6 +212,8 @@ private:
         std::unique_ptr<PositionViewElement> view;
     };
     std::vector<Retired> retired_;
+    std::unique_ptr<CoverView> cover_;
+    std::vector<std::unique_ptr<CoverView>> retiredCovers_;
     NavigationHistory history_;
     // After a failed restore the fallback page is not saved over the stored position until the
     // reader moves.
@@ -201,7 +224,16 @@ private:
     std::unique_ptr<ScriptContext> script_;
 };
 
+// Makes the reader's document controllers. While no other page layout engine is installed it
+// installs the reader's own (plain page layouts, which keep their book's traits).
 class BookDocumentControllerFactory : public DocumentControllerFactory {
 public:
+    BookDocumentControllerFactory();
+    ~BookDocumentControllerFactory();
+    BookDocumentControllerFactory(const BookDocumentControllerFactory&) = delete;
+    BookDocumentControllerFactory& operator=(const BookDocumentControllerFactory&) = delete;
     DocumentController* CreateDocumentController(ScriptHeap* heap) override;
+
+private:
+    std::unique_ptr<LayoutEngineFactory> engine_;
 };

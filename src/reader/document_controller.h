@@ -102,6 +102,19 @@ public:
     virtual bool PositionText(String& out) = 0;
     // Reopens the current document (after a cart changed).
     virtual bool Reload() = 0;
+
+    // Run once when the window is shown: opens the first document (the last book, else the
+    // library) unless a document was given on the command line. True when something was opened.
+    virtual bool Start(bool documentGiven) {
+        (void)documentGiven;
+        return false;
+    }
+    // Writes the reading position into the current book's side file (the frame asks when the
+    // window loses the screen); false when there was nothing to write.
+    virtual bool SaveReadingPosition(bool closing) {
+        (void)closing;
+        return false;
+    }
 };
 
 // Makes the document controller of a window (with the core's script heap); null on failure.

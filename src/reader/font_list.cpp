@@ -1,5 +1,7 @@
 #include "reader/font_list.h"
 
+#include <cstring>
+
 #include "core/platform_helpers.h"
 
 const char16_t* FontList::PlatformFace(int platformType) {
@@ -36,4 +38,26 @@ bool FontList::IsBitmapFace(uint8_t face) const {
 const Text* FontList::FaceName(uint8_t face) const {
     const Entry* e = At(face);
     return e && !e->face.IsEmpty() ? &e->face : nullptr;
+}
+
+uint32_t FontList::Register(const String& face, const uint8_t* data, uint32_t length) {
+    if (face.IsEmpty()) return 0;
+    Text name;
+    if (!name.FromString(face)) return 0;
+    String known;
+    for (uint32_t i = kFirstRegistered; i < entries_.size(); ++i) {
+        if (!entries_[i].face.ToWide(known) || !(known == face)) continue;
+        if (data && length >= kDataSize) std::memcpy(entries_[i].data, data, kDataSize);
+        return i;
+    }
+    if (entries_.size() >= kMaxEntries) return 0;
+    // The reserved entries are filled first: appended after the settings' entries a face would
+    // sit at 3-7, where SetEntry overwrites it and the search above never looks.
+    if (entries_.size() < kFirstRegistered) entries_.resize(kFirstRegistered);
+    Entry entry;
+    entry.face = name;
+    if (!entry.face.IsValid()) return 0;
+    if (data && length >= kDataSize) std::memcpy(entry.data, data, kDataSize);
+    entries_.push_back(entry);
+    return static_cast<uint32_t>(entries_.size() - 1);
 }

@@ -33,6 +33,14 @@ bool HasCover(DocumentSource* document) {
     return first < 65535 && flag == 0;
 }
 
+int32_t CoverRecord(DocumentSource* document) {
+    if (!HasCover(document)) return -1;
+    uint16_t first = 65535, last = 65535;
+    uint8_t flag = 0;
+    document->GetHeaderTriple(first, last, flag);
+    return static_cast<int32_t>(first) + 1;
+}
+
 bool IsAudioAnchor(const String& anchor) { return anchor.EqualsAscii("$audio"); }
 
 Target ResolveTarget(const String& name) {

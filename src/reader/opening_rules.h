@@ -33,6 +33,8 @@ bool HasSavedPosition(const AnnotationFile& file);
 
 // Whether a book has a cover: its header names a first image and the cover flag is clear.
 bool HasCover(DocumentSource* document);
+// The data record (from 1) of the cover picture; -1 without a cover.
+int32_t CoverRecord(DocumentSource* document);
 
 bool IsAudioAnchor(const String& anchor);
 

@@ -1,5 +1,6 @@
 #include "shell/app_shell.h"
 
+#include <algorithm>
 #include <new>
 
 #include "core/resources.h"
@@ -11,6 +12,8 @@
 #include "platform/last_error.h"
 #include "platform/resources/resources.h"
 #include "platform/window/keys.h"
+#include "reader/book_document_controller.h"
+#include "reader/reader_controller.h"
 #include "reader/reader_core.h"
 #include "reader/reader_window.h"
 #include "shell/driver_script.h"
@@ -57,8 +60,61 @@ void AppShell::CloseCore() {
 }
 
 void AppShell::Destroy() {
+    // The link-target frames own their reader windows: they go before the core closes the
+    // windows it still lists.
+    std::vector<HWND> frames;
+    frames.swap(frames_);
+    for (HWND frame : frames)
+        if (IsWindow(frame)) DestroyWindow(frame);
     MainFrame::Destroy();
     CloseCore();
+}
+
+namespace {
+MainFrame* FrameOf(HWND window) {
+    if (!IsWindow(window)) return nullptr;
+    return reinterpret_cast<MainFrame*>(GetWindowLongPtrW(window, GWL_USERDATA));
+}
+}  // namespace
+
+bool AppShell::OpenFrame(ReaderWindow* window, const Rect* r, const String* caption, bool layout,
+                         bool topmost) {
+    if (!window || !window_) return false;
+    auto* frame = new (std::nothrow) MainFrame(window);
+    if (!frame) return false;
+    RECT area{};
+    if (r) area = RECT{r->x, r->y, r->x + r->width, r->y + r->height};
+    if (!frame->Create(r ? &area : nullptr, caption, layout, topmost, nullptr)) {
+        // Never bound to a window: the reader window stays the caller's.
+        frame->SetReaderWindow(nullptr);
+        delete frame;
+        return false;
+    }
+    frames_.push_back(frame->Window());
+    // The link that opened it fills it: no default view.
+    frame->ShowAndStart(nullptr, false, true);
+    return true;
+}
+
+bool AppShell::CloseFrame(ReaderWindow* window) {
+    for (size_t i = 0; i < frames_.size(); ++i) {
+        MainFrame* frame = FrameOf(frames_[i]);
+        if (!frame || frame->GetReaderWindow() != window) continue;
+        HWND handle = frames_[i];
+        frames_.erase(frames_.begin() + static_cast<std::ptrdiff_t>(i));
+        // WM_DESTROY deletes the frame and its reader window.
+        DestroyWindow(handle);
+        return true;
+    }
+    return false;
+}
+
+int32_t AppShell::FrameCount() {
+    // Frames the user closed have left their window list entry behind.
+    frames_.erase(std::remove_if(frames_.begin(), frames_.end(),
+                                 [](HWND w) { return FrameOf(w) == nullptr; }),
+                  frames_.end());
+    return static_cast<int32_t>(frames_.size());
 }
 
 DocumentLoader* AppShell::Loader() const { return core_ ? core_->Loader() : nullptr; }
@@ -86,13 +142,19 @@ void AppShell::OnDriveAdded(const String& path, const String& /*item*/) {
 }
 
 void AppShell::ReleaseBooksUnder(const String& folder) {
-    // The book on the screen goes when its card went; the library takes its place.
-    DocumentController* document = readerWindow_ ? readerWindow_->Document() : nullptr;
-    const Location* location = document ? document->CurrentLocation() : nullptr;
-    Text file;
-    String path;
-    if (location && location->ToFileName(file) && file.ToWide(path) && IsUnderFolder(path, folder))
-        document->ActivateLink(String(u"oeb:library"));
+    // A book on the screen goes when its card went, in every reader window (a link's window
+    // may show one too); the library takes its place.
+    if (!core_) return;
+    for (int32_t i = 0; i < core_->WindowCount(); ++i) {
+        ReaderWindow* window = core_->WindowAt(i);
+        DocumentController* document = window ? window->Document() : nullptr;
+        const Location* location = document ? document->CurrentLocation() : nullptr;
+        Text file;
+        String path;
+        if (location && location->ToFileName(file) && file.ToWide(path) &&
+            IsUnderFolder(path, folder))
+            document->ActivateLink(String(u"oeb:library"));
+    }
 }
 
 void AppShell::ShowLibrary(const String& /*folder*/) {
@@ -100,11 +162,17 @@ void AppShell::ShowLibrary(const String& /*folder*/) {
     if (document) document->ActivateLink(String(u"oeb:library"));
 }
 
+void AppShell::ToggleFullScreen() {
+    if (readerShell_) readerShell_->ToggleFullScreen();
+}
+
 bool AppShell::CreateCore(bool withStore) {
     core_.reset(new (std::nothrow) ReaderCore());
     if (!core_) return false;
-    core_->SetHost(this, nullptr);
-    core_->SetDocumentControllerFactory(&documents_);
+    core_->SetHost(this, readerShell_);
+    core_->SetDocumentControllerFactory(documentFactory_ ? documentFactory_ : &documents_);
+    core_->SetViewFactories(viewFactory_, popupFactory_ ? popupFactory_ : &widgetPopups_);
+    core_->SetFrameHost(this);
     if (core_->Open(withStore) != 0) return false;
     if (core_->CreateLoader(0) != 0) return false;
     if (core_->Loader()) library_.reset(new (std::nothrow) EmbeddedLibrary(*core_->Loader()));
@@ -176,9 +244,12 @@ int AppShell::MessageLoop() {
 
 int AppShellDriverResult() { return driverResult; }
 
-void AppShell::OnCommandNotice(DocumentController* /*controller*/, int32_t /*id*/,
+void AppShell::OnCommandNotice(DocumentController* /*controller*/, int32_t id,
                                uint32_t /*cookie*/) {
-    // The audio soft-key bar (command 112) is refreshed here once the bars exist.
+    // The player's state changed: the audio bar's play and pause items follow it.
+    if (id != kAudioStateCommand) return;
+    ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+    if (ReaderBar* bar = controller ? controller->GetAudioBar() : nullptr) bar->UpdateItems();
 }
 
 void ParseCommandLine(String& out) {
@@ -199,8 +270,12 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*comman
     String commandLine;
     ParseCommandLine(commandLine);
     Resources::SetInstance(instance);
+    // Documents open through the reader's document controller; it outlives the shell, which the
+    // window's destruction deletes inside the loop.
+    BookDocumentControllerFactory books;
     AppShell* shell = new (std::nothrow) AppShell();
     if (!shell) return 0;
+    shell->SetDocumentFactory(&books);
     const int result = shell->Run(instance, commandLine, nullptr);
     // With result 0 the window's destruction already deleted the shell.
     if (result != AppShell::kRanLoop) delete shell;

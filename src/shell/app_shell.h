@@ -9,10 +9,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/string.h"
 #include "library/paths/app_paths.h"
 #include "reader/reader_host.h"
+#include "reader/text_popup_adapter.h"
 #include "shell/idle_document_controller.h"
 #include "shell/main_frame.h"
 
@@ -20,6 +22,8 @@ class DocumentLoader;
 class EmbeddedLibrary;
 class Text;
 class ReaderCore;
+class ReaderViewFactory;
+class TextPopupFactory;
 
 // True when `path` lies in `folder` (which ends in '\\'), letters compared without case.
 bool IsUnderFolder(const String& path, const String& folder);
@@ -27,6 +31,7 @@ bool IsUnderFolder(const String& path, const String& folder);
 class AppShell : public MainFrame,
                  public AppShellEvents,
                  public AppShellWindow,
+                 public ReaderFrameHost,
                  private FrameServices {
 public:
     enum RunResult : int {
@@ -40,6 +45,8 @@ public:
     static constexpr uint16_t kAcceleratorsId = 211;
     // How long a second start waits for a running instance to close.
     static constexpr uint32_t kCloseWaitMs = 10000;
+    // The command notice that refreshes the audio bar (the player's state changed).
+    static constexpr int32_t kAudioStateCommand = 112;
 
     AppShell();
     ~AppShell() override;
@@ -50,6 +57,18 @@ public:
     int MessageLoop();
     void Destroy() override;
 
+    // The makers of the reader windows' bars, list windows and text pop-ups; given before Run.
+    // Pop-ups default to the widgets' pop-up windows.
+    void SetViewFactories(ReaderViewFactory* views, TextPopupFactory* popups) {
+        viewFactory_ = views;
+        popupFactory_ = popups;
+    }
+
+    // The dialogs and shell functions the reader's commands use (none: they fail); before Run.
+    void SetReaderShell(ReaderShell* shell) { readerShell_ = shell; }
+    // The maker of the windows' document controllers (null: the idle stand-in); before Run.
+    void SetDocumentFactory(DocumentControllerFactory* factory) { documentFactory_ = factory; }
+
     ReaderCore* Core() const { return core_.get(); }
     EmbeddedLibrary* Catalogue() const { return library_.get(); }
 
@@ -57,6 +76,12 @@ public:
     void OnCommandNotice(DocumentController* controller, int32_t id, uint32_t cookie) override;
     // AppShellWindow.
     HWND MainWindow() const override { return Window(); }
+    // ReaderFrameHost: the windows a link opens get frames of their own.
+    bool OpenFrame(ReaderWindow* window, const Rect* r, const String* caption, bool layout,
+                   bool topmost) override;
+    bool CloseFrame(ReaderWindow* window) override;
+    // The link-target frames still open.
+    int32_t FrameCount();
 
 private:
     // FrameServices: storage-card notices go to the loader, which tells the catalogue.
@@ -66,6 +91,8 @@ private:
     void OnDriveAdded(const String& path, const String& item) override;
     void ReleaseBooksUnder(const String& folder) override;
     void ShowLibrary(const String& folder) override;
+    // The soft keys' hot keys and losing the screen in full screen.
+    void ToggleFullScreen() override;
     DocumentLoader* Loader() const;
     void TellLoader(void (DocumentLoader::*notice)(const Text&), const String& path);
     void CloseCore();
@@ -75,6 +102,15 @@ private:
     std::unique_ptr<EmbeddedLibrary> library_;
     HINSTANCE instance_ = nullptr;
     IdleDocumentControllerFactory documents_;
+    DocumentControllerFactory* documentFactory_ = nullptr;
+    ReaderShell* readerShell_ = nullptr;
+    ReaderViewFactory* viewFactory_ = nullptr;
+    TextPopupFactory* popupFactory_ = nullptr;
+    // Without a maker of its own the reader's pop-ups are the widgets' (their links act on no
+    // controller: the busy text and passing notes need none).
+    WidgetTextPopupFactory widgetPopups_{nullptr};
+    // Link-target frames; a frame the user closed is dropped when found gone.
+    std::vector<HWND> frames_;
 };
 
 // The command line as the program received it: a surrounding pair of double quotes is dropped.

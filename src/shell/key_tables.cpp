@@ -107,6 +107,11 @@ void UnregisterAll(HWND window) {
     }
 }
 
+void RestoreFunctions() {
+    for (const NamedButton& button : kButtons)
+        if (IsApplicationButton(button.virtualKey)) fvt::RestoreKeyFunction(button.virtualKey);
+}
+
 bool CommandForKey(uint32_t vk, const uint32_t* keyTable, int32_t& command) {
     for (int i = 0; i < kButtonCount; ++i) {
         if (kButtons[i].virtualKey != vk) continue;

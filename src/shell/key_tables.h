@@ -57,6 +57,8 @@ extern const ButtonAction kActions[kActionCount];
 // `onlyAssigned` is set (the others are released). Missing functions do nothing.
 void Register(HWND window, const uint32_t* keyTable, bool onlyAssigned);
 void UnregisterAll(HWND window);
+// At exit: the system gets back its own functions of the buttons Register took.
+void RestoreFunctions();
 // True and the command when `vk` is a named button whose assigned action is in the table.
 bool CommandForKey(uint32_t vk, const uint32_t* keyTable, int32_t& command);
 }  // namespace HardwareButtons

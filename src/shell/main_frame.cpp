@@ -6,6 +6,7 @@
 #include "core/text.h"
 #include "document/location/location.h"
 #include "core/platform_helpers.h"
+#include "graphics/core/display_surface.h"
 #include "graphics/core/drawing_surface.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/dialog.h"
@@ -61,14 +62,9 @@ bool MainFrame::Create(const RECT* area, const String* caption, bool layout, boo
     if (!window_) return false;
     if (caption) SetCaption(*caption);
     if (topmost) SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, 19);
-    timers_ = WindowTimers(window_);
-    if (readerWindow_) {
-        if (DrawingSurface* surface = readerWindow_->Surface()) surface->SetWindow(window_);
-        if (ReaderController* controller = readerWindow_->Controller()) {
-            controller->SetTimerHost(&timers_);
-            controller->SetMainWindow(window_);
-        }
-    }
+    // The surface, the controller's timers and the display surface (with the page's size)
+    // take the window.
+    if (readerWindow_) readerWindow_->AttachToWindow(window_);
     return true;
 }
 
@@ -78,10 +74,13 @@ void MainFrame::SetCaption(const String& caption) {
 }
 
 bool MainFrame::ShowAndStart(const String* commandLine, bool maximise, bool noDefault) {
-    (void)noDefault;
     DocumentController* document = readerWindow_ ? readerWindow_->Document() : nullptr;
-    bool started = false;
-    if (document && commandLine && !commandLine->IsEmpty()) {
+    const bool given = commandLine && !commandLine->IsEmpty();
+    // A window that wants no default view counts as started: its opener fills it.
+    bool started = !given && noDefault;
+    // The last book is reopened only when no document is named.
+    if (document && !started) started = document->Start(given || noDefault);
+    if (document && given) {
         String link;
         started = document->ActivateLink(LinkForArgument(*commandLine, link) ? link : *commandLine);
     }
@@ -107,6 +106,7 @@ void MainFrame::Move(int32_t left, int32_t top, int32_t right, int32_t bottom) {
 void MainFrame::Destroy() {
     if (cardNoticesRegistered_ && window_) OptionalApi::SHChangeNotifyDeregister(window_);
     cardNoticesRegistered_ = false;
+    OnWindowState(0);
     // A removed card's books are released when its timer runs; a frame going away takes its
     // list with it.
     notedPaths_.clear();
@@ -115,6 +115,7 @@ void MainFrame::Destroy() {
 }
 
 void MainFrame::OnCreate() {
+    OnWindowState(1);
     if (readerWindow_) {
         if (DrawingSurface* surface = readerWindow_->Surface()) surface->SetWindow(window_);
     }
@@ -122,6 +123,9 @@ void MainFrame::OnCreate() {
     cardNoticesRegistered_ = OptionalApi::SHChangeNotifyRegister(window_, &entry) != FALSE;
     // Task bar, input-panel button and start icon shown.
     OptionalApi::SHFullScreen(window_, 21);
+    // The bars and list windows live in this window: the surface must know it first.
+    if (ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr)
+        controller->CreateViewWindows();
 }
 
 KeyContext MainFrame::MakeKeyContext() const {
@@ -204,6 +208,13 @@ void MainFrame::OnTimer(UINT_PTR id) {
     }
     // The device must not suspend while the surface animates.
     SystemIdleTimerReset();
+    if (id == DisplaySurface::kTimerId && readerWindow_) {
+        DisplaySurface& display = readerWindow_->Display();
+        if (display.IsTimerRunning()) {
+            display.ScrollStep();
+            return;
+        }
+    }
     ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
     if (controller) controller->Timers().Dispatch(id);
 }
@@ -219,6 +230,8 @@ void MainFrame::OnSize() {
         const int32_t panelTop = panel.y - origin.y;
         if (panelTop > client.top && panelTop < client.bottom) client.bottom = panelTop;
     }
+    ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+    if (controller) controller->LayoutListWindows(Rect::FromWinRect(client));
     DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
     if (!surface) return;
     surface->OnSize();
@@ -316,6 +329,9 @@ void MainFrame::OnActivate(WPARAM wParam, LPARAM lParam) {
         KeyContext context = MakeKeyContext();
         if (settings) HardwareButtons::Register(window_, context.keyTable, true);
     } else {
+        // The device may end a program in the background: the place in the book is kept now.
+        if (DocumentController* document = readerWindow_ ? readerWindow_->Document() : nullptr)
+            document->SaveReadingPosition(false);
         HardwareButtons::UnregisterAll(window_);
     }
     if (LOWORD(wParam) == 0) {
@@ -333,6 +349,39 @@ void MainFrame::OnActivate(WPARAM wParam, LPARAM lParam) {
                 file->Flush();
         }
     }
+}
+
+bool MainFrame::RouteToViewWindows(UINT message, WPARAM wParam, LPARAM lParam,
+                                   LRESULT& result) {
+    ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+    if (!controller) return false;
+    // A form's own control reports its changes under its own id, which is no command.
+    HWND from = reinterpret_cast<HWND>(lParam);
+    if (message == WM_COMMAND && from &&
+        SendMessageW(from, NativeControl::kIdentityMessage, 0, 0) == NativeControl::kIdentity)
+        return false;
+    // A window may close this one while it handles the message: nothing of the frame is
+    // touched after a window took it.
+    if (controller->RouteMessage(message, wParam, lParam, result)) return true;
+    if (message != WM_COMMAND) return false;
+    // Menu items and soft keys carry the command id in the low word.
+    if (!controller->RouteCommand(static_cast<int32_t>(LOWORD(wParam)))) return false;
+    result = 0;
+    return true;
+}
+
+bool MainFrame::FocusListWindow() {
+    ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+    if (!controller) return false;
+    const ReaderListWindow* lists[] = {controller->GetLibraryView(),
+                                       controller->GetAnnotationsWindow()};
+    for (const ReaderListWindow* list : lists) {
+        if (list && list->IsVisible()) {
+            controller->FocusActiveList();
+            return true;
+        }
+    }
+    return false;
 }
 
 LRESULT MainFrame::OnPrivateMessage(UINT message) {
@@ -357,8 +406,10 @@ LRESULT MainFrame::OnPrivateMessage(UINT message) {
             if (services_) services_->ToggleSpeech();
             break;
         case kShowBusy:
+            if (controller) controller->ShowBusyPopup(ReaderController::kBusyString);
+            break;
         case kHideBusy:
-            // The busy pop-up belongs to the reader controller's bars, not built in.
+            if (controller) controller->HideBusyPopup();
             break;
         default: break;
     }
@@ -379,9 +430,18 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnActivate(wParam, lParam);
             return 0;
         case WM_SETFOCUS:
+            // A shown list window keeps the focus; the page gets its focused widget back.
+            if (FocusListWindow()) return 0;
+            if (surface) surface->OnWindowMessage(message, wParam, lParam);
+            return 0;
         case WM_KILLFOCUS:
             if (surface) surface->OnWindowMessage(message, wParam, lParam);
             return 0;
+        case WM_NOTIFY: {
+            LRESULT result = 0;
+            if (RouteToViewWindows(message, wParam, lParam, result)) return result;
+            return DefWindowProcW(window_, message, wParam, lParam);
+        }
         case WM_PAINT:
             OnPaint();
             return 1;
@@ -401,10 +461,13 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SendKeyEvent(event);
             return DefWindowProcW(window_, message, wParam, lParam);
         }
-        case WM_COMMAND:
+        case WM_COMMAND: {
+            LRESULT result = 0;
+            if (RouteToViewWindows(message, wParam, lParam, result)) return result;
             if (NativeControl::RouteCommand(wParam, lParam)) return 1;
             if (OnCommand(wParam, lParam)) return 1;
             return DefWindowProcW(window_, message, wParam, lParam);
+        }
         case WM_TIMER:
             OnTimer(static_cast<UINT_PTR>(wParam));
             return DefWindowProcW(window_, message, wParam, lParam);
@@ -466,6 +529,8 @@ LRESULT MainFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     if (message == WM_DESTROY) {
         KillTimer(window, kCardTimer);
         HardwareButtons::UnregisterAll(window);
+        // Only the program's window gives the buttons' system functions back.
+        if (frame->shellFlag_) HardwareButtons::RestoreFunctions();
         frame->Destroy();
         frame->window_ = nullptr;
         // Unbind first: nothing of the object may be reached once it is deleted.

@@ -93,6 +93,8 @@ public:
         return false;
     }
     virtual bool GetClientRect(RECT& out) const;
+    // The window's state hook: 1 when it is made, 0 when it goes. Empty here.
+    virtual void OnWindowState(int state) { (void)state; }
 
     static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -121,6 +123,11 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnPrivateMessage(UINT message);
     LRESULT OnHotKey(WPARAM wParam, LPARAM lParam);
+    // The reader controller's list windows, then (for WM_COMMAND) its windows and bars by
+    // command id; true when one took the message.
+    bool RouteToViewWindows(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // True when a shown list window took the focus.
+    bool FocusListWindow();
     void OnActivate(WPARAM wParam, LPARAM lParam);
     void SendKeyEvent(InputEvent& event);
     bool BackspaceInOwnEdit();
@@ -128,7 +135,6 @@ private:
     void RestartCardTimer();
 
     std::vector<String> notedPaths_;
-    WindowTimers timers_{nullptr};
     bool cardNoticesRegistered_ = false;
     bool closePending_ = false;
 };

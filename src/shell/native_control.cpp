@@ -4,8 +4,10 @@
 
 #include "core/platform_helpers.h"
 #include "graphics/core/display_surface.h"
+#include "graphics/core/graphics_context.h"
 #include "graphics/core/node.h"
 #include "platform/controls/controls.h"
+#include "platform/gdi.h"
 #include "platform/window/keys.h"
 #include "reader/reader_settings.h"
 
@@ -14,6 +16,17 @@ constexpr DWORD kEditStyle = 0x50810080;
 constexpr DWORD kComboStyle = 0x50000003;
 constexpr DWORD kStaticStyle = 0x50000000;
 constexpr WPARAM kCtrlF = 6;
+
+// A font by face name (at most 31 characters) and size (the height is -size).
+HFONT FontByName(const Text* face, int32_t size) {
+    LOGFONTW lf{};
+    lf.lfHeight = -size;
+    lf.lfWeight = 400;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    const char16_t* wide = face ? face->WideCStr() : nullptr;
+    for (int i = 0; wide && i < 31 && wide[i]; ++i) lf.lfFaceName[i] = wide[i];
+    return CreateFontIndirectW(&lf);
+}
 }  // namespace
 
 bool NativeControl::Create(Node* owner, int kind, const RECT& r, HWND parent, int id) {
@@ -83,6 +96,17 @@ void NativeControl::Show(bool show) {
     }
 }
 
+bool NativeControl::SetFont(int32_t sizeStep) {
+    if (!window_) return false;
+    HFONT font = FontByName(faces_ ? faces_->FaceName(face_) : nullptr, 4 - sizeStep);
+    if (!font) return false;
+    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    // The control no longer uses the old one.
+    if (font_) DeleteObject(font_);
+    font_ = font;
+    return true;
+}
+
 void NativeControl::Release() {
     if (window_) {
         HWND window = window_;
@@ -93,6 +117,8 @@ void NativeControl::Release() {
         replaced_ = nullptr;
         DestroyWindow(window);
     }
+    if (font_) DeleteObject(font_);
+    font_ = nullptr;
     state_.Flush();
 }
 

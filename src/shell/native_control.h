@@ -13,6 +13,7 @@
 #include "graphics/core/input_event.h"
 #include "platform/window/window.h"
 
+class FaceTable;
 class Node;
 class ReaderSettings;
 
@@ -64,6 +65,14 @@ public:
     bool Create(Node* owner, int kind, const RECT& r, HWND parent, int id);
     void SetText(const String& text);
     bool GetText(String& out) const;
+    // The face the control's font takes: entry `face` of the reader window's font list.
+    void SetFace(const FaceTable* faces, uint8_t face) {
+        faces_ = faces;
+        face_ = face;
+    }
+    // A font in that face, 4 larger than the text style's size (a GDI height, negative for a
+    // character height); the previous font is deleted once the control has the new one.
+    bool SetFont(int32_t sizeStep);
     void Show(bool show);
     void Release();
     // A WM_COMMAND of the main window: the change notice of this control, passed to the owner
@@ -73,6 +82,7 @@ public:
     static bool RouteCommand(WPARAM wParam, LPARAM lParam);
 
     HWND Window() const { return window_; }
+    HFONT Font() const { return font_; }
     const ControlState& State() const { return state_; }
 
     // What the subclass procedure does with a message (pure, for the key table): true and the
@@ -90,6 +100,9 @@ private:
     HWND window_ = nullptr;
     RECT rect_{};
     WNDPROC replaced_ = nullptr;
+    const FaceTable* faces_ = nullptr;
+    uint8_t face_ = 1;
+    HFONT font_ = nullptr;
 };
 
 namespace Orientation {

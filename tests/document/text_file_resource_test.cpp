@@ -100,7 +100,13 @@ TEST(TextFileResources, BinaryFileNamedHtmlEndsCleanly) {
 class RecordingFactory : public LayoutEngineFactory {
 public:
     PageLayout* CreatePageLayout(BookLayoutTraits* traits) override {
-        log += traits ? "book layout;" : "layout;";
+        // The engine keeps the traits; a file's traits carry only its key.
+        if (traits) {
+            key = traits->DocumentKey();
+            EXPECT_TRUE(traits->SourceFlag());
+            delete traits;
+        }
+        log += "layout;";
         return reinterpret_cast<PageLayout*>(&layout);
     }
     void SetSource(PageLayout* l, TokenSource* source) override {
@@ -122,6 +128,7 @@ public:
         return reinterpret_cast<Searcher*>(&searcher);
     }
     std::string log;
+    uint32_t key = 0;
     TokenSource* given = nullptr;
     DocumentSource* searched = nullptr;
     int layout = 0, searcher = 0;
@@ -148,6 +155,7 @@ TEST(ContentResourceLayouts, LayoutIsMadeAndFedThroughTheInstalledEngine) {
         EXPECT_EQ(ts->Source(), r->GetDocument());
         r->DestroyLayout(ts, layout);
         EXPECT_EQ(installed.factory.log, "layout;source;destroy;");
+        EXPECT_EQ(installed.factory.key, r->DocumentKey());
     }
     // Without a layout engine a layout cannot be had, but the token source alone can.
     TokenSource* ts = reinterpret_cast<TokenSource*>(1);
@@ -228,6 +236,42 @@ TEST(DataHandles, EmptyFile) {
     EXPECT_EQ(length, 0u);
     h->Release();
     r->Release();
+}
+
+TEST(FileKeys, AFileHasTheSameKeyOnEveryOpening) {
+    DeviceFiles files;
+    TextFileResource* a = Open(files, "same.txt", "Once upon a time", 2);
+    TextFileResource* b = Open(files, "same.txt", "Once upon a time", 2);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(a->DocumentKey(), b->DocumentKey());
+    a->Release();
+    b->Release();
+}
+
+TEST(FileKeys, AnotherNameOrSizeGivesAnotherKey) {
+    DeviceFiles files;
+    TextFileResource* a = Open(files, "one.txt", "Once upon a time", 2);
+    TextFileResource* b = Open(files, "two.txt", "Once upon a time", 2);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    uint32_t keyA = a->DocumentKey();
+    EXPECT_NE(keyA, b->DocumentKey());
+    a->Release();
+    b->Release();
+    TextFileResource* c = Open(files, "one.txt", "Once upon a time, longer", 2);
+    ASSERT_NE(c, nullptr);
+    EXPECT_NE(keyA, c->DocumentKey());
+    c->Release();
+}
+
+TEST(FileKeys, KeysAreNeverTheValuesThatMeanNone) {
+    String empty;
+    for (int64_t size = 0; size < 5000; ++size) {
+        uint32_t k = TextFileResource::FileKey(empty, size);
+        ASSERT_NE(k, 0u);
+        ASSERT_LT(k, 0xFFFFFFFEu);
+    }
 }
 
 }  // namespace

@@ -61,6 +61,7 @@ protected:
         return size;
     }
 
+    fvt::test::FakeForm form;
     SelectControl* select = nullptr;
     Events events;
 };
@@ -325,6 +326,45 @@ TEST_F(SelectTest, AHandlerThatReleasesTheControlOnChangeIsSafe) {
     };
     List()->OnActivate(RecordPosition::At(0));
     EXPECT_EQ(select, nullptr);
+}
+
+// --- Script members ---------------------------------------------------------------------------
+
+TEST_F(SelectTest, SelectedIndexReadsMinusTwoAndIgnoresOutOfRangeWrites) {
+    Make(1, 3);
+    EXPECT_EQ(form.RunOn(select, "this.selectedIndex"), 0);
+    EXPECT_EQ(form.lastResult, "-2");
+    EXPECT_EQ(form.RunOn(select, "this.selectedIndex = 7; this.selectedIndex"), 0);
+    EXPECT_EQ(form.lastResult, "-2");
+    EXPECT_EQ(form.RunOn(select, "this.selectedIndex = 1.5; this.selectedIndex"), 0);
+    EXPECT_EQ(form.lastResult, "-2");
+    EXPECT_EQ(form.RunOn(select, "this.selectedIndex = 1; this.value"), 0);
+    EXPECT_EQ(form.lastResult, "vtwo");
+    EXPECT_EQ(A(select->TextPart()->Value()), "two");
+}
+
+TEST_F(SelectTest, ValueIsEmptyWithoutASelectionAndCannotBeWritten) {
+    Make(1, 3);
+    EXPECT_EQ(form.RunOn(select, "this.value"), 0);
+    EXPECT_EQ(form.lastResult, "");
+    EXPECT_EQ(form.RunOn(select, "this.value = 'x'"), ScriptErrors::kCannotSet);
+}
+
+TEST_F(SelectTest, SourceRunsOnlyANewQueryAndRecordSetsHaveNoValue) {
+    Make(4, 0, Rect{20, 40, 120, 80});
+    FakeRecordSet* rows = FakeRecordSet::Numbered(5);
+    List()->UseRecordSet(rows, S("SELECT * FROM words"));
+    rows->Release();
+    RecordSet* model = List()->Model();
+    // The same text: not run again (running it here would fail without a book).
+    EXPECT_EQ(form.RunOn(select, "this.source = 'SELECT * FROM words'; this.source"), 0);
+    EXPECT_EQ(form.lastResult, "SELECT * FROM words");
+    EXPECT_EQ(List()->Model(), model);
+    EXPECT_EQ(form.RunOn(select, "this.value"), ScriptErrors::kCannotGet);
+    EXPECT_EQ(form.RunOn(select, "this.selectedIndex = 1"), ScriptErrors::kCannotSet);
+    // A different text is run, and its failure reaches the script.
+    EXPECT_EQ(form.RunOn(select, "this.source = 'SELECT * FROM nosuch'"), 20);
+    EXPECT_EQ(List()->Model(), model);
 }
 
 class SelectTestFrench : public SelectTest {

@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "layout/focus_box.h"
-#include "layout/page_layout.h"
 #include "layout/page_canvas.h"
+#include "layout/page_layout.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/layout_host.h"
 #include "support/layout/page_painter.h"
 #include "support/layout/recording_canvas.h"
+#include "support/layout/utf8_text.h"
 #include "support/platform/window_fixture.h"
 
 namespace {
@@ -22,23 +23,7 @@ namespace {
 using fvt::test::LaidOutPage;
 using fvt::test::LayoutHost;
 
-std::string Utf8(const String& s) {
-    std::string out;
-    for (int32_t i = 0; i < s.Length(); ++i) {
-        char16_t c = s[i];
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+using fvt::test::Utf8;
 
 // The text of the word the box is on.
 std::string FocusWord(TextFocus& f) {
@@ -54,9 +39,9 @@ class FocusTest : public fvt::test::WindowTest {
 public:
     // Lays out the HTML (240 pixels wide, 6 pixels a character) and binds the focus to the
     // first page.
-    void Page(const std::u16string& body, int32_t width = 240) {
-        host = std::make_unique<LayoutHost>(u"<html><body>" + body + u"</body></html>", width,
-                                            320, 12);
+    void Page(const std::u16string& body, int32_t width = 240, bool realFonts = false) {
+        host = std::make_unique<LayoutHost>(u"<html><body>" + body + u"</body></html>", width, 320,
+                                            12, realFonts);
         std::vector<LaidOutPage> pages;
         ASSERT_TRUE(host->Paginate(pages));
         lines = pages[0].lines;
@@ -108,16 +93,17 @@ TEST_F(FocusTest, AFreshBoxStartsAtTheEndGoingBack) {
 }
 
 TEST_F(FocusTest, LineMovesGoToTheFirstWordOfTheLine) {
-    Page(u"<p>alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu nu xi "
-         u"omicron pi rho sigma tau upsilon phi chi psi omega</p>");
+    Page(
+        u"<p>alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu nu xi "
+        u"omicron pi rho sigma tau upsilon phi chi psi omega</p>");
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(Move(kFocusWordOn), "alpha");
     std::string second = lines[1].substr(0, lines[1].find(' '));
     std::string last = lines.back().substr(0, lines.back().find(' '));
     EXPECT_EQ(Move(kFocusLineDown), second);
-    EXPECT_EQ(Move(kFocusWordOn), lines[1].substr(lines[1].find(' ') + 1,
-                                                  lines[1].find(' ', lines[1].find(' ') + 1) -
-                                                      lines[1].find(' ') - 1));
+    EXPECT_EQ(Move(kFocusWordOn),
+              lines[1].substr(lines[1].find(' ') + 1,
+                              lines[1].find(' ', lines[1].find(' ') + 1) - lines[1].find(' ') - 1));
     // Up takes the first word of the line holding the word before: mid-line, this line's.
     EXPECT_EQ(Move(kFocusLineUp), second);
     EXPECT_EQ(Move(kFocusLineUp), "alpha");
@@ -259,6 +245,17 @@ TEST_F(FocusTest, RangesAreDroppedWhenTheBlockChanges) {
     EXPECT_TRUE(focus.HasNoSelection());
     EXPECT_TRUE(focus.Focus().IsEmpty());
     EXPECT_EQ(Move(kFocusWordOn), "The");
+    // As many items as before, but not the same ones (a relayout into the same slot).
+    Move(kFocusWordOn);
+    ASSERT_FALSE(focus.HasNoSelection());
+    BlockCursor last;
+    last.Init(&slot.contents, false);
+    last.Back();
+    slot.contents.RemoveAt(last);
+    c.Init(&slot.contents, true);
+    ASSERT_TRUE(slot.contents.Insert(c, m, 0, true));
+    focus.Bind(&host->Layout(), &slot);
+    EXPECT_TRUE(focus.HasNoSelection());
     focus.Bind(&host->Layout(), nullptr);
     EXPECT_FALSE(focus.MoveFocus(kFocusWordOn));
 }
@@ -308,8 +305,8 @@ TEST_F(FocusTest, ATapFocusesTheWordUnderIt) {
     c.Init(&slot.contents, true);
     const TextRun* cat = nullptr;
     for (; !c.AtEnd(); c.Next())
-        if (c.Kind() == kItemTextRun && slot.contents.Run(c.counts[kItemTextRun])->text ==
-                                            String(u"cat"))
+        if (c.Kind() == kItemTextRun &&
+            slot.contents.Run(c.counts[kItemTextRun])->text == String(u"cat"))
             cat = slot.contents.Run(c.counts[kItemTextRun]);
     ASSERT_TRUE(cat);
     ASSERT_TRUE(focus.FocusWordAt(Point{cat->x + 7, cat->y - 2}));
@@ -343,9 +340,10 @@ TEST_F(FocusTest, SelectionsDrawnOnPagesForLooking) {
          u"de me dire\u00A0: \u00AB\u00A0Je m'endors.\u00A0\u00BB</p>",
          2, 22},
     };
+    bool real = std::getenv("FOLIVANT_LAYOUT_REAL_FONTS") != nullptr;
     for (const Sample& sample : samples) {
-        Page(sample.html);
-        fvt::test::ContextCanvas* cc = fvt::test::NewContextCanvas(240, 320);
+        Page(sample.html, 240, real);
+        fvt::test::ContextCanvas* cc = fvt::test::NewContextCanvas(240, 320, real);
         GraphicsPageCanvas pageCanvas(fvt::test::CanvasContext(cc));
         focus.SetDrawing(&pageCanvas, nullptr);
         fvt::test::PaintBlock(fvt::test::CanvasContext(cc), slot.contents, Rect{0, 0, 240, 320},
@@ -357,8 +355,8 @@ TEST_F(FocusTest, SelectionsDrawnOnPagesForLooking) {
         Area outline;
         EXPECT_TRUE(focus.GetSelectionArea(outline)) << sample.name;
         EXPECT_GE(outline.RectCount(), 2) << sample.name;  // the selection spans lines
-        EXPECT_TRUE(fvt::test::SaveCanvasPng(
-            cc, (folder / (std::string(sample.name) + ".png")).string()));
+        EXPECT_TRUE(
+            fvt::test::SaveCanvasPng(cc, (folder / (std::string(sample.name) + ".png")).string()));
         focus.ClearFocusBox();
         focus.SetDrawing(&canvas, nullptr);
         fvt::test::DeleteContextCanvas(cc);

@@ -7,6 +7,9 @@
 #include "layout/block_contents.h"
 #include "layout/hyphenation.h"
 #include "layout/layout_fonts.h"
+#include "support/layout/layout_host.h"
+#include "support/layout/utf8_text.h"
+#include "support/platform/window_fixture.h"
 
 namespace {
 
@@ -23,25 +26,9 @@ std::u16string Marked(const std::u16string& word) {
     return out;
 }
 
-std::string Utf8(const std::u16string& s) {
-    std::string out;
-    for (char16_t c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+using fvt::test::Utf8;
 
 }  // namespace
-
 
 TEST(Syllables, EnglishWordsBreakAtTheirSyllables) {
     EXPECT_EQ(Marked(u"hyphenation"), u"hyphe-na-tion");
@@ -60,7 +47,7 @@ TEST(Syllables, FrenchWordsBreakAtTheirSyllables) {
 
 TEST(Syllables, ClustersStayTogetherAtThePieceStart) {
     EXPECT_EQ(Marked(u"schoolchildren"), u"school-chil-dren");  // sch, ch, dr
-    EXPECT_EQ(Marked(u"establishment"), u"esta-blish-ment");  // bl, sh
+    EXPECT_EQ(Marked(u"establishment"), u"esta-blish-ment");    // bl, sh
     EXPECT_EQ(Marked(u"accomplishment"), u"accom-plish-ment");  // pl
     EXPECT_EQ(Marked(u"language"), u"lan-gua-ge");  // ng splits before g+vowel only via n rule
     EXPECT_EQ(Marked(u"sympathetic"), u"sym-pa-the-tic");  // th
@@ -76,8 +63,8 @@ TEST(Syllables, WordsOfFewerThanThreePiecesAreNeverMarked) {
 }
 
 TEST(Syllables, ShortAndVowelFirstWordsStayInside) {
-    for (const char16_t* w : {u"", u"a", u"ie", u"eau", u"aaaa", u"oui",
-                              u"h", u"hh", u"lr", u"ebb", u"--", u"'", u"rhythm"}) {
+    for (const char16_t* w : {u"", u"a", u"ie", u"eau", u"aaaa", u"oui", u"h", u"hh", u"lr", u"ebb",
+                              u"--", u"'", u"rhythm"}) {
         std::u16string word(w);
         std::u16string out = Marked(word);
         EXPECT_EQ(out.find(u'-', 0), word.find(u'-', 0)) << Utf8(out);
@@ -288,4 +275,36 @@ TEST_F(SplitTest, NarrowColumnAdvancesAtLeastOneCharacterPerLine) {
     EXPECT_EQ(Items(),
               "a@100/6 (-6) b@101/6 (-6) c@102/6 (-6) d@103/6 (-6) e@104/6 (-6) f@105/6 (-6) "
               "g@106/6 (-6) h@107/6 (-6) i@108/6 (-6) j@109/6 ");
+}
+
+namespace {
+
+class HyphenatedLines : public fvt::test::WindowTest {};
+
+}  // namespace
+
+// The line filler splits the word that overflows a line that is at least a quarter free, and a
+// word that opens a line is left whole.
+TEST_F(HyphenatedLines, TheOverflowingWordIsSplitAtASyllable) {
+    fvt::test::LayoutHost host(u"<html><body>le gouvernement fran\u00E7ais</body></html>", 60, 320,
+                               12);
+    std::vector<fvt::test::LaidOutPage> pages;
+    ASSERT_TRUE(host.Paginate(pages));
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_GE(pages[0].lines.size(), 2u);
+    EXPECT_EQ(pages[0].lines[0], "le gou");
+    EXPECT_EQ(pages[0].lines[1], "vernement");
+    BlockContents& b = const_cast<BlockContents&>(host.PageContents(0));
+    int hyphens = 0;
+    for (int32_t i = 0; i < b.KindCount(kItemFlowMark); ++i)
+        hyphens += b.Mark(i)->type == kMarkHyphen ? 1 : 0;
+    EXPECT_EQ(hyphens, 1);
+}
+
+TEST_F(HyphenatedLines, ALineLessThanAQuarterFreeBreaksBeforeTheWord) {
+    fvt::test::LayoutHost host(u"<html><body>abcdefgh gouvernement</body></html>", 60, 320, 12);
+    std::vector<fvt::test::LaidOutPage> pages;
+    ASSERT_TRUE(host.Paginate(pages));
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"abcdefgh", "gouvernement"}));
 }

@@ -13,6 +13,8 @@
 #include "core/color.h"
 #include "document/markup/plain_text_token_source.h"
 #include "document/sources/layout_services.h"
+#include "graphics/core/node.h"
+#include "layout/annotation_cursor.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "platform/gdi/gdi_layer.h"
@@ -262,6 +264,377 @@ TEST_F(Corner, ANoteDrawsNoCorner) {
     EXPECT_TRUE(canvas_.Of('L').empty());
     layout_->SetAnnotations(nullptr);
     f->Release();
+}
+
+// --- Annotations under the text
+// ---------------------------------------------------------------------------------------------
+
+TEST(RunStyles, AHighlightPaintsYellowOrItsColourOrChangesTheFont) {
+    AnnotationCursor walk;
+    PositionRecord run, out;
+    run.color = Color::kNone;
+    run.background = Color::kNone;
+    walk.highlightStyle = 0;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.background, Color::Pack(255, 255, 0));
+    walk.highlightStyle = 2;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.background, Color::Pack(0, 255, 0));
+    walk.highlightStyle = 15 | (Color::Pack(1, 2, 3) << 8);
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.background, Color::Pack(1, 2, 3));
+    walk.highlightStyle = 64 | 3;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.background, Color::kNone);
+    EXPECT_EQ(out.style & 0x0F, kStyleStrike);
+    walk.highlightStyle = 128;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.style & 0x0F, kStyleUnderline);
+}
+
+TEST(RunStyles, ANoteTintsTheBackgroundTowardsTheText) {
+    AnnotationCursor walk;
+    walk.markStyle = 0;  // the default mark style: a tint
+    PositionRecord run, out;
+    run.color = Color::Pack(0, 0, 0);
+    run.background = Color::kNone;
+    walk.StyleRun(run, Color::Pack(255, 255, 255), 0, out);
+    // (14 x 255 + 0) / 15 = 238 per channel.
+    EXPECT_EQ(out.background, Color::Pack(238, 238, 238));
+    EXPECT_EQ(out.color, Color::Pack(0, 0, 0));
+}
+
+TEST(RunStyles, ALinkedNoteReadsAsAnUnderlinedRedLink) {
+    AnnotationCursor walk;
+    walk.markStyle = 0x10;
+    walk.linked = 3;
+    PositionRecord run, out;
+    run.color = Color::kNone;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.color, Color::Pack(255, 0, 0));
+    EXPECT_EQ(out.style & 0x0F, kStyleUnderline);
+    EXPECT_EQ(out.background, run.background);
+}
+
+TEST(RunStyles, AMarkColourIndexColoursTheText) {
+    AnnotationCursor walk;
+    walk.markStyle = 3;
+    PositionRecord run, out;
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.color, Color::Pack(0, 0, 255));
+    walk.markStyle = 15 | (Color::Pack(9, 8, 7) << 8);
+    walk.StyleRun(run, 0xFFFFFF, 0, out);
+    EXPECT_EQ(out.color, Color::Pack(9, 8, 7));
+}
+
+class Annotated : public Drawing {
+protected:
+    void Mark(uint32_t kind, uint32_t start, uint32_t end, uint32_t style) {
+        if (!file_) {
+            file_ = new AnnotationFile;
+            ASSERT_EQ(file_->OpenOrCreate("\\book.prc", "Book", 4, 0, 1, 1), 0);
+        }
+        ASSERT_GE(file_->AddBookmark(kind, start, end, 0, 0, style, 0), 0);
+        layout_->SetAnnotations(file_);
+    }
+    void TearDown() override {
+        if (layout_) layout_->SetAnnotations(nullptr);
+        if (file_) file_->Release();
+    }
+    std::vector<Op> FillsOf(uint32_t colour) const {
+        std::vector<Op> out;
+        for (const Op& o : canvas_.Of('F'))
+            if (o.colour == colour) out.push_back(o);
+        return out;
+    }
+    AnnotationFile* file_ = nullptr;
+    fvt::test::TempDevice device_;
+};
+
+TEST_F(Annotated, AHighlightedWordIsPaintedYellowBehindItsTextOnly) {
+    Open(u"one two three");
+    Mark(AnnotationFile::kHighlight, 4, 7, 0);
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    std::vector<Op> yellow = FillsOf(Color::Pack(255, 255, 0));
+    ASSERT_EQ(yellow.size(), 1u);
+    EXPECT_EQ(yellow[0].rect.x, 24);
+    EXPECT_EQ(yellow[0].rect.width, 18);  // "two", not the space after it
+    // The background goes down before the words.
+    size_t fill = 0, word = 0;
+    for (size_t i = 0; i < canvas_.ops.size(); ++i) {
+        if (canvas_.ops[i].kind == 'F' && canvas_.ops[i].colour == yellow[0].colour) fill = i;
+        if (canvas_.ops[i].kind == 'T' && canvas_.ops[i].text == u"two") word = i;
+    }
+    EXPECT_LT(fill, word);
+}
+
+TEST_F(Annotated, AHighlightAcrossWordsCoversTheSpacesBetween) {
+    Open(u"one two three four");
+    Mark(AnnotationFile::kHighlight, 4, 13, 2);
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    std::vector<Op> green = FillsOf(Color::Pack(0, 255, 0));
+    ASSERT_EQ(green.size(), 1u);
+    EXPECT_EQ(green[0].rect.x, 24);
+    EXPECT_EQ(green[0].rect.width, 24 + 30);
+}
+
+TEST_F(Annotated, ANoteTintsItsTextAndPutsAMarkAtItsStart) {
+    Open(u"one two three");
+    Mark(AnnotationFile::kNote, 8, 13, 0);
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    std::vector<Op> tint = FillsOf(Color::Pack(238, 238, 238));
+    ASSERT_EQ(tint.size(), 1u);
+    EXPECT_EQ(tint[0].rect.x, 48);
+    // A square frame in the first mark colour (red) where the note starts.
+    std::vector<Op> lines = canvas_.Of('L');
+    ASSERT_EQ(lines.size(), 4u);
+    for (const Op& l : lines) EXPECT_EQ(l.colour, Color::Pack(255, 0, 0));
+    EXPECT_EQ(lines[0].rect.x, 48);
+}
+
+TEST_F(Annotated, ANoteGivesOneMarkerAreaLinkedToIt) {
+    Open(u"one two three four");
+    Mark(AnnotationFile::kNote, 8, 13, 0);
+    Mark(AnnotationFile::kNote, 8, 13, 0);  // a second note at the same place
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    ASSERT_EQ(marks->Count(), 1);
+    Rect r;
+    marks->At(0)->GetBounds(r);
+    EXPECT_EQ(r.x, 48);
+    EXPECT_EQ(r.width, 7);
+    const LinkTarget* link = marks->At(0)->link.Get();
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->objectKind, 25);
+    EXPECT_EQ(link->methodId, 71);
+}
+
+TEST_F(Annotated, AHighlightGivesNoMark) {
+    Open(u"one two three");
+    Mark(AnnotationFile::kHighlight, 4, 7, 0);
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    EXPECT_EQ(marks->Count(), 0);
+}
+
+TEST_F(Annotated, NoAnnotationsDrawNoBackgrounds) {
+    Open(u"one two three");
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    EXPECT_EQ(canvas_.Of('F').size(), 1u);  // the page
+}
+
+// --- Frames and tables
+// ---------------------------------------------------------------------------------------------
+
+PageSlot& LaidOut(PageLayout& layout) {
+    EXPECT_TRUE(layout.LayoutPageAt(layout.CurrentPageStart(), false));
+    return layout.Slot(layout.Slot(0).record ? 0 : 1);
+}
+
+TEST_F(Drawing, AFramedLineHasItsSideEdgesAndTheTopEdgeWhenAsked) {
+    Open(u"one two");
+    LineRecord* line = LaidOut(*layout_).contents.Line(0);
+    ASSERT_NE(line, nullptr);
+    line->flags |= LineRecord::kFramed | LineRecord::kTopEdge;
+    line->leftIndent = 2;
+    line->rightIndent = 2;
+    ASSERT_TRUE(layout_->DrawPage(false));
+    std::vector<Op> edges = canvas_.Of('L');
+    ASSERT_EQ(edges.size(), 3u);
+    EXPECT_EQ(edges[0].rect.x, line->x);                    // left, downwards
+    EXPECT_EQ(edges[1].rect.x, line->x + line->width - 1);  // right
+    EXPECT_EQ(edges[2].rect.y, line->y);                    // top
+    // The text keeps to the inside of the frame.
+    EXPECT_EQ(canvas_.Of('T')[0].rect.x, line->x + 2);
+}
+
+TEST_F(Drawing, AnUnframedLineDrawsNoEdges) {
+    Open(u"one two");
+    LaidOut(*layout_);
+    ASSERT_TRUE(layout_->DrawPage(false));
+    EXPECT_TRUE(canvas_.Of('L').empty());
+}
+
+TEST_F(Drawing, CellsAreFilledAndFramedBeforeTheirText) {
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    TableRecord table;
+    table.attributes.background = Color::Pack(10, 20, 30);
+    table.box = Rect{0, 30, 100, 20};
+    table.content = Size{100, 20};
+    CellRecord bordered, plain;
+    bordered.rect = Rect{10, 30, 40, 20};
+    for (int32_t& b : bordered.borders) b = 16;
+    plain.rect = Rect{60, 30, 40, 20};
+    plain.attributes.background = Color::Pack(200, 0, 0);
+    FlowMark end;
+    end.type = kMarkTableEnd;
+    ASSERT_TRUE(slot.contents.Append(table, 7));
+    ASSERT_TRUE(slot.contents.Append(bordered, 7));
+    ASSERT_TRUE(slot.contents.Append(plain, 7));
+    ASSERT_TRUE(slot.contents.Append(end, 7));
+    ASSERT_TRUE(layout_->DrawPage(false));
+    std::vector<Op> fills = canvas_.Of('F');
+    ASSERT_EQ(fills.size(), 3u);
+    // The bordered cell takes the table's colour and grows by its border.
+    EXPECT_EQ(fills[1].colour, Color::Pack(10, 20, 30));
+    EXPECT_EQ(fills[1].rect.x, 9);
+    EXPECT_EQ(fills[1].rect.width, 42);
+    EXPECT_EQ(fills[2].colour, Color::Pack(200, 0, 0));
+    EXPECT_EQ(fills[2].rect.x, 60);
+    std::vector<Op> edges = canvas_.Of('L');
+    ASSERT_EQ(edges.size(), 8u);
+    EXPECT_EQ(edges[0].colour, 0u);                      // the border in the text colour
+    EXPECT_EQ(edges[4].colour, Color::Pack(200, 0, 0));  // the other outlined in its own
+}
+
+TEST_F(Drawing, AScrollableTableKeepsItsOffsetsWithinItsContent) {
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    TableRecord table;
+    table.box = Rect{0, 30, 100, 20};
+    table.content = Size{160, 20};
+    CellRecord cell;
+    cell.rect = Rect{100, 30, 60, 20};
+    cell.attributes.background = Color::Pack(0, 0, 200);
+    FlowMark end;
+    end.type = kMarkTableEnd;
+    ASSERT_TRUE(slot.contents.Append(table, 7));
+    ASSERT_TRUE(slot.contents.Append(cell, 7));
+    ASSERT_TRUE(slot.contents.Append(end, 7));
+    slot.record->tables.push_back(TableScrollEntry{7, 500, 9});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    ASSERT_EQ(slot.record->tables.size(), 1u);
+    EXPECT_EQ(slot.record->tables[0].x, 60);
+    EXPECT_EQ(slot.record->tables[0].y, 0);
+    // The content moved left by the offset.
+    std::vector<Op> fills = canvas_.Of('F');
+    ASSERT_EQ(fills.size(), 2u);
+    EXPECT_EQ(fills[1].rect.x, 40);
+}
+
+void AppendTable(PageSlot& slot, Size content) {
+    TableRecord table;
+    table.box = Rect{0, 30, 100, 20};
+    table.content = content;
+    FlowMark end;
+    end.type = kMarkTableEnd;
+    ASSERT_TRUE(slot.contents.Append(table, 7));
+    ASSERT_TRUE(slot.contents.Append(end, 7));
+}
+
+std::u16string LinkText(const Area& a) {
+    const LinkTarget* link = a.link.Get();
+    if (!link) return u"";
+    return std::u16string(link->text.Data(), static_cast<size_t>(link->text.Length()));
+}
+
+TEST_F(Drawing, AScrollableTableGetsAnArrowMarkOnEachSide) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{160, 20});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    ASSERT_EQ(marks->Count(), 2);
+    EXPECT_EQ(LinkText(*marks->At(0)), u"move_table(7,-40)");
+    EXPECT_EQ(LinkText(*marks->At(1)), u"move_table(7,40)");
+    Rect left, right;
+    marks->At(0)->GetBounds(left);
+    marks->At(1)->GetBounds(right);
+    EXPECT_EQ(left.x, 0);
+    EXPECT_EQ(right.x + right.width, 100);
+    EXPECT_EQ(left.width, 15);  // three times the narrow mark
+    EXPECT_EQ(left.y, 30);
+    EXPECT_EQ(left.height, 20);
+}
+
+TEST_F(Drawing, ATableThatFitsGetsNoMarks) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{100, 20});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    EXPECT_EQ(marks->Count(), 0);
+}
+
+// --- Native controls among the marks
+// ---------------------------------------------------------------------------------------------
+
+class ControlNode : public Node {
+public:
+    void Focus() override { log += "focus;"; }
+    void Blur() override { log += "blur;"; }
+    bool Show(bool show) override {
+        log += show ? "show;" : "hide;";
+        return true;
+    }
+    Rect& AdjustRect(Rect& out, const Rect& in) override { return out = in; }
+    int32_t ZOrder() const override { return 0; }
+    std::string log;
+};
+
+class Control : public InlineObject {
+public:
+    explicit Control(ControlNode* node) : node_(node) {}
+    bool Draw(GraphicsContext*, const Rect&, const Rect*) override { return true; }
+    bool MeasureSimple(Size& s, uint8_t& f) override {
+        s = Size{20, 10};
+        f = 0;
+        return true;
+    }
+    bool IsControl() override { return true; }
+    Node* GetNode() override { return node_; }
+
+private:
+    ControlNode* node_;
+};
+
+// A page with one control placed on it, painted, with its marks built.
+void PageWithControl(std::unique_ptr<PageLayout>& layout, ControlNode& node, AreaArray*& marks) {
+    PageSlot& slot = LaidOut(*layout);
+    InlineBox box;
+    box.rect = Rect{60, 20, 20, 10};
+    box.flags = InlineBox::kAlignmentGiven;
+    box.object = ObjectRef(new Control(&node));
+    ASSERT_TRUE(slot.contents.Append(box, 4));
+    ASSERT_TRUE(layout->PaintCurrentPage(false));
+    ASSERT_TRUE(layout->GetCurrentBlockMarks(marks));
+}
+
+TEST_F(Drawing, AControlsMarkMovesTheFocusAndIsNeverInverted) {
+    Open(u"one two");
+    ControlNode node;
+    AreaArray* marks = nullptr;
+    PageWithControl(layout_, node, marks);
+    ASSERT_NE(marks, nullptr);
+    ASSERT_EQ(marks->Count(), 1);
+    EXPECT_NE(ControlMark::Of(*marks->At(0)), nullptr);
+    node.log.clear();
+    canvas_.ops.clear();
+    layout_->SetCurrentMark(0, false, true);
+    layout_->SetCurrentMark(0xFFFFFFFFu, false, true);
+    EXPECT_EQ(node.log, "focus;blur;");
+    EXPECT_TRUE(canvas_.Of('H').empty());
+    EXPECT_TRUE(canvas_.Of('A').empty());
+    // Without the notice the focus stays where it is.
+    layout_->SetCurrentMark(0, false, false);
+    EXPECT_EQ(node.log, "focus;blur;");
+    layout_.reset();  // before the control's node goes
+}
+
+TEST_F(Drawing, ControlsHideAndShowWithTheirPage) {
+    Open(u"one two");
+    ControlNode node;
+    AreaArray* marks = nullptr;
+    PageWithControl(layout_, node, marks);
+    ASSERT_NE(marks, nullptr);
+    node.log.clear();
+    layout_->SetPageVisibility(layout_->CurrentPageStart(), kPageHidden);
+    layout_->SetPageVisibility(layout_->CurrentPageStart(), kPageShown);
+    EXPECT_EQ(node.log, "hide;show;");
+    layout_.reset();
 }
 
 // --- The golden page

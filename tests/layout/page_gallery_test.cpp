@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "layout/inline_objects.h"
@@ -23,14 +22,6 @@ public:
         return new fvt::test::PictureHandle(fvt::test::GifOfSize(120, 60));
     }
 };
-
-std::string OutputFolder() {
-    const char* binary = std::getenv("FOLIVANT_TEST_BINARY");
-    std::filesystem::path p = binary ? binary : std::filesystem::temp_directory_path().string();
-    p /= "layout-pages";
-    std::filesystem::create_directories(p);
-    return p.string();
-}
 
 constexpr char16_t kEnglish[] =
     u"<html><body><h2>Chapter One</h2>"
@@ -66,7 +57,7 @@ TEST_F(PageGallery, EnglishAndFrenchPagesPaint) {
         const char16_t* html;
         const char* name;
     } samples[] = {{kEnglish, "english"}, {kFrench, "french"}};
-    std::string folder = OutputFolder();
+    std::string folder = fvt::test::PagesFolder();
     for (const Sample& s : samples) {
         // FOLIVANT_LAYOUT_REAL_FONTS=1 draws with a system face, for reading the pages.
         LayoutHost host(s.html, 240, 320, 12, std::getenv("FOLIVANT_LAYOUT_REAL_FONTS") != nullptr);

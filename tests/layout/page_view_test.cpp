@@ -49,8 +49,8 @@ public:
         return false;
     }
     bool MoveLinkFocus(uint32_t code, bool noMark, bool pageBreak) override {
-        calls.push_back("move link " + std::to_string(code) + " " + std::to_string(noMark) +
-                        " " + std::to_string(pageBreak));
+        calls.push_back("move link " + std::to_string(code) + " " + std::to_string(noMark) + " " +
+                        std::to_string(pageBreak));
         return true;
     }
     void ShowAreaTip() override { calls.push_back("tip"); }
@@ -111,9 +111,14 @@ public:
                   c.Append(space, b + 3) && c.Append(linked, b + 4) &&
                   c.Append(Run(u"the", 24), b + 4);
         line.y = 10;
-        ok = ok && c.Append(space, b + 7) && c.Append(line, b + 8) && c.Append(Run(u"harbour", 0), b + 8) &&
-             c.Append(plain, b + 15) && c.Append(space, b + 15) &&
-             c.Append(Run(u"now", 48), b + 16);
+        ok = ok && c.Append(space, b + 7) && c.Append(line, b + 8) &&
+             c.Append(Run(u"harbour", 0), b + 8) && c.Append(plain, b + 15) &&
+             c.Append(space, b + 15) && c.Append(Run(u"now", 48), b + 16);
+        if (pageBreak) {
+            FlowMark brk;
+            brk.type = kMarkPageBreak;
+            ok = ok && c.Append(brk, b + 19);
+        }
         c.SetEndPosition(b + 20);
         next.start = b + 20;
         moreText = b + 20 < 60;
@@ -127,6 +132,7 @@ public:
         return r;
     }
     RefPtr<LinkTarget> link;
+    bool pageBreak = false;
 };
 
 class ViewTest : public ::testing::Test {
@@ -183,7 +189,8 @@ TEST(ViewCommands, InternalPagesDisableTheirOwnLists) {
     EXPECT_FALSE(view.IsCommandEnabled(0, 0));
     EXPECT_TRUE(view.IsCommandEnabled(15, 0));
     EXPECT_TRUE(view.IsCommandEnabled(7, 0));
-    for (uint32_t id : {8u, 16u, 24u, 41u, 44u, 50u, 54u}) EXPECT_FALSE(view.IsCommandEnabled(id, 0));
+    for (uint32_t id : {8u, 16u, 24u, 41u, 44u, 50u, 54u})
+        EXPECT_FALSE(view.IsCommandEnabled(id, 0));
     owner.internalPage = 3;  // annotations
     EXPECT_FALSE(view.IsCommandEnabled(15, 0));
     EXPECT_TRUE(view.IsCommandEnabled(0, 0));
@@ -392,4 +399,48 @@ TEST_F(ViewTest, SavedStateCarriesTheElementsOwnBlock) {
     uint32_t word = 0;
     ASSERT_TRUE(view_.OwnState().ReadWord32BE(word));
     EXPECT_EQ(word, 0xA1B2C3D4u);
+}
+
+TEST_F(ViewTest, ScrollIntoViewTurnsThePageTowardsAControl) {
+    Open();
+    Rect none;
+    view_.AdjustRect(none, Rect{0, 0, 120, 60});
+    owner_.calls.clear();
+    EXPECT_TRUE(view_.BringIntoView(Rect{10, 10, 20, 8}, 1));
+    EXPECT_TRUE(owner_.calls.empty());  // shown already
+    EXPECT_TRUE(view_.BringIntoView(Rect{10, 80, 20, 8}, 1));
+    EXPECT_EQ(owner_.Last(), "step 1 1 255");
+    EXPECT_TRUE(view_.BringIntoView(Rect{10, -40, 20, 8}, 1));
+    EXPECT_EQ(owner_.Last(), "step -1 1 255");
+    PositionViewElement bare(&owner_);
+    EXPECT_FALSE(bare.BringIntoView(Rect{10, 10, 20, 8}, 1));
+}
+
+TEST_F(ViewTest, ALineStepOnAPageEndingInABreakTakesTheNextPageWhole) {
+    content_.pageBreak = true;
+    Open();
+    EXPECT_TRUE(Key(13));
+    EXPECT_EQ(owner_.Last(), "step 2 1 1");
+    EXPECT_TRUE(Key(1036));
+    EXPECT_EQ(owner_.Last(), "move link 1036 1 1");
+    owner_.settings.columns = 2;
+    EXPECT_TRUE(Key(13));
+    EXPECT_EQ(owner_.Last(), "step 2 1 255");
+    EXPECT_TRUE(Key(14));
+    EXPECT_EQ(owner_.Last(), "step -2 1 255");
+}
+
+TEST_F(ViewTest, InFocusModeKeyRowsAreReadForTheirPlainDirections) {
+    Open();
+    uint32_t row[kKeyRowColumns] = {13, 13, 0, 0, 0, 0, 0, 0, 0, 0, 0, kKeyRight};
+    view_.ExecuteCommand(kCmdSelectText, 0);
+    owner_.calls.clear();
+    InputEvent e = InputEvent::Row(row);
+    EXPECT_TRUE(view_.HandleEvent(e));
+    EXPECT_EQ(FocusText(), "the");
+    EXPECT_TRUE(owner_.calls.empty());  // no page step while the box moves
+    view_.ExecuteCommand(kCmdSelectText, 0);
+    InputEvent again = InputEvent::Row(row);
+    EXPECT_TRUE(view_.HandleEvent(again));
+    EXPECT_EQ(owner_.Last(), "step 1 1 255");  // the box is off: the row's own column
 }

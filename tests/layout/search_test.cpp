@@ -12,7 +12,9 @@
 
 namespace {
 
-String S(const std::u16string& s) { return String(s.data(), static_cast<int32_t>(s.size())); }
+String S(const std::u16string& s) {
+    return String(s.data(), static_cast<int32_t>(s.size()));
+}
 
 // Feeds a whole text with one position per character; the first match, or -1.
 int64_t FirstMatch(const std::u16string& pattern, const std::u16string& text, bool lowerCase,
@@ -120,8 +122,7 @@ TEST(Forward, MatchesAcrossPageEnds) {
         PlainSearcher s;
         s.SetSource(&doc);
         uint32_t ms = 0, me = 0;
-        ASSERT_EQ(s.Find(S(u"defg"), 0, 0xFFFFFFFFu, ms, me, false, false), kSearchFound)
-            << page;
+        ASSERT_EQ(s.Find(S(u"defg"), 0, 0xFFFFFFFFu, ms, me, false, false), kSearchFound) << page;
         EXPECT_EQ(ms, 3u);
         EXPECT_EQ(me, 7u);
         EXPECT_EQ(doc.LivePages(), 0u);
@@ -298,4 +299,78 @@ TEST(Indexed, BackwardSearchOverMarkup) {
     EXPECT_EQ(found, 3u);
     EXPECT_EQ(s.Search(S(u"cat"), start, end, found, true, true, mode), kSearchNotFound);
     EXPECT_EQ(doc.LivePages(), 0u);
+}
+
+namespace {
+
+bool IsSep(char16_t c) {
+    return SearchState::IsSeparator(c);
+}
+
+// The first match starting in [from, to) by brute force: every start tried, whole words
+// checked by the characters around the match.
+int64_t Reference(const std::u16string& text, const std::u16string& pattern, size_t from, size_t to,
+                  bool wholeWord) {
+    for (size_t s = from; s < to && s + pattern.size() <= text.size(); ++s) {
+        if (text.compare(s, pattern.size(), pattern) != 0) continue;
+        if (wholeWord) {
+            bool before = s == 0 || IsSep(text[s - 1]) || IsSep(pattern.front());
+            size_t e = s + pattern.size();
+            bool after = e == text.size() || IsSep(text[e]) || IsSep(pattern.back());
+            if (!before || !after) continue;
+        }
+        return static_cast<int64_t>(s);
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST(Equivalence, ForwardAndBackwardAgreeWithBruteForce) {
+    const char16_t alphabet[] = u"ab .";
+    uint32_t seed = 7;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int round = 0; round < 400; ++round) {
+        std::u16string text;
+        size_t len = next(60);
+        for (size_t i = 0; i < len; ++i) text += alphabet[next(4)];
+        std::u16string pattern;
+        size_t plen = 1 + next(4);
+        for (size_t i = 0; i < plen; ++i) pattern += alphabet[next(3)];
+        bool wholeWord = next(2) == 1;
+        MemoryDocument doc(text, 1 + next(9), 1);
+        PlainSearcher s;
+        s.SetSource(&doc);
+        // Forward, match after match.
+        uint32_t start = 0;
+        for (;;) {
+            int64_t want = Reference(text, pattern, start, text.size(), wholeWord);
+            uint32_t ms = 0, me = 0;
+            SearchResult r = s.Find(S(pattern), start, 0xFFFFFFFFu, ms, me, wholeWord, false);
+            ASSERT_EQ(r == kSearchFound, want >= 0) << round;
+            if (want < 0) break;
+            ASSERT_EQ(ms, static_cast<uint32_t>(want)) << round;
+            ASSERT_EQ(me, ms + plen);
+            start = ms + 1;
+        }
+        // Backward from the end: the last start before each end in turn.
+        uint32_t mode = kSearchLast;
+        uint32_t end = 0, found = 0, unused = 0;
+        size_t limit = text.size();
+        for (int guard = 0; guard < 100; ++guard) {
+            int64_t want = -1;
+            for (size_t p = 0; p < limit; ++p)
+                if (Reference(text, pattern, p, p + 1, wholeWord) >= 0)
+                    want = static_cast<int64_t>(p);
+            SearchResult r = s.Search(S(pattern), unused, end, found, wholeWord, false, mode);
+            ASSERT_EQ(r == kSearchFound, want >= 0) << round;
+            if (want < 0) break;
+            ASSERT_EQ(found, static_cast<uint32_t>(want)) << round;
+            limit = found;
+        }
+        EXPECT_EQ(doc.LivePages(), 0u);
+    }
 }

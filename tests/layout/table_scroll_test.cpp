@@ -192,3 +192,40 @@ TEST(TableScrollMarks, ATapFindsTheScrollableTableUnderIt) {
     EXPECT_FALSE(TableAt(Icons(), block, tables, Point{5, 40}, id, found));
     EXPECT_FALSE(found);
 }
+
+TEST(TableScrollGeometry, StripsUncoveredByABlitLieWhereTheContentCameFrom) {
+    std::vector<Rect> strips;
+    Rect view{10, 20, 100, 50};
+    UncoveredStrips(view, Point{40, 0}, strips);
+    ASSERT_EQ(strips.size(), 1u);
+    EXPECT_EQ(strips[0].x, 70);
+    EXPECT_EQ(strips[0].width, 40);
+    EXPECT_EQ(strips[0].height, 50);
+    UncoveredStrips(view, Point{-40, 40}, strips);
+    ASSERT_EQ(strips.size(), 2u);
+    EXPECT_EQ(strips[0].x, 10);
+    EXPECT_EQ(strips[1].y, 30);  // from the bottom: 20 + 50 - 40
+    EXPECT_EQ(strips[1].height, 40);
+    UncoveredStrips(view, Point{500, 0}, strips);
+    ASSERT_EQ(strips.size(), 1u);
+    EXPECT_EQ(strips[0].width, 100);  // never wider than the view
+    UncoveredStrips(view, Point{0, 0}, strips);
+    EXPECT_TRUE(strips.empty());
+}
+
+TEST(TableScrollGeometry, TheArrowIconsGiveTheScrollerItsSizes) {
+    TableIcons none;
+    Geometry g = Icons();
+    none.Describe(g);
+    EXPECT_FALSE(g.haveIcons);  // not loaded: no scroller
+    Rect view;
+    EXPECT_FALSE(GetTableViewRect(g, Rect{0, 0, 100, 50}, view));
+    TableIcons icons;
+    ASSERT_TRUE(icons.Load(IconHost{nullptr, 96}));
+    ASSERT_NE(icons.Left(), nullptr);
+    icons.Describe(g);
+    EXPECT_TRUE(g.haveIcons);
+    EXPECT_GT(g.leftIcon.width, 0);
+    EXPECT_GT(g.rightIcon.height, 0);
+    EXPECT_TRUE(GetTableViewRect(g, Rect{0, 0, 100, 50}, view));
+}

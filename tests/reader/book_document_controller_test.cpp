@@ -26,27 +26,6 @@
 
 namespace {
 
-// A plain page layout engine, as the page view installs one; the layout keeps the traits.
-class OwningLayout : public PageLayout {
-public:
-    explicit OwningLayout(BookLayoutTraits* traits) : PageLayout(traits), traits_(traits) {}
-
-private:
-    std::unique_ptr<BookLayoutTraits> traits_;
-};
-
-class PlainFactory : public LayoutEngineFactory {
-public:
-    PageLayout* CreatePageLayout(BookLayoutTraits* traits) override { return new OwningLayout(traits); }
-    void SetSource(PageLayout* layout, TokenSource* source) override { layout->SetSource(source); }
-    void SetPlainTextOption(PageLayout*, bool) override {}
-    void DestroyPageLayout(PageLayout* layout) override {
-        layout->Clear();
-        delete layout;
-    }
-    Searcher* CreateSearcher(DocumentSource*, bool) override { return nullptr; }
-};
-
 std::u16string U(const String& s) { return std::u16string(s.Data(), static_cast<size_t>(s.Length())); }
 
 class CountingMessages : public LoaderMessages {
@@ -58,7 +37,7 @@ public:
 struct DocumentControllerTest : ::testing::Test {
     DocumentControllerTest() {
         EXPECT_TRUE(device.ok());
-        LayoutEngineFactory::Install(&factory);
+        EXPECT_NE(LayoutEngineFactory::installed, nullptr);  // the controllers' factory's
         canvas = fvt::test::NewContextCanvas(240, 320);
         loader = std::make_unique<DocumentLoader>(7);
         loader->SetOptions(&paths, nullptr, nullptr);
@@ -70,11 +49,10 @@ struct DocumentControllerTest : ::testing::Test {
         controller.reset();
         loader.reset();
         fvt::test::DeleteContextCanvas(canvas);
-        LayoutEngineFactory::Install(nullptr);
     }
 
     void NewController() {
-        controller = std::make_unique<BookDocumentController>();
+        controller.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
         controller->SetDocumentLoader(loader.get());
         controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
     }
@@ -86,6 +64,27 @@ struct DocumentControllerTest : ::testing::Test {
         if (l && l->ToFileName(file)) file.ToWide(s);
         return U(s);
     }
+    // Book A's side file with a position whose state the view cannot take (another version);
+    // a fresh controller follows.
+    void StoreUnreadablePosition() {
+        AnnotationFile side;
+        ASSERT_TRUE(Open(u"\\books\\a.prc"));  // makes the side file
+        controller->Shutdown();
+        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
+        const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
+        ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
+        ASSERT_EQ(side.Flush(), 0);
+        side.Close();
+        NewController();
+    }
+    // The covered book read to its third page, then its cover shown; start is that page's.
+    void LookAtTheCoverFromPageThree(int32_t& start) {
+        ASSERT_TRUE(Open(u"\\books\\covered.prc"));
+        controller->StepPage(2);
+        ASSERT_TRUE(controller->StepPage(2));
+        start = controller->GetPageStart();
+        ASSERT_TRUE(controller->OpenReference(String(u"$cover")));
+    }
     std::unique_ptr<AnnotationFile> SideFile(const char* book) {
         auto f = std::make_unique<AnnotationFile>();
         if (f->OpenExisting(book, 1) != 0) return nullptr;
@@ -93,7 +92,7 @@ struct DocumentControllerTest : ::testing::Test {
     }
 
     fvt::test::TempDevice device;
-    PlainFactory factory;
+    BookDocumentControllerFactory factory;
     fvt::test::ContextCanvas* canvas = nullptr;
     AppPaths paths{Text(), nullptr};
     CountingMessages messages;
@@ -166,11 +165,8 @@ TEST_F(DocumentControllerTest, ABookWithAStartReferenceOpensThere) {
 }
 
 TEST_F(DocumentControllerTest, LookingAtTheCoverKeepsTheStoredTextPosition) {
-    ASSERT_TRUE(Open(u"\\books\\covered.prc"));
-    controller->StepPage(2);
-    ASSERT_TRUE(controller->StepPage(2));
-    int32_t start = controller->GetPageStart();
-    ASSERT_TRUE(controller->OpenReference(String(u"$cover")));
+    int32_t start = -1;
+    ASSERT_NO_FATAL_FAILURE(LookAtTheCoverFromPageThree(start));
     controller->Shutdown();
     NewController();
     ASSERT_TRUE(Open(u"\\books\\covered.prc"));
@@ -179,11 +175,8 @@ TEST_F(DocumentControllerTest, LookingAtTheCoverKeepsTheStoredTextPosition) {
 }
 
 TEST_F(DocumentControllerTest, RefreshFromTheCoverKeepsThePage) {
-    ASSERT_TRUE(Open(u"\\books\\covered.prc"));
-    controller->StepPage(2);
-    ASSERT_TRUE(controller->StepPage(2));
-    int32_t start = controller->GetPageStart();
-    ASSERT_TRUE(controller->OpenReference(String(u"$cover")));
+    int32_t start = -1;
+    ASSERT_NO_FATAL_FAILURE(LookAtTheCoverFromPageThree(start));
     controller->Refresh();
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     EXPECT_EQ(controller->GetPageStart(), start);
@@ -362,17 +355,7 @@ TEST_F(StartTest, TheLibraryWantedAtStartUpWins) {
 namespace {
 
 TEST_F(DocumentControllerTest, AFailedRestoreDoesNotOverwriteTheStoredPosition) {
-    {
-        AnnotationFile side;
-        ASSERT_TRUE(Open(u"\\books\\a.prc"));  // makes the side file
-        controller->Shutdown();
-        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
-        // A state of another version: the view cannot take it.
-        const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
-        ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
-        ASSERT_EQ(side.Flush(), 0);
-    }
-    NewController();
+    ASSERT_NO_FATAL_FAILURE(StoreUnreadablePosition());
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
               controller->Layout()->FirstPageStart());
@@ -386,16 +369,7 @@ TEST_F(DocumentControllerTest, AFailedRestoreDoesNotOverwriteTheStoredPosition) 
 }
 
 TEST_F(DocumentControllerTest, AfterAFailedRestoreMovingSavesAgain) {
-    {
-        AnnotationFile side;
-        ASSERT_TRUE(Open(u"\\books\\a.prc"));
-        controller->Shutdown();
-        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
-        const uint8_t bad[12] = {'E', 'B', 'A', 'R', 0, 0, 0, 9, 0, 0, 0, 0};
-        ASSERT_EQ(side.SetReadingPosition(5, 4321, bad, sizeof bad), 0);
-        ASSERT_EQ(side.Flush(), 0);
-    }
-    NewController();
+    ASSERT_NO_FATAL_FAILURE(StoreUnreadablePosition());
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     ASSERT_TRUE(controller->StepPage(2));
     int32_t start = controller->GetPageStart();
@@ -446,6 +420,53 @@ TEST_F(DocumentControllerTest, BackFromThePageViewUndoesALink) {
     ASSERT_TRUE(Open(u"\\books\\b.prc"));
     controller->PageView()->ExecuteCommand(kCmdBack, 0);
     EXPECT_EQ(Current(), u"\\books\\a.prc");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DocumentControllerTest, WindowCommandsGoBackForwardAndToThePageView) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    int32_t first = controller->GetPageStart();
+    EXPECT_TRUE(controller->ExecuteCommand(66));  // the page view's next page
+    EXPECT_GT(controller->GetPageStart(), first);
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    EXPECT_TRUE(controller->ExecuteCommand(23));
+    EXPECT_EQ(Current(), u"\\books\\a.prc");
+    EXPECT_GT(controller->GetPageStart(), first);
+    EXPECT_TRUE(controller->ExecuteCommand(22));
+    EXPECT_EQ(Current(), u"\\books\\b.prc");
+    EXPECT_FALSE(controller->ExecuteCommand(22));  // nothing ahead
+}
+
+}  // namespace
+
+namespace {
+
+class OtherEngine : public LayoutEngineFactory {
+public:
+    PageLayout* CreatePageLayout(BookLayoutTraits*) override { return nullptr; }
+    void SetSource(PageLayout*, TokenSource*) override {}
+    void SetPlainTextOption(PageLayout*, bool) override {}
+    void DestroyPageLayout(PageLayout*) override {}
+    Searcher* CreateSearcher(DocumentSource*, bool) override { return nullptr; }
+};
+
+TEST(ControllerFactory, KeepsAnInstalledLayoutEngine) {
+    OtherEngine other;
+    LayoutEngineFactory::Install(&other);
+    {
+        BookDocumentControllerFactory factory;
+        EXPECT_EQ(LayoutEngineFactory::installed, &other);
+    }
+    EXPECT_EQ(LayoutEngineFactory::installed, &other);
+    LayoutEngineFactory::Install(nullptr);
+    {
+        BookDocumentControllerFactory factory;
+        EXPECT_NE(LayoutEngineFactory::installed, nullptr);
+    }
+    EXPECT_EQ(LayoutEngineFactory::installed, nullptr);  // its own engine goes with it
 }
 
 }  // namespace

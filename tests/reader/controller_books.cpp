@@ -4,6 +4,7 @@
 
 #include "bookfiles/book_document.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/layout/picture_data.h"
 #include "support/platform/temp_device.h"
 
 namespace fvt::test {
@@ -45,7 +46,7 @@ void WriteControllerBooks(const TempDevice& device) {
     device.WriteHost("books/b.prc", Str(b.Build()));
     BookBuilder covered;
     covered.text = ToBytes(LongHtml(10));
-    covered.resources = {ToBytes("GIF89a")};
+    covered.resources = {GifOfSize(40, 60)};  // a red picture
     covered.exth = {{201, Word(0)}};
     device.WriteHost("books/covered.prc", Str(covered.Build()));
     BookBuilder started = covered;

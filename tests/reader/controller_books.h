@@ -5,7 +5,7 @@
 namespace fvt::test {
 class TempDevice;
 
-// books/a.prc (long), books/b.prc (short), books/covered.prc (a cover, no "start"),
+// books/a.prc (long), books/b.prc (short), books/covered.prc (a 40 x 60 red cover, no "start"),
 // books/started.prc (a cover and a "start" reference at position 2000).
 void WriteControllerBooks(const TempDevice& device);
 }  // namespace fvt::test

@@ -2,6 +2,8 @@
 // marked entries kept, undoing a failed navigation's push, and the saved state header.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "core/string.h"
 #include "reader/navigation_history.h"
 
@@ -19,6 +21,12 @@ std::u16string Text(const HistoryEntry& e) {
     String s;
     e.location.ToStringWithAnchor(s);
     return std::u16string(s.Data(), static_cast<size_t>(s.Length()));
+}
+
+// A stream of big-endian words, read from its start.
+void Words(ByteStream& s, std::initializer_list<uint32_t> words) {
+    for (uint32_t w : words) s.WriteWord32BE(w);
+    s.SetReadPosition(0);
 }
 
 bool Push(NavigationHistory& h, HistoryEntry e) {
@@ -154,10 +162,7 @@ TEST(HistoryStateHeader, RoundTripsTheFocusPath) {
 
 TEST(HistoryStateHeader, AForeignTagGoesWholeToTheView) {
     ByteStream s;
-    s.WriteWord32BE(0x50415245);
-    s.WriteWord32BE(1);
-    s.WriteWord32BE(0);
-    s.SetReadPosition(0);
+    Words(s, {0x50415245, 1, 0});
     std::vector<uint32_t> path;
     EXPECT_EQ(HistoryState::ReadHeader(s, path), HistoryState::HeaderResult::kForeign);
     EXPECT_EQ(s.ReadPosition(), 0u);
@@ -165,18 +170,14 @@ TEST(HistoryStateHeader, AForeignTagGoesWholeToTheView) {
 
 TEST(HistoryStateHeader, AShortStreamIsForeign) {
     ByteStream s;
-    s.WriteWord32BE(HistoryState::kTag);
-    s.SetReadPosition(0);
+    Words(s, {HistoryState::kTag});
     std::vector<uint32_t> path;
     EXPECT_EQ(HistoryState::ReadHeader(s, path), HistoryState::HeaderResult::kForeign);
 }
 
 TEST(HistoryStateHeader, AWrongVersionFails) {
     ByteStream s;
-    s.WriteWord32BE(HistoryState::kTag);
-    s.WriteWord32BE(2);
-    s.WriteWord32BE(0);
-    s.SetReadPosition(0);
+    Words(s, {HistoryState::kTag, 2, 0});
     std::vector<uint32_t> path;
     EXPECT_EQ(HistoryState::ReadHeader(s, path), HistoryState::HeaderResult::kBad);
 }
@@ -184,11 +185,7 @@ TEST(HistoryStateHeader, AWrongVersionFails) {
 TEST(HistoryStateHeader, APathCountThatWrapsWhenMultipliedFails) {
     // 0x40000001 * 4 is 4 in 32 bits: one word is left, which must not pass for the path.
     ByteStream s;
-    s.WriteWord32BE(HistoryState::kTag);
-    s.WriteWord32BE(1);
-    s.WriteWord32BE(0x40000001);
-    s.WriteWord32BE(7);
-    s.SetReadPosition(0);
+    Words(s, {HistoryState::kTag, 1, 0x40000001, 7});
     std::vector<uint32_t> path;
     EXPECT_EQ(HistoryState::ReadHeader(s, path), HistoryState::HeaderResult::kBad);
     EXPECT_TRUE(path.empty());
@@ -196,12 +193,7 @@ TEST(HistoryStateHeader, APathCountThatWrapsWhenMultipliedFails) {
 
 TEST(HistoryStateHeader, APathLongerThanTheStreamFails) {
     ByteStream s;
-    s.WriteWord32BE(HistoryState::kTag);
-    s.WriteWord32BE(1);
-    s.WriteWord32BE(3);
-    s.WriteWord32BE(1);
-    s.WriteWord32BE(2);
-    s.SetReadPosition(0);
+    Words(s, {HistoryState::kTag, 1, 3, 1, 2});
     std::vector<uint32_t> path;
     EXPECT_EQ(HistoryState::ReadHeader(s, path), HistoryState::HeaderResult::kBad);
 }

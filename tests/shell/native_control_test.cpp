@@ -8,6 +8,8 @@
 #include "graphics/core/node.h"
 #include "platform/controls/controls.h"
 #include "platform/window/keys.h"
+#include "platform/gdi.h"
+#include "reader/font_list.h"
 #include "reader/reader_settings.h"
 #include "support/platform/window_fixture.h"
 
@@ -157,6 +159,83 @@ TEST_F(Controls, HidingMovesAwayKeepingTheSize) {
     EXPECT_EQ(r.left - origin.x, 5);
     control.Release();
     EXPECT_EQ(control.Window(), nullptr);
+}
+
+TEST_F(Controls, FontTakesTheListsFaceAndReplacesTheOldOne) {
+    HWND parent = Make(0, 0, 200, 200);
+    FontList fonts;
+    ASSERT_EQ(fonts.Register(String(u"DejaVu Sans"), nullptr, 0), 8u);
+    NativeControl control;
+    EXPECT_FALSE(control.SetFont(-12));  // no window yet
+    ASSERT_TRUE(control.Create(nullptr, NativeControl::kEdit, RECT{0, 0, 120, 20}, parent, 5));
+    control.SetFace(&fonts, 8);
+    ASSERT_TRUE(control.SetFont(-12));
+    HFONT first = control.Font();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(control.Window(), WM_GETFONT, 0, 0)), first);
+    LOGFONTW lf{};
+    ASSERT_GT(GetObjectW(first, sizeof(lf), &lf), 0);
+    // Four larger than the text's 12-pixel characters.
+    EXPECT_EQ(lf.lfHeight, -16);
+    EXPECT_EQ(std::u16string(lf.lfFaceName), u"DejaVu Sans");
+    ASSERT_TRUE(control.SetFont(-20));
+    EXPECT_NE(control.Font(), first);
+    EXPECT_EQ(GetObjectW(first, sizeof(lf), &lf), 0);  // deleted
+    control.Release();
+    EXPECT_EQ(control.Font(), nullptr);
+}
+
+TEST(FontRegistry, RegisteredFacesStartAfterTheReservedEntries) {
+    FontList fonts;
+    Text bitmap;
+    ASSERT_TRUE(bitmap.FromWide(u"\\fonts\\a.pdb"));
+    ASSERT_TRUE(fonts.SetEntry(4, 1, bitmap));
+    const uint32_t index = fonts.Register(String(u"Tahoma"), nullptr, 0);
+    EXPECT_EQ(index, FontList::kFirstRegistered);
+    // The settings writing entries 3 and 4 again leave it alone, and it is found again.
+    Text system;
+    ASSERT_TRUE(system.FromWide(u"Arial"));
+    ASSERT_TRUE(fonts.SetEntry(3, 0, system));
+    EXPECT_EQ(fonts.Register(String(u"Tahoma"), nullptr, 0), index);
+    EXPECT_EQ(fonts.Count(), index + 1);
+    EXPECT_EQ(fonts.Register(String(u"Courier"), nullptr, 0), index + 1);
+}
+
+TEST(FontRegistry, DataIsReplacedOnlyByAWholeRecord) {
+    FontList fonts;
+    uint8_t data[40];
+    for (int i = 0; i < 40; ++i) data[i] = static_cast<uint8_t>(i + 1);
+    const uint32_t index = fonts.Register(String(u"Face"), data, 40);
+    ASSERT_NE(index, 0u);
+    EXPECT_EQ(fonts.At(index)->data[31], 32);
+    uint8_t other[32] = {};
+    other[0] = 99;
+    // Too short: the record stays.
+    EXPECT_EQ(fonts.Register(String(u"Face"), other, 31), index);
+    EXPECT_EQ(fonts.At(index)->data[0], 1);
+    EXPECT_EQ(fonts.Register(String(u"Face"), other, 32), index);
+    EXPECT_EQ(fonts.At(index)->data[0], 99);
+    EXPECT_EQ(fonts.At(index)->data[31], 0);
+    // A new face with short data gets zeros, not a read past the data.
+    const uint32_t second = fonts.Register(String(u"Other"), data, 4);
+    EXPECT_EQ(fonts.At(second)->data[0], 0);
+}
+
+TEST(FontRegistry, AnEmptyNameOrAFullListGivesNoIndex) {
+    FontList fonts;
+    EXPECT_EQ(fonts.Register(String(), nullptr, 0), 0u);
+    uint32_t last = 0;
+    for (int i = 0; i < 300; ++i) {
+        String name(u"Face");
+        ASSERT_TRUE(name.AppendUnsigned(static_cast<uint32_t>(i), 10));
+        const uint32_t index = fonts.Register(name, nullptr, 0);
+        if (index == 0) break;
+        last = index;
+    }
+    EXPECT_EQ(last, 255u);
+    EXPECT_EQ(fonts.Count(), FontList::kMaxEntries);
+    // A known face is still found in a full list.
+    EXPECT_EQ(fonts.Register(String(u"Face0"), nullptr, 0), 8u);
 }
 
 TEST(Orientations, NextFollowsTheDisplayOrder) {

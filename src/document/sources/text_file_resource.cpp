@@ -31,6 +31,7 @@ TextFileResource* TextFileResource::Create(const Location& location, uint32_t co
     int32_t cut = full.Length();
     while (cut > 0 && full[cut - 1] != u'\\' && full[cut - 1] != u'/') --cut;
     name.AssignSub(full, cut, full.Length() - cut);
+    r->key_ = FileKey(full, file->Size());
     uint32_t length = contentKind == kPictureOrSound ? 0 : 0xFFFFFFFFu;
     r->document_.Open(file, name, codePage, requestedCodePage, false, 0, length);
     r->document_.SetMode(contentKind == kHtml ? 2 : 1);
@@ -60,13 +61,49 @@ DataHandle* TextFileResource::OpenDataByIndex(int32_t /*index*/, const DbValue* 
     return h;
 }
 
+namespace {
+
+// What the layout asks of a file: only its key.
+class FileLayoutTraits : public BookLayoutTraits {
+public:
+    explicit FileLayoutTraits(uint32_t key) : key_(key) {}
+    bool SourceFlag() override { return true; }
+    uint32_t DocumentKey() override { return key_; }
+
+private:
+    uint32_t key_;
+};
+
+}  // namespace
+
+uint32_t TextFileResource::FileKey(const String& location, int64_t size) {
+    // FNV-1a over the location's characters and the size. The size is in it so that a file
+    // replaced under the same name does not take the old one's notes; the time is not, so that
+    // copying the file back keeps them.
+    uint32_t h = 2166136261u;
+    auto mix = [&h](uint32_t byte) {
+        h ^= byte & 0xFF;
+        h *= 16777619u;
+    };
+    for (int32_t i = 0; i < location.Length(); ++i) {
+        mix(location[i]);
+        mix(static_cast<uint32_t>(location[i]) >> 8);
+    }
+    uint64_t n = static_cast<uint64_t>(size);
+    for (int i = 0; i < 8; ++i) mix(static_cast<uint32_t>(n >> (8 * i)));
+    if (h == 0 || h >= 0xFFFFFFFEu) h = 1;
+    return h;
+}
+
 bool TextFileResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
     TokenSource* ts = nullptr;
     if (kind_ == kHtml || kind_ == kPictureOrSound)
         ts = new (std::nothrow) HtmlTokenizer(true);
     else
         ts = new (std::nothrow) PlainTextTokenSource();
-    return LayoutEngineFactory::FinishLayout(ts, &document_, nullptr, true, source, layout);
+    // The layout keeps the traits (as it does a book's).
+    BookLayoutTraits* traits = layout ? new (std::nothrow) FileLayoutTraits(key_) : nullptr;
+    return LayoutEngineFactory::FinishLayout(ts, &document_, traits, true, source, layout);
 }
 
 void TextFileResource::DestroyLayout(TokenSource* source, PageLayout* layout) {

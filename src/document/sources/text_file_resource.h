@@ -27,6 +27,10 @@ public:
     uint32_t GetKind() override { return 0; }
 
     uint32_t ContentKind() const { return kind_; }
+    // A file has no key of its own: it gets one from its location and size, the same on every
+    // opening, so that its reading position restores. Never 0 or all ones (no key).
+    static uint32_t FileKey(const String& location, int64_t size);
+    uint32_t DocumentKey() const { return key_; }
 
 protected:
     ~TextFileResource() override;
@@ -37,4 +41,6 @@ private:
     TextFileDocument document_;
     File* file_;
     uint32_t kind_;
+    // The file's key for its saved page states and side file (see FileKey).
+    uint32_t key_ = 1;
 };

@@ -468,7 +468,8 @@ int SelectList::SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap, Scrip
         String text;
         int rc = heap->ToString(value, &text);
         if (rc) return Done(err, rc);
-        if (recordSetMode_ && text == query_) return Done(err, 0);
+        // The query in use is not run again.
+        if (text == query_) return Done(err, 0);
         return Done(err, SetQuery(text));
     }
     return Done(err, ScriptErrors::kCannotSet);
@@ -498,6 +499,8 @@ SelectControl::SelectControl(DrawingSurface* surface, const AppPaths* paths, Tim
 }
 
 SelectControl::~SelectControl() {
+    // The form reads the control's state as it lets it go: leave it while the parts still live.
+    DetachFromForm();
     list_->CloseDropDown();
     for (FormControl* part : {static_cast<FormControl*>(text_), static_cast<FormControl*>(button_),
                               static_cast<FormControl*>(list_)}) {
@@ -505,7 +508,6 @@ SelectControl::~SelectControl() {
         if (Node* node = part->GetNode()) node->Detach();
         part->Release();
     }
-    DetachFromForm();
 }
 
 void SelectControl::SetRows(int32_t n) {
@@ -673,6 +675,8 @@ void SelectControl::OnControlEvent(FormControl* control, uint32_t eventId, uint3
 int SelectControl::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool create) {
     if (name.id == Names::kForm) return ResolveWithForm(err, name, ref, create);
     int rc = list_->Resolve(err, name, ref, create);
+    // Reads and writes come back here, so that a write also updates the text part.
+    if (rc == 0 && ref->object == list_) ref->object = this;
     return rc;
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/byte_stream.h"
 #include "graphics/controls/button_control.h"
+#include "graphics/widgets/state_words.h"
 #include "library/paths/app_paths.h"
 #include "platform/kernel/clock.h"
 
@@ -16,17 +17,6 @@ uint32_t Colour(uint32_t id) {
     return c;
 }
 
-void PutLE32(ByteStream& out, uint32_t v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                    static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
-    out.WriteBytes(b, 4);
-}
-
-uint32_t GetLE32(ByteStream& in) {
-    uint8_t b[4] = {};
-    in.ReadBytes(b, 4);
-    return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
-}
 }  // namespace
 
 ListControl::ListControl(const AppPaths* paths, TimerList* timers, const IconHost& icons)
@@ -483,17 +473,17 @@ void ListControl::ShowRecord(GraphicsContext* gc, const RecordPosition& position
 
 bool ListControl::SaveState(ByteStream& out) {
     uint32_t entry = source_ ? source_->PositionToEntry(top_) : static_cast<uint32_t>(top_.Get());
-    PutLE32(out, entry);
-    PutLE32(out, currentRow_);
-    PutLE32(out, currentPart_);
+    StateWords::Put(out, entry);
+    StateWords::Put(out, currentRow_);
+    StateWords::Put(out, currentPart_);
     return out.Ok();
 }
 
 bool ListControl::RestoreState(ByteStream& in) {
     if (in.Remaining() < 12 || !source_) return false;
-    uint32_t entry = GetLE32(in);
-    uint32_t row = GetLE32(in);
-    uint32_t part = GetLE32(in);
+    uint32_t entry = StateWords::Get(in);
+    uint32_t row = StateWords::Get(in);
+    uint32_t part = StateWords::Get(in);
     if (!in.Ok()) return false;
     RecordPosition p = source_->EntryToPosition(entry);
     uint32_t count = source_->Count();

@@ -44,6 +44,7 @@ std::array<WCHAR, 256> g_typed{};  // the character the backend gave with the ke
 std::vector<HotKey> g_hotKeys;
 std::vector<Override> g_overrides;
 std::array<HWND, 256> g_appKeys{};
+std::array<bool, 256> g_takenFunctions{};  // keys whose system function a program took
 POINT g_pen{0, 0};
 HWND g_penWindow = nullptr;
 
@@ -225,6 +226,7 @@ void ResetKeys() {
     g_hotKeys.clear();
     g_overrides.clear();
     g_appKeys.fill(nullptr);
+    g_takenFunctions.fill(false);
 }
 
 }  // namespace fvt::win
@@ -271,8 +273,12 @@ BOOL UnregisterHotKey(HWND window, int id) {
 }
 
 BOOL UnregisterFunc1(UINT, UINT vk) {
-    // The system's own uses of the buttons are not emulated: the key is simply free.
-    return vk <= 0xFF ? TRUE : FALSE;
+    // The system's own uses of the buttons are not emulated: the key is simply free. That it
+    // was taken is kept, so that giving it back can be seen.
+    if (vk > 0xFF) return FALSE;
+    std::lock_guard<std::mutex> l(Lock());
+    g_takenFunctions[vk] = true;
+    return TRUE;
 }
 
 BOOL SHSetAppKeyWndAssoc(BYTE vk, HWND window) {
@@ -333,6 +339,20 @@ void SetKeyOverride(HWND owner, UINT vk, bool notify) {
             return;
         }
     g_overrides.push_back(Override{owner, vk & 0xFF, notify});
+}
+
+bool RestoreKeyFunction(UINT vk) {
+    if (vk > 0xFF) return false;
+    std::lock_guard<std::mutex> l(win::Lock());
+    const bool taken = g_takenFunctions[vk];
+    g_takenFunctions[vk] = false;
+    return taken;
+}
+
+bool IsKeyFunctionTaken(UINT vk) {
+    if (vk > 0xFF) return false;
+    std::lock_guard<std::mutex> l(win::Lock());
+    return g_takenFunctions[vk];
 }
 
 void ClearKeyOverrides(HWND owner) {

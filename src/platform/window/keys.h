@@ -60,4 +60,8 @@ namespace fvt {
 // A key the active menu bar overrides: with notify, it reaches the owner as two WM_HOTKEY.
 void SetKeyOverride(HWND owner, UINT vk, bool notify);
 void ClearKeyOverrides(HWND owner);
+// Gives the system back its own function of a key that UnregisterFunc1 took (a program does so
+// at exit: on the device the button stays dead until a reset otherwise). True when it was taken.
+bool RestoreKeyFunction(UINT vk);
+bool IsKeyFunctionTaken(UINT vk);
 }  // namespace fvt

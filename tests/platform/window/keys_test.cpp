@@ -138,6 +138,18 @@ TEST_F(Keys, AssociatedWindowGetsTheButtonKeys) {
     EXPECT_EQ(log[1].hwnd, other);
 }
 
+TEST_F(Keys, AKeyTakenFromTheSystemCanBeGivenBackOnce) {
+    EXPECT_FALSE(fvt::IsKeyFunctionTaken(0xC3));
+    ASSERT_TRUE(UnregisterFunc1(MOD_WIN, 0xC3));
+    EXPECT_TRUE(fvt::IsKeyFunctionTaken(0xC3));
+    EXPECT_TRUE(fvt::RestoreKeyFunction(0xC3));
+    EXPECT_FALSE(fvt::IsKeyFunctionTaken(0xC3));
+    EXPECT_FALSE(fvt::RestoreKeyFunction(0xC3));
+    // Beyond the key range nothing is taken or given back.
+    EXPECT_FALSE(UnregisterFunc1(MOD_WIN, 0x1C1));
+    EXPECT_FALSE(fvt::RestoreKeyFunction(0x1C1));
+}
+
 TEST_F(Keys, NoAcceleratorTableTranslatesNothing) {
     HWND hwnd = Make(0, 26, 100, 100);
     MSG msg{hwnd, WM_KEYDOWN, 'P', 0, 0, {0, 0}};

@@ -32,8 +32,13 @@ public:
         uint16_t id = nextId_++;
         if (nextId_ == 0) nextId_ = 1;
         live_[id]++;
-        out = PageBuffer{starts_[first], text_.data() + first, n, starts_[first], 0,
-                         starts_[first + n] - starts_[first], id};
+        out = PageBuffer{starts_[first],
+                         text_.data() + first,
+                         n,
+                         starts_[first],
+                         0,
+                         starts_[first + n] - starts_[first],
+                         id};
         return true;
     }
     void ReleasePage(uint16_t id) override {
@@ -69,8 +74,10 @@ private:
         size_t lo = 0, hi = starts_.size() - 1;
         while (lo < hi) {
             size_t mid = (lo + hi) / 2;
-            if (starts_[mid] < p) lo = mid + 1;
-            else hi = mid;
+            if (starts_[mid] < p)
+                lo = mid + 1;
+            else
+                hi = mid;
         }
         return static_cast<uint32_t>(lo);
     }

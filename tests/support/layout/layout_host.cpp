@@ -1,11 +1,23 @@
 #include "support/layout/layout_host.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "document/markup/html_tokenizer.h"
 #include "support/document/memory_document.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/page_painter.h"
 
 namespace fvt::test {
+
+std::string PagesFolder() {
+    const char* binary = std::getenv("FOLIVANT_TEST_BINARY");
+    std::filesystem::path p = binary ? binary : std::filesystem::temp_directory_path().string();
+    p /= "layout-pages";
+    std::error_code ignored;
+    std::filesystem::create_directories(p, ignored);
+    return p.string();
+}
 
 struct LayoutHost::Canvas {
     Canvas(int w, int h, bool real) : canvas(NewContextCanvas(w, h, real)), width(w), height(h) {}

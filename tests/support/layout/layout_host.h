@@ -60,6 +60,10 @@ private:
     std::vector<std::unique_ptr<BlockContents>> contents_;
 };
 
+// The folder pages are written to for looking at: layout-pages/ beside the test binary
+// (FOLIVANT_TEST_BINARY), else in the temporary folder; created when missing.
+std::string PagesFolder();
+
 // The text of a line of a laid-out block: its runs with one space where spaces were.
 std::vector<std::string> LineTexts(const BlockContents& block, std::vector<Rect>* boxes = nullptr);
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,7 @@ protected:
     // With `record`, the frame's services are the recording ones instead of the shell's own.
     AppShell* StartShell(const char16_t* commandLine = u"", bool record = true) {
         auto* shell = new AppShell();
+        if (beforeRun) beforeRun(shell);
         String line(commandLine);
         const int result = shell->Run(fvt::ProgramInstance(), line, host_);
         EXPECT_EQ(result, AppShell::kHosted);
@@ -119,6 +121,8 @@ protected:
     }
 
     TempDevice device_;
+    // What a test gives the shell before it runs (factories).
+    std::function<void(AppShell*)> beforeRun;
     HWND host_ = nullptr;
     AppShell* shell_ = nullptr;
     RecordingServices services_;

@@ -1,0 +1,33 @@
+// The reader's text pop-up over the widgets' pop-up window: what the reader controller asks of
+// a TextPopup (runs, command links, placement) carried out by a TextPopupWindow.
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/widgets/text_popup_window.h"
+#include "reader/reader_views.h"
+
+class WidgetTextPopup : public TextPopup {
+public:
+    WidgetTextPopup(DrawingSurface* surface, TextBoxOwner* owner);
+    bool AddText(const String& text, uint32_t flags) override;
+    bool AddLink(const String& text, uint32_t flags, uint32_t objectKind, uint32_t method,
+                 int32_t argument) override;
+    bool ShowAt(const Rect& area, Point anchor, uint32_t placement) override;
+    void Hide() override { window_.Show(false); }
+
+    TextPopupWindow& Window() { return window_; }
+
+private:
+    TextPopupWindow window_;
+};
+
+class WidgetTextPopupFactory : public TextPopupFactory {
+public:
+    // owner performs the pop-ups' links (the window's document controller); may be null.
+    explicit WidgetTextPopupFactory(TextBoxOwner* owner) : owner_(owner) {}
+    TextPopup* CreateTextPopup(DrawingSurface* surface) override;
+
+private:
+    TextBoxOwner* owner_;
+};

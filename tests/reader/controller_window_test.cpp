@@ -1,0 +1,129 @@
+// The document controller in a window: the page is measured at the window's size, drawn when
+// the surface paints, and the page view element takes the surface's focus.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "core/platform_helpers.h"
+#include "core/text.h"
+#include "document/sources/document_loader.h"
+#include "graphics/core/drawing_surface.h"
+#include "layout/page_layout.h"
+#include "layout/page_view.h"
+#include "library/paths/app_paths.h"
+#include "platform/gdi/gdi_layer.h"
+#include "reader/book_document_controller.h"
+#include "controller_books.h"
+#include "support/graphics/surface_host.h"
+
+namespace {
+
+class ControllerWindowTest : public fvt::test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        GdiUseSyntheticFonts(true);
+        fvt::test::WriteControllerBooks(device_);
+        ASSERT_TRUE(Screen::GetWorkArea(work));
+        hwnd = Make(work.x, work.y, 200, 180);
+        ASSERT_NE(hwnd, nullptr);
+        surface = std::make_unique<DrawingSurface>(nullptr);
+        surface->SetWindow(hwnd);
+        On(hwnd, fvt::test::SurfaceHost(surface.get()));
+        loader = std::make_unique<DocumentLoader>(5);
+        loader->SetOptions(&paths, nullptr, nullptr);
+        controller.reset(
+            static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
+        controller->SetDocumentLoader(loader.get());
+        controller->SetDrawingSurface(surface.get());
+    }
+    void TearDown() override {
+        On(hwnd, [](HWND, UINT, WPARAM, LPARAM, bool& handled) -> LRESULT {
+            handled = false;
+            return 0;
+        });
+        controller.reset();
+        loader.reset();
+        surface.reset();
+        GdiUseSyntheticFonts(false);
+        WindowTest::TearDown();
+    }
+    void Repaint() {
+        fvt::RunUntilIdle();
+        surface->InvalidateRect(nullptr);
+        fvt::RunUntilIdle();
+    }
+    // Pixels of the window that are not the page's white.
+    int InkedPixels() {
+        int n = 0;
+        for (int y = 0; y < 180; y += 2)
+            for (int x = 0; x < 200; x += 2) n += ScreenPixel(work.x + x, work.y + y) != 0xFFFFFFu;
+        return n;
+    }
+    uint64_t Fingerprint() {
+        uint64_t h = 1469598103934665603ull;
+        for (int y = 0; y < 180; ++y)
+            for (int x = 0; x < 200; ++x) h = (h ^ ScreenPixel(work.x + x, work.y + y)) * 1099511628211ull;
+        return h;
+    }
+
+    Rect work{};
+    HWND hwnd = nullptr;
+    std::unique_ptr<DrawingSurface> surface;
+    AppPaths paths{Text(), nullptr};
+    BookDocumentControllerFactory factory;
+    std::unique_ptr<DocumentLoader> loader;
+    std::unique_ptr<BookDocumentController> controller;
+};
+
+TEST_F(ControllerWindowTest, ThePageIsLaidOutAtTheWindowsSizeAndDrawn) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    ASSERT_NE(controller->Layout(), nullptr);
+    Repaint();
+    int inked = InkedPixels();
+    EXPECT_GT(inked, 100);        // text
+    EXPECT_LT(inked, 200 * 180 / 4);  // on a white page
+    uint64_t first = Fingerprint();
+    ASSERT_TRUE(controller->StepPage(2));
+    Repaint();
+    EXPECT_NE(Fingerprint(), first);
+    ASSERT_TRUE(controller->StepPage(-1));
+    Repaint();
+    EXPECT_EQ(Fingerprint(), first);
+}
+
+TEST_F(ControllerWindowTest, ThePageViewHasTheFocusAndLeavesWithItsBook) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    PositionViewElement* view = controller->PageView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->Parent(), surface.get());
+    EXPECT_TRUE(view->IsFocused());
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\b.prc")));
+    // The old element is out of the tree at once; the new one has the focus.
+    EXPECT_EQ(view->Parent(), nullptr);
+    ASSERT_NE(controller->PageView(), nullptr);
+    EXPECT_NE(controller->PageView(), view);
+    EXPECT_TRUE(controller->PageView()->IsFocused());
+    controller->Shutdown();
+    EXPECT_EQ(surface->ChildCount(), 0);
+    Repaint();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ControllerWindowTest, ACoverShowsItsPictureAndTheKeysLeaveItForTheText) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kCoverView);
+    Repaint();
+    // The red picture, scaled to fit and centred.
+    EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
+    controller->StepPage(2);
+    Repaint();
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_NE(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
+    EXPECT_TRUE(controller->PageView()->IsFocused());
+}
+
+}  // namespace
