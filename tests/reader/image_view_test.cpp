@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "reader/reader_controller.h"
+#include "support/media/image/byte_image_data.h"
 #include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/reader/reader_fakes.h"
@@ -23,17 +24,7 @@ private:
     HDC dc_;
 };
 
-class Bytes : public ImageData {
-public:
-    explicit Bytes(std::vector<std::uint8_t> b) : bytes(std::move(b)) {}
-    bool OpenData(const std::uint8_t** data, std::uint32_t* length) override {
-        *data = bytes.empty() ? nullptr : bytes.data();
-        *length = static_cast<std::uint32_t>(bytes.size());
-        return true;
-    }
-    void ReleaseData() override {}
-    std::vector<std::uint8_t> bytes;
-};
+using Bytes = fvt::test::ByteImageData;
 
 Bytes Picture(int32_t w, int32_t h) {
     fvt::test::BmpSpec s;

@@ -12,6 +12,7 @@
 #include "reader/reader_controller.h"
 #include "reader/sound_list.h"
 #include "support/graphics/surface_test.h"
+#include "support/media/image/byte_image_data.h"
 #include "support/media/image/picture_fixtures.h"
 #include "support/reader/reader_fakes.h"
 
@@ -21,17 +22,7 @@ constexpr uint32_t kRed = 0x0000C8;    // (200, 0, 0)
 constexpr uint32_t kBlue = 0xC80000;   // (0, 0, 200)
 constexpr uint32_t kBackground = 0x303030;
 
-class Bytes : public ImageData {
-public:
-    explicit Bytes(std::vector<std::uint8_t> b) : bytes(std::move(b)) {}
-    bool OpenData(const std::uint8_t** data, std::uint32_t* length) override {
-        *data = bytes.data();
-        *length = static_cast<std::uint32_t>(bytes.size());
-        return true;
-    }
-    void ReleaseData() override {}
-    std::vector<std::uint8_t> bytes;
-};
+using Bytes = fvt::test::ByteImageData;
 
 // 120 x 80: the left half red, the right half blue.
 Bytes Halves() {
