@@ -65,6 +65,7 @@ private:
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kBookmarksPage = 3;
 constexpr uint32_t kCouldNotOpen = 5028;
+constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
 constexpr uint32_t kNoAnnotation = 5263;
 // Reads at most this many contents references through enclosing books.
@@ -138,6 +139,7 @@ bool BookDocumentController::MakeLayout() {
         return false;
     }
     LayoutSettings settings;
+    GetLayoutOptions(settings);
     layout_->SetGraphics(layoutGc_);
     layout_->Configure(settings);
     layout_->SetViewport(viewport_);
@@ -416,7 +418,8 @@ void BookDocumentController::ReportFailure(const Location& location) {
     lastReport_.Assign(text);
     if (reader_) {
         String args[2] = {text, String()};
-        reader_->MessageBoxByIdArgs(-1, kCouldNotOpen, MessageKind::kError, args, 2);
+        reader_->MessageBoxByIdArgs(static_cast<int32_t>(kErrorCaption), kCouldNotOpen,
+                                    MessageKind::kError, args, 2);
     }
 }
 
@@ -559,7 +562,15 @@ void BookDocumentController::Refresh() {
 }
 
 void BookDocumentController::SaveViewState() {
-    if (layout_) layout_->Relayout();
+    if (layout_) {
+        // New options (a font size) lay the same text out from the page's start.
+        uint32_t start = layout_->CurrentPageStart();
+        LayoutSettings settings;
+        GetLayoutOptions(settings);
+        layout_->Configure(settings);
+        layout_->Relayout();
+        if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
+    }
     Invalidate(true);
 }
 
@@ -959,6 +970,15 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
     switch (id) {
         case 22: return HistoryForward();
         case 23: return HistoryBack(true);
+        case 90:
+            if (focusKind_ == kFocusForward || focusKind_ == kFocusBackward) {
+                // After a page step 90 moves the frame focus (no frames here): no link is
+                // followed.
+                focusKind_ = kFocusNone;
+                Invalidate(false);
+                return true;
+            }
+            break;
         default: break;
     }
     // Everything else is the page view's.

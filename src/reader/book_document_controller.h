@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/random.h"
 #include "document/location/location.h"
 #include "layout/page_canvas.h"
 #include "reader/document_controller.h"
@@ -25,6 +26,17 @@ class ScriptContext;
 class PageLayout;
 class Resource;
 class TokenSource;
+struct LayoutSettings;
+
+// The book's key handlers (links named by their NAME attribute, collected with the frame set).
+class BookKeyHandlers {
+public:
+    // Runs the action of the first handler of that name; false when the book has none.
+    virtual bool RunKeyHandler(const String& name) = 0;
+
+protected:
+    ~BookKeyHandlers() = default;
+};
 
 // The page canvas over the window's drawing surface.
 class SurfacePageCanvas final : public GraphicsPageCanvas {
@@ -76,7 +88,8 @@ public:
     bool StepForward() override { return StepPage(2); }
     bool AskToGoOn() override { return true; }
     const Location* CurrentLocation() const override { return resource_ ? &location_ : nullptr; }
-    bool ChangeFontSize(int32_t) override { return false; }
+    // Steps the settings' font size; the page is laid out anew at the same text. Always true.
+    bool ChangeFontSize(int32_t step) override;
     void SaveViewState() override;
     void ResetViewElement() override {}
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;
@@ -144,6 +157,28 @@ public:
     bool ClearGlobalRecordSet();
     // The book script's context (made on first use over the window's script heap).
     ScriptContext* BookScript();
+
+    // What the page layout is configured with: the settings' font size and text colour, the
+    // document, its location and the log database.
+    void GetLayoutOptions(LayoutSettings& out) const;
+    // A random entry of an index table ("table=" + name; the default special table without a
+    // name): its text position is shown. False when the table is missing or empty.
+    bool OpenRandomTableEntry(const String* name);
+    void SeedRandom(uint64_t seed) { random_.Seed(seed); }
+
+    // The menus' and soft keys' question: whether a command can run now.
+    bool IsCommandEnabled(int32_t id) const;
+
+    // Hardware keys 0-13 run the book's handler of the key's name ("key0".."key_next").
+    static const char16_t* HardwareKeyName(uint32_t index);
+    bool OnHardwareKey(uint32_t index);
+    void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
+
+    // The link-focus keys (1035-1038) when the page has no further link that way: the page
+    // steps and the focus kind records the direction (2 forward, 3 backward).
+    enum FocusKind : uint32_t { kFocusNone = 0, kFocusArea = 1, kFocusForward = 2, kFocusBackward = 3 };
+    bool MoveLinkFocus(uint32_t code, bool endsWithPageBreak);
+    FocusKind LinkFocusKind() const { return focusKind_; }
 
     // The string naming the view shown: "" for the text page, "$cover", "$audio", "$3".
     const String& CurrentString() const { return current_; }
@@ -222,6 +257,9 @@ private:
     String lastReport_;
     int32_t contentsDepth_ = 0;
     std::unique_ptr<ScriptContext> script_;
+    BookKeyHandlers* keyHandlers_ = nullptr;
+    FocusKind focusKind_ = kFocusNone;
+    Random random_;
 };
 
 // Makes the reader's document controllers. While no other page layout engine is installed it

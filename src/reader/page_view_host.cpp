@@ -17,6 +17,10 @@ void PageViewHost::SelectMark(uint32_t index) {
     if (PageLayout* layout = controller_.Layout()) layout->SetCurrentMark(index, false, true);
 }
 
+bool PageViewHost::MoveLinkFocus(uint32_t code, bool /*noMarkCurrent*/, bool endsWithPageBreak) {
+    return controller_.MoveLinkFocus(code, endsWithPageBreak);
+}
+
 void PageViewHost::GoToFirstPage() { controller_.GoToPage(1); }
 
 void PageViewHost::GoToLastPage() { controller_.GoToPage(PageLayout::kNone); }

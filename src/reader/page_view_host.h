@@ -19,7 +19,7 @@ public:
     void ActivateCurrentArea() override {}
     bool NextLinkArea() override { return false; }
     bool PreviousLinkArea() override { return false; }
-    bool MoveLinkFocus(uint32_t, bool, bool) override { return false; }
+    bool MoveLinkFocus(uint32_t code, bool noMarkCurrent, bool endsWithPageBreak) override;
     void ShowAreaTip() override {}
     void GoToFirstPage() override;
     void GoToLastPage() override;

@@ -1,0 +1,97 @@
+// The document controller's command side: the font-size step and the layout options, random
+// table entries, which commands are enabled, the book's hardware-key handlers and the
+// link-focus keys that run past the page.
+#include "reader/book_document_controller.h"
+
+#include "reader/random_table_entry.h"
+#include "layout/page_layout.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
+
+namespace {
+constexpr uint32_t kLinkNextCode = 1035;
+constexpr uint32_t kLinkPreviousCode = 1036;
+constexpr uint32_t kLinkNextHalfCode = 1037;
+constexpr uint32_t kLinkPreviousHalfCode = 1038;
+constexpr int32_t kActivateFocus = 90;
+
+bool IsAnnotationCommand(int32_t id) {
+    return id == 15 || id == 16 || (id >= 41 && id <= 44) || (id >= 50 && id <= 54);
+}
+}  // namespace
+
+void BookDocumentController::GetLayoutOptions(LayoutSettings& out) const {
+    out = LayoutSettings();
+    if (settings_) {
+        out.baseFontSize = settings_->FontSize();
+        uint32_t colour = 0;
+        out.defaults.style.text.color = settings_->GetTextColour(colour);
+    }
+    out.book = resource_;
+    out.location = resource_ ? &location_ : nullptr;
+    out.log = log_;
+}
+
+bool BookDocumentController::ChangeFontSize(int32_t step) {
+    if (!settings_) return true;
+    int32_t size = settings_->FontSize() + step * static_cast<int32_t>(settings_->uiMetric5);
+    if (!settings_->SetFontSize(size)) return true;
+    SaveViewState();
+    return true;
+}
+
+bool BookDocumentController::OpenRandomTableEntry(const String* name) {
+    if (!resource_) return false;
+    String text;
+    if (name) {
+        text.AppendAscii("table=");
+        text.Append(*name);
+    } else {
+        text.AppendAscii("special_table=default");
+    }
+    int64_t position = RandomTablePosition(resource_, text, random_);
+    if (position < 0 || position > UINT32_MAX) return false;
+    return GoToPosition(static_cast<uint32_t>(position));
+}
+
+bool BookDocumentController::IsCommandEnabled(int32_t id) const {
+    switch (id) {
+        case 22: return history_.CanForward();
+        case 23: return history_.CanBack();
+        case 108: return false;
+        default: break;
+    }
+    bool textPage = resource_ && view_ == kTextPage && layout_;
+    if (IsAnnotationCommand(id)) return annotations_ && (textPage || !resource_);
+    return textPage;
+}
+
+const char16_t* BookDocumentController::HardwareKeyName(uint32_t index) {
+    static const char16_t* const kNames[] = {
+        u"key0", u"key1", u"key2",     u"key3",    u"key4",     u"key5",    u"key6",
+        u"key7", u"key8", u"key9",     u"key_help", u"key_say", u"key_prev", u"key_next"};
+    return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : nullptr;
+}
+
+bool BookDocumentController::OnHardwareKey(uint32_t index) {
+    const char16_t* name = HardwareKeyName(index);
+    if (!name) return false;
+    return keyHandlers_ && keyHandlers_->RunKeyHandler(String(name));
+}
+
+bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak) {
+    int32_t step = 0;
+    switch (code) {
+        case kLinkNextCode: step = 2; break;
+        case kLinkPreviousCode: step = -2; break;
+        case kLinkNextHalfCode: step = endsWithPageBreak ? 2 : 1; break;
+        case kLinkPreviousHalfCode: step = -1; break;
+        default: return false;
+    }
+    // No frame set takes the focus here, so the page steps.
+    if (!StepPage(step)) return false;
+    focusKind_ = step > 0 ? kFocusForward : kFocusBackward;
+    // Command 90 then moves the frame focus; it follows no link after a page step.
+    if (reader_) reader_->PostCommand(kActivateFocus);
+    return true;
+}

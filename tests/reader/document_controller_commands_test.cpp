@@ -1,0 +1,252 @@
+// The document controller's command side: the font-size step lays the same text out again,
+// a random table entry opens one of the table's places (never from an empty table), which
+// commands are enabled, the hardware keys' handler names, the link-focus keys that step the
+// page without following a link, and the caption of a failed open.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/resources.h"
+#include "core/text.h"
+#include "document/sources/document_loader.h"
+#include "layout/page_layout.h"
+#include "library/paths/app_paths.h"
+#include "reader/book_document_controller.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
+#include "support/reader/reader_fakes.h"
+#include "support/layout/context_canvas.h"
+#include "support/platform/temp_device.h"
+#include "controller_books.h"
+
+namespace {
+
+std::u16string U(const String& s) { return std::u16string(s.Data(), static_cast<size_t>(s.Length())); }
+
+class Handlers : public BookKeyHandlers {
+public:
+    bool RunKeyHandler(const String& name) override {
+        ran.push_back(U(name));
+        return known;
+    }
+    std::vector<std::u16string> ran;
+    bool known = true;
+};
+
+struct CommandsTest : ::testing::Test {
+    CommandsTest() {
+        EXPECT_TRUE(device.ok());
+        canvas = fvt::test::NewContextCanvas(240, 320);
+        loader = std::make_unique<DocumentLoader>(5);
+        loader->SetOptions(&paths, nullptr, nullptr);
+        fvt::test::WriteControllerBooks(device);
+        fvt::test::WritePlacesBook(device);
+        EXPECT_TRUE(settings.Load(true));
+        controller.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
+        controller->SetDocumentLoader(loader.get());
+        controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
+    }
+    ~CommandsTest() override {
+        controller.reset();
+        loader.reset();
+        fvt::test::DeleteContextCanvas(canvas);
+    }
+    bool Open(const char16_t* url) { return controller->ActivateLink(String(url)); }
+    // Characters on the current page: how far a page step moves.
+    int32_t PageSpan() {
+        int32_t start = controller->GetPageStart();
+        if (!controller->StepPage(2)) return 0;
+        int32_t next = controller->GetPageStart();
+        controller->GoToPosition(static_cast<uint32_t>(start));
+        return next - start;
+    }
+    // Where a step of the layout goes from the current page, without moving.
+    int32_t StartAfter(int32_t step) {
+        int32_t start = controller->GetPageStart();
+        if (!controller->StepPage(step)) return -1;
+        int32_t there = controller->GetPageStart();
+        controller->GoToPosition(static_cast<uint32_t>(start));
+        return there;
+    }
+
+    fvt::test::TempDevice device;
+    BookDocumentControllerFactory factory;  // installs the page layout engine
+    fvt::test::ContextCanvas* canvas = nullptr;
+    AppPaths paths{Text(), nullptr};
+    ReaderSettings settings;
+    std::unique_ptr<DocumentLoader> loader;
+    std::unique_ptr<BookDocumentController> controller;
+};
+
+TEST_F(CommandsTest, TheLayoutTakesTheSettingsFontSize) {
+    LayoutSettings options;
+    controller->GetLayoutOptions(options);
+    EXPECT_EQ(options.baseFontSize, LayoutSettings().baseFontSize);  // no settings yet
+    controller->SetSettings(&settings);
+    ASSERT_TRUE(settings.SetFontSize(20));
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    controller->GetLayoutOptions(options);
+    EXPECT_EQ(options.baseFontSize, 20);
+    EXPECT_EQ(options.book, controller->Document());
+}
+
+TEST_F(CommandsTest, ALargerFontKeepsThePageStartAndHoldsLessText) {
+    controller->SetSettings(&settings);
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    int32_t before = PageSpan();
+    ASSERT_GT(before, 0);
+    int32_t size = settings.FontSize();
+    EXPECT_TRUE(controller->ChangeFontSize(4));
+    EXPECT_EQ(settings.FontSize(), size + 4 * settings.uiMetric5);
+    EXPECT_EQ(controller->GetPageStart(), start);
+    EXPECT_LT(PageSpan(), before);
+}
+
+TEST_F(CommandsTest, TheFontSizeWrapsPastTheLargest) {
+    controller->SetSettings(&settings);
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(settings.SetFontSize(settings.MaxFontSize()));
+    EXPECT_TRUE(controller->ChangeFontSize(1));
+    EXPECT_EQ(settings.FontSize(), settings.MinFontSize());
+}
+
+TEST_F(CommandsTest, ARandomEntryOpensOneOfTheTablesPlaces) {
+    ASSERT_TRUE(Open(u"\\books\\places.prc"));
+    String places(u"places");
+    for (uint64_t seed = 1; seed <= 4; ++seed) {
+        controller->SeedRandom(seed);
+        ASSERT_TRUE(controller->OpenRandomTableEntry(&places));
+        EXPECT_EQ(controller->GetPageStart(), 4000);
+    }
+    // The default table is the same one.
+    ASSERT_TRUE(controller->GoToPage(1));
+    EXPECT_TRUE(controller->OpenRandomTableEntry(nullptr));
+    EXPECT_EQ(controller->GetPageStart(), 4000);
+}
+
+TEST_F(CommandsTest, ARandomEntryWithoutAPlaceOrTableOpensNothing) {
+    ASSERT_TRUE(Open(u"\\books\\places.prc"));
+    int32_t start = controller->GetPageStart();
+    String nowhere(u"nowhere"), missing(u"missing");
+    EXPECT_FALSE(controller->OpenRandomTableEntry(&nowhere));
+    EXPECT_FALSE(controller->OpenRandomTableEntry(&missing));
+    EXPECT_EQ(controller->GetPageStart(), start);
+    // A book without tables.
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    EXPECT_FALSE(controller->OpenRandomTableEntry(nullptr));
+}
+
+TEST_F(CommandsTest, BackAndForwardFollowTheHistory) {
+    EXPECT_FALSE(controller->IsCommandEnabled(22));
+    EXPECT_FALSE(controller->IsCommandEnabled(23));
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    EXPECT_TRUE(controller->IsCommandEnabled(23));
+    EXPECT_FALSE(controller->IsCommandEnabled(22));
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_TRUE(controller->IsCommandEnabled(22));
+    EXPECT_FALSE(controller->IsCommandEnabled(23));
+}
+
+TEST_F(CommandsTest, AnnotationCommandsNeedASideFile) {
+    for (int32_t id : {15, 16, 41, 44, 50, 54}) EXPECT_FALSE(controller->IsCommandEnabled(id)) << id;
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_NE(controller->CurrentAnnotationFile(), nullptr);
+    for (int32_t id : {15, 16, 41, 44, 50, 54}) EXPECT_TRUE(controller->IsCommandEnabled(id)) << id;
+    EXPECT_FALSE(controller->IsCommandEnabled(108));
+    EXPECT_TRUE(controller->IsCommandEnabled(24));  // the page view's own commands
+}
+
+TEST_F(CommandsTest, HardwareKeysRunTheHandlerOfTheirName) {
+    EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(0)), u"key0");
+    EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(10)), u"key_help");
+    EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(13)), u"key_next");
+    EXPECT_EQ(BookDocumentController::HardwareKeyName(14), nullptr);
+    Handlers handlers;
+    EXPECT_FALSE(controller->OnHardwareKey(12));  // no handlers: nothing runs
+    controller->SetKeyHandlers(&handlers);
+    EXPECT_TRUE(controller->OnHardwareKey(12));
+    EXPECT_FALSE(controller->OnHardwareKey(14));
+    handlers.known = false;
+    EXPECT_FALSE(controller->OnHardwareKey(11));
+    EXPECT_EQ(handlers.ran, (std::vector<std::u16string>{u"key_prev", u"key_say"}));
+}
+
+TEST_F(CommandsTest, LinkFocusKeysStepThePageByTheirSize) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    int32_t first = controller->GetPageStart();
+    int32_t next = StartAfter(2);
+    int32_t half = StartAfter(1);
+    ASSERT_GT(next, first);
+    ASSERT_TRUE(controller->MoveLinkFocus(1035, false));
+    EXPECT_EQ(controller->GetPageStart(), next);
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusForward);
+    ASSERT_TRUE(controller->MoveLinkFocus(1036, false));
+    EXPECT_EQ(controller->GetPageStart(), first);
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusBackward);
+    // The half-step key takes a whole page when the page ends with a page break.
+    ASSERT_TRUE(controller->MoveLinkFocus(1037, true));
+    EXPECT_EQ(controller->GetPageStart(), next);
+    ASSERT_TRUE(controller->GoToPage(1));
+    // Else it takes the layout's step +1 (whatever that step answers here).
+    EXPECT_EQ(controller->MoveLinkFocus(1037, false), half >= 0);
+    EXPECT_EQ(controller->GetPageStart(), half >= 0 ? half : first);
+    EXPECT_FALSE(controller->MoveLinkFocus(1040, false));
+}
+
+TEST_F(CommandsTest, AfterAPageStepCommand90FollowsNoLink) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->MoveLinkFocus(1035, false));
+    int32_t start = controller->GetPageStart();
+    uint32_t entries = controller->History().Count();
+    EXPECT_TRUE(controller->ExecuteCommand(90));
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusNone);
+    EXPECT_EQ(controller->GetPageStart(), start);
+    EXPECT_EQ(controller->History().Count(), entries);
+    EXPECT_EQ(controller->CurrentString().Length(), 0);
+}
+
+// With the window's reader controller: what the user is told, and the posted command 90.
+struct WithReaderTest : CommandsTest {
+    WithReaderTest() {
+        reader.SetTimerHost(&host);
+        reader.SetShell(&shell);
+        reader.SetSettings(&settings);
+        reader.SetDocumentController(controller.get());
+        controller->SetReaderController(&reader);
+    }
+    ~WithReaderTest() override {
+        controller->Shutdown();
+        Resources::FlushCache();
+    }
+
+    fvt::test::ManualTimerHost host;
+    fvt::test::FakeShell shell;
+    ReaderController reader;
+};
+
+TEST_F(WithReaderTest, AFailedOpenIsReportedUnderAnErrorCaption) {
+    // The book opens but the page it names does not exist (the loader reported nothing).
+    EXPECT_FALSE(Open(u"\\books\\a.prc#$nothing"));
+    ASSERT_EQ(shell.captions.size(), 1u);
+    EXPECT_EQ(shell.captions[0], u"Error");
+    EXPECT_NE(shell.messages[0].find(u"a.prc"), std::u16string::npos);
+}
+
+TEST_F(WithReaderTest, ThePostedCommand90AfterAPageStepOnlyShowsThePage) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->MoveLinkFocus(1035, false));
+    int32_t start = controller->GetPageStart();
+    uint32_t entries = controller->History().Count();
+    host.FireAll(reader.Timers());
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusNone);
+    EXPECT_EQ(controller->GetPageStart(), start);
+    EXPECT_EQ(controller->History().Count(), entries);
+}
+
+}  // namespace
