@@ -62,6 +62,19 @@ private:
     ImageObject* image_;
 };
 
+}  // namespace
+
+// The page layout's form list over the window's.
+class BookDocumentController::LayoutForms final : public PageFormList {
+public:
+    explicit LayoutForms(FormList& forms) : forms_(forms) {}
+    void RestoreValues(AreaArray& marks) override { forms_.RestoreValues(marks); }
+
+private:
+    FormList& forms_;
+};
+
+namespace {
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kBookmarksPage = 3;
 constexpr uint32_t kCouldNotOpen = 5028;
@@ -72,7 +85,8 @@ constexpr uint32_t kNoAnnotation = 5263;
 constexpr int32_t kContentsDepth = 8;
 }  // namespace
 
-BookDocumentController::BookDocumentController(ScriptHeap* heap) : heap_(heap) {}
+BookDocumentController::BookDocumentController(ScriptHeap* heap)
+    : heap_(heap), layoutForms_(new(std::nothrow) LayoutForms(forms_)) {}
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
 
@@ -107,6 +121,7 @@ void BookDocumentController::Shutdown() {
         runStore_ = nullptr;
     }
     CloseDocument();
+    forms_.Clear(0);  // lets the last page's resource go with the loader still there
     FreeRetired();
     if (paintNode_) paintNode_->Detach();
     paintNode_.reset();
@@ -144,6 +159,7 @@ bool BookDocumentController::MakeLayout() {
     layout_->Configure(settings);
     layout_->SetViewport(viewport_);
     if (annotations_) layout_->SetAnnotations(annotations_);
+    layout_->SetFormList(layoutForms_.get());
     if (!layout_->Start()) {
         DropLayout();
         return false;
@@ -286,6 +302,7 @@ bool BookDocumentController::SetDocument(Resource* document) {
         String text;
         if (location_.ToString(text, true)) settings_->SetLastBook(text);
     }
+    RestoreFormState();
     MakeLayout();
     return true;
 }
@@ -293,6 +310,14 @@ bool BookDocumentController::SetDocument(Resource* document) {
 void BookDocumentController::CloseDocument() {
     if (!resource_) return;
     SaveReadingPosition(true);
+    // This document's forms go (persistent ones stay); their values are in the side file.
+    if (!noForms_) {
+        uint32_t key = layout_ ? layout_->CurrentDocumentKey() : 0;
+        forms_.Clear(key ? key : 0xFFFFFFFFu);
+    }
+    // The list's forms table is the book's: holding it would keep the closed book open. The
+    // values were written just above.
+    if (forms_.OwnerResource() == resource_) forms_.Clear(0);
     LeaveCover();
     // The book script's record set reads this book's tables.
     ClearGlobalRecordSet();
@@ -535,8 +560,31 @@ bool BookDocumentController::SaveReadingPosition(bool closing) {
         }
     }
     // The cover and image pages leave the stored text position alone.
+    if (!SaveFormState()) ok = false;
     if (closing && annotations_->Flush() != 0) ok = false;
     return ok;
+}
+
+bool BookDocumentController::RestoreFormState() {
+    if (noForms_) return true;
+    forms_.OpenFormsTable(resource_);
+    if (!annotations_) return true;
+    std::vector<uint8_t> block;
+    if (!annotations_->GetFormState(&block)) return false;
+    // A block whose length is no multiple of 4 is not one of ours.
+    if (block.empty() || block.size() % 4 != 0) return false;
+    ByteStream stream;
+    if (!stream.WriteBytes(block.data(), block.size()) || !stream.SetReadPosition(0)) return false;
+    return forms_.RestoreState(stream);
+}
+
+bool BookDocumentController::SaveFormState() {
+    if (noForms_ || !annotations_) return true;
+    ByteStream stream;
+    // No form made: the stored block stays as it is.
+    if (!forms_.SaveState(stream, false)) return true;
+    if (!stream.Ok()) return false;
+    return annotations_->SetFormState(stream.Data(), stream.Size()) == 0;
 }
 
 bool BookDocumentController::Reload() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/random.h"
+#include "document/forms/form_list.h"
 #include "document/location/location.h"
 #include "layout/page_canvas.h"
 #include "reader/document_controller.h"
@@ -180,6 +181,15 @@ public:
     bool MoveLinkFocus(uint32_t code, bool endsWithPageBreak);
     FocusKind LinkFocusKind() const { return focusKind_; }
 
+    // The forms of the window's pages (their values go to and from the book's side file).
+    FormList& Forms() { return forms_; }
+    // Form values: read from the side file when a book becomes current, written with the
+    // reading position. Without a side file there is nothing to read (true).
+    bool RestoreFormState();
+    bool SaveFormState();
+    // Set for documents whose form values are neither restored nor saved.
+    void SetNoForms(bool on) { noForms_ = on; }
+
     // The string naming the view shown: "" for the text page, "$cover", "$audio", "$3".
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
@@ -258,6 +268,11 @@ private:
     int32_t contentsDepth_ = 0;
     std::unique_ptr<ScriptContext> script_;
     BookKeyHandlers* keyHandlers_ = nullptr;
+    FormList forms_;
+    // What the page layout calls once a page's marks are built.
+    class LayoutForms;
+    std::unique_ptr<LayoutForms> layoutForms_;
+    bool noForms_ = false;
     FocusKind focusKind_ = kFocusNone;
     Random random_;
 };

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "bookfiles/annotation_file.h"
 #include "core/resources.h"
+#include "core/string_pool.h"
 #include "core/text.h"
 #include "document/sources/document_loader.h"
 #include "layout/page_layout.h"
@@ -209,6 +211,74 @@ TEST_F(CommandsTest, AfterAPageStepCommand90FollowsNoLink) {
     EXPECT_EQ(controller->GetPageStart(), start);
     EXPECT_EQ(controller->History().Count(), entries);
     EXPECT_EQ(controller->CurrentString().Length(), 0);
+}
+
+// One saved form record ("elsewhere": field f = "v"), as the side file keeps it.
+ByteStream FormBlock() {
+    ByteStream record;
+    StringPool pool(record);
+    pool.WriteString(String(u"elsewhere"));
+    pool.PutTag(0);
+    pool.WriteString(String(u"f"));
+    pool.PutTag(0);
+    pool.WriteString(String(u"state"));
+    pool.WriteString(String(u"v"));
+    pool.PutTag(2);
+    pool.PutTag(2);
+    ByteStream block;
+    block.WriteWord32BE(1);
+    block.WriteBlock(record);
+    return block;
+}
+
+struct FormsTest : CommandsTest {
+    // Book A's side file made, then given a form-state block.
+    void StoreFormBlock(const uint8_t* bytes, uint32_t size) {
+        ASSERT_TRUE(Open(u"\\books\\a.prc"));
+        controller->Shutdown();
+        AnnotationFile side;
+        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
+        ASSERT_EQ(side.SetFormState(bytes, size), 0);
+        ASSERT_EQ(side.Flush(), 0);
+        side.Close();
+    }
+    std::vector<uint8_t> StoredBlock() {
+        AnnotationFile side;
+        std::vector<uint8_t> out;
+        if (side.OpenExisting("\\books\\a.prc", 1) == 0) side.GetFormState(&out);
+        return out;
+    }
+};
+
+TEST_F(FormsTest, StoredFormValuesReachTheFormListAndSurviveClosing) {
+    ByteStream block = FormBlock();
+    StoreFormBlock(block.Data(), block.Size());
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->Forms().SavedStateCount(), 1);
+    ASSERT_TRUE(controller->StepPage(2));
+    controller->CloseDocument();
+    std::vector<uint8_t> stored = StoredBlock();
+    ASSERT_EQ(stored.size(), block.Size());
+    EXPECT_EQ(std::vector<uint8_t>(block.Data(), block.Data() + block.Size()), stored);
+}
+
+TEST_F(FormsTest, ACorruptBlockIsRefusedAndKept) {
+    // A count of records far beyond what the block holds.
+    const uint8_t bad[8] = {0x40, 0, 0, 1, 0, 0, 0, 4};
+    StoreFormBlock(bad, sizeof bad);
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->Forms().SavedStateCount(), 0);
+    EXPECT_GT(controller->GetPageStart(), -1);
+    controller->CloseDocument();
+    EXPECT_EQ(StoredBlock(), std::vector<uint8_t>(bad, bad + sizeof bad));
+}
+
+TEST_F(FormsTest, WithoutFormsNothingIsReadOrWritten) {
+    ByteStream block = FormBlock();
+    StoreFormBlock(block.Data(), block.Size());
+    controller->SetNoForms(true);
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->Forms().SavedStateCount(), 0);
 }
 
 // With the window's reader controller: what the user is told, and the posted command 90.
