@@ -308,6 +308,7 @@ bool BookDocumentController::SetDocument(Resource* document) {
 }
 
 void BookDocumentController::CloseDocument() {
+    DestroySpeech();
     if (!resource_) return;
     SaveReadingPosition(true);
     // This document's forms go (persistent ones stay); their values are in the side file.

@@ -16,6 +16,7 @@
 #include "reader/document_controller.h"
 #include "reader/navigation_history.h"
 #include "reader/page_view_host.h"
+#include "reader/speech_chunker.h"
 
 class AnnotationFile;
 class ConfigurationStore;
@@ -190,6 +191,21 @@ public:
     // Set for documents whose form values are neither restored nor saved.
     void SetNoForms(bool on) { noForms_ = on; }
 
+    // Speech. The client is made on first use through the factory (none: speech does nothing)
+    // and goes with the document.
+    void SetSpeechFactory(SpeechOutputFactory* factory) { speechFactory_ = factory; }
+    // 0 speaks in the book's language.
+    void SetSpeechLanguage(uint32_t language) { speechLanguage_ = language; }
+    // A given text (a book script's).
+    bool StartSpeech(const String& text);
+    // The book from a text position, one chunk at a time; continuing goes on where the last
+    // chunk ended. False when nothing was spoken.
+    bool SpeakText(bool continuing, uint32_t position);
+    void StopSpeech();
+    void PauseSpeech();
+    bool IsSpeaking();
+    void DestroySpeech();
+
     // The string naming the view shown: "" for the text page, "$cover", "$audio", "$3".
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
@@ -273,6 +289,11 @@ private:
     class LayoutForms;
     std::unique_ptr<LayoutForms> layoutForms_;
     bool noForms_ = false;
+    // Stops speech and makes the client ready in a read mode; false when none is loaded.
+    bool PrepareSpeech(uint32_t mode);
+    SpeechOutputFactory* speechFactory_ = nullptr;
+    std::unique_ptr<SpeechOutput> speech_;
+    uint32_t speechLanguage_ = 0;
     FocusKind focusKind_ = kFocusNone;
     Random random_;
 };

@@ -4,6 +4,10 @@
 #include "reader/book_document_controller.h"
 
 #include "reader/random_table_entry.h"
+#include "bookfiles/document_source.h"
+#include "core/byte_stream.h"
+#include "database/resource.h"
+#include "document/markup/token_source.h"
 #include "layout/page_layout.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
@@ -95,3 +99,66 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
     if (reader_) reader_->PostCommand(kActivateFocus);
     return true;
 }
+
+// --- speech ----------------------------------------------------------------------------------
+
+bool BookDocumentController::PrepareSpeech(uint32_t mode) {
+    if (IsSpeaking()) speech_->Stop();
+    if (!speech_ && speechFactory_) speech_.reset(speechFactory_->CreateSpeechOutput());
+    if (speech_ && !speech_->IsLoaded()) speech_.reset();
+    if (!speech_) return false;
+    uint32_t language = speechLanguage_;
+    if (language == 0 && resource_)
+        if (DocumentSource* document = resource_->GetDocument())
+            language = document->GetLanguage() & 0xFFFF;
+    speech_->SetFirstParam(language);
+    speech_->SetReadMode(mode);
+    speech_->ClearStopEvent();
+    return true;
+}
+
+bool BookDocumentController::StartSpeech(const String& text) {
+    if (!PrepareSpeech(0)) return false;
+    speech_->SetCallbackTarget(-1);
+    return speech_->Speak(text);
+}
+
+bool BookDocumentController::SpeakText(bool continuing, uint32_t position) {
+    if (!continuing && !PrepareSpeech(1)) return false;
+    if (!speech_ || !speech_->IsLoaded() || !source_) return false;
+    ByteStream& state = speech_->ReadingState();
+    bool placed = false;
+    if (continuing) {
+        placed = state.SetReadPosition(0) && source_->RestoreState(state);
+    } else {
+        placed = source_->Start(position, true);
+    }
+    if (!placed) {
+        speech_->Stop();
+        return false;
+    }
+    uint32_t pageStart = 0, pageEnd = 0;
+    if (!PageRange(pageStart, pageEnd) || pageEnd == PageLayout::kNone) pageEnd = UINT32_MAX;
+    SpeechChunk chunk;
+    CollectSpeechChunk(*source_, pageEnd, chunk);
+    // The plug-in asks to turn the page when it has spoken this far.
+    if (chunk.sentenceTarget >= 0) speech_->SetCallbackTarget(chunk.sentenceTarget);
+    state.Clear();
+    source_->SaveState(state);
+    source_->Start(0, true);
+    return !chunk.text.IsEmpty() && speech_->Speak(chunk.text);
+}
+
+void BookDocumentController::StopSpeech() {
+    if (speech_) speech_->Stop();
+}
+
+void BookDocumentController::PauseSpeech() {
+    if (speech_ && speech_->IsLoaded()) speech_->OnCallback();
+}
+
+bool BookDocumentController::IsSpeaking() {
+    return speech_ && speech_->IsLoaded() && !speech_->PollDone();
+}
+
+void BookDocumentController::DestroySpeech() { speech_.reset(); }

@@ -13,6 +13,10 @@ void PageViewHost::ChangeFontSize(int32_t delta) { controller_.ChangeFontSize(de
 
 bool PageViewHost::GoBack() { return controller_.HistoryBack(true); }
 
+void PageViewHost::SpeakText(uint32_t mode, uint32_t position) {
+    controller_.SpeakText(mode != 0, position);
+}
+
 void PageViewHost::SelectMark(uint32_t index) {
     if (PageLayout* layout = controller_.Layout()) layout->SetCurrentMark(index, false, true);
 }

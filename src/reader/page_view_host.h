@@ -13,7 +13,7 @@ public:
     bool StepPage(int32_t step, uint32_t flag, uint32_t mark) override;
     void ChangeFontSize(int32_t delta) override;
     bool GoBack() override;
-    void SpeakText(uint32_t, uint32_t) override {}
+    void SpeakText(uint32_t mode, uint32_t position) override;
     void SelectMark(uint32_t index) override;
     bool FindAreaByKey(Node*, uint32_t&) override { return false; }
     void ActivateCurrentArea() override {}
