@@ -191,6 +191,21 @@ public:
     // Set for documents whose form values are neither restored nor saved.
     void SetNoForms(bool on) { noForms_ = on; }
 
+    // Link targets. "_blank" names a new window; "_top", "_self" and "" this controller; any
+    // other name the controller of the reader window of that name (null when none has it).
+    DocumentController* ResolveTarget(const String& name);
+    // A reader window for a target ("_blank" gets a made-up name, written back); without a
+    // rectangle a quarter of the work area. Null when none is made: the main window, whose
+    // controller has the shell's event sink, opens none.
+    DocumentController* OpenNewWindow(String& name, const Rect* r, bool layout, bool topmost);
+    // Opens the URL (relative to this document) in the target's frame or window. A window
+    // opened for it closes again when nothing opened there.
+    bool OpenInTarget(const String& url, const String& target, const Rect* r, bool layout);
+    // The reader windows side by side (one below the other when vertical), over the work area.
+    void TileWindows(bool vertical, bool skipUnnamed);
+    // Window i of n when the area is shared that way.
+    static Rect TileRect(const Rect& area, int32_t n, int32_t i, bool vertical);
+
     // Speech. The client is made on first use through the factory (none: speech does nothing)
     // and goes with the document.
     void SetSpeechFactory(SpeechOutputFactory* factory) { speechFactory_ = factory; }
@@ -289,6 +304,7 @@ private:
     class LayoutForms;
     std::unique_ptr<LayoutForms> layoutForms_;
     bool noForms_ = false;
+    ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
     // Stops speech and makes the client ready in a read mode; false when none is loaded.
     bool PrepareSpeech(uint32_t mode);
     SpeechOutputFactory* speechFactory_ = nullptr;
