@@ -927,7 +927,27 @@ bool BookDocumentController::PageRange(uint32_t& start, uint32_t& end) {
 bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_t& end) {
     text.SetEmpty();
     start = end = 0;
+    if (!pageView_ || view_ != kTextPage || !layout_) return false;
+    const TextFocus& focus = pageView_->TextFocusBox();
+    if (focus.HasNoSelection()) return false;
+    focus.GetSelectionRange(start, end);
+    uint32_t language = 0;
+    focus.GetSelectionText(1, text, language);
+    if (start < end) return true;
+    start = end = 0;
+    text.SetEmpty();
     return false;
+}
+
+bool BookDocumentController::PageBookmarkText(String& out) {
+    out.SetEmpty();
+    PageSlot* slot = layout_ && view_ == kTextPage ? layout_->CurrentPageSlot() : nullptr;
+    if (!slot) return false;
+    // The page's first words name the bookmark.
+    TextFocus sample;
+    sample.Bind(layout_, slot);
+    uint32_t language = 0;
+    return sample.GetBlockTextSample(out, language) && !out.IsEmpty();
 }
 
 bool BookDocumentController::GetTitle(String& out) {

@@ -101,7 +101,7 @@ public:
     void ReloadAnnotations() override;
     void NotifyAnnotationChanged(int32_t) override {}
     bool PageRange(uint32_t& start, uint32_t& end) override;
-    bool PageBookmarkText(String&) override { return false; }
+    bool PageBookmarkText(String& out) override;
     void DeleteHighlightsInSelection() override {}
     void EnterLinkSourceMode() override {}
     bool AddLinkToSelection() override { return false; }

@@ -13,7 +13,9 @@
 #include "core/string_pool.h"
 #include "core/text.h"
 #include "document/sources/document_loader.h"
+#include "layout/focus_box.h"
 #include "layout/page_layout.h"
+#include "layout/page_view.h"
 #include "library/paths/app_paths.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
@@ -211,6 +213,35 @@ TEST_F(CommandsTest, AfterAPageStepCommand90FollowsNoLink) {
     EXPECT_EQ(controller->GetPageStart(), start);
     EXPECT_EQ(controller->History().Count(), entries);
     EXPECT_EQ(controller->CurrentString().Length(), 0);
+}
+
+TEST_F(CommandsTest, APageBookmarkIsNamedByThePagesFirstWords) {
+    String text;
+    EXPECT_FALSE(controller->PageBookmarkText(text));  // no page
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    controller->PaintPage();  // as the window shows it
+    ASSERT_TRUE(controller->PageBookmarkText(text));
+    EXPECT_EQ(U(text).substr(0, 12), u"Paragraph 0 ");
+}
+
+TEST_F(CommandsTest, TheSelectionIsThePageViewsSelectedWords) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    String text;
+    uint32_t start = 7, end = 7;
+    EXPECT_FALSE(controller->GetSelection(text, start, end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 0u);
+    controller->PaintPage();
+    TextFocus& focus = controller->PageView()->TextFocusBox();
+    focus.Bind(controller->Layout(), controller->Layout()->CurrentPageSlot());
+    ASSERT_TRUE(focus.FocusNextWord(false));
+    focus.SetRange(true, false);
+    ASSERT_TRUE(focus.FocusNextWord(true));
+    focus.SetRange(false, false);
+    ASSERT_TRUE(controller->GetSelection(text, start, end));
+    EXPECT_EQ(U(text), u"Paragraph 0");
+    EXPECT_LT(start, end);
+    EXPECT_GE(start, static_cast<uint32_t>(controller->GetPageStart()));
 }
 
 // One saved form record ("elsewhere": field f = "v"), as the side file keeps it.
