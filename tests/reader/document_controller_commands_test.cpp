@@ -11,23 +11,18 @@
 #include "bookfiles/annotation_file.h"
 #include "core/resources.h"
 #include "core/string_pool.h"
-#include "core/text.h"
-#include "document/sources/document_loader.h"
 #include "layout/focus_box.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
-#include "library/paths/app_paths.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "support/reader/reader_fakes.h"
-#include "support/layout/context_canvas.h"
-#include "support/platform/temp_device.h"
-#include "controller_books.h"
+#include "controller_fixture.h"
 
 namespace {
 
-std::u16string U(const String& s) { return std::u16string(s.Data(), static_cast<size_t>(s.Length())); }
+using fvt::test::U;
 
 class Handlers : public BookKeyHandlers {
 public:
@@ -39,25 +34,12 @@ public:
     bool known = true;
 };
 
-struct CommandsTest : ::testing::Test {
+struct CommandsTest : fvt::test::ControllerFixture {
     CommandsTest() {
-        EXPECT_TRUE(device.ok());
-        canvas = fvt::test::NewContextCanvas(240, 320);
-        loader = std::make_unique<DocumentLoader>(5);
-        loader->SetOptions(&paths, nullptr, nullptr);
-        fvt::test::WriteControllerBooks(device);
         fvt::test::WritePlacesBook(device);
         EXPECT_TRUE(settings.Load(true));
-        controller.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
-        controller->SetDocumentLoader(loader.get());
-        controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
     }
-    ~CommandsTest() override {
-        controller.reset();
-        loader.reset();
-        fvt::test::DeleteContextCanvas(canvas);
-    }
-    bool Open(const char16_t* url) { return controller->ActivateLink(String(url)); }
+    ~CommandsTest() override { controller.reset(); }  // before the settings it may read
     // Characters on the current page: how far a page step moves.
     int32_t PageSpan() {
         int32_t start = controller->GetPageStart();
@@ -75,13 +57,7 @@ struct CommandsTest : ::testing::Test {
         return there;
     }
 
-    fvt::test::TempDevice device;
-    BookDocumentControllerFactory factory;  // installs the page layout engine
-    fvt::test::ContextCanvas* canvas = nullptr;
-    AppPaths paths{Text(), nullptr};
     ReaderSettings settings;
-    std::unique_ptr<DocumentLoader> loader;
-    std::unique_ptr<BookDocumentController> controller;
 };
 
 TEST_F(CommandsTest, TheLayoutTakesTheSettingsFontSize) {

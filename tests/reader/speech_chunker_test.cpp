@@ -9,19 +9,14 @@
 #include <vector>
 
 #include "core/byte_stream.h"
-#include "core/text.h"
-#include "document/sources/document_loader.h"
-#include "library/paths/app_paths.h"
 #include "reader/book_document_controller.h"
 #include "reader/speech_chunker.h"
-#include "controller_books.h"
+#include "controller_fixture.h"
 #include "support/document/markup_page.h"
-#include "support/layout/context_canvas.h"
-#include "support/platform/temp_device.h"
 
 namespace {
 
-std::u16string U(const String& s) { return std::u16string(s.Data(), static_cast<size_t>(s.Length())); }
+using fvt::test::U;
 
 std::vector<std::u16string> Chunks(const std::u16string& body, uint32_t pageEnd = UINT32_MAX,
                                    std::vector<int32_t>* targets = nullptr) {
@@ -118,31 +113,11 @@ public:
     bool loads = true;
 };
 
-struct SpeakingTest : ::testing::Test {
-    SpeakingTest() {
-        EXPECT_TRUE(device.ok());
-        canvas = fvt::test::NewContextCanvas(240, 320);
-        loader = std::make_unique<DocumentLoader>(5);
-        loader->SetOptions(&paths, nullptr, nullptr);
-        fvt::test::WriteControllerBooks(device);
-        controller.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
-        controller->SetDocumentLoader(loader.get());
-        controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
-        controller->SetSpeechFactory(&speech);
-    }
-    ~SpeakingTest() override {
-        controller.reset();
-        loader.reset();
-        fvt::test::DeleteContextCanvas(canvas);
-    }
+struct SpeakingTest : fvt::test::ControllerFixture {
+    SpeakingTest() { controller->SetSpeechFactory(&speech); }
+    ~SpeakingTest() override { controller.reset(); }  // its client reports to the factory
 
-    fvt::test::TempDevice device;
-    BookDocumentControllerFactory factory;
-    fvt::test::ContextCanvas* canvas = nullptr;
-    AppPaths paths{Text(), nullptr};
     FakeSpeechFactory speech;
-    std::unique_ptr<DocumentLoader> loader;
-    std::unique_ptr<BookDocumentController> controller;
 };
 
 TEST_F(SpeakingTest, TheBookIsReadOnFromWhereTheLastChunkEnded) {
