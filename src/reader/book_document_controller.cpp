@@ -619,7 +619,12 @@ void BookDocumentController::SaveViewState() {
         GetLayoutOptions(settings);
         layout_->Configure(settings);
         layout_->Relayout();
-        if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
+        // The page's record carries items from before its start, measured at the old size:
+        // every record but the first page's goes, and the page is laid out afresh.
+        if (start != PageLayout::kNone && layout_->GoToPage(1)) {
+            layout_->Invalidate(3);
+            layout_->GoToPositionAsPageStart(start);
+        }
     }
     Invalidate(true);
 }
