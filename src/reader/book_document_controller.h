@@ -206,6 +206,16 @@ public:
     // Window i of n when the area is shared that way.
     static Rect TileRect(const Rect& area, int32_t n, int32_t i, bool vertical);
 
+    // Annotations of the current book. Opening one shows the page that starts at it (the
+    // history records the step); false without a side file or such an annotation.
+    bool OpenAnnotation(int32_t index);
+    // The last annotation before the current page (else the book's last) and the first after
+    // its start (else the book's first): -1 when the book has none.
+    int32_t PreviousAnnotationIndex();
+    int32_t NextAnnotationIndex();
+    bool OpenPreviousAnnotation() { return OpenAnnotation(PreviousAnnotationIndex()); }
+    bool OpenNextAnnotation() { return OpenAnnotation(NextAnnotationIndex()); }
+
     // Speech. The client is made on first use through the factory (none: speech does nothing)
     // and goes with the document.
     void SetSpeechFactory(SpeechOutputFactory* factory) { speechFactory_ = factory; }

@@ -4,6 +4,7 @@
 #include "reader/book_document_controller.h"
 
 #include "reader/random_table_entry.h"
+#include "bookfiles/annotation_file.h"
 #include "bookfiles/document_source.h"
 #include "core/byte_stream.h"
 #include "database/resource.h"
@@ -98,6 +99,59 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
     // Command 90 then moves the frame focus; it follows no link after a page step.
     if (reader_) reader_->PostCommand(kActivateFocus);
     return true;
+}
+
+// --- annotations ---------------------------------------------------------------------------
+
+namespace {
+// The start of annotation i; false when there is none at that index.
+bool AnnotationStart(const AnnotationFile& file, int32_t i, uint32_t& start) {
+    uint32_t end = 0;
+    return file.GetBookmarkKind(i) != 0 &&
+           file.GetBookmarkRange(i, &start, &end, nullptr, nullptr, nullptr) == 0;
+}
+}  // namespace
+
+int32_t BookDocumentController::PreviousAnnotationIndex() {
+    if (!annotations_) return -1;
+    int32_t page = GetPageStart();
+    int32_t last = -1, before = -1;
+    BookmarkIterator it;
+    annotations_->StartIterator(&it, 0, 0, 0xFFFFFFFFu);
+    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
+        uint32_t start = 0;
+        if (!AnnotationStart(*annotations_, i, start)) continue;
+        last = i;
+        if (page >= 0 && start < static_cast<uint32_t>(page)) before = i;
+    }
+    return before >= 0 ? before : last;
+}
+
+int32_t BookDocumentController::NextAnnotationIndex() {
+    if (!annotations_) return -1;
+    int32_t page = GetPageStart();
+    int32_t first = -1;
+    BookmarkIterator it;
+    annotations_->StartIterator(&it, 0, 0, 0xFFFFFFFFu);
+    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
+        uint32_t start = 0;
+        if (!AnnotationStart(*annotations_, i, start)) continue;
+        if (first < 0) first = i;
+        // Strictly after: the annotation just opened starts the page and would come back.
+        if (page < 0 || start > static_cast<uint32_t>(page)) return i;
+    }
+    return first;
+}
+
+bool BookDocumentController::OpenAnnotation(int32_t index) {
+    uint32_t start = 0;
+    if (!annotations_ || index < 0 || !AnnotationStart(*annotations_, index, start) || !layout_)
+        return false;
+    bool pushed = false;
+    PushHistoryAndNotify(pushed);
+    if (GoToPosition(start)) return true;
+    if (pushed) history_.UndoPush();
+    return false;
 }
 
 // --- speech ----------------------------------------------------------------------------------

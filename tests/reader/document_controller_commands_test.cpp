@@ -241,6 +241,28 @@ TEST_F(CommandsTest, TheSelectionIsThePageViewsSelectedWords) {
     EXPECT_GE(start, static_cast<uint32_t>(controller->GetPageStart()));
 }
 
+TEST_F(CommandsTest, NextAndPreviousAnnotationsWrapAroundTheBook) {
+    EXPECT_FALSE(controller->OpenNextAnnotation());  // no book
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    EXPECT_EQ(controller->NextAnnotationIndex(), -1);
+    for (uint32_t at : {5000u, 1000u, 3000u}) ASSERT_GE(side->AddBookmark(1, at, at, 0, 0, 0, 0), 0);
+    std::vector<int32_t> starts;
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(controller->OpenNextAnnotation());
+        starts.push_back(controller->GetPageStart());
+    }
+    EXPECT_EQ(starts, (std::vector<int32_t>{1000, 3000, 5000, 1000}));
+    ASSERT_TRUE(controller->OpenPreviousAnnotation());  // none before 1000: the last
+    EXPECT_EQ(controller->GetPageStart(), 5000);
+    ASSERT_TRUE(controller->OpenPreviousAnnotation());
+    EXPECT_EQ(controller->GetPageStart(), 3000);
+    // Each opening is a step of the history.
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(controller->GetPageStart(), 5000);
+}
+
 // One saved form record ("elsewhere": field f = "v"), as the side file keeps it.
 ByteStream FormBlock() {
     ByteStream record;
