@@ -87,35 +87,6 @@ TEST_F(CommandsTest, ALargerFontKeepsThePageStartAndHoldsLessText) {
     EXPECT_LT(PageSpan(), before);
 }
 
-TEST_F(CommandsTest, AfterAFontStepThePageIsLaidOutAsIfOpenedAtThatSize) {
-    controller->SetSettings(&settings);
-    ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->StepPage(2));
-    ASSERT_TRUE(controller->StepPage(2));
-    int32_t start = controller->GetPageStart();
-    controller->PaintPage();
-    ASSERT_TRUE(controller->ChangeFontSize(4));
-    controller->PaintPage();
-    int32_t zoomedNext = StartAfter(2);
-    // A second window opened at that size on the same text.
-    controller->Shutdown();
-    controller.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
-    controller->SetDocumentLoader(loader.get());
-    controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
-    controller->SetSettings(&settings);
-    ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->GoToPosition(static_cast<uint32_t>(start)));
-    EXPECT_EQ(StartAfter(2), zoomedNext) << start;
-}
-
-TEST_F(CommandsTest, TheFontSizeWrapsPastTheLargest) {
-    controller->SetSettings(&settings);
-    ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(settings.SetFontSize(settings.MaxFontSize()));
-    EXPECT_TRUE(controller->ChangeFontSize(1));
-    EXPECT_EQ(settings.FontSize(), settings.MinFontSize());
-}
-
 TEST_F(CommandsTest, ARandomEntryOpensOneOfTheTablesPlaces) {
     ASSERT_TRUE(Open(u"\\books\\places.prc"));
     String places(u"places");
