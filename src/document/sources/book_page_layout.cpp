@@ -19,7 +19,8 @@ uint32_t BookPageLayoutTraits::DocumentKey() {
     const PalmDatabase* db = book_->NextRecord();
     if (!db) return 0;
     const std::string& path = db->GetPath();
-    std::string where = path.empty() ? std::string(db->GetName(), strnlen(db->GetName(), 32)) : path;
+    std::string where =
+        path.empty() ? std::string(db->GetName(), strnlen(db->GetName(), 32)) : path;
     String location;
     for (char c : where) location.AppendChar(static_cast<unsigned char>(c));
     int64_t size = 0;
