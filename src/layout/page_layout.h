@@ -468,7 +468,7 @@ private:
     bool LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,
                     bool& moreText);
     void ResetSlot(PageSlot& slot);
-    bool Replay(uint32_t target, PageRecord& record);
+    bool Replay(uint32_t target, PageRecord& record, bool align);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool FindPageBefore(uint32_t position, PageRecord*& out);
     void MakeCurrent(PageRecord* record, uint32_t mark);

@@ -44,8 +44,11 @@ std::string Joined(const std::vector<std::string>& lines) {
     return out;
 }
 
-struct Engine {
-    Engine(const std::u16string& html, fvt::test::ContextCanvas* canvas, int32_t height = 160)
+// Over a book-like document, or a file's (replayed from the first page) with Doc a
+// MemoryDocument.
+template <class Doc>
+struct EngineOver {
+    EngineOver(const std::u16string& html, fvt::test::ContextCanvas* canvas, int32_t height = 160)
         : doc(html, 512), traits(0x600DB00C) {
         source.SetTableNeedsInline(false);
         source.Attach(&doc, 0);
@@ -62,12 +65,13 @@ struct Engine {
         if (!layout->LayoutPageAt(start, false, &slot) || slot < 0) return {};
         return fvt::test::LineTexts(layout->Slot(slot).contents);
     }
-    SeekableDocument doc;
+    Doc doc;
     HtmlTokenizer source{true};
     fvt::test::FixedTraits traits;
     std::unique_ptr<PageLayout> layout;
     bool started = false;
 };
+using Engine = EngineOver<SeekableDocument>;
 
 class PageRestore : public fvt::test::WindowTest, public ::testing::WithParamInterface<bool> {};
 using PageRestoreTable = fvt::test::WindowTest;
@@ -153,7 +157,8 @@ namespace {
 
 // A page can start inside a word that the page before hyphenated; its key then lies inside the
 // word. Restored from that key, the page keeps the word's second half and its start.
-TEST_F(PageRestoreTable, APageStartingInsideAHyphenatedWordComesBackWhole) {
+template <class Doc>
+void ExpectHyphenatedPageStartsComeBackWhole() {
     fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 400);
     std::u16string html = u"<html><body>";
     for (int i = 0; i < 6; ++i)
@@ -163,7 +168,7 @@ TEST_F(PageRestoreTable, APageStartingInsideAHyphenatedWordComesBackWhole) {
     html += u"</body></html>";
     int inside = 0;
     for (int32_t height = 60; height <= 300; height += 4) {
-        Engine a(html, canvas, height);
+        EngineOver<Doc> a(html, canvas, height);
         ASSERT_TRUE(a.started);
         for (int page = 0; page < 60; ++page) {
             uint32_t start = a.layout->CurrentPageStart();
@@ -175,7 +180,7 @@ TEST_F(PageRestoreTable, APageStartingInsideAHyphenatedWordComesBackWhole) {
                 ByteStream saved;
                 uint32_t number = 0, key = 0;
                 ASSERT_TRUE(a.layout->SaveCurrentPageState(number, key, saved));
-                Engine b(html, canvas, height);
+                EngineOver<Doc> b(html, canvas, height);
                 ASSERT_TRUE(b.started);
                 ASSERT_TRUE(saved.SetReadPosition(0));
                 ASSERT_TRUE(b.layout->RestorePageState(number, key, saved));
@@ -188,6 +193,16 @@ TEST_F(PageRestoreTable, APageStartingInsideAHyphenatedWordComesBackWhole) {
     }
     EXPECT_GT(inside, 0);
     fvt::test::DeleteContextCanvas(canvas);
+}
+
+TEST_F(PageRestoreTable, APageStartingInsideAHyphenatedWordComesBackWhole) {
+    ExpectHyphenatedPageStartsComeBackWhole<SeekableDocument>();
+}
+
+// Text and HTML files are restored by reading again from the first page: that reading stops
+// inside the word, not after it.
+TEST_F(PageRestoreTable, AFilePageStartingInsideAHyphenatedWordComesBackWhole) {
+    ExpectHyphenatedPageStartsComeBackWhole<MemoryDocument>();
 }
 
 }  // namespace
