@@ -517,10 +517,15 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align) {
             source_->SetPosition(target);
             break;
         }
+        // Each element gets the state its page would give it: a page inside a list keeps
+        // the list's indent.
         bool ok = content_ ? content_->ReplayToken(*this, record)
-                           : (kind != kTokenTag ||
-                              record.elements.Push(*source_, settings_.defaults.style));
+                           : (kind != kTokenTag || ReplayTag(record.elements));
         if (!ok) return false;
+    }
+    if (const RenderState* top = content_ ? nullptr : record.elements.GetRecordAtDepth(0)) {
+        StyleOf(*top, record.style);
+        BoxOf(*top, record.blockStyle);
     }
     source_->GetPosition(p);
     record.start = p;

@@ -421,6 +421,8 @@ private:
     bool AddBreakMark(uint32_t id, const RenderState& element, bool isEnd,
                       BlockContents& block, uint32_t position);
     bool HandleTag(BlockContents& block, uint32_t position);
+    // The tag's entry on a replayed stack, with the state the layout would give it.
+    bool ReplayTag(ElementStack& stack);
     bool LayoutElement(BlockContents& block, uint32_t id, bool isEnd, const RenderState& state,
                        uint32_t position);
     bool LayoutImage(BlockContents& block, bool isRule, uint32_t position);
