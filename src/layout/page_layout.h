@@ -393,6 +393,9 @@ public:
     int32_t ChooseSlot();
 
     bool RestoreScanState(const PageRecord& record);
+    // The scan state and element stack at the record's start, for a page laid out from it.
+    bool StateAtPageStart(const PageRecord& record, ByteStream& scanState,
+                          ElementStack& elements);
     PageSlot& Slot(int32_t i) { return slots_[i & 1]; }
     const PageRecord& FirstRecord() const { return first_; }
     int32_t StoredRecordCount() const;

@@ -267,6 +267,10 @@ void ExpectListPagesComeBackIndented() {
     fvt::test::DeleteContextCanvas(canvas);
 }
 
+TEST_F(PageRestoreTable, ABookPageInsideAListComesBackIndented) {
+    ExpectListPagesComeBackIndented<SeekableDocument>();
+}
+
 TEST_F(PageRestoreTable, AFilePageInsideAListComesBackIndented) {
     ExpectListPagesComeBackIndented<MemoryDocument>();
 }
