@@ -1,0 +1,148 @@
+#include "reader/lookup.h"
+
+#include <algorithm>
+
+#include "core/char_props.h"
+#include "script/script_error.h"
+
+namespace Lookup {
+
+namespace {
+
+constexpr std::uint32_t kChinese = 4;
+constexpr std::uint32_t kJapanese = 17;
+constexpr std::uint32_t kKorean = 18;
+
+template <typename F>
+bool AnyCodePoint(const std::u16string& word, F test) {
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        std::uint32_t c = word[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < word.size() && word[i + 1] >= 0xDC00 &&
+            word[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (word[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (test(c)) return true;
+    }
+    return false;
+}
+
+std::size_t CountWithMatches(const std::vector<LookupEntry>& entries) {
+    return static_cast<std::size_t>(std::count_if(
+        entries.begin(), entries.end(), [](const LookupEntry& e) { return e.count != 0; }));
+}
+
+// Drops the approximate CJK matches once an exact one exists anywhere.
+void DropApproximate(std::vector<LookupEntry>* entries, std::vector<LookupMatch>* matches) {
+    for (LookupEntry& entry : *entries) {
+        if (entry.count == 0) continue;
+        const auto removed = std::erase_if(*matches, [&](const LookupMatch& m) {
+            return m.dictionary == entry.dictionary && m.cjk && !m.exact;
+        });
+        entry.count -= static_cast<std::uint32_t>(std::min<std::size_t>(removed, entry.count));
+    }
+}
+
+}  // namespace
+
+bool HoldsCjk(const std::u16string& word) {
+    return AnyCodePoint(word, [](std::uint32_t c) { return CharProps::IsCjk(c); });
+}
+
+bool HoldsWildcard(const std::u16string& word) {
+    return AnyCodePoint(
+        word, [](std::uint32_t c) { return c == u'?' || c == u'*' || c == 0xFF1F || c == 0xFF0A; });
+}
+
+bool IsCjkLanguage(std::uint32_t languageCode) {
+    const std::uint32_t code = languageCode & 0x3FF;
+    return code == kChinese || code == kJapanese || code == kKorean;
+}
+
+bool BuildLookupResults(DictionarySource& source, std::vector<std::uint32_t>* dictionaries,
+                        const std::u16string& word, bool inflect, std::vector<LookupEntry>* entries,
+                        std::vector<LookupMatch>* matches,
+                        std::shared_ptr<DictionaryTables>* kept) {
+    const bool cjk = HoldsCjk(word);
+    if (cjk || HoldsWildcard(word)) inflect = false;
+    bool result = false;
+    bool exactSeen = false;
+    for (std::uint32_t& dictionary : *dictionaries) {
+        std::shared_ptr<DictionaryTables> tables =
+            dictionary == kNoDictionary ? nullptr : source.OpenDictionaryTables(dictionary);
+        if (!tables) {
+            dictionary = kNoDictionary;
+            continue;
+        }
+        LookupEntry entry{dictionary, 0, tables->title};
+        if (dictionaries->size() == 1 && !*kept) *kept = tables;
+
+        const IndexTable& table = tables->table.Table();
+        bool succeeded = false;
+        std::size_t found = 0;
+        if (IsCjkLanguage(table.GetLanguage())) {
+            const std::size_t before = matches->size();
+            bool exact = false;
+            const IndexTable* keyTable = tables->keyTable.IsOpen() ? &tables->keyTable : nullptr;
+            succeeded = tables->table.RunLookup(word.data(), word.size(), matches, keyTable,
+                                                dictionary, &exact, !exactSeen);
+            if (exact) exactSeen = true;
+            found = matches->size() - before;
+        } else if (!cjk) {
+            std::vector<IndexPosition> positions;
+            succeeded =
+                tables->table.LookupWord(word.data(), word.size(), &positions, 0, 0, inflect);
+            for (const IndexPosition& position : positions) {
+                LookupMatch m;
+                m.position = position;
+                m.length = static_cast<std::uint32_t>(word.size());
+                m.dictionary = dictionary;
+                matches->push_back(m);
+            }
+            found = positions.size();
+        }
+        if (succeeded) {
+            entry.count = static_cast<std::uint32_t>(found);
+            result = true;
+            if (CountWithMatches(*entries) == 0) {
+                *kept = tables;
+            } else {
+                kept->reset();
+            }
+        }
+        entries->push_back(std::move(entry));
+    }
+    if (exactSeen) {
+        DropApproximate(entries, matches);
+        // Dropping may leave one dictionary with matches whose tables were let go when a second
+        // one matched; without them its entry or page could not be shown.
+        if (CountWithMatches(*entries) == 1) {
+            const auto it = std::find_if(entries->begin(), entries->end(),
+                                         [](const LookupEntry& e) { return e.count != 0; });
+            *kept = source.OpenDictionaryTables(it->dictionary);
+        }
+    }
+    return result;
+}
+
+Outcome ChooseOutcome(const std::vector<std::uint32_t>& dictionaries,
+                      const std::vector<LookupEntry>& entries, std::size_t total, bool hasKept) {
+    const auto opened = std::count_if(dictionaries.begin(), dictionaries.end(),
+                                      [](std::uint32_t d) { return d != kNoDictionary; });
+    if (opened == 0) return Outcome::kCannotHelp;
+    if (total == 0) {
+        // One dictionary opened out of several candidates gets the same manual-search offer.
+        return opened == 1 && hasKept ? Outcome::kNoMatchKept : Outcome::kNoMatchChoice;
+    }
+    if (total == 1) return Outcome::kOpenEntry;
+    return CountWithMatches(entries) > 1 ? Outcome::kResultsPopup : Outcome::kLookupPage;
+}
+
+std::u16string ManualSearchScript(const std::u16string& reference, const std::u16string& word) {
+    std::u16string ref, w;
+    Script::EscapeStringLiteral(reference, &ref);
+    Script::EscapeStringLiteral(word, &w);
+    return u"window.open('" + ref + u"','');index_search('','','" + w + u"')";
+}
+
+}  // namespace Lookup
