@@ -125,6 +125,96 @@ bool BuildLookupResults(DictionarySource& source, std::vector<std::uint32_t>* di
     return result;
 }
 
+bool LookupCjkCharacter(DictionarySource& source, std::vector<std::uint32_t>* dictionaries,
+                        const std::u16string& character, const ExtendSelection& extend,
+                        std::vector<LookupEntry>* entries, std::vector<LookupMatch>* matches,
+                        std::shared_ptr<DictionaryTables>* kept) {
+    // A page never holds this many words; the bound keeps a selection that always grows from
+    // looping for ever.
+    constexpr int kMostWords = 256;
+    constexpr std::size_t kLongestFailing = 10;
+    std::vector<LookupMatch> own;
+    for (std::uint32_t& dictionary : *dictionaries) {
+        std::shared_ptr<DictionaryTables> tables =
+            dictionary == kNoDictionary ? nullptr : source.OpenDictionaryTables(dictionary);
+        if (!tables) {
+            dictionary = kNoDictionary;
+            continue;
+        }
+        LookupEntry entry{dictionary, 0, tables->title};
+        if (dictionaries->size() == 1 && !*kept) *kept = tables;
+        const IndexTable* keyTable = tables->keyTable.IsOpen() ? &tables->keyTable : nullptr;
+        const std::size_t first = own.size();
+        std::u16string word = character;
+        for (int n = 1; n <= kMostWords; ++n) {
+            bool exact = false;
+            const bool found = tables->table.RunLookup(word.data(), word.size(), &own, keyTable,
+                                                       dictionary, &exact, false);
+            if (!found && word.size() > kLongestFailing) break;
+            std::u16string next;
+            if (!extend || !extend(n + 1, &next) || next == word) break;
+            word = std::move(next);
+        }
+        // Of the matches at one position only the last stays.
+        for (std::size_t i = first; i < own.size(); ++i) {
+            for (std::size_t j = i + 1; j < own.size(); ++j) {
+                if (own[j].position == own[i].position) {
+                    own[i].position = IndexPosition();
+                    break;
+                }
+            }
+        }
+        for (std::size_t i = first; i < own.size(); ++i) {
+            if (!own[i].position.IsNone()) ++entry.count;
+        }
+        if (entry.count > 0) {
+            if (CountWithMatches(*entries) == 0) {
+                *kept = tables;
+            } else {
+                kept->reset();
+            }
+        }
+        entries->push_back(std::move(entry));
+    }
+    bool result = false;
+    for (const LookupMatch& m : own) {
+        if (m.position.IsNone()) continue;
+        matches->push_back(m);
+        result = true;
+    }
+    return result;
+}
+
+std::vector<LookupMatch> MatchesOf(const std::vector<LookupMatch>& matches,
+                                   const LookupEntry& entry) {
+    std::vector<LookupMatch> out;
+    auto it = std::find_if(matches.begin(), matches.end(),
+                           [&](const LookupMatch& m) { return m.dictionary == entry.dictionary; });
+    for (; it != matches.end() && it->dictionary == entry.dictionary && out.size() < entry.count;
+         ++it) {
+        out.push_back(*it);
+    }
+    return out;
+}
+
+std::u16string FormsText(const IndexTableHandle& tables, IndexPosition position) {
+    std::u16string out;
+    IndexEntryReader reader;
+    std::vector<std::uint32_t> forms;
+    std::uint32_t count = 0;
+    if (!reader.Open(&tables.Table()) || reader.Seek(position) != 0 ||
+        reader.FindTag(40, &count, &forms) != 0) {
+        return out;
+    }
+    std::u16string key;
+    for (std::uint32_t form : forms) {
+        if (!tables.GetInflectionEntryKey(form, &key)) continue;
+        out += out.empty() ? u" " : u", ";
+        out += key;
+    }
+    return out;
+}
+
 Outcome ChooseOutcome(const std::vector<std::uint32_t>& dictionaries,
                       const std::vector<LookupEntry>& entries, std::size_t total, bool hasKept) {
     const auto opened = std::count_if(dictionaries.begin(), dictionaries.end(),

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,28 @@ bool IsCjkLanguage(std::uint32_t languageCode);
 bool BuildLookupResults(DictionarySource& source, std::vector<std::uint32_t>* dictionaries,
                         const std::u16string& word, bool inflect, std::vector<LookupEntry>* entries,
                         std::vector<LookupMatch>* matches, std::shared_ptr<DictionaryTables>* kept);
+
+// The selection extended by n - 1 further words after the tapped character; false when it
+// cannot grow.
+using ExtendSelection = std::function<bool(int n, std::u16string* text)>;
+
+// A tapped CJK character starts a word whose end is open: in each dictionary the selection grows
+// word by word while the search goes on, until a failing word is longer than 10 characters or
+// the selection stops growing. Matches at the same position count once. True when any match
+// was kept.
+bool LookupCjkCharacter(DictionarySource& source, std::vector<std::uint32_t>* dictionaries,
+                        const std::u16string& character, const ExtendSelection& extend,
+                        std::vector<LookupEntry>* entries, std::vector<LookupMatch>* matches,
+                        std::shared_ptr<DictionaryTables>* kept);
+
+// The matches a results-popup line carries for one dictionary: those of the entry's dictionary,
+// at most its count (never past that dictionary's group).
+std::vector<LookupMatch> MatchesOf(const std::vector<LookupMatch>& matches,
+                                   const LookupEntry& entry);
+
+// The inflected forms of the entry at a position, as the lookup page shows them after the
+// headword: " a, b, c"; empty without forms.
+std::u16string FormsText(const IndexTableHandle& tables, IndexPosition position);
 
 enum class Outcome {
     kCannotHelp,     // no dictionary could be opened: "Sorry, can't help."

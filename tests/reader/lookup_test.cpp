@@ -260,6 +260,129 @@ TEST(LookupCjkTest, ApproximateMatchesStayWithoutAnExactOne) {
     EXPECT_FALSE(latin.ok);
 }
 
+// A Japanese dictionary for taps on one character: "日本" is a key, and the key table sends
+// "日本国" to the same entry.
+Book Nippon() {
+    PdbBuilder pdb;
+    pdb.Add(ToBytes("record zero"));
+    IndexWriter dict;
+    dict.codePage = 65002;
+    dict.language = 17;
+    dict.Add(u"日本", {});
+    dict.Add(u"月", {});
+    Book b;
+    EXPECT_TRUE(AddIndexTable(dict, &pdb, &b.table));
+    IndexWriter naming;
+    naming.codePage = 65002;
+    naming.Add(u"n0", {{1, {dict.SortedNumbers()[0]}}});
+    EXPECT_TRUE(AddIndexTable(naming, &pdb, &b.naming));
+    IndexWriter keys;
+    keys.codePage = 65002;
+    keys.Add(u"日本国", {{5, {0}}});
+    EXPECT_TRUE(AddIndexTable(keys, &pdb, &b.keys));
+    b.bytes = pdb.Build();
+    return b;
+}
+
+TEST(LookupCjkTest, ATappedCharacterGrowsWordByWordAndCountsAPositionOnce) {
+    FixtureSource s;
+    s.books[0] = Nippon();
+    const std::u16string page[] = {u"日", u"日本", u"日本国"};
+    std::vector<int> asked;
+    Lookup::ExtendSelection extend = [&](int n, std::u16string* text) {
+        asked.push_back(n);
+        if (n > 3) return false;
+        *text = page[n - 1];
+        return true;
+    };
+    std::vector<std::uint32_t> list{0};
+    std::vector<LookupEntry> entries;
+    std::vector<LookupMatch> matches;
+    std::shared_ptr<DictionaryTables> kept;
+    {
+        ASSERT_TRUE(Lookup::LookupCjkCharacter(s, &list, u"日", extend, &entries, &matches, &kept));
+        EXPECT_EQ(asked, (std::vector<int>{2, 3, 4}));
+        // "日本" directly and "日本国" through the key table reach one entry: the last stays.
+        ASSERT_EQ(1u, matches.size());
+        EXPECT_EQ(0u, matches[0].direct);
+        EXPECT_EQ(3u, matches[0].length);
+        ASSERT_EQ(1u, entries.size());
+        EXPECT_EQ(1u, entries[0].count);
+        ASSERT_TRUE(kept);
+        kept.reset();
+    }
+    EXPECT_EQ(0, s.live);
+}
+
+TEST(LookupCjkTest, GrowingStopsAtALongFailingWordOrAStillSelection) {
+    FixtureSource s;
+    s.books[0] = Nippon();
+    int calls = 0;
+    Lookup::ExtendSelection longer = [&](int n, std::u16string* text) {
+        ++calls;
+        *text = u"火" + std::u16string(static_cast<std::size_t>(n - 1), u'x');
+        return true;
+    };
+    std::vector<std::uint32_t> list{0};
+    std::vector<LookupEntry> entries;
+    std::vector<LookupMatch> matches;
+    std::shared_ptr<DictionaryTables> kept;
+    EXPECT_FALSE(Lookup::LookupCjkCharacter(s, &list, u"火", longer, &entries, &matches, &kept));
+    EXPECT_EQ(10, calls);  // the word of 11 characters fails and ends it
+
+    calls = 0;
+    Lookup::ExtendSelection still = [&](int, std::u16string* text) {
+        ++calls;
+        *text = u"火";
+        return true;
+    };
+    EXPECT_FALSE(Lookup::LookupCjkCharacter(s, &list, u"火", still, &entries, &matches, &kept));
+    EXPECT_EQ(1, calls);
+}
+
+TEST(LookupResultsTest, ALineCarriesOnlyItsDictionarysMatches) {
+    std::vector<LookupMatch> matches(5);
+    for (std::size_t i = 0; i < matches.size(); ++i) {
+        matches[i].dictionary = i < 2 ? 3 : 8;
+        matches[i].length = static_cast<std::uint32_t>(i);
+    }
+    const auto three = Lookup::MatchesOf(matches, LookupEntry{8, 3, u"b"});
+    ASSERT_EQ(3u, three.size());
+    EXPECT_EQ(2u, three[0].length);
+    // A count beyond the dictionary's group never reaches into the next one or past the end.
+    EXPECT_EQ(2u, Lookup::MatchesOf(matches, LookupEntry{3, 4, u"a"}).size());
+    EXPECT_EQ(3u, Lookup::MatchesOf(matches, LookupEntry{8, 9, u"b"}).size());
+    EXPECT_TRUE(Lookup::MatchesOf(matches, LookupEntry{5, 2, u"c"}).empty());
+    EXPECT_TRUE(Lookup::MatchesOf({}, LookupEntry{3, 2, u"a"}).empty());
+}
+
+TEST(LookupResultsTest, FormsFollowTheHeadword) {
+    PdbBuilder pdb;
+    pdb.Add(ToBytes("record zero"));
+    IndexWriter forms;
+    for (const char16_t* f : {u"went", u"goes", u"gone"}) forms.Add(f, {});
+    std::uint32_t table = 0, inflections = 0;
+    IndexWriter probe = forms;  // learns the forms' entry numbers
+    std::vector<std::vector<std::uint8_t>> unused;
+    ASSERT_TRUE(probe.Build(&unused));
+    const std::vector<std::uint32_t>& n = probe.SortedNumbers();
+    IndexWriter dict;
+    dict.Add(u"go", {{40, {n[0], n[1], n[2]}}});
+    dict.Add(u"cat", {});
+    ASSERT_TRUE(AddIndexTable(dict, &pdb, &table));
+    ASSERT_TRUE(AddIndexTable(forms, &pdb, &inflections));
+    Bytes bytes = pdb.Build();
+    int error = 0;
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
+    IndexTableHandle h;
+    ASSERT_TRUE(h.Open(db.get(), table, inflections, IndexTableHandle::kNone));
+    IndexPosition go, cat;
+    ASSERT_TRUE(h.Table().Lookup(u"go", 2, &go, 0));
+    ASSERT_TRUE(h.Table().Lookup(u"cat", 3, &cat, 0));
+    EXPECT_EQ(u" went, goes, gone", Lookup::FormsText(h, go));
+    EXPECT_EQ(u"", Lookup::FormsText(h, cat));
+}
+
 TEST(LookupScriptTest, ManualSearchEscapesTheReferenceAndTheWord) {
     EXPECT_EQ(u"window.open('a%24b','');index_search('','','dog')",
               Lookup::ManualSearchScript(u"a%24b", u"dog"));
