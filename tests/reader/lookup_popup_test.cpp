@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "document/markup/link_target.h"
+#include "graphics/widgets/text_box.h"
 #include "reader/lookup_popups.h"
 #include "reader/text_popup_adapter.h"
 #include "support/graphics/surface_test.h"
@@ -89,11 +91,32 @@ protected:
         ASSERT_TRUE(Lookup::FillNoMatch(*popup, false, true));
         TextPopupWindow& w = popup->Window();
         ASSERT_TRUE(w.ShowIndexSearchLink(String(u"%5Cd%5Cen.prc"), String(u"zyx"),
-                                           String(u"\nLittle English Dictionary")));
+                                          String(u"\nLittle English Dictionary")));
         ASSERT_TRUE(w.ShowIndexSearchLink(String(u"%5Cd%5Cfr.prc"), String(u"zyx"),
-                                           String(u"\nPetit dictionnaire")));
+                                          String(u"\nPetit dictionnaire")));
         ASSERT_TRUE(popup->ShowAt(Rect{}, Point{30, 40}, TextPopup::kAtAnchor));
         Snapshot(shot);
+    }
+    // "bank" twice in the English dictionary (3), once in the French one (8), none in 5.
+    void ShowResults(const char* shot, bool compact) {
+        popup = std::make_unique<WidgetTextPopup>(surface.get(), nullptr);
+        std::vector<LookupMatch> matches(3);
+        matches[0].dictionary = matches[1].dictionary = 3;
+        matches[2].dictionary = 8;
+        const std::vector<LookupEntry> entries{{5, 0, u"Empty Dictionary"},
+                                               {3, 2, u"Little English Dictionary"},
+                                               {8, 5, u"Petit dictionnaire"}};
+        auto reference = [](std::uint32_t d) {
+            return String(d == 3 ? u"%5Cd%5Cen.prc" : u"%5Cd%5Cfr.prc");
+        };
+        ASSERT_TRUE(Lookup::FillResultsPopup(*popup->Window().Box(), String(u"bank"), entries,
+                                             matches, reference, compact));
+        ASSERT_TRUE(popup->ShowAt(Rect{}, Point{30, 40}, TextPopup::kAtAnchor));
+        Snapshot(shot);
+    }
+    LinkTarget* Link(int i) {
+        Area* area = popup->Window().Box()->LinkArea(i);
+        return area ? area->link.Get() : nullptr;
     }
     void ExpectInside() {
         Rect r = popup->Window().Rectangle();
@@ -113,6 +136,30 @@ TEST_F(LookupPopupLook, PurchaseHintAndManualSearchChoice) {
     ExpectInside();
 }
 
+TEST_F(LookupPopupLook, ResultsLinkEachDictionaryToItsOwnMatches) {
+    ShowResults("lookup_results_en", false);
+    ExpectInside();
+    LinkTarget* english = Link(0);
+    ASSERT_NE(english, nullptr);
+    EXPECT_EQ(static_cast<uint32_t>(kLinkTableSelection), english->kind);
+    EXPECT_TRUE(english->text == String(u"%5Cd%5Cen.prc"));
+    EXPECT_TRUE(english->secondText == String(u"bank"));
+    EXPECT_EQ(2u, english->ColumnCount());
+    LinkTarget* french = Link(1);
+    ASSERT_NE(french, nullptr);
+    // The entry claims 5 matches; only the one that is there goes with the link.
+    EXPECT_EQ(1u, french->ColumnCount());
+    EXPECT_EQ(8u, french->Columns()[0].dictionary);
+    EXPECT_EQ(nullptr, Link(2));  // no line for a dictionary without matches
+}
+
+TEST_F(LookupPopupLook, CompactResultsAddressDictionariesByName) {
+    ShowResults("lookup_results_compact_en", true);
+    LinkTarget* english = Link(0);
+    ASSERT_NE(english, nullptr);
+    EXPECT_EQ(static_cast<uint32_t>(kLinkTableSelectionCompact), english->kind);
+}
+
 class LookupPopupLookFrench : public LookupPopupLook {
 protected:
     LookupPopupLookFrench() : LookupPopupLook("clock = virtual\nlanguage = fr\n") {}
@@ -128,6 +175,8 @@ TEST_F(LookupPopupLookFrench, PurchaseHintAndManualSearchChoice) {
     ShowHint("lookup_hint_fr");
     ExpectInside();
     ShowChoice("lookup_choice_fr");
+    ExpectInside();
+    ShowResults("lookup_results_fr", false);
     ExpectInside();
 }
 
