@@ -43,6 +43,32 @@ void DropApproximate(std::vector<LookupEntry>* entries, std::vector<LookupMatch>
     }
 }
 
+// Opens a listed dictionary; one that cannot be opened is marked in the list. The only
+// dictionary of a list is kept at once.
+std::shared_ptr<DictionaryTables> OpenForSearch(DictionarySource& source, std::uint32_t* dictionary,
+                                                std::size_t listSize,
+                                                std::shared_ptr<DictionaryTables>* kept) {
+    std::shared_ptr<DictionaryTables> tables =
+        *dictionary == kNoDictionary ? nullptr : source.OpenDictionaryTables(*dictionary);
+    if (!tables) {
+        *dictionary = kNoDictionary;
+    } else if (listSize == 1 && !*kept) {
+        *kept = tables;
+    }
+    return tables;
+}
+
+// The tables of a dictionary with matches are kept while no earlier one has any.
+void KeepWhileAlone(const std::vector<LookupEntry>& earlier,
+                    const std::shared_ptr<DictionaryTables>& tables,
+                    std::shared_ptr<DictionaryTables>* kept) {
+    if (CountWithMatches(earlier) == 0) {
+        *kept = tables;
+    } else {
+        kept->reset();
+    }
+}
+
 }  // namespace
 
 bool HoldsCjk(const std::u16string& word) {
@@ -69,13 +95,9 @@ bool BuildLookupResults(DictionarySource& source, std::vector<std::uint32_t>* di
     bool exactSeen = false;
     for (std::uint32_t& dictionary : *dictionaries) {
         std::shared_ptr<DictionaryTables> tables =
-            dictionary == kNoDictionary ? nullptr : source.OpenDictionaryTables(dictionary);
-        if (!tables) {
-            dictionary = kNoDictionary;
-            continue;
-        }
+            OpenForSearch(source, &dictionary, dictionaries->size(), kept);
+        if (!tables) continue;
         LookupEntry entry{dictionary, 0, tables->title};
-        if (dictionaries->size() == 1 && !*kept) *kept = tables;
 
         const IndexTable& table = tables->table.Table();
         bool succeeded = false;
@@ -104,11 +126,7 @@ bool BuildLookupResults(DictionarySource& source, std::vector<std::uint32_t>* di
         if (succeeded) {
             entry.count = static_cast<std::uint32_t>(found);
             result = true;
-            if (CountWithMatches(*entries) == 0) {
-                *kept = tables;
-            } else {
-                kept->reset();
-            }
+            KeepWhileAlone(*entries, tables, kept);
         }
         entries->push_back(std::move(entry));
     }
@@ -136,13 +154,9 @@ bool LookupCjkCharacter(DictionarySource& source, std::vector<std::uint32_t>* di
     std::vector<LookupMatch> own;
     for (std::uint32_t& dictionary : *dictionaries) {
         std::shared_ptr<DictionaryTables> tables =
-            dictionary == kNoDictionary ? nullptr : source.OpenDictionaryTables(dictionary);
-        if (!tables) {
-            dictionary = kNoDictionary;
-            continue;
-        }
+            OpenForSearch(source, &dictionary, dictionaries->size(), kept);
+        if (!tables) continue;
         LookupEntry entry{dictionary, 0, tables->title};
-        if (dictionaries->size() == 1 && !*kept) *kept = tables;
         const IndexTable* keyTable = tables->keyTable.IsOpen() ? &tables->keyTable : nullptr;
         const std::size_t first = own.size();
         std::u16string word = character;
@@ -168,11 +182,7 @@ bool LookupCjkCharacter(DictionarySource& source, std::vector<std::uint32_t>* di
             if (!own[i].position.IsNone()) ++entry.count;
         }
         if (entry.count > 0) {
-            if (CountWithMatches(*entries) == 0) {
-                *kept = tables;
-            } else {
-                kept->reset();
-            }
+            KeepWhileAlone(*entries, tables, kept);
         }
         entries->push_back(std::move(entry));
     }

@@ -260,33 +260,21 @@ TEST(LookupCjkTest, ApproximateMatchesStayWithoutAnExactOne) {
     EXPECT_FALSE(latin.ok);
 }
 
-// A Japanese dictionary for taps on one character: "日本" is a key, and the key table sends
-// "日本国" to the same entry.
-Book Nippon() {
-    PdbBuilder pdb;
-    pdb.Add(ToBytes("record zero"));
-    IndexWriter dict;
-    dict.codePage = 65002;
-    dict.language = 17;
-    dict.Add(u"日本", {});
-    dict.Add(u"月", {});
-    Book b;
-    EXPECT_TRUE(AddIndexTable(dict, &pdb, &b.table));
-    IndexWriter naming;
-    naming.codePage = 65002;
-    naming.Add(u"n0", {{1, {dict.SortedNumbers()[0]}}});
-    EXPECT_TRUE(AddIndexTable(naming, &pdb, &b.naming));
-    IndexWriter keys;
-    keys.codePage = 65002;
-    keys.Add(u"日本国", {{5, {0}}});
-    EXPECT_TRUE(AddIndexTable(keys, &pdb, &b.keys));
-    b.bytes = pdb.Build();
-    return b;
-}
+struct CjkSearch {
+    std::vector<std::uint32_t> list{0};
+    std::vector<LookupEntry> entries;
+    std::vector<LookupMatch> matches;
+    std::shared_ptr<DictionaryTables> kept;
+
+    bool Run(FixtureSource& s, const std::u16string& character,
+             const Lookup::ExtendSelection& extend) {
+        return Lookup::LookupCjkCharacter(s, &list, character, extend, &entries, &matches, &kept);
+    }
+};
 
 TEST(LookupCjkTest, ATappedCharacterGrowsWordByWordAndCountsAPositionOnce) {
     FixtureSource s;
-    s.books[0] = Nippon();
+    s.books[0] = Japanese(u"日本", u"日本国");  // the key table leads to "日本"
     const std::u16string page[] = {u"日", u"日本", u"日本国"};
     std::vector<int> asked;
     Lookup::ExtendSelection extend = [&](int n, std::u16string* text) {
@@ -295,39 +283,32 @@ TEST(LookupCjkTest, ATappedCharacterGrowsWordByWordAndCountsAPositionOnce) {
         *text = page[n - 1];
         return true;
     };
-    std::vector<std::uint32_t> list{0};
-    std::vector<LookupEntry> entries;
-    std::vector<LookupMatch> matches;
-    std::shared_ptr<DictionaryTables> kept;
     {
-        ASSERT_TRUE(Lookup::LookupCjkCharacter(s, &list, u"日", extend, &entries, &matches, &kept));
+        CjkSearch c;
+        ASSERT_TRUE(c.Run(s, u"日", extend));
         EXPECT_EQ(asked, (std::vector<int>{2, 3, 4}));
         // "日本" directly and "日本国" through the key table reach one entry: the last stays.
-        ASSERT_EQ(1u, matches.size());
-        EXPECT_EQ(0u, matches[0].direct);
-        EXPECT_EQ(3u, matches[0].length);
-        ASSERT_EQ(1u, entries.size());
-        EXPECT_EQ(1u, entries[0].count);
-        ASSERT_TRUE(kept);
-        kept.reset();
+        ASSERT_EQ(1u, c.matches.size());
+        EXPECT_EQ(0u, c.matches[0].direct);
+        EXPECT_EQ(3u, c.matches[0].length);
+        ASSERT_EQ(1u, c.entries.size());
+        EXPECT_EQ(1u, c.entries[0].count);
+        ASSERT_TRUE(c.kept);
     }
     EXPECT_EQ(0, s.live);
 }
 
 TEST(LookupCjkTest, GrowingStopsAtALongFailingWordOrAStillSelection) {
     FixtureSource s;
-    s.books[0] = Nippon();
+    s.books[0] = Japanese(u"日本", u"日本国");  // the key table leads to "日本"
     int calls = 0;
     Lookup::ExtendSelection longer = [&](int n, std::u16string* text) {
         ++calls;
         *text = u"火" + std::u16string(static_cast<std::size_t>(n - 1), u'x');
         return true;
     };
-    std::vector<std::uint32_t> list{0};
-    std::vector<LookupEntry> entries;
-    std::vector<LookupMatch> matches;
-    std::shared_ptr<DictionaryTables> kept;
-    EXPECT_FALSE(Lookup::LookupCjkCharacter(s, &list, u"火", longer, &entries, &matches, &kept));
+    CjkSearch c;
+    EXPECT_FALSE(c.Run(s, u"火", longer));
     EXPECT_EQ(10, calls);  // the word of 11 characters fails and ends it
 
     calls = 0;
@@ -336,7 +317,7 @@ TEST(LookupCjkTest, GrowingStopsAtALongFailingWordOrAStillSelection) {
         *text = u"火";
         return true;
     };
-    EXPECT_FALSE(Lookup::LookupCjkCharacter(s, &list, u"火", still, &entries, &matches, &kept));
+    EXPECT_FALSE(c.Run(s, u"火", still));
     EXPECT_EQ(1, calls);
 }
 

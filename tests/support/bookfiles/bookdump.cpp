@@ -222,17 +222,23 @@ void DumpStore(PalmDatabase& db) {
     }
 }
 
+// The book resource of a host file, viewing `bytes`, which must outlive it; the exit status of a
+// failure (its line printed), else 0.
+int OpenBook(const char* path, std::vector<std::uint8_t>* bytes, BookResource** book) {
+    int error = ReadHostFile(path, bytes);
+    if (error) return Fail(path, error);
+    PalmDatabase* db = PalmDatabase::OpenView(bytes->data(), bytes->size(), &error);
+    if (!db) return Fail(path, error);
+    const int rc = BookResource::Create(db, 1252, 65002, *book);
+    return rc ? Fail(path, rc) : 0;
+}
+
 // Compiles the query over the book resource and prints its matches. The file is read from the
 // host directly: no device is opened in its folder, which stays as it was.
 int DumpQuery(const char* path, const char* text) {
     std::vector<std::uint8_t> bytes;
-    int error = ReadHostFile(path, &bytes);
-    if (error) return Fail(path, error);
-    PalmDatabase* db = PalmDatabase::OpenView(bytes.data(), bytes.size(), &error);
-    if (!db) return Fail(path, error);
     BookResource* book = nullptr;
-    int rc = BookResource::Create(db, 1252, 65002, book);
-    if (rc) return Fail(path, rc);
+    if (int failed = OpenBook(path, &bytes, &book)) return failed;
     String query;
     Text utf8;
     if (!utf8.AssignUtf8(text) || !query.AssignFromText(utf8)) {
@@ -242,7 +248,7 @@ int DumpQuery(const char* path, const char* text) {
     }
     IndexQuery* q = new IndexQuery();
     SqlParser parser(book);
-    rc = parser.Compile(query, *q);
+    int rc = parser.Compile(query, *q);
     if (rc) {
         const SqlError& e = parser.LastError();
         std::printf("error %d at %u: %s\n", e.code ? e.code : rc, e.position, e.message.c_str());
@@ -293,13 +299,8 @@ int DumpLookup(const char* path, const char* utf8) {
         return 1;
     }
     std::vector<std::uint8_t> bytes;
-    int error = ReadHostFile(path, &bytes);
-    if (error) return Fail(path, error);
-    PalmDatabase* db = PalmDatabase::OpenView(bytes.data(), bytes.size(), &error);
-    if (!db) return Fail(path, error);
     BookResource* book = nullptr;
-    int rc = BookResource::Create(db, 1252, 65002, book);
-    if (rc) return Fail(path, rc);
+    if (int failed = OpenBook(path, &bytes, &book)) return failed;
     DataHandle* main = NamedTable(book, u"special_table=default");
     const IndexTableHandle* tables = main ? main->GetIndexTables() : nullptr;
     if (!tables) {
