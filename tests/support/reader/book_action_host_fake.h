@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/book_actions.h"
+#include "reader/document_view_script.h"
 
 namespace fvt_test {
 
@@ -33,7 +33,7 @@ public:
     std::vector<std::string> asked;
 };
 
-class RecordingActionHost : public BookActionHost {
+class RecordingActionHost : public DocumentScriptHost {
 public:
     RecordingActionHost() : life_(std::make_shared<int>(0)) {}
 
@@ -172,6 +172,23 @@ public:
     bool ResumeAudio() override { return Log("ResumeAudio"); }
     bool PlayTrack(uint32_t n) override { return Log("PlayTrack " + N(n)); }
 
+    bool GetSelectionOrLastWord(String& text, String& language) override {
+        if (selection.empty()) return false;
+        text = Wide(selection.c_str());
+        language = Wide("en");
+        return true;
+    }
+    bool CurrentLocationText(String& href, String& query) override {
+        if (href_.empty()) return false;
+        href = Wide(href_.c_str());
+        size_t q = href_.find('?');
+        query = Wide(q == std::string::npos ? "" : href_.c_str() + q + 1);
+        return true;
+    }
+    int32_t HistoryPosition() override { return historyPosition; }
+    bool GoToReference(const String& name) override { return Log("GoToReference " + Narrow(name)); }
+    void ShowScriptError() override { Log("ShowScriptError"); }
+
     std::string Last() const { return log.empty() ? std::string() : log.back(); }
 
     std::vector<std::string> log;
@@ -179,6 +196,9 @@ public:
     ScriptObject* tableEntry = nullptr;
     uint32_t historyMode = 0;
     bool checkpointFound = true;
+    std::string selection;
+    std::string href_;
+    int32_t historyPosition = 0;
     std::function<void()> onActivate;
 
 private:
