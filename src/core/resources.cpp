@@ -18,7 +18,13 @@ struct Cached {
     int language;
     char16_t* text;
 };
-SegArray<Cached, 5> g_cache;
+// The texts LoadResString hands out live as long as the program; they go with the cache.
+struct ResStringCache : SegArray<Cached, 5> {
+    ~ResStringCache() {
+        for (int32_t i = 0; i < Count(); ++i) std::free((*this)[i].text);
+    }
+};
+ResStringCache g_cache;
 
 // The text of exactly this id into out; false when there is none.
 bool LoadExact(uint32_t id, String& out) {

@@ -35,30 +35,128 @@ private:
     bool held_ = false;
 };
 
+// Reads a source's characters with their positions, page by page. Positions are followed
+// with Advance(position, 1) from a character's start, which every source answers with the next
+// character's start; a position inside a character starts the walk at the next one.
+class CharWalk {
+public:
+    explicit CharWalk(DocumentSource* source) : source_(source), hold_(source) {}
+
+    // The walk at the first character starting at or after pos; false when it cannot be read.
+    bool Seek(uint32_t pos) {
+        if (!Load(pos)) return false;
+        while (i_ < page().length && at_ < pos) {
+            before_ = page().text[i_];
+            haveBefore_ = true;
+            Step();
+        }
+        if (i_ == 0 && page().start > 0) {
+            // The character before lies on the page before.
+            PageHold prev(source_);
+            if (prev.Read(page().start - 1) && prev.Page().length > 0) {
+                before_ = prev.Page().text[prev.Page().length - 1];
+                haveBefore_ = true;
+            }
+        }
+        return true;
+    }
+    // The character before the sought position, when there is one.
+    bool Before(char16_t& c) const {
+        c = before_;
+        return haveBefore_;
+    }
+    // The next character covering [at, after); false at the end or when a page is missing.
+    bool Next(char16_t& c, uint32_t& at, uint32_t& after) {
+        while (i_ >= page().length) {
+            uint32_t end = page().start + page().spanLength;
+            if (end >= source_->GetLength()) return false;
+            if (!Load(end)) return false;
+        }
+        c = page().text[i_];
+        at = at_;
+        Step();
+        after = at_;
+        return true;
+    }
+    bool Failed() const { return failed_; }
+
+private:
+    const PageBuffer& page() const { return hold_.Page(); }
+    bool Load(uint32_t pos) {
+        if (!hold_.Read(pos) || page().start > pos ||
+            page().start + page().spanLength <= page().start) {
+            failed_ = true;
+            return false;
+        }
+        i_ = 0;
+        at_ = page().start;
+        oneToOne_ = page().spanLength == page().length;
+        if (!oneToOne_) {
+            // A page may begin with the end of a character that the page before completed.
+            uint32_t first = source_->Advance(at_, 0, 0);
+            if (first > at_ && first < at_ + page().spanLength) at_ = first;
+        }
+        return true;
+    }
+    void Step() {
+        ++i_;
+        if (i_ >= page().length) {
+            at_ = page().start + page().spanLength;
+        } else if (oneToOne_) {
+            ++at_;
+        } else {
+            uint32_t next = source_->Advance(at_, 1, 0);
+            at_ = next > at_ ? next : at_ + 1;
+        }
+    }
+
+    DocumentSource* source_;
+    PageHold hold_;
+    uint32_t i_ = 0;
+    uint32_t at_ = 0;
+    bool oneToOne_ = true;
+    bool failed_ = false;
+    char16_t before_ = 0;
+    bool haveBefore_ = false;
+};
+
+// The match a Find reports: the first, or with last the last one starting before `to`.
+struct MatchKeeper {
+    bool last;
+    uint32_t to;
+    bool have = false;
+    SearchMatch best;
+    // True when the search is over.
+    bool Offer(const SearchMatch& m) {
+        if (m.start >= to) return true;  // matches come in order: none later starts before to
+        best = m;
+        have = true;
+        return !last;
+    }
+    SearchResult Result(uint32_t& start, uint32_t& end) const {
+        if (!have) return kSearchNotFound;
+        start = best.start;
+        end = best.end;
+        return kSearchFound;
+    }
+};
+
 constexpr uint32_t kProgressRuns = 200;    // tokens between progress reports
 constexpr uint32_t kMaxIdleTokens = 4096;  // tokens in a row that do not move: a broken source
 
 // The raw characters of [from, to) with the position of each; false when a page is missing.
 bool ReadRaw(DocumentSource* source, uint32_t from, uint32_t to, std::vector<char16_t>& chars,
              std::vector<uint32_t>& positions) {
-    PageHold hold(source);
-    uint32_t pos = from;
-    while (pos < to) {
-        if (!hold.Read(pos)) return false;
-        const PageBuffer& page = hold.Page();
-        if (page.start > pos) return false;
-        int32_t d = source->Distance(page.start, pos, 0);
-        if (d < 0) return false;
-        for (uint32_t i = static_cast<uint32_t>(d); i < page.length && pos < to; ++i) {
-            chars.push_back(page.text[i]);
-            positions.push_back(pos);
-            uint32_t next = source->Advance(pos, 1, 0);
-            pos = next > pos ? next : pos + 1;
-        }
-        uint32_t pageEnd = page.start + page.spanLength;
-        if (pos < pageEnd && pos < to) return false;
+    CharWalk walk(source);
+    if (!walk.Seek(from)) return false;
+    char16_t c = 0;
+    uint32_t at = 0;
+    uint32_t after = 0;
+    while (walk.Next(c, at, after) && at < to) {
+        chars.push_back(c);
+        positions.push_back(at);
     }
-    return true;
+    return !walk.Failed();
 }
 
 // Positions of the characters of a token's text when references made it differ from the raw
@@ -136,33 +234,20 @@ SearchResult Searcher::SearchBackward(const String& pattern, uint32_t& end, uint
     PageHold hold(source_);
     uint32_t limit = end;
     while (limit > 0) {
-        uint32_t last = source_->Advance(limit, -1, 0);
-        if (last >= limit || !hold.Read(last)) return kSearchFailed;
+        if (!hold.Read(limit - 1)) return kSearchFailed;
         uint32_t pageStart = hold.Page().start;
         hold.Drop();
         if (pageStart >= limit) return kSearchFailed;  // a source that does not move back
-        // The last match on this page that starts before the end; each Find goes on one
-        // character after the previous match's start, so overlapping matches count too.
-        bool any = false;
-        uint32_t best = 0;
-        uint32_t from = pageStart;
-        while (from < limit) {
-            uint32_t ms = 0;
-            uint32_t me = 0;
-            SearchResult r = Find(pattern, from, limit, ms, me, wholeWord, lowerCase);
-            if (r == kSearchNotFound) break;
-            if (r != kSearchFound) return r;
-            any = true;
-            best = ms;
-            uint32_t next = source_->Advance(ms, 1, 0);
-            if (next <= ms) break;
-            from = next;
-        }
-        if (any) {
-            found = best;
-            end = best;
+        // The last match on this page that starts before the end, overlapping ones included.
+        uint32_t ms = 0;
+        uint32_t me = 0;
+        SearchResult r = Find(pattern, pageStart, limit, ms, me, wholeWord, lowerCase, true);
+        if (r == kSearchFound) {
+            found = ms;
+            end = ms;
             return kSearchFound;
         }
+        if (r != kSearchNotFound) return r;
         limit = pageStart;
     }
     return kSearchNotFound;
@@ -170,74 +255,46 @@ SearchResult Searcher::SearchBackward(const String& pattern, uint32_t& end, uint
 
 SearchResult PlainSearcher::Find(const String& pattern, uint32_t from, uint32_t to,
                                  uint32_t& matchStart, uint32_t& matchEnd, bool wholeWord,
-                                 bool lowerCase) {
+                                 bool lowerCase, bool last) {
     uint32_t length = 0;
     SearchResult ready = BeginFind(pattern, from, to, wholeWord, lowerCase, length);
     if (ready != kSearchFound) return ready;
-    // Read the character before the range too: a word may begin there.
-    uint32_t pos = from;
-    if (wholeWord && from > 0) {
-        uint32_t before = source_->Advance(from, -1, 0);
-        if (before < from) pos = before;
-    }
-    bool context = pos < from;
+    CharWalk walk(source_);
+    if (!walk.Seek(from)) return kSearchFailed;
+    char16_t c = 0;
+    // A word may begin before the range.
+    if (wholeWord && walk.Before(c)) state_.SetContext(SearchState::IsSeparator(c));
     // A match must start before `to`; past it, read only as far as one can still end.
     uint32_t past = 0;
     uint32_t pastLimit = static_cast<uint32_t>(state_.PatternLength()) + 1;
     uint32_t done = 0;
-    PageHold hold(source_);
+    uint32_t at = 0;
+    uint32_t after = 0;
+    MatchKeeper keeper{last, to, false, {}};
     SearchMatch m;
-    while (pos < length) {
-        if (!hold.Read(pos)) return kSearchFailed;
-        const PageBuffer& page = hold.Page();
-        if (page.start > pos || page.start + page.spanLength <= pos) return kSearchFailed;
-        bool oneToOne = page.spanLength == page.length;
-        uint32_t i = oneToOne ? pos - page.start
-                              : static_cast<uint32_t>(source_->Distance(page.start, pos, 0));
-        if (i >= page.length) return kSearchFailed;
-        for (; i < page.length; ++i) {
-            if (done % kProgressEvery == 0 && !Report(done)) return kSearchCancelled;
-            ++done;
-            char16_t c = page.text[i];
-            uint32_t after = oneToOne ? page.start + i + 1 : source_->Advance(pos, 1, 0);
-            if (after <= pos) after = pos + 1;
-            if (context) {
-                context = false;
-                state_.SetContext(SearchState::IsSeparator(c));
-            } else {
-                if (pos >= to && ++past > pastLimit) return kSearchNotFound;
-                if (state_.Feed(c, pos, after, m)) {
-                    if (m.start >= to) return kSearchNotFound;
-                    matchStart = m.start;
-                    matchEnd = m.end;
-                    return kSearchFound;
-                }
-            }
-            pos = after;
-        }
-        if (!oneToOne) pos = page.start + page.spanLength;
+    while (walk.Next(c, at, after)) {
+        if (done++ % kProgressEvery == 0 && !Report(done - 1)) return kSearchCancelled;
+        if (at >= to && ++past > pastLimit) return keeper.Result(matchStart, matchEnd);
+        if (state_.Feed(c, at, after, m) && keeper.Offer(m))
+            return keeper.Result(matchStart, matchEnd);
     }
-    if (state_.Finish(m) && m.start < to) {
-        matchStart = m.start;
-        matchEnd = m.end;
-        return kSearchFound;
-    }
-    return kSearchNotFound;
+    if (walk.Failed()) return kSearchFailed;
+    if (state_.Finish(m)) keeper.Offer(m);
+    return keeper.Result(matchStart, matchEnd);
 }
 
 SearchResult IndexedSearcher::Find(const String& pattern, uint32_t from, uint32_t to,
                                    uint32_t& matchStart, uint32_t& matchEnd, bool wholeWord,
-                                   bool lowerCase) {
+                                   bool lowerCase, bool last) {
     uint32_t length = 0;
     SearchResult ready = BeginFind(pattern, from, to, wholeWord, lowerCase, length);
     if (ready != kSearchFound) return ready;
     if (wholeWord && from > 0) {
         // A word may begin before the range; a tag's end counts as a word edge.
-        std::vector<char16_t> raw;
-        std::vector<uint32_t> rawPos;
-        uint32_t before = source_->Advance(from, -1, 0);
-        if (before < from && ReadRaw(source_, before, from, raw, rawPos) && !raw.empty())
-            state_.SetContext(raw.back() == u'>' || SearchState::IsSeparator(raw.back()));
+        CharWalk walk(source_);
+        char16_t c = 0;
+        if (walk.Seek(from) && walk.Before(c))
+            state_.SetContext(c == u'>' || SearchState::IsSeparator(c));
     }
     HtmlTokenizer tokens(false);
     if (!tokens.Attach(source_, 0) || !tokens.Start(from, true)) return kSearchFailed;
@@ -252,11 +309,12 @@ SearchResult IndexedSearcher::Find(const String& pattern, uint32_t from, uint32_
     std::vector<uint32_t> rawPos;
     std::vector<uint32_t> at;
     SearchMatch m;
-    auto feed = [&](char16_t c, uint32_t p, uint32_t after) -> int {
-        if (p >= to && ++past > pastLimit) return 0;
+    MatchKeeper keeper{last, to, false, {}};
+    // True when the search is over.
+    auto feed = [&](char16_t c, uint32_t p, uint32_t after) -> bool {
+        if (p >= to && ++past > pastLimit) return true;
         ++done;
-        if (!state_.Feed(c, p, after, m)) return -1;
-        return m.start < to ? 1 : 0;
+        return state_.Feed(c, p, after, m) && keeper.Offer(m);
     };
     for (;;) {
         if (runs++ % kProgressRuns == 0 && !Report(done)) return kSearchCancelled;
@@ -273,24 +331,21 @@ SearchResult IndexedSearcher::Find(const String& pattern, uint32_t from, uint32_
         idle = p1 > p0 ? 0 : idle + 1;
         if (idle >= kMaxIdleTokens) return kSearchFailed;
         if (p1 < p0) p1 = p0;
-        int r = -1;
+        bool over = false;
         if (kind == kTokenTag) {
             bool isEnd = false;
             bool isEmpty = false;
             if (tokens.GetTag(isEnd, isEmpty) == kTagScript) inScript = !isEnd && !isEmpty;
             // Tags end words for whole-word matching ("cat</p><p>one"), though a tag inside a
             // word then splits it too.
-            if (wholeWord && state_.Boundary(m) && m.start < to) {
-                matchStart = m.start;
-                matchEnd = m.end;
-                return kSearchFound;
-            }
+            if (wholeWord && state_.Boundary(m) && keeper.Offer(m))
+                return keeper.Result(matchStart, matchEnd);
             // Past the range only a match already begun is followed, over a few tags.
-            if (p0 >= to && ++pastTags > pastLimit + 16) return kSearchNotFound;
+            if (p0 >= to && ++pastTags > pastLimit + 16) return keeper.Result(matchStart, matchEnd);
             continue;
         }
         if (kind == kTokenSpace) {
-            r = feed(u' ', p0, p1);
+            over = feed(u' ', p0, p1);
         } else if (kind == kTokenText && !inScript) {
             const String& text = tokens.Text();
             int32_t n = text.Length();
@@ -307,24 +362,15 @@ SearchResult IndexedSearcher::Find(const String& pattern, uint32_t from, uint32_
                 if (!ReadRaw(source_, p0, p1, raw, rawPos)) return kSearchFailed;
                 AlignDecoded(text, raw, rawPos, p1, at);
             }
-            for (int32_t i = 0; i < n && r < 0; ++i) {
+            for (int32_t i = 0; i < n && !over; ++i) {
                 uint32_t after = i + 1 < n ? at[static_cast<size_t>(i) + 1] : p1;
                 if (after < at[static_cast<size_t>(i)]) after = at[static_cast<size_t>(i)];
                 if (after == at[static_cast<size_t>(i)] && i + 1 == n) after = p1;
-                r = feed(text[i], at[static_cast<size_t>(i)], after);
+                over = feed(text[i], at[static_cast<size_t>(i)], after);
             }
         }
-        if (r == 0) return kSearchNotFound;
-        if (r == 1) {
-            matchStart = m.start;
-            matchEnd = m.end;
-            return kSearchFound;
-        }
+        if (over) return keeper.Result(matchStart, matchEnd);
     }
-    if (state_.Finish(m) && m.start < to) {
-        matchStart = m.start;
-        matchEnd = m.end;
-        return kSearchFound;
-    }
-    return kSearchNotFound;
+    if (state_.Finish(m)) keeper.Offer(m);
+    return keeper.Result(matchStart, matchEnd);
 }

@@ -51,10 +51,11 @@ public:
     SearchResult Search(const String& pattern, uint32_t& start, uint32_t& end, uint32_t& found,
                         bool wholeWord, bool lowerCase, uint32_t& mode);
 
-    // The first match starting in [from, to) (to -1: the document's end); it may run past to.
+    // The first match starting in [from, to) (to -1: the document's end), or with last the
+    // last one; it may run past to. One pass either way.
     virtual SearchResult Find(const String& pattern, uint32_t from, uint32_t to,
                               uint32_t& matchStart, uint32_t& matchEnd, bool wholeWord,
-                              bool lowerCase) = 0;
+                              bool lowerCase, bool last = false) = 0;
 
     // The searcher a content resource hands out: indexed for marked-up documents.
     static Searcher* Create(DocumentSource* source, bool indexed);
@@ -77,11 +78,13 @@ private:
 class PlainSearcher : public Searcher {
 public:
     SearchResult Find(const String& pattern, uint32_t from, uint32_t to, uint32_t& matchStart,
-                      uint32_t& matchEnd, bool wholeWord, bool lowerCase) override;
+                      uint32_t& matchEnd, bool wholeWord, bool lowerCase,
+                      bool last = false) override;
 };
 
 class IndexedSearcher : public Searcher {
 public:
     SearchResult Find(const String& pattern, uint32_t from, uint32_t to, uint32_t& matchStart,
-                      uint32_t& matchEnd, bool wholeWord, bool lowerCase) override;
+                      uint32_t& matchEnd, bool wholeWord, bool lowerCase,
+                      bool last = false) override;
 };

@@ -17,6 +17,7 @@
 #include "reader/reader_core.h"
 #include "reader/reader_window.h"
 #include "shell/driver_script.h"
+#include "shell/ui/reader_menu_bars.h"
 
 namespace {
 int driverResult = 0;
@@ -273,9 +274,12 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*comman
     // Documents open through the reader's document controller; it outlives the shell, which the
     // window's destruction deletes inside the loop.
     BookDocumentControllerFactory books;
+    // The soft-key bars of the reader's views.
+    MenuBarFactory bars;
     AppShell* shell = new (std::nothrow) AppShell();
     if (!shell) return 0;
     shell->SetDocumentFactory(&books);
+    shell->SetViewFactories(&bars, nullptr);
     const int result = shell->Run(instance, commandLine, nullptr);
     // With result 0 the window's destruction already deleted the shell.
     if (result != AppShell::kRanLoop) delete shell;

@@ -7,8 +7,11 @@
 
 #include "../support/document/memory_document.h"
 #include "../support/layout/byte_document.h"
+#include "bookfiles/book_document.h"
+#include "bookfiles/palm_database.h"
 #include "layout/search_state.h"
 #include "layout/searcher.h"
+#include "support/bookfiles/book_builder.h"
 
 namespace {
 
@@ -372,5 +375,81 @@ TEST(Equivalence, ForwardAndBackwardAgreeWithBruteForce) {
             limit = found;
         }
         EXPECT_EQ(doc.LivePages(), 0u);
+    }
+}
+
+namespace {
+
+// A book over bytes the test keeps, its text in 4096-byte records.
+struct BookOver {
+    Bytes file;
+    std::unique_ptr<PalmDatabase> db;
+    BookDocument book;
+    bool open = false;
+    explicit BookOver(BookBuilder b) : file(b.Build()) {
+        int error = 0;
+        db.reset(PalmDatabase::OpenView(file.data(), file.size(), &error));
+        open = db && book.Open(db.get(), 0, b.codePage, 65002) == 0;
+    }
+};
+
+Bytes Latin(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+
+}  // namespace
+
+TEST(Records, MatchesAcrossTheTextRecordsOfABook) {
+    std::string text(4093, 'x');
+    text[1000] = ' ';
+    text += " needle in the second record, and a needle at the end";
+    for (uint32_t compression : {1u, 2u}) {
+        BookBuilder b;
+        b.text = Latin(text);
+        b.compression = compression;
+        BookOver over(b);
+        ASSERT_TRUE(over.open);
+        PlainSearcher s;
+        s.SetSource(&over.book);
+        uint32_t mode = kSearchFirst;
+        uint32_t start = 0, end = 0, found = 0;
+        ASSERT_EQ(s.Search(S(u"needle"), start, end, found, true, true, mode), kSearchFound);
+        EXPECT_EQ(found, 4094u);  // starts in the first record, ends in the second
+        mode = kSearchLast;
+        ASSERT_EQ(s.Search(S(u"NEEDLE"), start, end, found, true, true, mode), kSearchFound);
+        EXPECT_EQ(found, static_cast<uint32_t>(text.rfind("needle")));
+        ASSERT_EQ(s.Search(S(u"needle"), start, end, found, true, true, mode), kSearchFound);
+        EXPECT_EQ(found, 4094u);
+        EXPECT_EQ(s.Search(S(u"needle"), start, end, found, true, true, mode), kSearchNotFound);
+    }
+}
+
+TEST(Records, MultiByteBookPositionsAreBytes) {
+    // "\xC3\xA9" is é: each takes two positions of the book.
+    std::string text = "x";  // the record end then falls inside a character
+    for (int i = 0; i < 2100; ++i) text += "\xC3\xA9";
+    text += " caf\xC3\xA9 cr\xC3\xA8me";
+    BookBuilder b;
+    b.text = Latin(text);
+    b.codePage = 65001;
+    BookOver over(b);
+    ASSERT_TRUE(over.open);
+    PlainSearcher s;
+    s.SetSource(&over.book);
+    uint32_t ms = 0, me = 0;
+    ASSERT_EQ(s.Find(S(u"caf\u00E9 cr\u00E8me"), 0, 0xFFFFFFFFu, ms, me, true, false),
+              kSearchFound);
+    EXPECT_EQ(ms, static_cast<uint32_t>(text.find("caf")));
+    EXPECT_EQ(me, static_cast<uint32_t>(text.size()));
+    // Backward, over the record end that falls inside a character: every é counts once.
+    uint32_t mode = kSearchLast;
+    uint32_t start = 0, end = 0, found = 0;
+    ASSERT_EQ(s.Search(S(u"\u00E9\u00E9"), start, end, found, false, false, mode), kSearchFound);
+    EXPECT_EQ(found, static_cast<uint32_t>(text.rfind("\xC3\xA9\xC3\xA9")));
+    // Down across the record end at 4096: each match one character before the last.
+    for (uint32_t want = found - 2; want > 4000; want -= 2) {
+        ASSERT_EQ(s.Search(S(u"\u00E9\u00E9"), start, end, found, false, false, mode),
+                  kSearchFound);
+        ASSERT_EQ(found, want);
     }
 }

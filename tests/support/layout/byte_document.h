@@ -26,6 +26,7 @@ public:
     bool ReadPage(uint32_t position, PageBuffer& out, uint32_t section, uint32_t flag) override {
         if (section || flag || position >= GetLength()) return false;
         uint32_t ci = IndexOf(position);
+        if (starts_[ci] > position) --ci;  // the character holding the position
         uint32_t first = ci - ci % pageChars_;
         uint32_t n = static_cast<uint32_t>(text_.size()) - first;
         if (n > pageChars_) n = pageChars_;

@@ -1,0 +1,15 @@
+// The library's two list windows as the reader controller sees them: the library view and the
+// annotations list behind its ReaderListWindow interface. The shell's view factory makes them.
+#pragma once
+
+#include "reader/reader_views.h"
+
+class Library;
+class LibraryViewServices;
+class ReaderController;
+
+// Null when the window cannot be made. The library view needs the catalogue; the annotations
+// list does not.
+ReaderListWindow* CreateLibraryListWindow(ReaderViewFactory::List kind, ReaderController* controller,
+                                          HWND parent, Library* library,
+                                          LibraryViewServices* services);

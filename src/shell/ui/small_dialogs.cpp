@@ -1,0 +1,581 @@
+#include "shell/ui/small_dialogs.h"
+
+#include <cmath>
+#include <string>
+
+#include "core/platform_helpers.h"
+#include "core/resources.h"
+#include "platform/gdi.h"
+#include "reader/document_controller.h"
+#include "reader/reader_controller.h"
+#include "shell/ui/dialog_helpers.h"
+#include "shell/ui/reader_menu_bars.h"
+
+namespace {
+
+constexpr uint32_t kCloseString = 5191;
+constexpr uint32_t kNotFoundString = 5404;
+constexpr uint32_t kResultsString = 5405;
+constexpr uint32_t kOfString = 5201;
+
+// The find button's text per direction, and the directions' own names.
+constexpr uint32_t kFindButtonTexts[] = {5318, 5319, 5043, 5320};
+constexpr uint32_t kDirectionTexts[] = {5216, 5400, 5394, 5217};
+
+bool SetActiveCaptionColour(HDC dc) {
+    SetTextColor(dc, GetSysColor(COLOR_ACTIVECAPTION));
+    return true;
+}
+
+int32_t ControlId(HWND control) {
+    return control ? GetDlgCtrlID(control) : 0;
+}
+
+}  // namespace
+
+// ControllerDialogState.
+
+int32_t ControllerDialogState::CurrentPage() {
+    DocumentController* document = controller_ ? controller_->GetDocumentController() : nullptr;
+    return document ? document->GetPageNumber() : 0;
+}
+
+uint32_t ControllerDialogState::GetVolume() {
+    return controller_ ? (controller_->Player().GetVolume() & 0xFFFF) : 0;
+}
+
+void ControllerDialogState::SetVolume(uint32_t volume) {
+    if (controller_) controller_->Player().SetVolume(volume);
+}
+
+bool ControllerDialogState::HasDocument() {
+    return controller_ && controller_->GetCurrentLocation() != nullptr;
+}
+
+int64_t ControllerDialogState::PageStart() {
+    DocumentController* document = controller_ ? controller_->GetDocumentController() : nullptr;
+    return document ? document->GetPageStart() : -1;
+}
+
+// FindDialog.
+
+FindDialog::FindDialog(ReaderDialogState* state, ReaderMenuBar* lastSearch)
+    : state_(state), bar_(lastSearch) {
+    template_ = 184;
+    title_ = 5381;
+    modeless_ = true;
+}
+
+FindDialog::~FindDialog() {
+    if (regular_) DeleteObject(regular_);
+}
+
+void FindDialog::OnInit() {
+    if (regular_) DeleteObject(regular_);
+    regular_ = CreateUiFont(window_);
+    hasDocument_ = state_->HasDocument();
+    if (!hasDocument_) return;
+    for (int32_t id : {static_cast<int32_t>(kOkKey), kOptionsLabel, kMatchCaseItem, kWholeWordItem, kDirectionItem, kTextItem})
+        SetItemFont(font_, id);
+    SetItemFont(regular_, kOptionsToggle);
+    SetItemFont(regular_, kCloseButton);
+    SetItemTextRes(kOkKey, 5043);
+    SetItemTextRes(kOptionsLabel, 5135);
+    SetItemTextRes(kMatchCaseItem, 5391);
+    SetItemTextRes(kWholeWordItem, 5317);
+    SetItemTextRes(kOptionsToggle, 5441);
+    SetItemTextRes(kCloseButton, kCloseString);
+    SendItemMessage(kDirectionItem, LB_RESETCONTENT, 0, 0);
+    for (uint32_t id : kDirectionTexts) ListAdd(kDirectionItem, ResString(id));
+    if (bar_) SetItemText(kTextItem, bar_->LastSearch());
+    ShowOptions(optionsShown_);
+    InputPanel::Show(true);
+    int64_t start = state_->PageStart();
+    position_ = start < 0 ? 0 : start + 1;
+    SetDirection(FindDirection::kNext);
+    UpdateFindButton();
+    RunLayout();
+}
+
+FindDirection FindDialog::Direction() {
+    // The last direction outlives the window, which closes after each search.
+    if (!window_) return direction_;
+    int32_t selected = ListGetSel(kDirectionItem);
+    if (selected < 0 || selected > 3) return FindDirection::kNext;
+    return static_cast<FindDirection>(selected);
+}
+
+void FindDialog::SetDirection(FindDirection direction) {
+    direction_ = direction;
+    ListSetSel(kDirectionItem, static_cast<int32_t>(direction));
+    int32_t selected = ListGetSel(kDirectionItem);
+    SetItemTextRes(kOkKey, selected >= 0 && selected <= 3 ? kFindButtonTexts[selected] : 5136);
+    FitFindButton();
+}
+
+// The bold font when the button's text fits in it, else the regular one.
+void FindDialog::FitFindButton() {
+    HWND button = GetItem(kOkKey);
+    if (!button || !font_) return;
+    String text;
+    GetWindowString(button, text);
+    RECT r{};
+    GetClientRect(button, &r);
+    HDC dc = GetDC(button);
+    if (!dc) return;
+    HGDIOBJ old = SelectObject(dc, font_);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.Data(), text.Length(), &size);
+    SelectObject(dc, old);
+    ReleaseDC(button, dc);
+    SetItemFont(size.cx + 6 > r.right - r.left && regular_ ? regular_ : font_, kOkKey);
+}
+
+void FindDialog::UpdateFindButton() {
+    String text;
+    EnableItem(kOkKey, GetItemText(kTextItem, text));
+}
+
+void FindDialog::ShowOptions(bool shown) {
+    optionsShown_ = shown;
+    for (int32_t id : {kOptionsLabel, kDirectionItem, kMatchCaseItem, kWholeWordItem}) ShowItem(id, shown);
+}
+
+void FindDialog::OnCommand(WPARAM wParam, LPARAM) {
+    int32_t id = LOWORD(wParam);
+    UINT code = HIWORD(wParam);
+    if (id == kOptionsToggle && code == BN_CLICKED) {
+        ShowOptions(!optionsShown_);
+    } else if (id == kCloseButton && code == BN_CLICKED) {
+        End(0);
+    } else if (id == kDirectionItem && code == LBN_SELCHANGE) {
+        SetDirection(Direction());
+    }
+}
+
+void FindDialog::OnEditChanged(int32_t id) {
+    if (id == kTextItem) UpdateFindButton();
+}
+
+bool FindDialog::OnOk() {
+    InputPanel::Show(false);
+    // Without a document there is nothing to search.
+    if (!hasDocument_ || !state_->HasDocument()) return true;
+    String text;
+    GetItemText(kTextItem, text, kTextLimit);
+    if (bar_) bar_->SetLastSearch(text);
+    if (text.IsEmpty()) return true;
+    FindDirection direction = Direction();
+    bool forward = direction == FindDirection::kFirst || direction == FindDirection::kNext;
+    int64_t start = forward ? position_ : 0;
+    int64_t end = forward ? -1 : position_;
+    int64_t hit = 0;
+    if (state_->Search(text, IsChecked(kWholeWordItem), IsChecked(kMatchCaseItem), direction, start, end, hit)) {
+        SetDirection(direction);
+        bool movedForward = direction == FindDirection::kFirst || direction == FindDirection::kNext;
+        position_ = movedForward ? start : end;
+        state_->GoToPosition(hit);
+    } else {
+        MessageBoxRes(window_, kResultsString, kNotFoundString, MB_ICONINFORMATION);
+        if (direction == FindDirection::kPrevious)
+            SetDirection(FindDirection::kLast);
+        else if (direction == FindDirection::kNext)
+            SetDirection(FindDirection::kFirst);
+    }
+    return true;
+}
+
+void FindDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t) {
+    // The find button's text is long in some languages ("Rechercher le suivant"): it takes
+    // two thirds of the row and Close the rest.
+    RECT find = GetItemRect(window_, kOkKey);
+    RECT close = GetItemRect(window_, kCloseButton);
+    int32_t split = find.left + (right - find.left) * 2 / 3;
+    MoveWindowTo(GetItem(kOkKey), find.left, find.top, split - 2, find.bottom);
+    MoveWindowTo(GetItem(kCloseButton), split + 2, close.top, right - 2, close.bottom);
+    RECT text = GetItemRect(window_, kTextItem);
+    MoveWindowTo(GetItem(kTextItem), text.left, text.top, right - 2, text.bottom);
+    FitFindButton();
+}
+
+bool FindDialog::OnStaticColour(HDC dc, HWND control) {
+    int32_t id = ControlId(control);
+    return (id == kOptionsToggle || id == kCloseButton) && SetActiveCaptionColour(dc);
+}
+
+// GoToPageDialog.
+
+GoToPageDialog::GoToPageDialog(ReaderDialogState* state, int32_t pagesPerStep)
+    : state_(state), step_(pagesPerStep < 1 ? 1 : pagesPerStep) {
+    template_ = 185;
+    title_ = 5386;
+}
+
+GoToPageDialog::~GoToPageDialog() {
+    if (regular_) DeleteObject(regular_);
+}
+
+bool GoToPageDialog::Run(HWND owner, ReaderController* controller, bool leaveFullScreen) {
+    // Without a laid-out page there is no page to go to.
+    if (state_->PageCount() < 1) return false;
+    bool ok = DialogPage::Run(owner, controller, leaveFullScreen);
+    // Cancel puts the reader back where it was.
+    if (!ok && startPage_ >= 1 && page_ != startPage_) state_->GoToPage(startPage_);
+    return ok;
+}
+
+void GoToPageDialog::OnInit() {
+    if (regular_) DeleteObject(regular_);
+    regular_ = CreateUiFont(window_);
+    count_ = state_->PageCount();
+    page_ = state_->CurrentPage();
+    if (page_ > count_) page_ = count_;
+    if (page_ < 1) page_ = 1;
+    startPage_ = page_;
+    String of = ResString(kOfString);
+    of.AppendChar(u' ');
+    of.AppendUnsigned(static_cast<uint32_t>(count_), 10);
+    SetItemText(1079, of);
+    SetItemTextRes(1076, 5397);
+    String last;
+    last.AppendUnsigned(static_cast<uint32_t>(count_), 10);
+    SetItemText(kLastLabel, last);
+    SetItemText(kFirstLabel, String(u"1"));
+    SetItemTextRes(kCancelKey, kCloseString);
+    int32_t steps = (count_ - 1) / step_ + 1;
+    SendItemMessage(kSlider, TBM_SETRANGE, TRUE, MAKELPARAM(1, steps));
+    updating_ = true;
+    SetItemInt(kNumberItem, static_cast<uint32_t>(page_));
+    updating_ = false;
+    SetPage(page_, false, false);
+}
+
+void GoToPageDialog::SetPage(int32_t page, bool updateField, bool move) {
+    if (page > count_) page = count_;
+    if (page < 1) page = 1;
+    // Only a change moves the reader (a field notice may repeat the same number).
+    if (page != page_) move = true;
+    page_ = page;
+    if (updateField) {
+        updating_ = true;
+        SetItemInt(kNumberItem, static_cast<uint32_t>(page));
+        updating_ = false;
+    }
+    String title = ResString(title_);
+    title.AppendChar(u' ');
+    title.AppendUnsigned(static_cast<uint32_t>(page), 10);
+    title.AppendChar(u' ');
+    title.Append(ResString(kOfString));
+    title.AppendChar(u' ');
+    title.AppendUnsigned(static_cast<uint32_t>(count_), 10);
+    SetItemText(kTitleItem, title);
+    SendItemMessage(kSlider, TBM_SETPOS, TRUE, (page - 1) / step_ + 1);
+    if (move) state_->GoToPage(page);
+}
+
+void GoToPageDialog::OnEditChanged(int32_t id) {
+    if (id != kNumberItem || updating_) return;
+    bool ok = false;
+    int32_t value = GetItemInt(kNumberItem, &ok);
+    if (!ok) return;
+    int32_t clamped = value > count_ ? count_ : (value < 1 ? 1 : value);
+    SetPage(clamped, clamped != value, false);
+}
+
+void GoToPageDialog::OnHScroll(WPARAM, LPARAM lParam) {
+    if (ControlId(reinterpret_cast<HWND>(lParam)) != kSlider) return;
+    auto s = static_cast<int32_t>(SendItemMessage(kSlider, TBM_GETPOS, 0, 0));
+    int64_t page = static_cast<int64_t>(s - 1) * step_ + 1;
+    if (page < 1 || page > count_) return;
+    SetPage(static_cast<int32_t>(page), true, false);
+}
+
+RECT GoToPageDialog::LabelRect(int32_t id) {
+    RECT r = GetItemRect(window_, id);
+    HWND label = GetItem(id);
+    if (!label) return r;
+    String text;
+    GetWindowString(label, text);
+    HDC dc = GetDC(label);
+    if (!dc) return r;
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.Data(), text.Length(), &size);
+    if (old) SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    // The right label's text is flush with its right edge.
+    if (id == kLastLabel)
+        r.left = r.right - size.cx;
+    else
+        r.right = r.left + size.cx;
+    return r;
+}
+
+void GoToPageDialog::OnPointer(int32_t x, int32_t y, bool released) {
+    if (!released) return;
+    POINT p{x, y};
+    for (int32_t id : {kFirstLabel, kLastLabel}) {
+        RECT r = LabelRect(id);
+        if (!PtInRect(&r, p)) continue;
+        SetPage(id == kFirstLabel ? 1 : count_, true, false);
+        End(1);
+        return;
+    }
+}
+
+void GoToPageDialog::OnLayout(int32_t left, int32_t, int32_t right, int32_t) {
+    RECT button = GetItemRect(window_, kCancelKey);
+    int32_t width = button.right - button.left;
+    MoveWindowTo(GetItem(kCancelKey), right - 5 - width, button.top, right - 5, button.bottom);
+    RECT first = GetItemRect(window_, kFirstLabel);
+    MoveWindowTo(GetItem(kFirstLabel), left, first.top, left + (first.right - first.left), first.bottom);
+    RECT last = GetItemRect(window_, kLastLabel);
+    MoveWindowTo(GetItem(kLastLabel), right - (last.right - last.left), last.top, right, last.bottom);
+    RECT slider = GetItemRect(window_, kSlider);
+    MoveWindowTo(GetItem(kSlider), 5, slider.top, right - 5, slider.bottom);
+}
+
+bool GoToPageDialog::OnOk() {
+    bool ok = false;
+    int32_t value = GetItemInt(kNumberItem, &ok);
+    if (!ok) value = page_;
+    SetPage(value, false, true);
+    return true;
+}
+
+void GoToPageDialog::OnCommand(WPARAM, LPARAM) {}
+
+bool GoToPageDialog::OnStaticColour(HDC dc, HWND control) {
+    int32_t id = ControlId(control);
+    return (id == kFirstLabel || id == kLastLabel || id == static_cast<int32_t>(kCancelKey)) &&
+           SetActiveCaptionColour(dc);
+}
+
+// VolumeDialog.
+
+VolumeDialog::VolumeDialog(ReaderDialogState* state) : state_(state) {
+    template_ = 243;
+    title_ = 5280;
+}
+
+VolumeDialog::~VolumeDialog() {
+    if (regular_) DeleteObject(regular_);
+}
+
+int32_t VolumeDialog::PositionForVolume(uint32_t volume) {
+    double share = static_cast<double>(volume & 0xFFFF) / 65535.0;
+    return static_cast<int32_t>(kRange * share * share);
+}
+
+uint32_t VolumeDialog::VolumeForPosition(int32_t position) {
+    if (position <= 0) return 0;
+    double v = 65535.0 * std::sqrt(static_cast<double>(position) / kRange);
+    if (v < 1.0 || v > 65535.0) return 0;
+    return static_cast<uint32_t>(v);
+}
+
+void VolumeDialog::OnInit() {
+    if (regular_) DeleteObject(regular_);
+    regular_ = CreateUiFont(window_);
+    SetItemFont(regular_, kCancelKey);
+    SetItemTextRes(kCancelKey, kCloseString);
+    volume_ = state_->GetVolume() & 0xFFFF;
+    SendItemMessage(kSlider, TBM_SETRANGE, TRUE, MAKELPARAM(0, kRange));
+    SendItemMessage(kSlider, TBM_SETPOS, TRUE, PositionForVolume(volume_));
+    SetFocus(GetItem(kSlider));
+    OnSettingChange();
+}
+
+void VolumeDialog::OnSettingChange() {
+    // At the bottom of the view window, as high as the slider, above the input panel.
+    HWND view = owner_;
+    RECT area{};
+    if (!view || !GetWindowRect(view, &area)) return;
+    RECT slider = GetItemRect(window_, kSlider);
+    RECT button = GetItemRect(window_, kCancelKey);
+    int32_t height = (button.bottom > slider.bottom ? button.bottom : slider.bottom) + 5;
+    int32_t bottom = area.bottom;
+    Rect panel;
+    if (InputPanel::GetInfo(&panel) && panel.height > 0 && panel.y < bottom) bottom = panel.y;
+    MoveWindow(window_, area.left, bottom - height, area.right - area.left, height, TRUE);
+}
+
+void VolumeDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t) {
+    RECT button = GetItemRect(window_, kCancelKey);
+    int32_t width = button.right - button.left;
+    MoveWindowTo(GetItem(kCancelKey), right - 5 - width, button.top, right - 5, button.bottom);
+    RECT slider = GetItemRect(window_, kSlider);
+    MoveWindowTo(GetItem(kSlider), 5, slider.top, right - 5, slider.bottom);
+}
+
+void VolumeDialog::Apply() {
+    auto position = static_cast<int32_t>(SendItemMessage(kSlider, TBM_GETPOS, 0, 0));
+    uint32_t volume = VolumeForPosition(position);
+    if (volume == 0) return;
+    volume_ = volume;
+    state_->SetVolume(volume);
+}
+
+void VolumeDialog::OnHScroll(WPARAM, LPARAM lParam) {
+    if (ControlId(reinterpret_cast<HWND>(lParam)) == kSlider) Apply();
+}
+
+void VolumeDialog::OnFocus() {
+    SetFocus(GetItem(kSlider));
+}
+
+bool VolumeDialog::OnOk() {
+    Apply();
+    return true;
+}
+
+bool VolumeDialog::OnStaticColour(HDC dc, HWND control) {
+    return ControlId(control) == static_cast<int32_t>(kCancelKey) && SetActiveCaptionColour(dc);
+}
+
+// TextEntryDialog.
+
+TextEntryDialog::TextEntryDialog(ReaderDialogState* state, uint32_t mode, String& text)
+    : state_(state), mode_(mode), text_(text) {
+    template_ = 189;
+    switch (mode) {
+        case 2:
+            title_ = 5084;
+            break;
+        case 16:
+            title_ = 5090;
+            break;
+        case 32:
+            title_ = 5093;
+            break;
+        case 32768:
+            title_ = 5221;
+            break;
+        default:
+            break;
+    }
+}
+
+void TextEntryDialog::OnInit() {
+    MakeMultiLine(kEditItem);
+    SetItemText(kEditItem, text_);
+    SetFocus(GetItem(kEditItem));
+    InputPanel::Show(true);
+}
+
+void TextEntryDialog::OnSettingChange() {
+    RunLayout();
+}
+
+void TextEntryDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t bottom) {
+    RECT title = GetItemRect(window_, kTitleItem);
+    RECT edit = GetItemRect(window_, kEditItem);
+    Rect panel;
+    if (InputPanel::GetInfo(&panel) && panel.height > 0) bottom -= panel.height;
+    int32_t top = title.bottom + 6 + 11;
+    if (bottom < top) bottom = top;
+    MoveWindowTo(GetItem(kEditItem), edit.left, top, right, bottom);
+}
+
+bool TextEntryDialog::OnOk() {
+    String text;
+    // The whole text, however long.
+    if (GetItemText(kEditItem, text)) {
+        text_.Assign(text);
+        state_->ClearCurrentBlockMarks();
+    } else {
+        text_.SetEmpty();
+    }
+    return true;
+}
+
+// MemoryInfoDialog.
+
+MemoryInfoDialog::MemoryInfoDialog(ReaderDialogState* state) : state_(state) {
+    template_ = 211;
+    title_ = 5082;
+}
+
+MemoryInfoDialog::~MemoryInfoDialog() {
+    if (images_) ImageList_Destroy(images_);
+}
+
+String MemoryInfoDialog::FormatBytes(uint64_t bytes) {
+    uint64_t kb = bytes / 1024;
+    if (kb > 0xFFFFFFFFu) kb = 0xFFFFFFFFu;
+    return FormatSizeOrDuration(static_cast<uint32_t>(kb), SizeOrDurationKind::kKilobytes);
+}
+
+void MemoryInfoDialog::OnInit() {
+    SetItemTextRes(1105, 5350);
+    SetItemTextRes(1106, 5433);
+    SetItemTextRes(1107, 5434);
+    images_ = CreateImageList(2);
+    int32_t cardIcon = ImageListAddIcon(images_, 213);
+    int32_t memoryIcon = ImageListAddIcon(images_, 212);
+    SendItemMessage(kListItem, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_));
+    uint32_t major = 0, minor = 0;
+    bool old = GetOsVersion(major, minor) && major * 100 + minor < 420;
+    DWORD extended = old ? 0x10000022 : 0x30000022;
+    SendItemMessage(kListItem, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+    for (int column = 0; column < 3; ++column) {
+        LVCOLUMNW c{};
+        SendItemMessage(kListItem, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c));
+    }
+    uint64_t freeSum = 0;
+    int32_t n = state_->StorageCount();
+    for (int32_t i = 0, row = 0; i < n; ++i) {
+        String name;
+        uint64_t freeBytes = 0, totalBytes = 0;
+        if (!state_->StorageInfo(i, name, freeBytes, totalBytes)) continue;
+        freeSum += freeBytes;
+        String cells[3] = {name, FormatBytes(freeBytes), FormatBytes(totalBytes)};
+        ReportListAddRow(GetItem(kListItem), row, cells, 3, 0, i == 0 ? memoryIcon : cardIcon);
+        ++row;
+    }
+    String line = ResString(5435);
+    line.AppendAscii(" : ");
+    line.Append(FormatBytes(freeSum));
+    SetItemText(kFreeLine, line);
+    uint32_t books = 0;
+    uint64_t bookBytes = 0;
+    state_->BookTotals(books, bookBytes);
+    String used = ResString(5436);
+    used.AppendAscii(" : ");
+    used.Append(FormatBytes(bookBytes));
+    used.AppendAscii(" (");
+    used.AppendUnsigned(books, 10);
+    used.AppendChar(u' ');
+    used.Append(ResString(books == 1 ? 5931 : 5932));
+    used.AppendChar(u')');
+    SetItemText(kBooksLine, used);
+    ReportListSelect(GetItem(kListItem), 0);
+    RunLayout();
+}
+
+void MemoryInfoDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t bottom) {
+    RECT list = GetItemRect(window_, kListItem);
+    int32_t width = right - list.left;
+    int32_t third = width / 3;
+    SendItemMessage(kListItem, LVM_SETCOLUMNWIDTH, 0, width - 2 * third);
+    SendItemMessage(kListItem, LVM_SETCOLUMNWIDTH, 1, third);
+    SendItemMessage(kListItem, LVM_SETCOLUMNWIDTH, 2, third);
+    // The three labels head the list's columns, on one line above it.
+    RECT label = GetItemRect(window_, 1105);
+    int32_t height = label.bottom - label.top;
+    int32_t x = list.left;
+    int32_t columns[] = {width - 2 * third, third, third};
+    for (int32_t i = 0; i < 3; ++i) {
+        MoveWindowTo(GetItem(1105 + i), x, list.top - height - 2, x + columns[i], list.top - 2);
+        x += columns[i];
+    }
+    MoveWindowTo(GetItem(kListItem), list.left, list.top, right, list.bottom);
+    // The two total lines may wrap: they share the room under the list.
+    RECT freeLine = GetItemRect(window_, kFreeLine);
+    int32_t lineTop = freeLine.top;
+    int32_t lineHeight = (bottom - lineTop) / 2;
+    if (lineHeight > 2 * height + 2) lineHeight = 2 * height + 2;
+    if (lineHeight < height) lineHeight = height;
+    MoveWindowTo(GetItem(kFreeLine), list.left, lineTop, right, lineTop + lineHeight);
+    MoveWindowTo(GetItem(kBooksLine), list.left, lineTop + lineHeight, right, lineTop + 2 * lineHeight);
+}
