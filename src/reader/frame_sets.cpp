@@ -2,7 +2,9 @@
 
 #include <new>
 
+#include "document/markup/attribute_value.h"
 #include "document/markup/link_target.h"
+#include "document/markup/token_source.h"
 
 namespace FrameSets {
 
@@ -104,6 +106,48 @@ std::vector<int32_t> MatchSpares(const std::vector<uint32_t>& positions,
 }
 
 }  // namespace FrameSets
+
+bool ReadKeyHandlerLinks(TokenSource& source, uint32_t limit, std::vector<KeyHandlerLink>& out) {
+    // A source that only ever continues must not hold the reader.
+    constexpr uint32_t kMaxTokens = 1u << 20;
+    int64_t open = -1;
+    try {
+        for (uint32_t n = 0; n < kMaxTokens; ++n) {
+            uint32_t position = 0;
+            if (source.GetPosition(position) && position >= limit) break;
+            uint32_t kind = source.NextToken();
+            if (kind == kTokenEnd) break;
+            if (kind == kTokenText || kind == kTokenSpace) {
+                if (open < 0) continue;
+                String& text = out[static_cast<size_t>(open)].text;
+                if (kind == kTokenText)
+                    text.Append(source.Text());
+                else
+                    text.AppendChar(u' ');
+                continue;
+            }
+            if (kind != kTokenTag) continue;
+            bool isEnd = false, isEmpty = false;
+            if (source.GetTag(isEnd, isEmpty) != kTagA) continue;
+            if (isEnd) {
+                open = -1;
+                continue;
+            }
+            if (isEmpty) continue;
+            KeyHandlerLink link;
+            if (!LinkTarget::FromElement(source, link.target)) return false;
+            if (!link.target) continue;  // no action: nothing to run
+            uint32_t language = 0;
+            link.hasLanguage = source.GetAttributeValue(kAttrLang, language);
+            link.language = language;
+            out.push_back(std::move(link));
+            open = static_cast<int64_t>(out.size() - 1);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
 
 void SelectKeyHandlers(const std::vector<KeyHandlerLink>& links, uint32_t programLanguage,
                        std::vector<RefPtr<LinkTarget>>& handlers, std::vector<String>& texts) {

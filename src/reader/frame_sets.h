@@ -19,6 +19,7 @@
 #include "document/frames/frame.h"
 
 class LinkTarget;
+class TokenSource;
 
 // What the frame set needs of the controller of one frame.
 class FrameSetController {
@@ -100,6 +101,11 @@ struct KeyHandlerLink {
     uint32_t language = 0;
     String text;
 };
+
+// Reads the links from the source's current position up to `limit` (a text position; the end
+// of the frameset's range, so that the walk does not read the rest of the book): each A start
+// tag with an action, its LANG and the text inside it. False when memory runs out.
+bool ReadKeyHandlerLinks(TokenSource& source, uint32_t limit, std::vector<KeyHandlerLink>& out);
 
 // The handlers of the program language, then those of the first language met for names that no
 // handler has yet; links in other languages are ignored. Texts go along with their handlers.

@@ -8,9 +8,11 @@
 
 #include "bookfiles/book_document.h"
 #include "bookfiles/palm_database.h"
+#include "document/markup/html_tokenizer.h"
 #include "document/markup/link_target.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/pdb_builder.h"
+#include "support/document/memory_document.h"
 
 namespace {
 
@@ -382,6 +384,52 @@ TEST(KeyHandlers, WithoutLanguagesEveryLinkCounts) {
     std::vector<String> texts;
     SelectKeyHandlers(links, 9, handlers, texts);
     EXPECT_EQ(handlers.size(), 2u);  // no test for names already there: the first one runs
+}
+
+}  // namespace
+
+namespace {
+
+std::string Narrow(const String& s) {
+    std::string out;
+    for (int32_t i = 0; i < s.Length(); ++i) out += static_cast<char>(s.At(i));
+    return out;
+}
+
+TEST(KeyHandlers, ReadFromTheLinksOfTheBook) {
+    MemoryDocument doc(
+        u"<p><a name=\"key1\" href=\"un.htm\" lang=\"fr\">Un  deux</a>"
+        u"<a name=\"key1\" href=\"one.htm\" lang=\"en\">One</a>"
+        u"<a name=\"key2\" href=\"two.htm\" lang=\"en\">Two</a>"
+        u"<a name=\"key3\">no action</a><a name=\"key4\" onclick=\"go()\">Go</a></p>");
+    HtmlTokenizer t(false);
+    ASSERT_TRUE(t.Attach(&doc, 0));
+    ASSERT_TRUE(t.Start(0, false));
+    std::vector<KeyHandlerLink> links;
+    ASSERT_TRUE(ReadKeyHandlerLinks(t, 0xFFFFFFFF, links));
+    ASSERT_EQ(links.size(), 4u);
+    EXPECT_EQ(Narrow(links[0].text), "Un deux");
+    EXPECT_TRUE(links[0].hasLanguage);
+    EXPECT_FALSE(links[3].hasLanguage);
+
+    std::vector<RefPtr<LinkTarget>> handlers;
+    std::vector<String> texts;
+    SelectKeyHandlers(links, 9, handlers, texts);  // English: French was met first
+    ASSERT_EQ(Names(handlers), (std::vector<std::string>{"key1", "key2", "key4"}));
+    EXPECT_EQ(Narrow(handlers[0]->text), "one.htm");
+    EXPECT_EQ(Narrow(texts[2]), "Go");
+}
+
+TEST(KeyHandlers, ReadingStopsAtTheLimit) {
+    MemoryDocument doc(
+        u"<a name=\"key1\" href=\"a\">A</a>                    "
+        u"<a name=\"key2\" href=\"b\">B</a>");
+    HtmlTokenizer t(false);
+    ASSERT_TRUE(t.Attach(&doc, 0));
+    ASSERT_TRUE(t.Start(0, false));
+    std::vector<KeyHandlerLink> links;
+    ASSERT_TRUE(ReadKeyHandlerLinks(t, 40, links));
+    EXPECT_EQ(links.size(), 1u);
 }
 
 }  // namespace
