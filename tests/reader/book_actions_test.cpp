@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "document/markup/link_target.h"
+#include "reader/reader_controller.h"
+#include "reader/shell_action_policy.h"
 #include "script/script_heap.h"
 #include "support/reader/book_action_host_fake.h"
+#include "support/reader/reader_fakes.h"
 
 using fvt_test::Narrow;
 using fvt_test::RecordingActionHost;
@@ -232,6 +235,28 @@ TEST(ShellRequests, CartExportWritesOnlyPlainNamesInTheDataFolder) {
     EXPECT_EQ(Exec(host, Record(kCart, 99, {"c", "answers.xml"})), 1u);
     EXPECT_EQ(host.Last(), "WriteCartXml [c] answers.xml");
     EXPECT_TRUE(IsPlainExportName(Wide("..x.xml")));  // dots inside a name are harmless
+}
+
+TEST(ShellRequests, TheReaderAsksTheUserNamingWhatTheBookWants) {
+    fvt::test::FakeShell shell;
+    ReaderController controller;
+    controller.SetShell(&shell);
+    AskingShellPolicy policy(&controller);
+    RecordingActionHost host;
+    host.policy = &policy;
+    shell.answer = false;
+    EXPECT_EQ(Exec(host, Record(kWindow, 76, {"5551234"})), 0u);
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_NE(shell.messages[0].find(u"5551234"), std::u16string::npos);
+    EXPECT_EQ(shell.messageFlags[0], 33u);  // a question with OK and Cancel
+    EXPECT_TRUE(host.log.empty());
+    shell.answer = true;
+    EXPECT_EQ(Exec(host, Record(kWindow, 86, {"calc.exe"})), 1u);
+    EXPECT_NE(shell.messages[1].find(u"calc.exe"), std::u16string::npos);
+    EXPECT_EQ(host.Last(), "OpenWithApplication calc.exe []");
+
+    AskingShellPolicy unattended(nullptr);  // no one to ask: refused
+    EXPECT_FALSE(unattended.Allow(ShellAction::kDial, Wide("1")));
 }
 
 // ---- History, carts, location ----
