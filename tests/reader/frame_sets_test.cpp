@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -332,6 +333,43 @@ TEST(FrameSetMalformed, ZeroSharesDivideNothing) {
     Rect out;
     set.Root().AdjustRect(out, Rect{0, 0, 240, 320});
     EXPECT_GE(host.own.rect.height, 0);
+}
+
+TEST(FrameSetMalformed, MutatedTreesBuildOrFallBackWithoutHarm) {
+    RawTree base;
+    base.nodes = TreeNode(0x0041, 0, 0, 0xFFFFFFFF, 3, 13);
+    Append(base.nodes, TreeNode(0x0002, 1, 20, 0xFFFFFFFF));
+    Append(base.nodes, TreeNode(0x0003, 3, 1, 0xFFFFFFFF, 2, 6));
+    Append(base.nodes, TreeNode(0x0002, 0, 50, 0xFFFFFFFF));
+    Append(base.nodes, TreeNode(0x0014, 3, 1, 0xFFFFFFFF));
+    Append(base.nodes, TreeNode(0x0002, 3, 1, 0xFFFFFFFF));
+    for (uint32_t w : {5u, 300u, 2u, 600u, 900u, 0u})
+        for (int sh = 24; sh >= 0; sh -= 8) base.values.push_back(static_cast<uint8_t>(w >> sh));
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    Host host;
+    FrameSet set(&host);
+    for (int round = 0; round < 400; ++round) {
+        RawTree t = base;
+        for (int k = 0; k < 3; ++k) {
+            Bytes& b = (next() & 3) == 0 ? t.values : t.nodes;
+            b[next() % b.size()] = static_cast<uint8_t>(next());
+        }
+        if (next() % 5 == 0) t.nodes.resize(next() % t.nodes.size());
+        ASSERT_TRUE(set.Update(true, true, t.Cursor()));
+        ASSERT_GE(set.Root().EntryCount(), 1);
+        Rect out;
+        set.Root().AdjustRect(out, Rect{0, 0, 240, 320});
+    }
+    set.Update(false, false, PackedTree());
+    // Every controller ever made is either in the frames or handed back, none twice.
+    std::vector<Controller*> released = host.released;
+    std::sort(released.begin(), released.end());
+    EXPECT_EQ(std::adjacent_find(released.begin(), released.end()), released.end());
+    EXPECT_EQ(released.size(), host.made.size());
 }
 
 // ---- Key handlers by language ----
