@@ -16,6 +16,7 @@
 #include "layout/inline_objects.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
+#include "layout/searcher.h"
 #include "core/platform_helpers.h"
 #include "platform/window/window.h"
 #include "platform/shell/shell.h"
@@ -995,7 +996,9 @@ public:
         layout->Clear();
         delete layout;
     }
-    Searcher* CreateSearcher(DocumentSource*, bool) override { return nullptr; }
+    Searcher* CreateSearcher(DocumentSource* document, bool indexed) override {
+        return Searcher::Create(document, indexed);
+    }
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "document/location/location.h"
 #include "document/sources/document_loader.h"
 #include "library/embedded_library.h"
+#include "library/library_list_windows.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
 #include "platform/resources/resources.h"
@@ -266,6 +267,24 @@ void ParseCommandLine(String& out) {
         out.Assign(text);
 }
 
+namespace {
+
+// The library's list windows (the library view and the annotations list) over the catalogue the
+// shell embeds; the soft-key bars' factory hands them on here.
+class LibraryListFactory final : public ReaderViewFactory {
+public:
+    ReaderBar* CreateBar(Bar, ReaderController*) override { return nullptr; }
+    ReaderListWindow* CreateListWindow(List kind, ReaderController* controller,
+                                       HWND parent) override {
+        EmbeddedLibrary* catalogue = shell ? shell->Catalogue() : nullptr;
+        return CreateLibraryListWindow(kind, controller, parent,
+                                       catalogue ? &catalogue->Catalogue() : nullptr, nullptr);
+    }
+    AppShell* shell = nullptr;
+};
+
+}  // namespace
+
 int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*commandLine*/,
             int /*show*/) {
     String commandLine;
@@ -274,10 +293,12 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*comman
     // Documents open through the reader's document controller; it outlives the shell, which the
     // window's destruction deletes inside the loop.
     BookDocumentControllerFactory books;
-    // The soft-key bars of the reader's views.
-    MenuBarFactory bars;
+    // The soft-key bars of the reader's views, and the library's list windows.
+    LibraryListFactory lists;
+    MenuBarFactory bars(&lists);
     AppShell* shell = new (std::nothrow) AppShell();
     if (!shell) return 0;
+    lists.shell = shell;
     shell->SetDocumentFactory(&books);
     shell->SetViewFactories(&bars, nullptr);
     const int result = shell->Run(instance, commandLine, nullptr);
