@@ -35,6 +35,8 @@ public:
     DocumentViewScript(DocumentScriptHost* host, ScriptObject* database)
         : host_(host), database_(database) {}
 
+    void SetDatabaseHost(ScriptObject* database) { database_ = database; }
+
     int Kind() override { return ScriptKinds::kController; }
     int Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref, bool create) override;
     int Call(int* err, ScriptMemberRef* ref, int argc, const ScriptValue* stack,
