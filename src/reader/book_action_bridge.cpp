@@ -61,6 +61,24 @@ bool BookActionBridge::GoToContents() {
     return document_ && document_->GoToContents();
 }
 
+bool BookActionBridge::OpenRandomTableEntry(const String* name) {
+    return document_ && document_->OpenRandomTableEntry(name);
+}
+
+bool BookActionBridge::PreviousAnnotation() {
+    return document_ && document_->OpenPreviousAnnotation();
+}
+
+bool BookActionBridge::NextAnnotation() {
+    return document_ && document_->OpenNextAnnotation();
+}
+
+bool BookActionBridge::TileWindows(uint32_t vertical, uint32_t skipUnnamed) {
+    if (!document_) return false;
+    document_->TileWindows(vertical != 0, skipUnnamed != 0);
+    return true;
+}
+
 bool BookActionBridge::EditAnnotation(uint32_t n) {
     return reader_ && reader_->EditAnnotation(static_cast<int32_t>(n));
 }

@@ -32,6 +32,10 @@ public:
     bool StepPage(int32_t step, int32_t, int32_t) override;
     bool GoFirstPage() override;
     bool GoToContents() override;
+    bool OpenRandomTableEntry(const String* name) override;
+    bool PreviousAnnotation() override;
+    bool NextAnnotation() override;
+    bool TileWindows(uint32_t vertical, uint32_t skipUnnamed) override;
     bool EditAnnotation(uint32_t n) override;
     bool ChangeFontSize(int32_t step) override;
     bool ShowPopupPage(const String& url, uint32_t kind) override;

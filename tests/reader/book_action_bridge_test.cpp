@@ -91,6 +91,13 @@ TEST_F(BridgeTest, ScriptsTurnThePagesOfTheBook) {
     EXPECT_EQ(controller->GetPageNumber(), 1);
 }
 
+TEST_F(BridgeTest, BookmarkStepsAndRandomEntriesWithoutAnyStayOnThePage) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    ASSERT_EQ(Run("document.goto_page(2)"), 0);
+    ASSERT_EQ(Run("bookmarks.next(); bookmarks.previous(); document.goto_random_entry('none')"), 0);
+    EXPECT_EQ(controller->GetPageNumber(), 2);
+}
+
 TEST_F(BridgeTest, LocationAndHistoryFromScripts) {
     std::u16string href;
     EXPECT_EQ(Run("location.href", &href), ScriptErrors::kCannotGet);  // no document yet
