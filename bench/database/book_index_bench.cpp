@@ -3,7 +3,6 @@
 // through a book resource's data handle) and 1,000 matches stepped, against the bare key lookup.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "bookfiles/palm_database.h"
@@ -58,19 +57,8 @@ struct BigBook {
     BookIndexResolver* tables = nullptr;
     BookTables* resource = nullptr;
     BigBook() {
-        PdbBuilder pdb;
-        pdb.Add(ToBytes("record zero"));
-        IndexWriter w;
-        w.name = "words";
-        char buf[16];
-        for (int i = 0; i < 200000; ++i) {
-            std::snprintf(buf, sizeof buf, "k%07d", i);
-            std::u16string key(buf, buf + 8);
-            w.Add(key, {{1, {static_cast<std::uint32_t>(i)}}});
-        }
         std::uint32_t id = 0;
-        AddIndexTable(w, &pdb, &id);
-        bytes = pdb.Build();
+        bytes = NumberedKeysBook(200000, &id);
         int error = 0;
         db.reset(PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
         tables = new BookIndexResolver(db.get());

@@ -1,5 +1,8 @@
 #include "support/bookfiles/index_fixture.h"
 
+#include <cstdio>
+#include <string>
+
 bool AddIndexTable(IndexWriter& writer, PdbBuilder* pdb, std::uint32_t* table) {
     std::vector<std::vector<std::uint8_t>> records;
     if (!writer.Build(&records)) return false;
@@ -17,4 +20,24 @@ IndexWriter SampleDictionary(std::uint32_t codePage) {
     std::uint32_t n = 0;
     for (const char16_t* word : words) w.Add(word, {{1, {n++}}});
     return w;
+}
+
+IndexWriter NumberedKeys(std::uint32_t count) {
+    IndexWriter w;
+    w.name = "words";
+    char buf[16];
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::snprintf(buf, sizeof buf, "k%07u", i);
+        std::u16string key(buf, buf + 8);
+        w.Add(key, {{1, {i}}});
+    }
+    return w;
+}
+
+Bytes NumberedKeysBook(std::uint32_t count, std::uint32_t* table) {
+    PdbBuilder pdb;
+    pdb.Add(ToBytes("record zero"));
+    IndexWriter w = NumberedKeys(count);
+    if (!AddIndexTable(w, &pdb, table)) return Bytes();
+    return pdb.Build();
 }

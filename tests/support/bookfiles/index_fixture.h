@@ -11,3 +11,8 @@ bool AddIndexTable(IndexWriter& writer, PdbBuilder* pdb, std::uint32_t* table);
 // A small English dictionary: "apple", "apples" (an inflected form), "bank" twice, "cat",
 // "dog", ... with tag 1 = an ordinal, and a naming/inflection table when asked.
 IndexWriter SampleDictionary(std::uint32_t codePage = 1252);
+// A table "words" of count keys "k0000000", "k0000001", ... with tag 1 = the key's number (the
+// large tables of benchmarks).
+IndexWriter NumberedKeys(std::uint32_t count);
+// A database of a plain record zero and that table; its id goes to `table`.
+Bytes NumberedKeysBook(std::uint32_t count, std::uint32_t* table);

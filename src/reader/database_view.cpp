@@ -1,0 +1,671 @@
+#include "reader/database_view.h"
+
+#include <algorithm>
+
+#include "core/byte_stream.h"
+#include "core/resources.h"
+#include "database/index_query.h"
+#include "database/query_text.h"
+
+namespace {
+
+constexpr uint32_t kTargetTag = 1;
+constexpr uint32_t kStyleTag = 4;
+constexpr uint32_t kLinkTag = 22;
+constexpr uint32_t kOtherLinkTag = 25;
+constexpr uint32_t kLookupFlags = 0xFF;
+constexpr uint32_t kNoHelpId = 5112;
+constexpr uint32_t kMatchingWordsHint = 5345;
+constexpr uint32_t kSimilarWordsHint = 5346;
+
+bool FirstValue(const IndexSource& table, uint32_t entry, uint32_t tag, uint32_t& value) {
+    std::vector<uint32_t> values;
+    if (!table.TagValues(entry, tag, values) || values.empty()) return false;
+    value = values[0];
+    return true;
+}
+
+bool SameIgnoringCase(const String& a, const String& b) {
+    return DatabaseViewText::SameSearchText(a, b, 0);
+}
+
+}  // namespace
+
+DatabaseView::~DatabaseView() { ReleaseSources(); }
+
+void DatabaseView::ReleaseSources() {
+    if (table_) table_->Release();
+    if (keyTable_) keyTable_->Release();
+    if (plan_) plan_->Release();
+    table_ = nullptr;
+    keyTable_ = nullptr;
+    plan_ = nullptr;
+    keys_.clear();
+    keysEntry_ = -1;
+    levels_.assign(3, LevelState());
+    level_ = 0;
+    rows_.clear();
+    noMatch_ = false;
+}
+
+void DatabaseView::SetRowsPerPage(uint32_t rows) {
+    rowsPerPage_ = std::max<uint32_t>(rows, 1);
+    Layout();
+}
+
+bool DatabaseView::AttachSource(IndexSource* table, IndexSource* keyTable, uint32_t keyTag) {
+    ReleaseSources();
+    entryMode_ = false;
+    if (!table) return false;
+    table_ = IndexQuery::FromTable(table);
+    if (!table_) return false;
+    if (keyTable) {
+        keyTable->AddRef();
+        keyTable_ = keyTable;
+    }
+    keyTag_ = keyTag;
+    level_ = 1;
+    ResetLevel();
+    return true;
+}
+
+bool DatabaseView::ShowEntry(IndexSource* table, IndexSource* keyTable, uint32_t keyTag,
+                             uint32_t entry) {
+    if (!keyTable || !AttachSource(table, keyTable, keyTag)) return false;
+    entryMode_ = true;
+    Current().chosen = static_cast<int32_t>(entry);
+    int32_t toOpen = -1;
+    return Descend(entry, toOpen);
+}
+
+bool DatabaseView::SetSource(IndexQuery* plan, const String& titleTemplate,
+                             const String& queryText) {
+    ReleaseSources();
+    entryMode_ = false;
+    if (!plan) return false;
+    plan->AddRef();
+    plan_ = plan;
+    titleTemplate_ = titleTemplate;
+    queryText_ = queryText;
+    levels_.assign(static_cast<size_t>(plan->ActiveLeafCount()) + 1, LevelState());
+    level_ = 0;
+    ResetLevel();
+    return true;
+}
+
+void DatabaseView::SetName(const String& name) {
+    if (name.IsEmpty()) return;
+    name_ = name;
+    String global(name);
+    global.AppendAscii("(__global_recordset)");
+    globalName_ = global;
+}
+
+void DatabaseView::SetSearchText(const String& text) {
+    const uint32_t at = plan_ ? level_ : (entryMode_ ? 2 : 1);
+    if (at >= levels_.size()) return;
+    levels_[at].search.search = text;
+    typeAhead_.Expire();
+    if (at == level_) HandleEvent(kRefreshEvent);
+}
+
+uint32_t DatabaseView::LastLevel() const {
+    if (plan_) return static_cast<uint32_t>(plan_->ActiveLeafCount());
+    return keyTable_ && !entryMode_ ? 2 : 1;
+}
+
+bool DatabaseView::IsLastLevel() const { return level_ >= LastLevel(); }
+
+bool DatabaseView::SearchFieldOn() const {
+    const bool last = IsLastLevel();
+    return !((!last && (flags_ & kSearchOffBeforeLast)) || (last && (flags_ & kSearchOffOnLast)));
+}
+
+bool DatabaseView::RowsShown() const {
+    const bool last = IsLastLevel();
+    const bool gated = (!last && (flags_ & kBlankBeforeLast)) || (last && (flags_ & kBlankOnLast));
+    return !(gated && DatabaseViewText::IsBlankSearch(SearchText()));
+}
+
+IndexSource* DatabaseView::LevelSource() const {
+    if (plan_) {
+        return static_cast<int32_t>(level_) < plan_->ActiveLeafCount()
+                   ? plan_->ActiveLeaf(static_cast<int32_t>(level_))
+                   : plan_->ResultSource();
+    }
+    if (level_ == 2) return keyTable_;
+    return table_ ? table_->ResultSource() : nullptr;
+}
+
+// Level 2 of a plain view steps through the key list by index; every other level through the
+// plan's matches (a plain table's plan passes every entry).
+int32_t DatabaseView::FirstEntry() const {
+    if (!plan_ && level_ == 2) return keys_.empty() ? -1 : 0;
+    IndexQuery* q = plan_ ? plan_ : table_;
+    if (!q) return -1;
+    const int32_t e = q->First(plan_ ? static_cast<int32_t>(level_) : 0);
+    return e < 0 ? -1 : e;
+}
+
+int32_t DatabaseView::NextEntry(int32_t entry) const {
+    if (entry < 0) return -1;
+    if (!plan_ && level_ == 2)
+        return static_cast<size_t>(entry) + 1 < keys_.size() ? entry + 1 : -1;
+    IndexQuery* q = plan_ ? plan_ : table_;
+    if (!q) return -1;
+    const int32_t e = q->NextMatch(plan_ ? static_cast<int32_t>(level_) : 0, entry);
+    return e < 0 ? -1 : e;
+}
+
+int32_t DatabaseView::PreviousEntry(int32_t entry) const {
+    if (entry <= 0) return -1;
+    if (!plan_ && level_ == 2) return entry - 1;
+    IndexQuery* q = plan_ ? plan_ : table_;
+    if (!q) return -1;
+    const int32_t e = q->PreviousMatch(plan_ ? static_cast<int32_t>(level_) : 0, entry);
+    return e < 0 ? -1 : e;
+}
+
+bool DatabaseView::EntryKey(int32_t entry, String& out) const {
+    if (entry < 0) return false;
+    IndexSource* source = LevelSource();
+    if (!source) return false;
+    if (!plan_ && level_ == 2) {
+        if (static_cast<size_t>(entry) >= keys_.size()) return false;
+        return source->Key(keys_[static_cast<size_t>(entry)], out);
+    }
+    return source->Key(static_cast<uint32_t>(entry), out);
+}
+
+int32_t DatabaseView::LookupEntry(const String& text, bool& exact) const {
+    exact = false;
+    int32_t found = -1;
+    if (!plan_ && level_ == 2) {
+        // The key list is short and not in key order: the first key that starts with the text.
+        for (size_t i = 0; i < keys_.size() && found < 0; ++i) {
+            String key;
+            if (!EntryKey(static_cast<int32_t>(i), key) || key.Length() < text.Length()) continue;
+            String head;
+            head.AssignSub(key, 0, text.Length());
+            if (SameIgnoringCase(head, text)) found = static_cast<int32_t>(i);
+        }
+    } else {
+        IndexQuery* q = plan_ ? plan_ : table_;
+        if (!q) return -1;
+        found = q->LookupKey(plan_ ? static_cast<int32_t>(level_) : 0, text);
+        if (found < 0) return -1;
+    }
+    String key;
+    if (found >= 0 && EntryKey(found, key)) {
+        exact = SameIgnoringCase(key, text);
+        if (!exact && key.Length() >= text.Length()) {
+            String head;
+            head.AssignSub(key, 0, text.Length());
+            exact = SameIgnoringCase(head, text);
+        }
+    }
+    return found;
+}
+
+void DatabaseView::ResetLevel() {
+    LevelState& l = Current();
+    l.top = FirstEntry();
+    l.search.selected = -1;
+    l.search.search = String();
+    noMatch_ = l.top < 0 && (plan_ || level_ == 2);
+    Layout();
+}
+
+void DatabaseView::Layout() {
+    rows_.clear();
+    int32_t e = Current().top;
+    if (!RowsShown()) e = -1;
+    while (e >= 0 && rows_.size() < rowsPerPage_) {
+        rows_.push_back(static_cast<uint32_t>(e));
+        e = NextEntry(e);
+    }
+    endsOnPage_ = e < 0;
+    int32_t& selected = Current().search.selected;
+    if (selected < -1) selected = -1;
+    if (selected >= static_cast<int32_t>(rows_.size())) selected = rows_.empty() ? -1 : 0;
+}
+
+bool DatabaseView::RowText(uint32_t row, String& out) const {
+    if (row >= rows_.size()) return false;
+    const int32_t e = static_cast<int32_t>(rows_[row]);
+    IndexSource* source = LevelSource();
+    if (!source) return false;
+    const uint32_t entry = !plan_ && level_ == 2 ? keys_[rows_[row]] : rows_[row];
+    if (source->Headword(entry, out)) return true;
+    return EntryKey(e, out);
+}
+
+uint32_t DatabaseView::RowStyle(uint32_t row) const {
+    IndexSource* source = LevelSource();
+    if (row >= rows_.size() || !source) return 0;
+    const uint32_t entry = !plan_ && level_ == 2 ? keys_[rows_[row]] : rows_[row];
+    uint32_t style = 0;
+    FirstValue(*source, entry, kStyleTag, style);
+    return style;
+}
+
+bool DatabaseView::RowExpandable(uint32_t row) const {
+    return row < rows_.size() && !(RowStyle(row) & kLeaf) && !IsLastLevel();
+}
+
+bool DatabaseView::BuildTitle(std::vector<DatabaseViewText::TitleRun>& runs) const {
+    runs.clear();
+    if (plan_) {
+        if (titleTemplate_.IsEmpty()) return true;
+        std::vector<String> keys;
+        for (uint32_t i = 0; i < level_; ++i) {
+            String key;
+            IndexSource* leaf = plan_->ActiveLeaf(static_cast<int32_t>(i));
+            if (leaf && levels_[i].chosen >= 0)
+                leaf->Key(static_cast<uint32_t>(levels_[i].chosen), key);
+            keys.push_back(key);
+        }
+        return DatabaseViewText::BuildQueryTitle(titleTemplate_, level_, keys, runs);
+    }
+    DatabaseViewText::TitleRun run;
+    if (level_ < 2) {
+        run.text = titleTemplate_;
+        runs.push_back(run);
+        return true;
+    }
+    String key;
+    if (table_ && keysEntry_ >= 0)
+        table_->ResultSource()->Key(static_cast<uint32_t>(keysEntry_), key);
+    static const char16_t kKey[] = u"%key";
+    int32_t from = 0;
+    for (;;) {
+        const int32_t at = keyTemplate_.Find(kKey, 4, from);
+        DatabaseViewText::TitleRun plain;
+        plain.text.AssignSub(keyTemplate_, from, at - from);
+        if (!plain.text.IsEmpty()) runs.push_back(plain);
+        if (at >= keyTemplate_.Length()) break;
+        DatabaseViewText::TitleRun k;
+        k.text = key;
+        k.emphasised = true;
+        runs.push_back(k);
+        from = at + 4;
+    }
+    return true;
+}
+
+DatabaseView::Result DatabaseView::HandleEvent(int32_t event) {
+    lastCommand_ = 0;
+    // After a "No matching entry" screen any user input goes back; the refresh the view sends
+    // itself does not, so setting a search text never replaces the view under its caller.
+    if (noMatch_ && event != kRefreshEvent) {
+        noMatch_ = false;
+        return ExecuteCommand(23);
+    }
+    if (event == kEnterEvent) return Enter();
+    if (event >= 11 && event <= 16) return ExecuteCommand(66 + event - 11);
+    if (event >= 1035 && event <= 1038) {
+        int32_t& selected = Current().search.selected;
+        const int32_t rows = static_cast<int32_t>(rows_.size());
+        if (event == 1035 || event == 1037) {
+            if (selected + 1 < rows) {
+                ++selected;
+            } else if (MoveForward(event == 1035 ? static_cast<uint32_t>(rows - 1) : 0)) {
+                Current().search.selected =
+                    event == 1035 ? 0 : static_cast<int32_t>(rows_.size()) - 1;
+            }
+        } else if (selected > 0) {
+            --selected;
+        } else if (MoveBack(event == 1036 ? rowsPerPage_ : 1)) {
+            Current().search.selected =
+                event == 1036 ? static_cast<int32_t>(rows_.size()) - 1 : 0;
+        }
+        return Result::kHandled;
+    }
+    return Type(event);
+}
+
+DatabaseView::Result DatabaseView::Type(int32_t event) {
+    if (!SearchFieldOn() && (flags_ & kIgnoreTypingWhenOff)) return Result::kHandled;
+    const bool control = (event & 0xFFFF) < 0x20;
+    if (control && event != DatabaseViewText::TypeAhead::kBackspaceEvent &&
+        event != kRefreshEvent)
+        return Result::kIgnored;
+    LevelState& l = Current();
+    String text;
+    if (event == kRefreshEvent) {
+        text = l.search.search;
+    } else if (!typeAhead_.Edit(event, l.search.search, text)) {
+        return Result::kHandled;
+    }
+    if (event != kRefreshEvent && DatabaseViewText::SameSearchText(text, l.search.search, flags_))
+        return Result::kHandled;
+    l.search.search = text;
+    String position = text;
+    bool cut = false;
+    if (flags_ & DatabaseViewText::kWildcardQuery) {
+        const int32_t at = DatabaseViewText::FindWildcard(text);
+        if (at >= 0) {
+            position.AssignSub(text, 0, at);
+            cut = true;
+        }
+    }
+    bool exact = false;
+    const int32_t found = LookupEntry(position, exact);
+    const bool ok = found >= 0 && (exact || !(flags_ & DatabaseViewText::kExactKey));
+    if (found >= 0) l.top = found;
+    l.search.selected = ok && !cut && !text.IsEmpty() ? 0 : -1;
+    Layout();
+    return Result::kHandled;
+}
+
+bool DatabaseView::MoveForward(uint32_t afterRow) {
+    if (endsOnPage_ || afterRow >= rows_.size()) return false;
+    const int32_t next = NextEntry(static_cast<int32_t>(rows_[afterRow]));
+    if (next < 0 || next == Current().top) return false;
+    Current().top = next;
+    Layout();
+    return true;
+}
+
+bool DatabaseView::MoveBack(uint32_t count) {
+    int32_t top = Current().top;
+    for (uint32_t i = 0; i < count; ++i) {
+        const int32_t previous = PreviousEntry(top);
+        if (previous < 0) break;
+        top = previous;
+    }
+    if (top == Current().top || top < 0) return false;
+    Current().top = top;
+    Layout();
+    return true;
+}
+
+uint32_t DatabaseView::HintId() const {
+    if (!hints_ || !name_.IsEmpty() || noMatch_ || Selected() >= 0) return 0;
+    if (lastCommand_ == 66 || lastCommand_ == 67) return 0;
+    const String& text = SearchText();
+    const bool wildcard = DatabaseViewText::FindWildcard(text) >= 0;
+    const uint32_t lookup = flags_ & 0xF;
+    if (lookup == DatabaseViewText::kWildcardQuery) return wildcard ? kMatchingWordsHint : 0;
+    if (!(lookup & 0x7) || text.IsEmpty()) return 0;
+    // Nothing to hint while the text still leads to the top entry.
+    String key;
+    if (EntryKey(TopEntry(), key) && key.Length() >= text.Length()) {
+        String head;
+        head.AssignSub(key, 0, text.Length());
+        if (SameIgnoringCase(head, text)) return 0;
+    }
+    return wildcard ? kMatchingWordsHint : kSimilarWordsHint;
+}
+
+DatabaseView::Result DatabaseView::ExecuteCommand(int32_t id) {
+    lastCommand_ = id;
+    int32_t& selected = Current().search.selected;
+    switch (id) {
+        case 23: return Back();
+        case 66:
+            if (!rows_.empty() && MoveForward(static_cast<uint32_t>(rows_.size()) - 1))
+                Current().search.selected = -1;
+            return Result::kHandled;
+        case 68:
+        case 70: {
+            const uint32_t step = id == 68 ? 1 : 3;
+            if (id == 70 && rows_.size() <= 2) return Result::kHandled;
+            if (MoveForward(step - 1) && selected >= 0)
+                selected = std::max(selected - static_cast<int32_t>(step), 0);
+            return Result::kHandled;
+        }
+        case 67:
+            if (MoveBack(rowsPerPage_)) Current().search.selected = -1;
+            return Result::kHandled;
+        case 69:
+        case 71: {
+            const int32_t before = Current().top;
+            if (!MoveBack(id == 69 ? 1 : 3) || selected < 0) return Result::kHandled;
+            int32_t moved = 0;
+            for (int32_t e = Current().top; e >= 0 && e != before; e = NextEntry(e)) ++moved;
+            selected = std::min(selected + moved, static_cast<int32_t>(rows_.size()) - 1);
+            return Result::kHandled;
+        }
+        default: return IsCommandEnabled(id) ? Result::kIgnored : Result::kHandled;
+    }
+}
+
+DatabaseView::Result DatabaseView::Back() {
+    if (!plan_ && level_ == 2 && !entryMode_) {
+        keys_.clear();
+        keysEntry_ = -1;
+        noMatch_ = false;
+        level_ = 1;
+        Layout();
+        return Result::kHandled;
+    }
+    if (plan_ && level_ > 0) {
+        --level_;
+        noMatch_ = false;
+        Layout();
+        return Result::kHandled;
+    }
+    // The controller replaces this view: nothing of it is read after the call.
+    DatabaseViewHost* host = host_;
+    if (host) host->PassBack();
+    return Result::kReplaced;
+}
+
+bool DatabaseView::Descend(uint32_t entry, int32_t& toOpen) {
+    toOpen = -1;
+    if (plan_) {
+        plan_->EvaluateLeaf(static_cast<int32_t>(level_), entry);
+        Current().chosen = static_cast<int32_t>(entry);
+        ++level_;
+        ResetLevel();
+        return true;
+    }
+    if (!table_ || !keyTable_) return false;
+    std::vector<uint32_t> values;
+    table_->ResultSource()->TagValues(entry, keyTag_, values);
+    keys_.clear();
+    for (uint32_t v : values)
+        if (v < keyTable_->EntryCount()) keys_.push_back(v);
+    keysEntry_ = static_cast<int32_t>(entry);
+    levels_[1].chosen = static_cast<int32_t>(entry);
+    level_ = 2;
+    ResetLevel();
+    if (keys_.size() == 1) {
+        String own;
+        String key;
+        if (table_->ResultSource()->Key(entry, own) && keyTable_->Key(keys_[0], key) &&
+            own == key)
+            toOpen = 0;
+    }
+    return true;
+}
+
+int64_t DatabaseView::EntryTarget(const IndexSource& table, uint32_t entry) {
+    uint32_t linked = 0;
+    if (FirstValue(table, entry, kLinkTag, linked) ||
+        FirstValue(table, entry, kOtherLinkTag, linked)) {
+        if (linked >= table.EntryCount()) return -1;
+        entry = linked;
+    }
+    uint32_t position = 0;
+    if (!FirstValue(table, entry, kTargetTag, position)) return -1;
+    return position;
+}
+
+DatabaseView::Result DatabaseView::OpenEntry(uint32_t row) {
+    if (row >= rows_.size()) return Result::kIgnored;
+    int32_t levelEntry = static_cast<int32_t>(rows_[row]);
+    if (RowExpandable(row)) {
+        int32_t toOpen = -1;
+        if (!Descend(static_cast<uint32_t>(levelEntry), toOpen)) return Result::kHandled;
+        if (toOpen < 0) return Result::kHandled;
+        levelEntry = toOpen;
+    }
+    IndexSource* source = LevelSource();
+    if (!source) return Result::kHandled;
+    const uint32_t entry = !plan_ && level_ == 2 ? keys_[static_cast<size_t>(levelEntry)]
+                                                 : static_cast<uint32_t>(levelEntry);
+    const int64_t position = EntryTarget(*source, entry);
+    if (position < 0) return Result::kHandled;
+    // Opening replaces this view: everything it needs is in locals.
+    DatabaseViewHost* host = host_;
+    if (!host) return Result::kHandled;
+    source->AddRef();
+    const bool opened = host->OpenEntryTarget(source, entry, position);
+    source->Release();
+    return opened ? Result::kReplaced : Result::kHandled;
+}
+
+DatabaseView::Result DatabaseView::Enter() {
+    const int32_t selected = Current().search.selected;
+    if (selected >= 0) return OpenEntry(static_cast<uint32_t>(selected));
+    const String text = SearchText();
+    if ((flags_ & kLookupFlags) == 0 || !SearchFieldOn() || text.IsEmpty())
+        return Result::kHandled;
+    // The wildcard lookup: a new query view over the matching keys.
+    if ((flags_ & DatabaseViewText::kWildcardQuery) && DatabaseViewText::FindWildcard(text) >= 0) {
+        DatabaseViewHost* host = host_;
+        IndexSource* source = LevelSource();
+        if (!host || !source) return Result::kHandled;
+        String query;
+        bool ok = false;
+        if (!queryText_.IsEmpty()) {
+            String word;
+            for (int32_t i = 0; i < text.Length(); ++i) {
+                char16_t c = text[i];
+                if (c == u'?' || c == 0xFF1F) c = u'_';
+                if (c == u'*' || c == 0xFF0A) c = u'%';
+                word.AppendChar(c);
+            }
+            ok = QueryText::Refine(queryText_, word, query);
+        } else {
+            ok = tableNumber_ >= 0 &&
+                 QueryText::MakeWildcardLookup(static_cast<uint32_t>(tableNumber_), text, query);
+        }
+        if (!ok) return Result::kHandled;
+        String title;
+        title.AppendAscii("PairFinder list:");
+        const String viewName = name_;
+        const int32_t stateWord = stateWord_;
+        const uint32_t flags = 256 + (flags_ & kNeverUnderline);
+        return host->OpenQueryRequest(query, title, stateWord, viewName, flags)
+                   ? Result::kReplaced
+                   : Result::kHandled;
+    }
+    // The exact key.
+    if ((flags_ & DatabaseViewText::kExactKey) && !DatabaseViewText::SkipsExactKey(text)) {
+        bool exact = false;
+        const int32_t found = LookupEntry(text, exact);
+        String key;
+        if (found >= 0 && EntryKey(found, key) && key == text) {
+            Current().top = found;
+            Current().search.selected = 0;
+            Layout();
+            return OpenEntry(0);
+        }
+    }
+    // Inflections and spelling need the book's inflection table and candidate search, which
+    // this view is not given; the user is told that nothing was found.
+    String sorry;
+    DatabaseViewHost* host = host_;
+    if (host && Resources::LoadString(sorry, kNoHelpId)) host->ShowPopupText(sorry);
+    return Result::kHandled;
+}
+
+bool DatabaseView::SaveState(ByteStream& out) const {
+    DatabaseViewState s;
+    s.query = plan_ != nullptr;
+    s.level = level_;
+    s.flags = flags_;
+    s.stateWord = stateWord_;
+    s.titleTemplate = titleTemplate_;
+    auto position = [](int32_t entry) {
+        IndexPosition p;
+        if (entry >= 0) {
+            p.record = 0;
+            p.entry = static_cast<uint32_t>(entry);
+        }
+        return p;
+    };
+    if (plan_) {
+        for (const LevelState& l : levels_) {
+            DatabaseViewLevel r = l.search;
+            r.top = position(l.top);
+            r.chosen = position(l.chosen);
+            s.levels.push_back(r);
+        }
+    } else {
+        s.keyTemplate = keyTemplate_;
+        s.search1 = levels_[1].search.search;
+        s.selected1 = levels_[1].search.selected;
+        s.top1 = position(levels_[1].top);
+        s.search2 = levels_[2].search.search;
+        s.selected2 = levels_[2].search.selected;
+        s.top2 = position(levels_[2].top);
+        s.keysEntry = position(keysEntry_);
+    }
+    return s.Save(out, nullptr);
+}
+
+bool DatabaseView::RestoreState(ByteStream& in) {
+    DatabaseViewState s;
+    s.query = plan_ != nullptr;
+    if (!s.Restore(in, plan_ ? static_cast<uint32_t>(levels_.size()) : 0)) return false;
+    auto entry = [](const IndexPosition& p) {
+        return p.IsNone() || p.entry > 0x7FFFFFFF ? -1 : static_cast<int32_t>(p.entry);
+    };
+    flags_ = s.flags;
+    stateWord_ = s.stateWord;
+    if (plan_) {
+        // Each level's leaf is bound again to the entry chosen there.
+        for (uint32_t i = 0; i < s.levels.size(); ++i) {
+            LevelState& l = levels_[i];
+            IndexSource* source = static_cast<int32_t>(i) < plan_->ActiveLeafCount()
+                                      ? plan_->ActiveLeaf(static_cast<int32_t>(i))
+                                      : plan_->ResultSource();
+            const int32_t count = source ? static_cast<int32_t>(source->EntryCount()) : 0;
+            auto checked = [&](const IndexPosition& p) {
+                const int32_t e = entry(p);
+                return e < count ? e : -1;
+            };
+            l.search = s.levels[i];
+            l.top = checked(s.levels[i].top);
+            l.chosen = checked(s.levels[i].chosen);
+            if (i < s.level && l.chosen >= 0) plan_->EvaluateLeaf(static_cast<int32_t>(i),
+                                                                   static_cast<uint32_t>(l.chosen));
+        }
+        level_ = s.level;
+    } else {
+        if (!table_) return false;
+        keyTemplate_ = s.keyTemplate;
+        levels_[1].search.search = s.search1;
+        levels_[1].search.selected = s.selected1;
+        const int32_t top1 = entry(s.top1);
+        levels_[1].top = top1 >= 0 && static_cast<uint32_t>(top1) <
+                                          table_->ResultSource()->EntryCount()
+                             ? top1
+                             : FirstEntry();
+        level_ = s.level == 0 ? 1 : s.level;
+        keys_.clear();
+        keysEntry_ = -1;
+        noMatch_ = false;
+        const int32_t keysEntry = entry(s.keysEntry);
+        if (level_ == 2) {
+            int32_t toOpen = -1;
+            const uint32_t count = table_->ResultSource()->EntryCount();
+            if (keysEntry < 0 || static_cast<uint32_t>(keysEntry) >= count ||
+                !Descend(static_cast<uint32_t>(keysEntry), toOpen))
+                level_ = 1;
+            levels_[2].search.search = s.search2;
+            levels_[2].search.selected = s.selected2;
+            const int32_t top2 = entry(s.top2);
+            levels_[2].top = top2 >= 0 && static_cast<size_t>(top2) < keys_.size()
+                                 ? top2
+                                 : FirstEntry();
+        }
+    }
+    if (Current().top < 0) Current().top = FirstEntry();
+    Layout();
+    return true;
+}

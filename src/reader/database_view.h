@@ -1,0 +1,179 @@
+// The record-set view's list: the entries of a book index table, of one entry's keys in a key
+// table, or of an index query's levels; type-ahead positioning, paging and focus movement, Back
+// through the levels, descent into an entry and the target an entry opens. What the view asks of
+// its document controller goes through DatabaseViewHost, so the view never outlives a call that
+// may replace it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/string.h"
+#include "reader/database_view_state.h"
+#include "reader/database_view_text.h"
+
+class ByteStream;
+class IndexQuery;
+class IndexSource;
+
+// The owner of a record-set view (its document controller). Each call may replace the view: the
+// view copies what it needs before calling and does not touch itself afterwards.
+class DatabaseViewHost {
+public:
+    // History back (Back on the view's first level).
+    virtual void PassBack() = 0;
+    // Opens a text position of the table's book; the table and entry are for the search history.
+    virtual bool OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) = 0;
+    // Shows a query as a new query view (the wildcard lookup: request 96).
+    virtual bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
+                                  const String& viewName, uint32_t flags) = 0;
+    // A text pop-up centred on the reader's pop-up rectangle.
+    virtual void ShowPopupText(const String& text) = 0;
+
+protected:
+    ~DatabaseViewHost() = default;
+};
+
+class DatabaseView {
+public:
+    // Flags word bits.
+    static constexpr uint32_t kSearchOffBeforeLast = 0x100;
+    static constexpr uint32_t kBlankBeforeLast = 0x200;
+    static constexpr uint32_t kNeverUnderline = 0x400;
+    static constexpr uint32_t kSearchOffOnLast = 0x800;
+    static constexpr uint32_t kBlankOnLast = 0x1000;
+    static constexpr uint32_t kIgnoreTypingWhenOff = 0x2000;
+    // Row style bits (tag 4).
+    static constexpr uint32_t kBold = 1;
+    static constexpr uint32_t kItalic = 2;
+    static constexpr uint32_t kUnderline = 8;
+    static constexpr uint32_t kLeaf = 16;
+    // Events.
+    static constexpr int32_t kEnterEvent = 23;
+    static constexpr int32_t kRefreshEvent = 1039;
+
+    enum class Result { kIgnored, kHandled, kReplaced };
+
+    DatabaseView() = default;
+    ~DatabaseView();
+    DatabaseView(const DatabaseView&) = delete;
+    DatabaseView& operator=(const DatabaseView&) = delete;
+
+    void SetHost(DatabaseViewHost* host) { host_ = host; }
+    void SetFlags(uint32_t flags) { flags_ = flags; }
+    uint32_t Flags() const { return flags_; }
+    void SetStateWord(int32_t word) { stateWord_ = word; }
+    // The number of the table shown, for the wildcard lookup's query; -1 unknown.
+    void SetTableNumber(int32_t table) { tableNumber_ = table; }
+    int32_t StateWord() const { return stateWord_; }
+    // The number of rows that fit the list area.
+    void SetRowsPerPage(uint32_t rows);
+
+    // A plain table at level 1; with a key table, level 2 lists an entry's keys (keyTag values).
+    bool AttachSource(IndexSource* table, IndexSource* keyTable, uint32_t keyTag);
+    // As AttachSource, opened on one entry's keys (entry mode: Back leaves the view).
+    bool ShowEntry(IndexSource* table, IndexSource* keyTable, uint32_t keyTag, uint32_t entry);
+    // A query view: one level per active leaf, then the matches.
+    bool SetSource(IndexQuery* plan, const String& titleTemplate, const String& queryText);
+    void SetName(const String& name);
+    // The header of a plain view: the title on levels 0 and 1, the key template ("%key" the
+    // entry whose keys are listed) on level 2.
+    void SetTemplates(const String& title, const String& keyTemplate) {
+        titleTemplate_ = title;
+        keyTemplate_ = keyTemplate;
+    }
+    const String& Name() const { return name_; }
+    const String& GlobalName() const { return globalName_; }
+    void SetSearchText(const String& text);
+
+    uint32_t Level() const { return level_; }
+    bool IsLastLevel() const;
+    bool SearchFieldOn() const;
+    bool RowsShown() const;
+    bool NoMatch() const { return noMatch_; }
+    const String& SearchText() const { return Current().search.search; }
+    int32_t Selected() const { return Current().search.selected; }
+    // The top entry of the level (an entry of the level's table), -1 when none.
+    int32_t TopEntry() const { return Current().top; }
+    // The entries of the visible rows, and whether the list ends on this page.
+    const std::vector<uint32_t>& Rows() const { return rows_; }
+    bool ListEndsOnPage() const { return endsOnPage_; }
+    // The row's display text and tag-4 style bits.
+    bool RowText(uint32_t row, String& out) const;
+    uint32_t RowStyle(uint32_t row) const;
+    bool RowExpandable(uint32_t row) const;
+    bool BuildTitle(std::vector<DatabaseViewText::TitleRun>& runs) const;
+    // Hints under the list (when the reader shows previews and the view has no name).
+    void SetHintsEnabled(bool enabled) { hints_ = enabled; }
+    // The string id of the hint to show now, 0 for none.
+    uint32_t HintId() const;
+
+    // Input: characters, 19 (erase), 23 (Enter), 1035-1038 (focus), 11-16 (paging), 1039.
+    Result HandleEvent(int32_t event);
+    Result ExecuteCommand(int32_t id);
+    static bool IsCommandEnabled(int32_t id) { return DatabaseViewText::IsCommandEnabled(id); }
+    // The type-ahead timer's expiry.
+    void OnTypeAheadTimer() { typeAhead_.Expire(); }
+
+    // Opens the row: descent below the last level, else its target through the host.
+    Result OpenEntry(uint32_t row);
+    // The entry's target text position: link tag 22 (or else 25) followed, then tag 1; -1.
+    static int64_t EntryTarget(const IndexSource& table, uint32_t entry);
+
+    bool SaveState(ByteStream& out) const;
+    bool RestoreState(ByteStream& in);
+
+private:
+    struct LevelState {
+        int32_t top = -1;
+        int32_t chosen = -1;
+        DatabaseViewLevel search;  // selection and search text
+    };
+
+    LevelState& Current() { return levels_[level_]; }
+    const LevelState& Current() const { return levels_[level_]; }
+    IndexSource* LevelSource() const;
+    int32_t FirstEntry() const;
+    int32_t NextEntry(int32_t entry) const;
+    int32_t PreviousEntry(int32_t entry) const;
+    int32_t LookupEntry(const String& text, bool& exact) const;
+    bool EntryKey(int32_t entry, String& out) const;
+    void Layout();
+    void ResetLevel();
+    Result Type(int32_t event);
+    Result Enter();
+    Result Back();
+    bool MoveForward(uint32_t afterRow);
+    bool MoveBack(uint32_t count);
+    bool Descend(uint32_t entry, int32_t& toOpen);
+    void ReleaseSources();
+    uint32_t LastLevel() const;
+
+    DatabaseViewHost* host_ = nullptr;
+    uint32_t flags_ = 0;
+    int32_t stateWord_ = -1;
+    int32_t tableNumber_ = -1;
+    String name_;
+    String globalName_;
+    String titleTemplate_;
+    String keyTemplate_;
+    String queryText_;
+    // Plain view: the table (level 1), the key table and the keys shown at level 2.
+    IndexQuery* table_ = nullptr;
+    IndexSource* keyTable_ = nullptr;
+    uint32_t keyTag_ = 0;
+    std::vector<uint32_t> keys_;
+    int32_t keysEntry_ = -1;
+    bool entryMode_ = false;
+    // Query view.
+    IndexQuery* plan_ = nullptr;
+    std::vector<LevelState> levels_ = std::vector<LevelState>(3);
+    uint32_t level_ = 0;
+    uint32_t rowsPerPage_ = 1;
+    std::vector<uint32_t> rows_;
+    bool endsOnPage_ = true;
+    bool noMatch_ = false;
+    DatabaseViewText::TypeAhead typeAhead_;
+    bool hints_ = false;
+    int32_t lastCommand_ = 0;
+};

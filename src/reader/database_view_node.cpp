@@ -1,0 +1,192 @@
+#include "reader/database_view_node.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "core/color.h"
+#include "core/resources.h"
+#include "core/string.h"
+#include "graphics/core/input_event.h"
+#include "reader/database_view.h"
+
+namespace {
+
+constexpr uint32_t kWhite = Color::Pack(255, 255, 255);
+constexpr uint32_t kBlack = Color::Pack(0, 0, 0);
+constexpr uint32_t kNavy = Color::Pack(0, 0, 128);
+constexpr uint32_t kHeaderFill = Color::Pack(221, 221, 221);
+constexpr uint32_t kHeaderBorder = Color::Pack(127, 127, 127);
+constexpr uint32_t kBackId = 5005;
+constexpr uint32_t kSearchLabelId = 5060;
+constexpr uint32_t kNoMatchId = 5104;
+
+void Fill(GraphicsContext& gc, const Rect& r, uint32_t fill, uint32_t border) {
+    gc.SetBrushColor(fill);
+    gc.SetPenColor(border);
+    gc.DrawRectangle(r, true);
+}
+
+FontStyle Styled(FontStyle f, bool bold, bool italic, bool underline) {
+    f.flags = static_cast<uint8_t>((f.flags & ~7u) | (bold ? FontStyle::kBold : 0) |
+                                   (italic ? FontStyle::kItalic : 0) |
+                                   (underline ? FontStyle::kUnderline : 0));
+    return f;
+}
+
+}  // namespace
+
+Rect& DatabaseViewNode::AdjustRect(Rect& out, const Rect& in) {
+    rect_ = in;
+    out = in;
+    if (DrawScope scope{this}) Measure(*scope.Context());
+    return out;
+}
+
+void DatabaseViewNode::Measure(GraphicsContext& gc) {
+    gc.SetFontStyle(font_);
+    lineHeight_ = std::max(1, gc.FontAscent() + gc.FontDescent());
+    rowHeight_ = lineHeight_;
+    header_ = Rect{rect_.x, rect_.y, rect_.width, lineHeight_ + 2 * kMargin};
+    int32_t y = header_.Bottom();
+    field_ = Rect{};
+    if (view_->SearchFieldOn()) {
+        field_ = Rect{rect_.x, y, rect_.width, lineHeight_ + 2 + 2 * kMargin};
+        y = field_.Bottom();
+    }
+    int32_t bottom = rect_.Bottom();
+    hint_ = Rect{};
+    if (view_->HintId() != 0) {
+        hint_ = Rect{rect_.x, bottom - lineHeight_ - 2 * kMargin, rect_.width,
+                     lineHeight_ + 2 * kMargin};
+        bottom = hint_.y;
+    }
+    list_ = Rect{rect_.x, y, rect_.width, std::max(0, bottom - y)};
+    view_->SetRowsPerPage(static_cast<uint32_t>(std::max(1, list_.height / rowHeight_)));
+}
+
+void DatabaseViewNode::Redraw(const Rect* area) {
+    if (rect_.IsEmpty() || (area && !Rect::Intersects(*area, rect_))) return;
+    DrawScope scope(this);
+    if (!scope) return;
+    GraphicsContext& gc = *scope.Context();
+    Measure(gc);
+    Fill(gc, rect_, kWhite, kWhite);
+    DrawHeader(gc);
+    DrawRows(gc);
+    DrawHint(gc);
+    gc.MarkChanged(&rect_);
+}
+
+void DatabaseViewNode::DrawHeader(GraphicsContext& gc) {
+    Fill(gc, header_, kHeaderFill, kHeaderBorder);
+    std::vector<DatabaseViewText::TitleRun> runs;
+    view_->BuildTitle(runs);
+    int32_t x = header_.x + kMargin;
+    gc.SetTextColor(kBlack);
+    for (const DatabaseViewText::TitleRun& run : runs) {
+        gc.SetFontStyle(Styled(font_, run.emphasised, false, false));
+        gc.DrawText(run.text.Data(), run.text.Length(), Point{x, header_.y + kMargin});
+        Size s{};
+        gc.MeasureText(run.text.Data(), run.text.Length(), s);
+        x += s.width;
+    }
+    if (field_.IsEmpty()) return;
+    gc.SetFontStyle(font_);
+    String label;
+    Resources::LoadString(label, kSearchLabelId);
+    Size s{};
+    gc.MeasureText(label.Data(), label.Length(), s);
+    gc.DrawText(label.Data(), label.Length(), Point{field_.x + kMargin, field_.y + kMargin + 1});
+    const int32_t left = field_.x + 2 * kMargin + s.width;
+    const Rect box{left, field_.y + kMargin,
+                   std::min(kFieldWidth, field_.Right() - kMargin - left), lineHeight_ + 2};
+    if (box.width <= 0) return;
+    Fill(gc, box, kWhite, kHeaderBorder);
+    const String& text = view_->SearchText();
+    const int32_t fit = gc.FitCount(text.Data(), text.Length(), box.width - 4);
+    gc.DrawText(text.Data(), fit, Point{box.x + 2, box.y + 1});
+}
+
+void DatabaseViewNode::DrawHint(GraphicsContext& gc) {
+    String text;
+    if (hint_.IsEmpty() || !Resources::LoadString(text, view_->HintId())) return;
+    Fill(gc, hint_, kHeaderFill, kHeaderBorder);
+    gc.SetFontStyle(font_);
+    gc.SetTextColor(kBlack);
+    const int32_t fit = gc.FitCount(text.Data(), text.Length(), hint_.width - 2 * kMargin);
+    gc.DrawText(text.Data(), fit, Point{hint_.x + kMargin, hint_.y + kMargin});
+}
+
+void DatabaseViewNode::DrawCentred(GraphicsContext& gc, const String& text, int32_t y) {
+    Size s{};
+    gc.MeasureText(text.Data(), text.Length(), s);
+    gc.DrawText(text.Data(), text.Length(), Point{list_.x + (list_.width - s.width) / 2, y});
+}
+
+void DatabaseViewNode::DrawRows(GraphicsContext& gc) {
+    if (view_->NoMatch()) {
+        gc.SetFontStyle(font_);
+        gc.SetTextColor(kBlack);
+        String back;
+        String none;
+        Resources::LoadString(back, kBackId);
+        Resources::LoadString(none, kNoMatchId);
+        const int32_t y = list_.y + list_.height / 3;
+        DrawCentred(gc, back, y);
+        DrawCentred(gc, none, y + lineHeight_ + kMargin);
+        return;
+    }
+    const bool neverUnderline = view_->Flags() & DatabaseView::kNeverUnderline;
+    const int32_t selected = view_->Selected();
+    for (uint32_t row = 0; row < view_->Rows().size(); ++row) {
+        const Rect r{list_.x, list_.y + static_cast<int32_t>(row) * rowHeight_, list_.width,
+                     rowHeight_};
+        if (r.Bottom() > list_.Bottom()) break;
+        const uint32_t style = view_->RowStyle(row);
+        const bool leaf = style & DatabaseView::kLeaf;
+        const bool underline =
+            !neverUnderline && ((style & DatabaseView::kUnderline) || !leaf);
+        String text;
+        view_->RowText(row, text);
+        gc.SetFontStyle(Styled(font_, style & DatabaseView::kBold,
+                               style & DatabaseView::kItalic, underline));
+        gc.SetTextColor(leaf ? kBlack : kNavy);
+        // Cut to what fits: the row never runs into the next column or an ellipsis.
+        const int32_t fit = gc.FitCount(text.Data(), text.Length(), r.width - 2 * kMargin);
+        gc.DrawText(text.Data(), fit, Point{r.x + kMargin, r.y});
+        if (static_cast<int32_t>(row) == selected) {
+            const uint32_t old = gc.SetDrawMode(GraphicsContext::kDrawInvert);
+            Fill(gc, r, kWhite, kWhite);
+            gc.SetDrawMode(old);
+        }
+    }
+}
+
+bool DatabaseViewNode::HandleEvent(InputEvent& event) {
+    if (event.IsPen()) return false;
+    const uint32_t code = event.Code() & ~static_cast<uint32_t>(kKeyModifiers);
+    int32_t viewEvent = -1;
+    DatabaseView::Result result = DatabaseView::Result::kIgnored;
+    if (code == kKeyCommand && event.Command() != kNoCommand) {
+        result = view_->ExecuteCommand(static_cast<int32_t>(event.Command()));
+    } else {
+        switch (code) {
+            case kKeyCharacter: viewEvent = event.character; break;
+            case kKeyDown: viewEvent = 1035; break;
+            case kKeyUp: viewEvent = 1036; break;
+            case kKeyBackspace:
+            case kKeyActivate:
+            case kKeyPageDown:
+            case kKeyPageUp:
+            case kKeyLineDown:
+            case kKeyLineUp: viewEvent = static_cast<int32_t>(code); break;
+            default: return false;
+        }
+        result = view_->HandleEvent(viewEvent);
+    }
+    // A replaced view may be gone with this node: nothing of either is touched then.
+    if (result == DatabaseView::Result::kReplaced) return true;
+    if (result == DatabaseView::Result::kIgnored) return false;
+    Redraw(nullptr);
+    return true;
+}

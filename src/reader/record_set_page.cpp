@@ -1,0 +1,53 @@
+#include "reader/record_set_page.h"
+
+#include "reader/generated_pages.h"
+#include "reader/page_links.h"
+
+std::unique_ptr<RecordSetPage> RecordSetPage::Open(const String& link,
+                                                   IndexSourceResolver* tables,
+                                                   RecordSetPageOwner* owner, String& location) {
+    std::unique_ptr<DatabaseView> view = GeneratedPages::OpenPageLink(link, tables, location);
+    if (!view) return nullptr;
+    return std::unique_ptr<RecordSetPage>(new RecordSetPage(std::move(view), owner));
+}
+
+RecordSetPage::RecordSetPage(std::unique_ptr<DatabaseView> view, RecordSetPageOwner* owner)
+    : view_(std::move(view)), owner_(owner) {
+    view_->SetHost(this);
+    node_ = std::make_unique<DatabaseViewNode>(view_.get());
+}
+
+RecordSetPage::~RecordSetPage() {
+    node_->Detach();
+    node_.reset();
+    view_.reset();
+}
+
+void RecordSetPage::Show(Widget* surface, const Rect& area) {
+    node_->SetParent(surface);
+    Rect rest{};
+    node_->AdjustRect(rest, area);
+    node_->Redraw(nullptr);
+}
+
+void RecordSetPage::PassBack() {
+    if (owner_) owner_->PostHistoryBack();
+}
+
+bool RecordSetPage::OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) {
+    return owner_ && owner_->OpenEntryPosition(table, entry, position);
+}
+
+// The wildcard lookup's query page is opened through its link, so that the history can go
+// back to it like to any other page.
+bool RecordSetPage::OpenQueryRequest(const String& query, const String& title, int32_t,
+                                     const String&, uint32_t) {
+    String location;
+    RecordSetPageOwner* owner = owner_;
+    return owner && PageLinks::BuildSqlLink(0, false, query, title, location) &&
+           owner->OpenDocumentLocation(location);
+}
+
+void RecordSetPage::ShowPopupText(const String& text) {
+    if (owner_) owner_->ShowPopupText(text);
+}

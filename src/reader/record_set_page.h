@@ -1,0 +1,55 @@
+// A generated page in a reader window: the record-set view made from the page's link, the node
+// that draws it on the window's surface, and the answers to what the view asks, passed to the
+// window's document controller (its owner) as navigation it can run after the current event.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "core/string.h"
+#include "reader/database_view.h"
+#include "reader/database_view_node.h"
+
+class IndexSource;
+class IndexSourceResolver;
+class Widget;
+
+class RecordSetPageOwner {
+public:
+    // History back, run once the current event is over (the page may be deleted by it).
+    virtual void PostHistoryBack() = 0;
+    // The entry's text position in the table's book; the table and entry go to the search
+    // history.
+    virtual bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) = 0;
+    // A location of the current document (a generated page's "$" form).
+    virtual bool OpenDocumentLocation(const String& location) = 0;
+    virtual void ShowPopupText(const String& text) = 0;
+
+protected:
+    ~RecordSetPageOwner() = default;
+};
+
+class RecordSetPage final : private DatabaseViewHost {
+public:
+    // The page a generated-page link (without its '$') names; null when it names none.
+    static std::unique_ptr<RecordSetPage> Open(const String& link, IndexSourceResolver* tables,
+                                               RecordSetPageOwner* owner, String& location);
+    ~RecordSetPage();
+
+    // Attaches the node to the surface and lays it out in the rectangle.
+    void Show(Widget* surface, const Rect& area);
+    DatabaseView& View() { return *view_; }
+    DatabaseViewNode& ViewNode() { return *node_; }
+
+private:
+    RecordSetPage(std::unique_ptr<DatabaseView> view, RecordSetPageOwner* owner);
+    void PassBack() override;
+    bool OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) override;
+    bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
+                          const String& viewName, uint32_t flags) override;
+    void ShowPopupText(const String& text) override;
+
+    std::unique_ptr<DatabaseView> view_;
+    std::unique_ptr<DatabaseViewNode> node_;
+    RecordSetPageOwner* owner_;
+};
