@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/window/keys.h"
+#include "bookfiles/configuration_store.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "support/shell/ui_fixture.h"
@@ -284,6 +285,29 @@ TEST_F(OptionPages, GeneralShowsTheTapActionAndOkRunsItsCommand) {
     EXPECT_EQ(row, 6);
     EXPECT_EQ(settings.tapAction, 1u);
     EXPECT_EQ(settings.libraryAtStart, 0);
+}
+
+TEST_F(OptionPages, GeneralOkKeepsTheStoredDictionaryWhenTheChoiceIsUntouched) {
+    ConfigurationStore store;
+    ASSERT_EQ(0, store.OpenDefault("\\options.fvt", 1));
+    const std::u16string path = u"\\Storage Card\\eBooks\\dict.prc";
+    ASSERT_EQ(0, store.SetBlob64(path.data(), static_cast<uint32_t>(path.size() * 2)));
+    settings.SetConfigurationStore(&store);
+    OptionsSheet sheet(&controller, nullptr, nullptr, false, false);
+    int rows = 0, row = -2;
+    Answer(-1, [&](HWND page) {
+        rows = static_cast<int>(SendMessageW(GetDlgItem(page, 1002), LB_GETCOUNT, 0, 0));
+        row = Sel(page, 1002);
+    });
+    Answer(IDOK);
+    EXPECT_TRUE(Page(sheet, 0)->Run(owner, &controller, false));
+    EXPECT_EQ(rows, 1);  // "--- Auto ---" alone: the card is out
+    EXPECT_EQ(row, 0);
+    uint32_t bytes = 0;
+    const uint8_t* data = store.GetBlob64(&bytes);
+    ASSERT_EQ(bytes, path.size() * 2);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(data), path.size()), path);
+    store.Close();
 }
 
 }  // namespace
