@@ -353,7 +353,8 @@ private:
                                    : nullptr;
         preview_ = CreateUiFont(window_, 0, face, false, IsChecked(1058), false, false);
         SendItemMessage(1063, WM_SETFONT, reinterpret_cast<WPARAM>(preview_), 1);
-        SetItemTextRes(1063, 5347);
+        // The face shows itself.
+        SetItemText(1063, String(face ? face : u"Tahoma"));
     }
     ColorsPage* colours_;
     std::vector<std::u16string> faces_;
@@ -488,7 +489,14 @@ private:
         GetClientRect(GetItem(1094), &client);
         const int32_t digit = static_cast<int32_t>(
             SendItemMessage(1094, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(u"0")));
-        const int32_t first = client.right - 2 * digit;
+        // Room for the widest button name, so an assignment can be read.
+        int32_t second = 2 * digit;
+        for (const NamedButton& b : HardwareButtons::kButtons) {
+            const int32_t w = static_cast<int32_t>(SendItemMessage(
+                1094, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(b.name)));
+            if (w + digit > second) second = w + digit;
+        }
+        const int32_t first = client.right - second;
         SendItemMessage(1094, LVM_SETCOLUMNWIDTH, 0, first);
         SendItemMessage(1094, LVM_SETCOLUMNWIDTH, 1, client.right - first);
     }
