@@ -197,14 +197,8 @@ private:
         filled_ = true;
     }
     static bool SameText(const String& a, const String& b) {
-        if (a.Length() != b.Length()) return false;
-        for (int32_t i = 0; i < a.Length(); ++i) {
-            char16_t x = a[i], y = b[i];
-            if (x >= u'A' && x <= u'Z') x = static_cast<char16_t>(x + 32);
-            if (y >= u'A' && y <= u'Z') y = static_cast<char16_t>(y + 32);
-            if (x != y) return false;
-        }
-        return true;
+        Text x, y;
+        return x.FromString(a) && y.FromString(b) && x.Equals(y, false, false);
     }
     Library* dictionaries_;
     std::vector<String> paths_;
