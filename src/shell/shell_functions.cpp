@@ -1,7 +1,9 @@
 #include "shell/shell_functions.h"
 
+#include "core/optional_api.h"
 #include "core/platform_helpers.h"
 #include "platform/kernel/code_pages.h"
+#include "platform/kernel/system_info.h"
 #include "platform/shell/shell.h"
 #include "platform/storage/files.h"
 #include "platform/storage/registry.h"
@@ -200,6 +202,13 @@ bool OpenWithWordProcessor(HWND owner, const std::u16string& program,
         EndsWithNoCase(program, u"wordpad.exe") && program.size() == 11 ? u"pword.exe" : program;
     if (run.empty()) return false;
     return Execute(owner, run.c_str(), document.c_str(), SW_SHOW);
+}
+
+bool SetFullScreenWindow(HWND window, bool on) {
+    if (!window || !OptionalApi::SHFullScreen(window, on ? 34 : 17)) return false;
+    RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (!on) SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
+    return MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
 bool CopyTextToClipboard(HWND owner, const std::u16string& text) {

@@ -53,6 +53,10 @@ bool OpenDocument(HWND owner, const std::u16string& target);
 bool OpenWithWordProcessor(HWND owner, const std::u16string& program,
                            const std::u16string& document);
 
+// Full screen hides the task bar and start icon (34) and gives the window the whole screen;
+// leaving shows them (17) and gives it the work area. False when the device cannot.
+bool SetFullScreenWindow(HWND window, bool on);
+
 // Nothing for an empty text; false when the clipboard cannot be opened or takes no data.
 bool CopyTextToClipboard(HWND owner, const std::u16string& text);
 

@@ -5,7 +5,6 @@
 #include "core/optional_api.h"
 #include "library/embedded_library.h"
 #include "platform/dialog/dialog.h"
-#include "platform/kernel/system_info.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window.h"
 #include "reader/reader_controller.h"
@@ -145,16 +144,8 @@ bool ShellServices::ToggleFullScreen() {
     return SetFullScreen(settings->fullScreen != 0);
 }
 
-// Full screen hides the task bar (34) and takes the whole screen; leaving shows it (17) and
-// gives the window the work area back.
 bool ShellServices::SetFullScreen(bool on) {
-    HWND window = Owner();
-    if (!window) return false;
-    if (!OptionalApi::SHFullScreen(window, on ? 34 : 17)) return false;
-    RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (!on) SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
-    MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-    return true;
+    return ShellFunctions::SetFullScreenWindow(Owner(), on);
 }
 
 bool ShellServices::StartRecorder(const String&) {

@@ -5,7 +5,9 @@
 #include "platform/kernel/handles.h"
 #include "platform/shell/shell.h"
 #include "platform/storage/files.h"
+#include "platform/kernel/system_info.h"
 #include "support/platform/temp_device.h"
+#include "support/platform/window_fixture.h"
 
 using namespace ShellFunctions;
 
@@ -177,4 +179,38 @@ TEST(Clipboard, ReceivesUnicodeTextAndIgnoresEmptyText) {
     EXPECT_EQ(fvt::ClipboardText(), u"caf\u00e9");
     EXPECT_FALSE(CopyTextToClipboard(nullptr, u""));
     EXPECT_EQ(fvt::ClipboardText(), u"caf\u00e9");
+}
+
+class FullScreen : public fvt::test::WindowTest {};
+
+TEST_F(FullScreen, HidesTheTaskBarAndTakesTheScreenThenGivesTheWorkAreaBack) {
+    HWND window = Make(0, 26, 240, 268);
+    fvt::ClearShellLog();
+    ASSERT_TRUE(SetFullScreenWindow(window, true));
+    EXPECT_FALSE(fvt::IsTaskBarShown());
+    RECT r{};
+    GetWindowRect(window, &r);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.bottom, GetSystemMetrics(SM_CYSCREEN));
+    ASSERT_TRUE(SetFullScreenWindow(window, false));
+    EXPECT_TRUE(fvt::IsTaskBarShown());
+    GetWindowRect(window, &r);
+    const RECT work = fvt::WorkArea();
+    EXPECT_EQ(r.top, work.top);
+    EXPECT_EQ(r.bottom, work.bottom);
+    EXPECT_FALSE(SetFullScreenWindow(nullptr, true));
+}
+
+class NoFullScreen : public fvt::test::WindowTest {
+protected:
+    NoFullScreen() : WindowTest("missing = SHFullScreen\n") {}
+};
+
+TEST_F(NoFullScreen, AMissingFunctionLeavesTheWindowAlone) {
+    HWND window = Make(0, 26, 240, 268);
+    EXPECT_FALSE(SetFullScreenWindow(window, true));
+    RECT r{};
+    GetWindowRect(window, &r);
+    EXPECT_EQ(r.top, 26);
+    EXPECT_TRUE(fvt::IsTaskBarShown());
 }
