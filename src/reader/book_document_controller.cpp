@@ -1053,7 +1053,10 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
                 Invalidate(false);
                 return true;
             }
-            break;
+            // Otherwise a tap made a mark the link focus: its link is followed.
+            if (view_ != kTextPage || !layout_) return false;
+            viewHost_.ActivateCurrentArea();
+            return true;
         default: break;
     }
     // Everything else is the page view's.

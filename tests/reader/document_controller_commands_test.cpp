@@ -11,6 +11,8 @@
 #include "bookfiles/annotation_file.h"
 #include "core/resources.h"
 #include "core/string_pool.h"
+#include "document/markup/link_target.h"
+#include "graphics/widgets/area.h"
 #include "layout/focus_box.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
@@ -181,6 +183,59 @@ TEST_F(CommandsTest, AfterAPageStepCommand90FollowsNoLink) {
     EXPECT_EQ(controller->GetPageStart(), start);
     EXPECT_EQ(controller->History().Count(), entries);
     EXPECT_EQ(controller->CurrentString().Length(), 0);
+}
+
+// The marks of the current page whose link is of that kind, in page order.
+std::vector<uint32_t> MarksOfKind(BookDocumentController& controller, uint32_t kind) {
+    std::vector<uint32_t> found;
+    AreaArray* marks = nullptr;
+    PageLayout* layout = controller.Layout();
+    // Marks are built once the page is painted.
+    controller.PaintPage();
+    if (!layout || !layout->GetCurrentBlockMarks(marks) || !marks) return found;
+    for (int32_t i = 0; i < marks->Count(); ++i) {
+        Area* area = marks->At(i);
+        if (area && area->link && area->link->kind == kind) found.push_back(static_cast<uint32_t>(i));
+    }
+    return found;
+}
+
+TEST_F(CommandsTest, ATappedPositionLinkOpensItsPageAsAHistoryStep) {
+    fvt::test::WriteLinkedBook(device);
+    ASSERT_TRUE(Open(u"\\books\\linked.prc"));
+    std::vector<uint32_t> marks = MarksOfKind(*controller, kLinkFilePosition);
+    ASSERT_EQ(marks.size(), 1u);
+    uint32_t entries = controller->History().Count();
+    controller->Layout()->SetCurrentMark(marks[0], false, false);
+    EXPECT_TRUE(controller->ExecuteCommand(90));
+    EXPECT_LE(controller->GetPageStart(), 4000);
+    EXPECT_GT(controller->GetPageStart(), 3000);
+    EXPECT_EQ(controller->History().Count(), entries + 1);
+    ASSERT_TRUE(controller->HistoryBack(true));
+    EXPECT_LT(controller->GetPageStart(), 100);
+}
+
+TEST_F(CommandsTest, ATappedAddressLinkOpensTheBookItNames) {
+    fvt::test::WriteLinkedBook(device);
+    ASSERT_TRUE(Open(u"\\books\\linked.prc"));
+    std::vector<uint32_t> marks = MarksOfKind(*controller, kLinkAddress);
+    ASSERT_EQ(marks.size(), 1u);
+    controller->Layout()->SetCurrentMark(marks[0], false, false);
+    EXPECT_TRUE(controller->ExecuteCommand(90));
+    ASSERT_NE(controller->CurrentLocation(), nullptr);
+    String url;
+    ASSERT_TRUE(controller->CurrentLocation()->ToStringWithAnchor(url));
+    EXPECT_NE(U(url).find(u"b.prc"), std::u16string::npos) << std::string(U(url).begin(), U(url).end());
+}
+
+TEST_F(CommandsTest, Command90WithoutAFocusedMarkFollowsNothing) {
+    fvt::test::WriteLinkedBook(device);
+    ASSERT_TRUE(Open(u"\\books\\linked.prc"));
+    uint32_t entries = controller->History().Count();
+    int32_t start = controller->GetPageStart();
+    controller->ExecuteCommand(90);
+    EXPECT_EQ(controller->GetPageStart(), start);
+    EXPECT_EQ(controller->History().Count(), entries);
 }
 
 TEST_F(CommandsTest, APageBookmarkIsNamedByThePagesFirstWords) {
