@@ -273,6 +273,7 @@ void BookDocumentController::LeaveCover() {
 
 void BookDocumentController::FreeRetired() {
     retiredCovers_.clear();
+    retiredRecordSets_.clear();
     std::vector<Retired> old;
     old.swap(retired_);
     for (Retired& r : old) {
@@ -321,6 +322,7 @@ void BookDocumentController::CloseDocument() {
     // values were written just above.
     if (forms_.OwnerResource() == resource_) forms_.Clear(0);
     LeaveCover();
+    LeaveRecordSet();
     // The book script's record set reads this book's tables.
     ClearGlobalRecordSet();
     DropLayout();
@@ -348,6 +350,17 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (view_ == kAudioView && !(anchor == current_)) SaveAudioPosition();
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
+    if (view_ == kRecordSetView) {
+        LeaveRecordSet();
+        view_ = kTextPage;
+    }
+    if (hasAnchor && anchor.Length() > 4 && anchor[0] == u'$' && anchor[1] == u'f' &&
+        anchor[2] == u'v' && anchor[3] == u't') {
+        if (!ShowRecordSet(anchor)) return false;
+        current_.Assign(anchor);
+        view_ = kRecordSetView;
+        return true;
+    }
     if (anchor.EqualsAscii("$cover")) {
         if (!OpeningRules::HasCover(resource_->GetDocument())) {
             current_.SetEmpty();
@@ -388,6 +401,66 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
         LookupReference(name.Data(), name.Length(), link))
         return ActivateLink(link);
     return true;
+}
+
+// --- generated pages ------------------------------------------------------------------------
+
+bool BookDocumentController::ShowRecordSet(const String& anchor) {
+    if (!resource_) return false;
+    String body;
+    body.AssignSub(anchor, 1, -1);
+    RecordSetShown shown;
+    shown.tables.reset(new (std::nothrow) RecordSetTables(resource_));
+    if (!shown.tables) return false;
+    String location;
+    shown.page = RecordSetPage::Open(body, shown.tables.get(), this, location);
+    if (!shown.page) return false;
+    LeaveRecordSet();
+    recordSet_ = std::move(shown);
+    if (surface_ && layoutGc_ == surface_) {
+        Rect area = viewport_;
+        SurfaceViewport(area);
+        recordSet_.page->Show(surface_, area);
+        recordSet_.page->ViewNode().Focus();
+    }
+    return true;
+}
+
+void BookDocumentController::LeaveRecordSet() {
+    if (!recordSet_.page) return;
+    // The page may be the caller (its entry opened a position): deleted at the next navigation.
+    recordSet_.page->ViewNode().Detach();
+    try {
+        retiredRecordSets_.push_back(std::move(recordSet_));
+    } catch (const std::bad_alloc&) {
+        recordSet_ = RecordSetShown();
+    }
+    recordSet_ = RecordSetShown();
+    if (pageView_ && pageView_->Parent()) pageView_->Focus();
+}
+
+void BookDocumentController::PostHistoryBack() {
+    if (reader_) reader_->PostCommand(23);  // history back
+}
+
+bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
+                                               int64_t position) {
+    if (!resource_ || position < 0 || position > UINT32_MAX) return false;
+    Location target;
+    target.CopyFrom(location_);
+    return target.SetPositionAnchor(static_cast<uint32_t>(position)) && NavigateTo(target);
+}
+
+bool BookDocumentController::OpenDocumentLocation(const String& location) {
+    if (!resource_) return false;
+    Location target;
+    target.CopyFrom(location_);
+    target.SetAnchor(location);
+    return NavigateTo(target);
+}
+
+void BookDocumentController::ShowPopupText(const String& text) {
+    if (reader_) reader_->ShowPopupPage(text, 2, Point{});
 }
 
 // --- opening --------------------------------------------------------------------------------
@@ -901,6 +974,7 @@ uint32_t BookDocumentController::ViewMode() const {
     if (!resource_) return 7;
     if (view_ == kAudioView) return 6;
     if (view_ == kImageView) return 2;
+    if (view_ == kRecordSetView) return 2;
     return 1;
 }
 

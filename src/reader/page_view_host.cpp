@@ -48,7 +48,8 @@ void PageViewHost::ActivateCurrentArea() {
             controller_.NavigateTo(target);
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -11,6 +11,7 @@
 #include "bookfiles/annotation_file.h"
 #include "core/resources.h"
 #include "core/string_pool.h"
+#include "document/location/location.h"
 #include "document/markup/link_target.h"
 #include "graphics/widgets/area.h"
 #include "layout/focus_box.h"
@@ -19,6 +20,7 @@
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
+#include "reader/record_set_page.h"
 #include "support/reader/reader_fakes.h"
 #include "controller_fixture.h"
 
@@ -236,6 +238,44 @@ TEST_F(CommandsTest, Command90WithoutAFocusedMarkFollowsNothing) {
     controller->ExecuteCommand(90);
     EXPECT_EQ(controller->GetPageStart(), start);
     EXPECT_EQ(controller->History().Count(), entries);
+}
+
+TEST_F(CommandsTest, AnIndexLocationOpensTheTablesRecordSetPage) {
+    ASSERT_TRUE(Open(u"\\books\\places.prc"));
+    ASSERT_TRUE(controller->OpenReference(String(u"$fvtindex&65535")));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    EXPECT_EQ(controller->ViewMode(), 2u);
+    ASSERT_NE(controller->RecordSet(), nullptr);
+    EXPECT_FALSE(controller->RecordSet()->View().Rows().empty());
+    // Back to the text, the page goes.
+    ASSERT_TRUE(controller->OpenLocation(String(), false, true));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_EQ(controller->RecordSet(), nullptr);
+}
+
+TEST_F(CommandsTest, AGeneratedPageOverAMissingTableIsRefused) {
+    ASSERT_TRUE(Open(u"\\books\\places.prc"));
+    EXPECT_FALSE(controller->OpenReference(String(u"$fvtindex&7")));
+    EXPECT_FALSE(controller->OpenReference(String(u"$fvtnothing")));
+    EXPECT_EQ(controller->RecordSet(), nullptr);
+}
+
+TEST_F(CommandsTest, AnOpenedEntryShowsItsPlaceAndBackReturnsToTheList) {
+    ASSERT_TRUE(Open(u"\\books\\places.prc"));
+    Location list;
+    list.CopyFrom(*controller->CurrentLocation());
+    list.SetAnchor(String(u"$fvtindex&65535"));
+    ASSERT_TRUE(controller->NavigateTo(list));
+    ASSERT_NE(controller->RecordSet(), nullptr);
+    uint32_t entries = controller->History().Count();
+    EXPECT_EQ(controller->RecordSet()->View().OpenEntry(0), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_LE(controller->GetPageStart(), 4000);
+    EXPECT_GT(controller->GetPageStart(), 3000);
+    EXPECT_EQ(controller->History().Count(), entries + 1);
+    ASSERT_TRUE(controller->HistoryBack(true));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    EXPECT_EQ(U(controller->CurrentString()), u"$fvtindex&65535");
 }
 
 TEST_F(CommandsTest, APageBookmarkIsNamedByThePagesFirstWords) {
