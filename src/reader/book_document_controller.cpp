@@ -1186,5 +1186,7 @@ BookDocumentControllerFactory::~BookDocumentControllerFactory() {
 }
 
 DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
-    return new (std::nothrow) BookDocumentController(heap);
+    auto* controller = new (std::nothrow) BookDocumentController(heap);
+    if (controller && speechClients_) controller->SetSpeechClients(speechClients_);
+    return controller;
 }

@@ -18,6 +18,7 @@
 #include "reader/navigation_history.h"
 #include "reader/page_view_host.h"
 #include "reader/record_set_page.h"
+#include "reader/speech_bridge.h"
 #include "reader/speech_chunker.h"
 
 class AnnotationFile;
@@ -227,6 +228,8 @@ public:
     // Speech. The client is made on first use through the factory (none: speech does nothing)
     // and goes with the document.
     void SetSpeechFactory(SpeechOutputFactory* factory) { speechFactory_ = factory; }
+    // Speech through a speech client (the shell's plug-in); null leaves speech doing nothing.
+    void SetSpeechClients(SpeechClientFactory* clients);
     // 0 speaks in the book's language.
     void SetSpeechLanguage(uint32_t language) { speechLanguage_ = language; }
     // A given text (a book script's).
@@ -347,6 +350,8 @@ private:
     ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
     // Stops speech and makes the client ready in a read mode; false when none is loaded.
     bool PrepareSpeech(uint32_t mode);
+    // Before the output: the client made through it keeps it as its listener.
+    std::unique_ptr<SpeechClientBridge> speechBridge_;
     SpeechOutputFactory* speechFactory_ = nullptr;
     std::unique_ptr<SpeechOutput> speech_;
     uint32_t speechLanguage_ = 0;
@@ -363,7 +368,10 @@ public:
     BookDocumentControllerFactory(const BookDocumentControllerFactory&) = delete;
     BookDocumentControllerFactory& operator=(const BookDocumentControllerFactory&) = delete;
     DocumentController* CreateDocumentController(ScriptHeap* heap) override;
+    // Every controller made from now on speaks through these clients.
+    void SetSpeechClients(SpeechClientFactory* clients) { speechClients_ = clients; }
 
 private:
     std::unique_ptr<LayoutEngineFactory> engine_;
+    SpeechClientFactory* speechClients_ = nullptr;
 };
