@@ -274,6 +274,7 @@ void BookDocumentController::LeaveCover() {
 void BookDocumentController::FreeRetired() {
     retiredCovers_.clear();
     retiredRecordSets_.clear();
+    retiredImages_.clear();
     std::vector<Retired> old;
     old.swap(retired_);
     for (Retired& r : old) {
@@ -323,6 +324,7 @@ void BookDocumentController::CloseDocument() {
     if (forms_.OwnerResource() == resource_) forms_.Clear(0);
     LeaveCover();
     LeaveRecordSet();
+    LeaveImage();
     // The book script's record set reads this book's tables.
     ClearGlobalRecordSet();
     DropLayout();
@@ -350,6 +352,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (view_ == kAudioView && !(anchor == current_)) SaveAudioPosition();
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
+    if (view_ == kImageView && !(anchor == current_)) LeaveImage();
     if (view_ == kRecordSetView) {
         LeaveRecordSet();
         view_ = kTextPage;
@@ -384,7 +387,9 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     }
     int64_t record = 0;
     if (Location::HasDollar(anchor) && Location::GetDollarValue(anchor, record)) {
-        if (record < 0) return false;
+        if (record < 0 || record > INT32_MAX) return false;
+        if (!(view_ == kImageView && anchor == current_) && !ShowImage(static_cast<int32_t>(record)))
+            return false;
         current_.Assign(anchor);
         view_ = kImageView;
         return true;
@@ -436,6 +441,68 @@ void BookDocumentController::LeaveRecordSet() {
         recordSet_ = RecordSetShown();
     }
     recordSet_ = RecordSetShown();
+    if (pageView_ && pageView_->Parent()) pageView_->Focus();
+}
+
+namespace {
+
+// A book picture's data as the image view reads it (the picture keeps its record open).
+class ImageObjectData final : public ImageData {
+public:
+    explicit ImageObjectData(ImageObject* image) : image_(image) {}
+    ~ImageObjectData() { image_->Release(); }
+    ImageObjectData(const ImageObjectData&) = delete;
+    ImageObjectData& operator=(const ImageObjectData&) = delete;
+
+    bool OpenData(const uint8_t** bytes, uint32_t* length) override {
+        DataHandle* source = image_->Source();
+        return source && source->GetData(*bytes, *length) && *bytes;
+    }
+    void ReleaseData() override {
+        if (DataHandle* source = image_->Source()) source->DropData();
+    }
+
+private:
+    ImageObject* image_;
+};
+
+}  // namespace
+
+bool BookDocumentController::ShowImage(int32_t record) {
+    if (!resource_) return false;
+    ImageObject* picture = ImageObject::FromRecord(resource_, &location_, record);
+    if (!picture) return false;
+    ImageObjectData data(picture);
+    if (!surface_ || layoutGc_ != surface_) return true;
+    std::unique_ptr<ImageView> view(new (std::nothrow)
+                                        ImageView(surface_->AsDrawSurface(), reader_, record));
+    if (!view || view->LoadImage(&data)) return false;  // true: not loaded
+    LeaveImage();
+    uint32_t background = 0xFFFFFF;
+    if (settings_) settings_->GetBackgroundColour(background);
+    view->SetBackgroundColor(background);
+    if (layout_ && layout_->CurrentPageStart() != PageLayout::kNone)
+        view->SetPageNumber(GetPageNumber());
+    if (!view->SetParent(surface_)) return false;
+    Rect area = viewport_;
+    SurfaceViewport(area);
+    Rect placed;
+    view->AdjustRect(placed, area);
+    view->Focus();
+    image_ = std::move(view);
+    return true;
+}
+
+void BookDocumentController::LeaveImage() {
+    if (!image_) return;
+    // The view may be the caller (its keys go back): deleted at the next navigation.
+    image_->Detach();
+    try {
+        retiredImages_.push_back(std::move(image_));
+    } catch (const std::bad_alloc&) {
+        image_.reset();
+    }
+    image_.reset();
     if (pageView_ && pageView_->Parent()) pageView_->Focus();
 }
 

@@ -17,6 +17,7 @@
 #include "reader/document_controller.h"
 #include "reader/navigation_history.h"
 #include "reader/page_view_host.h"
+#include "reader/image_view.h"
 #include "reader/record_set_page.h"
 #include "reader/speech_bridge.h"
 #include "reader/speech_chunker.h"
@@ -248,6 +249,8 @@ public:
     PageLayout* Layout() const { return layout_; }
     // The generated page shown; null outside one.
     RecordSetPage* RecordSet() const { return recordSet_.page.get(); }
+    // The picture shown full screen; null outside one (and outside a window).
+    ImageView* Picture() const { return image_.get(); }
     // The page view element over the layout; null without one.
     PositionViewElement* PageView() const { return pageView_.get(); }
     ReaderController* Reader() const { return reader_; }
@@ -281,6 +284,10 @@ private:
     // A generated page ("$fvtsql", "$fvtindex", "$fvtideo") over the document's tables; false
     // when the link names none.
     bool ShowRecordSet(const String& anchor);
+    // The picture of that record full screen; false when it cannot be loaded. Outside a window
+    // nothing is drawn and the picture counts as shown.
+    bool ShowImage(int32_t record);
+    void LeaveImage();
     void LeaveRecordSet();
     // What the record-set page asks; navigation leaves the page to be deleted later.
     void PostHistoryBack() override;
@@ -330,6 +337,8 @@ private:
         std::unique_ptr<RecordSetPage> page;
     };
     RecordSetShown recordSet_;
+    std::unique_ptr<ImageView> image_;
+    std::vector<std::unique_ptr<ImageView>> retiredImages_;
     std::vector<RecordSetShown> retiredRecordSets_;
     std::unique_ptr<CoverView> cover_;
     std::vector<std::unique_ptr<CoverView>> retiredCovers_;
