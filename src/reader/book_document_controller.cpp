@@ -388,7 +388,8 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     int64_t record = 0;
     if (Location::HasDollar(anchor) && Location::GetDollarValue(anchor, record)) {
         if (record < 0 || record > INT32_MAX) return false;
-        if (!(view_ == kImageView && anchor == current_) && !ShowImage(static_cast<int32_t>(record)))
+        if (!(view_ == kImageView && anchor == current_) &&
+            !ShowImage(static_cast<int32_t>(record)))
             return false;
         current_.Assign(anchor);
         view_ = kImageView;
