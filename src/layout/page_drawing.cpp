@@ -11,6 +11,7 @@
 #include "document/sources/layout_services.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
+#include "layout/table_scroll.h"
 #include "library/paths/app_paths.h"
 
 namespace PageDrawing {
@@ -179,6 +180,7 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
     BlockContents& c = slot.contents;
     int32_t counts[kItemKindCount] = {};
     const TableRecord* table = nullptr;
+    uint32_t tablePosition = 0;
     drawShift_ = Point{0, 0};
     drawnTableDepth_ = 0;
     int32_t i = 0;
@@ -197,7 +199,8 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
                 if (TableRecord* t = c.Table(k)) {
                     if (drawnTableDepth_ == 0) {
                         table = t;
-                        EnterTable(slot, *t, c.ItemAt(i)->Position());
+                        tablePosition = c.ItemAt(i)->Position();
+                        EnterTable(slot, *t, tablePosition);
                     }
                     ++drawnTableDepth_;
                 }
@@ -211,6 +214,7 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
                     --drawnTableDepth_ == 0) {
                     canvas_->SetClip(nullptr);
                     drawShift_ = Point{0, 0};
+                    if (table) DrawTableScroller(slot, *table, tablePosition);
                     table = nullptr;
                 }
                 break;
@@ -242,6 +246,41 @@ void PageLayout::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positio
     entry->y = std::clamp(entry->y, 0, std::max(0, table.content.height - table.box.height));
     drawShift_ = Point{-entry->x, -entry->y};
     canvas_->SetClip(&table.box);
+}
+
+void PageLayout::DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position) {
+    if (!IsScrollable(table) || !slot.record) return;
+    const TableScrollEntry* entry = nullptr;
+    for (const TableScrollEntry& e : slot.record->tables)
+        if (e.position == position) entry = &e;
+    if (!entry) return;
+    const Rect& v = table.box;
+    if (entry->selected && v.width > 0 && v.height > 0) FrameRect(v, TableScroll::kSelectedFrame);
+    Rect left, right;
+    if (!TableArrowRects(v, left, right)) return;
+    // The arrows say which way more of the table lies; they sit over the arrow marks.
+    bool showLeft = entry->x > 0;
+    bool showRight = entry->x < std::max(0, table.content.width - table.box.width);
+    if (showLeft) DrawIconColumn(left, TableScroll::TableIcons::kLeftArrow);
+    if (showRight) DrawIconColumn(right, TableScroll::TableIcons::kRightArrow);
+}
+
+void PageLayout::DrawIconColumn(const Rect& column, uint16_t icon) {
+    Size size;
+    if (!canvas_->IconSize(icon, size) || size.width <= 0 || size.height <= 0) return;
+    std::vector<int32_t> tops;
+    TableScroll::IconColumnPlaces(column, size.height, TableScroll::kMaxIcons, tops);
+    int32_t x = column.x + (column.width - size.width) / 2;
+    for (int32_t top : tops)
+        canvas_->DrawIcon(icon, Rect{x, top, size.width, size.height}, &column);
+}
+
+void PageLayout::FrameRect(const Rect& r, uint32_t colour) {
+    int32_t x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    canvas_->DrawLine(Point{r.x, r.y}, Point{x1, r.y}, colour);
+    canvas_->DrawLine(Point{x1, r.y}, Point{x1, y1}, colour);
+    canvas_->DrawLine(Point{x1, y1}, Point{r.x, y1}, colour);
+    canvas_->DrawLine(Point{r.x, y1}, Point{r.x, r.y}, colour);
 }
 
 void PageLayout::DrawCell(PageSlot& /*slot*/, const CellRecord& cell, const TableRecord* table) {

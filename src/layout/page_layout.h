@@ -486,6 +486,11 @@ private:
     void DrawLineFrame(const LineRecord& line, uint32_t lineBackground, uint32_t background);
     void DrawCell(PageSlot& slot, const CellRecord& cell, const TableRecord* table);
     void EnterTable(PageSlot& slot, TableRecord& table, uint32_t position);
+    // The selected table's red frame and the arrows at the sides where more of it lies.
+    void DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position);
+    // Copies of an icon centred down a column, as many as fit (at most three).
+    void DrawIconColumn(const Rect& column, uint16_t icon);
+    void FrameRect(const Rect& r, uint32_t colour);
     void DrawMarkBox(const MarkBox& box);
     void PrepareHighlights(PageSlot& slot, bool makeLinks);
     uint32_t ShownBackground(const PositionRecord& style, uint32_t fallback) const;

@@ -550,6 +550,90 @@ TEST_F(Drawing, AScrollableTableGetsAnArrowMarkOnEachSide) {
     EXPECT_EQ(left.height, 20);
 }
 
+TableScrollEntry& ScrolledBy(PageSlot& slot, int32_t x) {
+    TableScrollEntry e;
+    e.position = 7;
+    e.x = x;
+    slot.record->tables.push_back(e);
+    return slot.record->tables.back();
+}
+
+TEST_F(Drawing, ArrowsShowOnlyTheSidesWhereMoreOfTheTableLies) {
+    canvas_.iconSize = Size{8, 6};
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    AppendTable(slot, Size{160, 20});
+    ScrolledBy(slot, 0);
+    ASSERT_TRUE(layout_->DrawPage(false));
+    std::vector<Op> icons = canvas_.Of('I');
+    // At the start only the right arrow: three copies fit the 20-pixel column.
+    ASSERT_EQ(icons.size(), 3u);
+    for (const Op& o : icons) EXPECT_EQ(o.colour, 223u);
+    EXPECT_EQ(icons[0].rect.x, 100 - 15 + (15 - 8) / 2);
+
+    canvas_.ops.clear();
+    slot.record->tables[0].x = 30;
+    ASSERT_TRUE(layout_->DrawPage(true));
+    icons = canvas_.Of('I');
+    ASSERT_EQ(icons.size(), 6u);
+    EXPECT_EQ(icons[0].colour, 222u);
+    EXPECT_EQ(icons[0].rect.x, (15 - 8) / 2);
+    EXPECT_EQ(icons[5].colour, 223u);
+
+    canvas_.ops.clear();
+    slot.record->tables[0].x = 60;  // the end: nothing more to the right
+    ASSERT_TRUE(layout_->DrawPage(true));
+    icons = canvas_.Of('I');
+    ASSERT_EQ(icons.size(), 3u);
+    for (const Op& o : icons) EXPECT_EQ(o.colour, 222u);
+}
+
+TEST_F(Drawing, AScrollerTooLowForTwoIconsShowsOneCentred) {
+    canvas_.iconSize = Size{8, 12};
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    AppendTable(slot, Size{160, 20});
+    ScrolledBy(slot, 0);
+    ASSERT_TRUE(layout_->DrawPage(false));
+    std::vector<Op> icons = canvas_.Of('I');
+    ASSERT_EQ(icons.size(), 1u);
+    EXPECT_EQ(icons[0].rect.y, 30 + (20 - 12) / 2);
+}
+
+TEST_F(Drawing, ACanvasWithoutIconsDrawsNoArrows) {
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    AppendTable(slot, Size{160, 20});
+    ScrolledBy(slot, 30);
+    ASSERT_TRUE(layout_->DrawPage(false));
+    EXPECT_TRUE(canvas_.Of('I').empty());
+}
+
+TEST_F(Drawing, OnlyTheSelectedTableIsFramedInRed) {
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    AppendTable(slot, Size{160, 20});
+    TableScrollEntry& e = ScrolledBy(slot, 0);
+    auto redLines = [&] {
+        std::vector<Op> red;
+        for (const Op& o : canvas_.Of('L'))
+            if (o.colour == Color::Pack(255, 0, 0)) red.push_back(o);
+        return red;
+    };
+    ASSERT_TRUE(layout_->DrawPage(false));
+    EXPECT_TRUE(redLines().empty());
+    e.selected = 1;
+    canvas_.ops.clear();
+    ASSERT_TRUE(layout_->DrawPage(true));
+    std::vector<Op> red = redLines();
+    ASSERT_EQ(red.size(), 4u);
+    // The frame runs round the table's view: top edge from its corner to the other.
+    EXPECT_EQ(red[0].rect.x, 0);
+    EXPECT_EQ(red[0].rect.y, 30);
+    EXPECT_EQ(red[0].rect.width, 99);  // the line's end point
+    EXPECT_EQ(red[1].rect.height, 49);
+}
+
 TEST_F(Drawing, ATableThatFitsGetsNoMarks) {
     Open(u"one two");
     AppendTable(LaidOut(*layout_), Size{100, 20});
