@@ -242,6 +242,10 @@ void PageLayout::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positio
         slot.record->tables.push_back(TableScrollEntry{position, 0, 0});
         entry = &slot.record->tables.back();
     }
+    // Scrolling stops where the content's far edge meets the view's.
+    TableScroll::SetTableExtent(
+        *entry, Size{table.content.width - table.box.width, table.content.height - table.box.height},
+        false);
     entry->x = std::clamp(entry->x, 0, std::max(0, table.content.width - table.box.width));
     entry->y = std::clamp(entry->y, 0, std::max(0, table.content.height - table.box.height));
     drawShift_ = Point{-entry->x, -entry->y};

@@ -374,6 +374,18 @@ public:
     bool GetCurrentBlockMarks(AreaArray*& out);
     PageSlot* CurrentPageSlot();
     void ClearCurrentBlockMarks();
+    // The scrollable tables of the drawn current page (their entries are made by drawing).
+    // Before a key scroll the saved offsets take the current ones.
+    void ResetTableCells();
+    // Moves the selected tables (every one when none is selected), or the table `which`, by the
+    // step within their content; true when one moved. The caller redraws the page.
+    bool ScrollTables(Point step, uint32_t which = 0xFFFFFFFEu);
+    // Toggles a table's selection (0xFFFFFFFF: all, to the opposite of the first one's); true
+    // when one changed, and the page is to be drawn again for its frame.
+    bool SelectTable(uint32_t id);
+    // The table whose view holds the point: found tells whether there is one; the result is
+    // its selected flag.
+    bool TableAt(Point p, uint32_t& id, bool& found);
     void SetCurrentMark(uint32_t n, bool remember, bool notify);
     uint32_t CurrentMarkIndex();
     void RestoreRememberedMark();

@@ -634,6 +634,57 @@ TEST_F(Drawing, OnlyTheSelectedTableIsFramedInRed) {
     EXPECT_EQ(red[1].rect.height, 49);
 }
 
+TEST_F(Drawing, AKeyScrollMovesTheDrawnTableByStepsUpToItsContentsEnd) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{160, 20});
+    EXPECT_FALSE(layout_->ScrollTables(Point{40, 0}));  // not drawn: no entries yet
+    ASSERT_TRUE(layout_->DrawPage(false));
+    PageSlot* slot = layout_->CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    ASSERT_EQ(slot->record->tables.size(), 1u);
+    TableScrollEntry& e = slot->record->tables[0];
+    EXPECT_FALSE(layout_->ScrollTables(Point{-40, 0}));  // already at the left edge
+    EXPECT_FALSE(layout_->ScrollTables(Point{0, 40}));   // as high as its view: no vertical
+    layout_->ResetTableCells();
+    EXPECT_TRUE(layout_->ScrollTables(Point{40, 0}));
+    EXPECT_EQ(e.x, 40);
+    EXPECT_EQ(e.savedX, 0);
+    EXPECT_TRUE(layout_->ScrollTables(Point{40, 0}));
+    EXPECT_EQ(e.x, 60);  // 160 wide in a 100-pixel view
+    EXPECT_FALSE(layout_->ScrollTables(Point{40, 0}));
+    EXPECT_EQ(e.y, 0);
+}
+
+TEST_F(Drawing, ATapFindsTheScrollableTableAndItsSelection) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{160, 20});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    uint32_t id = 0;
+    bool found = true;
+    EXPECT_FALSE(layout_->TableAt(Point{50, 10}, id, found));  // above the table
+    EXPECT_FALSE(found);
+    EXPECT_FALSE(layout_->TableAt(Point{50, 40}, id, found));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(id, 7u);
+    ASSERT_TRUE(layout_->SelectTable(7));
+    EXPECT_TRUE(layout_->TableAt(Point{50, 40}, id, found));
+    // Once selected, only that table moves.
+    ASSERT_TRUE(layout_->ScrollTables(Point{40, 0}));
+    EXPECT_EQ(layout_->CurrentPageSlot()->record->tables[0].x, 40);
+    EXPECT_FALSE(layout_->SelectTable(8));  // no such table
+}
+
+TEST_F(Drawing, ATableThatFitsCannotBeScrolledOrFound) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{100, 20});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    EXPECT_FALSE(layout_->ScrollTables(Point{40, 0}));
+    uint32_t id = 0;
+    bool found = true;
+    layout_->TableAt(Point{50, 40}, id, found);
+    EXPECT_FALSE(found);
+}
+
 TEST_F(Drawing, ATableThatFitsGetsNoMarks) {
     Open(u"one two");
     AppendTable(LaidOut(*layout_), Size{100, 20});
