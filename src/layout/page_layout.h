@@ -391,6 +391,11 @@ public:
     void RestoreRememberedMark();
     // A mark carrying a native control: its control takes the focus (on) or gives it up.
     void ToggleMarkControl(bool on, const Area& mark);
+    // The node that takes the focus back when a mark without a control becomes current (the
+    // page view, whose drawing surface a native control may be holding it for); not owned, and
+    // dropped with the layout by its owner.
+    void SetFocusNode(Node* node) { focusNode_ = node; }
+    Node* FocusNode() const { return focusNode_; }
 
     // Cache.
     PageRecord* FindPageRecord(uint32_t position, int32_t step);
@@ -562,6 +567,7 @@ private:
     uint32_t current_ = kNone;
     uint32_t documentKey_ = kNone;
     uint32_t rememberedMark_ = kNone;
+    Node* focusNode_ = nullptr;
 
     PageRecord first_;
     bool firstKnown_ = false;

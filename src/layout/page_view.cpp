@@ -41,7 +41,10 @@ PositionViewElement::PositionViewElement(PageViewOwner* owner) : owner_(owner) {
 PositionViewElement::~PositionViewElement() = default;
 
 void PositionViewElement::AttachLayout(PageLayout* layout) {
+    if (layout_ && layout_ != layout && layout_->FocusNode() == this)
+        layout_->SetFocusNode(nullptr);
     layout_ = layout;
+    if (layout_) layout_->SetFocusNode(this);
     mode_ = kFocusNone;
     focus_.Bind(nullptr, nullptr);
 }

@@ -759,6 +759,52 @@ TEST_F(Drawing, AControlsMarkMovesTheFocusAndIsNeverInverted) {
     layout_.reset();  // before the control's node goes
 }
 
+// The page view's stand-in: regaining the focus brings back the remembered mark, as the
+// view does.
+class ViewNode : public ControlNode {
+public:
+    void Focus() override {
+        log += "focus;";
+        if (layout) layout->RestoreRememberedMark();
+    }
+    PageLayout* layout = nullptr;
+};
+
+TEST_F(Drawing, AMarkWithoutAControlTakesTheFocusBackForTheView) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{160, 20});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    ASSERT_EQ(marks->Count(), 2);
+    ViewNode view;
+    view.layout = layout_.get();
+    layout_->SetFocusNode(&view);
+    // Mark 1 current, then the focus lost (remembering it), then mark 0 chosen.
+    layout_->SetCurrentMark(1, false, false);
+    layout_->SetCurrentMark(0xFFFFFFFFu, true, false);
+    layout_->SetCurrentMark(0, false, true);
+    EXPECT_EQ(view.log, "focus;");
+    EXPECT_EQ(layout_->CurrentMarkIndex(), 0u);  // not the remembered one
+    // Without the notice nobody is told.
+    layout_->SetCurrentMark(1, false, false);
+    EXPECT_EQ(view.log, "focus;");
+}
+
+TEST_F(Drawing, AControlsMarkKeepsTheFocusFromTheView) {
+    Open(u"one two");
+    ControlNode node;
+    AreaArray* marks = nullptr;
+    PageWithControl(layout_, node, marks);
+    ViewNode view;
+    layout_->SetFocusNode(&view);
+    node.log.clear();
+    layout_->SetCurrentMark(0, false, true);
+    EXPECT_EQ(node.log, "focus;");
+    EXPECT_EQ(view.log, "");
+    layout_.reset();
+}
+
 TEST_F(Drawing, ControlsHideAndShowWithTheirPage) {
     Open(u"one two");
     ControlNode node;

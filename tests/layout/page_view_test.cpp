@@ -363,6 +363,21 @@ TEST_F(ViewTest, ReadingPositionIsRelativeToTheFirstPage) {
     EXPECT_FALSE(bare.GetReadingPosition(position, length, total));
 }
 
+TEST_F(ViewTest, TheViewTakesTheFocusForMarksWithoutControls) {
+    Open();
+    EXPECT_EQ(layout_.FocusNode(), &view_);
+    // Another view takes the layout over; leaving it, the view lets go only of its own.
+    PositionViewElement other(&owner_);
+    other.AttachLayout(&layout_);
+    EXPECT_EQ(layout_.FocusNode(), &other);
+    PageLayout elsewhere;
+    view_.AttachLayout(&elsewhere);
+    EXPECT_EQ(layout_.FocusNode(), &other);
+    other.AttachLayout(nullptr);
+    EXPECT_EQ(layout_.FocusNode(), nullptr);
+    view_.AttachLayout(&layout_);
+}
+
 TEST_F(ViewTest, GoToPositionKeepsThePageThatShowsIt) {
     Open();
     EXPECT_EQ(view_.GoToPosition(5), 0u);
