@@ -183,6 +183,8 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
     uint32_t tablePosition = 0;
     drawShift_ = Point{0, 0};
     drawnTableDepth_ = 0;
+    tableClip_ = nullptr;
+    objectClips_.assign(static_cast<size_t>(std::max(0, c.KindCount(kItemInlineBox))), Rect{});
     int32_t i = 0;
     while (i < c.Count()) {
         uint32_t kind = c.ItemAt(i)->kind;
@@ -214,11 +216,15 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
                     --drawnTableDepth_ == 0) {
                     canvas_->SetClip(nullptr);
                     drawShift_ = Point{0, 0};
+                    tableClip_ = nullptr;
                     if (table) DrawTableScroller(slot, *table, tablePosition);
                     table = nullptr;
                 }
                 break;
             }
+            case kItemInlineBox:
+                NoteObjectClip(k);
+                break;
             default:
                 // Other items left at the top level (a break kept after the last line) draw
                 // nothing and must not cost the page its pictures.
@@ -229,6 +235,7 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
     if (drawnTableDepth_ > 0) canvas_->SetClip(nullptr);
     drawShift_ = Point{0, 0};
     drawnTableDepth_ = 0;
+    tableClip_ = nullptr;
     if (DrawObjects(slot, 0, background)) DrawObjects(slot, 1, background);
 }
 
@@ -250,6 +257,12 @@ void PageLayout::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positio
     entry->y = std::clamp(entry->y, 0, std::max(0, table.content.height - table.box.height));
     drawShift_ = Point{-entry->x, -entry->y};
     canvas_->SetClip(&table.box);
+    tableClip_ = &table.box;
+}
+
+void PageLayout::NoteObjectClip(int32_t k) {
+    if (tableClip_ && k >= 0 && static_cast<size_t>(k) < objectClips_.size())
+        objectClips_[k] = *tableClip_;
 }
 
 void PageLayout::DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position) {
@@ -524,6 +537,7 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
                 }
                 break;
             case kItemInlineBox: {
+                NoteObjectClip(k);
                 InlineBox* box = c.Object(k);
                 if (!box || (box->flags & InlineBox::kAlignmentGiven)) break;
                 box->rect.x = x + box->hspace;
@@ -618,7 +632,10 @@ bool PageLayout::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background) 
             continue;
         }
         if (!late && pass == 1) continue;
-        ok = canvas_->DrawObject(box->object.Get(), r, nullptr);
+        const Rect* clip = nullptr;
+        if (static_cast<size_t>(k) < objectClips_.size() && !objectClips_[k].IsEmpty())
+            clip = &objectClips_[k];
+        ok = canvas_->DrawObject(box->object.Get(), r, clip);
     }
     return ok;
 }

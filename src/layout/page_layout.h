@@ -562,6 +562,11 @@ private:
     // While a scrollable table is drawn: its content moves by its scroll offsets.
     Point drawShift_{};
     int32_t drawnTableDepth_ = 0;
+    // While a scrolled table is drawn: its box, to which its pictures are clipped too (they
+    // are drawn after the items, one clip per inline box; an empty one is none).
+    const Rect* tableClip_ = nullptr;
+    std::vector<Rect> objectClips_;
+    void NoteObjectClip(int32_t k);
     uint8_t shownFontFlags_ = 0xFF;
 
     uint32_t current_ = kNone;

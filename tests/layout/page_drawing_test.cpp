@@ -685,6 +685,51 @@ TEST_F(Drawing, ATableThatFitsCannotBeScrolledOrFound) {
     EXPECT_FALSE(found);
 }
 
+TEST_F(Drawing, PicturesInAScrolledTableAreClippedToItsBox) {
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    TableRecord table;
+    table.box = Rect{0, 30, 100, 20};
+    table.content = Size{160, 20};
+    InlineBox inside, after;
+    inside.rect = Rect{90, 32, 30, 10};  // across the view's right edge
+    inside.flags = InlineBox::kAlignmentGiven;
+    inside.object = ObjectRef(new Picture(false, 1));
+    after.rect = Rect{10, 52, 10, 5};
+    after.flags = InlineBox::kAlignmentGiven;
+    after.object = ObjectRef(new Picture(false, 2));
+    FlowMark end;
+    end.type = kMarkTableEnd;
+    ASSERT_TRUE(slot.contents.Append(table, 7));
+    ASSERT_TRUE(slot.contents.Append(inside, 8));
+    ASSERT_TRUE(slot.contents.Append(end, 9));
+    ASSERT_TRUE(slot.contents.Append(after, 10));
+    ASSERT_TRUE(layout_->DrawPage(false));
+    ASSERT_EQ(canvas_.objectClips.size(), 2u);
+    EXPECT_EQ(canvas_.objectClips[0], (Rect{0, 30, 100, 20}));
+    EXPECT_TRUE(canvas_.objectClips[1].IsEmpty());  // after the table: unclipped
+}
+
+TEST_F(Drawing, PicturesInATableThatFitsAreNotClipped) {
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    TableRecord table;
+    table.box = Rect{0, 30, 100, 20};
+    table.content = Size{100, 20};
+    InlineBox inside;
+    inside.rect = Rect{10, 32, 10, 10};
+    inside.flags = InlineBox::kAlignmentGiven;
+    inside.object = ObjectRef(new Picture(false, 1));
+    FlowMark end;
+    end.type = kMarkTableEnd;
+    ASSERT_TRUE(slot.contents.Append(table, 7));
+    ASSERT_TRUE(slot.contents.Append(inside, 8));
+    ASSERT_TRUE(slot.contents.Append(end, 9));
+    ASSERT_TRUE(layout_->DrawPage(false));
+    ASSERT_EQ(canvas_.objectClips.size(), 1u);
+    EXPECT_TRUE(canvas_.objectClips[0].IsEmpty());
+}
+
 TEST_F(Drawing, ATableThatFitsGetsNoMarks) {
     Open(u"one two");
     AppendTable(LaidOut(*layout_), Size{100, 20});

@@ -38,8 +38,9 @@ public:
     void DrawUnderline(Point p, int32_t w, uint32_t c) override {
         ops.push_back({'U', Rect{p.x, p.y, w, 1}, {}, c});
     }
-    bool DrawObject(InlineObject*, const Rect& r, const Rect*) override {
+    bool DrawObject(InlineObject*, const Rect& r, const Rect* clip) override {
         ops.push_back({'O', r, {}, 0});
+        objectClips.push_back(clip ? *clip : Rect{});
         return true;
     }
     void SetClip(const Rect*) override {}
@@ -67,6 +68,7 @@ public:
     // The icons' size; none (the default) means the canvas has no icons.
     Size iconSize{};
     std::vector<Op> ops;
+    std::vector<Rect> objectClips;  // per object drawn; empty: none
 };
 
 }  // namespace fvt::test
