@@ -255,6 +255,10 @@ public:
     TokenSource* Source() const { return source_; }
     void SetGraphics(GraphicsContext* gc) { fonts_.Attach(gc); }
     void Configure(const LayoutSettings& settings);
+    // The reader's link colour and whether links are underlined, over what Configure gave; the
+    // next layout uses them.
+    void SetLinkColour(uint32_t colour) { settings_.defaults.linkColor = colour; }
+    void SetUnderlineLinks(bool underline) { settings_.defaults.underlineLinks = underline; }
     // The content resource (not owned) and the adjuster asked at Configure (not owned).
     void SetResource(Resource* resource) { resource_ = resource; }
     void SetFontSizeAdjuster(FontSizeAdjuster* adjuster) { adjuster_ = adjuster; }

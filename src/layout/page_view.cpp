@@ -112,6 +112,10 @@ void PositionViewElement::ApplySettings() {
     ClearFocus();
     ViewSettings s;
     owner_->GetViewSettings(s);
+    if (s.hasLinkStyle) {
+        layout_->SetLinkColour(s.linkColour);
+        layout_->SetUnderlineLinks(s.underlineLinks);
+    }
     uint32_t columns = s.columns < 1 ? 1 : s.columns;
     if (owner_->InternalPageId() == 0) {
         bool top = owner_->IsTopFrame();

@@ -49,6 +49,10 @@ struct ViewSettings {
     uint32_t columns = 1;
     int32_t marginH = 0;
     int32_t marginV = 0;
+    // The reader's look of links; an owner without settings leaves the document's defaults.
+    bool hasLinkStyle = false;
+    uint32_t linkColour = 0xAA5500;  // (0, 85, 170)
+    bool underlineLinks = false;
 };
 
 // What the element asks of its owner, the document controller.

@@ -403,6 +403,21 @@ TEST_F(ViewTest, SettingsSetColumnsAndMarginsByFrameAndPage) {
     EXPECT_TRUE(view_.IsCommandEnabled(79, 0));  // a sub-frame keeps one
 }
 
+TEST_F(ViewTest, SettingsGiveTheLayoutTheReadersLinkLook) {
+    Open();
+    uint32_t configured = layout_.Settings().defaults.linkColor;
+    bool underlined = layout_.Settings().defaults.underlineLinks;
+    view_.ApplySettings();  // an owner without settings: the document's defaults stay
+    EXPECT_EQ(layout_.Settings().defaults.linkColor, configured);
+    EXPECT_EQ(layout_.Settings().defaults.underlineLinks, underlined);
+    owner_.settings.hasLinkStyle = true;
+    owner_.settings.linkColour = 0x123456;
+    owner_.settings.underlineLinks = !underlined;
+    view_.ApplySettings();
+    EXPECT_EQ(layout_.Settings().defaults.linkColor, 0x123456u);
+    EXPECT_EQ(layout_.Settings().defaults.underlineLinks, !underlined);
+}
+
 TEST_F(ViewTest, SavedStateCarriesTheElementsOwnBlock) {
     Open();
     view_.OwnState().WriteWord32BE(0xA1B2C3D4u);
