@@ -29,6 +29,7 @@
 class AnnotationFile;
 class AppPaths;
 class BookLayoutTraits;
+class DisplayLink;
 class DocumentSource;
 class PageCanvas;
 class PageLayout;
@@ -399,6 +400,9 @@ public:
     // page view, whose drawing surface a native control may be holding it for); not owned, and
     // dropped with the layout by its owner.
     void SetFocusNode(Node* node) { focusNode_ = node; }
+    // The display surface of the drawing surface the page is shown on (not owned; may be null).
+    void SetDisplay(DisplayLink* display) { display_ = display; }
+    DisplayLink* Display() const { return display_; }
     Node* FocusNode() const { return focusNode_; }
 
     // Cache.
@@ -577,6 +581,7 @@ private:
     uint32_t documentKey_ = kNone;
     uint32_t rememberedMark_ = kNone;
     Node* focusNode_ = nullptr;
+    DisplayLink* display_ = nullptr;
 
     PageRecord first_;
     bool firstKnown_ = false;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "bookfiles/document_source.h"
+#include "graphics/core/graphics_context.h"
 #include "layout/page_layout.h"
 
 namespace {
@@ -277,7 +278,11 @@ bool PositionViewElement::BringIntoView(const Rect& area, uint32_t /*id*/) {
 
 void PositionViewElement::OnActivation(uint32_t value) {
     if (!layout_ || !owner_) return;
-    if (value == 2) owner_->ShowAreaTip();
+    if (value == 1) {
+        if (DisplayLink* display = layout_->Display()) display->ForgetShownPage();
+    } else if (value == 2) {
+        owner_->ShowAreaTip();
+    }
 }
 
 bool PositionViewElement::CurrentMarkIsOnPage() {

@@ -141,6 +141,7 @@ bool BookDocumentController::MakeLayout() {
     }
     LayoutSettings settings;
     layout_->SetGraphics(layoutGc_);
+    if (surface_) layout_->SetDisplay(surface_->Display());
     layout_->Configure(settings);
     layout_->SetViewport(viewport_);
     if (annotations_) layout_->SetAnnotations(annotations_);

@@ -7,6 +7,7 @@
 
 #include "document/markup/link_target.h"
 #include "document/markup/plain_text_token_source.h"
+#include "graphics/core/graphics_context.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "support/document/memory_document.h"
@@ -401,6 +402,42 @@ TEST_F(ViewTest, SettingsSetColumnsAndMarginsByFrameAndPage) {
     owner_.topFrame = false;
     view_.ApplySettings();
     EXPECT_TRUE(view_.IsCommandEnabled(79, 0));  // a sub-frame keeps one
+}
+
+class CountingDisplay final : public DisplayLink {
+public:
+    bool IsActive() const override { return true; }
+    bool HasBackBuffer() const override { return false; }
+    HDC BufferDC() override { return nullptr; }
+    void GetTransform(Transform&) const override {}
+    Rect MapRect(const Rect& r, bool) const override { return r; }
+    int Orientation() const override { return 0; }
+    bool IsScrolling() const override { return false; }
+    void InvalidateRect(const Rect*, bool) override {}
+    void InvalidatePage(const Rect*) override {}
+    void FlushDirty() override {}
+    void Repaint(const Rect*) override {}
+    bool OnEvent(InputEvent&) override { return false; }
+    void OnCommand(uint32_t) override {}
+    void Resize(int32_t, int32_t) override {}
+    void OverlayCommit() override {}
+    void ForgetShownPage() override { ++forgotten; }
+    int forgotten = 0;
+};
+
+TEST_F(ViewTest, ActivationNoticeOneMakesTheDisplayForgetItsPage) {
+    Open();
+    view_.OnActivation(1);  // no display yet: nothing to tell
+    CountingDisplay display;
+    layout_.SetDisplay(&display);
+    view_.OnActivation(1);
+    EXPECT_EQ(display.forgotten, 1);
+    EXPECT_TRUE(owner_.calls.empty());
+    view_.OnActivation(2);
+    EXPECT_EQ(display.forgotten, 1);
+    ASSERT_EQ(owner_.calls.size(), 1u);
+    EXPECT_EQ(owner_.calls[0], "tip");
+    layout_.SetDisplay(nullptr);
 }
 
 TEST_F(ViewTest, SettingsGiveTheLayoutTheReadersLinkLook) {
