@@ -550,13 +550,15 @@ TEST_F(Drawing, AScrollableTableKeepsItsOffsetsWithinItsContent) {
     EXPECT_EQ(fills[1].rect.x, 40);
 }
 
-void AppendTable(PageSlot& slot, Size content) {
+// A table in the box (0, 30, 100, 20), holding a picture when one is given.
+void AppendTable(PageSlot& slot, Size content, const InlineBox* picture = nullptr) {
     TableRecord table;
     table.box = Rect{0, 30, 100, 20};
     table.content = content;
     FlowMark end;
     end.type = kMarkTableEnd;
     ASSERT_TRUE(slot.contents.Append(table, 7));
+    if (picture) ASSERT_TRUE(slot.contents.Append(*picture, 7));
     ASSERT_TRUE(slot.contents.Append(end, 7));
 }
 
@@ -585,81 +587,72 @@ TEST_F(Drawing, AScrollableTableGetsAnArrowMarkOnEachSide) {
     EXPECT_EQ(left.height, 20);
 }
 
-TableScrollEntry& ScrolledBy(PageSlot& slot, int32_t x) {
-    TableScrollEntry e;
-    e.position = 7;
-    e.x = x;
-    slot.record->tables.push_back(e);
-    return slot.record->tables.back();
-}
+// A page with a table wider than its 100-pixel view, scrolled by x, drawn.
+class Scroller : public Drawing {
+protected:
+    PageSlot& WideTableAt(int32_t x) {
+        Open(u"one two");
+        PageSlot& slot = LaidOut(*layout_);
+        AppendTable(slot, Size{160, 20});
+        TableScrollEntry e;
+        e.position = 7;
+        e.x = x;
+        slot.record->tables.push_back(e);
+        EXPECT_TRUE(layout_->DrawPage(false));
+        return slot;
+    }
+    std::vector<Op> IconsAt(PageSlot& slot, int32_t x) {
+        canvas_.ops.clear();
+        slot.record->tables[0].x = x;
+        EXPECT_TRUE(layout_->DrawPage(true));
+        return canvas_.Of('I');
+    }
+};
 
-TEST_F(Drawing, ArrowsShowOnlyTheSidesWhereMoreOfTheTableLies) {
+TEST_F(Scroller, ArrowsShowOnlyTheSidesWhereMoreOfTheTableLies) {
     canvas_.iconSize = Size{8, 6};
-    Open(u"one two");
-    PageSlot& slot = LaidOut(*layout_);
-    AppendTable(slot, Size{160, 20});
-    ScrolledBy(slot, 0);
-    ASSERT_TRUE(layout_->DrawPage(false));
+    PageSlot& slot = WideTableAt(0);
     std::vector<Op> icons = canvas_.Of('I');
     // At the start only the right arrow: three copies fit the 20-pixel column.
     ASSERT_EQ(icons.size(), 3u);
     for (const Op& o : icons) EXPECT_EQ(o.colour, 223u);
     EXPECT_EQ(icons[0].rect.x, 100 - 15 + (15 - 8) / 2);
 
-    canvas_.ops.clear();
-    slot.record->tables[0].x = 30;
-    ASSERT_TRUE(layout_->DrawPage(true));
-    icons = canvas_.Of('I');
+    icons = IconsAt(slot, 30);
     ASSERT_EQ(icons.size(), 6u);
     EXPECT_EQ(icons[0].colour, 222u);
     EXPECT_EQ(icons[0].rect.x, (15 - 8) / 2);
     EXPECT_EQ(icons[5].colour, 223u);
 
-    canvas_.ops.clear();
-    slot.record->tables[0].x = 60;  // the end: nothing more to the right
-    ASSERT_TRUE(layout_->DrawPage(true));
-    icons = canvas_.Of('I');
+    icons = IconsAt(slot, 60);  // the end: nothing more to the right
     ASSERT_EQ(icons.size(), 3u);
     for (const Op& o : icons) EXPECT_EQ(o.colour, 222u);
 }
 
-TEST_F(Drawing, AScrollerTooLowForTwoIconsShowsOneCentred) {
+TEST_F(Scroller, AScrollerTooLowForTwoIconsShowsOneCentred) {
     canvas_.iconSize = Size{8, 12};
-    Open(u"one two");
-    PageSlot& slot = LaidOut(*layout_);
-    AppendTable(slot, Size{160, 20});
-    ScrolledBy(slot, 0);
-    ASSERT_TRUE(layout_->DrawPage(false));
+    WideTableAt(0);
     std::vector<Op> icons = canvas_.Of('I');
     ASSERT_EQ(icons.size(), 1u);
     EXPECT_EQ(icons[0].rect.y, 30 + (20 - 12) / 2);
 }
 
-TEST_F(Drawing, ACanvasWithoutIconsDrawsNoArrows) {
-    Open(u"one two");
-    PageSlot& slot = LaidOut(*layout_);
-    AppendTable(slot, Size{160, 20});
-    ScrolledBy(slot, 30);
-    ASSERT_TRUE(layout_->DrawPage(false));
+TEST_F(Scroller, ACanvasWithoutIconsDrawsNoArrows) {
+    WideTableAt(30);
     EXPECT_TRUE(canvas_.Of('I').empty());
 }
 
-TEST_F(Drawing, OnlyTheSelectedTableIsFramedInRed) {
-    Open(u"one two");
-    PageSlot& slot = LaidOut(*layout_);
-    AppendTable(slot, Size{160, 20});
-    TableScrollEntry& e = ScrolledBy(slot, 0);
+TEST_F(Scroller, OnlyTheSelectedTableIsFramedInRed) {
+    PageSlot& slot = WideTableAt(0);
     auto redLines = [&] {
         std::vector<Op> red;
         for (const Op& o : canvas_.Of('L'))
             if (o.colour == Color::Pack(255, 0, 0)) red.push_back(o);
         return red;
     };
-    ASSERT_TRUE(layout_->DrawPage(false));
     EXPECT_TRUE(redLines().empty());
-    e.selected = 1;
-    canvas_.ops.clear();
-    ASSERT_TRUE(layout_->DrawPage(true));
+    slot.record->tables[0].selected = 1;
+    IconsAt(slot, 0);
     std::vector<Op> red = redLines();
     ASSERT_EQ(red.size(), 4u);
     // The frame runs round the table's view: top edge from its corner to the other.
@@ -720,25 +713,21 @@ TEST_F(Drawing, ATableThatFitsCannotBeScrolledOrFound) {
     EXPECT_FALSE(found);
 }
 
+InlineBox PlacedPicture(Rect r, int id) {
+    InlineBox box;
+    box.rect = r;
+    box.flags = InlineBox::kAlignmentGiven;
+    box.object = ObjectRef(new Picture(false, id));
+    return box;
+}
+
 TEST_F(Drawing, PicturesInAScrolledTableAreClippedToItsBox) {
     Open(u"one two");
     PageSlot& slot = LaidOut(*layout_);
-    TableRecord table;
-    table.box = Rect{0, 30, 100, 20};
-    table.content = Size{160, 20};
-    InlineBox inside, after;
-    inside.rect = Rect{90, 32, 30, 10};  // across the view's right edge
-    inside.flags = InlineBox::kAlignmentGiven;
-    inside.object = ObjectRef(new Picture(false, 1));
-    after.rect = Rect{10, 52, 10, 5};
-    after.flags = InlineBox::kAlignmentGiven;
-    after.object = ObjectRef(new Picture(false, 2));
-    FlowMark end;
-    end.type = kMarkTableEnd;
-    ASSERT_TRUE(slot.contents.Append(table, 7));
-    ASSERT_TRUE(slot.contents.Append(inside, 8));
-    ASSERT_TRUE(slot.contents.Append(end, 9));
-    ASSERT_TRUE(slot.contents.Append(after, 10));
+    // The picture lies across the view's right edge; another follows the table.
+    InlineBox inside = PlacedPicture(Rect{90, 32, 30, 10}, 1);
+    AppendTable(slot, Size{160, 20}, &inside);
+    ASSERT_TRUE(slot.contents.Append(PlacedPicture(Rect{10, 52, 10, 5}, 2), 10));
     ASSERT_TRUE(layout_->DrawPage(false));
     ASSERT_EQ(canvas_.objectClips.size(), 2u);
     EXPECT_EQ(canvas_.objectClips[0], (Rect{0, 30, 100, 20}));
@@ -747,19 +736,8 @@ TEST_F(Drawing, PicturesInAScrolledTableAreClippedToItsBox) {
 
 TEST_F(Drawing, PicturesInATableThatFitsAreNotClipped) {
     Open(u"one two");
-    PageSlot& slot = LaidOut(*layout_);
-    TableRecord table;
-    table.box = Rect{0, 30, 100, 20};
-    table.content = Size{100, 20};
-    InlineBox inside;
-    inside.rect = Rect{10, 32, 10, 10};
-    inside.flags = InlineBox::kAlignmentGiven;
-    inside.object = ObjectRef(new Picture(false, 1));
-    FlowMark end;
-    end.type = kMarkTableEnd;
-    ASSERT_TRUE(slot.contents.Append(table, 7));
-    ASSERT_TRUE(slot.contents.Append(inside, 8));
-    ASSERT_TRUE(slot.contents.Append(end, 9));
+    InlineBox inside = PlacedPicture(Rect{10, 32, 10, 10}, 1);
+    AppendTable(LaidOut(*layout_), Size{100, 20}, &inside);
     ASSERT_TRUE(layout_->DrawPage(false));
     ASSERT_EQ(canvas_.objectClips.size(), 1u);
     EXPECT_TRUE(canvas_.objectClips[0].IsEmpty());
@@ -850,10 +828,8 @@ public:
     PageLayout* layout = nullptr;
 };
 
-TEST_F(Drawing, AMarkWithoutAControlTakesTheFocusBackForTheView) {
-    Open(u"one two");
-    AppendTable(LaidOut(*layout_), Size{160, 20});
-    ASSERT_TRUE(layout_->DrawPage(false));
+TEST_F(Scroller, AMarkWithoutAControlTakesTheFocusBackForTheView) {
+    WideTableAt(0);  // its two arrow marks have no control
     AreaArray* marks = nullptr;
     ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
     ASSERT_EQ(marks->Count(), 2);
