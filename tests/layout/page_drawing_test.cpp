@@ -558,7 +558,9 @@ void AppendTable(PageSlot& slot, Size content, const InlineBox* picture = nullpt
     FlowMark end;
     end.type = kMarkTableEnd;
     ASSERT_TRUE(slot.contents.Append(table, 7));
-    if (picture) ASSERT_TRUE(slot.contents.Append(*picture, 7));
+    if (picture) {
+        ASSERT_TRUE(slot.contents.Append(*picture, 7));
+    }
     ASSERT_TRUE(slot.contents.Append(end, 7));
 }
 
