@@ -277,6 +277,24 @@ bool PageLayout::HandleTag(BlockContents& block, uint32_t position) {
     return true;
 }
 
+bool PageLayout::ReplayTag(ElementStack& stack) {
+    bool isEnd = false, isEmpty = false;
+    uint32_t id = source_->GetTag(isEnd, isEmpty);
+    if (isEnd && (id == kTagHtml || id == kTagBody)) {
+        stack.PopUnlessRoot(kTagHtml);
+        return true;
+    }
+    const RenderState* top = stack.GetRecordAtDepth(0);
+    RenderState element = top ? *top : settings_.defaults.style;
+    if (!isEnd) {
+        RenderState parent = element;
+        bool isBlock = false, textChanged = false, boxChanged = false, linkChanged = false;
+        RenderState::FromElement(*source_, settings_.defaults, parent, element, isBlock,
+                                 textChanged, boxChanged, linkChanged);
+    }
+    return stack.Push(*source_, element);
+}
+
 bool PageLayout::LayoutElement(BlockContents& block, uint32_t id, bool isEnd,
                                const RenderState& /*state*/, uint32_t position) {
     switch (id) {

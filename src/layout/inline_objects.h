@@ -56,6 +56,8 @@ public:
     uint8_t Flags() const { return flags_; }
     const Rect& Placement() const { return placement_; }
     Location& GetLocation() { return location_; }
+    // The picture's data (for a view that decodes it itself).
+    DataHandle* Source() const { return source_; }
 
 private:
     ImageObject() = default;

@@ -444,7 +444,7 @@ bool PageLayout::LayoutPageFrom(uint32_t target, PageRecord& record, bool align)
     uint32_t number = record.pageNumber;
     if (doc && doc->BookProperty7() == 1) {
         if (!firstKnown_ && !LayoutFirstPage()) return false;
-        if (!Replay(target, record)) return false;
+        if (!Replay(target, record, align)) return false;
     } else {
         if (!source_->Start(target, align)) return false;
         uint32_t p = target;
@@ -482,7 +482,7 @@ void PageLayout::AddCheckpoint(uint32_t position, const PageRecord& record) {
 // Documents that cannot start at an arbitrary position are replayed from the first page (or
 // from the nearest checkpoint passed on an earlier replay: replay is deterministic, so the
 // result is the same and a far page in a large file does not re-read the whole file).
-bool PageLayout::Replay(uint32_t target, PageRecord& record) {
+bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align) {
     if (!record.CopyFrom(first_)) return false;
     const Checkpoint* from = nullptr;
     for (const Checkpoint& c : checkpoints_)
@@ -497,17 +497,35 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record) {
     if (!source_->RestoreState(state)) return false;
     uint32_t p = from ? from->position : first_.start;
     uint32_t guard = TextLength() * 2 + 1024;
+    ByteStream before;
     while (guard-- > 0) {
         if (!source_->GetPosition(p)) return false;
         if (p >= target) break;
         if (p >= first_.start + kCheckpointSpacing) AddCheckpoint(p, record);
+        // A page start of ours can lie inside a word the page before hyphenated: reading then
+        // resumes at the start, inside the word, so the page keeps the word's second half.
+        if (!align) {
+            before.Clear();
+            if (!source_->SaveState(before)) return false;
+        }
         uint32_t kind = source_->NextToken();
         if (kind == kTokenEnd) break;
         if (kind == kTokenContinue) continue;
+        uint32_t after = p;
+        if (!align && kind == kTokenText && source_->GetPosition(after) && after > target) {
+            if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
+            source_->SetPosition(target);
+            break;
+        }
+        // Each element gets the state its page would give it: a page inside a list keeps
+        // the list's indent.
         bool ok = content_ ? content_->ReplayToken(*this, record)
-                           : (kind != kTokenTag ||
-                              record.elements.Push(*source_, settings_.defaults.style));
+                           : (kind != kTokenTag || ReplayTag(record.elements));
         if (!ok) return false;
+    }
+    if (const RenderState* top = content_ ? nullptr : record.elements.GetRecordAtDepth(0)) {
+        StyleOf(*top, record.style);
+        BoxOf(*top, record.blockStyle);
     }
     source_->GetPosition(p);
     record.start = p;

@@ -345,7 +345,8 @@ void PageLayout::SetRunFont(const PositionRecord& style) {
 
 void PageLayout::DrawLineFrame(const LineRecord& line, uint32_t lineBackground,
                                uint32_t background) {
-    int32_t x = line.x + drawShift_.x, y = line.y + drawShift_.y;
+    // The line's x already holds its left indent; the frame and bands start at the column.
+    int32_t x = line.x - line.leftIndent + drawShift_.x, y = line.y + drawShift_.y;
     bool banded = !Color::IsNone(lineBackground) && !Color::SameRgb(lineBackground, background);
     if (banded && line.extraAbove > 0)
         canvas_->FillRect(Rect{x, y, line.width, line.extraAbove}, lineBackground);
@@ -401,7 +402,7 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
     w.justify = mode == PageDrawing::kAlignJustify || mode == PageDrawing::kAlignPoetry;
     if (w.justify) {
         int32_t marks = counts[kItemFlowMark];
-        bool afterSpace = false;
+        bool afterSpace = true;  // a space that opens the line is no gap
         for (int32_t j = index + 1; j < end; ++j) {
             uint32_t kind = c.ItemAt(j)->kind;
             if (kind == kItemTextRun || kind == kItemInlineBox) afterSpace = false;
@@ -412,8 +413,8 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
             afterSpace = space;
         }
     }
-    w.startX = line->x + drawShift_.x + line->leftIndent +
-               PageDrawing::AlignmentOffset(mode, line->freeWidth);
+    // The line's x already holds its left indent.
+    w.startX = line->x + drawShift_.x + PageDrawing::AlignmentOffset(mode, line->freeWidth);
     // The baseline is measured from the top of the text, below the space kept above the line.
     w.top = line->y + drawShift_.y + line->extraAbove;
     w.inner = line->height - line->extraAbove - line->extraBelow;
@@ -440,9 +441,10 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
     const LineRecord* line = w.line;
     int32_t x = w.startX;
     int32_t carry = 0;
-    bool previousWasSpace = false;
+    // As the layout measured the line: a space that opens it, or follows another, takes no room.
+    bool previousWasSpace = true;
     // Pass 0: the run of one background colour that is open, from fillFrom.
-    int32_t fillFrom = line->x + drawShift_.x + line->leftIndent;
+    int32_t fillFrom = line->x + drawShift_.x;
     uint32_t fillColour = w.lineBackground;
     PositionRecord shown = drawStyle_;
     auto fillTo = [&](int32_t to) {
@@ -520,6 +522,7 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
                     // second of two spaces in a row.
                     if (w.justify && m->width > 0 && !previousWasSpace && follows)
                         width += PageDrawing::NextJustifyShare(line->freeWidth, w.gaps, carry);
+                    if (previousWasSpace) break;
                     if (pass == 1 && (shown.style & kStyleUnderline) && !w.hidden && follows)
                         canvas_->DrawUnderline(
                             Point{x, w.baseline}, width,
@@ -567,7 +570,7 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
         // What the text covers ends with it; the line's own background goes on to its end.
         fillTo(x);
         fillColour = w.lineBackground;
-        fillTo(line->x + drawShift_.x + line->leftIndent + line->available);
+        fillTo(line->x + drawShift_.x + line->available);
     }
 }
 

@@ -418,6 +418,9 @@ public:
     int32_t ChooseSlot();
 
     bool RestoreScanState(const PageRecord& record);
+    // The scan state and element stack at the record's start, for a page laid out from it.
+    bool StateAtPageStart(const PageRecord& record, ByteStream& scanState,
+                          ElementStack& elements);
     PageSlot& Slot(int32_t i) { return slots_[i & 1]; }
     const PageRecord& FirstRecord() const { return first_; }
     int32_t StoredRecordCount() const;
@@ -446,6 +449,8 @@ private:
     bool AddBreakMark(uint32_t id, const RenderState& element, bool isEnd,
                       BlockContents& block, uint32_t position);
     bool HandleTag(BlockContents& block, uint32_t position);
+    // The tag's entry on a replayed stack, with the state the layout would give it.
+    bool ReplayTag(ElementStack& stack);
     bool LayoutElement(BlockContents& block, uint32_t id, bool isEnd, const RenderState& state,
                        uint32_t position);
     bool LayoutImage(BlockContents& block, bool isRule, uint32_t position);
@@ -493,7 +498,7 @@ private:
     bool LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,
                     bool& moreText);
     void ResetSlot(PageSlot& slot);
-    bool Replay(uint32_t target, PageRecord& record);
+    bool Replay(uint32_t target, PageRecord& record, bool align);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool FindPageBefore(uint32_t position, PageRecord*& out);
     void MakeCurrent(PageRecord* record, uint32_t mark);

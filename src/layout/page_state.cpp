@@ -44,6 +44,19 @@ bool PageLayout::RestoreScanState(const PageRecord& record) {
     return source_->RestoreState(state);
 }
 
+bool PageLayout::StateAtPageStart(const PageRecord& record, ByteStream& scanState,
+                                  ElementStack& elements) {
+    // The record's scan state lies after the items it carries over from the previous page; its
+    // element stack, without the elements opened among them, is the one at the page start, and
+    // the source is read again from there with what it knew at the scan state.
+    if (record.scanState.Size() == 0 || !RestoreScanState(record)) return false;
+    source_->SetPosition(record.start);
+    if (!source_->SaveState(scanState) || !elements.Assign(record.elements)) return false;
+    while (elements.Count() > 1 && elements.ReadU32At(elements.TopOffset()) >= record.start)
+        elements.Pop();
+    return true;
+}
+
 bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
                                       ByteStream& stream) {
     PageRecord* cur = CurrentRecord();
@@ -51,12 +64,15 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
     pageNumber = cur->pageNumber;
     pageStart = cur->start;
     DocumentSource* doc = Document();
-    // Replayed documents rebuild their state from the first page; the others carry it along,
-    // but only where it tells the page start: the scan state lies after the items the record
-    // carries over from the previous page (the rest of a paragraph, the rows of a continued
-    // table), which would be lost with the block. Such a page is laid out from its key.
+    // Replayed documents rebuild their state from the first page; the others carry it along.
+    // A page that carries items over from the previous page (the rest of a paragraph, the rows
+    // of a continued table) has its scan state after them: it is saved with the state at its
+    // start, so that it keeps both the items and the element stack (a list's indent).
     bool carriesItems = cur->block && cur->block->Count() > 0;
-    uint32_t flag = (doc && doc->BookProperty7() == 1) || carriesItems ? 0 : 1;
+    uint32_t flag = doc && doc->BookProperty7() == 1 ? 0 : 1;
+    ByteStream scanState;
+    ElementStack elements;
+    if (flag && carriesItems && !StateAtPageStart(*cur, scanState, elements)) flag = 0;
     uint32_t count = static_cast<uint32_t>(cur->tables.size());
     uint32_t head[7] = {kStateMagic, kStateVersion,           CurrentDocumentKey(),
                         flag,        kEntryBytes * count + 8, static_cast<uint32_t>(cur->markIndex),
@@ -66,7 +82,10 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
         uint32_t words[3] = {e.position, static_cast<uint32_t>(e.x), static_cast<uint32_t>(e.y)};
         stream.WriteWords32BE(words, 3);
     }
-    if (flag) {
+    if (flag && carriesItems) {
+        stream.WriteBlock(scanState);
+        elements.Save(stream);
+    } else if (flag) {
         stream.WriteBlock(cur->scanState);
         cur->elements.Save(stream);
     }
@@ -122,6 +141,8 @@ bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFo
         record.style.background = top->text.background;
         record.style.language = top->text.language;
         record.style.link = top->text.link;
+        // A page starting inside a block lays its first lines in the block's box.
+        BoxOf(*top, record.blockStyle);
     }
     stateFollowed = true;
     return true;

@@ -281,6 +281,8 @@ void BookDocumentController::LeaveCover() {
 
 void BookDocumentController::FreeRetired() {
     retiredCovers_.clear();
+    retiredRecordSets_.clear();
+    retiredImages_.clear();
     std::vector<Retired> old;
     old.swap(retired_);
     for (Retired& r : old) {
@@ -329,6 +331,8 @@ void BookDocumentController::CloseDocument() {
     // values were written just above.
     if (forms_.OwnerResource() == resource_) forms_.Clear(0);
     LeaveCover();
+    LeaveRecordSet();
+    LeaveImage();
     // The book script's record set reads this book's tables.
     ClearGlobalRecordSet();
     DropLayout();
@@ -356,6 +360,18 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (view_ == kAudioView && !(anchor == current_)) SaveAudioPosition();
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
+    if (view_ == kImageView && !(anchor == current_)) LeaveImage();
+    if (view_ == kRecordSetView) {
+        LeaveRecordSet();
+        view_ = kTextPage;
+    }
+    if (hasAnchor && anchor.Length() > 4 && anchor[0] == u'$' && anchor[1] == u'f' &&
+        anchor[2] == u'v' && anchor[3] == u't') {
+        if (!ShowRecordSet(anchor)) return false;
+        current_.Assign(anchor);
+        view_ = kRecordSetView;
+        return true;
+    }
     if (anchor.EqualsAscii("$cover")) {
         if (!OpeningRules::HasCover(resource_->GetDocument())) {
             current_.SetEmpty();
@@ -379,7 +395,10 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     }
     int64_t record = 0;
     if (Location::HasDollar(anchor) && Location::GetDollarValue(anchor, record)) {
-        if (record < 0) return false;
+        if (record < 0 || record > INT32_MAX) return false;
+        if (!(view_ == kImageView && anchor == current_) &&
+            !ShowImage(static_cast<int32_t>(record)))
+            return false;
         current_.Assign(anchor);
         view_ = kImageView;
         return true;
@@ -396,6 +415,128 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
         LookupReference(name.Data(), name.Length(), link))
         return ActivateLink(link);
     return true;
+}
+
+// --- generated pages ------------------------------------------------------------------------
+
+bool BookDocumentController::ShowRecordSet(const String& anchor) {
+    if (!resource_) return false;
+    String body;
+    body.AssignSub(anchor, 1, -1);
+    RecordSetShown shown;
+    shown.tables.reset(new (std::nothrow) RecordSetTables(resource_));
+    if (!shown.tables) return false;
+    String location;
+    shown.page = RecordSetPage::Open(body, shown.tables.get(), this, location);
+    if (!shown.page) return false;
+    LeaveRecordSet();
+    recordSet_ = std::move(shown);
+    if (surface_ && layoutGc_ == surface_) {
+        Rect area = viewport_;
+        SurfaceViewport(area);
+        recordSet_.page->Show(surface_, area);
+        recordSet_.page->ViewNode().Focus();
+    }
+    return true;
+}
+
+void BookDocumentController::LeaveRecordSet() {
+    if (!recordSet_.page) return;
+    // The page may be the caller (its entry opened a position): deleted at the next navigation.
+    recordSet_.page->ViewNode().Detach();
+    try {
+        retiredRecordSets_.push_back(std::move(recordSet_));
+    } catch (const std::bad_alloc&) {
+        recordSet_ = RecordSetShown();
+    }
+    recordSet_ = RecordSetShown();
+    if (pageView_ && pageView_->Parent()) pageView_->Focus();
+}
+
+namespace {
+
+// A book picture's data as the image view reads it (the picture keeps its record open).
+class ImageObjectData final : public ImageData {
+public:
+    explicit ImageObjectData(ImageObject* image) : image_(image) {}
+    ~ImageObjectData() { image_->Release(); }
+    ImageObjectData(const ImageObjectData&) = delete;
+    ImageObjectData& operator=(const ImageObjectData&) = delete;
+
+    bool OpenData(const uint8_t** bytes, uint32_t* length) override {
+        DataHandle* source = image_->Source();
+        return source && source->GetData(*bytes, *length) && *bytes;
+    }
+    void ReleaseData() override {
+        if (DataHandle* source = image_->Source()) source->DropData();
+    }
+
+private:
+    ImageObject* image_;
+};
+
+}  // namespace
+
+bool BookDocumentController::ShowImage(int32_t record) {
+    if (!resource_) return false;
+    ImageObject* picture = ImageObject::FromRecord(resource_, &location_, record);
+    if (!picture) return false;
+    ImageObjectData data(picture);
+    if (!surface_ || layoutGc_ != surface_) return true;
+    std::unique_ptr<ImageView> view(new (std::nothrow)
+                                        ImageView(surface_->AsDrawSurface(), reader_, record));
+    if (!view || view->LoadImage(&data)) return false;  // true: not loaded
+    LeaveImage();
+    uint32_t background = 0xFFFFFF;
+    if (settings_) settings_->GetBackgroundColour(background);
+    view->SetBackgroundColor(background);
+    if (layout_ && layout_->CurrentPageStart() != PageLayout::kNone)
+        view->SetPageNumber(GetPageNumber());
+    if (!view->SetParent(surface_)) return false;
+    Rect area = viewport_;
+    SurfaceViewport(area);
+    Rect placed;
+    view->AdjustRect(placed, area);
+    view->Focus();
+    image_ = std::move(view);
+    return true;
+}
+
+void BookDocumentController::LeaveImage() {
+    if (!image_) return;
+    // The view may be the caller (its keys go back): deleted at the next navigation.
+    image_->Detach();
+    try {
+        retiredImages_.push_back(std::move(image_));
+    } catch (const std::bad_alloc&) {
+        image_.reset();
+    }
+    image_.reset();
+    if (pageView_ && pageView_->Parent()) pageView_->Focus();
+}
+
+void BookDocumentController::PostHistoryBack() {
+    if (reader_) reader_->PostCommand(23);  // history back
+}
+
+bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
+                                               int64_t position) {
+    if (!resource_ || position < 0 || position > UINT32_MAX) return false;
+    Location target;
+    target.CopyFrom(location_);
+    return target.SetPositionAnchor(static_cast<uint32_t>(position)) && NavigateTo(target);
+}
+
+bool BookDocumentController::OpenDocumentLocation(const String& location) {
+    if (!resource_) return false;
+    Location target;
+    target.CopyFrom(location_);
+    target.SetAnchor(location);
+    return NavigateTo(target);
+}
+
+void BookDocumentController::ShowPopupText(const String& text) {
+    if (reader_) reader_->ShowPopupPage(text, 2, Point{});
 }
 
 // --- opening --------------------------------------------------------------------------------
@@ -909,6 +1050,7 @@ uint32_t BookDocumentController::ViewMode() const {
     if (!resource_) return 7;
     if (view_ == kAudioView) return 6;
     if (view_ == kImageView) return 2;
+    if (view_ == kRecordSetView) return 2;
     return 1;
 }
 
@@ -1061,7 +1203,10 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
                 Invalidate(false);
                 return true;
             }
-            break;
+            // Otherwise a tap made a mark the link focus: its link is followed.
+            if (view_ != kTextPage || !layout_) return false;
+            viewHost_.ActivateCurrentArea();
+            return true;
         default: break;
     }
     // Everything else is the page view's.
@@ -1117,5 +1262,7 @@ BookDocumentControllerFactory::~BookDocumentControllerFactory() {
 }
 
 DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
-    return new (std::nothrow) BookDocumentController(heap);
+    auto* controller = new (std::nothrow) BookDocumentController(heap);
+    if (controller && speechClients_) controller->SetSpeechClients(speechClients_);
+    return controller;
 }

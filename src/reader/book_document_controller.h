@@ -10,12 +10,16 @@
 #include <vector>
 
 #include "core/random.h"
+#include "database/book_index_source.h"
 #include "document/forms/form_list.h"
 #include "document/location/location.h"
 #include "layout/page_canvas.h"
 #include "reader/document_controller.h"
 #include "reader/navigation_history.h"
 #include "reader/page_view_host.h"
+#include "reader/image_view.h"
+#include "reader/record_set_page.h"
+#include "reader/speech_bridge.h"
 #include "reader/speech_chunker.h"
 
 class AnnotationFile;
@@ -46,7 +50,7 @@ public:
     using GraphicsPageCanvas::GraphicsPageCanvas;
 };
 
-class BookDocumentController : public DocumentController {
+class BookDocumentController : public DocumentController, private RecordSetPageOwner {
 public:
     explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
@@ -54,7 +58,13 @@ public:
     BookDocumentController& operator=(const BookDocumentController&) = delete;
 
     // The special views a location string may name; kTextPage is the book's laid-out text.
-    enum View : uint32_t { kTextPage = 0, kImageView = 5, kAudioView = 6, kCoverView = 7 };
+    enum View : uint32_t {
+        kTextPage = 0,
+        kRecordSetView = 2,
+        kImageView = 5,
+        kAudioView = 6,
+        kCoverView = 7
+    };
 
     // DocumentControllerLink.
     bool PageStep(int32_t how, int32_t count, int32_t flags) override;
@@ -219,6 +229,8 @@ public:
     // Speech. The client is made on first use through the factory (none: speech does nothing)
     // and goes with the document.
     void SetSpeechFactory(SpeechOutputFactory* factory) { speechFactory_ = factory; }
+    // Speech through a speech client (the shell's plug-in); null leaves speech doing nothing.
+    void SetSpeechClients(SpeechClientFactory* clients);
     // 0 speaks in the book's language.
     void SetSpeechLanguage(uint32_t language) { speechLanguage_ = language; }
     // A given text (a book script's).
@@ -235,6 +247,10 @@ public:
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
     PageLayout* Layout() const { return layout_; }
+    // The generated page shown; null outside one.
+    RecordSetPage* RecordSet() const { return recordSet_.page.get(); }
+    // The picture shown full screen; null outside one (and outside a window).
+    ImageView* Picture() const { return image_.get(); }
     // The page view element over the layout; null without one.
     PositionViewElement* PageView() const { return pageView_.get(); }
     ReaderController* Reader() const { return reader_; }
@@ -265,6 +281,19 @@ private:
     // The drawing surface's client area; false before the window has a size.
     bool SurfaceViewport(Rect& out) const;
     bool SaveAudioPosition();
+    // A generated page ("$fvtsql", "$fvtindex", "$fvtideo") over the document's tables; false
+    // when the link names none.
+    bool ShowRecordSet(const String& anchor);
+    // The picture of that record full screen; false when it cannot be loaded. Outside a window
+    // nothing is drawn and the picture counts as shown.
+    bool ShowImage(int32_t record);
+    void LeaveImage();
+    void LeaveRecordSet();
+    // What the record-set page asks; navigation leaves the page to be deleted later.
+    void PostHistoryBack() override;
+    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
+    bool OpenDocumentLocation(const String& location) override;
+    void ShowPopupText(const String& text) override;
 
     ScriptHeap* heap_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
@@ -298,6 +327,19 @@ private:
         std::unique_ptr<PositionViewElement> view;
     };
     std::vector<Retired> retired_;
+    // A generated page with the tables it reads (the page keeps asking them for new pages).
+    class RecordSetTables final : public ResourceIndexResolver {
+    public:
+        using ResourceIndexResolver::ResourceIndexResolver;
+    };
+    struct RecordSetShown {
+        std::unique_ptr<RecordSetTables> tables;
+        std::unique_ptr<RecordSetPage> page;
+    };
+    RecordSetShown recordSet_;
+    std::unique_ptr<ImageView> image_;
+    std::vector<std::unique_ptr<ImageView>> retiredImages_;
+    std::vector<RecordSetShown> retiredRecordSets_;
     std::unique_ptr<CoverView> cover_;
     std::vector<std::unique_ptr<CoverView>> retiredCovers_;
     NavigationHistory history_;
@@ -317,6 +359,8 @@ private:
     ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
     // Stops speech and makes the client ready in a read mode; false when none is loaded.
     bool PrepareSpeech(uint32_t mode);
+    // Before the output: the client made through it keeps it as its listener.
+    std::unique_ptr<SpeechClientBridge> speechBridge_;
     SpeechOutputFactory* speechFactory_ = nullptr;
     std::unique_ptr<SpeechOutput> speech_;
     uint32_t speechLanguage_ = 0;
@@ -333,7 +377,10 @@ public:
     BookDocumentControllerFactory(const BookDocumentControllerFactory&) = delete;
     BookDocumentControllerFactory& operator=(const BookDocumentControllerFactory&) = delete;
     DocumentController* CreateDocumentController(ScriptHeap* heap) override;
+    // Every controller made from now on speaks through these clients.
+    void SetSpeechClients(SpeechClientFactory* clients) { speechClients_ = clients; }
 
 private:
     std::unique_ptr<LayoutEngineFactory> engine_;
+    SpeechClientFactory* speechClients_ = nullptr;
 };

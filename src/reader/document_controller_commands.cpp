@@ -156,6 +156,12 @@ bool BookDocumentController::OpenAnnotation(int32_t index) {
 
 // --- speech ----------------------------------------------------------------------------------
 
+void BookDocumentController::SetSpeechClients(SpeechClientFactory* clients) {
+    speech_.reset();
+    speechBridge_.reset(clients ? new (std::nothrow) SpeechClientBridge(clients, this) : nullptr);
+    speechFactory_ = speechBridge_.get();
+}
+
 bool BookDocumentController::PrepareSpeech(uint32_t mode) {
     if (IsSpeaking()) speech_->Stop();
     if (!speech_ && speechFactory_) speech_.reset(speechFactory_->CreateSpeechOutput());

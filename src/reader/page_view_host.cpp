@@ -1,6 +1,9 @@
 #include "reader/page_view_host.h"
 
 #include "database/resource.h"
+#include "document/location/location.h"
+#include "document/markup/link_target.h"
+#include "graphics/widgets/area.h"
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
@@ -19,6 +22,35 @@ void PageViewHost::SpeakText(uint32_t mode, uint32_t position) {
 
 void PageViewHost::SelectMark(uint32_t index) {
     if (PageLayout* layout = controller_.Layout()) layout->SetCurrentMark(index, false, true);
+}
+
+void PageViewHost::ActivateCurrentArea() {
+    PageLayout* layout = controller_.Layout();
+    AreaArray* marks = nullptr;
+    if (!layout || !layout->GetCurrentBlockMarks(marks) || !marks) return;
+    uint32_t index = layout->CurrentMarkIndex();
+    if (index >= static_cast<uint32_t>(marks->Count())) return;
+    Area* area = marks->At(static_cast<int32_t>(index));
+    // Held: following the link lays out another page and frees this page's marks.
+    RefPtr<LinkTarget> link;
+    if (area) link.Assign(area->link.Get());
+    if (!link) return;
+    switch (link->kind) {
+        case kLinkAddress:
+            controller_.OpenInTarget(link->text, String(), nullptr, false);
+            break;
+        case kLinkFilePosition: {
+            const Location* here = controller_.CurrentLocation();
+            Location target;
+            if (!here) return;
+            target.CopyFrom(*here);
+            if (!target.SetPositionAnchor(link->number)) return;
+            controller_.NavigateTo(target);
+            break;
+        }
+        default:
+            break;
+    }
 }
 
 bool PageViewHost::MoveLinkFocus(uint32_t code, bool /*noMarkCurrent*/, bool endsWithPageBreak) {

@@ -16,7 +16,7 @@ public:
     void SpeakText(uint32_t mode, uint32_t position) override;
     void SelectMark(uint32_t index) override;
     bool FindAreaByKey(Node*, uint32_t&) override { return false; }
-    void ActivateCurrentArea() override {}
+    void ActivateCurrentArea() override;
     bool NextLinkArea() override { return false; }
     bool PreviousLinkArea() override { return false; }
     bool MoveLinkFocus(uint32_t code, bool noMarkCurrent, bool endsWithPageBreak) override;

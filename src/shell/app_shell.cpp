@@ -18,6 +18,9 @@
 #include "reader/reader_core.h"
 #include "reader/reader_window.h"
 #include "shell/driver_script.h"
+#include "shell/shell_services.h"
+#include "shell/tts/speech_plugin.h"
+#include "shell/ui/dialog_page.h"
 #include "shell/ui/reader_menu_bars.h"
 
 namespace {
@@ -168,6 +171,24 @@ void AppShell::ToggleFullScreen() {
     if (readerShell_) readerShell_->ToggleFullScreen();
 }
 
+BookDocumentController* AppShell::SpeakingDocument() const {
+    DocumentController* document = readerWindow_ ? readerWindow_->Document() : nullptr;
+    return dynamic_cast<BookDocumentController*>(document);
+}
+
+bool AppShell::IsSpeaking() {
+    BookDocumentController* document = SpeakingDocument();
+    return document && document->IsSpeaking();
+}
+
+void AppShell::StopSpeech() {
+    if (BookDocumentController* document = SpeakingDocument()) document->StopSpeech();
+}
+
+void AppShell::ToggleSpeech() {
+    if (BookDocumentController* document = SpeakingDocument()) document->PauseSpeech();
+}
+
 bool AppShell::CreateCore(bool withStore) {
     core_.reset(new (std::nothrow) ReaderCore());
     if (!core_) return false;
@@ -278,9 +299,10 @@ public:
                                        HWND parent) override {
         EmbeddedLibrary* catalogue = shell ? shell->Catalogue() : nullptr;
         return CreateLibraryListWindow(kind, controller, parent,
-                                       catalogue ? &catalogue->Catalogue() : nullptr, nullptr);
+                                       catalogue ? &catalogue->Catalogue() : nullptr, services);
     }
     AppShell* shell = nullptr;
+    LibraryViewServices* services = nullptr;
 };
 
 }  // namespace
@@ -293,16 +315,25 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*comman
     // Documents open through the reader's document controller; it outlives the shell, which the
     // window's destruction deletes inside the loop.
     BookDocumentControllerFactory books;
+    // Speech through the text-to-speech plug-in, when one is installed.
+    SpeechPluginFactory speech;
+    books.SetSpeechClients(&speech);
     // The soft-key bars of the reader's views, and the library's list windows.
     LibraryListFactory lists;
     MenuBarFactory bars(&lists);
     AppShell* shell = new (std::nothrow) AppShell();
     if (!shell) return 0;
     lists.shell = shell;
+    // The dialogs and hand-offs of the reader and the library view; they outlive the shell.
+    ShellServices services(shell);
+    lists.services = &services;
+    shell->SetReaderShell(&services);
+    DialogPage::SetShell(&services);
     shell->SetDocumentFactory(&books);
     shell->SetViewFactories(&bars, nullptr);
     const int result = shell->Run(instance, commandLine, nullptr);
     // With result 0 the window's destruction already deleted the shell.
     if (result != AppShell::kRanLoop) delete shell;
+    DialogPage::SetShell(nullptr);
     return 0;
 }

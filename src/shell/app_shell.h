@@ -21,6 +21,7 @@
 class DocumentLoader;
 class EmbeddedLibrary;
 class Text;
+class BookDocumentController;
 class ReaderCore;
 class ReaderViewFactory;
 class TextPopupFactory;
@@ -93,6 +94,12 @@ private:
     void ShowLibrary(const String& folder) override;
     // The soft keys' hot keys and losing the screen in full screen.
     void ToggleFullScreen() override;
+    // Speech in the main window's document (none without a plug-in: then nothing happens).
+    bool IsSpeaking() override;
+    void StopSpeech() override;
+    // The plug-in's sentence callback.
+    void ToggleSpeech() override;
+    BookDocumentController* SpeakingDocument() const;
     DocumentLoader* Loader() const;
     void TellLoader(void (DocumentLoader::*notice)(const Text&), const String& path);
     void CloseCore();

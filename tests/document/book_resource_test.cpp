@@ -5,9 +5,11 @@
 #include <cstring>
 #include <string>
 
+#include "bookfiles/book_document.h"
 #include "bookfiles/palm_database.h"
 #include "document/markup/html_tokenizer.h"
 #include "document/markup/plain_text_token_source.h"
+#include "document/sources/book_page_layout.h"
 #include "document/sources/book_resource.h"
 #include "document/sources/index_table_data_handle.h"
 #include "document/sources/layout_services.h"
@@ -306,6 +308,48 @@ TEST(BookCreate, ErrorsAreTheBooks) {
     PalmDatabase* db = PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error);
     EXPECT_EQ(BookResource::Create(db, 1252, 65002, r), 13);
     EXPECT_EQ(r, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The key the page layout gives the book's side file, for a book built from these bytes.
+uint32_t LayoutKeyOf(const Bytes& bytes) {
+    int error = 0;
+    PalmDatabase* db = PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error);
+    if (!db) return 0;
+    BookDocument book;
+    if (book.Open(db, 1, 1252, 65002) != 0) return 0;
+    BookPageLayoutTraits traits(&book);
+    return traits.DocumentKey();
+}
+
+Bytes PalmDocBook(const std::string& text) {
+    BookBuilder b;
+    b.palmDoc = true;
+    b.compression = 2;
+    b.text = ToBytes(text);
+    return b.Build();
+}
+
+// A PalmDOC book has no unique id: without a key of its own its saved reading position was
+// refused on every opening.
+TEST(BookKeys, APalmDocBookHasTheSameKeyOnEveryOpening) {
+    Bytes bytes = PalmDocBook("A small garden grows behind the house.");
+    uint32_t a = LayoutKeyOf(bytes), b = LayoutKeyOf(bytes);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, 0u);
+    EXPECT_NE(a, 0xFFFFFFFFu);
+    EXPECT_NE(a, 0xFFFFFFFEu);
+    EXPECT_NE(LayoutKeyOf(PalmDocBook("Another text, longer than the garden's one.")), a);
+}
+
+TEST(BookKeys, AFolvBookKeepsItsUniqueId) {
+    BookBuilder b;
+    b.text = ToBytes("<html><body>book</body></html>");
+    b.uniqueId = 0x0BADF00D;
+    EXPECT_EQ(LayoutKeyOf(b.Build()), 0x0BADF00Du);
 }
 
 }  // namespace

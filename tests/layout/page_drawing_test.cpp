@@ -440,14 +440,17 @@ TEST_F(Drawing, AFramedLineHasItsSideEdgesAndTheTopEdgeWhenAsked) {
     line->flags |= LineRecord::kFramed | LineRecord::kTopEdge;
     line->leftIndent = 2;
     line->rightIndent = 2;
+    // As the layout places a framed line: its x holds the indent.
+    int32_t column = line->x;
+    line->x += 2;
     ASSERT_TRUE(layout_->DrawPage(false));
     std::vector<Op> edges = canvas_.Of('L');
     ASSERT_EQ(edges.size(), 3u);
-    EXPECT_EQ(edges[0].rect.x, line->x);                    // left, downwards
-    EXPECT_EQ(edges[1].rect.x, line->x + line->width - 1);  // right
-    EXPECT_EQ(edges[2].rect.y, line->y);                    // top
+    EXPECT_EQ(edges[0].rect.x, column);                    // left, downwards
+    EXPECT_EQ(edges[1].rect.x, column + line->width - 1);  // right
+    EXPECT_EQ(edges[2].rect.y, line->y);                   // top
     // The text keeps to the inside of the frame.
-    EXPECT_EQ(canvas_.Of('T')[0].rect.x, line->x + 2);
+    EXPECT_EQ(canvas_.Of('T')[0].rect.x, column + 2);
 }
 
 // Remembers the font size each word was drawn in.

@@ -44,8 +44,11 @@ std::string Joined(const std::vector<std::string>& lines) {
     return out;
 }
 
-struct Engine {
-    Engine(const std::u16string& html, fvt::test::ContextCanvas* canvas, int32_t height = 160)
+// Over a book-like document, or a file's (replayed from the first page) with Doc a
+// MemoryDocument.
+template <class Doc>
+struct EngineOver {
+    EngineOver(const std::u16string& html, fvt::test::ContextCanvas* canvas, int32_t height = 160)
         : doc(html, 512), traits(0x600DB00C) {
         source.SetTableNeedsInline(false);
         source.Attach(&doc, 0);
@@ -62,12 +65,13 @@ struct Engine {
         if (!layout->LayoutPageAt(start, false, &slot) || slot < 0) return {};
         return fvt::test::LineTexts(layout->Slot(slot).contents);
     }
-    SeekableDocument doc;
+    Doc doc;
     HtmlTokenizer source{true};
     fvt::test::FixedTraits traits;
     std::unique_ptr<PageLayout> layout;
     bool started = false;
 };
+using Engine = EngineOver<SeekableDocument>;
 
 class PageRestore : public fvt::test::WindowTest, public ::testing::WithParamInterface<bool> {};
 using PageRestoreTable = fvt::test::WindowTest;
@@ -153,17 +157,19 @@ namespace {
 
 // A page can start inside a word that the page before hyphenated; its key then lies inside the
 // word. Restored from that key, the page keeps the word's second half and its start.
-TEST_F(PageRestoreTable, APageStartingInsideAHyphenatedWordComesBackWhole) {
+template <class Doc>
+void ExpectHyphenatedPageStartsComeBackWhole() {
     fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 400);
     std::u16string html = u"<html><body>";
     for (int i = 0; i < 6; ++i)
-        html += u"<p>Somebody might be out there without a map, and a light is a kind of "
-                u"promise that the land is where it was yesterday, unquestionably "
-                u"extraordinarily.</p>";
+        html +=
+            u"<p>Somebody might be out there without a map, and a light is a kind of "
+            u"promise that the land is where it was yesterday, unquestionably "
+            u"extraordinarily.</p>";
     html += u"</body></html>";
     int inside = 0;
     for (int32_t height = 60; height <= 300; height += 4) {
-        Engine a(html, canvas, height);
+        EngineOver<Doc> a(html, canvas, height);
         ASSERT_TRUE(a.started);
         for (int page = 0; page < 60; ++page) {
             uint32_t start = a.layout->CurrentPageStart();
@@ -175,7 +181,7 @@ TEST_F(PageRestoreTable, APageStartingInsideAHyphenatedWordComesBackWhole) {
                 ByteStream saved;
                 uint32_t number = 0, key = 0;
                 ASSERT_TRUE(a.layout->SaveCurrentPageState(number, key, saved));
-                Engine b(html, canvas, height);
+                EngineOver<Doc> b(html, canvas, height);
                 ASSERT_TRUE(b.started);
                 ASSERT_TRUE(saved.SetReadPosition(0));
                 ASSERT_TRUE(b.layout->RestorePageState(number, key, saved));
@@ -188,6 +194,85 @@ TEST_F(PageRestoreTable, APageStartingInsideAHyphenatedWordComesBackWhole) {
     }
     EXPECT_GT(inside, 0);
     fvt::test::DeleteContextCanvas(canvas);
+}
+
+TEST_F(PageRestoreTable, APageStartingInsideAHyphenatedWordComesBackWhole) {
+    ExpectHyphenatedPageStartsComeBackWhole<SeekableDocument>();
+}
+
+// Text and HTML files are restored by reading again from the first page: that reading stops
+// inside the word, not after it.
+TEST_F(PageRestoreTable, AFilePageStartingInsideAHyphenatedWordComesBackWhole) {
+    ExpectHyphenatedPageStartsComeBackWhole<MemoryDocument>();
+}
+
+}  // namespace
+
+namespace {
+
+// Where each line of the current page starts, with its text.
+template <class Doc>
+std::vector<std::string> PlacedLines(EngineOver<Doc>& e) {
+    uint32_t start = e.layout->CurrentPageStart();
+    int32_t slot = -1;
+    if (!e.layout->LayoutPageAt(start, false, &slot) || slot < 0) return {};
+    BlockContents& contents = e.layout->Slot(slot).contents;
+    std::vector<std::string> texts = fvt::test::LineTexts(contents);
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < contents.KindCount(kItemLine); ++i) {
+        const LineRecord* line = contents.Line(i);
+        if (line->height > 0) out.push_back("x=" + std::to_string(line->x));
+    }
+    out.insert(out.end(), texts.begin(), texts.end());
+    return out;
+}
+
+std::u16string Lists() {
+    std::u16string html = u"<html><body>";
+    for (int i = 0; i < 4; ++i) {
+        html += u"<p>Before the list the reader finds a paragraph of plain text.</p><ul>";
+        for (int k = 0; k < 6; ++k)
+            html += u"<li>Item " + std::u16string(1, static_cast<char16_t>(u'a' + k)) +
+                    u": carry a book where you will have to wait a while.</li>";
+        html += u"</ul>";
+    }
+    html += u"</body></html>";
+    return html;
+}
+
+// A page restored inside a list keeps the list's indent and its items' breaks: it is laid out
+// with the element stack at its start, not the first page's.
+template <class Doc>
+void ExpectListPagesComeBackIndented() {
+    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 160);
+    std::u16string html = Lists();
+    EngineOver<Doc> a(html, canvas, 100);
+    ASSERT_TRUE(a.started);
+    int pages = 0;
+    for (; pages < 100; ++pages) {
+        std::vector<std::string> shown = PlacedLines(a);
+        ByteStream saved;
+        uint32_t number = 0, start = 0;
+        ASSERT_TRUE(a.layout->SaveCurrentPageState(number, start, saved));
+        EngineOver<Doc> b(html, canvas, 100);
+        ASSERT_TRUE(b.started);
+        ASSERT_TRUE(saved.SetReadPosition(0));
+        ASSERT_TRUE(b.layout->RestorePageState(number, start, saved)) << "page " << pages;
+        EXPECT_EQ(b.layout->CurrentPageStart(), start);
+        EXPECT_EQ(PlacedLines(b), shown) << "page " << pages + 1;
+        if (!a.layout->CanStep(2) || !a.layout->GoToPosition(a.layout->CurrentPageStart(), 2))
+            break;
+    }
+    EXPECT_GT(pages, 5);
+    fvt::test::DeleteContextCanvas(canvas);
+}
+
+TEST_F(PageRestoreTable, ABookPageInsideAListComesBackIndented) {
+    ExpectListPagesComeBackIndented<SeekableDocument>();
+}
+
+TEST_F(PageRestoreTable, AFilePageInsideAListComesBackIndented) {
+    ExpectListPagesComeBackIndented<MemoryDocument>();
 }
 
 }  // namespace

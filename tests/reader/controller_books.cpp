@@ -84,4 +84,14 @@ void WritePlacesBook(const TempDevice& device) {
     device.WriteHost("books/places.prc", Str(bytes));
 }
 
+void WriteLinkedBook(const TempDevice& device) {
+    BookBuilder b;
+    std::string html = LongHtml(30);
+    html.insert(html.find("<body>") + 6,
+                "<p><a filepos=0000004000>Onwards</a></p><p><a href=\"b.prc\">Book B</a></p>");
+    b.text = ToBytes(html);
+    b.databaseName = "Linked";
+    device.WriteHost("books/linked.prc", Str(b.Build()));
+}
+
 }  // namespace fvt::test

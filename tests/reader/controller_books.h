@@ -11,4 +11,7 @@ void WriteControllerBooks(const TempDevice& device);
 // books/places.prc: a long book whose table "places" (the default table) holds two entries at
 // text position 4000 and whose table "nowhere" holds an entry without a position.
 void WritePlacesBook(const TempDevice& device);
+// books/linked.prc: a long book that opens with a link to text position 4000 and a link to
+// books/b.prc.
+void WriteLinkedBook(const TempDevice& device);
 }  // namespace fvt::test

@@ -13,6 +13,7 @@
 #include "library/paths/app_paths.h"
 #include "platform/gdi/gdi_layer.h"
 #include "reader/book_document_controller.h"
+#include "reader/opening_rules.h"
 #include "controller_books.h"
 #include "support/graphics/surface_host.h"
 
@@ -124,6 +125,31 @@ TEST_F(ControllerWindowTest, ACoverShowsItsPictureAndTheKeysLeaveItForTheText) {
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     EXPECT_NE(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
     EXPECT_TRUE(controller->PageView()->IsFocused());
+}
+
+TEST_F(ControllerWindowTest, APictureLocationShowsThePictureAndTheTextComesBack) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
+    int32_t record = OpeningRules::CoverRecord(controller->Document()->GetDocument());
+    ASSERT_GT(record, 0);
+    String anchor(u"$");
+    ASSERT_TRUE(anchor.AppendUnsigned(static_cast<uint32_t>(record), 10));
+    ASSERT_TRUE(controller->OpenReference(anchor));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kImageView);
+    ASSERT_NE(controller->Picture(), nullptr);
+    EXPECT_TRUE(controller->Picture()->IsLoaded());
+    Repaint();
+    EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
+    ASSERT_TRUE(controller->OpenLocation(String(), false, true));
+    Repaint();
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_EQ(controller->Picture(), nullptr);
+    EXPECT_NE(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
+}
+
+TEST_F(ControllerWindowTest, ARecordPastTheBookIsRefused) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
+    EXPECT_FALSE(controller->OpenReference(String(u"$9999")));  // past the records
+    EXPECT_EQ(controller->Picture(), nullptr);
 }
 
 }  // namespace

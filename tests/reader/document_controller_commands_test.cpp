@@ -11,12 +11,16 @@
 #include "bookfiles/annotation_file.h"
 #include "core/resources.h"
 #include "core/string_pool.h"
+#include "document/location/location.h"
+#include "document/markup/link_target.h"
+#include "graphics/widgets/area.h"
 #include "layout/focus_box.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
+#include "reader/record_set_page.h"
 #include "support/reader/reader_fakes.h"
 #include "controller_fixture.h"
 
@@ -181,6 +185,97 @@ TEST_F(CommandsTest, AfterAPageStepCommand90FollowsNoLink) {
     EXPECT_EQ(controller->GetPageStart(), start);
     EXPECT_EQ(controller->History().Count(), entries);
     EXPECT_EQ(controller->CurrentString().Length(), 0);
+}
+
+// The marks of the current page whose link is of that kind, in page order.
+std::vector<uint32_t> MarksOfKind(BookDocumentController& controller, uint32_t kind) {
+    std::vector<uint32_t> found;
+    AreaArray* marks = nullptr;
+    PageLayout* layout = controller.Layout();
+    // Marks are built once the page is painted.
+    controller.PaintPage();
+    if (!layout || !layout->GetCurrentBlockMarks(marks) || !marks) return found;
+    for (int32_t i = 0; i < marks->Count(); ++i) {
+        Area* area = marks->At(i);
+        if (area && area->link && area->link->kind == kind) found.push_back(static_cast<uint32_t>(i));
+    }
+    return found;
+}
+
+TEST_F(CommandsTest, ATappedPositionLinkOpensItsPageAsAHistoryStep) {
+    fvt::test::WriteLinkedBook(device);
+    ASSERT_TRUE(Open(u"\\books\\linked.prc"));
+    std::vector<uint32_t> marks = MarksOfKind(*controller, kLinkFilePosition);
+    ASSERT_EQ(marks.size(), 1u);
+    uint32_t entries = controller->History().Count();
+    controller->Layout()->SetCurrentMark(marks[0], false, false);
+    EXPECT_TRUE(controller->ExecuteCommand(90));
+    EXPECT_LE(controller->GetPageStart(), 4000);
+    EXPECT_GT(controller->GetPageStart(), 3000);
+    EXPECT_EQ(controller->History().Count(), entries + 1);
+    ASSERT_TRUE(controller->HistoryBack(true));
+    EXPECT_LT(controller->GetPageStart(), 100);
+}
+
+TEST_F(CommandsTest, ATappedAddressLinkOpensTheBookItNames) {
+    fvt::test::WriteLinkedBook(device);
+    ASSERT_TRUE(Open(u"\\books\\linked.prc"));
+    std::vector<uint32_t> marks = MarksOfKind(*controller, kLinkAddress);
+    ASSERT_EQ(marks.size(), 1u);
+    controller->Layout()->SetCurrentMark(marks[0], false, false);
+    EXPECT_TRUE(controller->ExecuteCommand(90));
+    ASSERT_NE(controller->CurrentLocation(), nullptr);
+    String url;
+    ASSERT_TRUE(controller->CurrentLocation()->ToStringWithAnchor(url));
+    EXPECT_NE(U(url).find(u"b.prc"), std::u16string::npos) << std::string(U(url).begin(), U(url).end());
+}
+
+TEST_F(CommandsTest, Command90WithoutAFocusedMarkFollowsNothing) {
+    fvt::test::WriteLinkedBook(device);
+    ASSERT_TRUE(Open(u"\\books\\linked.prc"));
+    uint32_t entries = controller->History().Count();
+    int32_t start = controller->GetPageStart();
+    controller->ExecuteCommand(90);
+    EXPECT_EQ(controller->GetPageStart(), start);
+    EXPECT_EQ(controller->History().Count(), entries);
+}
+
+TEST_F(CommandsTest, AnIndexLocationOpensTheTablesRecordSetPage) {
+    ASSERT_TRUE(Open(u"\\books\\places.prc"));
+    ASSERT_TRUE(controller->OpenReference(String(u"$fvtindex&65535")));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    EXPECT_EQ(controller->ViewMode(), 2u);
+    ASSERT_NE(controller->RecordSet(), nullptr);
+    EXPECT_FALSE(controller->RecordSet()->View().Rows().empty());
+    // Back to the text, the page goes.
+    ASSERT_TRUE(controller->OpenLocation(String(), false, true));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_EQ(controller->RecordSet(), nullptr);
+}
+
+TEST_F(CommandsTest, AGeneratedPageOverAMissingTableIsRefused) {
+    ASSERT_TRUE(Open(u"\\books\\places.prc"));
+    EXPECT_FALSE(controller->OpenReference(String(u"$fvtindex&7")));
+    EXPECT_FALSE(controller->OpenReference(String(u"$fvtnothing")));
+    EXPECT_EQ(controller->RecordSet(), nullptr);
+}
+
+TEST_F(CommandsTest, AnOpenedEntryShowsItsPlaceAndBackReturnsToTheList) {
+    ASSERT_TRUE(Open(u"\\books\\places.prc"));
+    Location list;
+    list.CopyFrom(*controller->CurrentLocation());
+    list.SetAnchor(String(u"$fvtindex&65535"));
+    ASSERT_TRUE(controller->NavigateTo(list));
+    ASSERT_NE(controller->RecordSet(), nullptr);
+    uint32_t entries = controller->History().Count();
+    EXPECT_EQ(controller->RecordSet()->View().OpenEntry(0), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_LE(controller->GetPageStart(), 4000);
+    EXPECT_GT(controller->GetPageStart(), 3000);
+    EXPECT_EQ(controller->History().Count(), entries + 1);
+    ASSERT_TRUE(controller->HistoryBack(true));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    EXPECT_EQ(U(controller->CurrentString()), u"$fvtindex&65535");
 }
 
 TEST_F(CommandsTest, APageBookmarkIsNamedByThePagesFirstWords) {

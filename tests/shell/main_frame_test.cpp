@@ -11,6 +11,7 @@
 #include "platform/window/keys.h"
 #include "graphics/core/drawing_surface.h"
 #include "library/embedded_library.h"
+#include "reader/book_document_controller.h"
 #include "reader/reader_core.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_window.h"
@@ -120,6 +121,54 @@ TEST_F(PrivateMessages, SpeechCallbackReachesTheSpeechService) {
     ASSERT_NE(shell, nullptr);
     SendMessageW(shell->Window(), MainFrame::kSpeechCallback, 0, 0);
     EXPECT_EQ(services_.calls, std::vector<std::string>{"toggle-speech"});
+}
+
+// A plug-in that is always loaded and speaks until stopped.
+struct SpeakingClient : SpeechClient {
+    int callbacks = 0, stops = 0;
+    bool done = true;
+    ByteStream state;
+    bool IsLoaded() const override { return true; }
+    bool Stop() override {
+        ++stops;
+        done = true;
+        return true;
+    }
+    void ClearStopEvent() override {}
+    void SetFirstParam(int32_t) override {}
+    void SetReadMode(int32_t) override {}
+    bool Speak(const String&) override {
+        done = false;
+        return true;
+    }
+    bool PollDone() override { return done; }
+    void OnCallback() override { ++callbacks; }
+    void SetSentenceTarget(int32_t) override {}
+    ByteStream& ReadingState() override { return state; }
+};
+
+struct SpeakingClients : SpeechClientFactory {
+    SpeakingClient* last = nullptr;
+    SpeechClient* CreateSpeechClient(SpeechListener*) override { return last = new SpeakingClient; }
+};
+
+TEST_F(PrivateMessages, TheShellsSpeechServiceReachesTheDocumentsSpeech) {
+    BookDocumentControllerFactory books;
+    SpeakingClients clients;
+    books.SetSpeechClients(&clients);
+    beforeRun = [&](AppShell* s) { s->SetDocumentFactory(&books); };
+    AppShell* shell = StartShell(u"", false);
+    ASSERT_NE(shell, nullptr);
+    auto* document = static_cast<BookDocumentController*>(shell->GetReaderWindow()->Document());
+    ASSERT_TRUE(document->StartSpeech(String(u"Hello")));
+    ASSERT_NE(clients.last, nullptr);
+    SendMessageW(shell->Window(), MainFrame::kSpeechCallback, 0, 0);
+    EXPECT_EQ(clients.last->callbacks, 1);
+    EXPECT_TRUE(document->IsSpeaking());
+    // A key while speaking stops the speech and goes no further.
+    EXPECT_EQ(SendMessageW(shell->Window(), WM_KEYDOWN, VK_F1, 0), 1);
+    EXPECT_GE(clients.last->stops, 1);
+    EXPECT_FALSE(document->IsSpeaking());
 }
 
 LPARAM HotKeyParam(UINT modifiers, UINT vk) {

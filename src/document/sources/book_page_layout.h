@@ -13,7 +13,8 @@ public:
     explicit BookPageLayoutTraits(BookDocument* book) : book_(book) {}
     // False for a plain-text book or a book of a single text record.
     bool SourceFlag() override;
-    // The book's unique id, which its side file stores: a foreign side file is reset.
+    // A FOLV book's unique id, which its side file stores: a foreign side file is reset. A
+    // PalmDOC book has none and is keyed by its location and size, as a text file is.
     uint32_t DocumentKey() override;
 
 private:
