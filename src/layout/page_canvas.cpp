@@ -5,6 +5,7 @@
 #include "document/sources/layout_services.h"
 #include "graphics/core/graphics_context.h"
 #include "graphics/widgets/area.h"
+#include "layout/table_scroll.h"
 
 bool GraphicsPageCanvas::Begin() {
     return gc_ && gc_->BeginDraw(false, nullptr) != nullptr;
@@ -59,4 +60,41 @@ void GraphicsPageCanvas::SetClip(const Rect* r) {
 
 void GraphicsPageCanvas::DrawArea(const Area& area, bool highlight) {
     area.Draw(*gc_, highlight);
+}
+
+GraphicsPageCanvas::GraphicsPageCanvas(GraphicsContext* gc) : gc_(gc) {}
+
+GraphicsPageCanvas::~GraphicsPageCanvas() = default;
+
+void GraphicsPageCanvas::SetIconHost(const IconHost& host) {
+    auto icons = std::make_unique<TableScroll::TableIcons>();
+    // Both arrows or none: one alone would say that only one way scrolls.
+    icons_ = icons->Load(host) ? std::move(icons) : nullptr;
+}
+
+namespace {
+
+const IconImage* ArrowIcon(const TableScroll::TableIcons* icons, uint16_t id) {
+    if (!icons) return nullptr;
+    if (id == TableScroll::TableIcons::kLeftArrow) return icons->Left();
+    if (id == TableScroll::TableIcons::kRightArrow) return icons->Right();
+    return nullptr;
+}
+
+}  // namespace
+
+bool GraphicsPageCanvas::IconSize(uint16_t id, Size& out) {
+    const IconImage* icon = ArrowIcon(icons_.get(), id);
+    if (!icon) return false;
+    out = Size{icon->Width(), icon->Height()};
+    return true;
+}
+
+void GraphicsPageCanvas::DrawIcon(uint16_t id, const Rect& r, const Rect* clip) {
+    const IconImage* icon = ArrowIcon(icons_.get(), id);
+    if (!icon || !gc_->CurrentDC()) return;
+    RECT at{r.x, r.y, r.x + r.width, r.y + r.height};
+    RECT limit = clip ? RECT{clip->x, clip->y, clip->x + clip->width, clip->y + clip->height} : at;
+    icon->Draw(gc_->CurrentDC(), at, &limit);
+    gc_->MarkChanged(&r);
 }

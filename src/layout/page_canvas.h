@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/geometry.h"
 
@@ -11,6 +12,10 @@ class Area;
 class GraphicsContext;
 class InlineObject;
 class String;
+struct IconHost;
+namespace TableScroll {
+class TableIcons;
+}
 
 struct CanvasFont {
     int32_t size = 12;  // pixels
@@ -33,6 +38,9 @@ public:
     virtual void SetClip(const Rect* r) = 0;
     // A mark, drawn by inverting (drawing it twice restores the page).
     virtual void DrawArea(const Area& area, bool highlight) = 0;
+    // The program's icons (the table arrows 222 and 223): a canvas without them draws none.
+    virtual bool IconSize(uint16_t /*id*/, Size& /*out*/) { return false; }
+    virtual void DrawIcon(uint16_t /*id*/, const Rect& /*r*/, const Rect* /*clip*/) {}
 
 protected:
     ~PageCanvas() = default;
@@ -41,7 +49,12 @@ protected:
 // A canvas over a graphics context (not owned).
 class GraphicsPageCanvas : public PageCanvas {
 public:
-    explicit GraphicsPageCanvas(GraphicsContext* gc) : gc_(gc) {}
+    explicit GraphicsPageCanvas(GraphicsContext* gc);
+    ~GraphicsPageCanvas();
+    GraphicsPageCanvas(const GraphicsPageCanvas&) = delete;
+    GraphicsPageCanvas& operator=(const GraphicsPageCanvas&) = delete;
+    // Where the icons come from; without a host the canvas has none.
+    void SetIconHost(const IconHost& host);
     bool Begin() override;
     void End() override;
     void FillRect(const Rect& r, uint32_t colour) override;
@@ -52,7 +65,10 @@ public:
     bool DrawObject(InlineObject* object, const Rect& r, const Rect* clip) override;
     void SetClip(const Rect* r) override;
     void DrawArea(const Area& area, bool highlight) override;
+    bool IconSize(uint16_t id, Size& out) override;
+    void DrawIcon(uint16_t id, const Rect& r, const Rect* clip) override;
 
 private:
     GraphicsContext* gc_;
+    std::unique_ptr<TableScroll::TableIcons> icons_;
 };

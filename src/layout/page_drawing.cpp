@@ -11,6 +11,7 @@
 #include "document/sources/layout_services.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
+#include "layout/table_scroll.h"
 #include "library/paths/app_paths.h"
 
 namespace PageDrawing {
@@ -175,8 +176,11 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
     BlockContents& c = slot.contents;
     int32_t counts[kItemKindCount] = {};
     const TableRecord* table = nullptr;
+    uint32_t tablePosition = 0;
     drawShift_ = Point{0, 0};
     drawnTableDepth_ = 0;
+    tableClip_ = nullptr;
+    objectClips_.assign(static_cast<size_t>(std::max(0, c.KindCount(kItemInlineBox))), Rect{});
     int32_t i = 0;
     while (i < c.Count()) {
         uint32_t kind = c.ItemAt(i)->kind;
@@ -193,7 +197,8 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
                 if (TableRecord* t = c.Table(k)) {
                     if (drawnTableDepth_ == 0) {
                         table = t;
-                        EnterTable(slot, *t, c.ItemAt(i)->Position());
+                        tablePosition = c.ItemAt(i)->Position();
+                        EnterTable(slot, *t, tablePosition);
                     }
                     ++drawnTableDepth_;
                 }
@@ -207,10 +212,15 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
                     --drawnTableDepth_ == 0) {
                     canvas_->SetClip(nullptr);
                     drawShift_ = Point{0, 0};
+                    tableClip_ = nullptr;
+                    if (table) DrawTableScroller(slot, *table, tablePosition);
                     table = nullptr;
                 }
                 break;
             }
+            case kItemInlineBox:
+                NoteObjectClip(k);
+                break;
             default:
                 // Other items left at the top level (a break kept after the last line) draw
                 // nothing and must not cost the page its pictures.
@@ -221,6 +231,7 @@ void PageLayout::DrawItems(PageSlot& slot, uint32_t background) {
     if (drawnTableDepth_ > 0) canvas_->SetClip(nullptr);
     drawShift_ = Point{0, 0};
     drawnTableDepth_ = 0;
+    tableClip_ = nullptr;
     if (DrawObjects(slot, 0, background)) DrawObjects(slot, 1, background);
 }
 
@@ -234,10 +245,55 @@ void PageLayout::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positio
         slot.record->tables.push_back(TableScrollEntry{position, 0, 0});
         entry = &slot.record->tables.back();
     }
+    // Scrolling stops where the content's far edge meets the view's.
+    TableScroll::SetTableExtent(
+        *entry, Size{table.content.width - table.box.width, table.content.height - table.box.height},
+        false);
     entry->x = std::clamp(entry->x, 0, std::max(0, table.content.width - table.box.width));
     entry->y = std::clamp(entry->y, 0, std::max(0, table.content.height - table.box.height));
     drawShift_ = Point{-entry->x, -entry->y};
     canvas_->SetClip(&table.box);
+    tableClip_ = &table.box;
+}
+
+void PageLayout::NoteObjectClip(int32_t k) {
+    if (tableClip_ && k >= 0 && static_cast<size_t>(k) < objectClips_.size())
+        objectClips_[k] = *tableClip_;
+}
+
+void PageLayout::DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position) {
+    if (!IsScrollable(table) || !slot.record) return;
+    const TableScrollEntry* entry = nullptr;
+    for (const TableScrollEntry& e : slot.record->tables)
+        if (e.position == position) entry = &e;
+    if (!entry) return;
+    const Rect& v = table.box;
+    if (entry->selected && v.width > 0 && v.height > 0) FrameRect(v, TableScroll::kSelectedFrame);
+    Rect left, right;
+    if (!TableArrowRects(v, left, right)) return;
+    // The arrows say which way more of the table lies; they sit over the arrow marks.
+    bool showLeft = entry->x > 0;
+    bool showRight = entry->x < std::max(0, table.content.width - table.box.width);
+    if (showLeft) DrawIconColumn(left, TableScroll::TableIcons::kLeftArrow);
+    if (showRight) DrawIconColumn(right, TableScroll::TableIcons::kRightArrow);
+}
+
+void PageLayout::DrawIconColumn(const Rect& column, uint16_t icon) {
+    Size size;
+    if (!canvas_->IconSize(icon, size) || size.width <= 0 || size.height <= 0) return;
+    std::vector<int32_t> tops;
+    TableScroll::IconColumnPlaces(column, size.height, TableScroll::kMaxIcons, tops);
+    int32_t x = column.x + (column.width - size.width) / 2;
+    for (int32_t top : tops)
+        canvas_->DrawIcon(icon, Rect{x, top, size.width, size.height}, &column);
+}
+
+void PageLayout::FrameRect(const Rect& r, uint32_t colour) {
+    int32_t x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
+    canvas_->DrawLine(Point{r.x, r.y}, Point{x1, r.y}, colour);
+    canvas_->DrawLine(Point{x1, r.y}, Point{x1, y1}, colour);
+    canvas_->DrawLine(Point{x1, y1}, Point{r.x, y1}, colour);
+    canvas_->DrawLine(Point{r.x, y1}, Point{r.x, r.y}, colour);
 }
 
 void PageLayout::DrawCell(PageSlot& /*slot*/, const CellRecord& cell, const TableRecord* table) {
@@ -484,6 +540,7 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
                 }
                 break;
             case kItemInlineBox: {
+                NoteObjectClip(k);
                 InlineBox* box = c.Object(k);
                 if (!box || (box->flags & InlineBox::kAlignmentGiven)) break;
                 box->rect.x = x + box->hspace;
@@ -578,7 +635,10 @@ bool PageLayout::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background) 
             continue;
         }
         if (!late && pass == 1) continue;
-        ok = canvas_->DrawObject(box->object.Get(), r, nullptr);
+        const Rect* clip = nullptr;
+        if (static_cast<size_t>(k) < objectClips_.size() && !objectClips_[k].IsEmpty())
+            clip = &objectClips_[k];
+        ok = canvas_->DrawObject(box->object.Get(), r, clip);
     }
     return ok;
 }

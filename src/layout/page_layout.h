@@ -29,6 +29,7 @@
 class AnnotationFile;
 class AppPaths;
 class BookLayoutTraits;
+class DisplayLink;
 class DocumentSource;
 class PageCanvas;
 class PageLayout;
@@ -255,6 +256,10 @@ public:
     TokenSource* Source() const { return source_; }
     void SetGraphics(GraphicsContext* gc) { fonts_.Attach(gc); }
     void Configure(const LayoutSettings& settings);
+    // The reader's link colour and whether links are underlined, over what Configure gave; the
+    // next layout uses them.
+    void SetLinkColour(uint32_t colour) { settings_.defaults.linkColor = colour; }
+    void SetUnderlineLinks(bool underline) { settings_.defaults.underlineLinks = underline; }
     // The content resource (not owned) and the adjuster asked at Configure (not owned).
     void SetResource(Resource* resource) { resource_ = resource; }
     void SetFontSizeAdjuster(FontSizeAdjuster* adjuster) { adjuster_ = adjuster; }
@@ -374,11 +379,31 @@ public:
     bool GetCurrentBlockMarks(AreaArray*& out);
     PageSlot* CurrentPageSlot();
     void ClearCurrentBlockMarks();
+    // The scrollable tables of the drawn current page (their entries are made by drawing).
+    // Before a key scroll the saved offsets take the current ones.
+    void ResetTableCells();
+    // Moves the selected tables (every one when none is selected), or the table `which`, by the
+    // step within their content; true when one moved. The caller redraws the page.
+    bool ScrollTables(Point step, uint32_t which = 0xFFFFFFFEu);
+    // Toggles a table's selection (0xFFFFFFFF: all, to the opposite of the first one's); true
+    // when one changed, and the page is to be drawn again for its frame.
+    bool SelectTable(uint32_t id);
+    // The table whose view holds the point: found tells whether there is one; the result is
+    // its selected flag.
+    bool TableAt(Point p, uint32_t& id, bool& found);
     void SetCurrentMark(uint32_t n, bool remember, bool notify);
     uint32_t CurrentMarkIndex();
     void RestoreRememberedMark();
     // A mark carrying a native control: its control takes the focus (on) or gives it up.
     void ToggleMarkControl(bool on, const Area& mark);
+    // The node that takes the focus back when a mark without a control becomes current (the
+    // page view, whose drawing surface a native control may be holding it for); not owned, and
+    // dropped with the layout by its owner.
+    void SetFocusNode(Node* node) { focusNode_ = node; }
+    // The display surface of the drawing surface the page is shown on (not owned; may be null).
+    void SetDisplay(DisplayLink* display) { display_ = display; }
+    DisplayLink* Display() const { return display_; }
+    Node* FocusNode() const { return focusNode_; }
 
     // Cache.
     PageRecord* FindPageRecord(uint32_t position, int32_t step);
@@ -491,6 +516,11 @@ private:
     void DrawLineFrame(const LineRecord& line, uint32_t lineBackground, uint32_t background);
     void DrawCell(PageSlot& slot, const CellRecord& cell, const TableRecord* table);
     void EnterTable(PageSlot& slot, TableRecord& table, uint32_t position);
+    // The selected table's red frame and the arrows at the sides where more of it lies.
+    void DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position);
+    // Copies of an icon centred down a column, as many as fit (at most three).
+    void DrawIconColumn(const Rect& column, uint16_t icon);
+    void FrameRect(const Rect& r, uint32_t colour);
     void DrawMarkBox(const MarkBox& box);
     void PrepareHighlights(PageSlot& slot, bool makeLinks);
     uint32_t ShownBackground(const PositionRecord& style, uint32_t fallback) const;
@@ -545,6 +575,11 @@ private:
     // While a scrollable table is drawn: its content moves by its scroll offsets.
     Point drawShift_{};
     int32_t drawnTableDepth_ = 0;
+    // While a scrolled table is drawn: its box, to which its pictures are clipped too (they
+    // are drawn after the items, one clip per inline box; an empty one is none).
+    const Rect* tableClip_ = nullptr;
+    std::vector<Rect> objectClips_;
+    void NoteObjectClip(int32_t k);
     // The font last given to the canvas (a size below 0 when unknown): a run sets it only when
     // it differs, in size and face as well as flags.
     int32_t shownFontSize_ = -1;
@@ -554,6 +589,8 @@ private:
     uint32_t current_ = kNone;
     uint32_t documentKey_ = kNone;
     uint32_t rememberedMark_ = kNone;
+    Node* focusNode_ = nullptr;
+    DisplayLink* display_ = nullptr;
 
     PageRecord first_;
     bool firstKnown_ = false;

@@ -384,7 +384,12 @@ InlineObject* ControlMark::Of(const Area& area) {
 void PageLayout::ToggleMarkControl(bool on, const Area& mark) {
     InlineObject* control = ControlMark::Of(mark);
     Node* node = control ? control->GetNode() : nullptr;
-    if (!node) return;
+    if (!node) {
+        // A native control may hold the focus: the view takes it back so that keys reach the
+        // page. Last: regaining it reaches back into the layout.
+        if (on && focusNode_ && !focusNode_->IsFocused()) focusNode_->Focus();
+        return;
+    }
     if (on)
         node->Focus();
     else

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "bookfiles/document_source.h"
+#include "graphics/core/graphics_context.h"
 #include "layout/page_layout.h"
 
 namespace {
@@ -41,7 +42,10 @@ PositionViewElement::PositionViewElement(PageViewOwner* owner) : owner_(owner) {
 PositionViewElement::~PositionViewElement() = default;
 
 void PositionViewElement::AttachLayout(PageLayout* layout) {
+    if (layout_ && layout_ != layout && layout_->FocusNode() == this)
+        layout_->SetFocusNode(nullptr);
     layout_ = layout;
+    if (layout_) layout_->SetFocusNode(this);
     mode_ = kFocusNone;
     focus_.Bind(nullptr, nullptr);
 }
@@ -109,6 +113,10 @@ void PositionViewElement::ApplySettings() {
     ClearFocus();
     ViewSettings s;
     owner_->GetViewSettings(s);
+    if (s.hasLinkStyle) {
+        layout_->SetLinkColour(s.linkColour);
+        layout_->SetUnderlineLinks(s.underlineLinks);
+    }
     uint32_t columns = s.columns < 1 ? 1 : s.columns;
     if (owner_->InternalPageId() == 0) {
         bool top = owner_->IsTopFrame();
@@ -270,7 +278,11 @@ bool PositionViewElement::BringIntoView(const Rect& area, uint32_t /*id*/) {
 
 void PositionViewElement::OnActivation(uint32_t value) {
     if (!layout_ || !owner_) return;
-    if (value == 2) owner_->ShowAreaTip();
+    if (value == 1) {
+        if (DisplayLink* display = layout_->Display()) display->ForgetShownPage();
+    } else if (value == 2) {
+        owner_->ShowAreaTip();
+    }
 }
 
 bool PositionViewElement::CurrentMarkIsOnPage() {

@@ -49,6 +49,10 @@ struct ViewSettings {
     uint32_t columns = 1;
     int32_t marginH = 0;
     int32_t marginV = 0;
+    // The reader's look of links; an owner without settings leaves the document's defaults.
+    bool hasLinkStyle = false;
+    uint32_t linkColour = 0xAA5500;  // (0, 85, 170)
+    bool underlineLinks = false;
 };
 
 // What the element asks of its owner, the document controller.
@@ -127,7 +131,8 @@ public:
     // A form control's scrollIntoView: a control placed off the shown area turns the page
     // towards it (a page holds its controls, so one step reaches it).
     bool BringIntoView(const Rect& area, uint32_t id) override;
-    // Activation notices: 2 shows the tip of the owner's current area.
+    // Activation notices: 1 makes the display forget the page it holds, 2 shows the tip of the
+    // owner's current area.
     void OnActivation(uint32_t value);
     // The start of the page that shows a position; the current page's when it is on it.
     uint32_t GoToPosition(uint32_t position);

@@ -17,6 +17,7 @@
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "layout/searcher.h"
+#include "media/image/icon_image.h"
 #include "core/platform_helpers.h"
 #include "platform/window/window.h"
 #include "platform/shell/shell.h"
@@ -157,6 +158,7 @@ bool BookDocumentController::MakeLayout() {
     LayoutSettings settings;
     GetLayoutOptions(settings);
     layout_->SetGraphics(layoutGc_);
+    if (surface_) layout_->SetDisplay(surface_->Display());
     layout_->Configure(settings);
     layout_->SetViewport(viewport_);
     if (annotations_) layout_->SetAnnotations(annotations_);
@@ -199,7 +201,13 @@ void BookDocumentController::PaintPage() {
         layout_->Relayout();
         if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
     }
-    if (!canvas_) canvas_.emplace(layoutGc_);
+    if (!canvas_) {
+        canvas_.emplace(layoutGc_);
+        // The program's own icons (the table arrows), in the screen's size.
+        IconHost icons;
+        icons.dpi = IsHighResolution() ? 192 : 96;
+        canvas_->SetIconHost(icons);
+    }
     layout_->SetCanvas(&*canvas_);
     layout_->PaintCurrentPage(true);
 }

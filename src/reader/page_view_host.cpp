@@ -61,6 +61,15 @@ void PageViewHost::GoToFirstPage() { controller_.GoToPage(1); }
 
 void PageViewHost::GoToLastPage() { controller_.GoToPage(PageLayout::kNone); }
 
+bool PageViewHost::ScrollTables(int32_t dx, int32_t dy) {
+    PageLayout* layout = controller_.Layout();
+    if (!layout) return false;
+    layout->ResetTableCells();
+    if (!layout->ScrollTables(Point{dx, dy})) return false;
+    controller_.Invalidate(true);
+    return true;
+}
+
 void PageViewHost::InvalidateSurface() { controller_.Invalidate(true); }
 
 void PageViewHost::PostCommand(uint32_t id, uint32_t /*argument*/) {

@@ -23,7 +23,7 @@ public:
     void ShowAreaTip() override {}
     void GoToFirstPage() override;
     void GoToLastPage() override;
-    bool ScrollTables(int32_t, int32_t) override { return false; }
+    bool ScrollTables(int32_t dx, int32_t dy) override;
     void SelectAt(Point) override {}
     void DeselectCurrentArea() override {}
     void InvalidateSurface() override;

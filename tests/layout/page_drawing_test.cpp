@@ -553,13 +553,17 @@ TEST_F(Drawing, AScrollableTableKeepsItsOffsetsWithinItsContent) {
     EXPECT_EQ(fills[1].rect.x, 40);
 }
 
-void AppendTable(PageSlot& slot, Size content) {
+// A table in the box (0, 30, 100, 20), holding a picture when one is given.
+void AppendTable(PageSlot& slot, Size content, const InlineBox* picture = nullptr) {
     TableRecord table;
     table.box = Rect{0, 30, 100, 20};
     table.content = content;
     FlowMark end;
     end.type = kMarkTableEnd;
     ASSERT_TRUE(slot.contents.Append(table, 7));
+    if (picture) {
+        ASSERT_TRUE(slot.contents.Append(*picture, 7));
+    }
     ASSERT_TRUE(slot.contents.Append(end, 7));
 }
 
@@ -586,6 +590,162 @@ TEST_F(Drawing, AScrollableTableGetsAnArrowMarkOnEachSide) {
     EXPECT_EQ(left.width, 15);  // three times the narrow mark
     EXPECT_EQ(left.y, 30);
     EXPECT_EQ(left.height, 20);
+}
+
+// A page with a table wider than its 100-pixel view, scrolled by x, drawn.
+class Scroller : public Drawing {
+protected:
+    PageSlot& WideTableAt(int32_t x) {
+        Open(u"one two");
+        PageSlot& slot = LaidOut(*layout_);
+        AppendTable(slot, Size{160, 20});
+        TableScrollEntry e;
+        e.position = 7;
+        e.x = x;
+        slot.record->tables.push_back(e);
+        EXPECT_TRUE(layout_->DrawPage(false));
+        return slot;
+    }
+    std::vector<Op> IconsAt(PageSlot& slot, int32_t x) {
+        canvas_.ops.clear();
+        slot.record->tables[0].x = x;
+        EXPECT_TRUE(layout_->DrawPage(true));
+        return canvas_.Of('I');
+    }
+};
+
+TEST_F(Scroller, ArrowsShowOnlyTheSidesWhereMoreOfTheTableLies) {
+    canvas_.iconSize = Size{8, 6};
+    PageSlot& slot = WideTableAt(0);
+    std::vector<Op> icons = canvas_.Of('I');
+    // At the start only the right arrow: three copies fit the 20-pixel column.
+    ASSERT_EQ(icons.size(), 3u);
+    for (const Op& o : icons) EXPECT_EQ(o.colour, 223u);
+    EXPECT_EQ(icons[0].rect.x, 100 - 15 + (15 - 8) / 2);
+
+    icons = IconsAt(slot, 30);
+    ASSERT_EQ(icons.size(), 6u);
+    EXPECT_EQ(icons[0].colour, 222u);
+    EXPECT_EQ(icons[0].rect.x, (15 - 8) / 2);
+    EXPECT_EQ(icons[5].colour, 223u);
+
+    icons = IconsAt(slot, 60);  // the end: nothing more to the right
+    ASSERT_EQ(icons.size(), 3u);
+    for (const Op& o : icons) EXPECT_EQ(o.colour, 222u);
+}
+
+TEST_F(Scroller, AScrollerTooLowForTwoIconsShowsOneCentred) {
+    canvas_.iconSize = Size{8, 12};
+    WideTableAt(0);
+    std::vector<Op> icons = canvas_.Of('I');
+    ASSERT_EQ(icons.size(), 1u);
+    EXPECT_EQ(icons[0].rect.y, 30 + (20 - 12) / 2);
+}
+
+TEST_F(Scroller, ACanvasWithoutIconsDrawsNoArrows) {
+    WideTableAt(30);
+    EXPECT_TRUE(canvas_.Of('I').empty());
+}
+
+TEST_F(Scroller, OnlyTheSelectedTableIsFramedInRed) {
+    PageSlot& slot = WideTableAt(0);
+    auto redLines = [&] {
+        std::vector<Op> red;
+        for (const Op& o : canvas_.Of('L'))
+            if (o.colour == Color::Pack(255, 0, 0)) red.push_back(o);
+        return red;
+    };
+    EXPECT_TRUE(redLines().empty());
+    slot.record->tables[0].selected = 1;
+    IconsAt(slot, 0);
+    std::vector<Op> red = redLines();
+    ASSERT_EQ(red.size(), 4u);
+    // The frame runs round the table's view: top edge from its corner to the other.
+    EXPECT_EQ(red[0].rect.x, 0);
+    EXPECT_EQ(red[0].rect.y, 30);
+    EXPECT_EQ(red[0].rect.width, 99);  // the line's end point
+    EXPECT_EQ(red[1].rect.height, 49);
+}
+
+TEST_F(Drawing, AKeyScrollMovesTheDrawnTableByStepsUpToItsContentsEnd) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{160, 20});
+    EXPECT_FALSE(layout_->ScrollTables(Point{40, 0}));  // not drawn: no entries yet
+    ASSERT_TRUE(layout_->DrawPage(false));
+    PageSlot* slot = layout_->CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    ASSERT_EQ(slot->record->tables.size(), 1u);
+    TableScrollEntry& e = slot->record->tables[0];
+    EXPECT_FALSE(layout_->ScrollTables(Point{-40, 0}));  // already at the left edge
+    EXPECT_FALSE(layout_->ScrollTables(Point{0, 40}));   // as high as its view: no vertical
+    layout_->ResetTableCells();
+    EXPECT_TRUE(layout_->ScrollTables(Point{40, 0}));
+    EXPECT_EQ(e.x, 40);
+    EXPECT_EQ(e.savedX, 0);
+    EXPECT_TRUE(layout_->ScrollTables(Point{40, 0}));
+    EXPECT_EQ(e.x, 60);  // 160 wide in a 100-pixel view
+    EXPECT_FALSE(layout_->ScrollTables(Point{40, 0}));
+    EXPECT_EQ(e.y, 0);
+}
+
+TEST_F(Drawing, ATapFindsTheScrollableTableAndItsSelection) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{160, 20});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    uint32_t id = 0;
+    bool found = true;
+    EXPECT_FALSE(layout_->TableAt(Point{50, 10}, id, found));  // above the table
+    EXPECT_FALSE(found);
+    EXPECT_FALSE(layout_->TableAt(Point{50, 40}, id, found));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(id, 7u);
+    ASSERT_TRUE(layout_->SelectTable(7));
+    EXPECT_TRUE(layout_->TableAt(Point{50, 40}, id, found));
+    // Once selected, only that table moves.
+    ASSERT_TRUE(layout_->ScrollTables(Point{40, 0}));
+    EXPECT_EQ(layout_->CurrentPageSlot()->record->tables[0].x, 40);
+    EXPECT_FALSE(layout_->SelectTable(8));  // no such table
+}
+
+TEST_F(Drawing, ATableThatFitsCannotBeScrolledOrFound) {
+    Open(u"one two");
+    AppendTable(LaidOut(*layout_), Size{100, 20});
+    ASSERT_TRUE(layout_->DrawPage(false));
+    EXPECT_FALSE(layout_->ScrollTables(Point{40, 0}));
+    uint32_t id = 0;
+    bool found = true;
+    layout_->TableAt(Point{50, 40}, id, found);
+    EXPECT_FALSE(found);
+}
+
+InlineBox PlacedPicture(Rect r, int id) {
+    InlineBox box;
+    box.rect = r;
+    box.flags = InlineBox::kAlignmentGiven;
+    box.object = ObjectRef(new Picture(false, id));
+    return box;
+}
+
+TEST_F(Drawing, PicturesInAScrolledTableAreClippedToItsBox) {
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    // The picture lies across the view's right edge; another follows the table.
+    InlineBox inside = PlacedPicture(Rect{90, 32, 30, 10}, 1);
+    AppendTable(slot, Size{160, 20}, &inside);
+    ASSERT_TRUE(slot.contents.Append(PlacedPicture(Rect{10, 52, 10, 5}, 2), 10));
+    ASSERT_TRUE(layout_->DrawPage(false));
+    ASSERT_EQ(canvas_.objectClips.size(), 2u);
+    EXPECT_EQ(canvas_.objectClips[0], (Rect{0, 30, 100, 20}));
+    EXPECT_TRUE(canvas_.objectClips[1].IsEmpty());  // after the table: unclipped
+}
+
+TEST_F(Drawing, PicturesInATableThatFitsAreNotClipped) {
+    Open(u"one two");
+    InlineBox inside = PlacedPicture(Rect{10, 32, 10, 10}, 1);
+    AppendTable(LaidOut(*layout_), Size{100, 20}, &inside);
+    ASSERT_TRUE(layout_->DrawPage(false));
+    ASSERT_EQ(canvas_.objectClips.size(), 1u);
+    EXPECT_TRUE(canvas_.objectClips[0].IsEmpty());
 }
 
 TEST_F(Drawing, ATableThatFitsGetsNoMarks) {
@@ -660,6 +820,50 @@ TEST_F(Drawing, AControlsMarkMovesTheFocusAndIsNeverInverted) {
     layout_->SetCurrentMark(0, false, false);
     EXPECT_EQ(node.log, "focus;blur;");
     layout_.reset();  // before the control's node goes
+}
+
+// The page view's stand-in: regaining the focus brings back the remembered mark, as the
+// view does.
+class ViewNode : public ControlNode {
+public:
+    void Focus() override {
+        log += "focus;";
+        if (layout) layout->RestoreRememberedMark();
+    }
+    PageLayout* layout = nullptr;
+};
+
+TEST_F(Scroller, AMarkWithoutAControlTakesTheFocusBackForTheView) {
+    WideTableAt(0);  // its two arrow marks have no control
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout_->GetCurrentBlockMarks(marks));
+    ASSERT_EQ(marks->Count(), 2);
+    ViewNode view;
+    view.layout = layout_.get();
+    layout_->SetFocusNode(&view);
+    // Mark 1 current, then the focus lost (remembering it), then mark 0 chosen.
+    layout_->SetCurrentMark(1, false, false);
+    layout_->SetCurrentMark(0xFFFFFFFFu, true, false);
+    layout_->SetCurrentMark(0, false, true);
+    EXPECT_EQ(view.log, "focus;");
+    EXPECT_EQ(layout_->CurrentMarkIndex(), 0u);  // not the remembered one
+    // Without the notice nobody is told.
+    layout_->SetCurrentMark(1, false, false);
+    EXPECT_EQ(view.log, "focus;");
+}
+
+TEST_F(Drawing, AControlsMarkKeepsTheFocusFromTheView) {
+    Open(u"one two");
+    ControlNode node;
+    AreaArray* marks = nullptr;
+    PageWithControl(layout_, node, marks);
+    ViewNode view;
+    layout_->SetFocusNode(&view);
+    node.log.clear();
+    layout_->SetCurrentMark(0, false, true);
+    EXPECT_EQ(node.log, "focus;");
+    EXPECT_EQ(view.log, "");
+    layout_.reset();
 }
 
 TEST_F(Drawing, ControlsHideAndShowWithTheirPage) {

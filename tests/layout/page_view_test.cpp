@@ -7,6 +7,7 @@
 
 #include "document/markup/link_target.h"
 #include "document/markup/plain_text_token_source.h"
+#include "graphics/core/graphics_context.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "support/document/memory_document.h"
@@ -363,6 +364,21 @@ TEST_F(ViewTest, ReadingPositionIsRelativeToTheFirstPage) {
     EXPECT_FALSE(bare.GetReadingPosition(position, length, total));
 }
 
+TEST_F(ViewTest, TheViewTakesTheFocusForMarksWithoutControls) {
+    Open();
+    EXPECT_EQ(layout_.FocusNode(), &view_);
+    // Another view takes the layout over; leaving it, the view lets go only of its own.
+    PositionViewElement other(&owner_);
+    other.AttachLayout(&layout_);
+    EXPECT_EQ(layout_.FocusNode(), &other);
+    PageLayout elsewhere;
+    view_.AttachLayout(&elsewhere);
+    EXPECT_EQ(layout_.FocusNode(), &other);
+    other.AttachLayout(nullptr);
+    EXPECT_EQ(layout_.FocusNode(), nullptr);
+    view_.AttachLayout(&layout_);
+}
+
 TEST_F(ViewTest, GoToPositionKeepsThePageThatShowsIt) {
     Open();
     EXPECT_EQ(view_.GoToPosition(5), 0u);
@@ -386,6 +402,57 @@ TEST_F(ViewTest, SettingsSetColumnsAndMarginsByFrameAndPage) {
     owner_.topFrame = false;
     view_.ApplySettings();
     EXPECT_TRUE(view_.IsCommandEnabled(79, 0));  // a sub-frame keeps one
+}
+
+class CountingDisplay final : public DisplayLink {
+public:
+    bool IsActive() const override { return true; }
+    bool HasBackBuffer() const override { return false; }
+    HDC BufferDC() override { return nullptr; }
+    void GetTransform(Transform&) const override {}
+    Rect MapRect(const Rect& r, bool) const override { return r; }
+    int Orientation() const override { return 0; }
+    bool IsScrolling() const override { return false; }
+    void InvalidateRect(const Rect*, bool) override {}
+    void InvalidatePage(const Rect*) override {}
+    void FlushDirty() override {}
+    void Repaint(const Rect*) override {}
+    bool OnEvent(InputEvent&) override { return false; }
+    void OnCommand(uint32_t) override {}
+    void Resize(int32_t, int32_t) override {}
+    void OverlayCommit() override {}
+    void ForgetShownPage() override { ++forgotten; }
+    int forgotten = 0;
+};
+
+TEST_F(ViewTest, ActivationNoticeOneMakesTheDisplayForgetItsPage) {
+    Open();
+    view_.OnActivation(1);  // no display yet: nothing to tell
+    CountingDisplay display;
+    layout_.SetDisplay(&display);
+    view_.OnActivation(1);
+    EXPECT_EQ(display.forgotten, 1);
+    EXPECT_TRUE(owner_.calls.empty());
+    view_.OnActivation(2);
+    EXPECT_EQ(display.forgotten, 1);
+    ASSERT_EQ(owner_.calls.size(), 1u);
+    EXPECT_EQ(owner_.calls[0], "tip");
+    layout_.SetDisplay(nullptr);
+}
+
+TEST_F(ViewTest, SettingsGiveTheLayoutTheReadersLinkLook) {
+    Open();
+    uint32_t configured = layout_.Settings().defaults.linkColor;
+    bool underlined = layout_.Settings().defaults.underlineLinks;
+    view_.ApplySettings();  // an owner without settings: the document's defaults stay
+    EXPECT_EQ(layout_.Settings().defaults.linkColor, configured);
+    EXPECT_EQ(layout_.Settings().defaults.underlineLinks, underlined);
+    owner_.settings.hasLinkStyle = true;
+    owner_.settings.linkColour = 0x123456;
+    owner_.settings.underlineLinks = !underlined;
+    view_.ApplySettings();
+    EXPECT_EQ(layout_.Settings().defaults.linkColor, 0x123456u);
+    EXPECT_EQ(layout_.Settings().defaults.underlineLinks, !underlined);
 }
 
 TEST_F(ViewTest, SavedStateCarriesTheElementsOwnBlock) {

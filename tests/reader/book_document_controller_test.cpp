@@ -399,6 +399,25 @@ TEST_F(DocumentControllerTest, ThePageViewTurnsPagesThroughTheController) {
     EXPECT_EQ(controller->GetPageStart(), second);
 }
 
+TEST_F(DocumentControllerTest, ThePageViewsScrollKeysMoveAWideTable) {
+    ASSERT_TRUE(Open(u"\\books\\tides.prc"));
+    PositionViewElement* view = controller->PageView();
+    ASSERT_NE(view, nullptr);
+    PageLayout* layout = controller->Layout();
+    ASSERT_NE(layout, nullptr);
+    controller->PaintPage();  // drawing makes the table's scroll entry
+    PageSlot* slot = layout->CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    ASSERT_EQ(slot->record->tables.size(), 1u);
+    InputEvent right = InputEvent::Key(516);
+    EXPECT_TRUE(view->HandleEvent(right));
+    EXPECT_EQ(slot->record->tables[0].x, 40);
+    InputEvent left = InputEvent::Key(515);
+    EXPECT_TRUE(view->HandleEvent(left));
+    EXPECT_TRUE(view->HandleEvent(left));  // at the edge: handled, nothing moves
+    EXPECT_EQ(slot->record->tables[0].x, 0);
+}
+
 TEST_F(DocumentControllerTest, ThePageViewsOwnStateTravelsWithThePosition) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     ASSERT_TRUE(controller->StepPage(2));

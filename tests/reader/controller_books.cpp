@@ -53,6 +53,13 @@ void WriteControllerBooks(const TempDevice& device) {
     BookBuilder started = covered;
     started.targets = {Guide("start", 2000)};
     device.WriteHost("books/started.prc", Str(started.Build()));
+    BookBuilder tides;  // a table wider than the page, at its start
+    tides.text = ToBytes(
+        "<html><body><table border=\"1\"><tr><td>Wednesday</td><td>06:12-18:40</td>"
+        "<td>06:58-19:21</td><td>springtide</td><td>northwesterly</td></tr></table>"
+        "<p>After the table.</p></body></html>");
+    tides.databaseName = "Tides";
+    device.WriteHost("books/tides.prc", Str(tides.Build()));
 }
 
 void WritePlacesBook(const TempDevice& device) {

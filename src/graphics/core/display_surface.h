@@ -66,6 +66,7 @@ public:
     bool OnEvent(InputEvent& e) override;
     void OnCommand(uint32_t code) override;
     void OverlayCommit() override;
+    void ForgetShownPage() override { pageKey_[0] = 0xFFFFFFFFu; }
 
     // One tick of the scroll timer.
     void ScrollStep();

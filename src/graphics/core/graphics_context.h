@@ -86,6 +86,8 @@ public:
     virtual void OnCommand(uint32_t code) = 0;
     virtual void Resize(int32_t width, int32_t height) = 0;
     virtual void OverlayCommit() = 0;
+    // The page the surface holds is no longer the one shown (a display without one: nothing).
+    virtual void ForgetShownPage() {}
 
 protected:
     ~DisplayLink() = default;

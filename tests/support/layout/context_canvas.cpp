@@ -1,5 +1,6 @@
 #include "support/layout/context_canvas.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "core/text.h"
@@ -55,6 +56,21 @@ GraphicsContext* CanvasContext(ContextCanvas* canvas) {
 
 void* CanvasBitmap(ContextCanvas* canvas) {
     return canvas->canvas.bitmap();
+}
+
+int CanvasCount(ContextCanvas* canvas, int x, int y, int width, int height, unsigned colour) {
+    const gdi_test::Canvas& c = canvas->canvas;
+    int n = 0;
+    for (int j = std::max(0, y); j < std::min(c.height(), y + height); ++j)
+        for (int i = std::max(0, x); i < std::min(c.width(), x + width); ++i)
+            n += c.At(i, j) == static_cast<COLORREF>(colour);
+    return n;
+}
+
+int CanvasInk(ContextCanvas* canvas, int x, int y, int width, int height) {
+    int inside = std::max(0, std::min(canvas->canvas.width(), x + width) - std::max(0, x)) *
+                 std::max(0, std::min(canvas->canvas.height(), y + height) - std::max(0, y));
+    return inside - CanvasCount(canvas, x, y, width, height, RGB(255, 255, 255));
 }
 
 void ClearCanvas(ContextCanvas* canvas) {

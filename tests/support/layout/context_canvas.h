@@ -17,6 +17,9 @@ void DeleteContextCanvas(ContextCanvas* canvas);
 GraphicsContext* CanvasContext(ContextCanvas* canvas);
 void ClearCanvas(ContextCanvas* canvas);
 bool SaveCanvasPng(ContextCanvas* canvas, const std::string& path);
+// The pixels in the rectangle that are not white, and those of the colour r | g << 8 | b << 16.
+int CanvasInk(ContextCanvas* canvas, int x, int y, int width, int height);
+int CanvasCount(ContextCanvas* canvas, int x, int y, int width, int height, unsigned colour);
 // The canvas bitmap (an HBITMAP), for comparing with a golden.
 void* CanvasBitmap(ContextCanvas* canvas);
 

@@ -21,6 +21,7 @@
 #include "document/markup/plain_text_token_source.h"
 #include "document/sources/book_page_layout.h"
 #include "layout/page_canvas.h"
+#include "media/image/icon_image.h"
 #include "layout/page_layout.h"
 #include "support/document/memory_document.h"
 #include "support/layout/context_canvas.h"
@@ -178,6 +179,7 @@ int main(int argc, char** argv) {
     fvt::test::ContextCanvas* canvas =
         fvt::test::NewContextCanvas(options.width, options.height, options.realFonts);
     GraphicsPageCanvas pageCanvas(fvt::test::CanvasContext(canvas));
+    pageCanvas.SetIconHost(IconHost{nullptr, 96});  // the program's arrows, as the reader's
     PageLayout layout(opened.traits.get());
     LayoutSettings settings;
     layout.SetSource(opened.source.get());

@@ -11,7 +11,8 @@
 namespace fvt::test {
 
 struct Op {
-    char kind;  // F fill, L line, T text, U underline, O object, A mark, H highlighted mark
+    char kind;  // F fill, L line, T text, U underline, O object, A mark, H highlighted mark,
+                // I icon (colour: its id)
     Rect rect;
     std::u16string text;
     uint32_t colour;
@@ -37,8 +38,9 @@ public:
     void DrawUnderline(Point p, int32_t w, uint32_t c) override {
         ops.push_back({'U', Rect{p.x, p.y, w, 1}, {}, c});
     }
-    bool DrawObject(InlineObject*, const Rect& r, const Rect*) override {
+    bool DrawObject(InlineObject*, const Rect& r, const Rect* clip) override {
         ops.push_back({'O', r, {}, 0});
+        objectClips.push_back(clip ? *clip : Rect{});
         return true;
     }
     void SetClip(const Rect*) override {}
@@ -46,6 +48,13 @@ public:
         Rect r;
         a.GetBounds(r);
         ops.push_back({highlight ? 'H' : 'A', r, {}, 0});
+    }
+    bool IconSize(uint16_t, Size& out) override {
+        out = iconSize;
+        return iconSize.width > 0;
+    }
+    void DrawIcon(uint16_t id, const Rect& r, const Rect*) override {
+        ops.push_back({'I', r, {}, id});
     }
     std::vector<Op> Of(char kind) const {
         std::vector<Op> out;
@@ -56,7 +65,10 @@ public:
     int depth = 0;
     int begins = 0;
     int32_t size = 0;
+    // The icons' size; none (the default) means the canvas has no icons.
+    Size iconSize{};
     std::vector<Op> ops;
+    std::vector<Rect> objectClips;  // per object drawn; empty: none
 };
 
 }  // namespace fvt::test

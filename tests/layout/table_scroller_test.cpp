@@ -1,0 +1,144 @@
+// A table wider than the page drawn by the engine on a real graphics context: the program's
+// arrow icons at the sides where more of it lies, and the red frame of the selected table.
+// Written as PNGs beside the build (layout-pages/table-scroller-*.png) to be looked at.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "document/markup/html_tokenizer.h"
+#include "layout/block_contents.h"
+#include "layout/page_canvas.h"
+#include "layout/page_layout.h"
+#include "media/image/icon_image.h"
+#include "support/document/memory_document.h"
+#include "support/layout/context_canvas.h"
+#include "support/layout/layout_host.h"
+#include "support/platform/window_fixture.h"
+
+namespace {
+
+using fvt::test::CanvasCount;
+using fvt::test::CanvasInk;
+
+constexpr char16_t kPage[] =
+    u"<html><body><p>Tides of the week.</p>"
+    u"<table border=\"1\"><tr><td>Wednesday</td><td>06:12-18:40</td><td>06:58-19:21</td>"
+    u"<td>springtide</td><td>northwesterly</td></tr>"
+    u"<tr><td>Thursday</td><td>07:40-20:02</td><td>08:15-20:44</td><td>neaptide</td>"
+    u"<td>southwesterly</td></tr></table><p>Then the text goes on.</p></body></html>";
+
+// A canvas of its own type, so that the fixture may own one.
+class OwnedCanvas final : public GraphicsPageCanvas {
+public:
+    using GraphicsPageCanvas::GraphicsPageCanvas;
+};
+
+TEST(TableIconsOnACanvas, TheArrowsComeInTheScreensSize) {
+    GraphicsPageCanvas canvas(nullptr);
+    Size size;
+    EXPECT_FALSE(canvas.IconSize(222, size));  // no host, no icons
+    canvas.SetIconHost(IconHost{nullptr, 96});
+    ASSERT_TRUE(canvas.IconSize(222, size));
+    EXPECT_EQ(size.width, 16);
+    ASSERT_TRUE(canvas.IconSize(223, size));
+    EXPECT_EQ(size.height, 16);
+    EXPECT_FALSE(canvas.IconSize(224, size));  // only the two arrows
+    canvas.SetIconHost(IconHost{nullptr, 192});
+    ASSERT_TRUE(canvas.IconSize(223, size));
+    EXPECT_EQ(size.width, 32);
+}
+
+class TableScroller : public fvt::test::WindowTest {
+protected:
+    void SetUp() override {
+        fvt::test::WindowTest::SetUp();
+        text_ = kPage;
+        doc_ = std::make_unique<MemoryDocument>(text_);
+        source_.SetTableNeedsInline(false);
+        ASSERT_TRUE(source_.Attach(doc_.get(), 0));
+        canvas_ = fvt::test::NewContextCanvas(240, 320,
+                                              std::getenv("FOLIVANT_LAYOUT_REAL_FONTS") != nullptr);
+        pageCanvas_.emplace(fvt::test::CanvasContext(canvas_));
+        layout_.SetSource(&source_);
+        layout_.SetGraphics(fvt::test::CanvasContext(canvas_));
+        layout_.Configure(LayoutSettings{});
+        layout_.SetCanvas(&*pageCanvas_);
+        layout_.SetViewport(Rect{0, 0, 240, 320});
+        layout_.SetMargins(8, 8, 8, 8, true);
+        ASSERT_TRUE(layout_.Start());
+        ASSERT_TRUE(layout_.GoToPage(1));
+    }
+    void TearDown() override {
+        layout_.SetCanvas(nullptr);
+        pageCanvas_.reset();
+        fvt::test::DeleteContextCanvas(canvas_);
+        fvt::test::WindowTest::TearDown();
+    }
+    // Paints the page afresh and gives the table's view and its scroll entry.
+    void Paint(Rect& view, TableScrollEntry*& entry) {
+        fvt::test::ClearCanvas(canvas_);
+        ASSERT_TRUE(layout_.PaintCurrentPage(false));
+        PageSlot* slot = layout_.CurrentPageSlot();
+        ASSERT_NE(slot, nullptr);
+        const TableRecord* table = slot->contents.Table(0);
+        ASSERT_NE(table, nullptr);
+        ASSERT_GT(table->content.width, table->box.width);
+        view = table->box;
+        ASSERT_EQ(slot->record->tables.size(), 1u);
+        entry = &slot->record->tables[0];
+    }
+    void Save(const char* name) {
+        std::string path = fvt::test::PagesFolder() + "/table-scroller-" + name + ".png";
+        EXPECT_TRUE(fvt::test::SaveCanvasPng(canvas_, path)) << path;
+    }
+
+    std::u16string text_;
+    std::unique_ptr<MemoryDocument> doc_;
+    HtmlTokenizer source_{true};
+    fvt::test::ContextCanvas* canvas_ = nullptr;
+    std::optional<OwnedCanvas> pageCanvas_;
+    PageLayout layout_;
+};
+
+TEST_F(TableScroller, ArrowsAppearWhereMoreOfTheTableLies) {
+    Rect view;
+    TableScrollEntry* entry = nullptr;
+    ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
+    int plainRight = CanvasInk(canvas_, view.x + view.width - 15, view.y, 15, view.height);
+    int plainLeft = CanvasInk(canvas_, view.x, view.y, 15, view.height);
+
+    pageCanvas_->SetIconHost(IconHost{nullptr, 96});
+    ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
+    Save("start");
+    // At the start the right arrow shows and the left column is as the table left it.
+    EXPECT_GT(CanvasInk(canvas_, view.x + view.width - 15, view.y, 15, view.height), plainRight);
+    EXPECT_EQ(CanvasInk(canvas_, view.x, view.y, 15, view.height), plainLeft);
+
+    entry->x = 40;
+    ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
+    Save("scrolled");
+    ASSERT_EQ(entry->x, 40);
+    EXPECT_GT(CanvasInk(canvas_, view.x, view.y, 15, view.height), 0);
+    // Icons stay inside their columns: nothing is drawn left of the view.
+    EXPECT_EQ(CanvasInk(canvas_, 0, view.y, view.x, view.height), 0);
+}
+
+TEST_F(TableScroller, TheSelectedTableIsFramedInRed) {
+    Rect view;
+    TableScrollEntry* entry = nullptr;
+    ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
+    constexpr unsigned kRed = RGB(255, 0, 0);
+    EXPECT_EQ(CanvasCount(canvas_, 0, 0, 240, 320, kRed), 0);
+    entry->selected = 1;
+    ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
+    Save("selected");
+    EXPECT_EQ(CanvasCount(canvas_, view.x, view.y, view.width, 1, kRed), view.width);
+    EXPECT_EQ(CanvasCount(canvas_, view.x, view.y, 1, view.height, kRed), view.height);
+    EXPECT_EQ(CanvasCount(canvas_, view.x + view.width - 1, view.y, 1, view.height, kRed),
+              view.height);
+}
+
+}  // namespace
