@@ -362,7 +362,7 @@ TEST_F(FileDialogs, TheAnswerIsTheChoiceAndNoAnswerCancels) {
     EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
 }
 
-// The compiled templates: each one the program asks for makes a dialog with the design's
+// The compiled templates: each one the program asks for makes a dialog with its listed
 // controls, in both languages.
 class CompiledTemplates : public DialogTest {
 protected:
