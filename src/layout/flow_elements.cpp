@@ -333,9 +333,10 @@ bool PageLayout::LayoutElement(BlockContents& block, uint32_t id, bool isEnd,
         case kInput:
         case kSelect:
         case kTextArea:
+            if (isEnd) return true;
+            return LayoutFormControl(block, position);
         case kLabel:
-            // Form controls arrive with the forms; until then the element is passed over.
-            return true;
+            return true;  // a label's text flows as text; it has no control of its own
         default:
             if (id >= kFeedFirst && id <= kFeedLast) return true;
             return false;
@@ -412,6 +413,23 @@ bool PageLayout::LayoutImage(BlockContents& block, bool isRule, uint32_t positio
     }
     box.width = wantW;
     box.height = wantH;
+    return block.Append(box, position);
+}
+
+bool PageLayout::LayoutFormControl(BlockContents& block, uint32_t position) {
+    if (!forms_) return true;
+    InlineObject* control = forms_->BuildControl(*source_, position, CurrentDocumentKey());
+    if (!control) return true;  // no form or no control for this element: nothing is placed
+    InlineBox box;
+    box.hspace = box.vspace = 1;
+    GetElementAlignment(box, *source_);
+    box.object = ObjectRef(control);
+    Size size;
+    uint8_t flag = 0;
+    if (!control->MeasureSimple(size, flag)) return false;
+    if (flag & 1) box.flags |= InlineBox::kScalable;
+    box.width = size.width;
+    box.height = size.height;
     return block.Append(box, position);
 }
 

@@ -132,6 +132,10 @@ protected:
 class PageFormList {
 public:
     virtual void RestoreValues(AreaArray& marks) = 0;
+    // The control for the form element the source is on, at position, with a reference for
+    // the caller; null places nothing.
+    virtual InlineObject* BuildControl(TokenSource& source, uint32_t position,
+                                       uint32_t documentKey) = 0;
 
 protected:
     ~PageFormList() = default;
@@ -454,6 +458,7 @@ private:
     bool LayoutElement(BlockContents& block, uint32_t id, bool isEnd, const RenderState& state,
                        uint32_t position);
     bool LayoutImage(BlockContents& block, bool isRule, uint32_t position);
+    bool LayoutFormControl(BlockContents& block, uint32_t position);
     bool LayoutTableTag(BlockContents& block, uint32_t id, bool isEnd, const RenderState& state,
                         const RenderState& outer, uint32_t position);
     void ReadBoxAttributes(BoxAttributes& out);

@@ -9,6 +9,7 @@
 #include "database/index_query.h"
 #include "database/resource.h"
 #include "database/sql_parser.h"
+#include "document/forms/form.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "graphics/core/drawing_surface.h"
@@ -71,6 +72,11 @@ class BookDocumentController::LayoutForms final : public PageFormList {
 public:
     explicit LayoutForms(FormList& forms) : forms_(forms) {}
     void RestoreValues(AreaArray& marks) override { forms_.RestoreValues(marks); }
+    InlineObject* BuildControl(TokenSource& source, uint32_t position,
+                               uint32_t documentKey) override {
+        Form* form = forms_.FindByPosition(position, static_cast<int32_t>(documentKey));
+        return form ? form->Build(source, position, nullptr) : nullptr;
+    }
 
 private:
     FormList& forms_;
