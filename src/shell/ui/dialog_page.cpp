@@ -160,6 +160,19 @@ void DialogPage::End(INT_PTR result) {
         EndDialog(window_, result);
 }
 
+bool DialogPage::SwitchToPage(int32_t page) {
+    if (!window_ || page < 0 || !OnOk()) return false;
+    pageSwitch_ = page;
+    End(1);
+    return true;
+}
+
+int32_t DialogPage::TakePageSwitch() {
+    int32_t page = pageSwitch_;
+    pageSwitch_ = -1;
+    return page;
+}
+
 void DialogPage::RunLayout() {
     RECT r{};
     if (!window_ || !GetClientRect(window_, &r)) return;
@@ -564,7 +577,15 @@ bool PropertySheetHost::OpenPage(int32_t row) {
     DialogPage* page = PageAt(row);
     if (!page) return false;
     bar_.Show(false);
+    page->TakePageSwitch();
     page->Run(owner_, Controller(), false);
+    // A page may end asking for another page of the sheet (the page of its row opens next).
+    for (int32_t next = page->TakePageSwitch(); window_ && PageAt(next); next = page->TakePageSwitch()) {
+        SelectRow(next);
+        page = PageAt(next);
+        page->TakePageSwitch();
+        page->Run(owner_, Controller(), false);
+    }
     if (!window_) return true;
     bar_.Show(true);
     SetFocus(GetItem(kListItem));
