@@ -70,6 +70,24 @@ struct CaptionSwap {
     }
 };
 
+// A modal dialog takes the focus from the drawing surface's widgets, so that no focused widget
+// keeps its focus box or takes keys meanwhile; they get it back when the surface window is
+// focused again afterwards (else its next focus notice gives it back).
+struct SurfaceFocus {
+    NodeRef surface;
+    void Take(ReaderController* controller) {
+        DrawingSurface* s = controller ? controller->GetDrawingSurface() : nullptr;
+        if (!s) return;
+        surface.Set(s);
+        s->ClearFocus();
+    }
+    void GiveBack() {
+        auto* s = static_cast<DrawingSurface*>(surface.Get());
+        if (s && s->Window() && GetFocus() == s->Window()) s->RestoreFocus(nullptr);
+        surface.Reset();
+    }
+};
+
 }  // namespace
 
 // DialogPage.
@@ -133,11 +151,15 @@ bool DialogPage::Run(HWND owner, ReaderController* controller, bool leaveFullScr
         Restore();
         return false;
     }
-    if (dialog)
+    SurfaceFocus focus;
+    if (dialog) {
+        focus.Take(controller);
         result = DialogBoxIndirectParamW(nullptr, dialog, owner, Procedure, reinterpret_cast<LPARAM>(this)) > 0;
+    }
     Restore();
     InputPanel::Show(false);
     caption.Restore();
+    focus.GiveBack();
     return result;
 }
 
@@ -507,8 +529,11 @@ bool PropertySheet::RunModal(HWND owner, ReaderController* controller, bool leav
     CaptionSwap caption;
     caption.Take(CaptionWindow(controller, owner));
     PropertySheetHost host(first_, SheetTitleId(), leaveFullScreen);
+    SurfaceFocus focus;
+    focus.Take(controller);
     bool result = host.Run(owner, controller, leaveFullScreen);
     caption.Restore();
+    focus.GiveBack();
     return result;
 }
 
