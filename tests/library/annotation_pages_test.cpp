@@ -1,49 +1,16 @@
 // The annotations list's page numbers from the open book's page layout.
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "document/sources/document_loader.h"
 #include "layout/page_layout.h"
 #include "library/annotation_list_window.h"
-#include "library/paths/app_paths.h"
 #include "reader/book_document_controller.h"
-#include "reader/controller_books.h"
 #include "reader/reader_controller.h"
-#include "support/layout/context_canvas.h"
-#include "support/platform/temp_device.h"
+#include "support/reader/book_controller_fixture.h"
 
 namespace fvt::test {
 namespace {
 
-class AnnotationPagesTest : public ::testing::Test {
-protected:
-    AnnotationPagesTest() {
-        EXPECT_TRUE(device.ok());
-        canvas = NewContextCanvas(240, 320);
-        loader = std::make_unique<DocumentLoader>(7);
-        loader->SetOptions(&paths, nullptr, nullptr);
-        WriteControllerBooks(device);
-        document.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
-        document->SetDocumentLoader(loader.get());
-        document->SetLayoutGraphics(CanvasContext(canvas), Rect{0, 0, 240, 320});
-        reader.SetDocumentController(document.get());
-    }
-    ~AnnotationPagesTest() override {
-        reader.SetDocumentController(nullptr);
-        document.reset();
-        loader.reset();
-        DeleteContextCanvas(canvas);
-    }
-
-    TempDevice device;
-    BookDocumentControllerFactory factory;
-    ContextCanvas* canvas = nullptr;
-    AppPaths paths{Text(), nullptr};
-    std::unique_ptr<DocumentLoader> loader;
-    std::unique_ptr<BookDocumentController> document;
-    ReaderController reader;
-};
+class AnnotationPagesTest : public BookControllerTest {};
 
 TEST_F(AnnotationPagesTest, WithoutAnOpenBookPagesAreUnknown) {
     LayoutAnnotationPages pages(&reader);
@@ -53,7 +20,7 @@ TEST_F(AnnotationPagesTest, WithoutAnOpenBookPagesAreUnknown) {
 }
 
 TEST_F(AnnotationPagesTest, PagesGrowThroughTheBookAndStopAtItsLastPage) {
-    ASSERT_TRUE(document->ActivateLink(String(u"\\books\\a.prc")));
+    ASSERT_TRUE(book.OpenLongBook());
     LayoutAnnotationPages pages(&reader);
     uint32_t length = document->DocumentLength();
     ASSERT_GT(length, 2000u);

@@ -2,51 +2,17 @@
 // and searching come from the open book's page layout; without a text page they stay empty.
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "document/sources/document_loader.h"
 #include "layout/page_layout.h"
-#include "library/paths/app_paths.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "shell/ui/reader_menu_bars.h"
-#include "reader/controller_books.h"
 #include "shell/ui/small_dialogs.h"
-#include "support/layout/context_canvas.h"
-#include "support/platform/temp_device.h"
+#include "support/reader/book_controller_fixture.h"
 
 namespace fvt::test {
 namespace {
 
-class ControllerState : public ::testing::Test {
-protected:
-    ControllerState() {
-        EXPECT_TRUE(device.ok());
-        canvas = NewContextCanvas(240, 320);
-        loader = std::make_unique<DocumentLoader>(7);
-        loader->SetOptions(&paths, nullptr, nullptr);
-        WriteControllerBooks(device);
-        document.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
-        document->SetDocumentLoader(loader.get());
-        document->SetLayoutGraphics(CanvasContext(canvas), Rect{0, 0, 240, 320});
-        reader.SetDocumentController(document.get());
-    }
-    ~ControllerState() override {
-        reader.SetDocumentController(nullptr);
-        document.reset();
-        loader.reset();
-        DeleteContextCanvas(canvas);
-    }
-    bool Open() { return document->ActivateLink(String(u"\\books\\a.prc")); }
-
-    TempDevice device;
-    BookDocumentControllerFactory factory;
-    ContextCanvas* canvas = nullptr;
-    AppPaths paths{Text(), nullptr};
-    std::unique_ptr<DocumentLoader> loader;
-    std::unique_ptr<BookDocumentController> document;
-    ReaderController reader;
-};
+class ControllerState : public BookControllerTest {};
 
 TEST_F(ControllerState, WithoutABookThereAreNoPagesAndNothingToFind) {
     ControllerDialogState dialogs(&reader);
@@ -63,7 +29,7 @@ TEST_F(ControllerState, WithoutABookThereAreNoPagesAndNothingToFind) {
 }
 
 TEST_F(ControllerState, GoToPageMovesTheBookAndRefusesPageZero) {
-    ASSERT_TRUE(Open());
+    ASSERT_TRUE(book.OpenLongBook());
     ControllerDialogState dialogs(&reader);
     ASSERT_GT(dialogs.PageCount(), 3);
     EXPECT_EQ(dialogs.CurrentPage(), 1);
@@ -74,7 +40,7 @@ TEST_F(ControllerState, GoToPageMovesTheBookAndRefusesPageZero) {
 }
 
 TEST_F(ControllerState, TheBarsLastPageIsKnownOnceReached) {
-    ASSERT_TRUE(Open());
+    ASSERT_TRUE(book.OpenLongBook());
     ControllerBarState bars(&reader);
     EXPECT_EQ(bars.CurrentPage(), 1);
     EXPECT_FALSE(bars.IsPageCountKnown());
@@ -85,7 +51,7 @@ TEST_F(ControllerState, TheBarsLastPageIsKnownOnceReached) {
 }
 
 TEST_F(ControllerState, FindForwardThenBackwardMovesToEachHit) {
-    ASSERT_TRUE(Open());
+    ASSERT_TRUE(book.OpenLongBook());
     ControllerDialogState dialogs(&reader);
     // Book A's paragraphs start "Paragraph 0" .. "Paragraph 29".
     FindDirection direction = FindDirection::kFirst;
