@@ -5,11 +5,13 @@
 #include "core/platform_helpers.h"
 #include "core/resources.h"
 #include "core/string.h"
+#include "database/resource.h"
 #include "graphics/core/drawing_surface.h"
 #include "layout/page_layout.h"
 #include "media/audio/audio_player.h"
 #include "reader/book_document_controller.h"
 #include "reader/document_controller.h"
+#include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "shell/ui/dialog_helpers.h"
@@ -127,6 +129,12 @@ bool ControllerBarState::IsPageCountKnown() {
 void ControllerBarState::GoToLastPage() {
     // The layout lays the text out to its end when the last page is not known yet.
     if (BookDocumentController* book = ShownTextPage(controller_)) book->GoToPage(PageLayout::kNone);
+}
+
+bool ControllerBarState::HasCoverPage() {
+    auto* book = dynamic_cast<BookDocumentController*>(controller_->GetDocumentController());
+    Resource* document = book ? book->Document() : nullptr;
+    return document && OpeningRules::HasCover(document->GetDocument());
 }
 
 bool ControllerBarState::HasBookmarkAtPage() {

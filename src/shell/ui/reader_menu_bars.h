@@ -66,7 +66,7 @@ public:
     bool HasBookmarkAtPage() override;
     bool IsFullScreen() override;
     bool ShowsProgressBar() override;
-    bool HasCoverPage() override { return false; }
+    bool HasCoverPage() override;
     int32_t NavigationCount() override { return 0; }
     bool NavigationTitle(int32_t, String&) override { return false; }
     void OpenNavigation(int32_t) override {}

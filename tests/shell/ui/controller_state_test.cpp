@@ -25,6 +25,7 @@ TEST_F(ControllerState, WithoutABookThereAreNoPagesAndNothingToFind) {
     EXPECT_FALSE(dialogs.Search(String(u"Paragraph"), false, false, direction, start, end, hit));
     EXPECT_EQ(bars.PageCount(), 0);
     EXPECT_FALSE(bars.IsPageCountKnown());
+    EXPECT_FALSE(bars.HasCoverPage());
     bars.GoToLastPage();  // nothing to move
 }
 
@@ -48,6 +49,14 @@ TEST_F(ControllerState, TheBarsLastPageIsKnownOnceReached) {
     EXPECT_TRUE(bars.IsPageCountKnown());
     EXPECT_GT(bars.PageCount(), 3);
     EXPECT_EQ(bars.CurrentPage(), bars.PageCount());
+}
+
+TEST_F(ControllerState, TheNavigateMenuOffersTheCoverOnlyOfACoveredBook) {
+    ControllerBarState bars(&reader);
+    ASSERT_TRUE(book.OpenLongBook());
+    EXPECT_FALSE(bars.HasCoverPage());
+    ASSERT_TRUE(document->ActivateLink(String(u"\\books\\covered.prc")));
+    EXPECT_TRUE(bars.HasCoverPage());
 }
 
 TEST_F(ControllerState, FindForwardThenBackwardMovesToEachHit) {
