@@ -1,5 +1,6 @@
 #include "database/book_index_source.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -116,6 +117,46 @@ bool BookIndexSource::EntryText(uint32_t entry, String& out) const {
     if (!r.ReadTagText(8, &text) && !r.ReadTagText(6, &text)) return false;
     ToString(text, out);
     return true;
+}
+
+bool BookIndexSource::InflectionEntries(const String& word, std::vector<uint32_t>& out) const {
+    out.clear();
+    const IndexTable* inflex = tables_->FindInflectionTable();
+    IndexPosition p;
+    if (!inflex || word.IsEmpty() ||
+        !inflex->Lookup(word.Data(), static_cast<std::size_t>(word.Length()), &p,
+                        IndexTable::kModeFoldCase)) {
+        return false;
+    }
+    // Every form with the key found (a form may belong to several words), each entry once.
+    IndexEntryReader r;
+    std::u16string first, key;
+    if (!r.Open(inflex) || !inflex->GetEntryKey(p, &first)) return false;
+    for (std::uint32_t guard = 0; guard < inflex->GetEntryCount(); ++guard) {
+        std::vector<std::uint32_t> entries;
+        std::uint32_t count = 0;
+        if (r.Seek(p) == 0 && r.FindTag(1, &count, &entries) == 0) {
+            for (std::uint32_t e : entries) {
+                if (e < EntryCount() && std::find(out.begin(), out.end(), e) == out.end())
+                    out.push_back(e);
+            }
+        }
+        if (inflex->StepEntry(&p, 1) != 0 || !inflex->GetEntryKey(p, &key) || key != first) break;
+    }
+    return !out.empty();
+}
+
+bool BookIndexSource::SpellingCandidates(const String& word, uint32_t limit,
+                                         std::vector<uint32_t>& out) const {
+    out.clear();
+    std::vector<IndexPosition> found;
+    IndexTable::FindCandidatesForWord(Table(), word.Data(), static_cast<std::size_t>(word.Length()),
+                                      &found, limit);
+    for (const IndexPosition& p : found) {
+        const std::int32_t e = Table().EntryFromPosition(p);
+        if (e >= 0) out.push_back(static_cast<uint32_t>(e));
+    }
+    return !out.empty();
 }
 
 IndexSource* BookIndexResolver::OpenIndex(const String& designation) {

@@ -37,6 +37,9 @@ public:
     bool InflectedForms(uint32_t entry, String& out) const override;
     // Tag 8, else tag 6: texts of the table's text records.
     bool EntryText(uint32_t entry, String& out) const override;
+    bool InflectionEntries(const String& word, std::vector<uint32_t>& out) const override;
+    bool SpellingCandidates(const String& word, uint32_t limit,
+                            std::vector<uint32_t>& out) const override;
 
 protected:
     ~BookIndexSource() override;

@@ -21,6 +21,16 @@ bool IndexSource::InflectedForms(uint32_t, String& out) const {
     return false;
 }
 
+bool IndexSource::InflectionEntries(const String&, std::vector<uint32_t>& out) const {
+    out.clear();
+    return false;
+}
+
+bool IndexSource::SpellingCandidates(const String&, uint32_t, std::vector<uint32_t>& out) const {
+    out.clear();
+    return false;
+}
+
 bool IndexSource::EntryText(uint32_t, String& out) const {
     out.Release();
     return false;

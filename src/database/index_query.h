@@ -35,6 +35,12 @@ public:
     virtual bool InflectedForms(uint32_t entry, String& out) const;
     // The entry's text: tag 8, else tag 6 ranges, as plain text.
     virtual bool EntryText(uint32_t entry, String& out) const;
+    // The entries that the word is a form of, through the book's inflection table; false when
+    // the book has none or the word is not one of its forms.
+    virtual bool InflectionEntries(const String& word, std::vector<uint32_t>& out) const;
+    // Entries whose keys are spelling corrections of the word, at most limit; false for none.
+    virtual bool SpellingCandidates(const String& word, uint32_t limit,
+                                    std::vector<uint32_t>& out) const;
     // The text position of the entry's target: follow link tag 25, else 22 (one rule for every
     // caller), then the first value of tag 1. -1 when there is none.
     int64_t TextPosition(uint32_t entry) const;

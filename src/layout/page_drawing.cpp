@@ -106,11 +106,7 @@ int32_t PageLayout::StyleFontSize(const PositionRecord& style) const {
 
 void PageLayout::ApplyDrawStyle(const PositionRecord& style) {
     drawStyle_ = style;
-    CanvasFont font;
-    font.size = StyleFontSize(style);
-    font.flags = static_cast<uint8_t>(style.style & 0x0F);
-    font.face = style.face ? style.face : settings_.defaults.style.text.face;
-    canvas_->SetFont(font);
+    SetRunFont(style);
 }
 
 Rect PageLayout::CornerRect() const {
@@ -147,7 +143,7 @@ bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
                               ? backgroundColour_
                               : slot.record->colour;
     slot.cornerBookmark = -1;
-    shownFontFlags_ = 0xFF;
+    shownFontSize_ = -1;
     ApplyDrawStyle(slot.record->style);
     canvas_->FillRect(viewport_, background);
     PrepareHighlights(slot, false);
@@ -277,13 +273,17 @@ uint32_t PageLayout::ShownBackground(const PositionRecord& style, uint32_t fallb
 }
 
 void PageLayout::SetRunFont(const PositionRecord& style) {
-    uint8_t flags = static_cast<uint8_t>(style.style & 0x0F);
-    if (flags == shownFontFlags_) return;
-    shownFontFlags_ = flags;
     CanvasFont font;
     font.size = StyleFontSize(style);
-    font.flags = flags;
+    font.flags = static_cast<uint8_t>(style.style & 0x0F);
     font.face = style.face ? style.face : settings_.defaults.style.text.face;
+    // A heading's end changes the size alone: comparing the flags only kept its larger font.
+    if (font.size == shownFontSize_ && font.flags == shownFontFlags_ &&
+        font.face == shownFontFace_)
+        return;
+    shownFontSize_ = font.size;
+    shownFontFlags_ = font.flags;
+    shownFontFace_ = font.face;
     canvas_->SetFont(font);
 }
 

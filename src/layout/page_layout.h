@@ -540,7 +540,11 @@ private:
     // While a scrollable table is drawn: its content moves by its scroll offsets.
     Point drawShift_{};
     int32_t drawnTableDepth_ = 0;
-    uint8_t shownFontFlags_ = 0xFF;
+    // The font last given to the canvas (a size below 0 when unknown): a run sets it only when
+    // it differs, in size and face as well as flags.
+    int32_t shownFontSize_ = -1;
+    uint8_t shownFontFlags_ = 0;
+    uint8_t shownFontFace_ = 0;
 
     uint32_t current_ = kNone;
     uint32_t documentKey_ = kNone;

@@ -162,7 +162,11 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     } else {
         fresh.Reset();
         fresh.pageNumber = pageNumber;
-        if (!LayoutPageFrom(pageStart, fresh, true)) return false;
+        // A key that came with this document's block is a page start of ours, which can lie
+        // inside a word the page before hyphenated: brought to a word boundary, the page would
+        // lose the word's second half. Only a bare key is aligned.
+        bool ownKey = stream.ReadPosition() > at;
+        if (!LayoutPageFrom(pageStart, fresh, !ownKey)) return false;
     }
     fresh.tables = std::move(tables);
     if (fresh.pageNumber == kNone || fresh.pageNumber == 0)

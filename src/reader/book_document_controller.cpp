@@ -63,16 +63,31 @@ private:
     ImageObject* image_;
 };
 
+}  // namespace
+
+// The page layout's form list over the window's.
+class BookDocumentController::LayoutForms final : public PageFormList {
+public:
+    explicit LayoutForms(FormList& forms) : forms_(forms) {}
+    void RestoreValues(AreaArray& marks) override { forms_.RestoreValues(marks); }
+
+private:
+    FormList& forms_;
+};
+
+namespace {
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kBookmarksPage = 3;
 constexpr uint32_t kCouldNotOpen = 5028;
+constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
 constexpr uint32_t kNoAnnotation = 5263;
 // Reads at most this many contents references through enclosing books.
 constexpr int32_t kContentsDepth = 8;
 }  // namespace
 
-BookDocumentController::BookDocumentController(ScriptHeap* heap) : heap_(heap) {}
+BookDocumentController::BookDocumentController(ScriptHeap* heap)
+    : heap_(heap), layoutForms_(new(std::nothrow) LayoutForms(forms_)) {}
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
 
@@ -107,6 +122,7 @@ void BookDocumentController::Shutdown() {
         runStore_ = nullptr;
     }
     CloseDocument();
+    forms_.Clear(0);  // lets the last page's resource go with the loader still there
     FreeRetired();
     if (paintNode_) paintNode_->Detach();
     paintNode_.reset();
@@ -139,10 +155,12 @@ bool BookDocumentController::MakeLayout() {
         return false;
     }
     LayoutSettings settings;
+    GetLayoutOptions(settings);
     layout_->SetGraphics(layoutGc_);
     layout_->Configure(settings);
     layout_->SetViewport(viewport_);
     if (annotations_) layout_->SetAnnotations(annotations_);
+    layout_->SetFormList(layoutForms_.get());
     if (!layout_->Start()) {
         DropLayout();
         return false;
@@ -285,13 +303,23 @@ bool BookDocumentController::SetDocument(Resource* document) {
         String text;
         if (location_.ToString(text, true)) settings_->SetLastBook(text);
     }
+    RestoreFormState();
     MakeLayout();
     return true;
 }
 
 void BookDocumentController::CloseDocument() {
+    DestroySpeech();
     if (!resource_) return;
     SaveReadingPosition(true);
+    // This document's forms go (persistent ones stay); their values are in the side file.
+    if (!noForms_) {
+        uint32_t key = layout_ ? layout_->CurrentDocumentKey() : 0;
+        forms_.Clear(key ? key : 0xFFFFFFFFu);
+    }
+    // The list's forms table is the book's: holding it would keep the closed book open. The
+    // values were written just above.
+    if (forms_.OwnerResource() == resource_) forms_.Clear(0);
     LeaveCover();
     // The book script's record set reads this book's tables.
     ClearGlobalRecordSet();
@@ -417,7 +445,8 @@ void BookDocumentController::ReportFailure(const Location& location) {
     lastReport_.Assign(text);
     if (reader_) {
         String args[2] = {text, String()};
-        reader_->MessageBoxByIdArgs(-1, kCouldNotOpen, MessageKind::kError, args, 2);
+        reader_->MessageBoxByIdArgs(static_cast<int32_t>(kErrorCaption), kCouldNotOpen,
+                                    MessageKind::kError, args, 2);
     }
 }
 
@@ -533,8 +562,31 @@ bool BookDocumentController::SaveReadingPosition(bool closing) {
         }
     }
     // The cover and image pages leave the stored text position alone.
+    if (!SaveFormState()) ok = false;
     if (closing && annotations_->Flush() != 0) ok = false;
     return ok;
+}
+
+bool BookDocumentController::RestoreFormState() {
+    if (noForms_) return true;
+    forms_.OpenFormsTable(resource_);
+    if (!annotations_) return true;
+    std::vector<uint8_t> block;
+    if (!annotations_->GetFormState(&block)) return false;
+    // A block whose length is no multiple of 4 is not one of ours.
+    if (block.empty() || block.size() % 4 != 0) return false;
+    ByteStream stream;
+    if (!stream.WriteBytes(block.data(), block.size()) || !stream.SetReadPosition(0)) return false;
+    return forms_.RestoreState(stream);
+}
+
+bool BookDocumentController::SaveFormState() {
+    if (noForms_ || !annotations_) return true;
+    ByteStream stream;
+    // No form made: the stored block stays as it is.
+    if (!forms_.SaveState(stream, false)) return true;
+    if (!stream.Ok()) return false;
+    return annotations_->SetFormState(stream.Data(), stream.Size()) == 0;
 }
 
 bool BookDocumentController::Reload() {
@@ -560,7 +612,20 @@ void BookDocumentController::Refresh() {
 }
 
 void BookDocumentController::SaveViewState() {
-    if (layout_) layout_->Relayout();
+    if (layout_) {
+        // New options (a font size) lay the same text out from the page's start.
+        uint32_t start = layout_->CurrentPageStart();
+        LayoutSettings settings;
+        GetLayoutOptions(settings);
+        layout_->Configure(settings);
+        layout_->Relayout();
+        // The page's record carries items from before its start, measured at the old size:
+        // every record but the first page's goes, and the page is laid out afresh.
+        if (start != PageLayout::kNone && layout_->GoToPage(1)) {
+            layout_->Invalidate(3);
+            layout_->GoToPositionAsPageStart(start);
+        }
+    }
     Invalidate(true);
 }
 
@@ -868,7 +933,27 @@ bool BookDocumentController::PageRange(uint32_t& start, uint32_t& end) {
 bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_t& end) {
     text.SetEmpty();
     start = end = 0;
+    if (!pageView_ || view_ != kTextPage || !layout_) return false;
+    const TextFocus& focus = pageView_->TextFocusBox();
+    if (focus.HasNoSelection()) return false;
+    focus.GetSelectionRange(start, end);
+    uint32_t language = 0;
+    focus.GetSelectionText(1, text, language);
+    if (start < end) return true;
+    start = end = 0;
+    text.SetEmpty();
     return false;
+}
+
+bool BookDocumentController::PageBookmarkText(String& out) {
+    out.SetEmpty();
+    PageSlot* slot = layout_ && view_ == kTextPage ? layout_->CurrentPageSlot() : nullptr;
+    if (!slot) return false;
+    // The page's first words name the bookmark.
+    TextFocus sample;
+    sample.Bind(layout_, slot);
+    uint32_t language = 0;
+    return sample.GetBlockTextSample(out, language) && !out.IsEmpty();
 }
 
 bool BookDocumentController::GetTitle(String& out) {
@@ -960,6 +1045,15 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
     switch (id) {
         case 22: return HistoryForward();
         case 23: return HistoryBack(true);
+        case 90:
+            if (focusKind_ == kFocusForward || focusKind_ == kFocusBackward) {
+                // After a page step 90 moves the frame focus (no frames here): no link is
+                // followed.
+                focusKind_ = kFocusNone;
+                Invalidate(false);
+                return true;
+            }
+            break;
         default: break;
     }
     // Everything else is the page view's.

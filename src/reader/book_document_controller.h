@@ -9,11 +9,14 @@
 #include <optional>
 #include <vector>
 
+#include "core/random.h"
+#include "document/forms/form_list.h"
 #include "document/location/location.h"
 #include "layout/page_canvas.h"
 #include "reader/document_controller.h"
 #include "reader/navigation_history.h"
 #include "reader/page_view_host.h"
+#include "reader/speech_chunker.h"
 
 class AnnotationFile;
 class ConfigurationStore;
@@ -25,6 +28,17 @@ class ScriptContext;
 class PageLayout;
 class Resource;
 class TokenSource;
+struct LayoutSettings;
+
+// The book's key handlers (links named by their NAME attribute, collected with the frame set).
+class BookKeyHandlers {
+public:
+    // Runs the action of the first handler of that name; false when the book has none.
+    virtual bool RunKeyHandler(const String& name) = 0;
+
+protected:
+    ~BookKeyHandlers() = default;
+};
 
 // The page canvas over the window's drawing surface.
 class SurfacePageCanvas final : public GraphicsPageCanvas {
@@ -76,7 +90,8 @@ public:
     bool StepForward() override { return StepPage(2); }
     bool AskToGoOn() override { return true; }
     const Location* CurrentLocation() const override { return resource_ ? &location_ : nullptr; }
-    bool ChangeFontSize(int32_t) override { return false; }
+    // Steps the settings' font size; the page is laid out anew at the same text. Always true.
+    bool ChangeFontSize(int32_t step) override;
     void SaveViewState() override;
     void ResetViewElement() override {}
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;
@@ -86,7 +101,7 @@ public:
     void ReloadAnnotations() override;
     void NotifyAnnotationChanged(int32_t) override {}
     bool PageRange(uint32_t& start, uint32_t& end) override;
-    bool PageBookmarkText(String&) override { return false; }
+    bool PageBookmarkText(String& out) override;
     void DeleteHighlightsInSelection() override {}
     void EnterLinkSourceMode() override {}
     bool AddLinkToSelection() override { return false; }
@@ -144,6 +159,77 @@ public:
     bool ClearGlobalRecordSet();
     // The book script's context (made on first use over the window's script heap).
     ScriptContext* BookScript();
+
+    // What the page layout is configured with: the settings' font size and text colour, the
+    // document, its location and the log database.
+    void GetLayoutOptions(LayoutSettings& out) const;
+    // A random entry of an index table ("table=" + name; the default special table without a
+    // name): its text position is shown. False when the table is missing or empty.
+    bool OpenRandomTableEntry(const String* name);
+    void SeedRandom(uint64_t seed) { random_.Seed(seed); }
+
+    // The menus' and soft keys' question: whether a command can run now.
+    bool IsCommandEnabled(int32_t id) const;
+
+    // Hardware keys 0-13 run the book's handler of the key's name ("key0".."key_next").
+    static const char16_t* HardwareKeyName(uint32_t index);
+    bool OnHardwareKey(uint32_t index);
+    void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
+
+    // The link-focus keys (1035-1038) when the page has no further link that way: the page
+    // steps and the focus kind records the direction (2 forward, 3 backward).
+    enum FocusKind : uint32_t { kFocusNone = 0, kFocusArea = 1, kFocusForward = 2, kFocusBackward = 3 };
+    bool MoveLinkFocus(uint32_t code, bool endsWithPageBreak);
+    FocusKind LinkFocusKind() const { return focusKind_; }
+
+    // The forms of the window's pages (their values go to and from the book's side file).
+    FormList& Forms() { return forms_; }
+    // Form values: read from the side file when a book becomes current, written with the
+    // reading position. Without a side file there is nothing to read (true).
+    bool RestoreFormState();
+    bool SaveFormState();
+    // Set for documents whose form values are neither restored nor saved.
+    void SetNoForms(bool on) { noForms_ = on; }
+
+    // Link targets. "_blank" names a new window; "_top", "_self" and "" this controller; any
+    // other name the controller of the reader window of that name (null when none has it).
+    DocumentController* ResolveTarget(const String& name);
+    // A reader window for a target ("_blank" gets a made-up name, written back); without a
+    // rectangle a quarter of the work area. Null when none is made: the main window, whose
+    // controller has the shell's event sink, opens none.
+    DocumentController* OpenNewWindow(String& name, const Rect* r, bool layout, bool topmost);
+    // Opens the URL (relative to this document) in the target's frame or window. A window
+    // opened for it closes again when nothing opened there.
+    bool OpenInTarget(const String& url, const String& target, const Rect* r, bool layout);
+    // The reader windows side by side (one below the other when vertical), over the work area.
+    void TileWindows(bool vertical, bool skipUnnamed);
+    // Window i of n when the area is shared that way.
+    static Rect TileRect(const Rect& area, int32_t n, int32_t i, bool vertical);
+
+    // Annotations of the current book. Opening one shows the page that starts at it (the
+    // history records the step); false without a side file or such an annotation.
+    bool OpenAnnotation(int32_t index);
+    // The last annotation before the current page (else the book's last) and the first after
+    // its start (else the book's first): -1 when the book has none.
+    int32_t PreviousAnnotationIndex();
+    int32_t NextAnnotationIndex();
+    bool OpenPreviousAnnotation() { return OpenAnnotation(PreviousAnnotationIndex()); }
+    bool OpenNextAnnotation() { return OpenAnnotation(NextAnnotationIndex()); }
+
+    // Speech. The client is made on first use through the factory (none: speech does nothing)
+    // and goes with the document.
+    void SetSpeechFactory(SpeechOutputFactory* factory) { speechFactory_ = factory; }
+    // 0 speaks in the book's language.
+    void SetSpeechLanguage(uint32_t language) { speechLanguage_ = language; }
+    // A given text (a book script's).
+    bool StartSpeech(const String& text);
+    // The book from a text position, one chunk at a time; continuing goes on where the last
+    // chunk ended. False when nothing was spoken.
+    bool SpeakText(bool continuing, uint32_t position);
+    void StopSpeech();
+    void PauseSpeech();
+    bool IsSpeaking();
+    void DestroySpeech();
 
     // The string naming the view shown: "" for the text page, "$cover", "$audio", "$3".
     const String& CurrentString() const { return current_; }
@@ -222,6 +308,20 @@ private:
     String lastReport_;
     int32_t contentsDepth_ = 0;
     std::unique_ptr<ScriptContext> script_;
+    BookKeyHandlers* keyHandlers_ = nullptr;
+    FormList forms_;
+    // What the page layout calls once a page's marks are built.
+    class LayoutForms;
+    std::unique_ptr<LayoutForms> layoutForms_;
+    bool noForms_ = false;
+    ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
+    // Stops speech and makes the client ready in a read mode; false when none is loaded.
+    bool PrepareSpeech(uint32_t mode);
+    SpeechOutputFactory* speechFactory_ = nullptr;
+    std::unique_ptr<SpeechOutput> speech_;
+    uint32_t speechLanguage_ = 0;
+    FocusKind focusKind_ = kFocusNone;
+    Random random_;
 };
 
 // Makes the reader's document controllers. While no other page layout engine is installed it

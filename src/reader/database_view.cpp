@@ -15,6 +15,10 @@ constexpr uint32_t kLinkTag = 22;
 constexpr uint32_t kOtherLinkTag = 25;
 constexpr uint32_t kLookupFlags = 0xFF;
 constexpr uint32_t kNoHelpId = 5112;
+constexpr uint32_t kInflections = 0x1 | 0x2;
+constexpr uint32_t kSpelling = 0x4;
+constexpr uint32_t kSpellCorrectionId = 5114;
+constexpr uint32_t kMostCandidates = 6;
 constexpr uint32_t kMatchingWordsHint = 5345;
 constexpr uint32_t kSimilarWordsHint = 5346;
 
@@ -558,19 +562,51 @@ DatabaseView::Result DatabaseView::Enter() {
         bool exact = false;
         const int32_t found = LookupEntry(text, exact);
         String key;
-        if (found >= 0 && EntryKey(found, key) && key == text) {
-            Current().top = found;
-            Current().search.selected = 0;
-            Layout();
-            return OpenEntry(0);
-        }
+        if (found >= 0 && EntryKey(found, key) && key == text) return OpenTableEntry(found);
     }
-    // Inflections and spelling need the book's inflection table and candidate search, which
-    // this view is not given; the user is told that nothing was found.
+    if (flags_ & kInflections) {
+        const Result r = LookupInflections(text);
+        if (r != Result::kIgnored) return r;
+    }
+    if (flags_ & kSpelling) {
+        const Result r = SuggestSpellings(text);
+        if (r != Result::kIgnored) return r;
+    }
     String sorry;
     DatabaseViewHost* host = host_;
     if (host && Resources::LoadString(sorry, kNoHelpId)) host->ShowPopupText(sorry);
     return Result::kHandled;
+}
+
+DatabaseView::Result DatabaseView::OpenTableEntry(int32_t entry) {
+    Current().top = entry;
+    Current().search.selected = 0;
+    Layout();
+    return OpenEntry(0);
+}
+
+DatabaseView::Result DatabaseView::LookupInflections(const String& text) {
+    IndexSource* source = LevelSource();
+    std::vector<uint32_t> entries;
+    if (!source || !source->InflectionEntries(text, entries)) return Result::kIgnored;
+    if (entries.size() == 1) return OpenTableEntry(static_cast<int32_t>(entries[0]));
+    DatabaseViewHost* host = host_;
+    const String globalName = globalName_;
+    return host && host->ShowLookupEntries(source, entries, globalName) ? Result::kHandled
+                                                                        : Result::kIgnored;
+}
+
+DatabaseView::Result DatabaseView::SuggestSpellings(const String& text) {
+    IndexSource* source = LevelSource();
+    std::vector<uint32_t> entries;
+    if (!source || !source->SpellingCandidates(text, kMostCandidates, entries))
+        return Result::kIgnored;
+    String heading;
+    DatabaseViewHost* host = host_;
+    if (!host || !Resources::LoadString(heading, kSpellCorrectionId)) return Result::kIgnored;
+    const String globalName = globalName_;
+    return host->ShowSpellingCandidates(source, heading, entries, globalName) ? Result::kHandled
+                                                                              : Result::kIgnored;
 }
 
 bool DatabaseView::SaveState(ByteStream& out) const {

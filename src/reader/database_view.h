@@ -29,6 +29,17 @@ public:
                                   const String& viewName, uint32_t flags) = 0;
     // A text pop-up centred on the reader's pop-up rectangle.
     virtual void ShowPopupText(const String& text) = 0;
+    // The lookup page of several entries of the table, under the view's global name, as a
+    // pop-up; false when it cannot be shown.
+    virtual bool ShowLookupEntries(IndexSource*, const std::vector<uint32_t>&, const String&) {
+        return false;
+    }
+    // The heading, then each entry's key as a link to that entry (under the view's global
+    // name), as a pop-up; false when it cannot be shown.
+    virtual bool ShowSpellingCandidates(IndexSource*, const String&, const std::vector<uint32_t>&,
+                                        const String&) {
+        return false;
+    }
 
 protected:
     ~DatabaseViewHost() = default;
@@ -142,6 +153,11 @@ private:
     void ResetLevel();
     Result Type(int32_t event);
     Result Enter();
+    // The inflection and spelling strategies; kIgnored when they do not handle the text.
+    Result LookupInflections(const String& text);
+    Result SuggestSpellings(const String& text);
+    // Opens an entry of the level's table as the exact-key strategy does.
+    Result OpenTableEntry(int32_t entry);
     Result Back();
     bool MoveForward(uint32_t afterRow);
     bool MoveBack(uint32_t count);

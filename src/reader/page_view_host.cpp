@@ -13,8 +13,16 @@ void PageViewHost::ChangeFontSize(int32_t delta) { controller_.ChangeFontSize(de
 
 bool PageViewHost::GoBack() { return controller_.HistoryBack(true); }
 
+void PageViewHost::SpeakText(uint32_t mode, uint32_t position) {
+    controller_.SpeakText(mode != 0, position);
+}
+
 void PageViewHost::SelectMark(uint32_t index) {
     if (PageLayout* layout = controller_.Layout()) layout->SetCurrentMark(index, false, true);
+}
+
+bool PageViewHost::MoveLinkFocus(uint32_t code, bool /*noMarkCurrent*/, bool endsWithPageBreak) {
+    return controller_.MoveLinkFocus(code, endsWithPageBreak);
 }
 
 void PageViewHost::GoToFirstPage() { controller_.GoToPage(1); }

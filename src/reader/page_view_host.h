@@ -13,13 +13,13 @@ public:
     bool StepPage(int32_t step, uint32_t flag, uint32_t mark) override;
     void ChangeFontSize(int32_t delta) override;
     bool GoBack() override;
-    void SpeakText(uint32_t, uint32_t) override {}
+    void SpeakText(uint32_t mode, uint32_t position) override;
     void SelectMark(uint32_t index) override;
     bool FindAreaByKey(Node*, uint32_t&) override { return false; }
     void ActivateCurrentArea() override {}
     bool NextLinkArea() override { return false; }
     bool PreviousLinkArea() override { return false; }
-    bool MoveLinkFocus(uint32_t, bool, bool) override { return false; }
+    bool MoveLinkFocus(uint32_t code, bool noMarkCurrent, bool endsWithPageBreak) override;
     void ShowAreaTip() override {}
     void GoToFirstPage() override;
     void GoToLastPage() override;

@@ -20,6 +20,7 @@ enum Id : std::uint16_t {
     kSqlExecute = 98,
     kAppVersion = 104,
     kLanguage = 105,
+    kCurrentIndexEntry = 107,
     kOpenDatabase = 108,
     kPlatform = 123,
     kScreenWidth = 124,

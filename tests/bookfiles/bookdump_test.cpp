@@ -126,3 +126,64 @@ TEST_F(BookdumpTest, LeavesTheFolderOfTheFileAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+// An English dictionary book: "mice" is a form of "mouse", "walked" reaches "walk" by the ending
+// rules, and the spelling alphabet proposes corrections. The default table's header record goes
+// to `words`.
+Bytes LookupBook(std::uint32_t* words) {
+    std::uint32_t ids[2] = {};
+    Bytes bytes;
+    for (int pass = 0; pass < 2; ++pass) {  // the first pass learns where the tables land
+        BookBuilder b;
+        b.text = ToBytes("<html><body>words</body></html>");
+        b.tables[0] = ids[0];
+        b.tables[5] = ids[1];
+        PdbBuilder pdb = b.BuildDatabase();
+        IndexWriter w;
+        for (const char16_t* k : {u"mouse", u"walk", u"bank", u"cat"}) w.Add(k, {{1, {0}}});
+        for (char16_t c = u'a'; c <= u'z'; ++c) w.alphabet.push_back(c);
+        EXPECT_TRUE(AddIndexTable(w, &pdb, &ids[0]));
+        IndexWriter forms;
+        forms.Add(u"mice", {{1, {w.SortedNumbers()[0]}}});
+        EXPECT_TRUE(AddIndexTable(forms, &pdb, &ids[1]));
+        bytes = pdb.Build();
+    }
+    *words = ids[0];
+    return bytes;
+}
+
+TEST_F(BookdumpTest, LookupPrintsExactInflectedAndCandidateHits) {
+    std::uint32_t words = 0;
+    const std::string path = folder_ + "/dict.prc";
+    ASSERT_TRUE(WriteFileBytes(path, LookupBook(&words)));
+    auto lookup = [&](const std::string& word) {
+        return Bookdump("--lookup '" + word + "' '" + path + "'");
+    };
+    DumpRun exact = lookup("cat");
+    EXPECT_EQ(0, exact.status);
+    EXPECT_EQ("exact 1 cat\n", exact.out);
+    EXPECT_EQ("inflected 2 mouse\n", lookup("mice").out);
+    EXPECT_EQ("inflected 3 walk\n", lookup("walked").out);
+    EXPECT_EQ("candidate 0 bank\n", lookup("bamk").out);
+    DumpRun none = lookup("qqqqqqqq");
+    EXPECT_EQ(0, none.status);  // the book was read
+    EXPECT_EQ("", none.out);
+}
+
+TEST_F(BookdumpTest, LookupByKeyInOneTable) {
+    std::uint32_t words = 0;
+    const std::string path = folder_ + "/dict.prc";
+    ASSERT_TRUE(WriteFileBytes(path, LookupBook(&words)));
+    const std::string table = " --index " + std::to_string(words) + " '" + path + "'";
+    EXPECT_EQ("2 match\n", Bookdump("--lookup mouse" + table).out);
+    EXPECT_EQ("2 no match\n", Bookdump("--lookup mice" + table).out);  // by key only
+    EXPECT_EQ("-1 no match\n", Bookdump("--lookup zoo" + table).out);
+    DumpRun notATable = Bookdump("--lookup cat --index 0 '" + path + "'");
+    EXPECT_EQ(1, notATable.status);
+    DumpRun missing = Bookdump("--lookup cat '" + folder_ + "/none.prc' 2>/dev/null");
+    EXPECT_EQ(1, missing.status);
+}
+
+}  // namespace

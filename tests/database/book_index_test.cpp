@@ -107,3 +107,49 @@ TEST(BookIndexTest, SourceFaceOverTheReader) {
 }
 
 }  // namespace
+
+namespace {
+
+// "mice" is a form of "mouse"; "saw" of both "see" and "saw"; the table has a spelling alphabet.
+TEST(BookIndexTest, InflectionEntriesAndSpellingCandidates) {
+    PdbBuilder pdb;
+    pdb.Add(ToBytes("record zero"));
+    IndexWriter w;
+    for (const char16_t* k : {u"mouse", u"saw", u"see", u"bank"}) w.Add(k, {});
+    for (char16_t c = u'a'; c <= u'z'; ++c) w.alphabet.push_back(c);
+    uint32_t words = 0, inflections = 0;
+    ASSERT_TRUE(AddIndexTable(w, &pdb, &words));
+    const std::vector<uint32_t>& n = w.SortedNumbers();
+    IndexWriter f;
+    f.Add(u"mice", {{1, {n[0]}}});
+    f.Add(u"saw", {{1, {n[2], n[1], 999}}});  // 999 lies outside the table
+    f.Add(u"saw", {{1, {n[2]}}});
+    ASSERT_TRUE(AddIndexTable(f, &pdb, &inflections));
+    Bytes bytes = pdb.Build();
+    int error = 0;
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
+    ASSERT_TRUE(db);
+
+    BookIndexSource* s = BookIndexSource::Open(db.get(), words, inflections);
+    ASSERT_NE(s, nullptr);
+    std::vector<uint32_t> out;
+    ASSERT_TRUE(s->InflectionEntries(S("Mice"), out));  // case folded
+    EXPECT_EQ(out, std::vector<uint32_t>{n[0]});
+    ASSERT_TRUE(s->InflectionEntries(S("saw"), out));
+    EXPECT_EQ(out, (std::vector<uint32_t>{n[2], n[1]}));  // both forms, each entry once
+    EXPECT_FALSE(s->InflectionEntries(S("dog"), out));
+    EXPECT_TRUE(out.empty());
+
+    ASSERT_TRUE(s->SpellingCandidates(S("bamk"), 6, out));
+    EXPECT_EQ(out, std::vector<uint32_t>{n[3]});
+    EXPECT_FALSE(s->SpellingCandidates(S("zzzzzz"), 6, out));
+    s->Release();
+
+    // Without an inflection table there are no forms.
+    BookIndexSource* plain = BookIndexSource::Open(db.get(), words);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_FALSE(plain->InflectionEntries(S("mice"), out));
+    plain->Release();
+}
+
+}  // namespace

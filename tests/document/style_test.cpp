@@ -522,12 +522,12 @@ TEST(LinkTargets, ColumnsAreCopiedAndClipped) {
     SegArray<LookupMatch> matches;
     for (uint32_t i = 0; i < 5; ++i) {
         LookupMatch m;
-        m.position[0] = i;
+        m.position.record = i;
         m.dictionary = 10 + i;
         matches.Append(m);
     }
     LookupMatch fresh;
-    EXPECT_EQ(fresh.position[0], 0xFFFFFFFFu);
+    EXPECT_EQ(fresh.position.record, 0xFFFFFFFFu);
     EXPECT_EQ(fresh.direct, 1);
     EXPECT_EQ(fresh.dictionary, 0xFFFFFFFFu);
     auto link = RefPtr<LinkTarget>::Adopt(new LinkTarget());
@@ -535,7 +535,7 @@ TEST(LinkTargets, ColumnsAreCopiedAndClipped) {
     EXPECT_EQ(link->kind, kLinkTableSelection);
     EXPECT_EQ(link->ColumnCount(), 2u);
     EXPECT_EQ(link->number, 2u);
-    EXPECT_EQ(link->Columns()[0].position[0], 3u);
+    EXPECT_EQ(link->Columns()[0].position.record, 3u);
     EXPECT_EQ(link->Columns()[1].dictionary, 14u);
     auto copy = RefPtr<LinkTarget>::Adopt(new LinkTarget());
     ASSERT_TRUE(copy->Assign(*link));

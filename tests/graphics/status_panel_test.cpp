@@ -177,7 +177,7 @@ TEST_F(StatusTest, LabelOutsideATreeMeasuresWhenPlaced) {
     label.Detach();
 }
 
-class Formatter : public TimeFormatter {
+class Formatter : public PanelTimeFormatter {
 public:
     void Format(Text& out, uint32_t maximum, uint32_t value) override {
         calls.push_back({maximum, value});

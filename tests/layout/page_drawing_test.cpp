@@ -450,6 +450,41 @@ TEST_F(Drawing, AFramedLineHasItsSideEdgesAndTheTopEdgeWhenAsked) {
     EXPECT_EQ(canvas_.Of('T')[0].rect.x, line->x + 2);
 }
 
+// Remembers the font size each word was drawn in.
+class SizedRecorder : public Recorder {
+public:
+    void DrawText(const String& t, Point p, uint32_t c) override {
+        sizes.push_back(size);
+        Recorder::DrawText(t, p, c);
+    }
+    std::vector<int32_t> sizes;
+};
+
+TEST_F(Drawing, ASizeChangeWithinALineSetsTheFontEvenWithTheSameFlags) {
+    Open(u"one two");
+    PageSlot& slot = LaidOut(*layout_);
+    // A heading's larger size, then its end back to the body's, flags unchanged.
+    PositionRecord large, body;
+    large.size = 4;
+    TextRun big, small;
+    big.text = String(u"big", 3);
+    small.text = String(u"small", 5);
+    ASSERT_TRUE(slot.contents.Append(large, 7));
+    ASSERT_TRUE(slot.contents.Append(big, 8));
+    ASSERT_TRUE(slot.contents.Append(body, 11));
+    ASSERT_TRUE(slot.contents.Append(small, 12));
+    SizedRecorder canvas;
+    layout_->SetCanvas(&canvas);
+    ASSERT_TRUE(layout_->DrawPage(false));
+    layout_->SetCanvas(&canvas_);
+    std::vector<Op> words = canvas.Of('T');
+    ASSERT_EQ(words.size(), 4u);
+    EXPECT_EQ(words[2].text, u"big");
+    EXPECT_EQ(canvas.sizes[0], 10);
+    EXPECT_EQ(canvas.sizes[2], 14);
+    EXPECT_EQ(canvas.sizes[3], 10);  // "small" is drawn at the size it was measured at
+}
+
 TEST_F(Drawing, AnUnframedLineDrawsNoEdges) {
     Open(u"one two");
     LaidOut(*layout_);

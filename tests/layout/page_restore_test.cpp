@@ -45,7 +45,7 @@ std::string Joined(const std::vector<std::string>& lines) {
 }
 
 struct Engine {
-    explicit Engine(const std::u16string& html, fvt::test::ContextCanvas* canvas)
+    Engine(const std::u16string& html, fvt::test::ContextCanvas* canvas, int32_t height = 160)
         : doc(html, 512), traits(0x600DB00C) {
         source.SetTableNeedsInline(false);
         source.Attach(&doc, 0);
@@ -53,7 +53,7 @@ struct Engine {
         layout->SetSource(&source);
         layout->SetGraphics(fvt::test::CanvasContext(canvas));
         layout->Configure(LayoutSettings{});
-        layout->SetViewport(Rect{0, 0, 200, 160});
+        layout->SetViewport(Rect{0, 0, 200, height});
         started = layout->Start() && layout->GoToPage(1);
     }
     std::vector<std::string> Lines() {
@@ -144,6 +144,49 @@ TEST_F(PageRestoreTable, AnOpenTableInTheSavedStackIsRebuilt) {
     size_t n = std::min(before.size(), after.size());
     ASSERT_GT(n, 0u);
     EXPECT_EQ(after.substr(0, n), before.substr(0, n));
+    fvt::test::DeleteContextCanvas(canvas);
+}
+
+}  // namespace
+
+namespace {
+
+// A page can start inside a word that the page before hyphenated; its key then lies inside the
+// word. Restored from that key, the page keeps the word's second half and its start.
+TEST_F(PageRestoreTable, APageStartingInsideAHyphenatedWordComesBackWhole) {
+    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 400);
+    std::u16string html = u"<html><body>";
+    for (int i = 0; i < 6; ++i)
+        html += u"<p>Somebody might be out there without a map, and a light is a kind of "
+                u"promise that the land is where it was yesterday, unquestionably "
+                u"extraordinarily.</p>";
+    html += u"</body></html>";
+    int inside = 0;
+    for (int32_t height = 60; height <= 300; height += 4) {
+        Engine a(html, canvas, height);
+        ASSERT_TRUE(a.started);
+        for (int page = 0; page < 60; ++page) {
+            uint32_t start = a.layout->CurrentPageStart();
+            // Positions are indices into the text: a letter before the start is a split word.
+            char16_t before = start > 0 && start <= html.size() ? html[start - 1] : u' ';
+            if (before != u' ' && before != u'>') {
+                ++inside;
+                std::vector<std::string> shown = a.Lines();
+                ByteStream saved;
+                uint32_t number = 0, key = 0;
+                ASSERT_TRUE(a.layout->SaveCurrentPageState(number, key, saved));
+                Engine b(html, canvas, height);
+                ASSERT_TRUE(b.started);
+                ASSERT_TRUE(saved.SetReadPosition(0));
+                ASSERT_TRUE(b.layout->RestorePageState(number, key, saved));
+                EXPECT_EQ(b.layout->CurrentPageStart(), key) << "height " << height;
+                EXPECT_EQ(b.Lines(), shown) << "height " << height;
+            }
+            if (!a.layout->CanStep(2) || !a.layout->GoToPosition(a.layout->CurrentPageStart(), 2))
+                break;
+        }
+    }
+    EXPECT_GT(inside, 0);
     fvt::test::DeleteContextCanvas(canvas);
 }
 

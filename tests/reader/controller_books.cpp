@@ -4,6 +4,7 @@
 
 #include "bookfiles/book_document.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/index_fixture.h"
 #include "support/layout/picture_data.h"
 #include "support/platform/temp_device.h"
 
@@ -52,6 +53,28 @@ void WriteControllerBooks(const TempDevice& device) {
     BookBuilder started = covered;
     started.targets = {Guide("start", 2000)};
     device.WriteHost("books/started.prc", Str(started.Build()));
+}
+
+void WritePlacesBook(const TempDevice& device) {
+    std::uint32_t ids[2] = {};
+    Bytes bytes;
+    for (int pass = 0; pass < 2; ++pass) {
+        BookBuilder b;
+        b.text = ToBytes(LongHtml(30));
+        b.tables[0] = ids[0];
+        PdbBuilder pdb = b.BuildDatabase();
+        IndexWriter places;
+        places.name = "places";
+        places.Add(u"first", {{1, {4000}}});
+        places.Add(u"second", {{1, {4000}}});
+        IndexWriter nowhere;
+        nowhere.name = "nowhere";
+        nowhere.Add(u"lost", {{3, {1}}});
+        AddIndexTable(places, &pdb, &ids[0]);
+        AddIndexTable(nowhere, &pdb, &ids[1]);
+        bytes = pdb.Build();
+    }
+    device.WriteHost("books/places.prc", Str(bytes));
 }
 
 }  // namespace fvt::test

@@ -8,4 +8,7 @@ class TempDevice;
 // books/a.prc (long), books/b.prc (short), books/covered.prc (a 40 x 60 red cover, no "start"),
 // books/started.prc (a cover and a "start" reference at position 2000).
 void WriteControllerBooks(const TempDevice& device);
+// books/places.prc: a long book whose table "places" (the default table) holds two entries at
+// text position 4000 and whose table "nowhere" holds an entry without a position.
+void WritePlacesBook(const TempDevice& device);
 }  // namespace fvt::test

@@ -30,6 +30,8 @@ public:
     String title;
     uint32_t flags = 0;
     String popup;
+    std::vector<uint32_t> shown;
+    String globalName;
 
     void PassBack() override {
         ++backs;
@@ -42,6 +44,18 @@ public:
         return true;
     }
     void ShowPopupText(const String& text) override { popup = text; }
+    bool ShowLookupEntries(IndexSource*, const std::vector<uint32_t>& e, const String& g) override {
+        shown = e;
+        globalName = g;
+        return true;
+    }
+    bool ShowSpellingCandidates(IndexSource*, const String& heading, const std::vector<uint32_t>& e,
+                                const String& g) override {
+        popup = heading;
+        shown = e;
+        globalName = g;
+        return true;
+    }
     bool OpenQueryRequest(const String& q, const String& t, int32_t, const String&,
                           uint32_t f) override {
         query = q;
@@ -441,6 +455,90 @@ TEST_F(DatabaseViewTest, QueryStateFromAnotherPlanIsRejected) {
     String key;
     other.RowText(0, key);
     EXPECT_TRUE(key == S(u"apple"));
+}
+
+}  // namespace
+
+namespace {
+
+// A table whose book has forms and spelling corrections for a few words.
+class FormsIndex : public FakeIndex {
+public:
+    FormsIndex()
+        : FakeIndex({"ant", "bee", "cat", "cow", "dog", "eel", "elk", "fox", "gnu", "goat", "hen",
+                     "mouse", "owl", "pig", "rat", "see"},
+                    "words") {}
+    bool InflectionEntries(const String& word, std::vector<uint32_t>& out) const override {
+        out.clear();
+        if (word == S(u"aam")) out = {1};
+        if (word == S(u"aas")) out = {2, 4};
+        return !out.empty();
+    }
+    bool SpellingCandidates(const String& word, uint32_t limit,
+                            std::vector<uint32_t>& out) const override {
+        out.clear();
+        if (word == S(u"aab") && limit >= 3) out = {2, 3, 4};
+        return !out.empty();
+    }
+};
+
+class DatabaseViewFormsTest : public DatabaseViewTest {
+protected:
+    void Enter(const char16_t* text) {
+        view().SetSearchText(S(text));
+        view().ExecuteCommand(66);  // no selected row: Enter runs the strategies
+        ASSERT_EQ(view().Selected(), -1);
+    }
+};
+
+TEST_F(DatabaseViewFormsTest, OneFormOpensItsEntry) {
+    FormsIndex* forms = new FormsIndex;
+    forms->SetTag(1, 1, {77});
+    view().SetFlags(0x1);
+    view().AttachSource(forms, nullptr, 0);
+    Enter(u"aam");
+    host.deleteOnCall = true;
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(host.entry, 1u);
+    EXPECT_EQ(host.position, 77);
+    forms->Release();
+}
+
+TEST_F(DatabaseViewFormsTest, SeveralFormsShowTheLookupPage) {
+    FormsIndex* forms = new FormsIndex;
+    view().SetFlags(0x2);
+    view().AttachSource(forms, nullptr, 0);
+    Enter(u"aas");
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kHandled);
+    EXPECT_EQ(host.shown, (std::vector<uint32_t>{2, 4}));
+    EXPECT_TRUE(host.popup.IsEmpty());
+    forms->Release();
+}
+
+TEST_F(DatabaseViewFormsTest, NoFormPassesOnToSpellingCorrections) {
+    FormsIndex* forms = new FormsIndex;
+    view().SetFlags(0x1 | 0x4);
+    view().AttachSource(forms, nullptr, 0);
+    Enter(u"aab");
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kHandled);
+    EXPECT_TRUE(host.popup == S(u"Spell correction:"));
+    EXPECT_EQ(host.shown, (std::vector<uint32_t>{2, 3, 4}));
+    forms->Release();
+}
+
+TEST_F(DatabaseViewFormsTest, SpellingNeedsItsFlagAndCandidates) {
+    FormsIndex* forms = new FormsIndex;
+    view().SetFlags(0x1);
+    view().AttachSource(forms, nullptr, 0);
+    Enter(u"aab");
+    view().HandleEvent(DatabaseView::kEnterEvent);
+    EXPECT_TRUE(host.popup == S(u"Sorry, can't help."));
+    EXPECT_TRUE(host.shown.empty());
+    view().SetFlags(0x4);
+    Enter(u"aaq");
+    view().HandleEvent(DatabaseView::kEnterEvent);
+    EXPECT_TRUE(host.popup == S(u"Sorry, can't help."));
+    forms->Release();
 }
 
 }  // namespace

@@ -18,38 +18,7 @@ namespace {
 
 using fvt::test::U16;
 
-// Frames that own their reader windows, as the shell's will.
-class FakeFrameHost : public ReaderFrameHost {
-public:
-    ~FakeFrameHost() {
-        for (ReaderWindow* w : owned) delete w;
-    }
-    bool OpenFrame(ReaderWindow* window, const Rect* r, const String* caption, bool layout,
-                   bool topmost) override {
-        if (fail) return false;
-        owned.push_back(window);
-        captions.push_back(caption ? U16(*caption) : u"<none>");
-        rects.push_back(r ? *r : Rect{-1, -1, -1, -1});
-        flags.push_back((layout ? 1 : 0) | (topmost ? 2 : 0));
-        return true;
-    }
-    bool CloseFrame(ReaderWindow* window) override {
-        for (size_t i = 0; i < owned.size(); ++i) {
-            if (owned[i] != window) continue;
-            owned.erase(owned.begin() + static_cast<std::ptrdiff_t>(i));
-            delete window;
-            ++closed;
-            return true;
-        }
-        return false;
-    }
-    std::vector<ReaderWindow*> owned;
-    std::vector<std::u16string> captions;
-    std::vector<Rect> rects;
-    std::vector<int> flags;
-    int closed = 0;
-    bool fail = false;
-};
+using fvt::test::FakeFrameHost;
 
 class ReaderTargetTest : public ::testing::Test {
 protected:

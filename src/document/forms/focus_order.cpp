@@ -6,12 +6,12 @@
 
 namespace {
 
-struct Keys {
+struct FocusKeys {
     int32_t first;
     int32_t second;
 };
 
-Keys KeysOf(const Area& area, int32_t index) {
+FocusKeys KeysOf(const Area& area, int32_t index) {
     auto* ordered = dynamic_cast<FocusOrderedLink*>(area.secondLink.Get());
     uint32_t a = 0, b = 0;
     if (ordered && ordered->GetOrderKeys(a, b))
@@ -19,7 +19,7 @@ Keys KeysOf(const Area& area, int32_t index) {
     return {0, index};
 }
 
-int Compare(Keys a, Keys b) {
+int Compare(FocusKeys a, FocusKeys b) {
     if (a.first != b.first) return a.first < b.first ? -1 : 1;
     if (a.second != b.second) return a.second < b.second ? -1 : 1;
     return 0;
@@ -33,7 +33,7 @@ int CompareFocusAreas(const Area& a, int32_t indexA, const Area& b, int32_t inde
 
 bool SortFocusAreas(AreaArray& areas) {
     int32_t n = areas.Count();
-    std::vector<Keys> keys;
+    std::vector<FocusKeys> keys;
     std::vector<int32_t> order;
     try {
         keys.resize(static_cast<size_t>(n));

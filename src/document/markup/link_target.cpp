@@ -90,9 +90,8 @@ bool LinkTarget::Equals(const LinkTarget& o) const {
     for (uint32_t i = 0; i < columnCount_; ++i) {
         const LookupMatch& a = columns_[i];
         const LookupMatch& b = o.columns_[i];
-        if (a.position[0] != b.position[0] || a.position[1] != b.position[1] ||
-            a.length != b.length || a.direct != b.direct || a.dictionary != b.dictionary ||
-            a.exact != b.exact || a.cjk != b.cjk)
+        if (!(a.position == b.position) || a.length != b.length || a.direct != b.direct ||
+            a.dictionary != b.dictionary || a.exact != b.exact || a.cjk != b.cjk)
             return false;
     }
     return true;

@@ -7,6 +7,7 @@
 
 #include "core/ref_counted.h"
 #include "core/segmented_array.h"
+#include "bookfiles/index_table_handle.h"
 #include "core/string.h"
 
 class TokenSource;
@@ -26,15 +27,7 @@ enum LinkTargetKind : uint32_t {
     kLinkTableSelectionCompact = 11,
 };
 
-// One column record of a table selection: a dictionary match as the lookup finds it.
-struct LookupMatch {
-    uint32_t position[2] = {0xFFFFFFFFu, 0xFFFFFFFFu};  // entry in the default index; -1 none
-    uint32_t length = 0;
-    uint8_t direct = 1;  // found in the default index itself, not through the key table
-    uint32_t dictionary = 0xFFFFFFFFu;
-    uint8_t exact = 0;
-    uint8_t cjk = 0;
-};
+// A table selection keeps its columns as the book files' lookup matches (one record each).
 static_assert(sizeof(LookupMatch) == 24);
 
 class LinkTarget : public RefCounted {

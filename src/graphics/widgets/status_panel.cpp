@@ -289,7 +289,7 @@ void StatusPanel::SetProgress(uint32_t value, uint32_t maximum, bool redraw) {
     SetThirdLabelText(s, redraw);
 }
 
-void StatusPanel::SetTimeFormatter(TimeFormatter* formatter, bool redraw) {
+void StatusPanel::SetTimeFormatter(PanelTimeFormatter* formatter, bool redraw) {
     if (formatter == formatter_) return;
     formatter_ = formatter;
     String s;

@@ -30,12 +30,12 @@ protected:
 };
 
 // Writes the time text for (maximum, value).
-class TimeFormatter {
+class PanelTimeFormatter {
 public:
     virtual void Format(Text& out, uint32_t maximum, uint32_t value) = 0;
 
 protected:
-    ~TimeFormatter() = default;
+    ~PanelTimeFormatter() = default;
 };
 
 class ScrollingLabel : public Node, public TimerCallback {
@@ -141,7 +141,7 @@ public:
     void SetFirstLabel(const String& text, bool redraw) { first_.SetText(text, redraw); }
     void SetSecondLabel(const String& text, bool redraw) { second_.SetText(text, redraw); }
     void SetProgress(uint32_t value, uint32_t maximum, bool redraw);
-    void SetTimeFormatter(TimeFormatter* formatter, bool redraw);
+    void SetTimeFormatter(PanelTimeFormatter* formatter, bool redraw);
     void SetThirdLabelText(const String& text, bool redraw);
     void SetTextStyle(const FontStyle& style, bool redraw);
     void SetTextColor(uint32_t c, bool redraw);
@@ -208,7 +208,7 @@ private:
     bool showThird_ = true;
     bool flag_ = false;
     int32_t lineHeight_ = 0;
-    TimeFormatter* formatter_ = nullptr;
+    PanelTimeFormatter* formatter_ = nullptr;
     ProgressListener* progressClient_ = nullptr;
     TextListener* textClient_ = nullptr;
 };

@@ -7,12 +7,18 @@
 //                          the entry number and the entry as a list shows it, one per line; a
 //                          query that does not compile prints its code, position and message
 //                          (exit status 1)
+//   bookdump --lookup WORD FILE  WORD looked up in the book's dictionary as a tap does: one line
+//                          per result, "exact", "inflected" or "candidate", the entry number and
+//                          its key, in the order the reader shows them
+//   bookdump --lookup WORD --index N FILE  WORD by key only in the table whose header is record
+//                          N: the first entry at or after it (-1 none) and "match" or "no match"
 // FILE is a host path, read as it is; its folder is left untouched. A file that cannot be
 // opened prints its error code and meaning on stderr; exit status 1.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -26,9 +32,11 @@
 #include "bookfiles/book_error.h"
 #include "bookfiles/byte_order.h"
 #include "bookfiles/index_table.h"
+#include "bookfiles/index_table_handle.h"
 #include "bookfiles/palm_database.h"
 #include "core/text.h"
 #include "database/index_query.h"
+#include "database/resource.h"
 #include "database/sql_parser.h"
 #include "document/sources/book_resource.h"
 
@@ -214,17 +222,23 @@ void DumpStore(PalmDatabase& db) {
     }
 }
 
+// The book resource of a host file, viewing `bytes`, which must outlive it; the exit status of a
+// failure (its line printed), else 0.
+int OpenBook(const char* path, std::vector<std::uint8_t>* bytes, BookResource** book) {
+    int error = ReadHostFile(path, bytes);
+    if (error) return Fail(path, error);
+    PalmDatabase* db = PalmDatabase::OpenView(bytes->data(), bytes->size(), &error);
+    if (!db) return Fail(path, error);
+    const int rc = BookResource::Create(db, 1252, 65002, *book);
+    return rc ? Fail(path, rc) : 0;
+}
+
 // Compiles the query over the book resource and prints its matches. The file is read from the
 // host directly: no device is opened in its folder, which stays as it was.
 int DumpQuery(const char* path, const char* text) {
     std::vector<std::uint8_t> bytes;
-    int error = ReadHostFile(path, &bytes);
-    if (error) return Fail(path, error);
-    PalmDatabase* db = PalmDatabase::OpenView(bytes.data(), bytes.size(), &error);
-    if (!db) return Fail(path, error);
     BookResource* book = nullptr;
-    int rc = BookResource::Create(db, 1252, 65002, book);
-    if (rc) return Fail(path, rc);
+    if (int failed = OpenBook(path, &bytes, &book)) return failed;
     String query;
     Text utf8;
     if (!utf8.AssignUtf8(text) || !query.AssignFromText(utf8)) {
@@ -234,7 +248,7 @@ int DumpQuery(const char* path, const char* text) {
     }
     IndexQuery* q = new IndexQuery();
     SqlParser parser(book);
-    rc = parser.Compile(query, *q);
+    int rc = parser.Compile(query, *q);
     if (rc) {
         const SqlError& e = parser.LastError();
         std::printf("error %d at %u: %s\n", e.code ? e.code : rc, e.position, e.message.c_str());
@@ -257,6 +271,97 @@ int DumpQuery(const char* path, const char* text) {
     return 0;
 }
 
+bool WordArgument(const char* utf8, std::u16string* out) {
+    Text text;
+    String word;
+    if (!text.AssignUtf8(utf8) || !word.AssignFromText(text) || word.IsEmpty()) return false;
+    out->assign(word.Data(), static_cast<std::size_t>(word.Length()));
+    return true;
+}
+
+void PrintHit(const char* kind, const IndexTable& table, IndexPosition p) {
+    std::u16string key;
+    table.GetEntryKey(p, &key);
+    std::printf("%s %d %s\n", kind, table.EntryFromPosition(p),
+                Utf8(key.data(), key.size()).c_str());
+}
+
+// The table a book names for a designation, as the reader asks for it; null when it has none.
+DataHandle* NamedTable(BookResource* book, const char16_t* designation) {
+    const String name(designation);
+    return DataHandle::AsIndexTable(book->OpenDataByName(name, nullptr));
+}
+
+int DumpLookup(const char* path, const char* utf8) {
+    std::u16string word;
+    if (!WordArgument(utf8, &word)) {
+        std::printf("%s: the word is empty or not UTF-8\n", path);
+        return 1;
+    }
+    std::vector<std::uint8_t> bytes;
+    BookResource* book = nullptr;
+    if (int failed = OpenBook(path, &bytes, &book)) return failed;
+    DataHandle* main = NamedTable(book, u"special_table=default");
+    const IndexTableHandle* tables = main ? main->GetIndexTables() : nullptr;
+    if (!tables) {
+        if (main) main->Release();
+        book->Release();
+        std::printf("%s: the book has no dictionary index\n", path);
+        return 1;
+    }
+    const IndexTable& table = tables->Table();
+    const std::uint32_t language = table.GetLanguage() & 0x3FF;
+    if (language == 4 || language == 17 || language == 18) {
+        // Chinese, Japanese and Korean go through the key table, never the ending rules.
+        DataHandle* keys = NamedTable(book, u"special_table=lookup_key");
+        const IndexTableHandle* keyTables = keys ? keys->GetIndexTables() : nullptr;
+        std::vector<LookupMatch> matches;
+        bool exact = false;
+        tables->RunLookup(word.data(), word.size(), &matches,
+                          keyTables ? &keyTables->Table() : nullptr, 0, &exact, true);
+        for (const LookupMatch& m : matches)
+            PrintHit(m.exact ? "exact" : "candidate", table, m.position);
+        if (keys) keys->Release();
+    } else {
+        std::vector<IndexPosition> exact, all;
+        tables->LookupWord(word.data(), word.size(), &exact, 0, 0, false);
+        for (const IndexPosition& p : exact) PrintHit("exact", table, p);
+        const bool wildcard = word.find_first_of(u"?*\uFF1F\uFF0A") != std::u16string::npos;
+        if (!wildcard) tables->LookupWord(word.data(), word.size(), &all, 0, 0, true);
+        for (const IndexPosition& p : all) {
+            if (std::find(exact.begin(), exact.end(), p) == exact.end())
+                PrintHit("inflected", table, p);
+        }
+        if (all.empty() && exact.empty()) {
+            std::vector<IndexPosition> candidates;
+            IndexTable::FindCandidatesForWord(table, word.data(), word.size(), &candidates, 6);
+            for (const IndexPosition& p : candidates) PrintHit("candidate", table, p);
+        }
+    }
+    main->Release();
+    book->Release();
+    return 0;
+}
+
+int DumpKeyLookup(PalmDatabase& db, std::uint32_t header, const char* path, const char* utf8) {
+    std::u16string word;
+    IndexTable table;
+    if (!WordArgument(utf8, &word)) {
+        std::printf("%s: the word is empty or not UTF-8\n", path);
+        return 1;
+    }
+    if (!table.Open(&db, header)) {
+        std::printf("record %u is no readable index table\n", header);
+        return 1;
+    }
+    IndexPosition p;
+    const bool after = table.Lookup(word.data(), word.size(), &p, IndexTable::kModeNearest);
+    IndexPosition same;
+    const bool match = table.Lookup(word.data(), word.size(), &same, 0);
+    std::printf("%d %s\n", after ? table.EntryFromPosition(p) : -1, match ? "match" : "no match");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -264,17 +369,27 @@ int main(int argc, char** argv) {
     bool store = argc == 3 && std::strcmp(argv[1], "--store") == 0;
     bool index = argc == 4 && std::strcmp(argv[1], "--index") == 0;
     bool query = argc == 4 && std::strcmp(argv[1], "--query") == 0;
-    if (!(argc == 2 || textOnly || store || index || query)) {
-        std::fprintf(stderr, "usage: bookdump [--text | --store | --index N | --query TEXT] FILE\n");
+    bool lookup = argc == 4 && std::strcmp(argv[1], "--lookup") == 0;
+    bool keyLookup =
+        argc == 6 && std::strcmp(argv[1], "--lookup") == 0 && std::strcmp(argv[3], "--index") == 0;
+    if (!(argc == 2 || textOnly || store || index || query || lookup || keyLookup)) {
+        std::fprintf(stderr,
+                     "usage: bookdump [--text | --store | --index N | --query TEXT | "
+                     "--lookup WORD [--index N]] FILE\n");
         return 2;
     }
     const char* path = argv[argc - 1];
     if (query) return DumpQuery(path, argv[2]);
+    if (lookup) return DumpLookup(path, argv[2]);
     std::vector<std::uint8_t> bytes;
     int error = ReadHostFile(path, &bytes);
     if (error) return Fail(path, error);
     std::unique_ptr<PalmDatabase> db(PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
     if (!db) return Fail(path, error);
+    if (keyLookup) {
+        return DumpKeyLookup(*db, static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10)),
+                             path, argv[2]);
+    }
     if (index) return DumpIndex(*db, static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
     if (!textOnly) DumpDatabase(*db);
     if (store) {

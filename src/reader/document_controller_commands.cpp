@@ -1,0 +1,218 @@
+// The document controller's command side: the font-size step and the layout options, random
+// table entries, which commands are enabled, the book's hardware-key handlers and the
+// link-focus keys that run past the page.
+#include "reader/book_document_controller.h"
+
+#include "reader/random_table_entry.h"
+#include "bookfiles/annotation_file.h"
+#include "bookfiles/document_source.h"
+#include "core/byte_stream.h"
+#include "database/resource.h"
+#include "document/markup/token_source.h"
+#include "layout/page_layout.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
+
+namespace {
+constexpr uint32_t kLinkNextCode = 1035;
+constexpr uint32_t kLinkPreviousCode = 1036;
+constexpr uint32_t kLinkNextHalfCode = 1037;
+constexpr uint32_t kLinkPreviousHalfCode = 1038;
+constexpr int32_t kActivateFocus = 90;
+
+bool IsAnnotationCommand(int32_t id) {
+    return id == 15 || id == 16 || (id >= 41 && id <= 44) || (id >= 50 && id <= 54);
+}
+}  // namespace
+
+void BookDocumentController::GetLayoutOptions(LayoutSettings& out) const {
+    out = LayoutSettings();
+    if (settings_) {
+        out.baseFontSize = settings_->FontSize();
+        uint32_t colour = 0;
+        out.defaults.style.text.color = settings_->GetTextColour(colour);
+    }
+    out.book = resource_;
+    out.location = resource_ ? &location_ : nullptr;
+    out.log = log_;
+}
+
+bool BookDocumentController::ChangeFontSize(int32_t step) {
+    if (!settings_) return true;
+    int32_t size = settings_->FontSize() + step * static_cast<int32_t>(settings_->uiMetric5);
+    if (!settings_->SetFontSize(size)) return true;
+    SaveViewState();
+    return true;
+}
+
+bool BookDocumentController::OpenRandomTableEntry(const String* name) {
+    if (!resource_) return false;
+    String text;
+    if (name) {
+        text.AppendAscii("table=");
+        text.Append(*name);
+    } else {
+        text.AppendAscii("special_table=default");
+    }
+    int64_t position = RandomTablePosition(resource_, text, random_);
+    if (position < 0 || position > UINT32_MAX) return false;
+    return GoToPosition(static_cast<uint32_t>(position));
+}
+
+bool BookDocumentController::IsCommandEnabled(int32_t id) const {
+    switch (id) {
+        case 22: return history_.CanForward();
+        case 23: return history_.CanBack();
+        case 108: return false;
+        default: break;
+    }
+    bool textPage = resource_ && view_ == kTextPage && layout_;
+    if (IsAnnotationCommand(id)) return annotations_ && (textPage || !resource_);
+    return textPage;
+}
+
+const char16_t* BookDocumentController::HardwareKeyName(uint32_t index) {
+    static const char16_t* const kNames[] = {
+        u"key0", u"key1", u"key2",     u"key3",    u"key4",     u"key5",    u"key6",
+        u"key7", u"key8", u"key9",     u"key_help", u"key_say", u"key_prev", u"key_next"};
+    return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : nullptr;
+}
+
+bool BookDocumentController::OnHardwareKey(uint32_t index) {
+    const char16_t* name = HardwareKeyName(index);
+    if (!name) return false;
+    return keyHandlers_ && keyHandlers_->RunKeyHandler(String(name));
+}
+
+bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak) {
+    int32_t step = 0;
+    switch (code) {
+        case kLinkNextCode: step = 2; break;
+        case kLinkPreviousCode: step = -2; break;
+        case kLinkNextHalfCode: step = endsWithPageBreak ? 2 : 1; break;
+        case kLinkPreviousHalfCode: step = -1; break;
+        default: return false;
+    }
+    // No frame set takes the focus here, so the page steps.
+    if (!StepPage(step)) return false;
+    focusKind_ = step > 0 ? kFocusForward : kFocusBackward;
+    // Command 90 then moves the frame focus; it follows no link after a page step.
+    if (reader_) reader_->PostCommand(kActivateFocus);
+    return true;
+}
+
+// --- annotations ---------------------------------------------------------------------------
+
+namespace {
+// The start of annotation i; false when there is none at that index.
+bool AnnotationStart(const AnnotationFile& file, int32_t i, uint32_t& start) {
+    uint32_t end = 0;
+    return file.GetBookmarkKind(i) != 0 &&
+           file.GetBookmarkRange(i, &start, &end, nullptr, nullptr, nullptr) == 0;
+}
+}  // namespace
+
+int32_t BookDocumentController::PreviousAnnotationIndex() {
+    if (!annotations_) return -1;
+    int32_t page = GetPageStart();
+    int32_t last = -1, before = -1;
+    BookmarkIterator it;
+    annotations_->StartIterator(&it, 0, 0, 0xFFFFFFFFu);
+    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
+        uint32_t start = 0;
+        if (!AnnotationStart(*annotations_, i, start)) continue;
+        last = i;
+        if (page >= 0 && start < static_cast<uint32_t>(page)) before = i;
+    }
+    return before >= 0 ? before : last;
+}
+
+int32_t BookDocumentController::NextAnnotationIndex() {
+    if (!annotations_) return -1;
+    int32_t page = GetPageStart();
+    int32_t first = -1;
+    BookmarkIterator it;
+    annotations_->StartIterator(&it, 0, 0, 0xFFFFFFFFu);
+    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
+        uint32_t start = 0;
+        if (!AnnotationStart(*annotations_, i, start)) continue;
+        if (first < 0) first = i;
+        // Strictly after: the annotation just opened starts the page and would come back.
+        if (page < 0 || start > static_cast<uint32_t>(page)) return i;
+    }
+    return first;
+}
+
+bool BookDocumentController::OpenAnnotation(int32_t index) {
+    uint32_t start = 0;
+    if (!annotations_ || index < 0 || !AnnotationStart(*annotations_, index, start) || !layout_)
+        return false;
+    bool pushed = false;
+    PushHistoryAndNotify(pushed);
+    if (GoToPosition(start)) return true;
+    if (pushed) history_.UndoPush();
+    return false;
+}
+
+// --- speech ----------------------------------------------------------------------------------
+
+bool BookDocumentController::PrepareSpeech(uint32_t mode) {
+    if (IsSpeaking()) speech_->Stop();
+    if (!speech_ && speechFactory_) speech_.reset(speechFactory_->CreateSpeechOutput());
+    if (speech_ && !speech_->IsLoaded()) speech_.reset();
+    if (!speech_) return false;
+    uint32_t language = speechLanguage_;
+    if (language == 0 && resource_)
+        if (DocumentSource* document = resource_->GetDocument())
+            language = document->GetLanguage() & 0xFFFF;
+    speech_->SetFirstParam(language);
+    speech_->SetReadMode(mode);
+    speech_->ClearStopEvent();
+    return true;
+}
+
+bool BookDocumentController::StartSpeech(const String& text) {
+    if (!PrepareSpeech(0)) return false;
+    speech_->SetCallbackTarget(-1);
+    return speech_->Speak(text);
+}
+
+bool BookDocumentController::SpeakText(bool continuing, uint32_t position) {
+    if (!continuing && !PrepareSpeech(1)) return false;
+    if (!speech_ || !speech_->IsLoaded() || !source_) return false;
+    ByteStream& state = speech_->ReadingState();
+    bool placed = false;
+    if (continuing) {
+        placed = state.SetReadPosition(0) && source_->RestoreState(state);
+    } else {
+        placed = source_->Start(position, true);
+    }
+    if (!placed) {
+        speech_->Stop();
+        return false;
+    }
+    uint32_t pageStart = 0, pageEnd = 0;
+    if (!PageRange(pageStart, pageEnd) || pageEnd == PageLayout::kNone) pageEnd = UINT32_MAX;
+    SpeechChunk chunk;
+    CollectSpeechChunk(*source_, pageEnd, chunk);
+    // The plug-in asks to turn the page when it has spoken this far.
+    if (chunk.sentenceTarget >= 0) speech_->SetCallbackTarget(chunk.sentenceTarget);
+    state.Clear();
+    source_->SaveState(state);
+    source_->Start(0, true);
+    return !chunk.text.IsEmpty() && speech_->Speak(chunk.text);
+}
+
+void BookDocumentController::StopSpeech() {
+    if (speech_) speech_->Stop();
+}
+
+void BookDocumentController::PauseSpeech() {
+    if (speech_ && speech_->IsLoaded()) speech_->OnCallback();
+}
+
+bool BookDocumentController::IsSpeaking() {
+    return speech_ && speech_->IsLoaded() && !speech_->PollDone();
+}
+
+void BookDocumentController::DestroySpeech() { speech_.reset(); }

@@ -1,0 +1,129 @@
+// Book scripts and link actions reaching the real document controller over fixture books.
+#include "reader/book_action_bridge.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "controller_books.h"
+#include "core/text.h"
+#include "document/sources/document_loader.h"
+#include "document/sources/layout_services.h"
+#include "document/sources/loader_services.h"
+#include "library/paths/app_paths.h"
+#include "reader/book_document_controller.h"
+#include "reader/reader_controller.h"
+#include "script/script_engine.h"
+#include "support/layout/context_canvas.h"
+#include "support/platform/temp_device.h"
+#include "support/reader/reader_fakes.h"
+
+namespace {
+
+class NoMessages : public LoaderMessages {
+public:
+    void ShowMessage(uint32_t) override {}
+};
+
+struct BridgeTest : ::testing::Test {
+    BridgeTest() {
+        EXPECT_TRUE(device.ok());
+        canvas = fvt::test::NewContextCanvas(240, 320);
+        loader = std::make_unique<DocumentLoader>(7);
+        loader->SetOptions(&paths, nullptr, nullptr);
+        loader->SetMessages(&messages);
+        fvt::test::WriteControllerBooks(device);
+        controller.reset(
+            static_cast<BookDocumentController*>(factory.CreateDocumentController(&heap)));
+        controller->SetDocumentLoader(loader.get());
+        controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
+        reader.SetShell(&shell);
+        bridge = std::make_unique<BookActionBridge>(controller.get(), &reader);
+        context.Create();
+        bridge->Script().SetContext(&context);
+        context.Hosts().AppendObject(&bridge->Script(), 1);
+    }
+    ~BridgeTest() override {
+        context.Hosts().Clear();
+        bridge.reset();
+        controller.reset();
+        loader.reset();
+        fvt::test::DeleteContextCanvas(canvas);
+    }
+    int Run(const char* text, std::u16string* result = nullptr) {
+        ScriptCode unit;
+        ScriptError err;
+        String s;
+        s.AppendAscii(text);
+        String name;
+        name.AppendAscii("t");
+        if (!ScriptEngine::CompileText(s, &unit, name, &err)) return -1;
+        ScriptValue value = ScriptHeap::NewUndefined();
+        int rc =
+            ScriptEngine::Run(&context, &unit, nullptr, ScriptHeap::NewUndefined(), &value, &err);
+        if (result) heap.ToResultText(value, result);
+        heap.Release(value);
+        return rc;
+    }
+
+    fvt::test::TempDevice device;
+    BookDocumentControllerFactory factory;
+    fvt::test::ContextCanvas* canvas = nullptr;
+    AppPaths paths{Text(), nullptr};
+    NoMessages messages;
+    std::unique_ptr<DocumentLoader> loader;
+    ScriptHeap heap;
+    ScriptContext context{&heap};
+    std::unique_ptr<BookDocumentController> controller;
+    fvt::test::FakeShell shell;
+    ReaderController reader;
+    std::unique_ptr<BookActionBridge> bridge;
+};
+
+TEST_F(BridgeTest, ScriptsTurnThePagesOfTheBook) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    ASSERT_EQ(Run("document.goto_page(3)"), 0);
+    EXPECT_EQ(controller->GetPageNumber(), 3);
+    ASSERT_EQ(Run("document.goto_page_relative(1)"), 0);
+    EXPECT_EQ(controller->GetPageNumber(), 4);
+    ASSERT_EQ(Run("document.goto_first_page()"), 0);
+    EXPECT_EQ(controller->GetPageNumber(), 1);
+}
+
+TEST_F(BridgeTest, BookmarkStepsAndRandomEntriesWithoutAnyStayOnThePage) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    ASSERT_EQ(Run("document.goto_page(2)"), 0);
+    ASSERT_EQ(Run("bookmarks.next(); bookmarks.previous(); document.goto_random_entry('none')"), 0);
+    EXPECT_EQ(controller->GetPageNumber(), 2);
+}
+
+TEST_F(BridgeTest, LocationAndHistoryFromScripts) {
+    std::u16string href;
+    EXPECT_EQ(Run("location.href", &href), ScriptErrors::kCannotGet);  // no document yet
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    ASSERT_EQ(Run("window.open('\\\\books\\\\b.prc')"), 0);
+    ASSERT_EQ(Run("location.href", &href), 0);
+    EXPECT_NE(href.find(u"b.prc"), std::u16string::npos);
+    ASSERT_EQ(Run("history.back()"), 0);
+    ASSERT_EQ(Run("location.href", &href), 0);
+    EXPECT_NE(href.find(u"a.prc"), std::u16string::npos);
+}
+
+TEST_F(BridgeTest, ABookCannotDialWithoutTheUsersYes) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    shell.answer = false;
+    ASSERT_EQ(Run("window.dial('5551234')"), 0);
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_NE(shell.messages[0].find(u"5551234"), std::u16string::npos);
+}
+
+TEST_F(BridgeTest, AWidgetHandlerThatDoesNotCompileIsReportedOnce) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    String result;
+    EXPECT_FALSE(bridge->DispatchWidgetEvent(String(u"if ("), 0, &result));
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0], u"Error while parsing script");
+}
+
+}  // namespace

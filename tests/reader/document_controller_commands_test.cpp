@@ -1,0 +1,343 @@
+// The document controller's command side: the font-size step lays the same text out again,
+// a random table entry opens one of the table's places (never from an empty table), which
+// commands are enabled, the hardware keys' handler names, the link-focus keys that step the
+// page without following a link, and the caption of a failed open.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bookfiles/annotation_file.h"
+#include "core/resources.h"
+#include "core/string_pool.h"
+#include "layout/focus_box.h"
+#include "layout/page_layout.h"
+#include "layout/page_view.h"
+#include "reader/book_document_controller.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
+#include "support/reader/reader_fakes.h"
+#include "controller_fixture.h"
+
+namespace {
+
+using fvt::test::U;
+
+class Handlers : public BookKeyHandlers {
+public:
+    bool RunKeyHandler(const String& name) override {
+        ran.push_back(U(name));
+        return known;
+    }
+    std::vector<std::u16string> ran;
+    bool known = true;
+};
+
+struct CommandsTest : fvt::test::ControllerFixture {
+    CommandsTest() {
+        fvt::test::WritePlacesBook(device);
+        EXPECT_TRUE(settings.Load(true));
+    }
+    ~CommandsTest() override { controller.reset(); }  // before the settings it may read
+    // Characters on the current page: how far a page step moves.
+    int32_t PageSpan() {
+        int32_t start = controller->GetPageStart();
+        if (!controller->StepPage(2)) return 0;
+        int32_t next = controller->GetPageStart();
+        controller->GoToPosition(static_cast<uint32_t>(start));
+        return next - start;
+    }
+    // Where a step of the layout goes from the current page, without moving.
+    int32_t StartAfter(int32_t step) {
+        int32_t start = controller->GetPageStart();
+        if (!controller->StepPage(step)) return -1;
+        int32_t there = controller->GetPageStart();
+        controller->GoToPosition(static_cast<uint32_t>(start));
+        return there;
+    }
+
+    ReaderSettings settings;
+};
+
+TEST_F(CommandsTest, TheLayoutTakesTheSettingsFontSize) {
+    LayoutSettings options;
+    controller->GetLayoutOptions(options);
+    EXPECT_EQ(options.baseFontSize, LayoutSettings().baseFontSize);  // no settings yet
+    controller->SetSettings(&settings);
+    ASSERT_TRUE(settings.SetFontSize(20));
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    controller->GetLayoutOptions(options);
+    EXPECT_EQ(options.baseFontSize, 20);
+    EXPECT_EQ(options.book, controller->Document());
+}
+
+TEST_F(CommandsTest, ALargerFontKeepsThePageStartAndHoldsLessText) {
+    controller->SetSettings(&settings);
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(2));
+    int32_t start = controller->GetPageStart();
+    int32_t before = PageSpan();
+    ASSERT_GT(before, 0);
+    int32_t size = settings.FontSize();
+    EXPECT_TRUE(controller->ChangeFontSize(4));
+    EXPECT_EQ(settings.FontSize(), size + 4 * settings.uiMetric5);
+    EXPECT_EQ(controller->GetPageStart(), start);
+    EXPECT_LT(PageSpan(), before);
+}
+
+TEST_F(CommandsTest, ARandomEntryOpensOneOfTheTablesPlaces) {
+    ASSERT_TRUE(Open(u"\\books\\places.prc"));
+    String places(u"places");
+    for (uint64_t seed = 1; seed <= 4; ++seed) {
+        controller->SeedRandom(seed);
+        ASSERT_TRUE(controller->OpenRandomTableEntry(&places));
+        EXPECT_EQ(controller->GetPageStart(), 4000);
+    }
+    // The default table is the same one.
+    ASSERT_TRUE(controller->GoToPage(1));
+    EXPECT_TRUE(controller->OpenRandomTableEntry(nullptr));
+    EXPECT_EQ(controller->GetPageStart(), 4000);
+}
+
+TEST_F(CommandsTest, ARandomEntryWithoutAPlaceOrTableOpensNothing) {
+    ASSERT_TRUE(Open(u"\\books\\places.prc"));
+    int32_t start = controller->GetPageStart();
+    String nowhere(u"nowhere"), missing(u"missing");
+    EXPECT_FALSE(controller->OpenRandomTableEntry(&nowhere));
+    EXPECT_FALSE(controller->OpenRandomTableEntry(&missing));
+    EXPECT_EQ(controller->GetPageStart(), start);
+    // A book without tables.
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    EXPECT_FALSE(controller->OpenRandomTableEntry(nullptr));
+}
+
+TEST_F(CommandsTest, BackAndForwardFollowTheHistory) {
+    EXPECT_FALSE(controller->IsCommandEnabled(22));
+    EXPECT_FALSE(controller->IsCommandEnabled(23));
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    EXPECT_TRUE(controller->IsCommandEnabled(23));
+    EXPECT_FALSE(controller->IsCommandEnabled(22));
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_TRUE(controller->IsCommandEnabled(22));
+    EXPECT_FALSE(controller->IsCommandEnabled(23));
+}
+
+TEST_F(CommandsTest, AnnotationCommandsNeedASideFile) {
+    for (int32_t id : {15, 16, 41, 44, 50, 54}) EXPECT_FALSE(controller->IsCommandEnabled(id)) << id;
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_NE(controller->CurrentAnnotationFile(), nullptr);
+    for (int32_t id : {15, 16, 41, 44, 50, 54}) EXPECT_TRUE(controller->IsCommandEnabled(id)) << id;
+    EXPECT_FALSE(controller->IsCommandEnabled(108));
+    EXPECT_TRUE(controller->IsCommandEnabled(24));  // the page view's own commands
+}
+
+TEST_F(CommandsTest, HardwareKeysRunTheHandlerOfTheirName) {
+    EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(0)), u"key0");
+    EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(10)), u"key_help");
+    EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(13)), u"key_next");
+    EXPECT_EQ(BookDocumentController::HardwareKeyName(14), nullptr);
+    Handlers handlers;
+    EXPECT_FALSE(controller->OnHardwareKey(12));  // no handlers: nothing runs
+    controller->SetKeyHandlers(&handlers);
+    EXPECT_TRUE(controller->OnHardwareKey(12));
+    EXPECT_FALSE(controller->OnHardwareKey(14));
+    handlers.known = false;
+    EXPECT_FALSE(controller->OnHardwareKey(11));
+    EXPECT_EQ(handlers.ran, (std::vector<std::u16string>{u"key_prev", u"key_say"}));
+}
+
+TEST_F(CommandsTest, LinkFocusKeysStepThePageByTheirSize) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    int32_t first = controller->GetPageStart();
+    int32_t next = StartAfter(2);
+    int32_t half = StartAfter(1);
+    ASSERT_GT(next, first);
+    ASSERT_TRUE(controller->MoveLinkFocus(1035, false));
+    EXPECT_EQ(controller->GetPageStart(), next);
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusForward);
+    ASSERT_TRUE(controller->MoveLinkFocus(1036, false));
+    EXPECT_EQ(controller->GetPageStart(), first);
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusBackward);
+    // The half-step key takes a whole page when the page ends with a page break.
+    ASSERT_TRUE(controller->MoveLinkFocus(1037, true));
+    EXPECT_EQ(controller->GetPageStart(), next);
+    ASSERT_TRUE(controller->GoToPage(1));
+    // Else it takes the layout's step +1 (whatever that step answers here).
+    EXPECT_EQ(controller->MoveLinkFocus(1037, false), half >= 0);
+    EXPECT_EQ(controller->GetPageStart(), half >= 0 ? half : first);
+    EXPECT_FALSE(controller->MoveLinkFocus(1040, false));
+}
+
+TEST_F(CommandsTest, AfterAPageStepCommand90FollowsNoLink) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->MoveLinkFocus(1035, false));
+    int32_t start = controller->GetPageStart();
+    uint32_t entries = controller->History().Count();
+    EXPECT_TRUE(controller->ExecuteCommand(90));
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusNone);
+    EXPECT_EQ(controller->GetPageStart(), start);
+    EXPECT_EQ(controller->History().Count(), entries);
+    EXPECT_EQ(controller->CurrentString().Length(), 0);
+}
+
+TEST_F(CommandsTest, APageBookmarkIsNamedByThePagesFirstWords) {
+    String text;
+    EXPECT_FALSE(controller->PageBookmarkText(text));  // no page
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    controller->PaintPage();  // as the window shows it
+    ASSERT_TRUE(controller->PageBookmarkText(text));
+    EXPECT_EQ(U(text).substr(0, 12), u"Paragraph 0 ");
+}
+
+TEST_F(CommandsTest, TheSelectionIsThePageViewsSelectedWords) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    String text;
+    uint32_t start = 7, end = 7;
+    EXPECT_FALSE(controller->GetSelection(text, start, end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 0u);
+    controller->PaintPage();
+    TextFocus& focus = controller->PageView()->TextFocusBox();
+    focus.Bind(controller->Layout(), controller->Layout()->CurrentPageSlot());
+    ASSERT_TRUE(focus.FocusNextWord(false));
+    focus.SetRange(true, false);
+    ASSERT_TRUE(focus.FocusNextWord(true));
+    focus.SetRange(false, false);
+    ASSERT_TRUE(controller->GetSelection(text, start, end));
+    EXPECT_EQ(U(text), u"Paragraph 0");
+    EXPECT_LT(start, end);
+    EXPECT_GE(start, static_cast<uint32_t>(controller->GetPageStart()));
+}
+
+TEST_F(CommandsTest, NextAndPreviousAnnotationsWrapAroundTheBook) {
+    EXPECT_FALSE(controller->OpenNextAnnotation());  // no book
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    EXPECT_EQ(controller->NextAnnotationIndex(), -1);
+    for (uint32_t at : {5000u, 1000u, 3000u}) ASSERT_GE(side->AddBookmark(1, at, at, 0, 0, 0, 0), 0);
+    std::vector<int32_t> starts;
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(controller->OpenNextAnnotation());
+        starts.push_back(controller->GetPageStart());
+    }
+    EXPECT_EQ(starts, (std::vector<int32_t>{1000, 3000, 5000, 1000}));
+    ASSERT_TRUE(controller->OpenPreviousAnnotation());  // none before 1000: the last
+    EXPECT_EQ(controller->GetPageStart(), 5000);
+    ASSERT_TRUE(controller->OpenPreviousAnnotation());
+    EXPECT_EQ(controller->GetPageStart(), 3000);
+    // Each opening is a step of the history.
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(controller->GetPageStart(), 5000);
+}
+
+// One saved form record ("elsewhere": field f = "v"), as the side file keeps it.
+ByteStream FormBlock() {
+    ByteStream record;
+    StringPool pool(record);
+    pool.WriteString(String(u"elsewhere"));
+    pool.PutTag(0);
+    pool.WriteString(String(u"f"));
+    pool.PutTag(0);
+    pool.WriteString(String(u"state"));
+    pool.WriteString(String(u"v"));
+    pool.PutTag(2);
+    pool.PutTag(2);
+    ByteStream block;
+    block.WriteWord32BE(1);
+    block.WriteBlock(record);
+    return block;
+}
+
+struct FormsTest : CommandsTest {
+    // Book A's side file made, then given a form-state block.
+    void StoreFormBlock(const uint8_t* bytes, uint32_t size) {
+        ASSERT_TRUE(Open(u"\\books\\a.prc"));
+        controller->Shutdown();
+        AnnotationFile side;
+        ASSERT_EQ(side.OpenExisting("\\books\\a.prc", 0), 0);
+        ASSERT_EQ(side.SetFormState(bytes, size), 0);
+        ASSERT_EQ(side.Flush(), 0);
+        side.Close();
+    }
+    std::vector<uint8_t> StoredBlock() {
+        AnnotationFile side;
+        std::vector<uint8_t> out;
+        if (side.OpenExisting("\\books\\a.prc", 1) == 0) side.GetFormState(&out);
+        return out;
+    }
+};
+
+TEST_F(FormsTest, StoredFormValuesReachTheFormListAndSurviveClosing) {
+    ByteStream block = FormBlock();
+    StoreFormBlock(block.Data(), block.Size());
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->Forms().SavedStateCount(), 1);
+    ASSERT_TRUE(controller->StepPage(2));
+    controller->CloseDocument();
+    std::vector<uint8_t> stored = StoredBlock();
+    ASSERT_EQ(stored.size(), block.Size());
+    EXPECT_EQ(std::vector<uint8_t>(block.Data(), block.Data() + block.Size()), stored);
+}
+
+TEST_F(FormsTest, ACorruptBlockIsRefusedAndKept) {
+    // A count of records far beyond what the block holds.
+    const uint8_t bad[8] = {0x40, 0, 0, 1, 0, 0, 0, 4};
+    StoreFormBlock(bad, sizeof bad);
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->Forms().SavedStateCount(), 0);
+    EXPECT_GT(controller->GetPageStart(), -1);
+    controller->CloseDocument();
+    EXPECT_EQ(StoredBlock(), std::vector<uint8_t>(bad, bad + sizeof bad));
+}
+
+TEST_F(FormsTest, WithoutFormsNothingIsReadOrWritten) {
+    ByteStream block = FormBlock();
+    StoreFormBlock(block.Data(), block.Size());
+    controller->SetNoForms(true);
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->Forms().SavedStateCount(), 0);
+}
+
+// With the window's reader controller: what the user is told, and the posted command 90.
+struct WithReaderTest : CommandsTest {
+    WithReaderTest() {
+        reader.SetTimerHost(&host);
+        reader.SetShell(&shell);
+        reader.SetSettings(&settings);
+        reader.SetDocumentController(controller.get());
+        controller->SetReaderController(&reader);
+    }
+    ~WithReaderTest() override {
+        controller->Shutdown();
+        Resources::FlushCache();
+    }
+
+    fvt::test::ManualTimerHost host;
+    fvt::test::FakeShell shell;
+    ReaderController reader;
+};
+
+TEST_F(WithReaderTest, AFailedOpenIsReportedUnderAnErrorCaption) {
+    // The book opens but the page it names does not exist (the loader reported nothing).
+    EXPECT_FALSE(Open(u"\\books\\a.prc#$nothing"));
+    ASSERT_EQ(shell.captions.size(), 1u);
+    EXPECT_EQ(shell.captions[0], u"Error");
+    EXPECT_NE(shell.messages[0].find(u"a.prc"), std::u16string::npos);
+}
+
+TEST_F(WithReaderTest, ThePostedCommand90AfterAPageStepOnlyShowsThePage) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->MoveLinkFocus(1035, false));
+    int32_t start = controller->GetPageStart();
+    uint32_t entries = controller->History().Count();
+    host.FireAll(reader.Timers());
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusNone);
+    EXPECT_EQ(controller->GetPageStart(), start);
+    EXPECT_EQ(controller->History().Count(), entries);
+}
+
+}  // namespace
