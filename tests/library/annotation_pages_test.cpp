@@ -20,17 +20,17 @@ TEST_F(AnnotationPagesTest, WithoutAnOpenBookPagesAreUnknown) {
 }
 
 TEST_F(AnnotationPagesTest, PagesGrowThroughTheBookAndStopAtItsLastPage) {
-    ASSERT_TRUE(book.OpenLongBook());
+    ASSERT_TRUE(OpenLongBook());
     LayoutAnnotationPages pages(&reader);
-    uint32_t length = document->DocumentLength();
+    uint32_t length = controller->DocumentLength();
     ASSERT_GT(length, 2000u);
     EXPECT_EQ(pages.EstimatePage(0), 1);
     int32_t middle = pages.EstimatePage(length / 2);
     EXPECT_GT(middle, 1);
     EXPECT_GT(pages.EstimatePage(length - 1), middle);
-    ASSERT_TRUE(document->GoToPage(PageLayout::kNone));
-    ASSERT_TRUE(document->Layout()->IsLastPageKnown());
-    EXPECT_LE(pages.EstimatePage(0xFFFFFF00u), static_cast<int32_t>(document->Layout()->PageCount()));
+    ASSERT_TRUE(controller->GoToPage(PageLayout::kNone));
+    ASSERT_TRUE(controller->Layout()->IsLastPageKnown());
+    EXPECT_LE(pages.EstimatePage(0xFFFFFF00u), static_cast<int32_t>(controller->Layout()->PageCount()));
 }
 
 }  // namespace

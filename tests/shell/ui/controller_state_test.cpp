@@ -30,7 +30,7 @@ TEST_F(ControllerState, WithoutABookThereAreNoPagesAndNothingToFind) {
 }
 
 TEST_F(ControllerState, GoToPageMovesTheBookAndRefusesPageZero) {
-    ASSERT_TRUE(book.OpenLongBook());
+    ASSERT_TRUE(OpenLongBook());
     ControllerDialogState dialogs(&reader);
     ASSERT_GT(dialogs.PageCount(), 3);
     EXPECT_EQ(dialogs.CurrentPage(), 1);
@@ -41,7 +41,7 @@ TEST_F(ControllerState, GoToPageMovesTheBookAndRefusesPageZero) {
 }
 
 TEST_F(ControllerState, TheBarsLastPageIsKnownOnceReached) {
-    ASSERT_TRUE(book.OpenLongBook());
+    ASSERT_TRUE(OpenLongBook());
     ControllerBarState bars(&reader);
     EXPECT_EQ(bars.CurrentPage(), 1);
     EXPECT_FALSE(bars.IsPageCountKnown());
@@ -53,14 +53,14 @@ TEST_F(ControllerState, TheBarsLastPageIsKnownOnceReached) {
 
 TEST_F(ControllerState, TheNavigateMenuOffersTheCoverOnlyOfACoveredBook) {
     ControllerBarState bars(&reader);
-    ASSERT_TRUE(book.OpenLongBook());
+    ASSERT_TRUE(OpenLongBook());
     EXPECT_FALSE(bars.HasCoverPage());
-    ASSERT_TRUE(document->ActivateLink(String(u"\\books\\covered.prc")));
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
     EXPECT_TRUE(bars.HasCoverPage());
 }
 
 TEST_F(ControllerState, FindForwardThenBackwardMovesToEachHit) {
-    ASSERT_TRUE(book.OpenLongBook());
+    ASSERT_TRUE(OpenLongBook());
     ControllerDialogState dialogs(&reader);
     // Book A's paragraphs start "Paragraph 0" .. "Paragraph 29".
     FindDirection direction = FindDirection::kFirst;
