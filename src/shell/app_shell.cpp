@@ -18,6 +18,8 @@
 #include "reader/reader_core.h"
 #include "reader/reader_window.h"
 #include "shell/driver_script.h"
+#include "shell/shell_services.h"
+#include "shell/ui/dialog_page.h"
 #include "shell/ui/reader_menu_bars.h"
 
 namespace {
@@ -278,9 +280,10 @@ public:
                                        HWND parent) override {
         EmbeddedLibrary* catalogue = shell ? shell->Catalogue() : nullptr;
         return CreateLibraryListWindow(kind, controller, parent,
-                                       catalogue ? &catalogue->Catalogue() : nullptr, nullptr);
+                                       catalogue ? &catalogue->Catalogue() : nullptr, services);
     }
     AppShell* shell = nullptr;
+    LibraryViewServices* services = nullptr;
 };
 
 }  // namespace
@@ -299,10 +302,16 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*comman
     AppShell* shell = new (std::nothrow) AppShell();
     if (!shell) return 0;
     lists.shell = shell;
+    // The dialogs and hand-offs of the reader and the library view; they outlive the shell.
+    ShellServices services(shell);
+    lists.services = &services;
+    shell->SetReaderShell(&services);
+    DialogPage::SetShell(&services);
     shell->SetDocumentFactory(&books);
     shell->SetViewFactories(&bars, nullptr);
     const int result = shell->Run(instance, commandLine, nullptr);
     // With result 0 the window's destruction already deleted the shell.
     if (result != AppShell::kRanLoop) delete shell;
+    DialogPage::SetShell(nullptr);
     return 0;
 }
