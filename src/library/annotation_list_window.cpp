@@ -1,15 +1,18 @@
 #include "library/annotation_list_window.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "bookfiles/annotation_file.h"
 #include "core/resources.h"
 #include "document/location/location.h"
+#include "layout/page_layout.h"
 #include "library/library_view.h"
 #include "platform/dialog/dialog.h"
 #include "platform/kernel/modules.h"
 #include "platform/resources/resources.h"
 #include "platform/shell/shell.h"
+#include "reader/book_document_controller.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
@@ -57,6 +60,17 @@ std::u16string TextOf(const char16_t* units, uint32_t length) {
 
 // ---- Entries ----
 
+int32_t LayoutAnnotationPages::EstimatePage(uint32_t position) {
+    DocumentController* document = controller_ ? controller_->GetDocumentController() : nullptr;
+    auto* book = dynamic_cast<BookDocumentController*>(document);
+    PageLayout* layout = book ? book->Layout() : nullptr;
+    if (!layout) return -1;
+    uint32_t page = layout->EstimatePageNumber(position);
+    // Past the last page the estimate would name pages the book does not have.
+    if (layout->IsLastPageKnown()) page = std::min(page, layout->PageCount());
+    return page > INT32_MAX ? -1 : static_cast<int32_t>(page);
+}
+
 void AnnotationListEntry::GetText(Text& out, uint32_t) {
     std::u16string shown = text;
     if (page >= 0) {
@@ -79,7 +93,7 @@ int AnnotationListEntry::Compare(ListItem* other, uint32_t, uint32_t ascending) 
 
 AnnotationListWindow::AnnotationListWindow(ReaderController* readerController,
                                            LibraryViewServices* shellServices)
-    : ListWindowWithBar(readerController, shellServices) {}
+    : ListWindowWithBar(readerController, shellServices), layoutPages(readerController) {}
 
 AnnotationListWindow::~AnnotationListWindow() {
     DeleteAllItems();

@@ -25,6 +25,16 @@ protected:
     ~AnnotationPages() = default;
 };
 
+// The page layout's estimate in the reader window's open book; -1 without a layout.
+class LayoutAnnotationPages final : public AnnotationPages {
+public:
+    explicit LayoutAnnotationPages(ReaderController* controller) : controller_(controller) {}
+    int32_t EstimatePage(uint32_t position) override;
+
+private:
+    ReaderController* controller_;
+};
+
 class AnnotationListEntry : public ListItem {
 public:
     void GetText(Text& out, uint32_t key) override;
@@ -47,6 +57,7 @@ public:
     ~AnnotationListWindow() override;
 
     bool Create(HWND parentWindow);
+    // The page numbers of the rows; the open book's layout unless another is given (null: none).
     void SetPageEstimator(AnnotationPages* pages) { pageEstimator = pages; }
     // False when the command is not the window's.
     bool OnCommand(uint32_t id) override;
@@ -82,7 +93,8 @@ private:
     void EnableEntryCommands(bool on);
     void ChooseFilter(uint32_t command, uint32_t mask);
 
-    AnnotationPages* pageEstimator = nullptr;
+    LayoutAnnotationPages layoutPages;
+    AnnotationPages* pageEstimator = &layoutPages;
     uint32_t filterMask = kAllKinds;
     uint32_t ascending = 1;
     // Side-file order; the window owns them.

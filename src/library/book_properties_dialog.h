@@ -16,6 +16,7 @@ public:
     static constexpr int32_t kCover = 1024;
     static constexpr uint32_t kStarIcon = 127;
     static constexpr uint32_t kEmptyStarIcon = 140;
+    static constexpr uint32_t kReadingListItem = 1097;
 
     explicit BookPropertiesDialog(LibraryRow* row);
     ~BookPropertiesDialog() override;
@@ -45,6 +46,7 @@ public:
     static constexpr int32_t kCreate = 40074;
 
     ReadingListDialog(LibraryRow* row, Library* library);
+    ~ReadingListDialog() override;
 
 protected:
     void OnInit() override;
@@ -55,16 +57,21 @@ protected:
 
 private:
     std::vector<ReadingListRow> Shown();
+    // The list control paints "There is no reading list" while it has no row.
+    static LRESULT ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+    void PaintEmptyText(HWND list);
 
     LibraryRow* row_;
     Library* library_;
+    HWND list_ = nullptr;
+    WNDPROC previousListProc_ = nullptr;
 };
 
-// Properties, then Reading list.
+// Properties, then Reading list; the sheet owns and deletes both pages.
 class BookPropertiesSheet : public PropertySheet {
 public:
     BookPropertiesSheet(LibraryRow* row, Library* library);
 
-    BookPropertiesDialog properties;
-    ReadingListDialog readingList;
+    BookPropertiesDialog* const properties;
+    ReadingListDialog* const readingList;
 };

@@ -129,6 +129,15 @@ int main(int argc, char** argv) {
         answer.action = [&](HWND) { ok = Shot(prefix + "-delete.png") && ok; };
         fvt::QueueAnswer(answer);
         view.OnCommand(40023);
+        // The Reading list page before there is any list.
+        if (LibraryRow* row = view.SelectedRow()) {
+            ReadingListDialog none(row, &library);
+            fvt::Answer a;
+            a.value = IDCANCEL;
+            a.action = [&ok, &prefix](HWND) { ok = Shot(prefix + "-noreadinglist.png") && ok; };
+            fvt::QueueAnswer(a);
+            none.Run(frame, &controller, false);
+        }
         // The dialogs of the selected book and of the reading lists.
         library.CreateCategory(fvt::test::Dev(u"Travel"));
         library.CreateCategory(fvt::test::Dev(u"Classics"));

@@ -787,4 +787,67 @@ TEST_F(PropertiesDialogTest, ReadingListPageCreatesAListAndDropsAnEmptyName) {
     EXPECT_FALSE(row->book->HasCategory(Utf16(u"My Reading list")));
 }
 
+// The dark pixels in a band of a window's middle (its text, when it draws any there).
+int DarkPixelsAcrossTheMiddle(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    int mid = (r.top + r.bottom) / 2;
+    int dark = 0;
+    for (int y = mid - 8; y < mid + 8; ++y)
+        for (int x = r.left + 2; x < r.right - 2; ++x)
+            if ((GdiScreenSurface()->GetPixel(x, y) & 0xFF) < 0x40) ++dark;
+    return dark;
+}
+
+TEST_F(PropertiesDialogTest, AnEmptyReadingListPageSaysSoUntilAListIsMade) {
+    Open();
+    LibraryRow* row = view->SelectedRow();
+    ASSERT_NE(row, nullptr);
+    int empty = 0, filled = 0;
+    ReadingListDialog page(row, library.get());
+    fvt::QueueAnswer(fvt::Answer{-1, {}, [&](HWND d) {
+        HWND list = GetDlgItem(d, ReadingListDialog::kList);
+        UpdateWindow(list);
+        empty = DarkPixelsAcrossTheMiddle(list);
+        SendMessageW(d, WM_COMMAND, ReadingListDialog::kCreate, 0);
+        auto edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0));
+        if (edit) SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+        InvalidateRect(list, nullptr, TRUE);
+        UpdateWindow(list);
+        filled = DarkPixelsAcrossTheMiddle(list);
+    }});
+    fvt::QueueAnswer(Answer(IDCANCEL));
+    page.Run(frame, controller.get(), false);
+    EXPECT_GT(empty, 10);
+    EXPECT_EQ(filled, 0);  // one row, at the top
+}
+
+TEST_F(PropertiesDialogTest, TheReadingListItemOpensTheReadingListPageKeepingTheRating) {
+    ASSERT_TRUE(library->CreateCategory(Utf16(u"Travel")));
+    Open();
+    LibraryRow* row = view->SelectedRow();
+    ASSERT_NE(row, nullptr);
+    BookPropertiesSheet sheet(row, library.get());
+    bool readingListShown = false;
+    fvt::QueueAnswer(fvt::Answer{-1, {}, [](HWND host) {
+        SendMessageW(host, WM_HOTKEY, 0, MAKELPARAM(0, '1'));  // the Properties page
+    }});
+    // Four stars, then the menu's Reading list item.
+    fvt::QueueAnswer(fvt::Answer{static_cast<int>(BookPropertiesDialog::kReadingListItem), {},
+                                 [](HWND d) { SendMessageW(d, WM_COMMAND, 2002, 0); }});
+    fvt::QueueAnswer(fvt::Answer{0, {}, [&](HWND d) {
+        HWND list = GetDlgItem(d, ReadingListDialog::kList);
+        readingListShown = list != nullptr;
+        LVITEMW state{};
+        state.state = INDEXTOSTATEIMAGEMASK(2);
+        state.stateMask = LVIS_STATEIMAGEMASK;
+        SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    }});
+    fvt::QueueAnswer(Answer(PropertySheetHost::kDoneKey));
+    EXPECT_TRUE(sheet.RunModal(frame, controller.get(), false));
+    EXPECT_TRUE(readingListShown);
+    EXPECT_EQ(row->book->GetRating(), 4u);
+    EXPECT_TRUE(row->book->HasCategory(Utf16(u"Travel")));
+}
+
 }  // namespace

@@ -70,6 +70,24 @@ struct CaptionSwap {
     }
 };
 
+// A modal dialog takes the focus from the drawing surface's widgets, so that no focused widget
+// keeps its focus box or takes keys meanwhile; they get it back when the surface window is
+// focused again afterwards (else its next focus notice gives it back).
+struct SurfaceFocus {
+    NodeRef surface;
+    void Take(ReaderController* controller) {
+        DrawingSurface* s = controller ? controller->GetDrawingSurface() : nullptr;
+        if (!s) return;
+        surface.Set(s);
+        s->ClearFocus();
+    }
+    void GiveBack() {
+        auto* s = static_cast<DrawingSurface*>(surface.Get());
+        if (s && s->Window() && GetFocus() == s->Window()) s->RestoreFocus(nullptr);
+        surface.Reset();
+    }
+};
+
 }  // namespace
 
 // DialogPage.
@@ -133,11 +151,15 @@ bool DialogPage::Run(HWND owner, ReaderController* controller, bool leaveFullScr
         Restore();
         return false;
     }
-    if (dialog)
+    SurfaceFocus focus;
+    if (dialog) {
+        focus.Take(controller);
         result = DialogBoxIndirectParamW(nullptr, dialog, owner, Procedure, reinterpret_cast<LPARAM>(this)) > 0;
+    }
     Restore();
     InputPanel::Show(false);
     caption.Restore();
+    focus.GiveBack();
     return result;
 }
 
@@ -158,6 +180,19 @@ void DialogPage::End(INT_PTR result) {
         DestroyWindow(window_);
     else
         EndDialog(window_, result);
+}
+
+bool DialogPage::SwitchToPage(int32_t page) {
+    if (!window_ || page < 0 || !OnOk()) return false;
+    pageSwitch_ = page;
+    End(1);
+    return true;
+}
+
+int32_t DialogPage::TakePageSwitch() {
+    int32_t page = pageSwitch_;
+    pageSwitch_ = -1;
+    return page;
 }
 
 void DialogPage::RunLayout() {
@@ -494,8 +529,11 @@ bool PropertySheet::RunModal(HWND owner, ReaderController* controller, bool leav
     CaptionSwap caption;
     caption.Take(CaptionWindow(controller, owner));
     PropertySheetHost host(first_, SheetTitleId(), leaveFullScreen);
+    SurfaceFocus focus;
+    focus.Take(controller);
     bool result = host.Run(owner, controller, leaveFullScreen);
     caption.Restore();
+    focus.GiveBack();
     return result;
 }
 
@@ -564,7 +602,15 @@ bool PropertySheetHost::OpenPage(int32_t row) {
     DialogPage* page = PageAt(row);
     if (!page) return false;
     bar_.Show(false);
+    page->TakePageSwitch();
     page->Run(owner_, Controller(), false);
+    // A page may end asking for another page of the sheet (the page of its row opens next).
+    for (int32_t next = page->TakePageSwitch(); window_ && PageAt(next); next = page->TakePageSwitch()) {
+        SelectRow(next);
+        page = PageAt(next);
+        page->TakePageSwitch();
+        page->Run(owner_, Controller(), false);
+    }
     if (!window_) return true;
     bar_.Show(true);
     SetFocus(GetItem(kListItem));

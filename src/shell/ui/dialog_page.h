@@ -49,6 +49,8 @@ public:
     DialogPage* Next() const { return next_; }
     void SetNext(DialogPage* next) { next_ = next; }
     bool IsModeless() const { return modeless_; }
+    // The sheet page (0-based) this page ended asking for, then -1 again; -1 when none.
+    int32_t TakePageSwitch();
 
     // Item operations on the page window.
     HWND GetItem(int32_t id) const;
@@ -102,6 +104,9 @@ protected:
 
     // Ends the dialog (modal: with the result; modeless: destroys it).
     void End(INT_PTR result);
+    // Ends the page for another page of its sheet, keeping its edits as OK does; false (and
+    // the page stays) when OnOk refuses.
+    bool SwitchToPage(int32_t page);
     void RunLayout();
     ReaderController* Controller() const { return controller_; }
 
@@ -131,6 +136,7 @@ private:
 
     ReaderController* controller_ = nullptr;
     bool leftFullScreen_ = false;
+    int32_t pageSwitch_ = -1;
 };
 
 // A DialogPage with an activation; the options pages record their index there.

@@ -5,9 +5,13 @@
 #include "core/platform_helpers.h"
 #include "core/resources.h"
 #include "core/string.h"
+#include "database/resource.h"
 #include "graphics/core/drawing_surface.h"
+#include "layout/page_layout.h"
 #include "media/audio/audio_player.h"
+#include "reader/book_document_controller.h"
 #include "reader/document_controller.h"
+#include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "shell/ui/dialog_helpers.h"
@@ -89,6 +93,13 @@ const Commands::MenuCommand kZoomMenu[kZoomMenuCount] = {
 };
 }  // namespace MenuBars
 
+BookDocumentController* ShownTextPage(ReaderController* controller) {
+    DocumentController* document = controller ? controller->GetDocumentController() : nullptr;
+    auto* book = dynamic_cast<BookDocumentController*>(document);
+    if (!book || !book->Layout() || !book->CurrentLocation()) return nullptr;
+    return book->CurrentView() == BookDocumentController::kTextPage ? book : nullptr;
+}
+
 // ControllerBarState.
 
 bool ControllerBarState::IsCommandEnabled(int32_t command) {
@@ -103,6 +114,27 @@ bool ControllerBarState::IsCommandEnabled(int32_t command) {
 int32_t ControllerBarState::CurrentPage() {
     DocumentController* document = controller_->GetDocumentController();
     return document ? document->GetPageNumber() : 0;
+}
+
+int32_t ControllerBarState::PageCount() {
+    BookDocumentController* book = ShownTextPage(controller_);
+    return book ? static_cast<int32_t>(book->Layout()->PageCount()) : 0;
+}
+
+bool ControllerBarState::IsPageCountKnown() {
+    BookDocumentController* book = ShownTextPage(controller_);
+    return book && book->Layout()->IsLastPageKnown();
+}
+
+void ControllerBarState::GoToLastPage() {
+    // The layout lays the text out to its end when the last page is not known yet.
+    if (BookDocumentController* book = ShownTextPage(controller_)) book->GoToPage(PageLayout::kNone);
+}
+
+bool ControllerBarState::HasCoverPage() {
+    auto* book = dynamic_cast<BookDocumentController*>(controller_->GetDocumentController());
+    Resource* document = book ? book->Document() : nullptr;
+    return document && OpeningRules::HasCover(document->GetDocument());
 }
 
 bool ControllerBarState::HasBookmarkAtPage() {

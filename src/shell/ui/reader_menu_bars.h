@@ -11,8 +11,14 @@
 #include "reader/reader_views.h"
 #include "shell/ui/soft_key_bar.h"
 
+class BookDocumentController;
+class ReaderController;
 class String;
 class TrackList;
+
+// The window's book controller while it shows a laid-out text page; null otherwise (no
+// document, another kind of controller, the cover, the audio or image view).
+BookDocumentController* ShownTextPage(ReaderController* controller);
 
 // What the bars ask of the reader window.
 class ReaderBarState {
@@ -47,24 +53,24 @@ public:
     virtual HWND ViewWindow() = 0;
 };
 
-// ReaderBarState over a reader controller and its document controller. Where the reader core
-// offers no answer yet it answers conservatively: every command enabled, no navigation
-// entries, no recent list, a page count never known.
+// ReaderBarState over a reader controller and its document controller. Page numbers come from
+// the book's page layout; where the reader core offers no answer yet it answers
+// conservatively: every command enabled, no navigation entries, no recent list.
 class ControllerBarState : public ReaderBarState {
 public:
     explicit ControllerBarState(ReaderController* controller) : controller_(controller) {}
     bool IsCommandEnabled(int32_t command) override;
     int32_t CurrentPage() override;
-    int32_t PageCount() override { return 0; }
-    bool IsPageCountKnown() override { return false; }
+    int32_t PageCount() override;
+    bool IsPageCountKnown() override;
     bool HasBookmarkAtPage() override;
     bool IsFullScreen() override;
     bool ShowsProgressBar() override;
-    bool HasCoverPage() override { return false; }
+    bool HasCoverPage() override;
     int32_t NavigationCount() override { return 0; }
     bool NavigationTitle(int32_t, String&) override { return false; }
     void OpenNavigation(int32_t) override {}
-    void GoToLastPage() override {}
+    void GoToLastPage() override;
     int32_t RecentCount() override { return 0; }
     bool RecentTitle(int32_t, String&) override { return false; }
     void OpenRecent(int32_t) override {}

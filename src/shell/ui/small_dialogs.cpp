@@ -1,11 +1,17 @@
 #include "shell/ui/small_dialogs.h"
 
 #include <cmath>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/platform_helpers.h"
 #include "core/resources.h"
+#include "database/resource.h"
+#include "layout/page_layout.h"
+#include "layout/searcher.h"
 #include "platform/gdi.h"
+#include "reader/book_document_controller.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "shell/ui/dialog_helpers.h"
@@ -55,6 +61,42 @@ bool ControllerDialogState::HasDocument() {
 int64_t ControllerDialogState::PageStart() {
     DocumentController* document = controller_ ? controller_->GetDocumentController() : nullptr;
     return document ? document->GetPageStart() : -1;
+}
+
+int32_t ControllerDialogState::PageCount() {
+    BookDocumentController* book = ShownTextPage(controller_);
+    return book ? static_cast<int32_t>(book->Layout()->PageCount()) : 0;
+}
+
+bool ControllerDialogState::GoToPage(int32_t page) {
+    BookDocumentController* book = ShownTextPage(controller_);
+    return book && page >= 1 && book->GoToPage(static_cast<uint32_t>(page));
+}
+
+bool ControllerDialogState::Search(const String& text, bool wholeWord, bool matchCase,
+                                   FindDirection& direction, int64_t& start, int64_t& end,
+                                   int64_t& hit) {
+    BookDocumentController* book = ShownTextPage(controller_);
+    Resource* document = book ? book->Document() : nullptr;
+    std::unique_ptr<Searcher> searcher(document ? document->CreateSearcher() : nullptr);
+    if (!searcher || start < 0 || start > UINT32_MAX || end > UINT32_MAX) return false;
+    auto from = static_cast<uint32_t>(start);
+    // -1 reads as the document's end.
+    uint32_t to = end < 0 ? UINT32_MAX : static_cast<uint32_t>(end);
+    uint32_t found = 0;
+    auto mode = static_cast<uint32_t>(direction);
+    if (searcher->Search(text, from, to, found, wholeWord, !matchCase, mode) != kSearchFound) return false;
+    direction = static_cast<FindDirection>(mode);
+    start = from;
+    end = to;
+    hit = found;
+    return true;
+}
+
+bool ControllerDialogState::GoToPosition(int64_t position) {
+    BookDocumentController* book = ShownTextPage(controller_);
+    return book && position >= 0 && position <= UINT32_MAX &&
+           book->GoToPosition(static_cast<uint32_t>(position));
 }
 
 // FindDialog.

@@ -42,23 +42,22 @@ public:
     virtual void BookTotals(uint32_t& count, uint64_t& bytes) = 0;
 };
 
-// Over the reader controller and the audio player; storage, search and page counts answer
-// nothing until the layers that own them are given.
+// Over the reader controller, its book's page layout and search, and the audio player; storage
+// answers nothing until the library that owns it is given.
 class ControllerDialogState : public ReaderDialogState {
 public:
     explicit ControllerDialogState(ReaderController* controller) : controller_(controller) {}
-    int32_t PageCount() override { return 0; }
+    int32_t PageCount() override;
     int32_t CurrentPage() override;
-    bool GoToPage(int32_t) override { return false; }
+    bool GoToPage(int32_t page) override;
     uint32_t GetVolume() override;
     void SetVolume(uint32_t volume) override;
     void ClearCurrentBlockMarks() override {}
     bool HasDocument() override;
     int64_t PageStart() override;
-    bool Search(const String&, bool, bool, FindDirection&, int64_t&, int64_t&, int64_t&) override {
-        return false;
-    }
-    bool GoToPosition(int64_t) override { return false; }
+    bool Search(const String& text, bool wholeWord, bool matchCase, FindDirection& direction,
+                int64_t& start, int64_t& end, int64_t& hit) override;
+    bool GoToPosition(int64_t position) override;
     int32_t StorageCount() override { return 0; }
     bool StorageInfo(int32_t, String&, uint64_t&, uint64_t&) override { return false; }
     void BookTotals(uint32_t& count, uint64_t& bytes) override {

@@ -8,6 +8,7 @@
 #include "reader/reader_settings.h"
 #include "shell/ui/about_sheet.h"
 #include "shell/ui/dialog_page.h"
+#include "support/graphics/surface_host.h"
 #include "support/shell/ui_fixture.h"
 
 namespace fvt::test {
@@ -346,6 +347,38 @@ public:
         return true;
     }
 };
+
+// A widget of the drawing surface that can hold the focus.
+class Focusable : public Widget {
+public:
+    bool HandleEvent(InputEvent&) override { return true; }
+};
+
+TEST_F(Dialogs, AModalDialogTakesTheFocusFromTheSurfacesWidgetsAndGivesItBack) {
+    DrawingSurface surface(nullptr);
+    surface.SetWindow(owner);
+    On(owner, SurfaceHost(&surface));
+    Focusable widget;
+    ASSERT_TRUE(widget.SetParent(&surface));
+    ASSERT_TRUE(surface.FocusChild(&widget));
+    ASSERT_EQ(GetFocus(), owner);
+    ReaderController controller;
+    controller.SetDrawingSurface(&surface);
+    ProbePage page;
+    bool focusedDuring = true;
+    Answer(-1, [&](HWND) { focusedDuring = widget.IsFocused(); });
+    Answer(IDOK);
+    EXPECT_TRUE(page.Run(owner, &controller, false));
+    EXPECT_FALSE(focusedDuring);
+    SetFocus(owner);
+    EXPECT_TRUE(widget.IsFocused());
+    controller.SetDrawingSurface(nullptr);
+    widget.SetParent(nullptr);
+    On(owner, [](HWND, UINT, WPARAM, LPARAM, bool& handled) -> LRESULT {
+        handled = false;
+        return 0;
+    });
+}
 
 TEST_F(Dialogs, FullScreenIsLeftWhileADialogRunsWhenAsked) {
     FullScreenShell shell;
