@@ -8,42 +8,17 @@
 #include "platform/dialog/answers.h"
 #include "platform/kernel/device.h"
 #include "platform/window/window_layer.h"
+#include "support/platform/sheet_owner.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "shell/options_pages.h"
 #include "support/shell/ui_fixture.h"
 
-namespace {
-
-LRESULT OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (argc < 3 || (std::strcmp(argv[1], "en") != 0 && std::strcmp(argv[1], "fr") != 0)) {
-        std::fprintf(stderr, "usage: optionsheet en|fr OUT-PREFIX\n");
-        return 2;
-    }
-    const std::string prefix = argv[2];
-    const std::string root = prefix + ".device";
-    std::filesystem::remove_all(root);
-    if (!fvt::OpenDevice(root, std::string("clock = virtual\nlanguage = ") + argv[1] + "\n")) {
-        std::fprintf(stderr, "optionsheet: cannot open the device folder\n");
-        return 1;
-    }
-    fvt::SetAnswersFromUser(false);
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = OwnerProc;
-    wc.lpszClassName = u"OptionSheetOwner";
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    RegisterClassW(&wc);
-    HWND owner = CreateWindowExW(0, u"OptionSheetOwner", u"Folivant Reader", WS_VISIBLE, 0, 26,
-                                 240, 268, nullptr, nullptr, nullptr, nullptr);
-    if (!owner) return 1;
-    SetActiveWindow(owner);
-    fvt::RunUntilIdle();
+    std::string prefix;
+    int status = 0;
+    HWND owner = fvt::test::OpenSheetOwner("optionsheet", argc, argv, prefix, &status);
+    if (!owner) return status;
 
     ReaderSettings settings;
     settings.SetKey(0, 8192);
@@ -74,6 +49,6 @@ int main(int argc, char** argv) {
     }
     DestroyWindow(owner);
     fvt::CloseDevice();
-    std::filesystem::remove_all(root);
+    std::filesystem::remove_all(prefix + ".device");
     return ok ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include "platform/kernel/device.h"
 #include "platform/menu/menu_bar.h"
 #include "platform/window/window_layer.h"
+#include "support/platform/sheet_owner.h"
 #include "shell/ui/about_sheet.h"
 #include "shell/ui/colour_picker.h"
 #include "support/shell/ui_fixture.h"
@@ -21,33 +22,14 @@ int Fail(const char* what) {
     return 1;
 }
 
-LRESULT OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || (std::strcmp(argv[1], "en") != 0 && std::strcmp(argv[1], "fr") != 0)) {
-        std::fprintf(stderr, "usage: uisheet en|fr OUT-PREFIX\n");
-        return 2;
-    }
-    std::string prefix = argv[2];
-    std::string root = prefix + ".device";
-    std::filesystem::remove_all(root);
-    if (!fvt::OpenDevice(root, std::string("clock = virtual\nlanguage = ") + argv[1] + "\n"))
-        return Fail("cannot open the device folder");
-    fvt::SetAnswersFromUser(false);
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = OwnerProc;
-    wc.lpszClassName = u"UiSheetOwner";
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    RegisterClassW(&wc);
-    HWND owner = CreateWindowExW(0, u"UiSheetOwner", u"Folivant Reader", WS_VISIBLE, 0, 26, 240, 268,
-                                 nullptr, nullptr, nullptr, nullptr);
-    if (!owner) return Fail("no window");
-    SetActiveWindow(owner);
-    fvt::RunUntilIdle();
+    std::string prefix;
+    int status = 0;
+    HWND owner = fvt::test::OpenSheetOwner("uisheet", argc, argv, prefix, &status);
+    if (!owner) return status;
     bool ok = true;
     auto shot = [&](const std::string& name) {
         return [&ok, name, prefix](HWND) {
@@ -146,6 +128,6 @@ int main(int argc, char** argv) {
     DestroyWindow(owner);
     Resources::FlushCache();
     fvt::CloseDevice();
-    std::filesystem::remove_all(root);
+    std::filesystem::remove_all(prefix + ".device");
     return ok ? 0 : Fail("a picture could not be written");
 }
