@@ -7,6 +7,7 @@
 #include "support/document/memory_document.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/page_painter.h"
+#include "support/layout/utf8_text.h"
 
 namespace fvt::test {
 
@@ -88,23 +89,6 @@ bool LayoutHost::SavePagePng(size_t i, const std::string& path) {
     return SaveCanvasPng(canvas_->canvas, path);
 }
 
-namespace {
-
-void AppendUtf8(std::string& out, char16_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-}  // namespace
-
 std::vector<std::string> LineTexts(const BlockContents& constBlock, std::vector<Rect>* boxes) {
     BlockContents& block = const_cast<BlockContents&>(constBlock);
     std::vector<std::string> lines;
@@ -134,7 +118,7 @@ std::vector<std::string> LineTexts(const BlockContents& constBlock, std::vector<
                 if (space && !lines.back().empty()) lines.back() += ' ';
                 space = false;
                 const String& t = block.Run(c.counts[kItemTextRun])->text;
-                for (int32_t i = 0; i < t.Length(); ++i) AppendUtf8(lines.back(), t[i]);
+                lines.back() += Utf8(std::u16string(t.Data(), static_cast<size_t>(t.Length())));
                 break;
             }
             case kItemInlineBox: {
