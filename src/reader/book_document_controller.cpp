@@ -41,6 +41,10 @@ public:
     }
     // The page covers the whole surface.
     bool HitTest(const Rect&) override { return true; }
+    // Under every other child: drawn first and the last to be offered the pen, so that a tap
+    // reaches the page view element (and its links) and the views shown over the page.
+    int32_t ZOrder() const override { return kPageZOrder; }
+    static constexpr int32_t kPageZOrder = 127;
 
 private:
     BookDocumentController& controller_;
@@ -174,7 +178,13 @@ bool BookDocumentController::MakeLayout() {
         return false;
     }
     pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
-    if (pageView_) pageView_->AttachLayout(layout_);
+    if (pageView_) {
+        // The element covers the page: the pen finds its links there. Placed before the layout
+        // is attached, which is laid out for this viewport already.
+        Rect placed;
+        pageView_->AdjustRect(placed, viewport_);
+        pageView_->AttachLayout(layout_);
+    }
     if (surface_ && layoutGc_ == surface_) {
         if (!paintNode_) {
             paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
@@ -203,8 +213,13 @@ void BookDocumentController::PaintPage() {
         // The window changed size: the same text starts the page laid out anew.
         uint32_t start = layout_->CurrentPageStart();
         viewport_ = now;
-        layout_->SetViewport(viewport_);
-        layout_->Relayout();
+        if (pageView_) {
+            Rect placed;
+            pageView_->AdjustRect(placed, viewport_);  // the element lays the page out anew
+        } else {
+            layout_->SetViewport(viewport_);
+            layout_->Relayout();
+        }
         if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
     }
     if (!canvas_) {
