@@ -179,7 +179,7 @@ public:
     void SeedRandom(uint64_t seed) { random_.Seed(seed); }
 
     // The menus' and soft keys' question: whether a command can run now.
-    bool IsCommandEnabled(int32_t id) const;
+    bool IsCommandEnabled(int32_t id) const override;
 
     // Hardware keys 0-13 run the book's handler of the key's name ("key0".."key_next").
     static const char16_t* HardwareKeyName(uint32_t index);

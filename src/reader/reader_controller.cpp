@@ -215,6 +215,10 @@ void ReaderController::GetCommandStates(bool& a, bool& b, bool& c) const {
     a = b = c = !(mode == 2 || mode == 3);
 }
 
+bool ReaderController::IsCommandEnabled(int32_t id) const {
+    return document_ && document_->IsCommandEnabled(id);
+}
+
 bool ReaderController::SetTableEntry(uint32_t n, uint8_t flag, const Text& face) {
     bool ok = fonts_.SetEntry(n, flag, face);
     if (surface_ && n <= 255) surface_->ReleaseCachedObjects(static_cast<uint8_t>(n));

@@ -128,7 +128,12 @@ public:
     int32_t PostCommand(int32_t id);
     void ParkObject(std::unique_ptr<ParkedObject> object);
     void OnActivate(bool active);
+    // Three flags for what the view allows (the display surface turns the page only when the
+    // first and third are set): all false while a picture is zoomed (view modes 2 and 3).
     void GetCommandStates(bool& a, bool& b, bool& c) const;
+    // Whether the document controller can run the command now; Back (23) asks this, not the
+    // view's flags: its key reads "Back" only when the history has a step back.
+    bool IsCommandEnabled(int32_t id) const;
     // On kAudioNoticeMessage.
     void DeliverAudioNotices() { player_.DeliverNotices(); }
 
