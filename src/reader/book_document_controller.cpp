@@ -22,6 +22,7 @@
 #include "core/platform_helpers.h"
 #include "platform/window/window.h"
 #include "platform/shell/shell.h"
+#include "reader/book_action_bridge.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_host.h"
@@ -98,7 +99,9 @@ constexpr int32_t kContentsDepth = 8;
 }  // namespace
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
-    : heap_(heap), layoutForms_(new(std::nothrow) LayoutForms(forms_)) {}
+    : heap_(heap), layoutForms_(new(std::nothrow) LayoutForms(forms_)) {
+    forms_.SetOwner(this);
+}
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
 
@@ -139,7 +142,9 @@ void BookDocumentController::Shutdown() {
     paintNode_.reset();
     canvas_.reset();
     history_.Clear();
+    if (script_) ScriptGlobal::ClearHandlers(script_.get());
     script_.reset();
+    actions_.reset();
     sink_ = nullptr;
     reader_ = nullptr;
 }
@@ -1011,6 +1016,8 @@ bool BookDocumentController::GoToPage(uint32_t n) {
     return true;
 }
 
+bool BookDocumentController::GoToLastPage() { return GoToPage(PageLayout::kNone); }
+
 bool BookDocumentController::GoToPosition(uint32_t position) {
     if (!layout_) return false;
     if (view_ == kTextPage && layout_->CurrentPageStart() == position) return true;
@@ -1156,10 +1163,58 @@ bool BookDocumentController::PositionText(String& out) {
 
 ScriptContext* BookDocumentController::BookScript() {
     if (!script_ && heap_) {
+        if (!actions_) actions_.reset(new (std::nothrow) BookActionBridge(this, reader_));
         script_.reset(new (std::nothrow) ScriptContext(heap_));
-        if (script_ && !script_->Create()) script_.reset();
+        if (!actions_ || !script_ || !script_->Create()) {
+            script_.reset();
+            return nullptr;
+        }
+        // The form list and the controller's script face, as the book's scripts address them.
+        actions_->Script().SetContext(script_.get());
+        if (!script_->Hosts().AppendObject(&forms_, 0) ||
+            !script_->Hosts().AppendObject(&actions_->Script(), 1)) {
+            script_.reset();
+            return nullptr;
+        }
+        if (reader_) ScriptGlobal::SetTimerOwner(script_.get(), &reader_->Timers(), this);
     }
     return script_.get();
+}
+
+BookActionBridge* BookDocumentController::Actions() {
+    BookScript();
+    return script_ ? actions_.get() : nullptr;
+}
+
+bool BookDocumentController::PerformAction(const LinkTarget* target, uint32_t argument) {
+    BookActionBridge* actions = target ? Actions() : nullptr;
+    return actions && ::PerformAction(target, *actions, argument, nullptr);
+}
+
+// --- forms ----------------------------------------------------------------------------------
+
+bool BookDocumentController::RunHandler(ScriptObject* self, const String& script,
+                                        uint32_t /*argument*/, String* result) {
+    BookActionBridge* actions = Actions();
+    return actions && actions->RunHandler(self, script, result);
+}
+
+bool BookDocumentController::OpenLink(const String& text, bool /*absolute*/) {
+    // A link without a scheme is resolved against the document shown, an absolute one stays.
+    BookActionBridge* actions = Actions();
+    if (actions) return actions->OpenLinkLater(text);
+    return ActivateLink(text);
+}
+
+int32_t BookDocumentController::MessageBoxById(int32_t captionId, int32_t textId,
+                                               uint32_t style) {
+    return reader_ ? reader_->GetLink()->MessageBoxById(captionId, textId, style) : 0;
+}
+
+TimerList* BookDocumentController::Timers() { return reader_ ? &reader_->Timers() : nullptr; }
+
+const AppPaths* BookDocumentController::Paths() {
+    return reader_ ? reader_->GetLink()->Paths() : nullptr;
 }
 
 namespace {

@@ -23,7 +23,9 @@
 #include "reader/speech_chunker.h"
 
 class AnnotationFile;
+class BookActionBridge;
 class ConfigurationStore;
+class LinkTarget;
 class GraphicsContext;
 class IndexQuery;
 class LayoutEngineFactory;
@@ -50,7 +52,9 @@ public:
     using GraphicsPageCanvas::GraphicsPageCanvas;
 };
 
-class BookDocumentController : public DocumentController, private RecordSetPageOwner {
+class BookDocumentController : public DocumentController,
+                               private RecordSetPageOwner,
+                               private FormListOwner {
 public:
     explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
@@ -158,6 +162,7 @@ public:
     // Positions. Steps as the page layout's: +2 the next page, -1 the previous one.
     bool StepPage(int32_t step);
     bool GoToPage(uint32_t n);
+    bool GoToLastPage();
     bool GoToPosition(uint32_t position);
     bool GoToStart();
     bool GoToContents();
@@ -167,8 +172,15 @@ public:
     bool RunIndexQuery(IndexQuery* query);
     bool OpenIndexQuery(const String& text);
     bool ClearGlobalRecordSet();
-    // The book script's context (made on first use over the window's script heap).
+    // The book script's context (made on first use over the window's script heap), with the
+    // form list and the controller's script face as its host objects.
     ScriptContext* BookScript();
+    // What book actions and scripts reach the controller and the reader through; null without
+    // a script heap.
+    BookActionBridge* Actions();
+    // Runs a link's action (a script, a reader command, an entry to open); false when nothing
+    // was done.
+    bool PerformAction(const LinkTarget* target, uint32_t argument);
 
     // What the page layout is configured with: the settings' font size and text colour, the
     // document, its location and the log database.
@@ -223,6 +235,9 @@ public:
     // its start (else the book's first): -1 when the book has none.
     int32_t PreviousAnnotationIndex();
     int32_t NextAnnotationIndex();
+    // The place an annotation links to (a note, modification or custom link carrying a link),
+    // opened as a history step; false when it has none or it cannot be opened.
+    bool OpenAnnotationLink(int32_t index);
     bool OpenPreviousAnnotation() { return OpenAnnotation(PreviousAnnotationIndex()); }
     bool OpenNextAnnotation() { return OpenAnnotation(NextAnnotationIndex()); }
 
@@ -294,6 +309,14 @@ private:
     bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
     bool OpenDocumentLocation(const String& location) override;
     void ShowPopupText(const String& text) override;
+    // What the forms of the page ask: their handlers run as book scripts, links they open wait
+    // for the command queue.
+    bool RunHandler(ScriptObject* self, const String& script, uint32_t argument,
+                    String* result) override;
+    bool OpenLink(const String& text, bool absolute) override;
+    int32_t MessageBoxById(int32_t captionId, int32_t textId, uint32_t style) override;
+    TimerList* Timers() override;
+    const AppPaths* Paths() override;
 
     ScriptHeap* heap_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
@@ -349,6 +372,8 @@ private:
     std::vector<uint32_t> reports_;
     String lastReport_;
     int32_t contentsDepth_ = 0;
+    // Before the context: the context goes first, while its host objects still stand.
+    std::unique_ptr<BookActionBridge> actions_;
     std::unique_ptr<ScriptContext> script_;
     BookKeyHandlers* keyHandlers_ = nullptr;
     FormList forms_;

@@ -143,6 +143,29 @@ int32_t BookDocumentController::NextAnnotationIndex() {
     return first;
 }
 
+bool BookDocumentController::OpenAnnotationLink(int32_t index) {
+    if (!annotations_ || index < 0 || !resource_) return false;
+    uint32_t kind = annotations_->GetBookmarkKind(index) & 0x3F;
+    if (kind != AnnotationFile::kNote && kind != AnnotationFile::kModification &&
+        kind != AnnotationFile::kLink)
+        return false;
+    uint32_t length = 0;
+    const char16_t* url = annotations_->GetBookmarkUrl(index, &length);
+    if (!url || length == 0) return false;
+    String link;
+    link.AssignChars(url, static_cast<int32_t>(length));
+    Location target;
+    int64_t position = Location::GetAnchorPosition(link);
+    if (position >= 0 && position <= UINT32_MAX && link[0] == u'#') {
+        // A place of this book: only its position is stored.
+        target.CopyFrom(location_);
+        if (!target.SetPositionAnchor(static_cast<uint32_t>(position))) return false;
+    } else if (!target.Resolve(link, &location_)) {
+        return false;
+    }
+    return NavigateTo(target);
+}
+
 bool BookDocumentController::OpenAnnotation(int32_t index) {
     uint32_t start = 0;
     if (!annotations_ || index < 0 || !AnnotationStart(*annotations_, index, start) || !layout_)

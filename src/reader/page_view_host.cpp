@@ -49,6 +49,8 @@ void PageViewHost::ActivateCurrentArea() {
             break;
         }
         default:
+            // Scripts, reader commands, entries: the book's actions.
+            controller_.PerformAction(link.Get(), 0);
             break;
     }
 }

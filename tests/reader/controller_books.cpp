@@ -94,4 +94,14 @@ void WriteLinkedBook(const TempDevice& device) {
     device.WriteHost("books/linked.prc", Str(b.Build()));
 }
 
+void WriteScriptLinkBook(const TempDevice& device) {
+    BookBuilder b;
+    std::string html = LongHtml(30);
+    html.insert(html.find("<body>") + 6,
+                "<p><a onclick=\"document.goto_last_page()\">To the end</a></p>");
+    b.text = ToBytes(html);
+    b.databaseName = "Scripted";
+    device.WriteHost("books/scripted.prc", Str(b.Build()));
+}
+
 }  // namespace fvt::test

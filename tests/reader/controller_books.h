@@ -14,4 +14,6 @@ void WritePlacesBook(const TempDevice& device);
 // books/linked.prc: a long book that opens with a link to text position 4000 and a link to
 // books/b.prc.
 void WriteLinkedBook(const TempDevice& device);
+// books/scripted.prc: a long book that opens with a link whose script goes to the last page.
+void WriteScriptLinkBook(const TempDevice& device);
 }  // namespace fvt::test

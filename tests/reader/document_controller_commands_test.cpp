@@ -329,6 +329,43 @@ TEST_F(CommandsTest, NextAndPreviousAnnotationsWrapAroundTheBook) {
     EXPECT_EQ(controller->GetPageStart(), 5000);
 }
 
+// A note, modification or custom link carrying a link opens the place it names as a history
+// step; a plain bookmark or an annotation without a link opens nothing.
+TEST_F(CommandsTest, AnAnnotationsLinkOpensItsPlace) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    const std::u16string here = u"##-pos3000";
+    const std::u16string other = u"\\books\\b.prc";
+    int32_t note = side->AddBookmark(AnnotationFile::kNote, 1000, 1010, 0, 0, 0, 0);
+    ASSERT_GE(note, 0);
+    ASSERT_EQ(side->SetBookmarkUrl(note, here.data(), static_cast<uint32_t>(here.size())), 0);
+    int32_t mark = side->AddBookmark(AnnotationFile::kBookmark, 2000, 2000, 0, 0, 0, 0);
+    ASSERT_GE(mark, 0);
+    ASSERT_EQ(side->SetBookmarkUrl(mark, here.data(), static_cast<uint32_t>(here.size())), 0);
+    int32_t bare = side->AddBookmark(AnnotationFile::kLink, 2500, 2600, 0, 0, 0, 0);
+    ASSERT_GE(bare, 0);
+    // Indexes follow the range order.
+    ASSERT_TRUE(side->FindFirstInRange(1000, 1010, &note));
+    int32_t first = controller->GetPageStart();
+    EXPECT_FALSE(controller->OpenAnnotationLink(-1));
+    EXPECT_FALSE(controller->OpenAnnotationLink(99));
+    for (int32_t i = 0; i < static_cast<int32_t>(side->BookmarkCount()); ++i)
+        if (side->GetBookmarkKind(i) != AnnotationFile::kNote) EXPECT_FALSE(controller->OpenAnnotationLink(i));
+    EXPECT_EQ(controller->GetPageStart(), first);
+    ASSERT_TRUE(controller->OpenAnnotationLink(note));
+    EXPECT_EQ(controller->GetPageStart(), 3000);
+    ASSERT_EQ(side->SetBookmarkUrl(note, other.data(), static_cast<uint32_t>(other.size())), 0);
+    ASSERT_TRUE(controller->OpenAnnotationLink(note));
+    String where;
+    ASSERT_TRUE(controller->CurrentLocation()->ToString(where, true));
+    EXPECT_NE(U(where).find(u"b.prc"), std::u16string::npos);
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(controller->GetPageStart(), 3000);
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(controller->GetPageStart(), first);
+}
+
 // One saved form record ("elsewhere": field f = "v"), as the side file keeps it.
 ByteStream FormBlock() {
     ByteStream record;
