@@ -101,6 +101,7 @@ constexpr int32_t kContentsDepth = 8;
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
     : heap_(heap), layoutForms_(new(std::nothrow) LayoutForms(forms_)) {
     forms_.SetOwner(this);
+    frames_.reset(new (std::nothrow) FrameSet(this));
 }
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
@@ -135,6 +136,8 @@ void BookDocumentController::Shutdown() {
         runStore_->Flush();
         runStore_ = nullptr;
     }
+    CloseFrames();
+    frames_.reset();
     CloseDocument();
     forms_.Clear(0);  // lets the last page's resource go with the loader still there
     FreeRetired();
@@ -158,7 +161,7 @@ void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& 
 
 bool BookDocumentController::MakeLayout() {
     DropLayout();
-    if (!layoutGc_ && surface_ && surface_->Window()) {
+    if (!layoutGc_ && surface_ && surface_->Window() && !frameFlag_) {
         // In the program the page is measured and drawn on the window's own surface; before
         // the window has its size the screen's work area stands in.
         layoutGc_ = surface_;
@@ -190,7 +193,8 @@ bool BookDocumentController::MakeLayout() {
         pageView_->AdjustRect(placed, viewport_);
         pageView_->AttachLayout(layout_);
     }
-    if (surface_ && layoutGc_ == surface_) {
+    // A frame's controller paints through its frame's window part instead.
+    if (surface_ && layoutGc_ == surface_ && !frameFlag_) {
         if (!paintNode_) {
             paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
             if (paintNode_ && !paintNode_->SetParent(surface_)) paintNode_.reset();
@@ -214,7 +218,10 @@ bool BookDocumentController::SurfaceViewport(Rect& out) const {
 void BookDocumentController::PaintPage() {
     if (!layout_ || view_ != kTextPage || !layoutGc_) return;
     Rect now;
-    if (layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, viewport_)) {
+    if (framed_ && layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, pageArea_)) {
+        LayOutFrames(now);  // the window changed size: the frames share the new area
+    } else if (!framed_ && !frameFlag_ && layoutGc_ == surface_ && SurfaceViewport(now) &&
+               RectDiffers(now, viewport_)) {
         // The window changed size: the same text starts the page laid out anew.
         uint32_t start = layout_->CurrentPageStart();
         viewport_ = now;
@@ -306,6 +313,7 @@ void BookDocumentController::LeaveCover() {
 }
 
 void BookDocumentController::FreeRetired() {
+    FreeFrameControllers();
     retiredCovers_.clear();
     retiredRecordSets_.clear();
     retiredImages_.clear();
@@ -329,13 +337,15 @@ bool BookDocumentController::SetDocument(Resource* document) {
     current_.SetEmpty();
     view_ = kTextPage;
     keepStoredPosition_ = false;
+    lastFramesetPosition_ = -1;
     // Only a book file of the reader's own has a side file; the loader keeps the one registry.
-    if (loader_ && !location_.IsInternal() && location_.Kind() != Location::kDatabase &&
-        document->GetKind() != 1) {
+    // A frame's controller shows part of the window's book: the side file is the window's.
+    if (loader_ && !frameFlag_ && !location_.IsInternal() &&
+        location_.Kind() != Location::kDatabase && document->GetKind() != 1) {
         document->AddRef();  // the loader releases the reference it is given
         annotations_ = loader_->OpenAnnotationFile(document);
     }
-    if (settings_ && location_.IsFileKind()) {
+    if (settings_ && !frameFlag_ && location_.IsFileKind()) {
         String text;
         if (location_.ToString(text, true)) settings_->SetLastBook(text);
     }
@@ -810,6 +820,8 @@ void BookDocumentController::ReloadAnnotations() {
 }
 
 void BookDocumentController::Invalidate(bool full) {
+    // Every open and page move ends here: the frames follow the page start.
+    UpdateFrames();
     // The page is drawn again at the next paint.
     if (surface_) surface_->InvalidateRect(nullptr);
     (void)full;

@@ -14,7 +14,9 @@
 #include "document/forms/form_list.h"
 #include "document/location/location.h"
 #include "layout/page_canvas.h"
+#include "core/ref_counted.h"
 #include "reader/document_controller.h"
+#include "reader/frame_sets.h"
 #include "reader/navigation_history.h"
 #include "reader/page_view_host.h"
 #include "reader/image_view.h"
@@ -54,7 +56,9 @@ public:
 
 class BookDocumentController : public DocumentController,
                                private RecordSetPageOwner,
-                               private FormListOwner {
+                               private FormListOwner,
+                               private FrameSetHost,
+                               private FrameSetController {
 public:
     explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
@@ -193,10 +197,29 @@ public:
     // The menus' and soft keys' question: whether a command can run now.
     bool IsCommandEnabled(int32_t id) const override;
 
-    // Hardware keys 0-13 run the book's handler of the key's name ("key0".."key_next").
+    // Hardware keys 0-13 run the book's handler of the key's name ("key0".."key_next"): the
+    // first link of that name that the frame set collected (or those of a handler list set).
     static const char16_t* HardwareKeyName(uint32_t index);
     bool OnHardwareKey(uint32_t index);
     void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
+    // The collected key handlers and the texts of their links.
+    const std::vector<RefPtr<LinkTarget>>& KeyHandlerLinks() const { return keyLinks_; }
+    const std::vector<String>& KeyHandlerTexts() const { return keyTexts_; }
+
+    // Frames. After every open and page move the frameset at the page start is asked for; the
+    // frames are rebuilt when it changed (other frames show the book from their own positions,
+    // each through a controller of its own). Without one the window has the single frame
+    // "_main". True when the frames changed.
+    bool UpdateFrames();
+    Frame& RootFrame() { return frames_->Root(); }
+    // The controllers of the frames shown beside this one (not the spares).
+    size_t FrameControllerCount() const { return frameControllers_.size(); }
+    BookDocumentController* FrameControllerAt(size_t i) const {
+        return frameControllers_[i].get();
+    }
+    // On a frame's controller: the text position its frame begins at; 0 on the window's own.
+    uint32_t FramePosition() const { return framePosition_; }
+    bool IsFrame() const { return frameFlag_ != 0; }
 
     // The link-focus keys (1035-1038) when the page has no further link that way: the page
     // steps and the focus kind records the direction (2 forward, 3 backward).
@@ -309,6 +332,28 @@ private:
     bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
     bool OpenDocumentLocation(const String& location) override;
     void ShowPopupText(const String& text) override;
+    // The frame set's questions (the window's own controller) and a frame controller's answers.
+    Node* OwnWindowPart() override;
+    void SetOwnFrameOptions() override;
+    FrameSetController* CreateFrameController() override;
+    bool OpenFrameDocument(FrameSetController* controller, uint32_t position) override;
+    void ReleaseFrameController(FrameSetController* controller) override;
+    void CollectKeyHandlers(uint32_t position) override;
+    Node* WindowPart() override;
+    bool ShowsOwnerDocument() override;
+    bool GetFramePosition(uint32_t& position) override;
+    bool GoFirstPage() override { return GoToPage(1); }
+    void SetFrameOptions(uint8_t frameFlag, uint8_t option) override;
+    void ClearKeyHandlers();
+    // Frame controllers: their window part paints their page in its frame.
+    class FrameWindowPart;
+    friend class FrameWindowPart;
+    void PlaceInFrame(const Rect& r);
+    void LayOutIn(const Rect& r);
+    void LayOutFrames(const Rect& area);
+    void FreeFrameControllers();
+    // Takes every frame down and shuts the frames' controllers down (the single "_main" next).
+    void CloseFrames();
     // What the forms of the page ask: their handlers run as book scripts, links they open wait
     // for the command queue.
     bool RunHandler(ScriptObject* self, const String& script, uint32_t argument,
@@ -391,6 +436,26 @@ private:
     uint32_t speechLanguage_ = 0;
     FocusKind focusKind_ = kFocusNone;
     Random random_;
+
+    // Frames: the window part a frame holds, the frame set, the controllers of the other frames
+    // (and those taken out, freed at the next navigation), the position last asked for.
+    std::unique_ptr<Widget> windowPart_;
+    std::unique_ptr<FrameSet> frames_;
+    std::vector<std::unique_ptr<BookDocumentController>> frameControllers_;
+    std::vector<std::unique_ptr<BookDocumentController>> retiredFrames_;
+    BookDocumentController* frameOwner_ = nullptr;
+    int64_t lastFramesetPosition_ = -1;
+    uint32_t framesetEnd_ = UINT32_MAX;
+    uint32_t framePosition_ = 0;
+    uint8_t frameFlag_ = 0;
+    uint8_t frameOption_ = 1;
+    bool updatingFrames_ = false;
+    // Frames beside "_main": the window's own page takes its frame's rectangle.
+    bool framed_ = false;
+    Rect frameRect_{};
+    Rect pageArea_{};
+    std::vector<RefPtr<LinkTarget>> keyLinks_;
+    std::vector<String> keyTexts_;
 };
 
 // Makes the reader's document controllers. While no other page layout engine is installed it

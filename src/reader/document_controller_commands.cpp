@@ -9,6 +9,7 @@
 #include "core/byte_stream.h"
 #include "database/resource.h"
 #include "document/markup/token_source.h"
+#include "document/markup/link_target.h"
 #include "layout/page_layout.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
@@ -81,7 +82,15 @@ const char16_t* BookDocumentController::HardwareKeyName(uint32_t index) {
 bool BookDocumentController::OnHardwareKey(uint32_t index) {
     const char16_t* name = HardwareKeyName(index);
     if (!name) return false;
-    return keyHandlers_ && keyHandlers_->RunKeyHandler(String(name));
+    String key(name);
+    if (keyHandlers_) return keyHandlers_->RunKeyHandler(key);
+    // The first handler of that name; the link is held while its action runs.
+    for (const RefPtr<LinkTarget>& link : keyLinks_) {
+        if (!link || !(link->name == key)) continue;
+        RefPtr<LinkTarget> held(link);
+        return PerformAction(held.Get(), 0);
+    }
+    return false;
 }
 
 bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak) {

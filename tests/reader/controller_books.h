@@ -2,6 +2,8 @@
 // a file of their own: the book builder's byte type and the core's byte helpers share a name).
 #pragma once
 
+#include <cstdint>
+
 namespace fvt::test {
 class TempDevice;
 
@@ -16,4 +18,8 @@ void WritePlacesBook(const TempDevice& device);
 void WriteLinkedBook(const TempDevice& device);
 // books/scripted.prc: a long book that opens with a link whose script goes to the last page.
 void WriteScriptLinkBook(const TempDevice& device);
+// books/framed.prc: a long book whose frameset, from position 100, has the rows "title" (at
+// text position 300), "main" (the reading position) and "foot" (at 600), and key handlers: a
+// link "key1" to position 5000 at the start of the text. Returns the links' position.
+std::uint32_t WriteFramedBook(const TempDevice& device);
 }  // namespace fvt::test

@@ -200,4 +200,27 @@ TEST_F(ControllerWindowTest, ATappedLinkIsFollowedAndBackReturnsToItsPage) {
     Repaint();
 }
 
+// In a window the frames lie on the surface: the strips paint their own parts of the book
+// over the window's page, which keeps the frame between them.
+TEST_F(ControllerWindowTest, FramesArePaintedInTheirStrips) {
+    fvt::test::WriteFramedBook(device_);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\framed.prc")));
+    Repaint();
+    EXPECT_EQ(controller->RootFrame().Parent(), nullptr);
+    ASSERT_TRUE(controller->GoToPosition(200));
+    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    EXPECT_EQ(controller->RootFrame().Parent(), surface.get());
+    Repaint();
+    // Ink in the 30-pixel foot strip at the bottom (the book from position 600).
+    int inked = 0;
+    for (int y = 180 - 28; y < 180; y += 2)
+        for (int x = 0; x < 200; x += 2) inked += ScreenPixel(work.x + x, work.y + y) != 0xFFFFFFu;
+    EXPECT_GT(inked, 10);
+    EXPECT_EQ(controller->GetPageStart(), 200);
+    ASSERT_TRUE(controller->GoToPosition(12));
+    EXPECT_EQ(controller->RootFrame().Parent(), nullptr);
+    EXPECT_EQ(controller->FrameControllerCount(), 0u);
+    Repaint();
+}
+
 }  // namespace
