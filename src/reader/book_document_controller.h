@@ -121,8 +121,11 @@ public:
     bool PageRange(uint32_t& start, uint32_t& end) override;
     bool PageBookmarkText(String& out) override;
     void DeleteHighlightsInSelection() override {}
-    void EnterLinkSourceMode() override {}
-    bool AddLinkToSelection() override { return false; }
+    // "Add link": the link starts at the selection, else at the first note of the page.
+    void EnterLinkSourceMode() override;
+    // "Set link target": the selection (else the page) becomes the target and the link is
+    // added to the source's side file.
+    bool AddLinkToSelection() override;
     bool OpenSelectedImage() override { return false; }
     bool Lookup(int32_t) override { return false; }
     bool PositionText(String& out) override;
@@ -250,6 +253,21 @@ public:
     void TileWindows(bool vertical, bool skipUnnamed);
     // Window i of n when the area is shared that way.
     static Rect TileRect(const Rect& area, int32_t n, int32_t i, bool vertical);
+
+    // Custom links. Kind 2 starts at the selected text (a new link annotation over it), kind 1
+    // at a note, to which the link is added. The target is the state shown when it is marked;
+    // a target in another book is named by "oeb:redirect?title=" and its database name.
+    enum LinkKind : uint32_t { kLinkNone = 0, kLinkFromNote = 1, kLinkFromSelection = 2 };
+    bool StartLinkFromSelection();
+    bool StartLinkFromNote(int32_t note);
+    bool MarkLinkTarget();
+    // Adds the pending link to the source's side file; index receives the annotation. A
+    // failure leaves the side file as it was (a note keeps its text and link).
+    bool AddRedirectAnnotation(int32_t& index);
+    bool IsWaitingForLinkTarget() const { return link_.kind != kLinkNone; }
+    // The text a link to the marked target carries ("##-pos" and the page start within the
+    // book, else the redirect by the target's database name).
+    bool LinkTextForTarget(String& out) const;
 
     // Annotations of the current book. Opening one shows the page that starts at it (the
     // history records the step); false without a side file or such an annotation.
@@ -456,6 +474,23 @@ private:
     Rect pageArea_{};
     std::vector<RefPtr<LinkTarget>> keyLinks_;
     std::vector<String> keyTexts_;
+
+    // A custom link in progress: its source and, once marked, its target.
+    struct CustomLink {
+        LinkKind kind = kLinkNone;
+        HistoryEntry source;
+        uint32_t start = 0;
+        uint32_t end = 0;
+        String text;
+        int32_t note = -1;
+        bool targetSet = false;
+        HistoryEntry target;
+        String title;
+        String targetName;  // the target book's database name
+    };
+    CustomLink link_;
+    // The state shown, for a link's end (the history's mark for its next entry stays).
+    bool SaveLinkState(HistoryEntry& entry);
 };
 
 // Makes the reader's document controllers. While no other page layout engine is installed it

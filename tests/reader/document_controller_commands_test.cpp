@@ -366,6 +366,110 @@ TEST_F(CommandsTest, AnAnnotationsLinkOpensItsPlace) {
     EXPECT_EQ(controller->GetPageStart(), first);
 }
 
+// Selects the first two words of the page ("Paragraph 0" in book A).
+void SelectFirstWords(BookDocumentController& controller) {
+    controller.PaintPage();
+    TextFocus& focus = controller.PageView()->TextFocusBox();
+    focus.Bind(controller.Layout(), controller.Layout()->CurrentPageSlot());
+    ASSERT_TRUE(focus.FocusNextWord(false));
+    focus.SetRange(true, false);
+    ASSERT_TRUE(focus.FocusNextWord(true));
+    focus.SetRange(false, false);
+}
+
+std::u16string Chars(const char16_t* text, uint32_t length) {
+    return text ? std::u16string(text, length) : std::u16string();
+}
+
+// "Add link" from selected words to a page of the same book: a link annotation over the words
+// carries the target's title, the words and the target's position, and opens it.
+TEST_F(CommandsTest, ALinkFromSelectedWordsLeadsToItsTarget) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    int32_t first = controller->GetPageStart();
+    EXPECT_FALSE(controller->AddLinkToSelection());  // nothing started
+    SelectFirstWords(*controller);
+    controller->EnterLinkSourceMode();
+    ASSERT_TRUE(controller->IsWaitingForLinkTarget());
+    ASSERT_TRUE(controller->GoToPosition(5000));
+    controller->PaintPage();
+    ASSERT_TRUE(controller->AddLinkToSelection());
+    EXPECT_FALSE(controller->IsWaitingForLinkTarget());
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    ASSERT_EQ(side->BookmarkCount(), 1u);
+    BookmarkIterator it;
+    side->StartIterator(&it, 0, 0, 0xFFFFFFFFu);
+    int32_t made = side->FindNext(&it);
+    ASSERT_GE(made, 0);
+    EXPECT_EQ(side->GetBookmarkKind(made) & 0x3F, AnnotationFile::kLink);
+    uint32_t start = 0, end = 0, length = 0;
+    ASSERT_EQ(side->GetBookmarkRange(made, &start, &end, nullptr, nullptr, nullptr), 0);
+    EXPECT_GE(start, static_cast<uint32_t>(first));
+    EXPECT_LT(start, end);
+    EXPECT_EQ(Chars(side->GetBookmarkUrl(made, &length), length), u"##-pos5000");
+    EXPECT_EQ(Chars(side->GetBookmarkNote(made, &length), length), u"Paragraph 0");
+    EXPECT_FALSE(Chars(side->GetBookmarkText(made, &length), length).empty());
+    ASSERT_TRUE(controller->GoToPosition(static_cast<uint32_t>(first)));
+    ASSERT_TRUE(controller->OpenAnnotationLink(made));
+    EXPECT_EQ(controller->GetPageStart(), 5000);
+}
+
+// From a note to another book: the note gains the target's title on a line of its own and a
+// redirect by the other book's database name (escaped), written into the source book's side
+// file though another book is shown.
+TEST_F(CommandsTest, ALinkFromANoteToAnotherBookIsAddedToTheNote) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    side->AddRef();  // kept to read back once book B is shown
+    int32_t page = controller->GetPageStart();
+    int32_t note = side->AddBookmark(AnnotationFile::kNote, static_cast<uint32_t>(page) + 10,
+                                     static_cast<uint32_t>(page) + 20, 0, 0, 0, 0);
+    ASSERT_GE(note, 0);
+    const std::u16string mine = u"mine";
+    ASSERT_EQ(side->SetBookmarkText(note, mine.data(), 4), 0);
+    controller->EnterLinkSourceMode();  // no selection: the page's note
+    ASSERT_TRUE(controller->IsWaitingForLinkTarget());
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    controller->PaintPage();
+    int32_t index = -1;
+    ASSERT_TRUE(controller->MarkLinkTarget());
+    String url;
+    ASSERT_TRUE(controller->LinkTextForTarget(url));
+    EXPECT_EQ(U(url).substr(0, 27), u"oeb:redirect?title=Book%20B");
+    ASSERT_TRUE(controller->AddRedirectAnnotation(index));
+    EXPECT_EQ(index, note);
+    uint32_t length = 0;
+    std::u16string text = Chars(side->GetBookmarkText(note, &length), length);
+    EXPECT_EQ(text.substr(0, 6), u"mine\r\n");
+    EXPECT_GT(text.size(), 6u);
+    EXPECT_EQ(Chars(side->GetBookmarkUrl(note, &length), length), U(url));
+    side->Release();
+}
+
+// A target that cannot be named (a book without a database name) adds nothing: the note keeps
+// its text and has no link.
+TEST_F(CommandsTest, ALinkThatCannotBeAddedLeavesTheNoteAsItWas) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    side->AddRef();
+    int32_t page = controller->GetPageStart();
+    int32_t note = side->AddBookmark(AnnotationFile::kNote, static_cast<uint32_t>(page) + 10,
+                                     static_cast<uint32_t>(page) + 20, 0, 0, 0, 0);
+    const std::u16string mine = u"mine";
+    ASSERT_EQ(side->SetBookmarkText(note, mine.data(), 4), 0);
+    ASSERT_TRUE(controller->StartLinkFromNote(note));
+    ASSERT_TRUE(Open(u"\\books\\covered.prc"));  // no database name
+    controller->PaintPage();
+    EXPECT_FALSE(controller->AddLinkToSelection());
+    uint32_t length = 0;
+    EXPECT_EQ(Chars(side->GetBookmarkText(note, &length), length), u"mine");
+    EXPECT_TRUE(Chars(side->GetBookmarkUrl(note, &length), length).empty());
+    EXPECT_EQ(side->BookmarkCount(), 1u);
+    side->Release();
+}
+
 // One saved form record ("elsewhere": field f = "v"), as the side file keeps it.
 ByteStream FormBlock() {
     ByteStream record;
