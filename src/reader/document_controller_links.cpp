@@ -29,7 +29,18 @@ private:
     AnnotationFile* file_;
 };
 
-String TextOf(const char16_t* chars, uint32_t length) {
+// A note's text and link as they stand (read before anything changes them).
+String NoteText(const AnnotationFile& file, int32_t note) {
+    uint32_t length = 0;
+    const char16_t* chars = file.GetBookmarkText(note, &length);
+    String out;
+    if (chars) out.AssignChars(chars, static_cast<int32_t>(length));
+    return out;
+}
+
+String NoteUrl(const AnnotationFile& file, int32_t note) {
+    uint32_t length = 0;
+    const char16_t* chars = file.GetBookmarkUrl(note, &length);
     String out;
     if (chars) out.AssignChars(chars, static_cast<int32_t>(length));
     return out;
@@ -142,9 +153,8 @@ bool BookDocumentController::AddRedirectAnnotation(int32_t& index) {
     if (link_.kind == kLinkFromNote) {
         int32_t note = link_.note;
         if ((file->GetBookmarkKind(note) & 0x3F) != AnnotationFile::kNote) return false;
-        uint32_t length = 0;
-        String oldText = TextOf(file->GetBookmarkText(note, &length), length);
-        String oldUrl = TextOf(file->GetBookmarkUrl(note, &length), length);
+        String oldText = NoteText(*file, note);
+        String oldUrl = NoteUrl(*file, note);
         String text(oldText);
         if (!text.AppendAscii("\r\n") || !text.Append(link_.title)) return false;
         bool ok = file->SetBookmarkText(note, text.Data(), static_cast<uint32_t>(text.Length())) == 0 &&

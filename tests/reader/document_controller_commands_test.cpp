@@ -350,8 +350,11 @@ TEST_F(CommandsTest, AnAnnotationsLinkOpensItsPlace) {
     int32_t first = controller->GetPageStart();
     EXPECT_FALSE(controller->OpenAnnotationLink(-1));
     EXPECT_FALSE(controller->OpenAnnotationLink(99));
-    for (int32_t i = 0; i < static_cast<int32_t>(side->BookmarkCount()); ++i)
-        if (side->GetBookmarkKind(i) != AnnotationFile::kNote) EXPECT_FALSE(controller->OpenAnnotationLink(i));
+    for (int32_t i = 0; i < static_cast<int32_t>(side->BookmarkCount()); ++i) {
+        if (side->GetBookmarkKind(i) != AnnotationFile::kNote) {
+            EXPECT_FALSE(controller->OpenAnnotationLink(i));
+        }
+    }
     EXPECT_EQ(controller->GetPageStart(), first);
     ASSERT_TRUE(controller->OpenAnnotationLink(note));
     EXPECT_EQ(controller->GetPageStart(), 3000);
@@ -377,7 +380,20 @@ void SelectFirstWords(BookDocumentController& controller) {
     focus.SetRange(false, false);
 }
 
-std::u16string Chars(const char16_t* text, uint32_t length) {
+// An annotation's fields (each read before its length is used).
+std::u16string UrlOf(const AnnotationFile& file, int32_t i) {
+    uint32_t length = 0;
+    const char16_t* text = file.GetBookmarkUrl(i, &length);
+    return text ? std::u16string(text, length) : std::u16string();
+}
+std::u16string TextOf(const AnnotationFile& file, int32_t i) {
+    uint32_t length = 0;
+    const char16_t* text = file.GetBookmarkText(i, &length);
+    return text ? std::u16string(text, length) : std::u16string();
+}
+std::u16string NoteOf(const AnnotationFile& file, int32_t i) {
+    uint32_t length = 0;
+    const char16_t* text = file.GetBookmarkNote(i, &length);
     return text ? std::u16string(text, length) : std::u16string();
 }
 
@@ -402,13 +418,13 @@ TEST_F(CommandsTest, ALinkFromSelectedWordsLeadsToItsTarget) {
     int32_t made = side->FindNext(&it);
     ASSERT_GE(made, 0);
     EXPECT_EQ(side->GetBookmarkKind(made) & 0x3F, AnnotationFile::kLink);
-    uint32_t start = 0, end = 0, length = 0;
+    uint32_t start = 0, end = 0;
     ASSERT_EQ(side->GetBookmarkRange(made, &start, &end, nullptr, nullptr, nullptr), 0);
     EXPECT_GE(start, static_cast<uint32_t>(first));
     EXPECT_LT(start, end);
-    EXPECT_EQ(Chars(side->GetBookmarkUrl(made, &length), length), u"##-pos5000");
-    EXPECT_EQ(Chars(side->GetBookmarkNote(made, &length), length), u"Paragraph 0");
-    EXPECT_FALSE(Chars(side->GetBookmarkText(made, &length), length).empty());
+    EXPECT_EQ(UrlOf(*side, made), u"##-pos5000");
+    EXPECT_EQ(NoteOf(*side, made), u"Paragraph 0");
+    EXPECT_FALSE(TextOf(*side, made).empty());
     ASSERT_TRUE(controller->GoToPosition(static_cast<uint32_t>(first)));
     ASSERT_TRUE(controller->OpenAnnotationLink(made));
     EXPECT_EQ(controller->GetPageStart(), 5000);
@@ -439,11 +455,10 @@ TEST_F(CommandsTest, ALinkFromANoteToAnotherBookIsAddedToTheNote) {
     EXPECT_EQ(U(url).substr(0, 27), u"oeb:redirect?title=Book%20B");
     ASSERT_TRUE(controller->AddRedirectAnnotation(index));
     EXPECT_EQ(index, note);
-    uint32_t length = 0;
-    std::u16string text = Chars(side->GetBookmarkText(note, &length), length);
+    std::u16string text = TextOf(*side, note);
     EXPECT_EQ(text.substr(0, 6), u"mine\r\n");
     EXPECT_GT(text.size(), 6u);
-    EXPECT_EQ(Chars(side->GetBookmarkUrl(note, &length), length), U(url));
+    EXPECT_EQ(UrlOf(*side, note), U(url));
     side->Release();
 }
 
@@ -463,9 +478,8 @@ TEST_F(CommandsTest, ALinkThatCannotBeAddedLeavesTheNoteAsItWas) {
     ASSERT_TRUE(Open(u"\\books\\covered.prc"));  // no database name
     controller->PaintPage();
     EXPECT_FALSE(controller->AddLinkToSelection());
-    uint32_t length = 0;
-    EXPECT_EQ(Chars(side->GetBookmarkText(note, &length), length), u"mine");
-    EXPECT_TRUE(Chars(side->GetBookmarkUrl(note, &length), length).empty());
+    EXPECT_EQ(TextOf(*side, note), u"mine");
+    EXPECT_TRUE(UrlOf(*side, note).empty());
     EXPECT_EQ(side->BookmarkCount(), 1u);
     side->Release();
 }
