@@ -820,8 +820,10 @@ void BookDocumentController::ReloadAnnotations() {
 }
 
 void BookDocumentController::Invalidate(bool full) {
-    // Every open and page move ends here: the frames follow the page start.
+    // Every open and page move ends here: the frames follow the page start, and the bars the
+    // history (the left key reads "Back" only while there is a step back).
     UpdateFrames();
+    if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
     // The page is drawn again at the next paint.
     if (surface_) surface_->InvalidateRect(nullptr);
     (void)full;
@@ -1305,6 +1307,7 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
 
 void BookDocumentController::NotifyCommand(int32_t id) {
     if (sink_) sink_->OnCommandNotice(this, id, cookie_);
+    if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
 }
 
 namespace {
