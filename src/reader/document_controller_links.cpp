@@ -29,18 +29,11 @@ private:
     AnnotationFile* file_;
 };
 
-// A note's text and link as they stand (read before anything changes them).
-String NoteText(const AnnotationFile& file, int32_t note) {
+// A note's text or link as it stands (read whole before anything changes it).
+String NoteField(const AnnotationFile& file, int32_t note, bool link) {
     uint32_t length = 0;
-    const char16_t* chars = file.GetBookmarkText(note, &length);
-    String out;
-    if (chars) out.AssignChars(chars, static_cast<int32_t>(length));
-    return out;
-}
-
-String NoteUrl(const AnnotationFile& file, int32_t note) {
-    uint32_t length = 0;
-    const char16_t* chars = file.GetBookmarkUrl(note, &length);
+    const char16_t* chars =
+        link ? file.GetBookmarkUrl(note, &length) : file.GetBookmarkText(note, &length);
     String out;
     if (chars) out.AssignChars(chars, static_cast<int32_t>(length));
     return out;
@@ -153,8 +146,8 @@ bool BookDocumentController::AddRedirectAnnotation(int32_t& index) {
     if (link_.kind == kLinkFromNote) {
         int32_t note = link_.note;
         if ((file->GetBookmarkKind(note) & 0x3F) != AnnotationFile::kNote) return false;
-        String oldText = NoteText(*file, note);
-        String oldUrl = NoteUrl(*file, note);
+        String oldText = NoteField(*file, note, false);
+        String oldUrl = NoteField(*file, note, true);
         String text(oldText);
         if (!text.AppendAscii("\r\n") || !text.Append(link_.title)) return false;
         bool ok = file->SetBookmarkText(note, text.Data(), static_cast<uint32_t>(text.Length())) == 0 &&
