@@ -7,6 +7,7 @@
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
+#include "script/script_engine.h"
 
 bool PageViewHost::StepPage(int32_t step, uint32_t /*flag*/, uint32_t /*mark*/) {
     return controller_.StepPage(step);
@@ -48,9 +49,31 @@ void PageViewHost::ActivateCurrentArea() {
             controller_.NavigateTo(target);
             break;
         }
+        case kLinkScript:
+            RunMarkScript(link->text);
+            break;
         default:
             break;
     }
+}
+
+bool PageViewHost::RunMarkScript(const String& text) {
+    ScriptContext* book = controller_.BookScript();
+    if (!book) return false;
+    if (!actions_) {
+        actions_.reset(new (std::nothrow) BookActionBridge(&controller_, controller_.Reader()));
+        if (!actions_) return false;
+    }
+    ScriptCode unit;
+    ScriptError error;
+    String name;
+    name.AppendAscii("__page_mark");
+    if (!ScriptEngine::CompileText(text, &unit, name, &error)) return false;
+    ScriptHeap* heap = book->Heap();
+    ScriptValue value = ScriptHeap::NewUndefined();
+    int code = ScriptEngine::RunWithHost(heap, &unit, &actions_->Script(), &value, &error);
+    heap->Release(value);
+    return code == 0;
 }
 
 bool PageViewHost::MoveLinkFocus(uint32_t code, bool /*noMarkCurrent*/, bool endsWithPageBreak) {

@@ -2,7 +2,10 @@
 // (a class of its own: the element's font-size call and the controller's share a name).
 #pragma once
 
+#include <memory>
+
 #include "layout/page_view.h"
+#include "reader/book_action_bridge.h"
 
 class BookDocumentController;
 
@@ -36,6 +39,12 @@ public:
     DocumentSource* CurrentSource() override;
     bool HasPositionView() override;
 
+    // Runs a page mark's script (a table's arrows, a bookmark's tip) against the reader's
+    // objects; false when it does not compile or fails.
+    bool RunMarkScript(const String& text);
+
 private:
     BookDocumentController& controller_;
+    // The script face the marks' scripts address, made on the first one.
+    std::unique_ptr<BookActionBridge> actions_;
 };
