@@ -30,8 +30,9 @@ public:
     void SelectAt(Point) override {}
     void DeselectCurrentArea() override {}
     void InvalidateSurface() override;
-    void PrepareRendering(PageLayout&) override {}
-    void GetViewSettings(ViewSettings& out) override { out = ViewSettings(); }
+    // The controller's layout options (the reader's font size, text and link look).
+    void PrepareRendering(PageLayout& layout) override;
+    void GetViewSettings(ViewSettings& out) override;
     void PostCommand(uint32_t id, uint32_t argument) override;
     bool HasDocument() override;
     bool IsTopFrame() override { return true; }
