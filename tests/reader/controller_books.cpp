@@ -94,4 +94,12 @@ void WriteLinkedBook(const TempDevice& device) {
     device.WriteHost("books/linked.prc", Str(b.Build()));
 }
 
+void WriteAccentedBook(const TempDevice& device, const std::string& paragraph) {
+    BookBuilder b;
+    b.codePage = 65001;
+    b.text = ToBytes("<html><body><p>" + paragraph + "</p></body></html>");
+    b.databaseName = "Accents";
+    device.WriteHost("books/accents.prc", Str(b.Build()));
+}
+
 }  // namespace fvt::test
