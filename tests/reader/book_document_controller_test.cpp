@@ -524,14 +524,18 @@ TEST_F(DocumentControllerTest, TheShownPageHoldsEveryFindHit) {
             uint32_t pageStart = layout->CurrentPageStart();
             uint32_t next = layout->PageStartRelative(1);
             EXPECT_LE(pageStart, found) << hits;
-            if (next != PageLayout::kNone) EXPECT_LT(found, next) << hits;
+            if (next != PageLayout::kNone) {
+                EXPECT_LT(found, next) << hits;
+            }
             // The page starts with the hit's own text.
             controller->PaintPage();
             PageSlot* slot = layout->CurrentPageSlot();
             ASSERT_NE(slot, nullptr);
             const TextRun* first = slot->contents.Run(0);
             ASSERT_NE(first, nullptr);
-            if (pageStart == found) EXPECT_EQ(first->text.Data()[0], u'h') << hits;
+            if (pageStart == found) {
+                EXPECT_EQ(first->text.Data()[0], u'h') << hits;
+            }
             end = 0xFFFFFFFFu;
         }
         EXPECT_GE(hits, 40);
