@@ -14,6 +14,8 @@
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_services.h"
+#include "document/markup/link_target.h"
+#include "graphics/widgets/area.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "layout/searcher.h"
@@ -418,6 +420,34 @@ TEST_F(DocumentControllerTest, ThePageViewsScrollKeysMoveAWideTable) {
     EXPECT_TRUE(view->HandleEvent(left));
     EXPECT_TRUE(view->HandleEvent(left));  // at the edge: handled, nothing moves
     EXPECT_EQ(slot->record->tables[0].x, 0);
+}
+
+namespace {
+
+// The bounds of the first address link's mark on the drawn page.
+bool LinkMarkBounds(BookDocumentController& controller, Rect& out) {
+    controller.PaintPage();
+    PageSlot* slot = controller.Layout()->CurrentPageSlot();
+    for (int32_t i = 0; slot && i < slot->marks.Count(); ++i) {
+        Area* area = slot->marks.At(i);
+        if (!area || !area->link || area->link->kind != kLinkAddress) continue;
+        area->GetBounds(out);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(DocumentControllerTest, ALinkInAScrolledTableIsTappedWhereItIsDrawn) {
+    ASSERT_TRUE(Open(u"\\books\\tides.prc"));
+    Rect before{}, after{};
+    ASSERT_TRUE(LinkMarkBounds(*controller, before));
+    InputEvent right = InputEvent::Key(516);
+    ASSERT_TRUE(controller->PageView()->HandleEvent(right));
+    ASSERT_TRUE(LinkMarkBounds(*controller, after));
+    // The content moved 40 pixels left: the link's mark went with it.
+    EXPECT_EQ(after.x + after.width, before.x + before.width - 40);
 }
 
 TEST_F(DocumentControllerTest, ThePageViewsOwnStateTravelsWithThePosition) {
