@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace fvt::test {
 class TempDevice;
@@ -22,4 +23,6 @@ void WriteScriptLinkBook(const TempDevice& device);
 // text position 300), "main" (the reading position) and "foot" (at 600), and key handlers: a
 // link "key1" to position 5000 at the start of the text. Returns the links' position.
 std::uint32_t WriteFramedBook(const TempDevice& device);
+// books/accents.prc: a UTF-8 book of one paragraph (given as UTF-8).
+void WriteAccentedBook(const TempDevice& device, const std::string& paragraph);
 }  // namespace fvt::test
