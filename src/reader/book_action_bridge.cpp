@@ -7,6 +7,8 @@
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
+#include "script/script_engine.h"
+#include "script/script_heap.h"
 
 namespace {
 constexpr uint32_t kScriptParseError = 5037;
@@ -84,6 +86,22 @@ bool BookActionBridge::RunHandler(ScriptObject* self, const String& text, String
     if (!document_) return false;
     ScriptRun run(*this);
     return ::DispatchWidgetEvent(*this, document_->BookScript(), self, text, result) == 0;
+}
+
+bool BookActionBridge::RunMarkScript(const String& text) {
+    ScriptContext* book = document_ ? document_->BookScript() : nullptr;
+    if (!book) return false;
+    ScriptCode unit;
+    ScriptError error;
+    String name;
+    name.AppendAscii("__page_mark");
+    if (!ScriptEngine::CompileText(text, &unit, name, &error)) return false;
+    ScriptRun run(*this);
+    ScriptHeap* heap = book->Heap();
+    ScriptValue value = ScriptHeap::NewUndefined();
+    int code = ScriptEngine::RunWithHost(heap, &unit, &script_, &value, &error);
+    heap->Release(value);
+    return code == 0;
 }
 
 bool BookActionBridge::OpenLinkLater(const String& text) {
