@@ -35,6 +35,7 @@ public:
     uint32_t InternalPageId() override;
     DocumentSource* CurrentSource() override;
     bool HasPositionView() override;
+    bool ActivateObjectAt(Point p) override;
 
 private:
     BookDocumentController& controller_;
