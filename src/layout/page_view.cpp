@@ -412,14 +412,16 @@ bool PositionViewElement::HandlePen(const InputEvent& event) {
     }
     // A tap on a mark makes it the link focus; the controller acts on command 90.
     AreaArray* marks = nullptr;
-    if (!layout_->GetCurrentBlockMarks(marks) || !marks) return false;
-    for (int32_t i = 0; i < marks->Count(); ++i) {
-        Area* area = marks->At(i);
-        if (!area || !area->HitTest(p, 2)) continue;
-        owner_->SelectMark(static_cast<uint32_t>(i));
-        owner_->PostCommand(kCmdLinkFocused, static_cast<uint32_t>(i));
-        return true;
+    if (layout_->GetCurrentBlockMarks(marks) && marks) {
+        for (int32_t i = 0; i < marks->Count(); ++i) {
+            Area* area = marks->At(i);
+            if (!area || !area->HitTest(p, 2)) continue;
+            owner_->SelectMark(static_cast<uint32_t>(i));
+            owner_->PostCommand(kCmdLinkFocused, static_cast<uint32_t>(i));
+            return true;
+        }
     }
+    // No mark there (or none on the page): an object under the pen may take the tap.
     return owner_->ActivateObjectAt(p);
 }
 

@@ -42,6 +42,11 @@ public:
     }
     // The page covers the whole surface.
     bool HitTest(const Rect&) override { return true; }
+    // Taps on the page are the page element's (it sits below this node).
+    bool HandleEvent(InputEvent& event) override {
+        PositionViewElement* page = controller_.PageView();
+        return event.IsPen() && page && page->Parent() && page->HandleEvent(event);
+    }
 
 private:
     BookDocumentController& controller_;
@@ -157,7 +162,13 @@ bool BookDocumentController::MakeLayout() {
         return false;
     }
     pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
-    if (pageView_) pageView_->AttachLayout(layout_);
+    if (pageView_) {
+        // The element takes the pen over the page's area (placed before it has the layout, which
+        // is laid out for that area already).
+        Rect placed;
+        pageView_->AdjustRect(placed, viewport_);
+        pageView_->AttachLayout(layout_);
+    }
     if (surface_ && layoutGc_ == surface_) {
         if (!paintNode_) {
             paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
@@ -784,6 +795,7 @@ void BookDocumentController::ReloadAnnotations() {
 void BookDocumentController::Invalidate(bool full) {
     // The page is drawn again at the next paint.
     if (surface_) surface_->InvalidateRect(nullptr);
+    ShowBarOfView();
     (void)full;
 }
 

@@ -313,6 +313,10 @@ private:
     bool RestoreAudioState(HistoryEntry& entry, ByteStream& stream);
     // View commands of the image and audio pages; false when the page shown has no such one.
     bool ExecuteMediaCommand(int32_t id);
+    bool MediaCommandEnabled(int32_t id) const;
+    // A page of another kind (text, picture, audio) shown: the window shows that page's bar.
+    void ShowBarOfView();
+    uint32_t barMode_ = 0;
     // What the record-set page asks; navigation leaves the page to be deleted later.
     void PostHistoryBack() override;
     bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;

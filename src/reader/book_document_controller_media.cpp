@@ -216,16 +216,34 @@ bool BookDocumentController::RestoreAudioPosition() {
 
 // --- view commands and taps -------------------------------------------------------------------
 
+namespace {
+Node* MediaView(BookDocumentController::View kind, AudioPlayerView* audio, ImageView* image) {
+    if (kind == BookDocumentController::kAudioView) return audio;
+    if (kind == BookDocumentController::kImageView) return image;
+    return nullptr;
+}
+}  // namespace
+
+bool BookDocumentController::MediaCommandEnabled(int32_t id) const {
+    Node* view = MediaView(view_, AudioView(), image_.get());
+    return id >= 0 && view && view->IsCommandEnabled(static_cast<uint32_t>(id), 0);
+}
+
 bool BookDocumentController::ExecuteMediaCommand(int32_t id) {
-    if (id < 0) return false;
-    Node* view = nullptr;
-    if (view_ == kAudioView) view = AudioView();
-    if (view_ == kImageView) view = image_.get();
+    if (!MediaCommandEnabled(id)) return false;
+    Node* view = MediaView(view_, AudioView(), image_.get());
     const uint32_t command = static_cast<uint32_t>(id);
-    if (!view || !view->IsCommandEnabled(command, 0)) return false;
     // The view may replace itself (Back): nothing of it is touched afterwards.
     view->ExecuteCommand(command, 0);
     return true;
+}
+
+void BookDocumentController::ShowBarOfView() {
+    const uint32_t mode = ViewMode();
+    if (mode == barMode_) return;
+    barMode_ = mode;
+    // Without a document the library or the annotations list has the window and its bars.
+    if (reader_ && resource_) reader_->UpdateWindowTitle();
 }
 
 bool BookDocumentController::ActivateObjectAt(Point p) {

@@ -67,6 +67,8 @@ TEST_F(MediaTest, TheAudioPagePlaysTheBooksTracksWithTheirPictures) {
     EXPECT_EQ(view->ShownPicture(), 2u);
     // The page's commands, not the text page's.
     EXPECT_FALSE(controller->ExecuteCommand(119));
+    EXPECT_FALSE(controller->IsCommandEnabled(119));
+    EXPECT_TRUE(controller->IsCommandEnabled(AudioPlayerView::kPlayPause));
 }
 
 TEST_F(MediaTest, LeavingTheAudioPageStopsItAndKeepsItsPlaceForTheNextOpening) {
@@ -157,8 +159,13 @@ TEST_F(MediaTest, ATapOnAReducedPictureOpensItFullScreen) {
     EXPECT_FALSE(controller->ActivateObjectAt(Point{-5, -5}));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
 
-    ASSERT_TRUE(controller->ActivateObjectAt(Point{large.x + large.width / 2,
-                                                   large.y + large.height / 2}));
+    // A tap through the page element, on a page without links.
+    const Point centre{large.x + large.width / 2, large.y + large.height / 2};
+    InputEvent down = InputEvent::Pen(kPenDown, centre);
+    InputEvent up = InputEvent::Pen(kPenUp, centre);
+    ASSERT_NE(controller->PageView(), nullptr);
+    EXPECT_TRUE(controller->PageView()->HandleEvent(down));
+    EXPECT_TRUE(controller->PageView()->HandleEvent(up));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kImageView);
     EXPECT_EQ(U(controller->CurrentString()), u"$2");
     // Back is the page it was tapped on.
