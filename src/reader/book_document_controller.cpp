@@ -498,12 +498,7 @@ bool BookDocumentController::ShowImage(int32_t record) {
     view->SetBackgroundColor(background);
     if (layout_ && layout_->CurrentPageStart() != PageLayout::kNone)
         view->SetPageNumber(GetPageNumber());
-    if (!view->SetParent(surface_)) return false;
-    Rect area = viewport_;
-    SurfaceViewport(area);
-    Rect placed;
-    view->AdjustRect(placed, area);
-    view->Focus();
+    if (!ShowOverPage(*view)) return false;
     image_ = std::move(view);
     return true;
 }

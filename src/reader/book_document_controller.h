@@ -300,6 +300,9 @@ private:
     bool ShowImage(int32_t record);
     void LeaveImage();
     void LeaveRecordSet();
+    // Puts a page of its own (picture, audio) over the text page, at the surface's size, with
+    // the keys.
+    bool ShowOverPage(Node& view);
     // The audio page: made for "$audio", left (and parked) when another view replaces it.
     bool ShowAudio();
     void LeaveAudio();

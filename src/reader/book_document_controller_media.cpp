@@ -120,16 +120,19 @@ bool BookDocumentController::ShowAudio() {
     LeaveAudio();
     view->SetPictures(audio_.get());
     view->SetBase(location_);
-    if (surface_ && layoutGc_ == surface_) {
-        if (!view->SetParent(surface_)) return false;
-        Rect area = viewport_;
-        SurfaceViewport(area);
-        Rect placed;
-        view->AdjustRect(placed, area);
-        view->Focus();
-    }
+    if (surface_ && layoutGc_ == surface_ && !ShowOverPage(*view)) return false;
     view->SetCurrent(true);
     audio_->view = std::move(view);
+    return true;
+}
+
+bool BookDocumentController::ShowOverPage(Node& view) {
+    if (!view.SetParent(surface_)) return false;
+    Rect area = viewport_;
+    SurfaceViewport(area);
+    Rect placed;
+    view.AdjustRect(placed, area);
+    view.Focus();
     return true;
 }
 
