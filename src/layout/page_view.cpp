@@ -285,6 +285,12 @@ void PositionViewElement::OnActivation(uint32_t value) {
     }
 }
 
+void PositionViewElement::SetActive(bool active) {
+    // First: a child's answer may end this element.
+    if (active) OnActivation(1);
+    Widget::SetActive(active);
+}
+
 bool PositionViewElement::CurrentMarkIsOnPage() {
     if (!layout_) return false;
     AreaArray* marks = nullptr;
@@ -421,7 +427,16 @@ bool PositionViewElement::HandlePen(const InputEvent& event) {
             return true;
         }
     }
-    // No mark there (or none on the page): an object under the pen may take the tap.
+    // A tap elsewhere on a scrollable table selects it, or lets it go: the scroll keys then
+    // move only the selected tables.
+    uint32_t table = 0;
+    bool found = false;
+    layout_->TableAt(p, table, found);
+    if (found && layout_->SelectTable(table)) {
+        owner_->InvalidateSurface();
+        return true;
+    }
+    // No mark or table there: an object under the pen may take the tap.
     return owner_->ActivateObjectAt(p);
 }
 
