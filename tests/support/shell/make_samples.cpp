@@ -1,7 +1,7 @@
 // folivant_samples DEVICE_ROOT SAMPLES_FOLDER: fills a sample device for tools/run, once. Makes the
 // program folder and, in the books folder, a book with metadata, a cover and pictures, a PalmDOC
-// book, an HTML page and a plain-text file from the texts in resources/samples. Files already
-// there are left alone, so a user's changes survive the next run.
+// book, two HTML pages (one with a form) and a plain-text file from the texts in
+// resources/samples. Files already there are left alone, so a user's changes survive the next run.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -107,17 +107,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "folivant_samples: cannot prepare the device at %s\n", argv[1]);
         return 1;
     }
-    std::string lighthouse, garden, reading, walk;
+    std::string lighthouse, garden, reading, walk, log;
     if (!ReadText(samples / "lighthouse.html", lighthouse) ||
         !ReadText(samples / "garden.txt", garden) || !ReadText(samples / "reading.html", reading) ||
-        !ReadText(samples / "walk.txt", walk)) {
+        !ReadText(samples / "walk.txt", walk) || !ReadText(samples / "reading-log.html", log)) {
         std::fprintf(stderr, "folivant_samples: sample texts missing in %s\n", samples.c_str());
         return 1;
     }
     const bool ok = WriteOnce(books, "The Lighthouse Keeper.prc", LighthouseBook(lighthouse)) &&
                     WriteOnce(books, "A Small Garden.pdb", GardenBook(garden)) &&
                     WriteOnce(books, "Notes on Reading.html", ToBytes(reading)) &&
-                    WriteOnce(books, "An Evening Walk.txt", ToBytes(walk));
+                    WriteOnce(books, "An Evening Walk.txt", ToBytes(walk)) &&
+                    WriteOnce(books, "A Reading Log.html", ToBytes(log));
     if (!ok) {
         std::fprintf(stderr, "folivant_samples: cannot write the sample books\n");
         return 1;
