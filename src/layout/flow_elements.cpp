@@ -430,8 +430,8 @@ bool PageLayout::LayoutFormControl(BlockContents& block, uint32_t position) {
     int32_t top = elements_.TopOffset();
     uint32_t after = 0;
     source_->GetPosition(after);
-    bool pushed = !isEnd && top >= 0 && elements_.ReadU16At(top) == id &&
-                  elements_.ReadU32At(top) == after;
+    bool pushed =
+        !isEnd && top >= 0 && elements_.ReadU16At(top) == id && elements_.ReadU32At(top) == after;
     auto closeElement = [&]() {
         if (!pushed) return;
         bool e = false, m = false;
@@ -471,7 +471,8 @@ bool PageLayout::LayoutFormControl(BlockContents& block, uint32_t position) {
     int32_t em = StyleFontSize(style);
     uint8_t style3[3] = {
         static_cast<uint8_t>(static_cast<int8_t>(-(em > 127 ? 127 : em))),
-        static_cast<uint8_t>((style.style & (FontStyle::kBold | FontStyle::kItalic)) | FontStyle::kPlain),
+        static_cast<uint8_t>((style.style & (FontStyle::kBold | FontStyle::kItalic)) |
+                             FontStyle::kPlain),
         style.face ? style.face : settings_.defaults.style.text.face};
     request.style3 = style3;
 
@@ -492,8 +493,8 @@ bool PageLayout::LayoutFormControl(BlockContents& block, uint32_t position) {
     box.width = size.width < 1 ? 1 : size.width;
     box.height = size.height < 1 ? 1 : size.height;
     // The part below the text's baseline.
-    box.descent = baseline > static_cast<uint32_t>(box.height) ? box.height
-                                                               : static_cast<int32_t>(baseline);
+    box.descent =
+        baseline > static_cast<uint32_t>(box.height) ? box.height : static_cast<int32_t>(baseline);
     return block.Append(box, position);
 }
 

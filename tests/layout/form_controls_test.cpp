@@ -98,7 +98,8 @@ public:
             if (c.Kind() == kItemStyleChange) style = b.Style(c.counts[kItemStyleChange]);
             if (c.Kind() != kItemTextRun) continue;
             std::u16string wide(text.begin(), text.end());
-            if (b.Run(c.counts[kItemTextRun])->text == String(wide.data(), static_cast<int32_t>(wide.size())))
+            if (b.Run(c.counts[kItemTextRun])->text ==
+                String(wide.data(), static_cast<int32_t>(wide.size())))
                 return style;
         }
         return nullptr;
@@ -152,8 +153,9 @@ TEST_F(FormControls, WithoutAFormListTheElementIsPassedOver) {
 }
 
 TEST_F(FormControls, ANamedFormIsFoundByItsNameWithTheFormElementsAttributes) {
-    auto pages = Pages(u"<form name=\"order\" action=\"send.html\">ab <b><input type=\"text\"></b></form>"
-                       u"<form><input type=\"text\"></form>");
+    auto pages = Pages(
+        u"<form name=\"order\" action=\"send.html\">ab <b><input type=\"text\"></b></form>"
+        u"<form><input type=\"text\"></form>");
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_EQ(forms.asked, 2);
     // The second form has no name: it is found by the control's position.
@@ -170,7 +172,7 @@ TEST_F(FormControls, TheControlGetsTheTextStyleInForce) {
     EXPECT_GT(forms.last.formPosition, 0u);
     EXPECT_LT(forms.last.formPosition, forms.last.position);
     EXPECT_EQ(static_cast<int8_t>(forms.style[0]), -12);  // 12 pixels
-    EXPECT_EQ(forms.style[1] & 1, 1);                      // bold
+    EXPECT_EQ(forms.style[1] & 1, 1);                     // bold
 }
 
 TEST_F(FormControls, AControlThatMeasuresWithTheContextSitsOnTheBaseline) {
@@ -201,8 +203,10 @@ TEST_F(FormControls, ASelectReadByItsControlClosesItsElement) {
 }
 
 TEST_F(FormControls, WithoutAFormTheContentOfASelectIsNoText) {
-    auto pages = Pages(u"a <select name=\"s\"><option>one</option><option>two</option></select> b "
-                       u"<textarea>typed</textarea> c", false);
+    auto pages = Pages(
+        u"a <select name=\"s\"><option>one</option><option>two</option></select> b "
+        u"<textarea>typed</textarea> c",
+        false);
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"a b c"}));
     forms.noControl = true;
@@ -265,7 +269,8 @@ TEST_F(WindowForms, ANamedFormComesUpWithItsControlsOnThePage) {
 
 TEST_F(WindowForms, AFormThatCannotBeFoundPlacesNoControl) {
     // Nameless, and the page has no forms table to find it by position.
-    auto pages = Pages(u"<form>a <input type=\"text\"> b <select><option>x</option></select> c</form>");
+    auto pages =
+        Pages(u"<form>a <input type=\"text\"> b <select><option>x</option></select> c</form>");
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"a b c"}));
     EXPECT_EQ(list.Count(), 0);

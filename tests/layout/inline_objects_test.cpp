@@ -155,7 +155,8 @@ TEST(Icons, FromAnIconLibraryLocationWithoutTheLoader) {
     Location base;
     ASSERT_TRUE(base.Parse(String(u"file:///storage/book/index.html"), false));
     IconHost host{nullptr, 96};
-    Opened icon{ImageObject::FromLocation(nullptr, String(u"oeb:fvt_iconlib$236"), &base, -1, &host)};
+    Opened icon{
+        ImageObject::FromLocation(nullptr, String(u"oeb:fvt_iconlib$236"), &base, -1, &host)};
     ASSERT_NE(icon.image, nullptr);
     EXPECT_EQ(icon.image->NaturalWidth(), 16);
     // An internal picture is never opened on its own.
@@ -165,12 +166,15 @@ TEST(Icons, FromAnIconLibraryLocationWithoutTheLoader) {
     icon.image->Activate(&tapped);
     EXPECT_TRUE(tapped.opened.empty());
 
-    EXPECT_EQ(ImageObject::FromLocation(nullptr, String(u"oeb:fvt_iconlib$236"), &base, -1), nullptr);
-    EXPECT_EQ(ImageObject::FromLocation(nullptr, String(u"oeb:fvt_iconlib"), &base, -1, &host), nullptr);
+    EXPECT_EQ(ImageObject::FromLocation(nullptr, String(u"oeb:fvt_iconlib$236"), &base, -1),
+              nullptr);
+    EXPECT_EQ(ImageObject::FromLocation(nullptr, String(u"oeb:fvt_iconlib"), &base, -1, &host),
+              nullptr);
     // Any other location still needs the loader, and the loader never sees an icon's.
     Opener opener;
     EXPECT_EQ(ImageObject::FromLocation(nullptr, String(u"pics/a.gif"), &base, -1, &host), nullptr);
-    Opened viaLoader{ImageObject::FromLocation(&opener, String(u"oeb:fvt_iconlib$235"), &base, -1, &host)};
+    Opened viaLoader{
+        ImageObject::FromLocation(&opener, String(u"oeb:fvt_iconlib$235"), &base, -1, &host)};
     ASSERT_NE(viaLoader.image, nullptr);
     EXPECT_NE(viaLoader.image->Icon(), nullptr);
     EXPECT_EQ(opener.last.Kind(), Location::kEmptyKind);

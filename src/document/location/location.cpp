@@ -11,8 +11,14 @@ struct ResourceRow {
 };
 
 const ResourceRow kResources[8] = {
-    {u"fvt_iconlib", Location::kIconLibraryId}, {u"library", 1}, {u"redirect", 0}, {u"bookstore", 2},
-    {u"bookmarks", 3},   {u"about", 4},   {u"cart", 5},     {u"database", 0},
+    {u"fvt_iconlib", Location::kIconLibraryId},
+    {u"library", 1},
+    {u"redirect", 0},
+    {u"bookstore", 2},
+    {u"bookmarks", 3},
+    {u"about", 4},
+    {u"cart", 5},
+    {u"database", 0},
 };
 
 const char16_t* const kParams[6] = {u"name", u"cat", u"title", u"action", u"subpath", u"param"};
