@@ -210,9 +210,10 @@ TEST_F(Drawing, ItemsLeftAfterTheLastLineDoNotLosePictures) {
     ASSERT_TRUE(layout_->DrawPage(false));
     std::vector<Op> objects = canvas_.Of('O');
     ASSERT_EQ(objects.size(), 2u);
-    // The picture that asks to be drawn late comes after the other.
-    EXPECT_EQ(objects[0].rect.x, 70);
-    EXPECT_EQ(objects[1].rect.x, 50);
+    // The picture that asks to be drawn late comes after the other. Both are in the line of
+    // "one two" (42 pixels), so each is drawn at the pen with its pixel of spacing.
+    EXPECT_EQ(objects[0].rect.x, 42 + 12 + 1);
+    EXPECT_EQ(objects[1].rect.x, 42 + 1);
 }
 
 TEST_F(Drawing, ZeroSizedObjectsAreSkipped) {
