@@ -413,7 +413,7 @@ struct PageLayout::LineWalk {
     int32_t top = 0;
     int32_t inner = 0;
     int32_t baseline = 0;
-    PageDrawing::LineBand band;  // for placing the line's objects
+    PageDrawing::LineBand band;  // for placing objects the layout left to the drawing
     uint32_t lineBackground = 0;
     uint32_t pageBackground = 0;
 };
@@ -578,16 +578,18 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
                 break;
             case kItemInlineBox: {
                 NoteObjectClip(k);
-                // Every object of the line sits at the pen and takes its room there, as the
-                // layout measured it, whatever its alignment: the text goes on after it.
                 InlineBox* box = c.Object(k);
-                if (!box || !box->object || (box->rect.width == 0 && box->rect.height == 0))
-                    break;
+                // As the layout placed the line: a box given no room takes none.
+                if (!box || !box->object || (box->rect.width == 0 && box->rect.height == 0)) break;
+                // Every box moves along with the line's text (its alignment offset), and takes
+                // its room, or the text after it would be drawn over it. A box whose vertical
+                // place the layout settled keeps it; any other is placed by the same rule.
                 box->rect.x = x + box->hspace;
-                box->rect.y = w.top + PageDrawing::ObjectOffset(box->alignment, box->rect.height,
-                                                                box->vspace, box->descent, w.band);
                 x += box->rect.width + 2 * box->hspace;
                 previousWasSpace = false;
+                if (box->flags & InlineBox::kAlignmentGiven) break;
+                box->rect.y = w.top + PageDrawing::ObjectOffset(box->alignment, box->rect.height,
+                                                                box->vspace, box->descent, w.band);
                 break;
             }
             default:
