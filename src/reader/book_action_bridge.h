@@ -41,6 +41,12 @@ public:
     bool ShowPopupPage(const String& url, uint32_t kind) override;
     bool ShowNotePopup(uint32_t n) override;
     bool ShowBusyText(const String& text, uint32_t ms) override;
+    bool PlayPlaylist(const String& argument, bool record) override;
+    bool StartRecorder() override;
+    bool Dial(const String& number) override;
+    bool OpenWithAssociatedApp(const String& name, bool, uint32_t, uint32_t) override;
+    bool OpenWithApplication(const String& program, const String& parameters) override;
+    bool StartWebBrowser(const String& url) override;
     bool HistoryBack() override;
     bool HistoryForward() override;
     bool HistoryToLast() override;

@@ -184,6 +184,10 @@ public:
     // Hardware keys 0-13 run the book's handler of the key's name ("key0".."key_next").
     static const char16_t* HardwareKeyName(uint32_t index);
     bool OnHardwareKey(uint32_t index);
+    // Runs the book's handler of that name ("find", a key's name); false when it has none.
+    bool RunNamedHandler(const String& name) {
+        return keyHandlers_ && keyHandlers_->RunKeyHandler(name);
+    }
     void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
 
     // The link-focus keys (1035-1038) when the page has no further link that way: the page
