@@ -114,6 +114,9 @@ public:
         template_ = templateId;
         title_ = title;
     }
+    ~IndexedPage() override {
+        if (labelFont_) DeleteObject(labelFont_);
+    }
     void OnActivate() override { OptionsSheet::SetLastPage(index_); }
 
 protected:
@@ -123,12 +126,23 @@ protected:
     void RunCommand(int32_t command) {
         if (controller_) controller_->OnCommand(command, false);
     }
-    // The page's labels in its bold title font.
+    // The page's labels in bold, at the size of the page's other texts so that they keep to
+    // their one line.
     void BoldLabels(std::initializer_list<int32_t> ids) {
-        for (int32_t id : ids) SetItemFont(font_, id);
+        if (!labelFont_) {
+            auto ordinary = reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0));
+            LOGFONTW record{};
+            if (ordinary && GetObjectW(ordinary, sizeof record, &record) == sizeof record) {
+                record.lfWeight = FW_BOLD;
+                labelFont_ = CreateFontIndirectW(&record);
+            }
+        }
+        HFONT font = labelFont_ ? labelFont_ : font_;
+        for (int32_t id : ids) SetItemFont(font, id);
     }
     ReaderController* controller_;
     int32_t index_;
+    HFONT labelFont_ = nullptr;
 };
 
 class GeneralPage final : public IndexedPage {
