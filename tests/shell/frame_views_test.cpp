@@ -10,6 +10,7 @@
 #include "graphics/core/display_surface.h"
 #include "graphics/core/drawing_surface.h"
 #include "platform/controls/controls.h"
+#include "platform/dialog/answers.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 #include "reader/reader_controller.h"
@@ -464,6 +465,40 @@ TEST_F(ShellHandOffs, BookFilesAndCallsReachTheShellOnlyFromABookFile) {
     EXPECT_EQ(log[0], "ShellExecuteEx Open \\Books\\map.jpg");
     EXPECT_EQ(log[1], "call 555 0100");
     EXPECT_EQ(log[2], "ShellExecuteEx Open pword.exe \"\\Books\\notes.txt\"");
+}
+
+TEST_F(ShellHandOffs, PropertiesShowTheLibrarysSheetOfAKnownBook) {
+    BookBuilder b;
+    b.text = ToBytes("<html><body>book</body></html>");
+    const Bytes bytes = b.Build();
+    device_.WriteHost("storage/eBooks/talk.prc", std::string(bytes.begin(), bytes.end()));
+    AppShell* shell = Start();
+    ASSERT_NE(shell, nullptr);
+    ShellServices services(shell);
+    fvt::ClearShellLog();
+    EXPECT_FALSE(services.ShowProperties(String(u"\\storage\\eBooks\\none.prc")));
+    EXPECT_TRUE(fvt::ShellLog().empty());
+    bool shown = false;
+    fvt::QueueAnswer(fvt::Answer{IDCANCEL, {}, [&shown](HWND) { shown = true; }});
+    services.ShowProperties(String(u"\\storage\\eBooks\\talk.prc"));
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(ShellHandOffs, APassingNoteIsABubbleThatReplacesTheLastAndGoesByItself) {
+    AppShell* shell = Start();
+    ASSERT_NE(shell, nullptr);
+    ShellServices services(shell);
+    fvt::ClearShellLog();
+    services.ShowText(String(u"a < b"), 2000);
+    services.ShowText(String(u"copied\nthere"), 0);
+    auto log = fvt::ShellLog();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0], "notification 24301 : a &lt; b");
+    EXPECT_EQ(log[1], "notification removed 24301");
+    EXPECT_EQ(log[2], "notification 24301 : copied<br>there");
+    fvt::AdvanceClock(3000);
+    fvt::RunUntilIdle();
+    EXPECT_EQ(fvt::ShellLog().back(), "notification removed 24301");
 }
 
 TEST_F(ButtonFunctions, TheProgramGivesTheButtonsBackAtExit) {
