@@ -125,20 +125,24 @@ PlaylistArgument ParsePlaylistArgument(const std::u16string& text) {
     return out;
 }
 
+std::u16string EscapeMarkup(const std::u16string& text) {
+    std::u16string out;
+    for (char16_t c : text) {
+        switch (c) {
+            case u'&': out += u"&amp;"; break;
+            case u'<': out += u"&lt;"; break;
+            case u'>': out += u"&gt;"; break;
+            case u'"': out += u"&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
 std::u16string AsxContent(const std::vector<std::u16string>& paths) {
     std::u16string out = u"<Asx>";
     for (const auto& path : paths) {
-        out += u"<Entry>\n<Ref href=\"";
-        for (char16_t c : path) {
-            switch (c) {
-                case u'&': out += u"&amp;"; break;
-                case u'<': out += u"&lt;"; break;
-                case u'>': out += u"&gt;"; break;
-                case u'"': out += u"&quot;"; break;
-                default: out += c;
-            }
-        }
-        out += u"\" />\n</Entry>\n";
+        out += u"<Entry>\n<Ref href=\"" + EscapeMarkup(path) + u"\" />\n</Entry>\n";
     }
     return out + u"</Asx>";
 }

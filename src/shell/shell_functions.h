@@ -26,6 +26,9 @@ struct PlaylistArgument {
 // that are not numbers are dropped.
 PlaylistArgument ParsePlaylistArgument(const std::u16string& text);
 
+// The text with '&', '<', '>' and '"' written as markup entities.
+std::u16string EscapeMarkup(const std::u16string& text);
+
 // The ASX playlist (paths escaped for XML) and the PMP one (file names only).
 std::u16string AsxContent(const std::vector<std::u16string>& paths);
 std::u16string PmpContent(const std::vector<std::u16string>& paths);

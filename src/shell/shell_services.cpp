@@ -71,16 +71,7 @@ bool ReaderBookReleaser::ReleaseBook(const Text& bookPath) {
     ReaderCore* core = app_ ? app_->Core() : nullptr;
     String wanted;
     if (!core || !bookPath.ToWide(wanted) || !wanted.ToLower()) return true;
-    for (int32_t i = 0; i < core->WindowCount(); ++i) {
-        ReaderWindow* window = core->WindowAt(i);
-        DocumentController* document = window ? window->Document() : nullptr;
-        const Location* location = document ? document->CurrentLocation() : nullptr;
-        Text file;
-        String path;
-        if (location && location->ToFileName(file) && file.ToWide(path) && path.ToLower() &&
-            path == wanted)
-            document->ActivateLink(String(u"oeb:library"));
-    }
+    app_->ReleaseBooks([&wanted](String& path) { return path.ToLower() && path == wanted; });
     DocumentLoader* loader = core->Loader();
     return !loader || !loader->IsFileInUse(bookPath, false);
 }
@@ -253,16 +244,9 @@ void ShellServices::ShowText(const String& text, uint32_t milliseconds) {
     SHNotificationRemove(nullptr, kPassingNoteId);
     if (text.IsEmpty()) return;
     // The bubble shows markup: the text's own characters are escaped.
-    std::u16string html;
-    for (char16_t c : Wide(text)) {
-        switch (c) {
-            case u'&': html += u"&amp;"; break;
-            case u'<': html += u"&lt;"; break;
-            case u'>': html += u"&gt;"; break;
-            case u'\n': html += u"<br>"; break;
-            default: html += c;
-        }
-    }
+    std::u16string html = ShellFunctions::EscapeMarkup(Wide(text));
+    for (size_t at = html.find(u'\n'); at != std::u16string::npos; at = html.find(u'\n', at))
+        html.replace(at, 1, u"<br>");
     const uint32_t ms = milliseconds ? milliseconds : kPassingNoteMs;
     SHNOTIFICATIONDATA note{};
     note.cbStruct = sizeof note;
