@@ -63,7 +63,12 @@ protected:
         }
         fvt::test::DeleteContextCanvas(canvas);
         words_ = recorder_.Of('T');
-        pictures_drawn_ = recorder_.Of('O');
+        drawnPictures_ = recorder_.Of('O');
+    }
+    // The one picture drawn (none: an empty rectangle, and the test fails).
+    Rect Picture() const {
+        EXPECT_EQ(drawnPictures_.size(), 1u);
+        return drawnPictures_.size() == 1 ? drawnPictures_[0].rect : Rect{};
     }
     // The drawn word with this text.
     Op Word(const std::u16string& text) const {
@@ -75,14 +80,13 @@ protected:
     Pictures pictures_;
     fvt::test::RecordingCanvas recorder_;
     std::vector<Op> words_;
-    std::vector<Op> pictures_drawn_;
+    std::vector<Op> drawnPictures_;
 };
 
 TEST_F(PictureDrawing, TextAfterAPictureStartsPastIt) {
     // As in a book: a small picture opening a paragraph, the text running on beside it.
     Paint(u"<p><img src=\"bird.gif\"> The curlew is the shy one.</p>");
-    ASSERT_EQ(pictures_drawn_.size(), 1u);
-    const Rect& picture = pictures_drawn_[0].rect;
+    const Rect picture = Picture();
     EXPECT_EQ(picture, (Rect{1, picture.y, 40, 20}));
     // The picture, its pixel of spacing on each side, then a space.
     EXPECT_EQ(Word(u"The").rect.x, 42 + 6);
@@ -92,25 +96,22 @@ TEST_F(PictureDrawing, TextAfterAPictureStartsPastIt) {
 
 TEST_F(PictureDrawing, APictureAmongWordsKeepsItsPlaceInTheLine) {
     Paint(u"<p>ab <img src=\"bird.gif\"> cd</p>");
-    ASSERT_EQ(pictures_drawn_.size(), 1u);
-    EXPECT_EQ(pictures_drawn_[0].rect.x, 18 + 1);
+    EXPECT_EQ(Picture().x, 18 + 1);
     EXPECT_EQ(Word(u"cd").rect.x, 18 + 42 + 6);
 }
 
 TEST_F(PictureDrawing, ACentredLineMovesItsPictureWithItsText) {
     // "ab " 18, the picture 42, " cd" 18: 78 of 240, 81 to the left.
     Paint(u"<p align=\"center\">ab <img src=\"bird.gif\"> cd</p>");
-    ASSERT_EQ(pictures_drawn_.size(), 1u);
     EXPECT_EQ(Word(u"ab").rect.x, 81);
-    EXPECT_EQ(pictures_drawn_[0].rect.x, 81 + 18 + 1);
+    EXPECT_EQ(Picture().x, 81 + 18 + 1);
     EXPECT_EQ(Word(u"cd").rect.x, 81 + 18 + 42 + 6);
 }
 
 TEST_F(PictureDrawing, LeftAndRightPicturesStayInTheLineCentredOnItsText) {
     for (const char16_t* align : {u"left", u"right"}) {
         Paint(std::u16string(u"<p><img align=\"") + align + u"\" src=\"bird.gif\"> The curlew</p>");
-        ASSERT_EQ(pictures_drawn_.size(), 1u);
-        const Rect& picture = pictures_drawn_[0].rect;
+        const Rect picture = Picture();
         EXPECT_EQ(picture.x, 1);
         EXPECT_EQ(Word(u"The").rect.x, 48);
         // The text (9 above its baseline, 3 below) and the picture share a middle.
@@ -129,8 +130,7 @@ TEST_F(PictureDrawing, VerticalAlignmentsPlaceThePictureInItsLine) {
     } cases[] = {{u"absmiddle", 14}, {u"top", 9}, {u"absbottom", 19}, {u"texttop", 9}};
     for (const Case& k : cases) {
         Paint(std::u16string(u"<p><img align=\"") + k.align + u"\" src=\"bird.gif\"> word</p>");
-        ASSERT_EQ(pictures_drawn_.size(), 1u);
-        const Rect& picture = pictures_drawn_[0].rect;
+        const Rect picture = Picture();
         EXPECT_EQ(picture.y, Word(u"word").rect.y - k.baseline + 1)
             << std::string(k.align, k.align + 4);
         EXPECT_EQ(Word(u"word").rect.x, 48);
@@ -139,8 +139,7 @@ TEST_F(PictureDrawing, VerticalAlignmentsPlaceThePictureInItsLine) {
 
 TEST_F(PictureDrawing, AWidePictureIsNarrowedToTheColumnAndTheTextGoesBelow) {
     Paint(u"<p><img src=\"wide.gif\"> After</p>", 120);
-    ASSERT_EQ(pictures_drawn_.size(), 1u);
-    const Rect& picture = pictures_drawn_[0].rect;
+    const Rect picture = Picture();
     EXPECT_EQ(picture.x, 1);
     EXPECT_EQ(picture.width, 118);
     EXPECT_EQ(picture.height, 20 * 118 / 400);
@@ -152,8 +151,7 @@ TEST_F(PictureDrawing, AWidePictureIsNarrowedToTheColumnAndTheTextGoesBelow) {
 TEST_F(PictureDrawing, APictureWiderThanAnIndentedLineKeepsItsShape) {
     // Fitted to the column (118 x 59), then narrowed again to the list item's shorter line.
     Paint(u"<ul><li><img src=\"big.gif\"></li></ul>", 120);
-    ASSERT_EQ(pictures_drawn_.size(), 1u);
-    const Rect& picture = pictures_drawn_[0].rect;
+    const Rect picture = Picture();
     EXPECT_GT(picture.x, 1);
     EXPECT_LT(picture.width, 118);
     EXPECT_LE(picture.x + picture.width + 1, 120);
