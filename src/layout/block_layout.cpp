@@ -6,9 +6,9 @@
 #include "document/markup/length.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
+#include "layout/hyphenation.h"
 #include "layout/page_drawing.h"
 #include "layout/page_layout.h"
-#include "layout/hyphenation.h"
 
 namespace {
 
