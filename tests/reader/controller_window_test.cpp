@@ -266,6 +266,29 @@ TEST_F(ControllerWindowTest, FramesArePaintedInTheirStrips) {
 
 namespace {
 
+// The window changes size while the cover is shown: the text page that follows is laid out
+// for the window as it is now, and the page element takes taps all over it.
+TEST_F(ControllerWindowTest, AResizeUnderTheCoverReachesThePageShownAfter) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kCoverView);
+    Repaint();
+    SetWindowPos(hwnd, nullptr, work.x, work.y, 240, 300, SWP_NOZORDER);
+    fvt::RunUntilIdle();
+    Repaint();
+    controller->StepPage(2);
+    Repaint();
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    const Rect& column = controller->Layout()->Column(0);
+    EXPECT_GT(column.Bottom(), 180);
+    EXPECT_GT(column.x + column.width, 200);
+    ASSERT_NE(controller->PageView(), nullptr);
+    EXPECT_TRUE(controller->PageView()->HitTest(Rect{230, 290, 1, 1}));
+}
+
+}  // namespace
+
+namespace {
+
 // A form's controls lie under the page view element, above the page: the pen reaches them,
 // the keys go to the one that has the focus (those it does not take reach the page), and a
 // tap on the text gives the keys back to the page.
