@@ -4,10 +4,16 @@
 #include "document/location/location.h"
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
+#include "reader/command_record.h"
 #include "reader/reader_controller.h"
 
 namespace {
 constexpr uint32_t kScriptParseError = 5037;
+// The page view's "read aloud from the current page".
+constexpr int32_t kReadPageAloud = 85;
+// audio.show(list [, position]).
+constexpr uint32_t kAudioObject = 33;
+constexpr uint32_t kAudioShow = 134;
 }
 
 BookActionBridge::BookActionBridge(BookDocumentController* document, ReaderController* reader)
@@ -153,6 +159,57 @@ bool BookActionBridge::SubmitInteractionsCart(const String& cart, const String& 
 
 bool BookActionBridge::WriteCartXml(const String& cart, const String& file) {
     return reader_ && reader_->WriteCartXml(cart, file);
+}
+
+void BookActionBridge::SetSpeechLanguage(uint32_t language) {
+    if (document_) document_->SetSpeechLanguage(language);
+}
+
+bool BookActionBridge::ReadAloud() {
+    return document_ && document_->ExecuteCommand(kReadPageAloud);
+}
+
+bool BookActionBridge::StartSpeech(const String& text) {
+    return document_ && document_->StartSpeech(text);
+}
+
+bool BookActionBridge::PlaySoundList(const String& text) {
+    return document_ && document_->PlaySoundList(text, false);
+}
+
+bool BookActionBridge::StopSound() {
+    if (!document_) return false;
+    document_->StopSound();
+    return true;
+}
+
+bool BookActionBridge::SetSoundVolume(uint32_t level) {
+    if (!reader_) return false;
+    reader_->Player().SetVolume(level & 0xFFFF);
+    return true;
+}
+
+bool BookActionBridge::PauseAudio() {
+    if (!reader_) return false;
+    reader_->Player().Pause();
+    return true;
+}
+
+bool BookActionBridge::ResumeAudio() {
+    if (!reader_) return false;
+    reader_->Player().Restart();
+    return true;
+}
+
+bool BookActionBridge::PlayTrack(uint32_t track) {
+    return reader_ && reader_->Player().Play(track, false, 0);
+}
+
+bool BookActionBridge::ReopenWithRecord(const CommandRecord& record) {
+    String list;
+    if (record.objectKind == kAudioObject && record.methodId == kAudioShow)
+        return document_ && record.GetText(0, list) && document_->ShowSoundList(list);
+    return false;
 }
 
 bool BookActionBridge::GetSelectionOrLastWord(String& text, String& language) {

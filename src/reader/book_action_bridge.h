@@ -1,6 +1,6 @@
 // Book actions and the document view's script face over the window's document controller and
 // reader controller: the operations those have today are mapped here; the others answer false
-// until the controllers grow them (new windows, record requests, annotations, audio, frames).
+// until the controllers grow them (new windows, record requests, annotations, frames).
 #pragma once
 
 #include <memory>
@@ -54,6 +54,18 @@ public:
     bool ClearCart(const String& cart) override;
     bool SubmitInteractionsCart(const String& cart, const String& title) override;
     bool WriteCartXml(const String& cart, const String& file) override;
+
+    // Speech and the window's playlist; audio.show reopens the book at its audio page.
+    void SetSpeechLanguage(uint32_t language) override;
+    bool ReadAloud() override;
+    bool StartSpeech(const String& text) override;
+    bool PlaySoundList(const String& text) override;
+    bool StopSound() override;
+    bool SetSoundVolume(uint32_t level) override;
+    bool PauseAudio() override;
+    bool ResumeAudio() override;
+    bool PlayTrack(uint32_t track) override;
+    bool ReopenWithRecord(const CommandRecord& record) override;
 
     bool GetSelectionOrLastWord(String& text, String& language) override;
     bool CurrentLocationText(String& href, String& query) override;

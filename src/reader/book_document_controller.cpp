@@ -22,6 +22,7 @@
 #include "core/platform_helpers.h"
 #include "platform/window/window.h"
 #include "platform/shell/shell.h"
+#include "reader/book_picture.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_host.h"
@@ -41,28 +42,14 @@ public:
     }
     // The page covers the whole surface.
     bool HitTest(const Rect&) override { return true; }
+    // Taps on the page are the page element's (it sits below this node).
+    bool HandleEvent(InputEvent& event) override {
+        PositionViewElement* page = controller_.PageView();
+        return event.IsPen() && page && page->Parent() && page->HandleEvent(event);
+    }
 
 private:
     BookDocumentController& controller_;
-};
-
-// The cover's picture: a book picture drawn to the size the cover view gives it.
-class CoverPicture final : public DrawablePicture {
-public:
-    explicit CoverPicture(ImageObject* image) : image_(image) {}
-    bool GetSize(int32_t& width, int32_t& height, uint32_t& extra) override {
-        width = image_->NaturalWidth();
-        height = image_->NaturalHeight();
-        extra = 0;
-        return width > 0 && height > 0;
-    }
-    bool Draw(GraphicsContext& gc, const Rect& r, uint32_t /*flag*/) override {
-        return image_->Draw(&gc, r, nullptr);
-    }
-
-private:
-    ~CoverPicture() override { image_->Release(); }
-    ImageObject* image_;
 };
 
 }  // namespace
@@ -129,6 +116,7 @@ void BookDocumentController::Shutdown() {
         runStore_ = nullptr;
     }
     CloseDocument();
+    ReleaseSound();
     forms_.Clear(0);  // lets the last page's resource go with the loader still there
     FreeRetired();
     if (paintNode_) paintNode_->Detach();
@@ -174,7 +162,13 @@ bool BookDocumentController::MakeLayout() {
         return false;
     }
     pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
-    if (pageView_) pageView_->AttachLayout(layout_);
+    if (pageView_) {
+        // The element takes the pen over the page's area (placed before it has the layout, which
+        // is laid out for that area already).
+        Rect placed;
+        pageView_->AdjustRect(placed, viewport_);
+        pageView_->AttachLayout(layout_);
+    }
     if (surface_ && layoutGc_ == surface_) {
         if (!paintNode_) {
             paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
@@ -252,7 +246,7 @@ bool BookDocumentController::ShowCover() {
     int32_t record = OpeningRules::CoverRecord(resource_->GetDocument());
     ImageObject* image = record > 0 ? ImageObject::FromRecord(resource_, &location_, record) : nullptr;
     if (!image) return false;
-    auto* picture = new (std::nothrow) CoverPicture(image);
+    auto* picture = new (std::nothrow) BookPicture(image);
     if (!picture) {
         image->Release();
         return false;
@@ -289,6 +283,7 @@ void BookDocumentController::FreeRetired() {
     retiredCovers_.clear();
     retiredRecordSets_.clear();
     retiredImages_.clear();
+    FreeRetiredAudio();
     std::vector<Retired> old;
     old.swap(retired_);
     for (Retired& r : old) {
@@ -339,6 +334,7 @@ void BookDocumentController::CloseDocument() {
     LeaveCover();
     LeaveRecordSet();
     LeaveImage();
+    LeaveAudio();
     // The book script's record set reads this book's tables.
     ClearGlobalRecordSet();
     DropLayout();
@@ -363,7 +359,10 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     // The text page asked for again without an anchor keeps its page.
     if (!fresh && !hasAnchor && view_ == kTextPage && current_.IsEmpty()) return true;
     // Leaving a page for another view keeps where the reader or listener was.
-    if (view_ == kAudioView && !(anchor == current_)) SaveAudioPosition();
+    if (view_ == kAudioView && !(anchor == current_)) {
+        SaveAudioPosition();
+        LeaveAudio();
+    }
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
     if (view_ == kImageView && !(anchor == current_)) LeaveImage();
@@ -395,6 +394,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
         return true;
     }
     if (OpeningRules::IsAudioAnchor(anchor)) {
+        if (!(view_ == kAudioView && anchor == current_) && !ShowAudio()) return false;
         current_.Assign(anchor);
         view_ = kAudioView;
         return true;
@@ -498,12 +498,7 @@ bool BookDocumentController::ShowImage(int32_t record) {
     view->SetBackgroundColor(background);
     if (layout_ && layout_->CurrentPageStart() != PageLayout::kNone)
         view->SetPageNumber(GetPageNumber());
-    if (!view->SetParent(surface_)) return false;
-    Rect area = viewport_;
-    SurfaceViewport(area);
-    Rect placed;
-    view->AdjustRect(placed, area);
-    view->Focus();
+    if (!ShowOverPage(*view)) return false;
     image_ = std::move(view);
     return true;
 }
@@ -652,7 +647,8 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
         annotations_->SetReadingTime(NowUnixMinutesUtc());
         annotations_->Flush();
     }
-    if (restore && chosen.IsEmpty()) RestoreReadingPosition();
+    if (restore && (chosen.IsEmpty() || OpeningRules::IsAudioAnchor(chosen)))
+        RestoreReadingPosition();
     if (reader_) reader_->ShowReaderView();
     Invalidate(true);
     return true;
@@ -660,6 +656,7 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
 
 bool BookDocumentController::RestoreReadingPosition() {
     if (!resource_) return false;
+    if (view_ == kAudioView) return RestoreAudioPosition();
     if (view_ != kTextPage && view_ != kAudioView) return false;
     bool restored = false;
     if (annotations_) {
@@ -693,6 +690,7 @@ bool BookDocumentController::RestoreReadingPosition() {
 
 bool BookDocumentController::SaveAudioPosition() {
     if (!annotations_) return false;
+    if (WriteAudioPosition()) return true;
     uint32_t a = 0, b = 0;
     std::vector<uint8_t> state;
     // The audio page keeps its own place; what it last reported stays stored.
@@ -792,6 +790,7 @@ void BookDocumentController::ReloadAnnotations() {
 void BookDocumentController::Invalidate(bool full) {
     // The page is drawn again at the next paint.
     if (surface_) surface_->InvalidateRect(nullptr);
+    ShowBarOfView();
     (void)full;
 }
 
@@ -803,6 +802,7 @@ bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayo
     entry.location.CopyFrom(location_);
     entry.location.SetAnchor(current_);
     if (!HistoryState::WriteHeader(entry.state, {})) return false;
+    if (view_ == kAudioView) return SaveAudioState(entry);
     if (view_ != kTextPage) return true;
     if (!layout_) return !fromLayout || true;
     uint32_t page = 0, start = 0;
@@ -819,6 +819,7 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
     stream.SetReadPosition(0);
     std::vector<uint32_t> path;
     if (HistoryState::ReadHeader(stream, path) == HistoryState::HeaderResult::kBad) return false;
+    if (view_ == kAudioView) return RestoreAudioState(entry, stream);
     if (!layout_ || view_ != kTextPage) return view_ != kTextPage;
     if (entry.viewPosition < 0) return false;
     ByteStream rest;
@@ -1055,7 +1056,7 @@ bool BookDocumentController::OpenReference(const String& name) {
 uint32_t BookDocumentController::ViewMode() const {
     if (!resource_) return 7;
     if (view_ == kAudioView) return 6;
-    if (view_ == kImageView) return 2;
+    if (view_ == kImageView) return ImageView::kViewKind;
     if (view_ == kRecordSetView) return 2;
     return 1;
 }
@@ -1215,6 +1216,7 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
             return true;
         default: break;
     }
+    if (view_ != kTextPage && ExecuteMediaCommand(id)) return true;
     // Everything else is the page view's.
     if (!pageView_ || view_ != kTextPage || id < 0) return false;
     pageView_->ExecuteCommand(static_cast<uint32_t>(id), 0);

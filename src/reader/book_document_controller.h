@@ -23,6 +23,7 @@
 #include "reader/speech_chunker.h"
 
 class AnnotationFile;
+class AudioPlayerView;
 class ConfigurationStore;
 class GraphicsContext;
 class IndexQuery;
@@ -252,6 +253,16 @@ public:
     RecordSetPage* RecordSet() const { return recordSet_.page.get(); }
     // The picture shown full screen; null outside one (and outside a window).
     ImageView* Picture() const { return image_.get(); }
+    // The audio page ("$audio") over the window's playlist; null outside it.
+    AudioPlayerView* AudioView() const;
+    // The window's playlist, its tracks opened from this document: plays the first track
+    // (paused or not); false when the list or the play failed. StopSound empties it.
+    bool PlaySoundList(const String& text, bool paused);
+    void StopSound();
+    // The audio page over a playlist (a book script's audio.show); false when not shown.
+    bool ShowSoundList(const String& text);
+    // A tap on the text page: a picture shown reduced there opens full screen (true).
+    bool ActivateObjectAt(Point p);
     // The page view element over the layout; null without one.
     PositionViewElement* PageView() const { return pageView_.get(); }
     ReaderController* Reader() const { return reader_; }
@@ -290,6 +301,26 @@ private:
     bool ShowImage(int32_t record);
     void LeaveImage();
     void LeaveRecordSet();
+    // Puts a page of its own (picture, audio) over the text page, at the surface's size, with
+    // the keys.
+    bool ShowOverPage(Node& view);
+    // The audio page: made for "$audio", left (and parked) when another view replaces it.
+    bool ShowAudio();
+    void LeaveAudio();
+    void FreeRetiredAudio();
+    // Stops the player and takes the playlist off it (the document controller goes).
+    void ReleaseSound();
+    // The audio page's place (track, second and playlist) in the side file and the history.
+    bool WriteAudioPosition();
+    bool RestoreAudioPosition();
+    bool SaveAudioState(HistoryEntry& entry);
+    bool RestoreAudioState(HistoryEntry& entry, ByteStream& stream);
+    // View commands of the image and audio pages; false when the page shown has no such one.
+    bool ExecuteMediaCommand(int32_t id);
+    bool MediaCommandEnabled(int32_t id) const;
+    // A page of another kind (text, picture, audio) shown: the window shows that page's bar.
+    void ShowBarOfView();
+    uint32_t barMode_ = 0;
     // What the record-set page asks; navigation leaves the page to be deleted later.
     void PostHistoryBack() override;
     bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
@@ -340,6 +371,12 @@ private:
     RecordSetShown recordSet_;
     std::unique_ptr<ImageView> image_;
     std::vector<std::unique_ptr<ImageView>> retiredImages_;
+    // The audio page with the playlist and what opens its tracks and pictures.
+    class AudioParts;
+    struct AudioPartsDeleter {
+        void operator()(AudioParts* parts) const;
+    };
+    std::unique_ptr<AudioParts, AudioPartsDeleter> audio_;
     std::vector<RecordSetShown> retiredRecordSets_;
     std::unique_ptr<CoverView> cover_;
     std::vector<std::unique_ptr<CoverView>> retiredCovers_;

@@ -69,6 +69,7 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
         case 108: return false;
         default: break;
     }
+    if (resource_ && view_ != kTextPage && MediaCommandEnabled(id)) return true;
     bool textPage = resource_ && view_ == kTextPage && layout_;
     if (IsAnnotationCommand(id)) return annotations_ && (textPage || !resource_);
     return textPage;

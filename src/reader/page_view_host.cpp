@@ -119,6 +119,8 @@ void PageViewHost::PostCommand(uint32_t id, uint32_t /*argument*/) {
     if (ReaderController* reader = controller_.Reader()) reader->PostCommand(static_cast<int32_t>(id));
 }
 
+bool PageViewHost::ActivateObjectAt(Point p) { return controller_.ActivateObjectAt(p); }
+
 bool PageViewHost::HasDocument() { return controller_.Document() != nullptr; }
 
 uint32_t PageViewHost::InternalPageId() {

@@ -15,6 +15,10 @@
 #include "reader/book_document_controller.h"
 #include "reader/opening_rules.h"
 #include "controller_books.h"
+#include "graphics/core/input_event.h"
+#include "layout/block_contents.h"
+#include "media_books.h"
+#include "reader/image_view.h"
 #include "support/graphics/surface_host.h"
 
 namespace {
@@ -53,6 +57,12 @@ protected:
         fvt::RunUntilIdle();
         surface->InvalidateRect(nullptr);
         fvt::RunUntilIdle();
+    }
+    bool Tap(Point p) {
+        InputEvent down = InputEvent::Pen(kPenDown, p);
+        InputEvent up = InputEvent::Pen(kPenUp, p);
+        bool pressed = surface->HandleEvent(down);
+        return surface->HandleEvent(up) && pressed;
     }
     // Pixels of the window that are not the page's white.
     int InkedPixels() {
@@ -150,6 +160,33 @@ TEST_F(ControllerWindowTest, ARecordPastTheBookIsRefused) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
     EXPECT_FALSE(controller->OpenReference(String(u"$9999")));  // past the records
     EXPECT_EQ(controller->Picture(), nullptr);
+}
+
+// A tap on a reduced picture reaches the page through the surface and opens the picture full
+// screen; the window bar's commands then zoom it.
+TEST_F(ControllerWindowTest, ATapOnAReducedPictureOpensItAndItsBarCommandsZoomIt) {
+    if (!fvt::test::WriteTalkBook(device_)) GTEST_SKIP() << "no Ogg encoder for the book's tracks";
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\talk.prc")));
+    Repaint();
+    PageSlot* slot = controller->Layout()->CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    ASSERT_GE(slot->contents.KindCount(kItemInlineBox), 2);
+    const Rect large = slot->contents.Object(1)->rect;
+    // Text is not a picture: the page stays.
+    EXPECT_FALSE(Tap(Point{large.x + 4, large.Bottom() + 30}));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+
+    EXPECT_TRUE(Tap(Point{large.x + large.width / 2, large.y + large.height / 2}));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kImageView);
+    ImageView* picture = controller->Picture();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->Viewport().factor, 256u);  // shown at its own size first
+    EXPECT_EQ(controller->ViewMode(), static_cast<uint32_t>(ImageView::kViewKind));
+    // Fit to view: the bar's command reaches the picture.
+    ASSERT_TRUE(controller->IsCommandEnabled(28));
+    EXPECT_TRUE(controller->ExecuteCommand(28));
+    EXPECT_LT(picture->Viewport().factor, 256u);
+    EXPECT_FALSE(controller->ExecuteCommand(66));  // a page step is not the picture's
 }
 
 }  // namespace
