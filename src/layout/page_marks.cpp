@@ -111,7 +111,9 @@ struct OpenRegion {
     }
     void Extend(int32_t x0, int32_t x1) {
         if (!hasSpan) {
+            // A new span: nothing of the last one's end is kept.
             from = x0;
+            to = x1;
             hasSpan = true;
         }
         to = std::max(to, x1);

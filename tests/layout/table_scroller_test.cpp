@@ -151,7 +151,8 @@ TEST_F(TableScroller, TheSelectedTableIsFramedInRed) {
 class LinkedTableScroller : public TableScroller {
 protected:
     std::u16string Page() const override {
-        return u"<html><body><table border=\"1\"><tr><td><a href=\"first.html\">Wednesday</a></td>"
+        return u"<html><body><p>Before the table.</p>"
+               u"<table border=\"1\"><tr><td><a href=\"first.html\">Wednesday</a></td>"
                u"<td>06:12-18:40</td><td>06:58-19:21</td><td>springtide</td>"
                u"<td><a href=\"last.html\">northwesterly</a></td></tr></table>"
                u"<p><a href=\"after.html\">After</a> the table.</p></body></html>";
