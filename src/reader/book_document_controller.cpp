@@ -15,6 +15,7 @@
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "layout/inline_objects.h"
+#include "layout/layout_forms.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "layout/searcher.h"
@@ -22,6 +23,7 @@
 #include "core/platform_helpers.h"
 #include "platform/window/window.h"
 #include "platform/shell/shell.h"
+#include "reader/book_action_bridge.h"
 #include "reader/book_picture.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
@@ -42,7 +44,11 @@ public:
     }
     // The page covers the whole surface.
     bool HitTest(const Rect&) override { return true; }
-    // Taps on the page are the page element's (it sits below this node).
+    // Under every other child: drawn first and the last to be offered the pen, so that a tap
+    // reaches the page view element (and its links) and the views shown over the page.
+    int32_t ZOrder() const override { return kPageZOrder; }
+    static constexpr int32_t kPageZOrder = 127;
+    // A tap that reaches this node (nothing above took it) is the page element's.
     bool HandleEvent(InputEvent& event) override {
         PositionViewElement* page = controller_.PageView();
         return event.IsPen() && page && page->Parent() && page->HandleEvent(event);
@@ -53,21 +59,6 @@ private:
 };
 
 }  // namespace
-
-// The page layout's form list over the window's.
-class BookDocumentController::LayoutForms final : public PageFormList {
-public:
-    explicit LayoutForms(FormList& forms) : forms_(forms) {}
-    void RestoreValues(AreaArray& marks) override { forms_.RestoreValues(marks); }
-    InlineObject* BuildControl(TokenSource& source, uint32_t position,
-                               uint32_t documentKey) override {
-        Form* form = forms_.FindByPosition(position, static_cast<int32_t>(documentKey));
-        return form ? form->Build(source, position, nullptr) : nullptr;
-    }
-
-private:
-    FormList& forms_;
-};
 
 namespace {
 constexpr uint32_t kLibraryPage = 1;
@@ -81,7 +72,10 @@ constexpr int32_t kContentsDepth = 8;
 }  // namespace
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
-    : heap_(heap), layoutForms_(new(std::nothrow) LayoutForms(forms_)) {}
+    : heap_(heap), layoutForms_(new(std::nothrow) LayoutFormList(forms_)) {
+    forms_.SetOwner(this);
+    frames_.reset(new (std::nothrow) FrameSet(this));
+}
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
 
@@ -115,6 +109,8 @@ void BookDocumentController::Shutdown() {
         runStore_->Flush();
         runStore_ = nullptr;
     }
+    CloseFrames();
+    frames_.reset();
     CloseDocument();
     ReleaseSound();
     forms_.Clear(0);  // lets the last page's resource go with the loader still there
@@ -123,7 +119,9 @@ void BookDocumentController::Shutdown() {
     paintNode_.reset();
     canvas_.reset();
     history_.Clear();
+    if (script_) ScriptGlobal::ClearHandlers(script_.get());
     script_.reset();
+    actions_.reset();
     sink_ = nullptr;
     reader_ = nullptr;
 }
@@ -137,7 +135,7 @@ void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& 
 
 bool BookDocumentController::MakeLayout() {
     DropLayout();
-    if (!layoutGc_ && surface_ && surface_->Window()) {
+    if (!layoutGc_ && surface_ && surface_->Window() && !frameFlag_) {
         // In the program the page is measured and drawn on the window's own surface; before
         // the window has its size the screen's work area stands in.
         layoutGc_ = surface_;
@@ -157,19 +155,22 @@ bool BookDocumentController::MakeLayout() {
     layout_->SetViewport(viewport_);
     if (annotations_) layout_->SetAnnotations(annotations_);
     layout_->SetFormList(layoutForms_.get());
+    // Form controls open their lists over the window's surface and live under it.
+    layout_->SetControlContext(surface_, surface_);
     if (!layout_->Start()) {
         DropLayout();
         return false;
     }
     pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
     if (pageView_) {
-        // The element takes the pen over the page's area (placed before it has the layout, which
-        // is laid out for that area already).
+        // The element covers the page: the pen finds its links there. Placed before the layout
+        // is attached, which is laid out for this viewport already.
         Rect placed;
         pageView_->AdjustRect(placed, viewport_);
         pageView_->AttachLayout(layout_);
     }
-    if (surface_ && layoutGc_ == surface_) {
+    // A frame's controller paints through its frame's window part instead.
+    if (surface_ && layoutGc_ == surface_ && !frameFlag_) {
         if (!paintNode_) {
             paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
             if (paintNode_ && !paintNode_->SetParent(surface_)) paintNode_.reset();
@@ -193,12 +194,20 @@ bool BookDocumentController::SurfaceViewport(Rect& out) const {
 void BookDocumentController::PaintPage() {
     if (!layout_ || view_ != kTextPage || !layoutGc_) return;
     Rect now;
-    if (layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, viewport_)) {
+    if (framed_ && layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, pageArea_)) {
+        LayOutFrames(now);  // the window changed size: the frames share the new area
+    } else if (!framed_ && !frameFlag_ && layoutGc_ == surface_ && SurfaceViewport(now) &&
+               RectDiffers(now, viewport_)) {
         // The window changed size: the same text starts the page laid out anew.
         uint32_t start = layout_->CurrentPageStart();
         viewport_ = now;
-        layout_->SetViewport(viewport_);
-        layout_->Relayout();
+        if (pageView_) {
+            Rect placed;
+            pageView_->AdjustRect(placed, viewport_);  // the element lays the page out anew
+        } else {
+            layout_->SetViewport(viewport_);
+            layout_->Relayout();
+        }
         if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
     }
     if (!canvas_) {
@@ -280,6 +289,7 @@ void BookDocumentController::LeaveCover() {
 }
 
 void BookDocumentController::FreeRetired() {
+    FreeFrameControllers();
     retiredCovers_.clear();
     retiredRecordSets_.clear();
     retiredImages_.clear();
@@ -304,13 +314,15 @@ bool BookDocumentController::SetDocument(Resource* document) {
     current_.SetEmpty();
     view_ = kTextPage;
     keepStoredPosition_ = false;
+    lastFramesetPosition_ = -1;
     // Only a book file of the reader's own has a side file; the loader keeps the one registry.
-    if (loader_ && !location_.IsInternal() && location_.Kind() != Location::kDatabase &&
-        document->GetKind() != 1) {
+    // A frame's controller shows part of the window's book: the side file is the window's.
+    if (loader_ && !frameFlag_ && !location_.IsInternal() &&
+        location_.Kind() != Location::kDatabase && document->GetKind() != 1) {
         document->AddRef();  // the loader releases the reference it is given
         annotations_ = loader_->OpenAnnotationFile(document);
     }
-    if (settings_ && location_.IsFileKind()) {
+    if (settings_ && !frameFlag_ && location_.IsFileKind()) {
         String text;
         if (location_.ToString(text, true)) settings_->SetLastBook(text);
     }
@@ -788,6 +800,10 @@ void BookDocumentController::ReloadAnnotations() {
 }
 
 void BookDocumentController::Invalidate(bool full) {
+    // Every open and page move ends here: the frames follow the page start, and the bars the
+    // history (the left key reads "Back" only while there is a step back).
+    UpdateFrames();
+    if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
     // The page is drawn again at the next paint.
     if (surface_) surface_->InvalidateRect(nullptr);
     ShowBarOfView();
@@ -997,6 +1013,8 @@ bool BookDocumentController::GoToPage(uint32_t n) {
     return true;
 }
 
+bool BookDocumentController::GoToLastPage() { return GoToPage(PageLayout::kNone); }
+
 bool BookDocumentController::GoToPosition(uint32_t position) {
     if (!layout_) return false;
     if (view_ == kTextPage && layout_->CurrentPageStart() == position) return true;
@@ -1142,10 +1160,58 @@ bool BookDocumentController::PositionText(String& out) {
 
 ScriptContext* BookDocumentController::BookScript() {
     if (!script_ && heap_) {
+        if (!actions_) actions_.reset(new (std::nothrow) BookActionBridge(this, reader_));
         script_.reset(new (std::nothrow) ScriptContext(heap_));
-        if (script_ && !script_->Create()) script_.reset();
+        if (!actions_ || !script_ || !script_->Create()) {
+            script_.reset();
+            return nullptr;
+        }
+        // The form list and the controller's script face, as the book's scripts address them.
+        actions_->Script().SetContext(script_.get());
+        if (!script_->Hosts().AppendObject(&forms_, 0) ||
+            !script_->Hosts().AppendObject(&actions_->Script(), 1)) {
+            script_.reset();
+            return nullptr;
+        }
+        if (reader_) ScriptGlobal::SetTimerOwner(script_.get(), &reader_->Timers(), this);
     }
     return script_.get();
+}
+
+BookActionBridge* BookDocumentController::Actions() {
+    BookScript();
+    return script_ ? actions_.get() : nullptr;
+}
+
+bool BookDocumentController::PerformAction(const LinkTarget* target, uint32_t argument) {
+    BookActionBridge* actions = target ? Actions() : nullptr;
+    return actions && ::PerformAction(target, *actions, argument, nullptr);
+}
+
+// --- forms ----------------------------------------------------------------------------------
+
+bool BookDocumentController::RunHandler(ScriptObject* self, const String& script,
+                                        uint32_t /*argument*/, String* result) {
+    BookActionBridge* actions = Actions();
+    return actions && actions->RunHandler(self, script, result);
+}
+
+bool BookDocumentController::OpenLink(const String& text, bool /*absolute*/) {
+    // A link without a scheme is resolved against the document shown, an absolute one stays.
+    BookActionBridge* actions = Actions();
+    if (actions) return actions->OpenLinkLater(text);
+    return ActivateLink(text);
+}
+
+int32_t BookDocumentController::MessageBoxById(int32_t captionId, int32_t textId,
+                                               uint32_t style) {
+    return reader_ ? reader_->GetLink()->MessageBoxById(captionId, textId, style) : 0;
+}
+
+TimerList* BookDocumentController::Timers() { return reader_ ? &reader_->Timers() : nullptr; }
+
+const AppPaths* BookDocumentController::Paths() {
+    return reader_ ? reader_->GetLink()->Paths() : nullptr;
 }
 
 namespace {
@@ -1225,6 +1291,7 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
 
 void BookDocumentController::NotifyCommand(int32_t id) {
     if (sink_) sink_->OnCommandNotice(this, id, cookie_);
+    if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
 }
 
 namespace {

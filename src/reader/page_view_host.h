@@ -47,6 +47,4 @@ public:
 
 private:
     BookDocumentController& controller_;
-    // The script face the marks' scripts address, made on the first one.
-    std::unique_ptr<BookActionBridge> actions_;
 };
