@@ -127,7 +127,9 @@ protected:
         for (int guard = 0; guard < 500; ++guard) {
             PageItems page;
             EXPECT_TRUE(Current(page));
-            if (!pages.empty()) EXPECT_GT(page.start, pages.back().start);
+            if (!pages.empty()) {
+                EXPECT_GT(page.start, pages.back().start);
+            }
             pages.push_back(page);
             EXPECT_TRUE(layout_->CheckInvariants());
             if (!layout_->GoToPosition(layout_->CurrentPageStart(), 2)) break;

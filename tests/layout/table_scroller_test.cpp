@@ -187,8 +187,11 @@ TEST_F(LinkedTableScroller, MarksStayInsideTheViewOfAScrolledTable) {
     EXPECT_EQ(Count(marks, u'f'), 1);
     EXPECT_EQ(Count(marks, u'l'), 0);
     EXPECT_EQ(Count(marks, u'a'), 1);
-    for (const auto& m : marks)
-        if (m.first != u'a') EXPECT_TRUE(Rect::ContainsRect(view, m.second));
+    for (const auto& m : marks) {
+        if (m.first != u'a') {
+            EXPECT_TRUE(Rect::ContainsRect(view, m.second));
+        }
+    }
 
     // Scrolled one step: the first link is cut at the view's left edge, not left of it.
     entry->x = 40;
