@@ -225,4 +225,48 @@ TEST_F(LinkedTableScroller, MarksStayInsideTheViewOfAScrolledTable) {
     }
 }
 
+// A table whose only row is taller than the page: it scrolls down, and the marks of its links
+// go with the drawn text.
+class TallTableScroller : public LinkedTableScroller {
+protected:
+    std::u16string Page() const override {
+        std::u16string page = u"<html><body><table border=\"1\"><tr><td>one<br>two<br>three<br>"
+                              u"<a href=\"first.html\">Top</a>";
+        for (int i = 0; i < 40; ++i) page += u"<br>line";
+        return page + u"<br><a href=\"last.html\">Bottom</a></td></tr></table></body></html>";
+    }
+};
+
+TEST_F(TallTableScroller, MarksFollowTheTableDown) {
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    PageSlot* slot = layout_.CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    TableRecord* table = slot->contents.Table(0);
+    ASSERT_NE(table, nullptr);
+    ASSERT_GT(table->content.height, table->box.height);
+    ASSERT_EQ(slot->record->tables.size(), 1u);
+    Rect view = table->box;
+    auto marks = LinkMarks();
+    ASSERT_EQ(marks.size(), 1u);
+    ASSERT_EQ(marks[0].first, u'f');
+    Rect top = marks[0].second;
+
+    slot->record->tables[0].y = 20;
+    layout_.ClearCurrentBlockMarks();
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    marks = LinkMarks();
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].second.y, top.y - 20);
+    EXPECT_EQ(marks[0].second.x, top.x);
+
+    slot = layout_.CurrentPageSlot();
+    slot->record->tables[0].y = table->content.height - table->box.height;
+    layout_.ClearCurrentBlockMarks();
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    marks = LinkMarks();
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].first, u'l');
+    EXPECT_TRUE(Rect::ContainsRect(view, marks[0].second));
+}
+
 }  // namespace
