@@ -162,7 +162,8 @@ private:
     PageLayout* layout_ = nullptr;
     ByteStream own_;
     uint32_t mode_ = kFocusNone;
-    Rect bounds_{};
+    Rect bounds_{};     // where the element lies: its tap area
+    Rect laidOutIn_{};  // the area its layout was last laid out for
     TextFocus focus_;
 };
 
