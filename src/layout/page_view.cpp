@@ -420,7 +420,7 @@ bool PositionViewElement::HandlePen(const InputEvent& event) {
         owner_->PostCommand(kCmdLinkFocused, static_cast<uint32_t>(i));
         return true;
     }
-    return false;
+    return owner_->TapAt(p);
 }
 
 bool PositionViewElement::HandleEvent(InputEvent& event) {

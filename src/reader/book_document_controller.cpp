@@ -41,6 +41,12 @@ public:
     }
     // The page covers the whole surface.
     bool HitTest(const Rect&) override { return true; }
+    // The page view is no child of the surface: the stylus reaches it through the page.
+    bool HandleEvent(InputEvent& event) override {
+        PositionViewElement* view = controller_.PageView();
+        if (event.IsPen() && view) return view->HandleEvent(event);
+        return Widget::HandleEvent(event);
+    }
 
 private:
     BookDocumentController& controller_;

@@ -6,6 +6,9 @@
 
 class BookDocumentController;
 
+// The word under a tap goes to the reader controller's tap action (reader_controller_lookup.cpp).
+bool TapOnPage(BookDocumentController& controller, Point p);
+
 class PageViewHost final : public PageViewOwner {
 public:
     explicit PageViewHost(BookDocumentController& controller) : controller_(controller) {}
@@ -25,6 +28,7 @@ public:
     void GoToLastPage() override;
     bool ScrollTables(int32_t dx, int32_t dy) override;
     void SelectAt(Point) override {}
+    bool TapAt(Point p) override { return TapOnPage(controller_, p); }
     void DeselectCurrentArea() override {}
     void InvalidateSurface() override;
     void PrepareRendering(PageLayout&) override {}

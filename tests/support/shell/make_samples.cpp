@@ -1,6 +1,7 @@
 // folivant_samples DEVICE_ROOT SAMPLES_FOLDER: fills a sample device for tools/run, once. Makes the
 // program folder and, in the books folder, a book with metadata, a cover and pictures, a PalmDOC
-// book, an HTML page and a plain-text file from the texts in resources/samples. Files already
+// book, an HTML page and a plain-text file from the texts in resources/samples, and two small
+// dictionaries of the story's words (English, and English to French). Files already
 // there are left alone, so a user's changes survive the next run.
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "platform/kernel/device.h"
 #include "platform/storage/files.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/index_fixture.h"
 #include "support/media/image/picture_fixtures.h"
 
 namespace fs = std::filesystem;
@@ -93,6 +95,84 @@ std::vector<std::uint8_t> GardenBook(const std::string& text) {
     book.text = ToBytes(text);
     return book.Build();
 }
+// A dictionary of words of the sample story: each entry's text is its definition in the book's
+// own text (tag 8: start and length), with an inflection table for a few plural forms. `input`
+// and `output` are the language pair the library finds it by.
+std::vector<std::uint8_t> DictionaryBook(
+    const char* name, std::uint32_t input, std::uint32_t output,
+    const std::vector<std::pair<std::u16string, std::string>>& words,
+    const std::vector<std::pair<std::u16string, std::u16string>>& forms) {
+    std::string html = "<html><body>";
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
+    for (const auto& [word, definition] : words) {
+        html += "<p><b>" + std::string(word.begin(), word.end()) + "</b> ";
+        const auto start = static_cast<std::uint32_t>(html.size());
+        html += definition;
+        ranges.emplace_back(start, static_cast<std::uint32_t>(definition.size()));
+        html += "</p>";
+    }
+    html += "</body></html>";
+    // Built twice: the header names the tables by record, known after the first build.
+    std::uint32_t ids[2] = {0xFFFFFFFF, 0xFFFFFFFF};
+    Bytes bytes;
+    for (int pass = 0; pass < 2; ++pass) {
+        BookBuilder book;
+        book.text = ToBytes(html);
+        book.databaseName = name;
+        book.fullName = name;
+        book.inputLanguage = input;
+        book.outputLanguage = output;
+        book.locale = output;
+        book.tables[0] = ids[0];
+        book.tables[5] = ids[1];
+        PdbBuilder pdb = book.BuildDatabase();
+        IndexWriter dictionary;
+        dictionary.name = "words";
+        dictionary.language = input;
+        for (std::size_t i = 0; i < words.size(); ++i)
+            dictionary.Add(words[i].first, {{8, {ranges[i].first, ranges[i].second}}});
+        if (!AddIndexTable(dictionary, &pdb, &ids[0])) return {};
+        IndexWriter inflections;
+        inflections.language = input;
+        for (const auto& [form, word] : forms) {
+            for (std::size_t i = 0; i < words.size(); ++i) {
+                if (words[i].first == word)
+                    inflections.Add(form, {{1, {dictionary.SortedNumbers()[i]}}});
+            }
+        }
+        if (!AddIndexTable(inflections, &pdb, &ids[1])) return {};
+        bytes = pdb.Build();
+    }
+    return bytes;
+}
+
+std::vector<std::uint8_t> EnglishGlossary() {
+    return DictionaryBook(
+        "Lighthouse Glossary", 9, 9,
+        {{u"lamp", "A device that gives light, here the great light at the top of the tower."},
+         {u"lens", "A shaped piece of glass that gathers the lamp's light into a beam."},
+         {u"step", "One stair of a flight; the lighthouse has a hundred and twelve."},
+         {u"wick", "The cord of an oil lamp that draws up the fuel and carries the flame."},
+         {u"reef", "A ridge of rock or sand just below the surface of the sea."},
+         {u"harbour", "A sheltered stretch of water where boats may lie safely."},
+         {u"beam", "A ray of light sent out in one direction."},
+         {u"tiller", "The bar by which a small boat is steered."},
+         {u"evening", "The close of the day, from sunset to nightfall."},
+         {u"keeper", "One who tends a lighthouse and keeps its light burning."}},
+        {{u"steps", u"step"}, {u"lamps", u"lamp"}, {u"beams", u"beam"}});
+}
+
+std::vector<std::uint8_t> FrenchGlossary() {
+    return DictionaryBook(
+        "Glossaire anglais-francais", 9, 12,
+        {{u"lamp", "lampe (n. f.) : appareil qui donne de la lumi&egrave;re."},
+         {u"lens", "lentille (n. f.) : verre taill&eacute; qui concentre la lumi&egrave;re."},
+         {u"beam", "faisceau (n. m.) : rayon de lumi&egrave;re."},
+         {u"keeper", "gardien (n. m.) : celui qui veille sur le phare."},
+         {u"harbour", "port (n. m.) : abri pour les bateaux."}},
+        {{u"lamps", u"lamp"}, {u"beams", u"beam"}});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,7 +197,9 @@ int main(int argc, char** argv) {
     const bool ok = WriteOnce(books, "The Lighthouse Keeper.prc", LighthouseBook(lighthouse)) &&
                     WriteOnce(books, "A Small Garden.pdb", GardenBook(garden)) &&
                     WriteOnce(books, "Notes on Reading.html", ToBytes(reading)) &&
-                    WriteOnce(books, "An Evening Walk.txt", ToBytes(walk));
+                    WriteOnce(books, "An Evening Walk.txt", ToBytes(walk)) &&
+                    WriteOnce(books, "Lighthouse Glossary.prc", EnglishGlossary()) &&
+                    WriteOnce(books, "Glossaire anglais-francais.prc", FrenchGlossary());
     if (!ok) {
         std::fprintf(stderr, "folivant_samples: cannot write the sample books\n");
         return 1;
