@@ -35,18 +35,18 @@ namespace {
 class PagePaintNode : public Widget {
 public:
     explicit PagePaintNode(BookDocumentController& controller) : controller_(controller) {}
+    // The stylus reaches the page view element through the page it paints.
+    bool HandleEvent(InputEvent& event) override {
+        PositionViewElement* view = controller_.PageView();
+        if (event.IsPen() && view) return view->HandleEvent(event);
+        return Widget::HandleEvent(event);
+    }
     void Redraw(const Rect* area) override {
         controller_.PaintPage();
         Widget::Redraw(area);
     }
     // The page covers the whole surface.
     bool HitTest(const Rect&) override { return true; }
-    // The page view is no child of the surface: the stylus reaches it through the page.
-    bool HandleEvent(InputEvent& event) override {
-        PositionViewElement* view = controller_.PageView();
-        if (event.IsPen() && view) return view->HandleEvent(event);
-        return Widget::HandleEvent(event);
-    }
 
 private:
     BookDocumentController& controller_;

@@ -40,6 +40,7 @@ class AppPaths;
 class DictionaryCatalogue;
 class HistoryTable;
 class LinkTarget;
+class LookupListPages;
 class WordListAdder;
 struct DictionaryTables;
 struct LookupEntry;
@@ -274,6 +275,13 @@ public:
     void PostLookupLink(LinkTarget* target, Point point);
     // The search history (opened on first use; null when it cannot be).
     HistoryTable* SearchHistory();
+    // A word the vocabulary list is asked to add without a dictionary: looked up in the
+    // dictionaries of the list's language. True when the look-up found it (its result is shown,
+    // or added when one dictionary matched).
+    bool LookupForWordList(const String& word, uint32_t language);
+    // The word-list and search-history pages of this window (the document controller's
+    // requests 109, 111, 112 and 115 open them).
+    LookupListPages* ListPages();
     // The word list a by-name result goes to while its window shows; null otherwise.
     void SetWordListAdder(WordListAdder* adder);
     // The look-up pop-up shown; null when none.

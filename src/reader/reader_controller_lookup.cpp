@@ -34,7 +34,9 @@
 #include "reader/book_document_controller.h"
 #include "reader/dictionary_catalogue.h"
 #include "reader/document_controller.h"
+#include "reader/list_pages.h"
 #include "reader/lookup_popups.h"
+#include "reader/lookup_window.h"
 #include "reader/page_view_host.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_lookup.h"
@@ -105,6 +107,7 @@ private:
 struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
     explicit LookupState(ReaderController& reader) : reader(reader) {}
     ~LookupState() override {
+        pages.reset();
         reader.Timers().Stop(this, timer);
         if (history) {
             history->SetResolver(nullptr);
@@ -152,7 +155,13 @@ struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
         entry.number = e.language;
         entry.ent = static_cast<int32_t>(e.number);
         entry.shortid = e.shortName;
-        return adder && adder->AddToWordList(entry, kLanguageMask);
+        WordListAdder* to = Adder();
+        return to && to->AddToWordList(entry, kLanguageMask);
+    }
+    // Where by-name results go: the adder set, else the word list shown.
+    WordListAdder* Adder() {
+        if (adder) return adder;
+        return pages ? dynamic_cast<WordListWindow*>(pages->Page()) : nullptr;
     }
     // Every other kind through the document controller's book actions.
     BookActionBridge* Bridge() {
@@ -202,6 +211,7 @@ struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
     int32_t timer = -1;
     std::unique_ptr<BookActionBridge> bridge;
     BookDocumentController* bridgeDocument = nullptr;
+    std::unique_ptr<LookupListPages> pages;
 };
 
 LoadedDictionary::~LoadedDictionary() {
@@ -221,6 +231,12 @@ void ReaderController::SetDictionaries(DictionaryCatalogue* catalogue) {
 }
 
 void ReaderController::SetWordListAdder(WordListAdder* adder) { Lookups().adder = adder; }
+
+LookupListPages* ReaderController::ListPages() {
+    LookupState& state = Lookups();
+    if (!state.pages) state.pages = std::make_unique<LookupListPages>(this, loader_);
+    return state.pages.get();
+}
 
 void ReaderController::PostLookupLink(LinkTarget* target, Point point) {
     if (!target) return;
@@ -449,6 +465,40 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
     return Lookup::Found(outcome);
 }
 
+bool ReaderController::LookupForWordList(const String& word, uint32_t language) {
+    DictionaryCatalogue* catalogue = Lookups().catalogue;
+    if (!catalogue || word.IsEmpty()) return false;
+    catalogue->Refresh();
+    std::vector<uint32_t> list;
+    if (!catalogue->FindDictionaries(language & kLanguageMask,
+                                     static_cast<uint32_t>(GetProgramLanguage()), 0,
+                                     DictionaryCatalogue::kAnyDictionary, &list))
+        return false;
+    std::vector<LookupEntry> entries;
+    std::vector<LookupMatch> matches;
+    std::shared_ptr<DictionaryTables> kept;
+    CatalogueSource source(*this, *catalogue);
+    if (!Lookup::BuildLookupResults(source, &list, ToU16(word), true, &entries, &matches, &kept) ||
+        matches.empty())
+        return false;
+    const auto withMatches = std::count_if(entries.begin(), entries.end(),
+                                           [](const LookupEntry& e) { return e.count != 0; });
+    if (withMatches == 1) {
+        // The one dictionary's result goes to the list by its database name.
+        for (const LookupEntry& entry : entries) {
+            String name;
+            if (entry.count == 0 || !catalogue->GetDatabaseName(entry.dictionary, name)) continue;
+            const Point centre{popupRect_.x + popupRect_.width / 2, popupRect_.y + popupRect_.height / 2};
+            OpenLookupResult(Lookup::MatchesOf(matches, entry), word, name, centre, true);
+        }
+        return true;
+    }
+    HidePopupPage();
+    std::unique_ptr<TextPopup> popup = ShowLookupResultsPopup(word, *catalogue, entries, matches, true);
+    if (popup && popup->ShowAt(popupRect_, Point{}, TextPopup::kCentred)) pagePopup_ = std::move(popup);
+    return true;
+}
+
 // ---- Result pages ----------------------------------------------------------------------------
 
 std::unique_ptr<TextPopup> ReaderController::ShowLookupResultsPopup(
@@ -569,7 +619,7 @@ bool ReaderController::AddLookupEntryToWordList(uint32_t entry, const String& da
     word.ent = static_cast<int32_t>(entry);
     if (const auto* loaded = dynamic_cast<const LoadedDictionary*>(&tables))
         word.shortid = loaded->shortId;
-    WordListAdder* adder = Lookups().adder;
+    WordListAdder* adder = Lookups().Adder();
     return adder && adder->AddToWordList(word, kLanguageMask);
 }
 

@@ -34,7 +34,8 @@ std::string DictionaryBook(const std::vector<std::pair<std::u16string, std::stri
         IndexWriter dict;
         dict.name = "words";
         for (std::size_t i = 0; i < words.size(); ++i)
-            dict.Add(words[i].first, {{8, {ranges[i].first, ranges[i].second}}});
+            dict.Add(words[i].first,
+                     {{1, {ranges[i].first}}, {8, {ranges[i].first, ranges[i].second}}});
         EXPECT_TRUE(AddIndexTable(dict, &pdb, &ids[0]));
         IndexWriter forms;
         bool any = false;

@@ -96,7 +96,7 @@ std::vector<std::uint8_t> GardenBook(const std::string& text) {
     return book.Build();
 }
 // A dictionary of words of the sample story: each entry's text is its definition in the book's
-// own text (tag 8: start and length), with an inflection table for a few plural forms. `input`
+// own text (tag 8: start and length; tag 1: where it stands in the book), with an inflection table for a few plural forms. `input`
 // and `output` are the language pair the library finds it by.
 std::vector<std::uint8_t> DictionaryBook(
     const char* name, std::uint32_t input, std::uint32_t output,
@@ -130,7 +130,8 @@ std::vector<std::uint8_t> DictionaryBook(
         dictionary.name = "words";
         dictionary.language = input;
         for (std::size_t i = 0; i < words.size(); ++i)
-            dictionary.Add(words[i].first, {{8, {ranges[i].first, ranges[i].second}}});
+            dictionary.Add(words[i].first, {{1, {ranges[i].first}},
+                                            {8, {ranges[i].first, ranges[i].second}}});
         if (!AddIndexTable(dictionary, &pdb, &ids[0])) return {};
         IndexWriter inflections;
         inflections.language = input;
