@@ -398,9 +398,19 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
     std::shared_ptr<DictionaryTables> kept;
     CatalogueSource source(*this, *catalogue);
     if (text.size() == 1 && Lookup::HoldsCjk(text)) {
-        // The selection cannot be grown word by word from here: the character alone is searched.
-        Lookup::LookupCjkCharacter(source, &list, text, [](int, std::u16string*) { return false; },
-                                   &entries, &matches, &kept);
+        // The page's selection grows word by word after the character; without one the
+        // character is searched alone.
+        auto* book = dynamic_cast<BookDocumentController*>(document_);
+        PositionViewElement* view = book ? book->PageView() : nullptr;
+        auto extend = [view](int n, std::u16string* grown) {
+            if (!view || view->TextFocusBox().HasNoSelection()) return false;
+            String out;
+            uint32_t language = 0;
+            if (!view->TextFocusBox().GetSelectionText(n, out, language)) return false;
+            *grown = ToU16(out);
+            return true;
+        };
+        Lookup::LookupCjkCharacter(source, &list, text, extend, &entries, &matches, &kept);
     } else {
         Lookup::BuildLookupResults(source, &list, text, true, &entries, &matches, &kept);
     }

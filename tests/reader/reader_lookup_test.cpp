@@ -261,6 +261,26 @@ TEST_F(ReaderLookupTest, PopupLinksRunAfterTheEventThatChoseThem) {
     EXPECT_EQ(controller_.SearchHistory()->Count(), 1u);
 }
 
+TEST_F(ReaderLookupTest, ADefaultTapActionIsPostedNotRunInsideTheTap) {
+    catalogue_.paths = {u"\\books\\en.prc"};
+    ReaderSettings settings;
+    settings.tapAction = 2;  // look the word up
+    controller_.SetSettings(&settings);
+    controller_.OnTapAction(0, 0, String(u"bank"), 9, Point{10, 40}, false);
+    EXPECT_EQ(U16(controller_.LastWord()), u"bank");
+    EXPECT_EQ(popups_.made, 0);  // the page's tap handler is still running
+    EXPECT_FALSE(controller_.IsQueueEmpty());
+    EXPECT_EQ(doc_.calls.back(), "Reset");
+    host_.FireAll(controller_.Timers());
+    EXPECT_EQ(popups_.made, 1);
+    EXPECT_EQ(popups_.runs[0], "Multiple matches:|2");
+    // A tap on a selection forgets the last word.
+    settings.tapAction = 9;
+    controller_.OnTapAction(3, 8, String(u"bank"), 9, Point{}, false);
+    EXPECT_TRUE(controller_.LastWord().IsEmpty());
+    controller_.SetSettings(nullptr);
+}
+
 TEST(TapMenu, ItemsFollowWhatWasTapped) {
     using Lookup::TapFacts;
     auto ids = [](const TapFacts& f) {
@@ -314,6 +334,19 @@ TEST_F(TapOnPageTest, TheWordUnderATapBecomesTheLastWord) {
     }
     EXPECT_TRUE(found);
     EXPECT_EQ(U16(reader.LastWord()).substr(0, 9), u"Paragraph");
+    controller->SetReaderController(nullptr);
+}
+
+TEST_F(TapOnPageTest, LookupCommandsAreEnabledWhileADictionaryExists) {
+    EXPECT_FALSE(controller->IsCommandEnabled(45));  // no reader controller
+    ReaderController reader;
+    FakeCatalogue catalogue;
+    reader.SetDictionaries(&catalogue);
+    controller->SetReaderController(&reader);
+    EXPECT_FALSE(controller->IsCommandEnabled(46));
+    catalogue.paths = {u"\\books\\a.prc"};
+    ++catalogue.generation;
+    EXPECT_TRUE(controller->IsCommandEnabled(46));
     controller->SetReaderController(nullptr);
 }
 
