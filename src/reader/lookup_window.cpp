@@ -45,15 +45,9 @@ constexpr uint32_t kEventDelete = 20;
 constexpr uint32_t kEventMark = 23;
 constexpr uint32_t kTagPosition = 1;
 
-String Res(uint32_t id) {
-    String s;
-    Resources::LoadString(s, id);
-    return s;
-}
+String Res(uint32_t id) { return Lookup::ResourceText(id); }
 
-std::u16string U16(const String& s) {
-    return std::u16string(s.Data(), static_cast<size_t>(s.Length()));
-}
+std::u16string U16(const String& s) { return Lookup::Wide(s); }
 
 void Box(GraphicsContext& gc, const Rect& r, const String& text, const FontStyle& font) {
     if (r.IsEmpty()) return;

@@ -64,19 +64,13 @@ constexpr uint32_t kLanguageMask = 1023;
 // Pop-up menu items carry 50000 + the command.
 constexpr UINT kMenuBase = 50000;
 
-String Res(uint32_t id) {
-    String s;
-    Resources::LoadString(s, id);
-    return s;
-}
+String Res(uint32_t id) { return Lookup::ResourceText(id); }
 
 String FromU16(const std::u16string& s) {
     return String(s.data(), static_cast<int32_t>(s.size()));
 }
 
-std::u16string ToU16(const String& s) {
-    return std::u16string(s.Data(), static_cast<size_t>(s.Length()));
-}
+std::u16string ToU16(const String& s) { return Lookup::Wide(s); }
 
 String Encoded(const String& path) {
     String s(path);
@@ -684,6 +678,16 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
         if (HistoryTable* history = SearchHistory()) history->AddEntry(book, tableId, entry);
     }
     return opened;
+}
+
+String Lookup::ResourceText(uint32_t id) {
+    String s;
+    Resources::LoadString(s, id);
+    return s;
+}
+
+std::u16string Lookup::Wide(const String& s) {
+    return std::u16string(s.Data(), static_cast<size_t>(s.Length()));
 }
 
 // ---- The tap ---------------------------------------------------------------------------------

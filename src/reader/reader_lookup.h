@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "core/ref_counted.h"
 #include "core/string.h"
@@ -72,6 +73,10 @@ protected:
 };
 
 namespace Lookup {
+
+// The string resource of an id (empty when missing), and a string's characters.
+String ResourceText(uint32_t id);
+std::u16string Wide(const String& s);
 
 // The manual-search link of a page: a script link (kind 4) that opens the dictionary's own
 // index search for the word, with the text or "manual search".

@@ -174,7 +174,7 @@ TEST_F(ListPagesTest, ARowOpensItsDictionaryEntryAtItsTextPosition) {
     ASSERT_TRUE(table->SetText(0, table->FindColumn(String(u"dict")), String(u"\\books\\en.prc")));
     Words()->ActivateRow(0);
     ASSERT_EQ(doc_.links.size(), 1u);
-    EXPECT_EQ(doc_.links[0].substr(0, 21), u"\\books\\en.prc##-pos15");
+    EXPECT_EQ(doc_.links[0].substr(0, 21), u"\\books\\en.prc##-pos28");
     EXPECT_NE(doc_.links[0].find(u"-entry0"), std::u16string::npos);
     // Without a dictionary the row says so.
     ASSERT_TRUE(table->SetText(0, table->FindColumn(String(u"dict")), String(u"")));

@@ -95,60 +95,9 @@ std::vector<std::uint8_t> GardenBook(const std::string& text) {
     book.text = ToBytes(text);
     return book.Build();
 }
-// A dictionary of words of the sample story: each entry's text is its definition in the book's
-// own text (tag 8: start and length; tag 1: where it stands in the book), with an inflection table for a few plural forms. `input`
-// and `output` are the language pair the library finds it by.
-std::vector<std::uint8_t> DictionaryBook(
-    const char* name, std::uint32_t input, std::uint32_t output,
-    const std::vector<std::pair<std::u16string, std::string>>& words,
-    const std::vector<std::pair<std::u16string, std::u16string>>& forms) {
-    std::string html = "<html><body>";
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
-    for (const auto& [word, definition] : words) {
-        html += "<p><b>" + std::string(word.begin(), word.end()) + "</b> ";
-        const auto start = static_cast<std::uint32_t>(html.size());
-        html += definition;
-        ranges.emplace_back(start, static_cast<std::uint32_t>(definition.size()));
-        html += "</p>";
-    }
-    html += "</body></html>";
-    // Built twice: the header names the tables by record, known after the first build.
-    std::uint32_t ids[2] = {0xFFFFFFFF, 0xFFFFFFFF};
-    Bytes bytes;
-    for (int pass = 0; pass < 2; ++pass) {
-        BookBuilder book;
-        book.text = ToBytes(html);
-        book.databaseName = name;
-        book.fullName = name;
-        book.inputLanguage = input;
-        book.outputLanguage = output;
-        book.locale = output;
-        book.tables[0] = ids[0];
-        book.tables[5] = ids[1];
-        PdbBuilder pdb = book.BuildDatabase();
-        IndexWriter dictionary;
-        dictionary.name = "words";
-        dictionary.language = input;
-        for (std::size_t i = 0; i < words.size(); ++i)
-            dictionary.Add(words[i].first, {{1, {ranges[i].first}},
-                                            {8, {ranges[i].first, ranges[i].second}}});
-        if (!AddIndexTable(dictionary, &pdb, &ids[0])) return {};
-        IndexWriter inflections;
-        inflections.language = input;
-        for (const auto& [form, word] : forms) {
-            for (std::size_t i = 0; i < words.size(); ++i) {
-                if (words[i].first == word)
-                    inflections.Add(form, {{1, {dictionary.SortedNumbers()[i]}}});
-            }
-        }
-        if (!AddIndexTable(inflections, &pdb, &ids[1])) return {};
-        bytes = pdb.Build();
-    }
-    return bytes;
-}
-
+// Dictionaries of words of the sample story (English, and English to French).
 std::vector<std::uint8_t> EnglishGlossary() {
-    return DictionaryBook(
+    return DictionaryBook(DictionarySpec{
         "Lighthouse Glossary", 9, 9,
         {{u"lamp", "A device that gives light, here the great light at the top of the tower."},
          {u"lens", "A shaped piece of glass that gathers the lamp's light into a beam."},
@@ -160,18 +109,18 @@ std::vector<std::uint8_t> EnglishGlossary() {
          {u"tiller", "The bar by which a small boat is steered."},
          {u"evening", "The close of the day, from sunset to nightfall."},
          {u"keeper", "One who tends a lighthouse and keeps its light burning."}},
-        {{u"steps", u"step"}, {u"lamps", u"lamp"}, {u"beams", u"beam"}});
+        {{u"steps", u"step"}, {u"lamps", u"lamp"}, {u"beams", u"beam"}}});
 }
 
 std::vector<std::uint8_t> FrenchGlossary() {
-    return DictionaryBook(
+    return DictionaryBook(DictionarySpec{
         "Glossaire anglais-francais", 9, 12,
         {{u"lamp", "lampe (n. f.) : appareil qui donne de la lumi&egrave;re."},
          {u"lens", "lentille (n. f.) : verre taill&eacute; qui concentre la lumi&egrave;re."},
          {u"beam", "faisceau (n. m.) : rayon de lumi&egrave;re."},
          {u"keeper", "gardien (n. m.) : celui qui veille sur le phare."},
          {u"harbour", "port (n. m.) : abri pour les bateaux."}},
-        {{u"lamps", u"lamp"}, {u"beams", u"beam"}});
+        {{u"lamps", u"lamp"}, {u"beams", u"beam"}}});
 }
 
 }  // namespace
