@@ -186,8 +186,8 @@ void LookupListPages::LeaveListPage() {
 }
 
 void LookupListPages::AddSearchHistory(const String& book, uint32_t table, uint32_t entry) {
-    if (HistoryTable* history = reader_ ? reader_->SearchHistory() : nullptr)
-        history->AddEntry(book, table, entry);
+    HistoryTable* history = reader_ ? reader_->SearchHistory() : nullptr;
+    if (history && history->AddEntry(book, table, entry)) history->Save();
 }
 
 bool LookupListPages::ExecuteCommand(int32_t id) {

@@ -675,7 +675,10 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
         opened = document_ && document_->ActivateLink(link);
     }
     if (opened) {
-        if (HistoryTable* history = SearchHistory()) history->AddEntry(book, tableId, entry);
+        // Saved at once: nothing else writes the history's database back to its file.
+        if (HistoryTable* history = SearchHistory()) {
+            if (history->AddEntry(book, tableId, entry)) history->Save();
+        }
     }
     return opened;
 }

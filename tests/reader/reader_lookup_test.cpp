@@ -4,6 +4,7 @@
 // release of every dictionary book, links performed after the event, and the tap menu.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -279,6 +280,33 @@ TEST_F(ReaderLookupTest, ADefaultTapActionIsPostedNotRunInsideTheTap) {
     controller_.OnTapAction(3, 8, String(u"bank"), 9, Point{}, false);
     EXPECT_TRUE(controller_.LastWord().IsEmpty());
     controller_.SetSettings(nullptr);
+}
+
+TEST_F(ReaderLookupTest, TheSearchHistoryIsThereAtTheNextRun) {
+    std::filesystem::create_directories(device_.Host("Windows"));
+    std::unique_ptr<AppPaths> paths;
+    ASSERT_EQ(AppPaths::Create(nullptr, paths), 0);
+    WidgetTextPopupFactory widgets(nullptr);
+    {
+        DocumentLoader loader(7);
+        loader.SetOptions(paths.get(), nullptr, nullptr);
+        ReaderController first;
+        first.SetDocumentLoader(&loader);
+        first.SetDrawingSurface(&surface_);
+        first.SetPopupFactory(&widgets);
+        first.SetDictionaries(&catalogue_);
+        catalogue_.paths = {u"\\books\\en.prc"};
+        ASSERT_TRUE(first.LookupSelection(String(u"walk"), Point{}, String(), 9, 0, 45, false));
+        ASSERT_EQ(first.SearchHistory()->Count(), 1u);
+        first.HidePopupPage();
+        first.SetDrawingSurface(nullptr);
+    }
+    DocumentLoader loader(8);
+    loader.SetOptions(paths.get(), nullptr, nullptr);
+    ReaderController next;
+    next.SetDocumentLoader(&loader);
+    ASSERT_NE(next.SearchHistory(), nullptr);
+    EXPECT_EQ(next.SearchHistory()->Count(), 1u);
 }
 
 TEST(TapMenu, ItemsFollowWhatWasTapped) {
