@@ -2,6 +2,8 @@
 // a file of their own: the book builder's byte type and the core's byte helpers share a name).
 #pragma once
 
+#include <string>
+
 namespace fvt::test {
 class TempDevice;
 
@@ -14,4 +16,6 @@ void WritePlacesBook(const TempDevice& device);
 // books/linked.prc: a long book that opens with a link to text position 4000 and a link to
 // books/b.prc.
 void WriteLinkedBook(const TempDevice& device);
+// books/accents.prc: a UTF-8 book of one paragraph (given as UTF-8).
+void WriteAccentedBook(const TempDevice& device, const std::string& paragraph);
 }  // namespace fvt::test
