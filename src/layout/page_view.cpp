@@ -432,11 +432,13 @@ bool PositionViewElement::HandlePen(const InputEvent& event) {
     uint32_t table = 0;
     bool found = false;
     layout_->TableAt(p, table, found);
-    // Anywhere else the tap is the reader's: the word under it and its pop-up.
-    if (!found) return owner_->TapAt(p);
-    if (!layout_->SelectTable(table)) return false;
-    owner_->InvalidateSurface();
-    return true;
+    if (found && layout_->SelectTable(table)) {
+        owner_->InvalidateSurface();
+        return true;
+    }
+    // No mark or table there: an object under the pen may take the tap, else it is the
+    // reader's (the word under it and its pop-up).
+    return owner_->ActivateObjectAt(p) || owner_->TapAt(p);
 }
 
 bool PositionViewElement::HandleEvent(InputEvent& event) {
