@@ -309,6 +309,32 @@ TEST_F(ReaderLookupTest, TheSearchHistoryIsThereAtTheNextRun) {
     EXPECT_EQ(next.SearchHistory()->Count(), 1u);
 }
 
+// A document controller whose links do not open.
+class RefusingDocument final : public fvt::test::FakeDocumentController {
+public:
+    bool ActivateLink(const String& url) override {
+        links.push_back(U16(url));
+        return opens;
+    }
+    bool opens = false;
+};
+
+TEST_F(ReaderLookupTest, AnEntryOpenedInItsBookJoinsTheHistoryOnlyWhenItOpened) {
+    device_.WriteHost("books/places.prc",
+                      fvt::test::DictionaryBook({{u"harbour", "a port"}}, 9, 9, false));
+    catalogue_.paths = {u"\\books\\places.prc"};
+    RefusingDocument document;
+    controller_.SetDocumentController(&document);
+    EXPECT_TRUE(Look(u"harbour"));
+    ASSERT_EQ(document.links.size(), 1u);  // the entry's place in the dictionary book
+    EXPECT_NE(document.links[0].find(u"##-pos"), std::u16string::npos);
+    EXPECT_EQ(controller_.SearchHistory()->Count(), 0u);
+    document.opens = true;
+    EXPECT_TRUE(Look(u"harbour"));
+    EXPECT_EQ(controller_.SearchHistory()->Count(), 1u);
+    controller_.SetDocumentController(&doc_);
+}
+
 TEST(TapMenu, ItemsFollowWhatWasTapped) {
     using Lookup::TapFacts;
     auto ids = [](const TapFacts& f) {

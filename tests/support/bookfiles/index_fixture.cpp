@@ -71,9 +71,13 @@ Bytes DictionaryBook(const DictionarySpec& spec) {
         IndexWriter dictionary;
         dictionary.name = "words";
         dictionary.language = spec.input;
-        for (std::size_t i = 0; i < spec.words.size(); ++i)
-            dictionary.Add(spec.words[i].first, {{1, {ranges[i].first}},
-                                                 {8, {ranges[i].first, ranges[i].second}}});
+        for (std::size_t i = 0; i < spec.words.size(); ++i) {
+            if (spec.entryText)
+                dictionary.Add(spec.words[i].first, {{1, {ranges[i].first}},
+                                                     {8, {ranges[i].first, ranges[i].second}}});
+            else
+                dictionary.Add(spec.words[i].first, {{1, {ranges[i].first}}});
+        }
         if (!AddIndexTable(dictionary, &pdb, &ids[0])) return {};
         IndexWriter inflections;
         inflections.language = spec.input;

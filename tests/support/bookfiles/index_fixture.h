@@ -29,5 +29,6 @@ struct DictionarySpec {
     std::uint32_t output = 9;
     std::vector<std::pair<std::u16string, std::string>> words;
     std::vector<std::pair<std::u16string, std::u16string>> forms;
+    bool entryText = true;  // false: tag 1 only (the entry opens at its place in the book)
 };
 Bytes DictionaryBook(const DictionarySpec& spec);
