@@ -32,6 +32,7 @@ class LinkTarget;
 class GraphicsContext;
 class IndexQuery;
 class LayoutEngineFactory;
+class LayoutFormList;
 class CoverView;
 class ScriptContext;
 class PageLayout;
@@ -479,8 +480,7 @@ private:
     BookKeyHandlers* keyHandlers_ = nullptr;
     FormList forms_;
     // What the page layout calls once a page's marks are built.
-    class LayoutForms;
-    std::unique_ptr<LayoutForms> layoutForms_;
+    std::unique_ptr<LayoutFormList> layoutForms_;
     bool noForms_ = false;
     ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
     // Stops speech and makes the client ready in a read mode; false when none is loaded.
