@@ -233,6 +233,30 @@ TEST_F(UpDowns, AnAutoBuddyStepsTheListBeforeItAndWraps) {
     EXPECT_TRUE(change);
 }
 
+// A spinner shows the chosen item only: with no choice its top row is not drawn as if chosen.
+TEST_F(Lists, ASpinnerWithoutAChoiceShowsNoItem) {
+    HWND parent = Make(0, 26, 240, 268);
+    On(parent, PaintWith(RGB(255, 255, 255)));
+    HWND list = Control(parent, WC_LISTBOX, LBS_NOTIFY, 1065, 0, 10, 200, 15);
+    for (auto* t : {u"Black", u"Silver"})
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+    auto inked = [] {
+        int n = 0;
+        for (int y = 36; y < 51; ++y)
+            for (int x = 0; x < 200; ++x) n += ScreenPixel(x, y) != 0xFFFFFFu;
+        return n;
+    };
+    RunUntilIdle();
+    EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), LB_ERR);
+    EXPECT_EQ(inked(), 0);
+    SendMessageW(list, LB_SETCURSEL, 0, 0);
+    RunUntilIdle();
+    EXPECT_GT(inked(), 0);
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    RunUntilIdle();
+    EXPECT_EQ(inked(), 0);
+}
+
 TEST_F(UpDowns, TheParentCanRefuseAStep) {
     HWND parent = Make(0, 26, 240, 268);
     HWND list = Control(parent, WC_LISTBOX, 0, 1003, 0, 10, 200, 15);
