@@ -326,6 +326,23 @@ TEST_F(Ranges, TheStatusBarKeepsTwoPartsAtTheBottom) {
     GetWindowRect(parent, &pr);
     EXPECT_EQ(r.bottom, pr.bottom);
     EXPECT_FALSE(SendMessageW(bar, SB_SETPARTS, 0, reinterpret_cast<LPARAM>(edges)));
+    // Sized anew, a bar docks again: at the bottom, at the top with CCS_TOP; CCS_NORESIZE keeps
+    // it where it is put.
+    HWND top = Control(parent, STATUSCLASSNAMEW, CCS_TOP, 3);
+    HWND put = Control(parent, STATUSCLASSNAMEW, CCS_NORESIZE, 4, 5, 50, 100, 18);
+    MoveWindow(parent, 0, 26, 320, 188, TRUE);
+    for (HWND b : {bar, top, put}) MoveWindow(b, 5, 50, 200, 18, TRUE);
+    GetWindowRect(parent, &pr);
+    GetWindowRect(bar, &r);
+    EXPECT_EQ(r.bottom, pr.bottom);
+    EXPECT_EQ(r.right, pr.right);
+    GetWindowRect(top, &r);
+    EXPECT_EQ(r.top, pr.top);
+    EXPECT_EQ(r.right, pr.right);
+    GetWindowRect(put, &r);
+    EXPECT_EQ(r.left, pr.left + 5);
+    EXPECT_EQ(r.top, pr.top + 50);
+    EXPECT_EQ(r.right - r.left, 200);
 }
 
 TEST_F(Statics, TheTitleAsksItsParentForColoursAndLabelsPassThePenOn) {
