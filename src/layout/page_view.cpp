@@ -438,8 +438,9 @@ bool PositionViewElement::HandlePen(const InputEvent& event) {
         owner_->InvalidateSurface();
         return true;
     }
-    // No mark or table there: an object under the pen may take the tap.
-    return owner_->ActivateObjectAt(p);
+    // No mark or table there: an object under the pen may take the tap, else it is the
+    // reader's (the word under it and its pop-up).
+    return owner_->ActivateObjectAt(p) || owner_->TapAt(p);
 }
 
 bool PositionViewElement::HandleEvent(InputEvent& event) {
