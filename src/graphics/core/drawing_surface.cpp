@@ -144,6 +144,11 @@ bool DrawingSurface::HandleEvent(InputEvent& event) {
     if (event.code == kPenDown) {
         penHolder_.Reset();
         Node* target = PickAt(page);
+        // While a modal pop-up is shown, the pen belongs to it: a tap anywhere else is taken
+        // here and goes no further, so nothing beneath the pop-up reacts.
+        if (Node* modal = ShownModalChild()) {
+            if (!target || (target != modal && !modal->IsAncestorOf(target))) return true;
+        }
         return target && DeliverPen(event, target, page);
     }
     Node* holder = penHolder_.Get();
@@ -155,6 +160,15 @@ bool DrawingSurface::HandleEvent(InputEvent& event) {
         EndCapture();
     }
     return handled;
+}
+
+Node* DrawingSurface::ShownModalChild() {
+    // Pop-ups stand last among the children (they are drawn on top): the last shown modal one.
+    for (int32_t i = ChildCount() - 1; i >= 0; --i) {
+        Node* c = ChildAt(i);
+        if (c->IsModal() && c->IsShown()) return c;
+    }
+    return nullptr;
 }
 
 Node* DrawingSurface::PickAt(Point page) {
