@@ -35,6 +35,7 @@ class IndexQuery;
 class LayoutEngineFactory;
 class LayoutFormList;
 class CoverView;
+class DatabaseScriptHost;
 class ScriptContext;
 class PageLayout;
 class Resource;
@@ -232,6 +233,12 @@ public:
     }
     // On a frame's controller: the text position its frame begins at; 0 on the window's own.
     uint32_t FramePosition() const { return framePosition_; }
+    // Where the links of this controller's page are followed: a frame shows a fixed part of
+    // the window's book, so its links move the window's own page; any other controller
+    // follows its own.
+    BookDocumentController& LinkController();
+    // The window part a frame holds (the frame's page view element lies in it).
+    Node* FrameWindow() { return windowPart_.get(); }
     bool IsFrame() const { return frameFlag_ != 0; }
 
     // The link-focus keys (1035-1038) when the page has no further link that way: the page
@@ -407,6 +414,17 @@ private:
     class FrameWindowPart;
     friend class FrameWindowPart;
     void PlaceInFrame(const Rect& r);
+    // A frame controller's window part (made on first use); null when none can be made.
+    Widget* FramePart();
+    // The controller whose frame holds a leaf of the frame set; null when none.
+    BookDocumentController* ControllerOfLeaf(const Node* leaf);
+    // The frame controller whose page has the keys; null when the window's own page has them.
+    BookDocumentController* FocusedFrame();
+    // Moves the link focus to the next frame (in frame order) whose page shows a link: its
+    // first link forward, its last backward; false when no frame that way has one.
+    bool MoveFrameFocus(bool forward);
+    // Selects the first (last) link of the page and gives the page the keys.
+    bool FocusPageLink(bool forward);
     void LayOutIn(const Rect& r);
     void LayOutFrames(const Rect& area);
     void FreeFrameControllers();
@@ -483,6 +501,11 @@ private:
     std::vector<uint32_t> reports_;
     String lastReport_;
     int32_t contentsDepth_ = 0;
+    // What the book script's sql_execute and OpenDatabase reach: the databases through the
+    // loader and the tables of the document shown. Before the context, which goes first.
+    class Databases;
+    std::unique_ptr<Databases> databases_;
+    std::unique_ptr<DatabaseScriptHost> databaseHost_;
     // Before the context: the context goes first, while its host objects still stand.
     std::unique_ptr<BookActionBridge> actions_;
     std::unique_ptr<ScriptContext> script_;

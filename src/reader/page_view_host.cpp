@@ -37,17 +37,19 @@ void PageViewHost::ActivateCurrentArea() {
     RefPtr<LinkTarget> link;
     if (area) link.Assign(area->link.Get());
     if (!link) return;
+    // A frame's links move the window's own page (scripts and actions stay the frame's).
+    BookDocumentController& follower = controller_.LinkController();
     switch (link->kind) {
         case kLinkAddress:
-            controller_.OpenInTarget(link->text, String(), nullptr, false);
+            follower.OpenInTarget(link->text, String(), nullptr, false);
             break;
         case kLinkFilePosition: {
-            const Location* here = controller_.CurrentLocation();
+            const Location* here = follower.CurrentLocation();
             Location target;
             if (!here) return;
             target.CopyFrom(*here);
             if (!target.SetPositionAnchor(link->number)) return;
-            controller_.NavigateTo(target);
+            follower.NavigateTo(target);
             break;
         }
         case kLinkScript:
