@@ -122,6 +122,31 @@ std::uint32_t WriteFramedBook(const TempDevice& device) {
     return keys;
 }
 
+std::uint32_t WriteFrameBarBook(const TempDevice& device, std::uint32_t* foot) {
+    std::string html = LongHtml(30);
+    html.insert(html.find("<body>") + 6,
+                "<p><a filepos=0000005000>Onwards</a></p><p><a href=\"b.prc\">Book B</a></p>");
+    auto bar = static_cast<std::uint32_t>(html.find("<p><a filepos"));
+    auto second = static_cast<std::uint32_t>(html.find("<p><a href"));
+    if (foot) *foot = second;
+    Bytes tree = TreeNode(0x0041, 0, 0, 0xFFFFFFFF, 3, 9);
+    std::uint32_t names = static_cast<std::uint32_t>(tree.size()) + 36;
+    auto append = [&tree](const Bytes& b) { tree.insert(tree.end(), b.begin(), b.end()); };
+    append(TreeNode(0x0002, 1, 40, names));
+    append(TreeNode(0x0002, 3, 1, names + 5));
+    append(TreeNode(0x0002, 1, 30, names + 11));
+    for (const char* n : {"bar", "main", "foot"}) {
+        PutU16(tree, static_cast<std::uint32_t>(std::string(n).size()));
+        PutText(tree, n);
+    }
+    BookBuilder b;
+    b.text = ToBytes(html);
+    b.databaseName = "Frame bar";
+    b.framesets = {FramesetSpec{100, tree, {3, bar, 0, second}}};
+    device.WriteHost("books/framebar.prc", Str(b.Build()));
+    return bar;
+}
+
 void WriteScriptLinkBook(const TempDevice& device) {
     BookBuilder b;
     std::string html = LongHtml(30);

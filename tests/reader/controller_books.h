@@ -23,6 +23,11 @@ void WriteScriptLinkBook(const TempDevice& device);
 // text position 300), "main" (the reading position) and "foot" (at 600), and key handlers: a
 // link "key1" to position 5000 at the start of the text. Returns the links' position.
 std::uint32_t WriteFramedBook(const TempDevice& device);
+// books/framebar.prc: a long book that opens with a link to text position 5000 and, in the next
+// paragraph, a link to books/b.prc; its frameset, from position 100, has the rows "bar" (40 px,
+// from the first link), "main" (the reading position) and "foot" (30 px, from the second
+// link). Returns the first link's position; *foot (may be null) receives the second's.
+std::uint32_t WriteFrameBarBook(const TempDevice& device, std::uint32_t* foot = nullptr);
 // books/accents.prc: a UTF-8 book of one paragraph (given as UTF-8).
 void WriteAccentedBook(const TempDevice& device, const std::string& paragraph);
 }  // namespace fvt::test
