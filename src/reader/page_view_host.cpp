@@ -39,9 +39,11 @@ void PageViewHost::ActivateCurrentArea() {
     if (!link) return;
     // A frame's links move the window's own page (scripts and actions stay the frame's).
     BookDocumentController& follower = controller_.LinkController();
+    bool elsewhere = &follower != &controller_;
+    bool followed = false;
     switch (link->kind) {
         case kLinkAddress:
-            follower.OpenInTarget(link->text, String(), nullptr, false);
+            followed = follower.OpenInTarget(link->text, String(), nullptr, false);
             break;
         case kLinkFilePosition: {
             const Location* here = follower.CurrentLocation();
@@ -49,7 +51,7 @@ void PageViewHost::ActivateCurrentArea() {
             if (!here) return;
             target.CopyFrom(*here);
             if (!target.SetPositionAnchor(link->number)) return;
-            follower.NavigateTo(target);
+            followed = follower.NavigateTo(target);
             break;
         }
         case kLinkScript:
@@ -59,6 +61,11 @@ void PageViewHost::ActivateCurrentArea() {
             // Scripts, reader commands, entries: the book's actions.
             controller_.PerformAction(link.Get(), 0);
             break;
+    }
+    // The page the frame's link moved takes the keys (the frame may be gone: not touched).
+    if (elsewhere && followed) {
+        PositionViewElement* view = follower.PageView();
+        if (view && view->Parent()) view->Focus();
     }
 }
 

@@ -330,6 +330,9 @@ TEST_F(ControllerWindowTest, ALinkTappedInAFrameMovesTheWindowsPage) {
     EXPECT_EQ(controller->HistoryPosition(), 1u);
     ASSERT_EQ(controller->FrameControllerCount(), 2u);
     EXPECT_EQ(frames.bar->GetPageStart(), static_cast<int32_t>(barPosition));
+    // The page moved takes the keys: the next page key pages the book, not the bar.
+    EXPECT_TRUE(controller->PageView()->IsFocused());
+    EXPECT_FALSE(frames.bar->PageView()->IsFocused());
     ASSERT_TRUE(controller->ExecuteCommand(23));
     EXPECT_EQ(controller->GetPageStart(), 200);
     // A tap on the window's own page takes the keys back: 90 is the window's again.
