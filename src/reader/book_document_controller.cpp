@@ -1330,9 +1330,11 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
         case 23: return HistoryBack(true);
         case 90:
             if (focusKind_ == kFocusForward || focusKind_ == kFocusBackward) {
-                // After a page step 90 moves the frame focus (no frames here): no link is
-                // followed.
+                // After a page step 90 moves the focus to the first (last) link the frames
+                // show; no link is followed.
+                bool forward = focusKind_ == kFocusForward;
                 focusKind_ = kFocusNone;
+                MoveFrameFocus(forward, true);
                 Invalidate(false);
                 return true;
             }

@@ -421,8 +421,9 @@ private:
     // The frame controller whose page has the keys; null when the window's own page has them.
     BookDocumentController* FocusedFrame();
     // Moves the link focus to the next frame (in frame order) whose page shows a link: its
-    // first link forward, its last backward; false when no frame that way has one.
-    bool MoveFrameFocus(bool forward);
+    // first link forward, its last backward; false when no frame that way has one. Restarting
+    // looks from the first (last) frame on.
+    bool MoveFrameFocus(bool forward, bool restart = false);
     // Selects the first (last) link of the page and gives the page the keys.
     bool FocusPageLink(bool forward);
     void LayOutIn(const Rect& r);

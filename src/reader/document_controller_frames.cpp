@@ -113,8 +113,8 @@ bool BookDocumentController::FocusPageLink(bool forward) {
     return true;
 }
 
-bool BookDocumentController::MoveFrameFocus(bool forward) {
-    if (!framed_ || !frames_) return false;
+bool BookDocumentController::MoveFrameFocus(bool forward, bool restart) {
+    if (!framed_ || !frames_) return restart && FocusPageLink(forward);
     std::vector<Node*> leaves;
     try {
         CollectLeaves(frames_->Root(), leaves);
@@ -122,7 +122,7 @@ bool BookDocumentController::MoveFrameFocus(bool forward) {
         return false;
     }
     BookDocumentController* focused = FocusedFrame();
-    const Node* from = focused ? focused->windowPart_.get() : windowPart_.get();
+    const Node* from = restart ? nullptr : focused ? focused->windowPart_.get() : windowPart_.get();
     auto count = static_cast<int32_t>(leaves.size());
     int32_t i = forward ? -1 : count;
     for (int32_t k = 0; k < count; ++k)

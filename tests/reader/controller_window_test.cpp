@@ -371,7 +371,14 @@ TEST_F(ControllerWindowTest, TheLinkFocusMovesBetweenFrames) {
     ASSERT_TRUE(frames.bar->MoveLinkFocus(1036, false));
     EXPECT_LT(controller->GetPageStart(), 200);
     EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusBackward);
-    ASSERT_TRUE(controller->ExecuteCommand(90));  // shows the focus, follows nothing
+    // 90 then focuses the last link the frames show (the foot's), following nothing.
+    int32_t stepped = controller->GetPageStart();
+    ASSERT_GE(stepped, 100);  // still in the frameset's range: the same frames
+    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    ASSERT_TRUE(controller->ExecuteCommand(90));
+    EXPECT_EQ(controller->GetPageStart(), stepped);
+    EXPECT_EQ(controller->HistoryPosition(), 0u);
+    EXPECT_TRUE(frames.foot->PageView()->IsFocused());
     ASSERT_TRUE(controller->GoToPosition(200));
     ASSERT_EQ(controller->FrameControllerCount(), 2u);
     frames = FramesOf(*controller, barPosition);
