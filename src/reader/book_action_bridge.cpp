@@ -32,6 +32,30 @@ bool BookActionBridge::ActivateLink(const String& url) {
     return document_ && document_->ActivateLink(url);
 }
 
+// Requests: the location is resolved against the current document.
+bool BookActionBridge::OpenRequest(const String& url, const CommandRecord& record) {
+    if (!document_) return false;
+    Location target;
+    return target.Resolve(url, document_->CurrentLocation()) &&
+           document_->OpenWithRequest(target, record);
+}
+
+bool BookActionBridge::ReopenWithRecord(const CommandRecord& record) {
+    return document_ && document_->ReopenWithRequest(record);
+}
+
+ScriptObject* BookActionBridge::OpenTableEntry(const String* name) {
+    return document_ ? document_->OpenTableEntry(name) : nullptr;
+}
+
+uint32_t BookActionBridge::HistoryMode() {
+    return document_ ? document_->History().GetMode() : 0;
+}
+
+void BookActionBridge::SetHistoryMode(uint32_t mode) {
+    if (document_) document_->History().SetMode(mode);
+}
+
 bool BookActionBridge::GoToTextPosition(uint32_t position) {
     return document_ && document_->GoToPosition(position);
 }

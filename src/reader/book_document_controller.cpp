@@ -434,19 +434,11 @@ bool BookDocumentController::ShowRecordSet(const String& anchor) {
     if (!shown.tables) return false;
     String location;
     shown.page = RecordSetPage::Open(body, shown.tables.get(), this, location);
-    if (!shown.page) return false;
-    LeaveRecordSet();
-    recordSet_ = std::move(shown);
-    if (surface_ && layoutGc_ == surface_) {
-        Rect area = viewport_;
-        SurfaceViewport(area);
-        recordSet_.page->Show(surface_, area);
-        recordSet_.page->ViewNode().Focus();
-    }
-    return true;
+    return AttachRecordSetPage(std::move(shown));
 }
 
 void BookDocumentController::LeaveRecordSet() {
+    LeaveListPage();
     if (!recordSet_.page) return;
     // The page may be the caller (its entry opened a position): deleted at the next navigation.
     recordSet_.page->ViewNode().Detach();

@@ -18,11 +18,15 @@
 #include "reader/navigation_history.h"
 #include "reader/page_view_host.h"
 #include "reader/image_view.h"
+#include "reader/record_requests.h"
 #include "reader/record_set_page.h"
 #include "reader/speech_bridge.h"
 #include "reader/speech_chunker.h"
 
 class AnnotationFile;
+class CommandRecord;
+class DatabaseView;
+class ScriptObject;
 class ConfigurationStore;
 class GraphicsContext;
 class IndexQuery;
@@ -61,6 +65,8 @@ public:
     enum View : uint32_t {
         kTextPage = 0,
         kRecordSetView = 2,
+        kWordListView = 4,
+        kSearchHistoryView = 5,
         kImageView = 5,
         kAudioView = 6,
         kCoverView = 7
@@ -178,6 +184,29 @@ public:
     bool OpenRandomTableEntry(const String* name);
     void SeedRandom(uint64_t seed) { random_.Seed(seed); }
 
+    // Requests (command records) that open a view. The location's document is made current and
+    // the request decides the view; a failure closes the document and reports it.
+    bool OpenWithRequest(Location& location, const CommandRecord& record);
+    // The current document again, with a request.
+    bool ReopenWithRequest(const CommandRecord& record);
+    // The view a request asks for over the current document; false for a method that opens
+    // nothing or a view that cannot be made. fresh: the document was just made current.
+    bool OpenRequest(const CommandRecord& record, bool fresh, bool& viewReplaced,
+                     bool& restorePosition, bool notify);
+    // A decimal text position, or a named target's; no text: the current page's start. -1
+    // when unknown.
+    int64_t ResolvePositionArgument(const String* text);
+    // The record set of the "table=" + name index query (the default table without a name)
+    // as a new script object over this book; null when there is no such table.
+    ScriptObject* OpenTableEntry(const String* name);
+    // Word-list and search-history requests are answered by these pages; without them they
+    // fail. Opened index entries are added to their search history.
+    void SetListPages(ListPageRequests* pages) { listPages_ = pages; }
+    // Where an entry's tag 41 finds the other book; without it such entries only report.
+    void SetLinkedBooks(LinkedBooks* books) { linkedBooks_ = books; }
+    // What the last audio request (134) asked the audio view to play.
+    const AudioRequest& RequestedAudio() const { return audioRequest_; }
+
     // The menus' and soft keys' question: whether a command can run now.
     bool IsCommandEnabled(int32_t id) const;
 
@@ -294,6 +323,16 @@ private:
     bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
     bool OpenDocumentLocation(const String& location) override;
     void ShowPopupText(const String& text) override;
+    bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
+                           int64_t position) override;
+    bool OpenEntryInBook(uint32_t book, int64_t position) override;
+    // Requests, in book_document_controller_records.cpp.
+    bool OpenRequestAt(Location& location, const CommandRecord& record, bool report);
+    bool OpenIndexRequest(const CommandRecord& record);
+    bool OpenQueryRequest(const CommandRecord& record);
+    bool OpenListRequest(const CommandRecord& record);
+    bool ShowRequestedView(std::unique_ptr<DatabaseView> view, const String& location);
+    void LeaveListPage();
 
     ScriptHeap* heap_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
@@ -337,6 +376,12 @@ private:
         std::unique_ptr<RecordSetPage> page;
     };
     RecordSetShown recordSet_;
+    // Shows the page (replacing any generated page); false without one.
+    bool AttachRecordSetPage(RecordSetShown&& shown);
+    ListPageRequests* listPages_ = nullptr;
+    bool listPageShown_ = false;
+    LinkedBooks* linkedBooks_ = nullptr;
+    AudioRequest audioRequest_;
     std::unique_ptr<ImageView> image_;
     std::vector<std::unique_ptr<ImageView>> retiredImages_;
     std::vector<RecordSetShown> retiredRecordSets_;

@@ -13,6 +13,9 @@ constexpr uint32_t kTargetTag = 1;
 constexpr uint32_t kStyleTag = 4;
 constexpr uint32_t kLinkTag = 22;
 constexpr uint32_t kOtherLinkTag = 25;
+constexpr uint32_t kOtherBookTag = 41;
+constexpr uint32_t kInputModeBits = 0xF0000;
+constexpr uint32_t kTableNumberBits = 0x3FF;
 constexpr uint32_t kLookupFlags = 0xFF;
 constexpr uint32_t kNoHelpId = 5112;
 constexpr uint32_t kInflections = 0x1 | 0x2;
@@ -35,7 +38,17 @@ bool SameIgnoringCase(const String& a, const String& b) {
 
 }  // namespace
 
-DatabaseView::~DatabaseView() { ReleaseSources(); }
+DatabaseView::~DatabaseView() {
+    // A search that did not lead anywhere is remembered for the next view.
+    const LevelState& level = Current();
+    if (remembered_ && rememberOnClose_ && !level.search.search.IsEmpty() && LevelSource()) {
+        remembered_->text = level.search.search;
+        remembered_->inputMode = flags_ & kInputModeBits;
+        remembered_->table =
+            tableNumber_ >= 0 ? static_cast<uint32_t>(tableNumber_) & kTableNumberBits : 0;
+    }
+    ReleaseSources();
+}
 
 void DatabaseView::ReleaseSources() {
     if (table_) table_->Release();
@@ -50,11 +63,24 @@ void DatabaseView::ReleaseSources() {
     level_ = 0;
     rows_.clear();
     noMatch_ = false;
+    recordSetOnly_ = false;
 }
 
 void DatabaseView::SetRowsPerPage(uint32_t rows) {
     rowsPerPage_ = std::max<uint32_t>(rows, 1);
     Layout();
+}
+
+bool DatabaseView::AttachRecordSet(IndexSource* set) {
+    ReleaseSources();
+    entryMode_ = false;
+    if (!set) return false;
+    table_ = IndexQuery::FromTable(set);
+    if (!table_) return false;
+    recordSetOnly_ = true;
+    level_ = 0;
+    ResetLevel();
+    return true;
 }
 
 bool DatabaseView::AttachSource(IndexSource* table, IndexSource* keyTable, uint32_t keyTag) {
@@ -106,7 +132,7 @@ void DatabaseView::SetName(const String& name) {
 }
 
 void DatabaseView::SetSearchText(const String& text) {
-    const uint32_t at = plan_ ? level_ : (entryMode_ ? 2 : 1);
+    const uint32_t at = plan_ || recordSetOnly_ ? level_ : (entryMode_ ? 2 : 1);
     if (at >= levels_.size()) return;
     levels_[at].search.search = text;
     typeAhead_.Expire();
@@ -115,6 +141,7 @@ void DatabaseView::SetSearchText(const String& text) {
 
 uint32_t DatabaseView::LastLevel() const {
     if (plan_) return static_cast<uint32_t>(plan_->ActiveLeafCount());
+    if (recordSetOnly_) return 0;
     return keyTable_ && !entryMode_ ? 2 : 1;
 }
 
@@ -485,15 +512,21 @@ bool DatabaseView::Descend(uint32_t entry, int32_t& toOpen) {
     return true;
 }
 
-int64_t DatabaseView::EntryTarget(const IndexSource& table, uint32_t entry) {
+int64_t DatabaseView::LinkedEntry(const IndexSource& table, uint32_t entry) {
     uint32_t linked = 0;
     if (FirstValue(table, entry, kLinkTag, linked) ||
         FirstValue(table, entry, kOtherLinkTag, linked)) {
         if (linked >= table.EntryCount()) return -1;
-        entry = linked;
+        return linked;
     }
+    return entry;
+}
+
+int64_t DatabaseView::EntryTarget(const IndexSource& table, uint32_t entry) {
+    const int64_t linked = LinkedEntry(table, entry);
     uint32_t position = 0;
-    if (!FirstValue(table, entry, kTargetTag, position)) return -1;
+    if (linked < 0 || !FirstValue(table, static_cast<uint32_t>(linked), kTargetTag, position))
+        return -1;
     return position;
 }
 
@@ -512,13 +545,24 @@ DatabaseView::Result DatabaseView::OpenEntry(uint32_t row) {
                                                  : static_cast<uint32_t>(levelEntry);
     const int64_t position = EntryTarget(*source, entry);
     if (position < 0) return Result::kHandled;
+    // A record set's rows open in their own book; other entries may name another book.
+    const int64_t linked = LinkedEntry(*source, entry);
+    uint32_t otherBook = 0;
+    const bool elsewhere = globalName_.IsEmpty() && linked >= 0 &&
+                           FirstValue(*source, static_cast<uint32_t>(linked), kOtherBookTag,
+                                      otherBook);
     // Opening replaces this view: everything it needs is in locals.
     DatabaseViewHost* host = host_;
     if (!host) return Result::kHandled;
+    rememberOnClose_ = false;
     source->AddRef();
-    const bool opened = host->OpenEntryTarget(source, entry, position);
+    const bool opened = elsewhere ? host->OpenEntryInBook(otherBook, position)
+                                  : host->OpenEntryTarget(source, entry, position);
     source->Release();
-    return opened ? Result::kReplaced : Result::kHandled;
+    if (opened) return Result::kReplaced;
+    // Not replaced: the view is still the caller's.
+    rememberOnClose_ = true;
+    return Result::kHandled;
 }
 
 DatabaseView::Result DatabaseView::Enter() {
@@ -633,9 +677,11 @@ bool DatabaseView::SaveState(ByteStream& out) const {
         }
     } else {
         s.keyTemplate = keyTemplate_;
-        s.search1 = levels_[1].search.search;
-        s.selected1 = levels_[1].search.selected;
-        s.top1 = position(levels_[1].top);
+        // The first level's record holds level 0 of a record set alone.
+        const LevelState& first = levels_[recordSetOnly_ ? 0 : 1];
+        s.search1 = first.search.search;
+        s.selected1 = first.search.selected;
+        s.top1 = position(first.top);
         s.search2 = levels_[2].search.search;
         s.selected2 = levels_[2].search.selected;
         s.top2 = position(levels_[2].top);
@@ -675,14 +721,16 @@ bool DatabaseView::RestoreState(ByteStream& in) {
     } else {
         if (!table_) return false;
         keyTemplate_ = s.keyTemplate;
-        levels_[1].search.search = s.search1;
-        levels_[1].search.selected = s.selected1;
+        level_ = recordSetOnly_ ? 0 : 1;
+        LevelState& first = levels_[level_];
+        first.search.search = s.search1;
+        first.search.selected = s.selected1;
         const int32_t top1 = entry(s.top1);
-        levels_[1].top = top1 >= 0 && static_cast<uint32_t>(top1) <
-                                          table_->ResultSource()->EntryCount()
-                             ? top1
-                             : FirstEntry();
-        level_ = s.level == 0 ? 1 : s.level;
+        first.top = top1 >= 0 && static_cast<uint32_t>(top1) <
+                                     table_->ResultSource()->EntryCount()
+                        ? top1
+                        : FirstEntry();
+        if (!recordSetOnly_ && s.level == 2) level_ = 2;
         keys_.clear();
         keysEntry_ = -1;
         noMatch_ = false;

@@ -10,6 +10,7 @@
 
 #include "core/string.h"
 #include "reader/database_view_state.h"
+#include "reader/reader_settings.h"
 #include "reader/database_view_text.h"
 
 class ByteStream;
@@ -24,6 +25,9 @@ public:
     virtual void PassBack() = 0;
     // Opens a text position of the table's book; the table and entry are for the search history.
     virtual bool OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) = 0;
+    // The entry's target lies in another book, the one the current document numbers `book`
+    // (the entry's tag 41). False when that book does not open.
+    virtual bool OpenEntryInBook(uint32_t /*book*/, int64_t /*position*/) { return false; }
     // Shows a query as a new query view (the wildcard lookup: request 96).
     virtual bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                                   const String& viewName, uint32_t flags) = 0;
@@ -77,9 +81,27 @@ public:
     // The number of the table shown, for the wildcard lookup's query; -1 unknown.
     void SetTableNumber(int32_t table) { tableNumber_ = table; }
     int32_t StateWord() const { return stateWord_; }
+    int32_t TableNumber() const { return tableNumber_; }
+    // The number of the table the current level lists: the plain view's own table on levels 0
+    // and 1, -1 elsewhere (the key table, query levels).
+    int32_t LevelTableNumber() const { return !plan_ && level_ < 2 ? tableNumber_ : -1; }
+    // Where the request that made the view started (a text position, -1 none), and the two
+    // extra texts it gave; kept for the creator.
+    void SetStartPosition(int64_t position) { startPosition_ = position; }
+    int64_t StartPosition() const { return startPosition_; }
+    void SetExtraTexts(const String& first, const String& second) {
+        extra_[0] = first;
+        extra_[1] = second;
+    }
+    const String& ExtraText(uint32_t i) const { return extra_[i & 1]; }
+    // Where the search typed in the view is remembered when the view closes (the reader
+    // settings'); null remembers nothing.
+    void SetRememberedSearch(RememberedSearch* remembered) { remembered_ = remembered; }
     // The number of rows that fit the list area.
     void SetRowsPerPage(uint32_t rows);
 
+    // A record set alone: the plain view's level 0, its only level.
+    bool AttachRecordSet(IndexSource* set);
     // A plain table at level 1; with a key table, level 2 lists an entry's keys (keyTag values).
     bool AttachSource(IndexSource* table, IndexSource* keyTable, uint32_t keyTag);
     // As AttachSource, opened on one entry's keys (entry mode: Back leaves the view).
@@ -130,6 +152,9 @@ public:
     Result OpenEntry(uint32_t row);
     // The entry's target text position: link tag 22 (or else 25) followed, then tag 1; -1.
     static int64_t EntryTarget(const IndexSource& table, uint32_t entry);
+    // The entry a row opens: the one its link tag names (22 before 25), else itself; -1 when
+    // the link leads outside the table.
+    static int64_t LinkedEntry(const IndexSource& table, uint32_t entry);
 
     bool SaveState(ByteStream& out) const;
     bool RestoreState(ByteStream& in);
@@ -192,4 +217,11 @@ private:
     DatabaseViewText::TypeAhead typeAhead_;
     bool hints_ = false;
     int32_t lastCommand_ = 0;
+    // Level 0 only: a record set without a table behind it.
+    bool recordSetOnly_ = false;
+    int64_t startPosition_ = -1;
+    String extra_[2];
+    RememberedSearch* remembered_ = nullptr;
+    // Cleared while an opened entry replaces the view: the search led somewhere.
+    bool rememberOnClose_ = true;
 };

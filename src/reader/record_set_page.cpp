@@ -7,6 +7,11 @@ std::unique_ptr<RecordSetPage> RecordSetPage::Open(const String& link,
                                                    IndexSourceResolver* tables,
                                                    RecordSetPageOwner* owner, String& location) {
     std::unique_ptr<DatabaseView> view = GeneratedPages::OpenPageLink(link, tables, location);
+    return Adopt(std::move(view), owner);
+}
+
+std::unique_ptr<RecordSetPage> RecordSetPage::Adopt(std::unique_ptr<DatabaseView> view,
+                                                    RecordSetPageOwner* owner) {
     if (!view) return nullptr;
     return std::unique_ptr<RecordSetPage>(new RecordSetPage(std::move(view), owner));
 }
@@ -35,7 +40,15 @@ void RecordSetPage::PassBack() {
 }
 
 bool RecordSetPage::OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) {
-    return owner_ && owner_->OpenEntryPosition(table, entry, position);
+    // The page may be replaced by the call: nothing of it is read afterwards.
+    RecordSetPageOwner* owner = owner_;
+    const int32_t number = view_->LevelTableNumber();
+    return owner && owner->OpenNumberedEntry(table, number, entry, position);
+}
+
+bool RecordSetPage::OpenEntryInBook(uint32_t book, int64_t position) {
+    RecordSetPageOwner* owner = owner_;
+    return owner && owner->OpenEntryInBook(book, position);
 }
 
 // The wildcard lookup's query page is opened through its link, so that the history can go

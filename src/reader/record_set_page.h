@@ -21,6 +21,15 @@ public:
     // The entry's text position in the table's book; the table and entry go to the search
     // history.
     virtual bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) = 0;
+    // As OpenEntryPosition, with the number of the table the view lists (-1 unknown), which
+    // the search history records.
+    virtual bool OpenNumberedEntry(IndexSource* table, int32_t /*tableNumber*/, uint32_t entry,
+                                   int64_t position) {
+        return OpenEntryPosition(table, entry, position);
+    }
+    // The position in the book the current document numbers `book`; false when it does not
+    // open.
+    virtual bool OpenEntryInBook(uint32_t /*book*/, int64_t /*position*/) { return false; }
     // A location of the current document (a generated page's "$" form).
     virtual bool OpenDocumentLocation(const String& location) = 0;
     virtual void ShowPopupText(const String& text) = 0;
@@ -34,6 +43,9 @@ public:
     // The page a generated-page link (without its '$') names; null when it names none.
     static std::unique_ptr<RecordSetPage> Open(const String& link, IndexSourceResolver* tables,
                                                RecordSetPageOwner* owner, String& location);
+    // A page over a view made elsewhere (a request's); null without a view.
+    static std::unique_ptr<RecordSetPage> Adopt(std::unique_ptr<DatabaseView> view,
+                                                RecordSetPageOwner* owner);
     ~RecordSetPage();
 
     // Attaches the node to the surface and lays it out in the rectangle.
@@ -45,6 +57,7 @@ private:
     RecordSetPage(std::unique_ptr<DatabaseView> view, RecordSetPageOwner* owner);
     void PassBack() override;
     bool OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) override;
+    bool OpenEntryInBook(uint32_t book, int64_t position) override;
     bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                           const String& viewName, uint32_t flags) override;
     void ShowPopupText(const String& text) override;

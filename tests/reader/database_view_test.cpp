@@ -542,3 +542,112 @@ TEST_F(DatabaseViewFormsTest, SpellingNeedsItsFlagAndCandidates) {
 }
 
 }  // namespace
+
+namespace {
+
+// The host of an entry whose target lies in another book.
+class OtherBookHost : public Host {
+public:
+    uint32_t book = 0;
+    int64_t bookPosition = -1;
+    bool bookOpens = true;
+    bool OpenEntryInBook(uint32_t b, int64_t p) override {
+        book = b;
+        bookPosition = p;
+        if (bookOpens && deleteOnCall) view.reset();
+        return bookOpens;
+    }
+};
+
+TEST_F(DatabaseViewTest, ARecordSetAloneIsLevelZeroAndItsOnlyLevel) {
+    ASSERT_TRUE(view().AttachRecordSet(table));
+    EXPECT_EQ(view().Level(), 0u);
+    EXPECT_TRUE(view().IsLastLevel());
+    EXPECT_TRUE(RowKey(0) == S(u"apple"));
+    Type("cat");
+    EXPECT_TRUE(RowKey(0) == S(u"cat"));
+    view().SetSearchText(S(u"go"));
+    EXPECT_TRUE(view().SearchText() == S(u"go"));
+    EXPECT_TRUE(RowKey(0) == S(u"goat"));
+
+    // Its state comes back on its own level.
+    ByteStream saved;
+    ASSERT_TRUE(view().SaveState(saved));
+    DatabaseView other;
+    other.SetRowsPerPage(4);
+    other.AttachRecordSet(table);
+    ASSERT_TRUE(other.RestoreState(saved));
+    EXPECT_EQ(other.Level(), 0u);
+    EXPECT_EQ(other.TopEntry(), view().TopEntry());
+    EXPECT_TRUE(other.SearchText() == S(u"go"));
+
+    // Back leaves the view.
+    host.deleteOnCall = true;
+    EXPECT_EQ(view().ExecuteCommand(23), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(host.backs, 1);
+    EXPECT_FALSE(host.view);
+}
+
+TEST_F(DatabaseViewTest, AnEntryInAnotherBookOpensThere) {
+    OtherBookHost other;
+    other.view = std::make_unique<DatabaseView>();
+    other.view->SetHost(&other);
+    other.view->SetRowsPerPage(4);
+    table->SetTag(4, 1, {300});  // cat, in book 2
+    table->SetTag(4, 41, {2});
+    table->SetTag(5, 25, {4});  // dog links to cat
+    ASSERT_TRUE(other.view->AttachRecordSet(table));
+    other.view->SetSearchText(S(u"dog"));
+    other.deleteOnCall = true;
+    EXPECT_EQ(other.view->HandleEvent(DatabaseView::kEnterEvent),
+              DatabaseView::Result::kReplaced);
+    EXPECT_EQ(other.book, 2u);
+    EXPECT_EQ(other.bookPosition, 300);
+    EXPECT_EQ(other.position, -1);  // not opened in this book
+
+    // A book that does not open leaves the view as it was.
+    other.view = std::make_unique<DatabaseView>();
+    other.view->SetHost(&other);
+    other.view->SetRowsPerPage(4);
+    other.view->AttachRecordSet(table);
+    other.view->SetSearchText(S(u"cat"));
+    other.bookOpens = false;
+    EXPECT_EQ(other.view->HandleEvent(DatabaseView::kEnterEvent),
+              DatabaseView::Result::kHandled);
+    EXPECT_TRUE(other.view);
+
+    // A record set (a view with a global name) opens its rows in its own book.
+    other.view->SetName(S(u"found"));
+    other.bookOpens = true;
+    other.view->HandleEvent(DatabaseView::kEnterEvent);
+    EXPECT_EQ(other.position, 300);
+}
+
+TEST_F(DatabaseViewTest, ASearchIsRememberedOnlyWhenItOpenedNothing) {
+    RememberedSearch remembered;
+    view().AttachRecordSet(table);
+    view().SetTableNumber(1027);
+    view().SetFlags(0x30000);
+    view().SetRememberedSearch(&remembered);
+    Type("ban");
+    host.view.reset();
+    EXPECT_TRUE(remembered.text == S(u"ban"));
+    EXPECT_EQ(remembered.inputMode, 0x30000u);
+    EXPECT_EQ(remembered.table, 1027u & 0x3FF);
+
+    // An entry opened: the view goes without writing over what the controller cleared.
+    remembered.Clear();
+    host.view = std::make_unique<DatabaseView>();
+    host.view->SetHost(&host);
+    host.view->SetRowsPerPage(4);
+    table->SetTag(2, 1, {55});
+    view().AttachRecordSet(table);
+    view().SetRememberedSearch(&remembered);
+    Type("ban");
+    ASSERT_EQ(view().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(host.position, 55);
+    host.view.reset();
+    EXPECT_TRUE(remembered.text.IsEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+// What the document controller's requests need from other parts of the reader: the word-list and
+// search-history pages (which own their windows), the books an index entry may point into, and
+// the audio view's start.
+#pragma once
+
+#include <cstdint>
+
+#include "core/string.h"
+
+class CommandRecord;
+class Resource;
+
+// The word-list and search-history pages: requests 109 (display_wordlist), 111
+// (add_to_wordlist), 112 (add_entry_to_wordlist) and 115 (display_search_history), and the
+// search history that opened index entries are added to.
+class ListPageRequests {
+public:
+    // Shows the page the request asks for over the document (a database resource) in the
+    // controller's window; `location` receives the page's location string ("$fvtwordlist&<n>",
+    // "$fvtsearchhistory"). False when nothing is shown.
+    virtual bool OpenListRequest(Resource* document, const CommandRecord& record,
+                                 String& location) = 0;
+    // The page shown by the last OpenListRequest is replaced; it may still be running (a row it
+    // opened), so it is deleted later, not inside this call.
+    virtual void LeaveListPage() = 0;
+    // An index entry was opened from a record-set view: (book, table, entry) joins the search
+    // history.
+    virtual void AddSearchHistory(const String& book, uint32_t table, uint32_t entry) = 0;
+
+protected:
+    ~ListPageRequests() = default;
+};
+
+// The books a document refers to by number (an index entry's tag 41 names one).
+class LinkedBooks {
+public:
+    struct Book {
+        String fileName;  // relative to the referring book's location
+        String title;     // for "oeb:redirect?title=" when the file does not open
+        String name;      // shown when neither opens
+    };
+    // False when the document names no such book.
+    virtual bool FindLinkedBook(Resource* document, uint32_t number, Book& out) = 0;
+
+protected:
+    ~LinkedBooks() = default;
+};
+
+// The audio view asked for by request 134: its sound list and the start position (-1: where the
+// book's side file left off).
+struct AudioRequest {
+    String soundList;
+    int64_t startPosition = -1;
+};
