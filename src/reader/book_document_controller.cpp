@@ -438,7 +438,7 @@ bool BookDocumentController::ShowRecordSet(const String& anchor) {
 }
 
 void BookDocumentController::LeaveRecordSet() {
-    LeaveListPage();
+    LeaveRequestPages();
     if (!recordSet_.page) return;
     // The page may be the caller (its entry opened a position): deleted at the next navigation.
     recordSet_.page->ViewNode().Detach();

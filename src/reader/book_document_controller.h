@@ -326,13 +326,17 @@ private:
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position) override;
     bool OpenEntryInBook(uint32_t book, int64_t position) override;
+    void ShowPreviewPosition(int64_t position) override;
+    void HidePreview() override;
+    void PaintPreview(GraphicsContext& gc, const Rect& area) override;
     // Requests, in book_document_controller_records.cpp.
     bool OpenRequestAt(Location& location, const CommandRecord& record, bool report);
     bool OpenIndexRequest(const CommandRecord& record);
     bool OpenQueryRequest(const CommandRecord& record);
     bool OpenListRequest(const CommandRecord& record);
     bool ShowRequestedView(std::unique_ptr<DatabaseView> view, const String& location);
-    void LeaveListPage();
+    // Leaves the word-list page and the record-set page's preview.
+    void LeaveRequestPages();
 
     ScriptHeap* heap_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
@@ -382,6 +386,12 @@ private:
     bool listPageShown_ = false;
     LinkedBooks* linkedBooks_ = nullptr;
     AudioRequest audioRequest_;
+    // The record-set page's preview pane: the book laid out a second time in the pane.
+    class RecordPreview;
+    struct RecordPreviewDeleter {
+        void operator()(RecordPreview* preview) const;
+    };
+    std::unique_ptr<RecordPreview, RecordPreviewDeleter> preview_;
     std::unique_ptr<ImageView> image_;
     std::vector<std::unique_ptr<ImageView>> retiredImages_;
     std::vector<RecordSetShown> retiredRecordSets_;

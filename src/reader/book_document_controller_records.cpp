@@ -3,6 +3,7 @@
 // generated pages they show, and the entries those pages open.
 #include <climits>
 #include <new>
+#include <optional>
 
 #include "database/book_index_source.h"
 #include "database/index_query.h"
@@ -10,6 +11,7 @@
 #include "bookfiles/document_source.h"
 #include "document/sources/document_loader.h"
 #include "graphics/core/drawing_surface.h"
+#include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/command_record.h"
@@ -32,6 +34,7 @@ constexpr uint32_t kNamedTarget = 0;
 constexpr uint32_t kTableTarget = 4;
 constexpr uint32_t kKeyTableTarget = 5;
 constexpr uint32_t kBookElsewhere = 5042;
+constexpr uint32_t kNoPreviewFlag = 0x4000;
 
 // Every argument's text (numbers in decimal), in order.
 std::vector<String> ArgumentTexts(const CommandRecord& record) {
@@ -290,7 +293,8 @@ bool BookDocumentController::OpenListRequest(const CommandRecord& record) {
     return true;
 }
 
-void BookDocumentController::LeaveListPage() {
+void BookDocumentController::LeaveRequestPages() {
+    preview_.reset();
     if (!listPageShown_) return;
     listPageShown_ = false;
     if (listPages_) listPages_->LeaveListPage();
@@ -300,8 +304,10 @@ bool BookDocumentController::AttachRecordSetPage(RecordSetShown&& shown) {
     if (!shown.page) return false;
     LeaveRecordSet();
     recordSet_ = std::move(shown);
-    recordSet_.page->View().SetRememberedSearch(settings_ ? &settings_->rememberedSearch
-                                                          : nullptr);
+    DatabaseView& view = recordSet_.page->View();
+    view.SetRememberedSearch(settings_ ? &settings_->rememberedSearch : nullptr);
+    view.SetPreviewEnabled(settings_ && settings_->previewPane &&
+                           !(view.Flags() & kNoPreviewFlag));
     if (surface_ && layoutGc_ == surface_) {
         Rect area = viewport_;
         SurfaceViewport(area);
@@ -309,6 +315,99 @@ bool BookDocumentController::AttachRecordSetPage(RecordSetShown&& shown) {
         recordSet_.page->ViewNode().Focus();
     }
     return true;
+}
+
+// --- the preview pane -----------------------------------------------------------------------
+
+// The document laid out once more, in the pane, from the previewed entry's position. Made at the
+// first paint, when the pane's size and the surface that measures are known.
+class BookDocumentController::RecordPreview {
+public:
+    RecordPreview(Resource* book, const LayoutSettings& settings, DisplayLink* display)
+        : book_(book), settings_(settings), display_(display) {
+        book_->AddRef();
+    }
+    ~RecordPreview() {
+        Drop();
+        book_->Release();
+    }
+    RecordPreview(const RecordPreview&) = delete;
+    RecordPreview& operator=(const RecordPreview&) = delete;
+
+    void SetPosition(uint32_t position) {
+        position_ = position;
+        if (layout_) layout_->GoToPositionAsPageStart(position_);
+    }
+    void Paint(GraphicsContext& gc, const Rect& area) {
+        if (!layout_ || gc_ != &gc || area.x != area_.x || area.y != area_.y ||
+            area.width != area_.width || area.height != area_.height) {
+            if (!Make(gc, area)) return;
+        }
+        layout_->SetCanvas(&*canvas_);
+        layout_->PaintCurrentPage(true);
+    }
+
+private:
+    bool Make(GraphicsContext& gc, const Rect& area) {
+        Drop();
+        if (area.IsEmpty() || !book_->CreateLayout(source_, &layout_) || !layout_) {
+            Drop();
+            return false;
+        }
+        layout_->SetGraphics(&gc);
+        if (display_) layout_->SetDisplay(display_);
+        layout_->Configure(settings_);
+        layout_->SetViewport(area);
+        if (!layout_->Start()) {
+            Drop();
+            return false;
+        }
+        layout_->GoToPositionAsPageStart(position_);
+        gc_ = &gc;
+        area_ = area;
+        canvas_.emplace(&gc);
+        return true;
+    }
+    void Drop() {
+        if (layout_) layout_->SetCanvas(nullptr);
+        if (layout_ || source_) book_->DestroyLayout(source_, layout_);
+        layout_ = nullptr;
+        source_ = nullptr;
+        canvas_.reset();
+        gc_ = nullptr;
+    }
+
+    Resource* book_;
+    LayoutSettings settings_;
+    DisplayLink* display_;
+    TokenSource* source_ = nullptr;
+    PageLayout* layout_ = nullptr;
+    std::optional<SurfacePageCanvas> canvas_;
+    GraphicsContext* gc_ = nullptr;
+    Rect area_{};
+    uint32_t position_ = 0;
+};
+
+void BookDocumentController::RecordPreviewDeleter::operator()(RecordPreview* preview) const {
+    delete preview;
+}
+
+void BookDocumentController::ShowPreviewPosition(int64_t position) {
+    if (!resource_ || position < 0 || position > UINT32_MAX) return;
+    if (!preview_) {
+        LayoutSettings settings;
+        GetLayoutOptions(settings);
+        preview_.reset(new (std::nothrow) RecordPreview(
+            resource_, settings, surface_ ? surface_->Display() : nullptr));
+        if (!preview_) return;
+    }
+    preview_->SetPosition(static_cast<uint32_t>(position));
+}
+
+void BookDocumentController::HidePreview() { preview_.reset(); }
+
+void BookDocumentController::PaintPreview(GraphicsContext& gc, const Rect& area) {
+    if (preview_) preview_->Paint(gc, area);
 }
 
 // --- entries a page opens -------------------------------------------------------------------

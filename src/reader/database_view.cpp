@@ -67,8 +67,72 @@ void DatabaseView::ReleaseSources() {
 }
 
 void DatabaseView::SetRowsPerPage(uint32_t rows) {
-    rowsPerPage_ = std::max<uint32_t>(rows, 1);
+    // The pane takes the lower 40% of the view.
+    SetRowsPerPage(rows, rows * 6 / 10);
+}
+
+void DatabaseView::SetRowsPerPage(uint32_t rows, uint32_t rowsWithPreview) {
+    fullRows_ = std::max<uint32_t>(rows, 1);
+    previewRows_ = std::clamp<uint32_t>(rowsWithPreview, 1, fullRows_);
+    ApplyRows();
+}
+
+void DatabaseView::ApplyRows() {
+    rowsPerPage_ = previewShown_ ? previewRows_ : fullRows_;
     Layout();
+}
+
+void DatabaseView::PaintPreview(GraphicsContext& gc, const Rect& area) {
+    if (previewShown_ && host_) host_->PaintPreview(gc, area);
+}
+
+void DatabaseView::ClosePreview() {
+    if (!previewShown_) return;
+    previewShown_ = false;
+    previewPosition_ = -1;
+    ApplyRows();
+    if (host_) host_->HidePreview();
+}
+
+void DatabaseView::UpdatePreview(int32_t event) {
+    if (!previewEnabled_ || !name_.IsEmpty()) return;
+    // Without a native search field nothing but the level closes an open pane.
+    if (!IsLastLevel() || noMatch_) {
+        ClosePreview();
+        return;
+    }
+    int32_t selected = Current().search.selected;
+    if (selected < 0 || static_cast<size_t>(selected) >= rows_.size()) return;
+    if (!previewShown_) {
+        previewShown_ = true;
+        const uint32_t covered = fullRows_ - previewRows_;
+        ApplyRows();
+        // The list moves up by what the pane covers, so that the selected row stays in view
+        // (the paging events keep their new page as it is).
+        if (event != 11 && event != 13 && covered > 0 &&
+            static_cast<uint32_t>(selected) >= previewRows_) {
+            int32_t top = Current().top;
+            uint32_t moved = 0;
+            for (; moved < covered; ++moved) {
+                const int32_t next = NextEntry(top);
+                if (next < 0) break;
+                top = next;
+            }
+            Current().top = top;
+            Current().search.selected = selected - static_cast<int32_t>(moved);
+            Layout();
+            selected = Current().search.selected;
+        }
+        if (selected < 0 || static_cast<size_t>(selected) >= rows_.size()) return;
+    }
+    IndexSource* source = LevelSource();
+    if (!source) return;
+    const uint32_t entry = !plan_ && level_ == 2 ? keys_[rows_[static_cast<size_t>(selected)]]
+                                                 : rows_[static_cast<size_t>(selected)];
+    const int64_t position = EntryTarget(*source, entry);
+    if (position < 0 || position == previewPosition_) return;
+    previewPosition_ = position;
+    if (host_) host_->ShowPreview(source, entry, position);
 }
 
 bool DatabaseView::AttachRecordSet(IndexSource* set) {
@@ -325,15 +389,27 @@ bool DatabaseView::BuildTitle(std::vector<DatabaseViewText::TitleRun>& runs) con
 }
 
 DatabaseView::Result DatabaseView::HandleEvent(int32_t event) {
+    const Result r = HandleEventInner(event);
+    if (r != Result::kReplaced) UpdatePreview(event);
+    return r;
+}
+
+DatabaseView::Result DatabaseView::ExecuteCommand(int32_t id) {
+    const Result r = ExecuteCommandInner(id);
+    if (r != Result::kReplaced) UpdatePreview(0);
+    return r;
+}
+
+DatabaseView::Result DatabaseView::HandleEventInner(int32_t event) {
     lastCommand_ = 0;
     // After a "No matching entry" screen any user input goes back; the refresh the view sends
     // itself does not, so setting a search text never replaces the view under its caller.
     if (noMatch_ && event != kRefreshEvent) {
         noMatch_ = false;
-        return ExecuteCommand(23);
+        return ExecuteCommandInner(23);
     }
     if (event == kEnterEvent) return Enter();
-    if (event >= 11 && event <= 16) return ExecuteCommand(66 + event - 11);
+    if (event >= 11 && event <= 16) return ExecuteCommandInner(66 + event - 11);
     if (event >= 1035 && event <= 1038) {
         int32_t& selected = Current().search.selected;
         const int32_t rows = static_cast<int32_t>(rows_.size());
@@ -429,11 +505,14 @@ uint32_t DatabaseView::HintId() const {
     return wildcard ? kMatchingWordsHint : kSimilarWordsHint;
 }
 
-DatabaseView::Result DatabaseView::ExecuteCommand(int32_t id) {
+DatabaseView::Result DatabaseView::ExecuteCommandInner(int32_t id) {
     lastCommand_ = id;
     int32_t& selected = Current().search.selected;
     switch (id) {
-        case 23: return Back();
+        case 23:
+            // Back hides the pane first.
+            ClosePreview();
+            return Back();
         case 66:
             if (!rows_.empty() && MoveForward(static_cast<uint32_t>(rows_.size()) - 1))
                 Current().search.selected = -1;

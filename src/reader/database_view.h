@@ -14,6 +14,8 @@
 #include "reader/database_view_text.h"
 
 class ByteStream;
+class GraphicsContext;
+struct Rect;
 class IndexQuery;
 class IndexSource;
 
@@ -33,6 +35,11 @@ public:
                                   const String& viewName, uint32_t flags) = 0;
     // A text pop-up centred on the reader's pop-up rectangle.
     virtual void ShowPopupText(const String& text) = 0;
+    // The preview pane: the entry's target shown under the list (ShowPreview again follows the
+    // selection), closed, and painted into the pane's rectangle when the view is drawn.
+    virtual void ShowPreview(IndexSource* /*table*/, uint32_t /*entry*/, int64_t /*position*/) {}
+    virtual void HidePreview() {}
+    virtual void PaintPreview(GraphicsContext& /*gc*/, const Rect& /*area*/) {}
     // The lookup page of several entries of the table, under the view's global name, as a
     // pop-up; false when it cannot be shown.
     virtual bool ShowLookupEntries(IndexSource*, const std::vector<uint32_t>&, const String&) {
@@ -97,8 +104,17 @@ public:
     // Where the search typed in the view is remembered when the view closes (the reader
     // settings'); null remembers nothing.
     void SetRememberedSearch(RememberedSearch* remembered) { remembered_ = remembered; }
-    // The number of rows that fit the list area.
+    // The number of rows that fit the list area, without and with the preview pane under it.
     void SetRowsPerPage(uint32_t rows);
+    void SetRowsPerPage(uint32_t rows, uint32_t rowsWithPreview);
+
+    // The preview pane (the reader shows previews, and the view has no name): on the last
+    // level the selected entry's target is shown under the list and follows the selection.
+    void SetPreviewEnabled(bool on) { previewEnabled_ = on; }
+    bool PreviewShown() const { return previewShown_; }
+    // The entry the pane shows, -1 none.
+    int64_t PreviewPosition() const { return previewPosition_; }
+    void PaintPreview(GraphicsContext& gc, const Rect& area);
 
     // A record set alone: the plain view's level 0, its only level.
     bool AttachRecordSet(IndexSource* set);
@@ -177,6 +193,12 @@ private:
     void Layout();
     void ResetLevel();
     Result Type(int32_t event);
+    Result HandleEventInner(int32_t event);
+    Result ExecuteCommandInner(int32_t id);
+    // After an event or command that kept the view: opens, follows or closes the preview.
+    void UpdatePreview(int32_t event);
+    void ClosePreview();
+    void ApplyRows();
     Result Enter();
     // The inflection and spelling strategies; kIgnored when they do not handle the text.
     Result LookupInflections(const String& text);
@@ -222,6 +244,11 @@ private:
     int64_t startPosition_ = -1;
     String extra_[2];
     RememberedSearch* remembered_ = nullptr;
+    bool previewEnabled_ = false;
+    bool previewShown_ = false;
+    int64_t previewPosition_ = -1;
+    uint32_t fullRows_ = 1;
+    uint32_t previewRows_ = 1;
     // Cleared while an opened entry replaces the view: the search led somewhere.
     bool rememberOnClose_ = true;
 };

@@ -64,3 +64,15 @@ bool RecordSetPage::OpenQueryRequest(const String& query, const String& title, i
 void RecordSetPage::ShowPopupText(const String& text) {
     if (owner_) owner_->ShowPopupText(text);
 }
+
+void RecordSetPage::ShowPreview(IndexSource*, uint32_t, int64_t position) {
+    if (owner_) owner_->ShowPreviewPosition(position);
+}
+
+void RecordSetPage::HidePreview() {
+    if (owner_) owner_->HidePreview();
+}
+
+void RecordSetPage::PaintPreview(GraphicsContext& gc, const Rect& area) {
+    if (owner_) owner_->PaintPreview(gc, area);
+}

@@ -33,6 +33,10 @@ public:
     // A location of the current document (a generated page's "$" form).
     virtual bool OpenDocumentLocation(const String& location) = 0;
     virtual void ShowPopupText(const String& text) = 0;
+    // The page's preview pane: the position shown in it, closed, painted into the area.
+    virtual void ShowPreviewPosition(int64_t /*position*/) {}
+    virtual void HidePreview() {}
+    virtual void PaintPreview(GraphicsContext& /*gc*/, const Rect& /*area*/) {}
 
 protected:
     ~RecordSetPageOwner() = default;
@@ -61,6 +65,9 @@ private:
     bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                           const String& viewName, uint32_t flags) override;
     void ShowPopupText(const String& text) override;
+    void ShowPreview(IndexSource* table, uint32_t entry, int64_t position) override;
+    void HidePreview() override;
+    void PaintPreview(GraphicsContext& gc, const Rect& area) override;
 
     std::unique_ptr<DatabaseView> view_;
     std::unique_ptr<DatabaseViewNode> node_;

@@ -651,3 +651,75 @@ TEST_F(DatabaseViewTest, ASearchIsRememberedOnlyWhenItOpenedNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+class PreviewHost : public Host {
+public:
+    std::vector<int64_t> previews;
+    int hidden = 0;
+    void ShowPreview(IndexSource*, uint32_t, int64_t position) override {
+        previews.push_back(position);
+    }
+    void HidePreview() override { ++hidden; }
+};
+
+TEST_F(DatabaseViewTest, ThePreviewOpensOnTheLastLevelAndKeepsTheSelectionInView) {
+    PreviewHost preview;
+    preview.view = std::make_unique<DatabaseView>();
+    DatabaseView& v = *preview.view;
+    v.SetHost(&preview);
+    for (uint32_t e = 0; e < 10; ++e) table->SetTag(e, 1, {100 + e});
+    FakeIndex* keys = new FakeIndex({"a", "b"}, "keys");
+    table->SetTag(9, 7, {0, 1});
+    v.SetRowsPerPage(10, 4);
+    v.SetPreviewEnabled(true);
+    ASSERT_TRUE(v.AttachSource(table, keys, 7));
+    keys->Release();
+
+    // Level 1 is not the last: no pane.
+    v.HandleEvent(1035);
+    EXPECT_FALSE(v.PreviewShown());
+
+    // A plain table alone, the seventh row selected as the pane opens: it would be covered.
+    ASSERT_TRUE(v.AttachRecordSet(table));
+    v.SetPreviewEnabled(false);
+    for (int i = 0; i < 6; ++i) v.HandleEvent(1035);
+    v.SetPreviewEnabled(true);
+    v.HandleEvent(1035);
+    ASSERT_TRUE(v.PreviewShown());
+    EXPECT_EQ(v.Rows().size(), 4u);
+    EXPECT_EQ(v.TopEntry(), 6);  // moved up by the six rows the pane covers
+    EXPECT_EQ(v.Selected(), 0);
+    EXPECT_EQ(preview.previews, (std::vector<int64_t>{106}));
+    EXPECT_EQ(v.PreviewPosition(), 106);
+    v.HandleEvent(1035);  // it follows the selection
+    EXPECT_EQ(preview.previews.back(), 107);
+
+    // A row near the top stays where it is.
+    v.ExecuteCommand(23);
+    EXPECT_EQ(preview.hidden, 1);
+    preview.view = std::make_unique<DatabaseView>();
+    DatabaseView& w = *preview.view;
+    w.SetHost(&preview);
+    w.SetRowsPerPage(10, 4);
+    w.SetPreviewEnabled(true);
+    w.AttachRecordSet(table);
+    w.HandleEvent('c');
+    ASSERT_TRUE(w.PreviewShown());
+    EXPECT_EQ(w.TopEntry(), 4);
+    EXPECT_EQ(w.Selected(), 0);
+    EXPECT_EQ(preview.previews.back(), 104);
+
+    // A view with a name (a record set of a script) shows no pane.
+    w.ExecuteCommand(23);
+    preview.view = std::make_unique<DatabaseView>();
+    preview.view->SetHost(&preview);
+    preview.view->SetPreviewEnabled(true);
+    preview.view->SetName(S(u"list"));
+    preview.view->AttachRecordSet(table);
+    preview.view->HandleEvent(1035);
+    EXPECT_FALSE(preview.view->PreviewShown());
+}
+
+}  // namespace

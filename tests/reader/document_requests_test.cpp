@@ -252,6 +252,27 @@ TEST_F(RequestsTest, AnEntryInAnotherBookOpensThatBookOrReports) {
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
 }
 
+TEST_F(RequestsTest, ThePreviewPaneShowsTheSelectedEntrysText) {
+    settings.previewPane = 1;
+    ASSERT_TRUE(Ask(Request(69, {u"words", u"", u"apple"})));
+    View().SetRowsPerPage(4);
+    View().HandleEvent(1035);  // bank, at 5000
+    ASSERT_TRUE(View().PreviewShown());
+    EXPECT_EQ(View().PreviewPosition(), 5000);
+    fvt::test::ClearCanvas(canvas);
+    const Rect pane{0, 200, 240, 120};
+    View().PaintPreview(*fvt::test::CanvasContext(canvas), pane);
+    EXPECT_GT(fvt::test::CanvasInk(canvas, 0, 200, 240, 120), 200);
+    EXPECT_EQ(fvt::test::CanvasInk(canvas, 0, 0, 240, 200), 0);  // nothing outside the pane
+    // The main page is not moved by the pane.
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+
+    // Leaving the page closes the pane with it; flag 0x4000 keeps a page without one.
+    ASSERT_TRUE(Ask(Request(69, {u"words", u"", u"apple", u"", u"", u"16384"})));
+    View().HandleEvent(1035);
+    EXPECT_FALSE(View().PreviewShown());
+}
+
 TEST_F(RequestsTest, TheBookScriptsTableEntry) {
     EXPECT_EQ(controller->OpenTableEntry(nullptr), nullptr);  // no book
     ASSERT_TRUE(OpenBook());
