@@ -204,6 +204,8 @@ public:
     void SetListPages(ListPageRequests* pages) { listPages_ = pages; }
     // Where an entry's tag 41 finds the other book; without it such entries only report.
     void SetLinkedBooks(LinkedBooks* books) { linkedBooks_ = books; }
+    // The native search fields of record-set pages; without a factory the pages draw their own.
+    void SetSearchFieldFactory(SearchFieldFactory* fields) { searchFields_ = fields; }
     // What the last audio request (134) asked the audio view to play.
     const AudioRequest& RequestedAudio() const { return audioRequest_; }
 
@@ -329,6 +331,8 @@ private:
     void ShowPreviewPosition(int64_t position) override;
     void HidePreview() override;
     void PaintPreview(GraphicsContext& gc, const Rect& area) override;
+    void HideInputPanel() override;
+    std::unique_ptr<SearchField> MakeSearchField(Node* owner) override;
     // Requests, in book_document_controller_records.cpp.
     bool OpenRequestAt(Location& location, const CommandRecord& record, bool report);
     bool OpenIndexRequest(const CommandRecord& record);
@@ -385,6 +389,7 @@ private:
     ListPageRequests* listPages_ = nullptr;
     bool listPageShown_ = false;
     LinkedBooks* linkedBooks_ = nullptr;
+    SearchFieldFactory* searchFields_ = nullptr;
     AudioRequest audioRequest_;
     // The record-set page's preview pane: the book laid out a second time in the pane.
     class RecordPreview;

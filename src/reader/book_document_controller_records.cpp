@@ -12,6 +12,7 @@
 #include "document/sources/document_loader.h"
 #include "graphics/core/drawing_surface.h"
 #include "layout/page_canvas.h"
+#include "platform/shell/shell.h"
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/command_record.h"
@@ -295,6 +296,7 @@ bool BookDocumentController::OpenListRequest(const CommandRecord& record) {
 
 void BookDocumentController::LeaveRequestPages() {
     preview_.reset();
+    if (recordSet_.page) recordSet_.page->Hide();
     if (!listPageShown_) return;
     listPageShown_ = false;
     if (listPages_) listPages_->LeaveListPage();
@@ -406,6 +408,14 @@ void BookDocumentController::ShowPreviewPosition(int64_t position) {
 
 void BookDocumentController::HidePreview() { preview_.reset(); }
 
+void BookDocumentController::HideInputPanel() {
+    SipShowIM(SIPF_OFF);
+}
+
+std::unique_ptr<SearchField> BookDocumentController::MakeSearchField(Node* owner) {
+    return searchFields_ ? searchFields_->MakeSearchField(owner) : nullptr;
+}
+
 void BookDocumentController::PaintPreview(GraphicsContext& gc, const Rect& area) {
     if (preview_) preview_->Paint(gc, area);
 }
@@ -419,6 +429,7 @@ bool BookDocumentController::OpenNumberedEntry(IndexSource* table, int32_t table
     if (resource_) book.Assign(resource_->GetLocation().text);
     ListPageRequests* pages = listPages_;
     if (!OpenEntryPosition(table, entry, position)) return false;
+    HideInputPanel();
     if (pages && tableNumber >= 0 && !book.IsEmpty())
         pages->AddSearchHistory(book, static_cast<uint32_t>(tableNumber), entry);
     // The search led somewhere: nothing to remember of it.
@@ -454,6 +465,7 @@ bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position) 
     }
     if (loader_) loader_->RestoreFlags(saved);
     if (opened) {
+        HideInputPanel();
         if (settings_) settings_->rememberedSearch.Clear();
         return true;
     }

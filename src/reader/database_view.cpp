@@ -14,7 +14,6 @@ constexpr uint32_t kStyleTag = 4;
 constexpr uint32_t kLinkTag = 22;
 constexpr uint32_t kOtherLinkTag = 25;
 constexpr uint32_t kOtherBookTag = 41;
-constexpr uint32_t kInputModeBits = 0xF0000;
 constexpr uint32_t kTableNumberBits = 0x3FF;
 constexpr uint32_t kLookupFlags = 0xFF;
 constexpr uint32_t kNoHelpId = 5112;
@@ -86,6 +85,35 @@ void DatabaseView::PaintPreview(GraphicsContext& gc, const Rect& area) {
     if (previewShown_ && host_) host_->PaintPreview(gc, area);
 }
 
+void DatabaseView::SetSearchField(SearchField* field) {
+    field_ = field;
+    if (!field_) return;
+    field_->SetInputMode(flags_ & kInputModeBits);
+    ShowTextInField();
+}
+
+void DatabaseView::ShowTextInField() {
+    if (!field_) return;
+    settingText_ = true;
+    field_->SetText(Current().search.search);
+    settingText_ = false;
+}
+
+DatabaseView::Result DatabaseView::ClearField() {
+    String current;
+    if (!field_ || !field_->GetText(current) || current.IsEmpty()) return Result::kIgnored;
+    settingText_ = true;
+    field_->SetText(String());
+    settingText_ = false;
+    if (remembered_) remembered_->Clear();
+    // Positioned as for an empty text, with nothing selected.
+    Current().search.search = String();
+    Type(kRefreshEvent);
+    Current().search.selected = -1;
+    Layout();
+    return Result::kHandled;
+}
+
 void DatabaseView::ClosePreview() {
     if (!previewShown_) return;
     previewShown_ = false;
@@ -96,8 +124,11 @@ void DatabaseView::ClosePreview() {
 
 void DatabaseView::UpdatePreview(int32_t event) {
     if (!previewEnabled_ || !name_.IsEmpty()) return;
-    // Without a native search field nothing but the level closes an open pane.
-    if (!IsLastLevel() || noMatch_) {
+    // An open pane stays on the last level while there is a text to show for, no native
+    // field, or the focus moves.
+    const bool focusMove = event >= 1035 && event <= 1038;
+    if (!IsLastLevel() || noMatch_ ||
+        (previewShown_ && field_ && SearchText().IsEmpty() && !focusMove)) {
         ClosePreview();
         return;
     }
@@ -200,7 +231,9 @@ void DatabaseView::SetSearchText(const String& text) {
     if (at >= levels_.size()) return;
     levels_[at].search.search = text;
     typeAhead_.Expire();
-    if (at == level_) HandleEvent(kRefreshEvent);
+    if (at != level_) return;
+    ShowTextInField();
+    HandleEvent(kRefreshEvent);
 }
 
 uint32_t DatabaseView::LastLevel() const {
@@ -309,6 +342,7 @@ void DatabaseView::ResetLevel() {
     l.search.search = String();
     noMatch_ = l.top < 0 && (plan_ || level_ == 2);
     Layout();
+    ShowTextInField();
 }
 
 void DatabaseView::Layout() {
@@ -401,6 +435,8 @@ DatabaseView::Result DatabaseView::ExecuteCommand(int32_t id) {
 }
 
 DatabaseView::Result DatabaseView::HandleEventInner(int32_t event) {
+    // The change notice of the view's own write into its field.
+    if (settingText_) return Result::kIgnored;
     lastCommand_ = 0;
     // After a "No matching entry" screen any user input goes back; the refresh the view sends
     // itself does not, so setting a search text never replaces the view under its caller.
@@ -409,6 +445,7 @@ DatabaseView::Result DatabaseView::HandleEventInner(int32_t event) {
         return ExecuteCommandInner(23);
     }
     if (event == kEnterEvent) return Enter();
+    if (event == kClearEvent) return ClearField();
     if (event >= 11 && event <= 16) return ExecuteCommandInner(66 + event - 11);
     if (event >= 1035 && event <= 1038) {
         int32_t& selected = Current().search.selected;
@@ -434,13 +471,16 @@ DatabaseView::Result DatabaseView::HandleEventInner(int32_t event) {
 DatabaseView::Result DatabaseView::Type(int32_t event) {
     if (!SearchFieldOn() && (flags_ & kIgnoreTypingWhenOff)) return Result::kHandled;
     const bool control = (event & 0xFFFF) < 0x20;
-    if (control && event != DatabaseViewText::TypeAhead::kBackspaceEvent &&
+    if (!field_ && control && event != DatabaseViewText::TypeAhead::kBackspaceEvent &&
         event != kRefreshEvent)
         return Result::kIgnored;
     LevelState& l = Current();
     String text;
     if (event == kRefreshEvent) {
         text = l.search.search;
+    } else if (field_) {
+        // The field has applied the key already: its text is the new text.
+        if (!field_->GetText(text)) text = String();
     } else if (!typeAhead_.Edit(event, l.search.search, text)) {
         return Result::kHandled;
     }
@@ -548,17 +588,22 @@ DatabaseView::Result DatabaseView::Back() {
         noMatch_ = false;
         level_ = 1;
         Layout();
+        ShowTextInField();
         return Result::kHandled;
     }
     if (plan_ && level_ > 0) {
         --level_;
         noMatch_ = false;
         Layout();
+        ShowTextInField();
         return Result::kHandled;
     }
     // The controller replaces this view: nothing of it is read after the call.
     DatabaseViewHost* host = host_;
-    if (host) host->PassBack();
+    if (host) {
+        host->HideInputPanel();
+        host->PassBack();
+    }
     return Result::kReplaced;
 }
 
@@ -830,5 +875,6 @@ bool DatabaseView::RestoreState(ByteStream& in) {
     }
     if (Current().top < 0) Current().top = FirstEntry();
     Layout();
+    ShowTextInField();
     return true;
 }

@@ -19,6 +19,21 @@ struct Rect;
 class IndexQuery;
 class IndexSource;
 
+// The native edit field a record-set view may type into (the shell's control): the view reads
+// the text from it and writes the level's text into it; its change notices reach the view as
+// character events.
+class SearchField {
+public:
+    virtual ~SearchField() = default;
+    virtual void SetText(const String& text) = 0;
+    virtual bool GetText(String& out) const = 0;
+    // The field's box on the view; shown or hidden with the search field.
+    virtual void Place(const Rect& box) = 0;
+    virtual void Show(bool show) = 0;
+    // The input-mode bits of the view's flags (0xF0000).
+    virtual void SetInputMode(uint32_t bits) = 0;
+};
+
 // The owner of a record-set view (its document controller). Each call may replace the view: the
 // view copies what it needs before calling and does not touch itself afterwards.
 class DatabaseViewHost {
@@ -40,6 +55,8 @@ public:
     virtual void ShowPreview(IndexSource* /*table*/, uint32_t /*entry*/, int64_t /*position*/) {}
     virtual void HidePreview() {}
     virtual void PaintPreview(GraphicsContext& /*gc*/, const Rect& /*area*/) {}
+    // Hides the input panel (Back out of the view, an entry opened).
+    virtual void HideInputPanel() {}
     // The lookup page of several entries of the table, under the view's global name, as a
     // pop-up; false when it cannot be shown.
     virtual bool ShowLookupEntries(IndexSource*, const std::vector<uint32_t>&, const String&) {
@@ -70,8 +87,10 @@ public:
     static constexpr uint32_t kItalic = 2;
     static constexpr uint32_t kUnderline = 8;
     static constexpr uint32_t kLeaf = 16;
+    static constexpr uint32_t kInputModeBits = 0xF0000;
     // Events.
     static constexpr int32_t kEnterEvent = 23;
+    static constexpr int32_t kClearEvent = 24;
     static constexpr int32_t kRefreshEvent = 1039;
 
     enum class Result { kIgnored, kHandled, kReplaced };
@@ -115,6 +134,11 @@ public:
     // The entry the pane shows, -1 none.
     int64_t PreviewPosition() const { return previewPosition_; }
     void PaintPreview(GraphicsContext& gc, const Rect& area);
+
+    // The native field (not owned; null: the view keeps its own text). It gets the input mode
+    // and the level's text at once.
+    void SetSearchField(SearchField* field);
+    SearchField* Field() const { return field_; }
 
     // A record set alone: the plain view's level 0, its only level.
     bool AttachRecordSet(IndexSource* set);
@@ -199,6 +223,9 @@ private:
     void UpdatePreview(int32_t event);
     void ClosePreview();
     void ApplyRows();
+    // Writes the level's text into the native field (its change notice is not typing).
+    void ShowTextInField();
+    Result ClearField();
     Result Enter();
     // The inflection and spelling strategies; kIgnored when they do not handle the text.
     Result LookupInflections(const String& text);
@@ -249,6 +276,9 @@ private:
     int64_t previewPosition_ = -1;
     uint32_t fullRows_ = 1;
     uint32_t previewRows_ = 1;
+    SearchField* field_ = nullptr;
+    // Set while the view writes into its own field.
+    bool settingText_ = false;
     // Cleared while an opened entry replaces the view: the search led somewhere.
     bool rememberOnClose_ = true;
 };

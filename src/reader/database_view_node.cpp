@@ -118,7 +118,11 @@ void DatabaseViewNode::DrawHeader(GraphicsContext& gc) {
         gc.MeasureText(run.text.Data(), run.text.Length(), s);
         x += s.width;
     }
-    if (field_.IsEmpty()) return;
+    SearchField* native = view_->Field();
+    if (field_.IsEmpty()) {
+        if (native) native->Show(false);
+        return;
+    }
     gc.SetFontStyle(font_);
     String label;
     Resources::LoadString(label, kSearchLabelId);
@@ -129,6 +133,12 @@ void DatabaseViewNode::DrawHeader(GraphicsContext& gc) {
     const Rect box{left, field_.y + kMargin,
                    std::min(kFieldWidth, field_.Right() - kMargin - left), lineHeight_ + 2};
     if (box.width <= 0) return;
+    if (native) {
+        // The native field types and shows the text itself.
+        native->Place(box);
+        native->Show(true);
+        return;
+    }
     Fill(gc, box, kWhite, kHeaderBorder);
     const String& text = view_->SearchText();
     const int32_t fit = gc.FitCount(text.Data(), text.Length(), box.width - 4);

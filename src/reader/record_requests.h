@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/string.h"
 
 class CommandRecord;
+class Node;
 class Resource;
+class SearchField;
 
 // The word-list and search-history pages: requests 109 (display_wordlist), 111
 // (add_to_wordlist), 112 (add_entry_to_wordlist) and 115 (display_search_history), and the
@@ -29,6 +32,16 @@ public:
 
 protected:
     ~ListPageRequests() = default;
+};
+
+// Makes the native search fields of record-set pages (the shell's edit control); the field sends
+// its key and change events to `owner`.
+class SearchFieldFactory {
+public:
+    virtual std::unique_ptr<SearchField> MakeSearchField(Node* owner) = 0;
+
+protected:
+    ~SearchFieldFactory() = default;
 };
 
 // The books a document refers to by number (an index entry's tag 41 names one).

@@ -23,6 +23,8 @@ RecordSetPage::RecordSetPage(std::unique_ptr<DatabaseView> view, RecordSetPageOw
 }
 
 RecordSetPage::~RecordSetPage() {
+    view_->SetSearchField(nullptr);
+    field_.reset();
     node_->Detach();
     node_.reset();
     view_.reset();
@@ -30,6 +32,10 @@ RecordSetPage::~RecordSetPage() {
 
 void RecordSetPage::Show(Widget* surface, const Rect& area) {
     node_->SetParent(surface);
+    if (!field_ && owner_) {
+        field_ = owner_->MakeSearchField(node_.get());
+        if (field_) view_->SetSearchField(field_.get());
+    }
     Rect rest{};
     node_->AdjustRect(rest, area);
     node_->Redraw(nullptr);
@@ -75,4 +81,14 @@ void RecordSetPage::HidePreview() {
 
 void RecordSetPage::PaintPreview(GraphicsContext& gc, const Rect& area) {
     if (owner_) owner_->PaintPreview(gc, area);
+}
+
+void RecordSetPage::Hide() {
+    node_->Detach();
+    view_->SetSearchField(nullptr);
+    if (field_) field_->Show(false);
+}
+
+void RecordSetPage::HideInputPanel() {
+    if (owner_) owner_->HideInputPanel();
 }

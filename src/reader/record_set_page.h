@@ -11,6 +11,7 @@
 #include "reader/database_view_node.h"
 
 class IndexSource;
+class Node;
 class IndexSourceResolver;
 class Widget;
 
@@ -37,6 +38,9 @@ public:
     virtual void ShowPreviewPosition(int64_t /*position*/) {}
     virtual void HidePreview() {}
     virtual void PaintPreview(GraphicsContext& /*gc*/, const Rect& /*area*/) {}
+    virtual void HideInputPanel() {}
+    // The page's native search field; null: the page draws its own.
+    virtual std::unique_ptr<SearchField> MakeSearchField(Node* /*owner*/) { return nullptr; }
 
 protected:
     ~RecordSetPageOwner() = default;
@@ -54,6 +58,9 @@ public:
 
     // Attaches the node to the surface and lays it out in the rectangle.
     void Show(Widget* surface, const Rect& area);
+    // Out of sight (the page was left; it may still be running, so the field stays until the
+    // page goes).
+    void Hide();
     DatabaseView& View() { return *view_; }
     DatabaseViewNode& ViewNode() { return *node_; }
 
@@ -68,8 +75,10 @@ private:
     void ShowPreview(IndexSource* table, uint32_t entry, int64_t position) override;
     void HidePreview() override;
     void PaintPreview(GraphicsContext& gc, const Rect& area) override;
+    void HideInputPanel() override;
 
     std::unique_ptr<DatabaseView> view_;
+    std::unique_ptr<SearchField> field_;
     std::unique_ptr<DatabaseViewNode> node_;
     RecordSetPageOwner* owner_;
 };

@@ -723,3 +723,115 @@ TEST_F(DatabaseViewTest, ThePreviewOpensOnTheLastLevelAndKeepsTheSelectionInView
 }
 
 }  // namespace
+
+namespace {
+
+// A native field: it holds a text, and its change notice reaches the view as an event at once
+// (as the shell's control does).
+class FakeField : public SearchField {
+public:
+    DatabaseView* view = nullptr;
+    bool echo = false;  // the view's own writes come back as a notice
+    String text;
+    uint32_t mode = 0;
+    int writes = 0;
+    std::vector<DatabaseView::Result> notices;
+    void SetText(const String& t) override {
+        text = t;
+        ++writes;
+        if (echo) notices.push_back(view->HandleEvent('!'));
+    }
+    bool GetText(String& out) const override {
+        out = text;
+        return true;
+    }
+    void Place(const Rect&) override {}
+    void Show(bool) override {}
+    void SetInputMode(uint32_t bits) override { mode = bits; }
+    // The user types: the control changes, then tells the view.
+    DatabaseView::Result Type(const char16_t* t) {
+        text = String(t);
+        return view->HandleEvent(t[0] ? t[0] : 19);
+    }
+};
+
+class PanelHost : public Host {
+public:
+    int panelHidden = 0;
+    void HideInputPanel() override { ++panelHidden; }
+};
+
+TEST_F(DatabaseViewTest, ANativeFieldHoldsTheTextTheViewSearchesFor) {
+    FakeField field;
+    view().SetFlags(0x30000);
+    view().AttachSource(table, nullptr, 0);
+    view().SetSearchText(S(u"do"));
+    field.view = &view();
+    field.echo = true;
+    view().SetSearchField(&field);
+    EXPECT_EQ(field.mode, 0x30000u);
+    EXPECT_TRUE(field.text == S(u"do"));
+    // The view's own write is not typing.
+    ASSERT_EQ(field.notices.size(), 1u);
+    EXPECT_EQ(field.notices[0], DatabaseView::Result::kIgnored);
+    EXPECT_TRUE(view().SearchText() == S(u"do"));
+
+    // Typing: the field's text is the search text (the field has applied the key).
+    field.echo = false;
+    field.Type(u"eel");
+    EXPECT_TRUE(view().SearchText() == S(u"eel"));
+    EXPECT_TRUE(RowKey(0) == S(u"eel"));
+    EXPECT_EQ(view().Selected(), 0);
+}
+
+TEST_F(DatabaseViewTest, ClearingTheFieldForgetsTheSearch) {
+    FakeField field;
+    RememberedSearch remembered;
+    remembered.text = S(u"earlier");
+    view().AttachRecordSet(table);
+    view().SetRememberedSearch(&remembered);
+    field.view = &view();
+    view().SetSearchField(&field);
+    field.Type(u"fig");
+    ASSERT_EQ(view().Selected(), 0);
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kClearEvent), DatabaseView::Result::kHandled);
+    EXPECT_TRUE(field.text.IsEmpty());
+    EXPECT_TRUE(view().SearchText().IsEmpty());
+    EXPECT_EQ(view().Selected(), -1);
+    EXPECT_TRUE(RowKey(0) == S(u"apple"));
+    EXPECT_TRUE(remembered.text.IsEmpty());
+    // An empty field: the event is not the view's.
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kClearEvent), DatabaseView::Result::kIgnored);
+    view().SetSearchField(nullptr);
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kClearEvent), DatabaseView::Result::kIgnored);
+}
+
+TEST_F(DatabaseViewTest, LevelChangesShowTheLevelsTextAndBackHidesThePanel) {
+    PanelHost panel;
+    panel.view = std::make_unique<DatabaseView>();
+    DatabaseView& v = *panel.view;
+    v.SetHost(&panel);
+    v.SetRowsPerPage(4);
+    FakeIndex* keys = new FakeIndex({"a", "b"}, "keys");
+    table->SetTag(5, 7, {0, 1});
+    v.AttachSource(table, keys, 7);
+    keys->Release();
+    FakeField field;
+    field.view = &v;
+    v.SetSearchField(&field);
+    field.Type(u"dog");
+    v.HandleEvent(DatabaseView::kEnterEvent);  // into dog's keys
+    ASSERT_EQ(v.Level(), 2u);
+    EXPECT_TRUE(field.text.IsEmpty());
+    v.ExecuteCommand(23);
+    ASSERT_EQ(v.Level(), 1u);
+    EXPECT_TRUE(field.text == S(u"dog"));
+    EXPECT_EQ(panel.panelHidden, 0);
+    panel.deleteOnCall = true;
+    v.SetSearchField(nullptr);
+    EXPECT_EQ(v.ExecuteCommand(23), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(panel.panelHidden, 1);
+    EXPECT_EQ(panel.backs, 1);
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "controller_fixture.h"
+#include "platform/shell/shell.h"
 #include "reader/command_record.h"
 #include "reader/reader_settings.h"
 
@@ -196,10 +197,13 @@ TEST_F(RequestsTest, AnOpenedEntryJoinsTheSearchHistoryAndClearsTheRememberedSea
     ASSERT_TRUE(Ask(Request(69, {u"words", u"", u"apple"})));
     settings.rememberedSearch.text = S(u"old");
     ASSERT_EQ(View().Selected(), 0);
+    SipShowIM(SIPF_ON);
+    ASSERT_TRUE(fvt::IsInputPanelShown());
     // Enter on the selected row: the page is replaced by the text at the entry.
     EXPECT_EQ(View().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kReplaced);
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     EXPECT_TRUE(PageHolds(4000));
+    EXPECT_FALSE(fvt::IsInputPanelShown());
     ASSERT_EQ(pages.tables.size(), 1u);
     EXPECT_EQ(pages.tables[0], tables[0]);
     EXPECT_EQ(pages.entries[0], 0u);
