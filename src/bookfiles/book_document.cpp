@@ -323,38 +323,93 @@ std::uint32_t BookDocument::LivePageCount() const {
     return n;
 }
 
-std::uint32_t BookDocument::Advance(std::uint32_t position, std::int32_t count, std::uint32_t) {
-    std::int64_t t = std::int64_t(position) + count;
-    if (t < 0) t = 0;
-    if (t > header_.textLength) t = header_.textLength;
-    std::uint32_t target = static_cast<std::uint32_t>(t);
-    if (textCodePage_ != BookText::kCodePageUtf8) return target;
+bool BookDocument::PagePositions(std::uint32_t pageStart, const std::vector<std::uint32_t>*& out,
+                                 std::vector<std::uint32_t>& scratch) {
     for (auto& p : pages_) {
-        // A page's map runs past its span when it completes a character there.
-        if (p->uses == 0 || p->positions.empty() || target < p->start ||
-            target > p->positions.back()) {
-            continue;
+        if (p->uses > 0 && p->start == pageStart && !p->positions.empty()) {
+            out = &p->positions;
+            return true;
         }
-        auto it = std::lower_bound(p->positions.begin(), p->positions.end(), target);
-        if (it != p->positions.end()) return *it;
     }
-    return target;
-}
-
-std::int32_t BookDocument::Distance(std::uint32_t from, std::uint32_t to, std::uint32_t) {
-    std::uint32_t target = to;
-    if (textCodePage_ == BookText::kCodePageUtf8) {
-        for (auto& p : pages_) {
-            if (p->uses == 0 || p->positions.empty() || target < p->start ||
-                target > p->positions.back()) {
-                continue;
-            }
-            auto it = std::upper_bound(p->positions.begin(), p->positions.end(), target);
-            if (it != p->positions.begin()) target = *(it - 1);
+    PageBuffer page;
+    if (!ReadPage(pageStart, page, 0, 0)) return false;
+    bool ok = false;
+    for (auto& p : pages_) {
+        if (p->uses > 0 && p->id == page.pageId && !p->positions.empty()) {
+            scratch = p->positions;
+            out = &scratch;
+            ok = true;
             break;
         }
     }
-    return static_cast<std::int32_t>(std::int64_t(target) - from);
+    ReleasePage(page.pageId);  // may drop every page: only the copy is used
+    return ok;
+}
+
+std::uint32_t BookDocument::Advance(std::uint32_t position, std::int32_t count, std::uint32_t) {
+    const std::uint32_t length = header_.textLength;
+    auto bytes = [length](std::uint32_t from, std::int64_t n) {
+        std::int64_t t = std::int64_t(from) + n;
+        return static_cast<std::uint32_t>(std::clamp<std::int64_t>(t, 0, length));
+    };
+    if (textCodePage_ != BookText::kCodePageUtf8) return bytes(position, count);
+    // Page by page: a page's map gives the byte position of each of its characters, and one
+    // entry more, its end.
+    std::uint32_t at = std::min(position, length);
+    std::int64_t left = count;
+    std::vector<std::uint32_t> scratch;
+    const std::vector<std::uint32_t>* pageMap = nullptr;
+    for (std::uint32_t pages = 0; pages <= length / kPageSize + 1; ++pages) {
+        if (left >= 0 && at >= length) return length;
+        if (left < 0 && at == 0) return 0;
+        // Going back from a page's first character continues in the page before.
+        bool back = left < 0 && at % kPageSize == 0;
+        std::uint32_t pageStart = (back ? at - 1 : at) & ~(kPageSize - 1);
+        if (!PagePositions(pageStart, pageMap, scratch) || pageMap->size() < 2)
+            return bytes(at, left);
+        const std::vector<std::uint32_t>& map = *pageMap;
+        std::int64_t units = static_cast<std::int64_t>(map.size()) - 1;
+        std::int64_t index = std::lower_bound(map.begin(), map.end() - 1, at) - map.begin();
+        std::int64_t target = index + left;
+        if (target >= 0 && target <= units) return map[static_cast<std::size_t>(target)];
+        if (target > units) {
+            left = target - units;
+            at = map.back();
+        } else {
+            left = target;
+            at = pageStart;
+        }
+    }
+    return bytes(at, left);
+}
+
+std::int32_t BookDocument::Distance(std::uint32_t from, std::uint32_t to, std::uint32_t mode) {
+    const std::uint32_t length = header_.textLength;
+    if (textCodePage_ != BookText::kCodePageUtf8)
+        return static_cast<std::int32_t>(std::int64_t(to) - from);
+    if (to < from) return -Distance(to, from, mode);
+    to = std::min(to, length);
+    std::int64_t count = 0;
+    std::uint32_t at = std::min(from, length);
+    std::vector<std::uint32_t> scratch;
+    const std::vector<std::uint32_t>* pageMap = nullptr;
+    for (std::uint32_t pages = 0; pages <= length / kPageSize + 1 && at < to; ++pages) {
+        std::uint32_t pageStart = at & ~(kPageSize - 1);
+        if (!PagePositions(pageStart, pageMap, scratch) || pageMap->size() < 2)
+            return static_cast<std::int32_t>(count + (std::int64_t(to) - at));
+        const std::vector<std::uint32_t>& map = *pageMap;
+        auto end = map.end() - 1;
+        std::int64_t a = std::lower_bound(map.begin(), end, at) - map.begin();
+        if (to < map.back()) {
+            // The character that holds `to` (its first byte at or before it).
+            std::int64_t b = (std::upper_bound(map.begin(), end, to) - map.begin()) - 1;
+            return static_cast<std::int32_t>(count + std::max<std::int64_t>(0, b - a));
+        }
+        count += (end - map.begin()) - a;
+        if (map.back() <= at) break;  // no progress: a damaged map
+        at = map.back();
+    }
+    return static_cast<std::int32_t>(count);
 }
 
 bool BookDocument::GetNumberPair(std::uint16_t& input, std::uint16_t& output) {

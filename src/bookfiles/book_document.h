@@ -74,6 +74,9 @@ public:
     bool ReadPage(std::uint32_t position, PageBuffer& out, std::uint32_t section,
                   std::uint32_t flag) override;
     void ReleasePage(std::uint16_t pageId) override;
+    // Counts are characters (UTF-16 units), as the character stream counts them; positions
+    // are bytes. Advance from inside a character starts at the next one; Distance counts to
+    // the character that holds `to`.
     std::uint32_t Advance(std::uint32_t position, std::int32_t count, std::uint32_t mode) override;
     std::int32_t Distance(std::uint32_t from, std::uint32_t to, std::uint32_t mode) override;
     std::uint32_t GetLength() override { return header_.textLength; }
@@ -174,6 +177,11 @@ private:
     // The exact text bytes of text record k (1-based), padded or cut to its share of the text.
     const std::uint8_t* TextRecord(std::uint32_t k, std::uint32_t* length);
     bool BuildPage(Page* page, std::uint32_t pageStart);
+    // The character positions of the page that starts at pageStart (UTF-8 books): a live
+    // page's own, or those of a page read for the call, copied into scratch. False when the
+    // page cannot be read.
+    bool PagePositions(std::uint32_t pageStart, const std::vector<std::uint32_t>*& out,
+                       std::vector<std::uint32_t>& scratch);
     bool IsIndexHeader(std::uint32_t record) const;
     void LoadTargets();
     bool FindFramesetEntry(std::uint32_t position, FramesetEntry* entry);

@@ -285,6 +285,12 @@ void PositionViewElement::OnActivation(uint32_t value) {
     }
 }
 
+void PositionViewElement::SetActive(bool active) {
+    // First: a child's answer may end this element.
+    if (active) OnActivation(1);
+    Widget::SetActive(active);
+}
+
 bool PositionViewElement::CurrentMarkIsOnPage() {
     if (!layout_) return false;
     AreaArray* marks = nullptr;
@@ -412,15 +418,23 @@ bool PositionViewElement::HandlePen(const InputEvent& event) {
     }
     // A tap on a mark makes it the link focus; the controller acts on command 90.
     AreaArray* marks = nullptr;
-    if (!layout_->GetCurrentBlockMarks(marks) || !marks) return false;
-    for (int32_t i = 0; i < marks->Count(); ++i) {
-        Area* area = marks->At(i);
-        if (!area || !area->HitTest(p, 2)) continue;
-        owner_->SelectMark(static_cast<uint32_t>(i));
-        owner_->PostCommand(kCmdLinkFocused, static_cast<uint32_t>(i));
-        return true;
+    if (layout_->GetCurrentBlockMarks(marks) && marks) {
+        for (int32_t i = 0; i < marks->Count(); ++i) {
+            Area* area = marks->At(i);
+            if (!area || !area->HitTest(p, 2)) continue;
+            owner_->SelectMark(static_cast<uint32_t>(i));
+            owner_->PostCommand(kCmdLinkFocused, static_cast<uint32_t>(i));
+            return true;
+        }
     }
-    return false;
+    // A tap elsewhere on a scrollable table selects it, or lets it go: the scroll keys then
+    // move only the selected tables.
+    uint32_t table = 0;
+    bool found = false;
+    layout_->TableAt(p, table, found);
+    if (!found || !layout_->SelectTable(table)) return false;
+    owner_->InvalidateSurface();
+    return true;
 }
 
 bool PositionViewElement::HandleEvent(InputEvent& event) {

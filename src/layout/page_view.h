@@ -134,6 +134,9 @@ public:
     // Activation notices: 1 makes the display forget the page it holds, 2 shows the tip of the
     // owner's current area.
     void OnActivation(uint32_t value);
+    // The tree's activation (the window came back, an overlay went away) arrives as notice 1;
+    // the children (form controls) hear it too.
+    void SetActive(bool active) override;
     // The start of the page that shows a position; the current page's when it is on it.
     uint32_t GoToPosition(uint32_t position);
 

@@ -2,6 +2,7 @@
 
 #include "core/geometry.h"
 #include "document/location/location.h"
+#include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 
@@ -117,6 +118,23 @@ bool BookActionBridge::ShowPopupPage(const String& url, uint32_t kind) {
 
 bool BookActionBridge::ShowNotePopup(uint32_t n) {
     return reader_ && reader_->ShowNotePopup(static_cast<int32_t>(n), Point{});
+}
+
+bool BookActionBridge::SetPositionView(uint32_t id) {
+    PageLayout* layout = document_ ? document_->Layout() : nullptr;
+    if (!layout || !layout->SelectTable(id)) return false;
+    // The frame changes colour at the next drawing of the page.
+    document_->Invalidate(true);
+    return true;
+}
+
+bool BookActionBridge::SelectRange(uint32_t id, int32_t step) {
+    PageLayout* layout = document_ ? document_->Layout() : nullptr;
+    if (!layout || !layout->ScrollTables(Point{step, 0}, id)) return false;
+    // The marks inside the table moved with its content: they are made again with the page.
+    layout->ClearCurrentBlockMarks();
+    document_->Invalidate(true);
+    return true;
 }
 
 bool BookActionBridge::ShowBusyText(const String& text, uint32_t ms) {

@@ -45,6 +45,10 @@ public:
     bool ChangeFontSize(int32_t step) override;
     bool ShowPopupPage(const String& url, uint32_t kind) override;
     bool ShowNotePopup(uint32_t n) override;
+    // move_table(id): a scrollable table of the page is selected or let go.
+    bool SetPositionView(uint32_t id) override;
+    // move_table(id, step): that table scrolls sideways by the step.
+    bool SelectRange(uint32_t id, int32_t step) override;
     bool ShowBusyText(const String& text, uint32_t ms) override;
     bool HistoryBack() override;
     bool HistoryForward() override;

@@ -139,6 +139,7 @@ uint32_t OpenWindow(const CommandRecord& r, BookActionHost& host) {
 uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap* heap,
                        ScriptValue* out) {
     uint32_t n = 0, m = 0;
+    int32_t step = 0;
     String t, u;
     if (IsSearchMethod(r.methodId)) return Done(host.ReopenWithRecord(r));
     switch (r.methodId) {
@@ -168,8 +169,8 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
             return Done(host.StartRecorder());
         case 70:
             if (Shape(r, "n")) return NumberArg(r, 0, n) ? Done(host.SetPositionView(n)) : 0;
-            if (!Shape(r, "nn") || !NumberArg(r, 0, n) || !NumberArg(r, 1, m)) return 0;
-            return Done(host.SelectRange(n, m));
+            if (!Shape(r, "nn") || !NumberArg(r, 0, n) || !r.GetSigned(1, step)) return 0;
+            return Done(host.SelectRange(n, step));
         case 71:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.ShowNotePopup(n)) : 0;
         case 76:

@@ -115,7 +115,8 @@ public:
     virtual bool PlayPlaylist(const String&, bool) { return false; }
     virtual bool StartRecorder() { return false; }
     virtual bool SetPositionView(uint32_t) { return false; }
-    virtual bool SelectRange(uint32_t, uint32_t) { return false; }
+    // move_table with a table id and a step, which is negative towards the left.
+    virtual bool SelectRange(uint32_t, int32_t) { return false; }
     virtual bool ShowNotePopup(uint32_t) { return false; }
     virtual bool Dial(const String&) { return false; }
     virtual bool OpenWithAssociatedApp(const String&, bool, uint32_t, uint32_t) { return false; }

@@ -84,6 +84,7 @@ public:
     void SetLogDatabase(SortedRecordDatabase* log) override { log_ = log; }
     void SetDocumentLoader(DocumentLoader* loader) override { loader_ = loader; }
     void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
+    ReaderSettings* Settings() const { return settings_; }
     void SetDrawingSurface(DrawingSurface* surface) override { surface_ = surface; }
     void SetReaderController(ReaderController* controller) override { reader_ = controller; }
     void SetReaderWindow(ReaderWindow* window) override { window_ = window; }
@@ -176,8 +177,8 @@ public:
     // The book script's context (made on first use over the window's script heap).
     ScriptContext* BookScript();
 
-    // What the page layout is configured with: the settings' font size and text colour, the
-    // document, its location and the log database.
+    // What the page layout is configured with: the settings' font size, text and link colours
+    // and whether links are underlined, the document, its location and the log database.
     void GetLayoutOptions(LayoutSettings& out) const;
     // A random entry of an index table ("table=" + name; the default special table without a
     // name): its text position is shown. False when the table is missing or empty.

@@ -31,6 +31,9 @@ void BookDocumentController::GetLayoutOptions(LayoutSettings& out) const {
         out.baseFontSize = settings_->FontSize();
         uint32_t colour = 0;
         out.defaults.style.text.color = settings_->GetTextColour(colour);
+        // The reader's look of links, over the book's own.
+        out.defaults.linkColor = settings_->GetHyperlinkColour(colour);
+        out.defaults.underlineLinks = settings_->underlineLinks != 0;
     }
     out.book = resource_;
     out.location = resource_ ? &location_ : nullptr;

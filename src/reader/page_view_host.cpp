@@ -7,6 +7,8 @@
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
+#include "script/script_engine.h"
 
 bool PageViewHost::StepPage(int32_t step, uint32_t /*flag*/, uint32_t /*mark*/) {
     return controller_.StepPage(step);
@@ -48,9 +50,31 @@ void PageViewHost::ActivateCurrentArea() {
             controller_.NavigateTo(target);
             break;
         }
+        case kLinkScript:
+            RunMarkScript(link->text);
+            break;
         default:
             break;
     }
+}
+
+bool PageViewHost::RunMarkScript(const String& text) {
+    ScriptContext* book = controller_.BookScript();
+    if (!book) return false;
+    if (!actions_) {
+        actions_.reset(new (std::nothrow) BookActionBridge(&controller_, controller_.Reader()));
+        if (!actions_) return false;
+    }
+    ScriptCode unit;
+    ScriptError error;
+    String name;
+    name.AppendAscii("__page_mark");
+    if (!ScriptEngine::CompileText(text, &unit, name, &error)) return false;
+    ScriptHeap* heap = book->Heap();
+    ScriptValue value = ScriptHeap::NewUndefined();
+    int code = ScriptEngine::RunWithHost(heap, &unit, &actions_->Script(), &value, &error);
+    heap->Release(value);
+    return code == 0;
 }
 
 bool PageViewHost::MoveLinkFocus(uint32_t code, bool /*noMarkCurrent*/, bool endsWithPageBreak) {
@@ -68,6 +92,25 @@ bool PageViewHost::ScrollTables(int32_t dx, int32_t dy) {
     if (!layout->ScrollTables(Point{dx, dy})) return false;
     controller_.Invalidate(true);
     return true;
+}
+
+void PageViewHost::PrepareRendering(PageLayout& layout) {
+    LayoutSettings settings;
+    controller_.GetLayoutOptions(settings);
+    layout.Configure(settings);
+}
+
+void PageViewHost::GetViewSettings(ViewSettings& out) {
+    out = ViewSettings();
+    const ReaderSettings* settings = controller_.Settings();
+    if (!settings) return;  // the document's own look stays
+    uint32_t h = 0, v = 0;
+    settings->GetMargins(h, v);
+    out.marginH = static_cast<int32_t>(h);
+    out.marginV = static_cast<int32_t>(v);
+    out.hasLinkStyle = true;
+    settings->GetHyperlinkColour(out.linkColour);
+    out.underlineLinks = settings->underlineLinks != 0;
 }
 
 void PageViewHost::InvalidateSurface() { controller_.Invalidate(true); }

@@ -2,7 +2,10 @@
 // (a class of its own: the element's font-size call and the controller's share a name).
 #pragma once
 
+#include <memory>
+
 #include "layout/page_view.h"
+#include "reader/book_action_bridge.h"
 
 class BookDocumentController;
 
@@ -27,8 +30,9 @@ public:
     void SelectAt(Point) override {}
     void DeselectCurrentArea() override {}
     void InvalidateSurface() override;
-    void PrepareRendering(PageLayout&) override {}
-    void GetViewSettings(ViewSettings& out) override { out = ViewSettings(); }
+    // The controller's layout options (the reader's font size, text and link look).
+    void PrepareRendering(PageLayout& layout) override;
+    void GetViewSettings(ViewSettings& out) override;
     void PostCommand(uint32_t id, uint32_t argument) override;
     bool HasDocument() override;
     bool IsTopFrame() override { return true; }
@@ -36,6 +40,12 @@ public:
     DocumentSource* CurrentSource() override;
     bool HasPositionView() override;
 
+    // Runs a page mark's script (a table's arrows, a bookmark's tip) against the reader's
+    // objects; false when it does not compile or fails.
+    bool RunMarkScript(const String& text);
+
 private:
     BookDocumentController& controller_;
+    // The script face the marks' scripts address, made on the first one.
+    std::unique_ptr<BookActionBridge> actions_;
 };

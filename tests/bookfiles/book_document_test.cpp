@@ -260,6 +260,31 @@ TEST(BookDocument, Utf8PositionsStayOnCharacterBoundaries) {
     EXPECT_EQ(ob.Text(), FromUtf8(s));
 }
 
+TEST(BookDocument, Utf8CountsAreCharactersAcrossPages) {
+    BookBuilder b;
+    b.codePage = 65001;
+    b.trailingFlags = 1;
+    std::string s;
+    for (int i = 0; i < 3000; ++i) s += "\xC3\xA9";  // é: two bytes each, over two pages
+    b.text = ToBytes(s);
+    OpenBook ob(b.Build());
+    ASSERT_EQ(ob.error, 0);
+    // No page is held: the document reads what it needs and gives it back.
+    EXPECT_EQ(ob.book.Advance(0, 2500, 0), 5000u);
+    EXPECT_EQ(ob.book.Advance(5000, -2500, 0), 0u);
+    EXPECT_EQ(ob.book.Advance(4094, 1, 0), 4096u);
+    EXPECT_EQ(ob.book.Advance(4096, -1, 0), 4094u);
+    EXPECT_EQ(ob.book.Advance(1, 0, 0), 2u);  // inside a character: the next one
+    EXPECT_EQ(ob.book.Advance(1, 1, 0), 4u);
+    EXPECT_EQ(ob.book.Advance(0, 9000, 0), 6000u);  // clamped at the end
+    EXPECT_EQ(ob.book.Advance(6000, -9000, 0), 0u);
+    EXPECT_EQ(ob.book.Distance(0, 5000, 0), 2500);
+    EXPECT_EQ(ob.book.Distance(0, 5001, 0), 2500);  // to the character holding it
+    EXPECT_EQ(ob.book.Distance(5000, 0, 0), -2500);
+    EXPECT_EQ(ob.book.Distance(4000, 4200, 0), 100);
+    EXPECT_EQ(ob.book.LivePageCount(), 0u);
+}
+
 TEST(BookDocument, EmptyLastRecordIsAccepted) {
     BookBuilder b;
     b.codePage = 65002;

@@ -437,6 +437,11 @@ TEST_F(ViewTest, ActivationNoticeOneMakesTheDisplayForgetItsPage) {
     EXPECT_EQ(display.forgotten, 1);
     ASSERT_EQ(owner_.calls.size(), 1u);
     EXPECT_EQ(owner_.calls[0], "tip");
+    // The tree's activation reaches the element as notice 1; going inactive tells nothing.
+    view_.SetActive(false);
+    EXPECT_EQ(display.forgotten, 1);
+    view_.SetActive(true);
+    EXPECT_EQ(display.forgotten, 2);
     layout_.SetDisplay(nullptr);
 }
 

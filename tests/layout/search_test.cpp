@@ -9,6 +9,8 @@
 #include "../support/layout/byte_document.h"
 #include "bookfiles/book_document.h"
 #include "bookfiles/palm_database.h"
+#include "document/markup/char_stream.h"
+#include "document/markup/html_tokenizer.h"
 #include "layout/search_state.h"
 #include "layout/searcher.h"
 #include "support/bookfiles/book_builder.h"
@@ -452,4 +454,56 @@ TEST(Records, MultiByteBookPositionsAreBytes) {
                   kSearchFound);
         ASSERT_EQ(found, want);
     }
+}
+
+TEST(Records, TokenPositionsInAUtf8BookAreItsBytePositions) {
+    // Two-byte é and three-byte € before and across the record end at 4096.
+    std::string text = "<p>";
+    while (text.size() < 4090) text += "caf\xC3\xA9 \xE2\x82\xAC ";
+    text += "cr\xC3\xA8me br\xC3\xBB" "l\xC3\xA9" "e</p>";
+    BookBuilder b;
+    b.text = Latin(text);
+    b.codePage = 65001;
+    BookOver over(b);
+    ASSERT_TRUE(over.open);
+    // A character count within a page moves by whole characters, however many bytes each.
+    EXPECT_EQ(over.book.Advance(3, 4, 0), 3u + 5u);
+    EXPECT_EQ(over.book.Distance(3, 3 + 5, 0), 4);
+    EXPECT_EQ(over.book.Advance(3 + 5, -4, 0), 3u);
+
+    CharStream stream;
+    stream.Attach(&over.book, 0);
+    stream.SetPosition(3);
+    char16_t c = 0;
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(stream.NextChar(c));  // "café"
+    EXPECT_EQ(stream.GetPosition(), 3u + 5u);
+    // Set at a byte position, the stream reads the character that starts there.
+    uint32_t creme = static_cast<uint32_t>(text.find("cr\xC3\xA8me"));
+    stream.SetPosition(creme + 2);
+    ASSERT_TRUE(stream.NextChar(c));
+    EXPECT_EQ(c, u'\u00E8');
+    EXPECT_EQ(stream.GetPosition(), creme + 4);
+
+    // The tokenizer reports every word at the byte position where it starts in the book.
+    HtmlTokenizer tokens;
+    tokens.Attach(&over.book, 0);
+    ASSERT_TRUE(tokens.Start(0, false));
+    uint32_t words = 0;
+    for (int guard = 0; guard < 10000; ++guard) {
+        uint32_t at = 0;
+        ASSERT_TRUE(tokens.GetPosition(at));
+        uint32_t kind = tokens.NextToken();
+        if (kind == kTokenEnd) break;
+        if (kind != kTokenText) continue;
+        const String& word = tokens.Text();
+        ASSERT_GT(word.Length(), 0);
+        char16_t first = word.Data()[0];
+        // Only ASCII first letters here: the byte there is the letter itself.
+        if (first < 0x80) {
+            ASSERT_EQ(static_cast<char16_t>(static_cast<unsigned char>(text[at])), first)
+                << "word " << words << " at " << at;
+        }
+        ++words;
+    }
+    EXPECT_GT(words, 800u);
 }

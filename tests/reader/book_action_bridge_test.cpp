@@ -12,6 +12,12 @@
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_services.h"
 #include "library/paths/app_paths.h"
+#include "graphics/core/input_event.h"
+#include "document/markup/link_target.h"
+#include "graphics/widgets/area.h"
+#include "layout/page_layout.h"
+#include "layout/page_view.h"
+#include "layout/table_scroll.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "script/script_engine.h"
@@ -171,3 +177,87 @@ TEST_F(BridgeTest, ReplacingTheLocationLeavesNoHistoryEntry) {
 }
 
 }  // namespace
+
+namespace {
+
+// The wide table at the start of the tides book, drawn so that it has its scroll entry and
+// arrow marks.
+struct TideTable {
+    PageSlot* slot = nullptr;
+    uint32_t id = 0;
+    const TableScrollEntry* Entry() const {
+        return slot && slot->record && !slot->record->tables.empty() ? &slot->record->tables[0]
+                                                                     : nullptr;
+    }
+};
+
+TideTable DrawTides(BookDocumentController& controller) {
+    TideTable t;
+    controller.PaintPage();
+    PageLayout* layout = controller.Layout();
+    t.slot = layout ? layout->CurrentPageSlot() : nullptr;
+    if (t.Entry()) t.id = t.Entry()->position;
+    return t;
+}
+
+Point MarkCentre(PageSlot& slot, const std::u16string& link) {
+    for (int32_t i = 0; i < slot.marks.Count(); ++i) {
+        Area* area = slot.marks.At(i);
+        const LinkTarget* target = area ? area->link.Get() : nullptr;
+        if (!target || std::u16string(target->text.Data(),
+                                      static_cast<size_t>(target->text.Length())) != link)
+            continue;
+        Rect r;
+        area->GetBounds(r);
+        return Point{r.x + r.width / 2, r.y + r.height / 2};
+    }
+    return Point{-1, -1};
+}
+
+}  // namespace
+
+TEST_F(BridgeTest, MoveTableSelectsAndScrollsThePagesTable) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\tides.prc")));
+    TideTable t = DrawTides(*controller);
+    ASSERT_NE(t.Entry(), nullptr);
+    std::string id = std::to_string(t.id);
+    ASSERT_EQ(Run(("move_table(" + id + ")").c_str()), 0);
+    EXPECT_EQ(t.Entry()->selected, 1);
+    ASSERT_EQ(Run(("move_table(" + id + ",40)").c_str()), 0);
+    EXPECT_EQ(t.Entry()->x, 40);
+    ASSERT_EQ(Run(("move_table(" + id + ",-40)").c_str()), 0);
+    EXPECT_EQ(t.Entry()->x, 0);
+    ASSERT_EQ(Run(("move_table(" + id + ")").c_str()), 0);
+    EXPECT_EQ(t.Entry()->selected, 0);
+    // Another id names no table of the page: nothing moves.
+    ASSERT_EQ(Run(("move_table(" + std::to_string(t.id + 1) + ",40)").c_str()), 0);
+    EXPECT_EQ(t.Entry()->x, 0);
+}
+
+TEST_F(BridgeTest, TapsOnATablesArrowScrollItAndOnTheTableSelectIt) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\tides.prc")));
+    PositionViewElement* view = controller->PageView();
+    ASSERT_NE(view, nullptr);
+    TideTable t = DrawTides(*controller);
+    ASSERT_NE(t.Entry(), nullptr);
+    std::string ascii = "move_table(" + std::to_string(t.id) + ",40)";
+    std::u16string right(ascii.begin(), ascii.end());
+    Point arrow = MarkCentre(*t.slot, right);
+    ASSERT_GE(arrow.x, 0) << "no right arrow mark";
+    InputEvent tap = InputEvent::Pen(kPenUp, arrow);
+    EXPECT_TRUE(view->HandleEvent(tap));
+    EXPECT_TRUE(controller->ExecuteCommand(90));  // what the tap posted
+    EXPECT_EQ(t.Entry()->x, 40);
+    EXPECT_EQ(t.Entry()->selected, 0);
+
+    // Drawing again makes the marks again; a tap between the arrows selects the table.
+    t = DrawTides(*controller);
+    const Rect& box = t.slot->contents.Table(0)->box;
+    InputEvent inside = InputEvent::Pen(kPenUp, Point{box.x + box.width / 2, box.y + 2});
+    EXPECT_TRUE(view->HandleEvent(inside));
+    ASSERT_NE(t.Entry(), nullptr);
+    EXPECT_EQ(t.Entry()->selected, 1);
+    EXPECT_EQ(t.Entry()->x, 40);
+    EXPECT_TRUE(view->HandleEvent(inside));
+    EXPECT_EQ(t.Entry()->selected, 0);
+}

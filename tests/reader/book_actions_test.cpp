@@ -163,6 +163,9 @@ TEST(ReaderCommand, WindowRequestsWithRecords) {
     EXPECT_EQ(host.Last(), "SetPositionView 4");
     Exec(host, Record(kWindow, 70, {"#4", "#9"}));
     EXPECT_EQ(host.Last(), "SelectRange 4 9");
+    // A table's left arrow scrolls back: the step is negative.
+    Exec(host, Record(kWindow, 70, {"#4", "#-40"}));
+    EXPECT_EQ(host.Last(), "SelectRange 4 -40");
     Exec(host, Record(kWindow, 110, {"Saved"}));
     EXPECT_EQ(host.Last(), "ShowBusyText Saved 1000");
     EXPECT_EQ(Exec(host, Record(kWindow, 65, {"tip.htm", "#3"})), 0u);  // kinds below 3 only

@@ -14,8 +14,12 @@
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_services.h"
+#include "document/markup/link_target.h"
+#include "graphics/widgets/area.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
+#include "layout/searcher.h"
+#include "database/resource.h"
 #include "library/paths/app_paths.h"
 #include "platform/shell/shell.h"
 #include "reader/book_document_controller.h"
@@ -418,6 +422,34 @@ TEST_F(DocumentControllerTest, ThePageViewsScrollKeysMoveAWideTable) {
     EXPECT_EQ(slot->record->tables[0].x, 0);
 }
 
+namespace {
+
+// The bounds of the first address link's mark on the drawn page.
+bool LinkMarkBounds(BookDocumentController& controller, Rect& out) {
+    controller.PaintPage();
+    PageSlot* slot = controller.Layout()->CurrentPageSlot();
+    for (int32_t i = 0; slot && i < slot->marks.Count(); ++i) {
+        Area* area = slot->marks.At(i);
+        if (!area || !area->link || area->link->kind != kLinkAddress) continue;
+        area->GetBounds(out);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(DocumentControllerTest, ALinkInAScrolledTableIsTappedWhereItIsDrawn) {
+    ASSERT_TRUE(Open(u"\\books\\tides.prc"));
+    Rect before{}, after{};
+    ASSERT_TRUE(LinkMarkBounds(*controller, before));
+    InputEvent right = InputEvent::Key(516);
+    ASSERT_TRUE(controller->PageView()->HandleEvent(right));
+    ASSERT_TRUE(LinkMarkBounds(*controller, after));
+    // The content moved 40 pixels left: the link's mark went with it.
+    EXPECT_EQ(after.x + after.width, before.x + before.width - 40);
+}
+
 TEST_F(DocumentControllerTest, ThePageViewsOwnStateTravelsWithThePosition) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     ASSERT_TRUE(controller->StepPage(2));
@@ -486,6 +518,58 @@ TEST(ControllerFactory, KeepsAnInstalledLayoutEngine) {
         EXPECT_NE(LayoutEngineFactory::installed, nullptr);
     }
     EXPECT_EQ(LayoutEngineFactory::installed, nullptr);  // its own engine goes with it
+}
+
+}  // namespace
+
+namespace {
+
+// Every hit of a Find, in an HTML file, a text file and a UTF-8 book, is on the page shown for
+// it: a hit can start inside a word ("house" in "lighthouse"), and in the book accented letters
+// take two positions each.
+TEST_F(DocumentControllerTest, TheShownPageHoldsEveryFindHit) {
+    std::string words;
+    for (int i = 0; i < 40; ++i)
+        words += "The keeper of the lighthouse climbed the stairs of her lighthouse again. ";
+    device.WriteHost("books/keeper.html", "<html><head><title>Keeper</title></head><body><p>" +
+                                              words + "</p></body></html>");
+    device.WriteHost("books/keeper.txt", words);
+    std::string french;
+    for (int i = 0; i < 40; ++i)
+        french += "La gardienne \xC3\xA9t\xC3\xA9 comme hiver monta \xC3\xA0 sa lighthouse. ";
+    fvt::test::WriteAccentedBook(device, french);
+    for (const char16_t* url :
+         {u"\\books\\keeper.html", u"\\books\\keeper.txt", u"\\books\\accents.prc"}) {
+        ASSERT_TRUE(Open(url));
+        std::unique_ptr<Searcher> searcher(controller->Document()->CreateSearcher());
+        ASSERT_NE(searcher, nullptr);
+        uint32_t start = 0, end = 0xFFFFFFFFu, found = 0, mode = kSearchFirst;
+        int hits = 0;
+        while (searcher->Search(String(u"house"), start, end, found, false, true, mode) ==
+                   kSearchFound &&
+               hits < 60) {
+            ++hits;
+            ASSERT_TRUE(controller->GoToPosition(found));
+            PageLayout* layout = controller->Layout();
+            uint32_t pageStart = layout->CurrentPageStart();
+            uint32_t next = layout->PageStartRelative(1);
+            EXPECT_LE(pageStart, found) << hits;
+            if (next != PageLayout::kNone) {
+                EXPECT_LT(found, next) << hits;
+            }
+            // The page starts with the hit's own text.
+            controller->PaintPage();
+            PageSlot* slot = layout->CurrentPageSlot();
+            ASSERT_NE(slot, nullptr);
+            const TextRun* first = slot->contents.Run(0);
+            ASSERT_NE(first, nullptr);
+            if (pageStart == found) {
+                EXPECT_EQ(first->text.Data()[0], u'h') << hits;
+            }
+            end = 0xFFFFFFFFu;
+        }
+        EXPECT_GE(hits, 40);
+    }
 }
 
 }  // namespace

@@ -53,9 +53,10 @@ void WriteControllerBooks(const TempDevice& device) {
     BookBuilder started = covered;
     started.targets = {Guide("start", 2000)};
     device.WriteHost("books/started.prc", Str(started.Build()));
-    BookBuilder tides;  // a table wider than the page, at its start
+    BookBuilder tides;  // a table wider than the page, at its start, with a link in it
     tides.text = ToBytes(
-        "<html><body><table border=\"1\"><tr><td>Wednesday</td><td>06:12-18:40</td>"
+        "<html><body><table border=\"1\"><tr><td><a href=\"b.prc\">Wednesday</a></td>"
+        "<td>06:12-18:40</td>"
         "<td>06:58-19:21</td><td>springtide</td><td>northwesterly</td></tr></table>"
         "<p>After the table.</p></body></html>");
     tides.databaseName = "Tides";
@@ -137,6 +138,14 @@ void WriteRequestsBook(const TempDevice& device, unsigned* tables) {
         tables[1] = ids[1];
     }
     device.WriteHost("books/requests.prc", Str(bytes));
+}
+
+void WriteAccentedBook(const TempDevice& device, const std::string& paragraph) {
+    BookBuilder b;
+    b.codePage = 65001;
+    b.text = ToBytes("<html><body><p>" + paragraph + "</p></body></html>");
+    b.databaseName = "Accents";
+    device.WriteHost("books/accents.prc", Str(b.Build()));
 }
 
 }  // namespace fvt::test

@@ -2,6 +2,8 @@
 // a file of their own: the book builder's byte type and the core's byte helpers share a name).
 #pragma once
 
+#include <string>
+
 namespace fvt::test {
 class TempDevice;
 
@@ -20,4 +22,6 @@ void WriteLinkedBook(const TempDevice& device);
 // target "bankkeys" (entry 1, tag 7); the named target "chapter" at 3000 and "toc" at 2500.
 // The records of the two tables go to `tables`.
 void WriteRequestsBook(const TempDevice& device, unsigned* tables = nullptr);
+// books/accents.prc: a UTF-8 book of one paragraph (given as UTF-8).
+void WriteAccentedBook(const TempDevice& device, const std::string& paragraph);
 }  // namespace fvt::test

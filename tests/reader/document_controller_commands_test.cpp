@@ -76,6 +76,52 @@ TEST_F(CommandsTest, TheLayoutTakesTheSettingsFontSize) {
     EXPECT_EQ(options.book, controller->Document());
 }
 
+namespace {
+
+// The styles of the current page's linked text.
+std::vector<PositionRecord> LinkStyles(BookDocumentController& controller) {
+    std::vector<PositionRecord> out;
+    PageSlot* slot = controller.Layout() ? controller.Layout()->CurrentPageSlot() : nullptr;
+    if (!slot) return out;
+    int32_t k = 0;
+    for (int32_t i = 0; i < slot->contents.Count(); ++i) {
+        if (slot->contents.ItemAt(i)->kind != kItemStyleChange) continue;
+        const PositionRecord* style = slot->contents.Style(k++);
+        if (style && style->link) out.push_back(*style);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(CommandsTest, LinksTakeTheReadersColourAndUnderline) {
+    fvt::test::WriteLinkedBook(device);
+    controller->SetSettings(&settings);
+    settings.SetColours(0, 0x336699, 0xFFFFFF, 255, 0x9BFFFF);
+    settings.underlineLinks = 1;
+    ASSERT_TRUE(Open(u"\\books\\linked.prc"));
+    controller->PaintPage();
+    std::vector<PositionRecord> links = LinkStyles(*controller);
+    ASSERT_FALSE(links.empty());
+    for (const PositionRecord& r : links) {
+        EXPECT_EQ(r.color, 0x336699u);
+        EXPECT_NE(r.style & kStyleUnderline, 0);
+    }
+    // The page view asks the same of its owner.
+    controller->PageView()->ApplySettings();
+    ASSERT_NE(controller->Layout(), nullptr);
+    EXPECT_EQ(controller->Layout()->Settings().defaults.linkColor, 0x336699u);
+    EXPECT_TRUE(controller->Layout()->Settings().defaults.underlineLinks);
+
+    // Without underlining, a new layout draws links plain.
+    settings.underlineLinks = 0;
+    controller->Reload();
+    controller->PaintPage();
+    links = LinkStyles(*controller);
+    ASSERT_FALSE(links.empty());
+    for (const PositionRecord& r : links) EXPECT_EQ(r.style & kStyleUnderline, 0);
+}
+
 TEST_F(CommandsTest, ALargerFontKeepsThePageStartAndHoldsLessText) {
     controller->SetSettings(&settings);
     ASSERT_TRUE(Open(u"\\books\\a.prc"));

@@ -113,8 +113,8 @@ public:
     }
     bool StartRecorder() override { return Log("StartRecorder"); }
     bool SetPositionView(uint32_t n) override { return Log("SetPositionView " + N(n)); }
-    bool SelectRange(uint32_t a, uint32_t b) override {
-        return Log("SelectRange " + N(a) + " " + N(b));
+    bool SelectRange(uint32_t a, int32_t b) override {
+        return Log("SelectRange " + N(a) + " " + std::to_string(b));
     }
     bool ShowNotePopup(uint32_t n) override { return Log("ShowNotePopup " + N(n)); }
     bool Dial(const String& t) override { return Log("Dial " + Narrow(t)); }
