@@ -1262,5 +1262,6 @@ BookDocumentControllerFactory::~BookDocumentControllerFactory() {
 DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
     auto* controller = new (std::nothrow) BookDocumentController(heap);
     if (controller && speechClients_) controller->SetSpeechClients(speechClients_);
+    if (controller) controller->SetSearchFieldFactory(searchFields_);
     return controller;
 }

@@ -440,8 +440,11 @@ public:
     DocumentController* CreateDocumentController(ScriptHeap* heap) override;
     // Every controller made from now on speaks through these clients.
     void SetSpeechClients(SpeechClientFactory* clients) { speechClients_ = clients; }
+    // ... and types into these search fields on record-set pages.
+    void SetSearchFields(SearchFieldFactory* fields) { searchFields_ = fields; }
 
 private:
     std::unique_ptr<LayoutEngineFactory> engine_;
     SpeechClientFactory* speechClients_ = nullptr;
+    SearchFieldFactory* searchFields_ = nullptr;
 };
