@@ -367,7 +367,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
     if (view_ == kImageView && !(anchor == current_)) LeaveImage();
-    if (view_ == kRecordSetView) {
+    if (view_ == kRecordSetView || listPageShown_) {
         LeaveRecordSet();
         view_ = kTextPage;
     }
@@ -555,6 +555,7 @@ bool BookDocumentController::ActivateLink(const String& url) {
 }
 
 bool BookDocumentController::NavigateTo(Location& location) {
+    if (IsListDatabase(location)) return OpenListDatabase(location);
     FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);
@@ -1049,6 +1050,8 @@ uint32_t BookDocumentController::ViewMode() const {
     if (view_ == kAudioView) return 6;
     if (view_ == kImageView) return 2;
     if (view_ == kRecordSetView) return 2;
+    if (view_ == kWordListView) return 4;
+    if (view_ == kSearchHistoryView) return 5;
     return 1;
 }
 

@@ -65,11 +65,12 @@ public:
     enum View : uint32_t {
         kTextPage = 0,
         kRecordSetView = 2,
-        kWordListView = 4,
-        kSearchHistoryView = 5,
         kImageView = 5,
         kAudioView = 6,
-        kCoverView = 7
+        kCoverView = 7,
+        // The word-list and search-history pages (their view modes are 4 and 5).
+        kWordListView = 8,
+        kSearchHistoryView = 9
     };
 
     // DocumentControllerLink.
@@ -340,6 +341,9 @@ private:
     bool OpenQueryRequest(const CommandRecord& record);
     bool OpenListRequest(const CommandRecord& record);
     bool ShowRequestedView(std::unique_ptr<DatabaseView> view, const String& location);
+    // The word-list and reading-history databases open as their pages (requests 109, 115).
+    static bool IsListDatabase(const Location& location);
+    bool OpenListDatabase(Location& location);
     // Leaves the word-list page and the record-set page's preview.
     void LeaveRequestPages();
 

@@ -31,6 +31,9 @@ constexpr uint32_t kDisplaySearchHistory = 115;
 constexpr uint32_t kShow = 134;
 constexpr uint32_t kAudioObject = 33;
 constexpr uint32_t kDocumentObject = 23;
+constexpr uint32_t kWindowObject = 25;
+constexpr uint32_t kWordListDatabase = 7;
+constexpr uint32_t kHistoryDatabase = 8;
 constexpr uint32_t kNamedTarget = 0;
 constexpr uint32_t kTableTarget = 4;
 constexpr uint32_t kKeyTableTarget = 5;
@@ -69,6 +72,19 @@ bool IsPlainRelativeName(const String& name) {
 
 bool BookDocumentController::OpenWithRequest(Location& location, const CommandRecord& record) {
     return OpenRequestAt(location, record, true);
+}
+
+bool BookDocumentController::IsListDatabase(const Location& location) {
+    return location.Kind() == Location::kDatabase &&
+           (location.ResourceId() == kWordListDatabase ||
+            location.ResourceId() == kHistoryDatabase);
+}
+
+bool BookDocumentController::OpenListDatabase(Location& location) {
+    CommandRecord request(location.ResourceId() == kWordListDatabase ? kDisplayWordList
+                                                                     : kDisplaySearchHistory,
+                          kWindowObject);
+    return OpenRequestAt(location, request, true);
 }
 
 bool BookDocumentController::ReopenWithRequest(const CommandRecord& record) {

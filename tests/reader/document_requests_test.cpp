@@ -167,13 +167,25 @@ TEST_F(RequestsTest, AudioRequestNamesTheListAndItsStart) {
 TEST_F(RequestsTest, WordListRequestsGoToTheListPages) {
     ASSERT_TRUE(Ask(Request(109, {u"English"})));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kWordListView);
+    EXPECT_EQ(controller->ViewMode(), 4u);
     EXPECT_EQ(U(controller->CurrentString()), u"$fvtwordlist&9");
     ASSERT_TRUE(Ask(Request(115, {})));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kSearchHistoryView);
+    EXPECT_EQ(controller->ViewMode(), 5u);
     EXPECT_EQ(pages.left, 1);
     EXPECT_EQ(pages.opened, (std::vector<uint32_t>{109, 115}));
     ASSERT_TRUE(Ask(Request(69, {u"words"})));
     EXPECT_EQ(pages.left, 2);
+    ASSERT_TRUE(Ask(Request(109, {})));
+    ASSERT_TRUE(controller->OpenLocation(String(u"##-pos10"), false, false));  // a text page
+    EXPECT_EQ(pages.left, 3);
+
+    // The word-list database's location opens as its page.
+    pages.opened.clear();
+    ASSERT_TRUE(Open(u"oeb:database?name=folivant_wordlist"));
+    EXPECT_EQ(pages.opened, (std::vector<uint32_t>{109}));
+    ASSERT_TRUE(Open(u"oeb:database?name=folivant_history"));
+    EXPECT_EQ(pages.opened, (std::vector<uint32_t>{109, 115}));
 
     // Without the pages nothing opens.
     controller->SetListPages(nullptr);
