@@ -432,9 +432,12 @@ bool PositionViewElement::HandlePen(const InputEvent& event) {
     uint32_t table = 0;
     bool found = false;
     layout_->TableAt(p, table, found);
-    if (!found || !layout_->SelectTable(table)) return false;
-    owner_->InvalidateSurface();
-    return true;
+    if (found && layout_->SelectTable(table)) {
+        owner_->InvalidateSurface();
+        return true;
+    }
+    // No mark or table there: an object under the pen may take the tap.
+    return owner_->ActivateObjectAt(p);
 }
 
 bool PositionViewElement::HandleEvent(InputEvent& event) {

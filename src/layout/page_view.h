@@ -91,6 +91,9 @@ public:
     virtual uint32_t InternalPageId() = 0;
     virtual DocumentSource* CurrentSource() = 0;
     virtual bool HasPositionView() = 0;
+    // A tap on the page that hit no mark, at a point of the page: true when something there
+    // took it (a reduced picture opens full size).
+    virtual bool ActivateObjectAt(Point) { return false; }
 
 protected:
     ~PageViewOwner() = default;

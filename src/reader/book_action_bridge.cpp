@@ -1,13 +1,127 @@
 #include "reader/book_action_bridge.h"
 
+#include <new>
+
 #include "core/geometry.h"
 #include "document/location/location.h"
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
+#include "reader/command_record.h"
 #include "reader/reader_controller.h"
+#include "script/script_engine.h"
+#include "script/script_heap.h"
 
 namespace {
 constexpr uint32_t kScriptParseError = 5037;
+// The page view's "read aloud from the current page".
+constexpr int32_t kReadPageAloud = 85;
+// audio.show(list [, position]).
+constexpr uint32_t kAudioObject = 33;
+constexpr uint32_t kAudioShow = 134;
+
+// Navigations kept from a script, run from the queue while the bridge still lives.
+class LaterNavigations final : public QueuedCall {
+public:
+    LaterNavigations(std::weak_ptr<void> bridge, std::vector<std::function<bool()>> steps)
+        : bridge_(std::move(bridge)), steps_(std::move(steps)) {}
+    void Run() override {
+        for (auto& step : steps_) {
+            // The bridge goes with its controller (a closed window): nothing is left to move.
+            if (bridge_.expired()) return;
+            step();
+        }
+    }
+
+private:
+    std::weak_ptr<void> bridge_;
+    std::vector<std::function<bool()>> steps_;
+};
+}  // namespace
+
+class BookActionBridge::ScriptRun {
+public:
+    explicit ScriptRun(BookActionBridge& bridge) : bridge_(bridge), life_(bridge.life_) {
+        ++bridge_.running_;
+    }
+    ~ScriptRun() {
+        if (life_.expired()) return;
+        --bridge_.running_;
+        bridge_.EndScript();
+    }
+    ScriptRun(const ScriptRun&) = delete;
+    ScriptRun& operator=(const ScriptRun&) = delete;
+
+private:
+    BookActionBridge& bridge_;
+    std::weak_ptr<void> life_;
+};
+
+bool BookActionBridge::Navigate(Navigation step) {
+    if (running_ == 0) return step();
+    try {
+        pending_.push_back(std::move(step));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void BookActionBridge::EndScript() {
+    if (running_ > 0 || pending_.empty()) return;
+    std::vector<Navigation> steps;
+    steps.swap(pending_);
+    RunLater(std::move(steps));
+}
+
+bool BookActionBridge::RunLater(std::vector<Navigation> steps) {
+    if (!reader_) {
+        std::weak_ptr<void> alive = life_;
+        bool ok = true;
+        for (Navigation& step : steps) {
+            if (alive.expired()) return false;
+            ok = step() && ok;
+        }
+        return ok;
+    }
+    std::unique_ptr<QueuedCall> call(new (std::nothrow)
+                                         LaterNavigations(life_, std::move(steps)));
+    return call && reader_->PostCall(std::move(call));
+}
+
+bool BookActionBridge::RunHandler(ScriptObject* self, const String& text, String* result) {
+    if (!document_) return false;
+    ScriptRun run(*this);
+    return ::DispatchWidgetEvent(*this, document_->BookScript(), self, text, result) == 0;
+}
+
+bool BookActionBridge::RunMarkScript(const String& text) {
+    ScriptContext* book = document_ ? document_->BookScript() : nullptr;
+    if (!book) return false;
+    ScriptCode unit;
+    ScriptError error;
+    String name;
+    name.AppendAscii("__page_mark");
+    if (!ScriptEngine::CompileText(text, &unit, name, &error)) return false;
+    ScriptRun run(*this);
+    ScriptHeap* heap = book->Heap();
+    ScriptValue value = ScriptHeap::NewUndefined();
+    int code = ScriptEngine::RunWithHost(heap, &unit, &script_, &value, &error);
+    heap->Release(value);
+    return code == 0;
+}
+
+bool BookActionBridge::OpenLinkLater(const String& text) {
+    if (!document_) return false;
+    String url(text);
+    BookDocumentController* document = document_;
+    std::vector<Navigation> steps;
+    try {
+        // Resolved against the document shown when it runs (an absolute link stays as it is).
+        steps.push_back([document, url] { return document->ActivateLink(url); });
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return RunLater(std::move(steps));
 }
 
 BookActionBridge::BookActionBridge(BookDocumentController* document, ReaderController* reader)
@@ -30,7 +144,9 @@ bool BookActionBridge::RunCommand(int32_t id) {
 }
 
 bool BookActionBridge::ActivateLink(const String& url) {
-    return document_ && document_->ActivateLink(url);
+    if (!document_) return false;
+    BookDocumentController* document = document_;
+    return Navigate([document, url] { return document->ActivateLink(url); });
 }
 
 // Requests: the location is resolved against the current document.
@@ -39,10 +155,6 @@ bool BookActionBridge::OpenRequest(const String& url, const CommandRecord& recor
     Location target;
     return target.Resolve(url, document_->CurrentLocation()) &&
            document_->OpenWithRequest(target, record);
-}
-
-bool BookActionBridge::ReopenWithRecord(const CommandRecord& record) {
-    return document_ && document_->ReopenWithRequest(record);
 }
 
 ScriptObject* BookActionBridge::OpenTableEntry(const String* name) {
@@ -62,12 +174,13 @@ bool BookActionBridge::GoToTextPosition(uint32_t position) {
 }
 
 bool BookActionBridge::DispatchWidgetEvent(const String& text, uint32_t, String* result) {
-    if (!document_) return false;
-    return ::DispatchWidgetEvent(*this, document_->BookScript(), nullptr, text, result) == 0;
+    return RunHandler(nullptr, text, result);
 }
 
 bool BookActionBridge::BackToOtherDocument() {
-    return document_ && document_->BackToOtherDocument();
+    if (!document_) return false;
+    BookDocumentController* document = document_;
+    return Navigate([document] { return document->BackToOtherDocument(); });
 }
 
 bool BookActionBridge::GoToPage(uint32_t n) {
@@ -82,8 +195,20 @@ bool BookActionBridge::GoFirstPage() {
     return document_ && document_->GoToFirstPage();
 }
 
+bool BookActionBridge::GoLastPage() {
+    return document_ && document_->GoToLastPage();
+}
+
 bool BookActionBridge::GoToContents() {
-    return document_ && document_->GoToContents();
+    if (!document_) return false;
+    BookDocumentController* document = document_;
+    return Navigate([document] { return document->GoToContents(); });
+}
+
+bool BookActionBridge::OpenAnnotationLink(uint32_t n) {
+    if (!document_ || n > INT32_MAX) return false;
+    BookDocumentController* document = document_;
+    return Navigate([document, n] { return document->OpenAnnotationLink(static_cast<int32_t>(n)); });
 }
 
 bool BookActionBridge::OpenRandomTableEntry(const String* name) {
@@ -142,15 +267,21 @@ bool BookActionBridge::ShowBusyText(const String& text, uint32_t ms) {
 }
 
 bool BookActionBridge::HistoryBack() {
-    return document_ && document_->HistoryBack(false);
+    if (!document_) return false;
+    BookDocumentController* document = document_;
+    return Navigate([document] { return document->HistoryBack(false); });
 }
 
 bool BookActionBridge::HistoryForward() {
-    return document_ && document_->HistoryForward();
+    if (!document_) return false;
+    BookDocumentController* document = document_;
+    return Navigate([document] { return document->HistoryForward(); });
 }
 
 bool BookActionBridge::HistoryToLast() {
-    return document_ && document_->HistoryToLast();
+    if (!document_) return false;
+    BookDocumentController* document = document_;
+    return Navigate([document] { return document->HistoryToLast(); });
 }
 
 bool BookActionBridge::ClearHistory() {
@@ -179,6 +310,58 @@ bool BookActionBridge::WriteCartXml(const String& cart, const String& file) {
     return reader_ && reader_->WriteCartXml(cart, file);
 }
 
+void BookActionBridge::SetSpeechLanguage(uint32_t language) {
+    if (document_) document_->SetSpeechLanguage(language);
+}
+
+bool BookActionBridge::ReadAloud() {
+    return document_ && document_->ExecuteCommand(kReadPageAloud);
+}
+
+bool BookActionBridge::StartSpeech(const String& text) {
+    return document_ && document_->StartSpeech(text);
+}
+
+bool BookActionBridge::PlaySoundList(const String& text) {
+    return document_ && document_->PlaySoundList(text, false);
+}
+
+bool BookActionBridge::StopSound() {
+    if (!document_) return false;
+    document_->StopSound();
+    return true;
+}
+
+bool BookActionBridge::SetSoundVolume(uint32_t level) {
+    if (!reader_) return false;
+    reader_->Player().SetVolume(level & 0xFFFF);
+    return true;
+}
+
+bool BookActionBridge::PauseAudio() {
+    if (!reader_) return false;
+    reader_->Player().Pause();
+    return true;
+}
+
+bool BookActionBridge::ResumeAudio() {
+    if (!reader_) return false;
+    reader_->Player().Restart();
+    return true;
+}
+
+bool BookActionBridge::PlayTrack(uint32_t track) {
+    return reader_ && reader_->Player().Play(track, false, 0);
+}
+
+bool BookActionBridge::ReopenWithRecord(const CommandRecord& record) {
+    String list;
+    if (record.objectKind == kAudioObject && record.methodId == kAudioShow)
+        return document_ && record.GetText(0, list) && document_->ShowSoundList(list);
+    // The other requests (index and query searches) open their pages over the current book.
+    return document_ && document_->ReopenWithRequest(record);
+}
+
 bool BookActionBridge::GetSelectionOrLastWord(String& text, String& language) {
     uint32_t start = 0, end = 0;
     language.SetEmpty();
@@ -197,7 +380,9 @@ int32_t BookActionBridge::HistoryPosition() {
 }
 
 bool BookActionBridge::GoToReference(const String& name) {
-    return document_ && document_->OpenReference(name);
+    if (!document_) return false;
+    BookDocumentController* document = document_;
+    return Navigate([document, name] { return document->OpenReference(name); });
 }
 
 void BookActionBridge::ShowScriptError() {

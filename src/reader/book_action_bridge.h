@@ -1,15 +1,18 @@
 // Book actions and the document view's script face over the window's document controller and
 // reader controller: the operations those have today are mapped here; the others answer false
-// until the controllers grow them (new windows, annotations, audio, frames).
+// until the controllers grow them (new windows, annotations, frames).
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "reader/document_view_script.h"
 #include "reader/shell_action_policy.h"
 
 class BookDocumentController;
 class ReaderController;
+class ScriptObject;
 
 class BookActionBridge final : public DocumentScriptHost {
 public:
@@ -23,10 +26,21 @@ public:
     ShellActionPolicy* ShellPolicy() override { return &policy_; }
     std::weak_ptr<void> Lifetime() override { return life_; }
 
+    // Runs a form's or control's handler text with `self` as its this object (the forms' owner
+    // asks); false when it did not run.
+    bool RunHandler(ScriptObject* self, const String& text, String* result);
+    // Runs a page mark's script (a table's arrows, a script link) with the script face as its
+    // host; false when it does not compile or fails.
+    bool RunMarkScript(const String& text);
+    // Opens a link a form asked for (a submitted query) from the command queue, after the form
+    // and its controls have returned.
+    bool OpenLinkLater(const String& text);
+    // Whether a script run through the bridge has not returned yet.
+    bool ScriptRunning() const { return running_ > 0; }
+
     bool RunCommand(int32_t id) override;
     bool ActivateLink(const String& url) override;
     bool OpenRequest(const String& url, const CommandRecord& record) override;
-    bool ReopenWithRecord(const CommandRecord& record) override;
     ScriptObject* OpenTableEntry(const String* name) override;
     uint32_t HistoryMode() override;
     void SetHistoryMode(uint32_t mode) override;
@@ -50,6 +64,8 @@ public:
     // move_table(id, step): that table scrolls sideways by the step.
     bool SelectRange(uint32_t id, int32_t step) override;
     bool ShowBusyText(const String& text, uint32_t ms) override;
+    bool GoLastPage() override;
+    bool OpenAnnotationLink(uint32_t n) override;
     bool HistoryBack() override;
     bool HistoryForward() override;
     bool HistoryToLast() override;
@@ -60,6 +76,18 @@ public:
     bool SubmitInteractionsCart(const String& cart, const String& title) override;
     bool WriteCartXml(const String& cart, const String& file) override;
 
+    // Speech and the window's playlist; audio.show reopens the book at its audio page.
+    void SetSpeechLanguage(uint32_t language) override;
+    bool ReadAloud() override;
+    bool StartSpeech(const String& text) override;
+    bool PlaySoundList(const String& text) override;
+    bool StopSound() override;
+    bool SetSoundVolume(uint32_t level) override;
+    bool PauseAudio() override;
+    bool ResumeAudio() override;
+    bool PlayTrack(uint32_t track) override;
+    bool ReopenWithRecord(const CommandRecord& record) override;
+
     bool GetSelectionOrLastWord(String& text, String& language) override;
     bool CurrentLocationText(String& href, String& query) override;
     int32_t HistoryPosition() override;
@@ -67,6 +95,21 @@ public:
     void ShowScriptError() override;
 
 private:
+    // Scripts run through the bridge count as running until they return. A navigation they ask
+    // for (it may close the document, its script context and the form control running the
+    // script) waits until then and runs once, from the reader's command queue.
+    class ScriptRun;
+    friend class ScriptRun;
+    using Navigation = std::function<bool()>;
+    // Runs it now outside a script, else keeps it for the end of the script (true: accepted).
+    bool Navigate(Navigation step);
+    // Hands the kept navigations on once the outermost script has returned.
+    void EndScript();
+    // Runs them from the reader's queue (at once without a reader).
+    bool RunLater(std::vector<Navigation> steps);
+
+    uint32_t running_ = 0;
+    std::vector<Navigation> pending_;
     BookDocumentController* document_;
     ReaderController* reader_;
     AskingShellPolicy policy_;

@@ -22,6 +22,8 @@
 #include "core/platform_helpers.h"
 #include "platform/window/window.h"
 #include "platform/shell/shell.h"
+#include "reader/book_action_bridge.h"
+#include "reader/book_picture.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_host.h"
@@ -41,28 +43,18 @@ public:
     }
     // The page covers the whole surface.
     bool HitTest(const Rect&) override { return true; }
+    // Under every other child: drawn first and the last to be offered the pen, so that a tap
+    // reaches the page view element (and its links) and the views shown over the page.
+    int32_t ZOrder() const override { return kPageZOrder; }
+    static constexpr int32_t kPageZOrder = 127;
+    // A tap that reaches this node (nothing above took it) is the page element's.
+    bool HandleEvent(InputEvent& event) override {
+        PositionViewElement* page = controller_.PageView();
+        return event.IsPen() && page && page->Parent() && page->HandleEvent(event);
+    }
 
 private:
     BookDocumentController& controller_;
-};
-
-// The cover's picture: a book picture drawn to the size the cover view gives it.
-class CoverPicture final : public DrawablePicture {
-public:
-    explicit CoverPicture(ImageObject* image) : image_(image) {}
-    bool GetSize(int32_t& width, int32_t& height, uint32_t& extra) override {
-        width = image_->NaturalWidth();
-        height = image_->NaturalHeight();
-        extra = 0;
-        return width > 0 && height > 0;
-    }
-    bool Draw(GraphicsContext& gc, const Rect& r, uint32_t /*flag*/) override {
-        return image_->Draw(&gc, r, nullptr);
-    }
-
-private:
-    ~CoverPicture() override { image_->Release(); }
-    ImageObject* image_;
 };
 
 }  // namespace
@@ -94,7 +86,10 @@ constexpr int32_t kContentsDepth = 8;
 }  // namespace
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
-    : heap_(heap), layoutForms_(new(std::nothrow) LayoutForms(forms_)) {}
+    : heap_(heap), layoutForms_(new(std::nothrow) LayoutForms(forms_)) {
+    forms_.SetOwner(this);
+    frames_.reset(new (std::nothrow) FrameSet(this));
+}
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
 
@@ -128,14 +123,19 @@ void BookDocumentController::Shutdown() {
         runStore_->Flush();
         runStore_ = nullptr;
     }
+    CloseFrames();
+    frames_.reset();
     CloseDocument();
+    ReleaseSound();
     forms_.Clear(0);  // lets the last page's resource go with the loader still there
     FreeRetired();
     if (paintNode_) paintNode_->Detach();
     paintNode_.reset();
     canvas_.reset();
     history_.Clear();
+    if (script_) ScriptGlobal::ClearHandlers(script_.get());
     script_.reset();
+    actions_.reset();
     sink_ = nullptr;
     reader_ = nullptr;
 }
@@ -149,7 +149,7 @@ void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& 
 
 bool BookDocumentController::MakeLayout() {
     DropLayout();
-    if (!layoutGc_ && surface_ && surface_->Window()) {
+    if (!layoutGc_ && surface_ && surface_->Window() && !frameFlag_) {
         // In the program the page is measured and drawn on the window's own surface; before
         // the window has its size the screen's work area stands in.
         layoutGc_ = surface_;
@@ -174,8 +174,15 @@ bool BookDocumentController::MakeLayout() {
         return false;
     }
     pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
-    if (pageView_) pageView_->AttachLayout(layout_);
-    if (surface_ && layoutGc_ == surface_) {
+    if (pageView_) {
+        // The element covers the page: the pen finds its links there. Placed before the layout
+        // is attached, which is laid out for this viewport already.
+        Rect placed;
+        pageView_->AdjustRect(placed, viewport_);
+        pageView_->AttachLayout(layout_);
+    }
+    // A frame's controller paints through its frame's window part instead.
+    if (surface_ && layoutGc_ == surface_ && !frameFlag_) {
         if (!paintNode_) {
             paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
             if (paintNode_ && !paintNode_->SetParent(surface_)) paintNode_.reset();
@@ -199,12 +206,20 @@ bool BookDocumentController::SurfaceViewport(Rect& out) const {
 void BookDocumentController::PaintPage() {
     if (!layout_ || view_ != kTextPage || !layoutGc_) return;
     Rect now;
-    if (layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, viewport_)) {
+    if (framed_ && layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, pageArea_)) {
+        LayOutFrames(now);  // the window changed size: the frames share the new area
+    } else if (!framed_ && !frameFlag_ && layoutGc_ == surface_ && SurfaceViewport(now) &&
+               RectDiffers(now, viewport_)) {
         // The window changed size: the same text starts the page laid out anew.
         uint32_t start = layout_->CurrentPageStart();
         viewport_ = now;
-        layout_->SetViewport(viewport_);
-        layout_->Relayout();
+        if (pageView_) {
+            Rect placed;
+            pageView_->AdjustRect(placed, viewport_);  // the element lays the page out anew
+        } else {
+            layout_->SetViewport(viewport_);
+            layout_->Relayout();
+        }
         if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
     }
     if (!canvas_) {
@@ -252,7 +267,7 @@ bool BookDocumentController::ShowCover() {
     int32_t record = OpeningRules::CoverRecord(resource_->GetDocument());
     ImageObject* image = record > 0 ? ImageObject::FromRecord(resource_, &location_, record) : nullptr;
     if (!image) return false;
-    auto* picture = new (std::nothrow) CoverPicture(image);
+    auto* picture = new (std::nothrow) BookPicture(image);
     if (!picture) {
         image->Release();
         return false;
@@ -286,9 +301,11 @@ void BookDocumentController::LeaveCover() {
 }
 
 void BookDocumentController::FreeRetired() {
+    FreeFrameControllers();
     retiredCovers_.clear();
     retiredRecordSets_.clear();
     retiredImages_.clear();
+    FreeRetiredAudio();
     std::vector<Retired> old;
     old.swap(retired_);
     for (Retired& r : old) {
@@ -309,13 +326,15 @@ bool BookDocumentController::SetDocument(Resource* document) {
     current_.SetEmpty();
     view_ = kTextPage;
     keepStoredPosition_ = false;
+    lastFramesetPosition_ = -1;
     // Only a book file of the reader's own has a side file; the loader keeps the one registry.
-    if (loader_ && !location_.IsInternal() && location_.Kind() != Location::kDatabase &&
-        document->GetKind() != 1) {
+    // A frame's controller shows part of the window's book: the side file is the window's.
+    if (loader_ && !frameFlag_ && !location_.IsInternal() &&
+        location_.Kind() != Location::kDatabase && document->GetKind() != 1) {
         document->AddRef();  // the loader releases the reference it is given
         annotations_ = loader_->OpenAnnotationFile(document);
     }
-    if (settings_ && location_.IsFileKind()) {
+    if (settings_ && !frameFlag_ && location_.IsFileKind()) {
         String text;
         if (location_.ToString(text, true)) settings_->SetLastBook(text);
     }
@@ -339,6 +358,7 @@ void BookDocumentController::CloseDocument() {
     LeaveCover();
     LeaveRecordSet();
     LeaveImage();
+    LeaveAudio();
     // The book script's record set reads this book's tables.
     ClearGlobalRecordSet();
     DropLayout();
@@ -363,7 +383,10 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     // The text page asked for again without an anchor keeps its page.
     if (!fresh && !hasAnchor && view_ == kTextPage && current_.IsEmpty()) return true;
     // Leaving a page for another view keeps where the reader or listener was.
-    if (view_ == kAudioView && !(anchor == current_)) SaveAudioPosition();
+    if (view_ == kAudioView && !(anchor == current_)) {
+        SaveAudioPosition();
+        LeaveAudio();
+    }
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
     if (view_ == kImageView && !(anchor == current_)) LeaveImage();
@@ -395,6 +418,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
         return true;
     }
     if (OpeningRules::IsAudioAnchor(anchor)) {
+        if (!(view_ == kAudioView && anchor == current_) && !ShowAudio()) return false;
         current_.Assign(anchor);
         view_ = kAudioView;
         return true;
@@ -490,12 +514,7 @@ bool BookDocumentController::ShowImage(int32_t record) {
     view->SetBackgroundColor(background);
     if (layout_ && layout_->CurrentPageStart() != PageLayout::kNone)
         view->SetPageNumber(GetPageNumber());
-    if (!view->SetParent(surface_)) return false;
-    Rect area = viewport_;
-    SurfaceViewport(area);
-    Rect placed;
-    view->AdjustRect(placed, area);
-    view->Focus();
+    if (!ShowOverPage(*view)) return false;
     image_ = std::move(view);
     return true;
 }
@@ -645,7 +664,8 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
         annotations_->SetReadingTime(NowUnixMinutesUtc());
         annotations_->Flush();
     }
-    if (restore && chosen.IsEmpty()) RestoreReadingPosition();
+    if (restore && (chosen.IsEmpty() || OpeningRules::IsAudioAnchor(chosen)))
+        RestoreReadingPosition();
     if (reader_) reader_->ShowReaderView();
     Invalidate(true);
     return true;
@@ -653,6 +673,7 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
 
 bool BookDocumentController::RestoreReadingPosition() {
     if (!resource_) return false;
+    if (view_ == kAudioView) return RestoreAudioPosition();
     if (view_ != kTextPage && view_ != kAudioView) return false;
     bool restored = false;
     if (annotations_) {
@@ -686,6 +707,7 @@ bool BookDocumentController::RestoreReadingPosition() {
 
 bool BookDocumentController::SaveAudioPosition() {
     if (!annotations_) return false;
+    if (WriteAudioPosition()) return true;
     uint32_t a = 0, b = 0;
     std::vector<uint8_t> state;
     // The audio page keeps its own place; what it last reported stays stored.
@@ -783,8 +805,13 @@ void BookDocumentController::ReloadAnnotations() {
 }
 
 void BookDocumentController::Invalidate(bool full) {
+    // Every open and page move ends here: the frames follow the page start, and the bars the
+    // history (the left key reads "Back" only while there is a step back).
+    UpdateFrames();
+    if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
     // The page is drawn again at the next paint.
     if (surface_) surface_->InvalidateRect(nullptr);
+    ShowBarOfView();
     (void)full;
 }
 
@@ -796,6 +823,7 @@ bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayo
     entry.location.CopyFrom(location_);
     entry.location.SetAnchor(current_);
     if (!HistoryState::WriteHeader(entry.state, {})) return false;
+    if (view_ == kAudioView) return SaveAudioState(entry);
     if (view_ != kTextPage) return true;
     if (!layout_) return !fromLayout || true;
     uint32_t page = 0, start = 0;
@@ -812,6 +840,7 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
     stream.SetReadPosition(0);
     std::vector<uint32_t> path;
     if (HistoryState::ReadHeader(stream, path) == HistoryState::HeaderResult::kBad) return false;
+    if (view_ == kAudioView) return RestoreAudioState(entry, stream);
     if (!layout_ || view_ != kTextPage) return view_ != kTextPage;
     if (entry.viewPosition < 0) return false;
     ByteStream rest;
@@ -989,6 +1018,8 @@ bool BookDocumentController::GoToPage(uint32_t n) {
     return true;
 }
 
+bool BookDocumentController::GoToLastPage() { return GoToPage(PageLayout::kNone); }
+
 bool BookDocumentController::GoToPosition(uint32_t position) {
     if (!layout_) return false;
     if (view_ == kTextPage && layout_->CurrentPageStart() == position) return true;
@@ -1048,7 +1079,7 @@ bool BookDocumentController::OpenReference(const String& name) {
 uint32_t BookDocumentController::ViewMode() const {
     if (!resource_) return 7;
     if (view_ == kAudioView) return 6;
-    if (view_ == kImageView) return 2;
+    if (view_ == kImageView) return ImageView::kViewKind;
     if (view_ == kRecordSetView) return 2;
     if (view_ == kWordListView) return 4;
     if (view_ == kSearchHistoryView) return 5;
@@ -1136,10 +1167,58 @@ bool BookDocumentController::PositionText(String& out) {
 
 ScriptContext* BookDocumentController::BookScript() {
     if (!script_ && heap_) {
+        if (!actions_) actions_.reset(new (std::nothrow) BookActionBridge(this, reader_));
         script_.reset(new (std::nothrow) ScriptContext(heap_));
-        if (script_ && !script_->Create()) script_.reset();
+        if (!actions_ || !script_ || !script_->Create()) {
+            script_.reset();
+            return nullptr;
+        }
+        // The form list and the controller's script face, as the book's scripts address them.
+        actions_->Script().SetContext(script_.get());
+        if (!script_->Hosts().AppendObject(&forms_, 0) ||
+            !script_->Hosts().AppendObject(&actions_->Script(), 1)) {
+            script_.reset();
+            return nullptr;
+        }
+        if (reader_) ScriptGlobal::SetTimerOwner(script_.get(), &reader_->Timers(), this);
     }
     return script_.get();
+}
+
+BookActionBridge* BookDocumentController::Actions() {
+    BookScript();
+    return script_ ? actions_.get() : nullptr;
+}
+
+bool BookDocumentController::PerformAction(const LinkTarget* target, uint32_t argument) {
+    BookActionBridge* actions = target ? Actions() : nullptr;
+    return actions && ::PerformAction(target, *actions, argument, nullptr);
+}
+
+// --- forms ----------------------------------------------------------------------------------
+
+bool BookDocumentController::RunHandler(ScriptObject* self, const String& script,
+                                        uint32_t /*argument*/, String* result) {
+    BookActionBridge* actions = Actions();
+    return actions && actions->RunHandler(self, script, result);
+}
+
+bool BookDocumentController::OpenLink(const String& text, bool /*absolute*/) {
+    // A link without a scheme is resolved against the document shown, an absolute one stays.
+    BookActionBridge* actions = Actions();
+    if (actions) return actions->OpenLinkLater(text);
+    return ActivateLink(text);
+}
+
+int32_t BookDocumentController::MessageBoxById(int32_t captionId, int32_t textId,
+                                               uint32_t style) {
+    return reader_ ? reader_->GetLink()->MessageBoxById(captionId, textId, style) : 0;
+}
+
+TimerList* BookDocumentController::Timers() { return reader_ ? &reader_->Timers() : nullptr; }
+
+const AppPaths* BookDocumentController::Paths() {
+    return reader_ ? reader_->GetLink()->Paths() : nullptr;
 }
 
 namespace {
@@ -1210,6 +1289,7 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
             return true;
         default: break;
     }
+    if (view_ != kTextPage && ExecuteMediaCommand(id)) return true;
     // Everything else is the page view's.
     if (!pageView_ || view_ != kTextPage || id < 0) return false;
     pageView_->ExecuteCommand(static_cast<uint32_t>(id), 0);
@@ -1218,6 +1298,7 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
 
 void BookDocumentController::NotifyCommand(int32_t id) {
     if (sink_) sink_->OnCommandNotice(this, id, cookie_);
+    if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
 }
 
 namespace {

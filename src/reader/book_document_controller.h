@@ -14,7 +14,9 @@
 #include "document/forms/form_list.h"
 #include "document/location/location.h"
 #include "layout/page_canvas.h"
+#include "core/ref_counted.h"
 #include "reader/document_controller.h"
+#include "reader/frame_sets.h"
 #include "reader/navigation_history.h"
 #include "reader/page_view_host.h"
 #include "reader/image_view.h"
@@ -27,7 +29,10 @@ class AnnotationFile;
 class CommandRecord;
 class DatabaseView;
 class ScriptObject;
+class AudioPlayerView;
+class BookActionBridge;
 class ConfigurationStore;
+class LinkTarget;
 class GraphicsContext;
 class IndexQuery;
 class LayoutEngineFactory;
@@ -54,7 +59,11 @@ public:
     using GraphicsPageCanvas::GraphicsPageCanvas;
 };
 
-class BookDocumentController : public DocumentController, private RecordSetPageOwner {
+class BookDocumentController : public DocumentController,
+                               private RecordSetPageOwner,
+                               private FormListOwner,
+                               private FrameSetHost,
+                               private FrameSetController {
 public:
     explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
@@ -121,8 +130,11 @@ public:
     bool PageRange(uint32_t& start, uint32_t& end) override;
     bool PageBookmarkText(String& out) override;
     void DeleteHighlightsInSelection() override {}
-    void EnterLinkSourceMode() override {}
-    bool AddLinkToSelection() override { return false; }
+    // "Add link": the link starts at the selection, else at the first note of the page.
+    void EnterLinkSourceMode() override;
+    // "Set link target": the selection (else the page) becomes the target and the link is
+    // added to the source's side file.
+    bool AddLinkToSelection() override;
     bool OpenSelectedImage() override { return false; }
     bool Lookup(int32_t) override { return false; }
     bool PositionText(String& out) override;
@@ -166,6 +178,7 @@ public:
     // Positions. Steps as the page layout's: +2 the next page, -1 the previous one.
     bool StepPage(int32_t step);
     bool GoToPage(uint32_t n);
+    bool GoToLastPage();
     bool GoToPosition(uint32_t position);
     bool GoToStart();
     bool GoToContents();
@@ -175,8 +188,15 @@ public:
     bool RunIndexQuery(IndexQuery* query);
     bool OpenIndexQuery(const String& text);
     bool ClearGlobalRecordSet();
-    // The book script's context (made on first use over the window's script heap).
+    // The book script's context (made on first use over the window's script heap), with the
+    // form list and the controller's script face as its host objects.
     ScriptContext* BookScript();
+    // What book actions and scripts reach the controller and the reader through; null without
+    // a script heap.
+    BookActionBridge* Actions();
+    // Runs a link's action (a script, a reader command, an entry to open); false when nothing
+    // was done.
+    bool PerformAction(const LinkTarget* target, uint32_t argument);
 
     // What the page layout is configured with: the settings' font size, text and link colours
     // and whether links are underlined, the document, its location and the log database.
@@ -212,12 +232,31 @@ public:
     const AudioRequest& RequestedAudio() const { return audioRequest_; }
 
     // The menus' and soft keys' question: whether a command can run now.
-    bool IsCommandEnabled(int32_t id) const;
+    bool IsCommandEnabled(int32_t id) const override;
 
-    // Hardware keys 0-13 run the book's handler of the key's name ("key0".."key_next").
+    // Hardware keys 0-13 run the book's handler of the key's name ("key0".."key_next"): the
+    // first link of that name that the frame set collected (or those of a handler list set).
     static const char16_t* HardwareKeyName(uint32_t index);
     bool OnHardwareKey(uint32_t index);
     void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
+    // The collected key handlers and the texts of their links.
+    const std::vector<RefPtr<LinkTarget>>& KeyHandlerLinks() const { return keyLinks_; }
+    const std::vector<String>& KeyHandlerTexts() const { return keyTexts_; }
+
+    // Frames. After every open and page move the frameset at the page start is asked for; the
+    // frames are rebuilt when it changed (other frames show the book from their own positions,
+    // each through a controller of its own). Without one the window has the single frame
+    // "_main". True when the frames changed.
+    bool UpdateFrames();
+    Frame& RootFrame() { return frames_->Root(); }
+    // The controllers of the frames shown beside this one (not the spares).
+    size_t FrameControllerCount() const { return frameControllers_.size(); }
+    BookDocumentController* FrameControllerAt(size_t i) const {
+        return frameControllers_[i].get();
+    }
+    // On a frame's controller: the text position its frame begins at; 0 on the window's own.
+    uint32_t FramePosition() const { return framePosition_; }
+    bool IsFrame() const { return frameFlag_ != 0; }
 
     // The link-focus keys (1035-1038) when the page has no further link that way: the page
     // steps and the focus kind records the direction (2 forward, 3 backward).
@@ -249,6 +288,21 @@ public:
     // Window i of n when the area is shared that way.
     static Rect TileRect(const Rect& area, int32_t n, int32_t i, bool vertical);
 
+    // Custom links. Kind 2 starts at the selected text (a new link annotation over it), kind 1
+    // at a note, to which the link is added. The target is the state shown when it is marked;
+    // a target in another book is named by "oeb:redirect?title=" and its database name.
+    enum LinkKind : uint32_t { kLinkNone = 0, kLinkFromNote = 1, kLinkFromSelection = 2 };
+    bool StartLinkFromSelection();
+    bool StartLinkFromNote(int32_t note);
+    bool MarkLinkTarget();
+    // Adds the pending link to the source's side file; index receives the annotation. A
+    // failure leaves the side file as it was (a note keeps its text and link).
+    bool AddRedirectAnnotation(int32_t& index);
+    bool IsWaitingForLinkTarget() const { return link_.kind != kLinkNone; }
+    // The text a link to the marked target carries ("##-pos" and the page start within the
+    // book, else the redirect by the target's database name).
+    bool LinkTextForTarget(String& out) const;
+
     // Annotations of the current book. Opening one shows the page that starts at it (the
     // history records the step); false without a side file or such an annotation.
     bool OpenAnnotation(int32_t index);
@@ -256,6 +310,9 @@ public:
     // its start (else the book's first): -1 when the book has none.
     int32_t PreviousAnnotationIndex();
     int32_t NextAnnotationIndex();
+    // The place an annotation links to (a note, modification or custom link carrying a link),
+    // opened as a history step; false when it has none or it cannot be opened.
+    bool OpenAnnotationLink(int32_t index);
     bool OpenPreviousAnnotation() { return OpenAnnotation(PreviousAnnotationIndex()); }
     bool OpenNextAnnotation() { return OpenAnnotation(NextAnnotationIndex()); }
 
@@ -284,6 +341,16 @@ public:
     RecordSetPage* RecordSet() const { return recordSet_.page.get(); }
     // The picture shown full screen; null outside one (and outside a window).
     ImageView* Picture() const { return image_.get(); }
+    // The audio page ("$audio") over the window's playlist; null outside it.
+    AudioPlayerView* AudioView() const;
+    // The window's playlist, its tracks opened from this document: plays the first track
+    // (paused or not); false when the list or the play failed. StopSound empties it.
+    bool PlaySoundList(const String& text, bool paused);
+    void StopSound();
+    // The audio page over a playlist (a book script's audio.show); false when not shown.
+    bool ShowSoundList(const String& text);
+    // A tap on the text page: a picture shown reduced there opens full screen (true).
+    bool ActivateObjectAt(Point p);
     // The page view element over the layout; null without one.
     PositionViewElement* PageView() const { return pageView_.get(); }
     ReaderController* Reader() const { return reader_; }
@@ -322,6 +389,26 @@ private:
     bool ShowImage(int32_t record);
     void LeaveImage();
     void LeaveRecordSet();
+    // Puts a page of its own (picture, audio) over the text page, at the surface's size, with
+    // the keys.
+    bool ShowOverPage(Node& view);
+    // The audio page: made for "$audio", left (and parked) when another view replaces it.
+    bool ShowAudio();
+    void LeaveAudio();
+    void FreeRetiredAudio();
+    // Stops the player and takes the playlist off it (the document controller goes).
+    void ReleaseSound();
+    // The audio page's place (track, second and playlist) in the side file and the history.
+    bool WriteAudioPosition();
+    bool RestoreAudioPosition();
+    bool SaveAudioState(HistoryEntry& entry);
+    bool RestoreAudioState(HistoryEntry& entry, ByteStream& stream);
+    // View commands of the image and audio pages; false when the page shown has no such one.
+    bool ExecuteMediaCommand(int32_t id);
+    bool MediaCommandEnabled(int32_t id) const;
+    // A page of another kind (text, picture, audio) shown: the window shows that page's bar.
+    void ShowBarOfView();
+    uint32_t barMode_ = 0;
     // What the record-set page asks; navigation leaves the page to be deleted later.
     void PostHistoryBack() override;
     bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
@@ -346,6 +433,36 @@ private:
     bool OpenListDatabase(Location& location);
     // Leaves the word-list page and the record-set page's preview.
     void LeaveRequestPages();
+    // The frame set's questions (the window's own controller) and a frame controller's answers.
+    Node* OwnWindowPart() override;
+    void SetOwnFrameOptions() override;
+    FrameSetController* CreateFrameController() override;
+    bool OpenFrameDocument(FrameSetController* controller, uint32_t position) override;
+    void ReleaseFrameController(FrameSetController* controller) override;
+    void CollectKeyHandlers(uint32_t position) override;
+    Node* WindowPart() override;
+    bool ShowsOwnerDocument() override;
+    bool GetFramePosition(uint32_t& position) override;
+    bool GoFirstPage() override { return GoToPage(1); }
+    void SetFrameOptions(uint8_t frameFlag, uint8_t option) override;
+    void ClearKeyHandlers();
+    // Frame controllers: their window part paints their page in its frame.
+    class FrameWindowPart;
+    friend class FrameWindowPart;
+    void PlaceInFrame(const Rect& r);
+    void LayOutIn(const Rect& r);
+    void LayOutFrames(const Rect& area);
+    void FreeFrameControllers();
+    // Takes every frame down and shuts the frames' controllers down (the single "_main" next).
+    void CloseFrames();
+    // What the forms of the page ask: their handlers run as book scripts, links they open wait
+    // for the command queue.
+    bool RunHandler(ScriptObject* self, const String& script, uint32_t argument,
+                    String* result) override;
+    bool OpenLink(const String& text, bool absolute) override;
+    int32_t MessageBoxById(int32_t captionId, int32_t textId, uint32_t style) override;
+    TimerList* Timers() override;
+    const AppPaths* Paths() override;
 
     ScriptHeap* heap_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
@@ -404,6 +521,12 @@ private:
     std::unique_ptr<RecordPreview, RecordPreviewDeleter> preview_;
     std::unique_ptr<ImageView> image_;
     std::vector<std::unique_ptr<ImageView>> retiredImages_;
+    // The audio page with the playlist and what opens its tracks and pictures.
+    class AudioParts;
+    struct AudioPartsDeleter {
+        void operator()(AudioParts* parts) const;
+    };
+    std::unique_ptr<AudioParts, AudioPartsDeleter> audio_;
     std::vector<RecordSetShown> retiredRecordSets_;
     std::unique_ptr<CoverView> cover_;
     std::vector<std::unique_ptr<CoverView>> retiredCovers_;
@@ -414,6 +537,8 @@ private:
     std::vector<uint32_t> reports_;
     String lastReport_;
     int32_t contentsDepth_ = 0;
+    // Before the context: the context goes first, while its host objects still stand.
+    std::unique_ptr<BookActionBridge> actions_;
     std::unique_ptr<ScriptContext> script_;
     BookKeyHandlers* keyHandlers_ = nullptr;
     FormList forms_;
@@ -431,6 +556,43 @@ private:
     uint32_t speechLanguage_ = 0;
     FocusKind focusKind_ = kFocusNone;
     Random random_;
+
+    // Frames: the window part a frame holds, the frame set, the controllers of the other frames
+    // (and those taken out, freed at the next navigation), the position last asked for.
+    std::unique_ptr<Widget> windowPart_;
+    std::unique_ptr<FrameSet> frames_;
+    std::vector<std::unique_ptr<BookDocumentController>> frameControllers_;
+    std::vector<std::unique_ptr<BookDocumentController>> retiredFrames_;
+    BookDocumentController* frameOwner_ = nullptr;
+    int64_t lastFramesetPosition_ = -1;
+    uint32_t framesetEnd_ = UINT32_MAX;
+    uint32_t framePosition_ = 0;
+    uint8_t frameFlag_ = 0;
+    uint8_t frameOption_ = 1;
+    bool updatingFrames_ = false;
+    // Frames beside "_main": the window's own page takes its frame's rectangle.
+    bool framed_ = false;
+    Rect frameRect_{};
+    Rect pageArea_{};
+    std::vector<RefPtr<LinkTarget>> keyLinks_;
+    std::vector<String> keyTexts_;
+
+    // A custom link in progress: its source and, once marked, its target.
+    struct CustomLink {
+        LinkKind kind = kLinkNone;
+        HistoryEntry source;
+        uint32_t start = 0;
+        uint32_t end = 0;
+        String text;
+        int32_t note = -1;
+        bool targetSet = false;
+        HistoryEntry target;
+        String title;
+        String targetName;  // the target book's database name
+    };
+    CustomLink link_;
+    // The state shown, for a link's end (the history's mark for its next entry stays).
+    bool SaveLinkState(HistoryEntry& entry);
 };
 
 // Makes the reader's document controllers. While no other page layout engine is installed it

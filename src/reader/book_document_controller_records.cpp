@@ -14,6 +14,7 @@
 #include "layout/page_canvas.h"
 #include "platform/shell/shell.h"
 #include "layout/page_layout.h"
+#include "reader/audio_player_view.h"
 #include "reader/book_document_controller.h"
 #include "reader/command_record.h"
 #include "reader/generated_pages.h"
@@ -192,9 +193,9 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
                 audio.startPosition = ResolvePositionArgument(&name);
             }
             audioRequest_ = audio;
-            current_.SetEmpty();
-            current_.AppendAscii("$audio");
-            view_ = kAudioView;
+            // The audio page over the list (its tracks load paused, as the page starts).
+            if (!OpenLocation(String(u"$audio"), false, true) || !AudioView()) break;
+            AudioView()->SetSoundList(audio.soundList);
             ok = true;
             break;
         }

@@ -57,6 +57,12 @@ public:
     virtual void NotifyCommand(int32_t id) = 0;
     // 1 reading, 2 and 3 zoomed image modes, 6 audio, 7 none (see the window title rules).
     virtual uint32_t ViewMode() const = 0;
+    // The menus' and soft keys' question: whether a command can run now (Back: whether the
+    // history has a step back).
+    virtual bool IsCommandEnabled(int32_t id) const {
+        (void)id;
+        return false;
+    }
 
     // Navigation. Each false when nothing was opened.
     virtual bool ActivateLink(const String& url) = 0;

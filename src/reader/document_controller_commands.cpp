@@ -9,6 +9,7 @@
 #include "core/byte_stream.h"
 #include "database/resource.h"
 #include "document/markup/token_source.h"
+#include "document/markup/link_target.h"
 #include "layout/page_layout.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
@@ -69,6 +70,7 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
         case 108: return false;
         default: break;
     }
+    if (resource_ && view_ != kTextPage && MediaCommandEnabled(id)) return true;
     bool textPage = resource_ && view_ == kTextPage && layout_;
     if (IsAnnotationCommand(id)) return annotations_ && (textPage || !resource_);
     return textPage;
@@ -84,7 +86,15 @@ const char16_t* BookDocumentController::HardwareKeyName(uint32_t index) {
 bool BookDocumentController::OnHardwareKey(uint32_t index) {
     const char16_t* name = HardwareKeyName(index);
     if (!name) return false;
-    return keyHandlers_ && keyHandlers_->RunKeyHandler(String(name));
+    String key(name);
+    if (keyHandlers_) return keyHandlers_->RunKeyHandler(key);
+    // The first handler of that name; the link is held while its action runs.
+    for (const RefPtr<LinkTarget>& link : keyLinks_) {
+        if (!link || !(link->name == key)) continue;
+        RefPtr<LinkTarget> held(link);
+        return PerformAction(held.Get(), 0);
+    }
+    return false;
 }
 
 bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak) {
@@ -144,6 +154,29 @@ int32_t BookDocumentController::NextAnnotationIndex() {
         if (page < 0 || start > static_cast<uint32_t>(page)) return i;
     }
     return first;
+}
+
+bool BookDocumentController::OpenAnnotationLink(int32_t index) {
+    if (!annotations_ || index < 0 || !resource_) return false;
+    uint32_t kind = annotations_->GetBookmarkKind(index) & 0x3F;
+    if (kind != AnnotationFile::kNote && kind != AnnotationFile::kModification &&
+        kind != AnnotationFile::kLink)
+        return false;
+    uint32_t length = 0;
+    const char16_t* url = annotations_->GetBookmarkUrl(index, &length);
+    if (!url || length == 0) return false;
+    String link;
+    link.AssignChars(url, static_cast<int32_t>(length));
+    Location target;
+    int64_t position = Location::GetAnchorPosition(link);
+    if (position >= 0 && position <= UINT32_MAX && link[0] == u'#') {
+        // A place of this book: only its position is stored.
+        target.CopyFrom(location_);
+        if (!target.SetPositionAnchor(static_cast<uint32_t>(position))) return false;
+    } else if (!target.Resolve(link, &location_)) {
+        return false;
+    }
+    return NavigateTo(target);
 }
 
 bool BookDocumentController::OpenAnnotation(int32_t index) {

@@ -112,7 +112,7 @@ bool ReadKeyHandlerLinks(TokenSource& source, uint32_t limit, std::vector<KeyHan
 void SelectKeyHandlers(const std::vector<KeyHandlerLink>& links, uint32_t programLanguage,
                        std::vector<RefPtr<LinkTarget>>& handlers, std::vector<String>& texts);
 
-class FrameSet : public FrameListener {
+class FrameSet final : public FrameListener {
 public:
     explicit FrameSet(FrameSetHost* host);
     ~FrameSet();

@@ -54,27 +54,16 @@ void PageViewHost::ActivateCurrentArea() {
             RunMarkScript(link->text);
             break;
         default:
+            // Scripts, reader commands, entries: the book's actions.
+            controller_.PerformAction(link.Get(), 0);
             break;
     }
 }
 
 bool PageViewHost::RunMarkScript(const String& text) {
-    ScriptContext* book = controller_.BookScript();
-    if (!book) return false;
-    if (!actions_) {
-        actions_.reset(new (std::nothrow) BookActionBridge(&controller_, controller_.Reader()));
-        if (!actions_) return false;
-    }
-    ScriptCode unit;
-    ScriptError error;
-    String name;
-    name.AppendAscii("__page_mark");
-    if (!ScriptEngine::CompileText(text, &unit, name, &error)) return false;
-    ScriptHeap* heap = book->Heap();
-    ScriptValue value = ScriptHeap::NewUndefined();
-    int code = ScriptEngine::RunWithHost(heap, &unit, &actions_->Script(), &value, &error);
-    heap->Release(value);
-    return code == 0;
+    // The controller's own script face: a navigation the script asks for waits until it ends.
+    BookActionBridge* actions = controller_.Actions();
+    return actions && actions->RunMarkScript(text);
 }
 
 bool PageViewHost::MoveLinkFocus(uint32_t code, bool /*noMarkCurrent*/, bool endsWithPageBreak) {
@@ -118,6 +107,8 @@ void PageViewHost::InvalidateSurface() { controller_.Invalidate(true); }
 void PageViewHost::PostCommand(uint32_t id, uint32_t /*argument*/) {
     if (ReaderController* reader = controller_.Reader()) reader->PostCommand(static_cast<int32_t>(id));
 }
+
+bool PageViewHost::ActivateObjectAt(Point p) { return controller_.ActivateObjectAt(p); }
 
 bool PageViewHost::HasDocument() { return controller_.Document() != nullptr; }
 

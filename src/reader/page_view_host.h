@@ -39,6 +39,7 @@ public:
     uint32_t InternalPageId() override;
     DocumentSource* CurrentSource() override;
     bool HasPositionView() override;
+    bool ActivateObjectAt(Point p) override;
 
     // Runs a page mark's script (a table's arrows, a bookmark's tip) against the reader's
     // objects; false when it does not compile or fails.
@@ -46,6 +47,4 @@ public:
 
 private:
     BookDocumentController& controller_;
-    // The script face the marks' scripts address, made on the first one.
-    std::unique_ptr<BookActionBridge> actions_;
 };

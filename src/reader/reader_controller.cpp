@@ -100,7 +100,8 @@ void ReaderController::SetTimerHost(TimerHost* host) {
         busyTimer_ = -1;
         HideBusyPopup();
     }
-    if ((queue_.Count() > 0 || !parked_.empty()) && !draining_) StartQueueTimer();
+    if ((queue_.Count() > 0 || !parked_.empty() || !calls_.empty()) && !draining_)
+        StartQueueTimer();
 }
 
 void ReaderController::InitPopupCallbacks() {
@@ -137,6 +138,17 @@ void ReaderController::OnCommand(int32_t id, bool fromQueue) {
     // The command may have closed the window and this controller with it.
     if (!guard.IsAlive()) return;
     if (document_) document_->NotifyCommand(id);
+}
+
+bool ReaderController::PostCall(std::unique_ptr<QueuedCall> call) {
+    if (!call) return false;
+    try {
+        calls_.push_back(PendingCall{static_cast<uint32_t>(queue_.Count()), std::move(call)});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (queueTimer_ == -1) StartQueueTimer();
+    return true;
 }
 
 int32_t ReaderController::PostCommand(int32_t id) {
@@ -184,9 +196,19 @@ void ReaderController::RunQueuedCommands(int32_t timerId) {
     parked.swap(parked_);
     parked.clear();
     if (!guard.IsAlive()) return;
-    while (queue_.Count() > 0) {
+    while (queue_.Count() > 0 || !calls_.empty()) {
+        // A call runs once the commands posted before it have run.
+        if (!calls_.empty() && (calls_.front().after == 0 || queue_.Count() == 0)) {
+            std::unique_ptr<QueuedCall> call = std::move(calls_.front().call);
+            calls_.erase(calls_.begin());
+            call->Run();
+            if (!guard.IsAlive()) return;
+            continue;
+        }
         int32_t id = queue_[0];
         queue_.Remove(0, 1);
+        for (PendingCall& pending : calls_)
+            if (pending.after > 0) --pending.after;
         OnCommand(id, true);
         if (!guard.IsAlive()) return;  // destroyed: touch nothing more
     }
@@ -196,7 +218,7 @@ void ReaderController::RunQueuedCommands(int32_t timerId) {
 }
 
 bool ReaderController::CheckInvariants() const {
-    bool waiting = queue_.Count() > 0 || !parked_.empty();
+    bool waiting = queue_.Count() > 0 || !parked_.empty() || !calls_.empty();
     if (draining_) return false;
     if (waiting != (queueTimer_ != -1)) return false;
     return queueTimer_ == -1 || timers_.IsLive(queueTimer_);
@@ -213,6 +235,10 @@ void ReaderController::OnActivate(bool active) {
 void ReaderController::GetCommandStates(bool& a, bool& b, bool& c) const {
     uint32_t mode = document_ ? document_->ViewMode() : 1;
     a = b = c = !(mode == 2 || mode == 3);
+}
+
+bool ReaderController::IsCommandEnabled(int32_t id) const {
+    return document_ && document_->IsCommandEnabled(id);
 }
 
 bool ReaderController::SetTableEntry(uint32_t n, uint8_t flag, const Text& face) {

@@ -53,6 +53,14 @@ public:
     virtual ~ParkedObject() = default;
 };
 
+// Work that must not run inside its caller (a navigation a book script asked for while the
+// script, its form control or the view that ran it is still on the stack): run from the queue.
+class QueuedCall {
+public:
+    virtual ~QueuedCall() = default;
+    virtual void Run() = 0;
+};
+
 class ReaderController : private TimerCallback, private AudioListener, private AudioNoticePoster {
 public:
     static constexpr uint32_t kSystemFontEntry = 3;
@@ -127,8 +135,16 @@ public:
     // The queue index, or -1 when the id could not be queued.
     int32_t PostCommand(int32_t id);
     void ParkObject(std::unique_ptr<ParkedObject> object);
+    // Runs the call from the queue, after the commands posted before it; false (and the call
+    // dropped) when it cannot be queued.
+    bool PostCall(std::unique_ptr<QueuedCall> call);
     void OnActivate(bool active);
+    // Three flags for what the view allows (the display surface turns the page only when the
+    // first and third are set): all false while a picture is zoomed (view modes 2 and 3).
     void GetCommandStates(bool& a, bool& b, bool& c) const;
+    // Whether the document controller can run the command now; Back (23) asks this, not the
+    // view's flags: its key reads "Back" only when the history has a step back.
+    bool IsCommandEnabled(int32_t id) const;
     // On kAudioNoticeMessage.
     void DeliverAudioNotices() { player_.DeliverNotices(); }
 
@@ -228,7 +244,7 @@ public:
     }
     const String& LastWord() const { return lastWord_; }
 
-    bool IsQueueEmpty() const { return queue_.Count() == 0; }
+    bool IsQueueEmpty() const { return queue_.Count() == 0 && calls_.empty(); }
     int32_t QueueTimerId() const { return queueTimer_; }
     // Test hook: false when an invariant is broken.
     bool CheckInvariants() const;
@@ -311,6 +327,12 @@ private:
     int32_t queueTimer_ = -1;
     bool draining_ = false;
     std::vector<std::unique_ptr<ParkedObject>> parked_;
+    // Calls posted with PostCall, each after the commands posted before it.
+    struct PendingCall {
+        uint32_t after = 0;  // commands queued ahead of it
+        std::unique_ptr<QueuedCall> call;
+    };
+    std::vector<PendingCall> calls_;
     DocumentController* document_ = nullptr;
     DrawingSurface* surface_ = nullptr;
     DocumentLoader* loader_ = nullptr;

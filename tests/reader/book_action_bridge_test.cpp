@@ -8,6 +8,11 @@
 
 #include "controller_books.h"
 #include "core/text.h"
+#include "document/forms/form_list.h"
+#include "document/location/location.h"
+#include "document/markup/link_target.h"
+#include "graphics/widgets/area.h"
+#include "layout/page_layout.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_services.h"
@@ -130,6 +135,104 @@ TEST_F(BridgeTest, AWidgetHandlerThatDoesNotCompileIsReportedOnce) {
     EXPECT_FALSE(bridge->DispatchWidgetEvent(String(u"if ("), 0, &result));
     ASSERT_EQ(shell.messages.size(), 1u);
     EXPECT_EQ(shell.messages[0], u"Error while parsing script");
+}
+
+// The location a script of the controller's own book script reads, as text.
+std::u16string Where(BookDocumentController& controller) {
+    String text;
+    const Location* here = controller.CurrentLocation();
+    if (!here || !here->ToString(text, true)) return u"";
+    return std::u16string(text.Data(), static_cast<size_t>(text.Length()));
+}
+
+TEST_F(BridgeTest, ScriptsReachTheLastPage) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    ASSERT_EQ(Run("document.goto_last_page()"), 0);
+    ASSERT_TRUE(controller->Layout()->IsLastPageKnown());
+    EXPECT_EQ(controller->GetPageNumber(),
+              static_cast<int32_t>(controller->Layout()->PageCount()));
+    EXPECT_GT(controller->GetPageNumber(), 3);
+}
+
+// A handler that opens another book still runs in the page it started in (its script context,
+// form list and controls stay); the book opens once it has returned.
+TEST_F(BridgeTest, ANavigationAskedInsideAHandlerWaitsUntilItReturns) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    BookActionBridge* actions = controller->Actions();
+    ASSERT_NE(actions, nullptr);
+    uint32_t entries = controller->History().Count();
+    String result;
+    ASSERT_TRUE(actions->DispatchWidgetEvent(
+        String(u"window.open('\\\\books\\\\b.prc'); location.href"), 0, &result));
+    EXPECT_NE(std::u16string(result.Data(), static_cast<size_t>(result.Length())).find(u"a.prc"),
+              std::u16string::npos);
+    EXPECT_FALSE(actions->ScriptRunning());
+    EXPECT_NE(Where(*controller).find(u"b.prc"), std::u16string::npos);
+    EXPECT_EQ(controller->History().Count(), entries + 1);
+}
+
+TEST_F(BridgeTest, InAWindowTheNavigationRunsOnceFromTheCommandQueue) {
+    fvt::test::ManualTimerHost host;
+    reader.SetTimerHost(&host);
+    controller->SetReaderController(&reader);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    BookActionBridge* actions = controller->Actions();
+    ASSERT_NE(actions, nullptr);
+    uint32_t entries = controller->History().Count();
+    ASSERT_TRUE(actions->DispatchWidgetEvent(String(u"history.back(); window.open('\\\\books\\\\b.prc')"),
+                                             0, nullptr));
+    EXPECT_NE(Where(*controller).find(u"a.prc"), std::u16string::npos);
+    host.FireAll(reader.Timers());
+    EXPECT_NE(Where(*controller).find(u"b.prc"), std::u16string::npos);
+    EXPECT_EQ(controller->History().Count(), entries + 1);
+    host.FireAll(reader.Timers());  // nothing runs twice
+    EXPECT_EQ(controller->History().Count(), entries + 1);
+    EXPECT_TRUE(reader.IsQueueEmpty());
+    controller->Shutdown();
+    reader.SetTimerHost(nullptr);
+}
+
+// The page's forms run their handlers as the book's scripts; a link a form opens (a submitted
+// query) waits for the queue, since the form and its controls are still running.
+TEST_F(BridgeTest, FormsRunHandlersThroughTheControllerAndTheirLinksWait) {
+    fvt::test::ManualTimerHost host;
+    reader.SetTimerHost(&host);
+    controller->SetReaderController(&reader);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    FormListOwner* owner = controller->Forms().Owner();
+    ASSERT_NE(owner, nullptr);
+    EXPECT_EQ(owner->Timers(), &reader.Timers());
+    String result;
+    ASSERT_TRUE(owner->RunHandler(nullptr, String(u"document.goto_page(3); 7"), 0, &result));
+    EXPECT_EQ(std::u16string(result.Data(), static_cast<size_t>(result.Length())), u"7");
+    EXPECT_EQ(controller->GetPageNumber(), 3);
+    ASSERT_TRUE(owner->OpenLink(String(u"\\books\\b.prc"), true));
+    EXPECT_NE(Where(*controller).find(u"a.prc"), std::u16string::npos);
+    host.FireAll(reader.Timers());
+    EXPECT_NE(Where(*controller).find(u"b.prc"), std::u16string::npos);
+    controller->Shutdown();
+    reader.SetTimerHost(nullptr);
+}
+
+// A tapped link whose action is a script runs it as the book's script.
+TEST_F(BridgeTest, ATappedScriptLinkRunsItsScript) {
+    fvt::test::WriteScriptLinkBook(device);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\scripted.prc")));
+    AreaArray* marks = nullptr;
+    controller->PaintPage();  // marks are built once the page is painted
+    ASSERT_TRUE(controller->Layout()->GetCurrentBlockMarks(marks));
+    int32_t script = -1;
+    for (int32_t i = 0; marks && i < marks->Count(); ++i) {
+        Area* area = marks->At(i);
+        if (area && area->link && area->link->kind == kLinkScript) script = i;
+    }
+    ASSERT_GE(script, 0);
+    controller->Layout()->SetCurrentMark(static_cast<uint32_t>(script), false, false);
+    EXPECT_EQ(controller->GetPageNumber(), 1);
+    EXPECT_TRUE(controller->ExecuteCommand(90));
+    EXPECT_GT(controller->GetPageNumber(), 3);
+    EXPECT_EQ(controller->GetPageNumber(),
+              static_cast<int32_t>(controller->Layout()->PageCount()));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "bookfiles/book_document.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
+#include "support/bookfiles/pdb_builder.h"
 #include "support/layout/picture_data.h"
 #include "support/platform/temp_device.h"
 
@@ -138,6 +139,42 @@ void WriteRequestsBook(const TempDevice& device, unsigned* tables) {
         tables[1] = ids[1];
     }
     device.WriteHost("books/requests.prc", Str(bytes));
+}
+
+std::uint32_t WriteFramedBook(const TempDevice& device) {
+    std::string html = LongHtml(30);
+    html.insert(html.find("<body>") + 6,
+                "<p><a name=\"key1\" filepos=0000005000>Onwards</a></p>");
+    std::uint32_t keys = static_cast<std::uint32_t>(html.find("<a name=\"key1\""));
+    // From position 100: rows "title" at 300 (20 px), "main" the reading position (a share),
+    // "foot" at 600 (30 px), and the key handlers' links.
+    Bytes tree = TreeNode(0x0041, 0, 0, 0xFFFFFFFF, 4, 12);
+    std::uint32_t names = static_cast<std::uint32_t>(tree.size()) + 48;
+    auto append = [&tree](const Bytes& b) { tree.insert(tree.end(), b.begin(), b.end()); };
+    append(TreeNode(0x0002, 1, 20, names));
+    append(TreeNode(0x0002, 3, 1, names + 7));
+    append(TreeNode(0x0002, 1, 30, names + 13));
+    append(TreeNode(0x0014, 0, 0, names + 19));
+    for (const char* n : {"title", "main", "foot", "keys"}) {
+        PutU16(tree, static_cast<std::uint32_t>(std::string(n).size()));
+        PutText(tree, n);
+    }
+    BookBuilder b;
+    b.text = ToBytes(html);
+    b.databaseName = "Framed";
+    b.framesets = {FramesetSpec{100, tree, {4, 300, 0, 600, keys}}};
+    device.WriteHost("books/framed.prc", Str(b.Build()));
+    return keys;
+}
+
+void WriteScriptLinkBook(const TempDevice& device) {
+    BookBuilder b;
+    std::string html = LongHtml(30);
+    html.insert(html.find("<body>") + 6,
+                "<p><a onclick=\"document.goto_last_page()\">To the end</a></p>");
+    b.text = ToBytes(html);
+    b.databaseName = "Scripted";
+    device.WriteHost("books/scripted.prc", Str(b.Build()));
 }
 
 void WriteAccentedBook(const TempDevice& device, const std::string& paragraph) {

@@ -2,6 +2,7 @@
 // a file of their own: the book builder's byte type and the core's byte helpers share a name).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace fvt::test {
@@ -22,6 +23,12 @@ void WriteLinkedBook(const TempDevice& device);
 // target "bankkeys" (entry 1, tag 7); the named target "chapter" at 3000 and "toc" at 2500.
 // The records of the two tables go to `tables`.
 void WriteRequestsBook(const TempDevice& device, unsigned* tables = nullptr);
+// books/scripted.prc: a long book that opens with a link whose script goes to the last page.
+void WriteScriptLinkBook(const TempDevice& device);
+// books/framed.prc: a long book whose frameset, from position 100, has the rows "title" (at
+// text position 300), "main" (the reading position) and "foot" (at 600), and key handlers: a
+// link "key1" to position 5000 at the start of the text. Returns the links' position.
+std::uint32_t WriteFramedBook(const TempDevice& device);
 // books/accents.prc: a UTF-8 book of one paragraph (given as UTF-8).
 void WriteAccentedBook(const TempDevice& device, const std::string& paragraph);
 }  // namespace fvt::test

@@ -8,6 +8,9 @@
 #include "core/text.h"
 #include "document/sources/document_loader.h"
 #include "graphics/core/drawing_surface.h"
+#include "graphics/core/input_event.h"
+#include "graphics/widgets/area.h"
+#include "document/markup/link_target.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "library/paths/app_paths.h"
@@ -15,6 +18,10 @@
 #include "reader/book_document_controller.h"
 #include "reader/opening_rules.h"
 #include "controller_books.h"
+#include "graphics/core/input_event.h"
+#include "layout/block_contents.h"
+#include "media_books.h"
+#include "reader/image_view.h"
 #include "support/graphics/surface_host.h"
 
 namespace {
@@ -53,6 +60,12 @@ protected:
         fvt::RunUntilIdle();
         surface->InvalidateRect(nullptr);
         fvt::RunUntilIdle();
+    }
+    bool Tap(Point p) {
+        InputEvent down = InputEvent::Pen(kPenDown, p);
+        InputEvent up = InputEvent::Pen(kPenUp, p);
+        bool pressed = surface->HandleEvent(down);
+        return surface->HandleEvent(up) && pressed;
     }
     // Pixels of the window that are not the page's white.
     int InkedPixels() {
@@ -150,6 +163,101 @@ TEST_F(ControllerWindowTest, ARecordPastTheBookIsRefused) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
     EXPECT_FALSE(controller->OpenReference(String(u"$9999")));  // past the records
     EXPECT_EQ(controller->Picture(), nullptr);
+}
+
+// A tap on a reduced picture reaches the page through the surface and opens the picture full
+// screen; the window bar's commands then zoom it.
+TEST_F(ControllerWindowTest, ATapOnAReducedPictureOpensItAndItsBarCommandsZoomIt) {
+    if (!fvt::test::WriteTalkBook(device_)) GTEST_SKIP() << "no Ogg encoder for the book's tracks";
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\talk.prc")));
+    Repaint();
+    PageSlot* slot = controller->Layout()->CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    ASSERT_GE(slot->contents.KindCount(kItemInlineBox), 2);
+    const Rect large = slot->contents.Object(1)->rect;
+    // Text is not a picture: the page stays.
+    EXPECT_FALSE(Tap(Point{large.x + 4, large.Bottom() + 30}));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+
+    EXPECT_TRUE(Tap(Point{large.x + large.width / 2, large.y + large.height / 2}));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kImageView);
+    ImageView* picture = controller->Picture();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->Viewport().factor, 256u);  // shown at its own size first
+    EXPECT_EQ(controller->ViewMode(), static_cast<uint32_t>(ImageView::kViewKind));
+    // Fit to view: the bar's command reaches the picture.
+    ASSERT_TRUE(controller->IsCommandEnabled(28));
+    EXPECT_TRUE(controller->ExecuteCommand(28));
+    EXPECT_LT(picture->Viewport().factor, 256u);
+    EXPECT_FALSE(controller->ExecuteCommand(66));  // a page step is not the picture's
+}
+
+}  // namespace
+
+namespace {
+
+// A tap on a link reaches the page view element under the pen (not the node that paints the
+// page), so following it is a history step that Back undoes.
+TEST_F(ControllerWindowTest, ATappedLinkIsFollowedAndBackReturnsToItsPage) {
+    fvt::test::WriteLinkedBook(device_);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\linked.prc")));
+    PageLayout* layout = controller->Layout();
+    ASSERT_NE(layout, nullptr);
+    Repaint();
+    uint32_t first = layout->CurrentPageStart();
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout->GetCurrentBlockMarks(marks));
+    ASSERT_NE(marks, nullptr);
+    // A point of the page's position link.
+    int32_t link = -1;
+    Point p{};
+    for (int32_t i = 0; i < marks->Count() && link < 0; ++i) {
+        Area* area = marks->At(i);
+        if (!area || !area->link || area->link->kind != kLinkFilePosition) continue;
+        for (int32_t y = 0; y < 180 && link < 0; y += 2)
+            for (int32_t x = 0; x < 200 && link < 0; x += 2)
+                if (area->HitTest(Point{x, y}, 0)) {
+                    link = i;
+                    p = Point{x, y};
+                }
+    }
+    ASSERT_GE(link, 0);
+    InputEvent down = InputEvent::Pen(kPenDown, p);
+    InputEvent up = InputEvent::Pen(kPenUp, p);
+    surface->HandleEvent(down);
+    surface->HandleEvent(up);
+    EXPECT_EQ(layout->CurrentMarkIndex(), static_cast<uint32_t>(link));
+    // The reader controller runs the posted 90: the focused link is followed.
+    ASSERT_TRUE(controller->ExecuteCommand(90));
+    ASSERT_NE(controller->Layout(), nullptr);
+    EXPECT_NE(controller->Layout()->CurrentPageStart(), first);
+    EXPECT_EQ(controller->HistoryPosition(), 1u);
+    ASSERT_TRUE(controller->ExecuteCommand(23));
+    EXPECT_EQ(controller->Layout()->CurrentPageStart(), first);
+    Repaint();
+}
+
+// In a window the frames lie on the surface: the strips paint their own parts of the book
+// over the window's page, which keeps the frame between them.
+TEST_F(ControllerWindowTest, FramesArePaintedInTheirStrips) {
+    fvt::test::WriteFramedBook(device_);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\framed.prc")));
+    Repaint();
+    EXPECT_EQ(controller->RootFrame().Parent(), nullptr);
+    ASSERT_TRUE(controller->GoToPosition(200));
+    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    EXPECT_EQ(controller->RootFrame().Parent(), surface.get());
+    Repaint();
+    // Ink in the 30-pixel foot strip at the bottom (the book from position 600).
+    int inked = 0;
+    for (int y = 180 - 28; y < 180; y += 2)
+        for (int x = 0; x < 200; x += 2) inked += ScreenPixel(work.x + x, work.y + y) != 0xFFFFFFu;
+    EXPECT_GT(inked, 10);
+    EXPECT_EQ(controller->GetPageStart(), 200);
+    ASSERT_TRUE(controller->GoToPosition(12));
+    EXPECT_EQ(controller->RootFrame().Parent(), nullptr);
+    EXPECT_EQ(controller->FrameControllerCount(), 0u);
+    Repaint();
 }
 
 }  // namespace

@@ -375,6 +375,161 @@ TEST_F(CommandsTest, NextAndPreviousAnnotationsWrapAroundTheBook) {
     EXPECT_EQ(controller->GetPageStart(), 5000);
 }
 
+// A note, modification or custom link carrying a link opens the place it names as a history
+// step; a plain bookmark or an annotation without a link opens nothing.
+TEST_F(CommandsTest, AnAnnotationsLinkOpensItsPlace) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    const std::u16string here = u"##-pos3000";
+    const std::u16string other = u"\\books\\b.prc";
+    int32_t note = side->AddBookmark(AnnotationFile::kNote, 1000, 1010, 0, 0, 0, 0);
+    ASSERT_GE(note, 0);
+    ASSERT_EQ(side->SetBookmarkUrl(note, here.data(), static_cast<uint32_t>(here.size())), 0);
+    int32_t mark = side->AddBookmark(AnnotationFile::kBookmark, 2000, 2000, 0, 0, 0, 0);
+    ASSERT_GE(mark, 0);
+    ASSERT_EQ(side->SetBookmarkUrl(mark, here.data(), static_cast<uint32_t>(here.size())), 0);
+    int32_t bare = side->AddBookmark(AnnotationFile::kLink, 2500, 2600, 0, 0, 0, 0);
+    ASSERT_GE(bare, 0);
+    // Indexes follow the range order.
+    ASSERT_TRUE(side->FindFirstInRange(1000, 1010, &note));
+    int32_t first = controller->GetPageStart();
+    EXPECT_FALSE(controller->OpenAnnotationLink(-1));
+    EXPECT_FALSE(controller->OpenAnnotationLink(99));
+    for (int32_t i = 0; i < static_cast<int32_t>(side->BookmarkCount()); ++i) {
+        if (side->GetBookmarkKind(i) != AnnotationFile::kNote) {
+            EXPECT_FALSE(controller->OpenAnnotationLink(i));
+        }
+    }
+    EXPECT_EQ(controller->GetPageStart(), first);
+    ASSERT_TRUE(controller->OpenAnnotationLink(note));
+    EXPECT_EQ(controller->GetPageStart(), 3000);
+    ASSERT_EQ(side->SetBookmarkUrl(note, other.data(), static_cast<uint32_t>(other.size())), 0);
+    ASSERT_TRUE(controller->OpenAnnotationLink(note));
+    String where;
+    ASSERT_TRUE(controller->CurrentLocation()->ToString(where, true));
+    EXPECT_NE(U(where).find(u"b.prc"), std::u16string::npos);
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(controller->GetPageStart(), 3000);
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(controller->GetPageStart(), first);
+}
+
+// Selects the first two words of the page ("Paragraph 0" in book A).
+void SelectFirstWords(BookDocumentController& controller) {
+    controller.PaintPage();
+    TextFocus& focus = controller.PageView()->TextFocusBox();
+    focus.Bind(controller.Layout(), controller.Layout()->CurrentPageSlot());
+    ASSERT_TRUE(focus.FocusNextWord(false));
+    focus.SetRange(true, false);
+    ASSERT_TRUE(focus.FocusNextWord(true));
+    focus.SetRange(false, false);
+}
+
+// An annotation's fields (each read before its length is used).
+std::u16string UrlOf(const AnnotationFile& file, int32_t i) {
+    uint32_t length = 0;
+    const char16_t* text = file.GetBookmarkUrl(i, &length);
+    return text ? std::u16string(text, length) : std::u16string();
+}
+std::u16string TextOf(const AnnotationFile& file, int32_t i) {
+    uint32_t length = 0;
+    const char16_t* text = file.GetBookmarkText(i, &length);
+    return text ? std::u16string(text, length) : std::u16string();
+}
+std::u16string NoteOf(const AnnotationFile& file, int32_t i) {
+    uint32_t length = 0;
+    const char16_t* text = file.GetBookmarkNote(i, &length);
+    return text ? std::u16string(text, length) : std::u16string();
+}
+
+// "Add link" from selected words to a page of the same book: a link annotation over the words
+// carries the target's title, the words and the target's position, and opens it.
+TEST_F(CommandsTest, ALinkFromSelectedWordsLeadsToItsTarget) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    int32_t first = controller->GetPageStart();
+    EXPECT_FALSE(controller->AddLinkToSelection());  // nothing started
+    SelectFirstWords(*controller);
+    controller->EnterLinkSourceMode();
+    ASSERT_TRUE(controller->IsWaitingForLinkTarget());
+    ASSERT_TRUE(controller->GoToPosition(5000));
+    controller->PaintPage();
+    ASSERT_TRUE(controller->AddLinkToSelection());
+    EXPECT_FALSE(controller->IsWaitingForLinkTarget());
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    ASSERT_EQ(side->BookmarkCount(), 1u);
+    BookmarkIterator it;
+    side->StartIterator(&it, 0, 0, 0xFFFFFFFFu);
+    int32_t made = side->FindNext(&it);
+    ASSERT_GE(made, 0);
+    EXPECT_EQ(side->GetBookmarkKind(made) & 0x3F, AnnotationFile::kLink);
+    uint32_t start = 0, end = 0;
+    ASSERT_EQ(side->GetBookmarkRange(made, &start, &end, nullptr, nullptr, nullptr), 0);
+    EXPECT_GE(start, static_cast<uint32_t>(first));
+    EXPECT_LT(start, end);
+    EXPECT_EQ(UrlOf(*side, made), u"##-pos5000");
+    EXPECT_EQ(NoteOf(*side, made), u"Paragraph 0");
+    EXPECT_FALSE(TextOf(*side, made).empty());
+    ASSERT_TRUE(controller->GoToPosition(static_cast<uint32_t>(first)));
+    ASSERT_TRUE(controller->OpenAnnotationLink(made));
+    EXPECT_EQ(controller->GetPageStart(), 5000);
+}
+
+// From a note to another book: the note gains the target's title on a line of its own and a
+// redirect by the other book's database name (escaped), written into the source book's side
+// file though another book is shown.
+TEST_F(CommandsTest, ALinkFromANoteToAnotherBookIsAddedToTheNote) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    side->AddRef();  // kept to read back once book B is shown
+    int32_t page = controller->GetPageStart();
+    int32_t note = side->AddBookmark(AnnotationFile::kNote, static_cast<uint32_t>(page) + 10,
+                                     static_cast<uint32_t>(page) + 20, 0, 0, 0, 0);
+    ASSERT_GE(note, 0);
+    const std::u16string mine = u"mine";
+    ASSERT_EQ(side->SetBookmarkText(note, mine.data(), 4), 0);
+    controller->EnterLinkSourceMode();  // no selection: the page's note
+    ASSERT_TRUE(controller->IsWaitingForLinkTarget());
+    ASSERT_TRUE(Open(u"\\books\\b.prc"));
+    controller->PaintPage();
+    int32_t index = -1;
+    ASSERT_TRUE(controller->MarkLinkTarget());
+    String url;
+    ASSERT_TRUE(controller->LinkTextForTarget(url));
+    EXPECT_EQ(U(url).substr(0, 27), u"oeb:redirect?title=Book%20B");
+    ASSERT_TRUE(controller->AddRedirectAnnotation(index));
+    EXPECT_EQ(index, note);
+    std::u16string text = TextOf(*side, note);
+    EXPECT_EQ(text.substr(0, 6), u"mine\r\n");
+    EXPECT_GT(text.size(), 6u);
+    EXPECT_EQ(UrlOf(*side, note), U(url));
+    side->Release();
+}
+
+// A target that cannot be named (a book without a database name) adds nothing: the note keeps
+// its text and has no link.
+TEST_F(CommandsTest, ALinkThatCannotBeAddedLeavesTheNoteAsItWas) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    side->AddRef();
+    int32_t page = controller->GetPageStart();
+    int32_t note = side->AddBookmark(AnnotationFile::kNote, static_cast<uint32_t>(page) + 10,
+                                     static_cast<uint32_t>(page) + 20, 0, 0, 0, 0);
+    const std::u16string mine = u"mine";
+    ASSERT_EQ(side->SetBookmarkText(note, mine.data(), 4), 0);
+    ASSERT_TRUE(controller->StartLinkFromNote(note));
+    ASSERT_TRUE(Open(u"\\books\\covered.prc"));  // no database name
+    controller->PaintPage();
+    EXPECT_FALSE(controller->AddLinkToSelection());
+    EXPECT_EQ(TextOf(*side, note), u"mine");
+    EXPECT_TRUE(UrlOf(*side, note).empty());
+    EXPECT_EQ(side->BookmarkCount(), 1u);
+    side->Release();
+}
+
 // One saved form record ("elsewhere": field f = "v"), as the side file keeps it.
 ByteStream FormBlock() {
     ByteStream record;

@@ -10,6 +10,8 @@
 #include "controller_fixture.h"
 #include "platform/shell/shell.h"
 #include "reader/command_record.h"
+#include "reader/reader_controller.h"
+#include "support/reader/reader_fakes.h"
 #include "reader/reader_settings.h"
 
 namespace {
@@ -157,11 +159,19 @@ TEST_F(RequestsTest, RequestsThatOpenNothingFailAndReport) {
 }
 
 TEST_F(RequestsTest, AudioRequestNamesTheListAndItsStart) {
+    // The audio page needs the window's reader controller.
+    fvt::test::FakeShell shell;
+    ReaderController reader;
+    reader.SetShell(&shell);
+    controller->SetReaderController(&reader);
+    EXPECT_FALSE(Ask(Request(134, {}, 33)));  // no list
     ASSERT_TRUE(Ask(Request(134, {u"a.mp3|One;b.mp3|Two", u"chapter"}, 33)));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kAudioView);
     EXPECT_EQ(U(controller->CurrentString()), u"$audio");
     EXPECT_EQ(U(controller->RequestedAudio().soundList), u"a.mp3|One;b.mp3|Two");
     EXPECT_EQ(controller->RequestedAudio().startPosition, 3000);
+    EXPECT_NE(controller->AudioView(), nullptr);
+    controller.reset();  // before the reader controller it uses
 }
 
 TEST_F(RequestsTest, WordListRequestsGoToTheListPages) {

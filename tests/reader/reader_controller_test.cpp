@@ -69,6 +69,28 @@ TEST_F(ReaderControllerTest, ThreePostsStartOneTimerAndRunInOrder) {
     EXPECT_TRUE(host_.live.empty());
 }
 
+// A queued call (a navigation a script asked for) runs after the commands posted before it and
+// before those posted after it, once.
+TEST_F(ReaderControllerTest, AQueuedCallRunsInItsPlaceAmongTheCommands) {
+    struct Call : QueuedCall {
+        explicit Call(FakeDocumentController& doc) : doc_(doc) {}
+        void Run() override { doc_.executed.push_back(-1); }
+        FakeDocumentController& doc_;
+    };
+    controller_->PostCommand(110);
+    EXPECT_TRUE(controller_->PostCall(std::make_unique<Call>(doc_)));
+    controller_->PostCommand(111);
+    EXPECT_FALSE(controller_->IsQueueEmpty());
+    EXPECT_TRUE(controller_->CheckInvariants());
+    EXPECT_TRUE(doc_.executed.empty());
+    Fire();
+    EXPECT_EQ(doc_.executed, (std::vector<int32_t>{110, -1, 111}));
+    EXPECT_TRUE(controller_->IsQueueEmpty());
+    Fire();
+    EXPECT_EQ(doc_.executed.size(), 3u);
+    EXPECT_FALSE(controller_->PostCall(nullptr));
+}
+
 TEST_F(ReaderControllerTest, CommandsPostedWhileDrainingRunInTheSamePass) {
     doc_.onExecute = [&](int32_t id) {
         if (id == 110) controller_->PostCommand(112);

@@ -103,11 +103,9 @@ BookDocumentController* ShownTextPage(ReaderController* controller) {
 // ControllerBarState.
 
 bool ControllerBarState::IsCommandEnabled(int32_t command) {
-    if (command == Cmd::kBack) {
-        bool back = false, second = false, third = false;
-        controller_->GetCommandStates(back, second, third);
-        return back;
-    }
+    // Back asks the document controller (whether the history has a step back), not the view's
+    // flags, which say nothing of the history.
+    if (command == Cmd::kBack) return controller_->IsCommandEnabled(command);
     return true;
 }
 

@@ -2,7 +2,9 @@
 // and searching come from the open book's page layout; without a text page they stay empty.
 #include <gtest/gtest.h>
 
+#include "document/location/location.h"
 #include "layout/page_layout.h"
+#include "reader/command_ids.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "shell/ui/reader_menu_bars.h"
@@ -27,6 +29,27 @@ TEST_F(ControllerState, WithoutABookThereAreNoPagesAndNothingToFind) {
     EXPECT_FALSE(bars.IsPageCountKnown());
     EXPECT_FALSE(bars.HasCoverPage());
     bars.GoToLastPage();  // nothing to move
+}
+
+// The left key reads "Back" only when the history has a step back; the view's flags, which
+// also allow turning the screen, stay set on a text page either way.
+TEST_F(ControllerState, BackIsEnabledByTheHistoryNotByTheViewFlags) {
+    WriteLinkedBook(device);
+    ControllerBarState bars(&reader);
+    ASSERT_TRUE(Open(u"\\books\\linked.prc"));
+    bool a = false, b = false, c = false;
+    reader.GetCommandStates(a, b, c);
+    EXPECT_TRUE(a && b && c);
+    EXPECT_FALSE(bars.IsCommandEnabled(Cmd::kBack));
+    Location there;
+    there.CopyFrom(*controller->CurrentLocation());
+    ASSERT_TRUE(there.SetPositionAnchor(4000));
+    ASSERT_TRUE(controller->NavigateTo(there));
+    EXPECT_TRUE(bars.IsCommandEnabled(Cmd::kBack));
+    ASSERT_TRUE(controller->HistoryBack(true));
+    EXPECT_FALSE(bars.IsCommandEnabled(Cmd::kBack));
+    reader.GetCommandStates(a, b, c);
+    EXPECT_TRUE(a && b && c);
 }
 
 TEST_F(ControllerState, GoToPageMovesTheBookAndRefusesPageZero) {

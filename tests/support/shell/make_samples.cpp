@@ -1,7 +1,8 @@
 // folivant_samples DEVICE_ROOT SAMPLES_FOLDER: fills a sample device for tools/run, once. Makes the
-// program folder and, in the books folder, a book with metadata, a cover and pictures, a PalmDOC
-// book, an HTML page and a plain-text file from the texts in resources/samples. Files already
-// there are left alone, so a user's changes survive the next run.
+// program folder and, in the books folder, a book with metadata, a cover and pictures, a book of
+// pictures, a PalmDOC book, an HTML page and a plain-text file from the texts in
+// resources/samples. Files already there are left alone, so a user's changes survive the next
+// run.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -85,6 +86,23 @@ std::vector<std::uint8_t> LighthouseBook(const std::string& html) {
     return book.Build();
 }
 
+// Record 1: the cover; 2: the bay at low tide, wider than a page (shown reduced, opens full
+// screen when tapped); 3: a small curlew beside the text.
+std::vector<std::uint8_t> ShoreBook(const std::string& html) {
+    BookBuilder book;
+    book.text = ToBytes(html);
+    book.compression = 2;
+    book.fullName = "Birds of the Shore";
+    book.databaseName = "Birds of the Shore";
+    book.resources.push_back(Picture(160, 240, {0x90B8D8, 0xC8D8E8, 0x6080A0, 0xB09870}));
+    book.resources.push_back(
+        Picture(640, 200, {0xA8C8E0, 0xD0E0F0, 0x5878A0, 0x8C7858, 0x6C5C44}));
+    book.resources.push_back(Picture(48, 48, {0xE8E0D0, 0x806040, 0xE8E0D0}));
+    book.exth = {{Exth::kAuthor, ToBytes("The Folivant developers")},
+                 {Exth::kCoverOffset, std::vector<std::uint8_t>{0, 0, 0, 0}}};
+    return book.Build();
+}
+
 std::vector<std::uint8_t> GardenBook(const std::string& text) {
     BookBuilder book;
     book.palmDoc = true;
@@ -107,17 +125,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "folivant_samples: cannot prepare the device at %s\n", argv[1]);
         return 1;
     }
-    std::string lighthouse, garden, reading, walk;
+    std::string lighthouse, garden, reading, walk, shore;
     if (!ReadText(samples / "lighthouse.html", lighthouse) ||
         !ReadText(samples / "garden.txt", garden) || !ReadText(samples / "reading.html", reading) ||
-        !ReadText(samples / "walk.txt", walk)) {
+        !ReadText(samples / "walk.txt", walk) || !ReadText(samples / "shore.html", shore)) {
         std::fprintf(stderr, "folivant_samples: sample texts missing in %s\n", samples.c_str());
         return 1;
     }
     const bool ok = WriteOnce(books, "The Lighthouse Keeper.prc", LighthouseBook(lighthouse)) &&
                     WriteOnce(books, "A Small Garden.pdb", GardenBook(garden)) &&
                     WriteOnce(books, "Notes on Reading.html", ToBytes(reading)) &&
-                    WriteOnce(books, "An Evening Walk.txt", ToBytes(walk));
+                    WriteOnce(books, "An Evening Walk.txt", ToBytes(walk)) &&
+                    WriteOnce(books, "Birds of the Shore.prc", ShoreBook(shore));
     if (!ok) {
         std::fprintf(stderr, "folivant_samples: cannot write the sample books\n");
         return 1;

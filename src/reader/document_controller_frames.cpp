@@ -1,0 +1,251 @@
+// The document controller's frames: the frameset that applies at the page start is asked for
+// after every open and page move, and the frame set is rebuilt when it changed. The other frames
+// show the same book from their own text positions, each through a controller of its own whose
+// window part paints its page in the frame. Key-handler nodes name the links that the hardware
+// keys run.
+#include <new>
+
+#include "bookfiles/document_source.h"
+#include "bookfiles/packed_tree.h"
+#include "core/byte_stream.h"
+#include "core/platform_helpers.h"
+#include "database/resource.h"
+#include "document/markup/link_target.h"
+#include "document/markup/token_source.h"
+#include "graphics/core/drawing_surface.h"
+#include "layout/page_layout.h"
+#include "layout/page_view.h"
+#include "reader/book_document_controller.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
+
+// What a frame holds of a controller: it records the rectangle the frame gives it; a frame's
+// own controller lays its page out there and paints it.
+class BookDocumentController::FrameWindowPart final : public Widget {
+public:
+    explicit FrameWindowPart(BookDocumentController& controller) : controller_(controller) {}
+    Rect& AdjustRect(Rect& out, const Rect& in) override {
+        controller_.PlaceInFrame(in);
+        out = Rect{};
+        return out;
+    }
+    // Only a frame's own controller paints here; the window's own page view element, on the
+    // surface, takes the pen over the window's own frame.
+    bool HitTest(const Rect& area) override {
+        return controller_.frameFlag_ && controller_.frameRect_.width > 0 &&
+               Rect::Intersects(controller_.frameRect_, area);
+    }
+    void Redraw(const Rect* area) override {
+        if (controller_.frameFlag_) controller_.PaintPage();
+        Widget::Redraw(area);
+    }
+
+private:
+    BookDocumentController& controller_;
+};
+
+namespace {
+// Key handlers are collected from a key-handler node's position up to the end of the
+// frameset's range; without a range at most this far.
+constexpr uint32_t kKeyHandlerSpan = 64 * 1024;
+constexpr uint32_t kBookmarksPageId = 3;
+}  // namespace
+
+Node* BookDocumentController::WindowPart() {
+    if (!windowPart_) windowPart_.reset(new (std::nothrow) FrameWindowPart(*this));
+    return windowPart_.get();
+}
+
+Node* BookDocumentController::OwnWindowPart() { return WindowPart(); }
+
+void BookDocumentController::SetOwnFrameOptions() {
+    frameFlag_ = 0;
+    frameOption_ = 1;
+}
+
+void BookDocumentController::SetFrameOptions(uint8_t frameFlag, uint8_t option) {
+    frameFlag_ = frameFlag;
+    frameOption_ = option;
+}
+
+bool BookDocumentController::ShowsOwnerDocument() {
+    return frameOwner_ && resource_ && resource_ == frameOwner_->resource_;
+}
+
+bool BookDocumentController::GetFramePosition(uint32_t& position) {
+    position = framePosition_;
+    return layout_ && view_ == kTextPage;
+}
+
+FrameSetController* BookDocumentController::CreateFrameController() {
+    std::unique_ptr<BookDocumentController> c(new (std::nothrow) BookDocumentController(heap_));
+    if (!c) return nullptr;
+    c->log_ = log_;
+    c->loader_ = loader_;
+    c->settings_ = settings_;
+    c->surface_ = surface_;
+    c->reader_ = reader_;
+    c->layoutGc_ = layoutGc_;
+    c->viewport_ = viewport_;
+    c->frameOwner_ = this;
+    c->frameFlag_ = 1;
+    // The book's forms and reading position are the window's own controller's.
+    c->noForms_ = true;
+    BookDocumentController* made = c.get();
+    try {
+        frameControllers_.push_back(std::move(c));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return made;
+}
+
+bool BookDocumentController::OpenFrameDocument(FrameSetController* controller,
+                                               uint32_t position) {
+    auto* c = static_cast<BookDocumentController*>(controller);
+    if (!c || !resource_) return false;
+    c->framePosition_ = position;
+    bool changed = c->resource_ != resource_;
+    if (!c->SetDocument(resource_)) return false;
+    if (!c->OpenLocation(String(), changed, true) || !c->layout_ ||
+        !c->layout_->GoToPositionAsPageStart(position)) {
+        c->CloseDocument();
+        return false;
+    }
+    return true;
+}
+
+void BookDocumentController::ReleaseFrameController(FrameSetController* controller) {
+    for (size_t i = 0; i < frameControllers_.size(); ++i) {
+        if (frameControllers_[i].get() != controller) continue;
+        std::unique_ptr<BookDocumentController> c = std::move(frameControllers_[i]);
+        frameControllers_.erase(frameControllers_.begin() + static_cast<std::ptrdiff_t>(i));
+        if (c->windowPart_) c->windowPart_->Detach();
+        // It may be the one running (a link in a frame that moved the book): freed later.
+        try {
+            retiredFrames_.push_back(std::move(c));
+        } catch (const std::bad_alloc&) {
+            c->Shutdown();
+        }
+        return;
+    }
+}
+
+void BookDocumentController::FreeFrameControllers() {
+    std::vector<std::unique_ptr<BookDocumentController>> old;
+    old.swap(retiredFrames_);
+    old.clear();
+}
+
+void BookDocumentController::ClearKeyHandlers() {
+    keyLinks_.clear();
+    keyTexts_.clear();
+}
+
+void BookDocumentController::CollectKeyHandlers(uint32_t position) {
+    if (!source_) return;
+    uint32_t limit = framesetEnd_ > position ? framesetEnd_ : UINT32_MAX;
+    if (limit - position > kKeyHandlerSpan) limit = position + kKeyHandlerSpan;
+    // The page's token source, put back where the layout left it.
+    ByteStream saved;
+    bool kept = source_->SaveState(saved);
+    std::vector<KeyHandlerLink> links;
+    if (source_->Start(position, true)) ReadKeyHandlerLinks(*source_, limit, links);
+    if (kept && saved.SetReadPosition(0)) source_->RestoreState(saved);
+    try {
+        SelectKeyHandlers(links, GetProgramLanguage() & 0xFFFF, keyLinks_, keyTexts_);
+    } catch (const std::bad_alloc&) {
+        ClearKeyHandlers();
+    }
+}
+
+void BookDocumentController::LayOutIn(const Rect& r) {
+    viewport_ = r;
+    if (!layout_) return;
+    uint32_t start = layout_->CurrentPageStart();
+    if (pageView_) {
+        Rect placed;
+        pageView_->AdjustRect(placed, r);  // lays the page out anew
+    } else {
+        layout_->SetViewport(r);
+        layout_->Relayout();
+    }
+    if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
+}
+
+void BookDocumentController::PlaceInFrame(const Rect& r) {
+    frameRect_ = r;
+    // Without frames beside it the window's own page covers the whole area.
+    if (frameFlag_ || framed_) LayOutIn(r);
+}
+
+void BookDocumentController::LayOutFrames(const Rect& area) {
+    pageArea_ = area;
+    Rect out;
+    frames_->Root().AdjustRect(out, area);
+}
+
+bool BookDocumentController::UpdateFrames() {
+    if (frameFlag_ || updatingFrames_ || !frames_) return false;
+    int32_t position = GetPageStart();
+    if (position == lastFramesetPosition_) return false;
+    updatingFrames_ = true;
+    Frame& root = frames_->Root();
+    if (!framed_) pageArea_ = viewport_;
+    if (root.EntryCount() == 0) frames_->AddMainFrame();
+    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
+    PackedTree cursor;
+    uint8_t changed = 0;
+    uint32_t range[2] = {0, 0};
+    bool found = document && position >= 0 &&
+                 document->PositionToRecord(static_cast<uint32_t>(position), &cursor, &changed,
+                                            static_cast<int32_t>(lastFramesetPosition_), range);
+    lastFramesetPosition_ = position;
+    if (!found && !framed_ && root.EntryCount() == 1) {
+        // Still the single frame "_main": nothing to rebuild.
+        updatingFrames_ = false;
+        return false;
+    }
+    if (found && changed) {
+        ClearKeyHandlers();
+        framesetEnd_ = range[1] > range[0] ? range[1] : UINT32_MAX;
+    } else if (!found && location_.ResourceId() != kBookmarksPageId) {
+        ClearKeyHandlers();
+    }
+    bool rebuilt = frames_->Update(found, changed != 0, cursor);
+    if (rebuilt) {
+        bool wasFramed = framed_;
+        framed_ = root.EntryCount() > 1;
+        int32_t unit = settings_ ? settings_->DefaultFontSize() : 16;
+        root.SetUnitSize(static_cast<uint32_t>(unit > 0 ? unit : 16));
+        Rect area = pageArea_;
+        bool inWindow = surface_ && layoutGc_ == surface_;
+        if (inWindow) SurfaceViewport(area);
+        if (framed_) {
+            if (inWindow) root.SetParent(surface_);
+            LayOutFrames(area);
+        } else {
+            root.Detach();
+            frameRect_ = Rect{};
+            if (wasFramed) LayOutIn(area);
+        }
+    }
+    updatingFrames_ = false;
+    return rebuilt;
+}
+
+void BookDocumentController::CloseFrames() {
+    if (!frames_) return;
+    frames_->Detach();
+    frames_->CloseFrameControllers();
+    frames_->Root().Detach();
+    std::vector<std::unique_ptr<BookDocumentController>> all;
+    all.swap(frameControllers_);
+    for (auto& c : all) c->Shutdown();
+    all.clear();
+    FreeFrameControllers();
+    ClearKeyHandlers();
+    framed_ = false;
+    frameRect_ = Rect{};
+    lastFramesetPosition_ = -1;
+}
