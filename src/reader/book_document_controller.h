@@ -427,7 +427,6 @@ private:
     bool OpenIndexRequest(const CommandRecord& record);
     bool OpenQueryRequest(const CommandRecord& record);
     bool OpenListRequest(const CommandRecord& record);
-    bool ShowRequestedView(std::unique_ptr<DatabaseView> view, const String& location);
     // The word-list and reading-history databases open as their pages (requests 109, 115).
     static bool IsListDatabase(const Location& location);
     bool OpenListDatabase(Location& location);
@@ -508,6 +507,9 @@ private:
     RecordSetShown recordSet_;
     // Shows the page (replacing any generated page); false without one.
     bool AttachRecordSetPage(RecordSetShown&& shown);
+    // A request's view over those tables as the page shown, named by its location.
+    bool ShowRequestedView(std::unique_ptr<RecordSetTables> tables,
+                           std::unique_ptr<DatabaseView> view, const String& location);
     ListPageRequests* listPages_ = nullptr;
     bool listPageShown_ = false;
     LinkedBooks* linkedBooks_ = nullptr;

@@ -272,13 +272,7 @@ bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
     view->SetTemplates(request.title, String());
     view->SetStartPosition(ResolvePositionArgument(&request.startPosition));
     view->SetExtraTexts(request.extra[0], request.extra[1]);
-    RecordSetShown shown;
-    shown.tables = std::move(tables);
-    shown.page = RecordSetPage::Adopt(std::move(view), this);
-    if (!AttachRecordSetPage(std::move(shown))) return false;
-    current_ = location;
-    view_ = kRecordSetView;
-    return true;
+    return ShowRequestedView(std::move(tables), std::move(view), location);
 }
 
 bool BookDocumentController::OpenQueryRequest(const CommandRecord& record) {
@@ -293,6 +287,12 @@ bool BookDocumentController::OpenQueryRequest(const CommandRecord& record) {
     if (!view) return false;
     view->SetStartPosition(ResolvePositionArgument(&request.startPosition));
     view->SetExtraTexts(request.extra, String());
+    return ShowRequestedView(std::move(tables), std::move(view), location);
+}
+
+bool BookDocumentController::ShowRequestedView(std::unique_ptr<RecordSetTables> tables,
+                                               std::unique_ptr<DatabaseView> view,
+                                               const String& location) {
     RecordSetShown shown;
     shown.tables = std::move(tables);
     shown.page = RecordSetPage::Adopt(std::move(view), this);
