@@ -1,5 +1,7 @@
 // Tokens become block items: text runs, spaces and break marks, element boxes and style
 // changes, inline boxes for pictures and rules, and table, row and cell records.
+#include <memory>
+
 #include "bookfiles/document_source.h"
 #include "core/char_props.h"
 #include "document/markup/attribute_value.h"
@@ -7,6 +9,7 @@
 #include "document/markup/length.h"
 #include "document/markup/markup_tags.h"
 #include "document/markup/token_source.h"
+#include "graphics/core/graphics_context.h"
 #include "layout/inline_objects.h"
 #include "layout/page_layout.h"
 #include "layout/table_widths.h"
@@ -383,7 +386,8 @@ bool PageLayout::LayoutImage(BlockContents& block, bool isRule, uint32_t positio
                        (src[2] | 0x20) == u'p';
         if (!bmpName && record < 0) {
             if (!src.IsEmpty())
-                object = ImageObject::FromLocation(settings_.opener, src, settings_.location, -1);
+                object = ImageObject::FromLocation(settings_.opener, src, settings_.location, -1,
+                                                   &settings_.icons);
         } else if (record >= 0) {
             object = ImageObject::FromRecord(settings_.book, settings_.location, record);
         }
@@ -417,19 +421,80 @@ bool PageLayout::LayoutImage(BlockContents& block, bool isRule, uint32_t positio
 }
 
 bool PageLayout::LayoutFormControl(BlockContents& block, uint32_t position) {
-    if (!forms_) return true;
-    InlineObject* control = forms_->BuildControl(*source_, position, CurrentDocumentKey());
-    if (!control) return true;  // no form or no control for this element: nothing is placed
+    bool isEnd = false, isEmpty = false;
+    uint32_t id = source_->GetTag(isEnd, isEmpty);
+    // An element with content (SELECT, TEXTAREA) was pushed just now. Its content belongs to
+    // the control: the form builder reads it through the end tag, which then never reaches
+    // the element stack, so the entry goes here or every later end tag would close the
+    // wrong element.
+    int32_t top = elements_.TopOffset();
+    uint32_t after = 0;
+    source_->GetPosition(after);
+    bool pushed =
+        !isEnd && top >= 0 && elements_.ReadU16At(top) == id && elements_.ReadU32At(top) == after;
+    auto closeElement = [&]() {
+        if (!pushed) return;
+        bool e = false, m = false;
+        if (source_->LastTokenKind() == kTokenTag && source_->GetTag(e, m) == id && !e)
+            source_->SkipElement();
+        if (source_->LastTokenKind() == kTokenTag && source_->GetTag(e, m) == id && e &&
+            elements_.TopOffset() == top)
+            elements_.Pop();
+    };
+    if (!forms_) {
+        closeElement();  // no form: the element and its content are passed over
+        return true;
+    }
     InlineBox box;
     box.hspace = box.vspace = 1;
     GetElementAlignment(box, *source_);
+
+    FormControlRequest request;
+    request.position = position;
+    request.documentKey = CurrentDocumentKey();
+    // A named FORM around the control finds (or makes) its form by name, else the form is
+    // found by the control's position.
+    String formName;
+    int32_t form = elements_.FindTag(kForm);
+    std::unique_ptr<ElementStackIterator> formElement;
+    if (form >= 0 && elements_.FindAttributeText(form, kAttrName, formName) &&
+        !formName.IsEmpty()) {
+        formElement = std::make_unique<ElementStackIterator>(elements_, form);
+        request.formName = &formName;
+        request.formElement = formElement.get();
+        request.formPosition = elements_.ReadU32At(form);
+    }
+    request.surface = controlSurface_;
+    request.controlParent = controlParent_;
+    PositionRecord style;
+    StyleOf(CurrentState(), style);
+    int32_t em = StyleFontSize(style);
+    uint8_t style3[3] = {
+        static_cast<uint8_t>(static_cast<int8_t>(-(em > 127 ? 127 : em))),
+        static_cast<uint8_t>((style.style & (FontStyle::kBold | FontStyle::kItalic)) |
+                             FontStyle::kPlain),
+        style.face ? style.face : settings_.defaults.style.text.face};
+    request.style3 = style3;
+
+    InlineObject* control = forms_->BuildControl(*source_, request);
+    // The element's content is the control's, never text of the page.
+    closeElement();
+    if (!control) return true;  // no form or no control for this element: nothing is placed
     box.object = ObjectRef(control);
-    Size size;
-    uint8_t flag = 0;
-    if (!control->MeasureSimple(size, flag)) return false;
-    if (flag & 1) box.flags |= InlineBox::kScalable;
-    box.width = size.width;
-    box.height = size.height;
+    // Measured with the control's own font; the layout's font is selected again after.
+    Size size{request.defaultWidth, 0};
+    uint8_t flagA = 0, flagB = 0;
+    uint32_t baseline = 0;
+    Size minimum;
+    bool measured = control->Measure(size, flagA, fonts_.Context(), flagB, baseline, minimum);
+    SelectTokenFont();
+    if (!measured) return false;
+    if (flagA & 1) box.flags |= InlineBox::kScalable;
+    box.width = size.width < 1 ? 1 : size.width;
+    box.height = size.height < 1 ? 1 : size.height;
+    // The part below the text's baseline.
+    box.descent =
+        baseline > static_cast<uint32_t>(box.height) ? box.height : static_cast<int32_t>(baseline);
     return block.Append(box, position);
 }
 

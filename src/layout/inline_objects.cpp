@@ -4,9 +4,12 @@
 #include "database/resource.h"
 #include "document/markup/length.h"
 #include "graphics/core/graphics_context.h"
+#include "media/image/icon_image.h"
 #include "media/image/image_decoder.h"
 
 // ---- ImageObject ---------------------------------------------------------------------------
+
+ImageObject::ImageObject() = default;
 
 ImageObject::~ImageObject() {
     if (source_) source_->Release();
@@ -61,13 +64,36 @@ ImageObject* ImageObject::FromRecord(Resource* book, const Location* bookLocatio
     return image;
 }
 
+ImageObject* ImageObject::IconById(const IconHost& host, int32_t id) {
+    if (id < 0 || id > 0xFFFF) return nullptr;
+    std::unique_ptr<IconImage> icon(IconImage::Create(host, static_cast<WORD>(id)));
+    if (!icon) return nullptr;
+    SIZE size{};
+    bool scalable = false;
+    if (!icon->GetSize(&size, &scalable) || size.cx <= 0 || size.cy <= 0) return nullptr;
+    ImageObject* image = new ImageObject();
+    image->width_ = size.cx;
+    image->height_ = size.cy;
+    image->icon_ = std::move(icon);
+    return image;
+}
+
 ImageObject* ImageObject::FromLocation(ImageDataOpener* opener, const String& source,
-                                       const Location* base, int32_t recordIndex) {
-    if (!opener) return nullptr;
+                                       const Location* base, int32_t recordIndex,
+                                       const IconHost* icons) {
     Location location;
     if (!location.Resolve(source, base)) return nullptr;
     if (recordIndex != -1 && !location.SetDollarAnchor(static_cast<uint32_t>(recordIndex)))
         return nullptr;
+    if (location.IsIconLibrary()) {
+        ImageObject* icon = icons ? IconById(*icons, location.IconId()) : nullptr;
+        if (icon) {
+            icon->location_.CopyFrom(location);
+            icon->hasLocation_ = true;
+        }
+        return icon;
+    }
+    if (!opener) return nullptr;
     DataHandle* data = opener->OpenImageData(location);
     if (!data) return nullptr;
     ImageObject* image = Create(data);
@@ -79,6 +105,10 @@ ImageObject* ImageObject::FromLocation(ImageDataOpener* opener, const String& so
 }
 
 bool ImageObject::Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) {
+    if (gc && icon_) {
+        gc->DrawIcon(area, clip ? *clip : area, icon_->Icon(), Size{width_, height_});
+        return true;
+    }
     if (!gc || !source_) return false;
     const uint8_t* data = nullptr;
     uint32_t length = 0;
@@ -91,7 +121,7 @@ bool ImageObject::Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) 
 bool ImageObject::MeasureSimple(Size& size, uint8_t& flag) {
     size = Size{width_, height_};
     flag = 1;
-    return source_ != nullptr;
+    return source_ != nullptr || icon_ != nullptr;
 }
 
 void ImageObject::SetRect(const Rect& rect, uint32_t /*colour*/) {

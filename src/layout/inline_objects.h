@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/geometry.h"
 #include "core/string.h"
@@ -11,7 +12,9 @@
 #include "document/sources/layout_services.h"
 
 class DataHandle;
+class IconImage;
 class Resource;
+struct IconHost;
 class SortedRecordDatabase;
 
 // Opens the bytes of a picture named by a location (the document loader implements it).
@@ -37,9 +40,14 @@ public:
     // book's with the anchor "$index".
     static ImageObject* FromRecord(Resource* book, const Location* bookLocation, int32_t index);
     // A picture named by SRC relative to the base; a record index other than -1 becomes a
-    // "$" anchor.
+    // "$" anchor. An "oeb:fvt_iconlib$id" location gives the program's icon of that id (with
+    // icons; no opener is needed for it).
     static ImageObject* FromLocation(ImageDataOpener* opener, const String& source,
-                                     const Location* base, int32_t recordIndex);
+                                     const Location* base, int32_t recordIndex,
+                                     const IconHost* icons = nullptr);
+    // The program's icon of that resource id, in the size that suits the host's screen; null
+    // for -1 and for an id without an icon.
+    static ImageObject* IconById(const IconHost& host, int32_t id);
 
     bool Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) override;
     bool MeasureSimple(Size& size, uint8_t& flag) override;
@@ -56,11 +64,12 @@ public:
     uint8_t Flags() const { return flags_; }
     const Rect& Placement() const { return placement_; }
     Location& GetLocation() { return location_; }
-    // The picture's data (for a view that decodes it itself).
+    // The picture's data (for a view that decodes it itself); null for an icon.
     DataHandle* Source() const { return source_; }
+    const IconImage* Icon() const { return icon_.get(); }
 
 private:
-    ImageObject() = default;
+    ImageObject();
     ~ImageObject() override;
     bool Probe();
 
@@ -68,6 +77,7 @@ private:
     int32_t height_ = 0;
     uint8_t flags_ = 0;
     DataHandle* source_ = nullptr;
+    std::unique_ptr<IconImage> icon_;
     Location location_;
     bool hasLocation_ = false;
     Rect placement_{};

@@ -542,8 +542,15 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
             case kItemInlineBox: {
                 NoteObjectClip(k);
                 InlineBox* box = c.Object(k);
-                if (!box || (box->flags & InlineBox::kAlignmentGiven)) break;
+                // As the layout placed the line: a box given no room takes none.
+                if (!box || !box->object || (box->rect.width == 0 && box->rect.height == 0)) break;
+                // Every box moves along with the line's text (its alignment offset), and takes
+                // its room, or the text after it would be drawn over it. A box whose vertical
+                // place the layout settled keeps it.
                 box->rect.x = x + box->hspace;
+                x += box->rect.width + 2 * box->hspace;
+                previousWasSpace = false;
+                if (box->flags & InlineBox::kAlignmentGiven) break;
                 switch (box->alignment) {
                     case 0:
                         box->rect.y = w.top + box->vspace;
@@ -558,8 +565,6 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
                         box->rect.y = w.baseline - box->rect.height;
                         break;
                 }
-                x += box->rect.width + 2 * box->hspace;
-                previousWasSpace = false;
                 break;
             }
             default:

@@ -25,17 +25,20 @@
 #include "layout/block_contents.h"
 #include "layout/layout_fonts.h"
 #include "layout/line_breaking.h"
+#include "media/image/icon_image.h"
 
 class AnnotationFile;
 class AppPaths;
 class BookLayoutTraits;
 class DisplayLink;
 class DocumentSource;
+class DrawingSurface;
 class PageCanvas;
 class PageLayout;
 class GraphicsContext;
 class ImageDataOpener;
 class Location;
+class Node;
 class Resource;
 class SortedRecordDatabase;
 class TableWidths;
@@ -127,15 +130,36 @@ protected:
     ~PageLayoutListener() = default;
 };
 
-// The engine's form list (forms and frames sit above the layout and implement it): saved
-// control values go into the controls of a page's new marks.
+// What the layout tells its form list about a form control element it meets.
+struct FormControlRequest {
+    static constexpr int32_t kDefaultWidth = 128;
+    uint32_t position = 0;  // the control element's
+    uint32_t documentKey = 0;
+    // The enclosing FORM element when it has a NAME: the name, a token source over the
+    // element's stored attributes and its position. Null name: the form is found by the
+    // control's position.
+    const String* formName = nullptr;
+    TokenSource* formElement = nullptr;
+    uint32_t formPosition = 0;
+    // Where the form's controls live: the surface that draws the page (drop-down lists open
+    // over it) and the node their nodes go under.
+    DrawingSurface* surface = nullptr;
+    Node* controlParent = nullptr;
+    // The text style in force: size (negative: pixels), flags, face.
+    const uint8_t* style3 = nullptr;
+    int32_t defaultWidth = kDefaultWidth;
+};
+
+// The engine's form list (the forms sit below the layout; LayoutFormList in
+// layout/layout_forms.h is the one over the window's FormList): saved control values go into
+// the controls of a page's new marks.
 class PageFormList {
 public:
     virtual void RestoreValues(AreaArray& marks) = 0;
-    // The control for the form element the source is on, at position, with a reference for
-    // the caller; null places nothing.
-    virtual InlineObject* BuildControl(TokenSource& source, uint32_t position,
-                                       uint32_t documentKey) = 0;
+    // The control for the form element the source is on, with a reference for the caller;
+    // null places nothing. A control built from an element with content (SELECT) leaves the
+    // source on the element's end tag.
+    virtual InlineObject* BuildControl(TokenSource& source, const FormControlRequest& request) = 0;
 
 protected:
     ~PageFormList() = default;
@@ -238,6 +262,7 @@ struct LayoutSettings {
     const Location* location = nullptr;  // the document's, for relative picture sources
     ImageDataOpener* opener = nullptr;
     SortedRecordDatabase* log = nullptr;
+    IconHost icons;  // the program's icons ("oeb:fvt_iconlib$id" pictures), sized for the screen
 };
 
 class PageLayout {
@@ -369,6 +394,11 @@ public:
 
     // Marks of the current page: built after it is drawn, kept until the slot is released.
     void SetFormList(PageFormList* forms) { forms_ = forms; }
+    // The surface form controls open their pop-ups over and the node their nodes go under.
+    void SetControlContext(DrawingSurface* surface, Node* parent) {
+        controlSurface_ = surface;
+        controlParent_ = parent;
+    }
     bool EnsureMarks(PageSlot& slot);
     bool BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& strategy, int32_t from,
                       int32_t to, bool makeControls);
@@ -572,6 +602,8 @@ private:
 
     PageCanvas* canvas_ = nullptr;
     PageFormList* forms_ = nullptr;
+    DrawingSurface* controlSurface_ = nullptr;
+    Node* controlParent_ = nullptr;
     const AppPaths* paths_ = nullptr;
     uint32_t textColour_ = 0;
     uint32_t backgroundColour_ = 0xFFFFFF;

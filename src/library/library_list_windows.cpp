@@ -58,3 +58,8 @@ ReaderListWindow* CreateLibraryListWindow(ReaderViewFactory::List kind, ReaderCo
     if (!window->Create(parent)) return nullptr;
     return new ListWindowAdapter<AnnotationListWindow>(std::move(window));
 }
+
+LibraryView* LibraryViewOf(ReaderListWindow* window) {
+    auto* adapter = dynamic_cast<ListWindowAdapter<LibraryView>*>(window);
+    return adapter ? adapter->window.get() : nullptr;
+}

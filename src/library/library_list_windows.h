@@ -5,6 +5,7 @@
 #include "reader/reader_views.h"
 
 class Library;
+class LibraryView;
 class LibraryViewServices;
 class ReaderController;
 
@@ -13,3 +14,6 @@ class ReaderController;
 ReaderListWindow* CreateLibraryListWindow(ReaderViewFactory::List kind, ReaderController* controller,
                                           HWND parent, Library* library,
                                           LibraryViewServices* services);
+
+// The library view behind a list window made here; null for any other window.
+LibraryView* LibraryViewOf(ReaderListWindow* window);

@@ -266,6 +266,37 @@ bool BookActionBridge::ShowBusyText(const String& text, uint32_t ms) {
     return reader_ && reader_->ShowBusyText(text, ms);
 }
 
+// The shell's hand-offs; the user agreed to each before it gets here.
+bool BookActionBridge::PlayPlaylist(const String& argument, bool record) {
+    ReaderShell* shell = reader_ ? reader_->Shell() : nullptr;
+    return shell && shell->PlayTracks(argument, record);
+}
+
+bool BookActionBridge::StartRecorder() {
+    ReaderShell* shell = reader_ ? reader_->Shell() : nullptr;
+    return shell && shell->StartRecorder(String(ReaderController::kRecordingPath));
+}
+
+bool BookActionBridge::Dial(const String& number) {
+    ReaderShell* shell = reader_ ? reader_->Shell() : nullptr;
+    return shell && shell->Dial(number);
+}
+
+bool BookActionBridge::OpenWithAssociatedApp(const String& name, bool, uint32_t, uint32_t) {
+    ReaderShell* shell = reader_ ? reader_->Shell() : nullptr;
+    return shell && shell->OpenBookFile(name);
+}
+
+bool BookActionBridge::OpenWithApplication(const String& program, const String& parameters) {
+    ReaderShell* shell = reader_ ? reader_->Shell() : nullptr;
+    return shell && shell->OpenWithApplication(program, parameters);
+}
+
+bool BookActionBridge::StartWebBrowser(const String& url) {
+    ReaderShell* shell = reader_ ? reader_->Shell() : nullptr;
+    return shell && shell->OpenWithShell(url);
+}
+
 bool BookActionBridge::HistoryBack() {
     if (!document_) return false;
     BookDocumentController* document = document_;

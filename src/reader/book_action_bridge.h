@@ -64,6 +64,12 @@ public:
     // move_table(id, step): that table scrolls sideways by the step.
     bool SelectRange(uint32_t id, int32_t step) override;
     bool ShowBusyText(const String& text, uint32_t ms) override;
+    bool PlayPlaylist(const String& argument, bool record) override;
+    bool StartRecorder() override;
+    bool Dial(const String& number) override;
+    bool OpenWithAssociatedApp(const String& name, bool, uint32_t, uint32_t) override;
+    bool OpenWithApplication(const String& program, const String& parameters) override;
+    bool StartWebBrowser(const String& url) override;
     bool GoLastPage() override;
     bool OpenAnnotationLink(uint32_t n) override;
     bool HistoryBack() override;

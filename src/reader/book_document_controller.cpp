@@ -15,6 +15,7 @@
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "layout/inline_objects.h"
+#include "layout/layout_forms.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "layout/searcher.h"
@@ -59,21 +60,6 @@ private:
 
 }  // namespace
 
-// The page layout's form list over the window's.
-class BookDocumentController::LayoutForms final : public PageFormList {
-public:
-    explicit LayoutForms(FormList& forms) : forms_(forms) {}
-    void RestoreValues(AreaArray& marks) override { forms_.RestoreValues(marks); }
-    InlineObject* BuildControl(TokenSource& source, uint32_t position,
-                               uint32_t documentKey) override {
-        Form* form = forms_.FindByPosition(position, static_cast<int32_t>(documentKey));
-        return form ? form->Build(source, position, nullptr) : nullptr;
-    }
-
-private:
-    FormList& forms_;
-};
-
 namespace {
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kBookmarksPage = 3;
@@ -86,7 +72,7 @@ constexpr int32_t kContentsDepth = 8;
 }  // namespace
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
-    : heap_(heap), layoutForms_(new(std::nothrow) LayoutForms(forms_)) {
+    : heap_(heap), layoutForms_(new(std::nothrow) LayoutFormList(forms_)) {
     forms_.SetOwner(this);
     frames_.reset(new (std::nothrow) FrameSet(this));
 }
@@ -169,6 +155,8 @@ bool BookDocumentController::MakeLayout() {
     layout_->SetViewport(viewport_);
     if (annotations_) layout_->SetAnnotations(annotations_);
     layout_->SetFormList(layoutForms_.get());
+    // Form controls open their lists over the window's surface and live under it.
+    layout_->SetControlContext(surface_, surface_);
     if (!layout_->Start()) {
         DropLayout();
         return false;

@@ -36,6 +36,7 @@ class LinkTarget;
 class GraphicsContext;
 class IndexQuery;
 class LayoutEngineFactory;
+class LayoutFormList;
 class CoverView;
 class ScriptContext;
 class PageLayout;
@@ -238,6 +239,10 @@ public:
     // first link of that name that the frame set collected (or those of a handler list set).
     static const char16_t* HardwareKeyName(uint32_t index);
     bool OnHardwareKey(uint32_t index);
+    // Runs the book's handler of that name ("find", a key's name); false when it has none.
+    bool RunNamedHandler(const String& name) {
+        return keyHandlers_ && keyHandlers_->RunKeyHandler(name);
+    }
     void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
     // The collected key handlers and the texts of their links.
     const std::vector<RefPtr<LinkTarget>>& KeyHandlerLinks() const { return keyLinks_; }
@@ -545,8 +550,7 @@ private:
     BookKeyHandlers* keyHandlers_ = nullptr;
     FormList forms_;
     // What the page layout calls once a page's marks are built.
-    class LayoutForms;
-    std::unique_ptr<LayoutForms> layoutForms_;
+    std::unique_ptr<LayoutFormList> layoutForms_;
     bool noForms_ = false;
     ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
     // Stops speech and makes the client ready in a read mode; false when none is loaded.

@@ -7,6 +7,7 @@
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/document_source.h"
 #include "core/byte_stream.h"
+#include "core/platform_helpers.h"
 #include "database/resource.h"
 #include "document/markup/token_source.h"
 #include "document/markup/link_target.h"
@@ -39,6 +40,8 @@ void BookDocumentController::GetLayoutOptions(LayoutSettings& out) const {
     out.book = resource_;
     out.location = resource_ ? &location_ : nullptr;
     out.log = log_;
+    // The program's icons in pages, in the screen's size.
+    out.icons.dpi = IsHighResolution() ? 192 : 96;
 }
 
 bool BookDocumentController::ChangeFontSize(int32_t step) {

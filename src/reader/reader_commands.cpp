@@ -18,7 +18,6 @@ constexpr uint32_t kLinkHelpText = 5151;
 constexpr uint32_t kAddLinkCaption = 5093;
 constexpr uint32_t kBookstoreUrlString = 5153;
 constexpr const char16_t* kMakerUrl = u"http://www.folivant.example/en/handheld";
-constexpr const char16_t* kRecordingPath = u"\\My Documents\\fvt_rec.wav";
 constexpr uint32_t kPositionNoteMs = 3000;
 
 // Whether the current document is one of the reader's own pages (kinds 0 and 2, and the

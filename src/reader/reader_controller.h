@@ -93,6 +93,8 @@ public:
     static constexpr int32_t kDoneState = 3;
     // The reading-position bar's font size (the settings keep none).
     static constexpr int8_t kPositionBarFontSize = -10;
+    // The voice recorder's note.
+    static constexpr const char16_t* kRecordingPath = u"\\My Documents\\fvt_rec.wav";
 
     ReaderController();
     ~ReaderController() override;
@@ -109,6 +111,7 @@ public:
     // A new surface (or none) drops the position bar and pop-ups made on the old one.
     void SetDrawingSurface(DrawingSurface* surface);
     void SetShell(ReaderShell* shell) { shell_ = shell; }
+    ReaderShell* Shell() const { return shell_; }
     void SetViewFactory(ReaderViewFactory* factory) { viewFactory_ = factory; }
     void SetPopupFactory(TextPopupFactory* factory) { popupFactory_ = factory; }
     // The window the timers run on and the main window (WM_CLOSE, audio notices).

@@ -7,6 +7,7 @@
 class DocumentController;
 class ReaderWindow;
 class String;
+struct Point;
 struct Rect;
 
 // The shell's event sink (slots as the shell numbers them); the reader uses the command notice.
@@ -20,6 +21,15 @@ protected:
 
 // Message-box kinds of ReaderController::MessageBoxById.
 enum class MessageKind : uint8_t { kInformation = 0, kWarning = 1, kError = 2, kQuestion = 3 };
+
+// An item of a pop-up menu: a command and the string id of its text. The separator command
+// makes a separator; the skipped string id leaves the entry out.
+struct PopupMenuEntry {
+    static constexpr uint32_t kSeparator = 0xFFFFFF;
+    static constexpr uint32_t kSkipped = 0xFFFFFFFF;
+    uint32_t command;
+    uint32_t stringId;
+};
 
 // Dialogs and shell functions. Each false when the user cancelled or the function is missing.
 class ReaderShell {
@@ -51,6 +61,19 @@ public:
     virtual bool SetFullScreen(bool) { return false; }
     // Brings the modeless find dialog back to the front when it exists.
     virtual void ActivateFindDialog() {}
+    // The pop-up menu at a point of the view window (client coordinates); the chosen entry's
+    // command runs. False when nothing was chosen.
+    virtual bool ShowPopupMenu(const Point&, const PopupMenuEntry*, uint32_t) { return false; }
+
+    // What book actions ask of the shell, after the user agreed. The text "name#1;3,4" names a
+    // book of the current book's folder (empty: the current book) and its tracks, written as a
+    // playlist for the device's music player; with `record` the voice recorder starts as well.
+    virtual bool PlayTracks(const String&, bool) { return false; }
+    virtual bool Dial(const String&) { return false; }
+    // A file of the current book's folder opened with its program.
+    virtual bool OpenBookFile(const String&) { return false; }
+    // A device program started with a file of the current book's folder (or none).
+    virtual bool OpenWithApplication(const String&, const String&) { return false; }
 
 protected:
     ~ReaderShell() = default;

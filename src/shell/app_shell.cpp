@@ -148,8 +148,12 @@ void AppShell::OnDriveAdded(const String& path, const String& /*item*/) {
 }
 
 void AppShell::ReleaseBooksUnder(const String& folder) {
-    // A book on the screen goes when its card went, in every reader window (a link's window
-    // may show one too); the library takes its place.
+    // A book on the screen goes when its card went.
+    ReleaseBooks([&folder](String& path) { return IsUnderFolder(path, folder); });
+}
+
+void AppShell::ReleaseBooks(const std::function<bool(String&)>& matches) {
+    // In every reader window (a link's window may show one too); the library takes its place.
     if (!core_) return;
     for (int32_t i = 0; i < core_->WindowCount(); ++i) {
         ReaderWindow* window = core_->WindowAt(i);
@@ -157,8 +161,7 @@ void AppShell::ReleaseBooksUnder(const String& folder) {
         const Location* location = document ? document->CurrentLocation() : nullptr;
         Text file;
         String path;
-        if (location && location->ToFileName(file) && file.ToWide(path) &&
-            IsUnderFolder(path, folder))
+        if (location && location->ToFileName(file) && file.ToWide(path) && matches(path))
             document->ActivateLink(String(u"oeb:library"));
     }
 }

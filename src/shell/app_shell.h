@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -83,6 +84,8 @@ public:
     bool CloseFrame(ReaderWindow* window) override;
     // The link-target frames still open.
     int32_t FrameCount();
+    // Every reader window whose book's file the test accepts turns to the library.
+    void ReleaseBooks(const std::function<bool(String&)>& matches);
 
 private:
     // FrameServices: storage-card notices go to the loader, which tells the catalogue.

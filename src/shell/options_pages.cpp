@@ -114,6 +114,9 @@ public:
         template_ = templateId;
         title_ = title;
     }
+    ~IndexedPage() override {
+        if (labelFont_) DeleteObject(labelFont_);
+    }
     void OnActivate() override { OptionsSheet::SetLastPage(index_); }
 
 protected:
@@ -123,8 +126,23 @@ protected:
     void RunCommand(int32_t command) {
         if (controller_) controller_->OnCommand(command, false);
     }
+    // The page's labels in bold, at the size of the page's other texts so that they keep to
+    // their one line.
+    void BoldLabels(std::initializer_list<int32_t> ids) {
+        if (!labelFont_) {
+            auto ordinary = reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0));
+            LOGFONTW record{};
+            if (ordinary && GetObjectW(ordinary, sizeof record, &record) == sizeof record) {
+                record.lfWeight = FW_BOLD;
+                labelFont_ = CreateFontIndirectW(&record);
+            }
+        }
+        HFONT font = labelFont_ ? labelFont_ : font_;
+        for (int32_t id : ids) SetItemFont(font, id);
+    }
     ReaderController* controller_;
     int32_t index_;
+    HFONT labelFont_ = nullptr;
 };
 
 class GeneralPage final : public IndexedPage {
@@ -134,6 +152,7 @@ public:
 
 protected:
     void OnInit() override {
+        BoldLabels({1036, 1111});
         ReaderSettings* s = Settings();
         ListClear(1110);
         AddRows(*this, 1110, {5227, 5086, 5091, 5084, 5090, 5087, 5251});
@@ -221,6 +240,7 @@ public:
 
 protected:
     void OnInit() override {
+        BoldLabels({1039, 1040, 1041, 1042, 1099});
         const std::pair<int32_t, uint32_t> lists[5] = {
             {1065, text}, {1064, highlight}, {1062, modify}, {1067, background}, {1098, link}};
         for (const auto& [id, colour] : lists) {
@@ -254,6 +274,7 @@ public:
 
 protected:
     void OnInit() override {
+        BoldLabels({1056, 1057, 1068});
         ReaderSettings* s = Settings();
         Text face;
         if (s) s->GetFontFace(face, false);
@@ -363,6 +384,7 @@ public:
 
 protected:
     void OnInit() override {
+        BoldLabels({1055});
         ReaderSettings* s = Settings();
         uint32_t x = 0, y = 0;
         if (s) s->GetMargins(x, y);
@@ -409,6 +431,7 @@ public:
 
 protected:
     void OnInit() override {
+        BoldLabels({1094});
         HardwareButtons::Register(window_, nullptr, false);
         if (ReaderSettings* s = Settings()) {
             for (int32_t i = 0; i < ReaderSettings::kKeyCount; ++i)
@@ -520,6 +543,7 @@ public:
 
 protected:
     void OnInit() override {
+        BoldLabels({1018});
         ReaderSettings* s = Settings();
         SetChecked(1119, s && s->thumbnails);
         ShowItem(1119, false);

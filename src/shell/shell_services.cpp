@@ -3,10 +3,16 @@
 #include <string>
 
 #include "core/optional_api.h"
+#include "database/resource.h"
+#include "document/location/location.h"
+#include "document/sources/document_loader.h"
+#include "library/book_properties_dialog.h"
 #include "library/embedded_library.h"
+#include "library/library_list_windows.h"
 #include "platform/dialog/dialog.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window.h"
+#include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_core.h"
 #include "reader/reader_settings.h"
@@ -23,16 +29,71 @@ std::u16string Wide(const String& s) {
     return std::u16string(s.Data(), static_cast<size_t>(s.Length()));
 }
 
+// The passing note's bubble (one at a time) and how long it stays without a time of its own.
+constexpr DWORD kPassingNoteId = 0x5EED;
+constexpr uint32_t kPassingNoteMs = 3000;
+
+// The library view's commands that toggle its file types 1, 2, 4 and 8.
+uint32_t FileTypeCommand(uint32_t bit) {
+    switch (bit) {
+        case 1: return 40067;
+        case 2: return 40068;
+        case 4: return 40069;
+        case 8: return 40070;
+        default: return 0;
+    }
+}
+
+ReaderController* MainController(AppShell* app) {
+    ReaderCore* core = app ? app->Core() : nullptr;
+    ReaderWindow* window = core ? core->MainWindow() : nullptr;
+    return window ? window->Controller() : nullptr;
+}
+
 }  // namespace
 
-ShellServices::ShellServices(AppShell* app) : app_(app) {}
+LibraryView* LibraryViewToggles::View() const {
+    ReaderController* controller = MainController(app_);
+    return controller ? LibraryViewOf(controller->GetLibraryView()) : nullptr;
+}
+
+uint32_t LibraryViewToggles::FileTypeMask() const {
+    LibraryView* view = View();
+    return view ? view->FileTypes() : 15;
+}
+
+void LibraryViewToggles::ToggleFileType(uint32_t bit) {
+    LibraryView* view = View();
+    if (const uint32_t command = FileTypeCommand(bit); view && command) view->OnCommand(command);
+}
+
+bool ReaderBookReleaser::ReleaseBook(const Text& bookPath) {
+    ReaderCore* core = app_ ? app_->Core() : nullptr;
+    String wanted;
+    if (!core || !bookPath.ToWide(wanted) || !wanted.ToLower()) return true;
+    app_->ReleaseBooks([&wanted](String& path) { return path.ToLower() && path == wanted; });
+    DocumentLoader* loader = core->Loader();
+    return !loader || !loader->IsFileInUse(bookPath, false);
+}
+
+ShellServices::ShellServices(AppShell* app) : app_(app), toggles_(app), releaser_(app) {}
 
 ShellServices::~ShellServices() = default;
 
-ReaderController* ShellServices::Controller() const {
-    ReaderCore* core = app_ ? app_->Core() : nullptr;
-    ReaderWindow* window = core ? core->MainWindow() : nullptr;
-    return window ? window->Controller() : nullptr;
+ReaderController* ShellServices::Controller() const { return MainController(app_); }
+
+bool ShellServices::CurrentBookFile(std::u16string& file, std::u16string& folder) const {
+    ReaderController* controller = Controller();
+    const Location* location = controller ? controller->GetCurrentLocation() : nullptr;
+    Text name;
+    String wide;
+    if (!location || location->IsInternal() || location->IsBuiltInPage() ||
+        !location->ToFileName(name) || !name.ToWide(wide) || wide.IsEmpty())
+        return false;
+    file = Wide(wide);
+    const size_t slash = file.find_last_of(u'\\');
+    folder = slash == std::u16string::npos ? std::u16string(u"\\") : file.substr(0, slash + 1);
+    return true;
 }
 
 HWND ShellServices::Owner() const { return app_ ? app_->MainWindow() : nullptr; }
@@ -55,7 +116,15 @@ bool ShellServices::AskText(String& text, uint32_t mode) {
     return dialog.Run(Owner(), Controller(), true);
 }
 
-bool ShellServices::ShowFind() { return ShowFindDialog(); }
+// A book may take "find" itself (its handler of that name); otherwise the find dialog.
+bool ShellServices::ShowFind() {
+    ReaderController* controller = Controller();
+    auto* book = controller ? dynamic_cast<BookDocumentController*>(
+                                  controller->GetDocumentController())
+                            : nullptr;
+    if (book && book->RunNamedHandler(String(u"find"))) return true;
+    return ShowFindDialog();
+}
 
 // The find dialog's window goes with every OK or Cancel, so each showing makes a new one.
 bool ShellServices::ShowFindDialog() {
@@ -75,7 +144,8 @@ void ShellServices::ActivateFindDialog() {
 
 bool ShellServices::RunOptions(HWND owner, bool pendingGiven, bool pendingFullScreen) {
     ReaderController* controller = Controller();
-    OptionsSheet sheet(controller, Dictionaries(), nullptr, pendingGiven, pendingFullScreen);
+    OptionsSheet sheet(controller, Dictionaries(), toggles_.View() ? &toggles_ : nullptr,
+                       pendingGiven, pendingFullScreen);
     const bool ok = sheet.RunModal(owner, controller, true);
     ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
     if (ok && settings) {
@@ -119,9 +189,22 @@ bool ShellServices::ShowMemoryInfo(HWND owner) {
     return dialog.Run(owner ? owner : Owner(), Controller(), true);
 }
 
-bool ShellServices::ChooseFile(String&) { return false; }
+bool ShellServices::ChooseFile(String& path) { return ShellFunctions::ChooseBookFile(Owner(), path); }
 
-bool ShellServices::ShowProperties(const String&) { return false; }
+// The library's Properties sheet of the book, when the catalogue knows it.
+bool ShellServices::ShowProperties(const String& fileName) {
+    Library* library = Dictionaries();
+    Text path;
+    if (!library || !path.FromString(fileName)) return false;
+    LibraryBook* book = nullptr;
+    if (!library->FindBookByPath(path, &book) &&
+        (!library->Refresh() || !library->FindBookByPath(path, &book)))
+        return false;
+    if (!book) return false;
+    LibraryRow row(book);
+    BookPropertiesSheet sheet(&row, library);
+    return sheet.RunModal(Owner(), Controller(), false);
+}
 
 bool ShellServices::Beam(const String& path) {
     return ShellFunctions::BeamAvailable() && ShellFunctions::BeamSendFile(Owner(), Wide(path));
@@ -148,13 +231,81 @@ bool ShellServices::SetFullScreen(bool on) {
     return ShellFunctions::SetFullScreenWindow(Owner(), on);
 }
 
-bool ShellServices::StartRecorder(const String&) {
-    return OptionalApi::VoiceRecorder_Create(nullptr) != nullptr;
+bool ShellServices::StartRecorder(const String& path) {
+    return ShellFunctions::StartRecorder(Owner(), Wide(path));
 }
 
 bool ShellServices::CopyToClipboard(const String& text) {
     return ShellFunctions::CopyTextToClipboard(Owner(), Wide(text));
 }
 
-// Passing notes are the reader's own pop-ups; the shell has no other place for them.
-void ShellServices::ShowText(const String&, uint32_t) {}
+// A passing note is a bubble of the shell that goes by itself; a new one replaces it.
+void ShellServices::ShowText(const String& text, uint32_t milliseconds) {
+    SHNotificationRemove(nullptr, kPassingNoteId);
+    if (text.IsEmpty()) return;
+    // The bubble shows markup: the text's own characters are escaped.
+    std::u16string html = ShellFunctions::EscapeMarkup(Wide(text));
+    for (size_t at = html.find(u'\n'); at != std::u16string::npos; at = html.find(u'\n', at))
+        html.replace(at, 1, u"<br>");
+    const uint32_t ms = milliseconds ? milliseconds : kPassingNoteMs;
+    SHNOTIFICATIONDATA note{};
+    note.cbStruct = sizeof note;
+    note.dwID = kPassingNoteId;
+    note.csDuration = (ms + 999) / 1000;
+    note.hwndSink = Owner();
+    note.pszHTML = html.c_str();
+    SHNotificationAdd(&note);
+}
+
+bool ShellServices::ShowPopupMenu(const Point& at, const PopupMenuEntry* entries, uint32_t count) {
+    ReaderController* controller = Controller();
+    if (!controller || !entries || count == 0) return false;
+    ReaderSettings* settings = controller->GetSettings();
+    auto* book = dynamic_cast<BookDocumentController*>(controller->GetDocumentController());
+    const auto disabled = [book](int32_t command) {
+        return book && !book->IsCommandEnabled(command);
+    };
+    const int32_t command = ShellFunctions::RunPopupMenu(
+        Owner(), at.x, at.y, entries, count, settings && settings->fullScreen != 0, disabled);
+    if (command < 0) return false;
+    controller->OnCommand(command, false);
+    return true;
+}
+
+bool ShellServices::PlayTracks(const String& argument, bool record) {
+    const ShellFunctions::PlaylistArgument playlist =
+        ShellFunctions::ParsePlaylistArgument(Wide(argument));
+    std::u16string current, folder, path;
+    ReaderCore* core = app_ ? app_->Core() : nullptr;
+    DocumentLoader* loader = core ? core->Loader() : nullptr;
+    if (!loader || !CurrentBookFile(current, folder)) return false;
+    if (playlist.name.empty())
+        path = current;
+    else if (!ShellFunctions::ResolveBookFile(folder, playlist.name, path))
+        return false;
+    Location location;
+    Resource* book = nullptr;
+    if (location.Parse(String(path.c_str()), false)) book = loader->Open(location, nullptr, nullptr);
+    const std::u16string name = playlist.name.empty() ? current : playlist.name;
+    std::u16string written;
+    const bool ok =
+        ShellFunctions::WriteBookPlaylist(Owner(), book, name, playlist.tracks, written);
+    if (book) book->Release();
+    if (!ok || !ShellFunctions::OpenPlaylist(Owner(), written)) return false;
+    if (record) ShellFunctions::StartRecorder(Owner(), ReaderController::kRecordingPath);
+    return true;
+}
+
+bool ShellServices::Dial(const String& number) { return ShellFunctions::PhoneCall(Wide(number)); }
+
+bool ShellServices::OpenBookFile(const String& name) {
+    std::u16string current, folder;
+    return CurrentBookFile(current, folder) &&
+           ShellFunctions::OpenWithAssociatedApp(Owner(), folder, Wide(name));
+}
+
+bool ShellServices::OpenWithApplication(const String& program, const String& parameters) {
+    std::u16string current, folder;
+    if (!CurrentBookFile(current, folder) && !parameters.IsEmpty()) return false;
+    return ShellFunctions::OpenWithApplication(Owner(), folder, Wide(program), Wide(parameters));
+}

@@ -127,6 +127,24 @@ TEST(LocationAnchors, Forms) {
     EXPECT_EQ(Narrow(part), "$3#top");
 }
 
+TEST(LocationAnchors, IconLibraryIds) {
+    Location base = Parsed(u"\\storage\\eBooks\\page.html");
+    Location icon;
+    ASSERT_TRUE(icon.Resolve(S(u"oeb:fvt_iconlib$235"), &base));
+    EXPECT_TRUE(icon.IsIconLibrary());
+    EXPECT_TRUE(icon.IsInternal());
+    EXPECT_EQ(icon.IconId(), 235);
+    // No anchor, an anchor that is no number, an id past 16 bits, another internal page.
+    for (const char16_t* s : {u"oeb:fvt_iconlib", u"oeb:fvt_iconlib$abc", u"oeb:fvt_iconlib$65536",
+                              u"oeb:fvt_iconlib$-3", u"oeb:cart$235", u"pics/235.gif$235"}) {
+        Location l;
+        ASSERT_TRUE(l.Resolve(S(s), &base)) << Narrow(S(s));
+        EXPECT_EQ(l.IconId(), -1) << Narrow(S(s));
+    }
+    ASSERT_TRUE(icon.Resolve(S(u"oeb:fvt_iconlib$65535"), nullptr));
+    EXPECT_EQ(icon.IconId(), 65535);
+}
+
 TEST(LocationResolve, RelativeLinks) {
     Location base = Parsed(u"\\books\\dir\\page.htm");
     Location l;

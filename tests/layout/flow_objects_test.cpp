@@ -66,6 +66,27 @@ TEST_F(FlowObjects, APictureSitsInTheLineAtItsOwnSize) {
     EXPECT_EQ(b->rect.x, 18 + 1);  // "ab " then the one-pixel spacing
 }
 
+TEST_F(FlowObjects, IconLibraryPicturesAreTheProgramsIcons) {
+    host = std::make_unique<LayoutHost>(
+        u"<html><body><div>a <img src=\"oeb:fvt_iconlib$235\" align=\"middle\" border=\"0\"> b "
+        u"<img src=\"oeb:fvt_iconlib$9999\"> c</div></body></html>",
+        240, 320, 12);
+    host->Settings().opener = &pictures;
+    host->Settings().icons = IconHost{nullptr, 192};
+    host->Reconfigure();
+    std::vector<LaidOutPage> pages;
+    ASSERT_TRUE(host->Paginate(pages));
+    ASSERT_EQ(pages.size(), 1u);
+    // The icon of the screen's size; an id without an icon places nothing; the loader is
+    // never asked.
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"a [32x32] b c"}));
+    EXPECT_EQ(pictures.opened, 0);
+    const InlineBox* b = FirstBox();
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->rect.x, 12);  // BORDER=0: no spacing
+    EXPECT_EQ(b->alignment, 1u);
+}
+
 TEST_F(FlowObjects, WidthLargerThanThePictureCountsAsNotGiven) {
     Pages(u"<img src=\"pic.gif\" width=\"400\">");
     ASSERT_NE(FirstBox(), nullptr);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "bookfiles/sorted_record_database.h"
+#include "media/image/icon_image.h"
 #include "support/layout/picture_data.h"
 
 namespace {
@@ -128,6 +129,55 @@ TEST(PictureTaps, ARecordIndexBecomesADollarAnchor) {
     ASSERT_NE(img, nullptr);
     EXPECT_TRUE(opener.last.Anchor() == String(u"$12"));
     img->Release();
+}
+
+TEST(Icons, ByIdInTheScreensSize) {
+    EXPECT_EQ(ImageObject::IconById(IconHost{nullptr, 96}, -1), nullptr);
+    EXPECT_EQ(ImageObject::IconById(IconHost{nullptr, 96}, 0x10000 + 235), nullptr);
+    EXPECT_EQ(ImageObject::IconById(IconHost{nullptr, 96}, 9999), nullptr);  // no such icon
+    for (auto [dpi, side] : {std::pair{96, 16}, {192, 32}}) {
+        Opened icon{ImageObject::IconById(IconHost{nullptr, dpi}, 235)};
+        ASSERT_NE(icon.image, nullptr) << dpi;
+        ASSERT_NE(icon.image->Icon(), nullptr);
+        EXPECT_EQ(icon.image->Source(), nullptr);
+        Size s;
+        uint8_t flag = 0;
+        EXPECT_TRUE(icon.image->MeasureSimple(s, flag));
+        EXPECT_EQ(s, (Size{side, side}));
+        EXPECT_EQ(flag, 1);
+        Size box{8, 40};
+        icon.image->FitSize(box);
+        EXPECT_EQ(box, (Size{8, 8}));
+    }
+}
+
+TEST(Icons, FromAnIconLibraryLocationWithoutTheLoader) {
+    Location base;
+    ASSERT_TRUE(base.Parse(String(u"file:///storage/book/index.html"), false));
+    IconHost host{nullptr, 96};
+    Opened icon{
+        ImageObject::FromLocation(nullptr, String(u"oeb:fvt_iconlib$236"), &base, -1, &host)};
+    ASSERT_NE(icon.image, nullptr);
+    EXPECT_EQ(icon.image->NaturalWidth(), 16);
+    // An internal picture is never opened on its own.
+    icon.image->SetDisplay(Size{8, 8}, false);
+    EXPECT_FALSE(icon.image->GetLocationText(nullptr));
+    Host tapped;
+    icon.image->Activate(&tapped);
+    EXPECT_TRUE(tapped.opened.empty());
+
+    EXPECT_EQ(ImageObject::FromLocation(nullptr, String(u"oeb:fvt_iconlib$236"), &base, -1),
+              nullptr);
+    EXPECT_EQ(ImageObject::FromLocation(nullptr, String(u"oeb:fvt_iconlib"), &base, -1, &host),
+              nullptr);
+    // Any other location still needs the loader, and the loader never sees an icon's.
+    Opener opener;
+    EXPECT_EQ(ImageObject::FromLocation(nullptr, String(u"pics/a.gif"), &base, -1, &host), nullptr);
+    Opened viaLoader{
+        ImageObject::FromLocation(&opener, String(u"oeb:fvt_iconlib$235"), &base, -1, &host)};
+    ASSERT_NE(viaLoader.image, nullptr);
+    EXPECT_NE(viaLoader.image->Icon(), nullptr);
+    EXPECT_EQ(opener.last.Kind(), Location::kEmptyKind);
 }
 
 TEST(Rules, NinetyFivePercentCentred) {

@@ -210,9 +210,36 @@ TEST_F(Drawing, ItemsLeftAfterTheLastLineDoNotLosePictures) {
     ASSERT_TRUE(layout_->DrawPage(false));
     std::vector<Op> objects = canvas_.Of('O');
     ASSERT_EQ(objects.size(), 2u);
-    // The picture that asks to be drawn late comes after the other.
-    EXPECT_EQ(objects[0].rect.x, 70);
-    EXPECT_EQ(objects[1].rect.x, 50);
+    // The picture that asks to be drawn late comes after the other; both follow the line's
+    // text ("one two" ends at 42), each with its one-pixel spacing, at the height given.
+    EXPECT_EQ(objects[0].rect.x, 43 + 10 + 2);
+    EXPECT_EQ(objects[1].rect.x, 43);
+    EXPECT_EQ(objects[0].rect.y, 20);
+}
+
+TEST_F(Drawing, PicturesMoveWithTheLineAndTheTextAfterThemMakesRoom) {
+    Open(u"abc", kAlignCenter);
+    ASSERT_TRUE(layout_->LayoutPageAt(layout_->CurrentPageStart(), false));
+    PageSlot& slot = layout_->Slot(layout_->Slot(0).record ? 0 : 1);
+    // A picture without ALIGN (its place in the line settled by the layout) and a word after.
+    InlineBox picture;
+    picture.rect = Rect{0, 3, 10, 10};
+    picture.flags = InlineBox::kAlignmentGiven;
+    picture.object = ObjectRef(new Picture(false, 1));
+    ASSERT_TRUE(slot.contents.Append(picture, 3));
+    TextRun after;
+    after.width = 12;
+    after.text = String(u"de");
+    ASSERT_TRUE(slot.contents.Append(after, 4));
+    ASSERT_TRUE(layout_->DrawPage(false));
+    std::vector<Op> words = canvas_.Of('T');
+    std::vector<Op> objects = canvas_.Of('O');
+    ASSERT_EQ(words.size(), 2u);
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(words[0].rect.x, (120 - 18) / 2);
+    EXPECT_EQ(objects[0].rect.x, 51 + 18 + 1);  // centred with the text
+    EXPECT_EQ(objects[0].rect.y, 3);
+    EXPECT_EQ(words[1].rect.x, 70 + 10 + 1);  // not drawn over the picture
 }
 
 TEST_F(Drawing, ZeroSizedObjectsAreSkipped) {

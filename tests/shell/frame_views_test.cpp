@@ -10,6 +10,7 @@
 #include "graphics/core/display_surface.h"
 #include "graphics/core/drawing_surface.h"
 #include "platform/controls/controls.h"
+#include "platform/dialog/answers.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 #include "reader/reader_controller.h"
@@ -18,6 +19,8 @@
 #include "reader/reader_window.h"
 #include "shell/main_frame.h"
 #include "shell/native_control.h"
+#include "shell/shell_services.h"
+#include "support/bookfiles/book_builder.h"
 #include "support/reader/reader_view_fakes.h"
 #include "support/shell/shell_fixture.h"
 
@@ -395,6 +398,107 @@ TEST_F(LinkFrames, ARemovedCardTakesItsBooksFromEveryWindow) {
     ASSERT_EQ(side->Requested().size(), 1u);
     EXPECT_TRUE(side->Requested()[0].EqualsAscii("oeb:library"));
     EXPECT_EQ(main->Requested().size(), mainBefore);
+}
+
+TEST_F(LinkFrames, TheReleaserTurnsEveryWindowShowingTheBookToTheLibrary) {
+    AppShell* shell = Start();
+    ASSERT_NE(shell, nullptr);
+    RecordingDocument* main = MainDocument();
+    ASSERT_TRUE(main->Show(u"\\storage\\eBooks\\b.prc"));
+    const size_t before = main->Requested().size();
+    ReaderBookReleaser releaser(shell);
+    Text other;
+    ASSERT_TRUE(other.FromString(String(u"\\storage\\eBooks\\a.prc")));
+    EXPECT_TRUE(releaser.ReleaseBook(other));
+    EXPECT_EQ(main->Requested().size(), before);
+    Text same;
+    ASSERT_TRUE(same.FromString(String(u"\\STORAGE\\ebooks\\B.prc")));
+    EXPECT_TRUE(releaser.ReleaseBook(same));
+    ASSERT_EQ(main->Requested().size(), before + 1);
+    EXPECT_TRUE(main->Requested().back().EqualsAscii("oeb:library"));
+}
+
+using ShellHandOffs = FrameViewsTest;
+
+TEST_F(ShellHandOffs, ABooksTracksGoToThePlayerAndTheRecorderFollows) {
+    AppShell* shell = Start();
+    ASSERT_NE(shell, nullptr);
+    BookBuilder b;
+    b.text = ToBytes("<html><body>book</body></html>");
+    b.resources = {ToBytes("OggS-one"), ToBytes("abc")};
+    const Bytes bytes = b.Build();
+    device_.WriteHost("Books/talk.prc", std::string(bytes.begin(), bytes.end()));
+    ASSERT_TRUE(MainDocument()->Show(u"\\Books\\talk.prc"));
+    ShellServices services(shell);
+    fvt::ClearShellLog();
+    ASSERT_TRUE(services.PlayTracks(String(u"talk.prc#1"), true));
+    EXPECT_EQ(device_.ReadHost("My Documents/temp1_rec1.ogg"), "OggS-one");
+    auto log = fvt::ShellLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "ShellExecuteEx Open \\my documents\\playlist.pmp");
+    EXPECT_EQ(log[1], "voice recorder \\My Documents\\fvt_rec.wav");
+    DestroyWindow(FindWindowW(fvt::kVoiceRecorderClass, nullptr));
+    // Record 2 holds no sound: the advice, and no recorder.
+    fvt::ClearShellLog();
+    EXPECT_FALSE(services.PlayTracks(String(u"#2"), true));
+    log = fvt::ShellLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind("MessageBox : The audio file is not available.", 0), 0u);
+    // A name outside the book's folder is refused before anything is opened.
+    fvt::ClearShellLog();
+    EXPECT_FALSE(services.PlayTracks(String(u"..\\talk.prc#1"), false));
+    EXPECT_TRUE(fvt::ShellLog().empty());
+}
+
+TEST_F(ShellHandOffs, BookFilesAndCallsReachTheShellOnlyFromABookFile) {
+    AppShell* shell = Start();
+    ASSERT_NE(shell, nullptr);
+    ShellServices services(shell);
+    fvt::ClearShellLog();
+    EXPECT_FALSE(services.OpenBookFile(String(u"map.jpg")));  // no book shown
+    ASSERT_TRUE(MainDocument()->Show(u"\\Books\\talk.prc"));
+    EXPECT_TRUE(services.OpenBookFile(String(u"map.jpg")));
+    EXPECT_TRUE(services.Dial(String(u"555 0100")));
+    EXPECT_TRUE(services.OpenWithApplication(String(u"pword.exe"), String(u"notes.txt")));
+    const auto log = fvt::ShellLog();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0], "ShellExecuteEx Open \\Books\\map.jpg");
+    EXPECT_EQ(log[1], "call 555 0100");
+    EXPECT_EQ(log[2], "ShellExecuteEx Open pword.exe \"\\Books\\notes.txt\"");
+}
+
+TEST_F(ShellHandOffs, PropertiesShowTheLibrarysSheetOfAKnownBook) {
+    BookBuilder b;
+    b.text = ToBytes("<html><body>book</body></html>");
+    const Bytes bytes = b.Build();
+    device_.WriteHost("storage/eBooks/talk.prc", std::string(bytes.begin(), bytes.end()));
+    AppShell* shell = Start();
+    ASSERT_NE(shell, nullptr);
+    ShellServices services(shell);
+    fvt::ClearShellLog();
+    EXPECT_FALSE(services.ShowProperties(String(u"\\storage\\eBooks\\none.prc")));
+    EXPECT_TRUE(fvt::ShellLog().empty());
+    bool shown = false;
+    fvt::QueueAnswer(fvt::Answer{IDCANCEL, {}, [&shown](HWND) { shown = true; }});
+    services.ShowProperties(String(u"\\storage\\eBooks\\talk.prc"));
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(ShellHandOffs, APassingNoteIsABubbleThatReplacesTheLastAndGoesByItself) {
+    AppShell* shell = Start();
+    ASSERT_NE(shell, nullptr);
+    ShellServices services(shell);
+    fvt::ClearShellLog();
+    services.ShowText(String(u"a < b"), 2000);
+    services.ShowText(String(u"copied\nthere"), 0);
+    auto log = fvt::ShellLog();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0], "notification 24301 : a &lt; b");
+    EXPECT_EQ(log[1], "notification removed 24301");
+    EXPECT_EQ(log[2], "notification 24301 : copied<br>there");
+    fvt::AdvanceClock(3000);
+    fvt::RunUntilIdle();
+    EXPECT_EQ(fvt::ShellLog().back(), "notification removed 24301");
 }
 
 TEST_F(ButtonFunctions, TheProgramGivesTheButtonsBackAtExit) {

@@ -311,4 +311,34 @@ TEST_F(OptionPages, GeneralOkKeepsTheStoredDictionaryWhenTheChoiceIsUntouched) {
 }
 
 }  // namespace
+
+TEST_F(OptionPages, EveryPageShowsItsLabelsInTheBoldTitleFont) {
+    OptionsSheet sheet(&controller, nullptr, nullptr, false, false);
+    const std::vector<std::vector<int>> labels = {
+        {1036, 1111}, {1056, 1057}, {1039, 1040, 1041, 1042, 1099}, {1055}, {1094}, {1018}};
+    const std::vector<int> plainItems = {1037, 1058, 1065, 1044, 1095, 1101};
+    for (int index = 0; index < 6; ++index) {
+        std::vector<int> weights;
+        int plain = 0;
+        Answer(-1, [&](HWND page) {
+            for (int id : labels[static_cast<size_t>(index)]) {
+                auto font = reinterpret_cast<HFONT>(SendDlgItemMessageW(page, id, WM_GETFONT, 0, 0));
+                LOGFONTW record{};
+                weights.push_back(font && GetObjectW(font, sizeof record, &record) ? record.lfWeight
+                                                                                   : 0);
+            }
+            // A check box keeps the page's ordinary font.
+            HWND other = GetDlgItem(page, plainItems[static_cast<size_t>(index)]);
+            auto font = reinterpret_cast<HFONT>(SendMessageW(other, WM_GETFONT, 0, 0));
+            LOGFONTW record{};
+            if (font && GetObjectW(font, sizeof record, &record)) plain = record.lfWeight;
+        });
+        Answer(IDCANCEL);
+        Page(sheet, index)->Run(owner, &controller, false);
+        ASSERT_EQ(weights.size(), labels[static_cast<size_t>(index)].size()) << index;
+        for (int w : weights) EXPECT_GE(w, FW_BOLD) << "page " << index;
+        EXPECT_LT(plain, FW_BOLD) << "page " << index;
+    }
+}
+
 }  // namespace fvt::test

@@ -11,8 +11,14 @@ struct ResourceRow {
 };
 
 const ResourceRow kResources[8] = {
-    {u"fvt_iconlib", 6}, {u"library", 1}, {u"redirect", 0}, {u"bookstore", 2},
-    {u"bookmarks", 3},   {u"about", 4},   {u"cart", 5},     {u"database", 0},
+    {u"fvt_iconlib", Location::kIconLibraryId},
+    {u"library", 1},
+    {u"redirect", 0},
+    {u"bookstore", 2},
+    {u"bookmarks", 3},
+    {u"about", 4},
+    {u"cart", 5},
+    {u"database", 0},
 };
 
 const char16_t* const kParams[6] = {u"name", u"cat", u"title", u"action", u"subpath", u"param"};
@@ -344,6 +350,13 @@ int64_t Location::GetAnchorPosition(const String& s) {
         p = e + 1;
     }
     return -1;
+}
+
+int32_t Location::IconId() const {
+    int64_t id = -1;
+    if (!IsIconLibrary() || !GetDollarValue(id)) return -1;
+    // Icons are 16-bit resource ids.
+    return id >= 0 && id <= 0xFFFF ? static_cast<int32_t>(id) : -1;
 }
 
 bool Location::SetDollarAnchor(uint32_t n) {

@@ -85,6 +85,12 @@ public:
     bool IsFileKind() const { return type == kFile || type == kFileInContainer || type == kFileByType; }
     bool IsInternal() const { return type == kInternal || type == kFileInContainer; }
     bool IsBuiltInPage() const { return type == kBuiltInPage; }
+    // "oeb:fvt_iconlib": the program's own icons, the icon's resource id in the "$" anchor.
+    static constexpr uint32_t kIconLibraryId = 6;
+    bool IsIconLibrary() const { return type == kInternal && number1 == kIconLibraryId; }
+    // The icon id of an icon-library location; -1 for any other location, or an anchor
+    // that is no icon id.
+    int32_t IconId() const;
 
     // -1, 0 or 1; the anchor and prefix length take no part. File paths compare '/' and '\\'
     // as the same separator (a book reached through either spelling is one place).

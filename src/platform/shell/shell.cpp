@@ -700,11 +700,6 @@ LONG tapiRequestMakeCallW(LPCWSTR number, LPCWSTR, LPCWSTR, LPCWSTR) {
     return fvt::Profile().Value("phone", "1") == "0" ? -2 : 0;
 }
 
-HWND VoiceRecorder_Create(void*) {
-    Log("voice recorder");
-    return nullptr;
-}
-
 HLOCAL LocalAlloc(UINT flags, size_t bytes) {
     if (bytes > (size_t{1} << 30)) return fvt::Fail<HLOCAL>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     auto* block = static_cast<size_t*>(std::malloc(bytes + sizeof(size_t) * 2));

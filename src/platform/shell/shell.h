@@ -140,6 +140,20 @@ struct SHELLEXECUTEINFO {
     HANDLE hProcess;
 };
 
+// The voice recorder control: a small bar that records into a WAV file. Style bits: no move
+// (the user cannot drag it) and modal (its parent takes no input while it is open).
+constexpr DWORD VRS_NO_MOVE = 0x0008;
+constexpr DWORD VRS_MODAL = 0x0040;
+struct CM_VOICE_RECORDER {
+    DWORD cb;
+    DWORD dwStyle;
+    int xPos;
+    int yPos;
+    HWND hwndParent;
+    int id;
+    LPCWSTR lpszRecordFileName;
+};
+
 // Clipboard and movable memory.
 constexpr UINT CF_UNICODETEXT = 13;
 constexpr UINT LMEM_FIXED = 0x0000;
@@ -163,6 +177,9 @@ DWORD ReleasePowerRequirement(HANDLE request);
 void SystemIdleTimerReset();
 BOOL ShellExecuteEx(SHELLEXECUTEINFO* info);
 LONG tapiRequestMakeCallW(LPCWSTR number, LPCWSTR appName, LPCWSTR calledParty, LPCWSTR comment);
+// The recorder window, shown at the position over its parent; the record file is created at
+// once (a WAV file without samples: nothing records here). Null for a missing or short
+// description, no file name, or a file that cannot be created.
 HWND VoiceRecorder_Create(void* recorder);
 
 HLOCAL LocalAlloc(UINT flags, size_t bytes);
@@ -195,6 +212,9 @@ void ClearShellLog();
 void AppendShellLog(std::string line);
 // UTF-8 of a device text, for the log.
 std::string LogText(const std::u16string& text);
+// The class of the voice recorder's window; a tap on it or Escape or Return closes it.
+inline constexpr const WCHAR* kVoiceRecorderClass = u"VoiceRecorder";
+
 // The clipboard's text (empty when none).
 std::u16string ClipboardText();
 

@@ -1,15 +1,43 @@
 // Lays out arbitrary markup page by page (tables allowed, nested too, small columns) and
 // checks the promises of the page layout: every page but the last ends strictly after it
 // starts and where the next one starts, the block contents stay consistent, and the whole
-// text is reached within a bounded number of pages.
+// text is reached within a bounded number of pages. Form controls come from a form list that
+// reads a SELECT or TEXTAREA through its end tag, as the form builder does.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "document/markup/html_tokenizer.h"
+#include "document/markup/token_source.h"
 #include "layout/page_layout.h"
 #include "support/document/memory_document.h"
+
+namespace {
+
+class Control : public InlineObject {
+public:
+    bool Draw(GraphicsContext*, const Rect&, const Rect*) override { return true; }
+    bool MeasureSimple(Size& size, uint8_t& flag) override {
+        size = Size{30, 12};
+        flag = 0;
+        return true;
+    }
+};
+
+class Forms : public PageFormList {
+public:
+    void RestoreValues(AreaArray&) override {}
+    InlineObject* BuildControl(TokenSource& source, const FormControlRequest& request) override {
+        bool isEnd = false, isEmpty = false;
+        source.GetTag(isEnd, isEmpty);
+        if (!isEmpty) source.SkipElement();
+        // Some elements find no form.
+        return request.position % 3 == 0 ? nullptr : new Control();
+    }
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
@@ -29,6 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.baseFontSize = 4 + data[0] % 12;
     layout.SetSource(&tokenizer);
     layout.Configure(settings);
+    Forms forms;
+    if (data[1] & 1) layout.SetFormList(&forms);
     Rect column{0, 0, width, height};
     layout.SetColumns(&column, 1);
 

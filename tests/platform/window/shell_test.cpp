@@ -183,6 +183,59 @@ TEST_F(Shell, HandOffsAreLogged) {
     EXPECT_EQ(log[1], "power BKL1: 0 1");
 }
 
+TEST_F(Shell, VoiceRecorderMakesItsFileAndHoldsItsParentWhileModal) {
+    HWND parent = Make(0, 26, 200, 200);
+    CM_VOICE_RECORDER info{};
+    info.cb = sizeof info;
+    info.dwStyle = VRS_NO_MOVE | VRS_MODAL;
+    info.xPos = 140;
+    info.yPos = 26;
+    info.hwndParent = parent;
+    info.lpszRecordFileName = u"\\My Documents\\fvt_rec.wav";
+    HWND recorder = VoiceRecorder_Create(&info);
+    ASSERT_NE(recorder, nullptr);
+    RECT r{};
+    GetWindowRect(recorder, &r);
+    EXPECT_EQ(r.left, 140);
+    EXPECT_EQ(r.top, 26);
+    EXPECT_FALSE(IsWindowEnabled(parent));
+    // A WAV file without samples: RIFF, WAVE, fmt and an empty data chunk.
+    const std::string wave = device_.ReadHost("My Documents/fvt_rec.wav");
+    ASSERT_EQ(wave.size(), 44u);
+    EXPECT_EQ(wave.substr(0, 4), "RIFF");
+    EXPECT_EQ(wave.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(wave.substr(36, 8), std::string("data\0\0\0\0", 8));
+    // A tap stops it and gives the parent its input back.
+    SendMessageW(recorder, WM_LBUTTONUP, 0, 0);
+    EXPECT_FALSE(IsWindow(recorder));
+    EXPECT_TRUE(IsWindowEnabled(parent));
+    auto log = ShellLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "voice recorder \\My Documents\\fvt_rec.wav");
+    EXPECT_EQ(log[1], "voice recorder closed");
+}
+
+TEST_F(Shell, VoiceRecorderRefusesWhatItCannotRecordInto) {
+    HWND parent = Make(0, 26, 200, 200);
+    EXPECT_EQ(VoiceRecorder_Create(nullptr), nullptr);
+    CM_VOICE_RECORDER info{};
+    info.cb = sizeof info - 1;
+    info.hwndParent = parent;
+    info.lpszRecordFileName = u"\\note.wav";
+    EXPECT_EQ(VoiceRecorder_Create(&info), nullptr);
+    info.cb = sizeof info;
+    info.lpszRecordFileName = u"\\No Such Folder\\note.wav";
+    EXPECT_EQ(VoiceRecorder_Create(&info), nullptr);
+    EXPECT_FALSE(device_.HostExists("No Such Folder"));
+    // Not modal: the parent keeps its input.
+    info.lpszRecordFileName = u"\\note.wav";
+    HWND recorder = VoiceRecorder_Create(&info);
+    ASSERT_NE(recorder, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(parent));
+    EXPECT_TRUE(device_.HostExists("note.wav"));
+    DestroyWindow(recorder);
+}
+
 TEST_F(Shell, ClipboardTakesTextBlocks) {
     HWND hwnd = Make(0, 26, 10, 10);
     const char16_t text[] = u"copied";

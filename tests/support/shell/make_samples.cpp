@@ -1,7 +1,7 @@
 // folivant_samples DEVICE_ROOT SAMPLES_FOLDER: fills a sample device for tools/run, once. Makes the
 // program folder and, in the books folder, a book with metadata, a cover and pictures, a book of
-// pictures, a PalmDOC book, an HTML page and a plain-text file from the texts in
-// resources/samples. Files already there are left alone, so a user's changes survive the next
+// pictures, a PalmDOC book, two HTML pages (one with a form) and a plain-text file from the texts
+// in resources/samples. Files already there are left alone, so a user's changes survive the next
 // run.
 #include <cstdio>
 #include <filesystem>
@@ -125,10 +125,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "folivant_samples: cannot prepare the device at %s\n", argv[1]);
         return 1;
     }
-    std::string lighthouse, garden, reading, walk, shore;
+    std::string lighthouse, garden, reading, walk, shore, log;
     if (!ReadText(samples / "lighthouse.html", lighthouse) ||
         !ReadText(samples / "garden.txt", garden) || !ReadText(samples / "reading.html", reading) ||
-        !ReadText(samples / "walk.txt", walk) || !ReadText(samples / "shore.html", shore)) {
+        !ReadText(samples / "walk.txt", walk) || !ReadText(samples / "shore.html", shore) ||
+        !ReadText(samples / "reading-log.html", log)) {
         std::fprintf(stderr, "folivant_samples: sample texts missing in %s\n", samples.c_str());
         return 1;
     }
@@ -136,7 +137,8 @@ int main(int argc, char** argv) {
                     WriteOnce(books, "A Small Garden.pdb", GardenBook(garden)) &&
                     WriteOnce(books, "Notes on Reading.html", ToBytes(reading)) &&
                     WriteOnce(books, "An Evening Walk.txt", ToBytes(walk)) &&
-                    WriteOnce(books, "Birds of the Shore.prc", ShoreBook(shore));
+                    WriteOnce(books, "Birds of the Shore.prc", ShoreBook(shore)) &&
+                    WriteOnce(books, "A Reading Log.html", ToBytes(log));
     if (!ok) {
         std::fprintf(stderr, "folivant_samples: cannot write the sample books\n");
         return 1;

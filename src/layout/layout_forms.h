@@ -1,0 +1,19 @@
+// The page layout's form list over a window's FormList: a control element finds its form by
+// the NAME of the FORM around it (made on first sight), or by its own position in the book's
+// forms table; the form learns where its controls live and builds the control in the text's
+// style.
+#pragma once
+
+#include "layout/page_layout.h"
+
+class FormList;
+
+class LayoutFormList final : public PageFormList {
+public:
+    explicit LayoutFormList(FormList& forms) : forms_(forms) {}
+    void RestoreValues(AreaArray& marks) override;
+    InlineObject* BuildControl(TokenSource& source, const FormControlRequest& request) override;
+
+private:
+    FormList& forms_;
+};
