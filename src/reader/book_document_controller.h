@@ -422,6 +422,8 @@ private:
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position) override;
     bool OpenEntryInBook(uint32_t book, int64_t position) override;
+    bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
+                              const String& viewName, uint32_t flags) override;
     void ShowPreviewPosition(int64_t position) override;
     void HidePreview() override;
     void PaintPreview(GraphicsContext& gc, const Rect& area) override;

@@ -437,6 +437,22 @@ void BookDocumentController::PaintPreview(GraphicsContext& gc, const Rect& area)
     if (preview_) preview_->Paint(gc, area);
 }
 
+// The wildcard lookup's query, as request 96 over the current book: the new view gets the
+// asking view's state word, name and flags.
+bool BookDocumentController::OpenQueryPageRequest(const String& query, const String& title,
+                                                  int32_t stateWord, const String& viewName,
+                                                  uint32_t flags) {
+    CommandRecord request(GeneratedPages::kSqlSearch, kDocumentObject);
+    String word, number;
+    if (stateWord < 0) word.AppendChar(u'-');
+    word.AppendUnsigned(static_cast<uint32_t>(stateWord < 0 ? -int64_t{stateWord} : stateWord), 10);
+    number.AppendUnsigned(flags, 10);
+    if (!request.AppendText(query) || !request.AppendText(title) || !request.AppendText(word) ||
+        !request.AppendText(viewName) || !request.AppendText(number))
+        return false;
+    return ReopenWithRequest(request);
+}
+
 // --- entries a page opens -------------------------------------------------------------------
 
 bool BookDocumentController::OpenNumberedEntry(IndexSource* table, int32_t tableNumber,

@@ -57,16 +57,19 @@ bool RecordSetPage::OpenEntryInBook(uint32_t book, int64_t position) {
     return owner && owner->OpenEntryInBook(book, position);
 }
 
-// The wildcard lookup's query page is opened through its link, so that the history can go
-// back to it like to any other page.
-bool RecordSetPage::OpenQueryRequest(const String& query, const String& title, int32_t,
-                                     const String&, uint32_t) {
+bool RecordSetPageOwner::OpenQueryPageRequest(const String& query, const String& title, int32_t,
+                                              const String&, uint32_t) {
     String location;
-    RecordSetPageOwner* owner = owner_;
-    return owner && PageLinks::BuildSqlLink(0, false, query, title, location) &&
-           owner->OpenDocumentLocation(location);
+    return PageLinks::BuildSqlLink(0, false, query, title, location) &&
+           OpenDocumentLocation(location);
 }
 
+// The page is replaced by the query page: nothing of it is read afterwards.
+bool RecordSetPage::OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
+                                     const String& viewName, uint32_t flags) {
+    RecordSetPageOwner* owner = owner_;
+    return owner && owner->OpenQueryPageRequest(query, title, stateWord, viewName, flags);
+}
 void RecordSetPage::ShowPopupText(const String& text) {
     if (owner_) owner_->ShowPopupText(text);
 }

@@ -33,6 +33,11 @@ public:
     virtual bool OpenEntryInBook(uint32_t /*book*/, int64_t /*position*/) { return false; }
     // A location of the current document (a generated page's "$" form).
     virtual bool OpenDocumentLocation(const String& location) = 0;
+    // A query page asked for by a view (the wildcard lookup's request 96): its arguments are
+    // passed on to the new view. By default the page's link is opened (the view's state word,
+    // name and flags go unused).
+    virtual bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
+                                      const String& viewName, uint32_t flags);
     virtual void ShowPopupText(const String& text) = 0;
     // The page's preview pane: the position shown in it, closed, painted into the area.
     virtual void ShowPreviewPosition(int64_t /*position*/) {}

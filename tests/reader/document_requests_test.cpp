@@ -147,6 +147,22 @@ TEST_F(RequestsTest, QueryRequestsOpenQueryPages) {
     EXPECT_EQ(U(View().ExtraText(0)), u"extra");
 }
 
+TEST_F(RequestsTest, AWildcardLookupOpensAQueryPageWithTheViewsFlags) {
+    // 69 with the wildcard flag (8) and never-underline (0x400).
+    ASSERT_TRUE(Ask(Request(69, {u"words", u"", u"", u"", u"", u"1032"})));
+    const String index = controller->CurrentString();
+    View().SetSearchText(S(u"b*"));
+    EXPECT_EQ(View().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(U(controller->CurrentString()).rfind(u"$fvtsql&", 0), 0u);
+    EXPECT_EQ(View().Flags(), 256u + 0x400);
+    View().SetRowsPerPage(4);
+    EXPECT_EQ(Row(0), u"bank");
+    EXPECT_EQ(View().Rows().size(), 1u);
+    // Back returns to the index page.
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(U(controller->CurrentString()), U(index));
+}
+
 TEST_F(RequestsTest, RequestsThatOpenNothingFailAndReport) {
     ASSERT_TRUE(OpenBook());
     const size_t reports = controller->Reports().size();
