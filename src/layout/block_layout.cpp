@@ -6,8 +6,9 @@
 #include "document/markup/length.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
-#include "layout/page_layout.h"
 #include "layout/hyphenation.h"
+#include "layout/page_drawing.h"
+#include "layout/page_layout.h"
 
 namespace {
 
@@ -486,9 +487,16 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                         ended = true;
                         break;
                     }
-                    // Alone on its line: narrowed to the line, never below one pixel.
+                    // Alone on its line: narrowed to the line, never below one pixel. A picture
+                    // keeps its shape (an indented line is narrower than the column it was
+                    // fitted to above).
                     w = remaining - 2 * hs;
                     if (w < 1) w = 1;
+                    if (b->flags & InlineBox::kScalable) {
+                        Size s{w, h};
+                        b->object->FitSize(s);
+                        if (s.width <= w && s.height >= 1) h = s.height;
+                    }
                     remaining = 0;
                     narrowed = true;
                 } else {
@@ -610,8 +618,9 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         line.extraAbove = metrics.ExtraAbove();
         line.extraBelow = metrics.ExtraBelow();
         line.baseline = metrics.baseline;
-        line.textTop = metrics.baseline - lineAscent_;
-        line.textBottom = metrics.baseline + lineDescent_;
+        // The text's extent over every font of the line (none when it holds no text).
+        line.textTop = metrics.baseline - metrics.ascent;
+        line.textBottom = metrics.baseline + metrics.descent;
         line.flags = lineFlags;
         if (!endedAtBreak) line.flags |= LineRecord::kContinues;
         if (topEdge) line.flags |= LineRecord::kTopEdge;
@@ -648,7 +657,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
 void PageLayout::PlaceLineItems(BlockCursor from, const BlockCursor& to, const LineRecord& line) {
     int32_t x = line.x;
     const int32_t top = line.y + line.extraAbove;
-    const int32_t inner = line.height - line.extraAbove - line.extraBelow;
+    const PageDrawing::LineBand band = PageDrawing::BandOf(line);
     bool lastSpace = true;
     for (BlockCursor c = from; c.position < to.position; c.Next()) {
         switch (c.Kind()) {
@@ -672,16 +681,8 @@ void PageLayout::PlaceLineItems(BlockCursor from, const BlockCursor& to, const L
                 InlineBox* b = block_->Object(c.counts[kItemInlineBox]);
                 if (!b->object || (b->rect.width == 0 && b->rect.height == 0)) break;
                 int32_t w = b->rect.width, h = b->rect.height;
-                int32_t y;
-                switch (b->alignment) {
-                    case 0: y = top + b->vspace; break;
-                    case 2:
-                    case 10: y = line.y + line.height - line.extraBelow - h - b->vspace; break;
-                    case 1:
-                    case 9: y = top + (inner - h) / 2; break;
-                    default: y = top + line.baseline - h + b->descent; break;
-                }
-                b->rect = Rect{x + b->hspace, y, w, h};
+                int32_t y = PageDrawing::ObjectOffset(b->alignment, h, b->vspace, b->descent, band);
+                b->rect = Rect{x + b->hspace, top + y, w, h};
                 b->object->SetRect(b->rect, 0);
                 x += w + 2 * b->hspace;
                 lastSpace = false;

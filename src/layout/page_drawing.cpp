@@ -39,6 +39,40 @@ int32_t NextJustifyShare(int32_t freeWidth, int32_t gaps, int32_t& carry) {
     return share;
 }
 
+LineBand BandOf(const LineRecord& line) {
+    LineBand band;
+    band.height = line.height - line.extraAbove - line.extraBelow;
+    band.baseline = line.baseline;
+    band.textTop = line.textTop;
+    band.textBottom = line.textBottom;
+    return band;
+}
+
+int32_t ObjectOffset(uint32_t alignment, int32_t height, int32_t vspace, int32_t descent,
+                     const LineBand& line) {
+    int32_t middle = (line.height - height) / 2;
+    switch (alignment) {
+        case 0:
+            return vspace;
+        case 9:
+            return middle;
+        case 10:
+            return line.height - height - vspace;
+        case 4:
+            return line.textTop + vspace;
+        case 1: {
+            if (line.textBottom <= line.textTop) return middle;
+            // As the metrics measured it: the object and its spacing over the text's middle.
+            int32_t ascent = line.baseline - line.textTop;
+            int32_t below = line.textBottom - line.baseline;
+            int32_t y = line.baseline - (height + 2 * vspace - below + ascent) / 2 + vspace;
+            return y < 0 || y + height > line.height ? middle : y;
+        }
+        default:
+            return line.baseline - height + descent;
+    }
+}
+
 int32_t FontSize(int32_t base, int32_t step) {
     // Nested size steps add up; a page font stays within what can be drawn.
     return std::clamp(base + step, 4, 127);
@@ -379,6 +413,7 @@ struct PageLayout::LineWalk {
     int32_t top = 0;
     int32_t inner = 0;
     int32_t baseline = 0;
+    PageDrawing::LineBand band;  // for placing objects the layout left to the drawing
     uint32_t lineBackground = 0;
     uint32_t pageBackground = 0;
 };
@@ -419,6 +454,8 @@ int32_t PageLayout::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uin
     w.top = line->y + drawShift_.y + line->extraAbove;
     w.inner = line->height - line->extraAbove - line->extraBelow;
     w.baseline = w.top + (line->baseline ? line->baseline : w.inner);
+    w.band = PageDrawing::BandOf(*line);
+    w.band.baseline = w.baseline - w.top;
     w.hidden = (line->flags & LineRecord::kHidden) != 0;
     w.pageBackground = background;
     w.lineBackground = ShownBackground(drawStyle_, background);
@@ -546,25 +583,13 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
                 if (!box || !box->object || (box->rect.width == 0 && box->rect.height == 0)) break;
                 // Every box moves along with the line's text (its alignment offset), and takes
                 // its room, or the text after it would be drawn over it. A box whose vertical
-                // place the layout settled keeps it.
+                // place the layout settled keeps it; any other is placed by the same rule.
                 box->rect.x = x + box->hspace;
                 x += box->rect.width + 2 * box->hspace;
                 previousWasSpace = false;
                 if (box->flags & InlineBox::kAlignmentGiven) break;
-                switch (box->alignment) {
-                    case 0:
-                        box->rect.y = w.top + box->vspace;
-                        break;
-                    case 9:
-                        box->rect.y = w.top + (w.inner - box->rect.height) / 2;
-                        break;
-                    case 10:
-                        box->rect.y = w.top + w.inner - box->rect.height;
-                        break;
-                    default:
-                        box->rect.y = w.baseline - box->rect.height;
-                        break;
-                }
+                box->rect.y = w.top + PageDrawing::ObjectOffset(box->alignment, box->rect.height,
+                                                                box->vspace, box->descent, w.band);
                 break;
             }
             default:

@@ -409,7 +409,10 @@ public:
     bool TableArrowRects(const Rect& view, Rect& left, Rect& right) const;
     // A note's marker: an area linked to the annotation (note link 25, 71).
     static bool AddMarkArea(AreaArray& out, int32_t annotation, const Rect& rect);
-    static bool LineSegmentRect(const LineRecord& line, int32_t from, int32_t to, Rect& out);
+    // A line piece's rectangle; inside a scrollable table moved down by dy (its content's
+    // vertical shift) and cut to the table's view. False when nothing is left.
+    static bool LineSegmentRect(const LineRecord& line, int32_t from, int32_t to, Rect& out,
+                                const Rect* clip = nullptr, int32_t dy = 0);
     bool GetCurrentBlockMarks(AreaArray*& out);
     PageSlot* CurrentPageSlot();
     void ClearCurrentBlockMarks();

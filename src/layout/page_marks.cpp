@@ -50,10 +50,12 @@ void RangeRegionStrategy::Step(BlockContents& contents, int32_t index, int32_t, 
 
 // --- The region walk -----------------------------------------------------------------------------
 
-bool PageLayout::LineSegmentRect(const LineRecord& line, int32_t from, int32_t to, Rect& out) {
-    out = Rect{from, line.y + line.extraAbove, to - from,
+bool PageLayout::LineSegmentRect(const LineRecord& line, int32_t from, int32_t to, Rect& out,
+                                 const Rect* clip, int32_t dy) {
+    out = Rect{from, line.y + line.extraAbove + dy, to - from,
                line.height - line.extraAbove - line.extraBelow};
-    return out.width > 0 && out.height > 0;
+    if (out.width <= 0 || out.height <= 0) return false;
+    return !clip || Rect::Intersect(out, *clip, out);
 }
 
 bool PageLayout::AppendArea(AreaArray& out, Area& area) {
@@ -67,9 +69,31 @@ bool PageLayout::AppendArea(AreaArray& out, Area& area) {
 
 namespace {
 
+// Where the walk stands towards a scrollable table: inside one, what lies outside its view is
+// not shown, so no mark may reach there. Runs and objects carry the places they were drawn at
+// (already shifted by the table's offsets); line records keep their unshifted y, moved by dy.
+struct TableClip {
+    const Rect* view = nullptr;
+    int32_t dy = 0;
+    int32_t depth = 0;  // tables open (nested ones draw inside the outermost's view)
+
+    // A drawn rectangle cut to the view; false when nothing of it shows.
+    bool Cut(Rect& r) const { return !view || Rect::Intersect(r, *view, r); }
+};
+
+// Entering a table at the top level: a scrollable one limits the marks to its view.
+void EnterTableClip(PageSlot& slot, const TableRecord* t, const BlockItem* item, TableClip& clip) {
+    if (!t || (t->content.width <= t->box.width && t->content.height <= t->box.height)) return;
+    clip.view = &t->box;
+    if (!slot.record) return;
+    for (const TableScrollEntry& e : slot.record->tables)
+        if (e.position == item->Position()) clip.dy = -e.y;
+}
+
 // The region being collected: the span on the current line and the rectangles of lines left.
 struct OpenRegion {
     const LineRecord* line = nullptr;
+    TableClip clip;  // the current line's
     int32_t from = 0;
     int32_t to = 0;
     bool hasSpan = false;
@@ -79,14 +103,17 @@ struct OpenRegion {
     bool Flush() {
         Rect r;
         bool ok = true;
-        if (hasSpan && line && PageLayout::LineSegmentRect(*line, from, to, r))
+        if (hasSpan && line &&
+            PageLayout::LineSegmentRect(*line, from, to, r, clip.view, clip.dy))
             ok = RectLists::Add(rects, r);
         hasSpan = false;
         return ok;
     }
     void Extend(int32_t x0, int32_t x1) {
         if (!hasSpan) {
+            // A new span: nothing of the last one's end is kept.
             from = x0;
+            to = x1;
             hasSpan = true;
         }
         to = std::max(to, x1);
@@ -104,9 +131,12 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
     OpenRegion region;
     bool open = false;
     const LineRecord* line = nullptr;
+    TableClip table;      // where the walk is now
+    TableClip lineClip;   // where the current line was met
 
     auto close = [&]() -> bool {
         region.line = line;
+        region.clip = lineClip;
         if (!region.Flush()) return false;
         Area area;
         int32_t n = region.rects ? region.rects->Count() : 0;
@@ -140,8 +170,10 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
             const TextRun* run = c.Run(k);
             Rect r;
             if (run && line && notes.MarkOpen() && notes.TakePending() &&
-                MarkerRect(notes.MarkStyle(), Point{run->x, line->y + line->extraAbove}, *line,
-                           false, r) &&
+                MarkerRect(notes.MarkStyle(),
+                           Point{run->x, line->y + line->extraAbove + lineClip.dy}, *line, false,
+                           r) &&
+                lineClip.Cut(r) &&
                 !(r.x == previousMark.x && r.y == previousMark.y && r.width == previousMark.width &&
                   r.height == previousMark.height)) {
                 if (!AddMarkArea(out, notes.markRecord, r)) return false;
@@ -161,10 +193,16 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
             case kItemLine:
                 if (open) {
                     region.line = line;
+                    region.clip = lineClip;
                     if (!region.Flush()) return false;
                 }
                 line = c.Line(k);
+                lineClip = table;
                 region.line = line;
+                region.clip = lineClip;
+                break;
+            case kItemTable:
+                if (table.depth++ == 0) EnterTableClip(slot, c.Table(k), item, table);
                 break;
             case kItemTextRun:
                 if (open) {
@@ -175,23 +213,30 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
             case kItemFlowMark: {
                 const FlowMark* m = c.Mark(k);
                 if (open && m && m->type == kMarkHyphen && region.hasSpan) region.to += m->width;
+                if (m && m->type == kMarkTableEnd && table.depth > 0 && --table.depth == 0)
+                    table = TableClip{};
                 break;
             }
             case kItemInlineBox: {
                 InlineBox* box = c.Object(k);
                 if (!box || !box->object) break;
+                // The box's rectangle is where it was drawn; inside a scrolled table only
+                // what shows of it may be pointed at.
+                Rect shown = box->rect;
+                bool shows = table.Cut(shown);
                 if (box->object->IsControl()) {
-                    if (!makeControls) break;
+                    if (!makeControls || !shows) break;
                     Area area;
-                    area.SetRect(box->rect);
+                    area.SetRect(shown);
                     ControlMark* control = new (std::nothrow) ControlMark(box->object.Get());
                     if (!control) return false;
                     area.secondLink = RefPtr<AreaLinkValue>::Adopt(control);
                     if (!AppendArea(out, area)) return false;
                 } else if (open) {
                     if (box->flags & InlineBox::kAlignmentGiven) {
+                        if (!shows) break;
                         Area area;
-                        area.SetRect(box->rect);
+                        area.SetRect(shown);
                         if (strategy.Finish(area) && !AppendArea(out, area)) return false;
                     } else {
                         region.Extend(box->rect.x, box->rect.x + box->rect.width);

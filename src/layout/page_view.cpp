@@ -45,6 +45,8 @@ void PositionViewElement::AttachLayout(PageLayout* layout) {
     if (layout_ && layout_ != layout && layout_->FocusNode() == this)
         layout_->SetFocusNode(nullptr);
     layout_ = layout;
+    // A layout comes laid out for the place the element was given.
+    laidOutIn_ = bounds_;
     if (layout_) layout_->SetFocusNode(this);
     mode_ = kFocusNone;
     focus_.Bind(nullptr, nullptr);
@@ -230,15 +232,15 @@ void PositionViewElement::OnFocusChanged(bool gained) {
 }
 
 Rect& PositionViewElement::AdjustRect(Rect& out, const Rect& in) {
-    if (owner_ && owner_->HasPositionView() && layout_) {
-        if (RectDiffers(bounds_, in)) {
-            bounds_ = in;
-            layout_->SetViewport(in);
-            layout_->Relayout();
-            ++relayouts;
-        }
-    } else {
-        bounds_ = in;
+    // The element takes its new place at once. Its page is laid out for it only while the
+    // page is shown; a place taken under a cover or a picture lays the page out when the
+    // page comes back, so the page and its tap area always agree.
+    bounds_ = in;
+    if (owner_ && owner_->HasPositionView() && layout_ && RectDiffers(laidOutIn_, in)) {
+        laidOutIn_ = in;
+        layout_->SetViewport(in);
+        layout_->Relayout();
+        ++relayouts;
     }
     out = Rect{};
     return out;
@@ -436,8 +438,9 @@ bool PositionViewElement::HandlePen(const InputEvent& event) {
         owner_->InvalidateSurface();
         return true;
     }
-    // No mark or table there: an object under the pen may take the tap.
-    return owner_->ActivateObjectAt(p);
+    // No mark or table there: an object under the pen may take the tap, else it is the
+    // reader's (the word under it and its pop-up).
+    return owner_->ActivateObjectAt(p) || owner_->TapAt(p);
 }
 
 bool PositionViewElement::HandleEvent(InputEvent& event) {

@@ -78,6 +78,11 @@ public:
     virtual bool ScrollTables(int32_t dx, int32_t dy) = 0;
     // The word box confirmed at a point of the page (event 23 in the focus box modes).
     virtual void SelectAt(Point p) = 0;
+    // A tap on the page that hit no link (the reader's tap pop-up); false when not taken.
+    virtual bool TapAt(Point p) {
+        (void)p;
+        return false;
+    }
     virtual void DeselectCurrentArea() = 0;
     virtual void InvalidateSurface() = 0;
     // Fills the layout's rendering state and tells the host window the element is placed.
@@ -162,7 +167,8 @@ private:
     PageLayout* layout_ = nullptr;
     ByteStream own_;
     uint32_t mode_ = kFocusNone;
-    Rect bounds_{};
+    Rect bounds_{};     // where the element lies: its tap area
+    Rect laidOutIn_{};  // the area its layout was last laid out for
     TextFocus focus_;
 };
 

@@ -430,7 +430,12 @@ void LibraryView::ClearRows() {
 }
 
 void LibraryView::Refresh(const Text& fileName) {
-    if (library) library->Refresh();
+    if (library) {
+        library->Refresh();
+        // The book on show was just read: its side file holds a newer reading time (and
+        // perhaps a new title, rating or reading lists) than the entry.
+        if (!fileName.IsEmpty()) library->FindBookOfDocument(fileName);
+    }
     Fill();
     if (fileName.IsEmpty()) return;
     for (auto& r : rows) {

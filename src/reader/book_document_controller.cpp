@@ -561,6 +561,14 @@ bool BookDocumentController::ActivateLink(const String& url) {
     return NavigateTo(target);
 }
 
+bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t first,
+                                           uint32_t second) {
+    if (first != 0 || second != 0) return false;
+    Location target;
+    target.CopyFrom(location);
+    return NavigateTo(target);
+}
+
 bool BookDocumentController::NavigateTo(Location& location) {
     if (IsListDatabase(location)) return OpenListDatabase(location);
     FreeRetired();
@@ -630,21 +638,28 @@ bool BookDocumentController::ShowLibraryOrBookmarks(uint32_t id) {
 bool BookDocumentController::Show(Resource* document, const String& anchor, bool restore) {
     bool changed = document != resource_;
     if (!SetDocument(document)) return false;
-    OpeningFacts facts;
-    facts.anchor.Assign(anchor);
-    facts.restore = restore;
-    if (annotations_) {
-        facts.hasSideFile = true;
-        facts.audioLast = annotations_->GetAudioLast();
-        facts.hasSavedPosition = OpeningRules::HasSavedPosition(*annotations_);
-        String link;
-        facts.hasStart = LookupReference(u"start", 5, link);
-        facts.hasCover = OpeningRules::HasCover(document->GetDocument());
-    }
-    String chosen = OpeningRules::ChooseAnchor(facts);
-    if (!OpenLocation(chosen, changed, false)) {
-        CloseDocument();
-        return false;
+    // The book on show, asked for again without an anchor (from the library), stays where the
+    // reader left it: the first-page rule and the stored position are for a book being opened
+    // (the side file's position dates from the last time it was closed).
+    const bool keep = restore && !changed && anchor.IsEmpty();
+    String chosen;
+    if (!keep) {
+        OpeningFacts facts;
+        facts.anchor.Assign(anchor);
+        facts.restore = restore;
+        if (annotations_) {
+            facts.hasSideFile = true;
+            facts.audioLast = annotations_->GetAudioLast();
+            facts.hasSavedPosition = OpeningRules::HasSavedPosition(*annotations_);
+            String link;
+            facts.hasStart = LookupReference(u"start", 5, link);
+            facts.hasCover = OpeningRules::HasCover(document->GetDocument());
+        }
+        chosen = OpeningRules::ChooseAnchor(facts);
+        if (!OpenLocation(chosen, changed, false)) {
+            CloseDocument();
+            return false;
+        }
     }
     if (annotations_) {
         annotations_->SetOpenCount(annotations_->GetOpenCount() + 1);
@@ -652,7 +667,7 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
         annotations_->SetReadingTime(NowUnixMinutesUtc());
         annotations_->Flush();
     }
-    if (restore && (chosen.IsEmpty() || OpeningRules::IsAudioAnchor(chosen)))
+    if (!keep && restore && (chosen.IsEmpty() || OpeningRules::IsAudioAnchor(chosen)))
         RestoreReadingPosition();
     if (reader_) reader_->ShowReaderView();
     Invalidate(true);

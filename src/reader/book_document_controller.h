@@ -110,7 +110,9 @@ public:
     uint32_t ViewMode() const override;
 
     bool ActivateLink(const String& url) override;
-    bool OpenWithQuery(const Location&, uint32_t, uint32_t) override { return false; }
+    // Without a request (0, 0) the location opens as a followed link does: at its right page,
+    // as a step in the history. Requests are not answered here.
+    bool OpenWithQuery(const Location& location, uint32_t first, uint32_t second) override;
     bool ViewRequest(uint32_t, uint32_t) override { return false; }
     bool OpenReference(const String& name) override;
     bool BackToOtherDocument() override;

@@ -71,6 +71,7 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
         case 22: return history_.CanForward();
         case 23: return history_.CanBack();
         case 108: return false;
+        case 45: case 46: case 47: return reader_ && reader_->CanLookUp(id);
         default: break;
     }
     if (resource_ && view_ != kTextPage && MediaCommandEnabled(id)) return true;

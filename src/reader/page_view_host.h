@@ -9,6 +9,9 @@
 
 class BookDocumentController;
 
+// The word under a tap goes to the reader controller's tap action (reader_controller_lookup.cpp).
+bool TapOnPage(BookDocumentController& controller, Point p);
+
 class PageViewHost final : public PageViewOwner {
 public:
     explicit PageViewHost(BookDocumentController& controller) : controller_(controller) {}
@@ -28,6 +31,7 @@ public:
     void GoToLastPage() override;
     bool ScrollTables(int32_t dx, int32_t dy) override;
     void SelectAt(Point) override {}
+    bool TapAt(Point p) override { return TapOnPage(controller_, p); }
     void DeselectCurrentArea() override {}
     void InvalidateSurface() override;
     // The controller's layout options (the reader's font size, text and link look).

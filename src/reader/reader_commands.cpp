@@ -213,7 +213,7 @@ bool ReaderController::RunAnnotationCommand(int32_t id) {
         case Cmd::kLookup:
         case Cmd::kLookup46:
         case Cmd::kLookup47:
-            if (document_) document_->Lookup(id);
+            LookupCommand(id);
             return true;
         case Cmd::kEditNote:
             EditAnnotationAt(kNote);

@@ -37,6 +37,15 @@
 
 class AnnotationFile;
 class AppPaths;
+class DictionaryCatalogue;
+class HistoryTable;
+class LinkTarget;
+class LookupListPages;
+class WordListAdder;
+struct DictionaryTables;
+struct LookupEntry;
+struct LookupMatch;
+struct LookupState;
 class ConfigurationStore;
 class DocumentController;
 class DocumentLoader;
@@ -247,6 +256,56 @@ public:
     }
     const String& LastWord() const { return lastWord_; }
 
+    // Dictionary look-ups (reader_controller_lookup.cpp). The library's dictionaries; without
+    // them every look-up finds no dictionary.
+    void SetDictionaries(DictionaryCatalogue* catalogue);
+    // Commands 45 (any dictionary), 46 (bilingual), 47 (monolingual) on the selection, else on
+    // the last word. False when nothing was found.
+    bool LookupCommand(int32_t id);
+    bool LookupSelection(const String& word, Point anchor, const String& path, uint32_t language,
+                         uint32_t second, int32_t id, bool quiet);
+    // Whether a dictionary of that kind exists; kept until the library changes.
+    bool CanLookUp(int32_t id);
+    // The dictionary's book through the document loader with its tables; null when the book
+    // or its default index table cannot be opened.
+    std::shared_ptr<DictionaryTables> OpenDictionaryTables(DictionaryCatalogue& catalogue,
+                                                           uint32_t dictionary);
+    std::shared_ptr<DictionaryTables> OpenDictionaryAt(const String& location);
+    std::unique_ptr<TextPopup> ShowLookupResultsPopup(const String& word,
+                                                      DictionaryCatalogue& catalogue,
+                                                      const std::vector<LookupEntry>& entries,
+                                                      const std::vector<LookupMatch>& matches,
+                                                      bool compact);
+    std::unique_ptr<TextPopup> ShowLookupPage(const DictionaryTables& tables,
+                                              const std::vector<LookupMatch>& matches,
+                                              const String& reference, const String& query,
+                                              bool byName);
+    bool OpenLookupResult(const std::vector<LookupMatch>& matches, const String& word,
+                          const String& reference, Point anchor, bool byName);
+    bool AddLookupEntryToWordList(uint32_t entry, const String& databaseName,
+                                  const DictionaryTables& tables);
+    // Tables null: the location string names the dictionary.
+    bool OpenIndexEntry(uint32_t entry, Point anchor, std::shared_ptr<DictionaryTables> tables,
+                        const String& location, const String& query);
+    // A tap on the page: the default tap action, else the pop-up menu of what can be done.
+    void OnTapAction(uint32_t start, uint32_t end, const String& word, uint16_t language,
+                     Point point, bool image);
+    // Performs a look-up page's link once the current event is over.
+    void PostLookupLink(LinkTarget* target, Point point);
+    // The search history (opened on first use; null when it cannot be).
+    HistoryTable* SearchHistory();
+    // A word the vocabulary list is asked to add without a dictionary: looked up in the
+    // dictionaries of the list's language. True when the look-up found it (its result is shown,
+    // or added when one dictionary matched).
+    bool LookupForWordList(const String& word, uint32_t language);
+    // The word-list and search-history pages of this window (the document controller's
+    // requests 109, 111, 112 and 115 open them).
+    LookupListPages* ListPages();
+    // The word list a by-name result goes to while its window shows; null otherwise.
+    void SetWordListAdder(WordListAdder* adder);
+    // The look-up pop-up shown; null when none.
+    TextPopup* PagePopup() const { return pagePopup_.get(); }
+
     bool IsQueueEmpty() const { return queue_.Count() == 0 && calls_.empty(); }
     int32_t QueueTimerId() const { return queueTimer_; }
     // Test hook: false when an invariant is broken.
@@ -368,4 +427,7 @@ private:
     bool barSuppressed_ = false;
     bool fullScreen_ = false;
     String libraryBook_;
+    // The look-up side's state (made on first use).
+    std::shared_ptr<LookupState> lookup_;
+    LookupState& Lookups();
 };

@@ -10,8 +10,11 @@
 #include "platform/types.h"
 
 class DrawingSurface;
+class LinkTarget;
 class ReaderController;
 class String;
+class TextPopupWindow;
+class TextBoxOwner;
 
 // A soft-key menu bar of a reader window.
 class ReaderBar {
@@ -68,12 +71,24 @@ public:
                          uint32_t method, int32_t argument) = 0;
     virtual bool ShowAt(const Rect& area, Point anchor, uint32_t placement) = 0;
     virtual void Hide() = 0;
+    // A run that carries its own link target (the pop-up keeps a reference); false when the
+    // pop-up cannot carry one or is full.
+    virtual bool AddTarget(const String& /*text*/, uint32_t /*flags*/, LinkTarget* /*target*/) {
+        return false;
+    }
+    // The widgets' pop-up window under it, for builders that fill its box directly; null when
+    // there is none.
+    virtual TextPopupWindow* PopupWindow() { return nullptr; }
 };
 
 class TextPopupFactory {
 public:
     // Null on failure; the caller owns the result.
     virtual TextPopup* CreateTextPopup(DrawingSurface* surface) = 0;
+    // One whose links go to the given owner instead of the factory's.
+    virtual TextPopup* CreateTextPopupFor(DrawingSurface* surface, TextBoxOwner* /*owner*/) {
+        return CreateTextPopup(surface);
+    }
 
 protected:
     ~TextPopupFactory() = default;

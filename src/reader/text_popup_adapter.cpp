@@ -23,6 +23,10 @@ bool WidgetTextPopup::AddLink(const String& text, uint32_t flags, uint32_t objec
     return !refused;
 }
 
+bool WidgetTextPopup::AddTarget(const String& text, uint32_t flags, LinkTarget* target) {
+    return !window_.Box()->AddRun(text, flags, target);
+}
+
 bool WidgetTextPopup::ShowAt(const Rect& area, Point anchor, uint32_t placement) {
     if (!area.IsEmpty()) window_.Box()->SetMaxRect(area);
     window_.SetAnchor(anchor, placement == kCentred);
@@ -32,4 +36,10 @@ bool WidgetTextPopup::ShowAt(const Rect& area, Point anchor, uint32_t placement)
 TextPopup* WidgetTextPopupFactory::CreateTextPopup(DrawingSurface* surface) {
     if (!surface) return nullptr;
     return new (std::nothrow) WidgetTextPopup(surface, owner_);
+}
+
+TextPopup* WidgetTextPopupFactory::CreateTextPopupFor(DrawingSurface* surface,
+                                                      TextBoxOwner* owner) {
+    if (!surface) return nullptr;
+    return new (std::nothrow) WidgetTextPopup(surface, owner);
 }

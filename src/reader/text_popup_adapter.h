@@ -15,6 +15,8 @@ public:
                  int32_t argument) override;
     bool ShowAt(const Rect& area, Point anchor, uint32_t placement) override;
     void Hide() override { window_.Show(false); }
+    bool AddTarget(const String& text, uint32_t flags, LinkTarget* target) override;
+    TextPopupWindow* PopupWindow() override { return &window_; }
 
     TextPopupWindow& Window() { return window_; }
 
@@ -27,6 +29,7 @@ public:
     // owner performs the pop-ups' links (the window's document controller); may be null.
     explicit WidgetTextPopupFactory(TextBoxOwner* owner) : owner_(owner) {}
     TextPopup* CreateTextPopup(DrawingSurface* surface) override;
+    TextPopup* CreateTextPopupFor(DrawingSurface* surface, TextBoxOwner* owner) override;
 
 private:
     TextBoxOwner* owner_;

@@ -8,6 +8,7 @@
 #include "document/location/location.h"
 #include "document/sources/document_loader.h"
 #include "library/embedded_library.h"
+#include "library/library_dictionaries.h"
 #include "library/library_list_windows.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
@@ -58,6 +59,9 @@ AppShell::~AppShell() {
 }
 
 void AppShell::CloseCore() {
+    ReaderWindow* main = core_ ? core_->MainWindow() : nullptr;
+    if (main && main->Controller()) main->Controller()->SetDictionaries(nullptr);
+    dictionaries_.reset();
     library_.reset();
     if (core_) {
         core_->Close();
@@ -204,6 +208,8 @@ bool AppShell::CreateCore(bool withStore) {
     if (core_->CreateLoader(0) != 0) return false;
     if (core_->Loader()) library_.reset(new (std::nothrow) EmbeddedLibrary(*core_->Loader()));
     ReaderWindow* main = core_->MainWindow();
+    if (library_) dictionaries_.reset(new (std::nothrow) LibraryDictionaries(library_->Catalogue()));
+    if (main && main->Controller()) main->Controller()->SetDictionaries(dictionaries_.get());
     SetReaderWindow(main);
     if (main && main->Document()) main->Document()->SetEventSink(this, 0);
     style_ = WS_VISIBLE;

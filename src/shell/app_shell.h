@@ -21,6 +21,7 @@
 
 class DocumentLoader;
 class EmbeddedLibrary;
+class LibraryDictionaries;
 class Text;
 class BookDocumentController;
 class ReaderCore;
@@ -110,6 +111,8 @@ private:
     std::unique_ptr<ReaderCore> core_;
     // The catalogue the loader embeds; goes before the core (its cache needs the paths).
     std::unique_ptr<EmbeddedLibrary> library_;
+    // The catalogue's dictionaries as the main window's look-ups ask for them; goes first.
+    std::unique_ptr<LibraryDictionaries> dictionaries_;
     HINSTANCE instance_ = nullptr;
     IdleDocumentControllerFactory documents_;
     DocumentControllerFactory* documentFactory_ = nullptr;

@@ -53,6 +53,22 @@ TEST(TextFileResources, HtmlAndPlainTextFilesReadToTheEnd) {
     text->Release();
 }
 
+TEST(TextFileResources, AnHtmlFilesTablesReachTheLayoutWithTheirRowsAndCells) {
+    DeviceFiles files;
+    // A plain TABLE, as any HTML file writes it: its rows and cells come through (implicit
+    // ends included), so the cells are not run together. A TABLE inside a cell is still left
+    // out: its row becomes one of the outer table's.
+    TextFileResource* r = Open(files, "t.html",
+                               "<html><body><table><tr><td>a<td>b</tr><tr><th>c<table><tr><td>d"
+                               "</table></table><p>e</p></body></html>",
+                               1);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(ReadAll(r),
+              "<HTML><BODY><TABLE><TR><TD>'a'</TD><TD>'b'</TD></TR><TR><TH>'c'</TH></TR><TR>"
+              "<TD>'d'</TD></TR></TABLE><P>'e'</P></BODY></HTML>$");
+    r->Release();
+}
+
 TEST(TextFileResources, ShiftJisTextAskedForExplicitly) {
     if (!IsKnownCodePage(932)) GTEST_SKIP() << "no Shift-JIS converter";
     // Words of ten katakana U+30A2 (83 41) and a space: the last character of word 194

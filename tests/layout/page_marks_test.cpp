@@ -111,6 +111,23 @@ TEST_F(Marks, ALinkOverTwoLinesIsOneAreaOfTwoRectangles) {
     EXPECT_EQ(bounds.height, 20);
 }
 
+TEST_F(Marks, ALinksMarkIsAsWideAsItsOwnText) {
+    // A short link below a longer one: its mark ends where its text does, not where the
+    // one before ended.
+    content_.extraLinks = 2;
+    Open();
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    AreaArray* list = MarkList();
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->Count(), 3);
+    for (int32_t i = 1; i < 3; ++i) {
+        Rect bounds;
+        list->At(i)->GetBounds(bounds);
+        EXPECT_EQ(bounds.x, 0);
+        EXPECT_EQ(bounds.width, 6) << "link " << i;
+    }
+}
+
 TEST_F(Marks, MarksAreRebuiltAfterTheyAreCleared) {
     Open();
     ASSERT_TRUE(layout_.PaintCurrentPage(false));

@@ -75,13 +75,14 @@ public:
     bool IsTopFrame() override { return topFrame; }
     uint32_t InternalPageId() override { return internalPage; }
     DocumentSource* CurrentSource() override { return source; }
-    bool HasPositionView() override { return true; }
+    bool HasPositionView() override { return positionView; }
 
     std::string Last() const { return calls.empty() ? "" : calls.back(); }
 
     std::vector<std::string> calls;
     ViewSettings settings;
     bool hasDocument = true;
+    bool positionView = true;  // false: a cover or a picture is shown over the page
     bool topFrame = true;
     bool nextLink = true;
     uint32_t internalPage = 0;
@@ -471,6 +472,27 @@ TEST_F(ViewTest, SavedStateCarriesTheElementsOwnBlock) {
     uint32_t word = 0;
     ASSERT_TRUE(view_.OwnState().ReadWord32BE(word));
     EXPECT_EQ(word, 0xA1B2C3D4u);
+}
+
+TEST_F(ViewTest, APlaceTakenUnderACoverLaysThePageOutWhenItIsShownAgain) {
+    Open();
+    Rect none;
+    view_.AdjustRect(none, Rect{0, 0, 120, 60});
+    const int32_t width = layout_.Column(0).width;
+    const uint32_t before = view_.relayouts;
+    // The window grows while a picture covers the page: the taps find the element there at
+    // once, but the hidden page is not laid out yet.
+    owner_.positionView = false;
+    view_.AdjustRect(none, Rect{0, 0, 160, 40});
+    EXPECT_TRUE(view_.HitTest(Rect{150, 30, 1, 1}));
+    EXPECT_EQ(view_.relayouts, before);
+    // The page comes back at that place: it is laid out for it, once.
+    owner_.positionView = true;
+    view_.AdjustRect(none, Rect{0, 0, 160, 40});
+    EXPECT_EQ(view_.relayouts, before + 1);
+    EXPECT_EQ(layout_.Column(0).width, width + 40);
+    view_.AdjustRect(none, Rect{0, 0, 160, 40});
+    EXPECT_EQ(view_.relayouts, before + 1);
 }
 
 TEST_F(ViewTest, ScrollIntoViewTurnsThePageTowardsAControl) {

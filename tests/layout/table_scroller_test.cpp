@@ -7,8 +7,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "document/markup/html_tokenizer.h"
+#include "document/markup/link_target.h"
+#include "graphics/widgets/area.h"
 #include "layout/block_contents.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
@@ -55,7 +59,7 @@ class TableScroller : public fvt::test::WindowTest {
 protected:
     void SetUp() override {
         fvt::test::WindowTest::SetUp();
-        text_ = kPage;
+        text_ = Page();
         doc_ = std::make_unique<MemoryDocument>(text_);
         source_.SetTableNeedsInline(false);
         ASSERT_TRUE(source_.Attach(doc_.get(), 0));
@@ -77,6 +81,7 @@ protected:
         fvt::test::DeleteContextCanvas(canvas_);
         fvt::test::WindowTest::TearDown();
     }
+    virtual std::u16string Page() const { return kPage; }
     // Paints the page afresh and gives the table's view and its scroll entry.
     void Paint(Rect& view, TableScrollEntry*& entry) {
         fvt::test::ClearCanvas(canvas_);
@@ -139,6 +144,129 @@ TEST_F(TableScroller, TheSelectedTableIsFramedInRed) {
     EXPECT_EQ(CanvasCount(canvas_, view.x, view.y, 1, view.height, kRed), view.height);
     EXPECT_EQ(CanvasCount(canvas_, view.x + view.width - 1, view.y, 1, view.height, kRed),
               view.height);
+}
+
+// Links in the first and the last cell of a wide table: scrolling moves one out of the view
+// and the other into it.
+class LinkedTableScroller : public TableScroller {
+protected:
+    std::u16string Page() const override {
+        return u"<html><body><p>Before the table.</p>"
+               u"<table border=\"1\"><tr><td><a href=\"first.html\">Wednesday</a></td>"
+               u"<td>06:12-18:40</td><td>06:58-19:21</td><td>springtide</td>"
+               u"<td><a href=\"last.html\">northwesterly</a></td></tr></table>"
+               u"<p><a href=\"after.html\">After</a> the table.</p></body></html>";
+    }
+    // The bounds of each address link's mark, by its target's first letter.
+    std::vector<std::pair<char16_t, Rect>> LinkMarks() {
+        std::vector<std::pair<char16_t, Rect>> out;
+        PageSlot* slot = layout_.CurrentPageSlot();
+        for (int32_t i = 0; slot && i < slot->marks.Count(); ++i) {
+            Area* area = slot->marks.At(i);
+            if (!area || !area->link || area->link->kind != kLinkAddress) continue;
+            Rect r;
+            area->GetBounds(r);
+            const String& target = area->link->text;
+            out.emplace_back(target.Length() > 0 ? target[0] : u'?', r);
+        }
+        return out;
+    }
+    static int Count(const std::vector<std::pair<char16_t, Rect>>& marks, char16_t which) {
+        int n = 0;
+        for (const auto& m : marks) n += m.first == which;
+        return n;
+    }
+};
+
+TEST_F(LinkedTableScroller, MarksStayInsideTheViewOfAScrolledTable) {
+    Rect view;
+    TableScrollEntry* entry = nullptr;
+    ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
+    auto marks = LinkMarks();
+    // At the start the first cell's link shows; the last cell lies beyond the view.
+    EXPECT_EQ(Count(marks, u'f'), 1);
+    EXPECT_EQ(Count(marks, u'l'), 0);
+    EXPECT_EQ(Count(marks, u'a'), 1);
+    for (const auto& m : marks) {
+        if (m.first != u'a') {
+            EXPECT_TRUE(Rect::ContainsRect(view, m.second));
+        }
+    }
+
+    // Scrolled one step: the first link is cut at the view's left edge, not left of it.
+    entry->x = 40;
+    layout_.ClearCurrentBlockMarks();
+    ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
+    marks = LinkMarks();
+    for (const auto& m : marks) {
+        if (m.first == u'a') continue;
+        EXPECT_TRUE(Rect::ContainsRect(view, m.second))
+            << char(m.first) << " at x " << m.second.x << " in a view from " << view.x;
+    }
+
+    // Scrolled to the far end: the first link is gone, the last one shows within the view, and
+    // the link after the table is where it was.
+    TableRecord* table = layout_.CurrentPageSlot()->contents.Table(0);
+    ASSERT_NE(table, nullptr);
+    entry->x = table->content.width - table->box.width;
+    layout_.ClearCurrentBlockMarks();
+    ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
+    marks = LinkMarks();
+    EXPECT_EQ(Count(marks, u'f'), 0);
+    EXPECT_EQ(Count(marks, u'l'), 1);
+    EXPECT_EQ(Count(marks, u'a'), 1);
+    for (const auto& m : marks) {
+        if (m.first == u'a') {
+            EXPECT_GT(m.second.y, view.y + view.height - 1);
+            continue;
+        }
+        EXPECT_TRUE(Rect::ContainsRect(view, m.second))
+            << char(m.first) << " at x " << m.second.x << " in a view from " << view.x;
+    }
+}
+
+// A table whose only row is taller than the page: it scrolls down, and the marks of its links
+// go with the drawn text.
+class TallTableScroller : public LinkedTableScroller {
+protected:
+    std::u16string Page() const override {
+        std::u16string page = u"<html><body><table border=\"1\"><tr><td>one<br>two<br>three<br>"
+                              u"<a href=\"first.html\">Top</a>";
+        for (int i = 0; i < 40; ++i) page += u"<br>line";
+        return page + u"<br><a href=\"last.html\">Bottom</a></td></tr></table></body></html>";
+    }
+};
+
+TEST_F(TallTableScroller, MarksFollowTheTableDown) {
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    PageSlot* slot = layout_.CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    TableRecord* table = slot->contents.Table(0);
+    ASSERT_NE(table, nullptr);
+    ASSERT_GT(table->content.height, table->box.height);
+    ASSERT_EQ(slot->record->tables.size(), 1u);
+    Rect view = table->box;
+    auto marks = LinkMarks();
+    ASSERT_EQ(marks.size(), 1u);
+    ASSERT_EQ(marks[0].first, u'f');
+    Rect top = marks[0].second;
+
+    slot->record->tables[0].y = 20;
+    layout_.ClearCurrentBlockMarks();
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    marks = LinkMarks();
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].second.y, top.y - 20);
+    EXPECT_EQ(marks[0].second.x, top.x);
+
+    slot = layout_.CurrentPageSlot();
+    slot->record->tables[0].y = table->content.height - table->box.height;
+    layout_.ClearCurrentBlockMarks();
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    marks = LinkMarks();
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].first, u'l');
+    EXPECT_TRUE(Rect::ContainsRect(view, marks[0].second));
 }
 
 }  // namespace

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "bookfiles/annotation_file.h"
 #include "bookfiles/configuration_store.h"
 #include "core/dates.h"
+#include "core/file.h"
 #include "core/resources.h"
 #include "library/book_properties_dialog.h"
 #include "library/library_dialogs.h"
@@ -584,6 +586,30 @@ TEST_F(LibraryViewTest, OpenFailureMarksTheBookUnopenable) {
     LibraryRow* row = view->SelectedRow();
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->iconIndex, 4);
+}
+
+// Back in the library from a book: the book just read shows as read (the reader wrote its
+// reading time into the side file while the entry still held none).
+TEST_F(LibraryViewTest, TheBookJustReadShowsAsReadWhenTheLibraryShowsAgain) {
+    Open();
+    LibraryBook* alpha = Entry(u"Alpha");
+    ASSERT_NE(alpha, nullptr);
+    ASSERT_EQ(alpha->GetLastRead(), 0u);
+    {
+        AnnotationFile side;
+        ASSERT_EQ(side.OpenOrCreate("\\eBooks\\alpha.prc", "Alpha", 5, 0, 1, 1), 0);
+        ASSERT_EQ(side.SetBookId(alpha->GetUniqueId()), 0);
+        ASSERT_EQ(side.SetReadingTime(NowUnixMinutesUtc()), 0);
+        ASSERT_EQ(side.Flush(), 0);
+    }
+    view->Show(false);
+    view->Refresh(alpha->GetPath());
+    view->Show(true);
+    EXPECT_GT(alpha->GetLastRead(), 0u);
+    LibraryRow* row = view->SelectedRow();
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->book, alpha);
+    EXPECT_FALSE(view->IsBold(row));
 }
 
 TEST_F(LibraryViewTest, BookstoresComeFromTheProgramFolderAndOnlyWebLinksRun) {

@@ -61,6 +61,11 @@ struct DocumentControllerTest : ::testing::Test {
         controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
     }
     bool Open(const char16_t* url) { return controller->ActivateLink(String(url)); }
+    static Text Path(const char16_t* path) {
+        Text out;
+        EXPECT_TRUE(out.FromString(String(path)));
+        return out;
+    }
     std::u16string Current() {
         const Location* l = controller->CurrentLocation();
         Text file;
@@ -280,6 +285,58 @@ TEST_F(DocumentControllerTest, TheLibraryPageIsABuiltInPage) {
     EXPECT_FALSE(Open(u"oeb:bookmarks"));
     ASSERT_FALSE(controller->Reports().empty());
     EXPECT_EQ(controller->Reports().back(), 5263u);
+}
+
+// What the library and the annotations list ask for: a location without a request opens as a
+// followed link does, as a step in the history.
+TEST_F(DocumentControllerTest, ALocationWithoutARequestOpensAsALinkDoes) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    const int32_t start = controller->GetPageStart();
+    Location b;  // as the library builds it, from the file's path
+    ASSERT_TRUE(b.ParseText(Path(u"\\books\\b.prc")));
+    ASSERT_TRUE(controller->OpenWithQuery(b, 0, 0));
+    EXPECT_EQ(Current(), u"\\books\\b.prc");
+    EXPECT_EQ(controller->CurrentAnnotationFile()->GetOpenCount(), 1u);
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(Current(), u"\\books\\a.prc");
+    EXPECT_EQ(controller->GetPageStart(), start);
+    Location at;
+    at.CopyFrom(*controller->CurrentLocation());
+    ASSERT_TRUE(at.SetPositionAnchor(3000));
+    ASSERT_TRUE(controller->OpenWithQuery(at, 0, 0));
+    EXPECT_EQ(controller->GetPageStart(), 3000);
+    Location missing;
+    ASSERT_TRUE(missing.ParseText(Path(u"\\books\\missing.prc")));
+    EXPECT_FALSE(controller->OpenWithQuery(missing, 0, 0));
+    EXPECT_EQ(controller->GetPageStart(), 3000);
+}
+
+// Back from the library to the book on show: the page read, not the first page, the cover or
+// the older position in the side file.
+TEST_F(DocumentControllerTest, TheBookOnShowOpenedAgainStaysAtThePageRead) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    controller->SaveReadingPosition(false);  // an older place in the side file
+    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(2));
+    const int32_t start = controller->GetPageStart();
+    ASSERT_TRUE(Open(u"oeb:library"));
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    EXPECT_EQ(controller->GetPageStart(), start);
+    EXPECT_EQ(controller->CurrentAnnotationFile()->GetOpenCount(), 2u);
+    // A covered book read past its cover, with nothing stored yet.
+    ASSERT_TRUE(Open(u"\\books\\covered.prc"));
+    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(2));
+    const int32_t covered = controller->GetPageStart();
+    ASSERT_TRUE(Open(u"oeb:library"));
+    ASSERT_TRUE(Open(u"\\books\\covered.prc"));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_EQ(controller->GetPageStart(), covered);
+    // An anchor still goes where it says.
+    ASSERT_TRUE(Open(u"##-pos3000"));
+    EXPECT_EQ(controller->GetPageStart(), 3000);
 }
 
 }  // namespace

@@ -261,3 +261,26 @@ TEST_F(ControllerWindowTest, FramesArePaintedInTheirStrips) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window changes size while the cover is shown: the text page that follows is laid out
+// for the window as it is now, and the page element takes taps all over it.
+TEST_F(ControllerWindowTest, AResizeUnderTheCoverReachesThePageShownAfter) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kCoverView);
+    Repaint();
+    SetWindowPos(hwnd, nullptr, work.x, work.y, 240, 300, SWP_NOZORDER);
+    fvt::RunUntilIdle();
+    Repaint();
+    controller->StepPage(2);
+    Repaint();
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    const Rect& column = controller->Layout()->Column(0);
+    EXPECT_GT(column.Bottom(), 180);
+    EXPECT_GT(column.x + column.width, 200);
+    ASSERT_NE(controller->PageView(), nullptr);
+    EXPECT_TRUE(controller->PageView()->HitTest(Rect{230, 290, 1, 1}));
+}
+
+}  // namespace

@@ -149,6 +149,33 @@ TEST(ProgramRuns, BookNamedByHostPathIsCopiedIntoTheDeviceAndTheOriginalLeftAlon
     EXPECT_EQ(entries, 1);
 }
 
+// Started without a book, the program shows the library; Enter, the Read key and a tap on a row
+// each open a book (its side file is made when it opens), and Back returns to the library.
+TEST(ProgramRuns, BooksOpenFromTheLibraryByEnterTheReadKeyAndATap) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    for (const char* name : {"Alpha", "Beta", "Gamma"}) {
+        BookBuilder book;
+        const std::string text = SampleText(2000);
+        book.text.assign(text.begin(), text.end());
+        book.fullName = name;
+        const Bytes bytes = book.Build();
+        device.WriteHost(std::string("storage/eBooks/") + name + ".prc",
+                         std::string(bytes.begin(), bytes.end()));
+    }
+    // Rows are listed by title, 52 pixels high below the title strip: Gamma's is the third.
+    const std::string script = WriteScript(device, "steps.txt",
+                                           "idle\nkey 0x0d\nidle\nsoftkey 1\nidle\n"
+                                           "key 0x28\nidle\nsoftkey 1\nidle\nsoftkey 1\nidle\n"
+                                           "tap 100 175\nidle\nquit\n");
+    Child child{Start(device, {}, script)};
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.Wait(), 0);
+    EXPECT_TRUE(device.HostExists("storage/eBooks/Alpha.fvt"));
+    EXPECT_TRUE(device.HostExists("storage/eBooks/Beta.fvt"));
+    EXPECT_TRUE(device.HostExists("storage/eBooks/Gamma.fvt"));
+}
+
 TEST(SingleInstance, QuitClosesTheRunningInstance) {
     TempDevice device;
     ASSERT_TRUE(device.ok());

@@ -97,9 +97,14 @@ uint32_t TextFileResource::FileKey(const String& location, int64_t size) {
 
 bool TextFileResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
     TokenSource* ts = nullptr;
-    if (kind_ == kHtml || kind_ == kPictureOrSound)
-        ts = new (std::nothrow) HtmlTokenizer(true);
-    else
+    if (kind_ == kHtml || kind_ == kPictureOrSound) {
+        auto* html = new (std::nothrow) HtmlTokenizer(true);
+        // An HTML file's tables are laid out as a markup book's are: a TABLE needs no INLINE
+        // attribute (without one, its rows and cells would be dropped and their texts run
+        // together). A TABLE inside another is still left out.
+        if (html) html->SetTableNeedsInline(false);
+        ts = html;
+    } else
         ts = new (std::nothrow) PlainTextTokenSource();
     // The layout keeps the traits (as it does a book's).
     BookLayoutTraits* traits = layout ? new (std::nothrow) FileLayoutTraits(key_) : nullptr;

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "bookfiles/index_writer.h"
 #include "support/bookfiles/pdb_builder.h"
@@ -16,3 +19,16 @@ IndexWriter SampleDictionary(std::uint32_t codePage = 1252);
 IndexWriter NumberedKeys(std::uint32_t count);
 // A database of a plain record zero and that table; its id goes to `table`.
 Bytes NumberedKeysBook(std::uint32_t count, std::uint32_t* table);
+
+// A dictionary book: each (word, definition) entry's text is its definition in the book's own
+// text (tag 8: start and length; tag 1: where it starts), the default table named "words" and
+// an inflection table of (form, word) pairs. `input` and `output` are its language pair.
+struct DictionarySpec {
+    std::string name = "Dict";
+    std::uint32_t input = 9;
+    std::uint32_t output = 9;
+    std::vector<std::pair<std::u16string, std::string>> words;
+    std::vector<std::pair<std::u16string, std::u16string>> forms;
+    bool entryText = true;  // false: tag 1 only (the entry opens at its place in the book)
+};
+Bytes DictionaryBook(const DictionarySpec& spec);

@@ -1,8 +1,8 @@
 // folivant_samples DEVICE_ROOT SAMPLES_FOLDER: fills a sample device for tools/run, once. Makes the
 // program folder and, in the books folder, a book with metadata, a cover and pictures, a book of
 // pictures, a PalmDOC book, two HTML pages (one with a form) and a plain-text file from the texts
-// in resources/samples. Files already there are left alone, so a user's changes survive the next
-// run.
+// in resources/samples, and two small dictionaries of the story's words (English, and English to
+// French). Files already there are left alone, so a user's changes survive the next run.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +16,7 @@
 #include "platform/kernel/device.h"
 #include "platform/storage/files.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/index_fixture.h"
 #include "support/media/image/picture_fixtures.h"
 
 namespace fs = std::filesystem;
@@ -111,6 +112,34 @@ std::vector<std::uint8_t> GardenBook(const std::string& text) {
     book.text = ToBytes(text);
     return book.Build();
 }
+// Dictionaries of words of the sample story (English, and English to French).
+std::vector<std::uint8_t> EnglishGlossary() {
+    return DictionaryBook(DictionarySpec{
+        "Lighthouse Glossary", 9, 9,
+        {{u"lamp", "A device that gives light, here the great light at the top of the tower."},
+         {u"lens", "A shaped piece of glass that gathers the lamp's light into a beam."},
+         {u"step", "One stair of a flight; the lighthouse has a hundred and twelve."},
+         {u"wick", "The cord of an oil lamp that draws up the fuel and carries the flame."},
+         {u"reef", "A ridge of rock or sand just below the surface of the sea."},
+         {u"harbour", "A sheltered stretch of water where boats may lie safely."},
+         {u"beam", "A ray of light sent out in one direction."},
+         {u"tiller", "The bar by which a small boat is steered."},
+         {u"evening", "The close of the day, from sunset to nightfall."},
+         {u"keeper", "One who tends a lighthouse and keeps its light burning."}},
+        {{u"steps", u"step"}, {u"lamps", u"lamp"}, {u"beams", u"beam"}}});
+}
+
+std::vector<std::uint8_t> FrenchGlossary() {
+    return DictionaryBook(DictionarySpec{
+        "Glossaire anglais-francais", 9, 12,
+        {{u"lamp", "lampe (n. f.) : appareil qui donne de la lumi&egrave;re."},
+         {u"lens", "lentille (n. f.) : verre taill&eacute; qui concentre la lumi&egrave;re."},
+         {u"beam", "faisceau (n. m.) : rayon de lumi&egrave;re."},
+         {u"keeper", "gardien (n. m.) : celui qui veille sur le phare."},
+         {u"harbour", "port (n. m.) : abri pour les bateaux."}},
+        {{u"lamps", u"lamp"}, {u"beams", u"beam"}}});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,7 +167,9 @@ int main(int argc, char** argv) {
                     WriteOnce(books, "Notes on Reading.html", ToBytes(reading)) &&
                     WriteOnce(books, "An Evening Walk.txt", ToBytes(walk)) &&
                     WriteOnce(books, "Birds of the Shore.prc", ShoreBook(shore)) &&
-                    WriteOnce(books, "A Reading Log.html", ToBytes(log));
+                    WriteOnce(books, "A Reading Log.html", ToBytes(log)) &&
+                    WriteOnce(books, "Lighthouse Glossary.prc", EnglishGlossary()) &&
+                    WriteOnce(books, "Glossaire anglais-francais.prc", FrenchGlossary());
     if (!ok) {
         std::fprintf(stderr, "folivant_samples: cannot write the sample books\n");
         return 1;

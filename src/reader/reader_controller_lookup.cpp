@@ -1,0 +1,799 @@
+// The reader controller's dictionary look-ups: from a tap or a look-up command to the gathered
+// matches, and what is shown for them (the entry itself, a lookup page, the results pop-up, a
+// manual search), the opening of dictionary entries and the search history.
+//
+// Re-entrancy: a look-up pop-up's link is never performed from inside the pop-up's own event
+// handler. Opening an entry may replace the document and the pop-up with it, so the link is
+// kept and performed from a zero-delay timer once the event is over.
+#include <algorithm>
+#include <new>
+#include <optional>
+#include <string>
+
+#include "bookfiles/index_table.h"
+#include "core/platform_helpers.h"
+#include "core/resources.h"
+#include "core/segmented_array.h"
+#include "database/history_table.h"
+#include "database/resource.h"
+#include "document/location/location.h"
+#include "document/markup/link_target.h"
+#include "document/sources/document_loader.h"
+#include "document/sources/index_table_data_handle.h"
+#include "document/sources/loader_adapters.h"
+#include "document/sources/loader_database_opener.h"
+#include "graphics/widgets/text_box.h"
+#include "layout/focus_box.h"
+#include "layout/page_layout.h"
+#include "layout/page_view.h"
+#include "graphics/widgets/text_popup_window.h"
+#include "platform/menu/menu.h"
+#include "platform/window/window.h"
+#include "reader/book_action_bridge.h"
+#include "reader/book_actions.h"
+#include "reader/book_document_controller.h"
+#include "reader/dictionary_catalogue.h"
+#include "reader/document_controller.h"
+#include "reader/list_pages.h"
+#include "reader/lookup_popups.h"
+#include "reader/lookup_window.h"
+#include "reader/page_view_host.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_lookup.h"
+#include "reader/reader_settings.h"
+#include "reader/word_lists.h"
+
+namespace {
+
+constexpr uint32_t kCannotHelp = 5112;
+constexpr uint32_t kMultipleMatches = 5103;
+constexpr uint32_t kManualSearch = 5100;
+// Text box run styles of the lookup page: the heading, the headword link, the forms.
+constexpr uint32_t kHeadingFlags = 2;
+constexpr uint32_t kHeadwordFlags = 1;
+constexpr uint32_t kFormsFlags = 2;
+constexpr uint32_t kSearchLinkFlags = 148;
+// Entry tags: the entry's text ranges (8, else 6), its text position (1), the links followed
+// before reading them (25, then 22).
+constexpr uint32_t kTagText = 8;
+constexpr uint32_t kTagRanges = 6;
+constexpr uint32_t kTagPosition = 1;
+constexpr uint32_t kTagFirstLink = 25;
+constexpr uint32_t kTagSecondLink = 22;
+constexpr uint32_t kLanguageMask = 1023;
+// Pop-up menu items carry 50000 + the command.
+constexpr UINT kMenuBase = 50000;
+
+String Res(uint32_t id) { return Lookup::ResourceText(id); }
+
+String FromU16(const std::u16string& s) {
+    return String(s.data(), static_cast<int32_t>(s.size()));
+}
+
+std::u16string ToU16(const String& s) { return Lookup::Wide(s); }
+
+String Encoded(const String& path) {
+    String s(path);
+    s.UriEscape(true, true);
+    return s;
+}
+
+// The dictionaries a look-up searches, opened through the controller.
+class CatalogueSource final : public DictionarySource {
+public:
+    CatalogueSource(ReaderController& reader, DictionaryCatalogue& catalogue)
+        : reader_(reader), catalogue_(catalogue) {}
+    std::shared_ptr<DictionaryTables> OpenDictionaryTables(std::uint32_t dictionary) override {
+        return reader_.OpenDictionaryTables(catalogue_, dictionary);
+    }
+
+private:
+    ReaderController& reader_;
+    DictionaryCatalogue& catalogue_;
+};
+
+}  // namespace
+
+// ---- State -----------------------------------------------------------------------------------
+
+// Performs the links of look-up pop-ups: those of the look-up kinds here, the others through
+// the book actions of the window's document controller.
+struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
+    explicit LookupState(ReaderController& reader) : reader(reader) {}
+    ~LookupState() override {
+        pages.reset();
+        reader.Timers().Stop(this, timer);
+        if (history) {
+            history->SetResolver(nullptr);
+            history->Release();
+        }
+    }
+
+    // TextBoxOwner.
+    void PerformAction(LinkTarget* target, Point point) override {
+        reader.PostLookupLink(target, point);
+    }
+    // The same look as the controller's other pop-ups.
+    int8_t FontSize() override { return -12; }
+    uint8_t DisplayFace() override { return 0; }
+
+    // TimerCallback: the kept link, performed after the event that chose it.
+    void OnTimer(TimerList&, int32_t) override {
+        timer = -1;
+        RefPtr<LinkTarget> target = std::move(pending);
+        if (!target) return;
+        anchor = pendingPoint;
+        // The state may go with the controller inside the call: nothing of it is touched after.
+        RunLink(*target.Get());
+    }
+
+    void RunLink(const LinkTarget& target) {
+        ::PerformAction(&target, *this, 0, nullptr);
+    }
+
+    // BookActionHost: the look-up kinds.
+    bool OpenIndexEntry(uint32_t entry, const String& location, uint32_t,
+                        const String& query) override {
+        return reader.OpenIndexEntry(entry, anchor, nullptr, location, query);
+    }
+    bool OpenLookupResult(const LinkTarget& target, uint32_t, bool byName) override {
+        std::vector<LookupMatch> matches(target.Columns(),
+                                         target.Columns() + target.ColumnCount());
+        return reader.OpenLookupResult(matches, target.secondText, target.text, anchor, byName);
+    }
+    bool AddToWordList(const WordListEntry& e) override {
+        VocabularyEntry entry;
+        entry.orth = e.key;
+        entry.formatted = e.headword;
+        entry.dict = e.link;
+        entry.number = e.language;
+        entry.ent = static_cast<int32_t>(e.number);
+        entry.shortid = e.shortName;
+        WordListAdder* to = Adder();
+        return to && to->AddToWordList(entry, kLanguageMask);
+    }
+    // Where by-name results go: the adder set, else the word list shown.
+    WordListAdder* Adder() {
+        if (adder) return adder;
+        return pages ? dynamic_cast<WordListWindow*>(pages->Page()) : nullptr;
+    }
+    // Every other kind through the document controller's book actions.
+    BookActionBridge* Bridge() {
+        auto* document = dynamic_cast<BookDocumentController*>(reader.GetDocumentController());
+        if (!document) return nullptr;
+        if (!bridge || bridgeDocument != document) {
+            bridge = std::make_unique<BookActionBridge>(document, &reader);
+            bridgeDocument = document;
+        }
+        return bridge.get();
+    }
+    bool DispatchWidgetEvent(const String& text, uint32_t argument, String* result) override {
+        BookActionBridge* b = Bridge();
+        return b && b->DispatchWidgetEvent(text, argument, result);
+    }
+    bool ActivateLink(const String& url) override {
+        DocumentController* d = reader.GetDocumentController();
+        return d && d->ActivateLink(url);
+    }
+    bool RunCommand(int32_t id) override {
+        reader.OnCommand(id, false);
+        return true;
+    }
+
+    ReaderController& reader;
+    DictionaryCatalogue* catalogue = nullptr;
+    WordListAdder* adder = nullptr;
+    // The answer of CanLookUp per command, valid for one catalogue generation.
+    uint32_t enabledGeneration = 0;
+    int8_t enabled[3] = {-1, -1, -1};
+    HistoryTable* history = nullptr;
+    // The history database through the loader, and its rows' books read through it too.
+    struct Opener final : LoaderDatabaseOpener {
+        using LoaderDatabaseOpener::LoaderDatabaseOpener;
+    };
+    struct Resolver final : LoaderHistoryResolver {
+        using LoaderHistoryResolver::LoaderHistoryResolver;
+    };
+    std::optional<Opener> opener;
+    std::optional<Resolver> resolver;
+    RefPtr<LinkTarget> pending;
+    Point pendingPoint{};
+    Point anchor{};
+    // Where the last word was tapped: a look-up of it is anchored there.
+    Point tapPoint{};
+    bool tapped = false;
+    int32_t timer = -1;
+    std::unique_ptr<BookActionBridge> bridge;
+    BookDocumentController* bridgeDocument = nullptr;
+    std::unique_ptr<LookupListPages> pages;
+};
+
+LoadedDictionary::~LoadedDictionary() {
+    if (keyHandle) keyHandle->Release();
+    if (defaultHandle) defaultHandle->Release();
+    if (book) book->Release();
+}
+
+LookupState& ReaderController::Lookups() {
+    if (!lookup_) lookup_ = std::make_shared<LookupState>(*this);
+    return *lookup_;
+}
+
+void ReaderController::SetDictionaries(DictionaryCatalogue* catalogue) {
+    Lookups().catalogue = catalogue;
+    Lookups().enabledGeneration = 0;
+}
+
+void ReaderController::SetWordListAdder(WordListAdder* adder) { Lookups().adder = adder; }
+
+LookupListPages* ReaderController::ListPages() {
+    LookupState& state = Lookups();
+    if (!state.pages) state.pages = std::make_unique<LookupListPages>(this, loader_);
+    return state.pages.get();
+}
+
+void ReaderController::PostLookupLink(LinkTarget* target, Point point) {
+    if (!target) return;
+    LookupState& state = Lookups();
+    state.pending.Assign(target);
+    state.pendingPoint = point;
+    timers_.StartOnce(&state, 0, state.timer, true);
+}
+
+HistoryTable* ReaderController::SearchHistory() {
+    LookupState& state = Lookups();
+    if (!state.history) {
+        state.history = new (std::nothrow) HistoryTable();
+        if (!state.history) return nullptr;
+        if (loader_) {
+            state.opener.emplace(loader_);
+            state.resolver.emplace(loader_);
+            state.history->SetResolver(&*state.resolver);
+        }
+    }
+    if (!state.history->OpenIfNeeded(state.opener ? &*state.opener : nullptr)) return nullptr;
+    return state.history;
+}
+
+// ---- Opening dictionaries --------------------------------------------------------------------
+
+std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryAt(const String& text) {
+    if (!loader_ || text.IsEmpty()) return nullptr;
+    Location location;
+    if (!location.Resolve(text, GetCurrentLocation())) return nullptr;
+    uint8_t saved[2] = {};
+    loader_->SetFlags(0, 0, saved);
+    Resource* book = loader_->Open(location, GetCurrentLocation(), nullptr);
+    loader_->RestoreFlags(saved);
+    if (!book) return nullptr;
+    auto tables = std::make_shared<LoadedDictionary>();
+    tables->book = book;
+    String title;
+    if (book->GetTitle(title)) tables->title = ToU16(title);
+    if (DocumentSource* source = book->GetDocument()) source->GetShortName(tables->shortId);
+    location.ToString(tables->location, true);
+    IndexTableDataHandle* table =
+        IndexTableDataHandle::From(book->OpenDataByName(String(u"special_table=default"), nullptr));
+    if (!table || !table->Table().IsOpen()) {
+        if (table) table->Release();
+        return nullptr;
+    }
+    tables->defaultHandle = table;
+    tables->table = table->Tables();
+    IndexTableDataHandle* keys = IndexTableDataHandle::From(
+        book->OpenDataByName(String(u"special_table=lookup_key"), nullptr));
+    if (keys) {
+        tables->keyHandle = keys;
+        tables->keyTable = keys->Table();
+    }
+    return tables;
+}
+
+std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryTables(
+    DictionaryCatalogue& catalogue, uint32_t dictionary) {
+    String path;
+    if (!catalogue.GetPath(dictionary, path)) return nullptr;
+    return OpenDictionaryAt(Encoded(path));
+}
+
+// ---- Commands 45-47 --------------------------------------------------------------------------
+
+bool ReaderController::CanLookUp(int32_t id) {
+    const auto kind = static_cast<uint32_t>(id);
+    if (kind < DictionaryCatalogue::kAnyDictionary || kind > DictionaryCatalogue::kMonolingual)
+        return false;
+    LookupState& state = Lookups();
+    DictionaryCatalogue* catalogue = state.catalogue;
+    if (!catalogue) return false;
+    // Asking refreshes the library; the answer is kept until the library changes, so that the
+    // menus do not rescan the storage each time they are drawn.
+    int8_t& known = state.enabled[kind - DictionaryCatalogue::kAnyDictionary];
+    if (state.enabledGeneration != catalogue->Generation()) {
+        std::fill(std::begin(state.enabled), std::end(state.enabled), int8_t{-1});
+        catalogue->Refresh();
+        state.enabledGeneration = catalogue->Generation();
+    }
+    if (known < 0) {
+        std::vector<uint32_t> found;
+        known = catalogue->FindDictionaries(lastWordLanguage_ & kLanguageMask, 0,
+                                            static_cast<uint32_t>(GetProgramLanguage()),
+                                            static_cast<uint32_t>(id), &found)
+                    ? 1
+                    : 0;
+    }
+    return known == 1;
+}
+
+bool ReaderController::LookupCommand(int32_t id) {
+    String word;
+    uint32_t start = 0, end = 0;
+    uint32_t language = 0;
+    if (!document_ || !document_->GetSelection(word, start, end)) {
+        if (lastWord_.IsEmpty()) return false;
+        word.Assign(lastWord_);
+        language = lastWordLanguage_;
+    }
+    // The anchor: below the tapped word, else the top of the area the pop-ups keep clear.
+    Point anchor{popupRect_.x, popupRect_.y};
+    if (Lookups().tapped) anchor = Lookups().tapPoint;
+    return LookupSelection(word, anchor, String(), language, 0, id, false);
+}
+
+namespace {
+
+// A new look-up pop-up whose links the controller performs; null without a surface.
+std::unique_ptr<LookupPopup> NewPopup(TextPopupFactory* factory, DrawingSurface* surface,
+                                      TextBoxOwner* owner,
+                                      std::shared_ptr<DictionaryTables> book = nullptr) {
+    if (!factory || !surface) return nullptr;
+    std::unique_ptr<TextPopup> inner(factory->CreateTextPopupFor(surface, owner));
+    if (!inner) return nullptr;
+    return std::make_unique<LookupPopup>(std::move(inner), std::move(book));
+}
+
+}  // namespace
+
+bool ReaderController::LookupSelection(const String& word, Point anchor, const String& path,
+                                       uint32_t language, uint32_t second, int32_t id,
+                                       bool quiet) {
+    if (word.IsEmpty()) return false;
+    LookupState& state = Lookups();
+    DictionaryCatalogue* catalogue = state.catalogue;
+    std::unique_ptr<DictionaryCatalogue> own;
+    std::vector<uint32_t> list;
+    if (!path.IsEmpty()) {
+        // A dictionary named by path: a private catalogue of that one file, which never
+        // writes the library cache.
+        String file(path);
+        Location location;
+        if (loader_ && location.Parse(path, false) && loader_->OpenDatabaseByName(location, nullptr))
+            location.ToString(file, true);
+        if (catalogue) own = catalogue->ForFile(file);
+        catalogue = own.get();
+        list.push_back(0);
+    } else if (catalogue) {
+        catalogue->Refresh();
+        catalogue->FindDictionaries(language & kLanguageMask, second & kLanguageMask,
+                                    static_cast<uint32_t>(GetProgramLanguage()),
+                                    static_cast<uint32_t>(id), &list);
+    }
+    if (list.empty() || !catalogue) {
+        HidePopupPage();
+        if (std::unique_ptr<LookupPopup> popup = NewPopup(popupFactory_, surface_, &state)) {
+            Lookup::FillNoDictionary(*popup, static_cast<uint32_t>(id), quiet);
+            if (popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(popup);
+        }
+        return false;
+    }
+
+    const std::u16string text = ToU16(word);
+    std::vector<LookupEntry> entries;
+    std::vector<LookupMatch> matches;
+    std::shared_ptr<DictionaryTables> kept;
+    CatalogueSource source(*this, *catalogue);
+    if (text.size() == 1 && Lookup::HoldsCjk(text)) {
+        // The page's selection grows word by word after the character; without one the
+        // character is searched alone.
+        auto* book = dynamic_cast<BookDocumentController*>(document_);
+        PositionViewElement* view = book ? book->PageView() : nullptr;
+        auto extend = [view](int n, std::u16string* grown) {
+            if (!view || view->TextFocusBox().HasNoSelection()) return false;
+            String out;
+            uint32_t language = 0;
+            if (!view->TextFocusBox().GetSelectionText(n, out, language)) return false;
+            *grown = ToU16(out);
+            return true;
+        };
+        Lookup::LookupCjkCharacter(source, &list, text, extend, &entries, &matches, &kept);
+    } else {
+        Lookup::BuildLookupResults(source, &list, text, true, &entries, &matches, &kept);
+    }
+
+    const Lookup::Outcome outcome = Lookup::ChooseOutcome(list, entries, matches.size(), kept != nullptr);
+    switch (outcome) {
+        case Lookup::Outcome::kCannotHelp:
+            ShowBusyPopup(kCannotHelp);
+            break;
+        case Lookup::Outcome::kNoMatchChoice:
+        case Lookup::Outcome::kNoMatchKept: {
+            const bool choose = outcome == Lookup::Outcome::kNoMatchChoice;
+            HidePopupPage();
+            std::unique_ptr<LookupPopup> popup =
+                NewPopup(popupFactory_, surface_, &state, choose ? nullptr : kept);
+            if (!popup) break;
+            bool room = Lookup::FillNoMatch(*popup, quiet, choose);
+            if (!quiet && choose) {
+                bool first = true;
+                for (const LookupEntry& entry : entries) {
+                    String dictPath;
+                    if (!room || !catalogue->GetPath(entry.dictionary, dictPath)) continue;
+                    String label;
+                    if (!first) label.AppendAscii("\n");
+                    first = false;
+                    label.Append(FromU16(entry.title));
+                    room = Lookup::ShowIndexSearchLink(*popup, Encoded(dictPath), word, label);
+                }
+            } else if (!quiet && room && kept) {
+                Lookup::ShowIndexSearchLink(*popup, static_cast<LoadedDictionary&>(*kept).location,
+                                            word, String());
+            }
+            if (popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(popup);
+            break;
+        }
+        case Lookup::Outcome::kOpenEntry: {
+            if (!kept) break;
+            const int32_t entry = kept->table.Table().EntryFromPosition(matches.front().position);
+            if (entry >= 0) OpenIndexEntry(static_cast<uint32_t>(entry), anchor, kept, String(), String());
+            break;
+        }
+        case Lookup::Outcome::kResultsPopup: {
+            HidePopupPage();
+            std::unique_ptr<TextPopup> popup =
+                ShowLookupResultsPopup(word, *catalogue, entries, matches, false);
+            if (popup && popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor))
+                pagePopup_ = std::move(popup);
+            break;
+        }
+        case Lookup::Outcome::kLookupPage: {
+            if (!kept) break;
+            HidePopupPage();
+            const String& location = static_cast<LoadedDictionary&>(*kept).location;
+            std::unique_ptr<TextPopup> page = ShowLookupPage(*kept, matches, location, String(), false);
+            if (!page) break;
+            Lookup::ShowIndexSearchLink(*page, location, word, String());
+            static_cast<LookupPopup&>(*page).KeepBook(kept);
+            if (page->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(page);
+            break;
+        }
+    }
+    return Lookup::Found(outcome);
+}
+
+bool ReaderController::LookupForWordList(const String& word, uint32_t language) {
+    DictionaryCatalogue* catalogue = Lookups().catalogue;
+    if (!catalogue || word.IsEmpty()) return false;
+    catalogue->Refresh();
+    std::vector<uint32_t> list;
+    if (!catalogue->FindDictionaries(language & kLanguageMask,
+                                     static_cast<uint32_t>(GetProgramLanguage()), 0,
+                                     DictionaryCatalogue::kAnyDictionary, &list))
+        return false;
+    std::vector<LookupEntry> entries;
+    std::vector<LookupMatch> matches;
+    std::shared_ptr<DictionaryTables> kept;
+    CatalogueSource source(*this, *catalogue);
+    if (!Lookup::BuildLookupResults(source, &list, ToU16(word), true, &entries, &matches, &kept) ||
+        matches.empty())
+        return false;
+    const auto withMatches = std::count_if(entries.begin(), entries.end(),
+                                           [](const LookupEntry& e) { return e.count != 0; });
+    if (withMatches == 1) {
+        // The one dictionary's result goes to the list by its database name.
+        for (const LookupEntry& entry : entries) {
+            String name;
+            if (entry.count == 0 || !catalogue->GetDatabaseName(entry.dictionary, name)) continue;
+            const Point centre{popupRect_.x + popupRect_.width / 2, popupRect_.y + popupRect_.height / 2};
+            OpenLookupResult(Lookup::MatchesOf(matches, entry), word, name, centre, true);
+        }
+        return true;
+    }
+    HidePopupPage();
+    std::unique_ptr<TextPopup> popup = ShowLookupResultsPopup(word, *catalogue, entries, matches, true);
+    if (popup && popup->ShowAt(popupRect_, Point{}, TextPopup::kCentred)) pagePopup_ = std::move(popup);
+    return true;
+}
+
+// ---- Result pages ----------------------------------------------------------------------------
+
+std::unique_ptr<TextPopup> ReaderController::ShowLookupResultsPopup(
+    const String& word, DictionaryCatalogue& catalogue, const std::vector<LookupEntry>& entries,
+    const std::vector<LookupMatch>& matches, bool compact) {
+    std::unique_ptr<LookupPopup> popup = NewPopup(popupFactory_, surface_, &Lookups());
+    TextPopupWindow* window = popup ? popup->PopupWindow() : nullptr;
+    if (!window) return nullptr;
+    auto reference = [&](std::uint32_t dictionary) {
+        String out;
+        if (compact) {
+            catalogue.GetDatabaseName(dictionary, out);
+        } else if (catalogue.GetPath(dictionary, out)) {
+            out = Encoded(out);
+        }
+        return out;
+    };
+    Lookup::FillResultsPopup(*window->Box(), word, entries, matches, reference, compact);
+    return popup;
+}
+
+std::unique_ptr<TextPopup> ReaderController::ShowLookupPage(const DictionaryTables& tables,
+                                                            const std::vector<LookupMatch>& matches,
+                                                            const String& reference,
+                                                            const String& query, bool byName) {
+    std::unique_ptr<LookupPopup> page = NewPopup(popupFactory_, surface_, &Lookups());
+    if (!page) return nullptr;
+    const IndexTable& table = tables.table.Table();
+    std::u16string keyName;
+    if (tables.keyTable.IsOpen()) tables.keyTable.GetName(&keyName);
+    IndexLookup lookup(&table, tables.table.FindNamingTable());
+    const auto* loaded = dynamic_cast<const LoadedDictionary*>(&tables);
+    bool first = true;
+    for (const LookupMatch& match : matches) {
+        std::u16string headword;
+        lookup.Resolve(&headword, match.position, match.direct ? u"" : keyName.c_str());
+        const std::u16string forms = Lookup::FormsText(tables.table, match.position);
+        const int32_t entry = table.EntryFromPosition(match.position);
+        if (entry < 0) continue;
+        RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
+        if (!link) break;
+        if (byName) {
+            std::u16string key;
+            lookup.Fetch(&key, match.position);
+            link->SetKind10Target(reference, loaded ? loaded->shortId : String(), FromU16(key),
+                                  FromU16(headword), static_cast<uint32_t>(entry),
+                                  static_cast<uint16_t>(table.GetLanguage()));
+        } else {
+            link->kind = kLinkRecordRow;
+            link->text = reference;
+            link->number = static_cast<uint32_t>(entry);
+            link->secondText = query;
+        }
+        if (first && !page->AddText(Res(kMultipleMatches), kHeadingFlags)) break;
+        first = false;
+        // The match that filled the box is still shown whole.
+        bool room = page->AddText(String(u"\n  "), 0);
+        room = page->AddTarget(FromU16(headword), kHeadwordFlags, link.Get()) && room;
+        if (!forms.empty()) room = page->AddText(FromU16(forms), kFormsFlags) && room;
+        if (!room) break;
+    }
+    return page;
+}
+
+bool Lookup::ShowIndexSearchLink(TextPopup& page, const String& reference, const String& word,
+                                 const String& text) {
+    RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
+    if (!link) return false;
+    link->kind = kLinkScript;
+    link->text = FromU16(Lookup::ManualSearchScript(ToU16(reference), ToU16(word)));
+    return page.AddTarget(text.IsEmpty() ? Res(kManualSearch) : text, kSearchLinkFlags, link.Get());
+}
+
+bool ReaderController::OpenLookupResult(const std::vector<LookupMatch>& matches,
+                                        const String& word, const String& reference, Point anchor,
+                                        bool byName) {
+    String address;
+    if (byName) address.AppendAscii("oeb:redirect?title=");
+    address.Append(reference);
+    std::shared_ptr<DictionaryTables> tables = OpenDictionaryAt(address);
+    if (!tables) return false;
+    if (matches.size() != 1) {
+        HidePopupPage();
+        std::unique_ptr<TextPopup> page = ShowLookupPage(*tables, matches, reference, String(), byName);
+        if (page) {
+            if (!byName) Lookup::ShowIndexSearchLink(*page, reference, word, String());
+            static_cast<LookupPopup&>(*page).KeepBook(tables);
+            if (page->ShowAt(popupRect_, anchor, byName ? TextPopup::kCentred : TextPopup::kAtAnchor))
+                pagePopup_ = std::move(page);
+        }
+        return true;
+    }
+    const int32_t entry = tables->table.Table().EntryFromPosition(matches.front().position);
+    if (entry < 0) return false;
+    if (byName) return AddLookupEntryToWordList(static_cast<uint32_t>(entry), reference, *tables);
+    return OpenIndexEntry(static_cast<uint32_t>(entry), anchor, tables, String(), String());
+}
+
+bool ReaderController::AddLookupEntryToWordList(uint32_t entry, const String& databaseName,
+                                                const DictionaryTables& tables) {
+    const IndexTable& table = tables.table.Table();
+    IndexPosition position;
+    if (!table.IsOpen() || !table.PositionFromEntry(entry, &position)) return false;
+    IndexLookup lookup(&table, tables.table.FindNamingTable());
+    std::u16string formatted, orth, tableName;
+    lookup.Resolve(&formatted, position, u"");
+    lookup.Fetch(&orth, position);
+    VocabularyEntry word;
+    word.orth = FromU16(orth);
+    word.formatted = FromU16(formatted);
+    word.dict.AppendAscii("oeb:redirect?title=");
+    word.dict.Append(databaseName);
+    if (table.GetName(&tableName) && !tableName.empty()) {
+        word.dict.AppendAscii("$table=");
+        word.dict.Append(FromU16(tableName));
+    }
+    word.number = table.GetLanguage() & kLanguageMask;
+    word.ent = static_cast<int32_t>(entry);
+    if (const auto* loaded = dynamic_cast<const LoadedDictionary*>(&tables))
+        word.shortid = loaded->shortId;
+    WordListAdder* adder = Lookups().Adder();
+    return adder && adder->AddToWordList(word, kLanguageMask);
+}
+
+// ---- Opening an entry ------------------------------------------------------------------------
+
+bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
+                                      std::shared_ptr<DictionaryTables> tables,
+                                      const String& location, const String& query) {
+    if (!tables) tables = OpenDictionaryAt(location);
+    auto* loaded = dynamic_cast<LoadedDictionary*>(tables.get());
+    if (!loaded || !loaded->book || !loaded->table.Table().IsOpen()) return false;
+    const IndexTable& table = loaded->table.Table();
+    // Copied before anything opens: opening may replace what holds them.
+    const String book = loaded->location;
+    const uint32_t tableId = table.GetTableId();
+
+    IndexPosition position;
+    if (!table.PositionFromEntry(entry, &position)) return false;
+    IndexEntryReader reader;
+    if (!reader.Open(&table)) return false;
+    IndexPosition linked = position;
+    const bool first = reader.FollowLink(&linked, kTagFirstLink);
+    const bool second = reader.FollowLink(&linked, kTagSecondLink);
+    if (first || second) position = linked;
+
+    bool opened = false;
+    if (!query.IsEmpty()) {
+        // A query entry runs through the book's script with the table's record set; the
+        // reader has no such run yet, so it is not opened (and not remembered).
+        return false;
+    }
+    if (reader.Seek(position) != 0) return false;
+    uint32_t count = 0;
+    std::vector<uint32_t> values;
+    if (reader.FindTag(kTagText, &count, nullptr) == 0 ||
+        reader.FindTag(kTagRanges, &count, nullptr) == 0) {
+        HidePopupPage();
+        std::unique_ptr<LookupPopup> popup = NewPopup(popupFactory_, surface_, &Lookups(), tables);
+        TextPopupWindow* window = popup ? popup->PopupWindow() : nullptr;
+        if (window) {
+            EntryRecords records(loaded->book, loader_);
+            window->AddIndexEntryText(records, book, position, reader);
+            opened = popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor);
+            if (opened) pagePopup_ = std::move(popup);
+        }
+    } else if (reader.FindTag(kTagPosition, &count, &values) == 0 && !values.empty()) {
+        // The entry's text position in the dictionary book, opened as a history step.
+        const String link = WordList::EntryLink(book, values.front(), tableId, entry);
+        opened = document_ && document_->ActivateLink(link);
+    }
+    if (opened) {
+        // Saved at once: nothing else writes the history's database back to its file.
+        if (HistoryTable* history = SearchHistory()) {
+            if (history->AddEntry(book, tableId, entry)) history->Save();
+        }
+    }
+    return opened;
+}
+
+String Lookup::ResourceText(uint32_t id) {
+    String s;
+    Resources::LoadString(s, id);
+    return s;
+}
+
+std::u16string Lookup::Wide(const String& s) {
+    return std::u16string(s.Data(), static_cast<size_t>(s.Length()));
+}
+
+// ---- The tap ---------------------------------------------------------------------------------
+
+std::vector<Lookup::TapItem> Lookup::TapMenu(const TapFacts& f) {
+    std::vector<TapItem> items;
+    if (f.word) {
+        items.push_back({45, 5091});
+        items.push_back({49, 5087});
+    }
+    if (f.sideFile && f.range) {
+        items.push_back({42, 5086});
+        if (f.highlight) items.push_back({41, 5088});
+        items.push_back({43, 5084});
+        items.push_back({44, 5090});
+        items.push_back({16, f.bookmark ? 5228u : 5002u});
+        if (!f.waitingLink) items.push_back({53, 5093});
+    }
+    if (f.waitingLink) items.push_back({54, 5094});
+    if (f.image) items.push_back({48, 5089});
+    return items;
+}
+
+String Lookup::TrimPunctuation(const String& word) {
+    static const std::u16string kMarks = u" \t\n.,;:!?\"'()[]{}<>\u00AB\u00BB\u2018\u2019\u201C\u201D\u2026-";
+    int32_t first = 0, last = word.Length();
+    while (first < last && kMarks.find(word[first]) != std::u16string::npos) ++first;
+    while (last > first && kMarks.find(word[last - 1]) != std::u16string::npos) --last;
+    String out;
+    out.AssignSub(word, first, last - first);
+    return out;
+}
+
+int32_t Lookup::TapActionCommand(uint32_t action) {
+    static constexpr int32_t kCommands[] = {42, 45, 43, 44, 53, 54, 49, 41};
+    return action >= 1 && action <= 8 ? kCommands[action - 1] : 0;
+}
+
+void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& word,
+                                   uint16_t language, Point point, bool image) {
+    if (start == end) {
+        SetLastWord(word, language);
+    } else {
+        SetLastWord(String(), 0);
+    }
+    Lookups().tapPoint = point;
+    Lookups().tapped = start == end && !word.IsEmpty();
+    const uint32_t action = settings_ ? settings_->tapAction : 0;
+    if (const int32_t command = Lookup::TapActionCommand(action)) {
+        // Posted: the command may replace the page whose tap handler is running.
+        PostCommand(command);
+        if (document_) document_->ResetViewElement();
+        return;
+    }
+    if (action == 9) {
+        if (document_) document_->ResetViewElement();
+        return;
+    }
+    Lookup::TapFacts facts;
+    facts.word = !word.IsEmpty();
+    AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
+    facts.sideFile = file != nullptr;
+    facts.range = start != end;
+    facts.bookmark = file && BookmarkAtPage() >= 0;
+    facts.image = image;
+    const std::vector<Lookup::TapItem> items = Lookup::TapMenu(facts);
+    if (items.empty()) return;
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    for (const Lookup::TapItem& item : items) {
+        const String label = Res(item.stringId);
+        const std::u16string text = ToU16(label);
+        AppendMenuW(menu, MF_STRING, kMenuBase + static_cast<UINT>(item.command), text.c_str());
+    }
+    POINT at{point.x, point.y};
+    if (HWND window = CaptionWindow()) ClientToScreen(window, &at);
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, CaptionWindow(), nullptr));
+    DestroyMenu(menu);
+    if (chosen > kMenuBase) PostCommand(static_cast<int32_t>(chosen - kMenuBase));
+}
+
+bool TapOnPage(BookDocumentController& controller, Point p) {
+    ReaderController* reader = controller.Reader();
+    PageLayout* layout = controller.Layout();
+    PageSlot* slot = layout ? layout->CurrentPageSlot() : nullptr;
+    PositionViewElement* view = controller.PageView();
+    if (!reader || !slot || !view) return false;
+    // The selection the reader made before is the tap's range; the word under the point is
+    // found on a focus of its own, so that the page's selection stays as it was.
+    uint32_t start = 0, end = 0;
+    const TextFocus& selection = view->TextFocusBox();
+    if (!selection.HasNoSelection()) selection.GetSelectionRange(start, end);
+    TextFocus tapped;
+    tapped.Bind(layout, slot);
+    String word;
+    uint32_t language = 0;
+    if (tapped.FocusWordAt(p)) {
+        tapped.SetRange(true, false);
+        tapped.SetRange(false, false);
+        tapped.GetSelectionText(1, word, language);
+        word = Lookup::TrimPunctuation(word);
+    }
+    reader->OnTapAction(start, end, word, static_cast<uint16_t>(language), p, false);
+    return true;
+}
