@@ -384,6 +384,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     }
     if (hasAnchor && anchor.Length() > 4 && anchor[0] == u'$' && anchor[1] == u'f' &&
         anchor[2] == u'v' && anchor[3] == u't') {
+        if (IsListPageLink(anchor)) return OpenListLocation(anchor);
         if (!ShowRecordSet(anchor)) return false;
         current_.Assign(anchor);
         view_ = kRecordSetView;

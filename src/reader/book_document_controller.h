@@ -439,6 +439,9 @@ private:
     // The word-list and reading-history databases open as their pages (requests 109, 115).
     static bool IsListDatabase(const Location& location);
     bool OpenListDatabase(Location& location);
+    // "$fvtwordlist&<n>" and "$fvtsearchhistory" (a list page reopened from the history).
+    static bool IsListPageLink(const String& anchor);
+    bool OpenListLocation(const String& anchor);
     // Leaves the word-list page and the record-set page's preview.
     void LeaveRequestPages();
     // The frame set's questions (the window's own controller) and a frame controller's answers.

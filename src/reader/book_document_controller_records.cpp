@@ -18,6 +18,7 @@
 #include "reader/book_document_controller.h"
 #include "reader/command_record.h"
 #include "reader/generated_pages.h"
+#include "reader/list_pages.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
@@ -86,6 +87,19 @@ bool BookDocumentController::OpenListDatabase(Location& location) {
                                                                      : kDisplaySearchHistory,
                           kWindowObject);
     return OpenRequestAt(location, request, true);
+}
+
+bool BookDocumentController::IsListPageLink(const String& anchor) {
+    return anchor.Length() > 1 && anchor[0] == u'$' &&
+           (anchor.CompareN(u"$fvtwordlist", 12, true) == 0 ||
+            anchor.CompareN(u"$fvtsearchhistory", 17, true) == 0);
+}
+
+bool BookDocumentController::OpenListLocation(const String& anchor) {
+    String link;
+    link.AssignSub(anchor, 1, -1);
+    CommandRecord request;
+    return LookupListPages::RequestForLink(link, request) && OpenListRequest(request);
 }
 
 bool BookDocumentController::ReopenWithRequest(const CommandRecord& record) {

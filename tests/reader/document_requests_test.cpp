@@ -213,6 +213,14 @@ TEST_F(RequestsTest, WordListRequestsGoToTheListPages) {
     ASSERT_TRUE(Open(u"oeb:database?name=folivant_history"));
     EXPECT_EQ(pages.opened, (std::vector<uint32_t>{109, 115}));
 
+    // A list page's location (from the history) opens it again.
+    ASSERT_TRUE(controller->OpenLocation(String(u"$fvtsearchhistory"), false, false));
+    EXPECT_EQ(pages.opened.back(), 115u);
+    ASSERT_TRUE(controller->OpenLocation(String(u"$fvtwordlist&9"), false, false));
+    EXPECT_EQ(pages.opened.back(), 109u);
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kWordListView);
+    EXPECT_FALSE(controller->OpenLocation(String(u"$fvtwordlist&x"), false, false));
+
     // Without the pages nothing opens.
     controller->SetListPages(nullptr);
     EXPECT_FALSE(Ask(Request(111, {u"word"})));
