@@ -17,3 +17,11 @@ InlineObject* LayoutFormList::BuildControl(TokenSource& source, const FormContro
     form->SetLayoutContext(request.surface, request.controlParent);
     return form->Build(source, request.position, request.style3);
 }
+
+void LayoutFormList::ForgetControlParent(const Node* parent) {
+    if (!parent) return;
+    for (int32_t i = 0; i < forms_.Count(); ++i) {
+        Form* form = forms_.At(i);
+        if (form && form->ControlParent() == parent) form->ForgetControlParent();
+    }
+}

@@ -13,6 +13,8 @@ public:
     explicit LayoutFormList(FormList& forms) : forms_(forms) {}
     void RestoreValues(AreaArray& marks) override;
     InlineObject* BuildControl(TokenSource& source, const FormControlRequest& request) override;
+    // Every form whose controls live under `parent` forgets it (the node is going).
+    void ForgetControlParent(const Node* parent);
 
 private:
     FormList& forms_;

@@ -1191,7 +1191,9 @@ void PageLayout::SetPageVisibility(uint32_t start, uint8_t state) {
     if (state == kPageHidden) listener_->OnPageHiding();
     uint8_t old = slot.state;
     slot.state = state;
-    // Native controls on the page show and hide with it.
+    // Native controls on the page show and hide with it: a drawn page's controls are among
+    // its marks, which are built on first need.
+    if (state == kPageShown) EnsureMarks(slot);
     for (int32_t i = 0; i < slot.marks.Count(); ++i) {
         InlineObject* control = ControlMark::Of(*slot.marks.At(i));
         if (Node* node = control ? control->GetNode() : nullptr) node->Show(state == kPageShown);

@@ -409,6 +409,12 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
 }
 
 bool PositionViewElement::HandlePen(const InputEvent& event) {
+    if (event.code == kPenDown && layout_ && Parent() && !IsFocused()) {
+        // A tap on the page takes the keys back from a form control that had them.
+        NodeRef self(this);
+        Focus();
+        if (!self.IsAlive()) return true;
+    }
     if (event.code != kPenUp || !layout_ || !owner_) return event.code == kPenDown && layout_;
     Point p = event.point;
     if (mode_ != kFocusNone) {

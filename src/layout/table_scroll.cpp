@@ -6,8 +6,8 @@
 namespace TableScroll {
 
 bool TableIcons::Load(const IconHost& host) {
-    left_.reset(IconImage::Create(host, kLeftArrow));
-    right_.reset(IconImage::Create(host, kRightArrow));
+    left_.reset(ImageObject::IconById(host, kLeftArrow));
+    right_.reset(ImageObject::IconById(host, kRightArrow));
     if (left_ && right_) return true;
     left_.reset();
     right_.reset();
@@ -16,8 +16,8 @@ bool TableIcons::Load(const IconHost& host) {
 
 void TableIcons::Describe(Geometry& g) const {
     g.haveIcons = left_ && right_;
-    g.leftIcon = left_ ? Size{left_->Width(), left_->Height()} : Size{};
-    g.rightIcon = right_ ? Size{right_->Width(), right_->Height()} : Size{};
+    g.leftIcon = left_ ? Size{left_->NaturalWidth(), left_->NaturalHeight()} : Size{};
+    g.rightIcon = right_ ? Size{right_->NaturalWidth(), right_->NaturalHeight()} : Size{};
 }
 
 bool GetTableViewRect(const Geometry& g, const Rect& table, Rect& view) {

@@ -11,6 +11,7 @@
 
 #include "core/geometry.h"
 #include "core/string.h"
+#include "layout/inline_objects.h"
 #include "layout/page_layout.h"
 #include "media/image/icon_image.h"
 
@@ -36,21 +37,26 @@ struct Geometry {
     int columns = 1;
 };
 
-// The two arrow icons (222 left, 223 right), loaded when the layout starts.
+// The two arrow icons (222 left, 223 right), loaded when the layout starts: the program's
+// icons as pictures of the page have them (ImageObject::IconById), so an icon without a size
+// is no icon here either.
 class TableIcons {
 public:
     static constexpr uint16_t kLeftArrow = 222;
     static constexpr uint16_t kRightArrow = 223;
     // Replaces both icons; false (and no icons) when either is missing.
     bool Load(const IconHost& host);
-    const IconImage* Left() const { return left_.get(); }
-    const IconImage* Right() const { return right_.get(); }
+    const IconImage* Left() const { return left_ ? left_->Icon() : nullptr; }
+    const IconImage* Right() const { return right_ ? right_->Icon() : nullptr; }
     // Puts the icons' sizes into the geometry (haveIcons only with both).
     void Describe(Geometry& g) const;
 
 private:
-    std::unique_ptr<IconImage> left_;
-    std::unique_ptr<IconImage> right_;
+    struct Releaser {
+        void operator()(ImageObject* object) const { object->Release(); }
+    };
+    std::unique_ptr<ImageObject, Releaser> left_;
+    std::unique_ptr<ImageObject, Releaser> right_;
 };
 
 // The view of a table inside its rectangle, leaving room for the arrow columns; false without

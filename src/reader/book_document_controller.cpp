@@ -155,22 +155,31 @@ bool BookDocumentController::MakeLayout() {
     layout_->SetViewport(viewport_);
     if (annotations_) layout_->SetAnnotations(annotations_);
     layout_->SetFormList(layoutForms_.get());
-    // Form controls open their lists over the window's surface and live under it.
-    layout_->SetControlContext(surface_, surface_);
+    // The element shows the page in the window's tree; a frame's controller draws through its
+    // frame instead and keeps no element in the tree.
+    bool inTree = surface_ && layoutGc_ == surface_ && !frameFlag_;
+    pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
+    // Form controls open their lists over the window's surface. In the tree they live under
+    // the element: the pen finds them above the page, their unused keys reach the page, and
+    // their scrollIntoView turns it.
+    Node* controlParent = surface_;
+    if (inTree && pageView_) controlParent = pageView_.get();
+    layout_->SetControlContext(surface_, controlParent);
+    if (pageView_) {
+        // The element covers the page: the pen finds its links there. Placed before the layout
+        // is attached, which is laid out for this viewport already; then it gives the layout
+        // the reader's settings (margins, columns, the look of links) before the first page.
+        Rect placed;
+        pageView_->AdjustRect(placed, viewport_);
+        pageView_->AttachLayout(layout_);
+        pageView_->ApplySettings();
+    }
     if (!layout_->Start()) {
         DropLayout();
         return false;
     }
-    pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
-    if (pageView_) {
-        // The element covers the page: the pen finds its links there. Placed before the layout
-        // is attached, which is laid out for this viewport already.
-        Rect placed;
-        pageView_->AdjustRect(placed, viewport_);
-        pageView_->AttachLayout(layout_);
-    }
     // A frame's controller paints through its frame's window part instead.
-    if (surface_ && layoutGc_ == surface_ && !frameFlag_) {
+    if (inTree) {
         if (!paintNode_) {
             paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
             if (paintNode_ && !paintNode_->SetParent(surface_)) paintNode_.reset();
@@ -222,6 +231,8 @@ void BookDocumentController::PaintPage() {
 }
 
 void BookDocumentController::DropLayout() {
+    // Forms that outlive the page no longer place or draw their controls under its element.
+    if (pageView_ && layoutForms_) layoutForms_->ForgetControlParent(pageView_.get());
     if (resource_ && (layout_ || source_ || pageView_)) {
         Retired old;
         old.resource = resource_;
@@ -789,10 +800,14 @@ void BookDocumentController::SaveViewState() {
     if (layout_) {
         // New options (a font size) lay the same text out from the page's start.
         uint32_t start = layout_->CurrentPageStart();
-        LayoutSettings settings;
-        GetLayoutOptions(settings);
-        layout_->Configure(settings);
-        layout_->Relayout();
+        if (pageView_) {
+            pageView_->ApplySettings();  // the reader's options, margins and columns
+        } else {
+            LayoutSettings settings;
+            GetLayoutOptions(settings);
+            layout_->Configure(settings);
+            layout_->Relayout();
+        }
         // The page's record carries items from before its start, measured at the old size:
         // every record but the first page's goes, and the page is laid out afresh.
         if (start != PageLayout::kNone && layout_->GoToPage(1)) {

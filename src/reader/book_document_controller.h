@@ -19,6 +19,7 @@
 #include "reader/frame_sets.h"
 #include "reader/navigation_history.h"
 #include "reader/page_view_host.h"
+#include "reader/picture_opener.h"
 #include "reader/image_view.h"
 #include "reader/record_requests.h"
 #include "reader/record_set_page.h"
@@ -496,6 +497,8 @@ private:
     PageLayout* layout_ = nullptr;
     TokenSource* source_ = nullptr;
     PageViewHost viewHost_{*this};
+    // The pictures pages name by SRC, read through the loader (set with the layout options).
+    mutable LoaderPictureOpener pictures_;
     std::unique_ptr<PositionViewElement> pageView_;
     // The surface's child that paints the page, and the canvas it paints through.
     std::unique_ptr<Widget> paintNode_;

@@ -39,6 +39,8 @@ void BookDocumentController::GetLayoutOptions(LayoutSettings& out) const {
     }
     out.book = resource_;
     out.location = resource_ ? &location_ : nullptr;
+    pictures_.Attach(loader_, out.location);
+    out.opener = &pictures_;
     out.log = log_;
     // The program's icons in pages, in the screen's size.
     out.icons.dpi = IsHighResolution() ? 192 : 96;

@@ -110,6 +110,8 @@ void PageViewHost::PostCommand(uint32_t id, uint32_t /*argument*/) {
 
 bool PageViewHost::ActivateObjectAt(Point p) { return controller_.ActivateObjectAt(p); }
 
+bool PageViewHost::IsTopFrame() { return !controller_.IsFrame(); }
+
 bool PageViewHost::HasDocument() { return controller_.Document() != nullptr; }
 
 uint32_t PageViewHost::InternalPageId() {

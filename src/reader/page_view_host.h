@@ -39,7 +39,7 @@ public:
     void GetViewSettings(ViewSettings& out) override;
     void PostCommand(uint32_t id, uint32_t argument) override;
     bool HasDocument() override;
-    bool IsTopFrame() override { return true; }
+    bool IsTopFrame() override;
     uint32_t InternalPageId() override;
     DocumentSource* CurrentSource() override;
     bool HasPositionView() override;

@@ -7,6 +7,8 @@
 #include "core/platform_helpers.h"
 #include "core/text.h"
 #include "document/sources/document_loader.h"
+#include "graphics/controls/check_box_control.h"
+#include "graphics/controls/text_entry_control.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/core/input_event.h"
 #include "graphics/widgets/area.h"
@@ -281,6 +283,61 @@ TEST_F(ControllerWindowTest, AResizeUnderTheCoverReachesThePageShownAfter) {
     EXPECT_GT(column.x + column.width, 200);
     ASSERT_NE(controller->PageView(), nullptr);
     EXPECT_TRUE(controller->PageView()->HitTest(Rect{230, 290, 1, 1}));
+}
+
+}  // namespace
+
+namespace {
+
+// A form's controls lie under the page view element, above the page: the pen reaches them,
+// the keys go to the one that has the focus (those it does not take reach the page), and a
+// tap on the text gives the keys back to the page.
+TEST_F(ControllerWindowTest, AFormsControlsTakeThePenAndTheKeys) {
+    std::string page =
+        "<html><body><form name=\"f\"><p><input type=\"text\" name=\"t\" size=\"6\"></p>"
+        "<p><input type=\"checkbox\" name=\"c\"> again</p></form>";
+    for (int i = 0; i < 40; ++i) page += "<p>Some text under the form.</p>";
+    device_.WriteHost("books/form.html", page + "</body></html>");
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\form.html")));
+    Repaint();
+    PositionViewElement* view = controller->PageView();
+    ASSERT_NE(view, nullptr);
+    TextEntryControl* field = nullptr;
+    CheckBoxControl* box = nullptr;
+    for (int32_t i = 0; i < view->ChildCount(); ++i) {
+        if (!field) field = dynamic_cast<TextEntryControl*>(view->ChildAt(i));
+        if (!box) box = dynamic_cast<CheckBoxControl*>(view->ChildAt(i));
+    }
+    ASSERT_NE(field, nullptr);
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(field->IsShown());
+
+    const Rect f = field->ControlRect();
+    EXPECT_TRUE(Tap(Point{f.x + f.width / 2, f.y + f.height / 2}));
+    EXPECT_TRUE(field->IsFocused());
+    InputEvent x = InputEvent::Key(kKeyCharacter, kNoCommand, u'x');
+    EXPECT_TRUE(surface->HandleEvent(x));
+    EXPECT_EQ(field->Value().Length(), 1);
+    // A page step is not the field's: the page takes it.
+    uint32_t start = controller->Layout()->CurrentPageStart();
+    InputEvent step = InputEvent::Key(11);
+    EXPECT_TRUE(surface->HandleEvent(step));
+    EXPECT_NE(controller->Layout()->CurrentPageStart(), start);
+    ASSERT_TRUE(controller->GoToPosition(0));
+    Repaint();
+
+    const Rect b = box->ControlRect();
+    String before;
+    ASSERT_TRUE(box->SaveState(before));
+    EXPECT_TRUE(Tap(Point{b.x + b.width / 2, b.y + b.height / 2}));
+    String after;
+    ASSERT_TRUE(box->SaveState(after));
+    EXPECT_FALSE(after == before);  // checked by the tap
+
+    // A tap on the text below the form: the page has the keys again.
+    Tap(Point{100, 170});
+    EXPECT_TRUE(view->IsFocused());
+    EXPECT_FALSE(field->IsFocused());
 }
 
 }  // namespace

@@ -755,13 +755,15 @@ struct StatusState : Common {
     std::u16string simpleText;
 };
 
-void PlaceAtBottom(HWND hwnd) {
+void Dock(HWND hwnd) {
     HWND parent = GetParent(hwnd);
-    if (!parent) return;
+    DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+    if (!parent || (style & CCS_NORESIZE)) return;
     RECT r;
     GetClientRect(parent, &r);
     int h = Px(18);
-    MoveWindow(hwnd, 0, r.bottom - h, r.right, h, TRUE);
+    bool top = (style & CCS_BOTTOM) == CCS_TOP;
+    MoveWindow(hwnd, 0, top ? 0 : r.bottom - h, r.right, h, TRUE);
 }
 
 }  // namespace
@@ -771,13 +773,13 @@ LRESULT StatusBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     LRESULT out = 0;
     if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (msg == WM_CREATE) {
-        PlaceAtBottom(hwnd);
+        Dock(hwnd);
         return 0;
     }
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
         case WM_SIZE:
-            PlaceAtBottom(hwnd);
+            Dock(hwnd);
             return 0;
         case SB_SETPARTS: {
             int n = static_cast<int>(wParam);

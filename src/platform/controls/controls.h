@@ -229,7 +229,11 @@ constexpr UINT PBM_SETRANGE32 = WM_USER + 6;
 constexpr UINT PBM_GETRANGE = WM_USER + 7;
 constexpr UINT PBM_GETPOS = WM_USER + 8;
 
-// Status bar.
+// Status bar. It docks at the bottom of its parent whenever it is sized, at the top with
+// CCS_TOP, and stays where it is put with CCS_NORESIZE.
+constexpr DWORD CCS_TOP = 0x01;
+constexpr DWORD CCS_BOTTOM = 0x03;
+constexpr DWORD CCS_NORESIZE = 0x04;
 constexpr UINT SB_SETTEXTW = WM_USER + 11;
 constexpr UINT SB_GETTEXTW = WM_USER + 13;
 constexpr UINT SB_GETTEXTLENGTHW = WM_USER + 12;

@@ -176,7 +176,9 @@ void PaintList(HWND hwnd, ListBoxState* s) {
     Fill(p.dc(), r, RGB(255, 255, 255));
     int h = RowHeight(hwnd);
     bool spinner = Rows(hwnd) == 1;
-    for (int i = s->top; i < s->list.Count(); ++i) {
+    // A spinner with nothing chosen shows nothing: its top row is not a choice.
+    const int shown = spinner && s->list.current < 0 ? 0 : s->list.Count();
+    for (int i = s->top; i < shown; ++i) {
         RECT row{r.left, r.top + (i - s->top) * h, r.right, r.top + (i - s->top + 1) * h};
         if (row.top >= r.bottom) break;
         const ListItem& item = s->list.items[static_cast<size_t>(i)];

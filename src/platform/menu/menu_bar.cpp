@@ -37,6 +37,16 @@ std::vector<HWND>& Shown() {  // bars in the order last shown
     static auto* v = new std::vector<HWND>;
     return *v;
 }
+std::vector<HWND>& All() {  // every bar alive, shown or hidden
+    static auto* v = new std::vector<HWND>;
+    return *v;
+}
+
+// The bottom strip of the screen as it is now: the bar's place in every orientation.
+RECT BottomStrip() {
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    return RECT{0, h - fvt::MenuBarHeight(), w, h};
+}
 
 Bar* BarOf(HWND hwnd) {
     return reinterpret_cast<Bar*>(GetWindowLongPtrW(hwnd, 0));
@@ -85,6 +95,8 @@ LRESULT BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 std::lock_guard<std::mutex> l(BarLock());
                 auto& v = Shown();
                 v.erase(std::remove(v.begin(), v.end(), hwnd), v.end());
+                auto& all = All();
+                all.erase(std::remove(all.begin(), all.end(), hwnd), all.end());
             }
             fvt::ClearKeyOverrides(bar->owner);
             if (bar->menu) DestroyMenu(bar->menu);
@@ -219,10 +231,10 @@ extern "C" BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
         bar->buttons.push_back(Button{static_cast<int>(item.id), item.text,
                                       !(item.state & MF_GRAYED), item.subMenu});
     }
-    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    int barH = fvt::MenuBarHeight();
-    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, u"menu_worker", u"", WS_POPUP, 0, h - barH, w, barH,
-                                nullptr, nullptr, nullptr, nullptr);
+    RECT strip = BottomStrip();
+    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, u"menu_worker", u"", WS_POPUP, strip.left, strip.top,
+                                strip.right - strip.left, strip.bottom - strip.top, nullptr,
+                                nullptr, nullptr, nullptr);
     if (!hwnd) {
         if (bar->menu) DestroyMenu(bar->menu);
         delete bar;
@@ -234,6 +246,10 @@ extern "C" BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
         if (fvt::win::Window* win = fvt::win::Find(hwnd)) win->chrome = true;
     }
     SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(bar));
+    {
+        std::lock_guard<std::mutex> l(BarLock());
+        All().push_back(hwnd);
+    }
     if (!(info->dwFlags & SHCMBF_HIDDEN)) ShowWindow(hwnd, SW_SHOWNA);
     info->hwndMB = hwnd;
     return TRUE;
@@ -255,6 +271,19 @@ void CloseMenuBarsOf(HWND owner) {
             PostMessageW(bar, WM_CLOSE, 0, 0);
         }
     }
+}
+
+void PlaceMenuBars() {
+    std::vector<HWND> bars;
+    {
+        std::lock_guard<std::mutex> l(BarLock());
+        bars = All();
+    }
+    RECT strip = BottomStrip();
+    for (HWND bar : bars)
+        if (IsWindow(bar))
+            SetWindowPos(bar, nullptr, strip.left, strip.top, strip.right - strip.left,
+                         strip.bottom - strip.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND ActiveMenuBar() {

@@ -80,6 +80,9 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info);
 namespace fvt {
 // A bar goes with its owner: called when a window is destroyed.
 void CloseMenuBarsOf(HWND owner);
+// Puts every bar, shown or hidden, in the bottom strip of the screen as it is now: the shell
+// calls it when the screen turns, since bars are not resized with the other windows.
+void PlaceMenuBars();
 // The bar in front: the shown bar of the active window (or of its owner), else the last shown.
 HWND ActiveMenuBar();
 // Presses button `index` (0 left, 1 right) of the active bar; false when there is none.

@@ -887,6 +887,7 @@ bool RotateScreen(int degrees) {
         SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     PlaceChrome();
+    fvt::PlaceMenuBars();
     Broadcast(WM_SETTINGCHANGE, 0, 0);
     {
         std::lock_guard<std::mutex> l(win::Lock());

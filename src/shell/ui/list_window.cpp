@@ -491,8 +491,9 @@ LRESULT ListWindow::HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
 
 bool TitleStrip::Create(HWND parent, uint32_t id) {
     Destroy();
-    strip = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
-                            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
+    // Docked at the top: a status bar sized anew (the screen turning) docks itself again.
+    strip = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | CCS_TOP, 0, 0, 0,
+                            0, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                             GetModuleHandleW(nullptr), nullptr);
     return strip != nullptr;
 }

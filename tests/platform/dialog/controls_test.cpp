@@ -233,6 +233,30 @@ TEST_F(UpDowns, AnAutoBuddyStepsTheListBeforeItAndWraps) {
     EXPECT_TRUE(change);
 }
 
+// A spinner shows the chosen item only: with no choice its top row is not drawn as if chosen.
+TEST_F(Lists, ASpinnerWithoutAChoiceShowsNoItem) {
+    HWND parent = Make(0, 26, 240, 268);
+    On(parent, PaintWith(RGB(255, 255, 255)));
+    HWND list = Control(parent, WC_LISTBOX, LBS_NOTIFY, 1065, 0, 10, 200, 15);
+    for (auto* t : {u"Black", u"Silver"})
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+    auto inked = [] {
+        int n = 0;
+        for (int y = 36; y < 51; ++y)
+            for (int x = 0; x < 200; ++x) n += ScreenPixel(x, y) != 0xFFFFFFu;
+        return n;
+    };
+    RunUntilIdle();
+    EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), LB_ERR);
+    EXPECT_EQ(inked(), 0);
+    SendMessageW(list, LB_SETCURSEL, 0, 0);
+    RunUntilIdle();
+    EXPECT_GT(inked(), 0);
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    RunUntilIdle();
+    EXPECT_EQ(inked(), 0);
+}
+
 TEST_F(UpDowns, TheParentCanRefuseAStep) {
     HWND parent = Make(0, 26, 240, 268);
     HWND list = Control(parent, WC_LISTBOX, 0, 1003, 0, 10, 200, 15);
@@ -302,6 +326,23 @@ TEST_F(Ranges, TheStatusBarKeepsTwoPartsAtTheBottom) {
     GetWindowRect(parent, &pr);
     EXPECT_EQ(r.bottom, pr.bottom);
     EXPECT_FALSE(SendMessageW(bar, SB_SETPARTS, 0, reinterpret_cast<LPARAM>(edges)));
+    // Sized anew, a bar docks again: at the bottom, at the top with CCS_TOP; CCS_NORESIZE keeps
+    // it where it is put.
+    HWND top = Control(parent, STATUSCLASSNAMEW, CCS_TOP, 3);
+    HWND put = Control(parent, STATUSCLASSNAMEW, CCS_NORESIZE, 4, 5, 50, 100, 18);
+    MoveWindow(parent, 0, 26, 320, 188, TRUE);
+    for (HWND b : {bar, top, put}) MoveWindow(b, 5, 50, 200, 18, TRUE);
+    GetWindowRect(parent, &pr);
+    GetWindowRect(bar, &r);
+    EXPECT_EQ(r.bottom, pr.bottom);
+    EXPECT_EQ(r.right, pr.right);
+    GetWindowRect(top, &r);
+    EXPECT_EQ(r.top, pr.top);
+    EXPECT_EQ(r.right, pr.right);
+    GetWindowRect(put, &r);
+    EXPECT_EQ(r.left, pr.left + 5);
+    EXPECT_EQ(r.top, pr.top + 50);
+    EXPECT_EQ(r.right - r.left, 200);
 }
 
 TEST_F(Statics, TheTitleAsksItsParentForColoursAndLabelsPassThePenOn) {

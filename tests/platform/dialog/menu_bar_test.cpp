@@ -147,6 +147,7 @@ TEST_F(MenuBars, AMissingMenuMakesNoBar) {
 
 class BarOwner : public MenuBars {
 protected:
+    explicit BarOwner(const std::string& profile = "clock = virtual\n") : MenuBars(profile) {}
     HWND MakeBar(UINT menu) {
         owner_ = Make(0, 26, 240, 268);
         SetActiveWindow(owner_);
@@ -219,6 +220,48 @@ TEST_F(BarOwner, TheDriverChoosesFromTheBarAndAnswersBoxes) {
     ofn.nMaxFile = 64;
     EXPECT_TRUE(GetOpenFileNameW(&ofn));
     EXPECT_EQ(std::u16string(file), u"\\a.txt");
+    DestroyWindow(bar);
+}
+
+class TurningBars : public BarOwner {
+protected:
+    TurningBars() : BarOwner("clock = virtual\nrotate = 1\n") {}
+};
+
+// A bar keeps to the bottom strip whichever way the screen turns, and shows its buttons there.
+TEST_F(TurningBars, ABarFollowsTheScreenWhenItTurns) {
+    HWND bar = MakeBar(103);
+    SHMENUBARINFO info{};  // a second, hidden bar of the same owner turns too
+    info.cbSize = sizeof info;
+    info.hwndParent = owner_;
+    info.dwFlags = SHCMBF_HIDDEN;
+    info.nToolBarId = 214;
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    const int barH = MenuBarHeight();
+    auto expectAtBottom = [&](HWND h, int w, int ht) {
+        RECT r;
+        GetWindowRect(h, &r);
+        EXPECT_EQ(r.left, 0);
+        EXPECT_EQ(r.top, ht - barH);
+        EXPECT_EQ(r.right, w);
+        EXPECT_EQ(r.bottom, ht);
+    };
+    // The bar's blue ground under the screen's bottom row, at both ends.
+    auto barShown = [&](int w, int ht) {
+        return ScreenPixel(2, ht - 2) == 0x002060u && ScreenPixel(w - 3, ht - 2) == 0x002060u;
+    };
+    ASSERT_TRUE(RotateScreen(90));
+    RunUntilIdle();
+    expectAtBottom(bar, 320, 240);
+    expectAtBottom(info.hwndMB, 320, 240);
+    EXPECT_FALSE(IsWindowVisible(info.hwndMB));
+    EXPECT_TRUE(barShown(320, 240));
+    ASSERT_TRUE(RotateScreen(0));
+    RunUntilIdle();
+    expectAtBottom(bar, 240, 320);
+    expectAtBottom(info.hwndMB, 240, 320);
+    EXPECT_TRUE(barShown(240, 320));
+    DestroyWindow(info.hwndMB);
     DestroyWindow(bar);
 }
 

@@ -309,6 +309,15 @@ TEST(TitleStripTest, KeepsTextsBoundedAndSplitsTheStrip) {
     EXPECT_EQ(SendMessageW(strip.Window(), SB_GETPARTS, 2, reinterpret_cast<LPARAM>(parts)), 2);
     EXPECT_GT(parts[0], 100);
     EXPECT_LT(parts[0], 240);
+    // It sits above the list, also when the screen turns and the strip is sized anew.
+    RECT r{};
+    GetWindowRect(strip.Window(), &r);
+    EXPECT_EQ(r.top, 0);
+    MoveWindow(parent, 0, 0, 320, 40, TRUE);
+    MoveWindow(strip.Window(), 0, 0, 320, r.bottom - r.top, TRUE);
+    GetWindowRect(strip.Window(), &r);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.right, 320);
     strip.Destroy();
     DestroyWindow(parent);
 }

@@ -1,8 +1,9 @@
 // folivant_samples DEVICE_ROOT SAMPLES_FOLDER: fills a sample device for tools/run, once. Makes the
 // program folder and, in the books folder, a book with metadata, a cover and pictures, a book of
-// pictures, a PalmDOC book, two HTML pages (one with a form) and a plain-text file from the texts
-// in resources/samples, and two small dictionaries of the story's words (English, and English to
-// French). Files already there are left alone, so a user's changes survive the next run.
+// pictures, a PalmDOC book, two HTML pages (one with a form, one with a picture in a folder beside
+// it) and a plain-text file from the texts in resources/samples, and two small dictionaries of the
+// story's words (English, and English to French). Files already there are left alone, so a user's
+// changes survive the next run.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -104,6 +105,27 @@ std::vector<std::uint8_t> ShoreBook(const std::string& html) {
     return book.Build();
 }
 
+// An open book (two pages of grey lines either side of the spine), for the HTML page that
+// names it by SRC from a folder beside it.
+std::vector<std::uint8_t> OpenBookPicture() {
+    fvt::test::BmpSpec bmp;
+    bmp.width = 96;
+    bmp.height = 48;
+    bmp.palette = {{0xFF, 0xFF, 0xFF}, {0xF4, 0xEC, 0xD8}, {0x60, 0x58, 0x50}, {0x8C, 0x50, 0x28}};
+    for (int y = 0; y < bmp.height; ++y) {
+        for (int x = 0; x < bmp.width; ++x) {
+            std::uint8_t c = 0;
+            if (y >= 4 && y < 44 && x >= 4 && x < 92) {
+                bool spine = x >= 46 && x < 50;
+                bool line = (y - 10) % 6 == 0 && y < 40 && ((x >= 10 && x < 42) || (x >= 54 && x < 86));
+                c = spine ? 3 : (line ? 2 : 1);
+            }
+            bmp.pixels.push_back(c);
+        }
+    }
+    return fvt::test::WriteBmp(bmp);
+}
+
 std::vector<std::uint8_t> GardenBook(const std::string& text) {
     BookBuilder book;
     book.palmDoc = true;
@@ -170,7 +192,10 @@ int main(int argc, char** argv) {
                     WriteOnce(books, "A Reading Log.html", ToBytes(log)) &&
                     WriteOnce(books, "Lighthouse Glossary.prc", EnglishGlossary()) &&
                     WriteOnce(books, "Glossaire anglais-francais.prc", FrenchGlossary());
-    if (!ok) {
+    Text pictures(books);
+    const bool pictured = pictures.AppendAscii("\\pictures") && Folders::Ensure(pictures) &&
+                          WriteOnce(pictures, "open-book.bmp", OpenBookPicture());
+    if (!ok || !pictured) {
         std::fprintf(stderr, "folivant_samples: cannot write the sample books\n");
         return 1;
     }

@@ -1,0 +1,60 @@
+#include "reader/picture_opener.h"
+
+#include "core/char_props.h"
+#include "database/resource.h"
+#include "document/sources/document_loader.h"
+
+namespace {
+
+// The file name of a file location with one kind of slash, lower-cased.
+bool FoldedFileName(const Location& location, String& out) {
+    if (!location.IsFileKind() || !location.ToString(out, false) || out.IsEmpty()) return false;
+    String folded;
+    for (int32_t i = 0; i < out.Length(); ++i) {
+        char16_t c = out[i] == u'/' ? u'\\' : CharProps::ToLower(out[i]);
+        if (!folded.AppendChar(c)) return false;
+    }
+    out = folded;
+    return true;
+}
+
+// A ".." part that resolving left in the path climbs out of wherever it stands.
+bool HasParentPart(const String& path) {
+    int32_t start = 0;
+    for (int32_t i = 0; i <= path.Length(); ++i) {
+        if (i < path.Length() && path[i] != u'\\') continue;
+        if (i - start == 2 && path[start] == u'.' && path[start + 1] == u'.') return true;
+        start = i + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool LoaderPictureOpener::InDocumentFolder(const Location& picture, const Location& document) {
+    String doc, pic;
+    if (!FoldedFileName(document, doc) || !FoldedFileName(picture, pic)) return false;
+    int32_t folder = doc.Length();
+    while (folder > 0 && doc[folder - 1] != u'\\') --folder;
+    if (pic.Length() <= folder || HasParentPart(pic)) return false;
+    for (int32_t i = 0; i < folder; ++i)
+        if (pic[i] != doc[i]) return false;
+    return true;
+}
+
+DataHandle* LoaderPictureOpener::OpenImageData(const Location& location) {
+    if (!loader_ || !document_ || !InDocumentFolder(location, *document_)) return nullptr;
+    Location target;
+    target.CopyFrom(location);
+    // Quietly: a missing picture is no error worth a message box.
+    uint8_t saved[2];
+    loader_->SetFlags(0, 0, saved);
+    DataHandle* data = loader_->OpenLocation(target, document_);
+    loader_->RestoreFlags(saved);
+    if (!data) return nullptr;
+    if (data->GetSize() > kMaxPictureBytes) {
+        data->Release();
+        return nullptr;
+    }
+    return data;
+}
