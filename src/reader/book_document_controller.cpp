@@ -411,12 +411,13 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
     if (view_ == kImageView && !(anchor == current_)) LeaveImage();
-    if (view_ == kRecordSetView) {
+    if (view_ == kRecordSetView || listPageShown_) {
         LeaveRecordSet();
         view_ = kTextPage;
     }
     if (hasAnchor && anchor.Length() > 4 && anchor[0] == u'$' && anchor[1] == u'f' &&
         anchor[2] == u'v' && anchor[3] == u't') {
+        if (IsListPageLink(anchor)) return OpenListLocation(anchor);
         if (!ShowRecordSet(anchor)) return false;
         current_.Assign(anchor);
         view_ = kRecordSetView;
@@ -479,19 +480,11 @@ bool BookDocumentController::ShowRecordSet(const String& anchor) {
     if (!shown.tables) return false;
     String location;
     shown.page = RecordSetPage::Open(body, shown.tables.get(), this, location);
-    if (!shown.page) return false;
-    LeaveRecordSet();
-    recordSet_ = std::move(shown);
-    if (surface_ && layoutGc_ == surface_) {
-        Rect area = viewport_;
-        SurfaceViewport(area);
-        recordSet_.page->Show(surface_, area);
-        recordSet_.page->ViewNode().Focus();
-    }
-    return true;
+    return AttachRecordSetPage(std::move(shown));
 }
 
 void BookDocumentController::LeaveRecordSet() {
+    LeaveRequestPages();
     if (!recordSet_.page) return;
     // The page may be the caller (its entry opened a position): deleted at the next navigation.
     recordSet_.page->ViewNode().Detach();
@@ -611,6 +604,7 @@ bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t fi
 }
 
 bool BookDocumentController::NavigateTo(Location& location) {
+    if (IsListDatabase(location)) return OpenListDatabase(location);
     FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);
@@ -1128,6 +1122,8 @@ uint32_t BookDocumentController::ViewMode() const {
     if (view_ == kAudioView) return 6;
     if (view_ == kImageView) return ImageView::kViewKind;
     if (view_ == kRecordSetView) return 2;
+    if (view_ == kWordListView) return 4;
+    if (view_ == kSearchHistoryView) return 5;
     return 1;
 }
 
@@ -1403,5 +1399,6 @@ BookDocumentControllerFactory::~BookDocumentControllerFactory() {
 DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
     auto* controller = new (std::nothrow) BookDocumentController(heap);
     if (controller && speechClients_) controller->SetSpeechClients(speechClients_);
+    if (controller) controller->SetSearchFieldFactory(searchFields_);
     return controller;
 }

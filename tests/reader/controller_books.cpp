@@ -96,6 +96,51 @@ void WriteLinkedBook(const TempDevice& device) {
     device.WriteHost("books/linked.prc", Str(b.Build()));
 }
 
+void WriteRequestsBook(const TempDevice& device, unsigned* tables) {
+    std::uint32_t ids[2] = {};
+    Bytes bytes;
+    for (int pass = 0; pass < 2; ++pass) {
+        BookBuilder b;
+        b.text = ToBytes(LongHtml(30));
+        b.databaseName = "Requests";
+        b.tables[0] = ids[0];
+        BookTargetSpec words;
+        words.kind = BookDocument::kTargetTable;
+        words.name = "words";
+        words.position = static_cast<std::int32_t>(ids[0]);
+        BookTargetSpec keys;
+        keys.kind = BookDocument::kTargetKeyTable;
+        keys.name = "bankkeys";
+        keys.position = static_cast<std::int32_t>(ids[1]);
+        keys.numbers[0] = 1;
+        keys.numbers[1] = 7;
+        BookTargetSpec chapter;
+        chapter.kind = BookDocument::kTargetPosition;
+        chapter.name = "chapter";
+        chapter.position = 3000;
+        b.targets = {words, keys, chapter, Guide("toc", 2500)};
+        PdbBuilder pdb = b.BuildDatabase();
+        IndexWriter w;
+        w.name = "words";
+        w.Add(u"apple", {{1, {4000}}});
+        w.Add(u"bank", {{1, {5000}}, {7, {0, 1}}});
+        w.Add(u"cat", {{1, {100}}, {41, {1}}});
+        w.Add(u"dog", {{22, {0}}});
+        IndexWriter k;
+        k.name = "keys";
+        k.Add(u"river bank", {{1, {4500}}, {4, {16}}});
+        k.Add(u"savings bank", {{1, {4600}}, {4, {16}}});
+        AddIndexTable(w, &pdb, &ids[0]);
+        AddIndexTable(k, &pdb, &ids[1]);
+        bytes = pdb.Build();
+    }
+    if (tables) {
+        tables[0] = ids[0];
+        tables[1] = ids[1];
+    }
+    device.WriteHost("books/requests.prc", Str(bytes));
+}
+
 std::uint32_t WriteFramedBook(const TempDevice& device) {
     std::string html = LongHtml(30);
     html.insert(html.find("<body>") + 6,

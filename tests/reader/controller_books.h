@@ -17,6 +17,12 @@ void WritePlacesBook(const TempDevice& device);
 // books/linked.prc: a long book that opens with a link to text position 4000 and a link to
 // books/b.prc.
 void WriteLinkedBook(const TempDevice& device);
+// books/requests.prc: a long book with the table "words" (the default; named by a kind-4 target
+// "words") holding apple (position 4000), bank (5000; its tag 7 lists both entries of the table
+// "keys"), cat (100, in the book tag 41 numbers 1) and dog (linked to apple); the key-table
+// target "bankkeys" (entry 1, tag 7); the named target "chapter" at 3000 and "toc" at 2500.
+// The records of the two tables go to `tables`.
+void WriteRequestsBook(const TempDevice& device, unsigned* tables = nullptr);
 // books/scripted.prc: a long book that opens with a link whose script goes to the last page.
 void WriteScriptLinkBook(const TempDevice& device);
 // books/framed.prc: a long book whose frameset, from position 100, has the rows "title" (at
