@@ -394,4 +394,21 @@ TEST_F(TurnedWindowTest, APictureFillsTheWindowAfterATurnAndAfterTurningBack) {
     EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
 }
 
+TEST_F(TurnedWindowTest, ARecordSetPageFillsTheWindowAfterATurnAndAfterTurningBack) {
+    fvt::test::WritePlacesBook(device_);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\places.prc")));
+    ASSERT_TRUE(controller->OpenReference(String(u"$fvtindex&65535")));
+    ASSERT_NE(controller->RecordSet(), nullptr);
+    Repaint();
+    Rect shown;
+    Turn(300, 150);
+    ASSERT_TRUE(controller->RecordSet()->ViewNode().GetRect(shown));
+    EXPECT_EQ(shown.width, 300);
+    EXPECT_EQ(shown.height, 150);
+    Turn(200, 180);
+    ASSERT_TRUE(controller->RecordSet()->ViewNode().GetRect(shown));
+    EXPECT_EQ(shown.width, 200);
+    EXPECT_EQ(shown.height, 180);
+}
+
 }  // namespace
