@@ -286,6 +286,9 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     indents.width = column.width;
     if (box.flags & BoxRecord::kFramed) indents.flags |= LineIndents::kFramed;
     indents.Set(box, (box.flags & BoxRecord::kFirstLineIndent) != 0, base, column.width);
+    // Indents deeper than the column (lists and quotes nested past its width) give the line
+    // the whole column back rather than push its words off the page.
+    indents.Reset(column.width);
     LineMetrics metrics;
     metrics.spacing = settings_.lineSpacing;
     if (box.flags & BoxRecord::kFirstLineIndent)
@@ -317,16 +320,22 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     };
 
     // The word from wordStart to the run at c does not fit after what the line holds: with a
-    // quarter of the line still free it is hyphenated. c then stands just past what stays on
-    // the line and room is what is left. A word that opens the line stays whole.
-    auto splitWord = [&](int32_t& room) -> bool {
-        if (!Hyphenation::IsQuarterFree(room, lineWidth)) return false;
+    // quarter of the line still free it is hyphenated. A word wider than the line it opens is
+    // hyphenated too, or else cut at the last character that fits; only a word of which not
+    // even one character fits stays whole. c then stands just past what stays on the line and
+    // room is what is left.
+    auto splitWord = [&](int32_t& room, bool opensLine) -> bool {
+        if (!opensLine && !Hyphenation::IsQuarterFree(room, lineWidth)) return false;
         BlockCursor end = c;
         end.Next();
         WordSplitter split(*block_, fonts_, Document());
         BlockCursor after;
         int32_t avail = room;
-        if (!split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) return false;
+        if (!split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) {
+            avail = room;
+            if (!opensLine || !split.BreakRun(lineStyle_.language, wordStart, end, avail, after))
+                return false;
+        }
         c = after;
         room = avail;
         return true;
@@ -347,7 +356,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                 bool first = (box.flags & BoxRecord::kFirstLineIndent) && !hasContent;
                 indents.flags = (box.flags & BoxRecord::kFramed) ? LineIndents::kFramed : 0;
                 indents.Set(box, first, base, column.width);
-                lineWidth = indents.Available();
+                lineWidth = indents.Reset(column.width);
                 remaining = lineWidth - used;
                 if (first) {
                     int32_t above = ResolveSpace(box.spaceBefore, base, column.height);
@@ -405,7 +414,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                 if (!overflowWord && pending > remaining) {
                     // A quarter of the line still free: split the word there if it can be.
                     bool opensLine = ring.Count() > 0 && ring.Candidate(0).placeholder != 0;
-                    if (!opensLine && splitWord(remaining)) {
+                    if (splitWord(remaining, opensLine)) {
                         pending = 0;
                         hasContent = true;
                         ended = true;

@@ -149,6 +149,26 @@ bool BookActionBridge::ActivateLink(const String& url) {
     return Navigate([document, url] { return document->ActivateLink(url); });
 }
 
+// Requests: the location is resolved against the current document.
+bool BookActionBridge::OpenRequest(const String& url, const CommandRecord& record) {
+    if (!document_) return false;
+    Location target;
+    return target.Resolve(url, document_->CurrentLocation()) &&
+           document_->OpenWithRequest(target, record);
+}
+
+ScriptObject* BookActionBridge::OpenTableEntry(const String* name) {
+    return document_ ? document_->OpenTableEntry(name) : nullptr;
+}
+
+uint32_t BookActionBridge::HistoryMode() {
+    return document_ ? document_->History().GetMode() : 0;
+}
+
+void BookActionBridge::SetHistoryMode(uint32_t mode) {
+    if (document_) document_->History().SetMode(mode);
+}
+
 bool BookActionBridge::GoToTextPosition(uint32_t position) {
     return document_ && document_->GoToPosition(position);
 }
@@ -369,7 +389,8 @@ bool BookActionBridge::ReopenWithRecord(const CommandRecord& record) {
     String list;
     if (record.objectKind == kAudioObject && record.methodId == kAudioShow)
         return document_ && record.GetText(0, list) && document_->ShowSoundList(list);
-    return false;
+    // The other requests (index and query searches) open their pages over the current book.
+    return document_ && document_->ReopenWithRequest(record);
 }
 
 bool BookActionBridge::GetSelectionOrLastWord(String& text, String& language) {

@@ -1,6 +1,6 @@
 // Book actions and the document view's script face over the window's document controller and
 // reader controller: the operations those have today are mapped here; the others answer false
-// until the controllers grow them (new windows, record requests, annotations, frames).
+// until the controllers grow them (new windows, annotations, frames).
 #pragma once
 
 #include <functional>
@@ -40,6 +40,10 @@ public:
 
     bool RunCommand(int32_t id) override;
     bool ActivateLink(const String& url) override;
+    bool OpenRequest(const String& url, const CommandRecord& record) override;
+    ScriptObject* OpenTableEntry(const String* name) override;
+    uint32_t HistoryMode() override;
+    void SetHistoryMode(uint32_t mode) override;
     bool GoToTextPosition(uint32_t position) override;
     bool DispatchWidgetEvent(const String& text, uint32_t argument, String* result) override;
     bool BackToOtherDocument() override;

@@ -216,9 +216,13 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
             } else {
                 return 0;
             }
-            if (out) {
-                if (!set || !heap || heap->NewObject(set, out) != 0) *out = ScriptHeap::NewNull();
+            if (set && out && heap) {
+                if (heap->NewObject(set, out) != 0) *out = ScriptHeap::NewNull();
+                return 1;
             }
+            // Not handed to a script (a link's call wants no value): nobody else holds it.
+            delete set;
+            if (out) *out = ScriptHeap::NewNull();
             return 1;
         }
         case 109:

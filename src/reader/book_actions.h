@@ -124,7 +124,8 @@ public:
     virtual bool StartWebBrowser(const String&) { return false; }
     virtual bool TileWindows(uint32_t, uint32_t) { return false; }
     virtual bool ShowBusyText(const String&, uint32_t) { return false; }
-    // The "table=" index query's record set as a script object; null when none.
+    // The "table=" index query's record set as a new script object, the caller's to hand to
+    // a script heap or delete; null when none.
     virtual ScriptObject* OpenTableEntry(const String*) { return nullptr; }
     // The window controller's history mode word.
     virtual uint32_t HistoryMode() { return 0; }

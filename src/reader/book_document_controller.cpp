@@ -6,12 +6,14 @@
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/document_source.h"
 #include "core/file.h"
+#include "database/database_object.h"
 #include "database/index_query.h"
 #include "database/resource.h"
 #include "database/sql_parser.h"
 #include "document/forms/form.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
+#include "document/sources/loader_database_opener.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "layout/inline_objects.h"
@@ -71,6 +73,12 @@ constexpr uint32_t kNoAnnotation = 5263;
 constexpr int32_t kContentsDepth = 8;
 }  // namespace
 
+// The databases a book script opens by name, through the window's loader.
+class BookDocumentController::Databases final : public LoaderDatabaseOpener {
+public:
+    using LoaderDatabaseOpener::LoaderDatabaseOpener;
+};
+
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
     : heap_(heap), layoutForms_(new(std::nothrow) LayoutFormList(forms_)) {
     forms_.SetOwner(this);
@@ -122,6 +130,8 @@ void BookDocumentController::Shutdown() {
     if (script_) ScriptGlobal::ClearHandlers(script_.get());
     script_.reset();
     actions_.reset();
+    databaseHost_.reset();
+    databases_.reset();
     sink_ = nullptr;
     reader_ = nullptr;
 }
@@ -156,14 +166,15 @@ bool BookDocumentController::MakeLayout() {
     if (annotations_) layout_->SetAnnotations(annotations_);
     layout_->SetFormList(layoutForms_.get());
     // The element shows the page in the window's tree; a frame's controller draws through its
-    // frame instead and keeps no element in the tree.
+    // frame, and its element lies in the frame's window part, where the pen finds its links.
     bool inTree = surface_ && layoutGc_ == surface_ && !frameFlag_;
+    Widget* framePart = surface_ && layoutGc_ == surface_ && frameFlag_ ? FramePart() : nullptr;
     pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
     // Form controls open their lists over the window's surface. In the tree they live under
     // the element: the pen finds them above the page, their unused keys reach the page, and
     // their scrollIntoView turns it.
     Node* controlParent = surface_;
-    if (inTree && pageView_) controlParent = pageView_.get();
+    if ((inTree || framePart) && pageView_) controlParent = pageView_.get();
     layout_->SetControlContext(surface_, controlParent);
     if (pageView_) {
         // The element covers the page: the pen finds its links there. Placed before the layout
@@ -186,6 +197,8 @@ bool BookDocumentController::MakeLayout() {
         }
         // The element takes the keys of the page.
         if (pageView_ && pageView_->SetParent(surface_)) pageView_->Focus();
+    } else if (framePart && pageView_) {
+        pageView_->SetParent(framePart);  // the window's own page keeps the keys
     }
     return true;
 }
@@ -338,6 +351,8 @@ bool BookDocumentController::SetDocument(Resource* document) {
         String text;
         if (location_.ToString(text, true)) settings_->SetLastBook(text);
     }
+    // The book script's queries read the tables of the document shown.
+    if (databaseHost_) databaseHost_->SetQueryResource(document);
     RestoreFormState();
     MakeLayout();
     return true;
@@ -359,8 +374,15 @@ void BookDocumentController::CloseDocument() {
     LeaveRecordSet();
     LeaveImage();
     LeaveAudio();
-    // The book script's record set reads this book's tables.
+    // The book script's record set reads this book's tables. The window's script forgets the
+    // book: its timers stop and its globals (entries of sql_execute among them, which hold the
+    // book's tables) go.
     ClearGlobalRecordSet();
+    if (script_ && !frameFlag_ && location_.Kind() != Location::kDatabase) {
+        ScriptGlobal::ClearHandlers(script_.get());
+        script_->ClearGlobal();
+    }
+    if (databaseHost_) databaseHost_->SetQueryResource(nullptr);
     DropLayout();
     // The side file always goes with its book, so that nothing writes into it afterwards.
     if (annotations_) {
@@ -390,12 +412,13 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
     if (view_ == kImageView && !(anchor == current_)) LeaveImage();
-    if (view_ == kRecordSetView) {
+    if (view_ == kRecordSetView || listPageShown_) {
         LeaveRecordSet();
         view_ = kTextPage;
     }
     if (hasAnchor && anchor.Length() > 4 && anchor[0] == u'$' && anchor[1] == u'f' &&
         anchor[2] == u'v' && anchor[3] == u't') {
+        if (IsListPageLink(anchor)) return OpenListLocation(anchor);
         if (!ShowRecordSet(anchor)) return false;
         current_.Assign(anchor);
         view_ = kRecordSetView;
@@ -458,19 +481,11 @@ bool BookDocumentController::ShowRecordSet(const String& anchor) {
     if (!shown.tables) return false;
     String location;
     shown.page = RecordSetPage::Open(body, shown.tables.get(), this, location);
-    if (!shown.page) return false;
-    LeaveRecordSet();
-    recordSet_ = std::move(shown);
-    if (surface_ && layoutGc_ == surface_) {
-        Rect area = viewport_;
-        SurfaceViewport(area);
-        recordSet_.page->Show(surface_, area);
-        recordSet_.page->ViewNode().Focus();
-    }
-    return true;
+    return AttachRecordSetPage(std::move(shown));
 }
 
 void BookDocumentController::LeaveRecordSet() {
+    LeaveRequestPages();
     if (!recordSet_.page) return;
     // The page may be the caller (its entry opened a position): deleted at the next navigation.
     recordSet_.page->ViewNode().Detach();
@@ -590,6 +605,7 @@ bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t fi
 }
 
 bool BookDocumentController::NavigateTo(Location& location) {
+    if (IsListDatabase(location)) return OpenListDatabase(location);
     FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);
@@ -1107,6 +1123,8 @@ uint32_t BookDocumentController::ViewMode() const {
     if (view_ == kAudioView) return 6;
     if (view_ == kImageView) return ImageView::kViewKind;
     if (view_ == kRecordSetView) return 2;
+    if (view_ == kWordListView) return 4;
+    if (view_ == kSearchHistoryView) return 5;
     return 1;
 }
 
@@ -1192,11 +1210,19 @@ bool BookDocumentController::PositionText(String& out) {
 ScriptContext* BookDocumentController::BookScript() {
     if (!script_ && heap_) {
         if (!actions_) actions_.reset(new (std::nothrow) BookActionBridge(this, reader_));
+        if (!databaseHost_) {
+            databases_.reset(new (std::nothrow) Databases(loader_));
+            if (databases_) databaseHost_.reset(new (std::nothrow) DatabaseScriptHost(databases_.get()));
+            if (databaseHost_) databaseHost_->SetQueryResource(resource_);
+        }
         script_.reset(new (std::nothrow) ScriptContext(heap_));
-        if (!actions_ || !script_ || !script_->Create()) {
+        if (!actions_ || !databaseHost_ || !script_ || !script_->Create()) {
             script_.reset();
             return nullptr;
         }
+        // sql_execute, OpenDatabase and the TYPE_ constants; set before the face is entered,
+        // which tells the database host the heap.
+        actions_->SetDatabaseHost(databaseHost_.get());
         // The form list and the controller's script face, as the book's scripts address them.
         actions_->Script().SetContext(script_.get());
         if (!script_->Hosts().AppendObject(&forms_, 0) ||
@@ -1301,12 +1327,16 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
         case 23: return HistoryBack(true);
         case 90:
             if (focusKind_ == kFocusForward || focusKind_ == kFocusBackward) {
-                // After a page step 90 moves the frame focus (no frames here): no link is
-                // followed.
+                // After a page step 90 moves the focus to the first (last) link the frames
+                // show; no link is followed.
+                bool forward = focusKind_ == kFocusForward;
                 focusKind_ = kFocusNone;
+                MoveFrameFocus(forward, true);
                 Invalidate(false);
                 return true;
             }
+            // A tap or a focus move in another frame: that frame's link is followed.
+            if (BookDocumentController* frame = FocusedFrame()) return frame->ExecuteCommand(90);
             // Otherwise a tap made a mark the link focus: its link is followed.
             if (view_ != kTextPage || !layout_) return false;
             viewHost_.ActivateCurrentArea();
@@ -1370,5 +1400,6 @@ BookDocumentControllerFactory::~BookDocumentControllerFactory() {
 DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
     auto* controller = new (std::nothrow) BookDocumentController(heap);
     if (controller && speechClients_) controller->SetSpeechClients(speechClients_);
+    if (controller) controller->SetSearchFieldFactory(searchFields_);
     return controller;
 }

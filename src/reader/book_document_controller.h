@@ -21,11 +21,15 @@
 #include "reader/page_view_host.h"
 #include "reader/picture_opener.h"
 #include "reader/image_view.h"
+#include "reader/record_requests.h"
 #include "reader/record_set_page.h"
 #include "reader/speech_bridge.h"
 #include "reader/speech_chunker.h"
 
 class AnnotationFile;
+class CommandRecord;
+class DatabaseView;
+class ScriptObject;
 class AudioPlayerView;
 class BookActionBridge;
 class ConfigurationStore;
@@ -35,6 +39,7 @@ class IndexQuery;
 class LayoutEngineFactory;
 class LayoutFormList;
 class CoverView;
+class DatabaseScriptHost;
 class ScriptContext;
 class PageLayout;
 class Resource;
@@ -74,7 +79,10 @@ public:
         kRecordSetView = 2,
         kImageView = 5,
         kAudioView = 6,
-        kCoverView = 7
+        kCoverView = 7,
+        // The word-list and search-history pages (their view modes are 4 and 5).
+        kWordListView = 8,
+        kSearchHistoryView = 9
     };
 
     // DocumentControllerLink.
@@ -203,6 +211,31 @@ public:
     bool OpenRandomTableEntry(const String* name);
     void SeedRandom(uint64_t seed) { random_.Seed(seed); }
 
+    // Requests (command records) that open a view. The location's document is made current and
+    // the request decides the view; a failure closes the document and reports it.
+    bool OpenWithRequest(Location& location, const CommandRecord& record);
+    // The current document again, with a request.
+    bool ReopenWithRequest(const CommandRecord& record);
+    // The view a request asks for over the current document; false for a method that opens
+    // nothing or a view that cannot be made. fresh: the document was just made current.
+    bool OpenRequest(const CommandRecord& record, bool fresh, bool& viewReplaced,
+                     bool& restorePosition, bool notify);
+    // A decimal text position, or a named target's; no text: the current page's start. -1
+    // when unknown.
+    int64_t ResolvePositionArgument(const String* text);
+    // The record set of the "table=" + name index query (the default table without a name)
+    // as a new script object over this book; null when there is no such table.
+    ScriptObject* OpenTableEntry(const String* name);
+    // Word-list and search-history requests are answered by these pages; without them they
+    // fail. Opened index entries are added to their search history.
+    void SetListPages(ListPageRequests* pages) { listPages_ = pages; }
+    // Where an entry's tag 41 finds the other book; without it such entries only report.
+    void SetLinkedBooks(LinkedBooks* books) { linkedBooks_ = books; }
+    // The native search fields of record-set pages; without a factory the pages draw their own.
+    void SetSearchFieldFactory(SearchFieldFactory* fields) { searchFields_ = fields; }
+    // What the last audio request (134) asked the audio view to play.
+    const AudioRequest& RequestedAudio() const { return audioRequest_; }
+
     // The menus' and soft keys' question: whether a command can run now.
     bool IsCommandEnabled(int32_t id) const override;
 
@@ -232,6 +265,12 @@ public:
     }
     // On a frame's controller: the text position its frame begins at; 0 on the window's own.
     uint32_t FramePosition() const { return framePosition_; }
+    // Where the links of this controller's page are followed: a frame shows a fixed part of
+    // the window's book, so its links move the window's own page; any other controller
+    // follows its own.
+    BookDocumentController& LinkController();
+    // The window part a frame holds (the frame's page view element lies in it).
+    Node* FrameWindow() { return windowPart_.get(); }
     bool IsFrame() const { return frameFlag_ != 0; }
 
     // The link-focus keys (1035-1038) when the page has no further link that way: the page
@@ -395,6 +434,29 @@ private:
     bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
     bool OpenDocumentLocation(const String& location) override;
     void ShowPopupText(const String& text) override;
+    bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
+                           int64_t position) override;
+    bool OpenEntryInBook(uint32_t book, int64_t position) override;
+    bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
+                              const String& viewName, uint32_t flags) override;
+    void ShowPreviewPosition(int64_t position) override;
+    void HidePreview() override;
+    void PaintPreview(GraphicsContext& gc, const Rect& area) override;
+    void HideInputPanel() override;
+    std::unique_ptr<SearchField> MakeSearchField(Node* owner) override;
+    // Requests, in book_document_controller_records.cpp.
+    bool OpenRequestAt(Location& location, const CommandRecord& record, bool report);
+    bool OpenIndexRequest(const CommandRecord& record);
+    bool OpenQueryRequest(const CommandRecord& record);
+    bool OpenListRequest(const CommandRecord& record);
+    // The word-list and reading-history databases open as their pages (requests 109, 115).
+    static bool IsListDatabase(const Location& location);
+    bool OpenListDatabase(Location& location);
+    // "$fvtwordlist&<n>" and "$fvtsearchhistory" (a list page reopened from the history).
+    static bool IsListPageLink(const String& anchor);
+    bool OpenListLocation(const String& anchor);
+    // Leaves the word-list page and the record-set page's preview.
+    void LeaveRequestPages();
     // The frame set's questions (the window's own controller) and a frame controller's answers.
     Node* OwnWindowPart() override;
     void SetOwnFrameOptions() override;
@@ -412,6 +474,18 @@ private:
     class FrameWindowPart;
     friend class FrameWindowPart;
     void PlaceInFrame(const Rect& r);
+    // A frame controller's window part (made on first use); null when none can be made.
+    Widget* FramePart();
+    // The controller whose frame holds a leaf of the frame set; null when none.
+    BookDocumentController* ControllerOfLeaf(const Node* leaf);
+    // The frame controller whose page has the keys; null when the window's own page has them.
+    BookDocumentController* FocusedFrame();
+    // Moves the link focus to the next frame (in frame order) whose page shows a link: its
+    // first link forward, its last backward; false when no frame that way has one. Restarting
+    // looks from the first (last) frame on.
+    bool MoveFrameFocus(bool forward, bool restart = false);
+    // Selects the first (last) link of the page and gives the page the keys.
+    bool FocusPageLink(bool forward);
     void LayOutIn(const Rect& r);
     void LayOutFrames(const Rect& area);
     void FreeFrameControllers();
@@ -470,6 +544,22 @@ private:
         std::unique_ptr<RecordSetPage> page;
     };
     RecordSetShown recordSet_;
+    // Shows the page (replacing any generated page); false without one.
+    bool AttachRecordSetPage(RecordSetShown&& shown);
+    // A request's view over those tables as the page shown, named by its location.
+    bool ShowRequestedView(std::unique_ptr<RecordSetTables> tables,
+                           std::unique_ptr<DatabaseView> view, const String& location);
+    ListPageRequests* listPages_ = nullptr;
+    bool listPageShown_ = false;
+    LinkedBooks* linkedBooks_ = nullptr;
+    SearchFieldFactory* searchFields_ = nullptr;
+    AudioRequest audioRequest_;
+    // The record-set page's preview pane: the book laid out a second time in the pane.
+    class RecordPreview;
+    struct RecordPreviewDeleter {
+        void operator()(RecordPreview* preview) const;
+    };
+    std::unique_ptr<RecordPreview, RecordPreviewDeleter> preview_;
     std::unique_ptr<ImageView> image_;
     std::vector<std::unique_ptr<ImageView>> retiredImages_;
     // The audio page with the playlist and what opens its tracks and pictures.
@@ -488,6 +578,11 @@ private:
     std::vector<uint32_t> reports_;
     String lastReport_;
     int32_t contentsDepth_ = 0;
+    // What the book script's sql_execute and OpenDatabase reach: the databases through the
+    // loader and the tables of the document shown. Before the context, which goes first.
+    class Databases;
+    std::unique_ptr<Databases> databases_;
+    std::unique_ptr<DatabaseScriptHost> databaseHost_;
     // Before the context: the context goes first, while its host objects still stand.
     std::unique_ptr<BookActionBridge> actions_;
     std::unique_ptr<ScriptContext> script_;
@@ -556,8 +651,11 @@ public:
     DocumentController* CreateDocumentController(ScriptHeap* heap) override;
     // Every controller made from now on speaks through these clients.
     void SetSpeechClients(SpeechClientFactory* clients) { speechClients_ = clients; }
+    // ... and types into these search fields on record-set pages.
+    void SetSearchFields(SearchFieldFactory* fields) { searchFields_ = fields; }
 
 private:
     std::unique_ptr<LayoutEngineFactory> engine_;
     SpeechClientFactory* speechClients_ = nullptr;
+    SearchFieldFactory* searchFields_ = nullptr;
 };

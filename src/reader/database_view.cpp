@@ -13,6 +13,8 @@ constexpr uint32_t kTargetTag = 1;
 constexpr uint32_t kStyleTag = 4;
 constexpr uint32_t kLinkTag = 22;
 constexpr uint32_t kOtherLinkTag = 25;
+constexpr uint32_t kOtherBookTag = 41;
+constexpr uint32_t kTableNumberBits = 0x3FF;
 constexpr uint32_t kLookupFlags = 0xFF;
 constexpr uint32_t kNoHelpId = 5112;
 constexpr uint32_t kInflections = 0x1 | 0x2;
@@ -35,7 +37,17 @@ bool SameIgnoringCase(const String& a, const String& b) {
 
 }  // namespace
 
-DatabaseView::~DatabaseView() { ReleaseSources(); }
+DatabaseView::~DatabaseView() {
+    // A search that did not lead anywhere is remembered for the next view.
+    const LevelState& level = Current();
+    if (remembered_ && rememberOnClose_ && !level.search.search.IsEmpty() && LevelSource()) {
+        remembered_->text = level.search.search;
+        remembered_->inputMode = flags_ & kInputModeBits;
+        remembered_->table =
+            tableNumber_ >= 0 ? static_cast<uint32_t>(tableNumber_) & kTableNumberBits : 0;
+    }
+    ReleaseSources();
+}
 
 void DatabaseView::ReleaseSources() {
     if (table_) table_->Release();
@@ -50,11 +62,120 @@ void DatabaseView::ReleaseSources() {
     level_ = 0;
     rows_.clear();
     noMatch_ = false;
+    recordSetOnly_ = false;
 }
 
 void DatabaseView::SetRowsPerPage(uint32_t rows) {
-    rowsPerPage_ = std::max<uint32_t>(rows, 1);
+    // The pane takes the lower 40% of the view.
+    SetRowsPerPage(rows, rows * 6 / 10);
+}
+
+void DatabaseView::SetRowsPerPage(uint32_t rows, uint32_t rowsWithPreview) {
+    fullRows_ = std::max<uint32_t>(rows, 1);
+    previewRows_ = std::clamp<uint32_t>(rowsWithPreview, 1, fullRows_);
+    ApplyRows();
+}
+
+void DatabaseView::ApplyRows() {
+    rowsPerPage_ = previewShown_ ? previewRows_ : fullRows_;
     Layout();
+}
+
+void DatabaseView::PaintPreview(GraphicsContext& gc, const Rect& area) {
+    if (previewShown_ && host_) host_->PaintPreview(gc, area);
+}
+
+void DatabaseView::SetSearchField(SearchField* field) {
+    field_ = field;
+    if (!field_) return;
+    field_->SetInputMode(flags_ & kInputModeBits);
+    ShowTextInField();
+}
+
+void DatabaseView::ShowTextInField() {
+    if (!field_) return;
+    settingText_ = true;
+    field_->SetText(Current().search.search);
+    settingText_ = false;
+}
+
+DatabaseView::Result DatabaseView::ClearField() {
+    String current;
+    if (!field_ || !field_->GetText(current) || current.IsEmpty()) return Result::kIgnored;
+    settingText_ = true;
+    field_->SetText(String());
+    settingText_ = false;
+    if (remembered_) remembered_->Clear();
+    // Positioned as for an empty text, with nothing selected.
+    Current().search.search = String();
+    Type(kRefreshEvent);
+    Current().search.selected = -1;
+    Layout();
+    return Result::kHandled;
+}
+
+void DatabaseView::ClosePreview() {
+    if (!previewShown_) return;
+    previewShown_ = false;
+    previewPosition_ = -1;
+    ApplyRows();
+    if (host_) host_->HidePreview();
+}
+
+void DatabaseView::UpdatePreview(int32_t event) {
+    if (!previewEnabled_ || !name_.IsEmpty()) return;
+    // An open pane stays on the last level while there is a text to show for, no native
+    // field, or the focus moves.
+    const bool focusMove = event >= 1035 && event <= 1038;
+    if (!IsLastLevel() || noMatch_ ||
+        (previewShown_ && field_ && SearchText().IsEmpty() && !focusMove)) {
+        ClosePreview();
+        return;
+    }
+    int32_t selected = Current().search.selected;
+    if (selected < 0 || static_cast<size_t>(selected) >= rows_.size()) return;
+    if (!previewShown_) {
+        previewShown_ = true;
+        const uint32_t covered = fullRows_ - previewRows_;
+        ApplyRows();
+        // The list moves up by what the pane covers, so that the selected row stays in view
+        // (the paging events keep their new page as it is).
+        if (event != 11 && event != 13 && covered > 0 &&
+            static_cast<uint32_t>(selected) >= previewRows_) {
+            int32_t top = Current().top;
+            uint32_t moved = 0;
+            for (; moved < covered; ++moved) {
+                const int32_t next = NextEntry(top);
+                if (next < 0) break;
+                top = next;
+            }
+            Current().top = top;
+            Current().search.selected = selected - static_cast<int32_t>(moved);
+            Layout();
+            selected = Current().search.selected;
+        }
+        if (selected < 0 || static_cast<size_t>(selected) >= rows_.size()) return;
+    }
+    IndexSource* source = LevelSource();
+    if (!source) return;
+    const uint32_t entry = !plan_ && level_ == 2 ? keys_[rows_[static_cast<size_t>(selected)]]
+                                                 : rows_[static_cast<size_t>(selected)];
+    const int64_t position = EntryTarget(*source, entry);
+    if (position < 0 || position == previewPosition_) return;
+    previewPosition_ = position;
+    if (host_) host_->ShowPreview(source, entry, position);
+}
+
+bool DatabaseView::AttachRecordSet(IndexSource* set) {
+    ReleaseSources();
+    entryMode_ = false;
+    if (!set) return false;
+    table_ = IndexQuery::FromTable(set);
+    if (!table_) return false;
+    recordSetOnly_ = true;
+    level_ = 0;
+    ResetLevel();
+    return true;
 }
 
 bool DatabaseView::AttachSource(IndexSource* table, IndexSource* keyTable, uint32_t keyTag) {
@@ -106,15 +227,18 @@ void DatabaseView::SetName(const String& name) {
 }
 
 void DatabaseView::SetSearchText(const String& text) {
-    const uint32_t at = plan_ ? level_ : (entryMode_ ? 2 : 1);
+    const uint32_t at = plan_ || recordSetOnly_ ? level_ : (entryMode_ ? 2 : 1);
     if (at >= levels_.size()) return;
     levels_[at].search.search = text;
     typeAhead_.Expire();
-    if (at == level_) HandleEvent(kRefreshEvent);
+    if (at != level_) return;
+    ShowTextInField();
+    HandleEvent(kRefreshEvent);
 }
 
 uint32_t DatabaseView::LastLevel() const {
     if (plan_) return static_cast<uint32_t>(plan_->ActiveLeafCount());
+    if (recordSetOnly_) return 0;
     return keyTable_ && !entryMode_ ? 2 : 1;
 }
 
@@ -218,6 +342,7 @@ void DatabaseView::ResetLevel() {
     l.search.search = String();
     noMatch_ = l.top < 0 && (plan_ || level_ == 2);
     Layout();
+    ShowTextInField();
 }
 
 void DatabaseView::Layout() {
@@ -298,15 +423,30 @@ bool DatabaseView::BuildTitle(std::vector<DatabaseViewText::TitleRun>& runs) con
 }
 
 DatabaseView::Result DatabaseView::HandleEvent(int32_t event) {
+    const Result r = HandleEventInner(event);
+    if (r != Result::kReplaced) UpdatePreview(event);
+    return r;
+}
+
+DatabaseView::Result DatabaseView::ExecuteCommand(int32_t id) {
+    const Result r = ExecuteCommandInner(id);
+    if (r != Result::kReplaced) UpdatePreview(0);
+    return r;
+}
+
+DatabaseView::Result DatabaseView::HandleEventInner(int32_t event) {
+    // The change notice of the view's own write into its field.
+    if (settingText_) return Result::kIgnored;
     lastCommand_ = 0;
     // After a "No matching entry" screen any user input goes back; the refresh the view sends
     // itself does not, so setting a search text never replaces the view under its caller.
     if (noMatch_ && event != kRefreshEvent) {
         noMatch_ = false;
-        return ExecuteCommand(23);
+        return ExecuteCommandInner(23);
     }
     if (event == kEnterEvent) return Enter();
-    if (event >= 11 && event <= 16) return ExecuteCommand(66 + event - 11);
+    if (event == kClearEvent) return ClearField();
+    if (event >= 11 && event <= 16) return ExecuteCommandInner(66 + event - 11);
     if (event >= 1035 && event <= 1038) {
         int32_t& selected = Current().search.selected;
         const int32_t rows = static_cast<int32_t>(rows_.size());
@@ -331,13 +471,16 @@ DatabaseView::Result DatabaseView::HandleEvent(int32_t event) {
 DatabaseView::Result DatabaseView::Type(int32_t event) {
     if (!SearchFieldOn() && (flags_ & kIgnoreTypingWhenOff)) return Result::kHandled;
     const bool control = (event & 0xFFFF) < 0x20;
-    if (control && event != DatabaseViewText::TypeAhead::kBackspaceEvent &&
+    if (!field_ && control && event != DatabaseViewText::TypeAhead::kBackspaceEvent &&
         event != kRefreshEvent)
         return Result::kIgnored;
     LevelState& l = Current();
     String text;
     if (event == kRefreshEvent) {
         text = l.search.search;
+    } else if (field_) {
+        // The field has applied the key already: its text is the new text.
+        if (!field_->GetText(text)) text = String();
     } else if (!typeAhead_.Edit(event, l.search.search, text)) {
         return Result::kHandled;
     }
@@ -402,11 +545,14 @@ uint32_t DatabaseView::HintId() const {
     return wildcard ? kMatchingWordsHint : kSimilarWordsHint;
 }
 
-DatabaseView::Result DatabaseView::ExecuteCommand(int32_t id) {
+DatabaseView::Result DatabaseView::ExecuteCommandInner(int32_t id) {
     lastCommand_ = id;
     int32_t& selected = Current().search.selected;
     switch (id) {
-        case 23: return Back();
+        case 23:
+            // Back hides the pane first.
+            ClosePreview();
+            return Back();
         case 66:
             if (!rows_.empty() && MoveForward(static_cast<uint32_t>(rows_.size()) - 1))
                 Current().search.selected = -1;
@@ -442,17 +588,22 @@ DatabaseView::Result DatabaseView::Back() {
         noMatch_ = false;
         level_ = 1;
         Layout();
+        ShowTextInField();
         return Result::kHandled;
     }
     if (plan_ && level_ > 0) {
         --level_;
         noMatch_ = false;
         Layout();
+        ShowTextInField();
         return Result::kHandled;
     }
     // The controller replaces this view: nothing of it is read after the call.
     DatabaseViewHost* host = host_;
-    if (host) host->PassBack();
+    if (host) {
+        host->HideInputPanel();
+        host->PassBack();
+    }
     return Result::kReplaced;
 }
 
@@ -485,15 +636,21 @@ bool DatabaseView::Descend(uint32_t entry, int32_t& toOpen) {
     return true;
 }
 
-int64_t DatabaseView::EntryTarget(const IndexSource& table, uint32_t entry) {
+int64_t DatabaseView::LinkedEntry(const IndexSource& table, uint32_t entry) {
     uint32_t linked = 0;
     if (FirstValue(table, entry, kLinkTag, linked) ||
         FirstValue(table, entry, kOtherLinkTag, linked)) {
         if (linked >= table.EntryCount()) return -1;
-        entry = linked;
+        return linked;
     }
+    return entry;
+}
+
+int64_t DatabaseView::EntryTarget(const IndexSource& table, uint32_t entry) {
+    const int64_t linked = LinkedEntry(table, entry);
     uint32_t position = 0;
-    if (!FirstValue(table, entry, kTargetTag, position)) return -1;
+    if (linked < 0 || !FirstValue(table, static_cast<uint32_t>(linked), kTargetTag, position))
+        return -1;
     return position;
 }
 
@@ -512,13 +669,24 @@ DatabaseView::Result DatabaseView::OpenEntry(uint32_t row) {
                                                  : static_cast<uint32_t>(levelEntry);
     const int64_t position = EntryTarget(*source, entry);
     if (position < 0) return Result::kHandled;
+    // A record set's rows open in their own book; other entries may name another book.
+    const int64_t linked = LinkedEntry(*source, entry);
+    uint32_t otherBook = 0;
+    const bool elsewhere = globalName_.IsEmpty() && linked >= 0 &&
+                           FirstValue(*source, static_cast<uint32_t>(linked), kOtherBookTag,
+                                      otherBook);
     // Opening replaces this view: everything it needs is in locals.
     DatabaseViewHost* host = host_;
     if (!host) return Result::kHandled;
+    rememberOnClose_ = false;
     source->AddRef();
-    const bool opened = host->OpenEntryTarget(source, entry, position);
+    const bool opened = elsewhere ? host->OpenEntryInBook(otherBook, position)
+                                  : host->OpenEntryTarget(source, entry, position);
     source->Release();
-    return opened ? Result::kReplaced : Result::kHandled;
+    if (opened) return Result::kReplaced;
+    // Not replaced: the view is still the caller's.
+    rememberOnClose_ = true;
+    return Result::kHandled;
 }
 
 DatabaseView::Result DatabaseView::Enter() {
@@ -633,9 +801,11 @@ bool DatabaseView::SaveState(ByteStream& out) const {
         }
     } else {
         s.keyTemplate = keyTemplate_;
-        s.search1 = levels_[1].search.search;
-        s.selected1 = levels_[1].search.selected;
-        s.top1 = position(levels_[1].top);
+        // The first level's record holds level 0 of a record set alone.
+        const LevelState& first = levels_[recordSetOnly_ ? 0 : 1];
+        s.search1 = first.search.search;
+        s.selected1 = first.search.selected;
+        s.top1 = position(first.top);
         s.search2 = levels_[2].search.search;
         s.selected2 = levels_[2].search.selected;
         s.top2 = position(levels_[2].top);
@@ -675,14 +845,16 @@ bool DatabaseView::RestoreState(ByteStream& in) {
     } else {
         if (!table_) return false;
         keyTemplate_ = s.keyTemplate;
-        levels_[1].search.search = s.search1;
-        levels_[1].search.selected = s.selected1;
+        level_ = recordSetOnly_ ? 0 : 1;
+        LevelState& first = levels_[level_];
+        first.search.search = s.search1;
+        first.search.selected = s.selected1;
         const int32_t top1 = entry(s.top1);
-        levels_[1].top = top1 >= 0 && static_cast<uint32_t>(top1) <
-                                          table_->ResultSource()->EntryCount()
-                             ? top1
-                             : FirstEntry();
-        level_ = s.level == 0 ? 1 : s.level;
+        first.top = top1 >= 0 && static_cast<uint32_t>(top1) <
+                                     table_->ResultSource()->EntryCount()
+                        ? top1
+                        : FirstEntry();
+        if (!recordSetOnly_ && s.level == 2) level_ = 2;
         keys_.clear();
         keysEntry_ = -1;
         noMatch_ = false;
@@ -703,5 +875,6 @@ bool DatabaseView::RestoreState(ByteStream& in) {
     }
     if (Current().top < 0) Current().top = FirstEntry();
     Layout();
+    ShowTextInField();
     return true;
 }

@@ -10,11 +10,29 @@
 
 #include "core/string.h"
 #include "reader/database_view_state.h"
+#include "reader/reader_settings.h"
 #include "reader/database_view_text.h"
 
 class ByteStream;
+class GraphicsContext;
+struct Rect;
 class IndexQuery;
 class IndexSource;
+
+// The native edit field a record-set view may type into (the shell's control): the view reads
+// the text from it and writes the level's text into it; its change notices reach the view as
+// character events.
+class SearchField {
+public:
+    virtual ~SearchField() = default;
+    virtual void SetText(const String& text) = 0;
+    virtual bool GetText(String& out) const = 0;
+    // The field's box on the view; shown or hidden with the search field.
+    virtual void Place(const Rect& box) = 0;
+    virtual void Show(bool show) = 0;
+    // The input-mode bits of the view's flags (0xF0000).
+    virtual void SetInputMode(uint32_t bits) = 0;
+};
 
 // The owner of a record-set view (its document controller). Each call may replace the view: the
 // view copies what it needs before calling and does not touch itself afterwards.
@@ -24,11 +42,21 @@ public:
     virtual void PassBack() = 0;
     // Opens a text position of the table's book; the table and entry are for the search history.
     virtual bool OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) = 0;
+    // The entry's target lies in another book, the one the current document numbers `book`
+    // (the entry's tag 41). False when that book does not open.
+    virtual bool OpenEntryInBook(uint32_t /*book*/, int64_t /*position*/) { return false; }
     // Shows a query as a new query view (the wildcard lookup: request 96).
     virtual bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                                   const String& viewName, uint32_t flags) = 0;
     // A text pop-up centred on the reader's pop-up rectangle.
     virtual void ShowPopupText(const String& text) = 0;
+    // The preview pane: the entry's target shown under the list (ShowPreview again follows the
+    // selection), closed, and painted into the pane's rectangle when the view is drawn.
+    virtual void ShowPreview(IndexSource* /*table*/, uint32_t /*entry*/, int64_t /*position*/) {}
+    virtual void HidePreview() {}
+    virtual void PaintPreview(GraphicsContext& /*gc*/, const Rect& /*area*/) {}
+    // Hides the input panel (Back out of the view, an entry opened).
+    virtual void HideInputPanel() {}
     // The lookup page of several entries of the table, under the view's global name, as a
     // pop-up; false when it cannot be shown.
     virtual bool ShowLookupEntries(IndexSource*, const std::vector<uint32_t>&, const String&) {
@@ -59,8 +87,10 @@ public:
     static constexpr uint32_t kItalic = 2;
     static constexpr uint32_t kUnderline = 8;
     static constexpr uint32_t kLeaf = 16;
+    static constexpr uint32_t kInputModeBits = 0xF0000;
     // Events.
     static constexpr int32_t kEnterEvent = 23;
+    static constexpr int32_t kClearEvent = 24;
     static constexpr int32_t kRefreshEvent = 1039;
 
     enum class Result { kIgnored, kHandled, kReplaced };
@@ -77,9 +107,41 @@ public:
     // The number of the table shown, for the wildcard lookup's query; -1 unknown.
     void SetTableNumber(int32_t table) { tableNumber_ = table; }
     int32_t StateWord() const { return stateWord_; }
-    // The number of rows that fit the list area.
+    int32_t TableNumber() const { return tableNumber_; }
+    // The number of the table the current level lists: the plain view's own table on levels 0
+    // and 1, -1 elsewhere (the key table, query levels).
+    int32_t LevelTableNumber() const { return !plan_ && level_ < 2 ? tableNumber_ : -1; }
+    // Where the request that made the view started (a text position, -1 none), and the two
+    // extra texts it gave; kept for the creator.
+    void SetStartPosition(int64_t position) { startPosition_ = position; }
+    int64_t StartPosition() const { return startPosition_; }
+    void SetExtraTexts(const String& first, const String& second) {
+        extra_[0] = first;
+        extra_[1] = second;
+    }
+    const String& ExtraText(uint32_t i) const { return extra_[i & 1]; }
+    // Where the search typed in the view is remembered when the view closes (the reader
+    // settings'); null remembers nothing.
+    void SetRememberedSearch(RememberedSearch* remembered) { remembered_ = remembered; }
+    // The number of rows that fit the list area, without and with the preview pane under it.
     void SetRowsPerPage(uint32_t rows);
+    void SetRowsPerPage(uint32_t rows, uint32_t rowsWithPreview);
 
+    // The preview pane (the reader shows previews, and the view has no name): on the last
+    // level the selected entry's target is shown under the list and follows the selection.
+    void SetPreviewEnabled(bool on) { previewEnabled_ = on; }
+    bool PreviewShown() const { return previewShown_; }
+    // The entry the pane shows, -1 none.
+    int64_t PreviewPosition() const { return previewPosition_; }
+    void PaintPreview(GraphicsContext& gc, const Rect& area);
+
+    // The native field (not owned; null: the view keeps its own text). It gets the input mode
+    // and the level's text at once.
+    void SetSearchField(SearchField* field);
+    SearchField* Field() const { return field_; }
+
+    // A record set alone: the plain view's level 0, its only level.
+    bool AttachRecordSet(IndexSource* set);
     // A plain table at level 1; with a key table, level 2 lists an entry's keys (keyTag values).
     bool AttachSource(IndexSource* table, IndexSource* keyTable, uint32_t keyTag);
     // As AttachSource, opened on one entry's keys (entry mode: Back leaves the view).
@@ -130,6 +192,9 @@ public:
     Result OpenEntry(uint32_t row);
     // The entry's target text position: link tag 22 (or else 25) followed, then tag 1; -1.
     static int64_t EntryTarget(const IndexSource& table, uint32_t entry);
+    // The entry a row opens: the one its link tag names (22 before 25), else itself; -1 when
+    // the link leads outside the table.
+    static int64_t LinkedEntry(const IndexSource& table, uint32_t entry);
 
     bool SaveState(ByteStream& out) const;
     bool RestoreState(ByteStream& in);
@@ -152,6 +217,15 @@ private:
     void Layout();
     void ResetLevel();
     Result Type(int32_t event);
+    Result HandleEventInner(int32_t event);
+    Result ExecuteCommandInner(int32_t id);
+    // After an event or command that kept the view: opens, follows or closes the preview.
+    void UpdatePreview(int32_t event);
+    void ClosePreview();
+    void ApplyRows();
+    // Writes the level's text into the native field (its change notice is not typing).
+    void ShowTextInField();
+    Result ClearField();
     Result Enter();
     // The inflection and spelling strategies; kIgnored when they do not handle the text.
     Result LookupInflections(const String& text);
@@ -192,4 +266,19 @@ private:
     DatabaseViewText::TypeAhead typeAhead_;
     bool hints_ = false;
     int32_t lastCommand_ = 0;
+    // Level 0 only: a record set without a table behind it.
+    bool recordSetOnly_ = false;
+    int64_t startPosition_ = -1;
+    String extra_[2];
+    RememberedSearch* remembered_ = nullptr;
+    bool previewEnabled_ = false;
+    bool previewShown_ = false;
+    int64_t previewPosition_ = -1;
+    uint32_t fullRows_ = 1;
+    uint32_t previewRows_ = 1;
+    SearchField* field_ = nullptr;
+    // Set while the view writes into its own field.
+    bool settingText_ = false;
+    // Cleared while an opened entry replaces the view: the search led somewhere.
+    bool rememberOnClose_ = true;
 };

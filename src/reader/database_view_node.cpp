@@ -16,6 +16,7 @@ constexpr uint32_t kBlack = Color::Pack(0, 0, 0);
 constexpr uint32_t kNavy = Color::Pack(0, 0, 128);
 constexpr uint32_t kHeaderFill = Color::Pack(221, 221, 221);
 constexpr uint32_t kHeaderBorder = Color::Pack(127, 127, 127);
+constexpr uint32_t kPreviewFrameColour = Color::Pack(150, 150, 150);
 constexpr uint32_t kBackId = 5005;
 constexpr uint32_t kSearchLabelId = 5060;
 constexpr uint32_t kNoMatchId = 5104;
@@ -54,6 +55,14 @@ void DatabaseViewNode::Measure(GraphicsContext& gc) {
         y = field_.Bottom();
     }
     int32_t bottom = rect_.Bottom();
+    // Rows that fit with the pane (its height is fixed by the view's, not by the list's).
+    const int32_t paneHeight = rect_.height * kPreviewPercent / 100;
+    const int32_t withPane = std::max(0, bottom - paneHeight - y);
+    preview_ = Rect{};
+    if (view_->PreviewShown()) {
+        preview_ = Rect{rect_.x, bottom - paneHeight, rect_.width, paneHeight};
+        bottom = preview_.y;
+    }
     hint_ = Rect{};
     if (view_->HintId() != 0) {
         hint_ = Rect{rect_.x, bottom - lineHeight_ - 2 * kMargin, rect_.width,
@@ -61,7 +70,9 @@ void DatabaseViewNode::Measure(GraphicsContext& gc) {
         bottom = hint_.y;
     }
     list_ = Rect{rect_.x, y, rect_.width, std::max(0, bottom - y)};
-    view_->SetRowsPerPage(static_cast<uint32_t>(std::max(1, list_.height / rowHeight_)));
+    const int32_t full = view_->PreviewShown() ? std::max(0, rect_.Bottom() - y) : list_.height;
+    view_->SetRowsPerPage(static_cast<uint32_t>(std::max(1, full / rowHeight_)),
+                          static_cast<uint32_t>(std::max(1, withPane / rowHeight_)));
 }
 
 void DatabaseViewNode::Redraw(const Rect* area) {
@@ -74,7 +85,24 @@ void DatabaseViewNode::Redraw(const Rect* area) {
     DrawHeader(gc);
     DrawRows(gc);
     DrawHint(gc);
+    DrawPreview(gc);
     gc.MarkChanged(&rect_);
+}
+
+Rect DatabaseViewNode::PreviewArea() const {
+    if (preview_.IsEmpty()) return Rect{};
+    return Rect{preview_.x + kPreviewFrame, preview_.y + kPreviewFrame,
+                std::max(0, preview_.width - 2 * kPreviewFrame),
+                std::max(0, preview_.height - 2 * kPreviewFrame)};
+}
+
+void DatabaseViewNode::DrawPreview(GraphicsContext& gc) {
+    if (preview_.IsEmpty()) return;
+    Fill(gc, preview_, kPreviewFrameColour, kPreviewFrameColour);
+    const Rect inside = PreviewArea();
+    if (inside.IsEmpty()) return;
+    Fill(gc, inside, kWhite, kWhite);
+    view_->PaintPreview(gc, inside);
 }
 
 void DatabaseViewNode::DrawHeader(GraphicsContext& gc) {
@@ -90,7 +118,11 @@ void DatabaseViewNode::DrawHeader(GraphicsContext& gc) {
         gc.MeasureText(run.text.Data(), run.text.Length(), s);
         x += s.width;
     }
-    if (field_.IsEmpty()) return;
+    SearchField* native = view_->Field();
+    if (field_.IsEmpty()) {
+        if (native) native->Show(false);
+        return;
+    }
     gc.SetFontStyle(font_);
     String label;
     Resources::LoadString(label, kSearchLabelId);
@@ -101,6 +133,12 @@ void DatabaseViewNode::DrawHeader(GraphicsContext& gc) {
     const Rect box{left, field_.y + kMargin,
                    std::min(kFieldWidth, field_.Right() - kMargin - left), lineHeight_ + 2};
     if (box.width <= 0) return;
+    if (native) {
+        // The native field types and shows the text itself.
+        native->Place(box);
+        native->Show(true);
+        return;
+    }
     Fill(gc, box, kWhite, kHeaderBorder);
     const String& text = view_->SearchText();
     const int32_t fit = gc.FitCount(text.Data(), text.Length(), box.width - 4);

@@ -16,6 +16,9 @@ class DatabaseViewNode : public Node {
 public:
     static constexpr int32_t kMargin = 3;
     static constexpr int32_t kFieldWidth = 300;
+    // The preview pane: the lower 40% of the view, inside a frame this wide.
+    static constexpr int32_t kPreviewPercent = 40;
+    static constexpr int32_t kPreviewFrame = 3;
 
     // The view is not owned; it must outlive the node or be detached first.
     explicit DatabaseViewNode(DatabaseView* view) : view_(view) {}
@@ -34,6 +37,9 @@ public:
     // The list area of the last layout (below the header and search field, above the hint).
     const Rect& ListRect() const { return list_; }
     const Rect& HintRect() const { return hint_; }
+    // The preview pane's frame (empty while no preview is shown) and the area inside it.
+    const Rect& PreviewRect() const { return preview_; }
+    Rect PreviewArea() const;
     int32_t RowHeight() const { return rowHeight_; }
 
 private:
@@ -41,6 +47,7 @@ private:
     void DrawHeader(GraphicsContext& gc);
     void DrawRows(GraphicsContext& gc);
     void DrawHint(GraphicsContext& gc);
+    void DrawPreview(GraphicsContext& gc);
     void DrawCentred(GraphicsContext& gc, const String& text, int32_t y);
 
     DatabaseView* view_;
@@ -50,6 +57,7 @@ private:
     Rect field_{};
     Rect list_{};
     Rect hint_{};
+    Rect preview_{};
     int32_t rowHeight_ = 1;
     int32_t lineHeight_ = 1;
 };

@@ -112,7 +112,10 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
         case kLinkPreviousHalfCode: step = -1; break;
         default: return false;
     }
-    // No frame set takes the focus here, so the page steps.
+    // A frame's keys move the focus through the window's frame set.
+    if (frameOwner_) return frameOwner_->MoveLinkFocus(code, endsWithPageBreak);
+    // The next frame that way with a link takes the focus; without one the page steps.
+    if (MoveFrameFocus(step > 0)) return true;
     if (!StepPage(step)) return false;
     focusKind_ = step > 0 ? kFocusForward : kFocusBackward;
     // Command 90 then moves the frame focus; it follows no link after a page step.

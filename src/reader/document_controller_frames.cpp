@@ -1,9 +1,11 @@
 // The document controller's frames: the frameset that applies at the page start is asked for
 // after every open and page move, and the frame set is rebuilt when it changed. The other frames
 // show the same book from their own text positions, each through a controller of its own whose
-// window part paints its page in the frame. Key-handler nodes name the links that the hardware
-// keys run.
+// window part paints its page in the frame and holds its page view element. The link-focus keys
+// move from frame to frame before the page steps. Key-handler nodes name the links that the
+// hardware keys run.
 #include <new>
+#include <vector>
 
 #include "bookfiles/document_source.h"
 #include "bookfiles/packed_tree.h"
@@ -13,6 +15,7 @@
 #include "document/markup/link_target.h"
 #include "document/markup/token_source.h"
 #include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/area.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "reader/book_document_controller.h"
@@ -20,7 +23,8 @@
 #include "reader/reader_settings.h"
 
 // What a frame holds of a controller: it records the rectangle the frame gives it; a frame's
-// own controller lays its page out there and paints it.
+// own controller lays its page out there and paints it, and the page view element of that
+// controller lies in it, so that the pen reaches the frame's links.
 class BookDocumentController::FrameWindowPart final : public Widget {
 public:
     explicit FrameWindowPart(BookDocumentController& controller) : controller_(controller) {}
@@ -51,9 +55,83 @@ constexpr uint32_t kKeyHandlerSpan = 64 * 1024;
 constexpr uint32_t kBookmarksPageId = 3;
 }  // namespace
 
-Node* BookDocumentController::WindowPart() {
+Node* BookDocumentController::WindowPart() { return FramePart(); }
+
+Widget* BookDocumentController::FramePart() {
     if (!windowPart_) windowPart_.reset(new (std::nothrow) FrameWindowPart(*this));
     return windowPart_.get();
+}
+
+BookDocumentController& BookDocumentController::LinkController() {
+    return frameOwner_ && ShowsOwnerDocument() ? *frameOwner_ : *this;
+}
+
+BookDocumentController* BookDocumentController::ControllerOfLeaf(const Node* leaf) {
+    if (!leaf) return nullptr;
+    if (leaf == windowPart_.get()) return this;
+    for (const auto& c : frameControllers_)
+        if (c->windowPart_.get() == leaf) return c.get();
+    return nullptr;
+}
+
+BookDocumentController* BookDocumentController::FocusedFrame() {
+    if (!framed_ || !frames_) return nullptr;
+    BookDocumentController* c = ControllerOfLeaf(frames_->Root().FocusedLeafView());
+    if (!c || c == this || !c->pageView_ || !c->pageView_->IsFocused()) return nullptr;
+    return c;
+}
+
+namespace {
+// The leaves of a frame set in frame order (nested framesets in their place).
+void CollectLeaves(const Frame& frame, std::vector<Node*>& out) {
+    for (int32_t i = 0; i < frame.EntryCount(); ++i) {
+        const FrameEntry* e = frame.EntryAt(i);
+        if (!e || !e->child) continue;
+        if (e->flags & FrameEntry::kFrameset)
+            CollectLeaves(*static_cast<const Frame*>(e->child), out);
+        else
+            out.push_back(e->child);
+    }
+}
+}  // namespace
+
+bool BookDocumentController::FocusPageLink(bool forward) {
+    if (!layout_ || view_ != kTextPage || !pageView_ || !pageView_->Parent()) return false;
+    AreaArray* marks = nullptr;
+    if (!layout_->GetCurrentBlockMarks(marks) || !marks) return false;
+    int32_t n = marks->Count();
+    int32_t found = -1;
+    for (int32_t k = 0; k < n && found < 0; ++k) {
+        int32_t i = forward ? k : n - 1 - k;
+        Area* area = marks->At(i);
+        if (area && area->link) found = i;
+    }
+    if (found < 0) return false;
+    layout_->SetCurrentMark(static_cast<uint32_t>(found), false, true);
+    pageView_->Focus();
+    if (surface_) surface_->InvalidateRect(nullptr);
+    return true;
+}
+
+bool BookDocumentController::MoveFrameFocus(bool forward, bool restart) {
+    if (!framed_ || !frames_) return restart && FocusPageLink(forward);
+    std::vector<Node*> leaves;
+    try {
+        CollectLeaves(frames_->Root(), leaves);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    BookDocumentController* focused = FocusedFrame();
+    const Node* from = restart ? nullptr : focused ? focused->windowPart_.get() : windowPart_.get();
+    auto count = static_cast<int32_t>(leaves.size());
+    int32_t i = forward ? -1 : count;
+    for (int32_t k = 0; k < count; ++k)
+        if (leaves[static_cast<size_t>(k)] == from) i = k;
+    for (int32_t j = forward ? i + 1 : i - 1; j >= 0 && j < count; j += forward ? 1 : -1) {
+        BookDocumentController* c = ControllerOfLeaf(leaves[static_cast<size_t>(j)]);
+        if (c && c->FocusPageLink(forward)) return true;
+    }
+    return false;
 }
 
 Node* BookDocumentController::OwnWindowPart() { return WindowPart(); }

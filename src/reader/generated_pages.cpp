@@ -75,9 +75,11 @@ std::unique_ptr<DatabaseView> OpenIndexTable(IndexSourceResolver* tables, int32_
         static_cast<uint32_t>(entry) < main->EntryCount()) {
         ok = view->ShowEntry(main, keys, static_cast<uint32_t>(keyTag),
                              static_cast<uint32_t>(entry));
+    } else if (ok && keys && keyTag >= 0) {
+        ok = view->AttachSource(main, keys, static_cast<uint32_t>(keyTag));
     } else if (ok) {
-        ok = view->AttachSource(main, keys && keyTag >= 0 ? keys : nullptr,
-                                keyTag >= 0 ? static_cast<uint32_t>(keyTag) : 0);
+        // A table alone is listed as a record set: one level.
+        ok = view->AttachRecordSet(main);
     }
     main->Release();
     if (keys) keys->Release();

@@ -11,8 +11,16 @@
 
 DocumentController* BookDocumentController::ResolveTarget(const String& name) {
     if (name.EqualsAscii("_blank")) return nullptr;
-    if (name.IsEmpty() || name.EqualsAscii("_top") || name.EqualsAscii("_self")) return this;
-    ReaderCore* core = window_ ? window_->Core() : nullptr;
+    if (name.IsEmpty() || name.EqualsAscii("_self")) return this;
+    // "_top" is the whole window: from a frame, the window's own controller.
+    BookDocumentController& top = frameOwner_ ? *frameOwner_ : *this;
+    if (name.EqualsAscii("_top")) return &top;
+    // A frame of this window by its name, before the windows.
+    if (top.frames_) {
+        if (BookDocumentController* frame = top.ControllerOfLeaf(top.frames_->Root().FindByName(name)))
+            return frame;
+    }
+    ReaderCore* core = top.window_ ? top.window_->Core() : nullptr;
     return core ? core->FindControllerByName(name) : nullptr;
 }
 

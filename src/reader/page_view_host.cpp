@@ -37,17 +37,21 @@ void PageViewHost::ActivateCurrentArea() {
     RefPtr<LinkTarget> link;
     if (area) link.Assign(area->link.Get());
     if (!link) return;
+    // A frame's links move the window's own page (scripts and actions stay the frame's).
+    BookDocumentController& follower = controller_.LinkController();
+    bool elsewhere = &follower != &controller_;
+    bool followed = false;
     switch (link->kind) {
         case kLinkAddress:
-            controller_.OpenInTarget(link->text, String(), nullptr, false);
+            followed = follower.OpenInTarget(link->text, String(), nullptr, false);
             break;
         case kLinkFilePosition: {
-            const Location* here = controller_.CurrentLocation();
+            const Location* here = follower.CurrentLocation();
             Location target;
             if (!here) return;
             target.CopyFrom(*here);
             if (!target.SetPositionAnchor(link->number)) return;
-            controller_.NavigateTo(target);
+            followed = follower.NavigateTo(target);
             break;
         }
         case kLinkScript:
@@ -57,6 +61,11 @@ void PageViewHost::ActivateCurrentArea() {
             // Scripts, reader commands, entries: the book's actions.
             controller_.PerformAction(link.Get(), 0);
             break;
+    }
+    // The page the frame's link moved takes the keys (the frame may be gone: not touched).
+    if (elsewhere && followed) {
+        PositionViewElement* view = follower.PageView();
+        if (view && view->Parent()) view->Focus();
     }
 }
 

@@ -20,6 +20,15 @@ class DocumentController;
 class DrawingSurface;
 class ReaderController;
 
+// The search a record-set view had when it closed without opening an entry: its text, the input
+// mode of its field and the number of its table (low 10 bits). Kept for the session only.
+struct RememberedSearch {
+    String text;
+    uint32_t inputMode = 0;
+    uint32_t table = 0;
+    void Clear() { *this = RememberedSearch(); }
+};
+
 class ReaderSettings {
 public:
     static constexpr int kKeyCount = 12;
@@ -165,6 +174,9 @@ public:
     uint8_t byte268 = 0;
     uint8_t byte272 = 0;
     String text100;
+    // Session state, not stored: the record-set views' previews and remembered search.
+    uint8_t previewPane = 0;
+    RememberedSearch rememberedSearch;
 
     uint8_t ProfileFlag() const { return profileFlag_; }
 

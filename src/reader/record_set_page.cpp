@@ -7,6 +7,11 @@ std::unique_ptr<RecordSetPage> RecordSetPage::Open(const String& link,
                                                    IndexSourceResolver* tables,
                                                    RecordSetPageOwner* owner, String& location) {
     std::unique_ptr<DatabaseView> view = GeneratedPages::OpenPageLink(link, tables, location);
+    return Adopt(std::move(view), owner);
+}
+
+std::unique_ptr<RecordSetPage> RecordSetPage::Adopt(std::unique_ptr<DatabaseView> view,
+                                                    RecordSetPageOwner* owner) {
     if (!view) return nullptr;
     return std::unique_ptr<RecordSetPage>(new RecordSetPage(std::move(view), owner));
 }
@@ -18,6 +23,8 @@ RecordSetPage::RecordSetPage(std::unique_ptr<DatabaseView> view, RecordSetPageOw
 }
 
 RecordSetPage::~RecordSetPage() {
+    view_->SetSearchField(nullptr);
+    field_.reset();
     node_->Detach();
     node_.reset();
     view_.reset();
@@ -25,6 +32,10 @@ RecordSetPage::~RecordSetPage() {
 
 void RecordSetPage::Show(Widget* surface, const Rect& area) {
     node_->SetParent(surface);
+    if (!field_ && owner_) {
+        field_ = owner_->MakeSearchField(node_.get());
+        if (field_) view_->SetSearchField(field_.get());
+    }
     Rect rest{};
     node_->AdjustRect(rest, area);
     node_->Redraw(nullptr);
@@ -35,19 +46,52 @@ void RecordSetPage::PassBack() {
 }
 
 bool RecordSetPage::OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) {
-    return owner_ && owner_->OpenEntryPosition(table, entry, position);
-}
-
-// The wildcard lookup's query page is opened through its link, so that the history can go
-// back to it like to any other page.
-bool RecordSetPage::OpenQueryRequest(const String& query, const String& title, int32_t,
-                                     const String&, uint32_t) {
-    String location;
+    // The page may be replaced by the call: nothing of it is read afterwards.
     RecordSetPageOwner* owner = owner_;
-    return owner && PageLinks::BuildSqlLink(0, false, query, title, location) &&
-           owner->OpenDocumentLocation(location);
+    const int32_t number = view_->LevelTableNumber();
+    return owner && owner->OpenNumberedEntry(table, number, entry, position);
 }
 
+bool RecordSetPage::OpenEntryInBook(uint32_t book, int64_t position) {
+    RecordSetPageOwner* owner = owner_;
+    return owner && owner->OpenEntryInBook(book, position);
+}
+
+bool RecordSetPageOwner::OpenQueryPageRequest(const String& query, const String& title, int32_t,
+                                              const String&, uint32_t) {
+    String location;
+    return PageLinks::BuildSqlLink(0, false, query, title, location) &&
+           OpenDocumentLocation(location);
+}
+
+// The page is replaced by the query page: nothing of it is read afterwards.
+bool RecordSetPage::OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
+                                     const String& viewName, uint32_t flags) {
+    RecordSetPageOwner* owner = owner_;
+    return owner && owner->OpenQueryPageRequest(query, title, stateWord, viewName, flags);
+}
 void RecordSetPage::ShowPopupText(const String& text) {
     if (owner_) owner_->ShowPopupText(text);
+}
+
+void RecordSetPage::ShowPreview(IndexSource*, uint32_t, int64_t position) {
+    if (owner_) owner_->ShowPreviewPosition(position);
+}
+
+void RecordSetPage::HidePreview() {
+    if (owner_) owner_->HidePreview();
+}
+
+void RecordSetPage::PaintPreview(GraphicsContext& gc, const Rect& area) {
+    if (owner_) owner_->PaintPreview(gc, area);
+}
+
+void RecordSetPage::Hide() {
+    node_->Detach();
+    view_->SetSearchField(nullptr);
+    if (field_) field_->Show(false);
+}
+
+void RecordSetPage::HideInputPanel() {
+    if (owner_) owner_->HideInputPanel();
 }

@@ -11,6 +11,7 @@
 #include "reader/database_view_node.h"
 
 class IndexSource;
+class Node;
 class IndexSourceResolver;
 class Widget;
 
@@ -21,9 +22,30 @@ public:
     // The entry's text position in the table's book; the table and entry go to the search
     // history.
     virtual bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) = 0;
+    // As OpenEntryPosition, with the number of the table the view lists (-1 unknown), which
+    // the search history records.
+    virtual bool OpenNumberedEntry(IndexSource* table, int32_t /*tableNumber*/, uint32_t entry,
+                                   int64_t position) {
+        return OpenEntryPosition(table, entry, position);
+    }
+    // The position in the book the current document numbers `book`; false when it does not
+    // open.
+    virtual bool OpenEntryInBook(uint32_t /*book*/, int64_t /*position*/) { return false; }
     // A location of the current document (a generated page's "$" form).
     virtual bool OpenDocumentLocation(const String& location) = 0;
+    // A query page asked for by a view (the wildcard lookup's request 96): its arguments are
+    // passed on to the new view. By default the page's link is opened (the view's state word,
+    // name and flags go unused).
+    virtual bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
+                                      const String& viewName, uint32_t flags);
     virtual void ShowPopupText(const String& text) = 0;
+    // The page's preview pane: the position shown in it, closed, painted into the area.
+    virtual void ShowPreviewPosition(int64_t /*position*/) {}
+    virtual void HidePreview() {}
+    virtual void PaintPreview(GraphicsContext& /*gc*/, const Rect& /*area*/) {}
+    virtual void HideInputPanel() {}
+    // The page's native search field; null: the page draws its own.
+    virtual std::unique_ptr<SearchField> MakeSearchField(Node* /*owner*/) { return nullptr; }
 
 protected:
     ~RecordSetPageOwner() = default;
@@ -34,10 +56,16 @@ public:
     // The page a generated-page link (without its '$') names; null when it names none.
     static std::unique_ptr<RecordSetPage> Open(const String& link, IndexSourceResolver* tables,
                                                RecordSetPageOwner* owner, String& location);
+    // A page over a view made elsewhere (a request's); null without a view.
+    static std::unique_ptr<RecordSetPage> Adopt(std::unique_ptr<DatabaseView> view,
+                                                RecordSetPageOwner* owner);
     ~RecordSetPage();
 
     // Attaches the node to the surface and lays it out in the rectangle.
     void Show(Widget* surface, const Rect& area);
+    // Out of sight (the page was left; it may still be running, so the field stays until the
+    // page goes).
+    void Hide();
     DatabaseView& View() { return *view_; }
     DatabaseViewNode& ViewNode() { return *node_; }
 
@@ -45,11 +73,17 @@ private:
     RecordSetPage(std::unique_ptr<DatabaseView> view, RecordSetPageOwner* owner);
     void PassBack() override;
     bool OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) override;
+    bool OpenEntryInBook(uint32_t book, int64_t position) override;
     bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                           const String& viewName, uint32_t flags) override;
     void ShowPopupText(const String& text) override;
+    void ShowPreview(IndexSource* table, uint32_t entry, int64_t position) override;
+    void HidePreview() override;
+    void PaintPreview(GraphicsContext& gc, const Rect& area) override;
+    void HideInputPanel() override;
 
     std::unique_ptr<DatabaseView> view_;
+    std::unique_ptr<SearchField> field_;
     std::unique_ptr<DatabaseViewNode> node_;
     RecordSetPageOwner* owner_;
 };

@@ -19,6 +19,7 @@
 #include "reader/reader_core.h"
 #include "reader/reader_window.h"
 #include "shell/driver_script.h"
+#include "shell/native_search_field.h"
 #include "shell/shell_services.h"
 #include "shell/tts/speech_plugin.h"
 #include "shell/ui/dialog_page.h"
@@ -327,6 +328,9 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*comman
     // Speech through the text-to-speech plug-in, when one is installed.
     SpeechPluginFactory speech;
     books.SetSpeechClients(&speech);
+    // Record-set pages type into the window's own edit control.
+    NativeSearchFields searchFields;
+    books.SetSearchFields(&searchFields);
     // The soft-key bars of the reader's views, and the library's list windows.
     LibraryListFactory lists;
     MenuBarFactory bars(&lists);

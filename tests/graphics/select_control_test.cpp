@@ -275,6 +275,26 @@ TEST_F(SelectTest, ActivatingARowChoosesItAndShowsItsLabel) {
     EXPECT_EQ(events.ids, std::vector<uint32_t>{kFormEventChange});
 }
 
+TEST_F(SelectTest, AChoiceMadeWithKeysReachesTheScreenThroughABackBuffer) {
+    fvt::test::BackBufferDisplay display(surface.get());
+    Make(1, 3);
+    select->SelectOption(0, true);
+    Repaint();
+    Rect text = select->TextPart()->ControlRect();
+    std::vector<uint32_t> before = Pixels(text);
+    ASSERT_TRUE(select->OpenDropDown(true));
+    List()->List()->ShowRecord(nullptr, RecordPosition::At(1), true);
+    EXPECT_TRUE(ListKey(kKeyActivate));
+    fvt::RunUntilIdle();
+    ASSERT_FALSE(List()->IsDropDownOpen());
+    ASSERT_EQ(A(select->TextPart()->Value()), "two");
+    std::vector<uint32_t> shown = Pixels(text);
+    EXPECT_NE(shown, before);
+    // What a full redraw of the page gives is what the screen already showed.
+    Repaint();
+    EXPECT_EQ(Pixels(text), shown);
+}
+
 TEST_F(SelectTest, ListBoxKeysCloseNothingAndPagesStayTheLists) {
     Make(4, 10, Rect{20, 40, 120, 80});
     EXPECT_FALSE(ListKey(kKeyClose));

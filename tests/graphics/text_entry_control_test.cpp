@@ -259,6 +259,28 @@ TEST_F(TextEntryTest, FocusShowsThePanelAndBlinksTheCaret) {
     EXPECT_FALSE(field->IsCaretVisible());
 }
 
+TEST_F(TextEntryTest, TheCaretBarLeavesTheScreenWhenTheFocusGoesAndBlinksThere) {
+    fvt::test::BackBufferDisplay display(surface.get());
+    field->SetValue(S("ab"));
+    Repaint();
+    ASSERT_TRUE(field->IsCaretVisible());
+    std::vector<uint32_t> withCaret = Pixels(field->ControlRect());
+    field->Blur();
+    fvt::RunUntilIdle();
+    ASSERT_FALSE(field->IsCaretVisible());
+    std::vector<uint32_t> shown = Pixels(field->ControlRect());
+    EXPECT_NE(shown, withCaret);
+    Repaint();
+    EXPECT_EQ(Pixels(field->ControlRect()), shown);
+    // A blink shows the bar again on the screen, the next takes it away.
+    field->Focus();
+    fvt::RunUntilIdle();
+    ASSERT_TRUE(field->IsCaretVisible());
+    EXPECT_NE(Pixels(field->ControlRect()), shown);
+    timers.Dispatch(static_cast<uintptr_t>(field->BlinkTimer()));
+    EXPECT_EQ(Pixels(field->ControlRect()), shown);
+}
+
 TEST_F(TextEntryTest, FieldMadeReadOnlyWhileFocusedStillHidesThePanelOnBlur) {
     ASSERT_TRUE(fvt::IsInputPanelShown());
     field->SetReadOnly(true);

@@ -86,10 +86,14 @@ TEST_F(PageLayoutTest, RunsArePlacedAlongTheLine) {
     EXPECT_EQ(b.Run(0)->y, 9);  // the baseline: ascent 12 - 12 / 4
 }
 
-TEST_F(PageLayoutTest, AWordWiderThanTheLineStaysWholeAndTheNextLineFollows) {
+TEST_F(PageLayoutTest, AWordWiderThanTheLineIsCutAndTheNextLineFollows) {
     auto pages = Pages(u"<html><body>abcdefghijklmno pq</body></html>", 60, 320);
     ASSERT_EQ(pages.size(), 1u);
-    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"abcdefghijklmno", "pq"}));
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"abcdefg", "hijklmno", "pq"}));
+    // Not even one letter and its hyphen fit: the word stays whole.
+    pages = Pages(u"<html><body>abc de</body></html>", 8, 320);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"abc", "de"}));
 }
 
 TEST_F(PageLayoutTest, PagesEndWhereTheNextLineNoLongerFits) {

@@ -239,6 +239,50 @@ TEST_F(BridgeTest, ATappedScriptLinkRunsItsScript) {
 
 namespace {
 
+TEST_F(BridgeTest, IndexSearchesAndQueriesFromScriptsOpenRecordSetPages) {
+    fvt::test::WriteRequestsBook(device);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));
+    ASSERT_EQ(Run("window.index_search('words', '', 'ba')"), 0);
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    EXPECT_TRUE(controller->RecordSet()->View().SearchText() == String(u"ba"));
+    ASSERT_EQ(Run("window.sql_search(\"SELECT * FROM words WHERE orth LIKE 'c%'\", 'C')"), 0);
+    String row;
+    ASSERT_TRUE(controller->RecordSet()->View().RowText(0, row));
+    EXPECT_TRUE(row == String(u"cat"));
+    // Back through the history to the index page.
+    ASSERT_EQ(Run("history.back()"), 0);
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    EXPECT_EQ(controller->CurrentString().Data()[4], u'i');  // "$fvtindex..."
+    // A table the book does not name opens nothing.
+    EXPECT_EQ(Run("window.index_search('none')"), 0);
+    EXPECT_EQ(controller->Document(), nullptr);
+}
+
+TEST_F(BridgeTest, CurrentIndexEntryReadsTheBooksTable) {
+    fvt::test::WriteRequestsBook(device);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));
+    std::u16string orth;
+    ASSERT_EQ(Run("var e = window.current_index_entry('words'); e.orth", &orth), 0);
+    EXPECT_EQ(orth, u"\"apple\"");
+    ASSERT_EQ(Run("window.current_index_entry('none') == null", &orth), 0);
+    EXPECT_EQ(orth, u"true");
+}
+
+TEST_F(BridgeTest, ReplacingTheLocationLeavesNoHistoryEntry) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\b.prc")));
+    const uint32_t before = controller->HistoryPosition();
+    ASSERT_EQ(Run("location.replace('\\\\books\\\\covered.prc')"), 0);
+    EXPECT_EQ(controller->HistoryPosition(), before);
+    EXPECT_EQ(controller->History().GetMode(), 0u);  // the mode is put back
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\b.prc")));
+    EXPECT_EQ(controller->HistoryPosition(), before + 1);
+}
+
+}  // namespace
+
+namespace {
+
 // The wide table at the start of the tides book, drawn so that it has its scroll entry and
 // arrow marks.
 struct TideTable {

@@ -296,6 +296,30 @@ TEST(ReaderCommand, CurrentIndexEntryGivesTheRecordSetOrNull) {
     heap.Release(out);
 }
 
+// The record set the controller makes for 107 is new each time: a call that hands it to no
+// script (a link's, or one without a heap) must not leave it behind.
+class CountedEntry : public ScriptObject {
+public:
+    explicit CountedEntry(int* gone) : gone_(gone) {}
+    ~CountedEntry() override { ++*gone_; }
+
+private:
+    int* gone_;
+};
+
+TEST(ReaderCommand, ATableEntryNobodyTakesIsDeleted) {
+    RecordingActionHost host;
+    int gone = 0;
+    host.tableEntry = new CountedEntry(&gone);
+    EXPECT_EQ(Exec(host, Record(kWindow, 107, {"words"})), 1u);
+    EXPECT_EQ(gone, 1);
+    host.tableEntry = new CountedEntry(&gone);
+    ScriptValue out = ScriptValues::kNoValue;
+    EXPECT_EQ(Exec(host, Record(kWindow, 107), nullptr, &out), 1u);  // no heap to hand it to
+    EXPECT_EQ(out, ScriptHeap::NewNull());
+    EXPECT_EQ(gone, 2);
+}
+
 TEST(ReaderCommand, CartArgumentsFillFromTheLeft) {
     RecordingActionHost host;
     Exec(host, Record(kCart, 57, {"item"}));

@@ -96,6 +96,51 @@ void WriteLinkedBook(const TempDevice& device) {
     device.WriteHost("books/linked.prc", Str(b.Build()));
 }
 
+void WriteRequestsBook(const TempDevice& device, unsigned* tables) {
+    std::uint32_t ids[2] = {};
+    Bytes bytes;
+    for (int pass = 0; pass < 2; ++pass) {
+        BookBuilder b;
+        b.text = ToBytes(LongHtml(30));
+        b.databaseName = "Requests";
+        b.tables[0] = ids[0];
+        BookTargetSpec words;
+        words.kind = BookDocument::kTargetTable;
+        words.name = "words";
+        words.position = static_cast<std::int32_t>(ids[0]);
+        BookTargetSpec keys;
+        keys.kind = BookDocument::kTargetKeyTable;
+        keys.name = "bankkeys";
+        keys.position = static_cast<std::int32_t>(ids[1]);
+        keys.numbers[0] = 1;
+        keys.numbers[1] = 7;
+        BookTargetSpec chapter;
+        chapter.kind = BookDocument::kTargetPosition;
+        chapter.name = "chapter";
+        chapter.position = 3000;
+        b.targets = {words, keys, chapter, Guide("toc", 2500)};
+        PdbBuilder pdb = b.BuildDatabase();
+        IndexWriter w;
+        w.name = "words";
+        w.Add(u"apple", {{1, {4000}}});
+        w.Add(u"bank", {{1, {5000}}, {7, {0, 1}}});
+        w.Add(u"cat", {{1, {100}}, {41, {1}}});
+        w.Add(u"dog", {{22, {0}}});
+        IndexWriter k;
+        k.name = "keys";
+        k.Add(u"river bank", {{1, {4500}}, {4, {16}}});
+        k.Add(u"savings bank", {{1, {4600}}, {4, {16}}});
+        AddIndexTable(w, &pdb, &ids[0]);
+        AddIndexTable(k, &pdb, &ids[1]);
+        bytes = pdb.Build();
+    }
+    if (tables) {
+        tables[0] = ids[0];
+        tables[1] = ids[1];
+    }
+    device.WriteHost("books/requests.prc", Str(bytes));
+}
+
 std::uint32_t WriteFramedBook(const TempDevice& device) {
     std::string html = LongHtml(30);
     html.insert(html.find("<body>") + 6,
@@ -120,6 +165,31 @@ std::uint32_t WriteFramedBook(const TempDevice& device) {
     b.framesets = {FramesetSpec{100, tree, {4, 300, 0, 600, keys}}};
     device.WriteHost("books/framed.prc", Str(b.Build()));
     return keys;
+}
+
+std::uint32_t WriteFrameBarBook(const TempDevice& device, std::uint32_t* foot) {
+    std::string html = LongHtml(30);
+    html.insert(html.find("<body>") + 6,
+                "<p><a filepos=0000005000>Onwards</a></p><p><a href=\"b.prc\">Book B</a></p>");
+    auto bar = static_cast<std::uint32_t>(html.find("<p><a filepos"));
+    auto second = static_cast<std::uint32_t>(html.find("<p><a href"));
+    if (foot) *foot = second;
+    Bytes tree = TreeNode(0x0041, 0, 0, 0xFFFFFFFF, 3, 9);
+    std::uint32_t names = static_cast<std::uint32_t>(tree.size()) + 36;
+    auto append = [&tree](const Bytes& b) { tree.insert(tree.end(), b.begin(), b.end()); };
+    append(TreeNode(0x0002, 1, 40, names));
+    append(TreeNode(0x0002, 3, 1, names + 5));
+    append(TreeNode(0x0002, 1, 30, names + 11));
+    for (const char* n : {"bar", "main", "foot"}) {
+        PutU16(tree, static_cast<std::uint32_t>(std::string(n).size()));
+        PutText(tree, n);
+    }
+    BookBuilder b;
+    b.text = ToBytes(html);
+    b.databaseName = "Frame bar";
+    b.framesets = {FramesetSpec{100, tree, {3, bar, 0, second}}};
+    device.WriteHost("books/framebar.prc", Str(b.Build()));
+    return bar;
 }
 
 void WriteScriptLinkBook(const TempDevice& device) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "bookfiles/annotation_file.h"
+#include "document/location/location.h"
 #include "document/markup/link_target.h"
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
@@ -92,6 +93,33 @@ TEST_F(FramesTest, ClosingTheWindowTakesTheFramesDown) {
     EXPECT_EQ(controller->FrameControllerCount(), 2u);
     controller->Shutdown();
     EXPECT_EQ(controller->FrameControllerCount(), 0u);
+}
+
+// Target names reach the frames of the window: a frame by its name (the window's own under the
+// name of its frame), "_top" the whole window even from a frame, "_self" the frame itself.
+TEST_F(FramesTest, TargetsNameTheWindowsFrames) {
+    ASSERT_TRUE(Open(u"\\books\\framed.prc"));
+    EXPECT_EQ(controller->ResolveTarget(String(u"foot")), nullptr);  // no frames yet
+    ASSERT_TRUE(controller->GoToPosition(200));
+    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    BookDocumentController* title = controller->FrameControllerAt(0);
+    BookDocumentController* foot = controller->FrameControllerAt(1);
+    if (title->FramePosition() > foot->FramePosition()) std::swap(title, foot);
+    EXPECT_EQ(controller->ResolveTarget(String(u"foot")), foot);
+    EXPECT_EQ(title->ResolveTarget(String(u"foot")), foot);
+    EXPECT_EQ(foot->ResolveTarget(String(u"main")), controller.get());
+    EXPECT_EQ(foot->ResolveTarget(String(u"_top")), controller.get());
+    EXPECT_EQ(foot->ResolveTarget(String(u"_self")), foot);
+    EXPECT_EQ(foot->ResolveTarget(String(u"Foot")), nullptr);  // exact names only
+    EXPECT_EQ(foot->ResolveTarget(String(u"_blank")), nullptr);
+    // A frame's page links are followed by the window's controller.
+    EXPECT_EQ(&foot->LinkController(), controller.get());
+    EXPECT_EQ(&controller->LinkController(), controller.get());
+    // Opening in a named frame shows the place there.
+    Location at;
+    ASSERT_TRUE(at.SetPositionAnchor(5000));
+    ASSERT_TRUE(title->OpenInTarget(at.Anchor(), String(u"main"), nullptr, false));
+    EXPECT_EQ(controller->GetPageStart(), 5000);
 }
 
 }  // namespace

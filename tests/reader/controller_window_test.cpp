@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "core/platform_helpers.h"
 #include "core/text.h"
@@ -258,6 +259,141 @@ TEST_F(ControllerWindowTest, FramesArePaintedInTheirStrips) {
     EXPECT_EQ(controller->GetPageStart(), 200);
     ASSERT_TRUE(controller->GoToPosition(12));
     EXPECT_EQ(controller->RootFrame().Parent(), nullptr);
+    EXPECT_EQ(controller->FrameControllerCount(), 0u);
+    Repaint();
+}
+
+}  // namespace
+
+namespace {
+
+// A point of the first link of that kind on a controller's page (the page's marks lie in window
+// coordinates); false when the page shows none.
+bool LinkPoint(BookDocumentController& c, uint32_t kind, Point& p, int32_t* index = nullptr) {
+    AreaArray* marks = nullptr;
+    if (!c.Layout() || !c.Layout()->GetCurrentBlockMarks(marks) || !marks) return false;
+    for (int32_t i = 0; i < marks->Count(); ++i) {
+        Area* area = marks->At(i);
+        if (!area || !area->link || area->link->kind != kind) continue;
+        for (int32_t y = 0; y < 180; ++y)
+            for (int32_t x = 0; x < 200; ++x)
+                if (area->HitTest(Point{x, y}, 0)) {
+                    p = Point{x, y};
+                    if (index) *index = i;
+                    return true;
+                }
+    }
+    return false;
+}
+
+struct FrameBar {
+    BookDocumentController* bar = nullptr;
+    BookDocumentController* foot = nullptr;
+};
+
+FrameBar FramesOf(BookDocumentController& c, uint32_t barPosition) {
+    FrameBar f;
+    for (size_t i = 0; i < c.FrameControllerCount(); ++i) {
+        BookDocumentController* frame = c.FrameControllerAt(i);
+        (frame->FramePosition() == barPosition ? f.bar : f.foot) = frame;
+    }
+    return f;
+}
+
+// The frames' pages lie in their frames: a tap on a link in the bar above the window's page
+// reaches the bar's page, and the link moves the window's own page (the bar keeps its part of
+// the book); Back returns to where the reader was.
+TEST_F(ControllerWindowTest, ALinkTappedInAFrameMovesTheWindowsPage) {
+    uint32_t barPosition = fvt::test::WriteFrameBarBook(device_);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\framebar.prc")));
+    ASSERT_TRUE(controller->GoToPosition(200));
+    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    Repaint();
+    FrameBar frames = FramesOf(*controller, barPosition);
+    ASSERT_NE(frames.bar, nullptr);
+    ASSERT_NE(frames.foot, nullptr);
+    ASSERT_NE(frames.bar->PageView(), nullptr);
+    EXPECT_EQ(frames.bar->PageView()->Parent(), frames.bar->FrameWindow());
+    // The window's own page keeps the keys until a frame is tapped.
+    EXPECT_TRUE(controller->PageView()->IsFocused());
+    Point p{};
+    int32_t link = -1;
+    ASSERT_TRUE(LinkPoint(*frames.bar, kLinkFilePosition, p, &link));
+    EXPECT_LT(p.y, 40);  // in the bar's strip
+    EXPECT_TRUE(Tap(p));
+    EXPECT_TRUE(frames.bar->PageView()->IsFocused());
+    EXPECT_EQ(frames.bar->Layout()->CurrentMarkIndex(), static_cast<uint32_t>(link));
+    // The reader controller runs the posted 90: the bar's link is followed in the window.
+    ASSERT_TRUE(controller->ExecuteCommand(90));
+    EXPECT_GE(controller->GetPageStart(), 4000);
+    EXPECT_LE(controller->GetPageStart(), 5000);
+    EXPECT_EQ(controller->HistoryPosition(), 1u);
+    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    EXPECT_EQ(frames.bar->GetPageStart(), static_cast<int32_t>(barPosition));
+    // The page moved takes the keys: the next page key pages the book, not the bar.
+    EXPECT_TRUE(controller->PageView()->IsFocused());
+    EXPECT_FALSE(frames.bar->PageView()->IsFocused());
+    ASSERT_TRUE(controller->ExecuteCommand(23));
+    EXPECT_EQ(controller->GetPageStart(), 200);
+    // A tap on the window's own page takes the keys back: 90 is the window's again.
+    Tap(Point{100, 100});
+    EXPECT_TRUE(controller->PageView()->IsFocused());
+    EXPECT_FALSE(frames.bar->PageView()->IsFocused());
+    Repaint();
+}
+
+// The link-focus keys go from frame to frame in frame order before the page steps, from the
+// window's page or from a frame's; a focus moved into a frame follows that frame's link.
+TEST_F(ControllerWindowTest, TheLinkFocusMovesBetweenFrames) {
+    uint32_t footPosition = 0;
+    uint32_t barPosition = fvt::test::WriteFrameBarBook(device_, &footPosition);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\framebar.prc")));
+    ASSERT_TRUE(controller->GoToPosition(200));
+    Repaint();
+    FrameBar frames = FramesOf(*controller, barPosition);
+    ASSERT_NE(frames.bar, nullptr);
+    ASSERT_NE(frames.foot, nullptr);
+    EXPECT_EQ(frames.foot->GetPageStart(), static_cast<int32_t>(footPosition));
+    // Forward from the window's page (no link there): the foot's link.
+    ASSERT_TRUE(controller->MoveLinkFocus(1035, false));
+    EXPECT_EQ(controller->GetPageStart(), 200);  // no page step
+    EXPECT_TRUE(frames.foot->PageView()->IsFocused());
+    Point p{};
+    int32_t link = -1;
+    ASSERT_TRUE(LinkPoint(*frames.foot, kLinkAddress, p, &link));
+    EXPECT_EQ(frames.foot->Layout()->CurrentMarkIndex(), static_cast<uint32_t>(link));
+    // Backward from the foot (its own keys): past the window's page to the bar's last link.
+    ASSERT_TRUE(frames.foot->MoveLinkFocus(1036, false));
+    EXPECT_TRUE(frames.bar->PageView()->IsFocused());
+    ASSERT_TRUE(LinkPoint(*frames.bar, kLinkAddress, p, &link));
+    EXPECT_EQ(frames.bar->Layout()->CurrentMarkIndex(), static_cast<uint32_t>(link));
+    // Backward from the bar: no frame before it, so the window's page steps back.
+    ASSERT_TRUE(frames.bar->MoveLinkFocus(1036, false));
+    EXPECT_LT(controller->GetPageStart(), 200);
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusBackward);
+    // 90 then focuses the last link the frames show (the foot's), following nothing.
+    int32_t stepped = controller->GetPageStart();
+    ASSERT_GE(stepped, 100);  // still in the frameset's range: the same frames
+    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    ASSERT_TRUE(controller->ExecuteCommand(90));
+    EXPECT_EQ(controller->GetPageStart(), stepped);
+    EXPECT_EQ(controller->HistoryPosition(), 0u);
+    EXPECT_TRUE(frames.foot->PageView()->IsFocused());
+    ASSERT_TRUE(controller->GoToPosition(200));
+    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    frames = FramesOf(*controller, barPosition);
+    // The window's page takes the keys back with a tap; from there backward is the bar's last
+    // link, and 90 follows that address link: the window opens the other book.
+    Tap(Point{100, 100});
+    ASSERT_TRUE(controller->PageView()->IsFocused());
+    ASSERT_TRUE(controller->MoveLinkFocus(1036, false));
+    EXPECT_EQ(controller->GetPageStart(), 200);
+    ASSERT_NE(frames.bar, nullptr);
+    ASSERT_TRUE(frames.bar->PageView()->IsFocused());
+    ASSERT_TRUE(controller->ExecuteCommand(90));
+    ASSERT_NE(controller->CurrentLocation(), nullptr);
+    const String& shown = controller->CurrentLocation()->GetText();
+    EXPECT_TRUE(std::u16string(shown.Data(), static_cast<size_t>(shown.Length())).ends_with(u"b.prc"));
     EXPECT_EQ(controller->FrameControllerCount(), 0u);
     Repaint();
 }

@@ -160,3 +160,69 @@ TEST_F(ViewNodeTestFrench, LabelsComeFromTheFrenchTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// A host that paints the preview pane black and records what it was asked to show.
+class PreviewHost : public DatabaseViewHost {
+public:
+    std::vector<int64_t> shown;
+    int hidden = 0;
+    Rect painted{};
+    void PassBack() override {}
+    bool OpenEntryTarget(IndexSource*, uint32_t, int64_t) override { return false; }
+    bool OpenQueryRequest(const String&, const String&, int32_t, const String&,
+                          uint32_t) override {
+        return false;
+    }
+    void ShowPopupText(const String&) override {}
+    void ShowPreview(IndexSource*, uint32_t, int64_t position) override {
+        shown.push_back(position);
+    }
+    void HidePreview() override { ++hidden; }
+    void PaintPreview(GraphicsContext& gc, const Rect& area) override {
+        painted = area;
+        gc.SetBrushColor(kBlack);
+        gc.SetPenColor(kBlack);
+        gc.DrawRectangle(area, true);
+    }
+};
+
+TEST_F(ViewNodeTest, ThePreviewPaneTakesTheLowerPartInAFrame) {
+    constexpr uint32_t kFrameGrey = Color::Pack(150, 150, 150);
+    for (uint32_t e = 0; e < 16; ++e) table->SetTag(e, 1, {1000 + e});
+    PreviewHost host;
+    view = std::make_unique<DatabaseView>();
+    view->SetHost(&host);
+    view->SetPreviewEnabled(true);
+    ASSERT_TRUE(view->AttachRecordSet(table));
+    node = std::make_unique<DatabaseViewNode>(view.get());
+    node->SetParent(surface.get());
+    Rect rest{};
+    node->AdjustRect(rest, Rect{0, 0, 240, 200});
+    Draw();
+    const int32_t fullRows = static_cast<int32_t>(view->Rows().size());
+    EXPECT_TRUE(node->PreviewRect().IsEmpty());
+
+    Key(kKeyDown);  // the first row selected: the pane opens on its entry
+    ASSERT_TRUE(view->PreviewShown());
+    ASSERT_EQ(host.shown, (std::vector<int64_t>{1000}));
+    const Rect& pane = node->PreviewRect();
+    EXPECT_EQ(pane.Bottom(), 200);
+    EXPECT_EQ(pane.height, 200 * 40 / 100);
+    EXPECT_LE(node->ListRect().Bottom(), pane.y);
+    EXPECT_LT(static_cast<int32_t>(view->Rows().size()), fullRows);
+    EXPECT_GT(CountPixels(Rect{pane.x, pane.y, pane.width, 3}, kFrameGrey), pane.width);
+    EXPECT_EQ(host.painted.y, pane.y + 3);
+    EXPECT_GT(CountPixels(host.painted, kBlack), host.painted.width * host.painted.height / 2);
+    Key(kKeyDown);  // it follows the selection
+    EXPECT_EQ(host.shown.back(), 1001);
+    Shot("preview_en");
+
+    // Back closes it before the view goes.
+    view->ExecuteCommand(23);
+    EXPECT_EQ(host.hidden, 1);
+    EXPECT_FALSE(view->PreviewShown());
+}
+
+}  // namespace

@@ -542,3 +542,296 @@ TEST_F(DatabaseViewFormsTest, SpellingNeedsItsFlagAndCandidates) {
 }
 
 }  // namespace
+
+namespace {
+
+// The host of an entry whose target lies in another book.
+class OtherBookHost : public Host {
+public:
+    uint32_t book = 0;
+    int64_t bookPosition = -1;
+    bool bookOpens = true;
+    bool OpenEntryInBook(uint32_t b, int64_t p) override {
+        book = b;
+        bookPosition = p;
+        if (bookOpens && deleteOnCall) view.reset();
+        return bookOpens;
+    }
+};
+
+TEST_F(DatabaseViewTest, ARecordSetAloneIsLevelZeroAndItsOnlyLevel) {
+    ASSERT_TRUE(view().AttachRecordSet(table));
+    EXPECT_EQ(view().Level(), 0u);
+    EXPECT_TRUE(view().IsLastLevel());
+    EXPECT_TRUE(RowKey(0) == S(u"apple"));
+    Type("cat");
+    EXPECT_TRUE(RowKey(0) == S(u"cat"));
+    view().SetSearchText(S(u"go"));
+    EXPECT_TRUE(view().SearchText() == S(u"go"));
+    EXPECT_TRUE(RowKey(0) == S(u"goat"));
+
+    // Its state comes back on its own level.
+    ByteStream saved;
+    ASSERT_TRUE(view().SaveState(saved));
+    DatabaseView other;
+    other.SetRowsPerPage(4);
+    other.AttachRecordSet(table);
+    ASSERT_TRUE(other.RestoreState(saved));
+    EXPECT_EQ(other.Level(), 0u);
+    EXPECT_EQ(other.TopEntry(), view().TopEntry());
+    EXPECT_TRUE(other.SearchText() == S(u"go"));
+
+    // Back leaves the view.
+    host.deleteOnCall = true;
+    EXPECT_EQ(view().ExecuteCommand(23), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(host.backs, 1);
+    EXPECT_FALSE(host.view);
+}
+
+TEST_F(DatabaseViewTest, AnEntryInAnotherBookOpensThere) {
+    OtherBookHost other;
+    other.view = std::make_unique<DatabaseView>();
+    other.view->SetHost(&other);
+    other.view->SetRowsPerPage(4);
+    table->SetTag(4, 1, {300});  // cat, in book 2
+    table->SetTag(4, 41, {2});
+    table->SetTag(5, 25, {4});  // dog links to cat
+    ASSERT_TRUE(other.view->AttachRecordSet(table));
+    other.view->SetSearchText(S(u"dog"));
+    other.deleteOnCall = true;
+    EXPECT_EQ(other.view->HandleEvent(DatabaseView::kEnterEvent),
+              DatabaseView::Result::kReplaced);
+    EXPECT_EQ(other.book, 2u);
+    EXPECT_EQ(other.bookPosition, 300);
+    EXPECT_EQ(other.position, -1);  // not opened in this book
+
+    // A book that does not open leaves the view as it was.
+    other.view = std::make_unique<DatabaseView>();
+    other.view->SetHost(&other);
+    other.view->SetRowsPerPage(4);
+    other.view->AttachRecordSet(table);
+    other.view->SetSearchText(S(u"cat"));
+    other.bookOpens = false;
+    EXPECT_EQ(other.view->HandleEvent(DatabaseView::kEnterEvent),
+              DatabaseView::Result::kHandled);
+    EXPECT_TRUE(other.view);
+
+    // A record set (a view with a global name) opens its rows in its own book.
+    other.view->SetName(S(u"found"));
+    other.bookOpens = true;
+    other.view->HandleEvent(DatabaseView::kEnterEvent);
+    EXPECT_EQ(other.position, 300);
+}
+
+TEST_F(DatabaseViewTest, ASearchIsRememberedOnlyWhenItOpenedNothing) {
+    RememberedSearch remembered;
+    view().AttachRecordSet(table);
+    view().SetTableNumber(1027);
+    view().SetFlags(0x30000);
+    view().SetRememberedSearch(&remembered);
+    Type("ban");
+    host.view.reset();
+    EXPECT_TRUE(remembered.text == S(u"ban"));
+    EXPECT_EQ(remembered.inputMode, 0x30000u);
+    EXPECT_EQ(remembered.table, 1027u & 0x3FF);
+
+    // An entry opened: the view goes without writing over what the controller cleared.
+    remembered.Clear();
+    host.view = std::make_unique<DatabaseView>();
+    host.view->SetHost(&host);
+    host.view->SetRowsPerPage(4);
+    table->SetTag(2, 1, {55});
+    view().AttachRecordSet(table);
+    view().SetRememberedSearch(&remembered);
+    Type("ban");
+    ASSERT_EQ(view().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(host.position, 55);
+    host.view.reset();
+    EXPECT_TRUE(remembered.text.IsEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+class PreviewHost : public Host {
+public:
+    std::vector<int64_t> previews;
+    int hidden = 0;
+    void ShowPreview(IndexSource*, uint32_t, int64_t position) override {
+        previews.push_back(position);
+    }
+    void HidePreview() override { ++hidden; }
+};
+
+TEST_F(DatabaseViewTest, ThePreviewOpensOnTheLastLevelAndKeepsTheSelectionInView) {
+    PreviewHost preview;
+    preview.view = std::make_unique<DatabaseView>();
+    DatabaseView& v = *preview.view;
+    v.SetHost(&preview);
+    for (uint32_t e = 0; e < 10; ++e) table->SetTag(e, 1, {100 + e});
+    FakeIndex* keys = new FakeIndex({"a", "b"}, "keys");
+    table->SetTag(9, 7, {0, 1});
+    v.SetRowsPerPage(10, 4);
+    v.SetPreviewEnabled(true);
+    ASSERT_TRUE(v.AttachSource(table, keys, 7));
+    keys->Release();
+
+    // Level 1 is not the last: no pane.
+    v.HandleEvent(1035);
+    EXPECT_FALSE(v.PreviewShown());
+
+    // A plain table alone, the seventh row selected as the pane opens: it would be covered.
+    ASSERT_TRUE(v.AttachRecordSet(table));
+    v.SetPreviewEnabled(false);
+    for (int i = 0; i < 6; ++i) v.HandleEvent(1035);
+    v.SetPreviewEnabled(true);
+    v.HandleEvent(1035);
+    ASSERT_TRUE(v.PreviewShown());
+    EXPECT_EQ(v.Rows().size(), 4u);
+    EXPECT_EQ(v.TopEntry(), 6);  // moved up by the six rows the pane covers
+    EXPECT_EQ(v.Selected(), 0);
+    EXPECT_EQ(preview.previews, (std::vector<int64_t>{106}));
+    EXPECT_EQ(v.PreviewPosition(), 106);
+    v.HandleEvent(1035);  // it follows the selection
+    EXPECT_EQ(preview.previews.back(), 107);
+
+    // A row near the top stays where it is.
+    v.ExecuteCommand(23);
+    EXPECT_EQ(preview.hidden, 1);
+    preview.view = std::make_unique<DatabaseView>();
+    DatabaseView& w = *preview.view;
+    w.SetHost(&preview);
+    w.SetRowsPerPage(10, 4);
+    w.SetPreviewEnabled(true);
+    w.AttachRecordSet(table);
+    w.HandleEvent('c');
+    ASSERT_TRUE(w.PreviewShown());
+    EXPECT_EQ(w.TopEntry(), 4);
+    EXPECT_EQ(w.Selected(), 0);
+    EXPECT_EQ(preview.previews.back(), 104);
+
+    // A view with a name (a record set of a script) shows no pane.
+    w.ExecuteCommand(23);
+    preview.view = std::make_unique<DatabaseView>();
+    preview.view->SetHost(&preview);
+    preview.view->SetPreviewEnabled(true);
+    preview.view->SetName(S(u"list"));
+    preview.view->AttachRecordSet(table);
+    preview.view->HandleEvent(1035);
+    EXPECT_FALSE(preview.view->PreviewShown());
+}
+
+}  // namespace
+
+namespace {
+
+// A native field: it holds a text, and its change notice reaches the view as an event at once
+// (as the shell's control does).
+class FakeField : public SearchField {
+public:
+    DatabaseView* view = nullptr;
+    bool echo = false;  // the view's own writes come back as a notice
+    String text;
+    uint32_t mode = 0;
+    int writes = 0;
+    std::vector<DatabaseView::Result> notices;
+    void SetText(const String& t) override {
+        text = t;
+        ++writes;
+        if (echo) notices.push_back(view->HandleEvent('!'));
+    }
+    bool GetText(String& out) const override {
+        out = text;
+        return true;
+    }
+    void Place(const Rect&) override {}
+    void Show(bool) override {}
+    void SetInputMode(uint32_t bits) override { mode = bits; }
+    // The user types: the control changes, then tells the view.
+    DatabaseView::Result Type(const char16_t* t) {
+        text = String(t);
+        return view->HandleEvent(t[0] ? t[0] : 19);
+    }
+};
+
+class PanelHost : public Host {
+public:
+    int panelHidden = 0;
+    void HideInputPanel() override { ++panelHidden; }
+};
+
+TEST_F(DatabaseViewTest, ANativeFieldHoldsTheTextTheViewSearchesFor) {
+    FakeField field;
+    view().SetFlags(0x30000);
+    view().AttachSource(table, nullptr, 0);
+    view().SetSearchText(S(u"do"));
+    field.view = &view();
+    field.echo = true;
+    view().SetSearchField(&field);
+    EXPECT_EQ(field.mode, 0x30000u);
+    EXPECT_TRUE(field.text == S(u"do"));
+    // The view's own write is not typing.
+    ASSERT_EQ(field.notices.size(), 1u);
+    EXPECT_EQ(field.notices[0], DatabaseView::Result::kIgnored);
+    EXPECT_TRUE(view().SearchText() == S(u"do"));
+
+    // Typing: the field's text is the search text (the field has applied the key).
+    field.echo = false;
+    field.Type(u"eel");
+    EXPECT_TRUE(view().SearchText() == S(u"eel"));
+    EXPECT_TRUE(RowKey(0) == S(u"eel"));
+    EXPECT_EQ(view().Selected(), 0);
+}
+
+TEST_F(DatabaseViewTest, ClearingTheFieldForgetsTheSearch) {
+    FakeField field;
+    RememberedSearch remembered;
+    remembered.text = S(u"earlier");
+    view().AttachRecordSet(table);
+    view().SetRememberedSearch(&remembered);
+    field.view = &view();
+    view().SetSearchField(&field);
+    field.Type(u"fig");
+    ASSERT_EQ(view().Selected(), 0);
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kClearEvent), DatabaseView::Result::kHandled);
+    EXPECT_TRUE(field.text.IsEmpty());
+    EXPECT_TRUE(view().SearchText().IsEmpty());
+    EXPECT_EQ(view().Selected(), -1);
+    EXPECT_TRUE(RowKey(0) == S(u"apple"));
+    EXPECT_TRUE(remembered.text.IsEmpty());
+    // An empty field: the event is not the view's.
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kClearEvent), DatabaseView::Result::kIgnored);
+    view().SetSearchField(nullptr);
+    EXPECT_EQ(view().HandleEvent(DatabaseView::kClearEvent), DatabaseView::Result::kIgnored);
+}
+
+TEST_F(DatabaseViewTest, LevelChangesShowTheLevelsTextAndBackHidesThePanel) {
+    PanelHost panel;
+    panel.view = std::make_unique<DatabaseView>();
+    DatabaseView& v = *panel.view;
+    v.SetHost(&panel);
+    v.SetRowsPerPage(4);
+    FakeIndex* keys = new FakeIndex({"a", "b"}, "keys");
+    table->SetTag(5, 7, {0, 1});
+    v.AttachSource(table, keys, 7);
+    keys->Release();
+    FakeField field;
+    field.view = &v;
+    v.SetSearchField(&field);
+    field.Type(u"dog");
+    v.HandleEvent(DatabaseView::kEnterEvent);  // into dog's keys
+    ASSERT_EQ(v.Level(), 2u);
+    EXPECT_TRUE(field.text.IsEmpty());
+    v.ExecuteCommand(23);
+    ASSERT_EQ(v.Level(), 1u);
+    EXPECT_TRUE(field.text == S(u"dog"));
+    EXPECT_EQ(panel.panelHidden, 0);
+    panel.deleteOnCall = true;
+    v.SetSearchField(nullptr);
+    EXPECT_EQ(v.ExecuteCommand(23), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(panel.panelHidden, 1);
+    EXPECT_EQ(panel.backs, 1);
+}
+
+}  // namespace

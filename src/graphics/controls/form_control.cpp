@@ -95,7 +95,11 @@ void FormControl::RedrawWhole() {
     Node* node = NodeFace();
     if (!shown_ || !node) return;
     DrawScope scope(node);
-    if (scope) Draw(scope.Context(), rect_, nullptr);
+    if (!scope) return;
+    Draw(scope.Context(), rect_, nullptr);
+    // Fills and text mark nothing changed: without this, a control drawn without a frame (the
+    // text part of a drop-down) would stay in the display's back buffer, off the screen.
+    scope.Context()->MarkChanged(&rect_);
 }
 
 void FormControl::ApplyStyle(GraphicsContext* gc) const {

@@ -112,7 +112,8 @@ public:
     void DetachFromForm();
     bool SubmitForm();
     void Refresh();
-    // Draws the whole control through its Node face's context, while shown.
+    // Draws the whole control through its Node face's context, while shown, and marks its
+    // rectangle changed so that the display brings it to the screen.
     void RedrawWhole();
     void ApplyStyle(GraphicsContext* gc) const;
     // The control that takes over the script references to this one when it goes (counted).

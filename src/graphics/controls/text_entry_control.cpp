@@ -291,9 +291,12 @@ void TextEntryControl::DrawCaretBar(GraphicsContext* gc) {
     Rect bar{area.x + caretX_ - scroll_, area.y, 2, area.height};
     Rect visible;
     if (!Rect::Intersect(bar, area, visible)) return;
+    // A filled rectangle, not a fill: only the rectangle follows the inverting mode (a fill
+    // paints the bar black, so drawing it again would not take it away), and it marks the bar
+    // changed, so showing and taking it away reach the screen through the display's buffer.
     uint32_t mode = gc->SetDrawMode(GraphicsContext::kDrawInvert);
     gc->SetBrushColor(kBlack);
-    gc->FillRect(visible);
+    gc->DrawRectangle(visible, true);
     gc->SetDrawMode(mode);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/platform_helpers.h"
 #include "core/timer_list.h"
@@ -13,6 +14,68 @@
 #include "support/graphics/surface_host.h"
 
 namespace fvt::test {
+
+// A display that keeps the page in a back buffer, as the rotatable display surface does: the
+// tree draws into the buffer, and only what the drawing marked changed (or what was asked to be
+// drawn again) is copied to the window when the outermost drawing ends. Unturned.
+class BackBufferDisplay : public DisplayLink {
+public:
+    explicit BackBufferDisplay(DrawingSurface* owner) : owner_(owner) {
+        Size size;
+        if (owner_->GetClientSize(size, true)) owner_->CreateOffscreen(back_, size);
+        page_ = Rect{0, 0, size.width, size.height};
+        owner_->AttachDisplaySurface(this);
+    }
+    ~BackBufferDisplay() {
+        owner_->AttachDisplaySurface(nullptr);
+        back_.Free();
+    }
+    bool IsActive() const override { return true; }
+    bool HasBackBuffer() const override { return !back_.IsEmpty(); }
+    HDC BufferDC() override { return copying_ ? nullptr : back_.dc; }
+    void GetTransform(Transform& out) const override { out = Transform::Identity(); }
+    Rect MapRect(const Rect& r, bool) const override { return r; }
+    int Orientation() const override { return 0; }
+    bool IsScrolling() const override { return false; }
+    void InvalidateRect(const Rect* r, bool) override {
+        if (!copying_) Rect::Union(changed_, r ? *r : page_);
+    }
+    void InvalidatePage(const Rect* r) override { Rect::Union(redraw_, r ? *r : page_); }
+    void FlushDirty() override {
+        if (copying_) return;
+        if (!redraw_.IsEmpty()) {
+            Rect r = redraw_;
+            redraw_ = Rect{};
+            if (owner_->BeginDraw(true, &r)) {
+                owner_->Redraw(&r);
+                owner_->EndDraw();
+            }
+            Rect::Union(changed_, r);
+        }
+        Rect area;
+        if (!Rect::Intersect(changed_, page_, area)) return;
+        changed_ = Rect{};
+        copying_ = true;
+        if (GraphicsContext* gc = owner_->BeginDraw(true, nullptr)) {
+            gc->Blit(back_, Point{area.x, area.y}, area);
+            owner_->EndDraw();
+        }
+        copying_ = false;
+    }
+    void Repaint(const Rect* r) override { InvalidateRect(r, false); }
+    bool OnEvent(InputEvent&) override { return false; }
+    void OnCommand(uint32_t) override {}
+    void Resize(int32_t, int32_t) override {}
+    void OverlayCommit() override {}
+
+private:
+    DrawingSurface* owner_;
+    OffscreenBitmap back_;
+    Rect page_{};
+    Rect changed_{};
+    Rect redraw_{};
+    bool copying_ = false;
+};
 
 class SurfaceTest : public WindowTest {
 protected:
@@ -64,6 +127,13 @@ protected:
         for (int y = r.y; y < r.Bottom(); ++y)
             for (int x = r.x; x < r.Right(); ++x) n += Pixel(x, y) == colour;
         return n;
+    }
+    // The screen pixels of a rectangle of the client area, row by row.
+    std::vector<uint32_t> Pixels(const Rect& r) {
+        std::vector<uint32_t> out;
+        for (int y = r.y; y < r.Bottom(); ++y)
+            for (int x = r.x; x < r.Right(); ++x) out.push_back(Pixel(x, y));
+        return out;
     }
     void Tap(int x, int y) {
         fvt::Tap(work.x + x, work.y + y);

@@ -1,0 +1,556 @@
+// The document controller's requests: command records whose method opens a view (a text page at
+// a place, an index table, a query, a word list or the search history, the audio view), the
+// generated pages they show, and the entries those pages open.
+#include <climits>
+#include <new>
+#include <optional>
+
+#include "database/book_index_source.h"
+#include "database/index_query.h"
+#include "database/resource.h"
+#include "bookfiles/document_source.h"
+#include "document/sources/document_loader.h"
+#include "graphics/core/drawing_surface.h"
+#include "layout/page_canvas.h"
+#include "platform/shell/shell.h"
+#include "layout/page_layout.h"
+#include "reader/audio_player_view.h"
+#include "reader/book_document_controller.h"
+#include "reader/command_record.h"
+#include "reader/generated_pages.h"
+#include "reader/list_pages.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
+
+namespace {
+
+constexpr uint32_t kGoToToc = 54;
+constexpr uint32_t kGoToPosition = 75;
+constexpr uint32_t kDisplayWordList = 109;
+constexpr uint32_t kAddToWordList = 111;
+constexpr uint32_t kAddEntryToWordList = 112;
+constexpr uint32_t kDisplaySearchHistory = 115;
+constexpr uint32_t kShow = 134;
+constexpr uint32_t kAudioObject = 33;
+constexpr uint32_t kDocumentObject = 23;
+constexpr uint32_t kWindowObject = 25;
+constexpr uint32_t kWordListDatabase = 7;
+constexpr uint32_t kHistoryDatabase = 8;
+constexpr uint32_t kNamedTarget = 0;
+constexpr uint32_t kTableTarget = 4;
+constexpr uint32_t kKeyTableTarget = 5;
+constexpr uint32_t kBookElsewhere = 5042;
+constexpr uint32_t kNoPreviewFlag = 0x4000;
+
+// Every argument's text (numbers in decimal), in order.
+std::vector<String> ArgumentTexts(const CommandRecord& record) {
+    std::vector<String> out;
+    for (uint32_t i = 0; i < record.Count(); ++i) out.push_back(record.arguments.Get(i)->text);
+    return out;
+}
+
+bool FindTarget(DocumentSource* document, const String& name, uint32_t kind, TargetRecord& out) {
+    return document && !name.IsEmpty() &&
+           document->FindMetadata(name.Data(), name.Length(), kind, out);
+}
+
+// A book file name taken from book data: only a name below the referring book's folder.
+bool IsPlainRelativeName(const String& name) {
+    if (name.IsEmpty() || name[0] == u'\\' || name[0] == u'/') return false;
+    int32_t start = 0;
+    for (int32_t i = 0; i <= name.Length(); ++i) {
+        const bool end = i == name.Length() || name[i] == u'\\' || name[i] == u'/';
+        if (i < name.Length() && name[i] == u':') return false;
+        if (!end) continue;
+        if (i - start == 2 && name[start] == u'.' && name[start + 1] == u'.') return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+// --- opening with a request -----------------------------------------------------------------
+
+bool BookDocumentController::OpenWithRequest(Location& location, const CommandRecord& record) {
+    return OpenRequestAt(location, record, true);
+}
+
+bool BookDocumentController::IsListDatabase(const Location& location) {
+    return location.Kind() == Location::kDatabase &&
+           (location.ResourceId() == kWordListDatabase ||
+            location.ResourceId() == kHistoryDatabase);
+}
+
+bool BookDocumentController::OpenListDatabase(Location& location) {
+    CommandRecord request(location.ResourceId() == kWordListDatabase ? kDisplayWordList
+                                                                     : kDisplaySearchHistory,
+                          kWindowObject);
+    return OpenRequestAt(location, request, true);
+}
+
+bool BookDocumentController::IsListPageLink(const String& anchor) {
+    return anchor.Length() > 1 && anchor[0] == u'$' &&
+           (anchor.CompareN(u"$fvtwordlist", 12, true) == 0 ||
+            anchor.CompareN(u"$fvtsearchhistory", 17, true) == 0);
+}
+
+bool BookDocumentController::OpenListLocation(const String& anchor) {
+    String link;
+    link.AssignSub(anchor, 1, -1);
+    CommandRecord request;
+    return LookupListPages::RequestForLink(link, request) && OpenListRequest(request);
+}
+
+bool BookDocumentController::ReopenWithRequest(const CommandRecord& record) {
+    if (!resource_) return false;
+    Location target;
+    target.CopyFrom(location_);
+    target.SetAnchor(String());
+    return OpenRequestAt(target, record, true);
+}
+
+bool BookDocumentController::OpenRequestAt(Location& location, const CommandRecord& record,
+                                           bool report) {
+    FreeRetired();
+    Location remembered;
+    if (resource_) remembered.CopyFrom(location_);
+    const uint32_t oldMode = history_.GetMode();
+    const bool setMode = oldMode == NavigationHistory::kRecord;
+    if (setMode) history_.SetMode(NavigationHistory::kRecordNext);
+    bool pushed = false;
+    PushHistoryAndNotify(pushed);
+    bool shown = false;
+    uint8_t handled = 0;
+    if (loader_ && !location.IsBuiltInPage()) {
+        if (location.IsInternal()) CloseDocument();
+        Resource* document = loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
+        if (document) {
+            const bool changed = document != resource_;
+            if (SetDocument(document)) {
+                bool replaced = false;
+                bool restore = true;
+                shown = OpenRequest(record, changed, replaced, restore, true);
+                if (!shown) CloseDocument();
+            }
+            document->Release();
+        }
+    }
+    if (setMode) history_.SetMode(oldMode);
+    if (shown) {
+        if (reader_) reader_->ShowReaderView();
+        Invalidate(true);
+        return true;
+    }
+    if (report && !handled) ReportFailure(location);
+    if (pushed) history_.UndoPush();
+    return false;
+}
+
+bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh,
+                                         bool& viewReplaced, bool& restorePosition,
+                                         bool /*notify*/) {
+    viewReplaced = false;
+    restorePosition = true;
+    if (!resource_) return false;
+    if (!fresh) {
+        if (view_ == kTextPage && current_.IsEmpty()) SaveReadingPosition(false);
+        if (view_ == kAudioView) SaveAudioPosition();
+        // Replaced views are parked: the one that asked may still be running.
+        LeaveCover();
+        LeaveRecordSet();
+        LeaveImage();
+    }
+    current_.SetEmpty();
+    view_ = kTextPage;
+    int64_t target = -1;
+    bool ok = false;
+    switch (record.methodId) {
+        case kGoToToc: {
+            restorePosition = false;
+            DocumentSource* document = resource_->GetDocument();
+            TargetRecord toc;
+            if (document && document->FindMetadata(u"toc", 3, 2, toc) && toc.position >= 0)
+                target = toc.position;
+            ok = true;
+            break;
+        }
+        case kGoToPosition: {
+            uint32_t position = 0;
+            ok = record.Count() >= 1 && record.GetUnsigned(0, position) && position <= INT32_MAX;
+            target = position;
+            restorePosition = false;
+            break;
+        }
+        case GeneratedPages::kIndexSearch:
+        case GeneratedPages::kFilteredIndexSearch:
+        case GeneratedPages::kCondIndexSearch:
+        case GeneratedPages::kIdeogramSearch:
+            ok = OpenIndexRequest(record);
+            break;
+        case GeneratedPages::kSqlSearch:
+        case GeneratedPages::kSqlBulletSearch:
+            ok = OpenQueryRequest(record);
+            break;
+        case kDisplayWordList:
+        case kAddToWordList:
+        case kAddEntryToWordList:
+        case kDisplaySearchHistory:
+            ok = OpenListRequest(record);
+            break;
+        case kShow: {
+            if (record.objectKind != kAudioObject || record.Count() < 1) break;
+            AudioRequest audio;
+            audio.soundList = record.arguments.Get(0)->text;
+            if (record.Count() >= 2) {
+                const String name = record.arguments.Get(1)->text;
+                audio.startPosition = ResolvePositionArgument(&name);
+            }
+            audioRequest_ = audio;
+            // The audio page over the list (its tracks load paused, as the page starts).
+            if (!OpenLocation(String(u"$audio"), false, true) || !AudioView()) break;
+            AudioView()->SetSoundList(audio.soundList);
+            ok = true;
+            break;
+        }
+        default:
+            break;
+    }
+    if (!ok) {
+        current_.SetEmpty();
+        view_ = kTextPage;
+        return false;
+    }
+    viewReplaced = view_ != kTextPage;
+    if (view_ == kTextPage && target >= 0 && layout_)
+        GoToPosition(static_cast<uint32_t>(target));
+    return true;
+}
+
+int64_t BookDocumentController::ResolvePositionArgument(const String* text) {
+    if (text && !text->IsEmpty()) {
+        uint32_t number = 0;
+        if (text->ParseUnsigned(10, number)) return number;
+        TargetRecord found;
+        if (!resource_ || !FindTarget(resource_->GetDocument(), *text, kNamedTarget, found) ||
+            found.position < 0)
+            return -1;
+        return found.position;
+    }
+    // The start of the page shown (a position, as every caller uses the value).
+    if (!layout_) return -1;
+    const uint32_t start = layout_->CurrentPageStart();
+    return start == PageLayout::kNone ? -1 : static_cast<int64_t>(start);
+}
+
+// --- generated pages of a request -----------------------------------------------------------
+
+bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
+    GeneratedPages::IndexRequest request;
+    if (!GeneratedPages::ReadIndexRequest(record.methodId, ArgumentTexts(record), request))
+        return false;
+    DocumentSource* document = resource_->GetDocument();
+    TargetRecord table;
+    if (!FindTarget(document, request.tableName, kTableTarget, table) || table.position < 0)
+        return false;
+    int32_t keyTable = -1;
+    int32_t keyTag = -1;
+    int32_t entry = -1;
+    if (!request.secondTableName.IsEmpty()) {
+        // The key table's target: the table, the entry of the first table whose keys are
+        // listed, and the tag holding them.
+        TargetRecord keys;
+        if (!FindTarget(document, request.secondTableName, kKeyTableTarget, keys) ||
+            keys.position < 0)
+            return false;
+        keyTable = keys.position;
+        entry = keys.numbers[0];
+        keyTag = keys.numbers[1];
+    }
+    auto tables = std::make_unique<RecordSetTables>(resource_);
+    if (!request.lookupKey.IsEmpty()) {
+        // The entry whose key is the lookup key (the table's entry at or after it else).
+        String designation;
+        designation.AppendAscii("tableid=");
+        designation.AppendUnsigned(static_cast<uint32_t>(table.position), 10);
+        IndexSource* first = tables->OpenIndex(designation);
+        if (!first) return false;
+        entry = first->LowerBound(request.lookupKey);
+        first->Release();
+    }
+    String location;
+    std::unique_ptr<DatabaseView> view = GeneratedPages::OpenIndexTable(
+        tables.get(), table.position, keyTable, keyTag, entry, request.ideographic,
+        request.searchText, request.flags, location);
+    if (!view) return false;
+    view->SetTemplates(request.title, String());
+    view->SetStartPosition(ResolvePositionArgument(&request.startPosition));
+    view->SetExtraTexts(request.extra[0], request.extra[1]);
+    return ShowRequestedView(std::move(tables), std::move(view), location);
+}
+
+bool BookDocumentController::OpenQueryRequest(const CommandRecord& record) {
+    GeneratedPages::QueryRequest request;
+    if (!GeneratedPages::ReadQueryRequest(record.methodId, ArgumentTexts(record), request))
+        return false;
+    auto tables = std::make_unique<RecordSetTables>(resource_);
+    String location;
+    std::unique_ptr<DatabaseView> view = GeneratedPages::OpenQueryPage(
+        request.query, tables.get(), request.displayCode, request.flagByte, request.title,
+        request.number, location);
+    if (!view) return false;
+    view->SetStartPosition(ResolvePositionArgument(&request.startPosition));
+    view->SetExtraTexts(request.extra, String());
+    return ShowRequestedView(std::move(tables), std::move(view), location);
+}
+
+bool BookDocumentController::ShowRequestedView(std::unique_ptr<RecordSetTables> tables,
+                                               std::unique_ptr<DatabaseView> view,
+                                               const String& location) {
+    RecordSetShown shown;
+    shown.tables = std::move(tables);
+    shown.page = RecordSetPage::Adopt(std::move(view), this);
+    if (!AttachRecordSetPage(std::move(shown))) return false;
+    current_ = location;
+    view_ = kRecordSetView;
+    return true;
+}
+
+bool BookDocumentController::OpenListRequest(const CommandRecord& record) {
+    String location;
+    if (!listPages_ || !listPages_->OpenListRequest(resource_, record, location)) return false;
+    listPageShown_ = true;
+    current_ = location;
+    view_ = record.methodId == kDisplaySearchHistory ? kSearchHistoryView : kWordListView;
+    return true;
+}
+
+void BookDocumentController::LeaveRequestPages() {
+    preview_.reset();
+    if (recordSet_.page) recordSet_.page->Hide();
+    if (!listPageShown_) return;
+    listPageShown_ = false;
+    if (listPages_) listPages_->LeaveListPage();
+}
+
+bool BookDocumentController::AttachRecordSetPage(RecordSetShown&& shown) {
+    if (!shown.page) return false;
+    LeaveRecordSet();
+    recordSet_ = std::move(shown);
+    DatabaseView& view = recordSet_.page->View();
+    view.SetRememberedSearch(settings_ ? &settings_->rememberedSearch : nullptr);
+    view.SetPreviewEnabled(settings_ && settings_->previewPane &&
+                           !(view.Flags() & kNoPreviewFlag));
+    if (surface_ && layoutGc_ == surface_) {
+        Rect area = viewport_;
+        SurfaceViewport(area);
+        recordSet_.page->Show(surface_, area);
+        recordSet_.page->ViewNode().Focus();
+    }
+    return true;
+}
+
+// --- the preview pane -----------------------------------------------------------------------
+
+// The document laid out once more, in the pane, from the previewed entry's position. Made at the
+// first paint, when the pane's size and the surface that measures are known.
+class BookDocumentController::RecordPreview {
+public:
+    RecordPreview(Resource* book, const LayoutSettings& settings, DisplayLink* display)
+        : book_(book), settings_(settings), display_(display) {
+        book_->AddRef();
+    }
+    ~RecordPreview() {
+        Drop();
+        book_->Release();
+    }
+    RecordPreview(const RecordPreview&) = delete;
+    RecordPreview& operator=(const RecordPreview&) = delete;
+
+    void SetPosition(uint32_t position) {
+        position_ = position;
+        if (layout_) layout_->GoToPositionAsPageStart(position_);
+    }
+    void Paint(GraphicsContext& gc, const Rect& area) {
+        if (!layout_ || gc_ != &gc || area.x != area_.x || area.y != area_.y ||
+            area.width != area_.width || area.height != area_.height) {
+            if (!Make(gc, area)) return;
+        }
+        layout_->SetCanvas(&*canvas_);
+        layout_->PaintCurrentPage(true);
+    }
+
+private:
+    bool Make(GraphicsContext& gc, const Rect& area) {
+        Drop();
+        if (area.IsEmpty() || !book_->CreateLayout(source_, &layout_) || !layout_) {
+            Drop();
+            return false;
+        }
+        layout_->SetGraphics(&gc);
+        if (display_) layout_->SetDisplay(display_);
+        layout_->Configure(settings_);
+        layout_->SetViewport(area);
+        if (!layout_->Start()) {
+            Drop();
+            return false;
+        }
+        layout_->GoToPositionAsPageStart(position_);
+        gc_ = &gc;
+        area_ = area;
+        canvas_.emplace(&gc);
+        return true;
+    }
+    void Drop() {
+        if (layout_) layout_->SetCanvas(nullptr);
+        if (layout_ || source_) book_->DestroyLayout(source_, layout_);
+        layout_ = nullptr;
+        source_ = nullptr;
+        canvas_.reset();
+        gc_ = nullptr;
+    }
+
+    Resource* book_;
+    LayoutSettings settings_;
+    DisplayLink* display_;
+    TokenSource* source_ = nullptr;
+    PageLayout* layout_ = nullptr;
+    std::optional<SurfacePageCanvas> canvas_;
+    GraphicsContext* gc_ = nullptr;
+    Rect area_{};
+    uint32_t position_ = 0;
+};
+
+void BookDocumentController::RecordPreviewDeleter::operator()(RecordPreview* preview) const {
+    delete preview;
+}
+
+void BookDocumentController::ShowPreviewPosition(int64_t position) {
+    if (!resource_ || position < 0 || position > UINT32_MAX) return;
+    if (!preview_) {
+        LayoutSettings settings;
+        GetLayoutOptions(settings);
+        preview_.reset(new (std::nothrow) RecordPreview(
+            resource_, settings, surface_ ? surface_->Display() : nullptr));
+        if (!preview_) return;
+    }
+    preview_->SetPosition(static_cast<uint32_t>(position));
+}
+
+void BookDocumentController::HidePreview() { preview_.reset(); }
+
+void BookDocumentController::HideInputPanel() {
+    SipShowIM(SIPF_OFF);
+}
+
+std::unique_ptr<SearchField> BookDocumentController::MakeSearchField(Node* owner) {
+    return searchFields_ ? searchFields_->MakeSearchField(owner) : nullptr;
+}
+
+void BookDocumentController::PaintPreview(GraphicsContext& gc, const Rect& area) {
+    if (preview_) preview_->Paint(gc, area);
+}
+
+// The wildcard lookup's query, as request 96 over the current book: the new view gets the
+// asking view's state word, name and flags.
+bool BookDocumentController::OpenQueryPageRequest(const String& query, const String& title,
+                                                  int32_t stateWord, const String& viewName,
+                                                  uint32_t flags) {
+    CommandRecord request(GeneratedPages::kSqlSearch, kDocumentObject);
+    String word, number;
+    if (stateWord < 0) word.AppendChar(u'-');
+    word.AppendUnsigned(static_cast<uint32_t>(stateWord < 0 ? -int64_t{stateWord} : stateWord), 10);
+    number.AppendUnsigned(flags, 10);
+    if (!request.AppendText(query) || !request.AppendText(title) || !request.AppendText(word) ||
+        !request.AppendText(viewName) || !request.AppendText(number))
+        return false;
+    return ReopenWithRequest(request);
+}
+
+// --- entries a page opens -------------------------------------------------------------------
+
+bool BookDocumentController::OpenNumberedEntry(IndexSource* table, int32_t tableNumber,
+                                               uint32_t entry, int64_t position) {
+    // Noted before the open: the page that asked is replaced by it.
+    String book;
+    if (resource_) book.Assign(resource_->GetLocation().text);
+    ListPageRequests* pages = listPages_;
+    if (!OpenEntryPosition(table, entry, position)) return false;
+    HideInputPanel();
+    if (pages && tableNumber >= 0 && !book.IsEmpty())
+        pages->AddSearchHistory(book, static_cast<uint32_t>(tableNumber), entry);
+    // The search led somewhere: nothing to remember of it.
+    if (settings_) settings_->rememberedSearch.Clear();
+    return true;
+}
+
+bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position) {
+    if (!resource_ || position < 0 || position > INT32_MAX) return false;
+    LinkedBooks::Book book;
+    const bool known = linkedBooks_ && linkedBooks_->FindLinkedBook(resource_, number, book);
+    CommandRecord request(kGoToPosition, kDocumentObject);
+    if (!request.AppendNumber(static_cast<int32_t>(position))) return false;
+    Location base;
+    base.CopyFrom(location_);
+    uint8_t saved[2] = {};
+    if (loader_) loader_->SetFlags(0, 0, saved);
+    bool opened = false;
+    if (known && IsPlainRelativeName(book.fileName)) {
+        String name = book.fileName;
+        Location target;
+        if (name.UriEscape(true, true) && target.Resolve(name, &base))
+            opened = OpenRequestAt(target, request, false);
+    }
+    if (known && !opened && !book.title.IsEmpty()) {
+        String title = book.title;
+        String redirect;
+        redirect.AppendAscii("oeb:redirect?title=");
+        Location target;
+        if (title.UriEscape(true, true) && redirect.Append(title) &&
+            target.Resolve(redirect, &base))
+            opened = OpenRequestAt(target, request, false);
+    }
+    if (loader_) loader_->RestoreFlags(saved);
+    if (opened) {
+        HideInputPanel();
+        if (settings_) settings_->rememberedSearch.Clear();
+        return true;
+    }
+    if (reader_) {
+        const String name = known ? book.name : String();
+        reader_->MessageBoxByIdArgs(-1, kBookElsewhere, MessageKind::kInformation, &name, 1);
+    }
+    reports_.push_back(kBookElsewhere);
+    return false;
+}
+
+// --- the book script's table entry ----------------------------------------------------------
+
+ScriptObject* BookDocumentController::OpenTableEntry(const String* name) {
+    if (!resource_) return nullptr;
+    String designation;
+    if (name) {
+        designation.AppendAscii("table=");
+        designation.Append(*name);
+    } else {
+        designation.AppendAscii("special_table=default");
+    }
+    ResourceIndexResolver tables(resource_);
+    IndexSource* table = tables.OpenIndex(designation);
+    if (!table) return nullptr;
+    IndexQuery* query = IndexQuery::FromTable(table);
+    table->Release();
+    if (!query) return nullptr;
+    auto* set = new (std::nothrow)
+        IndexRecordSetObject(query, RecordPosition::At(RecordPosition::kBeforeFirst));
+    query->Release();
+    if (!set) return nullptr;
+    set->SetBookLocation(resource_->GetLocation().text);
+    if (DocumentSource* document = resource_->GetDocument()) {
+        String databaseName, shortId;
+        document->GetDatabaseName(databaseName);
+        document->GetShortName(shortId);
+        set->SetBookNames(databaseName, shortId);
+    }
+    return set;
+}
