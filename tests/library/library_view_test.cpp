@@ -578,10 +578,13 @@ TEST_F(LibraryViewTest, StarStripRatesOnlyWhileShown) {
 }
 
 TEST_F(LibraryViewTest, ALongTitleStaysAboveTheTextsBelowIt) {
-    dev.PutBook("eBooks/gloss.prc",
-                Book("Glossaire anglais francais des termes de la lecture et de la reliure", 1, ""));
-    dev.PutBook("eBooks/lexicon.prc",
-                Book("Lexique des termes de la lecture et de la reliure des livres anciens", 1, "Ann"));
+    const std::string glossary =
+        "Glossaire anglais francais des termes de la lecture, de la reliure, de la typographie "
+        "et de la gravure des livres anciens et modernes";
+    const std::string lexicon =
+        "Lexique des termes de la lecture et de la reliure des livres anciens";
+    dev.PutBook("eBooks/gloss.prc", Book(glossary, 1, ""));
+    dev.PutBook("eBooks/lexicon.prc", Book(lexicon, 1, "Ann"));
     settings.thumbnails = 1;
     Open();
     HDC screen = GetDC(frame);
@@ -602,9 +605,9 @@ TEST_F(LibraryViewTest, ALongTitleStaysAboveTheTextsBelowIt) {
                 if ((GetPixel(dc, x, y) & 0xFF) < 0x40) ++dark;
         return dark;
     };
-    for (const char16_t* title : {u"Glossaire anglais francais des termes de la lecture et de la reliure",
-                                  u"Lexique des termes de la lecture et de la reliure des livres anciens"}) {
-        auto* item = static_cast<LibraryRow*>(view->GetItemData(IndexOf(title)));
+    for (const std::string& title : {glossary, lexicon}) {
+        auto* item = static_cast<LibraryRow*>(view->GetItemData(
+            IndexOf(std::u16string(title.begin(), title.end()))));
         ASSERT_NE(item, nullptr);
         bool authored = !item->book->GetAuthor().IsEmpty();
         SCOPED_TRACE(authored);
