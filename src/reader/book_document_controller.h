@@ -99,7 +99,9 @@ public:
     void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
     ReaderSettings* Settings() const { return settings_; }
     void SetDrawingSurface(DrawingSurface* surface) override { surface_ = surface; }
-    void SetReaderController(ReaderController* controller) override { reader_ = controller; }
+    // The window's reader controller; its word-list and search-history pages become this
+    // controller's list pages.
+    void SetReaderController(ReaderController* controller) override;
     void SetReaderWindow(ReaderWindow* window) override { window_ = window; }
     void SetEventSink(AppShellEvents* sink, uint32_t cookie) override {
         sink_ = sink;
@@ -420,6 +422,8 @@ private:
     bool RestoreAudioState(HistoryEntry& entry, ByteStream& stream);
     // View commands of the image and audio pages; false when the page shown has no such one.
     bool ExecuteMediaCommand(int32_t id);
+    // Commands 91-100 and 104 on the word-list and search-history pages.
+    bool ExecuteListPageCommand(int32_t id);
     bool MediaCommandEnabled(int32_t id) const;
     // A page of another kind (text, picture, audio) shown: the window shows that page's bar.
     void ShowBarOfView();

@@ -19,6 +19,7 @@
 #include "reader/command_record.h"
 #include "reader/generated_pages.h"
 #include "reader/list_pages.h"
+#include "reader/lookup_window.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
@@ -323,6 +324,25 @@ bool BookDocumentController::OpenListRequest(const CommandRecord& record) {
     current_ = location;
     view_ = record.methodId == kDisplaySearchHistory ? kSearchHistoryView : kWordListView;
     return true;
+}
+
+void BookDocumentController::SetReaderController(ReaderController* controller) {
+    reader_ = controller;
+    listPages_ = controller ? controller->ListPages() : nullptr;
+}
+
+bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
+    if (!reader_ || !listPageShown_ || !((id >= 91 && id <= 100) || id == 104)) return false;
+    LookupListPages* pages = reader_->ListPages();
+    if (id != 99) return pages->ExecuteCommand(id);
+    // 99 shows the list of the page's language again, over the current database.
+    LookupWindow* page = pages->Page();
+    if (view_ != kWordListView || !page || page->ViewKind() != WordListWindow::kWordListKind)
+        return false;
+    CommandRecord request(kDisplayWordList, kWindowObject);
+    const String code = static_cast<WordListWindow*>(page)->LanguageCode();
+    if (!code.IsEmpty() && !request.AppendText(code)) return false;
+    return ReopenWithRequest(request);
 }
 
 void BookDocumentController::LeaveRequestPages() {
