@@ -258,6 +258,24 @@ TEST_F(BridgeTest, IndexSearchesAndQueriesFromScriptsOpenRecordSetPages) {
     EXPECT_EQ(controller->Document(), nullptr);
 }
 
+TEST_F(BridgeTest, AnIndexSearchAskedInsideAHandlerWaitsForTheCommandQueue) {
+    fvt::test::ManualTimerHost host;
+    reader.SetTimerHost(&host);
+    controller->SetReaderController(&reader);
+    fvt::test::WriteRequestsBook(device);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));
+    BookActionBridge* actions = controller->Actions();
+    ASSERT_NE(actions, nullptr);
+    // The handler's page stays while the handler runs.
+    ASSERT_TRUE(actions->DispatchWidgetEvent(String(u"window.index_search('words', '', 'ba')"),
+                                             0, nullptr));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    host.FireAll(reader.Timers());
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    controller->Shutdown();
+    reader.SetTimerHost(nullptr);
+}
+
 TEST_F(BridgeTest, CurrentIndexEntryReadsTheBooksTable) {
     fvt::test::WriteRequestsBook(device);
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));
