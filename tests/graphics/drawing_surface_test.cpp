@@ -10,6 +10,7 @@
 
 #include "core/platform_helpers.h"
 #include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/overlay_widget.h"
 #include "support/graphics/surface_host.h"
 #include "support/platform/driver_script.h"
 
@@ -355,6 +356,39 @@ TEST_F(DrawingSurfaceTest, TapOnNothingIsNotTaken) {
     Tap(200, 200);
     EXPECT_TRUE(a.seen.empty());
     EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// A shown pop-up is modal: a tap beside it is taken by the surface and reaches nothing beneath,
+// while a tap on it goes to the node inside; once hidden, the page beneath takes taps again.
+TEST_F(DrawingSurfaceTest, ShownModalPopUpKeepsThePenFromThePageBeneath) {
+    Box page(Rect{0, 0, 240, 200}, kBlue);
+    page.SetParent(surface.get());
+    OverlayWidget popup(surface.get(), false, false);
+    popup.SetRectangle(Rect{20, 20, 60, 40});
+    Box row(Rect{20, 20, 60, 20}, kRed);
+    row.SetParent(&popup);
+    ASSERT_TRUE(popup.Show(true));
+
+    // A tap beside it closes the pop-up and reaches nothing else.
+    Tap(150, 150);
+    EXPECT_TRUE(page.seen.empty());
+    EXPECT_TRUE(row.seen.empty());
+    EXPECT_EQ(surface->PenHolder(), nullptr);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_FALSE(popup.IsShown());
+
+    ASSERT_TRUE(popup.Show(true));
+    Tap(30, 25);
+    ASSERT_EQ(row.seen.size(), 2u);
+    EXPECT_TRUE(page.seen.empty());
+
+    Tap(30, 50);  // inside the pop-up but on no node of it
+    EXPECT_TRUE(page.seen.empty());
+    EXPECT_TRUE(popup.IsShown());
+
+    popup.Show(false);
+    Tap(150, 150);
+    EXPECT_EQ(page.seen.size(), 2u);
 }
 
 TEST_F(DrawingSurfaceTest, NodeDestroyedByItsPenHandlerIsForgotten) {

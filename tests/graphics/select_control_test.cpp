@@ -252,6 +252,18 @@ TEST_F(SelectTest, KeyCloseShutsTheDropDownWithoutAChoice) {
     EXPECT_EQ(events.ids, std::vector<uint32_t>{kFormEventDropDownClosed});
 }
 
+TEST_F(SelectTest, ATapBesideTheOpenDropDownClosesItWithoutAChoice) {
+    Make(1, 3, Rect{20, 40, 120, 24});
+    select->SelectOption(1, true);
+    ASSERT_TRUE(select->OpenDropDown(true));
+    Tap(180, 10);  // above the control, beside its list
+    EXPECT_FALSE(List()->IsDropDownOpen());
+    EXPECT_EQ(List()->Position().Get(), 1);
+    EXPECT_EQ(events.ids, std::vector<uint32_t>{kFormEventDropDownClosed});
+    // Closed, the control opens again as before.
+    EXPECT_TRUE(select->OpenDropDown(true));
+}
+
 TEST_F(SelectTest, DirectionKeysInAnOpenDropDownChooseTheCurrentRow) {
     Make(1, 3);
     select->SelectOption(0, true);

@@ -144,6 +144,14 @@ bool DrawingSurface::HandleEvent(InputEvent& event) {
     if (event.code == kPenDown) {
         penHolder_.Reset();
         Node* target = PickAt(page);
+        // While a modal pop-up is shown, the pen belongs to it: a tap anywhere else closes the
+        // pop-up as its close key would, and goes no further, so nothing beneath it reacts.
+        if (Node* modal = ShownModalChild()) {
+            if (!target || (target != modal && !modal->IsAncestorOf(target))) {
+                DismissModal(modal);
+                return true;
+            }
+        }
         return target && DeliverPen(event, target, page);
     }
     Node* holder = penHolder_.Get();
@@ -155,6 +163,28 @@ bool DrawingSurface::HandleEvent(InputEvent& event) {
         EndCapture();
     }
     return handled;
+}
+
+void DrawingSurface::DismissModal(Node* modal) {
+    // The pop-up holds the focus: the close key reaches it (or its focused part) first, so its
+    // owner closes it the usual way (a select's list closes without a choice). One that ignores
+    // the key is deactivated, which hides it. Either may delete it.
+    NodeRef popup(modal);
+    NodeRef self(this);
+    InputEvent close = InputEvent::Key(kKeyClose);
+    close.column = static_cast<uint8_t>(CurrentInputState());
+    Widget::HandleEvent(close);
+    if (!self.IsAlive()) return;
+    if (Node* still = popup.Get(); still && still->IsShown()) still->SetActive(false);
+}
+
+Node* DrawingSurface::ShownModalChild() {
+    // Pop-ups stand last among the children (they are drawn on top): the last shown modal one.
+    for (int32_t i = ChildCount() - 1; i >= 0; --i) {
+        Node* c = ChildAt(i);
+        if (c->IsModal() && c->IsShown()) return c;
+    }
+    return nullptr;
 }
 
 Node* DrawingSurface::PickAt(Point page) {

@@ -11,6 +11,7 @@
 // lie on top) to the deepest node under the pen, which receives it in its own coordinates; when
 // that node does not take it, its ancestors are offered it in turn. The node that took the pen-down
 // holds the pen: moves and the pen-up go to it alone, and the window holds the capture meanwhile.
+// While a modal pop-up is shown, a pen-down outside it closes the pop-up and reaches nothing else.
 //
 // Keys: an event carrying a key row is stamped with the column of the surface's current input
 // state before it enters the tree (auto-scroll while the display surface scrolls, else the state
@@ -108,6 +109,8 @@ public:
 
 private:
     Node* PickAt(Point page);
+    Node* ShownModalChild();
+    void DismissModal(Node* modal);
     bool DeliverPen(InputEvent& event, Node* target, Point page);
 
     bool doubleBuffering_ = true;
