@@ -398,6 +398,17 @@ bool BookActionBridge::ReopenWithRecord(const CommandRecord& record) {
     return Navigate([document, record] { return document->ReopenWithRequest(record); });
 }
 
+bool BookActionBridge::OpenInTarget(const String& url, const String& target, const Rect& rect,
+                                    bool layout) {
+    BookDocumentController* document = document_;
+    if (!document) return false;
+    // An empty rectangle: a new window takes the work area.
+    const bool sized = rect.width > 0 && rect.height > 0;
+    return Navigate([document, url, target, rect, sized, layout] {
+        return document->OpenInTarget(url, target, sized ? &rect : nullptr, layout);
+    });
+}
+
 bool BookActionBridge::GetSelectionOrLastWord(String& text, String& language) {
     uint32_t start = 0, end = 0;
     language.SetEmpty();

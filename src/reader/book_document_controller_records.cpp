@@ -252,7 +252,9 @@ bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
         return false;
     DocumentSource* document = resource_->GetDocument();
     TargetRecord table;
-    if (!FindTarget(document, request.tableName, kTableTarget, table) || table.position < 0)
+    // No table name (a dictionary's manual search): the book's default table.
+    if (request.tableName.IsEmpty()) table.position = GeneratedPages::kNoTableId;
+    else if (!FindTarget(document, request.tableName, kTableTarget, table) || table.position < 0)
         return false;
     int32_t keyTable = -1;
     int32_t keyTag = -1;
