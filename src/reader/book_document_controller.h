@@ -435,7 +435,8 @@ private:
     void ShowPopupText(const String& text) override;
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position) override;
-    bool OpenEntryInBook(uint32_t book, int64_t position) override;
+    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,
+                         uint32_t entry) override;
     bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
                               const String& viewName, uint32_t flags) override;
     void ShowPreviewPosition(int64_t position) override;

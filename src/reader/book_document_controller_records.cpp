@@ -506,8 +506,13 @@ bool BookDocumentController::OpenNumberedEntry(IndexSource* table, int32_t table
     return true;
 }
 
-bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position) {
+bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position,
+                                             int32_t tableNumber, uint32_t entry) {
     if (!resource_ || position < 0 || position > INT32_MAX) return false;
+    // Noted before the open: the page that asked is replaced by it.
+    String searched;
+    searched.Assign(resource_->GetLocation().text);
+    ListPageRequests* pages = listPages_;
     LinkedBooks::Book book;
     const bool known = linkedBooks_ && linkedBooks_->FindLinkedBook(resource_, number, book);
     CommandRecord request(kGoToPosition, kDocumentObject);
@@ -535,6 +540,8 @@ bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position) 
     if (loader_) loader_->RestoreFlags(saved);
     if (opened) {
         HideInputPanel();
+        if (pages && tableNumber >= 0 && !searched.IsEmpty())
+            pages->AddSearchHistory(searched, static_cast<uint32_t>(tableNumber), entry);
         if (settings_) settings_->rememberedSearch.Clear();
         return true;
     }

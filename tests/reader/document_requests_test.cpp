@@ -335,6 +335,10 @@ TEST_F(RequestsTest, AnEntryInAnotherBookOpensThatBookOrReports) {
     ASSERT_TRUE(controller->CurrentLocation()->ToString(where, true));
     EXPECT_NE(U(where).find(u"b.prc"), std::u16string::npos);
     EXPECT_TRUE(PageHolds(100));
+    // It joins the search history under the book whose table was searched.
+    ASSERT_EQ(pages.books.size(), 1u);
+    EXPECT_NE(pages.books[0].find(u"requests.prc"), std::u16string::npos);
+    EXPECT_EQ(pages.tables[0], tables[0]);
 
     // A name that climbs out of the book's folder is not followed; without a title the
     // reader is told where the information is.
@@ -352,6 +356,7 @@ TEST_F(RequestsTest, AnEntryInAnotherBookOpensThatBookOrReports) {
     EXPECT_EQ(View().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kHandled);
     EXPECT_EQ(controller->Reports().back(), 5042u);
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    EXPECT_EQ(pages.books.size(), 1u);  // what did not open is not remembered
 }
 
 TEST_F(RequestsTest, ThePreviewPaneShowsTheSelectedEntrysText) {
