@@ -214,6 +214,7 @@ bool BookDocumentController::SurfaceViewport(Rect& out) const {
 }
 
 void BookDocumentController::PaintPage() {
+    FitViewOverPage();
     if (!layout_ || view_ != kTextPage || !layoutGc_) return;
     Rect now;
     if (framed_ && layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, pageArea_)) {

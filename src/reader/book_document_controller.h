@@ -409,6 +409,11 @@ private:
     // Puts a page of its own (picture, audio) over the text page, at the surface's size, with
     // the keys.
     bool ShowOverPage(Node& view);
+    // The view shown in the page's place (cover, picture, audio page, record set); null on the
+    // text page.
+    Node* ViewOverPage() const;
+    // Places that view anew when the surface's area changed (the screen turned).
+    void FitViewOverPage();
     // The audio page: made for "$audio", left (and parked) when another view replaces it.
     bool ShowAudio();
     void LeaveAudio();

@@ -9,13 +9,16 @@
 #include "document/sources/book_resource.h"
 #include "document/sources/document_loader.h"
 #include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/cover_view.h"
 #include "layout/block_contents.h"
 #include "layout/inline_objects.h"
 #include "layout/page_layout.h"
+#include "layout/page_view.h"
 #include "reader/audio_player_view.h"
 #include "reader/book_document_controller.h"
 #include "reader/book_picture.h"
 #include "reader/reader_controller.h"
+#include "reader/record_set_page.h"
 #include "reader/sound_list.h"
 
 // The window's playlist and the audio page over it. Tracks open through the document loader
@@ -134,6 +137,30 @@ bool BookDocumentController::ShowOverPage(Node& view) {
     view.AdjustRect(placed, area);
     view.Focus();
     return true;
+}
+
+Node* BookDocumentController::ViewOverPage() const {
+    switch (view_) {
+        case kCoverView: return cover_.get();
+        case kImageView: return image_.get();
+        case kAudioView: return audio_ ? audio_->view.get() : nullptr;
+        case kRecordSetView: return recordSet_.page ? &recordSet_.page->ViewNode() : nullptr;
+        default: return nullptr;
+    }
+}
+
+void BookDocumentController::FitViewOverPage() {
+    // A size change lays the surface's children out one after another, and the page element
+    // before this view takes the whole area: the view is given the surface's area again here,
+    // before it is drawn.
+    Node* view = ViewOverPage();
+    Rect now, shown;
+    if (!view || !surface_ || layoutGc_ != surface_ || view->Parent() != surface_ ||
+        !SurfaceViewport(now))
+        return;
+    if (view->GetRect(shown) && !RectDiffers(now, shown)) return;
+    Rect placed;
+    view->AdjustRect(placed, now);
 }
 
 void BookDocumentController::LeaveAudio() {

@@ -477,3 +477,74 @@ TEST_F(ControllerWindowTest, AFormsControlsTakeThePenAndTheKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+// The screen turns while a page of its own is shown over the text (the cover, a picture): the
+// view fills the turned window and, turned back, the window as it was.
+class TurnedWindowTest : public ControllerWindowTest {
+protected:
+    void Turn(int width, int height) {
+        SetWindowPos(hwnd, nullptr, work.x, work.y, width, height, SWP_NOZORDER);
+        fvt::RunUntilIdle();
+        Repaint();
+    }
+};
+
+TEST_F(TurnedWindowTest, TheCoverFillsTheWindowAfterATurnAndAfterTurningBack) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kCoverView);
+    Repaint();
+    Turn(300, 150);
+    // The red picture, fitted to the new height and centred in the new width; the margins are
+    // the cover's white.
+    EXPECT_EQ(ScreenPixel(work.x + 150, work.y + 75), 0xC82828u);
+    EXPECT_EQ(ScreenPixel(work.x + 3, work.y + 75), 0xFFFFFFu);
+    EXPECT_EQ(ScreenPixel(work.x + 296, work.y + 75), 0xFFFFFFu);
+    Turn(200, 180);
+    EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
+    EXPECT_EQ(ScreenPixel(work.x + 2, work.y + 90), 0xFFFFFFu);
+    // The keys still leave it for the text.
+    controller->StepPage(2);
+    Repaint();
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+}
+
+TEST_F(TurnedWindowTest, APictureFillsTheWindowAfterATurnAndAfterTurningBack) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
+    int32_t record = OpeningRules::CoverRecord(controller->Document()->GetDocument());
+    String anchor(u"$");
+    ASSERT_TRUE(anchor.AppendUnsigned(static_cast<uint32_t>(record), 10));
+    ASSERT_TRUE(controller->OpenReference(anchor));
+    ASSERT_NE(controller->Picture(), nullptr);
+    Repaint();
+    Turn(300, 150);
+    const Rect& turned = controller->Picture()->Rectangle();
+    EXPECT_EQ(turned.width, 300);
+    EXPECT_EQ(turned.height, 150);
+    EXPECT_EQ(ScreenPixel(work.x + 150, work.y + 75), 0xC82828u);
+    Turn(200, 180);
+    const Rect& back = controller->Picture()->Rectangle();
+    EXPECT_EQ(back.width, 200);
+    EXPECT_EQ(back.height, 180);
+    EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
+}
+
+TEST_F(TurnedWindowTest, ARecordSetPageFillsTheWindowAfterATurnAndAfterTurningBack) {
+    fvt::test::WritePlacesBook(device_);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\places.prc")));
+    ASSERT_TRUE(controller->OpenReference(String(u"$fvtindex&65535")));
+    ASSERT_NE(controller->RecordSet(), nullptr);
+    Repaint();
+    Rect shown;
+    Turn(300, 150);
+    ASSERT_TRUE(controller->RecordSet()->ViewNode().GetRect(shown));
+    EXPECT_EQ(shown.width, 300);
+    EXPECT_EQ(shown.height, 150);
+    Turn(200, 180);
+    ASSERT_TRUE(controller->RecordSet()->ViewNode().GetRect(shown));
+    EXPECT_EQ(shown.width, 200);
+    EXPECT_EQ(shown.height, 180);
+}
+
+}  // namespace

@@ -89,6 +89,10 @@ public:
     bool IsCommandEnabled(uint32_t command, uint32_t argument) override;
     Rect& AdjustRect(Rect& out, const Rect& in) override;
     bool HitTest(const Rect& area) override { return Rect::Intersects(area, rect_); }
+    bool GetRect(Rect& out) override {
+        out = rect_;
+        return true;
+    }
     int32_t ZOrder() const override { return -128; }
 
 private:

@@ -289,6 +289,10 @@ void ListWindow::Layout(int left, int top, int right, int bottom) {
     if (GetItemCount() > static_cast<int32_t>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0)))
         column -= GetSystemMetrics(SM_CXVSCROLL);
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, std::max(column, 0));
+    // A shorter list (the screen turned) may leave the selected row below its end: the list
+    // scrolls to keep it in full view.
+    int32_t selected = GetSelectedIndex();
+    if (selected >= 0) SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(selected), FALSE);
     SetRedraw(true, true);
 }
 

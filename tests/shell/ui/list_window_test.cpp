@@ -290,6 +290,30 @@ TEST_F(ListWindowTest, ColumnLosesTheScrollBarWidthOnlyWhenRowsOverflow) {
     EXPECT_EQ(width(), client.right - GetSystemMetrics(SM_CXVSCROLL));
 }
 
+// The screen turns: the list gets shorter, and the selected row, low in the taller list, is
+// scrolled back into full view; turned back, it stays in view.
+TEST_F(ListWindowTest, AShorterListKeepsTheSelectedRowInFullView) {
+    Fill(24);
+    window.Layout(0, 0, 240, 300);
+    auto perPage = [&] { return static_cast<int>(SendMessageW(window.List(), LVM_GETCOUNTPERPAGE, 0, 0)); };
+    auto inView = [&](int index) {
+        RECT client{};
+        GetClientRect(window.List(), &client);
+        RECT row = window.GetItemBounds(index);
+        return row.top >= client.top && row.bottom <= client.bottom;
+    };
+    const int low = perPage() - 1;
+    ASSERT_GT(low, 2);
+    ASSERT_TRUE(window.SelectIndex(low));
+    ASSERT_TRUE(inView(low));
+    window.Layout(0, 0, 320, 120);
+    ASSERT_LT(perPage(), low + 1);
+    EXPECT_TRUE(inView(low));
+    EXPECT_EQ(window.GetSelectedIndex(), low);
+    window.Layout(0, 0, 240, 300);
+    EXPECT_TRUE(inView(low));
+}
+
 TEST(TitleStripTest, KeepsTextsBoundedAndSplitsTheStrip) {
     fvt::test::TempDevice device("clock = virtual\n");
     HWND parent = CreateWindowExW(0, u"STATIC", u"", WS_VISIBLE, 0, 0, 240, 40, nullptr, nullptr,
