@@ -386,11 +386,27 @@ bool BookActionBridge::PlayTrack(uint32_t track) {
 }
 
 bool BookActionBridge::ReopenWithRecord(const CommandRecord& record) {
+    BookDocumentController* document = document_;
+    if (!document) return false;
+    // Like any navigation, the page replaces the current one only once the script has returned.
     String list;
-    if (record.objectKind == kAudioObject && record.methodId == kAudioShow)
-        return document_ && record.GetText(0, list) && document_->ShowSoundList(list);
+    if (record.objectKind == kAudioObject && record.methodId == kAudioShow) {
+        return record.GetText(0, list) &&
+               Navigate([document, list] { return document->ShowSoundList(list); });
+    }
     // The other requests (index and query searches) open their pages over the current book.
-    return document_ && document_->ReopenWithRequest(record);
+    return Navigate([document, record] { return document->ReopenWithRequest(record); });
+}
+
+bool BookActionBridge::OpenInTarget(const String& url, const String& target, const Rect& rect,
+                                    bool layout) {
+    BookDocumentController* document = document_;
+    if (!document) return false;
+    // An empty rectangle: a new window takes the work area.
+    const bool sized = rect.width > 0 && rect.height > 0;
+    return Navigate([document, url, target, rect, sized, layout] {
+        return document->OpenInTarget(url, target, sized ? &rect : nullptr, layout);
+    });
 }
 
 bool BookActionBridge::GetSelectionOrLastWord(String& text, String& language) {

@@ -93,6 +93,8 @@ public:
     bool ResumeAudio() override;
     bool PlayTrack(uint32_t track) override;
     bool ReopenWithRecord(const CommandRecord& record) override;
+    bool OpenInTarget(const String& url, const String& target, const Rect& rect,
+                      bool layout) override;
 
     bool GetSelectionOrLastWord(String& text, String& language) override;
     bool CurrentLocationText(String& href, String& query) override;

@@ -1344,6 +1344,7 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
         default: break;
     }
     if (view_ != kTextPage && ExecuteMediaCommand(id)) return true;
+    if (view_ == kWordListView || view_ == kSearchHistoryView) return ExecuteListPageCommand(id);
     // Everything else is the page view's.
     if (!pageView_ || view_ != kTextPage || id < 0) return false;
     pageView_->ExecuteCommand(static_cast<uint32_t>(id), 0);

@@ -99,7 +99,9 @@ public:
     void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
     ReaderSettings* Settings() const { return settings_; }
     void SetDrawingSurface(DrawingSurface* surface) override { surface_ = surface; }
-    void SetReaderController(ReaderController* controller) override { reader_ = controller; }
+    // The window's reader controller; its word-list and search-history pages become this
+    // controller's list pages.
+    void SetReaderController(ReaderController* controller) override;
     void SetReaderWindow(ReaderWindow* window) override { window_ = window; }
     void SetEventSink(AppShellEvents* sink, uint32_t cookie) override {
         sink_ = sink;
@@ -425,6 +427,8 @@ private:
     bool RestoreAudioState(HistoryEntry& entry, ByteStream& stream);
     // View commands of the image and audio pages; false when the page shown has no such one.
     bool ExecuteMediaCommand(int32_t id);
+    // Commands 91-100 and 104 on the word-list and search-history pages.
+    bool ExecuteListPageCommand(int32_t id);
     bool MediaCommandEnabled(int32_t id) const;
     // A page of another kind (text, picture, audio) shown: the window shows that page's bar.
     void ShowBarOfView();
@@ -436,7 +440,8 @@ private:
     void ShowPopupText(const String& text) override;
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position) override;
-    bool OpenEntryInBook(uint32_t book, int64_t position) override;
+    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,
+                         uint32_t entry) override;
     bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
                               const String& viewName, uint32_t flags) override;
     void ShowPreviewPosition(int64_t position) override;

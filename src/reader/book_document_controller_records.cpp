@@ -19,6 +19,7 @@
 #include "reader/command_record.h"
 #include "reader/generated_pages.h"
 #include "reader/list_pages.h"
+#include "reader/lookup_window.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
@@ -251,7 +252,9 @@ bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
         return false;
     DocumentSource* document = resource_->GetDocument();
     TargetRecord table;
-    if (!FindTarget(document, request.tableName, kTableTarget, table) || table.position < 0)
+    // No table name (a dictionary's manual search): the book's default table.
+    if (request.tableName.IsEmpty()) table.position = GeneratedPages::kNoTableId;
+    else if (!FindTarget(document, request.tableName, kTableTarget, table) || table.position < 0)
         return false;
     int32_t keyTable = -1;
     int32_t keyTag = -1;
@@ -323,6 +326,25 @@ bool BookDocumentController::OpenListRequest(const CommandRecord& record) {
     current_ = location;
     view_ = record.methodId == kDisplaySearchHistory ? kSearchHistoryView : kWordListView;
     return true;
+}
+
+void BookDocumentController::SetReaderController(ReaderController* controller) {
+    reader_ = controller;
+    listPages_ = controller ? controller->ListPages() : nullptr;
+}
+
+bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
+    if (!reader_ || !listPageShown_ || !((id >= 91 && id <= 100) || id == 104)) return false;
+    LookupListPages* pages = reader_->ListPages();
+    if (id != 99) return pages->ExecuteCommand(id);
+    // 99 shows the list of the page's language again, over the current database.
+    LookupWindow* page = pages->Page();
+    if (view_ != kWordListView || !page || page->ViewKind() != WordListWindow::kWordListKind)
+        return false;
+    CommandRecord request(kDisplayWordList, kWindowObject);
+    const String code = static_cast<WordListWindow*>(page)->LanguageCode();
+    if (!code.IsEmpty() && !request.AppendText(code)) return false;
+    return ReopenWithRequest(request);
 }
 
 void BookDocumentController::LeaveRequestPages() {
@@ -484,8 +506,13 @@ bool BookDocumentController::OpenNumberedEntry(IndexSource* table, int32_t table
     return true;
 }
 
-bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position) {
+bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position,
+                                             int32_t tableNumber, uint32_t entry) {
     if (!resource_ || position < 0 || position > INT32_MAX) return false;
+    // Noted before the open: the page that asked is replaced by it.
+    String searched;
+    searched.Assign(resource_->GetLocation().text);
+    ListPageRequests* pages = listPages_;
     LinkedBooks::Book book;
     const bool known = linkedBooks_ && linkedBooks_->FindLinkedBook(resource_, number, book);
     CommandRecord request(kGoToPosition, kDocumentObject);
@@ -513,6 +540,8 @@ bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position) 
     if (loader_) loader_->RestoreFlags(saved);
     if (opened) {
         HideInputPanel();
+        if (pages && tableNumber >= 0 && !searched.IsEmpty())
+            pages->AddSearchHistory(searched, static_cast<uint32_t>(tableNumber), entry);
         if (settings_) settings_->rememberedSearch.Clear();
         return true;
     }

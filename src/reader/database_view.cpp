@@ -680,7 +680,7 @@ DatabaseView::Result DatabaseView::OpenEntry(uint32_t row) {
     if (!host) return Result::kHandled;
     rememberOnClose_ = false;
     source->AddRef();
-    const bool opened = elsewhere ? host->OpenEntryInBook(otherBook, position)
+    const bool opened = elsewhere ? host->OpenEntryInBook(otherBook, position, entry)
                                   : host->OpenEntryTarget(source, entry, position);
     source->Release();
     if (opened) return Result::kReplaced;

@@ -43,8 +43,11 @@ public:
     // Opens a text position of the table's book; the table and entry are for the search history.
     virtual bool OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) = 0;
     // The entry's target lies in another book, the one the current document numbers `book`
-    // (the entry's tag 41). False when that book does not open.
-    virtual bool OpenEntryInBook(uint32_t /*book*/, int64_t /*position*/) { return false; }
+    // (the entry's tag 41); the entry of the view's table goes to the search history. False
+    // when that book does not open.
+    virtual bool OpenEntryInBook(uint32_t /*book*/, int64_t /*position*/, uint32_t /*entry*/) {
+        return false;
+    }
     // Shows a query as a new query view (the wildcard lookup: request 96).
     virtual bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                                   const String& viewName, uint32_t flags) = 0;

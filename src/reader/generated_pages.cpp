@@ -181,7 +181,9 @@ bool ReadIndexRequest(uint32_t method, const std::vector<String>& arguments, Ind
     r.startPosition = arg(next++);
     r.title = arg(next++);
     arg(next).ParseUnsigned(10, r.flags);
-    if (r.tableName.IsEmpty()) return false;
+    // An empty name is the book's default table (a dictionary's manual search); no name at all
+    // asks for nothing.
+    if (arguments.empty()) return false;
     out = r;
     return true;
 }

@@ -139,7 +139,8 @@ bool LookupListPages::OpenListRequest(Resource* document, const CommandRecord& r
     if (!table) return false;
     auto* set = new (std::nothrow) TableRecordSet(database, table);
     if (!set) return false;
-    auto page = std::make_unique<WordListWindow>(controller, reader_, loader_);
+    auto page = std::make_unique<WordListWindow>(
+        controller, reader_, loader_ ? loader_ : reader_->GetDocumentLoader());
     page->SetRecordSet(set, RecordPosition::At(RecordPosition::kBeforeFirst));
     set->Release();
     location = String(u"$fvtwordlist&");

@@ -115,6 +115,7 @@ public:
     void SetConfigurationStore(ConfigurationStore* store) { store_ = store; }
     void SetLogDatabase(SortedRecordDatabase* log) { log_ = log; }
     void SetDocumentLoader(DocumentLoader* loader) { loader_ = loader; }
+    DocumentLoader* GetDocumentLoader() const { return loader_; }
     void SetSettings(ReaderSettings* settings) { settings_ = settings; }
     void SetDocumentController(DocumentController* controller) { document_ = controller; }
     // A new surface (or none) drops the position bar and pop-ups made on the old one.

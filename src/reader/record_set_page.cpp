@@ -52,9 +52,10 @@ bool RecordSetPage::OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t 
     return owner && owner->OpenNumberedEntry(table, number, entry, position);
 }
 
-bool RecordSetPage::OpenEntryInBook(uint32_t book, int64_t position) {
+bool RecordSetPage::OpenEntryInBook(uint32_t book, int64_t position, uint32_t entry) {
     RecordSetPageOwner* owner = owner_;
-    return owner && owner->OpenEntryInBook(book, position);
+    const int32_t number = view_->LevelTableNumber();
+    return owner && owner->OpenEntryInBook(book, position, number, entry);
 }
 
 bool RecordSetPageOwner::OpenQueryPageRequest(const String& query, const String& title, int32_t,

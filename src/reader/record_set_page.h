@@ -29,8 +29,11 @@ public:
         return OpenEntryPosition(table, entry, position);
     }
     // The position in the book the current document numbers `book`; false when it does not
-    // open.
-    virtual bool OpenEntryInBook(uint32_t /*book*/, int64_t /*position*/) { return false; }
+    // open. The table (-1 unknown) and entry are the search history's.
+    virtual bool OpenEntryInBook(uint32_t /*book*/, int64_t /*position*/, int32_t /*tableNumber*/,
+                                 uint32_t /*entry*/) {
+        return false;
+    }
     // A location of the current document (a generated page's "$" form).
     virtual bool OpenDocumentLocation(const String& location) = 0;
     // A query page asked for by a view (the wildcard lookup's request 96): its arguments are
@@ -73,7 +76,7 @@ private:
     RecordSetPage(std::unique_ptr<DatabaseView> view, RecordSetPageOwner* owner);
     void PassBack() override;
     bool OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) override;
-    bool OpenEntryInBook(uint32_t book, int64_t position) override;
+    bool OpenEntryInBook(uint32_t book, int64_t position, uint32_t entry) override;
     bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                           const String& viewName, uint32_t flags) override;
     void ShowPopupText(const String& text) override;

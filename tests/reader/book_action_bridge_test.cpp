@@ -258,6 +258,45 @@ TEST_F(BridgeTest, IndexSearchesAndQueriesFromScriptsOpenRecordSetPages) {
     EXPECT_EQ(controller->Document(), nullptr);
 }
 
+TEST_F(BridgeTest, AnIndexSearchAskedInsideAHandlerWaitsForTheCommandQueue) {
+    fvt::test::ManualTimerHost host;
+    reader.SetTimerHost(&host);
+    controller->SetReaderController(&reader);
+    fvt::test::WriteRequestsBook(device);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));
+    BookActionBridge* actions = controller->Actions();
+    ASSERT_NE(actions, nullptr);
+    // The handler's page stays while the handler runs.
+    ASSERT_TRUE(actions->DispatchWidgetEvent(String(u"window.index_search('words', '', 'ba')"),
+                                             0, nullptr));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    host.FireAll(reader.Timers());
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    controller->Shutdown();
+    reader.SetTimerHost(nullptr);
+}
+
+// A dictionary's "manual search" link: open the dictionary, then its default table's index page
+// searched for the word.
+TEST_F(BridgeTest, AManualSearchOpensTheDictionarysIndexSearch) {
+    fvt::test::ManualTimerHost host;
+    reader.SetTimerHost(&host);
+    controller->SetReaderController(&reader);
+    fvt::test::WriteRequestsBook(device);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    BookActionBridge* actions = controller->Actions();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_TRUE(actions->DispatchWidgetEvent(
+        String(u"window.open('\\\\books\\\\requests.prc','');index_search('','','ba')"), 0,
+        nullptr));
+    host.FireAll(reader.Timers());
+    EXPECT_NE(Where(*controller).find(u"requests.prc"), std::u16string::npos);
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    EXPECT_TRUE(controller->RecordSet()->View().SearchText() == String(u"ba"));
+    controller->Shutdown();
+    reader.SetTimerHost(nullptr);
+}
+
 TEST_F(BridgeTest, CurrentIndexEntryReadsTheBooksTable) {
     fvt::test::WriteRequestsBook(device);
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));

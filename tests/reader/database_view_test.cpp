@@ -551,7 +551,7 @@ public:
     uint32_t book = 0;
     int64_t bookPosition = -1;
     bool bookOpens = true;
-    bool OpenEntryInBook(uint32_t b, int64_t p) override {
+    bool OpenEntryInBook(uint32_t b, int64_t p, uint32_t) override {
         book = b;
         bookPosition = p;
         if (bookOpens && deleteOnCall) view.reset();

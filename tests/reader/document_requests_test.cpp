@@ -9,7 +9,12 @@
 
 #include "controller_fixture.h"
 #include "platform/shell/shell.h"
+#include "database/db_table.h"
+#include "database/history_table.h"
 #include "reader/command_record.h"
+#include "reader/list_pages.h"
+#include "reader/lookup_window.h"
+#include "reader/word_lists.h"
 #include "reader/reader_controller.h"
 #include "support/reader/reader_fakes.h"
 #include "reader/reader_settings.h"
@@ -226,6 +231,53 @@ TEST_F(RequestsTest, WordListRequestsGoToTheListPages) {
     EXPECT_FALSE(Ask(Request(111, {u"word"})));
 }
 
+TEST_F(RequestsTest, TheWindowsListPagesOpenAndTakeTheListCommands) {
+    fvt::test::FakeShell shell;
+    fvt::test::ManualTimerHost host;
+    ReaderController reader;
+    reader.SetShell(&shell);
+    reader.SetTimerHost(&host);
+    reader.SetDocumentLoader(loader.get());
+    reader.SetDocumentController(controller.get());
+    // The window's reader controller brings its list pages with it.
+    controller->SetReaderController(&reader);
+    LookupListPages* pages = reader.ListPages();
+    ASSERT_TRUE(controller->ActivateLink(S(u"oeb:database?name=folivant_wordlist")));
+    ASSERT_TRUE(controller->OpenLocation(S(u"$fvtwordlist&12"), false, false));
+    EXPECT_EQ(controller->ViewMode(), 4u);
+    auto* words = dynamic_cast<WordListWindow*>(pages->Page());
+    ASSERT_NE(words, nullptr);
+    EXPECT_EQ(U(words->Title()), u"My French Vocabulary List");
+
+    // A mark command reaches the list's current row.
+    VocabularyEntry word;
+    word.orth = S(u"maison");
+    ASSERT_EQ(WordList::AddRow(words->Table(), word), 0);
+    words->ShowEntry(RecordPosition::At(0));
+    EXPECT_TRUE(controller->ExecuteCommand(94));
+    DbTable* table = words->Table();
+    uint32_t mark = 0;
+    ASSERT_TRUE(table->GetNumber(0, table->FindColumn(S(u"icon")), mark));
+    EXPECT_EQ(mark, 1u);
+    // 99 shows the list of the same language again, as a new page.
+    EXPECT_TRUE(controller->ExecuteCommand(99));
+    EXPECT_EQ(U(controller->CurrentString()), u"$fvtwordlist&12");
+    ASSERT_NE(pages->Page(), nullptr);
+    EXPECT_NE(pages->Page(), static_cast<LookupWindow*>(words));
+    EXPECT_EQ(controller->ViewMode(), 4u);
+
+    // 104 empties the search history.
+    HistoryTable* history = reader.SearchHistory();
+    ASSERT_NE(history, nullptr);
+    ASSERT_TRUE(history->AddEntry(S(u"\\books\\dict.prc"), 1, 2));
+    ASSERT_TRUE(controller->ActivateLink(S(u"oeb:database?name=folivant_history")));
+    EXPECT_EQ(controller->ViewMode(), 5u);
+    EXPECT_EQ(history->Count(), 1u);
+    EXPECT_TRUE(controller->ExecuteCommand(104));
+    EXPECT_EQ(history->Count(), 0u);
+    controller.reset();  // before the reader controller it uses
+}
+
 TEST_F(RequestsTest, PositionArguments) {
     ASSERT_TRUE(OpenBook());
     const String number = S(u"1234"), name = S(u"chapter"), unknown = S(u"nowhere"), none;
@@ -283,6 +335,10 @@ TEST_F(RequestsTest, AnEntryInAnotherBookOpensThatBookOrReports) {
     ASSERT_TRUE(controller->CurrentLocation()->ToString(where, true));
     EXPECT_NE(U(where).find(u"b.prc"), std::u16string::npos);
     EXPECT_TRUE(PageHolds(100));
+    // It joins the search history under the book whose table was searched.
+    ASSERT_EQ(pages.books.size(), 1u);
+    EXPECT_NE(pages.books[0].find(u"requests.prc"), std::u16string::npos);
+    EXPECT_EQ(pages.tables[0], tables[0]);
 
     // A name that climbs out of the book's folder is not followed; without a title the
     // reader is told where the information is.
@@ -300,6 +356,7 @@ TEST_F(RequestsTest, AnEntryInAnotherBookOpensThatBookOrReports) {
     EXPECT_EQ(View().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kHandled);
     EXPECT_EQ(controller->Reports().back(), 5042u);
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    EXPECT_EQ(pages.books.size(), 1u);  // what did not open is not remembered
 }
 
 TEST_F(RequestsTest, ThePreviewPaneShowsTheSelectedEntrysText) {

@@ -182,6 +182,17 @@ TEST_F(ListPagesTest, ARowOpensItsDictionaryEntryAtItsTextPosition) {
     EXPECT_EQ(doc_.links.size(), 1u);
 }
 
+TEST_F(ListPagesTest, PagesMadeBeforeTheWindowsLoaderOpenEntriesThroughIt) {
+    // The window's list pages are made when its controllers are joined, before the reader
+    // controller is given the loader.
+    ASSERT_TRUE(pages_->OpenListRequest(db_, Record(111, {u"mouse", u"en", u"", u""}), location_));
+    DbTable* table = Words()->Table();
+    ASSERT_TRUE(table->SetText(0, table->FindColumn(String(u"dict")), String(u"\\books\\en.prc")));
+    Words()->ActivateRow(0);
+    ASSERT_EQ(doc_.links.size(), 1u);
+    EXPECT_EQ(doc_.links[0].substr(0, 21), u"\\books\\en.prc##-pos28");
+}
+
 TEST_F(ListPagesTest, TheStateRecordNeedsItsTagAndTheListsWords) {
     ASSERT_TRUE(pages_->OpenListRequest(db_, Record(109, {u"en"}), location_));
     ByteStream saved;
