@@ -276,9 +276,10 @@ public:
     bool IsFrame() const { return frameFlag_ != 0; }
 
     // The link-focus keys (1035-1038) when the page has no further link that way: the page
-    // steps and the focus kind records the direction (2 forward, 3 backward).
+    // steps and the focus kind records the direction (2 forward, 3 backward). While no link of
+    // the page has the focus, the page's first (last) link takes it before anything steps.
     enum FocusKind : uint32_t { kFocusNone = 0, kFocusArea = 1, kFocusForward = 2, kFocusBackward = 3 };
-    bool MoveLinkFocus(uint32_t code, bool endsWithPageBreak);
+    bool MoveLinkFocus(uint32_t code, bool endsWithPageBreak, bool noMarkCurrent = false);
     FocusKind LinkFocusKind() const { return focusKind_; }
 
     // The forms of the window's pages (their values go to and from the book's side file).

@@ -103,7 +103,8 @@ bool BookDocumentController::OnHardwareKey(uint32_t index) {
     return false;
 }
 
-bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak) {
+bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak,
+                                           bool noMarkCurrent) {
     int32_t step = 0;
     switch (code) {
         case kLinkNextCode: step = 2; break;
@@ -112,6 +113,7 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
         case kLinkPreviousHalfCode: step = -1; break;
         default: return false;
     }
+    if (noMarkCurrent && !framed_ && FocusPageLink(step > 0)) return true;
     // A frame's keys move the focus through the window's frame set.
     if (frameOwner_) return frameOwner_->MoveLinkFocus(code, endsWithPageBreak);
     // The next frame that way with a link takes the focus; without one the page steps.

@@ -75,8 +75,26 @@ bool PageViewHost::RunMarkScript(const String& text) {
     return actions && actions->RunMarkScript(text);
 }
 
-bool PageViewHost::MoveLinkFocus(uint32_t code, bool /*noMarkCurrent*/, bool endsWithPageBreak) {
-    return controller_.MoveLinkFocus(code, endsWithPageBreak);
+bool PageViewHost::StepLinkArea(bool forward) {
+    PageLayout* layout = controller_.Layout();
+    AreaArray* marks = nullptr;
+    if (!layout || !layout->GetCurrentBlockMarks(marks) || !marks) return false;
+    int32_t count = marks->Count();
+    uint32_t current = layout->CurrentMarkIndex();
+    if (current >= static_cast<uint32_t>(count)) return false;
+    int32_t step = forward ? 1 : -1;
+    for (int32_t i = static_cast<int32_t>(current) + step; i >= 0 && i < count; i += step) {
+        Area* area = marks->At(i);
+        if (!area || !area->link) continue;
+        layout->SetCurrentMark(static_cast<uint32_t>(i), false, true);
+        controller_.Invalidate(false);
+        return true;
+    }
+    return false;
+}
+
+bool PageViewHost::MoveLinkFocus(uint32_t code, bool noMarkCurrent, bool endsWithPageBreak) {
+    return controller_.MoveLinkFocus(code, endsWithPageBreak, noMarkCurrent);
 }
 
 void PageViewHost::GoToFirstPage() { controller_.GoToPage(1); }

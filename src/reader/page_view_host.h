@@ -23,8 +23,8 @@ public:
     void SelectMark(uint32_t index) override;
     bool FindAreaByKey(Node*, uint32_t&) override { return false; }
     void ActivateCurrentArea() override;
-    bool NextLinkArea() override { return false; }
-    bool PreviousLinkArea() override { return false; }
+    bool NextLinkArea() override { return StepLinkArea(true); }
+    bool PreviousLinkArea() override { return StepLinkArea(false); }
     bool MoveLinkFocus(uint32_t code, bool noMarkCurrent, bool endsWithPageBreak) override;
     void ShowAreaTip() override {}
     void GoToFirstPage() override;
@@ -50,5 +50,9 @@ public:
     bool RunMarkScript(const String& text);
 
 private:
+    // The next (previous) mark of the page after (before) the current one that carries a link
+    // becomes current and is shown; false when no mark is current or none follows that way.
+    bool StepLinkArea(bool forward);
+
     BookDocumentController& controller_;
 };

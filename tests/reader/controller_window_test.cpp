@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/platform_helpers.h"
 #include "core/text.h"
@@ -238,6 +239,45 @@ TEST_F(ControllerWindowTest, ATappedLinkIsFollowedAndBackReturnsToItsPage) {
     ASSERT_TRUE(controller->ExecuteCommand(23));
     EXPECT_EQ(controller->Layout()->CurrentPageStart(), first);
     Repaint();
+}
+
+// The link-focus keys reach the page through the surface: the first key focuses the page's
+// first (last) link, the next ones go from link to link without turning the page, and 90 then
+// follows the focused link.
+TEST_F(ControllerWindowTest, TheLinkFocusKeysGoFromLinkToLinkOfThePage) {
+    fvt::test::WriteLinkedBook(device_);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\linked.prc")));
+    PageLayout* layout = controller->Layout();
+    ASSERT_NE(layout, nullptr);
+    Repaint();
+    uint32_t first = layout->CurrentPageStart();
+    AreaArray* marks = nullptr;
+    ASSERT_TRUE(layout->GetCurrentBlockMarks(marks));
+    ASSERT_NE(marks, nullptr);
+    std::vector<uint32_t> links;
+    for (int32_t i = 0; i < marks->Count(); ++i)
+        if (marks->At(i) && marks->At(i)->link) links.push_back(static_cast<uint32_t>(i));
+    ASSERT_EQ(links.size(), 2u);
+    auto press = [this](uint32_t code) {
+        InputEvent key = InputEvent::Key(code);
+        return surface->HandleEvent(key);
+    };
+    EXPECT_TRUE(press(1036));
+    EXPECT_EQ(layout->CurrentMarkIndex(), links[1]);
+    layout->SetCurrentMark(PageLayout::kNone, false, false);
+    EXPECT_TRUE(press(1035));
+    EXPECT_EQ(layout->CurrentMarkIndex(), links[0]);
+    EXPECT_TRUE(press(1035));
+    EXPECT_EQ(layout->CurrentMarkIndex(), links[1]);
+    EXPECT_TRUE(press(1036));
+    EXPECT_EQ(layout->CurrentMarkIndex(), links[0]);
+    EXPECT_EQ(layout->CurrentPageStart(), first);
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusNone);
+    Repaint();
+    ASSERT_TRUE(controller->ExecuteCommand(90));
+    ASSERT_NE(controller->Layout(), nullptr);
+    EXPECT_NE(controller->Layout()->CurrentPageStart(), first);
+    EXPECT_EQ(controller->HistoryPosition(), 1u);
 }
 
 // In a window the frames lie on the surface: the strips paint their own parts of the book

@@ -13,6 +13,7 @@
 #include "core/string_pool.h"
 #include "document/location/location.h"
 #include "document/markup/link_target.h"
+#include "graphics/core/input_event.h"
 #include "graphics/widgets/area.h"
 #include "layout/focus_box.h"
 #include "layout/page_layout.h"
@@ -284,6 +285,52 @@ TEST_F(CommandsTest, Command90WithoutAFocusedMarkFollowsNothing) {
     controller->ExecuteCommand(90);
     EXPECT_EQ(controller->GetPageStart(), start);
     EXPECT_EQ(controller->History().Count(), entries);
+}
+
+TEST_F(CommandsTest, LinkFocusKeysMoveBetweenThePagesLinksAndEnterFollowsTheFocusedOne) {
+    fvt::test::WriteLinkedBook(device);
+    ASSERT_TRUE(Open(u"\\books\\linked.prc"));
+    std::vector<uint32_t> onwards = MarksOfKind(*controller, kLinkFilePosition);
+    std::vector<uint32_t> book = MarksOfKind(*controller, kLinkAddress);
+    ASSERT_EQ(onwards.size(), 1u);
+    ASSERT_EQ(book.size(), 1u);
+    PositionViewElement* view = controller->PageView();
+    ASSERT_NE(view, nullptr);
+    PageLayout* layout = controller->Layout();
+    int32_t start = controller->GetPageStart();
+    layout->SetCurrentMark(onwards[0], false, false);
+    // Forward keys (Tab, the half step) and backward keys move within the page.
+    for (uint32_t code : {1035u, 1037u}) {
+        InputEvent next = InputEvent::Key(code);
+        EXPECT_TRUE(view->HandleEvent(next)) << code;
+        EXPECT_EQ(layout->CurrentMarkIndex(), book[0]) << code;
+        InputEvent back = InputEvent::Key(code + 1);
+        EXPECT_TRUE(view->HandleEvent(back)) << code;
+        EXPECT_EQ(layout->CurrentMarkIndex(), onwards[0]) << code;
+        EXPECT_EQ(controller->GetPageStart(), start) << code;
+    }
+    // Enter follows the link the keys focused.
+    InputEvent tab = InputEvent::Key(1035);
+    ASSERT_TRUE(view->HandleEvent(tab));
+    EXPECT_TRUE(controller->ExecuteCommand(90));
+    String url;
+    ASSERT_NE(controller->CurrentLocation(), nullptr);
+    ASSERT_TRUE(controller->CurrentLocation()->ToStringWithAnchor(url));
+    EXPECT_NE(U(url).find(u"b.prc"), std::u16string::npos);
+}
+
+TEST_F(CommandsTest, PastThePagesLastLinkTheLinkFocusKeyStepsThePage) {
+    fvt::test::WriteLinkedBook(device);
+    ASSERT_TRUE(Open(u"\\books\\linked.prc"));
+    std::vector<uint32_t> book = MarksOfKind(*controller, kLinkAddress);
+    ASSERT_EQ(book.size(), 1u);
+    int32_t start = controller->GetPageStart();
+    controller->Layout()->SetCurrentMark(book[0], false, false);
+    InputEvent tab = InputEvent::Key(1035);
+    ASSERT_NE(controller->PageView(), nullptr);
+    EXPECT_TRUE(controller->PageView()->HandleEvent(tab));
+    EXPECT_GT(controller->GetPageStart(), start);
+    EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusForward);
 }
 
 TEST_F(CommandsTest, AnIndexLocationOpensTheTablesRecordSetPage) {
