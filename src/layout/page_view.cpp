@@ -458,6 +458,13 @@ bool PositionViewElement::HandleEvent(InputEvent& event) {
         uint32_t plain = event.Code();
         if (plain == kCodeActivate || plain == kCodeClose) return HandleFocusMode(plain);
     }
+    // A page with a focused link reads the link-focus column of a key row: Enter activates it.
+    if ((event.flags & InputEvent::kHasRow) &&
+        event.column == static_cast<uint8_t>(InputState::kReading) && CurrentMarkIsOnPage()) {
+        InputEvent focused = event;
+        focused.column = static_cast<uint8_t>(InputState::kLinkFocus);
+        return HandleKey(focused.Code(), focused.Command());
+    }
     return HandleKey(event.Code(), event.Command());
 }
 

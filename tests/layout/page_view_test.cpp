@@ -347,6 +347,23 @@ TEST_F(ViewTest, LinkKeysMoveAmongMarksOrAskTheOwner) {
     EXPECT_EQ(owner_.Last(), "activate");
 }
 
+TEST_F(ViewTest, WithALinkFocusedKeyRowsReadTheLinkFocusColumn) {
+    Open();
+    // Enter's row: a command in the reading column, activation in the link-focus column.
+    uint32_t row[kKeyRowColumns] = {26, 23, 23, 26, 23, 23, 23, 23, 23, 23, 26, 23};
+    uint32_t commands[kKeyRowColumns] = {55, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+                                         0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+    InputEvent plain = InputEvent::Row(row);
+    plain.flags |= InputEvent::kHasSecondRow;
+    plain.secondRow = commands;
+    InputEvent focused = plain;
+    EXPECT_TRUE(view_.HandleEvent(plain));
+    EXPECT_EQ(owner_.Last(), "command 55 0");
+    layout_.SetCurrentMark(0, false, false);
+    EXPECT_TRUE(view_.HandleEvent(focused));
+    EXPECT_EQ(owner_.Last(), "activate");
+}
+
 TEST_F(ViewTest, ReadingPositionIsRelativeToTheFirstPage) {
     Open();
     uint32_t position = 0, length = 0, total = 1000;
