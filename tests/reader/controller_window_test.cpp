@@ -65,6 +65,16 @@ protected:
         surface->InvalidateRect(nullptr);
         fvt::RunUntilIdle();
     }
+    // The linked book's first page, drawn, with its marks.
+    void OpenLinkedBook(PageLayout*& layout, AreaArray*& marks) {
+        fvt::test::WriteLinkedBook(device_);
+        ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\linked.prc")));
+        layout = controller->Layout();
+        ASSERT_NE(layout, nullptr);
+        Repaint();
+        ASSERT_TRUE(layout->GetCurrentBlockMarks(marks));
+        ASSERT_NE(marks, nullptr);
+    }
     bool Tap(Point p) {
         InputEvent down = InputEvent::Pen(kPenDown, p);
         InputEvent up = InputEvent::Pen(kPenUp, p);
@@ -203,15 +213,10 @@ namespace {
 // A tap on a link reaches the page view element under the pen (not the node that paints the
 // page), so following it is a history step that Back undoes.
 TEST_F(ControllerWindowTest, ATappedLinkIsFollowedAndBackReturnsToItsPage) {
-    fvt::test::WriteLinkedBook(device_);
-    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\linked.prc")));
-    PageLayout* layout = controller->Layout();
-    ASSERT_NE(layout, nullptr);
-    Repaint();
-    uint32_t first = layout->CurrentPageStart();
+    PageLayout* layout = nullptr;
     AreaArray* marks = nullptr;
-    ASSERT_TRUE(layout->GetCurrentBlockMarks(marks));
-    ASSERT_NE(marks, nullptr);
+    ASSERT_NO_FATAL_FAILURE(OpenLinkedBook(layout, marks));
+    uint32_t first = layout->CurrentPageStart();
     // A point of the page's position link.
     int32_t link = -1;
     Point p{};
@@ -245,15 +250,10 @@ TEST_F(ControllerWindowTest, ATappedLinkIsFollowedAndBackReturnsToItsPage) {
 // first (last) link, the next ones go from link to link without turning the page, and 90 then
 // follows the focused link.
 TEST_F(ControllerWindowTest, TheLinkFocusKeysGoFromLinkToLinkOfThePage) {
-    fvt::test::WriteLinkedBook(device_);
-    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\linked.prc")));
-    PageLayout* layout = controller->Layout();
-    ASSERT_NE(layout, nullptr);
-    Repaint();
-    uint32_t first = layout->CurrentPageStart();
+    PageLayout* layout = nullptr;
     AreaArray* marks = nullptr;
-    ASSERT_TRUE(layout->GetCurrentBlockMarks(marks));
-    ASSERT_NE(marks, nullptr);
+    ASSERT_NO_FATAL_FAILURE(OpenLinkedBook(layout, marks));
+    uint32_t first = layout->CurrentPageStart();
     std::vector<uint32_t> links;
     for (int32_t i = 0; i < marks->Count(); ++i)
         if (marks->At(i) && marks->At(i)->link) links.push_back(static_cast<uint32_t>(i));
