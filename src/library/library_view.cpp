@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
 #include "bookfiles/book_header.h"
 #include "bookfiles/palm_database.h"
@@ -112,6 +113,34 @@ int DaysInMonth(int year, int month) {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return month == 2 && leap ? 29 : kDays[(month + 11) % 12];
+}
+
+int LineHeight(HDC dc) {
+    TEXTMETRICW metrics{};
+    return GetTextMetricsW(dc, &metrics) && metrics.tmHeight > 0 ? metrics.tmHeight : 1;
+}
+
+// Word-wraps `text` into `box` in the selected font, keeping only the lines that fit whole:
+// a title too long for them loses its end to "...", so it never runs into the texts below.
+void DrawWrappedTitle(HDC dc, const std::u16string& text, RECT box) {
+    int lineHeight = LineHeight(dc);
+    int lines = std::max(1, static_cast<int>((box.bottom - box.top) / lineHeight));
+    box.bottom = box.top + lines * lineHeight;
+    auto fits = [&](const std::u16string& s) {
+        RECT r{box.left, box.top, box.right, box.top};
+        DrawTextW(dc, s.c_str(), -1, &r, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+        return r.bottom <= box.bottom && r.right <= box.right;
+    };
+    std::u16string shown = text;
+    if (!fits(shown)) {
+        size_t keep = text.size();
+        do {
+            --keep;
+            while (keep > 0 && text[keep - 1] == u' ') --keep;
+            shown = text.substr(0, keep) + u"...";
+        } while (keep > 0 && !fits(shown));
+    }
+    DrawTextW(dc, shown.c_str(), -1, &box, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
 }
 
 }  // namespace
@@ -937,9 +966,18 @@ void LibraryView::DrawTitle(ListItem* item, HDC dc, RECT& label) {
     RECT cell{label.left + 4, label.top + 4, label.right - 4, label.bottom - 4};
     Text text;
     row->GetText(text, LibraryRow::kTitle);
-    DrawTextW(dc, text.WideCStr(), -1, &cell, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+    const char16_t* wide = text.WideCStr();
+    std::u16string title = wide ? wide : u"";
     HGDIOBJ old = normalFont ? SelectObject(dc, normalFont) : nullptr;
+    int normalHeight = LineHeight(dc);
     row->GetText(text, LibraryRow::kAuthor);
+    // The title wraps into the room above the author line, or above the size line without one.
+    RECT titleBox = cell;
+    titleBox.bottom = text.IsEmpty() ? cell.bottom - normalHeight
+                                     : cell.top + (cell.bottom - cell.top - normalHeight) / 2;
+    if (old) SelectObject(dc, old);
+    DrawWrappedTitle(dc, title, titleBox);
+    if (normalFont) SelectObject(dc, normalFont);
     DrawTextW(dc, text.WideCStr(), -1, &cell, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     row->GetText(text, LibraryRow::kSize);
     DrawTextW(dc, text.WideCStr(), -1, &cell, DT_LEFT | DT_BOTTOM | DT_SINGLELINE | DT_NOPREFIX);

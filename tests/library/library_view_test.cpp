@@ -577,6 +577,55 @@ TEST_F(LibraryViewTest, StarStripRatesOnlyWhileShown) {
     EXPECT_EQ(document.opened.size(), 1u);
 }
 
+TEST_F(LibraryViewTest, ALongTitleStaysAboveTheTextsBelowIt) {
+    const std::string glossary =
+        "Glossaire anglais francais des termes de la lecture, de la reliure, de la typographie "
+        "et de la gravure des livres anciens et modernes";
+    const std::string lexicon =
+        "Lexique des termes de la lecture et de la reliure des livres anciens";
+    dev.PutBook("eBooks/gloss.prc", Book(glossary, 1, ""));
+    dev.PutBook("eBooks/lexicon.prc", Book(lexicon, 1, "Ann"));
+    settings.thumbnails = 1;
+    Open();
+    HDC screen = GetDC(frame);
+    HDC dc = CreateCompatibleDC(screen);
+    ASSERT_NE(dc, nullptr);
+    RECT row = view->GetItemRect(0);
+    TEXTMETRICW metrics{};
+    ASSERT_TRUE(GetTextMetricsW(dc, &metrics));
+    int line = metrics.tmHeight;
+    int height = std::max<int>(row.bottom - row.top, 3 * line + 8);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 230, height);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    // Ink in rows [top, bottom) of the cell's middle, clear of the short texts at its ends.
+    auto inkBetween = [&](int top, int bottom) {
+        int dark = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 70; x < 160; ++x)
+                if ((GetPixel(dc, x, y) & 0xFF) < 0x40) ++dark;
+        return dark;
+    };
+    for (const std::string& title : {glossary, lexicon}) {
+        auto* item = static_cast<LibraryRow*>(view->GetItemData(
+            IndexOf(std::u16string(title.begin(), title.end()))));
+        ASSERT_NE(item, nullptr);
+        bool authored = !item->book->GetAuthor().IsEmpty();
+        SCOPED_TRACE(authored);
+        RECT label{0, 0, 230, height};
+        FillRect(dc, &label, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        view->DrawTitle(item, dc, label);
+        int cellBottom = height - 4;
+        // Below the title: the author line in the middle, or the size line at the bottom.
+        int below = authored ? 4 + (cellBottom - 4 - line) / 2 : cellBottom - line;
+        EXPECT_GT(inkBetween(4, 4 + line), 0);
+        EXPECT_EQ(inkBetween(below, authored ? below + line : cellBottom), 0);
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(frame, screen);
+}
+
 TEST_F(LibraryViewTest, OpenFailureMarksTheBookUnopenable) {
     Open();
     document.openSucceeds = false;
