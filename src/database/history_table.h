@@ -13,6 +13,8 @@ class DatabaseOpener;
 class HistoryTable : public OrdinalRecordSet {
 public:
     static constexpr int32_t kMaxRows = 100;
+    // The table number a row gives for a book's default table, which has no number of its own.
+    static constexpr uint32_t kDefaultTable = 65535;
 
     // What only the book side can say about a row: the entry's headword, the book's short
     // identifier and the link to the entry (book + "##-pos" + P + "-tableid" + tab + "-entry" +

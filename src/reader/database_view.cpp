@@ -4,6 +4,7 @@
 
 #include "core/byte_stream.h"
 #include "core/resources.h"
+#include "database/history_table.h"
 #include "database/index_query.h"
 #include "database/query_text.h"
 
@@ -243,6 +244,11 @@ uint32_t DatabaseView::LastLevel() const {
 }
 
 bool DatabaseView::IsLastLevel() const { return level_ >= LastLevel(); }
+
+int32_t DatabaseView::LevelTableNumber() const {
+    if (plan_ || level_ >= 2) return -1;
+    return tableNumber_ >= 0 ? tableNumber_ : static_cast<int32_t>(HistoryTable::kDefaultTable);
+}
 
 bool DatabaseView::SearchFieldOn() const {
     const bool last = IsLastLevel();

@@ -107,13 +107,15 @@ public:
     void SetFlags(uint32_t flags) { flags_ = flags; }
     uint32_t Flags() const { return flags_; }
     void SetStateWord(int32_t word) { stateWord_ = word; }
-    // The number of the table shown, for the wildcard lookup's query; -1 unknown.
+    // The number of the table shown, for the wildcard lookup's query; -1 for the book's default
+    // table, which has no number of its own.
     void SetTableNumber(int32_t table) { tableNumber_ = table; }
     int32_t StateWord() const { return stateWord_; }
     int32_t TableNumber() const { return tableNumber_; }
     // The number of the table the current level lists: the plain view's own table on levels 0
-    // and 1, -1 elsewhere (the key table, query levels).
-    int32_t LevelTableNumber() const { return !plan_ && level_ < 2 ? tableNumber_ : -1; }
+    // and 1 (the search history's number for the default table when it has none), -1 elsewhere
+    // (the key table, query levels).
+    int32_t LevelTableNumber() const;
     // Where the request that made the view started (a text position, -1 none), and the two
     // extra texts it gave; kept for the creator.
     void SetStartPosition(int64_t position) { startPosition_ = position; }

@@ -104,6 +104,11 @@ TEST_F(LoaderLists, HistoryRowsReadTheirBooksThroughTheLoader) {
     // Tag 22 leads on to the entry whose position counts.
     ASSERT_TRUE(resolver.LinkText(book, words, 2, out));
     EXPECT_NE(U(out).find(u"##-pos10-"), std::u16string::npos);
+    // Rows of the book's default table, which has no number of its own, read that table.
+    ASSERT_TRUE(resolver.Headword(book, HistoryTable::kDefaultTable, 1, out));
+    EXPECT_EQ(U(out), u"Bank (money)");
+    ASSERT_TRUE(resolver.LinkText(book, HistoryTable::kDefaultTable, 1, out));
+    EXPECT_EQ(U(out), u"\\d\\dict.prc##-pos20-tableid65535-entry1");
     EXPECT_FALSE(resolver.LinkText(S(u"\\d\\missing.prc"), words, 0, out));
     EXPECT_TRUE(out.IsEmpty());
     // One book open for all the rows, until the cursors go.

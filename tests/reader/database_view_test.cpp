@@ -6,6 +6,7 @@
 
 #include "../database/fake_index.h"
 #include "core/byte_stream.h"
+#include "database/history_table.h"
 
 namespace {
 
@@ -274,6 +275,20 @@ TEST_F(DatabaseViewTest, WildcardEnterAsksForAQueryPage) {
                 S(u"SELECT * FROM '$tableid=3' AS tab WHERE tab LIKE 'it''s_%'"));
     EXPECT_TRUE(host.title == S(u"PairFinder list:"));
     EXPECT_EQ(host.flags, 256u + 0x400u);
+}
+
+// Entries opened from a list are remembered in the search history by this number: the book's
+// default table has none of its own and must still give one, the key level none at all.
+TEST_F(DatabaseViewTest, LevelTableNumberNamesTheDefaultTable) {
+    view().AttachSource(table, nullptr, 0);
+    EXPECT_EQ(view().LevelTableNumber(), static_cast<int32_t>(HistoryTable::kDefaultTable));
+    view().SetTableNumber(3);
+    EXPECT_EQ(view().LevelTableNumber(), 3);
+    FakeIndex* keys = new FakeIndex({"a", "b"}, "keys");
+    table->SetTag(2, 7, {0, 1});
+    ASSERT_TRUE(view().ShowEntry(table, keys, 7, 2));
+    EXPECT_EQ(view().LevelTableNumber(), -1);
+    keys->Release();
 }
 
 TEST_F(DatabaseViewTest, WildcardEnterWithoutTableShowsNothing) {

@@ -184,6 +184,15 @@ TEST(LookupSearchTest, MatchesInSeveralDictionariesKeepNoBook) {
         EXPECT_EQ(1u, one.entries[1].count);
         ASSERT_TRUE(one.kept);  // the only dictionary with matches
         EXPECT_EQ(u"dictionary 0", one.kept->title);
+        // A later dictionary without matches does not let go of the one that has them: its
+        // entry is still opened.
+        Search first(s, {0, 1}, u"dog");
+        ASSERT_EQ(2u, first.entries.size());
+        EXPECT_EQ(1u, first.entries[0].count);
+        EXPECT_EQ(0u, first.entries[1].count);
+        ASSERT_TRUE(first.kept);
+        EXPECT_EQ(u"dictionary 0", first.kept->title);
+        EXPECT_EQ(Lookup::Outcome::kOpenEntry, first.Outcome());
 
         Search both(s, {0, 2}, u"bank");
         EXPECT_EQ(4u, both.matches.size());

@@ -70,9 +70,13 @@ Resource* LoaderHistoryResolver::Book(const String& book) {
 IndexSource* LoaderHistoryResolver::Table(const String& book, uint32_t table) {
     Resource* r = Book(book);
     if (!r) return nullptr;
+    // Table numbers from 65535 up name no table of their own: the book's default table.
     String designation;
-    if (!designation.AppendAscii("tableid=") || !designation.AppendUnsigned(table, 10))
+    if (table >= HistoryTable::kDefaultTable) {
+        if (!designation.AppendAscii("special_table=default")) return nullptr;
+    } else if (!designation.AppendAscii("tableid=") || !designation.AppendUnsigned(table, 10)) {
         return nullptr;
+    }
     return BookIndexSource::FromHandle(r->OpenDataByName(designation, nullptr));
 }
 

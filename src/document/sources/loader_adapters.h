@@ -52,7 +52,8 @@ public:
 
 private:
     Resource* Book(const String& book);
-    // The book's table "tableid=" + table as an index source (a new reference), or null.
+    // The book's table "tableid=" + table (its default table for kDefaultTable) as an index
+    // source (a new reference), or null.
     IndexSource* Table(const String& book, uint32_t table);
 
     struct Open {
