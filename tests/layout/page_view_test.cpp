@@ -5,14 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "document/markup/html_tokenizer.h"
 #include "document/markup/link_target.h"
 #include "document/markup/plain_text_token_source.h"
 #include "graphics/core/graphics_context.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "support/document/memory_document.h"
+#include "support/layout/context_canvas.h"
 #include "support/layout/paging_fixtures.h"
 #include "support/layout/recording_canvas.h"
+#include "support/platform/window_fixture.h"
 
 namespace {
 
@@ -554,4 +557,92 @@ TEST_F(ViewTest, InFocusModeKeyRowsAreReadForTheirPlainDirections) {
     InputEvent again = InputEvent::Row(row);
     EXPECT_TRUE(view_.HandleEvent(again));
     EXPECT_EQ(owner_.Last(), "step 1 1 255");  // the box is off: the row's own column
+}
+
+// Taps on a page laid out by the real engine, with the reader's margins, in an element placed
+// below a title: the word drawn under the pen is the word taken, by the reader's tap (a fresh
+// focus on the page, as the tap pop-up finds its word) and by the focus box mode.
+class TappingOwner final : public FakeOwner {
+public:
+    bool TapAt(Point p) override {
+        taps.push_back(p);
+        return true;
+    }
+    std::vector<Point> taps;
+};
+
+using WordTaps = fvt::test::WindowTest;
+
+TEST_F(WordTaps, ATapOnAWordsDrawnRectangleTakesThatWord) {
+    constexpr Rect kPlace{0, 26, 200, 260};  // under a 26 pixel title
+    fvt::test::ContextCanvas* surface = fvt::test::NewContextCanvas(200, 300);
+    fvt::test::SeekableDocument doc(
+        u"<html><body><h1>The Lighthouse Keeper</h1><p>The lamp was old and patient. She wiped "
+        u"its glass with a soft cloth, trimmed the wick that no longer needed trimming, and "
+        u"watched the beam sweep the water.</p></body></html>",
+        512);
+    HtmlTokenizer source(true);
+    ASSERT_TRUE(source.Attach(&doc, 0));
+    fvt::test::FixedTraits traits(0x11570002);
+    RecordingCanvas canvas;
+    TappingOwner owner;
+    owner.settings.marginH = 20;
+    owner.settings.marginV = 12;
+    {
+        PageLayout layout(&traits);
+        layout.SetSource(&source);
+        layout.SetGraphics(fvt::test::CanvasContext(surface));
+        layout.SetCanvas(&canvas);
+        layout.Configure(LayoutSettings{});
+        layout.SetViewport(Rect{0, 0, 200, 300});
+        ASSERT_TRUE(layout.Start());
+        ASSERT_TRUE(layout.GoToPage(1));
+        PositionViewElement view(&owner);
+        view.AttachLayout(&layout);
+        Rect none;
+        view.AdjustRect(none, kPlace);
+        view.ApplySettings();
+        canvas.ops.clear();
+        ASSERT_TRUE(layout.PaintCurrentPage(false));
+        // Every word is drawn inside the place and its margins.
+        std::vector<fvt::test::Op> words;
+        for (const fvt::test::Op& op : canvas.Of('T')) {
+            std::string text(op.text.begin(), op.text.end());
+            EXPECT_GE(op.rect.x, kPlace.x + 20) << text;
+            EXPECT_GT(op.rect.y, kPlace.y + 12) << text;
+            if (text == "lamp" || text == "wick" || text == "beam" || text == "water.")
+                words.push_back(op);
+        }
+        ASSERT_EQ(words.size(), 4u);
+        for (const fvt::test::Op& word : words) {
+            std::string expected(word.text.begin(), word.text.end());
+            // Just inside the word's left end, just above its baseline.
+            Point at{word.rect.x + 2, word.rect.y - 2};
+            owner.taps.clear();
+            InputEvent up = InputEvent::Pen(kPenUp, at);
+            EXPECT_TRUE(view.HandleEvent(up)) << expected;
+            ASSERT_EQ(owner.taps.size(), 1u) << expected;
+            EXPECT_EQ(owner.taps[0].x, at.x);
+            EXPECT_EQ(owner.taps[0].y, at.y);
+            TextFocus tapped;
+            tapped.Bind(&layout, layout.CurrentPageSlot());
+            String text;
+            uint32_t language = 0;
+            ASSERT_TRUE(tapped.FocusWordAt(at)) << expected;
+            tapped.SetRange(true, false);
+            tapped.SetRange(false, false);
+            ASSERT_TRUE(tapped.GetSelectionText(1, text, language));
+            EXPECT_EQ(std::string(text.Data(), text.Data() + text.Length()), expected);
+            // The focus box mode takes the same word.
+            view.ExecuteCommand(kCmdSelectText, 0);
+            InputEvent again = InputEvent::Pen(kPenUp, at);
+            EXPECT_TRUE(view.HandleEvent(again));
+            String boxed;
+            ASSERT_TRUE(view.TextFocusBox().GetSelectionText(1, boxed, language)) << expected;
+            EXPECT_EQ(std::string(boxed.Data(), boxed.Data() + boxed.Length()), expected);
+            view.ExecuteCommand(kCmdSelectText, 0);
+        }
+        layout.SetCanvas(nullptr);
+    }
+    fvt::test::DeleteContextCanvas(surface);
 }
