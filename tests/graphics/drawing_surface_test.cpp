@@ -391,6 +391,19 @@ TEST_F(DrawingSurfaceTest, ShownModalPopUpKeepsThePenFromThePageBeneath) {
     EXPECT_EQ(page.seen.size(), 2u);
 }
 
+TEST_F(DrawingSurfaceTest, APopUpWithoutTheFocusClosesWithoutAKeyReachingThePage) {
+    Box page(Rect{0, 0, 240, 200}, kBlue);
+    page.SetParent(surface.get());
+    page.Focus();
+    OverlayWidget popup(surface.get(), false, false);
+    popup.SetTakeFocusOnShow(false);
+    popup.SetRectangle(Rect{20, 20, 60, 40});
+    ASSERT_TRUE(popup.Show(true));
+    Tap(150, 150);
+    EXPECT_FALSE(popup.IsShown());
+    EXPECT_TRUE(page.seen.empty());  // neither the pen nor a close key
+}
+
 TEST_F(DrawingSurfaceTest, NodeDestroyedByItsPenHandlerIsForgotten) {
     auto* a = new Box(Rect{0, 0, 20, 20}, kRed);
     a->SetParent(surface.get());

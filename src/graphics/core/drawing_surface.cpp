@@ -166,15 +166,19 @@ bool DrawingSurface::HandleEvent(InputEvent& event) {
 }
 
 void DrawingSurface::DismissModal(Node* modal) {
-    // The pop-up holds the focus: the close key reaches it (or its focused part) first, so its
-    // owner closes it the usual way (a select's list closes without a choice). One that ignores
-    // the key is deactivated, which hides it. Either may delete it.
+    // When the pop-up holds the focus, the close key reaches it (or its focused part), so its
+    // owner closes it the usual way (a select's list closes without a choice); the key never goes
+    // to the page beneath. One that is still shown is deactivated, which hides it. Either may
+    // delete it.
     NodeRef popup(modal);
     NodeRef self(this);
-    InputEvent close = InputEvent::Key(kKeyClose);
-    close.column = static_cast<uint8_t>(CurrentInputState());
-    Widget::HandleEvent(close);
-    if (!self.IsAlive()) return;
+    Node* focused = FocusedDescendant();
+    if (focused && (focused == modal || modal->IsAncestorOf(focused))) {
+        InputEvent close = InputEvent::Key(kKeyClose);
+        close.column = static_cast<uint8_t>(CurrentInputState());
+        Widget::HandleEvent(close);
+        if (!self.IsAlive()) return;
+    }
     if (Node* still = popup.Get(); still && still->IsShown()) still->SetActive(false);
 }
 
