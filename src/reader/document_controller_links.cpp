@@ -151,7 +151,7 @@ bool BookDocumentController::AddRedirectAnnotation(int32_t& index) {
         String text(oldText);
         if (!text.AppendAscii("\r\n") || !text.Append(link_.title)) return false;
         bool ok = file->SetBookmarkText(note, text.Data(), static_cast<uint32_t>(text.Length())) == 0 &&
-                  file->SetBookmarkUrl(note, url.Data(), urlLength) == 0;
+                  file->SetBookmarkUrl(note, url.Data(), urlLength) == 0 && file->Flush() == 0;
         if (!ok) {
             // The note is the reader's own: it keeps its text and link.
             file->SetBookmarkText(note, oldText.Data(), static_cast<uint32_t>(oldText.Length()));
@@ -173,14 +173,14 @@ bool BookDocumentController::AddRedirectAnnotation(int32_t& index) {
                   file->SetBookmarkUrl(made, url.Data(), urlLength) == 0 &&
                   (link_.source.state.Size() == 0 ||
                    file->SetBookmarkState(made, link_.source.state.Data(),
-                                          link_.source.state.Size()) == 0);
+                                          link_.source.state.Size()) == 0) &&
+                  file->Flush() == 0;
         if (!ok) {
             file->DeleteBookmark(made);  // only what this call made
             return false;
         }
         index = made;
     }
-    file->Flush();
     link_ = CustomLink();
     return true;
 }

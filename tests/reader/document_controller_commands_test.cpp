@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bookfiles/annotation_file.h"
+#include "bookfiles/database_file.h"
 #include "core/resources.h"
 #include "core/string_pool.h"
 #include "document/location/location.h"
@@ -521,6 +522,26 @@ TEST_F(CommandsTest, ALinkFromSelectedWordsLeadsToItsTarget) {
     ASSERT_TRUE(controller->GoToPosition(static_cast<uint32_t>(first)));
     ASSERT_TRUE(controller->OpenAnnotationLink(made));
     EXPECT_EQ(controller->GetPageStart(), 5000);
+}
+
+// A link whose side file cannot be written is no link made: nothing of it stays in the side
+// file, and the link waits for its target so that it can be added once the file can be written.
+TEST_F(CommandsTest, ALinkTheSideFileCannotStoreIsAFailureAndAddsNothing) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    SelectFirstWords(*controller);
+    controller->EnterLinkSourceMode();
+    ASSERT_TRUE(controller->GoToPosition(5000));
+    controller->PaintPage();
+    DatabaseFile::FailWritesAfterForTesting(0);
+    const bool added = controller->AddLinkToSelection();
+    DatabaseFile::FailWritesAfterForTesting(-1);
+    EXPECT_FALSE(added);
+    EXPECT_TRUE(controller->IsWaitingForLinkTarget());
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    EXPECT_EQ(side->BookmarkCount(), 0u);
+    ASSERT_TRUE(controller->AddLinkToSelection());
+    EXPECT_EQ(side->BookmarkCount(), 1u);
 }
 
 // From a note to another book: the note gains the target's title on a line of its own and a
