@@ -149,12 +149,16 @@ bool BookActionBridge::ActivateLink(const String& url) {
     return Navigate([document, url] { return document->ActivateLink(url); });
 }
 
-// Requests: the location is resolved against the current document.
+// Requests: the location is resolved against the document shown when the request runs, which is
+// once the script has returned, like any other navigation.
 bool BookActionBridge::OpenRequest(const String& url, const CommandRecord& record) {
-    if (!document_) return false;
-    Location target;
-    return target.Resolve(url, document_->CurrentLocation()) &&
-           document_->OpenWithRequest(target, record);
+    BookDocumentController* document = document_;
+    if (!document) return false;
+    return Navigate([document, url, record] {
+        Location target;
+        return target.Resolve(url, document->CurrentLocation()) &&
+               document->OpenWithRequest(target, record);
+    });
 }
 
 ScriptObject* BookActionBridge::OpenTableEntry(const String* name) {

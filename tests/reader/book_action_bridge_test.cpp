@@ -272,6 +272,14 @@ TEST_F(BridgeTest, AnIndexSearchAskedInsideAHandlerWaitsForTheCommandQueue) {
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     host.FireAll(reader.Timers());
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    // So does a request page (the search history).
+    ASSERT_TRUE(controller->OpenLocation(String(u"##-pos10"), false, false));  // a text page
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    ASSERT_TRUE(controller->Actions()->DispatchWidgetEvent(
+        String(u"window.display_search_history()"), 0, nullptr));
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    host.FireAll(reader.Timers());
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kSearchHistoryView);
     controller->Shutdown();
     reader.SetTimerHost(nullptr);
 }
