@@ -132,13 +132,23 @@ void DrawWrappedTitle(HDC dc, const std::u16string& text, RECT box) {
         return r.bottom <= box.bottom && r.right <= box.right;
     };
     std::u16string shown = text;
-    if (!fits(shown)) {
-        size_t keep = text.size();
-        do {
-            --keep;
+    if (!text.empty() && !fits(shown)) {
+        auto cut = [&](size_t keep) {
             while (keep > 0 && text[keep - 1] == u' ') --keep;
-            shown = text.substr(0, keep) + u"...";
-        } while (keep > 0 && !fits(shown));
+            return text.substr(0, keep) + u"...";
+        };
+        // The longest start that fits with "...", found by halving: a title of any length
+        // costs a few measurements, not one for each character it loses.
+        size_t low = 0, high = text.size() - 1;
+        while (low < high) {
+            const size_t mid = low + (high - low + 1) / 2;
+            if (fits(cut(mid))) {
+                low = mid;
+            } else {
+                high = mid - 1;
+            }
+        }
+        shown = cut(low);
     }
     DrawTextW(dc, shown.c_str(), -1, &box, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
 }

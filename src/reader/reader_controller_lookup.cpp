@@ -493,7 +493,7 @@ bool ReaderController::LookupForWordList(const String& word, uint32_t language) 
             String name;
             if (entry.count == 0 || !catalogue->GetDatabaseName(entry.dictionary, name)) continue;
             const Point centre{popupRect_.x + popupRect_.width / 2, popupRect_.y + popupRect_.height / 2};
-            OpenLookupResult(Lookup::MatchesOf(matches, entry), word, name, centre, true);
+            OpenLookupResult(Lookup::MatchesOf(matches, entry), word, Encoded(name), centre, true);
         }
         return true;
     }
@@ -512,12 +512,10 @@ std::unique_ptr<TextPopup> ReaderController::ShowLookupResultsPopup(
     TextPopupWindow* window = popup ? popup->PopupWindow() : nullptr;
     if (!window) return nullptr;
     auto reference = [&](std::uint32_t dictionary) {
+        // A database name is a field of the link as a path is: '&', '#', '$' stay inside.
         String out;
-        if (compact) {
-            catalogue.GetDatabaseName(dictionary, out);
-        } else if (catalogue.GetPath(dictionary, out)) {
+        if (compact ? catalogue.GetDatabaseName(dictionary, out) : catalogue.GetPath(dictionary, out))
             out = Encoded(out);
-        }
         return out;
     };
     Lookup::FillResultsPopup(*window->Box(), word, entries, matches, reference, compact);

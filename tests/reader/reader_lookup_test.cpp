@@ -56,11 +56,12 @@ public:
         return true;
     }
     bool GetDatabaseName(std::uint32_t i, String& out) override {
-        out = String(u"Dict");
+        out = String(name.c_str());
         return i < paths.size();
     }
     std::unique_ptr<DictionaryCatalogue> ForFile(const String&) override { return nullptr; }
     std::vector<std::u16string> paths;
+    std::u16string name = u"Dict";
     std::uint32_t generation = 1;
     int refreshes = 0;
     int finds = 0;
@@ -219,6 +220,24 @@ TEST_F(ReaderLookupTest, MatchesInTwoDictionariesGiveTheResultsPopup) {
     EXPECT_EQ(U16(*box->RunText(0)), u"Matches in multiple dictionaries:");
     // The books are not kept by a results pop-up: its links open them again.
     EXPECT_EQ(loader_->CachedCount(), 0u);
+}
+
+TEST_F(ReaderLookupTest, AWordListLookupNamesEachDictionaryByItsEscapedDatabaseName) {
+    WidgetTextPopupFactory widgets(nullptr);
+    controller_.SetPopupFactory(&widgets);
+    catalogue_.paths = {u"\\books\\en.prc", u"\\books\\fr.prc"};
+    catalogue_.name = u"My Dict$1&2";
+    ASSERT_TRUE(controller_.LookupForWordList(String(u"walk"), 9));
+    TextPopupWindow* window = controller_.PagePopup()->PopupWindow();
+    ASSERT_NE(window, nullptr);
+    TextBox* box = window->Box();
+    ASSERT_EQ(box->LinkCount(), 2);
+    // The name goes into "oeb:redirect?title=" links: its '$' and '&' must not end the field.
+    for (int32_t i = 0; i < 2; ++i) {
+        Area* area = box->LinkArea(i);
+        ASSERT_TRUE(area && area->link);
+        EXPECT_EQ(U16(area->link->text), u"My%20Dict%241%262");
+    }
 }
 
 TEST_F(ReaderLookupTest, ChoosingADictionaryIsKeptUntilTheLibraryChanges) {
