@@ -401,8 +401,11 @@ std::int32_t BookDocument::Distance(std::uint32_t from, std::uint32_t to, std::u
         auto end = map.end() - 1;
         std::int64_t a = std::lower_bound(map.begin(), end, at) - map.begin();
         if (to < map.back()) {
-            // The character that holds `to` (its first byte at or before it).
-            std::int64_t b = (std::upper_bound(map.begin(), end, to) - map.begin()) - 1;
+            // The first unit of the character that holds `to` (its first byte at or before
+            // it); both halves of a surrogate pair carry that character's position.
+            auto holder = std::upper_bound(map.begin(), end, to);
+            if (holder == map.begin()) return static_cast<std::int32_t>(count);
+            std::int64_t b = std::lower_bound(map.begin(), end, *(holder - 1)) - map.begin();
             return static_cast<std::int32_t>(count + std::max<std::int64_t>(0, b - a));
         }
         count += (end - map.begin()) - a;

@@ -261,13 +261,19 @@ bool ShellServices::ShowPopupMenu(const Point& at, const PopupMenuEntry* entries
     ReaderController* controller = Controller();
     if (!controller || !entries || count == 0) return false;
     ReaderSettings* settings = controller->GetSettings();
-    auto* book = dynamic_cast<BookDocumentController*>(controller->GetDocumentController());
-    const auto disabled = [book](int32_t command) {
+    // The menu runs its own message loop, in which the book or the window may change: what
+    // the chosen command acts on is looked up again once the menu has gone.
+    const auto disabled = [this](int32_t command) {
+        ReaderController* now = Controller();
+        auto* book =
+            now ? dynamic_cast<BookDocumentController*>(now->GetDocumentController()) : nullptr;
         return book && !book->IsCommandEnabled(command);
     };
     const int32_t command = ShellFunctions::RunPopupMenu(
         Owner(), at.x, at.y, entries, count, settings && settings->fullScreen != 0, disabled);
     if (command < 0) return false;
+    controller = Controller();
+    if (!controller) return false;
     controller->OnCommand(command, false);
     return true;
 }

@@ -285,6 +285,24 @@ TEST(BookDocument, Utf8CountsAreCharactersAcrossPages) {
     EXPECT_EQ(ob.book.LivePageCount(), 0u);
 }
 
+TEST(BookDocument, Utf8DistanceStopsBeforeBothHalvesOfASurrogatePair) {
+    BookBuilder b;
+    b.codePage = 65001;
+    b.trailingFlags = 1;
+    // "ab", a character outside the basic plane (four bytes, two units), then "c".
+    std::string s = std::string("ab") + "\xF0\x9F\x98\x80" + "c";
+    b.text = ToBytes(s);
+    OpenBook ob(b.Build());
+    ASSERT_EQ(ob.error, 0);
+    EXPECT_EQ(ob.book.Distance(0, 2, 0), 2);  // not into the pair's second half
+    EXPECT_EQ(ob.book.Distance(0, 4, 0), 2);  // a byte inside the character
+    EXPECT_EQ(ob.book.Distance(0, 6, 0), 4);
+    EXPECT_EQ(ob.book.Distance(2, 0, 0), -2);
+    EXPECT_EQ(ob.book.Advance(0, 2, 0), 2u);
+    EXPECT_EQ(ob.book.Advance(0, 4, 0), 6u);
+    EXPECT_EQ(ob.book.LivePageCount(), 0u);
+}
+
 TEST(BookDocument, EmptyLastRecordIsAccepted) {
     BookBuilder b;
     b.codePage = 65002;
