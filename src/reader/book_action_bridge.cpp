@@ -15,9 +15,6 @@ namespace {
 constexpr uint32_t kScriptParseError = 5037;
 // The page view's "read aloud from the current page".
 constexpr int32_t kReadPageAloud = 85;
-// audio.show(list [, position]).
-constexpr uint32_t kAudioObject = 33;
-constexpr uint32_t kAudioShow = 134;
 
 // Navigations kept from a script, run from the queue while the bridge still lives.
 class LaterNavigations final : public QueuedCall {
@@ -394,7 +391,9 @@ bool BookActionBridge::ReopenWithRecord(const CommandRecord& record) {
     if (!document) return false;
     // Like any navigation, the page replaces the current one only once the script has returned.
     String list;
-    if (record.objectKind == kAudioObject && record.methodId == kAudioShow) {
+    // audio.show(list [, position]).
+    if (record.objectKind == ReaderObjects::kAudio &&
+        record.methodId == ReaderMethods::kShowAudioPlayer) {
         return record.GetText(0, list) &&
                Navigate([document, list] { return document->ShowSoundList(list); });
     }

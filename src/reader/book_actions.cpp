@@ -6,6 +6,7 @@
 namespace {
 
 using namespace ReaderObjects;
+using namespace ReaderMethods;
 
 String Ascii(const char* text) {
     String s;
@@ -44,28 +45,28 @@ uint32_t DocumentMethods(const CommandRecord& r, BookActionHost& host) {
     uint32_t n = 0;
     String t;
     switch (r.methodId) {
-        case 47:
+        case kClose:
             return Shape(r, "") ? Done(host.BackToOtherDocument()) : 0;
-        case 50:
+        case kGoToPage:
             if (Shape(r, "")) return Done(host.RunCommand(20));
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.GoToPage(n)) : 0;
-        case 51: {
+        case kGoToPageRelative: {
             int32_t step = 0;
             if (!Shape(r, "n") || !r.GetSigned(0, step)) return 0;
             // Zero steps back as well: only a positive count goes forward.
             return Done(host.StepPage(step > 0 ? 2 : -2, 1, 255));
         }
-        case 52:
+        case kGoToFirstPage:
             return Shape(r, "") ? Done(host.GoFirstPage()) : 0;
-        case 53:
+        case kGoToLastPage:
             return Shape(r, "") ? Done(host.GoLastPage()) : 0;
-        case 54:
+        case kGoToContents:
             return Shape(r, "") ? Done(host.GoToContents()) : 0;
-        case 55:
+        case kRunNamedAction:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.RunNamedAction(n)) : 0;
-        case 56:
+        case kSearch:
             return Shape(r, "") ? Done(host.RunCommand(4)) : 0;
-        case 88:
+        case kGoToRandomEntry:
             if (Shape(r, "")) return Done(host.OpenRandomTableEntry(nullptr));
             return Shape(r, "t") && TextArg(r, 0, t) ? Done(host.OpenRandomTableEntry(&t)) : 0;
         default:
@@ -77,7 +78,7 @@ uint32_t BookmarksMethods(const CommandRecord& r, BookActionHost& host) {
     uint32_t n = 0;
     String t;
     switch (r.methodId) {
-        case 57:
+        case kAdd:
             if (Shape(r, "")) return Done(host.RunCommand(16));
             if (r.Count() != 1) return 0;
             {
@@ -85,20 +86,20 @@ uint32_t BookmarksMethods(const CommandRecord& r, BookActionHost& host) {
                 String scratch(r.arguments.Get(0)->text);
                 return Done(host.SelectionText(scratch));
             }
-        case 58:
+        case kDisplayAnnotationList:
             return Shape(r, "") ? Done(host.ActivateLink(Ascii("oeb:bookmarks"))) : 0;
-        case 59:
+        case kPreviousAnnotation:
             return Shape(r, "") ? Done(host.PreviousAnnotation()) : 0;
-        case 60:
+        case kNextAnnotation:
             return Shape(r, "") ? Done(host.NextAnnotation()) : 0;
-        case 63:
+        case kGoToAnnotation:
             if (r.Count() != 2 || !NumberArg(r, 1, n)) return 0;
             return Done(host.OpenAnnotationAt(r.arguments.Get(0)->text, n));
-        case 73:
+        case kEditAnnotation:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.EditAnnotation(n)) : 0;
-        case 74:
+        case kRemove:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.DeleteAnnotation(n)) : 0;
-        case 80:
+        case kOpenAnnotationLink:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.OpenAnnotationLink(n)) : 0;
         default:
             return 0;
@@ -106,7 +107,8 @@ uint32_t BookmarksMethods(const CommandRecord& r, BookActionHost& host) {
 }
 
 bool IsSearchMethod(uint32_t id) {
-    return id == 69 || id == 72 || id == 79 || id == 96 || id == 97 || id == 130;
+    return id == kIndexSearch || id == kFilteredIndexSearch || id == kCondIndexSearch ||
+           id == kSqlSearch || id == kSqlBulletSearch || id == kIdeogramSearch;
 }
 
 uint32_t OpenWindow(const CommandRecord& r, BookActionHost& host) {
@@ -143,40 +145,41 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
     String t, u;
     if (IsSearchMethod(r.methodId)) return Done(host.ReopenWithRecord(r));
     switch (r.methodId) {
-        case 46:
+        case kOpen:
             return OpenWindow(r, host);
-        case 47:
+        case kClose:
             // Closing the window ends the program's session with the book: ask first.
             if (!Shape(r, "") || !Ask(host, ShellAction::kCloseWindow, String())) return 0;
             return Done(host.CloseWindow());
-        case 48:
+        case kIncreaseFont:
             return Shape(r, "") ? Done(host.ChangeFontSize(1)) : 0;
-        case 49:
+        case kDecreaseFont:
             return Shape(r, "") ? Done(host.ChangeFontSize(-1)) : 0;
-        case 64:
+        case kBrowseFiles:
             return Shape(r, "") ? Done(host.RunCommand(25)) : 0;
-        case 65:
+        case kDisplayTip:
             if (!Shape(r, "tn") || !TextArg(r, 0, t) || !NumberArg(r, 1, n) || n >= 3) return 0;
             return Done(host.ShowPopupPage(t, n));
-        case 66:
-        case 68:
+        case kPlayMusic:
+        case kPlayMusicEx:
             if (!Shape(r, "t") || !TextArg(r, 0, t) || !Ask(host, ShellAction::kPlaylist, t))
                 return 0;
-            if (r.methodId == 68 && !Ask(host, ShellAction::kRecorder, String())) return 0;
-            return Done(host.PlayPlaylist(t, r.methodId == 68));
-        case 67:
+            if (r.methodId == kPlayMusicEx && !Ask(host, ShellAction::kRecorder, String()))
+                return 0;
+            return Done(host.PlayPlaylist(t, r.methodId == kPlayMusicEx));
+        case kStartRecorder:
             if (!Shape(r, "") || !Ask(host, ShellAction::kRecorder, String())) return 0;
             return Done(host.StartRecorder());
-        case 70:
+        case kMoveTable:
             if (Shape(r, "n")) return NumberArg(r, 0, n) ? Done(host.SetPositionView(n)) : 0;
             if (!Shape(r, "nn") || !NumberArg(r, 0, n) || !r.GetSigned(1, step)) return 0;
             return Done(host.SelectRange(n, step));
-        case 71:
+        case kDisplayBookmarkTip:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.ShowNotePopup(n)) : 0;
-        case 76:
+        case kDial:
             if (!Shape(r, "t") || !TextArg(r, 0, t) || !Ask(host, ShellAction::kDial, t)) return 0;
             return Done(host.Dial(t));
-        case 85: {
+        case kStartPopupViewer: {
             bool point = false;
             if (Shape(r, "tnn")) {
                 if (!NumberArg(r, 1, n) || !NumberArg(r, 2, m)) return 0;
@@ -187,27 +190,27 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
             if (!TextArg(r, 0, t) || !Ask(host, ShellAction::kStartProgram, t)) return 0;
             return Done(host.OpenWithAssociatedApp(t, point, n, m));
         }
-        case 86:
+        case kStartExternalApp:
             if (!Shape(r, "t") && !Shape(r, "tt")) return 0;
             TextArg(r, 0, t);
             if (r.Count() == 2) TextArg(r, 1, u);
             if (!Ask(host, ShellAction::kStartProgram, t)) return 0;
             return Done(host.OpenWithApplication(t, u));
-        case 87:
-        case 131:
+        case kOpenSync:
+        case kDebugAlert:
             // Accepted and ignored: nothing here to synchronise or to debug into.
             return 0;
-        case 90:
+        case kStartWebBrowser:
             if (!Shape(r, "t") || !TextArg(r, 0, t) || !Ask(host, ShellAction::kWebBrowser, t))
                 return 0;
             return Done(host.StartWebBrowser(t));
-        case 93:
+        case kRearrangeWindows:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.TileWindows(n, 1)) : 0;
-        case 95:
+        case kAlert:
             return Shape(r, "t") && TextArg(r, 0, t) ? Done(host.ShowPopupPage(t, 0)) : 0;
-        case 100:
+        case kScroll:
             return Shape(r, "") ? Done(host.RunCommand(79)) : 0;
-        case 107: {
+        case kCurrentIndexEntry: {
             ScriptObject* set = nullptr;
             if (Shape(r, "")) {
                 set = host.OpenTableEntry(nullptr);
@@ -225,13 +228,13 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
             if (out) *out = ScriptHeap::NewNull();
             return 1;
         }
-        case 109:
-        case 111:
-        case 112:
+        case kDisplayWordList:
+        case kAddToWordList:
+        case kAddEntryToWordList:
             return Done(host.OpenRequest(Ascii("oeb:database?name=folivant_wordlist"), r));
-        case 110:
+        case kFlashMessage:
             return Shape(r, "t") && TextArg(r, 0, t) ? Done(host.ShowBusyText(t, 1000)) : 0;
-        case 115:
+        case kDisplaySearchHistory:
             if (!Shape(r, "")) return 0;
             return Done(host.OpenRequest(Ascii("oeb:database?name=folivant_history"), r));
         default:
@@ -243,19 +246,19 @@ uint32_t HistoryMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap
                         ScriptValue* out) {
     if (!Shape(r, "")) return 0;
     switch (r.methodId) {
-        case 61:
+        case kHistoryBack:
             return Done(host.HistoryBack());
-        case 62:
+        case kHistoryForward:
             return Done(host.HistoryForward());
-        case 91:
+        case kSetCheckpoint:
             return Done(host.SetCheckpoint());
-        case 92: {
+        case kGoToCheckpoint: {
             bool found = host.HistoryToLast();
             if (out && (!heap || heap->NewBoolean(found, out) != 0))
                 *out = found ? ScriptValues::kTrue : ScriptValues::kFalse;
             return 1;
         }
-        case 113:
+        case kClearHistory:
             return Done(host.ClearHistory());
         default:
             return 0;
@@ -266,27 +269,27 @@ uint32_t CartMethods(const CommandRecord& r, BookActionHost& host) {
     String a, b, c;
     uint32_t n = 0;
     switch (r.methodId) {
-        case 57:
+        case kAdd:
             if (Shape(r, "t")) return TextArg(r, 0, b) ? Done(host.AddToCart(a, b, c)) : 0;
             if (Shape(r, "tt"))
                 return TextArg(r, 0, a) && TextArg(r, 1, b) ? Done(host.AddToCart(a, b, c)) : 0;
             if (Shape(r, "ttt") && TextArg(r, 0, a) && TextArg(r, 1, b) && TextArg(r, 2, c))
                 return Done(host.AddToCart(a, b, c));
             return 0;
-        case 74:
+        case kRemove:
             if (Shape(r, "n")) return NumberArg(r, 0, n) ? Done(host.RemoveFromCart(a, n)) : 0;
             if (Shape(r, "tn") && TextArg(r, 0, a) && NumberArg(r, 1, n))
                 return Done(host.RemoveFromCart(a, n));
             return 0;
-        case 77:
+        case kResetCart:
             if (Shape(r, "")) return Done(host.ClearCart(a));
             return Shape(r, "t") && TextArg(r, 0, a) ? Done(host.ClearCart(a)) : 0;
-        case 78:
+        case kSubmitCart:
             if (!Shape(r, "") && !Shape(r, "t") && !Shape(r, "tt")) return 0;
             TextArg(r, 0, a);
             TextArg(r, 1, b);
             return Done(host.SubmitInteractionsCart(a, b));
-        case 99:
+        case kExportCart:
             if (!Shape(r, "tt") || !TextArg(r, 0, a) || !TextArg(r, 1, b)) return 0;
             // A book names only a file in the data folder; anything else is refused outright.
             if (!IsPlainExportName(b)) return 0;
@@ -298,13 +301,13 @@ uint32_t CartMethods(const CommandRecord& r, BookActionHost& host) {
 
 uint32_t SelectionMethods(const CommandRecord& r, BookActionHost& host) {
     switch (r.methodId) {
-        case 81:
+        case kCopySelection:
             return Done(host.RunCommand(49));
-        case 82:
+        case kHighlightSelection:
             return Done(host.RunCommand(42));
-        case 83:
+        case kAnnotateSelection:
             return Done(host.RunCommand(43));
-        case 84:
+        case kLookUpSelection:
             return Done(host.RunCommand(45));
         default:
             return 0;
@@ -313,7 +316,7 @@ uint32_t SelectionMethods(const CommandRecord& r, BookActionHost& host) {
 
 uint32_t LocationMethods(const CommandRecord& r, BookActionHost& host) {
     String url;
-    if (r.methodId != 114 || !Shape(r, "t") || !TextArg(r, 0, url)) return 0;
+    if (r.methodId != kReplaceLocation || !Shape(r, "t") || !TextArg(r, 0, url)) return 0;
     std::weak_ptr<void> alive = host.Lifetime();
     bool guarded = !alive.expired();
     uint32_t mode = host.HistoryMode();
@@ -328,7 +331,7 @@ uint32_t VoiceMethods(const CommandRecord& r, BookActionHost& host) {
     uint32_t n = 0;
     String t;
     switch (r.methodId) {
-        case 101:
+        case kReadAloud:
             if (Shape(r, "n")) {
                 if (!NumberArg(r, 0, n)) return 0;
             } else if (!Shape(r, "")) {
@@ -336,7 +339,7 @@ uint32_t VoiceMethods(const CommandRecord& r, BookActionHost& host) {
             }
             host.SetSpeechLanguage(n);
             return Done(host.ReadAloud());
-        case 102:
+        case kSay:
             if (Shape(r, "tn")) {
                 if (!NumberArg(r, 1, n)) return 0;
             } else if (!Shape(r, "t")) {
@@ -345,7 +348,7 @@ uint32_t VoiceMethods(const CommandRecord& r, BookActionHost& host) {
             TextArg(r, 0, t);
             host.SetSpeechLanguage(n);
             return Done(host.StartSpeech(t));
-        case 103:
+        case kSystemPlay:
             return 0;
         default:
             return 0;
@@ -356,19 +359,19 @@ uint32_t AudioMethods(const CommandRecord& r, BookActionHost& host) {
     uint32_t n = 0;
     String t;
     switch (r.methodId) {
-        case 116:
+        case kPlaySounds:
             return Shape(r, "t") && TextArg(r, 0, t) ? Done(host.PlaySoundList(t)) : 0;
-        case 117:
+        case kStopSound:
             return Shape(r, "") ? Done(host.StopSound()) : 0;
-        case 118:
+        case kSetVolume:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.SetSoundVolume(n)) : 0;
-        case 132:
+        case kPauseAudio:
             return Shape(r, "") ? Done(host.PauseAudio()) : 0;
-        case 133:
+        case kResumeAudio:
             return Shape(r, "") ? Done(host.ResumeAudio()) : 0;
-        case 134:
+        case kShowAudioPlayer:
             return Shape(r, "t") || Shape(r, "tt") ? Done(host.ReopenWithRecord(r)) : 0;
-        case 135:
+        case kGoToTrack:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.PlayTrack(n)) : 0;
         default:
             return 0;
@@ -409,7 +412,7 @@ uint32_t RunReaderCommand(const CommandRecord& record, BookActionHost& host, Scr
             return VoiceMethods(record, host);
         case kIndex: {
             String text;
-            if (record.methodId != 106 || !Shape(record, "t") || !TextArg(record, 0, text))
+            if (record.methodId != kSeekIndex || !Shape(record, "t") || !TextArg(record, 0, text))
                 return 0;
             return Done(host.ViewSearchText(text));
         }
@@ -429,7 +432,7 @@ bool PerformAction(const LinkTarget* target, BookActionHost& host, uint32_t argu
             done = host.ActivateLink(target->text);
             break;
         case kLinkNamedEntry: {
-            CommandRecord record(75, 0);
+            CommandRecord record(kGoToPosition, 0);
             if (!record.AppendNumber(static_cast<int32_t>(target->number))) break;
             done = host.OpenRequest(target->text, record);
             break;

@@ -32,6 +32,92 @@ constexpr uint32_t kIndex = 32;
 constexpr uint32_t kAudio = 33;
 }  // namespace ReaderObjects
 
+// Method ids of the command record (vocabulary ids of the method names; Part 9.121). One id names
+// one operation for scripts and links; an id that two object kinds take (close, add, remove) does
+// that kind's form of it. Where a constant is not named after its script name, its comment starts
+// with that name.
+namespace ReaderMethods {
+enum Id : uint32_t {
+    kOpen = 46,   // a URL, or a URL in a named target window
+    kClose = 47,  // document: back to the other document; window: close it
+    kIncreaseFont = 48,
+    kDecreaseFont = 49,
+    kGoToPage = 50,  // page n, or the go-to-page dialog
+    kGoToPageRelative = 51,
+    kGoToFirstPage = 52,
+    kGoToLastPage = 53,
+    kGoToContents = 54,           // goto_toc
+    kRunNamedAction = 55,         // goto_guide
+    kSearch = 56,                 // the find dialog
+    kAdd = 57,                    // bookmarks: the page's bookmark; cart: an item
+    kDisplayAnnotationList = 58,  // display_list
+    kPreviousAnnotation = 59,     // previous
+    kNextAnnotation = 60,         // next
+    kHistoryBack = 61,            // back
+    kHistoryForward = 62,         // forward
+    kGoToAnnotation = 63,         // goto
+    kBrowseFiles = 64,            // browse: the file-open dialog
+    kDisplayTip = 65,
+    kPlayMusic = 66,  // a playlist file
+    kStartRecorder = 67,
+    kPlayMusicEx = 68,  // the playlist, then the recorder
+    kIndexSearch = 69,
+    kMoveTable = 70,           // select a scrollable table, or scroll it sideways
+    kDisplayBookmarkTip = 71,  // the note of an annotation
+    kFilteredIndexSearch = 72,
+    kEditAnnotation = 73,  // edit
+    kRemove = 74,          // Remove: bookmarks: an annotation; cart: an item
+    kGoToPosition = 75,    // no script name: a link's request to open at a text position
+    kDial = 76,
+    kResetCart = 77,   // reset
+    kSubmitCart = 78,  // submit
+    kCondIndexSearch = 79,
+    kOpenAnnotationLink = 80,  // no script name: links only
+    kCopySelection = 81,       // copy
+    kHighlightSelection = 82,  // highlight
+    kAnnotateSelection = 83,   // annotate
+    kLookUpSelection = 84,     // lookup
+    kStartPopupViewer = 85,    // the file with the program it is associated with
+    kStartExternalApp = 86,
+    kOpenSync = 87,  // accepted, does nothing
+    kGoToRandomEntry = 88,
+    // The design names 89 and 94 (send_to_pda, register) as window methods and gives them no
+    // effect: a script may call them and nothing runs.
+    kSendToPda = 89,
+    kStartWebBrowser = 90,
+    kSetCheckpoint = 91,
+    kGoToCheckpoint = 92,    // answers a boolean
+    kRearrangeWindows = 93,  // rearrange
+    kRegister = 94,
+    kAlert = 95,
+    kSqlSearch = 96,
+    kSqlBulletSearch = 97,
+    kExportCart = 99,  // export: the cart as XML in the data folder
+    kScroll = 100,
+    kReadAloud = 101,          // read
+    kSay = 102,                // speak the text
+    kSystemPlay = 103,         // accepted, does nothing
+    kSeekIndex = 106,          // seek
+    kCurrentIndexEntry = 107,  // answers the table entry's record set
+    kDisplayWordList = 109,
+    kFlashMessage = 110,
+    kAddToWordList = 111,
+    kAddEntryToWordList = 112,
+    kClearHistory = 113,     // Clear
+    kReplaceLocation = 114,  // replace
+    kDisplaySearchHistory = 115,
+    kPlaySounds = 116,  // play
+    kStopSound = 117,   // stop
+    kSetVolume = 118,
+    kIdeogramSearch = 130,
+    kDebugAlert = 131,       // accepted, does nothing
+    kPauseAudio = 132,       // pause
+    kResumeAudio = 133,      // resume
+    kShowAudioPlayer = 134,  // show
+    kGoToTrack = 135,
+};
+}  // namespace ReaderMethods
+
 // What book content may ask of the shell.
 enum class ShellAction : uint32_t {
     kStartProgram,  // start_external_app, start_popup_viewer
@@ -163,7 +249,8 @@ protected:
 
 // Runs a command record. 0 when nothing was done (a kind or method not listed, a wrong count or
 // argument type, a refused shell request), else 1. `out` receives a value for the methods that
-// return one (92, 107) and is left alone otherwise; `heap` may be null when no script asks.
+// return one (kGoToCheckpoint, kCurrentIndexEntry) and is left alone otherwise; `heap` may be null
+// when no script asks.
 uint32_t RunReaderCommand(const CommandRecord& record, BookActionHost& host, ScriptHeap* heap,
                           ScriptValue* out);
 

@@ -6,38 +6,56 @@
 namespace {
 
 using namespace ReaderObjects;
+using namespace ReaderMethods;
 
 constexpr int32_t kFirstObject = 23;
 constexpr int32_t kLastObject = 33;
-constexpr uint32_t kLanguageId = 105;
-constexpr uint32_t kTextId = 158;
-constexpr uint32_t kHrefId = 159;
-constexpr uint32_t kSearchId = 56;
-constexpr uint32_t kLengthId = 282;
-constexpr uint32_t kAddEntryToWordList = 112;
+// A member path that has selected no reader object yet.
+constexpr int32_t kNoObject = -1;
+
+// The other script-name ids the reader objects answer (Part 9.124), beside the method ids.
+enum MemberId : uint32_t {
+    // Properties.
+    kSearchId = 56,  // location.search (the same id as document.search)
+    kLanguageId = 105,
+    kTextId = 158,
+    kHrefId = 159,
+    kLengthId = 282,
+    // BUL_CROSS_RED .. BUL_HOSPITAL: reading one gives its id.
+    kFirstBullet = 34,
+    kLastBullet = 37,
+    // TYPE_STRING .. TYPE_UINT: the database host's type constants.
+    kFirstTypeConstant = 38,
+    kLastTypeConstant = 41,
+    // The engine's functions: parseInt .. isFinite and setTimeout .. clearInterval.
+    kParseInt = 246,
+    kIsFinite = 249,
+    kSetTimeout = 253,
+    kClearInterval = 256,
+};
 
 bool IsObjectKind(int32_t id) {
     return id >= kFirstObject && id <= kLastObject;
 }
 
 bool IsBuiltinFunction(uint32_t id) {
-    return (id >= 246 && id <= 249) || (id >= 253 && id <= 256);
+    return (id >= kParseInt && id <= kIsFinite) || (id >= kSetTimeout && id <= kClearInterval);
 }
 
 bool IsBullet(uint32_t id) {
-    return id >= 34 && id <= 37;
+    return id >= kFirstBullet && id <= kLastBullet;
 }
 
 bool IsDatabaseName(uint32_t id) {
     return id == ScriptNames::Ids::kSqlExecute || id == ScriptNames::Ids::kOpenDatabase ||
-           (id >= 38 && id <= 41);
+           (id >= kFirstTypeConstant && id <= kLastTypeConstant);
 }
 
 }  // namespace
 
 bool DocumentViewScript::ObjectAllowed(int32_t selected, uint32_t object) {
     switch (selected) {
-        case -1:
+        case kNoObject:
             return object != kHash;
         case kWindow:
             return object == kDocument || object == kHistory || object == kLocation ||
@@ -53,56 +71,99 @@ bool DocumentViewScript::ObjectAllowed(int32_t selected, uint32_t object) {
 
 bool DocumentViewScript::MethodAllowed(uint32_t m, uint32_t kind) {
     switch (m) {
-        case 47:
+        case kClose:
             return kind == kWindow || kind == kDocument;
-        case 56:
+        case kSearch:
             return kind == kDocument || kind == kLocation;
-        case 57:
-        case 74:
+        case kAdd:
+        case kRemove:
             return kind == kCart || kind == kBookmarks;
-        case 58:
-        case 59:
-        case 60:
-        case 63:
+        case kDisplayAnnotationList:
+        case kPreviousAnnotation:
+        case kNextAnnotation:
+        case kGoToAnnotation:
             return kind == kBookmarks;
-        case 61:
-        case 62:
-        case 91:
-        case 92:
-        case 113:
+        case kHistoryBack:
+        case kHistoryForward:
+        case kSetCheckpoint:
+        case kGoToCheckpoint:
+        case kClearHistory:
         case kLengthId:
             return kind == kHistory;
-        case 77:
-        case 78:
-        case 99:
+        case kResetCart:
+        case kSubmitCart:
+        case kExportCart:
             return kind == kCart;
-        case 81:
-        case 82:
-        case 83:
-        case 84:
+        case kCopySelection:
+        case kHighlightSelection:
+        case kAnnotateSelection:
+        case kLookUpSelection:
         case kLanguageId:
         case kTextId:
             return kind == kSelection;
-        case 101:
-        case 102:
-        case 103:
+        case kReadAloud:
+        case kSay:
+        case kSystemPlay:
             return kind == kVoice;
-        case 106:
+        case kSeekIndex:
             return kind == kIndex;
-        case 114:
+        case kReplaceLocation:
             return kind == kLocation;
         case kHrefId:
             return kind == kLocation || kind == kSelection;
+        case kGoToPage:
+        case kGoToPageRelative:
+        case kGoToFirstPage:
+        case kGoToLastPage:
+        case kGoToContents:
+        case kRunNamedAction:
+        case kGoToRandomEntry:
+            return kind == kDocument;
+        case kPlaySounds:
+        case kStopSound:
+        case kSetVolume:
+        case kPauseAudio:
+        case kResumeAudio:
+        case kShowAudioPlayer:
+        case kGoToTrack:
+            return kind == kAudio;
+        case kOpen:
+        case kIncreaseFont:
+        case kDecreaseFont:
+        case kBrowseFiles:
+        case kDisplayTip:
+        case kPlayMusic:
+        case kStartRecorder:
+        case kPlayMusicEx:
+        case kIndexSearch:
+        case kMoveTable:
+        case kDisplayBookmarkTip:
+        case kFilteredIndexSearch:
+        case kDial:
+        case kCondIndexSearch:
+        case kStartPopupViewer:
+        case kStartExternalApp:
+        case kOpenSync:
+        case kSendToPda:
+        case kStartWebBrowser:
+        case kRearrangeWindows:
+        case kRegister:
+        case kAlert:
+        case kSqlSearch:
+        case kSqlBulletSearch:
+        case kScroll:
+        case kCurrentIndexEntry:
+        case kDisplayWordList:
+        case kFlashMessage:
+        case kAddToWordList:
+        case kAddEntryToWordList:
+        case kDisplaySearchHistory:
+        case kIdeogramSearch:
+        case kDebugAlert:
+            return kind == kWindow;
         default:
-            break;
+            return IsBuiltinFunction(m) && kind == kWindow;
     }
-    if ((m >= 50 && m <= 55) || m == 88) return kind == kDocument;
-    if ((m >= 116 && m <= 118) || (m >= 132 && m <= 135)) return kind == kAudio;
-    bool window = m == 46 || m == 48 || m == 49 || (m >= 64 && m <= 72) || m == 76 || m == 79 ||
-                  (m >= 85 && m <= 87) || m == 89 || m == 90 || (m >= 93 && m <= 97) || m == 100 ||
-                  m == 107 || (m >= 109 && m <= 112) || m == 115 || m == 130 || m == 131 ||
-                  IsBuiltinFunction(m);
-    return window && kind == kWindow;
 }
 
 int DocumentViewScript::Resolve(int* err, const ScriptName& name, ScriptMemberRef* ref,
@@ -110,7 +171,7 @@ int DocumentViewScript::Resolve(int* err, const ScriptName& name, ScriptMemberRe
     if (ref->IsBound()) return Done(err, ScriptErrors::kMemberUnknown);
     uint32_t id = name.id;
     int32_t selected = ref->index;
-    bool ours = selected == -1 || IsObjectKind(selected);
+    bool ours = selected == kNoObject || IsObjectKind(selected);
     if (ours && IsObjectKind(static_cast<int32_t>(id))) {
         if (!ObjectAllowed(selected, id)) return Done(err, ScriptErrors::kMemberUnknown);
         ref->object = this;
@@ -120,7 +181,7 @@ int DocumentViewScript::Resolve(int* err, const ScriptName& name, ScriptMemberRe
         return Done(err, 0);
     }
     if (!ours) return ScriptReaderObject::Resolve(err, name, ref, create);
-    uint32_t kind = selected == -1 ? kWindow : static_cast<uint32_t>(selected);
+    uint32_t kind = selected == kNoObject ? kWindow : static_cast<uint32_t>(selected);
     bool window = kind == kWindow;
     if (window && (IsBuiltinFunction(id) || id == ScriptNames::Ids::kAppVersion)) {
         ref->index = -1;
