@@ -32,7 +32,7 @@ constexpr uint32_t kIndex = 32;
 constexpr uint32_t kAudio = 33;
 }  // namespace ReaderObjects
 
-// Method ids of the command record (vocabulary ids of the method names; Part 9.121). One id names
+// Method ids of the command record (vocabulary ids of the method names). One id names
 // one operation for scripts and links; an id that two object kinds take (close, add, remove) does
 // that kind's form of it. Where a constant is not named after its script name, its comment starts
 // with that name.
@@ -81,7 +81,7 @@ enum Id : uint32_t {
     kStartExternalApp = 86,
     kOpenSync = 87,  // accepted, does nothing
     kGoToRandomEntry = 88,
-    // The design names 89 and 94 (send_to_pda, register) as window methods and gives them no
+    // 89 and 94 (send_to_pda, register) are window methods with no
     // effect: a script may call them and nothing runs.
     kSendToPda = 89,
     kStartWebBrowser = 90,

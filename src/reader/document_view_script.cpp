@@ -13,7 +13,7 @@ constexpr int32_t kLastObject = 33;
 // A member path that has selected no reader object yet.
 constexpr int32_t kNoObject = -1;
 
-// The other script-name ids the reader objects answer (Part 9.124), beside the method ids.
+// The other script-name ids the reader objects answer, beside the method ids.
 enum MemberId : uint32_t {
     // Properties.
     kSearchId = 56,  // location.search (the same id as document.search)
