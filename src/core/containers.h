@@ -17,7 +17,7 @@ using TextSegArray = SegArray<Text, 4>;
 // caller's).
 using PagedPtrArray = SegArray<void*, 4>;
 // u32 values in pages of 16.
-using WidthArray = SegArray<uint32_t, 4>;
+using PagedU32Array = SegArray<uint32_t, 4>;
 template <typename T>
 using PagedArray = SegArray<T, 4>;
 

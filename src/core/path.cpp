@@ -70,6 +70,16 @@ int Path::Append(Text& base, const Text& child, bool baseIsFile) {
     return 0;
 }
 
+bool Path::HasParentPart(const String& path) {
+    int32_t start = 0;
+    for (int32_t i = 0; i <= path.Length(); ++i) {
+        if (i < path.Length() && path[i] != u'\\' && path[i] != u'/') continue;
+        if (i - start == 2 && path[start] == u'.' && path[start + 1] == u'.') return true;
+        start = i + 1;
+    }
+    return false;
+}
+
 bool Path::StartsWithBackslash(const String& path) {
     return path.Length() > 0 && path.At(0) == '\\';
 }

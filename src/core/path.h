@@ -11,6 +11,9 @@ namespace Path {
 // the two. '/' counts as a separator too. 0 on success, -1 when memory runs out.
 int Append(String& base, const String& child, bool baseIsFile);
 int Append(Text& base, const Text& child, bool baseIsFile);
+// A part that is exactly "..", with '\' or '/' between parts: a path from untrusted data that
+// could climb out of the folder it is meant to stay in.
+bool HasParentPart(const String& path);
 // At least one character long and starting with '\'.
 bool StartsWithBackslash(const String& path);
 bool StartsWithBackslash(const Text& path);

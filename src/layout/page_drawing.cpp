@@ -659,7 +659,7 @@ bool PageLayout::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background) 
         Rect r = box->rect;
         if ((r.width <= 0 || r.height <= 0) && !(box->flags & InlineBox::kScalable)) continue;
         box->object->SetRect(r, background);
-        bool late = box->object->Query2() != 0;
+        bool late = box->object->DrawsLate() != 0;
         if (late && pass == 0) {
             if (slot.lateObject < 0) slot.lateObject = k;
             continue;

@@ -4,10 +4,10 @@
 
 namespace {
 
-constexpr uint32_t kAuto = WidthArray::kAuto;
+constexpr uint32_t kAuto = TableSizeArray::kAuto;
 
 int32_t ValueOf(uint32_t w) {
-    return static_cast<int32_t>(w & WidthArray::kValueMask);
+    return static_cast<int32_t>(w & TableSizeArray::kValueMask);
 }
 
 bool IsAuto(uint32_t w) {
@@ -34,13 +34,13 @@ int32_t Resolve(uint32_t length, int32_t base, int32_t total) {
 
 }  // namespace
 
-int32_t SumWidthsN(const WidthArray& a, int32_t n) {
+int32_t SumWidthsN(const TableSizeArray& a, int32_t n) {
     int64_t sum = 0;
     for (int32_t i = 0; i < n && i < a.Count(); ++i) sum += ValueOf(a.Get(i));
     return Saturate(sum);
 }
 
-int32_t SumWidths(const WidthArray& a) {
+int32_t SumWidths(const TableSizeArray& a) {
     return SumWidthsN(a, a.Count());
 }
 
@@ -50,8 +50,8 @@ int32_t ClampTableWidth(int32_t value, bool isAuto, int32_t maximum, int32_t min
     return value;
 }
 
-bool DistributeColumnWidths(int32_t total, const WidthArray& minimum, const WidthArray& wanted,
-                            WidthArray& out, int32_t n) {
+bool DistributeColumnWidths(int32_t total, const TableSizeArray& minimum,
+                            const TableSizeArray& wanted, TableSizeArray& out, int32_t n) {
     out.Clear();
     if (n <= 0) return true;
     if (!out.Reserve(n) || !out.At(n - 1)) return false;
@@ -212,8 +212,8 @@ namespace {
 // One pass over columns (widths) or rows (heights): the cells ending in each line of the
 // grid contribute; a spanning cell's need beyond the lines it covers is shared out.
 struct SpanPass {
-    WidthArray& minimum;
-    WidthArray* wanted;
+    TableSizeArray& minimum;
+    TableSizeArray* wanted;
 
     void Contribute(int32_t index, int32_t span, int32_t cellMin, uint32_t cellWant,
                     int32_t& lineMin, uint32_t& lineWant) {
@@ -265,8 +265,8 @@ struct SpanPass {
 
 }  // namespace
 
-bool TableWidths::ComputeColumnWidths(WidthArray& minimum, WidthArray& wanted,
-                                      WidthArray& borders, int32_t base, int32_t available) {
+bool TableWidths::ComputeColumnWidths(TableSizeArray& minimum, TableSizeArray& wanted,
+                                      TableSizeArray& borders, int32_t base, int32_t available) {
     minimum.Clear();
     wanted.Clear();
     borders.Clear();
@@ -316,7 +316,7 @@ bool TableWidths::LayoutWidth(uint32_t tableWidth, int32_t& width, int32_t base,
                               int32_t available) {
     bool isAuto = !Length::IsSet(tableWidth);
     int32_t tw = isAuto ? available : Resolve(tableWidth, base, available);
-    WidthArray minimum, wanted;
+    TableSizeArray minimum, wanted;
     if (!ComputeColumnWidths(minimum, wanted, columnBorders_, base, available)) return false;
     int32_t b = SumWidths(columnBorders_);
     int32_t mn = SumWidths(minimum);
@@ -345,7 +345,7 @@ bool TableWidths::LayoutWidth(uint32_t tableWidth, int32_t& width, int32_t base,
     return true;
 }
 
-bool TableWidths::ComputeRowHeights(WidthArray& minimum, WidthArray& borders, int32_t base,
+bool TableWidths::ComputeRowHeights(TableSizeArray& minimum, TableSizeArray& borders, int32_t base,
                                     int32_t available) {
     minimum.Clear();
     borders.Clear();

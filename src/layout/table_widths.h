@@ -12,7 +12,9 @@
 
 #include "core/segmented_array.h"
 
-class WidthArray {
+// The widths of a table's columns or the heights of its rows (or their borders), one per
+// column or row, each with the kAuto bit when it is only a preference.
+class TableSizeArray {
 public:
     static constexpr uint32_t kAuto = 0x40000000u;
     static constexpr uint32_t kValueMask = 0xBFFFFFFFu;
@@ -27,8 +29,8 @@ public:
         return p ? *p : 0;
     }
     int32_t Count() const { return values_.Count(); }
-    bool CopyFrom(const WidthArray& o) { return values_.Copy(o.values_); }
-    void MoveFrom(WidthArray& o) { values_.Move(o.values_); }
+    bool CopyFrom(const TableSizeArray& o) { return values_.Copy(o.values_); }
+    void MoveFrom(TableSizeArray& o) { values_.Move(o.values_); }
     void Clear() { values_.Clear(); }
 
 private:
@@ -36,13 +38,13 @@ private:
 };
 
 // Sums without the auto bit, in 64 bits, saturated to 32.
-int32_t SumWidths(const WidthArray& a);
-int32_t SumWidthsN(const WidthArray& a, int32_t n);
+int32_t SumWidths(const TableSizeArray& a);
+int32_t SumWidthsN(const TableSizeArray& a, int32_t n);
 int32_t ClampTableWidth(int32_t value, bool isAuto, int32_t maximum, int32_t minimum);
 // Shares total over n columns. Every width is at least 0; a fixed column gets at least its
 // minimum. False when memory runs out.
-bool DistributeColumnWidths(int32_t total, const WidthArray& minimum, const WidthArray& wanted,
-                            WidthArray& out, int32_t n);
+bool DistributeColumnWidths(int32_t total, const TableSizeArray& minimum,
+                            const TableSizeArray& wanted, TableSizeArray& out, int32_t n);
 
 struct TableCell {
     // Inputs.
@@ -94,18 +96,18 @@ public:
     int32_t Rows() const { return rows_; }
 
     bool ComputeGrid(int32_t& columns, int32_t& rows);
-    bool ComputeColumnWidths(WidthArray& minimum, WidthArray& wanted, WidthArray& borders,
-                             int32_t base, int32_t available);
+    bool ComputeColumnWidths(TableSizeArray& minimum, TableSizeArray& wanted,
+                             TableSizeArray& borders, int32_t base, int32_t available);
     // Table width for a column of the given width (tableWidth: the table's WIDTH Length or
     // kAbsent); places every cell horizontally. The width may exceed the column: the table is
     // then scrollable.
     bool LayoutWidth(uint32_t tableWidth, int32_t& width, int32_t base, int32_t available);
-    bool ComputeRowHeights(WidthArray& minimum, WidthArray& borders, int32_t base,
+    bool ComputeRowHeights(TableSizeArray& minimum, TableSizeArray& borders, int32_t base,
                            int32_t available);
     // Table height; places every cell vertically.
     bool LayoutHeight(uint32_t tableHeight, int32_t& height, int32_t base, int32_t available);
-    const WidthArray& ColumnWidths() const { return columnWidths_; }
-    const WidthArray& RowHeights() const { return rowHeights_; }
+    const TableSizeArray& ColumnWidths() const { return columnWidths_; }
+    const TableSizeArray& RowHeights() const { return rowHeights_; }
 
 private:
     SegArray<TableCell, 4> cells_;
@@ -113,10 +115,10 @@ private:
     int32_t rowCount_ = 0;
     int32_t columns_ = 0;
     int32_t rows_ = 0;
-    WidthArray columnWidths_;
-    WidthArray columnBorders_;
-    WidthArray rowHeights_;
-    WidthArray rowBorders_;
+    TableSizeArray columnWidths_;
+    TableSizeArray columnBorders_;
+    TableSizeArray rowHeights_;
+    TableSizeArray rowBorders_;
 };
 
 // The 16-colour palette and the small parsers of attribute texts.

@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 
+#include "core/path.h"
 #include "database/book_index_source.h"
 #include "database/index_query.h"
 #include "database/resource.h"
@@ -58,15 +59,9 @@ bool FindTarget(DocumentSource* document, const String& name, uint32_t kind, Tar
 // A book file name taken from book data: only a name below the referring book's folder.
 bool IsPlainRelativeName(const String& name) {
     if (name.IsEmpty() || name[0] == u'\\' || name[0] == u'/') return false;
-    int32_t start = 0;
-    for (int32_t i = 0; i <= name.Length(); ++i) {
-        const bool end = i == name.Length() || name[i] == u'\\' || name[i] == u'/';
-        if (i < name.Length() && name[i] == u':') return false;
-        if (!end) continue;
-        if (i - start == 2 && name[start] == u'.' && name[start + 1] == u'.') return false;
-        start = i + 1;
-    }
-    return true;
+    for (int32_t i = 0; i < name.Length(); ++i)
+        if (name[i] == u':') return false;
+    return !Path::HasParentPart(name);
 }
 
 }  // namespace

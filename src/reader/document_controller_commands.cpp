@@ -48,7 +48,7 @@ void BookDocumentController::GetLayoutOptions(LayoutSettings& out) const {
 
 bool BookDocumentController::ChangeFontSize(int32_t step) {
     if (!settings_) return true;
-    int32_t size = settings_->FontSize() + step * static_cast<int32_t>(settings_->uiMetric5);
+    int32_t size = settings_->FontSize() + step * static_cast<int32_t>(settings_->fontSizeStep);
     if (!settings_->SetFontSize(size)) return true;
     SaveViewState();
     return true;

@@ -1,6 +1,7 @@
 #include "reader/picture_opener.h"
 
 #include "core/char_props.h"
+#include "core/path.h"
 #include "database/resource.h"
 #include "document/sources/document_loader.h"
 
@@ -18,17 +19,6 @@ bool FoldedFileName(const Location& location, String& out) {
     return true;
 }
 
-// A ".." part that resolving left in the path climbs out of wherever it stands.
-bool HasParentPart(const String& path) {
-    int32_t start = 0;
-    for (int32_t i = 0; i <= path.Length(); ++i) {
-        if (i < path.Length() && path[i] != u'\\') continue;
-        if (i - start == 2 && path[start] == u'.' && path[start + 1] == u'.') return true;
-        start = i + 1;
-    }
-    return false;
-}
-
 }  // namespace
 
 bool LoaderPictureOpener::InDocumentFolder(const Location& picture, const Location& document) {
@@ -36,7 +26,7 @@ bool LoaderPictureOpener::InDocumentFolder(const Location& picture, const Locati
     if (!FoldedFileName(document, doc) || !FoldedFileName(picture, pic)) return false;
     int32_t folder = doc.Length();
     while (folder > 0 && doc[folder - 1] != u'\\') --folder;
-    if (pic.Length() <= folder || HasParentPart(pic)) return false;
+    if (pic.Length() <= folder || Path::HasParentPart(pic)) return false;
     for (int32_t i = 0; i < folder; ++i)
         if (pic[i] != doc[i]) return false;
     return true;

@@ -37,7 +37,8 @@ public:
     // GPAR bytes of the key table, in key order.
     static constexpr uint32_t kKeyOffsets[kKeyCount] = {259, 260, 261, 262, 284, 285,
                                                         286, 287, 288, 289, 290, 291};
-    // GPAR fields.
+    // GPAR fields. The "kept" ones are read and written back unchanged: this program gives them
+    // no meaning, so they are named by their kind and offset.
     enum Field : uint32_t {
         kProfile0Size = 0,
         kProfile1Size = 4,
@@ -54,28 +55,29 @@ public:
         kBitmapFontText = 36,
         kLibraryPathText = 52,
         kVerticalMargin = 56,
-        kWord60 = 60,
+        kArrowMode = 60,
         kTouchPageTurn = 68,
         kClearType = 69,
         kHighlight = 72,
         kModification = 76,
         kOrientation = 80,
-        kWord84 = 84,
-        kWord88 = 88,
-        kWord92 = 92,
+        kKeptWord84 = 84,
+        kKeptWord88 = 88,
+        kKeptWord92 = 92,
         kToolbarMask = 96,
-        kText100 = 100,
-        kWord104 = 104,
+        kKeptText100 = 100,
+        kKeptWord104 = 104,
+        kLastBookText = 252,
         kLookupChoice = 256,
         kUnderlineLinks = 257,
         kProgressBar = 258,
-        kByte263 = 263,
+        kKeptByte263 = 263,
         kFileTypes = 264,
-        kWord268 = 268,
-        kWord272 = 272,
-        kWord276 = 276,
+        kKeptWord268 = 268,
+        kKeptWord272 = 272,
+        kKeptWord276 = 276,
         kTapAction = 280,
-        kWord292 = 292,
+        kKeptWord292 = 292,
         kLibraryPosition = 296,
         kReleaseOnCardChange = 308,
         kThumbnails = 312,
@@ -158,22 +160,24 @@ public:
     uint32_t fileTypes = 15;
     uint32_t tapAction = 0;
     uint32_t libraryPosition = 0;
-    uint8_t uiMetric5 = 1;
+    // The size change of one font-size step (UI metric 5).
+    uint8_t fontSizeStep = 1;
     // Flags 1-8; the fourth allows the per-book side file, the fifth is set while the system
     // face is the built-in default.
     uint8_t flags[8] = {1, 1, 0, 1, 0, 0, 0, 1};
+    // The direction pad's arrow mode (0-3, another value counts as 1); a stored 0 reads as 1.
+    uint32_t arrowMode = 1;
     // Fields only stored and loaded here, written back unchanged.
-    uint32_t word60 = 1;
-    uint32_t word84 = 0;
-    uint32_t word88 = 0;
-    uint32_t word92 = 0;
-    uint32_t word104 = 0;
-    uint32_t word276 = 0;
-    uint32_t word292 = 0;
-    uint8_t byte263 = 0;
-    uint8_t byte268 = 0;
-    uint8_t byte272 = 0;
-    String text100;
+    uint32_t keptWord84 = 0;
+    uint32_t keptWord88 = 0;
+    uint32_t keptWord92 = 0;
+    uint32_t keptWord104 = 0;
+    uint32_t keptWord276 = 0;
+    uint32_t keptWord292 = 0;
+    uint8_t keptByte263 = 0;
+    uint8_t keptByte268 = 0;
+    uint8_t keptByte272 = 0;
+    String keptText100;
     // Session state, not stored: the record-set views' previews and remembered search.
     uint8_t previewPane = 0;
     RememberedSearch rememberedSearch;

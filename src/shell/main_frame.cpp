@@ -145,7 +145,7 @@ KeyContext MainFrame::MakeKeyContext() const {
         context.keyTable = keys;
         context.tapAction = settings->tapAction;
         // Word 60 holds the arrow mode; a stored 0 reads as 1.
-        context.arrowMode = settings->word60;
+        context.arrowMode = settings->arrowMode;
     }
     return context;
 }

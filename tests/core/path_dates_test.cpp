@@ -56,6 +56,18 @@ TEST(PathParts, NarrowingTheView) {
     EXPECT_EQ(part(Path::FolderPart, u"book"), u"");
 }
 
+TEST(PathParts, ParentPartOnlyWhenAWholePartIsDotDot) {
+    auto has = [](const char16_t* p) { return Path::HasParentPart(String(p)); };
+    EXPECT_TRUE(has(u".."));
+    EXPECT_TRUE(has(u"..\\a.prc"));
+    EXPECT_TRUE(has(u"a\\..\\..\\b.prc"));
+    EXPECT_TRUE(has(u"\\books\\.."));
+    EXPECT_TRUE(has(u"a/../b.prc"));  // either slash separates
+    EXPECT_FALSE(has(u""));
+    EXPECT_FALSE(has(u"a\\b.prc"));
+    EXPECT_FALSE(has(u"..a\\b..\\...\\.\\c..prc"));
+}
+
 TEST(Dates, UnixAndFileTimesIn64Bits) {
     EXPECT_EQ(UnixSecondsToFileTime(0), kFileTimeUnixEpoch);
     EXPECT_EQ(UnixSecondsToFileTime(0xFFFFFFFFu), kFileTimeUnixEpoch + 0xFFFFFFFFull * 10000000ull);

@@ -88,7 +88,7 @@ public:
         f = 0;
         return true;
     }
-    uint32_t Query2() override { return late_ ? 1 : 0; }
+    uint32_t DrawsLate() override { return late_ ? 1 : 0; }
     int Id() const { return id_; }
 
 private:

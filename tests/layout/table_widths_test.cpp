@@ -10,54 +10,54 @@
 
 namespace {
 
-WidthArray Of(std::vector<uint32_t> v) {
-    WidthArray a;
+TableSizeArray Of(std::vector<uint32_t> v) {
+    TableSizeArray a;
     for (uint32_t x : v) a.Append(x);
     return a;
 }
 
-std::vector<int32_t> Values(const WidthArray& a) {
+std::vector<int32_t> Values(const TableSizeArray& a) {
     std::vector<int32_t> v;
     for (int32_t i = 0; i < a.Count(); ++i) v.push_back(static_cast<int32_t>(a.Get(i)));
     return v;
 }
 
-constexpr uint32_t A = WidthArray::kAuto;
+constexpr uint32_t A = TableSizeArray::kAuto;
 
 TEST(Distribution, TotalEqualToTheMinimumsGivesTheMinimums) {
-    WidthArray out;
+    TableSizeArray out;
     ASSERT_TRUE(DistributeColumnWidths(60, Of({10, 20, 30}), Of({A | 50, 90, A | 70}), out, 3));
     EXPECT_EQ(Values(out), (std::vector<int32_t>{10, 20, 30}));
 }
 
 TEST(Distribution, ThreeFixedFiftiesInTwoHundred) {
-    WidthArray out;
+    TableSizeArray out;
     ASSERT_TRUE(DistributeColumnWidths(200, Of({0, 0, 0}), Of({50, 50, 50}), out, 3));
     EXPECT_EQ(Values(out), (std::vector<int32_t>{66, 66, 68}));
 }
 
 TEST(Distribution, FixedHundredAndAutoFiftyInThreeHundred) {
-    WidthArray out;
+    TableSizeArray out;
     ASSERT_TRUE(DistributeColumnWidths(300, Of({0, 10}), Of({100, A | 50}), out, 2));
     EXPECT_EQ(Values(out), (std::vector<int32_t>{100, 200}));
 }
 
 TEST(Distribution, AFixedColumnKeepsItsMinimum) {
-    WidthArray out;
+    TableSizeArray out;
     ASSERT_TRUE(DistributeColumnWidths(300, Of({200, 10}), Of({50, A | 50}), out, 2));
     EXPECT_GE(Values(out)[0], 200);
     EXPECT_EQ(Values(out)[0] + Values(out)[1], 300);
 }
 
 TEST(Distribution, FixedWidthsOverTheTotalLeaveNoColumnNegative) {
-    WidthArray out;
+    TableSizeArray out;
     ASSERT_TRUE(DistributeColumnWidths(100, Of({5, 5, 5}), Of({80, 80, A | 40}), out, 3));
     for (int32_t v : Values(out)) EXPECT_GE(v, 0);
     EXPECT_EQ(Values(out)[2], 5);  // the undecided auto column takes its minimum
 }
 
 TEST(Distribution, HugeWantedWidthsDoNotOverflow) {
-    WidthArray out;
+    TableSizeArray out;
     ASSERT_TRUE(DistributeColumnWidths(1000, Of({1, 1}), Of({A | 0x3FFFFFFF, A | 0x3FFFFFFF}), out, 2));
     std::vector<int32_t> v = Values(out);
     EXPECT_EQ(v[0] + v[1], 1000);
@@ -126,7 +126,7 @@ TEST(Columns, EveryRowStartingWithASpanStillGivesEveryColumn) {
         t.AddCell(Cell(10, 10));
     }
     ASSERT_TRUE(t.Finish());
-    WidthArray mn, want, borders;
+    TableSizeArray mn, want, borders;
     ASSERT_TRUE(t.ComputeColumnWidths(mn, want, borders, 8, 200));
     ASSERT_EQ(mn.Count(), 3);
     EXPECT_EQ(Values(mn), (std::vector<int32_t>{20, 20, 10}));
@@ -140,7 +140,7 @@ TEST(Columns, ASpanningMinimumIsSharedHalfToTheEarlierColumn) {
     t.AddRow();
     t.AddCell(Cell(40, 40, 2));
     ASSERT_TRUE(t.Finish());
-    WidthArray mn, want, borders;
+    TableSizeArray mn, want, borders;
     ASSERT_TRUE(t.ComputeColumnWidths(mn, want, borders, 8, 200));
     // 40 needs 20 more than 10 + 10: 10 goes to the first column, 10 to the second.
     EXPECT_EQ(Values(mn), (std::vector<int32_t>{20, 20}));

@@ -134,7 +134,7 @@ TEST_F(CommandsTest, ALargerFontKeepsThePageStartAndHoldsLessText) {
     ASSERT_GT(before, 0);
     int32_t size = settings.FontSize();
     EXPECT_TRUE(controller->ChangeFontSize(4));
-    EXPECT_EQ(settings.FontSize(), size + 4 * settings.uiMetric5);
+    EXPECT_EQ(settings.FontSize(), size + 4 * settings.fontSizeStep);
     EXPECT_EQ(controller->GetPageStart(), start);
     EXPECT_LT(PageSpan(), before);
 }

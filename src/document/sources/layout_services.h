@@ -92,9 +92,7 @@ public:
         return MeasureSimple(size, flagA);
     }
     virtual bool MeasureSimple(Size& size, uint8_t& flagA) = 0;
-    virtual void Hook1(uint32_t /*a*/, uint32_t /*b*/) {}
     virtual void SetStyle(const uint8_t* /*style3*/) {}
-    virtual void Hook2() {}
     // Form controls take their rectangle and colour here.
     virtual void SetRect(const Rect& /*rect*/, uint32_t /*colour*/) {}
     virtual bool IsControl() { return false; }
@@ -103,11 +101,10 @@ public:
         first = 0;
         return true;
     }
-    virtual void Hook3() {}
-    virtual uint32_t Query1() { return 0; }
     virtual uint32_t GetText(String* /*out*/) { return 0; }
     virtual void FireEvent(uint32_t /*eventId*/, uint32_t /*argument*/) {}
-    virtual uint32_t Query2() { return 0; }
+    // Non-zero: drawn in the page drawing's second pass, after the block's other objects.
+    virtual uint32_t DrawsLate() { return 0; }
 
     // Pictures: the size fitted into the box, keeping the proportions.
     virtual void FitSize(Size& /*size*/) {}

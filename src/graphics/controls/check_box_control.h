@@ -42,7 +42,6 @@ public:
     bool MeasureSimple(Size& size, uint8_t& flagA) override {
         return button_->MeasureSimple(size, flagA);
     }
-    void Hook1(uint32_t a, uint32_t b) override { button_->Hook1(a, b); }
     void SetRect(const Rect& rect, uint32_t colour) override;
     bool IsControl() override { return true; }
     Node* GetNode() override { return this; }

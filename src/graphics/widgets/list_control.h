@@ -198,7 +198,7 @@ private:
     RecordPosition top_ = RecordPosition::At(RecordPosition::kBeforeFirst);
     RecordPosition pending_ = RecordPosition::At(RecordPosition::kAfterLast);
     SegArray<RowRecord, 4> rows_;
-    WidthArray repaint_;
+    PagedU32Array repaint_;
     bool shown_ = false;
     ButtonControl* upButton_ = nullptr;
     ButtonControl* downButton_ = nullptr;

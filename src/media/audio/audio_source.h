@@ -7,17 +7,17 @@
 #include <cstddef>
 #include <cstdint>
 
-// Interleaved signed 16-bit little-endian samples; the two layout flags are (1, 0) for every
-// format this program makes or accepts.
+// Interleaved signed 16-bit little-endian samples: every format this program makes or accepts
+// is signed and not big-endian.
 struct AudioFormat {
     std::uint32_t rate = 0;
     std::uint32_t channels = 0;
-    std::uint8_t layoutFlag1 = 1;
-    std::uint8_t layoutFlag2 = 0;
+    std::uint8_t signedSamples = 1;
+    std::uint8_t bigEndian = 0;
     std::uint32_t bytesPerSample = 2;
 
     std::uint32_t FrameBytes() const { return channels * bytesPerSample; }
-    bool IsPcm16() const { return bytesPerSample == 2 && layoutFlag1 == 1 && layoutFlag2 == 0; }
+    bool IsPcm16() const { return bytesPerSample == 2 && signedSamples == 1 && bigEndian == 0; }
 };
 
 class PcmStream {

@@ -100,8 +100,8 @@ bool VorbisSource::GetFormat(AudioFormat* format) {
     format->channels = channels_;
     format->rate = rate_;
     format->bytesPerSample = 2;
-    format->layoutFlag1 = 1;
-    format->layoutFlag2 = 0;
+    format->signedSamples = 1;
+    format->bigEndian = 0;
     return true;
 }
 

@@ -315,7 +315,7 @@ uint32_t WebConnector::Fetch(UrlPair& pair, WebSink& sink, WebResponse& response
         case 407:
             return kWebProxyAuth;
         case 425:
-            return kWebStatus425;
+            return kWebTooEarly;
         case 430:
             return kWebStatus430;
         default:

@@ -228,7 +228,7 @@ bool WebConnector::HandleError(uint32_t result, uint32_t attempt, void* context)
     }
     if (result == kWebAuth || result == kWebProxyAuth)
         return callback && callback(context, 0, data);
-    if (result == kWebFailed || result == kWebCancelledBySystem || result == kWebStatus425) {
+    if (result == kWebFailed || result == kWebCancelledBySystem || result == kWebTooEarly) {
         return attempt == 0;
     }
     return false;

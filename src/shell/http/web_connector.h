@@ -36,11 +36,11 @@ enum WebResult : uint32_t {
     kWebFailed = 123,         // redirects, send, cancel, status, read or a cut body
     kWebNotFound = 124,       // HTTP 404
     kWebAuth = 125,           // HTTP 401
-    kWebStatus430 = 126,
+    kWebStatus430 = 126,      // HTTP 430, a status no standard assigns: named by its number
     kWebShuttingDown = 127,
     kWebCancelledBySystem = 128,  // the read was cancelled (error 12017)
-    kWebStatus425 = 129,
-    kWebNotModified = 130,  // HTTP 304
+    kWebTooEarly = 129,           // HTTP 425: the server asks for a later retry
+    kWebNotModified = 130,        // HTTP 304
 };
 
 // The client's scheme codes (the device's numbers differ).

@@ -52,7 +52,7 @@ TEST(RateConverter, RefusesFormatsItCannotConvert) {
     bad.bytesPerSample = 1;
     EXPECT_FALSE(c.Init(bad, Format(22050, 1)));
     bad = Format(22050, 1);
-    bad.layoutFlag2 = 1;
+    bad.bigEndian = 1;
     EXPECT_FALSE(c.Init(Format(22050, 1), bad));
     EXPECT_FALSE(c.Init(Format(0, 1), Format(22050, 1)));
     EXPECT_FALSE(c.Init(Format(22050, 1), Format(0, 1)));

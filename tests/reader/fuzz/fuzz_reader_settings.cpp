@@ -43,10 +43,12 @@ bool Same(const ReaderSettings& a, const ReaderSettings& b) {
            a.thumbnails == b.thumbnails && a.clearType == b.clearType && a.codePage == b.codePage &&
            a.orientation == b.orientation && a.toolbarMask == b.toolbarMask &&
            a.fileTypes == b.fileTypes && a.tapAction == b.tapAction &&
-           a.libraryPosition == b.libraryPosition && a.word60 == b.word60 && a.word84 == b.word84 &&
-           a.word88 == b.word88 && a.word92 == b.word92 && a.word104 == b.word104 &&
-           a.word276 == b.word276 && a.word292 == b.word292 && a.byte263 == b.byte263 &&
-           a.byte268 == b.byte268 && a.byte272 == b.byte272 && a.text100 == b.text100 &&
+           a.libraryPosition == b.libraryPosition && a.arrowMode == b.arrowMode &&
+           a.keptWord84 == b.keptWord84 && a.keptWord88 == b.keptWord88 &&
+           a.keptWord92 == b.keptWord92 && a.keptWord104 == b.keptWord104 &&
+           a.keptWord276 == b.keptWord276 && a.keptWord292 == b.keptWord292 &&
+           a.keptByte263 == b.keptByte263 && a.keptByte268 == b.keptByte268 &&
+           a.keptByte272 == b.keptByte272 && a.keptText100 == b.keptText100 &&
            a.LastBook() == b.LastBook();
 }
 

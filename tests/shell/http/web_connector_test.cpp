@@ -206,7 +206,7 @@ TEST_F(WebConnectorTest, StatusCodesMapToResults) {
         int status;
         uint32_t result;
     } cases[] = {{404, kWebNotFound},  {401, kWebAuth},         {407, kWebProxyAuth},
-                 {425, kWebStatus425}, {430, kWebStatus430},    {500, kWebFailed},
+                 {425, kWebTooEarly}, {430, kWebStatus430},    {500, kWebFailed},
                  {204, kWebFailed},    {302, kWebMissingHeader}};
     for (auto& c : cases) {
         RecordingSink sink;
@@ -220,7 +220,7 @@ TEST_F(WebConnectorTest, StatusCodesMapToResults) {
 
 TEST_F(WebConnectorTest, HandleErrorRetriesOnceAndAsksTheCallbacks) {
     WebConnector client;
-    for (uint32_t code : {kWebFailed, kWebCancelledBySystem, kWebStatus425}) {
+    for (uint32_t code : {kWebFailed, kWebCancelledBySystem, kWebTooEarly}) {
         EXPECT_TRUE(client.HandleError(code, 0, nullptr)) << code;
         EXPECT_FALSE(client.HandleError(code, 1, nullptr)) << code;
     }
