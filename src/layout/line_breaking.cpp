@@ -69,13 +69,13 @@ void LineMetrics::AddObject(uint32_t alignment, int32_t h, int32_t below, int32_
         }
     };
     switch (alignment) {
-        case 0: raise(1); break;
-        case 9: raise(0); break;
-        case 10: raise(2); break;
-        case 1:
+        case kAlignTop: raise(1); break;
+        case kAlignAbsMiddle: raise(0); break;
+        case kAlignAbsBottom: raise(2); break;
+        case kAlignMiddle:
             if (full > middle1) middle1 = full;
             break;
-        case 4:
+        case kAlignTextTop:
             if (full > textTop4) textTop4 = full;
             break;
         default:

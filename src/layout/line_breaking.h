@@ -54,6 +54,17 @@ struct LineIndents {
     int32_t Reset(int32_t columnWidth);
 };
 
+// An inline object's vertical alignment (the VALIGN and ALIGN values).
+enum ObjectAlignment : uint32_t {
+    kAlignTop = 0,
+    kAlignMiddle = 1,
+    kAlignBottom = 2,
+    kAlignBaseline = 3,
+    kAlignTextTop = 4,
+    kAlignAbsMiddle = 9,
+    kAlignAbsBottom = 10,
+};
+
 struct LineMetrics {
     static constexpr uint32_t kExtraAbove = 0x01;
     static constexpr uint32_t kExtraBelow = 0x02;

@@ -52,15 +52,15 @@ int32_t ObjectOffset(uint32_t alignment, int32_t height, int32_t vspace, int32_t
                      const LineBand& line) {
     int32_t middle = (line.height - height) / 2;
     switch (alignment) {
-        case 0:
+        case kAlignTop:
             return vspace;
-        case 9:
+        case kAlignAbsMiddle:
             return middle;
-        case 10:
+        case kAlignAbsBottom:
             return line.height - height - vspace;
-        case 4:
+        case kAlignTextTop:
             return line.textTop + vspace;
-        case 1: {
+        case kAlignMiddle: {
             if (line.textBottom <= line.textTop) return middle;
             // As the metrics measured it: the object and its spacing over the text's middle.
             int32_t ascent = line.baseline - line.textTop;

@@ -4,28 +4,16 @@
 
 #include "bookfiles/document_source.h"
 #include "graphics/core/graphics_context.h"
+#include "layout/command_ids.h"
 #include "layout/page_layout.h"
 
 namespace {
 
 constexpr uint32_t kNone = 0xFFFFFFFFu;
-// Key codes the element understands besides the directions.
-constexpr uint32_t kCodeStepForward = 11;
-constexpr uint32_t kCodeStepBack = 12;
-constexpr uint32_t kCodeLineForward = 13;
-constexpr uint32_t kCodeLineBack = 14;
-constexpr uint32_t kCodeScreenForward = 15;
-constexpr uint32_t kCodeScreenBack = 16;
-constexpr uint32_t kCodeFirst = 17;
-constexpr uint32_t kCodeLast = 18;
-constexpr uint32_t kCodeActivate = 23;
-constexpr uint32_t kCodeClose = 24;
-constexpr uint32_t kCodeCommand = 26;
-constexpr uint32_t kCodeExtend = 0x100;  // a direction with Shift extends the selection
-constexpr uint32_t kCodeTableUp = 513;
-constexpr uint32_t kCodeTableRight = 516;
-constexpr uint32_t kCodeLinkFirst = 1035;
-constexpr uint32_t kCodeLinkLast = 1038;
+// The owner's internal pages (InternalPageId) that refuse the book commands.
+constexpr uint32_t kLibraryPage = 1;
+constexpr uint32_t kAnnotationsPage = 3;
+constexpr uint32_t kAboutPage = 4;
 // The key row column that holds the plain directions (used while the focus box is on).
 constexpr int kDirectionColumn = 11;
 
@@ -159,31 +147,31 @@ void PositionViewElement::ToggleFocusMode(uint32_t mode) {
 void PositionViewElement::ExecuteCommand(uint32_t command, uint32_t /*argument*/) {
     if (!owner_) return;
     switch (command) {
-        case kCmdFontLarger:
+        case Cmd::kViewZoomIn:
             owner_->ChangeFontSize(1);
             break;
-        case kCmdFontSmaller:
+        case Cmd::kViewZoomOut:
             owner_->ChangeFontSize(-1);
             break;
-        case kCmdBack:
+        case Cmd::kBack:
             owner_->GoBack();
             break;
-        case kCmdFocusBox:
-            ToggleFocusMode(kFocusByCommand40);
+        case Cmd::kFocusBoxRange:
+            ToggleFocusMode(kFocusRange);
             break;
-        case kCmdSelectText:
-            ToggleFocusMode(kFocusByCommand87);
+        case Cmd::kFocusBoxWord:
+            ToggleFocusMode(kFocusWord);
             break;
-        case kCmdNextPage:
+        case Cmd::kNextPage:
             if (layout_) owner_->StepPage(2, 1, 255);
             break;
-        case kCmdPreviousPage:
+        case Cmd::kPreviousPage:
             if (layout_) owner_->StepPage(-2, 1, 255);
             break;
-        case kCmdSpeakPage:
+        case Cmd::kSpeakFromPage:
             owner_->SpeakText(0, layout_ ? layout_->CurrentPageStart() : 0);
             break;
-        case kCmdSpeakStop:
+        case Cmd::kSpeakNextChunk:
             owner_->SpeakText(1, 0);
             break;
         default:
@@ -192,27 +180,41 @@ void PositionViewElement::ExecuteCommand(uint32_t command, uint32_t /*argument*/
 }
 
 bool PositionViewElement::IsCommandEnabled(uint32_t command, uint32_t /*argument*/) {
-    if (command >= 26 && command <= 39) return false;
+    if (command >= Cmd::kWindowPartFirst && command <= Cmd::kWindowPartLast) return false;
     if (!owner_ || !owner_->HasDocument()) return true;
     uint32_t page = owner_->InternalPageId();
-    if (page == 1 || page == 3 || page == 4) {
-        static const uint32_t kOff[] = {8, 16, 24, 41, 42, 43, 44, 50, 51, 52, 53, 54};
+    if (page == kLibraryPage || page == kAnnotationsPage || page == kAboutPage) {
+        static const uint32_t kOff[] = {
+            Cmd::kBeam,
+            Cmd::kToggleBookmark,
+            Cmd::kContents,
+            Cmd::kDeleteHighlight,
+            Cmd::kHighlight,
+            Cmd::kAddNote,
+            Cmd::kModify,
+            Cmd::kEditNote,
+            Cmd::kEditModification,
+            Cmd::kReservedCommand52,
+            Cmd::kAddLink,
+            Cmd::kSetLinkTarget,
+        };
         if (ContainsId(kOff, sizeof kOff / sizeof kOff[0], command)) return false;
-        if ((page == 1 && command == 0) || (page == 3 && command == 15) ||
-            (page == 4 && command == 7))
+        if ((page == kLibraryPage && command == Cmd::kLibrary) ||
+            (page == kAnnotationsPage && command == Cmd::kAnnotations) ||
+            (page == kAboutPage && command == Cmd::kAbout))
             return false;
     }
     switch (command) {
-        case kCmdNextPage:
+        case Cmd::kNextPage:
             return layout_ && layout_->CanStep(2);
-        case kCmdPreviousPage:
+        case Cmd::kPreviousPage:
             return layout_ && layout_->CanStep(-2);
-        case kCmdNextScreen:
+        case Cmd::kScrollForward:
             return layout_ && layout_->CanStep(1);
-        case kCmdPreviousScreen:
+        case Cmd::kScrollBack:
             return layout_ && layout_->CanStep(-1);
-        case 79:
-        case 82:
+        case Cmd::kStartAutoScroll:
+        case Cmd::kToggleAutoScroll:
             return !layout_ || layout_->ColumnCount() <= 1;
         default:
             return true;
@@ -220,7 +222,7 @@ bool PositionViewElement::IsCommandEnabled(uint32_t command, uint32_t /*argument
 }
 
 bool PositionViewElement::IsCommandChecked(uint32_t command, uint32_t /*argument*/) {
-    return command == kCmdFocusBox && mode_ != kFocusNone;
+    return command == Cmd::kFocusBoxRange && mode_ != kFocusNone;
 }
 
 void PositionViewElement::OnFocusChanged(bool gained) {
@@ -302,17 +304,17 @@ bool PositionViewElement::CurrentMarkIsOnPage() {
 }
 
 bool PositionViewElement::HandleFocusMode(uint32_t code) {
-    uint32_t direction = code & ~kCodeExtend;
-    if (direction >= 1 && direction <= 4 && (code & ~(kCodeExtend | 7u)) == 0) {
-        bool extend = (code & kCodeExtend) != 0 || mode_ == kFocusConfirmed;
+    uint32_t direction = code & ~kKeyShift;
+    if (direction >= kKeyUp && direction <= kKeyRight && (code & ~(kKeyShift | 7u)) == 0) {
+        bool extend = (code & kKeyShift) != 0 || mode_ == kFocusConfirmed;
         UpdateFocusBinding();
         focus_.MoveFocus(direction);
         if (!extend) focus_.SetRange(true, false);
         focus_.SetRange(false, true);
         return true;
     }
-    if (code == kCodeActivate) {
-        if (mode_ == kFocusByCommand40) {
+    if (code == kKeyActivate) {
+        if (mode_ == kFocusRange) {
             mode_ = kFocusConfirmed;
             focus_.BlinkFocusBox();
         } else if (owner_) {
@@ -322,7 +324,7 @@ bool PositionViewElement::HandleFocusMode(uint32_t code) {
         }
         return true;
     }
-    if (code == kCodeClose) {
+    if (code == kKeyClose) {
         ClearFocus();
         return true;
     }
@@ -339,13 +341,13 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
     }
     bool two = columns == 2;
     switch (code) {
-        case kCodeStepForward:
+        case kKeyPageDown:
             owner_->StepPage(2, 1, 255);
             return true;
-        case kCodeStepBack:
+        case kKeyPageUp:
             owner_->StepPage(-2, 1, 255);
             return true;
-        case kCodeLineForward: {
+        case kKeyLineDown: {
             if (two) {
                 owner_->StepPage(2, 1, 255);
                 return true;
@@ -358,47 +360,47 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
                 owner_->StepPage(1, 1, 255);
             return true;
         }
-        case kCodeLineBack:
+        case kKeyLineUp:
             owner_->StepPage(two ? -2 : -1, 1, 255);
             return true;
-        case kCodeScreenForward:
+        case kKeyScreenDown:
             owner_->StepPage(two ? 2 : 3, 1, 255);
             return true;
-        case kCodeScreenBack:
+        case kKeyScreenUp:
             owner_->StepPage(two ? -2 : -3, 1, 255);
             return true;
-        case kCodeFirst:
+        case kKeyHome:
             owner_->SelectMark(kNone);
             owner_->GoToFirstPage();
             return true;
-        case kCodeLast:
+        case kKeyEnd:
             owner_->SelectMark(kNone);
             owner_->GoToLastPage();
             return true;
-        case kCodeActivate:
+        case kKeyActivate:
             if (!CurrentMarkIsOnPage()) return false;
             owner_->ActivateCurrentArea();
             return true;
-        case kCodeClose:
+        case kKeyClose:
             if (layout_ && layout_->CurrentMarkIndex() != kNone) owner_->SelectMark(kNone);
             ClearFocus();
             return true;
-        case kCodeCommand:
+        case kKeyCommand:
             if (argument == kNoCommand) return false;
             owner_->PostCommand(argument, 0);
             return true;
         default:
             break;
     }
-    if (code >= kCodeTableUp && code <= kCodeTableRight) {
+    if (code >= kKeyScrollTableUp && code <= kKeyScrollTableRight) {
         static const int32_t kSteps[4][2] = {
             {0, -kTableStep}, {0, kTableStep}, {-kTableStep, 0}, {kTableStep, 0}};
-        const int32_t* step = kSteps[code - kCodeTableUp];
+        const int32_t* step = kSteps[code - kKeyScrollTableUp];
         if (owner_->ScrollTables(step[0], step[1]) && layout_) layout_->ClearCurrentBlockMarks();
         return true;
     }
-    if (code >= kCodeLinkFirst && code <= kCodeLinkLast) {
-        bool forward = code == kCodeLinkFirst || code == kCodeLinkFirst + 2;
+    if (code >= kKeyFocusNext && code <= kKeyFocusPreviousLine) {
+        bool forward = code == kKeyFocusNext || code == kKeyFocusNextLine;
         bool current = CurrentMarkIsOnPage();
         if (current && (forward ? owner_->NextLinkArea() : owner_->PreviousLinkArea())) return true;
         PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
@@ -431,7 +433,7 @@ bool PositionViewElement::HandlePen(const InputEvent& event) {
             Area* area = marks->At(i);
             if (!area || !area->HitTest(p, 2)) continue;
             owner_->SelectMark(static_cast<uint32_t>(i));
-            owner_->PostCommand(kCmdLinkFocused, static_cast<uint32_t>(i));
+            owner_->PostCommand(Cmd::kActivateFocus, static_cast<uint32_t>(i));
             return true;
         }
     }
@@ -454,9 +456,9 @@ bool PositionViewElement::HandleEvent(InputEvent& event) {
     if (mode_ != kFocusNone) {
         uint32_t code = event.CodeAt(kDirectionColumn);
         if (!(event.flags & InputEvent::kHasRow)) code = event.code;
-        if (code >= 1 && HandleFocusMode(code)) return true;
+        if (code != kKeyNone && HandleFocusMode(code)) return true;
         uint32_t plain = event.Code();
-        if (plain == kCodeActivate || plain == kCodeClose) return HandleFocusMode(plain);
+        if (plain == kKeyActivate || plain == kKeyClose) return HandleFocusMode(plain);
     }
     // A page with a focused link reads the link-focus column of a key row: Enter activates it.
     if ((event.flags & InputEvent::kHasRow) &&

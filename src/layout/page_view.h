@@ -15,33 +15,18 @@
 #include "core/byte_stream.h"
 #include "core/geometry.h"
 #include "graphics/core/node.h"
+#include "layout/command_ids.h"
 #include "layout/focus_box.h"
 
 class DocumentSource;
 class PageLayout;
 
-// Command ids the element acts on or answers for.
-enum ViewCommand : uint32_t {
-    kCmdFontLarger = 13,
-    kCmdFontSmaller = 14,
-    kCmdBack = 23,
-    kCmdFocusBox = 40,
-    kCmdNextPage = 66,
-    kCmdPreviousPage = 67,
-    kCmdNextScreen = 68,
-    kCmdPreviousScreen = 69,
-    kCmdSpeakPage = 85,
-    kCmdSpeakStop = 86,
-    kCmdSelectText = 87,
-    kCmdLinkFocused = 90,
-};
-
 // The text focus box modes.
 enum FocusMode : uint32_t {
     kFocusNone = 0,
-    kFocusByCommand87 = 1,
-    kFocusByCommand40 = 2,
-    kFocusConfirmed = 3,  // mode 2 after the first confirmation
+    kFocusWord = 1,       // command 87: Enter selects at the box
+    kFocusRange = 2,      // command 40: the first Enter fixes the anchor
+    kFocusConfirmed = 3,  // mode 2 after the first confirmation: moves extend the range
 };
 
 // The settings the element applies to its layout.

@@ -6,6 +6,7 @@
 #include "bookfiles/annotation_file.h"
 #include "core/resources.h"
 #include "document/location/location.h"
+#include "layout/command_ids.h"
 #include "layout/page_layout.h"
 #include "library/library_view.h"
 #include "platform/dialog/dialog.h"
@@ -33,7 +34,6 @@ enum : uint32_t {
     kCmdAll = 40001,
 };
 
-constexpr int32_t kReaderBarCommand = 23;
 constexpr uint32_t kMenuId = 108;
 
 struct KindRow {
@@ -246,7 +246,7 @@ bool AnnotationListWindow::OnCommand(uint32_t id) {
             return true;
         case kCmdExit:
             if (controller) {
-                controller->OnCommand(kReaderBarCommand, false);
+                controller->OnCommand(Cmd::kBack, false);
                 controller->UpdateWindowTitle();
             }
             return true;

@@ -10,6 +10,7 @@
 #include "core/file.h"
 #include "core/resources.h"
 #include "document/location/location.h"
+#include "layout/command_ids.h"
 #include "library/book_properties_dialog.h"
 #include "library/library_thumbnail.h"
 #include "library/paths/app_paths.h"
@@ -66,10 +67,6 @@ enum : uint32_t {
     kCmdSortRating = 40062,
     kMenuButton = 40176,
 };
-
-// Reader commands the view hands on.
-enum : int32_t { kReaderHelp = 5, kReaderStore = 9, kReaderExit = 10, kReaderBarCommand = 23,
-                 kReaderBrowse = 25 };
 
 constexpr uint32_t kMenuId = 104;
 constexpr uint32_t kStarIcon = 127;
@@ -768,7 +765,7 @@ bool LibraryView::OnCommand(uint32_t id) {
         case kCmdRead:
         case kCmdOpen:
         case kCmdOpenSelection:
-            if (GetItemCount() == 0) reader(kReaderExit);
+            if (GetItemCount() == 0) reader(Cmd::kExit);
             else OpenSelected();
             return true;
         case kCmdDelete:
@@ -785,10 +782,10 @@ bool LibraryView::OnCommand(uint32_t id) {
             }
             return true;
         case kCmdHelp:
-            reader(kReaderHelp);
+            reader(Cmd::kHelp);
             return true;
         case kCmdStore:
-            reader(kReaderStore);
+            reader(Cmd::kOnlineBookstore);
             return true;
         case kCmdAbout:
             if (services) services->ShowAbout(parent);
@@ -816,13 +813,13 @@ bool LibraryView::OnCommand(uint32_t id) {
             RunOptions();
             return true;
         case kCmdExit:
-            reader(kReaderExit);
+            reader(Cmd::kExit);
             return true;
         case kCmdBrowse:
-            reader(kReaderBrowse);
+            reader(Cmd::kFileOpen);
             return true;
         case kCmdBarCommand:
-            reader(kReaderBarCommand);
+            reader(Cmd::kBack);
             if (controller) controller->UpdateWindowTitle();
             return true;
         case kCmdMemory:

@@ -19,8 +19,32 @@ constexpr int32_t kPictureInset = 4;
 constexpr int32_t kShadow = 4;
 
 // The ids the audio frame's bars may offer while this view shows.
-constexpr uint32_t kEnabled[] = {0,  1,  3,  5,  6,   7,   9,   10,  11,  12,  24,  55,
-                                 74, 83, 84, 88, 89, 110, 111, 112, 114, 116, 117, 118};
+constexpr uint32_t kEnabled[] = {
+    Cmd::kLibrary,
+    Cmd::kProperties,
+    Cmd::kBackToOtherDocument,
+    Cmd::kHelp,
+    Cmd::kOptions,
+    Cmd::kAbout,
+    Cmd::kOnlineBookstore,
+    Cmd::kExit,
+    Cmd::kZoomIn,
+    Cmd::kZoomOut,
+    Cmd::kContents,
+    Cmd::kFullScreen,
+    Cmd::kRotate,
+    Cmd::kReservedCommand83,
+    Cmd::kMakerPage,
+    Cmd::kReservedCommand88,
+    Cmd::kReservedCommand89,
+    Cmd::kPlayerPosition,
+    Cmd::kPlayerTrackChanging,
+    Cmd::kPlayerPlayingChanged,
+    Cmd::kZoomNormal,
+    Cmd::kNextTrack,
+    Cmd::kPlayPause,
+    Cmd::kPrevTrack,
+};
 
 uint32_t Grey(int32_t y, int32_t height) {
     const uint32_t g = height > 0 ? static_cast<uint32_t>(std::clamp(y, 0, height) * 120 / height)
@@ -198,7 +222,7 @@ bool AudioPlayerView::HandleEvent(InputEvent& event) {
     if (event.IsPen()) return false;
     const uint32_t code = event.Code();
     if (code == kKeyActivate) {
-        ExecuteCommand(kPlayPause, 0);
+        ExecuteCommand(Cmd::kPlayPause, 0);
         return true;
     }
     if (code == kKeyCommand) {
@@ -211,25 +235,25 @@ bool AudioPlayerView::HandleEvent(InputEvent& event) {
 
 void AudioPlayerView::ExecuteCommand(uint32_t command, uint32_t) {
     switch (command) {
-        case kBack: {
+        case Cmd::kBack: {
             // Going back replaces (deletes) this view: nothing of it is touched afterwards.
             DocumentController* document = document_;
             if (document) document->HistoryBack();
             return;
         }
-        case kPlayPause:
+        case Cmd::kPlayPause:
             if (!controller_) return;
             if (controller_->Player().IsPlaying())
                 controller_->Player().Pause();
             else
                 controller_->Player().Restart();
             return;
-        case kPosition:
+        case Cmd::kPlayerPosition:
             // Nothing to show while something drawn later covers the view.
             if (HitTestFollowing(rect_)) return;
             UpdateTimeLine();
             return;
-        case kTrackChanged:
+        case Cmd::kPlayerTrackChanging:
             UpdateTrackTitle();
             PickPicture();
             Redraw(nullptr);

@@ -16,6 +16,7 @@
 #include "document/location/location.h"
 #include "graphics/core/node.h"
 #include "graphics/core/reader_links.h"
+#include "layout/command_ids.h"
 
 class DocumentController;
 class ReaderController;
@@ -37,11 +38,6 @@ protected:
 class AudioPlayerView : public Widget {
 public:
     static constexpr int32_t kViewKind = 6;
-    // Commands of the view (see IsCommandEnabled).
-    static constexpr uint32_t kBack = 23;
-    static constexpr uint32_t kPosition = 110;
-    static constexpr uint32_t kTrackChanged = 111;
-    static constexpr uint32_t kPlayPause = 117;
 
     AudioPlayerView(ReaderController* controller, DocumentController* document, SoundList* list,
                     TimerList* timers);

@@ -16,6 +16,7 @@
 #include "document/sources/loader_database_opener.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
+#include "layout/command_ids.h"
 #include "layout/inline_objects.h"
 #include "layout/layout_forms.h"
 #include "layout/page_canvas.h"
@@ -556,7 +557,7 @@ void BookDocumentController::LeaveImage() {
 }
 
 void BookDocumentController::PostHistoryBack() {
-    if (reader_) reader_->PostCommand(23);  // history back
+    if (reader_) reader_->PostCommand(Cmd::kBack);
 }
 
 bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
@@ -950,7 +951,8 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
     }
     if (!libraryFallback || !resource_) return false;
     uint32_t mode = ViewMode();
-    if ((mode == 1 || mode == 2 || mode == 3 || mode == 7) && reader_) reader_->PostCommand(0);
+    if ((mode == 1 || mode == 2 || mode == 3 || mode == 7) && reader_)
+        reader_->PostCommand(Cmd::kLibrary);
     return true;
 }
 
@@ -1019,7 +1021,7 @@ bool BookDocumentController::BackToOtherDocument() {
             if (OpenHistoryEntry(entry, false)) return true;
         }
     }
-    if (reader_) reader_->PostCommand(0);
+    if (reader_) reader_->PostCommand(Cmd::kLibrary);
     return true;
 }
 
@@ -1323,9 +1325,9 @@ bool BookDocumentController::ClearGlobalRecordSet() {
 
 bool BookDocumentController::ExecuteCommand(int32_t id) {
     switch (id) {
-        case 22: return HistoryForward();
-        case 23: return HistoryBack(true);
-        case 90:
+        case Cmd::kForward: return HistoryForward();
+        case Cmd::kBack: return HistoryBack(true);
+        case Cmd::kActivateFocus:
             if (focusKind_ == kFocusForward || focusKind_ == kFocusBackward) {
                 // After a page step 90 moves the focus to the first (last) link the frames
                 // show; no link is followed.
@@ -1336,7 +1338,8 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
                 return true;
             }
             // A tap or a focus move in another frame: that frame's link is followed.
-            if (BookDocumentController* frame = FocusedFrame()) return frame->ExecuteCommand(90);
+            if (BookDocumentController* frame = FocusedFrame())
+                return frame->ExecuteCommand(Cmd::kActivateFocus);
             // Otherwise a tap made a mark the link focus: its link is followed.
             if (view_ != kTextPage || !layout_) return false;
             viewHost_.ActivateCurrentArea();

@@ -12,6 +12,7 @@
 #include "bookfiles/document_source.h"
 #include "document/sources/document_loader.h"
 #include "graphics/core/drawing_surface.h"
+#include "layout/command_ids.h"
 #include "layout/page_canvas.h"
 #include "platform/shell/shell.h"
 #include "layout/page_layout.h"
@@ -329,9 +330,12 @@ void BookDocumentController::SetReaderController(ReaderController* controller) {
 }
 
 bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
-    if (!reader_ || !listPageShown_ || !((id >= 91 && id <= 100) || id == 104)) return false;
+    if (!reader_ || !listPageShown_ ||
+        !((id >= Cmd::kWindowPart2First && id <= Cmd::kWindowPart2Last) ||
+          id == Cmd::kClearSearchHistory))
+        return false;
     LookupListPages* pages = reader_->ListPages();
-    if (id != 99) return pages->ExecuteCommand(id);
+    if (id != Cmd::kShowWordListOfLanguage) return pages->ExecuteCommand(id);
     // 99 shows the list of the page's language again, over the current database.
     LookupWindow* page = pages->Page();
     if (view_ != kWordListView || !page || page->ViewKind() != WordListWindow::kWordListKind)

@@ -9,8 +9,14 @@ bool IsWindowPartRange(int32_t id) {
 }
 
 bool IsViewCommand(int32_t id) {
-    static constexpr int32_t kViewIds[] = {13, 14, 23, 40,  66,  67,  73,  85,  86, 87,
-                                           88, 89, 90, 106, 107, 109, 110, 111, 112};
+    static constexpr int32_t kViewIds[] = {
+        Cmd::kViewZoomIn,          Cmd::kViewZoomOut,       Cmd::kBack,
+        Cmd::kFocusBoxRange,       Cmd::kNextPage,          Cmd::kPreviousPage,
+        Cmd::kReservedCommand73,   Cmd::kSpeakFromPage,     Cmd::kSpeakNextChunk,
+        Cmd::kFocusBoxWord,        Cmd::kReservedCommand88, Cmd::kReservedCommand89,
+        Cmd::kActivateFocus,       Cmd::kResetList,         Cmd::kShowStatus,
+        Cmd::kReservedCommand109,  Cmd::kPlayerPosition,    Cmd::kPlayerTrackChanging,
+        Cmd::kPlayerPlayingChanged};
     for (int32_t v : kViewIds)
         if (v == id) return true;
     return false;
@@ -21,17 +27,33 @@ bool IsDisplayCommand(int32_t id) {
 }
 
 const MenuCommand kReaderMenu[kReaderMenuCount] = {
-    {40167, 23},  {40093, 1},   {40041, 6},  {40075, 0},  {40076, 15}, {40040, 7},  {40078, 4},
-    {40168, 113}, {40079, 16},  {40048, 10}, {40092, 20}, {40090, 21}, {40089, 23}, {40082, 11},
-    {40083, 12},  {40170, 114}, {40084, 55}, {40100, 9},  {40025, 8},  {40080, 52}, {40085, 74},
-    {40173, 75},  {40172, 115}, {40035, 5},  {50018, 18}, {50019, 19}, {50067, 67}, {50066, 66},
-    {50024, 24},  {50011, 11},  {50022, 22}, {40103, 57}, {40104, 59}, {40105, 63}, {40106, 58},
-    {40107, 60},  {40108, 61},  {40193, 62},
+    {40167, Cmd::kBack},           {40093, Cmd::kProperties},
+    {40041, Cmd::kOptions},        {40075, Cmd::kLibrary},
+    {40076, Cmd::kAnnotations},    {40040, Cmd::kAbout},
+    {40078, Cmd::kFind},           {40168, Cmd::kFindDialog},
+    {40079, Cmd::kToggleBookmark}, {40048, Cmd::kExit},
+    {40092, Cmd::kGoToPage},       {40090, Cmd::kFirstPage},
+    {40089, Cmd::kBack},           {40082, Cmd::kZoomIn},
+    {40083, Cmd::kZoomOut},        {40170, Cmd::kZoomNormal},
+    {40084, Cmd::kFullScreen},     {40100, Cmd::kOnlineBookstore},
+    {40025, Cmd::kBeam},           {40080, Cmd::kReservedCommand52},
+    {40085, Cmd::kRotate},         {40173, Cmd::kNormalOrientation},
+    {40172, Cmd::kProgressBar},    {40035, Cmd::kHelp},
+    {50018, Cmd::kCover},          {50019, Cmd::kStart},
+    {50067, Cmd::kPreviousPage},   {50066, Cmd::kNextPage},
+    {50024, Cmd::kContents},       {50011, Cmd::kZoomIn},
+    {50022, Cmd::kForward},        {40103, Cmd::kTapHighlights},
+    {40104, Cmd::kTapLooksUp},     {40105, Cmd::kTapCopies},
+    {40106, Cmd::kTapAddsNote},    {40107, Cmd::kTapModifies},
+    {40108, Cmd::kTapAddsLink},    {40193, Cmd::kTapSetsLinkTarget},
 };
 
 const MenuCommand kAudioMenu[kAudioMenuCount] = {
-    {40093, 1}, {40041, 6}, {40075, 0}, {40076, 15},  {40040, 7},   {40048, 10},  {40089, 23},
-    {40100, 9}, {40025, 8}, {40035, 5}, {40175, 116}, {40174, 118}, {40087, 117}, {40088, 119},
+    {40093, Cmd::kProperties},  {40041, Cmd::kOptions},         {40075, Cmd::kLibrary},
+    {40076, Cmd::kAnnotations}, {40040, Cmd::kAbout},           {40048, Cmd::kExit},
+    {40089, Cmd::kBack},        {40100, Cmd::kOnlineBookstore}, {40025, Cmd::kBeam},
+    {40035, Cmd::kHelp},        {40175, Cmd::kNextTrack},       {40174, Cmd::kPrevTrack},
+    {40087, Cmd::kPlayPause},   {40088, Cmd::kVolume},
 };
 
 int32_t CommandForMenuItem(const MenuCommand* table, std::size_t count, uint32_t item) {
@@ -41,8 +63,10 @@ int32_t CommandForMenuItem(const MenuCommand* table, std::size_t count, uint32_t
 }
 
 const PopupEntry kTapPopup[kTapPopupCount] = {
-    {45, 5091}, {49, 5087}, {42, 5086}, {41, 5088}, {43, 5084},
-    {44, 5090}, {16, 5002}, {53, 5093}, {54, 5094}, {48, 5089},
+    {Cmd::kLookup, 5091},          {Cmd::kCopy, 5087},    {Cmd::kHighlight, 5086},
+    {Cmd::kDeleteHighlight, 5088}, {Cmd::kAddNote, 5084}, {Cmd::kModify, 5090},
+    {Cmd::kToggleBookmark, 5002},  {Cmd::kAddLink, 5093}, {Cmd::kSetLinkTarget, 5094},
+    {Cmd::kImageMode, 5089},
 };
 
 bool TapActionForCommand(int32_t command, uint32_t& action, int32_t& viewCommand) {
@@ -50,10 +74,10 @@ bool TapActionForCommand(int32_t command, uint32_t& action, int32_t& viewCommand
     static constexpr uint32_t kValues[10] = {0, 1, 3, 2, 4, 5, 6, 7, 8, 9};
     if (command < Cmd::kTapActionFirst || command > Cmd::kTapActionLast) return false;
     action = kValues[command - Cmd::kTapActionFirst];
-    if (command == Cmd::kTapActionLast)
+    if (command == Cmd::kTapResetsView)
         viewCommand = -1;
     else
-        viewCommand = command == 59 ? Cmd::kViewCommand87 : Cmd::kViewCommand40;
+        viewCommand = command == Cmd::kTapLooksUp ? Cmd::kFocusBoxWord : Cmd::kFocusBoxRange;
     return true;
 }
 

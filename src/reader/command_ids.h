@@ -1,95 +1,12 @@
-// The reader's one space of command ids (0 to 120), shared by the menus and soft keys, the
-// hardware-key tables, the popup menus (item id = command + 50000), book actions, the main
-// window's private messages and the command queue; ReaderController::OnCommand runs them.
+// What the reader does with its command ids (layout/command_ids.h): the ranges that go to the
+// window part, the view and the display surface, the menu tables, the tap popup (item id =
+// command + 50000) and the default tap actions; ReaderController::OnCommand runs them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace Cmd {
-enum Id : int32_t {
-    kLibrary = 0,
-    kProperties = 1,
-    kViewRequest = 2,
-    kBackToOtherDocument = 3,
-    kFind = 4,
-    kHelp = 5,
-    kOptions = 6,
-    kAbout = 7,
-    kBeam = 8,
-    kOnlineBookstore = 9,
-    kExit = 10,
-    kZoomIn = 11,
-    kZoomOut = 12,
-    kViewCommand13 = 13,
-    kViewCommand14 = 14,
-    kAnnotations = 15,
-    kToggleBookmark = 16,
-    kVoiceRecorder = 17,
-    kCover = 18,
-    kStart = 19,
-    kGoToPage = 20,
-    kFirstPage = 21,
-    kForward = 22,
-    kBack = 23,
-    kContents = 24,
-    kFileOpen = 25,
-    kWindowPartFirst = 26,
-    kWindowPartLast = 39,
-    kViewCommand40 = 40,
-    kDeleteHighlight = 41,
-    kHighlight = 42,
-    kAddNote = 43,
-    kModify = 44,
-    kLookup = 45,
-    kLookup46 = 46,
-    kLookup47 = 47,
-    kImageMode = 48,
-    kCopy = 49,
-    kEditNote = 50,
-    kEditModification = 51,
-    kAddLink = 53,
-    kSetLinkTarget = 54,
-    kFullScreen = 55,
-    kTapActionFirst = 56,
-    kTapActionLast = 65,
-    kViewCommand66 = 66,
-    kViewCommand67 = 67,
-    kViewCommand73 = 73,
-    kDisplayFirst = 74,
-    kRotate = 74,
-    kNormalOrientation = 75,
-    kDisplayLast = 82,
-    kMakerPage = 84,
-    kViewCommand85 = 85,
-    kViewCommand86 = 86,
-    kViewCommand87 = 87,
-    kActivateFocus = 90,
-    kViewCommand88 = 88,
-    kViewCommand89 = 89,
-    kWindowPart2First = 91,
-    kWindowPart2Last = 100,
-    kWordList = 101,
-    kSearchHistory = 102,
-    kWindowPart3First = 103,
-    kWindowPart3Last = 105,
-    kViewCommand106 = 106,
-    kViewCommand107 = 107,
-    kViewCommand109 = 109,
-    kPlayerPosition = 110,
-    kPlayerTrackChanging = 111,
-    kPlayerPlayingChanged = 112,
-    kFindDialog = 113,
-    kZoomNormal = 114,
-    kProgressBar = 115,
-    kNextTrack = 116,
-    kPlayPause = 117,
-    kPrevTrack = 118,
-    kVolume = 119,
-    kCopyPosition = 120,
-    kLast = 120,
-};
-}  // namespace Cmd
+#include "layout/command_ids.h"
 
 namespace Commands {
 // Popup menu items carry the command + this.

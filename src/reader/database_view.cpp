@@ -7,6 +7,8 @@
 #include "database/history_table.h"
 #include "database/index_query.h"
 #include "database/query_text.h"
+#include "graphics/core/input_event.h"
+#include "layout/command_ids.h"
 
 namespace {
 
@@ -34,6 +36,16 @@ bool FirstValue(const IndexSource& table, uint32_t entry, uint32_t tag, uint32_t
 
 bool SameIgnoringCase(const String& a, const String& b) {
     return DatabaseViewText::SameSearchText(a, b, 0);
+}
+
+// Events 11 to 16 (page, line and screen moves) run the commands 66 to 71 in the same order.
+constexpr int32_t kFirstMoveEvent = kKeyPageDown;
+constexpr int32_t kLastMoveEvent = kKeyScreenUp;
+
+// The focus moves (1035-1038): the selection moves row by row.
+bool IsFocusMove(int32_t event) {
+    return event == kKeyFocusNext || event == kKeyFocusPrevious || event == kKeyFocusNextLine ||
+           event == kKeyFocusPreviousLine;
 }
 
 }  // namespace
@@ -127,7 +139,7 @@ void DatabaseView::UpdatePreview(int32_t event) {
     if (!previewEnabled_ || !name_.IsEmpty()) return;
     // An open pane stays on the last level while there is a text to show for, no native
     // field, or the focus moves.
-    const bool focusMove = event >= 1035 && event <= 1038;
+    const bool focusMove = IsFocusMove(event);
     if (!IsLastLevel() || noMatch_ ||
         (previewShown_ && field_ && SearchText().IsEmpty() && !focusMove)) {
         ClosePreview();
@@ -141,7 +153,7 @@ void DatabaseView::UpdatePreview(int32_t event) {
         ApplyRows();
         // The list moves up by what the pane covers, so that the selected row stays in view
         // (the paging events keep their new page as it is).
-        if (event != 11 && event != 13 && covered > 0 &&
+        if (event != kKeyPageDown && event != kKeyLineDown && covered > 0 &&
             static_cast<uint32_t>(selected) >= previewRows_) {
             int32_t top = Current().top;
             uint32_t moved = 0;
@@ -448,26 +460,27 @@ DatabaseView::Result DatabaseView::HandleEventInner(int32_t event) {
     // itself does not, so setting a search text never replaces the view under its caller.
     if (noMatch_ && event != kRefreshEvent) {
         noMatch_ = false;
-        return ExecuteCommandInner(23);
+        return ExecuteCommandInner(Cmd::kBack);
     }
     if (event == kEnterEvent) return Enter();
     if (event == kClearEvent) return ClearField();
-    if (event >= 11 && event <= 16) return ExecuteCommandInner(66 + event - 11);
-    if (event >= 1035 && event <= 1038) {
+    if (event >= kFirstMoveEvent && event <= kLastMoveEvent)
+        return ExecuteCommandInner(Cmd::kNextPage + event - kFirstMoveEvent);
+    if (IsFocusMove(event)) {
         int32_t& selected = Current().search.selected;
         const int32_t rows = static_cast<int32_t>(rows_.size());
-        if (event == 1035 || event == 1037) {
+        if (event == kKeyFocusNext || event == kKeyFocusNextLine) {
             if (selected + 1 < rows) {
                 ++selected;
-            } else if (MoveForward(event == 1035 ? static_cast<uint32_t>(rows - 1) : 0)) {
+            } else if (MoveForward(event == kKeyFocusNext ? static_cast<uint32_t>(rows - 1) : 0)) {
                 Current().search.selected =
-                    event == 1035 ? 0 : static_cast<int32_t>(rows_.size()) - 1;
+                    event == kKeyFocusNext ? 0 : static_cast<int32_t>(rows_.size()) - 1;
             }
         } else if (selected > 0) {
             --selected;
-        } else if (MoveBack(event == 1036 ? rowsPerPage_ : 1)) {
+        } else if (MoveBack(event == kKeyFocusPrevious ? rowsPerPage_ : 1)) {
             Current().search.selected =
-                event == 1036 ? static_cast<int32_t>(rows_.size()) - 1 : 0;
+                event == kKeyFocusPrevious ? static_cast<int32_t>(rows_.size()) - 1 : 0;
         }
         return Result::kHandled;
     }
@@ -535,7 +548,7 @@ bool DatabaseView::MoveBack(uint32_t count) {
 
 uint32_t DatabaseView::HintId() const {
     if (!hints_ || !name_.IsEmpty() || noMatch_ || Selected() >= 0) return 0;
-    if (lastCommand_ == 66 || lastCommand_ == 67) return 0;
+    if (lastCommand_ == Cmd::kNextPage || lastCommand_ == Cmd::kPreviousPage) return 0;
     const String& text = SearchText();
     const bool wildcard = DatabaseViewText::FindWildcard(text) >= 0;
     const uint32_t lookup = flags_ & 0xF;
@@ -555,29 +568,29 @@ DatabaseView::Result DatabaseView::ExecuteCommandInner(int32_t id) {
     lastCommand_ = id;
     int32_t& selected = Current().search.selected;
     switch (id) {
-        case 23:
+        case Cmd::kBack:
             // Back hides the pane first.
             ClosePreview();
             return Back();
-        case 66:
+        case Cmd::kNextPage:
             if (!rows_.empty() && MoveForward(static_cast<uint32_t>(rows_.size()) - 1))
                 Current().search.selected = -1;
             return Result::kHandled;
-        case 68:
-        case 70: {
-            const uint32_t step = id == 68 ? 1 : 3;
-            if (id == 70 && rows_.size() <= 2) return Result::kHandled;
+        case Cmd::kScrollForward:
+        case Cmd::kScrollForwardThree: {
+            const uint32_t step = id == Cmd::kScrollForward ? 1 : 3;
+            if (id == Cmd::kScrollForwardThree && rows_.size() <= 2) return Result::kHandled;
             if (MoveForward(step - 1) && selected >= 0)
                 selected = std::max(selected - static_cast<int32_t>(step), 0);
             return Result::kHandled;
         }
-        case 67:
+        case Cmd::kPreviousPage:
             if (MoveBack(rowsPerPage_)) Current().search.selected = -1;
             return Result::kHandled;
-        case 69:
-        case 71: {
+        case Cmd::kScrollBack:
+        case Cmd::kScrollBackThree: {
             const int32_t before = Current().top;
-            if (!MoveBack(id == 69 ? 1 : 3) || selected < 0) return Result::kHandled;
+            if (!MoveBack(id == Cmd::kScrollBack ? 1 : 3) || selected < 0) return Result::kHandled;
             int32_t moved = 0;
             for (int32_t e = Current().top; e >= 0 && e != before; e = NextEntry(e)) ++moved;
             selected = std::min(selected + moved, static_cast<int32_t>(rows_.size()) - 1);

@@ -210,8 +210,8 @@ bool DatabaseViewNode::HandleEvent(InputEvent& event) {
     } else {
         switch (code) {
             case kKeyCharacter: viewEvent = event.character; break;
-            case kKeyDown: viewEvent = 1035; break;
-            case kKeyUp: viewEvent = 1036; break;
+            case kKeyDown: viewEvent = kKeyFocusNext; break;
+            case kKeyUp: viewEvent = kKeyFocusPrevious; break;
             case kKeyBackspace:
             case kKeyActivate:
             case kKeyPageDown:

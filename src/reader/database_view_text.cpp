@@ -1,5 +1,7 @@
 #include "reader/database_view_text.h"
 
+#include "layout/command_ids.h"
+
 namespace {
 
 bool IsBlindLetter(char16_t c) {
@@ -134,16 +136,31 @@ bool BuildQueryTitle(const String& titleTemplate, uint32_t level,
 }
 
 bool IsCommandEnabled(int32_t id) {
-    return !(id == 4 || id == 16 || (id >= 26 && id <= 44) || (id >= 50 && id <= 54) ||
-             (id >= 74 && id <= 82));
+    return !(id == Cmd::kFind || id == Cmd::kToggleBookmark ||
+             (id >= Cmd::kWindowPartFirst && id <= Cmd::kModify) ||
+             (id >= Cmd::kEditNote && id <= Cmd::kSetLinkTarget) ||
+             (id >= Cmd::kDisplayFirst && id <= Cmd::kDisplayLast));
 }
+
+namespace {
+// The bullets of sql_bullet_search, by script-name id, and the row icon each one gives.
+enum Bullet : uint32_t {
+    kBulletCrossRed = 34,    // BUL_CROSS_RED
+    kBulletCheckGreen = 35,  // BUL_CHECK_GREEN
+    kBulletHospital = 37,    // BUL_HOSPITAL
+};
+constexpr uint32_t kCrossRedIcon = 230;
+constexpr uint32_t kCheckGreenIcon = 225;
+constexpr uint32_t kHospitalIcon = 232;
+constexpr uint32_t kDefaultBulletIcon = 224;  // BUL_BLUE and every other value
+}  // namespace
 
 uint32_t BulletDisplayCode(uint32_t bullet) {
     switch (bullet) {
-        case 34: return 230;
-        case 35: return 225;
-        case 37: return 232;
-        default: return 224;
+        case kBulletCrossRed: return kCrossRedIcon;
+        case kBulletCheckGreen: return kCheckGreenIcon;
+        case kBulletHospital: return kHospitalIcon;
+        default: return kDefaultBulletIcon;
     }
 }
 

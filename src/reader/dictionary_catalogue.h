@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "core/string.h"
+#include "layout/command_ids.h"
 
 class DictionaryCatalogue {
 public:
     // FindDictionaries modes, as the look-up commands give them.
-    static constexpr std::uint32_t kAnyDictionary = 45;
-    static constexpr std::uint32_t kBilingual = 46;
-    static constexpr std::uint32_t kMonolingual = 47;
+    static constexpr std::uint32_t kAnyDictionary = Cmd::kLookup;
+    static constexpr std::uint32_t kBilingual = Cmd::kLookupBilingual;
+    static constexpr std::uint32_t kMonolingual = Cmd::kLookupMonolingual;
 
     virtual ~DictionaryCatalogue() = default;
 

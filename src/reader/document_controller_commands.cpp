@@ -11,19 +11,16 @@
 #include "database/resource.h"
 #include "document/markup/token_source.h"
 #include "document/markup/link_target.h"
+#include "layout/command_ids.h"
 #include "layout/page_layout.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
 namespace {
-constexpr uint32_t kLinkNextCode = 1035;
-constexpr uint32_t kLinkPreviousCode = 1036;
-constexpr uint32_t kLinkNextHalfCode = 1037;
-constexpr uint32_t kLinkPreviousHalfCode = 1038;
-constexpr int32_t kActivateFocus = 90;
-
 bool IsAnnotationCommand(int32_t id) {
-    return id == 15 || id == 16 || (id >= 41 && id <= 44) || (id >= 50 && id <= 54);
+    return id == Cmd::kAnnotations || id == Cmd::kToggleBookmark ||
+           (id >= Cmd::kDeleteHighlight && id <= Cmd::kModify) ||
+           (id >= Cmd::kEditNote && id <= Cmd::kSetLinkTarget);
 }
 }  // namespace
 
@@ -70,10 +67,11 @@ bool BookDocumentController::OpenRandomTableEntry(const String* name) {
 
 bool BookDocumentController::IsCommandEnabled(int32_t id) const {
     switch (id) {
-        case 22: return history_.CanForward();
-        case 23: return history_.CanBack();
-        case 108: return false;
-        case 45: case 46: case 47: return reader_ && reader_->CanLookUp(id);
+        case Cmd::kForward: return history_.CanForward();
+        case Cmd::kBack: return history_.CanBack();
+        case Cmd::kReservedCommand108: return false;
+        case Cmd::kLookup: case Cmd::kLookupBilingual: case Cmd::kLookupMonolingual:
+            return reader_ && reader_->CanLookUp(id);
         default: break;
     }
     if (resource_ && view_ != kTextPage && MediaCommandEnabled(id)) return true;
@@ -107,10 +105,10 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
                                            bool noMarkCurrent) {
     int32_t step = 0;
     switch (code) {
-        case kLinkNextCode: step = 2; break;
-        case kLinkPreviousCode: step = -2; break;
-        case kLinkNextHalfCode: step = endsWithPageBreak ? 2 : 1; break;
-        case kLinkPreviousHalfCode: step = -1; break;
+        case kKeyFocusNext: step = 2; break;
+        case kKeyFocusPrevious: step = -2; break;
+        case kKeyFocusNextLine: step = endsWithPageBreak ? 2 : 1; break;
+        case kKeyFocusPreviousLine: step = -1; break;
         default: return false;
     }
     if (noMarkCurrent && !framed_ && FocusPageLink(step > 0)) return true;
@@ -121,7 +119,7 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
     if (!StepPage(step)) return false;
     focusKind_ = step > 0 ? kFocusForward : kFocusBackward;
     // Command 90 then moves the frame focus; it follows no link after a page step.
-    if (reader_) reader_->PostCommand(kActivateFocus);
+    if (reader_) reader_->PostCommand(Cmd::kActivateFocus);
     return true;
 }
 

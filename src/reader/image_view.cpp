@@ -1,26 +1,11 @@
 #include "reader/image_view.h"
 
 #include "graphics/core/graphics_context.h"
+#include "layout/command_ids.h"
 #include "platform/gdi.h"
 #include "reader/reader_controller.h"
 
 namespace {
-
-enum : uint32_t {
-    kBack = 23,
-    kZoomIn = 13,
-    kZoomOut = 14,
-    kPenZoomIn = 26,
-    kPenZoomOut = 27,
-    kFitToView = 28,
-    kActualSize = 29,
-    kZoomInStep = 30,
-    kFitWidth = 31,
-    kZoomOutStep = 32,
-    kPan = 37,
-    kScrollable = 39,
-    kLeaveView = 3,
-};
 
 // Direction events 1-8 as (dx, dy) pen steps.
 constexpr Point kDirections[9] = {{0, 0},  {0, 1},  {0, -1}, {1, 0},  {-1, 0},
@@ -106,7 +91,7 @@ bool ImageView::HandleEvent(InputEvent& event) {
         return true;
     }
     const uint32_t code = event.Code();
-    if (code >= 1 && code <= 8) {
+    if (code >= kKeyUp && code <= kKeyDownRight) {
         const uint32_t mode = viewport_.penMode;
         viewport_.penMode = ImageViewport::kPan;
         viewport_.BeginDrag({0, 0});
@@ -133,28 +118,28 @@ void ImageView::AfterZoom() {
 
 void ImageView::ExecuteCommand(uint32_t command, uint32_t) {
     switch (command) {
-        case kZoomIn:
-        case kZoomInStep: viewport_.ZoomAtCentre(ImageViewport::kZoomIn); break;
-        case kZoomOut:
-        case kZoomOutStep: viewport_.ZoomAtCentre(ImageViewport::kZoomOut); break;
-        case kFitToView: viewport_.FitToView(); break;
-        case kActualSize: viewport_.ActualSize(); break;
-        case kFitWidth: viewport_.FitWidth(); break;
-        case kBack: PostCommand(kLeaveView); return;
-        case kPenZoomIn: SetPenMode(ImageViewport::kZoomInAtPen); return;
-        case kPenZoomOut: SetPenMode(ImageViewport::kZoomOutAtPen); return;
-        case kPan: SetPenMode(ImageViewport::kPan); return;
+        case Cmd::kViewZoomIn:
+        case Cmd::kImageZoomIn: viewport_.ZoomAtCentre(ImageViewport::kZoomIn); break;
+        case Cmd::kViewZoomOut:
+        case Cmd::kImageZoomOut: viewport_.ZoomAtCentre(ImageViewport::kZoomOut); break;
+        case Cmd::kImageFitToView: viewport_.FitToView(); break;
+        case Cmd::kImageActualSize: viewport_.ActualSize(); break;
+        case Cmd::kImageFitWidth: viewport_.FitWidth(); break;
+        case Cmd::kBack: PostCommand(Cmd::kBackToOtherDocument); return;
+        case Cmd::kImagePenZoomIn: SetPenMode(ImageViewport::kZoomInAtPen); return;
+        case Cmd::kImagePenZoomOut: SetPenMode(ImageViewport::kZoomOutAtPen); return;
+        case Cmd::kImagePan: SetPenMode(ImageViewport::kPan); return;
         default: return;
     }
     AfterZoom();
 }
 
 bool ImageView::IsCommandEnabled(uint32_t command, uint32_t) {
-    if (command == kLeaveView) return true;
-    if (command < kPenZoomIn || command > kScrollable) return false;
-    if (command == kZoomInStep) return viewport_.CanZoomIn();
-    if (command == kZoomOutStep) return viewport_.CanZoomOut();
-    if (command == kScrollable) return viewport_.IsLargerThanView();
+    if (command == Cmd::kBackToOtherDocument) return true;
+    if (command < Cmd::kWindowPartFirst || command > Cmd::kWindowPartLast) return false;
+    if (command == Cmd::kImageZoomIn) return viewport_.CanZoomIn();
+    if (command == Cmd::kImageZoomOut) return viewport_.CanZoomOut();
+    if (command == Cmd::kImageScrollable) return viewport_.IsLargerThanView();
     return true;
 }
 

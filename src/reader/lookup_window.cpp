@@ -16,6 +16,7 @@
 #include "document/sources/document_loader.h"
 #include "document/sources/index_table_data_handle.h"
 #include "graphics/core/input_event.h"
+#include "layout/command_ids.h"
 #include "media/image/icon_image.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
@@ -131,29 +132,36 @@ bool LookupWindow::RestoreState(ByteStream& in) {
 }
 
 bool LookupWindow::IsEnabled(int32_t id) {
-    if (id == 4 || id == 15 || id == 16 || id == 20 || id == 21 || id == 24) return false;
-    if ((id >= 26 && id <= 39) || (id >= 41 && id <= 44) || (id >= 50 && id <= 54)) return false;
-    return !(id >= 79 && id <= 82);
+    if (id == Cmd::kFind || id == Cmd::kAnnotations || id == Cmd::kToggleBookmark ||
+        id == Cmd::kGoToPage || id == Cmd::kFirstPage || id == Cmd::kContents)
+        return false;
+    if ((id >= Cmd::kWindowPartFirst && id <= Cmd::kWindowPartLast) ||
+        (id >= Cmd::kDeleteHighlight && id <= Cmd::kModify) ||
+        (id >= Cmd::kEditNote && id <= Cmd::kSetLinkTarget))
+        return false;
+    return !(id >= Cmd::kStartAutoScroll && id <= Cmd::kToggleAutoScroll);
 }
 
 bool LookupWindow::RunCommand(int32_t id) {
     switch (id) {
-        case 23: {
+        case Cmd::kBack: {
             // Back replaces this window: nothing of it is touched afterwards.
             DocumentController* document = document_;
             if (document) document->HistoryBack();
             return true;
         }
-        case 55:
-            if (reader_) reader_->PostCommand(55);
+        case Cmd::kFullScreen:
+            if (reader_) reader_->PostCommand(Cmd::kFullScreen);
             return true;
-        case 66: case 67: case 68: case 69: case 70: case 71: case 106:
+        case Cmd::kNextPage: case Cmd::kPreviousPage: case Cmd::kScrollForward:
+        case Cmd::kScrollBack: case Cmd::kScrollForwardThree: case Cmd::kScrollBackThree:
+        case Cmd::kResetList:
             status_.SetEmpty();
             Layout();
             list_->ExecuteCommand(static_cast<uint32_t>(id), 0);
             Redraw(nullptr);
             return true;
-        case 107:
+        case Cmd::kShowStatus:
             if (!status_.IsEmpty() && reader_) {
                 reader_->ShowBusyText(status_, kStatusMs);
                 status_.SetEmpty();
@@ -383,11 +391,12 @@ bool WordListWindow::SetCurrentMark(int mark) {
 
 bool WordListWindow::RunCommand(int32_t id) {
     switch (id) {
-        case 92: return AddCurrentWord();
-        case 93: case 94: case 95: return SetCurrentMark(id - 93);
-        case 96: return SetCurrentMark(-1);
-        case 97: return DeleteCurrentRow();
-        case 98: return AskWord();
+        case Cmd::kAddWordToList: return AddCurrentWord();
+        case Cmd::kSetRowMark0: case Cmd::kSetRowMark1: case Cmd::kSetRowMark2:
+            return SetCurrentMark(id - Cmd::kSetRowMark0);
+        case Cmd::kCycleRowMark: return SetCurrentMark(-1);
+        case Cmd::kDeleteRow: return DeleteCurrentRow();
+        case Cmd::kAskWord: return AskWord();
         default: return LookupWindow::RunCommand(id);
     }
 }
@@ -495,7 +504,7 @@ bool SearchHistoryWindow::Show(bool show) {
 }
 
 bool SearchHistoryWindow::RunCommand(int32_t id) {
-    if (id != 104) return LookupWindow::RunCommand(id);
+    if (id != Cmd::kClearSearchHistory) return LookupWindow::RunCommand(id);
     if (history_) {
         history_->Clear();
         history_->Save();

@@ -211,8 +211,8 @@ bool ReaderController::RunAnnotationCommand(int32_t id) {
             AddAnnotation(kModification);
             return true;
         case Cmd::kLookup:
-        case Cmd::kLookup46:
-        case Cmd::kLookup47:
+        case Cmd::kLookupBilingual:
+        case Cmd::kLookupMonolingual:
             LookupCommand(id);
             return true;
         case Cmd::kEditNote:

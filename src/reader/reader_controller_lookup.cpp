@@ -32,6 +32,7 @@
 #include "reader/book_action_bridge.h"
 #include "reader/book_actions.h"
 #include "reader/book_document_controller.h"
+#include "reader/command_ids.h"
 #include "reader/dictionary_catalogue.h"
 #include "reader/document_controller.h"
 #include "reader/list_pages.h"
@@ -62,7 +63,7 @@ constexpr uint32_t kTagFirstLink = 25;
 constexpr uint32_t kTagSecondLink = 22;
 constexpr uint32_t kLanguageMask = 1023;
 // Pop-up menu items carry 50000 + the command.
-constexpr UINT kMenuBase = 50000;
+constexpr UINT kMenuBase = Commands::kPopupItemBase;
 
 String Res(uint32_t id) { return Lookup::ResourceText(id); }
 
@@ -696,19 +697,19 @@ std::u16string Lookup::Wide(const String& s) {
 std::vector<Lookup::TapItem> Lookup::TapMenu(const TapFacts& f) {
     std::vector<TapItem> items;
     if (f.word) {
-        items.push_back({45, 5091});
-        items.push_back({49, 5087});
+        items.push_back({Cmd::kLookup, 5091});
+        items.push_back({Cmd::kCopy, 5087});
     }
     if (f.sideFile && f.range) {
-        items.push_back({42, 5086});
-        if (f.highlight) items.push_back({41, 5088});
-        items.push_back({43, 5084});
-        items.push_back({44, 5090});
-        items.push_back({16, f.bookmark ? 5228u : 5002u});
-        if (!f.waitingLink) items.push_back({53, 5093});
+        items.push_back({Cmd::kHighlight, 5086});
+        if (f.highlight) items.push_back({Cmd::kDeleteHighlight, 5088});
+        items.push_back({Cmd::kAddNote, 5084});
+        items.push_back({Cmd::kModify, 5090});
+        items.push_back({Cmd::kToggleBookmark, f.bookmark ? 5228u : 5002u});
+        if (!f.waitingLink) items.push_back({Cmd::kAddLink, 5093});
     }
-    if (f.waitingLink) items.push_back({54, 5094});
-    if (f.image) items.push_back({48, 5089});
+    if (f.waitingLink) items.push_back({Cmd::kSetLinkTarget, 5094});
+    if (f.image) items.push_back({Cmd::kImageMode, 5089});
     return items;
 }
 
@@ -723,7 +724,9 @@ String Lookup::TrimPunctuation(const String& word) {
 }
 
 int32_t Lookup::TapActionCommand(uint32_t action) {
-    static constexpr int32_t kCommands[] = {42, 45, 43, 44, 53, 54, 49, 41};
+    static constexpr int32_t kCommands[] = {
+        Cmd::kHighlight, Cmd::kLookup,        Cmd::kAddNote, Cmd::kModify,
+        Cmd::kAddLink,   Cmd::kSetLinkTarget, Cmd::kCopy,    Cmd::kDeleteHighlight};
     return action >= 1 && action <= 8 ? kCommands[action - 1] : 0;
 }
 

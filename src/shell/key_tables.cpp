@@ -1,53 +1,84 @@
 #include "shell/key_tables.h"
 
 #include "core/optional_api.h"
+#include "layout/command_ids.h"
 #include "platform/window/keys.h"
 
 namespace KeyRows {
 // Columns: the drawing surface's input states 0-11.
 const uint32_t kUp[4][kKeyRowColumns] = {
-    {0xc, 0xc, 1, 0x15, 0xc, 0x40e, 0x40e, 0x40e, 0x40c, 0x40c, 1, 1},
-    {0x40c, 0x40c, 1, 0x15, 0x40c, 0x40e, 0x40e, 0x40e, 0x40c, 0x40c, 1, 1},
-    {0xe, 0xc, 1, 0x15, 0xe, 0x40e, 0x40e, 0x40e, 0x40e, 0x40c, 1, 1},
-    {0x40e, 0x40e, 1, 0x15, 0x40e, 0x40e, 0x40e, 0x40e, 0x40e, 0x40e, 1, 1},
+    {kKeyPageUp, kKeyPageUp, kKeyUp, kKeyFaster, kKeyPageUp, kKeyFocusPreviousLine,
+     kKeyFocusPreviousLine, kKeyFocusPreviousLine, kKeyFocusPrevious, kKeyFocusPrevious, kKeyUp,
+     kKeyUp},
+    {kKeyFocusPrevious, kKeyFocusPrevious, kKeyUp, kKeyFaster, kKeyFocusPrevious,
+     kKeyFocusPreviousLine, kKeyFocusPreviousLine, kKeyFocusPreviousLine, kKeyFocusPrevious,
+     kKeyFocusPrevious, kKeyUp, kKeyUp},
+    {kKeyLineUp, kKeyPageUp, kKeyUp, kKeyFaster, kKeyLineUp, kKeyFocusPreviousLine,
+     kKeyFocusPreviousLine, kKeyFocusPreviousLine, kKeyFocusPreviousLine, kKeyFocusPrevious, kKeyUp,
+     kKeyUp},
+    {kKeyFocusPreviousLine, kKeyFocusPreviousLine, kKeyUp, kKeyFaster, kKeyFocusPreviousLine,
+     kKeyFocusPreviousLine, kKeyFocusPreviousLine, kKeyFocusPreviousLine, kKeyFocusPreviousLine,
+     kKeyFocusPreviousLine, kKeyUp, kKeyUp},
 };
 const uint32_t kDown[4][kKeyRowColumns] = {
-    {0xb, 0xb, 2, 0x16, 0xb, 0x40d, 0x40d, 0x40d, 0x40b, 0x40b, 2, 2},
-    {0x40b, 0x40b, 2, 0x16, 0x40b, 0x40d, 0x40d, 0x40d, 0x40b, 0x40b, 2, 2},
-    {0xd, 0xd, 2, 0x16, 0xd, 0x40d, 0x40d, 0x40d, 0x40d, 0x40d, 2, 2},
-    {0x40d, 0x40d, 2, 0x16, 0x40d, 0x40d, 0x40d, 0x40d, 0x40d, 0x40d, 2, 2},
+    {kKeyPageDown, kKeyPageDown, kKeyDown, kKeySlower, kKeyPageDown, kKeyFocusNextLine,
+     kKeyFocusNextLine, kKeyFocusNextLine, kKeyFocusNext, kKeyFocusNext, kKeyDown, kKeyDown},
+    {kKeyFocusNext, kKeyFocusNext, kKeyDown, kKeySlower, kKeyFocusNext, kKeyFocusNextLine,
+     kKeyFocusNextLine, kKeyFocusNextLine, kKeyFocusNext, kKeyFocusNext, kKeyDown, kKeyDown},
+    {kKeyLineDown, kKeyLineDown, kKeyDown, kKeySlower, kKeyLineDown, kKeyFocusNextLine,
+     kKeyFocusNextLine, kKeyFocusNextLine, kKeyFocusNextLine, kKeyFocusNextLine, kKeyDown,
+     kKeyDown},
+    {kKeyFocusNextLine, kKeyFocusNextLine, kKeyDown, kKeySlower, kKeyFocusNextLine,
+     kKeyFocusNextLine, kKeyFocusNextLine, kKeyFocusNextLine, kKeyFocusNextLine, kKeyFocusNextLine,
+     kKeyDown, kKeyDown},
 };
-const uint32_t kLeft[kKeyRowColumns] = {0xc, 0xc, 3, 0x16, 3, 3, 3, 3, 0xc, 0xc, 3, 3};
-const uint32_t kRight[kKeyRowColumns] = {0xb, 0xb, 4, 0x15, 4, 4, 4, 4, 0xb, 0xb, 4, 4};
-const uint32_t kEnter[kKeyRowColumns] = {0x1a, 0x17, 0x17, 0x1a, 0x17, 0x17,
-                                         0x17, 0x17, 0x17, 0x17, 0x1a, 0x17};
-const uint32_t kSpace[kKeyRowColumns] = {0xb, 0xb, 0xb, 0x19, 0x17, 0x19,
-                                         0x19, 0x19, 0x17, 0x19, 0x19, 0x17};
-const uint32_t kEscape[kKeyRowColumns] = {0x1a, 0x1a, 0x18, 0x1a, 0x1a, 0x18,
-                                          0x1a, 0x1a, 0x1a, 0x1a, 0x1a, 0x1a};
-const uint32_t kBackspace[kKeyRowColumns] = {0x1a, 0x1a, 0x1a, 0x1a, 0x1a, 0x13,
-                                             0x1a, 0x1a, 0x1a, 0x13, 0x1a, 0x1a};
-#define FVT_KEYPAD_ROW(plain, image) {plain, plain, plain, plain, plain, 0x19, \
-                                      plain, plain, plain, plain, image, plain}
+const uint32_t kLeft[kKeyRowColumns] = {kKeyPageUp, kKeyPageUp, kKeyLeft, kKeySlower,
+                                        kKeyLeft,   kKeyLeft,   kKeyLeft, kKeyLeft,
+                                        kKeyPageUp, kKeyPageUp, kKeyLeft, kKeyLeft};
+const uint32_t kRight[kKeyRowColumns] = {kKeyPageDown, kKeyPageDown, kKeyRight, kKeyFaster,
+                                         kKeyRight,    kKeyRight,    kKeyRight, kKeyRight,
+                                         kKeyPageDown, kKeyPageDown, kKeyRight, kKeyRight};
+const uint32_t kEnter[kKeyRowColumns] = {kKeyCommand,  kKeyActivate, kKeyActivate, kKeyCommand,
+                                         kKeyActivate, kKeyActivate, kKeyActivate, kKeyActivate,
+                                         kKeyActivate, kKeyActivate, kKeyCommand,  kKeyActivate};
+const uint32_t kSpace[kKeyRowColumns] = {kKeyPageDown, kKeyPageDown,  kKeyPageDown,  kKeyCharacter,
+                                         kKeyActivate, kKeyCharacter, kKeyCharacter, kKeyCharacter,
+                                         kKeyActivate, kKeyCharacter, kKeyCharacter, kKeyActivate};
+const uint32_t kEscape[kKeyRowColumns] = {kKeyCommand, kKeyCommand, kKeyClose,   kKeyCommand,
+                                          kKeyCommand, kKeyClose,   kKeyCommand, kKeyCommand,
+                                          kKeyCommand, kKeyCommand, kKeyCommand, kKeyCommand};
+const uint32_t kBackspace[kKeyRowColumns] = {kKeyCommand, kKeyCommand,   kKeyCommand, kKeyCommand,
+                                             kKeyCommand, kKeyBackspace, kKeyCommand, kKeyCommand,
+                                             kKeyCommand, kKeyBackspace, kKeyCommand, kKeyCommand};
+// The keypad's rows: one code in every state but text entry (a character) and the image view.
+#define FVT_KEYPAD_ROW(plain, image) \
+    { plain, plain, plain, plain, plain, kKeyCharacter, plain, plain, plain, plain, image, plain }
 const uint32_t kDigits[10][kKeyRowColumns] = {
-    FVT_KEYPAD_ROW(0x1a, 0x1a), FVT_KEYPAD_ROW(0x1a, 5), FVT_KEYPAD_ROW(0x1a, 1),
-    FVT_KEYPAD_ROW(0x1a, 7),    FVT_KEYPAD_ROW(0x1a, 3), FVT_KEYPAD_ROW(0x19, 0x1a),
-    FVT_KEYPAD_ROW(0x19, 4),    FVT_KEYPAD_ROW(0x19, 6), FVT_KEYPAD_ROW(0x1a, 2),
-    FVT_KEYPAD_ROW(0x1a, 8),
+    FVT_KEYPAD_ROW(kKeyCommand, kKeyCommand), FVT_KEYPAD_ROW(kKeyCommand, kKeyUpLeft),
+    FVT_KEYPAD_ROW(kKeyCommand, kKeyUp),      FVT_KEYPAD_ROW(kKeyCommand, kKeyUpRight),
+    FVT_KEYPAD_ROW(kKeyCommand, kKeyLeft),    FVT_KEYPAD_ROW(kKeyCharacter, kKeyCommand),
+    FVT_KEYPAD_ROW(kKeyCharacter, kKeyRight), FVT_KEYPAD_ROW(kKeyCharacter, kKeyDownLeft),
+    FVT_KEYPAD_ROW(kKeyCommand, kKeyDown),    FVT_KEYPAD_ROW(kKeyCommand, kKeyDownRight),
 };
-const uint32_t kStar[kKeyRowColumns] = FVT_KEYPAD_ROW(0x1a, 0x1a);
-const uint32_t kHash[kKeyRowColumns] = FVT_KEYPAD_ROW(0x1a, 0);
+const uint32_t kStar[kKeyRowColumns] = FVT_KEYPAD_ROW(kKeyCommand, kKeyCommand);
+const uint32_t kHash[kKeyRowColumns] = FVT_KEYPAD_ROW(kKeyCommand, kKeyNone);
 #undef FVT_KEYPAD_ROW
-const uint32_t kMinus[kKeyRowColumns] = {0x1a, 0x1a, 0x1a, 0x16, 0x1a, 0x19,
-                                         0x1a, 0x1a, 0x1a, 0x1a, 0, 0x1a};
-const uint32_t kPlus[kKeyRowColumns] = {0x1a, 0x1a, 0x1a, 0x15, 0x1a, 0x19,
-                                        0x1a, 0x1a, 0x1a, 0x1a, 0, 0x1a};
-const uint32_t kZeroSecond[kKeyRowColumns] = {0x52, 0x52, 0x52, 0x52, 0x52, 0x52,
-                                              0x52, 0x52, 0x52, 0x52, 0x20, 0x52};
-const uint32_t kMinusSecond[kKeyRowColumns] = {0xc, 0xc, 0xc, 0xc, 0xc, 0xc,
-                                               0xc, 0xc, 0xc, 0xc, 0x20, 0xc};
-const uint32_t kPlusSecond[kKeyRowColumns] = {0xb, 0xb, 0xb, 0xb, 0xb, 0xb,
-                                              0xb, 0xb, 0xb, 0xb, 0x1e, 0xb};
+const uint32_t kMinus[kKeyRowColumns] = {kKeyCommand, kKeyCommand,   kKeyCommand, kKeySlower,
+                                         kKeyCommand, kKeyCharacter, kKeyCommand, kKeyCommand,
+                                         kKeyCommand, kKeyCommand,   kKeyNone,    kKeyCommand};
+const uint32_t kPlus[kKeyRowColumns] = {kKeyCommand, kKeyCommand,   kKeyCommand, kKeyFaster,
+                                        kKeyCommand, kKeyCharacter, kKeyCommand, kKeyCommand,
+                                        kKeyCommand, kKeyCommand,   kKeyNone,    kKeyCommand};
+const uint32_t kZeroSecond[kKeyRowColumns] = {
+    Cmd::kToggleAutoScroll, Cmd::kToggleAutoScroll, Cmd::kToggleAutoScroll, Cmd::kToggleAutoScroll,
+    Cmd::kToggleAutoScroll, Cmd::kToggleAutoScroll, Cmd::kToggleAutoScroll, Cmd::kToggleAutoScroll,
+    Cmd::kToggleAutoScroll, Cmd::kToggleAutoScroll, Cmd::kImageZoomOut,     Cmd::kToggleAutoScroll};
+const uint32_t kMinusSecond[kKeyRowColumns] = {
+    Cmd::kZoomOut, Cmd::kZoomOut, Cmd::kZoomOut, Cmd::kZoomOut, Cmd::kZoomOut,      Cmd::kZoomOut,
+    Cmd::kZoomOut, Cmd::kZoomOut, Cmd::kZoomOut, Cmd::kZoomOut, Cmd::kImageZoomOut, Cmd::kZoomOut};
+const uint32_t kPlusSecond[kKeyRowColumns] = {
+    Cmd::kZoomIn, Cmd::kZoomIn, Cmd::kZoomIn, Cmd::kZoomIn, Cmd::kZoomIn,      Cmd::kZoomIn,
+    Cmd::kZoomIn, Cmd::kZoomIn, Cmd::kZoomIn, Cmd::kZoomIn, Cmd::kImageZoomIn, Cmd::kZoomIn};
 }  // namespace KeyRows
 
 namespace HardwareButtons {
@@ -59,11 +90,15 @@ const NamedButton kButtons[kButtonCount] = {
 };
 
 const ButtonAction kActions[kActionCount] = {
-    {5063, 151, 8, 0},     {5448, 179, 16384, 1},  {5366, 127, 2048, 15}, {5020, 149, 512, 9},
-    {5204, 154, 4, 24},    {5396, 152, 16, 74},    {5004, 153, 32, 82},   {5402, 200, 1024, 4},
-    {5043, 201, 65536, 113}, {5335, 150, 2, 11},   {5002, 202, 4096, 16}, {5289, 197, 256, 67},
-    {5288, 198, 128, 66},  {5202, 199, 64, 55},    {5135, 205, 8192, 6},  {5005, 155, 1, 23},
-    {5210, 208, 32768, 22},
+    {5063, 151, 8, Cmd::kLibrary},           {5448, 179, 16384, Cmd::kProperties},
+    {5366, 127, 2048, Cmd::kAnnotations},    {5020, 149, 512, Cmd::kOnlineBookstore},
+    {5204, 154, 4, Cmd::kContents},          {5396, 152, 16, Cmd::kRotate},
+    {5004, 153, 32, Cmd::kToggleAutoScroll}, {5402, 200, 1024, Cmd::kFind},
+    {5043, 201, 65536, Cmd::kFindDialog},    {5335, 150, 2, Cmd::kZoomIn},
+    {5002, 202, 4096, Cmd::kToggleBookmark}, {5289, 197, 256, Cmd::kPreviousPage},
+    {5288, 198, 128, Cmd::kNextPage},        {5202, 199, 64, Cmd::kFullScreen},
+    {5135, 205, 8192, Cmd::kOptions},        {5005, 155, 1, Cmd::kBack},
+    {5210, 208, 32768, Cmd::kForward},
 };
 
 namespace {
@@ -171,28 +206,36 @@ uint32_t RotateDirection(uint32_t direction, int orientation) {
 
 int32_t TapActionCommand(uint32_t tapAction) {
     switch (tapAction) {
-        case 1: return 57;
-        case 2: return 59;
-        case 3: return 58;
-        case 4: return 60;
-        case 7: return 63;
-        default: return 56;
+        case 1: return Cmd::kTapHighlights;
+        case 2: return Cmd::kTapLooksUp;
+        case 3: return Cmd::kTapAddsNote;
+        case 4: return Cmd::kTapModifies;
+        case 7: return Cmd::kTapCopies;
+        default: return Cmd::kTapShowsPopup;
     }
 }
 
 bool KeyDown(uint32_t vk, const KeyContext& context, InputEvent& out) {
     switch (vk) {
-        case VK_BACK: out = RowEvent(KeyRows::kBackspace, 23); return true;
-        case VK_TAB: out = InputEvent::Key(kKeyTab + (context.shift ? 12 : 11)); return true;
-        case VK_RETURN:
-            out = RowEvent(KeyRows::kEnter, context.enterTogglesFullScreen ? 55 : kNoCommand);
+        case VK_BACK: out = RowEvent(KeyRows::kBackspace, Cmd::kBack); return true;
+        case VK_TAB:
+            out = InputEvent::Key(context.shift ? kKeyFocusPrevious : kKeyFocusNext);
             return true;
-        case VK_ESCAPE: out = RowEvent(KeyRows::kEscape, 23); return true;
+        case VK_RETURN:
+            out = RowEvent(KeyRows::kEnter, context.enterTogglesFullScreen
+                                                ? uint32_t{Cmd::kFullScreen}
+                                                : kNoCommand);
+            return true;
+        case VK_ESCAPE: out = RowEvent(KeyRows::kEscape, Cmd::kBack); return true;
         case VK_SPACE: out = RowEvent(KeyRows::kSpace, kNoCommand, 32); return true;
         case VK_PRIOR: out = InputEvent::Key(kKeyPageUp); return true;
         case VK_NEXT: out = InputEvent::Key(kKeyPageDown); return true;
-        case VK_END: out = InputEvent::Key(context.shift ? 0x112u : uint32_t{kKeyEnd}); return true;
-        case VK_HOME: out = InputEvent::Key(context.shift ? 0x111u : uint32_t{kKeyHome}); return true;
+        case VK_END:
+            out = InputEvent::Key(context.shift ? kKeyShift | kKeyEnd : uint32_t{kKeyEnd});
+            return true;
+        case VK_HOME:
+            out = InputEvent::Key(context.shift ? kKeyShift | kKeyHome : uint32_t{kKeyHome});
+            return true;
         case VK_LEFT: return ArrowEvent(kKeyLeft, context, out);
         case VK_UP: return ArrowEvent(kKeyUp, context, out);
         case VK_RIGHT: return ArrowEvent(kKeyRight, context, out);
@@ -200,7 +243,7 @@ bool KeyDown(uint32_t vk, const KeyContext& context, InputEvent& out) {
         case VK_DELETE: out = InputEvent::Key(kKeyDelete); return true;
         case 'P':
             if (!context.ctrl) return false;
-            out = InputEvent::Key(kKeyCommand, 120);
+            out = InputEvent::Key(kKeyCommand, Cmd::kCopyPosition);
             return true;
         default: return false;
     }
@@ -211,8 +254,9 @@ bool Character(char16_t c, const KeyContext& context, InputEvent& out) {
     int32_t command = 0;
     if (HardwareButtons::CommandForKey(c, context.keyTable, command)) return false;
     const uint16_t ch = static_cast<uint16_t>(c);
-    static const uint32_t kDigitCommands[10] = {kNoCommand, 0, 15, 21, 11,
-                                                30, kNoCommand, kNoCommand, 6, 0};
+    static const uint32_t kDigitCommands[10] = {
+        kNoCommand,        Cmd::kLibrary, Cmd::kAnnotations, Cmd::kFirstPage, Cmd::kZoomIn,
+        Cmd::kImageZoomIn, kNoCommand,    kNoCommand,        Cmd::kOptions,   Cmd::kLibrary};
     if (c >= u'0' && c <= u'9') {
         const int digit = c - u'0';
         if (digit == 0) {
@@ -225,8 +269,8 @@ bool Character(char16_t c, const KeyContext& context, InputEvent& out) {
         return true;
     }
     switch (c) {
-        case u'*': out = RowEvent(KeyRows::kStar, 55, ch); return true;
-        case u'#': out = RowEvent(KeyRows::kHash, 74, ch); return true;
+        case u'*': out = RowEvent(KeyRows::kStar, Cmd::kFullScreen, ch); return true;
+        case u'#': out = RowEvent(KeyRows::kHash, Cmd::kRotate, ch); return true;
         case u'-': out = TwoRowEvent(KeyRows::kMinus, KeyRows::kMinusSecond, ch); return true;
         case u'+': out = TwoRowEvent(KeyRows::kPlus, KeyRows::kPlusSecond, ch); return true;
         default: out = InputEvent::Key(kKeyCharacter, kNoCommand, ch); return true;

@@ -8,6 +8,7 @@
 #include "core/platform_helpers.h"
 #include "graphics/core/display_surface.h"
 #include "graphics/core/drawing_surface.h"
+#include "layout/command_ids.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/dialog.h"
 #include "platform/gdi.h"
@@ -238,7 +239,7 @@ void MainFrame::OnSize() {
     const int32_t width = client.right - client.left;
     const int32_t height = client.bottom - client.top;
     if (width > 0 && height > 0) {
-        surface->DisplayCommand(80);
+        surface->DisplayCommand(Cmd::kStopAutoScroll);
         surface->ResizeDisplay(width, height);
         InvalidateRect(window_, nullptr, TRUE);
     }
@@ -315,7 +316,7 @@ LRESULT MainFrame::OnHotKey(WPARAM wParam, LPARAM lParam) {
     if (vk == VK_ESCAPE) {
         if (BackspaceInOwnEdit()) return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);
         ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
-        if (controller) controller->OnCommand(23, false);
+        if (controller) controller->OnCommand(Cmd::kBack, false);
     } else if (vk == VK_F1 || vk == VK_F2) {
         if (services_) services_->ToggleFullScreen();
     }
@@ -338,7 +339,7 @@ void MainFrame::OnActivate(WPARAM wParam, LPARAM lParam) {
         DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
         if (surface) {
             surface->SetActive(false);
-            surface->DisplayCommand(81);
+            surface->DisplayCommand(Cmd::kStopAutoScrollKeep);
         }
         // Another program takes the screen: full screen ends and the open book's notes are
         // written, since the device may end this program while it is in the background.
@@ -397,10 +398,10 @@ LRESULT MainFrame::OnPrivateMessage(UINT message) {
             PostMessageW(window_, kAfterRepaint, 0, 0);
             break;
         case kAfterRepaint:
-            if (surface) surface->DisplayCommand(79);
+            if (surface) surface->DisplayCommand(Cmd::kStartAutoScroll);
             break;
-        case kQueueCommand86:
-            if (controller) controller->OnCommand(86, false);
+        case kSpeakNextChunk:
+            if (controller) controller->OnCommand(Cmd::kSpeakNextChunk, false);
             break;
         case kSpeechCallback:
             if (services_) services_->ToggleSpeech();
@@ -474,7 +475,7 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_INITMENUPOPUP:
             if (ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr)
                 controller->OnActivate(false);
-            if (surface) surface->DisplayCommand(81);
+            if (surface) surface->DisplayCommand(Cmd::kStopAutoScrollKeep);
             return 0;
         case WM_CAPTURECHANGED:
         case WM_LBUTTONDOWN:

@@ -54,7 +54,7 @@ public:
     static constexpr UINT kPrivateState1 = 0x8002;
     static constexpr UINT kRepaintNow = 0x8003;
     static constexpr UINT kAfterRepaint = 0x8004;
-    static constexpr UINT kQueueCommand86 = 0x8005;
+    static constexpr UINT kSpeakNextChunk = 0x8005;  // runs command 86
     static constexpr UINT kSpeechCallback = 0x8006;
     static constexpr UINT kShowBusy = 0x8007;
     static constexpr UINT kHideBusy = 0x8008;

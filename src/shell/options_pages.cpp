@@ -3,6 +3,7 @@
 #include "bookfiles/configuration_store.h"
 #include "core/platform_helpers.h"
 #include "core/resources.h"
+#include "layout/command_ids.h"
 #include "library/library.h"
 #include "platform/gdi.h"
 #include "reader/document_controller.h"
@@ -26,8 +27,10 @@ int32_t TapActionRow(uint32_t tapAction) {
 }
 
 int32_t TapActionCommand(int32_t row) {
-    static constexpr int32_t kCommands[7] = {56, 57, 59, 58, 60, 63, 65};
-    return row >= 0 && row < 7 ? kCommands[row] : 56;
+    static constexpr int32_t kCommands[7] = {
+        Cmd::kTapShowsPopup, Cmd::kTapHighlights, Cmd::kTapLooksUp,   Cmd::kTapAddsNote,
+        Cmd::kTapModifies,   Cmd::kTapCopies,     Cmd::kTapResetsView};
+    return row >= 0 && row < 7 ? kCommands[row] : Cmd::kTapShowsPopup;
 }
 
 int32_t FontSizeRow(int32_t s, int32_t lo, int32_t n, int32_t d, int32_t hi) {
@@ -47,10 +50,10 @@ bool FontSizeOfRow(int32_t row, int32_t lo, int32_t n, int32_t d, int32_t hi, in
 
 int32_t OrientationCommand(int32_t row) {
     switch (row) {
-        case 1: return 78;
-        case 2: return 77;
-        case 3: return 76;
-        default: return 75;
+        case 1: return Cmd::kQuarterRightOrientation;
+        case 2: return Cmd::kQuarterLeftOrientation;
+        case 3: return Cmd::kHalfTurnOrientation;
+        default: return Cmd::kNormalOrientation;
     }
 }
 

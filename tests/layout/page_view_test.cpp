@@ -204,25 +204,25 @@ TEST(ViewCommands, InternalPagesDisableTheirOwnLists) {
     owner.internalPage = 0;
     for (uint32_t id : {0u, 7u, 8u, 15u, 54u}) EXPECT_TRUE(view.IsCommandEnabled(id, 0));
     // No layout: nothing to step through.
-    EXPECT_FALSE(view.IsCommandEnabled(kCmdNextPage, 0));
+    EXPECT_FALSE(view.IsCommandEnabled(Cmd::kNextPage, 0));
     EXPECT_TRUE(view.IsCommandEnabled(79, 0));
 }
 
 TEST(ViewCommands, CommandsReachTheOwnerAndFocusCommandsToggle) {
     FakeOwner owner;
     PositionViewElement view(&owner);
-    view.ExecuteCommand(kCmdFontLarger, 0);
+    view.ExecuteCommand(Cmd::kViewZoomIn, 0);
     EXPECT_EQ(owner.Last(), "font 1");
-    view.ExecuteCommand(kCmdFontSmaller, 0);
+    view.ExecuteCommand(Cmd::kViewZoomOut, 0);
     EXPECT_EQ(owner.Last(), "font -1");
-    view.ExecuteCommand(kCmdBack, 0);
+    view.ExecuteCommand(Cmd::kBack, 0);
     EXPECT_EQ(owner.Last(), "back");
-    view.ExecuteCommand(kCmdSpeakStop, 0);
+    view.ExecuteCommand(Cmd::kSpeakNextChunk, 0);
     EXPECT_EQ(owner.Last(), "speak 1 0");
     size_t before = owner.calls.size();
-    view.ExecuteCommand(kCmdNextPage, 0);  // no layout: stepping is a no-op
+    view.ExecuteCommand(Cmd::kNextPage, 0);  // no layout: stepping is a no-op
     EXPECT_EQ(owner.calls.size(), before);
-    EXPECT_FALSE(view.IsCommandChecked(kCmdFocusBox, 0));
+    EXPECT_FALSE(view.IsCommandChecked(Cmd::kFocusBoxRange, 0));
 }
 
 TEST(ViewKeys, StepsFollowTheColumnCount) {
@@ -291,9 +291,9 @@ TEST(ViewIndex, WrappedClampedAndPlainSteps) {
 
 TEST_F(ViewTest, FocusBoxModesMoveExtendConfirmAndClear) {
     Open();
-    view_.ExecuteCommand(kCmdFocusBox, 0);
-    EXPECT_EQ(view_.Mode(), static_cast<uint32_t>(kFocusByCommand40));
-    EXPECT_TRUE(view_.IsCommandChecked(kCmdFocusBox, 0));
+    view_.ExecuteCommand(Cmd::kFocusBoxRange, 0);
+    EXPECT_EQ(view_.Mode(), static_cast<uint32_t>(kFocusRange));
+    EXPECT_TRUE(view_.IsCommandChecked(Cmd::kFocusBoxRange, 0));
     EXPECT_EQ(FocusText(), "see");
     EXPECT_TRUE(Key(kKeyRight));
     EXPECT_EQ(FocusText(), "the");
@@ -309,9 +309,9 @@ TEST_F(ViewTest, FocusBoxModesMoveExtendConfirmAndClear) {
     EXPECT_EQ(view_.Mode(), static_cast<uint32_t>(kFocusNone));
     Rect box;
     EXPECT_FALSE(view_.TextFocusBox().GetFocusBox(box));
-    view_.ExecuteCommand(kCmdSelectText, 0);
-    EXPECT_EQ(view_.Mode(), static_cast<uint32_t>(kFocusByCommand87));
-    view_.ExecuteCommand(kCmdSelectText, 0);
+    view_.ExecuteCommand(Cmd::kFocusBoxWord, 0);
+    EXPECT_EQ(view_.Mode(), static_cast<uint32_t>(kFocusWord));
+    view_.ExecuteCommand(Cmd::kFocusBoxWord, 0);
     EXPECT_EQ(view_.Mode(), static_cast<uint32_t>(kFocusNone));
     EXPECT_EQ(canvas_.depth, 0);
 }
@@ -333,7 +333,7 @@ TEST_F(ViewTest, ATapOnALinkFocusesItAndPostsCommand90) {
 
 TEST_F(ViewTest, ATapInFocusModeTakesTheWord) {
     Open();
-    view_.ExecuteCommand(kCmdSelectText, 0);
+    view_.ExecuteCommand(Cmd::kFocusBoxWord, 0);
     InputEvent up = InputEvent::Pen(kPenUp, Point{50, 15});
     EXPECT_TRUE(view_.HandleEvent(up));
     EXPECT_EQ(FocusText(), "now");
@@ -547,13 +547,13 @@ TEST_F(ViewTest, ALineStepOnAPageEndingInABreakTakesTheNextPageWhole) {
 TEST_F(ViewTest, InFocusModeKeyRowsAreReadForTheirPlainDirections) {
     Open();
     uint32_t row[kKeyRowColumns] = {13, 13, 0, 0, 0, 0, 0, 0, 0, 0, 0, kKeyRight};
-    view_.ExecuteCommand(kCmdSelectText, 0);
+    view_.ExecuteCommand(Cmd::kFocusBoxWord, 0);
     owner_.calls.clear();
     InputEvent e = InputEvent::Row(row);
     EXPECT_TRUE(view_.HandleEvent(e));
     EXPECT_EQ(FocusText(), "the");
     EXPECT_TRUE(owner_.calls.empty());  // no page step while the box moves
-    view_.ExecuteCommand(kCmdSelectText, 0);
+    view_.ExecuteCommand(Cmd::kFocusBoxWord, 0);
     InputEvent again = InputEvent::Row(row);
     EXPECT_TRUE(view_.HandleEvent(again));
     EXPECT_EQ(owner_.Last(), "step 1 1 255");  // the box is off: the row's own column
@@ -634,13 +634,13 @@ TEST_F(WordTaps, ATapOnAWordsDrawnRectangleTakesThatWord) {
             ASSERT_TRUE(tapped.GetSelectionText(1, text, language));
             EXPECT_EQ(std::string(text.Data(), text.Data() + text.Length()), expected);
             // The focus box mode takes the same word.
-            view.ExecuteCommand(kCmdSelectText, 0);
+            view.ExecuteCommand(Cmd::kFocusBoxWord, 0);
             InputEvent again = InputEvent::Pen(kPenUp, at);
             EXPECT_TRUE(view.HandleEvent(again));
             String boxed;
             ASSERT_TRUE(view.TextFocusBox().GetSelectionText(1, boxed, language)) << expected;
             EXPECT_EQ(std::string(boxed.Data(), boxed.Data() + boxed.Length()), expected);
-            view.ExecuteCommand(kCmdSelectText, 0);
+            view.ExecuteCommand(Cmd::kFocusBoxWord, 0);
         }
         layout.SetCanvas(nullptr);
     }

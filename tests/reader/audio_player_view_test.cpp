@@ -163,11 +163,11 @@ TEST_F(AudioViewTest, EachTrackShowsItsPictureOrTheNearestEarlierOne) {
     EXPECT_EQ(view->ShownPicture(), 1u);
     ASSERT_TRUE(controller_.Player().Play(1, true, 0));
     pictures_.asked.clear();
-    view->ExecuteCommand(AudioPlayerView::kTrackChanged, 0);
+    view->ExecuteCommand(Cmd::kPlayerTrackChanging, 0);
     EXPECT_EQ(pictures_.asked, (std::vector<uint32_t>{2, 1}));
     EXPECT_EQ(view->ShownPicture(), 1u);
     ASSERT_TRUE(controller_.Player().Play(2, true, 0));
-    view->ExecuteCommand(AudioPlayerView::kTrackChanged, 0);
+    view->ExecuteCommand(Cmd::kPlayerTrackChanging, 0);
     EXPECT_EQ(view->ShownPicture(), 3u);
 }
 
@@ -213,7 +213,7 @@ TEST_F(AudioViewTest, LeavingTheViewStopsPlayback) {
 TEST_F(AudioViewTest, BackMayDeleteTheViewFromInsideItsHandler) {
     auto view = Make();
     document_.onBack = [&] { view.reset(); };
-    InputEvent back = InputEvent::Key(kKeyCommand, AudioPlayerView::kBack);
+    InputEvent back = InputEvent::Key(kKeyCommand, Cmd::kBack);
     AudioPlayerView* raw = view.get();
     raw->HandleEvent(back);
     EXPECT_EQ(document_.backs, 1);

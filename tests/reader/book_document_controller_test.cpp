@@ -451,12 +451,12 @@ TEST_F(DocumentControllerTest, ThePageViewTurnsPagesThroughTheController) {
     PositionViewElement* view = controller->PageView();
     ASSERT_NE(view, nullptr);
     int32_t first = controller->GetPageStart();
-    view->ExecuteCommand(kCmdNextPage, 0);
+    view->ExecuteCommand(Cmd::kNextPage, 0);
     int32_t second = controller->GetPageStart();
     EXPECT_GT(second, first);
-    view->ExecuteCommand(kCmdNextPage, 0);
+    view->ExecuteCommand(Cmd::kNextPage, 0);
     EXPECT_GT(controller->GetPageStart(), second);
-    view->ExecuteCommand(kCmdPreviousPage, 0);
+    view->ExecuteCommand(Cmd::kPreviousPage, 0);
     EXPECT_EQ(controller->GetPageStart(), second);
 }
 
@@ -526,7 +526,7 @@ TEST_F(DocumentControllerTest, ThePageViewsOwnStateTravelsWithThePosition) {
 TEST_F(DocumentControllerTest, BackFromThePageViewUndoesALink) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     ASSERT_TRUE(Open(u"\\books\\b.prc"));
-    controller->PageView()->ExecuteCommand(kCmdBack, 0);
+    controller->PageView()->ExecuteCommand(Cmd::kBack, 0);
     EXPECT_EQ(Current(), u"\\books\\a.prc");
 }
 

@@ -63,12 +63,12 @@ TEST_F(MediaTest, TheAudioPagePlaysTheBooksTracksWithTheirPictures) {
     EXPECT_EQ(view->ShownPicture(), 1u);
     // The next track's change reaches the page as a view command: its own picture.
     ASSERT_TRUE(Player().Play(1, true, 0));
-    EXPECT_TRUE(controller->ExecuteCommand(AudioPlayerView::kTrackChanged));
+    EXPECT_TRUE(controller->ExecuteCommand(Cmd::kPlayerTrackChanging));
     EXPECT_EQ(view->ShownPicture(), 2u);
     // The page's commands, not the text page's.
     EXPECT_FALSE(controller->ExecuteCommand(119));
     EXPECT_FALSE(controller->IsCommandEnabled(119));
-    EXPECT_TRUE(controller->IsCommandEnabled(AudioPlayerView::kPlayPause));
+    EXPECT_TRUE(controller->IsCommandEnabled(Cmd::kPlayPause));
 }
 
 TEST_F(MediaTest, LeavingTheAudioPageStopsItAndKeepsItsPlaceForTheNextOpening) {

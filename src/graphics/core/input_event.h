@@ -11,14 +11,22 @@
 
 // Key codes of events and key rows.
 enum KeyCode : uint32_t {
+    kKeyNone = 0,  // a key row's state that the key means nothing in
     kKeyUp = 1,
     kKeyDown = 2,
     kKeyLeft = 3,
     kKeyRight = 4,
+    // The diagonals of the image view's keypad.
+    kKeyUpLeft = 5,
+    kKeyDownLeft = 6,
+    kKeyUpRight = 7,
+    kKeyDownRight = 8,
     kKeyPageDown = 11,
     kKeyPageUp = 12,
     kKeyLineDown = 13,
     kKeyLineUp = 14,
+    kKeyScreenDown = 15,
+    kKeyScreenUp = 16,
     kKeyHome = 17,
     kKeyEnd = 18,
     kKeyBackspace = 19,
@@ -33,6 +41,22 @@ enum KeyCode : uint32_t {
     kKeyCtrl = 0x200,
     kKeyTab = 0x400,
     kKeyModifiers = 0x700,
+    // Shift and a direction (257-260): the focus box moves and extends the selection.
+    kKeyExtendUp = kKeyShift | kKeyUp,
+    kKeyExtendDown = kKeyShift | kKeyDown,
+    kKeyExtendLeft = kKeyShift | kKeyLeft,
+    kKeyExtendRight = kKeyShift | kKeyRight,
+    // Ctrl and a direction (513-516): the page's scrollable tables move.
+    kKeyScrollTableUp = kKeyCtrl | kKeyUp,
+    kKeyScrollTableDown = kKeyCtrl | kKeyDown,
+    kKeyScrollTableLeft = kKeyCtrl | kKeyLeft,
+    kKeyScrollTableRight = kKeyCtrl | kKeyRight,
+    // Tab and a paging code (1035-1038): focus moves, the link focus of a page or the selected
+    // row of a list; the line forms go less far when they run past the end.
+    kKeyFocusNext = kKeyTab | kKeyPageDown,
+    kKeyFocusPrevious = kKeyTab | kKeyPageUp,
+    kKeyFocusNextLine = kKeyTab | kKeyLineDown,
+    kKeyFocusPreviousLine = kKeyTab | kKeyLineUp,
     // Pen events: their low byte matches no key code and they carry no modifier bits, so a
     // node that looks only at keys never mistakes them.
     kPenDown = 0x10F0,

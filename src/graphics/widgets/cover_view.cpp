@@ -144,11 +144,11 @@ bool CoverView::HandleEvent(InputEvent& event) {
     }
     uint32_t c = event.Code();
     switch (c) {
-        case 11:
-        case 13:
-        case 15:
-        case 1035:
-        case 1037: ExecuteCommand(kCommandNextPage, 0); return true;
+        case kKeyPageDown:
+        case kKeyLineDown:
+        case kKeyScreenDown:
+        case kKeyFocusNext:
+        case kKeyFocusNextLine: ExecuteCommand(kCommandNextPage, 0); return true;
         case kKeyCommand: {
             uint32_t argument = event.Command();
             if (!controller_ || argument == kNoCommand) return true;

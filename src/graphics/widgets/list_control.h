@@ -52,10 +52,10 @@ public:
     static constexpr uint32_t kCmdThreeUp = 71;
     static constexpr uint32_t kCmdReset = 106;
     // Item-by-item move codes of the key rows.
-    static constexpr uint32_t kKeyItemNext = 1035;
-    static constexpr uint32_t kKeyItemPrevious = 1036;
-    static constexpr uint32_t kKeyItemNextAlt = 1037;
-    static constexpr uint32_t kKeyItemPreviousAlt = 1038;
+    static constexpr uint32_t kKeyItemNext = kKeyFocusNext;
+    static constexpr uint32_t kKeyItemPrevious = kKeyFocusPrevious;
+    static constexpr uint32_t kKeyItemNextAlt = kKeyFocusNextLine;
+    static constexpr uint32_t kKeyItemPreviousAlt = kKeyFocusPreviousLine;
     static constexpr uint32_t kNoRow = 0xFFFFFFFFu;
     static constexpr int kIconCacheSize = 6;
     static constexpr uint16_t kIconUp = 234;

@@ -10,7 +10,6 @@ namespace {
 constexpr char16_t kMarker[] = u" [...]";
 constexpr int32_t kMarkerLength = 6;
 constexpr char16_t kSample[] = u"Some Average Text";
-constexpr uint32_t kNextLinkEvent = 1035;
 
 int32_t gAppendBudget = -1;
 
@@ -53,7 +52,7 @@ void TextBoxBase::SetStyle(int8_t size, uint8_t face) {
 
 void TextBoxBase::OnFocusChanged(bool gained) {
     if (!gained || LinkCount() == 0) return;
-    InputEvent e = InputEvent::Key(kNextLinkEvent);
+    InputEvent e = InputEvent::Key(kKeyFocusNext);
     HandleEvent(e);
 }
 
@@ -555,9 +554,9 @@ bool TextBox::HandleEvent(InputEvent& event) {
         return true;
     }
     uint32_t c = event.Code();
-    if (c == 1037 || (c & 255) == kKeyPageDown) {
+    if (c == kKeyFocusNextLine || (c & 255) == kKeyPageDown) {
         StepLink(true);
-    } else if (c == 1038 || (c & 255) == kKeyPageUp) {
+    } else if (c == kKeyFocusPreviousLine || (c & 255) == kKeyPageUp) {
         StepLink(false);
     } else if ((c & 255) == kKeyActivate) {
         ActivateLink(currentLink_, Point{placed_.x, placed_.y});

@@ -21,6 +21,21 @@ constexpr uint32_t kMaxRedirects = 5;
 constexpr uint32_t kBlockBytes = 4096;
 constexpr DWORD kMaxDispositionChars = 256;
 constexpr DWORD kErrorCancelled = 12017;
+
+// The HTTP status codes the client tells apart. 430 has no standard meaning but a result of its
+// own, so it is named by its number.
+enum HttpStatus : DWORD {
+    kHttpOk = 200,
+    kHttpMovedPermanently = 301,
+    kHttpFound = 302,
+    kHttpSeeOther = 303,
+    kHttpNotModified = 304,
+    kHttpUnauthorized = 401,
+    kHttpNotFound = 404,
+    kHttpProxyAuthRequired = 407,
+    kHttpTooEarly = 425,
+    kHttpStatus430 = 430,
+};
 constexpr uint32_t kCheckPeriodMs = 10000;
 
 // The connection service of a scheme code.
@@ -289,16 +304,16 @@ uint32_t WebConnector::Fetch(UrlPair& pair, WebSink& sink, WebResponse& response
     if (!hasStatus) {
         // Only a file has no status; an HTTP request without one was closed under us.
         if (!state.fileUrl_ || state.WasClosed()) return kWebFailed;
-        status = 200;
+        status = kHttpOk;
     }
     switch (status) {
-        case 200:
+        case kHttpOk:
             break;
-        case 404:
+        case kHttpNotFound:
             return kWebNotFound;
-        case 301:
-        case 302:
-        case 303: {
+        case kHttpMovedPermanently:
+        case kHttpFound:
+        case kHttpSeeOther: {
             std::u16string location;
             if (!QueryText(request, HTTP_QUERY_LOCATION, location, 0xFFFF)) {
                 return state.WasClosed() ? kWebFailed : kWebMissingHeader;
@@ -308,15 +323,15 @@ uint32_t WebConnector::Fetch(UrlPair& pair, WebSink& sink, WebResponse& response
             ++state.redirectCount_;
             return state.Get(pair, sink, response, mode, fileName);
         }
-        case 304:
+        case kHttpNotModified:
             return kWebNotModified;
-        case 401:
+        case kHttpUnauthorized:
             return kWebAuth;
-        case 407:
+        case kHttpProxyAuthRequired:
             return kWebProxyAuth;
-        case 425:
+        case kHttpTooEarly:
             return kWebTooEarly;
-        case 430:
+        case kHttpStatus430:
             return kWebStatus430;
         default:
             ReportError(Wide(response.finalUrl));

@@ -89,7 +89,8 @@ const ItemState kReaderStates[kReaderStateCount] = {
     {40041, 3, 8192},  {40089, 3, 1},
 };
 const Commands::MenuCommand kZoomMenu[kZoomMenuCount] = {
-    {40089, Cmd::kBackToOtherDocument}, {40082, 30}, {40083, 32}, {40156, 28}, {40157, 29},
+    {40089, Cmd::kBackToOtherDocument}, {40082, Cmd::kImageZoomIn},     {40083, Cmd::kImageZoomOut},
+    {40156, Cmd::kImageFitToView},      {40157, Cmd::kImageActualSize},
 };
 }  // namespace MenuBars
 
@@ -217,8 +218,8 @@ void ReaderMenuBar::UpdateItems() {
         const MenuBars::ItemState& row = MenuBars::kReaderStates[i];
         int32_t command = Commands::CommandForMenuItem(Commands::kReaderMenu, Commands::kReaderMenuCount, row.item);
         bool disabled = command >= 0 && !state_->IsCommandEnabled(command);
-        if (row.item == 50067 && atFirst) disabled = true;
-        if (row.item == 50066 && atLast) disabled = true;
+        if (row.item == Commands::kPopupItemBase + Cmd::kPreviousPage && atFirst) disabled = true;
+        if (row.item == Commands::kPopupItemBase + Cmd::kNextPage && atLast) disabled = true;
         enabled_[i] = !disabled && (row.modeMask & mode_) != 0;
         EnableItem(kMenuButton, row.item, enabled_[i]);
     }
@@ -270,7 +271,7 @@ bool ReaderMenuBar::RouteCommand(int32_t id) {
     int32_t command = -1;
     if (item == MenuBars::kAutoscrollItem) {
         state_->PostViewNotice(MenuBars::kAutoscrollNotice);
-        command = Cmd::kDisplayLast;
+        command = Cmd::kToggleAutoScroll;
     } else if (item >= MenuBars::kNavigationBase && item < MenuBars::kNavigationBase + MenuBars::kMaxListItems) {
         int32_t i = static_cast<int32_t>(item - MenuBars::kNavigationBase);
         if (i >= state_->NavigationCount()) return false;

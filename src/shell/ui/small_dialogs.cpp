@@ -481,17 +481,17 @@ TextEntryDialog::TextEntryDialog(ReaderDialogState* state, uint32_t mode, String
     : state_(state), mode_(mode), text_(text) {
     template_ = 189;
     switch (mode) {
-        case 2:
-            title_ = 5084;
+        case kNoteMode:
+            title_ = kAddNoteTitle;
             break;
-        case 16:
-            title_ = 5090;
+        case kModificationMode:
+            title_ = kModifyTitle;
             break;
-        case 32:
-            title_ = 5093;
+        case kLinkMode:
+            title_ = kAddLinkTitle;
             break;
-        case 32768:
-            title_ = 5221;
+        case kWordMode:
+            title_ = kAddWordTitle;
             break;
         default:
             break;

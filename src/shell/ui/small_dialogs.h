@@ -176,6 +176,16 @@ private:
 class TextEntryDialog : public DialogPage {
 public:
     static constexpr int32_t kEditItem = 1088;
+    // Modes: the annotation kind edited (note, modification, link), or a word for the
+    // vocabulary list; each titles the dialog.
+    static constexpr uint32_t kNoteMode = 2;
+    static constexpr uint32_t kModificationMode = 16;
+    static constexpr uint32_t kLinkMode = 32;
+    static constexpr uint32_t kWordMode = 32768;
+    static constexpr uint32_t kAddNoteTitle = 5084;
+    static constexpr uint32_t kModifyTitle = 5090;
+    static constexpr uint32_t kAddLinkTitle = 5093;
+    static constexpr uint32_t kAddWordTitle = 5221;
 
     // The text starts the field and receives the result.
     TextEntryDialog(ReaderDialogState* state, uint32_t mode, String& text);
