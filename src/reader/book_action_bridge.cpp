@@ -4,6 +4,7 @@
 
 #include "core/geometry.h"
 #include "document/location/location.h"
+#include "layout/command_ids.h"
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/command_record.h"
@@ -13,8 +14,6 @@
 
 namespace {
 constexpr uint32_t kScriptParseError = 5037;
-// The page view's "read aloud from the current page".
-constexpr int32_t kReadPageAloud = 85;
 
 // Navigations kept from a script, run from the queue while the bridge still lives.
 class LaterNavigations final : public QueuedCall {
@@ -347,7 +346,7 @@ void BookActionBridge::SetSpeechLanguage(uint32_t language) {
 }
 
 bool BookActionBridge::ReadAloud() {
-    return document_ && document_->ExecuteCommand(kReadPageAloud);
+    return document_ && document_->ExecuteCommand(Cmd::kSpeakFromPage);
 }
 
 bool BookActionBridge::StartSpeech(const String& text) {

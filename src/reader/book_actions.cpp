@@ -1,6 +1,7 @@
 #include "reader/book_actions.h"
 
 #include "document/markup/link_target.h"
+#include "layout/command_ids.h"
 #include "script/script_heap.h"
 
 namespace {
@@ -48,7 +49,7 @@ uint32_t DocumentMethods(const CommandRecord& r, BookActionHost& host) {
         case kClose:
             return Shape(r, "") ? Done(host.BackToOtherDocument()) : 0;
         case kGoToPage:
-            if (Shape(r, "")) return Done(host.RunCommand(20));
+            if (Shape(r, "")) return Done(host.RunCommand(Cmd::kGoToPage));
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.GoToPage(n)) : 0;
         case kGoToPageRelative: {
             int32_t step = 0;
@@ -65,7 +66,7 @@ uint32_t DocumentMethods(const CommandRecord& r, BookActionHost& host) {
         case kRunNamedAction:
             return Shape(r, "n") && NumberArg(r, 0, n) ? Done(host.RunNamedAction(n)) : 0;
         case kSearch:
-            return Shape(r, "") ? Done(host.RunCommand(4)) : 0;
+            return Shape(r, "") ? Done(host.RunCommand(Cmd::kFind)) : 0;
         case kGoToRandomEntry:
             if (Shape(r, "")) return Done(host.OpenRandomTableEntry(nullptr));
             return Shape(r, "t") && TextArg(r, 0, t) ? Done(host.OpenRandomTableEntry(&t)) : 0;
@@ -79,7 +80,7 @@ uint32_t BookmarksMethods(const CommandRecord& r, BookActionHost& host) {
     String t;
     switch (r.methodId) {
         case kAdd:
-            if (Shape(r, "")) return Done(host.RunCommand(16));
+            if (Shape(r, "")) return Done(host.RunCommand(Cmd::kToggleBookmark));
             if (r.Count() != 1) return 0;
             {
                 // The selection goes into a copy of the argument: the book gets nothing back.
@@ -156,7 +157,7 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
         case kDecreaseFont:
             return Shape(r, "") ? Done(host.ChangeFontSize(-1)) : 0;
         case kBrowseFiles:
-            return Shape(r, "") ? Done(host.RunCommand(25)) : 0;
+            return Shape(r, "") ? Done(host.RunCommand(Cmd::kFileOpen)) : 0;
         case kDisplayTip:
             if (!Shape(r, "tn") || !TextArg(r, 0, t) || !NumberArg(r, 1, n) || n >= 3) return 0;
             return Done(host.ShowPopupPage(t, n));
@@ -209,7 +210,7 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
         case kAlert:
             return Shape(r, "t") && TextArg(r, 0, t) ? Done(host.ShowPopupPage(t, 0)) : 0;
         case kScroll:
-            return Shape(r, "") ? Done(host.RunCommand(79)) : 0;
+            return Shape(r, "") ? Done(host.RunCommand(Cmd::kStartAutoScroll)) : 0;
         case kCurrentIndexEntry: {
             ScriptObject* set = nullptr;
             if (Shape(r, "")) {
@@ -302,13 +303,13 @@ uint32_t CartMethods(const CommandRecord& r, BookActionHost& host) {
 uint32_t SelectionMethods(const CommandRecord& r, BookActionHost& host) {
     switch (r.methodId) {
         case kCopySelection:
-            return Done(host.RunCommand(49));
+            return Done(host.RunCommand(Cmd::kCopy));
         case kHighlightSelection:
-            return Done(host.RunCommand(42));
+            return Done(host.RunCommand(Cmd::kHighlight));
         case kAnnotateSelection:
-            return Done(host.RunCommand(43));
+            return Done(host.RunCommand(Cmd::kAddNote));
         case kLookUpSelection:
-            return Done(host.RunCommand(45));
+            return Done(host.RunCommand(Cmd::kLookup));
         default:
             return 0;
     }
