@@ -6,10 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,9 +45,10 @@ struct Child {
     }
 };
 
-// Starts the program on the device, with a driver script when one is given.
+// Starts the program on the device, with a driver script when one is given; its standard error
+// goes to `errors` when one is named.
 pid_t Start(const TempDevice& device, const std::vector<std::string>& args,
-            const std::string& driver = {}) {
+            const std::string& driver = {}, const std::string& errors = {}) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string v = *e;
@@ -65,9 +69,46 @@ pid_t Start(const TempDevice& device, const std::vector<std::string>& args,
     for (auto& a : copies) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
-        return -1;
-    return pid;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!errors.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// A book of numbered paragraphs ("Paragraph 1 ..."), several pages long, in the books folder.
+void WriteNumberedBook(const TempDevice& device, const std::string& name, int paragraphs) {
+    std::string html = "<html><body>";
+    for (int i = 1; i <= paragraphs; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " " + SampleText(160, i) + "</p>";
+    html += "</body></html>";
+    BookBuilder book;
+    book.text.assign(html.begin(), html.end());
+    book.fullName = name;
+    const Bytes bytes = book.Build();
+    device.WriteHost("storage/eBooks/" + name + ".prc", std::string(bytes.begin(), bytes.end()));
+}
+
+// The text of a page as one string.
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& l : lines) all += l + "\n";
+    return all;
 }
 
 std::string WriteScript(const TempDevice& device, const std::string& name,
@@ -174,6 +215,99 @@ TEST(ProgramRuns, BooksOpenFromTheLibraryByEnterTheReadKeyAndATap) {
     EXPECT_TRUE(device.HostExists("storage/eBooks/Alpha.fvt"));
     EXPECT_TRUE(device.HostExists("storage/eBooks/Beta.fvt"));
     EXPECT_TRUE(device.HostExists("storage/eBooks/Gamma.fvt"));
+}
+
+// The page shown, as text: one line per laid-out line. Go to page is driven through its field:
+// page 3 leaves the first page, page 1 returns to it.
+TEST(ProgramDriver, PageTextAndGoToPageThroughItsField) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteNumberedBook(device, "Numbers", 60);
+    const std::string out = device.outside() + "/with space";
+    std::filesystem::create_directories(out);
+    const std::string script = WriteScript(
+        device, "steps.txt",
+        "idle\npagetext " + out + "/p1.txt\nkey 0x22\nidle\nkey 0x22\nidle\npagetext " + out +
+            "/p3.txt\nkey 0x24\nidle\npagetext " + out + "/home.txt\ntext 3\nanswer 0\nmenu 40092\n"
+            "pagetext " + out + "/goto3.txt\nscreenshot " + out + "/goto 3.png\n"
+            "text 1\nanswer 0\nmenu 40092\npagetext " + out + "/goto1.txt\nquit\n");
+    Child child{Start(device, {"\\storage\\eBooks\\Numbers.prc"}, script)};
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.Wait(), 0);
+    const auto p1 = ReadLines(out + "/p1.txt"), p3 = ReadLines(out + "/p3.txt");
+    ASSERT_GT(p1.size(), 5u);
+    EXPECT_EQ(p1[0].rfind("Paragraph 1 ", 0), 0u) << p1[0];
+    ASSERT_FALSE(p3.empty());
+    EXPECT_NE(Joined(p1), Joined(p3));
+    EXPECT_EQ(Joined(ReadLines(out + "/home.txt")), Joined(p1));
+    const auto goto3 = ReadLines(out + "/goto3.txt");
+    ASSERT_FALSE(goto3.empty());
+    EXPECT_NE(Joined(goto3), Joined(p1));
+    EXPECT_EQ(Joined(ReadLines(out + "/goto1.txt")), Joined(p1));
+    EXPECT_TRUE(IsPng(out + "/goto 3.png"));
+}
+
+TEST(ProgramDriver, AHeadlessScriptWithoutQuitEndsAfterItsLastLine) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string script = WriteScript(device, "steps.txt", "idle\nkey 0x28\nidle\n");
+    Child child{Start(device, {}, script)};
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.Wait(), 0);
+    EXPECT_TRUE(device.HostExists("Windows/FVT_global_configuration.fvt"));
+}
+
+// A step that cannot be done stops the run there, with its line number and status 2.
+TEST(ProgramDriver, FailingStepsStopWithTheirLineNumber) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string errors = device.outside() + "/errors.txt";
+    const std::string after = device.outside() + "/after.png";
+    struct Case {
+        std::string steps;
+        std::string line;
+        bool ranToTheEnd;
+    };
+    const Case cases[] = {
+        {"idle\nscreenshot " + device.outside() + "/no such folder/p.png\n", "line 2:", false},
+        {"idle\n\nmenu 47999\n", "line 3:", false},
+        {"idle\npagetext " + device.outside() + "/no such folder/t.txt\n", "line 2:", false},
+        // The library's About box has no text field.
+        {"text 12\nanswer 0\nmenu 40040\n", "line 1:", false},
+        // No dialog ever came for the text: found when the script has ended.
+        {"idle\ntext 12\nidle\n", "line 2:", true},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(after);
+        const std::string script =
+            WriteScript(device, "steps.txt", c.steps + "screenshot " + after + "\nquit\n");
+        Child child{Start(device, {}, script, errors)};
+        ASSERT_GT(child.pid, 0);
+        EXPECT_EQ(child.Wait(), 2) << c.steps;
+        EXPECT_NE(ReadFile(errors).find(c.line), std::string::npos) << ReadFile(errors);
+        EXPECT_EQ(std::filesystem::exists(after), c.ranToTheEnd) << c.steps;
+    }
+}
+
+// A driven run does not join a reader already running on the device: it says so and runs
+// nothing, and the other instance is left as it was.
+TEST(ProgramDriver, ADrivenRunIsNotSwallowedByARunningInstance) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    Child first{Start(device, {})};
+    ASSERT_GT(first.pid, 0);
+    ASSERT_NE(WaitForInstance(), nullptr);
+    const std::string shot = device.outside() + "/shot.png";
+    const std::string errors = device.outside() + "/errors.txt";
+    const std::string script = WriteScript(device, "steps.txt", "screenshot " + shot + "\nquit\n");
+    Child driven{Start(device, {}, script, errors)};
+    EXPECT_EQ(driven.Wait(), 2);
+    EXPECT_FALSE(std::filesystem::exists(shot));
+    EXPECT_NE(ReadFile(errors).find("another instance"), std::string::npos);
+    EXPECT_EQ(waitpid(first.pid, nullptr, WNOHANG), 0);  // still running
+    Child quit{Start(device, {"/quit"})};
+    EXPECT_EQ(quit.Wait(), 0);
+    EXPECT_EQ(first.Wait(), 0);
 }
 
 TEST(SingleInstance, QuitClosesTheRunningInstance) {
