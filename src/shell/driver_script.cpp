@@ -17,6 +17,8 @@
 #include "platform/shell/shell.h"
 #include "platform/window/window_layer.h"
 #include "reader/book_document_controller.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_views.h"
 #include "reader/reader_window.h"
 #include "shell/main_frame.h"
 
@@ -281,6 +283,12 @@ std::vector<std::string> ShownPageLines() {
     ReaderWindow* window = frame ? frame->GetReaderWindow() : nullptr;
     auto* book = window ? dynamic_cast<BookDocumentController*>(window->Document()) : nullptr;
     if (!book || book->CurrentView() != BookDocumentController::kTextPage) return lines;
+    // The library and the annotations list cover the page when they show.
+    if (ReaderController* controller = window->Controller()) {
+        for (ReaderListWindow* list :
+             {controller->GetLibraryView(), controller->GetAnnotationsWindow()})
+            if (list && list->IsVisible()) return lines;
+    }
     PositionViewElement* view = book->PageView();
     PageLayout* layout = view ? view->Layout() : nullptr;
     PageSlot* slot = layout ? layout->CurrentPageSlot() : nullptr;

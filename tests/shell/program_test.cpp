@@ -1,95 +1,20 @@
 // The program itself, in processes of its own on a temporary device: headless runs under a
 // driver script, a book named by its host path, and one running instance per device.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <fcntl.h>
-
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/window/window.h"
+#include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
 
-extern char** environ;
-
 namespace fvt::test {
 namespace {
-
-// The program of the same build as this suite.
-std::string Program() { return FOLIVANT_PROGRAM; }
-
-struct Child {
-    pid_t pid = -1;
-    ~Child() {
-        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    int Wait() {
-        int status = 0;
-        if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
-
-// Starts the program on the device, with a driver script when one is given; its standard error
-// goes to `errors` when one is named.
-pid_t Start(const TempDevice& device, const std::vector<std::string>& args,
-            const std::string& driver = {}, const std::string& errors = {}) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string v = *e;
-        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
-            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
-            continue;
-        env.push_back(v);
-    }
-    env.push_back("FOLIVANT_DEVICE=" + device.root());
-    env.push_back("FOLIVANT_DISPLAY=headless");
-    if (!driver.empty()) env.push_back("FOLIVANT_DRIVER=" + driver);
-    std::vector<char*> envp;
-    for (auto& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string program = Program();
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv{program.data()};
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!errors.empty())
-        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> ReadLines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 // A book of numbered paragraphs ("Paragraph 1 ..."), several pages long, in the books folder.
 void WriteNumberedBook(const TempDevice& device, const std::string& name, int paragraphs) {
@@ -102,37 +27,6 @@ void WriteNumberedBook(const TempDevice& device, const std::string& name, int pa
     book.fullName = name;
     const Bytes bytes = book.Build();
     device.WriteHost("storage/eBooks/" + name + ".prc", std::string(bytes.begin(), bytes.end()));
-}
-
-// The text of a page as one string.
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string all;
-    for (const std::string& l : lines) all += l + "\n";
-    return all;
-}
-
-std::string WriteScript(const TempDevice& device, const std::string& name,
-                        const std::string& text) {
-    std::filesystem::create_directories(device.outside());
-    const std::string path = device.outside() + "/" + name;
-    std::ofstream(path) << text;
-    return path;
-}
-
-bool IsPng(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char head[8] = {};
-    in.read(head, 8);
-    return in && std::string(head + 1, 3) == "PNG";
-}
-
-// Waits (boundedly) until the device has a running instance.
-HWND WaitForInstance() {
-    for (int i = 0; i < 600; ++i) {
-        if (HWND w = FindWindowW(u"Folivant Reader", nullptr)) return w;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return nullptr;
 }
 
 TEST(ProgramRuns, HeadlessDriverSavesScreensAndEnds) {
