@@ -119,5 +119,54 @@ TEST(InDocumentLinks, ABooksLinksReachItsIdsAndItsTargetRecords) {
     EXPECT_EQ(ReadLines(o + "six.txt")[0], "Chapter 6");
 }
 
+// A book of several pages in the books folder.
+void WriteBook(const TempDevice& device, const std::string& name, int chapters = 8) {
+    std::string html = "<html><body>";
+    html += Chapters(chapters, [](int i) { return "<h2>Chapter " + std::to_string(i) + "</h2>"; });
+    html += "</body></html>";
+    BookBuilder book;
+    book.text.assign(html.begin(), html.end());
+    book.fullName = name;
+    const Bytes bytes = book.Build();
+    device.WriteHost("storage/eBooks/" + name + ".prc", std::string(bytes.begin(), bytes.end()));
+}
+
+// After each box, dialog and sheet closes, the keys reach the page again: PageDown turns it.
+TEST(KeysAfterDialogs, PageDownTurnsThePageAfterEveryBoxAndDialog) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Keys");
+    const std::string o = device.outside() + "/";
+    // Go to page (cancelled), the "no annotation" box, the options sheet (cancelled).
+    const std::string opens[] = {"menu 40092", "menu 40076", "menu 40041"};
+    std::string steps = "idle\n";
+    for (int i = 0; i < 3; ++i) {
+        const std::string n = std::to_string(i);
+        steps += "pagetext " + o + "before" + n + ".txt\n" + opens[i] + "\nidle\nkey 0x22\nidle\n" +
+                 "pagetext " + o + "after" + n + ".txt\n";
+    }
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Keys.prc"}, steps + "quit\n"), 0)
+        << ReadFile(o + "errors.txt");
+    for (int i = 0; i < 3; ++i) {
+        const std::string n = std::to_string(i);
+        const auto before = ReadLines(o + "before" + n + ".txt");
+        ASSERT_FALSE(before.empty()) << opens[i];
+        EXPECT_NE(Joined(ReadLines(o + "after" + n + ".txt")), Joined(before)) << opens[i];
+    }
+}
+
+// In the library, after the delete box is cancelled, Down and Enter open the second book.
+TEST(KeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Alpha", 2);
+    WriteBook(device, "Beta", 2);
+    ASSERT_EQ(RunScript(device, {}, "idle\nmenu 40023\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\nquit\n"),
+              0)
+        << ReadFile(device.outside() + "/errors.txt");
+    EXPECT_TRUE(device.HostExists("storage/eBooks/Alpha.prc"));
+    EXPECT_TRUE(device.HostExists("storage/eBooks/Beta.fvt"));
+}
+
 }  // namespace
 }  // namespace fvt::test
