@@ -168,5 +168,34 @@ TEST(KeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
     EXPECT_TRUE(device.HostExists("storage/eBooks/Beta.fvt"));
 }
 
+// The page keys: PageDown and PageUp turn a page, Home goes to the first page, End to the last.
+TEST(PageKeys, PageUpPageDownHomeAndEnd) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Pages");
+    const std::string o = device.outside() + "/";
+    auto text = [&](const std::string& name) { return "pagetext " + o + name + ".txt\n"; };
+    const std::string steps = "idle\n" + text("p1") + "key 0x22\nidle\n" + text("p2") +
+                              "key 0x22\nidle\nkey 0x21\nidle\n" + text("back") +
+                              "key 0x23\nidle\n" + text("end") + "key 0x22\nidle\n" + text("past") +
+                              "key 0x24\nidle\n" +
+                              text("home") + "quit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Pages.prc"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const auto p1 = ReadLines(o + "p1.txt"), p2 = ReadLines(o + "p2.txt");
+    ASSERT_FALSE(p1.empty());
+    EXPECT_EQ(p1[0], "Chapter 1");
+    ASSERT_FALSE(p2.empty());
+    EXPECT_NE(Joined(p2), Joined(p1));
+    EXPECT_EQ(Joined(ReadLines(o + "back.txt")), Joined(p2));
+    // The last page: nothing follows it.
+    const auto end = ReadLines(o + "end.txt");
+    ASSERT_FALSE(end.empty());
+    EXPECT_NE(Joined(end), Joined(p1));
+    EXPECT_NE(Joined(end), Joined(p2));
+    EXPECT_EQ(Joined(ReadLines(o + "past.txt")), Joined(end));
+    EXPECT_EQ(Joined(ReadLines(o + "home.txt")), Joined(p1));
+}
+
 }  // namespace
 }  // namespace fvt::test
