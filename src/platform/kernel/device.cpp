@@ -13,6 +13,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/gdi/font_engine.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/wide.h"
 
@@ -295,6 +296,9 @@ bool OpenDevice(const std::string& hostRoot, const std::string& profileText, boo
         s.opened = true;
         ++s.generation;
     }
+    // "fonts = box": every font is the plain box font, so that screens do not depend on the
+    // fonts installed here.
+    if (profile->Value("fonts") == "box") gdi::SetSyntheticFonts(true);
     if (profile->virtualClock) {
         UseVirtualClock(profile->startFileTime);
     } else {

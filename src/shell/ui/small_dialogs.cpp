@@ -320,8 +320,9 @@ void GoToPageDialog::OnEditChanged(int32_t id) {
     bool ok = false;
     int32_t value = GetItemInt(kNumberItem, &ok);
     if (!ok) return;
-    int32_t clamped = value > count_ ? count_ : (value < 1 ? 1 : value);
-    SetPage(clamped, clamped != value, false);
+    // The reader follows the number as it is typed, kept within the book; the field itself is
+    // left as typed (rewriting it under the caret would turn "0" then "5" into "15").
+    SetPage(value > count_ ? count_ : (value < 1 ? 1 : value), false, false);
 }
 
 void GoToPageDialog::OnHScroll(WPARAM, LPARAM lParam) {
