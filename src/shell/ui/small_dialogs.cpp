@@ -1,5 +1,6 @@
 #include "shell/ui/small_dialogs.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -228,15 +229,30 @@ bool FindDialog::OnOk() {
 }
 
 void FindDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t) {
-    // The find button's text is long in some languages ("Rechercher le suivant"): it takes
-    // two thirds of the row and Close the rest.
+    // The find button's text is long in some languages ("Rechercher le précédent"): Close
+    // keeps what its own text needs and the find button takes the rest of the row.
     RECT find = GetItemRect(window_, kOkKey);
     RECT close = GetItemRect(window_, kCloseButton);
-    int32_t split = find.left + (right - find.left) * 2 / 3;
+    const int32_t edge = right - fvt::DialogEdgeInset();
+    int32_t closeWidth = close.right - close.left;
+    if (HWND button = GetItem(kCloseButton)) {
+        String label;
+        GetWindowString(button, label);
+        if (HDC dc = GetDC(button)) {
+            HGDIOBJ old = SelectObject(dc, regular_ ? static_cast<HGDIOBJ>(regular_)
+                                                    : GetStockObject(SYSTEM_FONT));
+            SIZE size{};
+            GetTextExtentPoint32W(dc, label.Data(), label.Length(), &size);
+            SelectObject(dc, old);
+            ReleaseDC(button, dc);
+            closeWidth = size.cx + size.cy;
+        }
+    }
+    const int32_t split = std::max<int32_t>(find.left + (edge - find.left) / 2, edge - closeWidth);
     MoveWindowTo(GetItem(kOkKey), find.left, find.top, split - 2, find.bottom);
-    MoveWindowTo(GetItem(kCloseButton), split + 2, close.top, right - 2, close.bottom);
+    MoveWindowTo(GetItem(kCloseButton), split + 2, close.top, edge, close.bottom);
     RECT text = GetItemRect(window_, kTextItem);
-    MoveWindowTo(GetItem(kTextItem), text.left, text.top, right - 2, text.bottom);
+    MoveWindowTo(GetItem(kTextItem), text.left, text.top, edge, text.bottom);
     FitFindButton();
 }
 
