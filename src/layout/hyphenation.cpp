@@ -59,6 +59,25 @@ int32_t BoundaryBefore(const char16_t* w, int32_t first, int32_t p) {
     return boundary;
 }
 
+// Words that are not prose: a number, a path or web address, an identifier, a mail address,
+// a name in camel case. A hyphen put into them reads as part of them ("apache.org/-licenses").
+bool IsCodeLike(const char16_t* w, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        char16_t c = w[i];
+        int cls = CharProps::Class5(c);
+        if (cls == 3 || c == u'/' || c == u':' || c == u'_' || c == u'@')
+            return true;
+        // An inner capital: an upper-case letter right after a lower-case one.
+        if (cls == 1 && i > 0 && CharProps::Class5(w[i - 1]) == 2) return true;
+    }
+    return false;
+}
+
+bool IsLetter(char16_t c) {
+    int cls = CharProps::Class3(c);
+    return cls == 1 || cls == 2;
+}
+
 }  // namespace
 
 bool Hyphenation::IsCjkLanguage(uint32_t language) {
@@ -68,6 +87,7 @@ bool Hyphenation::IsCjkLanguage(uint32_t language) {
 
 bool Hyphenation::SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakAfter) {
     for (int32_t i = 0; i < n; ++i) breakAfter[i] = 0;
+    if (IsCodeLike(word, n)) return false;
     int32_t first = 0;
     while (first < n && ClassAt(word, first) == 3) ++first;
     bool lead = first > 0;
@@ -104,9 +124,21 @@ bool Hyphenation::SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakA
     }
     if (n > 0) breakAfter[0] = 0;
     if (n > 1) breakAfter[1] = 0;
-    for (int32_t i = 0; i < n; ++i)
-        if (breakAfter[i]) return true;
-    return false;
+    // At least two letters stay on the line and three go to the next: a lone "ce" or "ly"
+    // on a line of its own reads worse than an unbroken word.
+    int32_t letters = 0;
+    for (int32_t i = 0; i < n; ++i) letters += IsLetter(word[i]);
+    int32_t before = 0;
+    bool any = false;
+    for (int32_t i = 0; i < n; ++i) {
+        before += IsLetter(word[i]);
+        if (!breakAfter[i]) continue;
+        if (before < 2 || letters - before < 3)
+            breakAfter[i] = 0;
+        else
+            any = true;
+    }
+    return any;
 }
 
 bool WordSplitter::Build(BlockCursor cursor, const BlockCursor& end, int32_t limit) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/char_props.h"
 #include "layout/block_contents.h"
 #include "layout/hyphenation.h"
 #include "layout/layout_fonts.h"
@@ -42,14 +43,14 @@ TEST(Syllables, FrenchWordsBreakAtTheirSyllables) {
     EXPECT_EQ(Marked(u"gouvernement"), u"gou-ver-ne-ment");
     EXPECT_EQ(Marked(u"boulangerie"), u"bou-lan-ge-rie");
     EXPECT_EQ(Marked(u"d\u00E9veloppement"), u"d\u00E9ve-lop-pe-ment");
-    EXPECT_EQ(Marked(u"extraordinaire"), u"extraor-di-nai-re");
+    EXPECT_EQ(Marked(u"extraordinaire"), u"extraor-di-naire");  // three letters go over
 }
 
 TEST(Syllables, ClustersStayTogetherAtThePieceStart) {
     EXPECT_EQ(Marked(u"schoolchildren"), u"school-chil-dren");  // sch, ch, dr
     EXPECT_EQ(Marked(u"establishment"), u"esta-blish-ment");    // bl, sh
     EXPECT_EQ(Marked(u"accomplishment"), u"accom-plish-ment");  // pl
-    EXPECT_EQ(Marked(u"language"), u"lan-gua-ge");  // ng splits before g+vowel only via n rule
+    EXPECT_EQ(Marked(u"language"), u"lan-guage");  // ng splits before g+vowel only via n rule
     EXPECT_EQ(Marked(u"sympathetic"), u"sym-pa-the-tic");  // th
 }
 
@@ -70,7 +71,7 @@ TEST(Syllables, ShortAndVowelFirstWordsStayInside) {
         EXPECT_EQ(out.find(u'-', 0), word.find(u'-', 0)) << Utf8(out);
     }
     EXPECT_EQ(Marked(u"\u00E9l\u00E9phant"), u"\u00E9l\u00E9-phant");
-    EXPECT_EQ(Marked(u"\u00E9cole"), u"\u00E9co-le");
+    EXPECT_EQ(Marked(u"\u00E9cole"), u"\u00E9cole");  // "le" alone is too short a tail
 }
 
 TEST(Syllables, NoBreakAfterTheFirstOrSecondCharacter) {
@@ -81,6 +82,46 @@ TEST(Syllables, NoBreakAfterTheFirstOrSecondCharacter) {
         Hyphenation::SyllableMarks(word.data(), static_cast<int32_t>(word.size()), m.data());
         EXPECT_EQ(m[0], 0) << Utf8(word);
         EXPECT_EQ(m[1], 0) << Utf8(word);
+    }
+}
+
+// Addresses, identifiers, numbers and camel-case names are not prose: a hyphen put into them
+// reads as part of them.
+TEST(Syllables, CodeAddressesAndNumbersAreLeftWhole) {
+    for (const char16_t* w :
+         {u"http://www.apache.org/licenses/", u"xsltGetPlainNamespace", u"./libxslt_tutorial",
+          u"somebody@example.org", u"hyphenation2", u"1234567890", u"namespace:attribute",
+          u"McAllister", u"JavaScript", u"libxslt_tutorial"}) {
+        std::u16string word(w);
+        std::vector<uint8_t> m(word.size(), 7);
+        EXPECT_FALSE(
+            Hyphenation::SyllableMarks(word.data(), static_cast<int32_t>(word.size()), m.data()))
+            << Utf8(word);
+        EXPECT_EQ(m, std::vector<uint8_t>(word.size(), 0)) << Utf8(word);
+    }
+    // A capital at the start, or a word all in capitals, is prose.
+    EXPECT_EQ(Marked(u"Hyphenation"), u"Hyphe-na-tion");
+}
+
+// Two letters at least stay before the break and three go after it.
+TEST(Syllables, BreaksLeaveTwoLettersBeforeAndThreeAfter) {
+    EXPECT_EQ(Marked(u"sentence"), u"sen-tence");  // never "senten-ce"
+    EXPECT_EQ(Marked(u"Sentence."), u"Sen-tence.");
+    EXPECT_EQ(Marked(u"difference"), u"dif-fe-rence");
+    for (const char16_t* w : {u"hyphenation", u"problematic", u"boulangerie", u"photography",
+                              u"\"catastrophe,\"", u"gouvernement", u"abracadabra"}) {
+        std::u16string word(w);
+        std::vector<uint8_t> m(word.size());
+        Hyphenation::SyllableMarks(word.data(), static_cast<int32_t>(word.size()), m.data());
+        int32_t letters = 0;
+        for (char16_t c : word) letters += CharProps::Class3(c) == 1 || CharProps::Class3(c) == 2;
+        int32_t before = 0;
+        for (size_t i = 0; i < word.size(); ++i) {
+            before += CharProps::Class3(word[i]) == 1 || CharProps::Class3(word[i]) == 2;
+            if (!m[i]) continue;
+            EXPECT_GE(before, 2) << Utf8(word) << " at " << i;
+            EXPECT_GE(letters - before, 3) << Utf8(word) << " at " << i;
+        }
     }
 }
 
