@@ -245,10 +245,11 @@ bool WordSplitter::HyphenateRun(uint32_t language, BlockCursor cursor, const Blo
 }
 
 bool WordSplitter::BreakRun(uint32_t language, BlockCursor cursor, const BlockCursor& end,
-                            int32_t& available, BlockCursor& after) {
+                            int32_t& available, BlockCursor& after, bool addHyphen) {
     if (!Build(cursor, end, available)) return false;
     int32_t n = static_cast<int32_t>(cells_.size());
-    bool cjk = Hyphenation::IsCjkLanguage(language);
+    // Cut without a hyphen: CJK text, and text asked to keep its characters as written.
+    bool cjk = Hyphenation::IsCjkLanguage(language) || !addHyphen;
     int32_t hyphen = fonts_.HyphenWidth();
     int32_t cut = 0;
     while (cut < n && cells_[cut].x + cells_[cut].width + (cjk ? 0 : hyphen) <= available) ++cut;

@@ -2,6 +2,7 @@
 // last resort, and the split of a word's runs in a block's contents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "core/char_props.h"
@@ -349,4 +350,56 @@ TEST_F(HyphenatedLines, ALineLessThanAQuarterFreeBreaksBeforeTheWord) {
     ASSERT_EQ(pages.size(), 1u);
     // The word, wider than the line it then opens, is hyphenated there.
     EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"abcdefgh", "gouverne", "ment"}));
+}
+
+namespace {
+
+int HyphenMarks(const BlockContents& block) {
+    BlockContents& b = const_cast<BlockContents&>(block);
+    int hyphens = 0;
+    for (int32_t i = 0; i < b.KindCount(kItemFlowMark); ++i)
+        hyphens += b.Mark(i)->type == kMarkHyphen ? 1 : 0;
+    return hyphens;
+}
+
+}  // namespace
+
+// A program listing keeps its lines and blanks, laid out with the system fonts: every source
+// line is a line of its own, nothing is hyphenated, and a line too long for the page wraps
+// only where it must, without a hyphen. Text around it is reflowed as ever.
+TEST_F(HyphenatedLines, PreformattedTextKeepsItsLinesAndIsNeverHyphenated) {
+    fvt::test::LayoutHost host(
+        u"<html><body><p>le gouvernement fran\u00E7ais</p><pre>\n#include &lt;stdio.h&gt;\n\n"
+        u"int main(void) {\n    return  0;\n}\n</pre><p>after</p></body></html>",
+        240, 400, 12, true);
+    std::vector<fvt::test::LaidOutPage> pages;
+    ASSERT_TRUE(host.Paginate(pages));
+    ASSERT_EQ(pages.size(), 1u);
+    const std::vector<std::string>& lines = pages[0].lines;
+    auto at = std::find(lines.begin(), lines.end(), "#include <stdio.h>");
+    ASSERT_NE(at, lines.end()) << ::testing::PrintToString(lines);
+    std::vector<std::string> listing(at, lines.end());
+    // The empty source line is an empty line; the blanks of the indent and between "return"
+    // and "0" are kept.
+    std::vector<std::string> want = {"#include <stdio.h>", "", "int main(void) {",
+                                     "    return  0;", "}", "after"};
+    listing.erase(std::remove(listing.begin() + 2, listing.end(), std::string()), listing.end());
+    EXPECT_EQ(listing, want) << ::testing::PrintToString(lines);
+    EXPECT_EQ(HyphenMarks(host.PageContents(0)), 0);
+
+    // At a width where prose would be hyphenated, a listing's words go over whole, and a word
+    // wider than the line is cut without a hyphen.
+    fvt::test::LayoutHost narrow(
+        u"<html><body><pre>abcdefgh gouvernement\nxsltGetPlainNamespaceDeclarations();</pre>"
+        u"</body></html>",
+        80, 400, 12);
+    ASSERT_TRUE(narrow.Paginate(pages));
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_GE(pages[0].lines.size(), 3u);
+    EXPECT_EQ(pages[0].lines[0], "abcdefgh");
+    EXPECT_EQ(pages[0].lines[1], "gouvernement");
+    EXPECT_EQ(HyphenMarks(narrow.PageContents(0)), 0);
+    std::string joined;
+    for (size_t i = 2; i < pages[0].lines.size(); ++i) joined += pages[0].lines[i];
+    EXPECT_EQ(joined, "xsltGetPlainNamespaceDeclarations();");
 }
