@@ -458,3 +458,15 @@ TEST(HtmlTokenizerPreformatted, ARestoredStateInsidePreKeepsTheLines) {
     ASSERT_TRUE(other.RestoreState(state));
     EXPECT_EQ(DumpTokens(other, false), "<BR/>'two'<BR/>'three'</PRE>$");
 }
+
+// A word cut at the length limit is never cut inside a surrogate pair (each half would show
+// as a replacement character): the pair goes whole into one token, wherever pages end.
+TEST(HtmlTokenizerWords, LongWordsAreNotCutInsideAPair) {
+    std::u16string word = u"a";
+    for (int i = 0; i < 20; ++i) word += u"\U0001F600";
+    for (uint32_t page : {4096u, 16u, 7u}) {
+        std::string tokens = Tokens(u"<html>" + word, page);
+        EXPECT_EQ(tokens.find("\\u55357'"), std::string::npos) << page << " " << tokens;
+        EXPECT_EQ(tokens.find("'\\u56832"), std::string::npos) << page << " " << tokens;
+    }
+}

@@ -366,3 +366,33 @@ TEST(FileKeys, KeysAreNeverTheValuesThatMeanNone) {
 }
 
 }  // namespace
+
+// Characters outside the basic plane on every side of the document's page boundaries: each is
+// one pair, none is lost or doubled, whether the file is read from its start or from a
+// position in the middle.
+TEST(TextFileResources, PairsAcrossPageBoundariesAreReadOnce) {
+    DeviceFiles files;
+    std::string bytes;
+    int emoji = 0;
+    while (bytes.size() < 3 * 4096 + 64) {
+        bytes += "ab ";
+        // Words of 7 and of 20 (longer than a token: it is cut, but never inside a pair).
+        for (int k = 0; k < 7; ++k, ++emoji) bytes += "\xF0\x9F\x98\x80";
+        bytes += ' ';
+        for (int k = 0; k < 20; ++k, ++emoji) bytes += "\xF0\x9F\x98\x80";
+        bytes += ' ';
+    }
+    TextFileResource* r = Open(files, "pairs.txt", bytes, 2);
+    ASSERT_NE(r, nullptr);
+    std::string tokens = ReadAll(r);
+    auto count = [&](const std::string& what) {
+        int n = 0;
+        for (size_t at = tokens.find(what); at != std::string::npos; at = tokens.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("\\u55357\\u56832"), emoji);
+    EXPECT_EQ(count("\\u65533"), 0);
+    EXPECT_EQ(count("\\u55357"), emoji);
+    r->Release();
+}
