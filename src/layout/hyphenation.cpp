@@ -10,6 +10,9 @@ namespace {
 // them, and reading them whole at every line end would cost their length each time.
 constexpr int32_t kMaxSyllableWord = 64;
 
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
+
 int ClassAt(const char16_t* w, int32_t i) {
     return CharProps::Class3(w[i]);
 }
@@ -157,12 +160,16 @@ bool WordSplitter::Build(BlockCursor cursor, const BlockCursor& end, int32_t lim
         int32_t n = run->text.Length();
         for (int32_t i = 0; i < n; ++i) {
             Cell cell{x, 0, run->text[i], 0, c.counts[kItemTextRun], i};
+            // A surrogate pair is one character: measured whole on its first half, the
+            // second half takes no width.
+            bool low = i > 0 && IsHighSurrogate(run->text[i - 1]) && IsLowSurrogate(cell.ch);
+            bool pair = i + 1 < n && IsHighSurrogate(cell.ch) && IsLowSurrogate(run->text[i + 1]);
             if (measuring) {
                 if (n == 1) {
                     cell.width = run->width;
-                } else {
+                } else if (!low) {
                     Size size;
-                    fonts_.Measure(run->text.Data() + i, 1, size);
+                    fonts_.Measure(run->text.Data() + i, pair ? 2 : 1, size);
                     cell.width = size.width;
                 }
                 x += cell.width;
@@ -253,6 +260,9 @@ bool WordSplitter::BreakRun(uint32_t language, BlockCursor cursor, const BlockCu
     int32_t hyphen = fonts_.HyphenWidth();
     int32_t cut = 0;
     while (cut < n && cells_[cut].x + cells_[cut].width + (cjk ? 0 : hyphen) <= available) ++cut;
+    // Never between the halves of a pair.
+    if (cut > 0 && cut < n && IsLowSurrogate(cells_[cut].ch) && IsHighSurrogate(cells_[cut - 1].ch))
+        --cut;
     // A cut before the first character would leave a line of nothing but a hyphen.
     if (cut <= 0 || cut >= n) return false;
     bool letter = CharProps::Class5(cells_[cut - 1].ch) < 3;

@@ -403,3 +403,23 @@ TEST_F(HyphenatedLines, PreformattedTextKeepsItsLinesAndIsNeverHyphenated) {
     for (size_t i = 2; i < pages[0].lines.size(); ++i) joined += pages[0].lines[i];
     EXPECT_EQ(joined, "xsltGetPlainNamespaceDeclarations();");
 }
+
+// A word of characters outside the basic plane is cut between characters, never between the
+// halves of one (each half alone would show as a replacement character).
+TEST_F(SplitTest, ACutNeverFallsInsideASurrogatePair) {
+    std::u16string word;
+    for (int i = 0; i < 10; ++i) word += u"\U0001F600";
+    int cuts = 0;
+    for (int32_t width = 8; width < 140; width += 3) {
+        block.Clear();
+        Runs({word.c_str()});
+        WordSplitter split(block, fonts, nullptr);
+        int32_t available = width;
+        BlockCursor after;
+        if (!split.BreakRun(1, start, stop, available, after)) continue;
+        ++cuts;
+        const TextRun* first = block.Run(0);
+        EXPECT_EQ(first->text.Length() % 2, 0) << width;
+    }
+    EXPECT_GT(cuts, 10);
+}
