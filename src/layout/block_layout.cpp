@@ -324,16 +324,22 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     // hyphenated too, or else cut at the last character that fits; only a word of which not
     // even one character fits stays whole. c then stands just past what stays on the line and
     // room is what is left.
+    // Preformatted text is never hyphenated: a word goes to the next line whole, and one wider
+    // than the line is cut where the line ends, without a hyphen.
     auto splitWord = [&](int32_t& room, bool opensLine) -> bool {
+        bool preformatted = (box.flags & BoxRecord::kPreformatted) != 0;
+        if (preformatted && !opensLine) return false;
         if (!opensLine && !Hyphenation::IsQuarterFree(room, lineWidth)) return false;
         BlockCursor end = c;
         end.Next();
         WordSplitter split(*block_, fonts_, Document());
         BlockCursor after;
         int32_t avail = room;
-        if (!split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) {
+        if (preformatted ||
+            !split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) {
             avail = room;
-            if (!opensLine || !split.BreakRun(lineStyle_.language, wordStart, end, avail, after))
+            if (!opensLine || !split.BreakRun(lineStyle_.language, wordStart, end, avail, after,
+                                              !preformatted))
                 return false;
         }
         c = after;

@@ -141,7 +141,8 @@ public:
     bool IsFontCached(const FontStyle& style) const;
     void SetClearType(bool on) { clearType_ = on; }
 
-    // Text.
+    // Text. A text point is the top-left of the text (the font's ascent above the baseline);
+    // an underline takes the same point as the text it goes with.
     void DrawText(const char16_t* text, int32_t length, Point p);
     void DrawTextInRect(const char16_t* text, int32_t length, const RECT& rect, UINT format);
     void DrawUnderline(Point p, int32_t width);
