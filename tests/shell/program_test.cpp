@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -174,6 +175,45 @@ TEST(ProgramRuns, BooksOpenFromTheLibraryByEnterTheReadKeyAndATap) {
     EXPECT_TRUE(device.HostExists("storage/eBooks/Alpha.fvt"));
     EXPECT_TRUE(device.HostExists("storage/eBooks/Beta.fvt"));
     EXPECT_TRUE(device.HostExists("storage/eBooks/Gamma.fvt"));
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// After End, PageUp goes back page by page and reaches the first page, which looks as it did
+// when the file opened; and PageDown then PageUp come back to the same page.
+TEST(ProgramRuns, PageUpFromTheLastPageReachesTheFirst) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string html = "<html><head><title>Paging</title></head><body><h1>Contents</h1>";
+    for (int c = 1; c <= 4; ++c) html += "<b>Chapter " + std::to_string(c) + "</b><br>";
+    for (int c = 1; c <= 4; ++c) {
+        html += "<h2>Chapter " + std::to_string(c) + "</h2>";
+        for (int p = 0; p < 4; ++p)
+            html += "<p>" + SampleText(400) + " w" + std::to_string(c * 10 + p) + ".</p>";
+        html += "<ul><li>one</li><li>two</li></ul>";
+    }
+    html += "</body></html>";
+    const std::string file = device.outside() + "/paging.html";
+    std::filesystem::create_directories(device.outside());
+    std::ofstream(file, std::ios::binary) << html;
+    const std::string first = device.outside() + "/first.png", back = device.outside() + "/back.png";
+    const std::string middle = device.outside() + "/middle.png";
+    const std::string again = device.outside() + "/again.png";
+    std::string steps = "idle\nscreenshot " + first + "\nkey 0x23\nidle\n";
+    for (int i = 0; i < 6; ++i) steps += "key 0x21\nidle\n";
+    steps += "screenshot " + middle + "\nkey 0x22\nidle\nkey 0x21\nidle\nscreenshot " + again + "\n";
+    for (int i = 0; i < 60; ++i) steps += "key 0x21\nidle\n";
+    steps += "screenshot " + back + "\nquit\n";
+    Child child{Start(device, {file}, WriteScript(device, "steps.txt", steps))};
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.Wait(), 0);
+    ASSERT_TRUE(IsPng(first));
+    ASSERT_TRUE(IsPng(back));
+    EXPECT_EQ(FileBytes(middle), FileBytes(again));
+    EXPECT_EQ(FileBytes(first), FileBytes(back)) << "the first page was not reached";
 }
 
 TEST(SingleInstance, QuitClosesTheRunningInstance) {
