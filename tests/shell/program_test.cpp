@@ -216,6 +216,34 @@ TEST(ProgramRuns, PageUpFromTheLastPageReachesTheFirst) {
     EXPECT_EQ(FileBytes(first), FileBytes(back)) << "the first page was not reached";
 }
 
+// The screen of an HTML file (always named page.html) as it opens.
+std::string OpeningScreen(const std::string& html) {
+    TempDevice device;
+    if (!device.ok()) return {};
+    std::filesystem::create_directories(device.outside());
+    const std::string file = device.outside() + "/page.html";
+    std::ofstream(file, std::ios::binary) << html;
+    const std::string shot = device.outside() + "/open.png";
+    Child child{Start(device, {file},
+                      WriteScript(device, "steps.txt", "idle\nscreenshot " + shot + "\nquit\n"))};
+    if (child.pid <= 0 || child.Wait() != 0 || !IsPng(shot)) return {};
+    return FileBytes(shot);
+}
+
+// Files that open with a heading inside a block, or a rule, show their text on the first
+// page, not a blank one.
+TEST(ProgramRuns, AHeadingInABlockOpensOnItsText) {
+    const std::string blank = OpeningScreen("<html><body><div></div></body></html>");
+    ASSERT_FALSE(blank.empty());
+    for (const char* start : {"<div><h1>Title</h1></div>", "<center><h1>Title</h1></center>",
+                              "<hr><h1>Title</h1>"}) {
+        const std::string screen =
+            OpeningScreen(std::string("<html><body>") + start + "<p>Para</p></body></html>");
+        ASSERT_FALSE(screen.empty()) << start;
+        EXPECT_NE(screen, blank) << start << " opens on a blank page";
+    }
+}
+
 TEST(SingleInstance, QuitClosesTheRunningInstance) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
