@@ -533,6 +533,12 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
             case kItemFlowMark: {
                 switch (static_cast<FlowMarkKind>(mark->type)) {
                     case kMarkPageBreak: {
+                        if (tableDepth_ > 0) {
+                            // A cell is no page: the break ends the line, as a block's end.
+                            c.Next();
+                            if (hasContent) ended = endedAtBreak = true;
+                            break;
+                        }
                         if (mark->option && !hasContent) {
                             // Before anything shows in the column (an empty block's line, a
                             // rule), a page break would leave a blank page.

@@ -517,6 +517,7 @@ private:
     bool LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
                      bool& progress);
     bool SkipTable(BlockCursor& cursor);
+    bool AtCellBoundary(BlockCursor& cursor);
     bool WalkTableRows(TableWidths& widths, const TableRecord& table, BlockCursor& cursor,
                        int32_t maxRows, int32_t heightLimit, bool measure, int32_t tableX,
                        int32_t& rowsDone, bool& tableEnded, SegArray<BlockCursor, 4>* ranges);
