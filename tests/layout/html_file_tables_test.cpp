@@ -15,6 +15,7 @@
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "layout/table_widths.h"
+#include "bookfiles/sorted_record_database.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/layout_host.h"
 #include "support/platform/window_fixture.h"
@@ -322,6 +323,24 @@ TEST_F(HtmlFileTables, ANestedTableIsLaidOutInItsCell) {
     ASSERT_TRUE(RunInCell(*slot, u"a", inner, innerCell));
     EXPECT_TRUE(Inside(outerCell, inner)) << "the inner table is outside the outer cell";
     EXPECT_TRUE(Inside(innerCell, inner));
+}
+
+// Not a table, but the same file path: the items of a LOGAS element go to the log when the
+// page holding it is drawn (they have no size on the page), once.
+TEST_F(HtmlFileTables, LogAsItemsAreLoggedWhenTheirPageIsDrawn) {
+    ASSERT_NO_FATAL_FAILURE(Open(
+        "<html><body><p>Plain <span logas=\"apple pear\">fruit</span> text.</p></body></html>"));
+    SortedRecordDatabase log;
+    LayoutSettings settings;
+    settings.log = &log;
+    layout_->Configure(settings);
+    EXPECT_TRUE(log.Items().empty());
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    ASSERT_EQ(log.Items().size(), 2u);
+    EXPECT_EQ(log.Items()[0].name, u"apple");
+    EXPECT_EQ(log.Items()[1].name, u"pear");
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    EXPECT_EQ(log.Items().size(), 2u);
 }
 
 }  // namespace
