@@ -7,6 +7,7 @@
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
 #include "layout/hyphenation.h"
+#include "layout/inline_objects.h"
 #include "layout/page_drawing.h"
 #include "layout/page_layout.h"
 
@@ -150,6 +151,8 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         if (ok && more && !SameSection(began, block_->PositionAt(cursor))) break;
     }
     if (ok && more) ok = FlushPageEnd(cursor);
+    // Nothing but block ends and blank lines left: they would make an empty last page.
+    if (ok && more && OnlyTextEndFollows(cursor)) more = false;
     // A page that consumed nothing while text follows would be laid out again forever.
     if (ok && more && cursor.position == 0) ok = false;
     if (ok) {
@@ -302,6 +305,8 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     uint32_t last = kLastSpace;
     bool ended = false, endedAtBreak = false, pageBreak = false, overflowWord = false;
     bool hasContent = false, tableHere = false, topEdge = false;
+    // Text or a picture: a line of rules, blanks and block ends leaves the column looking empty.
+    bool visible = false;
     // Marked full only once the line is placed: the line before a cell's end still fits.
     bool columnFull = false;
     uint8_t lineFlags = 0;
@@ -423,6 +428,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                     if (splitWord(remaining, opensLine)) {
                         pending = 0;
                         hasContent = true;
+                        visible = true;
                         ended = true;
                         break;
                     }
@@ -441,6 +447,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                     overflowWord = true;
                 }
                 hasContent = true;
+                visible = true;
                 c.Next();
                 break;
             }
@@ -523,6 +530,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                 b->rect.height = h;
                 b->object->SetDisplay(Size{w, h}, false);
                 hasContent = true;
+                if (!dynamic_cast<HorizontalRule*>(b->object.Get())) visible = true;
                 last = kLastObject;
                 c.Next();
                 if (narrowed) ended = true;
@@ -531,8 +539,16 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
             case kItemFlowMark: {
                 switch (static_cast<FlowMarkKind>(mark->type)) {
                     case kMarkPageBreak: {
+                        if (tableDepth_ > 0) {
+                            // A cell is no page: the break ends the line, as a block's end.
+                            c.Next();
+                            if (hasContent) ended = endedAtBreak = true;
+                            break;
+                        }
                         if (mark->option && !hasContent) {
-                            bool passOver = firstLine;
+                            // Before anything shows in the column (an empty block's line, a
+                            // rule), a page break would leave a blank page.
+                            bool passOver = firstLine || !column.shown;
                             if (!passOver) {
                                 BlockCursor after = c;
                                 after.Next();
@@ -648,6 +664,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     if (goOn) {
         if (progress && !tableHere) {
             PlaceLineItems(lineStart, lineEnd, line);
+            if (visible) column.shown = true;
             column.pending[0] = line.height;
             column.Advance(0);
             firstLine = false;
@@ -730,6 +747,11 @@ bool PageLayout::FlushPageEnd(BlockCursor& cursor) {
             }
             case kItemStyleChange:
                 next_->style = *block_->Style(cursor.counts[kItemStyleChange]);
+                block_->RemoveAt(cursor);
+                break;
+            case kItemLine:
+                // The record of the line that did not fit: the walk goes on past it, or the
+                // breaks after it would open the next page with an empty line.
                 block_->RemoveAt(cursor);
                 break;
             default:

@@ -465,7 +465,7 @@ public:
     static constexpr uint32_t kNone = PageRecord::kNone;
     static constexpr int32_t kMaxRecords = 8;
     static constexpr uint32_t kBackwardReach = 4096;
-    static constexpr uint32_t kCheckpointSpacing = 32768;
+    static constexpr uint32_t kCheckpointSpacing = 8192;
     static constexpr uint32_t kStateMagic = 0x45425653u;  // "EBVS"
     static constexpr uint32_t kStateVersion = 4;
 
@@ -517,6 +517,7 @@ private:
     bool LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
                      bool& progress);
     bool SkipTable(BlockCursor& cursor);
+    bool AtCellBoundary(BlockCursor& cursor);
     bool WalkTableRows(TableWidths& widths, const TableRecord& table, BlockCursor& cursor,
                        int32_t maxRows, int32_t heightLimit, bool measure, int32_t tableX,
                        int32_t& rowsDone, bool& tableEnded, SegArray<BlockCursor, 4>* ranges);
@@ -539,6 +540,13 @@ private:
     bool Replay(uint32_t target, PageRecord& record, bool align);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool FindPageBefore(uint32_t position, PageRecord*& out);
+    enum EndingSearch { kEndingFound, kEndingFurtherBack, kEndingFailed };
+    EndingSearch SearchPageEndingAt(PageSlot& slot, PageRecord& page, uint32_t target,
+                                    bool atLowest, PageRecord& accepted, PageRecord& follower,
+                                    bool& moreText);
+    // A page laid out as if the first column were `height` tall: it ends on a line start.
+    bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
+                          PageRecord& follower, bool& moreText);
     void MakeCurrent(PageRecord* record, uint32_t mark);
     bool ShowAsOnlyPage(PageRecord* record);
     void HideCurrent();
