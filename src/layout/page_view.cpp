@@ -295,6 +295,12 @@ void PositionViewElement::SetActive(bool active) {
     Widget::SetActive(active);
 }
 
+bool PositionViewElement::WantedInputState(InputState& state) {
+    if (!CurrentMarkIsOnPage()) return false;
+    state = InputState::kLinkFocus;
+    return true;
+}
+
 bool PositionViewElement::CurrentMarkIsOnPage() {
     if (!layout_) return false;
     AreaArray* marks = nullptr;

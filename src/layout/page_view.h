@@ -112,6 +112,8 @@ public:
 
     // Node and widget operations.
     bool HandleEvent(InputEvent& event) override;
+    // With a link or mark focused on the page, Enter activates it.
+    bool WantedInputState(InputState& state) override;
     void Redraw(const Rect* area) override;
     void ExecuteCommand(uint32_t command, uint32_t argument) override;
     bool IsCommandEnabled(uint32_t command, uint32_t argument) override;

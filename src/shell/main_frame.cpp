@@ -315,6 +315,14 @@ LRESULT MainFrame::OnHotKey(WPARAM wParam, LPARAM lParam) {
     const UINT vk = HIWORD(static_cast<DWORD_PTR>(lParam));
     if (vk == VK_ESCAPE) {
         if (BackspaceInOwnEdit()) return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);
+        // A pop-up shown over the page (an open drop-down list, a note) closes first: the Back
+        // key leaves the page only when nothing covers it.
+        DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
+        if (surface && surface->HasShownPopup()) {
+            InputEvent event;
+            if (KeyTranslation::KeyDown(vk, MakeKeyContext(), event)) SendKeyEvent(event);
+            return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);
+        }
         ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
         if (controller) controller->OnCommand(Cmd::kBack, false);
     } else if (vk == VK_F1 || vk == VK_F2) {
