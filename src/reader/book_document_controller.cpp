@@ -164,7 +164,14 @@ bool BookDocumentController::MakeLayout() {
     if (surface_) layout_->SetDisplay(surface_->Display());
     layout_->Configure(settings);
     layout_->SetViewport(viewport_);
-    if (annotations_) layout_->SetAnnotations(annotations_);
+    if (annotations_ && !layout_->SetAnnotations(annotations_) && !layout_->Annotations())
+        TakeOwnSideFile();
+    // The forms' stored values come from the side file that proved to be this book's, before
+    // the first page builds the forms.
+    if (restoreFormsPending_) {
+        restoreFormsPending_ = false;
+        RestoreFormState();
+    }
     layout_->SetFormList(layoutForms_.get());
     // The element shows the page in the window's tree; a frame's controller draws through its
     // frame, and its element lies in the frame's window part, where the pen finds its links.
@@ -354,9 +361,28 @@ bool BookDocumentController::SetDocument(Resource* document) {
     }
     // The book script's queries read the tables of the document shown.
     if (databaseHost_) databaseHost_->SetQueryResource(document);
-    RestoreFormState();
+    restoreFormsPending_ = true;
     MakeLayout();
+    if (restoreFormsPending_) {  // no layout yet
+        restoreFormsPending_ = false;
+        RestoreFormState();
+    }
     return true;
+}
+
+void BookDocumentController::TakeOwnSideFile() {
+    // The side file under the book's base name is another book's: it stays as it is, and this
+    // book gets one of its own beside it.
+    annotations_->Release();
+    annotations_ = nullptr;
+    if (!loader_ || !resource_) return;
+    resource_->AddRef();  // the loader releases the reference it is given
+    annotations_ = loader_->OpenAnnotationFile(resource_, true);
+    if (annotations_ && layout_ && !layout_->SetAnnotations(annotations_) &&
+        !layout_->Annotations()) {
+        annotations_->Release();
+        annotations_ = nullptr;
+    }
 }
 
 void BookDocumentController::CloseDocument() {

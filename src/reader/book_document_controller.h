@@ -388,6 +388,7 @@ private:
     bool LookupReference(const char16_t* name, int32_t length, String& link);
     bool RunReference(const char16_t* name, int32_t length);
     bool MakeLayout();
+    void TakeOwnSideFile();
     void DropLayout();
     // Replaced page views and layouts are parked, not deleted: the view that asked for the
     // navigation may still be running. They go at the start of the next navigation.
@@ -524,6 +525,7 @@ private:
     String current_;
     View view_ = kTextPage;
     AnnotationFile* annotations_ = nullptr;
+    bool restoreFormsPending_ = false;
     PageLayout* layout_ = nullptr;
     TokenSource* source_ = nullptr;
     PageViewHost viewHost_{*this};
