@@ -380,6 +380,7 @@ public:
 
     // Drawing (the canvas is not owned; paths give the interface sizes, null the desktop's).
     void SetCanvas(PageCanvas* canvas) { canvas_ = canvas; }
+    PageCanvas* Canvas() const { return canvas_; }
     void SetPaths(const AppPaths* paths) { paths_ = paths; }
     void SetPageColours(uint32_t text, uint32_t background) {
         textColour_ = text;

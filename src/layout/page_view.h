@@ -134,6 +134,11 @@ public:
     uint32_t GoToPosition(uint32_t position);
 
     void ClearFocus();
+    // Draws the focus box and selection again over a page just painted.
+    void RepaintFocus();
+    // Shows the words of [start, end) of the current page selected (a found text); false when
+    // the page holds none of them.
+    bool ShowSelection(uint32_t start, uint32_t end);
     // Relayouts counted (tests).
     uint32_t relayouts = 0;
 

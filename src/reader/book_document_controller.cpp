@@ -250,6 +250,20 @@ void BookDocumentController::PaintPage() {
     }
     layout_->SetCanvas(&*canvas_);
     layout_->PaintCurrentPage(true);
+    if (pageView_) pageView_->RepaintFocus();
+}
+
+void BookDocumentController::ResetViewElement() {
+    if (pageView_ && layout_) pageView_->ClearFocus();
+}
+
+bool BookDocumentController::ShowFoundText(uint32_t start, uint32_t end) {
+    if (!GoToPosition(start)) return false;
+    if (!pageView_ || view_ != kTextPage) return true;
+    // Drawn with the page at the next paint.
+    pageView_->ShowSelection(start, end);
+    Invalidate(true);
+    return true;
 }
 
 void BookDocumentController::DropLayout() {
@@ -1180,6 +1194,17 @@ bool BookDocumentController::PageRange(uint32_t& start, uint32_t& end) {
     start = layout_->CurrentPageStart();
     end = layout_->PageStartRelative(2);
     return true;
+}
+
+bool BookDocumentController::AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end,
+                                                 String& out) {
+    out.SetEmpty();
+    if ((kind & 0x3F) == AnnotationFile::kNote) return true;
+    String text;
+    uint32_t from = 0, to = 0;
+    if (!GetSelection(text, from, to) || from != start || to != end) return false;
+    out = text;
+    return !out.IsEmpty();
 }
 
 bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_t& end) {

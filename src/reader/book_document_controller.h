@@ -127,10 +127,11 @@ public:
     // Steps the settings' font size; the page is laid out anew at the same text. Always true.
     bool ChangeFontSize(int32_t step) override;
     void SaveViewState() override;
-    void ResetViewElement() override {}
+    void ResetViewElement() override;
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;
     int64_t CurrentPageValue() override;
-    bool AnnotationStartText(uint32_t, uint32_t, uint32_t, String&) override { return false; }
+    // A highlight and a modification start from the selected text; a note from nothing.
+    bool AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end, String& out) override;
     AnnotationFile* CurrentAnnotationFile() override { return annotations_; }
     void ReloadAnnotations() override;
     void NotifyAnnotationChanged(int32_t) override {}
@@ -187,6 +188,8 @@ public:
     bool GoToPage(uint32_t n);
     bool GoToLastPage();
     bool GoToPosition(uint32_t position);
+    // Goes to a found text and shows it selected.
+    bool ShowFoundText(uint32_t start, uint32_t end);
     bool GoToStart();
     bool GoToContents();
 

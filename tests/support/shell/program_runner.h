@@ -2,11 +2,14 @@
 // script; for tests that check what a person does through the program.
 #pragma once
 
+#include <png.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -71,5 +74,21 @@ private:
     std::string program_;
     int runs_ = 0;
 };
+
+// A screenshot's pixels as 0xRRGGBB, row by row; false when it cannot be read.
+inline bool ReadScreenshot(const std::string& path, int& w, int& h,
+                           std::vector<std::uint32_t>& pixels) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_BGRA;
+    w = static_cast<int>(image.width);
+    h = static_cast<int>(image.height);
+    pixels.assign(static_cast<std::size_t>(w) * h, 0);
+    bool ok = png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
+    for (auto& p : pixels) p &= 0xFFFFFF;
+    return ok;
+}
 
 }  // namespace fvt::test
