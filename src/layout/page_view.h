@@ -97,6 +97,11 @@ public:
     void AttachLayout(PageLayout* layout);
     PageLayout* Layout() const { return layout_; }
     TextFocus& TextFocusBox() { return focus_; }
+    // The focus bound to the page shown now: a selection of a page left behind is gone.
+    TextFocus& CurrentFocus() {
+        UpdateFocusBinding();
+        return focus_;
+    }
     uint32_t Mode() const { return mode_; }
 
     // The view interface.

@@ -66,6 +66,8 @@ private:
 namespace {
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kBookmarksPage = 3;
+// The settings flag that allows a book's side file.
+constexpr int kSideFileFlag = 3;
 constexpr uint32_t kCouldNotOpen = 5028;
 constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
@@ -364,7 +366,9 @@ bool BookDocumentController::SetDocument(Resource* document) {
     lastFramesetPosition_ = -1;
     // Only a book file of the reader's own has a side file; the loader keeps the one registry.
     // A frame's controller shows part of the window's book: the side file is the window's.
-    if (loader_ && !frameFlag_ && !location_.IsInternal() &&
+    // The reader's settings may forbid side files altogether.
+    bool sideFiles = !settings_ || settings_->flags[kSideFileFlag] != 0;
+    if (sideFiles && loader_ && !frameFlag_ && !location_.IsInternal() &&
         location_.Kind() != Location::kDatabase && document->GetKind() != 1) {
         document->AddRef();  // the loader releases the reference it is given
         annotations_ = loader_->OpenAnnotationFile(document);
@@ -1196,6 +1200,58 @@ bool BookDocumentController::PageRange(uint32_t& start, uint32_t& end) {
     return true;
 }
 
+void BookDocumentController::DeleteHighlightsInSelection() {
+    String text;
+    uint32_t start = 0, end = 0;
+    bool selected = GetSelection(text, start, end);
+    ResetViewElement();
+    if (!selected || !annotations_) return;
+    // Collected first: deleting moves the indexes of the records after it.
+    std::vector<int32_t> found;
+    BookmarkIterator it;
+    annotations_->StartIterator(&it, AnnotationFile::kHighlight, start, end);
+    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
+        uint32_t from = 0, to = 0;
+        if ((annotations_->GetBookmarkKind(i) & 0x3F) != AnnotationFile::kHighlight ||
+            annotations_->GetBookmarkRange(i, &from, &to, nullptr, nullptr, nullptr) != 0)
+            continue;
+        if (from < end && to > start) found.push_back(i);
+    }
+    if (found.empty()) return;
+    for (auto i = found.rbegin(); i != found.rend(); ++i) annotations_->DeleteBookmark(*i);
+    ReloadAnnotations();
+}
+
+bool BookDocumentController::SelectionHoldsHighlight(uint32_t start, uint32_t end) {
+    if (!annotations_ || start >= end) return false;
+    BookmarkIterator it;
+    annotations_->StartIterator(&it, AnnotationFile::kHighlight, start, end);
+    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
+        uint32_t from = 0, to = 0;
+        if ((annotations_->GetBookmarkKind(i) & 0x3F) == AnnotationFile::kHighlight &&
+            annotations_->GetBookmarkRange(i, &from, &to, nullptr, nullptr, nullptr) == 0 &&
+            from < end && to > start)
+            return true;
+    }
+    return false;
+}
+
+bool BookDocumentController::SelectionHoldsImage() {
+    String location;
+    return pageView_ && view_ == kTextPage && layout_ &&
+           !pageView_->CurrentFocus().HasNoSelection() &&
+           pageView_->CurrentFocus().GetSelectedObjectLocation(location) && !location.IsEmpty();
+}
+
+bool BookDocumentController::OpenSelectedImage() {
+    String location;
+    if (!pageView_ || view_ != kTextPage || !layout_ ||
+        pageView_->CurrentFocus().HasNoSelection() ||
+        !pageView_->CurrentFocus().GetSelectedObjectLocation(location) || location.IsEmpty())
+        return false;
+    return ActivateLink(location);
+}
+
 bool BookDocumentController::AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end,
                                                  String& out) {
     out.SetEmpty();
@@ -1211,7 +1267,7 @@ bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_
     text.SetEmpty();
     start = end = 0;
     if (!pageView_ || view_ != kTextPage || !layout_) return false;
-    const TextFocus& focus = pageView_->TextFocusBox();
+    const TextFocus& focus = pageView_->CurrentFocus();
     if (focus.HasNoSelection()) return false;
     focus.GetSelectionRange(start, end);
     uint32_t language = 0;

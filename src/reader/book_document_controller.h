@@ -137,13 +137,17 @@ public:
     void NotifyAnnotationChanged(int32_t) override {}
     bool PageRange(uint32_t& start, uint32_t& end) override;
     bool PageBookmarkText(String& out) override;
-    void DeleteHighlightsInSelection() override {}
+    // Deletes the highlights that meet the selection, after resetting the view.
+    void DeleteHighlightsInSelection() override;
+    bool SelectionHoldsHighlight(uint32_t start, uint32_t end) override;
+    bool SelectionHoldsImage() override;
     // "Add link": the link starts at the selection, else at the first note of the page.
     void EnterLinkSourceMode() override;
     // "Set link target": the selection (else the page) becomes the target and the link is
     // added to the source's side file.
     bool AddLinkToSelection() override;
-    bool OpenSelectedImage() override { return false; }
+    // The picture of the selection, opened as an image view.
+    bool OpenSelectedImage() override;
     bool Lookup(int32_t) override { return false; }
     bool PositionText(String& out) override;
     bool Reload() override;
@@ -319,7 +323,7 @@ public:
     // Adds the pending link to the source's side file; index receives the annotation. A
     // failure leaves the side file as it was (a note keeps its text and link).
     bool AddRedirectAnnotation(int32_t& index);
-    bool IsWaitingForLinkTarget() const { return link_.kind != kLinkNone; }
+    bool IsWaitingForLinkTarget() const override { return link_.kind != kLinkNone; }
     // The text a link to the marked target carries ("##-pos" and the page start within the
     // book, else the redirect by the target's database name).
     bool LinkTextForTarget(String& out) const;

@@ -778,7 +778,9 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     facts.sideFile = file != nullptr;
     facts.range = start != end;
     facts.bookmark = file && BookmarkAtPage() >= 0;
-    facts.image = image;
+    facts.highlight = file && document_->SelectionHoldsHighlight(start, end);
+    facts.waitingLink = document_ && document_->IsWaitingForLinkTarget();
+    facts.image = image || (document_ && start != end && document_->SelectionHoldsImage());
     const std::vector<Lookup::TapItem> items = Lookup::TapMenu(facts);
     if (items.empty()) return;
     HMENU menu = CreatePopupMenu();
