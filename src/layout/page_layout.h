@@ -325,7 +325,10 @@ public:
     void Clear();
     void SetContentLayout(PageContentLayout* content) { content_ = content; }
     DocumentSource* Document() const;
+    // Attaches the book's side file, checking that it is this book's. False when it is not
+    // (then nothing is attached and the file is left as it is) or cannot be made so.
     bool SetAnnotations(AnnotationFile* file);
+    AnnotationFile* Annotations() const { return annotations_; }
     // Where the log hosts met while the first page is sought go (not owned); emptied when
     // given and collecting.
     void SetMetadataList(SortedRecordDatabase* list);
@@ -377,6 +380,7 @@ public:
 
     // Drawing (the canvas is not owned; paths give the interface sizes, null the desktop's).
     void SetCanvas(PageCanvas* canvas) { canvas_ = canvas; }
+    PageCanvas* Canvas() const { return canvas_; }
     void SetPaths(const AppPaths* paths) { paths_ = paths; }
     void SetPageColours(uint32_t text, uint32_t background) {
         textColour_ = text;

@@ -97,6 +97,11 @@ public:
     void AttachLayout(PageLayout* layout);
     PageLayout* Layout() const { return layout_; }
     TextFocus& TextFocusBox() { return focus_; }
+    // The focus bound to the page shown now: a selection of a page left behind is gone.
+    TextFocus& CurrentFocus() {
+        UpdateFocusBinding();
+        return focus_;
+    }
     uint32_t Mode() const { return mode_; }
 
     // The view interface.
@@ -136,6 +141,11 @@ public:
     uint32_t GoToPosition(uint32_t position);
 
     void ClearFocus();
+    // Draws the focus box and selection again over a page just painted.
+    void RepaintFocus();
+    // Shows the words of [start, end) of the current page selected (a found text); false when
+    // the page holds none of them.
+    bool ShowSelection(uint32_t start, uint32_t end);
     // Relayouts counted (tests).
     uint32_t relayouts = 0;
 

@@ -291,6 +291,8 @@ public:
     // A tap on the page: the default tap action, else the pop-up menu of what can be done.
     void OnTapAction(uint32_t start, uint32_t end, const String& word, uint16_t language,
                      Point point, bool image);
+    // Posts a command that reads the selection, and the view's reset after it.
+    void PostCommandOnSelection(int32_t command);
     // Performs a look-up page's link once the current event is over.
     void PostLookupLink(LinkTarget* target, Point point);
     // The search history (opened on first use; null when it cannot be).

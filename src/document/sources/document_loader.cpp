@@ -560,12 +560,16 @@ bool DocumentLoader::RegisterAnnotationFile(AnnotationFile* file, Resource* /*re
     return true;
 }
 
-AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource) {
+AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource, bool ownOnly) {
     if (!resource) return nullptr;
     Text path;
     std::string utf8;
     bool named = FileNameOf(resource->GetLocation(), path) && ToUtf8(path, utf8) && !utf8.empty();
     AnnotationFile* file = named ? FindAnnotationFile(utf8) : nullptr;
+    if (file && ownOnly && file->OwnerKind() != 1) {
+        file->Release();
+        file = nullptr;
+    }
     if (named && !file) {
         std::string dbName;
         if (DocumentSource* doc = resource->GetDocument()) {
@@ -574,7 +578,8 @@ AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource) {
             if (bytes) dbName.assign(reinterpret_cast<const char*>(bytes), length);
         }
         file = new (std::nothrow) AnnotationFile();
-        if (file && file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), 0, 1, 1) != 0) {
+        if (file &&
+            file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), 0, 1, 1, ownOnly) != 0) {
             file->Release();
             file = nullptr;
         }

@@ -100,6 +100,12 @@ bool ControllerDialogState::GoToPosition(int64_t position) {
            book->GoToPosition(static_cast<uint32_t>(position));
 }
 
+bool ControllerDialogState::ShowFound(int64_t start, int64_t end) {
+    BookDocumentController* book = ShownTextPage(controller_);
+    return book && start >= 0 && start < end && end <= UINT32_MAX &&
+           book->ShowFoundText(static_cast<uint32_t>(start), static_cast<uint32_t>(end));
+}
+
 // FindDialog.
 
 FindDialog::FindDialog(ReaderDialogState* state, ReaderMenuBar* lastSearch)
@@ -217,7 +223,7 @@ bool FindDialog::OnOk() {
         SetDirection(direction);
         bool movedForward = direction == FindDirection::kFirst || direction == FindDirection::kNext;
         position_ = movedForward ? start : end;
-        state_->GoToPosition(hit);
+        state_->ShowFound(hit, hit + text.Length());
     } else {
         MessageBoxRes(window_, kResultsString, kNotFoundString, MB_ICONINFORMATION);
         if (direction == FindDirection::kPrevious)
