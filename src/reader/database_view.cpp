@@ -452,6 +452,13 @@ DatabaseView::Result DatabaseView::ExecuteCommand(int32_t id) {
     return r;
 }
 
+bool DatabaseView::SelectRow(int32_t row) {
+    if (settingText_ || row < 0 || row >= static_cast<int32_t>(rows_.size())) return false;
+    Current().search.selected = row;
+    UpdatePreview(kKeyFocusNext);
+    return true;
+}
+
 DatabaseView::Result DatabaseView::HandleEventInner(int32_t event) {
     // The change notice of the view's own write into its field.
     if (settingText_) return Result::kIgnored;

@@ -44,7 +44,7 @@ Bytes NumberedKeysBook(std::uint32_t count, std::uint32_t* table) {
     return pdb.Build();
 }
 
-Bytes DictionaryBook(const DictionarySpec& spec) {
+Bytes DictionaryBook(const DictionarySpec& spec, std::uint32_t* table) {
     std::string html = "<html><body>";
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
     for (const auto& [word, definition] : spec.words) {
@@ -92,5 +92,6 @@ Bytes DictionaryBook(const DictionarySpec& spec) {
         if (any && !AddIndexTable(inflections, &pdb, &ids[1])) return {};
         bytes = pdb.Build();
     }
+    if (table) *table = ids[0];
     return bytes;
 }
