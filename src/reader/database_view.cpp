@@ -524,7 +524,9 @@ DatabaseView::Result DatabaseView::Type(int32_t event) {
     }
     bool exact = false;
     const int32_t found = LookupEntry(position, exact);
-    const bool ok = found >= 0 && (exact || !(flags_ & DatabaseViewText::kExactKey));
+    // The look-up succeeds when the entry found begins with the text: a text that only falls
+    // between two keys selects nothing, so Enter runs the look-up strategies on it.
+    const bool ok = found >= 0 && exact;
     if (found >= 0) l.top = found;
     l.search.selected = ok && !cut && !text.IsEmpty() ? 0 : -1;
     Layout();

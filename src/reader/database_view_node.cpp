@@ -20,6 +20,9 @@ constexpr uint32_t kPreviewFrameColour = Color::Pack(150, 150, 150);
 constexpr uint32_t kBackId = 5005;
 constexpr uint32_t kSearchLabelId = 5060;
 constexpr uint32_t kNoMatchId = 5104;
+// The native field's change notice, which comes as a character event (the edit control's
+// EN_CHANGE code).
+constexpr uint16_t kFieldChanged = 0x0300;
 
 void Fill(GraphicsContext& gc, const Rect& r, uint32_t fill, uint32_t border) {
     gc.SetBrushColor(fill);
@@ -77,16 +80,38 @@ void DatabaseViewNode::Measure(GraphicsContext& gc) {
 
 void DatabaseViewNode::Redraw(const Rect* area) {
     if (rect_.IsEmpty() || (area && !Rect::Intersects(*area, rect_))) return;
-    DrawScope scope(this);
-    if (!scope) return;
-    GraphicsContext& gc = *scope.Context();
-    Measure(gc);
-    Fill(gc, rect_, kWhite, kWhite);
-    DrawHeader(gc);
-    DrawRows(gc);
-    DrawHint(gc);
-    DrawPreview(gc);
-    gc.MarkChanged(&rect_);
+    {
+        DrawScope scope(this);
+        if (!scope) return;
+        GraphicsContext& gc = *scope.Context();
+        Measure(gc);
+        Fill(gc, rect_, kWhite, kWhite);
+        DrawHeader(gc);
+        DrawRows(gc);
+        DrawHint(gc);
+        DrawPreview(gc);
+        gc.MarkChanged(&rect_);
+    }
+    RedrawCovering();
+}
+
+void DatabaseViewNode::RedrawCovering() {
+    // The pop-ups over the view stand after it among the surface's children: drawn again on
+    // top when the view draws itself alone.
+    Widget* parent = Parent();
+    if (!parent) return;
+    const Rect area = rect_;
+    NodeRef self(this);
+    bool after = false;
+    for (int32_t i = 0; self.IsAlive() && i < parent->ChildCount(); ++i) {
+        Node* child = parent->ChildAt(i);
+        if (child == this) {
+            after = true;
+            continue;
+        }
+        if (after && child->IsPopup() && child->IsShown() && child->HitTest(area))
+            child->Redraw(&area);
+    }
 }
 
 Rect DatabaseViewNode::PreviewArea() const {
@@ -269,8 +294,10 @@ bool DatabaseViewNode::HandleEvent(InputEvent& event) {
     } else {
         switch (code) {
             case kKeyCharacter:
-                if (event.character < 0x20) return false;
                 viewEvent = event.character;
+                // The field's own change notice: its text is already the new one.
+                if (event.character == kFieldChanged) break;
+                if (event.character < 0x20) return false;
                 if (TypeIntoField(code, event.character)) return true;
                 break;
             case kKeyBackspace:

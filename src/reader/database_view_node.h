@@ -49,6 +49,8 @@ private:
     void DrawHint(GraphicsContext& gc);
     void DrawPreview(GraphicsContext& gc);
     void DrawCentred(GraphicsContext& gc, const String& text, int32_t y);
+    // Draws the pop-ups lying over the view again.
+    void RedrawCovering();
     // The visible row under the point, -1 none.
     int32_t RowAt(Point p) const;
     // A pen down selects the row under it; lifted on the same row it opens it.
