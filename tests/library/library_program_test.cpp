@@ -59,5 +59,50 @@ TEST(ReadingLists, CreatedInTheDialogSurviveARestartAndFilterTheLibrary) {
     EXPECT_EQ(after.CountOther(4, 50, after.width - 8, 60, kWhite), 0);
 }
 
+// A book's title and author in its own encoding: the same book in UTF-16 and in code page
+// 1252 shows the same row in the library (UTF-16 strings were cut at their first zero byte).
+TEST(LibraryRows, TitlesAndAuthorsReadInTheBooksEncoding) {
+    const std::u16string title = u"\u00C9quipe du phare";
+    const std::u16string author = u"L\u00E9a Martin";
+    const std::u16string text = u"Le phare veille sur la baie. ";
+    auto utf16 = [](const std::u16string& s) {
+        Bytes out;
+        for (char16_t c : s) {
+            out.push_back(static_cast<std::uint8_t>(c & 0xFF));
+            out.push_back(static_cast<std::uint8_t>(c >> 8));
+        }
+        return out;
+    };
+    auto latin = [](const std::u16string& s) {
+        Bytes out;
+        for (char16_t c : s) out.push_back(static_cast<std::uint8_t>(c));
+        return out;
+    };
+    Screen shots[2];
+    for (int wide = 0; wide < 2; ++wide) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        auto encode = [&](const std::u16string& s) { return wide ? utf16(s) : latin(s); };
+        BookBuilder book;
+        book.codePage = wide ? 65002 : 1252;
+        book.text = encode(text);
+        const Bytes name = encode(title);
+        book.fullName.assign(name.begin(), name.end());
+        book.exth.push_back({100, encode(author)});
+        const Bytes bytes = book.Build();
+        device.WriteHost("storage/eBooks/phare.prc", std::string(bytes.begin(), bytes.end()));
+        const std::string shot = device.outside() + "/library.png";
+        ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + shot + "\nquit\n"), 0);
+        ASSERT_TRUE(shots[wide].Read(shot));
+    }
+    // The row's title and author lines (left of where the size may stand).
+    const int rowTop = 46, rowHeight = 36, width = 150;
+    EXPECT_GT(shots[0].CountOther(0, rowTop, width, rowHeight, 0xFFFFFF), 200);
+    int differ = 0;
+    for (int y = rowTop; y < rowTop + rowHeight; ++y)
+        for (int x = 0; x < width; ++x) differ += shots[0].At(x, y) != shots[1].At(x, y) ? 1 : 0;
+    EXPECT_EQ(differ, 0);
+}
+
 }  // namespace
 }  // namespace fvt::test
