@@ -11,6 +11,7 @@
 #include "database/resource.h"
 #include "database/sql_parser.h"
 #include "document/forms/form.h"
+#include "document/markup/html_tokenizer.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_database_opener.h"
@@ -26,6 +27,7 @@
 #include "core/platform_helpers.h"
 #include "platform/window/window.h"
 #include "platform/shell/shell.h"
+#include "reader/anchor_names.h"
 #include "reader/book_action_bridge.h"
 #include "reader/book_picture.h"
 #include "reader/opening_rules.h"
@@ -464,11 +466,29 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     int64_t position = Location::GetAnchorPosition(anchor);
     if (position >= 0) return GoToPosition(static_cast<uint32_t>(position));
     String link;
+    uint32_t named = 0;
+    switch (ResolveAnchorName(anchor, link, named)) {
+        case kAnchorReference: return ActivateLink(link);
+        case kAnchorInText: return GoToPosition(named);
+        default: return true;
+    }
+}
+
+BookDocumentController::AnchorTarget BookDocumentController::ResolveAnchorName(
+    const String& anchor, String& link, uint32_t& position) {
+    String marked;
+    if (!Location::GetAnchorPart(anchor, marked) || marked.Length() < 2) return kAnchorNone;
     String name;
-    if (Location::GetAnchorPart(anchor, name) && !name.IsEmpty() &&
-        LookupReference(name.Data(), name.Length(), link))
-        return ActivateLink(link);
-    return true;
+    name.AssignSub(marked, 1, marked.Length() - 1);
+    // The book's target records first (under the bare name, or as the link wrote it), then the
+    // names and ids of the markup itself.
+    if (LookupReference(name.Data(), name.Length(), link) ||
+        LookupReference(marked.Data(), marked.Length(), link))
+        return kAnchorReference;
+    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
+    if (dynamic_cast<HtmlTokenizer*>(source_) && FindAnchorName(document, name, position))
+        return kAnchorInText;
+    return kAnchorNone;
 }
 
 // --- generated pages ------------------------------------------------------------------------
@@ -606,6 +626,17 @@ bool BookDocumentController::ActivateLink(const String& url) {
     return NavigateTo(target);
 }
 
+bool BookDocumentController::AnchorFound(const String& anchor) {
+    // Only a name after '#' in the text page can miss; positions and generated pages are
+    // checked where they open.
+    if (!layout_ || view_ != kTextPage || !Location::HasAnchor(anchor) ||
+        Location::HasPositionAnchor(anchor) || Location::HasDollar(anchor))
+        return true;
+    String link;
+    uint32_t position = 0;
+    return ResolveAnchorName(anchor, link, position) != kAnchorNone;
+}
+
 bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t first,
                                            uint32_t second) {
     if (first != 0 || second != 0) return false;
@@ -633,7 +664,10 @@ bool BookDocumentController::NavigateTo(Location& location) {
         if (location.IsInternal()) CloseDocument();
         Resource* document = loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
         if (document) {
-            shown = Show(document, location.Anchor(), true);
+            if (document == resource_ && !AnchorFound(location.Anchor()))
+                handled = 0;  // a name found nowhere in the book shown: the page stays
+            else
+                shown = Show(document, location.Anchor(), true);
             document->Release();
         }
     }

@@ -386,6 +386,12 @@ private:
     bool ShowLibraryOrBookmarks(uint32_t id);
     void ReportFailure(const Location& location);
     bool LookupReference(const char16_t* name, int32_t length, String& link);
+    // A '#' name: a target record of the book (its link), a NAME or ID in the markup (its
+    // text position), or nothing.
+    enum AnchorTarget { kAnchorNone, kAnchorReference, kAnchorInText };
+    AnchorTarget ResolveAnchorName(const String& anchor, String& link, uint32_t& position);
+    // False only for a '#' name that neither the book's records nor its markup know.
+    bool AnchorFound(const String& anchor);
     bool RunReference(const char16_t* name, int32_t length);
     bool MakeLayout();
     void DropLayout();

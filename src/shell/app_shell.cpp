@@ -10,6 +10,7 @@
 #include "library/embedded_library.h"
 #include "library/library_dictionaries.h"
 #include "library/library_list_windows.h"
+#include "platform/dialog/answers.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
 #include "platform/resources/resources.h"
@@ -232,6 +233,13 @@ int AppShell::Run(HINSTANCE instance, String& commandLine, HWND parent) {
     instance_ = instance;
     if (!parent) {
         HWND other = FindWindowW(kClassName, nullptr);
+        // A driven run never hands its book to another instance nor closes it: the script
+        // would run against nothing, or against a person's reading.
+        if (other && DriverScript::Driven()) {
+            DriverScript::SetFailure("another instance of the reader runs on this device");
+            driverResult = -1;
+            return kRaisedOther;
+        }
         if (other && commandLine.IsEmpty()) {
             SetForegroundWindow(other);
             return kRaisedOther;
@@ -258,11 +266,11 @@ int AppShell::MessageLoop() {
     HWND window = window_;
     HACCEL table = LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(kAcceleratorsId));
     const int bad = DriverScript::RunFromEnvironment();
-    if (bad != 0) {
-        driverResult = bad;
-        // Ends the program the ordinary way, so what it keeps is saved.
-        if (IsWindow(window)) PostMessageW(window, WM_CLOSE, 0, 0);
-    }
+    if (bad != 0) driverResult = bad;
+    // Ends the program the ordinary way, so what it keeps is saved. A script that ran to its end
+    // leaves the program to the person at the window; headless, nobody is left to end it.
+    if (IsWindow(window) && DriverScript::Driven() && (bad != 0 || !fvt::AnswersFromUser()))
+        PostMessageW(window, WM_CLOSE, 0, 0);
     MSG msg;
     BOOL got;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {

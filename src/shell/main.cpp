@@ -15,6 +15,7 @@
 #include "platform/kernel/system_info.h"
 #include "platform/window/window_layer.h"
 #include "shell/app_shell.h"
+#include "shell/driver_script.h"
 
 namespace {
 bool IsHostFile(const std::string& arg) {
@@ -84,11 +85,12 @@ int main(int argc, char** argv) {
     WinMain(fvt::ProgramInstance(), nullptr, line.c_str(), 1);
     const int bad = AppShellDriverResult();
     if (bad > 0) {
-        std::fprintf(stderr, "folivant: driver script line %d cannot be read\n", bad);
+        std::fprintf(stderr, "folivant: driver script line %d: %s\n", bad,
+                     DriverScript::FailureReason().c_str());
         return 2;
     }
     if (bad < 0) {
-        std::fprintf(stderr, "folivant: the driver script cannot be read\n");
+        std::fprintf(stderr, "folivant: driver script: %s\n", DriverScript::FailureReason().c_str());
         return 2;
     }
     return 0;

@@ -429,6 +429,9 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return DefWindowProcW(window_, message, wParam, lParam);
         case WM_ACTIVATE:
             OnActivate(wParam, lParam);
+            // The default handling gives the window the focus back (after a dialog, a box or a
+            // pop-up): without it the keys go nowhere until the screen is tapped.
+            DefWindowProcW(window_, message, wParam, 0);
             return 0;
         case WM_SETFOCUS:
             // A shown list window keeps the focus; the page gets its focused widget back.

@@ -151,10 +151,12 @@ HWND Create(LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC proc, LPARAM par
         Infos()[dialog] = info;
     }
     SetWindowLongPtrW(dialog, DWL_DLGPROC, reinterpret_cast<LONG_PTR>(proc));
+    // Templates place their controls from x = 0; an inset keeps text off the screen's edge.
+    const int inset = DialogEdgeInset();
     for (const DialogItemTemplate& item : t.items) {
         HWND control = CreateWindowExW(
             item.exStyle, item.className.c_str(), item.text.c_str(), item.style | WS_CHILD,
-            px(item.x, false), px(item.y, true), px(item.cx, false), px(item.cy, true), dialog,
+            px(item.x, false) + inset, px(item.y, true), px(item.cx, false), px(item.cy, true), dialog,
             reinterpret_cast<void*>(static_cast<UINT_PTR>(item.id)), nullptr, nullptr);
         if (!control) {
             DestroyWindow(dialog);
@@ -172,6 +174,8 @@ HWND Create(LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC proc, LPARAM par
 }
 
 }  // namespace
+
+int DialogEdgeInset() { return 6 * fvt::Profile().dpi / 96; }
 
 int DialogUnitsToPixels(int units, bool vertical) {
     // A plain ratio in place of the font's average character: 95 units span the narrow screen.

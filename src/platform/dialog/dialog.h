@@ -153,4 +153,6 @@ DWORD CommDlgExtendedError();
 namespace fvt {
 // Pixels of `units` dialog units along x or y at the screen's dpi.
 int DialogUnitsToPixels(int units, bool vertical);
+// Pixels that template dialogs keep between the screen's left edge and their controls.
+int DialogEdgeInset();
 }  // namespace fvt

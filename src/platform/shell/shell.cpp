@@ -151,7 +151,10 @@ LRESULT TaskBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     r.left += Scale(4);
-    DrawTextW(dc, caption, -1, &r, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
+    r.right -= Scale(4);
+    // A caption wider than the strip ends in an ellipsis, so that it does not read as whole.
+    DrawTextW(dc, caption, -1, &r,
+              DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS);
     EndPaint(hwnd, &ps);
     return 0;
 }
