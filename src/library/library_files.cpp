@@ -1,9 +1,11 @@
 // Classifying a file for the catalogue and reading a Palm book's header for its entry.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bookfiles/book_header.h"
+#include "bookfiles/book_text.h"
 #include "bookfiles/palm_database.h"
 #include "core/file.h"
 #include "core/html.h"
@@ -27,11 +29,20 @@ void SplitFileName(const Text& path, std::u16string& stem, std::u16string& exten
         if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
 }
 
+// Header and metadata strings are in the book's own code page: 1252, UTF-8 or UTF-16 (whose
+// bytes hold zeros, so a byte text would end after its first letter). A name padded with zeros
+// ends at the first zero character.
 bool DecodeBytes(const uint8_t* bytes, size_t n, uint32_t codePage, Text& out) {
-    int cp = codePage == 65001 ? 65001 : 1252;
     out.Clear();
     if (n == 0) return true;
-    return out.AssignBytes(bytes, n, cp) && out.ConvertTo(CodePages::kUtf16);
+    const uint32_t cp = BookText::IsSupported(codePage) ? codePage : BookText::kCodePage1252;
+    std::u16string wide(n + 1, u'\0');
+    const size_t units = BookText::Decode(cp, bytes, n, wide.data(), wide.size(), nullptr);
+    wide.resize(std::min(units, wide.size()));
+    const size_t end = wide.find(u'\0');
+    if (end != std::u16string::npos) wide.resize(end);
+    if (wide.empty()) return true;
+    return out.FromWide(wide.data(), static_cast<int32_t>(wide.size()));
 }
 
 }  // namespace

@@ -644,6 +644,15 @@ void BookDocumentController::ShowPopupText(const String& text) {
     if (reader_) reader_->ShowPopupPage(text, 2, Point{});
 }
 
+bool BookDocumentController::ShowIndexEntries(IndexSource* table, const String& heading,
+                                              const std::vector<uint32_t>& entries,
+                                              bool keysOnly, const String& globalName) {
+    // The links name the entries in the book's own location: followed, they open there.
+    String book;
+    if (!reader_ || !table || !location_.ToString(book, true)) return false;
+    return reader_->ShowIndexEntries(*table, heading, entries, keysOnly, book, globalName);
+}
+
 // --- opening --------------------------------------------------------------------------------
 
 bool BookDocumentController::ActivateLink(const String& url) {

@@ -453,6 +453,9 @@ private:
     bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
     bool OpenDocumentLocation(const String& location) override;
     void ShowPopupText(const String& text) override;
+    bool ShowIndexEntries(IndexSource* table, const String& heading,
+                          const std::vector<uint32_t>& entries, bool keysOnly,
+                          const String& globalName) override;
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position) override;
     bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,

@@ -40,6 +40,7 @@
 #include "reader/lookup_window.h"
 #include "reader/page_view_host.h"
 #include "reader/reader_controller.h"
+#include "graphics/core/drawing_surface.h"
 #include "reader/reader_lookup.h"
 #include "reader/reader_settings.h"
 #include "reader/word_lists.h"
@@ -564,6 +565,42 @@ std::unique_ptr<TextPopup> ReaderController::ShowLookupPage(const DictionaryTabl
         if (!room) break;
     }
     return page;
+}
+
+bool ReaderController::ShowIndexEntries(const IndexSource& table, const String& heading,
+                                        const std::vector<uint32_t>& entries, bool keysOnly,
+                                        const String& location, const String& globalName) {
+    std::unique_ptr<LookupPopup> page = NewPopup(popupFactory_, surface_, &Lookups());
+    if (!page || entries.empty()) return false;
+    bool room = page->AddText(heading, kHeadingFlags);
+    for (size_t i = 0; room && i < entries.size(); ++i) {
+        const uint32_t entry = entries[i];
+        String word, forms;
+        if (keysOnly ? !table.Key(entry, word) : !table.Headword(entry, word)) continue;
+        if (!keysOnly) table.InflectedForms(entry, forms);
+        RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
+        if (!link) break;
+        link->kind = kLinkRecordRow;
+        link->text = location;
+        link->number = entry;
+        link->secondText = globalName;
+        // The entry that filled the box is still shown whole.
+        room = page->AddText(String(u"\n  "), 0);
+        room = page->AddTarget(word, kHeadwordFlags, link.Get()) && room;
+        if (!forms.IsEmpty()) {
+            String shown(u" ");
+            shown.Append(forms);
+            room = page->AddText(shown, kFormsFlags) && room;
+        }
+    }
+    HidePopupPage();
+    Rect area = popupRect_;
+    Size client;
+    if (surface_->GetClientSize(client, false)) area = Rect{0, 0, client.width, client.height};
+    const Point centre{area.x + area.width / 2, area.y + area.height / 2};
+    if (!page->ShowAt(area, centre, TextPopup::kCentred)) return false;
+    pagePopup_ = std::move(page);
+    return true;
 }
 
 bool Lookup::ShowIndexSearchLink(TextPopup& page, const String& reference, const String& word,

@@ -51,6 +51,9 @@ public:
     // generated pages, the configuration gives the interactions book, the log database keeps
     // the cart. Result 1.
     int SetOptions(const AppPaths* paths, ConfigurationStore* config, SortedRecordDatabase* log);
+    // The global configuration handed over by SetOptions (null before); the catalogue keeps its
+    // reading lists there.
+    ConfigurationStore* Configuration() const { return config_; }
     // The library's catalogue and the reader's message boxes (none owned; may be null).
     void SetCatalogue(LoaderCatalogue* catalogue) { catalogue_ = catalogue; }
     void SetMessages(LoaderMessages* messages) { messages_ = messages; }
