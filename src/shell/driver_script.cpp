@@ -63,7 +63,7 @@ bool Perform(const DriverAction& a) {
         case DriverAction::kInsertCard: fvt::InsertCard(Wide(a.text)); break;
         case DriverAction::kRemoveCard: fvt::RemoveCard(Wide(a.text)); break;
         case DriverAction::kRotate: fvt::RotateScreen(x); break;
-        case DriverAction::kAdvance: fvt::AdvanceClock(static_cast<uint64_t>(a.x)); break;
+        case DriverAction::kAdvance: fvt::RunClockFor(static_cast<uint64_t>(a.x)); break;
         case DriverAction::kIdle: break;
         case DriverAction::kScreenshot: fvt::SaveScreenshot(a.text); break;
         case DriverAction::kQuit: {

@@ -1,0 +1,119 @@
+// Pictures and sound through the program: an audio book played with the WAV sink under the
+// virtual clock, pictures and covers on screen.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/bookfiles/book_builder.h"
+#include "support/graphics/golden.h"
+#include "support/media/audio_fixtures.h"
+#include "support/platform/temp_device.h"
+
+extern char** environ;
+
+namespace fvt::test {
+namespace {
+
+// Runs the program headless on the device under a driver script; the exit status.
+int RunProgram(const TempDevice& device, const std::vector<std::string>& args,
+               const std::string& script, const std::vector<std::string>& extraEnv = {}) {
+    std::filesystem::create_directories(device.outside());
+    const std::string driver = device.outside() + "/steps.txt";
+    std::ofstream(driver) << script;
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string v = *e;
+        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
+            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
+            continue;
+        env.push_back(v);
+    }
+    env.push_back("FOLIVANT_DEVICE=" + device.root());
+    env.push_back("FOLIVANT_DISPLAY=headless");
+    env.push_back("FOLIVANT_DRIVER=" + driver);
+    for (const auto& v : extraEnv) env.push_back(v);
+    std::vector<char*> envp;
+    for (auto& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string program = FOLIVANT_PROGRAM;
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv{program.data()};
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A book whose first page offers its two tracks (records 1 and 2: a 3.5 s 440 Hz mono tone at
+// 22050 Hz, then the same again) behind a link at the top of the page.
+bool WriteAudioBook(const TempDevice& device) {
+    const auto& tones = fixtures::Tones();
+    if (!tones.ready) return false;
+    BookBuilder book;
+    book.text = ToBytes(
+        "<html><body><p><a onclick=\"audio.show('#$1|First tone;#$2|Second tone')\">"
+        "LISTEN LISTEN LISTEN LISTEN</a></p><p>Two tones.</p></body></html>");
+    book.databaseName = "Tones";
+    book.fullName = "Tones";
+    book.resources = {tones.mono.ogg, tones.mono.ogg};
+    const Bytes bytes = book.Build();
+    std::filesystem::create_directories(device.outside());
+    std::ofstream(device.outside() + "/tones.prc", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return true;
+}
+
+// Pixels of a screenshot that are the played part of the time line's bar (red).
+int PlayedBarPixels(const std::string& png) {
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    if (!ReadPng(png, rgb, w, h)) return -1;
+    int count = 0;
+    for (int i = 0; i < w * h; ++i) {
+        const std::uint8_t* p = &rgb[static_cast<std::size_t>(i) * 3];
+        if (p[0] > 150 && p[1] < 80 && p[2] < 80) ++count;
+    }
+    return count;
+}
+
+TEST(AudioInTheProgram, AnAudioBookPlaysBothTracksWholeInOrderAndTheTimeLineFollows) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    if (!WriteAudioBook(device)) GTEST_SKIP() << fixtures::Tones().why;
+    const std::string wav = device.outside() + "/out.wav";
+    const std::string at2 = device.outside() + "/at2.png", at5 = device.outside() + "/at5.png";
+    // The link opens the audio page paused; Play starts it. Each track is 3.5 s long.
+    const std::string script = "idle\ntap 60 46\nidle\nmenu 40087\nidle\nadvance 2500\nscreenshot " +
+                               at2 + "\nadvance 2100\nscreenshot " + at5 + "\nadvance 5000\nquit\n";
+    EXPECT_EQ(RunProgram(device, {device.outside() + "/tones.prc"}, script,
+                         {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav}),
+              0);
+    std::uint32_t rate = 0, channels = 0;
+    std::vector<std::int16_t> samples;
+    ASSERT_TRUE(fixtures::ReadWav(wav, &rate, &channels, &samples));
+    EXPECT_EQ(rate, 22050u);
+    EXPECT_EQ(channels, 1u);
+    std::vector<std::int16_t> track = fixtures::ReadAll(fixtures::OpenVorbis(fixtures::Tones().mono.ogg)->GetStream());
+    std::vector<std::int16_t> both = track;
+    both.insert(both.end(), track.begin(), track.end());
+    EXPECT_EQ(samples.size(), both.size());
+    EXPECT_TRUE(samples == both);
+    // Two seconds into the first track the bar is further on than a second into the second.
+    const int early = PlayedBarPixels(at2), late = PlayedBarPixels(at5);
+    EXPECT_GT(late, 0);
+    EXPECT_GT(early, late);
+}
+
+}  // namespace
+}  // namespace fvt::test
