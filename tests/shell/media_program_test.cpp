@@ -13,6 +13,7 @@
 
 #include "support/bookfiles/book_builder.h"
 #include "support/graphics/golden.h"
+#include "support/layout/picture_data.h"
 #include "support/media/audio_fixtures.h"
 #include "support/platform/temp_device.h"
 
@@ -53,6 +54,28 @@ int RunProgram(const TempDevice& device, const std::vector<std::string>& args,
     int status = 0;
     if (waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void WriteOutside(const TempDevice& device, const std::string& name,
+                  const std::vector<std::uint8_t>& bytes) {
+    std::filesystem::create_directories(device.outside());
+    std::ofstream(device.outside() + "/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Pixels of a screenshot near the given colour.
+int PixelsNear(const std::string& png, int r, int g, int b, int tolerance = 24) {
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    if (!ReadPng(png, rgb, w, h)) return -1;
+    int count = 0;
+    for (int i = 0; i < w * h; ++i) {
+        const std::uint8_t* p = &rgb[static_cast<std::size_t>(i) * 3];
+        if (std::abs(p[0] - r) <= tolerance && std::abs(p[1] - g) <= tolerance &&
+            std::abs(p[2] - b) <= tolerance)
+            ++count;
+    }
+    return count;
 }
 
 // A book whose first page offers its two tracks (records 1 and 2: a 3.5 s 440 Hz mono tone at
@@ -113,6 +136,54 @@ TEST(AudioInTheProgram, AnAudioBookPlaysBothTracksWholeInOrderAndTheTimeLineFoll
     const int early = PlayedBarPixels(at2), late = PlayedBarPixels(at5);
     EXPECT_GT(late, 0);
     EXPECT_GT(early, late);
+}
+
+TEST(AudioInTheProgram, AnOgaFileOpenedByItselfPlaysOnTheAudioPage) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const auto& tones = fixtures::Tones();
+    if (!tones.ready) GTEST_SKIP() << tones.why;
+    WriteOutside(device, "tone.oga", tones.mono.ogg);
+    const std::string wav = device.outside() + "/out.wav";
+    EXPECT_EQ(RunProgram(device, {device.outside() + "/tone.oga"},
+                         "idle\nmenu 40087\nidle\nadvance 5000\nquit\n",
+                         {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav}),
+              0);
+    std::uint32_t rate = 0, channels = 0;
+    std::vector<std::int16_t> samples;
+    ASSERT_TRUE(fixtures::ReadWav(wav, &rate, &channels, &samples));
+    EXPECT_EQ(samples.size(), tones.mono.frames);
+    EXPECT_NEAR(fixtures::ToneFrequency(samples, 1, 0, rate), 440, 2);
+}
+
+TEST(PicturesInTheProgram, APictureFileOpenedByItselfShowsFullScreen) {
+    std::vector<std::uint8_t> jpeg(static_cast<std::size_t>(100) * 80 * 3);
+    for (std::size_t i = 0; i < jpeg.size(); i += 3) {
+        jpeg[i] = 30;
+        jpeg[i + 1] = 160;
+        jpeg[i + 2] = 60;
+    }
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        int r, g, b;
+    } cases[] = {
+        {"red.gif", GifOfSize(100, 80), 200, 40, 40},
+        {"green.jpg", WriteJpeg(100, 80, 3, jpeg, 95), 30, 160, 60},
+        {"blue.bmp", BmpOfSize(100, 80), 40, 40, 200},
+    };
+    for (const auto& c : cases) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        WriteOutside(device, c.name, c.bytes);
+        const std::string shot = device.outside() + "/shot.png";
+        EXPECT_EQ(RunProgram(device, {device.outside() + "/" + c.name},
+                             "idle\nscreenshot " + shot + "\nquit\n"),
+                  0)
+            << c.name;
+        // The whole picture at its own size.
+        EXPECT_GE(PixelsNear(shot, c.r, c.g, c.b), 100 * 80) << c.name;
+    }
 }
 
 }  // namespace
