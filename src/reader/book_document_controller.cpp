@@ -291,6 +291,8 @@ bool BookDocumentController::ShowCover() {
         cover_.reset();
         return false;
     }
+    // A book's cover sits on black.
+    cover_->SetBackgroundColor(0);
     if (!cover_->SetParent(surface_)) {
         cover_.reset();
         return false;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bookfiles/book_header.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/graphics/golden.h"
 #include "support/layout/picture_data.h"
@@ -183,6 +184,102 @@ TEST(PicturesInTheProgram, APictureFileOpenedByItselfShowsFullScreen) {
             << c.name;
         // The whole picture at its own size.
         EXPECT_GE(PixelsNear(shot, c.r, c.g, c.b), 100 * 80) << c.name;
+    }
+}
+
+// Every pixel of a screenshot's rectangle near the colour.
+bool AllNear(const std::string& png, int x0, int y0, int x1, int y1, int r, int g, int b) {
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    if (!ReadPng(png, rgb, w, h)) return false;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            const std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * w + x) * 3];
+            if (std::abs(p[0] - r) > 24 || std::abs(p[1] - g) > 24 || std::abs(p[2] - b) > 24)
+                return false;
+        }
+    return true;
+}
+
+TEST(PicturesInTheProgram, TheCoverSitsOnBlackFittedToTheScreen) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    // A cover twice as wide as the screen: red with a green left quarter and a blue right one.
+    const std::uint32_t w = 480, h = 160;
+    std::vector<std::uint8_t> pixels;
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x) {
+            const bool left = x < w / 4, right = x >= w * 3 / 4;
+            pixels.push_back(left || right ? 0 : 220);
+            pixels.push_back(left ? 200 : 0);
+            pixels.push_back(right ? 200 : 0);
+        }
+    BookBuilder book;
+    book.text = ToBytes("<html><body><p>The text after the cover.</p></body></html>");
+    book.fullName = "Wide";
+    book.resources = {WriteJpeg(w, h, 3, pixels, 95)};
+    book.exth = {{Exth::kCoverOffset, std::vector<std::uint8_t>{0, 0, 0, 0}}};
+    WriteOutside(device, "wide.prc", book.Build());
+    const std::string shot = device.outside() + "/cover.png";
+    const std::string turned = device.outside() + "/turned.png";
+    EXPECT_EQ(RunProgram(device, {device.outside() + "/wide.prc"},
+                         "idle\nscreenshot " + shot + "\nrotate 90\nidle\nscreenshot " + turned +
+                             "\nquit\n"),
+              0);
+    // Both side quarters show, whole: the picture was scaled to the width, not cut.
+    EXPECT_GT(PixelsNear(shot, 0, 200, 0), 1000);
+    EXPECT_GT(PixelsNear(shot, 0, 0, 200), 1000);
+    EXPECT_GT(PixelsNear(shot, 220, 0, 0), 2000);
+    // Above and below it, black.
+    EXPECT_TRUE(AllNear(shot, 0, 30, 240, 60, 0, 0, 0));
+    EXPECT_TRUE(AllNear(shot, 0, 250, 240, 280, 0, 0, 0));
+    // Turned sideways it is fitted to the new width, black above and below.
+    EXPECT_GT(PixelsNear(turned, 0, 200, 0), 2000);
+    EXPECT_GT(PixelsNear(turned, 0, 0, 200), 2000);
+    EXPECT_TRUE(AllNear(turned, 0, 32, 320, 50, 0, 0, 0));
+    EXPECT_TRUE(AllNear(turned, 0, 185, 320, 200, 0, 0, 0));
+}
+
+// The lengths of the runs of one colour down a column of a screenshot, between two rows.
+std::vector<int> RunsDown(const std::string& png, int x, int y0, int y1) {
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    std::vector<int> runs;
+    if (!ReadPng(png, rgb, w, h)) return runs;
+    auto red = [&](int y) { return rgb[(static_cast<std::size_t>(y) * w + x) * 3] > 128; };
+    int length = 1;
+    for (int y = y0 + 1; y < y1; ++y) {
+        if (red(y) == red(y - 1)) {
+            ++length;
+        } else {
+            runs.push_back(length);
+            length = 1;
+        }
+    }
+    return runs;
+}
+
+TEST(PicturesInTheProgram, TheImageViewRepaintsWholeAfterZooming) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    // Red and blue stripes 10 pixels high, larger than the screen.
+    BmpSpec bmp;
+    bmp.width = 400;
+    bmp.height = 600;
+    bmp.palette = {{220, 0, 0}, {0, 0, 220}};
+    for (int y = 0; y < bmp.height; ++y)
+        for (int x = 0; x < bmp.width; ++x) bmp.pixels.push_back((y / 10) % 2);
+    WriteOutside(device, "stripes.bmp", WriteBmp(bmp));
+    const std::string shot = device.outside() + "/zoomed.png";
+    EXPECT_EQ(RunProgram(device, {device.outside() + "/stripes.bmp"},
+                         "idle\nmenu 40082\nidle\nmenu 40082\nidle\nscreenshot " + shot +
+                             "\nquit\n"),
+              0);
+    // Every stripe down either edge of the view is zoomed: none is left at its old height.
+    for (int x : {5, 120, 234}) {
+        std::vector<int> runs = RunsDown(shot, x, 30, 290);
+        ASSERT_GE(runs.size(), 3u) << x;
+        for (std::size_t i = 1; i < runs.size(); ++i) EXPECT_GT(runs[i], 12) << x << " " << i;
     }
 }
 
