@@ -316,6 +316,8 @@ bool BookDocumentController::ShowCover() {
         cover_.reset();
         return false;
     }
+    // A book's cover sits on black.
+    cover_->SetBackgroundColor(0);
     if (!cover_->SetParent(surface_)) {
         cover_.reset();
         return false;
@@ -779,6 +781,11 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
             facts.hasCover = OpeningRules::HasCover(document->GetDocument());
         }
         chosen = OpeningRules::ChooseAnchor(facts);
+        // A picture or a sound opened by itself has no text page: it shows full screen, or
+        // on the audio page.
+        if (chosen.IsEmpty() && IsMediaFile(document)) {
+            chosen.AppendAscii(IsSoundFile(document) ? "$audio" : "$0");
+        }
         if (!OpenLocation(chosen, changed, false)) {
             CloseDocument();
             return false;
@@ -792,6 +799,8 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
     }
     if (!keep && restore && (chosen.IsEmpty() || OpeningRules::IsAudioAnchor(chosen)))
         RestoreReadingPosition();
+    // A sound file is its own one-track playlist, unless its stored place restored one.
+    if (IsMediaFile(document)) PlayOwnSound();
     if (reader_) reader_->ShowReaderView();
     Invalidate(true);
     return true;

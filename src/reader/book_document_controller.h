@@ -374,6 +374,12 @@ public:
     void StopSound();
     // The audio page over a playlist (a book script's audio.show); false when not shown.
     bool ShowSoundList(const String& text);
+    // A picture or sound file opened by itself (not a book or a text).
+    static bool IsMediaFile(Resource* document);
+    // A media file that holds Ogg sound (else it is taken as a picture).
+    static bool IsSoundFile(Resource* document);
+    // The audio page of a sound file plays the file itself.
+    bool PlayOwnSound();
     // A tap on the text page: a picture shown reduced there opens full screen (true).
     bool ActivateObjectAt(Point p);
     // The page view element over the layout; null without one.

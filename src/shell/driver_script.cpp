@@ -200,7 +200,7 @@ bool Perform(const DriverAction& a, int line) {
         case DriverAction::kInsertCard: fvt::InsertCard(Wide(a.text)); break;
         case DriverAction::kRemoveCard: fvt::RemoveCard(Wide(a.text)); break;
         case DriverAction::kRotate: fvt::RotateScreen(x); break;
-        case DriverAction::kAdvance: fvt::AdvanceClock(static_cast<uint64_t>(a.x)); break;
+        case DriverAction::kAdvance: fvt::RunClockFor(static_cast<uint64_t>(a.x)); break;
         case DriverAction::kIdle: break;
         case DriverAction::kScreenshot:
             if (fvt::SaveScreenshot(a.text)) break;

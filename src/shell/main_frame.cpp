@@ -511,6 +511,12 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 PostMessageW(window_, WM_CLOSE, 0, 0);
             }
             return DefWindowProcW(window_, message, wParam, lParam);
+        case ReaderController::kAudioNoticeMessage: {
+            // The player's driver thread only posts this; its notices reach the views here.
+            ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+            if (controller) controller->DeliverAudioNotices();
+            return 0;
+        }
         case WM_FILECHANGEINFO: {
             auto* notice = reinterpret_cast<FILECHANGENOTIFY*>(lParam);
             OnCardNotice(notice);

@@ -269,7 +269,8 @@ Resource* DocumentLoader::OpenByExtension(Location& location, uint8_t* handled) 
         kind = TextFileResource::kHtml;
     else if (ext.EqualsAscii("txt"))
         kind = TextFileResource::kPlainText;
-    else if (ext.EqualsAscii("gif") || ext.EqualsAscii("bmp") || ext.EqualsAscii("ogg"))
+    else if (ext.EqualsAscii("gif") || ext.EqualsAscii("bmp") || ext.EqualsAscii("jpg") ||
+             ext.EqualsAscii("jpeg") || ext.EqualsAscii("ogg") || ext.EqualsAscii("oga"))
         kind = TextFileResource::kPictureOrSound;
     if (kind == 0) return nullptr;
     return TextFileResource::Create(location, kind, kSingleByteCodePage, kWideCodePage);
