@@ -183,6 +183,9 @@ TEST(BooksThatCannotBeOpened, ANamedBookThatFailsSaysWhichAndEndsWithStatusOne) 
     damaged[record0] = '\x9C';
     damaged[record0 + 1] = '\x41';
     const std::string broken = WriteFile(device.outside() + "/books/Broken.prc", damaged);
+    // A kind of file the reader has no use for, in a folder with a '%' in its name.
+    const std::string unknown =
+        WriteFile(device.outside() + "/books/Field Notes 100%.xyz", "nothing to read");
 
     struct Case {
         std::string host, device, says;
@@ -191,6 +194,7 @@ TEST(BooksThatCannotBeOpened, ANamedBookThatFailsSaysWhichAndEndsWithStatusOne) 
         {junk, "\\storage\\eBooks\\Shopping.prc", "Error: "},
         {later, "\\storage\\eBooks\\Next Year.prc", "needs a newer version"},
         {broken, "\\storage\\eBooks\\Broken.prc", "Error: File corrupted"},
+        {unknown, "\\storage\\eBooks\\Field Notes 100%.xyz", "Error: Could not open: "},
     };
     for (const Case& c : cases) {
         const Outcome run = RunProgram(device.root(), device.outside() + "/run", {c.host}, quit);
