@@ -222,5 +222,27 @@ TEST(BooksThatCannotBeOpened, AGoodBookRunsCleanWithStatusZero) {
     EXPECT_TRUE(device.HostExists("storage/eBooks/Fine.fvt"));
 }
 
+// A link whose unquoted attribute holds '=' is drawn and followed: the reader ends on the page it
+// leads to, and keeps it as the last book.
+TEST(HostileMarkup, ALinkWithAnEqualsSignInAnUnquotedValueIsFollowed) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/second.htm",
+                     "<html><body><p>The second page</p></body></html>");
+    const std::string first = WriteFile(
+        device.outside() + "/books/first.htm",
+        "<html><body><p><a href=second.htm title=go=now>Follow this link to the second "
+        "page</a></p><p>First page text.</p></body></html>");
+    // The link's first line, below the caption.
+    const std::string script =
+        WriteFile(device.outside() + "/steps.txt", "idle\ntap 60 46\nidle\nquit\n");
+    const Outcome run = RunProgram(device.root(), device.outside() + "/run", {first}, script);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string settings = device.ReadHost("Windows/FVT_global_configuration.fvt");
+    const std::u16string wanted = u"eBooks%5Csecond.htm";
+    const std::string bytes(reinterpret_cast<const char*>(wanted.data()), wanted.size() * 2);
+    EXPECT_NE(settings.find(bytes), std::string::npos);
+}
+
 }  // namespace
 }  // namespace fvt::test
