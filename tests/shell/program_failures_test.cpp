@@ -222,6 +222,35 @@ TEST(BooksThatCannotBeOpened, AGoodBookRunsCleanWithStatusZero) {
     EXPECT_TRUE(device.HostExists("storage/eBooks/Fine.fvt"));
 }
 
+// Books the library cannot read are listed by their file names, marked as damaged, beside the
+// good ones; opening one says what is wrong with it.
+TEST(DamagedBooks, TheLibraryListsThemByNameAndOpeningOneSaysWhy) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    BookBuilder good;
+    good.fullName = "Zebra Crossings";
+    device.WriteHost("storage/eBooks/zebra.prc", BookBytes(good));
+    device.WriteHost("storage/eBooks/Almanac.prc", "eggs, milk, bread\n");
+    device.WriteHost("storage/eBooks/empty.prc", "");
+    device.WriteHost("storage/eBooks/empty.pdb", "");
+    device.WriteHost("storage/eBooks/noise.folv", std::string(100, '\x9C'));
+    // Rows are sorted by title: "Almanac.prc (damaged)" is the first, and selected.
+    const std::string script =
+        WriteFile(device.outside() + "/steps.txt", "idle\nkey 0x0d\nidle\nquit\n");
+    const Outcome run = RunProgram(device.root(), device.outside() + "/run", {}, script);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "folivant: Error: File corrupted \\storage\\eBooks\\Almanac.prc"))
+        << run.err;
+    // The catalogue the library saved holds every file, each by its own name.
+    const std::string cache = device.ReadHost("Windows/FolivantCache.fvt");
+    for (const char* title : {"Almanac.prc (damaged)", "empty.prc (damaged)",
+                              "empty.pdb (damaged)", "noise.folv (damaged)", "Zebra Crossings"})
+        EXPECT_TRUE(Contains(cache, title)) << title;
+    // Nothing was written beside the damaged files.
+    EXPECT_FALSE(device.HostExists("storage/eBooks/Almanac.fvt"));
+    EXPECT_FALSE(device.HostExists("storage/eBooks/noise.fvt"));
+}
+
 // A link whose unquoted attribute holds '=' is drawn and followed: the reader ends on the page it
 // leads to, and keeps it as the last book.
 TEST(HostileMarkup, ALinkWithAnEqualsSignInAnUnquotedValueIsFollowed) {
