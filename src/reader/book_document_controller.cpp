@@ -1,4 +1,5 @@
 #include "reader/book_document_controller.h"
+#include "reader/file_messages.h"
 
 #include <new>
 
@@ -728,14 +729,12 @@ bool BookDocumentController::NavigateTo(Location& location) {
 
 void BookDocumentController::ReportFailure(const Location& location) {
     reports_.push_back(kCouldNotOpen);
-    String text;
-    location.ToStringWithAnchor(text);
-    lastReport_.Assign(text);
-    if (reader_) {
-        String args[2] = {text, String()};
-        reader_->MessageBoxByIdArgs(static_cast<int32_t>(kErrorCaption), kCouldNotOpen,
-                                    MessageKind::kError, args, 2);
-    }
+    // The file as the user knows it: its device path, unescaped and whole.
+    const String name = FileMessages::DisplayName(location);
+    lastReport_.Assign(name);
+    if (reader_)
+        reader_->ShowMessage(static_cast<int32_t>(kErrorCaption),
+                             FileMessages::Format(kCouldNotOpen, name), MessageKind::kError);
 }
 
 bool BookDocumentController::OpenBuiltInPage(uint32_t id) {

@@ -20,6 +20,7 @@
 #include "reader/reader_settings.h"
 #include "reader/reader_window.h"
 #include "shell/native_control.h"
+#include "shell/program_status.h"
 
 namespace {
 bool IsBargeInMessage(UINT message) {
@@ -85,6 +86,8 @@ bool MainFrame::ShowAndStart(const String* commandLine, bool maximise, bool noDe
         String link;
         started = document->ActivateLink(LinkForArgument(*commandLine, link) ? link : *commandLine);
     }
+    // The book the program was started with failed (the user was told): the run failed.
+    if (document && given && !started) NoteProgramFailure();
     if (document && !started) document->ActivateLink(String(u"oeb:library"));
     if (window_) {
         ShowWindow(window_, maximise ? SW_SHOWMAXIMIZED : SW_SHOW);

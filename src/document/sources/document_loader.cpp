@@ -166,11 +166,16 @@ uint32_t DocumentLoader::MessageForCode(int code) {
     }
 }
 
-void DocumentLoader::Report(int code, uint8_t* handled) {
+void DocumentLoader::Report(int code, uint8_t* handled, const Text* path) {
     if (reportFailures_ != 1) return;
     uint32_t id = MessageForCode(code);
     if (id == 0) return;
-    if (messages_) messages_->ShowMessage(id);
+    if (messages_) {
+        if (path && !path->IsEmpty())
+            messages_->ShowFileMessage(id, *path);
+        else
+            messages_->ShowMessage(id);
+    }
     if (handled) *handled = 1;
 }
 
@@ -293,7 +298,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
             location.SetKind(Location::kFile);
             return db;
         }
-        Report(error, handled);
+        Report(error, handled, &path);
         return nullptr;
     }
     if (file->GetType() == PalmCode("DUMP")) {
@@ -301,7 +306,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
         error = Database::OpenFile(file, db);
         delete file;
         if (!db) {
-            Report(error, handled);
+            Report(error, handled, &path);
             return nullptr;
         }
         if (ToUtf8(path, utf8)) BindToFile(db, wide, utf8);
@@ -313,7 +318,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
     BookResource* book = nullptr;
     error = BookResource::Create(file, kSingleByteCodePage, kWideCodePage, book);
     if (error != 0) {
-        Report(error, handled);
+        Report(error, handled, &path);
         return nullptr;
     }
     uint32_t type = book->Book().GetDocumentType();

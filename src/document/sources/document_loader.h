@@ -126,7 +126,7 @@ public:
     static uint32_t MessageForCode(int code);
 
 private:
-    void Report(int code, uint8_t* handled);
+    void Report(int code, uint8_t* handled, const Text* path = nullptr);
     Resource* OpenPalmFile(Location& location, const Text& path, uint8_t* handled);
     bool ResolveNamedLocation(Location& location, const String& name);
     void AddRecent(const Location& location);
