@@ -1,84 +1,17 @@
 // What the program and the tools map: a headless run, and every dump tool, load no display,
 // window-system or sound-server library; a window loads the display module beside the program.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "platform/window/window.h"
 #include "support/platform/temp_device.h"
-
-extern char** environ;
+#include "support/shell/program_run.h"
 
 namespace fvt::test {
 namespace {
-
-struct Spawned {
-    pid_t pid = -1;
-    ~Spawned() {
-        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    int Wait() {
-        int status = 0;
-        if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
-
-// Runs a program with this process's environment less the device's and the display's, plus
-// `extra`; standard output goes to `out` when given.
-pid_t Launch(const std::string& program, const std::vector<std::string>& args,
-          const std::vector<std::string>& extra, const std::string& out = {}) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string v = *e;
-        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
-            v.rfind("WAYLAND_DISPLAY=", 0) == 0 || v.rfind("SDL_", 0) == 0 ||
-            v.rfind("LD_", 0) == 0)
-            continue;
-        env.push_back(v);
-    }
-    env.insert(env.end(), extra.begin(), extra.end());
-    std::vector<char*> envp;
-    for (auto& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string path = program;
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv{path.data()};
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!out.empty())
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // The display, window-system and sound-server libraries named in a maps or loader listing.
 std::vector<std::string> DisplayLibraries(const std::string& listing) {
@@ -95,14 +28,6 @@ std::string JoinNames(const std::vector<std::string>& names) {
     std::string s;
     for (const auto& n : names) s += n + " ";
     return s;
-}
-
-HWND WaitForInstance() {
-    for (int i = 0; i < 600; ++i) {
-        if (HWND w = FindWindowW(u"Folivant Reader", nullptr)) return w;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return nullptr;
 }
 
 // A running headless instance, once with the display chosen away and once with none to find.
