@@ -510,6 +510,8 @@ private:
     bool LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
                      bool& progress);
     bool EnsureItem(BlockCursor& cursor);
+    // EnsureItem for a cursor `end` ahead of `cursor` over items to be removed.
+    bool EnsureItemDropping(BlockCursor& cursor, BlockCursor& end);
     void ApplyStyle(const PositionRecord& style);
     void DropLeadingSpaces(BlockCursor& cursor);
     // Nothing but marks, boxes and styles before the end of the text.
