@@ -33,17 +33,6 @@ std::map<std::string, FileState> Snapshot(const TempDevice& device) {
     return files;
 }
 
-int RunScript(const TempDevice& device, const std::vector<std::string>& args,
-              const std::string& steps) {
-    fs::create_directories(device.outside());
-    const std::string script = device.outside() + "/steps.txt";
-    std::ofstream(script) << steps;
-    Spawned run{Launch(FOLIVANT_PROGRAM, args,
-                       {"FOLIVANT_DEVICE=" + device.root(), "FOLIVANT_DISPLAY=headless",
-                        "FOLIVANT_DRIVER=" + script})};
-    return run.Wait();
-}
-
 std::string Changed(const std::map<std::string, FileState>& a,
                     const std::map<std::string, FileState>& b) {
     std::string out;
