@@ -274,4 +274,5 @@ BookPropertiesSheet::BookPropertiesSheet(LibraryRow* row, Library* library)
     : properties(new BookPropertiesDialog(row)), readingList(new ReadingListDialog(row, library)) {
     AddPage(properties);
     AddPage(readingList);
+    SetSheetTitle(5448);
 }

@@ -47,6 +47,8 @@ const Visit kVisits[] = {
      "screenshot-box @/library-menu.png\nanswer 0\nsoftkey 2\nidle\n"
      "screenshot-box @/about.png\nanswer 2\nmenu 40040\nidle\n"
      "screenshot-box @/library-options.png\nanswer 2\nmenu 40041\nidle\n"
+     "screenshot-box @/properties-sheet.png\nanswer 1\n"
+     "screenshot-box @/properties.png\nanswer 2\nanswer 2\nmenu 40022\nidle\n"
      "quit\n"},
     {"\\storage\\eBooks\\The Lighthouse Keeper.prc",
      "idle\n"

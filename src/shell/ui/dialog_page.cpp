@@ -589,7 +589,10 @@ void PropertySheetHost::OnInit() {
     for (DialogPage* page = first_; page; page = page->Next(), ++row) {
         String cells[2];
         cells[0].AppendUnsigned(static_cast<uint32_t>(row + 1), 10);
-        if (page->Title()) cells[1] = ResString(page->Title());
+        if (page->Title()) {
+            const std::u16string title = CaptionText(page->Title());
+            cells[1] = String(title.c_str());
+        }
         ReportListAddRow(GetItem(kListItem), row, cells, 2, reinterpret_cast<LPARAM>(page), -1);
     }
     SetFocus(GetItem(kListItem));
@@ -646,8 +649,13 @@ void PropertySheetHost::OnLayout(int32_t left, int32_t top, int32_t right, int32
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     RECT r = GetItemRect(window_, kListItem);
     MoveWindowTo(list, left, r.top > top ? r.top : top, right, bottom);
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, 20);
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, (right - left) - 20);
+    // The number column is 20 pixels on the 96-dpi screen and grows with the dpi, as its font does.
+    HDC dc = GetDC(window_);
+    const int32_t dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+    if (dc) ReleaseDC(window_, dc);
+    const int32_t number = 20 * std::max<int32_t>(dpi, 96) / 96;
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, number);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, (right - left) - number);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
 }
 
