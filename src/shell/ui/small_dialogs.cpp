@@ -59,6 +59,12 @@ bool ControllerDialogState::HasDocument() {
     return controller_ && controller_->GetCurrentLocation() != nullptr;
 }
 
+void ControllerDialogState::ClearCurrentBlockMarks() {
+    // The page's marks are built again at their next use, with what the text entry changed.
+    if (BookDocumentController* book = ShownTextPage(controller_))
+        if (PageLayout* layout = book->Layout()) layout->ClearCurrentBlockMarks();
+}
+
 int64_t ControllerDialogState::PageStart() {
     DocumentController* document = controller_ ? controller_->GetDocumentController() : nullptr;
     return document ? document->GetPageStart() : -1;

@@ -57,7 +57,7 @@ public:
     bool GoToPage(int32_t page) override;
     uint32_t GetVolume() override;
     void SetVolume(uint32_t volume) override;
-    void ClearCurrentBlockMarks() override {}
+    void ClearCurrentBlockMarks() override;
     bool HasDocument() override;
     int64_t PageStart() override;
     bool Search(const String& text, bool wholeWord, bool matchCase, FindDirection& direction,
