@@ -51,6 +51,8 @@ constexpr VerbName kVerbs[] = {
     {"answer-file", DriverAction::kAnswerFile, -2},
     {"menu", DriverAction::kMenu, 1},       {"text", DriverAction::kText, -2},
     {"pagetext", DriverAction::kPageText, -2},
+    {"answer-tap", DriverAction::kAnswerTap, 2}, {"answer-key", DriverAction::kAnswerKey, 1},
+    {"shelllog", DriverAction::kShellLog, -2},
 };
 
 std::u16string Wide(const std::string& s) {
@@ -195,6 +197,22 @@ bool Perform(const DriverAction& a, int line) {
             break;
         case DriverAction::kAnswerFile: fvt::QueueAnswer(fvt::Answer{-1, Wide(a.text), {}}); break;
         case DriverAction::kText: QueueText(line, a.text); break;
+        case DriverAction::kAnswerTap:
+            fvt::QueueAnswer(fvt::Answer{-1, {}, [x, y](HWND) { fvt::Tap(x, y); }});
+            break;
+        case DriverAction::kAnswerKey: {
+            const UINT vk = static_cast<UINT>(a.x);
+            fvt::QueueAnswer(fvt::Answer{-1, {}, [vk](HWND) { fvt::Key(vk); }});
+            break;
+        }
+        case DriverAction::kShellLog: {
+            std::ofstream out(a.text, std::ios::binary | std::ios::trunc);
+            for (const std::string& entry : fvt::ShellLog()) out << entry << '\n';
+            out.close();
+            if (out) break;
+            failure = "the shell log cannot be written to " + a.text;
+            return false;
+        }
         case DriverAction::kMenu:
             if (fvt::ChooseMenuBarItem(static_cast<UINT>(a.x))) break;
             failure = "the menu bar has no item " + std::to_string(a.x);

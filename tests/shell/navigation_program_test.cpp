@@ -268,5 +268,51 @@ TEST(KeysFollowTheFocus, EscClosesAnOpenListAndEnterFollowsTheFocusedLink) {
     EXPECT_EQ(link[0], "Chapter 3");
 }
 
+// By pen alone: the options list opens a page by a tap (Enter opens the selected one), a tap on
+// a drop-down's arrow opens it and a tap on an option chooses it.
+TEST(PenAlone, TheOptionsListOpensPagesByTapAndEnter) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
+    const std::string o = device.outside() + "/";
+    // The second row of the options list is Fonts; the first, selected at the start, General.
+    const std::string steps = "idle\nanswer-tap 60 80\nmenu 40041\nanswer-key 0x0d\nmenu 40041\n"
+                              "shelllog " + o + "log.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const std::string log = ReadFile(o + "log.txt");
+    const size_t fonts = log.find("dialog Fonts\n"), general = log.find("dialog General\n");
+    EXPECT_NE(fonts, std::string::npos) << log;
+    EXPECT_NE(general, std::string::npos) << log;
+    EXPECT_LT(fonts, general) << log;
+}
+
+TEST(PenAlone, ATapOnADropDownsOptionChoosesIt) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
+    std::string chosen = FormPage("abc");
+    chosen.replace(chosen.find("<option>Three"), 13, "<option selected>Three");
+    device.WriteHost("storage/eBooks/chosen.htm", chosen);
+    const std::string o = device.outside() + "/";
+    // The arrow at the right of the control opens the list; its third option lies 60 pixels
+    // below the control.
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"},
+                        "idle\ntap 108 97\nidle\ntap 40 157\nidle\ntap 100 200\nidle\nscreenshot " +
+                            o + "tapped.png\nquit\n"),
+              0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\chosen.htm"},
+                        "idle\nscreenshot " + o + "expected.png\nquit\n"),
+              0);
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"},
+                        "idle\nscreenshot " + o + "untouched.png\nquit\n"),
+              0);
+    const Picture tapped = ReadPicture(o + "tapped.png");
+    ASSERT_GT(tapped.height, 120);
+    EXPECT_FALSE(tapped.RowsDiffer(ReadPicture(o + "expected.png"), 30, 120));
+    EXPECT_TRUE(tapped.RowsDiffer(ReadPicture(o + "untouched.png"), 30, 120));
+}
+
 }  // namespace
 }  // namespace fvt::test
