@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "bookfiles/book_document.h"
+#include "bookfiles/configuration_store.h"
+#include "reader/reader_settings.h"
 #include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
@@ -312,6 +314,37 @@ TEST(PenAlone, ATapOnADropDownsOptionChoosesIt) {
     ASSERT_GT(tapped.height, 120);
     EXPECT_FALSE(tapped.RowsDiffer(ReadPicture(o + "expected.png"), 30, 120));
     EXPECT_TRUE(tapped.RowsDiffer(ReadPicture(o + "untouched.png"), 30, 120));
+}
+
+// The reader's stored settings on the fixture device, as the Buttons page leaves them: hardware
+// button `index` runs the action with this bit.
+void AssignButton(int index, uint32_t action) {
+    ConfigurationStore store;
+    ASSERT_EQ(0, store.OpenDefault("\\Windows\\FVT_global_configuration.fvt", 1));
+    ReaderSettings settings;
+    settings.SetConfigurationStore(&store);
+    ASSERT_TRUE(settings.Load(false));
+    settings.SetKey(index, action);
+    ASSERT_TRUE(settings.Save());
+    store.Close();
+}
+
+// Forward goes forward in the history: after a link and Back, the button given the Forward
+// action returns to the link's target.
+TEST(History, ForwardReturnsToWhereBackCameFrom) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteContentsFile(device);
+    AssignButton(0, 32768);  // Button 1: "Forward"
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\n" + Tap(0) + "softkey 1\nidle\npagetext " + o +
+                              "back.txt\nbutton 1\nidle\npagetext " + o + "forward.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
+    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
+    ASSERT_FALSE(ReadLines(o + "forward.txt").empty());
+    EXPECT_EQ(ReadLines(o + "forward.txt")[0], "Chapter 3");
 }
 
 }  // namespace
