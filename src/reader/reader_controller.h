@@ -100,6 +100,8 @@ public:
     // view that offers the system Done button.
     static constexpr int32_t kReadingState = 1;
     static constexpr int32_t kDoneState = 3;
+    // A list window or a view without the position bar.
+    static constexpr int32_t kOtherViewState = 0;
     // The reading-position bar's font size (the settings keep none).
     static constexpr int8_t kPositionBarFontSize = -10;
     // The voice recorder's note.

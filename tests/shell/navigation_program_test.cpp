@@ -347,5 +347,35 @@ TEST(History, ForwardReturnsToWhereBackCameFrom) {
     EXPECT_EQ(ReadLines(o + "forward.txt")[0], "Chapter 3");
 }
 
+// The position bar: the menu command shows it at once (the page is laid out again above it, one
+// line shorter), it follows a page turn, and it is there at the next start.
+TEST(PositionBar, ShowsWhenTurnedOnFollowsThePageAndStaysAfterARestart) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Bar");
+    const std::string o = device.outside() + "/";
+    const std::string book = "\\storage\\eBooks\\Bar.prc";
+    const std::string steps = "idle\nscreenshot " + o + "off.png\npagetext " + o +
+                              "off.txt\nmenu 40172\nidle\nscreenshot " + o + "on.png\npagetext " +
+                              o + "on.txt\nkey 0x22\nidle\nscreenshot " + o +
+                              "turned.png\nkey 0x21\nidle\nquit\n";
+    ASSERT_EQ(RunScript(device, {book}, steps), 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunScript(device, {book}, "idle\nscreenshot " + o + "restart.png\nquit\n"), 0);
+    const Picture off = ReadPicture(o + "off.png"), on = ReadPicture(o + "on.png");
+    ASSERT_EQ(off.height, 320);
+    // The bar's strip lies just above the soft-key bar (at 294).
+    EXPECT_TRUE(on.RowsDiffer(off, 282, 294));
+    // The page number changes with the page.
+    EXPECT_TRUE(ReadPicture(o + "turned.png").RowsDiffer(on, 282, 294));
+    // After a restart with the setting on, the bar is there from the start.
+    EXPECT_FALSE(ReadPicture(o + "restart.png").RowsDiffer(on, 282, 294));
+    // The page was laid out again above the bar: its lines are the first ones of the page
+    // without it (as many or fewer).
+    const auto without = ReadLines(o + "off.txt"), with = ReadLines(o + "on.txt");
+    ASSERT_FALSE(with.empty());
+    ASSERT_LE(with.size(), without.size());
+    for (size_t i = 0; i < with.size(); ++i) EXPECT_EQ(with[i], without[i]);
+}
+
 }  // namespace
 }  // namespace fvt::test
