@@ -226,6 +226,10 @@ public:
     ReaderListWindow* GetAnnotationsWindow() const { return annotationsWindow_.get(); }
     const String& LibraryBook() const { return libraryBook_; }
     bool IsFullScreen() const { return fullScreen_; }
+    // Full screen on or off: the bars hidden or shown, the left soft key overridden, the window
+    // over the whole screen or the work area. persist stores the state in the settings;
+    // activate gives the window the focus.
+    void ToggleFullScreen(bool persist, bool activate);
 
     // Annotations on the current book.
     // The bookmark lying in the current page range; -1 when none (menus read it too).

@@ -156,6 +156,30 @@ void ReaderController::ShowBars(bool reader, bool audio, bool zoom) {
     if (zoomBar_) zoomBar_->Show(zoom);
 }
 
+void ReaderController::ToggleFullScreen(bool persist, bool activate) {
+    HWND window = surface_ ? surface_->Window() : nullptr;
+    if (!window) return;
+    const uint32_t mode = document_ ? document_->ViewMode() : kNoViewMode;
+    if (fullScreen_ && mode == kNoViewMode) return;
+    const bool on = !fullScreen_;
+    if (persist && settings_) settings_->fullScreen = on ? 1 : 0;
+    if (readerBar_) readerBar_->OverrideLeftKey(on);
+    const bool stored = settings_ && settings_->fullScreen != 0;
+    if (!(mode != kNoViewMode && !persist && on != stored)) {
+        if (zoomBar_) zoomBar_->Show(mode == kZoomMode && !on);
+        // The audio view keeps its own bar.
+        if (readerBar_)
+            readerBar_->Show(mode != kZoomMode && mode != kNoViewMode && mode != kAudioMode && !on);
+    }
+    // The window's new size lays the page out again: no line stays under a bar.
+    if (shell_) shell_->SetFullScreen(on);
+    fullScreen_ = on;
+    if (activate) {
+        SetForegroundWindow(window);
+        SetFocus(window);
+    }
+}
+
 void ReaderController::ShowLibrary() {
     InputPanel::Show(false);
     const Location* location = GetCurrentLocation();

@@ -221,10 +221,10 @@ bool ShellServices::OpenWithShell(const String& url) {
 
 bool ShellServices::ToggleFullScreen() {
     ReaderController* controller = Controller();
-    ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
-    if (!settings) return false;
-    settings->fullScreen = settings->fullScreen ? 0 : 1;
-    return SetFullScreen(settings->fullScreen != 0);
+    if (!controller || !controller->GetSettings()) return false;
+    const bool before = controller->IsFullScreen();
+    controller->ToggleFullScreen(true, true);
+    return controller->IsFullScreen() != before;
 }
 
 bool ShellServices::SetFullScreen(bool on) {

@@ -51,7 +51,7 @@ void WriteContentsFile(const TempDevice& device) {
     device.WriteHost("storage/eBooks/contents.htm", html + "</body></html>");
 }
 
-TEST(InDocumentLinks, ContentsLinksMoveToTheirTargetAndBackReturns) {
+TEST(ProgramInDocumentLinks, ContentsLinksMoveToTheirTargetAndBackReturns) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteContentsFile(device);
@@ -76,7 +76,7 @@ TEST(InDocumentLinks, ContentsLinksMoveToTheirTargetAndBackReturns) {
 
 // A name found nowhere leaves the page as it was and records no step: Back then has nothing
 // but the library to go to.
-TEST(InDocumentLinks, ANameFoundNowhereLeavesThePageAndTheHistoryAlone) {
+TEST(ProgramInDocumentLinks, ANameFoundNowhereLeavesThePageAndTheHistoryAlone) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteContentsFile(device);
@@ -91,7 +91,7 @@ TEST(InDocumentLinks, ANameFoundNowhereLeavesThePageAndTheHistoryAlone) {
 }
 
 // In a markup book, a link reaches an ID of its text and a target record of the book.
-TEST(InDocumentLinks, ABooksLinksReachItsIdsAndItsTargetRecords) {
+TEST(ProgramInDocumentLinks, ABooksLinksReachItsIdsAndItsTargetRecords) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     std::string html =
@@ -134,7 +134,7 @@ void WriteBook(const TempDevice& device, const std::string& name, int chapters =
 }
 
 // After each box, dialog and sheet closes, the keys reach the page again: PageDown turns it.
-TEST(KeysAfterDialogs, PageDownTurnsThePageAfterEveryBoxAndDialog) {
+TEST(ProgramKeysAfterDialogs, PageDownTurnsThePageAfterEveryBoxAndDialog) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteBook(device, "Keys");
@@ -158,7 +158,7 @@ TEST(KeysAfterDialogs, PageDownTurnsThePageAfterEveryBoxAndDialog) {
 }
 
 // In the library, after the delete box is cancelled, Down and Enter open the second book.
-TEST(KeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
+TEST(ProgramKeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteBook(device, "Alpha", 2);
@@ -171,7 +171,7 @@ TEST(KeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
 }
 
 // The page keys: PageDown and PageUp turn a page, Home goes to the first page, End to the last.
-TEST(PageKeys, PageUpPageDownHomeAndEnd) {
+TEST(ProgramPageKeys, PageUpPageDownHomeAndEnd) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteBook(device, "Pages");
@@ -216,7 +216,7 @@ constexpr const char* kTapList = "tap 70 97\nidle\n";
 // In a text field the keys edit: Left moves the caret, Backspace deletes, Right moves back;
 // none of them turns the page or leaves it. The field then looks as one holding the edited
 // text from the start.
-TEST(KeysFollowTheFocus, ATextFieldEditsWithTheKeys) {
+TEST(ProgramKeysFollowTheFocus, ATextFieldEditsWithTheKeys) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
@@ -245,7 +245,7 @@ TEST(KeysFollowTheFocus, ATextFieldEditsWithTheKeys) {
 
 // Esc closes an open drop-down list and the page stays; Enter follows the link that has the
 // focus.
-TEST(KeysFollowTheFocus, EscClosesAnOpenListAndEnterFollowsTheFocusedLink) {
+TEST(ProgramKeysFollowTheFocus, EscClosesAnOpenListAndEnterFollowsTheFocusedLink) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
@@ -272,7 +272,7 @@ TEST(KeysFollowTheFocus, EscClosesAnOpenListAndEnterFollowsTheFocusedLink) {
 
 // By pen alone: the options list opens a page by a tap (Enter opens the selected one), a tap on
 // a drop-down's arrow opens it and a tap on an option chooses it.
-TEST(PenAlone, TheOptionsListOpensPagesByTapAndEnter) {
+TEST(ProgramPenAlone, TheOptionsListOpensPagesByTapAndEnter) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
@@ -289,7 +289,7 @@ TEST(PenAlone, TheOptionsListOpensPagesByTapAndEnter) {
     EXPECT_LT(fonts, general) << log;
 }
 
-TEST(PenAlone, ATapOnADropDownsOptionChoosesIt) {
+TEST(ProgramPenAlone, ATapOnADropDownsOptionChoosesIt) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
@@ -331,7 +331,7 @@ void AssignButton(int index, uint32_t action) {
 
 // Forward goes forward in the history: after a link and Back, the button given the Forward
 // action returns to the link's target.
-TEST(History, ForwardReturnsToWhereBackCameFrom) {
+TEST(ProgramHistory, ForwardReturnsToWhereBackCameFrom) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteContentsFile(device);
@@ -349,7 +349,7 @@ TEST(History, ForwardReturnsToWhereBackCameFrom) {
 
 // The position bar: the menu command shows it at once (the page is laid out again above it, one
 // line shorter), it follows a page turn, and it is there at the next start.
-TEST(PositionBar, ShowsWhenTurnedOnFollowsThePageAndStaysAfterARestart) {
+TEST(ProgramPositionBar, ShowsWhenTurnedOnFollowsThePageAndStaysAfterARestart) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteBook(device, "Bar");
@@ -375,6 +375,36 @@ TEST(PositionBar, ShowsWhenTurnedOnFollowsThePageAndStaysAfterARestart) {
     ASSERT_FALSE(with.empty());
     ASSERT_LE(with.size(), without.size());
     for (size_t i = 0; i < with.size(); ++i) EXPECT_EQ(with[i], without[i]);
+}
+
+// Full screen: the soft-key bar goes and the page is laid out again over the whole screen (more
+// lines, the last one above nothing); a soft key comes back from it, and so does Enter on a page
+// without a focused link.
+TEST(ProgramFullScreen, TheBarsGoThePageFillsTheScreenAndItComesBack) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Full");
+    const std::string o = device.outside() + "/";
+    auto shot = [&](const std::string& name) {
+        return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
+    };
+    const std::string steps = "idle\n" + shot("normal") + "menu 40084\nidle\n" + shot("full") +
+                              "softkey 1\nidle\n" + shot("back") + "key 0x0d\nidle\n" +
+                              shot("enter") + "key 0x0d\nidle\n" + shot("enter2") + "quit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Full.prc"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const Picture normal = ReadPicture(o + "normal.png"), full = ReadPicture(o + "full.png");
+    ASSERT_EQ(normal.height, 320);
+    // The soft-key bar (the bottom 26 rows) and the title strip are gone.
+    EXPECT_TRUE(full.RowsDiffer(normal, 294, 320));
+    const auto normalLines = ReadLines(o + "normal.txt"), fullLines = ReadLines(o + "full.txt");
+    ASSERT_FALSE(normalLines.empty());
+    EXPECT_GT(fullLines.size(), normalLines.size());
+    for (size_t i = 0; i < normalLines.size() && i < fullLines.size(); ++i)
+        EXPECT_EQ(fullLines[i], normalLines[i]);
+    EXPECT_FALSE(ReadPicture(o + "back.png").RowsDiffer(normal, 0, 320));
+    EXPECT_EQ(Joined(ReadLines(o + "enter.txt")), Joined(fullLines));
+    EXPECT_EQ(Joined(ReadLines(o + "enter2.txt")), Joined(normalLines));
 }
 
 }  // namespace

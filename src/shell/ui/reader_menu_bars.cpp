@@ -9,6 +9,7 @@
 #include "graphics/core/drawing_surface.h"
 #include "layout/page_layout.h"
 #include "media/audio/audio_player.h"
+#include "platform/window/keys.h"
 #include "reader/book_document_controller.h"
 #include "reader/document_controller.h"
 #include "reader/opening_rules.h"
@@ -259,6 +260,12 @@ void ReaderMenuBar::RebuildNavigateMenu() {
         if (state_->NavigationTitle(i, title) && !title.IsEmpty())
             AppendString(menu, MenuBars::kNavigationBase + static_cast<uint32_t>(i), title);
     }
+}
+
+void ReaderMenuBar::OverrideLeftKey(bool fullScreen) {
+    if (!Window()) return;
+    const WORD both = SHMBOF_NODEFAULT | SHMBOF_NOTIFY;
+    SendMessageW(Window(), SHCMBM_OVERRIDEKEY, VK_F1, MAKELPARAM(both, fullScreen ? both : 0));
 }
 
 bool ReaderMenuBar::RouteCommand(int32_t id) {

@@ -134,6 +134,7 @@ public:
     // Empties and fills the Navigate submenu (before it opens).
     void RebuildNavigateMenu();
     bool RouteCommand(int32_t id) override;
+    void OverrideLeftKey(bool fullScreen) override;
     // The search text the find dialog starts with next time.
     const String& LastSearch() const;
     void SetLastSearch(const String& text);
