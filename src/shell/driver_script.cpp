@@ -12,6 +12,7 @@
 #include "layout/page_view.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/answers.h"
+#include "platform/dialog/dialog.h"
 #include "platform/kernel/clock.h"
 #include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
@@ -221,6 +222,33 @@ bool Perform(const DriverAction& a, int line) {
     return true;
 }
 
+// A modeless dialog (Find) has no loop of its own that takes answers: the shown one takes them
+// here, after each step, as a modal dialog does when idle.
+HWND ShownModelessDialog() {
+    HWND active = GetActiveWindow();
+    WCHAR name[16] = {};
+    if (!active || !IsWindowVisible(active) || !IsWindowEnabled(active) ||
+        GetClassNameW(active, name, 16) <= 0)
+        return nullptr;
+    std::u16string cls(name);
+    for (char16_t& c : cls)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return cls == u"dialog" ? active : nullptr;
+}
+
+void ServeModelessDialog() {
+    for (int rounds = 0; rounds < 16 && fvt::PendingAnswers() > 0; ++rounds) {
+        HWND dialog = ShownModelessDialog();
+        if (!dialog) return;
+        fvt::Answer a;
+        if (!fvt::TakeAnswer(a)) return;
+        if (a.action) a.action(dialog);
+        if (a.value >= 0 && IsWindow(dialog))
+            SendMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(a.value ? a.value : IDOK), 0);
+        fvt::RunUntilIdle();
+    }
+}
+
 // The rest of the line after the verb, without its surrounding blanks.
 bool RestOfLine(std::istringstream& words, std::string& out) {
     std::string rest;
@@ -269,6 +297,7 @@ int Run(std::istream& in) {
         }
         if (!Perform(action, number)) return number;
         fvt::RunUntilIdle();
+        ServeModelessDialog();
         if (int bad = FailedText(false)) return bad;
     }
     return FailedText(true);

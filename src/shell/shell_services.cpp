@@ -21,6 +21,7 @@
 #include "shell/options_pages.h"
 #include "shell/shell_functions.h"
 #include "shell/ui/about_sheet.h"
+#include "shell/ui/reader_menu_bars.h"
 #include "shell/ui/small_dialogs.h"
 
 namespace {
@@ -126,12 +127,18 @@ bool ShellServices::ShowFind() {
     return ShowFindDialog();
 }
 
-// The find dialog's window goes with every OK or Cancel, so each showing makes a new one.
+// The find dialog's window goes with every OK or Cancel; the dialog itself stays with its
+// controller, so the next showing has the last text (kept by the reader bar) and direction.
 bool ShellServices::ShowFindDialog() {
-    find_.reset();
-    state_ = std::make_unique<ControllerDialogState>(Controller());
-    find_ = std::make_unique<FindDialog>(state_.get(), nullptr);
-    return find_->Run(Owner(), Controller(), false);
+    ReaderController* controller = Controller();
+    if (!find_ || findController_ != controller) {
+        find_.reset();
+        state_ = std::make_unique<ControllerDialogState>(controller);
+        auto* bar = controller ? dynamic_cast<ReaderMenuBar*>(controller->GetReaderBar()) : nullptr;
+        find_ = std::make_unique<FindDialog>(state_.get(), bar);
+        findController_ = controller;
+    }
+    return find_->Run(Owner(), controller, false);
 }
 
 void ShellServices::HideFindDialog() {

@@ -407,5 +407,33 @@ TEST(ProgramFullScreen, TheBarsGoThePageFillsTheScreenAndItComesBack) {
     EXPECT_EQ(Joined(ReadLines(o + "enter2.txt")), Joined(normalLines));
 }
 
+// Find keeps its text between showings (OK alone finds the next one), and with its options
+// hidden it shows no stray control where the direction's up-down would be.
+TEST(ProgramFind, KeepsItsTextAndShowsNoStrayControl) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteContentsFile(device);
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\ntext Para\nanswer 0\nmenu 40078\nidle\npagetext " + o +
+                              "first.txt\nanswer 0\nmenu 40078\nidle\npagetext " + o +
+                              "second.txt\nanswer-key 0x26\nmenu 40078\nscreenshot " + o +
+                              "dialog.png\nanswer 2\nidle\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const auto first = ReadLines(o + "first.txt"), second = ReadLines(o + "second.txt");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_EQ(first[0].rfind("Para 1.0", 0), 0u) << first[0];
+    EXPECT_EQ(second[0].rfind("Para 1.1", 0), 0u) << second[0];
+    // Below "More options...", down to the input panel, nothing is drawn.
+    const Picture dialog = ReadPicture(o + "dialog.png");
+    ASSERT_EQ(dialog.height, 320);
+    const uint32_t background = dialog.At(120, 150);
+    int marked = 0;
+    for (int y = 130; y < 205; ++y)
+        for (int x = 0; x < dialog.width; ++x) marked += dialog.At(x, y) != background;
+    EXPECT_EQ(marked, 0);
+}
+
 }  // namespace
 }  // namespace fvt::test
