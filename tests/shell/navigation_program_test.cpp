@@ -4,7 +4,11 @@
 // the files it wrote.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -433,6 +437,32 @@ TEST(ProgramFind, KeepsItsTextAndShowsNoStrayControl) {
     for (int y = 130; y < 205; ++y)
         for (int x = 0; x < dialog.width; ++x) marked += dialog.At(x, y) != background;
     EXPECT_EQ(marked, 0);
+}
+
+// The settings name the book last opened as soon as it opens: a reader ended without an orderly
+// shut-down (the device may end it in the background) still knows it.
+TEST(ProgramHistory, TheLastBookIsStoredWhenItOpens) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Stored");
+    Child running{Start(device, {"\\storage\\eBooks\\Stored.prc"})};
+    ASSERT_GT(running.pid, 0);
+    ASSERT_NE(WaitForInstance(), nullptr);
+    // The side file is made when the book opens.
+    for (int i = 0; i < 200 && !device.HostExists("storage/eBooks/Stored.fvt"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_TRUE(device.HostExists("storage/eBooks/Stored.fvt"));
+    std::string stored;
+    for (int i = 0; i < 200; ++i) {
+        const std::string bytes = device.ReadHost("Windows/FVT_global_configuration.fvt");
+        stored.clear();
+        for (char c : bytes)
+            if (c != '\0') stored += c;  // UTF-16 or 8-bit text alike
+        if (stored.find("Stored.prc") != std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    EXPECT_NE(stored.find("Stored.prc"), std::string::npos);
+    kill(running.pid, SIGKILL);
 }
 
 }  // namespace
