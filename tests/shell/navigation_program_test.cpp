@@ -465,5 +465,25 @@ TEST(ProgramHistory, TheLastBookIsStoredWhenItOpens) {
     kill(running.pid, SIGKILL);
 }
 
+// The Navigate menu lists the documents read lately: its first entry goes back to the first
+// book after another one was opened from the library.
+TEST(ProgramHistory, NavigateListsTheRecentBooksAndOpensThem) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteContentsFile(device);
+    device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
+    const std::string o = device.outside() + "/";
+    // Back (nothing before) shows the library; its rows: contents, form.
+    const std::string steps = "idle\nsoftkey 1\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\npagetext " +
+                              o + "second.txt\nmenu 53000\nidle\npagetext " + o +
+                              "recent.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_FALSE(ReadLines(o + "second.txt").empty());
+    EXPECT_EQ(ReadLines(o + "second.txt")[0], "Name:");
+    ASSERT_FALSE(ReadLines(o + "recent.txt").empty());
+    EXPECT_EQ(ReadLines(o + "recent.txt")[0], "Chapter three");
+}
+
 }  // namespace
 }  // namespace fvt::test

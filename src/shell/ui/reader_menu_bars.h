@@ -71,9 +71,10 @@ public:
     bool NavigationTitle(int32_t, String&) override { return false; }
     void OpenNavigation(int32_t) override {}
     void GoToLastPage() override;
-    int32_t RecentCount() override { return 0; }
-    bool RecentTitle(int32_t, String&) override { return false; }
-    void OpenRecent(int32_t) override {}
+    // The loader's recent documents.
+    int32_t RecentCount() override;
+    bool RecentTitle(int32_t index, String& title) override;
+    void OpenRecent(int32_t index) override;
     int32_t TrackCount() override;
     bool TrackTitle(int32_t index, String& title) override;
     void SelectTrack(int32_t index) override;
