@@ -380,7 +380,11 @@ bool BookDocumentController::SetDocument(Resource* document) {
     }
     if (settings_ && !frameFlag_ && location_.IsFileKind()) {
         String text;
-        if (location_.ToString(text, true)) settings_->SetLastBook(text);
+        // Stored at once: after a crash the settings still name the book last opened.
+        if (location_.ToString(text, true) && !(text == settings_->LastBook())) {
+            settings_->SetLastBook(text);
+            settings_->Save();
+        }
     }
     // The book script's queries read the tables of the document shown.
     if (databaseHost_) databaseHost_->SetQueryResource(document);

@@ -121,7 +121,8 @@ public:
     bool OpenReference(const String& name) override;
     bool BackToOtherDocument() override;
     bool GoToFirstPage() override { return GoToPage(1); }
-    bool StepForward() override { return StepPage(2); }
+    // Forward in the history (the page keys turn pages).
+    bool StepForward() override { return HistoryForward(); }
     bool AskToGoOn() override { return true; }
     const Location* CurrentLocation() const override { return resource_ ? &location_ : nullptr; }
     // Steps the settings' font size; the page is laid out anew at the same text. Always true.

@@ -72,6 +72,7 @@ public:
     virtual bool OpenReference(const String& name) = 0;
     virtual bool BackToOtherDocument() = 0;
     virtual bool GoToFirstPage() = 0;
+    // One step forward in the history.
     virtual bool StepForward() = 0;
     // The link hook's say before going on; false refuses.
     virtual bool AskToGoOn() = 0;

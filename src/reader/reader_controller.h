@@ -101,6 +101,8 @@ public:
     // view that offers the system Done button.
     static constexpr int32_t kReadingState = 1;
     static constexpr int32_t kDoneState = 3;
+    // A list window or a view without the position bar.
+    static constexpr int32_t kOtherViewState = 0;
     // The reading-position bar's font size (the settings keep none).
     static constexpr int8_t kPositionBarFontSize = -10;
     // The voice recorder's note.
@@ -225,6 +227,10 @@ public:
     ReaderListWindow* GetAnnotationsWindow() const { return annotationsWindow_.get(); }
     const String& LibraryBook() const { return libraryBook_; }
     bool IsFullScreen() const { return fullScreen_; }
+    // Full screen on or off: the bars hidden or shown, the left soft key overridden, the window
+    // over the whole screen or the work area. persist stores the state in the settings;
+    // activate gives the window the focus.
+    void ToggleFullScreen(bool persist, bool activate);
 
     // Annotations on the current book.
     // The bookmark lying in the current page range; -1 when none (menus read it too).

@@ -1,5 +1,7 @@
 // The reader controller's windows: pop-ups, the soft-key bars and list windows it switches
 // between, the window title, the position bar, and the link the widgets call it through.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "bookfiles/annotation_file.h"
@@ -19,6 +21,7 @@ namespace {
 constexpr const char* kCaptionSuffix = " - Folivant Reader";
 constexpr const char* kProductCaption = "Folivant Reader";
 // View modes of the document controller that pick a bar other than the reader bar.
+constexpr uint32_t kPageMode = 1;
 constexpr uint32_t kZoomMode = 3;
 constexpr uint32_t kAudioMode = 6;
 constexpr uint32_t kNoViewMode = 7;
@@ -153,6 +156,30 @@ void ReaderController::ShowBars(bool reader, bool audio, bool zoom) {
     if (zoomBar_) zoomBar_->Show(zoom);
 }
 
+void ReaderController::ToggleFullScreen(bool persist, bool activate) {
+    HWND window = surface_ ? surface_->Window() : nullptr;
+    if (!window) return;
+    const uint32_t mode = document_ ? document_->ViewMode() : kNoViewMode;
+    if (fullScreen_ && mode == kNoViewMode) return;
+    const bool on = !fullScreen_;
+    if (persist && settings_) settings_->fullScreen = on ? 1 : 0;
+    if (readerBar_) readerBar_->OverrideLeftKey(on);
+    const bool stored = settings_ && settings_->fullScreen != 0;
+    if (!(mode != kNoViewMode && !persist && on != stored)) {
+        if (zoomBar_) zoomBar_->Show(mode == kZoomMode && !on);
+        // The audio view keeps its own bar.
+        if (readerBar_)
+            readerBar_->Show(mode != kZoomMode && mode != kNoViewMode && mode != kAudioMode && !on);
+    }
+    // The window's new size lays the page out again: no line stays under a bar.
+    if (shell_) shell_->SetFullScreen(on);
+    fullScreen_ = on;
+    if (activate) {
+        SetForegroundWindow(window);
+        SetFocus(window);
+    }
+}
+
 void ReaderController::ShowLibrary() {
     InputPanel::Show(false);
     const Location* location = GetCurrentLocation();
@@ -160,6 +187,8 @@ void ReaderController::ShowLibrary() {
     if (location && location->ToString(fileName, false)) libraryBook_.Assign(fileName);
     if (annotationsWindow_) annotationsWindow_->Show(false);
     ShowBars(false, false, false);
+    viewState_ = kOtherViewState;
+    UpdatePositionBar();
     if (library_) {
         library_->Refresh(libraryBook_);
         library_->Show(true);
@@ -173,6 +202,8 @@ void ReaderController::ShowAnnotations() {
     InputPanel::Show(false);
     if (library_) library_->Show(false);
     ShowBars(false, false, false);
+    viewState_ = kOtherViewState;
+    UpdatePositionBar();
     if (annotationsWindow_) {
         annotationsWindow_->Refresh(String());
         annotationsWindow_->Show(true);
@@ -183,7 +214,9 @@ void ReaderController::ShowReaderView() {
     InputPanel::Show(false);
     if (library_) library_->Show(false);
     if (annotationsWindow_) annotationsWindow_->Show(false);
-    UpdateWindowTitle();
+    // The position bar goes with a page of text (pictures, covers and audio have none).
+    const uint32_t mode = document_ ? document_->ViewMode() : kNoViewMode;
+    OnViewChanged(nullptr, mode == kPageMode ? kReadingState : kOtherViewState);
 }
 
 void ReaderController::UpdateWindowTitle() {
@@ -281,12 +314,19 @@ void ReaderController::OnViewChanged(const ReaderView* view, int32_t state) {
 
 void ReaderController::UpdatePositionBar() {
     const bool wanted = viewState_ == kReadingState && !barSuppressed_;
+    const bool wasShown = positionBar_ && positionBar_->IsVisible();
     if (!wanted || !surface_) {
         positionBar_.reset();
-        return;
+    } else {
+        if (!positionBar_) positionBar_.reset(new (std::nothrow) PositionBar(&link_));
+        if (positionBar_) positionBar_->SetVisible(settings_ && settings_->progressBar != 0);
     }
-    if (!positionBar_) positionBar_.reset(new (std::nothrow) PositionBar(&link_));
-    if (positionBar_) positionBar_->SetVisible(settings_ && settings_->progressBar != 0);
+    const bool shown = positionBar_ && positionBar_->IsVisible();
+    if (!surface_ || shown == wasShown) return;
+    // The bar takes its strip off the page (or gives it back): the page is laid out again in
+    // what is left, so no line lies under the bar.
+    surface_->OnSize();
+    surface_->InvalidateRect(nullptr);
 }
 
 void ReaderController::OnDeactivate() {
@@ -367,7 +407,10 @@ uint32_t ReaderController::Link::GetBackgroundColour() {
 }
 
 int8_t ReaderController::Link::PositionBarFontSize() {
-    return kPositionBarFontSize;
+    // The page's text size; the bar's own only without settings.
+    const ReaderSettings* settings = owner_->settings_;
+    if (!settings) return kPositionBarFontSize;
+    return static_cast<int8_t>(std::clamp<int32_t>(settings->FontSize(), INT8_MIN, INT8_MAX));
 }
 
 const AppPaths* ReaderController::Link::Paths() {

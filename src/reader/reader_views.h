@@ -26,6 +26,8 @@ public:
     virtual void UpdateItems() = 0;
     // True when the bar took the command.
     virtual bool RouteCommand(int32_t id) = 0;
+    // In full screen the left soft key is the bar's owner's (it ends full screen).
+    virtual void OverrideLeftKey(bool /*fullScreen*/) {}
 };
 
 // A list window over the drawing surface's window (the library view, the annotations window).

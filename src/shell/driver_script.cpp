@@ -53,6 +53,8 @@ constexpr VerbName kVerbs[] = {
     {"menu", DriverAction::kMenu, 1},       {"text", DriverAction::kText, -2},
     {"pagetext", DriverAction::kPageText, -2},
     {"screenshot-box", DriverAction::kScreenshotBox, -2},
+    {"answer-tap", DriverAction::kAnswerTap, 2}, {"answer-key", DriverAction::kAnswerKey, 1},
+    {"shelllog", DriverAction::kShellLog, -2},
 };
 
 std::u16string Wide(const std::string& s) {
@@ -225,12 +227,55 @@ bool Perform(const DriverAction& a, int line) {
         case DriverAction::kAnswerFile: fvt::QueueAnswer(fvt::Answer{-1, Wide(a.text), {}}); break;
         case DriverAction::kText: QueueText(line, a.text); break;
         case DriverAction::kScreenshotBox: QueueBoxScreenshot(line, a.text); break;
+        case DriverAction::kAnswerTap:
+            fvt::QueueAnswer(fvt::Answer{-1, {}, [x, y](HWND) { fvt::Tap(x, y); }});
+            break;
+        case DriverAction::kAnswerKey: {
+            const UINT vk = static_cast<UINT>(a.x);
+            fvt::QueueAnswer(fvt::Answer{-1, {}, [vk](HWND) { fvt::Key(vk); }});
+            break;
+        }
+        case DriverAction::kShellLog: {
+            std::ofstream out(a.text, std::ios::binary | std::ios::trunc);
+            for (const std::string& entry : fvt::ShellLog()) out << entry << '\n';
+            out.close();
+            if (out) break;
+            failure = "the shell log cannot be written to " + a.text;
+            return false;
+        }
         case DriverAction::kMenu:
             if (fvt::ChooseMenuBarItem(static_cast<UINT>(a.x))) break;
             failure = "the menu bar has no item " + std::to_string(a.x);
             return false;
     }
     return true;
+}
+
+// A modeless dialog (Find) has no loop of its own that takes answers: the shown one takes them
+// here, after each step, as a modal dialog does when idle.
+HWND ShownModelessDialog() {
+    HWND active = GetActiveWindow();
+    WCHAR name[16] = {};
+    if (!active || !IsWindowVisible(active) || !IsWindowEnabled(active) ||
+        GetClassNameW(active, name, 16) <= 0)
+        return nullptr;
+    std::u16string cls(name);
+    for (char16_t& c : cls)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return cls == u"dialog" ? active : nullptr;
+}
+
+void ServeModelessDialog() {
+    for (int rounds = 0; rounds < 16 && fvt::PendingAnswers() > 0; ++rounds) {
+        HWND dialog = ShownModelessDialog();
+        if (!dialog) return;
+        fvt::Answer a;
+        if (!fvt::TakeAnswer(a)) return;
+        if (a.action) a.action(dialog);
+        if (a.value >= 0 && IsWindow(dialog))
+            SendMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(a.value ? a.value : IDOK), 0);
+        fvt::RunUntilIdle();
+    }
 }
 
 // The rest of the line after the verb, without its surrounding blanks.
@@ -281,6 +326,7 @@ int Run(std::istream& in) {
         }
         if (!Perform(action, number)) return number;
         fvt::RunUntilIdle();
+        ServeModelessDialog();
         if (int bad = FailedText(false)) return bad;
     }
     return FailedText(true);

@@ -9,6 +9,10 @@
 //   answer N | answer-file PATH                    the next box, dialog or pop-up menu takes
 //                                                  button/command/item N (0: the default);
 //                                                  the next file dialog chooses PATH
+//   answer-tap X Y | answer-key VK                 the next box, dialog or pop-up menu takes a
+//                                                  tap or a key press (then waits for its
+//                                                  answer)
+//   shelllog PATH                                  the boxes, dialogs and hand-offs so far
 //   text STRING                                    the next dialog's focused text field is
 //                                                  filled with STRING (then it waits for its
 //                                                  answer)
@@ -30,7 +34,7 @@ struct DriverAction {
     enum Verb : uint8_t {
         kNone, kTap, kDown, kMove, kUp, kKey, kChar, kButton, kSoftKey, kInsertCard,
         kRemoveCard, kRotate, kAdvance, kIdle, kScreenshot, kQuit, kAnswer, kAnswerFile, kMenu,
-        kText, kPageText, kScreenshotBox,
+        kText, kPageText, kScreenshotBox, kAnswerTap, kAnswerKey, kShellLog,
     };
     Verb verb = kNone;
     long x = 0;

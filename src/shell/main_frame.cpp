@@ -150,6 +150,9 @@ KeyContext MainFrame::MakeKeyContext() const {
         context.tapAction = settings->tapAction;
         // Word 60 holds the arrow mode; a stored 0 reads as 1.
         context.arrowMode = settings->arrowMode;
+        // On a page without a focused link Enter has nothing else to do: it is how a device
+        // with keys only goes to full screen and back (a focused link takes Enter first).
+        context.enterTogglesFullScreen = true;
     }
     return context;
 }
@@ -160,6 +163,13 @@ void MainFrame::SendKeyEvent(InputEvent& event) {
 }
 
 void MainFrame::OnKey(uint32_t vk) {
+    // In full screen the soft-key bar is hidden, so its keys reach the window itself: either
+    // soft key ends full screen, as the bar's overridden key would.
+    ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+    if ((vk == VK_F1 || vk == VK_F2) && controller && controller->IsFullScreen()) {
+        if (services_) services_->ToggleFullScreen();
+        return;
+    }
     InputEvent event;
     if (KeyTranslation::KeyDown(vk, MakeKeyContext(), event)) SendKeyEvent(event);
 }

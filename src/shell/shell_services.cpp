@@ -21,6 +21,7 @@
 #include "shell/options_pages.h"
 #include "shell/shell_functions.h"
 #include "shell/ui/about_sheet.h"
+#include "shell/ui/reader_menu_bars.h"
 #include "shell/ui/small_dialogs.h"
 
 namespace {
@@ -126,12 +127,18 @@ bool ShellServices::ShowFind() {
     return ShowFindDialog();
 }
 
-// The find dialog's window goes with every OK or Cancel, so each showing makes a new one.
+// The find dialog's window goes with every OK or Cancel; the dialog itself stays with its
+// controller, so the next showing has the last text (kept by the reader bar) and direction.
 bool ShellServices::ShowFindDialog() {
-    find_.reset();
-    state_ = std::make_unique<ControllerDialogState>(Controller());
-    find_ = std::make_unique<FindDialog>(state_.get(), nullptr);
-    return find_->Run(Owner(), Controller(), false);
+    ReaderController* controller = Controller();
+    if (!find_ || findController_ != controller) {
+        find_.reset();
+        state_ = std::make_unique<ControllerDialogState>(controller);
+        auto* bar = controller ? dynamic_cast<ReaderMenuBar*>(controller->GetReaderBar()) : nullptr;
+        find_ = std::make_unique<FindDialog>(state_.get(), bar);
+        findController_ = controller;
+    }
+    return find_->Run(Owner(), controller, false);
 }
 
 void ShellServices::HideFindDialog() {
@@ -221,10 +228,10 @@ bool ShellServices::OpenWithShell(const String& url) {
 
 bool ShellServices::ToggleFullScreen() {
     ReaderController* controller = Controller();
-    ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
-    if (!settings) return false;
-    settings->fullScreen = settings->fullScreen ? 0 : 1;
-    return SetFullScreen(settings->fullScreen != 0);
+    if (!controller || !controller->GetSettings()) return false;
+    const bool before = controller->IsFullScreen();
+    controller->ToggleFullScreen(true, true);
+    return controller->IsFullScreen() != before;
 }
 
 bool ShellServices::SetFullScreen(bool on) {

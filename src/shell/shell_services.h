@@ -97,4 +97,7 @@ private:
     ReaderBookReleaser releaser_;
     std::unique_ptr<ControllerDialogState> state_;
     std::unique_ptr<FindDialog> find_;
+    // The controller the Find dialog was made for: one dialog per controller, kept between
+    // showings with its text and direction.
+    ReaderController* findController_ = nullptr;
 };

@@ -37,6 +37,14 @@ TEST(DriverLines, AnswersAndMenus) {
     ASSERT_TRUE(DriverScript::ParseLine("menu 40010", a));
     EXPECT_EQ(a.verb, DriverAction::kMenu);
     EXPECT_FALSE(DriverScript::ParseLine("menu", a));
+    ASSERT_TRUE(DriverScript::ParseLine("answer-tap 60 80", a));
+    EXPECT_EQ(a.verb, DriverAction::kAnswerTap);
+    EXPECT_EQ(a.y, 80);
+    ASSERT_TRUE(DriverScript::ParseLine("answer-key 0x0d", a));
+    EXPECT_EQ(a.verb, DriverAction::kAnswerKey);
+    EXPECT_FALSE(DriverScript::ParseLine("answer-tap 60", a));
+    ASSERT_TRUE(DriverScript::ParseLine("shelllog /tmp/a log.txt", a));
+    EXPECT_EQ(a.text, "/tmp/a log.txt");
 }
 
 TEST(DriverRuns, MenuItemThatIsNotThereStopsTheRun) {

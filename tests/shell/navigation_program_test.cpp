@@ -4,11 +4,17 @@
 // the files it wrote.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "bookfiles/book_document.h"
+#include "bookfiles/configuration_store.h"
+#include "reader/reader_settings.h"
 #include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
@@ -49,7 +55,7 @@ void WriteContentsFile(const TempDevice& device) {
     device.WriteHost("storage/eBooks/contents.htm", html + "</body></html>");
 }
 
-TEST(InDocumentLinks, ContentsLinksMoveToTheirTargetAndBackReturns) {
+TEST(ProgramInDocumentLinks, ContentsLinksMoveToTheirTargetAndBackReturns) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteContentsFile(device);
@@ -74,7 +80,7 @@ TEST(InDocumentLinks, ContentsLinksMoveToTheirTargetAndBackReturns) {
 
 // A name found nowhere leaves the page as it was and records no step: Back then has nothing
 // but the library to go to.
-TEST(InDocumentLinks, ANameFoundNowhereLeavesThePageAndTheHistoryAlone) {
+TEST(ProgramInDocumentLinks, ANameFoundNowhereLeavesThePageAndTheHistoryAlone) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteContentsFile(device);
@@ -89,7 +95,7 @@ TEST(InDocumentLinks, ANameFoundNowhereLeavesThePageAndTheHistoryAlone) {
 }
 
 // In a markup book, a link reaches an ID of its text and a target record of the book.
-TEST(InDocumentLinks, ABooksLinksReachItsIdsAndItsTargetRecords) {
+TEST(ProgramInDocumentLinks, ABooksLinksReachItsIdsAndItsTargetRecords) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     std::string html =
@@ -132,7 +138,7 @@ void WriteBook(const TempDevice& device, const std::string& name, int chapters =
 }
 
 // After each box, dialog and sheet closes, the keys reach the page again: PageDown turns it.
-TEST(KeysAfterDialogs, PageDownTurnsThePageAfterEveryBoxAndDialog) {
+TEST(ProgramKeysAfterDialogs, PageDownTurnsThePageAfterEveryBoxAndDialog) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteBook(device, "Keys");
@@ -156,7 +162,7 @@ TEST(KeysAfterDialogs, PageDownTurnsThePageAfterEveryBoxAndDialog) {
 }
 
 // In the library, after the delete box is cancelled, Down and Enter open the second book.
-TEST(KeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
+TEST(ProgramKeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteBook(device, "Alpha", 2);
@@ -169,7 +175,7 @@ TEST(KeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
 }
 
 // The page keys: PageDown and PageUp turn a page, Home goes to the first page, End to the last.
-TEST(PageKeys, PageUpPageDownHomeAndEnd) {
+TEST(ProgramPageKeys, PageUpPageDownHomeAndEnd) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteBook(device, "Pages");
@@ -214,7 +220,7 @@ constexpr const char* kTapList = "tap 70 97\nidle\n";
 // In a text field the keys edit: Left moves the caret, Backspace deletes, Right moves back;
 // none of them turns the page or leaves it. The field then looks as one holding the edited
 // text from the start.
-TEST(KeysFollowTheFocus, ATextFieldEditsWithTheKeys) {
+TEST(ProgramKeysFollowTheFocus, ATextFieldEditsWithTheKeys) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
@@ -243,7 +249,7 @@ TEST(KeysFollowTheFocus, ATextFieldEditsWithTheKeys) {
 
 // Esc closes an open drop-down list and the page stays; Enter follows the link that has the
 // focus.
-TEST(KeysFollowTheFocus, EscClosesAnOpenListAndEnterFollowsTheFocusedLink) {
+TEST(ProgramKeysFollowTheFocus, EscClosesAnOpenListAndEnterFollowsTheFocusedLink) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
@@ -266,6 +272,217 @@ TEST(KeysFollowTheFocus, EscClosesAnOpenListAndEnterFollowsTheFocusedLink) {
     const auto link = ReadLines(o + "link.txt");
     ASSERT_FALSE(link.empty());
     EXPECT_EQ(link[0], "Chapter 3");
+}
+
+// By pen alone: the options list opens a page by a tap (Enter opens the selected one), a tap on
+// a drop-down's arrow opens it and a tap on an option chooses it.
+TEST(ProgramPenAlone, TheOptionsListOpensPagesByTapAndEnter) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
+    const std::string o = device.outside() + "/";
+    // The second row of the options list is Fonts; the first, selected at the start, General.
+    const std::string steps = "idle\nanswer-tap 60 80\nmenu 40041\nanswer-key 0x0d\nmenu 40041\n"
+                              "shelllog " + o + "log.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const std::string log = ReadFile(o + "log.txt");
+    const size_t fonts = log.find("dialog Fonts\n"), general = log.find("dialog General\n");
+    EXPECT_NE(fonts, std::string::npos) << log;
+    EXPECT_NE(general, std::string::npos) << log;
+    EXPECT_LT(fonts, general) << log;
+}
+
+TEST(ProgramPenAlone, ATapOnADropDownsOptionChoosesIt) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
+    std::string chosen = FormPage("abc");
+    chosen.replace(chosen.find("<option>Three"), 13, "<option selected>Three");
+    device.WriteHost("storage/eBooks/chosen.htm", chosen);
+    const std::string o = device.outside() + "/";
+    // The arrow at the right of the control opens the list; its third option lies 60 pixels
+    // below the control.
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"},
+                        "idle\ntap 108 97\nidle\ntap 40 157\nidle\ntap 100 200\nidle\nscreenshot " +
+                            o + "tapped.png\nquit\n"),
+              0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\chosen.htm"},
+                        "idle\nscreenshot " + o + "expected.png\nquit\n"),
+              0);
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"},
+                        "idle\nscreenshot " + o + "untouched.png\nquit\n"),
+              0);
+    const Picture tapped = ReadPicture(o + "tapped.png");
+    ASSERT_GT(tapped.height, 120);
+    EXPECT_FALSE(tapped.RowsDiffer(ReadPicture(o + "expected.png"), 30, 120));
+    EXPECT_TRUE(tapped.RowsDiffer(ReadPicture(o + "untouched.png"), 30, 120));
+}
+
+// The reader's stored settings on the fixture device, as the Buttons page leaves them: hardware
+// button `index` runs the action with this bit.
+void AssignButton(int index, uint32_t action) {
+    ConfigurationStore store;
+    ASSERT_EQ(0, store.OpenDefault("\\Windows\\FVT_global_configuration.fvt", 1));
+    ReaderSettings settings;
+    settings.SetConfigurationStore(&store);
+    ASSERT_TRUE(settings.Load(false));
+    settings.SetKey(index, action);
+    ASSERT_TRUE(settings.Save());
+    store.Close();
+}
+
+// Forward goes forward in the history: after a link and Back, the button given the Forward
+// action returns to the link's target.
+TEST(ProgramHistory, ForwardReturnsToWhereBackCameFrom) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteContentsFile(device);
+    AssignButton(0, 32768);  // Button 1: "Forward"
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\n" + Tap(0) + "softkey 1\nidle\npagetext " + o +
+                              "back.txt\nbutton 1\nidle\npagetext " + o + "forward.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
+    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
+    ASSERT_FALSE(ReadLines(o + "forward.txt").empty());
+    EXPECT_EQ(ReadLines(o + "forward.txt")[0], "Chapter 3");
+}
+
+// The position bar: the menu command shows it at once (the page is laid out again above it, one
+// line shorter), it follows a page turn, and it is there at the next start.
+TEST(ProgramPositionBar, ShowsWhenTurnedOnFollowsThePageAndStaysAfterARestart) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Bar");
+    const std::string o = device.outside() + "/";
+    const std::string book = "\\storage\\eBooks\\Bar.prc";
+    const std::string steps = "idle\nscreenshot " + o + "off.png\npagetext " + o +
+                              "off.txt\nmenu 40172\nidle\nscreenshot " + o + "on.png\npagetext " +
+                              o + "on.txt\nkey 0x22\nidle\nscreenshot " + o +
+                              "turned.png\nkey 0x21\nidle\nquit\n";
+    ASSERT_EQ(RunScript(device, {book}, steps), 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunScript(device, {book}, "idle\nscreenshot " + o + "restart.png\nquit\n"), 0);
+    const Picture off = ReadPicture(o + "off.png"), on = ReadPicture(o + "on.png");
+    ASSERT_EQ(off.height, 320);
+    // The bar's strip lies just above the soft-key bar (at 294).
+    EXPECT_TRUE(on.RowsDiffer(off, 282, 294));
+    // The page number changes with the page.
+    EXPECT_TRUE(ReadPicture(o + "turned.png").RowsDiffer(on, 282, 294));
+    // After a restart with the setting on, the bar is there from the start.
+    EXPECT_FALSE(ReadPicture(o + "restart.png").RowsDiffer(on, 282, 294));
+    // The page was laid out again above the bar: its lines are the first ones of the page
+    // without it (as many or fewer).
+    const auto without = ReadLines(o + "off.txt"), with = ReadLines(o + "on.txt");
+    ASSERT_FALSE(with.empty());
+    ASSERT_LE(with.size(), without.size());
+    for (size_t i = 0; i < with.size(); ++i) EXPECT_EQ(with[i], without[i]);
+}
+
+// Full screen: the soft-key bar goes and the page is laid out again over the whole screen (more
+// lines, the last one above nothing); a soft key comes back from it, and so does Enter on a page
+// without a focused link.
+TEST(ProgramFullScreen, TheBarsGoThePageFillsTheScreenAndItComesBack) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Full");
+    const std::string o = device.outside() + "/";
+    auto shot = [&](const std::string& name) {
+        return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
+    };
+    const std::string steps = "idle\n" + shot("normal") + "menu 40084\nidle\n" + shot("full") +
+                              "softkey 1\nidle\n" + shot("back") + "key 0x0d\nidle\n" +
+                              shot("enter") + "key 0x0d\nidle\n" + shot("enter2") + "quit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Full.prc"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const Picture normal = ReadPicture(o + "normal.png"), full = ReadPicture(o + "full.png");
+    ASSERT_EQ(normal.height, 320);
+    // The soft-key bar (the bottom 26 rows) and the title strip are gone.
+    EXPECT_TRUE(full.RowsDiffer(normal, 294, 320));
+    const auto normalLines = ReadLines(o + "normal.txt"), fullLines = ReadLines(o + "full.txt");
+    ASSERT_FALSE(normalLines.empty());
+    EXPECT_GT(fullLines.size(), normalLines.size());
+    for (size_t i = 0; i < normalLines.size() && i < fullLines.size(); ++i)
+        EXPECT_EQ(fullLines[i], normalLines[i]);
+    EXPECT_FALSE(ReadPicture(o + "back.png").RowsDiffer(normal, 0, 320));
+    EXPECT_EQ(Joined(ReadLines(o + "enter.txt")), Joined(fullLines));
+    EXPECT_EQ(Joined(ReadLines(o + "enter2.txt")), Joined(normalLines));
+}
+
+// Find keeps its text between showings (OK alone finds the next one), and with its options
+// hidden it shows no stray control where the direction's up-down would be.
+TEST(ProgramFind, KeepsItsTextAndShowsNoStrayControl) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteContentsFile(device);
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\ntext Para\nanswer 0\nmenu 40078\nidle\npagetext " + o +
+                              "first.txt\nanswer 0\nmenu 40078\nidle\npagetext " + o +
+                              "second.txt\nanswer-key 0x26\nmenu 40078\nscreenshot " + o +
+                              "dialog.png\nanswer 2\nidle\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const auto first = ReadLines(o + "first.txt"), second = ReadLines(o + "second.txt");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_EQ(first[0].rfind("Para 1.0", 0), 0u) << first[0];
+    EXPECT_EQ(second[0].rfind("Para 1.1", 0), 0u) << second[0];
+    // Below "More options...", down to the input panel, nothing is drawn.
+    const Picture dialog = ReadPicture(o + "dialog.png");
+    ASSERT_EQ(dialog.height, 320);
+    const uint32_t background = dialog.At(120, 150);
+    int marked = 0;
+    for (int y = 130; y < 205; ++y)
+        for (int x = 0; x < dialog.width; ++x) marked += dialog.At(x, y) != background;
+    EXPECT_EQ(marked, 0);
+}
+
+// The settings name the book last opened as soon as it opens: a reader ended without an orderly
+// shut-down (the device may end it in the background) still knows it.
+TEST(ProgramHistory, TheLastBookIsStoredWhenItOpens) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Stored");
+    Child running{Start(device, {"\\storage\\eBooks\\Stored.prc"})};
+    ASSERT_GT(running.pid, 0);
+    ASSERT_NE(WaitForInstance(), nullptr);
+    // The side file is made when the book opens.
+    for (int i = 0; i < 200 && !device.HostExists("storage/eBooks/Stored.fvt"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_TRUE(device.HostExists("storage/eBooks/Stored.fvt"));
+    std::string stored;
+    for (int i = 0; i < 200; ++i) {
+        const std::string bytes = device.ReadHost("Windows/FVT_global_configuration.fvt");
+        stored.clear();
+        for (char c : bytes)
+            if (c != '\0') stored += c;  // UTF-16 or 8-bit text alike
+        if (stored.find("Stored.prc") != std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    EXPECT_NE(stored.find("Stored.prc"), std::string::npos);
+    kill(running.pid, SIGKILL);
+}
+
+// The Navigate menu lists the documents read lately: its first entry goes back to the first
+// book after another one was opened from the library.
+TEST(ProgramHistory, NavigateListsTheRecentBooksAndOpensThem) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteContentsFile(device);
+    device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
+    const std::string o = device.outside() + "/";
+    // Back (nothing before) shows the library; its rows: contents, form.
+    const std::string steps = "idle\nsoftkey 1\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\npagetext " +
+                              o + "second.txt\nmenu 53000\nidle\npagetext " + o +
+                              "recent.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_FALSE(ReadLines(o + "second.txt").empty());
+    EXPECT_EQ(ReadLines(o + "second.txt")[0], "Name:");
+    ASSERT_FALSE(ReadLines(o + "recent.txt").empty());
+    EXPECT_EQ(ReadLines(o + "recent.txt")[0], "Chapter three");
 }
 
 }  // namespace

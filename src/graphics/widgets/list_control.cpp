@@ -130,6 +130,7 @@ void ListControl::ClearCurrent() {
 
 bool ListControl::HandleEvent(InputEvent& event) {
     if (!shown_) return false;
+    if (event.IsPen()) return HandlePen(event);
     if (client_) {
         uint32_t command = 0;
         if (client_->TranslateEvent(event, command)) return client_->ExecuteClientCommand(command);
@@ -148,6 +149,45 @@ bool ListControl::HandleEvent(InputEvent& event) {
     if (code == kKeyItemNext || code == kKeyItemNextAlt) return MoveItem(true);
     if (code == kKeyItemPrevious || code == kKeyItemPreviousAlt) return MoveItem(false);
     return false;
+}
+
+uint32_t ListControl::RowAt(Point p) const {
+    for (int32_t i = 0; i < rows_.Count(); ++i)
+        if (Rect::Contains(rows_.Get(i)->rowArea, p)) return static_cast<uint32_t>(i);
+    return kNoRow;
+}
+
+bool ListControl::HandlePen(InputEvent& event) {
+    // A device with a pen and no keys chooses by tapping: the pen down makes the row under it
+    // current, the pen up on that same row activates it (a drop-down takes the option).
+    const uint32_t row = RowAt(event.point);
+    if (event.code == kPenDown) {
+        penRow_ = kNoRow;
+        if (row == kNoRow) return false;
+        if (RowBlocked(row)) return true;
+        penRow_ = row;
+        if (row != currentRow_) {
+            ClearCurrent();
+            currentPart_ = 1;
+            SetCurrent(row);
+            DrawScope scope(this);
+            if (scope) {
+                DrawHighlight(scope.Context());
+                RepaintListed(scope.Context());
+            }
+        }
+        return true;
+    }
+    if (event.code != kPenUp) return penRow_ != kNoRow;
+    const uint32_t tapped = penRow_;
+    penRow_ = kNoRow;
+    if (tapped == kNoRow || row != tapped) return tapped != kNoRow;
+    const RowRecord* record = rows_.Get(static_cast<int32_t>(tapped));
+    if (!record) return true;
+    RecordPosition p = record->position;
+    // The client may close the window holding the list: nothing of it is read after.
+    if (client_) client_->OnActivate(p);
+    return true;
 }
 
 bool ListControl::RowBlocked(uint32_t index) {

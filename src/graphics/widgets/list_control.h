@@ -179,6 +179,9 @@ private:
     };
     bool ExecuteOwnCommand(uint32_t command);
     bool MoveItem(bool forward);
+    // The laid-out row under a point (kNoRow: none), and the pen's taps on rows.
+    uint32_t RowAt(Point p) const;
+    bool HandlePen(InputEvent& event);
     bool RowBlocked(uint32_t index);
     void SetCurrent(uint32_t row);
     void ClearCurrent();
@@ -225,6 +228,8 @@ private:
     CachedIcon icons_[kIconCacheSize];
     uint32_t currentRow_ = kNoRow;
     uint32_t currentPart_ = 1;
+    // The row the pen went down on (kNoRow: none).
+    uint32_t penRow_ = kNoRow;
     bool focused_ = false;
     uint32_t repeat_ = 0;
     uint32_t lastClick_ = 0;

@@ -119,6 +119,8 @@ PositionBar::Geometry PositionBar::ComputeGeometry() {
 
 void PositionBar::MeasureNumber(GraphicsContext& gc) {
     int8_t size = owner_ ? owner_->PositionBarFontSize() : 0;
+    // The settings' text size, but never taller than the bar: the number would be cut.
+    if (size > thickness_) size = static_cast<int8_t>(thickness_);
     // Measured again when the settings' font size changed since.
     if (numberWidth_ != 0 && size == fontSize_) return;
     fontSize_ = size;

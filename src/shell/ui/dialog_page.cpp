@@ -371,6 +371,10 @@ INT_PTR DialogPage::OnNotify(const NMHDR& header, LPARAM lParam) {
         case LVN_ITEMCHANGED:
             OnItemChanged(*reinterpret_cast<const NMLISTVIEW*>(lParam));
             return 0;
+        case NM_CLICK:
+        case NM_DBLCLK:
+            OnRowTapped(*reinterpret_cast<const NMITEMACTIVATE*>(lParam));
+            return 0;
         case NM_CUSTOMDRAW: {
             auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(lParam);
             LRESULT answer = CDRF_DODEFAULT;
@@ -614,6 +618,14 @@ int32_t PropertySheetHost::SelectedRow() {
 
 void PropertySheetHost::SelectRow(int32_t row) {
     ReportListSelect(GetItem(kListItem), row);
+}
+
+void PropertySheetHost::OnRowTapped(const NMITEMACTIVATE& row) {
+    // A row opens its page as a row of the library opens its book: by a tap (a double tap's
+    // first tap does it already).
+    if (row.hdr.idFrom != kListItem || !PageAt(row.iItem)) return;
+    SelectRow(row.iItem);
+    OpenPage(row.iItem);
 }
 
 void PropertySheetHost::OnKey(UINT key) {

@@ -105,6 +105,8 @@ protected:
     virtual void OnKeyDown(WPARAM, LPARAM) {}
     virtual void OnPointer(int32_t, int32_t, bool) {}
     virtual void OnItemChanged(const NMLISTVIEW&) {}
+    // A tap or a double tap on a list view's row.
+    virtual void OnRowTapped(const NMITEMACTIVATE&) {}
     // True when the page set the control's text colour.
     virtual bool OnStaticColour(HDC, HWND) { return false; }
     virtual void OnEditChanged(int32_t) {}
@@ -190,6 +192,7 @@ public:
 protected:
     void OnInit() override;
     void OnKey(UINT key) override;
+    void OnRowTapped(const NMITEMACTIVATE& row) override;
     void OnLayout(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
     void OnCommand(WPARAM wParam, LPARAM lParam) override;
     bool OnOk() override { return false; }

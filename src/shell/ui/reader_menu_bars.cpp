@@ -1,14 +1,18 @@
 #include "shell/ui/reader_menu_bars.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/platform_helpers.h"
 #include "core/resources.h"
 #include "core/string.h"
 #include "database/resource.h"
+#include "document/location/location.h"
+#include "document/sources/document_loader.h"
 #include "graphics/core/drawing_surface.h"
 #include "layout/page_layout.h"
 #include "media/audio/audio_player.h"
+#include "platform/window/keys.h"
 #include "reader/book_document_controller.h"
 #include "reader/document_controller.h"
 #include "reader/opening_rules.h"
@@ -123,6 +127,34 @@ int32_t ControllerBarState::PageCount() {
 bool ControllerBarState::IsPageCountKnown() {
     BookDocumentController* book = ShownTextPage(controller_);
     return book && book->Layout()->IsLastPageKnown();
+}
+
+int32_t ControllerBarState::RecentCount() {
+    const DocumentLoader* loader = controller_->GetDocumentLoader();
+    if (!loader) return 0;
+    return static_cast<int32_t>(std::min<size_t>(loader->GetRecentList().size(), MenuBars::kMaxListItems));
+}
+
+bool ControllerBarState::RecentTitle(int32_t index, String& title) {
+    const DocumentLoader* loader = controller_->GetDocumentLoader();
+    if (!loader || index < 0 || index >= RecentCount()) return false;
+    String text;
+    if (!loader->GetRecentList()[static_cast<size_t>(index)].ToString(text, false)) return false;
+    // The file's name, without its folders.
+    int32_t start = 0;
+    for (int32_t i = 0; i < text.Length(); ++i)
+        if (text[i] == u'\\' || text[i] == u'/') start = i + 1;
+    title.AssignSub(text, start, text.Length() - start);
+    return !title.IsEmpty();
+}
+
+void ControllerBarState::OpenRecent(int32_t index) {
+    const DocumentLoader* loader = controller_->GetDocumentLoader();
+    DocumentController* document = controller_->GetDocumentController();
+    if (!loader || !document || index < 0 || index >= RecentCount()) return;
+    String text;
+    if (loader->GetRecentList()[static_cast<size_t>(index)].ToString(text, false))
+        document->ActivateLink(text);
 }
 
 void ControllerBarState::GoToLastPage() {
@@ -259,6 +291,20 @@ void ReaderMenuBar::RebuildNavigateMenu() {
         if (state_->NavigationTitle(i, title) && !title.IsEmpty())
             AppendString(menu, MenuBars::kNavigationBase + static_cast<uint32_t>(i), title);
     }
+    // The documents read lately, most recent last, each opened by its item.
+    const int32_t recent = state_->RecentCount();
+    if (recent > 0) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    for (int32_t i = 0; i < recent; ++i) {
+        String title;
+        if (state_->RecentTitle(i, title))
+            AppendString(menu, MenuBars::kRecentBase + static_cast<uint32_t>(i), title);
+    }
+}
+
+void ReaderMenuBar::OverrideLeftKey(bool fullScreen) {
+    if (!Window()) return;
+    const WORD both = SHMBOF_NODEFAULT | SHMBOF_NOTIFY;
+    SendMessageW(Window(), SHCMBM_OVERRIDEKEY, VK_F1, MAKELPARAM(both, fullScreen ? both : 0));
 }
 
 bool ReaderMenuBar::RouteCommand(int32_t id) {

@@ -71,9 +71,10 @@ public:
     bool NavigationTitle(int32_t, String&) override { return false; }
     void OpenNavigation(int32_t) override {}
     void GoToLastPage() override;
-    int32_t RecentCount() override { return 0; }
-    bool RecentTitle(int32_t, String&) override { return false; }
-    void OpenRecent(int32_t) override {}
+    // The loader's recent documents.
+    int32_t RecentCount() override;
+    bool RecentTitle(int32_t index, String& title) override;
+    void OpenRecent(int32_t index) override;
     int32_t TrackCount() override;
     bool TrackTitle(int32_t index, String& title) override;
     void SelectTrack(int32_t index) override;
@@ -134,6 +135,7 @@ public:
     // Empties and fills the Navigate submenu (before it opens).
     void RebuildNavigateMenu();
     bool RouteCommand(int32_t id) override;
+    void OverrideLeftKey(bool fullScreen) override;
     // The search text the find dialog starts with next time.
     const String& LastSearch() const;
     void SetLastSearch(const String& text);

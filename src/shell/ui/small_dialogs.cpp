@@ -147,7 +147,8 @@ void FindDialog::OnInit() {
     InputPanel::Show(true);
     int64_t start = state_->PageStart();
     position_ = start < 0 ? 0 : start + 1;
-    SetDirection(FindDirection::kNext);
+    // The direction chosen last time stays.
+    SetDirection(direction_);
     UpdateFindButton();
     RunLayout();
 }
@@ -193,7 +194,9 @@ void FindDialog::UpdateFindButton() {
 
 void FindDialog::ShowOptions(bool shown) {
     optionsShown_ = shown;
-    for (int32_t id : {kOptionsLabel, kDirectionItem, kMatchCaseItem, kWholeWordItem}) ShowItem(id, shown);
+    // The direction list's up-down goes with it.
+    for (int32_t id : {kOptionsLabel, kDirectionItem, kDirectionSpinner, kMatchCaseItem, kWholeWordItem})
+        ShowItem(id, shown);
 }
 
 void FindDialog::OnCommand(WPARAM wParam, LPARAM) {

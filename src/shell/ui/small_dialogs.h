@@ -79,6 +79,7 @@ class FindDialog : public DialogPage {
 public:
     static constexpr int32_t kTextItem = 1069;
     static constexpr int32_t kDirectionItem = 1078;
+    static constexpr int32_t kDirectionSpinner = 1082;
     static constexpr int32_t kMatchCaseItem = 1080;
     static constexpr int32_t kWholeWordItem = 1081;
     static constexpr int32_t kOptionsLabel = 1077;
