@@ -104,6 +104,33 @@ void BlendRow(std::uint32_t* row, const std::uint8_t* cov, int n, std::uint32_t 
         if (cov[i]) row[i] = Mix(rgb, row[i] & 0xFFFFFF, cov[i]);
 }
 
+// The page buffers are 565: text blends straight into their rows, with what Decode, Mix and
+// Encode give pixel by pixel.
+inline std::uint32_t Widen565(std::uint32_t v) {
+    std::uint32_t r = (v >> 11) & 0x1F, g = (v >> 5) & 0x3F, b = v & 0x1F;
+    return (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
+}
+
+inline std::uint32_t Narrow565(std::uint32_t rgb) {
+    return (((rgb >> 19) & 0x1F) << 11) | (((rgb >> 10) & 0x3F) << 5) | ((rgb >> 3) & 0x1F);
+}
+
+void BlendRow565(std::uint8_t* row, const std::uint8_t* cov, int n, std::uint32_t rgb) {
+    const std::uint32_t ink = Narrow565(rgb);
+    for (int i = 0; i < n; ++i) {
+        std::uint32_t k = cov[i];
+        if (!k) continue;
+        std::uint32_t v = ink;
+        if (k != 255) {
+            std::uint16_t raw;
+            std::memcpy(&raw, row + 2 * i, 2);
+            v = Narrow565(Mix(rgb, Widen565(raw), k));
+        }
+        row[2 * i] = static_cast<std::uint8_t>(v);
+        row[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+    }
+}
+
 void BlendGlyph(Surface& s, const RectList& clip, const Glyph& g, int gx, int gy,
                 std::uint32_t rgb) {
     if (g.width <= 0 || g.height <= 0) return;
@@ -125,6 +152,11 @@ void BlendGlyph(Surface& s, const RectList& clip, const Glyph& g, int gx, int gy
             std::ptrdiff_t step = s.TopDown() ? s.Stride() : -s.Stride();
             for (int y = a.top; y < a.bottom; ++y, row += step, cov += g.stride)
                 BlendRow(reinterpret_cast<std::uint32_t*>(row), cov, padded, rgb);
+            continue;
+        }
+        if (s.Format() == PixelFormat::Rgb565) {
+            for (int y = a.top; y < a.bottom; ++y, cov += g.stride)
+                BlendRow565(s.Row(y) + static_cast<std::size_t>(a.left) * 2, cov, n, rgb);
             continue;
         }
         for (int y = a.top; y < a.bottom; ++y, cov += g.stride) {

@@ -369,6 +369,61 @@ TEST(SystemFonts, QualityChoosesGreyOrMonochromeEdges) {
     EXPECT_EQ(greys(NONANTIALIASED_QUALITY), 0);
 }
 
+// Grey-edged text drawn into a 565 page over a busy background, clipped, gives what drawing it
+// into a 32-bit copy of that page and narrowing the result to 565 gives.
+TEST(SystemFonts, TextOnA565PageBlendsAsOnA32BitOne) {
+    constexpr int W = 90, H = 26;
+    struct Dib {
+        HDC dc;
+        HBITMAP bitmap;
+        HGDIOBJ old;
+        void* bits = nullptr;
+        explicit Dib(int bpp) {
+            struct {
+                BITMAPINFOHEADER h;
+                DWORD masks[3];
+            } info{};
+            info.h.biSize = sizeof(BITMAPINFOHEADER);
+            info.h.biWidth = W;
+            info.h.biHeight = -H;
+            info.h.biPlanes = 1;
+            info.h.biBitCount = static_cast<WORD>(bpp);
+            info.h.biCompression = bpp == 16 ? BI_BITFIELDS : BI_RGB;
+            info.masks[0] = 0xF800;
+            info.masks[1] = 0x07E0;
+            info.masks[2] = 0x001F;
+            dc = CreateCompatibleDC(nullptr);
+            bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                      &bits, nullptr, 0);
+            old = SelectObject(dc, bitmap);
+        }
+        ~Dib() {
+            SelectObject(dc, old);
+            DeleteObject(bitmap);
+            DeleteDC(dc);
+        }
+    };
+    Dib page(16), wide(32), back(16);
+    auto* px = static_cast<std::uint16_t*>(page.bits);
+    for (int i = 0; i < W * H; ++i) px[i] = static_cast<std::uint16_t>(i * 40503u);
+    ASSERT_TRUE(BitBlt(wide.dc, 0, 0, W, H, page.dc, 0, 0, SRCCOPY));
+    LOGFONTW lf = Font(u"Tahoma", -15);
+    lf.lfQuality = ANTIALIASED_QUALITY;
+    for (HDC dc : {page.dc, wide.dc}) {
+        Selected f(dc, lf);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB(200, 30, 90));
+        IntersectClipRect(dc, 3, 2, W - 7, H - 3);
+        ExtTextOutW(dc, 1, 2, 0, nullptr, u"Grey edges Sow", 14, nullptr);
+        SelectClipRgn(dc, nullptr);
+    }
+    ASSERT_TRUE(BitBlt(back.dc, 0, 0, W, H, wide.dc, 0, 0, SRCCOPY));
+    EXPECT_EQ(std::memcmp(page.bits, back.bits, static_cast<std::size_t>(W) * H * 2), 0);
+    int inked = 0;
+    for (int i = 0; i < W * H; ++i) inked += px[i] != static_cast<std::uint16_t>(i * 40503u);
+    EXPECT_GT(inked, 40);
+}
+
 TEST(TextOut, ExtremePositionsAndLengthsAreSafe) {
     Canvas c(20, 20);
     Selected f(c.dc(), Font(kBox.c_str(), -12));

@@ -35,13 +35,20 @@ void Fit(std::uint32_t w, std::uint32_t h, std::uint32_t boxW, std::uint32_t box
     if (*outH == 0) *outH = 1;
 }
 
-bool WritePpm(const char* path, std::uint32_t w, std::uint32_t h,
-              const std::vector<std::uint8_t>& rgb) {
+// Writes the PPM row by row as `row(y, out)` fills each, into a file beside `path` renamed
+// over it when whole: the picture is never held a second time as output.
+template <typename Row>
+bool WritePpm(const char* path, std::uint32_t w, std::uint32_t h, Row row) {
     std::string temp = std::string(path) + ".tmp";
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
     std::fprintf(f, "P6\n%u %u\n255\n", w, h);
-    bool ok = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
+    std::vector<std::uint8_t> line(std::size_t(w) * 3);
+    bool ok = true;
+    for (std::uint32_t y = 0; ok && y < h; ++y) {
+        row(y, line.data());
+        ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+    }
     ok = std::fclose(f) == 0 && ok;
     if (ok) ok = std::rename(temp.c_str(), path) == 0;
     if (!ok) std::remove(temp.c_str());
@@ -71,7 +78,7 @@ int main(int argc, char** argv) {
     if (!decoder.IsValid()) return Fail("not a GIF, BMP or JPEG picture this program can decode");
     std::uint32_t w = 0, h = 0;
     Fit(decoder.Width(), decoder.Height(), boxW, boxH, &w, &h);
-    std::vector<std::uint8_t> rgb(std::size_t(w) * h * 3);
+    const char* out = argv[arg + 1];
     if (decoder.Type() == ImageDecoder::kJpeg) {
         CxImage image;
         // The library's DCT scaling first, then the nearest pixel down to the box.
@@ -86,15 +93,16 @@ int main(int argc, char** argv) {
             !image.Resample(std::int32_t(w), std::int32_t(h), 1, nullptr)) {
             return Fail(image.GetLastError());
         }
-        for (std::uint32_t y = 0; y < h; ++y) {
-            for (std::uint32_t x = 0; x < w; ++x) {
+        bytes = {};  // the file is decoded: give its memory back before writing
+        auto row = [&](std::uint32_t y, std::uint8_t* p) {
+            for (std::uint32_t x = 0; x < w; ++x, p += 3) {
                 RGBQUAD c = image.GetPixelColor(std::int32_t(x), std::int32_t(h - 1 - y));
-                std::uint8_t* p = rgb.data() + (std::size_t(y) * w + x) * 3;
                 p[0] = c.rgbRed;
                 p[1] = c.rgbGreen;
                 p[2] = c.rgbBlue;
             }
-        }
+        };
+        if (!WritePpm(out, w, h, row)) return Fail("cannot write the output file");
     } else {
         std::vector<std::uint8_t> indices(std::size_t(w) * h, 0);
         if (w < decoder.Width() || h < decoder.Height()) {
@@ -108,12 +116,15 @@ int main(int argc, char** argv) {
         }
         RGBQUAD palette[256] = {};
         PaletteToRgbQuad(decoder, palette);
-        for (std::size_t i = 0; i < indices.size(); ++i) {
-            rgb[3 * i] = palette[indices[i]].rgbRed;
-            rgb[3 * i + 1] = palette[indices[i]].rgbGreen;
-            rgb[3 * i + 2] = palette[indices[i]].rgbBlue;
-        }
+        auto row = [&](std::uint32_t y, std::uint8_t* p) {
+            const std::uint8_t* in = indices.data() + std::size_t(y) * w;
+            for (std::uint32_t x = 0; x < w; ++x, p += 3) {
+                p[0] = palette[in[x]].rgbRed;
+                p[1] = palette[in[x]].rgbGreen;
+                p[2] = palette[in[x]].rgbBlue;
+            }
+        };
+        if (!WritePpm(out, w, h, row)) return Fail("cannot write the output file");
     }
-    if (!WritePpm(argv[arg + 1], w, h, rgb)) return Fail("cannot write the output file");
     return 0;
 }
