@@ -166,6 +166,31 @@ TEST(HtmlTokenizerMarkup, AttributesAreDecodedAndUnquoted) {
     EXPECT_FALSE(t.GetAttributeText(56, v));
 }
 
+// An unquoted value runs to white space or '>': an '=' in it no longer loses the whole tag (and
+// with it a link and its text's attributes).
+TEST(HtmlTokenizerMarkup, UnquotedValuesKeepTheirEqualsSigns) {
+    MemoryDocument doc(
+        u"<html><a href=page.htm?x=1&amp;y=2 name=k=v>t</a><a foo=a=b href = 'q' >u</a>"
+        u"<p title=x=>v");
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    String v;
+    EXPECT_TRUE(t.GetAttributeText(97, v));
+    EXPECT_EQ(Narrow(v), "page.htm?x=1&y=2");
+    EXPECT_TRUE(t.GetAttributeText(98, v));
+    EXPECT_EQ(Narrow(v), "k=v");
+    // An unknown attribute with such a value is skipped alone; spaces around '=' still work.
+    ASSERT_EQ(t.NextToken(), kTokenText);
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    EXPECT_TRUE(t.GetAttributeText(97, v));
+    EXPECT_EQ(Narrow(v), "q");
+    EXPECT_EQ(Tokens(u"<html><a href=a=b>t</a><p title=x=>v"), "<HTML><A>'t'</A><P>'v'$");
+}
+
 TEST(HtmlTokenizerMarkup, UnknownAttributes) {
     // Without a value the whole tag goes; with one only the attribute.
     EXPECT_EQ(Tokens(u"<html><table inline=1><tr><td nowrap>a"),

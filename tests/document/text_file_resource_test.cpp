@@ -56,16 +56,16 @@ TEST(TextFileResources, HtmlAndPlainTextFilesReadToTheEnd) {
 TEST(TextFileResources, AnHtmlFilesTablesReachTheLayoutWithTheirRowsAndCells) {
     DeviceFiles files;
     // A plain TABLE, as any HTML file writes it: its rows and cells come through (implicit
-    // ends included), so the cells are not run together. A TABLE inside a cell is still left
-    // out: its row becomes one of the outer table's.
+    // ends included), so the cells are not run together. A TABLE inside a cell comes through
+    // inside the cell (left out, its rows would close the outer table's cell and row).
     TextFileResource* r = Open(files, "t.html",
                                "<html><body><table><tr><td>a<td>b</tr><tr><th>c<table><tr><td>d"
                                "</table></table><p>e</p></body></html>",
                                1);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(ReadAll(r),
-              "<HTML><BODY><TABLE><TR><TD>'a'</TD><TD>'b'</TD></TR><TR><TH>'c'</TH></TR><TR>"
-              "<TD>'d'</TD></TR></TABLE><P>'e'</P></BODY></HTML>$");
+              "<HTML><BODY><TABLE><TR><TD>'a'</TD><TD>'b'</TD></TR><TR><TH>'c'<TABLE><TR>"
+              "<TD>'d'</TD></TR></TABLE></TH></TR></TABLE><P>'e'</P></BODY></HTML>$");
     r->Release();
 }
 

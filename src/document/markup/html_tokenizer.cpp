@@ -253,6 +253,7 @@ uint32_t HtmlTokenizer::Lex() {
             case kActEquals:
                 if (lexState_ == kAfterName) {
                     lexState_ = kAfterEquals;
+                    sc.SetState(kModeValue);
                 } else {
                     sc.SetState(kModeSkipToClose);
                     discard_ = true;

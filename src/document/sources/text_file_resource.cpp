@@ -128,8 +128,12 @@ bool TextFileResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
         auto* html = new (std::nothrow) HtmlTokenizer(true);
         // An HTML file's tables are laid out as a markup book's are: a TABLE needs no INLINE
         // attribute (without one, its rows and cells would be dropped and their texts run
-        // together). A TABLE inside another is still left out.
-        if (html) html->SetTableNeedsInline(false);
+        // together). A TABLE inside a cell is laid out within the cell: left out, its rows
+        // would close the outer table and the cell's text would run into the page.
+        if (html) {
+            html->SetTableNeedsInline(false);
+            html->SetNoNestedTable(false);
+        }
         ts = html;
     } else
         ts = new (std::nothrow) PlainTextTokenSource();

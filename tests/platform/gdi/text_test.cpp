@@ -160,6 +160,27 @@ TEST(DrawText, CalcRectMeasuresLinesAndWraps) {
     EXPECT_EQ(r.right, 18);
 }
 
+// As in an edit control (and a message box): a word wider than the box breaks at its edge
+// rather than running out of it.
+TEST(DrawText, EditControlBreaksAWordWiderThanTheBox) {
+    Canvas c(4, 4);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    RECT r{0, 0, 20, 0};
+    // Three 6-pixel cells to a line: "abc", "def", "gh".
+    EXPECT_EQ(DrawTextW(c.dc(), u"abcdefgh", -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL),
+              36);
+    EXPECT_EQ(r.right, 18);
+    // Short words still wrap at spaces; only the long one is cut: "ab", "cdef", "ghij", "k".
+    r = RECT{0, 0, 24, 0};
+    EXPECT_EQ(DrawTextW(c.dc(), u"ab cdefghij k", -1, &r,
+                        DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL),
+              48);
+    EXPECT_EQ(r.right, 24);
+    // A box narrower than one character still takes one per line.
+    r = RECT{0, 0, 3, 0};
+    EXPECT_EQ(DrawTextW(c.dc(), u"abc", -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL), 36);
+}
+
 TEST(DrawText, AlignsAndCentresInTheRectangle) {
     Canvas c(40, 30);
     Selected f(c.dc(), Font(kBox.c_str(), -12));

@@ -17,6 +17,9 @@ namespace fvt::test {
 bool ReadPng(const std::string& path, std::vector<uint8_t>& pixels, int& width, int& height);
 
 // True when the bitmap matches the golden; otherwise false with the reason in message.
+// A PNG file as RGB bytes, row by row (screenshots of the program, for instance).
+bool ReadPng(const std::string& path, std::vector<uint8_t>& pixels, int& width, int& height);
+
 bool MatchesGolden(const std::string& name, HBITMAP bitmap, std::string* message);
 
 }  // namespace fvt::test
