@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "support/bookfiles/book_builder.h"
+
 namespace {
 
 struct PagedumpRun {
@@ -103,6 +105,18 @@ TEST_F(PagedumpTest, FilesAreOpenedThroughTheReadersOwnResources) {
     PagedumpRun utf8 = Pagedump("--font box --text " + Path("utf8.txt"));
     ASSERT_EQ(utf8.status, 0) << utf8.out;
     EXPECT_NE(utf8.out.find("stra\xC3\x9F" "e a\xF0\x9F\x98\x80" "b\n"), std::string::npos) << utf8.out;
+
+    // A book, read through the book resource.
+    BookBuilder book;
+    const std::string text = SampleText(6000);
+    book.text.assign(text.begin(), text.end());
+    book.fullName = "Sample";
+    const Bytes bytes = book.Build();
+    Write("sample.prc", std::string(bytes.begin(), bytes.end()));
+    PagedumpRun prc = Pagedump("--font box --text " + Path("sample.prc"));
+    ASSERT_EQ(prc.status, 0) << prc.out;
+    EXPECT_GT(Count(prc.out, "\f\n"), 3);
+    EXPECT_NE(prc.out.find(text.substr(0, 10)), std::string::npos) << prc.out.substr(0, 200);
 
     PagedumpRun png =
         Pagedump("--font box --size 120x120 --png " + Path("made/below") + " " + Path("book.txt"));

@@ -171,5 +171,68 @@ TEST(ReadingText, ProgramListingsKeepTheirLines) {
     EXPECT_EQ(InkBands(listing).size(), InkBands(flowing).size() + 2);
 }
 
+// The lines of the page the program shows of a file (the driver's page text).
+std::vector<std::string> PageLines(const std::string& name, const std::string& bytes) {
+    TempDevice device;
+    std::vector<std::string> lines;
+    if (!device.ok()) return lines;
+    std::filesystem::create_directories(device.outside());
+    const std::string file = device.outside() + "/" + name;
+    std::ofstream(file, std::ios::binary) << bytes;
+    const std::string text = device.outside() + "/page.txt";
+    const std::string script = device.outside() + "/steps.txt";
+    std::ofstream(script) << "idle\npagetext " << text << "\nquit\n";
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string v = *e;
+        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
+            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
+            continue;
+        env.push_back(v);
+    }
+    env.push_back("FOLIVANT_DEVICE=" + device.root());
+    env.push_back("FOLIVANT_DISPLAY=headless");
+    env.push_back("FOLIVANT_DRIVER=" + script);
+    std::vector<char*> envp;
+    for (auto& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string program = FOLIVANT_PROGRAM;
+    std::string argument = file;
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return lines;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
+    std::ifstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The page text says the same: UTF-8 read as UTF-8 (a character outside the basic plane is
+// one), Chinese kept, and a listing's lines and blanks kept, none hyphenated.
+TEST(ReadingText, ThePageShowsTheTextAsWritten) {
+    std::vector<std::string> utf8 = PageLines(
+        "page.txt", "Die Stra\xC3\x9F" "e \xF0\x9F\x98\x80 \xE4\xB8\xAD\xE6\x96\x87");
+    ASSERT_FALSE(utf8.empty());
+    EXPECT_EQ(utf8[0], "Die Stra\xC3\x9F" "e \xF0\x9F\x98\x80 \xE4\xB8\xAD\xE6\x96\x87");
+    std::vector<std::string> declared = PageLines(
+        "page.htm", Html("<p>Die Stra\xC3\x9F" "e</p>", "<meta charset=\"UTF-8\">"));
+    ASSERT_FALSE(declared.empty());
+    EXPECT_EQ(declared[0], "Die Stra\xC3\x9F" "e");
+    std::vector<std::string> listing = PageLines(
+        "page.htm", Html("<pre>\n#include &lt;stdio.h&gt;\nint main(void) {\n"
+                         "    return  0;  /* internationalization */\n}\n</pre>"));
+    ASSERT_GE(listing.size(), 4u);
+    EXPECT_EQ(listing[0], "#include <stdio.h>");
+    EXPECT_EQ(listing[1], "int main(void) {");
+    EXPECT_EQ(listing[2].rfind("    return  0;", 0), 0u) << listing[2];
+    // The long word went to a line of its own whole, not hyphenated.
+    bool whole = false;
+    for (const std::string& line : listing)
+        whole = whole || line.find("internationalization") != std::string::npos;
+    EXPECT_TRUE(whole) << ::testing::PrintToString(listing);
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -104,7 +104,13 @@ std::pair<std::string, int> FallbackFileFor(char32_t c) {
     auto it = known.find(c);
     if (it != known.end()) return it->second;
     std::pair<std::string, int> found{"", 0};
-    if (FcInit()) {
+    static const bool ready = [] {
+        if (!FcInit()) return false;
+        // Fontconfig's configuration lives until the program ends, then goes with it.
+        std::atexit([] { FcFini(); });
+        return true;
+    }();
+    if (ready) {
         FcPattern* pattern = FcPatternCreate();
         FcCharSet* set = FcCharSetCreate();
         if (pattern && set && FcCharSetAddChar(set, static_cast<FcChar32>(c))) {
