@@ -343,6 +343,9 @@ public:
     bool MoveToPosition(uint32_t position, int32_t step, uint32_t mark = 255);
     bool AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd);
     bool GoToPositionAsPageStart(uint32_t position);
+    // The page `step` away, moved on to the first of its lines at or below y (from the
+    // viewport's top): the page then starts there.
+    bool StepPage(int32_t y, int32_t step);
     bool GoToPageContaining(uint32_t position);
     bool CanStep(int32_t step);
 
@@ -386,6 +389,12 @@ public:
     // Draws the page at start (kNone: the current page); false when it has no slot.
     bool DrawPage(bool fill, uint32_t start = kNone);
     bool PrerenderAhead() { return LayoutNextPage(); }
+    // Whether laying out ahead would do anything: the next page is not laid out yet and the
+    // current one is not the last.
+    bool CanStepForward();
+    // The height the current page needs at this width (size: width and the most height),
+    // margins included; the viewport takes that size.
+    Size FitHeightToContent(Size size);
     Rect CornerRect() const;
     int32_t StyleFontSize(const PositionRecord& style) const;
     // Where a note's mark goes: with style bit 5 a bar in the gap left of the column holding

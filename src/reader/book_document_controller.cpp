@@ -243,6 +243,8 @@ void BookDocumentController::PaintPage() {
     }
     layout_->SetCanvas(&*canvas_);
     layout_->PaintCurrentPage(true);
+    // The next page is laid out ahead, so that PageDown shows it at once.
+    if (layout_->CanStepForward()) layout_->PrerenderAhead();
 }
 
 void BookDocumentController::DropLayout() {
