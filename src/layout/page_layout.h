@@ -193,6 +193,8 @@ public:
     virtual bool StartsAt(uint32_t position) = 0;
     // Completes a region's area; false drops it.
     virtual bool Finish(Area& area) = 0;
+    // The link of the reader's own annotation mark open at the next item (null: none).
+    virtual void NoteAnnotationLink(LinkTarget* /*link*/) {}
 };
 
 // Regions of the text under one link each; the area carries the link.
@@ -202,9 +204,16 @@ public:
               bool& ends) override;
     bool StartsAt(uint32_t) override { return false; }
     bool Finish(Area& area) override;
+    void NoteAnnotationLink(LinkTarget* link) override { markLink_ = link; }
+    // The link of text in a style under an annotation mark: the style's own, else the mark's.
+    static LinkTarget* TakeRegionLink(LinkTarget* markLink, LinkTarget* styleLink) {
+        return styleLink ? styleLink : markLink;
+    }
 
 private:
     LinkTarget* current_ = nullptr;
+    LinkTarget* styleLink_ = nullptr;
+    LinkTarget* markLink_ = nullptr;
     RefPtr<LinkTarget> region_;
 };
 
