@@ -165,6 +165,8 @@ bool BookDocumentController::MakeLayout() {
     layout_->Configure(settings);
     layout_->SetViewport(viewport_);
     if (annotations_) layout_->SetAnnotations(annotations_);
+    // The log hosts a file names at its start go to the log, with the items it logs.
+    layout_->SetMetadataList(log_);
     layout_->SetFormList(layoutForms_.get());
     // The element shows the page in the window's tree; a frame's controller draws through its
     // frame, and its element lies in the frame's window part, where the pen finds its links.
