@@ -260,10 +260,21 @@ bool PageLayout::OnlyTextEndFollows(BlockCursor cursor) {
     return false;
 }
 
+// Runs of items to drop go in one removal; the pending run is removed before more tokens are
+// read, so that reading sees the block as it would after item-by-item removal.
+bool PageLayout::EnsureItemDropping(BlockCursor& cursor, BlockCursor& end) {
+    if (!end.AtEnd()) return true;
+    block_->RemoveRange(cursor, end);
+    end = cursor;
+    return EnsureItem(end);
+}
+
 void PageLayout::DropLeadingSpaces(BlockCursor& cursor) {
-    while (EnsureItem(cursor) && cursor.Kind() == kItemFlowMark &&
-           block_->Mark(cursor.counts[kItemFlowMark])->type == kMarkSpace)
-        block_->RemoveAt(cursor);
+    BlockCursor c = cursor;
+    while (EnsureItemDropping(cursor, c) && c.Kind() == kItemFlowMark &&
+           block_->Mark(c.counts[kItemFlowMark])->type == kMarkSpace)
+        c.Next();
+    block_->RemoveRange(cursor, c);
 }
 
 bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
@@ -329,16 +340,22 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     // hyphenated too, or else cut at the last character that fits; only a word of which not
     // even one character fits stays whole. c then stands just past what stays on the line and
     // room is what is left.
+    // Preformatted text is never hyphenated: a word goes to the next line whole, and one wider
+    // than the line is cut where the line ends, without a hyphen.
     auto splitWord = [&](int32_t& room, bool opensLine) -> bool {
+        bool preformatted = (box.flags & BoxRecord::kPreformatted) != 0;
+        if (preformatted && !opensLine) return false;
         if (!opensLine && !Hyphenation::IsQuarterFree(room, lineWidth)) return false;
         BlockCursor end = c;
         end.Next();
         WordSplitter split(*block_, fonts_, Document());
         BlockCursor after;
         int32_t avail = room;
-        if (!split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) {
+        if (preformatted ||
+            !split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) {
             avail = room;
-            if (!opensLine || !split.BreakRun(lineStyle_.language, wordStart, end, avail, after))
+            if (!opensLine || !split.BreakRun(lineStyle_.language, wordStart, end, avail, after,
+                                              !preformatted))
                 return false;
         }
         c = after;
@@ -721,27 +738,32 @@ void PageLayout::PlaceLineItems(BlockCursor from, const BlockCursor& to, const L
 }
 
 bool PageLayout::FlushPageEnd(BlockCursor& cursor) {
+    BlockCursor c = cursor;
+    auto keep = [&](bool result) {
+        block_->RemoveRange(cursor, c);
+        return result;
+    };
     for (;;) {
-        if (!EnsureItem(cursor)) return false;
-        switch (cursor.Kind()) {
+        if (!EnsureItemDropping(cursor, c)) return keep(false);
+        switch (c.Kind()) {
             case kItemBox: {
-                BoxRecord* b = block_->Box(cursor.counts[kItemBox]);
-                if (b->flags & BoxRecord::kFirstLineIndent) return true;
+                BoxRecord* b = block_->Box(c.counts[kItemBox]);
+                if (b->flags & BoxRecord::kFirstLineIndent) return keep(true);
                 next_->blockStyle = *b;
-                block_->RemoveAt(cursor);
+                c.Next();
                 break;
             }
             case kItemFlowMark: {
-                uint32_t type = block_->Mark(cursor.counts[kItemFlowMark])->type;
+                uint32_t type = block_->Mark(c.counts[kItemFlowMark])->type;
                 if (type != kMarkPageBreak && type != kMarkLineBreak && type != kMarkSpace &&
                     type != kMarkHyphen)
-                    return true;
-                block_->RemoveAt(cursor);
+                    return keep(true);
+                c.Next();
                 break;
             }
             case kItemStyleChange:
-                next_->style = *block_->Style(cursor.counts[kItemStyleChange]);
-                block_->RemoveAt(cursor);
+                next_->style = *block_->Style(c.counts[kItemStyleChange]);
+                c.Next();
                 break;
             case kItemLine:
                 // The record of the line that did not fit: the walk goes on past it, or the
@@ -749,7 +771,7 @@ bool PageLayout::FlushPageEnd(BlockCursor& cursor) {
                 block_->RemoveAt(cursor);
                 break;
             default:
-                return true;
+                return keep(true);
         }
     }
 }

@@ -131,14 +131,26 @@ bool PageLayout::SetAnnotations(AnnotationFile* file) {
     if (!file) return true;
     uint32_t key = OwnKey(DocumentKey());
     // Without a key of our own nothing tells whether the file is another book's: keep it.
-    if (IsKeyNone(key)) return true;
+    if (IsKeyNone(key)) {
+        file->Claim();
+        return true;
+    }
     uint32_t stored = file->GetBookId();
-    if (stored == key || stored == ByteSwap32(key)) return true;
-    if (stored == 0xFFFFFFFFu) return file->SetBookId(key) == 0;
-    // Another book's notes: the old file is set aside (renamed) before the store is emptied, so
-    // the next write makes a fresh file and nothing is lost.
-    std::string path;
-    if (AnnotationFile::PathForBook(file->BookPath(), &path)) RecordStoreFiles::SetAside(path);
+    if (stored == key || stored == ByteSwap32(key)) {
+        file->Claim();
+        return true;
+    }
+    if (stored == 0xFFFFFFFFu) return file->Claim() && file->SetBookId(key) == 0;
+    if (file->OwnerKind() != 1) {
+        // A file that names no book, written for another one of the same base name: it is
+        // left untouched, and the caller gives this book a side file of its own.
+        annotations_ = nullptr;
+        return false;
+    }
+    // This book's name, another book's notes (the file was replaced): the old file is set
+    // aside (renamed) before the store is emptied, so the next write makes a fresh file and
+    // nothing is lost.
+    if (!file->GetPath().empty()) RecordStoreFiles::SetAside(file->GetPath());
     if (!file->Reset()) return false;
     return file->SetBookId(key) == 0;
 }

@@ -334,7 +334,10 @@ public:
     void Clear();
     void SetContentLayout(PageContentLayout* content) { content_ = content; }
     DocumentSource* Document() const;
+    // Attaches the book's side file, checking that it is this book's. False when it is not
+    // (then nothing is attached and the file is left as it is) or cannot be made so.
     bool SetAnnotations(AnnotationFile* file);
+    AnnotationFile* Annotations() const { return annotations_; }
     // Where the log hosts met while the first page is sought go (not owned); emptied when
     // given and collecting.
     void SetMetadataList(SortedRecordDatabase* list);
@@ -389,6 +392,7 @@ public:
 
     // Drawing (the canvas is not owned; paths give the interface sizes, null the desktop's).
     void SetCanvas(PageCanvas* canvas) { canvas_ = canvas; }
+    PageCanvas* Canvas() const { return canvas_; }
     void SetPaths(const AppPaths* paths) { paths_ = paths; }
     void SetPageColours(uint32_t text, uint32_t background) {
         textColour_ = text;
@@ -524,6 +528,8 @@ private:
     bool LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
                      bool& progress);
     bool EnsureItem(BlockCursor& cursor);
+    // EnsureItem for a cursor `end` ahead of `cursor` over items to be removed.
+    bool EnsureItemDropping(BlockCursor& cursor, BlockCursor& end);
     void ApplyStyle(const PositionRecord& style);
     void DropLeadingSpaces(BlockCursor& cursor);
     // Nothing but marks, boxes and styles before the end of the text.

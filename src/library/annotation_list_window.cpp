@@ -10,6 +10,7 @@
 #include "layout/page_layout.h"
 #include "library/library_view.h"
 #include "platform/dialog/dialog.h"
+#include "platform/kernel/system_time.h"
 #include "platform/kernel/modules.h"
 #include "platform/resources/resources.h"
 #include "platform/shell/shell.h"
@@ -37,14 +38,23 @@ enum : uint32_t {
 constexpr uint32_t kMenuId = 108;
 
 struct KindRow {
-    uint32_t kind, mask, icon, title, command;
+    uint32_t kind, mask, icon, title, command, singular;
 };
-// Side-file type, filter bit, row icon resource, filter title, filter command.
+// Side-file type, filter bit, row icon resource, filter title, filter command, the title's
+// singular (the strip reads "1 Bookmark", not "1 Bookmarks").
 constexpr KindRow kKinds[6] = {
-    {1, 1, 181, 5193, 40106},   {2, 2, 180, 5199, 40107},  {4, 4, 182, 5196, 40108},
-    {32, 8, 194, 5197, 40158},  {16, 16, 195, 5198, 40159}, {8, 32, 196, 5194, 40160},
+    {1, 1, 181, 5193, 40106, 5942},   {2, 2, 180, 5199, 40107, 5943},
+    {4, 4, 182, 5196, 40108, 5944},   {32, 8, 194, 5197, 40158, 5945},
+    {16, 16, 195, 5198, 40159, 5946}, {8, 32, 196, 5194, 40160, 5947},
 };
 constexpr uint32_t kAllTitle = 5366;
+constexpr uint32_t kAllTitleSingular = 5941;
+
+// English takes the singular for one; French for zero and one.
+bool CountIsSingular(int32_t count) {
+    const bool french = (GetSystemDefaultLangID() & 0x3FF) == LANG_FRENCH;
+    return count == 1 || (french && count == 0);
+}
 constexpr uint32_t kFilterItems = 7;
 
 std::u16string Str(uint32_t id) {
@@ -193,9 +203,10 @@ void AnnotationListWindow::Filter(uint32_t mask) {
     if (GetItemCount() > 0 && keep && FindItem(keep) >= 0) SelectByData(keep);
     else if (GetItemCount() > 0) SelectIndex(0);
     else EnableEntryCommands(false);
-    uint32_t titleId = kAllTitle;
+    const bool singular = CountIsSingular(GetItemCount());
+    uint32_t titleId = singular ? kAllTitleSingular : kAllTitle;
     for (const auto& k : kKinds)
-        if (k.mask == mask) titleId = k.title;
+        if (k.mask == mask) titleId = singular ? k.singular : k.title;
     std::string count = std::to_string(GetItemCount());
     std::u16string strip(count.begin(), count.end());
     strip += u" " + Str(titleId);

@@ -11,6 +11,8 @@
 EmbeddedLibrary::EmbeddedLibrary(DocumentLoader& loader)
     : loader_(loader), library_(std::make_unique<Library>(this)) {
     loader_.SetCatalogue(this);
+    // The global reading lists live in the application's configuration store.
+    library_->SetConfiguration(loader_.Configuration());
 }
 
 EmbeddedLibrary::~EmbeddedLibrary() {

@@ -348,7 +348,10 @@ bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
 
 void BookDocumentController::LeaveRequestPages() {
     preview_.reset();
-    if (recordSet_.page) recordSet_.page->Hide();
+    if (recordSet_.page) {
+        recordSet_.page->Hide();
+        if (surface_) surface_->SetInputState(InputState::kReading);
+    }
     if (!listPageShown_) return;
     listPageShown_ = false;
     if (listPages_) listPages_->LeaveListPage();
@@ -367,6 +370,9 @@ bool BookDocumentController::AttachRecordSetPage(RecordSetShown&& shown) {
         SurfaceViewport(area);
         recordSet_.page->Show(surface_, area);
         recordSet_.page->ViewNode().Focus();
+        // The keys read as a searched list's: Up and Down move the selection, Enter opens
+        // it, Backspace and Space edit the search.
+        surface_->SetInputState(InputState::kSearchList);
     }
     return true;
 }

@@ -452,6 +452,13 @@ DatabaseView::Result DatabaseView::ExecuteCommand(int32_t id) {
     return r;
 }
 
+bool DatabaseView::SelectRow(int32_t row) {
+    if (settingText_ || row < 0 || row >= static_cast<int32_t>(rows_.size())) return false;
+    Current().search.selected = row;
+    UpdatePreview(kKeyFocusNext);
+    return true;
+}
+
 DatabaseView::Result DatabaseView::HandleEventInner(int32_t event) {
     // The change notice of the view's own write into its field.
     if (settingText_) return Result::kIgnored;
@@ -517,7 +524,9 @@ DatabaseView::Result DatabaseView::Type(int32_t event) {
     }
     bool exact = false;
     const int32_t found = LookupEntry(position, exact);
-    const bool ok = found >= 0 && (exact || !(flags_ & DatabaseViewText::kExactKey));
+    // The look-up succeeds when the entry found begins with the text: a text that only falls
+    // between two keys selects nothing, so Enter runs the look-up strategies on it.
+    const bool ok = found >= 0 && exact;
     if (found >= 0) l.top = found;
     l.search.selected = ok && !cut && !text.IsEmpty() ? 0 : -1;
     Layout();

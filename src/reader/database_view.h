@@ -189,6 +189,8 @@ public:
     // Input: characters, 19 (erase), 23 (Enter), 1035-1038 (focus), 11-16 (paging), 1039.
     Result HandleEvent(int32_t event);
     Result ExecuteCommand(int32_t id);
+    // A visible row chosen by the pen becomes the selection.
+    bool SelectRow(int32_t row);
     static bool IsCommandEnabled(int32_t id) { return DatabaseViewText::IsCommandEnabled(id); }
     // The type-ahead timer's expiry.
     void OnTypeAheadTimer() { typeAhead_.Expire(); }

@@ -20,6 +20,9 @@ constexpr uint32_t kPreviewFrameColour = Color::Pack(150, 150, 150);
 constexpr uint32_t kBackId = 5005;
 constexpr uint32_t kSearchLabelId = 5060;
 constexpr uint32_t kNoMatchId = 5104;
+// The native field's change notice, which comes as a character event (the edit control's
+// EN_CHANGE code).
+constexpr uint16_t kFieldChanged = 0x0300;
 
 void Fill(GraphicsContext& gc, const Rect& r, uint32_t fill, uint32_t border) {
     gc.SetBrushColor(fill);
@@ -77,16 +80,38 @@ void DatabaseViewNode::Measure(GraphicsContext& gc) {
 
 void DatabaseViewNode::Redraw(const Rect* area) {
     if (rect_.IsEmpty() || (area && !Rect::Intersects(*area, rect_))) return;
-    DrawScope scope(this);
-    if (!scope) return;
-    GraphicsContext& gc = *scope.Context();
-    Measure(gc);
-    Fill(gc, rect_, kWhite, kWhite);
-    DrawHeader(gc);
-    DrawRows(gc);
-    DrawHint(gc);
-    DrawPreview(gc);
-    gc.MarkChanged(&rect_);
+    {
+        DrawScope scope(this);
+        if (!scope) return;
+        GraphicsContext& gc = *scope.Context();
+        Measure(gc);
+        Fill(gc, rect_, kWhite, kWhite);
+        DrawHeader(gc);
+        DrawRows(gc);
+        DrawHint(gc);
+        DrawPreview(gc);
+        gc.MarkChanged(&rect_);
+    }
+    RedrawCovering();
+}
+
+void DatabaseViewNode::RedrawCovering() {
+    // The pop-ups over the view stand after it among the surface's children: drawn again on
+    // top when the view draws itself alone.
+    Widget* parent = Parent();
+    if (!parent) return;
+    const Rect area = rect_;
+    NodeRef self(this);
+    bool after = false;
+    for (int32_t i = 0; self.IsAlive() && i < parent->ChildCount(); ++i) {
+        Node* child = parent->ChildAt(i);
+        if (child == this) {
+            after = true;
+            continue;
+        }
+        if (after && child->IsPopup() && child->IsShown() && child->HitTest(area))
+            child->Redraw(&area);
+    }
 }
 
 Rect DatabaseViewNode::PreviewArea() const {
@@ -200,19 +225,92 @@ void DatabaseViewNode::DrawRows(GraphicsContext& gc) {
     }
 }
 
+int32_t DatabaseViewNode::RowAt(Point p) const {
+    if (view_->NoMatch() || !Rect::Contains(list_, p) || rowHeight_ <= 0) return -1;
+    const int32_t row = (p.y - list_.y) / rowHeight_;
+    const int32_t shown = static_cast<int32_t>(view_->Rows().size());
+    if (row >= shown || list_.y + (row + 1) * rowHeight_ > list_.Bottom()) return -1;
+    return row;
+}
+
+bool DatabaseViewNode::HandlePen(InputEvent& event) {
+    if (!Rect::Contains(rect_, event.point)) return false;
+    const uint32_t code = event.Code();
+    DatabaseView::Result result = DatabaseView::Result::kIgnored;
+    if (code == kPenDown) {
+        penRow_ = RowAt(event.point);
+        // A tap on the "No matching entry" screen goes back, as any other input there does.
+        if (view_->NoMatch()) {
+            result = view_->HandleEvent(DatabaseView::kEnterEvent);
+        } else if (penRow_ >= 0) {
+            view_->SelectRow(penRow_);
+            result = DatabaseView::Result::kHandled;
+        } else {
+            return true;
+        }
+    } else if (code == kPenUp) {
+        const int32_t row = RowAt(event.point);
+        const bool open = row >= 0 && row == penRow_ && view_->Selected() == row;
+        penRow_ = -1;
+        if (!open) return true;
+        // The lifted pen opens the row it went down on, as Enter opens the selected row.
+        result = view_->HandleEvent(DatabaseView::kEnterEvent);
+    } else {
+        return true;
+    }
+    if (result == DatabaseView::Result::kReplaced) return true;
+    Redraw(nullptr);
+    return true;
+}
+
+bool DatabaseViewNode::TypeIntoField(uint32_t code, uint16_t character) {
+    SearchField* field = view_->Field();
+    if (!field || !view_->SearchFieldOn()) return false;
+    // The page has the focus, not its field: a character addressed to the page is typed into
+    // the field, whose text the view then searches.
+    String text;
+    if (!field->GetText(text)) text = String();
+    if (code == kKeyBackspace) {
+        if (text.IsEmpty()) return true;
+        text.AssignSub(String(text), 0, text.Length() - 1);
+    } else if (!text.AppendChar(static_cast<char16_t>(character))) {
+        return true;
+    }
+    field->SetText(text);
+    return false;
+}
+
 bool DatabaseViewNode::HandleEvent(InputEvent& event) {
-    if (event.IsPen()) return false;
-    const uint32_t code = event.Code() & ~static_cast<uint32_t>(kKeyModifiers);
+    if (event.IsPen()) return HandlePen(event);
+    // Shift and Ctrl mean nothing here, but Tab makes a paging code a focus move (Up and Down
+    // in the list's input state): it stays.
+    const uint32_t full = event.Code();
+    const uint32_t code = full & ~static_cast<uint32_t>(
+                                     (full & kKeyTab) ? kKeyShift | kKeyCtrl : kKeyModifiers);
     int32_t viewEvent = -1;
     DatabaseView::Result result = DatabaseView::Result::kIgnored;
     if (code == kKeyCommand && event.Command() != kNoCommand) {
         result = view_->ExecuteCommand(static_cast<int32_t>(event.Command()));
     } else {
         switch (code) {
-            case kKeyCharacter: viewEvent = event.character; break;
+            case kKeyCharacter:
+                viewEvent = event.character;
+                // The field's own change notice: its text is already the new one.
+                if (event.character == kFieldChanged) break;
+                if (event.character < 0x20) return false;
+                if (TypeIntoField(code, event.character)) return true;
+                break;
+            case kKeyBackspace:
+                viewEvent = static_cast<int32_t>(code);
+                if (TypeIntoField(code, 0)) return true;
+                break;
             case kKeyDown: viewEvent = kKeyFocusNext; break;
             case kKeyUp: viewEvent = kKeyFocusPrevious; break;
-            case kKeyBackspace:
+            // Up and Down in the list's input state: the selection moves.
+            case kKeyFocusNext:
+            case kKeyFocusPrevious:
+            case kKeyFocusNextLine:
+            case kKeyFocusPreviousLine: viewEvent = static_cast<int32_t>(code); break;
             case kKeyActivate:
             case kKeyPageDown:
             case kKeyPageUp:

@@ -49,6 +49,14 @@ private:
     void DrawHint(GraphicsContext& gc);
     void DrawPreview(GraphicsContext& gc);
     void DrawCentred(GraphicsContext& gc, const String& text, int32_t y);
+    // Draws the pop-ups lying over the view again.
+    void RedrawCovering();
+    // The visible row under the point, -1 none.
+    int32_t RowAt(Point p) const;
+    // A pen down selects the row under it; lifted on the same row it opens it.
+    bool HandlePen(InputEvent& event);
+    // Typing addressed to the page goes into its native field; true when it is used up.
+    bool TypeIntoField(uint32_t code, uint16_t character);
 
     DatabaseView* view_;
     FontStyle font_{-12, FontStyle::kPlain, 1};
@@ -60,4 +68,5 @@ private:
     Rect preview_{};
     int32_t rowHeight_ = 1;
     int32_t lineHeight_ = 1;
+    int32_t penRow_ = -1;
 };

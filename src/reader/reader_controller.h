@@ -50,6 +50,7 @@ class ConfigurationStore;
 class DocumentController;
 class DocumentLoader;
 class DrawingSurface;
+class IndexSource;
 class Location;
 class PositionBar;
 class ReaderSettings;
@@ -281,6 +282,12 @@ public:
                                               const std::vector<LookupMatch>& matches,
                                               const String& reference, const String& query,
                                               bool byName);
+    // A record-set view's entries in a pop-up centred on the pop-up rectangle: the heading, then
+    // each entry (its headword and forms, or only its key) linked to it in the book at
+    // `location`, with the view's global name as the link's query. False when nothing shows.
+    bool ShowIndexEntries(const IndexSource& table, const String& heading,
+                          const std::vector<uint32_t>& entries, bool keysOnly,
+                          const String& location, const String& globalName);
     bool OpenLookupResult(const std::vector<LookupMatch>& matches, const String& word,
                           const String& reference, Point anchor, bool byName);
     bool AddLookupEntryToWordList(uint32_t entry, const String& databaseName,
@@ -291,6 +298,8 @@ public:
     // A tap on the page: the default tap action, else the pop-up menu of what can be done.
     void OnTapAction(uint32_t start, uint32_t end, const String& word, uint16_t language,
                      Point point, bool image);
+    // Posts a command that reads the selection, and the view's reset after it.
+    void PostCommandOnSelection(int32_t command);
     // Performs a look-up page's link once the current event is over.
     void PostLookupLink(LinkTarget* target, Point point);
     // The search history (opened on first use; null when it cannot be).

@@ -40,6 +40,7 @@
 #include "reader/lookup_window.h"
 #include "reader/page_view_host.h"
 #include "reader/reader_controller.h"
+#include "graphics/core/drawing_surface.h"
 #include "reader/reader_lookup.h"
 #include "reader/reader_settings.h"
 #include "reader/word_lists.h"
@@ -566,6 +567,42 @@ std::unique_ptr<TextPopup> ReaderController::ShowLookupPage(const DictionaryTabl
     return page;
 }
 
+bool ReaderController::ShowIndexEntries(const IndexSource& table, const String& heading,
+                                        const std::vector<uint32_t>& entries, bool keysOnly,
+                                        const String& location, const String& globalName) {
+    std::unique_ptr<LookupPopup> page = NewPopup(popupFactory_, surface_, &Lookups());
+    if (!page || entries.empty()) return false;
+    bool room = page->AddText(heading, kHeadingFlags);
+    for (size_t i = 0; room && i < entries.size(); ++i) {
+        const uint32_t entry = entries[i];
+        String word, forms;
+        if (keysOnly ? !table.Key(entry, word) : !table.Headword(entry, word)) continue;
+        if (!keysOnly) table.InflectedForms(entry, forms);
+        RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
+        if (!link) break;
+        link->kind = kLinkRecordRow;
+        link->text = location;
+        link->number = entry;
+        link->secondText = globalName;
+        // The entry that filled the box is still shown whole.
+        room = page->AddText(String(u"\n  "), 0);
+        room = page->AddTarget(word, kHeadwordFlags, link.Get()) && room;
+        if (!forms.IsEmpty()) {
+            String shown(u" ");
+            shown.Append(forms);
+            room = page->AddText(shown, kFormsFlags) && room;
+        }
+    }
+    HidePopupPage();
+    Rect area = popupRect_;
+    Size client;
+    if (surface_->GetClientSize(client, false)) area = Rect{0, 0, client.width, client.height};
+    const Point centre{area.x + area.width / 2, area.y + area.height / 2};
+    if (!page->ShowAt(area, centre, TextPopup::kCentred)) return false;
+    pagePopup_ = std::move(page);
+    return true;
+}
+
 bool Lookup::ShowIndexSearchLink(TextPopup& page, const String& reference, const String& word,
                                  const String& text) {
     RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
@@ -730,6 +767,28 @@ int32_t Lookup::TapActionCommand(uint32_t action) {
     return action >= 1 && action <= 8 ? kCommands[action - 1] : 0;
 }
 
+namespace {
+// The selection is let go once the command that reads it has run.
+class ResetViewCall final : public QueuedCall {
+public:
+    explicit ResetViewCall(ReaderController& reader) : reader_(reader) {}
+    void Run() override {
+        if (DocumentController* document = reader_.GetDocumentController())
+            document->ResetViewElement();
+    }
+
+private:
+    ReaderController& reader_;
+};
+}  // namespace
+
+void ReaderController::PostCommandOnSelection(int32_t command) {
+    PostCommand(command);
+    if (!PostCall(std::unique_ptr<QueuedCall>(new (std::nothrow) ResetViewCall(*this))) &&
+        document_)
+        document_->ResetViewElement();
+}
+
 void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& word,
                                    uint16_t language, Point point, bool image) {
     if (start == end) {
@@ -741,9 +800,9 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     Lookups().tapped = start == end && !word.IsEmpty();
     const uint32_t action = settings_ ? settings_->tapAction : 0;
     if (const int32_t command = Lookup::TapActionCommand(action)) {
-        // Posted: the command may replace the page whose tap handler is running.
-        PostCommand(command);
-        if (document_) document_->ResetViewElement();
+        // Posted: the command may replace the page whose tap handler is running. The view is
+        // reset after it, so that it still finds the selection.
+        PostCommandOnSelection(command);
         return;
     }
     if (action == 9) {
@@ -756,7 +815,9 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     facts.sideFile = file != nullptr;
     facts.range = start != end;
     facts.bookmark = file && BookmarkAtPage() >= 0;
-    facts.image = image;
+    facts.highlight = file && document_->SelectionHoldsHighlight(start, end);
+    facts.waitingLink = document_ && document_->IsWaitingForLinkTarget();
+    facts.image = image || (document_ && start != end && document_->SelectionHoldsImage());
     const std::vector<Lookup::TapItem> items = Lookup::TapMenu(facts);
     if (items.empty()) return;
     HMENU menu = CreatePopupMenu();
@@ -771,7 +832,7 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     const UINT chosen = static_cast<UINT>(
         TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, CaptionWindow(), nullptr));
     DestroyMenu(menu);
-    if (chosen > kMenuBase) PostCommand(static_cast<int32_t>(chosen - kMenuBase));
+    if (chosen > kMenuBase) PostCommandOnSelection(static_cast<int32_t>(chosen - kMenuBase));
 }
 
 bool TapOnPage(BookDocumentController& controller, Point p) {

@@ -1,7 +1,12 @@
 #include "reader/record_set_page.h"
 
+#include "core/resources.h"
 #include "reader/generated_pages.h"
 #include "reader/page_links.h"
+
+namespace {
+constexpr uint32_t kMultipleMatchesId = 5103;
+}  // namespace
 
 std::unique_ptr<RecordSetPage> RecordSetPage::Open(const String& link,
                                                    IndexSourceResolver* tables,
@@ -73,6 +78,19 @@ bool RecordSetPage::OpenQueryRequest(const String& query, const String& title, i
 }
 void RecordSetPage::ShowPopupText(const String& text) {
     if (owner_) owner_->ShowPopupText(text);
+}
+
+bool RecordSetPage::ShowLookupEntries(IndexSource* table, const std::vector<uint32_t>& entries,
+                                      const String& globalName) {
+    String heading;
+    Resources::LoadString(heading, kMultipleMatchesId);
+    return owner_ && owner_->ShowIndexEntries(table, heading, entries, false, globalName);
+}
+
+bool RecordSetPage::ShowSpellingCandidates(IndexSource* table, const String& heading,
+                                           const std::vector<uint32_t>& entries,
+                                           const String& globalName) {
+    return owner_ && owner_->ShowIndexEntries(table, heading, entries, true, globalName);
 }
 
 void RecordSetPage::ShowPreview(IndexSource*, uint32_t, int64_t position) {

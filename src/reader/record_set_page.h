@@ -42,6 +42,13 @@ public:
     virtual bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
                                       const String& viewName, uint32_t flags);
     virtual void ShowPopupText(const String& text) = 0;
+    // Entries of the view's table in a pop-up: the heading, then each entry linked to it (its
+    // headword and forms, or its key only). False when it cannot be shown.
+    virtual bool ShowIndexEntries(IndexSource* /*table*/, const String& /*heading*/,
+                                  const std::vector<uint32_t>& /*entries*/, bool /*keysOnly*/,
+                                  const String& /*globalName*/) {
+        return false;
+    }
     // The page's preview pane: the position shown in it, closed, painted into the area.
     virtual void ShowPreviewPosition(int64_t /*position*/) {}
     virtual void HidePreview() {}
@@ -80,6 +87,11 @@ private:
     bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                           const String& viewName, uint32_t flags) override;
     void ShowPopupText(const String& text) override;
+    bool ShowLookupEntries(IndexSource* table, const std::vector<uint32_t>& entries,
+                           const String& globalName) override;
+    bool ShowSpellingCandidates(IndexSource* table, const String& heading,
+                                const std::vector<uint32_t>& entries,
+                                const String& globalName) override;
     void ShowPreview(IndexSource* table, uint32_t entry, int64_t position) override;
     void HidePreview() override;
     void PaintPreview(GraphicsContext& gc, const Rect& area) override;

@@ -10,6 +10,7 @@
 #include "library/embedded_library.h"
 #include "library/library_dictionaries.h"
 #include "library/library_list_windows.h"
+#include "platform/dialog/answers.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
 #include "platform/resources/resources.h"
@@ -20,6 +21,7 @@
 #include "reader/reader_window.h"
 #include "shell/driver_script.h"
 #include "shell/native_search_field.h"
+#include "shell/program_status.h"
 #include "shell/shell_services.h"
 #include "shell/tts/speech_plugin.h"
 #include "shell/ui/dialog_page.h"
@@ -232,6 +234,13 @@ int AppShell::Run(HINSTANCE instance, String& commandLine, HWND parent) {
     instance_ = instance;
     if (!parent) {
         HWND other = FindWindowW(kClassName, nullptr);
+        // A driven run never hands its book to another instance nor closes it: the script
+        // would run against nothing, or against a person's reading.
+        if (other && DriverScript::Driven()) {
+            DriverScript::SetFailure("another instance of the reader runs on this device");
+            driverResult = -1;
+            return kRaisedOther;
+        }
         if (other && commandLine.IsEmpty()) {
             SetForegroundWindow(other);
             return kRaisedOther;
@@ -258,11 +267,11 @@ int AppShell::MessageLoop() {
     HWND window = window_;
     HACCEL table = LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(kAcceleratorsId));
     const int bad = DriverScript::RunFromEnvironment();
-    if (bad != 0) {
-        driverResult = bad;
-        // Ends the program the ordinary way, so what it keeps is saved.
-        if (IsWindow(window)) PostMessageW(window, WM_CLOSE, 0, 0);
-    }
+    if (bad != 0) driverResult = bad;
+    // Ends the program the ordinary way, so what it keeps is saved. A script that ran to its end
+    // leaves the program to the person at the window; headless, nobody is left to end it.
+    if (IsWindow(window) && DriverScript::Driven() && (bad != 0 || !fvt::AnswersFromUser()))
+        PostMessageW(window, WM_CLOSE, 0, 0);
     MSG msg;
     BOOL got;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
@@ -279,6 +288,8 @@ int AppShellDriverResult() { return driverResult; }
 
 void AppShell::OnCommandNotice(DocumentController* /*controller*/, int32_t id,
                                uint32_t /*cookie*/) {
+    // A command that saved to a device that refused it is told at once.
+    ReportWriteFailures(Window());
     // The player's state changed: the audio bar's play and pause items follow it.
     if (id != kAudioStateCommand) return;
     ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
@@ -348,5 +359,8 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*comman
     // With result 0 the window's destruction already deleted the shell.
     if (result != AppShell::kRanLoop) delete shell;
     DialogPage::SetShell(nullptr);
-    return 0;
+    if (result == AppShell::kFailed) NoteProgramFailure();
+    // What the shut-down could not save.
+    ReportWriteFailures(nullptr);
+    return ProgramStatus();
 }

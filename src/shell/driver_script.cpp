@@ -3,13 +3,24 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
+#include "core/text.h"
+#include "layout/block_contents.h"
+#include "layout/page_layout.h"
+#include "layout/page_view.h"
+#include "platform/controls/controls.h"
 #include "platform/dialog/answers.h"
+#include "platform/dialog/dialog.h"
 #include "platform/kernel/clock.h"
 #include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window_layer.h"
+#include "reader/book_document_controller.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_views.h"
+#include "reader/reader_window.h"
 #include "shell/main_frame.h"
 
 namespace {
@@ -25,7 +36,7 @@ bool ReadNumber(std::istringstream& words, long& out) {
 struct VerbName {
     const char* name;
     DriverAction::Verb verb;
-    int numbers;  // numbers that follow; -1: a name follows
+    int numbers;  // numbers that follow; -1: one word follows; -2: the rest of the line
 };
 
 constexpr VerbName kVerbs[] = {
@@ -33,13 +44,15 @@ constexpr VerbName kVerbs[] = {
     {"move", DriverAction::kMove, 2},       {"up", DriverAction::kUp, 2},
     {"key", DriverAction::kKey, 1},         {"char", DriverAction::kChar, -1},
     {"button", DriverAction::kButton, 1},   {"softkey", DriverAction::kSoftKey, 1},
-    {"insert-card", DriverAction::kInsertCard, -1},
-    {"remove-card", DriverAction::kRemoveCard, -1},
+    {"insert-card", DriverAction::kInsertCard, -2},
+    {"remove-card", DriverAction::kRemoveCard, -2},
     {"rotate", DriverAction::kRotate, 1},   {"advance", DriverAction::kAdvance, 1},
-    {"idle", DriverAction::kIdle, 0},       {"screenshot", DriverAction::kScreenshot, -1},
+    {"idle", DriverAction::kIdle, 0},       {"screenshot", DriverAction::kScreenshot, -2},
     {"quit", DriverAction::kQuit, 0},       {"answer", DriverAction::kAnswer, 1},
-    {"answer-file", DriverAction::kAnswerFile, -1},
-    {"menu", DriverAction::kMenu, 1},
+    {"answer-file", DriverAction::kAnswerFile, -2},
+    {"menu", DriverAction::kMenu, 1},       {"text", DriverAction::kText, -2},
+    {"pagetext", DriverAction::kPageText, -2},
+    {"screenshot-box", DriverAction::kScreenshotBox, -2},
 };
 
 std::u16string Wide(const std::string& s) {
@@ -47,8 +60,132 @@ std::u16string Wide(const std::string& s) {
     return std::u16string(s.begin(), s.end());
 }
 
-// False when the action cannot be done.
-bool Perform(const DriverAction& a) {
+std::u16string FromUtf8(const std::string& s) {
+    Text text;
+    String wide;
+    if (!text.AssignUtf8(s.c_str(), s.size()) || !text.ToWide(wide)) return Wide(s);
+    return std::u16string(wide.Data(), static_cast<size_t>(wide.Length()));
+}
+
+std::string failure;
+
+// A `text` or `screenshot-box` line waits in the answer queue until a box takes it; it fails
+// when the dialog has no focused text field, when the box cannot be saved or is not laid out
+// cleanly, or when no box ever comes.
+struct PendingText {
+    enum State { kWaiting, kFilled, kNoField, kFailed };
+    int line = 0;
+    std::shared_ptr<State> state;
+    std::shared_ptr<std::string> why = std::make_shared<std::string>();
+};
+std::vector<PendingText> pendingTexts;
+
+bool IsEdit(HWND window) {
+    WCHAR name[16] = {};
+    if (GetClassNameW(window, name, 16) <= 0) return false;
+    std::u16string n(name);
+    for (char16_t& c : n)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    return n == WC_EDIT;
+}
+
+// Types the text into the dialog's focused field as a person would: all of it selected, then
+// replaced by the characters typed.
+bool FillFocusedField(HWND dialog, const std::u16string& text) {
+    HWND focus = GetFocus();
+    if (!focus || !IsChild(dialog, focus) || !IsEdit(focus)) return false;
+    SendMessageW(focus, EM_SETSEL, 0, -1);
+    SendMessageW(focus, WM_CLEAR, 0, 0);
+    for (char16_t c : text) SendMessageW(focus, WM_CHAR, c, 0);
+    return true;
+}
+
+void QueueText(int line, const std::string& utf8) {
+    auto state = std::make_shared<PendingText::State>(PendingText::kWaiting);
+    pendingTexts.push_back(PendingText{line, state});
+    const std::u16string text = FromUtf8(utf8);
+    // The box then waits for the answer that closes it.
+    fvt::QueueAnswer(fvt::Answer{-1, {}, [state, text](HWND box) {
+                                     *state = FillFocusedField(box, text) ? PendingText::kFilled
+                                                                          : PendingText::kNoField;
+                                 }});
+}
+
+// Saves the box as it is shown, once it has been painted, and checks that its controls neither
+// overlap nor cut their text.
+void QueueBoxScreenshot(int line, const std::string& path) {
+    PendingText pending{line, std::make_shared<PendingText::State>(PendingText::kWaiting)};
+    pendingTexts.push_back(pending);
+    fvt::QueueAnswer(fvt::Answer{-1, {}, [pending, path](HWND box) {
+                                     *pending.state = PendingText::kFilled;
+                                     if (!fvt::SaveScreenshot(path)) {
+                                         *pending.state = PendingText::kFailed;
+                                         *pending.why = "the screenshot cannot be written to " + path;
+                                         return;
+                                     }
+                                     const std::vector<std::string> problems =
+                                         fvt::DialogLayoutProblems(box);
+                                     if (problems.empty()) return;
+                                     *pending.state = PendingText::kFailed;
+                                     *pending.why = "the box saved as " + path + " is not laid out cleanly:";
+                                     for (const std::string& p : problems) *pending.why += " " + p + ";";
+                                 }});
+}
+
+// The line of a text no dialog field took (0: none). With `ended`, a text still waiting failed
+// too: the script is over and no dialog came for it.
+int FailedText(bool ended) {
+    for (const PendingText& p : pendingTexts) {
+        if (*p.state == PendingText::kFailed) {
+            failure = *p.why;
+            return p.line;
+        }
+        if (*p.state == PendingText::kNoField) {
+            failure = "the open dialog has no focused text field";
+            return p.line;
+        }
+        if (ended && *p.state == PendingText::kWaiting) {
+            failure = "no box came for this line";
+            return p.line;
+        }
+    }
+    return 0;
+}
+
+bool WritePageText(const std::string& path) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    for (const std::string& line : DriverScript::ShownPageLines()) out << line << '\n';
+    out.close();
+    return !out.fail();
+}
+
+void AppendUtf8(std::string& out, const String& text) {
+    for (int32_t i = 0; i < text.Length(); ++i) {
+        uint32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.Length() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+}
+
+// False (with the reason) when the action cannot be done.
+bool Perform(const DriverAction& a, int line) {
     const int x = static_cast<int>(a.x), y = static_cast<int>(a.y);
     switch (a.verb) {
         case DriverAction::kNone: break;
@@ -63,9 +200,16 @@ bool Perform(const DriverAction& a) {
         case DriverAction::kInsertCard: fvt::InsertCard(Wide(a.text)); break;
         case DriverAction::kRemoveCard: fvt::RemoveCard(Wide(a.text)); break;
         case DriverAction::kRotate: fvt::RotateScreen(x); break;
-        case DriverAction::kAdvance: fvt::AdvanceClock(static_cast<uint64_t>(a.x)); break;
+        case DriverAction::kAdvance: fvt::RunClockFor(static_cast<uint64_t>(a.x)); break;
         case DriverAction::kIdle: break;
-        case DriverAction::kScreenshot: fvt::SaveScreenshot(a.text); break;
+        case DriverAction::kScreenshot:
+            if (fvt::SaveScreenshot(a.text)) break;
+            failure = "the screenshot cannot be written to " + a.text;
+            return false;
+        case DriverAction::kPageText:
+            if (WritePageText(a.text)) break;
+            failure = "the page text cannot be written to " + a.text;
+            return false;
         case DriverAction::kQuit: {
             // Closing the main window saves what the program keeps; without one, end the loop.
             HWND main = FindWindowW(MainFrame::kClassName, nullptr);
@@ -79,8 +223,24 @@ bool Perform(const DriverAction& a) {
             fvt::QueueAnswer(fvt::Answer{static_cast<int>(a.x), {}, {}});
             break;
         case DriverAction::kAnswerFile: fvt::QueueAnswer(fvt::Answer{-1, Wide(a.text), {}}); break;
-        case DriverAction::kMenu: return fvt::ChooseMenuBarItem(static_cast<UINT>(a.x));
+        case DriverAction::kText: QueueText(line, a.text); break;
+        case DriverAction::kScreenshotBox: QueueBoxScreenshot(line, a.text); break;
+        case DriverAction::kMenu:
+            if (fvt::ChooseMenuBarItem(static_cast<UINT>(a.x))) break;
+            failure = "the menu bar has no item " + std::to_string(a.x);
+            return false;
     }
+    return true;
+}
+
+// The rest of the line after the verb, without its surrounding blanks.
+bool RestOfLine(std::istringstream& words, std::string& out) {
+    std::string rest;
+    std::getline(words, rest);
+    const size_t first = rest.find_first_not_of(" \t");
+    if (first == std::string::npos) return false;
+    const size_t last = rest.find_last_not_of(" \t\r");
+    out = rest.substr(first, last - first + 1);
     return true;
 }
 }  // namespace
@@ -94,7 +254,8 @@ bool ParseLine(const std::string& line, DriverAction& out) {
     for (const VerbName& v : kVerbs) {
         if (verb != v.name) continue;
         out.verb = v.verb;
-        if (v.numbers < 0) {
+        if (v.numbers == -2) return RestOfLine(words, out.text);
+        if (v.numbers == -1) {
             if (!(words >> out.text)) return false;
         } else {
             if (v.numbers >= 1 && !ReadNumber(words, out.x)) return false;
@@ -107,22 +268,97 @@ bool ParseLine(const std::string& line, DriverAction& out) {
 }
 
 int Run(std::istream& in) {
+    failure.clear();
+    pendingTexts.clear();
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
         ++number;
         DriverAction action;
-        if (!ParseLine(line, action) || !Perform(action)) return number;
+        if (!ParseLine(line, action)) {
+            failure = "cannot be read";
+            return number;
+        }
+        if (!Perform(action, number)) return number;
         fvt::RunUntilIdle();
+        if (int bad = FailedText(false)) return bad;
     }
-    return 0;
+    return FailedText(true);
 }
 
 int RunFromEnvironment() {
-    const char* path = std::getenv("FOLIVANT_DRIVER");
-    if (!path || !*path) return 0;
-    std::ifstream in(path);
-    if (!in) return -1;
+    if (!Driven()) return 0;
+    std::ifstream in(std::getenv("FOLIVANT_DRIVER"));
+    if (!in) {
+        failure = "the script cannot be read";
+        return -1;
+    }
     return Run(in);
+}
+
+bool Driven() {
+    const char* path = std::getenv("FOLIVANT_DRIVER");
+    return path && *path;
+}
+
+const std::string& FailureReason() { return failure; }
+
+void SetFailure(const std::string& reason) { failure = reason; }
+
+std::vector<std::string> ShownPageLines() {
+    std::vector<std::string> lines;
+    HWND main = FindWindowW(MainFrame::kClassName, nullptr);
+    auto* frame = main ? reinterpret_cast<MainFrame*>(GetWindowLongPtrW(main, GWL_USERDATA))
+                       : nullptr;
+    ReaderWindow* window = frame ? frame->GetReaderWindow() : nullptr;
+    auto* book = window ? dynamic_cast<BookDocumentController*>(window->Document()) : nullptr;
+    if (!book || book->CurrentView() != BookDocumentController::kTextPage) return lines;
+    // The library and the annotations list cover the page when they show.
+    if (ReaderController* controller = window->Controller()) {
+        for (ReaderListWindow* list :
+             {controller->GetLibraryView(), controller->GetAnnotationsWindow()})
+            if (list && list->IsVisible()) return lines;
+    }
+    PositionViewElement* view = book->PageView();
+    PageLayout* layout = view ? view->Layout() : nullptr;
+    PageSlot* slot = layout ? layout->CurrentPageSlot() : nullptr;
+    if (!slot) return lines;
+    // Text runs and inline objects by line; a space mark with a width between two runs is a
+    // space.
+    BlockContents& block = slot->contents;
+    bool open = false, space = false;
+    BlockCursor c;
+    c.Init(&block, true);
+    for (; !c.AtEnd(); c.Next()) {
+        switch (c.Kind()) {
+            case kItemLine:
+                open = block.Line(c.counts[kItemLine])->height > 0;
+                space = false;
+                if (open) lines.emplace_back();
+                break;
+            case kItemFlowMark: {
+                const FlowMark* m = block.Mark(c.counts[kItemFlowMark]);
+                if (open && m->type == kMarkSpace && m->width > 0) space = true;
+                break;
+            }
+            case kItemTextRun:
+                if (!open) break;
+                if (space && !lines.back().empty()) lines.back() += ' ';
+                space = false;
+                AppendUtf8(lines.back(), block.Run(c.counts[kItemTextRun])->text);
+                break;
+            case kItemInlineBox: {
+                const InlineBox* b = open ? block.Object(c.counts[kItemInlineBox]) : nullptr;
+                if (!b || !b->object || b->rect.width <= 0) break;
+                if (space && !lines.back().empty()) lines.back() += ' ';
+                space = false;
+                lines.back() += "[" + std::to_string(b->rect.width) + "x" +
+                                std::to_string(b->rect.height) + "]";
+                break;
+            }
+            default: break;
+        }
+    }
+    return lines;
 }
 }  // namespace DriverScript

@@ -5,21 +5,32 @@
 //   insert-card NAME | remove-card NAME            storage cards
 //   rotate DEGREES | advance MS | idle             screen, virtual clock, run until idle
 //   screenshot PATH | quit                         PNG of the screen; close the program
+//   pagetext PATH                                  the lines of the page shown, one per line
 //   answer N | answer-file PATH                    the next box, dialog or pop-up menu takes
 //                                                  button/command/item N (0: the default);
 //                                                  the next file dialog chooses PATH
+//   text STRING                                    the next dialog's focused text field is
+//                                                  filled with STRING (then it waits for its
+//                                                  answer)
+//   screenshot-box PATH                            the next box, dialog or pop-up menu is saved
+//                                                  as PNG once painted (then it waits for its
+//                                                  answer); the step fails when its controls
+//                                                  overlap or cut their text
 //   menu ID                                        chooses item ID from the active menu bar
+// A name, a path or a text is the rest of the line, so it may hold spaces.
 // FOLIVANT_DRIVER names the file; the shell runs it once the program is idle after start-up.
 #pragma once
 
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <vector>
 
 struct DriverAction {
     enum Verb : uint8_t {
         kNone, kTap, kDown, kMove, kUp, kKey, kChar, kButton, kSoftKey, kInsertCard,
         kRemoveCard, kRotate, kAdvance, kIdle, kScreenshot, kQuit, kAnswer, kAnswerFile, kMenu,
+        kText, kPageText, kScreenshotBox,
     };
     Verb verb = kNone;
     long x = 0;
@@ -32,10 +43,19 @@ namespace DriverScript {
 // or comment line gives kNone.
 bool ParseLine(const std::string& line, DriverAction& out);
 // Runs every line in order, letting the program handle what each one caused. Returns 0, or the
-// number of the first line that could not be read or done (a menu item that is not there);
-// nothing after it runs.
+// number of the first line that could not be read or done (a menu item that is not there, a
+// screenshot that cannot be written, a text no dialog field took); nothing after it runs.
+// FailureReason() then says why.
 int Run(std::istream& in);
 // Runs the file named by FOLIVANT_DRIVER, if any: 0 when there is none or all of it ran, the bad
 // line number otherwise (-1 when the file cannot be read).
 int RunFromEnvironment();
+// True when FOLIVANT_DRIVER names a script.
+bool Driven();
+// Why the last run stopped ("" when it did not), or why it could not start.
+const std::string& FailureReason();
+void SetFailure(const std::string& reason);
+// The lines of text of the page the main window shows, one per laid-out line (empty when it
+// shows no page: the library, a picture).
+std::vector<std::string> ShownPageLines();
 }  // namespace DriverScript

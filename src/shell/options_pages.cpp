@@ -229,6 +229,9 @@ private:
 };
 
 class ColorsPage final : public IndexedPage {
+    static constexpr int32_t kNamedColourCount = 16;
+    static constexpr uint32_t kCustomColourString = 5940;
+
 public:
     explicit ColorsPage(ReaderController* c) : IndexedPage(c, 112, 5338, 2) {
         if (ReaderSettings* s = Settings()) {
@@ -248,8 +251,14 @@ protected:
             {1065, text}, {1064, highlight}, {1062, modify}, {1067, background}, {1098, link}};
         for (const auto& [id, colour] : lists) {
             for (uint32_t s = 5064; s <= 5079; ++s) ListAdd(id, ResText(s));
-            const int32_t row = PaletteIndexOfColour(colour);
-            if (row >= 0) ListSetSel(id, row);
+            int32_t row = PaletteIndexOfColour(colour);
+            // A colour outside the named sixteen (the reader's own defaults) is shown as such,
+            // never as an empty value; choosing it keeps the colour.
+            if (row < 0) {
+                ListAdd(id, ResText(kCustomColourString));
+                row = kNamedColourCount;
+            }
+            ListSetSel(id, row);
         }
     }
     bool OnOk() override {
@@ -258,7 +267,7 @@ protected:
         // A list left without a choice keeps its colour (the defaults are not named colours).
         auto pick = [this](int32_t id, uint32_t old) {
             const int32_t row = ListGetSel(id);
-            return row >= 0 && row < 16 ? PaletteColour(row) : old;
+            return row >= 0 && row < kNamedColourCount ? PaletteColour(row) : old;
         };
         s->SetColours(pick(1065, text), pick(1098, link), pick(1067, background),
                       pick(1062, modify), pick(1064, highlight));
@@ -299,8 +308,8 @@ protected:
         AddRows(*this, 1060, {5055, 5053, 5052, 5051, 5054});
         if (s) {
             const int32_t r = OptionRules::FontSizeRow(s->FontSize(), s->MinFontSize(),
-                                                       s->DefaultFontSize(),
-                                                       OptionsSheet::kFontSizeStep, s->MaxFontSize());
+                                                       s->DefaultFontSize(), SizeStep(),
+                                                       s->MaxFontSize());
             if (r >= 0) ListSetSel(1060, r);
             SetChecked(1058, s->clearType != 0);
             SetChecked(1059, s->underlineLinks != 0);
@@ -310,7 +319,7 @@ protected:
     }
     void OnCommand(WPARAM wParam, LPARAM) override {
         const int32_t id = LOWORD(wParam);
-        if (id == 1004 || id == 1058) RebuildPreview();
+        if (id == 1004 || id == 1058 || id == 1060) RebuildPreview();
     }
     bool OnStaticColour(HDC dc, HWND control) override {
         if (!colours_ || control != GetItem(1063)) return false;
@@ -337,7 +346,7 @@ protected:
         if (!s) return true;
         int32_t size = 0;
         if (OptionRules::FontSizeOfRow(ListGetSel(1060), s->MinFontSize(), s->DefaultFontSize(),
-                                       OptionsSheet::kFontSizeStep, s->MaxFontSize(), size))
+                                       SizeStep(), s->MaxFontSize(), size))
             s->SetFontSize(size);
         s->SetClearTypeFlag(IsChecked(1058) ? 1 : 0);
         const int32_t row = ListGetSel(1004);
@@ -369,10 +378,27 @@ private:
         const char16_t* face = row >= 0 && row < static_cast<int32_t>(faces_.size())
                                    ? faces_[static_cast<size_t>(row)].c_str()
                                    : nullptr;
-        preview_ = CreateUiFont(window_, 0, face, false, IsChecked(1058), false, false);
+        // The preview shows the size the size row stands for, as the page will draw it.
+        int32_t size = 0;
+        if (ReaderSettings* s = Settings()) {
+            if (!OptionRules::FontSizeOfRow(ListGetSel(1060), s->MinFontSize(),
+                                            s->DefaultFontSize(), SizeStep(), s->MaxFontSize(),
+                                            size))
+                size = s->FontSize();
+            HDC dc = GetDC(window_);
+            const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+            if (dc) ReleaseDC(window_, dc);
+            if (dpi > 96) size = size * dpi / 96;
+        }
+        preview_ = CreateUiFont(window_, size, face, false, IsChecked(1058), false, false);
         SendItemMessage(1063, WM_SETFONT, reinterpret_cast<WPARAM>(preview_), 1);
         // The face shows itself.
         SetItemText(1063, String(face ? face : u"Tahoma"));
+    }
+    // The settings' step between the named sizes beside "Normal".
+    int32_t SizeStep() const {
+        const ReaderSettings* s = Settings();
+        return s && s->fontSizeStep ? s->fontSizeStep : 1;
     }
     ColorsPage* colours_;
     std::vector<std::u16string> faces_;
@@ -485,6 +511,8 @@ protected:
         RECT r{};
         GetWindowRect(label, &r);
         const int32_t h = r.bottom - r.top;
+        // Below the page's title line, as on every other page.
+        top = std::max(top, BelowTitleLine());
         MoveWindow(label, left + 6, top + 3, right - left - 12, h, TRUE);
         MoveWindow(list, left + 6, top + h + 3, right - left - 12, bottom - top - h - 3, TRUE);
         SizeColumns();

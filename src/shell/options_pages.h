@@ -56,8 +56,6 @@ protected:
 class OptionsSheet : public PropertySheet {
 public:
     static constexpr uint32_t kNoCommand = 0xFFFFFF;
-    // The font-size step between the named sizes next to "Normal".
-    static constexpr int32_t kFontSizeStep = 2;
 
     // dictionaries: the catalogue of dictionaries (may be null); toggles: the library view's
     // (may be null). pendingGiven/pendingFullScreen: the caller's own full-screen state.

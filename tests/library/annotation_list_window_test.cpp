@@ -167,7 +167,7 @@ TEST_F(AnnotationListTest, FiltersCountAndTheEmptyList) {
     Open();
     window->OnCommand(40158);  // Links
     EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"a link"}));
-    EXPECT_EQ(std::u16string(window->Strip().Text1()), u"1 Links");
+    EXPECT_EQ(std::u16string(window->Strip().Text1()), u"1 Link");
     window->OnCommand(40160);  // Drawings
     EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"sketch"}));
     window->OnCommand(40107);  // Notes: none

@@ -44,6 +44,25 @@ TEST(DriverRuns, MenuItemThatIsNotThereStopsTheRun) {
     EXPECT_EQ(DriverScript::Run(in), 2);
 }
 
+// Names, paths and texts are the rest of the line, spaces and all.
+TEST(DriverLines, NamesPathsAndTextsTakeTheRestOfTheLine) {
+    DriverAction a;
+    ASSERT_TRUE(DriverScript::ParseLine("screenshot /tmp/my shots/p 1.png  ", a));
+    EXPECT_EQ(a.text, "/tmp/my shots/p 1.png");
+    ASSERT_TRUE(DriverScript::ParseLine("answer-file \\storage\\eBooks\\The Lighthouse Keeper.prc", a));
+    EXPECT_EQ(a.verb, DriverAction::kAnswerFile);
+    EXPECT_EQ(a.text, "\\storage\\eBooks\\The Lighthouse Keeper.prc");
+    ASSERT_TRUE(DriverScript::ParseLine("text Le phare #2\r", a));
+    EXPECT_EQ(a.verb, DriverAction::kText);
+    EXPECT_EQ(a.text, "Le phare #2");
+    ASSERT_TRUE(DriverScript::ParseLine("pagetext /tmp/page.txt", a));
+    EXPECT_EQ(a.verb, DriverAction::kPageText);
+    ASSERT_TRUE(DriverScript::ParseLine("insert-card Storage Card", a));
+    EXPECT_EQ(a.text, "Storage Card");
+    EXPECT_FALSE(DriverScript::ParseLine("text   ", a));
+    EXPECT_FALSE(DriverScript::ParseLine("pagetext", a));
+}
+
 TEST(DriverLines, BlankAndCommentLinesDoNothing) {
     DriverAction a;
     ASSERT_TRUE(DriverScript::ParseLine("", a));

@@ -142,14 +142,21 @@ TEST_F(OptionPages, TheSheetHasSixPagesAndRemembersTheLastOneOpened) {
 TEST_F(OptionPages, ColorsOkKeepsColoursThatAreNotNamed) {
     OptionsSheet sheet(&controller, nullptr, nullptr, false, false);
     int linkRow = 0, textRow = -2;
+    std::u16string linkText;
     Answer(-1, [&](HWND page) {
         linkRow = Sel(page, 1098);
         textRow = Sel(page, 1065);
+        char16_t row[64] = {};
+        SendMessageW(GetDlgItem(page, 1098), LB_GETTEXT, static_cast<WPARAM>(linkRow),
+                     reinterpret_cast<LPARAM>(row));
+        linkText = row;
         SendMessageW(GetDlgItem(page, 1067), LB_SETCURSEL, 11, 0);  // background: Yellow
     });
     Answer(IDOK);
     EXPECT_TRUE(Page(sheet, 2)->Run(owner, &controller, false));
-    EXPECT_EQ(linkRow, -1);
+    // The default link colour is none of the sixteen: it shows as a value of its own, not empty.
+    EXPECT_EQ(linkRow, 16);
+    EXPECT_EQ(linkText, u"Custom");
     EXPECT_EQ(textRow, 0);  // black
     uint32_t c = 0;
     EXPECT_EQ(settings.GetHyperlinkColour(c), (0u | (85u << 8) | (170u << 16)));

@@ -1,98 +1,33 @@
 // The program itself, in processes of its own on a temporary device: headless runs under a
 // driver script, a book named by its host path, and one running instance per device.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/window/window.h"
+#include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
-
-extern char** environ;
 
 namespace fvt::test {
 namespace {
 
-// The program of the same build as this suite.
-std::string Program() { return FOLIVANT_PROGRAM; }
-
-struct Child {
-    pid_t pid = -1;
-    ~Child() {
-        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    int Wait() {
-        int status = 0;
-        if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
-
-// Starts the program on the device, with a driver script when one is given.
-pid_t Start(const TempDevice& device, const std::vector<std::string>& args,
-            const std::string& driver = {}) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string v = *e;
-        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
-            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
-            continue;
-        env.push_back(v);
-    }
-    env.push_back("FOLIVANT_DEVICE=" + device.root());
-    env.push_back("FOLIVANT_DISPLAY=headless");
-    if (!driver.empty()) env.push_back("FOLIVANT_DRIVER=" + driver);
-    std::vector<char*> envp;
-    for (auto& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string program = Program();
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv{program.data()};
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
-        return -1;
-    return pid;
-}
-
-std::string WriteScript(const TempDevice& device, const std::string& name,
-                        const std::string& text) {
-    std::filesystem::create_directories(device.outside());
-    const std::string path = device.outside() + "/" + name;
-    std::ofstream(path) << text;
-    return path;
-}
-
-bool IsPng(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char head[8] = {};
-    in.read(head, 8);
-    return in && std::string(head + 1, 3) == "PNG";
-}
-
-// Waits (boundedly) until the device has a running instance.
-HWND WaitForInstance() {
-    for (int i = 0; i < 600; ++i) {
-        if (HWND w = FindWindowW(u"Folivant Reader", nullptr)) return w;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return nullptr;
+// A book of numbered paragraphs ("Paragraph 1 ..."), several pages long, in the books folder.
+void WriteNumberedBook(const TempDevice& device, const std::string& name, int paragraphs) {
+    std::string html = "<html><body>";
+    for (int i = 1; i <= paragraphs; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " " + SampleText(160, i) + "</p>";
+    html += "</body></html>";
+    BookBuilder book;
+    book.text.assign(html.begin(), html.end());
+    book.fullName = name;
+    const Bytes bytes = book.Build();
+    device.WriteHost("storage/eBooks/" + name + ".prc", std::string(bytes.begin(), bytes.end()));
 }
 
 TEST(ProgramRuns, HeadlessDriverSavesScreensAndEnds) {
@@ -175,6 +110,99 @@ TEST(ProgramRuns, BooksOpenFromTheLibraryByEnterTheReadKeyAndATap) {
     EXPECT_TRUE(device.HostExists("storage/eBooks/Alpha.fvt"));
     EXPECT_TRUE(device.HostExists("storage/eBooks/Beta.fvt"));
     EXPECT_TRUE(device.HostExists("storage/eBooks/Gamma.fvt"));
+}
+
+// The page shown, as text: one line per laid-out line. Go to page is driven through its field:
+// page 3 leaves the first page, page 1 returns to it.
+TEST(ProgramDriver, PageTextAndGoToPageThroughItsField) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteNumberedBook(device, "Numbers", 60);
+    const std::string out = device.outside() + "/with space";
+    std::filesystem::create_directories(out);
+    const std::string script = WriteScript(
+        device, "steps.txt",
+        "idle\npagetext " + out + "/p1.txt\nkey 0x22\nidle\nkey 0x22\nidle\npagetext " + out +
+            "/p3.txt\nkey 0x24\nidle\npagetext " + out + "/home.txt\ntext 3\nanswer 0\nmenu 40092\n"
+            "pagetext " + out + "/goto3.txt\nscreenshot " + out + "/goto 3.png\n"
+            "text 1\nanswer 0\nmenu 40092\npagetext " + out + "/goto1.txt\nquit\n");
+    Child child{Start(device, {"\\storage\\eBooks\\Numbers.prc"}, script)};
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.Wait(), 0);
+    const auto p1 = ReadLines(out + "/p1.txt"), p3 = ReadLines(out + "/p3.txt");
+    ASSERT_GT(p1.size(), 5u);
+    EXPECT_EQ(p1[0].rfind("Paragraph 1 ", 0), 0u) << p1[0];
+    ASSERT_FALSE(p3.empty());
+    EXPECT_NE(Joined(p1), Joined(p3));
+    EXPECT_EQ(Joined(ReadLines(out + "/home.txt")), Joined(p1));
+    const auto goto3 = ReadLines(out + "/goto3.txt");
+    ASSERT_FALSE(goto3.empty());
+    EXPECT_NE(Joined(goto3), Joined(p1));
+    EXPECT_EQ(Joined(ReadLines(out + "/goto1.txt")), Joined(p1));
+    EXPECT_TRUE(IsPng(out + "/goto 3.png"));
+}
+
+TEST(ProgramDriver, AHeadlessScriptWithoutQuitEndsAfterItsLastLine) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string script = WriteScript(device, "steps.txt", "idle\nkey 0x28\nidle\n");
+    Child child{Start(device, {}, script)};
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.Wait(), 0);
+    EXPECT_TRUE(device.HostExists("Windows/FVT_global_configuration.fvt"));
+}
+
+// A step that cannot be done stops the run there, with its line number and status 2.
+TEST(ProgramDriver, FailingStepsStopWithTheirLineNumber) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string errors = device.outside() + "/errors.txt";
+    const std::string after = device.outside() + "/after.png";
+    struct Case {
+        std::string steps;
+        std::string line;
+        bool ranToTheEnd;
+    };
+    const Case cases[] = {
+        {"idle\nscreenshot " + device.outside() + "/no such folder/p.png\n", "line 2:", false},
+        {"idle\n\nmenu 47999\n", "line 3:", false},
+        {"idle\npagetext " + device.outside() + "/no such folder/t.txt\n", "line 2:", false},
+        // The library's About box has no text field.
+        {"text 12\nanswer 0\nmenu 40040\n", "line 1:", false},
+        // No dialog ever came for the text: found when the script has ended.
+        {"idle\ntext 12\nidle\n", "line 2:", true},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(after);
+        const std::string script =
+            WriteScript(device, "steps.txt", c.steps + "screenshot " + after + "\nquit\n");
+        Child child{Start(device, {}, script, errors)};
+        ASSERT_GT(child.pid, 0);
+        EXPECT_EQ(child.Wait(), 2) << c.steps;
+        EXPECT_NE(ReadFile(errors).find(c.line), std::string::npos) << ReadFile(errors);
+        EXPECT_EQ(std::filesystem::exists(after), c.ranToTheEnd) << c.steps;
+    }
+}
+
+// A driven run does not join a reader already running on the device: it says so and runs
+// nothing, and the other instance is left as it was.
+TEST(ProgramDriver, ADrivenRunIsNotSwallowedByARunningInstance) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    Child first{Start(device, {})};
+    ASSERT_GT(first.pid, 0);
+    ASSERT_NE(WaitForInstance(), nullptr);
+    const std::string shot = device.outside() + "/shot.png";
+    const std::string errors = device.outside() + "/errors.txt";
+    const std::string script = WriteScript(device, "steps.txt", "screenshot " + shot + "\nquit\n");
+    Child driven{Start(device, {}, script, errors)};
+    EXPECT_EQ(driven.Wait(), 2);
+    EXPECT_FALSE(std::filesystem::exists(shot));
+    EXPECT_NE(ReadFile(errors).find("another instance"), std::string::npos);
+    EXPECT_EQ(waitpid(first.pid, nullptr, WNOHANG), 0);  // still running
+    Child quit{Start(device, {"/quit"})};
+    EXPECT_EQ(quit.Wait(), 0);
+    EXPECT_EQ(first.Wait(), 0);
 }
 
 std::string FileBytes(const std::string& path) {

@@ -255,7 +255,10 @@ bool Widget::InsertChild(Node* node) {
     if (!children_.Reserve(count + 1)) return false;
     int32_t v = node->ZOrder();
     int32_t i = 0;
-    while (i < count && children_[i]->ZOrder() > v) ++i;
+    // A pop-up goes after the children of its own order: pop-ups stand last, drawn on top and
+    // picked first by the pen, even over a view of the same order.
+    const bool popup = node->IsPopup();
+    while (i < count && (children_[i]->ZOrder() > v || (popup && children_[i]->ZOrder() == v))) ++i;
     return children_.Insert(i, &node, 1);
 }
 

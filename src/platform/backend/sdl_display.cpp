@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/backend/display_module.h"
 #include "platform/gdi.h"
 #include "platform/window/keys.h"
 #include "platform/window/window_internal.h"
@@ -34,7 +35,27 @@ UINT MapKey(SDL_Keycode k) {
         case SDLK_DOWN:
             return VK_DOWN;
         case SDLK_RETURN:
+        case SDLK_KP_ENTER:
             return VK_RETURN;
+        case SDLK_PAGEUP:
+            return VK_PRIOR;
+        case SDLK_PAGEDOWN:
+            return VK_NEXT;
+        case SDLK_HOME:
+            return VK_HOME;
+        case SDLK_END:
+            return VK_END;
+        case SDLK_DELETE:
+            return VK_DELETE;
+        case SDLK_MINUS:
+        case SDLK_KP_MINUS:
+            return VK_OEM_MINUS;
+        case SDLK_PLUS:
+        case SDLK_EQUALS:
+        case SDLK_KP_PLUS:
+            return VK_OEM_PLUS;
+        case SDLK_KP_MULTIPLY:
+            return VK_F8;
         case SDLK_ESCAPE:
             return VK_ESCAPE;  // Back
         case SDLK_BACKSPACE:
@@ -67,6 +88,9 @@ UINT MapKey(SDL_Keycode k) {
             return VK_RCONTROL;
     }
     if (k >= SDLK_0 && k <= SDLK_9) return static_cast<UINT>('0' + (k - SDLK_0));
+    // The keypad's digits are the phone keypad's.
+    if (k >= SDLK_KP_1 && k <= SDLK_KP_9) return static_cast<UINT>('1' + (k - SDLK_KP_1));
+    if (k == SDLK_KP_0) return '0';
     if (k >= SDLK_a && k <= SDLK_z) return static_cast<UINT>('A' + (k - SDLK_a));
     if (k == SDLK_SPACE) return VK_SPACE;
     return 0;
@@ -172,3 +196,14 @@ bool SaveSdlScreenshot(const std::string& path) {
 }
 
 }  // namespace fvt
+
+// The module's one entry point (display_module.h).
+extern "C" __attribute__((visibility("default"))) const FvtDisplayModule* fvt_display_module() {
+    static const FvtDisplayModule module{
+        kFvtDisplayModuleVersion,
+        [] { return fvt::StartSdlDisplay(); },
+        [] { return fvt::SdlDisplayActive(); },
+        [](const char* path) { return path && fvt::SaveSdlScreenshot(path); },
+    };
+    return &module;
+}

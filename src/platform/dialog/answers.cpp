@@ -30,6 +30,11 @@ void QueueAnswer(Answer answer) {
     Q().answers.push_back(std::move(answer));
 }
 
+void QueueAnswerFirst(Answer answer) {
+    std::lock_guard<std::mutex> l(Q().lock);
+    Q().answers.push_front(std::move(answer));
+}
+
 void ClearAnswers() {
     std::lock_guard<std::mutex> l(Q().lock);
     Q().answers.clear();

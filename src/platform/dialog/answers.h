@@ -24,6 +24,9 @@ struct Answer {
 };
 
 void QueueAnswer(Answer answer);
+// Ahead of every answer waiting: the choice a menu bar item makes, which answers queued for the
+// dialog that item opens must not take.
+void QueueAnswerFirst(Answer answer);
 void ClearAnswers();
 size_t PendingAnswers();
 // Takes the next answer; false when none waits.

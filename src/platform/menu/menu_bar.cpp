@@ -332,7 +332,7 @@ bool ChooseMenuBarItem(UINT item) {
         info.cbSize = sizeof info;
         info.fMask = MIIM_ID;
         if (GetMenuItemInfoW(popup, item, FALSE, &info)) {
-            QueueAnswer(Answer{static_cast<int>(item), {}, {}});
+            QueueAnswerFirst(Answer{static_cast<int>(item), {}, {}});
             Press(hwnd, bar, i);
             return true;
         }

@@ -227,6 +227,19 @@ INT_PTR DialogPage::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM l
     return page->Dispatch(message, wParam, lParam);
 }
 
+std::u16string DialogPage::CaptionText(uint32_t id) {
+    const char16_t* text = id ? LoadResString(id) : nullptr;
+    std::u16string caption = text ? text : u"";
+    // Several titles are also menu texts ("Properties..."): a caption names what is open, so the
+    // menu's "more follows" dots go.
+    if (caption.size() >= 3 && caption.compare(caption.size() - 3, 3, u"...") == 0)
+        caption.resize(caption.size() - 3);
+    else if (!caption.empty() && caption.back() == u'\u2026')
+        caption.pop_back();
+    while (!caption.empty() && caption.back() == u' ') caption.pop_back();
+    return caption.empty() && text ? std::u16string(text) : caption;
+}
+
 bool DialogPage::InitDialog(HWND window) {
     window_ = window;
     if (!(modeless_ && embedded_)) DialogStack().push_back(window);
@@ -237,7 +250,8 @@ bool DialogPage::InitDialog(HWND window) {
             bar_.Show(true);
         }
     }
-    const char16_t* title = title_ ? LoadResString(title_) : nullptr;
+    const std::u16string caption = CaptionText(title_);
+    const char16_t* title = title_ && !caption.empty() ? caption.c_str() : nullptr;
     if (title) SetWindowTextW(window, title);
     if (font_) DeleteObject(font_);
     font_ = CreateUiFont(window, 0, nullptr, true);
@@ -394,6 +408,15 @@ void DialogPage::PaintTitleLine() {
     DeleteObject(pen);
     OnPaint(dc);
     EndPaint(window_, &paint);
+}
+
+int32_t DialogPage::BelowTitleLine() const {
+    if (!window_ || !GetItem(kTitleItem)) return 0;
+    RECT title = GetItemRect(window_, kTitleItem);
+    HDC dc = GetDC(window_);
+    const int width = dc ? std::max(1, GetDeviceCaps(dc, LOGPIXELSY) / 96) : 1;
+    if (dc) ReleaseDC(window_, dc);
+    return title.bottom + 6 + width;
 }
 
 // Item operations.

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/string.h"
 #include "platform/controls/controls.h"
@@ -30,6 +31,9 @@ public:
     virtual ~DialogPage();
     DialogPage(const DialogPage&) = delete;
     DialogPage& operator=(const DialogPage&) = delete;
+    // The caption of a page titled by string `id`: the string without the dots a menu text
+    // ends with.
+    static std::u16string CaptionText(uint32_t id);
 
     // Modal: true when the dialog ended with OK. Modeless: true once the window exists; the
     // bar and full screen are put back when that window is destroyed.
@@ -78,6 +82,9 @@ public:
     void InvalidateItem(int32_t id);
 
 protected:
+    // The first row of the page below its title line, in the page's coordinates.
+    int32_t BelowTitleLine() const;
+
     // The page's operations, in the order the procedure calls them.
     virtual void OnInit() {}
     virtual void OnSettingChange() {}

@@ -294,6 +294,8 @@ void ListWindow::Layout(int left, int top, int right, int bottom) {
     int32_t selected = GetSelectedIndex();
     if (selected >= 0) SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(selected), FALSE);
     SetRedraw(true, true);
+    // The host's own row above the list is painted too, or it keeps what was on the screen.
+    InvalidateRect(host, nullptr, TRUE);
 }
 
 void ListWindow::Show(bool show) {

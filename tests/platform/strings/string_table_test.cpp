@@ -19,7 +19,7 @@ constexpr int kLastId = kFirstId + 999;
 const std::set<std::string> kSameInBothLanguages = {
     "OK",           "Options",     "Options...",  "Menu",           "Volume", "Page",
     "Notes",        "eAudio",      "eBooks",      "eDocs",          "eNews",  "Annotations",
-    "Confirmation", "Information", "Orientation", "interaction(s)",
+    "Confirmation", "Information", "Orientation", "interaction(s)", "Annotation",  "Note",
 };
 
 class StringTables : public ::testing::Test {

@@ -278,6 +278,22 @@ TEST_F(MenuBars, ChoosingFromTheBarReachesTheOwnerAsACommand) {
     EXPECT_EQ(LOWORD(log.back().wParam), 40078);
 }
 
+// Answers queued for the dialog the item opens wait for that dialog: the item is chosen first.
+TEST_F(MenuBars, ChoosingFromTheBarGoesAheadOfAnswersWaiting) {
+    ReaderMenuBar bar(&state);
+    ASSERT_TRUE(bar.Create(state.view));
+    bar.Show(true);
+    fvt::QueueAnswer(fvt::Answer{IDCANCEL, {}, {}});
+    Watch({WM_COMMAND});
+    ASSERT_TRUE(fvt::ChooseMenuBarItem(40078));
+    RunUntilIdle();
+    auto log = Log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(LOWORD(log.back().wParam), 40078);
+    EXPECT_EQ(fvt::PendingAnswers(), 1u);
+    fvt::ClearAnswers();
+}
+
 TEST_F(MenuBars, ABarOutlivedByItsOwnerIsLetGo) {
     HWND owner = Make(0, 0, 100, 100);
     auto bar = std::make_unique<ReaderMenuBar>(&state);

@@ -44,8 +44,8 @@ Bytes NumberedKeysBook(std::uint32_t count, std::uint32_t* table) {
     return pdb.Build();
 }
 
-Bytes DictionaryBook(const DictionarySpec& spec) {
-    std::string html = "<html><body>";
+Bytes DictionaryBook(const DictionarySpec& spec, std::uint32_t* table) {
+    std::string html = "<html><body>" + spec.front;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
     for (const auto& [word, definition] : spec.words) {
         html += "<p><b>" + std::string(word.begin(), word.end()) + "</b> ";
@@ -71,6 +71,7 @@ Bytes DictionaryBook(const DictionarySpec& spec) {
         IndexWriter dictionary;
         dictionary.name = "words";
         dictionary.language = spec.input;
+        dictionary.alphabet.assign(spec.alphabet.begin(), spec.alphabet.end());
         for (std::size_t i = 0; i < spec.words.size(); ++i) {
             if (spec.entryText)
                 dictionary.Add(spec.words[i].first, {{1, {ranges[i].first}},
@@ -92,5 +93,6 @@ Bytes DictionaryBook(const DictionarySpec& spec) {
         if (any && !AddIndexTable(inflections, &pdb, &ids[1])) return {};
         bytes = pdb.Build();
     }
+    if (table) *table = ids[0];
     return bytes;
 }

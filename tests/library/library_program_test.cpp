@@ -1,0 +1,108 @@
+// The library in the running program: reading lists, the memory information and the rows of
+// books, driven by scripts on fixture devices.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/bookfiles/book_builder.h"
+#include "support/shell/program_run.h"
+
+namespace fvt::test {
+namespace {
+
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+
+void AddBook(const TempDevice& device, const std::string& title) {
+    BookBuilder book;
+    const std::string text = SampleText(1500);
+    book.text.assign(text.begin(), text.end());
+    book.fullName = title;
+    const Bytes bytes = book.Build();
+    device.WriteHost("storage/eBooks/" + title + ".prc", std::string(bytes.begin(), bytes.end()));
+}
+
+// UTF-16 of an ASCII text, as the configuration file keeps names.
+std::string Utf16(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii) {
+        out.push_back(c);
+        out.push_back('\0');
+    }
+    return out;
+}
+
+// A reading list made in the Add / Remove dialog is kept in the global configuration; after a
+// restart the Reading list menu offers it, and choosing it filters the library down to the
+// books that hold it (none here), where the unfiltered library shows both books.
+TEST(ReadingLists, CreatedInTheDialogSurviveARestartAndFilterTheLibrary) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    AddBook(device, "Alpha");
+    AddBook(device, "Beta");
+    const std::string all = device.outside() + "/all.png";
+    // Edit reading lists, New, OK (the new row keeps its proposed name).
+    ASSERT_EQ(RunProgram(device, "idle\nanswer 40074\nanswer 1029\nanswer 1\nsoftkey 2\nidle\n"
+                                 "screenshot " + all + "\nquit\n"),
+              0);
+    const std::string config = device.ReadHost("Windows/FVT_global_configuration.fvt");
+    EXPECT_NE(config.find(Utf16("My Reading list")), std::string::npos);
+
+    const std::string filtered = device.outside() + "/filtered.png";
+    ASSERT_EQ(RunProgram(device, "idle\nanswer 10004\nsoftkey 2\nidle\nscreenshot " + filtered +
+                                     "\nquit\n"),
+              0);
+    Screen before, after;
+    ASSERT_TRUE(before.Read(all));
+    ASSERT_TRUE(after.Read(filtered));
+    // The rows of the first two books (below the title strip), blank once filtered.
+    EXPECT_GT(before.CountOther(0, 50, before.width, 90, kWhite), 200);
+    EXPECT_EQ(after.CountOther(4, 50, after.width - 8, 60, kWhite), 0);
+}
+
+// A book's title and author in its own encoding: the same book in UTF-16 and in code page
+// 1252 shows the same row in the library (UTF-16 strings were cut at their first zero byte).
+TEST(LibraryRows, TitlesAndAuthorsReadInTheBooksEncoding) {
+    const std::u16string title = u"\u00C9quipe du phare";
+    const std::u16string author = u"L\u00E9a Martin";
+    const std::u16string text = u"Le phare veille sur la baie. ";
+    auto utf16 = [](const std::u16string& s) {
+        Bytes out;
+        for (char16_t c : s) {
+            out.push_back(static_cast<std::uint8_t>(c & 0xFF));
+            out.push_back(static_cast<std::uint8_t>(c >> 8));
+        }
+        return out;
+    };
+    auto latin = [](const std::u16string& s) {
+        Bytes out;
+        for (char16_t c : s) out.push_back(static_cast<std::uint8_t>(c));
+        return out;
+    };
+    Screen shots[2];
+    for (int wide = 0; wide < 2; ++wide) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        auto encode = [&](const std::u16string& s) { return wide ? utf16(s) : latin(s); };
+        BookBuilder book;
+        book.codePage = wide ? 65002 : 1252;
+        book.text = encode(text);
+        const Bytes name = encode(title);
+        book.fullName.assign(name.begin(), name.end());
+        book.exth.push_back({100, encode(author)});
+        const Bytes bytes = book.Build();
+        device.WriteHost("storage/eBooks/phare.prc", std::string(bytes.begin(), bytes.end()));
+        const std::string shot = device.outside() + "/library.png";
+        ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + shot + "\nquit\n"), 0);
+        ASSERT_TRUE(shots[wide].Read(shot));
+    }
+    // The row's title and author lines (left of where the size may stand).
+    const int rowTop = 46, rowHeight = 36, width = 150;
+    EXPECT_GT(shots[0].CountOther(0, rowTop, width, rowHeight, 0xFFFFFF), 200);
+    int differ = 0;
+    for (int y = rowTop; y < rowTop + rowHeight; ++y)
+        for (int x = 0; x < width; ++x) differ += shots[0].At(x, y) != shots[1].At(x, y) ? 1 : 0;
+    EXPECT_EQ(differ, 0);
+}
+
+}  // namespace
+}  // namespace fvt::test

@@ -1,0 +1,125 @@
+// Record-set pages and look-ups in the running program, driven by scripts on a device holding
+// a small dictionary.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/bookfiles/index_fixture.h"
+#include "support/shell/program_run.h"
+
+namespace fvt::test {
+namespace {
+
+// Grey 221 as the 16-bit screen shows it.
+constexpr std::uint32_t kHeaderGrey = 0xDEDFDE;
+
+class RecordSetProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(device.ok());
+        DictionarySpec spec;
+        spec.name = "Glossary";
+        spec.words = {{u"beam", "A ray of light sent out in one direction."},
+                      {u"evening", "The close of the day, from sunset to nightfall."},
+                      {u"harbour", "A sheltered stretch of water where boats may lie safely."},
+                      {u"keeper", "One who tends a lighthouse and keeps its light burning."},
+                      {u"lamp", "A device that gives light, here the great light of the tower."},
+                      {u"lens", "A shaped piece of glass that gathers the light into a beam."},
+                      {u"reef", "A ridge of rock or sand just below the surface of the sea."},
+                      {u"step", "One stair of a flight; the lighthouse has a hundred and twelve."}};
+        // "lights" is a form of two words; "lenz" is nobody's, but close to "lens".
+        spec.forms = {{u"steps", u"step"}, {u"lamps", u"lamp"}, {u"lights", u"lamp"},
+                      {u"lights", u"beam"}};
+        spec.alphabet = u"abcdefghijklmnopqrstuvwxyz";
+        // The book's own search link: the index page with inflections and spelling (1 | 4).
+        spec.front = "<p><a onclick=\"index_search('','','','','Glossary','5')\">Search the "
+                     "glossary</a></p>";
+        std::uint32_t table = 0;
+        const Bytes bytes = DictionaryBook(spec, &table);
+        ASSERT_FALSE(bytes.empty());
+        device.WriteHost("storage/eBooks/Glossary.prc", std::string(bytes.begin(), bytes.end()));
+        book = "\\storage\\eBooks\\Glossary.prc";
+        page = book + "$fvtindex&" + std::to_string(table);
+    }
+
+    // Runs the script on the index page and returns the screen it ends on.
+    Screen Run(const std::string& steps, const std::string& at = {}) {
+        const std::string shot = device.outside() + "/shot" + std::to_string(++shots) + ".png";
+        Screen screen;
+        EXPECT_EQ(RunProgram(device, "idle\n" + steps + "idle\nscreenshot " + shot + "\nquit\n",
+                             {at.empty() ? page : at}),
+                  0);
+        EXPECT_TRUE(screen.Read(shot));
+        return screen;
+    }
+
+    // Pixels of pop-up yellow (255, 255, 206 on the 16-bit screen) in the middle of the screen.
+    static int PopupPixels(const Screen& s) {
+        return s.CountOf(0, 100, s.width, 150, 0xFFFFCE);
+    }
+
+    // The grey header strip of the index page (its title box) is on the screen.
+    static bool ShowsIndex(const Screen& s) { return s.CountOf(0, 30, s.width, 14, kHeaderGrey) > 2000; }
+
+    TempDevice device;
+    std::string book;
+    std::string page;
+    int shots = 0;
+};
+
+// Rows are 15 pixels high from y = 70 at 240x320: row n's middle is at 77 + 15 n.
+TEST_F(RecordSetProgram, KeysMoveTheSelectionAndEnterOpensTheRowATapOpens) {
+    const Screen shown = Run("");
+    ASSERT_TRUE(ShowsIndex(shown));
+    // Down twice selects the second row (one step each, not a page): Enter opens "evening".
+    const Screen byKeys = Run("key 0x28\nidle\nkey 0x28\nidle\nkey 0x26\nidle\nkey 0x28\nidle\n"
+                              "key 0x0d\n");
+    const Screen byTap = Run("tap 20 92\n");
+    const Screen other = Run("tap 20 152\n");
+    EXPECT_FALSE(ShowsIndex(byKeys));
+    EXPECT_FALSE(ShowsIndex(byTap));
+    EXPECT_EQ(byKeys.pixels, byTap.pixels);
+    EXPECT_NE(byTap.pixels, other.pixels);
+    // Below the last row a tap opens nothing.
+    EXPECT_TRUE(ShowsIndex(Run("tap 20 290\n")));
+}
+
+// Typing goes to the page's search field at once (no tap on it first): "re" puts "reef" on the
+// first row, selected, and Enter opens it as a tap on its row does.
+TEST_F(RecordSetProgram, TypingSearchesWithoutTappingTheField) {
+    const Screen typed = Run("char r\nchar e\nidle\nkey 0x0d\n");
+    const Screen tapped = Run("tap 20 167\n");
+    EXPECT_FALSE(ShowsIndex(typed));
+    EXPECT_EQ(typed.pixels, tapped.pixels);
+}
+
+// The book's search link opens its index with inflections and spelling: a word that is a form
+// of two entries lists both, a misspelt word lists the keys it may stand for, and a link of
+// either list opens its entry.
+TEST_F(RecordSetProgram, InflectionsAndSpellingsOfferTheirEntries) {
+    const std::string search = "tap 40 35\nidle\n";
+    const std::string lights = search + "char l\nchar i\nchar g\nchar h\nchar t\nchar s\nidle\n";
+    const std::string lenz = search + "char l\nchar e\nchar n\nchar z\nidle\n";
+    const Screen index = Run(search, book);
+    ASSERT_TRUE(ShowsIndex(index));
+    EXPECT_EQ(PopupPixels(index), 0);
+    // Neither word begins a key: no row is selected, so Enter looks the word up.
+    const Screen forms = Run(lights + "key 0x0d\n", book);
+    const Screen spelt = Run(lenz + "key 0x0d\n", book);
+    EXPECT_TRUE(ShowsIndex(forms));
+    EXPECT_GT(PopupPixels(forms), 3000);
+    EXPECT_GT(PopupPixels(spelt), 1500);
+    EXPECT_NE(forms.pixels, spelt.pixels);
+    // The first link of each list ("lamp", "lens") opens its entry's text over the index.
+    const Screen lamp = Run(lights + "key 0x0d\nidle\ntap 90 160\nidle\n", book);
+    const Screen lens = Run(lenz + "key 0x0d\nidle\ntap 90 167\nidle\n", book);
+    EXPECT_GT(PopupPixels(lamp), 3000);
+    EXPECT_NE(lamp.pixels, forms.pixels);
+    EXPECT_NE(lens.pixels, spelt.pixels);
+    EXPECT_NE(lamp.pixels, lens.pixels);
+    // Opened entries go to the search history.
+    EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+}
+
+}  // namespace
+}  // namespace fvt::test
