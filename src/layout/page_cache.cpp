@@ -1103,6 +1103,90 @@ bool PageLayout::AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd) {
     return true;
 }
 
+bool PageLayout::StepPage(int32_t y, int32_t step) {
+    PageRecord* cur = CurrentRecord();
+    if (!cur || !CanStep(2)) return false;
+    uint32_t from = cur->start;
+    PageRecord* target = FindPageRecord(from, step);
+    if (!target && LayoutPageAt(from, step == 1)) target = FindPageRecord(from, step);
+    if (!target) return false;
+    const uint32_t s = target->start;
+    int32_t slot = -1;
+    if (!LayoutPageAt(s, false, &slot) || slot < 0) return false;
+    // The first line at or below y (from the viewport's top) on the page reached.
+    uint32_t line = kNone;
+    int32_t lineTop = 0;
+    BlockContents& block = slots_[slot].contents;
+    BlockCursor c;
+    c.Init(&block, true);
+    bool waiting = false;
+    for (; !c.AtEnd() && line == kNone; c.Next()) {
+        const BlockItem* item = block.ItemAt(c.position);
+        if (c.Kind() == kItemLine) {
+            const LineRecord* l = block.Line(c.counts[kItemLine]);
+            waiting = l->height > 0 && l->y - viewport_.y >= y;
+            if (waiting) lineTop = l->y - columns_[0].y;
+        }
+        if (waiting && item->HasPosition()) line = item->Position();
+    }
+    HideCurrent();
+    PageRecord* r = nullptr;
+    if (line != kNone && line == s) {
+        r = FindPageRecord(s, 0);
+    } else if (line != kNone && line > s && columnCount_ == 1) {
+        // The page cut just above that line: the page after the cut starts on it.
+        PageRecord cut, follower;
+        bool more = false;
+        int32_t scratch = ChooseSlot();
+        bool copied = cut.CopyFrom(*target);
+        cut.used = copied;
+        if (copied && LayoutSlotCapped(cut, slots_[scratch], lineTop, follower, more) && more &&
+            follower.start > s) {
+            follower.linkOrigin = s;
+            follower.linkStep = 1;
+            follower.pageNumber = target->pageNumber;
+            follower.useStamp = NextStamp();
+            r = StoreRecord(follower);
+        }
+        ReleaseSlot(scratch);
+        if (r) r = FindPageRecord(r->start, 0);
+    } else {
+        r = FindPageRecord(s, 2);
+        if (!r && LayoutPageAt(s, false)) r = FindPageRecord(s, 2);
+    }
+    if (!r) {
+        ShowCurrentPage();
+        return false;
+    }
+    MakeCurrent(r, 255);
+    listener_->OnPageChanged(r);
+    return true;
+}
+
+bool PageLayout::CanStepForward() {
+    PageRecord* cur = CurrentRecord();
+    if (!cur) return false;
+    PageRecord* next = FindPageRecord(cur->start, 2);
+    // Laid out already: nothing is drawn ahead (the surface keeps no second page).
+    if (next && SlotOf(next->start) >= 0) return false;
+    if (lastStart_ != kNone && cur->start == lastStart_) return false;
+    return cur->end == kNone || cur->end < TextLength();
+}
+
+Size PageLayout::FitHeightToContent(Size size) {
+    const int32_t margins = marginMode_ != 0 ? marginTop_ + marginBottom_ : 0;
+    int32_t s = current_ == kNone ? -1 : SlotOf(current_);
+    if (size.width == viewport_.width && size.height >= viewport_.height && s >= 0)
+        return Size{size.width, slots_[s].contentHeight + margins};
+    viewport_.width = size.width;
+    viewport_.height = size.height;
+    Relayout();
+    if (current_ == kNone || !LayoutPageAt(current_, false, &s) || s < 0)
+        return Size{size.width, 0};
+    viewport_.height = slots_[s].contentHeight + margins;
+    return Size{size.width, viewport_.height};
+}
+
 bool PageLayout::GoToPositionAsPageStart(uint32_t position) {
     if (position >= TextLength()) return false;
     return ShowAsOnlyPage(EnsureRecord(kNone, position, false));

@@ -193,6 +193,8 @@ public:
     virtual bool StartsAt(uint32_t position) = 0;
     // Completes a region's area; false drops it.
     virtual bool Finish(Area& area) = 0;
+    // The link of the reader's own annotation mark open at the next item (null: none).
+    virtual void NoteAnnotationLink(LinkTarget* /*link*/) {}
 };
 
 // Regions of the text under one link each; the area carries the link.
@@ -202,9 +204,16 @@ public:
               bool& ends) override;
     bool StartsAt(uint32_t) override { return false; }
     bool Finish(Area& area) override;
+    void NoteAnnotationLink(LinkTarget* link) override { markLink_ = link; }
+    // The link of text in a style under an annotation mark: the style's own, else the mark's.
+    static LinkTarget* TakeRegionLink(LinkTarget* markLink, LinkTarget* styleLink) {
+        return styleLink ? styleLink : markLink;
+    }
 
 private:
     LinkTarget* current_ = nullptr;
+    LinkTarget* styleLink_ = nullptr;
+    LinkTarget* markLink_ = nullptr;
     RefPtr<LinkTarget> region_;
 };
 
@@ -346,6 +355,9 @@ public:
     bool MoveToPosition(uint32_t position, int32_t step, uint32_t mark = 255);
     bool AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd);
     bool GoToPositionAsPageStart(uint32_t position);
+    // The page `step` away, moved on to the first of its lines at or below y (from the
+    // viewport's top): the page then starts there.
+    bool StepPage(int32_t y, int32_t step);
     bool GoToPageContaining(uint32_t position);
     bool CanStep(int32_t step);
 
@@ -390,6 +402,12 @@ public:
     // Draws the page at start (kNone: the current page); false when it has no slot.
     bool DrawPage(bool fill, uint32_t start = kNone);
     bool PrerenderAhead() { return LayoutNextPage(); }
+    // Whether laying out ahead would do anything: the next page is not laid out yet and the
+    // current one is not the last.
+    bool CanStepForward();
+    // The height the current page needs at this width (size: width and the most height),
+    // margins included; the viewport takes that size.
+    Size FitHeightToContent(Size size);
     Rect CornerRect() const;
     int32_t StyleFontSize(const PositionRecord& style) const;
     // Where a note's mark goes: with style bit 5 a bar in the gap left of the column holding

@@ -17,9 +17,12 @@
 void LinkRegionStrategy::Step(BlockContents& contents, int32_t index, int32_t kindIndex,
                               bool& starts, bool& ends) {
     starts = ends = false;
-    if (contents.ItemAt(index)->kind != kItemStyleChange) return;
-    const PositionRecord* style = contents.Style(kindIndex);
-    LinkTarget* link = style ? style->link.Get() : nullptr;
+    if (contents.ItemAt(index)->kind == kItemStyleChange) {
+        const PositionRecord* style = contents.Style(kindIndex);
+        styleLink_ = style ? style->link.Get() : nullptr;
+    }
+    // Text under the reader's own link is a link too, where the book gives it none.
+    LinkTarget* link = TakeRegionLink(markLink_, styleLink_);
     if (link == current_) return;
     ends = current_ != nullptr;
     starts = link != nullptr;
@@ -166,7 +169,7 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
         uint32_t kind = item->kind;
         int32_t k = counts[kind]++;
         if (walking && kind == kItemTextRun && item->HasPosition()) {
-            notes.Advance(item->Position(), false);
+            notes.Advance(item->Position(), true);
             const TextRun* run = c.Run(k);
             Rect r;
             if (run && line && notes.MarkOpen() && notes.TakePending() &&
@@ -183,6 +186,10 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
         if (i < from) continue;
         if (i == from && item->HasPosition() && strategy.StartsAt(item->Position())) open = true;
         bool starts = false, ends = false;
+        // A mark of the reader's own that links somewhere (its other end).
+        strategy.NoteAnnotationLink(walking && notes.MarkOpen() && notes.linked >= 0
+                                        ? notes.link.Get()
+                                        : nullptr);
         strategy.Step(c, i, k, starts, ends);
         if (ends && open) {
             if (!close()) return false;

@@ -171,6 +171,8 @@ bool BookDocumentController::MakeLayout() {
     layout_->SetViewport(viewport_);
     if (annotations_ && !layout_->SetAnnotations(annotations_) && !layout_->Annotations())
         TakeOwnSideFile();
+    // The log hosts a file names at its start go to the log, with the items it logs.
+    layout_->SetMetadataList(log_);
     // The forms' stored values come from the side file that proved to be this book's, before
     // the first page builds the forms.
     if (restoreFormsPending_) {
@@ -256,6 +258,8 @@ void BookDocumentController::PaintPage() {
     layout_->SetCanvas(&*canvas_);
     layout_->PaintCurrentPage(true);
     if (pageView_) pageView_->RepaintFocus();
+    // The next page is laid out ahead, so that PageDown shows it at once.
+    if (layout_->CanStepForward()) layout_->PrerenderAhead();
 }
 
 void BookDocumentController::ResetViewElement() {

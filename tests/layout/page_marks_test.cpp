@@ -225,4 +225,35 @@ TEST_F(Tips, TheTipTextIsEscaped) {
     f->Release();
 }
 
+// Text under the reader's own link (an annotation linked to another) is a link region of the
+// page, carrying the annotation; where the book has a link of its own, the book's stays.
+TEST_F(Tips, TextUnderTheReadersOwnLinkIsALink) {
+    Open();
+    auto* f = new AnnotationFile;
+    ASSERT_EQ(f->OpenOrCreate("\\book.prc", "Book", 4, 0, 1, 1), 0);
+    int32_t source = f->AddBookmark(AnnotationFile::kLink, 16, 19, 0, 0, 0, 0);  // "now"
+    int32_t target = f->AddBookmark(AnnotationFile::kLink, 30, 34, 0, 0, 0, 0);
+    ASSERT_GE(source, 0);
+    ASSERT_GE(target, 0);
+    f->SetLinkedBookmark(source, target);
+    f->SetLinkedBookmark(target, source);
+    layout_.SetAnnotations(f);
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    AreaArray* list = MarkList();
+    ASSERT_NE(list, nullptr);
+    int32_t own = 0, book = 0;
+    for (int32_t i = 0; i < list->Count(); ++i) {
+        const Area* a = list->At(i);
+        if (!a->link) continue;
+        if (a->link.Get() == content_.link.Get()) ++book;
+        if (a->link->kind == kLinkCoordinates && a->link->objectKind == 24 &&
+            a->link->number == static_cast<uint32_t>(source))
+            ++own;
+    }
+    EXPECT_EQ(book, 1);
+    EXPECT_EQ(own, 1);
+    layout_.SetAnnotations(nullptr);
+    f->Release();
+}
+
 }  // namespace

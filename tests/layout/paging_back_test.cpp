@@ -253,4 +253,66 @@ TEST_F(PagingBack, AfterReopeningAtASavedPage) {
     }
 }
 
+// The page after the current one is laid out ahead once, and not past the last page.
+TEST_F(PagingBack, LayingOutAheadStopsAtTheLastPage) {
+    Open(true, 3);
+    ASSERT_TRUE(layout().GoToPage(1));
+    Shown();
+    EXPECT_TRUE(layout().CanStepForward());
+    ASSERT_TRUE(layout().PrerenderAhead());
+    EXPECT_FALSE(layout().CanStepForward());  // already laid out
+    uint32_t next = layout().PageStartRelative(2);
+    ASSERT_TRUE(layout().GoToPosition(layout().CurrentPageStart(), 2));
+    EXPECT_EQ(layout().CurrentPageStart(), next);
+    ASSERT_TRUE(layout().GoToPage(PageLayout::kNone));
+    Shown();
+    EXPECT_FALSE(layout().CanStepForward());
+}
+
+// A page fitted to its content is as tall as its lines and margins; a full page stays within
+// the height it was given.
+TEST_F(PagingBack, FittingTheHeightToTheContent) {
+    host = std::make_unique<LayoutHost>(u"<html><body><p>one line</p></body></html>", 240, 320,
+                                        12, true, true, 0x51u);
+    layout().SetViewport(Rect{0, 0, 240, 320});
+    layout().SetMargins(4, 6, 4, 6, true);
+    ASSERT_TRUE(layout().Start());
+    ASSERT_TRUE(layout().GoToPage(1));
+    Size fitted = layout().FitHeightToContent(Size{200, 400});
+    EXPECT_EQ(fitted.width, 200);
+    EXPECT_GT(fitted.height, 12);
+    EXPECT_LT(fitted.height, 60);
+    // Asked again at the fitted width, the same answer without a new layout.
+    EXPECT_EQ(layout().FitHeightToContent(Size{200, fitted.height}).height, fitted.height);
+
+    Open(true, 3);
+    ASSERT_TRUE(layout().GoToPage(1));
+    Size full = layout().FitHeightToContent(Size{240, 200});
+    EXPECT_GT(full.height, 150);
+    EXPECT_LE(full.height, 201);
+}
+
+// Stepping to a line: the page reached starts on the line of the next page that lies at the
+// height asked for; below every line it is the page after the next.
+TEST_F(PagingBack, SteppingToALineOfTheNextPage) {
+    Open(true, 3);
+    ASSERT_TRUE(layout().GoToPage(1));
+    Page first = Shown();
+    ASSERT_TRUE(layout().GoToPosition(first.start, 2));
+    Page second = Shown();
+    ASSERT_GE(second.lineStarts.size(), 6u);
+    ASSERT_TRUE(layout().GoToPage(1));
+    Shown();
+    ASSERT_TRUE(layout().StepPage(second.boxes[5].y, 2));
+    EXPECT_EQ(layout().CurrentPageStart(), second.lineStarts[5]);
+    Page reached = Shown();
+    ASSERT_FALSE(reached.lines.empty());
+    EXPECT_EQ(reached.lines.front(), second.lines[5]);
+    ASSERT_TRUE(layout().GoToPage(1));
+    Shown();
+    ASSERT_TRUE(layout().StepPage(10000, 2));
+    EXPECT_EQ(layout().CurrentPageStart(), second.end);
+    (void)first;
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/database_file.h"
+#include "bookfiles/sorted_record_database.h"
 #include "core/resources.h"
 #include "core/string_pool.h"
 #include "document/location/location.h"
@@ -702,6 +703,21 @@ TEST_F(WithReaderTest, ThePostedCommand90AfterAPageStepOnlyShowsThePage) {
     EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusNone);
     EXPECT_EQ(controller->GetPageStart(), start);
     EXPECT_EQ(controller->History().Count(), entries);
+}
+
+// The log hosts an HTML file names at its start reach the reader's log when it opens.
+TEST_F(CommandsTest, AFilesLogHostsGoToTheLog) {
+    SortedRecordDatabase log;
+    controller->SetLogDatabase(&log);
+    device.WriteHost("books/logged.html",
+                     "<html><body><loghost url=\"http://example.org/log\" prefix=\"shop\" "
+                     "encoding=\"3\"><p>Logged page.</p></body></html>");
+    ASSERT_TRUE(Open(u"\\books\\logged.html"));
+    ASSERT_EQ(log.Items().size(), 1u);
+    EXPECT_EQ(log.Items()[0].name, u"http://example.org/log");
+    EXPECT_EQ(log.Items()[0].value, u"shop");
+    EXPECT_EQ(log.Items()[0].kind, 3u);
+    controller->SetLogDatabase(nullptr);
 }
 
 }  // namespace

@@ -210,6 +210,99 @@ std::string FileBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The words of a page-text file, and of each of its lines.
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> out;
+    std::string w;
+    for (char c : text + " ") {
+        if (c == ' ' || c == '\n') {
+            if (!w.empty()) out.push_back(w);
+            w.clear();
+        } else {
+            w += c;
+        }
+    }
+    return out;
+}
+
+// Where the words of a page start in the document's words, searching from `from`; -1 when
+// they are not there in order.
+long Find(const std::vector<std::string>& all, const std::vector<std::string>& page) {
+    if (page.empty()) return -1;
+    for (size_t i = 0; i + page.size() <= all.size(); ++i)
+        if (std::equal(page.begin(), page.end(), all.begin() + static_cast<long>(i))) return static_cast<long>(i);
+    return -1;
+}
+
+// After Go to page (a jump far into the file), each PageUp shows the page that ends where the
+// one shown starts: no word between them is skipped, at most one line is shown twice, and the
+// first page is reached.
+TEST(ProgramRuns, PageUpAfterGoToPageEndsWhereTheShownPageStarts) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string html = "<html><head><title>Paging</title></head><body><h1>Contents</h1>";
+    for (int c = 1; c <= 3; ++c) html += "<b>Chapter " + std::to_string(c) + "</b><br>";
+    for (int c = 1; c <= 3; ++c) {
+        html += "<h2>Chapter " + std::to_string(c) + "</h2>";
+        for (int p = 0; p < 3; ++p)
+            html += "<p>" + SampleText(500, static_cast<uint32_t>(c * 10 + p)) + " w" +
+                    std::to_string(c * 10 + p) + ".</p>";
+        html += "<ul><li>one</li><li>two</li></ul>";
+    }
+    html += "</body></html>";
+    std::filesystem::create_directories(device.outside());
+    const std::string file = device.outside() + "/paging.html";
+    std::ofstream(file, std::ios::binary) << html;
+    const std::string out = device.outside();
+    const int forward = 40, back = 40;
+    std::string steps = "idle\n";
+    for (int i = 0; i < forward; ++i)
+        steps += "pagetext " + out + "/f" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
+    steps += "text 9\nanswer 0\nmenu 40092\nidle\n";
+    for (int i = 0; i < back; ++i)
+        steps += "pagetext " + out + "/b" + std::to_string(i) + ".txt\nkey 0x21\nidle\n";
+    steps += "quit\n";
+    Child child{Start(device, {file}, WriteScript(device, "steps.txt", steps))};
+    ASSERT_GT(child.pid, 0);
+    ASSERT_EQ(child.Wait(), 0);
+    // The document's words, from the pages shown going forward (they tile the text).
+    std::vector<std::string> all;
+    std::string last;
+    for (int i = 0; i < forward; ++i) {
+        std::string text = FileBytes(out + "/f" + std::to_string(i) + ".txt");
+        if (text == last) break;  // the last page stays
+        last = text;
+        for (const std::string& w : Words(text)) all.push_back(w);
+    }
+    ASSERT_GT(all.size(), 500u);
+    long after = -1;  // where the page shown before the PageUp starts
+    int pages = 0;
+    std::string previous;
+    for (int i = 0; i < back; ++i) {
+        std::string text = FileBytes(out + "/b" + std::to_string(i) + ".txt");
+        if (text == previous) break;  // the first page: PageUp does nothing more
+        previous = text;
+        std::vector<std::string> words = Words(text);
+        long at = Find(all, words);
+        ASSERT_GE(at, 0) << "page " << i << " after the jump is not the file's text in order";
+        if (after >= 0) {
+            long end = at + static_cast<long>(words.size());
+            EXPECT_LT(at, after) << "PageUp " << i << " did not go back";
+            EXPECT_GE(end, after) << "PageUp " << i << " skipped " << after - end << " words";
+            // Shown twice: at most the words of one line of the page (the first page may
+            // show more: the text before a page is not always a page).
+            std::string lastLine = text.substr(text.find_last_of('\n', text.size() - 2) + 1);
+            if (at > 0)
+                EXPECT_LE(end - after, static_cast<long>(Words(lastLine).size()))
+                    << "PageUp " << i << " repeats " << end - after << " words";
+        }
+        after = at;
+        ++pages;
+    }
+    EXPECT_EQ(after, 0) << "the first page was not reached";
+    EXPECT_GT(pages, 3);
+}
+
 // After End, PageUp goes back page by page and reaches the first page, which looks as it did
 // when the file opened; and PageDown then PageUp come back to the same page.
 TEST(ProgramRuns, PageUpFromTheLastPageReachesTheFirst) {
