@@ -233,6 +233,16 @@ bool BookActionBridge::EditAnnotation(uint32_t n) {
     return reader_ && reader_->EditAnnotation(static_cast<int32_t>(n));
 }
 
+bool BookActionBridge::DeleteAnnotation(uint32_t n) {
+    AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
+    if (!file || n > INT32_MAX || file->GetBookmarkKind(static_cast<int32_t>(n)) == 0) return false;
+    if (!file->DeleteBookmark(static_cast<int32_t>(n))) return false;
+    // The pop-up that offered it shows an annotation that is gone.
+    if (reader_) reader_->HidePopupPage();
+    document_->ReloadAnnotations();
+    return true;
+}
+
 bool BookActionBridge::ChangeFontSize(int32_t step) {
     return document_ && document_->ChangeFontSize(step);
 }

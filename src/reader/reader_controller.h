@@ -433,4 +433,6 @@ private:
     // The look-up side's state (made on first use).
     std::shared_ptr<LookupState> lookup_;
     LookupState& Lookups();
+    // Performs the links of the controller's pop-ups (the look-up's, a note's Edit and Delete).
+    TextBoxOwner* LinkPerformer();
 };
