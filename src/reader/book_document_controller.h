@@ -94,7 +94,11 @@ public:
     int32_t GetPageNumber() override;
     bool GetTitle(String& out) override;
 
-    void SetLogDatabase(SortedRecordDatabase* log) override { log_ = log; }
+    // The log is also where submitted forms are kept.
+    void SetLogDatabase(SortedRecordDatabase* log) override {
+        log_ = log;
+        forms_.SetFormDataStore(log);
+    }
     void SetDocumentLoader(DocumentLoader* loader) override { loader_ = loader; }
     void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
     ReaderSettings* Settings() const { return settings_; }
