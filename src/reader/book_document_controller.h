@@ -134,6 +134,8 @@ public:
     void ResetViewElement() override;
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;
     int64_t CurrentPageValue() override;
+    // The selection's text and its language code (0 when the page names none).
+    bool GetSelectionLanguage(String& text, uint32_t& language);
     // A highlight and a modification start from the selected text; a note from nothing.
     bool AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end, String& out) override;
     AnnotationFile* CurrentAnnotationFile() override { return annotations_; }

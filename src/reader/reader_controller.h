@@ -256,6 +256,7 @@ public:
         lastWordLanguage_ = language;
     }
     const String& LastWord() const { return lastWord_; }
+    uint16_t LastWordLanguage() const { return lastWordLanguage_; }
 
     // Dictionary look-ups (reader_controller_lookup.cpp). The library's dictionaries; without
     // them every look-up finds no dictionary.
