@@ -18,6 +18,7 @@
 #include "core/byte_stream.h"
 #include "core/geometry.h"
 #include "core/random.h"
+#include "document/forms/focus_order.h"
 #include "document/markup/element_stack.h"
 #include "document/markup/render_state.h"
 #include "graphics/widgets/area.h"
@@ -167,13 +168,18 @@ protected:
 
 // The second link of a mark made for a native form control: the control, which shows,
 // hides and takes the focus itself (such marks are never drawn by the page).
-class ControlMark : public AreaLinkValue {
+class ControlMark : public FocusOrderedLink {
 public:
     explicit ControlMark(InlineObject* control) : control_(control) {
         if (control) control->AddRef();
     }
     bool HasValue() const override { return false; }
     uint32_t Value() const override { return 0; }
+    // A control takes the focus in its form's order: the form's and its own script handles.
+    bool GetOrderKeys(uint32_t& first, uint32_t& second) override {
+        first = second = 0;
+        return control_ && control_->GetScriptHandles(first, second);
+    }
     InlineObject* Control() const { return control_.Get(); }
     // The control of a mark; null for any other mark.
     static InlineObject* Of(const Area& area);

@@ -364,6 +364,11 @@ bool PageLayout::EnsureMarks(PageSlot& slot) {
         slot.marks.Clear();
         return false;
     }
+    // The focus moves among the page's controls in their forms' order.
+    if (!SortFocusAreas(slot.marks)) {
+        slot.marks.Clear();
+        return false;
+    }
     if (forms_) forms_->RestoreValues(slot.marks);
     slot.marksBuilt = true;
     // A mark index from a saved state or an older build may point past the new list.

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/geometry.h"
+#include "core/lang_name.h"
 #include "document/location/location.h"
 #include "layout/command_ids.h"
 #include "layout/page_layout.h"
@@ -233,6 +234,16 @@ bool BookActionBridge::EditAnnotation(uint32_t n) {
     return reader_ && reader_->EditAnnotation(static_cast<int32_t>(n));
 }
 
+bool BookActionBridge::DeleteAnnotation(uint32_t n) {
+    AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
+    if (!file || n > INT32_MAX || file->GetBookmarkKind(static_cast<int32_t>(n)) == 0) return false;
+    if (!file->DeleteBookmark(static_cast<int32_t>(n))) return false;
+    // The pop-up that offered it shows an annotation that is gone.
+    if (reader_) reader_->HidePopupPage();
+    document_->ReloadAnnotations();
+    return true;
+}
+
 bool BookActionBridge::ChangeFontSize(int32_t step) {
     return document_ && document_->ChangeFontSize(step);
 }
@@ -412,9 +423,18 @@ bool BookActionBridge::OpenInTarget(const String& url, const String& target, con
 }
 
 bool BookActionBridge::GetSelectionOrLastWord(String& text, String& language) {
-    uint32_t start = 0, end = 0;
+    text.SetEmpty();
     language.SetEmpty();
-    return document_ && document_->GetSelection(text, start, end);
+    // The selection, else the word looked up last (a tap without a selection keeps it).
+    uint32_t code = 0;
+    if (!document_ || !document_->GetSelectionLanguage(text, code)) {
+        if (!reader_ || reader_->LastWord().IsEmpty()) return false;
+        text = reader_->LastWord();
+        code = reader_->LastWordLanguage();
+    }
+    if (const char* name = code ? LangName::Name(static_cast<uint16_t>(code)) : nullptr)
+        language.AppendAscii(name);
+    return true;
 }
 
 bool BookActionBridge::CurrentLocationText(String& href, String& query) {

@@ -56,6 +56,8 @@ public:
     bool NextAnnotation() override;
     bool TileWindows(uint32_t vertical, uint32_t skipUnnamed) override;
     bool EditAnnotation(uint32_t n) override;
+    // Removes annotation n of the book shown (its note pop-up's "Delete").
+    bool DeleteAnnotation(uint32_t n) override;
     bool ChangeFontSize(int32_t step) override;
     bool ShowPopupPage(const String& url, uint32_t kind) override;
     bool ShowNotePopup(uint32_t n) override;

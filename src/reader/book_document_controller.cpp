@@ -1322,6 +1322,14 @@ bool BookDocumentController::AnnotationStartText(uint32_t kind, uint32_t start, 
     return !out.IsEmpty();
 }
 
+bool BookDocumentController::GetSelectionLanguage(String& text, uint32_t& language) {
+    text.SetEmpty();
+    language = 0;
+    if (!pageView_ || view_ != kTextPage || !layout_) return false;
+    const TextFocus& focus = pageView_->CurrentFocus();
+    return !focus.HasNoSelection() && focus.GetSelectionText(1, text, language) && !text.IsEmpty();
+}
+
 bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_t& end) {
     text.SetEmpty();
     start = end = 0;

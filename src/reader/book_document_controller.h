@@ -94,7 +94,11 @@ public:
     int32_t GetPageNumber() override;
     bool GetTitle(String& out) override;
 
-    void SetLogDatabase(SortedRecordDatabase* log) override { log_ = log; }
+    // The log is also where submitted forms are kept.
+    void SetLogDatabase(SortedRecordDatabase* log) override {
+        log_ = log;
+        forms_.SetFormDataStore(log);
+    }
     void SetDocumentLoader(DocumentLoader* loader) override { loader_ = loader; }
     void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
     ReaderSettings* Settings() const { return settings_; }
@@ -131,6 +135,8 @@ public:
     void ResetViewElement() override;
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;
     int64_t CurrentPageValue() override;
+    // The selection's text and its language code (0 when the page names none).
+    bool GetSelectionLanguage(String& text, uint32_t& language);
     // A highlight and a modification start from the selected text; a note from nothing.
     bool AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end, String& out) override;
     AnnotationFile* CurrentAnnotationFile() override { return annotations_; }

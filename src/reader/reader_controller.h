@@ -263,6 +263,7 @@ public:
         lastWordLanguage_ = language;
     }
     const String& LastWord() const { return lastWord_; }
+    uint16_t LastWordLanguage() const { return lastWordLanguage_; }
 
     // Dictionary look-ups (reader_controller_lookup.cpp). The library's dictionaries; without
     // them every look-up finds no dictionary.
@@ -446,4 +447,6 @@ private:
     // The look-up side's state (made on first use).
     std::shared_ptr<LookupState> lookup_;
     LookupState& Lookups();
+    // Performs the links of the controller's pop-ups (the look-up's, a note's Edit and Delete).
+    TextBoxOwner* LinkPerformer();
 };

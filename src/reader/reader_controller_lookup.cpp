@@ -181,6 +181,15 @@ struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
         reader.OnCommand(id, false);
         return true;
     }
+    // A note pop-up's Edit and Delete.
+    bool EditAnnotation(uint32_t n) override {
+        BookActionBridge* b = Bridge();
+        return b && b->EditAnnotation(n);
+    }
+    bool DeleteAnnotation(uint32_t n) override {
+        BookActionBridge* b = Bridge();
+        return b && b->DeleteAnnotation(n);
+    }
 
     ReaderController& reader;
     DictionaryCatalogue* catalogue = nullptr;
@@ -214,6 +223,10 @@ LoadedDictionary::~LoadedDictionary() {
     if (keyHandle) keyHandle->Release();
     if (defaultHandle) defaultHandle->Release();
     if (book) book->Release();
+}
+
+TextBoxOwner* ReaderController::LinkPerformer() {
+    return &Lookups();
 }
 
 LookupState& ReaderController::Lookups() {

@@ -96,7 +96,8 @@ bool ReaderController::ShowNotePopup(int32_t index, Point anchor) {
     const char16_t* units = file->GetBookmarkText(index, &length);
     if (!units || length == 0) return false;
     HidePopupPage();
-    std::unique_ptr<TextPopup> popup(popupFactory_->CreateTextPopup(surface_));
+    // Its Edit and Delete links are performed by the controller, after the tap that chose them.
+    std::unique_ptr<TextPopup> popup(popupFactory_->CreateTextPopupFor(surface_, LinkPerformer()));
     if (!popup) return false;
     const String note(units, static_cast<int32_t>(length));
     if (!popup->AddText(note, kNoteTextFlags) ||

@@ -6,23 +6,21 @@
 #include <memory>
 #include <string>
 
+#include "bookfiles/annotation_file.h"
 #include "controller_books.h"
 #include "core/text.h"
 #include "document/forms/form_list.h"
 #include "document/location/location.h"
 #include "document/markup/link_target.h"
-#include "graphics/widgets/area.h"
-#include "layout/page_layout.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_services.h"
-#include "library/paths/app_paths.h"
 #include "graphics/core/input_event.h"
-#include "document/markup/link_target.h"
 #include "graphics/widgets/area.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "layout/table_scroll.h"
+#include "library/paths/app_paths.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "script/script_engine.h"
@@ -410,4 +408,29 @@ TEST_F(BridgeTest, TapsOnATablesArrowScrollItAndOnTheTableSelectIt) {
     EXPECT_EQ(t.Entry()->x, 40);
     EXPECT_TRUE(view->HandleEvent(inside));
     EXPECT_EQ(t.Entry()->selected, 0);
+}
+
+// Without a selection, the book's script reads the word looked up last, with its language.
+TEST_F(BridgeTest, SelectionTextFallsBackToTheLastLookedUpWord) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    std::u16string out;
+    ASSERT_EQ(Run("selection.text == null", &out), 0);
+    EXPECT_EQ(out, u"true");
+    reader.SetLastWord(String(u"maison"), 12);
+    ASSERT_EQ(Run("selection.text + '/' + selection.language", &out), 0);
+    EXPECT_EQ(out, u"\"maison/fr\"");
+}
+
+// bookmarks.Remove(n) deletes that annotation of the book shown; another index does nothing.
+TEST_F(BridgeTest, ScriptsRemoveAnAnnotation) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    AnnotationFile* file = controller->CurrentAnnotationFile();
+    ASSERT_NE(file, nullptr);
+    const std::int32_t added = file->AddBookmark(AnnotationFile::kBookmark, 10, 10, 0, 0, 0, 0);
+    ASSERT_GE(added, 0);
+    EXPECT_EQ(file->BookmarkCount(), 1u);
+    EXPECT_NE(Run(("bookmarks.Remove(" + std::to_string(added + 5) + ")").c_str()), -1);
+    EXPECT_EQ(file->BookmarkCount(), 1u);
+    ASSERT_EQ(Run(("bookmarks.Remove(" + std::to_string(added) + ")").c_str()), 0);
+    EXPECT_EQ(file->BookmarkCount(), 0u);
 }

@@ -98,5 +98,73 @@ TEST(SelectingText, KeysSelectAHighlightThatIsKeptAndDrawnAfterARestart) {
     EXPECT_GT(Read(after).Yellow(), 200);
 }
 
+// The notes of a book's side file, by their texts.
+std::vector<std::u16string> Notes(const std::string& book) {
+    std::vector<std::u16string> out;
+    AnnotationFile file;
+    if (file.OpenOrCreate("\\storage\\eBooks\\" + book, nullptr, 0, 1, 0, 0) != 0) return out;
+    BookmarkIterator it;
+    file.StartIterator(&it, AnnotationFile::kNote, 0, 0xFFFFFFFF);
+    for (std::int32_t i = file.FindNext(&it); i >= 0; i = file.FindNext(&it)) {
+        std::uint32_t length = 0;
+        const char16_t* text = file.GetBookmarkText(i, &length);
+        out.push_back(text ? std::u16string(text, length) : std::u16string());
+    }
+    return out;
+}
+
+// A note is written on a selection, then, after restarts, edited and deleted from the pop-up
+// that a tap on its mark opens.
+TEST(SelectingText, ANoteIsWrittenEditedAndDeletedFromItsPopup) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string book = program.Outside("zero.txt");
+    ASSERT_EQ(program.Run({book},
+                          "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                          "key 0x0d\nidle\nkey 0x27\nidle\n" +
+                              Answer(Cmd::kAddNote) +
+                              "text My note\nanswer 1\nkey 0x0d\nidle\n"
+                              "advance 300\nidle\nquit\n"),
+              0);
+    EXPECT_EQ(Notes("zero.txt"), std::vector<std::u16string>{u"My note"});
+
+    // The note's mark sits at the start of its line; its pop-up shows "Edit - Delete" below
+    // the text.
+    const std::string open = "idle\ntap 7 37\nidle\nadvance 300\nidle\n";
+    ASSERT_EQ(program.Run({book}, open + "text Changed note\nanswer 1\ntap 10 50\nidle\n"
+                                         "advance 300\nidle\nquit\n"),
+              0);
+    EXPECT_EQ(Notes("zero.txt"), std::vector<std::u16string>{u"Changed note"});
+
+    ASSERT_EQ(program.Run({book}, open + "tap 55 50\nidle\nadvance 300\nidle\nquit\n"), 0);
+    EXPECT_TRUE(Notes("zero.txt").empty());
+}
+
+// Delete highlight is offered for a selection that meets a highlight, and removes it.
+TEST(SelectingText, AHighlightIsDeletedFromTheSelectionsPopup) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string book = program.Outside("zero.txt");
+    const std::string select =
+        "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\nkey 0x0d\nidle\n"
+        "key 0x27\nidle\n";
+    ASSERT_EQ(program.Run({book}, select + Answer(Cmd::kHighlight) +
+                                      "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+              0);
+    AnnotationFile file;
+    ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
+    EXPECT_EQ(file.BookmarkCount(), 1u);
+    file.Close();
+    ASSERT_EQ(program.Run({book}, select + Answer(Cmd::kDeleteHighlight) +
+                                      "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+              0);
+    ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
+    EXPECT_EQ(file.BookmarkCount(), 0u);
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -8,6 +8,7 @@
 #include "document/forms/form_markup.h"
 #include "document/markup/attribute_value.h"
 #include "document/markup/token_source.h"
+#include "graphics/controls/check_box_control.h"
 #include "graphics/core/node.h"
 #include "script/script_heap.h"
 #include "script/script_names.h"
@@ -57,6 +58,25 @@ bool Form::SetName(FormList* list, const String& name) {
     return true;
 }
 
+void Form::OnControlChanged(FormControl* control, uint32_t code) {
+    if (code != FormControl::kNoticeRadioChecked || !control) return;
+    const FormFieldEntry* own = nullptr;
+    for (int32_t i = 0; i < fields_.Count() && !own; ++i)
+        if (fields_.Get(i)->control == control) own = fields_.Get(i);
+    if (!own || own->name.IsEmpty()) return;
+    const String name = own->name;
+    for (int32_t i = 0; i < fields_.Count(); ++i) {
+        FormFieldEntry* entry = fields_.Get(i);
+        auto* box = dynamic_cast<CheckBoxControl*>(entry->control);
+        if (!box || entry->control == control || !box->IsRadio() || !(entry->name == name) ||
+            box->GetState() != CheckBoxControl::kChecked)
+            continue;
+        box->SetState(CheckBoxControl::kUnchecked);
+        box->SaveState(entry->currentState);
+        box->Refresh();
+    }
+}
+
 bool Form::InitFromTag(TokenSource& source, uint32_t position) {
     textStart_ = textEnd_ = position;
     uint32_t v = 0;
@@ -71,8 +91,9 @@ bool Form::InitFromTag(TokenSource& source, uint32_t position) {
         if (!source.GetAttributeText(t.id, text)) continue;
         if (!t.out->AssignChars(text.Data(), text.Length())) return false;
     }
-    autoSubmit_ = source.GetAttributeText(kAttrAutoSubmit, text) ? 1 : 0;
-    persistent_ = source.GetAttributeText(kAttrPersistent, text) ? 1 : 0;
+    // Present or not, with a value or without, on a live tag or on the element kept for it.
+    autoSubmit_ = source.HasAttribute(kAttrAutoSubmit) ? 1 : 0;
+    persistent_ = source.HasAttribute(kAttrPersistent) ? 1 : 0;
     return true;
 }
 
@@ -129,11 +150,12 @@ FormFieldEntry* Form::FindEntry(int32_t id, const String& name) {
             if (fields_.Get(i)->id == id) return fields_.Get(i);
     }
     if (name.IsEmpty()) return nullptr;
+    // Fields of one name (a radio group) are told apart by their order: a control takes the
+    // first entry of its name that no other control holds.
     for (int32_t i = 0; i < fields_.Count(); ++i) {
         FormFieldEntry* e = fields_.Get(i);
         if (e->name != name) continue;
         if (e->id == -1 || id == -1 || e->id == id) return e;
-        return nullptr;
     }
     return nullptr;
 }

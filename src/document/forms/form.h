@@ -105,7 +105,8 @@ public:
                     const Rect* rect) override;
     bool SubmitIfAutomatic(FormControl*) override { return AutoSubmit(); }
     void RemoveControl(FormControl* control) override;
-    void OnControlChanged(FormControl*, uint32_t) override {}
+    // A radio button checked: the other radio buttons of its name are unchecked.
+    void OnControlChanged(FormControl* control, uint32_t code) override;
     Node* ControlParent() override { return controlParent_; }
 
     // Set by the page layout each time it places the form's controls.

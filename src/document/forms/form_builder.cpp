@@ -197,6 +197,7 @@ FormControl* Form::Build(TokenSource& source, uint32_t position, const uint8_t* 
                 if (!c) return nullptr;
                 if (Has(source, kAttrChecked)) c->SetState(CheckBoxControl::kChecked);
                 c->SetValueText(value);
+                c->SetRadio(type == kRadio);
                 control = c;
                 break;
             }

@@ -135,7 +135,19 @@ bool Form::SaveState(ByteStream& stream, bool lengthPrefixed) {
             String live;
             if (e->control->SaveState(live)) e->currentState = live;
         }
-        if (e->name.IsEmpty() || e->currentState == e->defaultState) continue;
+    }
+    // Fields of one name (a radio group) are restored by their order: when one of them
+    // changed, all of them are written.
+    auto groupChanged = [this](const String& name) {
+        for (int32_t k = 0; k < fields_.Count(); ++k) {
+            const FormFieldEntry* f = fields_.Get(k);
+            if (f->name == name && !(f->currentState == f->defaultState)) return true;
+        }
+        return false;
+    };
+    for (int32_t i = 0; i < fields_.Count(); ++i) {
+        FormFieldEntry* e = fields_.Get(i);
+        if (e->name.IsEmpty() || !groupChanged(e->name)) continue;
         pool.PutTag(first ? kFirst : kNext);
         first = false;
         pool.WriteString(e->name);
@@ -157,13 +169,22 @@ bool Form::RestoreState(ByteStream& stream) {
     String name;
     if (!pool.ReadString(name)) return false;
     uint8_t tag = 0;
+    // The n-th record of a name goes to the n-th field of that name.
+    std::vector<String> seen;
     // A tag that is not 0, 1 or 2 ends the reading with false, like a short stream.
     for (;;) {
         if (!pool.GetTag(tag)) return false;
         if (tag == kEnd) break;
         String field;
         if (!pool.ReadString(field)) return false;
-        FormFieldEntry* entry = FindEntry(-1, field);
+        int32_t nth = 0;
+        for (const String& s : seen) nth += s == field ? 1 : 0;
+        seen.push_back(field);
+        FormFieldEntry* entry = nullptr;
+        for (int32_t i = 0, n = 0; i < fields_.Count() && !entry; ++i) {
+            if (!(fields_.Get(i)->name == field)) continue;
+            if (n++ == nth) entry = fields_.Get(i);
+        }
         if (!entry) {
             FormFieldEntry fresh;
             fresh.name = field;

@@ -13,6 +13,11 @@ namespace {
 constexpr uint32_t kConverted = 0xFFFF0000u;
 constexpr uint32_t kMaxTexts = 0xFFFF;  // a text index of 0xFFFF would read as a converted value
 
+// Attributes whose presence is their meaning ("<form fvt:persistent>").
+bool IsPresenceFlag(uint32_t id) {
+    return id == kAttrAutoSubmit || id == kAttrPersistent;
+}
+
 uint32_t IdOf(uint32_t word) {
     return word & 0xFFFF;
 }
@@ -104,7 +109,9 @@ bool ElementStack::Push(TokenSource& source, const RenderState& state) {
             texts[textCount++] = &item->value;
         } else {
             uint32_t value = 0;
-            if (!AttributeValue::Parse(item->id, *item, value)) continue;
+            // The form flags count by their presence: kept (as 0) even without a "yes".
+            if (!AttributeValue::Parse(item->id, *item, value) && !IsPresenceFlag(item->id))
+                continue;
             if (n + 3 > kMaxEntryWords) {
                 fits = false;
                 break;

@@ -110,6 +110,13 @@ public:
     bool GetAttributeValue(uint32_t id, uint32_t& value) override {
         return owner_.FindAttribute(offset_, id, value);
     }
+    // A stored entry keeps an attribute either converted or as its text.
+    bool HasAttribute(uint32_t id) override {
+        uint32_t value = 0;
+        String text;
+        return owner_.FindAttribute(offset_, id, value) ||
+               owner_.FindAttributeText(offset_, id, text);
+    }
     bool Start(uint32_t, bool) override { return false; }
     void SetPosition(uint32_t) override {}
     bool Attach(DocumentSource*, uint32_t) override { return false; }

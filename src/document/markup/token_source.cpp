@@ -13,6 +13,15 @@ bool TokenSource::GetAttributeText(uint32_t id, String& out) {
     return false;
 }
 
+bool TokenSource::HasAttribute(uint32_t id) {
+    uint32_t n = AttributeCount();
+    for (uint32_t i = 0; i < n; ++i) {
+        const AttributeItem* a = Attribute(i);
+        if (a && a->id == id) return true;
+    }
+    return false;
+}
+
 bool TokenSource::GetAttributeValue(uint32_t id, uint32_t& value) {
     uint32_t n = AttributeCount();
     for (uint32_t i = 0; i < n; ++i) {

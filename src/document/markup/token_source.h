@@ -39,6 +39,8 @@ public:
     virtual bool GetAttributeText(uint32_t id, String& out);
     // The first attribute with that id, converted by the attribute-value rules.
     virtual bool GetAttributeValue(uint32_t id, uint32_t& value);
+    // Whether the tag carries the attribute at all (with a value or without).
+    virtual bool HasAttribute(uint32_t id);
     virtual bool Start(uint32_t position, bool resync) = 0;
     virtual void SetPosition(uint32_t position) = 0;
     virtual void SeekBack(uint32_t /*position*/) {}

@@ -110,8 +110,10 @@ int CheckBoxControl::SetValue(int* err, ScriptMemberRef* ref, ScriptHeap* heap, 
         bool on = false;
         int rc = heap->ToBoolean(value, &on);
         if (rc) return Done(err, rc);
+        bool was = state_ == kChecked;
         SetState(on ? kChecked : kUnchecked);
         Refresh();
+        if (on && !was && radio_) NotifyForm(kNoticeRadioChecked);
         return Done(err, 0);
     }
     if (ref->code == Names::kValueLower) {
@@ -150,11 +152,16 @@ void CheckBoxControl::OnFocusChanged(bool gained) {
 void CheckBoxControl::OnControlEvent(FormControl* /*control*/, uint32_t eventId, uint32_t argument,
                                      const Rect* rect) {
     if (eventId != kFormEventClick) return;
-    if (state_ == kChecked)
+    bool radioChecked = false;
+    if (state_ == kChecked && !radio_) {
         SetState(kUnchecked);
-    else if (state_ == kUnchecked)
+    } else if (state_ != kChecked && (state_ == kUnchecked || radio_)) {
         SetState(kChecked);
+        radioChecked = radio_;
+    }
     KeepAlive hold(this);
+    if (radioChecked) NotifyForm(kNoticeRadioChecked);
+    if (hold.Orphaned()) return;
     Rect r = rect ? *rect : rect_;
     Fire(kFormEventClick, argument, &r);
     if (!hold.Orphaned()) button_->Redraw(nullptr);

@@ -26,6 +26,10 @@ public:
     void SetState(uint32_t state);
     uint32_t GetState() const { return state_; }
     void SetValueText(const String& value) { value_ = value; }
+    // A radio button: a click checks it (never unchecks it), and its form unchecks the others
+    // of its name.
+    void SetRadio(bool radio) { radio_ = radio; }
+    bool IsRadio() const { return radio_; }
     const String& ValueText() const { return value_; }
     ButtonControl* Button() const { return button_; }
 
@@ -78,5 +82,6 @@ private:
     ButtonControl* button_;
     std::shared_ptr<const IconImage> icons_[4];  // 226 to 229
     String value_;
+    bool radio_ = false;
     uint32_t state_ = kUnchecked;
 };

@@ -109,6 +109,8 @@ public:
     void SetFormIndex(int32_t index) { formIndex_ = index; }
     void SetListener(ControlListener* listener) { listener_ = listener; }
     void NotifyForm(uint32_t code);
+    // The change notices: 0 leaving while shown, 1 shown, 2 a radio button was checked.
+    static constexpr uint32_t kNoticeRadioChecked = 2;
     void DetachFromForm();
     bool SubmitForm();
     void Refresh();
