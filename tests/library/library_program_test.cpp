@@ -105,6 +105,31 @@ TEST(LibraryRows, TitlesAndAuthorsReadInTheBooksEncoding) {
     EXPECT_EQ(differ, 0);
 }
 
+// The selected row's bar runs to the list's right edge, or to the scroll bar that a list
+// longer than the screen shows there (the room was left blank before).
+TEST(LibraryRows, TheSelectionBarReachesTheEdgeOrTheScrollBar) {
+    for (int books : {2, 9}) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        for (int i = 0; i < books; ++i) AddBook(device, "Book " + std::string(1, char('A' + i)));
+        const std::string shot = device.outside() + "/library.png";
+        ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + shot + "\nquit\n"), 0);
+        Screen screen;
+        ASSERT_TRUE(screen.Read(shot));
+        // The first row (selected) lies below the strip; its right end, in the bar's navy.
+        const std::uint32_t navy = screen.At(20, 50);
+        ASSERT_NE(navy, kWhite);
+        if (books == 2) {
+            EXPECT_EQ(screen.At(screen.width - 3, 50), navy);
+        } else {
+            EXPECT_EQ(screen.CountOf(screen.width - 10, 50, 8, 200, kWhite), 0);
+            EXPECT_GT(screen.CountOf(screen.width - 10, 50, 8, 200, navy) +
+                          screen.CountOf(screen.width - 10, 50, 8, 200, 0x808080),
+                      0);
+        }
+    }
+}
+
 // The horizontal extent of the dark pixels of a rectangle (0 when none).
 int InkWidth(const Screen& s, int x, int y, int w, int h) {
     int left = x + w, right = x - 1;
