@@ -605,6 +605,9 @@ bool ReaderController::ShowIndexEntries(const IndexSource& table, const String& 
 
 bool Lookup::ShowIndexSearchLink(TextPopup& page, const String& reference, const String& word,
                                  const String& text) {
+    // A pop-up window builds the link itself; other pop-ups get the same script as a link.
+    if (TextPopupWindow* window = page.PopupWindow())
+        return window->ShowIndexSearchLink(reference, word, text);
     RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
     if (!link) return false;
     link->kind = kLinkScript;
