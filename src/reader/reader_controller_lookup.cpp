@@ -204,6 +204,9 @@ struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
     // Where the last word was tapped: a look-up of it is anchored there.
     Point tapPoint{};
     bool tapped = false;
+    // Below the tapped word's box, when it is known.
+    Point wordAnchor{};
+    bool wordBox = false;
     int32_t timer = -1;
     std::unique_ptr<BookActionBridge> bridge;
     BookDocumentController* bridgeDocument = nullptr;
@@ -337,7 +340,7 @@ bool ReaderController::LookupCommand(int32_t id) {
     }
     // The anchor: below the tapped word, else the top of the area the pop-ups keep clear.
     Point anchor{popupRect_.x, popupRect_.y};
-    if (Lookups().tapped) anchor = Lookups().tapPoint;
+    if (Lookups().tapped) anchor = Lookups().wordBox ? Lookups().wordAnchor : Lookups().tapPoint;
     return LookupSelection(word, anchor, String(), language, 0, id, false);
 }
 
@@ -779,6 +782,7 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     }
     Lookups().tapPoint = point;
     Lookups().tapped = start == end && !word.IsEmpty();
+    Lookups().wordBox = false;
     const uint32_t action = settings_ ? settings_->tapAction : 0;
     if (const int32_t command = Lookup::TapActionCommand(action)) {
         // Posted: the command may replace the page whose tap handler is running.
@@ -814,6 +818,12 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     if (chosen > kMenuBase) PostCommand(static_cast<int32_t>(chosen - kMenuBase));
 }
 
+void ReaderController::NoteTappedWordBox(const Rect& box) {
+    if (box.IsEmpty()) return;
+    Lookups().wordAnchor = Point{box.x, box.y + box.height};
+    Lookups().wordBox = true;
+}
+
 bool TapOnPage(BookDocumentController& controller, Point p) {
     ReaderController* reader = controller.Reader();
     PageLayout* layout = controller.Layout();
@@ -829,12 +839,17 @@ bool TapOnPage(BookDocumentController& controller, Point p) {
     tapped.Bind(layout, slot);
     String word;
     uint32_t language = 0;
+    Rect box{};
     if (tapped.FocusWordAt(p)) {
         tapped.SetRange(true, false);
         tapped.SetRange(false, false);
+        Area area;
+        if (tapped.GetSelectionArea(area)) area.GetBounds(box);
         tapped.GetSelectionText(1, word, language);
         word = Lookup::TrimPunctuation(word);
     }
     reader->OnTapAction(start, end, word, static_cast<uint16_t>(language), p, false);
+    // The commands the tap chose run after this event: their look-up finds the box.
+    if (start == end && !word.IsEmpty()) reader->NoteTappedWordBox(box);
     return true;
 }
