@@ -1,6 +1,7 @@
 // Pagination over a 5 MB HTML file, each move as a ratio to laying out one page from a known
-// start (the baseline, measured in the same run): the first page, the next and previous pages,
-// going to the middle and then to the last page, and drawing a laid-out page. The page content
+// start (the baseline, measured in the same run): the first page, the next and previous pages
+// (also PageUp right after a jump), going to the middle and then to the last page, and drawing
+// a laid-out page. The page content
 // is set by the test stand-in for the line layout, so the figures are the pagination's own.
 #include <benchmark/benchmark.h>
 
@@ -102,6 +103,21 @@ void PreviousPage(benchmark::State& state) {
     }
 }
 BENCHMARK(PreviousPage);
+
+// PageUp after a jump: the page that ends where the current one starts.
+void PreviousPageAfterJump(benchmark::State& state) {
+    Engine& e = Shared();
+    e.layout.Start();
+    for (auto _ : state) {
+        state.PauseTiming();
+        e.layout.GoToPage(200);
+        e.layout.Invalidate(1);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(e.layout.GoToPosition(e.layout.CurrentPageStart(), -2));
+        e.layout.LayoutPageAt(e.layout.CurrentPageStart(), false);
+    }
+}
+BENCHMARK(PreviousPageAfterJump);
 
 void HalfThenLast(benchmark::State& state) {
     Engine& e = Shared();

@@ -4,12 +4,17 @@
 
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
+#include "core/charset.h"
 
 namespace {
 
 constexpr std::uint32_t kBkmk = FourCC("BKMK");
 constexpr std::uint32_t kData = FourCC("DATA");
 constexpr std::uint32_t kKindMask = 63;
+constexpr std::uint32_t kBpar = FourCC("BPAR");
+// After the main record's fields: the length in bytes and the UTF-16 little-endian file name
+// of the book the side file belongs to.
+constexpr std::uint32_t kOwnerField = AnnotationFile::kMainSize;
 
 // Sub-record words of an annotation.
 constexpr std::uint32_t kTextField = 28, kNoteField = 32, kLinkField = 36, kStateField = 40;
@@ -26,7 +31,62 @@ std::uint32_t Tag(const char* t) {
 
 }  // namespace
 
-bool AnnotationFile::PathForBook(const std::string& bookPath, std::string* out, bool* exists) {
+namespace {
+
+std::string FileNameOf(const std::string& path) {
+    std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::u16string Utf16Of(const std::string& text) {
+    std::u16string out(text.size() + 1, u'\0');
+    std::int32_t units = Utf8::DecodeToUtf16(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                             text.size(), out.data(), out.size());
+    out.resize(units < 0 ? 0 : static_cast<std::size_t>(units));
+    return out;
+}
+
+char16_t Folded(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+
+// Device names are matched without case. `stored` is UTF-16 little-endian bytes.
+bool SameName(const std::uint8_t* stored, std::uint32_t bytes, const std::u16string& name) {
+    if (bytes != name.size() * 2) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char16_t c = static_cast<char16_t>(stored[2 * i] | (stored[2 * i + 1] << 8));
+        if (Folded(c) != Folded(name[i])) return false;
+    }
+    return true;
+}
+
+// Whom a main record names: 0 no book, 1 the book `name`, 2 another book.
+int OwnerOfMain(const std::uint8_t* main, std::size_t size, const std::u16string& name) {
+    if (size < kOwnerField + 4) return 0;
+    std::uint32_t length = BigEndian::U32(main + kOwnerField);
+    if (length == 0 || length > size - kOwnerField - 4) return 0;
+    return SameName(main + kOwnerField + 4, length, name) ? 1 : 2;
+}
+
+// Whom the side file at `path` names, read from its bytes without loading it (0 also when it
+// is no readable side file).
+int OwnerOfFile(const std::string& path, const std::u16string& name) {
+    DatabaseFile::Mapping file;
+    if (file.Open(path.c_str()) != 0) return 0;
+    const std::uint8_t* d = file.Data();
+    std::size_t size = file.Size();
+    if (!d || size < 86 || BigEndian::U16(d + 76) == 0) return 0;
+    std::size_t at = BigEndian::U32(d + 78);
+    if (at > size || size - at < 8 || BigEndian::U32(d + at) != kBpar) return 0;
+    std::size_t length = BigEndian::U32(d + at + 4);
+    if (length > size - at - 8) return 0;
+    return OwnerOfMain(d + at + 8, length, name);
+}
+
+}  // namespace
+
+bool AnnotationFile::PathForBook(const std::string& bookPath, std::string* out, bool* exists,
+                                 bool ownOnly) {
     if (exists) *exists = false;
     std::size_t slash = bookPath.find_last_of("\\/");
     std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -34,9 +94,27 @@ bool AnnotationFile::PathForBook(const std::string& bookPath, std::string* out, 
     std::size_t dot = bookPath.find_last_of('.');
     std::string stem = dot != std::string::npos && dot > nameStart ? bookPath.substr(0, dot)
                                                                     : bookPath;
-    *out = stem + ".fvt";
-    if (*out == bookPath) return false;  // never take the book itself for its side file
-    if (exists) *exists = DatabaseFile::Exists(out->c_str());
+    // The first name is the one side files always had: stored annotations are found there.
+    std::string names[2] = {stem + ".fvt", bookPath + ".fvt"};
+    int count = names[0] == names[1] ? 1 : 2;
+    if (names[0] == bookPath) return false;  // never take the book itself for its side file
+    std::u16string book = Utf16Of(FileNameOf(bookPath));
+    bool present[2] = {false, false};
+    int owner[2] = {0, 0};
+    for (int i = 0; i < count; ++i) {
+        present[i] = DatabaseFile::Exists(names[i].c_str());
+        if (present[i]) owner[i] = OwnerOfFile(names[i], book);
+    }
+    int pick = -1;
+    for (int i = 0; i < count && pick < 0; ++i)
+        if (present[i] && owner[i] == 1) pick = i;
+    for (int i = 0; i < count && pick < 0 && !ownOnly; ++i)
+        if (present[i] && owner[i] == 0) pick = i;
+    for (int i = 0; i < count && pick < 0; ++i)
+        if (!present[i]) pick = i;
+    if (pick < 0) return false;
+    *out = names[pick];
+    if (exists) *exists = present[pick];
     return true;
 }
 
@@ -47,9 +125,10 @@ bool AnnotationFile::Delete(const std::string& path) {
 }
 
 int AnnotationFile::OpenOrCreate(const std::string& bookPath, const char* bookDatabaseName,
-                                 std::size_t nameLength, int readOnly, int create, int) {
+                                 std::size_t nameLength, int readOnly, int create, int,
+                                 bool ownOnly) {
     std::string path;
-    if (!PathForBook(bookPath, &path)) return 11;
+    if (!PathForBook(bookPath, &path, nullptr, ownOnly)) return 11;
     bookPath_ = bookPath;
     databaseName_.assign(bookDatabaseName ? bookDatabaseName : "",
                          bookDatabaseName ? std::min<std::size_t>(nameLength, 31) : 0);
@@ -73,7 +152,33 @@ bool AnnotationFile::InitialiseNew() {
     std::uint8_t main[kMainSize] = {};
     BigEndian::PutU32(main, kFormatVersion);
     BigEndian::PutU32(main + 24, 0xFFFFFFFF);
-    return WriteRecord(Tag("BPAR"), main, kMainSize, 0) == 0;
+    if (WriteRecord(Tag("BPAR"), main, kMainSize, 0) != 0) return false;
+    // A new file is its book's from the start.
+    return bookPath_.empty() || Claim();
+}
+
+int AnnotationFile::OwnerKind() const {
+    ByteSpan d;
+    if (!IsOpen() || TagOf(0) != kBpar || !GetData(0, &d)) return 0;
+    return OwnerOfMain(d.data, d.size, Utf16Of(FileNameOf(bookPath_)));
+}
+
+bool AnnotationFile::Claim() {
+    if (!IsOpen() || IsReadOnly() || bookPath_.empty()) return false;
+    int owner = OwnerKind();
+    if (owner != 0) return owner == 1;
+    ByteSpan d;
+    if (TagOf(0) != kBpar || !GetData(0, &d)) return false;
+    std::u16string name = Utf16Of(FileNameOf(bookPath_));
+    if (name.empty()) return false;
+    std::vector<std::uint8_t> main(d.data, d.data + std::min<std::size_t>(d.size, kMainSize));
+    main.resize(kOwnerField + 4 + name.size() * 2, 0);
+    BigEndian::PutU32(main.data() + kOwnerField, static_cast<std::uint32_t>(name.size() * 2));
+    for (std::size_t k = 0; k < name.size(); ++k) {
+        main[kOwnerField + 4 + 2 * k] = static_cast<std::uint8_t>(name[k]);
+        main[kOwnerField + 5 + 2 * k] = static_cast<std::uint8_t>(name[k] >> 8);
+    }
+    return ReplaceData(0, main.data(), static_cast<std::uint32_t>(main.size()));
 }
 
 int AnnotationFile::Validate() {

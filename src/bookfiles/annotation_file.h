@@ -1,7 +1,9 @@
 // The side file of a book ("<book>.fvt", type "BPAR", creator "FOLV"): the reading position,
 // book id, times, audio position, form state, rating, open count, title, author and reading
 // lists (record 0 "BPAR" and its sub-records), and the annotations ("BKMK" records, kept sorted
-// by their range so that a page's annotations are found in one pass).
+// by their range so that a page's annotations are found in one pass). A side file names the
+// book it belongs to (its file name, after the main record's fields), so that two books of one base name
+// ("a.txt", "a.html") never share one: the second gets "<book file name>.fvt".
 #pragma once
 
 #include <cstdint>
@@ -40,22 +42,30 @@ public:
     // The last reference closes the file (writing it back) and tells the owner.
     ~AnnotationFile() override { Close(); }
 
-    // The side file's path: the book's folder and name with the extension ".fvt". False when
-    // no path can be formed; `exists` (may be null) tells whether the file is there.
+    // The book's side file: "<folder>\<name without extension>.fvt", or, when that one belongs
+    // to another book, "<folder>\<name with extension>.fvt". A file that names no book (made
+    // before side files named their book) is taken unless `ownOnly`. False when no path can be
+    // formed or both names are another book's; `exists` (may be null) tells whether the file
+    // is there.
     static bool PathForBook(const std::string& bookPath, std::string* out,
-                            bool* exists = nullptr);
+                            bool* exists = nullptr, bool ownOnly = false);
     // Deletes the side file at `path`; false when that failed.
     static bool Delete(const std::string& path);
 
     // Opens the book's side file: 0 or an error code. readOnly 0, create 1 makes a missing file
     // (and sets a damaged one aside); the database name is the book's (at most 31 bytes).
     int OpenOrCreate(const std::string& bookPath, const char* bookDatabaseName,
-                     std::size_t nameLength, int readOnly, int create, int writeDefaults);
+                     std::size_t nameLength, int readOnly, int create, int writeDefaults,
+                     bool ownOnly = false);
     int OpenExisting(const std::string& bookPath, int readOnly);
     int Close() override;
     bool InitialiseNew() override;
 
     void SetOwner(AnnotationFileOwner* owner) { owner_ = owner; }
+    // Whom the open file names: 0 no book, 1 this book, 2 another book.
+    int OwnerKind() const;
+    // Writes this book's name into a file that names no book; false on failure.
+    bool Claim();
     const std::string& BookPath() const { return bookPath_; }
 
     // The main record: each Get has a default when unset, each Set returns 0 or non-zero.

@@ -92,16 +92,34 @@ int BookDocument::Open(PalmDatabase* source, int ownsSource, std::uint32_t codeP
     BookHeader header;
     if (!header.Parse(record0, isBook)) return kBookCorrupt;
 
+    // A newer reader is asked for only where the header says so: a scheme or reader version
+    // number this reader lacks, in a header that is otherwise whole. Numbers no header would
+    // hold, or a header that does not add up, are damage.
+    auto plausible = [](std::uint32_t n) { return n <= 0xFF; };
+    bool newer = false;
     if (header.compression < 1 || header.compression > 3 || (header.compression == 3 && !isBook)) {
-        return kBookNewerReader;
+        if (header.compression == 0 || !plausible(header.compression)) return kBookCorrupt;
+        newer = true;
     }
-    if (header.encryption != 0 || header.minimumVersion > 1) return kBookNewerReader;
+    if (header.encryption != 0) {
+        if (!plausible(header.encryption)) return kBookCorrupt;
+        newer = true;
+    }
+    if (header.minimumVersion > 1) {
+        if (!plausible(header.minimumVersion)) return kBookCorrupt;
+        newer = true;
+    }
     std::uint32_t textCodePage = header.codePage ? header.codePage : codePage;
     if (textCodePage == 0) textCodePage = BookText::kCodePage1252;
-    if (!BookText::IsSupported(textCodePage)) return kBookNewerReader;
-    std::uint32_t unitSize = BookText::UnitSize(textCodePage);
-    if (header.recordSize * unitSize != kRecordBytes) return kBookRecordSize;
+    const bool knownCodePage = BookText::IsSupported(textCodePage);
+    if (!knownCodePage) {
+        if (textCodePage > 0xFFFF) return kBookCorrupt;
+        newer = true;
+    }
+    std::uint32_t unitSize = knownCodePage ? BookText::UnitSize(textCodePage) : 1;
     if (header.textRecordCount > recordCount - 1) return kBookCorrupt;
+    if (newer) return kBookNewerReader;
+    if (header.recordSize * unitSize != kRecordBytes) return kBookRecordSize;
     if (std::uint64_t(header.textLength) * unitSize >
         std::uint64_t(header.textRecordCount) * kRecordBytes) {
         return kBookCorrupt;

@@ -1,5 +1,6 @@
 #include "bookfiles/database_file.h"
 
+#include <cstring>
 #include <string>
 
 #include "core/charset.h"
@@ -155,6 +156,21 @@ bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size) {
     if (ok) ok = MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!ok) DeleteFileW(temp.c_str());
     return ok;
+}
+
+bool ReplaceDatabase(const char* path, const std::uint8_t* bytes, std::size_t size,
+                     bool* written) {
+    if (written) *written = false;
+    // Creation, modification and backup dates, then the change counter: stamps, not contents.
+    constexpr std::size_t kStampsFrom = 36, kStampsTo = 52, kHeader = 78;
+    std::vector<std::uint8_t> old;
+    if (size >= kHeader && ReadAll(path, &old) == 0 && old.size() == size &&
+        std::memcmp(old.data(), bytes, kStampsFrom) == 0 &&
+        std::memcmp(old.data() + kStampsTo, bytes + kStampsTo, size - kStampsTo) == 0)
+        return true;
+    if (!Replace(path, bytes, size)) return false;
+    if (written) *written = true;
+    return true;
 }
 
 bool Remove(const char* path) {

@@ -36,6 +36,10 @@ int ReadAll(const char* path, std::vector<std::uint8_t>* out);
 // Writes the bytes to "<path>.tmp", flushes them to the disk and renames the result over
 // `path`. False on any failure, and then `path` is as it was.
 bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size);
+// Replace for a Palm database, unless the file already holds the same database but for its
+// dates and change counter: then nothing is written (*written false) and the result is true.
+bool ReplaceDatabase(const char* path, const std::uint8_t* bytes, std::size_t size,
+                     bool* written = nullptr);
 bool Remove(const char* path);
 // Removes the temporary file that a Replace cut short by a crash left beside `path`; true when
 // none is left.

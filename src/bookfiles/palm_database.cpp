@@ -165,11 +165,22 @@ public:
 
     bool Flush() override {
         if (!open_ || !dirty_ || path_.empty()) return open_;
+        const std::uint32_t wasModified = modified_, wasNumber = modificationNumber_;
         modified_ = PalmNow();
         ++modificationNumber_;
         std::vector<std::uint8_t> bytes;
-        if (!Serialize(&bytes)) return false;
-        if (!DatabaseFile::Replace(path_.c_str(), bytes.data(), bytes.size())) return false;
+        bool written = false;
+        if (!Serialize(&bytes) ||
+            !DatabaseFile::ReplaceDatabase(path_.c_str(), bytes.data(), bytes.size(), &written)) {
+            modified_ = wasModified;
+            modificationNumber_ = wasNumber;
+            return false;
+        }
+        if (!written) {
+            // The file already says all this: its stamps stay as they are.
+            modified_ = wasModified;
+            modificationNumber_ = wasNumber;
+        }
         dirty_ = false;
         return true;
     }

@@ -76,10 +76,29 @@ void* SegmentedArray::AppendNew() {
 
 void SegmentedArray::MoveElements(int32_t to, int32_t from, int32_t n) {
     if (n <= 0 || to == from) return;
+    // Spans that stay inside one block on both sides move with one memmove each.
+    auto span = [&](int32_t d, int32_t s, int32_t limit) {
+        int32_t room = mask_ + 1;
+        int32_t a = room - (d & mask_), b = room - (s & mask_);
+        int32_t m = a < b ? a : b;
+        return m < limit ? m : limit;
+    };
     if (to < from) {
-        for (int32_t k = 0; k < n; ++k) std::memcpy(Get(to + k), Get(from + k), elementSize_);
+        for (int32_t k = 0; k < n;) {
+            int32_t m = span(to + k, from + k, n - k);
+            std::memmove(Get(to + k), Get(from + k), static_cast<size_t>(m) * elementSize_);
+            k += m;
+        }
     } else {
-        for (int32_t k = n - 1; k >= 0; --k) std::memcpy(Get(to + k), Get(from + k), elementSize_);
+        // Backwards, each span ending at the last element still to move.
+        for (int32_t k = n; k > 0;) {
+            int32_t d = to + k - 1, s = from + k - 1;
+            int32_t m = (d & mask_) + 1, ms = (s & mask_) + 1;
+            if (ms < m) m = ms;
+            if (k < m) m = k;
+            std::memmove(Get(d - m + 1), Get(s - m + 1), static_cast<size_t>(m) * elementSize_);
+            k -= m;
+        }
     }
 }
 

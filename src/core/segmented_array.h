@@ -157,6 +157,10 @@ public:
         int32_t count = Count();
         if (index < 0 || index >= count || n <= 0) return;
         if (n > count - index) n = count - index;
+        if constexpr (std::is_trivially_copyable_v<T>) {
+            raw_.Remove(index, n);  // block-wise memmove
+            return;
+        }
         for (int32_t k = index; k + n < count; ++k) *Get(k) = std::move(*Get(k + n));
         for (int32_t k = count - n; k < count; ++k) Get(k)->~T();
         raw_.Remove(count - n, n);

@@ -268,7 +268,7 @@ bool Database::Save(Database* db) {
     std::vector<uint8_t> bytes;
     ok = ok && file->Serialize(&bytes);
     delete file;
-    ok = ok && DatabaseFile::Replace(db->filePath_.c_str(), bytes.data(), bytes.size());
+    ok = ok && DatabaseFile::ReplaceDatabase(db->filePath_.c_str(), bytes.data(), bytes.size());
     if (ok) db->dirty_ = false;
     return ok;
 }

@@ -69,6 +69,7 @@ struct BoxRecord {
     static constexpr uint8_t kFirstLineIndent = 0x01;  // the first-line indent applies
     static constexpr uint8_t kFramed = 0x02;
     static constexpr uint8_t kTopEdge = 0x04;  // with kFramed: the line gets a top edge
+    static constexpr uint8_t kPreformatted = 0x08;  // words are never hyphenated
     uint32_t leftMargin = 0;
     uint32_t rightMargin = 0;
     uint32_t firstIndent = 0;

@@ -7,6 +7,7 @@
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
 #include "layout/hyphenation.h"
+#include "layout/inline_objects.h"
 #include "layout/page_drawing.h"
 #include "layout/page_layout.h"
 
@@ -150,6 +151,8 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         if (ok && more && !SameSection(began, block_->PositionAt(cursor))) break;
     }
     if (ok && more) ok = FlushPageEnd(cursor);
+    // Nothing but block ends and blank lines left: they would make an empty last page.
+    if (ok && more && OnlyTextEndFollows(cursor)) more = false;
     // A page that consumed nothing while text follows would be laid out again forever.
     if (ok && more && cursor.position == 0) ok = false;
     if (ok) {
@@ -257,10 +260,21 @@ bool PageLayout::OnlyTextEndFollows(BlockCursor cursor) {
     return false;
 }
 
+// Runs of items to drop go in one removal; the pending run is removed before more tokens are
+// read, so that reading sees the block as it would after item-by-item removal.
+bool PageLayout::EnsureItemDropping(BlockCursor& cursor, BlockCursor& end) {
+    if (!end.AtEnd()) return true;
+    block_->RemoveRange(cursor, end);
+    end = cursor;
+    return EnsureItem(end);
+}
+
 void PageLayout::DropLeadingSpaces(BlockCursor& cursor) {
-    while (EnsureItem(cursor) && cursor.Kind() == kItemFlowMark &&
-           block_->Mark(cursor.counts[kItemFlowMark])->type == kMarkSpace)
-        block_->RemoveAt(cursor);
+    BlockCursor c = cursor;
+    while (EnsureItemDropping(cursor, c) && c.Kind() == kItemFlowMark &&
+           block_->Mark(c.counts[kItemFlowMark])->type == kMarkSpace)
+        c.Next();
+    block_->RemoveRange(cursor, c);
 }
 
 bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
@@ -302,6 +316,8 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     uint32_t last = kLastSpace;
     bool ended = false, endedAtBreak = false, pageBreak = false, overflowWord = false;
     bool hasContent = false, tableHere = false, topEdge = false;
+    // Text or a picture: a line of rules, blanks and block ends leaves the column looking empty.
+    bool visible = false;
     // Marked full only once the line is placed: the line before a cell's end still fits.
     bool columnFull = false;
     uint8_t lineFlags = 0;
@@ -324,16 +340,22 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     // hyphenated too, or else cut at the last character that fits; only a word of which not
     // even one character fits stays whole. c then stands just past what stays on the line and
     // room is what is left.
+    // Preformatted text is never hyphenated: a word goes to the next line whole, and one wider
+    // than the line is cut where the line ends, without a hyphen.
     auto splitWord = [&](int32_t& room, bool opensLine) -> bool {
+        bool preformatted = (box.flags & BoxRecord::kPreformatted) != 0;
+        if (preformatted && !opensLine) return false;
         if (!opensLine && !Hyphenation::IsQuarterFree(room, lineWidth)) return false;
         BlockCursor end = c;
         end.Next();
         WordSplitter split(*block_, fonts_, Document());
         BlockCursor after;
         int32_t avail = room;
-        if (!split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) {
+        if (preformatted ||
+            !split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) {
             avail = room;
-            if (!opensLine || !split.BreakRun(lineStyle_.language, wordStart, end, avail, after))
+            if (!opensLine || !split.BreakRun(lineStyle_.language, wordStart, end, avail, after,
+                                              !preformatted))
                 return false;
         }
         c = after;
@@ -417,6 +439,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                     if (splitWord(remaining, opensLine)) {
                         pending = 0;
                         hasContent = true;
+                        visible = true;
                         ended = true;
                         break;
                     }
@@ -435,6 +458,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                     overflowWord = true;
                 }
                 hasContent = true;
+                visible = true;
                 c.Next();
                 break;
             }
@@ -517,6 +541,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                 b->rect.height = h;
                 b->object->SetDisplay(Size{w, h}, false);
                 hasContent = true;
+                if (!dynamic_cast<HorizontalRule*>(b->object.Get())) visible = true;
                 last = kLastObject;
                 c.Next();
                 if (narrowed) ended = true;
@@ -525,8 +550,16 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
             case kItemFlowMark: {
                 switch (static_cast<FlowMarkKind>(mark->type)) {
                     case kMarkPageBreak: {
+                        if (tableDepth_ > 0) {
+                            // A cell is no page: the break ends the line, as a block's end.
+                            c.Next();
+                            if (hasContent) ended = endedAtBreak = true;
+                            break;
+                        }
                         if (mark->option && !hasContent) {
-                            bool passOver = firstLine;
+                            // Before anything shows in the column (an empty block's line, a
+                            // rule), a page break would leave a blank page.
+                            bool passOver = firstLine || !column.shown;
                             if (!passOver) {
                                 BlockCursor after = c;
                                 after.Next();
@@ -642,6 +675,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     if (goOn) {
         if (progress && !tableHere) {
             PlaceLineItems(lineStart, lineEnd, line);
+            if (visible) column.shown = true;
             column.pending[0] = line.height;
             column.Advance(0);
             firstLine = false;
@@ -704,30 +738,40 @@ void PageLayout::PlaceLineItems(BlockCursor from, const BlockCursor& to, const L
 }
 
 bool PageLayout::FlushPageEnd(BlockCursor& cursor) {
+    BlockCursor c = cursor;
+    auto keep = [&](bool result) {
+        block_->RemoveRange(cursor, c);
+        return result;
+    };
     for (;;) {
-        if (!EnsureItem(cursor)) return false;
-        switch (cursor.Kind()) {
+        if (!EnsureItemDropping(cursor, c)) return keep(false);
+        switch (c.Kind()) {
             case kItemBox: {
-                BoxRecord* b = block_->Box(cursor.counts[kItemBox]);
-                if (b->flags & BoxRecord::kFirstLineIndent) return true;
+                BoxRecord* b = block_->Box(c.counts[kItemBox]);
+                if (b->flags & BoxRecord::kFirstLineIndent) return keep(true);
                 next_->blockStyle = *b;
-                block_->RemoveAt(cursor);
+                c.Next();
                 break;
             }
             case kItemFlowMark: {
-                uint32_t type = block_->Mark(cursor.counts[kItemFlowMark])->type;
+                uint32_t type = block_->Mark(c.counts[kItemFlowMark])->type;
                 if (type != kMarkPageBreak && type != kMarkLineBreak && type != kMarkSpace &&
                     type != kMarkHyphen)
-                    return true;
-                block_->RemoveAt(cursor);
+                    return keep(true);
+                c.Next();
                 break;
             }
             case kItemStyleChange:
-                next_->style = *block_->Style(cursor.counts[kItemStyleChange]);
+                next_->style = *block_->Style(c.counts[kItemStyleChange]);
+                c.Next();
+                break;
+            case kItemLine:
+                // The record of the line that did not fit: the walk goes on past it, or the
+                // breaks after it would open the next page with an empty line.
                 block_->RemoveAt(cursor);
                 break;
             default:
-                return true;
+                return keep(true);
         }
     }
 }

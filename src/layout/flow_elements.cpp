@@ -106,6 +106,7 @@ void PageLayout::BoxOf(const RenderState& state, BoxRecord& out) const {
     out.spaceAfter = state.lengths[kFifthLength];
     out.alignment = state.alignment;
     if (state.boxFlags & kBoxBorder) out.flags |= BoxRecord::kFramed;
+    if (state.boxFlags & kBoxPreformatted) out.flags |= BoxRecord::kPreformatted;
 }
 
 void PageLayout::SelectTokenFont() {

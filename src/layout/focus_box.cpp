@@ -401,6 +401,31 @@ void TextFocus::RedrawSelection(bool draw) {
     area_.MoveFrom(fresh);
 }
 
+bool TextFocus::SelectPositions(uint32_t start, uint32_t end) {
+    if (!block_ || end <= start) return false;
+    ResetRanges();
+    bool anchored = false;
+    BlockCursor c;
+    c.Init(block_, true);
+    // Word by word from the block's start: each step moves on to the next word and past it.
+    while (ScanWords(c, true, true)) {
+        SetFocusAt(c);
+        if (focus_.start >= end) break;
+        if (focus_.end > start) {
+            if (!anchored) SetRange(true, false);
+            anchored = true;
+            SetRange(false, false);
+        }
+        if (!ScanWords(c, true, false) || c.AtEnd()) break;
+    }
+    if (!anchored) {
+        ResetRanges();
+        return false;
+    }
+    RedrawSelection(true);
+    return true;
+}
+
 void TextFocus::Repaint() {
     if (area_.IsEmpty() || !canvas_ || !canvas_->Begin()) return;
     DrawOutline(area_);

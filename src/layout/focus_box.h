@@ -70,6 +70,9 @@ public:
     bool FocusWordAt(Point p);
 
     void SetRange(bool anchor, bool redraw);
+    // Selects the words that meet the text positions [start, end) (a found text); false when
+    // none of the block's words does.
+    bool SelectPositions(uint32_t start, uint32_t end);
     bool HasNoSelection() const { return anchor_.IsEmpty() || active_.IsEmpty(); }
     bool GetSelection(BlockCursor& from, BlockCursor& to) const;
     void GetSelectionRange(uint32_t& start, uint32_t& end) const;

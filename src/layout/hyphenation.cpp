@@ -10,6 +10,9 @@ namespace {
 // them, and reading them whole at every line end would cost their length each time.
 constexpr int32_t kMaxSyllableWord = 64;
 
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
+
 int ClassAt(const char16_t* w, int32_t i) {
     return CharProps::Class3(w[i]);
 }
@@ -59,6 +62,25 @@ int32_t BoundaryBefore(const char16_t* w, int32_t first, int32_t p) {
     return boundary;
 }
 
+// Words that are not prose: a number, a path or web address, an identifier, a mail address,
+// a name in camel case. A hyphen put into them reads as part of them ("apache.org/-licenses").
+bool IsCodeLike(const char16_t* w, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        char16_t c = w[i];
+        int cls = CharProps::Class5(c);
+        if (cls == 3 || c == u'/' || c == u':' || c == u'_' || c == u'@')
+            return true;
+        // An inner capital: an upper-case letter right after a lower-case one.
+        if (cls == 1 && i > 0 && CharProps::Class5(w[i - 1]) == 2) return true;
+    }
+    return false;
+}
+
+bool IsLetter(char16_t c) {
+    int cls = CharProps::Class3(c);
+    return cls == 1 || cls == 2;
+}
+
 }  // namespace
 
 bool Hyphenation::IsCjkLanguage(uint32_t language) {
@@ -68,6 +90,7 @@ bool Hyphenation::IsCjkLanguage(uint32_t language) {
 
 bool Hyphenation::SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakAfter) {
     for (int32_t i = 0; i < n; ++i) breakAfter[i] = 0;
+    if (IsCodeLike(word, n)) return false;
     int32_t first = 0;
     while (first < n && ClassAt(word, first) == 3) ++first;
     bool lead = first > 0;
@@ -104,9 +127,21 @@ bool Hyphenation::SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakA
     }
     if (n > 0) breakAfter[0] = 0;
     if (n > 1) breakAfter[1] = 0;
-    for (int32_t i = 0; i < n; ++i)
-        if (breakAfter[i]) return true;
-    return false;
+    // At least two letters stay on the line and three go to the next: a lone "ce" or "ly"
+    // on a line of its own reads worse than an unbroken word.
+    int32_t letters = 0;
+    for (int32_t i = 0; i < n; ++i) letters += IsLetter(word[i]);
+    int32_t before = 0;
+    bool any = false;
+    for (int32_t i = 0; i < n; ++i) {
+        before += IsLetter(word[i]);
+        if (!breakAfter[i]) continue;
+        if (before < 2 || letters - before < 3)
+            breakAfter[i] = 0;
+        else
+            any = true;
+    }
+    return any;
 }
 
 bool WordSplitter::Build(BlockCursor cursor, const BlockCursor& end, int32_t limit) {
@@ -125,12 +160,16 @@ bool WordSplitter::Build(BlockCursor cursor, const BlockCursor& end, int32_t lim
         int32_t n = run->text.Length();
         for (int32_t i = 0; i < n; ++i) {
             Cell cell{x, 0, run->text[i], 0, c.counts[kItemTextRun], i};
+            // A surrogate pair is one character: measured whole on its first half, the
+            // second half takes no width.
+            bool low = i > 0 && IsHighSurrogate(run->text[i - 1]) && IsLowSurrogate(cell.ch);
+            bool pair = i + 1 < n && IsHighSurrogate(cell.ch) && IsLowSurrogate(run->text[i + 1]);
             if (measuring) {
                 if (n == 1) {
                     cell.width = run->width;
-                } else {
+                } else if (!low) {
                     Size size;
-                    fonts_.Measure(run->text.Data() + i, 1, size);
+                    fonts_.Measure(run->text.Data() + i, pair ? 2 : 1, size);
                     cell.width = size.width;
                 }
                 x += cell.width;
@@ -213,13 +252,17 @@ bool WordSplitter::HyphenateRun(uint32_t language, BlockCursor cursor, const Blo
 }
 
 bool WordSplitter::BreakRun(uint32_t language, BlockCursor cursor, const BlockCursor& end,
-                            int32_t& available, BlockCursor& after) {
+                            int32_t& available, BlockCursor& after, bool addHyphen) {
     if (!Build(cursor, end, available)) return false;
     int32_t n = static_cast<int32_t>(cells_.size());
-    bool cjk = Hyphenation::IsCjkLanguage(language);
+    // Cut without a hyphen: CJK text, and text asked to keep its characters as written.
+    bool cjk = Hyphenation::IsCjkLanguage(language) || !addHyphen;
     int32_t hyphen = fonts_.HyphenWidth();
     int32_t cut = 0;
     while (cut < n && cells_[cut].x + cells_[cut].width + (cjk ? 0 : hyphen) <= available) ++cut;
+    // Never between the halves of a pair.
+    if (cut > 0 && cut < n && IsLowSurrogate(cells_[cut].ch) && IsHighSurrogate(cells_[cut - 1].ch))
+        --cut;
     // A cut before the first character would leave a line of nothing but a hyphen.
     if (cut <= 0 || cut >= n) return false;
     bool letter = CharProps::Class5(cells_[cut - 1].ch) < 3;

@@ -44,10 +44,11 @@ public:
     // that stays (and the hyphen), and after is the cursor just past what stays on the line.
     bool HyphenateRun(uint32_t language, BlockCursor cursor, const BlockCursor& end,
                       int32_t& available, BlockCursor& after);
-    // The fallback: cuts the word at the last character that fits with a hyphen. False when
-    // not even the first character fits (the caller places the run anyway).
+    // The fallback: cuts the word at the last character that fits with a hyphen (without
+    // one when addHyphen is false). False when not even the first character fits (the caller
+    // places the run anyway).
     bool BreakRun(uint32_t language, BlockCursor cursor, const BlockCursor& end, int32_t& available,
-                  BlockCursor& after);
+                  BlockCursor& after, bool addHyphen = true);
 
 private:
     struct Cell {

@@ -110,10 +110,13 @@ bool ImageObject::Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) 
         return true;
     }
     if (!gc || !source_) return false;
+    // Decoded once for a size and background; later draws copy the kept picture.
+    if (kept_ && gc->DrawKeptImage(area, clip ? *clip : area, *kept_)) return true;
+    if (!kept_) kept_ = std::make_unique<KeptPicture>();
     const uint8_t* data = nullptr;
     uint32_t length = 0;
     if (!source_->GetData(data, length) || !data) return false;
-    bool ok = gc->DrawImage(area, clip ? *clip : area, data, length);
+    bool ok = gc->DrawImage(area, clip ? *clip : area, data, length, kept_.get());
     source_->DropData();
     return ok;
 }

@@ -13,6 +13,7 @@
 
 class DataHandle;
 class IconImage;
+class KeptPicture;
 class Resource;
 struct IconHost;
 class SortedRecordDatabase;
@@ -72,6 +73,8 @@ private:
     ImageObject();
     ~ImageObject() override;
     bool Probe();
+    // The picture decoded for drawing, made on the first draw.
+    std::unique_ptr<KeptPicture> kept_;
 
     int32_t width_ = 0;
     int32_t height_ = 0;

@@ -19,6 +19,7 @@ struct ColumnBox {
     int32_t height = 0;
     int32_t pending[2] = {};
     bool full = false;
+    bool shown = false;  // a line with text or a picture was placed
 
     void Set(const Rect& column) {
         *this = ColumnBox{};

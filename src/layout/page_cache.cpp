@@ -24,7 +24,6 @@ constexpr uint32_t kAttrLogKind = 70;
 constexpr uint32_t kAttrLogValue = 71;
 constexpr int32_t kBudgetAfterLogHost = 8;
 constexpr int32_t kFirstPageBudget = 100;
-constexpr int32_t kEndingSearchRounds = 48;
 
 bool IsKeyNone(uint32_t key) {
     return key == 0xFFFFFFFFu || key == 0xFFFFFFFEu;
@@ -132,14 +131,26 @@ bool PageLayout::SetAnnotations(AnnotationFile* file) {
     if (!file) return true;
     uint32_t key = OwnKey(DocumentKey());
     // Without a key of our own nothing tells whether the file is another book's: keep it.
-    if (IsKeyNone(key)) return true;
+    if (IsKeyNone(key)) {
+        file->Claim();
+        return true;
+    }
     uint32_t stored = file->GetBookId();
-    if (stored == key || stored == ByteSwap32(key)) return true;
-    if (stored == 0xFFFFFFFFu) return file->SetBookId(key) == 0;
-    // Another book's notes: the old file is set aside (renamed) before the store is emptied, so
-    // the next write makes a fresh file and nothing is lost.
-    std::string path;
-    if (AnnotationFile::PathForBook(file->BookPath(), &path)) RecordStoreFiles::SetAside(path);
+    if (stored == key || stored == ByteSwap32(key)) {
+        file->Claim();
+        return true;
+    }
+    if (stored == 0xFFFFFFFFu) return file->Claim() && file->SetBookId(key) == 0;
+    if (file->OwnerKind() != 1) {
+        // A file that names no book, written for another one of the same base name: it is
+        // left untouched, and the caller gives this book a side file of its own.
+        annotations_ = nullptr;
+        return false;
+    }
+    // This book's name, another book's notes (the file was replaced): the old file is set
+    // aside (renamed) before the store is emptied, so the next write makes a fresh file and
+    // nothing is lost.
+    if (!file->GetPath().empty()) RecordStoreFiles::SetAside(file->GetPath());
     if (!file->Reset()) return false;
     return file->SetBookId(key) == 0;
 }
@@ -827,6 +838,153 @@ bool PageLayout::FindPageBefore(uint32_t position, PageRecord*& out) {
     return true;
 }
 
+namespace {
+
+// A line of a laid-out page outside any table (a table counts as one line): where its text
+// starts and its top and bottom below the column top.
+struct LineSpan {
+    uint32_t start;
+    int32_t top;
+    int32_t bottom;
+};
+
+void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineSpan>& out) {
+    out.clear();
+    BlockCursor c;
+    c.Init(&contents, true);
+    int32_t depth = 0;
+    bool waiting = false;
+    for (; !c.AtEnd(); c.Next()) {
+        const BlockItem* item = contents.ItemAt(c.position);
+        uint32_t kind = c.Kind();
+        if (depth == 0 && kind == kItemLine) {
+            const LineRecord* l = contents.Line(c.counts[kItemLine]);
+            if (l->height > 0) {
+                if (waiting) out.pop_back();
+                out.push_back({PageRecord::kNone, l->y - columnTop, l->y + l->height - columnTop});
+                waiting = true;
+            }
+        } else if (depth == 0 && kind == kItemTable) {
+            const TableRecord* t = contents.Table(c.counts[kItemTable]);
+            if (waiting) out.pop_back();
+            out.push_back({PageRecord::kNone, t->box.y - columnTop, t->box.Bottom() - columnTop});
+            waiting = true;
+        }
+        if (waiting && item->HasPosition()) {
+            out.back().start = item->Position();
+            waiting = false;
+        }
+        if (kind == kItemTable) {
+            ++depth;
+        } else if (kind == kItemFlowMark && depth > 0 &&
+                   contents.Mark(c.counts[kItemFlowMark])->type == kMarkTableEnd) {
+            --depth;
+        }
+    }
+    if (waiting) out.pop_back();
+}
+
+constexpr int32_t kEndingSearchAttempts = 4;
+constexpr int32_t kEndingSearchTries = 4;
+constexpr int32_t kEndingChainPages = 512;
+
+}  // namespace
+
+bool PageLayout::LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
+                                  PageRecord& follower, bool& moreText) {
+    const int32_t saved = columns_[0].height;
+    columns_[0].height = height;
+    bool ok = LayoutSlot(record, slot, false, follower, moreText);
+    columns_[0].height = saved;
+    return ok;
+}
+
+// From a page that starts before the target, pages are laid out forward until one holds the
+// target or ends there. One that ends there is the answer. Otherwise the page before the
+// target starts on a line of the page before that one: the line is picked from the measured
+// heights, and the page is cut there and laid out to check that it reaches the target.
+PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageRecord& page,
+                                                        uint32_t target, bool atLowest,
+                                                        PageRecord& accepted,
+                                                        PageRecord& follower, bool& moreText) {
+    PageRecord before, next;
+    std::vector<LineSpan> linesBefore, linesHere;
+    bool hasBefore = false, hardBefore = false, more = false;
+    const int32_t top = columns_[0].y;
+    int32_t guard = 0;
+    for (; guard < kEndingChainPages; ++guard) {
+        slot.record = &page;
+        if (!LayoutSlot(page, slot, false, next, more)) return kEndingFailed;
+        if (!more || next.start >= target) break;
+        TopLevelLines(slot.contents, top, linesBefore);
+        hardBefore = EndsWithTypeZeroMark(slot.contents);
+        before.MoveFrom(page);
+        hasBefore = true;
+        page.MoveFrom(next);
+        slot.record = nullptr;
+    }
+    if (guard == kEndingChainPages) return kEndingFailed;
+    auto accept = [&](PageRecord& r, PageRecord& f, bool m) {
+        accepted.MoveFrom(r);
+        follower.MoveFrom(f);
+        moreText = m;
+        slot.record = nullptr;
+        return kEndingFound;
+    };
+    if ((more && next.start == target) || (!more && page.end == target))
+        return accept(page, next, more);
+    if (!hasBefore) return atLowest ? accept(page, next, more) : kEndingFurtherBack;
+    // The page holds the target: it shows no gap, but may repeat up to a page; a page cut
+    // from the one before ends nearer.
+    TopLevelLines(slot.contents, top, linesHere);
+    if (columnCount_ != 1 || hardBefore || linesBefore.size() < 2 || linesHere.empty())
+        return accept(page, next, more);
+    int32_t need = linesHere.front().bottom;
+    for (const LineSpan& l : linesHere)
+        if (l.start < target) need = l.bottom;
+    const int32_t threshold = linesBefore.back().bottom + need - columns_[0].height;
+    int32_t i = 1;
+    while (i < static_cast<int32_t>(linesBefore.size()) && linesBefore[i].top < threshold) ++i;
+    if (i >= static_cast<int32_t>(linesBefore.size())) return accept(page, next, more);
+
+    PageRecord good, goodFollower;
+    bool hasGood = false, goodMore = false;
+    // Lines known to start a page that falls short of the target, and that reaches it.
+    int32_t shortAt = 0, goodAt = static_cast<int32_t>(linesBefore.size());
+    for (int32_t tries = 0; tries < kEndingSearchTries; ++tries) {
+        PageRecord cut, candidate, after;
+        bool cutMore = false, candidateMore = false;
+        if (!cut.CopyFrom(before)) break;
+        cut.used = true;
+        slot.record = &cut;
+        if (!LayoutSlotCapped(cut, slot, linesBefore[i].top, candidate, cutMore) || !cutMore ||
+            candidate.start <= before.start || candidate.start > page.start)
+            break;
+        candidate.linkOrigin = kNone;
+        candidate.linkStep = 0;
+        slot.record = &candidate;
+        if (!LayoutSlot(candidate, slot, false, after, candidateMore)) break;
+        slot.record = nullptr;
+        uint32_t end = candidateMore ? after.start : TextLength();
+        if (end >= target) {
+            good.MoveFrom(candidate);
+            goodFollower.MoveFrom(after);
+            goodMore = candidateMore;
+            hasGood = true;
+            goodAt = i;
+            // An earlier line may end nearer the target without falling short of it.
+            if (end == target) break;
+        } else {
+            shortAt = i;
+        }
+        i = hasGood ? goodAt - 1 : shortAt + 1;
+        if (i <= shortAt || i >= goodAt) break;
+    }
+    slot.record = nullptr;
+    if (hasGood) return accept(good, goodFollower, goodMore);
+    return accept(page, next, more);
+}
+
 bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out) {
     out = nullptr;
     if (!firstKnown_ && !LayoutFirstPage()) return false;
@@ -852,139 +1010,42 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
     }
     if (lower < firstStart) lower = firstStart;
 
-    int64_t q = static_cast<int64_t>(t0) - estimate;
     int32_t s = ChooseSlot();
     PageSlot& slot = slots_[s];
-    PageRecord& r = slot.scratch;
-    PageRecord follower, previous, best;
-    bool hasPrevious = false, hasBest = false;
-    uint32_t bestFraction = 0;
-    const int32_t height = std::max(1, columns_[0].height);
-    const uint32_t tol = static_cast<uint32_t>(std::min<int64_t>(
-        128, 384 * static_cast<int64_t>(std::max(1, settings_.baseFontSize)) / height));
-    bool corrected = false, hard = false, more = false;
-    uint32_t k = 0, f = 0;
-    enum { kGoOn, kAcceptR, kAcceptPrevious, kSettle } decision = kGoOn;
-
-    for (int32_t round = 0; round < kEndingSearchRounds && decision == kGoOn; ++round) {
-        if (more) {
-            r.MoveFrom(follower);
-        } else {
-            k = 0;
-            hard = false;
-            hasPrevious = false;
-            r.Reset();
-            bool ok;
-            if (q < lower) {
-                if (lower <= firstStart) {
-                    ok = r.CopyFrom(first_);
-                    r.used = ok;
-                } else {
-                    q = lower;
-                    ok = LayoutPageFrom(static_cast<uint32_t>(lower), r, false);
-                }
+    PageRecord accepted, follower;
+    bool more = false;
+    EndingSearch result = kEndingFurtherBack;
+    int64_t back = std::max<int64_t>(1, estimate);
+    for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
+         ++attempt, back *= 2) {
+        PageRecord& page = slot.scratch;
+        page.Reset();
+        int64_t q = static_cast<int64_t>(t0) - back;
+        bool atLowest = q <= lower || attempt + 1 == kEndingSearchAttempts;
+        bool ok;
+        if (q <= lower) {
+            if (lower <= firstStart) {
+                ok = page.CopyFrom(first_);
+                page.used = ok;
             } else {
-                ok = LayoutPageFrom(static_cast<uint32_t>(q), r, true);
-                if (ok && r.start >= t0) {
-                    r.Reset();
-                    ok = LayoutPageFrom(static_cast<uint32_t>(q), r, false);
-                }
+                ok = LayoutPageFrom(static_cast<uint32_t>(lower), page, false);
             }
-            if (!ok) break;
-        }
-        slot.record = &r;
-        if (!LayoutSlot(r, slot, false, follower, more)) break;
-        uint32_t fr = 0;
-        bool found = PositionFraction(slot.contents, t0, fr);
-        if (found) f = fr;
-        bool stepForward = false;
-        if (hard) {
-            if (!found)
-                stepForward = true;
-            else
-                decision = f >= tol ? kAcceptR : (hasPrevious ? kAcceptPrevious : kAcceptR);
-        } else if (!found) {
-            if (r.start > t0) {
-                // Aligned past the target: start further back (counts as the correction).
-                if (corrected) {
-                    decision = kSettle;
-                } else {
-                    q -= estimate;
-                    corrected = true;
-                    more = false;
-                }
-            } else if (!more) {
-                decision = kSettle;  // the end of the text without the target
-            } else {
-                stepForward = true;
-            }
-        } else if (f >= 256 - tol) {
-            decision = kAcceptR;
-        } else if (f < tol && hasPrevious) {
-            decision = kAcceptPrevious;
-        } else if (corrected) {
-            decision = kSettle;
-        } else if (r.start <= lower) {
-            decision = kAcceptR;
         } else {
-            if (f > bestFraction || !hasBest) {
-                hasBest = best.CopyFrom(r);
-                best.used = hasBest;
-                bestFraction = f;
+            ok = LayoutPageFrom(static_cast<uint32_t>(q), page, true);
+            if (ok && page.start >= t0) {
+                page.Reset();
+                ok = LayoutPageFrom(static_cast<uint32_t>(q), page, false);
             }
-            if (k == 0) {
-                // Place the start so that the target falls at the foot of the page, measuring
-                // the characters per page on the candidate itself.
-                int64_t span = static_cast<int64_t>(t0) - r.start;
-                int64_t fprime = f ? f : 128;
-                q = static_cast<int64_t>(t0) - span * (256 - tol) / fprime;
-                if (span <= 0) q = static_cast<int64_t>(t0) - estimate * (256 - tol) / fprime;
-            } else {
-                q = q + ((256 - static_cast<int64_t>(f) - tol) * (static_cast<int64_t>(t0) - q)) /
-                            (static_cast<int64_t>(f) + 256 * static_cast<int64_t>(k));
-            }
-            corrected = true;
-            more = false;
         }
-        if (stepForward) {
-            hard = EndsWithTypeZeroMark(slot.contents);
-            previous.MoveFrom(r);
-            hasPrevious = true;
-            ++k;
+        if (!ok) {
+            result = kEndingFailed;
+            break;
         }
+        if (page.start >= t0) continue;
+        result = SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more);
     }
-    if (decision == kGoOn) {
-        // Out of rounds or a failed layout: settle only on a page that holds the target.
-        decision = hasBest ? kSettle : kGoOn;
-        if (!hasBest) {
-            ReleaseSlot(s);
-            return false;
-        }
-    }
-    PageRecord accepted;
-    bool slotHoldsAccepted = false;
-    if (decision == kAcceptPrevious) {
-        // The page before ends where the candidate starts: it may not end before the target,
-        // or the text between would be skipped.
-        if (r.start >= t0) {
-            accepted.MoveFrom(previous);
-        } else {
-            accepted.MoveFrom(r);
-            slotHoldsAccepted = true;
-        }
-    } else if (decision == kSettle) {
-        if (hasBest && (f < bestFraction || !r.IsUsed() || r.end == kNone || r.end < t0)) {
-            accepted.MoveFrom(best);
-        } else {
-            accepted.MoveFrom(r);
-            slotHoldsAccepted = true;
-        }
-    } else {
-        accepted.MoveFrom(r);
-        slotHoldsAccepted = true;
-    }
-    bool followerValid = slotHoldsAccepted && more;
-    ReleaseSlot(s);  // the slot's own record moved out; what it showed is laid out again
+    ReleaseSlot(s);  // what it showed last is laid out again when it is shown
+    if (result != kEndingFound) return false;
     if (!accepted.IsUsed() || accepted.start >= t0) return false;
     if (accepted.end != kNone && accepted.end < t0) return false;
     if (static_cast<int64_t>(accepted.start) <= firstStart) {
@@ -998,14 +1059,17 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
         out = StoreRecord(accepted);
         if (!out) return false;
     }
-    if (followerValid) {
+    if (more) {
+        // The page after it: where it ends exactly, the page the search started from.
+        uint32_t start = out->start;
         follower.markIndex = -1;
         follower.pageNumber = out->pageNumber + 1;
-        follower.linkOrigin = out->start;
+        follower.linkOrigin = start;
         follower.linkStep = 2;
         follower.useStamp = NextStamp();
         StoreRecord(follower);
-    } else if (slotHoldsAccepted && !more) {
+        out = FindPageRecord(start, 0);
+    } else {
         RememberLast(*out);
     }
     return out != nullptr;

@@ -36,15 +36,22 @@ void GraphicsPageCanvas::SetFont(const CanvasFont& font) {
     gc_->SetFontStyle(style);
 }
 
+// The page places text by its baseline; the graphics context by the top of the text. Every
+// text point crosses over here, so words and the underlines between them stay on one line.
+Point GraphicsPageCanvas::TextTop(Point baseline) {
+    return Point{baseline.x, baseline.y - gc_->FontAscent()};
+}
+
 void GraphicsPageCanvas::DrawText(const String& text, Point baseline, uint32_t colour) {
     gc_->SetTextColor(colour);
     gc_->SetBrushColor(Color::kNone);
-    gc_->DrawText(text.Data(), text.Length(), Point{baseline.x, baseline.y - gc_->FontAscent()});
+    gc_->DrawText(text.Data(), text.Length(), TextTop(baseline));
 }
 
-void GraphicsPageCanvas::DrawUnderline(Point at, int32_t width, uint32_t colour) {
+void GraphicsPageCanvas::DrawUnderline(Point baseline, int32_t width, uint32_t colour) {
     gc_->SetPenColor(colour);
-    gc_->DrawUnderline(at, width);
+    gc_->SetTextColor(colour);
+    gc_->DrawUnderline(TextTop(baseline), width);
 }
 
 bool GraphicsPageCanvas::DrawObject(InlineObject* object, const Rect& r, const Rect* clip) {

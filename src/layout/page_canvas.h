@@ -31,8 +31,9 @@ public:
     virtual void FillRect(const Rect& r, uint32_t colour) = 0;
     virtual void DrawLine(Point from, Point to, uint32_t colour) = 0;
     virtual void SetFont(const CanvasFont& font) = 0;
+    // Text and underlines are placed by the baseline at their left end.
     virtual void DrawText(const String& text, Point baseline, uint32_t colour) = 0;
-    virtual void DrawUnderline(Point at, int32_t width, uint32_t colour) = 0;
+    virtual void DrawUnderline(Point baseline, int32_t width, uint32_t colour) = 0;
     virtual bool DrawObject(InlineObject* object, const Rect& r, const Rect* clip) = 0;
     // Null: no clip.
     virtual void SetClip(const Rect* r) = 0;
@@ -61,7 +62,7 @@ public:
     void DrawLine(Point from, Point to, uint32_t colour) override;
     void SetFont(const CanvasFont& font) override;
     void DrawText(const String& text, Point baseline, uint32_t colour) override;
-    void DrawUnderline(Point at, int32_t width, uint32_t colour) override;
+    void DrawUnderline(Point baseline, int32_t width, uint32_t colour) override;
     bool DrawObject(InlineObject* object, const Rect& r, const Rect* clip) override;
     void SetClip(const Rect* r) override;
     void DrawArea(const Area& area, bool highlight) override;
@@ -69,6 +70,8 @@ public:
     void DrawIcon(uint16_t id, const Rect& r, const Rect* clip) override;
 
 private:
+    Point TextTop(Point baseline);
+
     GraphicsContext* gc_;
     std::unique_ptr<TableScroll::TableIcons> icons_;
 };

@@ -3,6 +3,7 @@
 // reads the laid-out page and never changes the layout; it records only where runs and objects
 // went, for hit-testing.
 #include "layout/page_drawing.h"
+#include "layout/inline_objects.h"
 
 #include <algorithm>
 
@@ -657,7 +658,13 @@ bool PageLayout::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background) 
         InlineBox* box = c.Object(k);
         if (!box || !box->object) continue;
         Rect r = box->rect;
-        if ((r.width <= 0 || r.height <= 0) && !(box->flags & InlineBox::kScalable)) continue;
+        if ((r.width <= 0 || r.height <= 0) && !(box->flags & InlineBox::kScalable)) {
+            // A LOGAS element's items have no size: they are logged when their page is drawn.
+            if (pass == 0)
+                if (auto* log = dynamic_cast<LogItemObject*>(box->object.Get()))
+                    log->Draw(nullptr, r, nullptr);
+            continue;
+        }
         box->object->SetRect(r, background);
         bool late = box->object->DrawsLate() != 0;
         if (late && pass == 0) {

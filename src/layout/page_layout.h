@@ -325,7 +325,10 @@ public:
     void Clear();
     void SetContentLayout(PageContentLayout* content) { content_ = content; }
     DocumentSource* Document() const;
+    // Attaches the book's side file, checking that it is this book's. False when it is not
+    // (then nothing is attached and the file is left as it is) or cannot be made so.
     bool SetAnnotations(AnnotationFile* file);
+    AnnotationFile* Annotations() const { return annotations_; }
     // Where the log hosts met while the first page is sought go (not owned); emptied when
     // given and collecting.
     void SetMetadataList(SortedRecordDatabase* list);
@@ -377,6 +380,7 @@ public:
 
     // Drawing (the canvas is not owned; paths give the interface sizes, null the desktop's).
     void SetCanvas(PageCanvas* canvas) { canvas_ = canvas; }
+    PageCanvas* Canvas() const { return canvas_; }
     void SetPaths(const AppPaths* paths) { paths_ = paths; }
     void SetPageColours(uint32_t text, uint32_t background) {
         textColour_ = text;
@@ -465,7 +469,7 @@ public:
     static constexpr uint32_t kNone = PageRecord::kNone;
     static constexpr int32_t kMaxRecords = 8;
     static constexpr uint32_t kBackwardReach = 4096;
-    static constexpr uint32_t kCheckpointSpacing = 32768;
+    static constexpr uint32_t kCheckpointSpacing = 8192;
     static constexpr uint32_t kStateMagic = 0x45425653u;  // "EBVS"
     static constexpr uint32_t kStateVersion = 4;
 
@@ -506,6 +510,8 @@ private:
     bool LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
                      bool& progress);
     bool EnsureItem(BlockCursor& cursor);
+    // EnsureItem for a cursor `end` ahead of `cursor` over items to be removed.
+    bool EnsureItemDropping(BlockCursor& cursor, BlockCursor& end);
     void ApplyStyle(const PositionRecord& style);
     void DropLeadingSpaces(BlockCursor& cursor);
     // Nothing but marks, boxes and styles before the end of the text.
@@ -517,6 +523,7 @@ private:
     bool LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
                      bool& progress);
     bool SkipTable(BlockCursor& cursor);
+    bool AtCellBoundary(BlockCursor& cursor);
     bool WalkTableRows(TableWidths& widths, const TableRecord& table, BlockCursor& cursor,
                        int32_t maxRows, int32_t heightLimit, bool measure, int32_t tableX,
                        int32_t& rowsDone, bool& tableEnded, SegArray<BlockCursor, 4>* ranges);
@@ -539,6 +546,13 @@ private:
     bool Replay(uint32_t target, PageRecord& record, bool align);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool FindPageBefore(uint32_t position, PageRecord*& out);
+    enum EndingSearch { kEndingFound, kEndingFurtherBack, kEndingFailed };
+    EndingSearch SearchPageEndingAt(PageSlot& slot, PageRecord& page, uint32_t target,
+                                    bool atLowest, PageRecord& accepted, PageRecord& follower,
+                                    bool& moreText);
+    // A page laid out as if the first column were `height` tall: it ends on a line start.
+    bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
+                          PageRecord& follower, bool& moreText);
     void MakeCurrent(PageRecord* record, uint32_t mark);
     bool ShowAsOnlyPage(PageRecord* record);
     void HideCurrent();

@@ -43,6 +43,23 @@ void PositionViewElement::AttachLayout(PageLayout* layout) {
 void PositionViewElement::UpdateFocusBinding() {
     PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
     focus_.Bind(layout_, slot);
+    // The box and the selection are drawn where the page is, by inverting it.
+    focus_.SetDrawing(layout_ ? layout_->Canvas() : nullptr,
+                      layout_ ? layout_->Display() : nullptr);
+}
+
+void PositionViewElement::RepaintFocus() {
+    if (!layout_) return;
+    // Bound again first: a page turned or laid out anew drops the old selection.
+    UpdateFocusBinding();
+    focus_.Repaint();
+}
+
+bool PositionViewElement::ShowSelection(uint32_t start, uint32_t end) {
+    if (!layout_) return false;
+    UpdateFocusBinding();
+    focus_.ClearFocusBox();
+    return focus_.SelectPositions(start, end);
 }
 
 uint32_t PositionViewElement::CurrentPageStart() const {
@@ -293,6 +310,12 @@ void PositionViewElement::SetActive(bool active) {
     // First: a child's answer may end this element.
     if (active) OnActivation(1);
     Widget::SetActive(active);
+}
+
+bool PositionViewElement::WantedInputState(InputState& state) {
+    if (!CurrentMarkIsOnPage()) return false;
+    state = InputState::kLinkFocus;
+    return true;
 }
 
 bool PositionViewElement::CurrentMarkIsOnPage() {

@@ -97,6 +97,11 @@ public:
     void AttachLayout(PageLayout* layout);
     PageLayout* Layout() const { return layout_; }
     TextFocus& TextFocusBox() { return focus_; }
+    // The focus bound to the page shown now: a selection of a page left behind is gone.
+    TextFocus& CurrentFocus() {
+        UpdateFocusBinding();
+        return focus_;
+    }
     uint32_t Mode() const { return mode_; }
 
     // The view interface.
@@ -112,6 +117,8 @@ public:
 
     // Node and widget operations.
     bool HandleEvent(InputEvent& event) override;
+    // With a link or mark focused on the page, Enter activates it.
+    bool WantedInputState(InputState& state) override;
     void Redraw(const Rect* area) override;
     void ExecuteCommand(uint32_t command, uint32_t argument) override;
     bool IsCommandEnabled(uint32_t command, uint32_t argument) override;
@@ -134,6 +141,11 @@ public:
     uint32_t GoToPosition(uint32_t position);
 
     void ClearFocus();
+    // Draws the focus box and selection again over a page just painted.
+    void RepaintFocus();
+    // Shows the words of [start, end) of the current page selected (a found text); false when
+    // the page holds none of them.
+    bool ShowSelection(uint32_t start, uint32_t end);
     // Relayouts counted (tests).
     uint32_t relayouts = 0;
 

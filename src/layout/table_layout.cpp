@@ -80,6 +80,18 @@ void PageLayout::ShiftItems(const BlockCursor& from, const BlockCursor& to, int3
     }
 }
 
+// The cursor stands where a cell's content ends: the next cell or row, or the table's or the
+// text's end.
+bool PageLayout::AtCellBoundary(BlockCursor& c) {
+    if (!EnsureItem(c)) return true;
+    uint32_t kind = c.Kind();
+    if (kind == kItemCell || kind == kItemRow) return true;
+    if (kind != kItemFlowMark) return false;
+    uint32_t type = block_->Mark(c.counts[kItemFlowMark])->type;
+    return type == kMarkCellEnd || type == kMarkRowEnd || type == kMarkTableEnd ||
+           type == kMarkTextEnd;
+}
+
 bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
                                BlockCursor& cursor, int32_t maxRows, int32_t heightLimit,
                                bool measure, int32_t tableX, int32_t& rowsDone,
@@ -136,6 +148,14 @@ bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
             PositionRecord keepStyle = lineStyle_;
             BoxRecord keepBox = next_->blockStyle;
             if (!ColumnLoop(box, c, firstLine, false)) return false;
+            // Whatever stopped the loop short of the cell's end (a column marked full), the
+            // rest of the cell's content is laid out in the cell too, never passed over.
+            for (int32_t guard = 0; guard < kMaxEmptyReads && !AtCellBoundary(c); ++guard) {
+                uint32_t before = c.position;
+                box.full = false;
+                if (!ColumnLoop(box, c, firstLine, false)) return false;
+                if (c.position == before) break;
+            }
             ApplyStyle(keepStyle);
             next_->blockStyle = keepBox;
             int32_t contentHeight = box.Bottom();
@@ -246,6 +266,14 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         if (!widths.Finish()) return false;
     }
 
+    if (tableHeight > room && tableDepth_ == 1 && !firstLine && tableHeight <= column.height) {
+        // Its first row does not fit below the lines already placed but fits a page: the
+        // table starts the next page rather than be cut off at this one's foot. (A row taller
+        // than a whole page stays, cut to the column; the rest of it is reached by scrolling.)
+        progress = false;
+        column.MarkFull();
+        return true;
+    }
     // Cells in place: rows stacked from the table's top, content aligned in each cell.
     for (int32_t i = 0; i < widths.CellCount(); ++i) {
         TableCell* tc = widths.Cell(i);

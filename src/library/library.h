@@ -184,6 +184,8 @@ private:
     static int BucketOf(const Text& path);
     void EnsureLocations();
     void InsertBook(LibraryBook* book);
+    // A book file that cannot be read is listed by its file name, marked as unopenable.
+    LibraryBook* AddUnreadable(const Text& path);
     void Unlink(LibraryBook* book);
     void PlaceInLocation(LibraryBook* book, bool countBytes);
     int32_t FindLocationByPath(const Text& path, bool removableOnly) const;

@@ -315,5 +315,5 @@ int LibraryCache::CreateAt(const Text& file, const Library& library) {
     if (!db->Serialize(&bytes)) return 1;
     out_.clear();
     index_.clear();
-    return DatabaseFile::Replace(path.c_str(), bytes.data(), bytes.size()) ? 0 : 1;
+    return DatabaseFile::ReplaceDatabase(path.c_str(), bytes.data(), bytes.size()) ? 0 : 1;
 }

@@ -9,11 +9,13 @@
 #include "bookfiles/palm_database.h"
 #include "core/file.h"
 #include "core/html.h"
+#include "core/resources.h"
 #include "library/library.h"
 
 namespace {
 
 constexpr uint32_t kOpenReadOnly = 41;
+constexpr uint32_t kDamagedTitle = 5523;
 
 // The file name's parts: the name without folder and extension, and the extension.
 void SplitFileName(const Text& path, std::u16string& stem, std::u16string& extension) {
@@ -115,6 +117,39 @@ bool Library::ReadBookExtras(const PalmDatabase* database, LibraryBook& book) {
     return true;
 }
 
+LibraryBook* Library::AddUnreadable(const Text& path) {
+    if (!Files::Exists(path)) return nullptr;
+    auto book = std::make_unique<LibraryBook>(this, path);
+    book->SetType(LibraryBook::kTypeUnknownBook);
+    book->SetLanguagePair(0);
+    String wide;
+    path.ToWide(wide);
+    int32_t slash = wide.Length();
+    while (slash > 0 && wide[slash - 1] != u'\\') --slash;
+    // "Name.prc (damaged)": the whole file name, so that two such files are told apart.
+    String name;
+    name.AssignSub(wide, slash, wide.Length() - slash);
+    const char16_t* pattern = LoadResString(kDamagedTitle);
+    String shown;
+    for (const char16_t* c = pattern ? pattern : u"%1"; *c; ++c) {
+        if (c[0] == u'%' && c[1] == u'1') {
+            shown.Append(name);
+            ++c;
+        } else {
+            shown.AppendChar(*c);
+        }
+    }
+    Text title;
+    title.FromWide(shown.Data(), shown.Length());
+    book->SetTitle(title, false);
+    book->SetCreated(FileTimeUnixSecondsEx(path));
+    // Opening it tells the user what is wrong with it; no side file is made beside it.
+    book->SetOpenable(false);
+    LibraryBook* added = book.release();
+    InsertBook(added);
+    return added;
+}
+
 LibraryBook* Library::AddFile(const Text& path, bool checkExists) {
     if (path.IsEmpty()) return nullptr;
     LibraryBook* known = nullptr;
@@ -144,9 +179,10 @@ LibraryBook* Library::AddFile(const Text& path, bool checkExists) {
     int error = 0;
     std::unique_ptr<PalmDatabase> database(
         PalmDatabase::Open(path, kOpenReadOnly, nullptr, nullptr, &error));
-    if (!database) return nullptr;
+    // A damaged book is still the user's file: it is listed, never silently dropped.
+    if (!database) return error == 11 ? nullptr : AddUnreadable(path);
     HeaderInfo info;
-    if (!ReadBookHeader(database.get(), info)) return nullptr;
+    if (!ReadBookHeader(database.get(), info)) return AddUnreadable(path);
     auto book = std::make_unique<LibraryBook>(this, path);
     book->SetType(info.type == -1 ? LibraryBook::kTypeUnknownBook : info.type);
     book->SetLanguagePair(info.languagePair);

@@ -1,4 +1,5 @@
 #include "reader/book_document_controller.h"
+#include "reader/file_messages.h"
 
 #include <new>
 
@@ -68,6 +69,8 @@ private:
 namespace {
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kBookmarksPage = 3;
+// The settings flag that allows a book's side file.
+constexpr int kSideFileFlag = 3;
 constexpr uint32_t kCouldNotOpen = 5028;
 constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
@@ -166,7 +169,14 @@ bool BookDocumentController::MakeLayout() {
     if (surface_) layout_->SetDisplay(surface_->Display());
     layout_->Configure(settings);
     layout_->SetViewport(viewport_);
-    if (annotations_) layout_->SetAnnotations(annotations_);
+    if (annotations_ && !layout_->SetAnnotations(annotations_) && !layout_->Annotations())
+        TakeOwnSideFile();
+    // The forms' stored values come from the side file that proved to be this book's, before
+    // the first page builds the forms.
+    if (restoreFormsPending_) {
+        restoreFormsPending_ = false;
+        RestoreFormState();
+    }
     layout_->SetFormList(layoutForms_.get());
     // The element shows the page in the window's tree; a frame's controller draws through its
     // frame, and its element lies in the frame's window part, where the pen finds its links.
@@ -245,6 +255,20 @@ void BookDocumentController::PaintPage() {
     }
     layout_->SetCanvas(&*canvas_);
     layout_->PaintCurrentPage(true);
+    if (pageView_) pageView_->RepaintFocus();
+}
+
+void BookDocumentController::ResetViewElement() {
+    if (pageView_ && layout_) pageView_->ClearFocus();
+}
+
+bool BookDocumentController::ShowFoundText(uint32_t start, uint32_t end) {
+    if (!GoToPosition(start)) return false;
+    if (!pageView_ || view_ != kTextPage) return true;
+    // Drawn with the page at the next paint.
+    pageView_->ShowSelection(start, end);
+    Invalidate(true);
+    return true;
 }
 
 void BookDocumentController::DropLayout() {
@@ -293,6 +317,8 @@ bool BookDocumentController::ShowCover() {
         cover_.reset();
         return false;
     }
+    // A book's cover sits on black.
+    cover_->SetBackgroundColor(0);
     if (!cover_->SetParent(surface_)) {
         cover_.reset();
         return false;
@@ -345,7 +371,9 @@ bool BookDocumentController::SetDocument(Resource* document) {
     lastFramesetPosition_ = -1;
     // Only a book file of the reader's own has a side file; the loader keeps the one registry.
     // A frame's controller shows part of the window's book: the side file is the window's.
-    if (loader_ && !frameFlag_ && !location_.IsInternal() &&
+    // The reader's settings may forbid side files altogether.
+    bool sideFiles = !settings_ || settings_->flags[kSideFileFlag] != 0;
+    if (sideFiles && loader_ && !frameFlag_ && !location_.IsInternal() &&
         location_.Kind() != Location::kDatabase && document->GetKind() != 1) {
         document->AddRef();  // the loader releases the reference it is given
         annotations_ = loader_->OpenAnnotationFile(document);
@@ -356,9 +384,28 @@ bool BookDocumentController::SetDocument(Resource* document) {
     }
     // The book script's queries read the tables of the document shown.
     if (databaseHost_) databaseHost_->SetQueryResource(document);
-    RestoreFormState();
+    restoreFormsPending_ = true;
     MakeLayout();
+    if (restoreFormsPending_) {  // no layout yet
+        restoreFormsPending_ = false;
+        RestoreFormState();
+    }
     return true;
+}
+
+void BookDocumentController::TakeOwnSideFile() {
+    // The side file under the book's base name is another book's: it stays as it is, and this
+    // book gets one of its own beside it.
+    annotations_->Release();
+    annotations_ = nullptr;
+    if (!loader_ || !resource_) return;
+    resource_->AddRef();  // the loader releases the reference it is given
+    annotations_ = loader_->OpenAnnotationFile(resource_, true);
+    if (annotations_ && layout_ && !layout_->SetAnnotations(annotations_) &&
+        !layout_->Annotations()) {
+        annotations_->Release();
+        annotations_ = nullptr;
+    }
 }
 
 void BookDocumentController::CloseDocument() {
@@ -682,14 +729,12 @@ bool BookDocumentController::NavigateTo(Location& location) {
 
 void BookDocumentController::ReportFailure(const Location& location) {
     reports_.push_back(kCouldNotOpen);
-    String text;
-    location.ToStringWithAnchor(text);
-    lastReport_.Assign(text);
-    if (reader_) {
-        String args[2] = {text, String()};
-        reader_->MessageBoxByIdArgs(static_cast<int32_t>(kErrorCaption), kCouldNotOpen,
-                                    MessageKind::kError, args, 2);
-    }
+    // The file as the user knows it: its device path, unescaped and whole.
+    const String name = FileMessages::DisplayName(location);
+    lastReport_.Assign(name);
+    if (reader_)
+        reader_->ShowMessage(static_cast<int32_t>(kErrorCaption),
+                             FileMessages::Format(kCouldNotOpen, name), MessageKind::kError);
 }
 
 bool BookDocumentController::OpenBuiltInPage(uint32_t id) {
@@ -735,6 +780,11 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
             facts.hasCover = OpeningRules::HasCover(document->GetDocument());
         }
         chosen = OpeningRules::ChooseAnchor(facts);
+        // A picture or a sound opened by itself has no text page: it shows full screen, or
+        // on the audio page.
+        if (chosen.IsEmpty() && IsMediaFile(document)) {
+            chosen.AppendAscii(IsSoundFile(document) ? "$audio" : "$0");
+        }
         if (!OpenLocation(chosen, changed, false)) {
             CloseDocument();
             return false;
@@ -748,6 +798,8 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
     }
     if (!keep && restore && (chosen.IsEmpty() || OpeningRules::IsAudioAnchor(chosen)))
         RestoreReadingPosition();
+    // A sound file is its own one-track playlist, unless its stored place restored one.
+    if (IsMediaFile(document)) PlayOwnSound();
     if (reader_) reader_->ShowReaderView();
     Invalidate(true);
     return true;
@@ -1199,11 +1251,74 @@ bool BookDocumentController::PageRange(uint32_t& start, uint32_t& end) {
     return true;
 }
 
+void BookDocumentController::DeleteHighlightsInSelection() {
+    String text;
+    uint32_t start = 0, end = 0;
+    bool selected = GetSelection(text, start, end);
+    ResetViewElement();
+    if (!selected || !annotations_) return;
+    // Collected first: deleting moves the indexes of the records after it.
+    std::vector<int32_t> found;
+    BookmarkIterator it;
+    annotations_->StartIterator(&it, AnnotationFile::kHighlight, start, end);
+    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
+        uint32_t from = 0, to = 0;
+        if ((annotations_->GetBookmarkKind(i) & 0x3F) != AnnotationFile::kHighlight ||
+            annotations_->GetBookmarkRange(i, &from, &to, nullptr, nullptr, nullptr) != 0)
+            continue;
+        if (from < end && to > start) found.push_back(i);
+    }
+    if (found.empty()) return;
+    for (auto i = found.rbegin(); i != found.rend(); ++i) annotations_->DeleteBookmark(*i);
+    ReloadAnnotations();
+}
+
+bool BookDocumentController::SelectionHoldsHighlight(uint32_t start, uint32_t end) {
+    if (!annotations_ || start >= end) return false;
+    BookmarkIterator it;
+    annotations_->StartIterator(&it, AnnotationFile::kHighlight, start, end);
+    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
+        uint32_t from = 0, to = 0;
+        if ((annotations_->GetBookmarkKind(i) & 0x3F) == AnnotationFile::kHighlight &&
+            annotations_->GetBookmarkRange(i, &from, &to, nullptr, nullptr, nullptr) == 0 &&
+            from < end && to > start)
+            return true;
+    }
+    return false;
+}
+
+bool BookDocumentController::SelectionHoldsImage() {
+    String location;
+    return pageView_ && view_ == kTextPage && layout_ &&
+           !pageView_->CurrentFocus().HasNoSelection() &&
+           pageView_->CurrentFocus().GetSelectedObjectLocation(location) && !location.IsEmpty();
+}
+
+bool BookDocumentController::OpenSelectedImage() {
+    String location;
+    if (!pageView_ || view_ != kTextPage || !layout_ ||
+        pageView_->CurrentFocus().HasNoSelection() ||
+        !pageView_->CurrentFocus().GetSelectedObjectLocation(location) || location.IsEmpty())
+        return false;
+    return ActivateLink(location);
+}
+
+bool BookDocumentController::AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end,
+                                                 String& out) {
+    out.SetEmpty();
+    if ((kind & 0x3F) == AnnotationFile::kNote) return true;
+    String text;
+    uint32_t from = 0, to = 0;
+    if (!GetSelection(text, from, to) || from != start || to != end) return false;
+    out = text;
+    return !out.IsEmpty();
+}
+
 bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_t& end) {
     text.SetEmpty();
     start = end = 0;
     if (!pageView_ || view_ != kTextPage || !layout_) return false;
-    const TextFocus& focus = pageView_->TextFocusBox();
+    const TextFocus& focus = pageView_->CurrentFocus();
     if (focus.HasNoSelection()) return false;
     focus.GetSelectionRange(start, end);
     uint32_t language = 0;

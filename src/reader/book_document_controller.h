@@ -127,22 +127,27 @@ public:
     // Steps the settings' font size; the page is laid out anew at the same text. Always true.
     bool ChangeFontSize(int32_t step) override;
     void SaveViewState() override;
-    void ResetViewElement() override {}
+    void ResetViewElement() override;
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;
     int64_t CurrentPageValue() override;
-    bool AnnotationStartText(uint32_t, uint32_t, uint32_t, String&) override { return false; }
+    // A highlight and a modification start from the selected text; a note from nothing.
+    bool AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end, String& out) override;
     AnnotationFile* CurrentAnnotationFile() override { return annotations_; }
     void ReloadAnnotations() override;
     void NotifyAnnotationChanged(int32_t) override {}
     bool PageRange(uint32_t& start, uint32_t& end) override;
     bool PageBookmarkText(String& out) override;
-    void DeleteHighlightsInSelection() override {}
+    // Deletes the highlights that meet the selection, after resetting the view.
+    void DeleteHighlightsInSelection() override;
+    bool SelectionHoldsHighlight(uint32_t start, uint32_t end) override;
+    bool SelectionHoldsImage() override;
     // "Add link": the link starts at the selection, else at the first note of the page.
     void EnterLinkSourceMode() override;
     // "Set link target": the selection (else the page) becomes the target and the link is
     // added to the source's side file.
     bool AddLinkToSelection() override;
-    bool OpenSelectedImage() override { return false; }
+    // The picture of the selection, opened as an image view.
+    bool OpenSelectedImage() override;
     bool Lookup(int32_t) override { return false; }
     bool PositionText(String& out) override;
     bool Reload() override;
@@ -187,6 +192,8 @@ public:
     bool GoToPage(uint32_t n);
     bool GoToLastPage();
     bool GoToPosition(uint32_t position);
+    // Goes to a found text and shows it selected.
+    bool ShowFoundText(uint32_t start, uint32_t end);
     bool GoToStart();
     bool GoToContents();
 
@@ -316,7 +323,7 @@ public:
     // Adds the pending link to the source's side file; index receives the annotation. A
     // failure leaves the side file as it was (a note keeps its text and link).
     bool AddRedirectAnnotation(int32_t& index);
-    bool IsWaitingForLinkTarget() const { return link_.kind != kLinkNone; }
+    bool IsWaitingForLinkTarget() const override { return link_.kind != kLinkNone; }
     // The text a link to the marked target carries ("##-pos" and the page start within the
     // book, else the redirect by the target's database name).
     bool LinkTextForTarget(String& out) const;
@@ -367,6 +374,12 @@ public:
     void StopSound();
     // The audio page over a playlist (a book script's audio.show); false when not shown.
     bool ShowSoundList(const String& text);
+    // A picture or sound file opened by itself (not a book or a text).
+    static bool IsMediaFile(Resource* document);
+    // A media file that holds Ogg sound (else it is taken as a picture).
+    static bool IsSoundFile(Resource* document);
+    // The audio page of a sound file plays the file itself.
+    bool PlayOwnSound();
     // A tap on the text page: a picture shown reduced there opens full screen (true).
     bool ActivateObjectAt(Point p);
     // The page view element over the layout; null without one.
@@ -394,6 +407,7 @@ private:
     bool AnchorFound(const String& anchor);
     bool RunReference(const char16_t* name, int32_t length);
     bool MakeLayout();
+    void TakeOwnSideFile();
     void DropLayout();
     // Replaced page views and layouts are parked, not deleted: the view that asked for the
     // navigation may still be running. They go at the start of the next navigation.
@@ -533,6 +547,7 @@ private:
     String current_;
     View view_ = kTextPage;
     AnnotationFile* annotations_ = nullptr;
+    bool restoreFormsPending_ = false;
     PageLayout* layout_ = nullptr;
     TokenSource* source_ = nullptr;
     PageViewHost viewHost_{*this};

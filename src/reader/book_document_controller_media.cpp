@@ -2,12 +2,14 @@
 // playlist, whose tracks and pictures come from the current book, its place in the side file
 // and the history, the view commands of the image and audio pages, and a tap on a reduced
 // picture of the text page, which opens it full screen.
+#include <cstring>
 #include <new>
 
 #include "bookfiles/annotation_file.h"
 #include "database/resource.h"
 #include "document/sources/book_resource.h"
 #include "document/sources/document_loader.h"
+#include "document/sources/text_file_resource.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "layout/block_contents.h"
@@ -194,6 +196,36 @@ bool BookDocumentController::ShowSoundList(const String& text) {
     bool playing = AudioView()->SetSoundList(text);
     Invalidate(true);
     return playing;
+}
+
+bool BookDocumentController::IsMediaFile(Resource* document) {
+    auto* file = dynamic_cast<TextFileResource*>(document);
+    return file && file->ContentKind() == TextFileResource::kPictureOrSound;
+}
+
+bool BookDocumentController::IsSoundFile(Resource* document) {
+    DataHandle* handle = document ? document->OpenDataByIndex(0, nullptr) : nullptr;
+    if (!handle) return false;
+    uint8_t magic[4] = {};
+    uint32_t got = 0;
+    bool ogg = handle->Read(0, magic, 4, got) && got == 4 && std::memcmp(magic, "OggS", 4) == 0;
+    handle->Release();
+    return ogg;
+}
+
+bool BookDocumentController::PlayOwnSound() {
+    AudioPlayerView* view = AudioView();
+    if (!view || !view->SoundListText().IsEmpty()) return false;
+    // The file's one track, titled with the file's name.
+    String name, text;
+    location_.ToString(name, false);
+    int32_t cut = name.Length();
+    while (cut > 0 && name[cut - 1] != u'\\' && name[cut - 1] != u'/') --cut;
+    text.AppendAscii("#$0|");
+    String title;
+    title.AssignSub(name, cut, name.Length() - cut);
+    text.Append(title);
+    return view->SetSoundList(text);
 }
 
 bool BookDocumentController::SaveAudioState(HistoryEntry& entry) {

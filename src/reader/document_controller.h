@@ -99,6 +99,16 @@ public:
     // The text of a bookmark made on the current page without a selection.
     virtual bool PageBookmarkText(String& out) = 0;
     virtual void DeleteHighlightsInSelection() = 0;
+    // What the tap pop-up offers for a selection: whether highlights meet the range, and
+    // whether the selection holds a picture.
+    virtual bool SelectionHoldsHighlight(uint32_t start, uint32_t end) {
+        (void)start;
+        (void)end;
+        return false;
+    }
+    virtual bool SelectionHoldsImage() { return false; }
+    // Whether "Add link" was chosen and the link waits for its target.
+    virtual bool IsWaitingForLinkTarget() const { return false; }
     // Link-source mode for "Add link" / "Set link target"; true when the link was added.
     virtual void EnterLinkSourceMode() = 0;
     virtual bool AddLinkToSelection() = 0;

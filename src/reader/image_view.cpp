@@ -176,5 +176,9 @@ void ImageView::Redraw(const Rect* area) {
         else
             StretchBlt(dc, picture.x, picture.y, picture.width, picture.height, bitmap_.FullDC(),
                        0, 0, v.imageWidth, v.imageHeight, SRCCOPY);
+        // Blits go past the context, which would show only the margins it drew itself.
+        Rect shown;
+        Rect::Intersect(picture, rect_, shown);
+        if (!shown.IsEmpty()) gc->MarkChanged(&shown);
     }
 }

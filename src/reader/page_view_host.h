@@ -30,7 +30,9 @@ public:
     void GoToFirstPage() override;
     void GoToLastPage() override;
     bool ScrollTables(int32_t dx, int32_t dy) override;
-    void SelectAt(Point) override {}
+    // The box confirmed with Enter is taken as a tap there: its selection and word go to the
+    // tap action or pop-up.
+    void SelectAt(Point p) override { TapOnPage(controller_, p); }
     bool TapAt(Point p) override { return TapOnPage(controller_, p); }
     void DeselectCurrentArea() override {}
     void InvalidateSurface() override;

@@ -197,9 +197,7 @@ bool ReaderController::RunAnnotationCommand(int32_t id) {
             ToggleBookmarkAtPage();
             return true;
         case Cmd::kDeleteHighlight:
-            if (!document_) return true;
-            document_->ResetViewElement();
-            document_->DeleteHighlightsInSelection();
+            if (document_) document_->DeleteHighlightsInSelection();
             return true;
         case Cmd::kHighlight:
             AddAnnotation(kHighlight);

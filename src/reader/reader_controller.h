@@ -301,6 +301,8 @@ public:
     // The box of the word the last tap found: its look-up is anchored below it (the tap point
     // would put the pop-up over the word).
     void NoteTappedWordBox(const Rect& box);
+    // Posts a command that reads the selection, and the view's reset after it.
+    void PostCommandOnSelection(int32_t command);
     // Performs a look-up page's link once the current event is over.
     void PostLookupLink(LinkTarget* target, Point point);
     // The search history (opened on first use; null when it cannot be).

@@ -773,6 +773,28 @@ int32_t Lookup::TapActionCommand(uint32_t action) {
     return action >= 1 && action <= 8 ? kCommands[action - 1] : 0;
 }
 
+namespace {
+// The selection is let go once the command that reads it has run.
+class ResetViewCall final : public QueuedCall {
+public:
+    explicit ResetViewCall(ReaderController& reader) : reader_(reader) {}
+    void Run() override {
+        if (DocumentController* document = reader_.GetDocumentController())
+            document->ResetViewElement();
+    }
+
+private:
+    ReaderController& reader_;
+};
+}  // namespace
+
+void ReaderController::PostCommandOnSelection(int32_t command) {
+    PostCommand(command);
+    if (!PostCall(std::unique_ptr<QueuedCall>(new (std::nothrow) ResetViewCall(*this))) &&
+        document_)
+        document_->ResetViewElement();
+}
+
 void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& word,
                                    uint16_t language, Point point, bool image) {
     if (start == end) {
@@ -785,9 +807,9 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     Lookups().wordBox = false;
     const uint32_t action = settings_ ? settings_->tapAction : 0;
     if (const int32_t command = Lookup::TapActionCommand(action)) {
-        // Posted: the command may replace the page whose tap handler is running.
-        PostCommand(command);
-        if (document_) document_->ResetViewElement();
+        // Posted: the command may replace the page whose tap handler is running. The view is
+        // reset after it, so that it still finds the selection.
+        PostCommandOnSelection(command);
         return;
     }
     if (action == 9) {
@@ -800,7 +822,9 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     facts.sideFile = file != nullptr;
     facts.range = start != end;
     facts.bookmark = file && BookmarkAtPage() >= 0;
-    facts.image = image;
+    facts.highlight = file && document_->SelectionHoldsHighlight(start, end);
+    facts.waitingLink = document_ && document_->IsWaitingForLinkTarget();
+    facts.image = image || (document_ && start != end && document_->SelectionHoldsImage());
     const std::vector<Lookup::TapItem> items = Lookup::TapMenu(facts);
     if (items.empty()) return;
     HMENU menu = CreatePopupMenu();
@@ -815,7 +839,7 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     const UINT chosen = static_cast<UINT>(
         TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, CaptionWindow(), nullptr));
     DestroyMenu(menu);
-    if (chosen > kMenuBase) PostCommand(static_cast<int32_t>(chosen - kMenuBase));
+    if (chosen > kMenuBase) PostCommandOnSelection(static_cast<int32_t>(chosen - kMenuBase));
 }
 
 void ReaderController::NoteTappedWordBox(const Rect& box) {

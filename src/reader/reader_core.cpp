@@ -1,4 +1,6 @@
 #include "reader/reader_core.h"
+#include "core/text.h"
+#include "reader/file_messages.h"
 
 #include <new>
 
@@ -145,5 +147,13 @@ void ReaderCore::GiveLoaderOptions() {
 
 void ReaderCore::ShowMessage(uint32_t textId) {
     if (main_ && main_->Controller())
-        main_->Controller()->MessageBoxById(-1, textId, MessageKind::kError);
+        main_->Controller()->MessageBoxById(kErrorCaption, textId, MessageKind::kError);
+}
+
+void ReaderCore::ShowFileMessage(uint32_t textId, const Text& path) {
+    if (!main_ || !main_->Controller()) return;
+    String name;
+    path.ToWide(name);
+    main_->Controller()->ShowMessage(kErrorCaption, FileMessages::Format(textId, name),
+                                     MessageKind::kError);
 }

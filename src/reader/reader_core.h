@@ -36,6 +36,7 @@ class SortedRecordDatabase;
 class ReaderCore : private LoaderMessages {
 public:
     static constexpr uint32_t kSetAsideMessage = 5520;
+    static constexpr int32_t kErrorCaption = 5018;
 
     ReaderCore();
     // Closes what is still open.
@@ -101,6 +102,7 @@ private:
     void GiveLoaderOptions();
     // LoaderMessages: the loader's failures, told through the main window.
     void ShowMessage(uint32_t textId) override;
+    void ShowFileMessage(uint32_t textId, const Text& path) override;
 
     const AppShellWindow* shellWindow_ = nullptr;
     ReaderShell* shell_ = nullptr;

@@ -21,6 +21,7 @@
 #include "reader/reader_window.h"
 #include "shell/driver_script.h"
 #include "shell/native_search_field.h"
+#include "shell/program_status.h"
 #include "shell/shell_services.h"
 #include "shell/tts/speech_plugin.h"
 #include "shell/ui/dialog_page.h"
@@ -287,6 +288,8 @@ int AppShellDriverResult() { return driverResult; }
 
 void AppShell::OnCommandNotice(DocumentController* /*controller*/, int32_t id,
                                uint32_t /*cookie*/) {
+    // A command that saved to a device that refused it is told at once.
+    ReportWriteFailures(Window());
     // The player's state changed: the audio bar's play and pause items follow it.
     if (id != kAudioStateCommand) return;
     ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
@@ -356,5 +359,8 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, const char16_t* /*comman
     // With result 0 the window's destruction already deleted the shell.
     if (result != AppShell::kRanLoop) delete shell;
     DialogPage::SetShell(nullptr);
-    return 0;
+    if (result == AppShell::kFailed) NoteProgramFailure();
+    // What the shut-down could not save.
+    ReportWriteFailures(nullptr);
+    return ProgramStatus();
 }

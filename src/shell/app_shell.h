@@ -131,5 +131,6 @@ void ParseCommandLine(String& out);
 // The line number of the FOLIVANT_DRIVER script that could not be read or done (0: none, -1: the
 // script could not run at all); DriverScript::FailureReason() says why.
 int AppShellDriverResult();
-// The program: parses the command line, runs the shell, and returns 0.
+// The program: parses the command line, runs the shell, and returns its status (0, or 1 when
+// it could not start, the book it was given could not be opened or a file could not be saved).
 int WinMain(HINSTANCE instance, HINSTANCE previous, const char16_t* commandLine, int show);

@@ -12,6 +12,7 @@
 #include "layout/page_view.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/answers.h"
+#include "platform/dialog/dialog.h"
 #include "platform/kernel/clock.h"
 #include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
@@ -51,6 +52,7 @@ constexpr VerbName kVerbs[] = {
     {"answer-file", DriverAction::kAnswerFile, -2},
     {"menu", DriverAction::kMenu, 1},       {"text", DriverAction::kText, -2},
     {"pagetext", DriverAction::kPageText, -2},
+    {"screenshot-box", DriverAction::kScreenshotBox, -2},
 };
 
 std::u16string Wide(const std::string& s) {
@@ -67,12 +69,14 @@ std::u16string FromUtf8(const std::string& s) {
 
 std::string failure;
 
-// A `text` line waits in the answer queue until a dialog takes it; it fails when the dialog has
-// no focused text field, or when no dialog ever comes.
+// A `text` or `screenshot-box` line waits in the answer queue until a box takes it; it fails
+// when the dialog has no focused text field, when the box cannot be saved or is not laid out
+// cleanly, or when no box ever comes.
 struct PendingText {
-    enum State { kWaiting, kFilled, kNoField };
+    enum State { kWaiting, kFilled, kNoField, kFailed };
     int line = 0;
     std::shared_ptr<State> state;
+    std::shared_ptr<std::string> why = std::make_shared<std::string>();
 };
 std::vector<PendingText> pendingTexts;
 
@@ -107,16 +111,41 @@ void QueueText(int line, const std::string& utf8) {
                                  }});
 }
 
+// Saves the box as it is shown, once it has been painted, and checks that its controls neither
+// overlap nor cut their text.
+void QueueBoxScreenshot(int line, const std::string& path) {
+    PendingText pending{line, std::make_shared<PendingText::State>(PendingText::kWaiting)};
+    pendingTexts.push_back(pending);
+    fvt::QueueAnswer(fvt::Answer{-1, {}, [pending, path](HWND box) {
+                                     *pending.state = PendingText::kFilled;
+                                     if (!fvt::SaveScreenshot(path)) {
+                                         *pending.state = PendingText::kFailed;
+                                         *pending.why = "the screenshot cannot be written to " + path;
+                                         return;
+                                     }
+                                     const std::vector<std::string> problems =
+                                         fvt::DialogLayoutProblems(box);
+                                     if (problems.empty()) return;
+                                     *pending.state = PendingText::kFailed;
+                                     *pending.why = "the box saved as " + path + " is not laid out cleanly:";
+                                     for (const std::string& p : problems) *pending.why += " " + p + ";";
+                                 }});
+}
+
 // The line of a text no dialog field took (0: none). With `ended`, a text still waiting failed
 // too: the script is over and no dialog came for it.
 int FailedText(bool ended) {
     for (const PendingText& p : pendingTexts) {
+        if (*p.state == PendingText::kFailed) {
+            failure = *p.why;
+            return p.line;
+        }
         if (*p.state == PendingText::kNoField) {
             failure = "the open dialog has no focused text field";
             return p.line;
         }
         if (ended && *p.state == PendingText::kWaiting) {
-            failure = "no dialog took the text";
+            failure = "no box came for this line";
             return p.line;
         }
     }
@@ -171,7 +200,7 @@ bool Perform(const DriverAction& a, int line) {
         case DriverAction::kInsertCard: fvt::InsertCard(Wide(a.text)); break;
         case DriverAction::kRemoveCard: fvt::RemoveCard(Wide(a.text)); break;
         case DriverAction::kRotate: fvt::RotateScreen(x); break;
-        case DriverAction::kAdvance: fvt::AdvanceClock(static_cast<uint64_t>(a.x)); break;
+        case DriverAction::kAdvance: fvt::RunClockFor(static_cast<uint64_t>(a.x)); break;
         case DriverAction::kIdle: break;
         case DriverAction::kScreenshot:
             if (fvt::SaveScreenshot(a.text)) break;
@@ -195,6 +224,7 @@ bool Perform(const DriverAction& a, int line) {
             break;
         case DriverAction::kAnswerFile: fvt::QueueAnswer(fvt::Answer{-1, Wide(a.text), {}}); break;
         case DriverAction::kText: QueueText(line, a.text); break;
+        case DriverAction::kScreenshotBox: QueueBoxScreenshot(line, a.text); break;
         case DriverAction::kMenu:
             if (fvt::ChooseMenuBarItem(static_cast<UINT>(a.x))) break;
             failure = "the menu bar has no item " + std::to_string(a.x);

@@ -12,6 +12,10 @@
 //   text STRING                                    the next dialog's focused text field is
 //                                                  filled with STRING (then it waits for its
 //                                                  answer)
+//   screenshot-box PATH                            the next box, dialog or pop-up menu is saved
+//                                                  as PNG once painted (then it waits for its
+//                                                  answer); the step fails when its controls
+//                                                  overlap or cut their text
 //   menu ID                                        chooses item ID from the active menu bar
 // A name, a path or a text is the rest of the line, so it may hold spaces.
 // FOLIVANT_DRIVER names the file; the shell runs it once the program is idle after start-up.
@@ -26,7 +30,7 @@ struct DriverAction {
     enum Verb : uint8_t {
         kNone, kTap, kDown, kMove, kUp, kKey, kChar, kButton, kSoftKey, kInsertCard,
         kRemoveCard, kRotate, kAdvance, kIdle, kScreenshot, kQuit, kAnswer, kAnswerFile, kMenu,
-        kText, kPageText,
+        kText, kPageText, kScreenshotBox,
     };
     Verb verb = kNone;
     long x = 0;

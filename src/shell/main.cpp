@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "core/file.h"
+#include "core/resources.h"
 #include "core/text.h"
+#include "platform/kernel/device.h"
 #include "platform/kernel/modules.h"
+#include "platform/dialog/dialog.h"
 #include "platform/kernel/system_info.h"
 #include "platform/window/window_layer.h"
 #include "shell/app_shell.h"
@@ -62,9 +65,36 @@ void AppendQuoted(std::u16string& line, const std::u16string& arg) {
     line += arg;
     if (quote) line += u'"';
 }
+
+constexpr uint32_t kErrorCaption = 5018;
+constexpr uint32_t kDeviceUnusable = 5521;
+
+// Nothing may touch a device that could not be made: one line on standard error, a box when a
+// window can show it, and status 1.
+bool DeviceUsable() {
+    std::string folder, reason;
+    if (fvt::OpenDefaultDevice(folder, reason)) return true;
+    std::fprintf(stderr, "folivant: cannot use the device folder %s: %s\n", folder.c_str(),
+                 reason.c_str());
+    if (fvt::UseDisplayFromEnvironment()) {
+        Resources::SetInstance(fvt::ProgramInstance());
+        const char16_t* pattern = LoadResString(kDeviceUnusable);
+        std::u16string text = pattern ? pattern : u"%1: %2";
+        const std::u16string args[2] = {FromUtf8(folder), FromUtf8(reason)};
+        for (int n = 1; n >= 0; --n) {
+            const std::u16string mark = n == 0 ? u"%1" : u"%2";
+            if (size_t at = text.find(mark); at != std::u16string::npos)
+                text.replace(at, 2, args[n]);
+        }
+        const char16_t* caption = LoadResString(kErrorCaption);
+        MessageBoxW(nullptr, text.c_str(), caption ? caption : u"", MB_OK | MB_ICONERROR);
+    }
+    return false;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!DeviceUsable()) return 1;
     std::u16string line;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -82,7 +112,7 @@ int main(int argc, char** argv) {
     }
     fvt::SetCommandLine(line);
     fvt::UseDisplayFromEnvironment();
-    WinMain(fvt::ProgramInstance(), nullptr, line.c_str(), 1);
+    const int status = WinMain(fvt::ProgramInstance(), nullptr, line.c_str(), 1);
     const int bad = AppShellDriverResult();
     if (bad > 0) {
         std::fprintf(stderr, "folivant: driver script line %d: %s\n", bad,
@@ -93,5 +123,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "folivant: driver script: %s\n", DriverScript::FailureReason().c_str());
         return 2;
     }
-    return 0;
+    return status;
 }

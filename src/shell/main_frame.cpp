@@ -20,6 +20,7 @@
 #include "reader/reader_settings.h"
 #include "reader/reader_window.h"
 #include "shell/native_control.h"
+#include "shell/program_status.h"
 
 namespace {
 bool IsBargeInMessage(UINT message) {
@@ -85,6 +86,8 @@ bool MainFrame::ShowAndStart(const String* commandLine, bool maximise, bool noDe
         String link;
         started = document->ActivateLink(LinkForArgument(*commandLine, link) ? link : *commandLine);
     }
+    // The book the program was started with failed (the user was told): the run failed.
+    if (document && given && !started) NoteProgramFailure();
     if (document && !started) document->ActivateLink(String(u"oeb:library"));
     if (window_) {
         ShowWindow(window_, maximise ? SW_SHOWMAXIMIZED : SW_SHOW);
@@ -315,6 +318,14 @@ LRESULT MainFrame::OnHotKey(WPARAM wParam, LPARAM lParam) {
     const UINT vk = HIWORD(static_cast<DWORD_PTR>(lParam));
     if (vk == VK_ESCAPE) {
         if (BackspaceInOwnEdit()) return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);
+        // A pop-up shown over the page (an open drop-down list, a note) closes first: the Back
+        // key leaves the page only when nothing covers it.
+        DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
+        if (surface && surface->HasShownPopup()) {
+            InputEvent event;
+            if (KeyTranslation::KeyDown(vk, MakeKeyContext(), event)) SendKeyEvent(event);
+            return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);
+        }
         ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
         if (controller) controller->OnCommand(Cmd::kBack, false);
     } else if (vk == VK_F1 || vk == VK_F2) {
@@ -503,6 +514,12 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 PostMessageW(window_, WM_CLOSE, 0, 0);
             }
             return DefWindowProcW(window_, message, wParam, lParam);
+        case ReaderController::kAudioNoticeMessage: {
+            // The player's driver thread only posts this; its notices reach the views here.
+            ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+            if (controller) controller->DeliverAudioNotices();
+            return 0;
+        }
         case WM_FILECHANGEINFO: {
             auto* notice = reinterpret_cast<FILECHANGENOTIFY*>(lParam);
             OnCardNotice(notice);

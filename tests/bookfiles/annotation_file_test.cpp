@@ -48,6 +48,55 @@ TEST_F(AnnotationFileTest, PathIsTheBookWithTheSideExtension) {
     EXPECT_FALSE(AnnotationFile::PathForBook("\\dir\\book.fvt", &path));
 }
 
+// Books of one base name: the first to make "zero.fvt" keeps it (names matched without case),
+// the other gets "<its file name>.fvt"; a file that names no book is taken unless the caller
+// wants the book's own, and two names both taken leave no side file rather than a shared one.
+TEST_F(AnnotationFileTest, SideFileNamesItsBookAndAnotherBookGetsItsOwn) {
+    {
+        AnnotationFile txt;
+        ASSERT_EQ(0, txt.OpenOrCreate("\\zero.txt", nullptr, 0, 0, 1, 1));
+        EXPECT_EQ(1, txt.OwnerKind());
+    }
+    std::string path;
+    bool exists = false;
+    ASSERT_TRUE(AnnotationFile::PathForBook("\\zero.TXT", &path, &exists));
+    EXPECT_EQ("\\zero.fvt", path);
+    EXPECT_TRUE(exists);
+    ASSERT_TRUE(AnnotationFile::PathForBook("\\zero.html", &path, &exists));
+    EXPECT_EQ("\\zero.html.fvt", path);
+    EXPECT_FALSE(exists);
+    {
+        AnnotationFile html;
+        ASSERT_EQ(0, html.OpenOrCreate("\\zero.html", nullptr, 0, 0, 1, 1));
+        EXPECT_EQ("\\zero.html.fvt", html.GetPath());
+    }
+    EXPECT_TRUE(device_.HostExists("zero.fvt"));
+    // "zero.html.xyz" finds both of its names taken.
+    EXPECT_FALSE(AnnotationFile::PathForBook("\\zero.html.xyz", &path, &exists) &&
+                 path == "\\zero.html.fvt");
+
+    // An older file without the book's name: anyone's, unless only the book's own will do.
+    {
+        AnnotationFile old;
+        ASSERT_EQ(0, old.Open("\\zero.fvt", 0, 0));
+        ByteSpan main;
+        ASSERT_TRUE(old.GetData(0, &main));
+        ASSERT_GT(main.size, AnnotationFile::kMainSize);
+        const std::vector<std::uint8_t> fields(main.data, main.data + AnnotationFile::kMainSize);
+        ASSERT_TRUE(old.ReplaceData(0, fields.data(), AnnotationFile::kMainSize));
+    }
+    ASSERT_TRUE(AnnotationFile::PathForBook("\\zero.prc", &path, &exists));
+    EXPECT_EQ("\\zero.fvt", path);
+    ASSERT_TRUE(AnnotationFile::PathForBook("\\zero.prc", &path, &exists, true));
+    EXPECT_EQ("\\zero.prc.fvt", path);
+    EXPECT_FALSE(exists);
+    AnnotationFile claimed;
+    ASSERT_EQ(0, claimed.OpenOrCreate("\\zero.prc", nullptr, 0, 0, 1, 1));
+    EXPECT_EQ(0, claimed.OwnerKind());
+    EXPECT_TRUE(claimed.Claim());
+    EXPECT_EQ(1, claimed.OwnerKind());
+}
+
 TEST_F(AnnotationFileTest, NewFileHasDefaultsAndFieldsRoundTrip) {
     AnnotationFile* f = OpenNew();
     ASSERT_EQ(0, last_);

@@ -124,6 +124,20 @@ TEST(BookDocument, OpenErrorsMapToTheirCodes) {
     BookBuilder newer = base;
     newer.minimumVersion = 2;
     EXPECT_EQ(errorOf(newer), kBookNewerReader);
+    // Numbers no header of any version holds are damage, not a newer book.
+    BookBuilder garbled = base;
+    garbled.compression = 0x9C41;
+    EXPECT_EQ(errorOf(garbled), kBookCorrupt);
+    garbled = base;
+    garbled.encryption = 0xE3A7;
+    EXPECT_EQ(errorOf(garbled), kBookCorrupt);
+    garbled = base;
+    garbled.minimumVersion = 0x5D1C0000;
+    EXPECT_EQ(errorOf(garbled), kBookCorrupt);
+    // A newer book whose header does not add up is damaged too.
+    garbled = newer;
+    garbled.compression = 0;
+    EXPECT_EQ(errorOf(garbled), kBookCorrupt);
     BookBuilder oldVersion = base;
     oldVersion.version = 1;
     EXPECT_EQ(errorOf(oldVersion), kBookBadVersion);

@@ -49,6 +49,28 @@ TEST_F(BookdumpTest, TextIsExactlyTheBooksTextInUtf8) {
     EXPECT_EQ(run.out, text);
 }
 
+// A text far longer than a page, of characters outside the basic plane at every offset: pages
+// end between the halves of a pair, and the text still comes out whole and exact.
+TEST_F(BookdumpTest, LongTextWithPairsAcrossPagesIsWhole) {
+    std::string text;
+    for (int i = 0; text.size() < 300000; ++i) {
+        text += std::string(static_cast<std::size_t>(i % 7), 'x');
+        text += "\xF0\x9F\x98\x80\xF0\x9D\x84\x9E";  // two pairs
+        if (i % 50 == 0) text += "\n";
+    }
+    BookBuilder b;
+    b.codePage = 65001;
+    b.compression = 2;
+    b.trailingFlags = 1;
+    b.text = ToBytes(text);
+    std::string path = folder_ + "/pairs.prc";
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    DumpRun run = Bookdump("--text '" + path + "'");
+    EXPECT_EQ(run.status, 0);
+    ASSERT_EQ(run.out.size(), text.size());
+    EXPECT_TRUE(run.out == text);
+}
+
 TEST_F(BookdumpTest, PalmDocTextAndHeaderListing) {
     BookBuilder b;
     b.palmDoc = true;

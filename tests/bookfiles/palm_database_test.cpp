@@ -1,6 +1,7 @@
 // Palm database files: parsing, the open flags, record editing and crash-safe writing.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "bookfiles/book_error.h"
@@ -269,3 +270,82 @@ TEST_F(PalmDatabaseTest, InMemoryDatabasesSerialiseAndReload) {
 }
 
 }  // namespace
+
+namespace {
+
+std::uint32_t HeaderWord(const std::vector<std::uint8_t>& file, std::size_t at) {
+    return BigEndian::U32(file.data() + at);
+}
+
+}  // namespace
+
+// A flush whose records say what the file already says leaves the file, its stamps and its
+// modification time alone; a real change is written with a new change counter.
+TEST_F(PalmDatabaseTest, FlushingUnchangedRecordsWritesNothing) {
+    std::string path = Path("same.fvt");
+    ASSERT_TRUE(Put("same.fvt", Sample().Build()));
+    std::vector<std::uint8_t> before;
+    ASSERT_EQ(DatabaseFile::ReadAll(path.c_str(), &before), 0);
+    const auto stamp = std::filesystem::last_write_time(device_.Host("same.fvt"));
+    const long long writes = DatabaseFile::ReplaceCountForTesting();
+    {
+        std::unique_ptr<PalmDatabase> db(
+            PalmDatabase::Open(path.c_str(), 11, nullptr, nullptr, nullptr));
+        ASSERT_TRUE(db);
+        // Rewritten with the same bytes: marked changed, holding the same.
+        ASSERT_TRUE(db->WriteRecord(0, 0, "zero", 4));
+        ASSERT_TRUE(db->Flush());
+        ASSERT_TRUE(db->Close());
+    }
+    EXPECT_EQ(DatabaseFile::ReplaceCountForTesting(), writes);
+    std::vector<std::uint8_t> after;
+    ASSERT_EQ(DatabaseFile::ReadAll(path.c_str(), &after), 0);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(std::filesystem::last_write_time(device_.Host("same.fvt")), stamp);
+
+    {
+        std::unique_ptr<PalmDatabase> db(
+            PalmDatabase::Open(path.c_str(), 11, nullptr, nullptr, nullptr));
+        ASSERT_TRUE(db);
+        ASSERT_TRUE(db->WriteRecord(0, 0, "ZERO", 4));
+        ASSERT_TRUE(db->Close());
+    }
+    EXPECT_EQ(DatabaseFile::ReplaceCountForTesting(), writes + 1);
+    ASSERT_EQ(DatabaseFile::ReadAll(path.c_str(), &after), 0);
+    EXPECT_EQ(HeaderWord(after, 48), HeaderWord(before, 48) + 1);
+}
+
+// Only the dates and the change counter are stamps: a new name, type or record is a change,
+// and a failed write of a change still leaves the previous file whole.
+TEST_F(PalmDatabaseTest, ReplacingADatabaseComparesAllButItsStamps) {
+    std::string path = Path("cmp.fvt");
+    Bytes original = Sample().Build();
+    ASSERT_TRUE(Put("cmp.fvt", original));
+    std::vector<std::uint8_t> same(original.begin(), original.end());
+    for (std::size_t at = 36; at < 52; ++at) same[at] ^= 0x5A;  // other dates and counter
+    bool written = true;
+    EXPECT_TRUE(DatabaseFile::ReplaceDatabase(path.c_str(), same.data(), same.size(), &written));
+    EXPECT_FALSE(written);
+    for (std::size_t at : {std::size_t{0}, std::size_t{35}, std::size_t{52}, std::size_t{60},
+                           same.size() - 1}) {
+        std::vector<std::uint8_t> changed(original.begin(), original.end());
+        changed[at] ^= 1;
+        DatabaseFile::FailWritesAfterForTesting(10);
+        EXPECT_FALSE(DatabaseFile::ReplaceDatabase(path.c_str(), changed.data(), changed.size(),
+                                                   &written))
+            << at;
+        DatabaseFile::FailWritesAfterForTesting(-1);
+        std::vector<std::uint8_t> now;
+        ASSERT_EQ(DatabaseFile::ReadAll(path.c_str(), &now), 0);
+        EXPECT_EQ(now, std::vector<std::uint8_t>(original.begin(), original.end()));
+        EXPECT_TRUE(DatabaseFile::ReplaceDatabase(path.c_str(), changed.data(), changed.size(),
+                                                  &written));
+        EXPECT_TRUE(written) << at;
+        ASSERT_TRUE(Put("cmp.fvt", original));
+    }
+    // A longer file with the same start is a change too.
+    std::vector<std::uint8_t> longer(original.begin(), original.end());
+    longer.push_back(0);
+    EXPECT_TRUE(DatabaseFile::ReplaceDatabase(path.c_str(), longer.data(), longer.size(), &written));
+    EXPECT_TRUE(written);
+}

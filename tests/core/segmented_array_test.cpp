@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "core/containers.h"
 #include "core/string.h"
@@ -62,6 +64,47 @@ TEST(SegmentedArrayEdit, InsertAndRemoveAcrossBlocks) {
     a.Remove(6, 100);
     EXPECT_EQ(a.Count(), 6);
     EXPECT_FALSE(a.Insert(9, extra, 1));
+}
+
+// Inserts and removes of every length at every offset, against a plain vector: the shifts move
+// spans block by block, so offsets and lengths that straddle block edges are the cases to cover.
+TEST(SegmentedArrayEdit, ShiftsMatchAPlainVectorAtEveryBlockEdge) {
+    for (int shift : {0, 1, 2, 3}) {
+        for (int32_t at = 0; at <= 12; ++at) {
+            for (int32_t n = 1; n <= 9; ++n) {
+                SegmentedArray a(4, shift);
+                std::vector<int32_t> v;
+                for (int32_t i = 0; i < 20; ++i) {
+                    ASSERT_EQ(a.Append(&i), i);
+                    v.push_back(i);
+                }
+                std::vector<int32_t> extra(n);
+                for (int32_t k = 0; k < n; ++k) extra[k] = 1000 + k;
+                ASSERT_TRUE(a.Insert(at, extra.data(), n));
+                v.insert(v.begin() + at, extra.begin(), extra.end());
+                a.Remove(at + 1, n);
+                v.erase(v.begin() + at + 1, v.begin() + std::min<size_t>(v.size(), at + 1 + n));
+                ASSERT_EQ(a.Count(), static_cast<int32_t>(v.size()));
+                for (int32_t i = 0; i < a.Count(); ++i)
+                    ASSERT_EQ(ValueAt(a, i), v[i]) << "shift " << shift << " at " << at << " n " << n;
+            }
+        }
+    }
+}
+
+TEST(TypedArray, RemovingARangeOfPlainRecordsKeepsTheRest) {
+    struct Record {
+        int32_t a, b;
+    };
+    SegArray<Record, 2> records;
+    for (int32_t i = 0; i < 23; ++i) ASSERT_EQ(records.Append(Record{i, -i}), i);
+    records.Remove(3, 9);
+    ASSERT_EQ(records.Count(), 14);
+    EXPECT_EQ(records.Get(2)->a, 2);
+    EXPECT_EQ(records.Get(3)->a, 12);
+    EXPECT_EQ(records.Get(13)->b, -22);
+    records.Remove(10, 50);
+    EXPECT_EQ(records.Count(), 10);
 }
 
 TEST(SegmentedArrayEdit, CopyMoveAndCopyRange) {

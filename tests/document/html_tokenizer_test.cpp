@@ -166,6 +166,31 @@ TEST(HtmlTokenizerMarkup, AttributesAreDecodedAndUnquoted) {
     EXPECT_FALSE(t.GetAttributeText(56, v));
 }
 
+// An unquoted value runs to white space or '>': an '=' in it no longer loses the whole tag (and
+// with it a link and its text's attributes).
+TEST(HtmlTokenizerMarkup, UnquotedValuesKeepTheirEqualsSigns) {
+    MemoryDocument doc(
+        u"<html><a href=page.htm?x=1&amp;y=2 name=k=v>t</a><a foo=a=b href = 'q' >u</a>"
+        u"<p title=x=>v");
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    String v;
+    EXPECT_TRUE(t.GetAttributeText(97, v));
+    EXPECT_EQ(Narrow(v), "page.htm?x=1&y=2");
+    EXPECT_TRUE(t.GetAttributeText(98, v));
+    EXPECT_EQ(Narrow(v), "k=v");
+    // An unknown attribute with such a value is skipped alone; spaces around '=' still work.
+    ASSERT_EQ(t.NextToken(), kTokenText);
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    ASSERT_EQ(t.NextToken(), kTokenTag);
+    EXPECT_TRUE(t.GetAttributeText(97, v));
+    EXPECT_EQ(Narrow(v), "q");
+    EXPECT_EQ(Tokens(u"<html><a href=a=b>t</a><p title=x=>v"), "<HTML><A>'t'</A><P>'v'$");
+}
+
 TEST(HtmlTokenizerMarkup, UnknownAttributes) {
     // Without a value the whole tag goes; with one only the attribute.
     EXPECT_EQ(Tokens(u"<html><table inline=1><tr><td nowrap>a"),
@@ -422,3 +447,51 @@ TEST(HtmlTokenizerQuickPaths, WholeTagsReadAsTheScannerReadsThem) {
 }
 
 }  // namespace
+
+// Inside PRE the text keeps its lines and blanks: a line end is a BR (not the one right after
+// <pre>), a run of blanks keeps its width as blanks and a space, a TAB runs to the next stop
+// of 8; outside PRE blanks collapse as before, and a page boundary inside a run changes
+// nothing.
+TEST(HtmlTokenizerPreformatted, LinesAndBlanksAreKept) {
+    const std::u16string page =
+        u"<html><body><p>a  b\nc</p><pre>\nint  x;\r\n\ty = 1;\n<b>z</b>  w</pre><p>d  e</p>";
+    const std::string want =
+        "<HTML><BODY><P>'a'_'b'_'c'</P><PRE>'int'' '_'x;'<BR/>'       '_'y'_'='_'1;'<BR/>"
+        "<B>'z'</B>' '_'w'</PRE><P>'d'_'e'</P>$";
+    EXPECT_EQ(Tokens(page), want);
+    EXPECT_EQ(Tokens(page, 7), want);
+    // "x\ty": the TAB after one column reaches column 8.
+    EXPECT_EQ(Tokens(u"<html><body><pre>x\ty</pre>"),
+              "<HTML><BODY><PRE>'x''      '_'y'</PRE>$");
+}
+
+// A page start inside a PRE (the layout saves the tokenizer's state at each page start) goes
+// on keeping the lines.
+TEST(HtmlTokenizerPreformatted, ARestoredStateInsidePreKeepsTheLines) {
+    const std::u16string page = u"<html><body><pre>one\ntwo\nthree</pre>";
+    MemoryDocument doc(page, 4096);
+    HtmlTokenizer t(true);
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    // Read up to and including "one".
+    for (int i = 0; i < 4; ++i) t.NextToken();
+    ByteStream state;
+    ASSERT_TRUE(t.SaveState(state));
+    HtmlTokenizer other(true);
+    other.Attach(&doc, 0);
+    ASSERT_TRUE(state.SetReadPosition(0));
+    ASSERT_TRUE(other.RestoreState(state));
+    EXPECT_EQ(DumpTokens(other, false), "<BR/>'two'<BR/>'three'</PRE>$");
+}
+
+// A word cut at the length limit is never cut inside a surrogate pair (each half would show
+// as a replacement character): the pair goes whole into one token, wherever pages end.
+TEST(HtmlTokenizerWords, LongWordsAreNotCutInsideAPair) {
+    std::u16string word = u"a";
+    for (int i = 0; i < 20; ++i) word += u"\U0001F600";
+    for (uint32_t page : {4096u, 16u, 7u}) {
+        std::string tokens = Tokens(u"<html>" + word, page);
+        EXPECT_EQ(tokens.find("\\u55357'"), std::string::npos) << page << " " << tokens;
+        EXPECT_EQ(tokens.find("'\\u56832"), std::string::npos) << page << " " << tokens;
+    }
+}

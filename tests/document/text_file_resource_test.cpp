@@ -56,16 +56,16 @@ TEST(TextFileResources, HtmlAndPlainTextFilesReadToTheEnd) {
 TEST(TextFileResources, AnHtmlFilesTablesReachTheLayoutWithTheirRowsAndCells) {
     DeviceFiles files;
     // A plain TABLE, as any HTML file writes it: its rows and cells come through (implicit
-    // ends included), so the cells are not run together. A TABLE inside a cell is still left
-    // out: its row becomes one of the outer table's.
+    // ends included), so the cells are not run together. A TABLE inside a cell comes through
+    // inside the cell (left out, its rows would close the outer table's cell and row).
     TextFileResource* r = Open(files, "t.html",
                                "<html><body><table><tr><td>a<td>b</tr><tr><th>c<table><tr><td>d"
                                "</table></table><p>e</p></body></html>",
                                1);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(ReadAll(r),
-              "<HTML><BODY><TABLE><TR><TD>'a'</TD><TD>'b'</TD></TR><TR><TH>'c'</TH></TR><TR>"
-              "<TD>'d'</TD></TR></TABLE><P>'e'</P></BODY></HTML>$");
+              "<HTML><BODY><TABLE><TR><TD>'a'</TD><TD>'b'</TD></TR><TR><TH>'c'<TABLE><TR>"
+              "<TD>'d'</TD></TR></TABLE></TH></TR></TABLE><P>'e'</P></BODY></HTML>$");
     r->Release();
 }
 
@@ -98,6 +98,81 @@ TEST(TextFileResources, ShiftJisTextAskedForExplicitly) {
     const std::string end = "_'z'</BODY></HTML>$";
     EXPECT_EQ(dump.substr(dump.size() - end.size()), end);
     EXPECT_EQ(dump.find("'A'"), std::string::npos);
+}
+
+// Files without a byte-order mark: an HTML file's declared charset is honoured (either form
+// of the META tag), UTF-8 bytes are read as UTF-8, and everything else stays 1252.
+TEST(TextFileResources, UnmarkedFilesAreReadInTheirDeclaredOrEvidentCodePage) {
+    DeviceFiles files;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        uint32_t kind;
+        const char* tokens;
+    } cases[] = {
+        {"meta.htm", "<html><head><meta charset=\"utf-8\"></head><body>stra\xC3\x9F" "e</body></html>",
+         1, "<HTML><HEAD><META/></HEAD><BODY>'stra\\u223e'</BODY></HTML>$"},
+        {"equiv.htm",
+         "<html><head><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">"
+         "</head><body>stra\xC3\x9F" "e</body></html>",
+         1, "<HTML><HEAD><META/></HEAD><BODY>'stra\\u223e'</BODY></HTML>$"},
+        // Undeclared, but the bytes say UTF-8.
+        {"plain.htm", "<html><body>caf\xC3\xA9</body></html>", 1,
+         "<HTML><BODY>'caf\\u233'</BODY></HTML>$"},
+        {"utf8.txt", "stra\xC3\x9F" "e", 2, "<HTML><BODY>'stra\\u223e'</BODY></HTML>$"},
+        // Not UTF-8: 1252 as before.
+        {"latin.txt", "caf\xE9 \xC3", 2, "<HTML><BODY>'caf\\u233'_'\\u195'</BODY></HTML>$"},
+        {"latin.htm", "<html><body>caf\xE9</body></html>", 1,
+         "<HTML><BODY>'caf\\u233'</BODY></HTML>$"},
+        // A declaration wins over what the bytes look like.
+        {"declared.htm",
+         "<html><head><meta charset='windows-1252'></head><body>caf\xC3\xA9</body></html>", 1,
+         "<HTML><HEAD><META/></HEAD><BODY>'caf\\u195\\u169'</BODY></HTML>$"},
+    };
+    for (const Case& c : cases) {
+        TextFileResource* r = Open(files, c.name, c.bytes, c.kind);
+        ASSERT_NE(r, nullptr) << c.name;
+        EXPECT_EQ(ReadAll(r), c.tokens) << c.name;
+        r->Release();
+    }
+    // A declaration after the first kilobyte is not looked for; one of another code page
+    // the program knows is honoured.
+    std::string late = "<html><head><title>" + std::string(1100, 'x') +
+                       "</title><meta charset=\"windows-1251\"></head><body>\xC0</body></html>";
+    TextFileResource* r = Open(files, "late.htm", late, 1);
+    ASSERT_NE(r, nullptr);
+    EXPECT_NE(ReadAll(r).find("'\\u192'"), std::string::npos);
+    r->Release();
+    if (IsKnownCodePage(1251)) {
+        r = Open(files, "cyrillic.htm",
+                 "<html><head><meta charset=\"windows-1251\"></head><body>\xC0</body></html>", 1);
+        ASSERT_NE(r, nullptr);
+        EXPECT_NE(ReadAll(r).find("'\\u1040'"), std::string::npos);
+        r->Release();
+    }
+}
+
+// A character outside the basic plane is one character: a surrogate pair, in UTF-8 with and
+// without a mark, and in UTF-16.
+TEST(TextFileResources, CharactersOutsideTheBasicPlaneAreOnePair) {
+    DeviceFiles files;
+    const std::string emoji = "\xF0\x9F\x98\x80";  // U+1F600
+    const char* pair = "<HTML><BODY>'a\\u55357\\u56832b'</BODY></HTML>$";
+    for (const std::string& bytes : {"a" + emoji + "b", "\xEF\xBB\xBF" "a" + emoji + "b"}) {
+        TextFileResource* r = Open(files, "emoji.txt", bytes, 2);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(ReadAll(r), pair);
+        r->Release();
+    }
+    TextFileResource* r =
+        Open(files, "emoji16.txt", std::string("\xFF\xFE" "a\0\x3D\xD8\x00\xDE" "b\0", 10), 2);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(ReadAll(r), pair);
+    r->Release();
+    r = Open(files, "emoji.htm", "<html><body>a" + emoji + "b</body></html>", 1);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(ReadAll(r), pair);
+    r->Release();
 }
 
 TEST(TextFileResources, BinaryFileNamedHtmlEndsCleanly) {
@@ -291,3 +366,33 @@ TEST(FileKeys, KeysAreNeverTheValuesThatMeanNone) {
 }
 
 }  // namespace
+
+// Characters outside the basic plane on every side of the document's page boundaries: each is
+// one pair, none is lost or doubled, whether the file is read from its start or from a
+// position in the middle.
+TEST(TextFileResources, PairsAcrossPageBoundariesAreReadOnce) {
+    DeviceFiles files;
+    std::string bytes;
+    int emoji = 0;
+    while (bytes.size() < 3 * 4096 + 64) {
+        bytes += "ab ";
+        // Words of 7 and of 20 (longer than a token: it is cut, but never inside a pair).
+        for (int k = 0; k < 7; ++k, ++emoji) bytes += "\xF0\x9F\x98\x80";
+        bytes += ' ';
+        for (int k = 0; k < 20; ++k, ++emoji) bytes += "\xF0\x9F\x98\x80";
+        bytes += ' ';
+    }
+    TextFileResource* r = Open(files, "pairs.txt", bytes, 2);
+    ASSERT_NE(r, nullptr);
+    std::string tokens = ReadAll(r);
+    auto count = [&](const std::string& what) {
+        int n = 0;
+        for (size_t at = tokens.find(what); at != std::string::npos; at = tokens.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("\\u55357\\u56832"), emoji);
+    EXPECT_EQ(count("\\u65533"), 0);
+    EXPECT_EQ(count("\\u55357"), emoji);
+    r->Release();
+}

@@ -465,6 +465,91 @@ TEST_F(GraphicsContextTest, JpegIsResampledToTheRect) {
     EXPECT_EQ(c.At(8, 8), kWhite);
 }
 
+// Every pixel of two canvases.
+bool SamePixels(const Canvas& a, const Canvas& b) {
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.At(x, y) != b.At(x, y)) return false;
+    return true;
+}
+
+// A kept picture draws, anywhere and through any clip, what decoding it there would draw; it
+// serves only the size and fill it was decoded for.
+TEST_F(GraphicsContextTest, AKeptPictureDrawsWhatADecodeWould) {
+    std::vector<uint8_t> rgb(16 * 16 * 3, 0);
+    for (size_t i = 0; i < rgb.size(); i += 3) rgb[i] = static_cast<uint8_t>(i * 7);
+    fvt::test::BmpSpec b;
+    b.width = 9;
+    b.height = 9;
+    b.palette = {{255, 0, 0}, {0, 0, 255}};
+    b.pixels.assign(81, 1);
+    b.pixels[40] = 0;
+    const std::vector<std::vector<uint8_t>> pictures = {
+        fvt::test::WriteGif(TwoColourGif(8, 8, 0)), fvt::test::WriteBmp(b),
+        fvt::test::WriteJpeg(16, 16, 3, rgb)};
+    for (const auto& data : pictures) {
+        const uint32_t n = static_cast<uint32_t>(data.size());
+        KeptPicture keep;
+        Canvas first(12, 12), kept(12, 12), fresh(12, 12);
+        Begin(first);
+        gc->SetBrushColor(0x00FF00);
+        ASSERT_TRUE(gc->DrawImage(Rect{0, 0, 6, 6}, Rect{0, 0, 12, 12}, data.data(), n, &keep));
+        End();
+        ASSERT_TRUE(keep.Holds());
+
+        Begin(kept);
+        gc->SetBrushColor(0x00FF00);
+        EXPECT_FALSE(gc->DrawKeptImage(Rect{3, 4, 7, 6}, Rect{0, 0, 12, 12}, keep));  // size
+        EXPECT_TRUE(gc->DrawKeptImage(Rect{3, 4, 6, 6}, Rect{4, 5, 4, 3}, keep));
+        End();
+        Begin(fresh);
+        gc->SetBrushColor(0x00FF00);
+        ASSERT_TRUE(gc->DrawImage(Rect{3, 4, 6, 6}, Rect{4, 5, 4, 3}, data.data(), n));
+        End();
+        EXPECT_TRUE(SamePixels(kept, fresh));
+        EXPECT_EQ(target.changed, (Rect{4, 5, 4, 3}));
+    }
+
+    // The GIF's transparent entry was drawn in the brush colour: another brush decodes anew.
+    KeptPicture keep;
+    const auto gif = fvt::test::WriteGif(TwoColourGif(4, 4, 0));
+    Canvas c(4, 4);
+    Begin(c);
+    gc->SetBrushColor(0x00FF00);
+    ASSERT_TRUE(gc->DrawImage(Rect{0, 0, 4, 4}, Rect{0, 0, 4, 4}, gif.data(),
+                              static_cast<uint32_t>(gif.size()), &keep));
+    gc->SetBrushColor(0x0000FF);
+    EXPECT_FALSE(gc->DrawKeptImage(Rect{0, 0, 4, 4}, Rect{0, 0, 4, 4}, keep));
+    End();
+    EXPECT_EQ(c.At(0, 0), RGB(0, 255, 0));
+}
+
+// Past the budget the least recently drawn pictures are released; what they hold is counted.
+TEST_F(GraphicsContextTest, KeptPicturesStayWithinTheirBudget) {
+    const auto gif = fvt::test::WriteGif(TwoColourGif(8, 8));
+    const uint32_t n = static_cast<uint32_t>(gif.size());
+    const size_t before = KeptPicture::HeldBytes();
+    KeptPicture a, b, c;
+    Canvas canvas(20, 20);
+    Begin(canvas);
+    ASSERT_TRUE(gc->DrawImage(Rect{0, 0, 8, 8}, Rect{0, 0, 20, 20}, gif.data(), n, &a));
+    const size_t one = KeptPicture::HeldBytes() - before;
+    EXPECT_EQ(one, 64u);
+    KeptPicture::SetBudget(before + 2 * one);
+    ASSERT_TRUE(gc->DrawImage(Rect{0, 0, 8, 8}, Rect{0, 0, 20, 20}, gif.data(), n, &b));
+    EXPECT_TRUE(gc->DrawKeptImage(Rect{8, 8, 8, 8}, Rect{0, 0, 20, 20}, a));  // a: recent again
+    ASSERT_TRUE(gc->DrawImage(Rect{0, 0, 8, 8}, Rect{0, 0, 20, 20}, gif.data(), n, &c));
+    End();
+    EXPECT_TRUE(a.Holds());
+    EXPECT_FALSE(b.Holds());
+    EXPECT_TRUE(c.Holds());
+    EXPECT_EQ(KeptPicture::HeldBytes(), before + 2 * one);
+    a.Release();
+    c.Release();
+    EXPECT_EQ(KeptPicture::HeldBytes(), before);
+    KeptPicture::SetBudget(8u << 20);
+}
+
 TEST_F(GraphicsContextTest, UnreadableOrOversizePicturesAreNotDrawn) {
     Canvas c(4, 4);
     Begin(c);

@@ -153,6 +153,27 @@ TEST_F(FocusTest, SelectionReadsFromTheEarlierEndToTheLaterWordsEnd) {
     EXPECT_LT(s, e);
 }
 
+// A found text is shown as the selection of the whole words it meets.
+TEST_F(FocusTest, AFoundTextSelectsTheWordsItMeets) {
+    Page(u"<p>The cat sat on the mat.</p>");
+    Move(kFocusWordOn);
+    Move(kFocusWordOn);
+    const FocusRange cat = focus.Focus();
+    Move(kFocusWordOn);
+    Move(kFocusWordOn);
+    const FocusRange on = focus.Focus();
+    ASSERT_TRUE(focus.SelectPositions(cat.start + 1, on.start + 1));
+    String text;
+    uint32_t language = 0;
+    ASSERT_TRUE(focus.GetSelectionText(1, text, language));
+    EXPECT_EQ(Utf8(text), "cat sat on");
+    EXPECT_FALSE(focus.Outline().IsEmpty());
+    // Nothing of the block in the range: no selection, and the old one is gone.
+    EXPECT_FALSE(focus.SelectPositions(0xFFFFFF00u, 0xFFFFFFF0u));
+    EXPECT_TRUE(focus.HasNoSelection());
+    EXPECT_FALSE(focus.SelectPositions(on.start, on.start));
+}
+
 TEST_F(FocusTest, BreaksGiveOneSpaceAndHyphensAndZeroWidthBreaksNothing) {
     BlockContents b;
     uint32_t pos = 0;

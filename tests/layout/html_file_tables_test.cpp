@@ -15,6 +15,7 @@
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "layout/table_widths.h"
+#include "bookfiles/sorted_record_database.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/layout_host.h"
 #include "support/platform/window_fixture.h"
@@ -202,6 +203,144 @@ TEST_F(HtmlFileTables, HostileTablesStillGiveEndingPages) {
         EXPECT_EQ(cells > 0, expected);
         Close();
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The run whose text is `word` on the current page, and the cell it was laid out in.
+bool RunInCell(PageSlot& slot, const std::u16string& word, Point& at, Rect& cell) {
+    BlockCursor c;
+    c.Init(&slot.contents, true);
+    bool inCell = false;
+    for (; !c.AtEnd(); c.Next()) {
+        if (c.Kind() == kItemCell) {
+            cell = slot.contents.Cell(c.counts[kItemCell])->rect;
+            inCell = true;
+        }
+        if (c.Kind() != kItemTextRun) continue;
+        const TextRun* run = slot.contents.Run(c.counts[kItemTextRun]);
+        if (std::u16string(run->text.Data(), static_cast<size_t>(run->text.Length())) == word) {
+            at = Point{run->x, run->y};
+            return inCell;
+        }
+    }
+    return false;
+}
+
+bool Inside(const Rect& r, Point p) {
+    return p.x >= r.x && p.x < r.x + r.width && p.y >= r.y && p.y <= r.y + r.height;
+}
+
+TEST_F(HtmlFileTables, ACellTallerThanThePageLosesNoText) {
+    std::string html = "<html><body><p>before</p><table border=1><tr><td>";
+    for (int i = 1; i <= 60; ++i) html += "Sentence " + std::to_string(i) + " is here. ";
+    html += "</td></tr></table><p>after the table</p></body></html>";
+    ASSERT_NO_FATAL_FAILURE(Open(html));
+    std::vector<PageItems> pages = Walk();
+    // The row taller than the page stays whole in the table, which is scrolled to the
+    // sentences below the page; the page after it goes on after the table.
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_TRUE(HasLine(pages[0], "before"));
+    EXPECT_EQ(pages[0].tables, 1);
+    std::string text;
+    for (const std::string& line : pages[0].lines) text += line + " ";
+    size_t at = 0;
+    for (int i = 1; i <= 60; ++i) {
+        size_t next = text.find("Sentence " + std::to_string(i) + " is here.", at);
+        ASSERT_NE(next, std::string::npos) << "sentence " << i << " is not in the table";
+        at = next;
+    }
+    EXPECT_TRUE(HasLine(pages[1], "after the table"));
+    ASSERT_TRUE(layout_->GoToPage(1));
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    PageSlot* slot = layout_->CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    ASSERT_NE(slot->contents.Table(0), nullptr);
+    EXPECT_GT(slot->contents.Table(0)->content.height, slot->contents.Table(0)->box.height);
+    EXPECT_TRUE(layout_->ScrollTables(Point{0, 40}));
+}
+
+TEST_F(HtmlFileTables, ATableWhoseFirstRowFitsAPageStartsTheNextPage) {
+    std::string html = "<html><body>";
+    for (int i = 0; i < 12; ++i) html += "<p>Line " + std::to_string(i) + "</p>";
+    html += "<table border=1><tr><td>";
+    for (int i = 1; i <= 12; ++i) html += "Row line " + std::to_string(i) + "<br>";
+    html += "</td></tr></table><p>after</p></body></html>";
+    ASSERT_NO_FATAL_FAILURE(Open(html));
+    std::vector<PageItems> pages = Walk();
+    ASSERT_GE(pages.size(), 2u);
+    // Not cut at the foot of the first page: whole on the second.
+    EXPECT_EQ(pages[0].tables, 0);
+    EXPECT_EQ(pages[1].tables, 1);
+    EXPECT_TRUE(HasLine(pages[1], "Row line 1"));
+    EXPECT_TRUE(HasLine(pages[1], "Row line 12"));
+    ASSERT_TRUE(layout_->GoToPage(2));
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    PageSlot* slot = layout_->CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    ASSERT_NE(slot->contents.Table(0), nullptr);
+    EXPECT_EQ(slot->contents.Table(0)->content.height, slot->contents.Table(0)->box.height);
+}
+
+TEST_F(HtmlFileTables, BlocksInsideACellStayInTheCell) {
+    ASSERT_NO_FATAL_FAILURE(Open(
+        "<html><body><table border=1><tr><td><h1>Head</h1>text after heading<hr>after "
+        "rule</td><td>b</td></tr></table><p>after</p></body></html>"));
+    PageItems page;
+    ASSERT_TRUE(Current(page));
+    EXPECT_TRUE(HasLine(page, "text after heading"));
+    EXPECT_TRUE(HasLine(page, "after rule"));
+    EXPECT_TRUE(HasLine(page, "after"));
+    PageSlot* slot = layout_->CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    for (const char16_t* word : {u"heading", u"rule"}) {
+        Point p;
+        Rect cell;
+        ASSERT_TRUE(RunInCell(*slot, word, p, cell));
+        EXPECT_TRUE(Inside(cell, p)) << "a word laid out at " << p.x << "," << p.y
+                                     << " outside its cell";
+    }
+}
+
+TEST_F(HtmlFileTables, ANestedTableIsLaidOutInItsCell) {
+    ASSERT_NO_FATAL_FAILURE(Open(
+        "<html><body><table border=1><tr><td>outer<table border=1><tr><td>inner a</td>"
+        "<td>inner b</td></tr></table>outer after</td><td>right</td></tr></table>"
+        "<p>after</p></body></html>"));
+    PageItems page;
+    ASSERT_TRUE(Current(page));
+    EXPECT_EQ(page.tables, 2);
+    EXPECT_EQ(page.cells, 4);
+    for (const char* line : {"outer", "inner a", "inner b", "outer after", "right", "after"})
+        EXPECT_TRUE(HasLine(page, line)) << line;
+    PageSlot* slot = layout_->CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    Point outer, inner;
+    Rect outerCell, innerCell;
+    ASSERT_TRUE(RunInCell(*slot, u"outer", outer, outerCell));
+    ASSERT_TRUE(RunInCell(*slot, u"a", inner, innerCell));
+    EXPECT_TRUE(Inside(outerCell, inner)) << "the inner table is outside the outer cell";
+    EXPECT_TRUE(Inside(innerCell, inner));
+}
+
+// Not a table, but the same file path: the items of a LOGAS element go to the log when the
+// page holding it is drawn (they have no size on the page), once.
+TEST_F(HtmlFileTables, LogAsItemsAreLoggedWhenTheirPageIsDrawn) {
+    ASSERT_NO_FATAL_FAILURE(Open(
+        "<html><body><p>Plain <span logas=\"apple pear\">fruit</span> text.</p></body></html>"));
+    SortedRecordDatabase log;
+    LayoutSettings settings;
+    settings.log = &log;
+    layout_->Configure(settings);
+    EXPECT_TRUE(log.Items().empty());
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    ASSERT_EQ(log.Items().size(), 2u);
+    EXPECT_EQ(log.Items()[0].name, u"apple");
+    EXPECT_EQ(log.Items()[1].name, u"pear");
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    EXPECT_EQ(log.Items().size(), 2u);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // last resort, and the split of a word's runs in a block's contents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
+#include "core/char_props.h"
 #include "layout/block_contents.h"
 #include "layout/hyphenation.h"
 #include "layout/layout_fonts.h"
@@ -42,14 +44,14 @@ TEST(Syllables, FrenchWordsBreakAtTheirSyllables) {
     EXPECT_EQ(Marked(u"gouvernement"), u"gou-ver-ne-ment");
     EXPECT_EQ(Marked(u"boulangerie"), u"bou-lan-ge-rie");
     EXPECT_EQ(Marked(u"d\u00E9veloppement"), u"d\u00E9ve-lop-pe-ment");
-    EXPECT_EQ(Marked(u"extraordinaire"), u"extraor-di-nai-re");
+    EXPECT_EQ(Marked(u"extraordinaire"), u"extraor-di-naire");  // three letters go over
 }
 
 TEST(Syllables, ClustersStayTogetherAtThePieceStart) {
     EXPECT_EQ(Marked(u"schoolchildren"), u"school-chil-dren");  // sch, ch, dr
     EXPECT_EQ(Marked(u"establishment"), u"esta-blish-ment");    // bl, sh
     EXPECT_EQ(Marked(u"accomplishment"), u"accom-plish-ment");  // pl
-    EXPECT_EQ(Marked(u"language"), u"lan-gua-ge");  // ng splits before g+vowel only via n rule
+    EXPECT_EQ(Marked(u"language"), u"lan-guage");  // ng splits before g+vowel only via n rule
     EXPECT_EQ(Marked(u"sympathetic"), u"sym-pa-the-tic");  // th
 }
 
@@ -70,7 +72,7 @@ TEST(Syllables, ShortAndVowelFirstWordsStayInside) {
         EXPECT_EQ(out.find(u'-', 0), word.find(u'-', 0)) << Utf8(out);
     }
     EXPECT_EQ(Marked(u"\u00E9l\u00E9phant"), u"\u00E9l\u00E9-phant");
-    EXPECT_EQ(Marked(u"\u00E9cole"), u"\u00E9co-le");
+    EXPECT_EQ(Marked(u"\u00E9cole"), u"\u00E9cole");  // "le" alone is too short a tail
 }
 
 TEST(Syllables, NoBreakAfterTheFirstOrSecondCharacter) {
@@ -81,6 +83,46 @@ TEST(Syllables, NoBreakAfterTheFirstOrSecondCharacter) {
         Hyphenation::SyllableMarks(word.data(), static_cast<int32_t>(word.size()), m.data());
         EXPECT_EQ(m[0], 0) << Utf8(word);
         EXPECT_EQ(m[1], 0) << Utf8(word);
+    }
+}
+
+// Addresses, identifiers, numbers and camel-case names are not prose: a hyphen put into them
+// reads as part of them.
+TEST(Syllables, CodeAddressesAndNumbersAreLeftWhole) {
+    for (const char16_t* w :
+         {u"http://www.apache.org/licenses/", u"xsltGetPlainNamespace", u"./libxslt_tutorial",
+          u"somebody@example.org", u"hyphenation2", u"1234567890", u"namespace:attribute",
+          u"McAllister", u"JavaScript", u"libxslt_tutorial"}) {
+        std::u16string word(w);
+        std::vector<uint8_t> m(word.size(), 7);
+        EXPECT_FALSE(
+            Hyphenation::SyllableMarks(word.data(), static_cast<int32_t>(word.size()), m.data()))
+            << Utf8(word);
+        EXPECT_EQ(m, std::vector<uint8_t>(word.size(), 0)) << Utf8(word);
+    }
+    // A capital at the start, or a word all in capitals, is prose.
+    EXPECT_EQ(Marked(u"Hyphenation"), u"Hyphe-na-tion");
+}
+
+// Two letters at least stay before the break and three go after it.
+TEST(Syllables, BreaksLeaveTwoLettersBeforeAndThreeAfter) {
+    EXPECT_EQ(Marked(u"sentence"), u"sen-tence");  // never "senten-ce"
+    EXPECT_EQ(Marked(u"Sentence."), u"Sen-tence.");
+    EXPECT_EQ(Marked(u"difference"), u"dif-fe-rence");
+    for (const char16_t* w : {u"hyphenation", u"problematic", u"boulangerie", u"photography",
+                              u"\"catastrophe,\"", u"gouvernement", u"abracadabra"}) {
+        std::u16string word(w);
+        std::vector<uint8_t> m(word.size());
+        Hyphenation::SyllableMarks(word.data(), static_cast<int32_t>(word.size()), m.data());
+        int32_t letters = 0;
+        for (char16_t c : word) letters += CharProps::Class3(c) == 1 || CharProps::Class3(c) == 2;
+        int32_t before = 0;
+        for (size_t i = 0; i < word.size(); ++i) {
+            before += CharProps::Class3(word[i]) == 1 || CharProps::Class3(word[i]) == 2;
+            if (!m[i]) continue;
+            EXPECT_GE(before, 2) << Utf8(word) << " at " << i;
+            EXPECT_GE(letters - before, 3) << Utf8(word) << " at " << i;
+        }
     }
 }
 
@@ -308,4 +350,76 @@ TEST_F(HyphenatedLines, ALineLessThanAQuarterFreeBreaksBeforeTheWord) {
     ASSERT_EQ(pages.size(), 1u);
     // The word, wider than the line it then opens, is hyphenated there.
     EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"abcdefgh", "gouverne", "ment"}));
+}
+
+namespace {
+
+int HyphenMarks(const BlockContents& block) {
+    BlockContents& b = const_cast<BlockContents&>(block);
+    int hyphens = 0;
+    for (int32_t i = 0; i < b.KindCount(kItemFlowMark); ++i)
+        hyphens += b.Mark(i)->type == kMarkHyphen ? 1 : 0;
+    return hyphens;
+}
+
+}  // namespace
+
+// A program listing keeps its lines and blanks, laid out with the system fonts: every source
+// line is a line of its own, nothing is hyphenated, and a line too long for the page wraps
+// only where it must, without a hyphen. Text around it is reflowed as ever.
+TEST_F(HyphenatedLines, PreformattedTextKeepsItsLinesAndIsNeverHyphenated) {
+    fvt::test::LayoutHost host(
+        u"<html><body><p>le gouvernement fran\u00E7ais</p><pre>\n#include &lt;stdio.h&gt;\n\n"
+        u"int main(void) {\n    return  0;\n}\n</pre><p>after</p></body></html>",
+        240, 400, 12, true);
+    std::vector<fvt::test::LaidOutPage> pages;
+    ASSERT_TRUE(host.Paginate(pages));
+    ASSERT_EQ(pages.size(), 1u);
+    const std::vector<std::string>& lines = pages[0].lines;
+    auto at = std::find(lines.begin(), lines.end(), "#include <stdio.h>");
+    ASSERT_NE(at, lines.end()) << ::testing::PrintToString(lines);
+    std::vector<std::string> listing(at, lines.end());
+    // The empty source line is an empty line; the blanks of the indent and between "return"
+    // and "0" are kept.
+    std::vector<std::string> want = {"#include <stdio.h>", "", "int main(void) {",
+                                     "    return  0;", "}", "after"};
+    listing.erase(std::remove(listing.begin() + 2, listing.end(), std::string()), listing.end());
+    EXPECT_EQ(listing, want) << ::testing::PrintToString(lines);
+    EXPECT_EQ(HyphenMarks(host.PageContents(0)), 0);
+
+    // At a width where prose would be hyphenated, a listing's words go over whole, and a word
+    // wider than the line is cut without a hyphen.
+    fvt::test::LayoutHost narrow(
+        u"<html><body><pre>abcdefgh gouvernement\nxsltGetPlainNamespaceDeclarations();</pre>"
+        u"</body></html>",
+        80, 400, 12);
+    ASSERT_TRUE(narrow.Paginate(pages));
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_GE(pages[0].lines.size(), 3u);
+    EXPECT_EQ(pages[0].lines[0], "abcdefgh");
+    EXPECT_EQ(pages[0].lines[1], "gouvernement");
+    EXPECT_EQ(HyphenMarks(narrow.PageContents(0)), 0);
+    std::string joined;
+    for (size_t i = 2; i < pages[0].lines.size(); ++i) joined += pages[0].lines[i];
+    EXPECT_EQ(joined, "xsltGetPlainNamespaceDeclarations();");
+}
+
+// A word of characters outside the basic plane is cut between characters, never between the
+// halves of one (each half alone would show as a replacement character).
+TEST_F(SplitTest, ACutNeverFallsInsideASurrogatePair) {
+    std::u16string word;
+    for (int i = 0; i < 10; ++i) word += u"\U0001F600";
+    int cuts = 0;
+    for (int32_t width = 8; width < 140; width += 3) {
+        block.Clear();
+        Runs({word.c_str()});
+        WordSplitter split(block, fonts, nullptr);
+        int32_t available = width;
+        BlockCursor after;
+        if (!split.BreakRun(1, start, stop, available, after)) continue;
+        ++cuts;
+        const TextRun* first = block.Run(0);
+        EXPECT_EQ(first->text.Length() % 2, 0) << width;
+    }
+    EXPECT_GT(cuts, 10);
 }

@@ -6,6 +6,8 @@
 
 #include "bookfiles/sorted_record_database.h"
 #include "media/image/icon_image.h"
+#include "graphics/core/graphics_context.h"
+#include "support/layout/context_canvas.h"
 #include "support/layout/picture_data.h"
 
 namespace {
@@ -61,6 +63,33 @@ TEST(PictureProbe, TheSourceIsReleasedWithTheObject) {
     EXPECT_EQ(h->RefCount(), 2u);
     image->Release();
     EXPECT_EQ(h->RefCount(), 1u);
+    h->Release();
+}
+
+// A picture is decoded on its first draw and kept with the object: later draws of the same size
+// do not read its data again; released with the object.
+TEST(PictureDraw, DecodedOnceAndKeptWithTheObject) {
+    PictureHandle* h = new PictureHandle(fvt::test::GifOfSize(6, 6));
+    ImageObject* image = ImageObject::Create(h);
+    ASSERT_NE(image, nullptr);
+    const int probed = h->opens;
+    const size_t held = KeptPicture::HeldBytes();
+    {
+        fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(16, 16);
+        GraphicsContext* gc = fvt::test::CanvasContext(canvas);
+        ASSERT_EQ(gc->BeginDraw(false, nullptr), gc);
+        EXPECT_TRUE(image->Draw(gc, Rect{0, 0, 6, 6}, nullptr));
+        EXPECT_TRUE(image->Draw(gc, Rect{8, 8, 6, 6}, nullptr));
+        EXPECT_TRUE(image->Draw(gc, Rect{2, 8, 6, 6}, nullptr));
+        EXPECT_EQ(h->opens, probed + 1);
+        EXPECT_GT(fvt::test::CanvasInk(canvas, 8, 8, 6, 6), 0);
+        EXPECT_TRUE(image->Draw(gc, Rect{0, 0, 3, 3}, nullptr));  // another size
+        EXPECT_EQ(h->opens, probed + 2);
+        fvt::test::DeleteContextCanvas(canvas);
+    }
+    EXPECT_GT(KeptPicture::HeldBytes(), held);
+    image->Release();
+    EXPECT_EQ(KeptPicture::HeldBytes(), held);
     h->Release();
 }
 

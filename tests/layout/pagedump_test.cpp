@@ -86,6 +86,30 @@ TEST_F(PagedumpTest, HtmlPagesAsPngs) {
     EXPECT_EQ(text.out.rfind("T\n", 0), std::string::npos);
 }
 
+// pagedump reads a file as the reader does: an HTML table without INLINE keeps its cells, a
+// UTF-8 file is UTF-8, the reader's margins keep the text off the page's edge, and the PNG
+// folder is made when missing.
+TEST_F(PagedumpTest, FilesAreOpenedThroughTheReadersOwnResources) {
+    Write("table.html",
+          "<html><body><table><tr><td>first cell</td><td>second cell</td></tr></table>"
+          "<p>after the table</p></body></html>");
+    PagedumpRun table = Pagedump("--font box --text " + Path("table.html"));
+    ASSERT_EQ(table.status, 0) << table.out;
+    EXPECT_NE(table.out.find("first cell"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("second cell"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("after the table"), std::string::npos) << table.out;
+
+    Write("utf8.txt", "stra\xC3\x9F" "e a\xF0\x9F\x98\x80" "b\n");
+    PagedumpRun utf8 = Pagedump("--font box --text " + Path("utf8.txt"));
+    ASSERT_EQ(utf8.status, 0) << utf8.out;
+    EXPECT_NE(utf8.out.find("stra\xC3\x9F" "e a\xF0\x9F\x98\x80" "b\n"), std::string::npos) << utf8.out;
+
+    PagedumpRun png =
+        Pagedump("--font box --size 120x120 --png " + Path("made/below") + " " + Path("book.txt"));
+    ASSERT_EQ(png.status, 0) << png.out;
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "made" / "below" / "page-0001.png"));
+}
+
 TEST_F(PagedumpTest, WhatCannotBeReadIsOneLineOfError) {
     PagedumpRun missing = Pagedump(Path("missing.txt"));
     EXPECT_EQ(missing.status, 1);

@@ -86,23 +86,33 @@ TEST_F(LibraryBookTest, TitleFallsBackToTheDatabaseName) {
     EXPECT_EQ(Wide(e->GetTitle()), u"DB ");
 }
 
-TEST_F(LibraryBookTest, RefusedHeadersAddNothing) {
+// A file the reader cannot read is never dropped without a word: it is listed by its file name,
+// marked as damaged and as not openable, and nothing is written beside it.
+TEST_F(LibraryBookTest, RefusedHeadersAreListedByNameAsDamaged) {
     auto shortHeader = MakeBook("Short");
     shortHeader.version = 3;
     shortHeader.headerLength = 100;
     dev.PutBook("eBooks/short.prc", shortHeader);
-    EXPECT_EQ(Add(u"\\eBooks\\short.prc"), nullptr);
+    LibraryBook* refused = Add(u"\\eBooks\\short.prc");
+    ASSERT_NE(refused, nullptr);
+    EXPECT_EQ(Wide(refused->GetTitle()), u"short.prc (damaged)");
+    EXPECT_FALSE(refused->IsOpenable());
 
     PdbBuilder foreign;
     foreign.creator = "XXXX";
     foreign.Add(Bytes(64, 0));
     dev.PutBytes("eBooks/foreign.pdb", foreign.Build());
-    EXPECT_EQ(Add(u"\\eBooks\\foreign.pdb"), nullptr);
+    ASSERT_NE(Add(u"\\eBooks\\foreign.pdb"), nullptr);
 
     dev.PutText("eBooks/junk.prc", "not a database");
-    EXPECT_EQ(Add(u"\\eBooks\\junk.prc"), nullptr);
-    EXPECT_EQ(library.GetEntryCount(), 0);
+    LibraryBook* junk = Add(u"\\eBooks\\junk.prc");
+    ASSERT_NE(junk, nullptr);
+    EXPECT_EQ(Wide(junk->GetTitle()), u"junk.prc (damaged)");
+    EXPECT_EQ(library.GetEntryCount(), 3);
+    // A file that is not there is still not listed.
+    EXPECT_EQ(Add(u"\\eBooks\\missing.prc"), nullptr);
     EXPECT_FALSE(dev.Exists("eBooks/short.fvt"));
+    EXPECT_FALSE(dev.Exists("eBooks/junk.fvt"));
 }
 
 TEST_F(LibraryBookTest, ShortBookRecordIsAcceptedWithUnknownType) {

@@ -290,10 +290,13 @@ TEST_F(ReaderLookupTest, ADefaultTapActionIsPostedNotRunInsideTheTap) {
     EXPECT_EQ(U16(controller_.LastWord()), u"bank");
     EXPECT_EQ(popups_.made, 0);  // the page's tap handler is still running
     EXPECT_FALSE(controller_.IsQueueEmpty());
-    EXPECT_EQ(doc_.calls.back(), "Reset");
+    // The view is reset once the command has read the selection, not before.
+    EXPECT_TRUE(doc_.calls.empty() || doc_.calls.back() != "Reset");
     host_.FireAll(controller_.Timers());
     EXPECT_EQ(popups_.made, 1);
     EXPECT_EQ(popups_.runs[0], "Multiple matches:|2");
+    ASSERT_FALSE(doc_.calls.empty());
+    EXPECT_EQ(doc_.calls.back(), "Reset");
     // A tap on a selection forgets the last word.
     settings.tapAction = 9;
     controller_.OnTapAction(3, 8, String(u"bank"), 9, Point{}, false);

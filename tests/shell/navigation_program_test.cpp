@@ -197,5 +197,76 @@ TEST(PageKeys, PageUpPageDownHomeAndEnd) {
     EXPECT_EQ(Joined(ReadLines(o + "home.txt")), Joined(p1));
 }
 
+// A page with a form: a text field and a drop-down list, then text enough for a few pages.
+std::string FormPage(const std::string& value) {
+    std::string html = "<html><body><form name=\"f\"><p>Name: <input type=\"text\" name=\"q\" "
+                       "value=\"" + value + "\"></p><p><select name=\"s\"><option>One</option>"
+                       "<option>Two</option><option>Three</option></select></p></form>";
+    for (int i = 0; i < 30; ++i)
+        html += "<p>Filler paragraph " + std::to_string(i) + " with words enough to fill lines.</p>";
+    return html + "</body></html>";
+}
+
+// The field is at the top of the page; the drop-down below it.
+constexpr const char* kTapField = "tap 100 66\nidle\n";
+constexpr const char* kTapList = "tap 70 97\nidle\n";
+
+// In a text field the keys edit: Left moves the caret, Backspace deletes, Right moves back;
+// none of them turns the page or leaves it. The field then looks as one holding the edited
+// text from the start.
+TEST(KeysFollowTheFocus, ATextFieldEditsWithTheKeys) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
+    device.WriteHost("storage/eBooks/edited.htm", FormPage("aXc"));
+    const std::string o = device.outside() + "/";
+    const std::string edit = std::string("idle\n") + kTapField +
+                             "key 0x25\nidle\nkey 0x08\nidle\nchar X\nkey 0x27\nidle\npagetext " + o +
+                             "during.txt\ntap 100 200\nidle\nscreenshot " + o + "edited.png\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"}, edit), 0)
+        << ReadFile(o + "errors.txt");
+    const auto during = ReadLines(o + "during.txt");
+    ASSERT_FALSE(during.empty());  // not the library
+    EXPECT_EQ(during[0], "Name:");  // not the next page
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\edited.htm"},
+                        "idle\nscreenshot " + o + "expected.png\nquit\n"),
+              0);
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"},
+                        "idle\nscreenshot " + o + "untouched.png\nquit\n"),
+              0);
+    const Picture edited = ReadPicture(o + "edited.png");
+    ASSERT_GT(edited.height, 100);
+    // Below the title bar, down to the drop-down.
+    EXPECT_FALSE(edited.RowsDiffer(ReadPicture(o + "expected.png"), 30, 90));
+    EXPECT_TRUE(edited.RowsDiffer(ReadPicture(o + "untouched.png"), 30, 90));
+}
+
+// Esc closes an open drop-down list and the page stays; Enter follows the link that has the
+// focus.
+TEST(KeysFollowTheFocus, EscClosesAnOpenListAndEnterFollowsTheFocusedLink) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/form.htm", FormPage("abc"));
+    WriteContentsFile(device);
+    const std::string o = device.outside() + "/";
+    const std::string steps = std::string("idle\n") + kTapList + "key 0x0d\nidle\nscreenshot " + o +
+                              "open.png\nkey 0x1b\nidle\nscreenshot " + o + "closed.png\npagetext " +
+                              o + "closed.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const auto closed = ReadLines(o + "closed.txt");
+    ASSERT_FALSE(closed.empty());
+    EXPECT_EQ(closed[0], "Name:");
+    // The list was open over the text below the control, and is gone.
+    EXPECT_TRUE(ReadPicture(o + "open.png").RowsDiffer(ReadPicture(o + "closed.png"), 110, 170));
+
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"},
+                        "idle\nkey 0x28\nidle\nkey 0x0d\nidle\npagetext " + o + "link.txt\nquit\n"),
+              0);
+    const auto link = ReadLines(o + "link.txt");
+    ASSERT_FALSE(link.empty());
+    EXPECT_EQ(link[0], "Chapter 3");
+}
+
 }  // namespace
 }  // namespace fvt::test

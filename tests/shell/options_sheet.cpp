@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/dialog/answers.h"
+#include "platform/dialog/dialog.h"
 #include "platform/kernel/device.h"
 #include "platform/window/window_layer.h"
 #include "support/platform/sheet_owner.h"
@@ -34,9 +35,14 @@ int main(int argc, char** argv) {
         for (const char* name : names) {
             if (!page) break;
             const std::string file = prefix + "-" + name + ".png";
-            fvt::QueueAnswer(fvt::Answer{IDCANCEL, {}, [&ok, file](HWND) {
+            fvt::QueueAnswer(fvt::Answer{IDCANCEL, {}, [&ok, file](HWND page) {
                                              fvt::RunUntilIdle();
                                              ok = fvt::SaveScreenshot(file) && ok;
+                                             // A page a person would not ship fails the run.
+                                             for (const std::string& p : fvt::DialogLayoutProblems(page)) {
+                                                 std::fprintf(stderr, "%s: %s\n", file.c_str(), p.c_str());
+                                                 ok = false;
+                                             }
                                          }});
             page->Run(owner, &controller, false);
             page = page->Next();

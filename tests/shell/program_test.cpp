@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,73 @@ TEST(ProgramDriver, ADrivenRunIsNotSwallowedByARunningInstance) {
     Child quit{Start(device, {"/quit"})};
     EXPECT_EQ(quit.Wait(), 0);
     EXPECT_EQ(first.Wait(), 0);
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// After End, PageUp goes back page by page and reaches the first page, which looks as it did
+// when the file opened; and PageDown then PageUp come back to the same page.
+TEST(ProgramRuns, PageUpFromTheLastPageReachesTheFirst) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string html = "<html><head><title>Paging</title></head><body><h1>Contents</h1>";
+    for (int c = 1; c <= 4; ++c) html += "<b>Chapter " + std::to_string(c) + "</b><br>";
+    for (int c = 1; c <= 4; ++c) {
+        html += "<h2>Chapter " + std::to_string(c) + "</h2>";
+        for (int p = 0; p < 4; ++p)
+            html += "<p>" + SampleText(400) + " w" + std::to_string(c * 10 + p) + ".</p>";
+        html += "<ul><li>one</li><li>two</li></ul>";
+    }
+    html += "</body></html>";
+    const std::string file = device.outside() + "/paging.html";
+    std::filesystem::create_directories(device.outside());
+    std::ofstream(file, std::ios::binary) << html;
+    const std::string first = device.outside() + "/first.png", back = device.outside() + "/back.png";
+    const std::string middle = device.outside() + "/middle.png";
+    const std::string again = device.outside() + "/again.png";
+    std::string steps = "idle\nscreenshot " + first + "\nkey 0x23\nidle\n";
+    for (int i = 0; i < 6; ++i) steps += "key 0x21\nidle\n";
+    steps += "screenshot " + middle + "\nkey 0x22\nidle\nkey 0x21\nidle\nscreenshot " + again + "\n";
+    for (int i = 0; i < 60; ++i) steps += "key 0x21\nidle\n";
+    steps += "screenshot " + back + "\nquit\n";
+    Child child{Start(device, {file}, WriteScript(device, "steps.txt", steps))};
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.Wait(), 0);
+    ASSERT_TRUE(IsPng(first));
+    ASSERT_TRUE(IsPng(back));
+    EXPECT_EQ(FileBytes(middle), FileBytes(again));
+    EXPECT_EQ(FileBytes(first), FileBytes(back)) << "the first page was not reached";
+}
+
+// The screen of an HTML file (always named page.html) as it opens.
+std::string OpeningScreen(const std::string& html) {
+    TempDevice device;
+    if (!device.ok()) return {};
+    std::filesystem::create_directories(device.outside());
+    const std::string file = device.outside() + "/page.html";
+    std::ofstream(file, std::ios::binary) << html;
+    const std::string shot = device.outside() + "/open.png";
+    Child child{Start(device, {file},
+                      WriteScript(device, "steps.txt", "idle\nscreenshot " + shot + "\nquit\n"))};
+    if (child.pid <= 0 || child.Wait() != 0 || !IsPng(shot)) return {};
+    return FileBytes(shot);
+}
+
+// Files that open with a heading inside a block, or a rule, show their text on the first
+// page, not a blank one.
+TEST(ProgramRuns, AHeadingInABlockOpensOnItsText) {
+    const std::string blank = OpeningScreen("<html><body><div></div></body></html>");
+    ASSERT_FALSE(blank.empty());
+    for (const char* start : {"<div><h1>Title</h1></div>", "<center><h1>Title</h1></center>",
+                              "<hr><h1>Title</h1>"}) {
+        const std::string screen =
+            OpeningScreen(std::string("<html><body>") + start + "<p>Para</p></body></html>");
+        ASSERT_FALSE(screen.empty()) << start;
+        EXPECT_NE(screen, blank) << start << " opens on a blank page";
+    }
 }
 
 TEST(SingleInstance, QuitClosesTheRunningInstance) {

@@ -204,16 +204,24 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
     token = -1;
     if (!EnsureCurrent()) return kReadEnd;
     uint32_t lim = limit ? limit : 0xFFFFFFFFu;
-    auto lookAhead = [&](uint32_t room) {
+    // The room the token has in the current segment; going: it holds characters of the
+    // segments before, so it may end where this one starts.
+    auto lookAhead = [&](uint32_t room, bool going) {
         const Segment& s = segments_[cur_];
-        if (!s.stops) return room;
         const char16_t* p = s.chars.Data();
         uint32_t end = s.page.length;
-        for (uint32_t i = off_, k = 0; i < end && k < room; ++i, ++k)
-            if (IsStop(p[i])) return k == 0 ? 1u : k;
+        if (s.stops) {
+            for (uint32_t i = off_, k = 0; i < end && k < room; ++i, ++k)
+                if (IsStop(p[i])) return k == 0 ? 1u : k;
+        }
+        // A token cut at the limit ends before a surrogate pair, not inside it.
+        if ((room >= 2 || (going && room == 1)) && off_ + room <= end) {
+            char16_t last = p[off_ + room - 1];
+            if (last >= 0xD800 && last < 0xDC00) return room - 1;
+        }
         return room;
     };
-    if (limit) lim = lookAhead(lim);
+    if (limit) lim = lookAhead(lim, false);
     while (true) {
         Segment& s = segments_[cur_];
         uint32_t idx = off_;
@@ -239,7 +247,7 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
                 token = scanner.StopToken();
                 break;
             }
-            lim = lookAhead(lim);
+            lim = lookAhead(lim, true);
         }
     }
     if (cur_ >= 0 && off_ >= segments_[cur_].page.length) {

@@ -206,6 +206,8 @@ inline int CharStream::QuickTextToken(String& word) {
         return 0;
     } else {
         while (j < end && !is(kWordEnd, p[j])) ++j;
+        // A word cut at the limit is not cut inside a surrogate pair: the pair is one character.
+        if (j == end && j < n && j - i >= 2 && p[j - 1] >= 0xD800 && p[j - 1] < 0xDC00) --j;
         kind = 1;
     }
     // A run reaching the page end short of the limit may go on in the next page.

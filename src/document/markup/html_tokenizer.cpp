@@ -253,6 +253,7 @@ uint32_t HtmlTokenizer::Lex() {
             case kActEquals:
                 if (lexState_ == kAfterName) {
                     lexState_ = kAfterEquals;
+                    sc.SetState(kModeValue);
                 } else {
                     sc.SetState(kModeSkipToClose);
                     discard_ = true;
@@ -527,6 +528,10 @@ uint32_t HtmlTokenizer::Deliver() {
             return kTokenContinue;
         }
         open_[depth_++] = static_cast<uint8_t>(tagId_);
+        if (tagId_ == kTagPre) {
+            sawPre_ = preLineStart_ = true;
+            preColumn_ = 0;
+        }
     }
     lastKind_ = kTokenTag;
     curId_ = tagId_;
@@ -538,6 +543,83 @@ uint32_t HtmlTokenizer::Deliver() {
 }
 
 uint32_t HtmlTokenizer::NextToken() {
+    if (sawPre_) return NextPreformatted();
+    return NextFlowing();
+}
+
+bool HtmlTokenizer::InPre() const {
+    for (uint32_t i = depth_; i-- > 0;)
+        if (open_[i] == kTagPre) return true;
+    return false;
+}
+
+uint32_t HtmlTokenizer::NextPreformatted() {
+    if (preSpaceNext_) {
+        preSpaceNext_ = false;
+        ++preColumn_;
+        lastKind_ = kTokenSpace;
+        return kTokenSpace;
+    }
+    char16_t c = 0;
+    if (pendingIndex_ >= pendingCount_ && !deferred_ && !replaying_ && nextStart_ == 0 &&
+        !append_ && InPre() && stream_.Peek(c) &&
+        (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'))
+        return PreformattedWhite(c);
+    uint32_t kind = NextFlowing();
+    if (kind == kTokenText || kind == kTokenNonJoiner) {
+        preColumn_ += static_cast<uint32_t>(text_.Length());
+        preLineStart_ = false;
+    } else if (kind == kTokenTag) {
+        preLineStart_ = curId_ == kTagPre && !curEnd_;
+        if (curId_ == kTagPre || curId_ == kTagBr) preColumn_ = 0;
+    } else if (kind == kTokenSpace) {
+        ++preColumn_;
+    }
+    return kind;
+}
+
+uint32_t HtmlTokenizer::PreformattedWhite(char16_t c) {
+    if (c == u'\r' || c == u'\n') {
+        stream_.NextChar(c);
+        char16_t next = 0;
+        if (c == u'\r' && stream_.Peek(next) && next == u'\n') stream_.NextChar(next);
+        bool first = preLineStart_;
+        preLineStart_ = false;
+        preColumn_ = 0;
+        // The line end just after <pre> only starts the text.
+        if (first) return kTokenContinue;
+        ClearAttributes();
+        curId_ = kTagBr;
+        curEnd_ = false;
+        curEmpty_ = true;
+        lastKind_ = kTokenTag;
+        return kTokenTag;
+    }
+    preLineStart_ = false;
+    uint32_t width = 0;
+    // Bounded, so a page of blanks still moves in steps.
+    for (int i = 0; i < 256 && stream_.Peek(c) && (c == u' ' || c == u'\t'); ++i) {
+        stream_.NextChar(c);
+        width += c == u'\t' ? 8 - (preColumn_ + width) % 8 : 1;
+    }
+    if (width <= 1) {
+        preColumn_ += width;
+        lastKind_ = kTokenSpace;
+        return kTokenSpace;
+    }
+    // All but the last as text of blanks, then a space: the line may still break there.
+    text_.Release();
+    if (!text_.AppendRepeat(u' ', static_cast<int32_t>(width - 1))) {
+        lastKind_ = kTokenSpace;
+        return kTokenSpace;
+    }
+    preColumn_ += width - 1;
+    preSpaceNext_ = true;
+    lastKind_ = kTokenText;
+    return kTokenText;
+}
+
+uint32_t HtmlTokenizer::NextFlowing() {
     if (pendingIndex_ >= pendingCount_ && !deferred_ && !replaying_ && nextStart_ == 0 &&
         !append_) {
         // Words and spaces of text, as the lexer's first step would cut them: the common case,
@@ -607,6 +689,8 @@ uint32_t HtmlTokenizer::NextMarkup() {
 
 bool HtmlTokenizer::Start(uint32_t position, bool resync) {
     depth_ = 0;
+    preSpaceNext_ = preLineStart_ = false;
+    preColumn_ = 0;
     pendingCount_ = pendingIndex_ = 0;
     tagId_ = 0;
     deferred_ = false;
@@ -717,6 +801,7 @@ bool HtmlTokenizer::RestoreState(ByteStream& in) {
     depth_ = 0;
     std::memcpy(open_, ids, d);
     depth_ = d;
+    for (uint32_t i = 0; i < d; ++i) sawPre_ = sawPre_ || ids[i] == kTagPre;
     std::memcpy(pending_, ids + d, q);
     pendingCount_ = q;
     pendingIndex_ = 0;

@@ -50,6 +50,13 @@ public:
 private:
     enum LexState { kIdle, kTagName, kAttributeName, kAfterName, kAfterEquals };
 
+    // The token as outside PRE: words and spaces first, then the rest.
+    uint32_t NextFlowing();
+    // Inside PRE the text keeps its lines and blanks, as a text file's: a line end is a BR
+    // and a run of blanks (TABs to the next multiple of 8) keeps its width.
+    uint32_t NextPreformatted();
+    uint32_t PreformattedWhite(char16_t first);
+    bool InPre() const;
     // Pending end tags, a deferred tag, and tags and everything else from the lexer.
     uint32_t NextMarkup();
     uint32_t Lex();
@@ -114,6 +121,11 @@ private:
 
     bool noNestedTable_ = true;
     bool tableNeedsInline_ = true;
+
+    bool sawPre_ = false;        // a PRE was opened: only then is InPre asked
+    bool preSpaceNext_ = false;  // the blank that ends a run of kept blanks comes next
+    bool preLineStart_ = false;  // just after <pre>: a line end there is not kept
+    uint32_t preColumn_ = 0;     // for TAB stops
 
     // Start tags dropped (ignored, or too deep) whose end tags must go too: (id, depth).
     struct Dropped {

@@ -55,7 +55,8 @@ enum MarkupId : uint16_t {
     kTagScript = 49,
     kAttrInline = 60,
     kAttrFvtIgnore = 120,
-    kMarkupIdMax = 205,
+    kTagPre = 206,
+    kMarkupIdMax = 206,
 };
 
 constexpr uint16_t kEntityZwnj = 165;

@@ -12,7 +12,7 @@ constexpr uint16_t kAttribute = 0x40;
 constexpr uint16_t kClosesSame = 0x80;
 constexpr uint16_t kEmpty = 0x100;
 constexpr uint16_t kTextValued = 0x200;
-constexpr uint32_t kMaxId = 205;
+constexpr uint32_t kMaxId = 206;
 
 // The 16-bit entry; 0 for ids outside the table.
 uint16_t Flags(uint32_t id);

@@ -120,6 +120,8 @@ void ComputeBox(const RenderState& def, RenderState& parent, const StyleRule& ru
         PickColor(m[20], parent.blockBackground, rule.blockBackground, def.blockBackground);
     out.borderColor = PickColor(m[20], parent.borderColor, rule.borderColor, def.borderColor);
     out.boxFlags = PickBits(m[20], parent.boxFlags, rule.boxFlags, def.boxFlags, kBoxBorder);
+    // Preformatted text stays so in every block inside it.
+    out.boxFlags |= (parent.boxFlags | rule.boxFlags) & kBoxPreformatted;
 }
 
 // Each of red, green and blue halved; "no colour" stays no colour.

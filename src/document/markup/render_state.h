@@ -34,6 +34,7 @@ enum ElementDisplay : uint32_t {
 enum BoxFlags : uint32_t {
     kBoxBorder = 0x02,
     kBoxOwnBackground = 0x04,  // also set by BORDER
+    kBoxPreformatted = 0x08,   // PRE and what it holds: lines and spaces kept as written
 };
 
 struct TextStyle {

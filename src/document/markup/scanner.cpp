@@ -133,6 +133,17 @@ constexpr int8_t kAttributeNext[] = {
     X,     X,     X,   6,  6,  6,  6,  X,  5,  5,  6,  19,  // 5 name
     X,     X,     X,   6,  6,  6,  6,  X,  6,  6,  6,  18,  // 6 unquoted value
 };
+
+// ---- markup: Value ---- after an attribute's '=', same classes as Attributes. An unquoted value
+// runs to white space or '>': an '=' in it ("page.htm?x=1") is the value's own.
+constexpr int8_t kValueNext[] = {
+//  ws     =      >      /   "   '   <  ctl nm1 nm2 oth stop
+    1,     2,  T(17),  2,  3,  4,  2,  X,  2,  2,  2,  -1,  // 0
+    1,     X,     X,   X,  X,  X,  X,  X,  X,  X,  X,  14,  // 1 white space
+    X,     2,     X,   2,  2,  2,  2,  X,  2,  2,  2,  21,  // 2 unquoted value
+    3,     3,     X,   3,T(22),3,  X,  3,  3,  3,  3,  -1,  // 3 in "..."
+    4,     4,     X,   4,  4,T(22),X,  4,  4,  4,  4,  -1,  // 4 in '...'
+};
 // clang-format on
 
 // ---- markup: SkipAttribute ----
@@ -160,7 +171,7 @@ constexpr int8_t kSkipAttributeNext[] = {
     1, X, 2, 3, X, 4, X, 4, -1,  // 1 after '='
     2, 2, 5, 2, X, X, 2, 2, -1,  // 2 in "..."
     3, 3, 3, 5, X, X, 3, 3, -1,  // 3 in '...'
-    5, X, 4, 4, X, 4, X, 4, 13,  // 4 unquoted value
+    5, 4, 4, 4, X, 4, X, 4, 13,  // 4 unquoted value ('=' included)
     5, X, X, X, X, X, X, X, 13,  // 5 white space after the value
 };
 
@@ -206,6 +217,7 @@ const ScannerMode kMarkupModes[] = {
     {kCommentNext, kCommentClasses.data(), 4},
     {kAttributeNext, kAttributeClasses.data(), 12},
     {kTextNext, kTextClasses.data(), 17},
+    {kValueNext, kAttributeClasses.data(), 12},
 };
 
 constexpr uint16_t Sw(uint32_t mode) { return static_cast<uint16_t>(mode << 8); }
@@ -235,9 +247,11 @@ const ScannerToken kMarkupTokens[] = {
     {K(1, false), kActUnquotedValue, 0, 0},                   // 18
     {K(1, true), kActName, Sw(kModeAttributes), 0},           // 19
     {K(1, true), kActRawClose, Sw(kModeTagName), 0},          // 20
+    {K(1, true), kActUnquotedValue, Sw(kModeAttributes), 0},  // 21
+    {K(1, true), kActQuotedValue, Sw(kModeAttributes), 0},    // 22
 };
 
-const ScannerTableSet kMarkupSet = {kMarkupModes, kModeText, 8, 21, kMarkupTokens};
+const ScannerTableSet kMarkupSet = {kMarkupModes, kModeText, 9, 23, kMarkupTokens};
 
 // ---- plain text ----
 constexpr ClassTable PlainClasses() {

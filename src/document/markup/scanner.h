@@ -124,6 +124,7 @@ enum MarkupMode : uint32_t {
     kModeComment = 5,
     kModeAttributes = 6,
     kModeText = 7,
+    kModeValue = 8,  // an attribute's value, after its '='
 };
 
 enum MarkupAction : uint16_t {

@@ -12,6 +12,7 @@ struct RuleRow {
     uint32_t display, breakKind, level;
     uint8_t sizeStep, style, face;
     uint32_t leftMargin, alignment, listBits;
+    uint32_t boxFlags = 0;
 };
 
 // clang-format off
@@ -64,6 +65,7 @@ constexpr RuleRow kRows[] = {
     {132, "0000000000000000000000", 0, 0, 0, 0, 0x04, 0, 0, 0, 0},  // FONT
     {134, "5000030000000000000000", 0, 0, 0, 0, 0x00, 0, 0, 0, 0},  // FVT:NU
     {137, "0000000000000000000000", 9, 3, 3, 0, 0x00, 0, 0, 0, 0},  // FVT:FRAMESET
+    {206, "5500000030004044000000", 1, 1, 2, 0, 0x00, 2, 0, 0, 0, kBoxPreformatted},  // PRE
 };
 // clang-format on
 
@@ -81,6 +83,7 @@ constexpr StyleRule MakeRule(const RuleRow& row) {
     r.lengths[kLeftMargin] = row.leftMargin;
     r.alignment = row.alignment;
     r.listBits = row.listBits;
+    r.boxFlags = row.boxFlags;
     return r;
 }
 
@@ -109,7 +112,7 @@ constexpr bool SortedAndWellFormed() {
     }
     return true;
 }
-static_assert(kRuleCount == 48 && SortedAndWellFormed());
+static_assert(kRuleCount == 49 && SortedAndWellFormed());
 
 }  // namespace
 

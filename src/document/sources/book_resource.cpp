@@ -283,6 +283,8 @@ bool BookResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
     } else if (kind == 2) {
         auto* html = new (std::nothrow) HtmlTokenizer(true);
         if (html && book_.GetBookKind() >= 2) html->SetTableNeedsInline(false);
+        // A table inside a cell is laid out within it, never dropped with its text.
+        if (html) html->SetNoNestedTable(false);
         ts = html;
     }
     BookPageLayoutTraits* traits = nullptr;

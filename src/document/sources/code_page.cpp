@@ -1,6 +1,9 @@
 #include "document/sources/code_page.h"
 
+#include <cstdio>
+
 #include <cstring>
+#include <string>
 
 namespace CodePage {
 
@@ -33,7 +36,129 @@ uint32_t Decode1252(char16_t* out, const uint8_t* bytes, size_t count) {
     return static_cast<uint32_t>(count);
 }
 
+char Lower(uint8_t c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); }
+
+// Where the lower-case word starts at or after from, or count.
+size_t Find(const uint8_t* b, size_t from, size_t count, const char* word) {
+    size_t n = std::strlen(word);
+    for (size_t i = from; i + n <= count; ++i) {
+        size_t k = 0;
+        while (k < n && Lower(b[i + k]) == word[k]) ++k;
+        if (k == n) return i;
+    }
+    return count;
+}
+
+// The code page of a charset name, or 0.
+uint32_t FromName(const std::string& name) {
+    static const struct {
+        const char* name;
+        uint32_t codePage;
+    } kNames[] = {
+        {"utf-8", 65001},       {"utf8", 65001},          {"unicode-1-1-utf-8", 65001},
+        // Latin-1 and ASCII texts are read as 1252, which holds them and what they usually
+        // mean by 0x80-0x9F.
+        {"iso-8859-1", 1252},   {"iso8859-1", 1252},      {"iso_8859-1", 1252},
+        {"latin1", 1252},       {"l1", 1252},             {"us-ascii", 1252},
+        {"ascii", 1252},        {"cp1252", 1252},         {"x-cp1252", 1252},
+        {"koi8-r", 20866},      {"koi8-u", 21866},        {"shift_jis", 932},
+        {"shift-jis", 932},     {"sjis", 932},            {"x-sjis", 932},
+        {"windows-31j", 932},   {"ms_kanji", 932},        {"gb2312", 936},
+        {"gbk", 936},           {"x-gbk", 936},           {"ms936", 936},
+        {"euc-kr", 949},        {"ks_c_5601-1987", 949},  {"big5", 950},
+        {"macintosh", 10000},   {"x-mac-roman", 10000},   {"ibm866", 866},
+        {"cp866", 866},         {"cp850", 850},           {"ibm850", 850},
+    };
+    for (const auto& n : kNames)
+        if (name == n.name) return n.codePage;
+    unsigned number = 0;
+    char tail = 0;
+    // windows-1250 ... windows-1258 (and cp1250 ...), iso-8859-2 ... iso-8859-16.
+    if ((std::sscanf(name.c_str(), "windows-%u%c", &number, &tail) == 1 ||
+         std::sscanf(name.c_str(), "cp%u%c", &number, &tail) == 1 ||
+         std::sscanf(name.c_str(), "x-cp%u%c", &number, &tail) == 1) &&
+        number >= 1250 && number <= 1258)
+        return number;
+    if ((std::sscanf(name.c_str(), "iso-8859-%u%c", &number, &tail) == 1 ||
+         std::sscanf(name.c_str(), "iso8859-%u%c", &number, &tail) == 1 ||
+         std::sscanf(name.c_str(), "iso_8859-%u%c", &number, &tail) == 1) &&
+        number >= 2 && number <= 16)
+        return 28590 + number;
+    return 0;
+}
+
 }  // namespace
+
+uint32_t Declared(const uint8_t* bytes, size_t count) {
+    if (!bytes) return 0;
+    for (size_t at = Find(bytes, 0, count, "<meta"); at < count;
+         at = Find(bytes, at + 5, count, "<meta")) {
+        size_t end = at + 5;
+        while (end < count && bytes[end] != '>') ++end;
+        size_t c = Find(bytes, at + 5, end, "charset");
+        if (c >= end) continue;
+        size_t i = c + 7;
+        while (i < end && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' ||
+                           bytes[i] == '\n'))
+            ++i;
+        if (i >= end || bytes[i] != '=') continue;
+        ++i;
+        while (i < end && (bytes[i] == ' ' || bytes[i] == '"' || bytes[i] == '\''))
+            ++i;
+        std::string name;
+        while (i < end && name.size() < 40) {
+            char ch = Lower(bytes[i]);
+            bool part = (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '-' ||
+                        ch == '_' || ch == '.' || ch == ':';
+            if (!part) break;
+            name += ch;
+            ++i;
+        }
+        uint32_t cp = FromName(name);
+        // The first declaration decides, as it does in a browser; one this program cannot
+        // convert is no declaration.
+        return cp && IsKnownCodePage(static_cast<int>(cp)) ? cp : 0;
+    }
+    return 0;
+}
+
+bool Utf8Check::Feed(const uint8_t* b, size_t count) {
+    for (size_t i = 0; ok_ && i < count;) {
+        if (need_ > 0) {
+            if (b[i] < low_ || b[i] > high_) {
+                ok_ = false;
+                break;
+            }
+            low_ = 0x80;
+            high_ = 0xBF;
+            if (--need_ == 0) multiByte_ = true;
+            ++i;
+            continue;
+        }
+        // ASCII runs, eight bytes at a time.
+        for (uint64_t w; count - i >= 8; i += 8) {
+            std::memcpy(&w, b + i, 8);
+            if (w & 0x8080808080808080ull) break;
+        }
+        if (i >= count) break;
+        uint8_t c = b[i++];
+        if (c < 0x80) continue;
+        if (c >= 0xC2 && c <= 0xDF) {
+            need_ = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            need_ = 2;
+            if (c == 0xE0) low_ = 0xA0;   // no overlong forms
+            if (c == 0xED) high_ = 0x9F;  // no surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            need_ = 3;
+            if (c == 0xF0) low_ = 0x90;
+            if (c == 0xF4) high_ = 0x8F;  // nothing above U+10FFFF
+        } else {
+            ok_ = false;
+        }
+    }
+    return ok_;
+}
 
 uint32_t Choose(uint32_t detected, uint32_t requested) {
     if (requested == 65002 || detected == 65002 || detected == 65001 ||

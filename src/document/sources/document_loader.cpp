@@ -166,11 +166,16 @@ uint32_t DocumentLoader::MessageForCode(int code) {
     }
 }
 
-void DocumentLoader::Report(int code, uint8_t* handled) {
+void DocumentLoader::Report(int code, uint8_t* handled, const Text* path) {
     if (reportFailures_ != 1) return;
     uint32_t id = MessageForCode(code);
     if (id == 0) return;
-    if (messages_) messages_->ShowMessage(id);
+    if (messages_) {
+        if (path && !path->IsEmpty())
+            messages_->ShowFileMessage(id, *path);
+        else
+            messages_->ShowMessage(id);
+    }
     if (handled) *handled = 1;
 }
 
@@ -269,7 +274,8 @@ Resource* DocumentLoader::OpenByExtension(Location& location, uint8_t* handled) 
         kind = TextFileResource::kHtml;
     else if (ext.EqualsAscii("txt"))
         kind = TextFileResource::kPlainText;
-    else if (ext.EqualsAscii("gif") || ext.EqualsAscii("bmp") || ext.EqualsAscii("ogg"))
+    else if (ext.EqualsAscii("gif") || ext.EqualsAscii("bmp") || ext.EqualsAscii("jpg") ||
+             ext.EqualsAscii("jpeg") || ext.EqualsAscii("ogg") || ext.EqualsAscii("oga"))
         kind = TextFileResource::kPictureOrSound;
     if (kind == 0) return nullptr;
     return TextFileResource::Create(location, kind, kSingleByteCodePage, kWideCodePage);
@@ -292,7 +298,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
             location.SetKind(Location::kFile);
             return db;
         }
-        Report(error, handled);
+        Report(error, handled, &path);
         return nullptr;
     }
     if (file->GetType() == PalmCode("DUMP")) {
@@ -300,7 +306,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
         error = Database::OpenFile(file, db);
         delete file;
         if (!db) {
-            Report(error, handled);
+            Report(error, handled, &path);
             return nullptr;
         }
         if (ToUtf8(path, utf8)) BindToFile(db, wide, utf8);
@@ -312,7 +318,7 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
     BookResource* book = nullptr;
     error = BookResource::Create(file, kSingleByteCodePage, kWideCodePage, book);
     if (error != 0) {
-        Report(error, handled);
+        Report(error, handled, &path);
         return nullptr;
     }
     uint32_t type = book->Book().GetDocumentType();
@@ -560,12 +566,16 @@ bool DocumentLoader::RegisterAnnotationFile(AnnotationFile* file, Resource* /*re
     return true;
 }
 
-AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource) {
+AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource, bool ownOnly) {
     if (!resource) return nullptr;
     Text path;
     std::string utf8;
     bool named = FileNameOf(resource->GetLocation(), path) && ToUtf8(path, utf8) && !utf8.empty();
     AnnotationFile* file = named ? FindAnnotationFile(utf8) : nullptr;
+    if (file && ownOnly && file->OwnerKind() != 1) {
+        file->Release();
+        file = nullptr;
+    }
     if (named && !file) {
         std::string dbName;
         if (DocumentSource* doc = resource->GetDocument()) {
@@ -574,7 +584,8 @@ AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource) {
             if (bytes) dbName.assign(reinterpret_cast<const char*>(bytes), length);
         }
         file = new (std::nothrow) AnnotationFile();
-        if (file && file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), 0, 1, 1) != 0) {
+        if (file &&
+            file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), 0, 1, 1, ownOnly) != 0) {
             file->Release();
             file = nullptr;
         }

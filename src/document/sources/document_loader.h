@@ -99,8 +99,9 @@ public:
     // The caller keeps its references; the list holds none.
     bool RegisterAnnotationFile(AnnotationFile* file, Resource* resource);
     // The side file of the resource's book (open or created), new reference; null when it
-    // cannot be had. The caller's reference to the resource is released.
-    AnnotationFile* OpenAnnotationFile(Resource* resource);
+    // cannot be had. The caller's reference to the resource is released. `ownOnly` passes
+    // over a file that names no book (found to be another book's).
+    AnnotationFile* OpenAnnotationFile(Resource* resource, bool ownOnly = false);
     uint32_t SideFileCount() const { return static_cast<uint32_t>(sideFiles_.size()); }
     void OnAnnotationFileClosed(AnnotationFile* file) override;
     void RemoveCached(Resource* resource) override;
@@ -125,7 +126,7 @@ public:
     static uint32_t MessageForCode(int code);
 
 private:
-    void Report(int code, uint8_t* handled);
+    void Report(int code, uint8_t* handled, const Text* path = nullptr);
     Resource* OpenPalmFile(Location& location, const Text& path, uint8_t* handled);
     bool ResolveNamedLocation(Location& location, const String& name);
     void AddRecent(const Location& location);

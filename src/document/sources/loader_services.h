@@ -32,6 +32,8 @@ class LoaderMessages {
 public:
     // A message box with the text of a string resource.
     virtual void ShowMessage(uint32_t textId) = 0;
+    // The same about one file (its device path): the user learns which file failed.
+    virtual void ShowFileMessage(uint32_t textId, const Text& /*path*/) { ShowMessage(textId); }
 
 protected:
     ~LoaderMessages() = default;

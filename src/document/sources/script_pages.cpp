@@ -318,7 +318,10 @@ DocumentSource* ScriptPageResource::GetDocument() {
 
 bool ScriptPageResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
     auto* tokenizer = new (std::nothrow) HtmlTokenizer(true);
-    if (tokenizer) tokenizer->SetTableNeedsInline(false);
+    if (tokenizer) {
+        tokenizer->SetTableNeedsInline(false);
+        tokenizer->SetNoNestedTable(false);
+    }
     return LayoutEngineFactory::FinishLayout(tokenizer, page_, nullptr, true, source, layout);
 }
 

@@ -1,5 +1,6 @@
 #include "document/sources/text_file_resource.h"
 
+#include <memory>
 #include <new>
 
 #include "core/file.h"
@@ -7,8 +8,32 @@
 #include "document/location/location.h"
 #include "document/markup/html_tokenizer.h"
 #include "document/markup/plain_text_token_source.h"
+#include "document/sources/code_page.h"
 #include "document/sources/data_handles.h"
 #include "document/sources/layout_services.h"
+
+namespace {
+
+// The code page of a file without a byte-order mark (the document sees a mark itself): an HTML
+// file's declared charset, else UTF-8 when the bytes are UTF-8 with at least one character of
+// several bytes (plain ASCII reads the same either way), else the code page given.
+uint32_t UnmarkedCodePage(File* file, bool html, uint32_t codePage) {
+    constexpr uint32_t kBlock = 64 * 1024;
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlock]);
+    if (!block || !file->Seek(0)) return codePage;
+    uint32_t n = file->Read(block.get(), kBlock);
+    if (n >= 2 && ((block[0] == 0xFF && block[1] == 0xFE) || (block[0] == 0xFE && block[1] == 0xFF)))
+        return codePage;
+    if (html) {
+        if (uint32_t declared = CodePage::Declared(block.get(), n < 1024 ? n : 1024))
+            return declared;
+    }
+    CodePage::Utf8Check check;
+    while (n > 0 && check.Feed(block.get(), n)) n = file->Read(block.get(), kBlock);
+    return check.IsUtf8() ? 65001 : codePage;
+}
+
+}  // namespace
 
 TextFileResource* TextFileResource::Create(const Location& location, uint32_t contentKind,
                                            uint32_t codePage, uint32_t requestedCodePage) {
@@ -33,6 +58,8 @@ TextFileResource* TextFileResource::Create(const Location& location, uint32_t co
     name.AssignSub(full, cut, full.Length() - cut);
     r->key_ = FileKey(full, file->Size());
     uint32_t length = contentKind == kPictureOrSound ? 0 : 0xFFFFFFFFu;
+    // Only the single-byte default is a guess; a code page asked for is kept.
+    if (length && codePage == 1252) codePage = UnmarkedCodePage(file, contentKind == kHtml, codePage);
     r->document_.Open(file, name, codePage, requestedCodePage, false, 0, length);
     r->document_.SetMode(contentKind == kHtml ? 2 : 1);
     return r;
@@ -101,8 +128,12 @@ bool TextFileResource::CreateLayout(TokenSource*& source, PageLayout** layout) {
         auto* html = new (std::nothrow) HtmlTokenizer(true);
         // An HTML file's tables are laid out as a markup book's are: a TABLE needs no INLINE
         // attribute (without one, its rows and cells would be dropped and their texts run
-        // together). A TABLE inside another is still left out.
-        if (html) html->SetTableNeedsInline(false);
+        // together). A TABLE inside a cell is laid out within the cell: left out, its rows
+        // would close the outer table and the cell's text would run into the page.
+        if (html) {
+            html->SetTableNeedsInline(false);
+            html->SetNoNestedTable(false);
+        }
         ts = html;
     } else
         ts = new (std::nothrow) PlainTextTokenSource();

@@ -365,7 +365,9 @@ void SelectList::OnActivate(const RecordPosition& position) {
 }
 
 bool SelectList::TranslateEvent(InputEvent& event, uint32_t& command) {
-    uint32_t code = event.CodeAt(kKeyColumn);
+    // An open drop-down is a pop-up: the surface's column (Esc closes it); a list box reads its
+    // own.
+    uint32_t code = IsDropDownOpen() ? event.Code() : event.CodeAt(kKeyColumn);
     switch (code) {
         case kKeyLeft:
         case kKeyRight:

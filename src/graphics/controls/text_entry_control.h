@@ -87,6 +87,12 @@ public:
     bool Show(bool show) override;
     bool IsShown() const override { return IsShownFlag(); }
     bool HandleEvent(InputEvent& event) override;
+    // Keys edit the field while it has the focus: the caret moves, Backspace deletes, Enter
+    // submits.
+    bool WantedInputState(InputState& state) override {
+        state = InputState::kTextEntry;
+        return true;
+    }
     bool InsertText(const String& text) override;
     void Redraw(const Rect* area) override;
     void OnFocusChanged(bool gained) override;

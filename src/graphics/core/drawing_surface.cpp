@@ -128,8 +128,13 @@ bool DrawingSurface::FocusChild(Node* node) {
 
 // ---- Events -----------------------------------------------------------------------------------
 
-InputState DrawingSurface::CurrentInputState() const {
+InputState DrawingSurface::CurrentInputState() {
     if (display_ && display_->IsScrolling()) return InputState::kAutoScroll;
+    InputState wanted = inputState_;
+    // A shown pop-up has the keys (plain directions, Esc closes) unless it says otherwise.
+    if (Node* modal = ShownModalChild()) return modal->WantedInputState(wanted) ? wanted : InputState::kPopup;
+    for (Node* n = FocusedDescendant(); n && n != this; n = n->Parent())
+        if (n->WantedInputState(wanted)) return wanted;
     return inputState_;
 }
 

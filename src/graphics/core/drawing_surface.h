@@ -93,9 +93,13 @@ public:
     // WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP with client coordinates in lParam.
     bool OnPen(UINT message, LPARAM lParam);
 
-    // Input states (which column of a key row the tree reads).
+    // Input states (which column of a key row the tree reads). The state follows the focus: a
+    // shown pop-up or the focused node decides (WantedInputState); otherwise the state set here
+    // (reading, unless set otherwise).
     void SetInputState(InputState state) { inputState_ = state; }
-    InputState CurrentInputState() const;
+    InputState CurrentInputState();
+    // A pop-up (a drop-down, a menu, a note) is shown over the page and has the keys.
+    bool HasShownPopup() { return ShownModalChild() != nullptr; }
     bool FocusInProgress() const { return focusInProgress_; }
     Node* PenHolder() const { return penHolder_.Get(); }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "core/color.h"
@@ -800,8 +801,136 @@ struct ImageTarget {
 
 }  // namespace
 
+// ---- Kept pictures ----
+
+namespace {
+std::mutex g_keptLock;
+KeptPicture* g_oldest = nullptr;  // least recently drawn first
+KeptPicture* g_newest = nullptr;
+size_t g_keptBytes = 0;
+size_t g_keptBudget = 8u << 20;
+}  // namespace
+
+KeptPicture::~KeptPicture() {
+    Release();
+}
+
+void KeptPicture::Release() {
+    std::lock_guard<std::mutex> guard(g_keptLock);
+    ReleaseLocked();
+}
+
+void KeptPicture::ReleaseLocked() {
+    if (listed_) {
+        (older_ ? older_->newer_ : g_oldest) = newer_;
+        (newer_ ? newer_->older_ : g_newest) = older_;
+        older_ = newer_ = nullptr;
+        listed_ = false;
+        g_keptBytes -= bytes_;
+    }
+    if (bitmap_) DeleteObject(bitmap_);
+    delete jpeg_;
+    bitmap_ = nullptr;
+    jpeg_ = nullptr;
+    bytes_ = 0;
+}
+
+bool KeptPicture::Holds() const {
+    return bitmap_ || jpeg_;
+}
+
+void KeptPicture::SetBudget(size_t bytes) {
+    std::lock_guard<std::mutex> guard(g_keptLock);
+    g_keptBudget = bytes;
+    while (g_oldest && g_keptBytes > g_keptBudget) g_oldest->ReleaseLocked();
+}
+
+size_t KeptPicture::HeldBytes() {
+    std::lock_guard<std::mutex> guard(g_keptLock);
+    return g_keptBytes;
+}
+
+// Enters the picture just made (or drawn again) as the most recent, releasing the oldest
+// others while the budget is exceeded; one larger than the budget is not kept at all.
+void KeptPicture::Keep(size_t bytes) {
+    std::lock_guard<std::mutex> guard(g_keptLock);
+    if (listed_) {
+        (older_ ? older_->newer_ : g_oldest) = newer_;
+        (newer_ ? newer_->older_ : g_newest) = older_;
+        g_keptBytes -= bytes_;
+        listed_ = false;
+    }
+    bytes_ = bytes;
+    if (bytes > g_keptBudget) {
+        ReleaseLocked();
+        return;
+    }
+    older_ = g_newest;
+    newer_ = nullptr;
+    (g_newest ? g_newest->newer_ : g_oldest) = this;
+    g_newest = this;
+    listed_ = true;
+    g_keptBytes += bytes;
+    while (g_oldest != this && g_keptBytes > g_keptBudget) g_oldest->ReleaseLocked();
+}
+
+namespace {
+// The colour a paletted picture's transparent entry is drawn in.
+uint32_t ImageFill(uint32_t brush, uint32_t background, uint32_t unset) {
+    return !Color::IsNone(brush) && brush != unset ? brush
+           : !Color::IsNone(background)            ? background
+                                                   : 0xFFFFFF;
+}
+}  // namespace
+
+bool GraphicsContext::DrawKeptImage(const Rect& r, const Rect& clip, KeptPicture& keep) {
+    if (!keep.Holds() || keep.size_.width != r.width || keep.size_.height != r.height)
+        return false;
+    if (keep.usesFill_ && keep.fill_ != ImageFill(brushColour_, background_, kUnsetColour))
+        return false;
+    Rect visible;
+    if (!Rect::Intersect(r, clip, visible)) return true;
+    if (!dc_) return false;
+    bool ok = keep.jpeg_ ? TileJpeg(*keep.jpeg_, r, clip, visible)
+                         : BlitPicture(keep.bitmap_, keep.covered_, r, visible);
+    if (ok) keep.Keep(keep.bytes_);  // the most recently drawn now
+    return ok;
+}
+
+bool GraphicsContext::TileJpeg(CxImage& fitted, const Rect& r, const Rect& clip,
+                               const Rect& visible) {
+    Rect saved = clip_;
+    Point origin = origin_;
+    IntersectClip(clip);
+    bool ok = fitted.TileToDC(dc_, r.x, r.y);
+    SetViewportOrigin(Point{});
+    if (IsInfinite(saved))
+        ResetClip();
+    else
+        SetClipRect(saved);
+    SetViewportOrigin(origin);
+    if (ok) MarkChanged(&visible);
+    return ok;
+}
+
+bool GraphicsContext::BlitPicture(HBITMAP bitmap, Rect covered, const Rect& r,
+                                  const Rect& visible) {
+    covered.x += r.x;
+    covered.y += r.y;
+    Rect copy;
+    if (!Rect::Intersect(covered, visible, copy)) return true;
+    ImageTarget target;
+    target.dc = CreateCompatibleDC(dc_);
+    if (!target.dc) return false;
+    target.old = SelectObject(target.dc, bitmap);
+    bool ok = BitBlt(dc_, copy.x, copy.y, copy.width, copy.height, target.dc, copy.x - r.x,
+                     copy.y - r.y, SRCCOPY);
+    if (ok) MarkChanged(&copy);
+    return ok;
+}
+
 bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* data,
-                                uint32_t length) {
+                                uint32_t length, KeptPicture* keep) {
     Rect visible;
     if (!Rect::Intersect(r, clip, visible)) return true;
     if (!dc_ || !data || length == 0) return false;
@@ -813,19 +942,17 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
         CxImage picture(CXIMAGE_FORMAT_UNKNOWN);
         if (!picture.DecodeMemory(data, length, CXIMAGE_FORMAT_JPG) || !picture.IsValid())
             return false;
-        CxImage fitted(CXIMAGE_FORMAT_UNKNOWN);
-        if (!picture.Resample(r.width, r.height, 1, &fitted) || !fitted.IsValid()) return false;
-        Rect saved = clip_;
-        Point origin = origin_;
-        IntersectClip(clip);
-        bool ok = fitted.TileToDC(dc_, r.x, r.y);
-        SetViewportOrigin(Point{});
-        if (IsInfinite(saved))
-            ResetClip();
-        else
-            SetClipRect(saved);
-        SetViewportOrigin(origin);
-        if (ok) MarkChanged(&visible);
+        auto fitted = std::make_unique<CxImage>(CXIMAGE_FORMAT_UNKNOWN);
+        if (!picture.Resample(r.width, r.height, 1, fitted.get()) || !fitted->IsValid())
+            return false;
+        bool ok = TileJpeg(*fitted, r, clip, visible);
+        if (ok && keep) {
+            keep->Release();
+            keep->size_ = Size{r.width, r.height};
+            keep->usesFill_ = false;
+            keep->jpeg_ = fitted.release();
+            keep->Keep(static_cast<size_t>(r.width) * static_cast<size_t>(r.height) * 3);
+        }
         return ok;
     }
     // Paletted pictures decode into an 8-bit DIB of the Rect's size with a full palette.
@@ -839,9 +966,7 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
     PaletteToRgbQuad(decoder, info->colors);
     uint32_t transparent = decoder.TransparentIndex();
     if (transparent < 256) {
-        uint32_t c = !Color::IsNone(brushColour_) && brushColour_ != kUnsetColour ? brushColour_
-                     : !Color::IsNone(background_)                              ? background_
-                                                                                : 0xFFFFFF;
+        uint32_t c = ImageFill(brushColour_, background_, kUnsetColour);
         info->colors[transparent] = RGBQUAD{static_cast<BYTE>(c >> 16), static_cast<BYTE>(c >> 8),
                                             static_cast<BYTE>(c), 0};
     }
@@ -873,18 +998,18 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
         covered = Rect{0, 0, static_cast<int32_t>(sw), static_cast<int32_t>(sh)};
     }
     if (decoder.Decode(originX, originY) != 0) return false;
-    covered.x += r.x;
-    covered.y += r.y;
-    Rect copy;
-    if (!Rect::Intersect(covered, visible, copy)) return true;
-    target.dc = CreateCompatibleDC(dc_);
-    if (!target.dc) return false;
-    target.old = SelectObject(target.dc, target.bitmap);
-    if (!BitBlt(dc_, copy.x, copy.y, copy.width, copy.height, target.dc, copy.x - r.x,
-                copy.y - r.y, SRCCOPY))
-        return false;
-    MarkChanged(&copy);
-    return true;
+    bool ok = BlitPicture(target.bitmap, covered, r, visible);
+    if (ok && keep) {
+        keep->Release();
+        keep->size_ = Size{r.width, r.height};
+        keep->usesFill_ = transparent < 256;
+        keep->fill_ = keep->usesFill_ ? ImageFill(brushColour_, background_, kUnsetColour) : 0;
+        keep->covered_ = covered;
+        keep->bitmap_ = target.bitmap;
+        target.bitmap = nullptr;
+        keep->Keep(static_cast<size_t>(stride) * static_cast<size_t>(r.height));
+    }
+    return ok;
 }
 
 void GraphicsContext::CopyRotated(const OffscreenBitmap& record, Point from, const Rect& to,

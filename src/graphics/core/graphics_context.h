@@ -18,7 +18,41 @@
 #include "graphics/core/input_event.h"
 #include "platform/gdi.h"
 
+class CxImage;
 class Text;
+
+// A picture decoded for drawing at one size on one background, kept by the object that draws
+// it so that later draws copy it instead of decoding the data again. Kept pictures share a memory
+// budget: past it the least recently drawn are released, and their next draw decodes again.
+// Released with its owner; drawn on one thread.
+class KeptPicture {
+public:
+    KeptPicture() = default;
+    ~KeptPicture();
+    KeptPicture(const KeptPicture&) = delete;
+    KeptPicture& operator=(const KeptPicture&) = delete;
+    void Release();
+    bool Holds() const;
+    // The budget for all kept pictures, in bytes; the memory they hold now.
+    static void SetBudget(size_t bytes);
+    static size_t HeldBytes();
+
+private:
+    friend class GraphicsContext;
+    void Keep(size_t bytes);
+    void ReleaseLocked();
+
+    HBITMAP bitmap_ = nullptr;  // a paletted picture, covering covered_ (relative to the Rect)
+    CxImage* jpeg_ = nullptr;   // a JPEG fitted to the Rect
+    Rect covered_{};
+    Size size_{};
+    bool usesFill_ = false;  // its transparent colour drawn as fill_
+    uint32_t fill_ = 0;
+    size_t bytes_ = 0;
+    bool listed_ = false;
+    KeptPicture* older_ = nullptr;
+    KeptPicture* newer_ = nullptr;
+};
 
 // A memory DC with a bitmap selected and the object that bitmap replaced. With an external
 // target the context also keeps what it drew there in `changed`.
@@ -141,7 +175,8 @@ public:
     bool IsFontCached(const FontStyle& style) const;
     void SetClearType(bool on) { clearType_ = on; }
 
-    // Text.
+    // Text. A text point is the top-left of the text (the font's ascent above the baseline);
+    // an underline takes the same point as the text it goes with.
     void DrawText(const char16_t* text, int32_t length, Point p);
     void DrawTextInRect(const char16_t* text, int32_t length, const RECT& rect, UINT format);
     void DrawUnderline(Point p, int32_t width);
@@ -174,7 +209,12 @@ public:
     void DrawIcon(const Rect& r, const Rect& clip, HICON icon, Size iconSize);
     // A GIF, BMP or JPEG picture fitted to the Rect; false when it cannot be read or is too
     // large for memory.
-    bool DrawImage(const Rect& r, const Rect& clip, const uint8_t* data, uint32_t length);
+    // With `keep`, the decoded picture is kept there for DrawKeptImage.
+    bool DrawImage(const Rect& r, const Rect& clip, const uint8_t* data, uint32_t length,
+                   KeptPicture* keep = nullptr);
+    // Draws the kept picture when it was decoded for this Rect's size and the current fill;
+    // false (nothing drawn) when it was not, or was released.
+    bool DrawKeptImage(const Rect& r, const Rect& clip, KeptPicture& keep);
 
     // The drawing surface's own operations (a surface is its own context).
     bool PushState();
@@ -230,6 +270,9 @@ protected:
     bool osAtLeast5_ = false;
 
 private:
+    // The two ways a decoded picture reaches the DC (fitted JPEG; paletted DIB).
+    bool TileJpeg(CxImage& fitted, const Rect& r, const Rect& clip, const Rect& visible);
+    bool BlitPicture(HBITMAP bitmap, Rect covered, const Rect& r, const Rect& visible);
     struct SavedState {
         Rect visible;
         Rect clip;

@@ -69,6 +69,9 @@ public:
     virtual bool IsModal() const { return false; }
     // Brings a rectangle of a descendant into view (the page view element answers it).
     virtual bool BringIntoView(const Rect& /*area*/, uint32_t /*id*/) { return false; }
+    // The input state the keys are read in while this node has the focus (a text field, a
+    // focused link, a pop-up); false when the node has no say.
+    virtual bool WantedInputState(InputState& /*state*/) { return false; }
 
     // The topmost ancestor, or null without a parent.
     Node* Root();

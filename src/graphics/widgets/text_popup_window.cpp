@@ -48,6 +48,12 @@ void TextPopupWindow::SetAnchor(Point anchor, bool centred) {
     centred_ = centred ? 1 : 0;
 }
 
+bool TextPopupWindow::WantedInputState(InputState& state) {
+    if (!box_ || box_->LinkCount() <= 0) return false;
+    state = InputState::kLinkFocus;
+    return true;
+}
+
 bool TextPopupWindow::Show(bool show) {
     if (!show) return OverlayWidget::Show(false);
     ::Size size = box_->GetSize();

@@ -22,6 +22,10 @@ struct IndexPosition;
 
 class TextPopupWindow : public OverlayWidget {
 public:
+    // A pop-up with links reads the keys as a page with a focused link does: Up and Down move
+    // among the links, Enter follows the one focused, any other key closes it.
+    bool WantedInputState(InputState& state) override;
+
     static constexpr uint32_t kBackground = 255 | 255 << 8 | 200 << 16;
     static constexpr uint32_t kEntryLinkStyle = 150;   // centred, italic, underlined, kept
     static constexpr uint32_t kSearchLinkStyle = 148;  // centred, underlined, kept

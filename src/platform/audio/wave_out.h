@@ -5,7 +5,8 @@
 // Profile keys (or FOLIVANT_<KEY>):
 //   audio = null | null:fast | wav:PATH | <a sink registered with RegisterWaveSink>
 //           null counts samples; "fast" plays without waiting for the clock. wav writes a 16-bit
-//           PCM WAV file, renamed into place when the device closes.
+//           PCM WAV file, renamed into place when the device closes; a later device of the same
+//           device session and format continues it (a run's tracks, one after another).
 //   wave_caps = 0xCCC     the dwFormats bits the device reports and accepts (16-bit formats only)
 #pragma once
 

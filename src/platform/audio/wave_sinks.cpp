@@ -5,6 +5,10 @@
 
 #include <atomic>
 #include <cstdio>
+#include <map>
+#include <mutex>
+
+#include "platform/kernel/device.h"
 
 namespace fvt {
 
@@ -26,6 +30,26 @@ void Put32(unsigned char* p, std::uint32_t v) {
     Put16(p + 2, v >> 16);
 }
 
+// The files this run's devices wrote: a device opened later on the same device, in the same
+// format, continues the file, so that a run's tracks land one after another in one recording.
+struct Written {
+    std::uint64_t generation = 0;
+    WAVEFORMATEX format{};
+};
+std::mutex& WrittenLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+std::map<std::string, Written>& WrittenFiles() {
+    static auto* files = new std::map<std::string, Written>;
+    return *files;
+}
+
+bool SameFormat(const WAVEFORMATEX& a, const WAVEFORMATEX& b) {
+    return a.nChannels == b.nChannels && a.nSamplesPerSec == b.nSamplesPerSec &&
+           a.wBitsPerSample == b.wBitsPerSample;
+}
+
 // Written to a temporary file beside the target and renamed into place at close, so that the
 // target is always a whole file.
 class WavSink : public WaveSink {
@@ -45,6 +69,7 @@ public:
         unsigned char header[44] = {};
         WriteHeader(header);
         if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) failed_ = true;
+        if (!failed_ && Continues()) CopyEarlierData();
         return !failed_;
     }
 
@@ -71,10 +96,37 @@ public:
         if (!ok || std::rename(temp_.c_str(), path_.c_str()) != 0) {
             std::fprintf(stderr, "wave output: cannot write %s\n", path_.c_str());
             std::remove(temp_.c_str());
+            return;
         }
+        std::lock_guard<std::mutex> guard(WrittenLock());
+        WrittenFiles()[path_] = Written{DeviceGeneration(), format_};
     }
 
 private:
+    bool Continues() const {
+        std::lock_guard<std::mutex> guard(WrittenLock());
+        auto it = WrittenFiles().find(path_);
+        return it != WrittenFiles().end() && it->second.generation == DeviceGeneration() &&
+               SameFormat(it->second.format, format_);
+    }
+
+    // The samples of the file as the earlier device left it.
+    void CopyEarlierData() {
+        std::FILE* earlier = std::fopen(path_.c_str(), "rb");
+        if (earlier == nullptr) return;
+        char buffer[16384];
+        bool skipped = std::fseek(earlier, 44, SEEK_SET) == 0;
+        std::size_t got;
+        while (skipped && (got = std::fread(buffer, 1, sizeof buffer, earlier)) > 0) {
+            if (std::fwrite(buffer, 1, got, file_) != got) {
+                failed_ = true;
+                break;
+            }
+            dataBytes_ += got;
+        }
+        std::fclose(earlier);
+    }
+
     void WriteHeader(unsigned char* h) const {
         std::uint32_t data = static_cast<std::uint32_t>(dataBytes_);
         std::copy_n("RIFF", 4, h);

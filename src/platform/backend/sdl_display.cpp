@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/backend/display_module.h"
 #include "platform/gdi.h"
 #include "platform/window/keys.h"
 #include "platform/window/window_internal.h"
@@ -195,3 +196,14 @@ bool SaveSdlScreenshot(const std::string& path) {
 }
 
 }  // namespace fvt
+
+// The module's one entry point (display_module.h).
+extern "C" __attribute__((visibility("default"))) const FvtDisplayModule* fvt_display_module() {
+    static const FvtDisplayModule module{
+        kFvtDisplayModuleVersion,
+        [] { return fvt::StartSdlDisplay(); },
+        [] { return fvt::SdlDisplayActive(); },
+        [](const char* path) { return path && fvt::SaveSdlScreenshot(path); },
+    };
+    return &module;
+}

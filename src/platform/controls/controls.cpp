@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 #include "platform/controls/controls_internal.h"
 #include "platform/kernel/system_info.h"
@@ -55,10 +56,30 @@ void Frame(HDC dc, const RECT& r, COLORREF color) {
     Fill(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, color);
 }
 
+namespace {
+// The control being painted, and the controls whose text did not fit at their last paint.
+thread_local HWND t_painting = nullptr;
+std::mutex g_overflowLock;
+std::set<HWND>& Overflowing() {
+    static auto* set = new std::set<HWND>;
+    return *set;
+}
+}  // namespace
+
 void Text(HDC dc, const std::u16string& text, RECT r, UINT format, COLORREF color) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, color);
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format | DT_NOPREFIX);
+    // Text cut off without an ellipsis is noted for the layout check.
+    if (!t_painting || text.empty() || (format & (DT_END_ELLIPSIS | DT_CALCRECT))) return;
+    RECT need = r;
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
+              (format & ~(DT_VCENTER | DT_BOTTOM | DT_CENTER | DT_RIGHT)) | DT_NOPREFIX |
+                  DT_CALCRECT);
+    if (need.right - need.left > r.right - r.left || need.bottom - need.top > r.bottom - r.top) {
+        std::lock_guard<std::mutex> l(g_overflowLock);
+        Overflowing().insert(t_painting);
+    }
 }
 
 int TextWidth(HDC dc, const std::u16string& text) {
@@ -128,7 +149,12 @@ FontDC::~FontDC() {
     if (made_) DeleteObject(made_);
 }
 
-Painter::Painter(HWND hwnd, HFONT font) : hwnd_(hwnd) {
+Painter::Painter(HWND hwnd, HFONT font) : hwnd_(hwnd), outer_(t_painting) {
+    t_painting = hwnd;
+    {
+        std::lock_guard<std::mutex> l(g_overflowLock);
+        Overflowing().erase(hwnd);
+    }
     dc_ = BeginPaint(hwnd, &ps_);
     GetClientRect(hwnd, &client_);
     if (!dc_) return;
@@ -137,6 +163,7 @@ Painter::Painter(HWND hwnd, HFONT font) : hwnd_(hwnd) {
 }
 
 Painter::~Painter() {
+    t_painting = outer_;
     if (!dc_) return;
     SelectObject(dc_, old_);
     if (made_) DeleteObject(made_);
@@ -887,6 +914,16 @@ void fvt::RegisterControlClasses() {
         for (const Entry& e : entries)
             ctl::RegisterLayerClass(e.name, e.proc, static_cast<int>(sizeof(void*)));
     });
+}
+
+bool fvt::ControlTextOverflows(HWND control) {
+    std::lock_guard<std::mutex> l(ctl::g_overflowLock);
+    return ctl::Overflowing().count(control) != 0;
+}
+
+void fvt::ForgetControlText(HWND control) {
+    std::lock_guard<std::mutex> l(ctl::g_overflowLock);
+    ctl::Overflowing().erase(control);
 }
 
 extern "C" void InitCommonControls() {

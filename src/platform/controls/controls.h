@@ -463,4 +463,8 @@ void InitCommonControls();
 namespace fvt {
 // Registers the control classes (done when the first window is made).
 void RegisterControlClasses();
+// True when the control's text did not fit its box at its last paint (cut off without an
+// ellipsis). ForgetControlText drops the record of a control that is going away.
+bool ControlTextOverflows(HWND control);
+void ForgetControlText(HWND control);
 }  // namespace fvt

@@ -23,6 +23,7 @@ template <class T>
 void Detach(HWND hwnd) {
     delete State<T>(hwnd);
     SetWindowLongPtrW(hwnd, 0, 0);
+    ForgetControlText(hwnd);
 }
 
 // Fields every control keeps: its font (not owned) and whether the pen went down on it.
@@ -107,6 +108,7 @@ public:
 
 private:
     HWND hwnd_;
+    HWND outer_;  // the control painting when this one began (a paint within a paint)
     PAINTSTRUCT ps_{};
     HDC dc_ = nullptr;
     HFONT made_ = nullptr;

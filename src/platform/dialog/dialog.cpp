@@ -2,10 +2,12 @@
 // keys, modal dialogs on the answer queue, and SHInitDialog.
 #include "platform/dialog/dialog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/controls/controls_internal.h"
 #include "platform/dialog/answers.h"
@@ -176,6 +178,41 @@ HWND Create(LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC proc, LPARAM par
 }  // namespace
 
 int DialogEdgeInset() { return 6 * fvt::Profile().dpi / 96; }
+
+std::vector<std::string> DialogLayoutProblems(HWND dialog) {
+    std::vector<std::string> problems;
+    struct Shown {
+        HWND window;
+        RECT rect;
+        int id;
+    };
+    std::vector<Shown> shown;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(c)) continue;
+        RECT r{};
+        GetWindowRect(c, &r);
+        if (r.right <= r.left || r.bottom <= r.top) continue;
+        const int id = static_cast<int>(GetWindowLongW(c, GWL_ID));
+        if (ControlTextOverflows(c))
+            problems.push_back("the text of control " + std::to_string(id) + " does not fit");
+        WCHAR name[32] = {};
+        GetClassNameW(c, name, 32);
+        // A group box frames other controls by design.
+        const bool group = std::u16string(name) == u"BUTTON" &&
+                           (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+        if (!group) shown.push_back(Shown{c, r, id});
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            RECT both{};
+            if (!IntersectRect(&both, &shown[i].rect, &shown[j].rect)) continue;
+            const int a = std::min(shown[i].id, shown[j].id), b = std::max(shown[i].id, shown[j].id);
+            problems.push_back("controls " + std::to_string(a) + " and " + std::to_string(b) +
+                               " overlap");
+        }
+    }
+    return problems;
+}
 
 int DialogUnitsToPixels(int units, bool vertical) {
     // A plain ratio in place of the font's average character: 95 units span the narrow screen.

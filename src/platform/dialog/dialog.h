@@ -12,6 +12,9 @@
 // answer from the answer queue when one is waiting (dialog/answers.h), and each is logged.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/controls/controls.h"
 #include "platform/window/window.h"
 
@@ -155,4 +158,7 @@ namespace fvt {
 int DialogUnitsToPixels(int units, bool vertical);
 // Pixels that template dialogs keep between the screen's left edge and their controls.
 int DialogEdgeInset();
+// What a careful eye would object to in a shown dialog: visible controls that overlap, and
+// controls whose text did not fit when they were last painted. Empty when there is nothing.
+std::vector<std::string> DialogLayoutProblems(HWND dialog);
 }  // namespace fvt

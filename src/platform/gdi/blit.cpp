@@ -41,6 +41,69 @@ void MapAxis(int dstStart, int dstLen, int from, int to, int srcStart, int srcLe
     }
 }
 
+// Straight copies between the formats pages and the screen use go row by row without the
+// 0x00RRGGBB round trip; the conversions give exactly what ReadRow and WriteRow would.
+enum class RowCopy { Same, Same555, From565, From555, To565, Convert };
+
+RowCopy ChooseRowCopy(const Surface& src, const Surface& dst) {
+    PixelFormat s = src.Format(), d = dst.Format();
+    if (s == d) {
+        if (s == PixelFormat::Xrgb32 || s == PixelFormat::Rgb565 || s == PixelFormat::Rgb24)
+            return RowCopy::Same;
+        if (s == PixelFormat::Rgb555) return RowCopy::Same555;
+        return RowCopy::Convert;
+    }
+    if (d == PixelFormat::Xrgb32 && s == PixelFormat::Rgb565) return RowCopy::From565;
+    if (d == PixelFormat::Xrgb32 && s == PixelFormat::Rgb555) return RowCopy::From555;
+    if (d == PixelFormat::Rgb565 && s == PixelFormat::Xrgb32) return RowCopy::To565;
+    return RowCopy::Convert;
+}
+
+inline std::uint32_t Load16(const std::uint8_t* p) {
+    std::uint16_t v;  // rows are little-endian, as on the device
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+void Copy555(std::uint8_t* out, const std::uint8_t* in, int n) {
+    // The unused top bit reads as nothing and is written as zero.
+    for (int i = 0; i < n; ++i) {
+        out[i * 2] = in[i * 2];
+        out[i * 2 + 1] = in[i * 2 + 1] & 0x7F;
+    }
+}
+
+void Widen565(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, int n) {
+    for (int i = 0; i < n; ++i) {
+        std::uint32_t v = Load16(in + i * 2);
+        std::uint32_t r = (v >> 11) & 0x1F, g = (v >> 5) & 0x3F, b = v & 0x1F;
+        std::uint32_t rgb = (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) |
+                            ((b << 3) | (b >> 2));
+        std::memcpy(out + i * 4, &rgb, 4);
+    }
+}
+
+void Widen555(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, int n) {
+    for (int i = 0; i < n; ++i) {
+        std::uint32_t v = Load16(in + i * 2);
+        std::uint32_t r = (v >> 10) & 0x1F, g = (v >> 5) & 0x1F, b = v & 0x1F;
+        std::uint32_t rgb = (((r << 3) | (r >> 2)) << 16) | (((g << 3) | (g >> 2)) << 8) |
+                            ((b << 3) | (b >> 2));
+        std::memcpy(out + i * 4, &rgb, 4);
+    }
+}
+
+void Narrow565(std::uint8_t* out, const std::uint8_t* in, int n) {
+    for (int i = 0; i < n; ++i) {
+        std::uint32_t rgb;
+        std::memcpy(&rgb, in + i * 4, 4);
+        std::uint32_t v = (((rgb >> 19) & 0x1F) << 11) | (((rgb >> 10) & 0x3F) << 5) |
+                          ((rgb >> 3) & 0x1F);
+        out[i * 2] = v & 0xFF;
+        out[i * 2 + 1] = (v >> 8) & 0xFF;
+    }
+}
+
 void Run(DcObject& dst, const Surface& src, const BlitSpec& b) {
     Surface& ds = *dst.surface;
     int dw = b.dst.right - b.dst.left, dh = b.dst.bottom - b.dst.top;
@@ -58,9 +121,11 @@ void Run(DcObject& dst, const Surface& src, const BlitSpec& b) {
             RECT sc = Intersect(s, RECT{0, 0, src.Width(), src.Height()});
             if (Empty(sc)) continue;
             int x = a.left + (sc.left - s.left), n = sc.right - sc.left;
-            bool raw = src.Format() == PixelFormat::Xrgb32 && ds.Format() == PixelFormat::Xrgb32;
-            if (raw && n == src.Width() && n == ds.Width() && src.TopDown() == ds.TopDown() &&
-                src.Stride() == ds.Stride() && x == 0 && sc.left == 0) {
+            RowCopy copy = ChooseRowCopy(src, ds);
+            int bytes = src.BitsPerPixel() / 8;
+            if (copy == RowCopy::Same && n == src.Width() && n == ds.Width() &&
+                src.TopDown() == ds.TopDown() && src.Stride() == ds.Stride() && x == 0 &&
+                sc.left == 0) {
                 // Whole rows on both sides: one block.
                 int rows = sc.bottom - sc.top, dy = a.top + (sc.top - s.top);
                 int from = src.TopDown() ? sc.top : src.Height() - sc.bottom;
@@ -73,12 +138,29 @@ void Run(DcObject& dst, const Surface& src, const BlitSpec& b) {
             auto& row = Buffer(0, n);
             for (int sy = sc.top; sy < sc.bottom; ++sy) {
                 int y = a.top + (sy - s.top);
-                if (raw)
-                    std::memcpy(ds.Row(y) + x * 4, src.Row(sy) + sc.left * 4,
-                                static_cast<std::size_t>(n) * 4);
-                else {
-                    src.ReadRow(sc.left, sy, n, row.data());
-                    ds.WriteRow(x, y, n, row.data());
+                const std::uint8_t* in = src.Row(sy);
+                std::uint8_t* out = ds.Row(y);
+                switch (copy) {
+                    case RowCopy::Same:
+                        std::memcpy(out + x * bytes, in + sc.left * bytes,
+                                    static_cast<std::size_t>(n) * bytes);
+                        break;
+                    case RowCopy::Same555:
+                        Copy555(out + x * 2, in + sc.left * 2, n);
+                        break;
+                    case RowCopy::From565:
+                        Widen565(out + x * 4, in + sc.left * 2, n);
+                        break;
+                    case RowCopy::From555:
+                        Widen555(out + x * 4, in + sc.left * 2, n);
+                        break;
+                    case RowCopy::To565:
+                        Narrow565(out + x * 2, in + sc.left * 4, n);
+                        break;
+                    case RowCopy::Convert:
+                        src.ReadRow(sc.left, sy, n, row.data());
+                        ds.WriteRow(x, y, n, row.data());
+                        break;
                 }
             }
             continue;

@@ -1,5 +1,6 @@
 #include "platform/gdi/font_engine.h"
 
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <map>
 #include <tuple>
+#include <utility>
 
 namespace gdi {
 
@@ -93,6 +95,44 @@ std::string FontFile(Family f, bool bold, bool italic) {
     return FontDir() + "/" + base + style + ".ttf";
 }
 
+// The installed font file (and face index) that fontconfig matches for a character the
+// chosen face lacks; empty when none has it. Asked once per character for the whole program.
+std::pair<std::string, int> FallbackFileFor(char32_t c) {
+    static std::mutex mutex;
+    static std::map<char32_t, std::pair<std::string, int>> known;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = known.find(c);
+    if (it != known.end()) return it->second;
+    std::pair<std::string, int> found{"", 0};
+    if (FcInit()) {
+        FcPattern* pattern = FcPatternCreate();
+        FcCharSet* set = FcCharSetCreate();
+        if (pattern && set && FcCharSetAddChar(set, static_cast<FcChar32>(c))) {
+            FcPatternAddCharSet(pattern, FC_CHARSET, set);
+            FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+            FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+            FcDefaultSubstitute(pattern);
+            FcResult result = FcResultNoMatch;
+            FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+            FcChar8* file = nullptr;
+            FcCharSet* has = nullptr;
+            int index = 0;
+            // The best match may still lack it: only a face that has it is taken.
+            if (match && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file &&
+                FcPatternGetCharSet(match, FC_CHARSET, 0, &has) == FcResultMatch && has &&
+                FcCharSetHasChar(has, static_cast<FcChar32>(c))) {
+                FcPatternGetInteger(match, FC_INDEX, 0, &index);
+                found = {reinterpret_cast<const char*>(file), index};
+            }
+            if (match) FcPatternDestroy(match);
+        }
+        if (set) FcCharSetDestroy(set);
+        if (pattern) FcPatternDestroy(pattern);
+    }
+    known[c] = found;
+    return found;
+}
+
 // Box glyphs with fixed advances: metrics that no FreeType version changes.
 class BoxFont : public FontInstance {
 public:
@@ -131,6 +171,8 @@ class FreeTypeFont : public FontInstance {
 public:
     ~FreeTypeFont() override {
         std::lock_guard<std::mutex> lock(FreeTypeMutex());
+        for (auto& [file, face] : fallbacks_)
+            if (face) FT_Done_Face(face);
         if (face_) FT_Done_Face(face_);
     }
 
@@ -159,6 +201,7 @@ public:
         } else
             em = kDefaultEm;
         if (FT_Set_Pixel_Sizes(face, 0, em) != 0) return nullptr;
+        f->em_ = em;
         f->ascent = static_cast<int>(std::ceil(asc * em / upem - 0.01));
         f->descent = static_cast<int>(std::ceil(desc * em / upem - 0.01));
         if (cell > 0) {
@@ -184,11 +227,30 @@ public:
 
 protected:
     void Render(char32_t c, Glyph& g) override {
+        // Looked up before the FreeType lock: fontconfig takes locks of its own.
+        FT_Face face = face_;
+        FT_UInt index = 0;
+        {
+            std::lock_guard<std::mutex> lock(FreeTypeMutex());
+            index = FT_Get_Char_Index(face_, c);
+        }
+        // A character the face lacks is drawn, and measured, from a face that has it.
+        if (index == 0 && c > 0x20 && c != 0x7F) {
+            std::pair<std::string, int> file = FallbackFileFor(c);
+            if (!file.first.empty()) {
+                std::lock_guard<std::mutex> lock(FreeTypeMutex());
+                if (FT_Face other = FallbackFace(file.first, file.second)) {
+                    if (FT_UInt i = FT_Get_Char_Index(other, c)) {
+                        face = other;
+                        index = i;
+                    }
+                }
+            }
+        }
         std::lock_guard<std::mutex> lock(FreeTypeMutex());
-        FT_UInt index = FT_Get_Char_Index(face_, c);
         FT_Int32 flags = FT_LOAD_RENDER | (mono_ ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
-        if (FT_Load_Glyph(face_, index, flags) != 0) return;
-        FT_GlyphSlot slot = face_->glyph;
+        if (FT_Load_Glyph(face, index, flags) != 0) return;
+        FT_GlyphSlot slot = face->glyph;
         g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
         const FT_Bitmap& bm = slot->bitmap;
         if (bm.width == 0 || bm.rows == 0 || !bm.buffer) return;
@@ -214,8 +276,27 @@ protected:
 
 private:
     FreeTypeFont() = default;
+
+    // A fallback face at this font's size, opened once per file; null when it cannot be.
+    // Called with the FreeType lock held.
+    FT_Face FallbackFace(const std::string& file, int faceIndex) {
+        auto key = std::make_pair(file, faceIndex);
+        auto it = fallbacks_.find(key);
+        if (it != fallbacks_.end()) return it->second;
+        FT_Face face = nullptr;
+        if (FT_New_Face(Library(), file.c_str(), faceIndex, &face) != 0) face = nullptr;
+        if (face && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(em_)) != 0) {
+            FT_Done_Face(face);
+            face = nullptr;
+        }
+        fallbacks_[key] = face;
+        return face;
+    }
+
     FT_Face face_ = nullptr;
     bool mono_ = false;
+    int em_ = kDefaultEm;
+    std::map<std::pair<std::string, int>, FT_Face> fallbacks_;
 };
 
 using Key = std::tuple<int, bool, bool, int, bool, unsigned>;

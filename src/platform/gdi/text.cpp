@@ -392,6 +392,15 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
                 while (wordEnd < end && s[wordEnd] != u' ') ++wordEnd;
                 long long ww = widthOf(p, wordEnd);
                 if (w + ww > boxWidth && lineEnd >= 0) break;
+                if (ww > boxWidth && lineEnd < 0 && (format & DT_EDITCONTROL)) {
+                    // As an edit control: a word wider than the box is broken where it
+                    // reaches the edge, so that none of it is cut off.
+                    int cut = p + 1;
+                    long long cw = adv[p];
+                    while (cut < wordEnd && cw + adv[cut] <= boxWidth) cw += adv[cut++];
+                    lineEnd = cut;
+                    break;
+                }
                 w += ww;
                 lineEnd = wordEnd;
                 p = wordEnd;

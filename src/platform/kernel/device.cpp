@@ -1,18 +1,21 @@
 #include "platform/kernel/device.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <sstream>
 
+#include "platform/gdi/font_engine.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/wide.h"
 
@@ -25,8 +28,11 @@ namespace {
 struct DeviceState {
     std::mutex lock;
     bool opened = false;
+    // The default device was asked for and could not be made: not tried again on every call.
+    bool defaultFailed = false;
     std::string root;
-    std::shared_ptr<const DeviceProfile> profile;
+    // A default profile until a device opens, so that nothing reads through a null.
+    std::shared_ptr<const DeviceProfile> profile = std::make_shared<DeviceProfile>();
     std::atomic<std::uint64_t> generation{0};
 };
 
@@ -153,6 +159,8 @@ void ApplyValue(DeviceProfile& p, const std::string& key, const std::string& val
 
 void RemoveTestRoot();
 std::string g_testRoot;
+bool OpenDeviceAt(const std::string& hostRoot, const std::string& profileText,
+                  bool useEnvironment, std::string& reason);
 
 std::string DefaultRoot() {
     if (const char* env = std::getenv("FOLIVANT_DEVICE"); env && *env) return env;
@@ -178,15 +186,32 @@ std::string DefaultRoot() {
     return base + "/folivant/device";
 }
 
-bool MakeFolders(const std::string& path) {
+// Makes the folder and its parents; false with the reason when it cannot be made or is not a
+// folder the process may write in.
+bool MakeFolders(const std::string& path, std::string& reason) {
     for (size_t i = 1; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/') {
             std::string part = path.substr(0, i);
-            if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+            if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+                reason = std::strerror(errno);
+                return false;
+            }
         }
     }
     struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (stat(path.c_str(), &st) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        reason = std::strerror(ENOTDIR);
+        return false;
+    }
+    if (access(path.c_str(), W_OK | X_OK) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 void RemoveTestRoot() {
@@ -206,9 +231,13 @@ void EnsureOpened() {
     DeviceState& s = State();
     {
         std::lock_guard<std::mutex> guard(s.lock);
-        if (s.opened) return;
+        if (s.opened || s.defaultFailed) return;
     }
-    OpenDevice(DefaultRoot(), {}, true);
+    std::string reason;
+    if (!OpenDeviceAt(DefaultRoot(), {}, true, reason)) {
+        std::lock_guard<std::mutex> guard(s.lock);
+        s.defaultFailed = true;
+    }
 }
 
 }  // namespace
@@ -259,9 +288,26 @@ bool ParseUtcTime(const std::string& text, std::uint64_t& fileTime) {
 }
 
 bool OpenDevice(const std::string& hostRoot, const std::string& profileText, bool useEnvironment) {
+    std::string reason;
+    return OpenDeviceAt(hostRoot, profileText, useEnvironment, reason);
+}
+
+bool OpenDefaultDevice(std::string& folder, std::string& reason) {
+    folder = DefaultRoot();
+    return OpenDeviceAt(folder, {}, true, reason);
+}
+
+namespace {
+
+bool OpenDeviceAt(const std::string& hostRoot, const std::string& profileText,
+                  bool useEnvironment, std::string& reason) {
     std::string root = hostRoot;
     while (root.size() > 1 && root.back() == '/') root.pop_back();
-    if (root.empty() || !MakeFolders(root)) return false;
+    if (root.empty()) {
+        reason = std::strerror(ENOENT);
+        return false;
+    }
+    if (!MakeFolders(root, reason)) return false;
     char* real = realpath(root.c_str(), nullptr);
     if (real) {
         root = real;
@@ -293,8 +339,12 @@ bool OpenDevice(const std::string& hostRoot, const std::string& profileText, boo
         s.root = root;
         s.profile = profile;
         s.opened = true;
+        s.defaultFailed = false;
         ++s.generation;
     }
+    // "fonts = box": every font is the plain box font, so that screens do not depend on the
+    // fonts installed here.
+    if (profile->Value("fonts") == "box") gdi::SetSyntheticFonts(true);
     if (profile->virtualClock) {
         UseVirtualClock(profile->startFileTime);
     } else {
@@ -303,11 +353,14 @@ bool OpenDevice(const std::string& hostRoot, const std::string& profileText, boo
     return true;
 }
 
+}  // namespace
+
 void CloseDevice() {
     DeviceState& s = State();
     {
         std::lock_guard<std::mutex> guard(s.lock);
         s.opened = false;
+        s.defaultFailed = false;
         ++s.generation;
     }
     UseRealClock();

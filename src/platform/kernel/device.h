@@ -56,6 +56,9 @@ bool OpenDevice(const std::string& hostRoot, const std::string& profileText = {}
 // The device the program runs on by default: FOLIVANT_DEVICE, else a folder under the user's
 // data directory (in a test run: a fresh temporary folder); opened on first use. A device
 // always has "\Windows", "\My Documents" and "\Temp" ("\Storage" too before version 5).
+// Opens that default device now: false with its host folder and the reason when the folder cannot
+// be made or written (nothing then reaches any host folder; the profile is the default one).
+bool OpenDefaultDevice(std::string& folder, std::string& reason);
 // Forgets the device: the next use opens the default one again (a test's device is gone).
 void CloseDevice();
 const DeviceProfile& Profile();

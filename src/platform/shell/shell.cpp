@@ -150,11 +150,22 @@ LRESULT TaskBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (active) GetWindowTextW(active, caption, 128);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
+    // The caption at the same size on every screen: 8 points, scaled with the dpi.
+    LOGFONTW lf{};
+    lf.lfHeight = -Scale(11);
+    lf.lfWeight = 400;
+    std::memcpy(lf.lfFaceName, u"Tahoma", sizeof(u"Tahoma"));
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
     r.left += Scale(4);
     r.right -= Scale(4);
     // A caption wider than the strip ends in an ellipsis, so that it does not read as whole.
     DrawTextW(dc, caption, -1, &r,
               DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS);
+    if (font) {
+        SelectObject(dc, old);
+        DeleteObject(font);
+    }
     EndPaint(hwnd, &ps);
     return 0;
 }

@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/kernel/device.h"
@@ -157,6 +159,29 @@ DWORD ErrorFromErrno(int error, DWORD fallback) {
 }
 
 namespace {
+
+struct WriteFailures {
+    std::mutex lock;
+    bool failed = false;
+    std::u16string first;
+};
+
+WriteFailures& Failures() {
+    static WriteFailures* failures = new WriteFailures;
+    return *failures;
+}
+
+// Only what the device refused (permissions, a read-only or full disk): a name that is a link or
+// a folder is the caller's mistake, not a failed save.
+void NoteWriteFailure(int error, const std::u16string& device) {
+    if (error != EACCES && error != EPERM && error != EROFS && error != ENOSPC && error != EDQUOT)
+        return;
+    WriteFailures& f = Failures();
+    std::lock_guard<std::mutex> guard(f.lock);
+    if (f.failed) return;
+    f.failed = true;
+    f.first = device;
+}
 
 BOOL FailErrno(DWORD fallback = ERROR_GEN_FAILURE) {
     SetLastError(ErrorFromErrno(errno, fallback));
@@ -478,8 +503,12 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD share
     if (!existed) flags |= O_CREAT | O_EXCL;
     mode_t mode = (flagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
     // The sharing rules are checked on the file actually opened, and only then is it truncated.
+    errno = 0;
     HostFd fd(OpenRegular(path, flags, mode));
-    if (!fd.Valid()) return INVALID_HANDLE_VALUE;
+    if (!fd.Valid()) {
+        if (writing) NoteWriteFailure(errno, path.device);
+        return INVALID_HANDLE_VALUE;
+    }
     struct stat st;
     if (fstat(fd.Get(), &st) != 0) return Fail(ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
     if (existed && ShareConflict(st.st_dev, st.st_ino, desiredAccess, shareMode, truncate)) {
@@ -554,7 +583,10 @@ extern "C" BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, DWO
     while (total < bytesToWrite) {
         ssize_t n = write(file->fd, in + total, bytesToWrite - total);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return Fail(ErrorFromErrno(errno, ERROR_WRITE_FAULT), FALSE);
+        if (n < 0) {
+            NoteWriteFailure(errno, file->device);
+            return Fail(ErrorFromErrno(errno, ERROR_WRITE_FAULT), FALSE);
+        }
         total += static_cast<DWORD>(n);
         if (bytesWritten) *bytesWritten = total;
     }
@@ -833,4 +865,14 @@ extern "C" BOOL GetDiskFreeSpaceExW(LPCWSTR directoryName, PULARGE_INTEGER freeB
     if (totalBytes) totalBytes->QuadPart = total;
     if (totalFreeBytes) totalFreeBytes->QuadPart = freeBytes;
     return TRUE;
+}
+
+bool fvt::TakeWriteFailure(std::u16string& devicePath) {
+    WriteFailures& f = Failures();
+    std::lock_guard<std::mutex> guard(f.lock);
+    if (!f.failed) return false;
+    devicePath = f.first;
+    f.failed = false;
+    f.first.clear();
+    return true;
 }

@@ -126,4 +126,8 @@ bool MatchesPattern(std::u16string_view pattern, std::u16string_view name);
 // Tests: the next copy between files (CopyFileW, a move across file systems) fails with
 // ERROR_DISK_FULL after its temp file is partly written.
 void FailNextCopyForTesting();
+
+// The device path of the first file that could not be written (refused, read-only or full) since
+// the last call, and true; false when every write went through. The program tells its user.
+bool TakeWriteFailure(std::u16string& devicePath);
 }  // namespace fvt

@@ -4,6 +4,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "platform/audio/wave_out.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/last_error.h"
@@ -412,6 +413,27 @@ int RunUntilIdle(int limit) {
         ++handled;
     }
     return handled;
+}
+
+void RunClockFor(std::uint64_t milliseconds) {
+    constexpr std::uint64_t kStep = 10;
+    // Real time allowed for one step to settle: only a broken device thread takes this long.
+    constexpr auto kSettleWait = std::chrono::seconds(2);
+    while (true) {
+        const std::uint64_t step = std::min(milliseconds, kStep);
+        AdvanceClock(step);
+        milliseconds -= step;
+        const auto deadline = std::chrono::steady_clock::now() + kSettleWait;
+        MSG msg;
+        while (std::chrono::steady_clock::now() < deadline) {
+            RunUntilIdle();
+            const bool waiting = PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+            if (waiting && msg.message == WM_QUIT) return;  // for the program's own loop
+            if (!waiting && WaveDevicesSettled()) break;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        if (milliseconds == 0) break;
+    }
 }
 
 bool RunModalLoop(HWND owner, const std::function<bool()>& done) {

@@ -13,6 +13,11 @@ namespace fvt {
 // WM_QUIT found is put back for the program's own loop. Returns the number handled.
 int RunUntilIdle(int limit = 100000);
 
+// Moves the test clock on by `milliseconds` in steps of at most 10 ms; after each step the wave
+// devices play what fell due and the queue is run until neither has anything left, so that
+// sound, its notices and timers keep in step as they would on a running clock.
+void RunClockFor(std::uint64_t milliseconds);
+
 // A modal loop: disables the owner, dispatches every message of the thread until done() is
 // true, enables the owner again. False when WM_QUIT ended it (the quit is posted again).
 bool RunModalLoop(HWND owner, const std::function<bool()>& done);

@@ -1,5 +1,6 @@
 #include "shell/ui/small_dialogs.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -97,6 +98,12 @@ bool ControllerDialogState::GoToPosition(int64_t position) {
     BookDocumentController* book = ShownTextPage(controller_);
     return book && position >= 0 && position <= UINT32_MAX &&
            book->GoToPosition(static_cast<uint32_t>(position));
+}
+
+bool ControllerDialogState::ShowFound(int64_t start, int64_t end) {
+    BookDocumentController* book = ShownTextPage(controller_);
+    return book && start >= 0 && start < end && end <= UINT32_MAX &&
+           book->ShowFoundText(static_cast<uint32_t>(start), static_cast<uint32_t>(end));
 }
 
 // FindDialog.
@@ -216,7 +223,7 @@ bool FindDialog::OnOk() {
         SetDirection(direction);
         bool movedForward = direction == FindDirection::kFirst || direction == FindDirection::kNext;
         position_ = movedForward ? start : end;
-        state_->GoToPosition(hit);
+        state_->ShowFound(hit, hit + text.Length());
     } else {
         MessageBoxRes(window_, kResultsString, kNotFoundString, MB_ICONINFORMATION);
         if (direction == FindDirection::kPrevious)
@@ -228,15 +235,30 @@ bool FindDialog::OnOk() {
 }
 
 void FindDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t) {
-    // The find button's text is long in some languages ("Rechercher le suivant"): it takes
-    // two thirds of the row and Close the rest.
+    // The find button's text is long in some languages ("Rechercher le précédent"): Close
+    // keeps what its own text needs and the find button takes the rest of the row.
     RECT find = GetItemRect(window_, kOkKey);
     RECT close = GetItemRect(window_, kCloseButton);
-    int32_t split = find.left + (right - find.left) * 2 / 3;
+    const int32_t edge = right - fvt::DialogEdgeInset();
+    int32_t closeWidth = close.right - close.left;
+    if (HWND button = GetItem(kCloseButton)) {
+        String label;
+        GetWindowString(button, label);
+        if (HDC dc = GetDC(button)) {
+            HGDIOBJ old = SelectObject(dc, regular_ ? static_cast<HGDIOBJ>(regular_)
+                                                    : GetStockObject(SYSTEM_FONT));
+            SIZE size{};
+            GetTextExtentPoint32W(dc, label.Data(), label.Length(), &size);
+            SelectObject(dc, old);
+            ReleaseDC(button, dc);
+            closeWidth = size.cx + size.cy;
+        }
+    }
+    const int32_t split = std::max<int32_t>(find.left + (edge - find.left) / 2, edge - closeWidth);
     MoveWindowTo(GetItem(kOkKey), find.left, find.top, split - 2, find.bottom);
-    MoveWindowTo(GetItem(kCloseButton), split + 2, close.top, right - 2, close.bottom);
+    MoveWindowTo(GetItem(kCloseButton), split + 2, close.top, edge, close.bottom);
     RECT text = GetItemRect(window_, kTextItem);
-    MoveWindowTo(GetItem(kTextItem), text.left, text.top, right - 2, text.bottom);
+    MoveWindowTo(GetItem(kTextItem), text.left, text.top, edge, text.bottom);
     FitFindButton();
 }
 
@@ -320,8 +342,9 @@ void GoToPageDialog::OnEditChanged(int32_t id) {
     bool ok = false;
     int32_t value = GetItemInt(kNumberItem, &ok);
     if (!ok) return;
-    int32_t clamped = value > count_ ? count_ : (value < 1 ? 1 : value);
-    SetPage(clamped, clamped != value, false);
+    // The reader follows the number as it is typed, kept within the book; the field itself is
+    // left as typed (rewriting it under the caret would turn "0" then "5" into "15").
+    SetPage(value > count_ ? count_ : (value < 1 ? 1 : value), false, false);
 }
 
 void GoToPageDialog::OnHScroll(WPARAM, LPARAM lParam) {

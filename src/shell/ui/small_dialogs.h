@@ -35,6 +35,11 @@ public:
     virtual bool Search(const String& text, bool wholeWord, bool matchCase, FindDirection& direction,
                         int64_t& start, int64_t& end, int64_t& hit) = 0;
     virtual bool GoToPosition(int64_t position) = 0;
+    // Goes to a found text [start, end) and shows it selected.
+    virtual bool ShowFound(int64_t start, int64_t end) {
+        (void)end;
+        return GoToPosition(start);
+    }
     // The storage locations of the library: name, free and total bytes.
     virtual int32_t StorageCount() = 0;
     virtual bool StorageInfo(int32_t index, String& name, uint64_t& freeBytes, uint64_t& totalBytes) = 0;
@@ -58,6 +63,7 @@ public:
     bool Search(const String& text, bool wholeWord, bool matchCase, FindDirection& direction,
                 int64_t& start, int64_t& end, int64_t& hit) override;
     bool GoToPosition(int64_t position) override;
+    bool ShowFound(int64_t start, int64_t end) override;
     int32_t StorageCount() override { return 0; }
     bool StorageInfo(int32_t, String&, uint64_t&, uint64_t&) override { return false; }
     void BookTotals(uint32_t& count, uint64_t& bytes) override {

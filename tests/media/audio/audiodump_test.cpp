@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "media/audio/vorbis_source.h"
 #include "support/media/audio_fixtures.h"
+#include "support/media/sound_fixtures.h"
 
 namespace {
 
@@ -46,6 +48,48 @@ TEST(Audiodump, WritesTheDecodedOrConvertedSoundOrSaysWhyNot) {
     EXPECT_EQ(RunTool(folder.File("missing.ogg") + " " + out, folder, &errors), 1);
     EXPECT_NE(errors.find("cannot open"), std::string::npos) << errors;
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+
+// The file written as the sound decodes holds exactly what decoding in one piece gives, with
+// the header's sizes matching the file; a run that fails leaves an earlier output as it was.
+TEST(Audiodump, StreamedFileIsTheWholeDecodeAndFailuresKeepTheOldFile) {
+    const auto& tones = fixtures::Tones();
+    ASSERT_TRUE(tones.ready) << tones.why;
+    fixtures::TempFolder folder;
+    std::string in = folder.File("in.ogg"), out = folder.File("out.wav"), errors;
+    ASSERT_TRUE(fixtures::WriteFileBytes(in, tones.stereo.ogg));
+    ASSERT_EQ(RunTool(in + " " + out, folder, &errors), 0) << errors;
+
+    AudioData* data = fixtures::OpenFileAudioData(in.c_str());
+    ASSERT_NE(data, nullptr);
+    auto vorbis = AudioRef<VorbisSource>::Adopt(new VorbisSource(data));
+    data->Release();
+    AudioFormat format;
+    ASSERT_TRUE(vorbis->GetFormat(&format));
+    std::vector<std::int16_t> whole = fixtures::ReadAll(vorbis->GetStream(), 1 << 20);
+    ASSERT_FALSE(whole.empty());
+
+    std::vector<std::uint8_t> file;
+    ASSERT_TRUE(fixtures::ReadFileBytes(out, &file));
+    ASSERT_EQ(file.size(), 44 + whole.size() * 2);
+    auto u32 = [&](std::size_t at) {
+        return file[at] | (file[at + 1] << 8) | (file[at + 2] << 16) |
+               (static_cast<std::uint32_t>(file[at + 3]) << 24);
+    };
+    EXPECT_EQ(u32(4), file.size() - 8);
+    EXPECT_EQ(u32(40), file.size() - 44);
+    std::uint32_t rate = 0, channels = 0;
+    std::vector<std::int16_t> samples;
+    ASSERT_TRUE(fixtures::ReadWav(out, &rate, &channels, &samples));
+    EXPECT_TRUE(samples == whole);
+
+    ASSERT_TRUE(fixtures::WriteFileBytes(in, {'n', 'o', 't', ' ', 'O', 'g', 'g'}));
+    EXPECT_EQ(RunTool(in + " " + out, folder, &errors), 1);
+    std::vector<std::uint8_t> after;
+    ASSERT_TRUE(fixtures::ReadFileBytes(out, &after));
+    EXPECT_TRUE(after == file);
+    EXPECT_FALSE(std::filesystem::exists(out + ".part"));
 }
 
 }  // namespace

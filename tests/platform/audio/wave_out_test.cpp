@@ -257,3 +257,29 @@ TEST_F(WaveOut, PlaysAtTheRateOfTheVirtualClock) {
 }
 
 }  // namespace
+
+TEST_F(WaveOut, WavSinkContinuesTheRunsRecordingInTheSameFormatOnly) {
+    std::string path = temp_.root() + "/run.wav";
+    Profile("audio = wav:" + path + "\n");
+    auto play = [&](DWORD rate, WORD channels) {
+        ASSERT_EQ(Open(rate, channels), MMSYSERR_NOERROR);
+        seen_.headers.clear();
+        MakeBlocks(2, 100, channels);
+        WriteAll();
+        ASSERT_TRUE(WaitFor([&] { return seen_.Count() == 2; }));
+        UnprepareAll();
+        ASSERT_EQ(waveOutClose(device_), MMSYSERR_NOERROR);
+        device_ = nullptr;
+    };
+    auto dataBytes = [&] { return std::filesystem::file_size(path) - 44; };
+    // One track after another: the second device's sound follows the first's.
+    play(22050, 1);
+    play(22050, 1);
+    EXPECT_EQ(dataBytes(), 800u);
+    // Another format starts the file again, and so does a new device session.
+    play(11025, 2);
+    EXPECT_EQ(dataBytes(), 800u);
+    Profile("audio = wav:" + path + "\n");
+    play(11025, 2);
+    EXPECT_EQ(dataBytes(), 800u);
+}

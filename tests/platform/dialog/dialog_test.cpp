@@ -130,6 +130,30 @@ TEST_F(Modal, TheDriversAnswerEndsTheDialogWithItsResult) {
     EXPECT_EQ(log.back(), "dialog Small => 40177");
 }
 
+// The gallery's check of a shown box: the template's controls sit apart and their texts fit;
+// a label too long for its control and two controls on one spot are both reported.
+TEST_F(Modal, TheLayoutCheckFindsOverlapsAndCutTextsOnly) {
+    HWND owner = Make(0, 26, 240, 268);
+    std::vector<std::string> clean, faulty;
+    Seen seen;
+    QueueAnswer(Answer{-1, {}, [&](HWND dialog) { clean = DialogLayoutProblems(dialog); }});
+    QueueAnswer(Answer{IDCANCEL, {}, {}});
+    DialogBoxIndirectParamW(nullptr, AsTemplate(BuildDialogTemplate(Small())), owner, CALLBACK_Proc,
+                            reinterpret_cast<LPARAM>(&seen));
+    EXPECT_TRUE(clean.empty()) << (clean.empty() ? "" : clean.front());
+
+    DialogTemplate t = Small();
+    t.items.push_back({WS_VISIBLE, 0, 0, 60, 20, 10, 1036, u"STATIC",
+                       u"A label much wider than the little box it was given"});
+    t.items.push_back({WS_VISIBLE | BS_AUTOCHECKBOX, 0, 10, 38, 40, 10, 1038, u"BUTTON", u"On"});
+    QueueAnswer(Answer{-1, {}, [&](HWND dialog) { faulty = DialogLayoutProblems(dialog); }});
+    QueueAnswer(Answer{IDCANCEL, {}, {}});
+    DialogBoxIndirectParamW(nullptr, AsTemplate(BuildDialogTemplate(t)), owner, CALLBACK_Proc,
+                            reinterpret_cast<LPARAM>(&seen));
+    EXPECT_EQ(faulty, (std::vector<std::string>{"the text of control 1036 does not fit",
+                                                "controls 1037 and 1038 overlap"}));
+}
+
 TEST_F(Modal, AModalDialogShowsEvenWhenItsTemplateIsHidden) {
     DialogTemplate t = Small();
     t.style = WS_POPUP | WS_BORDER;  // as the options pages are written

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -157,6 +158,27 @@ TEST(DrawText, CalcRectMeasuresLinesAndWraps) {
     r = RECT{0, 0, 100, 0};
     EXPECT_EQ(DrawTextW(c.dc(), u"a\r\nbcd\nx", -1, &r, DT_CALCRECT), 36);
     EXPECT_EQ(r.right, 18);
+}
+
+// As in an edit control (and a message box): a word wider than the box breaks at its edge
+// rather than running out of it.
+TEST(DrawText, EditControlBreaksAWordWiderThanTheBox) {
+    Canvas c(4, 4);
+    Selected f(c.dc(), Font(kBox.c_str(), -12));
+    RECT r{0, 0, 20, 0};
+    // Three 6-pixel cells to a line: "abc", "def", "gh".
+    EXPECT_EQ(DrawTextW(c.dc(), u"abcdefgh", -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL),
+              36);
+    EXPECT_EQ(r.right, 18);
+    // Short words still wrap at spaces; only the long one is cut: "ab", "cdef", "ghij", "k".
+    r = RECT{0, 0, 24, 0};
+    EXPECT_EQ(DrawTextW(c.dc(), u"ab cdefghij k", -1, &r,
+                        DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL),
+              48);
+    EXPECT_EQ(r.right, 24);
+    // A box narrower than one character still takes one per line.
+    r = RECT{0, 0, 3, 0};
+    EXPECT_EQ(DrawTextW(c.dc(), u"abc", -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL), 36);
 }
 
 TEST(DrawText, AlignsAndCentresInTheRectangle) {
@@ -410,4 +432,43 @@ TEST(SystemFonts, UnderlineTrickShowsOnlyTheLineAcrossTheGap) {
     EXPECT_EQ(ink.right, 45);
     EXPECT_GE(ink.top, 3 + tm.tmAscent);
     EXPECT_LE(ink.bottom, 3 + tm.tmHeight);
+}
+
+// A character the face lacks comes from an installed face that has it (tools/deps installs a
+// CJK font): Chinese, Japanese and Korean text is drawn as its own glyphs, not as boxes, and
+// is measured with the same glyphs it is drawn with.
+TEST(SystemFonts, CharactersTheFaceLacksComeFromAFaceThatHasThem) {
+    const std::u16string han = u"\u4E2D", word = u"\u6587", kana = u"\u3042", hangul = u"\uD55C";
+    Canvas c(120, 40);
+    Selected f(c.dc(), Font(u"Tahoma", -20));
+    SetBkMode(c.dc(), TRANSPARENT);
+    // Ideographs are square: about an em wide, wider than the Latin face's missing-glyph box.
+    int wide = Extent(c.dc(), han).cx;
+    EXPECT_GE(wide, 18);
+    EXPECT_LE(wide, 24);
+    auto inkOf = [&](const std::u16string& s) {
+        Canvas one(40, 40);
+        SelectObject(one.dc(), f.font);
+        SetBkMode(one.dc(), TRANSPARENT);
+        ExtTextOutW(one.dc(), 0, 0, 0, nullptr, s.data(), static_cast<UINT>(s.size()), nullptr);
+        std::vector<bool> ink;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) ink.push_back(one.At(x, y) != kWhite);
+        SelectObject(one.dc(), GetStockObject(SYSTEM_FONT));
+        return ink;
+    };
+    // Each character its own shape: boxes would all look alike.
+    std::vector<bool> a = inkOf(han), b = inkOf(word), k = inkOf(kana), h = inkOf(hangul);
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, k);
+    EXPECT_NE(k, h);
+    EXPECT_GT(std::count(a.begin(), a.end(), true), 20);
+    // Measured as drawn: the Latin letter after it starts where the measure says.
+    const std::u16string mixed = han + u"l";
+    ExtTextOutW(c.dc(), 0, 0, 0, nullptr, mixed.data(), 2, nullptr);
+    int lWidth = Extent(c.dc(), u"l").cx;
+    RECT ink = c.InkBox(kWhite);
+    EXPECT_LE(ink.right, Extent(c.dc(), mixed).cx + 1);
+    EXPECT_GE(ink.right, wide + 1);
+    EXPECT_LE(ink.right, wide + lWidth + 1);
 }

@@ -46,8 +46,11 @@ TEST_F(SmallDialogs, GoToPageMovesAtOnceAndClampsToTheCount) {
         Type(d, 1074, u"7");
         title = TextOf(GetDlgItem(d, DialogPage::kTitleItem));
         Type(d, 1074, u"40");
-        EXPECT_EQ(TextOf(GetDlgItem(d, 1074)), u"12");
+        // The page stops at the last one; what was typed stays as typed.
+        EXPECT_EQ(TextOf(GetDlgItem(d, 1074)), u"40");
+        EXPECT_EQ(SendMessageW(GetDlgItem(d, 1070), TBM_GETPOS, 0, 0), 12);
         Type(d, 1074, u"0");
+        EXPECT_EQ(TextOf(GetDlgItem(d, 1074)), u"0");
     });
     Answer(IDOK);
     EXPECT_TRUE(dialog.Run(owner, nullptr, false));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/dialog/answers.h"
+#include "platform/dialog/dialog.h"
 #include "platform/kernel/device.h"
 #include "platform/menu/menu_bar.h"
 #include "platform/window/window_layer.h"
@@ -32,9 +33,14 @@ int main(int argc, char** argv) {
     if (!owner) return status;
     bool ok = true;
     auto shot = [&](const std::string& name) {
-        return [&ok, name, prefix](HWND) {
+        return [&ok, name, prefix](HWND box) {
             fvt::RunUntilIdle();
             ok = fvt::SaveScreenshot(prefix + "-" + name + ".png") && ok;
+            // A box a person would not ship fails the run.
+            for (const std::string& p : fvt::DialogLayoutProblems(box)) {
+                std::fprintf(stderr, "%s-%s: %s\n", prefix.c_str(), name.c_str(), p.c_str());
+                ok = false;
+            }
         };
     };
     auto answer = [](int value, std::function<void(HWND)> action) {

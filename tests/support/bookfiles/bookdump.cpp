@@ -42,19 +42,21 @@
 
 namespace {
 
-std::string Utf8(const char16_t* s, std::size_t n) {
-    std::string out;
+// Appends the UTF-8 of the UTF-16 units; an unpaired surrogate becomes U+FFFD.
+void AppendUtf8(std::string& out, const char16_t* s, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
         std::uint32_t c = s[i];
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            continue;
+        }
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
+        if (c < 0x800) {
             out += static_cast<char>(0xC0 | (c >> 6));
             out += static_cast<char>(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
@@ -68,6 +70,11 @@ std::string Utf8(const char16_t* s, std::size_t n) {
             out += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
+}
+
+std::string Utf8(const char16_t* s, std::size_t n) {
+    std::string out;
+    AppendUtf8(out, s, n);
     return out;
 }
 
@@ -106,18 +113,42 @@ int Fail(const char* path, int code) {
     return 1;
 }
 
+// Page by page, converted and written as it is read: memory stays at a page and a buffer
+// whatever the book's length.
 int DumpText(BookDocument& book) {
-    // Pages can end inside a surrogate pair's neighbourhood; convert the whole run at once.
-    std::u16string all;
+    std::string out;
+    std::u16string carry;  // a high surrogate that ended the previous page
+    bool ok = true;
     for (std::uint32_t position = 0; position < book.GetLength();) {
         PageBuffer page;
         if (!book.ReadPage(position, page, 0, 0)) break;
-        all.append(page.text, page.length);
+        const char16_t* text = page.text;
+        std::size_t n = page.length;
+        if (!carry.empty() && n > 0) {
+            // Joined with the low half that opens this page, else replaced on its own.
+            if (text[0] >= 0xDC00 && text[0] < 0xE000) {
+                carry += text[0];
+                ++text;
+                --n;
+            }
+            AppendUtf8(out, carry.data(), carry.size());
+            carry.clear();
+        }
+        if (n > 0 && text[n - 1] >= 0xD800 && text[n - 1] < 0xDC00) {
+            carry.assign(1, text[n - 1]);
+            --n;
+        }
+        AppendUtf8(out, text, n);
         position = page.start + page.spanLength;
         book.ReleasePage(page.pageId);
+        if (out.size() >= (1u << 16)) {
+            ok = ok && std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+            out.clear();
+        }
     }
-    std::string bytes = Utf8(all.data(), all.size());
-    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() ? 0 : 1;
+    AppendUtf8(out, carry.data(), carry.size());
+    ok = ok && std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    return ok && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 void DumpDatabase(const PalmDatabase& db) {

@@ -8,8 +8,6 @@
 
 namespace fvt::test {
 
-namespace {
-
 bool ReadPng(const std::string& path, std::vector<uint8_t>& pixels, int& width, int& height) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
@@ -24,6 +22,8 @@ bool ReadPng(const std::string& path, std::vector<uint8_t>& pixels, int& width, 
     height = static_cast<int>(image.height);
     return true;
 }
+
+namespace {
 
 std::string Env(const char* name, const char* fallback) {
     const char* v = std::getenv(name);

@@ -7,6 +7,7 @@
 #include "support/document/memory_document.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/page_painter.h"
+#include "support/layout/paging_fixtures.h"
 #include "support/layout/utf8_text.h"
 
 namespace fvt::test {
@@ -28,11 +29,14 @@ struct LayoutHost::Canvas {
 };
 
 LayoutHost::LayoutHost(const std::u16string& html, int32_t width, int32_t height, int32_t em,
-                       bool realFonts)
+                       bool realFonts, bool seekable, uint32_t documentKey)
     : canvas_(std::make_unique<Canvas>(width, height, realFonts)),
-      doc_(std::make_unique<MemoryDocument>(html)),
+      traits_(documentKey == PageLayout::kNone ? nullptr
+                                               : std::make_unique<FixedTraits>(documentKey)),
+      doc_(seekable ? std::unique_ptr<MemoryDocument>(new SeekableDocument(html))
+                    : std::make_unique<MemoryDocument>(html)),
       tokenizer_(std::make_unique<HtmlTokenizer>(true)),
-      layout_(std::make_unique<PageLayout>()) {
+      layout_(std::make_unique<PageLayout>(traits_.get())) {
     tokenizer_->Attach(doc_.get(), 0);
     // Every table is laid out, nested ones too (the tokenizer's defaults drop most).
     tokenizer_->SetTableNeedsInline(false);

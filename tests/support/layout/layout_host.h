@@ -29,9 +29,11 @@ struct LaidOutPage {
 
 class LayoutHost {
 public:
-    // A page of width x height at a base font size of em pixels.
+    // A page of width x height at a base font size of em pixels. A seekable document starts
+    // pages anywhere, as a book does; any other is replayed from the start, as an HTML file.
     LayoutHost(const std::u16string& html, int32_t width = 240, int32_t height = 320,
-               int32_t em = 12, bool realFonts = false);
+               int32_t em = 12, bool realFonts = false, bool seekable = false,
+               uint32_t documentKey = PageLayout::kNone);
     ~LayoutHost();
 
     PageLayout& Layout() { return *layout_; }
@@ -53,6 +55,7 @@ public:
 private:
     struct Canvas;
     std::unique_ptr<Canvas> canvas_;
+    std::unique_ptr<BookLayoutTraits> traits_;
     std::unique_ptr<MemoryDocument> doc_;
     std::unique_ptr<HtmlTokenizer> tokenizer_;
     std::unique_ptr<PageLayout> layout_;

@@ -2,28 +2,33 @@
 //
 // Paginates a FOLV or PalmDOC book, an HTML file or a text file as the reader does, from the
 // first page to the last (or with --backward from the last to the first by backward steps).
+// The file is opened as the reader opens it: a copy (with the files of its folder, for the
+// pictures it names) in a temporary device's books folder, read by the document loader into
+// the reader's own resource, whose layout is set up with the reader's settings and margins.
 // --text prints each page's lines in page order, a form feed line after each page; --png
-// writes DIR/page-0001.png, ... drawn as on screen. "pages: N" goes to standard error. Exit 1
-// with one line on standard error when the file cannot be opened or a step does not move.
-// The file is read on the host; its folder is left as it was.
+// writes DIR/page-0001.png, ... drawn as on screen (DIR is made when missing). "pages: N" goes
+// to standard error. Exit 1 with one line on standard error when the file cannot be opened or
+// a step does not move. The file's folder is left as it was.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "bookfiles/book_document.h"
-#include "bookfiles/palm_database.h"
-#include "document/markup/html_tokenizer.h"
-#include "document/markup/plain_text_token_source.h"
-#include "document/sources/book_page_layout.h"
+#include "core/string.h"
+#include "database/resource.h"
+#include "document/location/location.h"
+#include "document/sources/document_loader.h"
 #include "layout/page_canvas.h"
-#include "media/image/icon_image.h"
 #include "layout/page_layout.h"
-#include "support/document/memory_document.h"
+#include "media/image/icon_image.h"
+#include "reader/book_document_controller.h"
+#include "reader/picture_opener.h"
+#include "reader/reader_settings.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/layout_host.h"
 #include "support/platform/temp_device.h"
@@ -72,40 +77,24 @@ bool ParseArguments(int argc, char** argv, Options& o) {
     return !o.file.empty();
 }
 
-// UTF-8 when the bytes are valid UTF-8, else Latin-1.
-std::u16string Decode(const std::vector<uint8_t>& b) {
-    std::u16string out;
-    size_t i = 0;
-    while (i < b.size()) {
-        uint32_t c = b[i], n = 0;
-        if (c >= 0xF0 && c < 0xF8)
-            n = 3, c &= 7;
-        else if (c >= 0xE0)
-            n = 2, c &= 15;
-        else if (c >= 0xC0)
-            n = 1, c &= 31;
-        else if (c >= 0x80)
-            break;
-        if (i + n >= b.size() + (n ? 0 : 1)) break;
-        bool ok = true;
-        for (uint32_t k = 1; k <= n; ++k) {
-            ok = ok && i + k < b.size() && (b[i + k] & 0xC0) == 0x80;
-            if (ok) c = c << 6 | (b[i + k] & 0x3F);
+// What one opened file gives the layout: the reader's own resource, opened by the document
+// loader from a copy in the device's books folder, and the layout the resource makes.
+struct Opened {
+    DocumentLoader loader;
+    Location location;
+    Resource* resource = nullptr;
+    TokenSource* source = nullptr;
+    PageLayout* layout = nullptr;
+    ReaderSettings settings;
+    LoaderPictureOpener pictures;
+
+    ~Opened() {
+        if (resource) {
+            resource->DestroyLayout(source, layout);
+            resource->Release();
         }
-        if (!ok) break;
-        if (c >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-        i += n + 1;
     }
-    if (i == b.size()) return out;
-    out.clear();
-    for (uint8_t c : b) out.push_back(c);
-    return out;
-}
+};
 
 bool EndsWith(const std::string& s, const char* tail) {
     size_t n = std::strlen(tail);
@@ -115,51 +104,98 @@ bool EndsWith(const std::string& s, const char* tail) {
     return true;
 }
 
-// What one opened file gives the layout.
-struct Opened {
-    std::vector<uint8_t> bytes;
-    std::unique_ptr<PalmDatabase> db;
-    BookDocument book;
-    std::unique_ptr<MemoryDocument> memory;
-    std::unique_ptr<TokenSource> source;
-    std::unique_ptr<BookPageLayoutTraits> traits;
-};
+bool IsPicture(const std::string& path) {
+    for (const char* ext : {".gif", ".jpg", ".jpeg", ".png", ".bmp"})
+        if (EndsWith(path, ext)) return true;
+    return false;
+}
 
-bool Open(const std::string& path, Opened& o, std::string& error) {
+std::string BaseName(const std::string& path) {
+    size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool Open(const std::string& path, const fvt::test::TempDevice& device, Opened& o,
+          std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = path + ": cannot be opened";
         return false;
     }
-    o.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    int code = 0;
-    o.db.reset(PalmDatabase::OpenView(o.bytes.data(), o.bytes.size(), &code));
-    DocumentSource* doc = nullptr;
-    bool markup = EndsWith(path, ".htm") || EndsWith(path, ".html");
-    if (o.db) {
-        if (int rc = o.book.Open(o.db.get(), 0, 1252, 65002)) {
-            error = path + ": not a readable book (error " + std::to_string(rc) + ")";
-            return false;
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    // The pictures a page names lie beside it: the pictures of the file's folder, and of the
+    // folders in it, come along.
+    std::string name = BaseName(path);
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) folder = ".";
+    const std::string books = "storage/eBooks/";
+    std::error_code ignored;
+    std::filesystem::create_directories(device.Host(books), ignored);
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it.depth() > 1) {
+            it.disable_recursion_pending();
+            continue;
         }
-        doc = &o.book;
-        markup = o.book.GetKind() == 2;
-        o.traits = std::make_unique<BookPageLayoutTraits>(&o.book);
-    } else {
-        o.memory = std::make_unique<MemoryDocument>(Decode(o.bytes));
-        doc = o.memory.get();
+        if (!it->is_regular_file(ignored) || !IsPicture(it->path().string()) ||
+            it->file_size(ignored) > LoaderPictureOpener::kMaxPictureBytes)
+            continue;
+        std::filesystem::path relative = std::filesystem::relative(it->path(), folder, ignored);
+        if (relative.empty() || relative.filename() == name) continue;
+        std::filesystem::create_directories(device.Host(books + relative.parent_path().string()),
+                                            ignored);
+        std::filesystem::copy_file(it->path(), device.Host(books + relative.string()),
+                                   std::filesystem::copy_options::skip_existing, ignored);
     }
-    if (markup) {
-        auto html = std::make_unique<HtmlTokenizer>(true);
-        if (o.db && o.book.GetBookKind() >= 2) html->SetTableNeedsInline(false);
-        o.source = std::move(html);
-    } else {
-        o.source = std::make_unique<PlainTextTokenSource>();
+    device.WriteHost(books + name, bytes);
+    std::u16string devicePath = u"\\storage\\eBooks\\";
+    for (char c : name) devicePath += static_cast<char16_t>(static_cast<unsigned char>(c));
+    if (!o.location.Parse(String(devicePath.c_str()), false)) {
+        error = path + ": not a name the device can hold";
+        return false;
     }
-    if (!o.source->Attach(doc, 0)) {
+    uint8_t handled = 0;
+    uint8_t saved[2];
+    o.loader.SetFlags(0, 0, saved);  // no message boxes: failures are this tool's one line
+    o.resource = o.loader.Open(o.location, nullptr, &handled);
+    if (!o.resource) {
+        error = path + ": not a readable book or file";
+        return false;
+    }
+    if (!o.resource->CreateLayout(o.source, &o.layout) || !o.layout || !o.source) {
         error = path + ": the text cannot be read";
         return false;
     }
     return true;
+}
+
+// The reader's own layout settings, as the document controller gives them (defaults of a
+// fresh device: no stored settings).
+void Configure(Opened& o, int width, int height) {
+    o.settings.Load(true);
+    LayoutSettings settings;
+    settings.baseFontSize = o.settings.FontSize();
+    uint32_t colour = 0;
+    settings.defaults.style.text.color = o.settings.GetTextColour(colour);
+    settings.defaults.linkColor = o.settings.GetHyperlinkColour(colour);
+    settings.defaults.underlineLinks = o.settings.underlineLinks != 0;
+    settings.book = o.resource;
+    settings.location = &o.location;
+    o.pictures.Attach(&o.loader, &o.location);
+    settings.opener = &o.pictures;
+    settings.icons.dpi = 96;
+    o.layout->Configure(settings);
+    o.layout->SetViewport(Rect{0, 0, width, height});
+    // The page view's margins: the reader's, or the narrow fixed ones when it has none.
+    uint32_t h = 0, v = 0;
+    o.settings.GetMargins(h, v);
+    o.layout->SetColumnCount(1);
+    if (h < 2 && v < 2)
+        o.layout->SetMargins(1, 1, 1, 1, true);
+    else
+        o.layout->SetMargins(static_cast<int32_t>(h), static_cast<int32_t>(v),
+                             static_cast<int32_t>(h), static_cast<int32_t>(v), false);
+    o.layout->Relayout();
 }
 
 }  // namespace
@@ -170,23 +206,26 @@ int main(int argc, char** argv) {
         return Fail(
             "usage: pagedump [--size WxH] [--font box|system] [--backward] [--text] "
             "[--png DIR] FILE");
-    Opened opened;
-    std::string error;
-    if (!Open(options.file, opened, error)) return Fail(error);
-
     fvt::test::TempDevice device;  // the device layer runs in a folder of its own
     if (!device.ok()) return Fail("the device layer cannot be started");
+    if (!options.pngDir.empty()) {
+        std::error_code made;
+        std::filesystem::create_directories(options.pngDir, made);
+        if (made) return Fail(options.pngDir + ": cannot be made");
+    }
+    BookDocumentControllerFactory engine;  // installs the reader's layout engine
+    auto opened = std::make_unique<Opened>();
+    std::string error;
+    if (!Open(options.file, device, *opened, error)) return Fail(error);
+    PageLayout& layout = *opened->layout;
+
     fvt::test::ContextCanvas* canvas =
         fvt::test::NewContextCanvas(options.width, options.height, options.realFonts);
     GraphicsPageCanvas pageCanvas(fvt::test::CanvasContext(canvas));
     pageCanvas.SetIconHost(IconHost{nullptr, 96});  // the program's arrows, as the reader's
-    PageLayout layout(opened.traits.get());
-    LayoutSettings settings;
-    layout.SetSource(opened.source.get());
     layout.SetGraphics(fvt::test::CanvasContext(canvas));
-    layout.Configure(settings);
+    Configure(*opened, options.width, options.height);
     layout.SetCanvas(&pageCanvas);
-    layout.SetViewport(Rect{0, 0, options.width, options.height});
 
     std::vector<uint32_t> starts;
     int rc = 0;
@@ -236,6 +275,7 @@ int main(int argc, char** argv) {
         }
     }
     layout.SetCanvas(nullptr);
+    opened.reset();
     fvt::test::DeleteContextCanvas(canvas);
     std::fprintf(stderr, "pages: %zu\n", starts.size());
     return rc;

@@ -9,8 +9,17 @@ namespace fvt::test {
 
 inline std::string Utf8(const std::u16string& s) {
     std::string out;
-    for (char16_t c : s) {
-        if (c < 0x80) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        char32_t c = s[i];
+        // A surrogate pair is one character of four bytes.
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x80) {
             out += static_cast<char>(c);
         } else if (c < 0x800) {
             out += static_cast<char>(0xC0 | (c >> 6));

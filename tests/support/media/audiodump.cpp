@@ -35,11 +35,82 @@ int Fail(const std::string& why) {
     return 1;
 }
 
+void Put16(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void Put32(std::uint8_t* p, std::uint32_t v) {
+    Put16(p, v & 0xFFFF);
+    Put16(p + 2, v >> 16);
+}
+
+// The 44-byte header of a 16-bit PCM WAV file holding dataBytes of samples.
+void WavHeader(std::uint8_t* h, std::uint32_t rate, std::uint32_t channels,
+               std::uint32_t dataBytes) {
+    std::memcpy(h, "RIFF", 4);
+    Put32(h + 4, 36 + dataBytes);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    Put32(h + 16, 16);
+    Put16(h + 20, 1);
+    Put16(h + 22, channels);
+    Put32(h + 24, rate);
+    Put32(h + 28, rate * channels * 2);
+    Put16(h + 32, channels * 2);
+    Put16(h + 34, 16);
+    std::memcpy(h + 36, "data", 4);
+    Put32(h + 40, dataBytes);
+}
+
+// Writes the sound as it decodes, into a file beside `path` renamed over it when whole; the
+// header's sizes are filled in at the end. A stream with no sound, or one too long for a WAV
+// file, writes nothing.
+bool WriteStreamAsWav(PcmStream* stream, const AudioFormat& format, const std::string& path,
+                      std::string* why) {
+    const std::string part = path + ".part";
+    std::FILE* out = std::fopen(part.c_str(), "wb");
+    if (!out) {
+        *why = "cannot write " + path;
+        return false;
+    }
+    std::uint8_t header[44];
+    WavHeader(header, format.rate, format.channels, 0);
+    bool ok = std::fwrite(header, 1, sizeof header, out) == sizeof header;
+    const std::uint32_t chunk = 4096 * format.channels;
+    std::vector<std::int16_t> samples(chunk / 2);
+    std::vector<std::uint8_t> bytes(chunk);
+    std::uint64_t total = 0;
+    std::uint32_t got = 0;
+    while (ok && stream->Read(samples.data(), chunk, &got) && got > 0) {
+        got &= ~1u;
+        for (std::uint32_t i = 0; i < got / 2; ++i)
+            Put16(bytes.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
+        ok = std::fwrite(bytes.data(), 1, got, out) == got;
+        total += got;
+    }
+    if (ok && total == 0) *why = path + " would hold no sound: the input has none that decodes";
+    if (ok && total > 0xFFFFFFFFull - 36) *why = "the sound is too long for a WAV file";
+    ok = ok && why->empty();
+    if (ok) {
+        WavHeader(header, format.rate, format.channels, static_cast<std::uint32_t>(total));
+        ok = std::fseek(out, 0, SEEK_SET) == 0 &&
+             std::fwrite(header, 1, sizeof header, out) == sizeof header;
+    }
+    ok = std::fclose(out) == 0 && ok;
+    if (ok) ok = std::rename(part.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        std::remove(part.c_str());
+        if (why->empty()) *why = "cannot write " + path;
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::uint32_t rate = 0, channels = 0;
     std::vector<const char*> paths;
+    std::string why;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--rate") == 0 && i + 1 < argc) {
             if (!ParseNumber(argv[++i], &rate)) return Usage();
@@ -78,10 +149,6 @@ int main(int argc, char** argv) {
         format = target;
     }
 
-    std::vector<std::int16_t> samples = fixtures::ReadAll(stream, 4096 * format.channels);
-    if (samples.empty()) return Fail(std::string(paths[0]) + " holds no sound that decodes");
-    if (!fixtures::WriteWav(paths[1], format.rate, format.channels, samples)) {
-        return Fail(std::string("cannot write ") + paths[1]);
-    }
+    if (!WriteStreamAsWav(stream, format, paths[1], &why)) return Fail(why);
     return 0;
 }

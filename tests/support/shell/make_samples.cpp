@@ -1,9 +1,10 @@
 // folivant_samples DEVICE_ROOT SAMPLES_FOLDER: fills a sample device for tools/run, once. Makes the
 // program folder and, in the books folder, a book with metadata, a cover and pictures, a book of
 // pictures, a PalmDOC book, two HTML pages (one with a form, one with a picture in a folder beside
-// it) and a plain-text file from the texts in resources/samples, and two small dictionaries of the
-// story's words (English, and English to French). Files already there are left alone, so a user's
+// it) and a plain-text file from the texts in resources/samples, two small dictionaries of the
+// story's words (English, and English to French) and a short audio book of two tones. Files already there are left alone, so a user's
 // changes survive the next run.
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
 #include "support/media/image/picture_fixtures.h"
+#include "support/media/sound_fixtures.h"
 
 namespace fs = std::filesystem;
 
@@ -126,6 +128,45 @@ std::vector<std::uint8_t> OpenBookPicture() {
     return fvt::test::WriteBmp(bmp);
 }
 
+// Bell-like tone: a pitch and its octave, fading out.
+std::vector<std::int16_t> Bell(double hz, double seconds) {
+    const std::uint32_t rate = 22050;
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(rate * seconds));
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const double fade = 1.0 - t / seconds;
+        const double v = std::sin(2 * M_PI * hz * t) + 0.4 * std::sin(4 * M_PI * hz * t);
+        samples[i] = static_cast<std::int16_t>(9000 * fade * v);
+    }
+    return samples;
+}
+
+// Two tracks (Ogg Vorbis records 2 and 3, encoded with oggenc) behind a link of its first page;
+// record 1 is its cover. Empty when the tones cannot be encoded.
+std::vector<std::uint8_t> BellsBook(const std::string& html) {
+    fixtures::TempFolder folder;
+    std::vector<std::uint8_t> low, high;
+    std::string why;
+    if (!fixtures::EncodeVorbis(folder.File("low.ogg"), 22050, 1, Bell(440, 4), &why) ||
+        !fixtures::EncodeVorbis(folder.File("high.ogg"), 22050, 1, Bell(660, 4), &why) ||
+        !fixtures::ReadFileBytes(folder.File("low.ogg"), &low) ||
+        !fixtures::ReadFileBytes(folder.File("high.ogg"), &high)) {
+        std::fprintf(stderr, "folivant_samples: no audio book: %s\n", why.c_str());
+        return {};
+    }
+    BookBuilder book;
+    book.text = ToBytes(html);
+    book.compression = 2;
+    book.fullName = "Two Bells";
+    book.databaseName = "Two Bells";
+    book.resources.push_back(Picture(160, 240, {0x283848, 0xC8A040, 0x283848}));
+    book.resources.push_back(low);
+    book.resources.push_back(high);
+    book.exth = {{Exth::kAuthor, ToBytes("The Folivant developers")},
+                 {Exth::kCoverOffset, std::vector<std::uint8_t>{0, 0, 0, 0}}};
+    return book.Build();
+}
+
 std::vector<std::uint8_t> GardenBook(const std::string& text) {
     BookBuilder book;
     book.palmDoc = true;
@@ -176,11 +217,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "folivant_samples: cannot prepare the device at %s\n", argv[1]);
         return 1;
     }
-    std::string lighthouse, garden, reading, walk, shore, log;
+    std::string lighthouse, garden, reading, walk, shore, log, bells;
     if (!ReadText(samples / "lighthouse.html", lighthouse) ||
         !ReadText(samples / "garden.txt", garden) || !ReadText(samples / "reading.html", reading) ||
         !ReadText(samples / "walk.txt", walk) || !ReadText(samples / "shore.html", shore) ||
-        !ReadText(samples / "reading-log.html", log)) {
+        !ReadText(samples / "reading-log.html", log) || !ReadText(samples / "bells.html", bells)) {
         std::fprintf(stderr, "folivant_samples: sample texts missing in %s\n", samples.c_str());
         return 1;
     }
@@ -195,6 +236,12 @@ int main(int argc, char** argv) {
     Text pictures(books);
     const bool pictured = pictures.AppendAscii("\\pictures") && Folders::Ensure(pictures) &&
                           WriteOnce(pictures, "open-book.bmp", OpenBookPicture());
+    // Without oggenc the other samples still come.
+    Text bellsPath(books);
+    if (bellsPath.AppendAscii("\\Two Bells.prc") && !Files::Exists(bellsPath)) {
+        const std::vector<std::uint8_t> bellsBook = BellsBook(bells);
+        if (!bellsBook.empty()) WriteOnce(books, "Two Bells.prc", bellsBook);
+    }
     if (!ok || !pictured) {
         std::fprintf(stderr, "folivant_samples: cannot write the sample books\n");
         return 1;

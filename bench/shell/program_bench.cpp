@@ -1,0 +1,181 @@
+// The program as a whole, headless, each run a process of its own on a prepared device: start
+// and quit without a book, start to the first page of a 5 MB book and quit, and the time a page
+// turn adds (a run with 100 turns against one with none). Each figure is also given as a ratio
+// to starting /bin/true in the same loop, so that machines and loads compare.
+//
+//   program_bench --write-book PATH [MB]   writes the PalmDOC fixture book (for comparing the
+//                                          dump tools and the program with other programs)
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/bookfiles/book_builder.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// A text of ordinary words and paragraphs, `bytes` long.
+std::string BookText(std::size_t bytes) {
+    static const char* const kWords[] = {"the",   "evening", "light", "fell", "on",  "quiet",
+                                         "harbours", "and",  "ships", "of",   "old", "towns"};
+    std::string text;
+    text.reserve(bytes + 64);
+    std::uint32_t r = 7;
+    while (text.size() < bytes) {
+        for (int i = 0; i < 60; ++i) {
+            r = r * 1103515245u + 12345u;
+            text += kWords[(r >> 16) % 12];
+            text += ' ';
+        }
+        text += ".\n";
+    }
+    text.resize(bytes);
+    return text;
+}
+
+bool WriteBook(const std::string& path, std::size_t bytes) {
+    BookBuilder book;
+    const std::string text = BookText(bytes);
+    book.text.assign(text.begin(), text.end());
+    book.compression = 2;  // PalmDOC
+    book.fullName = "Bench";
+    const Bytes built = book.Build();
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(built.data()), static_cast<std::streamsize>(built.size()));
+    return static_cast<bool>(out);
+}
+
+// A device with the 5 MB book, its side file and settings made by a first run.
+struct Stand {
+    std::string root, book, firstPage, turns;
+    Stand() {
+        char pattern[] = "/tmp/fvt-bench-XXXXXX";
+        root = mkdtemp(pattern) ? pattern : "/tmp";
+        fs::create_directories(root + "/device/storage/eBooks");
+        fs::create_directories(root + "/empty");
+        book = "\\storage\\eBooks\\bench.prc";
+        WriteBook(root + "/device/storage/eBooks/bench.prc", 5u << 20);
+        firstPage = Script("first.txt", "idle\nquit\n");
+        std::string steps = "idle\n";
+        for (int i = 0; i < 100; ++i) steps += "key 0x22\nidle\n";
+        turns = Script("turns.txt", steps + "quit\n");
+        Run({FOLIVANT_PROGRAM, book}, firstPage);
+        Run({FOLIVANT_PROGRAM}, firstPage, "/empty");
+    }
+    ~Stand() { fs::remove_all(root); }
+    std::string Script(const char* name, const std::string& text) {
+        std::string path = root + "/" + name;
+        std::ofstream(path) << text;
+        return path;
+    }
+    // One run, its wall time in seconds (negative when it failed).
+    double Run(std::vector<std::string> args, const std::string& script = {},
+               const char* device = "/device") {
+        std::vector<std::string> env{"FOLIVANT_DEVICE=" + root + device,
+                                     "FOLIVANT_DISPLAY=headless", "PATH=/usr/bin:/bin"};
+        if (!script.empty()) env.push_back("FOLIVANT_DRIVER=" + script);
+        std::vector<char*> argv, envp;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        auto t0 = Clock::now();
+        pid_t pid = -1;
+        int status = -1;
+        bool ok = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0 &&
+                  waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+                  WEXITSTATUS(status) == 0;
+        auto t1 = Clock::now();
+        posix_spawn_file_actions_destroy(&actions);
+        return ok ? std::chrono::duration<double>(t1 - t0).count() : -1;
+    }
+};
+
+Stand& Shared() {
+    static Stand* stand = new Stand;
+    return *stand;
+}
+
+// Runs `run` and /bin/true alternately; reports the run's time and its ratio to /bin/true.
+template <typename F>
+void Paired(benchmark::State& state, F run) {
+    Stand& s = Shared();
+    double mine = 0, trivial = 0;
+    for (auto _ : state) {
+        double t = run(s);
+        double u = s.Run({"/bin/true"});
+        if (t < 0 || u < 0) {
+            state.SkipWithError("a run failed");
+            return;
+        }
+        mine += t;
+        trivial += u;
+    }
+    state.counters["ms"] = mine / state.iterations() * 1e3;
+    state.counters["over_true"] = mine / trivial;
+}
+
+void BM_StartAndQuitNoBook(benchmark::State& state) {
+    // The library of an empty device, shown and left.
+    Paired(state, [](Stand& s) { return s.Run({FOLIVANT_PROGRAM}, s.firstPage, "/empty"); });
+}
+BENCHMARK(BM_StartAndQuitNoBook)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_StartToFirstPage5MB(benchmark::State& state) {
+    Paired(state, [](Stand& s) { return s.Run({FOLIVANT_PROGRAM, s.book}, s.firstPage); });
+}
+BENCHMARK(BM_StartToFirstPage5MB)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// A hundred page turns (layout, drawing, the copy to the screen surface) against none, in runs
+// alternating in the same loop: the difference over 100 is one turn.
+void BM_PageTurn(benchmark::State& state) {
+    Stand& s = Shared();
+    double with = 0, without = 0;
+    for (auto _ : state) {
+        double a = s.Run({FOLIVANT_PROGRAM, s.book}, s.turns);
+        double b = s.Run({FOLIVANT_PROGRAM, s.book}, s.firstPage);
+        if (a < 0 || b < 0) {
+            state.SkipWithError("a run failed");
+            return;
+        }
+        with += a;
+        without += b;
+    }
+    state.counters["ms_per_turn"] = (with - without) / state.iterations() / 100 * 1e3;
+}
+BENCHMARK(BM_PageTurn)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--write-book") == 0) {
+        std::size_t mb = argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 7;
+        if (!WriteBook(argv[2], (mb ? mb : 7) << 20)) {
+            std::fprintf(stderr, "program_bench: cannot write %s\n", argv[2]);
+            return 1;
+        }
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,256 @@
+// Paging back is the inverse of paging forward, with the real layout and fonts: after any jump
+// (the last page, Go to page, a found word, a reopened saved page) each PageUp shows the page
+// that ends where the current one starts, at most one line repeated and nothing skipped, with
+// its styles, and repeated PageUps reach the first page. Books (pages start anywhere) and HTML
+// files (replayed from the start) alike.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/byte_stream.h"
+#include "layout/page_layout.h"
+#include "support/layout/layout_host.h"
+#include "support/platform/window_fixture.h"
+
+namespace {
+
+using fvt::test::LayoutHost;
+
+std::u16string Num(int n) {
+    std::string s = std::to_string(n);
+    return std::u16string(s.begin(), s.end());
+}
+
+// Headings, a contents list of bold lines, paragraphs, lists and small tables.
+std::u16string Book(int chapters = 10) {
+    static const char16_t* const kWords[] = {u"harbour", u"lantern", u"evening", u"quiet",
+                                             u"ships",   u"under",   u"the",     u"keeper",
+                                             u"stone",   u"water",   u"climbed", u"light"};
+    std::u16string h = u"<html><head><title>Paging</title></head><body><h1>Contents</h1>";
+    for (int c = 1; c <= chapters; ++c) h += u"<b>Chapter " + Num(c) + u"</b><br>";
+    uint32_t r = 11;
+    for (int c = 1; c <= chapters; ++c) {
+        h += u"<h2>Chapter " + Num(c) + u"</h2>";
+        for (int p = 0; p < 4; ++p) {
+            h += u"<p>";
+            for (int w = 0; w < 45; ++w) {
+                r = r * 1103515245u + 12345u;
+                h += kWords[(r >> 16) % 12];
+                h += u' ';
+            }
+            h += u"w" + Num(c * 100 + p) + u".</p>";
+        }
+        h += u"<ul><li>first item " + Num(c) + u"</li><li>second item</li><li>third</li></ul>";
+        if (c % 3 == 0)
+            h += u"<table border=1><tr><td>cell a" + Num(c) +
+                 u"</td><td>cell b</td></tr><tr><td>row two</td><td>end</td></tr></table>";
+    }
+    return h + u"</body></html>";
+}
+
+struct Page {
+    uint32_t start = 0;
+    uint32_t end = 0;
+    std::vector<uint32_t> lineStarts;
+    std::vector<std::string> lines;
+    std::vector<Rect> boxes;
+    std::vector<uint32_t> lastText;  // where each line's last word starts
+};
+
+class PagingBack : public fvt::test::WindowTest {
+public:
+    void Open(bool seekable, int chapters = 10) {
+        host = std::make_unique<LayoutHost>(Book(chapters), 240, 320, 12, true, seekable, 0x51u);
+        layout().SetViewport(Rect{0, 0, 240, 320});
+        ASSERT_TRUE(layout().Start());
+    }
+    PageLayout& layout() { return host->Layout(); }
+    void TearDown() override {
+        host.reset();
+        WindowTest::TearDown();
+    }
+
+    // The current page as shown: its range and its lines with where each starts.
+    Page Shown() {
+        Page p;
+        p.start = layout().CurrentPageStart();
+        int32_t s = -1;
+        EXPECT_TRUE(layout().LayoutPageAt(p.start, false, &s));
+        PageRecord* r = layout().FindPageRecord(p.start, 0);
+        EXPECT_NE(r, nullptr);
+        if (!r || s < 0) return p;
+        p.end = r->end;
+        BlockContents& b = layout().Slot(s).contents;
+        p.lines = fvt::test::LineTexts(b, &p.boxes);
+        BlockCursor c;
+        c.Init(&b, true);
+        bool waiting = false;
+        for (; !c.AtEnd(); c.Next()) {
+            if (c.Kind() == kItemLine && b.Line(c.counts[kItemLine])->height > 0) waiting = true;
+            const BlockItem* item = b.ItemAt(c.position);
+            if (waiting && c.Kind() != kItemLine && item->HasPosition()) {
+                p.lineStarts.push_back(item->Position());
+                p.lastText.push_back(item->Position());
+                waiting = false;
+            }
+            if (!p.lastText.empty() && c.Kind() == kItemTextRun && item->HasPosition())
+                p.lastText.back() = item->Position();
+        }
+        return p;
+    }
+
+    std::vector<Page> Forward() {
+        std::vector<Page> pages;
+        EXPECT_TRUE(layout().GoToPage(1));
+        for (int i = 0; i < 400; ++i) {
+            pages.push_back(Shown());
+            if (!layout().GoToPosition(layout().CurrentPageStart(), 2)) break;
+        }
+        return pages;
+    }
+
+    // Lines of `before` that hold text at or after `start` (the cells of a table row side by
+    // side count once).
+    static int RepeatedLines(const Page& before, uint32_t start) {
+        std::vector<int32_t> tops;
+        for (size_t i = 0; i < before.lastText.size() && i < before.boxes.size(); ++i) {
+            int32_t top = before.boxes[i].y;
+            if (before.lastText[i] >= start && std::find(tops.begin(), tops.end(), top) == tops.end())
+                tops.push_back(top);
+        }
+        return static_cast<int>(tops.size());
+    }
+    static std::string Describe(const Page& p) {
+        std::string out;
+        for (size_t i = 0; i < p.lines.size(); ++i)
+            out += std::to_string(i < p.lineStarts.size() ? p.lineStarts[i] : 0) + " h" +
+                   std::to_string(i < p.boxes.size() ? p.boxes[i].height : 0) + " " +
+                   p.lines[i] + "\n";
+        return out;
+    }
+    // PageUp until it refuses: every page ends where the one after it starts (or at most one
+    // line later), and lines that start where the forward walk's did read the same (styles
+    // kept). Returns the number of steps; the last page reached is the first.
+    int PageBackToTheStart(const std::map<uint32_t, std::string>& forwardLines,
+                           int maxSteps = 1000) {
+        Page cur = Shown();
+        int steps = 0;
+        const bool failedBefore = ::testing::Test::HasFailure();
+        while (steps < maxSteps && layout().GoToPosition(cur.start, -2)) {
+            ++steps;
+            Page before = Shown();
+            EXPECT_LT(before.start, cur.start);
+            EXPECT_GE(before.end, cur.start) << "text skipped before " << cur.start;
+            // The first page may end later: the text before a page is not always a page.
+            if (before.start != layout().FirstPageStart())
+                EXPECT_LE(RepeatedLines(before, cur.start), 1)
+                    << "page at " << before.start << " ends at " << before.end
+                    << ", the next starts at " << cur.start << "\n"
+                    << Describe(before);
+            for (size_t i = 0; i < before.lineStarts.size() && i < before.lines.size(); ++i) {
+                auto it = forwardLines.find(before.lineStarts[i]);
+                if (it != forwardLines.end())
+                    EXPECT_EQ(before.lines[i], it->second) << "line at " << before.lineStarts[i];
+            }
+            if (!failedBefore && ::testing::Test::HasFailure()) return steps;
+            cur = before;
+        }
+        EXPECT_EQ(cur.start, layout().FirstPageStart()) << "the first page was not reached";
+        return steps;
+    }
+
+    static std::map<uint32_t, std::string> LinesByStart(const std::vector<Page>& pages) {
+        std::map<uint32_t, std::string> m;
+        for (const Page& p : pages)
+            for (size_t i = 0; i < p.lineStarts.size() && i < p.lines.size(); ++i)
+                m[p.lineStarts[i]] = p.lines[i];
+        return m;
+    }
+
+    std::unique_ptr<LayoutHost> host;
+};
+
+TEST_F(PagingBack, AfterForwardPagesBackwardRetracesThem) {
+    for (bool seekable : {true, false}) {
+        SCOPED_TRACE(seekable ? "book" : "html");
+        Open(seekable, 3);  // as many pages as are remembered
+        std::vector<Page> forward = Forward();
+        ASSERT_GT(forward.size(), 4u);
+        ASSERT_LE(forward.size(), static_cast<size_t>(PageLayout::kMaxRecords));
+        for (size_t i = 1; i < forward.size(); ++i) ASSERT_EQ(forward[i].start, forward[i - 1].end);
+        std::vector<uint32_t> back{layout().CurrentPageStart()};
+        while (layout().GoToPosition(layout().CurrentPageStart(), -2)) {
+            back.push_back(layout().CurrentPageStart());
+            ASSERT_LT(back.size(), 1000u);
+        }
+        ASSERT_EQ(back.size(), forward.size());
+        for (size_t i = 0; i < forward.size(); ++i)
+            EXPECT_EQ(back[forward.size() - 1 - i], forward[i].start);
+    }
+}
+
+TEST_F(PagingBack, FromTheLastPageAfterAJump) {
+    for (bool seekable : {true, false}) {
+        SCOPED_TRACE(seekable ? "book" : "html");
+        Open(seekable);
+        std::vector<Page> forward = Forward();
+        std::map<uint32_t, std::string> lines = LinesByStart(forward);
+        Open(seekable);  // nothing known but the first page
+        ASSERT_TRUE(layout().GoToPage(PageLayout::kNone));
+        EXPECT_EQ(Shown().end, layout().TextLength());
+        int steps = PageBackToTheStart(lines);
+        // Every PageUp goes back about a page: no more steps than the forward walk, give or
+        // take the pages cut where the jump landed.
+        EXPECT_LE(steps, static_cast<int>(forward.size()) + 1);
+        EXPECT_GE(steps, static_cast<int>(forward.size()) - 2);
+    }
+}
+
+TEST_F(PagingBack, AfterGoToPageAndAfterAFoundWord) {
+    for (bool seekable : {true, false}) {
+        SCOPED_TRACE(seekable ? "book" : "html");
+        Open(seekable);
+        std::vector<Page> forward = Forward();
+        std::map<uint32_t, std::string> lines = LinesByStart(forward);
+
+        Open(seekable);
+        ASSERT_TRUE(layout().GoToPage(static_cast<uint32_t>(forward.size() / 2)));
+        PageBackToTheStart(lines);
+
+        // A found word: its page is shown starting at the word's own page, or at the word.
+        std::u16string text = Book();
+        uint32_t word = static_cast<uint32_t>(text.find(u"w701."));
+        ASSERT_NE(word, std::u16string::npos);
+        Open(seekable);
+        ASSERT_TRUE(layout().GoToPageContaining(word));
+        PageBackToTheStart(lines);
+        Open(seekable);
+        ASSERT_TRUE(layout().GoToPositionAsPageStart(word));
+        PageBackToTheStart(lines);
+    }
+}
+
+TEST_F(PagingBack, AfterReopeningAtASavedPage) {
+    for (bool seekable : {true, false}) {
+        SCOPED_TRACE(seekable ? "book" : "html");
+        Open(seekable);
+        std::vector<Page> forward = Forward();
+        std::map<uint32_t, std::string> lines = LinesByStart(forward);
+        Open(seekable);
+        ASSERT_TRUE(layout().GoToPage(static_cast<uint32_t>(forward.size() * 2 / 3)));
+        uint32_t number = 0, start = 0;
+        ByteStream state;
+        ASSERT_TRUE(layout().SaveCurrentPageState(number, start, state));
+        Open(seekable);
+        state.SetReadPosition(0);
+        ASSERT_TRUE(layout().RestorePageState(number, start, state));
+        EXPECT_EQ(layout().CurrentPageStart(), start);
+        PageBackToTheStart(lines);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// The screen gallery: the program, run headless on the sample device with the box font (so that
+// the fonts installed here do not matter) and a fixed clock, is driven through the screens a
+// person reaches, in English and French, on the small and the high-resolution screen. Every
+// screen is saved under the build folder (gallery/<language>-<dpi>/<name>.png) and compared with
+// its golden in tests/shell/gallery: a changed pixel fails. Every box, dialog and pop-up menu is
+// also checked by the driver as it is saved: controls that overlap, or text cut off inside its
+// control, stop the run.
+//
+// After a change that is meant to alter screens, look at the new pictures, then write them as the
+// goldens with FOLIVANT_GALLERY_UPDATE=1 (see the README).
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "program_runs.h"
+
+extern char** environ;
+
+namespace fvt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Screen {
+    const char* language;
+    const char* profile;  // the device's screen
+    const char* name;     // folder of the pictures
+};
+
+// One run of the program: the book it opens (none: the library) and its steps, where "@" stands
+// for the folder the pictures go to.
+struct Visit {
+    const char* book;
+    const char* steps;
+};
+
+// Answers are queued before the step that opens the box they answer.
+const Visit kVisits[] = {
+    {nullptr,
+     "idle\n"
+     "screenshot @/library.png\n"
+     "screenshot-box @/library-menu.png\nanswer 0\nsoftkey 2\nidle\n"
+     "screenshot-box @/about.png\nanswer 2\nmenu 40040\nidle\n"
+     "screenshot-box @/library-options.png\nanswer 2\nmenu 40041\nidle\n"
+     "quit\n"},
+    {"\\storage\\eBooks\\The Lighthouse Keeper.prc",
+     "idle\n"
+     "screenshot @/cover.png\n"
+     "key 0x22\nidle\n"
+     "screenshot @/page.png\n"
+     "screenshot-box @/reader-menu.png\nanswer 0\nsoftkey 2\nidle\n"
+     "screenshot-box @/goto.png\nanswer 2\nmenu 40092\nidle\n"
+     "screenshot-box @/options.png\nanswer 1\n"
+     "screenshot-box @/options-general.png\nanswer 2\nanswer 2\nmenu 40041\nidle\n"
+     "menu 40079\nidle\n"
+     "screenshot @/bookmark.png\n"
+     "menu 40076\nidle\n"
+     "screenshot @/annotations.png\n"
+     "quit\n"},
+    {"\\storage\\eBooks\\Lighthouse Glossary.prc", "idle\nscreenshot @/glossary.png\nquit\n"},
+    {"\\storage\\eBooks\\Birds of the Shore.prc", "idle\nscreenshot @/pictures.png\nquit\n"},
+    {"\\storage\\eBooks\\Notes on Reading.html", "idle\nscreenshot @/html.png\nquit\n"},
+};
+
+int RunTool(const std::vector<std::string>& args) {
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// The pixels that differ; -1 when the sizes differ or a picture cannot be read.
+long Differences(const Picture& a, const Picture& b) {
+    if (a.width != b.width || a.height != b.height || a.pixels.empty()) return -1;
+    long n = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) n += a.pixels[i] != b.pixels[i];
+    return n;
+}
+
+class Gallery : public ::testing::TestWithParam<Screen> {};
+
+TEST_P(Gallery, EveryScreenMatchesItsGolden) {
+    const Screen& screen = GetParam();
+    const fs::path out = fs::path(FOLIVANT_GALLERY_OUT) / screen.name;
+    const fs::path golden = fs::path(FOLIVANT_GALLERY_GOLDEN) / screen.name;
+    const char* update = std::getenv("FOLIVANT_GALLERY_UPDATE");
+    const bool updating = update && *update && std::string(update) != "0";
+    fs::remove_all(out);
+    fs::create_directories(out);
+    const std::vector<std::string> env = {
+        std::string("FOLIVANT_LANGUAGE=") + screen.language,
+        std::string("FOLIVANT_SCREEN=") + screen.profile,
+        "FOLIVANT_FONTS=box",
+        "FOLIVANT_CLOCK=virtual",
+        "FOLIVANT_NOW=2026-03-01T10:00:00Z",
+        "FOLIVANT_DISK=64000000/128000000",
+    };
+    std::vector<std::string> pictures;
+    for (const Visit& visit : kVisits) {
+        // A fresh sample device for every run: what one run stores does not change the next.
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        ASSERT_EQ(RunTool({FOLIVANT_SAMPLES, device.root(), FOLIVANT_SAMPLE_TEXTS}), 0);
+        // The books' dates show in the library: one date for all.
+        const auto when = fs::file_time_type::clock::now() - std::chrono::hours(24 * 30);
+        for (const auto& entry : fs::recursive_directory_iterator(device.root()))
+            if (entry.is_regular_file()) fs::last_write_time(entry.path(), when);
+        const std::string steps = Replace(visit.steps, "@", out.string());
+        std::vector<std::string> args;
+        if (visit.book) args.push_back(visit.book);
+        EXPECT_EQ(RunScript(device, args, steps, env), 0)
+            << (visit.book ? visit.book : "library") << ": "
+            << ReadFile(device.outside() + "/errors.txt");
+        for (const std::string& line : ReadLines(device.outside() + "/steps.txt")) {
+            const size_t at = line.find(out.string() + "/");
+            if (at != std::string::npos) pictures.push_back(line.substr(at + out.string().size() + 1));
+        }
+    }
+    for (const std::string& name : pictures) {
+        const fs::path shot = out / name;
+        ASSERT_TRUE(IsPng(shot.string())) << name << " was not saved";
+        if (updating) {
+            fs::create_directories(golden);
+            fs::copy_file(shot, golden / name, fs::copy_options::overwrite_existing);
+            continue;
+        }
+        ASSERT_TRUE(fs::exists(golden / name))
+            << name << " has no golden; look at " << shot << " and write the goldens";
+        const long changed = Differences(ReadPicture(shot.string()), ReadPicture((golden / name).string()));
+        EXPECT_EQ(changed, 0) << name << " differs from its golden (" << changed
+                              << " pixels; -1: another size); see " << shot;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, Gallery,
+                         ::testing::Values(Screen{"en", "240x320@96", "en-96"},
+                                           Screen{"fr", "240x320@96", "fr-96"},
+                                           Screen{"en", "480x640@192", "en-192"},
+                                           Screen{"fr", "480x640@192", "fr-192"}),
+                         [](const ::testing::TestParamInfo<Screen>& info) {
+                             std::string n = info.param.name;
+                             for (char& c : n)
+                                 if (c == '-') c = '_';
+                             return n;
+                         });
+
+}  // namespace
+}  // namespace fvt::test

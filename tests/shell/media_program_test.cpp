@@ -1,0 +1,287 @@
+// Pictures and sound through the program: an audio book played with the WAV sink under the
+// virtual clock, pictures and covers on screen.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bookfiles/book_header.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/graphics/golden.h"
+#include "support/layout/picture_data.h"
+#include "support/media/audio_fixtures.h"
+#include "support/platform/temp_device.h"
+
+extern char** environ;
+
+namespace fvt::test {
+namespace {
+
+// Runs the program headless on the device under a driver script; the exit status.
+int RunProgram(const TempDevice& device, const std::vector<std::string>& args,
+               const std::string& script, const std::vector<std::string>& extraEnv = {}) {
+    std::filesystem::create_directories(device.outside());
+    const std::string driver = device.outside() + "/steps.txt";
+    std::ofstream(driver) << script;
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string v = *e;
+        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
+            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
+            continue;
+        env.push_back(v);
+    }
+    env.push_back("FOLIVANT_DEVICE=" + device.root());
+    env.push_back("FOLIVANT_DISPLAY=headless");
+    env.push_back("FOLIVANT_DRIVER=" + driver);
+    for (const auto& v : extraEnv) env.push_back(v);
+    std::vector<char*> envp;
+    for (auto& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string program = FOLIVANT_PROGRAM;
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv{program.data()};
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void WriteOutside(const TempDevice& device, const std::string& name,
+                  const std::vector<std::uint8_t>& bytes) {
+    std::filesystem::create_directories(device.outside());
+    std::ofstream(device.outside() + "/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Pixels of a screenshot near the given colour.
+int PixelsNear(const std::string& png, int r, int g, int b, int tolerance = 24) {
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    if (!ReadPng(png, rgb, w, h)) return -1;
+    int count = 0;
+    for (int i = 0; i < w * h; ++i) {
+        const std::uint8_t* p = &rgb[static_cast<std::size_t>(i) * 3];
+        if (std::abs(p[0] - r) <= tolerance && std::abs(p[1] - g) <= tolerance &&
+            std::abs(p[2] - b) <= tolerance)
+            ++count;
+    }
+    return count;
+}
+
+// A book whose first page offers its two tracks (records 1 and 2: a 3.5 s 440 Hz mono tone at
+// 22050 Hz, then the same again) behind a link at the top of the page.
+bool WriteAudioBook(const TempDevice& device) {
+    const auto& tones = fixtures::Tones();
+    if (!tones.ready) return false;
+    BookBuilder book;
+    book.text = ToBytes(
+        "<html><body><p><a onclick=\"audio.show('#$1|First tone;#$2|Second tone')\">"
+        "LISTEN LISTEN LISTEN LISTEN</a></p><p>Two tones.</p></body></html>");
+    book.databaseName = "Tones";
+    book.fullName = "Tones";
+    book.resources = {tones.mono.ogg, tones.mono.ogg};
+    const Bytes bytes = book.Build();
+    std::filesystem::create_directories(device.outside());
+    std::ofstream(device.outside() + "/tones.prc", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return true;
+}
+
+// Pixels of a screenshot that are the played part of the time line's bar (red).
+int PlayedBarPixels(const std::string& png) {
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    if (!ReadPng(png, rgb, w, h)) return -1;
+    int count = 0;
+    for (int i = 0; i < w * h; ++i) {
+        const std::uint8_t* p = &rgb[static_cast<std::size_t>(i) * 3];
+        if (p[0] > 150 && p[1] < 80 && p[2] < 80) ++count;
+    }
+    return count;
+}
+
+TEST(AudioInTheProgram, AnAudioBookPlaysBothTracksWholeInOrderAndTheTimeLineFollows) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    if (!WriteAudioBook(device)) GTEST_SKIP() << fixtures::Tones().why;
+    const std::string wav = device.outside() + "/out.wav";
+    const std::string at2 = device.outside() + "/at2.png", at5 = device.outside() + "/at5.png";
+    // The link opens the audio page paused; Play starts it. Each track is 3.5 s long.
+    const std::string script = "idle\ntap 60 46\nidle\nmenu 40087\nidle\nadvance 2500\nscreenshot " +
+                               at2 + "\nadvance 2100\nscreenshot " + at5 + "\nadvance 5000\nquit\n";
+    EXPECT_EQ(RunProgram(device, {device.outside() + "/tones.prc"}, script,
+                         {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav}),
+              0);
+    std::uint32_t rate = 0, channels = 0;
+    std::vector<std::int16_t> samples;
+    ASSERT_TRUE(fixtures::ReadWav(wav, &rate, &channels, &samples));
+    EXPECT_EQ(rate, 22050u);
+    EXPECT_EQ(channels, 1u);
+    std::vector<std::int16_t> track = fixtures::ReadAll(fixtures::OpenVorbis(fixtures::Tones().mono.ogg)->GetStream());
+    std::vector<std::int16_t> both = track;
+    both.insert(both.end(), track.begin(), track.end());
+    EXPECT_EQ(samples.size(), both.size());
+    EXPECT_TRUE(samples == both);
+    // Two seconds into the first track the bar is further on than a second into the second.
+    const int early = PlayedBarPixels(at2), late = PlayedBarPixels(at5);
+    EXPECT_GT(late, 0);
+    EXPECT_GT(early, late);
+}
+
+TEST(AudioInTheProgram, AnOgaFileOpenedByItselfPlaysOnTheAudioPage) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const auto& tones = fixtures::Tones();
+    if (!tones.ready) GTEST_SKIP() << tones.why;
+    WriteOutside(device, "tone.oga", tones.mono.ogg);
+    const std::string wav = device.outside() + "/out.wav";
+    EXPECT_EQ(RunProgram(device, {device.outside() + "/tone.oga"},
+                         "idle\nmenu 40087\nidle\nadvance 5000\nquit\n",
+                         {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav}),
+              0);
+    std::uint32_t rate = 0, channels = 0;
+    std::vector<std::int16_t> samples;
+    ASSERT_TRUE(fixtures::ReadWav(wav, &rate, &channels, &samples));
+    EXPECT_EQ(samples.size(), tones.mono.frames);
+    EXPECT_NEAR(fixtures::ToneFrequency(samples, 1, 0, rate), 440, 2);
+}
+
+TEST(PicturesInTheProgram, APictureFileOpenedByItselfShowsFullScreen) {
+    std::vector<std::uint8_t> jpeg(static_cast<std::size_t>(100) * 80 * 3);
+    for (std::size_t i = 0; i < jpeg.size(); i += 3) {
+        jpeg[i] = 30;
+        jpeg[i + 1] = 160;
+        jpeg[i + 2] = 60;
+    }
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        int r, g, b;
+    } cases[] = {
+        {"red.gif", GifOfSize(100, 80), 200, 40, 40},
+        {"green.jpg", WriteJpeg(100, 80, 3, jpeg, 95), 30, 160, 60},
+        {"blue.bmp", BmpOfSize(100, 80), 40, 40, 200},
+    };
+    for (const auto& c : cases) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        WriteOutside(device, c.name, c.bytes);
+        const std::string shot = device.outside() + "/shot.png";
+        EXPECT_EQ(RunProgram(device, {device.outside() + "/" + c.name},
+                             "idle\nscreenshot " + shot + "\nquit\n"),
+                  0)
+            << c.name;
+        // The whole picture at its own size.
+        EXPECT_GE(PixelsNear(shot, c.r, c.g, c.b), 100 * 80) << c.name;
+    }
+}
+
+// Every pixel of a screenshot's rectangle near the colour.
+bool AllNear(const std::string& png, int x0, int y0, int x1, int y1, int r, int g, int b) {
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    if (!ReadPng(png, rgb, w, h)) return false;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            const std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * w + x) * 3];
+            if (std::abs(p[0] - r) > 24 || std::abs(p[1] - g) > 24 || std::abs(p[2] - b) > 24)
+                return false;
+        }
+    return true;
+}
+
+TEST(PicturesInTheProgram, TheCoverSitsOnBlackFittedToTheScreen) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    // A cover twice as wide as the screen: red with a green left quarter and a blue right one.
+    const std::uint32_t w = 480, h = 160;
+    std::vector<std::uint8_t> pixels;
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x) {
+            const bool left = x < w / 4, right = x >= w * 3 / 4;
+            pixels.push_back(left || right ? 0 : 220);
+            pixels.push_back(left ? 200 : 0);
+            pixels.push_back(right ? 200 : 0);
+        }
+    BookBuilder book;
+    book.text = ToBytes("<html><body><p>The text after the cover.</p></body></html>");
+    book.fullName = "Wide";
+    book.resources = {WriteJpeg(w, h, 3, pixels, 95)};
+    book.exth = {{Exth::kCoverOffset, std::vector<std::uint8_t>{0, 0, 0, 0}}};
+    WriteOutside(device, "wide.prc", book.Build());
+    const std::string shot = device.outside() + "/cover.png";
+    const std::string turned = device.outside() + "/turned.png";
+    EXPECT_EQ(RunProgram(device, {device.outside() + "/wide.prc"},
+                         "idle\nscreenshot " + shot + "\nrotate 90\nidle\nscreenshot " + turned +
+                             "\nquit\n"),
+              0);
+    // Both side quarters show, whole: the picture was scaled to the width, not cut.
+    EXPECT_GT(PixelsNear(shot, 0, 200, 0), 1000);
+    EXPECT_GT(PixelsNear(shot, 0, 0, 200), 1000);
+    EXPECT_GT(PixelsNear(shot, 220, 0, 0), 2000);
+    // Above and below it, black.
+    EXPECT_TRUE(AllNear(shot, 0, 30, 240, 60, 0, 0, 0));
+    EXPECT_TRUE(AllNear(shot, 0, 250, 240, 280, 0, 0, 0));
+    // Turned sideways it is fitted to the new width, black above and below.
+    EXPECT_GT(PixelsNear(turned, 0, 200, 0), 2000);
+    EXPECT_GT(PixelsNear(turned, 0, 0, 200), 2000);
+    EXPECT_TRUE(AllNear(turned, 0, 32, 320, 50, 0, 0, 0));
+    EXPECT_TRUE(AllNear(turned, 0, 185, 320, 200, 0, 0, 0));
+}
+
+// The lengths of the runs of one colour down a column of a screenshot, between two rows.
+std::vector<int> RunsDown(const std::string& png, int x, int y0, int y1) {
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    std::vector<int> runs;
+    if (!ReadPng(png, rgb, w, h)) return runs;
+    auto red = [&](int y) { return rgb[(static_cast<std::size_t>(y) * w + x) * 3] > 128; };
+    int length = 1;
+    for (int y = y0 + 1; y < y1; ++y) {
+        if (red(y) == red(y - 1)) {
+            ++length;
+        } else {
+            runs.push_back(length);
+            length = 1;
+        }
+    }
+    return runs;
+}
+
+TEST(PicturesInTheProgram, TheImageViewRepaintsWholeAfterZooming) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    // Red and blue stripes 10 pixels high, larger than the screen.
+    BmpSpec bmp;
+    bmp.width = 400;
+    bmp.height = 600;
+    bmp.palette = {{220, 0, 0}, {0, 0, 220}};
+    for (int y = 0; y < bmp.height; ++y)
+        for (int x = 0; x < bmp.width; ++x) bmp.pixels.push_back((y / 10) % 2);
+    WriteOutside(device, "stripes.bmp", WriteBmp(bmp));
+    const std::string shot = device.outside() + "/zoomed.png";
+    EXPECT_EQ(RunProgram(device, {device.outside() + "/stripes.bmp"},
+                         "idle\nmenu 40082\nidle\nmenu 40082\nidle\nscreenshot " + shot +
+                             "\nquit\n"),
+              0);
+    // Every stripe down either edge of the view is zoomed: none is left at its old height.
+    for (int x : {5, 120, 234}) {
+        std::vector<int> runs = RunsDown(shot, x, 30, 290);
+        ASSERT_GE(runs.size(), 3u) << x;
+        for (std::size_t i = 1; i < runs.size(); ++i) EXPECT_GT(runs[i], 12) << x << " " << i;
+    }
+}
+
+}  // namespace
+}  // namespace fvt::test

@@ -1,0 +1,277 @@
+// The program facing devices it cannot use and books it cannot read: it never crashes, says on
+// standard error what failed and about which file, and ends with status 1.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/bookfiles/book_builder.h"
+#include "support/platform/temp_device.h"
+
+extern char** environ;
+
+namespace fvt::test {
+namespace {
+
+constexpr uid_t kNobody = 65534;
+constexpr int kCannotDrop = 126;
+
+struct Outcome {
+    int status = -1;
+    std::string err;
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> out;
+        std::istringstream in(err);
+        for (std::string l; std::getline(in, l);) out.push_back(l);
+        return out;
+    }
+};
+
+// Runs the program headless with FOLIVANT_DEVICE=`root`, standard error into a file; as an
+// unprivileged user when asked and the test runs as root (status kCannotDrop when it cannot).
+Outcome RunProgram(const std::string& root, const std::string& scratch,
+               const std::vector<std::string>& args, const std::string& driver = {},
+               bool unprivileged = false) {
+    std::filesystem::create_directories(scratch);
+    const std::string errPath = scratch + "/stderr.txt";
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string v = *e;
+        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
+            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
+            continue;
+        env.push_back(v);
+    }
+    env.push_back("FOLIVANT_DEVICE=" + root);
+    env.push_back("FOLIVANT_DISPLAY=headless");
+    if (!driver.empty()) env.push_back("FOLIVANT_DRIVER=" + driver);
+    std::vector<char*> envp;
+    for (auto& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string program = FOLIVANT_PROGRAM;
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv{program.data()};
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const bool drop = unprivileged && geteuid() == 0;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (fd < 0 || dup2(fd, 2) < 0) _exit(kCannotDrop);
+        if (drop && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(kCannotDrop);
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    Outcome run;
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid)
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(errPath);
+    run.err.assign(std::istreambuf_iterator<char>(in), {});
+    return run;
+}
+
+std::string WriteFile(const std::string& path, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+std::string BookBytes(BookBuilder book = {}) {
+    if (book.text.empty()) {
+        const std::string text = SampleText(6000);
+        book.text.assign(text.begin(), text.end());
+    }
+    const Bytes bytes = book.Build();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool Contains(const std::string& s, const std::string& part) {
+    return s.find(part) != std::string::npos;
+}
+
+TEST(UnusableDevice, AFolderThatCannotBeMadeStopsWithOneLineAndStatusOne) {
+    TempDevice scratch;
+    ASSERT_TRUE(scratch.ok());
+    // A file stands where a folder of the device's path must be.
+    const std::string blocker = WriteFile(scratch.outside() + "/not-a-folder", "x");
+    const std::string root = blocker + "/device";
+    const Outcome run = RunProgram(root, scratch.outside() + "/run", {});
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.Lines().size(), 1u) << run.err;
+    EXPECT_TRUE(Contains(run.err, "folivant: cannot use the device folder " + root)) << run.err;
+    EXPECT_TRUE(Contains(run.err, "Not a directory")) << run.err;
+}
+
+TEST(UnusableDevice, ADeviceTheUserCannotWriteStopsBeforeTouchingIt) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    // Readable by everyone, writable by its owner only.
+    chmod(std::filesystem::path(device.root()).parent_path().c_str(), 0755);
+    const Outcome run = RunProgram(device.root(), device.outside(), {}, {}, true);
+    if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
+    if (geteuid() != 0) GTEST_SKIP() << "the device is this user's own";
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.Lines().size(), 1u) << run.err;
+    EXPECT_TRUE(Contains(run.err, "cannot use the device folder " + device.root())) << run.err;
+    EXPECT_TRUE(Contains(run.err, "Permission denied")) << run.err;
+    EXPECT_FALSE(device.HostExists("Windows/FVT_global_configuration.fvt"));
+}
+
+// The books folder refuses writes: the bookmarks stay on screen, the failed save is told once,
+// naming the side file, and the run ends with status 1.
+TEST(UnusableDevice, ASaveTheDeviceRefusesIsToldOnceAndFailsTheRun) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/Tide Tables.prc", BookBytes());
+    chmod(std::filesystem::path(device.root()).parent_path().c_str(), 0755);
+    for (const char* folder : {"", "Windows", "Temp", "My Documents", "storage"})
+        chmod(device.Host(folder).c_str(), 0777);
+    const std::string shot = device.outside() + "/marked.png";
+    const std::string script = WriteFile(
+        device.outside() + "/steps.txt",
+        "idle\nmenu 40079\nidle\nkey 0x22\nidle\nmenu 40079\nidle\nscreenshot " + shot +
+            "\nquit\n");
+    chmod(device.outside().c_str(), 0777);
+    const Outcome run = RunProgram(device.root(), device.outside() + "/run",
+                               {"\\storage\\eBooks\\Tide Tables.prc"}, script, true);
+    if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
+    if (geteuid() != 0) GTEST_SKIP() << "the books folder is this user's own";
+    EXPECT_EQ(run.status, 1) << run.err;
+    int told = 0;
+    for (const std::string& line : run.Lines()) {
+        if (!Contains(line, "Could not save")) continue;
+        ++told;
+        EXPECT_TRUE(Contains(line, "folivant: Error: Could not save \\storage\\eBooks\\Tide Tables.fvt"))
+            << line;
+    }
+    EXPECT_EQ(told, 1) << run.err;
+    // The script ran to its end: nothing stopped the reader.
+    EXPECT_TRUE(std::filesystem::exists(shot));
+    EXPECT_FALSE(device.HostExists("storage/eBooks/Tide Tables.fvt"));
+}
+
+TEST(BooksThatCannotBeOpened, ANamedBookThatFailsSaysWhichAndEndsWithStatusOne) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string quit = WriteFile(device.outside() + "/quit.txt", "idle\nquit\n");
+    const std::string whole = BookBytes();
+    // Cut inside its text records.
+    const std::string cut = WriteFile(device.outside() + "/books/Cut Short.prc",
+                                      whole.substr(0, whole.size() / 3));
+    // Not a book at all, with a book's name.
+    const std::string junk =
+        WriteFile(device.outside() + "/books/Shopping.prc", "eggs, milk, bread\n");
+    BookBuilder newer;
+    newer.minimumVersion = 2;
+    const std::string later = WriteFile(device.outside() + "/books/Next Year.prc", BookBytes(newer));
+    // Random damage where the compression scheme is: not a newer book, a damaged one.
+    std::string damaged = whole;
+    const size_t record0 = static_cast<unsigned char>(damaged[78]) << 24 |
+                           static_cast<unsigned char>(damaged[79]) << 16 |
+                           static_cast<unsigned char>(damaged[80]) << 8 |
+                           static_cast<unsigned char>(damaged[81]);
+    damaged[record0] = '\x9C';
+    damaged[record0 + 1] = '\x41';
+    const std::string broken = WriteFile(device.outside() + "/books/Broken.prc", damaged);
+    // A kind of file the reader has no use for, in a folder with a '%' in its name.
+    const std::string unknown =
+        WriteFile(device.outside() + "/books/Field Notes 100%.xyz", "nothing to read");
+
+    struct Case {
+        std::string host, device, says;
+    } cases[] = {
+        {cut, "\\storage\\eBooks\\Cut Short.prc", "Error: "},
+        {junk, "\\storage\\eBooks\\Shopping.prc", "Error: "},
+        {later, "\\storage\\eBooks\\Next Year.prc", "needs a newer version"},
+        {broken, "\\storage\\eBooks\\Broken.prc", "Error: File corrupted"},
+        {unknown, "\\storage\\eBooks\\Field Notes 100%.xyz", "Error: Could not open: "},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = RunProgram(device.root(), device.outside() + "/run", {c.host}, quit);
+        EXPECT_EQ(run.status, 1) << c.host << "\n" << run.err;
+        EXPECT_TRUE(Contains(run.err, "folivant: Error: ")) << run.err;
+        EXPECT_TRUE(Contains(run.err, c.says)) << run.err;
+        // Named whole, unescaped.
+        EXPECT_TRUE(Contains(run.err, c.device)) << run.err;
+        EXPECT_FALSE(Contains(run.err, "%5C")) << run.err;
+    }
+    // The newer book's message keeps its whole address.
+    const Outcome run = RunProgram(device.root(), device.outside() + "/run", {later}, quit);
+    EXPECT_TRUE(Contains(run.err, "http://www.folivant.example/en/reader.")) << run.err;
+    EXPECT_FALSE(Contains(run.err, "File corrupted")) << run.err;
+}
+
+TEST(BooksThatCannotBeOpened, AGoodBookRunsCleanWithStatusZero) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string quit = WriteFile(device.outside() + "/quit.txt", "idle\nkey 0x22\nidle\nquit\n");
+    const std::string good = WriteFile(device.outside() + "/books/Fine.prc", BookBytes());
+    const Outcome run = RunProgram(device.root(), device.outside() + "/run", {good}, quit);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(device.HostExists("storage/eBooks/Fine.fvt"));
+}
+
+// Books the library cannot read are listed by their file names, marked as damaged, beside the
+// good ones; opening one says what is wrong with it.
+TEST(DamagedBooks, TheLibraryListsThemByNameAndOpeningOneSaysWhy) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    BookBuilder good;
+    good.fullName = "Zebra Crossings";
+    device.WriteHost("storage/eBooks/zebra.prc", BookBytes(good));
+    device.WriteHost("storage/eBooks/Almanac.prc", "eggs, milk, bread\n");
+    device.WriteHost("storage/eBooks/empty.prc", "");
+    device.WriteHost("storage/eBooks/empty.pdb", "");
+    device.WriteHost("storage/eBooks/noise.folv", std::string(100, '\x9C'));
+    // Rows are sorted by title: "Almanac.prc (damaged)" is the first, and selected.
+    const std::string script =
+        WriteFile(device.outside() + "/steps.txt", "idle\nkey 0x0d\nidle\nquit\n");
+    const Outcome run = RunProgram(device.root(), device.outside() + "/run", {}, script);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "folivant: Error: File corrupted \\storage\\eBooks\\Almanac.prc"))
+        << run.err;
+    // The catalogue the library saved holds every file, each by its own name.
+    const std::string cache = device.ReadHost("Windows/FolivantCache.fvt");
+    for (const char* title : {"Almanac.prc (damaged)", "empty.prc (damaged)",
+                              "empty.pdb (damaged)", "noise.folv (damaged)", "Zebra Crossings"})
+        EXPECT_TRUE(Contains(cache, title)) << title;
+    // Nothing was written beside the damaged files.
+    EXPECT_FALSE(device.HostExists("storage/eBooks/Almanac.fvt"));
+    EXPECT_FALSE(device.HostExists("storage/eBooks/noise.fvt"));
+}
+
+// A link whose unquoted attribute holds '=' is drawn and followed: the reader ends on the page it
+// leads to, and keeps it as the last book.
+TEST(HostileMarkup, ALinkWithAnEqualsSignInAnUnquotedValueIsFollowed) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/second.htm",
+                     "<html><body><p>The second page</p></body></html>");
+    const std::string first = WriteFile(
+        device.outside() + "/books/first.htm",
+        "<html><body><p><a href=second.htm title=go=now>Follow this link to the second "
+        "page</a></p><p>First page text.</p></body></html>");
+    // The link's first line, below the caption.
+    const std::string script =
+        WriteFile(device.outside() + "/steps.txt", "idle\ntap 60 46\nidle\nquit\n");
+    const Outcome run = RunProgram(device.root(), device.outside() + "/run", {first}, script);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string settings = device.ReadHost("Windows/FVT_global_configuration.fvt");
+    const std::u16string wanted = u"eBooks%5Csecond.htm";
+    const std::string bytes(reinterpret_cast<const char*>(wanted.data()), wanted.size() * 2);
+    EXPECT_NE(settings.find(bytes), std::string::npos);
+}
+
+}  // namespace
+}  // namespace fvt::test

@@ -1,0 +1,141 @@
+// Side files of books that share a base name ("zero.txt", "zero.html", "zero.prc"), opened in
+// the program in either order: each book keeps its own annotations and reading position, and
+// nothing is renamed aside.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bookfiles/annotation_file.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_runner.h"
+
+namespace fvt::test {
+namespace {
+
+std::string Lines(const char* what, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += std::string(what) + " line " + std::to_string(i) + " with a few words to fill it.\n";
+    return out;
+}
+
+std::string Html(int n) {
+    std::string out = "<html><body>";
+    for (int i = 0; i < n; ++i)
+        out += "<p>Html paragraph " + std::to_string(i) + " with a few words to fill it.</p>";
+    return out + "</body></html>";
+}
+
+std::string Prc() {
+    BookBuilder book;
+    const std::string text = SampleText(6000);
+    book.text.assign(text.begin(), text.end());
+    book.fullName = "Zero";
+    const Bytes bytes = book.Build();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Pages forward `pages` times and bookmarks the page.
+std::string BookmarkSteps(int pages) {
+    std::string steps = "idle\n";
+    for (int i = 0; i < pages; ++i) steps += "key 0x22\nidle\n";
+    return steps + "menu 40079\nidle\nquit\n";
+}
+
+struct SideFile {
+    std::string name;  // the file's name in the books folder
+    std::uint32_t bookmarks = 0;
+    bool positioned = false;
+};
+
+// The side file the reader finds for a book of the device's books folder.
+SideFile Read(const std::string& book) {
+    SideFile out;
+    AnnotationFile file;
+    if (file.OpenOrCreate("\\storage\\eBooks\\" + book, nullptr, 0, 1, 0, 0) != 0) return out;
+    const std::string& path = file.GetPath();
+    out.name = path.substr(path.find_last_of('\\') + 1);
+    out.bookmarks = file.BookmarkCount();
+    std::uint32_t word = 0, position = 0;
+    out.positioned = file.GetReadingPosition(&word, &position, nullptr) && position > 0;
+    EXPECT_EQ(file.OwnerKind(), 1) << book;
+    return out;
+}
+
+bool NothingSetAside(const TempDevice& device) {
+    for (auto& e : std::filesystem::directory_iterator(device.Host("storage/eBooks")))
+        if (e.path().filename().string().find(".damaged") != std::string::npos) return false;
+    return true;
+}
+
+class SharedBaseName : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+// Each book of the pair is opened, paged and bookmarked; then the first again. Both keep their
+// bookmark and reading position, the first book keeps "zero.fvt".
+TEST_P(SharedBaseName, EachBookKeepsItsAnnotationsInEitherOrder) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines("Text", 400));
+    program.WriteOutside("zero.html", Html(400));
+    program.WriteOutside("zero.prc", Prc());
+    const std::string first = GetParam()[0], second = GetParam()[1];
+
+    ASSERT_EQ(program.Run({program.Outside(first)}, BookmarkSteps(2)), 0);
+    ASSERT_EQ(program.Run({program.Outside(second)}, BookmarkSteps(1)), 0);
+    ASSERT_EQ(program.Run({program.Outside(first)}, "idle\nkey 0x22\nidle\nquit\n"), 0);
+    ASSERT_EQ(program.Run({program.Outside(second)}, "idle\nquit\n"), 0);
+
+    SideFile a = Read(first), b = Read(second);
+    EXPECT_EQ(a.name, "zero.fvt");
+    EXPECT_EQ(b.name, second + ".fvt");
+    EXPECT_EQ(a.bookmarks, 1u);
+    EXPECT_EQ(b.bookmarks, 1u);
+    EXPECT_TRUE(a.positioned);
+    EXPECT_TRUE(b.positioned);
+    EXPECT_TRUE(NothingSetAside(device));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, SharedBaseName,
+                         ::testing::Values(std::vector<std::string>{"zero.txt", "zero.html"},
+                                           std::vector<std::string>{"zero.html", "zero.txt"},
+                                           std::vector<std::string>{"zero.prc", "zero.txt"},
+                                           std::vector<std::string>{"zero.txt", "zero.prc"}));
+
+// A side file written before side files named their book belongs to whichever book it was made
+// for: the other book of that base name leaves it as it is and gets one of its own.
+TEST(SharedBaseName, AnOlderSideFileStaysWithItsBook) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines("Text", 400));
+    program.WriteOutside("zero.html", Html(400));
+    ASSERT_EQ(program.Run({program.Outside("zero.txt")}, BookmarkSteps(2)), 0);
+    {
+        // Made older: the book's name goes.
+        AnnotationFile file;
+        ASSERT_EQ(file.Open("\\storage\\eBooks\\zero.fvt", 0, 0), 0);
+        ByteSpan main;
+        ASSERT_TRUE(file.GetData(0, &main));
+        ASSERT_GT(main.size, AnnotationFile::kMainSize);
+        const std::vector<std::uint8_t> fields(main.data, main.data + AnnotationFile::kMainSize);
+        ASSERT_TRUE(file.ReplaceData(0, fields.data(), AnnotationFile::kMainSize));
+        ASSERT_EQ(file.Close(), 0);
+    }
+    ASSERT_EQ(program.Run({program.Outside("zero.html")}, BookmarkSteps(1)), 0);
+    ASSERT_EQ(program.Run({program.Outside("zero.txt")}, "idle\nquit\n"), 0);
+
+    SideFile a = Read("zero.txt"), b = Read("zero.html");
+    EXPECT_EQ(a.name, "zero.fvt");
+    EXPECT_EQ(b.name, "zero.html.fvt");
+    EXPECT_EQ(a.bookmarks, 1u);
+    EXPECT_EQ(b.bookmarks, 1u);
+    EXPECT_TRUE(a.positioned);
+    EXPECT_TRUE(NothingSetAside(device));
+}
+
+}  // namespace
+}  // namespace fvt::test
