@@ -1,5 +1,7 @@
 #include "reader/lookup.h"
 
+#include "graphics/widgets/text_popup_window.h"
+
 #include <algorithm>
 
 #include "core/char_props.h"
@@ -239,10 +241,13 @@ Outcome ChooseOutcome(const std::vector<std::uint32_t>& dictionaries,
 }
 
 std::u16string ManualSearchScript(const std::u16string& reference, const std::u16string& word) {
-    std::u16string ref, w;
-    Script::EscapeStringLiteral(reference, &ref);
-    Script::EscapeStringLiteral(word, &w);
-    return u"window.open('" + ref + u"','');index_search('','','" + w + u"')";
+    // The pop-up window's own builder: one script for every manual-search link.
+    String script;
+    if (!TextPopupWindow::IndexSearchScript(
+            String(reference.data(), static_cast<int32_t>(reference.size())),
+            String(word.data(), static_cast<int32_t>(word.size())), script))
+        return {};
+    return std::u16string(script.Data(), static_cast<size_t>(script.Length()));
 }
 
 }  // namespace Lookup

@@ -305,6 +305,9 @@ public:
     // A tap on the page: the default tap action, else the pop-up menu of what can be done.
     void OnTapAction(uint32_t start, uint32_t end, const String& word, uint16_t language,
                      Point point, bool image);
+    // The box of the word the last tap found: its look-up is anchored below it (the tap point
+    // would put the pop-up over the word).
+    void NoteTappedWordBox(const Rect& box);
     // Posts a command that reads the selection, and the view's reset after it.
     void PostCommandOnSelection(int32_t command);
     // Performs a look-up page's link once the current event is over.

@@ -213,6 +213,9 @@ struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
     // Where the last word was tapped: a look-up of it is anchored there.
     Point tapPoint{};
     bool tapped = false;
+    // Below the tapped word's box, when it is known.
+    Point wordAnchor{};
+    bool wordBox = false;
     int32_t timer = -1;
     std::unique_ptr<BookActionBridge> bridge;
     BookDocumentController* bridgeDocument = nullptr;
@@ -350,7 +353,7 @@ bool ReaderController::LookupCommand(int32_t id) {
     }
     // The anchor: below the tapped word, else the top of the area the pop-ups keep clear.
     Point anchor{popupRect_.x, popupRect_.y};
-    if (Lookups().tapped) anchor = Lookups().tapPoint;
+    if (Lookups().tapped) anchor = Lookups().wordBox ? Lookups().wordAnchor : Lookups().tapPoint;
     return LookupSelection(word, anchor, String(), language, 0, id, false);
 }
 
@@ -618,6 +621,9 @@ bool ReaderController::ShowIndexEntries(const IndexSource& table, const String& 
 
 bool Lookup::ShowIndexSearchLink(TextPopup& page, const String& reference, const String& word,
                                  const String& text) {
+    // A pop-up window builds the link itself; other pop-ups get the same script as a link.
+    if (TextPopupWindow* window = page.PopupWindow())
+        return window->ShowIndexSearchLink(reference, word, text);
     RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new (std::nothrow) LinkTarget);
     if (!link) return false;
     link->kind = kLinkScript;
@@ -811,6 +817,7 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     }
     Lookups().tapPoint = point;
     Lookups().tapped = start == end && !word.IsEmpty();
+    Lookups().wordBox = false;
     const uint32_t action = settings_ ? settings_->tapAction : 0;
     if (const int32_t command = Lookup::TapActionCommand(action)) {
         // Posted: the command may replace the page whose tap handler is running. The view is
@@ -848,6 +855,12 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
     if (chosen > kMenuBase) PostCommandOnSelection(static_cast<int32_t>(chosen - kMenuBase));
 }
 
+void ReaderController::NoteTappedWordBox(const Rect& box) {
+    if (box.IsEmpty()) return;
+    Lookups().wordAnchor = Point{box.x, box.y + box.height};
+    Lookups().wordBox = true;
+}
+
 bool TapOnPage(BookDocumentController& controller, Point p) {
     ReaderController* reader = controller.Reader();
     PageLayout* layout = controller.Layout();
@@ -863,12 +876,17 @@ bool TapOnPage(BookDocumentController& controller, Point p) {
     tapped.Bind(layout, slot);
     String word;
     uint32_t language = 0;
+    Rect box{};
     if (tapped.FocusWordAt(p)) {
         tapped.SetRange(true, false);
         tapped.SetRange(false, false);
+        Area area;
+        if (tapped.GetSelectionArea(area)) area.GetBounds(box);
         tapped.GetSelectionText(1, word, language);
         word = Lookup::TrimPunctuation(word);
     }
     reader->OnTapAction(start, end, word, static_cast<uint16_t>(language), p, false);
+    // The commands the tap chose run after this event: their look-up finds the box.
+    if (start == end && !word.IsEmpty()) reader->NoteTappedWordBox(box);
     return true;
 }

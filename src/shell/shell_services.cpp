@@ -9,6 +9,7 @@
 #include "library/book_properties_dialog.h"
 #include "library/embedded_library.h"
 #include "library/library_list_windows.h"
+#include "library/memory_info_state.h"
 #include "platform/dialog/dialog.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window.h"
@@ -191,7 +192,8 @@ bool ShellServices::ShowVolume() {
 }
 
 bool ShellServices::ShowMemoryInfo(HWND owner) {
-    ControllerDialogState state(Controller());
+    // The storages and book totals are the library's.
+    LibraryMemoryState state(Controller(), Dictionaries());
     MemoryInfoDialog dialog(&state);
     return dialog.Run(owner ? owner : Owner(), Controller(), true);
 }

@@ -2,6 +2,7 @@
 // books, driven by scripts on fixture devices.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "support/bookfiles/book_builder.h"
@@ -102,6 +103,76 @@ TEST(LibraryRows, TitlesAndAuthorsReadInTheBooksEncoding) {
     for (int y = rowTop; y < rowTop + rowHeight; ++y)
         for (int x = 0; x < width; ++x) differ += shots[0].At(x, y) != shots[1].At(x, y) ? 1 : 0;
     EXPECT_EQ(differ, 0);
+}
+
+// The selected row's bar runs to the list's right edge, or to the scroll bar that a list
+// longer than the screen shows there (the room was left blank before).
+TEST(LibraryRows, TheSelectionBarReachesTheEdgeOrTheScrollBar) {
+    for (int books : {2, 9}) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        for (int i = 0; i < books; ++i) AddBook(device, "Book " + std::string(1, char('A' + i)));
+        const std::string shot = device.outside() + "/library.png";
+        ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + shot + "\nquit\n"), 0);
+        Screen screen;
+        ASSERT_TRUE(screen.Read(shot));
+        // The first row (selected) lies below the strip; its right end, in the bar's navy.
+        const std::uint32_t navy = screen.At(20, 50);
+        ASSERT_NE(navy, kWhite);
+        if (books == 2) {
+            EXPECT_EQ(screen.At(screen.width - 3, 50), navy);
+        } else {
+            EXPECT_EQ(screen.CountOf(screen.width - 10, 50, 8, 200, kWhite), 0);
+            EXPECT_GT(screen.CountOf(screen.width - 10, 50, 8, 200, navy) +
+                          screen.CountOf(screen.width - 10, 50, 8, 200, 0x808080),
+                      0);
+        }
+    }
+}
+
+// The horizontal extent of the dark pixels of a rectangle (0 when none).
+int InkWidth(const Screen& s, int x, int y, int w, int h) {
+    int left = x + w, right = x - 1;
+    for (int j = y; j < y + h; ++j)
+        for (int i = x; i < x + w; ++i) {
+            const std::uint32_t p = s.At(i, j);
+            if (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 200) {
+                left = std::min(left, i);
+                right = std::max(right, i);
+            }
+        }
+    return right >= left ? right - left + 1 : 0;
+}
+
+// The title strip's total size ("12 KB") is shown whole at 192 dots per inch too: the strip's
+// part was measured in a 96-dpi font and the text drawn twice as large ended in "1...".
+TEST(LibraryRows, TheTitleStripShowsTheTotalSizeWholeAtEitherDensity) {
+    int widths[2] = {0, 0};
+    const char* screens[2] = {"FOLIVANT_SCREEN=240x320@96", "FOLIVANT_SCREEN=480x640@192"};
+    for (int high = 0; high < 2; ++high) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        for (const char* title : {"Alpha", "Beta"}) {
+            BookBuilder book;
+            const std::string text = SampleText(6000);
+            book.text.assign(text.begin(), text.end());
+            book.fullName = title;
+            const Bytes bytes = book.Build();
+            device.WriteHost(std::string("storage/eBooks/") + title + ".prc",
+                             std::string(bytes.begin(), bytes.end()));
+        }
+        const std::string shot = device.outside() + "/library.png";
+        ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + shot + "\nquit\n", {}, {screens[high]}),
+                  0);
+        Screen screen;
+        ASSERT_TRUE(screen.Read(shot));
+        const int scale = high ? 2 : 1;
+        // The strip lies below the caption; its right part holds the size.
+        widths[high] = InkWidth(screen, screen.width / 2, 28 * scale, screen.width / 2 - 2,
+                                14 * scale);
+    }
+    ASSERT_GT(widths[0], 15);
+    EXPECT_GT(widths[1], widths[0] * 3 / 2);
 }
 
 }  // namespace

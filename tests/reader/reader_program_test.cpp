@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
 #include "support/shell/program_run.h"
 
@@ -54,8 +55,8 @@ protected:
     }
 
     // Pixels of pop-up yellow (255, 255, 206 on the 16-bit screen) in the middle of the screen.
-    static int PopupPixels(const Screen& s) {
-        return s.CountOf(0, 100, s.width, 150, 0xFFFFCE);
+    static int PopupPixels(const Screen& s, int top = 40) {
+        return s.CountOf(0, top, s.width, 240, 0xFFFFCE);
     }
 
     // The grey header strip of the index page (its title box) is on the screen.
@@ -119,6 +120,23 @@ TEST_F(RecordSetProgram, InflectionsAndSpellingsOfferTheirEntries) {
     EXPECT_NE(lamp.pixels, lens.pixels);
     // Opened entries go to the search history.
     EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+}
+
+// A word looked up from a tap keeps its place in view: the pop-up stands below the word, not
+// over it (it was anchored at the tap point, inside the word).
+TEST_F(RecordSetProgram, ALookedUpWordStaysInViewAboveItsPopup) {
+    BookBuilder story;
+    const std::string text = "The lamp was old and patient, and the keeper trimmed it.";
+    story.text.assign(text.begin(), text.end());
+    story.fullName = "Story";
+    const Bytes bytes = story.Build();
+    device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+    // "lamp" is the second word of the first line, tapped near its top; Lookup is item 45 of
+    // the tap's menu.
+    const Screen shown = Run("answer 50045\ntap 80 38\nidle\n", "\\storage\\eBooks\\Story.prc");
+    EXPECT_GT(PopupPixels(shown), 1000);
+    // The word's letters (the tap's line, above the pop-up) are not covered.
+    EXPECT_EQ(shown.CountOf(55, 34, 45, 12, 0xFFFFCE), 0);
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ bool TextPopupWindow::AddEntryLink(EntryRecords& records, const String& name, ui
     return !full;
 }
 
-bool TextPopupWindow::ShowIndexSearchLink(const String& a, const String& b, const String& label) {
+bool TextPopupWindow::IndexSearchScript(const String& a, const String& b, String& out) {
     String escapedA, escapedB;
     if (!Script::EscapeStringLiteral(a, &escapedA) || !Script::EscapeStringLiteral(b, &escapedB))
         return false;
@@ -115,6 +115,13 @@ bool TextPopupWindow::ShowIndexSearchLink(const String& a, const String& b, cons
     script.AppendAscii("','');index_search('','','");
     script.Append(escapedB);
     script.AppendAscii("')");
+    out = script;
+    return true;
+}
+
+bool TextPopupWindow::ShowIndexSearchLink(const String& a, const String& b, const String& label) {
+    String script;
+    if (!IndexSearchScript(a, b, script)) return false;
     String text = label;
     if (text.IsEmpty()) Resources::LoadString(text, kManualSearchId);
     auto* target = new LinkTarget;

@@ -64,6 +64,9 @@ public:
     bool AddEntryLink(EntryRecords& records, const String& name, uint32_t n);
     // A link that opens the index search for b in a's window; the label, or "manual search".
     bool ShowIndexSearchLink(const String& a, const String& b, const String& label);
+    // The script of that link: open a's window, then search b in its index (both escaped as
+    // script string literals). False when it cannot be built.
+    static bool IndexSearchScript(const String& a, const String& b, String& out);
 
 private:
     std::unique_ptr<TextBox> box_;

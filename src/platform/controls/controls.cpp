@@ -123,10 +123,17 @@ bool FontMessage(Common* s, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, L
         return true;
     }
     if (msg == WM_GETFONT) {
-        out = reinterpret_cast<LRESULT>(s->font);
+        // Without a font of its own a control paints with the default one: callers that
+        // measure its text with the answer measure what is drawn (at every screen density).
+        if (!s->font && !s->shownDefault) s->shownDefault = CreateDefaultFont();
+        out = reinterpret_cast<LRESULT>(s->font ? s->font : s->shownDefault);
         return true;
     }
     return false;
+}
+
+Common::~Common() {
+    if (shownDefault) DeleteObject(shownDefault);
 }
 
 FontDC::FontDC(HWND hwnd, HFONT font) : hwnd_(hwnd), dc_(GetDC(hwnd)) {

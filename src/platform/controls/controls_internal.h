@@ -28,8 +28,14 @@ void Detach(HWND hwnd) {
 
 // Fields every control keeps: its font (not owned) and whether the pen went down on it.
 struct Common {
+    Common() = default;
+    Common(const Common&) = delete;
+    Common& operator=(const Common&) = delete;
+    ~Common();
     HFONT font = nullptr;
     bool pressed = false;
+    // The default font WM_GETFONT answered while none was set (owned).
+    HFONT shownDefault = nullptr;
 };
 
 // Handles WM_SETFONT/WM_GETFONT; false for other messages.

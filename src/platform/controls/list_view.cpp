@@ -174,6 +174,25 @@ LRESULT Custom(HWND hwnd, NMLVCUSTOMDRAW& cd, DWORD stage) {
     return Notify(hwnd, &cd.nmcd.hdr, NM_CUSTOMDRAW);
 }
 
+// A list longer than its page shows a vertical scroll bar at its right edge, where owners
+// that size their column to the client less the bar's width leave room for it.
+void PaintScrollBar(HWND hwnd, ListViewState* s, HDC dc, const RECT& client) {
+    const int page = PerPage(hwnd, s);
+    const int count = Count(s);
+    const int width = GetSystemMetrics(SM_CXVSCROLL);
+    const int height = client.bottom - client.top;
+    if (count <= page || width <= 0 || client.right - client.left <= width || height <= 0) return;
+    RECT track{client.right - width, client.top, client.right, client.bottom};
+    Fill(dc, track, RGB(224, 224, 224));
+    Fill(dc, RECT{track.left, track.top, track.left + 1, track.bottom}, RGB(160, 160, 160));
+    const int thumb = std::max(Px(8), height * page / count);
+    const int travel = std::max(0, height - thumb);
+    const int last = std::max(1, count - page);
+    const int top = client.top + travel * std::min(s->top, last) / last;
+    Fill(dc, RECT{track.left + Px(2), top + Px(1), track.right - Px(1), top + thumb - Px(1)},
+         RGB(128, 128, 128));
+}
+
 void Paint(HWND hwnd, ListViewState* s) {
     Painter p(hwnd, s->font);
     if (!p.dc()) return;
@@ -252,6 +271,7 @@ void Paint(HWND hwnd, ListViewState* s) {
             Fill(p.dc(), RECT{rowRect.left, rowRect.bottom - 1, rowRect.right, rowRect.bottom},
                  RGB(192, 192, 192));
     }
+    PaintScrollBar(hwnd, s, p.dc(), client);
     if (Style(hwnd) & WS_BORDER) Frame(p.dc(), client, RGB(0, 0, 0));
     if (want & CDRF_NOTIFYPOSTPAINT) {
         cd.nmcd.rc = client;

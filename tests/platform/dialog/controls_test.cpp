@@ -308,6 +308,37 @@ TEST_F(Ranges, TheProgressBarTakesItsTopFromTheHighWord) {
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
 }
 
+// A control with no font of its own answers WM_GETFONT with the font it paints with, so text
+// measured with the answer fits what is drawn, twice as large on a 192-dpi screen.
+class HighDensity : public DialogTest {
+protected:
+    HighDensity() : DialogTest("clock = virtual\nscreen = 480x640@192\n") {}
+};
+
+int DefaultFontHeight(HWND control) {
+    auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    LOGFONTW lf{};
+    if (!font || !GetObjectW(font, sizeof lf, &lf)) return 0;
+    return lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+}
+
+TEST_F(Ranges, AControlWithoutAFontAnswersTheOneItPaintsWith) {
+    HWND parent = Make(0, 26, 240, 268);
+    HWND bar = Control(parent, STATUSCLASSNAMEW, 0, 2);
+    EXPECT_EQ(DefaultFontHeight(bar), 11);
+    // Asked twice, the same font; a font set later is the answer.
+    EXPECT_EQ(SendMessageW(bar, WM_GETFONT, 0, 0), SendMessageW(bar, WM_GETFONT, 0, 0));
+    HFONT own = reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    SendMessageW(bar, WM_SETFONT, reinterpret_cast<WPARAM>(own), 0);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0)), own);
+}
+
+TEST_F(HighDensity, AControlWithoutAFontAnswersTheOneItPaintsWith) {
+    HWND parent = Make(0, 52, 480, 536);
+    EXPECT_EQ(DefaultFontHeight(Control(parent, STATUSCLASSNAMEW, 0, 2)), 22);
+    EXPECT_EQ(DefaultFontHeight(Control(parent, WC_STATIC, 0, 3)), 22);
+}
+
 TEST_F(Ranges, TheStatusBarKeepsTwoPartsAtTheBottom) {
     HWND parent = Make(0, 26, 240, 268);
     HWND bar = Control(parent, STATUSCLASSNAMEW, 0, 2);
