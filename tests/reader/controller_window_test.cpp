@@ -537,13 +537,13 @@ TEST_F(TurnedWindowTest, TheCoverFillsTheWindowAfterATurnAndAfterTurningBack) {
     Repaint();
     Turn(300, 150);
     // The red picture, fitted to the new height and centred in the new width; the margins are
-    // the cover's white.
+    // the cover's black.
     EXPECT_EQ(ScreenPixel(work.x + 150, work.y + 75), 0xC82828u);
-    EXPECT_EQ(ScreenPixel(work.x + 3, work.y + 75), 0xFFFFFFu);
-    EXPECT_EQ(ScreenPixel(work.x + 296, work.y + 75), 0xFFFFFFu);
+    EXPECT_EQ(ScreenPixel(work.x + 3, work.y + 75), 0x000000u);
+    EXPECT_EQ(ScreenPixel(work.x + 296, work.y + 75), 0x000000u);
     Turn(200, 180);
     EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
-    EXPECT_EQ(ScreenPixel(work.x + 2, work.y + 90), 0xFFFFFFu);
+    EXPECT_EQ(ScreenPixel(work.x + 2, work.y + 90), 0x000000u);
     // The keys still leave it for the text.
     controller->StepPage(2);
     Repaint();

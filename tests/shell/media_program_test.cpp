@@ -283,5 +283,81 @@ TEST(PicturesInTheProgram, TheImageViewRepaintsWholeAfterZooming) {
     }
 }
 
+// A picture of one colour as a true-colour BMP of 16, 24 or 32 bits.
+std::vector<std::uint8_t> TrueColourBmp(int w, int h, int bits, int r, int g, int b) {
+    auto put = [](std::vector<std::uint8_t>& v, std::uint32_t x, int n) {
+        for (int i = 0; i < n; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
+    };
+    const std::uint32_t stride = ((w * bits + 31) / 32) * 4;
+    std::vector<std::uint8_t> v = {'B', 'M'};
+    put(v, 54 + stride * h, 4);
+    put(v, 0, 4);
+    put(v, 54, 4);
+    put(v, 40, 4);
+    put(v, static_cast<std::uint32_t>(w), 4);
+    put(v, static_cast<std::uint32_t>(h), 4);
+    put(v, 1, 2);
+    put(v, static_cast<std::uint32_t>(bits), 2);
+    put(v, 0, 4);
+    put(v, stride * h, 4);
+    put(v, 2835, 4);
+    put(v, 2835, 4);
+    put(v, 0, 4);
+    put(v, 0, 4);
+    for (int y = 0; y < h; ++y) {
+        std::size_t start = v.size();
+        for (int x = 0; x < w; ++x) {
+            if (bits == 16)
+                put(v, ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3), 2);
+            else
+                put(v, (static_cast<std::uint32_t>(r) << 16) | (g << 8) | b, bits / 8);
+        }
+        while (v.size() - start < stride) v.push_back(0);
+    }
+    return v;
+}
+
+TEST(PicturesInTheProgram, PicturesOfAnHtmlPageAreDrawnScaledToFitAndATapOpensOne) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::vector<std::uint8_t> green(static_cast<std::size_t>(60) * 40 * 3);
+    for (std::size_t i = 0; i < green.size(); i += 3) {
+        green[i] = 30;
+        green[i + 1] = 160;
+        green[i + 2] = 60;
+    }
+    // 8-bit, twice as wide as the page: blue with a red right edge.
+    BmpSpec wide;
+    wide.width = 480;
+    wide.height = 60;
+    wide.palette = {{40, 40, 200}, {220, 0, 0}};
+    for (int y = 0; y < wide.height; ++y)
+        for (int x = 0; x < wide.width; ++x) wide.pixels.push_back(x >= 440 ? 1 : 0);
+    auto bytes = [](const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); };
+    // In the books folder, with the pictures in a folder beside the page.
+    device.WriteHost("storage/eBooks/pictures/green.jpg", bytes(WriteJpeg(60, 40, 3, green, 95)));
+    device.WriteHost("storage/eBooks/pictures/wide.bmp", bytes(WriteBmp(wide)));
+    device.WriteHost("storage/eBooks/pictures/deep.bmp",
+                     bytes(TrueColourBmp(50, 30, 24, 250, 200, 0)));
+    const std::string html =
+        "<html><body><p><img src=\"pictures/green.jpg\"></p><p><img src=\"pictures/wide.bmp\">"
+        "</p><p><img src=\"pictures/deep.bmp\"></p><p>After the pictures.</p></body></html>";
+    device.WriteHost("storage/eBooks/pictures.html", html);
+    const std::string shot = device.outside() + "/page.png", opened = device.outside() + "/opened.png";
+    EXPECT_EQ(RunProgram(device, {device.Host("storage/eBooks/pictures.html")},
+                         "idle\nscreenshot " + shot + "\ntap 100 100\nidle\nscreenshot " + opened +
+                             "\nquit\n"),
+              0);
+    // The JPEG at its size; the wide picture scaled to the page, its red edge kept.
+    EXPECT_GE(PixelsNear(shot, 30, 160, 60), 60 * 40 - 60);
+    EXPECT_GT(PixelsNear(shot, 220, 0, 0), 50);
+    EXPECT_GT(PixelsNear(shot, 40, 40, 200), 3000);
+    // A true-colour BMP is not a picture the decoder reads: nothing is placed for it.
+    EXPECT_EQ(PixelsNear(shot, 250, 200, 0), 0);
+    // The tapped picture opens full screen at its own size: the page is gone.
+    EXPECT_GT(PixelsNear(opened, 40, 40, 200), 240 * 50);
+    EXPECT_EQ(PixelsNear(opened, 30, 160, 60), 0);
+}
+
 }  // namespace
 }  // namespace fvt::test
