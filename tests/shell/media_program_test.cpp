@@ -1,11 +1,14 @@
 // Pictures and sound through the program: an audio book played with the WAV sink under the
 // virtual clock, pictures and covers on screen.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -38,9 +41,13 @@ int RunProgram(const TempDevice& device, const std::vector<std::string>& args,
         env.push_back(v);
     }
     env.push_back("FOLIVANT_DEVICE=" + device.root());
-    env.push_back("FOLIVANT_DISPLAY=headless");
     env.push_back("FOLIVANT_DRIVER=" + driver);
-    for (const auto& v : extraEnv) env.push_back(v);
+    bool display = false;
+    for (const auto& v : extraEnv) {
+        env.push_back(v);
+        display = display || v.rfind("FOLIVANT_DISPLAY=", 0) == 0;
+    }
+    if (!display) env.push_back("FOLIVANT_DISPLAY=headless");
     std::vector<char*> envp;
     for (auto& v : env) envp.push_back(v.data());
     envp.push_back(nullptr);
@@ -357,6 +364,65 @@ TEST(PicturesInTheProgram, PicturesOfAnHtmlPageAreDrawnScaledToFitAndATapOpensOn
     // The tapped picture opens full screen at its own size: the page is gone.
     EXPECT_GT(PixelsNear(opened, 40, 40, 200), 240 * 50);
     EXPECT_EQ(PixelsNear(opened, 30, 160, 60), 0);
+}
+
+// An X server of its own for a test, on a display number it chooses; ended with the test.
+class PrivateDisplay {
+public:
+    PrivateDisplay() {
+        if (access("/usr/bin/Xvfb", X_OK) != 0) return;
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]),
+                                         "-screen", "0", "800x800x24", "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        close(fds[1]);
+        char c;
+        while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number_.push_back(c);
+        close(fds[0]);
+    }
+    ~PrivateDisplay() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    // ":N", or empty when there is none.
+    std::string Name() const { return number_.empty() ? std::string() : ":" + number_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string number_;
+};
+
+// In a window the sound goes to the desktop through SDL: here SDL's disk driver stands in for
+// the sound card and writes what it was given to a file.
+TEST(AudioInTheProgram, InAWindowTheSoundGoesToTheDesktop) {
+    const auto& tones = fixtures::Tones();
+    if (!tones.ready) GTEST_SKIP() << tones.why;
+    PrivateDisplay display;
+    if (display.Name().empty()) GTEST_SKIP() << "no Xvfb";
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteOutside(device, "tone.oga", tones.mono.ogg);
+    const std::string raw = device.outside() + "/card.raw";
+    EXPECT_EQ(RunProgram(device, {device.outside() + "/tone.oga"},
+                         "idle\nmenu 40087\nidle\nadvance 4500\nquit\n",
+                         {"DISPLAY=" + display.Name(), "FOLIVANT_DISPLAY=sdl",
+                          "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw,
+                          "ASAN_OPTIONS=detect_leaks=0"}),
+              0);
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(fixtures::ReadFileBytes(raw, &bytes));
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    // The track whole, at its own rate (22050 Hz mono), and the card's silence after it.
+    EXPECT_GE(samples.size(), tones.mono.frames);
+    samples.resize(std::min(samples.size(), tones.mono.frames));
+    EXPECT_NEAR(fixtures::ToneFrequency(samples, 1, 0, 22050), 440, 2);
+    EXPECT_GT(fixtures::ToneRms(samples, 1, 0), 3000);
 }
 
 }  // namespace
