@@ -366,6 +366,45 @@ TEST(PicturesInTheProgram, PicturesOfAnHtmlPageAreDrawnScaledToFitAndATapOpensOn
     EXPECT_EQ(PixelsNear(opened, 30, 160, 60), 0);
 }
 
+// A book whose link reads its page aloud, in the book's language.
+std::vector<std::uint8_t> SpokenBook(std::uint32_t locale, const std::string& words) {
+    BookBuilder book;
+    book.text = ToBytes("<html><body><p><a onclick=\"voice.read()\">READ READ READ READ</a></p><p>" +
+                        words + "</p></body></html>");
+    book.fullName = "Spoken";
+    book.locale = locale;
+    return book.Build();
+}
+
+// The speech written to the WAV sink when the page is read aloud.
+std::vector<std::int16_t> ReadAloud(std::uint32_t locale, const std::string& words) {
+    TempDevice device;
+    if (!device.ok()) return {};
+    WriteOutside(device, "spoken.prc", SpokenBook(locale, words));
+    const std::string wav = device.outside() + "/speech.wav";
+    // On the real clock: the speech is made on the plug-in's own thread, in real time.
+    if (RunProgram(device, {device.outside() + "/spoken.prc"},
+                   "idle\ntap 60 46\nidle\nadvance 6000\nquit\n",
+                   {"FOLIVANT_AUDIO=wav:" + wav}) != 0)
+        return {};
+    std::uint32_t rate = 0, channels = 0;
+    std::vector<std::int16_t> samples;
+    if (!fixtures::ReadWav(wav, &rate, &channels, &samples) || channels != 1) return {};
+    return samples;
+}
+
+TEST(SpeechInTheProgram, ThePageIsReadAloudInTheBooksLanguage) {
+    const std::string words = "The lamp was lit. Le phare veille.";
+    const std::vector<std::int16_t> english = ReadAloud(9, words);
+    // Every sentence, chunk after chunk: more than two seconds of speech, not silence.
+    ASSERT_GT(english.size(), 2 * 22050u);
+    EXPECT_GT(fixtures::ToneRms(english, 1, 0), 500);
+    // The same words in a French book take the French voice: another sound.
+    const std::vector<std::int16_t> french = ReadAloud(12, words);
+    ASSERT_GT(french.size(), 2 * 22050u);
+    EXPECT_NE(english, french);
+}
+
 // An X server of its own for a test, on a display number it chooses; ended with the test.
 class PrivateDisplay {
 public:
