@@ -1,11 +1,14 @@
 // Pictures and sound through the program: an audio book played with the WAV sink under the
 // virtual clock, pictures and covers on screen.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -38,9 +41,13 @@ int RunProgram(const TempDevice& device, const std::vector<std::string>& args,
         env.push_back(v);
     }
     env.push_back("FOLIVANT_DEVICE=" + device.root());
-    env.push_back("FOLIVANT_DISPLAY=headless");
     env.push_back("FOLIVANT_DRIVER=" + driver);
-    for (const auto& v : extraEnv) env.push_back(v);
+    bool display = false;
+    for (const auto& v : extraEnv) {
+        env.push_back(v);
+        display = display || v.rfind("FOLIVANT_DISPLAY=", 0) == 0;
+    }
+    if (!display) env.push_back("FOLIVANT_DISPLAY=headless");
     std::vector<char*> envp;
     for (auto& v : env) envp.push_back(v.data());
     envp.push_back(nullptr);
@@ -281,6 +288,180 @@ TEST(PicturesInTheProgram, TheImageViewRepaintsWholeAfterZooming) {
         ASSERT_GE(runs.size(), 3u) << x;
         for (std::size_t i = 1; i < runs.size(); ++i) EXPECT_GT(runs[i], 12) << x << " " << i;
     }
+}
+
+// A picture of one colour as a true-colour BMP of 16, 24 or 32 bits.
+std::vector<std::uint8_t> TrueColourBmp(int w, int h, int bits, int r, int g, int b) {
+    auto put = [](std::vector<std::uint8_t>& v, std::uint32_t x, int n) {
+        for (int i = 0; i < n; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
+    };
+    const std::uint32_t stride = ((w * bits + 31) / 32) * 4;
+    std::vector<std::uint8_t> v = {'B', 'M'};
+    put(v, 54 + stride * h, 4);
+    put(v, 0, 4);
+    put(v, 54, 4);
+    put(v, 40, 4);
+    put(v, static_cast<std::uint32_t>(w), 4);
+    put(v, static_cast<std::uint32_t>(h), 4);
+    put(v, 1, 2);
+    put(v, static_cast<std::uint32_t>(bits), 2);
+    put(v, 0, 4);
+    put(v, stride * h, 4);
+    put(v, 2835, 4);
+    put(v, 2835, 4);
+    put(v, 0, 4);
+    put(v, 0, 4);
+    for (int y = 0; y < h; ++y) {
+        std::size_t start = v.size();
+        for (int x = 0; x < w; ++x) {
+            if (bits == 16)
+                put(v, ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3), 2);
+            else
+                put(v, (static_cast<std::uint32_t>(r) << 16) | (g << 8) | b, bits / 8);
+        }
+        while (v.size() - start < stride) v.push_back(0);
+    }
+    return v;
+}
+
+TEST(PicturesInTheProgram, PicturesOfAnHtmlPageAreDrawnScaledToFitAndATapOpensOne) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::vector<std::uint8_t> green(static_cast<std::size_t>(60) * 40 * 3);
+    for (std::size_t i = 0; i < green.size(); i += 3) {
+        green[i] = 30;
+        green[i + 1] = 160;
+        green[i + 2] = 60;
+    }
+    // 8-bit, twice as wide as the page: blue with a red right edge.
+    BmpSpec wide;
+    wide.width = 480;
+    wide.height = 60;
+    wide.palette = {{40, 40, 200}, {220, 0, 0}};
+    for (int y = 0; y < wide.height; ++y)
+        for (int x = 0; x < wide.width; ++x) wide.pixels.push_back(x >= 440 ? 1 : 0);
+    auto bytes = [](const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); };
+    // In the books folder, with the pictures in a folder beside the page.
+    device.WriteHost("storage/eBooks/pictures/green.jpg", bytes(WriteJpeg(60, 40, 3, green, 95)));
+    device.WriteHost("storage/eBooks/pictures/wide.bmp", bytes(WriteBmp(wide)));
+    device.WriteHost("storage/eBooks/pictures/deep.bmp",
+                     bytes(TrueColourBmp(50, 30, 24, 250, 200, 0)));
+    const std::string html =
+        "<html><body><p><img src=\"pictures/green.jpg\"></p><p><img src=\"pictures/wide.bmp\">"
+        "</p><p><img src=\"pictures/deep.bmp\"></p><p>After the pictures.</p></body></html>";
+    device.WriteHost("storage/eBooks/pictures.html", html);
+    const std::string shot = device.outside() + "/page.png", opened = device.outside() + "/opened.png";
+    EXPECT_EQ(RunProgram(device, {device.Host("storage/eBooks/pictures.html")},
+                         "idle\nscreenshot " + shot + "\ntap 100 100\nidle\nscreenshot " + opened +
+                             "\nquit\n"),
+              0);
+    // The JPEG at its size; the wide picture scaled to the page, its red edge kept.
+    EXPECT_GE(PixelsNear(shot, 30, 160, 60), 60 * 40 - 60);
+    EXPECT_GT(PixelsNear(shot, 220, 0, 0), 50);
+    EXPECT_GT(PixelsNear(shot, 40, 40, 200), 3000);
+    // A true-colour BMP is not a picture the decoder reads: nothing is placed for it.
+    EXPECT_EQ(PixelsNear(shot, 250, 200, 0), 0);
+    // The tapped picture opens full screen at its own size: the page is gone.
+    EXPECT_GT(PixelsNear(opened, 40, 40, 200), 240 * 50);
+    EXPECT_EQ(PixelsNear(opened, 30, 160, 60), 0);
+}
+
+// A book whose link reads its page aloud, in the book's language.
+std::vector<std::uint8_t> SpokenBook(std::uint32_t locale, const std::string& words) {
+    BookBuilder book;
+    book.text = ToBytes("<html><body><p><a onclick=\"voice.read()\">READ READ READ READ</a></p><p>" +
+                        words + "</p></body></html>");
+    book.fullName = "Spoken";
+    book.locale = locale;
+    return book.Build();
+}
+
+// The speech written to the WAV sink when the page is read aloud.
+std::vector<std::int16_t> ReadAloud(std::uint32_t locale, const std::string& words) {
+    TempDevice device;
+    if (!device.ok()) return {};
+    WriteOutside(device, "spoken.prc", SpokenBook(locale, words));
+    const std::string wav = device.outside() + "/speech.wav";
+    // On the real clock: the speech is made on the plug-in's own thread, in real time.
+    if (RunProgram(device, {device.outside() + "/spoken.prc"},
+                   "idle\ntap 60 46\nidle\nadvance 6000\nquit\n",
+                   {"FOLIVANT_AUDIO=wav:" + wav}) != 0)
+        return {};
+    std::uint32_t rate = 0, channels = 0;
+    std::vector<std::int16_t> samples;
+    if (!fixtures::ReadWav(wav, &rate, &channels, &samples) || channels != 1) return {};
+    return samples;
+}
+
+TEST(SpeechInTheProgram, ThePageIsReadAloudInTheBooksLanguage) {
+    const std::string words = "The lamp was lit. Le phare veille.";
+    const std::vector<std::int16_t> english = ReadAloud(9, words);
+    // Every sentence, chunk after chunk: more than two seconds of speech, not silence.
+    ASSERT_GT(english.size(), 2 * 22050u);
+    EXPECT_GT(fixtures::ToneRms(english, 1, 0), 500);
+    // The same words in a French book take the French voice: another sound.
+    const std::vector<std::int16_t> french = ReadAloud(12, words);
+    ASSERT_GT(french.size(), 2 * 22050u);
+    EXPECT_NE(english, french);
+}
+
+// An X server of its own for a test, on a display number it chooses; ended with the test.
+class PrivateDisplay {
+public:
+    PrivateDisplay() {
+        if (access("/usr/bin/Xvfb", X_OK) != 0) return;
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]),
+                                         "-screen", "0", "800x800x24", "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        close(fds[1]);
+        char c;
+        while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number_.push_back(c);
+        close(fds[0]);
+    }
+    ~PrivateDisplay() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    // ":N", or empty when there is none.
+    std::string Name() const { return number_.empty() ? std::string() : ":" + number_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string number_;
+};
+
+// In a window the sound goes to the desktop through SDL: here SDL's disk driver stands in for
+// the sound card and writes what it was given to a file.
+TEST(AudioInTheProgram, InAWindowTheSoundGoesToTheDesktop) {
+    const auto& tones = fixtures::Tones();
+    if (!tones.ready) GTEST_SKIP() << tones.why;
+    PrivateDisplay display;
+    if (display.Name().empty()) GTEST_SKIP() << "no Xvfb";
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteOutside(device, "tone.oga", tones.mono.ogg);
+    const std::string raw = device.outside() + "/card.raw";
+    EXPECT_EQ(RunProgram(device, {device.outside() + "/tone.oga"},
+                         "idle\nmenu 40087\nidle\nadvance 4500\nquit\n",
+                         {"DISPLAY=" + display.Name(), "FOLIVANT_DISPLAY=sdl",
+                          "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw,
+                          "ASAN_OPTIONS=detect_leaks=0"}),
+              0);
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(fixtures::ReadFileBytes(raw, &bytes));
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    // The track whole, at its own rate (22050 Hz mono), and the card's silence after it.
+    EXPECT_GE(samples.size(), tones.mono.frames);
+    samples.resize(std::min(samples.size(), tones.mono.frames));
+    EXPECT_NEAR(fixtures::ToneFrequency(samples, 1, 0, 22050), 440, 2);
+    EXPECT_GT(fixtures::ToneRms(samples, 1, 0), 3000);
 }
 
 }  // namespace

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "core/string.h"
+#include "platform/kernel/clock.h"
 #include "platform/kernel/modules.h"
 #include "platform/kernel/sync.h"
+#include "shell/tts/speech_voices.h"
 #include "support/platform/window_fixture.h"
 
 namespace {
@@ -251,3 +255,73 @@ TEST_F(SpeechPluginTest, TheFactoryMakesAClientEvenWithoutAPlugin) {
 }
 
 }  // namespace
+
+// ---- The plug-in that ships with the program (espeak-ng) ---------------------------------------
+#ifdef FVT_ESPEAK_PLUGIN
+namespace {
+
+class ShippedSpeechTest : public SpeechPluginTest {
+protected:
+    void SetUp() override {
+        SpeechPluginTest::SetUp();
+        Watch({tts::kCallbackMessage, tts::kNextChunkMessage});
+        Install(FVT_ESPEAK_PLUGIN);
+    }
+    // Moves the device's clock (which paces its sound) until the plug-in is idle again.
+    bool SpeakToTheEnd(SpeechPlugin& plugin) {
+        for (int i = 0; i < 5000; ++i) {
+            if (plugin.PollDone()) return true;
+            fvt::AdvanceClock(20);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+    int Count(UINT message) {
+        fvt::RunUntilIdle();
+        int n = 0;
+        for (const auto& m : Log()) n += m.message == message ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(ShippedSpeechTest, ItSpeaksPostingACallbackPerSentenceAndAsksForMoreWhenReadingABook) {
+    SpeechPlugin plugin(&listener);
+    ASSERT_TRUE(plugin.IsLoaded());
+    plugin.SetFirstParam(0x0C);  // French
+    plugin.SetReadMode(0);
+    ASSERT_TRUE(plugin.Speak(String(u"Une phrase. Puis une autre.")));
+    ASSERT_TRUE(SpeakToTheEnd(plugin));
+    EXPECT_EQ(Count(tts::kCallbackMessage), 2);
+    EXPECT_EQ(Count(tts::kNextChunkMessage), 0);
+    // Reading a book, a chunk read whole asks for the next.
+    plugin.SetReadMode(tts::kReadBookMode);
+    ASSERT_TRUE(plugin.Speak(String(u"One more.")));
+    ASSERT_TRUE(SpeakToTheEnd(plugin));
+    EXPECT_EQ(Count(tts::kNextChunkMessage), 1);
+}
+
+TEST_F(ShippedSpeechTest, StopEndsTheSpeechWithoutAskingForMore) {
+    SpeechPlugin plugin(&listener);
+    ASSERT_TRUE(plugin.IsLoaded());
+    plugin.SetReadMode(tts::kReadBookMode);
+    ASSERT_TRUE(plugin.Speak(String(u"A long sentence that goes on and on, word after word, "
+                                    u"for a good many seconds of speech.")));
+    fvt::AdvanceClock(100);
+    const auto start = std::chrono::steady_clock::now();
+    plugin.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(plugin.PollDone());
+    EXPECT_EQ(Count(tts::kNextChunkMessage), 0);
+}
+
+TEST(SpeechVoices, ABooksLanguageChoosesItsVoiceAndOthersReadInEnglish) {
+    EXPECT_STREQ(tts::VoiceForLanguage(0x409), "en");
+    EXPECT_STREQ(tts::VoiceForLanguage(0x0C), "fr");
+    EXPECT_STREQ(tts::VoiceForLanguage(0x40C), "fr");
+    EXPECT_STREQ(tts::VoiceForLanguage(0x07), "de");
+    EXPECT_STREQ(tts::VoiceForLanguage(0), "en");
+    EXPECT_STREQ(tts::VoiceForLanguage(0x3FF), "en");
+}
+
+}  // namespace
+#endif

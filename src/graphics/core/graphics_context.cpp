@@ -984,8 +984,10 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
     Rect covered;
     int originX = 0, originY = 0;
     uint32_t w = decoder.Width(), h = decoder.Height();
-    if (decoder.Type() == ImageDecoder::kBmp) {
-        // At its own size, centred; the decoder cuts what falls outside the Rect.
+    const bool fits = w <= static_cast<uint32_t>(r.width) && h <= static_cast<uint32_t>(r.height);
+    if (decoder.Type() == ImageDecoder::kBmp && fits) {
+        // At its own size, centred. One larger than the Rect is scaled down as a GIF is: cut to
+        // its middle, it would show a part of the picture as if it were the whole.
         originX = (r.width - static_cast<int32_t>(w)) / 2;
         originY = (r.height - static_cast<int32_t>(h)) / 2;
         covered = Rect{originX, originY, static_cast<int32_t>(w), static_cast<int32_t>(h)};

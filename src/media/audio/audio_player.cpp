@@ -329,15 +329,7 @@ bool AudioPlayer::AllocBuffers(std::uint32_t count) {
 void AudioPlayer::OnBufferDone(Block* block) {
     WAVEHDR& header = block->header;
     if (block->inDevice && (header.dwFlags & WHDR_DONE)) {
-        std::uint32_t frames = header.dwBufferLength / frameBytes_;
-        samplesLeft_ -= frames;
-        bool moved = false;
-        while (samplesLeft_ < 0) {
-            samplesLeft_ += deviceRate_;
-            ++position_;
-            moved = true;
-        }
-        if (moved) Queue(NoticeKind::Position, position_);
+        Account(header.dwBufferLength / frameBytes_);
         waveOutUnprepareHeader(device_, &header, sizeof header);
         header.dwFlags &= ~WHDR_DONE;
         block->inDevice = false;
@@ -373,6 +365,27 @@ void AudioPlayer::OnBufferDone(Block* block) {
         }
     }
     if (queued_ == 0) drained_.notify_all();
+}
+
+void AudioPlayer::Account(std::uint32_t frames) {
+    // Nothing to count against before a device gave the rate.
+    if (deviceRate_ == 0) return;
+    samplesLeft_ -= frames;
+    bool moved = false;
+    while (samplesLeft_ < 0) {
+        samplesLeft_ += deviceRate_;
+        ++position_;
+        moved = true;
+    }
+    if (moved) Queue(NoticeKind::Position, position_);
+}
+
+void AudioPlayer::AdvancePosition(std::uint32_t samples) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Account(samples);
+    }
+    Wake();
 }
 
 void AudioPlayer::WaveCallback(HWAVEOUT, UINT message, DWORD_PTR, DWORD_PTR param1, DWORD_PTR) {

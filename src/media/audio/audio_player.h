@@ -86,6 +86,10 @@ public:
     void SetVolume(std::uint32_t level);
     std::uint32_t GetVolume();
 
+    // Counts samples as played without the device: the position moves on, with one position
+    // notice when it passes a whole second. The playback itself counts its buffers the same way.
+    void AdvancePosition(std::uint32_t samples);
+
     // GUI thread: hands the queued notices to the listener in the order they arose, and lets go
     // of a source that played out.
     void DeliverNotices();
@@ -116,6 +120,7 @@ private:
     bool OpenWave(const AudioFormat& format, HWAVEOUT* device);
     bool AllocBuffers(std::uint32_t count);
     void OnBufferDone(Block* block);  // with mutex_ held
+    void Account(std::uint32_t frames);  // with mutex_ held
     void SetPlaying(bool playing);
     void Queue(NoticeKind kind, std::uint32_t value);  // with mutex_ held
     void Wake();

@@ -401,6 +401,10 @@ bool CxImage::Resample(std::int32_t newWidth, std::int32_t newHeight, int mode,
         float fy = y * yScale;
         for (std::int32_t x = 0; x < newWidth; ++x) {
             float fx = x * xScale;
+            if (mode == 2) {
+                temp.SetPixelColor(x, y, Bicubic(fx - 0.5f, fy - 0.5f));
+                continue;
+            }
             if (mode == 1 || head_.biClrUsed) {
                 std::int32_t sx = std::int32_t(fx), sy = std::int32_t(fy);
                 temp.SetPixelColor(x, y,
@@ -433,6 +437,39 @@ bool CxImage::Resample(std::int32_t newWidth, std::int32_t newHeight, int mode,
     Transfer(temp);
     std::memcpy(info_.lastError, error, sizeof error);
     return true;
+}
+
+namespace {
+// The cubic B-spline weight.
+float Cubic(float t) {
+    auto p3 = [](float u) { return u > 0 ? u * u * u : 0.0f; };
+    return (p3(t + 2) - 4 * p3(t + 1) + 6 * p3(t) - 4 * p3(t - 1)) / 6;
+}
+}  // namespace
+
+RGBQUAD CxImage::Bicubic(float fx, float fy) const {
+    const std::int32_t ix = std::int32_t(std::floor(fx)), iy = std::int32_t(std::floor(fy));
+    const float dx = fx - ix, dy = fy - iy;
+    const std::int32_t maxX = std::int32_t(GetWidth()) - 1, maxY = std::int32_t(GetHeight()) - 1;
+    float b = 0, g = 0, r = 0;
+    for (std::int32_t m = -1; m <= 2; ++m) {
+        const float wy = Cubic(m - dy);
+        std::int32_t sy = iy + m;
+        sy = sy < 0 ? 0 : sy > maxY ? maxY : sy;
+        for (std::int32_t n = -1; n <= 2; ++n) {
+            const float w = wy * Cubic(dx - n);
+            std::int32_t sx = ix + n;
+            sx = sx < 0 ? 0 : sx > maxX ? maxX : sx;
+            const RGBQUAD c = GetPixelColor(sx, sy);
+            b += w * c.rgbBlue;
+            g += w * c.rgbGreen;
+            r += w * c.rgbRed;
+        }
+    }
+    auto channel = [](float v) {
+        return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : std::int32_t(v + 0.5f));
+    };
+    return RGBQUAD{channel(b), channel(g), channel(r), 0};
 }
 
 bool CxImage::TileToDC(HDC dc, int x, int y) {

@@ -74,6 +74,33 @@ public:
     // Takes ownership of a quantizer (null detaches and frees the old one).
     void SetQuantizer(ColorQuantizer* quantizer);
 
+    // Picture operations. Those with a destination leave this image as it was when one is given.
+    bool Flip();    // upside down
+    bool Mirror();  // left to right
+    bool RotateLeft(CxImage* destination = nullptr);
+    bool RotateRight(CxImage* destination = nullptr);
+    bool Rotate180(CxImage* destination = nullptr);
+    // Counter-clockwise by an angle; the corners the picture leaves take the background.
+    bool Rotate(float degrees, CxImage* destination = nullptr);
+    bool Negative();
+    // Palette pictures keep their indices with grey colours; true-colour ones become 8-bit grey.
+    bool GrayScale();
+    static std::uint8_t RGB2GRAY(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+    // From the top-left corner, right and bottom excluded; cut to the picture.
+    bool Crop(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
+              CxImage* destination = nullptr);
+    bool Expand(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
+                RGBQUAD fill, CxImage* destination = nullptr);
+    bool Thumbnail(std::int32_t width, std::int32_t height, RGBQUAD canvas,
+                   CxImage* destination = nullptr);
+    bool IncreaseBpp(std::uint32_t bits);
+    // Ordered dithering to black and white (1 bit).
+    bool Dither();
+    void BlendPalette(RGBQUAD colour, std::int32_t percent);
+    bool SwapIndex(std::uint8_t a, std::uint8_t b);
+    void DrawLine(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                  RGBQUAD colour);
+
     const char* GetLastError() const { return info_.lastError; }
     void SetLastError(const char* text);
     void SetEscape(std::int32_t escape) { info_.escape = escape; }
@@ -126,6 +153,13 @@ private:
         return dib_ && x >= 0 && y >= 0 && x < head_.biWidth && y < head_.biHeight;
     }
     void Steal(CxImage& source);
+    // The B-spline weighted colour of the 4 x 4 pixels around a point (x, y from the bottom).
+    RGBQUAD Bicubic(float fx, float fy) const;
+    // An empty image of the given size with this one's settings, depth (or bits) and palette.
+    bool MakeLike(CxImage& temp, std::uint32_t width, std::uint32_t height,
+                  std::uint32_t bits = 0) const;
+    // The result of an operation into the destination, or into this image.
+    bool Finish(CxImage& temp, CxImage* destination);
 
     BITMAPINFOHEADER head_ = {};
     Info info_;

@@ -1,5 +1,6 @@
 #include "media/image/image_decoder.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,7 +16,7 @@ std::uint32_t Be16(const std::uint8_t* p) {
     return (p[0] << 8) | p[1];
 }
 
-constexpr std::uint32_t kLzwEntries = 4096;
+constexpr std::uint32_t kLzwTableEntries = 4096;
 
 // Skips a chain of data sub-blocks starting at pos; false when it runs past the end.
 bool SkipSubBlocks(const std::uint8_t* b, std::uint32_t size, std::uint64_t& pos) {
@@ -438,11 +439,24 @@ void ImageDecoder::OutputRow(Run& run, std::uint32_t imageRow, std::uint32_t sta
 
 int ImageDecoder::DecodeGif(Run& run) {
     if (lzwCodeSize_ < 2 || lzwCodeSize_ > 8) return 1;
-    auto* prefix = static_cast<std::uint16_t*>(std::malloc(sizeof(std::uint16_t) * kLzwEntries));
-    auto* suffix = static_cast<std::uint8_t*>(std::malloc(kLzwEntries));
-    auto* stack = static_cast<std::uint8_t*>(std::malloc(kLzwEntries + 1));
+    const std::uint32_t clearCode = 1u << lzwCodeSize_;
+    // One block of N entries (prefix, suffix, stack: 4 bytes each); short of memory, a smaller
+    // table is tried as long as it still holds more than the literal codes. A stream that needs
+    // more entries than it has fails as a full table would.
+    std::uint32_t kLzwEntries = kLzwTableEntries;
+    void* table = nullptr;
+    while (true) {
+        table = AllocateTable(std::size_t(kLzwEntries) * 4 + 1);
+        if (table || kLzwEntries <= clearCode) break;
+        kLzwEntries /= 2;
+    }
+    if (!table) return 1;
+    lastTableEntries_ = kLzwEntries;
+    auto* prefix = static_cast<std::uint16_t*>(table);
+    auto* suffix = static_cast<std::uint8_t*>(table) + std::size_t(kLzwEntries) * 2;
+    auto* stack = suffix + kLzwEntries;
     int result = 1;
-    if (prefix && suffix && stack) {
+    {
         const std::uint8_t* end = buffer_ + size_;
         const std::uint8_t* p = pixelData_;
         std::uint32_t blockLeft = 0;
@@ -558,10 +572,24 @@ int ImageDecoder::DecodeGif(Run& run) {
             }
         }
     }
-    std::free(prefix);
-    std::free(suffix);
-    std::free(stack);
+    std::free(table);
     return result;
+}
+
+namespace {
+std::atomic<int> failTables{0};
+}
+
+void* ImageDecoder::AllocateTable(std::size_t bytes) {
+    int left = failTables.load();
+    while (left > 0 && !failTables.compare_exchange_weak(left, left - 1)) {
+    }
+    if (left > 0) return nullptr;
+    return std::malloc(bytes);
+}
+
+void ImageDecoder::FailTableAllocationsForTesting(int count) {
+    failTables = count;
 }
 
 int ImageDecoder::DecodeBmp(Run& run) {

@@ -14,6 +14,11 @@ constexpr std::uint64_t kMaxDecoderPixels = 1ull << 25;
 
 class ImageDecoder {
 public:
+    // The next `count` GIF string-table allocations fail (as when memory is short).
+    static void FailTableAllocationsForTesting(int count);
+    // Entries of the string table the last GIF decoding ran with (4096 unless memory was short).
+    std::uint32_t LastTableEntries() const { return lastTableEntries_; }
+
     enum Type { kUnknown = 0, kGif = 1, kBmp = 2, kJpeg = 3 };
 
     // Receives each decoded row, or for RLE BMPs each span: row holds palette indices by image
@@ -57,6 +62,8 @@ public:
     std::uint8_t AppDataNext() const { return appNext_; }
 
 private:
+    static void* AllocateTable(std::size_t bytes);
+    std::uint32_t lastTableEntries_ = 0;
     struct Run;
 
     bool OpenGif(bool stopAtFirstImage);

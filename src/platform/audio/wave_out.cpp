@@ -51,6 +51,7 @@ struct Registry {
     DWORD volume = 0xFFFFFFFF;
     fvt::WaveCounters counters;
     std::map<std::string, fvt::WaveSinkFactory> sinks;
+    std::string defaultSink = "null";
 };
 
 Registry& Reg() {
@@ -95,7 +96,13 @@ DWORD FormatBit(const WAVEFORMATEX& f) {
 
 // "name" or "name:argument" from the profile's audio key.
 std::unique_ptr<fvt::WaveSink> MakeSink(bool* fast) {
-    std::string spec = fvt::Profile().Value("audio", "null");
+    std::string fallback;
+    {
+        Registry& r = Reg();
+        std::lock_guard<std::mutex> guard(r.m);
+        fallback = r.defaultSink;
+    }
+    std::string spec = fvt::Profile().Value("audio", fallback);
     std::string name = spec, argument;
     std::size_t colon = spec.find(':');
     if (colon != std::string::npos) {
@@ -413,6 +420,12 @@ void RegisterWaveSink(const std::string& name, WaveSinkFactory factory) {
     Registry& r = Reg();
     std::lock_guard<std::mutex> guard(r.m);
     r.sinks[name] = std::move(factory);
+}
+
+void SetDefaultWaveSink(const std::string& name) {
+    Registry& r = Reg();
+    std::lock_guard<std::mutex> guard(r.m);
+    r.defaultSink = name;
 }
 
 WaveCounters GetWaveCounters() {

@@ -3,7 +3,7 @@
 // and then calls the open's callback with MM_WOM_DONE on that thread.
 //
 // Profile keys (or FOLIVANT_<KEY>):
-//   audio = null | null:fast | wav:PATH | <a sink registered with RegisterWaveSink>
+//   audio = null | null:fast | wav:PATH | sdl | <a sink registered with RegisterWaveSink>
 //           null counts samples; "fast" plays without waiting for the clock. wav writes a 16-bit
 //           PCM WAV file, renamed into place when the device closes; a later device of the same
 //           device session and format continues it (a run's tracks, one after another).
@@ -129,6 +129,9 @@ public:
 // the text after "name:".
 using WaveSinkFactory = std::function<std::unique_ptr<WaveSink>(const std::string& argument)>;
 void RegisterWaveSink(const std::string& name, WaveSinkFactory factory);
+// The sink of devices opened while the profile has no "audio" key: "null" until a backend with
+// sound (the window) names its own.
+void SetDefaultWaveSink(const std::string& name);
 
 // What the device has played since the program (or the last ResetWaveCounters) began.
 struct WaveCounters {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/backend/display_module.h"
+#include "platform/backend/sdl_audio.h"
 #include "platform/gdi.h"
 #include "platform/window/keys.h"
 #include "platform/window/window_internal.h"
@@ -170,6 +171,8 @@ bool StartSdlDisplay() {
     g_renderer = SDL_CreateRenderer(g_window, -1, SDL_RENDERER_SOFTWARE);
     if (!g_renderer) return false;
     win::SetIdleHook(Pump);
+    // With a window, the wave device plays to the desktop's sound.
+    RegisterSdlAudioSink();
     Pump();
     return true;
 }

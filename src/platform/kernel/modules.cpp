@@ -224,6 +224,38 @@ extern "C" HMODULE GetModuleHandleW(LPCWSTR moduleName) {
     return Fail(ERROR_MOD_NOT_FOUND, HMODULE{nullptr});
 }
 
+namespace {
+
+// A plug-in of the device's program folder, looked for beside the host program instead.
+HMODULE LoadShippedPlugin(ModuleState& s, const std::u16string& device) {
+    std::u16string folder = Folded(Profile().programFolder);
+    const std::u16string folded = Folded(device);
+    if (folder.empty() || folder.back() != u'\\') folder += u'\\';
+    if (folded.size() <= folder.size() || folded.compare(0, folder.size(), folder) != 0 ||
+        folded.find_first_of(u"\\/", folder.size()) != std::u16string::npos)
+        return nullptr;
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return nullptr;
+    std::string host(self, static_cast<size_t>(n));
+    const size_t slash = host.find_last_of('/');
+    if (slash == std::string::npos) return nullptr;
+    host = host.substr(0, slash + 1) + WideToUtf8(device.substr(folder.size()));
+    std::lock_guard<std::mutex> guard(s.lock);
+    for (auto& m : s.modules) {
+        if (!m.system && Folded(m.name) == folded) {
+            ++m.references;
+            return reinterpret_cast<HMODULE>(&m);
+        }
+    }
+    void* library = dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) return nullptr;
+    s.modules.push_back(Module{device, library, 1, false});
+    return reinterpret_cast<HMODULE>(&s.modules.back());
+}
+
+}  // namespace
+
 extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
     if (!fileName || !*fileName) return Fail(ERROR_INVALID_PARAMETER, HMODULE{nullptr});
     ModuleState& s = State();
@@ -264,7 +296,12 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
     if (!ResolveDevicePath(device.c_str(), path) && GetLastError() != ERROR_PATH_NOT_FOUND) {
         return nullptr;
     }
-    if (!path.exists) return Fail(ERROR_MOD_NOT_FOUND, HMODULE{nullptr});
+    if (!path.exists) {
+        // The plug-ins that ship with the program are built beside it on the host: a device
+        // whose program folder lacks one gets that one.
+        HMODULE shipped = LoadShippedPlugin(s, device);
+        return shipped ? shipped : Fail(ERROR_MOD_NOT_FOUND, HMODULE{nullptr});
+    }
     std::lock_guard<std::mutex> guard(s.lock);
     for (auto& m : s.modules) {
         if (!m.system && Folded(m.name) == Folded(path.device)) {

@@ -416,6 +416,16 @@ int RunUntilIdle(int limit) {
 }
 
 void RunClockFor(std::uint64_t milliseconds) {
+    if (!IsVirtualClock()) {
+        // Real time passes by itself: run the queue meanwhile.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (std::chrono::steady_clock::now() < end) {
+            RunUntilIdle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        RunUntilIdle();
+        return;
+    }
     constexpr std::uint64_t kStep = 10;
     // Real time allowed for one step to settle: only a broken device thread takes this long.
     constexpr auto kSettleWait = std::chrono::seconds(2);

@@ -15,7 +15,8 @@ int RunUntilIdle(int limit = 100000);
 
 // Moves the test clock on by `milliseconds` in steps of at most 10 ms; after each step the wave
 // devices play what fell due and the queue is run until neither has anything left, so that
-// sound, its notices and timers keep in step as they would on a running clock.
+// sound, its notices and timers keep in step as they would on a running clock. With the real
+// clock it runs the queue for that long.
 void RunClockFor(std::uint64_t milliseconds);
 
 // A modal loop: disables the owner, dispatches every message of the thread until done() is

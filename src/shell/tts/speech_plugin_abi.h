@@ -12,6 +12,10 @@ namespace tts {
 constexpr const char16_t* kLibraryName = u"folvplugin_text_to_speech";
 // Posted by the plug-in to its window at each sentence gap.
 constexpr UINT kCallbackMessage = 0x8006;
+// Posted by a plug-in reading a book (read mode 1) when a chunk has been read whole: the program
+// then gives it the next one.
+constexpr UINT kNextChunkMessage = 0x8005;
+constexpr int32_t kReadBookMode = 1;
 
 // 0 and a non-zero handle: opened.
 using OpenSpeech = int32_t (*)(uint32_t* handle);

@@ -300,3 +300,29 @@ TEST_F(AudioPlayerTest, TransitionsRaceWithCompletions) {
 }
 
 }  // namespace
+
+namespace {
+
+// The position counted by hand, without the device: a second passes with the rate's samples
+// plus one, as it does for played buffers, and only a whole second is told.
+TEST_F(AudioPlayerTest, AdvancePositionCountsSamplesLikePlayedBuffers) {
+    list_.tracks = {Playlist::Synthetic(22050, 1, 10)};
+    ASSERT_TRUE(player_->Play(0, true, 0));
+    Delivered();
+    player_->AdvancePosition(22050);
+    EXPECT_EQ(Delivered(), Log{});
+    EXPECT_EQ(player_->GetPosition(), 0u);
+    player_->AdvancePosition(1);
+    EXPECT_EQ(Delivered(), (Log{"pos 0 1"}));
+    // Several seconds at once give one notice, at the second reached.
+    player_->AdvancePosition(3 * 22050);
+    EXPECT_EQ(Delivered(), (Log{"pos 0 4"}));
+    EXPECT_EQ(player_->GetPosition(), 4u);
+    // Without a device there is no rate to count against.
+    player_->Stop();
+    AudioPlayer idle;
+    idle.AdvancePosition(100000);
+    EXPECT_EQ(idle.GetPosition(), 0u);
+}
+
+}  // namespace

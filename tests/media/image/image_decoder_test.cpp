@@ -569,3 +569,33 @@ TEST(JpegRecognition, AnyFirstSegmentAfterTheStartOfImage) {
         (void)t.IsValid();
     }
 }
+
+namespace {
+
+// Short of memory for the whole string table, the decoder retries with half of it.
+TEST(GifDecoding, ASmallerTableIsTriedWhenTheFullOneCannotBeHad) {
+    GifSpec s = Gif(16, 8, 4);
+    auto file = fvt::test::WriteGif(s);
+    std::vector<std::uint8_t> out;
+    ImageDecoder::FailTableAllocationsForTesting(2);
+    ImageDecoder d(file.data(), std::uint32_t(file.size()));
+    ASSERT_TRUE(d.IsValid());
+    out.assign(16 * 8, 0xEE);
+    d.SetOptions(true, true, true, true);
+    ASSERT_EQ(d.SetFormat(16, 8, 8, out.data(), 0, nullptr, nullptr, false), 0);
+    EXPECT_EQ(d.Decode(0, 0), 0);
+    EXPECT_EQ(d.LastTableEntries(), 1024u);
+    EXPECT_EQ(out, s.pixels);
+    // A stream whose codes need more entries than the smaller table holds fails as a full one.
+    GifSpec big = Gif(300, 200, 256);
+    auto bigFile = fvt::test::WriteGif(big);
+    ImageDecoder::FailTableAllocationsForTesting(3);
+    EXPECT_NE(Decode8(bigFile, out), 0);
+    // No table at all: the run fails.
+    ImageDecoder::FailTableAllocationsForTesting(1000);
+    EXPECT_NE(Decode8(file, out), 0);
+    ImageDecoder::FailTableAllocationsForTesting(0);
+    EXPECT_EQ(Decode8(file, out), 0);
+}
+
+}  // namespace
