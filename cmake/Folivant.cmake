@@ -5,8 +5,9 @@
 #   folivant_test_suite(SUBSYSTEM core SOURCES ... DEPS fvt_core ...)
 #       one GoogleTest executable <SUBSYSTEM>_tests, labelled <SUBSYSTEM>; the sources may be
 #       added to by several calls (folivant_test_sources) from subfolders.
-#   folivant_fuzz(NAME fuzz_gif SUBSYSTEM media SOURCES ... DEPS ... CORPUS dir)
-#       libFuzzer target, run under CTest for FOLIVANT_FUZZ_RUNS runs (labels fuzz;<SUBSYSTEM>).
+#   folivant_fuzz(NAME fuzz_gif SUBSYSTEM media SOURCES ... DEPS ... CORPUS dir ARGS -max_len=N)
+#       libFuzzer target, run under CTest for FOLIVANT_FUZZ_RUNS runs (labels fuzz;<SUBSYSTEM>),
+#       with ARGS as further libFuzzer flags.
 #   folivant_bench(NAME core_bench SOURCES ... DEPS ...)
 #   folivant_tool(NAME bookdump SOURCES ... DEPS ...)   test-support program, never installed.
 
@@ -38,7 +39,7 @@ function(folivant_test_suite)
 endfunction()
 
 function(folivant_fuzz)
-  cmake_parse_arguments(A "" "NAME;SUBSYSTEM;CORPUS" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "NAME;SUBSYSTEM;CORPUS" "SOURCES;DEPS;ARGS" ${ARGN})
   if(NOT FOLIVANT_FUZZ)
     return()
   endif()
@@ -51,9 +52,10 @@ function(folivant_fuzz)
   file(MAKE_DIRECTORY ${corpus})
   if(A_CORPUS)
     add_test(NAME ${A_NAME} COMMAND ${A_NAME} -runs=${FOLIVANT_FUZZ_RUNS} -max_total_time=60
-             ${corpus} ${A_CORPUS})
+             ${A_ARGS} ${corpus} ${A_CORPUS})
   else()
-    add_test(NAME ${A_NAME} COMMAND ${A_NAME} -runs=${FOLIVANT_FUZZ_RUNS} -max_total_time=60 ${corpus})
+    add_test(NAME ${A_NAME} COMMAND ${A_NAME} -runs=${FOLIVANT_FUZZ_RUNS} -max_total_time=60
+             ${A_ARGS} ${corpus})
   endif()
   set_tests_properties(${A_NAME} PROPERTIES LABELS "fuzz;${A_SUBSYSTEM}")
 endfunction()

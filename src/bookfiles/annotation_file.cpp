@@ -141,6 +141,24 @@ int AnnotationFile::OpenExisting(const std::string& bookPath, int readOnly) {
     return OpenOrCreate(bookPath, nullptr, 0, readOnly, 0, 0);
 }
 
+int AnnotationFile::OpenInMemoryFor(const std::string& bookPath, const char* bookDatabaseName,
+                                    std::size_t nameLength) {
+    std::vector<std::uint8_t> copy;
+    const int existing = OpenOrCreate(bookPath, bookDatabaseName, nameLength, 1, 0, 0);
+    // A newer reader's side file stays as it is: nothing is made in its place.
+    if (existing == 13) return 13;
+    if (existing == 0 && Database()) Database()->Serialize(&copy);
+    int rc = OpenInMemory(copy.empty() ? nullptr : copy.data(), copy.size(), 0);
+    if (rc != 0 && !copy.empty()) rc = OpenInMemory(nullptr, 0, 0);
+    if (rc != 0) return rc;
+    bookPath_ = bookPath;
+    databaseName_.assign(bookDatabaseName ? bookDatabaseName : "",
+                         bookDatabaseName ? std::min<std::size_t>(nameLength, 31) : 0);
+    std::size_t zero = databaseName_.find('\0');
+    if (zero != std::string::npos) databaseName_.resize(zero);
+    return 0;
+}
+
 int AnnotationFile::Close() {
     bool wasOpen = IsOpen();
     int rc = RecordStoreBase::Close();

@@ -58,6 +58,11 @@ public:
                      std::size_t nameLength, int readOnly, int create, int writeDefaults,
                      bool ownOnly = false);
     int OpenExisting(const std::string& bookPath, int readOnly);
+    // For a book whose side file cannot be opened for writing (a read-only folder or device):
+    // a copy in memory of the side file on disk (a new one when there is none or it cannot be
+    // read) that keeps the reader's notes for the rest of the run. 0 or an error code.
+    int OpenInMemoryFor(const std::string& bookPath, const char* bookDatabaseName,
+                        std::size_t nameLength);
     int Close() override;
     bool InitialiseNew() override;
 

@@ -155,9 +155,25 @@ TEST(UnusableDevice, ASaveTheDeviceRefusesIsToldOnceAndFailsTheRun) {
             << line;
     }
     EXPECT_EQ(told, 1) << run.err;
-    // The script ran to its end: nothing stopped the reader.
-    EXPECT_TRUE(std::filesystem::exists(shot));
     EXPECT_FALSE(device.HostExists("storage/eBooks/Tide Tables.fvt"));
+    // The screen is what it is where saving works: the page turned after the message, and
+    // the bookmark made there is shown from memory.
+    TempDevice writable;
+    ASSERT_TRUE(writable.ok());
+    writable.WriteHost("storage/eBooks/Tide Tables.prc", BookBytes());
+    const std::string expected = writable.outside() + "/marked.png";
+    const std::string same = WriteFile(
+        writable.outside() + "/steps.txt",
+        "idle\nmenu 40079\nidle\nkey 0x22\nidle\nmenu 40079\nidle\nscreenshot " + expected +
+            "\nquit\n");
+    const Outcome good = RunProgram(writable.root(), writable.outside() + "/run",
+                                    {"\\storage\\eBooks\\Tide Tables.prc"}, same);
+    EXPECT_EQ(good.status, 0) << good.err;
+    std::ifstream a(shot, std::ios::binary), b(expected, std::ios::binary);
+    const std::string shown(std::istreambuf_iterator<char>(a), {});
+    const std::string wanted(std::istreambuf_iterator<char>(b), {});
+    EXPECT_FALSE(shown.empty());
+    EXPECT_TRUE(shown == wanted) << "the read-only run's screen differs";
 }
 
 TEST(BooksThatCannotBeOpened, ANamedBookThatFailsSaysWhichAndEndsWithStatusOne) {

@@ -584,8 +584,11 @@ AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource, bool ownO
             if (bytes) dbName.assign(reinterpret_cast<const char*>(bytes), length);
         }
         file = new (std::nothrow) AnnotationFile();
+        // A folder that refuses the side file (read-only) still lets the reader annotate: the
+        // notes are kept in memory, and the failed save is told.
         if (file &&
-            file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), 0, 1, 1, ownOnly) != 0) {
+            file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), 0, 1, 1, ownOnly) != 0 &&
+            file->OpenInMemoryFor(utf8, dbName.c_str(), dbName.size()) != 0) {
             file->Release();
             file = nullptr;
         }

@@ -168,6 +168,8 @@ extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
                                 nullptr);
     if (!hwnd) return 0;
     SetWindowLongPtrW(hwnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(&box));
+    // The keys go back where they went once the box is answered.
+    HWND previousFocus = GetFocus();
     ShowWindow(hwnd, SW_SHOW);
     SetFocus(hwnd);
     std::string line = "MessageBox " + fvt::LogText(box.caption) + ": " + fvt::LogText(box.text);
@@ -189,6 +191,7 @@ extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
         SetWindowLongPtrW(hwnd, GWL_USERDATA, 0);
         DestroyWindow(hwnd);
     }
+    if (previousFocus && previousFocus != hwnd && IsWindow(previousFocus)) SetFocus(previousFocus);
     if (box.result == 0) box.result = IDCANCEL;
     fvt::AppendShellLog(line + " => " + std::to_string(box.result));
     // Nobody saw it: a person or a script reading standard error still learns what it said.

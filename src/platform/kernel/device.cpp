@@ -1,5 +1,7 @@
 #include "platform/kernel/device.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -167,9 +169,9 @@ std::string DefaultRoot() {
     if (const char* test = std::getenv("FOLIVANT_TEST_BINARY"); test && *test) {
         // A test run never touches the user's device: a fresh root, removed at exit.
         if (!g_testRoot.empty()) return g_testRoot;
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/fvt-test-device-XXXXXX";
-        if (mkdtemp(pattern.data())) {
+        const std::string folder = ProcessTempFolder();
+        std::string pattern = folder + "/fvt-test-device-XXXXXX";
+        if (!folder.empty() && mkdtemp(pattern.data())) {
             g_testRoot = pattern;
             std::atexit(RemoveTestRoot);
             return pattern;
@@ -354,6 +356,56 @@ bool OpenDeviceAt(const std::string& hostRoot, const std::string& profileText,
 }
 
 }  // namespace
+
+std::string ProcessTempFolder() {
+    static std::mutex lock;
+    static std::string made;
+    static bool tried = false;
+    std::lock_guard<std::mutex> guard(lock);
+    if (tried) return made;
+    tried = true;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/fvt-devices-XXXXXX";
+    if (!mkdtemp(folder.data())) return made;
+    // Others may pass through (a test runs the program as another user); each device inside is
+    // its own owner's.
+    chmod(folder.c_str(), 0755);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        rmdir(folder.c_str());
+        return made;
+    }
+    // All the watcher needs is made before the fork: after it, only calls that are safe in a
+    // child of a threaded process.
+    char rm[] = "/bin/rm", flags[] = "-rf", dashes[] = "--";
+    char* argv[] = {rm, flags, dashes, folder.data(), nullptr};
+    char* envp[] = {nullptr};
+    rlimit limit{};
+    const int maxFd =
+        getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536 ? int(limit.rlim_cur) : 65536;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Its own session: an interrupt of the terminal's process group leaves it to clean up.
+        setsid();
+        for (int fd = 0; fd < maxFd; ++fd)
+            if (fd != fds[0]) close(fd);
+        // Nothing is ever written: the read ends when the last writer, this process, is gone.
+        char c;
+        while (read(fds[0], &c, 1) != 0 && errno == EINTR) {
+        }
+        execve(rm, argv, envp);
+        _exit(0);
+    }
+    close(fds[0]);
+    if (pid < 0) {
+        close(fds[1]);
+        rmdir(folder.c_str());
+        return made;
+    }
+    // fds[1] stays open for the life of the process; programs it starts do not inherit it.
+    made = folder;
+    return made;
+}
 
 void CloseDevice() {
     DeviceState& s = State();

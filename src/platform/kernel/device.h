@@ -66,6 +66,12 @@ std::string DeviceRoot();
 // Changes each time the device is opened, so that areas holding device state can start afresh.
 std::uint64_t DeviceGeneration();
 
+// A folder under the system's temporary folder ($TMPDIR, else /tmp) for this process's temporary
+// devices, made on first use. It is removed with all it holds when the process ends, however it
+// ends (a crash, a kill, _exit: a small watcher process waits for this one to go). Empty when it
+// cannot be made.
+std::string ProcessTempFolder();
+
 // Parses profile lines over `profile` (exposed for tests).
 void ApplyProfileText(DeviceProfile& profile, const std::string& text);
 bool ParseUtcTime(const std::string& text, std::uint64_t& fileTime);

@@ -1,4 +1,5 @@
-// Writes library caches built by the cache writer into the folder given, as fuzz seeds.
+// Writes library caches built by the cache writer into the folder given, as fuzz seeds: text
+// files, and books with ratings, reading lists and a damaged file.
 #include <fstream>
 #include <string>
 
@@ -24,5 +25,22 @@ int main(int argc, char** argv) {
         std::ofstream(std::string(argv[1]) + "/cache" + std::to_string(books), std::ios::binary)
             << dev.device().ReadHost("Windows/seed.fvt");
     }
+    // Books as a reader's library holds them: titles, authors and languages from their
+    // headers, ratings and reading lists in their side files, one damaged file listed by name.
+    for (int i = 0; i < 6; ++i) {
+        std::string name = "book" + std::to_string(i) + ".prc";
+        dev.PutBook("eBooks/" + name, fvt::test::MakeBook("Book &amp; number " + std::to_string(i)));
+        LibraryBook* b = library.AddFile(
+            fvt::test::Dev(u"\\eBooks\\" + std::u16string(name.begin(), name.end())), false);
+        if (!b) return 1;
+        b->SetRating(static_cast<uint32_t>(i % 6));
+        std::u16string lists(u"Fiction\0Later", 13);
+        b->LoadCategories(lists.data(), i % 2 ? 13 : 7);
+    }
+    dev.PutText("eBooks/damaged.prc", "not a book");
+    if (!library.AddFile(fvt::test::Dev(u"\\eBooks\\damaged.prc"), false)) return 1;
+    if (LibraryCache().CreateAt(fvt::test::Dev(u"\\Windows\\seed.fvt"), library) != 0) return 1;
+    std::ofstream(std::string(argv[1]) + "/books", std::ios::binary)
+        << dev.device().ReadHost("Windows/seed.fvt");
     return 0;
 }

@@ -1,4 +1,14 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
 
 #include "platform/kernel/device.h"
 #include "support/platform/temp_device.h"
@@ -80,4 +90,59 @@ TEST(DeviceProfile, AfterATestDeviceGoesTheDefaultDeviceIsUsable) {
     std::string next = fvt::DeviceRoot();
     EXPECT_NE(next, gone);
     EXPECT_TRUE(std::filesystem::is_directory(next));
+}
+
+// ---- temporary devices are removed however the process ends ----
+
+namespace {
+
+// Run in a process of its own (below): makes a device, writes where it is, and ends the way the
+// environment asks, without destructors or exit handlers.
+TEST(DeviceTempHelper, MakeADeviceAndEnd) {
+    const char* report = std::getenv("FVT_TEMP_HELPER_REPORT");
+    const char* how = std::getenv("FVT_TEMP_HELPER_END");
+    if (!report || !how) GTEST_SKIP() << "run by DeviceTemp only";
+    auto* device = new fvt::test::TempDevice();  // never deleted, as in a fuzz target
+    device->WriteHost("storage/eBooks/a.txt", "text");
+    std::ofstream(report) << device->root() << "\n" << fvt::ProcessTempFolder() << "\n";
+    if (std::string(how) == "kill") raise(SIGKILL);
+    if (std::string(how) == "crash") raise(SIGSEGV);
+    _exit(0);
+}
+
+bool GoneWithin(const std::string& path, int ms) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (!std::filesystem::exists(path)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return !std::filesystem::exists(path);
+}
+
+}  // namespace
+
+TEST(DeviceTemp, TheFolderGoesWhenTheProcessEndsHoweverItEnds) {
+    fvt::test::TempDevice scratch;
+    ASSERT_TRUE(scratch.ok());
+    std::filesystem::create_directories(scratch.outside());
+    for (const char* how : {"exit", "kill", "crash"}) {
+        const std::string report = scratch.outside() + "/" + how + ".txt";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("FVT_TEMP_HELPER_REPORT", report.c_str(), 1);
+            setenv("FVT_TEMP_HELPER_END", how, 1);
+            // A fresh process: its temporary folder is its own.
+            execl("/proc/self/exe", "platform_tests", "--gtest_filter=DeviceTempHelper.*",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ASSERT_GT(pid, 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        std::ifstream in(report);
+        std::string root, folder;
+        ASSERT_TRUE(std::getline(in, root) && std::getline(in, folder)) << how;
+        EXPECT_NE(folder, fvt::ProcessTempFolder());
+        EXPECT_EQ(root.rfind(folder + "/fvt-device-", 0), 0u) << root;
+        EXPECT_TRUE(GoneWithin(folder, 5000)) << how << ": " << folder;
+    }
 }

@@ -1,4 +1,5 @@
-// A fresh emulated device on a temporary host folder for one test; removed afterwards.
+// A fresh emulated device on a temporary host folder for one test; removed afterwards, and in any
+// case when the process ends (a fuzz target's device is never destroyed).
 #pragma once
 
 #include <stdlib.h>
@@ -15,9 +16,9 @@ namespace fvt::test {
 class TempDevice {
 public:
     explicit TempDevice(const std::string& profileText = {}) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/fvt-device-XXXXXX";
-        char* made = mkdtemp(pattern.data());
+        const std::string folder = fvt::ProcessTempFolder();
+        std::string pattern = folder + "/fvt-device-XXXXXX";
+        char* made = folder.empty() ? nullptr : mkdtemp(pattern.data());
         base_ = made ? made : "";
         root_ = base_ + "/device";
         ok_ = made && fvt::OpenDevice(root_, profileText);
