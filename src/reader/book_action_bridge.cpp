@@ -206,6 +206,25 @@ bool BookActionBridge::GoToContents() {
     return Navigate([document] { return document->GoToContents(); });
 }
 
+bool BookActionBridge::OpenAnnotationAt(const String& location, uint32_t n) {
+    if (!document_ || n > INT32_MAX) return false;
+    BookDocumentController* document = document_;
+    const String where(location);
+    return Navigate([document, where, n] {
+        // Another book is opened first; an empty location or the book shown stays.
+        String here;
+        const Location* current = document->CurrentLocation();
+        bool shown = where.IsEmpty() || (current && current->ToString(here, true) && here == where);
+        if (!shown && !document->ActivateLink(where)) return false;
+        return document->OpenAnnotation(static_cast<int32_t>(n));
+    });
+}
+
+bool BookActionBridge::SelectionText(String& out) {
+    uint32_t start = 0, end = 0;
+    return document_ && document_->GetSelection(out, start, end);
+}
+
 bool BookActionBridge::OpenAnnotationLink(uint32_t n) {
     if (!document_ || n > INT32_MAX) return false;
     BookDocumentController* document = document_;

@@ -74,6 +74,10 @@ public:
     bool StartWebBrowser(const String& url) override;
     bool GoLastPage() override;
     bool OpenAnnotationLink(uint32_t n) override;
+    // bookmarks.goto(location, n): annotation n of that book (the book shown when empty).
+    bool OpenAnnotationAt(const String& location, uint32_t n) override;
+    // bookmarks.add(x): the selection's text.
+    bool SelectionText(String& out) override;
     bool HistoryBack() override;
     bool HistoryForward() override;
     bool HistoryToLast() override;

@@ -434,3 +434,20 @@ TEST_F(BridgeTest, ScriptsRemoveAnAnnotation) {
     ASSERT_EQ(Run(("bookmarks.Remove(" + std::to_string(added) + ")").c_str()), 0);
     EXPECT_EQ(file->BookmarkCount(), 0u);
 }
+
+// bookmarks.goto('', n) turns to annotation n of the book shown.
+TEST_F(BridgeTest, ScriptsGoToAnAnnotation) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    AnnotationFile* file = controller->CurrentAnnotationFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(Run("document.goto_page(4)"), 0);
+    const std::int32_t far = controller->GetPageStart();
+    ASSERT_GT(far, 0);
+    ASSERT_EQ(Run("document.goto_page(1)"), 0);
+    const std::int32_t added =
+        file->AddBookmark(AnnotationFile::kBookmark, static_cast<std::uint32_t>(far),
+                          static_cast<std::uint32_t>(far), 0, 0, 0, 0);
+    ASSERT_GE(added, 0);
+    ASSERT_EQ(Run(("bookmarks.goto('', " + std::to_string(added) + ")").c_str()), 0);
+    EXPECT_EQ(controller->GetPageNumber(), 4);
+}
