@@ -30,8 +30,8 @@ struct DictionarySpec {
     std::vector<std::pair<std::u16string, std::string>> words;
     std::vector<std::pair<std::u16string, std::u16string>> forms;
     bool entryText = true;  // false: tag 1 only (the entry opens at its place in the book)
-    std::string front;      // markup before the entries (a link to the index, say)
-    std::u16string alphabet;  // letters the table proposes spellings with; empty: none
+    std::string front = {};  // markup before the entries (a link to the index, say)
+    std::u16string alphabet = {};  // letters the table proposes spellings with; empty: none
 };
 // The default table's id (the number a "$fvtindex&" page link names) goes to `table`.
 Bytes DictionaryBook(const DictionarySpec& spec, std::uint32_t* table = nullptr);
