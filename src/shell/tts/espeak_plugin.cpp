@@ -7,6 +7,7 @@
 //
 // The first setting is the book's language (a Windows language id: its low ten bits); a
 // language espeak-ng has no voice for is read with the English voice.
+#include <dlfcn.h>
 #include <espeak-ng/speak_lib.h>
 
 #include <atomic>
@@ -182,15 +183,19 @@ int32_t tts_open_speech(uint32_t* handle) {
     if (!handle) return 1;
     *handle = 0;
     std::lock_guard<std::mutex> g(engine.lock);
-    if (!engine.open) {
+    if (engine.rate == 0) {
+        // espeak-ng is set up once for the process and kept: it cannot be set up again after
+        // espeak_Terminate. It stays loaded, so that the memory it keeps is still its own (and
+        // a leak checker can tell it apart).
+        dlopen("libespeak-ng.so.1", RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
         // The synthesised sound comes back to the callback; the plug-in plays it itself.
         const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 500, nullptr,
                                            espeakINITIALIZE_DONT_EXIT);
         if (rate <= 0) return 2;
         espeak_SetSynthCallback(OnSynth);
         engine.rate = rate;
-        engine.open = true;
     }
+    engine.open = true;
     *handle = kHandle;
     return 0;
 }
@@ -220,7 +225,6 @@ int32_t tts_close_speech(uint32_t handle) {
     if (handle != kHandle) return 1;
     Join();
     std::lock_guard<std::mutex> g(engine.lock);
-    if (engine.open) espeak_Terminate();
     engine.open = false;
     engine.window = nullptr;
     engine.stop = engine.done = nullptr;
