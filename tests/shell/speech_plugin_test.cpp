@@ -262,6 +262,10 @@ namespace {
 
 class ShippedSpeechTest : public SpeechPluginTest {
 protected:
+    // A program folder of its own: no stand-in loaded earlier in the run answers for it.
+    ShippedSpeechTest()
+        : SpeechPluginTest("clock = virtual\nprogram_folder = \\Program Files\\Shipped\n",
+                           "Program Files/Shipped") {}
     void SetUp() override {
         SpeechPluginTest::SetUp();
         Watch({tts::kCallbackMessage, tts::kNextChunkMessage});
