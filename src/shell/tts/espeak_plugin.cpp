@@ -40,6 +40,7 @@ struct Engine {
     HANDLE stop = nullptr;
     HANDLE done = nullptr;
     std::thread worker;
+    std::atomic<bool> speaking{false};
 };
 
 Engine engine;
@@ -169,10 +170,19 @@ void Speak(std::string text, std::string voice, int32_t readMode, int rate, HWND
     if (done) SetEvent(done);
     if (whole && readMode == tts::kReadBookMode && window)
         PostMessageW(window, tts::kNextChunkMessage, 0, 0);
+    engine.speaking = false;
 }
 
+// Waits for the reading before, boundedly: a reading that does not end is let go (the plug-in
+// stays loaded, so its thread keeps its code) rather than hang the program.
 void Join() {
-    if (engine.worker.joinable()) engine.worker.join();
+    if (!engine.worker.joinable()) return;
+    for (int i = 0; i < 2000 && engine.speaking; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (engine.speaking)
+        engine.worker.detach();
+    else
+        engine.worker.join();
 }
 
 }  // namespace
@@ -216,6 +226,7 @@ int32_t tts_speak(uint32_t handle, const char16_t* text, int32_t length) {
     std::lock_guard<std::mutex> g(engine.lock);
     if (!engine.open) return 0;
     if (engine.done) ResetEvent(engine.done);
+    engine.speaking = true;
     engine.worker = std::thread(Speak, std::move(utf8), engine.voice, engine.readMode, engine.rate,
                                 engine.window, engine.stop, engine.done);
     return 1;
