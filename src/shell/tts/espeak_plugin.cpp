@@ -7,6 +7,7 @@
 //
 // The first setting is the book's language (a Windows language id: its low ten bits); a
 // language espeak-ng has no voice for is read with the English voice.
+#include <dlfcn.h>
 #include <espeak-ng/speak_lib.h>
 
 #include <atomic>
@@ -39,6 +40,7 @@ struct Engine {
     HANDLE stop = nullptr;
     HANDLE done = nullptr;
     std::thread worker;
+    std::atomic<bool> speaking{false};
 };
 
 Engine engine;
@@ -168,10 +170,19 @@ void Speak(std::string text, std::string voice, int32_t readMode, int rate, HWND
     if (done) SetEvent(done);
     if (whole && readMode == tts::kReadBookMode && window)
         PostMessageW(window, tts::kNextChunkMessage, 0, 0);
+    engine.speaking = false;
 }
 
+// Waits for the reading before, boundedly: a reading that does not end is let go (the plug-in
+// stays loaded, so its thread keeps its code) rather than hang the program.
 void Join() {
-    if (engine.worker.joinable()) engine.worker.join();
+    if (!engine.worker.joinable()) return;
+    for (int i = 0; i < 2000 && engine.speaking; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (engine.speaking)
+        engine.worker.detach();
+    else
+        engine.worker.join();
 }
 
 }  // namespace
@@ -182,15 +193,19 @@ int32_t tts_open_speech(uint32_t* handle) {
     if (!handle) return 1;
     *handle = 0;
     std::lock_guard<std::mutex> g(engine.lock);
-    if (!engine.open) {
+    if (engine.rate == 0) {
+        // espeak-ng is set up once for the process and kept: it cannot be set up again after
+        // espeak_Terminate. It stays loaded, so that the memory it keeps is still its own (and
+        // a leak checker can tell it apart).
+        dlopen("libespeak-ng.so.1", RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
         // The synthesised sound comes back to the callback; the plug-in plays it itself.
         const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 500, nullptr,
                                            espeakINITIALIZE_DONT_EXIT);
         if (rate <= 0) return 2;
         espeak_SetSynthCallback(OnSynth);
         engine.rate = rate;
-        engine.open = true;
     }
+    engine.open = true;
     *handle = kHandle;
     return 0;
 }
@@ -211,6 +226,7 @@ int32_t tts_speak(uint32_t handle, const char16_t* text, int32_t length) {
     std::lock_guard<std::mutex> g(engine.lock);
     if (!engine.open) return 0;
     if (engine.done) ResetEvent(engine.done);
+    engine.speaking = true;
     engine.worker = std::thread(Speak, std::move(utf8), engine.voice, engine.readMode, engine.rate,
                                 engine.window, engine.stop, engine.done);
     return 1;
@@ -220,7 +236,6 @@ int32_t tts_close_speech(uint32_t handle) {
     if (handle != kHandle) return 1;
     Join();
     std::lock_guard<std::mutex> g(engine.lock);
-    if (engine.open) espeak_Terminate();
     engine.open = false;
     engine.window = nullptr;
     engine.stop = engine.done = nullptr;
