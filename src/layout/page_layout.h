@@ -450,6 +450,11 @@ public:
     // Moves the selected tables (every one when none is selected), or the table `which`, by the
     // step within their content; true when one moved. The caller redraws the page.
     bool ScrollTables(Point step, uint32_t which = 0xFFFFFFFEu);
+    // A page turn through a table taller than its view: forward, the first table with lines
+    // below its view moves so that the first line not wholly shown comes to the top; back, the
+    // last table moved down moves up by at most its view. True when one moved (the page is then
+    // not turned, so no line of the table is passed over). The caller redraws the page.
+    bool PageThroughTables(int32_t direction);
     // Toggles a table's selection (0xFFFFFFFF: all, to the opposite of the first one's); true
     // when one changed, and the page is to be drawn again for its frame.
     bool SelectTable(uint32_t id);

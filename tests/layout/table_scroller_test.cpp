@@ -270,3 +270,43 @@ TEST_F(TallTableScroller, MarksFollowTheTableDown) {
 }
 
 }  // namespace
+
+namespace {
+
+// A tall table's page turns: forward until its end, then back to its top, every line of the
+// cell shown whole on some turn each way, and each turn moving on.
+TEST_F(TallTableScroller, PageTurnsShowEveryLineOfTheCellForwardAndBack) {
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    PageSlot* slot = layout_.CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    const TableRecord* table = slot->contents.Table(0);
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(slot->record->tables.size(), 1u);
+    std::vector<const LineRecord*> lines;
+    for (int32_t k = 0; k < slot->contents.KindCount(kItemLine); ++k)
+        if (const LineRecord* l = slot->contents.Line(k); l && l->height > 0) lines.push_back(l);
+    ASSERT_GT(lines.size(), 40u);
+    auto walk = [&](int32_t direction) {
+        std::vector<bool> shown(lines.size(), false);
+        int turns = 0;
+        for (;;) {
+            int32_t y = slot->record->tables[0].y;
+            for (size_t i = 0; i < lines.size(); ++i) {
+                int32_t top = lines[i]->y - table->box.y - y;
+                if (top >= 0 && top + lines[i]->height <= table->box.height) shown[i] = true;
+            }
+            if (turns > 60 || !layout_.PageThroughTables(direction)) break;
+            ++turns;
+            EXPECT_EQ(slot->record->tables[0].y > y, direction > 0) << "turn " << turns;
+            EXPECT_TRUE(layout_.PaintCurrentPage(false));
+        }
+        EXPECT_GE(turns, 1);
+        for (size_t i = 0; i < lines.size(); ++i) EXPECT_TRUE(shown[i]) << "line " << i;
+    };
+    walk(1);
+    EXPECT_EQ(slot->record->tables[0].y, table->content.height - table->box.height);
+    walk(-1);
+    EXPECT_EQ(slot->record->tables[0].y, 0);
+}
+
+}  // namespace
