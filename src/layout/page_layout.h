@@ -435,6 +435,10 @@ public:
     static constexpr int32_t kTableScrollStep = 40;
     bool MoveTable(PageSlot& slot, const Rect& view, uint32_t id);
     bool TableArrowRects(const Rect& view, Rect& left, Rect& right) const;
+    // A scrollable table's view inside its box and the arrow columns beside the view, so that
+    // the arrows never cover the table's text. Without the arrow icons the view is the box and
+    // the arrows sit at its sides.
+    bool TableScrollRects(const Rect& box, Rect& view, Rect& left, Rect& right);
     // A note's marker: an area linked to the annotation (note link 25, 71).
     static bool AddMarkArea(AreaArray& out, int32_t annotation, const Rect& rect);
     // A line piece's rectangle; inside a scrollable table moved down by dy (its content's
@@ -661,6 +665,7 @@ private:
     // While a scrolled table is drawn: its box, to which its pictures are clipped too (they
     // are drawn after the items, one clip per inline box; an empty one is none).
     const Rect* tableClip_ = nullptr;
+    Rect tableView_{};
     std::vector<Rect> objectClips_;
     void NoteObjectClip(int32_t k);
     // The font last given to the canvas (a size below 0 when unknown): a run sets it only when

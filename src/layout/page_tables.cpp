@@ -43,7 +43,9 @@ bool PageLayout::TableAt(Point p, uint32_t& id, bool& found) {
     for (int32_t i = 0; i < c.Count(); ++i) {
         if (c.ItemAt(i)->kind != kItemTable) continue;
         const TableRecord* t = c.Table(k++);
-        if (!t || !Rect::Contains(t->box, p)) continue;
+        Rect view, left, right;
+        if (!t || !TableScrollRects(t->box, view, left, right) || !Rect::Contains(view, p))
+            continue;
         TableScrollEntry* e = TableScroll::FindEntry(*tables, c.ItemAt(i)->Position());
         // Only a drawn scrollable table has an entry; a table that fits has nothing to scroll.
         if (!e) continue;
