@@ -340,9 +340,8 @@ bool PageLayout::TableScrollRects(const Rect& box, Rect& view, Rect& left, Rect&
         g.leftMargin = marginLeft_;
         g.rightMargin = marginRight_;
         Rect area;
-        if (TableScroll::GetTableScrollGeometry(g, box, view, left, area, right) &&
-            view.width > 0)
-            return true;
+        bool placed = TableScroll::GetTableScrollGeometry(g, box, view, left, area, right);
+        if (placed && view.width > 0) return true;
     }
     view = box;
     return TableArrowRects(box, left, right);

@@ -137,8 +137,7 @@ bool PageLayout::PageThroughTables(int32_t direction) {
         int32_t view = t.table->box.height;
         int32_t to = e->y;
         if (direction > 0) {
-            if (e->largestY <= e->y || !OffsetForward(t, e->y, view, e->largestY, to))
-                return false;
+            if (e->largestY <= e->y || !OffsetForward(t, e->y, view, e->largestY, to)) return false;
         } else {
             if (e->y <= 0) return false;
             to = OffsetBack(t, e->y, view);

@@ -41,8 +41,8 @@ bool GetTableScrollGeometry(const Geometry& g, const Rect& table, Rect& view, Re
     leftArrow = Rect{view.x - leftWidth, view.y, leftWidth, h};
     int32_t rightX = view.x + view.width;
     // As on the left, an arrow column narrower than its icon reaches into the margin.
-    rightArrow = Rect{rightX, view.y,
-                      std::max(table.x + table.width - rightX, g.rightIcon.width + 2), h};
+    rightArrow =
+        Rect{rightX, view.y, std::max(table.x + table.width - rightX, g.rightIcon.width + 2), h};
     area = view;
     return true;
 }
