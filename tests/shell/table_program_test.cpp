@@ -91,5 +91,34 @@ TEST(ProgramTables, ACellTallerThanThePageIsReadWholeForwardAndBack) {
     EXPECT_EQ(ReadOn(back), Expected());
 }
 
+// A table wider than the page: its cells are drawn in the view between the arrow columns, so
+// at its start the left column is blank and the right one holds the arrow, never cell text.
+TEST(ProgramTables, TheScrollArrowsSitBesideTheCellsText) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string html = "<html><body><table border=\"1\"><tr>";
+    for (int i = 0; i < 6; ++i) html += "<td>Wednesday northwesterly springtide</td>";
+    device.WriteHost("storage/eBooks/wide.htm", html + "</tr></table></body></html>");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\wide.htm"},
+                        "idle\nscreenshot " + o + "wide.png\nquit\n"),
+              0)
+        << ReadFile(o + "errors.txt");
+    Picture shot = ReadPicture(o + "wide.png");
+    ASSERT_EQ(shot.width, 240);
+    // The body of the page, below the title bar and above the menu bar.
+    const int top = 30, bottom = 280;
+    const uint32_t page = shot.At(120, bottom - 1);
+    auto ink = [&](int x0, int x1) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = x0; x < x1; ++x) n += shot.At(x, y) != page;
+        return n;
+    };
+    EXPECT_GT(ink(18, 222), 0);   // the cells
+    EXPECT_EQ(ink(0, 18), 0);     // no arrow at the start, and no text under one
+    EXPECT_GT(ink(222, 240), 0);  // the right arrow
+}
+
 }  // namespace
 }  // namespace fvt::test
