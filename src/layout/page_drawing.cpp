@@ -280,15 +280,18 @@ void PageLayout::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positio
         slot.record->tables.push_back(TableScrollEntry{position, 0, 0});
         entry = &slot.record->tables.back();
     }
-    // Scrolling stops where the content's far edge meets the view's.
+    // The content shows in the view between the arrow columns; scrolling stops where the
+    // content's far edge meets the view's.
+    Rect left, right;
+    TableScrollRects(table.box, tableView_, left, right);
+    const Rect& view = tableView_;
     TableScroll::SetTableExtent(
-        *entry, Size{table.content.width - table.box.width, table.content.height - table.box.height},
-        false);
-    entry->x = std::clamp(entry->x, 0, std::max(0, table.content.width - table.box.width));
-    entry->y = std::clamp(entry->y, 0, std::max(0, table.content.height - table.box.height));
-    drawShift_ = Point{-entry->x, -entry->y};
-    canvas_->SetClip(&table.box);
-    tableClip_ = &table.box;
+        *entry, Size{table.content.width - view.width, table.content.height - view.height}, false);
+    entry->x = std::clamp(entry->x, 0, std::max(0, table.content.width - view.width));
+    entry->y = std::clamp(entry->y, 0, std::max(0, table.content.height - view.height));
+    drawShift_ = Point{view.x - table.box.x - entry->x, view.y - table.box.y - entry->y};
+    canvas_->SetClip(&tableView_);
+    tableClip_ = &tableView_;
 }
 
 void PageLayout::NoteObjectClip(int32_t k) {
@@ -302,13 +305,13 @@ void PageLayout::DrawTableScroller(PageSlot& slot, const TableRecord& table, uin
     for (const TableScrollEntry& e : slot.record->tables)
         if (e.position == position) entry = &e;
     if (!entry) return;
-    const Rect& v = table.box;
+    Rect v, left, right;
+    if (!TableScrollRects(table.box, v, left, right)) return;
     if (entry->selected && v.width > 0 && v.height > 0) FrameRect(v, TableScroll::kSelectedFrame);
-    Rect left, right;
-    if (!TableArrowRects(v, left, right)) return;
-    // The arrows say which way more of the table lies; they sit over the arrow marks.
+    // The arrows say which way more of the table lies; they sit over the arrow marks, beside
+    // the view.
     bool showLeft = entry->x > 0;
-    bool showRight = entry->x < std::max(0, table.content.width - table.box.width);
+    bool showRight = entry->x < std::max(0, table.content.width - v.width);
     if (showLeft) DrawIconColumn(left, TableScroll::TableIcons::kLeftArrow);
     if (showRight) DrawIconColumn(right, TableScroll::TableIcons::kRightArrow);
 }

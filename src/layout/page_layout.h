@@ -435,6 +435,10 @@ public:
     static constexpr int32_t kTableScrollStep = 40;
     bool MoveTable(PageSlot& slot, const Rect& view, uint32_t id);
     bool TableArrowRects(const Rect& view, Rect& left, Rect& right) const;
+    // A scrollable table's view inside its box and the arrow columns beside the view, so that
+    // the arrows never cover the table's text. Without the arrow icons the view is the box and
+    // the arrows sit at its sides.
+    bool TableScrollRects(const Rect& box, Rect& view, Rect& left, Rect& right);
     // A note's marker: an area linked to the annotation (note link 25, 71).
     static bool AddMarkArea(AreaArray& out, int32_t annotation, const Rect& rect);
     // A line piece's rectangle; inside a scrollable table moved down by dy (its content's
@@ -450,6 +454,11 @@ public:
     // Moves the selected tables (every one when none is selected), or the table `which`, by the
     // step within their content; true when one moved. The caller redraws the page.
     bool ScrollTables(Point step, uint32_t which = 0xFFFFFFFEu);
+    // A page turn through a table taller than its view: forward, the first table with lines
+    // below its view moves so that the first line not wholly shown comes to the top; back, the
+    // last table moved down moves up by at most its view. True when one moved (the page is then
+    // not turned, so no line of the table is passed over). The caller redraws the page.
+    bool PageThroughTables(int32_t direction);
     // Toggles a table's selection (0xFFFFFFFF: all, to the opposite of the first one's); true
     // when one changed, and the page is to be drawn again for its frame.
     bool SelectTable(uint32_t id);
@@ -656,6 +665,7 @@ private:
     // While a scrolled table is drawn: its box, to which its pictures are clipped too (they
     // are drawn after the items, one clip per inline box; an empty one is none).
     const Rect* tableClip_ = nullptr;
+    Rect tableView_{};
     std::vector<Rect> objectClips_;
     void NoteObjectClip(int32_t k);
     // The font last given to the canvas (a size below 0 when unknown): a run sets it only when

@@ -9,6 +9,7 @@
 #include "graphics/core/node.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
+#include "layout/table_scroll.h"
 #include "library/paths/app_paths.h"
 #include "script/script_error.h"
 
@@ -76,18 +77,32 @@ namespace {
 // not shown, so no mark may reach there. Runs and objects carry the places they were drawn at
 // (already shifted by the table's offsets); line records keep their unshifted y, moved by dy.
 struct TableClip {
+    Rect viewRect{};
     const Rect* view = nullptr;
     int32_t dy = 0;
     int32_t depth = 0;  // tables open (nested ones draw inside the outermost's view)
+
+    TableClip() = default;
+    // A copy cuts to its own copy of the view.
+    TableClip(const TableClip& o) { *this = o; }
+    TableClip& operator=(const TableClip& o) {
+        viewRect = o.viewRect;
+        view = o.view ? &viewRect : nullptr;
+        dy = o.dy;
+        depth = o.depth;
+        return *this;
+    }
 
     // A drawn rectangle cut to the view; false when nothing of it shows.
     bool Cut(Rect& r) const { return !view || Rect::Intersect(r, *view, r); }
 };
 
 // Entering a table at the top level: a scrollable one limits the marks to its view.
-void EnterTableClip(PageSlot& slot, const TableRecord* t, const BlockItem* item, TableClip& clip) {
+void EnterTableClip(PageSlot& slot, const TableRecord* t, const BlockItem* item, TableClip& clip,
+                    const Rect& view) {
     if (!t || (t->content.width <= t->box.width && t->content.height <= t->box.height)) return;
-    clip.view = &t->box;
+    clip.viewRect = view;
+    clip.view = &clip.viewRect;
     if (!slot.record) return;
     for (const TableScrollEntry& e : slot.record->tables)
         if (e.position == item->Position()) clip.dy = -e.y;
@@ -209,7 +224,12 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
                 region.clip = lineClip;
                 break;
             case kItemTable:
-                if (table.depth++ == 0) EnterTableClip(slot, c.Table(k), item, table);
+                if (table.depth++ == 0) {
+                    Rect view, left, right;
+                    const TableRecord* t = c.Table(k);
+                    if (t) TableScrollRects(t->box, view, left, right);
+                    EnterTableClip(slot, t, item, table, view);
+                }
                 break;
             case kItemTextRun:
                 if (open) {
@@ -311,9 +331,25 @@ bool PageLayout::TableArrowRects(const Rect& view, Rect& left, Rect& right) cons
     return true;
 }
 
-bool PageLayout::MoveTable(PageSlot& slot, const Rect& view, uint32_t id) {
-    Rect left, right;
-    if (!TableArrowRects(view, left, right)) return true;
+bool PageLayout::TableScrollRects(const Rect& box, Rect& view, Rect& left, Rect& right) {
+    TableScroll::Geometry g;
+    if (canvas_ && canvas_->IconSize(TableScroll::TableIcons::kLeftArrow, g.leftIcon) &&
+        canvas_->IconSize(TableScroll::TableIcons::kRightArrow, g.rightIcon) &&
+        g.leftIcon.width > 0 && g.rightIcon.width > 0) {
+        g.haveIcons = true;
+        g.leftMargin = marginLeft_;
+        g.rightMargin = marginRight_;
+        Rect area;
+        bool placed = TableScroll::GetTableScrollGeometry(g, box, view, left, area, right);
+        if (placed && view.width > 0) return true;
+    }
+    view = box;
+    return TableArrowRects(box, left, right);
+}
+
+bool PageLayout::MoveTable(PageSlot& slot, const Rect& box, uint32_t id) {
+    Rect view, left, right;
+    if (!TableScrollRects(box, view, left, right)) return true;
     std::u16string back = u"move_table(", on = u"move_table(";
     AppendNumber(back, id);
     back += u",-";

@@ -2,6 +2,10 @@
 #include "layout/page_layout.h"
 #include "layout/table_scroll.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace {
 
 std::vector<TableScrollEntry>* CurrentTables(PageSlot* slot) {
@@ -39,13 +43,116 @@ bool PageLayout::TableAt(Point p, uint32_t& id, bool& found) {
     for (int32_t i = 0; i < c.Count(); ++i) {
         if (c.ItemAt(i)->kind != kItemTable) continue;
         const TableRecord* t = c.Table(k++);
-        if (!t || !Rect::Contains(t->box, p)) continue;
+        Rect view, left, right;
+        if (!t || !TableScrollRects(t->box, view, left, right) || !Rect::Contains(view, p))
+            continue;
         TableScrollEntry* e = TableScroll::FindEntry(*tables, c.ItemAt(i)->Position());
         // Only a drawn scrollable table has an entry; a table that fits has nothing to scroll.
         if (!e) continue;
         id = e->position;
         found = true;
         return e->selected != 0;
+    }
+    return false;
+}
+
+namespace {
+
+// The tops and bottoms of a table's lines, relative to the table's box.
+struct TableLines {
+    uint32_t position = 0;
+    const TableRecord* table = nullptr;
+    std::vector<std::pair<int32_t, int32_t>> lines;
+};
+
+void CollectTableLines(BlockContents& c, std::vector<TableLines>& out) {
+    int32_t counts[kItemKindCount] = {};
+    int32_t depth = 0;
+    for (int32_t i = 0; i < c.Count(); ++i) {
+        uint32_t kind = c.ItemAt(i)->kind;
+        int32_t k = counts[kind]++;
+        if (kind == kItemTable) {
+            if (depth++ == 0) {
+                out.emplace_back();
+                out.back().position = c.ItemAt(i)->Position();
+                out.back().table = c.Table(k);
+            }
+        } else if (kind == kItemFlowMark) {
+            const FlowMark* m = c.Mark(k);
+            if (m && m->type == kMarkTableEnd && depth > 0) --depth;
+        } else if (kind == kItemLine && depth > 0 && out.back().table) {
+            const LineRecord* line = c.Line(k);
+            if (!line || line->height <= 0) continue;
+            int32_t top = line->y - out.back().table->box.y;
+            out.back().lines.emplace_back(top, top + line->height);
+        }
+    }
+}
+
+// The offset that brings the first line not wholly shown below the view to its top.
+bool OffsetForward(const TableLines& t, int32_t y, int32_t view, int32_t largest, int32_t& to) {
+    bool found = false;
+    int32_t next = 0;
+    for (const auto& [top, bottom] : t.lines) {
+        if (bottom <= y + view || top <= y) continue;
+        if (!found || top < next) next = top;
+        found = true;
+    }
+    if (!found) return false;
+    // A line taller than the view still leaves its lower part to the next turn.
+    if (next >= y + view) next = y + view;
+    to = std::min(next, largest);
+    return to > y;
+}
+
+// Back so that the view ends at the first line wholly shown now, starting at a line top: the
+// line cut at the top now is shown whole, and a line cut at the new top comes with the next
+// turn back.
+int32_t OffsetBack(const TableLines& t, int32_t y, int32_t view) {
+    int32_t shown = y + view;
+    for (const auto& line : t.lines)
+        if (line.first >= y) shown = std::min(shown, line.first);
+    int32_t least = std::max(0, shown - view);
+    int32_t to = y;
+    for (const auto& line : t.lines)
+        if (line.first < y && line.first >= least) to = std::min(to, line.first);
+    if (to == y) to = std::max(0, y - view);
+    // With no line above, the view goes back to the table's top.
+    for (const auto& line : t.lines)
+        if (line.first < to) return to;
+    return 0;
+}
+
+}  // namespace
+
+bool PageLayout::PageThroughTables(int32_t direction) {
+    PageSlot* slot = CurrentPageSlot();
+    std::vector<TableScrollEntry>* entries = CurrentTables(slot);
+    if (!entries || entries->empty() || direction == 0) return false;
+    std::vector<TableLines> tables;
+    CollectTableLines(slot->contents, tables);
+    auto step = [&](const TableLines& t) {
+        TableScrollEntry* e = TableScroll::FindEntry(*entries, t.position);
+        if (!e || !t.table || t.table->box.height <= 0) return false;
+        int32_t view = t.table->box.height;
+        int32_t to = e->y;
+        if (direction > 0) {
+            if (e->largestY <= e->y || !OffsetForward(t, e->y, view, e->largestY, to)) return false;
+        } else {
+            if (e->y <= 0) return false;
+            to = OffsetBack(t, e->y, view);
+            if (to >= e->y) return false;
+        }
+        e->y = to;
+        e->savedY = to;
+        return true;
+    };
+    if (direction > 0) {
+        for (const TableLines& t : tables)
+            if (step(t)) return true;
+    } else {
+        for (auto it = tables.rbegin(); it != tables.rend(); ++it)
+            if (step(*it)) return true;
     }
     return false;
 }

@@ -354,6 +354,14 @@ bool PositionViewElement::HandleFocusMode(uint32_t code) {
     return false;
 }
 
+bool PositionViewElement::PageThroughTables(int32_t direction) {
+    // A table taller than its view is paged through before the page turns past it.
+    if (!layout_ || !layout_->PageThroughTables(direction)) return false;
+    layout_->ClearCurrentBlockMarks();
+    owner_->InvalidateSurface();
+    return true;
+}
+
 bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
     if (!owner_) return false;
     uint32_t columns = 1;
@@ -365,9 +373,11 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
     bool two = columns == 2;
     switch (code) {
         case kKeyPageDown:
+            if (PageThroughTables(1)) return true;
             owner_->StepPage(2, 1, 255);
             return true;
         case kKeyPageUp:
+            if (PageThroughTables(-1)) return true;
             owner_->StepPage(-2, 1, 255);
             return true;
         case kKeyLineDown: {
@@ -387,9 +397,11 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
             owner_->StepPage(two ? -2 : -1, 1, 255);
             return true;
         case kKeyScreenDown:
+            if (PageThroughTables(1)) return true;
             owner_->StepPage(two ? 2 : 3, 1, 255);
             return true;
         case kKeyScreenUp:
+            if (PageThroughTables(-1)) return true;
             owner_->StepPage(two ? -2 : -3, 1, 255);
             return true;
         case kKeyHome:

@@ -155,6 +155,7 @@ public:
 private:
     bool HandleFocusMode(uint32_t code);
     bool HandleKey(uint32_t code, uint32_t argument);
+    bool PageThroughTables(int32_t direction);
     bool HandlePen(const InputEvent& event);
     void ToggleFocusMode(uint32_t mode);
     bool CurrentMarkIsOnPage();

@@ -40,7 +40,9 @@ bool GetTableScrollGeometry(const Geometry& g, const Rect& table, Rect& view, Re
     int32_t leftWidth = std::max(view.x - table.x, g.leftIcon.width + 2);
     leftArrow = Rect{view.x - leftWidth, view.y, leftWidth, h};
     int32_t rightX = view.x + view.width;
-    rightArrow = Rect{rightX, view.y, std::max(0, table.x + table.width - rightX), h};
+    // As on the left, an arrow column narrower than its icon reaches into the margin.
+    rightArrow =
+        Rect{rightX, view.y, std::max(table.x + table.width - rightX, g.rightIcon.width + 2), h};
     area = view;
     return true;
 }

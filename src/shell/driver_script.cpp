@@ -373,18 +373,39 @@ std::vector<std::string> ShownPageLines() {
     // space.
     BlockContents& block = slot->contents;
     bool open = false, space = false;
+    // A line of a scrolled table is shown only when it lies wholly within the table's view.
+    int32_t depth = 0;
+    const TableRecord* table = nullptr;
+    int32_t shiftY = 0;
     BlockCursor c;
     c.Init(&block, true);
     for (; !c.AtEnd(); c.Next()) {
         switch (c.Kind()) {
-            case kItemLine:
-                open = block.Line(c.counts[kItemLine])->height > 0;
+            case kItemTable:
+                if (depth++ > 0) break;
+                table = block.Table(c.counts[kItemTable]);
+                shiftY = 0;
+                if (table && slot->record)
+                    for (const TableScrollEntry& e : slot->record->tables)
+                        if (e.position == block.PositionAt(c)) shiftY = e.y;
+                break;
+            case kItemLine: {
+                const LineRecord* line = block.Line(c.counts[kItemLine]);
+                open = line->height > 0;
+                if (open && depth > 0 && table && shiftY >= 0 &&
+                    table->content.height > table->box.height) {
+                    int32_t top = line->y - shiftY;
+                    open = top >= table->box.y &&
+                           top + line->height <= table->box.y + table->box.height;
+                }
                 space = false;
                 if (open) lines.emplace_back();
                 break;
+            }
             case kItemFlowMark: {
                 const FlowMark* m = block.Mark(c.counts[kItemFlowMark]);
                 if (open && m->type == kMarkSpace && m->width > 0) space = true;
+                if (m->type == kMarkTableEnd && depth > 0 && --depth == 0) table = nullptr;
                 break;
             }
             case kItemTextRun:

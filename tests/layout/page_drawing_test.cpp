@@ -645,18 +645,19 @@ TEST_F(Scroller, ArrowsShowOnlyTheSidesWhereMoreOfTheTableLies) {
     canvas_.iconSize = Size{8, 6};
     PageSlot& slot = WideTableAt(0);
     std::vector<Op> icons = canvas_.Of('I');
-    // At the start only the right arrow: three copies fit the 20-pixel column.
+    // At the start only the right arrow: three copies fit the 20-pixel column. The columns
+    // are 8 + 2 pixels wide beside an 80-pixel view, so the arrows cover no cell text.
     ASSERT_EQ(icons.size(), 3u);
     for (const Op& o : icons) EXPECT_EQ(o.colour, 223u);
-    EXPECT_EQ(icons[0].rect.x, 100 - 15 + (15 - 8) / 2);
+    EXPECT_EQ(icons[0].rect.x, 90 + (10 - 8) / 2);
 
     icons = IconsAt(slot, 30);
     ASSERT_EQ(icons.size(), 6u);
     EXPECT_EQ(icons[0].colour, 222u);
-    EXPECT_EQ(icons[0].rect.x, (15 - 8) / 2);
+    EXPECT_EQ(icons[0].rect.x, (10 - 8) / 2);
     EXPECT_EQ(icons[5].colour, 223u);
 
-    icons = IconsAt(slot, 60);  // the end: nothing more to the right
+    icons = IconsAt(slot, 80);  // the end of the 160-pixel content: nothing more to the right
     ASSERT_EQ(icons.size(), 3u);
     for (const Op& o : icons) EXPECT_EQ(o.colour, 222u);
 }

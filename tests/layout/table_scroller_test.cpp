@@ -112,23 +112,35 @@ TEST_F(TableScroller, ArrowsAppearWhereMoreOfTheTableLies) {
     Rect view;
     TableScrollEntry* entry = nullptr;
     ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
-    int plainRight = CanvasInk(canvas_, view.x + view.width - 15, view.y, 15, view.height);
     int plainLeft = CanvasInk(canvas_, view.x, view.y, 15, view.height);
 
     pageCanvas_->SetIconHost(IconHost{nullptr, 96});
     ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
     Save("start");
-    // At the start the right arrow shows and the left column is as the table left it.
-    EXPECT_GT(CanvasInk(canvas_, view.x + view.width - 15, view.y, 15, view.height), plainRight);
-    EXPECT_EQ(CanvasInk(canvas_, view.x, view.y, 15, view.height), plainLeft);
+    // With the 16-pixel arrows and 8-pixel margins the cells show in a view 10 pixels in from
+    // each side of the table's box; the arrows sit in the columns beside it, reaching into the
+    // margins, and never over the cells' text.
+    const Rect box = view;
+    const Rect inner{box.x + 10, box.y, box.width - 20, box.height};
+    const Rect leftColumn{inner.x - 18, box.y, 18, box.height};
+    const Rect rightColumn{inner.x + inner.width, box.y, 18, box.height};
+    auto ink = [&](const Rect& r) { return CanvasInk(canvas_, r.x, r.y, r.width, r.height); };
+    // At the start the right arrow shows, and the left column is empty: the cells' text is
+    // cut to the view, where it used to run under the arrows (plainLeft).
+    EXPECT_GT(ink(rightColumn), 0);
+    EXPECT_EQ(ink(leftColumn), 0);
+    EXPECT_GT(plainLeft, 0);
+    const int textAtStart = ink(Rect{inner.x, inner.y, 20, inner.height});
+    EXPECT_GT(textAtStart, 0);
 
     entry->x = 40;
     ASSERT_NO_FATAL_FAILURE(Paint(view, entry));
     Save("scrolled");
     ASSERT_EQ(entry->x, 40);
-    EXPECT_GT(CanvasInk(canvas_, view.x, view.y, 15, view.height), 0);
-    // Icons stay inside their columns: nothing is drawn left of the view.
-    EXPECT_EQ(CanvasInk(canvas_, 0, view.y, view.x, view.height), 0);
+    EXPECT_GT(ink(leftColumn), 0);
+    // Icons stay inside their columns: nothing is drawn past the page's edges.
+    EXPECT_EQ(leftColumn.x, 0);
+    EXPECT_EQ(rightColumn.x + rightColumn.width, 240);
 }
 
 TEST_F(TableScroller, TheSelectedTableIsFramedInRed) {
@@ -267,6 +279,46 @@ TEST_F(TallTableScroller, MarksFollowTheTableDown) {
     ASSERT_EQ(marks.size(), 1u);
     EXPECT_EQ(marks[0].first, u'l');
     EXPECT_TRUE(Rect::ContainsRect(view, marks[0].second));
+}
+
+}  // namespace
+
+namespace {
+
+// A tall table's page turns: forward until its end, then back to its top, every line of the
+// cell shown whole on some turn each way, and each turn moving on.
+TEST_F(TallTableScroller, PageTurnsShowEveryLineOfTheCellForwardAndBack) {
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    PageSlot* slot = layout_.CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    const TableRecord* table = slot->contents.Table(0);
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(slot->record->tables.size(), 1u);
+    std::vector<const LineRecord*> lines;
+    for (int32_t k = 0; k < slot->contents.KindCount(kItemLine); ++k)
+        if (const LineRecord* l = slot->contents.Line(k); l && l->height > 0) lines.push_back(l);
+    ASSERT_GT(lines.size(), 40u);
+    auto walk = [&](int32_t direction) {
+        std::vector<bool> shown(lines.size(), false);
+        int turns = 0;
+        for (;;) {
+            int32_t y = slot->record->tables[0].y;
+            for (size_t i = 0; i < lines.size(); ++i) {
+                int32_t top = lines[i]->y - table->box.y - y;
+                if (top >= 0 && top + lines[i]->height <= table->box.height) shown[i] = true;
+            }
+            if (turns > 60 || !layout_.PageThroughTables(direction)) break;
+            ++turns;
+            EXPECT_EQ(slot->record->tables[0].y > y, direction > 0) << "turn " << turns;
+            EXPECT_TRUE(layout_.PaintCurrentPage(false));
+        }
+        EXPECT_GE(turns, 1);
+        for (size_t i = 0; i < lines.size(); ++i) EXPECT_TRUE(shown[i]) << "line " << i;
+    };
+    walk(1);
+    EXPECT_EQ(slot->record->tables[0].y, table->content.height - table->box.height);
+    walk(-1);
+    EXPECT_EQ(slot->record->tables[0].y, 0);
 }
 
 }  // namespace

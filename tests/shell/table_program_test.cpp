@@ -1,0 +1,124 @@
+// Tables in the program itself: a cell taller than the page is read to its end by paging, and
+// paged back to its start, without a line passed over.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/program_runs.h"
+#include "support/platform/temp_device.h"
+
+namespace fvt::test {
+namespace {
+
+constexpr int kSentences = 60;
+constexpr int kTurns = 14;
+
+// One cell of sixty sentences, then a paragraph after the table.
+void WriteTallCell(const TempDevice& device) {
+    std::string html = "<html><body><table border=\"1\"><tr><td>";
+    for (int i = 1; i <= kSentences; ++i)
+        html += "Item " + std::to_string(i) + " is here and the cell goes on. ";
+    html += "</td></tr></table><p>After the table.</p></body></html>";
+    device.WriteHost("storage/eBooks/tall.htm", html);
+}
+
+std::string Expected() {
+    std::string text;
+    for (int i = 1; i <= kSentences; ++i)
+        text += "Item " + std::to_string(i) + " is here and the cell goes on. ";
+    return text + "After the table.";
+}
+
+// The pages' lines read one after another, a page's first lines dropped where they repeat the
+// end of the page before (a view of the cell's end may go back over a few lines): the text
+// so read, which is to be the whole text when no line was passed over. Empty when a page does
+// not go on from where the one before stopped.
+std::string ReadOn(const std::vector<std::vector<std::string>>& pages) {
+    const std::string whole = Expected();
+    std::string read;
+    for (const std::vector<std::string>& page : pages) {
+        bool goesOn = false;
+        for (size_t skip = 0; skip <= page.size() && !goesOn; ++skip) {
+            std::string next = read;
+            for (size_t k = skip; k < page.size(); ++k) next += (next.empty() ? "" : " ") + page[k];
+            if (whole.compare(0, next.size(), next) != 0) continue;
+            read = next;
+            goesOn = true;
+        }
+        if (!goesOn) return {};
+    }
+    return read;
+}
+
+bool HasAfter(const std::vector<std::string>& lines) {
+    for (const std::string& l : lines)
+        if (l.find("After the table.") != std::string::npos) return true;
+    return false;
+}
+
+TEST(ProgramTables, ACellTallerThanThePageIsReadWholeForwardAndBack) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteTallCell(device);
+    const std::string o = device.outside() + "/";
+    std::string steps = "idle\n";
+    for (int i = 0; i < kTurns; ++i)
+        steps += "pagetext " + o + "f" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
+    for (int i = 0; i < kTurns; ++i)
+        steps += "pagetext " + o + "b" + std::to_string(i) + ".txt\nkey 0x21\nidle\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\tall.htm"}, steps + "quit\n"), 0)
+        << ReadFile(o + "errors.txt");
+
+    // Forward: every line of the cell in order, then the text after the table.
+    std::vector<std::vector<std::string>> forward;
+    for (int i = 0; i < kTurns; ++i) {
+        forward.push_back(ReadLines(o + "f" + std::to_string(i) + ".txt"));
+        if (HasAfter(forward.back())) break;
+    }
+    ASSERT_GT(forward.size(), 2u) << "the cell needs more than one page";
+    EXPECT_EQ(ReadOn(forward), Expected());
+
+    // Back from the text after the table to the first page: read in the order of the document,
+    // the same whole text.
+    const std::vector<std::string> first = forward.front();
+    std::vector<std::vector<std::string>> back;
+    for (int i = 0; i < kTurns; ++i) {
+        back.insert(back.begin(), ReadLines(o + "b" + std::to_string(i) + ".txt"));
+        if (back.front() == first) break;
+    }
+    ASSERT_EQ(back.front(), first) << "paging back never reached the first page";
+    EXPECT_EQ(ReadOn(back), Expected());
+}
+
+// A table wider than the page: its cells are drawn in the view between the arrow columns, so
+// at its start the left column is blank and the right one holds the arrow, never cell text.
+TEST(ProgramTables, TheScrollArrowsSitBesideTheCellsText) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string html = "<html><body><table border=\"1\"><tr>";
+    for (int i = 0; i < 6; ++i) html += "<td>Wednesday northwesterly springtide</td>";
+    device.WriteHost("storage/eBooks/wide.htm", html + "</tr></table></body></html>");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\wide.htm"},
+                        "idle\nscreenshot " + o + "wide.png\nquit\n"),
+              0)
+        << ReadFile(o + "errors.txt");
+    Picture shot = ReadPicture(o + "wide.png");
+    ASSERT_EQ(shot.width, 240);
+    // The body of the page, below the title bar and above the menu bar.
+    const int top = 30, bottom = 280;
+    const uint32_t page = shot.At(120, bottom - 1);
+    auto ink = [&](int x0, int x1) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = x0; x < x1; ++x) n += shot.At(x, y) != page;
+        return n;
+    };
+    EXPECT_GT(ink(18, 222), 0);   // the cells
+    EXPECT_EQ(ink(0, 18), 0);     // no arrow at the start, and no text under one
+    EXPECT_GT(ink(222, 240), 0);  // the right arrow
+}
+
+}  // namespace
+}  // namespace fvt::test
