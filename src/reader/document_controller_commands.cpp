@@ -111,12 +111,15 @@ const char16_t* BookDocumentController::HardwareKeyName(uint32_t index) {
 
 bool BookDocumentController::OnHardwareKey(uint32_t index) {
     const char16_t* name = HardwareKeyName(index);
-    if (!name) return false;
-    String key(name);
-    if (keyHandlers_) return keyHandlers_->RunKeyHandler(key);
-    // The first handler of that name; the link is held while its action runs.
+    return name && RunNamedHandler(String(name));
+}
+
+bool BookDocumentController::RunNamedHandler(const String& name) {
+    if (keyHandlers_) return keyHandlers_->RunKeyHandler(name);
+    // The first handler of that name; the link is held while its action runs (which may
+    // collect the handlers anew).
     for (const RefPtr<LinkTarget>& link : keyLinks_) {
-        if (!link || !(link->name == key)) continue;
+        if (!link || !(link->name == name)) continue;
         RefPtr<LinkTarget> held(link);
         return PerformAction(held.Get(), 0);
     }
