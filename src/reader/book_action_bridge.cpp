@@ -260,6 +260,7 @@ bool BookActionBridge::DeleteAnnotation(uint32_t n) {
     // The pop-up that offered it shows an annotation that is gone.
     if (reader_) reader_->HidePopupPage();
     document_->ReloadAnnotations();
+    document_->NotifyAnnotation(static_cast<int32_t>(n));
     return true;
 }
 

@@ -950,10 +950,15 @@ void BookDocumentController::ReloadAnnotations() {
     Invalidate(true);
 }
 
+void BookDocumentController::NotifyAnnotation(int32_t index) {
+    if (sink_ && !frameFlag_) sink_->OnAnnotationNotice(this, cookie_, index);
+}
+
 void BookDocumentController::Invalidate(bool full) {
     // Every open and page move ends here: the frames follow the page start, and the bars the
     // history (the left key reads "Back" only while there is a step back).
     UpdateFrames();
+    if (sink_ && !frameFlag_) sink_->OnDocumentReady(this, cookie_);
     if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
     // The page is drawn again at the next paint.
     if (surface_) surface_->InvalidateRect(nullptr);

@@ -260,10 +260,10 @@ public:
     static const char16_t* HardwareKeyName(uint32_t index);
     bool OnHardwareKey(uint32_t index);
     // Runs the book's handler of that name ("find", a key's name); false when it has none.
-    bool RunNamedHandler(const String& name) {
-        return keyHandlers_ && keyHandlers_->RunKeyHandler(name);
-    }
+    bool RunNamedHandler(const String& name);
     void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
+    // Tells the window's event sink that annotation `index` was deleted or changed.
+    void NotifyAnnotation(int32_t index);
     // The collected key handlers and the texts of their links.
     const std::vector<RefPtr<LinkTarget>>& KeyHandlerLinks() const { return keyLinks_; }
     const std::vector<String>& KeyHandlerTexts() const { return keyTexts_; }

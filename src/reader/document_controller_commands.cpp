@@ -13,6 +13,8 @@
 #include "document/markup/link_target.h"
 #include "layout/command_ids.h"
 #include "layout/page_layout.h"
+#include "reader/list_pages.h"
+#include "reader/lookup_window.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
@@ -74,10 +76,30 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
             return reader_ && reader_->CanLookUp(id);
         default: break;
     }
-    if (resource_ && view_ != kTextPage && MediaCommandEnabled(id)) return true;
-    bool textPage = resource_ && view_ == kTextPage && layout_;
-    if (IsAnnotationCommand(id)) return annotations_ && (textPage || !resource_);
-    return textPage;
+    // The view shown answers for the rest: a cover or a picture has no use for the page's
+    // commands, the library page none for the book's.
+    Node* view = nullptr;
+    bool hasView = false;
+    if (resource_) {
+        if (view_ == kTextPage) {
+            view = pageView_.get();
+            hasView = layout_ != nullptr;
+        } else if (view_ == kWordListView || view_ == kSearchHistoryView) {
+            LookupListPages* pages = listPageShown_ && reader_ ? reader_->ListPages() : nullptr;
+            view = pages ? pages->Page() : nullptr;
+            hasView = view != nullptr;
+        } else {
+            view = ViewOverPage();
+            hasView = view != nullptr;
+        }
+    }
+    if (id < 0) return false;
+    if (IsAnnotationCommand(id)) {
+        if (!annotations_) return false;
+        return !view || view->IsCommandEnabled(static_cast<uint32_t>(id), 0);
+    }
+    if (!hasView) return false;
+    return !view || view->IsCommandEnabled(static_cast<uint32_t>(id), 0);
 }
 
 const char16_t* BookDocumentController::HardwareKeyName(uint32_t index) {
@@ -89,12 +111,15 @@ const char16_t* BookDocumentController::HardwareKeyName(uint32_t index) {
 
 bool BookDocumentController::OnHardwareKey(uint32_t index) {
     const char16_t* name = HardwareKeyName(index);
-    if (!name) return false;
-    String key(name);
-    if (keyHandlers_) return keyHandlers_->RunKeyHandler(key);
-    // The first handler of that name; the link is held while its action runs.
+    return name && RunNamedHandler(String(name));
+}
+
+bool BookDocumentController::RunNamedHandler(const String& name) {
+    if (keyHandlers_) return keyHandlers_->RunKeyHandler(name);
+    // The first handler of that name; the link is held while its action runs (which may
+    // collect the handlers anew).
     for (const RefPtr<LinkTarget>& link : keyLinks_) {
-        if (!link || !(link->name == key)) continue;
+        if (!link || !(link->name == name)) continue;
         RefPtr<LinkTarget> held(link);
         return PerformAction(held.Get(), 0);
     }

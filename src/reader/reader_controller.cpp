@@ -13,6 +13,7 @@
 #include "graphics/widgets/position_bar.h"
 #include "library/paths/app_paths.h"
 #include "platform/window/window.h"
+#include "reader/book_document_controller.h"
 #include "reader/command_ids.h"
 #include "reader/device_path.h"
 #include "reader/document_controller.h"
@@ -523,6 +524,9 @@ bool ReaderController::DeleteAnnotation(const String& bookPath, int32_t index) {
     if (!file || !file->DeleteBookmark(index)) return false;
     if (handle.Private() && file->Flush() != 0) return false;
     if (document_) document_->ReloadAnnotations();
+    // The open book's own side file: the shell keeps its reading position with it.
+    if (auto* book = dynamic_cast<BookDocumentController*>(document_); book && !handle.Private())
+        book->NotifyAnnotation(index);
     return true;
 }
 

@@ -10,10 +10,20 @@ class String;
 struct Point;
 struct Rect;
 
-// The shell's event sink (slots as the shell numbers them); the reader uses the command notice.
+// The shell's event sink of the main window's controller: the command notice, the document
+// ready after each open and page move, and an annotation deleted or changed.
 class AppShellEvents {
 public:
     virtual void OnCommandNotice(DocumentController* controller, int32_t id, uint32_t cookie) = 0;
+    virtual void OnDocumentReady(DocumentController* controller, uint32_t cookie) {
+        (void)controller;
+        (void)cookie;
+    }
+    virtual void OnAnnotationNotice(DocumentController* controller, uint32_t cookie, int32_t index) {
+        (void)controller;
+        (void)cookie;
+        (void)index;
+    }
 
 protected:
     ~AppShellEvents() = default;

@@ -296,6 +296,23 @@ void AppShell::OnCommandNotice(DocumentController* /*controller*/, int32_t id,
     if (ReaderBar* bar = controller ? controller->GetAudioBar() : nullptr) bar->UpdateItems();
 }
 
+// The reading position is kept as the reader goes, not only when the book closes: a device
+// that loses power keeps the page last shown.
+void AppShell::SaveMainPosition() {
+    ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+    DocumentController* document = controller ? controller->GetDocumentController() : nullptr;
+    if (document) document->SaveReadingPosition(false);
+}
+
+void AppShell::OnDocumentReady(DocumentController* /*controller*/, uint32_t /*cookie*/) {
+    SaveMainPosition();
+}
+
+void AppShell::OnAnnotationNotice(DocumentController* /*controller*/, uint32_t /*cookie*/,
+                                  int32_t /*index*/) {
+    SaveMainPosition();
+}
+
 void ParseCommandLine(String& out) {
     const WCHAR* line = GetCommandLineW();
     out.SetEmpty();

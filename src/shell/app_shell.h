@@ -77,6 +77,8 @@ public:
 
     // AppShellEvents.
     void OnCommandNotice(DocumentController* controller, int32_t id, uint32_t cookie) override;
+    void OnDocumentReady(DocumentController* controller, uint32_t cookie) override;
+    void OnAnnotationNotice(DocumentController* controller, uint32_t cookie, int32_t index) override;
     // AppShellWindow.
     HWND MainWindow() const override { return Window(); }
     // ReaderFrameHost: the windows a link opens get frames of their own.
@@ -89,6 +91,7 @@ public:
     void ReleaseBooks(const std::function<bool(String&)>& matches);
 
 private:
+    void SaveMainPosition();
     // FrameServices: storage-card notices go to the loader, which tells the catalogue.
     void OnMediaInserted(const String& path) override;
     void OnMediaRemoved(const String& path) override;

@@ -14,6 +14,7 @@
 #include "platform/gdi.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
+#include "reader/book_document_controller.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_core.h"
@@ -162,6 +163,25 @@ void MainFrame::SendKeyEvent(InputEvent& event) {
     if (surface) surface->HandleEvent(event);
 }
 
+namespace {
+// The book's key names by index: "key0".."key9", "key_help", "key_say", "key_prev", "key_next".
+constexpr uint32_t kBookKeyPrevious = 12;
+constexpr uint32_t kBookKeyNext = 13;
+}  // namespace
+
+// A book may bind the digits ("key0".."key9"), PageUp ("key_prev") and PageDown ("key_next")
+// to links of its own. On a page they run those instead of the reader's own keys; a text field,
+// a list or a pop-up keeps its keys.
+bool MainFrame::RunBookKey(uint32_t index) {
+    DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
+    ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
+    if (!surface || !controller) return false;
+    const InputState state = surface->CurrentInputState();
+    if (state != InputState::kReading && state != InputState::kLinkFocus) return false;
+    auto* book = dynamic_cast<BookDocumentController*>(controller->GetDocumentController());
+    return book && book->OnHardwareKey(index);
+}
+
 void MainFrame::OnKey(uint32_t vk) {
     // In full screen the soft-key bar is hidden, so its keys reach the window itself: either
     // soft key ends full screen, as the bar's overridden key would.
@@ -170,6 +190,8 @@ void MainFrame::OnKey(uint32_t vk) {
         if (services_) services_->ToggleFullScreen();
         return;
     }
+    if ((vk == VK_PRIOR && RunBookKey(kBookKeyPrevious)) || (vk == VK_NEXT && RunBookKey(kBookKeyNext)))
+        return;
     InputEvent event;
     if (KeyTranslation::KeyDown(vk, MakeKeyContext(), event)) SendKeyEvent(event);
 }
@@ -481,6 +503,8 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_CHAR: {
+            if (wParam >= '0' && wParam <= '9' && RunBookKey(static_cast<uint32_t>(wParam - '0')))
+                return DefWindowProcW(window_, message, wParam, lParam);
             InputEvent event;
             if (KeyTranslation::Character(static_cast<char16_t>(wParam), MakeKeyContext(), event))
                 SendKeyEvent(event);

@@ -130,6 +130,7 @@ private:
     bool FocusListWindow();
     void OnActivate(WPARAM wParam, LPARAM lParam);
     void SendKeyEvent(InputEvent& event);
+    bool RunBookKey(uint32_t index);
     bool BackspaceInOwnEdit();
     void EndOwnedDialogs();
     void RestartCardTimer();

@@ -187,6 +187,34 @@ TEST_F(CommandsTest, AnnotationCommandsNeedASideFile) {
     EXPECT_TRUE(controller->IsCommandEnabled(24));  // the page view's own commands
 }
 
+// A sink that keeps the reading position on every document-ready notice, as the shell does.
+class SavingSink : public AppShellEvents {
+public:
+    void OnCommandNotice(DocumentController*, int32_t, uint32_t) override {}
+    void OnDocumentReady(DocumentController* controller, uint32_t) override {
+        ++ready;
+        if (controller) controller->SaveReadingPosition(false);
+    }
+    int ready = 0;
+};
+
+TEST_F(CommandsTest, EveryPageMoveIsToldToTheSinkAfterThePageMoved) {
+    SavingSink sink;
+    controller->SetEventSink(&sink, 0);
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    const int opened = sink.ready;
+    EXPECT_GT(opened, 0);
+    ASSERT_TRUE(controller->StepPage(2));
+    EXPECT_GT(sink.ready, opened);
+    // Saved at the notice, before the book closes: the side file holds the page now shown.
+    AnnotationFile* file = controller->CurrentAnnotationFile();
+    ASSERT_NE(file, nullptr);
+    std::uint32_t word = 0, position = 0;
+    ASSERT_TRUE(file->GetReadingPosition(&word, &position, nullptr));
+    EXPECT_EQ(static_cast<int32_t>(position), controller->GetPageStart());
+    EXPECT_GT(position, 0u);
+}
+
 TEST_F(CommandsTest, HardwareKeysRunTheHandlerOfTheirName) {
     EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(0)), u"key0");
     EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(10)), u"key_help");

@@ -108,10 +108,8 @@ BookDocumentController* ShownTextPage(ReaderController* controller) {
 // ControllerBarState.
 
 bool ControllerBarState::IsCommandEnabled(int32_t command) {
-    // Back asks the document controller (whether the history has a step back), not the view's
-    // flags, which say nothing of the history.
-    if (command == Cmd::kBack) return controller_->IsCommandEnabled(command);
-    return true;
+    // The document controller knows the history (Back, Forward) and asks the view shown for the rest.
+    return controller_->IsCommandEnabled(command);
 }
 
 int32_t ControllerBarState::CurrentPage() {

@@ -1,0 +1,128 @@
+// The reader's menus and the book's own keys in the program itself: items greyed by the view
+// shown, and the handlers a book binds to keys and to Find. Each test drives the real program
+// headless on a fixture device and reads the shell log, the page text or the screen.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bookfiles/book_header.h"
+#include "shell/program_runs.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/media/image/picture_fixtures.h"
+#include "support/platform/temp_device.h"
+
+namespace fvt::test {
+namespace {
+
+void WriteBook(const TempDevice& device, const std::string& name, const Bytes& bytes) {
+    device.WriteHost("storage/eBooks/" + name, std::string(bytes.begin(), bytes.end()));
+}
+
+// A book that opens on its cover (a grey picture), then one page of text.
+void WriteCoverBook(const TempDevice& device) {
+    std::vector<std::uint8_t> pixels(120 * 160 * 3, 128);
+    BookBuilder book;
+    const std::string html = "<html><body><p>The text after the cover.</p></body></html>";
+    book.text.assign(html.begin(), html.end());
+    book.fullName = "Covered";
+    book.resources = {WriteJpeg(120, 160, 3, pixels, 90)};
+    book.exth = {{Exth::kCoverOffset, std::vector<std::uint8_t>{0, 0, 0, 0}}};
+    WriteBook(device, "covered.prc", book.Build());
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// The cover has no use for Options: the item is greyed there, so choosing it does nothing; on
+// the page of text after it the same item opens the options sheet.
+TEST(ProgramMenus, TheCoverGreysWhatItCannotDoAndTheTextPageDoesNot) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteCoverBook(device);
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\nmenu 40041\nidle\nshelllog " + o + "cover.txt\nkey 0x22\nidle\n"
+                              "pagetext " + o + "text.txt\nmenu 40041\nidle\nshelllog " + o +
+                              "page.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\covered.prc"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const std::string cover = ReadFile(o + "cover.txt");
+    // The menu opened and closed with nothing chosen; no sheet was shown.
+    EXPECT_NE(cover.find("items => 0"), std::string::npos) << cover;
+    EXPECT_EQ(cover.find("items => 40041"), std::string::npos) << cover;
+    EXPECT_EQ(cover.find("dialog "), std::string::npos) << cover;
+    ASSERT_FALSE(ReadLines(o + "text.txt").empty());
+    EXPECT_EQ(ReadLines(o + "text.txt")[0], "The text after the cover.");
+    const std::string page = ReadFile(o + "page.txt");
+    EXPECT_NE(page.find("items => 40041"), std::string::npos) << page;
+    EXPECT_EQ(Count(page, "dialog Options\n"), 1u) << page;
+}
+
+// A book of ten paragraphs over several pages whose frame set, from the start of the text, binds
+// keys and Find to links of its script: "3" and Find go to the last page, PageUp to the first.
+// The handlers' links stand at the end of the text.
+void WriteKeyedBook(const TempDevice& device) {
+    std::string html = "<html><body>";
+    for (int i = 0; i < 10; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " " +
+                SampleText(300, static_cast<std::uint32_t>(i + 1)) + "</p>";
+    const auto keys = static_cast<std::uint32_t>(html.size());
+    html += "<p><a name=\"key3\" onclick=\"document.goto_last_page()\">To the end</a> "
+            "<a name=\"key_prev\" onclick=\"document.goto_first_page()\">To the start</a> "
+            "<a name=\"find\" onclick=\"document.goto_last_page()\">Seek</a></p></body></html>";
+    // The root with the frame "main" at the reading position and the key handlers' node.
+    Bytes tree = TreeNode(0x0041, 0, 0, 0xFFFFFFFF, 2, 6);
+    const auto names = static_cast<std::uint32_t>(tree.size()) + 24;
+    auto append = [&tree](const Bytes& b) { tree.insert(tree.end(), b.begin(), b.end()); };
+    append(TreeNode(0x0002, 3, 1, names));
+    append(TreeNode(0x0014, 0, 0, names + 6));
+    for (const char* n : {"main", "keys"}) {
+        PutU16(tree, static_cast<std::uint32_t>(std::string(n).size()));
+        PutText(tree, n);
+    }
+    BookBuilder book;
+    book.text = ToBytes(html);
+    book.fullName = "Keyed";
+    book.framesets = {FramesetSpec{0, tree, {2, 0, keys}}};
+    WriteBook(device, "keyed.prc", book.Build());
+}
+
+// The book's handlers run on their keys and on Find; a key it does not bind (PageDown) keeps
+// the reader's meaning, and Find shows no dialog of its own.
+TEST(ProgramBookKeys, HandlersRunOnTheirKeysAndOnFind) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteKeyedBook(device);
+    const std::string o = device.outside() + "/";
+    auto text = [&o](const std::string& name) { return "pagetext " + o + name + ".txt\n"; };
+    const std::string steps = "idle\n" + text("first") + "char 3\nidle\n" + text("three") +
+                              "screenshot " + o + "three.png\nkey 0x21\nidle\n" + text("prev") +
+                              "key 0x22\nidle\n" + text("next") + "menu 40078\nidle\n" +
+                              text("find") + "screenshot " + o + "find.png\nshelllog " + o +
+                              "log.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\keyed.prc"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const std::string first = Joined(ReadLines(o + "first.txt"));
+    const std::string last = Joined(ReadLines(o + "three.txt"));
+    ASSERT_NE(first.find("Paragraph 0"), std::string::npos) << first;
+    // "3" ran the handler: the last page, where the handlers' links stand.
+    EXPECT_NE(last.find("To the end"), std::string::npos) << last;
+    EXPECT_EQ(Joined(ReadLines(o + "prev.txt")), first);
+    const std::string next = Joined(ReadLines(o + "next.txt"));
+    EXPECT_NE(next, first);
+    EXPECT_NE(next, last);
+    EXPECT_EQ(Joined(ReadLines(o + "find.txt")), last);
+    const std::string log = ReadFile(o + "log.txt");
+    EXPECT_NE(log.find("items => 40078"), std::string::npos) << log;
+    // The same screen as after "3": no Find dialog over the page.
+    const Picture three = ReadPicture(o + "three.png"), found = ReadPicture(o + "find.png");
+    ASSERT_FALSE(three.pixels.empty());
+    EXPECT_TRUE(three.pixels == found.pixels);
+}
+
+}  // namespace
+}  // namespace fvt::test
