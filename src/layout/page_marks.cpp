@@ -187,7 +187,7 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
         if (i == from && item->HasPosition() && strategy.StartsAt(item->Position())) open = true;
         bool starts = false, ends = false;
         // A mark of the reader's own that links somewhere (its other end).
-        strategy.NoteAnnotationLink(walking && notes.MarkOpen() && notes.linked >= 0
+        strategy.NoteAnnotationLink(walking && notes.MarkOpen() && notes.leads
                                         ? notes.link.Get()
                                         : nullptr);
         strategy.Step(c, i, k, starts, ends);

@@ -4,6 +4,8 @@
 // highlight made from the selection is kept in the side file and drawn after a restart.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,11 @@ Shot Read(const std::string& path) {
     Shot s;
     EXPECT_TRUE(ReadScreenshot(path, s.w, s.h, s.px)) << path;
     return s;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string Answer(int32_t command) {
@@ -164,6 +171,50 @@ TEST(SelectingText, AHighlightIsDeletedFromTheSelectionsPopup) {
               0);
     ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
     EXPECT_EQ(file.BookmarkCount(), 0u);
+}
+
+// A custom link: "Add link" on a selection of the first page, "Set link target" on a word two
+// pages on. After a restart the linked words on the first page are a link to that page.
+TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string book = program.Outside("zero.txt");
+    const std::string target = program.Outside("target.txt"), first = program.Outside("first.txt"),
+                      followed = program.Outside("followed.txt"),
+                      back = program.Outside("back.txt");
+    ASSERT_EQ(program.Run({book}, "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                                  "key 0x0d\nidle\nkey 0x27\nidle\n" +
+                                      Answer(Cmd::kAddLink) +
+                                      "key 0x0d\nidle\nadvance 300\nidle\n"
+                                      "key 0x22\nidle\nkey 0x22\nidle\npagetext " +
+                                      target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
+                                      Answer(Cmd::kSetLinkTarget) +
+                                      "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+              0);
+    {
+        AnnotationFile file;
+        ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
+        BookmarkIterator it;
+        file.StartIterator(&it, AnnotationFile::kLink, 0, 0xFFFFFFFF);
+        const std::int32_t i = file.FindNext(&it);
+        ASSERT_GE(i, 0) << "no link was made";
+        std::uint32_t length = 0;
+        EXPECT_NE(file.GetBookmarkUrl(i, &length), nullptr);
+        EXPECT_GT(length, 0u);
+    }
+    // Back at the first page, a tap on the linked words ("line 0", right of the mark) follows
+    // the link; Back returns.
+    ASSERT_EQ(program.Run({book}, "idle\nkey 0x24\nidle\npagetext " + first +
+                                      "\ntap 132 40\nidle\nadvance 300\nidle\npagetext " +
+                                      followed + "\nsoftkey 1\nidle\npagetext " + back +
+                                      "\nquit\n"),
+              0);
+    const std::string shown = ReadFile(first);
+    ASSERT_NE(shown.find("Zero text line 0"), std::string::npos) << shown;
+    EXPECT_EQ(ReadFile(followed), ReadFile(target));
+    EXPECT_EQ(ReadFile(back), shown);
 }
 
 }  // namespace
