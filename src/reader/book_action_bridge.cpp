@@ -10,8 +10,8 @@
 #include "reader/book_document_controller.h"
 #include "reader/command_record.h"
 #include "reader/database_view.h"
-#include "reader/record_set_page.h"
 #include "reader/reader_controller.h"
+#include "reader/record_set_page.h"
 #include "script/script_engine.h"
 #include "script/script_heap.h"
 
@@ -191,8 +191,7 @@ bool BookActionBridge::OpenIndexEntry(uint32_t entry, const String& location, ui
     return reader_ && reader_->LookupLinks().OpenIndexEntry(entry, location, argument, query);
 }
 
-bool BookActionBridge::OpenLookupResult(const LinkTarget& target, uint32_t argument,
-                                        bool byName) {
+bool BookActionBridge::OpenLookupResult(const LinkTarget& target, uint32_t argument, bool byName) {
     return reader_ && reader_->LookupLinks().OpenLookupResult(target, argument, byName);
 }
 
@@ -219,9 +218,10 @@ bool BookActionBridge::SetCheckpoint() {
 }
 
 bool BookActionBridge::ViewSearchText(const String& text) {
-    RecordSetPage* page = document_ && document_->CurrentView() == BookDocumentController::kRecordSetView
-                              ? document_->RecordSet()
-                              : nullptr;
+    RecordSetPage* page =
+        document_ && document_->CurrentView() == BookDocumentController::kRecordSetView
+            ? document_->RecordSet()
+            : nullptr;
     if (!page) return false;
     page->View().SetSearchText(text);
     return true;

@@ -18,7 +18,9 @@ namespace {
 // Taps at these heights reach the one-line links at the top of the first page.
 constexpr int kLinkRows[] = {44, 68, 92, 116};
 
-std::string Tap(int row) { return "tap 60 " + std::to_string(kLinkRows[row]) + "\nidle\n"; }
+std::string Tap(int row) {
+    return "tap 60 " + std::to_string(kLinkRows[row]) + "\nidle\n";
+}
 
 // A book of chapters whose first page starts with one link per script.
 void WriteScriptBook(const TempDevice& device, const std::vector<std::string>& scripts,
@@ -28,7 +30,8 @@ void WriteScriptBook(const TempDevice& device, const std::vector<std::string>& s
         html += "<p><a onclick=\"" + scripts[i] + "\">Link" + std::to_string(i) + "</a></p>";
     for (int c = 1; c <= 8; ++c) {
         // Chapter six starts with a way back to the checkpoint.
-        if (c == 6) html += "<p id=\"back\"><a onclick=\"history.goto_checkpoint()\">Return</a></p>";
+        if (c == 6)
+            html += "<p id=\"back\"><a onclick=\"history.goto_checkpoint()\">Return</a></p>";
         html += "<h2 id=\"c" + std::to_string(c) + "\">Chapter " + std::to_string(c) + "</h2>";
         for (int p = 0; p < 3; ++p)
             html += "<p>" + SampleText(200, static_cast<std::uint32_t>(c * 10 + p)) + "</p>";
@@ -82,8 +85,8 @@ TEST(ProgramBookScripts, AFlashMessageIsCentredOnItsPopUpAndGoesByItself) {
         WriteScriptBook(device, {"window.flash_message('Your answers were saved in the cart')"});
         const std::string o = device.outside() + "/";
         const std::string steps = "idle\ntap " + std::to_string(60 * scale) + " " +
-                                  std::to_string(kLinkRows[0] * scale) + "\nidle\nscreenshot " +
-                                  o + "flash.png\nadvance 1500\nidle\nscreenshot " + o +
+                                  std::to_string(kLinkRows[0] * scale) + "\nidle\nscreenshot " + o +
+                                  "flash.png\nadvance 1500\nidle\nscreenshot " + o +
                                   "gone.png\nquit\n";
         std::vector<std::string> env = {"FOLIVANT_CLOCK=virtual"};
         if (scale == 2) env.push_back("FOLIVANT_SCREEN=480x640@192");
@@ -113,16 +116,21 @@ TEST(ProgramBookScripts, WindowCloseClosesTheReaderOnlyWhenAllowed) {
     ASSERT_TRUE(device.ok());
     WriteScriptBook(device, {"window.close()"});
     const std::string o = device.outside() + "/";
-    ASSERT_EQ(RunScript(device, {kBook}, "idle\nanswer 2\n" + Tap(0) + "pagetext " + o +
-                                             "kept.txt\nshelllog " + o + "log.txt\nquit\n"),
+    ASSERT_EQ(RunScript(device, {kBook},
+                        "idle\nanswer 2\n" + Tap(0) + "pagetext " + o + "kept.txt\nshelllog " + o +
+                            "log.txt\nquit\n"),
               0)
         << ReadFile(o + "errors.txt");
     EXPECT_NE(ReadFile(o + "log.txt").find("close the reader"), std::string::npos)
         << ReadFile(o + "log.txt");
-    ASSERT_FALSE(ReadLines(o + "kept.txt").empty()) << ReadFile(o + "log.txt") << ReadFile(o + "errors.txt");
+    ASSERT_FALSE(ReadLines(o + "kept.txt").empty())
+        << ReadFile(o + "log.txt") << ReadFile(o + "errors.txt");
     EXPECT_EQ(ReadLines(o + "kept.txt")[0], "Link0");
-    ASSERT_EQ(RunScript(device, {kBook}, "idle\nanswer 1\n" + Tap(0) + "advance 100\nidle\n"
-                                             "pagetext " + o + "after.txt\nquit\n"),
+    ASSERT_EQ(RunScript(device, {kBook},
+                        "idle\nanswer 1\n" + Tap(0) +
+                            "advance 100\nidle\n"
+                            "pagetext " +
+                            o + "after.txt\nquit\n"),
               0)
         << ReadFile(o + "errors.txt");
     // No window is left to show a page.

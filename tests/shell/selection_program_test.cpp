@@ -11,8 +11,8 @@
 
 #include "bookfiles/annotation_file.h"
 #include "layout/command_ids.h"
-#include "support/bookfiles/book_builder.h"
 #include "reader/command_ids.h"
+#include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_runner.h"
 
@@ -185,15 +185,16 @@ TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
     const std::string target = program.Outside("target.txt"), first = program.Outside("first.txt"),
                       followed = program.Outside("followed.txt"),
                       back = program.Outside("back.txt");
-    ASSERT_EQ(program.Run({book}, "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
-                                  "key 0x0d\nidle\nkey 0x27\nidle\n" +
-                                      Answer(Cmd::kAddLink) +
-                                      "key 0x0d\nidle\nadvance 300\nidle\n"
-                                      "key 0x22\nidle\nkey 0x22\nidle\npagetext " +
-                                      target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
-                                      Answer(Cmd::kSetLinkTarget) +
-                                      "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
-              0);
+    ASSERT_EQ(
+        program.Run({book},
+                    "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                    "key 0x0d\nidle\nkey 0x27\nidle\n" +
+                        Answer(Cmd::kAddLink) +
+                        "key 0x0d\nidle\nadvance 300\nidle\n"
+                        "key 0x22\nidle\nkey 0x22\nidle\npagetext " +
+                        target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
+                        Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+        0);
     {
         AnnotationFile file;
         ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
@@ -207,11 +208,11 @@ TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
     }
     // Back at the first page, a tap on the linked words ("line 0", right of the mark) follows
     // the link; Back returns.
-    ASSERT_EQ(program.Run({book}, "idle\nkey 0x24\nidle\npagetext " + first +
-                                      "\ntap 132 40\nidle\nadvance 300\nidle\npagetext " +
-                                      followed + "\nsoftkey 1\nidle\npagetext " + back +
-                                      "\nquit\n"),
-              0);
+    ASSERT_EQ(
+        program.Run({book}, "idle\nkey 0x24\nidle\npagetext " + first +
+                                "\ntap 132 40\nidle\nadvance 300\nidle\npagetext " + followed +
+                                "\nsoftkey 1\nidle\npagetext " + back + "\nquit\n"),
+        0);
     const std::string shown = ReadFile(first);
     ASSERT_NE(shown.find("Zero text line 0"), std::string::npos) << shown;
     EXPECT_EQ(ReadFile(followed), ReadFile(target));
@@ -245,16 +246,17 @@ TEST(SelectingText, ACustomLinkLeadsIntoAnotherBookByItsName) {
     const std::string target = program.Outside("target.txt"),
                       followed = program.Outside("followed.txt");
     // Back from a book opened first shows the library; its second row is Beta.
-    ASSERT_EQ(program.Run({alpha}, "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
-                                   "key 0x0d\nidle\nkey 0x27\nidle\n" +
-                                       Answer(Cmd::kAddLink) +
-                                       "key 0x0d\nidle\nadvance 300\nidle\n"
-                                       "softkey 1\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n"
-                                       "key 0x22\nidle\npagetext " +
-                                       target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
-                                       Answer(Cmd::kSetLinkTarget) +
-                                       "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
-              0);
+    ASSERT_EQ(
+        program.Run({alpha},
+                    "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                    "key 0x0d\nidle\nkey 0x27\nidle\n" +
+                        Answer(Cmd::kAddLink) +
+                        "key 0x0d\nidle\nadvance 300\nidle\n"
+                        "softkey 1\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n"
+                        "key 0x22\nidle\npagetext " +
+                        target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
+                        Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+        0);
     {
         AnnotationFile file;
         ASSERT_EQ(file.OpenOrCreate(alpha, nullptr, 0, 1, 0, 0), 0);
@@ -268,8 +270,10 @@ TEST(SelectingText, ACustomLinkLeadsIntoAnotherBookByItsName) {
         EXPECT_EQ(std::u16string(url, length).rfind(u"oeb:redirect?title=Beta", 0), 0u);
     }
     ASSERT_NE(ReadFile(target).find("Beta text line"), std::string::npos) << ReadFile(target);
-    ASSERT_EQ(program.Run({alpha}, "idle\nkey 0x24\nidle\ntap 132 40\nidle\nadvance 300\nidle\n"
-                                   "pagetext " + followed + "\nquit\n"),
+    ASSERT_EQ(program.Run({alpha},
+                          "idle\nkey 0x24\nidle\ntap 132 40\nidle\nadvance 300\nidle\n"
+                          "pagetext " +
+                              followed + "\nquit\n"),
               0);
     EXPECT_EQ(ReadFile(followed), ReadFile(target));
 }
