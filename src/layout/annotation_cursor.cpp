@@ -27,6 +27,7 @@ bool AnnotationCursor::Advance(uint32_t position, bool makeLink) {
         markEnd = 0;
         link = RefPtr<LinkTarget>();
         linked = -1;
+        leads = false;
         markRecord = -1;
         pending = false;
         changed = true;
@@ -55,6 +56,8 @@ bool AnnotationCursor::Advance(uint32_t position, bool makeLink) {
                 markRecord = current;
                 pending = true;
                 linked = file->GetLinkedBookmark(current);
+                uint32_t urlLength = 0;
+                leads = linked >= 0 || (file->GetBookmarkUrl(current, &urlLength) && urlLength > 0);
                 link = RefPtr<LinkTarget>();
                 if (makeLink) {
                     link = RefPtr<LinkTarget>::Adopt(new LinkTarget());

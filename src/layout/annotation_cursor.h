@@ -23,6 +23,9 @@ struct AnnotationCursor {
     uint32_t markEnd = 0;
     uint32_t markStyle = kNone;
     int32_t linked = -1;
+    // The open mark leads somewhere: linked to another annotation or holding a link address
+    // (a custom link); its text then follows it.
+    bool leads = false;
     RefPtr<LinkTarget> link;
     int32_t markRecord = -1;
     bool pending = false;  // the start of the mark is still to be drawn

@@ -202,9 +202,8 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
         if (i == from && item->HasPosition() && strategy.StartsAt(item->Position())) open = true;
         bool starts = false, ends = false;
         // A mark of the reader's own that links somewhere (its other end).
-        strategy.NoteAnnotationLink(walking && notes.MarkOpen() && notes.linked >= 0
-                                        ? notes.link.Get()
-                                        : nullptr);
+        strategy.NoteAnnotationLink(walking && notes.MarkOpen() && notes.leads ? notes.link.Get()
+                                                                               : nullptr);
         strategy.Step(c, i, k, starts, ends);
         if (ends && open) {
             if (!close()) return false;

@@ -9,7 +9,9 @@
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/command_record.h"
+#include "reader/database_view.h"
 #include "reader/reader_controller.h"
+#include "reader/record_set_page.h"
 #include "script/script_engine.h"
 #include "script/script_heap.h"
 
@@ -182,6 +184,47 @@ bool BookActionBridge::BackToOtherDocument() {
     if (!document_) return false;
     BookDocumentController* document = document_;
     return Navigate([document] { return document->BackToOtherDocument(); });
+}
+
+bool BookActionBridge::OpenIndexEntry(uint32_t entry, const String& location, uint32_t argument,
+                                      const String& query) {
+    return reader_ && reader_->LookupLinks().OpenIndexEntry(entry, location, argument, query);
+}
+
+bool BookActionBridge::OpenLookupResult(const LinkTarget& target, uint32_t argument, bool byName) {
+    return reader_ && reader_->LookupLinks().OpenLookupResult(target, argument, byName);
+}
+
+bool BookActionBridge::AddToWordList(const WordListEntry& entry) {
+    return reader_ && reader_->LookupLinks().AddToWordList(entry);
+}
+
+bool BookActionBridge::RunNamedAction(uint32_t n) {
+    if (!document_) return false;
+    BookDocumentController* document = document_;
+    return Navigate([document, n] { return document->RunGuideEntry(n); });
+}
+
+bool BookActionBridge::CloseWindow() {
+    // The window closes from its own message, after the script has returned.
+    return RunCommand(Cmd::kExit);
+}
+
+bool BookActionBridge::SetCheckpoint() {
+    if (!document_) return false;
+    // The entry saved when the page is next left is the one history.goto_checkpoint returns to.
+    document_->History().MarkNext();
+    return true;
+}
+
+bool BookActionBridge::ViewSearchText(const String& text) {
+    RecordSetPage* page =
+        document_ && document_->CurrentView() == BookDocumentController::kRecordSetView
+            ? document_->RecordSet()
+            : nullptr;
+    if (!page) return false;
+    page->View().SetSearchText(text);
+    return true;
 }
 
 bool BookActionBridge::GoToPage(uint32_t n) {

@@ -46,7 +46,17 @@ public:
     void SetHistoryMode(uint32_t mode) override;
     bool GoToTextPosition(uint32_t position) override;
     bool DispatchWidgetEvent(const String& text, uint32_t argument, String* result) override;
+    // The look-up kinds of link in a book page, as the look-up pop-ups do them.
+    bool OpenIndexEntry(uint32_t entry, const String& location, uint32_t argument,
+                        const String& query) override;
+    bool OpenLookupResult(const LinkTarget& target, uint32_t argument, bool byName) override;
+    bool AddToWordList(const WordListEntry& entry) override;
     bool BackToOtherDocument() override;
+    bool RunNamedAction(uint32_t n) override;
+    bool CloseWindow() override;
+    bool SetCheckpoint() override;
+    // index.seek: the search text of the record-set page shown.
+    bool ViewSearchText(const String& text) override;
     bool GoToPage(uint32_t n) override;
     bool StepPage(int32_t step, int32_t, int32_t) override;
     bool GoFirstPage() override;

@@ -1182,26 +1182,45 @@ bool BookDocumentController::GoToPosition(uint32_t position) {
     return true;
 }
 
+namespace {
+// Where a guide reference leads: its link, else a text position of this book.
+void ReferenceLink(const TargetRecord& record, String& link) {
+    link.Assign(record.extra.IsEmpty() ? record.value : record.extra);
+    if (link.IsEmpty() && record.position >= 0) {
+        link.AppendAscii("##-pos");
+        link.AppendUnsigned(static_cast<uint32_t>(record.position), 10);
+    }
+}
+}  // namespace
+
 bool BookDocumentController::LookupReference(const char16_t* name, int32_t length, String& link) {
     DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
     if (!document) return false;
     TargetRecord record;
     if (!document->FindMetadata(name, length, 2, record)) return false;
-    link.Assign(record.extra.IsEmpty() ? record.value : record.extra);
-    if (link.IsEmpty() && record.position >= 0) {
-        // A reference to a text position of this book.
-        link.AppendAscii("##-pos");
-        link.AppendUnsigned(static_cast<uint32_t>(record.position), 10);
-    }
+    ReferenceLink(record, link);
     return true;
+}
+
+bool BookDocumentController::RunReferenceLink(const String& link) {
+    if (link.IsEmpty()) return false;
+    int64_t position = Location::GetAnchorPosition(link);
+    if (position >= 0 && position <= UINT32_MAX) return GoToPosition(static_cast<uint32_t>(position));
+    return ActivateLink(link);
 }
 
 bool BookDocumentController::RunReference(const char16_t* name, int32_t length) {
     String link;
-    if (!LookupReference(name, length, link) || link.IsEmpty()) return false;
-    int64_t position = Location::GetAnchorPosition(link);
-    if (position >= 0 && position <= UINT32_MAX) return GoToPosition(static_cast<uint32_t>(position));
-    return ActivateLink(link);
+    return LookupReference(name, length, link) && RunReferenceLink(link);
+}
+
+bool BookDocumentController::RunGuideEntry(uint32_t index) {
+    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
+    TargetRecord record;
+    if (!document || !document->GetMetadata(index, 2, record)) return false;
+    String link;
+    ReferenceLink(record, link);
+    return RunReferenceLink(link);
 }
 
 bool BookDocumentController::GoToStart() { return RunReference(u"start", 5); }

@@ -202,6 +202,8 @@ public:
     // Goes to a found text and shows it selected.
     bool ShowFoundText(uint32_t start, uint32_t end);
     bool GoToStart();
+    // The book's guide reference n (document.goto_guide); false when the book has none.
+    bool RunGuideEntry(uint32_t index);
     bool GoToContents();
 
     // Record sets for the book script: the query's result becomes its "__global_recordset".
@@ -413,6 +415,7 @@ private:
     // False only for a '#' name that neither the book's records nor its markup know.
     bool AnchorFound(const String& anchor);
     bool RunReference(const char16_t* name, int32_t length);
+    bool RunReferenceLink(const String& link);
     bool MakeLayout();
     void TakeOwnSideFile();
     void DropLayout();

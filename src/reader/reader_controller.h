@@ -36,6 +36,7 @@
 #include "reader/reader_views.h"
 
 class AnnotationFile;
+class BookActionHost;
 class AppPaths;
 class DictionaryCatalogue;
 class HistoryTable;
@@ -299,6 +300,9 @@ public:
                           const String& reference, Point anchor, bool byName);
     bool AddLookupEntryToWordList(uint32_t entry, const String& databaseName,
                                   const DictionaryTables& tables);
+    // Carries out the look-up kinds of link (an index entry, a look-up result, a word-list
+    // entry) the way the look-up pop-ups do, for links of book pages.
+    BookActionHost& LookupLinks();
     // Tables null: the location string names the dictionary.
     bool OpenIndexEntry(uint32_t entry, Point anchor, std::shared_ptr<DictionaryTables> tables,
                         const String& location, const String& query);

@@ -232,6 +232,10 @@ TextBoxOwner* ReaderController::LinkPerformer() {
     return &Lookups();
 }
 
+BookActionHost& ReaderController::LookupLinks() {
+    return Lookups();
+}
+
 LookupState& ReaderController::Lookups() {
     if (!lookup_) lookup_ = std::make_shared<LookupState>(*this);
     return *lookup_;

@@ -49,9 +49,15 @@ bool ReaderController::ShowBusyPopup(uint32_t stringId) {
 bool ReaderController::ShowBusyPopupText(const String& text) {
     HideBusyPopup();
     if (!popupFactory_ || !surface_) return false;
+    // Before the window has given its pop-up rectangle (a book's script flashing a text while
+    // the book opens) the text would sit in an empty box at the corner: the window takes it.
+    Rect area = popupRect_;
+    Size client;
+    if ((area.width <= 0 || area.height <= 0) && surface_->GetClientSize(client, false))
+        area = Rect{0, 0, client.width, client.height};
     std::unique_ptr<TextPopup> popup(popupFactory_->CreateTextPopup(surface_));
     if (!popup || !popup->AddText(text, kBusyTextFlags) ||
-        !popup->ShowAt(popupRect_, Centre(popupRect_), TextPopup::kCentred))
+        !popup->ShowAt(area, Centre(area), TextPopup::kCentred))
         return false;
     busyPopup_ = std::move(popup);
     // Seen before the slow work starts: nothing repaints until it ends.

@@ -256,4 +256,33 @@ TEST_F(Tips, TextUnderTheReadersOwnLinkIsALink) {
     f->Release();
 }
 
+// A custom link keeps its destination as an address, not as a linked annotation: its text is a
+// link region too. A note without an address leaves its text to the page (only its marker).
+TEST_F(Tips, TextUnderACustomLinksAddressIsALinkAndUnderAPlainNoteIsNot) {
+    Open();
+    auto* f = new AnnotationFile;
+    ASSERT_EQ(f->OpenOrCreate("\\book.prc", "Book", 4, 0, 1, 1), 0);
+    const int32_t link = f->AddBookmark(AnnotationFile::kLink, 16, 19, 0, 0, 0, 0);  // "now"
+    const int32_t note = f->AddBookmark(AnnotationFile::kNote, 30, 34, 0, 0, 0, 0);
+    ASSERT_GE(link, 0);
+    ASSERT_GE(note, 0);
+    const std::u16string url = u"oeb:redirect?title=Other";
+    ASSERT_EQ(f->SetBookmarkUrl(link, url.data(), static_cast<uint32_t>(url.size())), 0);
+    layout_.SetAnnotations(f);
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    AreaArray* list = MarkList();
+    ASSERT_NE(list, nullptr);
+    int32_t linkText = 0, noteText = 0;
+    for (int32_t i = 0; i < list->Count(); ++i) {
+        const Area* a = list->At(i);
+        if (!a->link || a->link->kind != kLinkCoordinates || a->link->objectKind != 24) continue;
+        if (a->link->number == static_cast<uint32_t>(link)) ++linkText;
+        if (a->link->number == static_cast<uint32_t>(note)) ++noteText;
+    }
+    EXPECT_EQ(linkText, 1);
+    EXPECT_EQ(noteText, 0);
+    layout_.SetAnnotations(nullptr);
+    f->Release();
+}
+
 }  // namespace

@@ -451,3 +451,60 @@ TEST_F(BridgeTest, ScriptsGoToAnAnnotation) {
     ASSERT_EQ(Run(("bookmarks.goto('', " + std::to_string(added) + ")").c_str()), 0);
     EXPECT_EQ(controller->GetPageNumber(), 4);
 }
+
+TEST_F(BridgeTest, IndexSeekSearchesTheRecordSetPageShownAndNoOtherPage) {
+    fvt::test::WriteRequestsBook(device);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));
+    ASSERT_EQ(Run("index.seek('c')"), 0);  // a text page has no search field
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    ASSERT_EQ(Run("window.index_search('words', '', 'ba')"), 0);
+    ASSERT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
+    ASSERT_EQ(Run("index.seek('c')"), 0);
+    EXPECT_TRUE(controller->RecordSet()->View().SearchText() == String(u"c"));
+}
+
+TEST_F(BridgeTest, GoToCheckpointReturnsToThePageMarkedBeforeItWasLeft) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    ASSERT_EQ(Run("document.goto_page(3)"), 0);
+    std::u16string found;
+    ASSERT_EQ(Run("history.goto_checkpoint()", &found), 0);
+    EXPECT_EQ(found, u"false");  // nothing marked yet
+    ASSERT_EQ(Run("history.set_checkpoint()"), 0);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\b.prc")));
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
+    ASSERT_EQ(Run("history.goto_checkpoint()", &found), 0);
+    EXPECT_EQ(found, u"true");
+    EXPECT_NE(Where(*controller).find(u"a.prc"), std::u16string::npos);
+    EXPECT_EQ(controller->GetPageNumber(), 3);
+}
+
+TEST_F(BridgeTest, GoToGuideRunsTheBooksGuideReferenceByNumber) {
+    fvt::test::WriteRequestsBook(device);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));
+    ASSERT_EQ(controller->GetPageNumber(), 1);
+    ASSERT_EQ(Run("document.goto_guide(0)"), 0);  // "toc", at 2500
+    const uint32_t start = controller->Layout()->CurrentPageStart();
+    EXPECT_GT(controller->GetPageNumber(), 1);
+    EXPECT_LE(start, 2500u);
+    ASSERT_EQ(Run("document.goto_guide(1)"), 0);  // the book has one guide reference
+    EXPECT_EQ(controller->Layout()->CurrentPageStart(), start);
+}
+
+// A look-up link (an index-table row) in a book page opens the entry as the look-up pop-ups do:
+// this entry has a text position in its book.
+TEST_F(BridgeTest, AnIndexEntryLinkInABookPageOpensTheEntrysPlace) {
+    fvt::test::WritePlacesBook(device);
+    reader.SetDocumentLoader(loader.get());
+    reader.SetDocumentController(controller.get());
+    controller->SetReaderController(&reader);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\places.prc")));
+    ASSERT_EQ(controller->GetPageNumber(), 1);
+    RefPtr<LinkTarget> link = RefPtr<LinkTarget>::Adopt(new LinkTarget);
+    link->kind = kLinkRecordRow;
+    link->text = String(u"\\books\\places.prc");
+    link->number = 0;
+    EXPECT_TRUE(controller->PerformAction(link.Get(), 0));
+    EXPECT_GT(controller->GetPageNumber(), 1);
+    EXPECT_LE(controller->Layout()->CurrentPageStart(), 4000u);
+    controller->Shutdown();
+}

@@ -423,6 +423,18 @@ TEST_F(ReaderWindowTest, DeactivationRefreshesTheBarAndTheMenus) {
 
 // ---- The busy popup, without a window -------------------------------------------------------
 
+// A text flashed before the window has told the controller its pop-up rectangle (a book's
+// script at opening) is centred on the window, not at its corner.
+TEST_F(ReaderWindowTest, ABusyTextBeforeAnyPopupRectangleIsCentredOnTheWindow) {
+    ASSERT_TRUE(controller_->ShowBusyText(String(u"Saved"), 1000));
+    fvt::test::FakeTextPopup* popup = popups_.last;
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->placement, TextPopup::kCentred);
+    EXPECT_EQ(popup->area, (Rect{0, 0, kW, kH}));
+    EXPECT_EQ(popup->anchor.x, kW / 2);
+    EXPECT_EQ(popup->anchor.y, kH / 2);
+}
+
 class BusyPopupTest : public ::testing::Test {
 protected:
     void SetUp() override {

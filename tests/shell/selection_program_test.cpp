@@ -4,12 +4,15 @@
 // highlight made from the selection is kept in the side file and drawn after a restart.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "bookfiles/annotation_file.h"
 #include "layout/command_ids.h"
 #include "reader/command_ids.h"
+#include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_runner.h"
 
@@ -50,6 +53,11 @@ Shot Read(const std::string& path) {
     Shot s;
     EXPECT_TRUE(ReadScreenshot(path, s.w, s.h, s.px)) << path;
     return s;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string Answer(int32_t command) {
@@ -164,6 +172,110 @@ TEST(SelectingText, AHighlightIsDeletedFromTheSelectionsPopup) {
               0);
     ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
     EXPECT_EQ(file.BookmarkCount(), 0u);
+}
+
+// A custom link: "Add link" on a selection of the first page, "Set link target" on a word two
+// pages on. After a restart the linked words on the first page are a link to that page.
+TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string book = program.Outside("zero.txt");
+    const std::string target = program.Outside("target.txt"), first = program.Outside("first.txt"),
+                      followed = program.Outside("followed.txt"),
+                      back = program.Outside("back.txt");
+    ASSERT_EQ(
+        program.Run({book},
+                    "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                    "key 0x0d\nidle\nkey 0x27\nidle\n" +
+                        Answer(Cmd::kAddLink) +
+                        "key 0x0d\nidle\nadvance 300\nidle\n"
+                        "key 0x22\nidle\nkey 0x22\nidle\npagetext " +
+                        target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
+                        Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+        0);
+    {
+        AnnotationFile file;
+        ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
+        BookmarkIterator it;
+        file.StartIterator(&it, AnnotationFile::kLink, 0, 0xFFFFFFFF);
+        const std::int32_t i = file.FindNext(&it);
+        ASSERT_GE(i, 0) << "no link was made";
+        std::uint32_t length = 0;
+        EXPECT_NE(file.GetBookmarkUrl(i, &length), nullptr);
+        EXPECT_GT(length, 0u);
+    }
+    // Back at the first page, a tap on the linked words ("line 0", right of the mark) follows
+    // the link; Back returns.
+    ASSERT_EQ(
+        program.Run({book}, "idle\nkey 0x24\nidle\npagetext " + first +
+                                "\ntap 132 40\nidle\nadvance 300\nidle\npagetext " + followed +
+                                "\nsoftkey 1\nidle\npagetext " + back + "\nquit\n"),
+        0);
+    const std::string shown = ReadFile(first);
+    ASSERT_NE(shown.find("Zero text line 0"), std::string::npos) << shown;
+    EXPECT_EQ(ReadFile(followed), ReadFile(target));
+    EXPECT_EQ(ReadFile(back), shown);
+}
+
+// A book in the books folder whose paragraphs read "<first> text line N with some words...".
+void WriteLinesBook(const TempDevice& device, const std::string& name, const std::string& first) {
+    std::string html = "<html><body>";
+    for (int i = 0; i < 200; ++i)
+        html += "<p>" + first + " text line " + std::to_string(i) +
+                " with some words to fill the page.</p>";
+    html += "</body></html>";
+    BookBuilder book;
+    book.text.assign(html.begin(), html.end());
+    book.fullName = name;
+    book.databaseName = name;
+    const Bytes bytes = book.Build();
+    device.WriteHost("storage/eBooks/" + name + ".prc", std::string(bytes.begin(), bytes.end()));
+}
+
+// A custom link into another book: made in Alpha, its target set in Beta (opened from the
+// library), it leads by Beta's name ("oeb:redirect?title=Beta") and is followed after a restart.
+TEST(SelectingText, ACustomLinkLeadsIntoAnotherBookByItsName) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    WriteLinesBook(device, "Alpha", "Zero");
+    WriteLinesBook(device, "Beta", "Beta");
+    const std::string alpha = "\\storage\\eBooks\\Alpha.prc";
+    const std::string target = program.Outside("target.txt"),
+                      followed = program.Outside("followed.txt");
+    // Back from a book opened first shows the library; its second row is Beta.
+    ASSERT_EQ(
+        program.Run({alpha},
+                    "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                    "key 0x0d\nidle\nkey 0x27\nidle\n" +
+                        Answer(Cmd::kAddLink) +
+                        "key 0x0d\nidle\nadvance 300\nidle\n"
+                        "softkey 1\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n"
+                        "key 0x22\nidle\npagetext " +
+                        target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
+                        Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+        0);
+    {
+        AnnotationFile file;
+        ASSERT_EQ(file.OpenOrCreate(alpha, nullptr, 0, 1, 0, 0), 0);
+        BookmarkIterator it;
+        file.StartIterator(&it, AnnotationFile::kLink, 0, 0xFFFFFFFF);
+        const std::int32_t i = file.FindNext(&it);
+        ASSERT_GE(i, 0) << "no link was made";
+        std::uint32_t length = 0;
+        const char16_t* url = file.GetBookmarkUrl(i, &length);
+        ASSERT_NE(url, nullptr);
+        EXPECT_EQ(std::u16string(url, length).rfind(u"oeb:redirect?title=Beta", 0), 0u);
+    }
+    ASSERT_NE(ReadFile(target).find("Beta text line"), std::string::npos) << ReadFile(target);
+    ASSERT_EQ(program.Run({alpha},
+                          "idle\nkey 0x24\nidle\ntap 132 40\nidle\nadvance 300\nidle\n"
+                          "pagetext " +
+                              followed + "\nquit\n"),
+              0);
+    EXPECT_EQ(ReadFile(followed), ReadFile(target));
 }
 
 }  // namespace
