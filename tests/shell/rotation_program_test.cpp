@@ -142,5 +142,49 @@ TEST(ProgramRotate, OnATurningScreenRotateTurnsTheScreenAndResetsTheSetting) {
     EXPECT_EQ(SavedOrientation(), 0u);
 }
 
+// Autoscroll from the Display menu moves the page up on the view's timer, bringing the next
+// page in from below. A key stops it (and does nothing else: PageDown does not turn the page);
+// the page shown then starts at the first whole line the screen showed at its top, and nothing
+// moves after that.
+TEST(ProgramAutoscroll, ScrollsOnTheTimerAndStopsWhereTheScreenWas) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteLongText(device);
+    const std::string o = device.outside() + "/";
+    const std::vector<std::string> clock = {"FOLIVANT_CLOCK=virtual"};
+    auto shot = [&](const std::string& name) { return "screenshot " + o + name + ".png\n"; };
+    const std::string steps = "idle\npagetext " + o + "before.txt\n" + shot("before") +
+                              "menu 40086\nidle\nadvance 1000\nidle\n" + shot("moving") +
+                              "advance 1000\nidle\n" + shot("further") +
+                              "key 0x22\nidle\npagetext " + o + "stopped.txt\n" +
+                              shot("stopped") + "advance 2000\nidle\n" + shot("later") +
+                              "key 0x22\nidle\npagetext " + o + "next.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {kBook}, steps, clock), 0) << ReadFile(o + "errors.txt");
+
+    const Picture before = ReadPicture(o + "before.png"), moving = ReadPicture(o + "moving.png"),
+                  further = ReadPicture(o + "further.png"),
+                  stopped = ReadPicture(o + "stopped.png");
+    ASSERT_EQ(before.height, 320);
+    EXPECT_TRUE(moving.RowsDiffer(before, 26, 294));
+    EXPECT_TRUE(further.RowsDiffer(moving, 26, 294));
+    // The title and the soft keys stay where they are.
+    EXPECT_FALSE(further.RowsDiffer(before, 0, 26));
+    EXPECT_FALSE(further.RowsDiffer(before, 294, 320));
+    EXPECT_FALSE(ReadPicture(o + "later.png").RowsDiffer(stopped, 0, 320));
+
+    // The stopped page goes on from a line of the page before it, further down than its first.
+    const auto lines = ReadLines(o + "before.txt"), kept = ReadLines(o + "stopped.txt");
+    ASSERT_GT(lines.size(), 3u);
+    ASSERT_FALSE(kept.empty());
+    const auto at = std::find(lines.begin() + 1, lines.end(), kept[0]);
+    ASSERT_NE(at, lines.end()) << kept[0];
+    for (auto it = at; it != lines.end() && size_t(it - at) < kept.size(); ++it)
+        EXPECT_EQ(*it, kept[size_t(it - at)]);
+    // The page keys go on from there.
+    const auto next = ReadLines(o + "next.txt");
+    ASSERT_FALSE(next.empty());
+    EXPECT_NE(Joined(next), Joined(kept));
+}
+
 }  // namespace
 }  // namespace fvt::test
