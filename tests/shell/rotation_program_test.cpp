@@ -117,6 +117,26 @@ TEST(ProgramRotate, MenuRotateLaysThePageOutForTheTurnedPage) {
     EXPECT_EQ(SavedOrientation(), 2u);
 }
 
+// The Display options page turns the page the same way: its orientation control's next row
+// (the other quarter turn) is laid out for the turned page and kept in the settings.
+TEST(ProgramRotate, TheDisplayPageTurnsThePageAndLaysItOut) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteLongText(device);
+    const std::string o = device.outside() + "/";
+    // Page 4 of the options list is Display; the right half of its up-down steps the
+    // orientation on; OK, then the list closes.
+    const std::string steps = "idle\npagetext " + o + "upright.txt\nanswer-key 0x34\n"
+                              "answer-tap 204 95\nanswer 1\nanswer 2\nmenu 40041\nidle\n"
+                              "screenshot " + o + "turned.png\npagetext " + o + "turned.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {kBook}, steps), 0) << ReadFile(o + "errors.txt");
+    EXPECT_GT(LongestLine(ReadLines(o + "turned.txt")), LongestLine(ReadLines(o + "upright.txt")));
+    const Picture turned = ReadPicture(o + "turned.png");
+    ASSERT_EQ(turned.height, 320);
+    EXPECT_EQ(BlackRows(turned, 26, 294), 0);
+    EXPECT_EQ(SavedOrientation(), 1u);
+}
+
 // On a screen the system turns, Rotate turns the screen: the page is laid out for the landscape
 // screen, and the settings' page orientation goes back to upright (the screen shows it turned
 // already).
