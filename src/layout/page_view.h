@@ -125,6 +125,8 @@ public:
     bool IsCommandChecked(uint32_t command, uint32_t argument) override;
     void OnFocusChanged(bool gained) override;
     Rect& AdjustRect(Rect& out, const Rect& in) override;
+    // Where the element lies (the page's area on the surface).
+    const Rect& Bounds() const { return bounds_; }
     bool HitTest(const Rect& area) override;
     int32_t ZOrder() const override { return 0; }
     void OnChildFocusChanged(Node* node, Widget* via, bool gained) override;

@@ -1139,6 +1139,23 @@ bool BookDocumentController::PageStep(int32_t how, int32_t /*count*/, int32_t /*
     return StepPage(how);
 }
 
+bool BookDocumentController::GetViewRect(Rect& out) {
+    // Only a page of text scrolls: a cover, a picture or a list has no lines to bring in.
+    if (!resource_ || !layout_ || !pageView_ || view_ != kTextPage) return false;
+    out = pageView_->Bounds();
+    return !out.IsEmpty();
+}
+
+void BookDocumentController::Scroll(int32_t pixels, int32_t mode) {
+    // The auto-scroll has stepped to the next page while the screen still shows the page
+    // before it moved up by `pixels`: that page, from its first line at or below the top of
+    // the screen, becomes the page shown.
+    if (!layout_ || view_ != kTextPage || pixels <= 0) return;
+    if (!layout_->StepPage(pixels, mode)) return;
+    keepStoredPosition_ = false;
+    Invalidate(true);
+}
+
 bool BookDocumentController::StepPage(int32_t step) {
     if (!resource_) return false;
     if (view_ == kCoverView) {

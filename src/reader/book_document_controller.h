@@ -86,7 +86,9 @@ public:
     };
 
     // DocumentControllerLink.
+    bool GetViewRect(Rect& out) override;
     bool PageStep(int32_t how, int32_t count, int32_t flags) override;
+    void Scroll(int32_t pixels, int32_t mode) override;
     void Refresh() override;
     void HistoryBack() override { HistoryBack(true); }
     uint32_t DocumentLength() override;

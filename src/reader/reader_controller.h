@@ -175,6 +175,12 @@ public:
     bool ShowMessage(int32_t captionId, const String& text, MessageKind kind);
     bool AskText(String& text, uint32_t mode);
 
+    // Turning the system's own screen (orientation codes 0-3). A turned screen shows the page
+    // upright, so the settings' page orientation goes back to 0. True when the screen turned.
+    bool SetDisplayOrientation(int code);
+    // Tries the next orientations in turn, up to all four, from the current one.
+    bool RotateToNextOrientation();
+
     // The area popups keep clear.
     void SetPopupRect(const Rect& r, bool force);
     const Rect& PopupRect() const { return popupRect_; }

@@ -349,6 +349,25 @@ void ReaderController::UpdateViewState() {
     RefreshSurface();
 }
 
+// ---- Screen orientation ----------------------------------------------------------------------
+
+bool ReaderController::SetDisplayOrientation(int code) {
+    if (!SetScreenOrientation(code)) return false;
+    if (settings_) settings_->orientation = 0;
+    return true;
+}
+
+bool ReaderController::RotateToNextOrientation() {
+    int code = GetScreenOrientation();
+    if (code < 0 || code > 3) code = 0;
+    // The display may refuse some orientations: the next one after it is tried, up to all four.
+    for (int i = 0; i < 4; ++i) {
+        code = DisplaySurface::NextOrientation(code);
+        if (SetDisplayOrientation(code)) return true;
+    }
+    return false;
+}
+
 // ---- The widgets' link -----------------------------------------------------------------------
 
 DocumentControllerLink* ReaderController::Link::GetDocumentController() {
@@ -382,13 +401,11 @@ void ReaderController::Link::OnCommand(uint32_t command, uint32_t) {
 }
 
 bool ReaderController::Link::RotateToNextOrientation() {
-    const int current = GetScreenOrientation();
-    if (current < 0) return false;
-    return SetScreenOrientation(DisplaySurface::NextOrientation(current));
+    return owner_->RotateToNextOrientation();
 }
 
 bool ReaderController::Link::SetDisplayOrientation(int orientation) {
-    return SetScreenOrientation(orientation);
+    return owner_->SetDisplayOrientation(orientation);
 }
 
 bool ReaderController::Link::DisplaySurfaceAllowed() {

@@ -441,7 +441,11 @@ LRESULT MainFrame::OnPrivateMessage(UINT message) {
             PostMessageW(window_, kAfterRepaint, 0, 0);
             break;
         case kAfterRepaint:
-            if (surface) surface->DisplayCommand(Cmd::kStartAutoScroll);
+            if (!surface) break;
+            if (readerWindow_->Display().IsScrolling() && readerWindow_->Display().IsActive())
+                surface->DisplayCommand(Cmd::kStopAutoScrollKeep);
+            else
+                surface->DisplayCommand(Cmd::kStartAutoScroll);
             break;
         case kSpeakNextChunk:
             if (controller) controller->OnCommand(Cmd::kSpeakNextChunk, false);

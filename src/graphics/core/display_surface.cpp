@@ -465,6 +465,9 @@ void DisplaySurface::ApplyOrientation(int target) {
     }
     ComputeTransform();
     if (orientation_ != old && owner_) owner_->OnOrientationChanged(orientation_);
+    // The window keeps its size when the page turns: the tree is laid out again for the
+    // page's new width and height, as a resized window would be.
+    if ((orientation_ != old || repainted) && owner_) owner_->OnSize();
     if (controller_) controller_->SetOrientationSetting(orientation_);
     InvalidateRect(nullptr, false);
     InvalidatePage(nullptr);

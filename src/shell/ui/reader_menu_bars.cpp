@@ -314,8 +314,10 @@ bool ReaderMenuBar::RouteCommand(int32_t id) {
     }
     int32_t command = -1;
     if (item == MenuBars::kAutoscrollItem) {
+        // The window paints first (the menu's area is still to be drawn again) and then
+        // starts or stops the scroll; starting it here would scroll the menu's picture along.
         state_->PostViewNotice(MenuBars::kAutoscrollNotice);
-        command = Cmd::kToggleAutoScroll;
+        return true;
     } else if (item >= MenuBars::kNavigationBase && item < MenuBars::kNavigationBase + MenuBars::kMaxListItems) {
         int32_t i = static_cast<int32_t>(item - MenuBars::kNavigationBase);
         if (i >= state_->NavigationCount()) return false;

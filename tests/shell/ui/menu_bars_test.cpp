@@ -64,7 +64,9 @@ TEST_F(MenuBars, AutoscrollRepaintsAndRunsTheAutoscrollAction) {
     bar.Show(true);
     EXPECT_TRUE(bar.RouteCommand(40086));
     EXPECT_EQ(state.notices, (std::vector<UINT>{0x8003}));
-    EXPECT_EQ(state.commands, (std::vector<int32_t>{82}));
+    // The window starts or stops the scroll once it has painted (message 0x8004): no command
+    // runs before that.
+    EXPECT_TRUE(state.commands.empty());
 }
 
 TEST_F(MenuBars, PreviousPageIsGrayOnTheFirstPageAndNextOnTheLast) {
