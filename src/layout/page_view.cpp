@@ -62,6 +62,16 @@ bool PositionViewElement::ShowSelection(uint32_t start, uint32_t end) {
     return focus_.SelectPositions(start, end);
 }
 
+bool PositionViewElement::MarkWordAt(Point p) {
+    if (!layout_) return false;
+    UpdateFocusBinding();
+    focus_.ClearFocusBox();
+    if (!focus_.FocusWordAt(p)) return false;
+    focus_.SetRange(true, false);
+    focus_.SetRange(false, true);
+    return !focus_.HasNoSelection();
+}
+
 uint32_t PositionViewElement::CurrentPageStart() const {
     return layout_ ? layout_->CurrentPageStart() : kNone;
 }

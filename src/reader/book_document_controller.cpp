@@ -266,6 +266,11 @@ void BookDocumentController::ResetViewElement() {
     if (pageView_ && layout_) pageView_->ClearFocus();
 }
 
+bool BookDocumentController::MarkWordAt(Point p) {
+    if (!pageView_ || view_ != kTextPage || !layout_) return false;
+    return pageView_->MarkWordAt(p);
+}
+
 bool BookDocumentController::ShowFoundText(uint32_t start, uint32_t end) {
     if (!GoToPosition(start)) return false;
     if (!pageView_ || view_ != kTextPage) return true;

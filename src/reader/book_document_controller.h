@@ -133,6 +133,7 @@ public:
     bool ChangeFontSize(int32_t step) override;
     void SaveViewState() override;
     void ResetViewElement() override;
+    bool MarkWordAt(Point p) override;
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;
     int64_t CurrentPageValue() override;
     // The selection's text and its language code (0 when the page names none).

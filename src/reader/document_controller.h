@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "core/geometry.h"
 #include "graphics/core/reader_links.h"
 
 class AnnotationFile;
@@ -82,6 +83,9 @@ public:
     // Relays out with the current settings, keeping the reading position.
     virtual void SaveViewState() = 0;
     virtual void ResetViewElement() = 0;
+    // Shows the word under a point of the page selected, until the view element is reset;
+    // false when there is no such word.
+    virtual bool MarkWordAt(Point /*p*/) { return false; }
 
     // The selection: its text and range; false (range 0, 0) when there is none.
     virtual bool GetSelection(String& text, uint32_t& start, uint32_t& end) = 0;

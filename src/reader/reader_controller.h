@@ -271,6 +271,10 @@ public:
     // Commands 45 (any dictionary), 46 (bilingual), 47 (monolingual) on the selection, else on
     // the last word. False when nothing was found.
     bool LookupCommand(int32_t id);
+    // The tapped word's selection, kept while its look-up pop-up shows.
+    void HoldWordMark();
+    void ReleaseWordMark();
+    bool HoldsWordMark();
     bool LookupSelection(const String& word, Point anchor, const String& path, uint32_t language,
                          uint32_t second, int32_t id, bool quiet);
     // Whether a dictionary of that kind exists; kept until the library changes.

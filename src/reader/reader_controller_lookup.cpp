@@ -216,6 +216,8 @@ struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
     // Below the tapped word's box, when it is known.
     Point wordAnchor{};
     bool wordBox = false;
+    // The looked-up word stays selected on the page while its pop-up shows.
+    bool wordMarked = false;
     int32_t timer = -1;
     std::unique_ptr<BookActionBridge> bridge;
     BookDocumentController* bridgeDocument = nullptr;
@@ -354,7 +356,29 @@ bool ReaderController::LookupCommand(int32_t id) {
     // The anchor: below the tapped word, else the top of the area the pop-ups keep clear.
     Point anchor{popupRect_.x, popupRect_.y};
     if (Lookups().tapped) anchor = Lookups().wordBox ? Lookups().wordAnchor : Lookups().tapPoint;
-    return LookupSelection(word, anchor, String(), language, 0, id, false);
+    // A tapped word is selected on the page before its pop-up saves the pixels beneath it.
+    const bool marked = Lookups().tapped && start == end && document_ &&
+                        document_->MarkWordAt(Lookups().tapPoint);
+    const bool found = LookupSelection(word, anchor, String(), language, 0, id, false);
+    if (marked) HoldWordMark();
+    return found;
+}
+
+void ReaderController::HoldWordMark() {
+    // Held only while a pop-up shows and can say when it goes; otherwise the reset that
+    // follows the command lets the word go.
+    if (!pagePopup_ || !pagePopup_->PopupWindow() || !pagePopup_->PopupWindow()->IsShown()) return;
+    Lookups().wordMarked = pagePopup_->SetOnHidden([this] { ReleaseWordMark(); });
+}
+
+void ReaderController::ReleaseWordMark() {
+    if (!Lookups().wordMarked) return;
+    Lookups().wordMarked = false;
+    if (document_) document_->ResetViewElement();
+}
+
+bool ReaderController::HoldsWordMark() {
+    return Lookups().wordMarked;
 }
 
 namespace {
@@ -792,6 +816,7 @@ class ResetViewCall final : public QueuedCall {
 public:
     explicit ResetViewCall(ReaderController& reader) : reader_(reader) {}
     void Run() override {
+        if (reader_.HoldsWordMark()) return;
         if (DocumentController* document = reader_.GetDocumentController())
             document->ResetViewElement();
     }
