@@ -1,4 +1,5 @@
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_popups.h"
 #include "reader/file_messages.h"
 
 #include <new>
@@ -18,6 +19,7 @@
 #include "document/sources/loader_database_opener.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
+#include "graphics/widgets/list_popup.h"
 #include "layout/command_ids.h"
 #include "layout/inline_objects.h"
 #include "layout/layout_forms.h"
@@ -117,6 +119,7 @@ bool BookDocumentController::Start(bool documentGiven) {
 }
 
 void BookDocumentController::Shutdown() {
+    listPopup_.reset();
     if (runStore_) {
         // An orderly end: the next start may reopen the book.
         runStore_->SetRunMarker(0);
@@ -1088,6 +1091,7 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
         if (!RestoreHistoryState(entry)) return false;
         keepStoredPosition_ = false;
         Invalidate(repaint);
+        RestoreListPopup();
         return true;
     }
     if (entry.location.IsBuiltInPage()) return ShowLibraryOrBookmarks(entry.location.ResourceId());
@@ -1100,6 +1104,7 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
     if (!shown) return false;
     if (!RestoreHistoryState(entry) && view_ == kTextPage && layout_) layout_->GoToPage(1);
     Invalidate(true);
+    RestoreListPopup();
     return true;
 }
 

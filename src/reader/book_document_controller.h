@@ -62,6 +62,9 @@ public:
     using GraphicsPageCanvas::GraphicsPageCanvas;
 };
 
+class ListPopup;
+class PopupHost;
+
 class BookDocumentController : public DocumentController,
                                private RecordSetPageOwner,
                                private FormListOwner,
@@ -393,6 +396,13 @@ public:
     // The page view element over the layout; null without one.
     PositionViewElement* PageView() const { return pageView_.get(); }
     ReaderController* Reader() const { return reader_; }
+    // What list pop-ups over the page ask of the controller: the pop-up area, their links, and
+    // keeping their state with the page's view state.
+    PopupHost& ListPopupHost();
+    // The list pop-up kept with the current page's view state, shown again; false when the
+    // page keeps none.
+    bool RestoreListPopup();
+    ListPopup* RestoredListPopup() const { return listPopup_.get(); }
     // Asks the drawing surface to repaint.
     void Invalidate(bool full);
     // Draws the current page into the drawing surface (from its repaint).
@@ -542,6 +552,9 @@ private:
     DocumentLoader* loader_ = nullptr;
     ReaderSettings* settings_ = nullptr;
     DrawingSurface* surface_ = nullptr;
+    struct ListPopupHostPart;
+    std::unique_ptr<ListPopupHostPart> popupHost_;
+    std::unique_ptr<ListPopup> listPopup_;
     ReaderController* reader_ = nullptr;
     ReaderWindow* window_ = nullptr;
     AppShellEvents* sink_ = nullptr;
