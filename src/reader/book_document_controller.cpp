@@ -1462,12 +1462,10 @@ constexpr char16_t kGlobalRecordSetName[] = u"__global_recordset";
 constexpr uint32_t kGlobalRecordSetLength = 18;
 }  // namespace
 
-bool BookDocumentController::RunIndexQuery(IndexQuery* query) {
+bool BookDocumentController::RunIndexQuery(IndexQuery* query, RecordPosition at) {
     if (!query) return false;
     ScriptContext* script = BookScript();
-    auto* set = script ? new (std::nothrow) IndexRecordSetObject(
-                             query, RecordPosition::At(RecordPosition::kBeforeFirst))
-                       : nullptr;
+    auto* set = script ? new (std::nothrow) IndexRecordSetObject(query, at) : nullptr;
     query->Release();
     if (!set) return false;
     // What href, url and the word-list record need of the book whose tables answered.
@@ -1496,6 +1494,21 @@ bool BookDocumentController::OpenIndexQuery(const String& text) {
     IndexQuery* query = nullptr;
     if (SqlParser::Parse(text, resource_, query) != 0 || !query) return false;
     return RunIndexQuery(query);
+}
+
+bool BookDocumentController::RunEntryQuery(IndexSource* table, uint32_t entry,
+                                           const String& query) {
+    // Over the plain table row i is entry i: the record set stands on the entry.
+    IndexQuery* set = table ? IndexQuery::FromTable(table) : nullptr;
+    if (!set || entry >= set->Count()) {
+        if (set) set->Release();
+        return false;
+    }
+    if (!RunIndexQuery(set, RecordPosition::At(static_cast<int32_t>(entry)))) return false;
+    // The query names a function of the book's script that reads the record set.
+    if (BookActionBridge* actions = Actions()) actions->DispatchWidgetEvent(query, 0, nullptr);
+    ClearGlobalRecordSet();
+    return true;
 }
 
 bool BookDocumentController::ClearGlobalRecordSet() {

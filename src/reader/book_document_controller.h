@@ -137,6 +137,7 @@ public:
     void SaveViewState() override;
     void ResetViewElement() override;
     bool MarkWordAt(Point p) override;
+    bool RunEntryQuery(IndexSource* table, uint32_t entry, const String& query) override;
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;
     int64_t CurrentPageValue() override;
     // The selection's text and its language code (0 when the page names none).
@@ -210,7 +211,8 @@ public:
 
     // Record sets for the book script: the query's result becomes its "__global_recordset".
     // RunIndexQuery takes over the query's reference.
-    bool RunIndexQuery(IndexQuery* query);
+    bool RunIndexQuery(IndexQuery* query,
+                       RecordPosition at = RecordPosition::At(RecordPosition::kBeforeFirst));
     bool OpenIndexQuery(const String& text);
     bool ClearGlobalRecordSet();
     // The book script's context (made on first use over the window's script heap), with the

@@ -40,6 +40,7 @@
 #include "reader/lookup_window.h"
 #include "reader/page_view_host.h"
 #include "reader/reader_controller.h"
+#include "database/book_index_source.h"
 #include "graphics/core/drawing_surface.h"
 #include "reader/reader_lookup.h"
 #include "reader/reader_settings.h"
@@ -730,10 +731,33 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
 
     bool opened = false;
     if (!query.IsEmpty()) {
-        // A query entry runs through the book's script with the table's record set; the
-        // reader has no such run yet, so it is not opened (and not remembered).
+        // A query entry runs through the book's script with the table's record set.
+        const int32_t at = table.EntryFromPosition(position);
+        if (at < 0 || !document_ || !loaded->defaultHandle) return false;
+        loaded->defaultHandle->AddRef();
+        BookIndexSource* source = BookIndexSource::FromHandle(loaded->defaultHandle);
+        if (!source) return false;
+        opened = document_->RunEntryQuery(source, static_cast<uint32_t>(at), query);
+        source->Release();
+        if (!opened) return false;
+    } else if (!OpenEntryText(*loaded, tables, book, tableId, entry, position, reader, anchor,
+                              opened)) {
         return false;
     }
+    if (opened) {
+        // Saved at once: nothing else writes the history's database back to its file.
+        if (HistoryTable* history = SearchHistory()) {
+            if (history->AddEntry(book, tableId, entry)) history->Save();
+        }
+    }
+    return opened;
+}
+
+bool ReaderController::OpenEntryText(LoadedDictionary& loaded,
+                                     const std::shared_ptr<DictionaryTables>& tables,
+                                     const String& book, uint32_t tableId, uint32_t entry,
+                                     IndexPosition position, IndexEntryReader& reader,
+                                     Point anchor, bool& opened) {
     if (reader.Seek(position) != 0) return false;
     uint32_t count = 0;
     std::vector<uint32_t> values;
@@ -743,7 +767,7 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
         std::unique_ptr<LookupPopup> popup = NewPopup(popupFactory_, surface_, &Lookups(), tables);
         TextPopupWindow* window = popup ? popup->PopupWindow() : nullptr;
         if (window) {
-            EntryRecords records(loaded->book, loader_);
+            EntryRecords records(loaded.book, loader_);
             window->AddIndexEntryText(records, book, position, reader);
             opened = popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor);
             if (opened) pagePopup_ = std::move(popup);
@@ -753,13 +777,7 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
         const String link = WordList::EntryLink(book, values.front(), tableId, entry);
         opened = document_ && document_->ActivateLink(link);
     }
-    if (opened) {
-        // Saved at once: nothing else writes the history's database back to its file.
-        if (HistoryTable* history = SearchHistory()) {
-            if (history->AddEntry(book, tableId, entry)) history->Save();
-        }
-    }
-    return opened;
+    return true;
 }
 
 String Lookup::ResourceText(uint32_t id) {

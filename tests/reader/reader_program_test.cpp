@@ -174,5 +174,33 @@ TEST_F(RecordSetProgram, ALookedUpWordIsMarkedWhileItsPopupIsOpen) {
     EXPECT_EQ(closed.pixels, plain.pixels);
 }
 
+// An entry opened from a query page's spelling suggestions runs the page's query with the
+// entry as the book's record set: the pop-up closes and the entry goes to the search history,
+// as an entry opened from an index page does (it used to be refused, and nothing was kept).
+TEST_F(RecordSetProgram, AQueryPageSuggestionRunsItsQuery) {
+    DictionarySpec spec;
+    spec.name = "Picks";
+    spec.words = {{u"beam", "A ray of light."}, {u"lens", "A shaped piece of glass."},
+                  {u"reef", "A ridge of rock."}};
+    spec.alphabet = u"abcdefghijklmnopqrstuvwxyz";
+    spec.front = "<p><a onclick=\"sql_search(&quot;SELECT * FROM words WHERE orth LIKE "
+                 "'%'&quot;,'Pick','','','5')\">Pick a word</a></p>";
+    const Bytes bytes = DictionaryBook(spec);
+    ASSERT_FALSE(bytes.empty());
+    device.WriteHost("storage/eBooks/Picks.prc", std::string(bytes.begin(), bytes.end()));
+    const std::string at = "\\storage\\eBooks\\Picks.prc";
+    const std::string lenz = "tap 40 35\nidle\nchar l\nchar e\nchar n\nchar z\nidle\nkey 0x0d\nidle\n";
+    const Screen query = Run("tap 40 35\nidle\n", at);
+    const Screen spelt = Run(lenz, at);
+    ASSERT_TRUE(ShowsIndex(query));
+    EXPECT_GT(PopupPixels(spelt), 1000);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+    const Screen run = Run(lenz + "tap 90 167\nidle\n", at);
+    EXPECT_EQ(PopupPixels(run), 0);
+    EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+    // The query page stays under the closed pop-up.
+    EXPECT_TRUE(ShowsIndex(run));
+}
+
 }  // namespace
 }  // namespace fvt::test
