@@ -175,8 +175,8 @@ TEST_F(RecordSetProgram, ALookedUpWordIsMarkedWhileItsPopupIsOpen) {
 }
 
 // An entry opened from a query page's spelling suggestions runs the page's query with the
-// entry as the book's record set: the pop-up closes and the entry goes to the search history,
-// as an entry opened from an index page does (it used to be refused, and nothing was kept).
+// entry as the book's record set, and goes to the search history as an entry opened from an
+// index page does (it used to be refused, and nothing was kept).
 TEST_F(RecordSetProgram, AQueryPageSuggestionRunsItsQuery) {
     DictionarySpec spec;
     spec.name = "Picks";
@@ -184,7 +184,7 @@ TEST_F(RecordSetProgram, AQueryPageSuggestionRunsItsQuery) {
                   {u"reef", "A ridge of rock."}};
     spec.alphabet = u"abcdefghijklmnopqrstuvwxyz";
     spec.front = "<p><a onclick=\"sql_search(&quot;SELECT * FROM words WHERE orth LIKE "
-                 "'%'&quot;,'Pick','','','5')\">Pick a word</a></p>";
+                 "'%'&quot;,'alert','','','5')\">Pick a word</a></p>";
     const Bytes bytes = DictionaryBook(spec);
     ASSERT_FALSE(bytes.empty());
     device.WriteHost("storage/eBooks/Picks.prc", std::string(bytes.begin(), bytes.end()));
@@ -196,10 +196,12 @@ TEST_F(RecordSetProgram, AQueryPageSuggestionRunsItsQuery) {
     EXPECT_GT(PopupPixels(spelt), 1000);
     EXPECT_FALSE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
     const Screen run = Run(lenz + "tap 90 167\nidle\n", at);
-    EXPECT_EQ(PopupPixels(run), 0);
+    // The page's name is the script it runs: alert(__global_recordset) shows the entry's key
+    // ("lens") in a pop-up at the top of the page, where the suggestions have gone.
+    EXPECT_EQ(PopupPixels(run, 60), 0);
+    EXPECT_EQ(spelt.CountOf(0, 20, spelt.width, 30, 0xFFFFCE), 0);
+    EXPECT_GT(run.CountOf(0, 20, run.width, 30, 0xFFFFCE), 200);
     EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
-    // The query page stays under the closed pop-up.
-    EXPECT_TRUE(ShowsIndex(run));
 }
 
 }  // namespace
