@@ -30,8 +30,8 @@ bool BookDocumentController::RestoreListPopup() {
     record.SetReadPosition(0);
     IconHost icons;
     icons.dpi = ::IsHighResolution() ? 192 : 96;
-    std::unique_ptr<ListPopup> popup(new (std::nothrow) ListPopup(
-        surface_, &ListPopupHost(), 0, Paths(), Timers(), icons));
+    std::unique_ptr<ListPopup> popup(
+        new (std::nothrow) ListPopup(surface_, &ListPopupHost(), 0, Paths(), Timers(), icons));
     if (!popup) return false;
     // A short record still shows what was read.
     popup->RestoreState(record);
