@@ -62,6 +62,16 @@ bool PositionViewElement::ShowSelection(uint32_t start, uint32_t end) {
     return focus_.SelectPositions(start, end);
 }
 
+bool PositionViewElement::MarkWordAt(Point p) {
+    if (!layout_) return false;
+    UpdateFocusBinding();
+    focus_.ClearFocusBox();
+    if (!focus_.FocusWordAt(p)) return false;
+    focus_.SetRange(true, false);
+    focus_.SetRange(false, true);
+    return !focus_.HasNoSelection();
+}
+
 uint32_t PositionViewElement::CurrentPageStart() const {
     return layout_ ? layout_->CurrentPageStart() : kNone;
 }
@@ -70,7 +80,9 @@ bool PositionViewElement::RestoreState(uint32_t pageNumber, uint32_t pageStart,
                                        ByteStream& stream) {
     if (!layout_) return false;
     if (!layout_->RestorePageState(pageNumber, pageStart, stream)) return false;
-    // The element's own block follows the page state when one was saved.
+    // The element's own block follows the page state when one was saved; without one, the
+    // block of the page shown before must not pass for this page's.
+    own_.Clear();
     uint32_t length = 0;
     if (stream.Remaining() >= 4 && stream.ReadWord32BE(length) && length <= stream.Remaining()) {
         std::vector<uint8_t> bytes(length);

@@ -148,6 +148,8 @@ public:
     // Shows the words of [start, end) of the current page selected (a found text); false when
     // the page holds none of them.
     bool ShowSelection(uint32_t start, uint32_t end);
+    // Selects the word under a point of the page and draws it so; false when no word is there.
+    bool MarkWordAt(Point p);
     // Relayouts counted (tests).
     uint32_t relayouts = 0;
 

@@ -1,4 +1,5 @@
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_popups.h"
 #include "reader/file_messages.h"
 
 #include <new>
@@ -18,6 +19,7 @@
 #include "document/sources/loader_database_opener.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
+#include "graphics/widgets/list_popup.h"
 #include "layout/command_ids.h"
 #include "layout/inline_objects.h"
 #include "layout/layout_forms.h"
@@ -117,6 +119,7 @@ bool BookDocumentController::Start(bool documentGiven) {
 }
 
 void BookDocumentController::Shutdown() {
+    listPopup_.reset();
     if (runStore_) {
         // An orderly end: the next start may reopen the book.
         runStore_->SetRunMarker(0);
@@ -264,6 +267,11 @@ void BookDocumentController::PaintPage() {
 
 void BookDocumentController::ResetViewElement() {
     if (pageView_ && layout_) pageView_->ClearFocus();
+}
+
+bool BookDocumentController::MarkWordAt(Point p) {
+    if (!pageView_ || view_ != kTextPage || !layout_) return false;
+    return pageView_->MarkWordAt(p);
 }
 
 bool BookDocumentController::ShowFoundText(uint32_t start, uint32_t end) {
@@ -1088,6 +1096,7 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
         if (!RestoreHistoryState(entry)) return false;
         keepStoredPosition_ = false;
         Invalidate(repaint);
+        RestoreListPopup();
         return true;
     }
     if (entry.location.IsBuiltInPage()) return ShowLibraryOrBookmarks(entry.location.ResourceId());
@@ -1100,6 +1109,7 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
     if (!shown) return false;
     if (!RestoreHistoryState(entry) && view_ == kTextPage && layout_) layout_->GoToPage(1);
     Invalidate(true);
+    RestoreListPopup();
     return true;
 }
 
@@ -1493,12 +1503,10 @@ constexpr char16_t kGlobalRecordSetName[] = u"__global_recordset";
 constexpr uint32_t kGlobalRecordSetLength = 18;
 }  // namespace
 
-bool BookDocumentController::RunIndexQuery(IndexQuery* query) {
+bool BookDocumentController::RunIndexQuery(IndexQuery* query, RecordPosition at) {
     if (!query) return false;
     ScriptContext* script = BookScript();
-    auto* set = script ? new (std::nothrow) IndexRecordSetObject(
-                             query, RecordPosition::At(RecordPosition::kBeforeFirst))
-                       : nullptr;
+    auto* set = script ? new (std::nothrow) IndexRecordSetObject(query, at) : nullptr;
     query->Release();
     if (!set) return false;
     // What href, url and the word-list record need of the book whose tables answered.
@@ -1527,6 +1535,21 @@ bool BookDocumentController::OpenIndexQuery(const String& text) {
     IndexQuery* query = nullptr;
     if (SqlParser::Parse(text, resource_, query) != 0 || !query) return false;
     return RunIndexQuery(query);
+}
+
+bool BookDocumentController::RunEntryQuery(IndexSource* table, uint32_t entry,
+                                           const String& query) {
+    // Over the plain table row i is entry i: the record set stands on the entry.
+    IndexQuery* set = table ? IndexQuery::FromTable(table) : nullptr;
+    if (!set || entry >= set->Count()) {
+        if (set) set->Release();
+        return false;
+    }
+    if (!RunIndexQuery(set, RecordPosition::At(static_cast<int32_t>(entry)))) return false;
+    // The query names a function of the book's script that reads the record set.
+    if (BookActionBridge* actions = Actions()) actions->DispatchWidgetEvent(query, 0, nullptr);
+    ClearGlobalRecordSet();
+    return true;
 }
 
 bool BookDocumentController::ClearGlobalRecordSet() {

@@ -62,6 +62,9 @@ public:
     using GraphicsPageCanvas::GraphicsPageCanvas;
 };
 
+class ListPopup;
+class PopupHost;
+
 class BookDocumentController : public DocumentController,
                                private RecordSetPageOwner,
                                private FormListOwner,
@@ -135,6 +138,8 @@ public:
     bool ChangeFontSize(int32_t step) override;
     void SaveViewState() override;
     void ResetViewElement() override;
+    bool MarkWordAt(Point p) override;
+    bool RunEntryQuery(IndexSource* table, uint32_t entry, const String& query) override;
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;
     int64_t CurrentPageValue() override;
     // The selection's text and its language code (0 when the page names none).
@@ -210,7 +215,8 @@ public:
 
     // Record sets for the book script: the query's result becomes its "__global_recordset".
     // RunIndexQuery takes over the query's reference.
-    bool RunIndexQuery(IndexQuery* query);
+    bool RunIndexQuery(IndexQuery* query,
+                       RecordPosition at = RecordPosition::At(RecordPosition::kBeforeFirst));
     bool OpenIndexQuery(const String& text);
     bool ClearGlobalRecordSet();
     // The book script's context (made on first use over the window's script heap), with the
@@ -396,6 +402,13 @@ public:
     // The page view element over the layout; null without one.
     PositionViewElement* PageView() const { return pageView_.get(); }
     ReaderController* Reader() const { return reader_; }
+    // What list pop-ups over the page ask of the controller: the pop-up area, their links, and
+    // keeping their state with the page's view state.
+    PopupHost& ListPopupHost();
+    // The list pop-up kept with the current page's view state, shown again; false when the
+    // page keeps none.
+    bool RestoreListPopup();
+    ListPopup* RestoredListPopup() const { return listPopup_.get(); }
     // Asks the drawing surface to repaint.
     void Invalidate(bool full);
     // Draws the current page into the drawing surface (from its repaint).
@@ -546,6 +559,9 @@ private:
     DocumentLoader* loader_ = nullptr;
     ReaderSettings* settings_ = nullptr;
     DrawingSurface* surface_ = nullptr;
+    struct ListPopupHostPart;
+    std::unique_ptr<ListPopupHostPart> popupHost_;
+    std::unique_ptr<ListPopup> listPopup_;
     ReaderController* reader_ = nullptr;
     ReaderWindow* window_ = nullptr;
     AppShellEvents* sink_ = nullptr;

@@ -7,12 +7,14 @@
 
 #include <cstdint>
 
+#include "core/geometry.h"
 #include "graphics/core/reader_links.h"
 
 class AnnotationFile;
 class AppShellEvents;
 class DocumentLoader;
 class DrawingSurface;
+class IndexSource;
 class Location;
 class ReaderController;
 class ReaderSettings;
@@ -82,6 +84,16 @@ public:
     // Relays out with the current settings, keeping the reading position.
     virtual void SaveViewState() = 0;
     virtual void ResetViewElement() = 0;
+    // Shows the word under a point of the page selected, until the view element is reset;
+    // false when there is no such word.
+    virtual bool MarkWordAt(Point /*p*/) { return false; }
+    // An index entry opened with a query: the entry of the table is published as the book
+    // script's record set, the query text runs as a script of the page, then the record set is
+    // withdrawn. False when the record set could not be published (nothing ran).
+    virtual bool RunEntryQuery(IndexSource* /*table*/, uint32_t /*entry*/,
+                               const String& /*query*/) {
+        return false;
+    }
 
     // The selection: its text and range; false (range 0, 0) when there is none.
     virtual bool GetSelection(String& text, uint32_t& start, uint32_t& end) = 0;

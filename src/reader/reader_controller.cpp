@@ -80,6 +80,8 @@ ReaderController::~ReaderController() {
     zoomBar_.reset();
     audioBar_.reset();
     HideBusyPopup();
+    // The document controller may be gone: the pop-up's going does not reach it.
+    if (pagePopup_) pagePopup_->SetOnHidden(nullptr);
     HidePopupPage();
     positionBar_.reset();
     // guards_ goes with the object: a running queue loop or OnCommand sees it dead and stops.

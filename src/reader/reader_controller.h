@@ -278,6 +278,10 @@ public:
     // Commands 45 (any dictionary), 46 (bilingual), 47 (monolingual) on the selection, else on
     // the last word. False when nothing was found.
     bool LookupCommand(int32_t id);
+    // The tapped word's selection, kept while its look-up pop-up shows.
+    void HoldWordMark();
+    void ReleaseWordMark();
+    bool HoldsWordMark();
     bool LookupSelection(const String& word, Point anchor, const String& path, uint32_t language,
                          uint32_t second, int32_t id, bool quiet);
     // Whether a dictionary of that kind exists; kept until the library changes.
@@ -312,6 +316,12 @@ public:
     // Tables null: the location string names the dictionary.
     bool OpenIndexEntry(uint32_t entry, Point anchor, std::shared_ptr<DictionaryTables> tables,
                         const String& location, const String& query);
+    // An entry's text in a pop-up, or its place in the dictionary book; false when the entry
+    // cannot be read. opened tells whether either was shown.
+    bool OpenEntryText(struct LoadedDictionary& loaded,
+                       const std::shared_ptr<DictionaryTables>& tables, const String& book,
+                       uint32_t tableId, uint32_t entry, struct IndexPosition position,
+                       class IndexEntryReader& reader, Point anchor, bool& opened);
     // A tap on the page: the default tap action, else the pop-up menu of what can be done.
     void OnTapAction(uint32_t start, uint32_t end, const String& word, uint16_t language,
                      Point point, bool image);

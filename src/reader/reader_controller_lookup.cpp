@@ -14,6 +14,7 @@
 #include "core/platform_helpers.h"
 #include "core/resources.h"
 #include "core/segmented_array.h"
+#include "database/book_index_source.h"
 #include "database/history_table.h"
 #include "database/resource.h"
 #include "document/location/location.h"
@@ -216,6 +217,8 @@ struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
     // Below the tapped word's box, when it is known.
     Point wordAnchor{};
     bool wordBox = false;
+    // The looked-up word stays selected on the page while its pop-up shows.
+    bool wordMarked = false;
     int32_t timer = -1;
     std::unique_ptr<BookActionBridge> bridge;
     BookDocumentController* bridgeDocument = nullptr;
@@ -358,7 +361,29 @@ bool ReaderController::LookupCommand(int32_t id) {
     // The anchor: below the tapped word, else the top of the area the pop-ups keep clear.
     Point anchor{popupRect_.x, popupRect_.y};
     if (Lookups().tapped) anchor = Lookups().wordBox ? Lookups().wordAnchor : Lookups().tapPoint;
-    return LookupSelection(word, anchor, String(), language, 0, id, false);
+    // A tapped word is selected on the page before its pop-up saves the pixels beneath it.
+    const bool marked = Lookups().tapped && start == end && document_ &&
+                        document_->MarkWordAt(Lookups().tapPoint);
+    const bool found = LookupSelection(word, anchor, String(), language, 0, id, false);
+    if (marked) HoldWordMark();
+    return found;
+}
+
+void ReaderController::HoldWordMark() {
+    // Held only while a pop-up shows and can say when it goes; otherwise the reset that
+    // follows the command lets the word go.
+    if (!pagePopup_ || !pagePopup_->PopupWindow() || !pagePopup_->PopupWindow()->IsShown()) return;
+    Lookups().wordMarked = pagePopup_->SetOnHidden([this] { ReleaseWordMark(); });
+}
+
+void ReaderController::ReleaseWordMark() {
+    if (!Lookups().wordMarked) return;
+    Lookups().wordMarked = false;
+    if (document_) document_->ResetViewElement();
+}
+
+bool ReaderController::HoldsWordMark() {
+    return Lookups().wordMarked;
 }
 
 namespace {
@@ -710,10 +735,33 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
 
     bool opened = false;
     if (!query.IsEmpty()) {
-        // A query entry runs through the book's script with the table's record set; the
-        // reader has no such run yet, so it is not opened (and not remembered).
+        // A query entry runs through the book's script with the table's record set.
+        const int32_t at = table.EntryFromPosition(position);
+        if (at < 0 || !document_ || !loaded->defaultHandle) return false;
+        loaded->defaultHandle->AddRef();
+        BookIndexSource* source = BookIndexSource::FromHandle(loaded->defaultHandle);
+        if (!source) return false;
+        opened = document_->RunEntryQuery(source, static_cast<uint32_t>(at), query);
+        source->Release();
+        if (!opened) return false;
+    } else if (!OpenEntryText(*loaded, tables, book, tableId, entry, position, reader, anchor,
+                              opened)) {
         return false;
     }
+    if (opened) {
+        // Saved at once: nothing else writes the history's database back to its file.
+        if (HistoryTable* history = SearchHistory()) {
+            if (history->AddEntry(book, tableId, entry)) history->Save();
+        }
+    }
+    return opened;
+}
+
+bool ReaderController::OpenEntryText(LoadedDictionary& loaded,
+                                     const std::shared_ptr<DictionaryTables>& tables,
+                                     const String& book, uint32_t tableId, uint32_t entry,
+                                     IndexPosition position, IndexEntryReader& reader,
+                                     Point anchor, bool& opened) {
     if (reader.Seek(position) != 0) return false;
     uint32_t count = 0;
     std::vector<uint32_t> values;
@@ -723,7 +771,7 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
         std::unique_ptr<LookupPopup> popup = NewPopup(popupFactory_, surface_, &Lookups(), tables);
         TextPopupWindow* window = popup ? popup->PopupWindow() : nullptr;
         if (window) {
-            EntryRecords records(loaded->book, loader_);
+            EntryRecords records(loaded.book, loader_);
             window->AddIndexEntryText(records, book, position, reader);
             opened = popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor);
             if (opened) pagePopup_ = std::move(popup);
@@ -733,13 +781,7 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
         const String link = WordList::EntryLink(book, values.front(), tableId, entry);
         opened = document_ && document_->ActivateLink(link);
     }
-    if (opened) {
-        // Saved at once: nothing else writes the history's database back to its file.
-        if (HistoryTable* history = SearchHistory()) {
-            if (history->AddEntry(book, tableId, entry)) history->Save();
-        }
-    }
-    return opened;
+    return true;
 }
 
 String Lookup::ResourceText(uint32_t id) {
@@ -796,6 +838,7 @@ class ResetViewCall final : public QueuedCall {
 public:
     explicit ResetViewCall(ReaderController& reader) : reader_(reader) {}
     void Run() override {
+        if (reader_.HoldsWordMark()) return;
         if (DocumentController* document = reader_.GetDocumentController())
             document->ResetViewElement();
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <string>
 
 #include "core/ref_counted.h"
@@ -55,6 +56,9 @@ public:
         return inner_->AddTarget(text, flags, target);
     }
     TextPopupWindow* PopupWindow() override { return inner_->PopupWindow(); }
+    bool SetOnHidden(std::function<void()> call) override {
+        return inner_->SetOnHidden(std::move(call));
+    }
 
 private:
     std::unique_ptr<TextPopup> inner_;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "core/geometry.h"
 #include "platform/types.h"
@@ -81,6 +82,9 @@ public:
     // The widgets' pop-up window under it, for builders that fill its box directly; null when
     // there is none.
     virtual TextPopupWindow* PopupWindow() { return nullptr; }
+    // Called once when the pop-up is hidden, by the user or by the program; false when this
+    // pop-up cannot tell.
+    virtual bool SetOnHidden(std::function<void()> /*call*/) { return false; }
 };
 
 class TextPopupFactory {

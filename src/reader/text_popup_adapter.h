@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "graphics/widgets/text_popup_window.h"
 #include "reader/reader_views.h"
@@ -17,6 +18,10 @@ public:
     void Hide() override { window_.Show(false); }
     bool AddTarget(const String& text, uint32_t flags, LinkTarget* target) override;
     TextPopupWindow* PopupWindow() override { return &window_; }
+    bool SetOnHidden(std::function<void()> call) override {
+        window_.SetOnHidden(std::move(call));
+        return true;
+    }
 
     TextPopupWindow& Window() { return window_; }
 

@@ -10,12 +10,14 @@
 
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/configuration_store.h"
+#include "core/byte_stream.h"
 #include "core/text.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_services.h"
 #include "document/markup/link_target.h"
 #include "graphics/widgets/area.h"
+#include "graphics/widgets/list_popup.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "layout/searcher.h"
@@ -215,6 +217,31 @@ TEST_F(DocumentControllerTest, ALinkWithinTheBookGoesToItsPositionAndBack) {
               controller->Layout()->FirstPageStart());
     ASSERT_TRUE(controller->HistoryForward());
     EXPECT_EQ(controller->GetPageStart(), 3000);
+}
+
+// A list pop-up's state record is kept with the page it was shown over: a link followed from
+// it leaves it behind (the new page keeps none), and Back brings the record back with the page.
+// Another page reached from there starts without one.
+TEST_F(DocumentControllerTest, AListPopupStateGoesWithItsPageThroughTheHistory) {
+    auto own = [&] {
+        const ByteStream& s = controller->PageView()->OwnState();
+        return std::string(reinterpret_cast<const char*>(s.Data()), s.Size());
+    };
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    ASSERT_NE(controller->PageView(), nullptr);
+    ByteStream state;
+    const std::string record = "LTTSLTTSLTTS" + std::string(24, '\0');
+    ASSERT_TRUE(state.WriteBytes(record.data(), static_cast<uint32_t>(record.size())));
+    controller->ListPopupHost().KeepPopupState(state);
+    ASSERT_TRUE(Open(u"##-pos3000"));
+    controller->ListPopupHost().ClearPopupState();
+    EXPECT_EQ(own(), "");
+    ASSERT_TRUE(controller->HistoryBack(false));
+    EXPECT_EQ(own(), record);
+    // Without a surface nothing is shown, and the record stays for a later visit.
+    EXPECT_FALSE(controller->RestoreListPopup());
+    ASSERT_TRUE(controller->HistoryForward());
+    EXPECT_EQ(own(), "");
 }
 
 TEST_F(DocumentControllerTest, AFailedOpenLeavesTheHistoryAsItWas) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
@@ -60,6 +61,14 @@ protected:
     }
 
     // The grey header strip of the index page (its title box) is on the screen.
+    static std::vector<std::uint32_t> Region(const Screen& s, int x, int y, int w, int h) {
+        std::vector<std::uint32_t> out;
+        for (int row = y; row < y + h; ++row)
+            for (int col = x; col < x + w; ++col)
+                out.push_back(s.pixels[static_cast<std::size_t>(row) * s.width + col]);
+        return out;
+    }
+
     static bool ShowsIndex(const Screen& s) { return s.CountOf(0, 30, s.width, 14, kHeaderGrey) > 2000; }
 
     TempDevice device;
@@ -137,6 +146,62 @@ TEST_F(RecordSetProgram, ALookedUpWordStaysInViewAboveItsPopup) {
     EXPECT_GT(PopupPixels(shown), 1000);
     // The word's letters (the tap's line, above the pop-up) are not covered.
     EXPECT_EQ(shown.CountOf(55, 34, 45, 12, 0xFFFFCE), 0);
+}
+
+// The looked-up word is shown selected while its pop-up is open, and let go with the pop-up:
+// a tap beside it closes it and the page is as it was before, word and all.
+TEST_F(RecordSetProgram, ALookedUpWordIsMarkedWhileItsPopupIsOpen) {
+    BookBuilder story;
+    const std::string text = "The lamp was old and patient, and the keeper trimmed it.";
+    story.text.assign(text.begin(), text.end());
+    story.fullName = "Story";
+    const Bytes bytes = story.Build();
+    device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+    const std::string at = "\\storage\\eBooks\\Story.prc";
+    const std::string lookup = "answer 50045\ntap 80 38\nidle\n";
+    const Screen plain = Run("", at);
+    const Screen open = Run(lookup, at);
+    const Screen closed = Run(lookup + "tap 120 300\nidle\n", at);
+    const Screen other = Run("answer 50045\ntap 190 38\nidle\n", at);
+    ASSERT_GT(PopupPixels(open), 1000);
+    EXPECT_EQ(PopupPixels(closed), 0);
+    // "lamp" (x 55 to 100 of the first line) differs from the plain page; "The" before it does not.
+    EXPECT_NE(Region(open, 55, 30, 45, 16), Region(plain, 55, 30, 45, 16));
+    EXPECT_EQ(Region(open, 0, 30, 50, 16), Region(plain, 0, 30, 50, 16));
+    // Another word's look-up marks that word, not "lamp".
+    EXPECT_EQ(Region(other, 55, 30, 45, 16), Region(plain, 55, 30, 45, 16));
+    EXPECT_NE(Region(other, 150, 30, 80, 16), Region(plain, 150, 30, 80, 16));
+    EXPECT_EQ(closed.pixels, plain.pixels);
+}
+
+// An entry opened from a query page's spelling suggestions runs the page's query with the
+// entry as the book's record set, and goes to the search history as an entry opened from an
+// index page does (it used to be refused, and nothing was kept).
+TEST_F(RecordSetProgram, AQueryPageSuggestionRunsItsQuery) {
+    DictionarySpec spec;
+    spec.name = "Picks";
+    spec.words = {{u"beam", "A ray of light."}, {u"lens", "A shaped piece of glass."},
+                  {u"reef", "A ridge of rock."}};
+    spec.alphabet = u"abcdefghijklmnopqrstuvwxyz";
+    spec.front = "<p><a onclick=\"sql_search(&quot;SELECT * FROM words WHERE orth LIKE "
+                 "'%'&quot;,'alert','','','5')\">Pick a word</a></p>";
+    const Bytes bytes = DictionaryBook(spec);
+    ASSERT_FALSE(bytes.empty());
+    device.WriteHost("storage/eBooks/Picks.prc", std::string(bytes.begin(), bytes.end()));
+    const std::string at = "\\storage\\eBooks\\Picks.prc";
+    const std::string lenz = "tap 40 35\nidle\nchar l\nchar e\nchar n\nchar z\nidle\nkey 0x0d\nidle\n";
+    const Screen query = Run("tap 40 35\nidle\n", at);
+    const Screen spelt = Run(lenz, at);
+    ASSERT_TRUE(ShowsIndex(query));
+    EXPECT_GT(PopupPixels(spelt), 1000);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+    const Screen run = Run(lenz + "tap 90 167\nidle\n", at);
+    // The page's name is the script it runs: alert(__global_recordset) shows the entry's key
+    // ("lens") in a pop-up at the top of the page, where the suggestions have gone.
+    EXPECT_EQ(PopupPixels(run, 60), 0);
+    EXPECT_EQ(spelt.CountOf(0, 20, spelt.width, 30, 0xFFFFCE), 0);
+    EXPECT_GT(run.CountOf(0, 20, run.width, 30, 0xFFFFCE), 200);
+    EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "graphics/widgets/text_popup_window.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "bookfiles/document_source.h"
 #include "bookfiles/index_table.h"
@@ -55,7 +56,12 @@ bool TextPopupWindow::WantedInputState(InputState& state) {
 }
 
 bool TextPopupWindow::Show(bool show) {
-    if (!show) return OverlayWidget::Show(false);
+    if (!show) {
+        const bool shown = IsShown();
+        const bool result = OverlayWidget::Show(false);
+        if (shown && !IsShown() && onHidden_) std::exchange(onHidden_, nullptr)();
+        return result;
+    }
     ::Size size = box_->GetSize();
     Rect r{0, 0, size.width, size.height};
     if (centred_) {

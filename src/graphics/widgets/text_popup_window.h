@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -47,6 +48,8 @@ public:
 
     bool Show(bool show) override;
     void Redraw(const Rect* area) override;
+    // Called once, after the pop-up was hidden and the pixels beneath it put back.
+    void SetOnHidden(std::function<void()> call) { onHidden_ = std::move(call); }
 
     // The text of the index entry at the position: its text ranges (tag 8, else tag 6) read
     // from the book's text with line breaks, bold and italic kept, then a "More" link (tag 1's
@@ -72,4 +75,5 @@ private:
     std::unique_ptr<TextBox> box_;
     Point anchor_{};
     uint32_t centred_ = 0;
+    std::function<void()> onHidden_;
 };
