@@ -44,6 +44,9 @@ int RunProgram(const TempDevice& device, const std::vector<std::string>& args,
     env.push_back("FOLIVANT_DRIVER=" + driver);
     bool display = false;
     for (const auto& v : extraEnv) {
+        // A variable given here replaces the one this process has (ASAN_OPTIONS among them).
+        const std::string key = v.substr(0, v.find('=') + 1);
+        std::erase_if(env, [&key](const std::string& e) { return e.rfind(key, 0) == 0; });
         env.push_back(v);
         display = display || v.rfind("FOLIVANT_DISPLAY=", 0) == 0;
     }
