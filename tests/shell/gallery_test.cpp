@@ -9,7 +9,9 @@
 // After a change that is meant to alter screens, look at the new pictures, then write them as the
 // goldens with FOLIVANT_GALLERY_UPDATE=1 (see the README).
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -126,10 +128,11 @@ TEST_P(Gallery, EveryScreenMatchesItsGolden) {
         TempDevice device;
         ASSERT_TRUE(device.ok());
         ASSERT_EQ(RunTool({FOLIVANT_SAMPLES, device.root(), FOLIVANT_SAMPLE_TEXTS}), 0);
-        // The books' dates show in the library: one date for all.
-        const auto when = fs::file_time_type::clock::now() - std::chrono::hours(24 * 30);
+        // The books' dates show in the library and their properties: one fixed date for all
+        // (1 February 2026), so that the pictures do not change with the day they are made.
+        const timespec when[2] = {{1769904000, 0}, {1769904000, 0}};
         for (const auto& entry : fs::recursive_directory_iterator(device.root()))
-            if (entry.is_regular_file()) fs::last_write_time(entry.path(), when);
+            if (entry.is_regular_file()) utimensat(AT_FDCWD, entry.path().c_str(), when, 0);
         const std::string steps = Replace(visit.steps, "@", out.string());
         std::vector<std::string> args;
         if (visit.book) args.push_back(visit.book);
