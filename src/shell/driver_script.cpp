@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 
+#include "core/charset.h"
 #include "core/text.h"
 #include "layout/block_contents.h"
 #include "layout/page_layout.h"
@@ -163,27 +164,12 @@ bool WritePageText(const std::string& path) {
 }
 
 void AppendUtf8(std::string& out, const String& text) {
-    for (int32_t i = 0; i < text.Length(); ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.Length() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    // A character UTF-8 cannot hold (a lone surrogate) comes out as '?'; the rest stays.
+    Text utf8;
+    if (!utf8.FromString(text)) return;
+    utf8.ConvertTo(CodePages::kUtf8);
+    if (utf8.CodePage() != CodePages::kUtf8) return;
+    out.append(reinterpret_cast<const char*>(utf8.Bytes()), static_cast<size_t>(utf8.ByteLength()));
 }
 
 // False (with the reason) when the action cannot be done.
