@@ -8,6 +8,7 @@
 #include "bookfiles/book_document.h"
 #include "bookfiles/palm_database.h"
 #include "document/markup/html_tokenizer.h"
+#include "document/markup/keyword_tree.h"
 #include "document/markup/plain_text_token_source.h"
 #include "document/sources/book_page_layout.h"
 #include "document/sources/book_resource.h"
@@ -350,6 +351,98 @@ TEST(BookKeys, AFolvBookKeepsItsUniqueId) {
     b.text = ToBytes("<html><body>book</body></html>");
     b.uniqueId = 0x0BADF00D;
     EXPECT_EQ(LayoutKeyOf(b.Build()), 0x0BADF00Du);
+}
+
+}  // namespace
+
+namespace {
+
+// A book over the given text, opened as the loader opens it.
+struct KindBook {
+    explicit KindBook(const std::string& text, uint32_t codePage = 1252) {
+        BookBuilder b;
+        b.text = ToBytes(text);
+        b.codePage = codePage;
+        b.compression = 2;
+        bytes = b.Build();
+        int error = 0;
+        PalmDatabase* db = PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error);
+        open = db && book.Open(db, 1, 1252, 65002) == 0;
+    }
+    // The first tag read from position 0 with no bound: what the kind must follow.
+    uint32_t KindFromTheStart() {
+        HtmlTokenizer t(true);
+        EXPECT_TRUE(t.Attach(&book, 0) && t.Start(0, false));
+        for (;;) {
+            uint32_t kind = t.NextToken();
+            if (kind == kTokenEnd) return 1;
+            if (kind == kTokenTag) {
+                bool e, m;
+                return t.GetTag(e, m) == kTagHtml ? 2 : 1;
+            }
+        }
+    }
+    Bytes bytes;
+    BookDocument book;
+    bool open = false;
+};
+
+std::string Words(std::size_t n) { return SampleText(n, 3); }
+
+TEST(BookKind, TheFirstTagDecidesAsReadFromTheStart) {
+    const std::string cases[] = {
+        "<html><body>x</body></html>",
+        "<HTML>x",
+        "  \r\n<!-- a note --> <html>x",
+        "<?xml version=\"1.0\"?><!DOCTYPE html><html>x",
+        "<htmlx>x<html>",
+        "<p>a</p><html>x",
+        "<body><html>x",
+        "</html><html>x",
+        "a < b and c <html>x",
+        "fish &amp; chips &lt;html&gt; <html>x",
+        "<![CDATA[<p>]]><html>x",
+        "no markup at all",
+        "a < b, and nothing else",
+        // The first '<' in the second text record, and a tag cut by the record end.
+        Words(5000) + "<html>x",
+        Words(4093) + "<html>x",
+        Words(4096 * 3 - 1) + "<html>x",
+        // Markup late in the book, a stray '<' before it.
+        Words(40000) + "<html><body>late</body></html>",
+        Words(20000) + " 3 < 4 " + Words(20000) + "<html>x",
+        Words(30000) + "<!-- a <html> in a note --> <p>x",
+    };
+    for (const std::string& text : cases) {
+        KindBook b(text);
+        ASSERT_TRUE(b.open);
+        EXPECT_EQ(b.book.GetKind(), b.KindFromTheStart()) << text.substr(0, 60);
+        EXPECT_EQ(b.book.LivePageCount(), 0u);
+    }
+    EXPECT_EQ(KindBook(Words(40000) + "<html><body>late</body></html>").book.GetKind(), 2u);
+    EXPECT_EQ(KindBook(Words(4093) + "<html>x").book.GetKind(), 2u);
+    EXPECT_EQ(KindBook(Words(30000) + "<!-- a <html> in a note --> <p>x").book.GetKind(), 1u);
+}
+
+TEST(BookKind, MultiByteBooksAreSearchedByCharacters) {
+    std::string text;
+    for (int i = 0; i < 9000; ++i) text += "caf\xC3\xA9 ";
+    KindBook b(text + "<html><body>x</body></html>", 65001);
+    ASSERT_TRUE(b.open);
+    EXPECT_EQ(b.book.GetKind(), 2u);
+    EXPECT_EQ(KindBook(text + "3 < 4", 65001).book.GetKind(), 1u);
+}
+
+// Only the first 64 Ki positions are searched: a large text is not decoded to its end to learn
+// that it has no markup.
+TEST(BookKind, LargeTextBooksAreTextAndSearchedOnlySoFar) {
+    EXPECT_EQ(KindBook(Words(2u << 20)).book.GetKind(), 1u);
+    EXPECT_EQ(KindBook("x < y " + Words(2u << 20)).book.GetKind(), 1u);
+    EXPECT_EQ(KindBook(Words((64u << 10) - 10) + "<html>x").book.GetKind(), 2u);
+    EXPECT_EQ(KindBook(Words(64u << 10) + "<html>x").book.GetKind(), 1u);
+    EXPECT_EQ(KindBook(Words(70000) + "<html>x").book.GetKind(), 1u);
+    // A stray '<' early: the tokens after it are read only as far.
+    EXPECT_EQ(KindBook("x < y " + Words(70000) + "<html>x").book.GetKind(), 1u);
 }
 
 }  // namespace

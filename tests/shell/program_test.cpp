@@ -142,6 +142,39 @@ TEST(ProgramDriver, PageTextAndGoToPageThroughItsField) {
     EXPECT_TRUE(IsPng(out + "/goto 3.png"));
 }
 
+// A book is markup when its first tag is HTML, however much text comes before it; a large book
+// without markup, or with its only tag past the first 64 Ki positions, reads as the plain text
+// it is (the reference shown as written).
+TEST(ProgramDriver, ABookIsMarkupByItsFirstTagAndLargeTextsStayText) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string head = "Fish &amp; chips. ";
+    auto write = [&](const std::string& name, const std::string& text) {
+        BookBuilder book;
+        book.text.assign(text.begin(), text.end());
+        book.compression = 2;
+        book.fullName = name;
+        const Bytes bytes = book.Build();
+        device.WriteHost("storage/eBooks/" + name + ".prc",
+                         std::string(bytes.begin(), bytes.end()));
+    };
+    write("Late", head + SampleText(40000) + "<html><body><p>end</p></body></html>");
+    write("Large", head + "x < y " + SampleText(3u << 20));
+    write("Past", head + SampleText(70000) + "<html><body><p>end</p></body></html>");
+    for (const char* name : {"Late", "Large", "Past"}) {
+        const std::string out = device.outside() + "/" + name + ".txt";
+        ASSERT_EQ(RunScript(device, {std::string("\\storage\\eBooks\\") + name + ".prc"},
+                            "idle\npagetext " + out + "\nquit\n"),
+                  0)
+            << name;
+        const auto lines = ReadLines(out);
+        ASSERT_FALSE(lines.empty()) << name;
+        const bool markup = std::string(name) == "Late";
+        EXPECT_EQ(lines[0].rfind(markup ? "Fish & chips." : "Fish &amp; chips.", 0), 0u)
+            << name << ": " << lines[0];
+    }
+}
+
 TEST(ProgramDriver, AHeadlessScriptWithoutQuitEndsAfterItsLastLine) {
     TempDevice device;
     ASSERT_TRUE(device.ok());

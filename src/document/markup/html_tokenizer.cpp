@@ -25,12 +25,49 @@ uint32_t NameEnd(const char16_t* p, uint32_t i, uint32_t n) {
     return i;
 }
 
-// Runs the tokenizer from position 0 to the first tag; installed for documents below the
-// document model (books) to tell markup from plain text.
+// How far a book is searched for its first tag. A book without one in its first 64 Ki
+// positions (about 10,000 words, 16 text records) is plain text: searching on to the end would
+// decompress a whole text book before its first page.
+constexpr uint32_t kProbeReach = 64u << 10;
+
+// The start of the page holding the first '<' within kProbeReach; false when there is none.
+bool FindFirstMarkupPage(DocumentSource& document, uint32_t& pageStart) {
+    PageBuffer held;
+    bool found = false;
+    for (uint32_t position = 0; position < kProbeReach;) {
+        PageBuffer page;
+        if (!document.ReadPage(position, page, 0, 0)) break;
+        // The previous page is given back only now, so that the document reuses its buffer.
+        if (held.pageId) document.ReleasePage(held.pageId);
+        held = page;
+        const char16_t* end = page.text + page.length;
+        uint32_t next = page.start + page.spanLength;
+        if (std::find(page.text, end, u'<') != end) {
+            pageStart = page.start;
+            found = true;
+            break;
+        }
+        if (next <= position) break;
+        position = next;
+    }
+    if (held.pageId) document.ReleasePage(held.pageId);
+    return found;
+}
+
+// Runs the tokenizer to the first tag; installed for documents below the document model (books)
+// to tell markup from plain text. Text before the first '<' holds no tag and leaves the
+// tokenizer as it started, so reading starts at the page that holds one; a tag is looked for
+// only while the tokens start within kProbeReach.
 bool ProbeHtml(DocumentSource& document, bool& isHtml) {
     HtmlTokenizer t(true);
     if (!t.Attach(&document, 0) || !t.Start(0, false)) return false;
-    for (uint32_t guard = 0; guard < 100000; ++guard) {
+    uint32_t from = 0;
+    if (!FindFirstMarkupPage(document, from)) return true;
+    if (from != 0) t.SetPosition(from);
+    // Each token takes at least one position, but for a few that queue or drop tags.
+    for (uint32_t guard = 0; guard < 2 * kProbeReach; ++guard) {
+        uint32_t position = 0;
+        if (t.GetPosition(position) && position >= kProbeReach) break;
         uint32_t kind = t.NextToken();
         if (kind == kTokenEnd) break;
         if (kind == kTokenTag) {
