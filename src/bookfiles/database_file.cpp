@@ -173,6 +173,18 @@ bool ReplaceDatabase(const char* path, const std::uint8_t* bytes, std::size_t si
     return true;
 }
 
+bool ReplaceIfChanged(const char* path, const std::uint8_t* bytes, std::size_t size,
+                      bool* written) {
+    if (written) *written = false;
+    std::vector<std::uint8_t> old;
+    if (ReadAll(path, &old) == 0 && old.size() == size &&
+        (size == 0 || std::memcmp(old.data(), bytes, size) == 0))
+        return true;
+    if (!Replace(path, bytes, size)) return false;
+    if (written) *written = true;
+    return true;
+}
+
 bool Remove(const char* path) {
     std::u16string wide = Wide(path);
     return !wide.empty() && DeleteFileW(wide.c_str());

@@ -40,6 +40,10 @@ bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size);
 // dates and change counter: then nothing is written (*written false) and the result is true.
 bool ReplaceDatabase(const char* path, const std::uint8_t* bytes, std::size_t size,
                      bool* written = nullptr);
+// Replace, unless the file already holds exactly these bytes: then nothing is written
+// (*written false) and the result is true.
+bool ReplaceIfChanged(const char* path, const std::uint8_t* bytes, std::size_t size,
+                      bool* written = nullptr);
 bool Remove(const char* path);
 // Removes the temporary file that a Replace cut short by a crash left beside `path`; true when
 // none is left.

@@ -124,6 +124,7 @@ bool Cart::WriteXml(const Cart* cart, const String& path) {
     AppendUtf8(target, path);
     std::string xml;
     if (!ToXml(*cart, xml)) return false;
-    return DatabaseFile::Replace(target.c_str(), reinterpret_cast<const uint8_t*>(xml.data()),
-                                 xml.size());
+    // A book may export on every visit of a page: an unchanged cart leaves the file alone.
+    return DatabaseFile::ReplaceIfChanged(target.c_str(),
+                                          reinterpret_cast<const uint8_t*>(xml.data()), xml.size());
 }

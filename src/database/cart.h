@@ -32,8 +32,9 @@ public:
     //     <item index="0" id="ID">TEXT</item>
     //   </cart>
     static bool ToXml(const Cart& cart, std::string& out);
-    // Writes the XML, replacing the file through a temporary one. A path not starting with '\'
-    // is placed in the application's data folder.
+    // Writes the XML, replacing the file through a temporary one; a file that already holds it
+    // is left untouched. A path not starting with '\' is placed in the application's data
+    // folder.
     static bool WriteXml(const Cart* cart, const String& path);
 
 private:

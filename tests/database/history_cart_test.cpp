@@ -2,6 +2,10 @@
 // bounds, XML escaping and its file).
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "bookfiles/database_file.h"
+
 #include "database/cart.h"
 #include "database/database_object.h"
 #include "database/history_table.h"
@@ -180,6 +184,34 @@ TEST(CartTest, WriteXmlReplacesTheFile) {
     std::string text = device.ReadHost("cart.xml");
     EXPECT_NE(text.find("count=\"2\""), std::string::npos);
     EXPECT_FALSE(Cart::WriteXml(&cart, S("\\missing\\folder\\cart.xml")));
+}
+
+// Exporting an unchanged cart again writes nothing; a file that differs from the cart by a
+// byte, in length, or that is missing, is written.
+TEST(CartTest, WriteXmlLeavesAFileThatHoldsTheCartAlone) {
+    fvt::test::TempDevice device;
+    ASSERT_TRUE(device.ok());
+    Cart cart(S("c"));
+    Cart::AddItem(&cart, S("one"), S("One"));
+    ASSERT_TRUE(Cart::WriteXml(&cart, S("\\cart.xml")));
+    const std::string written = device.ReadHost("cart.xml");
+    const auto stamp = std::filesystem::last_write_time(device.Host("cart.xml"));
+    const long long writes = DatabaseFile::ReplaceCountForTesting();
+    ASSERT_TRUE(Cart::WriteXml(&cart, S("\\cart.xml")));
+    EXPECT_EQ(DatabaseFile::ReplaceCountForTesting(), writes);
+    EXPECT_EQ(std::filesystem::last_write_time(device.Host("cart.xml")), stamp);
+
+    std::string edited = written;
+    edited[edited.size() / 2] ^= 1;
+    for (const std::string& other : {edited, written + " ", written.substr(1), std::string()}) {
+        device.WriteHost("cart.xml", other);
+        ASSERT_TRUE(Cart::WriteXml(&cart, S("\\cart.xml")));
+        EXPECT_EQ(device.ReadHost("cart.xml"), written);
+    }
+    std::filesystem::remove(device.Host("cart.xml"));
+    ASSERT_TRUE(Cart::WriteXml(&cart, S("\\cart.xml")));
+    EXPECT_EQ(device.ReadHost("cart.xml"), written);
+    EXPECT_EQ(DatabaseFile::ReplaceCountForTesting(), writes + 5);
 }
 
 }  // namespace

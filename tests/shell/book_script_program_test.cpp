@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -108,6 +109,38 @@ TEST(ProgramBookScripts, AFlashMessageIsCentredOnItsPopUpAndGoesByItself) {
         const Flash gone = FindFlash(ReadPicture(o + "gone.png"));
         EXPECT_LT(gone.right, 0) << "the pop-up stayed";
     }
+}
+
+// A book that exports its cart: a second run that fills the cart the same way leaves the
+// exported file and its time untouched; a run that fills it differently writes it anew.
+TEST(ProgramBookScripts, ExportingAnUnchangedCartLeavesItsFileAlone) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteScriptBook(device, {"cart.add('c', 'a1', 'Apple')", "cart.export('c', 'cart.xml')"});
+    const std::string o = device.outside() + "/";
+    auto exported = [&]() {
+        for (auto& e : std::filesystem::recursive_directory_iterator(device.root()))
+            if (e.path().filename() == "cart.xml") return e.path().string();
+        return std::string();
+    };
+    // Each add confirms with a message box, answered by its OK.
+    const std::string addOnce = "idle\nanswer 1\n" + Tap(0) + Tap(1) + Tap(1) + "quit\n";
+    ASSERT_EQ(RunScript(device, {kBook}, addOnce), 0) << ReadFile(o + "errors.txt");
+    const std::string path = exported();
+    ASSERT_FALSE(path.empty());
+    const std::string first = ReadFile(path);
+    EXPECT_NE(first.find("count=\"1\""), std::string::npos) << first;
+    const auto older = std::filesystem::last_write_time(path) - std::chrono::hours(1);
+    std::filesystem::last_write_time(path, older);
+    ASSERT_EQ(RunScript(device, {kBook}, addOnce), 0) << ReadFile(o + "errors.txt");
+    EXPECT_EQ(ReadFile(path), first);
+    EXPECT_EQ(std::filesystem::last_write_time(path), older) << "written again";
+    ASSERT_EQ(RunScript(device, {kBook},
+                        "idle\nanswer 1\n" + Tap(0) + "answer 1\n" + Tap(0) + Tap(1) + "quit\n"),
+              0)
+        << ReadFile(o + "errors.txt");
+    EXPECT_NE(ReadFile(path).find("count=\"2\""), std::string::npos) << ReadFile(path);
+    EXPECT_NE(std::filesystem::last_write_time(path), older);
 }
 
 // window.close asks first; Cancel keeps the reader, OK closes it.
