@@ -73,12 +73,20 @@ void Copy555(std::uint8_t* out, const std::uint8_t* in, int n) {
     }
 }
 
+// Every page turn widens the whole 16-bit page into the screen: the channels are moved and their
+// top bits repeated below them with masks on the whole word (no per-channel extraction), which
+// the compiler turns into wide vector code, twice as wide where AVX2 is there.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+__attribute__((target_clones("avx2", "default")))
+#endif
 void Widen565(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, int n) {
     for (int i = 0; i < n; ++i) {
         std::uint32_t v = Load16(in + i * 2);
-        std::uint32_t r = (v >> 11) & 0x1F, g = (v >> 5) & 0x3F, b = v & 0x1F;
-        std::uint32_t rgb = (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) |
-                            ((b << 3) | (b >> 2));
+        std::uint32_t rb = ((v & 0xF800) << 8) | ((v & 0x1F) << 3);  // red 19-23, blue 3-7
+        rb |= (rb >> 5) & 0x070007;
+        std::uint32_t g = (v & 0x07E0) << 5;  // green 10-15
+        g |= (g >> 6) & 0x0300;
+        std::uint32_t rgb = rb | g;
         std::memcpy(out + i * 4, &rgb, 4);
     }
 }

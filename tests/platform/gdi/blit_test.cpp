@@ -260,6 +260,26 @@ TEST(Blit, DirectFormatCopiesMatchPixelByPixelCopies) {
     }
 }
 
+// Every 565 value, in rows as wide as a page's, copies into the screen format as it reads pixel
+// by pixel: each channel's top bits repeated below it.
+TEST(Blit, EverySixteenBitValueWidensAsItReads) {
+    constexpr int W = 256, H = 256;
+    Source src(FormatInfo(W, -H, 16, true));
+    Source dst(FormatInfo(W, -H, 32, false));
+    auto* in = static_cast<std::uint16_t*>(src.bits);
+    for (int v = 0; v < W * H; ++v) in[v] = static_cast<std::uint16_t>(v);
+    ASSERT_TRUE(BitBlt(dst.dc, 0, 0, W, H, src.dc, 0, 0, SRCCOPY));
+    const auto* out = static_cast<const std::uint32_t*>(dst.bits);
+    auto widen = [](int c, int bits) { return (c << (8 - bits)) | (c >> (2 * bits - 8)); };
+    for (int v = 0; v < W * H; ++v) {
+        const int x = v % W, y = v / W;
+        const std::uint32_t want = static_cast<std::uint32_t>(
+            widen(v >> 11, 5) << 16 | widen((v >> 5) & 0x3F, 6) << 8 | widen(v & 0x1F, 5));
+        ASSERT_EQ(out[v] & 0xFFFFFF, want) << std::hex << v;
+        ASSERT_EQ(GetPixel(dst.dc, x, y), GetPixel(src.dc, x, y)) << std::hex << v;
+    }
+}
+
 // A whole-surface copy between same-format surfaces of equal size is one block copy.
 TEST(Blit, WholeSixteenBitPageCopiesExactly) {
     Source src(FormatInfo(9, -4, 16, true));
