@@ -115,16 +115,55 @@ inline std::uint32_t Narrow565(std::uint32_t rgb) {
     return (((rgb >> 19) & 0x1F) << 11) | (((rgb >> 10) & 0x3F) << 5) | ((rgb >> 3) & 0x1F);
 }
 
+// Text is mostly drawn in one colour over one background: once a pair has been met often, the
+// 565 results of blending it are kept for every coverage, and its pixels take a look-up
+// instead of a mix. Over a picture no pair repeats and every pixel is mixed as it comes.
+class Blend565Memo {
+public:
+    std::uint32_t Blend(std::uint32_t rgb, std::uint32_t raw, std::uint32_t k) {
+        if (raw == background_ && rgb == rgb_) return table_[k];
+        std::uint32_t v = Narrow565(Mix(rgb, Widen565(raw), k));
+        if (raw != candidate_ || rgb != candidateRgb_) {
+            candidate_ = raw;
+            candidateRgb_ = rgb;
+            seen_ = 0;
+        } else if (++seen_ == kOften) {
+            rgb_ = rgb;
+            background_ = raw;
+            const std::uint32_t under = Widen565(raw);
+            for (std::uint32_t c = 0; c < 256; ++c)
+                table_[c] = static_cast<std::uint16_t>(Narrow565(Mix(rgb, under, c)));
+        }
+        return v;
+    }
+
+private:
+    static constexpr std::uint32_t kOften = 32;
+    std::uint32_t rgb_ = 0, background_ = 0x10000;  // the pair table_ holds; none at first
+    std::uint32_t candidateRgb_ = 0, candidate_ = 0x10000, seen_ = 0;
+    std::uint16_t table_[256] = {};
+};
+
 void BlendRow565(std::uint8_t* row, const std::uint8_t* cov, int n, std::uint32_t rgb) {
+    thread_local Blend565Memo memo;
     const std::uint32_t ink = Narrow565(rgb);
     for (int i = 0; i < n; ++i) {
+        // Most of a glyph's box is empty: eight coverages at a time are passed over.
+        if (i + 8 <= n) {
+            std::uint64_t k8;
+            std::memcpy(&k8, cov + i, 8);
+            if (k8 == 0) {
+                i += 7;
+                continue;
+            }
+        }
         std::uint32_t k = cov[i];
         if (!k) continue;
         std::uint32_t v = ink;
         if (k != 255) {
             std::uint16_t raw;
             std::memcpy(&raw, row + 2 * i, 2);
-            v = Narrow565(Mix(rgb, Widen565(raw), k));
+            v = memo.Blend(rgb, raw, k);
         }
         row[2 * i] = static_cast<std::uint8_t>(v);
         row[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);

@@ -424,6 +424,61 @@ TEST(SystemFonts, TextOnA565PageBlendsAsOnA32BitOne) {
     EXPECT_GT(inked, 40);
 }
 
+// Long texts over plain backgrounds, the pair of colours changing between them and the last
+// background kept under a new text colour: on the 565 page each blends as on a 32-bit one.
+TEST(SystemFonts, TextOnPlain565BackgroundsBlendsAsOnA32BitOne) {
+    constexpr int W = 200, H = 20;
+    auto dib = [](int bpp, void** bits) {
+        struct {
+            BITMAPINFOHEADER h;
+            DWORD masks[3];
+        } info{};
+        info.h.biSize = sizeof(BITMAPINFOHEADER);
+        info.h.biWidth = W;
+        info.h.biHeight = -H;
+        info.h.biPlanes = 1;
+        info.h.biBitCount = static_cast<WORD>(bpp);
+        info.h.biCompression = bpp == 16 ? BI_BITFIELDS : BI_RGB;
+        info.masks[0] = 0xF800;
+        info.masks[1] = 0x07E0;
+        info.masks[2] = 0x001F;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info),
+                                          DIB_RGB_COLORS, bits, nullptr, 0);
+        SelectObject(dc, bitmap);
+        return std::pair<HDC, HBITMAP>{dc, bitmap};
+    };
+    void *pageBits = nullptr, *wideBits = nullptr, *backBits = nullptr;
+    auto page = dib(16, &pageBits), wide = dib(32, &wideBits), back = dib(16, &backBits);
+    LOGFONTW lf = Font(u"Tahoma", -15);
+    lf.lfQuality = ANTIALIASED_QUALITY;
+    const COLORREF pairs[][2] = {{RGB(255, 255, 255), RGB(0, 0, 0)},
+                                 {RGB(255, 255, 255), RGB(0, 0, 0)},
+                                 {RGB(250, 240, 200), RGB(0, 0, 0)},
+                                 {RGB(250, 240, 200), RGB(20, 60, 200)},
+                                 {RGB(0, 0, 0), RGB(255, 255, 255)}};
+    for (const auto& pair : pairs) {
+        RECT all{0, 0, W, H};
+        HBRUSH brush = CreateSolidBrush(pair[0]);
+        FillRect(page.first, &all, brush);
+        DeleteObject(brush);
+        ASSERT_TRUE(BitBlt(wide.first, 0, 0, W, H, page.first, 0, 0, SRCCOPY));
+        for (HDC dc : {page.first, wide.first}) {
+            Selected f(dc, lf);
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, pair[1]);
+            ExtTextOutW(dc, 1, 2, 0, nullptr, u"Sow the grey edges of many words", 32, nullptr);
+        }
+        ASSERT_TRUE(BitBlt(back.first, 0, 0, W, H, wide.first, 0, 0, SRCCOPY));
+        EXPECT_EQ(std::memcmp(pageBits, backBits, static_cast<std::size_t>(W) * H * 2), 0)
+            << std::hex << pair[0] << " " << pair[1];
+    }
+    for (auto& d : {page, wide, back}) {
+        DeleteDC(d.first);
+        DeleteObject(d.second);
+    }
+}
+
 TEST(TextOut, ExtremePositionsAndLengthsAreSafe) {
     Canvas c(20, 20);
     Selected f(c.dc(), Font(kBox.c_str(), -12));
