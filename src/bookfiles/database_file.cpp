@@ -147,8 +147,9 @@ bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size) {
     std::u16string target = Wide(path);
     if (target.empty()) return false;
     std::u16string temp = TempPath(target);
+    // Temporary until renamed: the rename syncs the folder, so its creation need not.
     HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                              FILE_ATTRIBUTE_TEMPORARY, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = WriteFully(file, bytes, size) && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;

@@ -9,6 +9,7 @@
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
 #include "core/text.h"
+#include "platform/storage/sync_log.h"
 #include "support/bookfiles/pdb_builder.h"
 #include "support/platform/temp_device.h"
 
@@ -317,6 +318,24 @@ TEST_F(PalmDatabaseTest, FlushingUnchangedRecordsWritesNothing) {
 
 // Only the dates and the change counter are stamps: a new name, type or record is a change,
 // and a failed write of a change still leaves the previous file whole.
+// A replacement flushes the new file, renames it over the old one and syncs the folder, once
+// each and in that order; the temporary file's creation syncs nothing.
+TEST_F(PalmDatabaseTest, AReplacementSyncsTheFileThenItsFolderOnce) {
+    Bytes original = Sample().Build();
+    for (bool existed : {false, true}) {
+        if (existed) ASSERT_TRUE(Put("sync.fvt", original));
+        fvt::ClearSyncLog();
+        ASSERT_TRUE(DatabaseFile::Replace(Path("sync.fvt").c_str(), original.data(),
+                                          original.size()));
+        const auto log = fvt::SyncLog();
+        ASSERT_EQ(log.size(), 2u) << existed;
+        EXPECT_EQ(log[0].device, u"\\sync.fvt.tmp");
+        EXPECT_FALSE(log[0].folder);
+        EXPECT_TRUE(log[1].folder);
+        EXPECT_FALSE(device_.HostExists("sync.fvt.tmp"));
+    }
+}
+
 TEST_F(PalmDatabaseTest, ReplacingADatabaseComparesAllButItsStamps) {
     std::string path = Path("cmp.fvt");
     Bytes original = Sample().Build();

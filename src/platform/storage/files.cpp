@@ -517,7 +517,9 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD share
     if (truncate && ftruncate(fd.Get(), 0) != 0) {
         return Fail(ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
     }
-    if (!existed) SyncFolder(path);
+    // A temporary file's entry need not outlive a crash: one that is kept is renamed into
+    // place, and the rename syncs the folder.
+    if (!existed && !(flagsAndAttributes & FILE_ATTRIBUTE_TEMPORARY)) SyncFolder(path);
     auto file = std::make_shared<FileObject>();
     file->fd = fd.Release();
     file->device = path.device;

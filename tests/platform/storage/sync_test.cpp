@@ -72,6 +72,24 @@ TEST_F(Durability, ANewFileOrFolderSyncsItsFolderButAnOverwriteDoesNot) {
     EXPECT_TRUE(Synced(u"\\My Documents\\sub", true));
 }
 
+// A temporary file is made durable by the rename that links it in, not at its creation.
+TEST_F(Durability, ATemporaryFileSyncsItsFolderOnlyWhenRenamedIn) {
+    HANDLE h = CreateFileW(u"\\My Documents\\notes.fvt.tmp", GENERIC_WRITE, 0, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(FlushFileBuffers(h));
+    CloseHandle(h);
+    EXPECT_FALSE(Synced(u"\\My Documents", true));
+    EXPECT_TRUE(Synced(u"\\My Documents\\notes.fvt.tmp", false));
+    ASSERT_TRUE(MoveFileExW(u"\\My Documents\\notes.fvt.tmp", u"\\My Documents\\notes.fvt",
+                            MOVEFILE_REPLACE_EXISTING));
+    EXPECT_TRUE(Synced(u"\\My Documents", true));
+    // The attribute is not kept: the file reads as an ordinary one.
+    DWORD attributes = GetFileAttributesW(u"\\My Documents\\notes.fvt");
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(attributes & FILE_ATTRIBUTE_TEMPORARY, 0u);
+}
+
 TEST_F(Durability, FlushingAFileIsRecordedByItsDevicePath) {
     HANDLE h =
         CreateFileW(u"\\My Documents\\Log.dat", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
