@@ -296,6 +296,7 @@ void CxImage::CopySettings(const CxImage& s) {
     info_.ydpi = s.info_.ydpi;
     info_.codecOptions = s.info_.codecOptions;
     info_.enabled = s.info_.enabled;
+    rowSink_ = s.rowSink_;
     head_.biXPelsPerMeter = s.head_.biXPelsPerMeter;
     head_.biYPelsPerMeter = s.head_.biYPelsPerMeter;
 }

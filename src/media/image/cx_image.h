@@ -111,6 +111,21 @@ public:
     void SetJpegQuality(std::uint8_t quality) { info_.quality = quality; }
     std::uint8_t GetJpegQuality() const { return info_.quality; }
     void SetCodecOption(std::uint32_t options) { info_.codecOptions = options; }
+    // Takes a decoded true-colour JPEG's rows as they come, in place of the picture holding
+    // them: a tool writing the picture out then never holds it whole. Begin gives the size,
+    // Row each row from the top, red first (width * 3 bytes); false from either stops the decode.
+    // Pictures of other kinds (grey, quantized) are stored as usual, and then Begin is not
+    // called. The image keeps the size but no pixels.
+    class RowSink {
+    public:
+        virtual bool Begin(std::uint32_t width, std::uint32_t height) = 0;
+        virtual bool Row(const std::uint8_t* rgb) = 0;
+
+    protected:
+        ~RowSink() = default;
+    };
+    void SetRowSink(RowSink* sink) { rowSink_ = sink; }
+    RowSink* GetRowSink() const { return rowSink_; }
     std::uint32_t GetCodecOption() const { return info_.codecOptions; }
     void SetBackground(std::int32_t index, RGBQUAD colour) {
         info_.backgroundIndex = index;
@@ -169,4 +184,5 @@ private:
     CxImage** layers_ = nullptr;
     ColorQuantizer* quantizer_ = nullptr;
     std::uint32_t nearestScans_ = 0;
+    RowSink* rowSink_ = nullptr;
 };

@@ -152,6 +152,34 @@ bool CxImageJPG::Decode(CxFile* file) {
         std::snprintf(jerr.message, sizeof jerr.message, "CXIMAGE_MAX_MEMORY exceeded");
         std::longjmp(jerr.recovery, 1);
     }
+    RowSink* sink = GetRowSink();
+    if (sink && cinfo.out_color_space == JCS_RGB && cinfo.num_components == 3 &&
+        !cinfo.quantize_colors) {
+        jpeg_start_decompress(&cinfo);
+        SetWidthHeight(cinfo.output_width, cinfo.output_height);
+        if (!sink->Begin(cinfo.output_width, cinfo.output_height)) {
+            std::snprintf(jerr.message, sizeof jerr.message, "JPEG: the rows were refused");
+            std::longjmp(jerr.recovery, 1);
+        }
+        JSAMPARRAY line = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
+                                                     JPOOL_IMAGE, cinfo.output_width * 3, 1);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            if (GetEscape()) {
+                std::snprintf(jerr.message, sizeof jerr.message, "JPEG decoding stopped");
+                std::longjmp(jerr.recovery, 1);
+            }
+            jpeg_read_scanlines(&cinfo, line, 1);
+            if (!sink->Row(line[0])) {
+                std::snprintf(jerr.message, sizeof jerr.message, "JPEG: the rows were refused");
+                std::longjmp(jerr.recovery, 1);
+            }
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        std::free(source->buffer);
+        std::free(source);
+        return true;
+    }
 #ifdef JCS_EXTENSIONS
     // libjpeg-turbo writes blue-green-red itself: the rows go straight into the DIB and no
     // separate swap pass is needed (the stored bytes are the same).

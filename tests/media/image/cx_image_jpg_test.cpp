@@ -140,3 +140,79 @@ TEST(JpegDecoding, EscapeStopsWithAMessage) {
     EXPECT_FALSE(image.DecodeMemory(jpeg.data(), std::uint32_t(jpeg.size()), 1));
     EXPECT_STREQ(image.GetLastError(), "JPEG decoding stopped");
 }
+
+namespace {
+
+// Keeps what a row sink is given; refuses the row numbered `refuseAt`.
+struct KeptRows : CxImage::RowSink {
+    bool Begin(std::uint32_t w, std::uint32_t h) override {
+        width = w;
+        height = h;
+        ++begins;
+        return refuseAt != 0;
+    }
+    bool Row(const std::uint8_t* rgb) override {
+        if (rows.size() + 1 == refuseAt) return false;
+        rows.emplace_back(rgb, rgb + width * 3);
+        return true;
+    }
+    std::uint32_t width = 0, height = 0, begins = 0, refuseAt = ~0u;
+    std::vector<std::vector<std::uint8_t>> rows;
+};
+
+}  // namespace
+
+// A sink takes a true-colour picture's rows top first in red-green-blue, the same pixels the
+// picture would have stored, and the picture holds none of them.
+TEST(JpegDecoding, ARowSinkTakesTheRowsInsteadOfThePicture) {
+    for (bool subsample : {false, true}) {
+        const std::uint32_t w = 37, h = 11;
+        auto jpeg = fvt::test::WriteJpeg(w, h, 3, fvt::test::Gradient(w, h), 90, subsample);
+        CxImage stored;
+        ASSERT_TRUE(stored.DecodeMemory(jpeg.data(), std::uint32_t(jpeg.size()), 1));
+        KeptRows kept;
+        CxImage sunk;
+        sunk.SetRowSink(&kept);
+        ASSERT_TRUE(sunk.DecodeMemory(jpeg.data(), std::uint32_t(jpeg.size()), 1));
+        EXPECT_FALSE(sunk.IsValid());
+        EXPECT_EQ(sunk.GetWidth(), w);
+        EXPECT_EQ(sunk.GetHeight(), h);
+        ASSERT_EQ(kept.begins, 1u);
+        EXPECT_EQ(kept.width, w);
+        EXPECT_EQ(kept.height, h);
+        ASSERT_EQ(kept.rows.size(), h);
+        for (std::uint32_t y = 0; y < h; ++y) {
+            const std::uint8_t* row = stored.GetBits(h - 1 - y);
+            for (std::uint32_t x = 0; x < w; ++x) {
+                ASSERT_EQ(kept.rows[y][3 * x], row[3 * x + 2]) << x << "," << y;
+                ASSERT_EQ(kept.rows[y][3 * x + 1], row[3 * x + 1]);
+                ASSERT_EQ(kept.rows[y][3 * x + 2], row[3 * x]);
+            }
+        }
+    }
+}
+
+// Grey pictures are stored as ever; a sink that refuses stops the decode with a message.
+TEST(JpegDecoding, ARowSinkIsPassedByGreyAndItsRefusalFails) {
+    std::vector<std::uint8_t> grey(8 * 8, 90);
+    auto greyJpeg = fvt::test::WriteJpeg(8, 8, 1, grey);
+    KeptRows kept;
+    CxImage image;
+    image.SetRowSink(&kept);
+    ASSERT_TRUE(image.DecodeMemory(greyJpeg.data(), std::uint32_t(greyJpeg.size()), 1));
+    EXPECT_TRUE(image.IsValid());
+    EXPECT_EQ(image.GetBpp(), 8u);
+    EXPECT_EQ(kept.begins, 0u);
+
+    auto jpeg = fvt::test::WriteJpeg(16, 6, 3, fvt::test::Gradient(16, 6));
+    for (std::uint32_t refuseAt : {0u, 4u}) {
+        KeptRows refusing;
+        refusing.refuseAt = refuseAt;
+        CxImage failed;
+        failed.SetRowSink(&refusing);
+        EXPECT_FALSE(failed.DecodeMemory(jpeg.data(), std::uint32_t(jpeg.size()), 1));
+        EXPECT_FALSE(failed.IsValid());
+        EXPECT_STREQ(failed.GetLastError(), "JPEG: the rows were refused");
+        EXPECT_EQ(refusing.rows.size(), refuseAt ? refuseAt - 1 : 0u);
+    }
+}

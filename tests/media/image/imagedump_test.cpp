@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "media/image/cx_image.h"
 #include "support/media/image/picture_fixtures.h"
 
 namespace {
@@ -56,6 +57,39 @@ TEST(Imagedump, FitScalesGifWhileDecoding) {
     ASSERT_EQ(ppm.size(), header.size() + 4 * 2 * 3);
     // Columns 0, 2, 4, 6 (white) are kept: the scale accumulator starts at half a step.
     for (std::size_t i = header.size(); i < ppm.size(); ++i) EXPECT_EQ(ppm[i], 255) << i;
+}
+
+// A full-size picture is written as it decodes (colour rows straight to the file, grey through
+// the stored picture): either way the file holds what the picture decodes to, and a failed
+// write leaves no file behind.
+TEST(Imagedump, FullSizeJpegsAreWrittenAsTheyDecode) {
+    std::string dir = ::testing::TempDir();
+    const std::uint32_t w = 45, h = 13;
+    std::vector<std::uint8_t> grey(std::size_t(w) * h);
+    for (std::size_t i = 0; i < grey.size(); ++i) grey[i] = std::uint8_t(i * 7);
+    for (int components : {3, 1}) {
+        auto jpeg = components == 3
+                        ? fvt::test::WriteJpeg(w, h, 3, fvt::test::Gradient(w, h), 90, true)
+                        : fvt::test::WriteJpeg(w, h, 1, grey);
+        ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "full.jpg", jpeg));
+        ASSERT_EQ(RunImagedump(dir + "full.jpg " + dir + "full.ppm"), 0) << components;
+        auto ppm = fvt::test::ReadFileBytes(dir + "full.ppm");
+        const std::string header = "P6\n45 13\n255\n";
+        ASSERT_EQ(ppm.size(), header.size() + w * h * 3) << components;
+        EXPECT_EQ(std::string(ppm.begin(), ppm.begin() + long(header.size())), header);
+        CxImage image;
+        ASSERT_TRUE(image.DecodeMemory(jpeg.data(), std::uint32_t(jpeg.size()), 1));
+        for (std::uint32_t y = 0; y < h; ++y)
+            for (std::uint32_t x = 0; x < w; ++x) {
+                RGBQUAD c = image.GetPixelColor(std::int32_t(x), std::int32_t(h - 1 - y));
+                const std::uint8_t* p = &ppm[header.size() + (std::size_t(y) * w + x) * 3];
+                ASSERT_EQ(p[0], c.rgbRed) << components << " " << x << "," << y;
+                ASSERT_EQ(p[1], c.rgbGreen);
+                ASSERT_EQ(p[2], c.rgbBlue);
+            }
+        EXPECT_EQ(RunImagedump(dir + "full.jpg " + dir + "missing-folder/full.ppm"), 1);
+        EXPECT_TRUE(fvt::test::ReadFileBytes(dir + "missing-folder/full.ppm.tmp").empty());
+    }
 }
 
 TEST(Imagedump, BadInputExitsWithOne) {

@@ -35,25 +35,66 @@ void Fit(std::uint32_t w, std::uint32_t h, std::uint32_t boxW, std::uint32_t box
     if (*outH == 0) *outH = 1;
 }
 
-// Writes the PPM row by row as `row(y, out)` fills each, into a file beside `path` renamed
-// over it when whole: the picture is never held a second time as output.
+// The PPM written row by row into a file beside `path`, renamed over it when whole: the picture
+// is never held a second time as output.
+class PpmWriter {
+public:
+    explicit PpmWriter(const char* path) : path_(path), temp_(std::string(path) + ".tmp") {}
+    ~PpmWriter() {
+        if (file_) std::fclose(file_);
+        if (!done_) std::remove(temp_.c_str());
+    }
+    bool Begin(std::uint32_t w, std::uint32_t h) {
+        file_ = std::fopen(temp_.c_str(), "wb");
+        rowBytes_ = std::size_t(w) * 3;
+        return file_ && std::fprintf(file_, "P6\n%u %u\n255\n", w, h) > 0;
+    }
+    bool Row(const std::uint8_t* rgb) {
+        return std::fwrite(rgb, 1, rowBytes_, file_) == rowBytes_;
+    }
+    bool Finish() {
+        bool ok = std::fclose(file_) == 0;
+        file_ = nullptr;
+        done_ = ok && std::rename(temp_.c_str(), path_.c_str()) == 0;
+        return done_;
+    }
+
+private:
+    std::string path_, temp_;
+    std::FILE* file_ = nullptr;
+    std::size_t rowBytes_ = 0;
+    bool done_ = false;
+};
+
 template <typename Row>
 bool WritePpm(const char* path, std::uint32_t w, std::uint32_t h, Row row) {
-    std::string temp = std::string(path) + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
-    std::fprintf(f, "P6\n%u %u\n255\n", w, h);
+    PpmWriter out(path);
+    if (!out.Begin(w, h)) return false;
     std::vector<std::uint8_t> line(std::size_t(w) * 3);
-    bool ok = true;
-    for (std::uint32_t y = 0; ok && y < h; ++y) {
+    for (std::uint32_t y = 0; y < h; ++y) {
         row(y, line.data());
-        ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+        if (!out.Row(line.data())) return false;
     }
-    ok = std::fclose(f) == 0 && ok;
-    if (ok) ok = std::rename(temp.c_str(), path) == 0;
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    return out.Finish();
 }
+
+// A full-size true-colour JPEG goes to the file as libjpeg gives its rows.
+class PpmSink : public CxImage::RowSink {
+public:
+    explicit PpmSink(const char* path) : out(path) {}
+    bool Begin(std::uint32_t w, std::uint32_t h) override {
+        began = true;
+        writeFailed = !out.Begin(w, h);
+        return !writeFailed;
+    }
+    bool Row(const std::uint8_t* rgb) override {
+        writeFailed = !out.Row(rgb);
+        return !writeFailed;
+    }
+    PpmWriter out;
+    bool began = false;
+    bool writeFailed = false;
+};
 
 }  // namespace
 
@@ -87,8 +128,11 @@ int main(int argc, char** argv) {
                decoder.Height() / (scale * 2) >= h)
             scale *= 2;
         image.SetJpegScale(scale);
+        PpmSink sink(out);
+        if (w == decoder.Width() && h == decoder.Height()) image.SetRowSink(&sink);
         if (!image.DecodeMemory(bytes.data(), std::uint32_t(bytes.size()), CXIMAGE_FORMAT_JPG))
-            return Fail(image.GetLastError());
+            return Fail(sink.writeFailed ? "cannot write the output file" : image.GetLastError());
+        if (sink.began) return sink.out.Finish() ? 0 : Fail("cannot write the output file");
         if ((image.GetWidth() != w || image.GetHeight() != h) &&
             !image.Resample(std::int32_t(w), std::int32_t(h), 1, nullptr)) {
             return Fail(image.GetLastError());
