@@ -157,8 +157,11 @@ LRESULT BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case TB_ENABLEBUTTON: {
             int i = FindButton(bar, static_cast<int>(wParam));
             if (i < 0) return FALSE;
-            bar->buttons[static_cast<size_t>(i)].enabled = LOWORD(static_cast<DWORD_PTR>(lParam)) != 0;
-            InvalidateRect(hwnd, nullptr, TRUE);
+            bool enabled = LOWORD(static_cast<DWORD_PTR>(lParam)) != 0;
+            bool& state = bar->buttons[static_cast<size_t>(i)].enabled;
+            // The reader sets its bar after every page turn: the same state repaints nothing.
+            if (state != enabled) InvalidateRect(hwnd, nullptr, TRUE);
+            state = enabled;
             return TRUE;
         }
         case TB_DELETEBUTTON: {
@@ -198,11 +201,14 @@ LRESULT BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 }
                 return i;
             }
+            const Button before = b;
             if (info->dwMask & TBIF_TEXT) b.text = info->pszText ? info->pszText : u"";
             if (info->dwMask & TBIF_STATE) b.enabled = (info->fsState & TBSTATE_ENABLED) != 0;
             if (info->dwMask & TBIF_COMMAND) b.id = info->idCommand;
             if (info->dwMask & TBIF_LPARAM) b.popup = reinterpret_cast<HMENU>(info->lParam);
-            InvalidateRect(hwnd, nullptr, TRUE);
+            if (b.text != before.text || b.enabled != before.enabled || b.id != before.id ||
+                b.popup != before.popup)
+                InvalidateRect(hwnd, nullptr, TRUE);
             return TRUE;
         }
         default:

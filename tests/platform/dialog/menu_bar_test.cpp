@@ -131,6 +131,42 @@ TEST_F(MenuBars, TheReaderBarHasItsButtonsAndTheirMenus) {
     DestroyWindow(bar);
 }
 
+// Setting a button to the text or state it has leaves the bar as painted; a change repaints it.
+TEST_F(MenuBars, OnlyAChangedButtonRepaintsTheBar) {
+    HWND owner = Make(0, 26, 240, 268);
+    SHMENUBARINFO info{};
+    info.cbSize = sizeof info;
+    info.hwndParent = owner;
+    info.nToolBarId = 103;
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    HWND bar = info.hwndMB;
+    ASSERT_NE(bar, nullptr);
+    RunUntilIdle();
+    RECT dirty{};
+    ASSERT_FALSE(GetUpdateRect(bar, &dirty, FALSE));
+    std::u16string back = u"Back", library = u"Library";
+    TBBUTTONINFOW button{};
+    button.cbSize = sizeof button;
+    button.dwMask = TBIF_TEXT | TBIF_STATE;
+    button.fsState = TBSTATE_ENABLED;
+    button.pszText = back.data();
+    EXPECT_TRUE(SendMessageW(bar, TB_SETBUTTONINFOW, 40167, reinterpret_cast<LPARAM>(&button)));
+    EXPECT_TRUE(SendMessageW(bar, TB_ENABLEBUTTON, 40167, TRUE));
+    EXPECT_FALSE(GetUpdateRect(bar, &dirty, FALSE));
+    button.pszText = library.data();
+    EXPECT_TRUE(SendMessageW(bar, TB_SETBUTTONINFOW, 40167, reinterpret_cast<LPARAM>(&button)));
+    EXPECT_TRUE(GetUpdateRect(bar, &dirty, FALSE));
+    RunUntilIdle();
+    EXPECT_TRUE(SendMessageW(bar, TB_ENABLEBUTTON, 40167, FALSE));
+    EXPECT_TRUE(GetUpdateRect(bar, &dirty, FALSE));
+    RunUntilIdle();
+    button.dwMask = TBIF_STATE;
+    button.fsState = TBSTATE_ENABLED;
+    EXPECT_TRUE(SendMessageW(bar, TB_SETBUTTONINFOW, 40167, reinterpret_cast<LPARAM>(&button)));
+    EXPECT_TRUE(GetUpdateRect(bar, &dirty, FALSE));
+    DestroyWindow(bar);
+}
+
 TEST_F(MenuBars, AMissingMenuMakesNoBar) {
     HWND owner = Make(0, 26, 240, 268);
     SHMENUBARINFO info{};
