@@ -1,5 +1,6 @@
 #include "platform/menu/menu.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -102,7 +103,14 @@ bool FindByCommand(const MenuPtr& root, UINT id, Where& out) {
         size_t next;
     };
     std::vector<Frame> stack{{root, 0}};
-    std::unordered_set<MenuObject*> seen{root.get()};
+    // Menus hold a handful of sub-menus, and the reader looks up every item of its bar after
+    // each page turn: a short list beats a hash set's allocations.
+    std::vector<MenuObject*> seen{root.get()};
+    auto firstVisit = [&seen](MenuObject* m) {
+        if (std::find(seen.begin(), seen.end(), m) != seen.end()) return false;
+        seen.push_back(m);
+        return true;
+    };
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.next >= top.menu->items.size()) {
@@ -120,7 +128,7 @@ bool FindByCommand(const MenuPtr& root, UINT id, Where& out) {
         size_t i = top.next++;
         const Item& item = top.menu->items[i];
         MenuPtr sub = LiveSubMenu(item);
-        if (sub && seen.insert(sub.get()).second) {
+        if (sub && firstVisit(sub.get())) {
             stack.push_back({sub, 0});
             continue;
         }
