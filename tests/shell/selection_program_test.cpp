@@ -219,6 +219,125 @@ TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
     EXPECT_EQ(ReadFile(back), shown);
 }
 
+// Lines of a file, without their line ends.
+std::vector<std::string> FileLines(const std::string& path) {
+    std::vector<std::string> out;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// Selects the first two words of the page and chooses `command` from the selection's pop-up;
+// `dialog` answers the text dialog that notes and modifications open.
+std::string AnnotateFirstWords(int32_t command, const std::string& dialog = {}) {
+    return "char 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" + Answer(command) + dialog +
+           "key 0x0d\nidle\nadvance 300\nidle\n";
+}
+
+// The list's row of an icon (the annotation kind's), or -1.
+int RowOf(const std::vector<std::string>& rows, int icon) {
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].rfind(std::to_string(icon) + "\t", 0) == 0) return static_cast<int>(i);
+    return -1;
+}
+
+// Every kind of annotation, each made the way a person makes it (a drawing comes from a side
+// file: the reader makes none), is listed with its icon and text, opens its page from the list,
+// and is deleted from the list.
+TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    const std::string lines = Lines(200);
+    program.WriteOutside("zero.txt", lines);
+    const std::string book = program.Outside("zero.txt");
+    const std::string o = device.outside() + "/";
+    // A bookmark and a highlight on page 1, a note on page 2, a modification on page 3, a link
+    // from page 4 to page 6.
+    const std::string next = "key 0x22\nidle\n";
+    ASSERT_EQ(program.Run({book},
+                          "idle\npagetext " + o + "page1.txt\nmenu 40079\nidle\n" +
+                              AnnotateFirstWords(Cmd::kHighlight) + next + "pagetext " + o +
+                              "page2.txt\n" +
+                              AnnotateFirstWords(Cmd::kAddNote, "text My note\nanswer 1\n") +
+                              next + "pagetext " + o + "page3.txt\n" +
+                              AnnotateFirstWords(Cmd::kModify, "text Changed words\nanswer 1\n") +
+                              next + "pagetext " + o + "page4.txt\n" +
+                              AnnotateFirstWords(Cmd::kAddLink) + next + next + "pagetext " + o +
+                              "page6.txt\n" + AnnotateFirstWords(Cmd::kSetLinkTarget) + "quit\n"),
+              0);
+    // Two drawings kept in the side file, one named; the one without a name is not listed.
+    const std::string drawn = "Zero text line 100 ";
+    const std::uint32_t at = static_cast<std::uint32_t>(lines.find(drawn));
+    {
+        AnnotationFile file;
+        ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 0, 0, 0), 0);
+        ASSERT_EQ(file.BookmarkCount(), 5u);
+        const std::int32_t named = file.AddBookmark(AnnotationFile::kDrawing, at, at + 20, 0, 0, 0, 0);
+        ASSERT_GE(named, 0);
+        ASSERT_EQ(file.SetBookmarkText(named, u"Sketch", 6), 0);
+        ASSERT_GE(file.AddBookmark(AnnotationFile::kDrawing, at + 40, at + 60, 0, 0, 0, 0), 0);
+        ASSERT_EQ(file.Close(), 0);
+    }
+
+    ASSERT_EQ(program.Run({book}, "idle\nmenu 40076\nidle\nlisttext " + o + "all.txt\nmenu 40160\n"
+                                  "idle\nlisttext " + o + "drawings.txt\nquit\n"),
+              0);
+    const std::vector<std::string> rows = FileLines(o + "all.txt");
+    ASSERT_EQ(rows.size(), 6u) << ReadFile(o + "all.txt");
+    // Icons: 0 bookmark, 1 note, 2 highlight, 3 link, 4 modification, 5 drawing.
+    // A highlight is named by the words selected, the page's first two; a link by the words
+    // selected at its target.
+    auto firstWords = [&](const std::string& page) {
+        std::string text;
+        for (const std::string& line : FileLines(o + page)) text += line + " ";
+        return text.substr(0, text.find(' ', text.find(' ') + 1));
+    };
+    const struct {
+        int icon;
+        std::string text, page;
+    } kinds[] = {{0, "Zero text line", "page1.txt"},      {2, firstWords("page1.txt"), "page1.txt"},
+                 {1, "My note", "page2.txt"},              {4, "Changed words", "page3.txt"},
+                 {3, firstWords("page6.txt"), "page4.txt"}, {5, "Sketch", ""}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.icon);
+        const int row = RowOf(rows, k.icon);
+        ASSERT_GE(row, 0) << ReadFile(o + "all.txt");
+        EXPECT_EQ(rows[row].rfind(std::to_string(k.icon) + "\t" + k.text + " (", 0), 0u) << rows[row];
+        // Opened from the list: the page it was made on (its first words start the page).
+        std::string steps = "idle\nmenu 40076\nidle\n";
+        for (int i = 0; i < row; ++i) steps += "key 0x28\nidle\n";
+        const std::string opened = o + "opened" + std::to_string(k.icon) + ".txt";
+        ASSERT_EQ(program.Run({book}, steps + "softkey 1\nidle\npagetext " + opened + "\nquit\n"), 0);
+        const std::vector<std::string> shown = FileLines(opened);
+        ASSERT_FALSE(shown.empty());
+        if (k.page.empty())
+            EXPECT_EQ(shown[0].rfind(drawn.substr(0, drawn.size() - 1), 0), 0u) << shown[0];
+        else
+            EXPECT_EQ(shown, FileLines(o + k.page));
+    }
+    EXPECT_EQ(ReadFile(o + "drawings.txt").rfind("5\tSketch (", 0), 0u) << ReadFile(o + "drawings.txt");
+    EXPECT_EQ(FileLines(o + "drawings.txt").size(), 1u);
+
+    // Deleted from the list: the drawing first, then each row in turn.
+    std::string steps = "idle\nmenu 40076\nidle\n";
+    for (int i = 0; i < RowOf(rows, 5); ++i) steps += "key 0x28\nidle\n";
+    steps += "answer 1\nmenu 40023\nidle\nlisttext " + o + "fewer.txt\n";
+    for (int i = 0; i < 5; ++i) steps += "answer 1\nmenu 40023\nidle\n";
+    ASSERT_EQ(program.Run({book}, steps + "listtext " + o + "none.txt\nquit\n"), 0);
+    const std::vector<std::string> fewer = FileLines(o + "fewer.txt");
+    EXPECT_EQ(fewer.size(), 5u);
+    EXPECT_EQ(RowOf(fewer, 5), -1);
+    EXPECT_TRUE(FileLines(o + "none.txt").empty()) << ReadFile(o + "none.txt");
+    AnnotationFile file;
+    ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
+    // The drawing without a name was never listed, so it stays.
+    EXPECT_EQ(file.BookmarkCount(), 1u);
+    BookmarkIterator it;
+    file.StartIterator(&it, AnnotationFile::kDrawing, 0, 0xFFFFFFFF);
+    EXPECT_GE(file.FindNext(&it), 0);
+}
+
 // A book in the books folder whose paragraphs read "<first> text line N with some words...".
 void WriteLinesBook(const TempDevice& device, const std::string& name, const std::string& first) {
     std::string html = "<html><body>";
