@@ -219,6 +219,27 @@ TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
     EXPECT_EQ(ReadFile(back), shown);
 }
 
+// The Back key while the focus box shows ends the selection and stays on the page; pressed
+// again it goes back as ever (here, to the library).
+TEST(SelectingText, BackEndsTheSelectionBeforeItLeavesThePage) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string book = program.Outside("zero.txt");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(program.Run({book}, "idle\nscreenshot " + o + "plain.png\npagetext " + o +
+                                      "plain.txt\nchar 9\nidle\nkey 0x27\nidle\nkey 0x1b\nidle\n"
+                                      "screenshot " + o + "ended.png\npagetext " + o +
+                                      "ended.txt\nkey 0x1b\nidle\npagetext " + o +
+                                      "left.txt\nquit\n"),
+              0);
+    ASSERT_FALSE(ReadFile(o + "plain.txt").empty());
+    EXPECT_EQ(ReadFile(o + "ended.txt"), ReadFile(o + "plain.txt"));
+    EXPECT_EQ(Read(o + "ended.png").px, Read(o + "plain.png").px);
+    EXPECT_TRUE(ReadFile(o + "left.txt").empty());
+}
+
 // Lines of a file, without their line ends.
 std::vector<std::string> FileLines(const std::string& path) {
     std::vector<std::string> out;
