@@ -359,6 +359,32 @@ TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
     EXPECT_GE(file.FindNext(&it), 0);
 }
 
+// A note and a modification are rewritten from the list's "Modify" item, in the text dialog.
+TEST(AnnotationsList, NotesAndModificationsAreRewrittenFromTheList) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string book = program.Outside("zero.txt");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(program.Run({book}, "idle\n" +
+                                      AnnotateFirstWords(Cmd::kAddNote, "text My note\nanswer 1\n") +
+                                      "key 0x22\nidle\n" +
+                                      AnnotateFirstWords(Cmd::kModify, "text Changed words\nanswer 1\n") +
+                                      "quit\n"),
+              0);
+    // Rows in reading order: the note, then the modification.
+    ASSERT_EQ(program.Run({book}, "idle\nmenu 40076\nidle\ntext Second thoughts\nanswer 1\n"
+                                  "menu 40171\nidle\nkey 0x28\nidle\ntext Other words\nanswer 1\n"
+                                  "menu 40171\nidle\nlisttext " + o + "rows.txt\nquit\n"),
+              0);
+    const std::vector<std::string> rows = FileLines(o + "rows.txt");
+    ASSERT_EQ(rows.size(), 2u) << ReadFile(o + "rows.txt");
+    EXPECT_EQ(rows[0].rfind("1\tSecond thoughts (", 0), 0u) << rows[0];
+    EXPECT_EQ(rows[1].rfind("4\tOther words (", 0), 0u) << rows[1];
+    EXPECT_EQ(Notes("zero.txt"), std::vector<std::u16string>{u"Second thoughts"});
+}
+
 // A book in the books folder whose paragraphs read "<first> text line N with some words...".
 void WriteLinesBook(const TempDevice& device, const std::string& name, const std::string& first) {
     std::string html = "<html><body>";
