@@ -385,6 +385,52 @@ TEST(AnnotationsList, NotesAndModificationsAreRewrittenFromTheList) {
     EXPECT_EQ(Notes("zero.txt"), std::vector<std::u16string>{u"Second thoughts"});
 }
 
+// A drawing kept in the side file is renamed in place in the list; emptying its name asks
+// whether to delete it.
+TEST(AnnotationsList, ADrawingIsRenamedInPlaceAndAnEmptyNameDeletesIt) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string book = program.Outside("zero.txt");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(program.Run({book}, "idle\nquit\n"), 0);
+    auto drawings = [] {
+        std::vector<std::u16string> out;
+        AnnotationFile file;
+        if (file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0) != 0) return out;
+        BookmarkIterator it;
+        file.StartIterator(&it, AnnotationFile::kDrawing, 0, 0xFFFFFFFF);
+        for (std::int32_t i = file.FindNext(&it); i >= 0; i = file.FindNext(&it)) {
+            std::uint32_t length = 0;
+            const char16_t* text = file.GetBookmarkText(i, &length);
+            out.push_back(text ? std::u16string(text, length) : std::u16string());
+        }
+        return out;
+    };
+    {
+        AnnotationFile file;
+        ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 0, 0, 0), 0);
+        const std::int32_t i = file.AddBookmark(AnnotationFile::kDrawing, 300, 320, 0, 0, 0, 0);
+        ASSERT_GE(i, 0);
+        ASSERT_EQ(file.SetBookmarkText(i, u"Sketch", 6), 0);
+        ASSERT_EQ(file.Close(), 0);
+    }
+    // Modify opens the row's name for editing; End, a character and Enter rename it.
+    const std::string edit = "idle\nmenu 40076\nidle\nmenu 40171\nidle\nkey 0x23\n";
+    ASSERT_EQ(program.Run({book}, edit + "char 2\nkey 0x0d\nidle\nlisttext " + o + "rows.txt\nquit\n"),
+              0);
+    EXPECT_EQ(ReadFile(o + "rows.txt").rfind("5\tSketch2 (", 0), 0u) << ReadFile(o + "rows.txt");
+    EXPECT_EQ(drawings(), std::vector<std::u16string>{u"Sketch2"});
+    std::string erase;
+    for (int i = 0; i < 7; ++i) erase += "key 0x08\n";
+    ASSERT_EQ(program.Run({book}, edit + erase + "answer 1\nkey 0x0d\nidle\nlisttext " + o +
+                                      "none.txt\nquit\n"),
+              0);
+    EXPECT_TRUE(ReadFile(o + "none.txt").empty()) << ReadFile(o + "none.txt");
+    EXPECT_TRUE(drawings().empty());
+}
+
 // A book in the books folder whose paragraphs read "<first> text line N with some words...".
 void WriteLinesBook(const TempDevice& device, const std::string& name, const std::string& first) {
     std::string html = "<html><body>";
