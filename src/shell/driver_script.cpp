@@ -425,8 +425,8 @@ std::vector<std::string> ShownPageLines() {
 std::vector<std::string> ShownListRows() {
     std::vector<std::string> rows;
     HWND main = FindWindowW(MainFrame::kClassName, nullptr);
-    auto* frame = main ? reinterpret_cast<MainFrame*>(GetWindowLongPtrW(main, GWL_USERDATA))
-                       : nullptr;
+    auto* frame =
+        main ? reinterpret_cast<MainFrame*>(GetWindowLongPtrW(main, GWL_USERDATA)) : nullptr;
     ReaderWindow* window = frame ? frame->GetReaderWindow() : nullptr;
     ReaderController* controller = window ? window->Controller() : nullptr;
     if (!controller) return rows;

@@ -355,8 +355,9 @@ LRESULT MainFrame::OnHotKey(WPARAM wParam, LPARAM lParam) {
         // key leaves the page only when nothing covers it.
         DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
         // So does the focus box of a selection being made: its key row clears the box.
-        auto* book = readerWindow_ ? dynamic_cast<BookDocumentController*>(readerWindow_->Document())
-                                   : nullptr;
+        auto* book = readerWindow_
+                         ? dynamic_cast<BookDocumentController*>(readerWindow_->Document())
+                         : nullptr;
         const bool selecting = book && book->CurrentView() == BookDocumentController::kTextPage &&
                                book->PageView() && book->PageView()->Mode() != kFocusNone;
         if (surface && (surface->HasShownPopup() || selecting)) {

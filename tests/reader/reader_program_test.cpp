@@ -208,7 +208,6 @@ TEST_F(RecordSetProgram, AQueryPageSuggestionRunsItsQuery) {
     EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
 }
 
-
 // The look-up kinds of link, each followed as a person follows it: a second dictionary holds
 // "lamp" too, and a story's words are looked up from its page or sent to the word list by its
 // script link.

@@ -228,12 +228,13 @@ TEST(SelectingText, BackEndsTheSelectionBeforeItLeavesThePage) {
     program.WriteOutside("zero.txt", Lines(200));
     const std::string book = program.Outside("zero.txt");
     const std::string o = device.outside() + "/";
-    ASSERT_EQ(program.Run({book}, "idle\nscreenshot " + o + "plain.png\npagetext " + o +
-                                      "plain.txt\nchar 9\nidle\nkey 0x27\nidle\nkey 0x1b\nidle\n"
-                                      "screenshot " + o + "ended.png\npagetext " + o +
-                                      "ended.txt\nkey 0x1b\nidle\npagetext " + o +
-                                      "left.txt\nquit\n"),
-              0);
+    ASSERT_EQ(
+        program.Run({book}, "idle\nscreenshot " + o + "plain.png\npagetext " + o +
+                                "plain.txt\nchar 9\nidle\nkey 0x27\nidle\nkey 0x1b\nidle\n"
+                                "screenshot " +
+                                o + "ended.png\npagetext " + o +
+                                "ended.txt\nkey 0x1b\nidle\npagetext " + o + "left.txt\nquit\n"),
+        0);
     ASSERT_FALSE(ReadFile(o + "plain.txt").empty());
     EXPECT_EQ(ReadFile(o + "ended.txt"), ReadFile(o + "plain.txt"));
     EXPECT_EQ(Read(o + "ended.png").px, Read(o + "plain.png").px);
@@ -276,17 +277,17 @@ TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
     // A bookmark and a highlight on page 1, a note on page 2, a modification on page 3, a link
     // from page 4 to page 6.
     const std::string next = "key 0x22\nidle\n";
-    ASSERT_EQ(program.Run({book},
-                          "idle\npagetext " + o + "page1.txt\nmenu 40079\nidle\n" +
-                              AnnotateFirstWords(Cmd::kHighlight) + next + "pagetext " + o +
-                              "page2.txt\n" +
-                              AnnotateFirstWords(Cmd::kAddNote, "text My note\nanswer 1\n") +
-                              next + "pagetext " + o + "page3.txt\n" +
-                              AnnotateFirstWords(Cmd::kModify, "text Changed words\nanswer 1\n") +
-                              next + "pagetext " + o + "page4.txt\n" +
-                              AnnotateFirstWords(Cmd::kAddLink) + next + next + "pagetext " + o +
-                              "page6.txt\n" + AnnotateFirstWords(Cmd::kSetLinkTarget) + "quit\n"),
-              0);
+    ASSERT_EQ(
+        program.Run({book}, "idle\npagetext " + o + "page1.txt\nmenu 40079\nidle\n" +
+                                AnnotateFirstWords(Cmd::kHighlight) + next + "pagetext " + o +
+                                "page2.txt\n" +
+                                AnnotateFirstWords(Cmd::kAddNote, "text My note\nanswer 1\n") +
+                                next + "pagetext " + o + "page3.txt\n" +
+                                AnnotateFirstWords(Cmd::kModify, "text Changed words\nanswer 1\n") +
+                                next + "pagetext " + o + "page4.txt\n" +
+                                AnnotateFirstWords(Cmd::kAddLink) + next + next + "pagetext " + o +
+                                "page6.txt\n" + AnnotateFirstWords(Cmd::kSetLinkTarget) + "quit\n"),
+        0);
     // Two drawings kept in the side file, one named; the one without a name is not listed.
     const std::string drawn = "Zero text line 100 ";
     const std::uint32_t at = static_cast<std::uint32_t>(lines.find(drawn));
@@ -294,15 +295,18 @@ TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
         AnnotationFile file;
         ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 0, 0, 0), 0);
         ASSERT_EQ(file.BookmarkCount(), 5u);
-        const std::int32_t named = file.AddBookmark(AnnotationFile::kDrawing, at, at + 20, 0, 0, 0, 0);
+        const std::int32_t named =
+            file.AddBookmark(AnnotationFile::kDrawing, at, at + 20, 0, 0, 0, 0);
         ASSERT_GE(named, 0);
         ASSERT_EQ(file.SetBookmarkText(named, u"Sketch", 6), 0);
         ASSERT_GE(file.AddBookmark(AnnotationFile::kDrawing, at + 40, at + 60, 0, 0, 0, 0), 0);
         ASSERT_EQ(file.Close(), 0);
     }
 
-    ASSERT_EQ(program.Run({book}, "idle\nmenu 40076\nidle\nlisttext " + o + "all.txt\nmenu 40160\n"
-                                  "idle\nlisttext " + o + "drawings.txt\nquit\n"),
+    ASSERT_EQ(program.Run({book}, "idle\nmenu 40076\nidle\nlisttext " + o +
+                                      "all.txt\nmenu 40160\n"
+                                      "idle\nlisttext " +
+                                      o + "drawings.txt\nquit\n"),
               0);
     const std::vector<std::string> rows = FileLines(o + "all.txt");
     ASSERT_EQ(rows.size(), 6u) << ReadFile(o + "all.txt");
@@ -317,19 +321,24 @@ TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
     const struct {
         int icon;
         std::string text, page;
-    } kinds[] = {{0, "Zero text line", "page1.txt"},      {2, firstWords("page1.txt"), "page1.txt"},
-                 {1, "My note", "page2.txt"},              {4, "Changed words", "page3.txt"},
-                 {3, firstWords("page6.txt"), "page4.txt"}, {5, "Sketch", ""}};
+    } kinds[] = {{0, "Zero text line", "page1.txt"},
+                 {2, firstWords("page1.txt"), "page1.txt"},
+                 {1, "My note", "page2.txt"},
+                 {4, "Changed words", "page3.txt"},
+                 {3, firstWords("page6.txt"), "page4.txt"},
+                 {5, "Sketch", ""}};
     for (const auto& k : kinds) {
         SCOPED_TRACE(k.icon);
         const int row = RowOf(rows, k.icon);
         ASSERT_GE(row, 0) << ReadFile(o + "all.txt");
-        EXPECT_EQ(rows[row].rfind(std::to_string(k.icon) + "\t" + k.text + " (", 0), 0u) << rows[row];
+        EXPECT_EQ(rows[row].rfind(std::to_string(k.icon) + "\t" + k.text + " (", 0), 0u)
+            << rows[row];
         // Opened from the list: the page it was made on (its first words start the page).
         std::string steps = "idle\nmenu 40076\nidle\n";
         for (int i = 0; i < row; ++i) steps += "key 0x28\nidle\n";
         const std::string opened = o + "opened" + std::to_string(k.icon) + ".txt";
-        ASSERT_EQ(program.Run({book}, steps + "softkey 1\nidle\npagetext " + opened + "\nquit\n"), 0);
+        ASSERT_EQ(program.Run({book}, steps + "softkey 1\nidle\npagetext " + opened + "\nquit\n"),
+                  0);
         const std::vector<std::string> shown = FileLines(opened);
         ASSERT_FALSE(shown.empty());
         if (k.page.empty())
@@ -337,7 +346,8 @@ TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
         else
             EXPECT_EQ(shown, FileLines(o + k.page));
     }
-    EXPECT_EQ(ReadFile(o + "drawings.txt").rfind("5\tSketch (", 0), 0u) << ReadFile(o + "drawings.txt");
+    EXPECT_EQ(ReadFile(o + "drawings.txt").rfind("5\tSketch (", 0), 0u)
+        << ReadFile(o + "drawings.txt");
     EXPECT_EQ(FileLines(o + "drawings.txt").size(), 1u);
 
     // Deleted from the list: the drawing first, then each row in turn.
@@ -367,16 +377,18 @@ TEST(AnnotationsList, NotesAndModificationsAreRewrittenFromTheList) {
     program.WriteOutside("zero.txt", Lines(200));
     const std::string book = program.Outside("zero.txt");
     const std::string o = device.outside() + "/";
-    ASSERT_EQ(program.Run({book}, "idle\n" +
-                                      AnnotateFirstWords(Cmd::kAddNote, "text My note\nanswer 1\n") +
-                                      "key 0x22\nidle\n" +
-                                      AnnotateFirstWords(Cmd::kModify, "text Changed words\nanswer 1\n") +
-                                      "quit\n"),
+    ASSERT_EQ(program.Run({book},
+                          "idle\n" + AnnotateFirstWords(Cmd::kAddNote, "text My note\nanswer 1\n") +
+                              "key 0x22\nidle\n" +
+                              AnnotateFirstWords(Cmd::kModify, "text Changed words\nanswer 1\n") +
+                              "quit\n"),
               0);
     // Rows in reading order: the note, then the modification.
-    ASSERT_EQ(program.Run({book}, "idle\nmenu 40076\nidle\ntext Second thoughts\nanswer 1\n"
-                                  "menu 40171\nidle\nkey 0x28\nidle\ntext Other words\nanswer 1\n"
-                                  "menu 40171\nidle\nlisttext " + o + "rows.txt\nquit\n"),
+    ASSERT_EQ(program.Run({book},
+                          "idle\nmenu 40076\nidle\ntext Second thoughts\nanswer 1\n"
+                          "menu 40171\nidle\nkey 0x28\nidle\ntext Other words\nanswer 1\n"
+                          "menu 40171\nidle\nlisttext " +
+                              o + "rows.txt\nquit\n"),
               0);
     const std::vector<std::string> rows = FileLines(o + "rows.txt");
     ASSERT_EQ(rows.size(), 2u) << ReadFile(o + "rows.txt");
@@ -418,8 +430,9 @@ TEST(AnnotationsList, ADrawingIsRenamedInPlaceAndAnEmptyNameDeletesIt) {
     }
     // Modify opens the row's name for editing; End, a character and Enter rename it.
     const std::string edit = "idle\nmenu 40076\nidle\nmenu 40171\nidle\nkey 0x23\n";
-    ASSERT_EQ(program.Run({book}, edit + "char 2\nkey 0x0d\nidle\nlisttext " + o + "rows.txt\nquit\n"),
-              0);
+    ASSERT_EQ(
+        program.Run({book}, edit + "char 2\nkey 0x0d\nidle\nlisttext " + o + "rows.txt\nquit\n"),
+        0);
     EXPECT_EQ(ReadFile(o + "rows.txt").rfind("5\tSketch2 (", 0), 0u) << ReadFile(o + "rows.txt");
     EXPECT_EQ(drawings(), std::vector<std::u16string>{u"Sketch2"});
     std::string erase;
