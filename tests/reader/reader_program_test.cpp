@@ -225,12 +225,13 @@ protected:
     }
 
     // A story whose first line is a link that sends `word` to the English word list without
-    // naming a dictionary, then a line with "lamp" in it.
-    std::string WriteStory(const std::string& word) {
+    // naming a dictionary, then a line with "lamp" (or `second`) in it.
+    std::string WriteStory(const std::string& word,
+                           const std::string& second = "The lamp was old and patient.") {
         BookBuilder story;
         const std::string html = "<html><body><p><a onclick=\"add_to_wordlist('" + word +
-                                 "','en','','')\">Keep the word</a></p><p>The lamp was old and "
-                                 "patient.</p></body></html>";
+                                 "','en','','')\">Keep the word</a></p><p>" + second +
+                                 "</p></body></html>";
         story.text.assign(html.begin(), html.end());
         story.fullName = "Story";
         const Bytes bytes = story.Build();
@@ -283,6 +284,25 @@ TEST_F(LookupLinkProgram, AResultsLineOpensTheEntryOfItsDictionary) {
     EXPECT_NE(glossary.pixels, results.pixels);
     EXPECT_NE(lexicon.pixels, results.pixels);
     EXPECT_NE(glossary.pixels, lexicon.pixels);
+}
+
+// Kind 8: "lights", looked up from the page, is a form of two entries of one dictionary; the
+// page of matches opens the entry tapped, which joins the search history.
+TEST_F(LookupLinkProgram, AMatchOfTheLookupPageOpensItsEntry) {
+    const std::string at = WriteStory("lamp", "The lights were old and patient.");
+    const std::string lookup = "answer 50045\ntap 85 62\nidle\n";
+    const Screen matches = Run(lookup, at);
+    EXPECT_GT(PopupPixels(matches), 1000);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+    // The page's lines: "lamp", then "beam".
+    const Screen lamp = Run(lookup + "tap 80 103\n", at);
+    EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+    const Screen beam = Run(lookup + "tap 80 118\n", at);
+    EXPECT_GT(PopupPixels(lamp), 1000);
+    EXPECT_GT(PopupPixels(beam), 1000);
+    EXPECT_NE(lamp.pixels, matches.pixels);
+    EXPECT_NE(beam.pixels, matches.pixels);
+    EXPECT_NE(lamp.pixels, beam.pixels);
 }
 
 // Kind 11: a word sent to the word list without a dictionary is looked up; being in two, the
