@@ -506,6 +506,10 @@ bool PositionViewElement::HandleEvent(InputEvent& event) {
         if (code != kKeyNone && HandleFocusMode(code)) return true;
         uint32_t plain = event.Code();
         if (plain == kKeyActivate || plain == kKeyClose) return HandleFocusMode(plain);
+        // The Back key ends the selection as it closes a pop-up, before it leaves the page.
+        if ((event.flags & InputEvent::kHasRow) &&
+            event.CodeAt(static_cast<int>(InputState::kPopup)) == kKeyClose)
+            return HandleFocusMode(kKeyClose);
     }
     // A page with a focused link reads the link-focus column of a key row: Enter activates it.
     if ((event.flags & InputEvent::kHasRow) &&

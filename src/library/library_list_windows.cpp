@@ -63,3 +63,9 @@ LibraryView* LibraryViewOf(ReaderListWindow* window) {
     auto* adapter = dynamic_cast<ListWindowAdapter<LibraryView>*>(window);
     return adapter ? adapter->window.get() : nullptr;
 }
+
+ListWindow* ListWindowOf(ReaderListWindow* window) {
+    if (LibraryView* view = LibraryViewOf(window)) return view;
+    auto* adapter = dynamic_cast<ListWindowAdapter<AnnotationListWindow>*>(window);
+    return adapter ? adapter->window.get() : nullptr;
+}

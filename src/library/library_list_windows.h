@@ -7,6 +7,7 @@
 class Library;
 class LibraryView;
 class LibraryViewServices;
+class ListWindow;
 class ReaderController;
 
 // Null when the window cannot be made. The library view needs the catalogue; the annotations
@@ -17,3 +18,6 @@ ReaderListWindow* CreateLibraryListWindow(ReaderViewFactory::List kind, ReaderCo
 
 // The library view behind a list window made here; null for any other window.
 LibraryView* LibraryViewOf(ReaderListWindow* window);
+// The list window (library view or annotations list) behind a window made here; null for any
+// other window.
+ListWindow* ListWindowOf(ReaderListWindow* window);

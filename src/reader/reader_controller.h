@@ -352,6 +352,9 @@ public:
     bool CheckInvariants() const;
 
 private:
+    // Where pop-ups shown centred go: the pop-up rectangle, else the whole client area (before
+    // the window has given one).
+    Rect CentredPopupArea() const;
     // TimerCallback: the queue timer.
     void OnTimer(TimerList& list, int32_t id) override;
     void RunQueuedCommands(int32_t timerId);

@@ -539,14 +539,18 @@ bool ReaderController::LookupForWordList(const String& word, uint32_t language) 
         for (const LookupEntry& entry : entries) {
             String name;
             if (entry.count == 0 || !catalogue->GetDatabaseName(entry.dictionary, name)) continue;
-            const Point centre{popupRect_.x + popupRect_.width / 2, popupRect_.y + popupRect_.height / 2};
+            const Rect area = CentredPopupArea();
+            const Point centre{area.x + area.width / 2, area.y + area.height / 2};
             OpenLookupResult(Lookup::MatchesOf(matches, entry), word, Encoded(name), centre, true);
         }
         return true;
     }
     HidePopupPage();
     std::unique_ptr<TextPopup> popup = ShowLookupResultsPopup(word, *catalogue, entries, matches, true);
-    if (popup && popup->ShowAt(popupRect_, Point{}, TextPopup::kCentred)) pagePopup_ = std::move(popup);
+    // Centred on the pop-up rectangle; centred on no point it stood half off the screen's corner.
+    const Rect area = CentredPopupArea();
+    const Point centre{area.x + area.width / 2, area.y + area.height / 2};
+    if (popup && popup->ShowAt(area, centre, TextPopup::kCentred)) pagePopup_ = std::move(popup);
     return true;
 }
 

@@ -42,6 +42,14 @@ Point Centre(const Rect& r) {
 
 // ---- Pop-ups ---------------------------------------------------------------------------------
 
+Rect ReaderController::CentredPopupArea() const {
+    Size client;
+    if ((popupRect_.width <= 0 || popupRect_.height <= 0) && surface_ &&
+        surface_->GetClientSize(client, false))
+        return Rect{0, 0, client.width, client.height};
+    return popupRect_;
+}
+
 bool ReaderController::ShowBusyPopup(uint32_t stringId) {
     return ShowBusyPopupText(ResString(stringId));
 }

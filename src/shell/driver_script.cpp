@@ -11,6 +11,7 @@
 #include "layout/block_contents.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
+#include "library/library_list_windows.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/answers.h"
 #include "platform/dialog/dialog.h"
@@ -23,6 +24,7 @@
 #include "reader/reader_views.h"
 #include "reader/reader_window.h"
 #include "shell/main_frame.h"
+#include "shell/ui/list_window.h"
 
 namespace {
 bool ReadNumber(std::istringstream& words, long& out) {
@@ -56,6 +58,7 @@ constexpr VerbName kVerbs[] = {
     {"screenshot-box", DriverAction::kScreenshotBox, -2},
     {"answer-tap", DriverAction::kAnswerTap, 2}, {"answer-key", DriverAction::kAnswerKey, 1},
     {"shelllog", DriverAction::kShellLog, -2},
+    {"listtext", DriverAction::kListText, -2},
 };
 
 std::u16string Wide(const std::string& s) {
@@ -155,10 +158,10 @@ int FailedText(bool ended) {
     return 0;
 }
 
-bool WritePageText(const std::string& path) {
+bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
-    for (const std::string& line : DriverScript::ShownPageLines()) out << line << '\n';
+    for (const std::string& line : lines) out << line << '\n';
     out.close();
     return !out.fail();
 }
@@ -195,8 +198,12 @@ bool Perform(const DriverAction& a, int line) {
             failure = "the screenshot cannot be written to " + a.text;
             return false;
         case DriverAction::kPageText:
-            if (WritePageText(a.text)) break;
+            if (WriteLines(a.text, DriverScript::ShownPageLines())) break;
             failure = "the page text cannot be written to " + a.text;
+            return false;
+        case DriverAction::kListText:
+            if (WriteLines(a.text, DriverScript::ShownListRows())) break;
+            failure = "the list's rows cannot be written to " + a.text;
             return false;
         case DriverAction::kQuit: {
             // Closing the main window saves what the program keeps; without one, end the loop.
@@ -413,5 +420,32 @@ std::vector<std::string> ShownPageLines() {
         }
     }
     return lines;
+}
+
+std::vector<std::string> ShownListRows() {
+    std::vector<std::string> rows;
+    HWND main = FindWindowW(MainFrame::kClassName, nullptr);
+    auto* frame =
+        main ? reinterpret_cast<MainFrame*>(GetWindowLongPtrW(main, GWL_USERDATA)) : nullptr;
+    ReaderWindow* window = frame ? frame->GetReaderWindow() : nullptr;
+    ReaderController* controller = window ? window->Controller() : nullptr;
+    if (!controller) return rows;
+    for (ReaderListWindow* shown :
+         {controller->GetLibraryView(), controller->GetAnnotationsWindow()}) {
+        ListWindow* list = shown && shown->IsVisible() ? ListWindowOf(shown) : nullptr;
+        if (!list) continue;
+        for (int32_t i = 0; i < list->GetItemCount(); ++i) {
+            ListItem* item = list->GetItemData(i);
+            if (!item) continue;
+            Text text;
+            item->GetText(text, 0);
+            std::string row = std::to_string(item->iconIndex) + "\t";
+            String wide;
+            if (text.ToWide(wide)) AppendUtf8(row, wide);
+            rows.push_back(std::move(row));
+        }
+        break;
+    }
+    return rows;
 }
 }  // namespace DriverScript

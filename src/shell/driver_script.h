@@ -6,6 +6,9 @@
 //   rotate DEGREES | advance MS | idle             screen, virtual clock, run until idle
 //   screenshot PATH | quit                         PNG of the screen; close the program
 //   pagetext PATH                                  the lines of the page shown, one per line
+//   listtext PATH                                  the rows of the list shown (the library or
+//                                                  the annotations), one per line: the row's
+//                                                  icon number, a tab and its text
 //   answer N | answer-file PATH                    the next box, dialog or pop-up menu takes
 //                                                  button/command/item N (0: the default);
 //                                                  the next file dialog chooses PATH
@@ -34,7 +37,7 @@ struct DriverAction {
     enum Verb : uint8_t {
         kNone, kTap, kDown, kMove, kUp, kKey, kChar, kButton, kSoftKey, kInsertCard,
         kRemoveCard, kRotate, kAdvance, kIdle, kScreenshot, kQuit, kAnswer, kAnswerFile, kMenu,
-        kText, kPageText, kScreenshotBox, kAnswerTap, kAnswerKey, kShellLog,
+        kText, kPageText, kScreenshotBox, kAnswerTap, kAnswerKey, kShellLog, kListText,
     };
     Verb verb = kNone;
     long x = 0;
@@ -62,4 +65,7 @@ void SetFailure(const std::string& reason);
 // The lines of text of the page the main window shows, one per laid-out line (empty when it
 // shows no page: the library, a picture).
 std::vector<std::string> ShownPageLines();
+// The rows of the list window the main window shows (the library or the annotations list), in
+// their order: the icon number, a tab and the row's text; empty when no list shows.
+std::vector<std::string> ShownListRows();
 }  // namespace DriverScript

@@ -9,6 +9,7 @@
 #include "graphics/core/display_surface.h"
 #include "graphics/core/drawing_surface.h"
 #include "layout/command_ids.h"
+#include "layout/page_view.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/dialog.h"
 #include "platform/gdi.h"
@@ -353,7 +354,13 @@ LRESULT MainFrame::OnHotKey(WPARAM wParam, LPARAM lParam) {
         // A pop-up shown over the page (an open drop-down list, a note) closes first: the Back
         // key leaves the page only when nothing covers it.
         DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
-        if (surface && surface->HasShownPopup()) {
+        // So does the focus box of a selection being made: its key row clears the box.
+        auto* book = readerWindow_
+                         ? dynamic_cast<BookDocumentController*>(readerWindow_->Document())
+                         : nullptr;
+        const bool selecting = book && book->CurrentView() == BookDocumentController::kTextPage &&
+                               book->PageView() && book->PageView()->Mode() != kFocusNone;
+        if (surface && (surface->HasShownPopup() || selecting)) {
             InputEvent event;
             if (KeyTranslation::KeyDown(vk, MakeKeyContext(), event)) SendKeyEvent(event);
             return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);

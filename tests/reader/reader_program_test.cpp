@@ -2,7 +2,11 @@
 // a small dictionary.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/bookfiles/book_builder.h"
@@ -202,6 +206,136 @@ TEST_F(RecordSetProgram, AQueryPageSuggestionRunsItsQuery) {
     EXPECT_EQ(spelt.CountOf(0, 20, spelt.width, 30, 0xFFFFCE), 0);
     EXPECT_GT(run.CountOf(0, 20, run.width, 30, 0xFFFFCE), 200);
     EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+}
+
+// The look-up kinds of link, each followed as a person follows it: a second dictionary holds
+// "lamp" too, and a story's words are looked up from its page or sent to the word list by its
+// script link.
+class LookupLinkProgram : public RecordSetProgram {
+protected:
+    void SetUp() override {
+        RecordSetProgram::SetUp();
+        DictionarySpec spec;
+        spec.name = "Lexicon";
+        spec.words = {{u"lamp", "An oil light hung in a window."},
+                      {u"wick", "The cord that draws the oil up to the flame."}};
+        const Bytes bytes = DictionaryBook(spec);
+        ASSERT_FALSE(bytes.empty());
+        device.WriteHost("storage/eBooks/Lexicon.prc", std::string(bytes.begin(), bytes.end()));
+    }
+
+    // A story whose first line is a link that sends `word` to the English word list without
+    // naming a dictionary, then a line with "lamp" (or `second`) in it.
+    std::string WriteStory(const std::string& word,
+                           const std::string& second = "The lamp was old and patient.") {
+        BookBuilder story;
+        const std::string html = "<html><body><p><a onclick=\"add_to_wordlist('" + word +
+                                 "','en','','')\">Keep the word</a></p><p>" + second +
+                                 "</p></body></html>";
+        story.text.assign(html.begin(), html.end());
+        story.fullName = "Story";
+        const Bytes bytes = story.Build();
+        device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+        return "\\storage\\eBooks\\Story.prc";
+    }
+
+    // The boxes and dialogs shown in the last run, with their answers.
+    std::string Log() const { return ReadLog(device.outside() + "/log.txt"); }
+    std::string LogStep() const { return "shelllog " + device.outside() + "/log.txt\n"; }
+    static std::string ReadLog(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // The saved word list holds the word (its texts are kept as UTF-8).
+    bool WordListHolds(const std::string& text) const {
+        return device.ReadHost("storage/eBooks/database/folivant_wordlist.ebase").find(text) !=
+               std::string::npos;
+    }
+
+    // The middle of the pop-up's yellow, or (-1, -1) when none shows.
+    static std::pair<int, int> PopupMiddle(const Screen& s) {
+        int left = s.width, right = -1, top = s.height, bottom = -1;
+        for (int y = 0; y < s.height; ++y)
+            for (int x = 0; x < s.width; ++x)
+                if (s.At(x, y) == 0xFFFFCE) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        if (right < 0) return {-1, -1};
+        return {(left + right) / 2, (top + bottom) / 2};
+    }
+};
+
+// Kind 9: "lamp" looked up from the page is in both dictionaries; each line of the results
+// pop-up opens that dictionary's entry (here, one match each), which joins the search history.
+TEST_F(LookupLinkProgram, AResultsLineOpensTheEntryOfItsDictionary) {
+    const std::string at = WriteStory("lamp");
+    // "lamp" on the story's second line; the pop-up's lines: Glossary, then Lexicon.
+    const std::string lookup = "answer 50045\ntap 80 62\nidle\n";
+    const Screen results = Run(lookup, at);
+    EXPECT_GT(PopupPixels(results), 1000);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+    const Screen glossary = Run(lookup + "tap 115 118\n", at);
+    EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+    const Screen lexicon = Run(lookup + "tap 115 133\n", at);
+    // Each shows its own entry's text in a pop-up where the list was.
+    EXPECT_GT(PopupPixels(glossary), 1000);
+    EXPECT_GT(PopupPixels(lexicon), 1000);
+    EXPECT_NE(glossary.pixels, results.pixels);
+    EXPECT_NE(lexicon.pixels, results.pixels);
+    EXPECT_NE(glossary.pixels, lexicon.pixels);
+}
+
+// Kind 8: "lights", looked up from the page, is a form of two entries of one dictionary; the
+// page of matches opens the entry tapped, which joins the search history.
+TEST_F(LookupLinkProgram, AMatchOfTheLookupPageOpensItsEntry) {
+    const std::string at = WriteStory("lamp", "The lights were old and patient.");
+    const std::string lookup = "answer 50045\ntap 85 62\nidle\n";
+    const Screen matches = Run(lookup, at);
+    EXPECT_GT(PopupPixels(matches), 1000);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+    // The page's lines: "lamp", then "beam".
+    const Screen lamp = Run(lookup + "tap 80 103\n", at);
+    EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+    const Screen beam = Run(lookup + "tap 80 118\n", at);
+    EXPECT_GT(PopupPixels(lamp), 1000);
+    EXPECT_GT(PopupPixels(beam), 1000);
+    EXPECT_NE(lamp.pixels, matches.pixels);
+    EXPECT_NE(beam.pixels, matches.pixels);
+    EXPECT_NE(lamp.pixels, beam.pixels);
+}
+
+// Kind 11: a word sent to the word list without a dictionary is looked up; being in two, the
+// dictionaries are offered by name in a pop-up centred on the page, and the one tapped is the
+// dictionary the word is kept with, once the reader agrees.
+TEST_F(LookupLinkProgram, AWordForTheListIsKeptWithTheDictionaryChosenByName) {
+    const std::string at = WriteStory("lamp");
+    // The story's link, then the pop-up's second line (Lexicon).
+    const Screen offered = Run("tap 60 38\nidle\n", at);
+    const auto middle = PopupMiddle(offered);
+    EXPECT_NEAR(middle.first, offered.width / 2, 8);
+    EXPECT_GT(middle.second, offered.height / 3);
+    EXPECT_LT(middle.second, offered.height * 2 / 3);
+    EXPECT_FALSE(WordListHolds("Lexicon"));
+    Run("tap 60 38\nidle\nanswer 1\ntap 120 182\nidle\n" + LogStep(), at);
+    EXPECT_NE(Log().find("Add 'lamp' to your list? => 1"), std::string::npos) << Log();
+    EXPECT_TRUE(WordListHolds("lamp"));
+    EXPECT_TRUE(WordListHolds("Lexicon"));
+    EXPECT_FALSE(WordListHolds("Glossary"));
+}
+
+// Kind 10: a word sent to the word list that only one dictionary knows, as a form of two of
+// its entries, offers both entries by headword; the one tapped is kept.
+TEST_F(LookupLinkProgram, AFormOfTwoEntriesKeepsTheEntryChosen) {
+    const std::string at = WriteStory("lights");
+    const Screen offered = Run("tap 60 38\nidle\n", at);
+    EXPECT_GT(PopupPixels(offered), 500);
+    // The page's lines: "lamp", then "beam".
+    Run("tap 60 38\nidle\nanswer 1\ntap 88 176\nidle\n" + LogStep(), at);
+    EXPECT_NE(Log().find("Add 'beam' to your list? => 1"), std::string::npos) << Log();
+    EXPECT_TRUE(WordListHolds("beam"));
+    EXPECT_TRUE(WordListHolds("Glossary"));
+    EXPECT_FALSE(WordListHolds("lamp"));
 }
 
 }  // namespace

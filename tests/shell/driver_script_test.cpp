@@ -65,10 +65,14 @@ TEST(DriverLines, NamesPathsAndTextsTakeTheRestOfTheLine) {
     EXPECT_EQ(a.text, "Le phare #2");
     ASSERT_TRUE(DriverScript::ParseLine("pagetext /tmp/page.txt", a));
     EXPECT_EQ(a.verb, DriverAction::kPageText);
+    ASSERT_TRUE(DriverScript::ParseLine("listtext /tmp/my rows.txt", a));
+    EXPECT_EQ(a.verb, DriverAction::kListText);
+    EXPECT_EQ(a.text, "/tmp/my rows.txt");
     ASSERT_TRUE(DriverScript::ParseLine("insert-card Storage Card", a));
     EXPECT_EQ(a.text, "Storage Card");
     EXPECT_FALSE(DriverScript::ParseLine("text   ", a));
     EXPECT_FALSE(DriverScript::ParseLine("pagetext", a));
+    EXPECT_FALSE(DriverScript::ParseLine("listtext", a));
 }
 
 TEST(DriverLines, BlankAndCommentLinesDoNothing) {

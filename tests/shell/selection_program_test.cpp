@@ -219,6 +219,231 @@ TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
     EXPECT_EQ(ReadFile(back), shown);
 }
 
+// The Back key while the focus box shows ends the selection and stays on the page; pressed
+// again it goes back as ever (here, to the library).
+TEST(SelectingText, BackEndsTheSelectionBeforeItLeavesThePage) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string book = program.Outside("zero.txt");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(
+        program.Run({book}, "idle\nscreenshot " + o + "plain.png\npagetext " + o +
+                                "plain.txt\nchar 9\nidle\nkey 0x27\nidle\nkey 0x1b\nidle\n"
+                                "screenshot " +
+                                o + "ended.png\npagetext " + o +
+                                "ended.txt\nkey 0x1b\nidle\npagetext " + o + "left.txt\nquit\n"),
+        0);
+    ASSERT_FALSE(ReadFile(o + "plain.txt").empty());
+    EXPECT_EQ(ReadFile(o + "ended.txt"), ReadFile(o + "plain.txt"));
+    EXPECT_EQ(Read(o + "ended.png").px, Read(o + "plain.png").px);
+    EXPECT_TRUE(ReadFile(o + "left.txt").empty());
+}
+
+// Lines of a file, without their line ends.
+std::vector<std::string> FileLines(const std::string& path) {
+    std::vector<std::string> out;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// Selects the first two words of the page and chooses `command` from the selection's pop-up;
+// `dialog` answers the text dialog that notes and modifications open.
+std::string AnnotateFirstWords(int32_t command, const std::string& dialog = {}) {
+    return "char 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" + Answer(command) + dialog +
+           "key 0x0d\nidle\nadvance 300\nidle\n";
+}
+
+// The list's row of an icon (the annotation kind's), or -1.
+int RowOf(const std::vector<std::string>& rows, int icon) {
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].rfind(std::to_string(icon) + "\t", 0) == 0) return static_cast<int>(i);
+    return -1;
+}
+
+// Every kind of annotation, each made the way a person makes it (a drawing comes from a side
+// file: the reader makes none), is listed with its icon and text, opens its page from the list,
+// and is deleted from the list.
+TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    const std::string lines = Lines(200);
+    program.WriteOutside("zero.txt", lines);
+    const std::string book = program.Outside("zero.txt");
+    const std::string o = device.outside() + "/";
+    // A bookmark and a highlight on page 1, a note on page 2, a modification on page 3, a link
+    // from page 4 to page 6.
+    const std::string next = "key 0x22\nidle\n";
+    ASSERT_EQ(
+        program.Run({book}, "idle\npagetext " + o + "page1.txt\nmenu 40079\nidle\n" +
+                                AnnotateFirstWords(Cmd::kHighlight) + next + "pagetext " + o +
+                                "page2.txt\n" +
+                                AnnotateFirstWords(Cmd::kAddNote, "text My note\nanswer 1\n") +
+                                next + "pagetext " + o + "page3.txt\n" +
+                                AnnotateFirstWords(Cmd::kModify, "text Changed words\nanswer 1\n") +
+                                next + "pagetext " + o + "page4.txt\n" +
+                                AnnotateFirstWords(Cmd::kAddLink) + next + next + "pagetext " + o +
+                                "page6.txt\n" + AnnotateFirstWords(Cmd::kSetLinkTarget) + "quit\n"),
+        0);
+    // Two drawings kept in the side file, one named; the one without a name is not listed.
+    const std::string drawn = "Zero text line 100 ";
+    const std::uint32_t at = static_cast<std::uint32_t>(lines.find(drawn));
+    {
+        AnnotationFile file;
+        ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 0, 0, 0), 0);
+        ASSERT_EQ(file.BookmarkCount(), 5u);
+        const std::int32_t named =
+            file.AddBookmark(AnnotationFile::kDrawing, at, at + 20, 0, 0, 0, 0);
+        ASSERT_GE(named, 0);
+        ASSERT_EQ(file.SetBookmarkText(named, u"Sketch", 6), 0);
+        ASSERT_GE(file.AddBookmark(AnnotationFile::kDrawing, at + 40, at + 60, 0, 0, 0, 0), 0);
+        ASSERT_EQ(file.Close(), 0);
+    }
+
+    ASSERT_EQ(program.Run({book}, "idle\nmenu 40076\nidle\nlisttext " + o +
+                                      "all.txt\nmenu 40160\n"
+                                      "idle\nlisttext " +
+                                      o + "drawings.txt\nquit\n"),
+              0);
+    const std::vector<std::string> rows = FileLines(o + "all.txt");
+    ASSERT_EQ(rows.size(), 6u) << ReadFile(o + "all.txt");
+    // Icons: 0 bookmark, 1 note, 2 highlight, 3 link, 4 modification, 5 drawing.
+    // A highlight is named by the words selected, the page's first two; a link by the words
+    // selected at its target.
+    auto firstWords = [&](const std::string& page) {
+        std::string text;
+        for (const std::string& line : FileLines(o + page)) text += line + " ";
+        return text.substr(0, text.find(' ', text.find(' ') + 1));
+    };
+    const struct {
+        int icon;
+        std::string text, page;
+    } kinds[] = {{0, "Zero text line", "page1.txt"},
+                 {2, firstWords("page1.txt"), "page1.txt"},
+                 {1, "My note", "page2.txt"},
+                 {4, "Changed words", "page3.txt"},
+                 {3, firstWords("page6.txt"), "page4.txt"},
+                 {5, "Sketch", ""}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.icon);
+        const int row = RowOf(rows, k.icon);
+        ASSERT_GE(row, 0) << ReadFile(o + "all.txt");
+        EXPECT_EQ(rows[row].rfind(std::to_string(k.icon) + "\t" + k.text + " (", 0), 0u)
+            << rows[row];
+        // Opened from the list: the page it was made on (its first words start the page).
+        std::string steps = "idle\nmenu 40076\nidle\n";
+        for (int i = 0; i < row; ++i) steps += "key 0x28\nidle\n";
+        const std::string opened = o + "opened" + std::to_string(k.icon) + ".txt";
+        ASSERT_EQ(program.Run({book}, steps + "softkey 1\nidle\npagetext " + opened + "\nquit\n"),
+                  0);
+        const std::vector<std::string> shown = FileLines(opened);
+        ASSERT_FALSE(shown.empty());
+        if (k.page.empty())
+            EXPECT_EQ(shown[0].rfind(drawn.substr(0, drawn.size() - 1), 0), 0u) << shown[0];
+        else
+            EXPECT_EQ(shown, FileLines(o + k.page));
+    }
+    EXPECT_EQ(ReadFile(o + "drawings.txt").rfind("5\tSketch (", 0), 0u)
+        << ReadFile(o + "drawings.txt");
+    EXPECT_EQ(FileLines(o + "drawings.txt").size(), 1u);
+
+    // Deleted from the list: the drawing first, then each row in turn.
+    std::string steps = "idle\nmenu 40076\nidle\n";
+    for (int i = 0; i < RowOf(rows, 5); ++i) steps += "key 0x28\nidle\n";
+    steps += "answer 1\nmenu 40023\nidle\nlisttext " + o + "fewer.txt\n";
+    for (int i = 0; i < 5; ++i) steps += "answer 1\nmenu 40023\nidle\n";
+    ASSERT_EQ(program.Run({book}, steps + "listtext " + o + "none.txt\nquit\n"), 0);
+    const std::vector<std::string> fewer = FileLines(o + "fewer.txt");
+    EXPECT_EQ(fewer.size(), 5u);
+    EXPECT_EQ(RowOf(fewer, 5), -1);
+    EXPECT_TRUE(FileLines(o + "none.txt").empty()) << ReadFile(o + "none.txt");
+    AnnotationFile file;
+    ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
+    // The drawing without a name was never listed, so it stays.
+    EXPECT_EQ(file.BookmarkCount(), 1u);
+    BookmarkIterator it;
+    file.StartIterator(&it, AnnotationFile::kDrawing, 0, 0xFFFFFFFF);
+    EXPECT_GE(file.FindNext(&it), 0);
+}
+
+// A note and a modification are rewritten from the list's "Modify" item, in the text dialog.
+TEST(AnnotationsList, NotesAndModificationsAreRewrittenFromTheList) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string book = program.Outside("zero.txt");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(program.Run({book},
+                          "idle\n" + AnnotateFirstWords(Cmd::kAddNote, "text My note\nanswer 1\n") +
+                              "key 0x22\nidle\n" +
+                              AnnotateFirstWords(Cmd::kModify, "text Changed words\nanswer 1\n") +
+                              "quit\n"),
+              0);
+    // Rows in reading order: the note, then the modification.
+    ASSERT_EQ(program.Run({book},
+                          "idle\nmenu 40076\nidle\ntext Second thoughts\nanswer 1\n"
+                          "menu 40171\nidle\nkey 0x28\nidle\ntext Other words\nanswer 1\n"
+                          "menu 40171\nidle\nlisttext " +
+                              o + "rows.txt\nquit\n"),
+              0);
+    const std::vector<std::string> rows = FileLines(o + "rows.txt");
+    ASSERT_EQ(rows.size(), 2u) << ReadFile(o + "rows.txt");
+    EXPECT_EQ(rows[0].rfind("1\tSecond thoughts (", 0), 0u) << rows[0];
+    EXPECT_EQ(rows[1].rfind("4\tOther words (", 0), 0u) << rows[1];
+    EXPECT_EQ(Notes("zero.txt"), std::vector<std::u16string>{u"Second thoughts"});
+}
+
+// A drawing kept in the side file is renamed in place in the list; emptying its name asks
+// whether to delete it.
+TEST(AnnotationsList, ADrawingIsRenamedInPlaceAndAnEmptyNameDeletesIt) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string book = program.Outside("zero.txt");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(program.Run({book}, "idle\nquit\n"), 0);
+    auto drawings = [] {
+        std::vector<std::u16string> out;
+        AnnotationFile file;
+        if (file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0) != 0) return out;
+        BookmarkIterator it;
+        file.StartIterator(&it, AnnotationFile::kDrawing, 0, 0xFFFFFFFF);
+        for (std::int32_t i = file.FindNext(&it); i >= 0; i = file.FindNext(&it)) {
+            std::uint32_t length = 0;
+            const char16_t* text = file.GetBookmarkText(i, &length);
+            out.push_back(text ? std::u16string(text, length) : std::u16string());
+        }
+        return out;
+    };
+    {
+        AnnotationFile file;
+        ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 0, 0, 0), 0);
+        const std::int32_t i = file.AddBookmark(AnnotationFile::kDrawing, 300, 320, 0, 0, 0, 0);
+        ASSERT_GE(i, 0);
+        ASSERT_EQ(file.SetBookmarkText(i, u"Sketch", 6), 0);
+        ASSERT_EQ(file.Close(), 0);
+    }
+    // Modify opens the row's name for editing; End, a character and Enter rename it.
+    const std::string edit = "idle\nmenu 40076\nidle\nmenu 40171\nidle\nkey 0x23\n";
+    ASSERT_EQ(
+        program.Run({book}, edit + "char 2\nkey 0x0d\nidle\nlisttext " + o + "rows.txt\nquit\n"),
+        0);
+    EXPECT_EQ(ReadFile(o + "rows.txt").rfind("5\tSketch2 (", 0), 0u) << ReadFile(o + "rows.txt");
+    EXPECT_EQ(drawings(), std::vector<std::u16string>{u"Sketch2"});
+    std::string erase;
+    for (int i = 0; i < 7; ++i) erase += "key 0x08\n";
+    ASSERT_EQ(program.Run({book}, edit + erase + "answer 1\nkey 0x0d\nidle\nlisttext " + o +
+                                      "none.txt\nquit\n"),
+              0);
+    EXPECT_TRUE(ReadFile(o + "none.txt").empty()) << ReadFile(o + "none.txt");
+    EXPECT_TRUE(drawings().empty());
+}
+
 // A book in the books folder whose paragraphs read "<first> text line N with some words...".
 void WriteLinesBook(const TempDevice& device, const std::string& name, const std::string& first) {
     std::string html = "<html><body>";
