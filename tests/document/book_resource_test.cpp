@@ -433,16 +433,16 @@ TEST(BookKind, MultiByteBooksAreSearchedByCharacters) {
     EXPECT_EQ(KindBook(text + "3 < 4", 65001).book.GetKind(), 1u);
 }
 
-// Only the first 64 Ki positions are searched: a large text is not decoded to its end to learn
+// Only the first 256 Ki positions are searched: a large text is not decoded to its end to learn
 // that it has no markup.
 TEST(BookKind, LargeTextBooksAreTextAndSearchedOnlySoFar) {
     EXPECT_EQ(KindBook(Words(2u << 20)).book.GetKind(), 1u);
     EXPECT_EQ(KindBook("x < y " + Words(2u << 20)).book.GetKind(), 1u);
-    EXPECT_EQ(KindBook(Words((64u << 10) - 10) + "<html>x").book.GetKind(), 2u);
-    EXPECT_EQ(KindBook(Words(64u << 10) + "<html>x").book.GetKind(), 1u);
-    EXPECT_EQ(KindBook(Words(70000) + "<html>x").book.GetKind(), 1u);
+    EXPECT_EQ(KindBook(Words((256u << 10) - 10) + "<html>x").book.GetKind(), 2u);
+    EXPECT_EQ(KindBook(Words(256u << 10) + "<html>x").book.GetKind(), 1u);
+    EXPECT_EQ(KindBook(Words(270000) + "<html>x").book.GetKind(), 1u);
     // A stray '<' early: the tokens after it are read only as far.
-    EXPECT_EQ(KindBook("x < y " + Words(70000) + "<html>x").book.GetKind(), 1u);
+    EXPECT_EQ(KindBook("x < y " + Words(270000) + "<html>x").book.GetKind(), 1u);
 }
 
 }  // namespace

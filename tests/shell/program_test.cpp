@@ -143,7 +143,7 @@ TEST(ProgramDriver, PageTextAndGoToPageThroughItsField) {
 }
 
 // A book is markup when its first tag is HTML, however much text comes before it; a large book
-// without markup, or with its only tag past the first 64 Ki positions, reads as the plain text
+// without markup, or with its only tag past the first 256 Ki positions, reads as the plain text
 // it is (the reference shown as written).
 TEST(ProgramDriver, ABookIsMarkupByItsFirstTagAndLargeTextsStayText) {
     TempDevice device;
@@ -160,7 +160,7 @@ TEST(ProgramDriver, ABookIsMarkupByItsFirstTagAndLargeTextsStayText) {
     };
     write("Late", head + SampleText(40000) + "<html><body><p>end</p></body></html>");
     write("Large", head + "x < y " + SampleText(3u << 20));
-    write("Past", head + SampleText(70000) + "<html><body><p>end</p></body></html>");
+    write("Past", head + SampleText(270000) + "<html><body><p>end</p></body></html>");
     for (const char* name : {"Late", "Large", "Past"}) {
         const std::string out = device.outside() + "/" + name + ".txt";
         ASSERT_EQ(RunScript(device, {std::string("\\storage\\eBooks\\") + name + ".prc"},

@@ -25,10 +25,11 @@ uint32_t NameEnd(const char16_t* p, uint32_t i, uint32_t n) {
     return i;
 }
 
-// How far a book is searched for its first tag. A book without one in its first 64 Ki
-// positions (about 10,000 words, 16 text records) is plain text: searching on to the end would
-// decompress a whole text book before its first page.
-constexpr uint32_t kProbeReach = 64u << 10;
+// How far a book is searched for its first tag. A book without one in its first 256 Ki
+// positions (about 40,000 words, 64 text records) is plain text: searching on to the end would
+// decompress a whole text book before its first page. Markup that late is a quotation, not the
+// book's form.
+constexpr uint32_t kProbeReach = 256u << 10;
 
 // The start of the page holding the first '<' within kProbeReach; false when there is none.
 bool FindFirstMarkupPage(DocumentSource& document, uint32_t& pageStart) {
