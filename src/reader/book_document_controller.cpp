@@ -1065,11 +1065,32 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
         HistoryEntry entry(history_.Entry(history_.Position()));
         return OpenHistoryEntry(entry, false);
     }
-    if (!libraryFallback || !resource_) return false;
+    if (!libraryFallback) return false;
+    // The library (or the annotations list) with nothing before it: Back returns to the book
+    // last read, as from the library page.
+    if (ListWindowShown()) return ReopenLastBook() || resource_;
+    if (!resource_) return false;
     uint32_t mode = ViewMode();
     if ((mode == 1 || mode == 2 || mode == 3 || mode == 7) && reader_)
         reader_->PostCommand(Cmd::kLibrary);
     return true;
+}
+
+bool BookDocumentController::ListWindowShown() const {
+    ReaderListWindow* library = reader_ ? reader_->GetLibraryView() : nullptr;
+    ReaderListWindow* notes = reader_ ? reader_->GetAnnotationsWindow() : nullptr;
+    return (library && library->IsVisible()) || (notes && notes->IsVisible());
+}
+
+bool BookDocumentController::ReopenLastBook() {
+    String last;
+    if (!settings_ || !settings_->GetLastBookLocation(last) || last.IsEmpty()) return false;
+    // Quietly: a last book that has gone since leaves the reader where it is.
+    uint8_t saved[2] = {};
+    if (loader_) loader_->SetFlags(0, 0, saved);
+    bool opened = ActivateLink(last);
+    if (loader_) loader_->RestoreFlags(saved);
+    return opened;
 }
 
 bool BookDocumentController::HistoryForward() {
@@ -1095,6 +1116,8 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
             return false;
         if (!RestoreHistoryState(entry)) return false;
         keepStoredPosition_ = false;
+        // Back from the library to the book it was shown over: the page comes back.
+        if (reader_ && ListWindowShown()) reader_->ShowReaderView();
         Invalidate(repaint);
         RestoreListPopup();
         return true;
@@ -1139,6 +1162,7 @@ bool BookDocumentController::BackToOtherDocument() {
             if (OpenHistoryEntry(entry, false)) return true;
         }
     }
+    if (ListWindowShown() && ReopenLastBook()) return true;
     if (reader_) reader_->PostCommand(Cmd::kLibrary);
     return true;
 }

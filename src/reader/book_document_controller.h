@@ -194,6 +194,9 @@ public:
     bool SaveHistoryAtEnd();
     bool StoreHistoryEntry();
     bool HistoryBack(bool libraryFallback);
+    // Opens the book the settings name as the last one read (no box when it has gone); false
+    // when none opened.
+    bool ReopenLastBook();
     bool HistoryForward();
     bool HistoryToLast();
     uint32_t HistoryPosition() const { return history_.Position(); }
@@ -419,6 +422,8 @@ public:
     const String& LastReportText() const { return lastReport_; }
 
 private:
+    // The library or the annotations list is shown in the page's place.
+    bool ListWindowShown() const;
     bool OpenBuiltInPage(uint32_t id);
     bool ShowLibraryOrBookmarks(uint32_t id);
     void ReportFailure(const Location& location);

@@ -351,6 +351,45 @@ TEST(ProgramHistory, ForwardReturnsToWhereBackCameFrom) {
     EXPECT_EQ(ReadLines(o + "forward.txt")[0], "Chapter 3");
 }
 
+// Back walks between the book and the library; in the library with nothing before it (the
+// library shown at start), Back reopens the book last read at its page.
+TEST(ProgramHistory, BackFromTheLibraryReturnsToTheBookLastRead) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Last");
+    const std::string o = device.outside() + "/";
+    const std::string back = "key 0x1b\nidle\n";
+    const std::string steps = "idle\nkey 0x22\nidle\npagetext " + o + "turned.txt\n" + back +
+                              "pagetext " + o + "library.txt\n" + back + "pagetext " + o +
+                              "again.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Last.prc"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const auto turned = ReadLines(o + "turned.txt");
+    ASSERT_FALSE(turned.empty());
+    EXPECT_TRUE(ReadLines(o + "library.txt").empty());
+    EXPECT_EQ(Joined(ReadLines(o + "again.txt")), Joined(turned));
+
+    // The settings ask for the library at start: nothing is open and the history is empty.
+    {
+        ConfigurationStore store;
+        ASSERT_EQ(0, store.OpenDefault("\\Windows\\FVT_global_configuration.fvt", 1));
+        ReaderSettings settings;
+        settings.SetConfigurationStore(&store);
+        ASSERT_TRUE(settings.Load(false));
+        settings.libraryAtStart = 1;
+        ASSERT_TRUE(settings.Save());
+        store.Close();
+    }
+    ASSERT_EQ(RunScript(device, {},
+                        "idle\npagetext " + o + "start.txt\n" + back + "pagetext " + o +
+                            "reopened.txt\n" + back + "pagetext " + o + "library2.txt\nquit\n"),
+              0)
+        << ReadFile(o + "errors.txt");
+    EXPECT_TRUE(ReadLines(o + "start.txt").empty());
+    EXPECT_EQ(Joined(ReadLines(o + "reopened.txt")), Joined(turned));
+    EXPECT_TRUE(ReadLines(o + "library2.txt").empty());
+}
+
 // The position bar: the menu command shows it at once (the page is laid out again above it, one
 // line shorter), it follows a page turn, and it is there at the next start.
 TEST(ProgramPositionBar, ShowsWhenTurnedOnFollowsThePageAndStaysAfterARestart) {
