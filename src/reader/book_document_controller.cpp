@@ -867,7 +867,7 @@ bool BookDocumentController::SaveAudioPosition() {
     return annotations_->SetAudioLast(true) == 0;
 }
 
-bool BookDocumentController::SaveReadingPosition(bool closing) {
+bool BookDocumentController::SaveReadingPosition(bool /*closing*/) {
     if (!annotations_ || !resource_) return false;
     bool ok = true;
     if (view_ == kAudioView) {
@@ -883,7 +883,9 @@ bool BookDocumentController::SaveReadingPosition(bool closing) {
     }
     // The cover and image pages leave the stored text position alone.
     if (!SaveFormState()) ok = false;
-    if (closing && annotations_->Flush() != 0) ok = false;
+    // Written at once, not only when the book closes: a reader that ends without an orderly
+    // shut-down (power lost, the device ending it) keeps its place and its annotations.
+    if (annotations_->Flush() != 0) ok = false;
     return ok;
 }
 
@@ -1354,6 +1356,7 @@ void BookDocumentController::DeleteHighlightsInSelection() {
     if (found.empty()) return;
     for (auto i = found.rbegin(); i != found.rend(); ++i) annotations_->DeleteBookmark(*i);
     ReloadAnnotations();
+    for (auto i = found.rbegin(); i != found.rend(); ++i) NotifyAnnotation(*i);
 }
 
 bool BookDocumentController::SelectionHoldsHighlight(uint32_t start, uint32_t end) {

@@ -148,7 +148,8 @@ public:
     bool AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end, String& out) override;
     AnnotationFile* CurrentAnnotationFile() override { return annotations_; }
     void ReloadAnnotations() override;
-    void NotifyAnnotationChanged(int32_t) override {}
+    // The shell keeps the side file with the annotation on the device.
+    void NotifyAnnotationChanged(int32_t index) override { NotifyAnnotation(index); }
     bool PageRange(uint32_t& start, uint32_t& end) override;
     bool PageBookmarkText(String& out) override;
     // Deletes the highlights that meet the selection, after resetting the view.
@@ -275,8 +276,8 @@ public:
     // Runs the book's handler of that name ("find", a key's name); false when it has none.
     bool RunNamedHandler(const String& name);
     void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
-    // Tells the window's event sink that annotation `index` was deleted or changed.
-    void NotifyAnnotation(int32_t index);
+    // Tells the window's event sink that annotation `index` was made, changed or deleted.
+    void NotifyAnnotation(int32_t index) override;
     // The collected key handlers and the texts of their links.
     const std::vector<RefPtr<LinkTarget>>& KeyHandlerLinks() const { return keyLinks_; }
     const std::vector<String>& KeyHandlerTexts() const { return keyTexts_; }

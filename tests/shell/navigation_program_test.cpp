@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bookfiles/annotation_file.h"
 #include "bookfiles/book_document.h"
 #include "bookfiles/configuration_store.h"
 #include "reader/reader_settings.h"
@@ -388,6 +389,60 @@ TEST(ProgramHistory, BackFromTheLibraryReturnsToTheBookLastRead) {
     EXPECT_TRUE(ReadLines(o + "start.txt").empty());
     EXPECT_EQ(Joined(ReadLines(o + "reopened.txt")), Joined(turned));
     EXPECT_TRUE(ReadLines(o + "library2.txt").empty());
+}
+
+// What the book's side file holds on the device now.
+struct StoredSideFile {
+    bool read = false;
+    std::uint32_t bookmarks = 0;
+    std::uint32_t position = 0;
+};
+
+StoredSideFile ReadSideFile(const std::string& book) {
+    StoredSideFile out;
+    AnnotationFile file;
+    if (file.OpenOrCreate(book, nullptr, 0, 1, 0, 0) != 0) return out;
+    out.read = true;
+    out.bookmarks = file.BookmarkCount();
+    std::uint32_t word = 0;
+    file.GetReadingPosition(&word, &out.position, nullptr);
+    return out;
+}
+
+// Runs the steps, then reads the side file while the program still runs (it waits after the
+// steps), and ends it without an orderly shut-down, as a device that loses power does.
+StoredSideFile SideFileBeforeTheEnd(const TempDevice& device, const std::string& book,
+                                    const std::string& steps) {
+    const std::string done = device.outside() + "/done.txt";
+    std::filesystem::remove(done);
+    const std::string script =
+        WriteScript(device, "steps.txt", steps + "pagetext " + done + "\nadvance 60000\n");
+    Child running{Start(device, {book}, script)};
+    EXPECT_GT(running.pid, 0);
+    for (int i = 0; i < 800 && !std::filesystem::exists(done); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    EXPECT_TRUE(std::filesystem::exists(done));
+    StoredSideFile stored = ReadSideFile(book);
+    kill(running.pid, SIGKILL);
+    return stored;
+}
+
+// A bookmark made, then taken away again, is in the side file on the device at once, with the
+// page it was made on, not only when the reader closes the book.
+TEST(ProgramSideFile, AnAnnotationMadeOrRemovedIsWrittenAtOnce) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Marked");
+    const std::string book = "\\storage\\eBooks\\Marked.prc";
+    const StoredSideFile made =
+        SideFileBeforeTheEnd(device, book, "idle\nkey 0x22\nidle\nmenu 40079\nidle\n");
+    ASSERT_TRUE(made.read);
+    EXPECT_EQ(made.bookmarks, 1u);
+    EXPECT_GT(made.position, 0u);
+    const StoredSideFile removed = SideFileBeforeTheEnd(device, book, "idle\nmenu 40079\nidle\n");
+    ASSERT_TRUE(removed.read);
+    EXPECT_EQ(removed.bookmarks, 0u);
+    EXPECT_EQ(removed.position, made.position);
 }
 
 // The position bar: the menu command shows it at once (the page is laid out again above it, one
