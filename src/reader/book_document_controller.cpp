@@ -97,6 +97,16 @@ BookDocumentController::~BookDocumentController() { Shutdown(); }
 
 bool BookDocumentController::Start(bool documentGiven) {
     bool opened = false;
+    // A screen the device cannot turn is turned by the reader itself: the orientation the
+    // reader left it in comes back (a device that turns its screen keeps it on its own).
+    // Queued, so that it turns the window as shown, with its bars, as the menu's command does.
+    if (reader_ && settings_ && !CanRotateScreen()) {
+        const uint32_t o = settings_->orientation;
+        reader_->PostCommand(o == 1   ? Cmd::kQuarterRightOrientation
+                             : o == 2 ? Cmd::kQuarterLeftOrientation
+                             : o == 3 ? Cmd::kHalfTurnOrientation
+                                      : Cmd::kNormalOrientation);
+    }
     if (!documentGiven) {
         bool lastRunEnded = runStore_ && runStore_->GetRunMarker() == 0;
         bool libraryWanted = settings_ && settings_->libraryAtStart != 0;
