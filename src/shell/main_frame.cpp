@@ -350,10 +350,11 @@ LRESULT MainFrame::OnHotKey(WPARAM wParam, LPARAM lParam) {
     const UINT vk = HIWORD(static_cast<DWORD_PTR>(lParam));
     if (vk == VK_ESCAPE) {
         if (BackspaceInOwnEdit()) return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);
-        // A pop-up shown over the page (an open drop-down list, a note) closes first: the Back
-        // key leaves the page only when nothing covers it.
+        // A pop-up shown over the page (an open drop-down list, a note) closes first, and the
+        // page's focus box ends: the Back key leaves the page only when nothing covers it.
         DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
-        if (surface && surface->HasShownPopup()) {
+        if (surface &&
+            (surface->HasShownPopup() || surface->CurrentInputState() == InputState::kPopup)) {
             InputEvent event;
             if (KeyTranslation::KeyDown(vk, MakeKeyContext(), event)) SendKeyEvent(event);
             return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);
