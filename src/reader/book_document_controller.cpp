@@ -1083,7 +1083,11 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
     if (ListWindowShown()) return ReopenLastBook() || resource_;
     if (!resource_) return false;
     uint32_t mode = ViewMode();
-    if ((mode == 1 || mode == 2 || mode == 3 || mode == 7) && reader_)
+    // A sound opened by itself has no page behind its audio page: Back leaves for the library,
+    // as from a picture.
+    if ((mode == 1 || mode == 2 || mode == 3 || mode == 7 ||
+         (mode == 6 && IsMediaFile(resource_))) &&
+        reader_)
         reader_->PostCommand(Cmd::kLibrary);
     return true;
 }
@@ -1161,7 +1165,8 @@ bool BookDocumentController::BackToOtherDocument() {
             }
         }
     }
-    if (!found && resource_ && view_ != kTextPage) {
+    // A picture or a sound opened by itself has no text page to return to (it would be empty).
+    if (!found && resource_ && view_ != kTextPage && !IsMediaFile(resource_)) {
         bool ok = OpenLocation(String(), false, true);
         Invalidate(true);
         return ok;
