@@ -396,6 +396,7 @@ struct StoredSideFile {
     bool read = false;
     std::uint32_t bookmarks = 0;
     std::uint32_t position = 0;
+    std::u16string firstText;  // the text of the first annotation
 };
 
 StoredSideFile ReadSideFile(const std::string& book) {
@@ -406,6 +407,12 @@ StoredSideFile ReadSideFile(const std::string& book) {
     out.bookmarks = file.BookmarkCount();
     std::uint32_t word = 0;
     file.GetReadingPosition(&word, &out.position, nullptr);
+    BookmarkIterator it;
+    file.StartIterator(&it, 0, 0, 0xFFFFFFFF);
+    const std::int32_t first = file.FindNext(&it);
+    std::uint32_t length = 0;
+    const char16_t* text = first >= 0 ? file.GetBookmarkText(first, &length) : nullptr;
+    if (text) out.firstText.assign(text, length);
     return out;
 }
 
@@ -443,6 +450,31 @@ TEST(ProgramSideFile, AnAnnotationMadeOrRemovedIsWrittenAtOnce) {
     ASSERT_TRUE(removed.read);
     EXPECT_EQ(removed.bookmarks, 0u);
     EXPECT_EQ(removed.position, made.position);
+}
+
+// A note changed from its pop-up is in the side file at once, with its new text.
+TEST(ProgramSideFile, AChangedNoteIsWrittenAtOnce) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string lines;
+    for (int i = 0; i < 200; ++i)
+        lines += "Zero text line " + std::to_string(i) + " with some words to fill the page.\n";
+    device.WriteHost("storage/eBooks/zero.txt", lines);
+    const std::string book = "\\storage\\eBooks\\zero.txt";
+    // A note on the words the focus box selects ("Add note" is item 50043 of the pop-up).
+    ASSERT_EQ(RunScript(device, {book},
+                        "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\nkey 0x0d\nidle\n"
+                        "key 0x27\nidle\nanswer 50043\ntext My note\nanswer 1\nkey 0x0d\nidle\n"
+                        "advance 300\nidle\nquit\n"),
+              0)
+        << ReadFile(device.outside() + "/errors.txt");
+    ASSERT_EQ(ReadSideFile(book).firstText, u"My note");
+    // Its mark sits at the start of its line; "Edit" is the pop-up's first link.
+    const StoredSideFile changed = SideFileBeforeTheEnd(
+        device, book,
+        "idle\ntap 7 37\nidle\nadvance 300\nidle\ntext Changed note\nanswer 1\ntap 10 50\n"
+        "idle\nadvance 300\nidle\n");
+    EXPECT_EQ(changed.firstText, u"Changed note");
 }
 
 // The position bar: the menu command shows it at once (the page is laid out again above it, one
