@@ -14,8 +14,9 @@ constexpr uint32_t kNone = 0xFFFFFFFFu;
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kAnnotationsPage = 3;
 constexpr uint32_t kAboutPage = 4;
-// The key row column that holds the plain directions (used while the focus box is on).
-constexpr int kDirectionColumn = 11;
+// The key row column read while the focus box is on: the pop-up's, with the plain directions,
+// Enter to confirm and Esc to end the box (not Back).
+constexpr int kFocusBoxColumn = static_cast<int>(InputState::kPopup);
 
 bool ContainsId(const uint32_t* ids, size_t n, uint32_t id) {
     for (size_t i = 0; i < n; ++i)
@@ -325,6 +326,10 @@ void PositionViewElement::SetActive(bool active) {
 }
 
 bool PositionViewElement::WantedInputState(InputState& state) {
+    if (mode_ != kFocusNone) {
+        state = static_cast<InputState>(kFocusBoxColumn);
+        return true;
+    }
     if (!CurrentMarkIsOnPage()) return false;
     state = InputState::kLinkFocus;
     return true;
@@ -501,7 +506,7 @@ bool PositionViewElement::HandlePen(const InputEvent& event) {
 bool PositionViewElement::HandleEvent(InputEvent& event) {
     if (event.IsPen()) return HandlePen(event);
     if (mode_ != kFocusNone) {
-        uint32_t code = event.CodeAt(kDirectionColumn);
+        uint32_t code = event.CodeAt(kFocusBoxColumn);
         if (!(event.flags & InputEvent::kHasRow)) code = event.code;
         if (code != kKeyNone && HandleFocusMode(code)) return true;
         uint32_t plain = event.Code();

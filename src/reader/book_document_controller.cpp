@@ -97,6 +97,16 @@ BookDocumentController::~BookDocumentController() { Shutdown(); }
 
 bool BookDocumentController::Start(bool documentGiven) {
     bool opened = false;
+    // A screen the device cannot turn is turned by the reader itself: the orientation the
+    // reader left it in comes back (a device that turns its screen keeps it on its own).
+    // Queued, so that it turns the window as shown, with its bars, as the menu's command does.
+    if (reader_ && settings_ && !CanRotateScreen()) {
+        const uint32_t o = settings_->orientation;
+        reader_->PostCommand(o == 1   ? Cmd::kQuarterRightOrientation
+                             : o == 2 ? Cmd::kQuarterLeftOrientation
+                             : o == 3 ? Cmd::kHalfTurnOrientation
+                                      : Cmd::kNormalOrientation);
+    }
     if (!documentGiven) {
         bool lastRunEnded = runStore_ && runStore_->GetRunMarker() == 0;
         bool libraryWanted = settings_ && settings_->libraryAtStart != 0;
@@ -867,7 +877,7 @@ bool BookDocumentController::SaveAudioPosition() {
     return annotations_->SetAudioLast(true) == 0;
 }
 
-bool BookDocumentController::SaveReadingPosition(bool closing) {
+bool BookDocumentController::SaveReadingPosition(bool /*closing*/) {
     if (!annotations_ || !resource_) return false;
     bool ok = true;
     if (view_ == kAudioView) {
@@ -883,7 +893,9 @@ bool BookDocumentController::SaveReadingPosition(bool closing) {
     }
     // The cover and image pages leave the stored text position alone.
     if (!SaveFormState()) ok = false;
-    if (closing && annotations_->Flush() != 0) ok = false;
+    // Written at once, not only when the book closes: a reader that ends without an orderly
+    // shut-down (power lost, the device ending it) keeps its place and its annotations.
+    if (annotations_->Flush() != 0) ok = false;
     return ok;
 }
 
@@ -1065,11 +1077,36 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
         HistoryEntry entry(history_.Entry(history_.Position()));
         return OpenHistoryEntry(entry, false);
     }
-    if (!libraryFallback || !resource_) return false;
+    if (!libraryFallback) return false;
+    // The library (or the annotations list) with nothing before it: Back returns to the book
+    // last read, as from the library page.
+    if (ListWindowShown()) return ReopenLastBook() || resource_;
+    if (!resource_) return false;
     uint32_t mode = ViewMode();
-    if ((mode == 1 || mode == 2 || mode == 3 || mode == 7) && reader_)
+    // A sound opened by itself has no page behind its audio page: Back leaves for the library,
+    // as from a picture.
+    if ((mode == 1 || mode == 2 || mode == 3 || mode == 7 ||
+         (mode == 6 && IsMediaFile(resource_))) &&
+        reader_)
         reader_->PostCommand(Cmd::kLibrary);
     return true;
+}
+
+bool BookDocumentController::ListWindowShown() const {
+    ReaderListWindow* library = reader_ ? reader_->GetLibraryView() : nullptr;
+    ReaderListWindow* notes = reader_ ? reader_->GetAnnotationsWindow() : nullptr;
+    return (library && library->IsVisible()) || (notes && notes->IsVisible());
+}
+
+bool BookDocumentController::ReopenLastBook() {
+    String last;
+    if (!settings_ || !settings_->GetLastBookLocation(last) || last.IsEmpty()) return false;
+    // Quietly: a last book that has gone since leaves the reader where it is.
+    uint8_t saved[2] = {};
+    if (loader_) loader_->SetFlags(0, 0, saved);
+    bool opened = ActivateLink(last);
+    if (loader_) loader_->RestoreFlags(saved);
+    return opened;
 }
 
 bool BookDocumentController::HistoryForward() {
@@ -1095,6 +1132,8 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
             return false;
         if (!RestoreHistoryState(entry)) return false;
         keepStoredPosition_ = false;
+        // Back from the library to the book it was shown over: the page comes back.
+        if (reader_ && ListWindowShown()) reader_->ShowReaderView();
         Invalidate(repaint);
         RestoreListPopup();
         return true;
@@ -1126,7 +1165,8 @@ bool BookDocumentController::BackToOtherDocument() {
             }
         }
     }
-    if (!found && resource_ && view_ != kTextPage) {
+    // A picture or a sound opened by itself has no text page to return to (it would be empty).
+    if (!found && resource_ && view_ != kTextPage && !IsMediaFile(resource_)) {
         bool ok = OpenLocation(String(), false, true);
         Invalidate(true);
         return ok;
@@ -1139,6 +1179,7 @@ bool BookDocumentController::BackToOtherDocument() {
             if (OpenHistoryEntry(entry, false)) return true;
         }
     }
+    if (ListWindowShown() && ReopenLastBook()) return true;
     if (reader_) reader_->PostCommand(Cmd::kLibrary);
     return true;
 }
@@ -1330,6 +1371,7 @@ void BookDocumentController::DeleteHighlightsInSelection() {
     if (found.empty()) return;
     for (auto i = found.rbegin(); i != found.rend(); ++i) annotations_->DeleteBookmark(*i);
     ReloadAnnotations();
+    for (auto i = found.rbegin(); i != found.rend(); ++i) NotifyAnnotation(*i);
 }
 
 bool BookDocumentController::SelectionHoldsHighlight(uint32_t start, uint32_t end) {

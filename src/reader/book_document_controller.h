@@ -148,7 +148,8 @@ public:
     bool AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end, String& out) override;
     AnnotationFile* CurrentAnnotationFile() override { return annotations_; }
     void ReloadAnnotations() override;
-    void NotifyAnnotationChanged(int32_t) override {}
+    // The shell keeps the side file with the annotation on the device.
+    void NotifyAnnotationChanged(int32_t index) override { NotifyAnnotation(index); }
     bool PageRange(uint32_t& start, uint32_t& end) override;
     bool PageBookmarkText(String& out) override;
     // Deletes the highlights that meet the selection, after resetting the view.
@@ -194,6 +195,9 @@ public:
     bool SaveHistoryAtEnd();
     bool StoreHistoryEntry();
     bool HistoryBack(bool libraryFallback);
+    // Opens the book the settings name as the last one read (no box when it has gone); false
+    // when none opened.
+    bool ReopenLastBook();
     bool HistoryForward();
     bool HistoryToLast();
     uint32_t HistoryPosition() const { return history_.Position(); }
@@ -272,8 +276,8 @@ public:
     // Runs the book's handler of that name ("find", a key's name); false when it has none.
     bool RunNamedHandler(const String& name);
     void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
-    // Tells the window's event sink that annotation `index` was deleted or changed.
-    void NotifyAnnotation(int32_t index);
+    // Tells the window's event sink that annotation `index` was made, changed or deleted.
+    void NotifyAnnotation(int32_t index) override;
     // The collected key handlers and the texts of their links.
     const std::vector<RefPtr<LinkTarget>>& KeyHandlerLinks() const { return keyLinks_; }
     const std::vector<String>& KeyHandlerTexts() const { return keyTexts_; }
@@ -419,6 +423,8 @@ public:
     const String& LastReportText() const { return lastReport_; }
 
 private:
+    // The library or the annotations list is shown in the page's place.
+    bool ListWindowShown() const;
     bool OpenBuiltInPage(uint32_t id);
     bool ShowLibraryOrBookmarks(uint32_t id);
     void ReportFailure(const Location& location);

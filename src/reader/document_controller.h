@@ -107,6 +107,9 @@ public:
     virtual void ReloadAnnotations() = 0;
     // The link hook's notice of an edited annotation.
     virtual void NotifyAnnotationChanged(int32_t index) = 0;
+    // The window's event sink hears of an annotation of the current book made, changed or
+    // deleted (the shell then keeps the side file on the device).
+    virtual void NotifyAnnotation(int32_t /*index*/) {}
     // The start positions of the current page and of the page two on; false when unknown.
     virtual bool PageRange(uint32_t& start, uint32_t& end) = 0;
     // The text of a bookmark made on the current page without a selection.

@@ -189,5 +189,6 @@ bool BookDocumentController::AddLinkToSelection() {
     int32_t index = -1;
     if (!MarkLinkTarget() || !AddRedirectAnnotation(index)) return false;
     ReloadAnnotations();
+    NotifyAnnotation(index);
     return true;
 }

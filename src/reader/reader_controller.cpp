@@ -385,6 +385,7 @@ bool ReaderController::ToggleBookmarkAtPage() {
     if (found >= 0) {
         if (!file->DeleteBookmark(found)) return false;
         document_->ReloadAnnotations();
+        document_->NotifyAnnotation(found);
         return true;
     }
     String text;
@@ -404,7 +405,10 @@ bool ReaderController::AddWithText(AnnotationFile& file, uint32_t kind, uint32_t
         file.DeleteBookmark(added);
         return false;
     }
-    if (document_) document_->ReloadAnnotations();
+    if (document_) {
+        document_->ReloadAnnotations();
+        document_->NotifyAnnotation(added);
+    }
     return true;
 }
 
@@ -482,6 +486,7 @@ bool ReaderController::CreateAnnotation(uint32_t kind, const String& text, int32
         if (!file->DeleteBookmark(index)) return false;
         document_->ResetViewElement();
         document_->ReloadAnnotations();
+        document_->NotifyAnnotation(index);
         return true;
     }
     uint32_t length = 0;
@@ -527,8 +532,7 @@ bool ReaderController::DeleteAnnotation(const String& bookPath, int32_t index) {
     if (handle.Private() && file->Flush() != 0) return false;
     if (document_) document_->ReloadAnnotations();
     // The open book's own side file: the shell keeps its reading position with it.
-    if (auto* book = dynamic_cast<BookDocumentController*>(document_); book && !handle.Private())
-        book->NotifyAnnotation(index);
+    if (document_ && !handle.Private()) document_->NotifyAnnotation(index);
     return true;
 }
 
@@ -538,6 +542,7 @@ bool ReaderController::DeleteAllAnnotations(const String& bookPath) {
     if (!file || !file->DeleteAllBookmarks()) return false;
     if (handle.Private() && file->Flush() != 0) return false;
     if (document_) document_->ReloadAnnotations();
+    if (document_ && !handle.Private()) document_->NotifyAnnotation(-1);
     return true;
 }
 

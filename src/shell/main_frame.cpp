@@ -351,8 +351,8 @@ LRESULT MainFrame::OnHotKey(WPARAM wParam, LPARAM lParam) {
     const UINT vk = HIWORD(static_cast<DWORD_PTR>(lParam));
     if (vk == VK_ESCAPE) {
         if (BackspaceInOwnEdit()) return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);
-        // A pop-up shown over the page (an open drop-down list, a note) closes first: the Back
-        // key leaves the page only when nothing covers it.
+        // A pop-up shown over the page (an open drop-down list, a note) closes first, and the
+        // page's focus box ends: the Back key leaves the page only when nothing covers it.
         DrawingSurface* surface = readerWindow_ ? readerWindow_->Surface() : nullptr;
         // So does the focus box of a selection being made: its key row clears the box.
         auto* book = readerWindow_
@@ -360,7 +360,8 @@ LRESULT MainFrame::OnHotKey(WPARAM wParam, LPARAM lParam) {
                          : nullptr;
         const bool selecting = book && book->CurrentView() == BookDocumentController::kTextPage &&
                                book->PageView() && book->PageView()->Mode() != kFocusNone;
-        if (surface && (surface->HasShownPopup() || selecting)) {
+        if (surface && (surface->HasShownPopup() ||
+                        surface->CurrentInputState() == InputState::kPopup || selecting)) {
             InputEvent event;
             if (KeyTranslation::KeyDown(vk, MakeKeyContext(), event)) SendKeyEvent(event);
             return DefWindowProcW(window_, WM_HOTKEY, wParam, lParam);

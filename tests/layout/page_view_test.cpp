@@ -546,7 +546,8 @@ TEST_F(ViewTest, ALineStepOnAPageEndingInABreakTakesTheNextPageWhole) {
 
 TEST_F(ViewTest, InFocusModeKeyRowsAreReadForTheirPlainDirections) {
     Open();
-    uint32_t row[kKeyRowColumns] = {13, 13, 0, 0, 0, 0, 0, 0, 0, 0, 0, kKeyRight};
+    // The focus box reads the pop-up's column (2): its directions, Enter and Esc are the box's.
+    uint32_t row[kKeyRowColumns] = {13, 13, kKeyRight, 0, 0, 0, 0, 0, 0, 0, 0, kKeyRight};
     view_.ExecuteCommand(Cmd::kFocusBoxWord, 0);
     owner_.calls.clear();
     InputEvent e = InputEvent::Row(row);

@@ -167,6 +167,44 @@ TEST(AudioInTheProgram, AnOgaFileOpenedByItselfPlaysOnTheAudioPage) {
     EXPECT_NEAR(fixtures::ToneFrequency(samples, 1, 0, rate), 440, 2);
 }
 
+// A picture or a sound opened by itself has no page of text behind it: Back (the Back key, and
+// the left soft key of the picture's bar) leaves it for the library, never for an empty page.
+TEST(PicturesInTheProgram, BackFromAPictureOrASoundOpenedByItselfShowsTheLibrary) {
+    const auto& tones = fixtures::Tones();
+    if (!tones.ready) GTEST_SKIP() << tones.why;
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteOutside(device, "tone.oga", tones.mono.ogg);
+    WriteOutside(device, "blue.bmp", BmpOfSize(100, 80));
+    const std::string o = device.outside() + "/";
+    const std::vector<std::string> clock = {"FOLIVANT_CLOCK=virtual"};
+    // Nothing read yet: the program starts with the library.
+    ASSERT_EQ(RunProgram(device, {}, "idle\nscreenshot " + o + "library.png\nquit\n", clock), 0);
+    const struct {
+        const char* file;
+        const char* back;
+    } cases[] = {{"blue.bmp", "softkey 1"},
+                 {"blue.bmp", "key 0x1b"},
+                 {"tone.oga", "softkey 1"},
+                 {"tone.oga", "key 0x1b"}};
+    for (const auto& c : cases) {
+        const std::string before = o + "before.png", after = o + "after.png";
+        ASSERT_EQ(RunProgram(device, {o + c.file},
+                             "idle\nscreenshot " + before + "\n" + c.back + "\nidle\nscreenshot " +
+                                 after + "\nquit\n",
+                             clock),
+                  0)
+            << c.file << " " << c.back;
+        std::vector<std::uint8_t> shown, library, page;
+        int w = 0, h = 0;
+        ASSERT_TRUE(ReadPng(after, shown, w, h));
+        ASSERT_TRUE(ReadPng(o + "library.png", library, w, h));
+        ASSERT_TRUE(ReadPng(before, page, w, h));
+        EXPECT_NE(page, library) << c.file;
+        EXPECT_EQ(shown, library) << c.file << " " << c.back;
+    }
+}
+
 TEST(PicturesInTheProgram, APictureFileOpenedByItselfShowsFullScreen) {
     std::vector<std::uint8_t> jpeg(static_cast<std::size_t>(100) * 80 * 3);
     for (std::size_t i = 0; i < jpeg.size(); i += 3) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bookfiles/annotation_file.h"
 #include "bookfiles/book_document.h"
 #include "bookfiles/configuration_store.h"
 #include "reader/reader_settings.h"
@@ -349,6 +350,131 @@ TEST(ProgramHistory, ForwardReturnsToWhereBackCameFrom) {
     EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
     ASSERT_FALSE(ReadLines(o + "forward.txt").empty());
     EXPECT_EQ(ReadLines(o + "forward.txt")[0], "Chapter 3");
+}
+
+// Back walks between the book and the library; in the library with nothing before it (the
+// library shown at start), Back reopens the book last read at its page.
+TEST(ProgramHistory, BackFromTheLibraryReturnsToTheBookLastRead) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Last");
+    const std::string o = device.outside() + "/";
+    const std::string back = "key 0x1b\nidle\n";
+    const std::string steps = "idle\nkey 0x22\nidle\npagetext " + o + "turned.txt\n" + back +
+                              "pagetext " + o + "library.txt\n" + back + "pagetext " + o +
+                              "again.txt\nquit\n";
+    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Last.prc"}, steps), 0)
+        << ReadFile(o + "errors.txt");
+    const auto turned = ReadLines(o + "turned.txt");
+    ASSERT_FALSE(turned.empty());
+    EXPECT_TRUE(ReadLines(o + "library.txt").empty());
+    EXPECT_EQ(Joined(ReadLines(o + "again.txt")), Joined(turned));
+
+    // The settings ask for the library at start: nothing is open and the history is empty.
+    {
+        ConfigurationStore store;
+        ASSERT_EQ(0, store.OpenDefault("\\Windows\\FVT_global_configuration.fvt", 1));
+        ReaderSettings settings;
+        settings.SetConfigurationStore(&store);
+        ASSERT_TRUE(settings.Load(false));
+        settings.libraryAtStart = 1;
+        ASSERT_TRUE(settings.Save());
+        store.Close();
+    }
+    ASSERT_EQ(RunScript(device, {},
+                        "idle\npagetext " + o + "start.txt\n" + back + "pagetext " + o +
+                            "reopened.txt\n" + back + "pagetext " + o + "library2.txt\nquit\n"),
+              0)
+        << ReadFile(o + "errors.txt");
+    EXPECT_TRUE(ReadLines(o + "start.txt").empty());
+    EXPECT_EQ(Joined(ReadLines(o + "reopened.txt")), Joined(turned));
+    EXPECT_TRUE(ReadLines(o + "library2.txt").empty());
+}
+
+// What the book's side file holds on the device now.
+struct StoredSideFile {
+    bool read = false;
+    std::uint32_t bookmarks = 0;
+    std::uint32_t position = 0;
+    std::u16string firstText;  // the text of the first annotation
+};
+
+StoredSideFile ReadSideFile(const std::string& book) {
+    StoredSideFile out;
+    AnnotationFile file;
+    if (file.OpenOrCreate(book, nullptr, 0, 1, 0, 0) != 0) return out;
+    out.read = true;
+    out.bookmarks = file.BookmarkCount();
+    std::uint32_t word = 0;
+    file.GetReadingPosition(&word, &out.position, nullptr);
+    BookmarkIterator it;
+    file.StartIterator(&it, 0, 0, 0xFFFFFFFF);
+    const std::int32_t first = file.FindNext(&it);
+    std::uint32_t length = 0;
+    const char16_t* text = first >= 0 ? file.GetBookmarkText(first, &length) : nullptr;
+    if (text) out.firstText.assign(text, length);
+    return out;
+}
+
+// Runs the steps, then reads the side file while the program still runs (it waits after the
+// steps), and ends it without an orderly shut-down, as a device that loses power does.
+StoredSideFile SideFileBeforeTheEnd(const TempDevice& device, const std::string& book,
+                                    const std::string& steps) {
+    const std::string done = device.outside() + "/done.txt";
+    std::filesystem::remove(done);
+    const std::string script =
+        WriteScript(device, "steps.txt", steps + "pagetext " + done + "\nadvance 60000\n");
+    Child running{Start(device, {book}, script)};
+    EXPECT_GT(running.pid, 0);
+    for (int i = 0; i < 800 && !std::filesystem::exists(done); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    EXPECT_TRUE(std::filesystem::exists(done));
+    StoredSideFile stored = ReadSideFile(book);
+    kill(running.pid, SIGKILL);
+    return stored;
+}
+
+// A bookmark made, then taken away again, is in the side file on the device at once, with the
+// page it was made on, not only when the reader closes the book.
+TEST(ProgramSideFile, AnAnnotationMadeOrRemovedIsWrittenAtOnce) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Marked");
+    const std::string book = "\\storage\\eBooks\\Marked.prc";
+    const StoredSideFile made =
+        SideFileBeforeTheEnd(device, book, "idle\nkey 0x22\nidle\nmenu 40079\nidle\n");
+    ASSERT_TRUE(made.read);
+    EXPECT_EQ(made.bookmarks, 1u);
+    EXPECT_GT(made.position, 0u);
+    const StoredSideFile removed = SideFileBeforeTheEnd(device, book, "idle\nmenu 40079\nidle\n");
+    ASSERT_TRUE(removed.read);
+    EXPECT_EQ(removed.bookmarks, 0u);
+    EXPECT_EQ(removed.position, made.position);
+}
+
+// A note changed from its pop-up is in the side file at once, with its new text.
+TEST(ProgramSideFile, AChangedNoteIsWrittenAtOnce) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string lines;
+    for (int i = 0; i < 200; ++i)
+        lines += "Zero text line " + std::to_string(i) + " with some words to fill the page.\n";
+    device.WriteHost("storage/eBooks/zero.txt", lines);
+    const std::string book = "\\storage\\eBooks\\zero.txt";
+    // A note on the words the focus box selects ("Add note" is item 50043 of the pop-up).
+    ASSERT_EQ(RunScript(device, {book},
+                        "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\nkey 0x0d\nidle\n"
+                        "key 0x27\nidle\nanswer 50043\ntext My note\nanswer 1\nkey 0x0d\nidle\n"
+                        "advance 300\nidle\nquit\n"),
+              0)
+        << ReadFile(device.outside() + "/errors.txt");
+    ASSERT_EQ(ReadSideFile(book).firstText, u"My note");
+    // Its mark sits at the start of its line; "Edit" is the pop-up's first link.
+    const StoredSideFile changed = SideFileBeforeTheEnd(
+        device, book,
+        "idle\ntap 7 37\nidle\nadvance 300\nidle\ntext Changed note\nanswer 1\ntap 10 50\n"
+        "idle\nadvance 300\nidle\n");
+    EXPECT_EQ(changed.firstText, u"Changed note");
 }
 
 // The position bar: the menu command shows it at once (the page is laid out again above it, one

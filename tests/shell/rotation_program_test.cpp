@@ -117,6 +117,38 @@ TEST(ProgramRotate, MenuRotateLaysThePageOutForTheTurnedPage) {
     EXPECT_EQ(SavedOrientation(), 2u);
 }
 
+// The page turned on a screen the system cannot turn is turned again when the reader starts
+// next: the book named on the command line and the last book reopened without one both come
+// back exactly as they were left, laid out for the turned page.
+TEST(ProgramRotate, ATurnedPageStaysTurnedAfterARestart) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteLongText(device);
+    const std::string o = device.outside() + "/";
+    auto shot = [&](const std::string& name) {
+        return "idle\nscreenshot " + o + name + ".png\npagetext " + o + name + ".txt\nquit\n";
+    };
+    ASSERT_EQ(RunScript(device, {kBook}, "idle\nmenu 40085\n" + shot("turned")), 0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_EQ(SavedOrientation(), 2u);
+    ASSERT_EQ(RunScript(device, {kBook}, shot("named")), 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunScript(device, {}, shot("reopened")), 0) << ReadFile(o + "errors.txt");
+
+    const Picture turned = ReadPicture(o + "turned.png");
+    ASSERT_EQ(turned.height, 320);
+    const auto lines = ReadLines(o + "turned.txt");
+    ASSERT_FALSE(lines.empty());
+    for (const char* name : {"named", "reopened"}) {
+        const Picture again = ReadPicture(o + name + ".png");
+        ASSERT_EQ(again.width, 240) << name;
+        ASSERT_EQ(again.height, 320) << name;
+        EXPECT_FALSE(again.RowsDiffer(turned, 0, 320)) << name;
+        EXPECT_EQ(BlackRows(again, 26, 294), 0) << name;
+        EXPECT_EQ(Joined(ReadLines(o + name + ".txt")), Joined(lines)) << name;
+    }
+    EXPECT_EQ(SavedOrientation(), 2u);
+}
+
 // The Display options page turns the page the same way: its orientation control's next row
 // (the other quarter turn) is laid out for the turned page and kept in the settings.
 TEST(ProgramRotate, TheDisplayPageTurnsThePageAndLaysItOut) {

@@ -106,6 +106,29 @@ TEST(SelectingText, KeysSelectAHighlightThatIsKeptAndDrawnAfterARestart) {
     EXPECT_GT(Read(after).Yellow(), 200);
 }
 
+// Esc (the Back key) while the focus box is on ends the box and leaves the page as it was; only
+// the next Esc leaves the page for the library.
+TEST(SelectingText, EscEndsTheFocusBoxAndStaysOnThePage) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ProgramRun program(device, FOLIVANT_PROGRAM);
+    program.WriteOutside("zero.txt", Lines(200));
+    const std::string plain = program.Outside("plain.png"), box = program.Outside("box.png"),
+                      ended = program.Outside("ended.png"), text = program.Outside("ended.txt"),
+                      left = program.Outside("left.txt");
+    ASSERT_EQ(program.Run({program.Outside("zero.txt")},
+                          "idle\nscreenshot " + plain +
+                              "\nchar 9\nidle\nkey 0x27\nidle\n"
+                              "screenshot " +
+                              box + "\nkey 0x1b\nidle\nscreenshot " + ended + "\npagetext " + text +
+                              "\nkey 0x1b\nidle\npagetext " + left + "\nquit\n"),
+              0);
+    EXPECT_GT(Read(box).Dark(), Read(plain).Dark() + 100);
+    EXPECT_EQ(Read(ended).px, Read(plain).px);
+    EXPECT_EQ(ReadFile(text).rfind("Zero text line 0", 0), 0u);
+    EXPECT_EQ(ReadFile(left), "");
+}
+
 // The notes of a book's side file, by their texts.
 std::vector<std::u16string> Notes(const std::string& book) {
     std::vector<std::u16string> out;
