@@ -391,6 +391,7 @@ bool BookDocumentController::SetDocument(Resource* document) {
     view_ = kTextPage;
     keepStoredPosition_ = false;
     lastFramesetPosition_ = -1;
+    readyNoticePending_ = true;
     // Only a book file of the reader's own has a side file; the loader keeps the one registry.
     // A frame's controller shows part of the window's book: the side file is the window's.
     // The reader's settings may forbid side files altogether.
@@ -976,9 +977,14 @@ void BookDocumentController::NotifyAnnotation(int32_t index) {
 
 void BookDocumentController::Invalidate(bool full) {
     // Every open and page move ends here: the frames follow the page start, and the bars the
-    // history (the left key reads "Back" only while there is a step back).
+    // history (the left key reads "Back" only while there is a step back). The shell hears that
+    // the document is ready once a document is shown, not at every page move: it saves the
+    // reading position then, and a save is a write to the device.
     UpdateFrames();
-    if (sink_ && !frameFlag_) sink_->OnDocumentReady(this, cookie_);
+    if (sink_ && !frameFlag_ && readyNoticePending_ && layout_) {
+        readyNoticePending_ = false;
+        sink_->OnDocumentReady(this, cookie_);
+    }
     if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
     // The page is drawn again at the next paint.
     if (surface_) surface_->InvalidateRect(nullptr);

@@ -639,6 +639,8 @@ private:
     // After a failed restore the fallback page is not saved over the stored position until the
     // reader moves.
     bool keepStoredPosition_ = false;
+    // The shell is told once that a newly set document is shown.
+    bool readyNoticePending_ = false;
     std::vector<uint32_t> reports_;
     String lastReport_;
     int32_t contentsDepth_ = 0;
