@@ -23,8 +23,6 @@
 namespace fvt::test {
 namespace {
 
-const std::vector<std::string> kEnglish;
-
 // Chapters of a few paragraphs each; `heading(i)` is the markup of chapter i's heading.
 template <typename Heading>
 std::string Chapters(int count, Heading heading) {
