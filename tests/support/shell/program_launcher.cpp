@@ -38,8 +38,11 @@ std::vector<std::string> Environment(const LaunchOptions& options) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string line = *e;
+        // Kept: a tool that falls back on a default device then makes a fresh one, as in any
+        // test process, and never touches the user's.
         bool drop = false;
         for (const std::string& prefix : dropped) drop = drop || StartsWith(line, prefix);
+        drop = drop && !StartsWith(line, "FOLIVANT_TEST_BINARY=");
         if (!drop) env.push_back(line);
     }
     for (const std::string& line : options.env) {

@@ -25,7 +25,8 @@ struct LaunchOptions {
     // ASAN_OPTIONS win over the suite's), and a later line replaces an earlier one.
     std::vector<std::string> env{};
     // The device's and the display's variables (FOLIVANT_*, DISPLAY, WAYLAND_DISPLAY) are never
-    // inherited: a run sees only the device it is given. Prefixes of others to leave out too.
+    // inherited, FOLIVANT_TEST_BINARY aside: a run sees only the device it is given. Prefixes of
+    // others to leave out too.
     std::vector<std::string> dropInherited{};
     // Files that also keep standard output and error (read while the program runs, or after);
     // without one, a stream is kept in memory only.
