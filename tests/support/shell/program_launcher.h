@@ -1,7 +1,7 @@
 // Programs in processes of their own, for the tests that look at a whole run: the reader of this
-// build on a temporary device under a driver script, and the tools beside it. Every test starts
-// them through here, so every run gets the same environment rules and the same time limit, and
-// the result always says how the run ended and what it wrote to its standard streams.
+// build on a temporary device under a driver script, and the tools beside it. The program tests
+// start them through here, so every run gets the same environment rules and the same time limit,
+// and the result always says how the run ended and what it wrote to its standard streams.
 #pragma once
 
 #include <sys/types.h>
