@@ -6,7 +6,8 @@
 #include <string>
 
 #include "support/bookfiles/book_builder.h"
-#include "support/shell/program_run.h"
+#include "support/shell/program_launcher.h"
+#include "support/shell/screenshot.h"
 
 namespace fvt::test {
 namespace {
@@ -42,15 +43,15 @@ TEST(ReadingLists, CreatedInTheDialogSurviveARestartAndFilterTheLibrary) {
     AddBook(device, "Beta");
     const std::string all = device.outside() + "/all.png";
     // Edit reading lists, New, OK (the new row keeps its proposed name).
-    ASSERT_EQ(RunProgram(device, "idle\nanswer 40074\nanswer 1029\nanswer 1\nsoftkey 2\nidle\n"
-                                 "screenshot " + all + "\nquit\n"),
-              0);
+    const std::string edit = "idle\nanswer 40074\nanswer 1029\nanswer 1\nsoftkey 2\nidle\n";
+    ASSERT_EQ(RunSteps(device, {}, edit + "screenshot " + all + "\nquit\n").status, 0);
     const std::string config = device.ReadHost("Windows/FVT_global_configuration.fvt");
     EXPECT_NE(config.find(Utf16("My Reading list")), std::string::npos);
 
     const std::string filtered = device.outside() + "/filtered.png";
-    ASSERT_EQ(RunProgram(device, "idle\nanswer 10004\nsoftkey 2\nidle\nscreenshot " + filtered +
-                                     "\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {},
+                       "idle\nanswer 10004\nsoftkey 2\nidle\nscreenshot " + filtered + "\nquit\n")
+                  .status,
               0);
     Screen before, after;
     ASSERT_TRUE(before.Read(all));
@@ -93,7 +94,7 @@ TEST(LibraryRows, TitlesAndAuthorsReadInTheBooksEncoding) {
         const Bytes bytes = book.Build();
         device.WriteHost("storage/eBooks/phare.prc", std::string(bytes.begin(), bytes.end()));
         const std::string shot = device.outside() + "/library.png";
-        ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + shot + "\nquit\n"), 0);
+        ASSERT_EQ(RunSteps(device, {}, "idle\nscreenshot " + shot + "\nquit\n").status, 0);
         ASSERT_TRUE(shots[wide].Read(shot));
     }
     // The row's title and author lines (left of where the size may stand).
@@ -113,7 +114,7 @@ TEST(LibraryRows, TheSelectionBarReachesTheEdgeOrTheScrollBar) {
         ASSERT_TRUE(device.ok());
         for (int i = 0; i < books; ++i) AddBook(device, "Book " + std::string(1, char('A' + i)));
         const std::string shot = device.outside() + "/library.png";
-        ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + shot + "\nquit\n"), 0);
+        ASSERT_EQ(RunSteps(device, {}, "idle\nscreenshot " + shot + "\nquit\n").status, 0);
         Screen screen;
         ASSERT_TRUE(screen.Read(shot));
         // The first row (selected) lies below the strip; its right end, in the bar's navy.
@@ -162,8 +163,9 @@ TEST(LibraryRows, TheTitleStripShowsTheTotalSizeWholeAtEitherDensity) {
                              std::string(bytes.begin(), bytes.end()));
         }
         const std::string shot = device.outside() + "/library.png";
-        ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + shot + "\nquit\n", {}, {screens[high]}),
-                  0);
+        ASSERT_EQ(
+            RunSteps(device, {}, "idle\nscreenshot " + shot + "\nquit\n", {screens[high]}).status,
+            0);
         Screen screen;
         ASSERT_TRUE(screen.Read(shot));
         const int scale = high ? 2 : 1;

@@ -11,7 +11,8 @@
 
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
-#include "support/shell/program_run.h"
+#include "support/shell/program_launcher.h"
+#include "support/shell/screenshot.h"
 
 namespace fvt::test {
 namespace {
@@ -52,8 +53,9 @@ protected:
     Screen Run(const std::string& steps, const std::string& at = {}) {
         const std::string shot = device.outside() + "/shot" + std::to_string(++shots) + ".png";
         Screen screen;
-        EXPECT_EQ(RunProgram(device, "idle\n" + steps + "idle\nscreenshot " + shot + "\nquit\n",
-                             {at.empty() ? page : at}),
+        EXPECT_EQ(RunSteps(device, {at.empty() ? page : at},
+                           "idle\n" + steps + "idle\nscreenshot " + shot + "\nquit\n")
+                      .status,
                   0);
         EXPECT_TRUE(screen.Read(shot));
         return screen;

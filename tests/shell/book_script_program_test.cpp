@@ -12,6 +12,7 @@
 #include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
@@ -91,7 +92,7 @@ TEST(ProgramBookScripts, AFlashMessageIsCentredOnItsPopUpAndGoesByItself) {
                                   "gone.png\nquit\n";
         std::vector<std::string> env = {"FOLIVANT_CLOCK=virtual"};
         if (scale == 2) env.push_back("FOLIVANT_SCREEN=480x640@192");
-        ASSERT_EQ(RunScript(device, {kBook}, steps, env), 0) << ReadFile(o + "errors.txt");
+        ASSERT_EQ(RunSteps(device, {kBook}, steps, env).status, 0) << ReadFile(o + "errors.txt");
         const Picture shown = ReadPicture(o + "flash.png");
         ASSERT_GT(shown.width, 0);
         const Flash f = FindFlash(shown);
@@ -149,9 +150,10 @@ TEST(ProgramBookScripts, WindowCloseClosesTheReaderOnlyWhenAllowed) {
     ASSERT_TRUE(device.ok());
     WriteScriptBook(device, {"window.close()"});
     const std::string o = device.outside() + "/";
-    ASSERT_EQ(RunScript(device, {kBook},
-                        "idle\nanswer 2\n" + Tap(0) + "pagetext " + o + "kept.txt\nshelllog " + o +
-                            "log.txt\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {kBook},
+                       "idle\nanswer 2\n" + Tap(0) + "pagetext " + o + "kept.txt\nshelllog " + o +
+                           "log.txt\nquit\n")
+                  .status,
               0)
         << ReadFile(o + "errors.txt");
     EXPECT_NE(ReadFile(o + "log.txt").find("close the reader"), std::string::npos)
@@ -159,11 +161,12 @@ TEST(ProgramBookScripts, WindowCloseClosesTheReaderOnlyWhenAllowed) {
     ASSERT_FALSE(ReadLines(o + "kept.txt").empty())
         << ReadFile(o + "log.txt") << ReadFile(o + "errors.txt");
     EXPECT_EQ(ReadLines(o + "kept.txt")[0], "Link0");
-    ASSERT_EQ(RunScript(device, {kBook},
-                        "idle\nanswer 1\n" + Tap(0) +
-                            "advance 100\nidle\n"
-                            "pagetext " +
-                            o + "after.txt\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {kBook},
+                       "idle\nanswer 1\n" + Tap(0) +
+                           "advance 100\nidle\n"
+                           "pagetext " +
+                           o + "after.txt\nquit\n")
+                  .status,
               0)
         << ReadFile(o + "errors.txt");
     // No window is left to show a page.
@@ -187,9 +190,10 @@ TEST(ProgramBookScripts, GoToGuideAndTheCheckpointItLeavesBehind) {
                                     : "document.goto_guide(0)"},
                         {guide});
         const std::string o = device.outside() + "/";
-        ASSERT_EQ(RunScript(device, {kBook},
-                            "idle\npagetext " + o + "first.txt\n" + Tap(0) + "pagetext " + o +
-                                "guide.txt\n" + Tap(0) + "pagetext " + o + "return.txt\nquit\n"),
+        ASSERT_EQ(RunSteps(device, {kBook},
+                           "idle\npagetext " + o + "first.txt\n" + Tap(0) + "pagetext " + o +
+                               "guide.txt\n" + Tap(0) + "pagetext " + o + "return.txt\nquit\n")
+                      .status,
                   0)
             << ReadFile(o + "errors.txt");
         const auto guided = ReadLines(o + "guide.txt");

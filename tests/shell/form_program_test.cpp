@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "support/platform/temp_device.h"
-#include "support/shell/program_runner.h"
+#include "support/shell/program_launcher.h"
+#include "support/shell/screenshot.h"
 
 namespace fvt::test {
 namespace {
@@ -47,18 +48,20 @@ Screen Read(const std::string& path) {
 TEST(Forms, PersistentInputAndTheRadioChoiceSurviveARestart) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("form.html", kForms);
-    const std::string book = program.Outside("form.html");
-    const std::string blank = program.Outside("blank.png"), typed = program.Outside("typed.png"),
-                      again = program.Outside("again.png");
-    ASSERT_EQ(program.Run({book}, "idle\nscreenshot " + blank +
-                                      "\ntap 118 91\nidle\nchar K\nchar i\nchar m\nidle\n"
-                                      "tap 29 119\nidle\ntap 68 119\nidle\n"
-                                      "tap 118 173\nidle\nchar x\nidle\nscreenshot " +
-                                      typed + "\nquit\n"),
+    device.WriteOutside("form.html", kForms);
+    const std::string book = device.OutsidePath("form.html");
+    const std::string blank = device.OutsidePath("blank.png"),
+                      typed = device.OutsidePath("typed.png"),
+                      again = device.OutsidePath("again.png");
+    ASSERT_EQ(RunSteps(device, {book},
+                       "idle\nscreenshot " + blank +
+                           "\ntap 118 91\nidle\nchar K\nchar i\nchar m\nidle\n"
+                           "tap 29 119\nidle\ntap 68 119\nidle\n"
+                           "tap 118 173\nidle\nchar x\nidle\nscreenshot " +
+                           typed + "\nquit\n")
+                  .status,
               0);
-    ASSERT_EQ(program.Run({book}, "idle\nscreenshot " + again + "\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {book}, "idle\nscreenshot " + again + "\nquit\n").status, 0);
     const Screen b = Read(blank), t = Read(typed), a = Read(again);
     // Boxes: the persistent field's text, radio A, radio B, the plain field's text.
     auto field = [](const Screen& s) { return s.DarkIn(24, 83, 200, 100); };

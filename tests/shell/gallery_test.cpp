@@ -10,9 +10,7 @@
 // goldens with FOLIVANT_GALLERY_UPDATE=1 (see the README).
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -20,8 +18,7 @@
 #include <vector>
 
 #include "program_runs.h"
-
-extern char** environ;
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
@@ -78,18 +75,6 @@ const Visit kVisits[] = {
     {"\\storage\\eBooks\\Notes on Reading.html", "idle\nscreenshot @/html.png\nquit\n"},
 };
 
-int RunTool(const std::vector<std::string>& args) {
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv;
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
@@ -127,7 +112,10 @@ TEST_P(Gallery, EveryScreenMatchesItsGolden) {
         // A fresh sample device for every run: what one run stores does not change the next.
         TempDevice device;
         ASSERT_TRUE(device.ok());
-        ASSERT_EQ(RunTool({FOLIVANT_SAMPLES, device.root(), FOLIVANT_SAMPLE_TEXTS}), 0);
+        ASSERT_EQ(RunProgram(
+                      {.program = FOLIVANT_SAMPLES, .args = {device.root(), FOLIVANT_SAMPLE_TEXTS}})
+                      .status,
+                  0);
         // The books' dates show in the library and their properties: one fixed date for all
         // (1 February 2026), so that the pictures do not change with the day they are made.
         const timespec when[2] = {{1769904000, 0}, {1769904000, 0}};
@@ -136,7 +124,7 @@ TEST_P(Gallery, EveryScreenMatchesItsGolden) {
         const std::string steps = Replace(visit.steps, "@", out.string());
         std::vector<std::string> args;
         if (visit.book) args.push_back(visit.book);
-        EXPECT_EQ(RunScript(device, args, steps, env), 0)
+        EXPECT_EQ(RunSteps(device, args, steps, env).status, 0)
             << (visit.book ? visit.book : "library") << ": "
             << ReadFile(device.outside() + "/errors.txt");
         for (const std::string& line : ReadLines(device.outside() + "/steps.txt")) {

@@ -20,52 +20,12 @@
 #include "support/layout/picture_data.h"
 #include "support/media/audio_fixtures.h"
 #include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
 
 extern char** environ;
 
 namespace fvt::test {
 namespace {
-
-// Runs the program headless on the device under a driver script; the exit status.
-int RunProgram(const TempDevice& device, const std::vector<std::string>& args,
-               const std::string& script, const std::vector<std::string>& extraEnv = {}) {
-    std::filesystem::create_directories(device.outside());
-    const std::string driver = device.outside() + "/steps.txt";
-    std::ofstream(driver) << script;
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string v = *e;
-        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
-            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
-            continue;
-        env.push_back(v);
-    }
-    env.push_back("FOLIVANT_DEVICE=" + device.root());
-    env.push_back("FOLIVANT_DRIVER=" + driver);
-    bool display = false;
-    for (const auto& v : extraEnv) {
-        // A variable given here replaces the one this process has (ASAN_OPTIONS among them).
-        const std::string key = v.substr(0, v.find('=') + 1);
-        std::erase_if(env, [&key](const std::string& e) { return e.rfind(key, 0) == 0; });
-        env.push_back(v);
-        display = display || v.rfind("FOLIVANT_DISPLAY=", 0) == 0;
-    }
-    if (!display) env.push_back("FOLIVANT_DISPLAY=headless");
-    std::vector<char*> envp;
-    for (auto& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string program = FOLIVANT_PROGRAM;
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv{program.data()};
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
-        return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 void WriteOutside(const TempDevice& device, const std::string& name,
                   const std::vector<std::uint8_t>& bytes) {
@@ -130,8 +90,9 @@ TEST(AudioInTheProgram, AnAudioBookPlaysBothTracksWholeInOrderAndTheTimeLineFoll
     // The link opens the audio page paused; Play starts it. Each track is 3.5 s long.
     const std::string script = "idle\ntap 60 46\nidle\nmenu 40087\nidle\nadvance 2500\nscreenshot " +
                                at2 + "\nadvance 2100\nscreenshot " + at5 + "\nadvance 5000\nquit\n";
-    EXPECT_EQ(RunProgram(device, {device.outside() + "/tones.prc"}, script,
-                         {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav}),
+    EXPECT_EQ(RunSteps(device, {device.outside() + "/tones.prc"}, script,
+                       {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav})
+                  .status,
               0);
     std::uint32_t rate = 0, channels = 0;
     std::vector<std::int16_t> samples;
@@ -156,9 +117,10 @@ TEST(AudioInTheProgram, AnOgaFileOpenedByItselfPlaysOnTheAudioPage) {
     if (!tones.ready) GTEST_SKIP() << tones.why;
     WriteOutside(device, "tone.oga", tones.mono.ogg);
     const std::string wav = device.outside() + "/out.wav";
-    EXPECT_EQ(RunProgram(device, {device.outside() + "/tone.oga"},
-                         "idle\nmenu 40087\nidle\nadvance 5000\nquit\n",
-                         {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav}),
+    EXPECT_EQ(RunSteps(device, {device.outside() + "/tone.oga"},
+                       "idle\nmenu 40087\nidle\nadvance 5000\nquit\n",
+                       {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav})
+                  .status,
               0);
     std::uint32_t rate = 0, channels = 0;
     std::vector<std::int16_t> samples;
@@ -226,8 +188,9 @@ TEST(PicturesInTheProgram, APictureFileOpenedByItselfShowsFullScreen) {
         ASSERT_TRUE(device.ok());
         WriteOutside(device, c.name, c.bytes);
         const std::string shot = device.outside() + "/shot.png";
-        EXPECT_EQ(RunProgram(device, {device.outside() + "/" + c.name},
-                             "idle\nscreenshot " + shot + "\nquit\n"),
+        EXPECT_EQ(RunSteps(device, {device.outside() + "/" + c.name},
+                           "idle\nscreenshot " + shot + "\nquit\n")
+                      .status,
                   0)
             << c.name;
         // The whole picture at its own size.
@@ -270,9 +233,10 @@ TEST(PicturesInTheProgram, TheCoverSitsOnBlackFittedToTheScreen) {
     WriteOutside(device, "wide.prc", book.Build());
     const std::string shot = device.outside() + "/cover.png";
     const std::string turned = device.outside() + "/turned.png";
-    EXPECT_EQ(RunProgram(device, {device.outside() + "/wide.prc"},
-                         "idle\nscreenshot " + shot + "\nrotate 90\nidle\nscreenshot " + turned +
-                             "\nquit\n"),
+    EXPECT_EQ(RunSteps(device, {device.outside() + "/wide.prc"},
+                       "idle\nscreenshot " + shot + "\nrotate 90\nidle\nscreenshot " + turned +
+                           "\nquit\n")
+                  .status,
               0);
     // Both side quarters show, whole: the picture was scaled to the width, not cut.
     EXPECT_GT(PixelsNear(shot, 0, 200, 0), 1000);
@@ -319,9 +283,9 @@ TEST(PicturesInTheProgram, TheImageViewRepaintsWholeAfterZooming) {
         for (int x = 0; x < bmp.width; ++x) bmp.pixels.push_back((y / 10) % 2);
     WriteOutside(device, "stripes.bmp", WriteBmp(bmp));
     const std::string shot = device.outside() + "/zoomed.png";
-    EXPECT_EQ(RunProgram(device, {device.outside() + "/stripes.bmp"},
-                         "idle\nmenu 40082\nidle\nmenu 40082\nidle\nscreenshot " + shot +
-                             "\nquit\n"),
+    EXPECT_EQ(RunSteps(device, {device.outside() + "/stripes.bmp"},
+                       "idle\nmenu 40082\nidle\nmenu 40082\nidle\nscreenshot " + shot + "\nquit\n")
+                  .status,
               0);
     // Every stripe down either edge of the view is zoomed: none is left at its old height.
     for (int x : {5, 120, 234}) {
@@ -392,9 +356,10 @@ TEST(PicturesInTheProgram, PicturesOfAnHtmlPageAreDrawnScaledToFitAndATapOpensOn
         "</p><p><img src=\"pictures/deep.bmp\"></p><p>After the pictures.</p></body></html>";
     device.WriteHost("storage/eBooks/pictures.html", html);
     const std::string shot = device.outside() + "/page.png", opened = device.outside() + "/opened.png";
-    EXPECT_EQ(RunProgram(device, {device.Host("storage/eBooks/pictures.html")},
-                         "idle\nscreenshot " + shot + "\ntap 100 100\nidle\nscreenshot " + opened +
-                             "\nquit\n"),
+    EXPECT_EQ(RunSteps(device, {device.Host("storage/eBooks/pictures.html")},
+                       "idle\nscreenshot " + shot + "\ntap 100 100\nidle\nscreenshot " + opened +
+                           "\nquit\n")
+                  .status,
               0);
     // The JPEG at its size; the wide picture scaled to the page, its red edge kept.
     EXPECT_GE(PixelsNear(shot, 30, 160, 60), 60 * 40 - 60);
@@ -424,9 +389,9 @@ std::vector<std::int16_t> ReadAloud(std::uint32_t locale, const std::string& wor
     WriteOutside(device, "spoken.prc", SpokenBook(locale, words));
     const std::string wav = device.outside() + "/speech.wav";
     // On the real clock: the speech is made on the plug-in's own thread, in real time.
-    if (RunProgram(device, {device.outside() + "/spoken.prc"},
-                   "idle\ntap 60 46\nidle\nadvance 6000\nquit\n",
-                   {"FOLIVANT_AUDIO=wav:" + wav}) != 0)
+    if (RunSteps(device, {device.outside() + "/spoken.prc"},
+                 "idle\ntap 60 46\nidle\nadvance 6000\nquit\n", {"FOLIVANT_AUDIO=wav:" + wav})
+            .status != 0)
         return {};
     std::uint32_t rate = 0, channels = 0;
     std::vector<std::int16_t> samples;
@@ -488,11 +453,11 @@ TEST(AudioInTheProgram, InAWindowTheSoundGoesToTheDesktop) {
     ASSERT_TRUE(device.ok());
     WriteOutside(device, "tone.oga", tones.mono.ogg);
     const std::string raw = device.outside() + "/card.raw";
-    EXPECT_EQ(RunProgram(device, {device.outside() + "/tone.oga"},
-                         "idle\nmenu 40087\nidle\nadvance 4500\nquit\n",
-                         {"DISPLAY=" + display.Name(), "FOLIVANT_DISPLAY=sdl",
-                          "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw,
-                          "ASAN_OPTIONS=detect_leaks=0"}),
+    EXPECT_EQ(RunSteps(device, {device.outside() + "/tone.oga"},
+                       "idle\nmenu 40087\nidle\nadvance 4500\nquit\n",
+                       {"DISPLAY=" + display.Name(), "FOLIVANT_DISPLAY=sdl", "SDL_AUDIODRIVER=disk",
+                        "SDL_DISKAUDIOFILE=" + raw, "ASAN_OPTIONS=detect_leaks=0"})
+                  .status,
               0);
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(fixtures::ReadFileBytes(raw, &bytes));

@@ -12,6 +12,7 @@
 #include "support/bookfiles/book_builder.h"
 #include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
@@ -48,7 +49,7 @@ TEST(ProgramMenus, TheCoverGreysWhatItCannotDoAndTheTextPageDoesNot) {
     const std::string steps = "idle\nmenu 40041\nidle\nshelllog " + o + "cover.txt\nkey 0x22\nidle\n"
                               "pagetext " + o + "text.txt\nmenu 40041\nidle\nshelllog " + o +
                               "page.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\covered.prc"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\covered.prc"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     const std::string cover = ReadFile(o + "cover.txt");
     // The menu opened and closed with nothing chosen; no sheet was shown.
@@ -104,7 +105,7 @@ TEST(ProgramBookKeys, HandlersRunOnTheirKeysAndOnFind) {
                               "key 0x22\nidle\n" + text("next") + "menu 40078\nidle\n" +
                               text("find") + "screenshot " + o + "find.png\nshelllog " + o +
                               "log.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\keyed.prc"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\keyed.prc"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     const std::string first = Joined(ReadLines(o + "first.txt"));
     const std::string last = Joined(ReadLines(o + "three.txt"));

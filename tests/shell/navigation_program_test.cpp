@@ -19,11 +19,10 @@
 #include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
-
-const std::vector<std::string> kEnglish;
 
 // Chapters of a few paragraphs each; `heading(i)` is the markup of chapter i's heading.
 template <typename Heading>
@@ -65,7 +64,7 @@ TEST(ProgramInDocumentLinks, ContentsLinksMoveToTheirTargetAndBackReturns) {
                               "three.txt\nsoftkey 1\nidle\npagetext " + o + "back.txt\n" +
                               Tap(1) + "pagetext " + o + "nine.txt\nkey 0x22\nidle\nsoftkey 1\n"
                               "idle\npagetext " + o + "back2.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     const auto first = ReadLines(o + "first.txt");
     ASSERT_FALSE(first.empty());
@@ -88,7 +87,7 @@ TEST(ProgramInDocumentLinks, ANameFoundNowhereLeavesThePageAndTheHistoryAlone) {
     const std::string o = device.outside() + "/";
     const std::string steps = "idle\npagetext " + o + "first.txt\n" + Tap(2) + "pagetext " + o +
                               "lost.txt\nsoftkey 1\nidle\npagetext " + o + "back.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0);
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0);
     const auto first = ReadLines(o + "first.txt");
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(Joined(ReadLines(o + "lost.txt")), Joined(first));
@@ -119,7 +118,7 @@ TEST(ProgramInDocumentLinks, ABooksLinksReachItsIdsAndItsTargetRecords) {
     const std::string o = device.outside() + "/";
     const std::string steps = "idle\n" + Tap(0) + "pagetext " + o + "four.txt\nsoftkey 1\nidle\n" +
                               Tap(1) + "pagetext " + o + "six.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\chapters.prc"}, steps), 0);
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\chapters.prc"}, steps).status, 0);
     ASSERT_FALSE(ReadLines(o + "four.txt").empty());
     EXPECT_EQ(ReadLines(o + "four.txt")[0], "Chapter 4");
     ASSERT_FALSE(ReadLines(o + "six.txt").empty());
@@ -152,7 +151,7 @@ TEST(ProgramKeysAfterDialogs, PageDownTurnsThePageAfterEveryBoxAndDialog) {
         steps += "pagetext " + o + "before" + n + ".txt\n" + opens[i] + "\nidle\nkey 0x22\nidle\n" +
                  "pagetext " + o + "after" + n + ".txt\n";
     }
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Keys.prc"}, steps + "quit\n"), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Keys.prc"}, steps + "quit\n").status, 0)
         << ReadFile(o + "errors.txt");
     for (int i = 0; i < 3; ++i) {
         const std::string n = std::to_string(i);
@@ -168,7 +167,8 @@ TEST(ProgramKeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
     ASSERT_TRUE(device.ok());
     WriteBook(device, "Alpha", 2);
     WriteBook(device, "Beta", 2);
-    ASSERT_EQ(RunScript(device, {}, "idle\nmenu 40023\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {}, "idle\nmenu 40023\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\nquit\n")
+                  .status,
               0)
         << ReadFile(device.outside() + "/errors.txt");
     EXPECT_TRUE(device.HostExists("storage/eBooks/Alpha.prc"));
@@ -187,7 +187,7 @@ TEST(ProgramPageKeys, PageUpPageDownHomeAndEnd) {
                               "key 0x23\nidle\n" + text("end") + "key 0x22\nidle\n" + text("past") +
                               "key 0x24\nidle\n" +
                               text("home") + "quit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Pages.prc"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Pages.prc"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     const auto p1 = ReadLines(o + "p1.txt"), p2 = ReadLines(o + "p2.txt");
     ASSERT_FALSE(p1.empty());
@@ -230,16 +230,18 @@ TEST(ProgramKeysFollowTheFocus, ATextFieldEditsWithTheKeys) {
     const std::string edit = std::string("idle\n") + kTapField +
                              "key 0x25\nidle\nkey 0x08\nidle\nchar X\nkey 0x27\nidle\npagetext " + o +
                              "during.txt\ntap 100 200\nidle\nscreenshot " + o + "edited.png\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"}, edit), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form.htm"}, edit).status, 0)
         << ReadFile(o + "errors.txt");
     const auto during = ReadLines(o + "during.txt");
     ASSERT_FALSE(during.empty());  // not the library
     EXPECT_EQ(during[0], "Name:");  // not the next page
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\edited.htm"},
-                        "idle\nscreenshot " + o + "expected.png\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\edited.htm"},
+                       "idle\nscreenshot " + o + "expected.png\nquit\n")
+                  .status,
               0);
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"},
-                        "idle\nscreenshot " + o + "untouched.png\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form.htm"},
+                       "idle\nscreenshot " + o + "untouched.png\nquit\n")
+                  .status,
               0);
     const Picture edited = ReadPicture(o + "edited.png");
     ASSERT_GT(edited.height, 100);
@@ -259,7 +261,7 @@ TEST(ProgramKeysFollowTheFocus, EscClosesAnOpenListAndEnterFollowsTheFocusedLink
     const std::string steps = std::string("idle\n") + kTapList + "key 0x0d\nidle\nscreenshot " + o +
                               "open.png\nkey 0x1b\nidle\nscreenshot " + o + "closed.png\npagetext " +
                               o + "closed.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     const auto closed = ReadLines(o + "closed.txt");
     ASSERT_FALSE(closed.empty());
@@ -267,8 +269,9 @@ TEST(ProgramKeysFollowTheFocus, EscClosesAnOpenListAndEnterFollowsTheFocusedLink
     // The list was open over the text below the control, and is gone.
     EXPECT_TRUE(ReadPicture(o + "open.png").RowsDiffer(ReadPicture(o + "closed.png"), 110, 170));
 
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"},
-                        "idle\nkey 0x28\nidle\nkey 0x0d\nidle\npagetext " + o + "link.txt\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"},
+                       "idle\nkey 0x28\nidle\nkey 0x0d\nidle\npagetext " + o + "link.txt\nquit\n")
+                  .status,
               0);
     const auto link = ReadLines(o + "link.txt");
     ASSERT_FALSE(link.empty());
@@ -285,7 +288,7 @@ TEST(ProgramPenAlone, TheOptionsListOpensPagesByTapAndEnter) {
     // The second row of the options list is Fonts; the first, selected at the start, General.
     const std::string steps = "idle\nanswer-tap 60 80\nmenu 40041\nanswer-key 0x0d\nmenu 40041\n"
                               "shelllog " + o + "log.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     const std::string log = ReadFile(o + "log.txt");
     const size_t fonts = log.find("dialog Fonts\n"), general = log.find("dialog General\n");
@@ -304,16 +307,19 @@ TEST(ProgramPenAlone, ATapOnADropDownsOptionChoosesIt) {
     const std::string o = device.outside() + "/";
     // The arrow at the right of the control opens the list; its third option lies 60 pixels
     // below the control.
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"},
-                        "idle\ntap 108 97\nidle\ntap 40 157\nidle\ntap 100 200\nidle\nscreenshot " +
-                            o + "tapped.png\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form.htm"},
+                       "idle\ntap 108 97\nidle\ntap 40 157\nidle\ntap 100 200\nidle\nscreenshot " +
+                           o + "tapped.png\nquit\n")
+                  .status,
               0)
         << ReadFile(o + "errors.txt");
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\chosen.htm"},
-                        "idle\nscreenshot " + o + "expected.png\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\chosen.htm"},
+                       "idle\nscreenshot " + o + "expected.png\nquit\n")
+                  .status,
               0);
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\form.htm"},
-                        "idle\nscreenshot " + o + "untouched.png\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form.htm"},
+                       "idle\nscreenshot " + o + "untouched.png\nquit\n")
+                  .status,
               0);
     const Picture tapped = ReadPicture(o + "tapped.png");
     ASSERT_GT(tapped.height, 120);
@@ -344,7 +350,7 @@ TEST(ProgramHistory, ForwardReturnsToWhereBackCameFrom) {
     const std::string o = device.outside() + "/";
     const std::string steps = "idle\n" + Tap(0) + "softkey 1\nidle\npagetext " + o +
                               "back.txt\nbutton 1\nidle\npagetext " + o + "forward.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     ASSERT_FALSE(ReadLines(o + "back.txt").empty());
     EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
@@ -489,8 +495,8 @@ TEST(ProgramPositionBar, ShowsWhenTurnedOnFollowsThePageAndStaysAfterARestart) {
                               "off.txt\nmenu 40172\nidle\nscreenshot " + o + "on.png\npagetext " +
                               o + "on.txt\nkey 0x22\nidle\nscreenshot " + o +
                               "turned.png\nkey 0x21\nidle\nquit\n";
-    ASSERT_EQ(RunScript(device, {book}, steps), 0) << ReadFile(o + "errors.txt");
-    ASSERT_EQ(RunScript(device, {book}, "idle\nscreenshot " + o + "restart.png\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {book}, steps).status, 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunSteps(device, {book}, "idle\nscreenshot " + o + "restart.png\nquit\n").status, 0);
     const Picture off = ReadPicture(o + "off.png"), on = ReadPicture(o + "on.png");
     ASSERT_EQ(off.height, 320);
     // The bar's strip lies just above the soft-key bar (at 294).
@@ -521,7 +527,7 @@ TEST(ProgramFullScreen, TheBarsGoThePageFillsTheScreenAndItComesBack) {
     const std::string steps = "idle\n" + shot("normal") + "menu 40084\nidle\n" + shot("full") +
                               "softkey 1\nidle\n" + shot("back") + "key 0x0d\nidle\n" +
                               shot("enter") + "key 0x0d\nidle\n" + shot("enter2") + "quit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Full.prc"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Full.prc"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     const Picture normal = ReadPicture(o + "normal.png"), full = ReadPicture(o + "full.png");
     ASSERT_EQ(normal.height, 320);
@@ -548,7 +554,7 @@ TEST(ProgramFind, KeepsItsTextAndShowsNoStrayControl) {
                               "first.txt\nanswer 0\nmenu 40078\nidle\npagetext " + o +
                               "second.txt\nanswer-key 0x26\nmenu 40078\nscreenshot " + o +
                               "dialog.png\nanswer 2\nidle\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     const auto first = ReadLines(o + "first.txt"), second = ReadLines(o + "second.txt");
     ASSERT_FALSE(first.empty());
@@ -571,8 +577,8 @@ TEST(ProgramHistory, TheLastBookIsStoredWhenItOpens) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteBook(device, "Stored");
-    Child running{Start(device, {"\\storage\\eBooks\\Stored.prc"})};
-    ASSERT_GT(running.pid, 0);
+    LaunchedProgram running = StartReader(device, {"\\storage\\eBooks\\Stored.prc"});
+    ASSERT_GT(running.Pid(), 0);
     ASSERT_NE(WaitForInstance(), nullptr);
     // The side file is made when the book opens.
     for (int i = 0; i < 200 && !device.HostExists("storage/eBooks/Stored.fvt"); ++i)
@@ -588,7 +594,7 @@ TEST(ProgramHistory, TheLastBookIsStoredWhenItOpens) {
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     EXPECT_NE(stored.find("Stored.prc"), std::string::npos);
-    kill(running.pid, SIGKILL);
+    kill(running.Pid(), SIGKILL);
 }
 
 // The Navigate menu lists the documents read lately: its first entry goes back to the first
@@ -603,7 +609,7 @@ TEST(ProgramHistory, NavigateListsTheRecentBooksAndOpensThem) {
     const std::string steps = "idle\nsoftkey 1\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\npagetext " +
                               o + "second.txt\nmenu 53000\nidle\npagetext " + o +
                               "recent.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\contents.htm"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     ASSERT_FALSE(ReadLines(o + "second.txt").empty());
     EXPECT_EQ(ReadLines(o + "second.txt")[0], "Name:");

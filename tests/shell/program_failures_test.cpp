@@ -1,10 +1,7 @@
 // The program facing devices it cannot use and books it cannot read: it never crashes, says on
 // standard error what failed and about which file, and ends with status 1.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -15,14 +12,10 @@
 
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
-
-extern char** environ;
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
-
-constexpr uid_t kNobody = 65534;
-constexpr int kCannotDrop = 126;
 
 struct Outcome {
     int status = -1;
@@ -35,49 +28,18 @@ struct Outcome {
     }
 };
 
-// Runs the program headless with FOLIVANT_DEVICE=`root`, standard error into a file; as an
-// unprivileged user when asked and the test runs as root (status kCannotDrop when it cannot).
-Outcome RunProgram(const std::string& root, const std::string& scratch,
-               const std::vector<std::string>& args, const std::string& driver = {},
-               bool unprivileged = false) {
+// Runs the program headless with FOLIVANT_DEVICE=`root`, standard error also kept in
+// <scratch>/stderr.txt; as an unprivileged user when asked and the test runs as root (status
+// kCannotDrop when it cannot).
+Outcome RunReader(const std::string& root, const std::string& scratch,
+                  const std::vector<std::string>& args, const std::string& driver = {},
+                  bool unprivileged = false) {
     std::filesystem::create_directories(scratch);
-    const std::string errPath = scratch + "/stderr.txt";
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string v = *e;
-        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
-            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
-            continue;
-        env.push_back(v);
-    }
-    env.push_back("FOLIVANT_DEVICE=" + root);
-    env.push_back("FOLIVANT_DISPLAY=headless");
-    if (!driver.empty()) env.push_back("FOLIVANT_DRIVER=" + driver);
-    std::vector<char*> envp;
-    for (auto& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string program = FOLIVANT_PROGRAM;
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv{program.data()};
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const bool drop = unprivileged && geteuid() == 0;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        if (fd < 0 || dup2(fd, 2) < 0) _exit(kCannotDrop);
-        if (drop && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(kCannotDrop);
-        execve(program.c_str(), argv.data(), envp.data());
-        _exit(127);
-    }
-    Outcome run;
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid)
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(errPath);
-    run.err.assign(std::istreambuf_iterator<char>(in), {});
-    return run;
+    LaunchOptions options = ReaderOn(root, args, driver);
+    options.errFile = scratch + "/stderr.txt";
+    options.unprivileged = unprivileged;
+    const ProgramResult result = RunProgram(options);
+    return Outcome{result.status, result.err};
 }
 
 std::string WriteFile(const std::string& path, const std::string& text) {
@@ -105,7 +67,7 @@ TEST(UnusableDevice, AFolderThatCannotBeMadeStopsWithOneLineAndStatusOne) {
     // A file stands where a folder of the device's path must be.
     const std::string blocker = WriteFile(scratch.outside() + "/not-a-folder", "x");
     const std::string root = blocker + "/device";
-    const Outcome run = RunProgram(root, scratch.outside() + "/run", {});
+    const Outcome run = RunReader(root, scratch.outside() + "/run", {});
     EXPECT_EQ(run.status, 1);
     ASSERT_EQ(run.Lines().size(), 1u) << run.err;
     EXPECT_TRUE(Contains(run.err, "folivant: cannot use the device folder " + root)) << run.err;
@@ -117,7 +79,7 @@ TEST(UnusableDevice, ADeviceTheUserCannotWriteStopsBeforeTouchingIt) {
     ASSERT_TRUE(device.ok());
     // Readable by everyone, writable by its owner only.
     chmod(std::filesystem::path(device.root()).parent_path().c_str(), 0755);
-    const Outcome run = RunProgram(device.root(), device.outside(), {}, {}, true);
+    const Outcome run = RunReader(device.root(), device.outside(), {}, {}, true);
     if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
     if (geteuid() != 0) GTEST_SKIP() << "the device is this user's own";
     EXPECT_EQ(run.status, 1);
@@ -142,8 +104,8 @@ TEST(UnusableDevice, ASaveTheDeviceRefusesIsToldOnceAndFailsTheRun) {
         "idle\nmenu 40079\nidle\nkey 0x22\nidle\nmenu 40079\nidle\nscreenshot " + shot +
             "\nquit\n");
     chmod(device.outside().c_str(), 0777);
-    const Outcome run = RunProgram(device.root(), device.outside() + "/run",
-                               {"\\storage\\eBooks\\Tide Tables.prc"}, script, true);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run",
+                                  {"\\storage\\eBooks\\Tide Tables.prc"}, script, true);
     if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
     if (geteuid() != 0) GTEST_SKIP() << "the books folder is this user's own";
     EXPECT_EQ(run.status, 1) << run.err;
@@ -166,8 +128,8 @@ TEST(UnusableDevice, ASaveTheDeviceRefusesIsToldOnceAndFailsTheRun) {
         writable.outside() + "/steps.txt",
         "idle\nmenu 40079\nidle\nkey 0x22\nidle\nmenu 40079\nidle\nscreenshot " + expected +
             "\nquit\n");
-    const Outcome good = RunProgram(writable.root(), writable.outside() + "/run",
-                                    {"\\storage\\eBooks\\Tide Tables.prc"}, same);
+    const Outcome good = RunReader(writable.root(), writable.outside() + "/run",
+                                   {"\\storage\\eBooks\\Tide Tables.prc"}, same);
     EXPECT_EQ(good.status, 0) << good.err;
     std::ifstream a(shot, std::ios::binary), b(expected, std::ios::binary);
     const std::string shown(std::istreambuf_iterator<char>(a), {});
@@ -213,7 +175,7 @@ TEST(BooksThatCannotBeOpened, ANamedBookThatFailsSaysWhichAndEndsWithStatusOne) 
         {unknown, "\\storage\\eBooks\\Field Notes 100%.xyz", "Error: Could not open: "},
     };
     for (const Case& c : cases) {
-        const Outcome run = RunProgram(device.root(), device.outside() + "/run", {c.host}, quit);
+        const Outcome run = RunReader(device.root(), device.outside() + "/run", {c.host}, quit);
         EXPECT_EQ(run.status, 1) << c.host << "\n" << run.err;
         EXPECT_TRUE(Contains(run.err, "folivant: Error: ")) << run.err;
         EXPECT_TRUE(Contains(run.err, c.says)) << run.err;
@@ -222,7 +184,7 @@ TEST(BooksThatCannotBeOpened, ANamedBookThatFailsSaysWhichAndEndsWithStatusOne) 
         EXPECT_FALSE(Contains(run.err, "%5C")) << run.err;
     }
     // The newer book's message keeps its whole address.
-    const Outcome run = RunProgram(device.root(), device.outside() + "/run", {later}, quit);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {later}, quit);
     EXPECT_TRUE(Contains(run.err, "http://www.folivant.example/en/reader.")) << run.err;
     EXPECT_FALSE(Contains(run.err, "File corrupted")) << run.err;
 }
@@ -232,7 +194,7 @@ TEST(BooksThatCannotBeOpened, AGoodBookRunsCleanWithStatusZero) {
     ASSERT_TRUE(device.ok());
     const std::string quit = WriteFile(device.outside() + "/quit.txt", "idle\nkey 0x22\nidle\nquit\n");
     const std::string good = WriteFile(device.outside() + "/books/Fine.prc", BookBytes());
-    const Outcome run = RunProgram(device.root(), device.outside() + "/run", {good}, quit);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {good}, quit);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_TRUE(device.HostExists("storage/eBooks/Fine.fvt"));
@@ -253,7 +215,7 @@ TEST(DamagedBooks, TheLibraryListsThemByNameAndOpeningOneSaysWhy) {
     // Rows are sorted by title: "Almanac.prc (damaged)" is the first, and selected.
     const std::string script =
         WriteFile(device.outside() + "/steps.txt", "idle\nkey 0x0d\nidle\nquit\n");
-    const Outcome run = RunProgram(device.root(), device.outside() + "/run", {}, script);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, script);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(Contains(run.err, "folivant: Error: File corrupted \\storage\\eBooks\\Almanac.prc"))
         << run.err;
@@ -281,7 +243,7 @@ TEST(HostileMarkup, ALinkWithAnEqualsSignInAnUnquotedValueIsFollowed) {
     // The link's first line, below the caption.
     const std::string script =
         WriteFile(device.outside() + "/steps.txt", "idle\ntap 60 46\nidle\nquit\n");
-    const Outcome run = RunProgram(device.root(), device.outside() + "/run", {first}, script);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {first}, script);
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string settings = device.ReadHost("Windows/FVT_global_configuration.fvt");
     const std::u16string wanted = u"eBooks%5Csecond.htm";

@@ -7,12 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "support/platform/temp_device.h"
 #include "program_runs.h"
-#include "support/shell/program_launch.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
+
+// What the libraries loaded depend on is not inherited from the suite: SDL's choices and the
+// loader's own settings.
+const std::vector<std::string> kDrop = {"SDL_", "LD_"};
 
 // The display, window-system and sound-server libraries named in a maps or loader listing.
 std::vector<std::string> DisplayLibraries(const std::string& listing) {
@@ -36,29 +40,30 @@ TEST(ProgramLibraries, AHeadlessRunMapsNoDisplayLibrary) {
     for (const char* choice : {"FOLIVANT_DISPLAY=headless", "FOLIVANT_UNUSED=1"}) {
         TempDevice device;
         ASSERT_TRUE(device.ok());
-        std::vector<std::string> env{"FOLIVANT_DEVICE=" + device.root(), choice};
-        Spawned running{Launch(FOLIVANT_PROGRAM, {}, env)};
-        ASSERT_GT(running.pid, 0);
+        // Not the reader's usual launch: the display is left unchosen in one of the two.
+        const std::vector<std::string> env{"FOLIVANT_DEVICE=" + device.root(), choice};
+        LaunchedProgram running({.program = ReaderProgram(), .env = env, .dropInherited = kDrop});
+        ASSERT_GT(running.Pid(), 0);
         ASSERT_NE(WaitForInstance(), nullptr);
-        const std::string maps = ReadFile("/proc/" + std::to_string(running.pid) + "/maps");
+        const std::string maps = ReadFile("/proc/" + std::to_string(running.Pid()) + "/maps");
         EXPECT_NE(maps.find("folivant"), std::string::npos);  // the listing is the program's
         EXPECT_EQ(JoinNames(DisplayLibraries(maps)), "") << choice;
-        Spawned quit{Launch(FOLIVANT_PROGRAM, {"/quit"}, env)};
-        EXPECT_EQ(quit.Wait(), 0);
-        EXPECT_EQ(running.Wait(), 0);
+        EXPECT_EQ(
+            RunProgram(
+                {.program = ReaderProgram(), .args = {"/quit"}, .env = env, .dropInherited = kDrop})
+                .status,
+            0);
+        EXPECT_EQ(running.Wait().status, 0);
     }
 }
 
 // The loader's own listing of what each tool needs, without running it.
 TEST(ProgramLibraries, TheDumpToolsLinkNoDisplayLibrary) {
-    TempDevice device;
-    ASSERT_TRUE(device.ok());
-    std::filesystem::create_directories(device.outside());
     for (const char* tool : {FOLIVANT_BOOKDUMP, FOLIVANT_AUDIODUMP, FOLIVANT_IMAGEDUMP}) {
-        const std::string out = device.outside() + "/needed.txt";
-        Spawned listing{Launch(tool, {}, {"LD_TRACE_LOADED_OBJECTS=1"}, out)};
-        ASSERT_EQ(listing.Wait(), 0) << tool;
-        const std::string needed = ReadFile(out);
+        const ProgramResult listing = RunProgram(
+            {.program = tool, .env = {"LD_TRACE_LOADED_OBJECTS=1"}, .dropInherited = kDrop});
+        ASSERT_EQ(listing.status, 0) << tool;
+        const std::string& needed = listing.out;
         EXPECT_NE(needed.find("libc.so"), std::string::npos) << tool;
         EXPECT_EQ(JoinNames(DisplayLibraries(needed)), "") << tool;
     }
@@ -76,13 +81,15 @@ TEST(ProgramLibraries, AWindowLoadsTheDisplayModule) {
     const std::string shot = device.outside() + "/window.png";
     const std::string script = device.outside() + "/steps.txt";
     std::ofstream(script) << "idle\nscreenshot " << shot << "\nquit\n";
-    Spawned run{Launch(FOLIVANT_PROGRAM, {},
-                    {"FOLIVANT_DEVICE=" + device.root(), "FOLIVANT_DISPLAY=sdl",
-                     "SDL_VIDEODRIVER=dummy", "FOLIVANT_DRIVER=" + script, "LD_DEBUG=files",
-                     "LD_DEBUG_OUTPUT=" + device.outside() + "/loaded"})};
-    ASSERT_GT(run.pid, 0);
-    const pid_t pid = run.pid;
-    EXPECT_EQ(run.Wait(), 0);
+    LaunchedProgram run(
+        {.program = ReaderProgram(),
+         .env = {"FOLIVANT_DEVICE=" + device.root(), "FOLIVANT_DISPLAY=sdl",
+                 "SDL_VIDEODRIVER=dummy", "FOLIVANT_DRIVER=" + script, "LD_DEBUG=files",
+                 "LD_DEBUG_OUTPUT=" + device.outside() + "/loaded"},
+         .dropInherited = kDrop});
+    ASSERT_GT(run.Pid(), 0);
+    const pid_t pid = run.Pid();
+    EXPECT_EQ(run.Wait().status, 0);
     const std::string loaded = ReadFile(device.outside() + "/loaded." + std::to_string(pid));
     EXPECT_NE(loaded.find("folivant-display.so"), std::string::npos);
     EXPECT_NE(loaded.find("libSDL2"), std::string::npos);

@@ -13,6 +13,7 @@
 #include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
@@ -37,9 +38,9 @@ TEST(ProgramRuns, HeadlessDriverSavesScreensAndEnds) {
     const std::string script =
         WriteScript(device, "steps.txt",
                     "idle\nscreenshot " + p1 + "\nkey 0x22\nidle\nscreenshot " + p2 + "\nquit\n");
-    Child child{Start(device, {}, script)};
-    ASSERT_GT(child.pid, 0);
-    EXPECT_EQ(child.Wait(), 0);
+    LaunchedProgram child = StartReader(device, {}, script);
+    ASSERT_GT(child.Pid(), 0);
+    EXPECT_EQ(child.Wait().status, 0);
     EXPECT_TRUE(IsPng(p1));
     EXPECT_TRUE(IsPng(p2));
     // The settings file was written by the ordinary shut-down.
@@ -50,11 +51,11 @@ TEST(ProgramRuns, UnreadableDriverLineEndsWithStatusTwo) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     const std::string script = WriteScript(device, "bad.txt", "idle\nfly away\nquit\n");
-    Child child{Start(device, {}, script)};
-    ASSERT_GT(child.pid, 0);
-    EXPECT_EQ(child.Wait(), 2);
-    Child missing{Start(device, {}, device.outside() + "/no-such-script")};
-    EXPECT_EQ(missing.Wait(), 2);
+    LaunchedProgram child = StartReader(device, {}, script);
+    ASSERT_GT(child.Pid(), 0);
+    EXPECT_EQ(child.Wait().status, 2);
+    LaunchedProgram missing = StartReader(device, {}, device.outside() + "/no-such-script");
+    EXPECT_EQ(missing.Wait().status, 2);
 }
 
 TEST(ProgramRuns, BookNamedByHostPathIsCopiedIntoTheDeviceAndTheOriginalLeftAlone) {
@@ -73,9 +74,9 @@ TEST(ProgramRuns, BookNamedByHostPathIsCopiedIntoTheDeviceAndTheOriginalLeftAlon
     const std::string shot = device.outside() + "/page.png";
     const std::string script = WriteScript(
         device, "steps.txt", "idle\nkey 0x22\nidle\nscreenshot " + shot + "\nquit\n");
-    Child child{Start(device, {original}, script)};
-    ASSERT_GT(child.pid, 0);
-    EXPECT_EQ(child.Wait(), 0);
+    LaunchedProgram child = StartReader(device, {original}, script);
+    ASSERT_GT(child.Pid(), 0);
+    EXPECT_EQ(child.Wait().status, 0);
     EXPECT_TRUE(IsPng(shot));
     ASSERT_TRUE(device.HostExists("storage/eBooks/a book.prc"));
     EXPECT_EQ(std::filesystem::file_size(device.Host("storage/eBooks/a book.prc")), bytes.size());
@@ -104,9 +105,9 @@ TEST(ProgramRuns, BooksOpenFromTheLibraryByEnterTheReadKeyAndATap) {
                                            "idle\nkey 0x0d\nidle\nsoftkey 1\nidle\n"
                                            "key 0x28\nidle\nsoftkey 1\nidle\nsoftkey 1\nidle\n"
                                            "tap 100 175\nidle\nquit\n");
-    Child child{Start(device, {}, script)};
-    ASSERT_GT(child.pid, 0);
-    EXPECT_EQ(child.Wait(), 0);
+    LaunchedProgram child = StartReader(device, {}, script);
+    ASSERT_GT(child.Pid(), 0);
+    EXPECT_EQ(child.Wait().status, 0);
     EXPECT_TRUE(device.HostExists("storage/eBooks/Alpha.fvt"));
     EXPECT_TRUE(device.HostExists("storage/eBooks/Beta.fvt"));
     EXPECT_TRUE(device.HostExists("storage/eBooks/Gamma.fvt"));
@@ -126,9 +127,9 @@ TEST(ProgramDriver, PageTextAndGoToPageThroughItsField) {
             "/p3.txt\nkey 0x24\nidle\npagetext " + out + "/home.txt\ntext 3\nanswer 0\nmenu 40092\n"
             "pagetext " + out + "/goto3.txt\nscreenshot " + out + "/goto 3.png\n"
             "text 1\nanswer 0\nmenu 40092\npagetext " + out + "/goto1.txt\nquit\n");
-    Child child{Start(device, {"\\storage\\eBooks\\Numbers.prc"}, script)};
-    ASSERT_GT(child.pid, 0);
-    EXPECT_EQ(child.Wait(), 0);
+    LaunchedProgram child = StartReader(device, {"\\storage\\eBooks\\Numbers.prc"}, script);
+    ASSERT_GT(child.Pid(), 0);
+    EXPECT_EQ(child.Wait().status, 0);
     const auto p1 = ReadLines(out + "/p1.txt"), p3 = ReadLines(out + "/p3.txt");
     ASSERT_GT(p1.size(), 5u);
     EXPECT_EQ(p1[0].rfind("Paragraph 1 ", 0), 0u) << p1[0];
@@ -179,9 +180,9 @@ TEST(ProgramDriver, AHeadlessScriptWithoutQuitEndsAfterItsLastLine) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     const std::string script = WriteScript(device, "steps.txt", "idle\nkey 0x28\nidle\n");
-    Child child{Start(device, {}, script)};
-    ASSERT_GT(child.pid, 0);
-    EXPECT_EQ(child.Wait(), 0);
+    LaunchedProgram child = StartReader(device, {}, script);
+    ASSERT_GT(child.Pid(), 0);
+    EXPECT_EQ(child.Wait().status, 0);
     EXPECT_TRUE(device.HostExists("Windows/FVT_global_configuration.fvt"));
 }
 
@@ -209,9 +210,9 @@ TEST(ProgramDriver, FailingStepsStopWithTheirLineNumber) {
         std::filesystem::remove(after);
         const std::string script =
             WriteScript(device, "steps.txt", c.steps + "screenshot " + after + "\nquit\n");
-        Child child{Start(device, {}, script, errors)};
-        ASSERT_GT(child.pid, 0);
-        EXPECT_EQ(child.Wait(), 2) << c.steps;
+        LaunchedProgram child = StartReader(device, {}, script, errors);
+        ASSERT_GT(child.Pid(), 0);
+        EXPECT_EQ(child.Wait().status, 2) << c.steps;
         EXPECT_NE(ReadFile(errors).find(c.line), std::string::npos) << ReadFile(errors);
         EXPECT_EQ(std::filesystem::exists(after), c.ranToTheEnd) << c.steps;
     }
@@ -222,20 +223,20 @@ TEST(ProgramDriver, FailingStepsStopWithTheirLineNumber) {
 TEST(ProgramDriver, ADrivenRunIsNotSwallowedByARunningInstance) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    Child first{Start(device, {})};
-    ASSERT_GT(first.pid, 0);
+    LaunchedProgram first = StartReader(device, {});
+    ASSERT_GT(first.Pid(), 0);
     ASSERT_NE(WaitForInstance(), nullptr);
     const std::string shot = device.outside() + "/shot.png";
     const std::string errors = device.outside() + "/errors.txt";
     const std::string script = WriteScript(device, "steps.txt", "screenshot " + shot + "\nquit\n");
-    Child driven{Start(device, {}, script, errors)};
-    EXPECT_EQ(driven.Wait(), 2);
+    LaunchedProgram driven = StartReader(device, {}, script, errors);
+    EXPECT_EQ(driven.Wait().status, 2);
     EXPECT_FALSE(std::filesystem::exists(shot));
     EXPECT_NE(ReadFile(errors).find("another instance"), std::string::npos);
-    EXPECT_EQ(waitpid(first.pid, nullptr, WNOHANG), 0);  // still running
-    Child quit{Start(device, {"/quit"})};
-    EXPECT_EQ(quit.Wait(), 0);
-    EXPECT_EQ(first.Wait(), 0);
+    EXPECT_TRUE(first.Running());
+    LaunchedProgram quit = StartReader(device, {"/quit"});
+    EXPECT_EQ(quit.Wait().status, 0);
+    EXPECT_EQ(first.Wait().status, 0);
 }
 
 std::string FileBytes(const std::string& path) {
@@ -295,9 +296,9 @@ TEST(ProgramRuns, PageUpAfterGoToPageEndsWhereTheShownPageStarts) {
     for (int i = 0; i < back; ++i)
         steps += "pagetext " + out + "/b" + std::to_string(i) + ".txt\nkey 0x21\nidle\n";
     steps += "quit\n";
-    Child child{Start(device, {file}, WriteScript(device, "steps.txt", steps))};
-    ASSERT_GT(child.pid, 0);
-    ASSERT_EQ(child.Wait(), 0);
+    LaunchedProgram child = StartReader(device, {file}, WriteScript(device, "steps.txt", steps));
+    ASSERT_GT(child.Pid(), 0);
+    ASSERT_EQ(child.Wait().status, 0);
     // The document's words, from the pages shown going forward (they tile the text).
     std::vector<std::string> all;
     std::string last;
@@ -361,9 +362,9 @@ TEST(ProgramRuns, PageUpFromTheLastPageReachesTheFirst) {
     steps += "screenshot " + middle + "\nkey 0x22\nidle\nkey 0x21\nidle\nscreenshot " + again + "\n";
     for (int i = 0; i < 60; ++i) steps += "key 0x21\nidle\n";
     steps += "screenshot " + back + "\nquit\n";
-    Child child{Start(device, {file}, WriteScript(device, "steps.txt", steps))};
-    ASSERT_GT(child.pid, 0);
-    EXPECT_EQ(child.Wait(), 0);
+    LaunchedProgram child = StartReader(device, {file}, WriteScript(device, "steps.txt", steps));
+    ASSERT_GT(child.Pid(), 0);
+    EXPECT_EQ(child.Wait().status, 0);
     ASSERT_TRUE(IsPng(first));
     ASSERT_TRUE(IsPng(back));
     EXPECT_EQ(FileBytes(middle), FileBytes(again));
@@ -378,9 +379,9 @@ std::string OpeningScreen(const std::string& html) {
     const std::string file = device.outside() + "/page.html";
     std::ofstream(file, std::ios::binary) << html;
     const std::string shot = device.outside() + "/open.png";
-    Child child{Start(device, {file},
-                      WriteScript(device, "steps.txt", "idle\nscreenshot " + shot + "\nquit\n"))};
-    if (child.pid <= 0 || child.Wait() != 0 || !IsPng(shot)) return {};
+    LaunchedProgram child = StartReader(
+        device, {file}, WriteScript(device, "steps.txt", "idle\nscreenshot " + shot + "\nquit\n"));
+    if (child.Pid() <= 0 || child.Wait().status != 0 || !IsPng(shot)) return {};
     return FileBytes(shot);
 }
 
@@ -401,20 +402,20 @@ TEST(ProgramRuns, AHeadingInABlockOpensOnItsText) {
 TEST(SingleInstance, QuitClosesTheRunningInstance) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    Child first{Start(device, {})};
-    ASSERT_GT(first.pid, 0);
+    LaunchedProgram first = StartReader(device, {});
+    ASSERT_GT(first.Pid(), 0);
     ASSERT_NE(WaitForInstance(), nullptr);
-    Child second{Start(device, {"/QUIT"})};
-    EXPECT_EQ(second.Wait(), 0);
-    EXPECT_EQ(first.Wait(), 0);
+    LaunchedProgram second = StartReader(device, {"/QUIT"});
+    EXPECT_EQ(second.Wait().status, 0);
+    EXPECT_EQ(first.Wait().status, 0);
     EXPECT_EQ(FindWindowW(u"Folivant Reader", nullptr), nullptr);
 }
 
 TEST(SingleInstance, QuitWithoutARunningInstanceStartsNothing) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    Child only{Start(device, {"/quit"})};
-    EXPECT_EQ(only.Wait(), 0);
+    LaunchedProgram only = StartReader(device, {"/quit"});
+    EXPECT_EQ(only.Wait().status, 0);
     // No window was made, so the core never wrote its settings.
     EXPECT_FALSE(device.HostExists("Windows/FVT_global_configuration.fvt"));
 }
@@ -422,30 +423,30 @@ TEST(SingleInstance, QuitWithoutARunningInstanceStartsNothing) {
 TEST(SingleInstance, SecondStartWithoutArgumentsLeavesTheFirstRunning) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    Child first{Start(device, {})};
-    ASSERT_GT(first.pid, 0);
+    LaunchedProgram first = StartReader(device, {});
+    ASSERT_GT(first.Pid(), 0);
     ASSERT_NE(WaitForInstance(), nullptr);
-    Child second{Start(device, {})};
-    EXPECT_EQ(second.Wait(), 0);
-    EXPECT_EQ(waitpid(first.pid, nullptr, WNOHANG), 0);  // still running
-    Child quit{Start(device, {"/quit"})};
-    EXPECT_EQ(quit.Wait(), 0);
-    EXPECT_EQ(first.Wait(), 0);
+    LaunchedProgram second = StartReader(device, {});
+    EXPECT_EQ(second.Wait().status, 0);
+    EXPECT_TRUE(first.Running());
+    LaunchedProgram quit = StartReader(device, {"/quit"});
+    EXPECT_EQ(quit.Wait().status, 0);
+    EXPECT_EQ(first.Wait().status, 0);
 }
 
 TEST(SingleInstance, RestartReplacesTheRunningInstance) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    Child first{Start(device, {})};
-    ASSERT_GT(first.pid, 0);
+    LaunchedProgram first = StartReader(device, {});
+    ASSERT_GT(first.Pid(), 0);
     ASSERT_NE(WaitForInstance(), nullptr);
-    Child second{Start(device, {"/restart"})};
-    ASSERT_GT(second.pid, 0);
-    EXPECT_EQ(first.Wait(), 0);
+    LaunchedProgram second = StartReader(device, {"/restart"});
+    ASSERT_GT(second.Pid(), 0);
+    EXPECT_EQ(first.Wait().status, 0);
     ASSERT_NE(WaitForInstance(), nullptr);
-    Child quit{Start(device, {"/quit"})};
-    EXPECT_EQ(quit.Wait(), 0);
-    EXPECT_EQ(second.Wait(), 0);
+    LaunchedProgram quit = StartReader(device, {"/quit"});
+    EXPECT_EQ(quit.Wait().status, 0);
+    EXPECT_EQ(second.Wait().status, 0);
 }
 
 }  // namespace

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "program_runs.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
-#include "program_runs.h"
-#include "support/shell/program_launch.h"
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
@@ -69,20 +69,20 @@ TEST(ProgramWrites, AStartThatChangesNothingWritesNothing) {
     const Bytes bytes = book.Build();
     device.WriteHost("storage/eBooks/Alpha.prc", std::string(bytes.begin(), bytes.end()));
 
-    ASSERT_EQ(RunScript(device, {}, "idle\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {}, "idle\nquit\n").status, 0);
     auto first = Snapshot(device);
     EXPECT_TRUE(first.count("Windows/FVT_global_configuration.fvt"));
     EXPECT_TRUE(first.count("Windows/FolivantCache.fvt"));
-    ASSERT_EQ(RunScript(device, {}, "idle\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {}, "idle\nquit\n").status, 0);
     EXPECT_EQ(Changed(first, Snapshot(device)), "");
 
     // Open the book from the library and turn a page; the next start reopens it there.
     const std::string side = "storage/eBooks/Alpha.fvt";
-    ASSERT_EQ(RunScript(device, {}, "idle\nkey 0x0d\nidle\nkey 0x22\nidle\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {}, "idle\nkey 0x0d\nidle\nkey 0x22\nidle\nquit\n").status, 0);
     auto withBook = Snapshot(device);
     ASSERT_TRUE(withBook.count(side));
     for (const char* steps : {"idle\nquit\n", "idle\nkey 0x22\nidle\nquit\n"}) {
-        ASSERT_EQ(RunScript(device, {}, steps), 0);
+        ASSERT_EQ(RunSteps(device, {}, steps).status, 0);
         auto now = Snapshot(device);
         EXPECT_NE(now[side].bytes, withBook[side].bytes) << steps;
         now.erase(side);

@@ -3,9 +3,6 @@
 // underlined words, files in UTF-8 read as such, Chinese text is drawn with glyphs, and a
 // program listing keeps its lines.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -17,8 +14,7 @@
 
 #include "support/graphics/golden.h"
 #include "support/platform/temp_device.h"
-
-extern char** environ;
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
@@ -47,31 +43,10 @@ Screen FirstPage(const std::string& name, const std::string& bytes, const std::s
     const std::string file = device.outside() + "/" + name;
     std::ofstream(file, std::ios::binary) << bytes;
     const std::string shot = device.outside() + "/page.png";
-    const std::string script = device.outside() + "/steps.txt";
-    std::ofstream(script) << "idle\nscreenshot " << shot << "\nquit\n";
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string v = *e;
-        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
-            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
-            continue;
-        env.push_back(v);
-    }
-    env.push_back("FOLIVANT_DEVICE=" + device.root());
-    env.push_back("FOLIVANT_DISPLAY=headless");
-    env.push_back("FOLIVANT_DRIVER=" + script);
-    env.push_back("FOLIVANT_LANGUAGE=" + language);
-    std::vector<char*> envp;
-    for (auto& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string program = FOLIVANT_PROGRAM;
-    std::string argument = file;
-    char* argv[] = {program.data(), argument.data(), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return screen;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
+    const ProgramResult run = RunSteps(device, {file}, "idle\nscreenshot " + shot + "\nquit\n",
+                                       {"FOLIVANT_LANGUAGE=" + language});
+    if (!run.started) return screen;
+    EXPECT_EQ(run.status, 0) << name;
     EXPECT_TRUE(ReadPng(shot, screen.rgb, screen.width, screen.height)) << name;
     const char* binary = std::getenv("FOLIVANT_TEST_BINARY");
     std::filesystem::path keep = std::filesystem::path(binary ? binary : "/tmp") / "reading-text";
@@ -180,30 +155,9 @@ std::vector<std::string> PageLines(const std::string& name, const std::string& b
     const std::string file = device.outside() + "/" + name;
     std::ofstream(file, std::ios::binary) << bytes;
     const std::string text = device.outside() + "/page.txt";
-    const std::string script = device.outside() + "/steps.txt";
-    std::ofstream(script) << "idle\npagetext " << text << "\nquit\n";
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string v = *e;
-        if (v.rfind("FOLIVANT_", 0) == 0 || v.rfind("DISPLAY=", 0) == 0 ||
-            v.rfind("WAYLAND_DISPLAY=", 0) == 0)
-            continue;
-        env.push_back(v);
-    }
-    env.push_back("FOLIVANT_DEVICE=" + device.root());
-    env.push_back("FOLIVANT_DISPLAY=headless");
-    env.push_back("FOLIVANT_DRIVER=" + script);
-    std::vector<char*> envp;
-    for (auto& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string program = FOLIVANT_PROGRAM;
-    std::string argument = file;
-    char* argv[] = {program.data(), argument.data(), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return lines;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
+    const ProgramResult run = RunSteps(device, {file}, "idle\npagetext " + text + "\nquit\n");
+    if (!run.started) return lines;
+    EXPECT_EQ(run.status, 0) << name;
     std::ifstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;

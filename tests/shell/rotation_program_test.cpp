@@ -11,6 +11,7 @@
 #include "reader/reader_settings.h"
 #include "shell/program_runs.h"
 #include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
@@ -90,7 +91,7 @@ TEST(ProgramRotate, MenuRotateLaysThePageOutForTheTurnedPage) {
     const std::string steps = "idle\n" + shot("upright") + "menu 40085\nidle\n" + shot("quarter") +
                               "menu 40085\nidle\n" + shot("half") + "menu 40173\nidle\n" +
                               shot("back") + "menu 40085\nidle\nquit\n";
-    ASSERT_EQ(RunScript(device, {kBook}, steps), 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunSteps(device, {kBook}, steps).status, 0) << ReadFile(o + "errors.txt");
 
     const auto upright = ReadLines(o + "upright.txt"), quarter = ReadLines(o + "quarter.txt");
     ASSERT_FALSE(upright.empty());
@@ -161,7 +162,7 @@ TEST(ProgramRotate, TheDisplayPageTurnsThePageAndLaysItOut) {
     const std::string steps = "idle\npagetext " + o + "upright.txt\nanswer-key 0x34\n"
                               "answer-tap 204 95\nanswer 1\nanswer 2\nmenu 40041\nidle\n"
                               "screenshot " + o + "turned.png\npagetext " + o + "turned.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {kBook}, steps), 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunSteps(device, {kBook}, steps).status, 0) << ReadFile(o + "errors.txt");
     EXPECT_GT(LongestLine(ReadLines(o + "turned.txt")), LongestLine(ReadLines(o + "upright.txt")));
     const Picture turned = ReadPicture(o + "turned.png");
     ASSERT_EQ(turned.height, 320);
@@ -179,12 +180,13 @@ TEST(ProgramRotate, OnATurningScreenRotateTurnsTheScreenAndResetsTheSetting) {
     ASSERT_TRUE(device.ok());
     WriteLongText(device);
     const std::string o = device.outside() + "/";
-    ASSERT_EQ(RunScript(device, {kBook}, "idle\nquit\n", turning), 0);
+    ASSERT_EQ(RunSteps(device, {kBook}, "idle\nquit\n", turning).status, 0);
     SetSavedOrientation(3);
-    ASSERT_EQ(RunScript(device, {kBook},
-                        "idle\npagetext " + o + "upright.txt\nmenu 40085\nidle\nscreenshot " + o +
-                            "turned.png\npagetext " + o + "turned.txt\nquit\n",
-                        turning),
+    ASSERT_EQ(RunSteps(device, {kBook},
+                       "idle\npagetext " + o + "upright.txt\nmenu 40085\nidle\nscreenshot " + o +
+                           "turned.png\npagetext " + o + "turned.txt\nquit\n",
+                       turning)
+                  .status,
               0)
         << ReadFile(o + "errors.txt");
     const Picture turned = ReadPicture(o + "turned.png");
@@ -211,7 +213,7 @@ TEST(ProgramAutoscroll, ScrollsOnTheTimerAndStopsWhereTheScreenWas) {
                               "key 0x22\nidle\npagetext " + o + "stopped.txt\n" +
                               shot("stopped") + "advance 2000\nidle\n" + shot("later") +
                               "key 0x22\nidle\npagetext " + o + "next.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {kBook}, steps, clock), 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunSteps(device, {kBook}, steps, clock).status, 0) << ReadFile(o + "errors.txt");
 
     const Picture before = ReadPicture(o + "before.png"), moving = ReadPicture(o + "moving.png"),
                   further = ReadPicture(o + "further.png"),

@@ -14,7 +14,8 @@
 #include "reader/command_ids.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
-#include "support/shell/program_runner.h"
+#include "support/shell/program_launcher.h"
+#include "support/shell/screenshot.h"
 
 namespace fvt::test {
 namespace {
@@ -67,19 +68,21 @@ std::string Answer(int32_t command) {
 TEST(SelectingText, KeysSelectAHighlightThatIsKeptAndDrawnAfterARestart) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("zero.txt", Lines(200));
-    const std::string book = program.Outside("zero.txt");
-    const std::string plain = program.Outside("plain.png"), box = program.Outside("box.png"),
-                      range = program.Outside("range.png"), after = program.Outside("after.png");
-    ASSERT_EQ(program.Run({book}, "idle\nscreenshot " + plain +
-                                      "\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
-                                      "screenshot " +
-                                      box +
-                                      "\nkey 0x0d\nidle\nkey 0x27\nidle\nkey 0x28\nidle\n"
-                                      "screenshot " +
-                                      range + "\n" + Answer(Cmd::kHighlight) +
-                                      "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string book = device.OutsidePath("zero.txt");
+    const std::string plain = device.OutsidePath("plain.png"), box = device.OutsidePath("box.png"),
+                      range = device.OutsidePath("range.png"),
+                      after = device.OutsidePath("after.png");
+    ASSERT_EQ(RunSteps(device, {book},
+                       "idle\nscreenshot " + plain +
+                           "\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                           "screenshot " +
+                           box +
+                           "\nkey 0x0d\nidle\nkey 0x27\nidle\nkey 0x28\nidle\n"
+                           "screenshot " +
+                           range + "\n" + Answer(Cmd::kHighlight) +
+                           "key 0x0d\nidle\nadvance 300\nidle\nquit\n")
+                  .status,
               0);
     // The box on one word inverts it; the selection over a line and a half inverts more.
     const int plainDark = Read(plain).Dark(), boxDark = Read(box).Dark(),
@@ -101,7 +104,7 @@ TEST(SelectingText, KeysSelectAHighlightThatIsKeptAndDrawnAfterARestart) {
         EXPECT_EQ(std::u16string(text, length), u"line 0 with some");
     }
 
-    ASSERT_EQ(program.Run({book}, "idle\nscreenshot " + after + "\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {book}, "idle\nscreenshot " + after + "\nquit\n").status, 0);
     EXPECT_EQ(Read(plain).Yellow(), 0);
     EXPECT_GT(Read(after).Yellow(), 200);
 }
@@ -149,27 +152,30 @@ std::vector<std::u16string> Notes(const std::string& book) {
 TEST(SelectingText, ANoteIsWrittenEditedAndDeletedFromItsPopup) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("zero.txt", Lines(200));
-    const std::string book = program.Outside("zero.txt");
-    ASSERT_EQ(program.Run({book},
-                          "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
-                          "key 0x0d\nidle\nkey 0x27\nidle\n" +
-                              Answer(Cmd::kAddNote) +
-                              "text My note\nanswer 1\nkey 0x0d\nidle\n"
-                              "advance 300\nidle\nquit\n"),
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string book = device.OutsidePath("zero.txt");
+    ASSERT_EQ(RunSteps(device, {book},
+                       "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                       "key 0x0d\nidle\nkey 0x27\nidle\n" +
+                           Answer(Cmd::kAddNote) +
+                           "text My note\nanswer 1\nkey 0x0d\nidle\n"
+                           "advance 300\nidle\nquit\n")
+                  .status,
               0);
     EXPECT_EQ(Notes("zero.txt"), std::vector<std::u16string>{u"My note"});
 
     // The note's mark sits at the start of its line; its pop-up shows "Edit - Delete" below
     // the text.
     const std::string open = "idle\ntap 7 37\nidle\nadvance 300\nidle\n";
-    ASSERT_EQ(program.Run({book}, open + "text Changed note\nanswer 1\ntap 10 50\nidle\n"
-                                         "advance 300\nidle\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {book},
+                       open + "text Changed note\nanswer 1\ntap 10 50\nidle\n"
+                              "advance 300\nidle\nquit\n")
+                  .status,
               0);
     EXPECT_EQ(Notes("zero.txt"), std::vector<std::u16string>{u"Changed note"});
 
-    ASSERT_EQ(program.Run({book}, open + "tap 55 50\nidle\nadvance 300\nidle\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {book}, open + "tap 55 50\nidle\nadvance 300\nidle\nquit\n").status,
+              0);
     EXPECT_TRUE(Notes("zero.txt").empty());
 }
 
@@ -177,21 +183,24 @@ TEST(SelectingText, ANoteIsWrittenEditedAndDeletedFromItsPopup) {
 TEST(SelectingText, AHighlightIsDeletedFromTheSelectionsPopup) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("zero.txt", Lines(200));
-    const std::string book = program.Outside("zero.txt");
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string book = device.OutsidePath("zero.txt");
     const std::string select =
         "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\nkey 0x0d\nidle\n"
         "key 0x27\nidle\n";
-    ASSERT_EQ(program.Run({book}, select + Answer(Cmd::kHighlight) +
-                                      "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
-              0);
+    ASSERT_EQ(
+        RunSteps(device, {book},
+                 select + Answer(Cmd::kHighlight) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n")
+            .status,
+        0);
     AnnotationFile file;
     ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
     EXPECT_EQ(file.BookmarkCount(), 1u);
     file.Close();
-    ASSERT_EQ(program.Run({book}, select + Answer(Cmd::kDeleteHighlight) +
-                                      "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {book},
+                       select + Answer(Cmd::kDeleteHighlight) +
+                           "key 0x0d\nidle\nadvance 300\nidle\nquit\n")
+                  .status,
               0);
     ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
     EXPECT_EQ(file.BookmarkCount(), 0u);
@@ -202,21 +211,22 @@ TEST(SelectingText, AHighlightIsDeletedFromTheSelectionsPopup) {
 TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("zero.txt", Lines(200));
-    const std::string book = program.Outside("zero.txt");
-    const std::string target = program.Outside("target.txt"), first = program.Outside("first.txt"),
-                      followed = program.Outside("followed.txt"),
-                      back = program.Outside("back.txt");
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string book = device.OutsidePath("zero.txt");
+    const std::string target = device.OutsidePath("target.txt"),
+                      first = device.OutsidePath("first.txt"),
+                      followed = device.OutsidePath("followed.txt"),
+                      back = device.OutsidePath("back.txt");
     ASSERT_EQ(
-        program.Run({book},
-                    "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
-                    "key 0x0d\nidle\nkey 0x27\nidle\n" +
-                        Answer(Cmd::kAddLink) +
-                        "key 0x0d\nidle\nadvance 300\nidle\n"
-                        "key 0x22\nidle\nkey 0x22\nidle\npagetext " +
-                        target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
-                        Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+        RunSteps(device, {book},
+                 "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                 "key 0x0d\nidle\nkey 0x27\nidle\n" +
+                     Answer(Cmd::kAddLink) +
+                     "key 0x0d\nidle\nadvance 300\nidle\n"
+                     "key 0x22\nidle\nkey 0x22\nidle\npagetext " +
+                     target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
+                     Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n")
+            .status,
         0);
     {
         AnnotationFile file;
@@ -231,11 +241,12 @@ TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
     }
     // Back at the first page, a tap on the linked words ("line 0", right of the mark) follows
     // the link; Back returns.
-    ASSERT_EQ(
-        program.Run({book}, "idle\nkey 0x24\nidle\npagetext " + first +
-                                "\ntap 132 40\nidle\nadvance 300\nidle\npagetext " + followed +
-                                "\nsoftkey 1\nidle\npagetext " + back + "\nquit\n"),
-        0);
+    ASSERT_EQ(RunSteps(device, {book},
+                       "idle\nkey 0x24\nidle\npagetext " + first +
+                           "\ntap 132 40\nidle\nadvance 300\nidle\npagetext " + followed +
+                           "\nsoftkey 1\nidle\npagetext " + back + "\nquit\n")
+                  .status,
+              0);
     const std::string shown = ReadFile(first);
     ASSERT_NE(shown.find("Zero text line 0"), std::string::npos) << shown;
     EXPECT_EQ(ReadFile(followed), ReadFile(target));
@@ -487,23 +498,23 @@ void WriteLinesBook(const TempDevice& device, const std::string& name, const std
 TEST(SelectingText, ACustomLinkLeadsIntoAnotherBookByItsName) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
     WriteLinesBook(device, "Alpha", "Zero");
     WriteLinesBook(device, "Beta", "Beta");
     const std::string alpha = "\\storage\\eBooks\\Alpha.prc";
-    const std::string target = program.Outside("target.txt"),
-                      followed = program.Outside("followed.txt");
+    const std::string target = device.OutsidePath("target.txt"),
+                      followed = device.OutsidePath("followed.txt");
     // Back from a book opened first shows the library; its second row is Beta.
     ASSERT_EQ(
-        program.Run({alpha},
-                    "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
-                    "key 0x0d\nidle\nkey 0x27\nidle\n" +
-                        Answer(Cmd::kAddLink) +
-                        "key 0x0d\nidle\nadvance 300\nidle\n"
-                        "softkey 1\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n"
-                        "key 0x22\nidle\npagetext " +
-                        target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
-                        Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n"),
+        RunSteps(device, {alpha},
+                 "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                 "key 0x0d\nidle\nkey 0x27\nidle\n" +
+                     Answer(Cmd::kAddLink) +
+                     "key 0x0d\nidle\nadvance 300\nidle\n"
+                     "softkey 1\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n"
+                     "key 0x22\nidle\npagetext " +
+                     target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
+                     Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n")
+            .status,
         0);
     {
         AnnotationFile file;
@@ -518,10 +529,11 @@ TEST(SelectingText, ACustomLinkLeadsIntoAnotherBookByItsName) {
         EXPECT_EQ(std::u16string(url, length).rfind(u"oeb:redirect?title=Beta", 0), 0u);
     }
     ASSERT_NE(ReadFile(target).find("Beta text line"), std::string::npos) << ReadFile(target);
-    ASSERT_EQ(program.Run({alpha},
-                          "idle\nkey 0x24\nidle\ntap 132 40\nidle\nadvance 300\nidle\n"
-                          "pagetext " +
-                              followed + "\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {alpha},
+                       "idle\nkey 0x24\nidle\ntap 132 40\nidle\nadvance 300\nidle\n"
+                       "pagetext " +
+                           followed + "\nquit\n")
+                  .status,
               0);
     EXPECT_EQ(ReadFile(followed), ReadFile(target));
 }

@@ -10,7 +10,7 @@
 #include "bookfiles/annotation_file.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
-#include "support/shell/program_runner.h"
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
@@ -78,16 +78,16 @@ class SharedBaseName : public ::testing::TestWithParam<std::vector<std::string>>
 TEST_P(SharedBaseName, EachBookKeepsItsAnnotationsInEitherOrder) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("zero.txt", Lines("Text", 400));
-    program.WriteOutside("zero.html", Html(400));
-    program.WriteOutside("zero.prc", Prc());
+    device.WriteOutside("zero.txt", Lines("Text", 400));
+    device.WriteOutside("zero.html", Html(400));
+    device.WriteOutside("zero.prc", Prc());
     const std::string first = GetParam()[0], second = GetParam()[1];
 
-    ASSERT_EQ(program.Run({program.Outside(first)}, BookmarkSteps(2)), 0);
-    ASSERT_EQ(program.Run({program.Outside(second)}, BookmarkSteps(1)), 0);
-    ASSERT_EQ(program.Run({program.Outside(first)}, "idle\nkey 0x22\nidle\nquit\n"), 0);
-    ASSERT_EQ(program.Run({program.Outside(second)}, "idle\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath(first)}, BookmarkSteps(2)).status, 0);
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath(second)}, BookmarkSteps(1)).status, 0);
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath(first)}, "idle\nkey 0x22\nidle\nquit\n").status,
+              0);
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath(second)}, "idle\nquit\n").status, 0);
 
     SideFile a = Read(first), b = Read(second);
     EXPECT_EQ(a.name, "zero.fvt");
@@ -110,10 +110,9 @@ INSTANTIATE_TEST_SUITE_P(Pairs, SharedBaseName,
 TEST(SharedBaseName, AnOlderSideFileStaysWithItsBook) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("zero.txt", Lines("Text", 400));
-    program.WriteOutside("zero.html", Html(400));
-    ASSERT_EQ(program.Run({program.Outside("zero.txt")}, BookmarkSteps(2)), 0);
+    device.WriteOutside("zero.txt", Lines("Text", 400));
+    device.WriteOutside("zero.html", Html(400));
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.txt")}, BookmarkSteps(2)).status, 0);
     {
         // Made older: the book's name goes.
         AnnotationFile file;
@@ -125,8 +124,8 @@ TEST(SharedBaseName, AnOlderSideFileStaysWithItsBook) {
         ASSERT_TRUE(file.ReplaceData(0, fields.data(), AnnotationFile::kMainSize));
         ASSERT_EQ(file.Close(), 0);
     }
-    ASSERT_EQ(program.Run({program.Outside("zero.html")}, BookmarkSteps(1)), 0);
-    ASSERT_EQ(program.Run({program.Outside("zero.txt")}, "idle\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.html")}, BookmarkSteps(1)).status, 0);
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.txt")}, "idle\nquit\n").status, 0);
 
     SideFile a = Read("zero.txt"), b = Read("zero.html");
     EXPECT_EQ(a.name, "zero.fvt");

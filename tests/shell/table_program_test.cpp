@@ -7,6 +7,7 @@
 
 #include "shell/program_runs.h"
 #include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
 
 namespace fvt::test {
 namespace {
@@ -67,7 +68,7 @@ TEST(ProgramTables, ACellTallerThanThePageIsReadWholeForwardAndBack) {
         steps += "pagetext " + o + "f" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
     for (int i = 0; i < kTurns; ++i)
         steps += "pagetext " + o + "b" + std::to_string(i) + ".txt\nkey 0x21\nidle\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\tall.htm"}, steps + "quit\n"), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\tall.htm"}, steps + "quit\n").status, 0)
         << ReadFile(o + "errors.txt");
 
     // Forward: every line of the cell in order, then the text after the table.
@@ -100,8 +101,9 @@ TEST(ProgramTables, TheScrollArrowsSitBesideTheCellsText) {
     for (int i = 0; i < 6; ++i) html += "<td>Wednesday northwesterly springtide</td>";
     device.WriteHost("storage/eBooks/wide.htm", html + "</tr></table></body></html>");
     const std::string o = device.outside() + "/";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\wide.htm"},
-                        "idle\nscreenshot " + o + "wide.png\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\wide.htm"},
+                       "idle\nscreenshot " + o + "wide.png\nquit\n")
+                  .status,
               0)
         << ReadFile(o + "errors.txt");
     Picture shot = ReadPicture(o + "wide.png");

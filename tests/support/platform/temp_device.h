@@ -51,6 +51,12 @@ public:
     bool HostExists(const std::string& relative) const {
         return std::filesystem::exists(std::filesystem::symlink_status(Host(relative)));
     }
+    // A file in the scratch folder (books given by host path, screenshots, scripts).
+    std::string OutsidePath(const std::string& name) const { return outside() + "/" + name; }
+    void WriteOutside(const std::string& name, const std::string& bytes) const {
+        std::filesystem::create_directories(outside());
+        std::ofstream(OutsidePath(name), std::ios::binary) << bytes;
+    }
 
 private:
     std::string base_;
