@@ -126,18 +126,18 @@ TEST(ProgramBookScripts, ExportingAnUnchangedCartLeavesItsFileAlone) {
     };
     // Each add confirms with a message box, answered by its OK.
     const std::string addOnce = "idle\nanswer 1\n" + Tap(0) + Tap(1) + Tap(1) + "quit\n";
-    ASSERT_EQ(RunScript(device, {kBook}, addOnce), 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunSteps(device, {kBook}, addOnce).status, 0) << ReadFile(o + "errors.txt");
     const std::string path = exported();
     ASSERT_FALSE(path.empty());
     const std::string first = ReadFile(path);
     EXPECT_NE(first.find("count=\"1\""), std::string::npos) << first;
     const auto older = std::filesystem::last_write_time(path) - std::chrono::hours(1);
     std::filesystem::last_write_time(path, older);
-    ASSERT_EQ(RunScript(device, {kBook}, addOnce), 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunSteps(device, {kBook}, addOnce).status, 0) << ReadFile(o + "errors.txt");
     EXPECT_EQ(ReadFile(path), first);
     EXPECT_EQ(std::filesystem::last_write_time(path), older) << "written again";
-    ASSERT_EQ(RunScript(device, {kBook},
-                        "idle\nanswer 1\n" + Tap(0) + "answer 1\n" + Tap(0) + Tap(1) + "quit\n"),
+    ASSERT_EQ(RunSteps(device, {kBook},
+                        "idle\nanswer 1\n" + Tap(0) + "answer 1\n" + Tap(0) + Tap(1) + "quit\n").status,
               0)
         << ReadFile(o + "errors.txt");
     EXPECT_NE(ReadFile(path).find("count=\"2\""), std::string::npos) << ReadFile(path);

@@ -141,7 +141,7 @@ TEST(PicturesInTheProgram, BackFromAPictureOrASoundOpenedByItselfShowsTheLibrary
     const std::string o = device.outside() + "/";
     const std::vector<std::string> clock = {"FOLIVANT_CLOCK=virtual"};
     // Nothing read yet: the program starts with the library.
-    ASSERT_EQ(RunProgram(device, {}, "idle\nscreenshot " + o + "library.png\nquit\n", clock), 0);
+    ASSERT_EQ(RunSteps(device, {}, "idle\nscreenshot " + o + "library.png\nquit\n", clock).status, 0);
     const struct {
         const char* file;
         const char* back;
@@ -151,10 +151,10 @@ TEST(PicturesInTheProgram, BackFromAPictureOrASoundOpenedByItselfShowsTheLibrary
                  {"tone.oga", "key 0x1b"}};
     for (const auto& c : cases) {
         const std::string before = o + "before.png", after = o + "after.png";
-        ASSERT_EQ(RunProgram(device, {o + c.file},
+        ASSERT_EQ(RunSteps(device, {o + c.file},
                              "idle\nscreenshot " + before + "\n" + c.back + "\nidle\nscreenshot " +
                                  after + "\nquit\n",
-                             clock),
+                             clock).status,
                   0)
             << c.file << " " << c.back;
         std::vector<std::uint8_t> shown, library, page;

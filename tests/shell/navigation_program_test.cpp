@@ -369,7 +369,7 @@ TEST(ProgramHistory, BackFromTheLibraryReturnsToTheBookLastRead) {
     const std::string steps = "idle\nkey 0x22\nidle\npagetext " + o + "turned.txt\n" + back +
                               "pagetext " + o + "library.txt\n" + back + "pagetext " + o +
                               "again.txt\nquit\n";
-    ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Last.prc"}, steps), 0)
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Last.prc"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
     const auto turned = ReadLines(o + "turned.txt");
     ASSERT_FALSE(turned.empty());
@@ -387,9 +387,9 @@ TEST(ProgramHistory, BackFromTheLibraryReturnsToTheBookLastRead) {
         ASSERT_TRUE(settings.Save());
         store.Close();
     }
-    ASSERT_EQ(RunScript(device, {},
+    ASSERT_EQ(RunSteps(device, {},
                         "idle\npagetext " + o + "start.txt\n" + back + "pagetext " + o +
-                            "reopened.txt\n" + back + "pagetext " + o + "library2.txt\nquit\n"),
+                            "reopened.txt\n" + back + "pagetext " + o + "library2.txt\nquit\n").status,
               0)
         << ReadFile(o + "errors.txt");
     EXPECT_TRUE(ReadLines(o + "start.txt").empty());
@@ -430,13 +430,13 @@ StoredSideFile SideFileBeforeTheEnd(const TempDevice& device, const std::string&
     std::filesystem::remove(done);
     const std::string script =
         WriteScript(device, "steps.txt", steps + "pagetext " + done + "\nadvance 60000\n");
-    Child running{Start(device, {book}, script)};
-    EXPECT_GT(running.pid, 0);
+    LaunchedProgram running = StartReader(device, {book}, script);
+    EXPECT_GT(running.Pid(), 0);
     for (int i = 0; i < 800 && !std::filesystem::exists(done); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     EXPECT_TRUE(std::filesystem::exists(done));
     StoredSideFile stored = ReadSideFile(book);
-    kill(running.pid, SIGKILL);
+    kill(running.Pid(), SIGKILL);
     return stored;
 }
 
@@ -468,10 +468,10 @@ TEST(ProgramSideFile, AChangedNoteIsWrittenAtOnce) {
     device.WriteHost("storage/eBooks/zero.txt", lines);
     const std::string book = "\\storage\\eBooks\\zero.txt";
     // A note on the words the focus box selects ("Add note" is item 50043 of the pop-up).
-    ASSERT_EQ(RunScript(device, {book},
+    ASSERT_EQ(RunSteps(device, {book},
                         "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\nkey 0x0d\nidle\n"
                         "key 0x27\nidle\nanswer 50043\ntext My note\nanswer 1\nkey 0x0d\nidle\n"
-                        "advance 300\nidle\nquit\n"),
+                        "advance 300\nidle\nquit\n").status,
               0)
         << ReadFile(device.outside() + "/errors.txt");
     ASSERT_EQ(ReadSideFile(book).firstText, u"My note");

@@ -164,8 +164,8 @@ TEST(ProgramDriver, ABookIsMarkupByItsFirstTagAndLargeTextsStayText) {
     write("Past", head + SampleText(270000) + "<html><body><p>end</p></body></html>");
     for (const char* name : {"Late", "Large", "Past"}) {
         const std::string out = device.outside() + "/" + name + ".txt";
-        ASSERT_EQ(RunScript(device, {std::string("\\storage\\eBooks\\") + name + ".prc"},
-                            "idle\npagetext " + out + "\nquit\n"),
+        ASSERT_EQ(RunSteps(device, {std::string("\\storage\\eBooks\\") + name + ".prc"},
+                            "idle\npagetext " + out + "\nquit\n").status,
                   0)
             << name;
         const auto lines = ReadLines(out);

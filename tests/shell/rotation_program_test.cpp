@@ -129,11 +129,11 @@ TEST(ProgramRotate, ATurnedPageStaysTurnedAfterARestart) {
     auto shot = [&](const std::string& name) {
         return "idle\nscreenshot " + o + name + ".png\npagetext " + o + name + ".txt\nquit\n";
     };
-    ASSERT_EQ(RunScript(device, {kBook}, "idle\nmenu 40085\n" + shot("turned")), 0)
+    ASSERT_EQ(RunSteps(device, {kBook}, "idle\nmenu 40085\n" + shot("turned")).status, 0)
         << ReadFile(o + "errors.txt");
     ASSERT_EQ(SavedOrientation(), 2u);
-    ASSERT_EQ(RunScript(device, {kBook}, shot("named")), 0) << ReadFile(o + "errors.txt");
-    ASSERT_EQ(RunScript(device, {}, shot("reopened")), 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunSteps(device, {kBook}, shot("named")).status, 0) << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunSteps(device, {}, shot("reopened")).status, 0) << ReadFile(o + "errors.txt");
 
     const Picture turned = ReadPicture(o + "turned.png");
     ASSERT_EQ(turned.height, 320);

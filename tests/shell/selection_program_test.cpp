@@ -114,17 +114,16 @@ TEST(SelectingText, KeysSelectAHighlightThatIsKeptAndDrawnAfterARestart) {
 TEST(SelectingText, EscEndsTheFocusBoxAndStaysOnThePage) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("zero.txt", Lines(200));
-    const std::string plain = program.Outside("plain.png"), box = program.Outside("box.png"),
-                      ended = program.Outside("ended.png"), text = program.Outside("ended.txt"),
-                      left = program.Outside("left.txt");
-    ASSERT_EQ(program.Run({program.Outside("zero.txt")},
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string plain = device.OutsidePath("plain.png"), box = device.OutsidePath("box.png"),
+                      ended = device.OutsidePath("ended.png"), text = device.OutsidePath("ended.txt"),
+                      left = device.OutsidePath("left.txt");
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.txt")},
                           "idle\nscreenshot " + plain +
                               "\nchar 9\nidle\nkey 0x27\nidle\n"
                               "screenshot " +
                               box + "\nkey 0x1b\nidle\nscreenshot " + ended + "\npagetext " + text +
-                              "\nkey 0x1b\nidle\npagetext " + left + "\nquit\n"),
+                              "\nkey 0x1b\nidle\npagetext " + left + "\nquit\n").status,
               0);
     EXPECT_GT(Read(box).Dark(), Read(plain).Dark() + 100);
     EXPECT_EQ(Read(ended).px, Read(plain).px);
@@ -258,16 +257,15 @@ TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
 TEST(SelectingText, BackEndsTheSelectionBeforeItLeavesThePage) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("zero.txt", Lines(200));
-    const std::string book = program.Outside("zero.txt");
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string book = device.OutsidePath("zero.txt");
     const std::string o = device.outside() + "/";
     ASSERT_EQ(
-        program.Run({book}, "idle\nscreenshot " + o + "plain.png\npagetext " + o +
+        RunSteps(device, {book}, "idle\nscreenshot " + o + "plain.png\npagetext " + o +
                                 "plain.txt\nchar 9\nidle\nkey 0x27\nidle\nkey 0x1b\nidle\n"
                                 "screenshot " +
                                 o + "ended.png\npagetext " + o +
-                                "ended.txt\nkey 0x1b\nidle\npagetext " + o + "left.txt\nquit\n"),
+                                "ended.txt\nkey 0x1b\nidle\npagetext " + o + "left.txt\nquit\n").status,
         0);
     ASSERT_FALSE(ReadFile(o + "plain.txt").empty());
     EXPECT_EQ(ReadFile(o + "ended.txt"), ReadFile(o + "plain.txt"));
@@ -303,16 +301,15 @@ int RowOf(const std::vector<std::string>& rows, int icon) {
 TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
     const std::string lines = Lines(200);
-    program.WriteOutside("zero.txt", lines);
-    const std::string book = program.Outside("zero.txt");
+    device.WriteOutside("zero.txt", lines);
+    const std::string book = device.OutsidePath("zero.txt");
     const std::string o = device.outside() + "/";
     // A bookmark and a highlight on page 1, a note on page 2, a modification on page 3, a link
     // from page 4 to page 6.
     const std::string next = "key 0x22\nidle\n";
     ASSERT_EQ(
-        program.Run({book}, "idle\npagetext " + o + "page1.txt\nmenu 40079\nidle\n" +
+        RunSteps(device, {book}, "idle\npagetext " + o + "page1.txt\nmenu 40079\nidle\n" +
                                 AnnotateFirstWords(Cmd::kHighlight) + next + "pagetext " + o +
                                 "page2.txt\n" +
                                 AnnotateFirstWords(Cmd::kAddNote, "text My note\nanswer 1\n") +
@@ -320,7 +317,7 @@ TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
                                 AnnotateFirstWords(Cmd::kModify, "text Changed words\nanswer 1\n") +
                                 next + "pagetext " + o + "page4.txt\n" +
                                 AnnotateFirstWords(Cmd::kAddLink) + next + next + "pagetext " + o +
-                                "page6.txt\n" + AnnotateFirstWords(Cmd::kSetLinkTarget) + "quit\n"),
+                                "page6.txt\n" + AnnotateFirstWords(Cmd::kSetLinkTarget) + "quit\n").status,
         0);
     // Two drawings kept in the side file, one named; the one without a name is not listed.
     const std::string drawn = "Zero text line 100 ";
@@ -337,10 +334,10 @@ TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
         ASSERT_EQ(file.Close(), 0);
     }
 
-    ASSERT_EQ(program.Run({book}, "idle\nmenu 40076\nidle\nlisttext " + o +
+    ASSERT_EQ(RunSteps(device, {book}, "idle\nmenu 40076\nidle\nlisttext " + o +
                                       "all.txt\nmenu 40160\n"
                                       "idle\nlisttext " +
-                                      o + "drawings.txt\nquit\n"),
+                                      o + "drawings.txt\nquit\n").status,
               0);
     const std::vector<std::string> rows = FileLines(o + "all.txt");
     ASSERT_EQ(rows.size(), 6u) << ReadFile(o + "all.txt");
@@ -371,7 +368,7 @@ TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
         std::string steps = "idle\nmenu 40076\nidle\n";
         for (int i = 0; i < row; ++i) steps += "key 0x28\nidle\n";
         const std::string opened = o + "opened" + std::to_string(k.icon) + ".txt";
-        ASSERT_EQ(program.Run({book}, steps + "softkey 1\nidle\npagetext " + opened + "\nquit\n"),
+        ASSERT_EQ(RunSteps(device, {book}, steps + "softkey 1\nidle\npagetext " + opened + "\nquit\n").status,
                   0);
         const std::vector<std::string> shown = FileLines(opened);
         ASSERT_FALSE(shown.empty());
@@ -389,7 +386,7 @@ TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
     for (int i = 0; i < RowOf(rows, 5); ++i) steps += "key 0x28\nidle\n";
     steps += "answer 1\nmenu 40023\nidle\nlisttext " + o + "fewer.txt\n";
     for (int i = 0; i < 5; ++i) steps += "answer 1\nmenu 40023\nidle\n";
-    ASSERT_EQ(program.Run({book}, steps + "listtext " + o + "none.txt\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {book}, steps + "listtext " + o + "none.txt\nquit\n").status, 0);
     const std::vector<std::string> fewer = FileLines(o + "fewer.txt");
     EXPECT_EQ(fewer.size(), 5u);
     EXPECT_EQ(RowOf(fewer, 5), -1);
@@ -407,22 +404,21 @@ TEST(AnnotationsList, EveryKindIsListedOpensItsPageAndIsDeleted) {
 TEST(AnnotationsList, NotesAndModificationsAreRewrittenFromTheList) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("zero.txt", Lines(200));
-    const std::string book = program.Outside("zero.txt");
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string book = device.OutsidePath("zero.txt");
     const std::string o = device.outside() + "/";
-    ASSERT_EQ(program.Run({book},
+    ASSERT_EQ(RunSteps(device, {book},
                           "idle\n" + AnnotateFirstWords(Cmd::kAddNote, "text My note\nanswer 1\n") +
                               "key 0x22\nidle\n" +
                               AnnotateFirstWords(Cmd::kModify, "text Changed words\nanswer 1\n") +
-                              "quit\n"),
+                              "quit\n").status,
               0);
     // Rows in reading order: the note, then the modification.
-    ASSERT_EQ(program.Run({book},
+    ASSERT_EQ(RunSteps(device, {book},
                           "idle\nmenu 40076\nidle\ntext Second thoughts\nanswer 1\n"
                           "menu 40171\nidle\nkey 0x28\nidle\ntext Other words\nanswer 1\n"
                           "menu 40171\nidle\nlisttext " +
-                              o + "rows.txt\nquit\n"),
+                              o + "rows.txt\nquit\n").status,
               0);
     const std::vector<std::string> rows = FileLines(o + "rows.txt");
     ASSERT_EQ(rows.size(), 2u) << ReadFile(o + "rows.txt");
@@ -436,11 +432,10 @@ TEST(AnnotationsList, NotesAndModificationsAreRewrittenFromTheList) {
 TEST(AnnotationsList, ADrawingIsRenamedInPlaceAndAnEmptyNameDeletesIt) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    ProgramRun program(device, FOLIVANT_PROGRAM);
-    program.WriteOutside("zero.txt", Lines(200));
-    const std::string book = program.Outside("zero.txt");
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string book = device.OutsidePath("zero.txt");
     const std::string o = device.outside() + "/";
-    ASSERT_EQ(program.Run({book}, "idle\nquit\n"), 0);
+    ASSERT_EQ(RunSteps(device, {book}, "idle\nquit\n").status, 0);
     auto drawings = [] {
         std::vector<std::u16string> out;
         AnnotationFile file;
@@ -465,14 +460,14 @@ TEST(AnnotationsList, ADrawingIsRenamedInPlaceAndAnEmptyNameDeletesIt) {
     // Modify opens the row's name for editing; End, a character and Enter rename it.
     const std::string edit = "idle\nmenu 40076\nidle\nmenu 40171\nidle\nkey 0x23\n";
     ASSERT_EQ(
-        program.Run({book}, edit + "char 2\nkey 0x0d\nidle\nlisttext " + o + "rows.txt\nquit\n"),
+        RunSteps(device, {book}, edit + "char 2\nkey 0x0d\nidle\nlisttext " + o + "rows.txt\nquit\n").status,
         0);
     EXPECT_EQ(ReadFile(o + "rows.txt").rfind("5\tSketch2 (", 0), 0u) << ReadFile(o + "rows.txt");
     EXPECT_EQ(drawings(), std::vector<std::u16string>{u"Sketch2"});
     std::string erase;
     for (int i = 0; i < 7; ++i) erase += "key 0x08\n";
-    ASSERT_EQ(program.Run({book}, edit + erase + "answer 1\nkey 0x0d\nidle\nlisttext " + o +
-                                      "none.txt\nquit\n"),
+    ASSERT_EQ(RunSteps(device, {book}, edit + erase + "answer 1\nkey 0x0d\nidle\nlisttext " + o +
+                                      "none.txt\nquit\n").status,
               0);
     EXPECT_TRUE(ReadFile(o + "none.txt").empty()) << ReadFile(o + "none.txt");
     EXPECT_TRUE(drawings().empty());
