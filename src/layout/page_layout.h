@@ -547,6 +547,11 @@ private:
     bool EnsureItemDropping(BlockCursor& cursor, BlockCursor& end);
     void ApplyStyle(const PositionRecord& style);
     void DropLeadingSpaces(BlockCursor& cursor);
+    // After a line that ended at a break item: the boxes, line breaks, spaces and style
+    // changes right after it belong to it. Runs of them are cut to the last of each, so that
+    // a run of BRs after a paragraph leaves one blank line; cursor is left before what stays.
+    void CloseBlockLine(BlockCursor& cursor, uint8_t boxFlags, uint8_t& lineFlags,
+                        LineMetrics& metrics);
     // Nothing but marks, boxes and styles before the end of the text.
     bool OnlyTextEndFollows(BlockCursor cursor);
     bool FlushPageEnd(BlockCursor& cursor);
