@@ -212,8 +212,11 @@ public:
     bool Finish(Area& area) override;
     void NoteAnnotationLink(LinkTarget* link) override { markLink_ = link; }
     // The link of text in a style under an annotation mark: the style's own, else the mark's.
+    // A style link that leads nowhere (only a title) gives way to the mark's: the reader's
+    // own link over a book's titled words is followed.
     static LinkTarget* TakeRegionLink(LinkTarget* markLink, LinkTarget* styleLink) {
-        return styleLink ? styleLink : markLink;
+        if (markLink && (!styleLink || styleLink->kind == kLinkTitleOnly)) return markLink;
+        return styleLink;
     }
 
 private:
@@ -221,6 +224,9 @@ private:
     LinkTarget* styleLink_ = nullptr;
     LinkTarget* markLink_ = nullptr;
     RefPtr<LinkTarget> region_;
+    // The link of the region a step ended, finished right after the step: where one link's
+    // text runs straight into another's, region_ already holds the next one.
+    RefPtr<LinkTarget> ended_;
 };
 
 // One region over the positions [start, end), for a selection outline.
