@@ -591,9 +591,10 @@ private:
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool FindPageBefore(uint32_t position, PageRecord*& out);
     enum EndingSearch { kEndingFound, kEndingFurtherBack, kEndingFailed };
+    // laidOut: the slot's contents are the accepted page's layout (it was laid out last).
     EndingSearch SearchPageEndingAt(PageSlot& slot, PageRecord& page, uint32_t target,
                                     bool atLowest, PageRecord& accepted, PageRecord& follower,
-                                    bool& moreText);
+                                    bool& moreText, bool& laidOut);
     // A page laid out as if the first column were `height` tall: it ends on a line start.
     bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
                           PageRecord& follower, bool& moreText);
