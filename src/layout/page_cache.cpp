@@ -905,8 +905,7 @@ bool EarlierLineFallsShort(BlockContents& contents, int32_t columnTop, int32_t c
         if (l.start == PageRecord::kNone || !l.plain) return false;
         if (l.start < target) need = l.bottom;
     }
-    return need >= 0 && static_cast<int64_t>(need) + (earlier.bottom - earlier.top) >
-                            columnHeight;
+    return need >= 0 && static_cast<int64_t>(need) + (earlier.bottom - earlier.top) > columnHeight;
 }
 
 constexpr int32_t kEndingSearchAttempts = 4;
@@ -930,9 +929,8 @@ bool PageLayout::LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t he
 // heights, and the page is cut there and laid out to check that it reaches the target.
 PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageRecord& page,
                                                         uint32_t target, bool atLowest,
-                                                        PageRecord& accepted,
-                                                        PageRecord& follower, bool& moreText,
-                                                        bool& laidOut) {
+                                                        PageRecord& accepted, PageRecord& follower,
+                                                        bool& moreText, bool& laidOut) {
     laidOut = false;
     PageRecord before, next;
     std::vector<LineSpan> linesBefore, linesHere;
@@ -1082,8 +1080,7 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
             break;
         }
         if (page.start >= t0) continue;
-        result = SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more,
-                                    laidOut);
+        result = SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more, laidOut);
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);
