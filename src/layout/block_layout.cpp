@@ -638,7 +638,15 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         pending = 0;
     }
     BlockCursor lineEnd = c;
-    if (endedAtBreak) DropLeadingSpaces(c);
+    if (endedAtBreak) {
+        // A line that goes to the next page is closed there: reading on past its break here
+        // would carry tags of the next block into the state saved for that page's start.
+        LineMetrics probe = metrics;
+        probe.Compute();
+        if (!tableHere && (firstLine || probe.height <= column.Remaining()))
+            CloseBlockLine(c, box.flags, lineFlags, metrics);
+        DropLeadingSpaces(c);
+    }
 
     if (tableHere) metrics = LineMetrics{};
     metrics.Compute();
@@ -695,6 +703,67 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     if ((pageBreak || columnFull) && goOn) column.MarkFull();
     if (pageBreak && goOn) goOn = false;
     return true;
+}
+
+void PageLayout::CloseBlockLine(BlockCursor& cursor, uint8_t boxFlags, uint8_t& lineFlags,
+                                LineMetrics& metrics) {
+    const bool framed = (boxFlags & BoxRecord::kFramed) != 0;
+    bool preformatted = (boxFlags & BoxRecord::kPreformatted) != 0;
+    BlockCursor c = cursor;
+    int32_t n = 0, lastBox = -1, lastBreak = -1, lastStyle = -1;
+    for (bool scanning = true; scanning;) {
+        if (!EnsureItem(c)) break;
+        switch (c.Kind()) {
+            case kItemBox:
+                preformatted =
+                    (block_->Box(c.counts[kItemBox])->flags & BoxRecord::kPreformatted) != 0;
+                lastBox = n;
+                break;
+            case kItemStyleChange:
+                lastStyle = n;
+                break;
+            case kItemLine:
+                // Left by an earlier layout of this block; the next line makes its own.
+                block_->RemoveAt(c);
+                continue;
+            case kItemFlowMark: {
+                const FlowMark* m = block_->Mark(c.counts[kItemFlowMark]);
+                if (m->type == kMarkLineBreak) {
+                    // A listing's line ends are its own lines, blank ones too.
+                    if (preformatted) {
+                        scanning = false;
+                        continue;
+                    }
+                    lastBreak = n;
+                    lineFlags |= LineRecord::kEndsAtLineBreak;
+                    if ((m->flags & 1) && framed) metrics.flags |= LineMetrics::kExtraBelow;
+                } else if (m->type != kMarkSpace && m->type != kMarkHyphen) {
+                    scanning = false;
+                    continue;
+                }
+                break;
+            }
+            default:
+                scanning = false;
+                continue;
+        }
+        c.Next();
+        ++n;
+    }
+    const int32_t boxLimit = lastBreak >= 0 && lastBreak < lastBox ? lastBreak : lastBox;
+    c = cursor;
+    for (int32_t i = 0; i < n; ++i) {
+        bool drop = false;
+        switch (c.Kind()) {
+            case kItemBox: drop = i < boxLimit; break;
+            case kItemStyleChange: drop = i < lastStyle; break;
+            default: drop = i < lastBreak; break;
+        }
+        if (drop)
+            block_->RemoveAt(c);
+        else
+            c.Next();
+    }
 }
 
 void PageLayout::PlaceLineItems(BlockCursor from, const BlockCursor& to, const LineRecord& line) {

@@ -846,6 +846,9 @@ struct LineSpan {
     uint32_t start;
     int32_t top;
     int32_t bottom;
+    // Words and spaces only: no picture, table or page break, so the line is as tall and
+    // breaks the same wherever on a page it lies.
+    bool plain;
 };
 
 void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineSpan>& out) {
@@ -861,14 +864,21 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
             const LineRecord* l = contents.Line(c.counts[kItemLine]);
             if (l->height > 0) {
                 if (waiting) out.pop_back();
-                out.push_back({PageRecord::kNone, l->y - columnTop, l->y + l->height - columnTop});
+                out.push_back(
+                    {PageRecord::kNone, l->y - columnTop, l->y + l->height - columnTop, true});
                 waiting = true;
             }
         } else if (depth == 0 && kind == kItemTable) {
             const TableRecord* t = contents.Table(c.counts[kItemTable]);
             if (waiting) out.pop_back();
-            out.push_back({PageRecord::kNone, t->box.y - columnTop, t->box.Bottom() - columnTop});
+            out.push_back(
+                {PageRecord::kNone, t->box.y - columnTop, t->box.Bottom() - columnTop, false});
             waiting = true;
+        } else if (!out.empty() &&
+                   (kind == kItemInlineBox ||
+                    (kind == kItemFlowMark &&
+                     contents.Mark(c.counts[kItemFlowMark])->type == kMarkPageBreak))) {
+            out.back().plain = false;
         }
         if (waiting && item->HasPosition()) {
             out.back().start = item->Position();
@@ -882,6 +892,20 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
         }
     }
     if (waiting) out.pop_back();
+}
+
+// Whether the page from the line before a page laid out in `contents` (which reaches the
+// target) would fall short of it; false when that cannot be told without laying it out.
+bool EarlierLineFallsShort(BlockContents& contents, int32_t columnTop, int32_t columnHeight,
+                           uint32_t target, const LineSpan& earlier, std::vector<LineSpan>& lines) {
+    if (!earlier.plain) return false;
+    TopLevelLines(contents, columnTop, lines);
+    int32_t need = -1;
+    for (const LineSpan& l : lines) {
+        if (l.start == PageRecord::kNone || !l.plain) return false;
+        if (l.start < target) need = l.bottom;
+    }
+    return need >= 0 && static_cast<int64_t>(need) + (earlier.bottom - earlier.top) > columnHeight;
 }
 
 constexpr int32_t kEndingSearchAttempts = 4;
@@ -905,8 +929,9 @@ bool PageLayout::LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t he
 // heights, and the page is cut there and laid out to check that it reaches the target.
 PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageRecord& page,
                                                         uint32_t target, bool atLowest,
-                                                        PageRecord& accepted,
-                                                        PageRecord& follower, bool& moreText) {
+                                                        PageRecord& accepted, PageRecord& follower,
+                                                        bool& moreText, bool& laidOut) {
+    laidOut = false;
     PageRecord before, next;
     std::vector<LineSpan> linesBefore, linesHere;
     bool hasBefore = false, hardBefore = false, more = false;
@@ -924,7 +949,10 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         slot.record = nullptr;
     }
     if (guard == kEndingChainPages) return kEndingFailed;
+    // Which page the slot shows: the chain's last one, until a cut is laid out there.
+    bool slotHoldsPage = true, slotHoldsGood = false;
     auto accept = [&](PageRecord& r, PageRecord& f, bool m) {
+        laidOut = &r == &page ? slotHoldsPage : slotHoldsGood;
         accepted.MoveFrom(r);
         follower.MoveFrom(f);
         moreText = m;
@@ -948,6 +976,7 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     if (i >= static_cast<int32_t>(linesBefore.size())) return accept(page, next, more);
 
     PageRecord good, goodFollower;
+    std::vector<LineSpan> linesCandidate;
     bool hasGood = false, goodMore = false;
     // Lines known to start a page that falls short of the target, and that reaches it.
     int32_t shortAt = 0, goodAt = static_cast<int32_t>(linesBefore.size());
@@ -957,6 +986,7 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         if (!cut.CopyFrom(before)) break;
         cut.used = true;
         slot.record = &cut;
+        slotHoldsPage = slotHoldsGood = false;
         if (!LayoutSlotCapped(cut, slot, linesBefore[i].top, candidate, cutMore) || !cutMore ||
             candidate.start <= before.start || candidate.start > page.start)
             break;
@@ -966,6 +996,7 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         if (!LayoutSlot(candidate, slot, false, after, candidateMore)) break;
         slot.record = nullptr;
         uint32_t end = candidateMore ? after.start : TextLength();
+        slotHoldsGood = end >= target;
         if (end >= target) {
             good.MoveFrom(candidate);
             goodFollower.MoveFrom(after);
@@ -974,6 +1005,13 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
             goodAt = i;
             // An earlier line may end nearer the target without falling short of it.
             if (end == target) break;
+            // Unless that line and this page's lines are plain: then the page from it is this
+            // one a line lower, and falls short when its last line before the target no
+            // longer fits. Found so, it needs no layout of its own.
+            if (i > shortAt + 1 &&
+                EarlierLineFallsShort(slot.contents, top, columns_[0].height, target,
+                                      linesBefore[i - 1], linesCandidate))
+                shortAt = i - 1;
         } else {
             shortAt = i;
         }
@@ -1013,7 +1051,7 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
     int32_t s = ChooseSlot();
     PageSlot& slot = slots_[s];
     PageRecord accepted, follower;
-    bool more = false;
+    bool more = false, laidOut = false;
     EndingSearch result = kEndingFurtherBack;
     int64_t back = std::max<int64_t>(1, estimate);
     for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
@@ -1042,12 +1080,16 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
             break;
         }
         if (page.start >= t0) continue;
-        result = SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more);
+        result = SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more, laidOut);
     }
-    ReleaseSlot(s);  // what it showed last is laid out again when it is shown
+    // A slot that does not hold the page found is laid out again when the page is shown.
+    if (result != kEndingFound || !laidOut) ReleaseSlot(s);
     if (result != kEndingFound) return false;
-    if (!accepted.IsUsed() || accepted.start >= t0) return false;
-    if (accepted.end != kNone && accepted.end < t0) return false;
+    if (!accepted.IsUsed() || accepted.start >= t0 ||
+        (accepted.end != kNone && accepted.end < t0)) {
+        if (laidOut) ReleaseSlot(s);
+        return false;
+    }
     if (static_cast<int64_t>(accepted.start) <= firstStart) {
         out = &first_;
     } else {
@@ -1057,7 +1099,10 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
         accepted.linkOrigin = kNone;
         accepted.linkStep = 0;
         out = StoreRecord(accepted);
-        if (!out) return false;
+        if (!out) {
+            if (laidOut) ReleaseSlot(s);
+            return false;
+        }
     }
     if (more) {
         // The page after it: where it ends exactly, the page the search started from.
@@ -1071,6 +1116,14 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
         out = FindPageRecord(start, 0);
     } else {
         RememberLast(*out);
+    }
+    // Kept laid out: showing the page needs no second layout.
+    if (laidOut) {
+        if (out && SlotOf(out->start) < 0) {
+            slot.record = out;
+        } else {
+            ReleaseSlot(s);
+        }
     }
     return out != nullptr;
 }

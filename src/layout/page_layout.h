@@ -212,8 +212,11 @@ public:
     bool Finish(Area& area) override;
     void NoteAnnotationLink(LinkTarget* link) override { markLink_ = link; }
     // The link of text in a style under an annotation mark: the style's own, else the mark's.
+    // A style link that leads nowhere (only a title) gives way to the mark's: the reader's
+    // own link over a book's titled words is followed.
     static LinkTarget* TakeRegionLink(LinkTarget* markLink, LinkTarget* styleLink) {
-        return styleLink ? styleLink : markLink;
+        if (markLink && (!styleLink || styleLink->kind == kLinkTitleOnly)) return markLink;
+        return styleLink;
     }
 
 private:
@@ -221,6 +224,9 @@ private:
     LinkTarget* styleLink_ = nullptr;
     LinkTarget* markLink_ = nullptr;
     RefPtr<LinkTarget> region_;
+    // The link of the region a step ended, finished right after the step: where one link's
+    // text runs straight into another's, region_ already holds the next one.
+    RefPtr<LinkTarget> ended_;
 };
 
 // One region over the positions [start, end), for a selection outline.
@@ -547,6 +553,11 @@ private:
     bool EnsureItemDropping(BlockCursor& cursor, BlockCursor& end);
     void ApplyStyle(const PositionRecord& style);
     void DropLeadingSpaces(BlockCursor& cursor);
+    // After a line that ended at a break item: the boxes, line breaks, spaces and style
+    // changes right after it belong to it. Runs of them are cut to the last of each, so that
+    // a run of BRs after a paragraph leaves one blank line; cursor is left before what stays.
+    void CloseBlockLine(BlockCursor& cursor, uint8_t boxFlags, uint8_t& lineFlags,
+                        LineMetrics& metrics);
     // Nothing but marks, boxes and styles before the end of the text.
     bool OnlyTextEndFollows(BlockCursor cursor);
     bool FlushPageEnd(BlockCursor& cursor);
@@ -580,9 +591,10 @@ private:
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool FindPageBefore(uint32_t position, PageRecord*& out);
     enum EndingSearch { kEndingFound, kEndingFurtherBack, kEndingFailed };
+    // laidOut: the slot's contents are the accepted page's layout (it was laid out last).
     EndingSearch SearchPageEndingAt(PageSlot& slot, PageRecord& page, uint32_t target,
                                     bool atLowest, PageRecord& accepted, PageRecord& follower,
-                                    bool& moreText);
+                                    bool& moreText, bool& laidOut);
     // A page laid out as if the first column were `height` tall: it ends on a line start.
     bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
                           PageRecord& follower, bool& moreText);

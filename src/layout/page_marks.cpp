@@ -18,6 +18,7 @@
 void LinkRegionStrategy::Step(BlockContents& contents, int32_t index, int32_t kindIndex,
                               bool& starts, bool& ends) {
     starts = ends = false;
+    ended_.Reset();
     if (contents.ItemAt(index)->kind == kItemStyleChange) {
         const PositionRecord* style = contents.Style(kindIndex);
         styleLink_ = style ? style->link.Get() : nullptr;
@@ -28,12 +29,15 @@ void LinkRegionStrategy::Step(BlockContents& contents, int32_t index, int32_t ki
     ends = current_ != nullptr;
     starts = link != nullptr;
     current_ = link;
+    if (ends) ended_ = std::move(region_);
     if (starts) region_.Assign(link);
 }
 
 bool LinkRegionStrategy::Finish(Area& area) {
-    if (area.IsEmpty() || !region_) return false;
-    area.link.Assign(region_.Get());
+    RefPtr<LinkTarget> link = std::move(ended_);
+    if (!link) link.Assign(region_.Get());
+    if (area.IsEmpty() || !link) return false;
+    area.link.Assign(link.Get());
     return true;
 }
 

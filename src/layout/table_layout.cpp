@@ -151,7 +151,7 @@ bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
             // Whatever stopped the loop short of the cell's end (a column marked full), the
             // rest of the cell's content is laid out in the cell too, never passed over.
             for (int32_t guard = 0; guard < kMaxEmptyReads && !AtCellBoundary(c); ++guard) {
-                uint32_t before = c.position;
+                int32_t before = c.position;
                 box.full = false;
                 if (!ColumnLoop(box, c, firstLine, false)) return false;
                 if (c.position == before) break;

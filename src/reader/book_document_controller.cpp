@@ -91,6 +91,7 @@ BookDocumentController::BookDocumentController(ScriptHeap* heap)
     : heap_(heap), layoutForms_(new(std::nothrow) LayoutFormList(forms_)) {
     forms_.SetOwner(this);
     frames_.reset(new (std::nothrow) FrameSet(this));
+    if (frames_) frames_->Root().SetViews(this);
 }
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }

@@ -69,7 +69,8 @@ class BookDocumentController : public DocumentController,
                                private RecordSetPageOwner,
                                private FormListOwner,
                                private FrameSetHost,
-                               private FrameSetController {
+                               private FrameSetController,
+                               private FrameViews {
 public:
     explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
@@ -529,6 +530,15 @@ private:
     bool GetFramePosition(uint32_t& position) override;
     bool GoFirstPage() override { return GoToPage(1); }
     void SetFrameOptions(uint8_t frameFlag, uint8_t option) override;
+    // What the frames ask of the pages in their leaves: link areas, and the height a page
+    // needs for a frame sized to its content.
+    int32_t CountLinkAreas(Node* leaf) override;
+    void SelectMark(Node* leaf, int32_t n) override;
+    int32_t NextLinkArea(Node* leaf, int32_t from) override;
+    int32_t PreviousLinkArea(Node* leaf, int32_t from) override;
+    int32_t QueryLayoutRange(Node* leaf, int32_t width, int32_t height) override;
+    // The link areas of this controller's current page; null without a laid-out text page.
+    AreaArray* PageLinkAreas();
     void ClearKeyHandlers();
     // Frame controllers: their window part paints their page in its frame.
     class FrameWindowPart;

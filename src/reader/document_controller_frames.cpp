@@ -113,6 +113,61 @@ bool BookDocumentController::FocusPageLink(bool forward) {
     return true;
 }
 
+AreaArray* BookDocumentController::PageLinkAreas() {
+    AreaArray* marks = nullptr;
+    if (!layout_ || view_ != kTextPage || !layout_->GetCurrentBlockMarks(marks)) return nullptr;
+    return marks;
+}
+
+int32_t BookDocumentController::CountLinkAreas(Node* leaf) {
+    BookDocumentController* c = ControllerOfLeaf(leaf);
+    AreaArray* marks = c ? c->PageLinkAreas() : nullptr;
+    if (!marks) return 0;
+    int32_t n = 0;
+    for (int32_t i = 0; i < marks->Count(); ++i)
+        if (Area* area = marks->At(i); area && area->link) ++n;
+    return n;
+}
+
+void BookDocumentController::SelectMark(Node* leaf, int32_t n) {
+    BookDocumentController* c = ControllerOfLeaf(leaf);
+    if (!c || !c->PageLinkAreas()) return;
+    c->layout_->SetCurrentMark(static_cast<uint32_t>(n), false, true);
+    if (n < 0) {
+        if (c->pageView_) c->pageView_->ClearFocus();
+    } else if (c->pageView_) {
+        c->pageView_->Focus();
+    }
+    if (surface_) surface_->InvalidateRect(nullptr);
+}
+
+int32_t BookDocumentController::NextLinkArea(Node* leaf, int32_t from) {
+    BookDocumentController* c = ControllerOfLeaf(leaf);
+    AreaArray* marks = c ? c->PageLinkAreas() : nullptr;
+    if (!marks) return -1;
+    for (int32_t i = from < 0 ? 0 : from + 1; i < marks->Count(); ++i)
+        if (Area* area = marks->At(i); area && area->link) return i;
+    return -1;
+}
+
+int32_t BookDocumentController::PreviousLinkArea(Node* leaf, int32_t from) {
+    BookDocumentController* c = ControllerOfLeaf(leaf);
+    AreaArray* marks = c ? c->PageLinkAreas() : nullptr;
+    if (!marks) return -1;
+    for (int32_t i = (from < 0 || from > marks->Count() ? marks->Count() : from) - 1; i >= 0; --i)
+        if (Area* area = marks->At(i); area && area->link) return i;
+    return -1;
+}
+
+int32_t BookDocumentController::QueryLayoutRange(Node* leaf, int32_t width, int32_t height) {
+    BookDocumentController* c = ControllerOfLeaf(leaf);
+    if (!c || !c->layout_ || c->view_ != kTextPage || width < 1 || height < 1) return 0;
+    // The page is laid out at the height left and fitted to what it holds; the frame then
+    // places it at that height, which lays it out once more in its own rectangle.
+    Size fitted = c->layout_->FitHeightToContent(Size{width, height});
+    return fitted.height < height ? fitted.height : height;
+}
+
 bool BookDocumentController::MoveFrameFocus(bool forward, bool restart) {
     if (!framed_ || !frames_) return restart && FocusPageLink(forward);
     std::vector<Node*> leaves;

@@ -234,6 +234,58 @@ TEST_F(PagingBack, AfterGoToPageAndAfterAFoundWord) {
     }
 }
 
+// The page shown by PageUp is the longest that reaches the current start: it ends there, or
+// the page one line earlier would stop short of it (plain paragraphs, where the search can tell
+// that from the lines' heights without laying that page out).
+TEST_F(PagingBack, ThePageFoundIsTheLongestThatReachesTheStart) {
+    std::u16string html = u"<html><body>";
+    uint32_t r = 5;
+    static const char16_t* const kWords[] = {u"a", u"harbour", u"lantern", u"of", u"quiet",
+                                             u"evening", u"ships", u"the"};
+    for (int p = 0; p < 40; ++p) {
+        if (p % 3 == 0) html += u"<h3>Part " + Num(p) + u"</h3>";
+        html += u"<p>";
+        for (int w = 0; w < 20 + p % 7 * 9; ++w) {
+            r = r * 1103515245u + 12345u;
+            html += kWords[(r >> 16) % 8];
+            html += u' ';
+        }
+        html += u"</p>";
+    }
+    html += u"</body></html>";
+    for (bool seekable : {true, false}) {
+        SCOPED_TRACE(seekable ? "book" : "html");
+        host = std::make_unique<LayoutHost>(html, 240, 320, 12, true, seekable, 0x51u);
+        layout().SetViewport(Rect{0, 0, 240, 320});
+        ASSERT_TRUE(layout().Start());
+        std::vector<Page> forward = Forward();
+        std::vector<uint32_t> starts;
+        for (const Page& p : forward)
+            starts.insert(starts.end(), p.lineStarts.begin(), p.lineStarts.end());
+        ASSERT_GT(forward.size(), 6u);
+        int checked = 0;
+        for (size_t k = 3; k + 1 < forward.size(); ++k) {
+            // A jump to a line of the k-th page, then PageUp.
+            uint32_t target = forward[k].lineStarts[forward[k].lineStarts.size() / 2];
+            host = std::make_unique<LayoutHost>(html, 240, 320, 12, true, seekable, 0x51u);
+            layout().SetViewport(Rect{0, 0, 240, 320});
+            ASSERT_TRUE(layout().Start());
+            ASSERT_TRUE(layout().GoToPositionAsPageStart(target));
+            ASSERT_TRUE(layout().GoToPosition(target, -2));
+            Page found = Shown();
+            ASSERT_GE(found.end, target);
+            if (found.end == target) continue;
+            auto at = std::find(starts.begin(), starts.end(), found.start);
+            ASSERT_NE(at, starts.end()) << "the page found starts inside a line";
+            if (at == starts.begin()) continue;
+            ASSERT_TRUE(layout().GoToPositionAsPageStart(*(at - 1)));
+            EXPECT_LT(Shown().end, target) << "a page one line earlier reaches " << target;
+            ++checked;
+        }
+        EXPECT_GT(checked, 0);
+    }
+}
+
 TEST_F(PagingBack, AfterReopeningAtASavedPage) {
     for (bool seekable : {true, false}) {
         SCOPED_TRACE(seekable ? "book" : "html");

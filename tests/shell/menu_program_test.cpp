@@ -125,5 +125,74 @@ TEST(ProgramBookKeys, HandlersRunOnTheirKeysAndOnFind) {
     EXPECT_TRUE(three.pixels == found.pixels);
 }
 
+// A book whose frame set puts a strip sized to its content above the reading frame: the strip
+// shows the book's title line from its own text position (at the end of the text).
+void WriteTitledBook(const TempDevice& device, bool measured) {
+    std::string html = "<html><body>";
+    for (int i = 0; i < 4; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " " +
+                SampleText(200, static_cast<std::uint32_t>(i + 1)) + "</p>";
+    const auto title = static_cast<std::uint32_t>(html.size());
+    html += "<p>The title strip</p></body></html>";
+    Bytes tree = TreeNode(0x0041, 0, 0, 0xFFFFFFFF, 2, 6);
+    const auto names = static_cast<std::uint32_t>(tree.size()) + 24;
+    auto append = [&tree](const Bytes& b) { tree.insert(tree.end(), b.begin(), b.end()); };
+    append(TreeNode(measured ? 0x000A : 0x0002, 1, 0, names));
+    append(TreeNode(0x0002, 3, 1, names + 7));
+    for (const char* n : {"title", "main"}) {
+        PutU16(tree, static_cast<std::uint32_t>(std::string(n).size()));
+        PutText(tree, n);
+    }
+    BookBuilder book;
+    book.text = ToBytes(html);
+    book.fullName = "Titled";
+    book.framesets = {FramesetSpec{0, tree, {2, title, 0}}};
+    WriteBook(device, "titled.prc", book.Build());
+}
+
+// The first row at or below `from` with ink (a pixel other than the page colour at its left).
+int InkRow(const Picture& p, int from) {
+    for (int y = from; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            if (p.At(x, y) != p.At(0, y)) return y;
+    return p.height;
+}
+
+// The strip was given no height at all, as the frames had nothing to measure it with; now it
+// takes the height of its line and the reading frame's page moves down by as much, whole.
+TEST(ProgramFrames, AFrameSizedToItsContentShowsItAboveTheReadingFrame) {
+    std::vector<Picture> shots;
+    for (bool measured : {false, true}) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        WriteTitledBook(device, measured);
+        const std::string o = device.outside() + "/";
+        const std::string steps =
+            "idle\npagetext " + o + "page.txt\nscreenshot " + o + "page.png\nquit\n";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\titled.prc"}, steps).status, 0)
+            << ReadFile(o + "errors.txt");
+        const std::string page = Joined(ReadLines(o + "page.txt"));
+        EXPECT_EQ(page.rfind("Paragraph 0", 0), 0u) << page;
+        shots.push_back(ReadPicture(o + "page.png"));
+        ASSERT_FALSE(shots.back().pixels.empty());
+    }
+    const Picture &plain = shots[0], &fitted = shots[1];
+    ASSERT_EQ(plain.height, fitted.height);
+    int page = 0;  // the first row of the page, below the caption
+    while (page < plain.height && plain.At(0, page) != plain.At(0, plain.height / 2)) ++page;
+    const int text = InkRow(plain, page);
+    ASSERT_LT(text + 40, plain.height);
+    int shift = 0;
+    for (int d = 1; d < plain.height / 2 && shift == 0; ++d) {
+        bool same = true;
+        for (int y = text; y < text + 40 && same; ++y)
+            for (int x = 0; x < plain.width && same; ++x)
+                same = plain.At(x, y) == fitted.At(x, y + d);
+        if (same) shift = d;
+    }
+    EXPECT_GT(shift, 0) << "the reading frame's page is not found lower down";
+    EXPECT_LT(InkRow(fitted, page), text + shift) << "nothing is drawn in the strip";
+}
+
 }  // namespace
 }  // namespace fvt::test

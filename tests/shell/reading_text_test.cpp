@@ -188,5 +188,17 @@ TEST(ReadingText, ThePageShowsTheTextAsWritten) {
     EXPECT_TRUE(whole) << ::testing::PrintToString(listing);
 }
 
+// A run of line breaks after the end of a line leaves one blank line, after a paragraph as
+// inside one and in a text file; a listing keeps every blank line of its own.
+TEST(ReadingText, RunsOfLineBreaksLeaveOneBlankLine) {
+    std::vector<std::string> html = PageLines(
+        "page.htm", Html("<p>one</p><br><br><br><p>two</p><p>three<br><br><br><br>four</p>"
+                         "<pre>\nx\n\n\ny\n</pre><p>five</p>"));
+    EXPECT_EQ(html, (std::vector<std::string>{"one", "", "two", "three", "", "four", "x", "", "",
+                                              "y", "five"}));
+    std::vector<std::string> text = PageLines("page.txt", "one\ntwo\n\nthree\n\n\n\nfour\n");
+    EXPECT_EQ(text, (std::vector<std::string>{"one", "two", "", "three", "", "four"}));
+}
+
 }  // namespace
 }  // namespace fvt::test

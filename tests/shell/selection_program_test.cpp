@@ -473,6 +473,39 @@ TEST(AnnotationsList, ADrawingIsRenamedInPlaceAndAnEmptyNameDeletesIt) {
     EXPECT_TRUE(drawings().empty());
 }
 
+// The same link made over words the book gives only a title: the title leads nowhere, so a
+// tap on the words follows the reader's own link (the title once took the tap and did nothing).
+TEST(SelectingText, ACustomLinkOverTitledWordsIsFollowed) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string html = "<html><body>";
+    for (int i = 0; i < 200; ++i)
+        html += "<p><span title=\"A hint\">Zero text line " + std::to_string(i) +
+                " with some words to fill the page.</span></p>";
+    device.WriteOutside("titled.htm", html + "</body></html>");
+    const std::string book = device.OutsidePath("titled.htm");
+    const std::string target = device.OutsidePath("target.txt"), first = device.OutsidePath("first.txt"),
+                      followed = device.OutsidePath("followed.txt");
+    ASSERT_EQ(
+        RunSteps(device, {book},
+                    "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
+                    "key 0x0d\nidle\nkey 0x27\nidle\n" +
+                        Answer(Cmd::kAddLink) +
+                        "key 0x0d\nidle\nadvance 300\nidle\n"
+                        "key 0x22\nidle\nkey 0x22\nidle\npagetext " +
+                        target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
+                        Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n").status,
+        0);
+    ASSERT_EQ(RunSteps(device, {book}, "idle\nkey 0x24\nidle\npagetext " + first +
+                                      "\ntap 132 40\nidle\nadvance 300\nidle\npagetext " +
+                                      followed + "\nquit\n").status,
+              0);
+    const std::string shown = ReadFile(first);
+    ASSERT_NE(shown.find("Zero text line 0"), std::string::npos) << shown;
+    ASSERT_NE(ReadFile(target), shown);
+    EXPECT_EQ(ReadFile(followed), ReadFile(target));
+}
+
 // A book in the books folder whose paragraphs read "<first> text line N with some words...".
 void WriteLinesBook(const TempDevice& device, const std::string& name, const std::string& first) {
     std::string html = "<html><body>";
