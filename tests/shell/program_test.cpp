@@ -509,6 +509,43 @@ TEST(ProgramScreens, TheProgressBarLeavesTheLastLineWholeAtTheSmallestTextSize) 
     }
 }
 
+// The library's selected row stays marked while a box over the library has the focus, as a
+// whole row: the icon cell and the rest of the row in one colour (the icon cell alone was).
+TEST(ProgramScreens, ASelectedRowWithoutTheFocusIsMarkedAsAWholeRow) {
+    for (const char* screen : kScreens) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        for (const char* name : {"Alpha", "Beta", "Gamma"}) WriteNumberedBook(device, name, 4);
+        const std::string o = device.outside() + "/";
+        // The delete box, cancelled.
+        const std::string steps = "idle\nscreenshot " + o + "focused.png\nscreenshot-box " + o +
+                                  "box.png\nanswer 2\nmenu 40023\nidle\nquit\n";
+        ASSERT_EQ(RunScript(device, {}, steps,
+                            {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}),
+                  0)
+            << screen << ": " << ReadFile(o + "errors.txt");
+        EXPECT_TRUE(device.HostExists("storage/eBooks/Alpha.prc"));
+        const Picture focused = ReadPicture(o + "focused.png"), box = ReadPicture(o + "box.png");
+        ASSERT_GT(focused.width, 0);
+        ASSERT_EQ(box.width, focused.width);
+        // The selected row: the rows the focused list marks in its dark blue, across the row.
+        const int icon = 5, label = focused.width * 3 / 4;
+        const uint32_t paper = focused.At(icon, focused.height - 1 - focused.height / 8);
+        auto blue = [](uint32_t rgba) { return (rgba & 0xFF) < 64 && (rgba >> 16 & 0xFF) > 96; };
+        int rows = 0;
+        for (int y = focused.height / 8; y < focused.height / 2; ++y) {
+            if (!blue(focused.At(icon, y)) || !blue(focused.At(label, y))) continue;
+            ++rows;
+            EXPECT_NE(box.At(icon, y), paper) << screen << ": the selection is not shown at " << y;
+            EXPECT_EQ(box.At(icon, y), box.At(label, y))
+                << screen << ": only the icon cell is marked at row " << y;
+            EXPECT_NE(box.At(label, y), focused.At(label, y))
+                << screen << ": without the focus the row looks focused at " << y;
+        }
+        EXPECT_GT(rows, 10) << screen << ": no selected row";
+    }
+}
+
 TEST(SingleInstance, QuitClosesTheRunningInstance) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
