@@ -438,75 +438,83 @@ TEST(ProgramScreens, ABookmarkMadeRightAfterADialogIsDrawnOnThePageNotOverTheLis
 }
 
 // With the progress bar on, at the smallest text size, no line of the page runs into the bar:
-// the bar's rows hold no text and every line, the last too, ends above them with a row to
-// spare (a line cut at the bar would reach it).
+// the bar's rows hold no text and every line, the last too, is seen whole above them. In full
+// screen too, where the window grows under the bar (the page was laid out in the whole window).
 TEST(ProgramScreens, TheProgressBarLeavesTheLastLineWholeAtTheSmallestTextSize) {
-    for (const char* screen : kScreens) {
-        TempDevice device;
-        ASSERT_TRUE(device.ok());
-        WriteNumberedBook(device, "Small", 40);
-        const std::string o = device.outside() + "/";
-        // Decrease from the default size (16) to the smallest (12), one step at a time.
-        std::string steps = "idle\nmenu 40172\nidle\n";
-        for (int i = 0; i < 4; ++i) steps += "menu 40083\nidle\n";
-        const int pages = 5;
-        for (int i = 0; i < pages; ++i)
-            steps += "screenshot " + o + "p" + std::to_string(i) + ".png\npagetext " + o + "p" +
-                     std::to_string(i) + ".txt\nkey 0x22\nidle\n";
-        ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Small.prc"}, steps + "quit\n",
-                            {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}),
-                  0)
-            << screen << ": " << ReadFile(o + "errors.txt");
-        std::vector<std::string> previous;
-        for (int i = 0; i < pages; ++i) {
-            const std::string n = std::to_string(i);
-            const Picture page = ReadPicture(o + "p" + n + ".png");
-            ASSERT_GT(page.width, 0);
-            // The bar starts a few pixels in from the left edge, where the page has its margin;
-            // below it come the soft keys, drawn in white on dark, and above the page the title.
-            const uint32_t paper = page.At(3, page.height / 2), keys = page.At(3, page.height - 1);
-            int barTop = page.height / 2;
-            while (barTop < page.height && page.At(3, barTop) == paper) ++barTop;
-            int barEnd = barTop;
-            while (barEnd < page.height && page.At(3, barEnd) != keys) ++barEnd;
-            ASSERT_LT(barTop, barEnd) << screen << " page " << n << ": no bar";
-            int pageTop = 0;
-            while (pageTop < page.height && page.At(3, pageTop) == page.At(3, 0)) ++pageTop;
-            // Every line of the page is a band of rows with text in it: the box font draws each
-            // character as a box from the line's ascent to its descent, so the lines of body
-            // text are bands of one height and a line cut short is a lower band.
-            std::vector<int> bands;
-            bool textInBar = false, inBand = false;
-            for (int y = pageTop; y < barEnd; ++y) {
-                bool text = false;
-                for (int x = 0; x < page.width / 2 && !text; ++x) text = Dark(page.At(x, y));
-                if (text && y >= barTop) textInBar = true;
-                if (text && y < barTop) {
-                    if (!inBand) bands.push_back(0);
-                    ++bands.back();
+    for (const char* screen : kScreens)
+        for (bool full : {false, true}) {
+            SCOPED_TRACE(full ? "full screen" : "with the bars");
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            WriteNumberedBook(device, "Small", 40);
+            const std::string o = device.outside() + "/";
+            // Decrease from the default size (16) to the smallest (12), one step at a time.
+            std::string steps = "idle\nmenu 40172\nidle\n";
+            for (int i = 0; i < 4; ++i) steps += "menu 40083\nidle\n";
+            if (full) steps += "menu 40084\nidle\n";
+            const int pages = 5;
+            for (int i = 0; i < pages; ++i)
+                steps += "screenshot " + o + "p" + std::to_string(i) + ".png\npagetext " + o + "p" +
+                         std::to_string(i) + ".txt\nkey 0x22\nidle\n";
+            ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Small.prc"}, steps + "quit\n",
+                                {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}),
+                      0)
+                << screen << ": " << ReadFile(o + "errors.txt");
+            std::vector<std::string> previous;
+            for (int i = 0; i < pages; ++i) {
+                const std::string n = std::to_string(i);
+                const Picture page = ReadPicture(o + "p" + n + ".png");
+                ASSERT_GT(page.width, 0);
+                // The bar starts a few pixels in from the left edge, where the page has its margin;
+                // below it come the soft keys, drawn in white on dark, and above the page the title
+                // (neither in full screen).
+                const uint32_t paper = page.At(3, page.height / 2),
+                               keys = page.At(3, page.height - 1);
+                int barTop = page.height / 2;
+                while (barTop < page.height && page.At(3, barTop) == paper) ++barTop;
+                int barEnd = barTop;
+                while (barEnd < page.height && page.At(3, barEnd) != keys) ++barEnd;
+                ASSERT_LT(barTop, barEnd) << screen << " page " << n << ": no bar";
+                int pageTop = 0;
+                if (page.At(3, 0) != paper)
+                    while (pageTop < page.height && page.At(3, pageTop) == page.At(3, 0)) ++pageTop;
+                // Every line of the page is a band of rows with text in it: the box font draws each
+                // character as a box from the line's ascent to its descent, so the lines of body
+                // text are bands of one height and a line cut short is a lower band.
+                std::vector<int> bands;
+                bool textInBar = false, inBand = false;
+                for (int y = pageTop; y < barEnd; ++y) {
+                    bool text = false;
+                    for (int x = 0; x < page.width / 2 && !text; ++x) text = Dark(page.At(x, y));
+                    if (text && y >= barTop) textInBar = true;
+                    if (text && y < barTop) {
+                        if (!inBand) bands.push_back(0);
+                        ++bands.back();
+                    }
+                    inBand = text;
                 }
-                inBand = text;
+                EXPECT_FALSE(textInBar) << screen << " page " << n;
+                ASSERT_GT(bands.size(), 2u) << screen << " page " << n;
+                std::map<int, int> heights;
+                for (int h : bands) ++heights[h];
+                const int body =
+                    std::max_element(heights.begin(), heights.end(), [](auto& a, auto& b) {
+                        return a.second < b.second;
+                    })->first;
+                EXPECT_EQ(bands.back(), body)
+                    << screen << " page " << n << ": the last line is cut";
+                // Every laid-out line is seen: none lies hidden under the bar.
+                const auto lines = ReadLines(o + "p" + n + ".txt");
+                ASSERT_FALSE(lines.empty()) << screen << " page " << n;
+                EXPECT_EQ(bands.size(), lines.size())
+                    << screen << " page " << n << ": lines of the page are not seen";
+                // Turning the page loses no line and shows none twice.
+                if (!previous.empty()) {
+                    EXPECT_NE(lines.front(), previous.back()) << screen;
+                }
+                previous = lines;
             }
-            EXPECT_FALSE(textInBar) << screen << " page " << n;
-            ASSERT_GT(bands.size(), 2u) << screen << " page " << n;
-            std::map<int, int> heights;
-            for (int h : bands) ++heights[h];
-            const int body = std::max_element(heights.begin(), heights.end(), [](auto& a, auto& b) {
-                                 return a.second < b.second;
-                             })->first;
-            EXPECT_EQ(bands.back(), body) << screen << " page " << n << ": the last line is cut";
-            // Every laid-out line is seen: none lies hidden under the bar.
-            const auto lines = ReadLines(o + "p" + n + ".txt");
-            ASSERT_FALSE(lines.empty()) << screen << " page " << n;
-            EXPECT_EQ(bands.size(), lines.size())
-                << screen << " page " << n << ": lines of the page are not seen";
-            // Turning the page loses no line and shows none twice.
-            if (!previous.empty()) {
-                EXPECT_NE(lines.front(), previous.back()) << screen;
-            }
-            previous = lines;
         }
-    }
 }
 
 // The library's selected row stays marked while a box over the library has the focus, as a
