@@ -253,7 +253,11 @@ void BookDocumentController::PaintPage() {
         // The window changed size: the same text starts the page laid out anew.
         uint32_t start = layout_->CurrentPageStart();
         viewport_ = now;
-        if (pageView_) {
+        if (pageView_ && surface_ && pageView_->Parent() == surface_) {
+            // Through the surface, whose docked bars (the position bar) take their strips
+            // first: the page is laid out anew in what is left, so no line lies under a bar.
+            surface_->OnSize();
+        } else if (pageView_) {
             Rect placed;
             pageView_->AdjustRect(placed, viewport_);  // the element lays the page out anew
         } else {

@@ -419,7 +419,6 @@ protected:
         if (s) s->GetMargins(x, y);
         marginsShown_ = static_cast<int32_t>(x) > 1;
         SetChecked(1044, marginsShown_);
-        SendItemMessage(1086, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetItem(1003)), 0);
         AddRows(*this, 1003, {5309, 5310, 5308, 5307});
         ListSetSel(1003, CanRotateScreen() ? GetScreenOrientation()
                                            : static_cast<int32_t>(s ? s->orientation : 0));

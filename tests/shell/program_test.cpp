@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -396,6 +398,226 @@ TEST(ProgramRuns, AHeadingInABlockOpensOnItsText) {
             OpeningScreen(std::string("<html><body>") + start + "<p>Para</p></body></html>");
         ASSERT_FALSE(screen.empty()) << start;
         EXPECT_NE(screen, blank) << start << " opens on a blank page";
+    }
+}
+
+// A pixel's darkest channel is low: text, not the bars' pale fills.
+bool Dark(uint32_t rgba) {
+    const uint32_t r = rgba & 0xFF, g = rgba >> 8 & 0xFF, b = rgba >> 16 & 0xFF;
+    return std::max({r, g, b}) < 128;
+}
+
+const char* const kScreens[] = {"240x320@96", "480x640@192"};
+
+// A bookmark made straight after a dialog closes, with the annotations list opened at once and no
+// idle time between the steps: its corner is on the page after the list closes, never over the
+// list's header, and the screens are those of a run that idles between the steps.
+TEST(ProgramScreens, ABookmarkMadeRightAfterADialogIsDrawnOnThePageNotOverTheList) {
+    for (const char* screen : kScreens) {
+        std::string shots[2][4];
+        for (int idle = 0; idle < 2; ++idle) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            WriteNumberedBook(device, "Marks", 20);
+            const std::string o = device.outside() + "/";
+            const std::string pause = idle ? "idle\n" : "";
+            for (int i = 0; i < 4; ++i) shots[idle][i] = o + "shot" + std::to_string(i) + ".png";
+            // The options sheet, cancelled; the bookmark; the list; Open goes back to the page.
+            // A screenshot is what the screen holds once its step is done.
+            const std::string steps =
+                "idle\nkey 0x22\nidle\nscreenshot " + shots[idle][0] + "\nanswer 2\nmenu 40041\n" +
+                pause + "menu 40079\n" + "screenshot " + shots[idle][1] + "\n" + pause +
+                "menu 40076\n" + pause + "screenshot " + shots[idle][2] + "\nsoftkey 1\n" + pause +
+                "screenshot " + shots[idle][3] + "\nquit\n";
+            ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Marks.prc"}, steps,
+                                {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}),
+                      0)
+                << screen << ": " << ReadFile(o + "errors.txt");
+            for (int i = 0; i < 4; ++i) shots[idle][i] = ReadFile(shots[idle][i]);
+            if (idle) continue;
+            // Before and after: the page differs only in its top-right corner (the soft keys
+            // below the page may read otherwise once the list has been opened). The corner is
+            // there as soon as the bookmark is made.
+            const Picture before = ReadPicture(o + "shot0.png"),
+                          marked = ReadPicture(o + "shot1.png"),
+                          list = ReadPicture(o + "shot2.png"), after = ReadPicture(o + "shot3.png");
+            ASSERT_GT(before.width, 0);
+            ASSERT_EQ(after.width, before.width);
+            int left = before.width, top = before.height, right = -1, bottom = -1;
+            for (int y = 0; y < before.height * 7 / 8; ++y)
+                for (int x = 0; x < before.width; ++x)
+                    if (before.At(x, y) != after.At(x, y)) {
+                        left = std::min(left, x), right = std::max(right, x);
+                        top = std::min(top, y), bottom = std::max(bottom, y);
+                    }
+            ASSERT_GE(right, 0) << screen << ": the bookmark's corner is not on the page";
+            EXPECT_GT(left, before.width * 3 / 4) << screen;
+            EXPECT_LT(bottom, before.height / 4) << screen;
+            ASSERT_EQ(marked.width, before.width);
+            for (int y = top; y <= bottom; ++y)
+                for (int x = left; x <= right; ++x)
+                    ASSERT_EQ(marked.At(x, y), after.At(x, y))
+                        << screen << ": the corner is not drawn at once, at " << x << "," << y;
+            // Where the corner lies on the page, the list shows its header's plain fill.
+            ASSERT_EQ(list.width, before.width);
+            for (int y = top; y <= bottom; ++y)
+                for (int x = left; x <= right; ++x)
+                    ASSERT_EQ(list.At(x, y), list.At(list.width * 5 / 8, y))
+                        << screen << ": the list's header is drawn over at " << x << "," << y;
+        }
+        for (int i = 0; i < 4; ++i)
+            EXPECT_TRUE(shots[0][i] == shots[1][i])
+                << screen << ": screen " << i << " differs from the run with idle steps";
+    }
+}
+
+// With the progress bar on, at the smallest text size, no line of the page runs into the bar:
+// the bar's rows hold no text and every line, the last too, is seen whole above them. In full
+// screen too, where the window grows under the bar (the page was laid out in the whole window).
+TEST(ProgramScreens, TheProgressBarLeavesTheLastLineWholeAtTheSmallestTextSize) {
+    for (const char* screen : kScreens)
+        for (bool full : {false, true}) {
+            SCOPED_TRACE(full ? "full screen" : "with the bars");
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            WriteNumberedBook(device, "Small", 40);
+            const std::string o = device.outside() + "/";
+            // Decrease from the default size (16) to the smallest (12), one step at a time.
+            std::string steps = "idle\nmenu 40172\nidle\n";
+            for (int i = 0; i < 4; ++i) steps += "menu 40083\nidle\n";
+            if (full) steps += "menu 40084\nidle\n";
+            const int pages = 5;
+            for (int i = 0; i < pages; ++i)
+                steps += "screenshot " + o + "p" + std::to_string(i) + ".png\npagetext " + o + "p" +
+                         std::to_string(i) + ".txt\nkey 0x22\nidle\n";
+            ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Small.prc"}, steps + "quit\n",
+                                {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}),
+                      0)
+                << screen << ": " << ReadFile(o + "errors.txt");
+            std::vector<std::string> previous;
+            for (int i = 0; i < pages; ++i) {
+                const std::string n = std::to_string(i);
+                const Picture page = ReadPicture(o + "p" + n + ".png");
+                ASSERT_GT(page.width, 0);
+                // The bar starts a few pixels in from the left edge, where the page has its margin;
+                // below it come the soft keys, drawn in white on dark, and above the page the title
+                // (neither in full screen).
+                const uint32_t paper = page.At(3, page.height / 2),
+                               keys = page.At(3, page.height - 1);
+                int barTop = page.height / 2;
+                while (barTop < page.height && page.At(3, barTop) == paper) ++barTop;
+                int barEnd = barTop;
+                while (barEnd < page.height && page.At(3, barEnd) != keys) ++barEnd;
+                ASSERT_LT(barTop, barEnd) << screen << " page " << n << ": no bar";
+                int pageTop = 0;
+                if (page.At(3, 0) != paper)
+                    while (pageTop < page.height && page.At(3, pageTop) == page.At(3, 0)) ++pageTop;
+                // Every line of the page is a band of rows with text in it: the box font draws each
+                // character as a box from the line's ascent to its descent, so the lines of body
+                // text are bands of one height and a line cut short is a lower band.
+                std::vector<int> bands;
+                bool textInBar = false, inBand = false;
+                for (int y = pageTop; y < barEnd; ++y) {
+                    bool text = false;
+                    for (int x = 0; x < page.width / 2 && !text; ++x) text = Dark(page.At(x, y));
+                    if (text && y >= barTop) textInBar = true;
+                    if (text && y < barTop) {
+                        if (!inBand) bands.push_back(0);
+                        ++bands.back();
+                    }
+                    inBand = text;
+                }
+                EXPECT_FALSE(textInBar) << screen << " page " << n;
+                ASSERT_GT(bands.size(), 2u) << screen << " page " << n;
+                std::map<int, int> heights;
+                for (int h : bands) ++heights[h];
+                const int body =
+                    std::max_element(heights.begin(), heights.end(), [](auto& a, auto& b) {
+                        return a.second < b.second;
+                    })->first;
+                EXPECT_EQ(bands.back(), body)
+                    << screen << " page " << n << ": the last line is cut";
+                // Every laid-out line is seen: none lies hidden under the bar.
+                const auto lines = ReadLines(o + "p" + n + ".txt");
+                ASSERT_FALSE(lines.empty()) << screen << " page " << n;
+                EXPECT_EQ(bands.size(), lines.size())
+                    << screen << " page " << n << ": lines of the page are not seen";
+                // Turning the page loses no line and shows none twice.
+                if (!previous.empty()) {
+                    EXPECT_NE(lines.front(), previous.back()) << screen;
+                }
+                previous = lines;
+            }
+        }
+}
+
+// The library's selected row stays marked while a box over the library has the focus, as a
+// whole row: the icon cell and the rest of the row in one colour (the icon cell alone was).
+TEST(ProgramScreens, ASelectedRowWithoutTheFocusIsMarkedAsAWholeRow) {
+    for (const char* screen : kScreens) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        for (const char* name : {"Alpha", "Beta", "Gamma"}) WriteNumberedBook(device, name, 4);
+        const std::string o = device.outside() + "/";
+        // The delete box, cancelled.
+        const std::string steps = "idle\nscreenshot " + o + "focused.png\nscreenshot-box " + o +
+                                  "box.png\nanswer 2\nmenu 40023\nidle\nquit\n";
+        ASSERT_EQ(RunScript(device, {}, steps,
+                            {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}),
+                  0)
+            << screen << ": " << ReadFile(o + "errors.txt");
+        EXPECT_TRUE(device.HostExists("storage/eBooks/Alpha.prc"));
+        const Picture focused = ReadPicture(o + "focused.png"), box = ReadPicture(o + "box.png");
+        ASSERT_GT(focused.width, 0);
+        ASSERT_EQ(box.width, focused.width);
+        // The selected row: the rows the focused list marks in its dark blue, across the row.
+        const int icon = 5, label = focused.width * 3 / 4;
+        const uint32_t paper = focused.At(icon, focused.height - 1 - focused.height / 8);
+        auto blue = [](uint32_t rgba) { return (rgba & 0xFF) < 64 && (rgba >> 16 & 0xFF) > 96; };
+        int rows = 0;
+        for (int y = focused.height / 8; y < focused.height / 2; ++y) {
+            if (!blue(focused.At(icon, y)) || !blue(focused.At(label, y))) continue;
+            ++rows;
+            EXPECT_NE(box.At(icon, y), paper) << screen << ": the selection is not shown at " << y;
+            EXPECT_EQ(box.At(icon, y), box.At(label, y))
+                << screen << ": only the icon cell is marked at row " << y;
+            EXPECT_NE(box.At(label, y), focused.At(label, y))
+                << screen << ": without the focus the row looks focused at " << y;
+        }
+        EXPECT_GT(rows, 10) << screen << ": no selected row";
+    }
+}
+
+// With the fonts a reader has (not the gallery's box font), every box and page of the library
+// and the reader lays out cleanly in both languages on both screens: the driver's box screenshot
+// fails the run when a control's text does not fit or two controls overlap (the French About
+// title lost its last word on the large screen).
+TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
+    for (const char* language : {"en", "fr"}) {
+        for (const char* screen : kScreens) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            WriteNumberedBook(device, "Boxes", 20);
+            const std::string o = device.outside() + "/";
+            const std::vector<std::string> env = {std::string("FOLIVANT_LANGUAGE=") + language,
+                                                  std::string("FOLIVANT_SCREEN=") + screen};
+            auto box = [&](const std::string& name) {
+                return "screenshot-box " + o + name + ".png\n";
+            };
+            std::string library = "idle\n" + box("about") + "answer 2\nmenu 40040\nidle\n" +
+                                  box("properties") + "answer 2\nmenu 40022\nidle\n" +
+                                  box("delete") + "answer 2\nmenu 40023\nidle\nquit\n";
+            EXPECT_EQ(RunScript(device, {}, library, env), 0)
+                << language << " " << screen << ": " << ReadFile(o + "errors.txt");
+            std::string reader =
+                "idle\n" + box("goto") + "answer 2\nmenu 40092\nidle\n" + box("options");
+            for (int page = 1; page <= 6; ++page)
+                reader += "answer-key 0x3" + std::to_string(page) + "\n" +
+                          box("page" + std::to_string(page)) + "answer 2\n";
+            reader += "answer 2\nmenu 40041\nidle\nquit\n";
+            EXPECT_EQ(RunScript(device, {"\\storage\\eBooks\\Boxes.prc"}, reader, env), 0)
+                << language << " " << screen << ": " << ReadFile(o + "errors.txt");
+        }
     }
 }
 

@@ -157,10 +157,10 @@ TEST(ProgramRotate, TheDisplayPageTurnsThePageAndLaysItOut) {
     ASSERT_TRUE(device.ok());
     WriteLongText(device);
     const std::string o = device.outside() + "/";
-    // Page 4 of the options list is Display; the right half of its up-down steps the
-    // orientation on; OK, then the list closes.
+    // Page 4 of the options list is Display; the right half of its up-down (at the page's right
+    // edge, as on the other pages) steps the orientation on; OK, then the list closes.
     const std::string steps = "idle\npagetext " + o + "upright.txt\nanswer-key 0x34\n"
-                              "answer-tap 204 95\nanswer 1\nanswer 2\nmenu 40041\nidle\n"
+                              "answer-tap 228 95\nanswer 1\nanswer 2\nmenu 40041\nidle\n"
                               "screenshot " + o + "turned.png\npagetext " + o + "turned.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {kBook}, steps).status, 0) << ReadFile(o + "errors.txt");
     EXPECT_GT(LongestLine(ReadLines(o + "turned.txt")), LongestLine(ReadLines(o + "upright.txt")));

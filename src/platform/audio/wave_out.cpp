@@ -391,6 +391,9 @@ MMRESULT waveOutReset(HWAVEOUT handle) {
         d->queue.clear();
         d->clockRunning = false;
     }
+    // A stop is heard at once, and the header being played does not hold the driver thread
+    // (a close waits for it) while the card plays out what was queued before.
+    d->sink->Discard();
     d->cv.notify_all();
     return MMSYSERR_NOERROR;
 }

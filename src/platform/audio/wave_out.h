@@ -123,6 +123,9 @@ public:
     // A sink that blocks in Write at the playing rate (a sound card); others are paced by the
     // device against the layer's clock unless the device runs fast.
     virtual bool PacesItself() const { return false; }
+    // The device was reset: what the sink holds but has not played is dropped, and a Write
+    // waiting for room gives up its frames. Called from the client's thread, not the driver's.
+    virtual void Discard() {}
 };
 
 // A sink kind for the "audio" profile key (the window backend registers "sdl"). The argument is

@@ -5,7 +5,9 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdio>
+#include <mutex>
 
 namespace fvt {
 
@@ -50,12 +52,22 @@ public:
 
     void Write(const std::int16_t* samples, std::uint32_t frames) override {
         if (device_ == 0 || frames == 0) return;
+        const std::uint32_t generation = discards_.load();
         std::uint32_t waited = 0;
-        while (SDL_GetQueuedAudioSize(device_) > limit_ && waited < kStallMs) {
+        while (SDL_GetQueuedAudioSize(device_) > limit_ && waited < kStallMs &&
+               discards_.load() == generation) {
             SDL_Delay(5);
             waited += 5;
         }
-        SDL_QueueAudio(device_, samples, frames * frameBytes_);
+        // Frames of a header the device was reset during are not played.
+        std::lock_guard<std::mutex> hold(queueing_);
+        if (discards_.load() == generation) SDL_QueueAudio(device_, samples, frames * frameBytes_);
+    }
+
+    void Discard() override {
+        std::lock_guard<std::mutex> hold(queueing_);
+        ++discards_;
+        if (device_ != 0) SDL_ClearQueuedAudio(device_);
     }
 
     void Close() override {
@@ -66,6 +78,7 @@ public:
                 SDL_Delay(5);
                 waited += 5;
             }
+            std::lock_guard<std::mutex> hold(queueing_);
             SDL_CloseAudioDevice(device_);
             device_ = 0;
         }
@@ -80,6 +93,9 @@ private:
     bool subsystem_ = false;
     std::uint32_t frameBytes_ = 2;
     std::uint32_t limit_ = 0;
+    // Counts the resets; a Write started before one drops its frames.
+    std::atomic<std::uint32_t> discards_{0};
+    std::mutex queueing_;
 };
 
 }  // namespace

@@ -205,7 +205,12 @@ void Paint(HWND hwnd, ListViewState* s) {
     bool perItem = (want & CDRF_NOTIFYITEMDRAW) != 0;
     int columns = std::max<int>(1, static_cast<int>(s->widths.size()));
     int width = client.right - client.left;
-    bool focus = GetFocus() == hwnd || (Style(hwnd) & LVS_SHOWSELALWAYS);
+    // A list that keeps its selection shown without the focus marks it in the button face,
+    // as a whole row like the focused mark, so that it does not read as the focused one.
+    const bool focused = GetFocus() == hwnd;
+    const bool focus = focused || (Style(hwnd) & LVS_SHOWSELALWAYS);
+    const COLORREF markBack = focused ? RGB(0, 0, 128) : GetSysColor(COLOR_BTNFACE);
+    const COLORREF markInk = focused ? RGB(255, 255, 255) : RGB(0, 0, 0);
     for (int i = s->top; i < Count(s); ++i) {
         RECT rowRect = RowRect(hwnd, s, i);
         if (rowRect.top >= client.bottom) break;
@@ -217,8 +222,8 @@ void Paint(HWND hwnd, ListViewState* s) {
         cd.nmcd.uItemState = ((row.state & LVIS_SELECTED) ? CDIS_SELECTED : 0u) |
                              ((row.state & LVIS_FOCUSED) ? CDIS_FOCUS : 0u);
         cd.nmcd.lItemlParam = row.param;
-        cd.clrText = selected ? RGB(255, 255, 255) : s->text;
-        cd.clrTextBk = selected ? RGB(0, 0, 128) : s->textBack;
+        cd.clrText = selected ? markInk : s->text;
+        cd.clrTextBk = selected ? markBack : s->textBack;
         cd.iSubItem = 0;
         LRESULT itemWant = perItem ? Custom(hwnd, cd, CDDS_ITEMPREPAINT) : CDRF_DODEFAULT;
         if (itemWant & CDRF_SKIPDEFAULT) continue;
@@ -233,7 +238,7 @@ void Paint(HWND hwnd, ListViewState* s) {
                 subWant = Custom(hwnd, cd, CDDS_ITEMPREPAINT | CDDS_SUBITEM);
             if (!(subWant & CDRF_SKIPDEFAULT)) {
                 bool full = (s->ex & LVS_EX_FULLROWSELECT) || c == 0;
-                COLORREF bk = selected && full ? RGB(0, 0, 128) : cd.clrTextBk;
+                COLORREF bk = selected && full ? markBack : cd.clrTextBk;
                 if (bk != s->back) Fill(p.dc(), cell, bk);
                 int x = cell.left + Px(2);
                 if (c == 0 && (s->ex & LVS_EX_CHECKBOXES)) {
@@ -255,7 +260,7 @@ void Paint(HWND hwnd, ListViewState* s) {
                     x += ImageWidth(s);
                 }
                 std::u16string t = static_cast<size_t>(c) < row.texts.size() ? row.texts[static_cast<size_t>(c)] : u"";
-                COLORREF ink = selected && full ? RGB(255, 255, 255) : cd.clrText;
+                COLORREF ink = selected && full ? markInk : cd.clrText;
                 Text(p.dc(), t, RECT{x, cell.top, cell.right - Px(2), cell.bottom},
                      DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS, ink);
             }

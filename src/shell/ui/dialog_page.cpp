@@ -18,6 +18,10 @@
 namespace {
 
 constexpr int32_t kCaptionLimit = 50;
+// The title line's bold font is the interface font's size; a title too long for it may go
+// down to the smallest size still read at a glance.
+constexpr int32_t kTitlePoints = 11;
+constexpr int32_t kSmallestTitlePoints = 8;
 constexpr uint32_t kOkString = 5012;
 constexpr const char16_t* kProductCaption = u"Folivant Reader";
 
@@ -104,6 +108,7 @@ DialogPage::~DialogPage() {
     }
     bar_.Destroy();
     if (font_) DeleteObject(font_);
+    if (titleFont_) DeleteObject(titleFont_);
 }
 
 void DialogPage::SetShell(ReaderShell* shell) {
@@ -202,8 +207,44 @@ void DialogPage::RunLayout() {
     if (HWND title = GetItem(kTitleItem)) {
         RECT t = GetItemRect(window_, kTitleItem);
         if (r.right - 2 > t.right) MoveWindowTo(title, t.left, t.top, r.right - 2, t.bottom);
+        FitTitle();
     }
     OnLayout(r.left, r.top, r.right, r.bottom);
+}
+
+// The title is one line: one too long for the page's bold font (a French title on the large
+// screen, whose font grows a little more than the page) takes a smaller bold font rather than
+// lose its last words.
+void DialogPage::FitTitle() {
+    HWND title = GetItem(kTitleItem);
+    if (!title || !font_) return;
+    WCHAR text[256] = {};
+    const int length = GetWindowTextW(title, text, 256);
+    const RECT t = GetItemRect(window_, kTitleItem);
+    HDC dc = GetDC(title);
+    if (!dc) return;
+    auto fits = [&](HFONT font) {
+        HGDIOBJ old = SelectObject(dc, font);
+        RECT need{0, 0, 0, 0};
+        DrawTextW(dc, text, length, &need, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(dc, old);
+        return need.right - need.left <= t.right - t.left;
+    };
+    HFONT chosen = nullptr;
+    if (length > 0 && !fits(font_)) {
+        for (int32_t points = kTitlePoints - 1; points >= kSmallestTitlePoints && !chosen;
+             --points) {
+            HFONT smaller = CreateUiFont(window_, points, nullptr, true);
+            if (smaller && (fits(smaller) || points == kSmallestTitlePoints))
+                chosen = smaller;
+            else if (smaller)
+                DeleteObject(smaller);
+        }
+    }
+    ReleaseDC(title, dc);
+    SetItemFont(chosen ? chosen : font_, kTitleItem);
+    if (titleFont_) DeleteObject(titleFont_);
+    titleFont_ = chosen;
 }
 
 INT_PTR DialogPage::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -260,7 +301,7 @@ bool DialogPage::InitDialog(HWND window) {
         SHInitDialog(&info);
     }
     if (title) SetDlgItemTextW(window, kTitleItem, title);
-    SetItemFont(font_, kTitleItem);
+    FitTitle();
     OnInit();
     return true;
 }

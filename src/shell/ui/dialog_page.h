@@ -117,6 +117,7 @@ protected:
     // the page stays) when OnOk refuses.
     bool SwitchToPage(int32_t page);
     void RunLayout();
+    void FitTitle();
     ReaderController* Controller() const { return controller_; }
 
     uint32_t title_ = 0;
@@ -124,6 +125,8 @@ protected:
     uint32_t template_ = 0;
     uint32_t menu_ = 0;
     HFONT font_ = nullptr;
+    // The title's own smaller font, when the title does not fit in the page's (null otherwise).
+    HFONT titleFont_ = nullptr;
     HWND window_ = nullptr;
     HWND owner_ = nullptr;
     bool embedded_ = false;

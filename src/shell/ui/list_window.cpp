@@ -362,8 +362,12 @@ LRESULT ListWindow::CustomDraw(NMLVCUSTOMDRAW* draw) {
         HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
         RECT label = GetItemRect(index);
         RECT cell = draw->nmcd.rc;
-        // The layer's own text is painted first; cover it before drawing ours.
-        HBRUSH back = CreateSolidBrush(selected && GetFocus() == list ? RGB(0, 0, 128) : RGB(255, 255, 255));
+        // The layer's own text is painted first; cover it before drawing ours, in the colour the
+        // layer gave the whole row (the selection without the focus is marked too).
+        const bool hasFocus = GetFocus() == list;
+        HBRUSH back = CreateSolidBrush(!selected ? RGB(255, 255, 255)
+                                       : hasFocus ? RGB(0, 0, 128)
+                                                  : GetSysColor(COLOR_BTNFACE));
         RECT wipe{label.left, cell.top, cell.right, cell.bottom};
         FillRect(dc, &wipe, back);
         DeleteObject(back);

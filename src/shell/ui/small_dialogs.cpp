@@ -398,15 +398,19 @@ void GoToPageDialog::OnPointer(int32_t x, int32_t y, bool released) {
 }
 
 void GoToPageDialog::OnLayout(int32_t left, int32_t, int32_t right, int32_t) {
+    // Kept off the screen's edges as the template's controls are, at either resolution.
+    const int32_t inset = fvt::DialogEdgeInset();
+    left += inset;
+    right -= inset;
     RECT button = GetItemRect(window_, kCancelKey);
     int32_t width = button.right - button.left;
-    MoveWindowTo(GetItem(kCancelKey), right - 5 - width, button.top, right - 5, button.bottom);
+    MoveWindowTo(GetItem(kCancelKey), right - width, button.top, right, button.bottom);
     RECT first = GetItemRect(window_, kFirstLabel);
     MoveWindowTo(GetItem(kFirstLabel), left, first.top, left + (first.right - first.left), first.bottom);
     RECT last = GetItemRect(window_, kLastLabel);
     MoveWindowTo(GetItem(kLastLabel), right - (last.right - last.left), last.top, right, last.bottom);
     RECT slider = GetItemRect(window_, kSlider);
-    MoveWindowTo(GetItem(kSlider), 5, slider.top, right - 5, slider.bottom);
+    MoveWindowTo(GetItem(kSlider), left, slider.top, right, slider.bottom);
 }
 
 bool GoToPageDialog::OnOk() {
@@ -474,12 +478,14 @@ void VolumeDialog::OnSettingChange() {
     MoveWindow(window_, area.left, bottom - height, area.right - area.left, height, TRUE);
 }
 
-void VolumeDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t) {
+void VolumeDialog::OnLayout(int32_t left, int32_t, int32_t right, int32_t) {
+    const int32_t inset = fvt::DialogEdgeInset();
     RECT button = GetItemRect(window_, kCancelKey);
     int32_t width = button.right - button.left;
-    MoveWindowTo(GetItem(kCancelKey), right - 5 - width, button.top, right - 5, button.bottom);
+    MoveWindowTo(GetItem(kCancelKey), right - inset - width, button.top, right - inset,
+                 button.bottom);
     RECT slider = GetItemRect(window_, kSlider);
-    MoveWindowTo(GetItem(kSlider), 5, slider.top, right - 5, slider.bottom);
+    MoveWindowTo(GetItem(kSlider), left + inset, slider.top, right - inset, slider.bottom);
 }
 
 void VolumeDialog::Apply() {

@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -187,6 +189,60 @@ TEST_F(WaveOut, PausedDeviceHoldsHeadersUntilRestartOrReset) {
     ASSERT_TRUE(WaitFor([&] { return seen_.Count() == 8; }));
     EXPECT_EQ(fvt::GetWaveCounters().framesPlayed, 400u);
     UnprepareAll();
+}
+
+// A sound card that takes nothing: its Write holds the driver thread until the device is reset
+// (or a bound passes, which only keeps a broken build from hanging).
+struct StuckCard : fvt::WaveSink {
+    struct State {
+        std::mutex m;
+        std::condition_variable cv;
+        int writing = 0, discards = 0, gaveUp = 0;
+    };
+    explicit StuckCard(std::shared_ptr<State> s) : state(std::move(s)) {}
+    bool Open(const WAVEFORMATEX&) override { return true; }
+    void Write(const std::int16_t*, std::uint32_t) override {
+        std::unique_lock<std::mutex> l(state->m);
+        const int before = state->discards;
+        ++state->writing;
+        state->cv.notify_all();
+        if (!state->cv.wait_for(l, std::chrono::seconds(20),
+                                [&] { return state->discards != before; }))
+            ++state->gaveUp;
+    }
+    void Close() override {}
+    bool PacesItself() const override { return true; }
+    void Discard() override {
+        std::lock_guard<std::mutex> l(state->m);
+        ++state->discards;
+        state->cv.notify_all();
+    }
+    std::shared_ptr<State> state;
+};
+
+// A reset lets go of the header the card is playing: it comes back with the rest and the
+// device closes, without waiting for the card (a program's exit waited so).
+TEST_F(WaveOut, ResetLetsGoOfTheHeaderTheCardHolds) {
+    auto state = std::make_shared<StuckCard::State>();
+    fvt::RegisterWaveSink("stuck", [state](const std::string&) {
+        return std::make_unique<StuckCard>(state);
+    });
+    Profile("audio = stuck\n");
+    ASSERT_EQ(Open(), MMSYSERR_NOERROR);
+    MakeBlocks(3, 100);
+    WriteAll();
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> l(state->m);
+        return state->writing == 1;
+    }));
+    ASSERT_EQ(waveOutReset(device_), MMSYSERR_NOERROR);
+    ASSERT_TRUE(WaitFor([&] { return seen_.Count() == 3; }));
+    EXPECT_EQ(waveOutClose(device_), MMSYSERR_NOERROR);
+    device_ = nullptr;
+    std::lock_guard<std::mutex> l(state->m);
+    EXPECT_EQ(state->discards, 1);
+    EXPECT_EQ(state->gaveUp, 0);
+    EXPECT_EQ(state->writing, 1);
 }
 
 TEST_F(WaveOut, HeaderAndHandleRules) {
