@@ -429,8 +429,8 @@ TEST(ProgramScreens, ABookmarkMadeRightAfterADialogIsDrawnOnThePageNotOverTheLis
                 pause + "menu 40079\n" + "screenshot " + shots[idle][1] + "\n" + pause +
                 "menu 40076\n" + pause + "screenshot " + shots[idle][2] + "\nsoftkey 1\n" + pause +
                 "screenshot " + shots[idle][3] + "\nquit\n";
-            ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Marks.prc"}, steps,
-                                {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}),
+            ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Marks.prc"}, steps,
+                                {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}).status,
                       0)
                 << screen << ": " << ReadFile(o + "errors.txt");
             for (int i = 0; i < 4; ++i) shots[idle][i] = ReadFile(shots[idle][i]);
@@ -490,8 +490,8 @@ TEST(ProgramScreens, TheProgressBarLeavesTheLastLineWholeAtTheSmallestTextSize) 
             for (int i = 0; i < pages; ++i)
                 steps += "screenshot " + o + "p" + std::to_string(i) + ".png\npagetext " + o + "p" +
                          std::to_string(i) + ".txt\nkey 0x22\nidle\n";
-            ASSERT_EQ(RunScript(device, {"\\storage\\eBooks\\Small.prc"}, steps + "quit\n",
-                                {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}),
+            ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Small.prc"}, steps + "quit\n",
+                                {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}).status,
                       0)
                 << screen << ": " << ReadFile(o + "errors.txt");
             std::vector<std::string> previous;
@@ -562,8 +562,8 @@ TEST(ProgramScreens, ASelectedRowWithoutTheFocusIsMarkedAsAWholeRow) {
         // The delete box, cancelled.
         const std::string steps = "idle\nscreenshot " + o + "focused.png\nscreenshot-box " + o +
                                   "box.png\nanswer 2\nmenu 40023\nidle\nquit\n";
-        ASSERT_EQ(RunScript(device, {}, steps,
-                            {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}),
+        ASSERT_EQ(RunSteps(device, {}, steps,
+                            {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"}).status,
                   0)
             << screen << ": " << ReadFile(o + "errors.txt");
         EXPECT_TRUE(device.HostExists("storage/eBooks/Alpha.prc"));
@@ -607,7 +607,7 @@ TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
             std::string library = "idle\n" + box("about") + "answer 2\nmenu 40040\nidle\n" +
                                   box("properties") + "answer 2\nmenu 40022\nidle\n" +
                                   box("delete") + "answer 2\nmenu 40023\nidle\nquit\n";
-            EXPECT_EQ(RunScript(device, {}, library, env), 0)
+            EXPECT_EQ(RunSteps(device, {}, library, env).status, 0)
                 << language << " " << screen << ": " << ReadFile(o + "errors.txt");
             std::string reader =
                 "idle\n" + box("goto") + "answer 2\nmenu 40092\nidle\n" + box("options");
@@ -615,7 +615,7 @@ TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
                 reader += "answer-key 0x3" + std::to_string(page) + "\n" +
                           box("page" + std::to_string(page)) + "answer 2\n";
             reader += "answer 2\nmenu 40041\nidle\nquit\n";
-            EXPECT_EQ(RunScript(device, {"\\storage\\eBooks\\Boxes.prc"}, reader, env), 0)
+            EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\Boxes.prc"}, reader, env).status, 0)
                 << language << " " << screen << ": " << ReadFile(o + "errors.txt");
         }
     }
