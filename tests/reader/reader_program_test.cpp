@@ -204,5 +204,39 @@ TEST_F(RecordSetProgram, AQueryPageSuggestionRunsItsQuery) {
     EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
 }
 
+// A query page is named after a function of the book's script: a row opened on it is handed to
+// that function as the book's record set. The book here names its page after the built-in that
+// adds an entry to the word list, so the tapped row ("lens") is what the list gains; a row
+// opened on it used to go to the entry's text, past the script.
+TEST_F(RecordSetProgram, ARowOfANamedQueryPageGoesToTheBooksScript) {
+    DictionarySpec spec;
+    spec.name = "Picks";
+    spec.words = {{u"beam", "A ray of light."}, {u"lens", "A shaped piece of glass."},
+                  {u"reef", "A ridge of rock."}};
+    spec.front = "<p><a onclick=\"sql_search(&quot;SELECT * FROM words WHERE orth LIKE "
+                 "'%'&quot;,'add_entry_to_wordlist','','','0')\">Pick a word</a></p>";
+    const Bytes bytes = DictionaryBook(spec);
+    ASSERT_FALSE(bytes.empty());
+    device.WriteHost("storage/eBooks/Picks.prc", std::string(bytes.begin(), bytes.end()));
+    const std::string at = "\\storage\\eBooks\\Picks.prc";
+    const std::string words = "storage/eBooks/database/folivant_wordlist.ebase";
+    const Screen query = Run("tap 40 35\nidle\n", at);
+    ASSERT_TRUE(ShowsIndex(query));
+    EXPECT_FALSE(device.HostExists(words));
+    // Row 1 is "lens"; by the keys, Down three times reaches "reef" and Enter opens it.
+    const Screen picked = Run("tap 40 35\nidle\ntap 20 92\nidle\n", at);
+    EXPECT_FALSE(ShowsIndex(picked));
+    ASSERT_TRUE(device.HostExists(words));
+    const std::string afterTap = device.ReadHost(words);
+    EXPECT_NE(afterTap.find("lens"), std::string::npos);
+    EXPECT_EQ(afterTap.find("reef"), std::string::npos);
+    Run("tap 40 35\nidle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n", at);
+    const std::string afterKeys = device.ReadHost(words);
+    EXPECT_NE(afterKeys.find("lens"), std::string::npos);
+    EXPECT_NE(afterKeys.find("reef"), std::string::npos);
+    // Opened rows go to the search history as rows of an index page do.
+    EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+}
+
 }  // namespace
 }  // namespace fvt::test
