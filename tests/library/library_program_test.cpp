@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "support/bookfiles/book_builder.h"
 #include "support/shell/program_run.h"
@@ -58,6 +59,63 @@ TEST(ReadingLists, CreatedInTheDialogSurviveARestartAndFilterTheLibrary) {
     // The rows of the first two books (below the title strip), blank once filtered.
     EXPECT_GT(before.CountOther(0, 50, before.width, 90, kWhite), 200);
     EXPECT_EQ(after.CountOther(4, 50, after.width - 8, 60, kWhite), 0);
+}
+
+// The band of rows the selection bar covers (the first row, selected when the library opens):
+// its top and bottom, -1 when no bar is seen at the left edge below the title strip.
+std::pair<int, int> SelectedRow(const Screen& s) {
+    const std::uint32_t bar = s.At(2, 60);
+    int top = 60, bottom = 60;
+    if (bar == kWhite) return {-1, -1};
+    while (top > 0 && s.At(2, top - 1) == bar) --top;
+    while (bottom + 1 < s.height && s.At(2, bottom + 1) == bar) ++bottom;
+    return {top, bottom};
+}
+
+bool SameBand(const Screen& a, const Screen& b, int top, int bottom) {
+    for (int y = top; y <= bottom; ++y)
+        for (int x = 0; x < a.width; ++x)
+            if (a.At(x, y) != b.At(x, y)) return false;
+    return true;
+}
+
+// A book is put on a reading list as a person does it: the list made in the Add / Remove
+// dialog, then the book's Properties, its Reading list page, a tap on the list's check box and
+// OK. After a restart the list's filter shows that book alone and "Unfiled" the other one.
+TEST(ReadingLists, ABookPutOnAListIsFoundThroughItAfterARestart) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    AddBook(device, "Alpha");
+    AddBook(device, "Beta");
+    const std::string o = device.outside() + "/";
+    // Alpha is the first row, selected. Page 2 of the Properties sheet is its Reading list;
+    // the first row's check box stands at its left.
+    ASSERT_EQ(RunProgram(device, "idle\nanswer 40074\nanswer 1029\nanswer 1\nsoftkey 2\nidle\n"
+                                 "answer-key 0x32\nanswer-tap 13 83\nanswer 1\nanswer 2\n"
+                                 "menu 40022\nidle\nquit\n"),
+              0);
+    EXPECT_NE(device.ReadHost("storage/eBooks/Alpha.fvt").find(Utf16("My Reading list")),
+              std::string::npos);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/Beta.fvt"));
+
+    ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + o + "all.png\nanswer 10004\nsoftkey 2\n"
+                                 "idle\nscreenshot " + o + "listed.png\nanswer 40073\n"
+                                 "softkey 2\nidle\nscreenshot " + o + "unfiled.png\nquit\n"),
+              0);
+    Screen all, listed, unfiled;
+    ASSERT_TRUE(all.Read(o + "all.png"));
+    ASSERT_TRUE(listed.Read(o + "listed.png"));
+    ASSERT_TRUE(unfiled.Read(o + "unfiled.png"));
+    const auto [top, bottom] = SelectedRow(all);
+    ASSERT_GT(bottom - top, 8);
+    // Both books in the whole library; Alpha alone on the list, Beta alone unfiled.
+    EXPECT_GT(all.CountOther(0, bottom + 1, all.width, 2 * (bottom - top), kWhite), 100);
+    EXPECT_TRUE(SameBand(all, listed, top, bottom));
+    EXPECT_EQ(listed.CountOther(4, bottom + 1, listed.width - 8, 2 * (bottom - top), kWhite), 0);
+    EXPECT_EQ(SelectedRow(unfiled), SelectedRow(all));
+    EXPECT_FALSE(SameBand(all, unfiled, top, bottom));
+    EXPECT_EQ(unfiled.CountOther(4, bottom + 1, unfiled.width - 8, 2 * (bottom - top), kWhite),
+              0);
 }
 
 // A book's title and author in its own encoding: the same book in UTF-16 and in code page
