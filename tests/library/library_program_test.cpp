@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "support/bookfiles/book_builder.h"
 #include "support/shell/program_run.h"
@@ -61,14 +62,19 @@ TEST(ReadingLists, CreatedInTheDialogSurviveARestartAndFilterTheLibrary) {
     EXPECT_EQ(after.CountOther(4, 50, after.width - 8, 60, kWhite), 0);
 }
 
+// The selection bar's navy, as the 16-bit screen shows it.
+bool IsBar(std::uint32_t p) {
+    return (p & 0xFF) > 100 && ((p >> 16) & 0xFF) < 60 && ((p >> 8) & 0xFF) < 60;
+}
+
 // The band of rows the selection bar covers (the first row, selected when the library opens):
-// its top and bottom, -1 when no bar is seen at the left edge below the title strip.
+// its top and bottom, found at the left edge below the title strip; -1 when there is none.
 std::pair<int, int> SelectedRow(const Screen& s) {
-    const std::uint32_t bar = s.At(2, 60);
-    int top = 60, bottom = 60;
-    if (bar == kWhite) return {-1, -1};
-    while (top > 0 && s.At(2, top - 1) == bar) --top;
-    while (bottom + 1 < s.height && s.At(2, bottom + 1) == bar) ++bottom;
+    int top = s.height / 10;
+    while (top < s.height / 2 && !IsBar(s.At(1, top))) ++top;
+    if (top == s.height / 2) return {-1, -1};
+    int bottom = top;
+    while (bottom + 1 < s.height && IsBar(s.At(1, bottom + 1))) ++bottom;
     return {top, bottom};
 }
 
@@ -151,11 +157,13 @@ TEST(LibraryRows, TitlesAndAuthorsReadInTheBooksEncoding) {
         const Bytes bytes = book.Build();
         device.WriteHost("storage/eBooks/phare.prc", std::string(bytes.begin(), bytes.end()));
         const std::string shot = device.outside() + "/library.png";
-        ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + shot + "\nquit\n"), 0);
+        // Sorted by author, the row shows the author at its right.
+        ASSERT_EQ(RunProgram(device, "idle\nmenu 40031\nidle\nscreenshot " + shot + "\nquit\n"),
+                  0);
         ASSERT_TRUE(shots[wide].Read(shot));
     }
-    // The row's title and author lines (left of where the size may stand).
-    const int rowTop = 46, rowHeight = 36, width = 150;
+    // The row's title and author.
+    const int rowTop = 36, rowHeight = 36, width = 240;
     EXPECT_GT(shots[0].CountOther(0, rowTop, width, rowHeight, 0xFFFFFF), 200);
     int differ = 0;
     for (int y = rowTop; y < rowTop + rowHeight; ++y)
@@ -166,7 +174,7 @@ TEST(LibraryRows, TitlesAndAuthorsReadInTheBooksEncoding) {
 // The selected row's bar runs to the list's right edge, or to the scroll bar that a list
 // longer than the screen shows there (the room was left blank before).
 TEST(LibraryRows, TheSelectionBarReachesTheEdgeOrTheScrollBar) {
-    for (int books : {2, 9}) {
+    for (int books : {2, 24}) {
         TempDevice device;
         ASSERT_TRUE(device.ok());
         for (int i = 0; i < books; ++i) AddBook(device, "Book " + std::string(1, char('A' + i)));
@@ -175,16 +183,44 @@ TEST(LibraryRows, TheSelectionBarReachesTheEdgeOrTheScrollBar) {
         Screen screen;
         ASSERT_TRUE(screen.Read(shot));
         // The first row (selected) lies below the strip; its right end, in the bar's navy.
-        const std::uint32_t navy = screen.At(20, 50);
-        ASSERT_NE(navy, kWhite);
+        const auto [top, bottom] = SelectedRow(screen);
+        ASSERT_GT(bottom, top);
+        const int middle = (top + bottom) / 2;
+        const std::uint32_t navy = screen.At(1, middle);
         if (books == 2) {
-            EXPECT_EQ(screen.At(screen.width - 3, 50), navy);
+            EXPECT_EQ(screen.At(screen.width - 3, middle), navy);
         } else {
-            EXPECT_EQ(screen.CountOf(screen.width - 10, 50, 8, 200, kWhite), 0);
-            EXPECT_GT(screen.CountOf(screen.width - 10, 50, 8, 200, navy) +
-                          screen.CountOf(screen.width - 10, 50, 8, 200, 0x808080),
+            EXPECT_EQ(screen.CountOf(screen.width - 10, middle, 8, 200, kWhite), 0);
+            EXPECT_GT(screen.CountOf(screen.width - 10, middle, 8, 200, navy) +
+                          screen.CountOf(screen.width - 10, middle, 8, 200, 0x808080),
                       0);
         }
+    }
+}
+
+// The library opens as the plain list, one line a book, at either density (it opened as the
+// list of covers, a row four lines high, which nothing could switch back).
+TEST(LibraryRows, TheLibraryOpensAsAPlainListOfOneLineABook) {
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        for (const char* title : {"Alpha", "Beta", "Gamma"}) AddBook(device, title);
+        const std::string shot = device.outside() + "/library.png";
+        std::vector<std::string> env;
+        if (scale == 2) env.push_back("FOLIVANT_SCREEN=480x640@192");
+        ASSERT_EQ(RunProgram(device, "idle\nscreenshot " + shot + "\nquit\n", {}, env), 0);
+        Screen screen;
+        ASSERT_TRUE(screen.Read(shot));
+        const auto [top, bottom] = SelectedRow(screen);
+        const int line = bottom - top + 1;
+        ASSERT_GT(line, 10 * scale);
+        EXPECT_LT(line, 24 * scale);
+        // Beta and Gamma on the next two lines, nothing below them.
+        const int w = screen.width - 8;
+        EXPECT_GT(screen.CountOther(4, bottom + 1, w, line, kWhite), 20 * scale);
+        EXPECT_GT(screen.CountOther(4, bottom + 1 + line, w, line, kWhite), 20 * scale);
+        EXPECT_EQ(screen.CountOther(4, bottom + 1 + 2 * line, w, 3 * line, kWhite), 0);
     }
 }
 

@@ -99,11 +99,12 @@ TEST(ProgramRuns, BooksOpenFromTheLibraryByEnterTheReadKeyAndATap) {
         device.WriteHost(std::string("storage/eBooks/") + name + ".prc",
                          std::string(bytes.begin(), bytes.end()));
     }
-    // Rows are listed by title, 52 pixels high below the title strip: Gamma's is the third.
+    // Rows are listed by title, one line (18 pixels) high below the title strip: Gamma's is
+    // the third.
     const std::string script = WriteScript(device, "steps.txt",
                                            "idle\nkey 0x0d\nidle\nsoftkey 1\nidle\n"
                                            "key 0x28\nidle\nsoftkey 1\nidle\nsoftkey 1\nidle\n"
-                                           "tap 100 175\nidle\nquit\n");
+                                           "tap 100 90\nidle\nquit\n");
     Child child{Start(device, {}, script)};
     ASSERT_GT(child.pid, 0);
     EXPECT_EQ(child.Wait(), 0);
