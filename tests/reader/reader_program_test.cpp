@@ -2,6 +2,7 @@
 // a small dictionary.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -236,6 +237,56 @@ TEST_F(RecordSetProgram, ARowOfANamedQueryPageGoesToTheBooksScript) {
     EXPECT_NE(afterKeys.find("reef"), std::string::npos);
     // Opened rows go to the search history as rows of an index page do.
     EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+}
+
+// The pop-up of matches in several dictionaries keeps its text inside its frame: a title
+// wider than the line (one long word) is cut at the line's end, on either screen and in
+// either language; it used to paint over the frame and on to the edge of the screen.
+TEST(LookupProgram, ADictionaryTitleWiderThanThePopupStaysInsideItsFrame) {
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        const char* titles[] = {"Grand dictionnaire encyclop\xE9" "dique de la langue",
+                                "OxfordAdvancedLearnersDictionaryOfCurrentEnglish"};
+        for (int i = 0; i < 2; ++i) {
+            DictionarySpec spec;
+            spec.name = titles[i];
+            spec.words = {{u"keeper", "One who tends a light."}, {u"lamp", "A light."}};
+            const Bytes bytes = DictionaryBook(spec);
+            device.WriteHost("storage/eBooks/Dict" + std::to_string(i) + ".prc",
+                             std::string(bytes.begin(), bytes.end()));
+        }
+        BookBuilder story;
+        const std::string text = "The lamp was old and patient, and the keeper trimmed it.";
+        story.text.assign(text.begin(), text.end());
+        story.fullName = "Story";
+        const Bytes bytes = story.Build();
+        device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+        // "keeper" ends the second line; Lookup is item 45 of the tap's menu.
+        const std::string shot = device.outside() + "/keeper.png";
+        std::vector<std::string> env;
+        if (scale == 2) env = {"FOLIVANT_SCREEN=480x640@192", "FOLIVANT_LANGUAGE=fr"};
+        ASSERT_EQ(RunProgram(device,
+                             "idle\nanswer 50045\ntap " + std::to_string(190 * scale) + " " +
+                                 std::to_string(60 * scale) + "\nidle\nscreenshot " + shot +
+                                 "\nquit\n",
+                             {"\\storage\\eBooks\\Story.prc"}, env),
+                  0);
+        Screen s;
+        ASSERT_TRUE(s.Read(shot));
+        // The pop-up's pale yellow, and the frame column right of it.
+        int left = s.width, right = -1, top = s.height, bottom = -1;
+        for (int y = 0; y < s.height; ++y)
+            for (int x = 0; x < s.width; ++x)
+                if (s.At(x, y) == 0xFFFFCE) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        ASSERT_GT(right - left, 100 * scale) << "no pop-up";
+        ASSERT_LT(right + 1, s.width);
+        EXPECT_EQ(s.CountOther(right + 1, top, 1, bottom - top + 1, 0x000000), 0);
+    }
 }
 
 }  // namespace
