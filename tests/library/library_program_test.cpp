@@ -224,6 +224,56 @@ TEST(LibraryRows, TheLibraryOpensAsAPlainListOfOneLineABook) {
     }
 }
 
+// The accent of a capital stands above the font's ascent: a row keeps it whole, selected or
+// not, after a full repaint (a dialog closed) and after the selection leaves it. "Équipe" and
+// "Equipe" differ on the screen; the accent used to stick out of its row, white on white when
+// selected and painted over by the row above when that was drawn again.
+TEST(LibraryRows, AnAccentedCapitalKeepsItsAccentWhenItsRowIsDrawnAgain) {
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        Screen selected[2], left[2];
+        for (int accent = 0; accent < 2; ++accent) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            AddBook(device, "Alpha");
+            AddBook(device, "Beta");
+            BookBuilder book;
+            const std::string text = SampleText(1500);
+            book.text.assign(text.begin(), text.end());
+            book.fullName = accent ? "\xC9quipe du phare" : "Equipe du phare";
+            const Bytes bytes = book.Build();
+            device.WriteHost("storage/eBooks/Equipe.prc", std::string(bytes.begin(), bytes.end()));
+            const std::string o = device.outside() + "/";
+            std::vector<std::string> env;
+            if (scale == 2) env = {"FOLIVANT_SCREEN=480x640@192", "FOLIVANT_LANGUAGE=fr"};
+            // Down twice selects the third row; About opens and closes; Up leaves the row.
+            ASSERT_EQ(RunProgram(device,
+                                 "idle\nkey 0x28\nidle\nkey 0x28\nidle\nanswer 2\nmenu 40040\n"
+                                 "idle\nscreenshot " + o + "selected.png\nkey 0x26\nidle\n"
+                                 "screenshot " + o + "left.png\nquit\n",
+                                 {}, env),
+                      0);
+            ASSERT_TRUE(selected[accent].Read(o + "selected.png"));
+            ASSERT_TRUE(left[accent].Read(o + "left.png"));
+        }
+        const auto [top, bottom] = SelectedRow(selected[1]);
+        ASSERT_GT(bottom, top);
+        // The third row holds the accent's ink: light on the bar, dark once the bar has gone.
+        auto ink = [&](const Screen& s, bool light) {
+            int n = 0;
+            for (int y = top; y <= bottom; ++y)
+                for (int x = 0; x < s.width; ++x) {
+                    const std::uint32_t p = s.At(x, y);
+                    const int sum = int((p >> 16) & 0xFF) + int((p >> 8) & 0xFF) + int(p & 0xFF);
+                    n += light ? sum > 600 : sum < 150;
+                }
+            return n;
+        };
+        EXPECT_GE(ink(selected[1], true), ink(selected[0], true) + 2 * scale);
+        EXPECT_GE(ink(left[1], false), ink(left[0], false) + 2 * scale);
+    }
+}
+
 // The horizontal extent of the dark pixels of a rectangle (0 when none).
 int InkWidth(const Screen& s, int x, int y, int w, int h) {
     int left = x + w, right = x - 1;
