@@ -95,6 +95,27 @@ TEST_F(RecordSetProgram, KeysMoveTheSelectionAndEnterOpensTheRowATapOpens) {
     EXPECT_TRUE(ShowsIndex(Run("tap 20 290\n")));
 }
 
+// Below its grey header the page is white: the "Search string:" label and the rows' texts
+// were drawn on the header's grey, a box behind every word. Seen on a page of French keys.
+TEST_F(RecordSetProgram, TheLabelAndTheRowsStandOnWhite) {
+    DictionarySpec spec;
+    spec.name = "Lexique";
+    spec.words = {{u"\u00C9cluse", "Ouvrage d'art."}, {u"\u00C9quipe", "Groupe."},
+                  {u"\u00C9t\u00E9", "Saison chaude."}, {u"\u00C9toile", "Astre."}};
+    std::uint32_t table = 0;
+    const Bytes bytes = DictionaryBook(spec, &table);
+    ASSERT_FALSE(bytes.empty());
+    device.WriteHost("storage/eBooks/Lex.prc", std::string(bytes.begin(), bytes.end()));
+    const std::string at = "\\storage\\eBooks\\Lex.prc$fvtindex&" + std::to_string(table);
+    // Shown, and with the selection moved down the rows (each row drawn again).
+    for (const std::string steps : {"", "key 0x28\nidle\nkey 0x28\nidle\n"}) {
+        const Screen s = Run(steps, at);
+        ASSERT_TRUE(ShowsIndex(s));
+        // (A few edge pixels of the letters may have the grey's value.)
+        EXPECT_LT(s.CountOf(0, 47, s.width, 240, kHeaderGrey), 20);
+    }
+}
+
 // Typing goes to the page's search field at once (no tap on it first): "re" puts "reef" on the
 // first row, selected, and Enter opens it as a tap on its row does.
 TEST_F(RecordSetProgram, TypingSearchesWithoutTappingTheField) {
