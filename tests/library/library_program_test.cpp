@@ -256,7 +256,8 @@ TEST(LibraryRows, AnAccentedCapitalKeepsItsAccentWhenItsRowIsDrawnAgain) {
             ASSERT_TRUE(selected[accent].Read(o + "selected.png"));
             ASSERT_TRUE(left[accent].Read(o + "left.png"));
         }
-        const auto [top, bottom] = SelectedRow(selected[1]);
+        const std::pair<int, int> band = SelectedRow(selected[1]);
+        const int top = band.first, bottom = band.second;
         ASSERT_GT(bottom, top);
         // The third row holds the accent's ink: light on the bar, dark once the bar has gone.
         auto ink = [&](const Screen& s, bool light) {
