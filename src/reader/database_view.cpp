@@ -708,9 +708,8 @@ DatabaseView::Result DatabaseView::OpenEntry(uint32_t row) {
     // Other entries may name another book.
     const int64_t linked = LinkedEntry(*source, entry);
     uint32_t otherBook = 0;
-    const bool elsewhere = globalName_.IsEmpty() && linked >= 0 &&
-                           FirstValue(*source, static_cast<uint32_t>(linked), kOtherBookTag,
-                                      otherBook);
+    const bool elsewhere =
+        linked >= 0 && FirstValue(*source, static_cast<uint32_t>(linked), kOtherBookTag, otherBook);
     // Opening replaces this view: everything it needs is in locals.
     DatabaseViewHost* host = host_;
     if (!host) return Result::kHandled;
