@@ -91,6 +91,13 @@ bool BookIndexSource::Name(String& out) const {
     return !out.IsEmpty();
 }
 
+int32_t BookIndexSource::TableNumber() const {
+    const IndexTable& table = Table();
+    return table.IsOpen() && table.GetTableId() <= INT32_MAX
+               ? static_cast<int32_t>(table.GetTableId())
+               : -1;
+}
+
 uint32_t BookIndexSource::Language() const {
     return Table().GetLanguage();
 }

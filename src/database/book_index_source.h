@@ -33,6 +33,7 @@ public:
     bool Headword(uint32_t entry, String& out) const override;
     bool Name(String& out) const override;
     uint32_t Language() const override;
+    int32_t TableNumber() const override;
     // Tag 40: entries of the inflection table, their keys joined with ", ".
     bool InflectedForms(uint32_t entry, String& out) const override;
     // Tag 8, else tag 6: texts of the table's text records.

@@ -31,6 +31,8 @@ public:
     virtual bool Name(String& out) const;
     // Low 10 bits: the primary language.
     virtual uint32_t Language() const { return 0; }
+    // The table's number in its book (the search history keeps it); -1 when unknown.
+    virtual int32_t TableNumber() const { return -1; }
     // Inflected forms joined with ", "; false when none.
     virtual bool InflectedForms(uint32_t entry, String& out) const;
     // The entry's text: tag 8, else tag 6 ranges, as plain text.

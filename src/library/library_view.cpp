@@ -370,9 +370,11 @@ LibraryView::~LibraryView() {
     if (largeImages) ImageList_Destroy(largeImages);
 }
 
-bool LibraryView::Create(HWND parentWindow) {
+bool LibraryView::Create(HWND parentWindow, bool covers) {
     ReaderSettings* settings = controller ? controller->GetSettings() : nullptr;
-    Init(parentWindow, kCommandBase, settings ? settings->thumbnails != 0 : false);
+    // Not the settings' thumbnails byte: that only shows in the Library options page, in a box
+    // that stays hidden.
+    Init(parentWindow, kCommandBase, covers);
     smallImages = CreateImageList(9, &iconSize);
     for (uint16_t id : kRowIcons) ImageListAddIcon(smallImages, id);
     starIcon = LoadIconScaled(kStarIcon);

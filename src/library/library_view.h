@@ -116,7 +116,9 @@ public:
     ~LibraryView() override;
 
     // Builds the windows, icons, menu and bar; false when the list cannot be made.
-    bool Create(HWND parentWindow);
+    // The reader's library opens as the plain list (one line a book); `covers` makes the list
+    // of cover cells instead.
+    bool Create(HWND parentWindow, bool covers = false);
     // Runs a command of the menu, bar or context menu; false when it is not the view's.
     bool OnCommand(uint32_t id) override;
     // Rebuilds the rows from the catalogue and selects the book of the path (empty: keeps).

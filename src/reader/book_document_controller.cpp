@@ -1556,7 +1556,7 @@ constexpr char16_t kGlobalRecordSetName[] = u"__global_recordset";
 constexpr uint32_t kGlobalRecordSetLength = 18;
 }  // namespace
 
-bool BookDocumentController::RunIndexQuery(IndexQuery* query, RecordPosition at) {
+bool BookDocumentController::RunIndexQuery(IndexRecordSet* query, RecordPosition at) {
     if (!query) return false;
     ScriptContext* script = BookScript();
     auto* set = script ? new (std::nothrow) IndexRecordSetObject(query, at) : nullptr;
@@ -1598,9 +1598,14 @@ bool BookDocumentController::RunEntryQuery(IndexSource* table, uint32_t entry,
         if (set) set->Release();
         return false;
     }
+    return RunWithRecordSet(set, entry, query);
+}
+
+bool BookDocumentController::RunWithRecordSet(IndexRecordSet* set, uint32_t entry,
+                                              const String& script) {
     if (!RunIndexQuery(set, RecordPosition::At(static_cast<int32_t>(entry)))) return false;
-    // The query names a function of the book's script that reads the record set.
-    if (BookActionBridge* actions = Actions()) actions->DispatchWidgetEvent(query, 0, nullptr);
+    // The script calls a function of the book's script that reads the record set.
+    if (BookActionBridge* actions = Actions()) actions->DispatchWidgetEvent(script, 0, nullptr);
     ClearGlobalRecordSet();
     return true;
 }

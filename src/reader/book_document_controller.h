@@ -36,6 +36,7 @@ class ConfigurationStore;
 class LinkTarget;
 class GraphicsContext;
 class IndexQuery;
+class IndexRecordSet;
 class LayoutEngineFactory;
 class LayoutFormList;
 class CoverView;
@@ -219,10 +220,13 @@ public:
     bool GoToContents();
 
     // Record sets for the book script: the query's result becomes its "__global_recordset".
-    // RunIndexQuery takes over the query's reference.
-    bool RunIndexQuery(IndexQuery* query,
+    // RunIndexQuery takes over the set's reference.
+    bool RunIndexQuery(IndexRecordSet* query,
                        RecordPosition at = RecordPosition::At(RecordPosition::kBeforeFirst));
     bool OpenIndexQuery(const String& text);
+    // The set (its reference taken over), standing on the entry, is the record set while the
+    // script runs.
+    bool RunWithRecordSet(IndexRecordSet* set, uint32_t entry, const String& script);
     bool ClearGlobalRecordSet();
     // The book script's context (made on first use over the window's script heap), with the
     // form list and the controller's script face as its host objects.
@@ -496,6 +500,8 @@ private:
                           const String& globalName) override;
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position) override;
+    bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
+                        const String& script) override;
     bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,
                          uint32_t entry) override;
     bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,

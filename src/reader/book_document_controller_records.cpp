@@ -511,6 +511,22 @@ bool BookDocumentController::OpenNumberedEntry(IndexSource* table, int32_t table
     return true;
 }
 
+bool BookDocumentController::RunEntryScript(IndexRecordSet* set, int32_t tableNumber,
+                                            uint32_t entry, const String& script) {
+    if (!set) return false;
+    // Noted before the script runs: it may replace the page that asked.
+    String book;
+    if (resource_) book.Assign(resource_->GetLocation().text);
+    ListPageRequests* pages = listPages_;
+    set->AddRef();
+    if (!RunWithRecordSet(set, entry, script)) return false;
+    HideInputPanel();
+    if (pages && tableNumber >= 0 && !book.IsEmpty())
+        pages->AddSearchHistory(book, static_cast<uint32_t>(tableNumber), entry);
+    if (settings_) settings_->rememberedSearch.Clear();
+    return true;
+}
+
 bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position,
                                              int32_t tableNumber, uint32_t entry) {
     if (!resource_ || position < 0 || position > INT32_MAX) return false;

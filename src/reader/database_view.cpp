@@ -258,7 +258,12 @@ uint32_t DatabaseView::LastLevel() const {
 bool DatabaseView::IsLastLevel() const { return level_ >= LastLevel(); }
 
 int32_t DatabaseView::LevelTableNumber() const {
-    if (plan_ || level_ >= 2) return -1;
+    // A query's level lists a table of the query's own choosing.
+    if (plan_) {
+        IndexSource* source = LevelSource();
+        return source ? source->TableNumber() : -1;
+    }
+    if (level_ >= 2) return -1;
     return tableNumber_ >= 0 ? tableNumber_ : static_cast<int32_t>(HistoryTable::kDefaultTable);
 }
 
@@ -697,12 +702,14 @@ DatabaseView::Result DatabaseView::OpenEntry(uint32_t row) {
                                                  : static_cast<uint32_t>(levelEntry);
     const int64_t position = EntryTarget(*source, entry);
     if (position < 0) return Result::kHandled;
-    // A record set's rows open in their own book; other entries may name another book.
+    // A named view's row is handed to the book's script, which does with it what the book
+    // wants: over the query's own matches on its last level, else over the level's table.
+    if (!globalName_.IsEmpty()) return RunEntryScript(*source, entry);
+    // Other entries may name another book.
     const int64_t linked = LinkedEntry(*source, entry);
     uint32_t otherBook = 0;
-    const bool elsewhere = globalName_.IsEmpty() && linked >= 0 &&
-                           FirstValue(*source, static_cast<uint32_t>(linked), kOtherBookTag,
-                                      otherBook);
+    const bool elsewhere =
+        linked >= 0 && FirstValue(*source, static_cast<uint32_t>(linked), kOtherBookTag, otherBook);
     // Opening replaces this view: everything it needs is in locals.
     DatabaseViewHost* host = host_;
     if (!host) return Result::kHandled;
@@ -713,6 +720,26 @@ DatabaseView::Result DatabaseView::OpenEntry(uint32_t row) {
     source->Release();
     if (opened) return Result::kReplaced;
     // Not replaced: the view is still the caller's.
+    rememberOnClose_ = true;
+    return Result::kHandled;
+}
+
+DatabaseView::Result DatabaseView::RunEntryScript(IndexSource& source, uint32_t entry) {
+    IndexQuery* set = nullptr;
+    if (plan_ && static_cast<int32_t>(level_) == plan_->ActiveLeafCount()) {
+        set = plan_;
+        set->AddRef();
+    } else {
+        set = IndexQuery::FromTable(&source);
+    }
+    DatabaseViewHost* host = host_;
+    if (!set) return Result::kHandled;
+    const String script = globalName_;
+    // The script may open another page, which replaces this view.
+    rememberOnClose_ = false;
+    const bool ran = host && host->RunEntryScript(set, entry, script);
+    set->Release();
+    if (ran) return Result::kReplaced;
     rememberOnClose_ = true;
     return Result::kHandled;
 }

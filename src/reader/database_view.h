@@ -17,6 +17,7 @@ class ByteStream;
 class GraphicsContext;
 struct Rect;
 class IndexQuery;
+class IndexRecordSet;
 class IndexSource;
 
 // The native edit field a record-set view may type into (the shell's control): the view reads
@@ -51,6 +52,14 @@ public:
     // Shows a query as a new query view (the wildcard lookup: request 96).
     virtual bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                                   const String& viewName, uint32_t flags) = 0;
+    // A named view's row: the set, standing on the entry, becomes the book script's record
+    // set while the script (the view's global name, a call of the function the view is named
+    // after) runs; the entry goes to the search history. The set is borrowed. False when the
+    // book has no script or the set cannot be handed to it.
+    virtual bool RunEntryScript(IndexRecordSet* /*set*/, uint32_t /*entry*/,
+                                const String& /*script*/) {
+        return false;
+    }
     // A text pop-up centred on the reader's pop-up rectangle.
     virtual void ShowPopupText(const String& text) = 0;
     // The preview pane: the entry's target shown under the list (ShowPreview again follows the
@@ -239,6 +248,7 @@ private:
     Result SuggestSpellings(const String& text);
     // Opens an entry of the level's table as the exact-key strategy does.
     Result OpenTableEntry(int32_t entry);
+    Result RunEntryScript(IndexSource& source, uint32_t entry);
     Result Back();
     bool MoveForward(uint32_t afterRow);
     bool MoveBack(uint32_t count);

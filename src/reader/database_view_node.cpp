@@ -149,6 +149,9 @@ void DatabaseViewNode::DrawHeader(GraphicsContext& gc) {
         return;
     }
     gc.SetFontStyle(font_);
+    // The label and the rows stand on the view's white: their text is drawn without a
+    // background of its own (the header's grey brush is still set).
+    gc.SetBrushColor(Color::kNone);
     String label;
     Resources::LoadString(label, kSearchLabelId);
     Size s{};
@@ -187,6 +190,7 @@ void DatabaseViewNode::DrawCentred(GraphicsContext& gc, const String& text, int3
 }
 
 void DatabaseViewNode::DrawRows(GraphicsContext& gc) {
+    gc.SetBrushColor(Color::kNone);
     if (view_->NoMatch()) {
         gc.SetFontStyle(font_);
         gc.SetTextColor(kBlack);

@@ -63,6 +63,13 @@ bool RecordSetPage::OpenEntryInBook(uint32_t book, int64_t position, uint32_t en
     return owner && owner->OpenEntryInBook(book, position, number, entry);
 }
 
+bool RecordSetPage::RunEntryScript(IndexRecordSet* set, uint32_t entry, const String& script) {
+    // The script may replace the page: nothing of it is read afterwards.
+    RecordSetPageOwner* owner = owner_;
+    const int32_t number = view_->LevelTableNumber();
+    return owner && owner->RunEntryScript(set, number, entry, script);
+}
+
 bool RecordSetPageOwner::OpenQueryPageRequest(const String& query, const String& title, int32_t,
                                               const String&, uint32_t) {
     String location;

@@ -10,6 +10,7 @@
 #include "reader/database_view.h"
 #include "reader/database_view_node.h"
 
+class IndexRecordSet;
 class IndexSource;
 class Node;
 class IndexSourceResolver;
@@ -32,6 +33,13 @@ public:
     // open. The table (-1 unknown) and entry are the search history's.
     virtual bool OpenEntryInBook(uint32_t /*book*/, int64_t /*position*/, int32_t /*tableNumber*/,
                                  uint32_t /*entry*/) {
+        return false;
+    }
+    // A named page's row: the set, standing on the entry, is the book script's record set
+    // while the script runs; the table (-1 unknown) and entry are the search history's. The set
+    // is borrowed.
+    virtual bool RunEntryScript(IndexRecordSet* /*set*/, int32_t /*tableNumber*/,
+                                uint32_t /*entry*/, const String& /*script*/) {
         return false;
     }
     // A location of the current document (a generated page's "$" form).
@@ -84,6 +92,7 @@ private:
     void PassBack() override;
     bool OpenEntryTarget(IndexSource* table, uint32_t entry, int64_t position) override;
     bool OpenEntryInBook(uint32_t book, int64_t position, uint32_t entry) override;
+    bool RunEntryScript(IndexRecordSet* set, uint32_t entry, const String& script) override;
     bool OpenQueryRequest(const String& query, const String& title, int32_t stateWord,
                           const String& viewName, uint32_t flags) override;
     void ShowPopupText(const String& text) override;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/bookfiles/book_builder.h"
 #include "support/shell/program_launcher.h"
@@ -61,6 +63,68 @@ TEST(ReadingLists, CreatedInTheDialogSurviveARestartAndFilterTheLibrary) {
     EXPECT_EQ(after.CountOther(4, 50, after.width - 8, 60, kWhite), 0);
 }
 
+// The selection bar's navy, as the 16-bit screen shows it.
+bool IsBar(std::uint32_t p) {
+    return (p & 0xFF) > 100 && ((p >> 16) & 0xFF) < 60 && ((p >> 8) & 0xFF) < 60;
+}
+
+// The band of rows the selection bar covers (the first row, selected when the library opens):
+// its top and bottom, found at the left edge below the title strip; -1 when there is none.
+std::pair<int, int> SelectedRow(const Screen& s) {
+    int top = s.height / 10;
+    while (top < s.height / 2 && !IsBar(s.At(1, top))) ++top;
+    if (top == s.height / 2) return {-1, -1};
+    int bottom = top;
+    while (bottom + 1 < s.height && IsBar(s.At(1, bottom + 1))) ++bottom;
+    return {top, bottom};
+}
+
+bool SameBand(const Screen& a, const Screen& b, int top, int bottom) {
+    for (int y = top; y <= bottom; ++y)
+        for (int x = 0; x < a.width; ++x)
+            if (a.At(x, y) != b.At(x, y)) return false;
+    return true;
+}
+
+// A book is put on a reading list as a person does it: the list made in the Add / Remove
+// dialog, then the book's Properties, its Reading list page, a tap on the list's check box and
+// OK. After a restart the list's filter shows that book alone and "Unfiled" the other one.
+TEST(ReadingLists, ABookPutOnAListIsFoundThroughItAfterARestart) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    AddBook(device, "Alpha");
+    AddBook(device, "Beta");
+    const std::string o = device.outside() + "/";
+    // Alpha is the first row, selected. Page 2 of the Properties sheet is its Reading list;
+    // the first row's check box stands at its left.
+    ASSERT_EQ(RunSteps(device, {}, "idle\nanswer 40074\nanswer 1029\nanswer 1\nsoftkey 2\nidle\n"
+                                 "answer-key 0x32\nanswer-tap 13 83\nanswer 1\nanswer 2\n"
+                                 "menu 40022\nidle\nquit\n").status,
+              0);
+    EXPECT_NE(device.ReadHost("storage/eBooks/Alpha.fvt").find(Utf16("My Reading list")),
+              std::string::npos);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/Beta.fvt"));
+
+    ASSERT_EQ(RunSteps(device, {}, "idle\nscreenshot " + o + "all.png\nanswer 10004\nsoftkey 2\n"
+                                 "idle\nscreenshot " + o + "listed.png\nanswer 40073\n"
+                                 "softkey 2\nidle\nscreenshot " + o + "unfiled.png\nquit\n").status,
+              0);
+    Screen all, listed, unfiled;
+    ASSERT_TRUE(all.Read(o + "all.png"));
+    ASSERT_TRUE(listed.Read(o + "listed.png"));
+    ASSERT_TRUE(unfiled.Read(o + "unfiled.png"));
+    const auto [top, bottom] = SelectedRow(all);
+    ASSERT_GT(bottom - top, 8);
+    // Both books in the whole library; Alpha alone on the list, Beta alone unfiled.
+    EXPECT_GT(all.CountOther(0, bottom + 1, all.width, 2 * (bottom - top), kWhite), 100);
+    EXPECT_TRUE(SameBand(all, listed, top, bottom));
+    EXPECT_EQ(listed.CountOther(4, bottom + 1, listed.width - 8, 2 * (bottom - top), kWhite), 0);
+    EXPECT_EQ(SelectedRow(unfiled), SelectedRow(all));
+    EXPECT_FALSE(SameBand(all, unfiled, top, bottom));
+    EXPECT_EQ(unfiled.CountOther(4, bottom + 1, unfiled.width - 8, 2 * (bottom - top), kWhite),
+              0);
+}
+
 // A book's title and author in its own encoding: the same book in UTF-16 and in code page
 // 1252 shows the same row in the library (UTF-16 strings were cut at their first zero byte).
 TEST(LibraryRows, TitlesAndAuthorsReadInTheBooksEncoding) {
@@ -94,11 +158,14 @@ TEST(LibraryRows, TitlesAndAuthorsReadInTheBooksEncoding) {
         const Bytes bytes = book.Build();
         device.WriteHost("storage/eBooks/phare.prc", std::string(bytes.begin(), bytes.end()));
         const std::string shot = device.outside() + "/library.png";
-        ASSERT_EQ(RunSteps(device, {}, "idle\nscreenshot " + shot + "\nquit\n").status, 0);
+        // Sorted by author, the row shows the author at its right.
+        ASSERT_EQ(RunSteps(device, {}, "idle\nmenu 40031\nidle\nscreenshot " + shot + "\nquit\n")
+                      .status,
+                  0);
         ASSERT_TRUE(shots[wide].Read(shot));
     }
-    // The row's title and author lines (left of where the size may stand).
-    const int rowTop = 46, rowHeight = 36, width = 150;
+    // The row's title and author.
+    const int rowTop = 36, rowHeight = 36, width = 240;
     EXPECT_GT(shots[0].CountOther(0, rowTop, width, rowHeight, 0xFFFFFF), 200);
     int differ = 0;
     for (int y = rowTop; y < rowTop + rowHeight; ++y)
@@ -109,7 +176,7 @@ TEST(LibraryRows, TitlesAndAuthorsReadInTheBooksEncoding) {
 // The selected row's bar runs to the list's right edge, or to the scroll bar that a list
 // longer than the screen shows there (the room was left blank before).
 TEST(LibraryRows, TheSelectionBarReachesTheEdgeOrTheScrollBar) {
-    for (int books : {2, 9}) {
+    for (int books : {2, 24}) {
         TempDevice device;
         ASSERT_TRUE(device.ok());
         for (int i = 0; i < books; ++i) AddBook(device, "Book " + std::string(1, char('A' + i)));
@@ -118,16 +185,93 @@ TEST(LibraryRows, TheSelectionBarReachesTheEdgeOrTheScrollBar) {
         Screen screen;
         ASSERT_TRUE(screen.Read(shot));
         // The first row (selected) lies below the strip; its right end, in the bar's navy.
-        const std::uint32_t navy = screen.At(20, 50);
-        ASSERT_NE(navy, kWhite);
+        const auto [top, bottom] = SelectedRow(screen);
+        ASSERT_GT(bottom, top);
+        const int middle = (top + bottom) / 2;
+        const std::uint32_t navy = screen.At(1, middle);
         if (books == 2) {
-            EXPECT_EQ(screen.At(screen.width - 3, 50), navy);
+            EXPECT_EQ(screen.At(screen.width - 3, middle), navy);
         } else {
-            EXPECT_EQ(screen.CountOf(screen.width - 10, 50, 8, 200, kWhite), 0);
-            EXPECT_GT(screen.CountOf(screen.width - 10, 50, 8, 200, navy) +
-                          screen.CountOf(screen.width - 10, 50, 8, 200, 0x808080),
+            EXPECT_EQ(screen.CountOf(screen.width - 10, middle, 8, 200, kWhite), 0);
+            EXPECT_GT(screen.CountOf(screen.width - 10, middle, 8, 200, navy) +
+                          screen.CountOf(screen.width - 10, middle, 8, 200, 0x808080),
                       0);
         }
+    }
+}
+
+// The library opens as the plain list, one line a book, at either density (it opened as the
+// list of covers, a row four lines high, which nothing could switch back).
+TEST(LibraryRows, TheLibraryOpensAsAPlainListOfOneLineABook) {
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        for (const char* title : {"Alpha", "Beta", "Gamma"}) AddBook(device, title);
+        const std::string shot = device.outside() + "/library.png";
+        std::vector<std::string> env;
+        if (scale == 2) env.push_back("FOLIVANT_SCREEN=480x640@192");
+        ASSERT_EQ(RunSteps(device, {}, "idle\nscreenshot " + shot + "\nquit\n", env).status, 0);
+        Screen screen;
+        ASSERT_TRUE(screen.Read(shot));
+        const auto [top, bottom] = SelectedRow(screen);
+        const int line = bottom - top + 1;
+        ASSERT_GT(line, 10 * scale);
+        EXPECT_LT(line, 24 * scale);
+        // Beta and Gamma on the next two lines, nothing below them.
+        const int w = screen.width - 8;
+        EXPECT_GT(screen.CountOther(4, bottom + 1, w, line, kWhite), 20 * scale);
+        EXPECT_GT(screen.CountOther(4, bottom + 1 + line, w, line, kWhite), 20 * scale);
+        EXPECT_EQ(screen.CountOther(4, bottom + 1 + 2 * line, w, 3 * line, kWhite), 0);
+    }
+}
+
+// The accent of a capital stands above the font's ascent: a row keeps it whole, selected or
+// not, after a full repaint (a dialog closed) and after the selection leaves it. "Équipe" and
+// "Equipe" differ on the screen; the accent used to stick out of its row, white on white when
+// selected and painted over by the row above when that was drawn again.
+TEST(LibraryRows, AnAccentedCapitalKeepsItsAccentWhenItsRowIsDrawnAgain) {
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        Screen selected[2], left[2];
+        for (int accent = 0; accent < 2; ++accent) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            AddBook(device, "Alpha");
+            AddBook(device, "Beta");
+            BookBuilder book;
+            const std::string text = SampleText(1500);
+            book.text.assign(text.begin(), text.end());
+            book.fullName = accent ? "\xC9quipe du phare" : "Equipe du phare";
+            const Bytes bytes = book.Build();
+            device.WriteHost("storage/eBooks/Equipe.prc", std::string(bytes.begin(), bytes.end()));
+            const std::string o = device.outside() + "/";
+            std::vector<std::string> env;
+            if (scale == 2) env = {"FOLIVANT_SCREEN=480x640@192", "FOLIVANT_LANGUAGE=fr"};
+            // Down twice selects the third row; About opens and closes; Up leaves the row.
+            ASSERT_EQ(RunSteps(device, {}, "idle\nkey 0x28\nidle\nkey 0x28\nidle\nanswer 2\nmenu 40040\n"
+                                 "idle\nscreenshot " + o + "selected.png\nkey 0x26\nidle\n"
+                                 "screenshot " + o + "left.png\nquit\n", env).status,
+                      0);
+            ASSERT_TRUE(selected[accent].Read(o + "selected.png"));
+            ASSERT_TRUE(left[accent].Read(o + "left.png"));
+        }
+        const std::pair<int, int> band = SelectedRow(selected[1]);
+        const int top = band.first, bottom = band.second;
+        ASSERT_GT(bottom, top);
+        // The third row holds the accent's ink: light on the bar, dark once the bar has gone.
+        auto ink = [&](const Screen& s, bool light) {
+            int n = 0;
+            for (int y = top; y <= bottom; ++y)
+                for (int x = 0; x < s.width; ++x) {
+                    const std::uint32_t p = s.At(x, y);
+                    const int sum = int((p >> 16) & 0xFF) + int((p >> 8) & 0xFF) + int(p & 0xFF);
+                    n += light ? sum > 600 : sum < 150;
+                }
+            return n;
+        };
+        EXPECT_GE(ink(selected[1], true), ink(selected[0], true) + 2 * scale);
+        EXPECT_GE(ink(left[1], false), ink(left[0], false) + 2 * scale);
     }
 }
 

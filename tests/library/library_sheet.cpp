@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     bool ok = true;
     {
         LibraryView view(&controller, &library, nullptr);
-        if (!view.Create(frame)) return 1;
+        if (!view.Create(frame, settings.thumbnails != 0)) return 1;
         view.Show(true);
         ok = Shot(prefix + "-covers.png") && ok;
         view.Show(false);
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     settings.thumbnails = 0;
     {
         LibraryView view(&controller, &library, nullptr);
-        if (!view.Create(frame)) return 1;
+        if (!view.Create(frame, settings.thumbnails != 0)) return 1;
         view.Show(true);
         view.OnCommand(40062);  // sorted by rating: the stars show
         view.SelectIndex(1);

@@ -325,7 +325,8 @@ protected:
 
     void Open() {
         view = std::make_unique<LibraryView>(controller.get(), library.get(), &services);
-        ASSERT_TRUE(view->Create(frame));
+        // The settings' thumbnails byte stands for the covers a test asks for.
+        ASSERT_TRUE(view->Create(frame, settings.thumbnails != 0));
         view->Show(true);
     }
     std::vector<std::u16string> Titles() {

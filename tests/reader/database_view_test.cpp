@@ -33,6 +33,8 @@ public:
     String popup;
     std::vector<uint32_t> shown;
     String globalName;
+    int32_t scriptEntry = -1;
+    String ranScript;
 
     void PassBack() override {
         ++backs;
@@ -41,6 +43,12 @@ public:
     bool OpenEntryTarget(IndexSource*, uint32_t e, int64_t p) override {
         entry = e;
         position = p;
+        if (deleteOnCall) view.reset();
+        return true;
+    }
+    bool RunEntryScript(IndexRecordSet* set, uint32_t e, const String& script) override {
+        scriptEntry = set ? set->EntryAt(RecordPosition::At(static_cast<int32_t>(e))) : -1;
+        ranScript = script;
         if (deleteOnCall) view.reset();
         return true;
     }
@@ -631,11 +639,16 @@ TEST_F(DatabaseViewTest, AnEntryInAnotherBookOpensThere) {
               DatabaseView::Result::kHandled);
     EXPECT_TRUE(other.view);
 
-    // A record set (a view with a global name) opens its rows in its own book.
+    // A record set (a view with a global name) opens its rows in its own book, through the
+    // book's script: the function it is named after gets the entry.
     other.view->SetName(S(u"found"));
     other.bookOpens = true;
+    other.book = 0;
     other.view->HandleEvent(DatabaseView::kEnterEvent);
-    EXPECT_EQ(other.position, 300);
+    EXPECT_EQ(other.book, 0u);
+    EXPECT_EQ(other.position, -1);
+    EXPECT_EQ(other.scriptEntry, 4);
+    EXPECT_TRUE(other.ranScript == S(u"found(__global_recordset)"));
 }
 
 TEST_F(DatabaseViewTest, ASearchIsRememberedOnlyWhenItOpenedNothing) {

@@ -100,6 +100,27 @@ TEST_F(RecordSetProgram, KeysMoveTheSelectionAndEnterOpensTheRowATapOpens) {
     EXPECT_TRUE(ShowsIndex(Run("tap 20 290\n")));
 }
 
+// Below its grey header the page is white: the "Search string:" label and the rows' texts
+// were drawn on the header's grey, a box behind every word. Seen on a page of French keys.
+TEST_F(RecordSetProgram, TheLabelAndTheRowsStandOnWhite) {
+    DictionarySpec spec;
+    spec.name = "Lexique";
+    spec.words = {{u"\u00C9cluse", "Ouvrage d'art."}, {u"\u00C9quipe", "Groupe."},
+                  {u"\u00C9t\u00E9", "Saison chaude."}, {u"\u00C9toile", "Astre."}};
+    std::uint32_t table = 0;
+    const Bytes bytes = DictionaryBook(spec, &table);
+    ASSERT_FALSE(bytes.empty());
+    device.WriteHost("storage/eBooks/Lex.prc", std::string(bytes.begin(), bytes.end()));
+    const std::string at = "\\storage\\eBooks\\Lex.prc$fvtindex&" + std::to_string(table);
+    // Shown, and with the selection moved down the rows (each row drawn again).
+    for (const std::string steps : {"", "key 0x28\nidle\nkey 0x28\nidle\n"}) {
+        const Screen s = Run(steps, at);
+        ASSERT_TRUE(ShowsIndex(s));
+        // (A few edge pixels of the letters may have the grey's value.)
+        EXPECT_LT(s.CountOf(0, 47, s.width, 240, kHeaderGrey), 20);
+    }
+}
+
 // Typing goes to the page's search field at once (no tap on it first): "re" puts "reef" on the
 // first row, selected, and Enter opens it as a tap on its row does.
 TEST_F(RecordSetProgram, TypingSearchesWithoutTappingTheField) {
@@ -338,6 +359,88 @@ TEST_F(LookupLinkProgram, AFormOfTwoEntriesKeepsTheEntryChosen) {
     EXPECT_TRUE(WordListHolds("beam"));
     EXPECT_TRUE(WordListHolds("Glossary"));
     EXPECT_FALSE(WordListHolds("lamp"));
+}
+
+// A query page is named after a function of the book's script: a row opened on it is handed to
+// that function as the book's record set. The book here names its page after the built-in that
+// adds an entry to the word list, so the tapped row ("lens") is what the list gains; a row
+// opened on it used to go to the entry's text, past the script.
+TEST_F(RecordSetProgram, ARowOfANamedQueryPageGoesToTheBooksScript) {
+    DictionarySpec spec;
+    spec.name = "Picks";
+    spec.words = {{u"beam", "A ray of light."}, {u"lens", "A shaped piece of glass."},
+                  {u"reef", "A ridge of rock."}};
+    spec.front = "<p><a onclick=\"sql_search(&quot;SELECT * FROM words WHERE orth LIKE "
+                 "'%'&quot;,'add_entry_to_wordlist','','','0')\">Pick a word</a></p>";
+    const Bytes bytes = DictionaryBook(spec);
+    ASSERT_FALSE(bytes.empty());
+    device.WriteHost("storage/eBooks/Picks.prc", std::string(bytes.begin(), bytes.end()));
+    const std::string at = "\\storage\\eBooks\\Picks.prc";
+    const std::string words = "storage/eBooks/database/folivant_wordlist.ebase";
+    const Screen query = Run("tap 40 35\nidle\n", at);
+    ASSERT_TRUE(ShowsIndex(query));
+    EXPECT_FALSE(device.HostExists(words));
+    // Row 1 is "lens"; by the keys, Down three times reaches "reef" and Enter opens it.
+    const Screen picked = Run("tap 40 35\nidle\ntap 20 92\nidle\n", at);
+    EXPECT_FALSE(ShowsIndex(picked));
+    ASSERT_TRUE(device.HostExists(words));
+    const std::string afterTap = device.ReadHost(words);
+    EXPECT_NE(afterTap.find("lens"), std::string::npos);
+    EXPECT_EQ(afterTap.find("reef"), std::string::npos);
+    Run("tap 40 35\nidle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n", at);
+    const std::string afterKeys = device.ReadHost(words);
+    EXPECT_NE(afterKeys.find("lens"), std::string::npos);
+    EXPECT_NE(afterKeys.find("reef"), std::string::npos);
+    // Opened rows go to the search history as rows of an index page do.
+    EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+}
+
+// The pop-up of matches in several dictionaries keeps its text inside its frame: a title
+// wider than the line (one long word) is cut at the line's end, on either screen and in
+// either language; it used to paint over the frame and on to the edge of the screen.
+TEST(LookupProgram, ADictionaryTitleWiderThanThePopupStaysInsideItsFrame) {
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        const char* titles[] = {"Grand dictionnaire encyclop\xE9" "dique de la langue",
+                                "OxfordAdvancedLearnersDictionaryOfCurrentEnglish"};
+        for (int i = 0; i < 2; ++i) {
+            DictionarySpec spec;
+            spec.name = titles[i];
+            spec.words = {{u"keeper", "One who tends a light."}, {u"lamp", "A light."}};
+            const Bytes bytes = DictionaryBook(spec);
+            device.WriteHost("storage/eBooks/Dict" + std::to_string(i) + ".prc",
+                             std::string(bytes.begin(), bytes.end()));
+        }
+        BookBuilder story;
+        const std::string text = "The lamp was old and patient, and the keeper trimmed it.";
+        story.text.assign(text.begin(), text.end());
+        story.fullName = "Story";
+        const Bytes bytes = story.Build();
+        device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+        // "keeper" ends the second line; Lookup is item 45 of the tap's menu.
+        const std::string shot = device.outside() + "/keeper.png";
+        std::vector<std::string> env;
+        if (scale == 2) env = {"FOLIVANT_SCREEN=480x640@192", "FOLIVANT_LANGUAGE=fr"};
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Story.prc"}, "idle\nanswer 50045\ntap " + std::to_string(190 * scale) + " " +
+                                 std::to_string(60 * scale) + "\nidle\nscreenshot " + shot +
+                                 "\nquit\n", env).status,
+                  0);
+        Screen s;
+        ASSERT_TRUE(s.Read(shot));
+        // The pop-up's pale yellow, and the frame column right of it.
+        int left = s.width, right = -1, top = s.height, bottom = -1;
+        for (int y = 0; y < s.height; ++y)
+            for (int x = 0; x < s.width; ++x)
+                if (s.At(x, y) == 0xFFFFCE) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        ASSERT_GT(right - left, 100 * scale) << "no pop-up";
+        ASSERT_LT(right + 1, s.width);
+        EXPECT_EQ(s.CountOther(right + 1, top, 1, bottom - top + 1, 0x000000), 0);
+    }
 }
 
 }  // namespace

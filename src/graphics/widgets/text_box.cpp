@@ -422,7 +422,14 @@ void TextBox::DrawLines(GraphicsContext* gc) {
     bool placing = !linksPlaced_;
     if (placing) ResetLinkGeometry();
     bool pushed = gc->PushState();
-    gc->IntersectClip(placed_);
+    // A word wider than the line is cut at the line's end, inside the margins: it must not
+    // paint over the owner's frame or run on to the edge of the screen.
+    Rect lines = placed_;
+    if (lines.width > 2 * hMargin_) {
+        lines.x += hMargin_;
+        lines.width -= 2 * hMargin_;
+    }
+    gc->IntersectClip(lines);
 
     // Link geometry: one rectangle per line a link spans.
     int32_t pendingLink = kNone;

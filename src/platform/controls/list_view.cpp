@@ -28,6 +28,9 @@ struct ListViewState : Common {
     HIMAGELIST small = nullptr;
     HIMAGELIST stateImages = nullptr;
     int top = 0;
+    // The line height of the font the rows were last measured with.
+    HFONT measuredFont = nullptr;
+    int fontLine = 0;
     COLORREF back = RGB(255, 255, 255);
     COLORREF text = RGB(0, 0, 0);
     COLORREF textBack = RGB(255, 255, 255);
@@ -44,8 +47,21 @@ DWORD Style(HWND hwnd) {
     return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
 }
 
+// A row holds a line of the list's font whole, with a pixel to spare above and below (a bold
+// face may stand a pixel taller), and its icon.
 int RowHeight(ListViewState* s) {
-    int h = Px(18);
+    if (s->font != s->measuredFont || s->fontLine < 0) {
+        s->measuredFont = s->font;
+        s->fontLine = 0;
+        if (HDC dc = s->font ? CreateCompatibleDC(nullptr) : nullptr) {
+            HGDIOBJ old = SelectObject(dc, s->font);
+            TEXTMETRICW tm{};
+            if (GetTextMetricsW(dc, &tm)) s->fontLine = tm.tmHeight;
+            SelectObject(dc, old);
+            DeleteDC(dc);
+        }
+    }
+    int h = std::max(Px(18), s->fontLine + Px(2));
     int iw = 0, ih = 0;
     if (s->small && ImageList_GetIconSize(s->small, &iw, &ih)) h = std::max(h, ih + Px(2));
     return h;
@@ -644,6 +660,8 @@ void Key(HWND hwnd, ListViewState* s, WPARAM vk) {
 LRESULT ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = State<ListViewState>(hwnd);
     LRESULT out = 0;
+    // A new font is measured again, even one whose handle a deleted font had.
+    if (s && msg == WM_SETFONT) s->measuredFont = nullptr, s->fontLine = -1;
     if (CommonMessage(hwnd, msg, wParam, lParam, s, out)) return out;
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {

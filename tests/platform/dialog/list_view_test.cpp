@@ -2,6 +2,7 @@
 // custom draw.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/dialog/dialog_fixture.h"
@@ -200,6 +201,41 @@ TEST_F(ListView, CustomDrawAsksPerItemAndPerColumnWhenTold) {
     EXPECT_EQ(std::count(stages.begin(), stages.end(), 0x30002u), 4);
     // The colour the parent gave fills the cells.
     EXPECT_EQ(ScreenPixel(30, 26 + 2), 0xD7D7FFu);  // red D7, green D7, blue FF
+}
+
+// A row is tall enough for a line of the list's font: 18 pixels with a small font, the font's
+// line and two pixels with a large one, measured again when the font changes.
+TEST_F(ListView, RowsGrowWithTheListsFont) {
+    HWND list = MakeList();
+    Insert(list, 0, u"\u00C9t\u00E9", 1);
+    auto rowHeight = [&] {
+        RECT r{};
+        r.left = LVIR_BOUNDS;
+        SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
+        return static_cast<int>(r.bottom - r.top);
+    };
+    auto lineOf = [](HFONT font) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, font);
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        return static_cast<int>(tm.tmHeight);
+    };
+    EXPECT_EQ(rowHeight(), 18);
+    for (int size : {30, 12}) {
+        LOGFONTW lf{};
+        lf.lfHeight = -size;
+        lf.lfWeight = 700;
+        HFONT font = CreateFontIndirectW(&lf);
+        ASSERT_NE(font, nullptr);
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+        EXPECT_EQ(rowHeight(), std::max(18, lineOf(font) + 2)) << size;
+        SendMessageW(list, WM_SETFONT, 0, 0);
+        DeleteObject(font);
+    }
+    EXPECT_EQ(rowHeight(), 18);
 }
 
 TEST_F(ListView, KeysMoveTheSelectionAndReachTheParentFirst) {
