@@ -16,6 +16,7 @@
 
 #include "bookfiles/book_header.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/graphics/font_fixture.h"
 #include "support/graphics/golden.h"
 #include "support/layout/picture_data.h"
 #include "support/media/audio_fixtures.h"
@@ -367,6 +368,74 @@ TEST(PicturesInTheProgram, PicturesOfAnHtmlPageAreDrawnScaledToFitAndATapOpensOn
     // The tapped picture opens full screen at its own size: the page is gone.
     EXPECT_GT(PixelsNear(opened, 40, 40, 200), 240 * 50);
     EXPECT_EQ(PixelsNear(opened, 30, 160, 60), 0);
+}
+
+// ---- Bitmap font databases ---------------------------------------------------------------------
+
+// A font database whose every printable character is a 6 x 8 checkerboard: a pattern no system
+// face draws, so its cells on a screen count the characters drawn with it.
+Bytes CheckerFont() {
+    FontFaceSpec face;
+    face.name = "Checker";
+    face.size = 8;
+    face.lineHeight = 12;
+    face.ascent = 10;
+    face.firstCode = 32;
+    for (int c = 32; c < 127; ++c) {
+        GlyphSpec g = BlockGlyph(6, 8, 255, 8);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 6; ++x)
+                g.pixels[static_cast<size_t>(y * 6 + x)] = (x + y) % 2 ? 0 : 255;
+        g.yOffset = 2;
+        face.glyphs.push_back(c == ' ' ? BlockGlyph(0, 0, 0, 8) : g);
+    }
+    return BuildFontDatabase({face});
+}
+
+// Black pixels whose right and lower neighbours are white and whose diagonal one is black.
+int CheckerCells(const std::string& png) {
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    if (!ReadPng(png, rgb, w, h)) return -1;
+    auto dark = [&](int x, int y) { return rgb[static_cast<size_t>(y * w + x) * 3] < 60; };
+    auto light = [&](int x, int y) { return rgb[static_cast<size_t>(y * w + x) * 3] > 200; };
+    int n = 0;
+    for (int y = 0; y + 1 < h; ++y)
+        for (int x = 0; x + 1 < w; ++x)
+            if (dark(x, y) && light(x + 1, y) && light(x, y + 1) && dark(x + 1, y + 1)) ++n;
+    return n;
+}
+
+TEST(FontsInTheProgram, AFontDatabaseChosenOnTheFontsPageDrawsThePageAndStaysChosen) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const Bytes font = CheckerFont();
+    device.WriteHost("Program Files/Folivant/checker.prc", std::string(font.begin(), font.end()));
+    // Not a font database: not offered, and never a reason to fail.
+    device.WriteHost("Program Files/Folivant/broken.prc", std::string("CLFO and nothing more"));
+    device.WriteHost("storage/eBooks/words.html",
+                     "<html><body><p>Some words to read in the chosen face, and some more words "
+                     "after them.</p></body></html>");
+    const std::string o = device.outside() + "/";
+    // Fonts page, the family list (after the size list), down to its last row (the databases
+    // follow the system's families), OK, then Done on the sheet.
+    std::string down;
+    for (int i = 0; i < 40; ++i) down += "answer-key 0x28\n";
+    const std::string steps = "idle\nscreenshot " + o +
+                              "before.png\n"
+                              "answer-key 0x32\nanswer-key 0x09\n" +
+                              down + "screenshot-box " + o +
+                              "fonts.png\nanswer 1\nanswer 508\n"
+                              "menu 40041\nidle\nscreenshot " +
+                              o + "after.png\nquit\n";
+    ASSERT_EQ(RunProgram(device, {device.Host("storage/eBooks/words.html")}, steps), 0);
+    EXPECT_LT(CheckerCells(o + "before.png"), 20);
+    EXPECT_GT(CheckerCells(o + "after.png"), 40 * 10);
+    // Started again, the page is drawn with the font database still.
+    ASSERT_EQ(RunProgram(device, {device.Host("storage/eBooks/words.html")},
+                         "idle\nscreenshot " + o + "again.png\nquit\n"),
+              0);
+    EXPECT_GT(CheckerCells(o + "again.png"), 40 * 10);
 }
 
 // A book whose link reads its page aloud, in the book's language.
