@@ -370,6 +370,63 @@ TEST(PicturesInTheProgram, PicturesOfAnHtmlPageAreDrawnScaledToFitAndATapOpensOn
     EXPECT_EQ(PixelsNear(opened, 30, 160, 60), 0);
 }
 
+// Every BMP depth the picture decoder reads (1, 4 and 8 bits, run-length coded 8 bits) is drawn
+// in a page. A picture whose header it refuses (24 bits, not a picture) or that is missing is
+// not placed at all: no box, nothing over the title bar, the text after it where it would be.
+TEST(PicturesInTheProgram, EveryDepthTheDecoderReadsIsDrawnAndOthersAreNotPlaced) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    auto bytes = [](const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); };
+    auto plain = [](std::uint16_t bits, Rgb colour) {
+        BmpSpec b;
+        b.width = 30;
+        b.height = 20;
+        b.bits = bits;
+        b.palette = {{255, 255, 255}, colour};
+        if (bits == 4) b.palette.resize(16, Rgb{255, 255, 255});
+        b.pixels.assign(30 * 20, 1);
+        return b;
+    };
+    BmpSpec rle = plain(8, {0, 150, 150});
+    rle.compression = 1;
+    for (int y = 0; y < 20; ++y) rle.rle.insert(rle.rle.end(), {30, 1, 0, 0});
+    rle.rle.insert(rle.rle.end(), {0, 1});
+    device.WriteHost("storage/eBooks/p/one.bmp", bytes(WriteBmp(plain(1, {200, 0, 0}))));
+    device.WriteHost("storage/eBooks/p/four.bmp", bytes(WriteBmp(plain(4, {0, 0, 200}))));
+    device.WriteHost("storage/eBooks/p/eight.bmp", bytes(WriteBmp(plain(8, {0, 160, 0}))));
+    device.WriteHost("storage/eBooks/p/rle.bmp", bytes(WriteBmp(rle)));
+    device.WriteHost("storage/eBooks/p/deep.bmp", bytes(TrueColourBmp(30, 20, 24, 250, 200, 0)));
+    device.WriteHost("storage/eBooks/p/junk.bmp", "BM this is not a picture at all");
+    const std::string readable =
+        "<img src=\"p/one.bmp\"> <img src=\"p/four.bmp\"> <img src=\"p/eight.bmp\"> "
+        "<img src=\"p/rle.bmp\"></p>";
+    const std::string o = device.outside() + "/";
+    auto show = [&](const std::string& unreadable, const std::string& shot) {
+        device.WriteHost("storage/eBooks/pictures.html",
+                         "<html><body><p>" + unreadable + readable + "<p>After.</p></body></html>");
+        return RunProgram(device, {device.Host("storage/eBooks/pictures.html")},
+                          "idle\nscreenshot " + o + shot + "\nquit\n");
+    };
+    ASSERT_EQ(show("<img src=\"p/deep.bmp\"><img src=\"p/junk.bmp\"><img src=\"p/missing.bmp\">",
+                   "with.png"),
+              0);
+    ASSERT_EQ(show("", "without.png"), 0);
+    for (const char* shot : {"with.png", "without.png"}) {
+        SCOPED_TRACE(shot);
+        EXPECT_GE(PixelsNear(o + shot, 200, 0, 0, 8), 30 * 20);
+        EXPECT_GE(PixelsNear(o + shot, 0, 0, 200, 8), 30 * 20);
+        EXPECT_GE(PixelsNear(o + shot, 0, 160, 0, 8), 30 * 20);
+        EXPECT_GE(PixelsNear(o + shot, 0, 150, 150, 8), 30 * 20);
+        EXPECT_EQ(PixelsNear(o + shot, 250, 200, 0), 0);
+    }
+    // The pictures that are not read take no room: the two screens are the same.
+    std::vector<std::uint8_t> a, b;
+    int aw = 0, ah = 0, bw = 0, bh = 0;
+    ASSERT_TRUE(ReadPng(o + "with.png", a, aw, ah));
+    ASSERT_TRUE(ReadPng(o + "without.png", b, bw, bh));
+    EXPECT_TRUE(a == b);
+}
+
 // ---- Bitmap font databases ---------------------------------------------------------------------
 
 // A font database whose every printable character is a 6 x 8 checkerboard: a pattern no system
