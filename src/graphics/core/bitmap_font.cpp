@@ -239,6 +239,9 @@ void BitmapFont::SetTarget(uint8_t* pixels, int32_t stride, int32_t height, int 
         width_ = height_ = stride_ = 0;
         return;
     }
+    // The colour map depends on the kind of target only.
+    if (depth != depth_ || webPalette != webPalette_ || nativeOrder != nativeOrder_)
+        mapDirty_ = true;
     pixels_ = pixels;
     stride_ = stride;
     height_ = height;
@@ -254,7 +257,6 @@ void BitmapFont::SetTarget(uint8_t* pixels, int32_t stride, int32_t height, int 
         clipY0_ = 0;
         clipY1_ = height_;
     }
-    mapDirty_ = true;
 }
 
 void BitmapFont::SetClip(int32_t xFrom, int32_t xTo, int32_t yFrom, int32_t yTo) {
@@ -302,16 +304,25 @@ void BitmapFont::BuildColorMap() {
     // Black on white on a 16-bit target darkens in place; everything else maps each level to
     // the mix of the two colours, the background's value left transparent.
     useMap_ = !(depth_ == 16 && textColour_ == 0 && backColour_ == 0xFFFFFF);
-    backValue_ = ValueFor(backColour_);
-    textValue_ = ValueFor(textColour_);
     back32_ = Xrgb(backColour_);
     text32_ = Xrgb(textColour_);
+    if (depth_ == 32) {
+        // True colour takes the mixes as they are; no palette search.
+        for (int i = 0; i < 256; ++i) {
+            uint32_t mixed;
+            Color::Mix(mixed, backColour_, textColour_,
+                       static_cast<uint32_t>(Darkness(palette_[i])), 255);
+            map32_[i] = Xrgb(mixed);
+        }
+        return;
+    }
+    backValue_ = ValueFor(backColour_);
+    textValue_ = ValueFor(textColour_);
     for (int i = 0; i < 256; ++i) {
         uint32_t mixed;
         Color::Mix(mixed, backColour_, textColour_, static_cast<uint32_t>(Darkness(palette_[i])),
                    255);
         map_[i] = ValueFor(mixed);
-        map32_[i] = Xrgb(mixed);
     }
 }
 
