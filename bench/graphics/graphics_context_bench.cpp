@@ -1,6 +1,8 @@
 // A page of 40 lines of mixed bold and plain runs drawn through the graphics context, as a ratio
 // to the device layer drawing the same runs directly with two fonts it switches between. The
 // context should add little: its pens, brushes and fonts are cached and no run allocates.
+// Beside it, the same page in a bitmap face (each run through a scratch copy of the area under
+// it) as a ratio to the page in a system face.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -12,6 +14,8 @@
 #include "core/text.h"
 #include "graphics/core/graphics_context.h"
 #include "platform/gdi.h"
+#include "support/graphics/font_fixture.h"
+#include "support/platform/temp_device.h"
 
 namespace {
 
@@ -130,6 +134,74 @@ void BM_PageThroughContext(benchmark::State& state) {
     DeleteObject(bold);
 }
 BENCHMARK(BM_PageThroughContext)->Unit(benchmark::kMicrosecond);
+
+// Face 4 is a bitmap face from a font database of 5 x 7 glyphs; face 1 a system face.
+class BitmapFaces : public FaceTable {
+public:
+    BitmapFaces() {
+        name.AssignAscii("Tahoma");
+        path.AssignAscii("\\bench.prc");
+    }
+    bool IsBitmapFace(uint8_t face) const override { return face == 4; }
+    const Text* FaceName(uint8_t face) const override { return face == 4 ? &path : &name; }
+    Text name, path;
+};
+
+double DrawPage(GraphicsContext& gc, const std::vector<std::vector<Run>>& page, uint8_t face) {
+    auto t0 = Clock::now();
+    gc.BeginDraw(false, nullptr);
+    gc.SetBrushColor(Color::kNone);
+    gc.SetTextColor(0);
+    for (int l = 0; l < kLines; ++l) {
+        for (const Run& r : page[l]) {
+            gc.SetFontStyle(FontStyle{kSize, static_cast<uint8_t>(r.bold ? 1 : 0), face});
+            gc.DrawText(r.text.data(), static_cast<int32_t>(r.text.size()),
+                        Point{r.x, l * kLineHeight});
+        }
+    }
+    gc.EndDraw();
+    return Seconds(t0, Clock::now());
+}
+
+void BM_PageInABitmapFace(benchmark::State& state) {
+    fvt::test::TempDevice device;
+    FontFaceSpec face;
+    face.size = 7;
+    face.lineHeight = 8;
+    face.ascent = 7;
+    face.firstCode = 32;
+    for (int c = 32; c < 127; ++c) face.glyphs.push_back(BlockGlyph(4, 7, 255, 5));
+    const Bytes bytes = BuildFontDatabase({face});
+    device.WriteHost("bench.prc", std::string(bytes.begin(), bytes.end()));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    BitmapFaces faces;
+    GraphicsContext gc(&faces);
+    OffscreenBitmap target;
+    target.dc = dc;
+    target.bitmap = bitmap;
+    target.size = Size{kWidth, kHeight};
+    gc.SetExternalTarget(&target);
+    auto page = Page();
+    RECT all{0, 0, kWidth, kHeight};
+    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    double system = 0, bitmapFace = 0;
+    for (auto _ : state) {
+        FillRect(dc, &all, white);
+        system += DrawPage(gc, page, 1);
+        FillRect(dc, &all, white);
+        bitmapFace += DrawPage(gc, page, 4);
+    }
+    double n = static_cast<double>(state.iterations());
+    state.counters["page_us"] = bitmapFace / n * 1e6;
+    state.counters["bitmap_over_system"] = bitmapFace / system;
+    gc.ClearExternalTarget();
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+BENCHMARK(BM_PageInABitmapFace)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -73,6 +73,8 @@ void PageLayout::Configure(const LayoutSettings& settings) {
     }
     fonts_.SetBaseSize(settings.baseFontSize < LayoutFonts::kMinEm ? LayoutFonts::kMinEm
                                                                    : settings.baseFontSize);
+    fonts_.SetDefaultFace(settings_.defaults.style.text.face ? settings_.defaults.style.text.face
+                                                             : settings.textFace);
 }
 
 void PageLayout::SetColumns(const Rect* columns, int count) {

@@ -474,7 +474,7 @@ bool PageLayout::LayoutFormControl(BlockContents& block, uint32_t position) {
         static_cast<uint8_t>(static_cast<int8_t>(-(em > 127 ? 127 : em))),
         static_cast<uint8_t>((style.style & (FontStyle::kBold | FontStyle::kItalic)) |
                              FontStyle::kPlain),
-        style.face ? style.face : settings_.defaults.style.text.face};
+        style.face ? style.face : DefaultFace()};
     request.style3 = style3;
 
     InlineObject* control = forms_->BuildControl(*source_, request);

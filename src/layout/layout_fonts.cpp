@@ -8,7 +8,7 @@ void LayoutFonts::Select(int8_t sizeStep, uint8_t style, uint8_t face) {
     if (em > kMaxEm) em = kMaxEm;
     em_ = em;
     flags_ = style & (FontStyle::kBold | FontStyle::kItalic);
-    face_ = face == 0 ? 1 : face;
+    face_ = face == 0 ? defaultFace_ : face;
     key_ = static_cast<uint32_t>(em_) | static_cast<uint32_t>(flags_) << 8 |
            static_cast<uint32_t>(face_) << 16;
     if (!gc_) return;

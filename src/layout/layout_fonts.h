@@ -24,6 +24,11 @@ public:
     void End();
     // The base size in pixels (the em of size step 0).
     void SetBaseSize(int32_t em) { baseEm_ = em; InvalidateCache(); }
+    // The face that face 0 stands for (the reader's display profile); 0 gives face 1.
+    void SetDefaultFace(uint8_t face) {
+        defaultFace_ = face ? face : 1;
+        InvalidateCache();
+    }
     int32_t BaseSize() const { return baseEm_; }
 
     // Selects the font of a text record: size steps around the base, bold and italic bits,
@@ -38,6 +43,7 @@ public:
     int32_t Descent();
 
 private:
+    uint8_t defaultFace_ = 1;
     void InvalidateCache() { spaceFor_ = -1; }
     GraphicsContext* gc_ = nullptr;
     int32_t baseEm_ = 12;

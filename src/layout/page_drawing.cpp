@@ -370,7 +370,7 @@ void PageLayout::SetRunFont(const PositionRecord& style) {
     CanvasFont font;
     font.size = StyleFontSize(style);
     font.flags = static_cast<uint8_t>(style.style & 0x0F);
-    font.face = style.face ? style.face : settings_.defaults.style.text.face;
+    font.face = style.face ? style.face : DefaultFace();
     // A heading's end changes the size alone: comparing the flags only kept its larger font.
     if (font.size == shownFontSize_ && font.flags == shownFontFlags_ &&
         font.face == shownFontFace_)

@@ -284,6 +284,9 @@ struct LayoutSettings {
     ImageDataOpener* opener = nullptr;
     SortedRecordDatabase* log = nullptr;
     IconHost icons;  // the program's icons ("oeb:fvt_iconlib$id" pictures), sized for the screen
+    // The face of text that names none (the reader's display profile); 0: face 1. Resolved when
+    // text is measured and drawn, so a new profile needs no more than a relayout.
+    uint8_t textFace = 0;
 };
 
 class PageLayout {
@@ -622,6 +625,11 @@ private:
     void PrepareHighlights(PageSlot& slot, bool makeLinks);
     uint32_t ShownBackground(const PositionRecord& style, uint32_t fallback) const;
     void SetRunFont(const PositionRecord& style);
+    // The face text without one of its own is drawn in (0: face 1).
+    uint8_t DefaultFace() const {
+        return settings_.defaults.style.text.face ? settings_.defaults.style.text.face
+                                                  : settings_.textFace;
+    }
     bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
     void DrawBookmarkCorner(PageSlot& slot);
     bool AddBookmarkTip(PageSlot& slot);

@@ -32,6 +32,11 @@ void BookDocumentController::GetLayoutOptions(LayoutSettings& out) const {
         out.baseFontSize = settings_->FontSize();
         uint32_t colour = 0;
         out.defaults.style.text.color = settings_->GetTextColour(colour);
+        // The display profile's face: 3 the chosen system face, 4 the chosen font database.
+        const uint8_t mode = settings_->GetProfileMode();
+        if (mode == ReaderController::kSystemFontEntry ||
+            mode == ReaderController::kBitmapFontEntry)
+            out.textFace = mode;
         // The reader's look of links, over the book's own.
         out.defaults.linkColor = settings_->GetHyperlinkColour(colour);
         out.defaults.underlineLinks = settings_->underlineLinks != 0;

@@ -87,7 +87,10 @@ int ReaderCore::OpenConfigurationStore() {
         ReaderSettings* settings = window->Settings();
         if (!settings) continue;
         settings->SetConfigurationStore(store_.get());
-        if (settings->Load(false)) settings->ApplyToView();
+        if (settings->Load(false)) {
+            settings->RestoreProfile();
+            settings->ApplyToView();
+        }
     }
     ReportSetAside();
     return 0;

@@ -227,6 +227,10 @@ void ReaderSettings::SelectProfile(bool profile1) {
     fontSize_ = profile1 ? profile1Size_ : profile0Size_;
 }
 
+void ReaderSettings::RestoreProfile() {
+    if (store_ && store_->IsOpen()) SelectProfile(store_->GetByte(kProfileFlag) != 0);
+}
+
 void ReaderSettings::SetMargins(uint32_t horizontal, uint32_t vertical) {
     marginX_ = horizontal;
     marginY_ = vertical;

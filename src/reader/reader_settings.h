@@ -113,6 +113,9 @@ public:
     void SetFontFace(const Text& face, bool bitmap);
     bool GetFontFace(Text& out, bool bitmap) const;
     void SelectProfile(bool profile1);
+    // The profile saved last (the configuration's profile flag). A load starts with profile 0;
+    // the program applies this after it, so that a chosen font database stays chosen.
+    void RestoreProfile();
     void SetMargins(uint32_t horizontal, uint32_t vertical);
     void GetMargins(uint32_t& horizontal, uint32_t& vertical) const {
         horizontal = marginX_;

@@ -71,6 +71,7 @@ int ReaderWindow::CreateController(HWND window) {
     settings_->SetPaths(core_->Paths());
     if (core_->Store()) settings_->SetConfigurationStore(core_->Store());
     if (!settings_->Load(core_->Store() == nullptr)) return 1;
+    settings_->RestoreProfile();
     if (CreateSurface(window) != 0) return 1;
 
     DocumentControllerFactory* factory = core_->Factory();

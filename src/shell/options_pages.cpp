@@ -3,8 +3,10 @@
 #include "bookfiles/configuration_store.h"
 #include "core/platform_helpers.h"
 #include "core/resources.h"
+#include "graphics/core/bitmap_font.h"
 #include "layout/command_ids.h"
 #include "library/library.h"
+#include "library/paths/app_paths.h"
 #include "platform/gdi.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
@@ -293,8 +295,20 @@ protected:
         HDC dc = GetDC(window_);
         EnumFontFamiliesW(dc, nullptr, &FontsPage::AddFace, reinterpret_cast<LPARAM>(this));
         ReleaseDC(window_, dc);
+        AddFontDatabases();
         int32_t row = -1;
+        // With the bitmap profile on, its font database is the face shown.
+        Text database;
+        if (s && s->ProfileFlag() != 0 && s->GetFontFace(database, true)) {
+            for (int32_t i = 0; i < static_cast<int32_t>(paths_.size()) && row < 0; ++i) {
+                Text t;
+                const std::u16string& path = paths_[static_cast<size_t>(i)];
+                if (!path.empty() && t.FromWide(path.c_str()) && t.Equals(database, false, false))
+                    row = i;
+            }
+        }
         for (int32_t i = 0; i < static_cast<int32_t>(faces_.size()) && row < 0; ++i) {
+            if (!paths_[static_cast<size_t>(i)].empty()) continue;
             Text t;
             const std::u16string& name = faces_[static_cast<size_t>(i)];
             t.FromWide(name.data(), static_cast<int32_t>(name.size()));
@@ -341,22 +355,27 @@ protected:
         SelectObject(dc, old);
     }
     // The face is stored on OK only: opening the page or Cancel never changes it.
+    // A font database's row selects the bitmap profile and a family's the system one, before
+    // the size, so that the size chosen with it is that profile's.
     bool OnOk() override {
         ReaderSettings* s = Settings();
         if (!s) return true;
+        const int32_t row = ListGetSel(1004);
+        if (row >= 0 && row < static_cast<int32_t>(faces_.size()) &&
+            !faces_[static_cast<size_t>(row)].empty()) {
+            const std::u16string& path = paths_[static_cast<size_t>(row)];
+            const std::u16string& name = path.empty() ? faces_[static_cast<size_t>(row)] : path;
+            Text face;
+            if (face.FromWide(name.data(), static_cast<int32_t>(name.size()))) {
+                s->SetFontFace(face, !path.empty());
+                s->SelectProfile(!path.empty());
+            }
+        }
         int32_t size = 0;
         if (OptionRules::FontSizeOfRow(ListGetSel(1060), s->MinFontSize(), s->DefaultFontSize(),
                                        SizeStep(), s->MaxFontSize(), size))
             s->SetFontSize(size);
         s->SetClearTypeFlag(IsChecked(1058) ? 1 : 0);
-        const int32_t row = ListGetSel(1004);
-        if (row >= 0 && row < static_cast<int32_t>(faces_.size()) &&
-            !faces_[static_cast<size_t>(row)].empty()) {
-            const std::u16string& name = faces_[static_cast<size_t>(row)];
-            Text face;
-            face.FromWide(name.data(), static_cast<int32_t>(name.size()));
-            s->SetFontFace(face, false);
-        }
         s->underlineLinks = IsChecked(1059) ? 1 : 0;
         return true;
     }
@@ -367,7 +386,20 @@ private:
         const std::u16string name(font->lfFaceName);
         page->ListAdd(1004, String(name.c_str()));
         page->faces_.push_back(name);
+        page->paths_.emplace_back();
         return 1;
+    }
+    // The font databases beside the program (where its own "folvtype.prc" is), by file title.
+    void AddFontDatabases() {
+        Text folder;
+        if (!AppPaths::GetModuleDirectory(folder) || !folder.WideCStr()) return;
+        const std::u16string base(folder.WideCStr());
+        for (const std::u16string& file : BitmapFont::FindDatabases(base)) {
+            const std::u16string title = file.substr(0, file.size() - 4);  // less ".prc"
+            ListAdd(1004, String(title.c_str()));
+            faces_.push_back(title);
+            paths_.push_back(base + file);
+        }
     }
     void RebuildPreview() {
         if (preview_) {
@@ -378,6 +410,9 @@ private:
         const char16_t* face = row >= 0 && row < static_cast<int32_t>(faces_.size())
                                    ? faces_[static_cast<size_t>(row)].c_str()
                                    : nullptr;
+        // A font database is previewed by its name only.
+        const char16_t* shown = face;
+        if (face && !paths_[static_cast<size_t>(row)].empty()) face = nullptr;
         // The preview shows the size the size row stands for, as the page will draw it.
         int32_t size = 0;
         if (ReaderSettings* s = Settings()) {
@@ -393,7 +428,7 @@ private:
         preview_ = CreateUiFont(window_, size, face, false, IsChecked(1058), false, false);
         SendItemMessage(1063, WM_SETFONT, reinterpret_cast<WPARAM>(preview_), 1);
         // The face shows itself.
-        SetItemText(1063, String(face ? face : u"Tahoma"));
+        SetItemText(1063, String(shown ? shown : u"Tahoma"));
     }
     // The settings' step between the named sizes beside "Normal".
     int32_t SizeStep() const {
@@ -402,6 +437,7 @@ private:
     }
     ColorsPage* colours_;
     std::vector<std::u16string> faces_;
+    std::vector<std::u16string> paths_;  // a font database's path, empty for a family
     HFONT preview_ = nullptr;
     HPEN pen_ = nullptr;
 };

@@ -342,6 +342,29 @@ TEST_F(BitmapFontTest, SixteenBitBlackOnWhiteDarkensInPlace) {
     EXPECT_EQ(px[11], 0x07E0);
 }
 
+TEST_F(BitmapFontTest, ThirtyTwoBitTargetsTakeTheMixedColourAndKeepTheBackground) {
+    FontFaceSpec f = Face("A", 10);
+    GlyphSpec g = BlockGlyph(3, 1, kInk, 4);
+    g.pixels = {0, 128, kInk};  // background, half, ink
+    f.glyphs[0] = g;
+    ASSERT_TRUE(OpenAndSelect(f));
+    std::vector<uint32_t> px(6 * 2, 0x123456);
+    font.SetTarget(reinterpret_cast<uint8_t*>(px.data()), 6 * 4, 2, 32, false, true);
+    font.SetColors(0x0000FF, 0xFFFFFF);  // red on white (r | g << 8 | b << 16)
+    font.SetClip(0, 100, 0, 100);
+    font.DrawText(1, 0, u"A", 1, false);
+    EXPECT_EQ(px[1], 0x123456u);  // the background level leaves the pixel
+    EXPECT_EQ(px[3], 0xFF0000u);  // ink: the text colour as 0x00RRGGBB
+    const uint32_t half = px[2];
+    EXPECT_EQ(half >> 16, 0xFFu);
+    EXPECT_GT(half & 0xFF, 0x40u);
+    EXPECT_LT(half & 0xFF, 0xC0u);
+    EXPECT_EQ(px[4], 0x123456u);  // the clip is the target's width, not past it
+    EXPECT_EQ(px[6 + 3], 0x123456u);
+    font.Clear(0x00FF00);
+    EXPECT_EQ(px[11], 0x00FF00u);
+}
+
 TEST_F(BitmapFontTest, NothingIsDrawnWithoutATarget) {
     ASSERT_TRUE(OpenAndSelect(Face("A", 10)));
     font.DrawText(0, 0, u"A", 1, true);

@@ -383,6 +383,37 @@ TEST_F(GraphicsContextTest, BitmapFacesMeasureFitAndDrawIntoTheirTarget) {
     EXPECT_EQ(pixels[16 * 3], 0);
 }
 
+// The page's DC has no pixel buffer handed to the context: the glyphs still reach it, at the
+// pen (4 pixels in, as the faces are drawn), in the text colour, inside the clip and the origin.
+TEST_F(GraphicsContextTest, BitmapFacesDrawIntoTheDcWithoutATarget) {
+    FontFaceSpec face;
+    face.size = 12;
+    face.firstCode = 'A';
+    face.glyphs.push_back(BlockGlyph(2, 3, 255, 3));
+    device_.WriteHost("folvtype.prc", [&] {
+        Bytes b = BuildFontDatabase({face});
+        return std::string(b.begin(), b.end());
+    }());
+    faces.fontPath.AssignAscii("\\folvtype.prc");
+    Canvas c(16, 8);
+    Begin(c);
+    gc->SetFontStyle(FontStyle{-12, 0, 4});
+    gc->SetTextColor(kRed);
+    gc->SetBrushColor(Color::kNone);
+    gc->SetViewportOrigin(Point{1, 1});
+    gc->DrawText(u"AA", 2, Point{0, 0});
+    gc->SetClipRect(Rect{0, 0, 8, 8});
+    gc->DrawText(u"AAA", 3, Point{0, 4});
+    End();
+    EXPECT_EQ(c.Row(0, kRedRef), "................");
+    EXPECT_EQ(c.Row(1, kRedRef), ".....##.##......");
+    EXPECT_EQ(c.Row(3, kRedRef), ".....##.##......");
+    EXPECT_EQ(c.Row(4, kRedRef), "................");
+    // The second run is cut at the clip's right edge (8, moved by the origin to 9).
+    EXPECT_EQ(c.Row(5, kRedRef), ".....##.#.......");
+    EXPECT_EQ(c.Count(kWhite), 16 * 8 - 4 * 3 - 3 * 3);
+}
+
 TEST_F(GraphicsContextTest, MissingBitmapFaceFallsBackToFaceOne) {
     faces.fontPath.AssignAscii("\\missing.prc");
     Canvas c(4, 4);

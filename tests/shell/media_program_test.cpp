@@ -16,6 +16,7 @@
 
 #include "bookfiles/book_header.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/graphics/font_fixture.h"
 #include "support/graphics/golden.h"
 #include "support/layout/picture_data.h"
 #include "support/media/audio_fixtures.h"
@@ -370,6 +371,131 @@ TEST(PicturesInTheProgram, PicturesOfAnHtmlPageAreDrawnScaledToFitAndATapOpensOn
     // The tapped picture opens full screen at its own size: the page is gone.
     EXPECT_GT(PixelsNear(opened, 40, 40, 200), 240 * 50);
     EXPECT_EQ(PixelsNear(opened, 30, 160, 60), 0);
+}
+
+// Every BMP depth the picture decoder reads (1, 4 and 8 bits, run-length coded 8 bits) is drawn
+// in a page. A picture whose header it refuses (24 bits, not a picture) or that is missing is
+// not placed at all: no box, nothing over the title bar, the text after it where it would be.
+TEST(PicturesInTheProgram, EveryDepthTheDecoderReadsIsDrawnAndOthersAreNotPlaced) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    auto bytes = [](const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); };
+    auto plain = [](std::uint16_t bits, Rgb colour) {
+        BmpSpec b;
+        b.width = 30;
+        b.height = 20;
+        b.bits = bits;
+        b.palette = {{255, 255, 255}, colour};
+        if (bits == 4) b.palette.resize(16, Rgb{255, 255, 255});
+        b.pixels.assign(30 * 20, 1);
+        return b;
+    };
+    BmpSpec rle = plain(8, {0, 150, 150});
+    rle.compression = 1;
+    for (int y = 0; y < 20; ++y) rle.rle.insert(rle.rle.end(), {30, 1, 0, 0});
+    rle.rle.insert(rle.rle.end(), {0, 1});
+    device.WriteHost("storage/eBooks/p/one.bmp", bytes(WriteBmp(plain(1, {200, 0, 0}))));
+    device.WriteHost("storage/eBooks/p/four.bmp", bytes(WriteBmp(plain(4, {0, 0, 200}))));
+    device.WriteHost("storage/eBooks/p/eight.bmp", bytes(WriteBmp(plain(8, {0, 160, 0}))));
+    device.WriteHost("storage/eBooks/p/rle.bmp", bytes(WriteBmp(rle)));
+    device.WriteHost("storage/eBooks/p/deep.bmp", bytes(TrueColourBmp(30, 20, 24, 250, 200, 0)));
+    device.WriteHost("storage/eBooks/p/junk.bmp", "BM this is not a picture at all");
+    const std::string readable =
+        "<img src=\"p/one.bmp\"> <img src=\"p/four.bmp\"> <img src=\"p/eight.bmp\"> "
+        "<img src=\"p/rle.bmp\"></p>";
+    const std::string o = device.outside() + "/";
+    auto show = [&](const std::string& unreadable, const std::string& shot) {
+        device.WriteHost("storage/eBooks/pictures.html",
+                         "<html><body><p>" + unreadable + readable + "<p>After.</p></body></html>");
+        return RunSteps(device, {device.Host("storage/eBooks/pictures.html")},
+                          "idle\nscreenshot " + o + shot + "\nquit\n").status;
+    };
+    ASSERT_EQ(show("<img src=\"p/deep.bmp\"><img src=\"p/junk.bmp\"><img src=\"p/missing.bmp\">",
+                   "with.png"),
+              0);
+    ASSERT_EQ(show("", "without.png"), 0);
+    for (const char* shot : {"with.png", "without.png"}) {
+        SCOPED_TRACE(shot);
+        EXPECT_GE(PixelsNear(o + shot, 200, 0, 0, 8), 30 * 20);
+        EXPECT_GE(PixelsNear(o + shot, 0, 0, 200, 8), 30 * 20);
+        EXPECT_GE(PixelsNear(o + shot, 0, 160, 0, 8), 30 * 20);
+        EXPECT_GE(PixelsNear(o + shot, 0, 150, 150, 8), 30 * 20);
+        EXPECT_EQ(PixelsNear(o + shot, 250, 200, 0), 0);
+    }
+    // The pictures that are not read take no room: the two screens are the same.
+    std::vector<std::uint8_t> a, b;
+    int aw = 0, ah = 0, bw = 0, bh = 0;
+    ASSERT_TRUE(ReadPng(o + "with.png", a, aw, ah));
+    ASSERT_TRUE(ReadPng(o + "without.png", b, bw, bh));
+    EXPECT_TRUE(a == b);
+}
+
+// ---- Bitmap font databases ---------------------------------------------------------------------
+
+// A font database whose every printable character is a 6 x 8 checkerboard: a pattern no system
+// face draws, so its cells on a screen count the characters drawn with it.
+Bytes CheckerFont() {
+    FontFaceSpec face;
+    face.name = "Checker";
+    face.size = 8;
+    face.lineHeight = 12;
+    face.ascent = 10;
+    face.firstCode = 32;
+    for (int c = 32; c < 127; ++c) {
+        GlyphSpec g = BlockGlyph(6, 8, 255, 8);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 6; ++x)
+                g.pixels[static_cast<size_t>(y * 6 + x)] = (x + y) % 2 ? 0 : 255;
+        g.yOffset = 2;
+        face.glyphs.push_back(c == ' ' ? BlockGlyph(0, 0, 0, 8) : g);
+    }
+    return BuildFontDatabase({face});
+}
+
+// Black pixels whose right and lower neighbours are white and whose diagonal one is black.
+int CheckerCells(const std::string& png) {
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    if (!ReadPng(png, rgb, w, h)) return -1;
+    auto dark = [&](int x, int y) { return rgb[static_cast<size_t>(y * w + x) * 3] < 60; };
+    auto light = [&](int x, int y) { return rgb[static_cast<size_t>(y * w + x) * 3] > 200; };
+    int n = 0;
+    for (int y = 0; y + 1 < h; ++y)
+        for (int x = 0; x + 1 < w; ++x)
+            if (dark(x, y) && light(x + 1, y) && light(x, y + 1) && dark(x + 1, y + 1)) ++n;
+    return n;
+}
+
+TEST(FontsInTheProgram, AFontDatabaseChosenOnTheFontsPageDrawsThePageAndStaysChosen) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const Bytes font = CheckerFont();
+    device.WriteHost("Program Files/Folivant/checker.prc", std::string(font.begin(), font.end()));
+    // Not a font database: not offered, and never a reason to fail.
+    device.WriteHost("Program Files/Folivant/broken.prc", std::string("CLFO and nothing more"));
+    device.WriteHost("storage/eBooks/words.html",
+                     "<html><body><p>Some words to read in the chosen face, and some more words "
+                     "after them.</p></body></html>");
+    const std::string o = device.outside() + "/";
+    // Fonts page, the family list (after the size list), down to its last row (the databases
+    // follow the system's families), OK, then Done on the sheet.
+    std::string down;
+    for (int i = 0; i < 40; ++i) down += "answer-key 0x28\n";
+    const std::string steps = "idle\nscreenshot " + o +
+                              "before.png\n"
+                              "answer-key 0x32\nanswer-key 0x09\n" +
+                              down + "screenshot-box " + o +
+                              "fonts.png\nanswer 1\nanswer 508\n"
+                              "menu 40041\nidle\nscreenshot " +
+                              o + "after.png\nquit\n";
+    ASSERT_EQ(RunSteps(device, {device.Host("storage/eBooks/words.html")}, steps).status, 0);
+    EXPECT_LT(CheckerCells(o + "before.png"), 20);
+    EXPECT_GT(CheckerCells(o + "after.png"), 40 * 10);
+    // Started again, the page is drawn with the font database still.
+    ASSERT_EQ(RunSteps(device, {device.Host("storage/eBooks/words.html")},
+                         "idle\nscreenshot " + o + "again.png\nquit\n").status,
+              0);
+    EXPECT_GT(CheckerCells(o + "again.png"), 40 * 10);
 }
 
 // A book whose link reads its page aloud, in the book's language.

@@ -220,6 +220,23 @@ TEST_F(SpeechPluginTest, ARefusedPageTurnStopsTheReading) {
     EXPECT_GE(Callbacks(), 1);
 }
 
+// The next chunk a reading asked for just before a stop reaches the program after it: it is
+// not read while the stop stands, and a new reading (prepared by clearing the stop) is.
+TEST_F(SpeechPluginTest, AChunkAskedForBeforeAStopIsNotReadAfterIt) {
+    Install(FVT_TTS_PLUGIN);
+    SpeechPlugin plugin(&listener);
+    ASSERT_TRUE(plugin.IsLoaded());
+    ASSERT_TRUE(plugin.Speak(String(u"First.")));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(plugin.Stop());
+    EXPECT_FALSE(plugin.Speak(String(u"Next chunk.")));
+    EXPECT_EQ(Spoken(), u"First.");
+    plugin.ClearStopEvent();
+    ASSERT_TRUE(plugin.Speak(String(u"Again.")));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Spoken(), u"First.\nAgain.");
+}
+
 TEST_F(HungSpeechPluginTest, IsNotUnloadedUnderItsThread) {
     Install(FVT_TTS_PLUGIN_NEVER_DONE);
     const size_t before = fvt::LoadedPluginCount();
@@ -302,6 +319,23 @@ TEST_F(ShippedSpeechTest, ItSpeaksPostingACallbackPerSentenceAndAsksForMoreWhenR
     plugin.SetReadMode(tts::kReadBookMode);
     ASSERT_TRUE(plugin.Speak(String(u"One more.")));
     ASSERT_TRUE(SpeakToTheEnd(plugin));
+    EXPECT_EQ(Count(tts::kNextChunkMessage), 1);
+}
+
+// A stop the reading had not yet seen, cleared by the program before its next reading: the new
+// reading ends the old one, which then neither asks for more nor marks the new one done.
+TEST_F(ShippedSpeechTest, ANewReadingEndsTheOneBeforeEvenWhenItsStopWasCleared) {
+    SpeechPlugin plugin(&listener);
+    ASSERT_TRUE(plugin.IsLoaded());
+    plugin.SetReadMode(tts::kReadBookMode);
+    std::u16string longText;
+    for (int i = 0; i < 40; ++i) longText += u"A sentence of several words that takes its time. ";
+    ASSERT_TRUE(plugin.Speak(String(longText.c_str())));
+    // As after a stop that timed out: the program clears the stop before its next reading.
+    plugin.ClearStopEvent();
+    ASSERT_TRUE(plugin.Speak(String(u"The next reading.")));
+    ASSERT_TRUE(SpeakToTheEnd(plugin));
+    // Only the second reading, read whole, asks for the next chunk.
     EXPECT_EQ(Count(tts::kNextChunkMessage), 1);
 }
 

@@ -6,6 +6,7 @@
 #include "bookfiles/palm_database.h"
 #include "core/color.h"
 #include "core/text.h"
+#include "platform/storage/files.h"
 
 namespace {
 
@@ -34,6 +35,10 @@ constexpr int kFaceSizeField = 174;
 uint16_t Rgb565(uint32_t c) {
     uint32_t r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
     return static_cast<uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
+}
+// A 32-bit target pixel: 0x00RRGGBB.
+uint32_t Xrgb(uint32_t c) {
+    return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
 }
 uint16_t Swap16(uint16_t v) {
     return static_cast<uint16_t>(v << 8 | v >> 8);
@@ -229,16 +234,19 @@ bool BitmapFont::BuildSizeMap(int32_t smallest, int32_t largest, int32_t step) {
 
 void BitmapFont::SetTarget(uint8_t* pixels, int32_t stride, int32_t height, int depth,
                            bool webPalette, bool nativeOrder) {
-    if (!pixels || stride <= 0 || height <= 0 || (depth != 8 && depth != 16)) {
+    if (!pixels || stride <= 0 || height <= 0 || (depth != 8 && depth != 16 && depth != 32)) {
         pixels_ = nullptr;
         width_ = height_ = stride_ = 0;
         return;
     }
+    // The colour map depends on the kind of target only.
+    if (depth != depth_ || webPalette != webPalette_ || nativeOrder != nativeOrder_)
+        mapDirty_ = true;
     pixels_ = pixels;
     stride_ = stride;
     height_ = height;
     depth_ = depth;
-    width_ = depth == 8 ? stride : stride / 2;
+    width_ = stride / (depth / 8);
     webPalette_ = webPalette;
     nativeOrder_ = nativeOrder;
     clipX0_ = 0;
@@ -249,7 +257,6 @@ void BitmapFont::SetTarget(uint8_t* pixels, int32_t stride, int32_t height, int 
         clipY0_ = 0;
         clipY1_ = height_;
     }
-    mapDirty_ = true;
 }
 
 void BitmapFont::SetClip(int32_t xFrom, int32_t xTo, int32_t yFrom, int32_t yTo) {
@@ -297,6 +304,18 @@ void BitmapFont::BuildColorMap() {
     // Black on white on a 16-bit target darkens in place; everything else maps each level to
     // the mix of the two colours, the background's value left transparent.
     useMap_ = !(depth_ == 16 && textColour_ == 0 && backColour_ == 0xFFFFFF);
+    back32_ = Xrgb(backColour_);
+    text32_ = Xrgb(textColour_);
+    if (depth_ == 32) {
+        // True colour takes the mixes as they are; no palette search.
+        for (int i = 0; i < 256; ++i) {
+            uint32_t mixed;
+            Color::Mix(mixed, backColour_, textColour_,
+                       static_cast<uint32_t>(Darkness(palette_[i])), 255);
+            map32_[i] = Xrgb(mixed);
+        }
+        return;
+    }
     backValue_ = ValueFor(backColour_);
     textValue_ = ValueFor(textColour_);
     for (int i = 0; i < 256; ++i) {
@@ -308,6 +327,12 @@ void BitmapFont::BuildColorMap() {
 }
 
 void BitmapFont::PutPixel(uint8_t* row, int32_t x, uint8_t level) {
+    if (depth_ == 32) {
+        // The background's own level leaves what is under the glyph.
+        if (map32_[level] == back32_) return;
+        std::memcpy(row + 4 * x, &map32_[level], 4);
+        return;
+    }
     if (depth_ == 16) {
         uint8_t* p = row + 2 * x;
         uint16_t v;
@@ -398,7 +423,9 @@ void BitmapFont::DrawLine(int32_t xFrom, int32_t xTo, int32_t y) {
     int32_t to = std::min(xTo, clipX1_);
     uint8_t* dst = pixels_ + static_cast<size_t>(row) * static_cast<size_t>(stride_);
     for (int32_t x = from; x < to; ++x) {
-        if (depth_ == 16)
+        if (depth_ == 32)
+            std::memcpy(dst + 4 * x, &text32_, 4);
+        else if (depth_ == 16)
             std::memcpy(dst + 2 * x, &textValue_, 2);
         else
             dst[x] = static_cast<uint8_t>(textValue_);
@@ -447,10 +474,14 @@ void BitmapFont::Clear(uint32_t colour) {
     }
     for (int32_t row = 0; row < height_; ++row) {
         uint8_t* dst = pixels_ + static_cast<size_t>(row) * static_cast<size_t>(stride_);
-        if (depth_ == 8)
+        if (depth_ == 8) {
             std::memset(dst, static_cast<uint8_t>(v), static_cast<size_t>(width_));
-        else
+        } else if (depth_ == 32) {
+            const uint32_t c = Xrgb(colour & 0xFFFFFF);
+            for (int32_t x = 0; x < width_; ++x) std::memcpy(dst + 4 * x, &c, 4);
+        } else {
             for (int32_t x = 0; x < width_; ++x) std::memcpy(dst + 2 * x, &v, 2);
+        }
     }
 }
 
@@ -466,4 +497,29 @@ uint8_t BitmapFont::WebSafePaletteIndex(uint8_t r, uint8_t g, uint8_t b) {
                                        220, 50,  221, 222, 25,  223, 224, 0};
     int32_t entry = (r + g + b + 25) * 1285 >> 16;
     return kGreys[std::min(entry, 15)];
+}
+
+std::vector<std::u16string> BitmapFont::FindDatabases(const std::u16string& folder) {
+    std::vector<std::u16string> names;
+    const std::u16string pattern = folder + u"*.prc";
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::u16string name(data.cFileName);
+        Text path;
+        BitmapFont font;
+        if (path.FromWide((folder + name).c_str()) && font.Open(path) == 0) names.push_back(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    auto folded = [](std::u16string s) {
+        for (char16_t& c : s)
+            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        return s;
+    };
+    std::sort(names.begin(), names.end(), [&](const std::u16string& a, const std::u16string& b) {
+        return folded(a) < folded(b);
+    });
+    return names;
 }

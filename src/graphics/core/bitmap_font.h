@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class PalmDatabase;
@@ -42,8 +43,8 @@ public:
     int32_t FaceCount() const { return faceCount_; }
     int32_t CurrentFaceIndex() const { return faceIndex_; }
 
-    // The pixel buffer drawn into: `height` rows of `stride` bytes, 8 or 16 bits per pixel.
-    // Null pixels detach the target.
+    // The pixel buffer drawn into: `height` rows of `stride` bytes, 8, 16 or 32 (0x00RRGGBB)
+    // bits per pixel. Null pixels detach the target.
     void SetTarget(uint8_t* pixels, int32_t stride, int32_t height, int depth, bool webPalette,
                    bool nativeOrder);
     // x and y ranges; the "to" edges are exclusive. Clamped to the target.
@@ -66,6 +67,10 @@ public:
     void Clear(uint32_t colour);
 
     static uint8_t WebSafePaletteIndex(uint8_t r, uint8_t g, uint8_t b);
+
+    // The names of the font databases in a folder (a device path ending in a backslash): its
+    // ".prc" files whose header opens, sorted without case. Others are passed over.
+    static std::vector<std::u16string> FindDatabases(const std::u16string& folder);
 
 private:
     struct Glyph;
@@ -106,6 +111,9 @@ private:
     uint16_t map_[256] = {};
     uint16_t backValue_ = 0;
     uint16_t textValue_ = 0;
+    uint32_t map32_[256] = {};
+    uint32_t back32_ = 0xFFFFFF;
+    uint32_t text32_ = 0;
 
     std::vector<int32_t> sizeMap_;  // face index per entry
     int32_t sizeMapSmallest_ = 0;

@@ -423,17 +423,69 @@ void GraphicsContext::SetBitmapFontTarget(uint8_t* pixels, int32_t stride, int32
     bitmapFont_.SetTarget(pixels, stride, height, depth, true, true);
 }
 
+void GraphicsContext::SetBitmapFaceColours() {
+    bool noBrush = Color::IsNone(brushColour_) || brushColour_ == kUnsetColour;
+    uint32_t back = noBrush ? background_ : brushColour_;
+    bitmapFont_.SetColors(
+        Color::IsNone(textColour_) || textColour_ == kUnsetColour ? 0 : textColour_,
+        back & 0xFFFFFF);
+}
+
+// Without a pixel buffer of the surface's, bitmap glyphs go through a 32-bit copy of the area
+// under them: GDI copies it in and back, so the DC's origin, clip and kind of target all hold.
+void GraphicsContext::DrawBitmapFaceScratch(const Rect& box, Point pen, const char16_t* text,
+                                            int32_t length, int32_t lineWidth) {
+    if (box.width <= 0 || box.height <= 0) return;
+    auto info = std::make_unique<DibHeader>();
+    info->header.biSize = sizeof(BITMAPINFOHEADER);
+    info->header.biWidth = box.width;
+    info->header.biHeight = -box.height;
+    info->header.biPlanes = 1;
+    info->header.biBitCount = 32;
+    info->header.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP scratch = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(info.get()),
+                                       DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = scratch && bits ? CreateCompatibleDC(dc_) : nullptr;
+    if (!mem) {
+        if (scratch) DeleteObject(scratch);
+        return;
+    }
+    HGDIOBJ old = SelectObject(mem, scratch);
+    BitBlt(mem, 0, 0, box.width, box.height, dc_, box.x, box.y, SRCCOPY);
+    bitmapFont_.SetTarget(static_cast<uint8_t*>(bits), box.width * 4, box.height, 32, false, true);
+    SetBitmapFaceColours();
+    bitmapFont_.SetClip(0, box.width, 0, box.height);
+    const Point at{pen.x - box.x, pen.y - box.y};
+    if (text)
+        bitmapFont_.DrawText(at.x, at.y, text, length, (style_.flags & FontStyle::kUnderline) != 0);
+    else
+        bitmapFont_.DrawLine(at.x, at.x + lineWidth, at.y);
+    bitmapFont_.SetTarget(nullptr, 0, 0, 0, false, true);
+    BitBlt(dc_, box.x, box.y, box.width, box.height, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(scratch);
+    MarkChanged(&box);
+}
+
 void GraphicsContext::DrawText(const char16_t* text, int32_t length, Point p) {
     if (!dc_ || !text || length <= 0) return;
     RealizeFont();
     if (bitmapFaceReady_) {
-        if (!fontPixels_) return;
-        bool noBrush = Color::IsNone(brushColour_) || brushColour_ == kUnsetColour;
-        uint32_t back = noBrush ? background_ : brushColour_;
-        bitmapFont_.SetColors(Color::IsNone(textColour_) || textColour_ == kUnsetColour
-                                  ? 0
-                                  : textColour_,
-                              back & 0xFFFFFF);
+        if (!fontPixels_) {
+            int32_t left = 0, width = 0, right = 0, height = 0, ascent = 0;
+            bitmapFont_.MeasureRun(text, length, left, width, right);
+            bitmapFont_.Metrics(height, ascent);
+            // Room for glyphs that reach past their advance, lean or sit below the line.
+            const int32_t margin = height + 4;
+            const Rect box{p.x - margin, p.y - margin, left + width + right + 4 + 2 * margin,
+                           height + 2 * margin};
+            // The glyphs' origin sits 4 pixels in from the pen, as the faces were drawn for.
+            DrawBitmapFaceScratch(box, Point{p.x + 4, p.y}, text, length, 0);
+            return;
+        }
+        SetBitmapFaceColours();
         Rect c = clip_;
         bitmapFont_.SetClip(c.x - fontOrigin_.x, c.Right() - fontOrigin_.x, c.y - fontOrigin_.y,
                             c.Bottom() - fontOrigin_.y);
@@ -469,6 +521,14 @@ void GraphicsContext::DrawMultilineText(const char16_t* text, int32_t length, Po
 void GraphicsContext::DrawUnderline(Point p, int32_t width) {
     if (!dc_ || !lineFlag_ || width <= 0) return;
     RealizeFont();
+    if (bitmapFaceReady_ && !fontPixels_) {
+        int32_t height = 0, ascent = 0;
+        bitmapFont_.Metrics(height, ascent);
+        const int32_t from = p.x - 1 >= 1 ? p.x - 1 : p.x;
+        const Rect box{from, p.y, p.x + width - from, ascent + 3};
+        DrawBitmapFaceScratch(box, Point{from, p.y}, nullptr, 0, p.x + width - from);
+        return;
+    }
     if (bitmapFaceReady_) {
         int32_t x = p.x + origin_.x - fontOrigin_.x;
         int32_t from = x - 1 >= 1 ? x - 1 : x;

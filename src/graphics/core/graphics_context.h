@@ -290,6 +290,11 @@ private:
     // Selects a new pen or brush, keeping the DC's own one the first time and deleting ours.
     void SelectMade(HGDIOBJ made, HGDIOBJ& initial, HGDIOBJ& current);
     bool RealizeFont();
+    void SetBitmapFaceColours();
+    // Draws a run of the bitmap face at pen (or, without text, its line lineWidth long) through
+    // a scratch copy of box.
+    void DrawBitmapFaceScratch(const Rect& box, Point pen, const char16_t* text, int32_t length,
+                               int32_t lineWidth);
     HFONT FindFont(const FontStyle& style);
     void FreeCachedFont(CachedFont& entry);
 

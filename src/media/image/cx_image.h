@@ -101,6 +101,22 @@ public:
     void DrawLine(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
                   RGBQUAD colour);
 
+    // The standard palette of a 16- or 256-colour image (the sixteen basic colours; for 256
+    // then a 6 x 6 x 6 cube and 24 greys); false for other depths.
+    bool SetStdPalette();
+    // A new image from a bitmap's rows of 1, 4, 8, 24 (blue, green, red) or 32 bits (the fourth
+    // byte becomes the alpha channel), bottom row first or, flipped, top row first. A palette is
+    // set afterwards.
+    bool CreateFromArray(const std::uint8_t* bits, std::uint32_t width, std::uint32_t height,
+                         std::uint32_t bpp, std::uint32_t bytesPerLine, bool flip);
+    // Decodes a picture resource of the module; "Unable to load resource!" when it is missing.
+    bool LoadResource(HMODULE module, LPCWSTR name, LPCWSTR resourceType, std::uint32_t imageType);
+    // A pixel is see-through when its alpha is 0 or it has the background index (or colour)
+    // while one is set.
+    bool IsTransparent(std::int32_t x, std::int32_t y) const;
+    // 255 without an alpha channel or outside the picture.
+    std::uint8_t AlphaGet(std::int32_t x, std::int32_t y) const;
+
     const char* GetLastError() const { return info_.lastError; }
     void SetLastError(const char* text);
     void SetEscape(std::int32_t escape) { info_.escape = escape; }

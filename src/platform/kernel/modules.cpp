@@ -100,6 +100,10 @@ struct Module {
     void* library = nullptr;  // dlopen handle of a plug-in
     int references = 0;
     bool system = false;
+    // The file handle a plug-in was loaded through, kept while it is loaded: the loader knows
+    // it by the handle's name ("/proc/self/fd/N"), and a later library opened through the same
+    // number would otherwise be taken for this one.
+    int fd = -1;
 };
 
 struct ModuleState {
@@ -317,10 +321,12 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
         return Fail(ERROR_MOD_NOT_FOUND, HMODULE{nullptr});
     }
     std::string byHandle = "/proc/self/fd/" + std::to_string(file.Get());
-    if (access(byHandle.c_str(), R_OK) != 0) byHandle = path.host;  // no /proc: by name
+    const bool throughHandle = access(byHandle.c_str(), R_OK) == 0;
+    if (!throughHandle) byHandle = path.host;  // no /proc: by name
     void* library = dlopen(byHandle.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) return Fail(ERROR_MOD_NOT_FOUND, HMODULE{nullptr});
-    s.modules.push_back(Module{path.device, library, 1, false});
+    s.modules.push_back(
+        Module{path.device, library, 1, false, throughHandle ? file.Release() : -1});
     return reinterpret_cast<HMODULE>(&s.modules.back());
 }
 
@@ -361,14 +367,17 @@ extern "C" FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName) {
 extern "C" BOOL FreeLibrary(HMODULE module) {
     ModuleState& s = State();
     void* library = nullptr;
+    int fd = -1;
     {
         std::lock_guard<std::mutex> guard(s.lock);
         Module* m = FindModule(s, module);
         if (!m || m == &s.program) return Fail(ERROR_INVALID_HANDLE, FALSE);
         if (--m->references > 0) return TRUE;
         library = m->library;
+        fd = m->fd;
         s.modules.remove_if([&](const Module& x) { return &x == m; });
     }
     if (library) dlclose(library);
+    if (fd >= 0) close(fd);
     return TRUE;
 }

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,6 +31,20 @@ constexpr uint32_t kHandle = 1;
 constexpr uint32_t kBlockFrames = 2048;
 constexpr int kBlocks = 4;
 
+// One reading. A stop is latched here when the worker sees it, and a newer reading (or closing)
+// cancels the one before outright: the client clears the shared stop event before its next
+// reading, and a reading that had not looked at the event yet would otherwise go on unheard of.
+struct Reading {
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    HANDLE stop = nullptr;
+    bool Stopped() {
+        if (cancelled) return true;
+        if (stop && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) cancelled = true;
+        return cancelled;
+    }
+};
+
 struct Engine {
     std::mutex lock;  // the fields below, between the GUI thread and the speaking thread
     bool open = false;
@@ -40,21 +55,18 @@ struct Engine {
     HANDLE stop = nullptr;
     HANDLE done = nullptr;
     std::thread worker;
-    std::atomic<bool> speaking{false};
+    std::shared_ptr<Reading> current;  // the reading the done event and the messages are for
+    std::mutex synth;                  // espeak-ng synthesises for one thread at a time
 };
 
 Engine engine;
-
-bool StopAsked(HANDLE stop) {
-    return stop && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0;
-}
 
 // What one synthesis produced: the samples and where sentences after the first begin.
 struct Capture {
     std::vector<int16_t> samples;
     std::vector<size_t> gaps;
     int sentences = 0;
-    HANDLE stop = nullptr;
+    Reading* reading = nullptr;
 };
 
 int OnSynth(short* wav, int count, espeak_EVENT* events) {
@@ -66,7 +78,7 @@ int OnSynth(short* wav, int count, espeak_EVENT* events) {
             capture->gaps.push_back(capture->samples.size());
     }
     // Non-zero ends the synthesis.
-    return StopAsked(capture->stop) ? 1 : 0;
+    return capture->reading && capture->reading->Stopped() ? 1 : 0;
 }
 
 void Utf16ToUtf8(const char16_t* text, size_t length, std::string& out) {
@@ -99,7 +111,7 @@ void Utf16ToUtf8(const char16_t* text, size_t length, std::string& out) {
 
 // Plays the samples through the wave device, a few blocks ahead; posts the callback message as
 // playing passes each gap and at the end. Stops early when the stop event is set; false then.
-bool Play(const Capture& capture, int rate, HWND window, HANDLE stop) {
+bool Play(const Capture& capture, int rate, HWND window, Reading& reading) {
     WAVEFORMATEX format{};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = 1;
@@ -126,8 +138,8 @@ bool Play(const Capture& capture, int rate, HWND window, HANDLE stop) {
             }
         }
         for (; gap < capture.gaps.size() && capture.gaps[gap] <= played; ++gap)
-            if (window) PostMessageW(window, tts::kCallbackMessage, 0, 0);
-        if (!stopped && StopAsked(stop)) {
+            if (window && !reading.Stopped()) PostMessageW(window, tts::kCallbackMessage, 0, 0);
+        if (!stopped && reading.Stopped()) {
             stopped = true;
             waveOutReset(device);
         }
@@ -154,32 +166,50 @@ bool Play(const Capture& capture, int rate, HWND window, HANDLE stop) {
     }
     waveOutClose(device);
     // The last sentence ends with the text.
-    if (!stopped && window) PostMessageW(window, tts::kCallbackMessage, 0, 0);
+    if (!stopped && window && !reading.Stopped()) PostMessageW(window, tts::kCallbackMessage, 0, 0);
     return !stopped;
 }
 
 void Speak(std::string text, std::string voice, int32_t readMode, int rate, HWND window,
-           HANDLE stop, HANDLE done) {
+           std::shared_ptr<Reading> reading, HANDLE done) {
     Capture capture;
-    capture.stop = stop;
-    if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) espeak_SetVoiceByName("en");
-    espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
-                 espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, &capture);
-    const bool whole = !StopAsked(stop) && Play(capture, rate, window, stop);
-    // Reading a book: the program gives the next chunk. Idle first, so that it may.
-    if (done) SetEvent(done);
-    if (whole && readMode == tts::kReadBookMode && window)
-        PostMessageW(window, tts::kNextChunkMessage, 0, 0);
-    engine.speaking = false;
+    capture.reading = reading.get();
+    {
+        std::lock_guard<std::mutex> g(engine.synth);
+        if (!reading->Stopped()) {
+            if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) espeak_SetVoiceByName("en");
+            espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
+                         espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, &capture);
+        }
+    }
+    const bool whole = !reading->Stopped() && Play(capture, rate, window, *reading);
+    {
+        // A reading that a newer one replaced speaks for nobody: the done event and the
+        // messages belong to the newer one.
+        std::lock_guard<std::mutex> g(engine.lock);
+        if (engine.current == reading) {
+            // Reading a book: the program gives the next chunk. Idle first, so that it may.
+            if (done) SetEvent(done);
+            if (whole && readMode == tts::kReadBookMode && window && !reading->Stopped())
+                PostMessageW(window, tts::kNextChunkMessage, 0, 0);
+        }
+    }
+    reading->finished = true;
 }
 
-// Waits for the reading before, boundedly: a reading that does not end is let go (the plug-in
-// stays loaded, so its thread keeps its code) rather than hang the program.
-void Join() {
+// Ends the current reading and waits for it, boundedly: a reading that does not end is let go
+// (the plug-in stays loaded, so its thread keeps its code) rather than hang the program.
+void EndReading() {
+    std::shared_ptr<Reading> reading;
+    {
+        std::lock_guard<std::mutex> g(engine.lock);
+        reading = engine.current;
+    }
+    if (reading) reading->cancelled = true;
     if (!engine.worker.joinable()) return;
-    for (int i = 0; i < 2000 && engine.speaking; ++i)
+    for (int i = 0; i < 2000 && reading && !reading->finished; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (engine.speaking)
+    if (reading && !reading->finished)
         engine.worker.detach();
     else
         engine.worker.join();
@@ -219,22 +249,24 @@ int32_t tts_set(uint32_t handle, int32_t language, int32_t, int32_t, int32_t) {
 
 int32_t tts_speak(uint32_t handle, const char16_t* text, int32_t length) {
     if (handle != kHandle || !text || length < 0) return 0;
-    // One reading at a time: the one before has been stopped or has ended.
-    Join();
+    // One reading at a time: the one before ends here, stopped or not.
+    EndReading();
     std::string utf8;
     Utf16ToUtf8(text, static_cast<size_t>(length), utf8);
     std::lock_guard<std::mutex> g(engine.lock);
     if (!engine.open) return 0;
     if (engine.done) ResetEvent(engine.done);
-    engine.speaking = true;
+    auto reading = std::make_shared<Reading>();
+    reading->stop = engine.stop;
+    engine.current = reading;
     engine.worker = std::thread(Speak, std::move(utf8), engine.voice, engine.readMode, engine.rate,
-                                engine.window, engine.stop, engine.done);
+                                engine.window, std::move(reading), engine.done);
     return 1;
 }
 
 int32_t tts_close_speech(uint32_t handle) {
     if (handle != kHandle) return 1;
-    Join();
+    EndReading();
     std::lock_guard<std::mutex> g(engine.lock);
     engine.open = false;
     engine.window = nullptr;

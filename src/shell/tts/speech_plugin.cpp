@@ -131,6 +131,9 @@ void SpeechPlugin::SetReadMode(int32_t mode) {
 bool SpeechPlugin::Speak(const String& text) {
     // Not loaded: nothing is read, so the caller must not think it is.
     if (!loaded_) return false;
+    // A stop stands until the next reading is prepared (which clears it): the next chunk a
+    // reading asked for just before the stop is not read after it.
+    if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) return false;
     count_ = 0;
     return speak_(handle_, text.Data(), text.Length()) != 0;
 }

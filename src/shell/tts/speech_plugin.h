@@ -35,6 +35,7 @@ public:
     // The three sister settings: the value in the second, third or fourth place.
     void SetParam(int place, int32_t value);
     void SetReadMode(int32_t mode) override;
+    // Refused while a stop stands (until ClearStopEvent).
     bool Speak(const String& text) override;
     bool PollDone() override;
     void OnCallback() override;

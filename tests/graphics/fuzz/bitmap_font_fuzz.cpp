@@ -33,15 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (font.OpenDatabase(std::move(db)) != 0) return 0;
 
     constexpr int kGuard = 32, kW = 24, kH = 12;
-    std::vector<uint8_t> buffer(kGuard * 2 + kW * kH * 2, 0xA5);
+    std::vector<uint8_t> buffer(kGuard * 2 + kW * kH * 4, 0xA5);
     char16_t text[64];
     for (int i = 0; i < 64; ++i) text[i] = static_cast<char16_t>(i < 32 ? 'A' + i : 0x3FF + i);
 
     for (int32_t face = 0; face < font.FaceCount() && face < 8; ++face) {
         if (font.LoadFace(face) != 0) continue;
-        for (int depth : {8, 16}) {
-            font.SetTarget(buffer.data() + kGuard, depth == 8 ? kW : kW * 2, kH, depth,
-                           face % 2 == 0, depth == 16 && face % 3 == 0);
+        for (int depth : {8, 16, 32}) {
+            font.SetTarget(buffer.data() + kGuard, kW * depth / 8, kH, depth, face % 2 == 0,
+                           depth == 16 && face % 3 == 0);
             font.SetColors(face % 2 ? 0x0000FF : 0, 0xFFFFFF);
             for (int x : {-30, -3, 0, 5, 23}) {
                 for (int y : {-20, -1, 0, 6, 11})

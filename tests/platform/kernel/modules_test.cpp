@@ -104,3 +104,25 @@ TEST(PlugIns, LoadedFromTheProgramFolderAndCallingBackIntoTheLayer) {
     EXPECT_EQ(fvt::LoadedPluginCount(), 0u);
     EXPECT_FALSE(FreeLibrary(plugin));
 }
+
+// Two plug-ins of different files are two libraries, also while the first stays loaded: the
+// second is not mistaken for the first (each is opened through a file handle of its own).
+TEST(PlugIns, TwoFilesLoadedOneAfterTheOtherAreTwoLibraries) {
+    fvt::test::TempDevice device("program_folder = \\Program Files\\Folivant\n");
+    std::filesystem::create_directories(device.Host("Program Files/Folivant"));
+    std::filesystem::create_directories(device.Host("Program Files/Other"));
+    std::filesystem::copy_file(FVT_TEST_PLUGIN,
+                               device.Host("Program Files/Folivant/folvplugin_test.so"));
+    std::filesystem::copy_file(FVT_TEST_PLUGIN,
+                               device.Host("Program Files/Other/folvplugin_test.so"));
+    HMODULE first = LoadLibraryW(u"\\Program Files\\Folivant\\folvplugin_test.so");
+    ASSERT_NE(first, nullptr) << GetLastError();
+    HMODULE second = LoadLibraryW(u"\\Program Files\\Other\\folvplugin_test.so");
+    ASSERT_NE(second, nullptr) << GetLastError();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(fvt::LoadedPluginCount(), 2u);
+    EXPECT_NE(GetProcAddressW(first, u"plugin_answer"), GetProcAddressW(second, u"plugin_answer"));
+    EXPECT_TRUE(FreeLibrary(second));
+    EXPECT_TRUE(FreeLibrary(first));
+    EXPECT_EQ(fvt::LoadedPluginCount(), 0u);
+}
