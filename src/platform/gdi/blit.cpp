@@ -76,10 +76,8 @@ void Copy555(std::uint8_t* out, const std::uint8_t* in, int n) {
 // Every page turn widens the whole 16-bit page into the screen: the channels are moved and their
 // top bits repeated below them with masks on the whole word (no per-channel extraction), which
 // the compiler turns into wide vector code, twice as wide where AVX2 is there.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-__attribute__((target_clones("avx2", "default")))
-#endif
-void Widen565(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, int n) {
+inline __attribute__((always_inline)) void Widen565Rows(std::uint8_t* __restrict out,
+                                                        const std::uint8_t* __restrict in, int n) {
     for (int i = 0; i < n; ++i) {
         std::uint32_t v = Load16(in + i * 2);
         std::uint32_t rb = ((v & 0xF800) << 8) | ((v & 0x1F) << 3);  // red 19-23, blue 3-7
@@ -89,6 +87,29 @@ void Widen565(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, i
         std::uint32_t rgb = rb | g;
         std::memcpy(out + i * 4, &rgb, 4);
     }
+}
+
+void Widen565Plain(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, int n) {
+    Widen565Rows(out, in, n);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+__attribute__((target("avx2"))) void Widen565Avx2(std::uint8_t* __restrict out,
+                                                  const std::uint8_t* __restrict in, int n) {
+    Widen565Rows(out, in, n);
+}
+#endif
+
+// The wide version is chosen once, at the first call, not by the loader: a resolver run while
+// the program is being relocated runs before any runtime the build adds (sanitizers) is ready.
+void Widen565(std::uint8_t* out, const std::uint8_t* in, int n) {
+    using Widen = void (*)(std::uint8_t*, const std::uint8_t*, int);
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    static const Widen widen = __builtin_cpu_supports("avx2") ? Widen565Avx2 : Widen565Plain;
+#else
+    static const Widen widen = Widen565Plain;
+#endif
+    widen(out, in, n);
 }
 
 void Widen555(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, int n) {
