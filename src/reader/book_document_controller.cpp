@@ -116,10 +116,8 @@ bool BookDocumentController::Start(bool documentGiven) {
             runStore_->SetRunMarker(1);
             runStore_->Flush();
         }
-        String last;
-        if ((lastRunEnded || !runStore_) && !libraryWanted && settings_ &&
-            settings_->GetLastBookLocation(last) && !last.IsEmpty())
-            opened = ActivateLink(last);
+        // Quietly, as from the library: a last book gone since leaves the library shown.
+        if ((lastRunEnded || !runStore_) && !libraryWanted) opened = ReopenLastBook();
         if (!opened) opened = ActivateLink(String(u"oeb:library"));
     }
     if (runStore_) {

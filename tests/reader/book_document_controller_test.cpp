@@ -25,6 +25,7 @@
 #include "library/paths/app_paths.h"
 #include "platform/shell/shell.h"
 #include "reader/book_document_controller.h"
+#include "reader/reader_host.h"
 #include "reader/reader_settings.h"
 #include "controller_books.h"
 #include "support/layout/context_canvas.h"
@@ -387,11 +388,17 @@ struct StartTest : DocumentControllerTest {
     std::unique_ptr<ConfigurationStore> store;
 };
 
-class MarkerWatch : public LoaderMessages {
+class MarkerWatch : public LoaderMessages, public AppShellEvents {
 public:
-    void ShowMessage(uint32_t) override { markerSeen = store ? store->GetRunMarker() : 99; }
+    void ShowMessage(uint32_t) override { ++boxes; }
+    void OnCommandNotice(DocumentController*, int32_t, uint32_t) override {}
+    // The reopened book is shown: the marker as the reopen saw it.
+    void OnDocumentReady(DocumentController*, uint32_t) override {
+        markerSeen = store ? store->GetRunMarker() : 99;
+    }
     ConfigurationStore* store = nullptr;
     uint32_t markerSeen = 77;
+    int boxes = 0;
 };
 
 TEST_F(StartTest, AfterAnOrderlyEndTheLastBookReopens) {
@@ -415,10 +422,22 @@ TEST_F(StartTest, TheMarkerIsWrittenBeforeTheReopen) {
     MarkerWatch watch;
     watch.store = store.get();
     loader->SetMessages(&watch);
+    controller->SetEventSink(&watch, 0);
     store->SetRunMarker(0);
-    settings.SetLastBook(String(u"\\books\\gone.prc"));
+    settings.SetLastBook(String(u"\\books\\a.prc"));
     controller->Start(false);
-    EXPECT_EQ(watch.markerSeen, 1u);  // the failing reopen already saw the marker set
+    EXPECT_EQ(watch.markerSeen, 1u);  // the reopened book already saw the marker set
+    // A last book gone since is reopened quietly: no box, the library instead.
+    controller->Shutdown();
+    NewController();
+    controller->SetSettings(&settings);
+    controller->SetRunMarkerStore(store.get());
+    settings.SetLastBook(String(u"\\books\\gone.prc"));
+    EXPECT_TRUE(controller->Start(false));
+    EXPECT_EQ(controller->CurrentLocation(), nullptr);
+    EXPECT_EQ(watch.boxes, 0);
+    EXPECT_TRUE(controller->Reports().empty());
+    EXPECT_EQ(store->GetRunMarker(), 1u);
     loader->SetMessages(nullptr);
 }
 

@@ -397,6 +397,23 @@ TEST(ProgramHistory, BackFromTheLibraryReturnsToTheBookLastRead) {
     EXPECT_TRUE(ReadLines(o + "library2.txt").empty());
 }
 
+// The book last read has gone from the device since: the next start shows the library with no
+// box (the reopen is a quiet try), and the run ends well.
+TEST(ProgramHistory, ALastBookGoneSinceLeavesTheLibraryQuietly) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device, "Gone");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Gone.prc"}, "idle\nquit\n").status, 0);
+    ASSERT_TRUE(std::filesystem::remove(device.Host("storage/eBooks/Gone.prc")));
+    const ProgramResult run = RunSteps(
+        device, {}, "idle\nshelllog " + o + "log.txt\npagetext " + o + "page.txt\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    EXPECT_EQ(ReadFile(o + "log.txt").find("MessageBox"), std::string::npos) << ReadFile(o + "log.txt");
+    EXPECT_EQ(run.err.find("Gone.prc"), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadLines(o + "page.txt").empty());
+}
+
 // What the book's side file holds on the device now.
 struct StoredSideFile {
     bool read = false;
