@@ -196,6 +196,31 @@ TEST(ProgramRotate, OnATurningScreenRotateTurnsTheScreenAndResetsTheSetting) {
     EXPECT_EQ(SavedOrientation(), 0u);
 }
 
+// The device keeps its screen's turn: the reader started again on a turned device comes up on
+// the landscape screen, the page laid out for it as it was left.
+TEST(ProgramRotate, ATurnedScreenIsStillTurnedAfterARestart) {
+    TempDevice device;
+    const std::vector<std::string> turning = {"FOLIVANT_ROTATE=1", "FOLIVANT_OS=4.21"};
+    ASSERT_TRUE(device.ok());
+    WriteLongText(device);
+    const std::string o = device.outside() + "/";
+    auto shot = [&](const std::string& name) {
+        return "idle\nscreenshot " + o + name + ".png\npagetext " + o + name + ".txt\nquit\n";
+    };
+    ASSERT_EQ(RunSteps(device, {kBook}, "idle\nmenu 40085\n" + shot("turned"), turning).status, 0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_EQ(RunSteps(device, {kBook}, shot("restarted"), turning).status, 0)
+        << ReadFile(o + "errors.txt");
+    const Picture turned = ReadPicture(o + "turned.png"), again = ReadPicture(o + "restarted.png");
+    ASSERT_EQ(turned.width, 320);
+    ASSERT_EQ(again.width, 320);
+    ASSERT_EQ(again.height, 240);
+    EXPECT_FALSE(again.RowsDiffer(turned, 0, 240));
+    const auto lines = ReadLines(o + "turned.txt");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(Joined(ReadLines(o + "restarted.txt")), Joined(lines));
+}
+
 // Autoscroll from the Display menu moves the page up on the view's timer, bringing the next
 // page in from below. A key stops it (and does nothing else: PageDown does not turn the page);
 // the page shown then starts at the first whole line the screen showed at its top, and nothing

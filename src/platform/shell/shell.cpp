@@ -17,6 +17,7 @@
 #include "platform/kernel/sync.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
+#include "platform/storage/registry.h"
 #include "platform/storage/storage_cards.h"
 #include "platform/window/keys.h"
 #include "platform/window/window_layer.h"
@@ -99,6 +100,39 @@ std::string Narrow(LPCWSTR s) {
 
 int Scale(int v) {
     return v * fvt::Profile().dpi / 96;
+}
+
+// A device that turns its screen keeps the turn in its registry, so it comes back turned after
+// a restart, whatever program turned it.
+constexpr const WCHAR* kRotationKey = u"System\\GDI\\Rotation";
+constexpr const WCHAR* kRotationAngle = u"Angle";
+
+int SavedRotation() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRotationKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD angle = 0, type = 0, size = sizeof angle;
+    LSTATUS read = RegQueryValueExW(key, kRotationAngle, nullptr, &type,
+                                    reinterpret_cast<BYTE*>(&angle), &size);
+    RegCloseKey(key);
+    if (read != ERROR_SUCCESS || type != REG_DWORD || size != sizeof angle) return 0;
+    // Anything else was not written by a turn: upright.
+    return angle == 90 || angle == 180 || angle == 270 ? static_cast<int>(angle) : 0;
+}
+
+void SaveRotation(int degrees) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRotationKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    const DWORD angle = static_cast<DWORD>(degrees);
+    RegSetValueExW(key, kRotationAngle, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&angle),
+                   sizeof angle);
+    RegCloseKey(key);
+}
+
+DWORD OrientationOf(int degrees) {
+    return degrees == 90 ? DMDO_90 : degrees == 180 ? DMDO_180 : degrees == 270 ? DMDO_270 : DMDO_0;
 }
 
 int ScreenW() {
@@ -443,6 +477,14 @@ void SyncDevice() {
     s.taskBarShown = true;
     s.sipShown = false;
     s.orientation = DMDO_0;
+    if (fvt::Profile().canRotate) {
+        const int degrees = SavedRotation();
+        const fvt::DeviceProfile& p = fvt::Profile();
+        const bool swap = degrees == 90 || degrees == 270;
+        if (degrees != 0 && GdiSetScreenSize(swap ? p.screenHeight : p.screenWidth,
+                                             swap ? p.screenWidth : p.screenHeight))
+            s.orientation = OrientationOf(degrees);
+    }
     {
         std::lock_guard<std::mutex> l(Lock());
         Desktop()->rect = RECT{0, 0, ScreenW(), ScreenH()};
@@ -869,10 +911,8 @@ bool RotateScreen(int degrees) {
     RECT oldWork = WorkArea();
     RECT oldScreen{0, 0, ScreenW(), ScreenH()};
     if (!GdiSetScreenSize(w, h)) return false;
-    s.orientation = degrees == 0     ? DMDO_0
-                    : degrees == 90  ? DMDO_90
-                    : degrees == 180 ? DMDO_180
-                                     : DMDO_270;
+    s.orientation = OrientationOf(degrees);
+    if (p.canRotate) SaveRotation(degrees);
     RECT newWork = WorkArea();
     RECT newScreen{0, 0, w, h};
     std::vector<std::pair<HWND, RECT>> moves;

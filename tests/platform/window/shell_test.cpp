@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/kernel/clock.h"
+#include "platform/kernel/device.h"
 #include "platform/kernel/modules.h"
 #include "platform/shell/shell.h"
 #include "support/platform/window_fixture.h"
@@ -122,6 +123,43 @@ TEST_F(RotatingShell, RotationTurnsTheScreenAndResizesWindows) {
     mode.dmDisplayOrientation = DMDO_0;
     ChangeDisplaySettingsEx(nullptr, &mode, nullptr, CDS_RESET, nullptr);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 240);
+}
+
+// The turn is the device's own state: a restart of a device that turns its screen comes up
+// turned, and the turn back to upright is kept as well. A device that cannot turn its screen
+// comes up upright, whatever the registry says.
+TEST_F(RotatingShell, ARestartKeepsTheTurn) {
+    DEVMODEW mode{};
+    mode.dmSize = sizeof(mode);
+    mode.dmFields = DM_DISPLAYORIENTATION;
+    mode.dmDisplayOrientation = DMDO_90;
+    ASSERT_EQ(ChangeDisplaySettingsEx(nullptr, &mode, nullptr, CDS_RESET, nullptr), 0);
+    const std::string root = DeviceRoot();
+    auto restart = [&](const char* profile) {
+        ASSERT_TRUE(OpenDevice(root, profile));
+        GetDesktopWindow();  // the layer takes up the restarted device
+    };
+    ASSERT_NO_FATAL_FAILURE(restart("clock = virtual\nrotate = 1\n"));
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 320);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 240);
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_EQ(work.right, 320);
+    mode.dmFields = DM_DISPLAYORIENTATION;
+    mode.dmDisplayOrientation = 0xFF;
+    ASSERT_EQ(ChangeDisplaySettingsEx(nullptr, &mode, nullptr, CDS_TEST, nullptr), 0);
+    EXPECT_EQ(mode.dmDisplayOrientation, DMDO_90);
+
+    ASSERT_NO_FATAL_FAILURE(restart("clock = virtual\n"));
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 240);
+
+    ASSERT_NO_FATAL_FAILURE(restart("clock = virtual\nrotate = 1\n"));
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 320);
+    mode.dmDisplayOrientation = DMDO_0;
+    ASSERT_EQ(ChangeDisplaySettingsEx(nullptr, &mode, nullptr, CDS_RESET, nullptr), 0);
+    ASSERT_NO_FATAL_FAILURE(restart("clock = virtual\nrotate = 1\n"));
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 240);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 320);
 }
 
 TEST_F(Shell, NotificationShowsABubbleUntilRemovedOrExpired) {
