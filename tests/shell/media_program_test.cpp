@@ -22,6 +22,7 @@
 #include "support/media/audio_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
+#include "shell/program_runs.h"
 
 extern char** environ;
 
@@ -196,6 +197,51 @@ TEST(PicturesInTheProgram, APictureFileOpenedByItselfShowsFullScreen) {
             << c.name;
         // The whole picture at its own size.
         EXPECT_GE(PixelsNear(shot, c.r, c.g, c.b), 100 * 80) << c.name;
+    }
+}
+
+// The picture's bar reads "Close" on its left key, with or without a page behind the picture:
+// the bar of a picture opened from a page is the bar of one opened by itself, and Close goes
+// back to the page.
+TEST(PicturesInTheProgram, ThePicturesLeftKeyReadsCloseWithAPageBehindItOrNot) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    BmpSpec wide;  // wider than the page: a tap on it opens it
+    wide.width = 480;
+    wide.height = 60;
+    wide.palette = {{40, 40, 200}};
+    wide.pixels.assign(static_cast<std::size_t>(wide.width) * wide.height, 0);
+    const std::vector<std::uint8_t> bmp = WriteBmp(wide);
+    device.WriteHost("storage/eBooks/wide.bmp", std::string(bmp.begin(), bmp.end()));
+    device.WriteHost("storage/eBooks/page.htm",
+                     "<html><body><p><img src=\"wide.bmp\"></p><p>After the picture.</p>"
+                     "</body></html>");
+    const std::string o = device.outside() + "/";
+    for (const char* language : {"en", "fr"}) {
+        const std::vector<std::string> env = {std::string("FOLIVANT_LANGUAGE=") + language};
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\wide.bmp"},
+                           "idle\nscreenshot " + o + "alone.png\nquit\n", env)
+                      .status,
+                  0);
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\page.htm"},
+                           "idle\ntap 100 50\nidle\nscreenshot " + o +
+                               "opened.png\nsoftkey 1\nidle\npagetext " + o + "back.txt\nquit\n",
+                           env)
+                      .status,
+                  0);
+        std::vector<std::uint8_t> alone, opened;
+        int w = 0, h = 0, w2 = 0, h2 = 0;
+        ASSERT_TRUE(ReadPng(o + "alone.png", alone, w, h));
+        ASSERT_TRUE(ReadPng(o + "opened.png", opened, w2, h2));
+        ASSERT_EQ(w, w2);
+        ASSERT_EQ(h, h2);
+        // The picture opened from the page fills the screen as the one opened by itself.
+        EXPECT_GT(PixelsNear(o + "opened.png", 40, 40, 200), 240 * 50) << language;
+        const std::size_t bar = static_cast<std::size_t>(h - 26) * w * 3;
+        EXPECT_TRUE(std::equal(alone.begin() + bar, alone.end(), opened.begin() + bar))
+            << language;
+        const std::string back = ReadFile(o + "back.txt");
+        EXPECT_NE(back.find("After the picture."), std::string::npos) << language << back;
     }
 }
 
