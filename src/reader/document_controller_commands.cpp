@@ -218,12 +218,44 @@ bool BookDocumentController::OpenAnnotationLink(int32_t index) {
     return NavigateTo(target);
 }
 
-bool BookDocumentController::OpenAnnotation(int32_t index) {
-    uint32_t start = 0;
-    if (!annotations_ || index < 0 || !AnnotationStart(*annotations_, index, start) || !layout_)
+bool BookDocumentController::PageStateForAnnotation(uint32_t& word, uint32_t& position,
+                                                    std::vector<uint8_t>& state) {
+    HistoryEntry entry;
+    if (view_ != kTextPage || !layout_ || !SaveHistoryState(entry, true) || entry.viewPosition < 0)
         return false;
+    word = entry.viewWord;
+    position = static_cast<uint32_t>(entry.viewPosition);
+    state.assign(entry.state.Data(), entry.state.Data() + entry.state.Size());
+    return true;
+}
+
+bool BookDocumentController::OpenAnnotation(int32_t index) {
+    uint32_t start = 0, end = 0, word = 0, position = 0;
+    if (!annotations_ || index < 0 || annotations_->GetBookmarkKind(index) == 0 ||
+        annotations_->GetBookmarkRange(index, &start, &end, &word, &position, nullptr) != 0 ||
+        !layout_)
+        return false;
+    std::vector<uint8_t> state;
+    // The page kept with the annotation; annotations made without one (by other programs, or
+    // drawings) have no state and a page number of 0.
+    const bool kept = word != 0 && position <= start && annotations_->GetBookmarkState(index, &state) &&
+                      !state.empty();
     bool pushed = false;
     PushHistoryAndNotify(pushed);
+    if (kept) {
+        if (view_ != kTextPage) OpenLocation(String(), false, true);
+        HistoryEntry entry;
+        entry.location.CopyFrom(location_);
+        entry.location.SetAnchor(current_);
+        entry.viewWord = word;
+        entry.viewPosition = static_cast<int32_t>(position);
+        uint32_t pageStart = 0, pageEnd = 0;
+        if (entry.state.WriteBytes(state.data(), state.size()) && OpenHistoryEntry(entry, true) &&
+            PageRange(pageStart, pageEnd) && pageStart <= start &&
+            (pageEnd == PageLayout::kNone || start < pageEnd))
+            return true;
+        // Laid out otherwise since (another font size): the page no longer holds it.
+    }
     if (GoToPosition(start)) return true;
     if (pushed) history_.UndoPush();
     return false;

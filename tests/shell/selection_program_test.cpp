@@ -473,6 +473,54 @@ TEST(AnnotationsList, ADrawingIsRenamedInPlaceAndAnEmptyNameDeletesIt) {
     EXPECT_TRUE(drawings().empty());
 }
 
+// Annotations made part-way down a page open from the list on that page as it was, not on a
+// page that starts at their first word; Back returns to the list.
+TEST(AnnotationsList, AnAnnotationOpensOnThePageItWasMadeOn) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string book = device.OutsidePath("zero.txt");
+    const std::string o = device.outside() + "/";
+    // Three lines down from the page's first word, then the first two words there.
+    auto lowerWords = [](int32_t command, const std::string& dialog) {
+        return "char 9\nidle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n"
+               "key 0x27\nidle\n" +
+               Answer(command) + dialog + "key 0x0d\nidle\nadvance 300\nidle\n";
+    };
+    const std::string next = "key 0x22\nidle\n";
+    ASSERT_EQ(RunSteps(device, {book},
+                       "idle\npagetext " + o + "page1.txt\n" + lowerWords(Cmd::kHighlight, "") +
+                           next + next + "pagetext " + o + "page3.txt\n" +
+                           lowerWords(Cmd::kAddNote, "text Lower note\nanswer 1\n") +
+                           "key 0x24\nidle\nquit\n")
+                  .status,
+              0);
+    ASSERT_EQ(
+        RunSteps(device, {book}, "idle\nmenu 40076\nidle\nlisttext " + o + "rows.txt\nquit\n").status,
+        0);
+    const std::vector<std::string> rows = FileLines(o + "rows.txt");
+    ASSERT_EQ(rows.size(), 2u) << ReadFile(o + "rows.txt");
+    const struct {
+        int icon;
+        std::string page;
+    } made[] = {{2, "page1.txt"}, {1, "page3.txt"}};
+    for (const auto& m : made) {
+        SCOPED_TRACE(m.icon);
+        const int row = RowOf(rows, m.icon);
+        ASSERT_GE(row, 0);
+        std::string steps = "idle\nmenu 40076\nidle\n";
+        for (int i = 0; i < row; ++i) steps += "key 0x28\nidle\n";
+        const std::string opened = o + "opened" + std::to_string(m.icon) + ".txt",
+                          back = o + "back" + std::to_string(m.icon) + ".txt";
+        ASSERT_EQ(RunSteps(device, {book}, steps + "softkey 1\nidle\npagetext " + opened +
+                                               "\nkey 0x1b\nidle\nlisttext " + back + "\nquit\n")
+                      .status,
+                  0);
+        EXPECT_EQ(FileLines(opened), FileLines(o + m.page));
+        EXPECT_EQ(FileLines(back), rows);
+    }
+}
+
 // The same link made over words the book gives only a title: the title leads nowhere, so a
 // tap on the words follows the reader's own link (the title once took the tap and did nothing).
 TEST(SelectingText, ACustomLinkOverTitledWordsIsFollowed) {
