@@ -249,11 +249,13 @@ bool BookDocumentController::OpenAnnotation(int32_t index) {
         entry.location.SetAnchor(current_);
         entry.viewWord = word;
         entry.viewPosition = static_cast<int32_t>(position);
-        uint32_t pageStart = 0, pageEnd = 0;
-        if (entry.state.WriteBytes(state.data(), state.size()) && OpenHistoryEntry(entry, true) &&
-            PageRange(pageStart, pageEnd) && pageStart <= start &&
-            (pageEnd == PageLayout::kNone || start < pageEnd))
-            return true;
+        if (entry.state.WriteBytes(state.data(), state.size()) && OpenHistoryEntry(entry, true)) {
+            const uint32_t pageStart = layout_->CurrentPageStart();
+            const uint32_t pageEnd = layout_->CurrentPageEnd();
+            if (pageStart != PageLayout::kNone && pageStart <= start &&
+                (pageEnd == PageLayout::kNone || start < pageEnd))
+                return true;
+        }
         // Laid out otherwise since (another font size): the page no longer holds it.
     }
     if (GoToPosition(start)) return true;
