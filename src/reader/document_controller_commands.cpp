@@ -236,10 +236,11 @@ bool BookDocumentController::OpenAnnotation(int32_t index) {
         !layout_)
         return false;
     std::vector<uint8_t> state;
-    // The page kept with the annotation; annotations made without one (by other programs, or
-    // drawings) have no state and a page number of 0.
-    const bool kept = word != 0 && position <= start && annotations_->GetBookmarkState(index, &state) &&
-                      !state.empty();
+    // The page kept with the annotation, a state stream of whole words as the reading position
+    // keeps it; annotations made without one (drawings, older side files) have none and page 0.
+    const bool kept = word != 0 && position <= start &&
+                      annotations_->GetBookmarkState(index, &state) && !state.empty() &&
+                      state.size() % 4 == 0;
     bool pushed = false;
     PushHistoryAndNotify(pushed);
     if (kept) {
