@@ -182,6 +182,9 @@ int32_t BookDocumentController::PreviousAnnotationIndex() {
 int32_t BookDocumentController::NextAnnotationIndex() {
     if (!annotations_) return -1;
     int32_t page = GetPageStart();
+    // Past the current page: an annotation opens on the page kept with it, which holds it
+    // anywhere, and one on the page shown would open that page again.
+    uint32_t pageEnd = page >= 0 && layout_ ? layout_->CurrentPageEnd() : PageLayout::kNone;
     int32_t first = -1;
     BookmarkIterator it;
     annotations_->StartIterator(&it, 0, 0, 0xFFFFFFFFu);
@@ -189,8 +192,9 @@ int32_t BookDocumentController::NextAnnotationIndex() {
         uint32_t start = 0;
         if (!AnnotationStart(*annotations_, i, start)) continue;
         if (first < 0) first = i;
-        // Strictly after: the annotation just opened starts the page and would come back.
-        if (page < 0 || start > static_cast<uint32_t>(page)) return i;
+        if (page < 0) return i;
+        if (pageEnd != PageLayout::kNone ? start >= pageEnd : start > static_cast<uint32_t>(page))
+            return i;
     }
     return first;
 }

@@ -496,6 +496,34 @@ TEST_F(CommandsTest, AnAnnotationOpensOnItsKeptPageElseAtItsStart) {
     }
 }
 
+// An annotation part-way down its kept page: the next annotation is past that page, not the
+// one just opened again.
+TEST_F(CommandsTest, NextAnnotationLeavesThePageOfOneOpenedPartWayDown) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    ASSERT_TRUE(controller->GoToPosition(3000));
+    controller->PaintPage();
+    uint32_t pageStart = 0, pageEnd = 0, word = 0, position = 0;
+    ASSERT_TRUE(controller->PageRange(pageStart, pageEnd));
+    std::vector<uint8_t> state;
+    ASSERT_TRUE(controller->PageStateForAnnotation(word, position, state));
+    const uint32_t middle = pageStart + (pageEnd - pageStart) / 2;
+    const int32_t kept = side->AddBookmark(AnnotationFile::kNote, middle, middle + 5, word,
+                                           position, 0, 0);
+    ASSERT_GE(kept, 0);
+    ASSERT_EQ(side->SetBookmarkState(kept, state.data(), static_cast<uint32_t>(state.size())), 0);
+    const uint32_t later = pageEnd + 2000;
+    ASSERT_GE(side->AddBookmark(AnnotationFile::kBookmark, later, later, 0, 0, 0, 0), 0);
+    ASSERT_TRUE(controller->GoToFirstPage());
+    ASSERT_TRUE(controller->OpenNextAnnotation());
+    EXPECT_EQ(controller->GetPageStart(), static_cast<int32_t>(pageStart));
+    ASSERT_TRUE(controller->OpenNextAnnotation());
+    EXPECT_EQ(controller->GetPageStart(), static_cast<int32_t>(later));
+    ASSERT_TRUE(controller->OpenPreviousAnnotation());
+    EXPECT_EQ(controller->GetPageStart(), static_cast<int32_t>(pageStart));
+}
+
 // A note, modification or custom link carrying a link opens the place it names as a history
 // step; a plain bookmark or an annotation without a link opens nothing.
 TEST_F(CommandsTest, AnAnnotationsLinkOpensItsPlace) {
