@@ -360,8 +360,8 @@ public:
     bool OpenAnnotation(int32_t index) override;
     bool PageStateForAnnotation(uint32_t& word, uint32_t& position,
                                 std::vector<uint8_t>& state) override;
-    // The last annotation before the current page (else the book's last) and the first after
-    // its start (else the book's first): -1 when the book has none.
+    // The last annotation before the current page (else the book's last) and the first past
+    // its end (else the book's first): -1 when the book has none.
     int32_t PreviousAnnotationIndex();
     int32_t NextAnnotationIndex();
     // The place an annotation links to (a note, modification or custom link carrying a link),

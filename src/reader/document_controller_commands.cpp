@@ -182,8 +182,8 @@ int32_t BookDocumentController::PreviousAnnotationIndex() {
 int32_t BookDocumentController::NextAnnotationIndex() {
     if (!annotations_) return -1;
     int32_t page = GetPageStart();
-    // Past the current page: an annotation opens on the page kept with it, which holds it
-    // anywhere, and one on the page shown would open that page again.
+    // Past the current page: an annotation opens on the page kept with it, where it may lie
+    // anywhere, so one on the page shown would only bring that page back.
     uint32_t pageEnd = page >= 0 && layout_ ? layout_->CurrentPageEnd() : PageLayout::kNone;
     int32_t first = -1;
     BookmarkIterator it;
