@@ -1305,6 +1305,15 @@ uint32_t PageLayout::CurrentPageLength() const {
     return r->end - r->start;
 }
 
+uint32_t PageLayout::CurrentPageEnd() {
+    PageRecord* r = CurrentRecord();
+    if (!r) return kNone;
+    if (r->end == kNone && !LayoutPageAt(r->start, false)) return kNone;
+    // Laying out may have moved the records: the current one is looked up again.
+    r = CurrentRecord();
+    return r ? r->end : kNone;
+}
+
 uint32_t PageLayout::PageCount() {
     if (lastNumber_ != kNone) return lastNumber_;
     return EstimatePageNumber(TextLength());

@@ -381,6 +381,9 @@ public:
     uint32_t CurrentPageNumber() const;
     uint32_t PageStartRelative(int32_t k);
     uint32_t CurrentPageLength() const;
+    // Where the current page ends, laying it out when that is not known yet; kNone when it
+    // cannot be laid out.
+    uint32_t CurrentPageEnd();
     uint32_t FirstPageStart() const { return firstKnown_ ? first_.start : kNone; }
     uint32_t PageCount();
     bool CurrentPageEndsWithBreak();

@@ -5,7 +5,6 @@
 
 #include "bookfiles/annotation_file.h"
 #include "core/resources.h"
-#include "document/location/location.h"
 #include "layout/command_ids.h"
 #include "layout/page_layout.h"
 #include "library/library_view.h"
@@ -278,16 +277,11 @@ bool AnnotationListWindow::OnCommand(uint32_t id) {
 
 void AnnotationListWindow::GoToSelected() {
     AnnotationListEntry* entry = SelectedEntry();
-    AnnotationFile* file = SideFile();
     DocumentController* document = controller ? controller->GetDocumentController() : nullptr;
-    if (!entry || !file || !document || !document->CurrentLocation()) return;
-    uint32_t start = 0, end = 0, a = 0, b = 0, style = 0;
-    if (file->GetBookmarkRange(entry->record, &start, &end, &a, &b, &style) != 0) return;
-    Location target;
-    target.CopyFrom(*document->CurrentLocation());
-    target.SetPositionAnchor(start);
-    document->OpenWithQuery(target, 0, 0);
+    // The page the annotation was made on, as the document controller keeps it.
+    if (!entry || !document || !document->OpenAnnotation(entry->record)) return;
     controller->ShowReaderView();
+    controller->UpdateWindowTitle();
 }
 
 void AnnotationListWindow::ModifySelected() {

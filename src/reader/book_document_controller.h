@@ -354,11 +354,14 @@ public:
     // book, else the redirect by the target's database name).
     bool LinkTextForTarget(String& out) const;
 
-    // Annotations of the current book. Opening one shows the page that starts at it (the
+    // Annotations of the current book. Opening one shows the page it was made on (one made
+    // without that page, or whose page no longer shows it, gets the page that starts at it; the
     // history records the step); false without a side file or such an annotation.
-    bool OpenAnnotation(int32_t index);
-    // The last annotation before the current page (else the book's last) and the first after
-    // its start (else the book's first): -1 when the book has none.
+    bool OpenAnnotation(int32_t index) override;
+    bool PageStateForAnnotation(uint32_t& word, uint32_t& position,
+                                std::vector<uint8_t>& state) override;
+    // The last annotation before the current page (else the book's last) and the first past
+    // its end (else the book's first): -1 when the book has none.
     int32_t PreviousAnnotationIndex();
     int32_t NextAnnotationIndex();
     // The place an annotation links to (a note, modification or custom link carrying a link),

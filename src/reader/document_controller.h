@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/geometry.h"
 #include "graphics/core/reader_links.h"
@@ -110,6 +111,21 @@ public:
     // The window's event sink hears of an annotation of the current book made, changed or
     // deleted (the shell then keeps the side file on the device).
     virtual void NotifyAnnotation(int32_t /*index*/) {}
+    // The page shown, as a new annotation keeps it: its number, start and saved state, so that
+    // opening the annotation brings back that page. False when no page is shown.
+    virtual bool PageStateForAnnotation(uint32_t& word, uint32_t& position,
+                                        std::vector<uint8_t>& state) {
+        (void)word;
+        (void)position;
+        (void)state;
+        return false;
+    }
+    // Opens annotation `index` of the current book on the page it was made on; false when
+    // there is none.
+    virtual bool OpenAnnotation(int32_t index) {
+        (void)index;
+        return false;
+    }
     // The start positions of the current page and of the page two on; false when unknown.
     virtual bool PageRange(uint32_t& start, uint32_t& end) = 0;
     // The text of a bookmark made on the current page without a selection.

@@ -182,6 +182,9 @@ int32_t BookDocumentController::PreviousAnnotationIndex() {
 int32_t BookDocumentController::NextAnnotationIndex() {
     if (!annotations_) return -1;
     int32_t page = GetPageStart();
+    // Past the current page: an annotation opens on the page kept with it, where it may lie
+    // anywhere, so one on the page shown would only bring that page back.
+    uint32_t pageEnd = page >= 0 && layout_ ? layout_->CurrentPageEnd() : PageLayout::kNone;
     int32_t first = -1;
     BookmarkIterator it;
     annotations_->StartIterator(&it, 0, 0, 0xFFFFFFFFu);
@@ -189,8 +192,9 @@ int32_t BookDocumentController::NextAnnotationIndex() {
         uint32_t start = 0;
         if (!AnnotationStart(*annotations_, i, start)) continue;
         if (first < 0) first = i;
-        // Strictly after: the annotation just opened starts the page and would come back.
-        if (page < 0 || start > static_cast<uint32_t>(page)) return i;
+        if (page < 0) return i;
+        if (pageEnd != PageLayout::kNone ? start >= pageEnd : start > static_cast<uint32_t>(page))
+            return i;
     }
     return first;
 }
@@ -218,12 +222,47 @@ bool BookDocumentController::OpenAnnotationLink(int32_t index) {
     return NavigateTo(target);
 }
 
-bool BookDocumentController::OpenAnnotation(int32_t index) {
-    uint32_t start = 0;
-    if (!annotations_ || index < 0 || !AnnotationStart(*annotations_, index, start) || !layout_)
+bool BookDocumentController::PageStateForAnnotation(uint32_t& word, uint32_t& position,
+                                                    std::vector<uint8_t>& state) {
+    HistoryEntry entry;
+    if (view_ != kTextPage || !layout_ || !SaveHistoryState(entry, true) || entry.viewPosition < 0)
         return false;
+    word = entry.viewWord;
+    position = static_cast<uint32_t>(entry.viewPosition);
+    state.assign(entry.state.Data(), entry.state.Data() + entry.state.Size());
+    return true;
+}
+
+bool BookDocumentController::OpenAnnotation(int32_t index) {
+    uint32_t start = 0, end = 0, word = 0, position = 0;
+    if (!annotations_ || index < 0 || annotations_->GetBookmarkKind(index) == 0 ||
+        annotations_->GetBookmarkRange(index, &start, &end, &word, &position, nullptr) != 0 ||
+        !layout_)
+        return false;
+    std::vector<uint8_t> state;
+    // The page kept with the annotation, a state stream of whole words as the reading position
+    // keeps it; annotations made without one (drawings, older side files) have none and page 0.
+    const bool kept = word != 0 && position <= start &&
+                      annotations_->GetBookmarkState(index, &state) && !state.empty() &&
+                      state.size() % 4 == 0;
     bool pushed = false;
     PushHistoryAndNotify(pushed);
+    if (kept) {
+        if (view_ != kTextPage) OpenLocation(String(), false, true);
+        HistoryEntry entry;
+        entry.location.CopyFrom(location_);
+        entry.location.SetAnchor(current_);
+        entry.viewWord = word;
+        entry.viewPosition = static_cast<int32_t>(position);
+        if (entry.state.WriteBytes(state.data(), state.size()) && OpenHistoryEntry(entry, true)) {
+            const uint32_t pageStart = layout_->CurrentPageStart();
+            const uint32_t pageEnd = layout_->CurrentPageEnd();
+            if (pageStart != PageLayout::kNone && pageStart <= start &&
+                (pageEnd == PageLayout::kNone || start < pageEnd))
+                return true;
+        }
+        // Laid out otherwise since (another font size): the page no longer holds it.
+    }
     if (GoToPosition(start)) return true;
     if (pushed) history_.UndoPush();
     return false;

@@ -397,11 +397,20 @@ bool ReaderController::ToggleBookmarkAtPage() {
 
 bool ReaderController::AddWithText(AnnotationFile& file, uint32_t kind, uint32_t start,
                                    uint32_t end, uint32_t style, const String& text) {
-    int32_t added = file.AddBookmark(kind, start, end, 0, 0, style, 0);
+    // The page shown is kept with the annotation: opening it brings that page back.
+    uint32_t word = 0, position = 0;
+    std::vector<uint8_t> state;
+    if (!document_ || !document_->PageStateForAnnotation(word, position, state)) {
+        word = position = 0;
+        state.clear();
+    }
+    int32_t added = file.AddBookmark(kind, start, end, word, position, style, 0);
     if (added < 0) return false;
     // A record without its text is not kept.
-    if (!text.IsEmpty() &&
-        file.SetBookmarkText(added, text.Data(), static_cast<uint32_t>(text.Length())) != 0) {
+    if ((!text.IsEmpty() &&
+         file.SetBookmarkText(added, text.Data(), static_cast<uint32_t>(text.Length())) != 0) ||
+        (!state.empty() &&
+         file.SetBookmarkState(added, state.data(), static_cast<uint32_t>(state.size())) != 0)) {
         file.DeleteBookmark(added);
         return false;
     }

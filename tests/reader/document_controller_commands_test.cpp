@@ -457,6 +457,73 @@ TEST_F(CommandsTest, NextAndPreviousAnnotationsWrapAroundTheBook) {
     EXPECT_EQ(controller->GetPageStart(), 5000);
 }
 
+// An annotation opens on the page kept with it; a kept state that cannot be read (cut short,
+// or of another book) opens the page that starts at the annotation instead.
+TEST_F(CommandsTest, AnAnnotationOpensOnItsKeptPageElseAtItsStart) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    ASSERT_TRUE(controller->GoToPosition(3000));
+    controller->PaintPage();
+    uint32_t pageStart = 0, pageEnd = 0, word = 0, position = 0;
+    ASSERT_TRUE(controller->PageRange(pageStart, pageEnd));
+    ASSERT_GT(pageEnd, pageStart + 20);
+    std::vector<uint8_t> state;
+    ASSERT_TRUE(controller->PageStateForAnnotation(word, position, state));
+    EXPECT_EQ(position, pageStart);
+    const uint32_t middle = pageStart + (pageEnd - pageStart) / 2;
+    const int32_t kept = side->AddBookmark(AnnotationFile::kHighlight, middle, middle + 5, word,
+                                           position, 0, 0);
+    ASSERT_GE(kept, 0);
+    ASSERT_EQ(side->SetBookmarkState(kept, state.data(), static_cast<uint32_t>(state.size())), 0);
+    const std::vector<uint8_t> junk[] = {{1, 2, 3}, {0x45, 0x42, 0x41, 0x52, 0, 0, 0, 9, 1, 2, 3, 4}};
+    std::vector<int32_t> broken;
+    for (const auto& bytes : junk) {
+        const uint32_t at = middle + 10 + static_cast<uint32_t>(broken.size());
+        const int32_t i = side->AddBookmark(AnnotationFile::kHighlight, at, at + 5, word, position, 0, 0);
+        ASSERT_GE(i, 0);
+        ASSERT_EQ(side->SetBookmarkState(i, bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
+        broken.push_back(i);
+    }
+    ASSERT_TRUE(controller->GoToFirstPage());
+    ASSERT_TRUE(controller->OpenAnnotation(kept));
+    EXPECT_EQ(controller->GetPageStart(), static_cast<int32_t>(pageStart));
+    for (size_t n = 0; n < broken.size(); ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(controller->GoToFirstPage());
+        ASSERT_TRUE(controller->OpenAnnotation(broken[n]));
+        EXPECT_EQ(controller->GetPageStart(), static_cast<int32_t>(middle + 10 + n));
+    }
+}
+
+// An annotation part-way down its kept page: the next annotation is past that page, not the
+// one just opened again.
+TEST_F(CommandsTest, NextAnnotationLeavesThePageOfOneOpenedPartWayDown) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    AnnotationFile* side = controller->CurrentAnnotationFile();
+    ASSERT_NE(side, nullptr);
+    ASSERT_TRUE(controller->GoToPosition(3000));
+    controller->PaintPage();
+    uint32_t pageStart = 0, pageEnd = 0, word = 0, position = 0;
+    ASSERT_TRUE(controller->PageRange(pageStart, pageEnd));
+    std::vector<uint8_t> state;
+    ASSERT_TRUE(controller->PageStateForAnnotation(word, position, state));
+    const uint32_t middle = pageStart + (pageEnd - pageStart) / 2;
+    const int32_t kept = side->AddBookmark(AnnotationFile::kNote, middle, middle + 5, word,
+                                           position, 0, 0);
+    ASSERT_GE(kept, 0);
+    ASSERT_EQ(side->SetBookmarkState(kept, state.data(), static_cast<uint32_t>(state.size())), 0);
+    const uint32_t later = pageEnd + 2000;
+    ASSERT_GE(side->AddBookmark(AnnotationFile::kBookmark, later, later, 0, 0, 0, 0), 0);
+    ASSERT_TRUE(controller->GoToFirstPage());
+    ASSERT_TRUE(controller->OpenNextAnnotation());
+    EXPECT_EQ(controller->GetPageStart(), static_cast<int32_t>(pageStart));
+    ASSERT_TRUE(controller->OpenNextAnnotation());
+    EXPECT_EQ(controller->GetPageStart(), static_cast<int32_t>(later));
+    ASSERT_TRUE(controller->OpenPreviousAnnotation());
+    EXPECT_EQ(controller->GetPageStart(), static_cast<int32_t>(pageStart));
+}
+
 // A note, modification or custom link carrying a link opens the place it names as a history
 // step; a plain bookmark or an annotation without a link opens nothing.
 TEST_F(CommandsTest, AnAnnotationsLinkOpensItsPlace) {

@@ -473,6 +473,95 @@ TEST(AnnotationsList, ADrawingIsRenamedInPlaceAndAnEmptyNameDeletesIt) {
     EXPECT_TRUE(drawings().empty());
 }
 
+// Annotations made part-way down a page open from the list on that page as it was, not on a
+// page that starts at their first word; Back returns to the list.
+TEST(AnnotationsList, AnAnnotationOpensOnThePageItWasMadeOn) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("zero.txt", Lines(200));
+    const std::string book = device.OutsidePath("zero.txt");
+    const std::string o = device.outside() + "/";
+    // Three lines down from the page's first word, then the first two words there.
+    auto lowerWords = [](int32_t command, const std::string& dialog) {
+        return "char 9\nidle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n"
+               "key 0x27\nidle\n" +
+               Answer(command) + dialog + "key 0x0d\nidle\nadvance 300\nidle\n";
+    };
+    const std::string next = "key 0x22\nidle\n";
+    ASSERT_EQ(RunSteps(device, {book},
+                       "idle\npagetext " + o + "page1.txt\n" + lowerWords(Cmd::kHighlight, "") +
+                           next + next + "pagetext " + o + "page3.txt\n" +
+                           lowerWords(Cmd::kAddNote, "text Lower note\nanswer 1\n") +
+                           "key 0x24\nidle\nquit\n")
+                  .status,
+              0);
+    ASSERT_EQ(
+        RunSteps(device, {book}, "idle\nmenu 40076\nidle\nlisttext " + o + "rows.txt\nquit\n").status,
+        0);
+    const std::vector<std::string> rows = FileLines(o + "rows.txt");
+    ASSERT_EQ(rows.size(), 2u) << ReadFile(o + "rows.txt");
+    const struct {
+        int icon;
+        std::string page;
+    } made[] = {{2, "page1.txt"}, {1, "page3.txt"}};
+    for (const auto& m : made) {
+        SCOPED_TRACE(m.icon);
+        const int row = RowOf(rows, m.icon);
+        ASSERT_GE(row, 0);
+        std::string steps = "idle\nmenu 40076\nidle\n";
+        for (int i = 0; i < row; ++i) steps += "key 0x28\nidle\n";
+        const std::string opened = o + "opened" + std::to_string(m.icon) + ".txt",
+                          back = o + "back" + std::to_string(m.icon) + ".txt";
+        ASSERT_EQ(RunSteps(device, {book}, steps + "softkey 1\nidle\npagetext " + opened +
+                                               "\nkey 0x1b\nidle\nlisttext " + back + "\nquit\n")
+                      .status,
+                  0);
+        EXPECT_EQ(FileLines(opened), FileLines(o + m.page));
+        EXPECT_EQ(FileLines(back), rows);
+    }
+}
+
+// Laid out in a larger font since, the page kept with an annotation may end before it: the
+// annotation is still shown when opened from the list.
+TEST(AnnotationsList, AnAnnotationIsShownWhenItsPageNoLongerHoldsIt) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string lines = Lines(200);
+    device.WriteOutside("zero.txt", lines);
+    const std::string book = device.OutsidePath("zero.txt");
+    const std::string o = device.outside() + "/";
+    // Eleven lines down on page 3, then four font steps up.
+    std::string steps = "idle\nkey 0x22\nidle\nkey 0x22\nidle\nchar 9\nidle\n";
+    for (int i = 0; i < 11; ++i) steps += "key 0x28\nidle\n";
+    steps += "key 0x0d\nidle\nkey 0x27\nidle\n" + Answer(Cmd::kAddNote) +
+             "text Far note\nanswer 1\nkey 0x0d\nidle\nadvance 300\nidle\n";
+    for (int i = 0; i < 4; ++i) steps += "menu 40082\nidle\n";
+    ASSERT_EQ(RunSteps(device, {book}, steps + "key 0x24\nidle\nquit\n").status, 0);
+    std::uint32_t start = 0, end = 0;
+    {
+        AnnotationFile file;
+        ASSERT_EQ(file.OpenOrCreate("\\storage\\eBooks\\zero.txt", nullptr, 0, 1, 0, 0), 0);
+        BookmarkIterator it;
+        file.StartIterator(&it, AnnotationFile::kNote, 0, 0xFFFFFFFF);
+        const std::int32_t i = file.FindNext(&it);
+        ASSERT_GE(i, 0);
+        ASSERT_EQ(file.GetBookmarkRange(i, &start, &end, nullptr, nullptr, nullptr), 0);
+    }
+    ASSERT_LT(end, lines.size());
+    ASSERT_EQ(RunSteps(device, {book}, "idle\nmenu 40076\nidle\nsoftkey 1\nidle\npagetext " + o +
+                                          "opened.txt\nquit\n")
+                  .status,
+              0);
+    std::string shown;
+    for (const std::string& line : FileLines(o + "opened.txt")) shown += line + " ";
+    // On to the next line's number: "some words" alone is on every line.
+    const size_t nextLine = lines.find('\n', end) + 1;
+    std::string words = lines.substr(start, nextLine + 17 - start);
+    for (char& c : words)
+        if (c == '\n') c = ' ';
+    EXPECT_NE(shown.find(words), std::string::npos) << words << " | " << shown;
+}
+
 // The same link made over words the book gives only a title: the title leads nowhere, so a
 // tap on the words follows the reader's own link (the title once took the tap and did nothing).
 TEST(SelectingText, ACustomLinkOverTitledWordsIsFollowed) {
