@@ -443,5 +443,58 @@ TEST(LookupProgram, ADictionaryTitleWiderThanThePopupStaysInsideItsFrame) {
     }
 }
 
+
+// A word looked up on the page's last line keeps its place in view: the pop-up that has no room
+// below it goes above it (it was shifted up over the word), on either screen and in either
+// language, and the word stays marked beside it.
+TEST_F(RecordSetProgram, AWordOnTheLastLineStaysInViewBelowItsPopup) {
+    BookBuilder story;
+    std::string text;
+    for (int i = 0; i < 12; ++i) text += "The lamp was old and patient, and the keeper trimmed it. ";
+    story.text.assign(text.begin(), text.end());
+    story.fullName = "Story";
+    const Bytes bytes = story.Build();
+    device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+    struct Setting {
+        int scale;
+        const char* language;
+    };
+    for (const Setting setting : {Setting{1, "en"}, Setting{1, "fr"}, Setting{2, "en"},
+                                  Setting{2, "fr"}}) {
+        const int k = setting.scale;
+        SCOPED_TRACE(std::to_string(k) + setting.language);
+        const std::vector<std::string> env = {
+            k == 2 ? "FOLIVANT_SCREEN=480x640@192" : "FOLIVANT_SCREEN=240x320@96",
+            std::string("FOLIVANT_LANGUAGE=") + setting.language};
+        auto shoot = [&](const std::string& steps) {
+            const std::string shot = device.outside() + "/shot" + std::to_string(++shots) + ".png";
+            Screen screen;
+            EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\Story.prc"},
+                               "idle\n" + steps + "idle\nscreenshot " + shot + "\nquit\n", env)
+                          .status,
+                      0);
+            EXPECT_TRUE(screen.Read(shot));
+            return screen;
+        };
+        // "lamp" ends the page's last line ("trimmed it. The lamp"), around (160, 266) at 96 dpi.
+        const int tapX = 160 * k, tapY = 266 * k;
+        const Screen plain = shoot("");
+        const Screen shown = shoot("answer 50045\ntap " + std::to_string(tapX) + " " +
+                                   std::to_string(tapY) + "\nidle\n");
+        ASSERT_GT(shown.CountOf(0, 0, shown.width, shown.height, 0xFFFFCE), 1000 * k * k);
+        // The word: no pop-up yellow over it, and marked (white on black) where the plain page
+        // has black on white.
+        const int x = tapX - 8 * k, y = tapY - 5 * k, w = 24 * k, h = 10 * k;
+        EXPECT_EQ(shown.CountOf(x, y, w, h, 0xFFFFCE), 0);
+        EXPECT_GT(shown.CountOf(x, y, w, h, 0x000000), w * h / 3);
+        EXPECT_LT(plain.CountOf(x, y, w, h, 0x000000), w * h / 3);
+        // The pop-up stands wholly above the word's line.
+        int bottom = -1;
+        for (int row = 0; row < shown.height; ++row)
+            if (shown.CountOf(0, row, shown.width, 1, 0xFFFFCE) > 0) bottom = row;
+        EXPECT_LT(bottom, tapY - 8 * k);
+    }
+}
+
 }  // namespace
 }  // namespace fvt::test
