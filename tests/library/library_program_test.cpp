@@ -321,5 +321,34 @@ TEST(LibraryRows, TheTitleStripShowsTheTotalSizeWholeAtEitherDensity) {
     EXPECT_GT(widths[1], widths[0] * 3 / 2);
 }
 
+
+// The title strip counts one book as "1 eBook": its text is an "s" narrower than "2 eBooks"
+// (both digits are as wide), at either density and in either language.
+TEST(LibraryRows, TheTitleStripCountsOneBookInTheSingular) {
+    for (const char* screen : {"240x320@96", "480x640@192"})
+        for (const char* language : {"en", "fr"}) {
+            SCOPED_TRACE(std::string(screen) + language);
+            const int scale = screen[0] == '4' ? 2 : 1;
+            int widths[2] = {0, 0};
+            for (int books = 1; books <= 2; ++books) {
+                TempDevice device;
+                ASSERT_TRUE(device.ok());
+                for (int i = 0; i < books; ++i) AddBook(device, i ? "Beta" : "Alpha");
+                const std::string shot = device.outside() + "/library.png";
+                ASSERT_EQ(RunSteps(device, {}, "idle\nscreenshot " + shot + "\nquit\n",
+                                   {std::string("FOLIVANT_SCREEN=") + screen,
+                                    std::string("FOLIVANT_LANGUAGE=") + language})
+                              .status,
+                          0);
+                Screen s;
+                ASSERT_TRUE(s.Read(shot));
+                // The strip's left half, below the caption.
+                widths[books - 1] = InkWidth(s, 0, 28 * scale, s.width / 2, 14 * scale);
+            }
+            ASSERT_GT(widths[0], 20 * scale);
+            EXPECT_LT(widths[0] + 3 * scale, widths[1]);
+        }
+}
+
 }  // namespace
 }  // namespace fvt::test
