@@ -350,5 +350,35 @@ TEST(LibraryRows, TheTitleStripCountsOneBookInTheSingular) {
         }
 }
 
+
+// The library's own boxes lay out cleanly in both languages on both screens: the driver's box
+// screenshot fails the run when a text does not fit. The French title "Ajouter / supprimer des
+// listes de lecture" was cut to its first line on the large screen.
+TEST(ReadingLists, TheListBoxesLayOutCleanlyInEitherLanguageOnEitherScreen) {
+    for (const char* screen : {"240x320@96", "480x640@192"})
+        for (const char* language : {"en", "fr"}) {
+            SCOPED_TRACE(std::string(screen) + language);
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            AddBook(device, "Alpha");
+            const std::string o = device.outside() + "/";
+            auto box = [&](const std::string& name) {
+                return "screenshot-box " + o + name + ".png\n";
+            };
+            // A list made first, so that the book's Reading list page has a row.
+            const std::string steps =
+                "idle\nanswer 40074\nanswer 1029\nanswer 1\nsoftkey 2\nidle\n" + box("lists") +
+                "answer 2\nmenu 40074\nidle\n" + box("sheet") + "answer 1\n" + box("properties") +
+                "answer 2\nanswer-key 0x32\n" + box("list") + "answer 2\nanswer 2\nmenu 40022\n"
+                "idle\nquit\n";
+            const ProgramResult run = RunSteps(device, {}, steps,
+                                               {std::string("FOLIVANT_SCREEN=") + screen,
+                                                std::string("FOLIVANT_LANGUAGE=") + language});
+            EXPECT_EQ(run.status, 0) << run.Describe();
+            for (const char* name : {"lists", "sheet", "properties", "list"})
+                EXPECT_TRUE(Screen().Read(o + name + ".png")) << name;
+        }
+}
+
 }  // namespace
 }  // namespace fvt::test
