@@ -496,5 +496,70 @@ TEST_F(RecordSetProgram, AWordOnTheLastLineStaysInViewBelowItsPopup) {
     }
 }
 
+
+
+
+
+// A page restored at start-up (the book reopened where it was left) takes taps as a freshly
+// opened page does: a tapped word is looked up, and its pop-up is the same on both.
+TEST_F(RecordSetProgram, AWordOfARestoredPageIsLookedUp) {
+    BookBuilder story;
+    std::string text;
+    for (int i = 0; i < 30; ++i) text += "The lamp was old and patient, and the keeper trimmed it. ";
+    story.text.assign(text.begin(), text.end());
+    story.fullName = "Story";
+    const Bytes bytes = story.Build();
+    device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+    const std::string at = "\\storage\\eBooks\\Story.prc";
+    // "keeper" on the second line of the second page, reached by a page turn (a fresh layout);
+    // the run leaves the book there, so the next run opens on that page restored.
+    const std::string lookup = "answer 50045\ntap 80 57\nidle\n";
+    const Screen fresh = Run("key 0x22\nidle\n" + lookup, at);
+    const Screen restored = Run(lookup, at);
+    ASSERT_GT(PopupPixels(fresh), 1000);
+    EXPECT_GT(PopupPixels(restored), 1000);
+    EXPECT_EQ(restored.pixels, fresh.pixels);
+}
+
+
+// The options' Dictionary spinner offers the installed dictionaries after "--- Auto ---": one
+// step on from it shows another choice where a dictionary is installed, and none where not.
+TEST(LookupProgram, TheDictionaryOptionOffersTheInstalledDictionaries) {
+    for (const bool installed : {false, true}) {
+        SCOPED_TRACE(installed);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        if (installed) {
+            DictionarySpec spec;
+            spec.name = "Glossary";
+            spec.words = {{u"lamp", "A light."}};
+            const Bytes bytes = DictionaryBook(spec);
+            device.WriteHost("storage/eBooks/Glossary.prc", std::string(bytes.begin(), bytes.end()));
+        }
+        BookBuilder story;
+        const std::string text = "The lamp was old and patient.";
+        story.text.assign(text.begin(), text.end());
+        story.fullName = "Story";
+        const Bytes bytes = story.Build();
+        device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+        const std::string o = device.outside() + "/";
+        // The options sheet's first page, as it opens and after Right on its spinner.
+        auto general = [&](const std::string& name, const std::string& keys) {
+            EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\Story.prc"},
+                               "idle\nanswer-key 0x31\n" + keys + "screenshot-box " + o + name +
+                                   "\nanswer 2\nanswer 2\nmenu 40041\nidle\nquit\n")
+                          .status,
+                      0);
+            Screen s;
+            EXPECT_TRUE(s.Read(o + name));
+            return s;
+        };
+        const Screen opened = general("opened.png", "");
+        const Screen stepped = general("stepped.png", "answer-key 0x27\n");
+        ASSERT_FALSE(opened.pixels.empty());
+        EXPECT_EQ(opened.pixels != stepped.pixels, installed);
+    }
+}
+
 }  // namespace
 }  // namespace fvt::test
