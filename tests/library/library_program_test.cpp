@@ -380,5 +380,36 @@ TEST(ReadingLists, TheListBoxesLayOutCleanlyInEitherLanguageOnEitherScreen) {
         }
 }
 
+// A reading list is renamed and removed in the Add / Remove dialog as it was made there: Modify
+// takes the typed name, Remove (confirmed) drops it, in the catalogue and in the book that held
+// it, and each change is kept across restarts.
+TEST(ReadingLists, RenamedAndRemovedInTheDialogAcrossRestarts) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    AddBook(device, "Alpha");
+    const std::string config = "Windows/FVT_global_configuration.fvt";
+    const std::string book = "storage/eBooks/Alpha.fvt";
+    const std::string dialog = "idle\nanswer 40074\n";
+    // Made, and Alpha put on it through its Properties' Reading list page.
+    ASSERT_EQ(RunSteps(device, {}, dialog + "answer 1029\nanswer 1\nsoftkey 2\nidle\n"
+                                 "answer-key 0x32\nanswer-tap 13 83\nanswer 1\nanswer 2\n"
+                                 "menu 40022\nidle\nquit\n").status,
+              0);
+    ASSERT_NE(device.ReadHost(config).find(Utf16("My Reading list")), std::string::npos);
+    ASSERT_NE(device.ReadHost(book).find(Utf16("My Reading list")), std::string::npos);
+    const ProgramResult renamed =
+        RunSteps(device, {}, dialog + "answer 1030\ntext Lighthouses\nanswer 1\nsoftkey 2\nidle\nquit\n");
+    EXPECT_EQ(renamed.status, 0) << renamed.Describe();
+    EXPECT_NE(device.ReadHost(config).find(Utf16("Lighthouses")), std::string::npos);
+    EXPECT_EQ(device.ReadHost(config).find(Utf16("My Reading list")), std::string::npos);
+    EXPECT_NE(device.ReadHost(book).find(Utf16("Lighthouses")), std::string::npos);
+    EXPECT_EQ(device.ReadHost(book).find(Utf16("My Reading list")), std::string::npos);
+    const ProgramResult removed =
+        RunSteps(device, {}, dialog + "answer 1031\nanswer 1\nanswer 1\nsoftkey 2\nidle\nquit\n");
+    EXPECT_EQ(removed.status, 0) << removed.Describe();
+    EXPECT_EQ(device.ReadHost(config).find(Utf16("Lighthouses")), std::string::npos);
+    EXPECT_EQ(device.ReadHost(book).find(Utf16("Lighthouses")), std::string::npos);
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -561,5 +561,6 @@ TEST(LookupProgram, TheDictionaryOptionOffersTheInstalledDictionaries) {
     }
 }
 
+
 }  // namespace
 }  // namespace fvt::test
