@@ -561,6 +561,5 @@ TEST(LookupProgram, TheDictionaryOptionOffersTheInstalledDictionaries) {
     }
 }
 
-
 }  // namespace
 }  // namespace fvt::test
