@@ -600,10 +600,16 @@ void LibraryView::UpdateTitleStrip() {
     if (filter == 2) nameId = 5158;
     if (filter == 4) nameId = 5157;
     if (filter == 8) nameId = 5155;
-    std::string count = std::to_string(GetItemCount());
+    const int32_t rows = GetItemCount();
+    std::string count = std::to_string(rows);
     std::u16string first(count.begin(), count.end());
     first += u" ";
-    first += Str(nameId);
+    // One book is "1 eBook", not "1 eBooks".
+    const uint32_t bookClass = filter == 2 || filter == 4 || filter == 8 ? filter : 1;
+    if (rows == 1)
+        first += LibraryViewText::BookTypeName(bookClass, false);
+    else
+        first += Str(nameId);
     titleStrip.SetText(first.c_str());
     Text size;
     size.FormatByteSize(static_cast<uint64_t>(totalBytes));

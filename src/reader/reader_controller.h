@@ -280,6 +280,9 @@ public:
     bool LookupCommand(int32_t id);
     // The tapped word's selection, kept while its look-up pop-up shows.
     void HoldWordMark();
+    // Shows a look-up pop-up over the pop-up area; one at the tapped word's anchor keeps the
+    // word in view where it can.
+    bool ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement);
     void ReleaseWordMark();
     bool HoldsWordMark();
     bool LookupSelection(const String& word, Point anchor, const String& path, uint32_t language,

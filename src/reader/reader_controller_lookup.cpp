@@ -216,6 +216,7 @@ struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
     bool tapped = false;
     // Below the tapped word's box, when it is known.
     Point wordAnchor{};
+    Rect wordRect{};
     bool wordBox = false;
     // The looked-up word stays selected on the page while its pop-up shows.
     bool wordMarked = false;
@@ -369,6 +370,12 @@ bool ReaderController::LookupCommand(int32_t id) {
     return found;
 }
 
+bool ReaderController::ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement) {
+    if (placement == TextPopup::kAtAnchor && Lookups().wordBox && anchor == Lookups().wordAnchor)
+        popup.KeepClear(Lookups().wordRect);
+    return popup.ShowAt(popupRect_, anchor, placement);
+}
+
 void ReaderController::HoldWordMark() {
     // Held only while a pop-up shows and can say when it goes; otherwise the reset that
     // follows the command lets the word go.
@@ -428,7 +435,7 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
         HidePopupPage();
         if (std::unique_ptr<LookupPopup> popup = NewPopup(popupFactory_, surface_, &state)) {
             Lookup::FillNoDictionary(*popup, static_cast<uint32_t>(id), quiet);
-            if (popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(popup);
+            if (ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(popup);
         }
         return false;
     }
@@ -484,7 +491,7 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
                 Lookup::ShowIndexSearchLink(*popup, static_cast<LoadedDictionary&>(*kept).location,
                                             word, String());
             }
-            if (popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(popup);
+            if (ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(popup);
             break;
         }
         case Lookup::Outcome::kOpenEntry: {
@@ -497,7 +504,7 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
             HidePopupPage();
             std::unique_ptr<TextPopup> popup =
                 ShowLookupResultsPopup(word, *catalogue, entries, matches, false);
-            if (popup && popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor))
+            if (popup && ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor))
                 pagePopup_ = std::move(popup);
             break;
         }
@@ -509,7 +516,7 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
             if (!page) break;
             Lookup::ShowIndexSearchLink(*page, location, word, String());
             static_cast<LookupPopup&>(*page).KeepBook(kept);
-            if (page->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(page);
+            if (ShowLookupPopup(*page, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(page);
             break;
         }
     }
@@ -678,7 +685,7 @@ bool ReaderController::OpenLookupResult(const std::vector<LookupMatch>& matches,
         if (page) {
             if (!byName) Lookup::ShowIndexSearchLink(*page, reference, word, String());
             static_cast<LookupPopup&>(*page).KeepBook(tables);
-            if (page->ShowAt(popupRect_, anchor, byName ? TextPopup::kCentred : TextPopup::kAtAnchor))
+            if (ShowLookupPopup(*page, anchor, byName ? TextPopup::kCentred : TextPopup::kAtAnchor))
                 pagePopup_ = std::move(page);
         }
         return true;
@@ -777,7 +784,7 @@ bool ReaderController::OpenEntryText(LoadedDictionary& loaded,
         if (window) {
             EntryRecords records(loaded.book, loader_);
             window->AddIndexEntryText(records, book, position, reader);
-            opened = popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor);
+            opened = ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor);
             if (opened) pagePopup_ = std::move(popup);
         }
     } else if (reader.FindTag(kTagPosition, &count, &values) == 0 && !values.empty()) {
@@ -909,6 +916,7 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
 void ReaderController::NoteTappedWordBox(const Rect& box) {
     if (box.IsEmpty()) return;
     Lookups().wordAnchor = Point{box.x, box.y + box.height};
+    Lookups().wordRect = box;
     Lookups().wordBox = true;
 }
 

@@ -51,6 +51,7 @@ public:
     bool ShowAt(const Rect& area, Point anchor, uint32_t placement) override {
         return inner_->ShowAt(area, anchor, placement);
     }
+    void KeepClear(const Rect& box) override { inner_->KeepClear(box); }
     void Hide() override { inner_->Hide(); }
     bool AddTarget(const String& text, uint32_t flags, LinkTarget* target) override {
         return inner_->AddTarget(text, flags, target);

@@ -73,6 +73,9 @@ public:
     virtual bool AddLink(const String& text, uint32_t flags, uint32_t objectKind,
                          uint32_t method, int32_t argument) = 0;
     virtual bool ShowAt(const Rect& area, Point anchor, uint32_t placement) = 0;
+    // A box (the looked-up word) that a pop-up shown at its anchor leaves in view where it fits
+    // above or below it.
+    virtual void KeepClear(const Rect& /*box*/) {}
     virtual void Hide() = 0;
     // A run that carries its own link target (the pop-up keeps a reference); false when the
     // pop-up cannot carry one or is full.

@@ -15,6 +15,7 @@ public:
     bool AddLink(const String& text, uint32_t flags, uint32_t objectKind, uint32_t method,
                  int32_t argument) override;
     bool ShowAt(const Rect& area, Point anchor, uint32_t placement) override;
+    void KeepClear(const Rect& box) override { window_.SetKeepClear(box); }
     void Hide() override { window_.Show(false); }
     bool AddTarget(const String& text, uint32_t flags, LinkTarget* target) override;
     TextPopupWindow* PopupWindow() override { return &window_; }

@@ -49,6 +49,26 @@ TEST_F(TextPopupTest, AnAnchorNearTheRightEdgeIsShiftedInside) {
     EXPECT_TRUE(Rect::ContainsRect(r, box));
 }
 
+// A pop-up anchored below a word on the last line goes above the word rather than over it.
+TEST_F(TextPopupTest, APopupPushedUpOverItsWordGoesAboveIt) {
+    Make("A note written in the margin of the page");
+    Rect client{};
+    ASSERT_TRUE(popup->ClientAreaIn(client, nullptr));
+    const Rect word{40, client.Bottom() - 20, 30, 16};
+    popup->SetKeepClear(word);
+    popup->SetAnchor(Point{word.x, word.Bottom()}, false);
+    ASSERT_TRUE(popup->Show(true));
+    Rect r = popup->Rectangle();
+    EXPECT_EQ(r.Bottom(), word.y);
+    EXPECT_FALSE(Rect::Intersects(r, word));
+    popup->Show(false);
+    // Room below: the anchor holds.
+    popup->SetAnchor(Point{word.x, 40}, false);
+    popup->SetKeepClear(Rect{word.x, 24, 30, 16});
+    ASSERT_TRUE(popup->Show(true));
+    EXPECT_EQ(popup->Rectangle().y, 40);
+}
+
 TEST_F(TextPopupTest, ACentredPopupIsCentredEvenAcrossTheEdge) {
     Make("A note written in the margin of the page");
     popup->SetAnchor(Point{235, 100}, true);

@@ -321,5 +321,95 @@ TEST(LibraryRows, TheTitleStripShowsTheTotalSizeWholeAtEitherDensity) {
     EXPECT_GT(widths[1], widths[0] * 3 / 2);
 }
 
+
+// The title strip counts one book as "1 eBook": its text is an "s" narrower than "2 eBooks"
+// (both digits are as wide), at either density and in either language.
+TEST(LibraryRows, TheTitleStripCountsOneBookInTheSingular) {
+    for (const char* screen : {"240x320@96", "480x640@192"})
+        for (const char* language : {"en", "fr"}) {
+            SCOPED_TRACE(std::string(screen) + language);
+            const int scale = screen[0] == '4' ? 2 : 1;
+            int widths[2] = {0, 0};
+            for (int books = 1; books <= 2; ++books) {
+                TempDevice device;
+                ASSERT_TRUE(device.ok());
+                for (int i = 0; i < books; ++i) AddBook(device, i ? "Beta" : "Alpha");
+                const std::string shot = device.outside() + "/library.png";
+                ASSERT_EQ(RunSteps(device, {}, "idle\nscreenshot " + shot + "\nquit\n",
+                                   {std::string("FOLIVANT_SCREEN=") + screen,
+                                    std::string("FOLIVANT_LANGUAGE=") + language})
+                              .status,
+                          0);
+                Screen s;
+                ASSERT_TRUE(s.Read(shot));
+                // The strip's left half, below the caption.
+                widths[books - 1] = InkWidth(s, 0, 28 * scale, s.width / 2, 14 * scale);
+            }
+            ASSERT_GT(widths[0], 20 * scale);
+            EXPECT_LT(widths[0] + 3 * scale, widths[1]);
+        }
+}
+
+
+// The library's own boxes lay out cleanly in both languages on both screens: the driver's box
+// screenshot fails the run when a text does not fit. The French title "Ajouter / supprimer des
+// listes de lecture" was cut to its first line on the large screen.
+TEST(ReadingLists, TheListBoxesLayOutCleanlyInEitherLanguageOnEitherScreen) {
+    for (const char* screen : {"240x320@96", "480x640@192"})
+        for (const char* language : {"en", "fr"}) {
+            SCOPED_TRACE(std::string(screen) + language);
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            AddBook(device, "Alpha");
+            const std::string o = device.outside() + "/";
+            auto box = [&](const std::string& name) {
+                return "screenshot-box " + o + name + ".png\n";
+            };
+            // A list made first, so that the book's Reading list page has a row.
+            const std::string steps =
+                "idle\nanswer 40074\nanswer 1029\nanswer 1\nsoftkey 2\nidle\n" + box("lists") +
+                "answer 2\nmenu 40074\nidle\n" + box("sheet") + "answer 1\n" + box("properties") +
+                "answer 2\nanswer-key 0x32\n" + box("list") + "answer 2\nanswer 2\nmenu 40022\n"
+                "idle\nquit\n";
+            const ProgramResult run = RunSteps(device, {}, steps,
+                                               {std::string("FOLIVANT_SCREEN=") + screen,
+                                                std::string("FOLIVANT_LANGUAGE=") + language});
+            EXPECT_EQ(run.status, 0) << run.Describe();
+            for (const char* name : {"lists", "sheet", "properties", "list"})
+                EXPECT_TRUE(Screen().Read(o + name + ".png")) << name;
+        }
+}
+
+// A reading list is renamed and removed in the Add / Remove dialog as it was made there: Modify
+// takes the typed name, Remove (confirmed) drops it, in the catalogue and in the book that held
+// it, and each change is kept across restarts.
+TEST(ReadingLists, RenamedAndRemovedInTheDialogAcrossRestarts) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    AddBook(device, "Alpha");
+    const std::string config = "Windows/FVT_global_configuration.fvt";
+    const std::string book = "storage/eBooks/Alpha.fvt";
+    const std::string dialog = "idle\nanswer 40074\n";
+    // Made, and Alpha put on it through its Properties' Reading list page.
+    ASSERT_EQ(RunSteps(device, {}, dialog + "answer 1029\nanswer 1\nsoftkey 2\nidle\n"
+                                 "answer-key 0x32\nanswer-tap 13 83\nanswer 1\nanswer 2\n"
+                                 "menu 40022\nidle\nquit\n").status,
+              0);
+    ASSERT_NE(device.ReadHost(config).find(Utf16("My Reading list")), std::string::npos);
+    ASSERT_NE(device.ReadHost(book).find(Utf16("My Reading list")), std::string::npos);
+    const ProgramResult renamed =
+        RunSteps(device, {}, dialog + "answer 1030\ntext Lighthouses\nanswer 1\nsoftkey 2\nidle\nquit\n");
+    EXPECT_EQ(renamed.status, 0) << renamed.Describe();
+    EXPECT_NE(device.ReadHost(config).find(Utf16("Lighthouses")), std::string::npos);
+    EXPECT_EQ(device.ReadHost(config).find(Utf16("My Reading list")), std::string::npos);
+    EXPECT_NE(device.ReadHost(book).find(Utf16("Lighthouses")), std::string::npos);
+    EXPECT_EQ(device.ReadHost(book).find(Utf16("My Reading list")), std::string::npos);
+    const ProgramResult removed =
+        RunSteps(device, {}, dialog + "answer 1031\nanswer 1\nanswer 1\nsoftkey 2\nidle\nquit\n");
+    EXPECT_EQ(removed.status, 0) << removed.Describe();
+    EXPECT_EQ(device.ReadHost(config).find(Utf16("Lighthouses")), std::string::npos);
+    EXPECT_EQ(device.ReadHost(book).find(Utf16("Lighthouses")), std::string::npos);
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -443,5 +443,123 @@ TEST(LookupProgram, ADictionaryTitleWiderThanThePopupStaysInsideItsFrame) {
     }
 }
 
+
+// A word looked up on the page's last line keeps its place in view: the pop-up that has no room
+// below it goes above it (it was shifted up over the word), on either screen and in either
+// language, and the word stays marked beside it.
+TEST_F(RecordSetProgram, AWordOnTheLastLineStaysInViewBelowItsPopup) {
+    BookBuilder story;
+    std::string text;
+    for (int i = 0; i < 12; ++i) text += "The lamp was old and patient, and the keeper trimmed it. ";
+    story.text.assign(text.begin(), text.end());
+    story.fullName = "Story";
+    const Bytes bytes = story.Build();
+    device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+    struct Setting {
+        int scale;
+        const char* language;
+    };
+    for (const Setting setting : {Setting{1, "en"}, Setting{1, "fr"}, Setting{2, "en"},
+                                  Setting{2, "fr"}}) {
+        const int k = setting.scale;
+        SCOPED_TRACE(std::to_string(k) + setting.language);
+        const std::vector<std::string> env = {
+            k == 2 ? "FOLIVANT_SCREEN=480x640@192" : "FOLIVANT_SCREEN=240x320@96",
+            std::string("FOLIVANT_LANGUAGE=") + setting.language};
+        auto shoot = [&](const std::string& steps) {
+            const std::string shot = device.outside() + "/shot" + std::to_string(++shots) + ".png";
+            Screen screen;
+            EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\Story.prc"},
+                               "idle\n" + steps + "idle\nscreenshot " + shot + "\nquit\n", env)
+                          .status,
+                      0);
+            EXPECT_TRUE(screen.Read(shot));
+            return screen;
+        };
+        // "lamp" ends the page's last line ("trimmed it. The lamp"), around (160, 266) at 96 dpi.
+        const int tapX = 160 * k, tapY = 266 * k;
+        const Screen plain = shoot("");
+        const Screen shown = shoot("answer 50045\ntap " + std::to_string(tapX) + " " +
+                                   std::to_string(tapY) + "\nidle\n");
+        ASSERT_GT(shown.CountOf(0, 0, shown.width, shown.height, 0xFFFFCE), 1000 * k * k);
+        // The word: no pop-up yellow over it, and marked (white on black) where the plain page
+        // has black on white.
+        const int x = tapX - 8 * k, y = tapY - 5 * k, w = 24 * k, h = 10 * k;
+        EXPECT_EQ(shown.CountOf(x, y, w, h, 0xFFFFCE), 0);
+        EXPECT_GT(shown.CountOf(x, y, w, h, 0x000000), w * h / 3);
+        EXPECT_LT(plain.CountOf(x, y, w, h, 0x000000), w * h / 3);
+        // The pop-up stands wholly above the word's line.
+        int bottom = -1;
+        for (int row = 0; row < shown.height; ++row)
+            if (shown.CountOf(0, row, shown.width, 1, 0xFFFFCE) > 0) bottom = row;
+        EXPECT_LT(bottom, tapY - 8 * k);
+    }
+}
+
+
+
+
+
+// A page restored at start-up (the book reopened where it was left) takes taps as a freshly
+// opened page does: a tapped word is looked up, and its pop-up is the same on both.
+TEST_F(RecordSetProgram, AWordOfARestoredPageIsLookedUp) {
+    BookBuilder story;
+    std::string text;
+    for (int i = 0; i < 30; ++i) text += "The lamp was old and patient, and the keeper trimmed it. ";
+    story.text.assign(text.begin(), text.end());
+    story.fullName = "Story";
+    const Bytes bytes = story.Build();
+    device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+    const std::string at = "\\storage\\eBooks\\Story.prc";
+    // "keeper" on the second line of the second page, reached by a page turn (a fresh layout);
+    // the run leaves the book there, so the next run opens on that page restored.
+    const std::string lookup = "answer 50045\ntap 80 57\nidle\n";
+    const Screen fresh = Run("key 0x22\nidle\n" + lookup, at);
+    const Screen restored = Run(lookup, at);
+    ASSERT_GT(PopupPixels(fresh), 1000);
+    EXPECT_GT(PopupPixels(restored), 1000);
+    EXPECT_EQ(restored.pixels, fresh.pixels);
+}
+
+
+// The options' Dictionary spinner offers the installed dictionaries after "--- Auto ---": one
+// step on from it shows another choice where a dictionary is installed, and none where not.
+TEST(LookupProgram, TheDictionaryOptionOffersTheInstalledDictionaries) {
+    for (const bool installed : {false, true}) {
+        SCOPED_TRACE(installed);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        if (installed) {
+            DictionarySpec spec;
+            spec.name = "Glossary";
+            spec.words = {{u"lamp", "A light."}};
+            const Bytes bytes = DictionaryBook(spec);
+            device.WriteHost("storage/eBooks/Glossary.prc", std::string(bytes.begin(), bytes.end()));
+        }
+        BookBuilder story;
+        const std::string text = "The lamp was old and patient.";
+        story.text.assign(text.begin(), text.end());
+        story.fullName = "Story";
+        const Bytes bytes = story.Build();
+        device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+        const std::string o = device.outside() + "/";
+        // The options sheet's first page, as it opens and after Right on its spinner.
+        auto general = [&](const std::string& name, const std::string& keys) {
+            EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\Story.prc"},
+                               "idle\nanswer-key 0x31\n" + keys + "screenshot-box " + o + name +
+                                   "\nanswer 2\nanswer 2\nmenu 40041\nidle\nquit\n")
+                          .status,
+                      0);
+            Screen s;
+            EXPECT_TRUE(s.Read(o + name));
+            return s;
+        };
+        const Screen opened = general("opened.png", "");
+        const Screen stepped = general("stepped.png", "answer-key 0x27\n");
+        ASSERT_FALSE(opened.pixels.empty());
+        EXPECT_EQ(opened.pixels != stepped.pixels, installed);
+    }
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -70,9 +70,12 @@ bool TextPopupWindow::Show(bool show) {
         Rect::CenterYAt(r, anchor_.y);
     } else {
         Rect visible{};
-        if (ClientAreaIn(visible, nullptr))
+        if (ClientAreaIn(visible, nullptr)) {
             Rect::PlaceWithin(r, 0, anchor_, visible);
-        else {
+            // Anchored below a word but pushed up over it by the screen's bottom edge.
+            if (Rect::Intersects(r, keepClear_) && keepClear_.y - r.height >= visible.y)
+                r.y = keepClear_.y - r.height;
+        } else {
             r.x = anchor_.x;
             r.y = anchor_.y;
         }

@@ -45,6 +45,9 @@ public:
     void SetAnchor(Point anchor, bool centred);
     Point Anchor() const { return anchor_; }
     bool IsCentred() const { return centred_ != 0; }
+    // A box a pop-up placed at its anchor leaves in view where it can: one shifted over it to
+    // stay on the screen goes above it instead, when it fits there. Empty: none.
+    void SetKeepClear(const Rect& box) { keepClear_ = box; }
 
     bool Show(bool show) override;
     void Redraw(const Rect* area) override;
@@ -75,5 +78,6 @@ private:
     std::unique_ptr<TextBox> box_;
     Point anchor_{};
     uint32_t centred_ = 0;
+    Rect keepClear_{};
     std::function<void()> onHidden_;
 };
