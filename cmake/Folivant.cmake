@@ -88,7 +88,10 @@ function(folivant_tool)
   if(A_STANDALONE)
     set_target_properties(${A_NAME} PROPERTIES FOLIVANT_STANDALONE ON)
     get_property(no_archives GLOBAL PROPERTY FOLIVANT_MISSING_ARCHIVES)
-    if(NOT FOLIVANT_SANITIZE AND NOT FOLIVANT_FUZZ AND NOT no_archives)
+    # A sanitizer's runtime (also one asked for through the flags alone, as the thread
+    # sanitizer's build does) cannot be linked statically.
+    if(NOT FOLIVANT_SANITIZE AND NOT FOLIVANT_FUZZ AND NOT no_archives AND
+       NOT "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES "-fsanitize")
       set_target_properties(${A_NAME} PROPERTIES FOLIVANT_STATIC ON)
       target_link_options(${A_NAME} PRIVATE -static)
     endif()
