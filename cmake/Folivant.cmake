@@ -9,7 +9,20 @@
 #       libFuzzer target, run under CTest for FOLIVANT_FUZZ_RUNS runs (labels fuzz;<SUBSYSTEM>),
 #       with ARGS as further libFuzzer flags.
 #   folivant_bench(NAME core_bench SOURCES ... DEPS ...)
-#   folivant_tool(NAME bookdump SOURCES ... DEPS ...)   test-support program, never installed.
+#   folivant_tool(NAME bookdump SOURCES ... DEPS ... [STANDALONE])
+#       test-support program, never installed. A STANDALONE one (the dump tools) is linked on its
+#       own: see below.
+#   folivant_external(TARGET fvt_media SHARED JPEG::JPEG STATIC jpeg)
+#       links an outside library, as the archives named (lib<name>.a) into a static tool.
+#
+# A standalone tool maps and touches only what it runs, for its peak memory is meant to stay
+# below twice its output: it gets none of the program's exported symbols, forced-in device parts
+# (back end, shell and network registrations) or text libraries, and outside sanitizer and fuzz
+# builds it is linked statically, so that no shared C++ runtime or C library is mapped whole.
+# The device layer's link items test these through the two generator conditions below, which
+# read the property of the target being linked.
+set(FOLIVANT_IN_PROGRAM "$<NOT:$<BOOL:$<TARGET_PROPERTY:FOLIVANT_STANDALONE>>>")
+set(FOLIVANT_STATIC_TOOL "$<BOOL:$<TARGET_PROPERTY:FOLIVANT_STATIC>>")
 
 function(folivant_library)
   cmake_parse_arguments(A "" "NAME" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
@@ -68,8 +81,35 @@ function(folivant_bench)
 endfunction()
 
 function(folivant_tool)
-  cmake_parse_arguments(A "" "NAME" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "STANDALONE" "NAME" "SOURCES;DEPS" ${ARGN})
   add_executable(${A_NAME} ${A_SOURCES})
   target_include_directories(${A_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${A_NAME} PRIVATE ${A_DEPS})
+  if(A_STANDALONE)
+    set_target_properties(${A_NAME} PROPERTIES FOLIVANT_STANDALONE ON)
+    get_property(no_archives GLOBAL PROPERTY FOLIVANT_MISSING_ARCHIVES)
+    # A sanitizer's runtime (also one asked for through the flags alone, as the thread
+    # sanitizer's build does) cannot be linked statically.
+    if(NOT FOLIVANT_SANITIZE AND NOT FOLIVANT_FUZZ AND NOT no_archives AND
+       NOT "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES "-fsanitize")
+      set_target_properties(${A_NAME} PROPERTIES FOLIVANT_STATIC ON)
+      target_link_options(${A_NAME} PRIVATE -static)
+    endif()
+  endif()
+endfunction()
+
+function(folivant_external)
+  cmake_parse_arguments(A "" "TARGET" "SHARED;STATIC" ${ARGN})
+  set(archives)
+  foreach(name IN LISTS A_STATIC)
+    find_library(FOLIVANT_ARCHIVE_${name} NAMES lib${name}.a)
+    if(FOLIVANT_ARCHIVE_${name})
+      list(APPEND archives ${FOLIVANT_ARCHIVE_${name}})
+    else()
+      # Without the archive every standalone tool links as the program does.
+      set_property(GLOBAL PROPERTY FOLIVANT_MISSING_ARCHIVES ON)
+    endif()
+  endforeach()
+  target_link_libraries(${A_TARGET} PRIVATE
+    "$<IF:${FOLIVANT_STATIC_TOOL},${archives},${A_SHARED}>")
 endfunction()

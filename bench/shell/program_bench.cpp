@@ -2,7 +2,9 @@
 // and quit without a book, start to the first page of a 5 MB book and quit, and the time a page
 // turn adds (a run with 100 turns against one with none). Each figure is also given as a ratio
 // to starting /bin/true in the same loop, so that machines and loads compare, and as the CPU
-// time the runs took (user and system), which a loaded machine's waiting does not swell.
+// time the runs took (user and system), which a loaded machine's waiting does not swell. Where
+// w3m is installed, `w3m -dump` of a one-line page runs in the same loop too (over_w3m): the
+// usual tool's start, to hold the program's against. Times are medians of the iterations.
 //
 //   program_bench --write-book PATH [MB]   writes the PalmDOC fixture book (for comparing the
 //                                          dump tools and the program with other programs)
@@ -13,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -64,7 +67,7 @@ bool WriteBook(const std::string& path, std::size_t bytes) {
 
 // A device with the 5 MB book, its side file and settings made by a first run.
 struct Stand {
-    std::string root, book, firstPage, turns;
+    std::string root, book, firstPage, turns, page;
     Stand() {
         char pattern[] = "/tmp/fvt-bench-XXXXXX";
         root = mkdtemp(pattern) ? pattern : "/tmp";
@@ -76,6 +79,7 @@ struct Stand {
         std::string steps = "idle\n";
         for (int i = 0; i < 100; ++i) steps += "key 0x22\nidle\n";
         turns = Script("turns.txt", steps + "quit\n");
+        page = Script("page.html", "<html><body><p>One line.</p></body></html>\n");
         Run({FOLIVANT_PROGRAM, book}, firstPage);
         Run({FOLIVANT_PROGRAM}, firstPage, "/empty");
     }
@@ -119,27 +123,43 @@ Stand& Shared() {
     return *stand;
 }
 
-// Runs `run` and /bin/true alternately; reports the run's time, its ratio to /bin/true and its
-// CPU time.
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+constexpr const char* kW3m = "/usr/bin/w3m";
+
+// Runs `run`, /bin/true and (where installed) w3m alternately; reports the run's median time,
+// its ratio to /bin/true's and to w3m's, and its CPU time.
 template <typename F>
 void Paired(benchmark::State& state, F run) {
     Stand& s = Shared();
-    double mine = 0, trivial = 0, cpu = 0;
+    const bool withW3m = access(kW3m, X_OK) == 0;
+    std::vector<double> mine, trivial, cpu, w3m;
     for (auto _ : state) {
         double used = 0;
         double t = run(s, &used);
         double u = s.Run({"/bin/true"});
-        if (t < 0 || u < 0) {
+        double w = withW3m ? s.Run({kW3m, "-dump", s.page}) : 0;
+        if (t < 0 || u < 0 || w < 0) {
             state.SkipWithError("a run failed");
             return;
         }
-        mine += t;
-        trivial += u;
-        cpu += used;
+        mine.push_back(t);
+        trivial.push_back(u);
+        cpu.push_back(used);
+        w3m.push_back(w);
     }
-    state.counters["ms"] = mine / state.iterations() * 1e3;
-    state.counters["over_true"] = mine / trivial;
-    state.counters["cpu_ms"] = cpu / state.iterations() * 1e3;
+    state.counters["ms"] = Median(mine) * 1e3;
+    state.counters["over_true"] = Median(mine) / Median(trivial);
+    state.counters["cpu_ms"] = Median(cpu) * 1e3;
+    if (withW3m) {
+        state.counters["w3m_ms"] = Median(w3m) * 1e3;
+        state.counters["over_w3m"] = Median(mine) / Median(w3m);
+    }
 }
 
 void BM_StartAndQuitNoBook(benchmark::State& state) {

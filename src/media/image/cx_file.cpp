@@ -145,7 +145,8 @@ std::int32_t CxIOFile::Size() {
     if (here < 0 || std::fseek(stream_, 0, SEEK_END) != 0) return -1;
     long size = std::ftell(stream_);
     std::fseek(stream_, here, SEEK_SET);
-    return std::int32_t(size);
+    // A size past the 32-bit range is no size (-1), never a wrapped one.
+    return size < 0 || size > 0x7FFFFFFF ? -1 : std::int32_t(size);
 }
 bool CxIOFile::Flush() {
     return stream_ && std::fflush(stream_) == 0;

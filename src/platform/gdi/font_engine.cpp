@@ -38,9 +38,6 @@ FT_Library Library() {
     return lib;
 }
 
-std::atomic<bool> g_synthetic{false};
-std::atomic<unsigned> g_generation{1};
-
 char16_t Lower(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? c + 32 : c;
 }
@@ -367,7 +364,7 @@ std::shared_ptr<FontInstance> RealizeFont(const LOGFONTW& lf) {
     if (!FontHeightSupported(lf.lfHeight)) return nullptr;
     std::u16string face;
     for (int i = 0; i < LF_FACESIZE && lf.lfFaceName[i]; ++i) face.push_back(lf.lfFaceName[i]);
-    Family family = g_synthetic ? Family::Box : FamilyOf(face);
+    Family family = SyntheticFonts() ? Family::Box : FamilyOf(face);
     bool bold = lf.lfWeight >= FW_SEMIBOLD;
     bool italic = lf.lfItalic != 0;
     bool mono = lf.lfQuality == NONANTIALIASED_QUALITY;
@@ -416,18 +413,7 @@ void FlushFontCache() {
         std::lock_guard<std::mutex> lock(cache.mutex);
         cache.fonts.clear();
     }
-    ++g_generation;
-}
-
-void SetSyntheticFonts(bool on) {
-    g_synthetic = on;
-    ++g_generation;
-}
-bool SyntheticFonts() {
-    return g_synthetic;
-}
-unsigned FontGeneration() {
-    return g_generation;
+    NewFontGeneration();
 }
 
 std::u16string SubstituteFace(const std::u16string& requested) {

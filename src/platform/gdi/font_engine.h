@@ -70,6 +70,7 @@ void SetSyntheticFonts(bool on);
 bool SyntheticFonts();
 // Changes whenever realised fonts must be made again.
 unsigned FontGeneration();
+void NewFontGeneration();
 
 // Face substitution: a requested face name to a DejaVu family ("DejaVu Sans", ...).
 std::u16string SubstituteFace(const std::u16string& requested);

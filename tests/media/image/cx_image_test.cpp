@@ -1,7 +1,10 @@
 // The image object and the memory file.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "media/image/cx_file.h"
@@ -228,4 +231,23 @@ TEST(CxMemFile, WritesCopyABorrowedBuffer) {
     EXPECT_EQ(owned.Size(), 3);
     EXPECT_TRUE(owned.Seek(0, 0));
     EXPECT_EQ(owned.GetC(), 'a');
+}
+
+// A stream's size past 2 GB is refused (-1), never wrapped into a small or negative size that
+// a reader would take for the whole file. The file is sparse: nothing is written to the disk.
+TEST(CxIOFile, SizeIsRefusedPastTheThirtyTwoBitRange) {
+    const std::string path = ::testing::TempDir() + "cx_io_file_size.bin";
+    std::FILE* stream = std::fopen(path.c_str(), "w+b");
+    ASSERT_NE(stream, nullptr);
+    CxIOFile file(stream, true);
+    ASSERT_EQ(file.Write("abc", 1, 3), 3u);
+    ASSERT_TRUE(file.Flush());
+    EXPECT_EQ(file.Size(), 3);
+    EXPECT_EQ(file.Tell(), 3);  // the position is kept
+    for (off_t size : {off_t(0x7FFFFFFF), off_t(0x80000000), off_t(5) << 30}) {
+        ASSERT_EQ(ftruncate(fileno(stream), size), 0);
+        EXPECT_EQ(file.Size(), size > 0x7FFFFFFF ? -1 : std::int32_t(size)) << size;
+    }
+    file.Close();
+    std::remove(path.c_str());
 }

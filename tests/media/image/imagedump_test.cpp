@@ -99,3 +99,41 @@ TEST(Imagedump, BadInputExitsWithOne) {
     EXPECT_EQ(RunImagedump(dir + "missing.bmp " + dir + "bad.ppm"), 1);
     EXPECT_EQ(RunImagedump("--fit 0x3 a b"), 2);
 }
+
+// A JPEG is read from the file as it decodes (its header once for the size, then again from the
+// start): a progressive, subsampled one comes out as the picture decodes in memory, at full
+// size and fitted; a file cut inside its header or empty fails with no output left behind.
+TEST(Imagedump, ProgressiveJpegsAreReadFromTheFile) {
+    std::string dir = ::testing::TempDir();
+    const std::uint32_t w = 70, h = 33;
+    auto jpeg = fvt::test::WriteJpeg(w, h, 3, fvt::test::Gradient(w, h), 90, true, true);
+    ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "prog.jpg", jpeg));
+    ASSERT_EQ(RunImagedump(dir + "prog.jpg " + dir + "prog.ppm"), 0);
+    auto ppm = fvt::test::ReadFileBytes(dir + "prog.ppm");
+    const std::string header = "P6\n70 33\n255\n";
+    ASSERT_EQ(ppm.size(), header.size() + w * h * 3);
+    CxImage image;
+    ASSERT_TRUE(image.DecodeMemory(jpeg.data(), std::uint32_t(jpeg.size()), 1));
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x) {
+            RGBQUAD c = image.GetPixelColor(std::int32_t(x), std::int32_t(h - 1 - y));
+            const std::uint8_t* p = &ppm[header.size() + (std::size_t(y) * w + x) * 3];
+            ASSERT_EQ(p[0], c.rgbRed) << x << "," << y;
+            ASSERT_EQ(p[1], c.rgbGreen);
+            ASSERT_EQ(p[2], c.rgbBlue);
+        }
+    ASSERT_EQ(RunImagedump("--fit 35x35 " + dir + "prog.jpg " + dir + "progfit.ppm"), 0);
+    auto fit = fvt::test::ReadFileBytes(dir + "progfit.ppm");
+    const std::string fitHeader = "P6\n35 16\n255\n";
+    ASSERT_EQ(fit.size(), fitHeader.size() + 35 * 16 * 3);
+    EXPECT_EQ(std::string(fit.begin(), fit.begin() + long(fitHeader.size())), fitHeader);
+
+    const std::vector<std::uint8_t> cut(jpeg.begin(), jpeg.begin() + 40);
+    ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "cut.jpg", cut));
+    EXPECT_EQ(RunImagedump(dir + "cut.jpg " + dir + "cut.ppm"), 1);
+    EXPECT_TRUE(fvt::test::ReadFileBytes(dir + "cut.ppm").empty());
+    ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "empty.jpg", {}));
+    EXPECT_EQ(RunImagedump(dir + "empty.jpg " + dir + "empty.ppm"), 1);
+    ASSERT_TRUE(fvt::test::WriteFileBytes(dir + "two.gif", {'G', 'I'}));
+    EXPECT_EQ(RunImagedump(dir + "two.gif " + dir + "two.ppm"), 1);
+}

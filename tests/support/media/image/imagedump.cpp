@@ -2,15 +2,19 @@
 // Decodes a GIF (first picture), BMP or JPEG with the program's decoders and writes a binary
 // PPM, optionally scaled down to fit the box as the image view shows it. Exit 1 with the reason
 // on standard error when the picture cannot be decoded, 2 on bad usage.
+//
+// Its peak memory is meant to stay below twice its output: a JPEG is read through a small
+// buffer as libjpeg asks (only its coefficients, for a progressive one, are held whole), and a
+// GIF or BMP is read once at its exact size.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "media/image/cx_file.h"
 #include "media/image/cx_image.h"
 #include "media/image/image_decoder.h"
-#include "support/media/image/picture_fixtures.h"
 
 namespace {
 
@@ -33,6 +37,21 @@ void Fit(std::uint32_t w, std::uint32_t h, std::uint32_t boxW, std::uint32_t box
     }
     if (*outW == 0) *outW = 1;
     if (*outH == 0) *outH = 1;
+}
+
+// The whole file in a buffer of its size (no growth by doubling); empty when it cannot be read.
+std::vector<std::uint8_t> ReadWhole(CxFile& file) {
+    std::vector<std::uint8_t> bytes;
+    const std::int32_t size = file.Size();
+    if (size <= 0) return bytes;
+    bytes.resize(std::size_t(size));
+    if (!file.Seek(0, SEEK_SET) || file.Read(bytes.data(), 1, bytes.size()) != bytes.size())
+        bytes.clear();
+    return bytes;
+}
+
+bool IsJpeg(const std::uint8_t* head, std::size_t n) {
+    return n >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
 }
 
 // The PPM written row by row into a file beside `path`, renamed over it when whole: the picture
@@ -111,33 +130,35 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: imagedump [--fit WxH] IN OUT.ppm\n");
         return 2;
     }
-    std::vector<std::uint8_t> bytes = fvt::test::ReadFileBytes(argv[arg]);
-    if (bytes.empty()) return Fail("cannot read the input file, or it is empty");
-    if (bytes.size() > 0x7FFFFFFF) return Fail("file too large");
-    ImageDecoder decoder;
-    decoder.Open(bytes.data(), std::uint32_t(bytes.size()), true);
-    if (!decoder.IsValid()) return Fail("not a GIF, BMP or JPEG picture this program can decode");
-    std::uint32_t w = 0, h = 0;
-    Fit(decoder.Width(), decoder.Height(), boxW, boxH, &w, &h);
+    CxIOFile file(std::fopen(argv[arg], "rb"), true);
+    std::uint8_t head[3] = {};
+    const std::size_t headBytes = file.Read(head, 1, sizeof head);
+    if (headBytes == 0) return Fail("cannot read the input file, or it is empty");
     const char* out = argv[arg + 1];
-    if (decoder.Type() == ImageDecoder::kJpeg) {
+    if (IsJpeg(head, headBytes)) {
+        // The header alone first, for the size; then the picture, from the file's start.
+        CxImage probe;
+        probe.SetEscape(-1);
+        if (!file.Seek(0, SEEK_SET) || !probe.Decode(&file, CXIMAGE_FORMAT_JPG))
+            return Fail(probe.GetLastError());
+        const std::uint32_t fullW = probe.GetWidth(), fullH = probe.GetHeight();
+        std::uint32_t w = 0, h = 0;
+        Fit(fullW, fullH, boxW, boxH, &w, &h);
         CxImage image;
         // The library's DCT scaling first, then the nearest pixel down to the box.
         std::uint8_t scale = 1;
-        while (scale < 8 && decoder.Width() / (scale * 2) >= w &&
-               decoder.Height() / (scale * 2) >= h)
-            scale *= 2;
+        while (scale < 8 && fullW / (scale * 2) >= w && fullH / (scale * 2) >= h) scale *= 2;
         image.SetJpegScale(scale);
         PpmSink sink(out);
-        if (w == decoder.Width() && h == decoder.Height()) image.SetRowSink(&sink);
-        if (!image.DecodeMemory(bytes.data(), std::uint32_t(bytes.size()), CXIMAGE_FORMAT_JPG))
+        if (w == fullW && h == fullH) image.SetRowSink(&sink);
+        if (!file.Seek(0, SEEK_SET) || !image.Decode(&file, CXIMAGE_FORMAT_JPG))
             return Fail(sink.writeFailed ? "cannot write the output file" : image.GetLastError());
+        file.Close();
         if (sink.began) return sink.out.Finish() ? 0 : Fail("cannot write the output file");
         if ((image.GetWidth() != w || image.GetHeight() != h) &&
             !image.Resample(std::int32_t(w), std::int32_t(h), 1, nullptr)) {
             return Fail(image.GetLastError());
         }
-        bytes = {};  // the file is decoded: give its memory back before writing
         auto row = [&](std::uint32_t y, std::uint8_t* p) {
             for (std::uint32_t x = 0; x < w; ++x, p += 3) {
                 RGBQUAD c = image.GetPixelColor(std::int32_t(x), std::int32_t(h - 1 - y));
@@ -147,28 +168,36 @@ int main(int argc, char** argv) {
             }
         };
         if (!WritePpm(out, w, h, row)) return Fail("cannot write the output file");
-    } else {
-        std::vector<std::uint8_t> indices(std::size_t(w) * h, 0);
-        if (w < decoder.Width() || h < decoder.Height()) {
-            decoder.SetScale(std::uint16_t(w), std::uint16_t(decoder.Width()), std::uint16_t(h),
-                             std::uint16_t(decoder.Height()));
-        }
-        decoder.SetOptions(true, true, false, true);
-        if (decoder.SetFormat(w, h, 8, indices.data(), w, nullptr, nullptr, false) != 0 ||
-            decoder.Decode(0, 0) != 0) {
-            return Fail("the picture data is corrupt");
-        }
-        RGBQUAD palette[256] = {};
-        PaletteToRgbQuad(decoder, palette);
-        auto row = [&](std::uint32_t y, std::uint8_t* p) {
-            const std::uint8_t* in = indices.data() + std::size_t(y) * w;
-            for (std::uint32_t x = 0; x < w; ++x, p += 3) {
-                p[0] = palette[in[x]].rgbRed;
-                p[1] = palette[in[x]].rgbGreen;
-                p[2] = palette[in[x]].rgbBlue;
-            }
-        };
-        if (!WritePpm(out, w, h, row)) return Fail("cannot write the output file");
+        return 0;
     }
+    std::vector<std::uint8_t> bytes = ReadWhole(file);
+    file.Close();
+    if (bytes.empty()) return Fail("cannot read the input file, or it is empty");
+    ImageDecoder decoder;
+    decoder.Open(bytes.data(), std::uint32_t(bytes.size()), true);
+    if (!decoder.IsValid()) return Fail("not a GIF, BMP or JPEG picture this program can decode");
+    std::uint32_t w = 0, h = 0;
+    Fit(decoder.Width(), decoder.Height(), boxW, boxH, &w, &h);
+    std::vector<std::uint8_t> indices(std::size_t(w) * h, 0);
+    if (w < decoder.Width() || h < decoder.Height()) {
+        decoder.SetScale(std::uint16_t(w), std::uint16_t(decoder.Width()), std::uint16_t(h),
+                         std::uint16_t(decoder.Height()));
+    }
+    decoder.SetOptions(true, true, false, true);
+    if (decoder.SetFormat(w, h, 8, indices.data(), w, nullptr, nullptr, false) != 0 ||
+        decoder.Decode(0, 0) != 0) {
+        return Fail("the picture data is corrupt");
+    }
+    RGBQUAD palette[256] = {};
+    PaletteToRgbQuad(decoder, palette);
+    auto row = [&](std::uint32_t y, std::uint8_t* p) {
+        const std::uint8_t* in = indices.data() + std::size_t(y) * w;
+        for (std::uint32_t x = 0; x < w; ++x, p += 3) {
+            p[0] = palette[in[x]].rgbRed;
+            p[1] = palette[in[x]].rgbGreen;
+            p[2] = palette[in[x]].rgbBlue;
+        }
+    };
+    if (!WritePpm(out, w, h, row)) return Fail("cannot write the output file");
     return 0;
 }

@@ -208,7 +208,7 @@ std::vector<std::uint8_t> WriteBmp(const BmpSpec& s) {
 
 std::vector<std::uint8_t> WriteJpeg(std::uint32_t width, std::uint32_t height, int components,
                                     const std::vector<std::uint8_t>& pixels, int quality,
-                                    bool subsample) {
+                                    bool subsample, bool progressive) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -229,6 +229,7 @@ std::vector<std::uint8_t> WriteJpeg(std::uint32_t width, std::uint32_t height, i
             cinfo.comp_info[i].v_samp_factor = 1;
         }
     }
+    if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < height) {
         JSAMPROW row = const_cast<JSAMPROW>(pixels.data() +

@@ -48,9 +48,10 @@ std::vector<std::uint8_t> WriteBmp(const BmpSpec& spec);
 
 // Through libjpeg's compressor: components 1 (grey), 3 (RGB) or 4 (CMYK, Adobe-inverted as
 // libjpeg writes it). pixels are rows top first. subsample: 2x2 chroma as cameras write.
+// progressive: libjpeg's standard scan script, as `cjpeg -progressive` writes.
 std::vector<std::uint8_t> WriteJpeg(std::uint32_t width, std::uint32_t height, int components,
                                     const std::vector<std::uint8_t>& pixels, int quality = 95,
-                                    bool subsample = false);
+                                    bool subsample = false, bool progressive = false);
 
 // A smooth colour picture, rows top first, 3 bytes RGB per pixel.
 std::vector<std::uint8_t> Gradient(std::uint32_t width, std::uint32_t height);
