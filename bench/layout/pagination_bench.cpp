@@ -108,14 +108,18 @@ BENCHMARK(PreviousPage);
 void PreviousPageAfterJump(benchmark::State& state) {
     Engine& e = Shared();
     e.layout.Start();
+    double layouts = 0;
     for (auto _ : state) {
         state.PauseTiming();
         e.layout.GoToPage(200);
         e.layout.Invalidate(1);
         state.ResumeTiming();
+        uint32_t before = e.content.layouts;
         benchmark::DoNotOptimize(e.layout.GoToPosition(e.layout.CurrentPageStart(), -2));
         e.layout.LayoutPageAt(e.layout.CurrentPageStart(), false);
+        layouts += e.content.layouts - before;
     }
+    state.counters["layouts"] = benchmark::Counter(layouts, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(PreviousPageAfterJump);
 
