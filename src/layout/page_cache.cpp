@@ -881,42 +881,42 @@ struct LineSpan {
 
 void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineSpan>& out) {
     out.clear();
-    BlockCursor c;
-    c.Init(&contents, true);
+    // One indexed pass (the search walks every page it lays out): the counts of lines, tables
+    // and marks passed index their records.
+    int32_t lines = 0, tables = 0, marks = 0;
     int32_t depth = 0;
     bool waiting = false;
-    for (; !c.AtEnd(); c.Next()) {
-        const BlockItem* item = contents.ItemAt(c.position);
-        uint32_t kind = c.Kind();
-        if (depth == 0 && kind == kItemLine) {
-            const LineRecord* l = contents.Line(c.counts[kItemLine]);
-            if (l->height > 0) {
+    const int32_t count = contents.Count();
+    for (int32_t i = 0; i < count; ++i) {
+        const BlockItem* item = contents.ItemAt(i);
+        const uint32_t kind = item->kind;
+        if (kind == kItemLine) {
+            const LineRecord* l = contents.Line(lines++);
+            if (depth == 0 && l->height > 0) {
                 if (waiting) out.pop_back();
                 out.push_back(
                     {PageRecord::kNone, l->y - columnTop, l->y + l->height - columnTop, true});
                 waiting = true;
             }
-        } else if (depth == 0 && kind == kItemTable) {
-            const TableRecord* t = contents.Table(c.counts[kItemTable]);
-            if (waiting) out.pop_back();
-            out.push_back(
-                {PageRecord::kNone, t->box.y - columnTop, t->box.Bottom() - columnTop, false});
-            waiting = true;
-        } else if (!out.empty() &&
-                   (kind == kItemInlineBox ||
-                    (kind == kItemFlowMark &&
-                     contents.Mark(c.counts[kItemFlowMark])->type == kMarkPageBreak))) {
+        } else if (kind == kItemTable) {
+            const TableRecord* t = contents.Table(tables++);
+            if (depth == 0) {
+                if (waiting) out.pop_back();
+                out.push_back(
+                    {PageRecord::kNone, t->box.y - columnTop, t->box.Bottom() - columnTop, false});
+                waiting = true;
+            }
+            ++depth;
+        } else if (kind == kItemFlowMark) {
+            const uint32_t type = contents.Mark(marks++)->type;
+            if (!out.empty() && type == kMarkPageBreak) out.back().plain = false;
+            if (depth > 0 && type == kMarkTableEnd) --depth;
+        } else if (kind == kItemInlineBox && !out.empty()) {
             out.back().plain = false;
         }
         if (waiting && item->HasPosition()) {
             out.back().start = item->Position();
             waiting = false;
-        }
-        if (kind == kItemTable) {
-            ++depth;
-        } else if (kind == kItemFlowMark && depth > 0 &&
-                   contents.Mark(c.counts[kItemFlowMark])->type == kMarkTableEnd) {
-            --depth;
         }
     }
     if (waiting) out.pop_back();
