@@ -954,9 +954,14 @@ bool PageLayout::LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t he
 bool PageLayout::LayoutSlotTop(PageRecord& record, PageSlot& slot, int32_t fill,
                                PageRecord& follower, bool& moreText) {
     const int32_t saved = fillLimit_;
+    // A probe says nothing of the last page: what is known of it stays.
+    const uint32_t lastNumber = lastNumber_, lastStart = lastStart_, end = record.end;
     fillLimit_ = fill;
     bool ok = LayoutSlot(record, slot, false, follower, moreText);
     fillLimit_ = saved;
+    lastNumber_ = lastNumber;
+    lastStart_ = lastStart;
+    record.end = end;
     return ok;
 }
 
@@ -992,7 +997,6 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         PageRecord ahead;
         bool aheadMore = false;
         bool ok = LayoutSlotTop(page, slot, static_cast<int32_t>(fill), ahead, aheadMore);
-        page.end = kNone;
         if (!ok || !aheadMore || ahead.start <= target) return false;
         TopLevelLines(slot.contents, top, linesHere);
         for (const LineSpan& l : linesHere) {

@@ -615,7 +615,8 @@ private:
     // A page laid out as if the first column were `height` tall: it ends on a line start.
     bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
                           PageRecord& follower, bool& moreText);
-    // The top of a page only, filled down to `fill`: its lines are those of the whole page.
+    // The top of a page only, filled down to `fill` (lengths and pictures still measure against
+    // the whole column); the record's end and the known last page are left as they were.
     bool LayoutSlotTop(PageRecord& record, PageSlot& slot, int32_t fill, PageRecord& follower,
                        bool& moreText);
     void MakeCurrent(PageRecord* record, uint32_t mark);
