@@ -982,10 +982,10 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     bool probed = false;
     const int32_t top = columns_[0].y;
     // Lays out the top of `page` down to a little past the target, as many lines as the page
-    // before's density gives with a margin. It stands for the whole page when every line
-    // before the target is plain (words and spaces lay out alike whatever the room below
-    // them) and a line at or after the target was reached: then the page holds the target
-    // without ending on it.
+    // before's density gives with a margin. It stands for the whole page when it ends after
+    // the target and every line before the target is plain (words and spaces lay out alike
+    // whatever the room below them): the whole page then places the same lines and more, so
+    // it holds the target without ending on it.
     auto probeTop = [&]() {
         const int64_t chars = static_cast<int64_t>(page.start) - before.start;
         const int64_t n = static_cast<int64_t>(linesBefore.size());
@@ -1000,10 +1000,10 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         if (!ok || !aheadMore || ahead.start <= target) return false;
         TopLevelLines(slot.contents, top, linesHere);
         for (const LineSpan& l : linesHere) {
-            if (l.start >= target) return true;
+            if (l.start >= target) break;
             if (!l.plain) return false;
         }
-        return false;
+        return !linesHere.empty();
     };
     int32_t guard = 0;
     for (; guard < kEndingChainPages; ++guard) {
