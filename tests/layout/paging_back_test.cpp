@@ -149,15 +149,17 @@ public:
             EXPECT_LT(before.start, cur.start);
             EXPECT_GE(before.end, cur.start) << "text skipped before " << cur.start;
             // The first page may end later: the text before a page is not always a page.
-            if (before.start != layout().FirstPageStart())
+            if (before.start != layout().FirstPageStart()) {
                 EXPECT_LE(RepeatedLines(before, cur.start), 1)
                     << "page at " << before.start << " ends at " << before.end
                     << ", the next starts at " << cur.start << "\n"
                     << Describe(before);
+            }
             for (size_t i = 0; i < before.lineStarts.size() && i < before.lines.size(); ++i) {
                 auto it = forwardLines.find(before.lineStarts[i]);
-                if (it != forwardLines.end())
+                if (it != forwardLines.end()) {
                     EXPECT_EQ(before.lines[i], it->second) << "line at " << before.lineStarts[i];
+                }
             }
             if (!failedBefore && ::testing::Test::HasFailure()) return steps;
             cur = before;
