@@ -990,7 +990,9 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         const int64_t chars = static_cast<int64_t>(page.start) - before.start;
         const int64_t n = static_cast<int64_t>(linesBefore.size());
         const int64_t lineHeight = (linesBefore.back().bottom - linesBefore.front().top) / n;
-        if (chars <= 0 || lineHeight < 1 || target <= page.start) return false;
+        // The page holding the end of the text is the last one: it is always laid out whole.
+        if (chars <= 0 || lineHeight < 1 || target <= page.start || target >= TextLength())
+            return false;
         const int64_t lines = (static_cast<int64_t>(target - page.start) * n * 5) / (chars * 4) + 2;
         const int64_t fill = linesBefore.front().top + lines * lineHeight;
         if (fill >= columns_[0].height) return false;
