@@ -404,8 +404,10 @@ std::u16string MixedBook() {
                      u"\n</pre>";
                 break;
             default:
-                h += u"<fvt:pagebreak/><ul><li>" + words(9) + u"</li><li>" + words(15) +
-                     u"</li></ul>";
+                // A long nested list: pages and checkpoints fall inside it.
+                h += u"<fvt:pagebreak/><ul><li>" + words(9) + u"<ul>";
+                for (int i = 0; i < 6; ++i) h += u"<li>" + words(25) + u"</li>";
+                h += u"</ul></li><li>" + words(15) + u"</li></ul>";
                 break;
         }
         h += u"<p>" + words(30) + u"<br><br>" + words(25) + u"</p>";
@@ -481,6 +483,15 @@ TEST_F(PagingBack, ShortcutsFindTheSamePagesAsTheLongWay) {
                 EXPECT_EQ(quick[i].lines, slow[i].lines) << "step " << i << "\n"
                                                          << Describe(quick[i]) << "--\n"
                                                          << Describe(slow[i]);
+                // Where each line sits (indents and heights come from the open elements).
+                ASSERT_EQ(quick[i].boxes.size(), slow[i].boxes.size()) << "step " << i;
+                for (size_t k = 0; k < quick[i].boxes.size(); ++k) {
+                    const Rect& a = quick[i].boxes[k];
+                    const Rect& b = slow[i].boxes[k];
+                    EXPECT_TRUE(a.x == b.x && a.y == b.y && a.width == b.width &&
+                                a.height == b.height)
+                        << "step " << i << " line " << k;
+                }
             }
             compared += static_cast<int>(quick.size());
             if (::testing::Test::HasFailure()) return;
