@@ -1,8 +1,9 @@
 // Pagination over a 5 MB HTML file, each move as a ratio to laying out one page from a known
 // start (the baseline, measured in the same run): the first page, the next and previous pages
-// (also PageUp right after a jump), going to the middle and then to the last page, and drawing
-// a laid-out page. The page content
-// is set by the test stand-in for the line layout, so the figures are the pagination's own.
+// (also PageUp right after a jump, with the number of page layouts it takes), going to the
+// middle and then to the last page, and drawing a laid-out page. The page content is set by the
+// test stand-in for the line layout, so the figures are the pagination's own; the next page and
+// PageUp after a jump are also measured with the engine's own line layout (`WithLines`).
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -59,6 +60,26 @@ Engine& Shared() {
     return *engine;
 }
 
+// The same book through the engine's own block and line layout (box metrics, no graphics
+// context): what a page turn and a PageUp after a jump cost with real lines.
+struct LineEngine {
+    LineEngine() : doc(Book(), 4096) {
+        source.Attach(&doc, 0);
+        source.SetTableNeedsInline(false);
+        layout.SetSource(&source);
+        layout.Configure(Settings(12));
+        layout.SetViewport(Rect{0, 0, 240, 320});
+    }
+    MemoryDocument doc;
+    HtmlTokenizer source;
+    PageLayout layout;
+};
+
+LineEngine& SharedLines() {
+    static LineEngine* engine = new LineEngine;
+    return *engine;
+}
+
 void Baseline(benchmark::State& state) {
     Engine& e = Shared();
     e.layout.Start();
@@ -108,6 +129,35 @@ BENCHMARK(PreviousPage);
 void PreviousPageAfterJump(benchmark::State& state) {
     Engine& e = Shared();
     e.layout.Start();
+    double layouts = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        e.layout.GoToPage(200);
+        e.layout.Invalidate(1);
+        state.ResumeTiming();
+        uint32_t before = e.content.layouts;
+        benchmark::DoNotOptimize(e.layout.GoToPosition(e.layout.CurrentPageStart(), -2));
+        e.layout.LayoutPageAt(e.layout.CurrentPageStart(), false);
+        layouts += e.content.layouts - before;
+    }
+    state.counters["layouts"] = benchmark::Counter(layouts, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(PreviousPageAfterJump);
+
+void NextPageWithLines(benchmark::State& state) {
+    LineEngine& e = SharedLines();
+    e.layout.Start();
+    e.layout.GoToPage(1);
+    for (auto _ : state) {
+        if (!e.layout.GoToPosition(e.layout.CurrentPageStart(), 2)) e.layout.GoToPage(1);
+        e.layout.LayoutPageAt(e.layout.CurrentPageStart(), false);
+    }
+}
+BENCHMARK(NextPageWithLines);
+
+void PreviousPageAfterJumpWithLines(benchmark::State& state) {
+    LineEngine& e = SharedLines();
+    e.layout.Start();
     for (auto _ : state) {
         state.PauseTiming();
         e.layout.GoToPage(200);
@@ -117,7 +167,7 @@ void PreviousPageAfterJump(benchmark::State& state) {
         e.layout.LayoutPageAt(e.layout.CurrentPageStart(), false);
     }
 }
-BENCHMARK(PreviousPageAfterJump);
+BENCHMARK(PreviousPageAfterJumpWithLines);
 
 void HalfThenLast(benchmark::State& state) {
     Engine& e = Shared();

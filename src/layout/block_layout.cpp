@@ -147,6 +147,7 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
     for (int col = 0; col < columnCount_ && ok && more; ++col) {
         ColumnBox column;
         column.Set(columns_[col]);
+        if (col == 0) column.fill = FirstColumnFill();
         uint32_t began = block_->PositionAt(cursor);
         ok = FillColumn(column, cursor, more, singleStep);
         if (column.Bottom() > slot.contentHeight) slot.contentHeight = column.Bottom();

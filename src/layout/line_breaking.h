@@ -17,6 +17,9 @@ struct ColumnBox {
     int32_t y = 0;
     int32_t width = 0;
     int32_t height = 0;
+    // How far down the column is filled: its height, or less while the layout probes only
+    // the top of a page (height stays the reference of lengths and pictures).
+    int32_t fill = 0;
     int32_t pending[2] = {};
     bool full = false;
     bool shown = false;  // a line with text or a picture was placed
@@ -27,9 +30,10 @@ struct ColumnBox {
         y = column.y;
         width = column.width;
         height = column.height;
+        fill = column.height;
     }
     int32_t Bottom() const { return used + (pending[0] > pending[1] ? pending[0] : pending[1]); }
-    int32_t Remaining() const { return full ? 0 : height - Bottom(); }
+    int32_t Remaining() const { return full ? 0 : fill - Bottom(); }
     void Advance(int32_t gap);
     void SetUsed(int32_t y);
     void PlaceLine(LineRecord& line, int32_t indent) const;

@@ -119,6 +119,7 @@ void PageLayout::SetSource(TokenSource* source) {
     current_ = kNone;
     lastNumber_ = lastStart_ = kNone;
     checkpoints_.clear();
+    nearby_.clear();
 }
 
 void PageLayout::Clear() {
@@ -498,6 +499,8 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align) {
     const Checkpoint* from = nullptr;
     for (const Checkpoint& c : checkpoints_)
         if (c.position <= target) from = &c;
+    for (const Checkpoint& c : nearby_)
+        if (c.position <= target && (!from || c.position > from->position)) from = &c;
     ByteStream state;
     if (from) {
         if (!state.CopyFrom(from->scanState) || !record.elements.Assign(from->stack)) return false;
@@ -507,12 +510,28 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align) {
     state.SetReadPosition(0);
     if (!source_->RestoreState(state)) return false;
     uint32_t p = from ? from->position : first_.start;
+    // A page back from the target and the backward reach: the last token boundary before
+    // each mark (within a small window) becomes a nearby checkpoint.
+    const uint32_t page = CharsPerPageEstimate();
+    uint32_t marks[2] = {target > page ? target - page : 0,
+                         target > kBackwardReach ? target - kBackwardReach : 0};
+    Checkpoint nearby[2];
+    bool haveNearby[2] = {false, false};
+    bool wantNearby = quickSearch_;
     uint32_t guard = TextLength() * 2 + 1024;
     ByteStream before;
     while (guard-- > 0) {
         if (!source_->GetPosition(p)) return false;
         if (p >= target) break;
         if (p >= first_.start + kCheckpointSpacing) AddCheckpoint(p, record);
+        for (int k = 0; k < 2 && wantNearby; ++k) {
+            if (p > marks[k] || p + kNearbyWindow < marks[k] || marks[k] <= kNearbyWindow)
+                continue;
+            nearby[k].position = p;
+            nearby[k].scanState.Clear();
+            haveNearby[k] = source_->SaveState(nearby[k].scanState) &&
+                            nearby[k].stack.Assign(record.elements);
+        }
         // A page start of ours can lie inside a word the page before hyphenated: reading then
         // resumes at the start, inside the word, so the page keeps the word's second half.
         if (!align) {
@@ -533,6 +552,15 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align) {
         bool ok = content_ ? content_->ReplayToken(*this, record)
                            : (kind != kTokenTag || ReplayTag(record.elements));
         if (!ok) return false;
+    }
+    for (int k = 1; k >= 0; --k) {
+        if (!haveNearby[k]) continue;
+        bool known = false;
+        for (const Checkpoint& c : nearby_) known |= c.position == nearby[k].position;
+        if (known) continue;
+        if (static_cast<int32_t>(nearby_.size()) >= kMaxNearbyCheckpoints)
+            nearby_.erase(nearby_.begin());
+        nearby_.push_back(std::move(nearby[k]));
     }
     if (const RenderState* top = content_ ? nullptr : record.elements.GetRecordAtDepth(0)) {
         StyleOf(*top, record.style);
@@ -853,42 +881,42 @@ struct LineSpan {
 
 void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineSpan>& out) {
     out.clear();
-    BlockCursor c;
-    c.Init(&contents, true);
+    // One indexed pass (the search walks every page it lays out): the counts of lines, tables
+    // and marks passed index their records.
+    int32_t lines = 0, tables = 0, marks = 0;
     int32_t depth = 0;
     bool waiting = false;
-    for (; !c.AtEnd(); c.Next()) {
-        const BlockItem* item = contents.ItemAt(c.position);
-        uint32_t kind = c.Kind();
-        if (depth == 0 && kind == kItemLine) {
-            const LineRecord* l = contents.Line(c.counts[kItemLine]);
-            if (l->height > 0) {
+    const int32_t count = contents.Count();
+    for (int32_t i = 0; i < count; ++i) {
+        const BlockItem* item = contents.ItemAt(i);
+        const uint32_t kind = item->kind;
+        if (kind == kItemLine) {
+            const LineRecord* l = contents.Line(lines++);
+            if (depth == 0 && l->height > 0) {
                 if (waiting) out.pop_back();
                 out.push_back(
                     {PageRecord::kNone, l->y - columnTop, l->y + l->height - columnTop, true});
                 waiting = true;
             }
-        } else if (depth == 0 && kind == kItemTable) {
-            const TableRecord* t = contents.Table(c.counts[kItemTable]);
-            if (waiting) out.pop_back();
-            out.push_back(
-                {PageRecord::kNone, t->box.y - columnTop, t->box.Bottom() - columnTop, false});
-            waiting = true;
-        } else if (!out.empty() &&
-                   (kind == kItemInlineBox ||
-                    (kind == kItemFlowMark &&
-                     contents.Mark(c.counts[kItemFlowMark])->type == kMarkPageBreak))) {
+        } else if (kind == kItemTable) {
+            const TableRecord* t = contents.Table(tables++);
+            if (depth == 0) {
+                if (waiting) out.pop_back();
+                out.push_back(
+                    {PageRecord::kNone, t->box.y - columnTop, t->box.Bottom() - columnTop, false});
+                waiting = true;
+            }
+            ++depth;
+        } else if (kind == kItemFlowMark) {
+            const uint32_t type = contents.Mark(marks++)->type;
+            if (!out.empty() && type == kMarkPageBreak) out.back().plain = false;
+            if (depth > 0 && type == kMarkTableEnd) --depth;
+        } else if (kind == kItemInlineBox && !out.empty()) {
             out.back().plain = false;
         }
         if (waiting && item->HasPosition()) {
             out.back().start = item->Position();
             waiting = false;
-        }
-        if (kind == kItemTable) {
-            ++depth;
-        } else if (kind == kItemFlowMark && depth > 0 &&
-                   contents.Mark(c.counts[kItemFlowMark])->type == kMarkTableEnd) {
-            --depth;
         }
     }
     if (waiting) out.pop_back();
@@ -923,6 +951,20 @@ bool PageLayout::LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t he
     return ok;
 }
 
+bool PageLayout::LayoutSlotTop(PageRecord& record, PageSlot& slot, int32_t fill,
+                               PageRecord& follower, bool& moreText) {
+    const int32_t saved = fillLimit_;
+    // A probe says nothing of the last page: what is known of it stays.
+    const uint32_t lastNumber = lastNumber_, lastStart = lastStart_, end = record.end;
+    fillLimit_ = fill;
+    bool ok = LayoutSlot(record, slot, false, follower, moreText);
+    fillLimit_ = saved;
+    lastNumber_ = lastNumber;
+    lastStart_ = lastStart;
+    record.end = end;
+    return ok;
+}
+
 // From a page that starts before the target, pages are laid out forward until one holds the
 // target or ends there. One that ends there is the answer. Otherwise the page before the
 // target starts on a line of the page before that one: the line is picked from the measured
@@ -935,10 +977,44 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     PageRecord before, next;
     std::vector<LineSpan> linesBefore, linesHere;
     bool hasBefore = false, hardBefore = false, more = false;
+    // The page holding the target probed only down to a little past it (its lines are all
+    // that the cut needs); it is laid out whole only when it is itself the answer.
+    bool probed = false;
     const int32_t top = columns_[0].y;
+    // Lays out the top of `page` down to a little past the target, as many lines as the page
+    // before's density gives with a margin. It stands for the whole page when it ends after
+    // the target and every line before the target is plain (words and spaces lay out alike
+    // whatever the room below them): the whole page then places the same lines and more, so
+    // it holds the target without ending on it.
+    auto probeTop = [&]() {
+        const int64_t chars = static_cast<int64_t>(page.start) - before.start;
+        const int64_t n = static_cast<int64_t>(linesBefore.size());
+        const int64_t lineHeight = (linesBefore.back().bottom - linesBefore.front().top) / n;
+        // The page holding the end of the text is the last one: it is always laid out whole.
+        if (chars <= 0 || lineHeight < 1 || target <= page.start || target >= TextLength())
+            return false;
+        const int64_t lines = (static_cast<int64_t>(target - page.start) * n * 5) / (chars * 4) + 2;
+        const int64_t fill = linesBefore.front().top + lines * lineHeight;
+        if (fill >= columns_[0].height) return false;
+        PageRecord ahead;
+        bool aheadMore = false;
+        bool ok = LayoutSlotTop(page, slot, static_cast<int32_t>(fill), ahead, aheadMore);
+        if (!ok || !aheadMore || ahead.start <= target) return false;
+        TopLevelLines(slot.contents, top, linesHere);
+        for (const LineSpan& l : linesHere) {
+            if (l.start >= target) break;
+            if (!l.plain) return false;
+        }
+        return !linesHere.empty();
+    };
     int32_t guard = 0;
     for (; guard < kEndingChainPages; ++guard) {
         slot.record = &page;
+        if (hasBefore && quickSearch_ && columnCount_ == 1 && !hardBefore &&
+            linesBefore.size() >= 2 && probeTop()) {
+            probed = true;
+            break;
+        }
         if (!LayoutSlot(page, slot, false, next, more)) return kEndingFailed;
         if (!more || next.start >= target) break;
         TopLevelLines(slot.contents, top, linesBefore);
@@ -950,7 +1026,7 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     }
     if (guard == kEndingChainPages) return kEndingFailed;
     // Which page the slot shows: the chain's last one, until a cut is laid out there.
-    bool slotHoldsPage = true, slotHoldsGood = false;
+    bool slotHoldsPage = !probed, slotHoldsGood = false;
     auto accept = [&](PageRecord& r, PageRecord& f, bool m) {
         laidOut = &r == &page ? slotHoldsPage : slotHoldsGood;
         accepted.MoveFrom(r);
@@ -959,21 +1035,33 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         slot.record = nullptr;
         return kEndingFound;
     };
-    if ((more && next.start == target) || (!more && page.end == target))
+    // The probed page when it is the answer after all.
+    auto acceptPage = [&]() {
+        if (probed) {
+            slot.record = &page;
+            if (!LayoutSlot(page, slot, false, next, more)) {
+                slot.record = nullptr;
+                return kEndingFailed;
+            }
+            slotHoldsPage = true;
+        }
+        return accept(page, next, more);
+    };
+    if (!probed && ((more && next.start == target) || (!more && page.end == target)))
         return accept(page, next, more);
     if (!hasBefore) return atLowest ? accept(page, next, more) : kEndingFurtherBack;
     // The page holds the target: it shows no gap, but may repeat up to a page; a page cut
     // from the one before ends nearer.
-    TopLevelLines(slot.contents, top, linesHere);
+    if (!probed) TopLevelLines(slot.contents, top, linesHere);
     if (columnCount_ != 1 || hardBefore || linesBefore.size() < 2 || linesHere.empty())
-        return accept(page, next, more);
+        return acceptPage();
     int32_t need = linesHere.front().bottom;
     for (const LineSpan& l : linesHere)
         if (l.start < target) need = l.bottom;
     const int32_t threshold = linesBefore.back().bottom + need - columns_[0].height;
     int32_t i = 1;
     while (i < static_cast<int32_t>(linesBefore.size()) && linesBefore[i].top < threshold) ++i;
-    if (i >= static_cast<int32_t>(linesBefore.size())) return accept(page, next, more);
+    if (i >= static_cast<int32_t>(linesBefore.size())) return acceptPage();
 
     PageRecord good, goodFollower;
     std::vector<LineSpan> linesCandidate;
@@ -1020,7 +1108,7 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     }
     slot.record = nullptr;
     if (hasGood) return accept(good, goodFollower, goodMore);
-    return accept(page, next, more);
+    return acceptPage();
 }
 
 bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out) {
@@ -1351,7 +1439,10 @@ void PageLayout::Invalidate(uint32_t flags) {
             r->linkStep = 0;
         }
     }
-    if (flags & 2) checkpoints_.clear();
+    if (flags & 2) {
+        checkpoints_.clear();
+        nearby_.clear();
+    }
     lastNumber_ = lastStart_ = kNone;
 }
 

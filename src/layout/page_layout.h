@@ -321,6 +321,11 @@ public:
     void SetColumns(const Rect* columns, int count);
     int ColumnCount() const { return columnCount_; }
     const Rect& Column(int i) const { return columns_[i]; }
+    // How far down the first column a page is filled: its height, or less while only the top
+    // of a page is probed (lengths and pictures still measure against the height).
+    int32_t FirstColumnFill() const {
+        return fillLimit_ < columns_[0].height ? fillLimit_ : columns_[0].height;
+    }
     virtual bool SourceFlag();
     virtual uint32_t DocumentKey();
     // Starts a page at `target` and fills in `record`.
@@ -515,11 +520,20 @@ public:
     static constexpr int32_t kMaxRecords = 8;
     static constexpr uint32_t kBackwardReach = 4096;
     static constexpr uint32_t kCheckpointSpacing = 8192;
+    static constexpr int32_t kMaxNearbyCheckpoints = 8;
+    // How far before its mark a nearby checkpoint may lie (a token boundary is needed).
+    static constexpr uint32_t kNearbyWindow = 128;
     static constexpr uint32_t kStateMagic = 0x45425653u;  // "EBVS"
     static constexpr uint32_t kStateVersion = 4;
 
     // Test hook: the number of tokens read so far.
     uint64_t TokensRead() const { return tokensRead_; }
+    // Test hook: off, the page ending at a position is found without its shortcuts (which
+    // must find the same page).
+    void SetQuickSearch(bool on) {
+        quickSearch_ = on;
+        nearby_.clear();
+    }
 
 private:
     friend class PageLayoutInternals;
@@ -604,6 +618,10 @@ private:
     // A page laid out as if the first column were `height` tall: it ends on a line start.
     bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
                           PageRecord& follower, bool& moreText);
+    // The top of a page only, filled down to `fill` (lengths and pictures still measure against
+    // the whole column); the record's end and the known last page are left as they were.
+    bool LayoutSlotTop(PageRecord& record, PageSlot& slot, int32_t fill, PageRecord& follower,
+                       bool& moreText);
     void MakeCurrent(PageRecord* record, uint32_t mark);
     bool ShowAsOnlyPage(PageRecord* record);
     void HideCurrent();
@@ -649,6 +667,7 @@ private:
     LayoutSettings settings_;
     Rect columns_[kMaxColumns] = {};
     int columnCount_ = 1;
+    int32_t fillLimit_ = 0x7FFFFFFF;
 
     ElementStack elements_;
     // Per page being laid out.
@@ -718,5 +737,11 @@ private:
     uint32_t counter_ = 0;
     PageSlot slots_[2];
     std::vector<Checkpoint> checkpoints_;
+    // Checkpoints a replay leaves a page and the backward reach before its target, for the
+    // PageUp or LineUp that most often follows a jump; oldest first.
+    std::vector<Checkpoint> nearby_;
+    // Off (tests): the page before a target is found only the long way (no probe of the page
+    // holding it, no nearby checkpoints), to compare the two.
+    bool quickSearch_ = true;
     Random random_;
 };

@@ -12,8 +12,11 @@
 #include <vector>
 
 #include "core/byte_stream.h"
+#include "document/location/location.h"
+#include "layout/inline_objects.h"
 #include "layout/page_layout.h"
 #include "support/layout/layout_host.h"
+#include "support/layout/picture_data.h"
 #include "support/platform/window_fixture.h"
 
 namespace {
@@ -146,15 +149,17 @@ public:
             EXPECT_LT(before.start, cur.start);
             EXPECT_GE(before.end, cur.start) << "text skipped before " << cur.start;
             // The first page may end later: the text before a page is not always a page.
-            if (before.start != layout().FirstPageStart())
+            if (before.start != layout().FirstPageStart()) {
                 EXPECT_LE(RepeatedLines(before, cur.start), 1)
                     << "page at " << before.start << " ends at " << before.end
                     << ", the next starts at " << cur.start << "\n"
                     << Describe(before);
+            }
             for (size_t i = 0; i < before.lineStarts.size() && i < before.lines.size(); ++i) {
                 auto it = forwardLines.find(before.lineStarts[i]);
-                if (it != forwardLines.end())
+                if (it != forwardLines.end()) {
                     EXPECT_EQ(before.lines[i], it->second) << "line at " << before.lineStarts[i];
+                }
             }
             if (!failedBefore && ::testing::Test::HasFailure()) return steps;
             cur = before;
@@ -365,6 +370,134 @@ TEST_F(PagingBack, SteppingToALineOfTheNextPage) {
     ASSERT_TRUE(layout().StepPage(10000, 2));
     EXPECT_EQ(layout().CurrentPageStart(), second.end);
     (void)first;
+}
+
+// Paragraphs, headings, lists, pictures (taller than a line, and than a page), tables with a
+// tall cell, preformatted text and page breaks.
+std::u16string MixedBook() {
+    static const char16_t* const kWords[] = {u"harbour", u"lantern", u"evening", u"quiet",
+                                             u"ships",   u"under",   u"the",     u"keeper"};
+    std::u16string h = u"<html><head><title>Mixed</title></head><body><h1>Contents</h1>";
+    uint32_t r = 3;
+    auto words = [&](int n) {
+        std::u16string w;
+        for (int i = 0; i < n; ++i) {
+            r = r * 1103515245u + 12345u;
+            w += kWords[(r >> 16) % 8];
+            w += u' ';
+        }
+        return w;
+    };
+    for (int c = 1; c <= 8; ++c) {
+        h += u"<h2>Part " + Num(c) + u"</h2><p>" + words(40 + c * 7) + u"</p>";
+        switch (c % 4) {
+            case 0:
+                h += u"<p>" + words(12) + u"<img src=\"small.gif\"> " + words(20) +
+                     u"</p><p><img src=\"" + (c == 4 ? u"huge" : u"tall") + u".gif\"></p>";
+                break;
+            case 1:
+                h += u"<table border=1><tr><td>" + words(70) + u"</td><td>side</td></tr>"
+                     u"<tr><td>row two</td><td>" + words(6) + u"</td></tr></table>";
+                break;
+            case 2:
+                h += u"<pre>int main() {\n    return  0;\n}\n\n    indented  line " + Num(c) +
+                     u"\n</pre>";
+                break;
+            default:
+                // A long nested list: pages and checkpoints fall inside it.
+                h += u"<fvt:pagebreak/><ul><li>" + words(9) + u"<ul>";
+                for (int i = 0; i < 6; ++i) h += u"<li>" + words(25) + u"</li>";
+                h += u"</ul></li><li>" + words(15) + u"</li></ul>";
+                break;
+        }
+        h += u"<p>" + words(30) + u"<br><br>" + words(25) + u"</p>";
+    }
+    return h + u"</body></html>";
+}
+
+class MixedPictures : public ImageDataOpener {
+public:
+    DataHandle* OpenImageData(const Location& location) override {
+        String text;
+        location.ToString(text, true);
+        int32_t height = 14;
+        if (text.Find(String(u"tall")) < text.Length()) height = 150;
+        if (text.Find(String(u"huge")) < text.Length()) height = 500;
+        return new fvt::test::PictureHandle(fvt::test::GifOfSize(60, height));
+    }
+};
+
+// The search for the page before a jump's page takes shortcuts (the page holding the target
+// laid out only down to a little past it, replays resumed from checkpoints left near the
+// last target). With and without them the same pages are found: PageUps and a LineUp after
+// jumps to page starts and to lines inside pages, and after the last page.
+TEST_F(PagingBack, ShortcutsFindTheSamePagesAsTheLongWay) {
+    const std::u16string html = MixedBook();
+    MixedPictures pictures;
+    auto open = [&](bool seekable, bool quick) {
+        host = std::make_unique<LayoutHost>(html, 240, 320, 12, true, seekable, 0x51u);
+        host->Settings().opener = &pictures;
+        host->Reconfigure();
+        layout().SetViewport(Rect{0, 0, 240, 320});
+        layout().SetQuickSearch(quick);
+        EXPECT_TRUE(layout().Start());
+    };
+    // The pages shown after a jump to target (kNone: the last page): three PageUps, one
+    // LineUp, and a PageUp again.
+    auto walk = [&](uint32_t target) {
+        std::vector<Page> seen;
+        bool jumped = target == PageLayout::kNone ? layout().GoToPage(PageLayout::kNone)
+                                                  : layout().GoToPositionAsPageStart(target);
+        EXPECT_TRUE(jumped);
+        if (!jumped) return seen;
+        seen.push_back(Shown());
+        for (int32_t step : {-2, -2, -2, -1, -2}) {
+            if (!layout().GoToPosition(layout().CurrentPageStart(), step)) break;
+            seen.push_back(Shown());
+        }
+        return seen;
+    };
+    for (bool seekable : {true, false}) {
+        SCOPED_TRACE(seekable ? "book" : "html");
+        open(seekable, true);
+        std::vector<Page> forward = Forward();
+        ASSERT_GT(forward.size(), 12u);
+        std::vector<uint32_t> targets{PageLayout::kNone};
+        for (size_t k = 2; k < forward.size(); ++k) {
+            targets.push_back(forward[k].start);
+            const std::vector<uint32_t>& lines = forward[k].lineStarts;
+            if (lines.size() > 2) targets.push_back(lines[lines.size() / 3]);
+            if (lines.size() > 4) targets.push_back(lines[lines.size() - 2]);
+        }
+        int compared = 0;
+        for (uint32_t target : targets) {
+            SCOPED_TRACE("target " + std::to_string(target));
+            open(seekable, true);
+            std::vector<Page> quick = walk(target);
+            open(seekable, false);
+            std::vector<Page> slow = walk(target);
+            ASSERT_EQ(quick.size(), slow.size());
+            for (size_t i = 0; i < quick.size(); ++i) {
+                EXPECT_EQ(quick[i].start, slow[i].start) << "step " << i;
+                EXPECT_EQ(quick[i].end, slow[i].end) << "step " << i;
+                EXPECT_EQ(quick[i].lines, slow[i].lines) << "step " << i << "\n"
+                                                         << Describe(quick[i]) << "--\n"
+                                                         << Describe(slow[i]);
+                // Where each line sits (indents and heights come from the open elements).
+                ASSERT_EQ(quick[i].boxes.size(), slow[i].boxes.size()) << "step " << i;
+                for (size_t k = 0; k < quick[i].boxes.size(); ++k) {
+                    const Rect& a = quick[i].boxes[k];
+                    const Rect& b = slow[i].boxes[k];
+                    EXPECT_TRUE(a.x == b.x && a.y == b.y && a.width == b.width &&
+                                a.height == b.height)
+                        << "step " << i << " line " << k;
+                }
+            }
+            compared += static_cast<int>(quick.size());
+            if (::testing::Test::HasFailure()) return;
+        }
+        EXPECT_GT(compared, 100);
+    }
 }
 
 }  // namespace

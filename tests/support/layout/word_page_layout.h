@@ -27,7 +27,7 @@ public:
         TokenSource* source = layout.Source();
         if (!source || !layout.RestoreScanState(record)) return false;
         const Rect& column = layout.Column(0);
-        const int32_t maxLines = std::max(1, column.height / lineHeight);
+        const int32_t maxLines = std::max(1, layout.FirstColumnFill() / lineHeight);
         int32_t x = 0, line = 0, trailing = 0;
         lineCount_ = 0;
         bool lineOpen = false;
