@@ -113,7 +113,9 @@ const Visit kVisits[] = {
      "tap 120 210\nidle\nscreenshot @/image.png\n"
      "menu 40082\nidle\nscreenshot @/image-zoomed.png\n"
      "quit\n"},
-    {"\\storage\\eBooks\\Notes on Reading.html", "idle\nscreenshot @/html.png\nquit\n"},
+    {"\\storage\\eBooks\\Notes on Reading.html",
+     "idle\nscreenshot @/html.png\nmenu 40172\nidle\nkey 0x22\nidle\nscreenshot @/progress-bar.png\n"
+     "quit\n"},
     // The audio page, behind the book's first link, and its volume box.
     {"\\storage\\eBooks\\Two Bells.prc",
      "idle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n"

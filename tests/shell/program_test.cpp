@@ -552,6 +552,48 @@ TEST(ProgramScreens, TheProgressBarLeavesTheLastLineWholeAtTheSmallestTextSize) 
         }
 }
 
+// The progress bar's page number is drawn inside the bar's strip, at the default text size and
+// at a larger one: it ran down onto the soft keys below the bar and stood on the screen's edge.
+TEST(ProgramScreens, ThePageNumberStaysInsideTheProgressBar) {
+    for (const char* screen : kScreens)
+        for (const char* size : {"", "menu 40082\nidle\nmenu 40082\nidle\n"}) {
+            SCOPED_TRACE(std::string(screen) + (*size ? ", larger text" : ""));
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            WriteNumberedBook(device, "Numbered", 60);
+            const std::string shot = device.outside() + "/bar.png";
+            // Page 12: a number of two digits.
+            std::string steps = std::string("idle\nmenu 40172\nidle\n") + size;
+            for (int i = 1; i < 12; ++i) steps += "key 0x22\nidle\n";
+            ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Numbered.prc"},
+                               steps + "screenshot " + shot + "\nquit\n",
+                               {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"})
+                          .status,
+                      0);
+            const Picture page = ReadPicture(shot);
+            ASSERT_GT(page.width, 0);
+            const int scale = page.width / 240, thickness = 12 * scale;
+            // The soft keys start at the first row from the bottom that is not their colour.
+            const uint32_t keys = page.At(3, page.height - 1);
+            int keysTop = page.height - 1;
+            while (keysTop > 0 && page.At(3, keysTop - 1) == keys) --keysTop;
+            // The number's ink (the box font draws each digit as a dark box), in the right quarter
+            // of the rows from the strip's top down to the soft keys.
+            int top = page.height, bottom = -1, right = -1;
+            for (int y = keysTop - thickness; y < keysTop; ++y)
+                for (int x = page.width * 3 / 4; x < page.width; ++x)
+                    if (Dark(page.At(x, y))) {
+                        top = std::min(top, y);
+                        bottom = std::max(bottom, y);
+                        right = std::max(right, x);
+                    }
+            ASSERT_GE(bottom, 0) << "no page number";
+            EXPECT_GT(top, keysTop - thickness) << "the number touches the page above the bar";
+            EXPECT_LT(bottom, keysTop - 1) << "the number touches the soft keys";
+            EXPECT_LT(right, page.width - 2 * scale) << "the number touches the screen's edge";
+        }
+}
+
 // The library's selected row stays marked while a box over the library has the focus, as a
 // whole row: the icon cell and the rest of the row in one colour (the icon cell alone was).
 TEST(ProgramScreens, ASelectedRowWithoutTheFocusIsMarkedAsAWholeRow) {
