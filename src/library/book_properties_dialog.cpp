@@ -1,6 +1,7 @@
 #include "library/book_properties_dialog.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "core/resources.h"
 #include "library/library.h"
@@ -54,12 +55,40 @@ void BookPropertiesDialog::OnInit() {
     static constexpr std::pair<int32_t, uint32_t> kValues[] = {
         {1006, LibraryRow::kTitle}, {1007, LibraryRow::kAuthor}, {1008, LibraryRow::kSize},
         {1010, LibraryRow::kDate},  {1009, LibraryRow::kLastRead}};
+    std::vector<int32_t> empty;
     for (const auto& value : kValues) {
         Text text;
         row_->GetText(text, value.second);
-        SetItemText(value.first, ToString(Wide(text)));
+        const std::u16string shown = Wide(text);
+        SetItemText(value.first, ToString(shown));
+        if (shown.find_first_not_of(u' ') == std::u16string::npos) empty.push_back(value.first);
     }
     SetItemText(1021, ToString(Wide(row_->book->GetPath())));
+    CloseUpEmptyRows(empty);
+}
+
+// A value the book has not got (no author, never read) leaves its row out and the rows below
+// move up: a label beside nothing looked unfinished, and the string tables have no "unknown".
+void BookPropertiesDialog::CloseUpEmptyRows(const std::vector<int32_t>& emptyValues) {
+    // Label and value of each row, top to bottom; the file name's value is the line below it.
+    static constexpr int32_t kRows[][2] = {{1012, 1007}, {1013, kStars}, {1015, 1008},
+                                           {1017, 1010}, {1016, 1009}, {1020, 1021}};
+    constexpr size_t kCount = sizeof(kRows) / sizeof(kRows[0]);
+    int32_t shift = 0;
+    for (size_t i = 0; i < kCount; ++i) {
+        const RECT label = ItemRect(kRows[i][0]);
+        if (std::find(emptyValues.begin(), emptyValues.end(), kRows[i][1]) != emptyValues.end()) {
+            ShowItem(kRows[i][0], false);
+            ShowItem(kRows[i][1], false);
+            if (i + 1 < kCount) shift += ItemRect(kRows[i + 1][0]).top - label.top;
+            continue;
+        }
+        if (shift == 0) continue;
+        for (int32_t id : kRows[i]) {
+            const RECT r = ItemRect(id);
+            MoveWindowTo(GetItem(id), r.left, r.top - shift, r.right, r.bottom - shift);
+        }
+    }
 }
 
 RECT BookPropertiesDialog::ItemRect(int32_t id) const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "library/library_dialogs.h"
 #include "shell/ui/dialog_page.h"
@@ -32,6 +33,7 @@ protected:
 
 private:
     RECT ItemRect(int32_t id) const;
+    void CloseUpEmptyRows(const std::vector<int32_t>& emptyValues);
 
     LibraryRow* row_;
     RatingEditor rating_;
