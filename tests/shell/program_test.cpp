@@ -639,7 +639,8 @@ TEST(ProgramScreens, ASelectedRowWithoutTheFocusIsMarkedAsAWholeRow) {
 // With the fonts a reader has (not the gallery's box font), every box and page of the library
 // and the reader lays out cleanly in both languages on both screens: the driver's box screenshot
 // fails the run when a control's text does not fit or two controls overlap (the French About
-// title lost its last word on the large screen).
+// title lost its last word on the large screen, and the French Add / Remove reading lists title
+// ran onto a second line there, cut).
 TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
     for (const char* language : {"en", "fr"}) {
         for (const char* screen : kScreens) {
@@ -654,11 +655,13 @@ TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
             };
             std::string library = "idle\n" + box("about") + "answer 2\nmenu 40040\nidle\n" +
                                   box("properties") + "answer 2\nmenu 40022\nidle\n" +
-                                  box("delete") + "answer 2\nmenu 40023\nidle\nquit\n";
+                                  box("delete") + "answer 2\nmenu 40023\nidle\n" +
+                                  box("reading-lists") + "answer 2\nmenu 40074\nidle\nquit\n";
             EXPECT_EQ(RunSteps(device, {}, library, env).status, 0)
                 << language << " " << screen << ": " << ReadFile(o + "errors.txt");
             std::string reader =
-                "idle\n" + box("goto") + "answer 2\nmenu 40092\nidle\n" + box("options");
+                "idle\n" + box("goto") + "answer 2\nmenu 40092\nidle\n" + box("find") +
+                "answer 2\nmenu 40078\nidle\n" + box("options");
             for (int page = 1; page <= 6; ++page)
                 reader += "answer-key 0x3" + std::to_string(page) + "\n" +
                           box("page" + std::to_string(page)) + "answer 2\n";
