@@ -164,54 +164,11 @@ ReadingListDialog::ReadingListDialog(LibraryRow* row, Library* library) : row_(r
     title_ = 5162;
 }
 
-ReadingListDialog::~ReadingListDialog() {
-    if (list_ && IsWindow(list_) && previousListProc_) {
-        SetWindowLongPtrW(list_, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(previousListProc_));
-        SetWindowLongPtrW(list_, GWL_USERDATA, 0);
-    }
-}
-
-LRESULT ReadingListDialog::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<ReadingListDialog*>(GetWindowLongPtrW(list, GWL_USERDATA));
-    if (!self || !self->previousListProc_) return DefWindowProcW(list, message, wParam, lParam);
-    WNDPROC previous = self->previousListProc_;
-    if (message == WM_DESTROY) {
-        // The page object outlives its window: unhook before the control goes.
-        SetWindowLongPtrW(list, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-        SetWindowLongPtrW(list, GWL_USERDATA, 0);
-        self->list_ = nullptr;
-        self->previousListProc_ = nullptr;
-        return CallWindowProcW(previous, list, message, wParam, lParam);
-    }
-    LRESULT result = CallWindowProcW(previous, list, message, wParam, lParam);
-    if (message == WM_PAINT && SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0) self->PaintEmptyText(list);
-    return result;
-}
-
-void ReadingListDialog::PaintEmptyText(HWND list) {
-    HDC dc = GetDC(list);
-    if (!dc) return;
-    RECT client{};
-    GetClientRect(list, &client);
-    String text = ResString(kNoListText);
-    auto font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
-    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, text.Data(), text.Length(), &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    if (old) SelectObject(dc, old);
-    ReleaseDC(list, dc);
-}
+ReadingListDialog::~ReadingListDialog() = default;
 
 void ReadingListDialog::OnInit() {
     PrepareListItem(*this, kList, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    HWND list = GetItem(kList);
-    if (list && list != list_) {
-        list_ = list;
-        SetWindowLongPtrW(list, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        previousListProc_ = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(list, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&ListProc)));
-    }
+    emptyText_.Attach(GetItem(kList), kNoListText);
     if (!library_ || !row_ || !row_->book) return;
     int32_t i = 0;
     for (auto& row : BookReadingLists::Rows(*library_, *row_->book)) {

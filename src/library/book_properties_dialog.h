@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "library/empty_list_text.h"
 #include "library/library_dialogs.h"
 #include "shell/ui/dialog_page.h"
 
@@ -59,14 +60,11 @@ protected:
 
 private:
     std::vector<ReadingListRow> Shown();
-    // The list control paints "There is no reading list" while it has no row.
-    static LRESULT ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
-    void PaintEmptyText(HWND list);
 
     LibraryRow* row_;
     Library* library_;
-    HWND list_ = nullptr;
-    WNDPROC previousListProc_ = nullptr;
+    // "There is no reading list" while the list has no row.
+    EmptyListText emptyText_;
 };
 
 // Properties, then Reading list; the sheet owns and deletes both pages.

@@ -322,6 +322,44 @@ TEST(LibraryRows, TheTitleStripShowsTheTotalSizeWholeAtEitherDensity) {
     EXPECT_GT(widths[1], widths[0] * 3 / 2);
 }
 
+// While there is no reading list, both lists of them, the Add / Remove dialog's and a book's
+// Reading list page, say so in their middle (the dialog's was an empty box); once a list is
+// made, its row shows at the top and the middle is empty.
+TEST(ReadingLists, AnEmptyListOfThemSaysSo) {
+    for (const char* screen : {"240x320@96", "480x640@192"}) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        AddBook(device, "Alpha");
+        const std::string o = device.outside() + "/";
+        const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + screen,
+                                              "FOLIVANT_FONTS=box"};
+        auto shots = [&](const std::string& prefix) {
+            return "screenshot-box " + o + prefix + "-edit.png\nanswer 2\nmenu 40074\nidle\n" +
+                   "answer-key 0x32\nscreenshot-box " + o + prefix +
+                   "-page.png\nanswer 2\nanswer 2\nmenu 40022\nidle\n";
+        };
+        ASSERT_EQ(RunSteps(device, {}, "idle\n" + shots("none") + "quit\n", env).status, 0);
+        // Edit reading lists, New, OK.
+        ASSERT_EQ(RunSteps(device, {},
+                           "idle\nanswer 40074\nanswer 1029\nanswer 1\nsoftkey 2\nidle\n" +
+                               shots("one") + "quit\n",
+                           env)
+                      .status,
+                  0);
+        for (const char* name : {"none-edit", "none-page", "one-edit", "one-page"}) {
+            Screen s;
+            ASSERT_TRUE(s.Read(o + name + ".png")) << name;
+            const int middle = s.CountOther(s.width / 5, s.height * 9 / 20, s.width * 3 / 5,
+                                            s.height / 10, kWhite);
+            if (name[1] == 'o')
+                EXPECT_GT(middle, 50) << name << ": no text in the empty list";
+            else
+                EXPECT_EQ(middle, 0) << name;
+        }
+    }
+}
+
 // The Properties page of a book without an author that was never opened shows no label beside
 // an empty value: those rows are left out and the rows below move up. A book with an author,
 // once read, shows both rows. Rows are read from the picture as bands of the box font's ink:
