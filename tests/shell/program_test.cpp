@@ -594,6 +594,42 @@ TEST(ProgramScreens, ThePageNumberStaysInsideTheProgressBar) {
         }
 }
 
+// The input panel's key labels grow with the screen as the rest does: on the large screen they
+// stayed at the small screen's size. Measured on the first key (the box font draws a label as a
+// box): its height on the large screen is twice the small one's.
+TEST(ProgramScreens, TheInputPanelsLabelsGrowWithTheScreen) {
+    std::vector<int> heights;
+    for (const char* screen : kScreens) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        WriteNumberedBook(device, "Panel", 10);
+        const std::string shot = device.outside() + "/find.png";
+        // Find leaves the page with the panel up.
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Panel.prc"},
+                           "idle\nmenu 40078\nidle\nscreenshot " + shot + "\nanswer 2\nquit\n",
+                           {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"})
+                      .status,
+                  0);
+        const Picture page = ReadPicture(shot);
+        ASSERT_GT(page.width, 0);
+        // The panel's rows sit just above the soft keys: the first key's label is the first
+        // dark band, from the top, in the middle of the first key (24 pixels wide on the small
+        // screen), on rows that are not the grid's lines (those are dark near the key's edge too).
+        const int scale = page.width / 240;
+        int top = -1, bottom = -1;
+        for (int y = page.height / 2; y < page.height - 30 * scale && bottom < 0; ++y) {
+            bool ink = !Dark(page.At(3 * scale, y)) && Dark(page.At(12 * scale, y));
+            if (ink && top < 0) top = y;
+            if (!ink && top >= 0) bottom = y;
+        }
+        ASSERT_GE(top, 0) << screen << ": no key label";
+        heights.push_back((bottom - top) / scale);
+    }
+    ASSERT_EQ(heights.size(), 2u);
+    EXPECT_NEAR(heights[1], heights[0], 1) << "the large screen's label is " << heights[1]
+                                           << " pixels high at the small screen's scale";
+}
+
 // The library's selected row stays marked while a box over the library has the focus, as a
 // whole row: the icon cell and the rest of the row in one colour (the icon cell alone was).
 TEST(ProgramScreens, ASelectedRowWithoutTheFocusIsMarkedAsAWholeRow) {
