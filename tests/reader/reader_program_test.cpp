@@ -496,5 +496,43 @@ TEST(LookupProgram, ThePopupsMarginGrowsWithTheScreen) {
     }
 }
 
+// A look-up that finds nothing offers each dictionary's index; the index it opens has no title
+// of its own, and its header names the dictionary rather than stand as an empty grey strip.
+TEST(LookupProgram, AnIndexOpenedFromAFailedLookupIsHeadedByItsDictionary) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    DictionarySpec spec;
+    spec.name = "Glossary";
+    spec.words = {{u"keeper", "One who tends a light."}, {u"lamp", "A light."}};
+    const Bytes dictionary = DictionaryBook(spec);
+    device.WriteHost("storage/eBooks/Glossary.prc",
+                     std::string(dictionary.begin(), dictionary.end()));
+    BookBuilder story;
+    const std::string text = "The lamp was old and patient, and the keeper trimmed it.";
+    story.text.assign(text.begin(), text.end());
+    story.fullName = "Story";
+    const Bytes bytes = story.Build();
+    device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+    // "The" is nobody's word; Enter follows the pop-up's focused link, the dictionary's index.
+    const std::string shot = device.outside() + "/index.png";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Story.prc"},
+                       "idle\nanswer 50045\ntap 28 38\nidle\nkey 0x0d\nidle\nscreenshot " + shot +
+                           "\nquit\n",
+                       {"FOLIVANT_FONTS=box"})
+                  .status,
+              0);
+    Screen s;
+    ASSERT_TRUE(s.Read(shot));
+    // The header: the rows holding its grey; the box font's letters are dark boxes on it.
+    int rows = 0, ink = 0;
+    for (int y = 0; y < s.height / 2; ++y) {
+        if (s.CountOf(0, y, s.width, 1, kHeaderGrey) < s.width / 2) continue;
+        ++rows;
+        ink += s.CountOf(0, y, s.width, 1, 0x000000);
+    }
+    ASSERT_GT(rows, 5) << "no index page";
+    EXPECT_GT(ink, 30) << "the header is empty";
+}
+
 }  // namespace
 }  // namespace fvt::test
