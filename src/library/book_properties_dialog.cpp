@@ -1,6 +1,7 @@
 #include "library/book_properties_dialog.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "core/resources.h"
 #include "library/library.h"
@@ -54,12 +55,40 @@ void BookPropertiesDialog::OnInit() {
     static constexpr std::pair<int32_t, uint32_t> kValues[] = {
         {1006, LibraryRow::kTitle}, {1007, LibraryRow::kAuthor}, {1008, LibraryRow::kSize},
         {1010, LibraryRow::kDate},  {1009, LibraryRow::kLastRead}};
+    std::vector<int32_t> empty;
     for (const auto& value : kValues) {
         Text text;
         row_->GetText(text, value.second);
-        SetItemText(value.first, ToString(Wide(text)));
+        const std::u16string shown = Wide(text);
+        SetItemText(value.first, ToString(shown));
+        if (shown.find_first_not_of(u' ') == std::u16string::npos) empty.push_back(value.first);
     }
     SetItemText(1021, ToString(Wide(row_->book->GetPath())));
+    CloseUpEmptyRows(empty);
+}
+
+// A value the book has not got (no author, never read) leaves its row out and the rows below
+// move up: a label beside nothing looked unfinished, and the string tables have no "unknown".
+void BookPropertiesDialog::CloseUpEmptyRows(const std::vector<int32_t>& emptyValues) {
+    // Label and value of each row, top to bottom; the file name's value is the line below it.
+    static constexpr int32_t kRows[][2] = {{1012, 1007}, {1013, kStars}, {1015, 1008},
+                                           {1017, 1010}, {1016, 1009}, {1020, 1021}};
+    constexpr size_t kCount = sizeof(kRows) / sizeof(kRows[0]);
+    int32_t shift = 0;
+    for (size_t i = 0; i < kCount; ++i) {
+        const RECT label = ItemRect(kRows[i][0]);
+        if (std::find(emptyValues.begin(), emptyValues.end(), kRows[i][1]) != emptyValues.end()) {
+            ShowItem(kRows[i][0], false);
+            ShowItem(kRows[i][1], false);
+            if (i + 1 < kCount) shift += ItemRect(kRows[i + 1][0]).top - label.top;
+            continue;
+        }
+        if (shift == 0) continue;
+        for (int32_t id : kRows[i]) {
+            const RECT r = ItemRect(id);
+            MoveWindowTo(GetItem(id), r.left, r.top - shift, r.right, r.bottom - shift);
+        }
+    }
 }
 
 RECT BookPropertiesDialog::ItemRect(int32_t id) const {
@@ -135,54 +164,11 @@ ReadingListDialog::ReadingListDialog(LibraryRow* row, Library* library) : row_(r
     title_ = 5162;
 }
 
-ReadingListDialog::~ReadingListDialog() {
-    if (list_ && IsWindow(list_) && previousListProc_) {
-        SetWindowLongPtrW(list_, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(previousListProc_));
-        SetWindowLongPtrW(list_, GWL_USERDATA, 0);
-    }
-}
-
-LRESULT ReadingListDialog::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<ReadingListDialog*>(GetWindowLongPtrW(list, GWL_USERDATA));
-    if (!self || !self->previousListProc_) return DefWindowProcW(list, message, wParam, lParam);
-    WNDPROC previous = self->previousListProc_;
-    if (message == WM_DESTROY) {
-        // The page object outlives its window: unhook before the control goes.
-        SetWindowLongPtrW(list, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-        SetWindowLongPtrW(list, GWL_USERDATA, 0);
-        self->list_ = nullptr;
-        self->previousListProc_ = nullptr;
-        return CallWindowProcW(previous, list, message, wParam, lParam);
-    }
-    LRESULT result = CallWindowProcW(previous, list, message, wParam, lParam);
-    if (message == WM_PAINT && SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0) self->PaintEmptyText(list);
-    return result;
-}
-
-void ReadingListDialog::PaintEmptyText(HWND list) {
-    HDC dc = GetDC(list);
-    if (!dc) return;
-    RECT client{};
-    GetClientRect(list, &client);
-    String text = ResString(kNoListText);
-    auto font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
-    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, text.Data(), text.Length(), &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    if (old) SelectObject(dc, old);
-    ReleaseDC(list, dc);
-}
+ReadingListDialog::~ReadingListDialog() = default;
 
 void ReadingListDialog::OnInit() {
     PrepareListItem(*this, kList, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    HWND list = GetItem(kList);
-    if (list && list != list_) {
-        list_ = list;
-        SetWindowLongPtrW(list, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        previousListProc_ = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(list, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&ListProc)));
-    }
+    emptyText_.Attach(GetItem(kList), kNoListText);
     if (!library_ || !row_ || !row_->book) return;
     int32_t i = 0;
     for (auto& row : BookReadingLists::Rows(*library_, *row_->book)) {

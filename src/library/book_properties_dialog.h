@@ -3,7 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "library/empty_list_text.h"
 #include "library/library_dialogs.h"
 #include "shell/ui/dialog_page.h"
 
@@ -32,6 +34,7 @@ protected:
 
 private:
     RECT ItemRect(int32_t id) const;
+    void CloseUpEmptyRows(const std::vector<int32_t>& emptyValues);
 
     LibraryRow* row_;
     RatingEditor rating_;
@@ -57,14 +60,11 @@ protected:
 
 private:
     std::vector<ReadingListRow> Shown();
-    // The list control paints "There is no reading list" while it has no row.
-    static LRESULT ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
-    void PaintEmptyText(HWND list);
 
     LibraryRow* row_;
     Library* library_;
-    HWND list_ = nullptr;
-    WNDPROC previousListProc_ = nullptr;
+    // "There is no reading list" while the list has no row.
+    EmptyListText emptyText_;
 };
 
 // Properties, then Reading list; the sheet owns and deletes both pages.

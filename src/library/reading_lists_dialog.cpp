@@ -6,6 +6,7 @@
 
 namespace {
 constexpr int32_t kNewRow = 1;  // item data of a row not yet made a list
+constexpr uint32_t kNoListText = 5430;
 }  // namespace
 
 void PrepareListItem(DialogPage& page, int32_t id, DWORD extendedStyle) {
@@ -27,6 +28,7 @@ ReadingListsEditDialog::ReadingListsEditDialog(Library* library)
 
 void ReadingListsEditDialog::OnInit() {
     PrepareListItem(*this, kList, LVS_EX_FULLROWSELECT);
+    emptyText_.Attach(GetItem(kList), kNoListText);
     if (library_) {
         int32_t row = 0;
         for (auto& name : ReadingListNames::GlobalLists(*library_)) {

@@ -2,6 +2,7 @@
 // list with in-place names; New, Modify (rename, or merge into another list) and Remove.
 #pragma once
 
+#include "library/empty_list_text.h"
 #include "library/library_dialogs.h"
 #include "shell/ui/dialog_page.h"
 
@@ -38,4 +39,6 @@ private:
     ReadingListsEditor editor_;
     // The name a new row started with; its edit falls back to it.
     std::u16string newName_;
+    // "There is no reading list" while there is none, as on a book's Reading list page.
+    EmptyListText emptyText_;
 };

@@ -282,7 +282,10 @@ bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
         tables.get(), table.position, keyTable, keyTag, entry, request.ideographic,
         request.searchText, request.flags, location);
     if (!view) return false;
-    view->SetTemplates(request.title, String());
+    // A manual search names no title: the book's own heads the page rather than an empty strip.
+    String title = request.title;
+    if (title.IsEmpty() && !GetTitle(title)) title = String();
+    view->SetTemplates(title, String());
     view->SetStartPosition(ResolvePositionArgument(&request.startPosition));
     view->SetExtraTexts(request.extra[0], request.extra[1]);
     return ShowRequestedView(std::move(tables), std::move(view), location);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "bookfiles/book_header.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/shell/program_launcher.h"
 #include "support/shell/screenshot.h"
@@ -409,6 +410,106 @@ TEST(ReadingLists, RenamedAndRemovedInTheDialogAcrossRestarts) {
     EXPECT_EQ(removed.status, 0) << removed.Describe();
     EXPECT_EQ(device.ReadHost(config).find(Utf16("Lighthouses")), std::string::npos);
     EXPECT_EQ(device.ReadHost(book).find(Utf16("Lighthouses")), std::string::npos);
+}
+
+// While there is no reading list, both lists of them, the Add / Remove dialog's and a book's
+// Reading list page, say so in their middle (the dialog's was an empty box); once a list is
+// made, its row shows at the top and the middle is empty.
+TEST(ReadingLists, AnEmptyListOfThemSaysSo) {
+    for (const char* screen : {"240x320@96", "480x640@192"}) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        AddBook(device, "Alpha");
+        const std::string o = device.outside() + "/";
+        const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + screen,
+                                              "FOLIVANT_FONTS=box"};
+        auto shots = [&](const std::string& prefix) {
+            return "screenshot-box " + o + prefix + "-edit.png\nanswer 2\nmenu 40074\nidle\n" +
+                   "answer-key 0x32\nscreenshot-box " + o + prefix +
+                   "-page.png\nanswer 2\nanswer 2\nmenu 40022\nidle\n";
+        };
+        ASSERT_EQ(RunSteps(device, {}, "idle\n" + shots("none") + "quit\n", env).status, 0);
+        // Edit reading lists, New, OK.
+        ASSERT_EQ(RunSteps(device, {},
+                           "idle\nanswer 40074\nanswer 1029\nanswer 1\nsoftkey 2\nidle\n" +
+                               shots("one") + "quit\n",
+                           env)
+                      .status,
+                  0);
+        for (const char* name : {"none-edit", "none-page", "one-edit", "one-page"}) {
+            Screen s;
+            ASSERT_TRUE(s.Read(o + name + ".png")) << name;
+            const int middle = s.CountOther(s.width / 5, s.height * 9 / 20, s.width * 3 / 5,
+                                            s.height / 10, kWhite);
+            if (name[1] == 'o')
+                EXPECT_GT(middle, 50) << name << ": no text in the empty list";
+            else
+                EXPECT_EQ(middle, 0) << name;
+        }
+    }
+}
+
+// The Properties page of a book without an author that was never opened shows no label beside
+// an empty value: those rows are left out and the rows below move up. A book with an author,
+// once read, shows both rows. Rows are read from the picture as bands of the box font's ink:
+// each label on the left has its value on its right, but for the file name's (the path is the
+// line below it).
+TEST(BookProperties, RowsWithoutAValueAreLeftOut) {
+    for (const char* screen : {"240x320@96", "480x640@192"}) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        BookBuilder book;
+        const std::string text = SampleText(1500), author = "Marta Keeper";
+        book.text.assign(text.begin(), text.end());
+        book.fullName = "Alpha";
+        book.exth = {{Exth::kAuthor, Bytes(author.begin(), author.end())}};
+        const Bytes bytes = book.Build();
+        device.WriteHost("storage/eBooks/Alpha.prc", std::string(bytes.begin(), bytes.end()));
+        AddBook(device, "Beta");
+        const std::string o = device.outside() + "/";
+        // Alpha is read, then its row (selected) and Beta's show their Properties pages.
+        const std::string page = "answer 1\nscreenshot-box ";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Alpha.prc"},
+                           "idle\nsoftkey 1\nidle\n" + page + o +
+                               "alpha.png\nanswer 2\nanswer 2\nmenu 40022\nidle\nkey 0x28\nidle\n" +
+                               page + o + "beta.png\nanswer 2\nanswer 2\nmenu 40022\nidle\nquit\n",
+                           {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"})
+                      .status,
+                  0);
+        auto rows = [](const Screen& s) {
+            // Bands of ink in the labels' column, below the title and the cover.
+            std::vector<std::pair<int, int>> bands;
+            bool in = false;
+            for (int y = s.height * 3 / 10; y < s.height * 9 / 10; ++y) {
+                const bool ink = s.CountOther(2, y, s.width * 2 / 5 - 2, 1, kWhite) > 0;
+                if (ink && !in) bands.push_back({y, y});
+                if (ink) bands.back().second = y;
+                in = ink;
+            }
+            return bands;
+        };
+        Screen alpha, beta;
+        ASSERT_TRUE(alpha.Read(o + "alpha.png"));
+        ASSERT_TRUE(beta.Read(o + "beta.png"));
+        const auto read = rows(alpha), unread = rows(beta);
+        // Author, rating, size, purchase date, last read date, file name and the path; Beta has
+        // neither an author nor a last read date.
+        EXPECT_EQ(read.size(), 7u);
+        EXPECT_EQ(unread.size(), 5u);
+        for (const Screen* s : {&alpha, &beta}) {
+            const auto bands = rows(*s);
+            for (size_t i = 0; i + 2 < bands.size(); ++i) {
+                const auto [top, bottom] = bands[i];
+                EXPECT_GT(s->CountOther(s->width * 9 / 20, top, s->width * 11 / 20, bottom - top + 1,
+                                        kWhite),
+                          0)
+                    << (s == &alpha ? "Alpha" : "Beta") << ": the label at y " << top
+                    << " has no value";
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -561,5 +561,96 @@ TEST(LookupProgram, TheDictionaryOptionOffersTheInstalledDictionaries) {
     }
 }
 
+// The look-up pop-up keeps its text its margin (3 pixels at 96 dpi) away from its frame on
+// either screen: on the large one the margin stayed 3 pixels while the text doubled, and the
+// lines ran up against the frame.
+TEST(LookupProgram, ThePopupsMarginGrowsWithTheScreen) {
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        for (const char* name : {"Glossary", "Lexicon"}) {
+            DictionarySpec spec;
+            spec.name = name;
+            spec.words = {{u"keeper", "One who tends a light."}, {u"lamp", "A light."}};
+            const Bytes bytes = DictionaryBook(spec);
+            device.WriteHost(std::string("storage/eBooks/") + name + ".prc",
+                             std::string(bytes.begin(), bytes.end()));
+        }
+        BookBuilder story;
+        const std::string text = "The lamp was old and patient, and the keeper trimmed it.";
+        story.text.assign(text.begin(), text.end());
+        story.fullName = "Story";
+        const Bytes bytes = story.Build();
+        device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+        // "lamp", the second word; Lookup is item 45 of the tap's menu.
+        const std::string shot = device.outside() + "/lamp.png";
+        std::vector<std::string> env = {"FOLIVANT_FONTS=box"};
+        if (scale == 2) env.push_back("FOLIVANT_SCREEN=480x640@192");
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Story.prc"},
+                           "idle\nanswer 50045\ntap " + std::to_string(75 * scale) + " " +
+                               std::to_string(38 * scale) + "\nidle\nscreenshot " + shot +
+                               "\nquit\n",
+                           env)
+                      .status,
+                  0);
+        Screen s;
+        ASSERT_TRUE(s.Read(shot));
+        // The pop-up: the bounds of its pale yellow.
+        int left = s.width, right = -1, top = s.height, bottom = -1;
+        for (int y = 0; y < s.height; ++y)
+            for (int x = 0; x < s.width; ++x)
+                if (s.At(x, y) == 0xFFFFCE) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        ASSERT_GT(right - left, 60 * scale) << "no pop-up";
+        // Inside the frame (the margin's first pixel), the margin's columns and rows hold
+        // nothing but the yellow.
+        const int margin = 3 * scale - 1, h = bottom - top + 1, w = right - left + 1;
+        EXPECT_EQ(s.CountOther(left, top, margin, h, 0xFFFFCE), 0) << "left margin";
+        EXPECT_EQ(s.CountOther(right - margin + 1, top, margin, h, 0xFFFFCE), 0) << "right margin";
+        EXPECT_EQ(s.CountOther(left, top, w, margin, 0xFFFFCE), 0) << "top margin";
+    }
+}
+
+// A look-up that finds nothing offers each dictionary's index; the index it opens has no title
+// of its own, and its header names the dictionary rather than stand as an empty grey strip.
+TEST(LookupProgram, AnIndexOpenedFromAFailedLookupIsHeadedByItsDictionary) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    DictionarySpec spec;
+    spec.name = "Glossary";
+    spec.words = {{u"keeper", "One who tends a light."}, {u"lamp", "A light."}};
+    const Bytes dictionary = DictionaryBook(spec);
+    device.WriteHost("storage/eBooks/Glossary.prc",
+                     std::string(dictionary.begin(), dictionary.end()));
+    BookBuilder story;
+    const std::string text = "The lamp was old and patient, and the keeper trimmed it.";
+    story.text.assign(text.begin(), text.end());
+    story.fullName = "Story";
+    const Bytes bytes = story.Build();
+    device.WriteHost("storage/eBooks/Story.prc", std::string(bytes.begin(), bytes.end()));
+    // "The" is nobody's word; Enter follows the pop-up's focused link, the dictionary's index.
+    const std::string shot = device.outside() + "/index.png";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Story.prc"},
+                       "idle\nanswer 50045\ntap 28 38\nidle\nkey 0x0d\nidle\nscreenshot " + shot +
+                           "\nquit\n",
+                       {"FOLIVANT_FONTS=box"})
+                  .status,
+              0);
+    Screen s;
+    ASSERT_TRUE(s.Read(shot));
+    // The header: the rows holding its grey; the box font's letters are dark boxes on it.
+    int rows = 0, ink = 0;
+    for (int y = 0; y < s.height / 2; ++y) {
+        if (s.CountOf(0, y, s.width, 1, kHeaderGrey) < s.width / 2) continue;
+        ++rows;
+        ink += s.CountOf(0, y, s.width, 1, 0x000000);
+    }
+    ASSERT_GT(rows, 5) << "no index page";
+    EXPECT_GT(ink, 30) << "the header is empty";
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct Screen {
     const char* language;
     const char* profile;  // the device's screen
     const char* name;     // folder of the pictures
+    int scale;            // of the taps, given on the small screen
 };
 
 // One run of the program: the book it opens (none: the library) and its steps, where "@" stands
@@ -36,19 +38,36 @@ struct Screen {
 struct Visit {
     const char* book;
     const char* steps;
+    bool damagedBook = false;  // the device also holds "Broken Book.prc", which cannot be read
 };
 
-// Answers are queued before the step that opens the box they answer.
+// Answers are queued before the step that opens the box they answer. Taps are given on the small
+// screen; on the high-resolution one, whose screens are the same laid out twice as large, they are
+// doubled.
 const Visit kVisits[] = {
     {nullptr,
      "idle\n"
      "screenshot @/library.png\n"
      "screenshot-box @/library-menu.png\nanswer 0\nsoftkey 2\nidle\n"
+     // The menu's first item opens "Filter by", its third "Sort by".
+     "answer-key 0x28\nanswer-key 0x0d\nscreenshot-box @/library-filter.png\nanswer 0\nsoftkey 2\n"
+     "idle\nanswer-key 0x28\nanswer-key 0x28\nanswer-key 0x28\nanswer-key 0x0d\n"
+     "screenshot-box @/library-sort.png\n"
+     "answer 0\nsoftkey 2\nidle\n"
      "screenshot-box @/about.png\nanswer 2\nmenu 40040\nidle\n"
      "screenshot-box @/library-options.png\nanswer 2\nmenu 40041\nidle\n"
      "screenshot-box @/properties-sheet.png\nanswer 1\n"
      "screenshot-box @/properties.png\nanswer 2\nanswer 2\nmenu 40022\nidle\n"
+     "screenshot-box @/reading-lists.png\nanswer 2\nmenu 40074\nidle\n"
+     "screenshot-box @/delete.png\nanswer 7\nmenu 40023\nidle\n"
      "quit\n"},
+    // A damaged book, the library's fifth row: opening it says so.
+    {nullptr,
+     "idle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x28\nidle\n"
+     "screenshot @/library-damaged.png\n"
+     "screenshot-box @/damaged.png\nanswer 1\nkey 0x0d\nidle\n"
+     "quit\n",
+     true},
     {"\\storage\\eBooks\\The Lighthouse Keeper.prc",
      "idle\n"
      "screenshot @/cover.png\n"
@@ -56,6 +75,7 @@ const Visit kVisits[] = {
      "screenshot @/page.png\n"
      "screenshot-box @/reader-menu.png\nanswer 0\nsoftkey 2\nidle\n"
      "screenshot-box @/goto.png\nanswer 2\nmenu 40092\nidle\n"
+     "screenshot-box @/find.png\nanswer 2\nmenu 40078\nidle\n"
      // The options sheet, then each of its pages by its number key.
      "screenshot-box @/options.png\n"
      "answer-key 0x31\nscreenshot-box @/options-general.png\nanswer 2\n"
@@ -65,20 +85,68 @@ const Visit kVisits[] = {
      "answer-key 0x35\nscreenshot-box @/options-buttons.png\nanswer 2\n"
      "answer-key 0x36\nscreenshot-box @/options-library.png\nanswer 2\n"
      "answer 2\nmenu 40041\nidle\n"
+     // The page's first two words selected by keys; their pop-up, then a note on them.
+     "char 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n"
+     "screenshot @/selection.png\n"
+     "screenshot-box @/selection-menu.png\nanswer 50043\n"
+     "screenshot-box @/note.png\nanswer 2\nkey 0x0d\nidle\n"
      "menu 40079\nidle\n"
      "screenshot @/bookmark.png\n"
      "menu 40076\nidle\n"
      "screenshot @/annotations.png\n"
      "quit\n"},
+    // Look-ups: a word of one dictionary ("evening"), of both ("lamp"), of none ("Marta"), whose
+    // pop-up offers the dictionaries' index pages. A tap on the soft-key bar's middle closes a
+// pop-up (and the menu it opens closes unanswered).
+    {"\\storage\\eBooks\\The Lighthouse Keeper.prc",
+     "idle\nkey 0x22\nidle\n"
+     "screenshot-box @/tap-menu.png\nanswer 50045\ntap 75 85\nidle\n"
+     "screenshot @/lookup-one.png\ntap 120 300\nidle\n"
+     "answer 50045\ntap 65 238\nidle\nscreenshot @/lookup-several.png\ntap 120 300\nidle\n"
+     "answer 50045\ntap 30 100\nidle\nscreenshot @/lookup-none.png\n"
+     "tap 140 158\nidle\nscreenshot @/index.png\n"
+     "quit\n"},
     {"\\storage\\eBooks\\Lighthouse Glossary.prc", "idle\nscreenshot @/glossary.png\nquit\n"},
-    {"\\storage\\eBooks\\Birds of the Shore.prc", "idle\nscreenshot @/pictures.png\nquit\n"},
-    {"\\storage\\eBooks\\Notes on Reading.html", "idle\nscreenshot @/html.png\nquit\n"},
+    {"\\storage\\eBooks\\Birds of the Shore.prc",
+     "idle\nscreenshot @/pictures.png\nkey 0x22\nidle\nscreenshot @/pictures-page.png\n"
+     // The first picture in a view of its own, then zoomed in.
+     "tap 120 210\nidle\nscreenshot @/image.png\n"
+     "menu 40082\nidle\nscreenshot @/image-zoomed.png\n"
+     "quit\n"},
+    {"\\storage\\eBooks\\Notes on Reading.html",
+     "idle\nscreenshot @/html.png\nmenu 40172\nidle\nkey 0x22\nidle\nscreenshot @/progress-bar.png\n"
+     "quit\n"},
+    // The audio page, behind the book's first link, and its volume box.
+    {"\\storage\\eBooks\\Two Bells.prc",
+     "idle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n"
+     "screenshot @/audio.png\n"
+     "screenshot-box @/audio-menu.png\nanswer 0\nsoftkey 2\nidle\n"
+     "screenshot-box @/volume.png\nanswer 2\nmenu 40088\nidle\n"
+     "quit\n"},
 };
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;
+}
+
+// The steps with the coordinates of their taps and pen moves multiplied by `scale`.
+std::string Scaled(const std::string& steps, int scale) {
+    std::istringstream in(steps);
+    std::string out, line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string verb;
+        int x = 0, y = 0;
+        if (scale != 1 && words >> verb &&
+            (verb == "tap" || verb == "down" || verb == "move" || verb == "up" ||
+             verb == "answer-tap") &&
+            words >> x >> y)
+            line = verb + " " + std::to_string(x * scale) + " " + std::to_string(y * scale);
+        out += line + "\n";
+    }
+    return out;
 }
 
 // The pixels that differ; -1 when the sizes differ or a picture cannot be read.
@@ -121,7 +189,9 @@ TEST_P(Gallery, EveryScreenMatchesItsGolden) {
         const timespec when[2] = {{1769904000, 0}, {1769904000, 0}};
         for (const auto& entry : fs::recursive_directory_iterator(device.root()))
             if (entry.is_regular_file()) utimensat(AT_FDCWD, entry.path().c_str(), when, 0);
-        const std::string steps = Replace(visit.steps, "@", out.string());
+        if (visit.damagedBook)
+            device.WriteHost("storage/eBooks/Broken Book.prc", std::string(3000, '\x5a'));
+        const std::string steps = Scaled(Replace(visit.steps, "@", out.string()), screen.scale);
         std::vector<std::string> args;
         if (visit.book) args.push_back(visit.book);
         EXPECT_EQ(RunSteps(device, args, steps, env).status, 0)
@@ -149,10 +219,10 @@ TEST_P(Gallery, EveryScreenMatchesItsGolden) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, Gallery,
-                         ::testing::Values(Screen{"en", "240x320@96", "en-96"},
-                                           Screen{"fr", "240x320@96", "fr-96"},
-                                           Screen{"en", "480x640@192", "en-192"},
-                                           Screen{"fr", "480x640@192", "fr-192"}),
+                         ::testing::Values(Screen{"en", "240x320@96", "en-96", 1},
+                                           Screen{"fr", "240x320@96", "fr-96", 1},
+                                           Screen{"en", "480x640@192", "en-192", 2},
+                                           Screen{"fr", "480x640@192", "fr-192", 2}),
                          [](const ::testing::TestParamInfo<Screen>& info) {
                              std::string n = info.param.name;
                              for (char& c : n)

@@ -552,6 +552,84 @@ TEST(ProgramScreens, TheProgressBarLeavesTheLastLineWholeAtTheSmallestTextSize) 
         }
 }
 
+// The progress bar's page number is drawn inside the bar's strip, at the default text size and
+// at a larger one: it ran down onto the soft keys below the bar and stood on the screen's edge.
+TEST(ProgramScreens, ThePageNumberStaysInsideTheProgressBar) {
+    for (const char* screen : kScreens)
+        for (const char* size : {"", "menu 40082\nidle\nmenu 40082\nidle\n"}) {
+            SCOPED_TRACE(std::string(screen) + (*size ? ", larger text" : ""));
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            WriteNumberedBook(device, "Numbered", 60);
+            const std::string shot = device.outside() + "/bar.png";
+            // Page 12: a number of two digits.
+            std::string steps = std::string("idle\nmenu 40172\nidle\n") + size;
+            for (int i = 1; i < 12; ++i) steps += "key 0x22\nidle\n";
+            ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Numbered.prc"},
+                               steps + "screenshot " + shot + "\nquit\n",
+                               {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"})
+                          .status,
+                      0);
+            const Picture page = ReadPicture(shot);
+            ASSERT_GT(page.width, 0);
+            const int scale = page.width / 240, thickness = 12 * scale;
+            // The soft keys start at the first row from the bottom that is not their colour.
+            const uint32_t keys = page.At(3, page.height - 1);
+            int keysTop = page.height - 1;
+            while (keysTop > 0 && page.At(3, keysTop - 1) == keys) --keysTop;
+            // The number's ink (the box font draws each digit as a dark box), in the right quarter
+            // of the rows from the strip's top down to the soft keys.
+            int top = page.height, bottom = -1, right = -1;
+            for (int y = keysTop - thickness; y < keysTop; ++y)
+                for (int x = page.width * 3 / 4; x < page.width; ++x)
+                    if (Dark(page.At(x, y))) {
+                        top = std::min(top, y);
+                        bottom = std::max(bottom, y);
+                        right = std::max(right, x);
+                    }
+            ASSERT_GE(bottom, 0) << "no page number";
+            EXPECT_GT(top, keysTop - thickness) << "the number touches the page above the bar";
+            EXPECT_LT(bottom, keysTop - 1) << "the number touches the soft keys";
+            EXPECT_LT(right, page.width - 2 * scale) << "the number touches the screen's edge";
+        }
+}
+
+// The input panel's key labels grow with the screen as the rest does: on the large screen they
+// stayed at the small screen's size. Measured on the first key (the box font draws a label as a
+// box): its height on the large screen is twice the small one's.
+TEST(ProgramScreens, TheInputPanelsLabelsGrowWithTheScreen) {
+    std::vector<int> heights;
+    for (const char* screen : kScreens) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        WriteNumberedBook(device, "Panel", 10);
+        const std::string shot = device.outside() + "/find.png";
+        // Find leaves the page with the panel up.
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Panel.prc"},
+                           "idle\nmenu 40078\nidle\nscreenshot " + shot + "\nanswer 2\nquit\n",
+                           {std::string("FOLIVANT_SCREEN=") + screen, "FOLIVANT_FONTS=box"})
+                      .status,
+                  0);
+        const Picture page = ReadPicture(shot);
+        ASSERT_GT(page.width, 0);
+        // The panel's rows sit just above the soft keys: the first key's label is the first
+        // dark band, from the top, in the middle of the first key (24 pixels wide on the small
+        // screen), on rows that are not the grid's lines (those are dark near the key's edge too).
+        const int scale = page.width / 240;
+        int top = -1, bottom = -1;
+        for (int y = page.height / 2; y < page.height - 30 * scale && bottom < 0; ++y) {
+            bool ink = !Dark(page.At(3 * scale, y)) && Dark(page.At(12 * scale, y));
+            if (ink && top < 0) top = y;
+            if (!ink && top >= 0) bottom = y;
+        }
+        ASSERT_GE(top, 0) << screen << ": no key label";
+        heights.push_back((bottom - top) / scale);
+    }
+    ASSERT_EQ(heights.size(), 2u);
+    EXPECT_NEAR(heights[1], heights[0], 1) << "the large screen's label is " << heights[1]
+                                           << " pixels high at the small screen's scale";
+}
+
 // The library's selected row stays marked while a box over the library has the focus, as a
 // whole row: the icon cell and the rest of the row in one colour (the icon cell alone was).
 TEST(ProgramScreens, ASelectedRowWithoutTheFocusIsMarkedAsAWholeRow) {
@@ -597,7 +675,8 @@ TEST(ProgramScreens, ASelectedRowWithoutTheFocusIsMarkedAsAWholeRow) {
 // With the fonts a reader has (not the gallery's box font), every box and page of the library
 // and the reader lays out cleanly in both languages on both screens: the driver's box screenshot
 // fails the run when a control's text does not fit or two controls overlap (the French About
-// title lost its last word on the large screen).
+// title lost its last word on the large screen, and the French Add / Remove reading lists title
+// ran onto a second line there, cut).
 TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
     for (const char* language : {"en", "fr"}) {
         for (const char* screen : kScreens) {
@@ -612,11 +691,13 @@ TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
             };
             std::string library = "idle\n" + box("about") + "answer 2\nmenu 40040\nidle\n" +
                                   box("properties") + "answer 2\nmenu 40022\nidle\n" +
-                                  box("delete") + "answer 2\nmenu 40023\nidle\nquit\n";
+                                  box("delete") + "answer 2\nmenu 40023\nidle\n" +
+                                  box("reading-lists") + "answer 2\nmenu 40074\nidle\nquit\n";
             EXPECT_EQ(RunSteps(device, {}, library, env).status, 0)
                 << language << " " << screen << ": " << ReadFile(o + "errors.txt");
             std::string reader =
-                "idle\n" + box("goto") + "answer 2\nmenu 40092\nidle\n" + box("options");
+                "idle\n" + box("goto") + "answer 2\nmenu 40092\nidle\n" + box("find") +
+                "answer 2\nmenu 40078\nidle\n" + box("options");
             for (int page = 1; page <= 6; ++page)
                 reader += "answer-key 0x3" + std::to_string(page) + "\n" +
                           box("page" + std::to_string(page)) + "answer 2\n";

@@ -394,6 +394,11 @@ bool GraphicsContext::RealizeFont() {
     return true;
 }
 
+int32_t GraphicsContext::ScaleForDpi(int32_t pixels) const {
+    const int dpi = dc_ ? GetDeviceCaps(dc_, LOGPIXELSY) : 96;
+    return dpi > 96 ? pixels * dpi / 96 : pixels;
+}
+
 int32_t GraphicsContext::FontAscent() {
     if (!RealizeFont()) return 0;
     if (bitmapFaceReady_) {

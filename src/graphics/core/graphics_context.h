@@ -169,6 +169,8 @@ public:
     const FontStyle& GetFontStyle() const { return style_; }
     // Deletes the cached fonts of a face (0: all).
     void ReleaseCachedObjects(uint8_t face);
+    // Pixels given at 96 dpi in the screen's pixels, grown as the fonts are.
+    int32_t ScaleForDpi(int32_t pixels) const;
     int32_t FontAscent();
     int32_t FontDescent();
     int32_t BaselineShift() const { return baselineShift_; }

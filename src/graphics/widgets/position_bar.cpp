@@ -122,11 +122,20 @@ void PositionBar::MeasureNumber(GraphicsContext& gc) {
     // The settings' text size, but never taller than the bar: the number would be cut.
     if (size > thickness_) size = static_cast<int8_t>(thickness_);
     // Measured again when the settings' font size changed since.
-    if (numberWidth_ != 0 && size == fontSize_) return;
+    if (numberWidth_ != 0 && size == askedSize_) return;
+    askedSize_ = size;
     fontSize_ = size;
     gc.SetFaceAndSize(kBarFace, fontSize_);
+    // The bar keeps the room of the settings' size...
     Size s;
     if (gc.MeasureText(u"0000000", 7, s)) numberWidth_ = s.width;
+    // ...but the number is drawn so that a whole line of the font, not only its ascent, stays
+    // inside the strip with room above and below: at that size the digits ran onto the soft keys.
+    const int32_t room = thickness_ - 2 * NumberPad();
+    while ((fontSize_ > 1 || fontSize_ < -1) && gc.FontAscent() + gc.FontDescent() > room) {
+        fontSize_ = static_cast<int8_t>(fontSize_ > 0 ? fontSize_ - 1 : fontSize_ + 1);
+        gc.SetFaceAndSize(kBarFace, fontSize_);
+    }
 }
 
 void PositionBar::Redraw(const Rect* area) {
@@ -234,7 +243,8 @@ void PositionBar::DrawPageNumber(GraphicsContext& gc) {
     gc.SetTextColor(owner_->GetTextColour());
     Size size;
     if (!gc.MeasureText(text.Data(), text.Length(), size)) return;
-    const int32_t x = strip_.x + strip_.width - size.width - 2;
-    const int32_t y = strip_.y + (thickness_ - gc.FontAscent()) / 2;
+    // Off the screen's edge by the bar's margin (2 pixels left the digits on the edge).
+    const int32_t x = strip_.x + strip_.width - size.width - std::max(2, margin_);
+    const int32_t y = strip_.y + (thickness_ - gc.FontAscent() - gc.FontDescent()) / 2;
     gc.DrawText(text.Data(), text.Length(), Point{x, y});
 }

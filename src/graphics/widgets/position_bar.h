@@ -4,6 +4,7 @@
 // bar), ticks for the book's annotations and the current page number.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "graphics/core/node.h"
@@ -91,6 +92,8 @@ private:
     void DrawTicks(GraphicsContext& gc, const Geometry& g, int32_t current);
     void DrawPageNumber(GraphicsContext& gc);
     int32_t RowY(int32_t i) const { return strip_.y + (thickness_ - barHeight_) / 2 + i; }
+    // Rows kept free above and below the page number: 1 pixel at 96 dpi, more above.
+    int32_t NumberPad() const { return std::max(1, thickness_ / 12); }
 
     uint32_t reserved_ = 0;
     int32_t capWidth_;
@@ -99,5 +102,6 @@ private:
     int32_t margin_;
     int32_t numberWidth_ = 0;
     int8_t fontSize_ = 0;
+    int8_t askedSize_ = 0;  // the settings' size the number was measured for
     bool hasAnnotations_ = false;
 };

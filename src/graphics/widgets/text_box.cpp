@@ -338,11 +338,15 @@ bool TextBox::Layout() {
     DrawScope scope(this, false, nullptr);
     // Without a context the old figures stay; layout is tried again later.
     if (!scope) return false;
-    int32_t availW = maxRect_.width - 2 * hMargin_;
-    int32_t availH = maxRect_.height - 2 * vMargin_;
+    // The margins are given at 96 dpi; they grow with the screen as the text does, which ran
+    // up against the pop-up's frame on the large screen.
+    hPad_ = scope.Context()->ScaleForDpi(hMargin_);
+    vPad_ = scope.Context()->ScaleForDpi(vMargin_);
+    int32_t availW = maxRect_.width - 2 * hPad_;
+    int32_t availH = maxRect_.height - 2 * vPad_;
     ::Size size = Measure(scope.Context(), availW, availH);
-    placed_.width = size.width + 2 * hMargin_;
-    placed_.height = size.height + 2 * vMargin_;
+    placed_.width = size.width + 2 * hPad_;
+    placed_.height = size.height + 2 * vPad_;
     laidOut_ = true;
     // Link rectangles follow the new lines at the next drawing.
     linksPlaced_ = false;
@@ -425,9 +429,9 @@ void TextBox::DrawLines(GraphicsContext* gc) {
     // A word wider than the line is cut at the line's end, inside the margins: it must not
     // paint over the owner's frame or run on to the edge of the screen.
     Rect lines = placed_;
-    if (lines.width > 2 * hMargin_) {
-        lines.x += hMargin_;
-        lines.width -= 2 * hMargin_;
+    if (lines.width > 2 * hPad_) {
+        lines.x += hPad_;
+        lines.width -= 2 * hPad_;
     }
     gc->IntersectClip(lines);
 
@@ -470,7 +474,7 @@ void TextBox::DrawLines(GraphicsContext* gc) {
     Line line;
     std::vector<Piece> pieces;
     int32_t previous = 0;
-    int32_t y = placed_.y + vMargin_;
+    int32_t y = placed_.y + vPad_;
     bool elided = false;
     for (uint32_t i = 0; i < lineCount_; ++i) {
         pieces.clear();
@@ -481,18 +485,18 @@ void TextBox::DrawLines(GraphicsContext* gc) {
             continue;
         int32_t x;
         if (line.lineClass == kRight)
-            x = placed_.x + placed_.width - hMargin_ - line.width;
+            x = placed_.x + placed_.width - hPad_ - line.width;
         else if (line.lineClass == kCentre)
-            x = placed_.x + hMargin_ + (placed_.width - 2 * hMargin_ - line.width) / 2;
+            x = placed_.x + hPad_ + (placed_.width - 2 * hPad_ - line.width) / 2;
         else
-            x = placed_.x + hMargin_;
+            x = placed_.x + hPad_;
         for (size_t j = 0; j < pieces.size(); ++j) {
             const Piece& p = pieces[j];
             int32_t link = *links_.Get(p.run);
             if (placing && link != pendingLink) finish();
             bool lastOfLine = j + 1 == pieces.size();
             if (!elided && headLines_ != kNone && index == headLines_ - 1 &&
-                (x + p.width + marker_.width > placed_.x + placed_.width - hMargin_ ||
+                (x + p.width + marker_.width > placed_.x + placed_.width - hPad_ ||
                  lastOfLine)) {
                 ApplyRunStyle(gc, kBold, false);
                 gc->DrawText(kMarker, kMarkerLength, Point{x, y});

@@ -188,6 +188,9 @@ private:
     uint32_t textColour_ = 0x000000;
     int32_t hMargin_ = 3;
     int32_t vMargin_ = 3;
+    // The margins in the screen's pixels, set at layout.
+    int32_t hPad_ = 3;
+    int32_t vPad_ = 3;
     uint32_t frameMode_ = kFilled;
     TextBoxOwner* owner_;
     bool laidOut_ = false;

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/controls/controls.h"
+#include "platform/controls/controls_internal.h"
 #include "platform/menu/menu_bar.h"
 #include "platform/gdi.h"
 #include "platform/kernel/code_pages.h"
@@ -244,6 +245,10 @@ LRESULT SipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
+    // The labels in the controls' font, which grows with the dpi (the DC's own stayed at the
+    // small screen's size).
+    HFONT font = fvt::ctl::CreateDefaultFont();
+    HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
     for (int row = 0; row < 4; ++row)
         for (int col = 0; col < 10; ++col) {
             RECT key{r.right * col / 10, r.bottom * row / 4, r.right * (col + 1) / 10,
@@ -252,6 +257,10 @@ LRESULT SipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             char16_t one[2] = {kSipRows[row][col], 0};
             DrawTextW(dc, label ? label : one, -1, &key, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
         }
+    if (font) {
+        SelectObject(dc, oldFont);
+        DeleteObject(font);
+    }
     DeleteObject(back);
     DeleteObject(line);
     EndPaint(hwnd, &ps);

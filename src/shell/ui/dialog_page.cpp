@@ -19,7 +19,8 @@ namespace {
 
 constexpr int32_t kCaptionLimit = 50;
 // The title line's bold font is the interface font's size; a title too long for it may go
-// down to the smallest size still read at a glance.
+// down to the smallest size still read at a glance (7 points: the French "Add / Remove reading
+// lists" needs it on the large screen).
 constexpr int32_t kTitlePoints = 11;
 constexpr int32_t kSmallestTitlePoints = 7;
 constexpr uint32_t kOkString = 5012;
