@@ -90,6 +90,11 @@ public:
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
     : heap_(heap), layoutForms_(new(std::nothrow) LayoutFormList(forms_)) {
     forms_.SetOwner(this);
+    // The forms' check boxes and drop-down arrows are icons: in the screen's size, as the
+    // controls drawn with the page's text are.
+    IconHost formIcons;
+    formIcons.dpi = IsHighResolution() ? 192 : 96;
+    forms_.SetUiContext(formIcons);
     frames_.reset(new (std::nothrow) FrameSet(this));
     if (frames_) frames_->Root().SetViews(this);
 }

@@ -1,8 +1,9 @@
 // Forms in the program: what is typed into a persistent form is there again after a restart
 // (a form that is not persistent starts afresh), and the radio buttons of one name are
-// exclusive, also after the restart.
+// exclusive, also after the restart. Check boxes and radio buttons have the screen's size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,130 @@ TEST(Forms, PersistentInputAndTheRadioChoiceSurviveARestart) {
     EXPECT_EQ(radioA(a), radioA(b));
     EXPECT_EQ(radioB(a), radioB(t));
     EXPECT_EQ(plain(a), plain(b));
+}
+
+// A check box, a radio button and a drop-down, each alone on its line, and text after them.
+constexpr const char* kBoxes =
+    "<html><body><form name=\"f\"><p><input type=\"checkbox\" name=\"c\" value=\"1\"></p>"
+    "<p><input type=\"radio\" name=\"r\" value=\"a\"></p>"
+    "<p><select name=\"s\"><option>A</option><option>B</option></select></p></form>"
+    "<p>End</p></body></html>";
+
+// The grey-black of a box's frame and of text: the bars' dark blue is not it.
+bool Ink(std::uint32_t p) {
+    int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+    return std::max({r, g, b}) < 110 && std::max({r, g, b}) - std::min({r, g, b}) < 40;
+}
+
+struct Box {
+    int x = -1, y = -1, w = 0, h = 0;
+    bool Found() const { return w > 0 && h > 0; }
+};
+
+// The frame whose top edge is the first ink from `fromY` down: its top-left corner and the runs
+// of ink along its top edge and down its left side.
+Box FrameFrom(const Screen& s, int fromY) {
+    Box b;
+    for (int y = fromY; y < s.h && b.y < 0; ++y)
+        for (int x = 0; x < s.w; ++x)
+            if (Ink(s.px[static_cast<std::size_t>(y) * s.w + x])) {
+                b.x = x;
+                b.y = y;
+                break;
+            }
+    if (b.y < 0) return b;
+    auto at = [&](int x, int y) { return Ink(s.px[static_cast<std::size_t>(y) * s.w + x]); };
+    while (b.x + b.w < s.w && at(b.x + b.w, b.y)) ++b.w;
+    while (b.y + b.h < s.h && at(b.x, b.y + b.h)) ++b.h;
+    return b;
+}
+
+// The widest row of the drop-down's arrow: the ink on its button, at the frame's right.
+int ArrowWidth(const Screen& s, const Box& frame) {
+    auto px = [&](int x, int y) { return s.px[static_cast<std::size_t>(y) * s.w + x]; };
+    const int right = frame.x + frame.w - 1, middle = frame.y + frame.h / 2;
+    int left = right - 1;
+    // Leftwards from the frame through the button, up to the white of the text part.
+    auto white = [](std::uint32_t p) {
+        return std::min({(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF}) > 240;
+    };
+    while (left > frame.x && !white(px(left - 1, middle))) --left;
+    int widest = 0;
+    for (int y = frame.y + 1; y < frame.y + frame.h - 1; ++y) {
+        int n = 0;
+        for (int x = left; x < right; ++x) n += Ink(px(x, y));
+        widest = std::max(widest, n);
+    }
+    return widest;
+}
+
+std::vector<std::string> On(const char* screen, const char* language) {
+    return {std::string("FOLIVANT_SCREEN=") + screen, std::string("FOLIVANT_LANGUAGE=") + language};
+}
+
+// On the high-resolution screen a page's check box, radio button and drop-down arrow are drawn
+// twice the size they have at 96 dpi, as the text beside them is, and a tap still toggles a box.
+TEST(Forms, CheckBoxesAndRadioButtonsTakeTheScreensSize) {
+    for (const char* language : {"en", "fr"}) {
+        SCOPED_TRACE(language);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteOutside("boxes.html", kBoxes);
+        const std::string book = device.OutsidePath("boxes.html");
+        const std::string small = device.OutsidePath("small.png"),
+                          large = device.OutsidePath("large.png");
+        ASSERT_EQ(RunSteps(device, {book}, "idle\nscreenshot " + small + "\nquit\n",
+                           On("240x320@96", language))
+                      .status,
+                  0);
+        ASSERT_EQ(RunSteps(device, {book}, "idle\nscreenshot " + large + "\nquit\n",
+                           On("480x640@192", language))
+                      .status,
+                  0);
+        const Screen s = Read(small), l = Read(large);
+        ASSERT_EQ(l.w, 480);
+        const Box checkS = FrameFrom(s, 0), checkL = FrameFrom(l, 0);
+        ASSERT_TRUE(checkS.Found() && checkL.Found());
+        const Box radioS = FrameFrom(s, checkS.y + checkS.h + 1),
+                  radioL = FrameFrom(l, checkL.y + checkL.h + 1);
+        ASSERT_TRUE(radioS.Found() && radioL.Found());
+        for (const auto& [small96, large192] : {std::pair{checkS, checkL}, {radioS, radioL}}) {
+            // A box, not a line of text: square, and a box's size at 96 dpi.
+            EXPECT_GE(small96.w, 10);
+            EXPECT_NEAR(small96.w, small96.h, 1);
+            EXPECT_NEAR(large192.w, large192.h, 2);
+            EXPECT_NEAR(large192.w, 2 * small96.w, 2);
+            EXPECT_NEAR(large192.h, 2 * small96.h, 2);
+        }
+        const Box selectS = FrameFrom(s, radioS.y + radioS.h + 1),
+                  selectL = FrameFrom(l, radioL.y + radioL.h + 1);
+        ASSERT_TRUE(selectS.Found() && selectL.Found());
+        const int arrowS = ArrowWidth(s, selectS), arrowL = ArrowWidth(l, selectL);
+        EXPECT_GE(arrowS, 8);
+        EXPECT_NEAR(arrowL, 2 * arrowS, 2);
+
+        // Tapped at their middles at 192 dpi, both boxes show their tick.
+        const std::string tapped = device.OutsidePath("tapped.png"),
+                          before = device.OutsidePath("before.png");
+        auto tap = [](const Box& b) {
+            return "tap " + std::to_string(b.x + b.w / 2) + " " + std::to_string(b.y + b.h / 2) +
+                   "\nidle\n";
+        };
+        ASSERT_EQ(RunSteps(device, {book},
+                           "idle\nscreenshot " + before + "\n" + tap(checkL) + tap(radioL) +
+                               "screenshot " + tapped + "\nquit\n",
+                           On("480x640@192", language))
+                      .status,
+                  0);
+        const Screen b = Read(before), t = Read(tapped);
+        auto inside = [](const Screen& sc, const Box& x) {
+            return sc.DarkIn(x.x + 3, x.y + 3, x.x + x.w - 3, x.y + x.h - 3);
+        };
+        for (const Box& box : {checkL, radioL}) {
+            EXPECT_EQ(inside(b, box), inside(l, box));  // the same page as before
+            EXPECT_GT(inside(t, box), inside(b, box) + 20);
+        }
+    }
 }
 
 }  // namespace
