@@ -76,18 +76,39 @@ HFONT MakeFont(bool bold) {
     return CreateFontIndirectW(&lf);
 }
 
+// A page-sized bitmap selected into a memory device context, handed to a graphics context as
+// its target while it lives.
+class PageBitmap {
+public:
+    explicit PageBitmap(GraphicsContext& gc) : gc_(gc) {
+        target_.dc = CreateCompatibleDC(nullptr);
+        target_.bitmap = CreateCompatibleBitmap(target_.dc, kWidth, kHeight);
+        target_.size = Size{kWidth, kHeight};
+        old_ = SelectObject(target_.dc, target_.bitmap);
+        gc_.SetExternalTarget(&target_);
+    }
+    ~PageBitmap() {
+        gc_.ClearExternalTarget();
+        SelectObject(target_.dc, old_);
+        DeleteObject(target_.bitmap);
+        DeleteDC(target_.dc);
+    }
+    PageBitmap(const PageBitmap&) = delete;
+    PageBitmap& operator=(const PageBitmap&) = delete;
+    HDC Dc() const { return target_.dc; }
+
+private:
+    GraphicsContext& gc_;
+    OffscreenBitmap target_;
+    HGDIOBJ old_ = nullptr;
+};
+
 void BM_PageThroughContext(benchmark::State& state) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
-    HGDIOBJ old = SelectObject(dc, bitmap);
     HFONT plain = MakeFont(false), bold = MakeFont(true);
     Faces faces;
     GraphicsContext gc(&faces);
-    OffscreenBitmap target;
-    target.dc = dc;
-    target.bitmap = bitmap;
-    target.size = Size{kWidth, kHeight};
-    gc.SetExternalTarget(&target);
+    const PageBitmap bitmap(gc);
+    HDC dc = bitmap.Dc();
     auto page = Page();
     RECT all{0, 0, kWidth, kHeight};
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -126,10 +147,6 @@ void BM_PageThroughContext(benchmark::State& state) {
     double n = static_cast<double>(state.iterations());
     state.counters["page_us"] = context / n * 1e6;
     state.counters["context_over_direct"] = context / direct;
-    gc.ClearExternalTarget();
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
     DeleteObject(plain);
     DeleteObject(bold);
 }
@@ -173,16 +190,10 @@ void BM_PageInABitmapFace(benchmark::State& state) {
     for (int c = 32; c < 127; ++c) face.glyphs.push_back(BlockGlyph(4, 7, 255, 5));
     const Bytes bytes = BuildFontDatabase({face});
     device.WriteHost("bench.prc", std::string(bytes.begin(), bytes.end()));
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
-    HGDIOBJ old = SelectObject(dc, bitmap);
     BitmapFaces faces;
     GraphicsContext gc(&faces);
-    OffscreenBitmap target;
-    target.dc = dc;
-    target.bitmap = bitmap;
-    target.size = Size{kWidth, kHeight};
-    gc.SetExternalTarget(&target);
+    const PageBitmap bitmap(gc);
+    HDC dc = bitmap.Dc();
     auto page = Page();
     RECT all{0, 0, kWidth, kHeight};
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -196,10 +207,6 @@ void BM_PageInABitmapFace(benchmark::State& state) {
     double n = static_cast<double>(state.iterations());
     state.counters["page_us"] = bitmapFace / n * 1e6;
     state.counters["bitmap_over_system"] = bitmapFace / system;
-    gc.ClearExternalTarget();
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
 }
 BENCHMARK(BM_PageInABitmapFace)->Unit(benchmark::kMicrosecond);
 

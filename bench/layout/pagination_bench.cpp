@@ -101,15 +101,37 @@ void FirstPage(benchmark::State& state) {
 }
 BENCHMARK(FirstPage);
 
-void NextPage(benchmark::State& state) {
-    Engine& e = Shared();
-    e.layout.Start();
-    e.layout.GoToPage(1);
+// Page after page, from the first again at the end.
+void TurnPages(benchmark::State& state, PageLayout& layout) {
+    layout.Start();
+    layout.GoToPage(1);
     for (auto _ : state) {
-        if (!e.layout.GoToPosition(e.layout.CurrentPageStart(), 2)) e.layout.GoToPage(1);
-        e.layout.LayoutPageAt(e.layout.CurrentPageStart(), false);
+        if (!layout.GoToPosition(layout.CurrentPageStart(), 2)) layout.GoToPage(1);
+        layout.LayoutPageAt(layout.CurrentPageStart(), false);
     }
 }
+
+// PageUp after a jump: the page that ends where the current one starts. With `layouts`, the
+// number of page layouts each one takes is counted.
+void PageUpAfterJumps(benchmark::State& state, PageLayout& layout,
+                      const uint32_t* layouts = nullptr) {
+    layout.Start();
+    double taken = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        layout.GoToPage(200);
+        layout.Invalidate(1);
+        state.ResumeTiming();
+        const uint32_t before = layouts ? *layouts : 0;
+        benchmark::DoNotOptimize(layout.GoToPosition(layout.CurrentPageStart(), -2));
+        layout.LayoutPageAt(layout.CurrentPageStart(), false);
+        if (layouts) taken += *layouts - before;
+    }
+    if (layouts)
+        state.counters["layouts"] = benchmark::Counter(taken, benchmark::Counter::kAvgIterations);
+}
+
+void NextPage(benchmark::State& state) { TurnPages(state, Shared().layout); }
 BENCHMARK(NextPage);
 
 void PreviousPage(benchmark::State& state) {
@@ -125,47 +147,17 @@ void PreviousPage(benchmark::State& state) {
 }
 BENCHMARK(PreviousPage);
 
-// PageUp after a jump: the page that ends where the current one starts.
 void PreviousPageAfterJump(benchmark::State& state) {
     Engine& e = Shared();
-    e.layout.Start();
-    double layouts = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        e.layout.GoToPage(200);
-        e.layout.Invalidate(1);
-        state.ResumeTiming();
-        uint32_t before = e.content.layouts;
-        benchmark::DoNotOptimize(e.layout.GoToPosition(e.layout.CurrentPageStart(), -2));
-        e.layout.LayoutPageAt(e.layout.CurrentPageStart(), false);
-        layouts += e.content.layouts - before;
-    }
-    state.counters["layouts"] = benchmark::Counter(layouts, benchmark::Counter::kAvgIterations);
+    PageUpAfterJumps(state, e.layout, &e.content.layouts);
 }
 BENCHMARK(PreviousPageAfterJump);
 
-void NextPageWithLines(benchmark::State& state) {
-    LineEngine& e = SharedLines();
-    e.layout.Start();
-    e.layout.GoToPage(1);
-    for (auto _ : state) {
-        if (!e.layout.GoToPosition(e.layout.CurrentPageStart(), 2)) e.layout.GoToPage(1);
-        e.layout.LayoutPageAt(e.layout.CurrentPageStart(), false);
-    }
-}
+void NextPageWithLines(benchmark::State& state) { TurnPages(state, SharedLines().layout); }
 BENCHMARK(NextPageWithLines);
 
 void PreviousPageAfterJumpWithLines(benchmark::State& state) {
-    LineEngine& e = SharedLines();
-    e.layout.Start();
-    for (auto _ : state) {
-        state.PauseTiming();
-        e.layout.GoToPage(200);
-        e.layout.Invalidate(1);
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(e.layout.GoToPosition(e.layout.CurrentPageStart(), -2));
-        e.layout.LayoutPageAt(e.layout.CurrentPageStart(), false);
-    }
+    PageUpAfterJumps(state, SharedLines().layout);
 }
 BENCHMARK(PreviousPageAfterJumpWithLines);
 

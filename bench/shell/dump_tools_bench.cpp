@@ -146,24 +146,6 @@ fvt::test::GifSpec PhotoGif(std::uint32_t w, std::uint32_t h) {
     return s;
 }
 
-std::string BookText(std::size_t bytes) {
-    static const char* const kWords[] = {"the",      "evening", "light", "fell", "on",  "quiet",
-                                         "harbours", "and",     "ships", "of",   "old", "towns"};
-    std::string text;
-    text.reserve(bytes + 64);
-    std::uint32_t r = 7;
-    while (text.size() < bytes) {
-        for (int i = 0; i < 60; ++i) {
-            r = r * 1103515245u + 12345u;
-            text += kWords[(r >> 16) % 12];
-            text += ' ';
-        }
-        text += ".\n";
-    }
-    text.resize(bytes);
-    return text;
-}
-
 // The inputs, made once, in a folder removed at exit.
 struct Inputs {
     fixtures::TempFolder folder;
@@ -184,7 +166,7 @@ struct Inputs {
                                     fixtures::SineTone(44100, 2, 60, 440, 8000, 660, 4000), &why))
             files.erase("ogg");
         BookBuilder book;
-        const std::string text = BookText(5u << 20);
+        const std::string text = SampleText(5u << 20);
         book.text.assign(text.begin(), text.end());
         book.compression = 2;  // PalmDOC
         const Bytes built = book.Build();

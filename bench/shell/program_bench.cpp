@@ -34,28 +34,9 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// A text of ordinary words and paragraphs, `bytes` long.
-std::string BookText(std::size_t bytes) {
-    static const char* const kWords[] = {"the",   "evening", "light", "fell", "on",  "quiet",
-                                         "harbours", "and",  "ships", "of",   "old", "towns"};
-    std::string text;
-    text.reserve(bytes + 64);
-    std::uint32_t r = 7;
-    while (text.size() < bytes) {
-        for (int i = 0; i < 60; ++i) {
-            r = r * 1103515245u + 12345u;
-            text += kWords[(r >> 16) % 12];
-            text += ' ';
-        }
-        text += ".\n";
-    }
-    text.resize(bytes);
-    return text;
-}
-
 bool WriteBook(const std::string& path, std::size_t bytes) {
     BookBuilder book;
-    const std::string text = BookText(bytes);
+    const std::string text = SampleText(bytes);
     book.text.assign(text.begin(), text.end());
     book.compression = 2;  // PalmDOC
     book.fullName = "Bench";
