@@ -73,7 +73,6 @@ ReaderController::~ReaderController() {
     player_.Stop();
     player_.SetListener(nullptr);
     player_.SetNoticePoster(nullptr);
-    timers_.Stop(this, queueTimer_);
     library_.reset();
     annotationsWindow_.reset();
     readerBar_.reset();
@@ -98,13 +97,11 @@ void ReaderController::SetDrawingSurface(DrawingSurface* surface) {
 
 void ReaderController::SetTimerHost(TimerHost* host) {
     timers_.SetHost(host);
-    queueTimer_ = -1;
     if (busyTimer_ != -1) {
         busyTimer_ = -1;
         HideBusyPopup();
     }
-    if ((queue_.Count() > 0 || !parked_.empty() || !calls_.empty()) && !draining_)
-        StartQueueTimer();
+    queue_.OnTimerHostChanged();
 }
 
 void ReaderController::InitPopupCallbacks() {
@@ -144,87 +141,26 @@ void ReaderController::OnCommand(int32_t id, bool fromQueue) {
 }
 
 bool ReaderController::PostCall(std::unique_ptr<QueuedCall> call) {
-    if (!call) return false;
-    try {
-        calls_.push_back(PendingCall{static_cast<uint32_t>(queue_.Count()), std::move(call)});
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    if (queueTimer_ == -1) StartQueueTimer();
-    return true;
+    return queue_.PostCall(std::move(call));
 }
 
 int32_t ReaderController::PostCommand(int32_t id) {
-    int32_t index = queue_.Append(id);
-    if (index < 0) return -1;
-    // Whenever no timer is pending (not only for the first id), so that one failed SetTimer
-    // never stalls the queue.
-    if (queueTimer_ == -1) StartQueueTimer();
-    return index;
-}
-
-void ReaderController::StartQueueTimer() {
-    timers_.StartOnce(this, 0, queueTimer_, false);
+    return queue_.Post(id);
 }
 
 void ReaderController::ParkObject(std::unique_ptr<ParkedObject> object) {
-    if (!object) return;
-    try {
-        parked_.push_back(std::move(object));
-    } catch (const std::bad_alloc&) {
-        return;  // freed here after all: the caller has already let go of it
-    }
-    if (queueTimer_ == -1) StartQueueTimer();
+    queue_.Park(std::move(object));
 }
 
 void ReaderController::OnTimer(TimerList&, int32_t id) {
     if (id != -1 && id == busyTimer_) {
         busyTimer_ = -1;  // a one-shot timer is gone once it fired
         HideBusyPopup();
-        return;
     }
-    RunQueuedCommands(id);
-}
-
-void ReaderController::RunQueuedCommands(int32_t timerId) {
-    if (timerId != queueTimer_ || timerId == -1) return;
-    // A modal loop inside a queued command serves messages; the outer loop runs what is
-    // posted meanwhile, so a nested call leaves it.
-    if (draining_) return;
-    draining_ = true;
-    ListIterator guard;
-    guard.Attach(&guards_);
-    // Objects parked by earlier commands: their methods have long returned.
-    std::vector<std::unique_ptr<ParkedObject>> parked;
-    parked.swap(parked_);
-    parked.clear();
-    if (!guard.IsAlive()) return;
-    while (queue_.Count() > 0 || !calls_.empty()) {
-        // A call runs once the commands posted before it have run.
-        if (!calls_.empty() && (calls_.front().after == 0 || queue_.Count() == 0)) {
-            std::unique_ptr<QueuedCall> call = std::move(calls_.front().call);
-            calls_.erase(calls_.begin());
-            call->Run();
-            if (!guard.IsAlive()) return;
-            continue;
-        }
-        int32_t id = queue_[0];
-        queue_.Remove(0, 1);
-        for (PendingCall& pending : calls_)
-            if (pending.after > 0) --pending.after;
-        OnCommand(id, true);
-        if (!guard.IsAlive()) return;  // destroyed: touch nothing more
-    }
-    draining_ = false;
-    timers_.Stop(this, queueTimer_);
-    if (!parked_.empty()) StartQueueTimer();
 }
 
 bool ReaderController::CheckInvariants() const {
-    bool waiting = queue_.Count() > 0 || !parked_.empty() || !calls_.empty();
-    if (draining_) return false;
-    if (waiting != (queueTimer_ != -1)) return false;
-    return queueTimer_ == -1 || timers_.IsLive(queueTimer_);
+    return queue_.CheckInvariants();
 }
 
 void ReaderController::OnActivate(bool active) {

@@ -14,8 +14,8 @@
 // kAudioNoticeMessage to the main window (PostMessageW is thread-safe), whose procedure calls
 // DeliverAudioNotices. Nothing on another thread touches the queue or the timers.
 //
-// Invariant (CheckInvariants): between messages the queue timer exists exactly while ids wait
-// or objects are parked.
+// The queue itself is a room of its own (command_queue.h); its invariant is the controller's
+// CheckInvariants.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +31,7 @@
 #include "graphics/core/reader_links.h"
 #include "media/audio/audio_player.h"
 #include "platform/types.h"
+#include "reader/command_queue.h"
 #include "reader/font_list.h"
 #include "reader/reader_host.h"
 #include "reader/reader_views.h"
@@ -58,21 +59,8 @@ class ReaderSettings;
 class SortedRecordDatabase;
 class Text;
 
-// An object freed from the next queue drain instead of at once.
-class ParkedObject {
-public:
-    virtual ~ParkedObject() = default;
-};
-
-// Work that must not run inside its caller (a navigation a book script asked for while the
-// script, its form control or the view that ran it is still on the stack): run from the queue.
-class QueuedCall {
-public:
-    virtual ~QueuedCall() = default;
-    virtual void Run() = 0;
-};
-
-class ReaderController : private TimerCallback, private AudioListener, private AudioNoticePoster {
+class ReaderController : private TimerCallback, private AudioListener, private AudioNoticePoster,
+                         private CommandRunner {
 public:
     static constexpr uint32_t kSystemFontEntry = 3;
     static constexpr uint32_t kBitmapFontEntry = 4;
@@ -349,8 +337,8 @@ public:
     // The look-up pop-up shown; null when none.
     TextPopup* PagePopup() const { return pagePopup_.get(); }
 
-    bool IsQueueEmpty() const { return queue_.Count() == 0 && calls_.empty(); }
-    int32_t QueueTimerId() const { return queueTimer_; }
+    bool IsQueueEmpty() const { return queue_.IsEmpty(); }
+    int32_t QueueTimerId() const { return queue_.TimerId(); }
     // Test hook: false when an invariant is broken.
     bool CheckInvariants() const;
 
@@ -358,10 +346,10 @@ private:
     // Where pop-ups shown centred go: the pop-up rectangle, else the whole client area (before
     // the window has given one).
     Rect CentredPopupArea() const;
-    // TimerCallback: the queue timer.
+    // TimerCallback: the busy popup's timer.
     void OnTimer(TimerList& list, int32_t id) override;
-    void RunQueuedCommands(int32_t timerId);
-    void StartQueueTimer();
+    // CommandRunner: an id taken from the queue.
+    void RunQueuedCommand(int32_t id) override { OnCommand(id, true); }
     // AudioListener: each notice becomes a queued command.
     void OnPosition(AudioPlayer* player, uint32_t track, uint32_t seconds) override;
     void OnEndOfTrack(AudioPlayer* player) override;
@@ -431,16 +419,7 @@ private:
     TimerList timers_;
     TrackList* tracks_ = nullptr;
     AudioPlayer player_;
-    SegArray<int32_t> queue_;
-    int32_t queueTimer_ = -1;
-    bool draining_ = false;
-    std::vector<std::unique_ptr<ParkedObject>> parked_;
-    // Calls posted with PostCall, each after the commands posted before it.
-    struct PendingCall {
-        uint32_t after = 0;  // commands queued ahead of it
-        std::unique_ptr<QueuedCall> call;
-    };
-    std::vector<PendingCall> calls_;
+    CommandQueue queue_{timers_, *this};
     DocumentController* document_ = nullptr;
     DrawingSurface* surface_ = nullptr;
     DocumentLoader* loader_ = nullptr;
