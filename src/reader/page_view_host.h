@@ -9,7 +9,8 @@
 
 class BookDocumentController;
 
-// The word under a tap goes to the reader controller's tap action (reader_controller_lookup.cpp).
+// The word under a tap goes to the reader controller's tap action (the look-up room,
+// dictionary_lookups.cpp).
 bool TapOnPage(BookDocumentController& controller, Point p);
 
 class PageViewHost final : public PageViewOwner {

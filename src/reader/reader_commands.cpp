@@ -100,7 +100,7 @@ bool ReaderController::ContentsCommand() {
     }
     String stored;
     Location book;
-    if (settings_ && settings_->GetLastBookLocation(stored) && book.Parse(stored, true) &&
+    if (GetSettings() && GetSettings()->GetLastBookLocation(stored) && book.Parse(stored, true) &&
         document_->OpenWithQuery(book, 54, 23))
         return true;
     return OpenUrl(u"oeb:library");
@@ -172,7 +172,7 @@ bool ReaderController::CopyCommand() {
     String text;
     uint32_t start = 0, end = 0;
     if (!document_ || !document_->GetSelection(text, start, end) || text.IsEmpty())
-        text.Assign(lastWord_);
+        text.Assign(LastWord());
     if (text.IsEmpty()) return false;
     return shell_->CopyToClipboard(text);
 }
@@ -241,40 +241,6 @@ bool ReaderController::AddLinkCommand() {
         const char16_t* text = LoadResString(kLinkHelpText);
         shell_->ShowText(String(text ? text : u""), 0);
     }
-    return true;
-}
-
-bool ReaderController::RunTextSizeCommand(int32_t id) {
-    switch (id) {
-        case Cmd::kZoomIn:
-        case Cmd::kZoomOut:
-            if (document_) document_->ChangeFontSize(id == Cmd::kZoomIn ? 1 : -1);
-            return true;
-        case Cmd::kZoomNormal:
-            // Relaid out only when the size changes.
-            if (settings_ && settings_->SetFontSize(
-                                 UiMetrics::Get(paths_, reader_detail::kMetricDefaultFontSize))) {
-                if (document_) document_->SaveViewState();
-                if (surface_) surface_->InvalidateRect(nullptr);
-            }
-            return true;
-        case Cmd::kProgressBar:
-            if (!settings_) return true;
-            settings_->progressBar = settings_->progressBar ? 0 : 1;
-            settings_->ApplyToView();
-            RefreshSurface();
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool ReaderController::RunTapActionCommand(int32_t id) {
-    uint32_t action = 0;
-    int32_t viewCommand = -1;
-    if (!Commands::TapActionForCommand(id, action, viewCommand)) return false;
-    if (settings_) settings_->tapAction = action;
-    if (viewCommand >= 0 && document_) document_->ExecuteCommand(viewCommand);
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include "reader/book_document_controller.h"
 #include "reader/command_ids.h"
 #include "reader/device_path.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/document_controller.h"
 #include "reader/reader_settings.h"
 
@@ -65,7 +66,25 @@ bool AppendPercentEncoded(String& out, const String& value) {
 
 }  // namespace
 
-ReaderController::ReaderController() {
+class ReaderController::SettingsSide final : public SettingsHost {
+public:
+    explicit SettingsSide(ReaderController& owner) : owner_(owner) {}
+    DocumentController* Document() override { return owner_.document_; }
+    const AppPaths* Paths() override { return owner_.paths_; }
+    void InvalidateSurface() override {
+        if (owner_.surface_) owner_.surface_->InvalidateRect(nullptr);
+    }
+    void RefreshSurface() override { owner_.RefreshSurface(); }
+
+private:
+    ReaderController& owner_;
+};
+
+ReaderController::ReaderController()
+    : settingsSide_(std::make_unique<SettingsSide>(*this)),
+      settingsCommands_(*settingsSide_),
+      lookupSide_(std::make_unique<LookupSide>(*this)),
+      lookups_(std::make_unique<DictionaryLookups>(*lookupSide_)) {
     player_.Init();
 }
 
@@ -133,7 +152,7 @@ void ReaderController::OnCommand(int32_t id, bool fromQueue) {
         if (surface_) surface_->DisplayCommand(static_cast<uint32_t>(id));
     } else if (id >= 0 && id <= Cmd::kLast) {
         RunNavigationCommand(id) || RunShellCommand(id) || RunAnnotationCommand(id) ||
-            RunTextSizeCommand(id) || RunTapActionCommand(id) || RunAudioCommand(id);
+            settingsCommands_.RunCommand(id) || RunAudioCommand(id);
     }
     // The command may have closed the window and this controller with it.
     if (!guard.IsAlive()) return;
@@ -286,19 +305,7 @@ void ReaderController::RefreshSurface() {
 // ---- Annotations -------------------------------------------------------------------------------
 
 uint32_t ReaderController::StyleFor(uint32_t kind) const {
-    uint32_t colour = 0;
-    switch (kind) {
-        case kHighlight:
-            if (settings_) settings_->GetHighlightColour(colour);
-            return ((colour & 0x00FFFFFF) << 8) | 15;
-        case kModification:
-            if (settings_) settings_->GetModifyColour(colour);
-            return ((colour & 0x00FFFFFF) << 8) | 111;
-        case kNote:
-            return 32;
-        default:
-            return 0;
-    }
+    return settingsCommands_.StyleFor(kind);
 }
 
 int32_t ReaderController::BookmarkAtPage() {
@@ -551,3 +558,144 @@ bool ReaderController::SubmitInteractionsCart(const String& cartName, const Stri
     document_->ActivateLink(url);
     return true;
 }
+
+// ---- Look-ups: the look-up room does the work -------------------------------------------------
+
+class ReaderController::LookupSide final : public LookupHost {
+public:
+    explicit LookupSide(ReaderController& owner) : owner_(owner) {}
+    DocumentController* Document() override { return owner_.document_; }
+    DocumentLoader* Loader() override { return owner_.loader_; }
+    TimerList& Timers() override { return owner_.timers_; }
+    std::unique_ptr<TextPopup> CreatePopup(TextBoxOwner* owner) override {
+        if (!owner_.popupFactory_ || !owner_.surface_) return nullptr;
+        return std::unique_ptr<TextPopup>(
+            owner_.popupFactory_->CreateTextPopupFor(owner_.surface_, owner));
+    }
+    TextPopup* PagePopup() override { return owner_.pagePopup_.get(); }
+    void HidePopupPage() override { owner_.HidePopupPage(); }
+    void KeepPopupPage(std::unique_ptr<TextPopup> popup) override {
+        owner_.pagePopup_ = std::move(popup);
+    }
+    Rect PopupRect() override { return owner_.popupRect_; }
+    Rect CentredPopupArea() override { return owner_.CentredPopupArea(); }
+    bool ClientArea(Rect& area) override {
+        Size client;
+        if (!owner_.surface_ || !owner_.surface_->GetClientSize(client, false)) return false;
+        area = Rect{0, 0, client.width, client.height};
+        return true;
+    }
+    bool ShowBusyPopup(uint32_t stringId) override { return owner_.ShowBusyPopup(stringId); }
+    void RunCommand(int32_t id) override { owner_.OnCommand(id, false); }
+    int32_t PostCommand(int32_t id) override { return owner_.PostCommand(id); }
+    bool PostCall(std::unique_ptr<QueuedCall> call) override {
+        return owner_.PostCall(std::move(call));
+    }
+    int32_t BookmarkAtPage() override { return owner_.BookmarkAtPage(); }
+    uint32_t TapAction() override { return owner_.settingsCommands_.TapAction(); }
+    HWND MenuOwner() override { return owner_.CaptionWindow(); }
+    ReaderController& Controller() override { return owner_; }
+
+private:
+    ReaderController& owner_;
+};
+
+TextBoxOwner* ReaderController::LinkPerformer() { return lookups_->LinkPerformer(); }
+BookActionHost& ReaderController::LookupLinks() { return lookups_->LookupLinks(); }
+
+void ReaderController::SetLastWord(const String& word, uint16_t language) {
+    lookups_->SetLastWord(word, language);
+}
+const String& ReaderController::LastWord() const { return lookups_->LastWord(); }
+uint16_t ReaderController::LastWordLanguage() const { return lookups_->LastWordLanguage(); }
+
+void ReaderController::SetDictionaries(DictionaryCatalogue* catalogue) {
+    lookups_->SetDictionaries(catalogue);
+}
+bool ReaderController::LookupCommand(int32_t id) { return lookups_->LookupCommand(id); }
+void ReaderController::HoldWordMark() { lookups_->HoldWordMark(); }
+bool ReaderController::ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement) {
+    return lookups_->ShowLookupPopup(popup, anchor, placement);
+}
+void ReaderController::ReleaseWordMark() { lookups_->ReleaseWordMark(); }
+bool ReaderController::HoldsWordMark() { return lookups_->HoldsWordMark(); }
+
+bool ReaderController::LookupSelection(const String& word, Point anchor, const String& path,
+                                       uint32_t language, uint32_t second, int32_t id,
+                                       bool quiet) {
+    return lookups_->LookupSelection(word, anchor, path, language, second, id, quiet);
+}
+
+bool ReaderController::CanLookUp(int32_t id) { return lookups_->CanLookUp(id); }
+
+std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryTables(
+    DictionaryCatalogue& catalogue, uint32_t dictionary) {
+    return lookups_->OpenDictionaryTables(catalogue, dictionary);
+}
+
+std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryAt(const String& location) {
+    return lookups_->OpenDictionaryAt(location);
+}
+
+std::unique_ptr<TextPopup> ReaderController::ShowLookupResultsPopup(
+    const String& word, DictionaryCatalogue& catalogue, const std::vector<LookupEntry>& entries,
+    const std::vector<LookupMatch>& matches, bool compact) {
+    return lookups_->ShowLookupResultsPopup(word, catalogue, entries, matches, compact);
+}
+
+std::unique_ptr<TextPopup> ReaderController::ShowLookupPage(
+    const DictionaryTables& tables, const std::vector<LookupMatch>& matches,
+    const String& reference, const String& query, bool byName) {
+    return lookups_->ShowLookupPage(tables, matches, reference, query, byName);
+}
+
+bool ReaderController::ShowIndexEntries(const IndexSource& table, const String& heading,
+                                        const std::vector<uint32_t>& entries, bool keysOnly,
+                                        const String& location, const String& globalName) {
+    return lookups_->ShowIndexEntries(table, heading, entries, keysOnly, location, globalName);
+}
+
+bool ReaderController::OpenLookupResult(const std::vector<LookupMatch>& matches,
+                                        const String& word, const String& reference, Point anchor,
+                                        bool byName) {
+    return lookups_->OpenLookupResult(matches, word, reference, anchor, byName);
+}
+
+bool ReaderController::AddLookupEntryToWordList(uint32_t entry, const String& databaseName,
+                                                const DictionaryTables& tables) {
+    return lookups_->AddLookupEntryToWordList(entry, databaseName, tables);
+}
+
+bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
+                                      std::shared_ptr<DictionaryTables> tables,
+                                      const String& location, const String& query) {
+    return lookups_->OpenIndexEntry(entry, anchor, std::move(tables), location, query);
+}
+
+bool ReaderController::OpenEntryText(LoadedDictionary& loaded,
+                                     const std::shared_ptr<DictionaryTables>& tables,
+                                     const String& book, uint32_t tableId, uint32_t entry,
+                                     IndexPosition position, IndexEntryReader& reader,
+                                     Point anchor, bool& opened) {
+    return lookups_->OpenEntryText(loaded, tables, book, tableId, entry, position, reader, anchor,
+                                   opened);
+}
+
+void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& word,
+                                   uint16_t language, Point point, bool image) {
+    lookups_->OnTapAction(start, end, word, language, point, image);
+}
+
+void ReaderController::NoteTappedWordBox(const Rect& box) { lookups_->NoteTappedWordBox(box); }
+void ReaderController::PostCommandOnSelection(int32_t command) {
+    lookups_->PostCommandOnSelection(command);
+}
+void ReaderController::PostLookupLink(LinkTarget* target, Point point) {
+    lookups_->PostLookupLink(target, point);
+}
+HistoryTable* ReaderController::SearchHistory() { return lookups_->SearchHistory(); }
+bool ReaderController::LookupForWordList(const String& word, uint32_t language) {
+    return lookups_->LookupForWordList(word, language);
+}
+LookupListPages* ReaderController::ListPages() { return lookups_->ListPages(); }
+void ReaderController::SetWordListAdder(WordListAdder* adder) { lookups_->SetWordListAdder(adder); }

@@ -35,11 +35,13 @@
 #include "reader/font_list.h"
 #include "reader/reader_host.h"
 #include "reader/reader_views.h"
+#include "reader/settings_commands.h"
 
 class AnnotationFile;
 class BookActionHost;
 class AppPaths;
 class DictionaryCatalogue;
+class DictionaryLookups;
 class HistoryTable;
 class LinkTarget;
 class LookupListPages;
@@ -47,7 +49,6 @@ class WordListAdder;
 struct DictionaryTables;
 struct LookupEntry;
 struct LookupMatch;
-struct LookupState;
 class ConfigurationStore;
 class DocumentController;
 class DocumentLoader;
@@ -93,7 +94,7 @@ public:
     // A list window or a view without the position bar.
     static constexpr int32_t kOtherViewState = 0;
     // The reading-position bar's font size (the settings keep none).
-    static constexpr int8_t kPositionBarFontSize = -10;
+    static constexpr int8_t kPositionBarFontSize = SettingsCommands::kPositionBarFontSize;
     // The voice recorder's note.
     static constexpr const char16_t* kRecordingPath = u"\\My Documents\\fvt_rec.wav";
 
@@ -108,7 +109,7 @@ public:
     void SetLogDatabase(SortedRecordDatabase* log) { log_ = log; }
     void SetDocumentLoader(DocumentLoader* loader) { loader_ = loader; }
     DocumentLoader* GetDocumentLoader() const { return loader_; }
-    void SetSettings(ReaderSettings* settings) { settings_ = settings; }
+    void SetSettings(ReaderSettings* settings) { settingsCommands_.SetSettings(settings); }
     void SetDocumentController(DocumentController* controller) { document_ = controller; }
     // A new surface (or none) drops the position bar and pop-ups made on the old one.
     void SetDrawingSurface(DrawingSurface* surface);
@@ -127,7 +128,7 @@ public:
     // What the display surface and the widgets call back.
     ReaderControllerLink* GetLink() { return &link_; }
     DrawingSurface* GetDrawingSurface() const { return surface_; }
-    ReaderSettings* GetSettings() const { return settings_; }
+    ReaderSettings* GetSettings() const { return settingsCommands_.Settings(); }
     const Location* GetCurrentLocation() const;
     FontList& Fonts() { return fonts_; }
     TimerList& Timers() { return timers_; }
@@ -253,15 +254,12 @@ public:
     bool SubmitInteractionsCart(const String& cartName, const String& title);
 
     // The word under the last tap without a selection.
-    void SetLastWord(const String& word, uint16_t language) {
-        lastWord_.Assign(word);
-        lastWordLanguage_ = language;
-    }
-    const String& LastWord() const { return lastWord_; }
-    uint16_t LastWordLanguage() const { return lastWordLanguage_; }
+    void SetLastWord(const String& word, uint16_t language);
+    const String& LastWord() const;
+    uint16_t LastWordLanguage() const;
 
-    // Dictionary look-ups (reader_controller_lookup.cpp). The library's dictionaries; without
-    // them every look-up finds no dictionary.
+    // Dictionary look-ups and the tap, carried out by the look-up room (dictionary_lookups.h).
+    // The library's dictionaries; without them every look-up finds no dictionary.
     void SetDictionaries(DictionaryCatalogue* catalogue);
     // Commands 45 (any dictionary), 46 (bilingual), 47 (monolingual) on the selection, else on
     // the last word. False when nothing was found.
@@ -364,8 +362,6 @@ private:
     bool RunNavigationCommand(int32_t id);
     bool RunShellCommand(int32_t id);
     bool RunAnnotationCommand(int32_t id);
-    bool RunTextSizeCommand(int32_t id);
-    bool RunTapActionCommand(int32_t id);
     bool RunAudioCommand(int32_t id);
     bool OpenUrl(const char16_t* url);
     bool StepTrack(int32_t step);
@@ -423,15 +419,16 @@ private:
     DocumentController* document_ = nullptr;
     DrawingSurface* surface_ = nullptr;
     DocumentLoader* loader_ = nullptr;
-    ReaderSettings* settings_ = nullptr;
+    // What the settings room asks of the window, and the room.
+    class SettingsSide;
+    std::unique_ptr<SettingsSide> settingsSide_;
+    SettingsCommands settingsCommands_;
     ConfigurationStore* store_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
     ReaderShell* shell_ = nullptr;
     HWND mainWindow_ = nullptr;
     Rect popupRect_{};
     bool popupLocked_ = false;
-    String lastWord_;
-    uint16_t lastWordLanguage_ = 0;
     bool linkNotificationShown_ = false;
     Link link_{this};
     BusyCallback busyShow_{this, true};
@@ -452,9 +449,10 @@ private:
     bool barSuppressed_ = false;
     bool fullScreen_ = false;
     String libraryBook_;
-    // The look-up side's state (made on first use).
-    std::shared_ptr<LookupState> lookup_;
-    LookupState& Lookups();
+    // What the look-up room asks of the window, and the room.
+    class LookupSide;
+    std::unique_ptr<LookupSide> lookupSide_;
+    std::unique_ptr<DictionaryLookups> lookups_;
     // Performs the links of the controller's pop-ups (the look-up's, a note's Edit and Delete).
     TextBoxOwner* LinkPerformer();
 };

@@ -1,6 +1,6 @@
-// The reader controller's look-up side (reader_controller_lookup.cpp): a dictionary opened
-// through the document loader, the pop-ups that show look-up results with the dictionary book
-// they point into, and what performs their links.
+// The look-up room's parts (dictionary_lookups.h): a dictionary opened through the document
+// loader, the pop-ups that show look-up results with the dictionary book they point into, and
+// what performs their links.
 #pragma once
 
 #include <cstdint>

@@ -157,7 +157,7 @@ bool ReaderController::CreateViewWindows() {
     zoomBar_.reset(viewFactory_->CreateBar(F::Bar::kZoom, this));
     audioBar_.reset(viewFactory_->CreateBar(F::Bar::kAudio, this));
     readerBar_.reset(viewFactory_->CreateBar(F::Bar::kReader, this));
-    const bool showReader = !(settings_ && settings_->fullScreen);
+    const bool showReader = !(GetSettings() && GetSettings()->fullScreen);
     ShowBars(showReader, false, false);
     HWND parent = surface_ ? surface_->Window() : nullptr;
     annotationsWindow_.reset(viewFactory_->CreateListWindow(F::List::kAnnotations, this, parent));
@@ -177,9 +177,9 @@ void ReaderController::ToggleFullScreen(bool persist, bool activate) {
     const uint32_t mode = document_ ? document_->ViewMode() : kNoViewMode;
     if (fullScreen_ && mode == kNoViewMode) return;
     const bool on = !fullScreen_;
-    if (persist && settings_) settings_->fullScreen = on ? 1 : 0;
+    if (persist && GetSettings()) GetSettings()->fullScreen = on ? 1 : 0;
     if (readerBar_) readerBar_->OverrideLeftKey(on);
-    const bool stored = settings_ && settings_->fullScreen != 0;
+    const bool stored = GetSettings() && GetSettings()->fullScreen != 0;
     if (!(mode != kNoViewMode && !persist && on != stored)) {
         if (zoomBar_) zoomBar_->Show(mode == kZoomMode && !on);
         // The audio view keeps its own bar.
@@ -236,11 +236,11 @@ void ReaderController::ShowReaderView() {
 
 void ReaderController::UpdateWindowTitle() {
     const uint32_t mode = document_ ? document_->ViewMode() : kNoViewMode;
-    const bool full = settings_ && settings_->fullScreen;
+    const bool full = GetSettings() && GetSettings()->fullScreen;
     // In full screen only the zoom and audio bars show; the reader bar gives way.
     ShowBars(mode != kZoomMode && mode != kAudioMode && mode != kNoViewMode && !full,
              mode == kAudioMode, mode == kZoomMode);
-    if (settings_ && full != fullScreen_) {
+    if (GetSettings() && full != fullScreen_) {
         if (shell_ && shell_->SetFullScreen(full)) fullScreen_ = full;
     }
     String caption;
@@ -334,7 +334,8 @@ void ReaderController::UpdatePositionBar() {
         positionBar_.reset();
     } else {
         if (!positionBar_) positionBar_.reset(new (std::nothrow) PositionBar(&link_));
-        if (positionBar_) positionBar_->SetVisible(settings_ && settings_->progressBar != 0);
+        const ReaderSettings* settings = GetSettings();
+        if (positionBar_) positionBar_->SetVisible(settings && settings->progressBar != 0);
     }
     const bool shown = positionBar_ && positionBar_->IsVisible();
     if (!surface_ || shown == wasShown) return;
@@ -346,7 +347,8 @@ void ReaderController::UpdatePositionBar() {
 
 void ReaderController::OnDeactivate() {
     if (positionBar_) {
-        positionBar_->SetVisible(settings_ && settings_->progressBar != 0);
+        const ReaderSettings* settings = GetSettings();
+        positionBar_->SetVisible(settings && settings->progressBar != 0);
         positionBar_->Refresh();
     }
     UpdateMenuBars();
@@ -361,7 +363,7 @@ void ReaderController::UpdateViewState() {
 
 bool ReaderController::SetDisplayOrientation(int code) {
     if (!SetScreenOrientation(code)) return false;
-    if (settings_) settings_->orientation = 0;
+    if (GetSettings()) GetSettings()->orientation = 0;
     return true;
 }
 
@@ -418,31 +420,23 @@ bool ReaderController::Link::SetDisplayOrientation(int orientation) {
 
 bool ReaderController::Link::DisplaySurfaceAllowed() {
     // The back-buffered surface is how this reader turns the page; it needs the settings.
-    return owner_->settings_ != nullptr;
+    return owner_->GetSettings() != nullptr;
 }
 
 void ReaderController::Link::SetOrientationSetting(int orientation) {
-    if (owner_->settings_ && orientation >= 0 && orientation <= 3)
-        owner_->settings_->orientation = static_cast<uint32_t>(orientation);
+    owner_->settingsCommands_.SetOrientation(orientation);
 }
 
 uint32_t ReaderController::Link::GetTextColour() {
-    uint32_t colour = 0x000000;
-    if (owner_->settings_) owner_->settings_->GetTextColour(colour);
-    return colour;
+    return owner_->settingsCommands_.TextColour();
 }
 
 uint32_t ReaderController::Link::GetBackgroundColour() {
-    uint32_t colour = 0xFFFFFF;
-    if (owner_->settings_) owner_->settings_->GetBackgroundColour(colour);
-    return colour;
+    return owner_->settingsCommands_.BackgroundColour();
 }
 
 int8_t ReaderController::Link::PositionBarFontSize() {
-    // The page's text size; the bar's own only without settings.
-    const ReaderSettings* settings = owner_->settings_;
-    if (!settings) return kPositionBarFontSize;
-    return static_cast<int8_t>(std::clamp<int32_t>(settings->FontSize(), INT8_MIN, INT8_MAX));
+    return owner_->settingsCommands_.PositionBarFontSize();
 }
 
 const AppPaths* ReaderController::Link::Paths() {

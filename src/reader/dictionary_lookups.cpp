@@ -1,10 +1,8 @@
-// The reader controller's dictionary look-ups: from a tap or a look-up command to the gathered
-// matches, and what is shown for them (the entry itself, a lookup page, the results pop-up, a
-// manual search), the opening of dictionary entries and the search history.
-//
-// Re-entrancy: a look-up pop-up's link is never performed from inside the pop-up's own event
-// handler. Opening an entry may replace the document and the pop-up with it, so the link is
-// kept and performed from a zero-delay timer once the event is over.
+// The look-up room: from a tap or a look-up command to the gathered matches, and what is shown
+// for them (the entry itself, a lookup page, the results pop-up, a manual search), the opening
+// of dictionary entries and the search history.
+#include "reader/dictionary_lookups.h"
+
 #include <algorithm>
 #include <new>
 #include <optional>
@@ -24,10 +22,10 @@
 #include "document/sources/loader_adapters.h"
 #include "document/sources/loader_database_opener.h"
 #include "graphics/widgets/text_box.h"
+#include "graphics/widgets/text_popup_window.h"
 #include "layout/focus_box.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
-#include "graphics/widgets/text_popup_window.h"
 #include "platform/menu/menu.h"
 #include "platform/window/window.h"
 #include "reader/book_action_bridge.h"
@@ -41,7 +39,6 @@
 #include "reader/lookup_window.h"
 #include "reader/page_view_host.h"
 #include "reader/reader_controller.h"
-#include "graphics/core/drawing_surface.h"
 #include "reader/reader_lookup.h"
 #include "reader/reader_settings.h"
 #include "reader/word_lists.h"
@@ -67,13 +64,17 @@ constexpr uint32_t kLanguageMask = 1023;
 // Pop-up menu items carry 50000 + the command.
 constexpr UINT kMenuBase = Commands::kPopupItemBase;
 
-String Res(uint32_t id) { return Lookup::ResourceText(id); }
+String Res(uint32_t id) {
+    return Lookup::ResourceText(id);
+}
 
 String FromU16(const std::u16string& s) {
     return String(s.data(), static_cast<int32_t>(s.size()));
 }
 
-std::u16string ToU16(const String& s) { return Lookup::Wide(s); }
+std::u16string ToU16(const String& s) {
+    return Lookup::Wide(s);
+}
 
 String Encoded(const String& path) {
     String s(path);
@@ -84,14 +85,14 @@ String Encoded(const String& path) {
 // The dictionaries a look-up searches, opened through the controller.
 class CatalogueSource final : public DictionarySource {
 public:
-    CatalogueSource(ReaderController& reader, DictionaryCatalogue& catalogue)
-        : reader_(reader), catalogue_(catalogue) {}
+    CatalogueSource(DictionaryLookups& lookups, DictionaryCatalogue& catalogue)
+        : lookups_(lookups), catalogue_(catalogue) {}
     std::shared_ptr<DictionaryTables> OpenDictionaryTables(std::uint32_t dictionary) override {
-        return reader_.OpenDictionaryTables(catalogue_, dictionary);
+        return lookups_.OpenDictionaryTables(catalogue_, dictionary);
     }
 
 private:
-    ReaderController& reader_;
+    DictionaryLookups& lookups_;
     DictionaryCatalogue& catalogue_;
 };
 
@@ -99,132 +100,88 @@ private:
 
 // ---- State -----------------------------------------------------------------------------------
 
-// Performs the links of look-up pop-ups: those of the look-up kinds here, the others through
-// the book actions of the window's document controller.
-struct LookupState final : TextBoxOwner, TimerCallback, BookActionHost {
-    explicit LookupState(ReaderController& reader) : reader(reader) {}
-    ~LookupState() override {
-        pages.reset();
-        reader.Timers().Stop(this, timer);
-        if (history) {
-            history->SetResolver(nullptr);
-            history->Release();
-        }
-    }
+DictionaryLookups::DictionaryLookups(LookupHost& host) : host_(host) {}
 
-    // TextBoxOwner.
-    void PerformAction(LinkTarget* target, Point point) override {
-        reader.PostLookupLink(target, point);
+DictionaryLookups::~DictionaryLookups() {
+    pages_.reset();
+    host_.Timers().Stop(this, timer_);
+    if (history_) {
+        history_->SetResolver(nullptr);
+        history_->Release();
     }
-    // The same look as the controller's other pop-ups.
-    int8_t FontSize() override { return -12; }
-    uint8_t DisplayFace() override { return 0; }
+}
 
-    // TimerCallback: the kept link, performed after the event that chose it.
-    void OnTimer(TimerList&, int32_t) override {
-        timer = -1;
-        RefPtr<LinkTarget> target = std::move(pending);
-        if (!target) return;
-        anchor = pendingPoint;
-        // The state may go with the controller inside the call: nothing of it is touched after.
-        RunLink(*target.Get());
-    }
+void DictionaryLookups::OnTimer(TimerList&, int32_t) {
+    timer_ = -1;
+    RefPtr<LinkTarget> target = std::move(pending_);
+    if (!target) return;
+    anchor_ = pendingPoint_;
+    // The room may go with the controller inside the call: nothing of it is touched after.
+    ::PerformAction(target.Get(), *this, 0, nullptr);
+}
 
-    void RunLink(const LinkTarget& target) {
-        ::PerformAction(&target, *this, 0, nullptr);
-    }
+bool DictionaryLookups::OpenIndexEntry(uint32_t entry, const String& location, uint32_t,
+                                       const String& query) {
+    return OpenIndexEntry(entry, anchor_, nullptr, location, query);
+}
 
-    // BookActionHost: the look-up kinds.
-    bool OpenIndexEntry(uint32_t entry, const String& location, uint32_t,
-                        const String& query) override {
-        return reader.OpenIndexEntry(entry, anchor, nullptr, location, query);
-    }
-    bool OpenLookupResult(const LinkTarget& target, uint32_t, bool byName) override {
-        std::vector<LookupMatch> matches(target.Columns(),
-                                         target.Columns() + target.ColumnCount());
-        return reader.OpenLookupResult(matches, target.secondText, target.text, anchor, byName);
-    }
-    bool AddToWordList(const WordListEntry& e) override {
-        VocabularyEntry entry;
-        entry.orth = e.key;
-        entry.formatted = e.headword;
-        entry.dict = e.link;
-        entry.number = e.language;
-        entry.ent = static_cast<int32_t>(e.number);
-        entry.shortid = e.shortName;
-        WordListAdder* to = Adder();
-        return to && to->AddToWordList(entry, kLanguageMask);
-    }
-    // Where by-name results go: the adder set, else the word list shown.
-    WordListAdder* Adder() {
-        if (adder) return adder;
-        return pages ? dynamic_cast<WordListWindow*>(pages->Page()) : nullptr;
-    }
-    // Every other kind through the document controller's book actions.
-    BookActionBridge* Bridge() {
-        auto* document = dynamic_cast<BookDocumentController*>(reader.GetDocumentController());
-        if (!document) return nullptr;
-        if (!bridge || bridgeDocument != document) {
-            bridge = std::make_unique<BookActionBridge>(document, &reader);
-            bridgeDocument = document;
-        }
-        return bridge.get();
-    }
-    bool DispatchWidgetEvent(const String& text, uint32_t argument, String* result) override {
-        BookActionBridge* b = Bridge();
-        return b && b->DispatchWidgetEvent(text, argument, result);
-    }
-    bool ActivateLink(const String& url) override {
-        DocumentController* d = reader.GetDocumentController();
-        return d && d->ActivateLink(url);
-    }
-    bool RunCommand(int32_t id) override {
-        reader.OnCommand(id, false);
-        return true;
-    }
-    // A note pop-up's Edit and Delete.
-    bool EditAnnotation(uint32_t n) override {
-        BookActionBridge* b = Bridge();
-        return b && b->EditAnnotation(n);
-    }
-    bool DeleteAnnotation(uint32_t n) override {
-        BookActionBridge* b = Bridge();
-        return b && b->DeleteAnnotation(n);
-    }
+bool DictionaryLookups::OpenLookupResult(const LinkTarget& target, uint32_t, bool byName) {
+    std::vector<LookupMatch> matches(target.Columns(), target.Columns() + target.ColumnCount());
+    return OpenLookupResult(matches, target.secondText, target.text, anchor_, byName);
+}
 
-    ReaderController& reader;
-    DictionaryCatalogue* catalogue = nullptr;
-    WordListAdder* adder = nullptr;
-    // The answer of CanLookUp per command, valid for one catalogue generation.
-    uint32_t enabledGeneration = 0;
-    int8_t enabled[3] = {-1, -1, -1};
-    HistoryTable* history = nullptr;
-    // The history database through the loader, and its rows' books read through it too.
-    struct Opener final : LoaderDatabaseOpener {
-        using LoaderDatabaseOpener::LoaderDatabaseOpener;
-    };
-    struct Resolver final : LoaderHistoryResolver {
-        using LoaderHistoryResolver::LoaderHistoryResolver;
-    };
-    std::optional<Opener> opener;
-    std::optional<Resolver> resolver;
-    RefPtr<LinkTarget> pending;
-    Point pendingPoint{};
-    Point anchor{};
-    // Where the last word was tapped: a look-up of it is anchored there.
-    Point tapPoint{};
-    bool tapped = false;
-    // Below the tapped word's box, when it is known.
-    Point wordAnchor{};
-    Rect wordRect{};
-    bool wordBox = false;
-    // The looked-up word stays selected on the page while its pop-up shows.
-    bool wordMarked = false;
-    int32_t timer = -1;
-    std::unique_ptr<BookActionBridge> bridge;
-    BookDocumentController* bridgeDocument = nullptr;
-    std::unique_ptr<LookupListPages> pages;
-};
+bool DictionaryLookups::AddToWordList(const WordListEntry& e) {
+    VocabularyEntry entry;
+    entry.orth = e.key;
+    entry.formatted = e.headword;
+    entry.dict = e.link;
+    entry.number = e.language;
+    entry.ent = static_cast<int32_t>(e.number);
+    entry.shortid = e.shortName;
+    WordListAdder* to = Adder();
+    return to && to->AddToWordList(entry, kLanguageMask);
+}
+
+WordListAdder* DictionaryLookups::Adder() {
+    if (adder_) return adder_;
+    return pages_ ? dynamic_cast<WordListWindow*>(pages_->Page()) : nullptr;
+}
+
+BookActionBridge* DictionaryLookups::Bridge() {
+    auto* document = dynamic_cast<BookDocumentController*>(Document());
+    if (!document) return nullptr;
+    if (!bridge_ || bridgeDocument_ != document) {
+        bridge_ = std::make_unique<BookActionBridge>(document, &host_.Controller());
+        bridgeDocument_ = document;
+    }
+    return bridge_.get();
+}
+
+bool DictionaryLookups::DispatchWidgetEvent(const String& text, uint32_t argument, String* result) {
+    BookActionBridge* b = Bridge();
+    return b && b->DispatchWidgetEvent(text, argument, result);
+}
+
+bool DictionaryLookups::ActivateLink(const String& url) {
+    DocumentController* d = Document();
+    return d && d->ActivateLink(url);
+}
+
+bool DictionaryLookups::RunCommand(int32_t id) {
+    host_.RunCommand(id);
+    return true;
+}
+
+// A note pop-up's Edit and Delete.
+bool DictionaryLookups::EditAnnotation(uint32_t n) {
+    BookActionBridge* b = Bridge();
+    return b && b->EditAnnotation(n);
+}
+
+bool DictionaryLookups::DeleteAnnotation(uint32_t n) {
+    BookActionBridge* b = Bridge();
+    return b && b->DeleteAnnotation(n);
+}
 
 LoadedDictionary::~LoadedDictionary() {
     if (keyHandle) keyHandle->Release();
@@ -232,65 +189,58 @@ LoadedDictionary::~LoadedDictionary() {
     if (book) book->Release();
 }
 
-TextBoxOwner* ReaderController::LinkPerformer() {
-    return &Lookups();
+void DictionaryLookups::SetDictionaries(DictionaryCatalogue* catalogue) {
+    catalogue_ = catalogue;
+    enabledGeneration_ = 0;
 }
 
-BookActionHost& ReaderController::LookupLinks() {
-    return Lookups();
+void DictionaryLookups::SetLastWord(const String& word, uint16_t language) {
+    lastWord_.Assign(word);
+    lastWordLanguage_ = language;
 }
 
-LookupState& ReaderController::Lookups() {
-    if (!lookup_) lookup_ = std::make_shared<LookupState>(*this);
-    return *lookup_;
+LookupListPages* DictionaryLookups::ListPages() {
+    if (!pages_) pages_ = std::make_unique<LookupListPages>(&host_.Controller(), host_.Loader());
+    return pages_.get();
 }
 
-void ReaderController::SetDictionaries(DictionaryCatalogue* catalogue) {
-    Lookups().catalogue = catalogue;
-    Lookups().enabledGeneration = 0;
-}
-
-void ReaderController::SetWordListAdder(WordListAdder* adder) { Lookups().adder = adder; }
-
-LookupListPages* ReaderController::ListPages() {
-    LookupState& state = Lookups();
-    if (!state.pages) state.pages = std::make_unique<LookupListPages>(this, loader_);
-    return state.pages.get();
-}
-
-void ReaderController::PostLookupLink(LinkTarget* target, Point point) {
+void DictionaryLookups::PostLookupLink(LinkTarget* target, Point point) {
     if (!target) return;
-    LookupState& state = Lookups();
-    state.pending.Assign(target);
-    state.pendingPoint = point;
-    timers_.StartOnce(&state, 0, state.timer, true);
+    pending_.Assign(target);
+    pendingPoint_ = point;
+    host_.Timers().StartOnce(this, 0, timer_, true);
 }
 
-HistoryTable* ReaderController::SearchHistory() {
-    LookupState& state = Lookups();
-    if (!state.history) {
-        state.history = new (std::nothrow) HistoryTable();
-        if (!state.history) return nullptr;
-        if (loader_) {
-            state.opener.emplace(loader_);
-            state.resolver.emplace(loader_);
-            state.history->SetResolver(&*state.resolver);
+HistoryTable* DictionaryLookups::SearchHistory() {
+    if (!history_) {
+        history_ = new (std::nothrow) HistoryTable();
+        if (!history_) return nullptr;
+        if (DocumentLoader* loader = host_.Loader()) {
+            opener_.emplace(loader);
+            resolver_.emplace(loader);
+            history_->SetResolver(&*resolver_);
         }
     }
-    if (!state.history->OpenIfNeeded(state.opener ? &*state.opener : nullptr)) return nullptr;
-    return state.history;
+    if (!history_->OpenIfNeeded(opener_ ? &*opener_ : nullptr)) return nullptr;
+    return history_;
+}
+
+const Location* DictionaryLookups::CurrentLocation() {
+    DocumentController* document = Document();
+    return document ? document->CurrentLocation() : nullptr;
 }
 
 // ---- Opening dictionaries --------------------------------------------------------------------
 
-std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryAt(const String& text) {
-    if (!loader_ || text.IsEmpty()) return nullptr;
+std::shared_ptr<DictionaryTables> DictionaryLookups::OpenDictionaryAt(const String& text) {
+    DocumentLoader* loader = host_.Loader();
+    if (!loader || text.IsEmpty()) return nullptr;
     Location location;
-    if (!location.Resolve(text, GetCurrentLocation())) return nullptr;
+    if (!location.Resolve(text, CurrentLocation())) return nullptr;
     uint8_t saved[2] = {};
-    loader_->SetFlags(0, 0, saved);
-    Resource* book = loader_->Open(location, GetCurrentLocation(), nullptr);
-    loader_->RestoreFlags(saved);
+    loader->SetFlags(0, 0, saved);
+    Resource* book = loader->Open(location, CurrentLocation(), nullptr);
+    loader->RestoreFlags(saved);
     if (!book) return nullptr;
     auto tables = std::make_shared<LoadedDictionary>();
     tables->book = book;
@@ -315,7 +265,7 @@ std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryAt(const Strin
     return tables;
 }
 
-std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryTables(
+std::shared_ptr<DictionaryTables> DictionaryLookups::OpenDictionaryTables(
     DictionaryCatalogue& catalogue, uint32_t dictionary) {
     String path;
     if (!catalogue.GetPath(dictionary, path)) return nullptr;
@@ -324,20 +274,19 @@ std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryTables(
 
 // ---- Commands 45-47 --------------------------------------------------------------------------
 
-bool ReaderController::CanLookUp(int32_t id) {
+bool DictionaryLookups::CanLookUp(int32_t id) {
     const auto kind = static_cast<uint32_t>(id);
     if (kind < DictionaryCatalogue::kAnyDictionary || kind > DictionaryCatalogue::kMonolingual)
         return false;
-    LookupState& state = Lookups();
-    DictionaryCatalogue* catalogue = state.catalogue;
+    DictionaryCatalogue* catalogue = catalogue_;
     if (!catalogue) return false;
     // Asking refreshes the library; the answer is kept until the library changes, so that the
     // menus do not rescan the storage each time they are drawn.
-    int8_t& known = state.enabled[kind - DictionaryCatalogue::kAnyDictionary];
-    if (state.enabledGeneration != catalogue->Generation()) {
-        std::fill(std::begin(state.enabled), std::end(state.enabled), int8_t{-1});
+    int8_t& known = enabled_[kind - DictionaryCatalogue::kAnyDictionary];
+    if (enabledGeneration_ != catalogue->Generation()) {
+        std::fill(std::begin(enabled_), std::end(enabled_), int8_t{-1});
         catalogue->Refresh();
-        state.enabledGeneration = catalogue->Generation();
+        enabledGeneration_ = catalogue->Generation();
     }
     if (known < 0) {
         std::vector<uint32_t> found;
@@ -350,69 +299,56 @@ bool ReaderController::CanLookUp(int32_t id) {
     return known == 1;
 }
 
-bool ReaderController::LookupCommand(int32_t id) {
+bool DictionaryLookups::LookupCommand(int32_t id) {
     String word;
     uint32_t start = 0, end = 0;
     uint32_t language = 0;
-    if (!document_ || !document_->GetSelection(word, start, end)) {
+    if (!Document() || !Document()->GetSelection(word, start, end)) {
         if (lastWord_.IsEmpty()) return false;
         word.Assign(lastWord_);
         language = lastWordLanguage_;
     }
     // The anchor: below the tapped word, else the top of the area the pop-ups keep clear.
-    Point anchor{popupRect_.x, popupRect_.y};
-    if (Lookups().tapped) anchor = Lookups().wordBox ? Lookups().wordAnchor : Lookups().tapPoint;
+    Point anchor{host_.PopupRect().x, host_.PopupRect().y};
+    if (tapped_) anchor = wordBox_ ? wordAnchor_ : tapPoint_;
     // A tapped word is selected on the page before its pop-up saves the pixels beneath it.
-    const bool marked = Lookups().tapped && start == end && document_ &&
-                        document_->MarkWordAt(Lookups().tapPoint);
+    const bool marked = tapped_ && start == end && Document() && Document()->MarkWordAt(tapPoint_);
     const bool found = LookupSelection(word, anchor, String(), language, 0, id, false);
     if (marked) HoldWordMark();
     return found;
 }
 
-bool ReaderController::ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement) {
-    if (placement == TextPopup::kAtAnchor && Lookups().wordBox && anchor == Lookups().wordAnchor)
-        popup.KeepClear(Lookups().wordRect);
-    return popup.ShowAt(popupRect_, anchor, placement);
+bool DictionaryLookups::ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement) {
+    if (placement == TextPopup::kAtAnchor && wordBox_ && anchor == wordAnchor_)
+        popup.KeepClear(wordRect_);
+    return popup.ShowAt(host_.PopupRect(), anchor, placement);
 }
 
-void ReaderController::HoldWordMark() {
+void DictionaryLookups::HoldWordMark() {
     // Held only while a pop-up shows and can say when it goes; otherwise the reset that
     // follows the command lets the word go.
-    if (!pagePopup_ || !pagePopup_->PopupWindow() || !pagePopup_->PopupWindow()->IsShown()) return;
-    Lookups().wordMarked = pagePopup_->SetOnHidden([this] { ReleaseWordMark(); });
+    TextPopup* popup = host_.PagePopup();
+    if (!popup || !popup->PopupWindow() || !popup->PopupWindow()->IsShown()) return;
+    wordMarked_ = popup->SetOnHidden([this] { ReleaseWordMark(); });
 }
 
-void ReaderController::ReleaseWordMark() {
-    if (!Lookups().wordMarked) return;
-    Lookups().wordMarked = false;
-    if (document_) document_->ResetViewElement();
+void DictionaryLookups::ReleaseWordMark() {
+    if (!wordMarked_) return;
+    wordMarked_ = false;
+    if (Document()) Document()->ResetViewElement();
 }
 
-bool ReaderController::HoldsWordMark() {
-    return Lookups().wordMarked;
-}
-
-namespace {
-
-// A new look-up pop-up whose links the controller performs; null without a surface.
-std::unique_ptr<LookupPopup> NewPopup(TextPopupFactory* factory, DrawingSurface* surface,
-                                      TextBoxOwner* owner,
-                                      std::shared_ptr<DictionaryTables> book = nullptr) {
-    if (!factory || !surface) return nullptr;
-    std::unique_ptr<TextPopup> inner(factory->CreateTextPopupFor(surface, owner));
+std::unique_ptr<LookupPopup> DictionaryLookups::NewPopup(std::shared_ptr<DictionaryTables> book) {
+    std::unique_ptr<TextPopup> inner = host_.CreatePopup(this);
     if (!inner) return nullptr;
     return std::make_unique<LookupPopup>(std::move(inner), std::move(book));
 }
 
-}  // namespace
-
-bool ReaderController::LookupSelection(const String& word, Point anchor, const String& path,
-                                       uint32_t language, uint32_t second, int32_t id,
-                                       bool quiet) {
+bool DictionaryLookups::LookupSelection(const String& word, Point anchor, const String& path,
+                                        uint32_t language, uint32_t second, int32_t id,
+                                        bool quiet) {
     if (word.IsEmpty()) return false;
-    LookupState& state = Lookups();
-    DictionaryCatalogue* catalogue = state.catalogue;
+    DictionaryCatalogue* catalogue = catalogue_;
     std::unique_ptr<DictionaryCatalogue> own;
     std::vector<uint32_t> list;
     if (!path.IsEmpty()) {
@@ -420,7 +356,8 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
         // writes the library cache.
         String file(path);
         Location location;
-        if (loader_ && location.Parse(path, false) && loader_->OpenDatabaseByName(location, nullptr))
+        DocumentLoader* loader = host_.Loader();
+        if (loader && location.Parse(path, false) && loader->OpenDatabaseByName(location, nullptr))
             location.ToString(file, true);
         if (catalogue) own = catalogue->ForFile(file);
         catalogue = own.get();
@@ -432,10 +369,11 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
                                     static_cast<uint32_t>(id), &list);
     }
     if (list.empty() || !catalogue) {
-        HidePopupPage();
-        if (std::unique_ptr<LookupPopup> popup = NewPopup(popupFactory_, surface_, &state)) {
+        host_.HidePopupPage();
+        if (std::unique_ptr<LookupPopup> popup = NewPopup()) {
             Lookup::FillNoDictionary(*popup, static_cast<uint32_t>(id), quiet);
-            if (ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(popup);
+            if (ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor))
+                host_.KeepPopupPage(std::move(popup));
         }
         return false;
     }
@@ -448,7 +386,7 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
     if (text.size() == 1 && Lookup::HoldsCjk(text)) {
         // The page's selection grows word by word after the character; without one the
         // character is searched alone.
-        auto* book = dynamic_cast<BookDocumentController*>(document_);
+        auto* book = dynamic_cast<BookDocumentController*>(Document());
         PositionViewElement* view = book ? book->PageView() : nullptr;
         auto extend = [view](int n, std::u16string* grown) {
             if (!view || view->TextFocusBox().HasNoSelection()) return false;
@@ -463,17 +401,17 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
         Lookup::BuildLookupResults(source, &list, text, true, &entries, &matches, &kept);
     }
 
-    const Lookup::Outcome outcome = Lookup::ChooseOutcome(list, entries, matches.size(), kept != nullptr);
+    const Lookup::Outcome outcome =
+        Lookup::ChooseOutcome(list, entries, matches.size(), kept != nullptr);
     switch (outcome) {
         case Lookup::Outcome::kCannotHelp:
-            ShowBusyPopup(kCannotHelp);
+            host_.ShowBusyPopup(kCannotHelp);
             break;
         case Lookup::Outcome::kNoMatchChoice:
         case Lookup::Outcome::kNoMatchKept: {
             const bool choose = outcome == Lookup::Outcome::kNoMatchChoice;
-            HidePopupPage();
-            std::unique_ptr<LookupPopup> popup =
-                NewPopup(popupFactory_, surface_, &state, choose ? nullptr : kept);
+            host_.HidePopupPage();
+            std::unique_ptr<LookupPopup> popup = NewPopup(choose ? nullptr : kept);
             if (!popup) break;
             bool room = Lookup::FillNoMatch(*popup, quiet, choose);
             if (!quiet && choose) {
@@ -491,40 +429,44 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
                 Lookup::ShowIndexSearchLink(*popup, static_cast<LoadedDictionary&>(*kept).location,
                                             word, String());
             }
-            if (ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(popup);
+            if (ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor))
+                host_.KeepPopupPage(std::move(popup));
             break;
         }
         case Lookup::Outcome::kOpenEntry: {
             if (!kept) break;
             const int32_t entry = kept->table.Table().EntryFromPosition(matches.front().position);
-            if (entry >= 0) OpenIndexEntry(static_cast<uint32_t>(entry), anchor, kept, String(), String());
+            if (entry >= 0)
+                OpenIndexEntry(static_cast<uint32_t>(entry), anchor, kept, String(), String());
             break;
         }
         case Lookup::Outcome::kResultsPopup: {
-            HidePopupPage();
+            host_.HidePopupPage();
             std::unique_ptr<TextPopup> popup =
                 ShowLookupResultsPopup(word, *catalogue, entries, matches, false);
             if (popup && ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor))
-                pagePopup_ = std::move(popup);
+                host_.KeepPopupPage(std::move(popup));
             break;
         }
         case Lookup::Outcome::kLookupPage: {
             if (!kept) break;
-            HidePopupPage();
+            host_.HidePopupPage();
             const String& location = static_cast<LoadedDictionary&>(*kept).location;
-            std::unique_ptr<TextPopup> page = ShowLookupPage(*kept, matches, location, String(), false);
+            std::unique_ptr<TextPopup> page =
+                ShowLookupPage(*kept, matches, location, String(), false);
             if (!page) break;
             Lookup::ShowIndexSearchLink(*page, location, word, String());
             static_cast<LookupPopup&>(*page).KeepBook(kept);
-            if (ShowLookupPopup(*page, anchor, TextPopup::kAtAnchor)) pagePopup_ = std::move(page);
+            if (ShowLookupPopup(*page, anchor, TextPopup::kAtAnchor))
+                host_.KeepPopupPage(std::move(page));
             break;
         }
     }
     return Lookup::Found(outcome);
 }
 
-bool ReaderController::LookupForWordList(const String& word, uint32_t language) {
-    DictionaryCatalogue* catalogue = Lookups().catalogue;
+bool DictionaryLookups::LookupForWordList(const String& word, uint32_t language) {
+    DictionaryCatalogue* catalogue = catalogue_;
     if (!catalogue || word.IsEmpty()) return false;
     catalogue->Refresh();
     std::vector<uint32_t> list;
@@ -546,33 +488,36 @@ bool ReaderController::LookupForWordList(const String& word, uint32_t language) 
         for (const LookupEntry& entry : entries) {
             String name;
             if (entry.count == 0 || !catalogue->GetDatabaseName(entry.dictionary, name)) continue;
-            const Rect area = CentredPopupArea();
+            const Rect area = host_.CentredPopupArea();
             const Point centre{area.x + area.width / 2, area.y + area.height / 2};
             OpenLookupResult(Lookup::MatchesOf(matches, entry), word, Encoded(name), centre, true);
         }
         return true;
     }
-    HidePopupPage();
-    std::unique_ptr<TextPopup> popup = ShowLookupResultsPopup(word, *catalogue, entries, matches, true);
+    host_.HidePopupPage();
+    std::unique_ptr<TextPopup> popup =
+        ShowLookupResultsPopup(word, *catalogue, entries, matches, true);
     // Centred on the pop-up rectangle; centred on no point it stood half off the screen's corner.
-    const Rect area = CentredPopupArea();
+    const Rect area = host_.CentredPopupArea();
     const Point centre{area.x + area.width / 2, area.y + area.height / 2};
-    if (popup && popup->ShowAt(area, centre, TextPopup::kCentred)) pagePopup_ = std::move(popup);
+    if (popup && popup->ShowAt(area, centre, TextPopup::kCentred))
+        host_.KeepPopupPage(std::move(popup));
     return true;
 }
 
 // ---- Result pages ----------------------------------------------------------------------------
 
-std::unique_ptr<TextPopup> ReaderController::ShowLookupResultsPopup(
+std::unique_ptr<TextPopup> DictionaryLookups::ShowLookupResultsPopup(
     const String& word, DictionaryCatalogue& catalogue, const std::vector<LookupEntry>& entries,
     const std::vector<LookupMatch>& matches, bool compact) {
-    std::unique_ptr<LookupPopup> popup = NewPopup(popupFactory_, surface_, &Lookups());
+    std::unique_ptr<LookupPopup> popup = NewPopup();
     TextPopupWindow* window = popup ? popup->PopupWindow() : nullptr;
     if (!window) return nullptr;
     auto reference = [&](std::uint32_t dictionary) {
         // A database name is a field of the link as a path is: '&', '#', '$' stay inside.
         String out;
-        if (compact ? catalogue.GetDatabaseName(dictionary, out) : catalogue.GetPath(dictionary, out))
+        if (compact ? catalogue.GetDatabaseName(dictionary, out)
+                    : catalogue.GetPath(dictionary, out))
             out = Encoded(out);
         return out;
     };
@@ -580,11 +525,10 @@ std::unique_ptr<TextPopup> ReaderController::ShowLookupResultsPopup(
     return popup;
 }
 
-std::unique_ptr<TextPopup> ReaderController::ShowLookupPage(const DictionaryTables& tables,
-                                                            const std::vector<LookupMatch>& matches,
-                                                            const String& reference,
-                                                            const String& query, bool byName) {
-    std::unique_ptr<LookupPopup> page = NewPopup(popupFactory_, surface_, &Lookups());
+std::unique_ptr<TextPopup> DictionaryLookups::ShowLookupPage(
+    const DictionaryTables& tables, const std::vector<LookupMatch>& matches,
+    const String& reference, const String& query, bool byName) {
+    std::unique_ptr<LookupPopup> page = NewPopup();
     if (!page) return nullptr;
     const IndexTable& table = tables.table.Table();
     std::u16string keyName;
@@ -623,10 +567,10 @@ std::unique_ptr<TextPopup> ReaderController::ShowLookupPage(const DictionaryTabl
     return page;
 }
 
-bool ReaderController::ShowIndexEntries(const IndexSource& table, const String& heading,
-                                        const std::vector<uint32_t>& entries, bool keysOnly,
-                                        const String& location, const String& globalName) {
-    std::unique_ptr<LookupPopup> page = NewPopup(popupFactory_, surface_, &Lookups());
+bool DictionaryLookups::ShowIndexEntries(const IndexSource& table, const String& heading,
+                                         const std::vector<uint32_t>& entries, bool keysOnly,
+                                         const String& location, const String& globalName) {
+    std::unique_ptr<LookupPopup> page = NewPopup();
     if (!page || entries.empty()) return false;
     bool room = page->AddText(heading, kHeadingFlags);
     for (size_t i = 0; room && i < entries.size(); ++i) {
@@ -649,13 +593,12 @@ bool ReaderController::ShowIndexEntries(const IndexSource& table, const String& 
             room = page->AddText(shown, kFormsFlags) && room;
         }
     }
-    HidePopupPage();
-    Rect area = popupRect_;
-    Size client;
-    if (surface_->GetClientSize(client, false)) area = Rect{0, 0, client.width, client.height};
+    host_.HidePopupPage();
+    Rect area = host_.PopupRect();
+    host_.ClientArea(area);
     const Point centre{area.x + area.width / 2, area.y + area.height / 2};
     if (!page->ShowAt(area, centre, TextPopup::kCentred)) return false;
-    pagePopup_ = std::move(page);
+    host_.KeepPopupPage(std::move(page));
     return true;
 }
 
@@ -671,22 +614,23 @@ bool Lookup::ShowIndexSearchLink(TextPopup& page, const String& reference, const
     return page.AddTarget(text.IsEmpty() ? Res(kManualSearch) : text, kSearchLinkFlags, link.Get());
 }
 
-bool ReaderController::OpenLookupResult(const std::vector<LookupMatch>& matches,
-                                        const String& word, const String& reference, Point anchor,
-                                        bool byName) {
+bool DictionaryLookups::OpenLookupResult(const std::vector<LookupMatch>& matches,
+                                         const String& word, const String& reference, Point anchor,
+                                         bool byName) {
     String address;
     if (byName) address.AppendAscii("oeb:redirect?title=");
     address.Append(reference);
     std::shared_ptr<DictionaryTables> tables = OpenDictionaryAt(address);
     if (!tables) return false;
     if (matches.size() != 1) {
-        HidePopupPage();
-        std::unique_ptr<TextPopup> page = ShowLookupPage(*tables, matches, reference, String(), byName);
+        host_.HidePopupPage();
+        std::unique_ptr<TextPopup> page =
+            ShowLookupPage(*tables, matches, reference, String(), byName);
         if (page) {
             if (!byName) Lookup::ShowIndexSearchLink(*page, reference, word, String());
             static_cast<LookupPopup&>(*page).KeepBook(tables);
             if (ShowLookupPopup(*page, anchor, byName ? TextPopup::kCentred : TextPopup::kAtAnchor))
-                pagePopup_ = std::move(page);
+                host_.KeepPopupPage(std::move(page));
         }
         return true;
     }
@@ -696,8 +640,8 @@ bool ReaderController::OpenLookupResult(const std::vector<LookupMatch>& matches,
     return OpenIndexEntry(static_cast<uint32_t>(entry), anchor, tables, String(), String());
 }
 
-bool ReaderController::AddLookupEntryToWordList(uint32_t entry, const String& databaseName,
-                                                const DictionaryTables& tables) {
+bool DictionaryLookups::AddLookupEntryToWordList(uint32_t entry, const String& databaseName,
+                                                 const DictionaryTables& tables) {
     const IndexTable& table = tables.table.Table();
     IndexPosition position;
     if (!table.IsOpen() || !table.PositionFromEntry(entry, &position)) return false;
@@ -718,15 +662,15 @@ bool ReaderController::AddLookupEntryToWordList(uint32_t entry, const String& da
     word.ent = static_cast<int32_t>(entry);
     if (const auto* loaded = dynamic_cast<const LoadedDictionary*>(&tables))
         word.shortid = loaded->shortId;
-    WordListAdder* adder = Lookups().Adder();
+    WordListAdder* adder = Adder();
     return adder && adder->AddToWordList(word, kLanguageMask);
 }
 
 // ---- Opening an entry ------------------------------------------------------------------------
 
-bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
-                                      std::shared_ptr<DictionaryTables> tables,
-                                      const String& location, const String& query) {
+bool DictionaryLookups::OpenIndexEntry(uint32_t entry, Point anchor,
+                                       std::shared_ptr<DictionaryTables> tables,
+                                       const String& location, const String& query) {
     if (!tables) tables = OpenDictionaryAt(location);
     auto* loaded = dynamic_cast<LoadedDictionary*>(tables.get());
     if (!loaded || !loaded->book || !loaded->table.Table().IsOpen()) return false;
@@ -748,11 +692,11 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
     if (!query.IsEmpty()) {
         // A query entry runs through the book's script with the table's record set.
         const int32_t at = table.EntryFromPosition(position);
-        if (at < 0 || !document_ || !loaded->defaultHandle) return false;
+        if (at < 0 || !Document() || !loaded->defaultHandle) return false;
         loaded->defaultHandle->AddRef();
         BookIndexSource* source = BookIndexSource::FromHandle(loaded->defaultHandle);
         if (!source) return false;
-        opened = document_->RunEntryQuery(source, static_cast<uint32_t>(at), query);
+        opened = Document()->RunEntryQuery(source, static_cast<uint32_t>(at), query);
         source->Release();
         if (!opened) return false;
     } else if (!OpenEntryText(*loaded, tables, book, tableId, entry, position, reader, anchor,
@@ -768,29 +712,29 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
     return opened;
 }
 
-bool ReaderController::OpenEntryText(LoadedDictionary& loaded,
-                                     const std::shared_ptr<DictionaryTables>& tables,
-                                     const String& book, uint32_t tableId, uint32_t entry,
-                                     IndexPosition position, IndexEntryReader& reader,
-                                     Point anchor, bool& opened) {
+bool DictionaryLookups::OpenEntryText(LoadedDictionary& loaded,
+                                      const std::shared_ptr<DictionaryTables>& tables,
+                                      const String& book, uint32_t tableId, uint32_t entry,
+                                      IndexPosition position, IndexEntryReader& reader,
+                                      Point anchor, bool& opened) {
     if (reader.Seek(position) != 0) return false;
     uint32_t count = 0;
     std::vector<uint32_t> values;
     if (reader.FindTag(kTagText, &count, nullptr) == 0 ||
         reader.FindTag(kTagRanges, &count, nullptr) == 0) {
-        HidePopupPage();
-        std::unique_ptr<LookupPopup> popup = NewPopup(popupFactory_, surface_, &Lookups(), tables);
+        host_.HidePopupPage();
+        std::unique_ptr<LookupPopup> popup = NewPopup(tables);
         TextPopupWindow* window = popup ? popup->PopupWindow() : nullptr;
         if (window) {
-            EntryRecords records(loaded.book, loader_);
+            EntryRecords records(loaded.book, host_.Loader());
             window->AddIndexEntryText(records, book, position, reader);
             opened = ShowLookupPopup(*popup, anchor, TextPopup::kAtAnchor);
-            if (opened) pagePopup_ = std::move(popup);
+            if (opened) host_.KeepPopupPage(std::move(popup));
         }
     } else if (reader.FindTag(kTagPosition, &count, &values) == 0 && !values.empty()) {
         // The entry's text position in the dictionary book, opened as a history step.
         const String link = WordList::EntryLink(book, values.front(), tableId, entry);
-        opened = document_ && document_->ActivateLink(link);
+        opened = Document() && Document()->ActivateLink(link);
     }
     return true;
 }
@@ -827,7 +771,8 @@ std::vector<Lookup::TapItem> Lookup::TapMenu(const TapFacts& f) {
 }
 
 String Lookup::TrimPunctuation(const String& word) {
-    static const std::u16string kMarks = u" \t\n.,;:!?\"'()[]{}<>\u00AB\u00BB\u2018\u2019\u201C\u201D\u2026-";
+    static const std::u16string kMarks =
+        u" \t\n.,;:!?\"'()[]{}<>\u00AB\u00BB\u2018\u2019\u201C\u201D\u2026-";
     int32_t first = 0, last = word.Length();
     while (first < last && kMarks.find(word[first]) != std::u16string::npos) ++first;
     while (last > first && kMarks.find(word[last - 1]) != std::u16string::npos) --last;
@@ -847,36 +792,38 @@ namespace {
 // The selection is let go once the command that reads it has run.
 class ResetViewCall final : public QueuedCall {
 public:
-    explicit ResetViewCall(ReaderController& reader) : reader_(reader) {}
+    ResetViewCall(const DictionaryLookups& lookups, LookupHost& host)
+        : lookups_(lookups), host_(host) {}
     void Run() override {
-        if (reader_.HoldsWordMark()) return;
-        if (DocumentController* document = reader_.GetDocumentController())
-            document->ResetViewElement();
+        if (lookups_.HoldsWordMark()) return;
+        if (DocumentController* document = host_.Document()) document->ResetViewElement();
     }
 
 private:
-    ReaderController& reader_;
+    const DictionaryLookups& lookups_;
+    LookupHost& host_;
 };
 }  // namespace
 
-void ReaderController::PostCommandOnSelection(int32_t command) {
-    PostCommand(command);
-    if (!PostCall(std::unique_ptr<QueuedCall>(new (std::nothrow) ResetViewCall(*this))) &&
-        document_)
-        document_->ResetViewElement();
+void DictionaryLookups::PostCommandOnSelection(int32_t command) {
+    host_.PostCommand(command);
+    if (!host_.PostCall(
+            std::unique_ptr<QueuedCall>(new (std::nothrow) ResetViewCall(*this, host_))) &&
+        Document())
+        Document()->ResetViewElement();
 }
 
-void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& word,
-                                   uint16_t language, Point point, bool image) {
+void DictionaryLookups::OnTapAction(uint32_t start, uint32_t end, const String& word,
+                                    uint16_t language, Point point, bool image) {
     if (start == end) {
         SetLastWord(word, language);
     } else {
         SetLastWord(String(), 0);
     }
-    Lookups().tapPoint = point;
-    Lookups().tapped = start == end && !word.IsEmpty();
-    Lookups().wordBox = false;
-    const uint32_t action = settings_ ? settings_->tapAction : 0;
+    tapPoint_ = point;
+    tapped_ = start == end && !word.IsEmpty();
+    wordBox_ = false;
+    const uint32_t action = host_.TapAction();
     if (const int32_t command = Lookup::TapActionCommand(action)) {
         // Posted: the command may replace the page whose tap handler is running. The view is
         // reset after it, so that it still finds the selection.
@@ -884,18 +831,18 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
         return;
     }
     if (action == 9) {
-        if (document_) document_->ResetViewElement();
+        if (Document()) Document()->ResetViewElement();
         return;
     }
     Lookup::TapFacts facts;
     facts.word = !word.IsEmpty();
-    AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
+    AnnotationFile* file = Document() ? Document()->CurrentAnnotationFile() : nullptr;
     facts.sideFile = file != nullptr;
     facts.range = start != end;
-    facts.bookmark = file && BookmarkAtPage() >= 0;
-    facts.highlight = file && document_->SelectionHoldsHighlight(start, end);
-    facts.waitingLink = document_ && document_->IsWaitingForLinkTarget();
-    facts.image = image || (document_ && start != end && document_->SelectionHoldsImage());
+    facts.bookmark = file && host_.BookmarkAtPage() >= 0;
+    facts.highlight = file && Document()->SelectionHoldsHighlight(start, end);
+    facts.waitingLink = Document() && Document()->IsWaitingForLinkTarget();
+    facts.image = image || (Document() && start != end && Document()->SelectionHoldsImage());
     const std::vector<Lookup::TapItem> items = Lookup::TapMenu(facts);
     if (items.empty()) return;
     HMENU menu = CreatePopupMenu();
@@ -906,18 +853,18 @@ void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& w
         AppendMenuW(menu, MF_STRING, kMenuBase + static_cast<UINT>(item.command), text.c_str());
     }
     POINT at{point.x, point.y};
-    if (HWND window = CaptionWindow()) ClientToScreen(window, &at);
-    const UINT chosen = static_cast<UINT>(
-        TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, CaptionWindow(), nullptr));
+    if (HWND window = host_.MenuOwner()) ClientToScreen(window, &at);
+    const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x,
+                                                           at.y, host_.MenuOwner(), nullptr));
     DestroyMenu(menu);
     if (chosen > kMenuBase) PostCommandOnSelection(static_cast<int32_t>(chosen - kMenuBase));
 }
 
-void ReaderController::NoteTappedWordBox(const Rect& box) {
+void DictionaryLookups::NoteTappedWordBox(const Rect& box) {
     if (box.IsEmpty()) return;
-    Lookups().wordAnchor = Point{box.x, box.y + box.height};
-    Lookups().wordRect = box;
-    Lookups().wordBox = true;
+    wordAnchor_ = Point{box.x, box.y + box.height};
+    wordRect_ = box;
+    wordBox_ = true;
 }
 
 bool TapOnPage(BookDocumentController& controller, Point p) {
