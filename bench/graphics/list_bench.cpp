@@ -57,7 +57,7 @@ bool Run(uint32_t n, Steps& out) {
         list.Show(true);
         list.Redraw(nullptr);
         auto t1 = Clock::now();
-        for (int i = 0; i < 100; ++i) list.ExecuteCommand(ListControl::kCmdPageDown, 0);
+        for (int i = 0; i < 100; ++i) list.ExecuteCommand(Cmd::kNextPage, 0);
         auto t2 = Clock::now();
         list.ShowRecord(nullptr, RecordPosition::At(static_cast<int32_t>(n - 1)), true);
         auto t3 = Clock::now();

@@ -10,7 +10,7 @@
 #include "core/dates.h"
 #include "core/path.h"
 #include "core/platform_helpers.h"
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/system_info.h"
 #include "platform/kernel/system_time.h"
 #include "platform/last_error.h"

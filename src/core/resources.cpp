@@ -7,7 +7,7 @@
 #include "core/segmented_array.h"
 #include "core/string.h"
 #include "core/text.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "core/sync.h"
 
 #include "platform/kernel/handles.h"
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 
 bool Event::Create(bool manualReset, bool initialState) {
     Close();

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "bookfiles/document_source.h"
+#include "graphics/core/command_ids.h"
 #include "graphics/core/graphics_context.h"
-#include "layout/command_ids.h"
 #include "layout/page_layout.h"
 
 namespace {

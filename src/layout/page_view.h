@@ -14,8 +14,8 @@
 
 #include "core/byte_stream.h"
 #include "core/geometry.h"
+#include "graphics/core/command_ids.h"
 #include "graphics/core/node.h"
-#include "layout/command_ids.h"
 #include "layout/focus_box.h"
 
 class DocumentSource;

@@ -5,7 +5,7 @@
 #include "core/resources.h"
 #include "platform/kernel/modules.h"
 #include "platform/menu/menu_bar.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "library/library_view.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"

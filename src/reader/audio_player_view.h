@@ -14,9 +14,9 @@
 #include "core/ref_counted.h"
 #include "core/string.h"
 #include "document/location/location.h"
+#include "graphics/core/command_ids.h"
 #include "graphics/core/node.h"
 #include "graphics/core/reader_links.h"
-#include "layout/command_ids.h"
 
 class DocumentController;
 class ReaderController;

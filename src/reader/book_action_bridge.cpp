@@ -5,7 +5,7 @@
 #include "core/geometry.h"
 #include "core/lang_name.h"
 #include "document/location/location.h"
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/command_record.h"

@@ -1,7 +1,7 @@
 #include "reader/book_actions.h"
 
 #include "document/markup/link_target.h"
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 #include "script/script_heap.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "graphics/widgets/list_popup.h"
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 #include "layout/inline_objects.h"
 #include "layout/layout_forms.h"
 #include "layout/page_canvas.h"

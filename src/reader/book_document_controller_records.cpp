@@ -12,7 +12,7 @@
 #include "bookfiles/document_source.h"
 #include "document/sources/document_loader.h"
 #include "graphics/core/drawing_surface.h"
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 #include "layout/page_canvas.h"
 #include "platform/shell/shell.h"
 #include "layout/page_layout.h"

@@ -7,8 +7,8 @@
 #include "database/history_table.h"
 #include "database/index_query.h"
 #include "database/query_text.h"
+#include "graphics/core/command_ids.h"
 #include "graphics/core/input_event.h"
-#include "layout/command_ids.h"
 
 namespace {
 

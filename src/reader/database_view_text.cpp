@@ -1,6 +1,6 @@
 #include "reader/database_view_text.h"
 
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 
 namespace {
 

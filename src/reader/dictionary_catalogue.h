@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/string.h"
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 
 class DictionaryCatalogue {
 public:

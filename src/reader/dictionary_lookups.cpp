@@ -31,7 +31,7 @@
 #include "reader/book_action_bridge.h"
 #include "reader/book_actions.h"
 #include "reader/book_document_controller.h"
-#include "reader/command_ids.h"
+#include "reader/reader_command_ids.h"
 #include "reader/dictionary_catalogue.h"
 #include "reader/document_controller.h"
 #include "reader/list_pages.h"

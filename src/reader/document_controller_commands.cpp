@@ -11,7 +11,7 @@
 #include "database/resource.h"
 #include "document/markup/token_source.h"
 #include "document/markup/link_target.h"
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 #include "layout/page_layout.h"
 #include "reader/list_pages.h"
 #include "reader/lookup_window.h"

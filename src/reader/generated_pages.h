@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/string.h"
+#include "reader/book_actions.h"
 #include "reader/database_view.h"
 
 class IndexQuery;
@@ -16,12 +17,12 @@ class IndexSourceResolver;
 namespace GeneratedPages {
 
 // Request methods that open a generated page.
-constexpr uint32_t kSqlSearch = 96;
-constexpr uint32_t kSqlBulletSearch = 97;
-constexpr uint32_t kIndexSearch = 69;
-constexpr uint32_t kFilteredIndexSearch = 72;
-constexpr uint32_t kCondIndexSearch = 79;
-constexpr uint32_t kIdeogramSearch = 130;
+using ReaderMethods::kSqlSearch;
+using ReaderMethods::kSqlBulletSearch;
+using ReaderMethods::kIndexSearch;
+using ReaderMethods::kFilteredIndexSearch;
+using ReaderMethods::kCondIndexSearch;
+using ReaderMethods::kIdeogramSearch;
 // Table ids from this up name no table: the book's default table is meant.
 constexpr int32_t kNoTableId = 65535;
 

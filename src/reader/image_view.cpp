@@ -1,7 +1,7 @@
 #include "reader/image_view.h"
 
+#include "graphics/core/command_ids.h"
 #include "graphics/core/graphics_context.h"
-#include "layout/command_ids.h"
 #include "platform/gdi.h"
 #include "reader/reader_controller.h"
 

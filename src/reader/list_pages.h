@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/string.h"
+#include "reader/book_actions.h"
 #include "reader/record_requests.h"
 
 class CommandRecord;
@@ -21,10 +22,10 @@ struct VocabularyEntry;
 
 class LookupListPages final : public ListPageRequests {
 public:
-    static constexpr uint32_t kDisplayWordList = 109;
-    static constexpr uint32_t kAddToWordList = 111;
-    static constexpr uint32_t kAddEntryToWordList = 112;
-    static constexpr uint32_t kDisplaySearchHistory = 115;
+    using ReaderMethods::kDisplayWordList;
+    using ReaderMethods::kAddToWordList;
+    using ReaderMethods::kAddEntryToWordList;
+    using ReaderMethods::kDisplaySearchHistory;
 
     LookupListPages(ReaderController* reader, DocumentLoader* loader);
     ~LookupListPages();

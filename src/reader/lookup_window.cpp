@@ -15,8 +15,8 @@
 #include "database/table_record_set.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/index_table_data_handle.h"
+#include "graphics/core/command_ids.h"
 #include "graphics/core/input_event.h"
-#include "layout/command_ids.h"
 #include "media/image/icon_image.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
@@ -511,7 +511,7 @@ bool SearchHistoryWindow::RunCommand(int32_t id) {
     }
     status_.SetEmpty();
     SetRecordSet(set_, RecordPosition::At(RecordPosition::kBeforeFirst));
-    list_->ExecuteCommand(ListControl::kCmdReset, 0);
+    list_->ExecuteCommand(Cmd::kResetList, 0);
     Refresh();
     return true;
 }

@@ -14,9 +14,9 @@
 #include "library/paths/app_paths.h"
 #include "platform/window/window.h"
 #include "reader/book_document_controller.h"
-#include "reader/command_ids.h"
-#include "reader/device_path.h"
 #include "reader/dictionary_lookups.h"
+#include "reader/reader_command_ids.h"
+#include "reader/reader_device_path.h"
 #include "reader/document_controller.h"
 #include "reader/reader_settings.h"
 

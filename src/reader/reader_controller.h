@@ -83,10 +83,6 @@ public:
     static constexpr uint32_t kNoteTextFlags = 32;
     static constexpr uint32_t kNoteLinkFlags = 148;
     static constexpr uint32_t kNoteSeparatorFlags = 144;
-    // The reader command record's annotation actions (object kind, edit and delete methods).
-    static constexpr uint32_t kAnnotationObject = 24;
-    static constexpr uint32_t kEditMethod = 73;
-    static constexpr uint32_t kDeleteMethod = 74;
     // The view-change state of reading a page (the only one with the position bar), and of a
     // view that offers the system Done button.
     static constexpr int32_t kReadingState = 1;

@@ -12,6 +12,7 @@
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/position_bar.h"
 #include "platform/window/window.h"
+#include "reader/book_actions.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
@@ -115,11 +116,11 @@ bool ReaderController::ShowNotePopup(int32_t index, Point anchor) {
     if (!popup) return false;
     const String note(units, static_cast<int32_t>(length));
     if (!popup->AddText(note, kNoteTextFlags) ||
-        !popup->AddLink(ResString(kEditString), kNoteLinkFlags, kAnnotationObject, kEditMethod,
-                        index) ||
+        !popup->AddLink(ResString(kEditString), kNoteLinkFlags, ReaderObjects::kBookmarks,
+                        ReaderMethods::kEditAnnotation, index) ||
         !popup->AddText(String(u" - "), kNoteSeparatorFlags) ||
-        !popup->AddLink(ResString(kDeleteString), kNoteLinkFlags, kAnnotationObject,
-                        kDeleteMethod, index) ||
+        !popup->AddLink(ResString(kDeleteString), kNoteLinkFlags, ReaderObjects::kBookmarks,
+                        ReaderMethods::kRemove, index) ||
         !popup->ShowAt(popupRect_, anchor, TextPopup::kAtAnchor))
         return false;
     pagePopup_ = std::move(popup);

@@ -4,7 +4,7 @@
 #include <climits>
 
 #include "library/paths/app_paths.h"
-#include "reader/command_ids.h"
+#include "reader/reader_command_ids.h"
 #include "reader/document_controller.h"
 #include "reader/reader_settings.h"
 #include "reader/ui_metric_ids.h"

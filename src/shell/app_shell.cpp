@@ -13,7 +13,7 @@
 #include "platform/dialog/answers.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "platform/window/keys.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"

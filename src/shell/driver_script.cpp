@@ -15,7 +15,7 @@
 #include "platform/controls/controls.h"
 #include "platform/dialog/answers.h"
 #include "platform/dialog/dialog.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window_layer.h"

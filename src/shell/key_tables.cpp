@@ -1,7 +1,7 @@
 #include "shell/key_tables.h"
 
 #include "core/optional_api.h"
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 #include "platform/window/keys.h"
 
 namespace KeyRows {

@@ -8,7 +8,7 @@
 #include "core/platform_helpers.h"
 #include "graphics/core/display_surface.h"
 #include "graphics/core/drawing_surface.h"
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 #include "layout/page_view.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/dialog.h"

@@ -4,7 +4,7 @@
 #include "core/platform_helpers.h"
 #include "core/resources.h"
 #include "graphics/core/bitmap_font.h"
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 #include "library/library.h"
 #include "library/paths/app_paths.h"
 #include "platform/gdi.h"

@@ -149,7 +149,7 @@ TEST_F(DisplaySurfaceTest, PageIsShownTurnedInEveryOrientation) {
 TEST_F(DisplaySurfaceTest, RotateCommandCyclesThroughTheOrientations) {
     std::vector<int> seen;
     for (int i = 0; i < 4; ++i) {
-        display->OnCommand(DisplaySurface::kRotate);
+        display->OnCommand(Cmd::kRotate);
         seen.push_back(display->Orientation());
     }
     EXPECT_EQ(seen, (std::vector<int>{2, 3, 1, 0}));
@@ -297,7 +297,7 @@ TEST(DisplaySurfaceTables, NextOrientationAndCommands) {
 
 TEST_F(DisplaySurfaceTest, AutoScrollStepsThePageAndScrollsOnTheClock) {
     const int32_t idle = IdleTimeout();
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     ASSERT_TRUE(display->IsScrolling());
     EXPECT_EQ(IdleTimeout(), DisplaySurface::kScrollIdleTimeout);
     EXPECT_TRUE(LogHas("power BKL1: 0 1"));
@@ -308,7 +308,7 @@ TEST_F(DisplaySurfaceTest, AutoScrollStepsThePageAndScrollsOnTheClock) {
     EXPECT_EQ(display->RemainingScroll(), 99);
     Tick(4);
     EXPECT_EQ(display->RemainingScroll(), 95);
-    display->OnCommand(DisplaySurface::kStopScroll);
+    display->OnCommand(Cmd::kStopAutoScroll);
     EXPECT_FALSE(display->IsScrolling());
     EXPECT_FALSE(display->IsTimerRunning());
     EXPECT_EQ(IdleTimeout(), idle);
@@ -318,7 +318,7 @@ TEST_F(DisplaySurfaceTest, AutoScrollStepsThePageAndScrollsOnTheClock) {
 }
 
 TEST_F(DisplaySurfaceTest, ScrollTurnsToTheNextPageWhenThePageIsThrough) {
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     // Faster steps: period down to 1, then the step grows.
     InputEvent faster = InputEvent::Key(kKeyFaster);
     for (int i = 0; i < 12; ++i) ASSERT_TRUE(display->OnEvent(faster));
@@ -328,13 +328,13 @@ TEST_F(DisplaySurfaceTest, ScrollTurnsToTheNextPageWhenThePageIsThrough) {
     for (int i = 0; i < 200 && document.calls.size() < 2; ++i) Tick();
     EXPECT_EQ(document.calls.size(), 2u);  // the first page step, then the next page
     EXPECT_EQ(display->RemainingScroll(), 100);
-    display->OnCommand(DisplaySurface::kStopScroll);
+    display->OnCommand(Cmd::kStopAutoScroll);
 }
 
 TEST_F(DisplaySurfaceTest, EndOfBookStopsTheScrollAndRestoresTheIdleTimeout) {
     const int32_t idle = IdleTimeout();
     document.stepsLeft = 0;
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     Tick();
     EXPECT_FALSE(display->IsScrolling());
     EXPECT_EQ(IdleTimeout(), idle);
@@ -343,27 +343,27 @@ TEST_F(DisplaySurfaceTest, EndOfBookStopsTheScrollAndRestoresTheIdleTimeout) {
 
 TEST_F(DisplaySurfaceTest, ToggleTwiceAndStartTwiceKeepTheUsersIdleTimeout) {
     const int32_t idle = IdleTimeout();
-    display->OnCommand(DisplaySurface::kToggleScroll);
+    display->OnCommand(Cmd::kToggleAutoScroll);
     EXPECT_TRUE(display->IsScrolling());
-    display->OnCommand(DisplaySurface::kToggleScroll);
+    display->OnCommand(Cmd::kToggleAutoScroll);
     EXPECT_FALSE(display->IsScrolling());
     EXPECT_EQ(IdleTimeout(), idle);
-    display->OnCommand(DisplaySurface::kStartScroll);
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     EXPECT_EQ(display->SavedIdleTimeout(), idle);
-    display->OnCommand(DisplaySurface::kStopScroll);
+    display->OnCommand(Cmd::kStopAutoScroll);
     EXPECT_EQ(IdleTimeout(), idle);
 }
 
 TEST_F(DisplaySurfaceTest, DetachAndDestructionDuringScrollGiveEverythingBack) {
     const int32_t idle = IdleTimeout();
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     display->Detach();
     EXPECT_EQ(IdleTimeout(), idle);
     EXPECT_TRUE(LogHas("power released"));
     EXPECT_EQ(surface->Display(), nullptr);
     display->Attach(surface.get(), &controller, kClientW, kClientH, false);
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     fvt::ClearShellLog();
     display.reset();
     EXPECT_EQ(IdleTimeout(), idle);
@@ -373,7 +373,7 @@ TEST_F(DisplaySurfaceTest, DetachAndDestructionDuringScrollGiveEverythingBack) {
 
 TEST_F(DisplaySurfaceTest, OrientationChangeStopsTheScroll) {
     const int32_t idle = IdleTimeout();
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     display->OnCommand(78);
     EXPECT_FALSE(display->IsScrolling());
     EXPECT_EQ(IdleTimeout(), idle);
@@ -382,17 +382,17 @@ TEST_F(DisplaySurfaceTest, OrientationChangeStopsTheScroll) {
 TEST_F(DisplaySurfaceTest, NoScrollWithoutADocumentOrAView) {
     const int32_t idle = IdleTimeout();
     controller.document = nullptr;
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     EXPECT_FALSE(display->IsScrolling());
     controller.document = &document;
     document.view = Rect{0, 0, 100, 0};
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     EXPECT_FALSE(display->IsScrolling());
     EXPECT_EQ(IdleTimeout(), idle);
 }
 
 TEST_F(DisplaySurfaceTest, SpeedKeysStayWithinTheirBounds) {
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     InputEvent slower = InputEvent::Key(kKeySlower);
     for (int i = 0; i < 30; ++i) display->OnEvent(slower);
     EXPECT_EQ(display->ScrollPeriod(), DisplaySurface::kMaxPeriod);
@@ -404,11 +404,11 @@ TEST_F(DisplaySurfaceTest, SpeedKeysStayWithinTheirBounds) {
     for (int i = 0; i < 200; ++i) display->OnEvent(slower);
     EXPECT_EQ(display->ScrollStepPixels(), 1);
     EXPECT_EQ(display->ScrollPeriod(), DisplaySurface::kMaxPeriod);
-    display->OnCommand(DisplaySurface::kStopScroll);
+    display->OnCommand(Cmd::kStopAutoScroll);
 }
 
 TEST_F(DisplaySurfaceTest, KeyRowsReadTheAutoScrollColumnAndOtherKeysStopKeepingThePosition) {
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     Tick(6);
     const int32_t period = display->ScrollPeriod();
     fvt::Key(VK_UP);  // column 3 of the up row: faster
@@ -431,7 +431,7 @@ TEST_F(DisplaySurfaceTest, KeyRowsReadTheAutoScrollColumnAndOtherKeysStopKeeping
 TEST_F(DisplaySurfaceTest, CopiesWhileScrollingArePartialUntilThePageIsThrough) {
     std::vector<bool> partialAtStep;
     document.onStep = [&] { partialAtStep.push_back(display->IsPartial()); };
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     Tick(3);
     display->InvalidateRect(nullptr, false);
     display->FlushDirty();
@@ -441,7 +441,7 @@ TEST_F(DisplaySurfaceTest, CopiesWhileScrollingArePartialUntilThePageIsThrough) 
     for (int i = 0; i < 50 && partialAtStep.size() < 2; ++i) Tick();
     // The page was through before the next one was asked for: the whole page was copied.
     EXPECT_EQ(partialAtStep, (std::vector<bool>{false, false}));
-    display->OnCommand(DisplaySurface::kStopScroll);
+    display->OnCommand(Cmd::kStopAutoScroll);
     fvt::RunUntilIdle();
     // Upright again and unbuffered: the window shows the page.
     EXPECT_EQ(Pixel(5, 5), OnScreen(0x0000FF));
@@ -452,14 +452,14 @@ TEST_F(DisplaySurfaceTest, ScrolledRowsShowTheNextPageBelowTheOld) {
     display->OnCommand(76);  // half turn, so the back buffer is kept
     document.onStep = [this] { surface->InvalidateRect(nullptr); };
     page->draws = 0;
-    display->OnCommand(DisplaySurface::kStartScroll);
+    display->OnCommand(Cmd::kStartAutoScroll);
     Tick(11);  // the page step, then ten rows of it
     EXPECT_EQ(display->RemainingScroll(), 89);
     EXPECT_GE(page->draws, 1);
     // Page row 99 - 10 .. 99 shows the new page's top rows: its red mark at page x < 20.
     Point redOnScreen = display->MapPoint(Point{5, 95}, false);
     EXPECT_EQ(Pixel(redOnScreen.x, redOnScreen.y), OnScreen(0x0000FF));
-    display->OnCommand(DisplaySurface::kStopScroll);
+    display->OnCommand(Cmd::kStopAutoScroll);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include "graphics/controls/button_control.h"
 #include "graphics/widgets/list_control.h"
 #include "library/paths/app_paths.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "support/graphics/fake_form.h"
 #include "support/graphics/fake_record_set.h"
 #include "support/graphics/surface_test.h"

@@ -6,7 +6,7 @@
 
 #include "bookfiles/annotation_file.h"
 #include "core/resources.h"
-#include "reader/command_ids.h"
+#include "reader/reader_command_ids.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_host.h"
 #include "reader/reader_settings.h"

@@ -9,7 +9,7 @@
 #include "core/resources.h"
 #include "database/cart.h"
 #include "document/sources/interaction_pages.h"
-#include "reader/command_ids.h"
+#include "reader/reader_command_ids.h"
 #include "reader/reader_controller.h"
 #include "support/platform/temp_device.h"
 #include "support/platform/window_fixture.h"

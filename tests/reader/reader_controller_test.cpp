@@ -11,7 +11,7 @@
 #include "core/resources.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
-#include "reader/command_ids.h"
+#include "reader/reader_command_ids.h"
 #include "reader/reader_settings.h"
 #include "support/platform/temp_device.h"
 #include "support/reader/reader_fakes.h"

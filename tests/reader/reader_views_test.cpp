@@ -14,7 +14,7 @@
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/position_bar.h"
 #include "platform/gdi/gdi_layer.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_core.h"
 #include "reader/reader_settings.h"
@@ -130,7 +130,7 @@ TEST_F(ReaderWindowTest, ClosingDuringAutoScrollGivesTheIdleTimeOutBack) {
     const int32_t idle = ExchangeSystemSetting(-1);
     doc_->view = Rect{0, 0, kW, 100};
     doc_->hasView = true;
-    controller_->OnCommand(DisplaySurface::kStartScroll, false);
+    controller_->OnCommand(Cmd::kStartAutoScroll, false);
     ASSERT_TRUE(main_->Display().IsScrolling());
     EXPECT_EQ(ExchangeSystemSetting(-1), DisplaySurface::kScrollIdleTimeout);
     // The window closes with the scroll timer running: nothing it serves outlives the window.

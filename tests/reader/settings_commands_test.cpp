@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "reader/command_ids.h"
+#include "reader/reader_command_ids.h"
 #include "reader/reader_settings.h"
 #include "support/reader/reader_fakes.h"
 

@@ -284,7 +284,7 @@ TEST_F(TimedMode, TimerOneStepsTheScrollAndKeepsTheBacklightUntilItStops) {
     ASSERT_NE(shell, nullptr);
     ReaderWindow* reader = shell->GetReaderWindow();
     fvt::ClearShellLog();
-    reader->Surface()->DisplayCommand(DisplaySurface::kStartScroll);
+    reader->Surface()->DisplayCommand(Cmd::kStartAutoScroll);
     ASSERT_TRUE(reader->Display().IsTimerRunning());
     EXPECT_EQ(PowerLines("power BKL1:"), 1);
     SendMessageW(shell->Window(), WM_TIMER, DisplaySurface::kTimerId, 0);
@@ -305,14 +305,14 @@ TEST_F(TimedMode, EachWindowHoldsAndLetsGoOfItsOwnBacklightRequirement) {
     ASSERT_NE(side, nullptr);
     ReaderWindow* main = shell->GetReaderWindow();
     fvt::ClearShellLog();
-    main->Surface()->DisplayCommand(DisplaySurface::kStartScroll);
-    side->Surface()->DisplayCommand(DisplaySurface::kStartScroll);
+    main->Surface()->DisplayCommand(Cmd::kStartAutoScroll);
+    side->Surface()->DisplayCommand(Cmd::kStartAutoScroll);
     EXPECT_EQ(PowerLines("power BKL1:"), 2);
-    side->Surface()->DisplayCommand(DisplaySurface::kStopScroll);
+    side->Surface()->DisplayCommand(Cmd::kStopAutoScroll);
     EXPECT_EQ(PowerLines("power released"), 1);
     // The other window still scrolls with the light on, and lets it go when it stops.
     EXPECT_TRUE(main->Display().IsTimerRunning());
-    main->Surface()->DisplayCommand(DisplaySurface::kStopScroll);
+    main->Surface()->DisplayCommand(Cmd::kStopAutoScroll);
     EXPECT_EQ(PowerLines("power released"), 2);
 }
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "bookfiles/annotation_file.h"
-#include "layout/command_ids.h"
-#include "reader/command_ids.h"
+#include "graphics/core/command_ids.h"
+#include "reader/reader_command_ids.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"

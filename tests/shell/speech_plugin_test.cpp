@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "core/string.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/modules.h"
-#include "platform/kernel/sync.h"
 #include "shell/tts/speech_voices.h"
 #include "support/platform/window_fixture.h"
 

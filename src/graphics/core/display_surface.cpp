@@ -224,10 +224,10 @@ int DisplaySurface::NextOrientation(int orientation) {
 
 uint32_t DisplaySurface::CommandForOrientation(int orientation) {
     switch (orientation) {
-        case 0: return kUpright;
-        case 1: return kQuarterRight;
-        case 2: return kQuarterLeft;
-        case 3: return kHalfTurn;
+        case 0: return Cmd::kNormalOrientation;
+        case 1: return Cmd::kQuarterRightOrientation;
+        case 2: return Cmd::kQuarterLeftOrientation;
+        case 3: return Cmd::kHalfTurnOrientation;
         default: return 0xFFFFFF;
     }
 }
@@ -377,7 +377,7 @@ void DisplaySurface::StopScrolling() {
 bool DisplaySurface::StepPage() {
     DocumentControllerLink* doc = Document();
     if (!doc || !doc->PageStep(2, 0, 255)) {
-        OnCommand(kStopScroll);  // the end of the book
+        OnCommand(Cmd::kStopAutoScroll);  // the end of the book
         return false;
     }
     Rect v;
@@ -386,16 +386,17 @@ bool DisplaySurface::StepPage() {
 }
 
 void DisplaySurface::OnCommand(uint32_t code) {
-    if (code == kToggleScroll) code = scrolling_ ? kStopAndKeep : kStartScroll;
-    if (code >= kRotate && code <= kQuarterRight) {
-        int target = code == kRotate        ? NextOrientation(active_ ? orientation_ : requested_)
-                     : code == kUpright     ? 0
-                     : code == kHalfTurn    ? 3
-                     : code == kQuarterLeft ? 2
-                                            : 1;
+    if (code == Cmd::kToggleAutoScroll)
+        code = scrolling_ ? Cmd::kStopAutoScrollKeep : Cmd::kStartAutoScroll;
+    if (code >= Cmd::kRotate && code <= Cmd::kQuarterRightOrientation) {
+        int target = code == Cmd::kRotate ? NextOrientation(active_ ? orientation_ : requested_)
+                     : code == Cmd::kNormalOrientation      ? 0
+                     : code == Cmd::kHalfTurnOrientation    ? 3
+                     : code == Cmd::kQuarterLeftOrientation ? 2
+                                                            : 1;
         if (controller_ && CanRotateScreen()) {
-            bool turned = code == kRotate ? controller_->RotateToNextOrientation()
-                                          : controller_->SetDisplayOrientation(target);
+            bool turned = code == Cmd::kRotate ? controller_->RotateToNextOrientation()
+                                               : controller_->SetDisplayOrientation(target);
             if (turned) return;
         }
         if (!IsActive()) {
@@ -408,7 +409,7 @@ void DisplaySurface::OnCommand(uint32_t code) {
     }
     if (!attached_) return;
     switch (code) {
-        case kStartScroll: {
+        case Cmd::kStartAutoScroll: {
             // Without a page to scroll nothing starts (an empty view would step a page a tick).
             DocumentControllerLink* doc = Document();
             Rect v;
@@ -423,10 +424,10 @@ void DisplaySurface::OnCommand(uint32_t code) {
             StartTimer();
             return;
         }
-        case kStopScroll:
+        case Cmd::kStopAutoScroll:
             if (scrolling_) StopScrolling();
             return;
-        case kStopAndKeep: {
+        case Cmd::kStopAutoScrollKeep: {
             if (!scrolling_) return;
             const int32_t scrolled = view_.height - remaining_;
             StopScrolling();
@@ -534,7 +535,7 @@ bool DisplaySurface::OnEvent(InputEvent& e) {
         StartTimer();
         return true;
     }
-    OnCommand(kStopAndKeep);
+    OnCommand(Cmd::kStopAutoScrollKeep);
     return true;
 }
 

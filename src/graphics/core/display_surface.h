@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "graphics/core/command_ids.h"
 #include "graphics/core/graphics_context.h"
 #include "graphics/core/reader_links.h"
 
@@ -26,17 +27,6 @@ public:
     static constexpr int32_t kScrollIdleTimeout = 3600;
     static constexpr int32_t kMaxPeriod = 1000;
     static constexpr uint32_t kNotEnoughMemory = 5034;
-    enum Command : uint32_t {
-        kRotate = 74,
-        kUpright = 75,
-        kHalfTurn = 76,
-        kQuarterLeft = 77,
-        kQuarterRight = 78,
-        kStartScroll = 79,
-        kStopScroll = 80,
-        kStopAndKeep = 81,
-        kToggleScroll = 82,
-    };
 
     DisplaySurface();
     ~DisplaySurface();
@@ -64,6 +54,7 @@ public:
     void FlushDirty() override;
     void Repaint(const Rect* r) override;
     bool OnEvent(InputEvent& e) override;
+    // Cmd::kDisplayFirst to Cmd::kDisplayLast.
     void OnCommand(uint32_t code) override;
     void OverlayCommit() override;
     void ForgetShownPage() override { pageKey_[0] = 0xFFFFFFFFu; }

@@ -6,7 +6,7 @@
 #include "graphics/controls/button_control.h"
 #include "graphics/widgets/state_words.h"
 #include "library/paths/app_paths.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 
 namespace {
 constexpr uint32_t kGrey = 220 | 220 << 8 | 220 << 16;
@@ -137,7 +137,7 @@ bool ListControl::HandleEvent(InputEvent& event) {
     }
     if (rows_.Count() == 0) return false;
     uint32_t code = event.CodeAt(keyColumn_);
-    if (code >= 11 && code <= 16) return MoveBy(kCmdPageDown + (code - 11), false);
+    if (code >= 11 && code <= 16) return MoveBy(Cmd::kNextPage + (code - 11), false);
     if (code == kKeyActivate) {
         const RowRecord* row = rows_.Get(static_cast<int32_t>(currentRow_));
         if (currentRow_ == kNoRow || !row) return false;
@@ -213,7 +213,7 @@ bool ListControl::MoveItem(bool forward) {
     if (!inRange) {
         if (pageAtEnds_) {
             NodeRef self(this);
-            bool moved = MoveBy(forward ? kCmdPageDown : kCmdPageUp, true);
+            bool moved = MoveBy(forward ? Cmd::kNextPage : Cmd::kPreviousPage, true);
             if (!self.IsAlive()) return moved;
             if (!moved) {
                 // The page stays; so does the current row.
@@ -289,28 +289,29 @@ RecordPosition ListControl::StepBack(RecordPosition p, int32_t n) {
 }
 
 bool ListControl::ExecuteOwnCommand(uint32_t command) {
-    if (command == kCmdReset) {
+    if (command == Cmd::kResetList) {
         top_.Assign(RecordPosition::kBeforeFirst);
         currentRow_ = 0;
         currentPart_ = 1;
         RedrawAll();
         return true;
     }
-    if (!source_ || command < kCmdPageDown || command > kCmdThreeUp) return false;
+    if (!source_ || command < Cmd::kNextPage || command > Cmd::kScrollBackThree) return false;
     int32_t count = rows_.Count();
     if (count == 0) return false;
     const RowRecord& first = *rows_.Get(0);
     const RowRecord& last = *rows_.Get(count - 1);
-    bool down = command == kCmdPageDown || command == kCmdRecordDown || command == kCmdThreeDown;
+    bool down = command == Cmd::kNextPage || command == Cmd::kScrollForward ||
+                command == Cmd::kScrollForwardThree;
     if (down && !source_->Next(last.position).IsRow()) return false;
     DrawScope scope(this);
     switch (command) {
-        case kCmdPageDown:
+        case Cmd::kNextPage:
             top_ = source_->Next(last.position);
             if (scope) DrawHighlight(scope.Context());
             currentRow_ = kNoRow;
             break;
-        case kCmdPageUp: {
+        case Cmd::kPreviousPage: {
             RecordPosition p = source_->Previous(first.position);
             if (!p.IsRow()) return false;
             if (scope) DrawHighlight(scope.Context());
@@ -321,11 +322,11 @@ bool ListControl::ExecuteOwnCommand(uint32_t command) {
             if (rows_.Count() > 0) top_ = rows_.Get(rows_.Count() - 1)->position;
             break;
         }
-        case kCmdRecordDown:
+        case Cmd::kScrollForward:
             top_ = source_->Next(first.position);
             if (currentRow_ != kNoRow && currentRow_ > 0) --currentRow_;
             break;
-        case kCmdRecordUp: {
+        case Cmd::kScrollBack: {
             RecordPosition p = source_->Previous(first.position);
             if (!p.IsRow()) return false;
             top_ = p;
@@ -333,13 +334,13 @@ bool ListControl::ExecuteOwnCommand(uint32_t command) {
                 ++currentRow_;
             break;
         }
-        case kCmdThreeDown:
+        case Cmd::kScrollForwardThree:
             if (count < 3) return false;
             top_ = source_->Next(rows_.Get(2)->position);
             for (int i = 0; i < 3; ++i)
                 if (currentRow_ != kNoRow && currentRow_ > 0) --currentRow_;
             break;
-        case kCmdThreeUp: {
+        case Cmd::kScrollBackThree: {
             RecordPosition p = StepBack(first.position, 3);
             if (!p.IsRow()) return false;
             top_ = p;

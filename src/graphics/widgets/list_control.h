@@ -19,6 +19,7 @@
 #include "core/string.h"
 #include "database/record_set.h"
 #include "graphics/controls/form_control.h"
+#include "graphics/core/command_ids.h"
 #include "graphics/core/graphics_context.h"
 #include "graphics/core/node.h"
 #include "media/image/icon_image.h"
@@ -43,14 +44,6 @@ protected:
 
 class ListControl : public Widget, public ControlListener {
 public:
-    // Paging commands (ExecuteCommand).
-    static constexpr uint32_t kCmdPageDown = 66;
-    static constexpr uint32_t kCmdPageUp = 67;
-    static constexpr uint32_t kCmdRecordDown = 68;
-    static constexpr uint32_t kCmdRecordUp = 69;
-    static constexpr uint32_t kCmdThreeDown = 70;
-    static constexpr uint32_t kCmdThreeUp = 71;
-    static constexpr uint32_t kCmdReset = 106;
     // Item-by-item move codes of the key rows.
     static constexpr uint32_t kKeyItemNext = kKeyFocusNext;
     static constexpr uint32_t kKeyItemPrevious = kKeyFocusPrevious;
@@ -83,6 +76,7 @@ public:
     bool IsShown() const override { return shown_; }
     bool HandleEvent(InputEvent& event) override;
     void Redraw(const Rect* area) override;
+    // Paging: Cmd::kNextPage to Cmd::kScrollBackThree, and Cmd::kResetList.
     void ExecuteCommand(uint32_t command, uint32_t argument) override;
     void OnFocusChanged(bool gained) override { SetHighlighted(gained); }
     void SetHighlighted(bool highlighted) override;

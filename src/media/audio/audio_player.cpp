@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "media/audio/resampling_source.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "media/image/cx_image.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 
 namespace {
 

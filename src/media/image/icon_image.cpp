@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 
 IconImage* IconImage::Create(const IconHost& host, WORD id) {
     auto* image = new (std::nothrow) IconImage;

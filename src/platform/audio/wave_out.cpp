@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/audio/wave_sinks.h"
-#include "platform/kernel/clock.h"
 #include "platform/kernel/device.h"
+#include "platform/kernel/kernel_clock.h"
 
 namespace {
 

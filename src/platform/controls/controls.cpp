@@ -10,7 +10,7 @@
 #include "platform/controls/controls_internal.h"
 #include "platform/kernel/system_info.h"
 #include "platform/kernel/device.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 
 namespace fvt::ctl {
 

@@ -3,7 +3,7 @@
 #include <deque>
 #include <mutex>
 
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/window/window_layer.h"
 
 namespace fvt {

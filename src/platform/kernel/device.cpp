@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "platform/gdi/font_engine.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/kernel/wide.h"
 
 extern char** environ;

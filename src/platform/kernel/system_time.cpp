@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/kernel/clock.h"
 #include "platform/kernel/device.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/kernel/wide.h"
 #include "platform/last_error.h"
 

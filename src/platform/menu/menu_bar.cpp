@@ -7,7 +7,7 @@
 
 #include "platform/controls/controls_internal.h"
 #include "platform/dialog/answers.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 #include "platform/window/window_internal.h"

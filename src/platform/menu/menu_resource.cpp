@@ -4,7 +4,7 @@
 #include "platform/last_error.h"
 #include "platform/menu/menu.h"
 #include "platform/menu/resource_blob.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 
 namespace fvt {
 

@@ -7,7 +7,7 @@
 #include "platform/kernel/device.h"
 #include "platform/kernel/modules.h"
 #include "platform/last_error.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 
 namespace fvt {
 

@@ -15,7 +15,7 @@
 #include "platform/kernel/code_pages.h"
 #include "platform/kernel/device.h"
 #include "platform/kernel/modules.h"
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
 #include "platform/storage/registry.h"

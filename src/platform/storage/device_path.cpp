@@ -14,8 +14,8 @@
 #include <linux/openat2.h>
 #endif
 
-#include "platform/kernel/clock.h"
 #include "platform/kernel/device.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/kernel/wide.h"
 #include "platform/last_error.h"
 #include "platform/storage/storage_cards.h"

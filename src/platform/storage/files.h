@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/kernel/handles.h"
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/system_time.h"
 #include "platform/storage/device_path.h"
 #include "platform/types.h"

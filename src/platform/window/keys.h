@@ -1,7 +1,7 @@
 // Keys: virtual-key codes, key state, hot keys and the application-button association.
 #pragma once
 
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "platform/window/window.h"
 
 constexpr UINT VK_BACK = 0x08;

@@ -5,8 +5,8 @@
 #include <unordered_map>
 
 #include "platform/audio/wave_out.h"
-#include "platform/kernel/clock.h"
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_clock.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/last_error.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_layer.h"

@@ -5,9 +5,9 @@
 
 #include <unistd.h>
 
-#include "platform/kernel/clock.h"
 #include "platform/kernel/device.h"
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_clock.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
 #include "platform/window/window_internal.h"

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/audio/wave_out.h"
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/window/window.h"
 #include "shell/tts/speech_plugin_abi.h"
 #include "shell/tts/speech_voices.h"

@@ -6,7 +6,7 @@
 #include "core/resources.h"
 #include "core/string.h"
 #include "platform/dialog/dialog.h"
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/system_info.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "core/resources.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/dialog.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "platform/shell/shell.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "core/resources.h"
 #include "graphics/core/drawing_surface.h"
 #include "platform/gdi.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "platform/window/keys.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_host.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "reader/command_ids.h"
+#include "reader/reader_command_ids.h"
 #include "reader/reader_views.h"
 #include "shell/ui/soft_key_bar.h"
 

@@ -8,7 +8,7 @@
 
 #include "document/markup/html_tokenizer.h"
 #include "layout/page_layout.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/window/window.h"
 #include "support/document/memory_document.h"
 #include "support/layout/golden_canvas.h"

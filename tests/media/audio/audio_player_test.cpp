@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "media/audio/resampling_source.h"
-#include "platform/kernel/clock.h"
 #include "platform/kernel/device.h"
+#include "platform/kernel/kernel_clock.h"
 #include "support/media/audio_fixtures.h"
 
 namespace {

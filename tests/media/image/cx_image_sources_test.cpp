@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "media/image/cx_image.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "support/media/image/picture_fixtures.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "media/image/icon_image.h"
 #include "media/image/image_bitmap.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "support/media/image/picture_fixtures.h"
 
 using fvt::test::Rgb;

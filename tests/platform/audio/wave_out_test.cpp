@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/kernel/clock.h"
 #include "platform/kernel/device.h"
+#include "platform/kernel/kernel_clock.h"
 #include "support/platform/temp_device.h"
 
 namespace {

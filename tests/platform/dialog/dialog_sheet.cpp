@@ -11,7 +11,7 @@
 #include "platform/dialog/dialog.h"
 #include "platform/kernel/device.h"
 #include "platform/menu/menu_bar.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "platform/window/window_layer.h"
 #include "support/platform/sheet_owner.h"
 

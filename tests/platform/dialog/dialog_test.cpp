@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/dialog/dialog_fixture.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 

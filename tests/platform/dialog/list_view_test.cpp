@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/dialog/dialog_fixture.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/window/keys.h"
 
 namespace fvt::test {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/last_error.h"
 
 TEST(Handles, ClosedHandleIsRefusedEvenWhenItsSlotIsReused) {

@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "platform/kernel/code_pages.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/modules.h"
-#include "platform/kernel/sync.h"
 #include "platform/kernel/system_info.h"
 #include "platform/kernel/system_time.h"
 #include "platform/last_error.h"

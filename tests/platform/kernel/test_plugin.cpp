@@ -1,5 +1,5 @@
 // A plug-in for the module tests: calls back into the layer through its C exports.
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 
 extern "C" int plugin_answer() {
     return 42;

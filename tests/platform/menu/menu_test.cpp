@@ -3,11 +3,11 @@
 #include <string>
 
 #include "platform/kernel/handles.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/modules.h"
-#include "platform/kernel/sync.h"
 #include "platform/last_error.h"
 #include "platform/menu/menu.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "support/platform/temp_device.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "platform/gdi.h"
 #include "platform/gdi/surface.h"
 #include "platform/last_error.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "support/platform/temp_device.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/gdi/gdi_api.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 #include "platform/strings/resource_files.h"
 #include "support/platform/temp_device.h"
 

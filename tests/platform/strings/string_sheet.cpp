@@ -8,7 +8,7 @@
 #include "platform/gdi.h"
 #include "platform/kernel/device.h"
 #include "platform/kernel/system_time.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "core/timer_list.h"
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/window/keys.h"
 #include "support/platform/window_fixture.h"
 #include "support/platform/window_timer_host.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/kernel/clock.h"
 #include "platform/kernel/device.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/kernel/modules.h"
 #include "platform/shell/shell.h"
 #include "support/platform/window_fixture.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "support/platform/temp_device.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "core/dates.h"
 #include "platform/inet/inet.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "shell/http/http_request.h"
 #include "shell/http/progress_tracker.h"
 #include "shell/http/wide_text.h"

@@ -4,8 +4,8 @@
 
 #include "document/location/location.h"
 #include "layout/page_layout.h"
-#include "reader/command_ids.h"
 #include "reader/book_document_controller.h"
+#include "reader/reader_command_ids.h"
 #include "reader/reader_controller.h"
 #include "shell/ui/reader_menu_bars.h"
 #include "shell/ui/small_dialogs.h"

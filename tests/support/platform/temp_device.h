@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/kernel/clock.h"
 #include "platform/kernel/device.h"
+#include "platform/kernel/kernel_clock.h"
 
 namespace fvt::test {
 

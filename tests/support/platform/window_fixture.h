@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/kernel/system_info.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window.h"

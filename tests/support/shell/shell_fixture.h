@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/string.h"
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/kernel/modules.h"
 #include "platform/window/window.h"
 #include "platform/window/window_layer.h"

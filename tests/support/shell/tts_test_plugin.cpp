@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/window/window.h"
 #include "shell/tts/speech_plugin_abi.h"
 

@@ -1,12 +1,12 @@
-// What the reader does with its command ids (layout/command_ids.h): the ranges that go to the
-// window part, the view and the display surface, the menu tables, the tap popup (item id =
+// What the reader does with its command ids (graphics/core/command_ids.h): the ranges that go to
+// the window part, the view and the display surface, the menu tables, the tap popup (item id =
 // command + 50000) and the default tap actions; ReaderController::OnCommand runs them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "layout/command_ids.h"
+#include "graphics/core/command_ids.h"
 
 namespace Commands {
 // Popup menu items carry the command + this.

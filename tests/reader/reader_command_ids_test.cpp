@@ -1,4 +1,4 @@
-#include "reader/command_ids.h"
+#include "reader/reader_command_ids.h"
 
 #include <gtest/gtest.h>
 

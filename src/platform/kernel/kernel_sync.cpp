@@ -1,4 +1,4 @@
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,7 +1,8 @@
 // The reader's one space of command ids (0 to 120): menus and soft keys, the hardware-key
 // tables, the popup menus, book actions, the main window's private messages and the command
-// queue. It sits here, below the reader, because the page view answers for these ids too; the
-// reader's menu and popup tables that use them are in reader/command_ids.h.
+// queue. It sits in graphics, the lowest layer that runs any of them: the list control pages by
+// 66-71 and 106, the display surface runs 74-82, and the page view and the reader above answer
+// for the rest. The reader's menu and popup tables are in reader/reader_command_ids.h.
 //
 // kReservedCommandNN: ids that do nothing in the reader, so they are named by number; only
 // the menu tables, the enable tests and the list of view commands name them.

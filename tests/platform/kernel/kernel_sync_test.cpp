@@ -3,7 +3,7 @@
 #include <atomic>
 #include <thread>
 
-#include "platform/kernel/sync.h"
+#include "platform/kernel/kernel_sync.h"
 #include "platform/last_error.h"
 #include "support/platform/temp_device.h"
 

@@ -1,4 +1,4 @@
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/kernel/system_time.h"
 #include "support/platform/temp_device.h"
 

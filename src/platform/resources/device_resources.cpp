@@ -1,4 +1,4 @@
-#include "platform/resources/resources.h"
+#include "platform/resources/device_resources.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,8 +3,8 @@
 
 #include <mutex>
 
-#include "platform/kernel/clock.h"
 #include "platform/kernel/handles.h"
+#include "platform/kernel/kernel_clock.h"
 #include "platform/types.h"
 
 struct SECURITY_ATTRIBUTES;
