@@ -87,14 +87,105 @@ public:
     using LoaderDatabaseOpener::LoaderDatabaseOpener;
 };
 
+// What the roles ask of each other, answered through the controller.
+class BookDocumentController::Wiring final : public HistoryPlaces,
+                                              public FormListOwner,
+                                              public RecordSetPageOwner {
+public:
+    explicit Wiring(BookDocumentController& c) : c_(c) {}
+
+    // What a generated page asks: navigation leaves the page to be deleted later.
+    void PostHistoryBack() override {
+        if (c_.reader_) c_.reader_->PostCommand(Cmd::kBack);
+    }
+    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override {
+        return c_.OpenEntryPosition(table, entry, position);
+    }
+    bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
+                           int64_t position) override {
+        return c_.OpenNumberedEntry(table, tableNumber, entry, position);
+    }
+    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,
+                         uint32_t entry) override {
+        return c_.OpenEntryInBook(book, position, tableNumber, entry);
+    }
+    bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
+                        const String& script) override {
+        return c_.RunEntryScript(set, tableNumber, entry, script);
+    }
+    bool OpenDocumentLocation(const String& location) override {
+        return c_.OpenDocumentLocation(location);
+    }
+    bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
+                              const String& viewName, uint32_t flags) override {
+        return c_.OpenQueryPageRequest(query, title, stateWord, viewName, flags);
+    }
+    void ShowPopupText(const String& text) override {
+        if (c_.reader_) c_.reader_->ShowPopupPage(text, 2, Point{});
+    }
+    bool ShowIndexEntries(IndexSource* table, const String& heading,
+                          const std::vector<uint32_t>& entries, bool keysOnly,
+                          const String& globalName) override {
+        // The links name the entries in the book's own location: followed, they open there.
+        String book;
+        if (!c_.reader_ || !table || !c_.location_.ToString(book, true)) return false;
+        return c_.reader_->ShowIndexEntries(*table, heading, entries, keysOnly, book, globalName);
+    }
+    void ShowPreviewPosition(int64_t position) override { c_.ShowPreviewPosition(position); }
+    void HidePreview() override { c_.records_.HidePreview(); }
+    void PaintPreview(GraphicsContext& gc, const Rect& area) override {
+        c_.records_.PaintPreview(gc, area);
+    }
+    void HideInputPanel() override { c_.HideInputPanel(); }
+    std::unique_ptr<SearchField> MakeSearchField(Node* owner) override {
+        return c_.records_.MakeSearchField(owner);
+    }
+
+    // The forms' handlers run as book scripts; the links they open wait for the command queue.
+    bool RunHandler(ScriptObject* self, const String& script, uint32_t /*argument*/,
+                    String* result) override {
+        BookActionBridge* actions = c_.Actions();
+        return actions && actions->RunHandler(self, script, result);
+    }
+    bool OpenLink(const String& text, bool /*absolute*/) override {
+        // A link without a scheme is resolved against the document shown, an absolute one
+        // stays.
+        BookActionBridge* actions = c_.Actions();
+        if (actions) return actions->OpenLinkLater(text);
+        return c_.ActivateLink(text);
+    }
+    int32_t MessageBoxById(int32_t captionId, int32_t textId, uint32_t style) override {
+        return c_.reader_ ? c_.reader_->GetLink()->MessageBoxById(captionId, textId, style) : 0;
+    }
+    TimerList* Timers() override { return c_.reader_ ? &c_.reader_->Timers() : nullptr; }
+    const AppPaths* Paths() override {
+        return c_.reader_ ? c_.reader_->GetLink()->Paths() : nullptr;
+    }
+
+    bool CapturePlace(HistoryEntry& entry) override { return c_.SaveHistoryState(entry, true); }
+    bool OpenPlace(const HistoryEntry& entry) override { return c_.OpenHistoryEntry(entry, false); }
+    const Location* ShownLocation() const override { return c_.CurrentLocation(); }
+    const char16_t* ListPageShown() const override {
+        ReaderListWindow* library = c_.reader_ ? c_.reader_->GetLibraryView() : nullptr;
+        ReaderListWindow* notes = c_.reader_ ? c_.reader_->GetAnnotationsWindow() : nullptr;
+        if (library && library->IsVisible()) return u"oeb:library";
+        if (notes && notes->IsVisible()) return u"oeb:bookmarks";
+        return nullptr;
+    }
+    void HistoryPushed() override {
+        if (c_.sink_) c_.sink_->OnCommandNotice(&c_, -1, c_.cookie_);
+    }
+
+private:
+    BookDocumentController& c_;
+};
+
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
-    : heap_(heap), layoutForms_(new(std::nothrow) LayoutFormList(forms_)) {
-    forms_.SetOwner(this);
-    // The forms' check boxes and drop-down arrows are icons: in the screen's size, as the
-    // controls drawn with the page's text are.
-    IconHost formIcons;
-    formIcons.dpi = IsHighResolution() ? 192 : 96;
-    forms_.SetUiContext(formIcons);
+    : wiring_(new Wiring(*this)),
+      heap_(heap),
+      records_(*wiring_),
+      history_(*wiring_),
+      forms_(*wiring_) {
     frames_.reset(new (std::nothrow) FrameSet(this));
     if (frames_) frames_->Root().SetViews(this);
 }
@@ -144,12 +235,12 @@ void BookDocumentController::Shutdown() {
     frames_.reset();
     CloseDocument();
     ReleaseSound();
-    forms_.Clear(0);  // lets the last page's resource go with the loader still there
+    forms_.Clear();  // lets the last page's resource go with the loader still there
     FreeRetired();
     if (paintNode_) paintNode_->Detach();
     paintNode_.reset();
     canvas_.reset();
-    history_.Clear();
+    history_.Entries().Clear();
     if (script_) ScriptGlobal::ClearHandlers(script_.get());
     script_.reset();
     actions_.reset();
@@ -186,17 +277,14 @@ bool BookDocumentController::MakeLayout() {
     if (surface_) layout_->SetDisplay(surface_->Display());
     layout_->Configure(settings);
     layout_->SetViewport(viewport_);
-    if (annotations_ && !layout_->SetAnnotations(annotations_) && !layout_->Annotations())
+    if (sideFile_.File() && !layout_->SetAnnotations(sideFile_.File()) && !layout_->Annotations())
         TakeOwnSideFile();
     // The log hosts a file names at its start go to the log, with the items it logs.
     layout_->SetMetadataList(log_);
     // The forms' stored values come from the side file that proved to be this book's, before
     // the first page builds the forms.
-    if (restoreFormsPending_) {
-        restoreFormsPending_ = false;
-        RestoreFormState();
-    }
-    layout_->SetFormList(layoutForms_.get());
+    if (forms_.RestorePending()) RestoreFormState();
+    layout_->SetFormList(forms_.ForLayout());
     // The element shows the page in the window's tree; a frame's controller draws through its
     // frame, and its element lies in the frame's window part, where the pen finds its links.
     bool inTree = surface_ && layoutGc_ == surface_ && !frameFlag_;
@@ -303,7 +391,7 @@ bool BookDocumentController::ShowFoundText(uint32_t start, uint32_t end) {
 
 void BookDocumentController::DropLayout() {
     // Forms that outlive the page no longer place or draw their controls under its element.
-    if (pageView_ && layoutForms_) layoutForms_->ForgetControlParent(pageView_.get());
+    forms_.ForgetControlParent(pageView_.get());
     if (resource_ && (layout_ || source_ || pageView_)) {
         Retired old;
         old.resource = resource_;
@@ -375,7 +463,7 @@ void BookDocumentController::LeaveCover() {
 void BookDocumentController::FreeRetired() {
     FreeFrameControllers();
     retiredCovers_.clear();
-    retiredRecordSets_.clear();
+    records_.FreeRetired();
     retiredImages_.clear();
     FreeRetiredAudio();
     std::vector<Retired> old;
@@ -406,8 +494,7 @@ bool BookDocumentController::SetDocument(Resource* document) {
     bool sideFiles = !settings_ || settings_->flags[kSideFileFlag] != 0;
     if (sideFiles && loader_ && !frameFlag_ && !location_.IsInternal() &&
         location_.Kind() != Location::kDatabase && document->GetKind() != 1) {
-        document->AddRef();  // the loader releases the reference it is given
-        annotations_ = loader_->OpenAnnotationFile(document);
+        sideFile_.Open(loader_, document);
     }
     if (settings_ && !frameFlag_ && location_.IsFileKind()) {
         String text;
@@ -419,28 +506,20 @@ bool BookDocumentController::SetDocument(Resource* document) {
     }
     // The book script's queries read the tables of the document shown.
     if (databaseHost_) databaseHost_->SetQueryResource(document);
-    restoreFormsPending_ = true;
+    forms_.ExpectRestore();
     MakeLayout();
-    if (restoreFormsPending_) {  // no layout yet
-        restoreFormsPending_ = false;
-        RestoreFormState();
-    }
+    if (forms_.RestorePending()) RestoreFormState();  // no layout yet
     return true;
 }
 
 void BookDocumentController::TakeOwnSideFile() {
     // The side file under the book's base name is another book's: it stays as it is, and this
     // book gets one of its own beside it.
-    annotations_->Release();
-    annotations_ = nullptr;
-    if (!loader_ || !resource_) return;
-    resource_->AddRef();  // the loader releases the reference it is given
-    annotations_ = loader_->OpenAnnotationFile(resource_, true);
-    if (annotations_ && layout_ && !layout_->SetAnnotations(annotations_) &&
-        !layout_->Annotations()) {
-        annotations_->Release();
-        annotations_ = nullptr;
-    }
+    sideFile_.Drop();
+    sideFile_.Open(loader_, resource_, true);
+    if (sideFile_.File() && layout_ && !layout_->SetAnnotations(sideFile_.File()) &&
+        !layout_->Annotations())
+        sideFile_.Drop();
 }
 
 void BookDocumentController::CloseDocument() {
@@ -448,13 +527,7 @@ void BookDocumentController::CloseDocument() {
     if (!resource_) return;
     SaveReadingPosition(true);
     // This document's forms go (persistent ones stay); their values are in the side file.
-    if (!noForms_) {
-        uint32_t key = layout_ ? layout_->CurrentDocumentKey() : 0;
-        forms_.Clear(key ? key : 0xFFFFFFFFu);
-    }
-    // The list's forms table is the book's: holding it would keep the closed book open. The
-    // values were written just above.
-    if (forms_.OwnerResource() == resource_) forms_.Clear(0);
+    forms_.CloseBook(resource_, layout_ ? layout_->CurrentDocumentKey() : 0);
     LeaveCover();
     LeaveRecordSet();
     LeaveImage();
@@ -470,11 +543,7 @@ void BookDocumentController::CloseDocument() {
     if (databaseHost_) databaseHost_->SetQueryResource(nullptr);
     DropLayout();
     // The side file always goes with its book, so that nothing writes into it afterwards.
-    if (annotations_) {
-        annotations_->Flush();
-        annotations_->Release();
-        annotations_ = nullptr;
-    }
+    sideFile_.Close();
     Resource* old = resource_;
     resource_ = nullptr;
     old->Release();
@@ -497,7 +566,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
     if (view_ == kImageView && !(anchor == current_)) LeaveImage();
-    if (view_ == kRecordSetView || listPageShown_) {
+    if (view_ == kRecordSetView || records_.ListPageShown()) {
         LeaveRecordSet();
         view_ = kTextPage;
     }
@@ -576,29 +645,12 @@ BookDocumentController::AnchorTarget BookDocumentController::ResolveAnchorName(
 // --- generated pages ------------------------------------------------------------------------
 
 bool BookDocumentController::ShowRecordSet(const String& anchor) {
-    if (!resource_) return false;
-    String body;
-    body.AssignSub(anchor, 1, -1);
-    RecordSetShown shown;
-    shown.tables.reset(new (std::nothrow) RecordSetTables(resource_));
-    if (!shown.tables) return false;
-    String location;
-    shown.page = RecordSetPage::Open(body, shown.tables.get(), this, location);
-    return AttachRecordSetPage(std::move(shown));
+    return resource_ && records_.ShowLink(resource_, anchor, RecordPagePlace());
 }
 
 void BookDocumentController::LeaveRecordSet() {
-    LeaveRequestPages();
-    if (!recordSet_.page) return;
-    // The page may be the caller (its entry opened a position): deleted at the next navigation.
-    recordSet_.page->ViewNode().Detach();
-    try {
-        retiredRecordSets_.push_back(std::move(recordSet_));
-    } catch (const std::bad_alloc&) {
-        recordSet_ = RecordSetShown();
-    }
-    recordSet_ = RecordSetShown();
-    if (pageView_ && pageView_->Parent()) pageView_->Focus();
+    // The text page takes the keys back.
+    if (records_.Leave(surface_) && pageView_ && pageView_->Parent()) pageView_->Focus();
 }
 
 namespace {
@@ -658,10 +710,6 @@ void BookDocumentController::LeaveImage() {
     if (pageView_ && pageView_->Parent()) pageView_->Focus();
 }
 
-void BookDocumentController::PostHistoryBack() {
-    if (reader_) reader_->PostCommand(Cmd::kBack);
-}
-
 bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
                                                int64_t position) {
     if (!resource_ || position < 0 || position > UINT32_MAX) return false;
@@ -676,19 +724,6 @@ bool BookDocumentController::OpenDocumentLocation(const String& location) {
     target.CopyFrom(location_);
     target.SetAnchor(location);
     return NavigateTo(target);
-}
-
-void BookDocumentController::ShowPopupText(const String& text) {
-    if (reader_) reader_->ShowPopupPage(text, 2, Point{});
-}
-
-bool BookDocumentController::ShowIndexEntries(IndexSource* table, const String& heading,
-                                              const std::vector<uint32_t>& entries,
-                                              bool keysOnly, const String& globalName) {
-    // The links name the entries in the book's own location: followed, they open there.
-    String book;
-    if (!reader_ || !table || !location_.ToString(book, true)) return false;
-    return reader_->ShowIndexEntries(*table, heading, entries, keysOnly, book, globalName);
 }
 
 // --- opening --------------------------------------------------------------------------------
@@ -732,9 +767,9 @@ bool BookDocumentController::NavigateTo(Location& location) {
     FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);
-    uint32_t oldMode = history_.GetMode();
+    uint32_t oldMode = history_.Entries().GetMode();
     bool setMode = oldMode == NavigationHistory::kRecord;
-    if (setMode) history_.SetMode(NavigationHistory::kRecordNext);
+    if (setMode) history_.Entries().SetMode(NavigationHistory::kRecordNext);
     bool pushed = false;
     PushHistoryAndNotify(pushed);
     bool shown = false;
@@ -753,11 +788,11 @@ bool BookDocumentController::NavigateTo(Location& location) {
             document->Release();
         }
     }
-    if (setMode) history_.SetMode(oldMode);
+    if (setMode) history_.Entries().SetMode(oldMode);
     if (!shown) {
         if (!handled) ReportFailure(location);
         // A failed open leaves the history as it was before.
-        if (pushed) history_.UndoPush();
+        if (pushed) history_.Entries().UndoPush();
     }
     return shown;
 }
@@ -773,7 +808,7 @@ void BookDocumentController::ReportFailure(const Location& location) {
 }
 
 bool BookDocumentController::OpenBuiltInPage(uint32_t id) {
-    if (id == kBookmarksPage && !(annotations_ && annotations_->BookmarkCount() > 0)) {
+    if (id == kBookmarksPage && !(sideFile_.File() && sideFile_.File()->BookmarkCount() > 0)) {
         reports_.push_back(kNoAnnotation);
         if (reader_)
             reader_->MessageBoxById(static_cast<int32_t>(kInformationCaption), kNoAnnotation,
@@ -806,10 +841,10 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
         OpeningFacts facts;
         facts.anchor.Assign(anchor);
         facts.restore = restore;
-        if (annotations_) {
+        if (sideFile_.File()) {
             facts.hasSideFile = true;
-            facts.audioLast = annotations_->GetAudioLast();
-            facts.hasSavedPosition = OpeningRules::HasSavedPosition(*annotations_);
+            facts.audioLast = sideFile_.File()->GetAudioLast();
+            facts.hasSavedPosition = OpeningRules::HasSavedPosition(*sideFile_.File());
             String link;
             facts.hasStart = LookupReference(u"start", 5, link);
             facts.hasCover = OpeningRules::HasCover(document->GetDocument());
@@ -825,12 +860,8 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
             return false;
         }
     }
-    if (annotations_) {
-        annotations_->SetOpenCount(annotations_->GetOpenCount() + 1);
-        // Minutes alone: the library sorts on this word.
-        annotations_->SetReadingTime(NowUnixMinutesUtc());
-        annotations_->Flush();
-    }
+    // Minutes alone: the library sorts on this word.
+    sideFile_.CountOpening(NowUnixMinutesUtc());
     if (!keep && restore && (chosen.IsEmpty() || OpeningRules::IsAudioAnchor(chosen)))
         RestoreReadingPosition();
     // A sound file is its own one-track playlist, unless its stored place restored one.
@@ -845,90 +876,55 @@ bool BookDocumentController::RestoreReadingPosition() {
     if (view_ == kAudioView) return RestoreAudioPosition();
     if (view_ != kTextPage && view_ != kAudioView) return false;
     bool restored = false;
-    if (annotations_) {
+    if (sideFile_.File()) {
         HistoryEntry entry;
         entry.location.CopyFrom(location_);
         entry.location.SetAnchor(current_);
-        std::vector<uint8_t> state;
-        uint32_t word = 0, position = 0;
-        bool found = OpeningRules::IsAudioAnchor(current_)
-                         ? annotations_->GetAudioPosition(&word, &position, &state)
-                         : annotations_->GetReadingPosition(&word, &position, &state);
-        if (found && word != 0 && position != 0) {
-            entry.viewWord = word;
-            entry.viewPosition = static_cast<int32_t>(position);
-            if (!state.empty()) entry.state.WriteBytes(state.data(), state.size());
+        if (sideFile_.ReadPlace(OpeningRules::IsAudioAnchor(current_), entry))
             restored = view_ == kAudioView || OpenHistoryEntry(entry, true);
-        }
     }
     if (!restored && view_ == kTextPage) {
         if (layout_) layout_->GoToPage(1);
-        uint32_t mode = history_.GetMode();
-        history_.SetMode(NavigationHistory::kDoNotRecord);
+        uint32_t mode = history_.Entries().GetMode();
+        history_.Entries().SetMode(NavigationHistory::kDoNotRecord);
         GoToStart();
-        history_.SetMode(mode);
+        history_.Entries().SetMode(mode);
         // The stored position stays until the reader moves.
-        keepStoredPosition_ = annotations_ != nullptr;
+        keepStoredPosition_ = sideFile_.File() != nullptr;
         Invalidate(true);
     }
     return restored;
 }
 
 bool BookDocumentController::SaveAudioPosition() {
-    if (!annotations_) return false;
+    if (!sideFile_.File()) return false;
     if (WriteAudioPosition()) return true;
-    uint32_t a = 0, b = 0;
-    std::vector<uint8_t> state;
     // The audio page keeps its own place; what it last reported stays stored.
-    if (!annotations_->GetAudioPosition(&a, &b, &state)) return false;
-    if (annotations_->SetAudioPosition(a, b, state.data(), static_cast<uint32_t>(state.size())))
-        return false;
-    return annotations_->SetAudioLast(true) == 0;
+    return sideFile_.KeepAudioPlace();
 }
 
 bool BookDocumentController::SaveReadingPosition(bool /*closing*/) {
-    if (!annotations_ || !resource_) return false;
+    if (!sideFile_.File() || !resource_) return false;
     bool ok = true;
     if (view_ == kAudioView) {
         ok = SaveAudioPosition();
     } else if (view_ == kTextPage && layout_ && !keepStoredPosition_) {
         HistoryEntry entry;
         if (SaveHistoryState(entry, true)) {
-            ok = annotations_->SetReadingPosition(
-                     entry.viewWord, static_cast<uint32_t>(entry.viewPosition),
-                     entry.state.Data(), entry.state.Size()) == 0 &&
-                 annotations_->SetAudioLast(false) == 0;
+            ok = sideFile_.WriteTextPlace(entry);
         }
     }
     // The cover and image pages leave the stored text position alone.
     if (!SaveFormState()) ok = false;
     // Written at once, not only when the book closes: a reader that ends without an orderly
     // shut-down (power lost, the device ending it) keeps its place and its annotations.
-    if (annotations_->Flush() != 0) ok = false;
+    if (!sideFile_.Flush()) ok = false;
     return ok;
 }
 
-bool BookDocumentController::RestoreFormState() {
-    if (noForms_) return true;
-    forms_.OpenFormsTable(resource_);
-    if (!annotations_) return true;
-    std::vector<uint8_t> block;
-    if (!annotations_->GetFormState(&block)) return false;
-    // A block whose length is no multiple of 4 is not one of ours.
-    if (block.empty() || block.size() % 4 != 0) return false;
-    ByteStream stream;
-    if (!stream.WriteBytes(block.data(), block.size()) || !stream.SetReadPosition(0)) return false;
-    return forms_.RestoreState(stream);
-}
+bool BookDocumentController::RestoreFormState() { return forms_.Restore(resource_, sideFile_); }
 
-bool BookDocumentController::SaveFormState() {
-    if (noForms_ || !annotations_) return true;
-    ByteStream stream;
-    // No form made: the stored block stays as it is.
-    if (!forms_.SaveState(stream, false)) return true;
-    if (!stream.Ok()) return false;
-    return annotations_->SetFormState(stream.Data(), stream.Size()) == 0;
-}
+bool BookDocumentController::SaveFormState() { return forms_.Save(sideFile_); }
 
 bool BookDocumentController::Reload() {
     if (!resource_ || !loader_) return false;
@@ -975,7 +971,7 @@ void BookDocumentController::SaveViewState() {
 }
 
 void BookDocumentController::ReloadAnnotations() {
-    if (layout_ && annotations_) layout_->SetAnnotations(annotations_);
+    if (layout_ && sideFile_.File()) layout_->SetAnnotations(sideFile_.File());
     Invalidate(true);
 }
 
@@ -1004,7 +1000,7 @@ void BookDocumentController::Invalidate(bool full) {
 
 bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayout) {
     entry.Clear();
-    entry.mark = history_.TakeMark();
+    entry.mark = history_.Entries().TakeMark();
     entry.location.CopyFrom(location_);
     entry.location.SetAnchor(current_);
     if (!HistoryState::WriteHeader(entry.state, {})) return false;
@@ -1038,59 +1034,19 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
                      : layout_->RestorePageState(entry.viewWord, position, rest);
 }
 
-bool BookDocumentController::PushHistory(bool& pushed) {
-    pushed = false;
-    if (!history_.WantsPush()) return false;
-    HistoryEntry entry;
-    ReaderListWindow* library = reader_ ? reader_->GetLibraryView() : nullptr;
-    ReaderListWindow* notes = reader_ ? reader_->GetAnnotationsWindow() : nullptr;
-    if (library && library->IsVisible()) {
-        entry.location.Resolve(String(u"oeb:library"), nullptr);
-    } else if (notes && notes->IsVisible()) {
-        entry.location.Resolve(String(u"oeb:bookmarks"), nullptr);
-    } else {
-        if (!resource_) return true;  // nothing to remember
-        if (!SaveHistoryState(entry, true)) return false;
-    }
-    return history_.Push(std::move(entry), pushed);
-}
+bool BookDocumentController::PushHistory(bool& pushed) { return history_.Push(pushed); }
 
 bool BookDocumentController::PushHistoryAndNotify(bool& pushed) {
-    bool ok = PushHistory(pushed);
-    if (ok && pushed && sink_) sink_->OnCommandNotice(this, -1, cookie_);
-    return ok;
+    return history_.PushAndNotify(pushed);
 }
 
-bool BookDocumentController::SaveHistoryAtEnd() {
-    if (history_.GetMode() != NavigationHistory::kRecord) return true;
-    if (history_.Position() == history_.Count()) {
-        bool pushed = false;
-        if (!PushHistory(pushed)) return false;
-        // An equal state was not stored again; the history names it already.
-        if (pushed) history_.SetPosition(history_.Count() - 1);
-        return true;
-    }
-    return StoreHistoryEntry();
-}
+bool BookDocumentController::SaveHistoryAtEnd() { return history_.SaveAtEnd(); }
 
-bool BookDocumentController::StoreHistoryEntry() {
-    if (history_.Position() >= history_.Count()) return true;
-    if (!resource_) return false;
-    HistoryEntry entry;
-    if (!SaveHistoryState(entry, true)) return false;
-    entry.mark = history_.Entry(history_.Position()).mark;
-    history_.Entry(history_.Position()) = std::move(entry);
-    return true;
-}
+bool BookDocumentController::StoreHistoryEntry() { return history_.StoreEntry(); }
 
 bool BookDocumentController::HistoryBack(bool libraryFallback) {
     FreeRetired();
-    if (history_.Position() > 0) {
-        if (!SaveHistoryAtEnd() || history_.Position() == 0) return false;
-        history_.SetPosition(history_.Position() - 1);
-        HistoryEntry entry(history_.Entry(history_.Position()));
-        return OpenHistoryEntry(entry, false);
-    }
+    if (history_.Entries().CanBack()) return history_.StepBack();
     if (!libraryFallback) return false;
     // The library (or the annotations list) with nothing before it: Back returns to the book
     // last read, as from the library page.
@@ -1107,9 +1063,7 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
 }
 
 bool BookDocumentController::ListWindowShown() const {
-    ReaderListWindow* library = reader_ ? reader_->GetLibraryView() : nullptr;
-    ReaderListWindow* notes = reader_ ? reader_->GetAnnotationsWindow() : nullptr;
-    return (library && library->IsVisible()) || (notes && notes->IsVisible());
+    return wiring_->ListPageShown() != nullptr;
 }
 
 bool BookDocumentController::ReopenLastBook() {
@@ -1125,18 +1079,10 @@ bool BookDocumentController::ReopenLastBook() {
 
 bool BookDocumentController::HistoryForward() {
     FreeRetired();
-    if (!history_.CanForward() || !StoreHistoryEntry()) return false;
-    history_.SetPosition(history_.Position() + 1);
-    HistoryEntry entry(history_.Entry(history_.Position()));
-    return OpenHistoryEntry(entry, false);
+    return history_.StepForward();
 }
 
-bool BookDocumentController::HistoryToLast() {
-    int32_t i = history_.LastMarked();
-    if (i < 0) return false;
-    HistoryEntry entry(history_.Entry(static_cast<uint32_t>(i)));
-    return OpenHistoryEntry(entry, false);
-}
+bool BookDocumentController::HistoryToLast() { return history_.ToLast(); }
 
 bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool repaint) {
     HistoryEntry entry(source);
@@ -1167,32 +1113,14 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
 }
 
 bool BookDocumentController::BackToOtherDocument() {
-    bool found = false;
-    if (history_.Position() > 0 && resource_) {
-        // Stored once: each step back must not overwrite the entries it passes.
-        SaveHistoryAtEnd();
-        while (history_.Position() > 0) {
-            history_.SetPosition(history_.Position() - 1);
-            if (Location::Compare(history_.Entry(history_.Position()).location, location_) != 0) {
-                found = true;
-                break;
-            }
-        }
-    }
+    bool found = history_.FindOtherDocument();
     // A picture or a sound opened by itself has no text page to return to (it would be empty).
     if (!found && resource_ && view_ != kTextPage && !IsMediaFile(resource_)) {
         bool ok = OpenLocation(String(), false, true);
         Invalidate(true);
         return ok;
     }
-    if (found) {
-        history_.SetPosition(history_.Position() + 1);
-        while (history_.Position() > 0) {
-            history_.SetPosition(history_.Position() - 1);
-            HistoryEntry entry(history_.Entry(history_.Position()));
-            if (OpenHistoryEntry(entry, false)) return true;
-        }
-    }
+    if (found && history_.OpenFromFound()) return true;
     if (ListWindowShown() && ReopenLastBook()) return true;
     if (reader_) reader_->PostCommand(Cmd::kLibrary);
     return true;
@@ -1370,36 +1298,16 @@ void BookDocumentController::DeleteHighlightsInSelection() {
     uint32_t start = 0, end = 0;
     bool selected = GetSelection(text, start, end);
     ResetViewElement();
-    if (!selected || !annotations_) return;
-    // Collected first: deleting moves the indexes of the records after it.
-    std::vector<int32_t> found;
-    BookmarkIterator it;
-    annotations_->StartIterator(&it, AnnotationFile::kHighlight, start, end);
-    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
-        uint32_t from = 0, to = 0;
-        if ((annotations_->GetBookmarkKind(i) & 0x3F) != AnnotationFile::kHighlight ||
-            annotations_->GetBookmarkRange(i, &from, &to, nullptr, nullptr, nullptr) != 0)
-            continue;
-        if (from < end && to > start) found.push_back(i);
-    }
+    if (!selected || !sideFile_.File()) return;
+    const std::vector<int32_t> found = sideFile_.HighlightsIn(start, end);
     if (found.empty()) return;
-    for (auto i = found.rbegin(); i != found.rend(); ++i) annotations_->DeleteBookmark(*i);
+    sideFile_.DeleteAll(found);
     ReloadAnnotations();
     for (auto i = found.rbegin(); i != found.rend(); ++i) NotifyAnnotation(*i);
 }
 
 bool BookDocumentController::SelectionHoldsHighlight(uint32_t start, uint32_t end) {
-    if (!annotations_ || start >= end) return false;
-    BookmarkIterator it;
-    annotations_->StartIterator(&it, AnnotationFile::kHighlight, start, end);
-    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
-        uint32_t from = 0, to = 0;
-        if ((annotations_->GetBookmarkKind(i) & 0x3F) == AnnotationFile::kHighlight &&
-            annotations_->GetBookmarkRange(i, &from, &to, nullptr, nullptr, nullptr) == 0 &&
-            from < end && to > start)
-            return true;
-    }
-    return false;
+    return sideFile_.HoldsHighlight(start, end);
 }
 
 bool BookDocumentController::SelectionHoldsImage() {
@@ -1473,11 +1381,7 @@ bool BookDocumentController::PositionText(String& out) {
     if (!layout_ || view_ != kTextPage || GetPageStart() < 0) return false;
     String title, id;
     GetTitle(title);
-    if (annotations_) {
-        uint32_t length = 0;
-        if (const char16_t* t = annotations_->GetTitle(&length); t && title.IsEmpty())
-            title.AssignChars(t, static_cast<int32_t>(length));
-    }
+    if (title.IsEmpty()) title = sideFile_.Title();
     if (DocumentSource* document = resource_->GetDocument()) {
         uint32_t length = 0;
         if (const uint8_t* bytes = document->GetDatabaseNameBytes(length))
@@ -1508,7 +1412,7 @@ ScriptContext* BookDocumentController::BookScript() {
         actions_->SetDatabaseHost(databaseHost_.get());
         // The form list and the controller's script face, as the book's scripts address them.
         actions_->Script().SetContext(script_.get());
-        if (!script_->Hosts().AppendObject(&forms_, 0) ||
+        if (!script_->Hosts().AppendObject(&forms_.List(), 0) ||
             !script_->Hosts().AppendObject(&actions_->Script(), 1)) {
             script_.reset();
             return nullptr;
@@ -1526,32 +1430,6 @@ BookActionBridge* BookDocumentController::Actions() {
 bool BookDocumentController::PerformAction(const LinkTarget* target, uint32_t argument) {
     BookActionBridge* actions = target ? Actions() : nullptr;
     return actions && ::PerformAction(target, *actions, argument, nullptr);
-}
-
-// --- forms ----------------------------------------------------------------------------------
-
-bool BookDocumentController::RunHandler(ScriptObject* self, const String& script,
-                                        uint32_t /*argument*/, String* result) {
-    BookActionBridge* actions = Actions();
-    return actions && actions->RunHandler(self, script, result);
-}
-
-bool BookDocumentController::OpenLink(const String& text, bool /*absolute*/) {
-    // A link without a scheme is resolved against the document shown, an absolute one stays.
-    BookActionBridge* actions = Actions();
-    if (actions) return actions->OpenLinkLater(text);
-    return ActivateLink(text);
-}
-
-int32_t BookDocumentController::MessageBoxById(int32_t captionId, int32_t textId,
-                                               uint32_t style) {
-    return reader_ ? reader_->GetLink()->MessageBoxById(captionId, textId, style) : 0;
-}
-
-TimerList* BookDocumentController::Timers() { return reader_ ? &reader_->Timers() : nullptr; }
-
-const AppPaths* BookDocumentController::Paths() {
-    return reader_ ? reader_->GetLink()->Paths() : nullptr;
 }
 
 namespace {

@@ -17,12 +17,14 @@
 #include "core/ref_counted.h"
 #include "reader/document_controller.h"
 #include "reader/frame_sets.h"
-#include "reader/navigation_history.h"
+#include "reader/book_forms.h"
+#include "reader/book_side_file.h"
+#include "reader/document_history.h"
 #include "reader/page_view_host.h"
 #include "reader/picture_opener.h"
 #include "reader/image_view.h"
 #include "reader/record_requests.h"
-#include "reader/record_set_page.h"
+#include "reader/record_pages.h"
 #include "reader/speech_bridge.h"
 #include "reader/speech_chunker.h"
 
@@ -67,8 +69,6 @@ class ListPopup;
 class PopupHost;
 
 class BookDocumentController : public DocumentController,
-                               private RecordSetPageOwner,
-                               private FormListOwner,
                                private FrameSetHost,
                                private FrameSetController,
                                private FrameViews {
@@ -104,7 +104,7 @@ public:
     // The log is also where submitted forms are kept.
     void SetLogDatabase(SortedRecordDatabase* log) override {
         log_ = log;
-        forms_.SetFormDataStore(log);
+        forms_.SetDataStore(log);
     }
     void SetDocumentLoader(DocumentLoader* loader) override { loader_ = loader; }
     void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
@@ -148,7 +148,7 @@ public:
     bool GetSelectionLanguage(String& text, uint32_t& language);
     // A highlight and a modification start from the selected text; a note from nothing.
     bool AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end, String& out) override;
-    AnnotationFile* CurrentAnnotationFile() override { return annotations_; }
+    AnnotationFile* CurrentAnnotationFile() override { return sideFile_.File(); }
     void ReloadAnnotations() override;
     // The shell keeps the side file with the annotation on the device.
     void NotifyAnnotationChanged(int32_t index) override { NotifyAnnotation(index); }
@@ -202,10 +202,10 @@ public:
     bool ReopenLastBook();
     bool HistoryForward();
     bool HistoryToLast();
-    uint32_t HistoryPosition() const { return history_.Position(); }
-    void ClearHistory() { history_.Clear(); }
+    uint32_t HistoryPosition() const { return history_.Entries().Position(); }
+    void ClearHistory() { history_.Entries().Clear(); }
     bool OpenHistoryEntry(const HistoryEntry& entry, bool repaint);
-    NavigationHistory& History() { return history_; }
+    NavigationHistory& History() { return history_.Entries(); }
 
     // Positions. Steps as the page layout's: +2 the next page, -1 the previous one.
     bool StepPage(int32_t step);
@@ -263,11 +263,11 @@ public:
     ScriptObject* OpenTableEntry(const String* name);
     // Word-list and search-history requests are answered by these pages; without them they
     // fail. Opened index entries are added to their search history.
-    void SetListPages(ListPageRequests* pages) { listPages_ = pages; }
+    void SetListPages(ListPageRequests* pages) { records_.SetListPages(pages); }
     // Where an entry's tag 41 finds the other book; without it such entries only report.
-    void SetLinkedBooks(LinkedBooks* books) { linkedBooks_ = books; }
+    void SetLinkedBooks(LinkedBooks* books) { records_.SetLinkedBooks(books); }
     // The native search fields of record-set pages; without a factory the pages draw their own.
-    void SetSearchFieldFactory(SearchFieldFactory* fields) { searchFields_ = fields; }
+    void SetSearchFieldFactory(SearchFieldFactory* fields) { records_.SetSearchFields(fields); }
     // What the last audio request (134) asked the audio view to play.
     const AudioRequest& RequestedAudio() const { return audioRequest_; }
 
@@ -316,13 +316,13 @@ public:
     FocusKind LinkFocusKind() const { return focusKind_; }
 
     // The forms of the window's pages (their values go to and from the book's side file).
-    FormList& Forms() { return forms_; }
+    FormList& Forms() { return forms_.List(); }
     // Form values: read from the side file when a book becomes current, written with the
     // reading position. Without a side file there is nothing to read (true).
     bool RestoreFormState();
     bool SaveFormState();
     // Set for documents whose form values are neither restored nor saved.
-    void SetNoForms(bool on) { noForms_ = on; }
+    void SetNoForms(bool on) { forms_.SetNoForms(on); }
 
     // Link targets. "_blank" names a new window; "_top", "_self" and "" this controller; any
     // other name the controller of the reader window of that name (null when none has it).
@@ -392,7 +392,7 @@ public:
     View CurrentView() const { return view_; }
     PageLayout* Layout() const { return layout_; }
     // The generated page shown; null outside one.
-    RecordSetPage* RecordSet() const { return recordSet_.page.get(); }
+    RecordSetPage* RecordSet() const { return records_.Page(); }
     // The picture shown full screen; null outside one (and outside a window).
     ImageView* Picture() const { return image_.get(); }
     // The audio page ("$audio") over the window's playlist; null outside it.
@@ -494,26 +494,19 @@ private:
     void ShowBarOfView();
     uint32_t barMode_ = 0;
     // What the record-set page asks; navigation leaves the page to be deleted later.
-    void PostHistoryBack() override;
-    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
-    bool OpenDocumentLocation(const String& location) override;
-    void ShowPopupText(const String& text) override;
-    bool ShowIndexEntries(IndexSource* table, const String& heading,
-                          const std::vector<uint32_t>& entries, bool keysOnly,
-                          const String& globalName) override;
+    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position);
+    bool OpenDocumentLocation(const String& location);
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
-                           int64_t position) override;
+                           int64_t position);
     bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
-                        const String& script) override;
-    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,
-                         uint32_t entry) override;
+                        const String& script);
+    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber, uint32_t entry);
     bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
-                              const String& viewName, uint32_t flags) override;
-    void ShowPreviewPosition(int64_t position) override;
-    void HidePreview() override;
-    void PaintPreview(GraphicsContext& gc, const Rect& area) override;
-    void HideInputPanel() override;
-    std::unique_ptr<SearchField> MakeSearchField(Node* owner) override;
+                              const String& viewName, uint32_t flags);
+    void ShowPreviewPosition(int64_t position);
+    void HideInputPanel();
+    // Where a generated page is shown: the window's area, the remembered search, the preview.
+    RecordPages::Place RecordPagePlace();
     // Requests, in book_document_controller_records.cpp.
     bool OpenRequestAt(Location& location, const CommandRecord& record, bool report);
     bool OpenIndexRequest(const CommandRecord& record);
@@ -570,15 +563,10 @@ private:
     void FreeFrameControllers();
     // Takes every frame down and shuts the frames' controllers down (the single "_main" next).
     void CloseFrames();
-    // What the forms of the page ask: their handlers run as book scripts, links they open wait
-    // for the command queue.
-    bool RunHandler(ScriptObject* self, const String& script, uint32_t argument,
-                    String* result) override;
-    bool OpenLink(const String& text, bool absolute) override;
-    int32_t MessageBoxById(int32_t captionId, int32_t textId, uint32_t style) override;
-    TimerList* Timers() override;
-    const AppPaths* Paths() override;
 
+    // What the roles ask of each other, answered by this controller; before the roles.
+    class Wiring;
+    std::unique_ptr<Wiring> wiring_;
     ScriptHeap* heap_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
     DocumentLoader* loader_ = nullptr;
@@ -599,8 +587,7 @@ private:
     Location location_;
     String current_;
     View view_ = kTextPage;
-    AnnotationFile* annotations_ = nullptr;
-    bool restoreFormsPending_ = false;
+    BookSideFile sideFile_;
     PageLayout* layout_ = nullptr;
     TokenSource* source_ = nullptr;
     PageViewHost viewHost_{*this};
@@ -617,32 +604,11 @@ private:
         std::unique_ptr<PositionViewElement> view;
     };
     std::vector<Retired> retired_;
-    // A generated page with the tables it reads (the page keeps asking them for new pages).
-    class RecordSetTables final : public ResourceIndexResolver {
-    public:
-        using ResourceIndexResolver::ResourceIndexResolver;
-    };
-    struct RecordSetShown {
-        std::unique_ptr<RecordSetTables> tables;
-        std::unique_ptr<RecordSetPage> page;
-    };
-    RecordSetShown recordSet_;
-    // Shows the page (replacing any generated page); false without one.
-    bool AttachRecordSetPage(RecordSetShown&& shown);
     // A request's view over those tables as the page shown, named by its location.
-    bool ShowRequestedView(std::unique_ptr<RecordSetTables> tables,
+    bool ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
                            std::unique_ptr<DatabaseView> view, const String& location);
-    ListPageRequests* listPages_ = nullptr;
-    bool listPageShown_ = false;
-    LinkedBooks* linkedBooks_ = nullptr;
-    SearchFieldFactory* searchFields_ = nullptr;
+    RecordPages records_;
     AudioRequest audioRequest_;
-    // The record-set page's preview pane: the book laid out a second time in the pane.
-    class RecordPreview;
-    struct RecordPreviewDeleter {
-        void operator()(RecordPreview* preview) const;
-    };
-    std::unique_ptr<RecordPreview, RecordPreviewDeleter> preview_;
     std::unique_ptr<ImageView> image_;
     std::vector<std::unique_ptr<ImageView>> retiredImages_;
     // The audio page with the playlist and what opens its tracks and pictures.
@@ -651,10 +617,9 @@ private:
         void operator()(AudioParts* parts) const;
     };
     std::unique_ptr<AudioParts, AudioPartsDeleter> audio_;
-    std::vector<RecordSetShown> retiredRecordSets_;
     std::unique_ptr<CoverView> cover_;
     std::vector<std::unique_ptr<CoverView>> retiredCovers_;
-    NavigationHistory history_;
+    DocumentHistory history_;
     // After a failed restore the fallback page is not saved over the stored position until the
     // reader moves.
     bool keepStoredPosition_ = false;
@@ -672,10 +637,7 @@ private:
     std::unique_ptr<BookActionBridge> actions_;
     std::unique_ptr<ScriptContext> script_;
     BookKeyHandlers* keyHandlers_ = nullptr;
-    FormList forms_;
-    // What the page layout calls once a page's marks are built.
-    std::unique_ptr<LayoutFormList> layoutForms_;
-    bool noForms_ = false;
+    BookForms forms_;
     ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
     // Stops speech and makes the client ready in a read mode; false when none is loaded.
     bool PrepareSpeech(uint32_t mode);

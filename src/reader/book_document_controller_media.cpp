@@ -146,7 +146,7 @@ Node* BookDocumentController::ViewOverPage() const {
         case kCoverView: return cover_.get();
         case kImageView: return image_.get();
         case kAudioView: return audio_ ? audio_->view.get() : nullptr;
-        case kRecordSetView: return recordSet_.page ? &recordSet_.page->ViewNode() : nullptr;
+        case kRecordSetView: return records_.Page() ? &records_.Page()->ViewNode() : nullptr;
         default: return nullptr;
     }
 }
@@ -189,7 +189,7 @@ bool BookDocumentController::ShowSoundList(const String& text) {
     bool pushed = false;
     PushHistoryAndNotify(pushed);
     if (!OpenLocation(String(u"$audio"), false, true) || !AudioView()) {
-        if (pushed) history_.UndoPush();
+        if (pushed) history_.Entries().UndoPush();
         return false;
     }
     // The list's tracks are loaded paused, as the page always starts.
@@ -248,22 +248,19 @@ bool BookDocumentController::RestoreAudioState(HistoryEntry& entry, ByteStream& 
 bool BookDocumentController::WriteAudioPosition() {
     AudioPlayerView* view = AudioView();
     // A page with no playlist (its restore failed) leaves the stored place alone.
-    if (!annotations_ || !view || view->SoundListText().IsEmpty()) return false;
+    if (!sideFile_.File() || !view || view->SoundListText().IsEmpty()) return false;
     HistoryEntry entry;
     if (!HistoryState::WriteHeader(entry.state, {}) || !SaveAudioState(entry)) return false;
-    bool written = annotations_->SetAudioPosition(entry.viewWord,
-                                                  static_cast<uint32_t>(entry.viewPosition),
-                                                  entry.state.Data(), entry.state.Size()) == 0;
-    return annotations_->SetAudioLast(written) == 0 && written;
+    return sideFile_.WriteAudioPlace(entry, true);
 }
 
 bool BookDocumentController::RestoreAudioPosition() {
-    if (!annotations_ || !AudioView()) return false;
+    if (!sideFile_.File() || !AudioView()) return false;
     uint32_t track = 0, seconds = 0;
     std::vector<uint8_t> state;
     // The side file calls a place of two zero words none, but the first track at its start is
     // a place like any other: what decides is whether a playlist was stored.
-    annotations_->GetAudioPosition(&track, &seconds, &state);
+    sideFile_.File()->GetAudioPosition(&track, &seconds, &state);
     if (state.empty()) return false;
     HistoryEntry entry;
     entry.location.CopyFrom(location_);

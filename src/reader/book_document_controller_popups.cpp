@@ -31,7 +31,8 @@ bool BookDocumentController::RestoreListPopup() {
     IconHost icons;
     icons.dpi = ::IsHighResolution() ? 192 : 96;
     std::unique_ptr<ListPopup> popup(
-        new (std::nothrow) ListPopup(surface_, &ListPopupHost(), 0, Paths(), Timers(), icons));
+        new (std::nothrow) ListPopup(surface_, &ListPopupHost(), 0, reader_ ? reader_->GetLink()->Paths() : nullptr,
+                                    reader_ ? &reader_->Timers() : nullptr, icons));
     if (!popup) return false;
     // A short record still shows what was read.
     popup->RestoreState(record);

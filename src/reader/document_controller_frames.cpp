@@ -223,7 +223,7 @@ FrameSetController* BookDocumentController::CreateFrameController() {
     c->frameOwner_ = this;
     c->frameFlag_ = 1;
     // The book's forms and reading position are the window's own controller's.
-    c->noForms_ = true;
+    c->forms_.SetNoForms(true);
     BookDocumentController* made = c.get();
     try {
         frameControllers_.push_back(std::move(c));

@@ -43,7 +43,7 @@ String NoteField(const AnnotationFile& file, int32_t note, bool link) {
 
 bool BookDocumentController::SaveLinkState(HistoryEntry& entry) {
     bool saved = SaveHistoryState(entry, true);
-    if (entry.mark) history_.MarkNext();
+    if (entry.mark) history_.Entries().MarkNext();
     entry.mark = 0;
     return saved;
 }
@@ -63,9 +63,7 @@ bool BookDocumentController::StartLinkFromSelection() {
 }
 
 bool BookDocumentController::StartLinkFromNote(int32_t note) {
-    if (!resource_ || !annotations_ || note < 0 ||
-        (annotations_->GetBookmarkKind(note) & 0x3F) != AnnotationFile::kNote)
-        return false;
+    if (!resource_ || !sideFile_.IsNote(note)) return false;
     CustomLink link;
     link.kind = kLinkFromNote;
     link.source.location.CopyFrom(location_);
@@ -80,11 +78,7 @@ void BookDocumentController::EnterLinkSourceMode() {
     // Without a selection: the first note on the page.
     uint32_t start = 0, end = 0;
     int32_t note = -1;
-    if (annotations_ && PageRange(start, end)) {
-        BookmarkIterator it;
-        annotations_->StartIterator(&it, AnnotationFile::kNote, start, end);
-        note = annotations_->FindNext(&it);
-    }
+    if (sideFile_.File() && PageRange(start, end)) note = sideFile_.FirstNoteIn(start, end);
     if (note >= 0) StartLinkFromNote(note);
 }
 
@@ -129,9 +123,9 @@ bool BookDocumentController::AddRedirectAnnotation(int32_t& index) {
     // The source book's side file: the open one when the source is shown, else the one the
     // loader keeps for that book (one handle per file).
     AnnotationFile* file = nullptr;
-    if (resource_ && annotations_ && Location::Compare(link_.source.location, location_) == 0) {
-        annotations_->AddRef();
-        file = annotations_;
+    if (resource_ && sideFile_.File() && Location::Compare(link_.source.location, location_) == 0) {
+        sideFile_.File()->AddRef();
+        file = sideFile_.File();
     } else if (loader_) {
         Location where;
         where.CopyFrom(link_.source.location);
