@@ -1,4 +1,5 @@
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_wiring.h"
 #include "reader/book_document_controller_popups.h"
 #include "reader/file_messages.h"
 
@@ -77,117 +78,15 @@ constexpr uint32_t kCouldNotOpen = 5028;
 constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
 constexpr uint32_t kNoAnnotation = 5263;
-// Reads at most this many contents references through enclosing books.
-constexpr int32_t kContentsDepth = 8;
 }  // namespace
-
-// The databases a book script opens by name, through the window's loader.
-class BookDocumentController::Databases final : public LoaderDatabaseOpener {
-public:
-    using LoaderDatabaseOpener::LoaderDatabaseOpener;
-};
-
-// What the roles ask of each other, answered through the controller.
-class BookDocumentController::Wiring final : public HistoryPlaces,
-                                              public FormListOwner,
-                                              public RecordSetPageOwner {
-public:
-    explicit Wiring(BookDocumentController& c) : c_(c) {}
-
-    // What a generated page asks: navigation leaves the page to be deleted later.
-    void PostHistoryBack() override {
-        if (c_.reader_) c_.reader_->PostCommand(Cmd::kBack);
-    }
-    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override {
-        return c_.OpenEntryPosition(table, entry, position);
-    }
-    bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
-                           int64_t position) override {
-        return c_.OpenNumberedEntry(table, tableNumber, entry, position);
-    }
-    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,
-                         uint32_t entry) override {
-        return c_.OpenEntryInBook(book, position, tableNumber, entry);
-    }
-    bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
-                        const String& script) override {
-        return c_.RunEntryScript(set, tableNumber, entry, script);
-    }
-    bool OpenDocumentLocation(const String& location) override {
-        return c_.OpenDocumentLocation(location);
-    }
-    bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
-                              const String& viewName, uint32_t flags) override {
-        return c_.OpenQueryPageRequest(query, title, stateWord, viewName, flags);
-    }
-    void ShowPopupText(const String& text) override {
-        if (c_.reader_) c_.reader_->ShowPopupPage(text, 2, Point{});
-    }
-    bool ShowIndexEntries(IndexSource* table, const String& heading,
-                          const std::vector<uint32_t>& entries, bool keysOnly,
-                          const String& globalName) override {
-        // The links name the entries in the book's own location: followed, they open there.
-        String book;
-        if (!c_.reader_ || !table || !c_.location_.ToString(book, true)) return false;
-        return c_.reader_->ShowIndexEntries(*table, heading, entries, keysOnly, book, globalName);
-    }
-    void ShowPreviewPosition(int64_t position) override { c_.ShowPreviewPosition(position); }
-    void HidePreview() override { c_.records_.HidePreview(); }
-    void PaintPreview(GraphicsContext& gc, const Rect& area) override {
-        c_.records_.PaintPreview(gc, area);
-    }
-    void HideInputPanel() override { c_.HideInputPanel(); }
-    std::unique_ptr<SearchField> MakeSearchField(Node* owner) override {
-        return c_.records_.MakeSearchField(owner);
-    }
-
-    // The forms' handlers run as book scripts; the links they open wait for the command queue.
-    bool RunHandler(ScriptObject* self, const String& script, uint32_t /*argument*/,
-                    String* result) override {
-        BookActionBridge* actions = c_.Actions();
-        return actions && actions->RunHandler(self, script, result);
-    }
-    bool OpenLink(const String& text, bool /*absolute*/) override {
-        // A link without a scheme is resolved against the document shown, an absolute one
-        // stays.
-        BookActionBridge* actions = c_.Actions();
-        if (actions) return actions->OpenLinkLater(text);
-        return c_.ActivateLink(text);
-    }
-    int32_t MessageBoxById(int32_t captionId, int32_t textId, uint32_t style) override {
-        return c_.reader_ ? c_.reader_->GetLink()->MessageBoxById(captionId, textId, style) : 0;
-    }
-    TimerList* Timers() override { return c_.reader_ ? &c_.reader_->Timers() : nullptr; }
-    const AppPaths* Paths() override {
-        return c_.reader_ ? c_.reader_->GetLink()->Paths() : nullptr;
-    }
-
-    bool CapturePlace(HistoryEntry& entry) override { return c_.SaveHistoryState(entry, true); }
-    bool OpenPlace(const HistoryEntry& entry) override { return c_.OpenHistoryEntry(entry, false); }
-    const Location* ShownLocation() const override { return c_.CurrentLocation(); }
-    const char16_t* ListPageShown() const override {
-        ReaderListWindow* library = c_.reader_ ? c_.reader_->GetLibraryView() : nullptr;
-        ReaderListWindow* notes = c_.reader_ ? c_.reader_->GetAnnotationsWindow() : nullptr;
-        if (library && library->IsVisible()) return u"oeb:library";
-        if (notes && notes->IsVisible()) return u"oeb:bookmarks";
-        return nullptr;
-    }
-    void HistoryPushed() override {
-        if (c_.sink_) c_.sink_->OnCommandNotice(&c_, -1, c_.cookie_);
-    }
-
-private:
-    BookDocumentController& c_;
-};
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
     : wiring_(new Wiring(*this)),
       heap_(heap),
       records_(*wiring_),
       history_(*wiring_),
-      forms_(*wiring_) {
-    frames_.reset(new (std::nothrow) FrameSet(this));
-    if (frames_) frames_->Root().SetViews(this);
+      forms_(*wiring_),
+      frames_(*wiring_) {
 }
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
@@ -231,8 +130,7 @@ void BookDocumentController::Shutdown() {
         runStore_->Flush();
         runStore_ = nullptr;
     }
-    CloseFrames();
-    frames_.reset();
+    frames_.Destroy();
     CloseDocument();
     ReleaseSound();
     forms_.Clear();  // lets the last page's resource go with the loader still there
@@ -259,7 +157,7 @@ void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& 
 
 bool BookDocumentController::MakeLayout() {
     DropLayout();
-    if (!layoutGc_ && surface_ && surface_->Window() && !frameFlag_) {
+    if (!layoutGc_ && surface_ && surface_->Window() && !frames_.IsFrame()) {
         // In the program the page is measured and drawn on the window's own surface; before
         // the window has its size the screen's work area stands in.
         layoutGc_ = surface_;
@@ -287,8 +185,9 @@ bool BookDocumentController::MakeLayout() {
     layout_->SetFormList(forms_.ForLayout());
     // The element shows the page in the window's tree; a frame's controller draws through its
     // frame, and its element lies in the frame's window part, where the pen finds its links.
-    bool inTree = surface_ && layoutGc_ == surface_ && !frameFlag_;
-    Widget* framePart = surface_ && layoutGc_ == surface_ && frameFlag_ ? FramePart() : nullptr;
+    bool inTree = surface_ && layoutGc_ == surface_ && !frames_.IsFrame();
+    Widget* framePart =
+        surface_ && layoutGc_ == surface_ && frames_.IsFrame() ? frames_.Part() : nullptr;
     pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
     // Form controls open their lists over the window's surface. In the tree they live under
     // the element: the pen finds them above the page, their unused keys reach the page, and
@@ -337,9 +236,10 @@ void BookDocumentController::PaintPage() {
     FitViewOverPage();
     if (!layout_ || view_ != kTextPage || !layoutGc_) return;
     Rect now;
-    if (framed_ && layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, pageArea_)) {
-        LayOutFrames(now);  // the window changed size: the frames share the new area
-    } else if (!framed_ && !frameFlag_ && layoutGc_ == surface_ && SurfaceViewport(now) &&
+    if (frames_.Framed() && layoutGc_ == surface_ && SurfaceViewport(now) &&
+        RectDiffers(now, frames_.PageArea())) {
+        frames_.LayOutFrames(now);  // the window changed size: the frames share the new area
+    } else if (!frames_.Framed() && !frames_.IsFrame() && layoutGc_ == surface_ && SurfaceViewport(now) &&
                RectDiffers(now, viewport_)) {
         // The window changed size: the same text starts the page laid out anew.
         uint32_t start = layout_->CurrentPageStart();
@@ -417,51 +317,8 @@ void BookDocumentController::DropLayout() {
     source_ = nullptr;
 }
 
-bool BookDocumentController::ShowCover() {
-    // Outside a window there is nothing to draw: the cover counts as shown.
-    if (!surface_ || layoutGc_ != surface_) return true;
-    if (cover_) return true;
-    if (!resource_) return false;
-    int32_t record = OpeningRules::CoverRecord(resource_->GetDocument());
-    ImageObject* image = record > 0 ? ImageObject::FromRecord(resource_, &location_, record) : nullptr;
-    if (!image) return false;
-    auto* picture = new (std::nothrow) BookPicture(image);
-    if (!picture) {
-        image->Release();
-        return false;
-    }
-    cover_.reset(new (std::nothrow) CoverView(surface_, reader_ ? reader_->GetLink() : nullptr));
-    if (!cover_ || cover_->SetPicture(picture)) {  // true: no picture taken
-        cover_.reset();
-        return false;
-    }
-    // A book's cover sits on black.
-    cover_->SetBackgroundColor(0);
-    if (!cover_->SetParent(surface_)) {
-        cover_.reset();
-        return false;
-    }
-    Rect placed;
-    cover_->AdjustRect(placed, viewport_);
-    cover_->Focus();
-    return true;
-}
-
-void BookDocumentController::LeaveCover() {
-    if (!cover_) return;
-    // The cover may be the caller (its keys leave it): out of the tree now, deleted later.
-    cover_->Detach();
-    try {
-        retiredCovers_.push_back(std::move(cover_));
-    } catch (const std::bad_alloc&) {
-        cover_.reset();
-    }
-    cover_.reset();
-    if (pageView_ && pageView_->Parent()) pageView_->Focus();
-}
-
 void BookDocumentController::FreeRetired() {
-    FreeFrameControllers();
+    frames_.FreeRetired();
     retiredCovers_.clear();
     records_.FreeRetired();
     retiredImages_.clear();
@@ -486,17 +343,17 @@ bool BookDocumentController::SetDocument(Resource* document) {
     current_.SetEmpty();
     view_ = kTextPage;
     keepStoredPosition_ = false;
-    lastFramesetPosition_ = -1;
+    frames_.Forget();
     readyNoticePending_ = true;
     // Only a book file of the reader's own has a side file; the loader keeps the one registry.
     // A frame's controller shows part of the window's book: the side file is the window's.
     // The reader's settings may forbid side files altogether.
     bool sideFiles = !settings_ || settings_->flags[kSideFileFlag] != 0;
-    if (sideFiles && loader_ && !frameFlag_ && !location_.IsInternal() &&
+    if (sideFiles && loader_ && !frames_.IsFrame() && !location_.IsInternal() &&
         location_.Kind() != Location::kDatabase && document->GetKind() != 1) {
         sideFile_.Open(loader_, document);
     }
-    if (settings_ && !frameFlag_ && location_.IsFileKind()) {
+    if (settings_ && !frames_.IsFrame() && location_.IsFileKind()) {
         String text;
         // Stored at once: after a crash the settings still name the book last opened.
         if (location_.ToString(text, true) && !(text == settings_->LastBook())) {
@@ -536,7 +393,7 @@ void BookDocumentController::CloseDocument() {
     // book: its timers stop and its globals (entries of sql_execute among them, which hold the
     // book's tables) go.
     ClearGlobalRecordSet();
-    if (script_ && !frameFlag_ && location_.Kind() != Location::kDatabase) {
+    if (script_ && !frames_.IsFrame() && location_.Kind() != Location::kDatabase) {
         ScriptGlobal::ClearHandlers(script_.get());
         script_->ClearGlobal();
     }
@@ -651,63 +508,6 @@ bool BookDocumentController::ShowRecordSet(const String& anchor) {
 void BookDocumentController::LeaveRecordSet() {
     // The text page takes the keys back.
     if (records_.Leave(surface_) && pageView_ && pageView_->Parent()) pageView_->Focus();
-}
-
-namespace {
-
-// A book picture's data as the image view reads it (the picture keeps its record open).
-class ImageObjectData final : public ImageData {
-public:
-    explicit ImageObjectData(ImageObject* image) : image_(image) {}
-    ~ImageObjectData() { image_->Release(); }
-    ImageObjectData(const ImageObjectData&) = delete;
-    ImageObjectData& operator=(const ImageObjectData&) = delete;
-
-    bool OpenData(const uint8_t** bytes, uint32_t* length) override {
-        DataHandle* source = image_->Source();
-        return source && source->GetData(*bytes, *length) && *bytes;
-    }
-    void ReleaseData() override {
-        if (DataHandle* source = image_->Source()) source->DropData();
-    }
-
-private:
-    ImageObject* image_;
-};
-
-}  // namespace
-
-bool BookDocumentController::ShowImage(int32_t record) {
-    if (!resource_) return false;
-    ImageObject* picture = ImageObject::FromRecord(resource_, &location_, record);
-    if (!picture) return false;
-    ImageObjectData data(picture);
-    if (!surface_ || layoutGc_ != surface_) return true;
-    std::unique_ptr<ImageView> view(new (std::nothrow)
-                                        ImageView(surface_->AsDrawSurface(), reader_, record));
-    if (!view || view->LoadImage(&data)) return false;  // true: not loaded
-    LeaveImage();
-    uint32_t background = 0xFFFFFF;
-    if (settings_) settings_->GetBackgroundColour(background);
-    view->SetBackgroundColor(background);
-    if (layout_ && layout_->CurrentPageStart() != PageLayout::kNone)
-        view->SetPageNumber(GetPageNumber());
-    if (!ShowOverPage(*view)) return false;
-    image_ = std::move(view);
-    return true;
-}
-
-void BookDocumentController::LeaveImage() {
-    if (!image_) return;
-    // The view may be the caller (its keys go back): deleted at the next navigation.
-    image_->Detach();
-    try {
-        retiredImages_.push_back(std::move(image_));
-    } catch (const std::bad_alloc&) {
-        image_.reset();
-    }
-    image_.reset();
-    if (pageView_ && pageView_->Parent()) pageView_->Focus();
 }
 
 bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
@@ -976,7 +776,7 @@ void BookDocumentController::ReloadAnnotations() {
 }
 
 void BookDocumentController::NotifyAnnotation(int32_t index) {
-    if (sink_ && !frameFlag_) sink_->OnAnnotationNotice(this, cookie_, index);
+    if (sink_ && !frames_.IsFrame()) sink_->OnAnnotationNotice(this, cookie_, index);
 }
 
 void BookDocumentController::Invalidate(bool full) {
@@ -984,12 +784,12 @@ void BookDocumentController::Invalidate(bool full) {
     // history (the left key reads "Back" only while there is a step back). The shell hears that
     // the document is ready once a document is shown, not at every page move: it saves the
     // reading position then, and a save is a write to the device.
-    UpdateFrames();
-    if (sink_ && !frameFlag_ && readyNoticePending_ && layout_) {
+    frames_.Update();
+    if (sink_ && !frames_.IsFrame() && readyNoticePending_ && layout_) {
         readyNoticePending_ = false;
         sink_->OnDocumentReady(this, cookie_);
     }
-    if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
+    if (reader_ && !frames_.IsFrame()) reader_->UpdateMenuBars();
     // The page is drawn again at the next paint.
     if (surface_) surface_->InvalidateRect(nullptr);
     ShowBarOfView();
@@ -1126,378 +926,6 @@ bool BookDocumentController::BackToOtherDocument() {
     return true;
 }
 
-// --- positions ------------------------------------------------------------------------------
-
-bool BookDocumentController::PageStep(int32_t how, int32_t /*count*/, int32_t /*flags*/) {
-    return StepPage(how);
-}
-
-bool BookDocumentController::GetViewRect(Rect& out) {
-    // Only a page of text scrolls: a cover, a picture or a list has no lines to bring in.
-    if (!resource_ || !layout_ || !pageView_ || view_ != kTextPage) return false;
-    out = pageView_->Bounds();
-    return !out.IsEmpty();
-}
-
-void BookDocumentController::Scroll(int32_t pixels, int32_t mode) {
-    // The auto-scroll has stepped to the next page while the screen still shows the page
-    // before it moved up by `pixels`: that page, from its first line at or below the top of
-    // the screen, becomes the page shown.
-    if (!layout_ || view_ != kTextPage || pixels <= 0) return;
-    if (!layout_->StepPage(pixels, mode)) return;
-    keepStoredPosition_ = false;
-    Invalidate(true);
-}
-
-bool BookDocumentController::StepPage(int32_t step) {
-    if (!resource_) return false;
-    if (view_ == kCoverView) {
-        // Forward from the cover shows the text at its position.
-        if (step > 0) Refresh();
-        return step > 0;
-    }
-    if (!layout_) return false;
-    if (step < 0 && !location_.IsInternal() && layout_->FirstPageStart() != PageLayout::kNone &&
-        layout_->CurrentPageStart() <= layout_->FirstPageStart()) {
-        if (OpeningRules::HasCover(resource_->GetDocument()) &&
-            OpenLocation(String(u"$cover"), false, true) && view_ == kCoverView) {
-            Invalidate(true);
-            return true;
-        }
-    }
-    if (!layout_->GoToPosition(layout_->CurrentPageStart(), step)) return false;
-    keepStoredPosition_ = false;
-    Invalidate(false);
-    return true;
-}
-
-bool BookDocumentController::GoToPage(uint32_t n) {
-    if (!layout_) return false;
-    if (view_ != kTextPage) OpenLocation(String(), false, true);
-    if (!layout_->GoToPage(n)) return false;
-    keepStoredPosition_ = false;
-    Invalidate(true);
-    return true;
-}
-
-bool BookDocumentController::GoToLastPage() { return GoToPage(PageLayout::kNone); }
-
-bool BookDocumentController::GoToPosition(uint32_t position) {
-    if (!layout_) return false;
-    if (view_ == kTextPage && layout_->CurrentPageStart() == position) return true;
-    if (view_ != kTextPage) OpenLocation(String(), false, true);
-    if (!layout_->GoToPositionAsPageStart(position)) return false;
-    keepStoredPosition_ = false;
-    Invalidate(true);
-    return true;
-}
-
-namespace {
-// Where a guide reference leads: its link, else a text position of this book.
-void ReferenceLink(const TargetRecord& record, String& link) {
-    link.Assign(record.extra.IsEmpty() ? record.value : record.extra);
-    if (link.IsEmpty() && record.position >= 0) {
-        link.AppendAscii("##-pos");
-        link.AppendUnsigned(static_cast<uint32_t>(record.position), 10);
-    }
-}
-}  // namespace
-
-bool BookDocumentController::LookupReference(const char16_t* name, int32_t length, String& link) {
-    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
-    if (!document) return false;
-    TargetRecord record;
-    if (!document->FindMetadata(name, length, 2, record)) return false;
-    ReferenceLink(record, link);
-    return true;
-}
-
-bool BookDocumentController::RunReferenceLink(const String& link) {
-    if (link.IsEmpty()) return false;
-    int64_t position = Location::GetAnchorPosition(link);
-    if (position >= 0 && position <= UINT32_MAX) return GoToPosition(static_cast<uint32_t>(position));
-    return ActivateLink(link);
-}
-
-bool BookDocumentController::RunReference(const char16_t* name, int32_t length) {
-    String link;
-    return LookupReference(name, length, link) && RunReferenceLink(link);
-}
-
-bool BookDocumentController::RunGuideEntry(uint32_t index) {
-    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
-    TargetRecord record;
-    if (!document || !document->GetMetadata(index, 2, record)) return false;
-    String link;
-    ReferenceLink(record, link);
-    return RunReferenceLink(link);
-}
-
-bool BookDocumentController::GoToStart() { return RunReference(u"start", 5); }
-
-bool BookDocumentController::GoToContents() {
-    if (contentsDepth_ >= kContentsDepth) return false;
-    ++contentsDepth_;
-    bool ok = RunReference(u"toc", 3) || RunReference(u"start", 5) || GoToPage(1);
-    --contentsDepth_;
-    return ok;
-}
-
-bool BookDocumentController::OpenReference(const String& name) {
-    if (name.EqualsAscii("toc")) return GoToContents();
-    if (name.EqualsAscii("start")) return GoToStart();
-    if (!resource_) return false;
-    if (name.Length() && name[0] == u'$') {
-        bool ok = OpenLocation(name, false, true);
-        Invalidate(true);
-        return ok && current_ == name;
-    }
-    return RunReference(name.Data(), name.Length());
-}
-
-// --- queries --------------------------------------------------------------------------------
-
-uint32_t BookDocumentController::ViewMode() const {
-    if (!resource_) return 7;
-    if (view_ == kAudioView) return 6;
-    if (view_ == kImageView) return ImageView::kViewKind;
-    if (view_ == kRecordSetView) return 2;
-    if (view_ == kWordListView) return 4;
-    if (view_ == kSearchHistoryView) return 5;
-    return 1;
-}
-
-uint32_t BookDocumentController::DocumentLength() { return layout_ ? layout_->TextLength() : 0; }
-
-int32_t BookDocumentController::GetPageStart() {
-    if (!layout_ || layout_->CurrentPageStart() == PageLayout::kNone) return -1;
-    return static_cast<int32_t>(layout_->CurrentPageStart());
-}
-
-int32_t BookDocumentController::GetPageNumber() {
-    if (!layout_) return 0;
-    if (layout_->CurrentPageStart() == PageLayout::kNone) return -1;
-    return static_cast<int32_t>(layout_->CurrentPageNumber());
-}
-
-int64_t BookDocumentController::CurrentPageValue() {
-    int32_t start = GetPageStart();
-    return start < 0 ? -1 : start;
-}
-
-bool BookDocumentController::PageRange(uint32_t& start, uint32_t& end) {
-    start = end = 0;
-    if (!layout_ || layout_->CurrentPageStart() == PageLayout::kNone) return false;
-    start = layout_->CurrentPageStart();
-    end = layout_->PageStartRelative(2);
-    return true;
-}
-
-void BookDocumentController::DeleteHighlightsInSelection() {
-    String text;
-    uint32_t start = 0, end = 0;
-    bool selected = GetSelection(text, start, end);
-    ResetViewElement();
-    if (!selected || !sideFile_.File()) return;
-    const std::vector<int32_t> found = sideFile_.HighlightsIn(start, end);
-    if (found.empty()) return;
-    sideFile_.DeleteAll(found);
-    ReloadAnnotations();
-    for (auto i = found.rbegin(); i != found.rend(); ++i) NotifyAnnotation(*i);
-}
-
-bool BookDocumentController::SelectionHoldsHighlight(uint32_t start, uint32_t end) {
-    return sideFile_.HoldsHighlight(start, end);
-}
-
-bool BookDocumentController::SelectionHoldsImage() {
-    String location;
-    return pageView_ && view_ == kTextPage && layout_ &&
-           !pageView_->CurrentFocus().HasNoSelection() &&
-           pageView_->CurrentFocus().GetSelectedObjectLocation(location) && !location.IsEmpty();
-}
-
-bool BookDocumentController::OpenSelectedImage() {
-    String location;
-    if (!pageView_ || view_ != kTextPage || !layout_ ||
-        pageView_->CurrentFocus().HasNoSelection() ||
-        !pageView_->CurrentFocus().GetSelectedObjectLocation(location) || location.IsEmpty())
-        return false;
-    return ActivateLink(location);
-}
-
-bool BookDocumentController::AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end,
-                                                 String& out) {
-    out.SetEmpty();
-    if ((kind & 0x3F) == AnnotationFile::kNote) return true;
-    String text;
-    uint32_t from = 0, to = 0;
-    if (!GetSelection(text, from, to) || from != start || to != end) return false;
-    out = text;
-    return !out.IsEmpty();
-}
-
-bool BookDocumentController::GetSelectionLanguage(String& text, uint32_t& language) {
-    text.SetEmpty();
-    language = 0;
-    if (!pageView_ || view_ != kTextPage || !layout_) return false;
-    const TextFocus& focus = pageView_->CurrentFocus();
-    return !focus.HasNoSelection() && focus.GetSelectionText(1, text, language) && !text.IsEmpty();
-}
-
-bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_t& end) {
-    text.SetEmpty();
-    start = end = 0;
-    if (!pageView_ || view_ != kTextPage || !layout_) return false;
-    const TextFocus& focus = pageView_->CurrentFocus();
-    if (focus.HasNoSelection()) return false;
-    focus.GetSelectionRange(start, end);
-    uint32_t language = 0;
-    focus.GetSelectionText(1, text, language);
-    if (start < end) return true;
-    start = end = 0;
-    text.SetEmpty();
-    return false;
-}
-
-bool BookDocumentController::PageBookmarkText(String& out) {
-    out.SetEmpty();
-    PageSlot* slot = layout_ && view_ == kTextPage ? layout_->CurrentPageSlot() : nullptr;
-    if (!slot) return false;
-    // The page's first words name the bookmark.
-    TextFocus sample;
-    sample.Bind(layout_, slot);
-    uint32_t language = 0;
-    return sample.GetBlockTextSample(out, language) && !out.IsEmpty();
-}
-
-bool BookDocumentController::GetTitle(String& out) {
-    out.SetEmpty();
-    return resource_ && resource_->GetTitle(out) && !out.IsEmpty();
-}
-
-bool BookDocumentController::PositionText(String& out) {
-    out.SetEmpty();
-    if (!layout_ || view_ != kTextPage || GetPageStart() < 0) return false;
-    String title, id;
-    GetTitle(title);
-    if (title.IsEmpty()) title = sideFile_.Title();
-    if (DocumentSource* document = resource_->GetDocument()) {
-        uint32_t length = 0;
-        if (const uint8_t* bytes = document->GetDatabaseNameBytes(length))
-            for (uint32_t i = 0; i < length; ++i) id.AppendChar(bytes[i]);
-    }
-    out = OpeningRules::PositionLine(static_cast<uint32_t>(GetPageStart()), id,
-                                     layout_->CurrentDocumentKey(), title);
-    return true;
-}
-
-// --- record sets ---------------------------------------------------------------------------
-
-ScriptContext* BookDocumentController::BookScript() {
-    if (!script_ && heap_) {
-        if (!actions_) actions_.reset(new (std::nothrow) BookActionBridge(this, reader_));
-        if (!databaseHost_) {
-            databases_.reset(new (std::nothrow) Databases(loader_));
-            if (databases_) databaseHost_.reset(new (std::nothrow) DatabaseScriptHost(databases_.get()));
-            if (databaseHost_) databaseHost_->SetQueryResource(resource_);
-        }
-        script_.reset(new (std::nothrow) ScriptContext(heap_));
-        if (!actions_ || !databaseHost_ || !script_ || !script_->Create()) {
-            script_.reset();
-            return nullptr;
-        }
-        // sql_execute, OpenDatabase and the TYPE_ constants; set before the face is entered,
-        // which tells the database host the heap.
-        actions_->SetDatabaseHost(databaseHost_.get());
-        // The form list and the controller's script face, as the book's scripts address them.
-        actions_->Script().SetContext(script_.get());
-        if (!script_->Hosts().AppendObject(&forms_.List(), 0) ||
-            !script_->Hosts().AppendObject(&actions_->Script(), 1)) {
-            script_.reset();
-            return nullptr;
-        }
-        if (reader_) ScriptGlobal::SetTimerOwner(script_.get(), &reader_->Timers(), this);
-    }
-    return script_.get();
-}
-
-BookActionBridge* BookDocumentController::Actions() {
-    BookScript();
-    return script_ ? actions_.get() : nullptr;
-}
-
-bool BookDocumentController::PerformAction(const LinkTarget* target, uint32_t argument) {
-    BookActionBridge* actions = target ? Actions() : nullptr;
-    return actions && ::PerformAction(target, *actions, argument, nullptr);
-}
-
-namespace {
-constexpr char16_t kGlobalRecordSetName[] = u"__global_recordset";
-constexpr uint32_t kGlobalRecordSetLength = 18;
-}  // namespace
-
-bool BookDocumentController::RunIndexQuery(IndexRecordSet* query, RecordPosition at) {
-    if (!query) return false;
-    ScriptContext* script = BookScript();
-    auto* set = script ? new (std::nothrow) IndexRecordSetObject(query, at) : nullptr;
-    query->Release();
-    if (!set) return false;
-    // What href, url and the word-list record need of the book whose tables answered.
-    if (resource_) {
-        set->SetBookLocation(resource_->GetLocation().text);
-        if (DocumentSource* document = resource_->GetDocument()) {
-            String databaseName, shortId;
-            document->GetDatabaseName(databaseName);
-            document->GetShortName(shortId);
-            set->SetBookNames(databaseName, shortId);
-        }
-    }
-    ScriptValue value = ScriptValues::kUndefined;
-    if (heap_->NewObject(set, &value) != 0) {
-        delete set;
-        return false;
-    }
-    bool assigned = heap_->SetProperty(script->Global(), kGlobalRecordSetName,
-                                   kGlobalRecordSetLength, value) == 0;
-    heap_->Release(value);  // the global object holds its own reference
-    return assigned;
-}
-
-bool BookDocumentController::OpenIndexQuery(const String& text) {
-    if (!resource_) return false;
-    IndexQuery* query = nullptr;
-    if (SqlParser::Parse(text, resource_, query) != 0 || !query) return false;
-    return RunIndexQuery(query);
-}
-
-bool BookDocumentController::RunEntryQuery(IndexSource* table, uint32_t entry,
-                                           const String& query) {
-    // Over the plain table row i is entry i: the record set stands on the entry.
-    IndexQuery* set = table ? IndexQuery::FromTable(table) : nullptr;
-    if (!set || entry >= set->Count()) {
-        if (set) set->Release();
-        return false;
-    }
-    return RunWithRecordSet(set, entry, query);
-}
-
-bool BookDocumentController::RunWithRecordSet(IndexRecordSet* set, uint32_t entry,
-                                              const String& script) {
-    if (!RunIndexQuery(set, RecordPosition::At(static_cast<int32_t>(entry)))) return false;
-    // The script calls a function of the book's script that reads the record set.
-    if (BookActionBridge* actions = Actions()) actions->DispatchWidgetEvent(script, 0, nullptr);
-    ClearGlobalRecordSet();
-    return true;
-}
-
-bool BookDocumentController::ClearGlobalRecordSet() {
-    ScriptContext* script = script_.get();
-    if (!script) return false;
-    return heap_->SetProperty(script->Global(), kGlobalRecordSetName, kGlobalRecordSetLength,
-                              ScriptValues::kUndefined) == 0;
-}
-
 // --- commands -------------------------------------------------------------------------------
 
 bool BookDocumentController::ExecuteCommand(int32_t id) {
@@ -1510,12 +938,12 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
                 // show; no link is followed.
                 bool forward = focusKind_ == kFocusForward;
                 focusKind_ = kFocusNone;
-                MoveFrameFocus(forward, true);
+                frames_.MoveFocus(forward, true);
                 Invalidate(false);
                 return true;
             }
             // A tap or a focus move in another frame: that frame's link is followed.
-            if (BookDocumentController* frame = FocusedFrame())
+            if (BookDocumentController* frame = frames_.FocusedFrame())
                 return frame->ExecuteCommand(Cmd::kActivateFocus);
             // Otherwise a tap made a mark the link focus: its link is followed.
             if (view_ != kTextPage || !layout_) return false;
@@ -1533,54 +961,6 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
 
 void BookDocumentController::NotifyCommand(int32_t id) {
     if (sink_) sink_->OnCommandNotice(this, id, cookie_);
-    if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
+    if (reader_ && !frames_.IsFrame()) reader_->UpdateMenuBars();
 }
 
-namespace {
-
-class OwningPageLayout final : public PageLayout {
-public:
-    explicit OwningPageLayout(BookLayoutTraits* traits) : PageLayout(traits), traits_(traits) {}
-
-private:
-    std::unique_ptr<BookLayoutTraits> traits_;
-};
-
-class ReaderLayoutEngine final : public LayoutEngineFactory {
-public:
-    PageLayout* CreatePageLayout(BookLayoutTraits* traits) override {
-        auto* layout = new (std::nothrow) OwningPageLayout(traits);
-        if (!layout) delete traits;
-        return layout;
-    }
-    void SetSource(PageLayout* layout, TokenSource* source) override { layout->SetSource(source); }
-    void SetPlainTextOption(PageLayout*, bool) override {}
-    void DestroyPageLayout(PageLayout* layout) override {
-        if (!layout) return;
-        layout->Clear();
-        delete layout;
-    }
-    Searcher* CreateSearcher(DocumentSource* document, bool indexed) override {
-        return Searcher::Create(document, indexed);
-    }
-};
-
-}  // namespace
-
-BookDocumentControllerFactory::BookDocumentControllerFactory() {
-    if (!LayoutEngineFactory::installed) {
-        engine_.reset(new (std::nothrow) ReaderLayoutEngine());
-        if (engine_) LayoutEngineFactory::Install(engine_.get());
-    }
-}
-
-BookDocumentControllerFactory::~BookDocumentControllerFactory() {
-    if (engine_ && LayoutEngineFactory::installed == engine_.get()) LayoutEngineFactory::Install(nullptr);
-}
-
-DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
-    auto* controller = new (std::nothrow) BookDocumentController(heap);
-    if (controller && speechClients_) controller->SetSpeechClients(speechClients_);
-    if (controller) controller->SetSearchFieldFactory(searchFields_);
-    return controller;
-}

@@ -16,7 +16,7 @@
 #include "layout/page_canvas.h"
 #include "core/ref_counted.h"
 #include "reader/document_controller.h"
-#include "reader/frame_sets.h"
+#include "reader/document_frames.h"
 #include "reader/book_forms.h"
 #include "reader/book_side_file.h"
 #include "reader/document_history.h"
@@ -68,10 +68,7 @@ public:
 class ListPopup;
 class PopupHost;
 
-class BookDocumentController : public DocumentController,
-                               private FrameSetHost,
-                               private FrameSetController,
-                               private FrameViews {
+class BookDocumentController : public DocumentController {
 public:
     explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
@@ -284,29 +281,28 @@ public:
     // Tells the window's event sink that annotation `index` was made, changed or deleted.
     void NotifyAnnotation(int32_t index) override;
     // The collected key handlers and the texts of their links.
-    const std::vector<RefPtr<LinkTarget>>& KeyHandlerLinks() const { return keyLinks_; }
-    const std::vector<String>& KeyHandlerTexts() const { return keyTexts_; }
+    const std::vector<RefPtr<LinkTarget>>& KeyHandlerLinks() const { return frames_.KeyLinks(); }
+    const std::vector<String>& KeyHandlerTexts() const { return frames_.KeyTexts(); }
 
     // Frames. After every open and page move the frameset at the page start is asked for; the
     // frames are rebuilt when it changed (other frames show the book from their own positions,
     // each through a controller of its own). Without one the window has the single frame
     // "_main". True when the frames changed.
-    bool UpdateFrames();
-    Frame& RootFrame() { return frames_->Root(); }
+    bool UpdateFrames() { return frames_.Update(); }
+    Frame& RootFrame() { return frames_.Root(); }
+    DocumentFrames& Frames() { return frames_; }
     // The controllers of the frames shown beside this one (not the spares).
-    size_t FrameControllerCount() const { return frameControllers_.size(); }
-    BookDocumentController* FrameControllerAt(size_t i) const {
-        return frameControllers_[i].get();
-    }
+    size_t FrameControllerCount() const { return frames_.ControllerCount(); }
+    BookDocumentController* FrameControllerAt(size_t i) const { return frames_.ControllerAt(i); }
     // On a frame's controller: the text position its frame begins at; 0 on the window's own.
-    uint32_t FramePosition() const { return framePosition_; }
+    uint32_t FramePosition() const { return frames_.Position(); }
     // Where the links of this controller's page are followed: a frame shows a fixed part of
     // the window's book, so its links move the window's own page; any other controller
     // follows its own.
     BookDocumentController& LinkController();
     // The window part a frame holds (the frame's page view element lies in it).
-    Node* FrameWindow() { return windowPart_.get(); }
-    bool IsFrame() const { return frameFlag_ != 0; }
+    Node* FrameWindow() { return frames_.PartIfMade(); }
+    bool IsFrame() const { return frames_.IsFrame(); }
 
     // The link-focus keys (1035-1038) when the page has no further link that way: the page
     // steps and the focus kind records the direction (2 forward, 3 backward). While no link of
@@ -520,49 +516,11 @@ private:
     bool OpenListLocation(const String& anchor);
     // Leaves the word-list page and the record-set page's preview.
     void LeaveRequestPages();
-    // The frame set's questions (the window's own controller) and a frame controller's answers.
-    Node* OwnWindowPart() override;
-    void SetOwnFrameOptions() override;
-    FrameSetController* CreateFrameController() override;
-    bool OpenFrameDocument(FrameSetController* controller, uint32_t position) override;
-    void ReleaseFrameController(FrameSetController* controller) override;
-    void CollectKeyHandlers(uint32_t position) override;
-    Node* WindowPart() override;
-    bool ShowsOwnerDocument() override;
-    bool GetFramePosition(uint32_t& position) override;
-    bool GoFirstPage() override { return GoToPage(1); }
-    void SetFrameOptions(uint8_t frameFlag, uint8_t option) override;
-    // What the frames ask of the pages in their leaves: link areas, and the height a page
-    // needs for a frame sized to its content.
-    int32_t CountLinkAreas(Node* leaf) override;
-    void SelectMark(Node* leaf, int32_t n) override;
-    int32_t NextLinkArea(Node* leaf, int32_t from) override;
-    int32_t PreviousLinkArea(Node* leaf, int32_t from) override;
-    int32_t QueryLayoutRange(Node* leaf, int32_t width, int32_t height) override;
     // The link areas of this controller's current page; null without a laid-out text page.
     AreaArray* PageLinkAreas();
-    void ClearKeyHandlers();
-    // Frame controllers: their window part paints their page in its frame.
-    class FrameWindowPart;
-    friend class FrameWindowPart;
-    void PlaceInFrame(const Rect& r);
-    // A frame controller's window part (made on first use); null when none can be made.
-    Widget* FramePart();
-    // The controller whose frame holds a leaf of the frame set; null when none.
-    BookDocumentController* ControllerOfLeaf(const Node* leaf);
-    // The frame controller whose page has the keys; null when the window's own page has them.
-    BookDocumentController* FocusedFrame();
-    // Moves the link focus to the next frame (in frame order) whose page shows a link: its
-    // first link forward, its last backward; false when no frame that way has one. Restarting
-    // looks from the first (last) frame on.
-    bool MoveFrameFocus(bool forward, bool restart = false);
     // Selects the first (last) link of the page and gives the page the keys.
     bool FocusPageLink(bool forward);
     void LayOutIn(const Rect& r);
-    void LayOutFrames(const Rect& area);
-    void FreeFrameControllers();
-    // Takes every frame down and shuts the frames' controllers down (the single "_main" next).
-    void CloseFrames();
 
     // What the roles ask of each other, answered by this controller; before the roles.
     class Wiring;
@@ -649,25 +607,8 @@ private:
     FocusKind focusKind_ = kFocusNone;
     Random random_;
 
-    // Frames: the window part a frame holds, the frame set, the controllers of the other frames
-    // (and those taken out, freed at the next navigation), the position last asked for.
-    std::unique_ptr<Widget> windowPart_;
-    std::unique_ptr<FrameSet> frames_;
-    std::vector<std::unique_ptr<BookDocumentController>> frameControllers_;
-    std::vector<std::unique_ptr<BookDocumentController>> retiredFrames_;
-    BookDocumentController* frameOwner_ = nullptr;
-    int64_t lastFramesetPosition_ = -1;
-    uint32_t framesetEnd_ = UINT32_MAX;
-    uint32_t framePosition_ = 0;
-    uint8_t frameFlag_ = 0;
-    uint8_t frameOption_ = 1;
-    bool updatingFrames_ = false;
-    // Frames beside "_main": the window's own page takes its frame's rectangle.
-    bool framed_ = false;
-    Rect frameRect_{};
-    Rect pageArea_{};
-    std::vector<RefPtr<LinkTarget>> keyLinks_;
-    std::vector<String> keyTexts_;
+    // Frames: the frame set of the window (or this frame's place in it).
+    DocumentFrames frames_;
 
     // A custom link in progress: its source and, once marked, its target.
     struct CustomLink {

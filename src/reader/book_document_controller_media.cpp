@@ -18,6 +18,7 @@
 #include "layout/page_view.h"
 #include "reader/audio_player_view.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_wiring.h"
 #include "reader/book_picture.h"
 #include "reader/reader_controller.h"
 #include "reader/record_set_page.h"
@@ -271,6 +272,108 @@ bool BookDocumentController::RestoreAudioPosition() {
     bool restored = RestoreHistoryState(entry);
     Invalidate(true);
     return restored;
+}
+
+// --- the cover and the picture pages -------------------------------------------------------
+
+bool BookDocumentController::ShowCover() {
+    // Outside a window there is nothing to draw: the cover counts as shown.
+    if (!surface_ || layoutGc_ != surface_) return true;
+    if (cover_) return true;
+    if (!resource_) return false;
+    int32_t record = OpeningRules::CoverRecord(resource_->GetDocument());
+    ImageObject* image = record > 0 ? ImageObject::FromRecord(resource_, &location_, record) : nullptr;
+    if (!image) return false;
+    auto* picture = new (std::nothrow) BookPicture(image);
+    if (!picture) {
+        image->Release();
+        return false;
+    }
+    cover_.reset(new (std::nothrow) CoverView(surface_, reader_ ? reader_->GetLink() : nullptr));
+    if (!cover_ || cover_->SetPicture(picture)) {  // true: no picture taken
+        cover_.reset();
+        return false;
+    }
+    // A book's cover sits on black.
+    cover_->SetBackgroundColor(0);
+    if (!cover_->SetParent(surface_)) {
+        cover_.reset();
+        return false;
+    }
+    Rect placed;
+    cover_->AdjustRect(placed, viewport_);
+    cover_->Focus();
+    return true;
+}
+
+void BookDocumentController::LeaveCover() {
+    if (!cover_) return;
+    // The cover may be the caller (its keys leave it): out of the tree now, deleted later.
+    cover_->Detach();
+    try {
+        retiredCovers_.push_back(std::move(cover_));
+    } catch (const std::bad_alloc&) {
+        cover_.reset();
+    }
+    cover_.reset();
+    if (pageView_ && pageView_->Parent()) pageView_->Focus();
+}
+
+namespace {
+
+// A book picture's data as the image view reads it (the picture keeps its record open).
+class ImageObjectData final : public ImageData {
+public:
+    explicit ImageObjectData(ImageObject* image) : image_(image) {}
+    ~ImageObjectData() { image_->Release(); }
+    ImageObjectData(const ImageObjectData&) = delete;
+    ImageObjectData& operator=(const ImageObjectData&) = delete;
+
+    bool OpenData(const uint8_t** bytes, uint32_t* length) override {
+        DataHandle* source = image_->Source();
+        return source && source->GetData(*bytes, *length) && *bytes;
+    }
+    void ReleaseData() override {
+        if (DataHandle* source = image_->Source()) source->DropData();
+    }
+
+private:
+    ImageObject* image_;
+};
+
+}  // namespace
+
+bool BookDocumentController::ShowImage(int32_t record) {
+    if (!resource_) return false;
+    ImageObject* picture = ImageObject::FromRecord(resource_, &location_, record);
+    if (!picture) return false;
+    ImageObjectData data(picture);
+    if (!surface_ || layoutGc_ != surface_) return true;
+    std::unique_ptr<ImageView> view(new (std::nothrow)
+                                        ImageView(surface_->AsDrawSurface(), reader_, record));
+    if (!view || view->LoadImage(&data)) return false;  // true: not loaded
+    LeaveImage();
+    uint32_t background = 0xFFFFFF;
+    if (settings_) settings_->GetBackgroundColour(background);
+    view->SetBackgroundColor(background);
+    if (layout_ && layout_->CurrentPageStart() != PageLayout::kNone)
+        view->SetPageNumber(GetPageNumber());
+    if (!ShowOverPage(*view)) return false;
+    image_ = std::move(view);
+    return true;
+}
+
+void BookDocumentController::LeaveImage() {
+    if (!image_) return;
+    // The view may be the caller (its keys go back): deleted at the next navigation.
+    image_->Detach();
+    try {
+        retiredImages_.push_back(std::move(image_));
+    } catch (const std::bad_alloc&) {
+        image_.reset();
+    }
+    image_.reset();
+    if (pageView_ && pageView_->Parent()) pageView_->Focus();
 }
 
 // --- view commands and taps -------------------------------------------------------------------

@@ -123,7 +123,7 @@ bool BookDocumentController::RunNamedHandler(const String& name) {
     if (keyHandlers_) return keyHandlers_->RunKeyHandler(name);
     // The first handler of that name; the link is held while its action runs (which may
     // collect the handlers anew).
-    for (const RefPtr<LinkTarget>& link : keyLinks_) {
+    for (const RefPtr<LinkTarget>& link : frames_.KeyLinks()) {
         if (!link || !(link->name == name)) continue;
         RefPtr<LinkTarget> held(link);
         return PerformAction(held.Get(), 0);
@@ -141,11 +141,12 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
         case kKeyFocusPreviousLine: step = -1; break;
         default: return false;
     }
-    if (noMarkCurrent && !framed_ && FocusPageLink(step > 0)) return true;
+    if (noMarkCurrent && !frames_.Framed() && FocusPageLink(step > 0)) return true;
     // A frame's keys move the focus through the window's frame set.
-    if (frameOwner_) return frameOwner_->MoveLinkFocus(code, endsWithPageBreak);
+    if (BookDocumentController* owner = frames_.OwnerController())
+        return owner->MoveLinkFocus(code, endsWithPageBreak);
     // The next frame that way with a link takes the focus; without one the page steps.
-    if (MoveFrameFocus(step > 0)) return true;
+    if (frames_.MoveFocus(step > 0, false)) return true;
     if (!StepPage(step)) return false;
     focusKind_ = step > 0 ? kFocusForward : kFocusBackward;
     // Command 90 then moves the frame focus; it follows no link after a page step.
