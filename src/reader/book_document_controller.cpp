@@ -86,6 +86,7 @@ BookDocumentController::BookDocumentController(ScriptHeap* heap)
       records_(*wiring_),
       history_(*wiring_),
       forms_(*wiring_),
+      views_(*wiring_),
       frames_(*wiring_) {
 }
 
@@ -319,10 +320,8 @@ void BookDocumentController::DropLayout() {
 
 void BookDocumentController::FreeRetired() {
     frames_.FreeRetired();
-    retiredCovers_.clear();
     records_.FreeRetired();
-    retiredImages_.clear();
-    FreeRetiredAudio();
+    views_.FreeRetired();
     std::vector<Retired> old;
     old.swap(retired_);
     for (Retired& r : old) {

@@ -25,6 +25,7 @@
 #include "reader/image_view.h"
 #include "reader/record_requests.h"
 #include "reader/record_pages.h"
+#include "reader/special_views.h"
 #include "reader/speech_bridge.h"
 #include "reader/speech_chunker.h"
 
@@ -390,7 +391,7 @@ public:
     // The generated page shown; null outside one.
     RecordSetPage* RecordSet() const { return records_.Page(); }
     // The picture shown full screen; null outside one (and outside a window).
-    ImageView* Picture() const { return image_.get(); }
+    ImageView* Picture() const { return views_.Picture(); }
     // The audio page ("$audio") over the window's playlist; null outside it.
     AudioPlayerView* AudioView() const;
     // The window's playlist, its tracks opened from this document: plays the first track
@@ -447,35 +448,25 @@ private:
     // Replaced page views and layouts are parked, not deleted: the view that asked for the
     // navigation may still be running. They go at the start of the next navigation.
     void FreeRetired();
-    // The cover page in the window (a CoverView over the cover picture); false when a window
-    // cannot show it.
-    bool ShowCover();
-    void LeaveCover();
+    bool ShowCover() { return views_.ShowCover(); }
+    void LeaveCover() { views_.LeaveCover(); }
     // The drawing surface's client area; false before the window has a size.
     bool SurfaceViewport(Rect& out) const;
     bool SaveAudioPosition();
     // A generated page ("$fvtsql", "$fvtindex", "$fvtideo") over the document's tables; false
     // when the link names none.
     bool ShowRecordSet(const String& anchor);
-    // The picture of that record full screen; false when it cannot be loaded. Outside a window
-    // nothing is drawn and the picture counts as shown.
-    bool ShowImage(int32_t record);
-    void LeaveImage();
+    bool ShowImage(int32_t record) { return views_.ShowImage(record); }
+    void LeaveImage() { views_.LeaveImage(); }
     void LeaveRecordSet();
-    // Puts a page of its own (picture, audio) over the text page, at the surface's size, with
-    // the keys.
-    bool ShowOverPage(Node& view);
     // The view shown in the page's place (cover, picture, audio page, record set); null on the
     // text page.
     Node* ViewOverPage() const;
     // Places that view anew when the surface's area changed (the screen turned).
     void FitViewOverPage();
-    // The audio page: made for "$audio", left (and parked) when another view replaces it.
-    bool ShowAudio();
-    void LeaveAudio();
-    void FreeRetiredAudio();
-    // Stops the player and takes the playlist off it (the document controller goes).
-    void ReleaseSound();
+    bool ShowAudio() { return views_.ShowAudio(); }
+    void LeaveAudio() { views_.LeaveAudio(); }
+    void ReleaseSound() { views_.ReleaseSound(); }
     // The audio page's place (track, second and playlist) in the side file and the history.
     bool WriteAudioPosition();
     bool RestoreAudioPosition();
@@ -567,16 +558,6 @@ private:
                            std::unique_ptr<DatabaseView> view, const String& location);
     RecordPages records_;
     AudioRequest audioRequest_;
-    std::unique_ptr<ImageView> image_;
-    std::vector<std::unique_ptr<ImageView>> retiredImages_;
-    // The audio page with the playlist and what opens its tracks and pictures.
-    class AudioParts;
-    struct AudioPartsDeleter {
-        void operator()(AudioParts* parts) const;
-    };
-    std::unique_ptr<AudioParts, AudioPartsDeleter> audio_;
-    std::unique_ptr<CoverView> cover_;
-    std::vector<std::unique_ptr<CoverView>> retiredCovers_;
     DocumentHistory history_;
     // After a failed restore the fallback page is not saved over the stored position until the
     // reader moves.
@@ -607,6 +588,8 @@ private:
     FocusKind focusKind_ = kFocusNone;
     Random random_;
 
+    // The cover, picture and audio pages shown in the text page's place.
+    SpecialViews views_;
     // Frames: the frame set of the window (or this frame's place in it).
     DocumentFrames frames_;
 

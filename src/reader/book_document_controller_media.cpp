@@ -20,56 +20,12 @@
 #include "reader/book_document_controller.h"
 #include "reader/book_document_controller_wiring.h"
 #include "reader/book_picture.h"
+#include "reader/image_view.h"
 #include "reader/reader_controller.h"
 #include "reader/record_set_page.h"
 #include "reader/sound_list.h"
 
-// The window's playlist and the audio page over it. Tracks open through the document loader
-// relative to the book shown; pictures are the book's image records by number.
-class BookDocumentController::AudioParts final : public SoundTrackOpener,
-                                                 public AudioViewPictures {
-public:
-    explicit AudioParts(BookDocumentController& owner) : owner_(owner) {
-        sounds.SetOpener(this);
-    }
-
-    AudioSource* OpenSoundTrack(const String& url) override {
-        if (!owner_.loader_) return nullptr;
-        DataHandle* handle = owner_.loader_->OpenString(url, owner_.resource_ ? &owner_.location_
-                                                                              : nullptr);
-        AudioSource* source = nullptr;
-        // The handle goes in every case; only Ogg data becomes a source.
-        if (!BookResource::OpenAudio(handle, source)) return nullptr;
-        return source;
-    }
-
-    DrawablePicture* OpenTrackPicture(uint32_t number) override {
-        if (!owner_.resource_ || number > INT32_MAX) return nullptr;
-        ImageObject* image = ImageObject::FromRecord(owner_.resource_, &owner_.location_,
-                                                     static_cast<int32_t>(number));
-        if (!image) return nullptr;
-        auto* picture = new (std::nothrow) BookPicture(image);
-        if (!picture) image->Release();
-        return picture;
-    }
-
-    SoundList sounds;
-    std::unique_ptr<AudioPlayerView> view;
-    // Views replaced while one of their own handlers may still run: freed at the next
-    // navigation.
-    std::vector<std::unique_ptr<AudioPlayerView>> retired;
-
-private:
-    BookDocumentController& owner_;
-};
-
-void BookDocumentController::AudioPartsDeleter::operator()(AudioParts* parts) const {
-    delete parts;
-}
-
-AudioPlayerView* BookDocumentController::AudioView() const {
-    return audio_ ? audio_->view.get() : nullptr;
-}
+AudioPlayerView* BookDocumentController::AudioView() const { return views_.AudioView(); }
 
 namespace {
 // What a tapped picture asks to open.
@@ -86,67 +42,18 @@ public:
 // --- the playlist -----------------------------------------------------------------------------
 
 bool BookDocumentController::PlaySoundList(const String& text, bool paused) {
-    if (!reader_) return false;
-    if (!audio_) {
-        audio_.reset(new (std::nothrow) AudioParts(*this));
-        if (!audio_) return false;
-    }
-    Location base;
-    if (resource_) base.CopyFrom(location_);
-    return ::PlaySoundList(*reader_, audio_->sounds, text, base, paused);
+    return views_.PlaySoundList(text, paused);
 }
 
-void BookDocumentController::StopSound() {
-    if (reader_ && audio_) ::StopSound(*reader_, audio_->sounds);
-}
-
-void BookDocumentController::ReleaseSound() {
-    if (!audio_) return;
-    LeaveAudio();
-    audio_->retired.clear();
-    if (reader_) {
-        ::StopSound(*reader_, audio_->sounds);
-        // The player must not keep a playlist that goes with this controller.
-        reader_->SetTrackList(nullptr);
-    }
-    audio_.reset();
-}
+void BookDocumentController::StopSound() { views_.StopSound(); }
 
 // --- the audio page ---------------------------------------------------------------------------
 
-bool BookDocumentController::ShowAudio() {
-    if (!resource_ || !reader_) return false;
-    if (!audio_) {
-        audio_.reset(new (std::nothrow) AudioParts(*this));
-        if (!audio_) return false;
-    }
-    std::unique_ptr<AudioPlayerView> view(new (std::nothrow) AudioPlayerView(
-        reader_, this, &audio_->sounds, &reader_->Timers()));
-    if (!view) return false;
-    LeaveAudio();
-    view->SetPictures(audio_.get());
-    view->SetBase(location_);
-    if (surface_ && layoutGc_ == surface_ && !ShowOverPage(*view)) return false;
-    view->SetCurrent(true);
-    audio_->view = std::move(view);
-    return true;
-}
-
-bool BookDocumentController::ShowOverPage(Node& view) {
-    if (!view.SetParent(surface_)) return false;
-    Rect area = viewport_;
-    SurfaceViewport(area);
-    Rect placed;
-    view.AdjustRect(placed, area);
-    view.Focus();
-    return true;
-}
-
 Node* BookDocumentController::ViewOverPage() const {
     switch (view_) {
-        case kCoverView: return cover_.get();
-        case kImageView: return image_.get();
-        case kAudioView: return audio_ ? audio_->view.get() : nullptr;
+        case kCoverView: return views_.Cover();
+        case kImageView: return views_.Picture();
+        case kAudioView: return views_.AudioView();
         case kRecordSetView: return records_.Page() ? &records_.Page()->ViewNode() : nullptr;
         default: return nullptr;
     }
@@ -164,24 +71,6 @@ void BookDocumentController::FitViewOverPage() {
     if (view->GetRect(shown) && !RectDiffers(now, shown)) return;
     Rect placed;
     view->AdjustRect(placed, now);
-}
-
-void BookDocumentController::LeaveAudio() {
-    if (!audio_ || !audio_->view) return;
-    std::unique_ptr<AudioPlayerView> view = std::move(audio_->view);
-    // Playback stops when the page goes; the view may be the caller, so it is deleted later.
-    view->SetCurrent(false);
-    view->Detach();
-    try {
-        audio_->retired.push_back(std::move(view));
-    } catch (const std::bad_alloc&) {
-        view.reset();
-    }
-    if (pageView_ && pageView_->Parent()) pageView_->Focus();
-}
-
-void BookDocumentController::FreeRetiredAudio() {
-    if (audio_) audio_->retired.clear();
 }
 
 bool BookDocumentController::ShowSoundList(const String& text) {
@@ -274,108 +163,6 @@ bool BookDocumentController::RestoreAudioPosition() {
     return restored;
 }
 
-// --- the cover and the picture pages -------------------------------------------------------
-
-bool BookDocumentController::ShowCover() {
-    // Outside a window there is nothing to draw: the cover counts as shown.
-    if (!surface_ || layoutGc_ != surface_) return true;
-    if (cover_) return true;
-    if (!resource_) return false;
-    int32_t record = OpeningRules::CoverRecord(resource_->GetDocument());
-    ImageObject* image = record > 0 ? ImageObject::FromRecord(resource_, &location_, record) : nullptr;
-    if (!image) return false;
-    auto* picture = new (std::nothrow) BookPicture(image);
-    if (!picture) {
-        image->Release();
-        return false;
-    }
-    cover_.reset(new (std::nothrow) CoverView(surface_, reader_ ? reader_->GetLink() : nullptr));
-    if (!cover_ || cover_->SetPicture(picture)) {  // true: no picture taken
-        cover_.reset();
-        return false;
-    }
-    // A book's cover sits on black.
-    cover_->SetBackgroundColor(0);
-    if (!cover_->SetParent(surface_)) {
-        cover_.reset();
-        return false;
-    }
-    Rect placed;
-    cover_->AdjustRect(placed, viewport_);
-    cover_->Focus();
-    return true;
-}
-
-void BookDocumentController::LeaveCover() {
-    if (!cover_) return;
-    // The cover may be the caller (its keys leave it): out of the tree now, deleted later.
-    cover_->Detach();
-    try {
-        retiredCovers_.push_back(std::move(cover_));
-    } catch (const std::bad_alloc&) {
-        cover_.reset();
-    }
-    cover_.reset();
-    if (pageView_ && pageView_->Parent()) pageView_->Focus();
-}
-
-namespace {
-
-// A book picture's data as the image view reads it (the picture keeps its record open).
-class ImageObjectData final : public ImageData {
-public:
-    explicit ImageObjectData(ImageObject* image) : image_(image) {}
-    ~ImageObjectData() { image_->Release(); }
-    ImageObjectData(const ImageObjectData&) = delete;
-    ImageObjectData& operator=(const ImageObjectData&) = delete;
-
-    bool OpenData(const uint8_t** bytes, uint32_t* length) override {
-        DataHandle* source = image_->Source();
-        return source && source->GetData(*bytes, *length) && *bytes;
-    }
-    void ReleaseData() override {
-        if (DataHandle* source = image_->Source()) source->DropData();
-    }
-
-private:
-    ImageObject* image_;
-};
-
-}  // namespace
-
-bool BookDocumentController::ShowImage(int32_t record) {
-    if (!resource_) return false;
-    ImageObject* picture = ImageObject::FromRecord(resource_, &location_, record);
-    if (!picture) return false;
-    ImageObjectData data(picture);
-    if (!surface_ || layoutGc_ != surface_) return true;
-    std::unique_ptr<ImageView> view(new (std::nothrow)
-                                        ImageView(surface_->AsDrawSurface(), reader_, record));
-    if (!view || view->LoadImage(&data)) return false;  // true: not loaded
-    LeaveImage();
-    uint32_t background = 0xFFFFFF;
-    if (settings_) settings_->GetBackgroundColour(background);
-    view->SetBackgroundColor(background);
-    if (layout_ && layout_->CurrentPageStart() != PageLayout::kNone)
-        view->SetPageNumber(GetPageNumber());
-    if (!ShowOverPage(*view)) return false;
-    image_ = std::move(view);
-    return true;
-}
-
-void BookDocumentController::LeaveImage() {
-    if (!image_) return;
-    // The view may be the caller (its keys go back): deleted at the next navigation.
-    image_->Detach();
-    try {
-        retiredImages_.push_back(std::move(image_));
-    } catch (const std::bad_alloc&) {
-        image_.reset();
-    }
-    image_.reset();
-    if (pageView_ && pageView_->Parent()) pageView_->Focus();
-}
-
 // --- view commands and taps -------------------------------------------------------------------
 
 namespace {
@@ -387,13 +174,13 @@ Node* MediaView(BookDocumentController::View kind, AudioPlayerView* audio, Image
 }  // namespace
 
 bool BookDocumentController::MediaCommandEnabled(int32_t id) const {
-    Node* view = MediaView(view_, AudioView(), image_.get());
+    Node* view = MediaView(view_, AudioView(), views_.Picture());
     return id >= 0 && view && view->IsCommandEnabled(static_cast<uint32_t>(id), 0);
 }
 
 bool BookDocumentController::ExecuteMediaCommand(int32_t id) {
     if (!MediaCommandEnabled(id)) return false;
-    Node* view = MediaView(view_, AudioView(), image_.get());
+    Node* view = MediaView(view_, AudioView(), views_.Picture());
     const uint32_t command = static_cast<uint32_t>(id);
     // The view may replace itself (Back): nothing of it is touched afterwards.
     view->ExecuteCommand(command, 0);

@@ -53,9 +53,28 @@ public:
 class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public FormListOwner,
                                               public RecordSetPageOwner,
-                                              public FramePage {
+                                              public FramePage,
+                                              public SpecialViewsHost {
 public:
     explicit Wiring(BookDocumentController& c) : c_(c) {}
+
+    // What the cover, picture and audio pages ask.
+    const Location& BookLocation() override { return c_.location_; }
+    DocumentLoader* Loader() override { return c_.loader_; }
+    ReaderController* Reader() override { return c_.reader_; }
+    ReaderSettings* Settings() override { return c_.settings_; }
+    DocumentController& Document() override { return c_; }
+    DrawingSurface* WindowSurface() override {
+        return c_.surface_ && c_.layoutGc_ == c_.surface_ ? c_.surface_ : nullptr;
+    }
+    bool ClientArea(Rect& out) override { return c_.SurfaceViewport(out); }
+    int32_t ShownPageNumber() override {
+        if (!c_.layout_ || c_.layout_->CurrentPageStart() == PageLayout::kNone) return -1;
+        return c_.GetPageNumber();
+    }
+    void FocusTextPage() override {
+        if (c_.pageView_ && c_.pageView_->Parent()) c_.pageView_->Focus();
+    }
 
     // What the frames ask of this controller's page.
     BookDocumentController& Controller() override { return c_; }
