@@ -43,33 +43,6 @@
 #include "script/script_heap.h"
 
 namespace {
-// The drawing surface's child that has the controller paint the page under the other widgets.
-class PagePaintNode : public Widget {
-public:
-    explicit PagePaintNode(BookDocumentController& controller) : controller_(controller) {}
-    void Redraw(const Rect* area) override {
-        controller_.PaintPage();
-        Widget::Redraw(area);
-    }
-    // The page covers the whole surface.
-    bool HitTest(const Rect&) override { return true; }
-    // Under every other child: drawn first and the last to be offered the pen, so that a tap
-    // reaches the page view element (and its links) and the views shown over the page.
-    int32_t ZOrder() const override { return kPageZOrder; }
-    static constexpr int32_t kPageZOrder = 127;
-    // A tap that reaches this node (nothing above took it) is the page element's.
-    bool HandleEvent(InputEvent& event) override {
-        PositionViewElement* page = controller_.PageView();
-        return event.IsPen() && page && page->Parent() && page->HandleEvent(event);
-    }
-
-private:
-    BookDocumentController& controller_;
-};
-
-}  // namespace
-
-namespace {
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kBookmarksPage = 3;
 // The settings flag that allows a book's side file.
@@ -83,6 +56,7 @@ constexpr uint32_t kNoAnnotation = 5263;
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
     : wiring_(new Wiring(*this)),
       heap_(heap),
+      page_(*wiring_, viewHost_),
       records_(*wiring_),
       history_(*wiring_),
       forms_(*wiring_),
@@ -136,9 +110,7 @@ void BookDocumentController::Shutdown() {
     ReleaseSound();
     forms_.Clear();  // lets the last page's resource go with the loader still there
     FreeRetired();
-    if (paintNode_) paintNode_->Detach();
-    paintNode_.reset();
-    canvas_.reset();
+    page_.Shutdown();
     history_.Entries().Clear();
     if (script_) ScriptGlobal::ClearHandlers(script_.get());
     script_.reset();
@@ -151,184 +123,45 @@ void BookDocumentController::Shutdown() {
 
 // --- the current document -------------------------------------------------------------------
 
-void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
-    layoutGc_ = gc;
-    viewport_ = viewport;
-}
-
-bool BookDocumentController::MakeLayout() {
-    DropLayout();
-    if (!layoutGc_ && surface_ && surface_->Window() && !frames_.IsFrame()) {
-        // In the program the page is measured and drawn on the window's own surface; before
-        // the window has its size the screen's work area stands in.
-        layoutGc_ = surface_;
-        if (!SurfaceViewport(viewport_)) Screen::GetWorkArea(viewport_);
-        viewport_.x = viewport_.y = 0;
-    }
-    if (!resource_ || !layoutGc_) return false;
-    if (!resource_->CreateLayout(source_, &layout_) || !layout_) {
-        DropLayout();
-        return false;
-    }
-    LayoutSettings settings;
-    GetLayoutOptions(settings);
-    layout_->SetGraphics(layoutGc_);
-    if (surface_) layout_->SetDisplay(surface_->Display());
-    layout_->Configure(settings);
-    layout_->SetViewport(viewport_);
-    if (sideFile_.File() && !layout_->SetAnnotations(sideFile_.File()) && !layout_->Annotations())
-        TakeOwnSideFile();
-    // The log hosts a file names at its start go to the log, with the items it logs.
-    layout_->SetMetadataList(log_);
-    // The forms' stored values come from the side file that proved to be this book's, before
-    // the first page builds the forms.
-    if (forms_.RestorePending()) RestoreFormState();
-    layout_->SetFormList(forms_.ForLayout());
-    // The element shows the page in the window's tree; a frame's controller draws through its
-    // frame, and its element lies in the frame's window part, where the pen finds its links.
-    bool inTree = surface_ && layoutGc_ == surface_ && !frames_.IsFrame();
-    Widget* framePart =
-        surface_ && layoutGc_ == surface_ && frames_.IsFrame() ? frames_.Part() : nullptr;
-    pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
-    // Form controls open their lists over the window's surface. In the tree they live under
-    // the element: the pen finds them above the page, their unused keys reach the page, and
-    // their scrollIntoView turns it.
-    Node* controlParent = surface_;
-    if ((inTree || framePart) && pageView_) controlParent = pageView_.get();
-    layout_->SetControlContext(surface_, controlParent);
-    if (pageView_) {
-        // The element covers the page: the pen finds its links there. Placed before the layout
-        // is attached, which is laid out for this viewport already; then it gives the layout
-        // the reader's settings (margins, columns, the look of links) before the first page.
-        Rect placed;
-        pageView_->AdjustRect(placed, viewport_);
-        pageView_->AttachLayout(layout_);
-        pageView_->ApplySettings();
-    }
-    if (!layout_->Start()) {
-        DropLayout();
-        return false;
-    }
-    // A frame's controller paints through its frame's window part instead.
-    if (inTree) {
-        if (!paintNode_) {
-            paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
-            if (paintNode_ && !paintNode_->SetParent(surface_)) paintNode_.reset();
-        }
-        // The element takes the keys of the page.
-        if (pageView_ && pageView_->SetParent(surface_)) pageView_->Focus();
-    } else if (framePart && pageView_) {
-        pageView_->SetParent(framePart);  // the window's own page keeps the keys
-    }
-    return true;
-}
-
-bool BookDocumentController::SurfaceViewport(Rect& out) const {
-    RECT client{};
-    if (!surface_ || !surface_->Window() || !GetClientRect(surface_->Window(), &client))
-        return false;
-    Rect r = Rect::FromWinRect(client);
-    if (r.width <= 0 || r.height <= 0) return false;
-    out = r;
-    return true;
-}
-
 void BookDocumentController::PaintPage() {
     FitViewOverPage();
-    if (!layout_ || view_ != kTextPage || !layoutGc_) return;
+    if (!page_.Layout() || view_ != kTextPage || !page_.Gc()) return;
     Rect now;
-    if (frames_.Framed() && layoutGc_ == surface_ && SurfaceViewport(now) &&
+    const bool onSurface = page_.Gc() == surface_;
+    if (frames_.Framed() && onSurface && page_.SurfaceViewport(now) &&
         RectDiffers(now, frames_.PageArea())) {
         frames_.LayOutFrames(now);  // the window changed size: the frames share the new area
-    } else if (!frames_.Framed() && !frames_.IsFrame() && layoutGc_ == surface_ && SurfaceViewport(now) &&
-               RectDiffers(now, viewport_)) {
+    } else if (!frames_.Framed() && !frames_.IsFrame() && onSurface &&
+               page_.SurfaceViewport(now) && RectDiffers(now, page_.Viewport())) {
         // The window changed size: the same text starts the page laid out anew.
-        uint32_t start = layout_->CurrentPageStart();
-        viewport_ = now;
-        if (pageView_ && surface_ && pageView_->Parent() == surface_) {
-            // Through the surface, whose docked bars (the position bar) take their strips
-            // first: the page is laid out anew in what is left, so no line lies under a bar.
-            surface_->OnSize();
-        } else if (pageView_) {
-            Rect placed;
-            pageView_->AdjustRect(placed, viewport_);  // the element lays the page out anew
-        } else {
-            layout_->SetViewport(viewport_);
-            layout_->Relayout();
-        }
-        if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
+        page_.Resize(now);
     }
-    if (!canvas_) {
-        canvas_.emplace(layoutGc_);
-        // The program's own icons (the table arrows), in the screen's size.
-        IconHost icons;
-        icons.dpi = IsHighResolution() ? 192 : 96;
-        canvas_->SetIconHost(icons);
-    }
-    layout_->SetCanvas(&*canvas_);
-    layout_->PaintCurrentPage(true);
-    if (pageView_) pageView_->RepaintFocus();
-    // The next page is laid out ahead, so that PageDown shows it at once.
-    if (layout_->CanStepForward()) layout_->PrerenderAhead();
+    page_.Paint();
 }
 
 void BookDocumentController::ResetViewElement() {
-    if (pageView_ && layout_) pageView_->ClearFocus();
+    if (page_.View() && page_.Layout()) page_.View()->ClearFocus();
 }
 
 bool BookDocumentController::MarkWordAt(Point p) {
-    if (!pageView_ || view_ != kTextPage || !layout_) return false;
-    return pageView_->MarkWordAt(p);
+    if (!page_.View() || view_ != kTextPage || !page_.Layout()) return false;
+    return page_.View()->MarkWordAt(p);
 }
 
 bool BookDocumentController::ShowFoundText(uint32_t start, uint32_t end) {
     if (!GoToPosition(start)) return false;
-    if (!pageView_ || view_ != kTextPage) return true;
+    if (!page_.View() || view_ != kTextPage) return true;
     // Drawn with the page at the next paint.
-    pageView_->ShowSelection(start, end);
+    page_.View()->ShowSelection(start, end);
     Invalidate(true);
     return true;
-}
-
-void BookDocumentController::DropLayout() {
-    // Forms that outlive the page no longer place or draw their controls under its element.
-    forms_.ForgetControlParent(pageView_.get());
-    if (resource_ && (layout_ || source_ || pageView_)) {
-        Retired old;
-        old.resource = resource_;
-        old.source = source_;
-        old.layout = layout_;
-        old.view = std::move(pageView_);
-        // Out of the widget tree now; deleted later (it may be running).
-        if (old.view) old.view->Detach();
-        bool parked = false;
-        try {
-            retired_.push_back(std::move(old));
-            resource_->AddRef();
-            parked = true;
-        } catch (const std::bad_alloc&) {
-        }
-        if (!parked) {
-            old.view.reset();
-            resource_->DestroyLayout(source_, layout_);
-        }
-    }
-    pageView_.reset();
-    layout_ = nullptr;
-    source_ = nullptr;
 }
 
 void BookDocumentController::FreeRetired() {
     frames_.FreeRetired();
     records_.FreeRetired();
     views_.FreeRetired();
-    std::vector<Retired> old;
-    old.swap(retired_);
-    for (Retired& r : old) {
-        r.view.reset();
-        if (r.layout || r.source) r.resource->DestroyLayout(r.source, r.layout);
-        r.resource->Release();
-    }
+    page_.FreeRetired();
 }
 
 bool BookDocumentController::SetDocument(Resource* document) {
@@ -363,7 +196,7 @@ bool BookDocumentController::SetDocument(Resource* document) {
     // The book script's queries read the tables of the document shown.
     if (databaseHost_) databaseHost_->SetQueryResource(document);
     forms_.ExpectRestore();
-    MakeLayout();
+    page_.Make();
     if (forms_.RestorePending()) RestoreFormState();  // no layout yet
     return true;
 }
@@ -373,8 +206,8 @@ void BookDocumentController::TakeOwnSideFile() {
     // book gets one of its own beside it.
     sideFile_.Drop();
     sideFile_.Open(loader_, resource_, true);
-    if (sideFile_.File() && layout_ && !layout_->SetAnnotations(sideFile_.File()) &&
-        !layout_->Annotations())
+    if (sideFile_.File() && page_.Layout() && !page_.Layout()->SetAnnotations(sideFile_.File()) &&
+        !page_.Layout()->Annotations())
         sideFile_.Drop();
 }
 
@@ -383,7 +216,7 @@ void BookDocumentController::CloseDocument() {
     if (!resource_) return;
     SaveReadingPosition(true);
     // This document's forms go (persistent ones stay); their values are in the side file.
-    forms_.CloseBook(resource_, layout_ ? layout_->CurrentDocumentKey() : 0);
+    forms_.CloseBook(resource_, page_.Layout() ? page_.Layout()->CurrentDocumentKey() : 0);
     LeaveCover();
     LeaveRecordSet();
     LeaveImage();
@@ -397,7 +230,7 @@ void BookDocumentController::CloseDocument() {
         script_->ClearGlobal();
     }
     if (databaseHost_) databaseHost_->SetQueryResource(nullptr);
-    DropLayout();
+    page_.Drop();
     // The side file always goes with its book, so that nothing writes into it afterwards.
     sideFile_.Close();
     Resource* old = resource_;
@@ -469,7 +302,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (hasAnchor && anchor[0] == u'$') return false;  // an unknown generated page
     current_.SetEmpty();
     view_ = kTextPage;
-    if (!hasAnchor || !layout_) return true;
+    if (!hasAnchor || !page_.Layout()) return true;
     int64_t position = Location::GetAnchorPosition(anchor);
     if (position >= 0) return GoToPosition(static_cast<uint32_t>(position));
     String link;
@@ -493,7 +326,7 @@ BookDocumentController::AnchorTarget BookDocumentController::ResolveAnchorName(
         LookupReference(marked.Data(), marked.Length(), link))
         return kAnchorReference;
     DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
-    if (dynamic_cast<HtmlTokenizer*>(source_) && FindAnchorName(document, name, position))
+    if (dynamic_cast<HtmlTokenizer*>(page_.Source()) && FindAnchorName(document, name, position))
         return kAnchorInText;
     return kAnchorNone;
 }
@@ -506,7 +339,7 @@ bool BookDocumentController::ShowRecordSet(const String& anchor) {
 
 void BookDocumentController::LeaveRecordSet() {
     // The text page takes the keys back.
-    if (records_.Leave(surface_) && pageView_ && pageView_->Parent()) pageView_->Focus();
+    if (records_.Leave(surface_) && page_.View() && page_.View()->Parent()) page_.View()->Focus();
 }
 
 bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
@@ -545,7 +378,7 @@ bool BookDocumentController::ActivateLink(const String& url) {
 bool BookDocumentController::AnchorFound(const String& anchor) {
     // Only a name after '#' in the text page can miss; positions and generated pages are
     // checked where they open.
-    if (!layout_ || view_ != kTextPage || !Location::HasAnchor(anchor) ||
+    if (!page_.Layout() || view_ != kTextPage || !Location::HasAnchor(anchor) ||
         Location::HasPositionAnchor(anchor) || Location::HasDollar(anchor))
         return true;
     String link;
@@ -683,7 +516,7 @@ bool BookDocumentController::RestoreReadingPosition() {
             restored = view_ == kAudioView || OpenHistoryEntry(entry, true);
     }
     if (!restored && view_ == kTextPage) {
-        if (layout_) layout_->GoToPage(1);
+        if (page_.Layout()) page_.Layout()->GoToPage(1);
         uint32_t mode = history_.Entries().GetMode();
         history_.Entries().SetMode(NavigationHistory::kDoNotRecord);
         GoToStart();
@@ -707,7 +540,7 @@ bool BookDocumentController::SaveReadingPosition(bool /*closing*/) {
     bool ok = true;
     if (view_ == kAudioView) {
         ok = SaveAudioPosition();
-    } else if (view_ == kTextPage && layout_ && !keepStoredPosition_) {
+    } else if (view_ == kTextPage && page_.Layout() && !keepStoredPosition_) {
         HistoryEntry entry;
         if (SaveHistoryState(entry, true)) {
             ok = sideFile_.WriteTextPlace(entry);
@@ -748,29 +581,12 @@ void BookDocumentController::Refresh() {
 }
 
 void BookDocumentController::SaveViewState() {
-    if (layout_) {
-        // New options (a font size) lay the same text out from the page's start.
-        uint32_t start = layout_->CurrentPageStart();
-        if (pageView_) {
-            pageView_->ApplySettings();  // the reader's options, margins and columns
-        } else {
-            LayoutSettings settings;
-            GetLayoutOptions(settings);
-            layout_->Configure(settings);
-            layout_->Relayout();
-        }
-        // The page's record carries items from before its start, measured at the old size:
-        // every record but the first page's goes, and the page is laid out afresh.
-        if (start != PageLayout::kNone && layout_->GoToPage(1)) {
-            layout_->Invalidate(3);
-            layout_->GoToPositionAsPageStart(start);
-        }
-    }
+    page_.Reconfigure();
     Invalidate(true);
 }
 
 void BookDocumentController::ReloadAnnotations() {
-    if (layout_ && sideFile_.File()) layout_->SetAnnotations(sideFile_.File());
+    if (page_.Layout() && sideFile_.File()) page_.Layout()->SetAnnotations(sideFile_.File());
     Invalidate(true);
 }
 
@@ -784,7 +600,7 @@ void BookDocumentController::Invalidate(bool full) {
     // the document is ready once a document is shown, not at every page move: it saves the
     // reading position then, and a save is a write to the device.
     frames_.Update();
-    if (sink_ && !frames_.IsFrame() && readyNoticePending_ && layout_) {
+    if (sink_ && !frames_.IsFrame() && readyNoticePending_ && page_.Layout()) {
         readyNoticePending_ = false;
         sink_->OnDocumentReady(this, cookie_);
     }
@@ -805,10 +621,10 @@ bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayo
     if (!HistoryState::WriteHeader(entry.state, {})) return false;
     if (view_ == kAudioView) return SaveAudioState(entry);
     if (view_ != kTextPage) return true;
-    if (!layout_) return !fromLayout || true;
+    if (!page_.Layout()) return !fromLayout || true;
     uint32_t page = 0, start = 0;
-    bool saved = pageView_ ? pageView_->SaveState(page, start, entry.state)
-                           : layout_->SaveCurrentPageState(page, start, entry.state);
+    bool saved = page_.View() ? page_.View()->SaveState(page, start, entry.state)
+                           : page_.Layout()->SaveCurrentPageState(page, start, entry.state);
     if (!saved) return false;
     entry.viewWord = page;
     entry.viewPosition = static_cast<int32_t>(start);
@@ -821,7 +637,7 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
     std::vector<uint32_t> path;
     if (HistoryState::ReadHeader(stream, path) == HistoryState::HeaderResult::kBad) return false;
     if (view_ == kAudioView) return RestoreAudioState(entry, stream);
-    if (!layout_ || view_ != kTextPage) return view_ != kTextPage;
+    if (!page_.Layout() || view_ != kTextPage) return view_ != kTextPage;
     if (entry.viewPosition < 0) return false;
     ByteStream rest;
     if (stream.Remaining() && !rest.WriteBytes(stream.Data() + stream.ReadPosition(),
@@ -829,8 +645,8 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
         return false;
     rest.SetReadPosition(0);
     uint32_t position = static_cast<uint32_t>(entry.viewPosition);
-    return pageView_ ? pageView_->RestoreState(entry.viewWord, position, rest)
-                     : layout_->RestorePageState(entry.viewWord, position, rest);
+    return page_.View() ? page_.View()->RestoreState(entry.viewWord, position, rest)
+                     : page_.Layout()->RestorePageState(entry.viewWord, position, rest);
 }
 
 bool BookDocumentController::PushHistory(bool& pushed) { return history_.Push(pushed); }
@@ -905,7 +721,7 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
     bool shown = Show(document, entry.location.Anchor(), false);
     document->Release();
     if (!shown) return false;
-    if (!RestoreHistoryState(entry) && view_ == kTextPage && layout_) layout_->GoToPage(1);
+    if (!RestoreHistoryState(entry) && view_ == kTextPage && page_.Layout()) page_.Layout()->GoToPage(1);
     Invalidate(true);
     RestoreListPopup();
     return true;
@@ -945,7 +761,7 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
             if (BookDocumentController* frame = frames_.FocusedFrame())
                 return frame->ExecuteCommand(Cmd::kActivateFocus);
             // Otherwise a tap made a mark the link focus: its link is followed.
-            if (view_ != kTextPage || !layout_) return false;
+            if (view_ != kTextPage || !page_.Layout()) return false;
             viewHost_.ActivateCurrentArea();
             return true;
         default: break;
@@ -953,8 +769,8 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
     if (view_ != kTextPage && ExecuteMediaCommand(id)) return true;
     if (view_ == kWordListView || view_ == kSearchHistoryView) return ExecuteListPageCommand(id);
     // Everything else is the page view's.
-    if (!pageView_ || view_ != kTextPage || id < 0) return false;
-    pageView_->ExecuteCommand(static_cast<uint32_t>(id), 0);
+    if (!page_.View() || view_ != kTextPage || id < 0) return false;
+    page_.View()->ExecuteCommand(static_cast<uint32_t>(id), 0);
     return true;
 }
 

@@ -20,6 +20,7 @@
 #include "reader/book_forms.h"
 #include "reader/book_side_file.h"
 #include "reader/document_history.h"
+#include "reader/page_presentation.h"
 #include "reader/page_view_host.h"
 #include "reader/picture_opener.h"
 #include "reader/image_view.h"
@@ -58,12 +59,6 @@ public:
 
 protected:
     ~BookKeyHandlers() = default;
-};
-
-// The page canvas over the window's drawing surface.
-class SurfacePageCanvas final : public GraphicsPageCanvas {
-public:
-    using GraphicsPageCanvas::GraphicsPageCanvas;
 };
 
 class ListPopup;
@@ -175,7 +170,9 @@ public:
 
     // The page layout measures with this context (the page view's); without one no layout is
     // made and positions are unknown.
-    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport);
+    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
+        page_.SetGraphics(gc, viewport);
+    }
 
     // Opening.
     bool NavigateTo(Location& location);
@@ -387,7 +384,7 @@ public:
     // The string naming the view shown: "" for the text page, "$cover", "$audio", "$3".
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
-    PageLayout* Layout() const { return layout_; }
+    PageLayout* Layout() const { return page_.Layout(); }
     // The generated page shown; null outside one.
     RecordSetPage* RecordSet() const { return records_.Page(); }
     // The picture shown full screen; null outside one (and outside a window).
@@ -409,7 +406,7 @@ public:
     // A tap on the text page: a picture shown reduced there opens full screen (true).
     bool ActivateObjectAt(Point p);
     // The page view element over the layout; null without one.
-    PositionViewElement* PageView() const { return pageView_.get(); }
+    PositionViewElement* PageView() const { return page_.View(); }
     ReaderController* Reader() const { return reader_; }
     // What list pop-ups over the page ask of the controller: the pop-up area, their links, and
     // keeping their state with the page's view state.
@@ -442,16 +439,12 @@ private:
     bool AnchorFound(const String& anchor);
     bool RunReference(const char16_t* name, int32_t length);
     bool RunReferenceLink(const String& link);
-    bool MakeLayout();
     void TakeOwnSideFile();
-    void DropLayout();
     // Replaced page views and layouts are parked, not deleted: the view that asked for the
     // navigation may still be running. They go at the start of the next navigation.
     void FreeRetired();
     bool ShowCover() { return views_.ShowCover(); }
     void LeaveCover() { views_.LeaveCover(); }
-    // The drawing surface's client area; false before the window has a size.
-    bool SurfaceViewport(Rect& out) const;
     bool SaveAudioPosition();
     // A generated page ("$fvtsql", "$fvtindex", "$fvtideo") over the document's tables; false
     // when the link names none.
@@ -511,7 +504,6 @@ private:
     AreaArray* PageLinkAreas();
     // Selects the first (last) link of the page and gives the page the keys.
     bool FocusPageLink(bool forward);
-    void LayOutIn(const Rect& r);
 
     // What the roles ask of each other, answered by this controller; before the roles.
     class Wiring;
@@ -529,30 +521,17 @@ private:
     AppShellEvents* sink_ = nullptr;
     uint32_t cookie_ = 0;
     ConfigurationStore* runStore_ = nullptr;
-    GraphicsContext* layoutGc_ = nullptr;
-    Rect viewport_{};
 
     Resource* resource_ = nullptr;
     Location location_;
     String current_;
     View view_ = kTextPage;
     BookSideFile sideFile_;
-    PageLayout* layout_ = nullptr;
-    TokenSource* source_ = nullptr;
     PageViewHost viewHost_{*this};
     // The pictures pages name by SRC, read through the loader (set with the layout options).
     mutable LoaderPictureOpener pictures_;
-    std::unique_ptr<PositionViewElement> pageView_;
-    // The surface's child that paints the page, and the canvas it paints through.
-    std::unique_ptr<Widget> paintNode_;
-    std::optional<SurfacePageCanvas> canvas_;
-    struct Retired {
-        Resource* resource = nullptr;
-        TokenSource* source = nullptr;
-        PageLayout* layout = nullptr;
-        std::unique_ptr<PositionViewElement> view;
-    };
-    std::vector<Retired> retired_;
+    // The laid-out page: layout, page view element, the node that paints it.
+    PagePresentation page_;
     // A request's view over those tables as the page shown, named by its location.
     bool ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
                            std::unique_ptr<DatabaseView> view, const String& location);

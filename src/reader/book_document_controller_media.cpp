@@ -65,8 +65,8 @@ void BookDocumentController::FitViewOverPage() {
     // before it is drawn.
     Node* view = ViewOverPage();
     Rect now, shown;
-    if (!view || !surface_ || layoutGc_ != surface_ || view->Parent() != surface_ ||
-        !SurfaceViewport(now))
+    if (!view || !surface_ || page_.Gc() != surface_ || view->Parent() != surface_ ||
+        !page_.SurfaceViewport(now))
         return;
     if (view->GetRect(shown) && !RectDiffers(now, shown)) return;
     Rect placed;
@@ -196,8 +196,8 @@ void BookDocumentController::ShowBarOfView() {
 }
 
 bool BookDocumentController::ActivateObjectAt(Point p) {
-    if (view_ != kTextPage || !layout_) return false;
-    PageSlot* slot = layout_->CurrentPageSlot();
+    if (view_ != kTextPage || !page_.Layout()) return false;
+    PageSlot* slot = page_.Layout()->CurrentPageSlot();
     if (!slot) return false;
     BlockContents& contents = slot->contents;
     const int32_t count = contents.KindCount(kItemInlineBox);

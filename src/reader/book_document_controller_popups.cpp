@@ -13,7 +13,7 @@ PopupHost& BookDocumentController::ListPopupHost() {
 
 bool BookDocumentController::RestoreListPopup() {
     listPopup_.reset();
-    PositionViewElement* view = pageView_.get();
+    PositionViewElement* view = page_.View();
     if (!view || !surface_ || view_ != kTextPage) return false;
     const ByteStream& own = view->OwnState();
     const uint8_t* data = own.Data();

@@ -15,8 +15,8 @@ bool BookDocumentController::PageStep(int32_t how, int32_t /*count*/, int32_t /*
 
 bool BookDocumentController::GetViewRect(Rect& out) {
     // Only a page of text scrolls: a cover, a picture or a list has no lines to bring in.
-    if (!resource_ || !layout_ || !pageView_ || view_ != kTextPage) return false;
-    out = pageView_->Bounds();
+    if (!resource_ || !page_.Layout() || !page_.View() || view_ != kTextPage) return false;
+    out = page_.View()->Bounds();
     return !out.IsEmpty();
 }
 
@@ -24,8 +24,8 @@ void BookDocumentController::Scroll(int32_t pixels, int32_t mode) {
     // The auto-scroll has stepped to the next page while the screen still shows the page
     // before it moved up by `pixels`: that page, from its first line at or below the top of
     // the screen, becomes the page shown.
-    if (!layout_ || view_ != kTextPage || pixels <= 0) return;
-    if (!layout_->StepPage(pixels, mode)) return;
+    if (!page_.Layout() || view_ != kTextPage || pixels <= 0) return;
+    if (!page_.Layout()->StepPage(pixels, mode)) return;
     keepStoredPosition_ = false;
     Invalidate(true);
 }
@@ -37,25 +37,25 @@ bool BookDocumentController::StepPage(int32_t step) {
         if (step > 0) Refresh();
         return step > 0;
     }
-    if (!layout_) return false;
-    if (step < 0 && !location_.IsInternal() && layout_->FirstPageStart() != PageLayout::kNone &&
-        layout_->CurrentPageStart() <= layout_->FirstPageStart()) {
+    if (!page_.Layout()) return false;
+    if (step < 0 && !location_.IsInternal() && page_.Layout()->FirstPageStart() != PageLayout::kNone &&
+        page_.Layout()->CurrentPageStart() <= page_.Layout()->FirstPageStart()) {
         if (OpeningRules::HasCover(resource_->GetDocument()) &&
             OpenLocation(String(u"$cover"), false, true) && view_ == kCoverView) {
             Invalidate(true);
             return true;
         }
     }
-    if (!layout_->GoToPosition(layout_->CurrentPageStart(), step)) return false;
+    if (!page_.Layout()->GoToPosition(page_.Layout()->CurrentPageStart(), step)) return false;
     keepStoredPosition_ = false;
     Invalidate(false);
     return true;
 }
 
 bool BookDocumentController::GoToPage(uint32_t n) {
-    if (!layout_) return false;
+    if (!page_.Layout()) return false;
     if (view_ != kTextPage) OpenLocation(String(), false, true);
-    if (!layout_->GoToPage(n)) return false;
+    if (!page_.Layout()->GoToPage(n)) return false;
     keepStoredPosition_ = false;
     Invalidate(true);
     return true;
@@ -64,10 +64,10 @@ bool BookDocumentController::GoToPage(uint32_t n) {
 bool BookDocumentController::GoToLastPage() { return GoToPage(PageLayout::kNone); }
 
 bool BookDocumentController::GoToPosition(uint32_t position) {
-    if (!layout_) return false;
-    if (view_ == kTextPage && layout_->CurrentPageStart() == position) return true;
+    if (!page_.Layout()) return false;
+    if (view_ == kTextPage && page_.Layout()->CurrentPageStart() == position) return true;
     if (view_ != kTextPage) OpenLocation(String(), false, true);
-    if (!layout_->GoToPositionAsPageStart(position)) return false;
+    if (!page_.Layout()->GoToPositionAsPageStart(position)) return false;
     keepStoredPosition_ = false;
     Invalidate(true);
     return true;
@@ -148,17 +148,17 @@ uint32_t BookDocumentController::ViewMode() const {
     return 1;
 }
 
-uint32_t BookDocumentController::DocumentLength() { return layout_ ? layout_->TextLength() : 0; }
+uint32_t BookDocumentController::DocumentLength() { return page_.Layout() ? page_.Layout()->TextLength() : 0; }
 
 int32_t BookDocumentController::GetPageStart() {
-    if (!layout_ || layout_->CurrentPageStart() == PageLayout::kNone) return -1;
-    return static_cast<int32_t>(layout_->CurrentPageStart());
+    if (!page_.Layout() || page_.Layout()->CurrentPageStart() == PageLayout::kNone) return -1;
+    return static_cast<int32_t>(page_.Layout()->CurrentPageStart());
 }
 
 int32_t BookDocumentController::GetPageNumber() {
-    if (!layout_) return 0;
-    if (layout_->CurrentPageStart() == PageLayout::kNone) return -1;
-    return static_cast<int32_t>(layout_->CurrentPageNumber());
+    if (!page_.Layout()) return 0;
+    if (page_.Layout()->CurrentPageStart() == PageLayout::kNone) return -1;
+    return static_cast<int32_t>(page_.Layout()->CurrentPageNumber());
 }
 
 int64_t BookDocumentController::CurrentPageValue() {
@@ -168,9 +168,9 @@ int64_t BookDocumentController::CurrentPageValue() {
 
 bool BookDocumentController::PageRange(uint32_t& start, uint32_t& end) {
     start = end = 0;
-    if (!layout_ || layout_->CurrentPageStart() == PageLayout::kNone) return false;
-    start = layout_->CurrentPageStart();
-    end = layout_->PageStartRelative(2);
+    if (!page_.Layout() || page_.Layout()->CurrentPageStart() == PageLayout::kNone) return false;
+    start = page_.Layout()->CurrentPageStart();
+    end = page_.Layout()->PageStartRelative(2);
     return true;
 }
 
@@ -193,16 +193,16 @@ bool BookDocumentController::SelectionHoldsHighlight(uint32_t start, uint32_t en
 
 bool BookDocumentController::SelectionHoldsImage() {
     String location;
-    return pageView_ && view_ == kTextPage && layout_ &&
-           !pageView_->CurrentFocus().HasNoSelection() &&
-           pageView_->CurrentFocus().GetSelectedObjectLocation(location) && !location.IsEmpty();
+    return page_.View() && view_ == kTextPage && page_.Layout() &&
+           !page_.View()->CurrentFocus().HasNoSelection() &&
+           page_.View()->CurrentFocus().GetSelectedObjectLocation(location) && !location.IsEmpty();
 }
 
 bool BookDocumentController::OpenSelectedImage() {
     String location;
-    if (!pageView_ || view_ != kTextPage || !layout_ ||
-        pageView_->CurrentFocus().HasNoSelection() ||
-        !pageView_->CurrentFocus().GetSelectedObjectLocation(location) || location.IsEmpty())
+    if (!page_.View() || view_ != kTextPage || !page_.Layout() ||
+        page_.View()->CurrentFocus().HasNoSelection() ||
+        !page_.View()->CurrentFocus().GetSelectedObjectLocation(location) || location.IsEmpty())
         return false;
     return ActivateLink(location);
 }
@@ -221,16 +221,16 @@ bool BookDocumentController::AnnotationStartText(uint32_t kind, uint32_t start, 
 bool BookDocumentController::GetSelectionLanguage(String& text, uint32_t& language) {
     text.SetEmpty();
     language = 0;
-    if (!pageView_ || view_ != kTextPage || !layout_) return false;
-    const TextFocus& focus = pageView_->CurrentFocus();
+    if (!page_.View() || view_ != kTextPage || !page_.Layout()) return false;
+    const TextFocus& focus = page_.View()->CurrentFocus();
     return !focus.HasNoSelection() && focus.GetSelectionText(1, text, language) && !text.IsEmpty();
 }
 
 bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_t& end) {
     text.SetEmpty();
     start = end = 0;
-    if (!pageView_ || view_ != kTextPage || !layout_) return false;
-    const TextFocus& focus = pageView_->CurrentFocus();
+    if (!page_.View() || view_ != kTextPage || !page_.Layout()) return false;
+    const TextFocus& focus = page_.View()->CurrentFocus();
     if (focus.HasNoSelection()) return false;
     focus.GetSelectionRange(start, end);
     uint32_t language = 0;
@@ -243,11 +243,11 @@ bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_
 
 bool BookDocumentController::PageBookmarkText(String& out) {
     out.SetEmpty();
-    PageSlot* slot = layout_ && view_ == kTextPage ? layout_->CurrentPageSlot() : nullptr;
+    PageSlot* slot = page_.Layout() && view_ == kTextPage ? page_.Layout()->CurrentPageSlot() : nullptr;
     if (!slot) return false;
     // The page's first words name the bookmark.
     TextFocus sample;
-    sample.Bind(layout_, slot);
+    sample.Bind(page_.Layout(), slot);
     uint32_t language = 0;
     return sample.GetBlockTextSample(out, language) && !out.IsEmpty();
 }
@@ -259,7 +259,7 @@ bool BookDocumentController::GetTitle(String& out) {
 
 bool BookDocumentController::PositionText(String& out) {
     out.SetEmpty();
-    if (!layout_ || view_ != kTextPage || GetPageStart() < 0) return false;
+    if (!page_.Layout() || view_ != kTextPage || GetPageStart() < 0) return false;
     String title, id;
     GetTitle(title);
     if (title.IsEmpty()) title = sideFile_.Title();
@@ -269,7 +269,7 @@ bool BookDocumentController::PositionText(String& out) {
             for (uint32_t i = 0; i < length; ++i) id.AppendChar(bytes[i]);
     }
     out = OpeningRules::PositionLine(static_cast<uint32_t>(GetPageStart()), id,
-                                     layout_->CurrentDocumentKey(), title);
+                                     page_.Layout()->CurrentDocumentKey(), title);
     return true;
 }
 

@@ -218,7 +218,7 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
         return false;
     }
     viewReplaced = view_ != kTextPage;
-    if (view_ == kTextPage && target >= 0 && layout_)
+    if (view_ == kTextPage && target >= 0 && page_.Layout())
         GoToPosition(static_cast<uint32_t>(target));
     return true;
 }
@@ -234,8 +234,8 @@ int64_t BookDocumentController::ResolvePositionArgument(const String* text) {
         return found.position;
     }
     // The start of the page shown (a position, as every caller uses the value).
-    if (!layout_) return -1;
-    const uint32_t start = layout_->CurrentPageStart();
+    if (!page_.Layout()) return -1;
+    const uint32_t start = page_.Layout()->CurrentPageStart();
     return start == PageLayout::kNone ? -1 : static_cast<int64_t>(start);
 }
 
@@ -362,14 +362,14 @@ void BookDocumentController::HideInputPanel() { SipShowIM(SIPF_OFF); }
 
 RecordPages::Place BookDocumentController::RecordPagePlace() {
     RecordPages::Place place;
-    if (surface_ && layoutGc_ == surface_) {
+    if (surface_ && page_.Gc() == surface_) {
         place.surface = surface_;
-        place.area = viewport_;
-        SurfaceViewport(place.area);
+        place.area = page_.Viewport();
+        page_.SurfaceViewport(place.area);
     }
     place.search = settings_ ? &settings_->rememberedSearch : nullptr;
     place.preview = settings_ && settings_->previewPane;
-    if (pageView_ && pageView_->Parent()) place.textPage = pageView_.get();
+    if (page_.View() && page_.View()->Parent()) place.textPage = page_.View();
     return place;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "reader/book_document_controller.h"
+#include "reader/page_presentation.h"
 #include "reader/book_document_controller_popups.h"
 #include "reader/file_messages.h"
 #include <new>
@@ -54,9 +55,27 @@ class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public FormListOwner,
                                               public RecordSetPageOwner,
                                               public FramePage,
-                                              public SpecialViewsHost {
+                                              public SpecialViewsHost,
+                                              public PagePresentationHost {
 public:
     explicit Wiring(BookDocumentController& c) : c_(c) {}
+
+    // What the laid-out page asks.
+    DrawingSurface* Surface() override { return c_.surface_; }
+    bool IsFrame() override { return c_.frames_.IsFrame(); }
+    Widget* FramePart() override { return c_.frames_.Part(); }
+    void GetLayoutOptions(LayoutSettings& out) override { c_.GetLayoutOptions(out); }
+    void LayoutConfigured(PageLayout& layout) override {
+        AnnotationFile* side = c_.sideFile_.File();
+        if (side && !layout.SetAnnotations(side) && !layout.Annotations()) c_.TakeOwnSideFile();
+        // The log hosts a file names at its start go to the log, with the items it logs.
+        layout.SetMetadataList(c_.log_);
+        // The forms' stored values come from the side file that proved to be this book's,
+        // before the first page builds the forms.
+        if (c_.forms_.RestorePending()) c_.RestoreFormState();
+        layout.SetFormList(c_.forms_.ForLayout());
+    }
+    void PageViewGoing(Node* view) override { c_.forms_.ForgetControlParent(view); }
 
     // What the cover, picture and audio pages ask.
     const Location& BookLocation() override { return c_.location_; }
@@ -65,49 +84,49 @@ public:
     ReaderSettings* Settings() override { return c_.settings_; }
     DocumentController& Document() override { return c_; }
     DrawingSurface* WindowSurface() override {
-        return c_.surface_ && c_.layoutGc_ == c_.surface_ ? c_.surface_ : nullptr;
+        return c_.surface_ && c_.page_.Gc() == c_.surface_ ? c_.surface_ : nullptr;
     }
-    bool ClientArea(Rect& out) override { return c_.SurfaceViewport(out); }
+    bool ClientArea(Rect& out) override { return c_.page_.SurfaceViewport(out); }
     int32_t ShownPageNumber() override {
-        if (!c_.layout_ || c_.layout_->CurrentPageStart() == PageLayout::kNone) return -1;
+        if (!c_.page_.Layout() || c_.page_.Layout()->CurrentPageStart() == PageLayout::kNone) return -1;
         return c_.GetPageNumber();
     }
     void FocusTextPage() override {
-        if (c_.pageView_ && c_.pageView_->Parent()) c_.pageView_->Focus();
+        if (c_.page_.View() && c_.page_.View()->Parent()) c_.page_.View()->Focus();
     }
 
     // What the frames ask of this controller's page.
     BookDocumentController& Controller() override { return c_; }
     AreaArray* PageLinkAreas() override { return c_.PageLinkAreas(); }
     void SelectPageMark(int32_t n) override {
-        c_.layout_->SetCurrentMark(static_cast<uint32_t>(n), false, true);
+        c_.page_.Layout()->SetCurrentMark(static_cast<uint32_t>(n), false, true);
         if (n < 0) {
-            if (c_.pageView_) c_.pageView_->ClearFocus();
-        } else if (c_.pageView_) {
-            c_.pageView_->Focus();
+            if (c_.page_.View()) c_.page_.View()->ClearFocus();
+        } else if (c_.page_.View()) {
+            c_.page_.View()->Focus();
         }
         if (c_.surface_) c_.surface_->InvalidateRect(nullptr);
     }
     bool FocusPageLink(bool forward) override { return c_.FocusPageLink(forward); }
-    bool PageHasKeys() override { return c_.pageView_ && c_.pageView_->IsFocused(); }
+    bool PageHasKeys() override { return c_.page_.View() && c_.page_.View()->IsFocused(); }
     int32_t FitPageHeight(int32_t width, int32_t height) override {
-        Size fitted = c_.layout_->FitHeightToContent(Size{width, height});
+        Size fitted = c_.page_.Layout()->FitHeightToContent(Size{width, height});
         return fitted.height < height ? fitted.height : height;
     }
-    void LayOutPageIn(const Rect& r) override { c_.LayOutIn(r); }
+    void LayOutPageIn(const Rect& r) override { c_.page_.LayOutIn(r); }
     void PaintPage() override { c_.PaintPage(); }
     bool GoFirstPage() override { return c_.GoToPage(1); }
     int32_t PageStart() override { return c_.GetPageStart(); }
-    bool TextPageShown() override { return c_.layout_ && c_.view_ == kTextPage; }
+    bool TextPageShown() override { return c_.page_.Layout() && c_.view_ == kTextPage; }
     Resource* Book() override { return c_.resource_; }
     uint32_t BuiltInPageId() override { return c_.location_.ResourceId(); }
-    TokenSource* PageSource() override { return c_.source_; }
+    TokenSource* PageSource() override { return c_.page_.Source(); }
     DrawingSurface* WindowSurface(Rect& area) override {
-        if (!c_.surface_ || c_.layoutGc_ != c_.surface_) return nullptr;
-        c_.SurfaceViewport(area);
+        if (!c_.surface_ || c_.page_.Gc() != c_.surface_) return nullptr;
+        c_.page_.SurfaceViewport(area);
         return c_.surface_;
     }
-    Rect Viewport() override { return c_.viewport_; }
+    Rect Viewport() override { return c_.page_.Viewport(); }
     int32_t UnitSize() override { return c_.settings_ ? c_.settings_->DefaultFontSize() : 16; }
     std::unique_ptr<BookDocumentController> MakeFrameController() override {
         std::unique_ptr<BookDocumentController> c(new (std::nothrow)
@@ -118,8 +137,7 @@ public:
         c->settings_ = c_.settings_;
         c->surface_ = c_.surface_;
         c->reader_ = c_.reader_;
-        c->layoutGc_ = c_.layoutGc_;
-        c->viewport_ = c_.viewport_;
+        c->page_.SetGraphics(c_.page_.Gc(), c_.page_.Viewport());
         // The book's forms and reading position are the window's own controller's.
         c->forms_.SetNoForms(true);
         return c;
@@ -127,8 +145,8 @@ public:
     bool ShowInFrame(BookDocumentController& c, uint32_t position) override {
         bool changed = c.resource_ != c_.resource_;
         if (!c.SetDocument(c_.resource_)) return false;
-        if (!c.OpenLocation(String(), changed, true) || !c.layout_ ||
-            !c.layout_->GoToPositionAsPageStart(position)) {
+        if (!c.OpenLocation(String(), changed, true) || !c.page_.Layout() ||
+            !c.page_.Layout()->GoToPositionAsPageStart(position)) {
             c.CloseDocument();
             return false;
         }

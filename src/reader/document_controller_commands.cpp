@@ -87,8 +87,8 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
     bool hasView = false;
     if (resource_) {
         if (view_ == kTextPage) {
-            view = pageView_.get();
-            hasView = layout_ != nullptr;
+            view = page_.View();
+            hasView = page_.Layout() != nullptr;
         } else if (view_ == kWordListView || view_ == kSearchHistoryView) {
             LookupListPages* pages = records_.ListPageShown() && reader_ ? reader_->ListPages() : nullptr;
             view = pages ? pages->Page() : nullptr;
@@ -164,7 +164,7 @@ int32_t BookDocumentController::NextAnnotationIndex() {
     int32_t page = GetPageStart();
     // Past the current page: an annotation opens on the page kept with it, where it may lie
     // anywhere, so one on the page shown would only bring that page back.
-    uint32_t pageEnd = page >= 0 && layout_ ? layout_->CurrentPageEnd() : PageLayout::kNone;
+    uint32_t pageEnd = page >= 0 && page_.Layout() ? page_.Layout()->CurrentPageEnd() : PageLayout::kNone;
     return sideFile_.NextIndex(page, pageEnd);
 }
 
@@ -186,7 +186,7 @@ bool BookDocumentController::OpenAnnotationLink(int32_t index) {
 bool BookDocumentController::PageStateForAnnotation(uint32_t& word, uint32_t& position,
                                                     std::vector<uint8_t>& state) {
     HistoryEntry entry;
-    if (view_ != kTextPage || !layout_ || !SaveHistoryState(entry, true) || entry.viewPosition < 0)
+    if (view_ != kTextPage || !page_.Layout() || !SaveHistoryState(entry, true) || entry.viewPosition < 0)
         return false;
     word = entry.viewWord;
     position = static_cast<uint32_t>(entry.viewPosition);
@@ -197,7 +197,7 @@ bool BookDocumentController::PageStateForAnnotation(uint32_t& word, uint32_t& po
 bool BookDocumentController::OpenAnnotation(int32_t index) {
     uint32_t start = 0, word = 0, position = 0;
     std::vector<uint8_t> state;
-    if (!sideFile_.PageOf(index, start, word, position, state) || !layout_) return false;
+    if (!sideFile_.PageOf(index, start, word, position, state) || !page_.Layout()) return false;
     const bool kept = !state.empty();
     bool pushed = false;
     PushHistoryAndNotify(pushed);
@@ -209,8 +209,8 @@ bool BookDocumentController::OpenAnnotation(int32_t index) {
         entry.viewWord = word;
         entry.viewPosition = static_cast<int32_t>(position);
         if (entry.state.WriteBytes(state.data(), state.size()) && OpenHistoryEntry(entry, true)) {
-            const uint32_t pageStart = layout_->CurrentPageStart();
-            const uint32_t pageEnd = layout_->CurrentPageEnd();
+            const uint32_t pageStart = page_.Layout()->CurrentPageStart();
+            const uint32_t pageEnd = page_.Layout()->CurrentPageEnd();
             if (pageStart != PageLayout::kNone && pageStart <= start &&
                 (pageEnd == PageLayout::kNone || start < pageEnd))
                 return true;
@@ -253,13 +253,13 @@ bool BookDocumentController::StartSpeech(const String& text) {
 
 bool BookDocumentController::SpeakText(bool continuing, uint32_t position) {
     if (!continuing && !PrepareSpeech(1)) return false;
-    if (!speech_ || !speech_->IsLoaded() || !source_) return false;
+    if (!speech_ || !speech_->IsLoaded() || !page_.Source()) return false;
     ByteStream& state = speech_->ReadingState();
     bool placed = false;
     if (continuing) {
-        placed = state.SetReadPosition(0) && source_->RestoreState(state);
+        placed = state.SetReadPosition(0) && page_.Source()->RestoreState(state);
     } else {
-        placed = source_->Start(position, true);
+        placed = page_.Source()->Start(position, true);
     }
     if (!placed) {
         speech_->Stop();
@@ -268,12 +268,12 @@ bool BookDocumentController::SpeakText(bool continuing, uint32_t position) {
     uint32_t pageStart = 0, pageEnd = 0;
     if (!PageRange(pageStart, pageEnd) || pageEnd == PageLayout::kNone) pageEnd = UINT32_MAX;
     SpeechChunk chunk;
-    CollectSpeechChunk(*source_, pageEnd, chunk);
+    CollectSpeechChunk(*page_.Source(), pageEnd, chunk);
     // The plug-in asks to turn the page when it has spoken this far.
     if (chunk.sentenceTarget >= 0) speech_->SetCallbackTarget(chunk.sentenceTarget);
     state.Clear();
-    source_->SaveState(state);
-    source_->Start(0, true);
+    page_.Source()->SaveState(state);
+    page_.Source()->Start(0, true);
     return !chunk.text.IsEmpty() && speech_->Speak(chunk.text);
 }
 

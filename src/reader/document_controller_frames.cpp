@@ -24,9 +24,9 @@ BookDocumentController& BookDocumentController::LinkController() {
 }
 
 bool BookDocumentController::FocusPageLink(bool forward) {
-    if (!layout_ || view_ != kTextPage || !pageView_ || !pageView_->Parent()) return false;
+    if (!page_.Layout() || view_ != kTextPage || !page_.View() || !page_.View()->Parent()) return false;
     AreaArray* marks = nullptr;
-    if (!layout_->GetCurrentBlockMarks(marks) || !marks) return false;
+    if (!page_.Layout()->GetCurrentBlockMarks(marks) || !marks) return false;
     int32_t n = marks->Count();
     int32_t found = -1;
     for (int32_t k = 0; k < n && found < 0; ++k) {
@@ -35,29 +35,14 @@ bool BookDocumentController::FocusPageLink(bool forward) {
         if (area && area->link) found = i;
     }
     if (found < 0) return false;
-    layout_->SetCurrentMark(static_cast<uint32_t>(found), false, true);
-    pageView_->Focus();
+    page_.Layout()->SetCurrentMark(static_cast<uint32_t>(found), false, true);
+    page_.View()->Focus();
     if (surface_) surface_->InvalidateRect(nullptr);
     return true;
 }
 
 AreaArray* BookDocumentController::PageLinkAreas() {
     AreaArray* marks = nullptr;
-    if (!layout_ || view_ != kTextPage || !layout_->GetCurrentBlockMarks(marks)) return nullptr;
+    if (!page_.Layout() || view_ != kTextPage || !page_.Layout()->GetCurrentBlockMarks(marks)) return nullptr;
     return marks;
 }
-
-void BookDocumentController::LayOutIn(const Rect& r) {
-    viewport_ = r;
-    if (!layout_) return;
-    uint32_t start = layout_->CurrentPageStart();
-    if (pageView_) {
-        Rect placed;
-        pageView_->AdjustRect(placed, r);  // lays the page out anew
-    } else {
-        layout_->SetViewport(r);
-        layout_->Relayout();
-    }
-    if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
-}
-
