@@ -47,7 +47,7 @@ public:
     // The last marked entry, opened.
     bool ToLast();
     // Walks back to the newest entry of another document; false when there is none (the
-    // position is left where it was).
+    // position is then at the oldest entry).
     bool FindOtherDocument();
     // From the entry found, opens the first that opens, going back.
     bool OpenFromFound();
