@@ -107,7 +107,7 @@ void BookDocumentController::Shutdown() {
     }
     frames_.Destroy();
     CloseDocument();
-    ReleaseSound();
+    views_.ReleaseSound();
     forms_.Clear();  // lets the last page's resource go with the loader still there
     FreeRetired();
     page_.Shutdown();
@@ -217,10 +217,10 @@ void BookDocumentController::CloseDocument() {
     SaveReadingPosition(true);
     // This document's forms go (persistent ones stay); their values are in the side file.
     forms_.CloseBook(resource_, page_.Layout() ? page_.Layout()->CurrentDocumentKey() : 0);
-    LeaveCover();
+    views_.LeaveCover();
     LeaveRecordSet();
-    LeaveImage();
-    LeaveAudio();
+    views_.LeaveImage();
+    views_.LeaveAudio();
     // The book script's record set reads this book's tables. The window's script forgets the
     // book: its timers stop and its globals (entries of sql_execute among them, which hold the
     // book's tables) go.
@@ -250,11 +250,11 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     // Leaving a page for another view keeps where the reader or listener was.
     if (view_ == kAudioView && !(anchor == current_)) {
         SaveAudioPosition();
-        LeaveAudio();
+        views_.LeaveAudio();
     }
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
-    if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
-    if (view_ == kImageView && !(anchor == current_)) LeaveImage();
+    if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) views_.LeaveCover();
+    if (view_ == kImageView && !(anchor == current_)) views_.LeaveImage();
     if (view_ == kRecordSetView || records_.ListPageShown()) {
         LeaveRecordSet();
         view_ = kTextPage;
@@ -274,7 +274,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
             return true;
         }
         // In a window a cover that cannot be shown gives way to the text.
-        if (!ShowCover()) {
+        if (!views_.ShowCover()) {
             current_.SetEmpty();
             view_ = kTextPage;
             return true;
@@ -284,7 +284,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
         return true;
     }
     if (OpeningRules::IsAudioAnchor(anchor)) {
-        if (!(view_ == kAudioView && anchor == current_) && !ShowAudio()) return false;
+        if (!(view_ == kAudioView && anchor == current_) && !views_.ShowAudio()) return false;
         current_.Assign(anchor);
         view_ = kAudioView;
         return true;
@@ -293,7 +293,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (Location::HasDollar(anchor) && Location::GetDollarValue(anchor, record)) {
         if (record < 0 || record > INT32_MAX) return false;
         if (!(view_ == kImageView && anchor == current_) &&
-            !ShowImage(static_cast<int32_t>(record)))
+            !views_.ShowImage(static_cast<int32_t>(record)))
             return false;
         current_.Assign(anchor);
         view_ = kImageView;

@@ -39,16 +39,12 @@ class BookActionBridge;
 class ConfigurationStore;
 class LinkTarget;
 class GraphicsContext;
-class IndexQuery;
 class IndexRecordSet;
 class LayoutEngineFactory;
-class LayoutFormList;
-class CoverView;
 class DatabaseScriptHost;
 class ScriptContext;
 class PageLayout;
 class Resource;
-class TokenSource;
 struct LayoutSettings;
 
 // The book's key handlers (links named by their NAME attribute, collected with the frame set).
@@ -443,23 +439,16 @@ private:
     // Replaced page views and layouts are parked, not deleted: the view that asked for the
     // navigation may still be running. They go at the start of the next navigation.
     void FreeRetired();
-    bool ShowCover() { return views_.ShowCover(); }
-    void LeaveCover() { views_.LeaveCover(); }
     bool SaveAudioPosition();
     // A generated page ("$fvtsql", "$fvtindex", "$fvtideo") over the document's tables; false
     // when the link names none.
     bool ShowRecordSet(const String& anchor);
-    bool ShowImage(int32_t record) { return views_.ShowImage(record); }
-    void LeaveImage() { views_.LeaveImage(); }
     void LeaveRecordSet();
     // The view shown in the page's place (cover, picture, audio page, record set); null on the
     // text page.
     Node* ViewOverPage() const;
     // Places that view anew when the surface's area changed (the screen turned).
     void FitViewOverPage();
-    bool ShowAudio() { return views_.ShowAudio(); }
-    void LeaveAudio() { views_.LeaveAudio(); }
-    void ReleaseSound() { views_.ReleaseSound(); }
     // The audio page's place (track, second and playlist) in the side file and the history.
     bool WriteAudioPosition();
     bool RestoreAudioPosition();

@@ -153,9 +153,9 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
         if (view_ == kTextPage && current_.IsEmpty()) SaveReadingPosition(false);
         if (view_ == kAudioView) SaveAudioPosition();
         // Replaced views are parked: the one that asked may still be running.
-        LeaveCover();
+        views_.LeaveCover();
         LeaveRecordSet();
-        LeaveImage();
+        views_.LeaveImage();
     }
     current_.SetEmpty();
     view_ = kTextPage;
