@@ -19,6 +19,7 @@
 #include "reader/document_frames.h"
 #include "reader/book_forms.h"
 #include "reader/book_side_file.h"
+#include "reader/custom_links.h"
 #include "reader/document_history.h"
 #include "reader/page_presentation.h"
 #include "reader/page_view_host.h"
@@ -339,7 +340,9 @@ public:
     // Adds the pending link to the source's side file; index receives the annotation. A
     // failure leaves the side file as it was (a note keeps its text and link).
     bool AddRedirectAnnotation(int32_t& index);
-    bool IsWaitingForLinkTarget() const override { return link_.kind != kLinkNone; }
+    bool IsWaitingForLinkTarget() const override {
+        return links_.Pending() != CustomLinks::kNone;
+    }
     // The text a link to the marked target carries ("##-pos" and the page start within the
     // book, else the redirect by the target's database name).
     bool LinkTextForTarget(String& out) const;
@@ -562,19 +565,7 @@ private:
     DocumentFrames frames_;
 
     // A custom link in progress: its source and, once marked, its target.
-    struct CustomLink {
-        LinkKind kind = kLinkNone;
-        HistoryEntry source;
-        uint32_t start = 0;
-        uint32_t end = 0;
-        String text;
-        int32_t note = -1;
-        bool targetSet = false;
-        HistoryEntry target;
-        String title;
-        String targetName;  // the target book's database name
-    };
-    CustomLink link_;
+    CustomLinks links_;
     // The state shown, for a link's end (the history's mark for its next entry stays).
     bool SaveLinkState(HistoryEntry& entry);
 };
