@@ -1,4 +1,5 @@
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_wiring.h"
 #include "reader/book_document_controller_popups.h"
 #include "reader/file_messages.h"
 
@@ -42,33 +43,6 @@
 #include "script/script_heap.h"
 
 namespace {
-// The drawing surface's child that has the controller paint the page under the other widgets.
-class PagePaintNode : public Widget {
-public:
-    explicit PagePaintNode(BookDocumentController& controller) : controller_(controller) {}
-    void Redraw(const Rect* area) override {
-        controller_.PaintPage();
-        Widget::Redraw(area);
-    }
-    // The page covers the whole surface.
-    bool HitTest(const Rect&) override { return true; }
-    // Under every other child: drawn first and the last to be offered the pen, so that a tap
-    // reaches the page view element (and its links) and the views shown over the page.
-    int32_t ZOrder() const override { return kPageZOrder; }
-    static constexpr int32_t kPageZOrder = 127;
-    // A tap that reaches this node (nothing above took it) is the page element's.
-    bool HandleEvent(InputEvent& event) override {
-        PositionViewElement* page = controller_.PageView();
-        return event.IsPen() && page && page->Parent() && page->HandleEvent(event);
-    }
-
-private:
-    BookDocumentController& controller_;
-};
-
-}  // namespace
-
-namespace {
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kBookmarksPage = 3;
 // The settings flag that allows a book's side file.
@@ -77,26 +51,17 @@ constexpr uint32_t kCouldNotOpen = 5028;
 constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
 constexpr uint32_t kNoAnnotation = 5263;
-// Reads at most this many contents references through enclosing books.
-constexpr int32_t kContentsDepth = 8;
 }  // namespace
 
-// The databases a book script opens by name, through the window's loader.
-class BookDocumentController::Databases final : public LoaderDatabaseOpener {
-public:
-    using LoaderDatabaseOpener::LoaderDatabaseOpener;
-};
-
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
-    : heap_(heap), layoutForms_(new(std::nothrow) LayoutFormList(forms_)) {
-    forms_.SetOwner(this);
-    // The forms' check boxes and drop-down arrows are icons: in the screen's size, as the
-    // controls drawn with the page's text are.
-    IconHost formIcons;
-    formIcons.dpi = IsHighResolution() ? 192 : 96;
-    forms_.SetUiContext(formIcons);
-    frames_.reset(new (std::nothrow) FrameSet(this));
-    if (frames_) frames_->Root().SetViews(this);
+    : wiring_(new Wiring(*this)),
+      heap_(heap),
+      page_(*wiring_, viewHost_),
+      records_(*wiring_),
+      history_(*wiring_),
+      forms_(*wiring_),
+      views_(*wiring_),
+      frames_(*wiring_) {
 }
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
@@ -140,16 +105,13 @@ void BookDocumentController::Shutdown() {
         runStore_->Flush();
         runStore_ = nullptr;
     }
-    CloseFrames();
-    frames_.reset();
+    frames_.Destroy();
     CloseDocument();
-    ReleaseSound();
-    forms_.Clear(0);  // lets the last page's resource go with the loader still there
+    views_.ReleaseSound();
+    forms_.Clear();  // lets the last page's resource go with the loader still there
     FreeRetired();
-    if (paintNode_) paintNode_->Detach();
-    paintNode_.reset();
-    canvas_.reset();
-    history_.Clear();
+    page_.Shutdown();
+    history_.Entries().Clear();
     if (script_) ScriptGlobal::ClearHandlers(script_.get());
     script_.reset();
     actions_.reset();
@@ -161,230 +123,45 @@ void BookDocumentController::Shutdown() {
 
 // --- the current document -------------------------------------------------------------------
 
-void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
-    layoutGc_ = gc;
-    viewport_ = viewport;
-}
-
-bool BookDocumentController::MakeLayout() {
-    DropLayout();
-    if (!layoutGc_ && surface_ && surface_->Window() && !frameFlag_) {
-        // In the program the page is measured and drawn on the window's own surface; before
-        // the window has its size the screen's work area stands in.
-        layoutGc_ = surface_;
-        if (!SurfaceViewport(viewport_)) Screen::GetWorkArea(viewport_);
-        viewport_.x = viewport_.y = 0;
-    }
-    if (!resource_ || !layoutGc_) return false;
-    if (!resource_->CreateLayout(source_, &layout_) || !layout_) {
-        DropLayout();
-        return false;
-    }
-    LayoutSettings settings;
-    GetLayoutOptions(settings);
-    layout_->SetGraphics(layoutGc_);
-    if (surface_) layout_->SetDisplay(surface_->Display());
-    layout_->Configure(settings);
-    layout_->SetViewport(viewport_);
-    if (annotations_ && !layout_->SetAnnotations(annotations_) && !layout_->Annotations())
-        TakeOwnSideFile();
-    // The log hosts a file names at its start go to the log, with the items it logs.
-    layout_->SetMetadataList(log_);
-    // The forms' stored values come from the side file that proved to be this book's, before
-    // the first page builds the forms.
-    if (restoreFormsPending_) {
-        restoreFormsPending_ = false;
-        RestoreFormState();
-    }
-    layout_->SetFormList(layoutForms_.get());
-    // The element shows the page in the window's tree; a frame's controller draws through its
-    // frame, and its element lies in the frame's window part, where the pen finds its links.
-    bool inTree = surface_ && layoutGc_ == surface_ && !frameFlag_;
-    Widget* framePart = surface_ && layoutGc_ == surface_ && frameFlag_ ? FramePart() : nullptr;
-    pageView_.reset(new (std::nothrow) PositionViewElement(&viewHost_));
-    // Form controls open their lists over the window's surface. In the tree they live under
-    // the element: the pen finds them above the page, their unused keys reach the page, and
-    // their scrollIntoView turns it.
-    Node* controlParent = surface_;
-    if ((inTree || framePart) && pageView_) controlParent = pageView_.get();
-    layout_->SetControlContext(surface_, controlParent);
-    if (pageView_) {
-        // The element covers the page: the pen finds its links there. Placed before the layout
-        // is attached, which is laid out for this viewport already; then it gives the layout
-        // the reader's settings (margins, columns, the look of links) before the first page.
-        Rect placed;
-        pageView_->AdjustRect(placed, viewport_);
-        pageView_->AttachLayout(layout_);
-        pageView_->ApplySettings();
-    }
-    if (!layout_->Start()) {
-        DropLayout();
-        return false;
-    }
-    // A frame's controller paints through its frame's window part instead.
-    if (inTree) {
-        if (!paintNode_) {
-            paintNode_.reset(new (std::nothrow) PagePaintNode(*this));
-            if (paintNode_ && !paintNode_->SetParent(surface_)) paintNode_.reset();
-        }
-        // The element takes the keys of the page.
-        if (pageView_ && pageView_->SetParent(surface_)) pageView_->Focus();
-    } else if (framePart && pageView_) {
-        pageView_->SetParent(framePart);  // the window's own page keeps the keys
-    }
-    return true;
-}
-
-bool BookDocumentController::SurfaceViewport(Rect& out) const {
-    RECT client{};
-    if (!surface_ || !surface_->Window() || !GetClientRect(surface_->Window(), &client))
-        return false;
-    Rect r = Rect::FromWinRect(client);
-    if (r.width <= 0 || r.height <= 0) return false;
-    out = r;
-    return true;
-}
-
 void BookDocumentController::PaintPage() {
     FitViewOverPage();
-    if (!layout_ || view_ != kTextPage || !layoutGc_) return;
+    if (!page_.Layout() || view_ != kTextPage || !page_.Gc()) return;
     Rect now;
-    if (framed_ && layoutGc_ == surface_ && SurfaceViewport(now) && RectDiffers(now, pageArea_)) {
-        LayOutFrames(now);  // the window changed size: the frames share the new area
-    } else if (!framed_ && !frameFlag_ && layoutGc_ == surface_ && SurfaceViewport(now) &&
-               RectDiffers(now, viewport_)) {
+    const bool onSurface = page_.Gc() == surface_;
+    if (frames_.Framed() && onSurface && page_.SurfaceViewport(now) &&
+        RectDiffers(now, frames_.PageArea())) {
+        frames_.LayOutFrames(now);  // the window changed size: the frames share the new area
+    } else if (!frames_.Framed() && !frames_.IsFrame() && onSurface &&
+               page_.SurfaceViewport(now) && RectDiffers(now, page_.Viewport())) {
         // The window changed size: the same text starts the page laid out anew.
-        uint32_t start = layout_->CurrentPageStart();
-        viewport_ = now;
-        if (pageView_ && surface_ && pageView_->Parent() == surface_) {
-            // Through the surface, whose docked bars (the position bar) take their strips
-            // first: the page is laid out anew in what is left, so no line lies under a bar.
-            surface_->OnSize();
-        } else if (pageView_) {
-            Rect placed;
-            pageView_->AdjustRect(placed, viewport_);  // the element lays the page out anew
-        } else {
-            layout_->SetViewport(viewport_);
-            layout_->Relayout();
-        }
-        if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
+        page_.Resize(now);
     }
-    if (!canvas_) {
-        canvas_.emplace(layoutGc_);
-        // The program's own icons (the table arrows), in the screen's size.
-        IconHost icons;
-        icons.dpi = IsHighResolution() ? 192 : 96;
-        canvas_->SetIconHost(icons);
-    }
-    layout_->SetCanvas(&*canvas_);
-    layout_->PaintCurrentPage(true);
-    if (pageView_) pageView_->RepaintFocus();
-    // The next page is laid out ahead, so that PageDown shows it at once.
-    if (layout_->CanStepForward()) layout_->PrerenderAhead();
+    page_.Paint();
 }
 
 void BookDocumentController::ResetViewElement() {
-    if (pageView_ && layout_) pageView_->ClearFocus();
+    if (page_.View() && page_.Layout()) page_.View()->ClearFocus();
 }
 
 bool BookDocumentController::MarkWordAt(Point p) {
-    if (!pageView_ || view_ != kTextPage || !layout_) return false;
-    return pageView_->MarkWordAt(p);
+    if (!page_.View() || view_ != kTextPage || !page_.Layout()) return false;
+    return page_.View()->MarkWordAt(p);
 }
 
 bool BookDocumentController::ShowFoundText(uint32_t start, uint32_t end) {
     if (!GoToPosition(start)) return false;
-    if (!pageView_ || view_ != kTextPage) return true;
+    if (!page_.View() || view_ != kTextPage) return true;
     // Drawn with the page at the next paint.
-    pageView_->ShowSelection(start, end);
+    page_.View()->ShowSelection(start, end);
     Invalidate(true);
     return true;
 }
 
-void BookDocumentController::DropLayout() {
-    // Forms that outlive the page no longer place or draw their controls under its element.
-    if (pageView_ && layoutForms_) layoutForms_->ForgetControlParent(pageView_.get());
-    if (resource_ && (layout_ || source_ || pageView_)) {
-        Retired old;
-        old.resource = resource_;
-        old.source = source_;
-        old.layout = layout_;
-        old.view = std::move(pageView_);
-        // Out of the widget tree now; deleted later (it may be running).
-        if (old.view) old.view->Detach();
-        bool parked = false;
-        try {
-            retired_.push_back(std::move(old));
-            resource_->AddRef();
-            parked = true;
-        } catch (const std::bad_alloc&) {
-        }
-        if (!parked) {
-            old.view.reset();
-            resource_->DestroyLayout(source_, layout_);
-        }
-    }
-    pageView_.reset();
-    layout_ = nullptr;
-    source_ = nullptr;
-}
-
-bool BookDocumentController::ShowCover() {
-    // Outside a window there is nothing to draw: the cover counts as shown.
-    if (!surface_ || layoutGc_ != surface_) return true;
-    if (cover_) return true;
-    if (!resource_) return false;
-    int32_t record = OpeningRules::CoverRecord(resource_->GetDocument());
-    ImageObject* image = record > 0 ? ImageObject::FromRecord(resource_, &location_, record) : nullptr;
-    if (!image) return false;
-    auto* picture = new (std::nothrow) BookPicture(image);
-    if (!picture) {
-        image->Release();
-        return false;
-    }
-    cover_.reset(new (std::nothrow) CoverView(surface_, reader_ ? reader_->GetLink() : nullptr));
-    if (!cover_ || cover_->SetPicture(picture)) {  // true: no picture taken
-        cover_.reset();
-        return false;
-    }
-    // A book's cover sits on black.
-    cover_->SetBackgroundColor(0);
-    if (!cover_->SetParent(surface_)) {
-        cover_.reset();
-        return false;
-    }
-    Rect placed;
-    cover_->AdjustRect(placed, viewport_);
-    cover_->Focus();
-    return true;
-}
-
-void BookDocumentController::LeaveCover() {
-    if (!cover_) return;
-    // The cover may be the caller (its keys leave it): out of the tree now, deleted later.
-    cover_->Detach();
-    try {
-        retiredCovers_.push_back(std::move(cover_));
-    } catch (const std::bad_alloc&) {
-        cover_.reset();
-    }
-    cover_.reset();
-    if (pageView_ && pageView_->Parent()) pageView_->Focus();
-}
-
 void BookDocumentController::FreeRetired() {
-    FreeFrameControllers();
-    retiredCovers_.clear();
-    retiredRecordSets_.clear();
-    retiredImages_.clear();
-    FreeRetiredAudio();
-    std::vector<Retired> old;
-    old.swap(retired_);
-    for (Retired& r : old) {
-        r.view.reset();
-        if (r.layout || r.source) r.resource->DestroyLayout(r.source, r.layout);
-        r.resource->Release();
-    }
+    frames_.FreeRetired();
+    records_.FreeRetired();
+    views_.FreeRetired();
+    page_.FreeRetired();
 }
 
 bool BookDocumentController::SetDocument(Resource* document) {
@@ -398,18 +175,17 @@ bool BookDocumentController::SetDocument(Resource* document) {
     current_.SetEmpty();
     view_ = kTextPage;
     keepStoredPosition_ = false;
-    lastFramesetPosition_ = -1;
+    frames_.Forget();
     readyNoticePending_ = true;
     // Only a book file of the reader's own has a side file; the loader keeps the one registry.
     // A frame's controller shows part of the window's book: the side file is the window's.
     // The reader's settings may forbid side files altogether.
     bool sideFiles = !settings_ || settings_->flags[kSideFileFlag] != 0;
-    if (sideFiles && loader_ && !frameFlag_ && !location_.IsInternal() &&
+    if (sideFiles && loader_ && !frames_.IsFrame() && !location_.IsInternal() &&
         location_.Kind() != Location::kDatabase && document->GetKind() != 1) {
-        document->AddRef();  // the loader releases the reference it is given
-        annotations_ = loader_->OpenAnnotationFile(document);
+        sideFile_.Open(loader_, document);
     }
-    if (settings_ && !frameFlag_ && location_.IsFileKind()) {
+    if (settings_ && !frames_.IsFrame() && location_.IsFileKind()) {
         String text;
         // Stored at once: after a crash the settings still name the book last opened.
         if (location_.ToString(text, true) && !(text == settings_->LastBook())) {
@@ -419,28 +195,20 @@ bool BookDocumentController::SetDocument(Resource* document) {
     }
     // The book script's queries read the tables of the document shown.
     if (databaseHost_) databaseHost_->SetQueryResource(document);
-    restoreFormsPending_ = true;
-    MakeLayout();
-    if (restoreFormsPending_) {  // no layout yet
-        restoreFormsPending_ = false;
-        RestoreFormState();
-    }
+    forms_.ExpectRestore();
+    page_.Make();
+    if (forms_.RestorePending()) RestoreFormState();  // no layout yet
     return true;
 }
 
 void BookDocumentController::TakeOwnSideFile() {
     // The side file under the book's base name is another book's: it stays as it is, and this
     // book gets one of its own beside it.
-    annotations_->Release();
-    annotations_ = nullptr;
-    if (!loader_ || !resource_) return;
-    resource_->AddRef();  // the loader releases the reference it is given
-    annotations_ = loader_->OpenAnnotationFile(resource_, true);
-    if (annotations_ && layout_ && !layout_->SetAnnotations(annotations_) &&
-        !layout_->Annotations()) {
-        annotations_->Release();
-        annotations_ = nullptr;
-    }
+    sideFile_.Drop();
+    sideFile_.Open(loader_, resource_, true);
+    if (sideFile_.File() && page_.Layout() && !page_.Layout()->SetAnnotations(sideFile_.File()) &&
+        !page_.Layout()->Annotations())
+        sideFile_.Drop();
 }
 
 void BookDocumentController::CloseDocument() {
@@ -448,33 +216,23 @@ void BookDocumentController::CloseDocument() {
     if (!resource_) return;
     SaveReadingPosition(true);
     // This document's forms go (persistent ones stay); their values are in the side file.
-    if (!noForms_) {
-        uint32_t key = layout_ ? layout_->CurrentDocumentKey() : 0;
-        forms_.Clear(key ? key : 0xFFFFFFFFu);
-    }
-    // The list's forms table is the book's: holding it would keep the closed book open. The
-    // values were written just above.
-    if (forms_.OwnerResource() == resource_) forms_.Clear(0);
-    LeaveCover();
+    forms_.CloseBook(resource_, page_.Layout() ? page_.Layout()->CurrentDocumentKey() : 0);
+    views_.LeaveCover();
     LeaveRecordSet();
-    LeaveImage();
-    LeaveAudio();
+    views_.LeaveImage();
+    views_.LeaveAudio();
     // The book script's record set reads this book's tables. The window's script forgets the
     // book: its timers stop and its globals (entries of sql_execute among them, which hold the
     // book's tables) go.
     ClearGlobalRecordSet();
-    if (script_ && !frameFlag_ && location_.Kind() != Location::kDatabase) {
+    if (script_ && !frames_.IsFrame() && location_.Kind() != Location::kDatabase) {
         ScriptGlobal::ClearHandlers(script_.get());
         script_->ClearGlobal();
     }
     if (databaseHost_) databaseHost_->SetQueryResource(nullptr);
-    DropLayout();
+    page_.Drop();
     // The side file always goes with its book, so that nothing writes into it afterwards.
-    if (annotations_) {
-        annotations_->Flush();
-        annotations_->Release();
-        annotations_ = nullptr;
-    }
+    sideFile_.Close();
     Resource* old = resource_;
     resource_ = nullptr;
     old->Release();
@@ -492,12 +250,12 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     // Leaving a page for another view keeps where the reader or listener was.
     if (view_ == kAudioView && !(anchor == current_)) {
         SaveAudioPosition();
-        LeaveAudio();
+        views_.LeaveAudio();
     }
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
-    if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) LeaveCover();
-    if (view_ == kImageView && !(anchor == current_)) LeaveImage();
-    if (view_ == kRecordSetView || listPageShown_) {
+    if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) views_.LeaveCover();
+    if (view_ == kImageView && !(anchor == current_)) views_.LeaveImage();
+    if (view_ == kRecordSetView || records_.ListPageShown()) {
         LeaveRecordSet();
         view_ = kTextPage;
     }
@@ -516,7 +274,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
             return true;
         }
         // In a window a cover that cannot be shown gives way to the text.
-        if (!ShowCover()) {
+        if (!views_.ShowCover()) {
             current_.SetEmpty();
             view_ = kTextPage;
             return true;
@@ -526,7 +284,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
         return true;
     }
     if (OpeningRules::IsAudioAnchor(anchor)) {
-        if (!(view_ == kAudioView && anchor == current_) && !ShowAudio()) return false;
+        if (!(view_ == kAudioView && anchor == current_) && !views_.ShowAudio()) return false;
         current_.Assign(anchor);
         view_ = kAudioView;
         return true;
@@ -535,7 +293,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (Location::HasDollar(anchor) && Location::GetDollarValue(anchor, record)) {
         if (record < 0 || record > INT32_MAX) return false;
         if (!(view_ == kImageView && anchor == current_) &&
-            !ShowImage(static_cast<int32_t>(record)))
+            !views_.ShowImage(static_cast<int32_t>(record)))
             return false;
         current_.Assign(anchor);
         view_ = kImageView;
@@ -544,7 +302,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (hasAnchor && anchor[0] == u'$') return false;  // an unknown generated page
     current_.SetEmpty();
     view_ = kTextPage;
-    if (!hasAnchor || !layout_) return true;
+    if (!hasAnchor || !page_.Layout()) return true;
     int64_t position = Location::GetAnchorPosition(anchor);
     if (position >= 0) return GoToPosition(static_cast<uint32_t>(position));
     String link;
@@ -568,7 +326,7 @@ BookDocumentController::AnchorTarget BookDocumentController::ResolveAnchorName(
         LookupReference(marked.Data(), marked.Length(), link))
         return kAnchorReference;
     DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
-    if (dynamic_cast<HtmlTokenizer*>(source_) && FindAnchorName(document, name, position))
+    if (dynamic_cast<HtmlTokenizer*>(page_.Source()) && FindAnchorName(document, name, position))
         return kAnchorInText;
     return kAnchorNone;
 }
@@ -576,90 +334,12 @@ BookDocumentController::AnchorTarget BookDocumentController::ResolveAnchorName(
 // --- generated pages ------------------------------------------------------------------------
 
 bool BookDocumentController::ShowRecordSet(const String& anchor) {
-    if (!resource_) return false;
-    String body;
-    body.AssignSub(anchor, 1, -1);
-    RecordSetShown shown;
-    shown.tables.reset(new (std::nothrow) RecordSetTables(resource_));
-    if (!shown.tables) return false;
-    String location;
-    shown.page = RecordSetPage::Open(body, shown.tables.get(), this, location);
-    return AttachRecordSetPage(std::move(shown));
+    return resource_ && records_.ShowLink(resource_, anchor, RecordPagePlace());
 }
 
 void BookDocumentController::LeaveRecordSet() {
-    LeaveRequestPages();
-    if (!recordSet_.page) return;
-    // The page may be the caller (its entry opened a position): deleted at the next navigation.
-    recordSet_.page->ViewNode().Detach();
-    try {
-        retiredRecordSets_.push_back(std::move(recordSet_));
-    } catch (const std::bad_alloc&) {
-        recordSet_ = RecordSetShown();
-    }
-    recordSet_ = RecordSetShown();
-    if (pageView_ && pageView_->Parent()) pageView_->Focus();
-}
-
-namespace {
-
-// A book picture's data as the image view reads it (the picture keeps its record open).
-class ImageObjectData final : public ImageData {
-public:
-    explicit ImageObjectData(ImageObject* image) : image_(image) {}
-    ~ImageObjectData() { image_->Release(); }
-    ImageObjectData(const ImageObjectData&) = delete;
-    ImageObjectData& operator=(const ImageObjectData&) = delete;
-
-    bool OpenData(const uint8_t** bytes, uint32_t* length) override {
-        DataHandle* source = image_->Source();
-        return source && source->GetData(*bytes, *length) && *bytes;
-    }
-    void ReleaseData() override {
-        if (DataHandle* source = image_->Source()) source->DropData();
-    }
-
-private:
-    ImageObject* image_;
-};
-
-}  // namespace
-
-bool BookDocumentController::ShowImage(int32_t record) {
-    if (!resource_) return false;
-    ImageObject* picture = ImageObject::FromRecord(resource_, &location_, record);
-    if (!picture) return false;
-    ImageObjectData data(picture);
-    if (!surface_ || layoutGc_ != surface_) return true;
-    std::unique_ptr<ImageView> view(new (std::nothrow)
-                                        ImageView(surface_->AsDrawSurface(), reader_, record));
-    if (!view || view->LoadImage(&data)) return false;  // true: not loaded
-    LeaveImage();
-    uint32_t background = 0xFFFFFF;
-    if (settings_) settings_->GetBackgroundColour(background);
-    view->SetBackgroundColor(background);
-    if (layout_ && layout_->CurrentPageStart() != PageLayout::kNone)
-        view->SetPageNumber(GetPageNumber());
-    if (!ShowOverPage(*view)) return false;
-    image_ = std::move(view);
-    return true;
-}
-
-void BookDocumentController::LeaveImage() {
-    if (!image_) return;
-    // The view may be the caller (its keys go back): deleted at the next navigation.
-    image_->Detach();
-    try {
-        retiredImages_.push_back(std::move(image_));
-    } catch (const std::bad_alloc&) {
-        image_.reset();
-    }
-    image_.reset();
-    if (pageView_ && pageView_->Parent()) pageView_->Focus();
-}
-
-void BookDocumentController::PostHistoryBack() {
-    if (reader_) reader_->PostCommand(Cmd::kBack);
+    // The text page takes the keys back.
+    if (records_.Leave(surface_) && page_.View() && page_.View()->Parent()) page_.View()->Focus();
 }
 
 bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
@@ -676,19 +356,6 @@ bool BookDocumentController::OpenDocumentLocation(const String& location) {
     target.CopyFrom(location_);
     target.SetAnchor(location);
     return NavigateTo(target);
-}
-
-void BookDocumentController::ShowPopupText(const String& text) {
-    if (reader_) reader_->ShowPopupPage(text, 2, Point{});
-}
-
-bool BookDocumentController::ShowIndexEntries(IndexSource* table, const String& heading,
-                                              const std::vector<uint32_t>& entries,
-                                              bool keysOnly, const String& globalName) {
-    // The links name the entries in the book's own location: followed, they open there.
-    String book;
-    if (!reader_ || !table || !location_.ToString(book, true)) return false;
-    return reader_->ShowIndexEntries(*table, heading, entries, keysOnly, book, globalName);
 }
 
 // --- opening --------------------------------------------------------------------------------
@@ -711,7 +378,7 @@ bool BookDocumentController::ActivateLink(const String& url) {
 bool BookDocumentController::AnchorFound(const String& anchor) {
     // Only a name after '#' in the text page can miss; positions and generated pages are
     // checked where they open.
-    if (!layout_ || view_ != kTextPage || !Location::HasAnchor(anchor) ||
+    if (!page_.Layout() || view_ != kTextPage || !Location::HasAnchor(anchor) ||
         Location::HasPositionAnchor(anchor) || Location::HasDollar(anchor))
         return true;
     String link;
@@ -732,9 +399,9 @@ bool BookDocumentController::NavigateTo(Location& location) {
     FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);
-    uint32_t oldMode = history_.GetMode();
+    uint32_t oldMode = history_.Entries().GetMode();
     bool setMode = oldMode == NavigationHistory::kRecord;
-    if (setMode) history_.SetMode(NavigationHistory::kRecordNext);
+    if (setMode) history_.Entries().SetMode(NavigationHistory::kRecordNext);
     bool pushed = false;
     PushHistoryAndNotify(pushed);
     bool shown = false;
@@ -753,11 +420,11 @@ bool BookDocumentController::NavigateTo(Location& location) {
             document->Release();
         }
     }
-    if (setMode) history_.SetMode(oldMode);
+    if (setMode) history_.Entries().SetMode(oldMode);
     if (!shown) {
         if (!handled) ReportFailure(location);
         // A failed open leaves the history as it was before.
-        if (pushed) history_.UndoPush();
+        if (pushed) history_.Entries().UndoPush();
     }
     return shown;
 }
@@ -773,7 +440,7 @@ void BookDocumentController::ReportFailure(const Location& location) {
 }
 
 bool BookDocumentController::OpenBuiltInPage(uint32_t id) {
-    if (id == kBookmarksPage && !(annotations_ && annotations_->BookmarkCount() > 0)) {
+    if (id == kBookmarksPage && !(sideFile_.File() && sideFile_.File()->BookmarkCount() > 0)) {
         reports_.push_back(kNoAnnotation);
         if (reader_)
             reader_->MessageBoxById(static_cast<int32_t>(kInformationCaption), kNoAnnotation,
@@ -806,10 +473,10 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
         OpeningFacts facts;
         facts.anchor.Assign(anchor);
         facts.restore = restore;
-        if (annotations_) {
+        if (sideFile_.File()) {
             facts.hasSideFile = true;
-            facts.audioLast = annotations_->GetAudioLast();
-            facts.hasSavedPosition = OpeningRules::HasSavedPosition(*annotations_);
+            facts.audioLast = sideFile_.File()->GetAudioLast();
+            facts.hasSavedPosition = OpeningRules::HasSavedPosition(*sideFile_.File());
             String link;
             facts.hasStart = LookupReference(u"start", 5, link);
             facts.hasCover = OpeningRules::HasCover(document->GetDocument());
@@ -825,12 +492,8 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
             return false;
         }
     }
-    if (annotations_) {
-        annotations_->SetOpenCount(annotations_->GetOpenCount() + 1);
-        // Minutes alone: the library sorts on this word.
-        annotations_->SetReadingTime(NowUnixMinutesUtc());
-        annotations_->Flush();
-    }
+    // Minutes alone: the library sorts on this word.
+    sideFile_.CountOpening(NowUnixMinutesUtc());
     if (!keep && restore && (chosen.IsEmpty() || OpeningRules::IsAudioAnchor(chosen)))
         RestoreReadingPosition();
     // A sound file is its own one-track playlist, unless its stored place restored one.
@@ -845,90 +508,55 @@ bool BookDocumentController::RestoreReadingPosition() {
     if (view_ == kAudioView) return RestoreAudioPosition();
     if (view_ != kTextPage && view_ != kAudioView) return false;
     bool restored = false;
-    if (annotations_) {
+    if (sideFile_.File()) {
         HistoryEntry entry;
         entry.location.CopyFrom(location_);
         entry.location.SetAnchor(current_);
-        std::vector<uint8_t> state;
-        uint32_t word = 0, position = 0;
-        bool found = OpeningRules::IsAudioAnchor(current_)
-                         ? annotations_->GetAudioPosition(&word, &position, &state)
-                         : annotations_->GetReadingPosition(&word, &position, &state);
-        if (found && word != 0 && position != 0) {
-            entry.viewWord = word;
-            entry.viewPosition = static_cast<int32_t>(position);
-            if (!state.empty()) entry.state.WriteBytes(state.data(), state.size());
+        if (sideFile_.ReadPlace(OpeningRules::IsAudioAnchor(current_), entry))
             restored = view_ == kAudioView || OpenHistoryEntry(entry, true);
-        }
     }
     if (!restored && view_ == kTextPage) {
-        if (layout_) layout_->GoToPage(1);
-        uint32_t mode = history_.GetMode();
-        history_.SetMode(NavigationHistory::kDoNotRecord);
+        if (page_.Layout()) page_.Layout()->GoToPage(1);
+        uint32_t mode = history_.Entries().GetMode();
+        history_.Entries().SetMode(NavigationHistory::kDoNotRecord);
         GoToStart();
-        history_.SetMode(mode);
+        history_.Entries().SetMode(mode);
         // The stored position stays until the reader moves.
-        keepStoredPosition_ = annotations_ != nullptr;
+        keepStoredPosition_ = sideFile_.File() != nullptr;
         Invalidate(true);
     }
     return restored;
 }
 
 bool BookDocumentController::SaveAudioPosition() {
-    if (!annotations_) return false;
+    if (!sideFile_.File()) return false;
     if (WriteAudioPosition()) return true;
-    uint32_t a = 0, b = 0;
-    std::vector<uint8_t> state;
     // The audio page keeps its own place; what it last reported stays stored.
-    if (!annotations_->GetAudioPosition(&a, &b, &state)) return false;
-    if (annotations_->SetAudioPosition(a, b, state.data(), static_cast<uint32_t>(state.size())))
-        return false;
-    return annotations_->SetAudioLast(true) == 0;
+    return sideFile_.KeepAudioPlace();
 }
 
 bool BookDocumentController::SaveReadingPosition(bool /*closing*/) {
-    if (!annotations_ || !resource_) return false;
+    if (!sideFile_.File() || !resource_) return false;
     bool ok = true;
     if (view_ == kAudioView) {
         ok = SaveAudioPosition();
-    } else if (view_ == kTextPage && layout_ && !keepStoredPosition_) {
+    } else if (view_ == kTextPage && page_.Layout() && !keepStoredPosition_) {
         HistoryEntry entry;
         if (SaveHistoryState(entry, true)) {
-            ok = annotations_->SetReadingPosition(
-                     entry.viewWord, static_cast<uint32_t>(entry.viewPosition),
-                     entry.state.Data(), entry.state.Size()) == 0 &&
-                 annotations_->SetAudioLast(false) == 0;
+            ok = sideFile_.WriteTextPlace(entry);
         }
     }
     // The cover and image pages leave the stored text position alone.
     if (!SaveFormState()) ok = false;
     // Written at once, not only when the book closes: a reader that ends without an orderly
     // shut-down (power lost, the device ending it) keeps its place and its annotations.
-    if (annotations_->Flush() != 0) ok = false;
+    if (!sideFile_.Flush()) ok = false;
     return ok;
 }
 
-bool BookDocumentController::RestoreFormState() {
-    if (noForms_) return true;
-    forms_.OpenFormsTable(resource_);
-    if (!annotations_) return true;
-    std::vector<uint8_t> block;
-    if (!annotations_->GetFormState(&block)) return false;
-    // A block whose length is no multiple of 4 is not one of ours.
-    if (block.empty() || block.size() % 4 != 0) return false;
-    ByteStream stream;
-    if (!stream.WriteBytes(block.data(), block.size()) || !stream.SetReadPosition(0)) return false;
-    return forms_.RestoreState(stream);
-}
+bool BookDocumentController::RestoreFormState() { return forms_.Restore(resource_, sideFile_); }
 
-bool BookDocumentController::SaveFormState() {
-    if (noForms_ || !annotations_) return true;
-    ByteStream stream;
-    // No form made: the stored block stays as it is.
-    if (!forms_.SaveState(stream, false)) return true;
-    if (!stream.Ok()) return false;
-    return annotations_->SetFormState(stream.Data(), stream.Size()) == 0;
-}
+bool BookDocumentController::SaveFormState() { return forms_.Save(sideFile_); }
 
 bool BookDocumentController::Reload() {
     if (!resource_ || !loader_) return false;
@@ -953,34 +581,17 @@ void BookDocumentController::Refresh() {
 }
 
 void BookDocumentController::SaveViewState() {
-    if (layout_) {
-        // New options (a font size) lay the same text out from the page's start.
-        uint32_t start = layout_->CurrentPageStart();
-        if (pageView_) {
-            pageView_->ApplySettings();  // the reader's options, margins and columns
-        } else {
-            LayoutSettings settings;
-            GetLayoutOptions(settings);
-            layout_->Configure(settings);
-            layout_->Relayout();
-        }
-        // The page's record carries items from before its start, measured at the old size:
-        // every record but the first page's goes, and the page is laid out afresh.
-        if (start != PageLayout::kNone && layout_->GoToPage(1)) {
-            layout_->Invalidate(3);
-            layout_->GoToPositionAsPageStart(start);
-        }
-    }
+    page_.Reconfigure();
     Invalidate(true);
 }
 
 void BookDocumentController::ReloadAnnotations() {
-    if (layout_ && annotations_) layout_->SetAnnotations(annotations_);
+    if (page_.Layout() && sideFile_.File()) page_.Layout()->SetAnnotations(sideFile_.File());
     Invalidate(true);
 }
 
 void BookDocumentController::NotifyAnnotation(int32_t index) {
-    if (sink_ && !frameFlag_) sink_->OnAnnotationNotice(this, cookie_, index);
+    if (sink_ && !frames_.IsFrame()) sink_->OnAnnotationNotice(this, cookie_, index);
 }
 
 void BookDocumentController::Invalidate(bool full) {
@@ -988,12 +599,12 @@ void BookDocumentController::Invalidate(bool full) {
     // history (the left key reads "Back" only while there is a step back). The shell hears that
     // the document is ready once a document is shown, not at every page move: it saves the
     // reading position then, and a save is a write to the device.
-    UpdateFrames();
-    if (sink_ && !frameFlag_ && readyNoticePending_ && layout_) {
+    frames_.Update();
+    if (sink_ && !frames_.IsFrame() && readyNoticePending_ && page_.Layout()) {
         readyNoticePending_ = false;
         sink_->OnDocumentReady(this, cookie_);
     }
-    if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
+    if (reader_ && !frames_.IsFrame()) reader_->UpdateMenuBars();
     // The page is drawn again at the next paint.
     if (surface_) surface_->InvalidateRect(nullptr);
     ShowBarOfView();
@@ -1004,16 +615,16 @@ void BookDocumentController::Invalidate(bool full) {
 
 bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayout) {
     entry.Clear();
-    entry.mark = history_.TakeMark();
+    entry.mark = history_.Entries().TakeMark();
     entry.location.CopyFrom(location_);
     entry.location.SetAnchor(current_);
     if (!HistoryState::WriteHeader(entry.state, {})) return false;
     if (view_ == kAudioView) return SaveAudioState(entry);
     if (view_ != kTextPage) return true;
-    if (!layout_) return !fromLayout || true;
+    if (!page_.Layout()) return !fromLayout || true;
     uint32_t page = 0, start = 0;
-    bool saved = pageView_ ? pageView_->SaveState(page, start, entry.state)
-                           : layout_->SaveCurrentPageState(page, start, entry.state);
+    bool saved = page_.View() ? page_.View()->SaveState(page, start, entry.state)
+                           : page_.Layout()->SaveCurrentPageState(page, start, entry.state);
     if (!saved) return false;
     entry.viewWord = page;
     entry.viewPosition = static_cast<int32_t>(start);
@@ -1026,7 +637,7 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
     std::vector<uint32_t> path;
     if (HistoryState::ReadHeader(stream, path) == HistoryState::HeaderResult::kBad) return false;
     if (view_ == kAudioView) return RestoreAudioState(entry, stream);
-    if (!layout_ || view_ != kTextPage) return view_ != kTextPage;
+    if (!page_.Layout() || view_ != kTextPage) return view_ != kTextPage;
     if (entry.viewPosition < 0) return false;
     ByteStream rest;
     if (stream.Remaining() && !rest.WriteBytes(stream.Data() + stream.ReadPosition(),
@@ -1034,63 +645,23 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
         return false;
     rest.SetReadPosition(0);
     uint32_t position = static_cast<uint32_t>(entry.viewPosition);
-    return pageView_ ? pageView_->RestoreState(entry.viewWord, position, rest)
-                     : layout_->RestorePageState(entry.viewWord, position, rest);
+    return page_.View() ? page_.View()->RestoreState(entry.viewWord, position, rest)
+                     : page_.Layout()->RestorePageState(entry.viewWord, position, rest);
 }
 
-bool BookDocumentController::PushHistory(bool& pushed) {
-    pushed = false;
-    if (!history_.WantsPush()) return false;
-    HistoryEntry entry;
-    ReaderListWindow* library = reader_ ? reader_->GetLibraryView() : nullptr;
-    ReaderListWindow* notes = reader_ ? reader_->GetAnnotationsWindow() : nullptr;
-    if (library && library->IsVisible()) {
-        entry.location.Resolve(String(u"oeb:library"), nullptr);
-    } else if (notes && notes->IsVisible()) {
-        entry.location.Resolve(String(u"oeb:bookmarks"), nullptr);
-    } else {
-        if (!resource_) return true;  // nothing to remember
-        if (!SaveHistoryState(entry, true)) return false;
-    }
-    return history_.Push(std::move(entry), pushed);
-}
+bool BookDocumentController::PushHistory(bool& pushed) { return history_.Push(pushed); }
 
 bool BookDocumentController::PushHistoryAndNotify(bool& pushed) {
-    bool ok = PushHistory(pushed);
-    if (ok && pushed && sink_) sink_->OnCommandNotice(this, -1, cookie_);
-    return ok;
+    return history_.PushAndNotify(pushed);
 }
 
-bool BookDocumentController::SaveHistoryAtEnd() {
-    if (history_.GetMode() != NavigationHistory::kRecord) return true;
-    if (history_.Position() == history_.Count()) {
-        bool pushed = false;
-        if (!PushHistory(pushed)) return false;
-        // An equal state was not stored again; the history names it already.
-        if (pushed) history_.SetPosition(history_.Count() - 1);
-        return true;
-    }
-    return StoreHistoryEntry();
-}
+bool BookDocumentController::SaveHistoryAtEnd() { return history_.SaveAtEnd(); }
 
-bool BookDocumentController::StoreHistoryEntry() {
-    if (history_.Position() >= history_.Count()) return true;
-    if (!resource_) return false;
-    HistoryEntry entry;
-    if (!SaveHistoryState(entry, true)) return false;
-    entry.mark = history_.Entry(history_.Position()).mark;
-    history_.Entry(history_.Position()) = std::move(entry);
-    return true;
-}
+bool BookDocumentController::StoreHistoryEntry() { return history_.StoreEntry(); }
 
 bool BookDocumentController::HistoryBack(bool libraryFallback) {
     FreeRetired();
-    if (history_.Position() > 0) {
-        if (!SaveHistoryAtEnd() || history_.Position() == 0) return false;
-        history_.SetPosition(history_.Position() - 1);
-        HistoryEntry entry(history_.Entry(history_.Position()));
-        return OpenHistoryEntry(entry, false);
-    }
+    if (history_.Entries().CanBack()) return history_.StepBack();
     if (!libraryFallback) return false;
     // The library (or the annotations list) with nothing before it: Back returns to the book
     // last read, as from the library page.
@@ -1107,9 +678,7 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
 }
 
 bool BookDocumentController::ListWindowShown() const {
-    ReaderListWindow* library = reader_ ? reader_->GetLibraryView() : nullptr;
-    ReaderListWindow* notes = reader_ ? reader_->GetAnnotationsWindow() : nullptr;
-    return (library && library->IsVisible()) || (notes && notes->IsVisible());
+    return wiring_->ListPageShown() != nullptr;
 }
 
 bool BookDocumentController::ReopenLastBook() {
@@ -1125,18 +694,10 @@ bool BookDocumentController::ReopenLastBook() {
 
 bool BookDocumentController::HistoryForward() {
     FreeRetired();
-    if (!history_.CanForward() || !StoreHistoryEntry()) return false;
-    history_.SetPosition(history_.Position() + 1);
-    HistoryEntry entry(history_.Entry(history_.Position()));
-    return OpenHistoryEntry(entry, false);
+    return history_.StepForward();
 }
 
-bool BookDocumentController::HistoryToLast() {
-    int32_t i = history_.LastMarked();
-    if (i < 0) return false;
-    HistoryEntry entry(history_.Entry(static_cast<uint32_t>(i)));
-    return OpenHistoryEntry(entry, false);
-}
+bool BookDocumentController::HistoryToLast() { return history_.ToLast(); }
 
 bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool repaint) {
     HistoryEntry entry(source);
@@ -1160,464 +721,24 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
     bool shown = Show(document, entry.location.Anchor(), false);
     document->Release();
     if (!shown) return false;
-    if (!RestoreHistoryState(entry) && view_ == kTextPage && layout_) layout_->GoToPage(1);
+    if (!RestoreHistoryState(entry) && view_ == kTextPage && page_.Layout()) page_.Layout()->GoToPage(1);
     Invalidate(true);
     RestoreListPopup();
     return true;
 }
 
 bool BookDocumentController::BackToOtherDocument() {
-    bool found = false;
-    if (history_.Position() > 0 && resource_) {
-        // Stored once: each step back must not overwrite the entries it passes.
-        SaveHistoryAtEnd();
-        while (history_.Position() > 0) {
-            history_.SetPosition(history_.Position() - 1);
-            if (Location::Compare(history_.Entry(history_.Position()).location, location_) != 0) {
-                found = true;
-                break;
-            }
-        }
-    }
+    bool found = history_.FindOtherDocument();
     // A picture or a sound opened by itself has no text page to return to (it would be empty).
     if (!found && resource_ && view_ != kTextPage && !IsMediaFile(resource_)) {
         bool ok = OpenLocation(String(), false, true);
         Invalidate(true);
         return ok;
     }
-    if (found) {
-        history_.SetPosition(history_.Position() + 1);
-        while (history_.Position() > 0) {
-            history_.SetPosition(history_.Position() - 1);
-            HistoryEntry entry(history_.Entry(history_.Position()));
-            if (OpenHistoryEntry(entry, false)) return true;
-        }
-    }
+    if (found && history_.OpenFromFound()) return true;
     if (ListWindowShown() && ReopenLastBook()) return true;
     if (reader_) reader_->PostCommand(Cmd::kLibrary);
     return true;
-}
-
-// --- positions ------------------------------------------------------------------------------
-
-bool BookDocumentController::PageStep(int32_t how, int32_t /*count*/, int32_t /*flags*/) {
-    return StepPage(how);
-}
-
-bool BookDocumentController::GetViewRect(Rect& out) {
-    // Only a page of text scrolls: a cover, a picture or a list has no lines to bring in.
-    if (!resource_ || !layout_ || !pageView_ || view_ != kTextPage) return false;
-    out = pageView_->Bounds();
-    return !out.IsEmpty();
-}
-
-void BookDocumentController::Scroll(int32_t pixels, int32_t mode) {
-    // The auto-scroll has stepped to the next page while the screen still shows the page
-    // before it moved up by `pixels`: that page, from its first line at or below the top of
-    // the screen, becomes the page shown.
-    if (!layout_ || view_ != kTextPage || pixels <= 0) return;
-    if (!layout_->StepPage(pixels, mode)) return;
-    keepStoredPosition_ = false;
-    Invalidate(true);
-}
-
-bool BookDocumentController::StepPage(int32_t step) {
-    if (!resource_) return false;
-    if (view_ == kCoverView) {
-        // Forward from the cover shows the text at its position.
-        if (step > 0) Refresh();
-        return step > 0;
-    }
-    if (!layout_) return false;
-    if (step < 0 && !location_.IsInternal() && layout_->FirstPageStart() != PageLayout::kNone &&
-        layout_->CurrentPageStart() <= layout_->FirstPageStart()) {
-        if (OpeningRules::HasCover(resource_->GetDocument()) &&
-            OpenLocation(String(u"$cover"), false, true) && view_ == kCoverView) {
-            Invalidate(true);
-            return true;
-        }
-    }
-    if (!layout_->GoToPosition(layout_->CurrentPageStart(), step)) return false;
-    keepStoredPosition_ = false;
-    Invalidate(false);
-    return true;
-}
-
-bool BookDocumentController::GoToPage(uint32_t n) {
-    if (!layout_) return false;
-    if (view_ != kTextPage) OpenLocation(String(), false, true);
-    if (!layout_->GoToPage(n)) return false;
-    keepStoredPosition_ = false;
-    Invalidate(true);
-    return true;
-}
-
-bool BookDocumentController::GoToLastPage() { return GoToPage(PageLayout::kNone); }
-
-bool BookDocumentController::GoToPosition(uint32_t position) {
-    if (!layout_) return false;
-    if (view_ == kTextPage && layout_->CurrentPageStart() == position) return true;
-    if (view_ != kTextPage) OpenLocation(String(), false, true);
-    if (!layout_->GoToPositionAsPageStart(position)) return false;
-    keepStoredPosition_ = false;
-    Invalidate(true);
-    return true;
-}
-
-namespace {
-// Where a guide reference leads: its link, else a text position of this book.
-void ReferenceLink(const TargetRecord& record, String& link) {
-    link.Assign(record.extra.IsEmpty() ? record.value : record.extra);
-    if (link.IsEmpty() && record.position >= 0) {
-        link.AppendAscii("##-pos");
-        link.AppendUnsigned(static_cast<uint32_t>(record.position), 10);
-    }
-}
-}  // namespace
-
-bool BookDocumentController::LookupReference(const char16_t* name, int32_t length, String& link) {
-    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
-    if (!document) return false;
-    TargetRecord record;
-    if (!document->FindMetadata(name, length, 2, record)) return false;
-    ReferenceLink(record, link);
-    return true;
-}
-
-bool BookDocumentController::RunReferenceLink(const String& link) {
-    if (link.IsEmpty()) return false;
-    int64_t position = Location::GetAnchorPosition(link);
-    if (position >= 0 && position <= UINT32_MAX) return GoToPosition(static_cast<uint32_t>(position));
-    return ActivateLink(link);
-}
-
-bool BookDocumentController::RunReference(const char16_t* name, int32_t length) {
-    String link;
-    return LookupReference(name, length, link) && RunReferenceLink(link);
-}
-
-bool BookDocumentController::RunGuideEntry(uint32_t index) {
-    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
-    TargetRecord record;
-    if (!document || !document->GetMetadata(index, 2, record)) return false;
-    String link;
-    ReferenceLink(record, link);
-    return RunReferenceLink(link);
-}
-
-bool BookDocumentController::GoToStart() { return RunReference(u"start", 5); }
-
-bool BookDocumentController::GoToContents() {
-    if (contentsDepth_ >= kContentsDepth) return false;
-    ++contentsDepth_;
-    bool ok = RunReference(u"toc", 3) || RunReference(u"start", 5) || GoToPage(1);
-    --contentsDepth_;
-    return ok;
-}
-
-bool BookDocumentController::OpenReference(const String& name) {
-    if (name.EqualsAscii("toc")) return GoToContents();
-    if (name.EqualsAscii("start")) return GoToStart();
-    if (!resource_) return false;
-    if (name.Length() && name[0] == u'$') {
-        bool ok = OpenLocation(name, false, true);
-        Invalidate(true);
-        return ok && current_ == name;
-    }
-    return RunReference(name.Data(), name.Length());
-}
-
-// --- queries --------------------------------------------------------------------------------
-
-uint32_t BookDocumentController::ViewMode() const {
-    if (!resource_) return 7;
-    if (view_ == kAudioView) return 6;
-    if (view_ == kImageView) return ImageView::kViewKind;
-    if (view_ == kRecordSetView) return 2;
-    if (view_ == kWordListView) return 4;
-    if (view_ == kSearchHistoryView) return 5;
-    return 1;
-}
-
-uint32_t BookDocumentController::DocumentLength() { return layout_ ? layout_->TextLength() : 0; }
-
-int32_t BookDocumentController::GetPageStart() {
-    if (!layout_ || layout_->CurrentPageStart() == PageLayout::kNone) return -1;
-    return static_cast<int32_t>(layout_->CurrentPageStart());
-}
-
-int32_t BookDocumentController::GetPageNumber() {
-    if (!layout_) return 0;
-    if (layout_->CurrentPageStart() == PageLayout::kNone) return -1;
-    return static_cast<int32_t>(layout_->CurrentPageNumber());
-}
-
-int64_t BookDocumentController::CurrentPageValue() {
-    int32_t start = GetPageStart();
-    return start < 0 ? -1 : start;
-}
-
-bool BookDocumentController::PageRange(uint32_t& start, uint32_t& end) {
-    start = end = 0;
-    if (!layout_ || layout_->CurrentPageStart() == PageLayout::kNone) return false;
-    start = layout_->CurrentPageStart();
-    end = layout_->PageStartRelative(2);
-    return true;
-}
-
-void BookDocumentController::DeleteHighlightsInSelection() {
-    String text;
-    uint32_t start = 0, end = 0;
-    bool selected = GetSelection(text, start, end);
-    ResetViewElement();
-    if (!selected || !annotations_) return;
-    // Collected first: deleting moves the indexes of the records after it.
-    std::vector<int32_t> found;
-    BookmarkIterator it;
-    annotations_->StartIterator(&it, AnnotationFile::kHighlight, start, end);
-    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
-        uint32_t from = 0, to = 0;
-        if ((annotations_->GetBookmarkKind(i) & 0x3F) != AnnotationFile::kHighlight ||
-            annotations_->GetBookmarkRange(i, &from, &to, nullptr, nullptr, nullptr) != 0)
-            continue;
-        if (from < end && to > start) found.push_back(i);
-    }
-    if (found.empty()) return;
-    for (auto i = found.rbegin(); i != found.rend(); ++i) annotations_->DeleteBookmark(*i);
-    ReloadAnnotations();
-    for (auto i = found.rbegin(); i != found.rend(); ++i) NotifyAnnotation(*i);
-}
-
-bool BookDocumentController::SelectionHoldsHighlight(uint32_t start, uint32_t end) {
-    if (!annotations_ || start >= end) return false;
-    BookmarkIterator it;
-    annotations_->StartIterator(&it, AnnotationFile::kHighlight, start, end);
-    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
-        uint32_t from = 0, to = 0;
-        if ((annotations_->GetBookmarkKind(i) & 0x3F) == AnnotationFile::kHighlight &&
-            annotations_->GetBookmarkRange(i, &from, &to, nullptr, nullptr, nullptr) == 0 &&
-            from < end && to > start)
-            return true;
-    }
-    return false;
-}
-
-bool BookDocumentController::SelectionHoldsImage() {
-    String location;
-    return pageView_ && view_ == kTextPage && layout_ &&
-           !pageView_->CurrentFocus().HasNoSelection() &&
-           pageView_->CurrentFocus().GetSelectedObjectLocation(location) && !location.IsEmpty();
-}
-
-bool BookDocumentController::OpenSelectedImage() {
-    String location;
-    if (!pageView_ || view_ != kTextPage || !layout_ ||
-        pageView_->CurrentFocus().HasNoSelection() ||
-        !pageView_->CurrentFocus().GetSelectedObjectLocation(location) || location.IsEmpty())
-        return false;
-    return ActivateLink(location);
-}
-
-bool BookDocumentController::AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end,
-                                                 String& out) {
-    out.SetEmpty();
-    if ((kind & 0x3F) == AnnotationFile::kNote) return true;
-    String text;
-    uint32_t from = 0, to = 0;
-    if (!GetSelection(text, from, to) || from != start || to != end) return false;
-    out = text;
-    return !out.IsEmpty();
-}
-
-bool BookDocumentController::GetSelectionLanguage(String& text, uint32_t& language) {
-    text.SetEmpty();
-    language = 0;
-    if (!pageView_ || view_ != kTextPage || !layout_) return false;
-    const TextFocus& focus = pageView_->CurrentFocus();
-    return !focus.HasNoSelection() && focus.GetSelectionText(1, text, language) && !text.IsEmpty();
-}
-
-bool BookDocumentController::GetSelection(String& text, uint32_t& start, uint32_t& end) {
-    text.SetEmpty();
-    start = end = 0;
-    if (!pageView_ || view_ != kTextPage || !layout_) return false;
-    const TextFocus& focus = pageView_->CurrentFocus();
-    if (focus.HasNoSelection()) return false;
-    focus.GetSelectionRange(start, end);
-    uint32_t language = 0;
-    focus.GetSelectionText(1, text, language);
-    if (start < end) return true;
-    start = end = 0;
-    text.SetEmpty();
-    return false;
-}
-
-bool BookDocumentController::PageBookmarkText(String& out) {
-    out.SetEmpty();
-    PageSlot* slot = layout_ && view_ == kTextPage ? layout_->CurrentPageSlot() : nullptr;
-    if (!slot) return false;
-    // The page's first words name the bookmark.
-    TextFocus sample;
-    sample.Bind(layout_, slot);
-    uint32_t language = 0;
-    return sample.GetBlockTextSample(out, language) && !out.IsEmpty();
-}
-
-bool BookDocumentController::GetTitle(String& out) {
-    out.SetEmpty();
-    return resource_ && resource_->GetTitle(out) && !out.IsEmpty();
-}
-
-bool BookDocumentController::PositionText(String& out) {
-    out.SetEmpty();
-    if (!layout_ || view_ != kTextPage || GetPageStart() < 0) return false;
-    String title, id;
-    GetTitle(title);
-    if (annotations_) {
-        uint32_t length = 0;
-        if (const char16_t* t = annotations_->GetTitle(&length); t && title.IsEmpty())
-            title.AssignChars(t, static_cast<int32_t>(length));
-    }
-    if (DocumentSource* document = resource_->GetDocument()) {
-        uint32_t length = 0;
-        if (const uint8_t* bytes = document->GetDatabaseNameBytes(length))
-            for (uint32_t i = 0; i < length; ++i) id.AppendChar(bytes[i]);
-    }
-    out = OpeningRules::PositionLine(static_cast<uint32_t>(GetPageStart()), id,
-                                     layout_->CurrentDocumentKey(), title);
-    return true;
-}
-
-// --- record sets ---------------------------------------------------------------------------
-
-ScriptContext* BookDocumentController::BookScript() {
-    if (!script_ && heap_) {
-        if (!actions_) actions_.reset(new (std::nothrow) BookActionBridge(this, reader_));
-        if (!databaseHost_) {
-            databases_.reset(new (std::nothrow) Databases(loader_));
-            if (databases_) databaseHost_.reset(new (std::nothrow) DatabaseScriptHost(databases_.get()));
-            if (databaseHost_) databaseHost_->SetQueryResource(resource_);
-        }
-        script_.reset(new (std::nothrow) ScriptContext(heap_));
-        if (!actions_ || !databaseHost_ || !script_ || !script_->Create()) {
-            script_.reset();
-            return nullptr;
-        }
-        // sql_execute, OpenDatabase and the TYPE_ constants; set before the face is entered,
-        // which tells the database host the heap.
-        actions_->SetDatabaseHost(databaseHost_.get());
-        // The form list and the controller's script face, as the book's scripts address them.
-        actions_->Script().SetContext(script_.get());
-        if (!script_->Hosts().AppendObject(&forms_, 0) ||
-            !script_->Hosts().AppendObject(&actions_->Script(), 1)) {
-            script_.reset();
-            return nullptr;
-        }
-        if (reader_) ScriptGlobal::SetTimerOwner(script_.get(), &reader_->Timers(), this);
-    }
-    return script_.get();
-}
-
-BookActionBridge* BookDocumentController::Actions() {
-    BookScript();
-    return script_ ? actions_.get() : nullptr;
-}
-
-bool BookDocumentController::PerformAction(const LinkTarget* target, uint32_t argument) {
-    BookActionBridge* actions = target ? Actions() : nullptr;
-    return actions && ::PerformAction(target, *actions, argument, nullptr);
-}
-
-// --- forms ----------------------------------------------------------------------------------
-
-bool BookDocumentController::RunHandler(ScriptObject* self, const String& script,
-                                        uint32_t /*argument*/, String* result) {
-    BookActionBridge* actions = Actions();
-    return actions && actions->RunHandler(self, script, result);
-}
-
-bool BookDocumentController::OpenLink(const String& text, bool /*absolute*/) {
-    // A link without a scheme is resolved against the document shown, an absolute one stays.
-    BookActionBridge* actions = Actions();
-    if (actions) return actions->OpenLinkLater(text);
-    return ActivateLink(text);
-}
-
-int32_t BookDocumentController::MessageBoxById(int32_t captionId, int32_t textId,
-                                               uint32_t style) {
-    return reader_ ? reader_->GetLink()->MessageBoxById(captionId, textId, style) : 0;
-}
-
-TimerList* BookDocumentController::Timers() { return reader_ ? &reader_->Timers() : nullptr; }
-
-const AppPaths* BookDocumentController::Paths() {
-    return reader_ ? reader_->GetLink()->Paths() : nullptr;
-}
-
-namespace {
-constexpr char16_t kGlobalRecordSetName[] = u"__global_recordset";
-constexpr uint32_t kGlobalRecordSetLength = 18;
-}  // namespace
-
-bool BookDocumentController::RunIndexQuery(IndexRecordSet* query, RecordPosition at) {
-    if (!query) return false;
-    ScriptContext* script = BookScript();
-    auto* set = script ? new (std::nothrow) IndexRecordSetObject(query, at) : nullptr;
-    query->Release();
-    if (!set) return false;
-    // What href, url and the word-list record need of the book whose tables answered.
-    if (resource_) {
-        set->SetBookLocation(resource_->GetLocation().text);
-        if (DocumentSource* document = resource_->GetDocument()) {
-            String databaseName, shortId;
-            document->GetDatabaseName(databaseName);
-            document->GetShortName(shortId);
-            set->SetBookNames(databaseName, shortId);
-        }
-    }
-    ScriptValue value = ScriptValues::kUndefined;
-    if (heap_->NewObject(set, &value) != 0) {
-        delete set;
-        return false;
-    }
-    bool assigned = heap_->SetProperty(script->Global(), kGlobalRecordSetName,
-                                   kGlobalRecordSetLength, value) == 0;
-    heap_->Release(value);  // the global object holds its own reference
-    return assigned;
-}
-
-bool BookDocumentController::OpenIndexQuery(const String& text) {
-    if (!resource_) return false;
-    IndexQuery* query = nullptr;
-    if (SqlParser::Parse(text, resource_, query) != 0 || !query) return false;
-    return RunIndexQuery(query);
-}
-
-bool BookDocumentController::RunEntryQuery(IndexSource* table, uint32_t entry,
-                                           const String& query) {
-    // Over the plain table row i is entry i: the record set stands on the entry.
-    IndexQuery* set = table ? IndexQuery::FromTable(table) : nullptr;
-    if (!set || entry >= set->Count()) {
-        if (set) set->Release();
-        return false;
-    }
-    return RunWithRecordSet(set, entry, query);
-}
-
-bool BookDocumentController::RunWithRecordSet(IndexRecordSet* set, uint32_t entry,
-                                              const String& script) {
-    if (!RunIndexQuery(set, RecordPosition::At(static_cast<int32_t>(entry)))) return false;
-    // The script calls a function of the book's script that reads the record set.
-    if (BookActionBridge* actions = Actions()) actions->DispatchWidgetEvent(script, 0, nullptr);
-    ClearGlobalRecordSet();
-    return true;
-}
-
-bool BookDocumentController::ClearGlobalRecordSet() {
-    ScriptContext* script = script_.get();
-    if (!script) return false;
-    return heap_->SetProperty(script->Global(), kGlobalRecordSetName, kGlobalRecordSetLength,
-                              ScriptValues::kUndefined) == 0;
 }
 
 // --- commands -------------------------------------------------------------------------------
@@ -1632,15 +753,15 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
                 // show; no link is followed.
                 bool forward = focusKind_ == kFocusForward;
                 focusKind_ = kFocusNone;
-                MoveFrameFocus(forward, true);
+                frames_.MoveFocus(forward, true);
                 Invalidate(false);
                 return true;
             }
             // A tap or a focus move in another frame: that frame's link is followed.
-            if (BookDocumentController* frame = FocusedFrame())
+            if (BookDocumentController* frame = frames_.FocusedFrame())
                 return frame->ExecuteCommand(Cmd::kActivateFocus);
             // Otherwise a tap made a mark the link focus: its link is followed.
-            if (view_ != kTextPage || !layout_) return false;
+            if (view_ != kTextPage || !page_.Layout()) return false;
             viewHost_.ActivateCurrentArea();
             return true;
         default: break;
@@ -1648,61 +769,13 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
     if (view_ != kTextPage && ExecuteMediaCommand(id)) return true;
     if (view_ == kWordListView || view_ == kSearchHistoryView) return ExecuteListPageCommand(id);
     // Everything else is the page view's.
-    if (!pageView_ || view_ != kTextPage || id < 0) return false;
-    pageView_->ExecuteCommand(static_cast<uint32_t>(id), 0);
+    if (!page_.View() || view_ != kTextPage || id < 0) return false;
+    page_.View()->ExecuteCommand(static_cast<uint32_t>(id), 0);
     return true;
 }
 
 void BookDocumentController::NotifyCommand(int32_t id) {
     if (sink_) sink_->OnCommandNotice(this, id, cookie_);
-    if (reader_ && !frameFlag_) reader_->UpdateMenuBars();
+    if (reader_ && !frames_.IsFrame()) reader_->UpdateMenuBars();
 }
 
-namespace {
-
-class OwningPageLayout final : public PageLayout {
-public:
-    explicit OwningPageLayout(BookLayoutTraits* traits) : PageLayout(traits), traits_(traits) {}
-
-private:
-    std::unique_ptr<BookLayoutTraits> traits_;
-};
-
-class ReaderLayoutEngine final : public LayoutEngineFactory {
-public:
-    PageLayout* CreatePageLayout(BookLayoutTraits* traits) override {
-        auto* layout = new (std::nothrow) OwningPageLayout(traits);
-        if (!layout) delete traits;
-        return layout;
-    }
-    void SetSource(PageLayout* layout, TokenSource* source) override { layout->SetSource(source); }
-    void SetPlainTextOption(PageLayout*, bool) override {}
-    void DestroyPageLayout(PageLayout* layout) override {
-        if (!layout) return;
-        layout->Clear();
-        delete layout;
-    }
-    Searcher* CreateSearcher(DocumentSource* document, bool indexed) override {
-        return Searcher::Create(document, indexed);
-    }
-};
-
-}  // namespace
-
-BookDocumentControllerFactory::BookDocumentControllerFactory() {
-    if (!LayoutEngineFactory::installed) {
-        engine_.reset(new (std::nothrow) ReaderLayoutEngine());
-        if (engine_) LayoutEngineFactory::Install(engine_.get());
-    }
-}
-
-BookDocumentControllerFactory::~BookDocumentControllerFactory() {
-    if (engine_ && LayoutEngineFactory::installed == engine_.get()) LayoutEngineFactory::Install(nullptr);
-}
-
-DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
-    auto* controller = new (std::nothrow) BookDocumentController(heap);
-    if (controller && speechClients_) controller->SetSpeechClients(speechClients_);
-    if (controller) controller->SetSearchFieldFactory(searchFields_);
-    return controller;
-}

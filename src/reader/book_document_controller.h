@@ -16,13 +16,18 @@
 #include "layout/page_canvas.h"
 #include "core/ref_counted.h"
 #include "reader/document_controller.h"
-#include "reader/frame_sets.h"
-#include "reader/navigation_history.h"
+#include "reader/document_frames.h"
+#include "reader/book_forms.h"
+#include "reader/book_side_file.h"
+#include "reader/custom_links.h"
+#include "reader/document_history.h"
+#include "reader/page_presentation.h"
 #include "reader/page_view_host.h"
 #include "reader/picture_opener.h"
 #include "reader/image_view.h"
 #include "reader/record_requests.h"
-#include "reader/record_set_page.h"
+#include "reader/record_pages.h"
+#include "reader/special_views.h"
 #include "reader/speech_bridge.h"
 #include "reader/speech_chunker.h"
 
@@ -35,16 +40,12 @@ class BookActionBridge;
 class ConfigurationStore;
 class LinkTarget;
 class GraphicsContext;
-class IndexQuery;
 class IndexRecordSet;
 class LayoutEngineFactory;
-class LayoutFormList;
-class CoverView;
 class DatabaseScriptHost;
 class ScriptContext;
 class PageLayout;
 class Resource;
-class TokenSource;
 struct LayoutSettings;
 
 // The book's key handlers (links named by their NAME attribute, collected with the frame set).
@@ -57,21 +58,10 @@ protected:
     ~BookKeyHandlers() = default;
 };
 
-// The page canvas over the window's drawing surface.
-class SurfacePageCanvas final : public GraphicsPageCanvas {
-public:
-    using GraphicsPageCanvas::GraphicsPageCanvas;
-};
-
 class ListPopup;
 class PopupHost;
 
-class BookDocumentController : public DocumentController,
-                               private RecordSetPageOwner,
-                               private FormListOwner,
-                               private FrameSetHost,
-                               private FrameSetController,
-                               private FrameViews {
+class BookDocumentController : public DocumentController {
 public:
     explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
@@ -104,7 +94,7 @@ public:
     // The log is also where submitted forms are kept.
     void SetLogDatabase(SortedRecordDatabase* log) override {
         log_ = log;
-        forms_.SetFormDataStore(log);
+        forms_.SetDataStore(log);
     }
     void SetDocumentLoader(DocumentLoader* loader) override { loader_ = loader; }
     void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
@@ -148,7 +138,7 @@ public:
     bool GetSelectionLanguage(String& text, uint32_t& language);
     // A highlight and a modification start from the selected text; a note from nothing.
     bool AnnotationStartText(uint32_t kind, uint32_t start, uint32_t end, String& out) override;
-    AnnotationFile* CurrentAnnotationFile() override { return annotations_; }
+    AnnotationFile* CurrentAnnotationFile() override { return sideFile_.File(); }
     void ReloadAnnotations() override;
     // The shell keeps the side file with the annotation on the device.
     void NotifyAnnotationChanged(int32_t index) override { NotifyAnnotation(index); }
@@ -177,7 +167,9 @@ public:
 
     // The page layout measures with this context (the page view's); without one no layout is
     // made and positions are unknown.
-    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport);
+    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
+        page_.SetGraphics(gc, viewport);
+    }
 
     // Opening.
     bool NavigateTo(Location& location);
@@ -202,10 +194,10 @@ public:
     bool ReopenLastBook();
     bool HistoryForward();
     bool HistoryToLast();
-    uint32_t HistoryPosition() const { return history_.Position(); }
-    void ClearHistory() { history_.Clear(); }
+    uint32_t HistoryPosition() const { return history_.Entries().Position(); }
+    void ClearHistory() { history_.Entries().Clear(); }
     bool OpenHistoryEntry(const HistoryEntry& entry, bool repaint);
-    NavigationHistory& History() { return history_; }
+    NavigationHistory& History() { return history_.Entries(); }
 
     // Positions. Steps as the page layout's: +2 the next page, -1 the previous one.
     bool StepPage(int32_t step);
@@ -263,11 +255,11 @@ public:
     ScriptObject* OpenTableEntry(const String* name);
     // Word-list and search-history requests are answered by these pages; without them they
     // fail. Opened index entries are added to their search history.
-    void SetListPages(ListPageRequests* pages) { listPages_ = pages; }
+    void SetListPages(ListPageRequests* pages) { records_.SetListPages(pages); }
     // Where an entry's tag 41 finds the other book; without it such entries only report.
-    void SetLinkedBooks(LinkedBooks* books) { linkedBooks_ = books; }
+    void SetLinkedBooks(LinkedBooks* books) { records_.SetLinkedBooks(books); }
     // The native search fields of record-set pages; without a factory the pages draw their own.
-    void SetSearchFieldFactory(SearchFieldFactory* fields) { searchFields_ = fields; }
+    void SetSearchFieldFactory(SearchFieldFactory* fields) { records_.SetSearchFields(fields); }
     // What the last audio request (134) asked the audio view to play.
     const AudioRequest& RequestedAudio() const { return audioRequest_; }
 
@@ -284,29 +276,28 @@ public:
     // Tells the window's event sink that annotation `index` was made, changed or deleted.
     void NotifyAnnotation(int32_t index) override;
     // The collected key handlers and the texts of their links.
-    const std::vector<RefPtr<LinkTarget>>& KeyHandlerLinks() const { return keyLinks_; }
-    const std::vector<String>& KeyHandlerTexts() const { return keyTexts_; }
+    const std::vector<RefPtr<LinkTarget>>& KeyHandlerLinks() const { return frames_.KeyLinks(); }
+    const std::vector<String>& KeyHandlerTexts() const { return frames_.KeyTexts(); }
 
     // Frames. After every open and page move the frameset at the page start is asked for; the
     // frames are rebuilt when it changed (other frames show the book from their own positions,
     // each through a controller of its own). Without one the window has the single frame
     // "_main". True when the frames changed.
-    bool UpdateFrames();
-    Frame& RootFrame() { return frames_->Root(); }
+    bool UpdateFrames() { return frames_.Update(); }
+    Frame& RootFrame() { return frames_.Root(); }
+    DocumentFrames& Frames() { return frames_; }
     // The controllers of the frames shown beside this one (not the spares).
-    size_t FrameControllerCount() const { return frameControllers_.size(); }
-    BookDocumentController* FrameControllerAt(size_t i) const {
-        return frameControllers_[i].get();
-    }
+    size_t FrameControllerCount() const { return frames_.ControllerCount(); }
+    BookDocumentController* FrameControllerAt(size_t i) const { return frames_.ControllerAt(i); }
     // On a frame's controller: the text position its frame begins at; 0 on the window's own.
-    uint32_t FramePosition() const { return framePosition_; }
+    uint32_t FramePosition() const { return frames_.Position(); }
     // Where the links of this controller's page are followed: a frame shows a fixed part of
     // the window's book, so its links move the window's own page; any other controller
     // follows its own.
     BookDocumentController& LinkController();
     // The window part a frame holds (the frame's page view element lies in it).
-    Node* FrameWindow() { return windowPart_.get(); }
-    bool IsFrame() const { return frameFlag_ != 0; }
+    Node* FrameWindow() { return frames_.PartIfMade(); }
+    bool IsFrame() const { return frames_.IsFrame(); }
 
     // The link-focus keys (1035-1038) when the page has no further link that way: the page
     // steps and the focus kind records the direction (2 forward, 3 backward). While no link of
@@ -316,13 +307,13 @@ public:
     FocusKind LinkFocusKind() const { return focusKind_; }
 
     // The forms of the window's pages (their values go to and from the book's side file).
-    FormList& Forms() { return forms_; }
+    FormList& Forms() { return forms_.List(); }
     // Form values: read from the side file when a book becomes current, written with the
     // reading position. Without a side file there is nothing to read (true).
     bool RestoreFormState();
     bool SaveFormState();
     // Set for documents whose form values are neither restored nor saved.
-    void SetNoForms(bool on) { noForms_ = on; }
+    void SetNoForms(bool on) { forms_.SetNoForms(on); }
 
     // Link targets. "_blank" names a new window; "_top", "_self" and "" this controller; any
     // other name the controller of the reader window of that name (null when none has it).
@@ -349,7 +340,9 @@ public:
     // Adds the pending link to the source's side file; index receives the annotation. A
     // failure leaves the side file as it was (a note keeps its text and link).
     bool AddRedirectAnnotation(int32_t& index);
-    bool IsWaitingForLinkTarget() const override { return link_.kind != kLinkNone; }
+    bool IsWaitingForLinkTarget() const override {
+        return links_.Pending() != CustomLinks::kNone;
+    }
     // The text a link to the marked target carries ("##-pos" and the page start within the
     // book, else the redirect by the target's database name).
     bool LinkTextForTarget(String& out) const;
@@ -390,11 +383,11 @@ public:
     // The string naming the view shown: "" for the text page, "$cover", "$audio", "$3".
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
-    PageLayout* Layout() const { return layout_; }
+    PageLayout* Layout() const { return page_.Layout(); }
     // The generated page shown; null outside one.
-    RecordSetPage* RecordSet() const { return recordSet_.page.get(); }
+    RecordSetPage* RecordSet() const { return records_.Page(); }
     // The picture shown full screen; null outside one (and outside a window).
-    ImageView* Picture() const { return image_.get(); }
+    ImageView* Picture() const { return views_.Picture(); }
     // The audio page ("$audio") over the window's playlist; null outside it.
     AudioPlayerView* AudioView() const;
     // The window's playlist, its tracks opened from this document: plays the first track
@@ -412,7 +405,7 @@ public:
     // A tap on the text page: a picture shown reduced there opens full screen (true).
     bool ActivateObjectAt(Point p);
     // The page view element over the layout; null without one.
-    PositionViewElement* PageView() const { return pageView_.get(); }
+    PositionViewElement* PageView() const { return page_.View(); }
     ReaderController* Reader() const { return reader_; }
     // What list pop-ups over the page ask of the controller: the pop-up area, their links, and
     // keeping their state with the page's view state.
@@ -445,41 +438,20 @@ private:
     bool AnchorFound(const String& anchor);
     bool RunReference(const char16_t* name, int32_t length);
     bool RunReferenceLink(const String& link);
-    bool MakeLayout();
     void TakeOwnSideFile();
-    void DropLayout();
     // Replaced page views and layouts are parked, not deleted: the view that asked for the
     // navigation may still be running. They go at the start of the next navigation.
     void FreeRetired();
-    // The cover page in the window (a CoverView over the cover picture); false when a window
-    // cannot show it.
-    bool ShowCover();
-    void LeaveCover();
-    // The drawing surface's client area; false before the window has a size.
-    bool SurfaceViewport(Rect& out) const;
     bool SaveAudioPosition();
     // A generated page ("$fvtsql", "$fvtindex", "$fvtideo") over the document's tables; false
     // when the link names none.
     bool ShowRecordSet(const String& anchor);
-    // The picture of that record full screen; false when it cannot be loaded. Outside a window
-    // nothing is drawn and the picture counts as shown.
-    bool ShowImage(int32_t record);
-    void LeaveImage();
     void LeaveRecordSet();
-    // Puts a page of its own (picture, audio) over the text page, at the surface's size, with
-    // the keys.
-    bool ShowOverPage(Node& view);
     // The view shown in the page's place (cover, picture, audio page, record set); null on the
     // text page.
     Node* ViewOverPage() const;
     // Places that view anew when the surface's area changed (the screen turned).
     void FitViewOverPage();
-    // The audio page: made for "$audio", left (and parked) when another view replaces it.
-    bool ShowAudio();
-    void LeaveAudio();
-    void FreeRetiredAudio();
-    // Stops the player and takes the playlist off it (the document controller goes).
-    void ReleaseSound();
     // The audio page's place (track, second and playlist) in the side file and the history.
     bool WriteAudioPosition();
     bool RestoreAudioPosition();
@@ -494,26 +466,19 @@ private:
     void ShowBarOfView();
     uint32_t barMode_ = 0;
     // What the record-set page asks; navigation leaves the page to be deleted later.
-    void PostHistoryBack() override;
-    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
-    bool OpenDocumentLocation(const String& location) override;
-    void ShowPopupText(const String& text) override;
-    bool ShowIndexEntries(IndexSource* table, const String& heading,
-                          const std::vector<uint32_t>& entries, bool keysOnly,
-                          const String& globalName) override;
+    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position);
+    bool OpenDocumentLocation(const String& location);
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
-                           int64_t position) override;
+                           int64_t position);
     bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
-                        const String& script) override;
-    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,
-                         uint32_t entry) override;
+                        const String& script);
+    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber, uint32_t entry);
     bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
-                              const String& viewName, uint32_t flags) override;
-    void ShowPreviewPosition(int64_t position) override;
-    void HidePreview() override;
-    void PaintPreview(GraphicsContext& gc, const Rect& area) override;
-    void HideInputPanel() override;
-    std::unique_ptr<SearchField> MakeSearchField(Node* owner) override;
+                              const String& viewName, uint32_t flags);
+    void ShowPreviewPosition(int64_t position);
+    void HideInputPanel();
+    // Where a generated page is shown: the window's area, the remembered search, the preview.
+    RecordPages::Place RecordPagePlace();
     // Requests, in book_document_controller_records.cpp.
     bool OpenRequestAt(Location& location, const CommandRecord& record, bool report);
     bool OpenIndexRequest(const CommandRecord& record);
@@ -527,58 +492,14 @@ private:
     bool OpenListLocation(const String& anchor);
     // Leaves the word-list page and the record-set page's preview.
     void LeaveRequestPages();
-    // The frame set's questions (the window's own controller) and a frame controller's answers.
-    Node* OwnWindowPart() override;
-    void SetOwnFrameOptions() override;
-    FrameSetController* CreateFrameController() override;
-    bool OpenFrameDocument(FrameSetController* controller, uint32_t position) override;
-    void ReleaseFrameController(FrameSetController* controller) override;
-    void CollectKeyHandlers(uint32_t position) override;
-    Node* WindowPart() override;
-    bool ShowsOwnerDocument() override;
-    bool GetFramePosition(uint32_t& position) override;
-    bool GoFirstPage() override { return GoToPage(1); }
-    void SetFrameOptions(uint8_t frameFlag, uint8_t option) override;
-    // What the frames ask of the pages in their leaves: link areas, and the height a page
-    // needs for a frame sized to its content.
-    int32_t CountLinkAreas(Node* leaf) override;
-    void SelectMark(Node* leaf, int32_t n) override;
-    int32_t NextLinkArea(Node* leaf, int32_t from) override;
-    int32_t PreviousLinkArea(Node* leaf, int32_t from) override;
-    int32_t QueryLayoutRange(Node* leaf, int32_t width, int32_t height) override;
     // The link areas of this controller's current page; null without a laid-out text page.
     AreaArray* PageLinkAreas();
-    void ClearKeyHandlers();
-    // Frame controllers: their window part paints their page in its frame.
-    class FrameWindowPart;
-    friend class FrameWindowPart;
-    void PlaceInFrame(const Rect& r);
-    // A frame controller's window part (made on first use); null when none can be made.
-    Widget* FramePart();
-    // The controller whose frame holds a leaf of the frame set; null when none.
-    BookDocumentController* ControllerOfLeaf(const Node* leaf);
-    // The frame controller whose page has the keys; null when the window's own page has them.
-    BookDocumentController* FocusedFrame();
-    // Moves the link focus to the next frame (in frame order) whose page shows a link: its
-    // first link forward, its last backward; false when no frame that way has one. Restarting
-    // looks from the first (last) frame on.
-    bool MoveFrameFocus(bool forward, bool restart = false);
     // Selects the first (last) link of the page and gives the page the keys.
     bool FocusPageLink(bool forward);
-    void LayOutIn(const Rect& r);
-    void LayOutFrames(const Rect& area);
-    void FreeFrameControllers();
-    // Takes every frame down and shuts the frames' controllers down (the single "_main" next).
-    void CloseFrames();
-    // What the forms of the page ask: their handlers run as book scripts, links they open wait
-    // for the command queue.
-    bool RunHandler(ScriptObject* self, const String& script, uint32_t argument,
-                    String* result) override;
-    bool OpenLink(const String& text, bool absolute) override;
-    int32_t MessageBoxById(int32_t captionId, int32_t textId, uint32_t style) override;
-    TimerList* Timers() override;
-    const AppPaths* Paths() override;
 
+    // What the roles ask of each other, answered by this controller; before the roles.
+    class Wiring;
+    std::unique_ptr<Wiring> wiring_;
     ScriptHeap* heap_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
     DocumentLoader* loader_ = nullptr;
@@ -592,69 +513,23 @@ private:
     AppShellEvents* sink_ = nullptr;
     uint32_t cookie_ = 0;
     ConfigurationStore* runStore_ = nullptr;
-    GraphicsContext* layoutGc_ = nullptr;
-    Rect viewport_{};
 
     Resource* resource_ = nullptr;
     Location location_;
     String current_;
     View view_ = kTextPage;
-    AnnotationFile* annotations_ = nullptr;
-    bool restoreFormsPending_ = false;
-    PageLayout* layout_ = nullptr;
-    TokenSource* source_ = nullptr;
+    BookSideFile sideFile_;
     PageViewHost viewHost_{*this};
     // The pictures pages name by SRC, read through the loader (set with the layout options).
     mutable LoaderPictureOpener pictures_;
-    std::unique_ptr<PositionViewElement> pageView_;
-    // The surface's child that paints the page, and the canvas it paints through.
-    std::unique_ptr<Widget> paintNode_;
-    std::optional<SurfacePageCanvas> canvas_;
-    struct Retired {
-        Resource* resource = nullptr;
-        TokenSource* source = nullptr;
-        PageLayout* layout = nullptr;
-        std::unique_ptr<PositionViewElement> view;
-    };
-    std::vector<Retired> retired_;
-    // A generated page with the tables it reads (the page keeps asking them for new pages).
-    class RecordSetTables final : public ResourceIndexResolver {
-    public:
-        using ResourceIndexResolver::ResourceIndexResolver;
-    };
-    struct RecordSetShown {
-        std::unique_ptr<RecordSetTables> tables;
-        std::unique_ptr<RecordSetPage> page;
-    };
-    RecordSetShown recordSet_;
-    // Shows the page (replacing any generated page); false without one.
-    bool AttachRecordSetPage(RecordSetShown&& shown);
+    // The laid-out page: layout, page view element, the node that paints it.
+    PagePresentation page_;
     // A request's view over those tables as the page shown, named by its location.
-    bool ShowRequestedView(std::unique_ptr<RecordSetTables> tables,
+    bool ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
                            std::unique_ptr<DatabaseView> view, const String& location);
-    ListPageRequests* listPages_ = nullptr;
-    bool listPageShown_ = false;
-    LinkedBooks* linkedBooks_ = nullptr;
-    SearchFieldFactory* searchFields_ = nullptr;
+    RecordPages records_;
     AudioRequest audioRequest_;
-    // The record-set page's preview pane: the book laid out a second time in the pane.
-    class RecordPreview;
-    struct RecordPreviewDeleter {
-        void operator()(RecordPreview* preview) const;
-    };
-    std::unique_ptr<RecordPreview, RecordPreviewDeleter> preview_;
-    std::unique_ptr<ImageView> image_;
-    std::vector<std::unique_ptr<ImageView>> retiredImages_;
-    // The audio page with the playlist and what opens its tracks and pictures.
-    class AudioParts;
-    struct AudioPartsDeleter {
-        void operator()(AudioParts* parts) const;
-    };
-    std::unique_ptr<AudioParts, AudioPartsDeleter> audio_;
-    std::vector<RecordSetShown> retiredRecordSets_;
-    std::unique_ptr<CoverView> cover_;
-    std::vector<std::unique_ptr<CoverView>> retiredCovers_;
-    NavigationHistory history_;
+    DocumentHistory history_;
     // After a failed restore the fallback page is not saved over the stored position until the
     // reader moves.
     bool keepStoredPosition_ = false;
@@ -672,10 +547,7 @@ private:
     std::unique_ptr<BookActionBridge> actions_;
     std::unique_ptr<ScriptContext> script_;
     BookKeyHandlers* keyHandlers_ = nullptr;
-    FormList forms_;
-    // What the page layout calls once a page's marks are built.
-    std::unique_ptr<LayoutFormList> layoutForms_;
-    bool noForms_ = false;
+    BookForms forms_;
     ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
     // Stops speech and makes the client ready in a read mode; false when none is loaded.
     bool PrepareSpeech(uint32_t mode);
@@ -687,40 +559,13 @@ private:
     FocusKind focusKind_ = kFocusNone;
     Random random_;
 
-    // Frames: the window part a frame holds, the frame set, the controllers of the other frames
-    // (and those taken out, freed at the next navigation), the position last asked for.
-    std::unique_ptr<Widget> windowPart_;
-    std::unique_ptr<FrameSet> frames_;
-    std::vector<std::unique_ptr<BookDocumentController>> frameControllers_;
-    std::vector<std::unique_ptr<BookDocumentController>> retiredFrames_;
-    BookDocumentController* frameOwner_ = nullptr;
-    int64_t lastFramesetPosition_ = -1;
-    uint32_t framesetEnd_ = UINT32_MAX;
-    uint32_t framePosition_ = 0;
-    uint8_t frameFlag_ = 0;
-    uint8_t frameOption_ = 1;
-    bool updatingFrames_ = false;
-    // Frames beside "_main": the window's own page takes its frame's rectangle.
-    bool framed_ = false;
-    Rect frameRect_{};
-    Rect pageArea_{};
-    std::vector<RefPtr<LinkTarget>> keyLinks_;
-    std::vector<String> keyTexts_;
+    // The cover, picture and audio pages shown in the text page's place.
+    SpecialViews views_;
+    // Frames: the frame set of the window (or this frame's place in it).
+    DocumentFrames frames_;
 
     // A custom link in progress: its source and, once marked, its target.
-    struct CustomLink {
-        LinkKind kind = kLinkNone;
-        HistoryEntry source;
-        uint32_t start = 0;
-        uint32_t end = 0;
-        String text;
-        int32_t note = -1;
-        bool targetSet = false;
-        HistoryEntry target;
-        String title;
-        String targetName;  // the target book's database name
-    };
-    CustomLink link_;
+    CustomLinks links_;
     // The state shown, for a link's end (the history's mark for its next entry stays).
     bool SaveLinkState(HistoryEntry& entry);
 };

@@ -18,57 +18,14 @@
 #include "layout/page_view.h"
 #include "reader/audio_player_view.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_wiring.h"
 #include "reader/book_picture.h"
+#include "reader/image_view.h"
 #include "reader/reader_controller.h"
 #include "reader/record_set_page.h"
 #include "reader/sound_list.h"
 
-// The window's playlist and the audio page over it. Tracks open through the document loader
-// relative to the book shown; pictures are the book's image records by number.
-class BookDocumentController::AudioParts final : public SoundTrackOpener,
-                                                 public AudioViewPictures {
-public:
-    explicit AudioParts(BookDocumentController& owner) : owner_(owner) {
-        sounds.SetOpener(this);
-    }
-
-    AudioSource* OpenSoundTrack(const String& url) override {
-        if (!owner_.loader_) return nullptr;
-        DataHandle* handle = owner_.loader_->OpenString(url, owner_.resource_ ? &owner_.location_
-                                                                              : nullptr);
-        AudioSource* source = nullptr;
-        // The handle goes in every case; only Ogg data becomes a source.
-        if (!BookResource::OpenAudio(handle, source)) return nullptr;
-        return source;
-    }
-
-    DrawablePicture* OpenTrackPicture(uint32_t number) override {
-        if (!owner_.resource_ || number > INT32_MAX) return nullptr;
-        ImageObject* image = ImageObject::FromRecord(owner_.resource_, &owner_.location_,
-                                                     static_cast<int32_t>(number));
-        if (!image) return nullptr;
-        auto* picture = new (std::nothrow) BookPicture(image);
-        if (!picture) image->Release();
-        return picture;
-    }
-
-    SoundList sounds;
-    std::unique_ptr<AudioPlayerView> view;
-    // Views replaced while one of their own handlers may still run: freed at the next
-    // navigation.
-    std::vector<std::unique_ptr<AudioPlayerView>> retired;
-
-private:
-    BookDocumentController& owner_;
-};
-
-void BookDocumentController::AudioPartsDeleter::operator()(AudioParts* parts) const {
-    delete parts;
-}
-
-AudioPlayerView* BookDocumentController::AudioView() const {
-    return audio_ ? audio_->view.get() : nullptr;
-}
+AudioPlayerView* BookDocumentController::AudioView() const { return views_.AudioView(); }
 
 namespace {
 // What a tapped picture asks to open.
@@ -85,68 +42,19 @@ public:
 // --- the playlist -----------------------------------------------------------------------------
 
 bool BookDocumentController::PlaySoundList(const String& text, bool paused) {
-    if (!reader_) return false;
-    if (!audio_) {
-        audio_.reset(new (std::nothrow) AudioParts(*this));
-        if (!audio_) return false;
-    }
-    Location base;
-    if (resource_) base.CopyFrom(location_);
-    return ::PlaySoundList(*reader_, audio_->sounds, text, base, paused);
+    return views_.PlaySoundList(text, paused);
 }
 
-void BookDocumentController::StopSound() {
-    if (reader_ && audio_) ::StopSound(*reader_, audio_->sounds);
-}
-
-void BookDocumentController::ReleaseSound() {
-    if (!audio_) return;
-    LeaveAudio();
-    audio_->retired.clear();
-    if (reader_) {
-        ::StopSound(*reader_, audio_->sounds);
-        // The player must not keep a playlist that goes with this controller.
-        reader_->SetTrackList(nullptr);
-    }
-    audio_.reset();
-}
+void BookDocumentController::StopSound() { views_.StopSound(); }
 
 // --- the audio page ---------------------------------------------------------------------------
 
-bool BookDocumentController::ShowAudio() {
-    if (!resource_ || !reader_) return false;
-    if (!audio_) {
-        audio_.reset(new (std::nothrow) AudioParts(*this));
-        if (!audio_) return false;
-    }
-    std::unique_ptr<AudioPlayerView> view(new (std::nothrow) AudioPlayerView(
-        reader_, this, &audio_->sounds, &reader_->Timers()));
-    if (!view) return false;
-    LeaveAudio();
-    view->SetPictures(audio_.get());
-    view->SetBase(location_);
-    if (surface_ && layoutGc_ == surface_ && !ShowOverPage(*view)) return false;
-    view->SetCurrent(true);
-    audio_->view = std::move(view);
-    return true;
-}
-
-bool BookDocumentController::ShowOverPage(Node& view) {
-    if (!view.SetParent(surface_)) return false;
-    Rect area = viewport_;
-    SurfaceViewport(area);
-    Rect placed;
-    view.AdjustRect(placed, area);
-    view.Focus();
-    return true;
-}
-
 Node* BookDocumentController::ViewOverPage() const {
     switch (view_) {
-        case kCoverView: return cover_.get();
-        case kImageView: return image_.get();
-        case kAudioView: return audio_ ? audio_->view.get() : nullptr;
-        case kRecordSetView: return recordSet_.page ? &recordSet_.page->ViewNode() : nullptr;
+        case kCoverView: return views_.Cover();
+        case kImageView: return views_.Picture();
+        case kAudioView: return views_.AudioView();
+        case kRecordSetView: return records_.Page() ? &records_.Page()->ViewNode() : nullptr;
         default: return nullptr;
     }
 }
@@ -157,30 +65,12 @@ void BookDocumentController::FitViewOverPage() {
     // before it is drawn.
     Node* view = ViewOverPage();
     Rect now, shown;
-    if (!view || !surface_ || layoutGc_ != surface_ || view->Parent() != surface_ ||
-        !SurfaceViewport(now))
+    if (!view || !surface_ || page_.Gc() != surface_ || view->Parent() != surface_ ||
+        !page_.SurfaceViewport(now))
         return;
     if (view->GetRect(shown) && !RectDiffers(now, shown)) return;
     Rect placed;
     view->AdjustRect(placed, now);
-}
-
-void BookDocumentController::LeaveAudio() {
-    if (!audio_ || !audio_->view) return;
-    std::unique_ptr<AudioPlayerView> view = std::move(audio_->view);
-    // Playback stops when the page goes; the view may be the caller, so it is deleted later.
-    view->SetCurrent(false);
-    view->Detach();
-    try {
-        audio_->retired.push_back(std::move(view));
-    } catch (const std::bad_alloc&) {
-        view.reset();
-    }
-    if (pageView_ && pageView_->Parent()) pageView_->Focus();
-}
-
-void BookDocumentController::FreeRetiredAudio() {
-    if (audio_) audio_->retired.clear();
 }
 
 bool BookDocumentController::ShowSoundList(const String& text) {
@@ -189,7 +79,7 @@ bool BookDocumentController::ShowSoundList(const String& text) {
     bool pushed = false;
     PushHistoryAndNotify(pushed);
     if (!OpenLocation(String(u"$audio"), false, true) || !AudioView()) {
-        if (pushed) history_.UndoPush();
+        if (pushed) history_.Entries().UndoPush();
         return false;
     }
     // The list's tracks are loaded paused, as the page always starts.
@@ -248,22 +138,19 @@ bool BookDocumentController::RestoreAudioState(HistoryEntry& entry, ByteStream& 
 bool BookDocumentController::WriteAudioPosition() {
     AudioPlayerView* view = AudioView();
     // A page with no playlist (its restore failed) leaves the stored place alone.
-    if (!annotations_ || !view || view->SoundListText().IsEmpty()) return false;
+    if (!sideFile_.File() || !view || view->SoundListText().IsEmpty()) return false;
     HistoryEntry entry;
     if (!HistoryState::WriteHeader(entry.state, {}) || !SaveAudioState(entry)) return false;
-    bool written = annotations_->SetAudioPosition(entry.viewWord,
-                                                  static_cast<uint32_t>(entry.viewPosition),
-                                                  entry.state.Data(), entry.state.Size()) == 0;
-    return annotations_->SetAudioLast(written) == 0 && written;
+    return sideFile_.WriteAudioPlace(entry, true);
 }
 
 bool BookDocumentController::RestoreAudioPosition() {
-    if (!annotations_ || !AudioView()) return false;
+    if (!sideFile_.File() || !AudioView()) return false;
     uint32_t track = 0, seconds = 0;
     std::vector<uint8_t> state;
     // The side file calls a place of two zero words none, but the first track at its start is
     // a place like any other: what decides is whether a playlist was stored.
-    annotations_->GetAudioPosition(&track, &seconds, &state);
+    sideFile_.File()->GetAudioPosition(&track, &seconds, &state);
     if (state.empty()) return false;
     HistoryEntry entry;
     entry.location.CopyFrom(location_);
@@ -287,13 +174,13 @@ Node* MediaView(BookDocumentController::View kind, AudioPlayerView* audio, Image
 }  // namespace
 
 bool BookDocumentController::MediaCommandEnabled(int32_t id) const {
-    Node* view = MediaView(view_, AudioView(), image_.get());
+    Node* view = MediaView(view_, AudioView(), views_.Picture());
     return id >= 0 && view && view->IsCommandEnabled(static_cast<uint32_t>(id), 0);
 }
 
 bool BookDocumentController::ExecuteMediaCommand(int32_t id) {
     if (!MediaCommandEnabled(id)) return false;
-    Node* view = MediaView(view_, AudioView(), image_.get());
+    Node* view = MediaView(view_, AudioView(), views_.Picture());
     const uint32_t command = static_cast<uint32_t>(id);
     // The view may replace itself (Back): nothing of it is touched afterwards.
     view->ExecuteCommand(command, 0);
@@ -309,8 +196,8 @@ void BookDocumentController::ShowBarOfView() {
 }
 
 bool BookDocumentController::ActivateObjectAt(Point p) {
-    if (view_ != kTextPage || !layout_) return false;
-    PageSlot* slot = layout_->CurrentPageSlot();
+    if (view_ != kTextPage || !page_.Layout()) return false;
+    PageSlot* slot = page_.Layout()->CurrentPageSlot();
     if (!slot) return false;
     BlockContents& contents = slot->contents;
     const int32_t count = contents.KindCount(kItemInlineBox);

@@ -13,7 +13,7 @@ PopupHost& BookDocumentController::ListPopupHost() {
 
 bool BookDocumentController::RestoreListPopup() {
     listPopup_.reset();
-    PositionViewElement* view = pageView_.get();
+    PositionViewElement* view = page_.View();
     if (!view || !surface_ || view_ != kTextPage) return false;
     const ByteStream& own = view->OwnState();
     const uint8_t* data = own.Data();
@@ -31,7 +31,8 @@ bool BookDocumentController::RestoreListPopup() {
     IconHost icons;
     icons.dpi = ::IsHighResolution() ? 192 : 96;
     std::unique_ptr<ListPopup> popup(
-        new (std::nothrow) ListPopup(surface_, &ListPopupHost(), 0, Paths(), Timers(), icons));
+        new (std::nothrow) ListPopup(surface_, &ListPopupHost(), 0, reader_ ? reader_->GetLink()->Paths() : nullptr,
+                                    reader_ ? &reader_->Timers() : nullptr, icons));
     if (!popup) return false;
     // A short record still shows what was read.
     popup->RestoreState(record);

@@ -25,14 +25,14 @@ struct BookDocumentController::ListPopupHostPart final : PopupHost {
         return true;
     }
     void KeepPopupState(ByteStream& state) override {
-        PositionViewElement* view = owner.pageView_.get();
+        PositionViewElement* view = owner.page_.View();
         if (!view) return;
         ByteStream& own = view->OwnState();
         own.Clear();
         if (state.Size() > 0) own.WriteBytes(state.Data(), state.Size());
     }
     void ClearPopupState() override {
-        if (PositionViewElement* view = owner.pageView_.get()) view->OwnState().Clear();
+        if (PositionViewElement* view = owner.page_.View()) view->OwnState().Clear();
     }
 
     BookDocumentController& owner;

@@ -43,7 +43,6 @@ constexpr uint32_t kNamedTarget = 0;
 constexpr uint32_t kTableTarget = 4;
 constexpr uint32_t kKeyTableTarget = 5;
 constexpr uint32_t kBookElsewhere = 5042;
-constexpr uint32_t kNoPreviewFlag = 0x4000;
 
 // Every argument's text (numbers in decimal), in order.
 std::vector<String> ArgumentTexts(const CommandRecord& record) {
@@ -112,9 +111,9 @@ bool BookDocumentController::OpenRequestAt(Location& location, const CommandReco
     FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);
-    const uint32_t oldMode = history_.GetMode();
+    const uint32_t oldMode = history_.Entries().GetMode();
     const bool setMode = oldMode == NavigationHistory::kRecord;
-    if (setMode) history_.SetMode(NavigationHistory::kRecordNext);
+    if (setMode) history_.Entries().SetMode(NavigationHistory::kRecordNext);
     bool pushed = false;
     PushHistoryAndNotify(pushed);
     bool shown = false;
@@ -133,14 +132,14 @@ bool BookDocumentController::OpenRequestAt(Location& location, const CommandReco
             document->Release();
         }
     }
-    if (setMode) history_.SetMode(oldMode);
+    if (setMode) history_.Entries().SetMode(oldMode);
     if (shown) {
         if (reader_) reader_->ShowReaderView();
         Invalidate(true);
         return true;
     }
     if (report && !handled) ReportFailure(location);
-    if (pushed) history_.UndoPush();
+    if (pushed) history_.Entries().UndoPush();
     return false;
 }
 
@@ -154,9 +153,9 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
         if (view_ == kTextPage && current_.IsEmpty()) SaveReadingPosition(false);
         if (view_ == kAudioView) SaveAudioPosition();
         // Replaced views are parked: the one that asked may still be running.
-        LeaveCover();
+        views_.LeaveCover();
         LeaveRecordSet();
-        LeaveImage();
+        views_.LeaveImage();
     }
     current_.SetEmpty();
     view_ = kTextPage;
@@ -219,7 +218,7 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
         return false;
     }
     viewReplaced = view_ != kTextPage;
-    if (view_ == kTextPage && target >= 0 && layout_)
+    if (view_ == kTextPage && target >= 0 && page_.Layout())
         GoToPosition(static_cast<uint32_t>(target));
     return true;
 }
@@ -235,8 +234,8 @@ int64_t BookDocumentController::ResolvePositionArgument(const String* text) {
         return found.position;
     }
     // The start of the page shown (a position, as every caller uses the value).
-    if (!layout_) return -1;
-    const uint32_t start = layout_->CurrentPageStart();
+    if (!page_.Layout()) return -1;
+    const uint32_t start = page_.Layout()->CurrentPageStart();
     return start == PageLayout::kNone ? -1 : static_cast<int64_t>(start);
 }
 
@@ -266,7 +265,7 @@ bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
         entry = keys.numbers[0];
         keyTag = keys.numbers[1];
     }
-    auto tables = std::make_unique<RecordSetTables>(resource_);
+    auto tables = std::make_unique<RecordPages::Tables>(resource_);
     if (!request.lookupKey.IsEmpty()) {
         // The entry whose key is the lookup key (the table's entry at or after it else).
         String designation;
@@ -295,7 +294,7 @@ bool BookDocumentController::OpenQueryRequest(const CommandRecord& record) {
     GeneratedPages::QueryRequest request;
     if (!GeneratedPages::ReadQueryRequest(record.methodId, ArgumentTexts(record), request))
         return false;
-    auto tables = std::make_unique<RecordSetTables>(resource_);
+    auto tables = std::make_unique<RecordPages::Tables>(resource_);
     String location;
     std::unique_ptr<DatabaseView> view = GeneratedPages::OpenQueryPage(
         request.query, tables.get(), request.displayCode, request.flagByte, request.title,
@@ -306,13 +305,10 @@ bool BookDocumentController::OpenQueryRequest(const CommandRecord& record) {
     return ShowRequestedView(std::move(tables), std::move(view), location);
 }
 
-bool BookDocumentController::ShowRequestedView(std::unique_ptr<RecordSetTables> tables,
+bool BookDocumentController::ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
                                                std::unique_ptr<DatabaseView> view,
                                                const String& location) {
-    RecordSetShown shown;
-    shown.tables = std::move(tables);
-    shown.page = RecordSetPage::Adopt(std::move(view), this);
-    if (!AttachRecordSetPage(std::move(shown))) return false;
+    if (!records_.ShowView(std::move(tables), std::move(view), RecordPagePlace())) return false;
     current_ = location;
     view_ = kRecordSetView;
     return true;
@@ -320,8 +316,7 @@ bool BookDocumentController::ShowRequestedView(std::unique_ptr<RecordSetTables> 
 
 bool BookDocumentController::OpenListRequest(const CommandRecord& record) {
     String location;
-    if (!listPages_ || !listPages_->OpenListRequest(resource_, record, location)) return false;
-    listPageShown_ = true;
+    if (!records_.OpenList(resource_, record, location)) return false;
     current_ = location;
     view_ = record.methodId == kDisplaySearchHistory ? kSearchHistoryView : kWordListView;
     return true;
@@ -329,11 +324,11 @@ bool BookDocumentController::OpenListRequest(const CommandRecord& record) {
 
 void BookDocumentController::SetReaderController(ReaderController* controller) {
     reader_ = controller;
-    listPages_ = controller ? controller->ListPages() : nullptr;
+    records_.SetListPages(controller ? controller->ListPages() : nullptr);
 }
 
 bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
-    if (!reader_ || !listPageShown_ ||
+    if (!reader_ || !records_.ListPageShown() ||
         !((id >= Cmd::kWindowPart2First && id <= Cmd::kWindowPart2Last) ||
           id == Cmd::kClearSearchHistory))
         return false;
@@ -350,135 +345,32 @@ bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
 }
 
 void BookDocumentController::LeaveRequestPages() {
-    preview_.reset();
-    if (recordSet_.page) {
-        recordSet_.page->Hide();
-        if (surface_) surface_->SetInputState(InputState::kReading);
-    }
-    if (!listPageShown_) return;
-    listPageShown_ = false;
-    if (listPages_) listPages_->LeaveListPage();
+    records_.LeaveRequestPages(surface_);
 }
 
-bool BookDocumentController::AttachRecordSetPage(RecordSetShown&& shown) {
-    if (!shown.page) return false;
-    LeaveRecordSet();
-    recordSet_ = std::move(shown);
-    DatabaseView& view = recordSet_.page->View();
-    view.SetRememberedSearch(settings_ ? &settings_->rememberedSearch : nullptr);
-    view.SetPreviewEnabled(settings_ && settings_->previewPane &&
-                           !(view.Flags() & kNoPreviewFlag));
-    if (surface_ && layoutGc_ == surface_) {
-        Rect area = viewport_;
-        SurfaceViewport(area);
-        recordSet_.page->Show(surface_, area);
-        recordSet_.page->ViewNode().Focus();
-        // The keys read as a searched list's: Up and Down move the selection, Enter opens
-        // it, Backspace and Space edit the search.
-        surface_->SetInputState(InputState::kSearchList);
-    }
-    return true;
-}
-
-// --- the preview pane -----------------------------------------------------------------------
-
-// The document laid out once more, in the pane, from the previewed entry's position. Made at the
-// first paint, when the pane's size and the surface that measures are known.
-class BookDocumentController::RecordPreview {
-public:
-    RecordPreview(Resource* book, const LayoutSettings& settings, DisplayLink* display)
-        : book_(book), settings_(settings), display_(display) {
-        book_->AddRef();
-    }
-    ~RecordPreview() {
-        Drop();
-        book_->Release();
-    }
-    RecordPreview(const RecordPreview&) = delete;
-    RecordPreview& operator=(const RecordPreview&) = delete;
-
-    void SetPosition(uint32_t position) {
-        position_ = position;
-        if (layout_) layout_->GoToPositionAsPageStart(position_);
-    }
-    void Paint(GraphicsContext& gc, const Rect& area) {
-        if (!layout_ || gc_ != &gc || area.x != area_.x || area.y != area_.y ||
-            area.width != area_.width || area.height != area_.height) {
-            if (!Make(gc, area)) return;
-        }
-        layout_->SetCanvas(&*canvas_);
-        layout_->PaintCurrentPage(true);
-    }
-
-private:
-    bool Make(GraphicsContext& gc, const Rect& area) {
-        Drop();
-        if (area.IsEmpty() || !book_->CreateLayout(source_, &layout_) || !layout_) {
-            Drop();
-            return false;
-        }
-        layout_->SetGraphics(&gc);
-        if (display_) layout_->SetDisplay(display_);
-        layout_->Configure(settings_);
-        layout_->SetViewport(area);
-        if (!layout_->Start()) {
-            Drop();
-            return false;
-        }
-        layout_->GoToPositionAsPageStart(position_);
-        gc_ = &gc;
-        area_ = area;
-        canvas_.emplace(&gc);
-        return true;
-    }
-    void Drop() {
-        if (layout_) layout_->SetCanvas(nullptr);
-        if (layout_ || source_) book_->DestroyLayout(source_, layout_);
-        layout_ = nullptr;
-        source_ = nullptr;
-        canvas_.reset();
-        gc_ = nullptr;
-    }
-
-    Resource* book_;
-    LayoutSettings settings_;
-    DisplayLink* display_;
-    TokenSource* source_ = nullptr;
-    PageLayout* layout_ = nullptr;
-    std::optional<SurfacePageCanvas> canvas_;
-    GraphicsContext* gc_ = nullptr;
-    Rect area_{};
-    uint32_t position_ = 0;
-};
-
-void BookDocumentController::RecordPreviewDeleter::operator()(RecordPreview* preview) const {
-    delete preview;
-}
+// --- the page's questions ----------------------------------------------------------------
 
 void BookDocumentController::ShowPreviewPosition(int64_t position) {
     if (!resource_ || position < 0 || position > UINT32_MAX) return;
-    if (!preview_) {
-        LayoutSettings settings;
-        GetLayoutOptions(settings);
-        preview_.reset(new (std::nothrow) RecordPreview(
-            resource_, settings, surface_ ? surface_->Display() : nullptr));
-        if (!preview_) return;
+    LayoutSettings settings;
+    GetLayoutOptions(settings);
+    records_.ShowPreview(resource_, settings, surface_ ? surface_->Display() : nullptr,
+                         static_cast<uint32_t>(position));
+}
+
+void BookDocumentController::HideInputPanel() { SipShowIM(SIPF_OFF); }
+
+RecordPages::Place BookDocumentController::RecordPagePlace() {
+    RecordPages::Place place;
+    if (surface_ && page_.Gc() == surface_) {
+        place.surface = surface_;
+        place.area = page_.Viewport();
+        page_.SurfaceViewport(place.area);
     }
-    preview_->SetPosition(static_cast<uint32_t>(position));
-}
-
-void BookDocumentController::HidePreview() { preview_.reset(); }
-
-void BookDocumentController::HideInputPanel() {
-    SipShowIM(SIPF_OFF);
-}
-
-std::unique_ptr<SearchField> BookDocumentController::MakeSearchField(Node* owner) {
-    return searchFields_ ? searchFields_->MakeSearchField(owner) : nullptr;
-}
-
-void BookDocumentController::PaintPreview(GraphicsContext& gc, const Rect& area) {
-    if (preview_) preview_->Paint(gc, area);
+    place.search = settings_ ? &settings_->rememberedSearch : nullptr;
+    place.preview = settings_ && settings_->previewPane;
+    if (page_.View() && page_.View()->Parent()) place.textPage = page_.View();
+    return place;
 }
 
 // The wildcard lookup's query, as request 96 over the current book: the new view gets the
@@ -504,7 +396,7 @@ bool BookDocumentController::OpenNumberedEntry(IndexSource* table, int32_t table
     // Noted before the open: the page that asked is replaced by it.
     String book;
     if (resource_) book.Assign(resource_->GetLocation().text);
-    ListPageRequests* pages = listPages_;
+    ListPageRequests* pages = records_.ListPages();
     if (!OpenEntryPosition(table, entry, position)) return false;
     HideInputPanel();
     if (pages && tableNumber >= 0 && !book.IsEmpty())
@@ -520,7 +412,7 @@ bool BookDocumentController::RunEntryScript(IndexRecordSet* set, int32_t tableNu
     // Noted before the script runs: it may replace the page that asked.
     String book;
     if (resource_) book.Assign(resource_->GetLocation().text);
-    ListPageRequests* pages = listPages_;
+    ListPageRequests* pages = records_.ListPages();
     set->AddRef();
     if (!RunWithRecordSet(set, entry, script)) return false;
     HideInputPanel();
@@ -536,9 +428,9 @@ bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position,
     // Noted before the open: the page that asked is replaced by it.
     String searched;
     searched.Assign(resource_->GetLocation().text);
-    ListPageRequests* pages = listPages_;
+    ListPageRequests* pages = records_.ListPages();
     LinkedBooks::Book book;
-    const bool known = linkedBooks_ && linkedBooks_->FindLinkedBook(resource_, number, book);
+    const bool known = records_.Linked() && records_.Linked()->FindLinkedBook(resource_, number, book);
     CommandRecord request(kGoToPosition, kDocumentObject);
     if (!request.AppendNumber(static_cast<int32_t>(position))) return false;
     Location base;

@@ -74,8 +74,8 @@ bool BookDocumentController::OpenRandomTableEntry(const String* name) {
 
 bool BookDocumentController::IsCommandEnabled(int32_t id) const {
     switch (id) {
-        case Cmd::kForward: return history_.CanForward();
-        case Cmd::kBack: return history_.CanBack();
+        case Cmd::kForward: return history_.Entries().CanForward();
+        case Cmd::kBack: return history_.Entries().CanBack();
         case Cmd::kReservedCommand108: return false;
         case Cmd::kLookup: case Cmd::kLookupBilingual: case Cmd::kLookupMonolingual:
             return reader_ && reader_->CanLookUp(id);
@@ -87,10 +87,10 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
     bool hasView = false;
     if (resource_) {
         if (view_ == kTextPage) {
-            view = pageView_.get();
-            hasView = layout_ != nullptr;
+            view = page_.View();
+            hasView = page_.Layout() != nullptr;
         } else if (view_ == kWordListView || view_ == kSearchHistoryView) {
-            LookupListPages* pages = listPageShown_ && reader_ ? reader_->ListPages() : nullptr;
+            LookupListPages* pages = records_.ListPageShown() && reader_ ? reader_->ListPages() : nullptr;
             view = pages ? pages->Page() : nullptr;
             hasView = view != nullptr;
         } else {
@@ -100,7 +100,7 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
     }
     if (id < 0) return false;
     if (IsAnnotationCommand(id)) {
-        if (!annotations_) return false;
+        if (!sideFile_.File()) return false;
         return !view || view->IsCommandEnabled(static_cast<uint32_t>(id), 0);
     }
     if (!hasView) return false;
@@ -123,7 +123,7 @@ bool BookDocumentController::RunNamedHandler(const String& name) {
     if (keyHandlers_) return keyHandlers_->RunKeyHandler(name);
     // The first handler of that name; the link is held while its action runs (which may
     // collect the handlers anew).
-    for (const RefPtr<LinkTarget>& link : keyLinks_) {
+    for (const RefPtr<LinkTarget>& link : frames_.KeyLinks()) {
         if (!link || !(link->name == name)) continue;
         RefPtr<LinkTarget> held(link);
         return PerformAction(held.Get(), 0);
@@ -141,11 +141,12 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
         case kKeyFocusPreviousLine: step = -1; break;
         default: return false;
     }
-    if (noMarkCurrent && !framed_ && FocusPageLink(step > 0)) return true;
+    if (noMarkCurrent && !frames_.Framed() && FocusPageLink(step > 0)) return true;
     // A frame's keys move the focus through the window's frame set.
-    if (frameOwner_) return frameOwner_->MoveLinkFocus(code, endsWithPageBreak);
+    if (BookDocumentController* owner = frames_.OwnerController())
+        return owner->MoveLinkFocus(code, endsWithPageBreak);
     // The next frame that way with a link takes the focus; without one the page steps.
-    if (MoveFrameFocus(step > 0)) return true;
+    if (frames_.MoveFocus(step > 0, false)) return true;
     if (!StepPage(step)) return false;
     focusKind_ = step > 0 ? kFocusForward : kFocusBackward;
     // Command 90 then moves the frame focus; it follows no link after a page step.
@@ -155,61 +156,21 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
 
 // --- annotations ---------------------------------------------------------------------------
 
-namespace {
-// The start of annotation i; false when there is none at that index.
-bool AnnotationStart(const AnnotationFile& file, int32_t i, uint32_t& start) {
-    uint32_t end = 0;
-    return file.GetBookmarkKind(i) != 0 &&
-           file.GetBookmarkRange(i, &start, &end, nullptr, nullptr, nullptr) == 0;
-}
-}  // namespace
-
 int32_t BookDocumentController::PreviousAnnotationIndex() {
-    if (!annotations_) return -1;
-    int32_t page = GetPageStart();
-    int32_t last = -1, before = -1;
-    BookmarkIterator it;
-    annotations_->StartIterator(&it, 0, 0, 0xFFFFFFFFu);
-    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
-        uint32_t start = 0;
-        if (!AnnotationStart(*annotations_, i, start)) continue;
-        last = i;
-        if (page >= 0 && start < static_cast<uint32_t>(page)) before = i;
-    }
-    return before >= 0 ? before : last;
+    return sideFile_.PreviousIndex(GetPageStart());
 }
 
 int32_t BookDocumentController::NextAnnotationIndex() {
-    if (!annotations_) return -1;
     int32_t page = GetPageStart();
     // Past the current page: an annotation opens on the page kept with it, where it may lie
     // anywhere, so one on the page shown would only bring that page back.
-    uint32_t pageEnd = page >= 0 && layout_ ? layout_->CurrentPageEnd() : PageLayout::kNone;
-    int32_t first = -1;
-    BookmarkIterator it;
-    annotations_->StartIterator(&it, 0, 0, 0xFFFFFFFFu);
-    for (int32_t i = annotations_->FindNext(&it); i >= 0; i = annotations_->FindNext(&it)) {
-        uint32_t start = 0;
-        if (!AnnotationStart(*annotations_, i, start)) continue;
-        if (first < 0) first = i;
-        if (page < 0) return i;
-        if (pageEnd != PageLayout::kNone ? start >= pageEnd : start > static_cast<uint32_t>(page))
-            return i;
-    }
-    return first;
+    uint32_t pageEnd = page >= 0 && page_.Layout() ? page_.Layout()->CurrentPageEnd() : PageLayout::kNone;
+    return sideFile_.NextIndex(page, pageEnd);
 }
 
 bool BookDocumentController::OpenAnnotationLink(int32_t index) {
-    if (!annotations_ || index < 0 || !resource_) return false;
-    uint32_t kind = annotations_->GetBookmarkKind(index) & 0x3F;
-    if (kind != AnnotationFile::kNote && kind != AnnotationFile::kModification &&
-        kind != AnnotationFile::kLink)
-        return false;
-    uint32_t length = 0;
-    const char16_t* url = annotations_->GetBookmarkUrl(index, &length);
-    if (!url || length == 0) return false;
     String link;
-    link.AssignChars(url, static_cast<int32_t>(length));
+    if (!resource_ || !sideFile_.LinkOf(index, link)) return false;
     Location target;
     int64_t position = Location::GetAnchorPosition(link);
     if (position >= 0 && position <= UINT32_MAX && link[0] == u'#') {
@@ -225,7 +186,7 @@ bool BookDocumentController::OpenAnnotationLink(int32_t index) {
 bool BookDocumentController::PageStateForAnnotation(uint32_t& word, uint32_t& position,
                                                     std::vector<uint8_t>& state) {
     HistoryEntry entry;
-    if (view_ != kTextPage || !layout_ || !SaveHistoryState(entry, true) || entry.viewPosition < 0)
+    if (view_ != kTextPage || !page_.Layout() || !SaveHistoryState(entry, true) || entry.viewPosition < 0)
         return false;
     word = entry.viewWord;
     position = static_cast<uint32_t>(entry.viewPosition);
@@ -234,17 +195,10 @@ bool BookDocumentController::PageStateForAnnotation(uint32_t& word, uint32_t& po
 }
 
 bool BookDocumentController::OpenAnnotation(int32_t index) {
-    uint32_t start = 0, end = 0, word = 0, position = 0;
-    if (!annotations_ || index < 0 || annotations_->GetBookmarkKind(index) == 0 ||
-        annotations_->GetBookmarkRange(index, &start, &end, &word, &position, nullptr) != 0 ||
-        !layout_)
-        return false;
+    uint32_t start = 0, word = 0, position = 0;
     std::vector<uint8_t> state;
-    // The page kept with the annotation, a state stream of whole words as the reading position
-    // keeps it; annotations made without one (drawings, older side files) have none and page 0.
-    const bool kept = word != 0 && position <= start &&
-                      annotations_->GetBookmarkState(index, &state) && !state.empty() &&
-                      state.size() % 4 == 0;
+    if (!sideFile_.PageOf(index, start, word, position, state) || !page_.Layout()) return false;
+    const bool kept = !state.empty();
     bool pushed = false;
     PushHistoryAndNotify(pushed);
     if (kept) {
@@ -255,8 +209,8 @@ bool BookDocumentController::OpenAnnotation(int32_t index) {
         entry.viewWord = word;
         entry.viewPosition = static_cast<int32_t>(position);
         if (entry.state.WriteBytes(state.data(), state.size()) && OpenHistoryEntry(entry, true)) {
-            const uint32_t pageStart = layout_->CurrentPageStart();
-            const uint32_t pageEnd = layout_->CurrentPageEnd();
+            const uint32_t pageStart = page_.Layout()->CurrentPageStart();
+            const uint32_t pageEnd = page_.Layout()->CurrentPageEnd();
             if (pageStart != PageLayout::kNone && pageStart <= start &&
                 (pageEnd == PageLayout::kNone || start < pageEnd))
                 return true;
@@ -264,7 +218,7 @@ bool BookDocumentController::OpenAnnotation(int32_t index) {
         // Laid out otherwise since (another font size): the page no longer holds it.
     }
     if (GoToPosition(start)) return true;
-    if (pushed) history_.UndoPush();
+    if (pushed) history_.Entries().UndoPush();
     return false;
 }
 
@@ -299,13 +253,13 @@ bool BookDocumentController::StartSpeech(const String& text) {
 
 bool BookDocumentController::SpeakText(bool continuing, uint32_t position) {
     if (!continuing && !PrepareSpeech(1)) return false;
-    if (!speech_ || !speech_->IsLoaded() || !source_) return false;
+    if (!speech_ || !speech_->IsLoaded() || !page_.Source()) return false;
     ByteStream& state = speech_->ReadingState();
     bool placed = false;
     if (continuing) {
-        placed = state.SetReadPosition(0) && source_->RestoreState(state);
+        placed = state.SetReadPosition(0) && page_.Source()->RestoreState(state);
     } else {
-        placed = source_->Start(position, true);
+        placed = page_.Source()->Start(position, true);
     }
     if (!placed) {
         speech_->Stop();
@@ -314,12 +268,12 @@ bool BookDocumentController::SpeakText(bool continuing, uint32_t position) {
     uint32_t pageStart = 0, pageEnd = 0;
     if (!PageRange(pageStart, pageEnd) || pageEnd == PageLayout::kNone) pageEnd = UINT32_MAX;
     SpeechChunk chunk;
-    CollectSpeechChunk(*source_, pageEnd, chunk);
+    CollectSpeechChunk(*page_.Source(), pageEnd, chunk);
     // The plug-in asks to turn the page when it has spoken this far.
     if (chunk.sentenceTarget >= 0) speech_->SetCallbackTarget(chunk.sentenceTarget);
     state.Clear();
-    source_->SaveState(state);
-    source_->Start(0, true);
+    page_.Source()->SaveState(state);
+    page_.Source()->Start(0, true);
     return !chunk.text.IsEmpty() && speech_->Speak(chunk.text);
 }
 

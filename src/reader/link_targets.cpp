@@ -13,13 +13,12 @@ DocumentController* BookDocumentController::ResolveTarget(const String& name) {
     if (name.EqualsAscii("_blank")) return nullptr;
     if (name.IsEmpty() || name.EqualsAscii("_self")) return this;
     // "_top" is the whole window: from a frame, the window's own controller.
-    BookDocumentController& top = frameOwner_ ? *frameOwner_ : *this;
+    BookDocumentController* owner = frames_.OwnerController();
+    BookDocumentController& top = owner ? *owner : *this;
     if (name.EqualsAscii("_top")) return &top;
     // A frame of this window by its name, before the windows.
-    if (top.frames_) {
-        if (BookDocumentController* frame = top.ControllerOfLeaf(top.frames_->Root().FindByName(name)))
-            return frame;
-    }
+    if (BookDocumentController* frame = top.frames_.ControllerOfLeaf(top.frames_.FindFrame(name)))
+        return frame;
     ReaderCore* core = top.window_ ? top.window_->Core() : nullptr;
     return core ? core->FindControllerByName(name) : nullptr;
 }

@@ -1,0 +1,242 @@
+// What the document controller's roles ask of each other, answered by the controller: a private
+// part of the controller, included only by its own source files.
+#pragma once
+
+#include "reader/book_document_controller.h"
+#include "reader/page_presentation.h"
+#include "reader/book_document_controller_popups.h"
+#include "reader/file_messages.h"
+#include <new>
+#include "bookfiles/annotation_file.h"
+#include "bookfiles/configuration_store.h"
+#include "bookfiles/document_source.h"
+#include "core/file.h"
+#include "database/database_object.h"
+#include "database/index_query.h"
+#include "database/resource.h"
+#include "database/sql_parser.h"
+#include "document/forms/form.h"
+#include "document/markup/html_tokenizer.h"
+#include "document/sources/document_loader.h"
+#include "document/sources/layout_services.h"
+#include "document/sources/loader_database_opener.h"
+#include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/cover_view.h"
+#include "graphics/widgets/list_popup.h"
+#include "graphics/core/command_ids.h"
+#include "layout/inline_objects.h"
+#include "layout/layout_forms.h"
+#include "layout/page_canvas.h"
+#include "layout/page_layout.h"
+#include "layout/searcher.h"
+#include "media/image/icon_image.h"
+#include "core/platform_helpers.h"
+#include "platform/window/window.h"
+#include "platform/shell/shell.h"
+#include "reader/anchor_names.h"
+#include "reader/book_action_bridge.h"
+#include "reader/book_picture.h"
+#include "reader/opening_rules.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_host.h"
+#include "reader/reader_settings.h"
+#include "reader/reader_views.h"
+#include "script/script_engine.h"
+#include "script/script_heap.h"
+
+// The databases a book script opens by name, through the window's loader.
+class BookDocumentController::Databases final : public LoaderDatabaseOpener {
+public:
+    using LoaderDatabaseOpener::LoaderDatabaseOpener;
+};
+
+// What the roles ask of each other, answered through the controller.
+class BookDocumentController::Wiring final : public HistoryPlaces,
+                                              public FormListOwner,
+                                              public RecordSetPageOwner,
+                                              public FramePage,
+                                              public SpecialViewsHost,
+                                              public PagePresentationHost {
+public:
+    explicit Wiring(BookDocumentController& c) : c_(c) {}
+
+    // What the laid-out page asks.
+    DrawingSurface* Surface() override { return c_.surface_; }
+    bool IsFrame() override { return c_.frames_.IsFrame(); }
+    Widget* FramePart() override { return c_.frames_.Part(); }
+    void GetLayoutOptions(LayoutSettings& out) override { c_.GetLayoutOptions(out); }
+    void LayoutConfigured(PageLayout& layout) override {
+        AnnotationFile* side = c_.sideFile_.File();
+        if (side && !layout.SetAnnotations(side) && !layout.Annotations()) c_.TakeOwnSideFile();
+        // The log hosts a file names at its start go to the log, with the items it logs.
+        layout.SetMetadataList(c_.log_);
+        // The forms' stored values come from the side file that proved to be this book's,
+        // before the first page builds the forms.
+        if (c_.forms_.RestorePending()) c_.RestoreFormState();
+        layout.SetFormList(c_.forms_.ForLayout());
+    }
+    void PageViewGoing(Node* view) override { c_.forms_.ForgetControlParent(view); }
+
+    // What the cover, picture and audio pages ask.
+    const Location& BookLocation() override { return c_.location_; }
+    DocumentLoader* Loader() override { return c_.loader_; }
+    ReaderController* Reader() override { return c_.reader_; }
+    ReaderSettings* Settings() override { return c_.settings_; }
+    DocumentController& Document() override { return c_; }
+    DrawingSurface* WindowSurface() override {
+        return c_.surface_ && c_.page_.Gc() == c_.surface_ ? c_.surface_ : nullptr;
+    }
+    bool ClientArea(Rect& out) override { return c_.page_.SurfaceViewport(out); }
+    int32_t ShownPageNumber() override {
+        if (!c_.page_.Layout() || c_.page_.Layout()->CurrentPageStart() == PageLayout::kNone) return -1;
+        return c_.GetPageNumber();
+    }
+    void FocusTextPage() override {
+        if (c_.page_.View() && c_.page_.View()->Parent()) c_.page_.View()->Focus();
+    }
+
+    // What the frames ask of this controller's page.
+    BookDocumentController& Controller() override { return c_; }
+    AreaArray* PageLinkAreas() override { return c_.PageLinkAreas(); }
+    void SelectPageMark(int32_t n) override {
+        c_.page_.Layout()->SetCurrentMark(static_cast<uint32_t>(n), false, true);
+        if (n < 0) {
+            if (c_.page_.View()) c_.page_.View()->ClearFocus();
+        } else if (c_.page_.View()) {
+            c_.page_.View()->Focus();
+        }
+        if (c_.surface_) c_.surface_->InvalidateRect(nullptr);
+    }
+    bool FocusPageLink(bool forward) override { return c_.FocusPageLink(forward); }
+    bool PageHasKeys() override { return c_.page_.View() && c_.page_.View()->IsFocused(); }
+    int32_t FitPageHeight(int32_t width, int32_t height) override {
+        Size fitted = c_.page_.Layout()->FitHeightToContent(Size{width, height});
+        return fitted.height < height ? fitted.height : height;
+    }
+    void LayOutPageIn(const Rect& r) override { c_.page_.LayOutIn(r); }
+    void PaintPage() override { c_.PaintPage(); }
+    bool GoFirstPage() override { return c_.GoToPage(1); }
+    int32_t PageStart() override { return c_.GetPageStart(); }
+    bool TextPageShown() override { return c_.page_.Layout() && c_.view_ == kTextPage; }
+    Resource* Book() override { return c_.resource_; }
+    uint32_t BuiltInPageId() override { return c_.location_.ResourceId(); }
+    TokenSource* PageSource() override { return c_.page_.Source(); }
+    DrawingSurface* WindowSurface(Rect& area) override {
+        if (!c_.surface_ || c_.page_.Gc() != c_.surface_) return nullptr;
+        c_.page_.SurfaceViewport(area);
+        return c_.surface_;
+    }
+    Rect Viewport() override { return c_.page_.Viewport(); }
+    int32_t UnitSize() override { return c_.settings_ ? c_.settings_->DefaultFontSize() : 16; }
+    std::unique_ptr<BookDocumentController> MakeFrameController() override {
+        std::unique_ptr<BookDocumentController> c(new (std::nothrow)
+                                                      BookDocumentController(c_.heap_));
+        if (!c) return c;
+        c->log_ = c_.log_;
+        c->loader_ = c_.loader_;
+        c->settings_ = c_.settings_;
+        c->surface_ = c_.surface_;
+        c->reader_ = c_.reader_;
+        c->page_.SetGraphics(c_.page_.Gc(), c_.page_.Viewport());
+        // The book's forms and reading position are the window's own controller's.
+        c->forms_.SetNoForms(true);
+        return c;
+    }
+    bool ShowInFrame(BookDocumentController& c, uint32_t position) override {
+        bool changed = c.resource_ != c_.resource_;
+        if (!c.SetDocument(c_.resource_)) return false;
+        if (!c.OpenLocation(String(), changed, true) || !c.page_.Layout() ||
+            !c.page_.Layout()->GoToPositionAsPageStart(position)) {
+            c.CloseDocument();
+            return false;
+        }
+        return true;
+    }
+    void Shutdown() override { c_.Shutdown(); }
+
+    // What a generated page asks: navigation leaves the page to be deleted later.
+    void PostHistoryBack() override {
+        if (c_.reader_) c_.reader_->PostCommand(Cmd::kBack);
+    }
+    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override {
+        return c_.OpenEntryPosition(table, entry, position);
+    }
+    bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
+                           int64_t position) override {
+        return c_.OpenNumberedEntry(table, tableNumber, entry, position);
+    }
+    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,
+                         uint32_t entry) override {
+        return c_.OpenEntryInBook(book, position, tableNumber, entry);
+    }
+    bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
+                        const String& script) override {
+        return c_.RunEntryScript(set, tableNumber, entry, script);
+    }
+    bool OpenDocumentLocation(const String& location) override {
+        return c_.OpenDocumentLocation(location);
+    }
+    bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
+                              const String& viewName, uint32_t flags) override {
+        return c_.OpenQueryPageRequest(query, title, stateWord, viewName, flags);
+    }
+    void ShowPopupText(const String& text) override {
+        if (c_.reader_) c_.reader_->ShowPopupPage(text, 2, Point{});
+    }
+    bool ShowIndexEntries(IndexSource* table, const String& heading,
+                          const std::vector<uint32_t>& entries, bool keysOnly,
+                          const String& globalName) override {
+        // The links name the entries in the book's own location: followed, they open there.
+        String book;
+        if (!c_.reader_ || !table || !c_.location_.ToString(book, true)) return false;
+        return c_.reader_->ShowIndexEntries(*table, heading, entries, keysOnly, book, globalName);
+    }
+    void ShowPreviewPosition(int64_t position) override { c_.ShowPreviewPosition(position); }
+    void HidePreview() override { c_.records_.HidePreview(); }
+    void PaintPreview(GraphicsContext& gc, const Rect& area) override {
+        c_.records_.PaintPreview(gc, area);
+    }
+    void HideInputPanel() override { c_.HideInputPanel(); }
+    std::unique_ptr<SearchField> MakeSearchField(Node* owner) override {
+        return c_.records_.MakeSearchField(owner);
+    }
+
+    // The forms' handlers run as book scripts; the links they open wait for the command queue.
+    bool RunHandler(ScriptObject* self, const String& script, uint32_t /*argument*/,
+                    String* result) override {
+        BookActionBridge* actions = c_.Actions();
+        return actions && actions->RunHandler(self, script, result);
+    }
+    bool OpenLink(const String& text, bool /*absolute*/) override {
+        // A link without a scheme is resolved against the document shown, an absolute one
+        // stays.
+        BookActionBridge* actions = c_.Actions();
+        if (actions) return actions->OpenLinkLater(text);
+        return c_.ActivateLink(text);
+    }
+    int32_t MessageBoxById(int32_t captionId, int32_t textId, uint32_t style) override {
+        return c_.reader_ ? c_.reader_->GetLink()->MessageBoxById(captionId, textId, style) : 0;
+    }
+    TimerList* Timers() override { return c_.reader_ ? &c_.reader_->Timers() : nullptr; }
+    const AppPaths* Paths() override {
+        return c_.reader_ ? c_.reader_->GetLink()->Paths() : nullptr;
+    }
+
+    bool CapturePlace(HistoryEntry& entry) override { return c_.SaveHistoryState(entry, true); }
+    bool OpenPlace(const HistoryEntry& entry) override { return c_.OpenHistoryEntry(entry, false); }
+    const Location* ShownLocation() const override { return c_.CurrentLocation(); }
+    const char16_t* ListPageShown() const override {
+        ReaderListWindow* library = c_.reader_ ? c_.reader_->GetLibraryView() : nullptr;
+        ReaderListWindow* notes = c_.reader_ ? c_.reader_->GetAnnotationsWindow() : nullptr;
+        if (library && library->IsVisible()) return u"oeb:library";
+        if (notes && notes->IsVisible()) return u"oeb:bookmarks";
+        return nullptr;
+    }
+    void HistoryPushed() override {
+        if (c_.sink_) c_.sink_->OnCommandNotice(&c_, -1, c_.cookie_);
+    }
+
+private:
+    BookDocumentController& c_;
+};
+

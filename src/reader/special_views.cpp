@@ -1,0 +1,257 @@
+#include "reader/special_views.h"
+
+#include <new>
+
+#include "database/resource.h"
+#include "document/sources/book_resource.h"
+#include "document/sources/document_loader.h"
+#include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/cover_view.h"
+#include "layout/inline_objects.h"
+#include "reader/audio_player_view.h"
+#include "reader/book_picture.h"
+#include "reader/image_view.h"
+#include "reader/opening_rules.h"
+#include "reader/reader_controller.h"
+#include "reader/reader_settings.h"
+#include "reader/sound_list.h"
+
+// The window's playlist and the audio page over it. Tracks open through the document loader
+// relative to the book shown; pictures are the book's image records by number.
+class SpecialViews::AudioParts final : public SoundTrackOpener,
+                                                 public AudioViewPictures {
+public:
+    explicit AudioParts(SpecialViewsHost& owner) : owner_(owner) {
+        sounds.SetOpener(this);
+    }
+
+    AudioSource* OpenSoundTrack(const String& url) override {
+        DocumentLoader* loader = owner_.Loader();
+        if (!loader) return nullptr;
+        DataHandle* handle = loader->OpenString(url, owner_.Book() ? &owner_.BookLocation()
+                                                                   : nullptr);
+        AudioSource* source = nullptr;
+        // The handle goes in every case; only Ogg data becomes a source.
+        if (!BookResource::OpenAudio(handle, source)) return nullptr;
+        return source;
+    }
+
+    DrawablePicture* OpenTrackPicture(uint32_t number) override {
+        if (!owner_.Book() || number > INT32_MAX) return nullptr;
+        ImageObject* image = ImageObject::FromRecord(owner_.Book(), &owner_.BookLocation(),
+                                                     static_cast<int32_t>(number));
+        if (!image) return nullptr;
+        auto* picture = new (std::nothrow) BookPicture(image);
+        if (!picture) image->Release();
+        return picture;
+    }
+
+    SoundList sounds;
+    std::unique_ptr<AudioPlayerView> view;
+    // Views replaced while one of their own handlers may still run: freed at the next
+    // navigation.
+    std::vector<std::unique_ptr<AudioPlayerView>> retired;
+
+private:
+    SpecialViewsHost& owner_;
+};
+
+void SpecialViews::AudioPartsDeleter::operator()(AudioParts* parts) const { delete parts; }
+
+SpecialViews::SpecialViews(SpecialViewsHost& host) : host_(host) {}
+
+SpecialViews::~SpecialViews() = default;
+
+void SpecialViews::FreeRetired() {
+    retiredCovers_.clear();
+    retiredImages_.clear();
+    if (audio_) audio_->retired.clear();
+}
+
+bool SpecialViews::ShowOverPage(Node& view) {
+    DrawingSurface* surface = host_.WindowSurface();
+    if (!surface || !view.SetParent(surface)) return false;
+    Rect area = host_.Viewport();
+    host_.ClientArea(area);
+    Rect placed;
+    view.AdjustRect(placed, area);
+    view.Focus();
+    return true;
+}
+
+// --- the cover ------------------------------------------------------------------------------
+
+bool SpecialViews::ShowCover() {
+    // Outside a window there is nothing to draw: the cover counts as shown.
+    DrawingSurface* surface = host_.WindowSurface();
+    if (!surface) return true;
+    if (cover_) return true;
+    Resource* book = host_.Book();
+    if (!book) return false;
+    int32_t record = OpeningRules::CoverRecord(book->GetDocument());
+    ImageObject* image =
+        record > 0 ? ImageObject::FromRecord(book, &host_.BookLocation(), record) : nullptr;
+    if (!image) return false;
+    auto* picture = new (std::nothrow) BookPicture(image);
+    if (!picture) {
+        image->Release();
+        return false;
+    }
+    ReaderController* reader = host_.Reader();
+    cover_.reset(new (std::nothrow) CoverView(surface, reader ? reader->GetLink() : nullptr));
+    if (!cover_ || cover_->SetPicture(picture)) {  // true: no picture taken
+        cover_.reset();
+        return false;
+    }
+    // A book's cover sits on black.
+    cover_->SetBackgroundColor(0);
+    if (!cover_->SetParent(surface)) {
+        cover_.reset();
+        return false;
+    }
+    Rect placed;
+    cover_->AdjustRect(placed, host_.Viewport());
+    cover_->Focus();
+    return true;
+}
+
+void SpecialViews::LeaveCover() {
+    if (!cover_) return;
+    // The cover may be the caller (its keys leave it): out of the tree now, deleted later.
+    cover_->Detach();
+    try {
+        retiredCovers_.push_back(std::move(cover_));
+    } catch (const std::bad_alloc&) {
+        cover_.reset();
+    }
+    cover_.reset();
+    host_.FocusTextPage();
+}
+
+// --- the picture page -----------------------------------------------------------------------
+
+namespace {
+
+// A book picture's data as the image view reads it (the picture keeps its record open).
+class ImageObjectData final : public ImageData {
+public:
+    explicit ImageObjectData(ImageObject* image) : image_(image) {}
+    ~ImageObjectData() { image_->Release(); }
+    ImageObjectData(const ImageObjectData&) = delete;
+    ImageObjectData& operator=(const ImageObjectData&) = delete;
+
+    bool OpenData(const uint8_t** bytes, uint32_t* length) override {
+        DataHandle* source = image_->Source();
+        return source && source->GetData(*bytes, *length) && *bytes;
+    }
+    void ReleaseData() override {
+        if (DataHandle* source = image_->Source()) source->DropData();
+    }
+
+private:
+    ImageObject* image_;
+};
+
+}  // namespace
+
+bool SpecialViews::ShowImage(int32_t record) {
+    Resource* book = host_.Book();
+    if (!book) return false;
+    ImageObject* picture = ImageObject::FromRecord(book, &host_.BookLocation(), record);
+    if (!picture) return false;
+    ImageObjectData data(picture);
+    DrawingSurface* surface = host_.WindowSurface();
+    if (!surface) return true;
+    std::unique_ptr<ImageView> view(
+        new (std::nothrow) ImageView(surface->AsDrawSurface(), host_.Reader(), record));
+    if (!view || view->LoadImage(&data)) return false;  // true: not loaded
+    LeaveImage();
+    uint32_t background = 0xFFFFFF;
+    if (ReaderSettings* settings = host_.Settings()) settings->GetBackgroundColour(background);
+    view->SetBackgroundColor(background);
+    const int32_t page = host_.ShownPageNumber();
+    if (page >= 0) view->SetPageNumber(page);
+    if (!ShowOverPage(*view)) return false;
+    image_ = std::move(view);
+    return true;
+}
+
+void SpecialViews::LeaveImage() {
+    if (!image_) return;
+    // The view may be the caller (its keys go back): deleted at the next navigation.
+    image_->Detach();
+    try {
+        retiredImages_.push_back(std::move(image_));
+    } catch (const std::bad_alloc&) {
+        image_.reset();
+    }
+    image_.reset();
+    host_.FocusTextPage();
+}
+
+// --- the playlist and the audio page --------------------------------------------------------
+
+AudioPlayerView* SpecialViews::AudioView() const {
+    return audio_ ? audio_->view.get() : nullptr;
+}
+
+bool SpecialViews::PlaySoundList(const String& text, bool paused) {
+    ReaderController* reader = host_.Reader();
+    if (!reader) return false;
+    if (!audio_) {
+        audio_.reset(new (std::nothrow) AudioParts(host_));
+        if (!audio_) return false;
+    }
+    Location base;
+    if (host_.Book()) base.CopyFrom(host_.BookLocation());
+    return ::PlaySoundList(*reader, audio_->sounds, text, base, paused);
+}
+
+void SpecialViews::StopSound() {
+    if (host_.Reader() && audio_) ::StopSound(*host_.Reader(), audio_->sounds);
+}
+
+void SpecialViews::ReleaseSound() {
+    if (!audio_) return;
+    LeaveAudio();
+    audio_->retired.clear();
+    if (ReaderController* reader = host_.Reader()) {
+        ::StopSound(*reader, audio_->sounds);
+        // The player must not keep a playlist that goes with this controller.
+        reader->SetTrackList(nullptr);
+    }
+    audio_.reset();
+}
+
+bool SpecialViews::ShowAudio() {
+    ReaderController* reader = host_.Reader();
+    if (!host_.Book() || !reader) return false;
+    if (!audio_) {
+        audio_.reset(new (std::nothrow) AudioParts(host_));
+        if (!audio_) return false;
+    }
+    std::unique_ptr<AudioPlayerView> view(new (std::nothrow) AudioPlayerView(
+        reader, &host_.Document(), &audio_->sounds, &reader->Timers()));
+    if (!view) return false;
+    LeaveAudio();
+    view->SetPictures(audio_.get());
+    view->SetBase(host_.BookLocation());
+    if (host_.WindowSurface() && !ShowOverPage(*view)) return false;
+    view->SetCurrent(true);
+    audio_->view = std::move(view);
+    return true;
+}
+
+void SpecialViews::LeaveAudio() {
+    if (!audio_ || !audio_->view) return;
+    std::unique_ptr<AudioPlayerView> view = std::move(audio_->view);
+    // Playback stops when the page goes; the view may be the caller, so it is deleted later.
+    view->SetCurrent(false);
+    view->Detach();
+    try {
+        audio_->retired.push_back(std::move(view));
+    } catch (const std::bad_alloc&) {
+        view.reset();
+    }
+    host_.FocusTextPage();
+}
