@@ -41,22 +41,11 @@ class ConfigurationStore;
 class LinkTarget;
 class GraphicsContext;
 class IndexRecordSet;
-class LayoutEngineFactory;
 class DatabaseScriptHost;
 class ScriptContext;
 class PageLayout;
 class Resource;
 struct LayoutSettings;
-
-// The book's key handlers (links named by their NAME attribute, collected with the frame set).
-class BookKeyHandlers {
-public:
-    // Runs the action of the first handler of that name; false when the book has none.
-    virtual bool RunKeyHandler(const String& name) = 0;
-
-protected:
-    ~BookKeyHandlers() = default;
-};
 
 class ListPopup;
 class PopupHost;
@@ -568,24 +557,4 @@ private:
     CustomLinks links_;
     // The state shown, for a link's end (the history's mark for its next entry stays).
     bool SaveLinkState(HistoryEntry& entry);
-};
-
-// Makes the reader's document controllers. While no other page layout engine is installed it
-// installs the reader's own (plain page layouts, which keep their book's traits).
-class BookDocumentControllerFactory : public DocumentControllerFactory {
-public:
-    BookDocumentControllerFactory();
-    ~BookDocumentControllerFactory();
-    BookDocumentControllerFactory(const BookDocumentControllerFactory&) = delete;
-    BookDocumentControllerFactory& operator=(const BookDocumentControllerFactory&) = delete;
-    DocumentController* CreateDocumentController(ScriptHeap* heap) override;
-    // Every controller made from now on speaks through these clients.
-    void SetSpeechClients(SpeechClientFactory* clients) { speechClients_ = clients; }
-    // ... and types into these search fields on record-set pages.
-    void SetSearchFields(SearchFieldFactory* fields) { searchFields_ = fields; }
-
-private:
-    std::unique_ptr<LayoutEngineFactory> engine_;
-    SpeechClientFactory* speechClients_ = nullptr;
-    SearchFieldFactory* searchFields_ = nullptr;
 };

@@ -20,6 +20,7 @@
 #include "library/paths/app_paths.h"
 #include "platform/gdi/gdi_layer.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_factory.h"
 #include "reader/opening_rules.h"
 #include "controller_books.h"
 #include "graphics/core/input_event.h"
