@@ -60,6 +60,7 @@ BookDocumentController::BookDocumentController(ScriptHeap* heap)
       records_(*wiring_),
       history_(*wiring_),
       forms_(*wiring_),
+      speech_(*wiring_),
       views_(*wiring_),
       frames_(*wiring_) {
 }

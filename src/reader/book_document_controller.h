@@ -19,6 +19,7 @@
 #include "reader/document_frames.h"
 #include "reader/book_forms.h"
 #include "reader/book_side_file.h"
+#include "reader/book_speech.h"
 #include "reader/custom_links.h"
 #include "reader/document_history.h"
 #include "reader/page_presentation.h"
@@ -28,8 +29,6 @@
 #include "reader/record_requests.h"
 #include "reader/record_pages.h"
 #include "reader/special_views.h"
-#include "reader/speech_bridge.h"
-#include "reader/speech_chunker.h"
 
 class AnnotationFile;
 class CommandRecord;
@@ -352,22 +351,16 @@ public:
     bool OpenPreviousAnnotation() { return OpenAnnotation(PreviousAnnotationIndex()); }
     bool OpenNextAnnotation() { return OpenAnnotation(NextAnnotationIndex()); }
 
-    // Speech. The client is made on first use through the factory (none: speech does nothing)
-    // and goes with the document.
-    void SetSpeechFactory(SpeechOutputFactory* factory) { speechFactory_ = factory; }
-    // Speech through a speech client (the shell's plug-in); null leaves speech doing nothing.
-    void SetSpeechClients(SpeechClientFactory* clients);
-    // 0 speaks in the book's language.
-    void SetSpeechLanguage(uint32_t language) { speechLanguage_ = language; }
-    // A given text (a book script's).
-    bool StartSpeech(const String& text);
-    // The book from a text position, one chunk at a time; continuing goes on where the last
-    // chunk ended. False when nothing was spoken.
-    bool SpeakText(bool continuing, uint32_t position);
-    void StopSpeech();
-    void PauseSpeech();
-    bool IsSpeaking();
-    void DestroySpeech();
+    // Speech (book_speech.h): a given text, or the book from a position one chunk at a time.
+    void SetSpeechFactory(SpeechOutputFactory* factory) { speech_.SetFactory(factory); }
+    void SetSpeechClients(SpeechClientFactory* clients) { speech_.SetClients(clients); }
+    void SetSpeechLanguage(uint32_t language) { speech_.SetLanguage(language); }
+    bool StartSpeech(const String& text) { return speech_.Start(text); }
+    bool SpeakText(bool continuing, uint32_t position) { return speech_.SpeakText(continuing, position); }
+    void StopSpeech() { speech_.Stop(); }
+    void PauseSpeech() { speech_.Pause(); }
+    bool IsSpeaking() { return speech_.IsSpeaking(); }
+    void DestroySpeech() { speech_.Destroy(); }
 
     // The string naming the view shown: "" for the text page, "$cover", "$audio", "$3".
     const String& CurrentString() const { return current_; }
@@ -538,13 +531,7 @@ private:
     BookKeyHandlers* keyHandlers_ = nullptr;
     BookForms forms_;
     ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
-    // Stops speech and makes the client ready in a read mode; false when none is loaded.
-    bool PrepareSpeech(uint32_t mode);
-    // Before the output: the client made through it keeps it as its listener.
-    std::unique_ptr<SpeechClientBridge> speechBridge_;
-    SpeechOutputFactory* speechFactory_ = nullptr;
-    std::unique_ptr<SpeechOutput> speech_;
-    uint32_t speechLanguage_ = 0;
+    BookSpeech speech_;
     FocusKind focusKind_ = kFocusNone;
     Random random_;
 

@@ -56,7 +56,8 @@ class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public RecordSetPageOwner,
                                               public FramePage,
                                               public SpecialViewsHost,
-                                              public PagePresentationHost {
+                                              public PagePresentationHost,
+                                              public SpeechPage {
 public:
     explicit Wiring(BookDocumentController& c) : c_(c) {}
 
@@ -220,6 +221,13 @@ public:
     TimerList* Timers() override { return c_.reader_ ? &c_.reader_->Timers() : nullptr; }
     const AppPaths* Paths() override {
         return c_.reader_ ? c_.reader_->GetLink()->Paths() : nullptr;
+    }
+
+    // What speech asks of the page shown.
+    bool PageRange(uint32_t& start, uint32_t& end) override { return c_.PageRange(start, end); }
+    uint32_t BookLanguage() override {
+        DocumentSource* document = c_.resource_ ? c_.resource_->GetDocument() : nullptr;
+        return document ? document->GetLanguage() & 0xFFFF : 0;
     }
 
     bool CapturePlace(HistoryEntry& entry) override { return c_.SaveHistoryState(entry, true); }
