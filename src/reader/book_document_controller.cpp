@@ -55,10 +55,10 @@ constexpr uint32_t kNoAnnotation = 5263;
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
     : wiring_(new Wiring(*this)),
-      heap_(heap),
       page_(*wiring_, viewHost_),
       records_(*wiring_),
       history_(*wiring_),
+      scripting_(*wiring_, heap),
       forms_(*wiring_),
       speech_(*wiring_),
       views_(*wiring_),
@@ -113,11 +113,7 @@ void BookDocumentController::Shutdown() {
     FreeRetired();
     page_.Shutdown();
     history_.Entries().Clear();
-    if (script_) ScriptGlobal::ClearHandlers(script_.get());
-    script_.reset();
-    actions_.reset();
-    databaseHost_.reset();
-    databases_.reset();
+    scripting_.Shutdown();
     sink_ = nullptr;
     reader_ = nullptr;
 }
@@ -125,7 +121,7 @@ void BookDocumentController::Shutdown() {
 // --- the current document -------------------------------------------------------------------
 
 void BookDocumentController::PaintPage() {
-    FitViewOverPage();
+    views_.FitOverPage(ViewOverPage());
     if (!page_.Layout() || view_ != kTextPage || !page_.Gc()) return;
     Rect now;
     const bool onSurface = page_.Gc() == surface_;
@@ -195,7 +191,7 @@ bool BookDocumentController::SetDocument(Resource* document) {
         }
     }
     // The book script's queries read the tables of the document shown.
-    if (databaseHost_) databaseHost_->SetQueryResource(document);
+    scripting_.SetQueryResource(document);
     forms_.ExpectRestore();
     page_.Make();
     if (forms_.RestorePending()) RestoreFormState();  // no layout yet
@@ -226,11 +222,8 @@ void BookDocumentController::CloseDocument() {
     // book: its timers stop and its globals (entries of sql_execute among them, which hold the
     // book's tables) go.
     ClearGlobalRecordSet();
-    if (script_ && !frames_.IsFrame() && location_.Kind() != Location::kDatabase) {
-        ScriptGlobal::ClearHandlers(script_.get());
-        script_->ClearGlobal();
-    }
-    if (databaseHost_) databaseHost_->SetQueryResource(nullptr);
+    if (!frames_.IsFrame() && location_.Kind() != Location::kDatabase) scripting_.ForgetBook();
+    scripting_.SetQueryResource(nullptr);
     page_.Drop();
     // The side file always goes with its book, so that nothing writes into it afterwards.
     sideFile_.Close();
@@ -620,7 +613,7 @@ bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayo
     entry.location.CopyFrom(location_);
     entry.location.SetAnchor(current_);
     if (!HistoryState::WriteHeader(entry.state, {})) return false;
-    if (view_ == kAudioView) return SaveAudioState(entry);
+    if (view_ == kAudioView) return views_.SaveAudioState(entry);
     if (view_ != kTextPage) return true;
     if (!page_.Layout()) return !fromLayout || true;
     uint32_t page = 0, start = 0;
@@ -637,7 +630,7 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
     stream.SetReadPosition(0);
     std::vector<uint32_t> path;
     if (HistoryState::ReadHeader(stream, path) == HistoryState::HeaderResult::kBad) return false;
-    if (view_ == kAudioView) return RestoreAudioState(entry, stream);
+    if (view_ == kAudioView) return views_.RestoreAudioState(entry, stream);
     if (!page_.Layout() || view_ != kTextPage) return view_ != kTextPage;
     if (entry.viewPosition < 0) return false;
     ByteStream rest;
@@ -767,7 +760,9 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
             return true;
         default: break;
     }
-    if (view_ != kTextPage && ExecuteMediaCommand(id)) return true;
+    if ((view_ == kAudioView || view_ == kImageView) &&
+        views_.ExecuteMediaCommand(view_ == kAudioView, id))
+        return true;
     if (view_ == kWordListView || view_ == kSearchHistoryView) return ExecuteListPageCommand(id);
     // Everything else is the page view's.
     if (!page_.View() || view_ != kTextPage || id < 0) return false;

@@ -18,6 +18,7 @@
 #include "reader/document_controller.h"
 #include "reader/document_frames.h"
 #include "reader/book_forms.h"
+#include "reader/book_scripting.h"
 #include "reader/book_side_file.h"
 #include "reader/book_speech.h"
 #include "reader/custom_links.h"
@@ -40,7 +41,6 @@ class ConfigurationStore;
 class LinkTarget;
 class GraphicsContext;
 class IndexRecordSet;
-class DatabaseScriptHost;
 class ScriptContext;
 class PageLayout;
 class Resource;
@@ -210,10 +210,10 @@ public:
     bool ClearGlobalRecordSet();
     // The book script's context (made on first use over the window's script heap), with the
     // form list and the controller's script face as its host objects.
-    ScriptContext* BookScript();
+    ScriptContext* BookScript() { return scripting_.Context(); }
     // What book actions and scripts reach the controller and the reader through; null without
     // a script heap.
-    BookActionBridge* Actions();
+    BookActionBridge* Actions() { return scripting_.Actions(); }
     // Runs a link's action (a script, a reader command, an entry to open); false when nothing
     // was done.
     bool PerformAction(const LinkTarget* target, uint32_t argument);
@@ -432,18 +432,11 @@ private:
     // The view shown in the page's place (cover, picture, audio page, record set); null on the
     // text page.
     Node* ViewOverPage() const;
-    // Places that view anew when the surface's area changed (the screen turned).
-    void FitViewOverPage();
-    // The audio page's place (track, second and playlist) in the side file and the history.
+    // The audio page's place (track, second and playlist) in the side file.
     bool WriteAudioPosition();
     bool RestoreAudioPosition();
-    bool SaveAudioState(HistoryEntry& entry);
-    bool RestoreAudioState(HistoryEntry& entry, ByteStream& stream);
-    // View commands of the image and audio pages; false when the page shown has no such one.
-    bool ExecuteMediaCommand(int32_t id);
     // Commands 91-100 and 104 on the word-list and search-history pages.
     bool ExecuteListPageCommand(int32_t id);
-    bool MediaCommandEnabled(int32_t id) const;
     // A page of another kind (text, picture, audio) shown: the window shows that page's bar.
     void ShowBarOfView();
     uint32_t barMode_ = 0;
@@ -482,7 +475,6 @@ private:
     // What the roles ask of each other, answered by this controller; before the roles.
     class Wiring;
     std::unique_ptr<Wiring> wiring_;
-    ScriptHeap* heap_ = nullptr;
     SortedRecordDatabase* log_ = nullptr;
     DocumentLoader* loader_ = nullptr;
     ReaderSettings* settings_ = nullptr;
@@ -520,14 +512,7 @@ private:
     std::vector<uint32_t> reports_;
     String lastReport_;
     int32_t contentsDepth_ = 0;
-    // What the book script's sql_execute and OpenDatabase reach: the databases through the
-    // loader and the tables of the document shown. Before the context, which goes first.
-    class Databases;
-    std::unique_ptr<Databases> databases_;
-    std::unique_ptr<DatabaseScriptHost> databaseHost_;
-    // Before the context: the context goes first, while its host objects still stand.
-    std::unique_ptr<BookActionBridge> actions_;
-    std::unique_ptr<ScriptContext> script_;
+    BookScripting scripting_;
     BookKeyHandlers* keyHandlers_ = nullptr;
     BookForms forms_;
     ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);

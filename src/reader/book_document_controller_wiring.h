@@ -44,12 +44,6 @@
 #include "script/script_engine.h"
 #include "script/script_heap.h"
 
-// The databases a book script opens by name, through the window's loader.
-class BookDocumentController::Databases final : public LoaderDatabaseOpener {
-public:
-    using LoaderDatabaseOpener::LoaderDatabaseOpener;
-};
-
 // What the roles ask of each other, answered through the controller.
 class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public FormListOwner,
@@ -57,7 +51,8 @@ class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public FramePage,
                                               public SpecialViewsHost,
                                               public PagePresentationHost,
-                                              public SpeechPage {
+                                              public SpeechPage,
+                                              public BookScriptingHost {
 public:
     explicit Wiring(BookDocumentController& c) : c_(c) {}
 
@@ -131,7 +126,7 @@ public:
     int32_t UnitSize() override { return c_.settings_ ? c_.settings_->DefaultFontSize() : 16; }
     std::unique_ptr<BookDocumentController> MakeFrameController() override {
         std::unique_ptr<BookDocumentController> c(new (std::nothrow)
-                                                      BookDocumentController(c_.heap_));
+                                                      BookDocumentController(c_.scripting_.Heap()));
         if (!c) return c;
         c->log_ = c_.log_;
         c->loader_ = c_.loader_;
@@ -222,6 +217,8 @@ public:
     const AppPaths* Paths() override {
         return c_.reader_ ? c_.reader_->GetLink()->Paths() : nullptr;
     }
+
+    FormList& ScriptForms() override { return c_.forms_.List(); }
 
     // What speech asks of the page shown.
     bool PageRange(uint32_t& start, uint32_t& end) override { return c_.PageRange(start, end); }
