@@ -61,6 +61,7 @@ BookDocumentController::BookDocumentController(ScriptHeap* heap)
       scripting_(*wiring_, heap),
       forms_(*wiring_),
       speech_(*wiring_),
+      refs_(*wiring_),
       views_(*wiring_),
       frames_(*wiring_) {
 }
@@ -301,28 +302,11 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (position >= 0) return GoToPosition(static_cast<uint32_t>(position));
     String link;
     uint32_t named = 0;
-    switch (ResolveAnchorName(anchor, link, named)) {
-        case kAnchorReference: return ActivateLink(link);
-        case kAnchorInText: return GoToPosition(named);
+    switch (refs_.ResolveAnchorName(anchor, link, named)) {
+        case BookReferences::kAnchorReference: return ActivateLink(link);
+        case BookReferences::kAnchorInText: return GoToPosition(named);
         default: return true;
     }
-}
-
-BookDocumentController::AnchorTarget BookDocumentController::ResolveAnchorName(
-    const String& anchor, String& link, uint32_t& position) {
-    String marked;
-    if (!Location::GetAnchorPart(anchor, marked) || marked.Length() < 2) return kAnchorNone;
-    String name;
-    name.AssignSub(marked, 1, marked.Length() - 1);
-    // The book's target records first (under the bare name, or as the link wrote it), then the
-    // names and ids of the markup itself.
-    if (LookupReference(name.Data(), name.Length(), link) ||
-        LookupReference(marked.Data(), marked.Length(), link))
-        return kAnchorReference;
-    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
-    if (dynamic_cast<HtmlTokenizer*>(page_.Source()) && FindAnchorName(document, name, position))
-        return kAnchorInText;
-    return kAnchorNone;
 }
 
 // --- generated pages ------------------------------------------------------------------------
@@ -369,17 +353,6 @@ bool BookDocumentController::ActivateLink(const String& url) {
     return NavigateTo(target);
 }
 
-bool BookDocumentController::AnchorFound(const String& anchor) {
-    // Only a name after '#' in the text page can miss; positions and generated pages are
-    // checked where they open.
-    if (!page_.Layout() || view_ != kTextPage || !Location::HasAnchor(anchor) ||
-        Location::HasPositionAnchor(anchor) || Location::HasDollar(anchor))
-        return true;
-    String link;
-    uint32_t position = 0;
-    return ResolveAnchorName(anchor, link, position) != kAnchorNone;
-}
-
 bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t first,
                                            uint32_t second) {
     if (first != 0 || second != 0) return false;
@@ -407,7 +380,7 @@ bool BookDocumentController::NavigateTo(Location& location) {
         if (location.IsInternal()) CloseDocument();
         Resource* document = loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
         if (document) {
-            if (document == resource_ && !AnchorFound(location.Anchor()))
+            if (document == resource_ && !refs_.AnchorFound(location.Anchor()))
                 handled = 0;  // a name found nowhere in the book shown: the page stays
             else
                 shown = Show(document, location.Anchor(), true);
@@ -472,7 +445,7 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
             facts.audioLast = sideFile_.File()->GetAudioLast();
             facts.hasSavedPosition = OpeningRules::HasSavedPosition(*sideFile_.File());
             String link;
-            facts.hasStart = LookupReference(u"start", 5, link);
+            facts.hasStart = refs_.LookupReference(u"start", 5, link);
             facts.hasCover = OpeningRules::HasCover(document->GetDocument());
         }
         chosen = OpeningRules::ChooseAnchor(facts);

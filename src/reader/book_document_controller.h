@@ -18,6 +18,7 @@
 #include "reader/document_controller.h"
 #include "reader/document_frames.h"
 #include "reader/book_forms.h"
+#include "reader/book_references.h"
 #include "reader/book_scripting.h"
 #include "reader/book_side_file.h"
 #include "reader/book_speech.h"
@@ -196,7 +197,7 @@ public:
     bool ShowFoundText(uint32_t start, uint32_t end);
     bool GoToStart();
     // The book's guide reference n (document.goto_guide); false when the book has none.
-    bool RunGuideEntry(uint32_t index);
+    bool RunGuideEntry(uint32_t index) { return refs_.RunGuideEntry(index); }
     bool GoToContents();
 
     // Record sets for the book script: the query's result becomes its "__global_recordset".
@@ -411,15 +412,6 @@ private:
     bool OpenBuiltInPage(uint32_t id);
     bool ShowLibraryOrBookmarks(uint32_t id);
     void ReportFailure(const Location& location);
-    bool LookupReference(const char16_t* name, int32_t length, String& link);
-    // A '#' name: a target record of the book (its link), a NAME or ID in the markup (its
-    // text position), or nothing.
-    enum AnchorTarget { kAnchorNone, kAnchorReference, kAnchorInText };
-    AnchorTarget ResolveAnchorName(const String& anchor, String& link, uint32_t& position);
-    // False only for a '#' name that neither the book's records nor its markup know.
-    bool AnchorFound(const String& anchor);
-    bool RunReference(const char16_t* name, int32_t length);
-    bool RunReferenceLink(const String& link);
     void TakeOwnSideFile();
     // Replaced page views and layouts are parked, not deleted: the view that asked for the
     // navigation may still be running. They go at the start of the next navigation.
@@ -517,6 +509,7 @@ private:
     BookForms forms_;
     ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
     BookSpeech speech_;
+    BookReferences refs_;
     FocusKind focusKind_ = kFocusNone;
     Random random_;
 

@@ -52,7 +52,8 @@ class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public SpecialViewsHost,
                                               public PagePresentationHost,
                                               public SpeechPage,
-                                              public BookScriptingHost {
+                                              public BookScriptingHost,
+                                              public ReferencesHost {
 public:
     explicit Wiring(BookDocumentController& c) : c_(c) {}
 
@@ -219,6 +220,9 @@ public:
     }
 
     FormList& ScriptForms() override { return c_.forms_.List(); }
+
+    bool GoToTextPosition(uint32_t position) override { return c_.GoToPosition(position); }
+    bool FollowLink(const String& link) override { return c_.ActivateLink(link); }
 
     // What speech asks of the page shown.
     bool PageRange(uint32_t& start, uint32_t& end) override { return c_.PageRange(start, end); }
