@@ -1,7 +1,7 @@
 // The document controller's picture and sound side: the audio page ("$audio") over the window's
-// playlist, whose tracks and pictures come from the current book, its place in the side file
-// and the history, the view commands of the image and audio pages, and a tap on a reduced
-// picture of the text page, which opens it full screen.
+// playlist, whose tracks and pictures come from the current book, its place in the side file,
+// the view shown over the page, and a tap on a reduced picture of the text page, which opens it
+// full screen.
 #include <cstring>
 #include <new>
 
