@@ -1,5 +1,5 @@
-// The document controller's book script: its context over the window's script heap, book actions,
-// and the record sets a query leaves to the script.
+// The document controller's book script side: book actions, and the record sets a query leaves
+// to the script (the context itself is BookScripting's).
 #include "reader/book_document_controller_wiring.h"
 
 // --- record sets ---------------------------------------------------------------------------

@@ -219,8 +219,10 @@ public:
         return c_.reader_ ? c_.reader_->GetLink()->Paths() : nullptr;
     }
 
+    // What the book script asks: the form list as its first host object.
     FormList& ScriptForms() override { return c_.forms_.List(); }
 
+    // What running a reference asks.
     bool GoToTextPosition(uint32_t position) override { return c_.GoToPosition(position); }
     bool FollowLink(const String& link) override { return c_.ActivateLink(link); }
 
