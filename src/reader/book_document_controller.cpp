@@ -57,6 +57,7 @@ BookDocumentController::BookDocumentController(ScriptHeap* heap)
     : wiring_(new Wiring(*this)),
       page_(*wiring_, viewHost_),
       records_(*wiring_),
+      requests_(*wiring_),
       history_(*wiring_),
       scripting_(*wiring_, heap),
       forms_(*wiring_),
@@ -256,7 +257,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     }
     if (hasAnchor && anchor.Length() > 4 && anchor[0] == u'$' && anchor[1] == u'f' &&
         anchor[2] == u'v' && anchor[3] == u't') {
-        if (IsListPageLink(anchor)) return OpenListLocation(anchor);
+        if (RecordRequests::IsListPageLink(anchor)) return OpenListLocation(anchor);
         if (!ShowRecordSet(anchor)) return false;
         current_.Assign(anchor);
         view_ = kRecordSetView;
@@ -362,7 +363,7 @@ bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t fi
 }
 
 bool BookDocumentController::NavigateTo(Location& location) {
-    if (IsListDatabase(location)) return OpenListDatabase(location);
+    if (RecordRequests::IsListDatabase(location)) return OpenListDatabase(location);
     FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);

@@ -322,23 +322,13 @@ private:
     bool OpenListRequest(const CommandRecord& record);
     bool ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
                            std::unique_ptr<DatabaseView> view, const String& location);
-    static bool IsListDatabase(const Location& location);
     bool OpenListDatabase(Location& location);
-    static bool IsListPageLink(const String& anchor);
     bool OpenListLocation(const String& anchor);
     void LeaveRequestPages();
     bool ExecuteListPageCommand(int32_t id);
     bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position);
     bool OpenDocumentLocation(const String& location);
-    bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
-                           int64_t position);
-    bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
-                        const String& script);
-    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber, uint32_t entry);
-    bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
-                              const String& viewName, uint32_t flags);
     void ShowPreviewPosition(int64_t position);
-    void HideInputPanel();
     RecordPages::Place RecordPagePlace();
 
     // The page's links, as frames ask for them (document_controller_frames.cpp).
@@ -372,6 +362,7 @@ private:
     mutable LoaderPictureOpener pictures_;
     PagePresentation page_;
     RecordPages records_;
+    RecordRequests requests_;
     AudioRequest audioRequest_;
     DocumentHistory history_;
     // After a failed restore the fallback page is not saved over the stored one until the

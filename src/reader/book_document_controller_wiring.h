@@ -53,7 +53,8 @@ class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public PagePresentationHost,
                                               public SpeechPage,
                                               public BookScriptingHost,
-                                              public ReferencesHost {
+                                              public ReferencesHost,
+                                              public RequestsHost {
 public:
     explicit Wiring(BookDocumentController& c) : c_(c) {}
 
@@ -160,22 +161,22 @@ public:
     }
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position) override {
-        return c_.OpenNumberedEntry(table, tableNumber, entry, position);
+        return c_.requests_.OpenNumberedEntry(table, tableNumber, entry, position);
     }
     bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,
                          uint32_t entry) override {
-        return c_.OpenEntryInBook(book, position, tableNumber, entry);
+        return c_.requests_.OpenEntryInBook(book, position, tableNumber, entry);
     }
     bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
                         const String& script) override {
-        return c_.RunEntryScript(set, tableNumber, entry, script);
+        return c_.requests_.RunEntryScript(set, tableNumber, entry, script);
     }
     bool OpenDocumentLocation(const String& location) override {
         return c_.OpenDocumentLocation(location);
     }
     bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
                               const String& viewName, uint32_t flags) override {
-        return c_.OpenQueryPageRequest(query, title, stateWord, viewName, flags);
+        return c_.requests_.OpenQueryPageRequest(query, title, stateWord, viewName, flags);
     }
     void ShowPopupText(const String& text) override {
         if (c_.reader_) c_.reader_->ShowPopupPage(text, 2, Point{});
@@ -193,7 +194,7 @@ public:
     void PaintPreview(GraphicsContext& gc, const Rect& area) override {
         c_.records_.PaintPreview(gc, area);
     }
-    void HideInputPanel() override { c_.HideInputPanel(); }
+    void HideInputPanel() override { RecordRequests::HideInputPanel(); }
     std::unique_ptr<SearchField> MakeSearchField(Node* owner) override {
         return c_.records_.MakeSearchField(owner);
     }
@@ -218,6 +219,20 @@ public:
     const AppPaths* Paths() override {
         return c_.reader_ ? c_.reader_->GetLink()->Paths() : nullptr;
     }
+
+    // What a record page's requests ask.
+    ListPageRequests* ListPages() override { return c_.records_.ListPages(); }
+    LinkedBooks* Linked() override { return c_.records_.Linked(); }
+    bool RunWithRecordSet(IndexRecordSet* set, uint32_t entry, const String& script) override {
+        return c_.RunWithRecordSet(set, entry, script);
+    }
+    bool OpenRequestAt(Location& location, const CommandRecord& record, bool report) override {
+        return c_.OpenRequestAt(location, record, report);
+    }
+    bool ReopenWithRequest(const CommandRecord& record) override {
+        return c_.ReopenWithRequest(record);
+    }
+    void Report(uint32_t id) override { c_.reports_.push_back(id); }
 
     // What the book script asks: the form list as its first host object.
     FormList& ScriptForms() override { return c_.forms_.List(); }
