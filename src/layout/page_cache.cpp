@@ -1368,8 +1368,8 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
         return false;
     }
     // A page starting inside the first page: the first page is the one before when it
-    // reaches the target, else the page after it.
-    if (static_cast<int64_t>(accepted.start) > firstStart &&
+    // reaches the target, else the page after it (in the first page's section only).
+    if (static_cast<int64_t>(accepted.start) > firstStart && lower <= firstStart &&
         (first_.end != kNone ||
          static_cast<int64_t>(accepted.start) - firstStart <= 2 * estimate)) {
         PageRecord second;
