@@ -1395,6 +1395,12 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
                 if (known && !second.CopyFrom(*known)) return false;
                 if (known) second.used = true;
             }
+            if (!second.IsUsed()) {
+                // Its record is gone: the first page is laid out again for it.
+                PageSlot probe;
+                if (!LayoutSlot(first_, probe, false, second, secondMore) || !secondMore)
+                    second.Reset();
+            }
             // The page after the first, when it reaches the target (it is laid out below,
             // stopping there); else the page found stays.
             PageSlot check;
@@ -1466,9 +1472,10 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
         StoreRecord(passed);
         out = FindPageRecord(start, 0);
     }
-    // Kept laid out: showing the page needs no second layout.
+    // Kept laid out: showing the page needs no second layout. The first page is shown whole:
+    // it was laid out stopping at the target.
     if (laidOut) {
-        if (out && SlotOf(out->start) < 0) {
+        if (out && out != &first_ && SlotOf(out->start) < 0) {
             slot.record = out;
         } else {
             ReleaseSlot(s);
