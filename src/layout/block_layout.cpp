@@ -44,6 +44,7 @@ bool PageRecord::CopyFrom(const PageRecord& other) {
     style = other.style;
     blockStyle = other.blockStyle;
     markIndex = other.markIndex;
+    stopAt = other.stopAt;
     return true;
 }
 
@@ -131,6 +132,9 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         if (!source_->Start(page.start, page.start != 0)) return false;
         elements_.Clear();
     }
+    next.stopAt = PageRecord::kNone;
+    stopAt_ = page.stopAt;
+    stopHit_ = false;
     next_ = &next;
     block_ = next.block.get();
     textEnded_ = false;
@@ -188,7 +192,37 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
     if (drawing) fonts_.End();
     next_ = nullptr;
     block_ = nullptr;
+    stopAt_ = kNone;
     return ok;
+}
+
+bool PageLayout::ReachesStop(BlockCursor c) {
+    if (stopAt_ == kNone || tableDepth_ > 0) return false;
+    for (int32_t i = 0; i < kMaxEmptyReads; ++i) {
+        if (!EnsureItem(c)) return false;
+        switch (c.Kind()) {
+            case kItemBox:
+                if (block_->Box(c.counts[kItemBox])->flags & BoxRecord::kFirstLineIndent)
+                    return block_->PositionAt(c) >= stopAt_;
+                break;
+            case kItemFlowMark: {
+                uint32_t type = block_->Mark(c.counts[kItemFlowMark])->type;
+                // The end of the text ends the page anyway: it is no stop.
+                if (type == kMarkTextEnd) return false;
+                if (type != kMarkPageBreak && type != kMarkLineBreak && type != kMarkSpace &&
+                    type != kMarkHyphen)
+                    return block_->PositionAt(c) >= stopAt_;
+                break;
+            }
+            case kItemStyleChange:
+            case kItemLine:
+                break;
+            default:
+                return block_->PositionAt(c) >= stopAt_;
+        }
+        c.Next();
+    }
+    return false;
 }
 
 bool PageLayout::FillColumn(ColumnBox& column, BlockCursor& cursor, bool& moreText,
@@ -212,6 +246,11 @@ bool PageLayout::ColumnLoop(ColumnBox& column, BlockCursor& cursor, bool& firstL
         bool progress = false;
         if (!EnsureItem(c)) {
             ok = false;
+            break;
+        }
+        if (ReachesStop(c)) {
+            stopHit_ = true;
+            column.MarkFull();
             break;
         }
         if (c.Kind() == kItemTable) {

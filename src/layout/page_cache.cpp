@@ -7,6 +7,7 @@
 #include "bookfiles/packed_tree.h"
 #include "bookfiles/record_store.h"
 #include "bookfiles/sorted_record_database.h"
+#include "document/markup/html_tokenizer.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
 #include "graphics/core/node.h"
@@ -17,6 +18,8 @@ constexpr uint32_t kMarkupBody = 2;
 constexpr uint32_t kMarkupReference = 64;
 constexpr uint32_t kMarkupMetadata = 65;  // counting stops until its end tag
 constexpr uint32_t kMarkupGuide = 67;
+constexpr uint32_t kMarkupTable = 44;
+constexpr uint32_t kMarkupRow = 45;
 constexpr uint32_t kMarkupLogHost = 68;
 // LOGHOST attributes: the name, a kind number and the value.
 constexpr uint32_t kAttrLogName = 69;
@@ -46,6 +49,7 @@ void PageRecord::Reset() {
     blockStyle = BoxRecord{};
     block.reset();
     markIndex = -1;
+    stopAt = kNone;
     colour = kNone;
     tables.clear();
     used = false;
@@ -65,6 +69,7 @@ void PageRecord::MoveFrom(PageRecord& other) {
     blockStyle = other.blockStyle;
     block = std::move(other.block);
     markIndex = other.markIndex;
+    stopAt = other.stopAt;
     colour = other.colour;
     tables = std::move(other.tables);
     used = other.used;
@@ -344,9 +349,13 @@ PageRecord* PageLayout::StoreRecord(PageRecord& record) {
         if (!dest) return nullptr;
     }
     if (dest == &record) return dest;
+    // A page found going back keeps its stop when paging forward reaches it again: forward
+    // then shows the pages backward showed.
+    const uint32_t stop = dest->IsUsed() && dest->start == record.start ? dest->stopAt : kNone;
     for (int32_t i = 0; i < 2; ++i)
         if (slots_[i].record == dest) ReleaseSlot(i);
     dest->MoveFrom(record);
+    if (dest->stopAt == kNone) dest->stopAt = stop;
     for (PageSlot& s : slots_)
         if (s.record == &record) s.record = dest;
     return dest;
@@ -454,9 +463,13 @@ bool PageLayout::LayoutPageFrom(uint32_t target, PageRecord& record, bool align)
     if (!source_) return false;
     DocumentSource* doc = Document();
     uint32_t number = record.pageNumber;
-    if (doc && doc->BookProperty7() == 1) {
+    // A book that can start a page anywhere still has to know the elements open there (a
+    // list's indent, a listing): markup is read from the nearest checkpoint to rebuild them.
+    // Plain text has none to rebuild.
+    const bool markup = dynamic_cast<HtmlTokenizer*>(source_) != nullptr;
+    if (doc && (doc->BookProperty7() == 1 || markup)) {
         if (!firstKnown_ && !LayoutFirstPage()) return false;
-        if (!Replay(target, record, align)) return false;
+        if (!Replay(target, record, align, paragraphStart_) || !LeaveTable(record)) return false;
     } else {
         if (!source_->Start(target, align)) return false;
         uint32_t p = target;
@@ -482,6 +495,94 @@ bool PageLayout::LayoutPageFrom(uint32_t target, PageRecord& record, bool align)
     return true;
 }
 
+uint32_t PageLayout::ParagraphStart(const PageRecord& page, uint32_t reach) {
+    if (dynamic_cast<HtmlTokenizer*>(source_)) {
+        // The innermost open block element, at its start tag.
+        const ElementStack& stack = page.elements;
+        for (uint32_t d = 0; d + 1 < stack.Count(); ++d) {
+            const RenderState* state = stack.GetRecordAtDepth(d);
+            if (!state || state->display == kDisplayInline) continue;
+            if (state->display != kDisplayBlock) return kNone;
+            const uint32_t at = stack.ReadU32At(stack.OffsetAtDepth(d));
+            return at < page.start && page.start - at <= reach ? at : kNone;
+        }
+        return kNone;
+    }
+    // Plain text: the line the position is in, after the line break before it.
+    DocumentSource* doc = Document();
+    if (!doc || page.start == 0) return kNone;
+    uint32_t at = page.start;
+    const uint32_t floor = page.start > reach ? page.start - reach : 0;
+    while (at > floor) {
+        PageBuffer buffer;
+        if (!doc->ReadPage(at - 1, buffer, 0, 0)) return kNone;
+        bool found = false;
+        uint32_t p = at;
+        // Characters map one to one onto positions within a page read here.
+        if (buffer.length == buffer.spanLength && buffer.start < at) {
+            for (p = std::min(at, buffer.start + buffer.length); p > buffer.start && p > floor; --p) {
+                if (buffer.text[p - 1 - buffer.start] == u'\n') {
+                    found = true;
+                    break;
+                }
+            }
+        } else {
+            p = floor;
+        }
+        doc->ReleasePage(buffer.pageId);
+        if (found) return p < page.start ? p : kNone;
+        if (p >= at) break;
+        at = p;
+    }
+    return kNone;
+}
+
+// Paging forward starts a page inside a table only at a row boundary, as a continued table
+// (never before the table's second row). A start inside a row goes back to the row's start (of
+// the outermost table); one inside the first row, or before it, to the table's start.
+bool PageLayout::LeaveTable(PageRecord& record) {
+    ElementStack& stack = record.elements;
+    int32_t outer = -1;
+    for (int32_t off = stack.FindTag(kMarkupTable); off >= 0;) {
+        outer = off;
+        int32_t below = stack.PreviousOffset(off);
+        off = below < 0 ? -1 : stack.FindTag(kMarkupTable, below);
+    }
+    if (outer < 0) return true;
+    const uint32_t tableStart = stack.ReadU32At(outer);
+    const uint32_t target = record.start;
+    uint32_t boundary = target;
+    for (int32_t off = stack.NextOffset(outer); off >= 0; off = stack.NextOffset(off)) {
+        if (stack.ReadU16At(off) == kMarkupRow) {
+            boundary = stack.ReadU32At(off);
+            break;
+        }
+    }
+    if (tableStart >= target || content_) return true;
+    // Element positions are where their start tags end: the replays stop before the tags.
+    if (!Replay(tableStart, record, false, true)) return false;
+    // Whether a row of the table comes before the boundary (the row's own tag starts or ends
+    // at it).
+    bool earlierRow = false;
+    uint32_t p = tableStart;
+    for (uint32_t guard = TextLength() + 16; guard > 0 && !earlierRow; --guard) {
+        if (!source_->GetPosition(p) || p >= boundary) break;
+        uint32_t kind = source_->NextToken();
+        if (kind == kTokenEnd) break;
+        bool isEnd = false, isEmpty = false;
+        uint32_t after = p;
+        source_->GetPosition(after);
+        earlierRow = kind == kTokenTag && source_->GetTag(isEnd, isEmpty) == kMarkupRow &&
+                     !isEnd && p != boundary && after != boundary;
+    }
+    if (!earlierRow) return true;
+    PageRecord row;
+    row.pageNumber = record.pageNumber;
+    if (Replay(boundary, row, false, true) && row.start <= boundary && ContinueTable(row))
+        record.MoveFrom(row);
+    return true;
+}
+
 void PageLayout::AddCheckpoint(uint32_t position, const PageRecord& record) {
     if (!checkpoints_.empty() && checkpoints_.back().position + kCheckpointSpacing > position)
         return;
@@ -494,13 +595,15 @@ void PageLayout::AddCheckpoint(uint32_t position, const PageRecord& record) {
 // Documents that cannot start at an arbitrary position are replayed from the first page (or
 // from the nearest checkpoint passed on an earlier replay: replay is deterministic, so the
 // result is the same and a far page in a large file does not re-read the whole file).
-bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align) {
+bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align, bool beforeTag) {
     if (!record.CopyFrom(first_)) return false;
+    // Stopping before a tag needs the tag read: a checkpoint at the target would be past it.
+    const uint32_t reach = beforeTag && target > 0 ? target - 1 : target;
     const Checkpoint* from = nullptr;
     for (const Checkpoint& c : checkpoints_)
-        if (c.position <= target) from = &c;
+        if (c.position <= reach) from = &c;
     for (const Checkpoint& c : nearby_)
-        if (c.position <= target && (!from || c.position > from->position)) from = &c;
+        if (c.position <= reach && (!from || c.position > from->position)) from = &c;
     ByteStream state;
     if (from) {
         if (!state.CopyFrom(from->scanState) || !record.elements.Assign(from->stack)) return false;
@@ -547,6 +650,10 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align) {
             source_->SetPosition(target);
             break;
         }
+        if (beforeTag && kind == kTokenTag && source_->GetPosition(after) && after >= target) {
+            if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
+            break;
+        }
         // Each element gets the state its page would give it: a page inside a list keeps
         // the list's indent.
         bool ok = content_ ? content_->ReplayToken(*this, record)
@@ -579,6 +686,7 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align) {
 bool PageLayout::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
                             PageRecord& follower, bool& moreText) {
     if (!source_) return false;
+    ++pagesLaidOut_;
     slot.record = &record;
     follower.Reset();
     moreText = false;
@@ -601,6 +709,7 @@ bool PageLayout::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
         follower.linkOrigin = record.start;
         follower.linkStep = singleStep ? 1 : 2;
         follower.markIndex = -1;
+        follower.stopAt = kNone;
         follower.tables.clear();
         follower.colour = kNone;
         if (lastNumber_ != kNone && follower.pageNumber > lastNumber_)
@@ -736,6 +845,8 @@ bool PageLayout::GoToPage(uint32_t n) {
         return false;
     }
     MakeCurrent(r, 255);
+    // The last page shows the end of the text, inside a tall table too.
+    if (toLast) ShowTallTables(true);
     listener_->OnPageChanged(r);
     return true;
 }
@@ -808,6 +919,7 @@ bool PageLayout::MoveToPosition(uint32_t position, int32_t step, uint32_t mark) 
         return false;
     }
     MakeCurrent(r, mark);
+    ShowTallTables(step < 0);
     return true;
 }
 
@@ -936,7 +1048,31 @@ bool EarlierLineFallsShort(BlockContents& contents, int32_t columnTop, int32_t c
     return need >= 0 && static_cast<int64_t>(need) + (earlier.bottom - earlier.top) > columnHeight;
 }
 
+// Whether the following page's start reaches the target: at or after it, or before it with only
+// items that show nothing between (boxes, style changes, spaces, block ends). A page that ends
+// at a line that did not fit and one cut short above that line start on either side of them.
+bool ReachesTarget(const PageRecord& next, uint32_t target) {
+    if (next.start >= target) return true;
+    if (!next.block) return false;
+    BlockContents& b = *next.block;
+    int32_t marks = 0;
+    for (int32_t i = 0; i < b.Count(); ++i) {
+        const BlockItem* item = b.ItemAt(i);
+        if (item->HasPosition() && item->Position() >= target) return true;
+        if (item->kind == kItemFlowMark) {
+            const uint32_t type = b.Mark(marks++)->type;
+            if (type != kMarkSpace && type != kMarkBlockEnd) return false;
+        } else if (item->kind != kItemBox && item->kind != kItemBoxAttribute &&
+                   item->kind != kItemStyleChange) {
+            return false;
+        }
+    }
+    return false;
+}
+
 constexpr int32_t kEndingSearchAttempts = 4;
+// How many pages' worth of text (by the estimate) End lays out from the start.
+constexpr int64_t kEndFromStartPages = 48;
 constexpr int32_t kEndingSearchTries = 4;
 constexpr int32_t kEndingChainPages = 512;
 
@@ -972,7 +1108,8 @@ bool PageLayout::LayoutSlotTop(PageRecord& record, PageSlot& slot, int32_t fill,
 PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageRecord& page,
                                                         uint32_t target, bool atLowest,
                                                         PageRecord& accepted, PageRecord& follower,
-                                                        bool& moreText, bool& laidOut) {
+                                                        bool& moreText, bool& laidOut,
+                                                        PageRecord& passed) {
     laidOut = false;
     PageRecord before, next;
     std::vector<LineSpan> linesBefore, linesHere;
@@ -1007,18 +1144,29 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         }
         return !linesHere.empty();
     };
+    // Every page is laid out stopping at the target: the one that holds it then ends there,
+    // and needs no second layout when it is the answer. One that ends at the target without
+    // being stopped ends there of itself.
+    bool stopped = false;
+    // The page before starts right after a forced page break: it is the page paging forward
+    // shows there, and is not cut (the page found then ends the gap to the target).
+    bool beforeAfterBreak = false;
     int32_t guard = 0;
     for (; guard < kEndingChainPages; ++guard) {
         slot.record = &page;
+        page.stopAt = target < TextLength() ? target : kNone;
         if (hasBefore && quickSearch_ && columnCount_ == 1 && !hardBefore &&
             linesBefore.size() >= 2 && probeTop()) {
             probed = true;
             break;
         }
         if (!LayoutSlot(page, slot, false, next, more)) return kEndingFailed;
-        if (!more || next.start >= target) break;
+        stopped = stopHit_;
+        if (!more || ReachesTarget(next, target)) break;
         TopLevelLines(slot.contents, top, linesBefore);
+        beforeAfterBreak = hasBefore && hardBefore;
         hardBefore = EndsWithTypeZeroMark(slot.contents);
+        if (hasBefore) passed.MoveFrom(before);
         before.MoveFrom(page);
         hasBefore = true;
         page.MoveFrom(next);
@@ -1039,6 +1187,7 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     auto acceptPage = [&]() {
         if (probed) {
             slot.record = &page;
+            page.stopAt = target < TextLength() ? target : kNone;
             if (!LayoutSlot(page, slot, false, next, more)) {
                 slot.record = nullptr;
                 return kEndingFailed;
@@ -1047,13 +1196,15 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         }
         return accept(page, next, more);
     };
-    if (!probed && ((more && next.start == target) || (!more && page.end == target)))
+    if (!probed && !stopped &&
+        ((more && ReachesTarget(next, target)) || (!more && page.end == target)))
         return accept(page, next, more);
     if (!hasBefore) return atLowest ? accept(page, next, more) : kEndingFurtherBack;
     // The page holds the target: it shows no gap, but may repeat up to a page; a page cut
     // from the one before ends nearer.
     if (!probed) TopLevelLines(slot.contents, top, linesHere);
-    if (columnCount_ != 1 || hardBefore || linesBefore.size() < 2 || linesHere.empty())
+    if (columnCount_ != 1 || hardBefore || beforeAfterBreak || linesBefore.size() < 2 ||
+        linesHere.empty())
         return acceptPage();
     int32_t need = linesHere.front().bottom;
     for (const LineSpan& l : linesHere)
@@ -1080,19 +1231,22 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
             break;
         candidate.linkOrigin = kNone;
         candidate.linkStep = 0;
+        candidate.stopAt = target < TextLength() ? target : kNone;
         slot.record = &candidate;
         if (!LayoutSlot(candidate, slot, false, after, candidateMore)) break;
+        const bool candidateStopped = stopHit_;
         slot.record = nullptr;
         uint32_t end = candidateMore ? after.start : TextLength();
-        slotHoldsGood = end >= target;
-        if (end >= target) {
+        const bool reaches = candidateMore ? ReachesTarget(after, target) : end >= target;
+        slotHoldsGood = reaches;
+        if (reaches) {
             good.MoveFrom(candidate);
             goodFollower.MoveFrom(after);
             goodMore = candidateMore;
             hasGood = true;
             goodAt = i;
             // An earlier line may end nearer the target without falling short of it.
-            if (end == target) break;
+            if (!candidateStopped && end <= target) break;
             // Unless that line and this page's lines are plain: then the page from it is this
             // one a line lower, and falls short when its last line before the target no
             // longer fits. Found so, it needs no layout of its own.
@@ -1109,6 +1263,19 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     slot.record = nullptr;
     if (hasGood) return accept(good, goodFollower, goodMore);
     return acceptPage();
+}
+
+const PageRecord* PageLayout::SeedBefore(uint32_t target, uint32_t from) {
+    const PageRecord* best = nullptr;
+    auto consider = [&](const PageRecord& r) {
+        if (!r.IsUsed() || r.end == kNone || r.start < from || r.start >= target ||
+            r.end > target || r.end <= r.start)
+            return;
+        if (!best || r.start > best->start) best = &r;
+    };
+    if (firstKnown_) consider(first_);
+    for (const PageRecord& r : records_) consider(r);
+    return best;
 }
 
 bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out) {
@@ -1138,10 +1305,13 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
 
     int32_t s = ChooseSlot();
     PageSlot& slot = slots_[s];
-    PageRecord accepted, follower;
+    PageRecord accepted, follower, passed;
     bool more = false, laidOut = false;
     EndingSearch result = kEndingFurtherBack;
     int64_t back = std::max<int64_t>(1, estimate);
+    // The last page of a short text is the one paging forward ends on: pages are laid out from
+    // the first (or the section's start) to the end. A long text starts from an estimate.
+    if (t0 >= TextLength() && t0 - lower <= kEndFromStartPages * estimate) back = t0 - lower + 1;
     for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
          ++attempt, back *= 2) {
         PageRecord& page = slot.scratch;
@@ -1156,11 +1326,28 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
             } else {
                 ok = LayoutPageFrom(static_cast<uint32_t>(lower), page, false);
             }
+        } else if (const PageRecord* seed = SeedBefore(
+                       t0, static_cast<uint32_t>(std::max<int64_t>(lower, q - back)))) {
+            // A known page that ends before the target: its lines wrap as paging forward
+            // wraps them, and nothing is replayed.
+            ok = page.CopyFrom(*seed);
+            page.used = ok;
+            page.stopAt = kNone;
         } else {
             ok = LayoutPageFrom(static_cast<uint32_t>(q), page, true);
             if (ok && page.start >= t0) {
                 page.Reset();
                 ok = LayoutPageFrom(static_cast<uint32_t>(q), page, false);
+            }
+            // Lines wrap as they do from their paragraph's start only: a candidate inside a
+            // paragraph starts there instead, so that the page found starts on a line that
+            // paging forward shows.
+            const uint32_t para = ok ? ParagraphStart(page, 3 * estimate) : kNone;
+            if (para != kNone && para > lower && para < page.start) {
+                page.Reset();
+                paragraphStart_ = true;
+                ok = LayoutPageFrom(para, page, false);
+                paragraphStart_ = false;
             }
         }
         if (!ok) {
@@ -1168,15 +1355,82 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
             break;
         }
         if (page.start >= t0) continue;
-        result = SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more, laidOut);
+        passed.Reset();
+        result = SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more, laidOut,
+                                    passed);
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);
     if (result != kEndingFound) return false;
     if (!accepted.IsUsed() || accepted.start >= t0 ||
-        (accepted.end != kNone && accepted.end < t0)) {
+        (more ? !ReachesTarget(follower, t0) : accepted.end != kNone && accepted.end < t0)) {
         if (laidOut) ReleaseSlot(s);
         return false;
+    }
+    // A page starting inside the first page: the first page is the one before when it
+    // reaches the target, else the page after it (in the first page's section only).
+    if (static_cast<int64_t>(accepted.start) > firstStart && lower <= firstStart &&
+        (first_.end != kNone ||
+         static_cast<int64_t>(accepted.start) - firstStart <= 2 * estimate)) {
+        PageRecord second;
+        bool secondMore = false;
+        if (first_.end == kNone) {
+            PageSlot probe;
+            if (LayoutSlot(first_, probe, false, second, secondMore) && secondMore) {
+                second.useStamp = NextStamp();
+            } else {
+                second.Reset();
+            }
+        }
+        if (first_.end != kNone && accepted.start < first_.end) {
+            if (laidOut) ReleaseSlot(s);
+            if (first_.end >= t0 || (second.IsUsed() && ReachesTarget(second, t0))) {
+                out = &first_;
+                first_.useStamp = NextStamp();
+                if (second.IsUsed()) StoreRecord(second);
+                return true;
+            }
+            if (!second.IsUsed()) {
+                PageRecord* known = FindPageRecord(first_.start, 2);
+                if (known && !second.CopyFrom(*known)) return false;
+                if (known) second.used = true;
+            }
+            if (!second.IsUsed()) {
+                // Its record is gone: the first page is laid out again for it.
+                PageSlot probe;
+                if (!LayoutSlot(first_, probe, false, second, secondMore) || !secondMore)
+                    second.Reset();
+            }
+            // The page after the first, when it reaches the target (it is laid out below,
+            // stopping there); else the page found stays.
+            PageSlot check;
+            PageRecord after;
+            bool afterMore = false;
+            if (second.IsUsed() && second.start < t0 &&
+                LayoutSlot(second, check, false, after, afterMore) &&
+                (afterMore ? ReachesTarget(after, t0) : second.end >= t0)) {
+                accepted.MoveFrom(second);
+                more = true;
+                follower.Reset();
+            }
+            laidOut = false;
+        }
+    }
+    // The page found ends where the target page starts: the lines it has room for after that
+    // would show twice (a page after a forced break, or one that holds the target).
+    if (static_cast<int64_t>(accepted.start) > firstStart && !content_ &&
+        (!laidOut || (more ? follower.start : TextLength()) > t0)) {
+        ReleaseSlot(s);
+        accepted.stopAt = t0;
+        PageSlot& cut = slots_[s];
+        cut.record = &accepted;
+        if (!LayoutSlot(accepted, cut, false, follower, more) || !more ||
+            !ReachesTarget(follower, t0)) {
+            ReleaseSlot(s);
+            return false;
+        }
+        cut.record = nullptr;
+        laidOut = true;
     }
     if (static_cast<int64_t>(accepted.start) <= firstStart) {
         out = &first_;
@@ -1205,9 +1459,23 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
     } else {
         RememberLast(*out);
     }
-    // Kept laid out: showing the page needs no second layout.
+    // The last page the search laid out whole before the one found: the next PageUp starts
+    // from it, with nothing replayed.
+    if (out && passed.IsUsed() && passed.start > first_.start && passed.start < out->start &&
+        passed.end != kNone && passed.end <= out->start && !FindPageRecord(passed.start, 0)) {
+        const uint32_t start = out->start;
+        passed.stopAt = kNone;
+        passed.markIndex = -1;
+        passed.tables.clear();
+        passed.pageNumber = std::max<uint32_t>(2, out->pageNumber - 1);
+        passed.useStamp = NextStamp();
+        StoreRecord(passed);
+        out = FindPageRecord(start, 0);
+    }
+    // Kept laid out: showing the page needs no second layout. The first page is shown whole:
+    // it was laid out stopping at the target.
     if (laidOut) {
-        if (out && SlotOf(out->start) < 0) {
+        if (out && out != &first_ && SlotOf(out->start) < 0) {
             slot.record = out;
         } else {
             ReleaseSlot(s);

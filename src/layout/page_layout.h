@@ -79,6 +79,9 @@ struct PageRecord {
     // Items read before the page start that belong to it (the rest of a block).
     std::unique_ptr<BlockContents> block;
     int32_t markIndex = -1;
+    // A page found going back ends where the page after it starts, even when more would fit:
+    // its layout stops before the first line at or after this position (kNone: no stop).
+    uint32_t stopAt = kNone;
     // Pagination: the colour of the page, the scroll offsets of its tables, and whether the
     // record holds a page (records are kept in a fixed array).
     uint32_t colour = kNone;
@@ -476,6 +479,9 @@ public:
     // last table moved down moves up by at most its view. True when one moved (the page is then
     // not turned, so no line of the table is passed over). The caller redraws the page.
     bool PageThroughTables(int32_t direction);
+    // A page reached going back shows the end of its tables taller than their view (paging
+    // back retraces paging forward through them); going forward, their top.
+    void ShowTallTables(bool atEnd);
     // Toggles a table's selection (0xFFFFFFFF: all, to the opposite of the first one's); true
     // when one changed, and the page is to be drawn again for its frame.
     bool SelectTable(uint32_t id);
@@ -528,6 +534,8 @@ public:
 
     // Test hook: the number of tokens read so far.
     uint64_t TokensRead() const { return tokensRead_; }
+    // Benchmark hook: the number of pages (or parts of pages) laid out so far.
+    uint64_t PagesLaidOut() const { return pagesLaidOut_; }
     // Test hook: off, the page ending at a position is found without its shortcuts (which
     // must find the same page).
     void SetQuickSearch(bool on) {
@@ -581,6 +589,9 @@ private:
     // Nothing but marks, boxes and styles before the end of the text.
     bool OnlyTextEndFollows(BlockCursor cursor);
     bool FlushPageEnd(BlockCursor& cursor);
+    // The page's stop is reached: what follows the cursor, past what a page end would drop,
+    // starts at or after it (outside tables only).
+    bool ReachesStop(BlockCursor cursor);
     void PlaceLineItems(BlockCursor from, const BlockCursor& to, const LineRecord& line);
 
     // Tables.
@@ -607,14 +618,29 @@ private:
     bool LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,
                     bool& moreText);
     void ResetSlot(PageSlot& slot);
-    bool Replay(uint32_t target, PageRecord& record, bool align);
+    // beforeTag: a tag that ends at or after the target is not read (element positions are
+    // where start tags end).
+    bool Replay(uint32_t target, PageRecord& record, bool align, bool beforeTag = false);
+    bool LeaveTable(PageRecord& record);
+    // The known page (stored, or the first) that ends at or before the target and starts
+    // latest, not before `from`; null when none.
+    const PageRecord* SeedBefore(uint32_t target, uint32_t from);
+    // Where the paragraph holding a page's start begins, when it is at most `reach` back;
+    // kNone otherwise.
+    uint32_t ParagraphStart(const PageRecord& page, uint32_t reach);
+    // LayoutPageFrom starts before the start tag that ends at its target.
+    bool paragraphStart_ = false;
+    // A record replayed to a row boundary of an open table starts a continued table.
+    bool ContinueTable(PageRecord& record);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool FindPageBefore(uint32_t position, PageRecord*& out);
     enum EndingSearch { kEndingFound, kEndingFurtherBack, kEndingFailed };
     // laidOut: the slot's contents are the accepted page's layout (it was laid out last).
+    // passed: the last page the search laid out whole before the one holding the target (for
+    // the next search to start from).
     EndingSearch SearchPageEndingAt(PageSlot& slot, PageRecord& page, uint32_t target,
                                     bool atLowest, PageRecord& accepted, PageRecord& follower,
-                                    bool& moreText, bool& laidOut);
+                                    bool& moreText, bool& laidOut, PageRecord& passed);
     // A page laid out as if the first column were `height` tall: it ends on a line start.
     bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
                           PageRecord& follower, bool& moreText);
@@ -668,6 +694,10 @@ private:
     Rect columns_[kMaxColumns] = {};
     int columnCount_ = 1;
     int32_t fillLimit_ = 0x7FFFFFFF;
+    // The stop of the page being laid out (PageRecord::stopAt), and whether it ended the page
+    // (more would have fit).
+    uint32_t stopAt_ = kNone;
+    bool stopHit_ = false;
 
     ElementStack elements_;
     // Per page being laid out.
@@ -680,6 +710,7 @@ private:
     int32_t tableDepth_ = 0;
     bool formFlag_ = false;
     uint64_t tokensRead_ = 0;
+    uint64_t pagesLaidOut_ = 0;
 
     // Pagination, drawing and marks.
     PageContentLayout* content_ = nullptr;

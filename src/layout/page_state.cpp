@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "bookfiles/document_source.h"
+#include "document/markup/element_stack.h"
 #include "document/markup/token_source.h"
 #include "layout/page_layout.h"
 
@@ -34,6 +35,29 @@ bool PageLayout::RebuildTableState(PageRecord& record) {
     record.scanState.Clear();
     if (!source_->SaveState(record.scanState)) return false;
     record.block.reset();
+    return true;
+}
+
+bool PageLayout::ContinueTable(PageRecord& record) {
+    // The page begins with the continued table's record, made from the TABLE element's stored
+    // attributes, as paging forward carries it over: the rows read next are laid out in it.
+    int32_t table = record.elements.FindTag(kMarkupTable);
+    if (table < 0) return false;
+    while (!record.elements.IsEmpty() && record.elements.TopOffset() != table)
+        record.elements.Pop();
+    const RenderState* tableState = record.elements.GetRecordAtDepth(0);
+    const RenderState* outer = record.elements.GetRecordAtDepth(1);
+    if (!tableState) return false;
+    std::unique_ptr<BlockContents> block(new (std::nothrow) BlockContents());
+    if (!block) return false;
+    ElementStackIterator element(record.elements, table);
+    TokenSource* reading = source_;
+    source_ = &element;
+    bool made = LayoutTableTag(*block, kMarkupTable, false, *tableState,
+                               outer ? *outer : settings_.defaults.style, record.start);
+    source_ = reading;
+    if (!made) return false;
+    record.block = std::move(block);
     return true;
 }
 

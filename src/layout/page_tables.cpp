@@ -123,6 +123,15 @@ int32_t OffsetBack(const TableLines& t, int32_t y, int32_t view) {
     return 0;
 }
 
+// The offsets paging forward shows from the table's top, in order.
+std::vector<int32_t> ForwardOffsets(const TableLines& t, int32_t view, int32_t largest) {
+    std::vector<int32_t> offsets{0};
+    int32_t to = 0;
+    while (offsets.size() < 100000 && OffsetForward(t, offsets.back(), view, largest, to))
+        offsets.push_back(to);
+    return offsets;
+}
+
 }  // namespace
 
 bool PageLayout::PageThroughTables(int32_t direction) {
@@ -140,7 +149,12 @@ bool PageLayout::PageThroughTables(int32_t direction) {
             if (e->largestY <= e->y || !OffsetForward(t, e->y, view, e->largestY, to)) return false;
         } else {
             if (e->y <= 0) return false;
+            // Back over the views forward showed: the last of them above the one shown.
             to = OffsetBack(t, e->y, view);
+            if (e->largestY >= 0) {
+                for (int32_t o : ForwardOffsets(t, view, e->largestY))
+                    if (o < e->y) to = o;
+            }
             if (to >= e->y) return false;
         }
         e->y = to;
@@ -155,4 +169,45 @@ bool PageLayout::PageThroughTables(int32_t direction) {
             if (step(*it)) return true;
     }
     return false;
+}
+
+void PageLayout::ShowTallTables(bool atEnd) {
+    int32_t s = -1;
+    if (current_ == kNone || !LayoutPageAt(current_, false, &s) || s < 0) return;
+    PageSlot& slot = slots_[s];
+    if (!slot.record) return;
+    BlockContents& c = slot.contents;
+    int32_t k = 0, depth = 0, marks = 0;
+    for (int32_t i = 0; i < c.Count(); ++i) {
+        const uint32_t kind = c.ItemAt(i)->kind;
+        if (kind == kItemFlowMark) {
+            const FlowMark* m = c.Mark(marks++);
+            if (m && m->type == kMarkTableEnd && depth > 0) --depth;
+            continue;
+        }
+        if (kind != kItemTable) continue;
+        const TableRecord* t = c.Table(k++);
+        if (depth++ > 0 || !t || t->content.height <= t->box.height) continue;
+        const uint32_t position = c.ItemAt(i)->Position();
+        TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, position);
+        if (!e) {
+            if (!atEnd) continue;
+            slot.record->tables.push_back(TableScrollEntry{position, 0, 0});
+            e = &slot.record->tables.back();
+        }
+        // At the end: the last view paging forward through it shows.
+        int32_t to = 0;
+        if (atEnd) {
+            Rect view, left, right;
+            TableScrollRects(t->box, view, left, right);
+            const int32_t largest = std::max(0, t->content.height - view.height);
+            std::vector<TableLines> lines;
+            CollectTableLines(c, lines);
+            for (const TableLines& l : lines)
+                if (l.position == position)
+                    to = ForwardOffsets(l, t->box.height, largest).back();
+        }
+        e->y = to;
+        e->savedY = to;
+    }
 }

@@ -116,8 +116,13 @@ bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
             if (row >= 0) {
                 height += rowTallest;
                 ++rowsDone;
-                // The first row always stays; later rows only while they fit.
-                if (rowsDone >= maxRows || (measure && height > heightLimit)) {
+                // The first row always stays; later rows only while they fit, and not past
+                // the page's stop.
+                const bool full = rowsDone >= maxRows || (measure && height > heightLimit);
+                const bool stop = measure && tableDepth_ == 1 && stopAt_ != kNone &&
+                                  block_->PositionAt(here) >= stopAt_;
+                if (stop && !full) stopHit_ = true;
+                if (full || stop) {
                     rowStart = here;  // the cut comes before this row
                     break;
                 }
@@ -228,7 +233,9 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     if (!WalkTableRows(widths, table, stop, 0x7FFFFFFF, room, true, 0, fitting, tableEnded,
                        nullptr))
         return false;
-    if (fitting < 1 || !widths.Finish()) return false;
+    if (fitting < 1 || !widths.Finish()) {
+        return false;
+    }
 
     int32_t tableWidth = 0, tableHeight = 0;
     int32_t tableX = 0, tableY = 0;

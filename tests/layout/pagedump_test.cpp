@@ -4,11 +4,13 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/bookfiles/book_builder.h"
 
@@ -122,6 +124,55 @@ TEST_F(PagedumpTest, FilesAreOpenedThroughTheReadersOwnResources) {
         Pagedump("--font box --size 120x120 --png " + Path("made/below") + " " + Path("book.txt"));
     ASSERT_EQ(png.status, 0) << png.out;
     EXPECT_TRUE(std::filesystem::exists(dir_ / "made" / "below" / "page-0001.png"));
+}
+
+// --backward prints the pages as the backward steps showed them, in reading order: chapters that
+// each start a page (the page before one ends at its break), nothing printed twice, every word
+// printed, and the first page is the first page PageDown shows.
+TEST_F(PagedumpTest, BackwardPrintsThePagesTheStepsShowed) {
+    std::string html = "<html><body><h1>Contents</h1>";
+    int n = 0;
+    for (int c = 1; c <= 5; ++c) {
+        html += "<h1>Part" + std::to_string(c) + "</h1><p>";
+        for (int w = 0; w < 160; ++w) html += "w" + std::to_string(++n) + " ";
+        html += "</p><ul>";
+        for (int i = 0; i < 8; ++i) html += "<li>w" + std::to_string(++n) + "</li>";
+        html += "</ul>";
+    }
+    Write("parts.html", html + "</body></html>");
+    PagedumpRun forward = Pagedump("--font box --size 200x200 --text " + Path("parts.html"));
+    ASSERT_EQ(forward.status, 0) << forward.out;
+    PagedumpRun backward =
+        Pagedump("--font box --size 200x200 --backward --text " + Path("parts.html"));
+    ASSERT_EQ(backward.status, 0) << backward.out;
+    auto pages = [](const std::string& out) {
+        std::vector<std::string> list;
+        size_t at = 0;
+        for (size_t end; (end = out.find("\f\n", at)) != std::string::npos; at = end + 2)
+            list.push_back(out.substr(at, end - at));
+        return list;
+    };
+    const std::vector<std::string> down = pages(forward.out), up = pages(backward.out);
+    ASSERT_GT(down.size(), 5u);
+    ASSERT_GT(up.size(), 5u);
+    EXPECT_EQ(up.front(), down.front());
+    EXPECT_EQ(up.back(), down.back());
+    EXPECT_NE(backward.out.find("pages: " + std::to_string(up.size()) + "\n"), std::string::npos);
+    for (size_t i = 1; i < up.size(); ++i) EXPECT_NE(up[i], up[i - 1]) << "page " << i;
+    for (int w = 1; w <= n; ++w) {
+        const std::string word = "w" + std::to_string(w);
+        EXPECT_TRUE(backward.out.find(word + " ") != std::string::npos ||
+                    backward.out.find(word + "\n") != std::string::npos)
+            << word << " is on no page";
+    }
+    // Each part's first page begins with its heading, as going forward.
+    for (int c = 1; c <= 5; ++c) {
+        const std::string heading = "Part" + std::to_string(c) + "\n";
+        EXPECT_EQ(std::count(up.begin(), up.end(), std::string()), 0);
+        bool starts = false;
+        for (const std::string& p : up) starts |= p.rfind(heading, 0) == 0;
+        EXPECT_TRUE(starts) << heading;
+    }
 }
 
 TEST_F(PagedumpTest, WhatCannotBeReadIsOneLineOfError) {

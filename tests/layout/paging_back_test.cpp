@@ -12,10 +12,16 @@
 #include <vector>
 
 #include "core/byte_stream.h"
+#include "core/file.h"
+#include "core/text.h"
+#include "document/markup/html_tokenizer.h"
+#include "document/markup/plain_text_token_source.h"
+#include "document/sources/text_file_document.h"
 #include "document/location/location.h"
 #include "layout/inline_objects.h"
 #include "layout/page_layout.h"
 #include "support/layout/layout_host.h"
+#include "support/layout/paging_fixtures.h"
 #include "support/layout/picture_data.h"
 #include "support/platform/window_fixture.h"
 
@@ -239,9 +245,10 @@ TEST_F(PagingBack, AfterGoToPageAndAfterAFoundWord) {
     }
 }
 
-// The page shown by PageUp is the longest that reaches the current start: it ends there, or
-// the page one line earlier would stop short of it (plain paragraphs, where the search can tell
-// that from the lines' heights without laying that page out).
+// The page shown by PageUp is the longest that reaches the current start: it ends there (it
+// stops there when more would fit), and the page one line earlier would stop short of it
+// (plain paragraphs, where the search can tell that from the lines' heights without laying
+// that page out).
 TEST_F(PagingBack, ThePageFoundIsTheLongestThatReachesTheStart) {
     std::u16string html = u"<html><body>";
     uint32_t r = 5;
@@ -279,7 +286,6 @@ TEST_F(PagingBack, ThePageFoundIsTheLongestThatReachesTheStart) {
             ASSERT_TRUE(layout().GoToPosition(target, -2));
             Page found = Shown();
             ASSERT_GE(found.end, target);
-            if (found.end == target) continue;
             auto at = std::find(starts.begin(), starts.end(), found.start);
             ASSERT_NE(at, starts.end()) << "the page found starts inside a line";
             if (at == starts.begin()) continue;
@@ -324,6 +330,141 @@ TEST_F(PagingBack, LayingOutAheadStopsAtTheLastPage) {
     ASSERT_TRUE(layout().GoToPage(PageLayout::kNone));
     Shown();
     EXPECT_FALSE(layout().CanStepForward());
+}
+
+// Chapters that each begin a page (H1), a contents list of short lines and long listings: from
+// the last page, which is the one paging forward ends on, PageUp retraces the pages with none
+// of their lines shown twice, and no page but the first starts inside the first page.
+TEST_F(PagingBack, ChaptersThatStartAPageRetraceExactly) {
+    std::u16string html = u"<html><body><h1>Contents</h1>";
+    for (int c = 1; c <= 6; ++c) html += u"<b>Part " + Num(c) + u"</b><br>";
+    uint32_t r = 9;
+    static const char16_t* const kWords[] = {u"harbour", u"lantern", u"evening", u"quiet",
+                                             u"ships",   u"under",   u"the",     u"keeper"};
+    for (int c = 1; c <= 6; ++c) {
+        html += u"<h1>Part " + Num(c) + u"</h1><p>";
+        for (int w = 0; w < 90; ++w) {
+            r = r * 1103515245u + 12345u;
+            html += kWords[(r >> 16) % 8];
+            html += u' ';
+        }
+        html += u"</p><pre>";
+        for (int i = 0; i < 18; ++i) html += u"  line " + Num(i) + u" &lt;x&gt;\n";
+        html += u"</pre>";
+    }
+    html += u"</body></html>";
+    for (bool seekable : {true, false}) {
+        SCOPED_TRACE(seekable ? "book" : "html");
+        host = std::make_unique<LayoutHost>(html, 240, 320, 12, true, seekable, 0x51u);
+        layout().SetViewport(Rect{0, 0, 240, 320});
+        ASSERT_TRUE(layout().Start());
+        std::vector<Page> forward = Forward();
+        ASSERT_GT(forward.size(), 8u);
+        std::map<uint32_t, std::string> lines = LinesByStart(forward);
+        host = std::make_unique<LayoutHost>(html, 240, 320, 12, true, seekable, 0x51u);
+        layout().SetViewport(Rect{0, 0, 240, 320});
+        ASSERT_TRUE(layout().Start());
+        ASSERT_TRUE(layout().GoToPage(PageLayout::kNone));
+        Page cur = Shown();
+        EXPECT_EQ(cur.start, forward.back().start) << "End shows another last page";
+        const uint32_t firstEnd = forward.front().end;
+        int steps = 0;
+        while (layout().GoToPosition(cur.start, -2) && steps < 100) {
+            ++steps;
+            Page before = Shown();
+            ASSERT_LT(before.start, cur.start);
+            EXPECT_EQ(before.end, cur.start) << "page at " << before.start << "\n"
+                                             << Describe(before);
+            EXPECT_EQ(RepeatedLines(before, cur.start), 0) << Describe(before);
+            if (before.start != layout().FirstPageStart())
+                EXPECT_GE(before.start, firstEnd) << "a page inside the first page";
+            for (size_t i = 0; i < before.lineStarts.size() && i < before.lines.size(); ++i) {
+                auto it = lines.find(before.lineStarts[i]);
+                if (it != lines.end()) EXPECT_EQ(before.lines[i], it->second);
+            }
+            cur = before;
+        }
+        EXPECT_EQ(cur.start, layout().FirstPageStart());
+        EXPECT_LE(steps, static_cast<int>(forward.size()) + 1);
+    }
+}
+
+// A text file read by positions: the lowest position asked for since the last reset.
+class WatchedTextFile : public TextFileDocument {
+public:
+    bool ReadPage(uint32_t position, PageBuffer& out, uint32_t section, uint32_t flag) override {
+        lowest = std::min(lowest, position);
+        return TextFileDocument::ReadPage(position, out, section, flag);
+    }
+    uint32_t lowest = 0xFFFFFFFFu;
+};
+
+struct OpenedTextFile {
+    OpenedTextFile(const std::u16string& devicePath, uint32_t mode) {
+        Text path;
+        path.FromWide(devicePath.c_str(), static_cast<int32_t>(devicePath.size()));
+        file = std::make_unique<File>(path, File::kOpenForReading);
+        doc.Open(file.get(), String(u"long"), 1252, 65002, false, 0, 0xFFFFFFFFu);
+        doc.SetMode(mode);
+        if (mode == 1) {
+            source = std::make_unique<PlainTextTokenSource>();
+        } else {
+            source = std::make_unique<HtmlTokenizer>(true);
+        }
+        source->Attach(&doc, 0);
+        layout.SetSource(source.get());
+        LayoutSettings settings;
+        settings.baseFontSize = 12;
+        layout.Configure(settings);
+        layout.SetViewport(Rect{0, 0, 240, 320});
+    }
+    std::unique_ptr<File> file;
+    WatchedTextFile doc;
+    std::unique_ptr<TokenSource> source;
+    // A key of its own, as the reader gives a file: its saved page states are its own.
+    fvt::test::FixedTraits traits{0x51u};
+    PageLayout layout{&traits};
+};
+
+// A plain text opens no elements, so a late page is started where it lies: End, and reopening
+// at a saved late page, read nothing near the text's start. An HTML file is replayed.
+TEST_F(PagingBack, APlainTextFileIsNotReplayed) {
+    std::string text;
+    for (int line = 0; text.size() < 300000; ++line)
+        text += "line " + std::to_string(line) + " of the keeper's long quiet evening log\n";
+    device_.WriteHost("long.txt", text);
+    const uint32_t half = static_cast<uint32_t>(text.size() / 2);
+
+    uint32_t number = 0, start = 0;
+    ByteStream state;
+    {
+        OpenedTextFile o(u"\\long.txt", 1);
+        ASSERT_TRUE(o.layout.Start());
+        o.doc.lowest = 0xFFFFFFFFu;
+        ASSERT_TRUE(o.layout.GoToPage(PageLayout::kNone));
+        ASSERT_TRUE(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        EXPECT_GT(o.doc.lowest, half);
+        EXPECT_GT(o.layout.CurrentPageStart(), half);
+        ASSERT_TRUE(o.layout.GoToPosition(o.layout.CurrentPageStart(), -2));
+        ASSERT_TRUE(o.layout.SaveCurrentPageState(number, start, state));
+    }
+    {
+        OpenedTextFile o(u"\\long.txt", 1);
+        ASSERT_TRUE(o.layout.Start());
+        o.doc.lowest = 0xFFFFFFFFu;
+        state.SetReadPosition(0);
+        ASSERT_TRUE(o.layout.RestorePageState(number, start, state));
+        ASSERT_TRUE(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        EXPECT_EQ(o.layout.CurrentPageStart(), start);
+        EXPECT_GT(o.doc.lowest, half);
+    }
+    {
+        OpenedTextFile o(u"\\long.txt", 2);
+        ASSERT_TRUE(o.layout.Start());
+        o.doc.lowest = 0xFFFFFFFFu;
+        ASSERT_TRUE(o.layout.GoToPage(PageLayout::kNone));
+        EXPECT_LT(o.doc.lowest, half);
+    }
 }
 
 // A page fitted to its content is as tall as its lines and margins; a full page stays within

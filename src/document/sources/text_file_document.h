@@ -31,6 +31,8 @@ public:
     uint32_t GetCodePage() override { return outputCodePage_; }
     bool GetMetadata(uint32_t index, uint32_t kind, TargetRecord& out) override;
     uint32_t GetKind() override { return mode_; }
+    // Plain text opens no elements, so its pages start anywhere without a replay; HTML replays.
+    uint32_t BookProperty7() override { return mode_ == 1 ? 2 : 1; }
     uint32_t GetLanguage() override { return 0; }
 
     uint32_t SourceCodePage() const { return sourceCodePage_; }

@@ -1,7 +1,8 @@
 // pagedump [--size WxH] [--font box|system] [--backward] [--text] [--png DIR] FILE
 //
 // Paginates a FOLV or PalmDOC book, an HTML file or a text file as the reader does, from the
-// first page to the last (or with --backward from the last to the first by backward steps).
+// first page to the last (or with --backward from the last to the first by the reader's PageUp
+// steps; each page is printed as its step laid it out, in reading order).
 // The file is opened as the reader opens it: a copy (with the files of its folder, for the
 // pictures it names) in a temporary device's books folder, read by the document loader into
 // the reader's own resource, whose layout is set up with the reader's settings and margins.
@@ -9,6 +10,7 @@
 // writes DIR/page-0001.png, ... drawn as on screen (DIR is made when missing). "pages: N" goes
 // to standard error. Exit 1 with one line on standard error when the file cannot be opened or
 // a step does not move. The file's folder is left as it was.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -228,56 +230,72 @@ int main(int argc, char** argv) {
     Configure(*opened, options.width, options.height);
     layout.SetCanvas(&pageCanvas);
 
+    // Each page is taken as its step shows it (going back, a page found by the step can differ
+    // from one laid out later from its start), and numbered in reading order at the end.
     std::vector<uint32_t> starts;
+    std::vector<std::vector<std::string>> texts;
+    std::vector<std::string> shots;
     int rc = 0;
+    auto take = [&]() {
+        const uint32_t start = layout.CurrentPageStart();
+        int32_t slot = -1;
+        if (!layout.LayoutPageAt(start, false, &slot) || slot < 0) {
+            rc = Fail(options.file + ": page " + std::to_string(starts.size() + 1) +
+                      " cannot be laid out");
+            return false;
+        }
+        starts.push_back(start);
+        if (options.text) texts.push_back(fvt::test::LineTexts(layout.Slot(slot).contents));
+        if (!options.pngDir.empty()) {
+            fvt::test::ClearCanvas(canvas);
+            layout.DrawPage(false, start);
+            char name[32];
+            std::snprintf(name, sizeof name, "/step-%04zu.png", starts.size());
+            shots.push_back(options.pngDir + name);
+            if (!fvt::test::SaveCanvasPng(canvas, shots.back())) {
+                rc = Fail(shots.back() + ": cannot be written");
+                return false;
+            }
+        }
+        return true;
+    };
     if (!layout.Start() || !layout.GoToPage(options.backward ? PageLayout::kNone : 1)) {
         rc = Fail(options.file + ": no first page");
-    } else {
-        starts.push_back(layout.CurrentPageStart());
-        int32_t step = options.backward ? -1 : 2;
+    } else if (take()) {
+        // PageUp is the reader's step -2: the page that ends where the current one starts.
+        int32_t step = options.backward ? -2 : 2;
         while (layout.CanStep(step) && layout.GoToPosition(layout.CurrentPageStart(), step)) {
             uint32_t now = layout.CurrentPageStart();
             if (options.backward ? now >= starts.back() : now <= starts.back()) {
                 rc = Fail(options.file + ": a page step did not move");
                 break;
             }
-            starts.push_back(now);
+            if (!take()) break;
         }
-        if (rc == 0 && options.backward && starts.back() != layout.FirstPageStart() &&
-            starts.back() > layout.FirstPageStart())
+        if (rc == 0 && options.backward && starts.back() > layout.FirstPageStart())
             rc = Fail(options.file + ": the backward steps ended before the first page");
     }
-    if (options.backward) starts.assign(starts.rbegin(), starts.rend());
-
-    for (size_t i = 0; rc == 0 && i < starts.size(); ++i) {
-        if (!layout.GoToPositionAsPageStart(starts[i]) && starts[i] != layout.CurrentPageStart()) {
-            rc = Fail(options.file + ": page " + std::to_string(i + 1) + " cannot be shown");
-            break;
-        }
-        int32_t slot = -1;
-        if (!layout.LayoutPageAt(starts[i], false, &slot) || slot < 0) {
-            rc = Fail(options.file + ": page " + std::to_string(i + 1) + " cannot be laid out");
-            break;
-        }
-        if (!options.pngDir.empty()) {
-            fvt::test::ClearCanvas(canvas);
-            layout.DrawPage(false, starts[i]);
-            char name[32];
-            std::snprintf(name, sizeof name, "/page-%04zu.png", i + 1);
-            if (!fvt::test::SaveCanvasPng(canvas, options.pngDir + name)) {
-                rc = Fail(options.pngDir + name + ": cannot be written");
-                break;
-            }
-        }
-        if (options.text) {
-            for (const std::string& line : fvt::test::LineTexts(layout.Slot(slot).contents))
-                std::printf("%s\n", line.c_str());
-            std::printf("\f\n");
-        }
+    if (options.backward) {
+        std::reverse(starts.begin(), starts.end());
+        std::reverse(texts.begin(), texts.end());
+        std::reverse(shots.begin(), shots.end());
+    }
+    for (size_t i = 0; i < shots.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/page-%04zu.png", i + 1);
+        std::error_code moved;
+        std::filesystem::rename(shots[i], options.pngDir + name, moved);
+        if (moved && rc == 0) rc = Fail(options.pngDir + name + ": cannot be written");
+    }
+    for (const std::vector<std::string>& page : texts) {
+        for (const std::string& line : page) std::printf("%s\n", line.c_str());
+        std::printf("\f\n");
     }
     layout.SetCanvas(nullptr);
     opened.reset();
     fvt::test::DeleteContextCanvas(canvas);
+    // The pages go out before the count, also when both streams go to one pipe.
+    std::fflush(stdout);
     std::fprintf(stderr, "pages: %zu\n", starts.size());
     return rc;
 }

@@ -1,0 +1,250 @@
+// Paging back and jumping, as paired ratios measured in the same loop:
+// - PageUp against PageDown on each kind of book (an HTML file, which is replayed; a markup
+//   book, whose open elements are rebuilt after a jump; a plain text; a page laid out as one
+//   long table): per iteration, K PageDowns from the first page and K PageUps from the last,
+//   each with the layout of the page shown. Counter `up_over_down`.
+// - A 13 MB text file: reopening it at a saved late page, End and Go to page (the middle)
+//   against opening it at page 1, each from a fresh layout. Counters `reopen_over_first`,
+//   `end_over_first`, `goto_over_first`.
+// The engine's own block and line layout measures with box metrics (no graphics context).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "core/byte_stream.h"
+#include "core/file.h"
+#include "document/markup/html_tokenizer.h"
+#include "document/markup/plain_text_token_source.h"
+#include "document/sources/text_file_document.h"
+#include "layout/page_layout.h"
+#include "support/document/device_files.h"
+#include "support/document/memory_document.h"
+#include "support/layout/paging_fixtures.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char16_t* const kWords[] = {u"the",   u"evening",  u"light", u"fell",  u"on",
+                                  u"quiet", u"harbours", u"and",   u"ships", u"keeper"};
+
+std::u16string Words(uint32_t& r, int n) {
+    std::u16string w;
+    for (int i = 0; i < n; ++i) {
+        r = r * 1103515245u + 12345u;
+        w += kWords[(r >> 16) % 10];
+        w += u' ';
+    }
+    return w;
+}
+
+// About `chars` of markup: chapters with headings, paragraphs, lists and a listing.
+std::u16string Markup(size_t chars) {
+    std::u16string h = u"<html><head><title>Bench</title></head><body>";
+    uint32_t r = 7;
+    for (int c = 1; h.size() < chars; ++c) {
+        h += u"<h2>Part</h2><p>" + Words(r, 70) + u"</p><ul>";
+        for (int i = 0; i < 5; ++i) h += u"<li>" + Words(r, 8) + u"</li>";
+        h += u"</ul><pre>int main() {\n    return 0;\n}\n</pre><p>" + Words(r, 50) + u"</p>\n";
+    }
+    return h + u"</body></html>";
+}
+
+// A page whose body is one table of many rows, as an API index.
+std::u16string TablePage(size_t chars) {
+    std::u16string h = u"<html><body><table width=\"100%\">";
+    uint32_t r = 11;
+    while (h.size() < chars) h += u"<tr><td>name</td><td>" + Words(r, 14) + u"</td></tr>\n";
+    return h + u"</table></body></html>";
+}
+
+std::u16string PlainText(size_t chars) {
+    std::u16string t;
+    uint32_t r = 3;
+    while (t.size() < chars) t += Words(r, 60) + u"\n\n";
+    return t;
+}
+
+LayoutSettings Settings() {
+    LayoutSettings s;
+    s.baseFontSize = 12;
+    return s;
+}
+
+struct Book {
+    Book(std::u16string text, bool seekable, bool plain) {
+        doc = seekable ? std::make_unique<fvt::test::SeekableDocument>(std::move(text), 4096)
+                       : std::make_unique<MemoryDocument>(std::move(text), 4096);
+        if (plain) {
+            source = std::make_unique<PlainTextTokenSource>();
+        } else {
+            auto html = std::make_unique<HtmlTokenizer>(true);
+            html->SetTableNeedsInline(false);
+            html->SetNoNestedTable(false);
+            source = std::move(html);
+        }
+        source->Attach(doc.get(), 0);
+        layout.SetSource(source.get());
+        layout.Configure(Settings());
+        layout.SetViewport(Rect{0, 0, 240, 320});
+        layout.Start();
+    }
+    std::unique_ptr<MemoryDocument> doc;
+    std::unique_ptr<TokenSource> source;
+    PageLayout layout;
+};
+
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+constexpr int kSteps = 20;
+
+void PageUpOverPageDown(benchmark::State& state, Book& book) {
+    PageLayout& layout = book.layout;
+    double down = 0, up = 0, downLayouts = 0, upLayouts = 0;
+    for (auto _ : state) {
+        layout.Invalidate(1);
+        layout.GoToPage(1);
+        layout.LayoutPageAt(layout.CurrentPageStart(), false);
+        const uint64_t l0 = layout.PagesLaidOut();
+        Clock::time_point t0 = Clock::now();
+        for (int i = 0; i < kSteps; ++i) {
+            if (!layout.GoToPosition(layout.CurrentPageStart(), 2)) break;
+            layout.LayoutPageAt(layout.CurrentPageStart(), false);
+        }
+        Clock::time_point t1 = Clock::now();
+        const uint64_t l1 = layout.PagesLaidOut();
+        layout.Invalidate(1);
+        layout.GoToPage(PageLayout::kNone);
+        layout.LayoutPageAt(layout.CurrentPageStart(), false);
+        Clock::time_point t2 = Clock::now();
+        const uint64_t l2 = layout.PagesLaidOut();
+        for (int i = 0; i < kSteps; ++i) {
+            if (!layout.GoToPosition(layout.CurrentPageStart(), -2)) break;
+            layout.LayoutPageAt(layout.CurrentPageStart(), false);
+        }
+        Clock::time_point t3 = Clock::now();
+        downLayouts += static_cast<double>(l1 - l0);
+        upLayouts += static_cast<double>(layout.PagesLaidOut() - l2);
+        down += Seconds(t0, t1);
+        up += Seconds(t2, t3);
+    }
+    state.counters["up_over_down"] = down > 0 ? up / down : 0;
+    // Page layouts per step: where the time goes.
+    state.counters["layouts_per_up"] = downLayouts > 0 ? upLayouts / downLayouts : 0;
+    state.counters["pageup_us"] = benchmark::Counter(
+        up * 1e6 / kSteps, benchmark::Counter::kAvgIterations);
+    state.counters["pagedown_us"] = benchmark::Counter(
+        down * 1e6 / kSteps, benchmark::Counter::kAvgIterations);
+}
+
+void PageUpHtml(benchmark::State& state) {
+    static Book* book = new Book(Markup(2u << 20), false, false);
+    PageUpOverPageDown(state, *book);
+}
+BENCHMARK(PageUpHtml)->Unit(benchmark::kMillisecond);
+
+void PageUpMarkupBook(benchmark::State& state) {
+    static Book* book = new Book(Markup(2u << 20), true, false);
+    PageUpOverPageDown(state, *book);
+}
+BENCHMARK(PageUpMarkupBook)->Unit(benchmark::kMillisecond);
+
+void PageUpPlainText(benchmark::State& state) {
+    static Book* book = new Book(PlainText(2u << 20), true, true);
+    PageUpOverPageDown(state, *book);
+}
+BENCHMARK(PageUpPlainText)->Unit(benchmark::kMillisecond);
+
+void PageUpTablePage(benchmark::State& state) {
+    static Book* book = new Book(TablePage(256u << 10), false, false);
+    PageUpOverPageDown(state, *book);
+}
+BENCHMARK(PageUpTablePage)->Unit(benchmark::kMillisecond);
+
+// The 13 MB text file on a device of its own, opened as the reader opens a text file.
+struct TextFile {
+    TextFile() {
+        std::u16string text = PlainText(13u << 20);
+        std::string bytes(text.begin(), text.end());
+        std::u16string device = files.Write("big.txt", bytes);
+        path.FromWide(device.c_str());
+    }
+    DeviceFiles files;
+    Text path;
+};
+
+struct OpenText {
+    explicit OpenText(const Text& path) : file(path, File::kOpenForReading) {
+        doc.Open(&file, String(u"big.txt"), 1252, 65002, false, 0, 0xFFFFFFFFu);
+        doc.SetMode(1);
+        source.Attach(&doc, 0);
+        layout.SetSource(&source);
+        layout.Configure(Settings());
+        layout.SetViewport(Rect{0, 0, 240, 320});
+        layout.Start();
+    }
+    File file;
+    TextFileDocument doc;
+    PlainTextTokenSource source;
+    PageLayout layout;
+};
+
+void JumpsInABigText(benchmark::State& state) {
+    static TextFile* text = new TextFile;
+    // A late page's saved state, as the reader keeps it in the side file.
+    uint32_t number = 0, start = 0;
+    ByteStream saved;
+    {
+        OpenText o(text->path);
+        o.layout.GoToPage(PageLayout::kNone);
+        o.layout.GoToPosition(o.layout.CurrentPageStart(), -2);
+        o.layout.SaveCurrentPageState(number, start, saved);
+    }
+    double first = 0, reopen = 0, end = 0, middle = 0;
+    for (auto _ : state) {
+        Clock::time_point t0 = Clock::now();
+        {
+            OpenText o(text->path);
+            o.layout.GoToPage(1);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t1 = Clock::now();
+        {
+            OpenText o(text->path);
+            saved.SetReadPosition(0);
+            o.layout.RestorePageState(number, start, saved);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t2 = Clock::now();
+        {
+            OpenText o(text->path);
+            o.layout.GoToPage(PageLayout::kNone);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t3 = Clock::now();
+        {
+            OpenText o(text->path);
+            o.layout.GoToPage(o.layout.PageCount() / 2);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t4 = Clock::now();
+        first += Seconds(t0, t1);
+        reopen += Seconds(t1, t2);
+        end += Seconds(t2, t3);
+        middle += Seconds(t3, t4);
+    }
+    state.counters["reopen_over_first"] = first > 0 ? reopen / first : 0;
+    state.counters["end_over_first"] = first > 0 ? end / first : 0;
+    state.counters["goto_over_first"] = first > 0 ? middle / first : 0;
+    state.counters["first_ms"] =
+        benchmark::Counter(first * 1e3, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(JumpsInABigText)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,291 @@
+// Paging back in the program itself, on the kinds of books that paged back badly: chapters that
+// each start a new page, contents and lists of short lines, long listings, a cell taller than
+// the page, a page laid out as one table, a plain text, and a FOLV book (not replayed, so a page
+// reached by a jump must rebuild its open elements). From End, PageUp after PageUp, each page's
+// text is taken; read in reading order they must hold every word PageDown showed, at most one
+// line shown again across a step, every line as PageDown laid it out, the last step on page 1
+// and the first on the last page PageDown ends on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "shell/program_runs.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+// Words that each appear once in a book: a word and a running number.
+class UniqueWords {
+public:
+    std::string Next(int n) {
+        static const char* const kWords[] = {"harbour", "lantern", "evening", "quiet",
+                                             "ships",   "under",   "keeper",  "stone",
+                                             "water",   "climbed", "light",   "the"};
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            r_ = r_ * 1103515245u + 12345u;
+            if (i) out += ' ';
+            out += kWords[(r_ >> 16) % 12] + std::to_string(++count_);
+        }
+        return out;
+    }
+
+private:
+    uint32_t r_ = 7;
+    int count_ = 0;
+};
+
+// Chapters headed by H1 (each starts a page), a contents list of short lines, lists of short
+// items, paragraphs longer than a page and listings with brackets.
+std::string ChaptersHtml() {
+    UniqueWords w;
+    std::string h = "<html><head><title>Chapters</title></head><body><h1>Contents</h1>";
+    for (int c = 1; c <= 6; ++c) h += "<b>Part" + std::to_string(c) + " entry</b><br>";
+    for (int c = 1; c <= 6; ++c) {
+        h += "<h1>Part" + std::to_string(c) + " heading</h1>";
+        for (int p = 0; p < 2; ++p) h += "<p>" + w.Next(45) + "</p>";
+        h += "<ul>";
+        for (int i = 0; i < 10; ++i) h += "<li>" + w.Next(1) + "</li>";
+        h += "</ul><pre>";
+        for (int i = 0; i < 24; ++i)
+            h += "  code" + std::to_string(c) + "x" + std::to_string(i) + " &lt;tag" +
+                 std::to_string(c * 100 + i) + "&gt;\n";
+        h += "</pre><p>" + w.Next(30) + "</p>";
+    }
+    return h + "</body></html>";
+}
+
+// A page-wide table of one cell holding many paragraphs, a bordered cell taller than the page
+// beside a short one, and a table of many rows.
+std::string TablesHtml() {
+    UniqueWords w;
+    std::string h = "<html><body><p>" + w.Next(20) + "</p><table width=\"100%\"><tr><td>";
+    for (int i = 0; i < 12; ++i) h += "<p><b>call" + std::to_string(i) + "</b> " + w.Next(30) + "</p>";
+    h += "</td></tr></table><table border=\"1\"><tr><td>" + w.Next(260) +
+         "</td><td>side</td></tr></table><table width=\"100%\">";
+    for (int r = 0; r < 40; ++r)
+        h += "<tr><td>row" + std::to_string(r) + "</td><td>" + w.Next(10) + "</td></tr>";
+    return h + "</table><p>" + w.Next(20) + "</p></body></html>";
+}
+
+std::string PlainText() {
+    UniqueWords w;
+    std::string t;
+    for (int p = 0; p < 40; ++p) {
+        t += w.Next(10 + (p * 7) % 50) + "\n";
+        if (p % 5 == 0) t += "\n";
+        if (p % 9 == 0)
+            for (int i = 0; i < 5; ++i) t += "  " + w.Next(1) + "\n";
+    }
+    return t;
+}
+
+// A FOLV book of lists with nested indents and listings: a page reached by a jump keeps them.
+std::string ListsBookHtml() {
+    UniqueWords w;
+    std::string h = "<html><head><title>Lists</title></head><body>";
+    for (int c = 0; c < 6; ++c) {
+        h += "<h2>Section" + std::to_string(c) + "</h2><p>" + w.Next(25) + "</p><ul>";
+        for (int i = 0; i < 6; ++i) h += "<li>" + w.Next(14) + "<ul><li>" + w.Next(12) + "</li></ul></li>";
+        h += "</ul><pre>";
+        for (int i = 0; i < 16; ++i)
+            h += "    listing" + std::to_string(c) + "x" + std::to_string(i) + " = value;\n";
+        h += "</pre>";
+    }
+    return h + "</body></html>";
+}
+
+using Page = std::vector<std::string>;
+
+// The pages a run wrote, in order, up to the first that repeats the one before (the key did not
+// move).
+std::vector<Page> ReadPages(const std::string& folder, int count) {
+    std::vector<Page> pages;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/p%03d.txt", i);
+        Page p = ReadLines(folder + name);
+        if (!pages.empty() && p == pages.back()) break;
+        pages.push_back(p);
+    }
+    return pages;
+}
+
+// Runs the reader on the book: the page shown first (after `start`), then after each of
+// `count` presses of `key`.
+std::vector<Page> Walk(const TempDevice& device, const std::string& book, const std::string& start,
+                       const std::string& key, int count, const std::string& name) {
+    const std::string folder = device.outside() + "/" + name;
+    std::filesystem::create_directories(folder);
+    std::string steps = "idle\n" + start;
+    for (int i = 0; i < count; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "/p%03d.txt", i);
+        steps += "pagetext " + folder + name + "\n" + key + "\nidle\n";
+    }
+    const ProgramResult run = RunSteps(device, {book}, steps + "quit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    return ReadPages(folder, count);
+}
+
+std::vector<std::string> Split(const std::string& line) {
+    std::vector<std::string> words;
+    size_t at = 0;
+    while (at < line.size()) {
+        size_t end = line.find(' ', at);
+        if (end == std::string::npos) end = line.size();
+        if (end > at) words.push_back(line.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
+}
+
+// Checks the pages PageUp showed (in the order shown, from the last page) against those PageDown
+// showed (from the first).
+void ExpectBackwardTilesForward(const std::vector<Page>& forward, std::vector<Page> backward) {
+    ASSERT_GT(forward.size(), 3u);
+    ASSERT_GT(backward.size(), 3u);
+    // Pages compared by their lines' words (see below for the blanks).
+    auto words = [](const Page& page) {
+        std::vector<std::vector<std::string>> lines;
+        for (const std::string& line : page) lines.push_back(Split(line));
+        return lines;
+    };
+    EXPECT_EQ(words(backward.front()), words(forward.back()))
+        << "End shows another last page than PageDown";
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_EQ(words(backward.front()), words(forward.front()))
+        << "the last PageUp does not reach page 1";
+
+    // Where each word that appears once stands in the text PageDown showed; and each line
+    // PageDown laid out, by its first such word.
+    std::map<std::string, int> order;
+    std::set<std::string> repeated;
+    std::map<std::string, std::string> lineOf;
+    int n = 0;
+    for (const Page& p : forward)
+        for (const std::string& line : p) {
+            const std::vector<std::string> words = Split(line);
+            for (const std::string& word : words)
+                if (!order.emplace(word, n++).second) repeated.insert(word);
+            if (!words.empty()) lineOf.emplace(words.front(), line);
+        }
+    for (const std::string& word : repeated) order.erase(word);
+    auto span = [&](const std::string& line, int& lo, int& hi) {
+        lo = hi = -1;
+        for (const std::string& word : Split(line)) {
+            auto it = order.find(word);
+            if (it == order.end()) continue;
+            if (lo < 0 || it->second < lo) lo = it->second;
+            hi = std::max(hi, it->second);
+        }
+        return lo >= 0;
+    };
+
+    std::vector<bool> shown(static_cast<size_t>(n), false);
+    int previousEnd = -1;
+    const Page* previous = nullptr;
+    for (size_t k = 0; k < backward.size(); ++k) {
+        const Page& page = backward[k];
+        int first = -1, last = -1;
+        for (const std::string& line : page) {
+            int lo = 0, hi = 0;
+            if (!span(line, lo, hi)) continue;
+            if (first < 0) first = lo;
+            last = std::max(last, hi);
+            for (int i = lo; i <= hi; ++i) shown[static_cast<size_t>(i)] = true;
+            // A line starting where a line PageDown showed starts reads the same (its
+            // words; a listing line's leading blanks are one fewer inside a page than at its
+            // top, going either way).
+            auto same = lineOf.find(Split(line).front());
+            if (same != lineOf.end() && order.count(same->first))
+                EXPECT_EQ(Split(line), Split(same->second))
+                    << "page " << k << " of " << backward.size();
+        }
+        if (first < 0) continue;
+        if (previous) {
+            int again = 0;
+            for (const std::string& line : *previous) {
+                int lo = 0, hi = 0;
+                if (span(line, lo, hi) && hi >= first) ++again;
+            }
+            EXPECT_LE(again, 1) << "page " << k << " repeats " << again << " lines; it begins "
+                                << page.front();
+        }
+        previousEnd = std::max(previousEnd, last);
+        previous = &page;
+    }
+    int lost = 0;
+    std::string firstLost;
+    for (const auto& [word, at] : order)
+        if (!shown[static_cast<size_t>(at)] && lost++ == 0) firstLost = word;
+    EXPECT_EQ(lost, 0) << "words no PageUp showed, among them " << firstLost;
+}
+
+class ProgramPagingBack : public ::testing::Test {
+protected:
+    void Check(const std::string& book, const std::string& name, int count) {
+        const std::vector<Page> forward = Walk(device, book, "", "key 0x22", count, name + "-down");
+        const std::vector<Page> backward =
+            Walk(device, book, "key 0x23\nidle\n", "key 0x21", count, name + "-up");
+        ASSERT_LT(forward.size(), static_cast<size_t>(count)) << "the walk did not reach the end";
+        ASSERT_LT(backward.size(), static_cast<size_t>(count));
+        ExpectBackwardTilesForward(forward, backward);
+    }
+    std::string Outside(const std::string& name, const std::string& bytes) {
+        device.WriteOutside(name, bytes);
+        return device.OutsidePath(name);
+    }
+    TempDevice device;
+};
+
+TEST_F(ProgramPagingBack, ChaptersListsAndListingsInHtml) {
+    ASSERT_TRUE(device.ok());
+    Check(Outside("chapters.html", ChaptersHtml()), "chapters", 160);
+}
+
+TEST_F(ProgramPagingBack, TallCellsAndPagesLaidOutAsOneTable) {
+    ASSERT_TRUE(device.ok());
+    Check(Outside("tables.html", TablesHtml()), "tables", 200);
+}
+
+TEST_F(ProgramPagingBack, PlainText) {
+    ASSERT_TRUE(device.ok());
+    Check(Outside("plain.txt", PlainText()), "plain", 160);
+}
+
+// The FOLV book is not replayed: pages reached from End rebuild the lists and the listings
+// open at their start, and show them as PageDown does.
+TEST_F(ProgramPagingBack, AFolvBookKeepsItsListsAndListings) {
+    ASSERT_TRUE(device.ok());
+    const std::string html = ListsBookHtml();
+    BookBuilder book;
+    book.text.assign(html.begin(), html.end());
+    book.fullName = "Lists";
+    const Bytes bytes = book.Build();
+    device.WriteHost("storage/eBooks/Lists.prc", std::string(bytes.begin(), bytes.end()));
+    Check("\\storage\\eBooks\\Lists.prc", "folv", 160);
+    // The listings keep their lines and indents going back too: every listing line is a line
+    // of its own, indented.
+    int listingLines = 0;
+    for (const Page& p : ReadPages(device.outside() + "/folv-up", 160))
+        for (const std::string& line : p) {
+            if (line.find("listing") == std::string::npos) continue;
+            ++listingLines;
+            EXPECT_EQ(line.rfind("  ", 0), 0u) << line;
+            EXPECT_EQ(line.find("listing", line.find("listing") + 1), std::string::npos) << line;
+        }
+    EXPECT_GE(listingLines, 6 * 16);
+}
+
+}  // namespace
+}  // namespace fvt::test
