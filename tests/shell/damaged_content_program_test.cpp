@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "program_runs.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
 
@@ -74,6 +78,47 @@ TEST(DamagedHeaders, ImpossibleTrailingEntryFlagsAreToldAsACorruptBook) {
     EXPECT_NE(run.err.find("folivant: Error: File corrupted \\storage\\eBooks\\flags.prc"),
               std::string::npos)
         << run.err;
+}
+
+std::string Bmp(const std::vector<Rgb>& palette, std::size_t keep = std::string::npos) {
+    BmpSpec bmp;
+    bmp.width = 40;
+    bmp.height = 30;
+    bmp.bits = 8;
+    bmp.palette = palette;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) bmp.pixels.push_back(static_cast<std::uint8_t>((x / 4 + y / 4) % 2));
+    const std::vector<std::uint8_t> bytes = WriteBmp(bmp);
+    return std::string(bytes.begin(), bytes.end()).substr(0, keep);
+}
+
+// A picture cut short inside its pixels keeps its place on the page and shows that it is there
+// (a framed placeholder), where it used to leave the same white as a blank picture.
+TEST(DamagedPictures, APictureCutShortShowsAPlaceholderNotABlank) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string page =
+        "<html><body><p>Before</p><p><img src=\"pic.bmp\"></p><p>After</p></body></html>";
+    const Rgb white{255, 255, 255};
+    struct Run {
+        std::string picture, folder, shot, text;
+    } runs[] = {{Bmp({{0, 0, 0}, white}, 334), "cut"}, {Bmp({white, white}), "blank"}};
+    for (Run& r : runs) {
+        const std::string host = device.outside() + "/" + r.folder;
+        std::filesystem::create_directories(host);
+        std::ofstream(host + "/page.html", std::ios::binary) << page;
+        std::ofstream(host + "/pic.bmp", std::ios::binary) << r.picture;
+        r.shot = host + "/shot.png";
+        r.text = host + "/text.txt";
+        const ProgramResult run = RunSteps(device, {host + "/page.html"},
+                                           "idle\npagetext " + r.text + "\nscreenshot " + r.shot +
+                                               "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        EXPECT_EQ(Joined(ReadLines(r.text)), "Before\n[40x30]\nAfter\n") << r.folder;
+    }
+    const Picture cut = ReadPicture(runs[0].shot), blank = ReadPicture(runs[1].shot);
+    ASSERT_GT(cut.height, 0);
+    EXPECT_TRUE(cut.RowsDiffer(blank, 0, cut.height));
 }
 
 }  // namespace
