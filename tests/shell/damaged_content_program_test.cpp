@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "program_runs.h"
+#include "bookfiles/book_header.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
@@ -119,6 +120,35 @@ TEST(DamagedPictures, APictureCutShortShowsAPlaceholderNotABlank) {
     const Picture cut = ReadPicture(runs[0].shot), blank = ReadPicture(runs[1].shot);
     ASSERT_GT(cut.height, 0);
     EXPECT_TRUE(cut.RowsDiffer(blank, 0, cut.height));
+}
+
+// A book whose cover picture is cut short: the cover page shows the placeholder, not the same
+// black as a cover that is black all over.
+TEST(DamagedPictures, ACoverCutShortIsNotABlankPage) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const Rgb black{0, 0, 0};
+    struct Run {
+        std::string cover, name, shot;
+    } runs[] = {{Bmp({black, {255, 255, 255}}, 334), "cut"}, {Bmp({black, black}), "black"}};
+    for (Run& r : runs) {
+        BookBuilder book;
+        const std::string text = "<html><body><p>The text after the cover.</p></body></html>";
+        book.text.assign(text.begin(), text.end());
+        book.fullName = "Covered";
+        book.resources = {Bytes(r.cover.begin(), r.cover.end())};
+        book.exth = {{Exth::kCoverOffset, std::vector<std::uint8_t>{0, 0, 0, 0}}};
+        const Bytes bytes = book.Build();
+        device.WriteOutside(r.name + ".prc", std::string(bytes.begin(), bytes.end()));
+        r.shot = device.OutsidePath(r.name + ".png");
+        const ProgramResult run = RunSteps(device, {device.OutsidePath(r.name + ".prc")},
+                                           "idle\nscreenshot " + r.shot + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+    }
+    const Picture cut = ReadPicture(runs[0].shot), dark = ReadPicture(runs[1].shot);
+    ASSERT_GT(cut.height, 0);
+    // Below the caption, above the soft keys.
+    EXPECT_TRUE(cut.RowsDiffer(dark, 30, cut.height - 30));
 }
 
 }  // namespace
