@@ -5,6 +5,7 @@
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
 #include "core/charset.h"
+#include "platform/storage/files.h"
 
 namespace {
 
@@ -128,6 +129,7 @@ int AnnotationFile::OpenOrCreate(const std::string& bookPath, const char* bookDa
                                  std::size_t nameLength, int readOnly, int create, int,
                                  bool ownOnly) {
     std::string path;
+    unsavedPath_.clear();
     if (!PathForBook(bookPath, &path, nullptr, ownOnly)) return 11;
     bookPath_ = bookPath;
     databaseName_.assign(bookDatabaseName ? bookDatabaseName : "",
@@ -156,11 +158,25 @@ int AnnotationFile::OpenInMemoryFor(const std::string& bookPath, const char* boo
                          bookDatabaseName ? std::min<std::size_t>(nameLength, 31) : 0);
     std::size_t zero = databaseName_.find('\0');
     if (zero != std::string::npos) databaseName_.resize(zero);
+    // The file on disk this copy stands for: its changes are a save that could not be made.
+    std::string path;
+    unsavedPath_ = PathForBook(bookPath, &path) ? path : bookPath;
     return 0;
+}
+
+void AnnotationFile::NoteIfUnsaved() {
+    if (!dirty_ || unsavedPath_.empty()) return;
+    fvt::NoteUnsavedFile(Utf16Of(unsavedPath_));
+}
+
+int AnnotationFile::Flush() {
+    NoteIfUnsaved();
+    return RecordStoreBase::Flush();
 }
 
 int AnnotationFile::Close() {
     bool wasOpen = IsOpen();
+    NoteIfUnsaved();
     int rc = RecordStoreBase::Close();
     if (wasOpen && owner_) owner_->OnAnnotationFileClosed(this);
     return rc;
@@ -477,6 +493,38 @@ bool AnnotationFile::DeleteAllBookmarks() {
             ok = DeleteBookmark(static_cast<std::int32_t>(i)) && ok;
     }
     return ok;
+}
+
+bool AnnotationFile::KeepWithin(std::uint32_t length) {
+    if (!IsOpen() || IsReadOnly()) return false;
+    bool ok = true;
+    for (std::uint32_t i = RecordCount(); i-- > 1;) {
+        if (i >= RecordCount() || !IsBookmark(static_cast<std::int32_t>(i))) continue;
+        std::uint32_t start = 0, end = 0, a = 0, b = 0, style = 0;
+        GetBookmarkRange(static_cast<std::int32_t>(i), &start, &end, &a, &b, &style);
+        if (start >= length || end > length) ok = DeleteBookmark(static_cast<std::int32_t>(i)) && ok;
+    }
+    if (Main(8, 0) >= length) {
+        for (std::uint32_t field : {4u, 8u}) ok = SetMain(field, 0) == 0 && ok;
+        ok = WriteSubRecord(0, 12, kData, nullptr, 0) && ok;
+    }
+    return ok;
+}
+
+bool AnnotationFile::SetAsideForChangedBook() {
+    if (GetPath().empty()) return false;
+    // Written first, so that what is kept aside is what the reader last saw.
+    if (dirty_ && Flush() != 0) return false;
+    std::string aside = RecordStoreFiles::SetAside(GetPath(), RecordStoreFiles::kBookChanged);
+    if (aside.empty()) return false;
+    changedAside_ = aside;
+    return true;
+}
+
+std::string AnnotationFile::TakeChangedAside() {
+    std::string out;
+    out.swap(changedAside_);
+    return out;
 }
 
 bool AnnotationFile::Reset() {

@@ -58,11 +58,14 @@ public:
                      std::size_t nameLength, int readOnly, int create, int writeDefaults,
                      bool ownOnly = false);
     int OpenExisting(const std::string& bookPath, int readOnly);
-    // For a book whose side file cannot be opened for writing (a read-only folder or device):
-    // a copy in memory of the side file on disk (a new one when there is none or it cannot be
-    // read) that keeps the reader's notes for the rest of the run. 0 or an error code.
+    // For a book whose side file cannot be opened for writing (a read-only folder or device, a
+    // folder or an unreadable file at its name): a copy in memory of the side file on disk (a
+    // new one when there is none or it cannot be read) that keeps the reader's notes for the
+    // rest of the run. Its changes are told, when flushed or closed, as a save the device
+    // refused (fvt::NoteUnsavedFile). 0 or an error code.
     int OpenInMemoryFor(const std::string& bookPath, const char* bookDatabaseName,
                         std::size_t nameLength);
+    int Flush() override;
     int Close() override;
     bool InitialiseNew() override;
 
@@ -129,6 +132,15 @@ public:
     // Empties the file for another book: annotations, positions and states go; title, author,
     // reading lists, rating and open count stay.
     bool Reset();
+    // For a book that changed: the annotations, and the reading position, that no longer fall
+    // inside a text of `length` positions go; the rest stays.
+    bool KeepWithin(std::uint32_t length);
+    // Renames the file on disk "<path>.book-changed" (then "...2" and on) for a book that
+    // changed since it was written; the store in memory is kept and its next write makes a
+    // fresh file. False (nothing renamed) when it cannot be done.
+    bool SetAsideForChangedBook();
+    // Where the last SetAsideForChangedBook put the old file, once (then empty).
+    std::string TakeChangedAside();
     std::uint32_t BookmarkCount() const;
 
     void StartIterator(BookmarkIterator* it, std::uint32_t kindMask, std::uint32_t rangeStart,
@@ -153,7 +165,12 @@ private:
     int SetBookmarkSub(std::int32_t index, std::uint32_t field, const char* tag,
                        const void* bytes, std::uint32_t length);
 
+    // A flush or close of a copy in memory with changes: the save that could not be made.
+    void NoteIfUnsaved();
+
     AnnotationFileOwner* owner_ = nullptr;
+    std::string unsavedPath_;  // the file a copy in memory stands for
     std::string bookPath_;
+    std::string changedAside_;
     std::string databaseName_;
 };

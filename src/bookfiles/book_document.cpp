@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "bookfiles/book_error.h"
 #include "bookfiles/book_text.h"
@@ -70,6 +71,31 @@ void BookDocument::Close() {
     header_ = BookHeader();
 }
 
+namespace {
+
+// The text length of a PalmDOC book whose header lost it: full records before the last one,
+// then what the last one decodes to. 0 when the last record gives nothing.
+std::uint32_t DocTextLengthFromRecords(PalmDatabase* source, const BookHeader& header,
+                                       std::uint32_t unitSize) {
+    constexpr std::uint32_t kRecord = BookDocument::kRecordBytes;
+    std::uint32_t length = 0;
+    const std::uint8_t* last = source->GetRecord(header.textRecordCount, &length);
+    if (!last || length == 0) return 0;
+    std::size_t produced = 0;
+    if (header.compression == 2) {
+        std::vector<std::uint8_t> out(kRecord);
+        PalmDoc::Decompress(last, length, out.data(), out.size(), &produced);
+    } else {
+        produced = std::min<std::uint32_t>(length, kRecord);
+    }
+    if (produced == 0) return 0;
+    const std::uint64_t bytes =
+        std::uint64_t(header.textRecordCount - 1) * kRecord + produced;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes / unitSize, 0xFFFFFFF0u));
+}
+
+}  // namespace
+
 int BookDocument::Open(PalmDatabase* source, int ownsSource, std::uint32_t codePage,
                        std::uint32_t /*requestedCodePage*/) {
     Close();
@@ -123,6 +149,23 @@ int BookDocument::Open(PalmDatabase* source, int ownsSource, std::uint32_t codeP
     if (std::uint64_t(header.textLength) * unitSize >
         std::uint64_t(header.textRecordCount) * kRecordBytes) {
         return kBookCorrupt;
+    }
+    // Trailing-entry flags that the first text record cannot carry would blank every page: the
+    // book is damaged, not empty.
+    if (header.isFolv && header.trailingFlags != 0 && header.textRecordCount > 0) {
+        std::uint32_t firstLength = 0;
+        const std::uint8_t* first = source->GetRecord(1, &firstLength);
+        TrailingEntries entries;
+        if (!first || !StripTrailingEntries(first, firstLength, header.trailingFlags,
+                                            textCodePage == BookText::kCodePageUtf8, &entries)) {
+            return kBookCorrupt;
+        }
+    }
+    // A PalmDOC header that counts no text before records of text: the length is read from the
+    // records (every one but the last holds a full record of text).
+    if (isDoc && header.textLength == 0 && header.textRecordCount > 0) {
+        header.textLength = DocTextLengthFromRecords(source, header, unitSize);
+        if (header.textLength == 0) return kBookCorrupt;
     }
 
     std::unique_ptr<HuffCdicDecoder> huff;

@@ -24,9 +24,9 @@ std::uint32_t Padded(std::uint32_t n) {
 
 }  // namespace
 
-std::string RecordStoreFiles::SetAside(const std::string& path) {
+std::string RecordStoreFiles::SetAside(const std::string& path, const char* why) {
     for (int n = 1; n < 100; ++n) {
-        std::string to = path + ".damaged" + (n == 1 ? std::string() : std::to_string(n));
+        std::string to = path + why + (n == 1 ? std::string() : std::to_string(n));
         if (Exists(to)) continue;
         std::u16string from = Wide(path), target = Wide(to);
         if (!from.empty() && !target.empty() && MoveFileExW(from.c_str(), target.c_str(), 0))

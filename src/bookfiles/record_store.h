@@ -97,7 +97,11 @@ protected:
 };
 
 namespace RecordStoreFiles {
-// Renames a damaged file to "<path>.damaged" (or ".damaged2", ...); the new name, or empty.
-std::string SetAside(const std::string& path);
+// Why a file is set aside, the ending of its new name.
+inline constexpr const char* kDamaged = ".damaged";
+inline constexpr const char* kBookChanged = ".book-changed";
+// Renames a file to "<path><why>" (or "<path><why>2", ...): "<path>.damaged" for a damaged
+// file. The new name, or empty.
+std::string SetAside(const std::string& path, const char* why = kDamaged);
 bool Exists(const std::string& path);
 }  // namespace RecordStoreFiles

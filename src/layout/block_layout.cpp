@@ -93,6 +93,10 @@ uint32_t PageLayout::DocumentKey() {
     return traits_ ? traits_->DocumentKey() : 0xFFFFFFFFu;
 }
 
+bool PageLayout::KeyFollowsContent() {
+    return traits_ && traits_->KeyFollowsContent();
+}
+
 bool PageLayout::SameSection(uint32_t a, uint32_t b) {
     DocumentSource* doc = source_ ? source_->Source() : nullptr;
     if (!doc) return true;

@@ -115,10 +115,28 @@ bool ImageObject::Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) 
     if (!kept_) kept_ = std::make_unique<KeptPicture>();
     const uint8_t* data = nullptr;
     uint32_t length = 0;
-    if (!source_->GetData(data, length) || !data) return false;
-    bool ok = gc->DrawImage(area, clip ? *clip : area, data, length, kept_.get());
-    source_->DropData();
+    bool ok = source_->GetData(data, length) && data &&
+              gc->DrawImage(area, clip ? *clip : area, data, length, kept_.get());
+    if (data) source_->DropData();
+    if (!ok) DrawPlaceholder(gc, area, clip);
     return ok;
+}
+
+void ImageObject::DrawPlaceholder(GraphicsContext* gc, const Rect& area, const Rect* clip) {
+    // A picture cut short or damaged still shows where it stands: a grey frame and a cross,
+    // so that a page of nothing but that picture is not taken for a blank one.
+    Rect shown = area;
+    if (clip && !Rect::Intersect(area, *clip, shown)) return;
+    if (shown.width < 2 || shown.height < 2) return;
+    const uint32_t pen = gc->PenColor();
+    gc->SetPenColor(kPlaceholderColour);
+    gc->DrawRectangle(shown, false);
+    if (shown == area) {
+        const int32_t right = area.x + area.width - 1, bottom = area.y + area.height - 1;
+        gc->DrawLine(Point{area.x, area.y}, Point{right, bottom});
+        gc->DrawLine(Point{area.x, bottom}, Point{right, area.y});
+    }
+    gc->SetPenColor(pen);
 }
 
 bool ImageObject::MeasureSimple(Size& size, uint8_t& flag) {

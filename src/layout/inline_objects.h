@@ -73,6 +73,8 @@ private:
     ImageObject();
     ~ImageObject() override;
     bool Probe();
+    void DrawPlaceholder(GraphicsContext* gc, const Rect& area, const Rect* clip);
+    static constexpr uint32_t kPlaceholderColour = 0x808080;
     // The picture decoded for drawing, made on the first draw.
     std::unique_ptr<KeptPicture> kept_;
 

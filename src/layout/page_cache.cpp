@@ -153,11 +153,17 @@ bool PageLayout::SetAnnotations(AnnotationFile* file) {
         annotations_ = nullptr;
         return false;
     }
-    // This book's name, another book's notes (the file was replaced): the old file is set
-    // aside (renamed) before the store is emptied, so the next write makes a fresh file and
-    // nothing is lost.
-    if (!file->GetPath().empty()) RecordStoreFiles::SetAside(file->GetPath());
-    if (!file->Reset()) return false;
+    // This book's name under another key: the book changed or was replaced. The old file is
+    // kept aside (renamed, the reader told) before anything is dropped, so the next write makes
+    // a fresh file and nothing is lost; a file that cannot be kept aside is left untouched.
+    if (!file->GetPath().empty() && !file->SetAsideForChangedBook()) {
+        annotations_ = nullptr;
+        return false;
+    }
+    // A file whose key follows its content (a text file that grew) keeps what still falls
+    // inside the text; another book's notes go.
+    const bool kept = KeyFollowsContent() ? file->KeepWithin(TextLength()) : file->Reset();
+    if (!kept) return false;
     return file->SetBookId(key) == 0;
 }
 

@@ -331,6 +331,8 @@ public:
     }
     virtual bool SourceFlag();
     virtual uint32_t DocumentKey();
+    // True when the key follows the document's content (see BookLayoutTraits).
+    bool KeyFollowsContent();
     // Starts a page at `target` and fills in `record`.
     virtual bool LayoutPageFrom(uint32_t target, PageRecord& record, bool align);
 

@@ -56,6 +56,9 @@ class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public ReferencesHost,
                                               public RequestsHost {
 public:
+    // "<book> has changed since it was annotated...": its side file was kept aside.
+    static constexpr uint32_t kBookChangedText = 5524;
+
     explicit Wiring(BookDocumentController& c) : c_(c) {}
 
     // What the laid-out page asks.
@@ -66,6 +69,12 @@ public:
     void LayoutConfigured(PageLayout& layout) override {
         AnnotationFile* side = c_.sideFile_.File();
         if (side && !layout.SetAnnotations(side) && !layout.Annotations()) c_.TakeOwnSideFile();
+        // Told once: the file kept aside is not this book's any more.
+        if (c_.sideFile_.TakeBookChanged() && c_.reader_)
+            c_.reader_->ShowMessage(-1,
+                                    FileMessages::Format(kBookChangedText,
+                                                         FileMessages::DisplayName(c_.location_)),
+                                    MessageKind::kWarning);
         // The log hosts a file names at its start go to the log, with the items it logs.
         layout.SetMetadataList(c_.log_);
         // The forms' stored values come from the side file that proved to be this book's,

@@ -25,6 +25,10 @@ void BookSideFile::Drop() {
     file->Release();
 }
 
+bool BookSideFile::TakeBookChanged() {
+    return file_ && !file_->TakeChangedAside().empty();
+}
+
 void BookSideFile::CountOpening(int64_t minutes) {
     if (!file_) return;
     file_->SetOpenCount(file_->GetOpenCount() + 1);

@@ -32,6 +32,8 @@ public:
     void Close();
     // Lets the file go unwritten (it is another book's).
     void Drop();
+    // True once after the file on disk was kept aside because the book changed.
+    bool TakeBookChanged();
 
     // Another opening: the open count, and the reading time the library sorts on.
     void CountOpening(int64_t minutes);

@@ -7,6 +7,7 @@
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/sorted_record_database.h"
 #include "core/file.h"
+#include "platform/storage/files.h"
 #include "document/sources/document_loader.h"
 #include "library/paths/app_paths.h"
 #include "reader/reader_device_path.h"
@@ -15,6 +16,32 @@
 #include "reader/reader_settings.h"
 #include "reader/reader_window.h"
 #include "script/script_heap.h"
+
+namespace {
+
+// Why the configuration file cannot be used, in a few words.
+std::string StoreFailureReason(const std::string& path, int error) {
+    switch (error) {
+        case 1:
+            return "it is another kind of file";
+        case 12:
+            return "not enough memory";
+        case 13:
+            return "it was written by a newer version of the reader";
+        default:
+            break;
+    }
+    Text text;
+    const char16_t* wide =
+        text.AssignUtf8(path.c_str(), path.size()) ? text.WideCStr() : nullptr;
+    const DWORD attributes = wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "a folder stands at its name";
+    if (attributes != INVALID_FILE_ATTRIBUTES) return "it cannot be read or written";
+    return "it cannot be made";
+}
+
+}  // namespace
 
 ReaderCore::ReaderCore() = default;
 
@@ -55,8 +82,14 @@ int ReaderCore::OpenStore() {
     if (!store_) return 1;
     // Create flag 1 makes a missing file, and sets a damaged one aside before making a fresh
     // one; a newer or unopenable file is left alone and fails.
-    if (store_->OpenDefault(utf8.c_str(), 0) != 0 && store_->OpenDefault(utf8.c_str(), 1) != 0)
-        return 1;
+    storeFailure_.clear();
+    if (store_->OpenDefault(utf8.c_str(), 0) != 0) {
+        const int error = store_->OpenDefault(utf8.c_str(), 1);
+        if (error != 0) {
+            storeFailure_ = utf8 + ": " + StoreFailureReason(utf8, error);
+            return 1;
+        }
+    }
     setAsidePending_ = !store_->SetAsidePath().empty();
     return 0;
 }

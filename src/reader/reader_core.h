@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "core/segmented_array.h"
 #include "core/string.h"
@@ -92,6 +93,9 @@ public:
     ReaderShell* Shell() const { return shell_; }
     const AppShellWindow* ShellWindow() const { return shellWindow_; }
     DocumentControllerFactory* Factory() const { return factory_; }
+    // Why the configuration file could not be opened ("<device path>: <reason>"), empty when it
+    // was.
+    const std::string& StoreFailure() const { return storeFailure_; }
     // True when the last store open set a damaged file aside and the user was not told yet.
     bool StoreWasSetAside() const { return setAsidePending_; }
     // Tells the user about a set-aside file once (by the main window's controller).
@@ -104,6 +108,7 @@ private:
     void ShowMessage(uint32_t textId) override;
     void ShowFileMessage(uint32_t textId, const Text& path) override;
 
+    std::string storeFailure_;
     const AppShellWindow* shellWindow_ = nullptr;
     ReaderShell* shell_ = nullptr;
     LoaderCatalogue* catalogue_ = nullptr;

@@ -117,8 +117,10 @@ public:
     void Abort() { ++abortGeneration_; }
     std::uint32_t AbortGeneration() const { return abortGeneration_; }
 
-    // Limits for runaway scripts.
-    std::uint64_t instructionBudget = 20'000'000;
+    // Limits for runaway scripts. A new context takes the default budget (the fuzz targets
+    // lower it, so that a loop costs them little).
+    static inline std::uint64_t defaultInstructionBudget = 20'000'000;
+    std::uint64_t instructionBudget = defaultInstructionBudget;
     std::uint32_t maxCallDepth = 200;
     // Instructions the last Run on this context executed (for measurements).
     std::uint64_t instructionsUsed = 0;

@@ -1,6 +1,7 @@
 #include "shell/app_shell.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <new>
 
 #include "core/resources.h"
@@ -207,7 +208,13 @@ bool AppShell::CreateCore(bool withStore) {
     core_->SetDocumentControllerFactory(documentFactory_ ? documentFactory_ : &documents_);
     core_->SetViewFactories(viewFactory_, popupFactory_ ? popupFactory_ : &widgetPopups_);
     core_->SetFrameHost(this);
-    if (core_->Open(withStore) != 0) return false;
+    if (core_->Open(withStore) != 0) {
+        // Nothing can be shown yet: the one line on standard error says what stopped the start.
+        if (!core_->StoreFailure().empty())
+            std::fprintf(stderr, "folivant: cannot use the configuration file %s\n",
+                         core_->StoreFailure().c_str());
+        return false;
+    }
     if (core_->CreateLoader(0) != 0) return false;
     if (core_->Loader()) library_.reset(new (std::nothrow) EmbeddedLibrary(*core_->Loader()));
     ReaderWindow* main = core_->MainWindow();

@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,6 +17,7 @@
 #include "platform/window/window_layer.h"
 #include "shell/app_shell.h"
 #include "shell/driver_script.h"
+#include "shell/host_import.h"
 
 namespace {
 bool IsHostFile(const std::string& arg) {
@@ -31,30 +30,6 @@ std::u16string FromUtf8(const std::string& s) {
     Text text;
     String wide;
     if (!text.AssignUtf8(s.c_str(), s.size()) || !text.ToWide(wide)) return {};
-    return std::u16string(wide.Data(), static_cast<size_t>(wide.Length()));
-}
-
-// Copies the host file into the books folder; the device path of the copy, or empty. The
-// original is only read: nothing is written beside it.
-std::u16string CopyIntoDevice(const std::string& hostPath) {
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) return {};
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.eof() && in.fail()) return {};
-    Text folder;
-    if (!Folders::Books(folder)) return {};
-    const size_t slash = hostPath.find_last_of('/');
-    const std::string name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
-    Text path(folder);
-    if (!path.AppendAscii("\\")) return {};
-    Text leaf;
-    if (!leaf.AssignUtf8(name.c_str(), name.size()) || !path.AppendText(leaf)) return {};
-    File file;
-    if (!file.Open(path, File::kCreateForWriting)) return {};
-    if (file.Write(bytes.data(), static_cast<uint32_t>(bytes.size())) != bytes.size()) return {};
-    file.Close();
-    String wide;
-    if (!path.ToWide(wide)) return {};
     return std::u16string(wide.Data(), static_cast<size_t>(wide.Length()));
 }
 
@@ -96,15 +71,22 @@ bool DeviceUsable() {
 int main(int argc, char** argv) {
     if (!DeviceUsable()) return 1;
     std::u16string line;
+    bool linkedFailed = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         std::u16string device;
         if (IsHostFile(arg)) {
-            device = CopyIntoDevice(arg);
-            if (device.empty()) {
+            const HostImport::Result copy = HostImport::CopyBook(arg);
+            if (copy.devicePath.empty()) {
                 std::fprintf(stderr, "folivant: cannot copy %s into the device\n", arg.c_str());
                 return 1;
             }
+            // The page opens without what did not come; the run still says so and fails.
+            for (const std::string& file : copy.notCopied) {
+                std::fprintf(stderr, "folivant: cannot copy %s into the device\n", file.c_str());
+                linkedFailed = true;
+            }
+            device = copy.devicePath;
         } else {
             device = FromUtf8(arg);
         }
@@ -123,5 +105,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "folivant: driver script: %s\n", DriverScript::FailureReason().c_str());
         return 2;
     }
-    return status;
+    return linkedFailed && status == 0 ? 1 : status;
 }

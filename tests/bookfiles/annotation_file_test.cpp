@@ -10,6 +10,7 @@
 #include "bookfiles/byte_order.h"
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
+#include "platform/storage/files.h"
 #include "support/bookfiles/pdb_builder.h"
 #include "support/out_text.h"
 #include "support/platform/temp_device.h"
@@ -450,6 +451,92 @@ TEST_F(AnnotationFileTest, CloseWritesBackOnce) {
     f = OpenNew(0);
     EXPECT_EQ(4u, f->GetRating());
     f->Release();
+}
+
+}  // namespace
+
+namespace {
+
+// A book that changed since its side file was written.
+class ChangedBook : public AnnotationFileTest {
+protected:
+    void TearDown() override {
+        AnnotationFileTest::TearDown();
+        std::u16string ignored;
+        fvt::TakeWriteFailure(ignored);
+    }
+};
+
+TEST_F(ChangedBook, TheOldFileIsKeptAsideUnderANameThatSaysWhy) {
+    AnnotationFile* f = OpenNew();
+    ASSERT_EQ(last_, 0);
+    ASSERT_GE(f->AddBookmark(AnnotationFile::kBookmark, 10, 20, 0, 0, 0, 0), 0);
+    ASSERT_EQ(f->Flush(), 0);
+    const auto written = std::filesystem::file_size(device_.Host("book.fvt"));
+    ASSERT_TRUE(f->SetAsideForChangedBook());
+    EXPECT_EQ(f->TakeChangedAside(), "\\book.fvt.book-changed");
+    EXPECT_EQ(f->TakeChangedAside(), "");  // told once
+    EXPECT_FALSE(device_.HostExists("book.fvt.damaged"));
+    EXPECT_EQ(std::filesystem::file_size(device_.Host("book.fvt.book-changed")), written);
+    // The store goes on; its next write is a file of its own.
+    EXPECT_EQ(f->BookmarkCount(), 1u);
+    f->SetRating(3);
+    ASSERT_EQ(f->Flush(), 0);
+    EXPECT_TRUE(device_.HostExists("book.fvt"));
+    // A second change keeps the first file aside as it was.
+    ASSERT_TRUE(f->SetAsideForChangedBook());
+    EXPECT_EQ(f->TakeChangedAside(), "\\book.fvt.book-changed2");
+    EXPECT_EQ(std::filesystem::file_size(device_.Host("book.fvt.book-changed")), written);
+    f->Release();
+}
+
+TEST_F(ChangedBook, OnlyWhatStillFallsInsideTheTextIsKept) {
+    AnnotationFile* f = OpenNew();
+    ASSERT_EQ(last_, 0);
+    ASSERT_GE(f->AddBookmark(AnnotationFile::kBookmark, 10, 20, 0, 0, 0, 0), 0);
+    ASSERT_GE(f->AddBookmark(AnnotationFile::kHighlight, 90, 100, 0, 0, 0, 0), 0);
+    ASSERT_GE(f->AddBookmark(AnnotationFile::kNote, 95, 120, 0, 0, 0, 0), 0);
+    ASSERT_GE(f->AddBookmark(AnnotationFile::kBookmark, 100, 100, 0, 0, 0, 0), 0);
+    const std::uint32_t state[] = {1, 2};
+    ASSERT_EQ(f->SetReadingPosition(1, 50, state, sizeof state), 0);
+    ASSERT_TRUE(f->KeepWithin(100));
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> kept;
+    BookmarkIterator it;
+    f->StartIterator(&it, 0, 0, 0xFFFFFFFF);
+    for (std::int32_t i = f->FindNext(&it); i >= 0; i = f->FindNext(&it)) {
+        std::uint32_t start = 0, end = 0, a = 0, b = 0, style = 0;
+        f->GetBookmarkRange(i, &start, &end, &a, &b, &style);
+        kept.push_back({start, end});
+    }
+    EXPECT_EQ(kept, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{10, 20}, {90, 100}}));
+    std::uint32_t word = 0, position = 0;
+    EXPECT_TRUE(f->GetReadingPosition(&word, &position, nullptr));
+    EXPECT_EQ(position, 50u);
+    // A text shorter than the reading place loses the place too.
+    ASSERT_TRUE(f->KeepWithin(40));
+    EXPECT_EQ(f->BookmarkCount(), 1u);
+    EXPECT_FALSE(f->GetReadingPosition(&word, &position, nullptr));
+    f->Release();
+}
+
+// A folder stands where the side file belongs: the notes are kept in memory, and their first
+// write is told as a save the device refused, naming the side file.
+TEST_F(ChangedBook, ACopyInMemoryTellsTheSaveItCannotMake) {
+    std::u16string ignored;
+    fvt::TakeWriteFailure(ignored);
+    std::filesystem::create_directories(device_.Host("book.fvt"));
+    AnnotationFile* f = new AnnotationFile;
+    ASSERT_NE(f->OpenOrCreate(kBook, "Book Name", 9, 0, 1, 1), 0);
+    ASSERT_EQ(f->OpenInMemoryFor(kBook, "Book Name", 9), 0);
+    std::u16string refused;
+    EXPECT_FALSE(fvt::TakeWriteFailure(refused));  // nothing changed yet
+    ASSERT_GE(f->AddBookmark(AnnotationFile::kBookmark, 1, 2, 0, 0, 0, 0), 0);
+    f->Flush();
+    ASSERT_TRUE(fvt::TakeWriteFailure(refused));
+    EXPECT_EQ(refused, u"\\book.fvt");
+    EXPECT_EQ(f->BookmarkCount(), 1u);
+    f->Release();
+    EXPECT_TRUE(std::filesystem::is_directory(device_.Host("book.fvt")));
 }
 
 }  // namespace

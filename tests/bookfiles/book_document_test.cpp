@@ -737,3 +737,50 @@ TEST(BookDocument, DamagedFilesNeverCrash) {
 }
 
 }  // namespace
+
+namespace {
+
+std::size_t FirstRecordAt(const Bytes& b) {
+    return static_cast<std::size_t>(b[78]) << 24 | static_cast<std::size_t>(b[79]) << 16 |
+           static_cast<std::size_t>(b[80]) << 8 | b[81];
+}
+
+void PutWord(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
+
+// A header that lost its text length: the text is read from the records, every byte of it, in
+// both compressions; a last record that gives nothing leaves nothing to read.
+TEST(DamagedHeader, APalmDocTextLengthOfZeroIsReadFromTheRecords) {
+    for (std::uint32_t compression : {1u, 2u}) {
+        BookBuilder b;
+        b.palmDoc = true;
+        b.compression = compression;
+        const std::string text = SampleText(10000, 7);
+        b.text.assign(text.begin(), text.end());
+        Bytes bytes = b.Build();
+        PutWord(bytes, FirstRecordAt(bytes) + 4, 0);
+        OpenBook book(bytes);
+        ASSERT_EQ(book.error, 0) << compression;
+        EXPECT_EQ(book.book.GetLength(), text.size());
+        EXPECT_EQ(book.Text(), Widen(text)) << compression;
+    }
+}
+
+TEST(DamagedHeader, TrailingEntryFlagsTheTextCannotCarryAreCorrupt) {
+    BookBuilder b;
+    const std::string text = SampleText(9000, 8);
+    b.text.assign(text.begin(), text.end());
+    Bytes bytes = b.Build();
+    PutWord(bytes, FirstRecordAt(bytes) + 16 + 180, 0xFFFE);
+    EXPECT_EQ(OpenBook(bytes).error, kBookCorrupt);
+    // Flags the records really carry open as before.
+    BookBuilder carried;
+    carried.text.assign(text.begin(), text.end());
+    carried.trailingFlags = 0x6;
+    OpenBook good(carried.Build());
+    ASSERT_EQ(good.error, 0);
+    EXPECT_EQ(good.Text(), Widen(text));
+}
+
+}  // namespace

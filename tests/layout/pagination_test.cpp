@@ -499,7 +499,31 @@ TEST_F(SideFile, AnotherBooksFileIsSetAsideBeforeItIsEmptied) {
     EXPECT_TRUE(layout_->SetAnnotations(f));
     EXPECT_EQ(f->BookmarkCount(), 0u);
     EXPECT_EQ(f->GetBookId(), 0x1234u);
-    EXPECT_TRUE(device_.HostExists("book.fvt.damaged"));
+    EXPECT_TRUE(device_.HostExists("book.fvt.book-changed"));
+    f->Release();
+}
+
+// A file whose key follows its content changed (it grew, or lost its end): what still falls
+// inside the text stays, the rest goes, and the whole old file is kept aside.
+TEST_F(SideFile, AChangedFileKeepsTheAnnotationsInsideItsText) {
+    const std::u16string text = MakeText(50);
+    const uint32_t length = static_cast<uint32_t>(text.size());
+    {
+        AnnotationFile* f = OpenNotes();
+        f->SetBookId(77);
+        ASSERT_GE(f->AddBookmark(1, 5, 9, 0, 0, 0, 0), 0);
+        ASSERT_GE(f->AddBookmark(4, length - 4, length + 10, 0, 0, 0, 0), 0);
+        f->Release();  // written
+    }
+    FixedTraits traits(0x1234, true);
+    Open(text, true, &traits);
+    AnnotationFile* f = OpenNotes();
+    ASSERT_EQ(f->BookmarkCount(), 2u);
+    EXPECT_TRUE(layout_->SetAnnotations(f));
+    EXPECT_EQ(f->BookmarkCount(), 1u);
+    EXPECT_EQ(f->GetBookId(), 0x1234u);
+    EXPECT_EQ(f->TakeChangedAside(), "\\book.fvt.book-changed");
+    EXPECT_FALSE(device_.HostExists("book.fvt.damaged"));
     f->Release();
 }
 

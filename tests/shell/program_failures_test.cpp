@@ -253,3 +253,115 @@ TEST(HostileMarkup, ALinkWithAnEqualsSignInAnUnquotedValueIsFollowed) {
 
 }  // namespace
 }  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+// The configuration file cannot be used: a folder stands at its name, or (as another user) it
+// cannot be read. One line names it and says why, the run ends with status 1, and the file or
+// folder is left as it was.
+TEST(UnusableConfiguration, AFolderAtItsNameStopsWithOneLineAndStatusOne) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::filesystem::create_directories(device.Host("Windows/FVT_global_configuration.fvt"));
+    const std::string script = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, script);
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.Lines().size(), 1u) << run.err;
+    EXPECT_EQ(run.Lines()[0],
+              "folivant: cannot use the configuration file "
+              "\\Windows\\FVT_global_configuration.fvt: a folder stands at its name");
+    EXPECT_TRUE(std::filesystem::is_directory(device.Host("Windows/FVT_global_configuration.fvt")));
+}
+
+TEST(UnusableConfiguration, AFileTheUserCannotReadStopsWithOneLineAndStatusOne) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", {}, quit).status, 0);
+    const std::string config = device.Host("Windows/FVT_global_configuration.fvt");
+    const std::string before = device.ReadHost("Windows/FVT_global_configuration.fvt");
+    chmod(std::filesystem::path(device.root()).parent_path().c_str(), 0755);
+    for (const char* folder : {"", "Windows", "Temp", "My Documents", "storage", "storage/eBooks"})
+        chmod(device.Host(folder).c_str(), 0777);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(device.root()))
+        if (e.is_regular_file()) chmod(e.path().c_str(), 0666);
+    chmod(config.c_str(), 0);
+    chmod(device.outside().c_str(), 0777);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, quit, true);
+    if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
+    if (geteuid() != 0) GTEST_SKIP() << "the file is this user's own";
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.Lines().size(), 1u) << run.err;
+    EXPECT_TRUE(Contains(run.err, "folivant: cannot use the configuration file "
+                                  "\\Windows\\FVT_global_configuration.fvt: "))
+        << run.err;
+    chmod(config.c_str(), 0644);
+    EXPECT_EQ(device.ReadHost("Windows/FVT_global_configuration.fvt"), before);
+    EXPECT_FALSE(device.HostExists("Windows/FVT_global_configuration.fvt.damaged"));
+}
+
+// The side file cannot be opened: a folder stands at its name, or (as another user) it cannot
+// be read. The bookmarks show for the run, the failed save is told once naming the side file,
+// the run ends with status 1, and whatever held the name is left as it was.
+TEST(UnusableSideFile, AFolderAtItsNameIsToldAsAFailedSave) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    std::filesystem::create_directories(device.Host("storage/eBooks/gpl3.fvt"));
+    const std::string marked = device.outside() + "/marked.txt";
+    const std::string script = WriteFile(
+        device.outside() + "/steps.txt",
+        "idle\nkey 0x22\nidle\nmenu 40079\nidle\nmenu 40076\nidle\nlisttext " + marked +
+            "\nquit\n");
+    const Outcome run = RunReader(device.root(), device.outside() + "/run",
+                                  {"\\storage\\eBooks\\gpl3.prc"}, script);
+    EXPECT_EQ(run.status, 1) << run.err;
+    int told = 0;
+    for (const std::string& line : run.Lines()) {
+        if (!Contains(line, "Could not save")) continue;
+        ++told;
+        EXPECT_TRUE(Contains(line, "folivant: Error: Could not save \\storage\\eBooks\\gpl3.fvt"))
+            << line;
+    }
+    EXPECT_EQ(told, 1) << run.err;
+    // The bookmark is in the annotations list, kept in memory.
+    std::ifstream in(marked);
+    const std::string rows((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_FALSE(rows.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(device.Host("storage/eBooks/gpl3.fvt")));
+    EXPECT_TRUE(std::filesystem::is_empty(device.Host("storage/eBooks/gpl3.fvt")));
+}
+
+TEST(UnusableSideFile, AFileTheUserCannotReadIsToldAsAFailedSave) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::string bookmark =
+        WriteFile(device.outside() + "/mark.txt", "idle\nkey 0x22\nidle\nmenu 40079\nidle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first",
+                        {"\\storage\\eBooks\\gpl3.prc"}, bookmark)
+                  .status,
+              0);
+    const std::string side = device.Host("storage/eBooks/gpl3.fvt");
+    const std::string before = device.ReadHost("storage/eBooks/gpl3.fvt");
+    chmod(std::filesystem::path(device.root()).parent_path().c_str(), 0755);
+    for (const char* folder : {"", "Windows", "Temp", "My Documents", "storage", "storage/eBooks"})
+        chmod(device.Host(folder).c_str(), 0777);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(device.root()))
+        if (e.is_regular_file()) chmod(e.path().c_str(), 0666);
+    chmod(side.c_str(), 0);
+    chmod(device.outside().c_str(), 0777);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run",
+                                  {"\\storage\\eBooks\\gpl3.prc"}, bookmark, true);
+    if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
+    if (geteuid() != 0) GTEST_SKIP() << "the file is this user's own";
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(Contains(run.err, "folivant: Error: Could not save \\storage\\eBooks\\gpl3.fvt"))
+        << run.err;
+    chmod(side.c_str(), 0644);
+    EXPECT_EQ(device.ReadHost("storage/eBooks/gpl3.fvt"), before);
+}
+
+}  // namespace
+}  // namespace fvt::test

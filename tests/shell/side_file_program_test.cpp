@@ -138,3 +138,84 @@ TEST(SharedBaseName, AnOlderSideFileStaysWithItsBook) {
 
 }  // namespace
 }  // namespace fvt::test
+
+namespace fvt::test {
+namespace {
+
+// The bookmarks of a side file, as (start, end) places.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> Marks(const std::string& book) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> out;
+    AnnotationFile file;
+    if (file.OpenOrCreate("\\storage\\eBooks\\" + book, nullptr, 0, 1, 0, 0) != 0) return out;
+    BookmarkIterator it;
+    file.StartIterator(&it, 0, 0, 0xFFFFFFFF);
+    for (std::int32_t i = file.FindNext(&it); i >= 0; i = file.FindNext(&it)) {
+        std::uint32_t start = 0, end = 0, a = 0, b = 0, style = 0;
+        file.GetBookmarkRange(i, &start, &end, &a, &b, &style);
+        out.push_back({start, end});
+    }
+    return out;
+}
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// A text file that grew after it was bookmarked: the reader is told once, naming the book; the
+// old side file is kept whole under a name that says why (not "damaged"); the bookmark, still
+// inside the text, stays.
+TEST(ChangedBook, AGrownTextFileKeepsItsBookmarkAndItsOldSideFileAside) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("notes.txt", Lines("Notes", 400));
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("notes.txt")}, BookmarkSteps(2)).status, 0);
+    const auto marks = Marks("notes.txt");
+    ASSERT_EQ(marks.size(), 1u);
+    const std::string before = device.ReadHost("storage/eBooks/notes.fvt");
+
+    device.WriteOutside("notes.txt", Lines("Notes", 400) + "One more line.\n");
+    const ProgramResult run =
+        RunSteps(device, {device.OutsidePath("notes.txt")}, "idle\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_EQ(Count(run.err, "\\storage\\eBooks\\notes.txt has changed since it was annotated"),
+              1)
+        << run.err;
+    EXPECT_EQ(device.ReadHost("storage/eBooks/notes.fvt.book-changed"), before);
+    EXPECT_TRUE(NothingSetAside(device));
+    EXPECT_EQ(Marks("notes.txt"), marks);
+
+    // Told once: the next opening is quiet and keeps the bookmark.
+    const ProgramResult again =
+        RunSteps(device, {device.OutsidePath("notes.txt")}, "idle\nquit\n");
+    EXPECT_EQ(again.status, 0) << again.Describe();
+    EXPECT_EQ(Count(again.err, "has changed"), 0) << again.err;
+    EXPECT_EQ(Marks("notes.txt"), marks);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/notes.fvt.book-changed2"));
+}
+
+// Another book under the name of an annotated one: its notes are not this book's. They are kept
+// aside whole, the reader is told, and the new book starts with none.
+TEST(ChangedBook, AnotherBookOfTheSameNameStartsCleanAndTheOldNotesAreKept) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("zero.prc", Prc());
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.prc")}, BookmarkSteps(1)).status, 0);
+    const std::string before = device.ReadHost("storage/eBooks/zero.fvt");
+    BookBuilder other;
+    const std::string text = SampleText(7000, 9);
+    other.text.assign(text.begin(), text.end());
+    other.uniqueId = 0x0BADF00D;
+    const Bytes bytes = other.Build();
+    device.WriteOutside("zero.prc", std::string(bytes.begin(), bytes.end()));
+    const ProgramResult run = RunSteps(device, {device.OutsidePath("zero.prc")}, "idle\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_EQ(Count(run.err, "\\storage\\eBooks\\zero.prc has changed since it was annotated"), 1)
+        << run.err;
+    EXPECT_EQ(device.ReadHost("storage/eBooks/zero.fvt.book-changed"), before);
+    EXPECT_TRUE(Marks("zero.prc").empty());
+}
+
+}  // namespace
+}  // namespace fvt::test

@@ -22,6 +22,9 @@ public:
     virtual ~BookLayoutTraits() = default;
     virtual bool SourceFlag() = 0;
     virtual uint32_t DocumentKey() = 0;
+    // True when the key changes with the document's content rather than naming the document
+    // (a file's key holds its size): a side file under an older key is still this document's.
+    virtual bool KeyFollowsContent() { return false; }
 };
 
 class LayoutEngineFactory {

@@ -96,6 +96,7 @@ public:
     explicit FileLayoutTraits(uint32_t key) : key_(key) {}
     bool SourceFlag() override { return true; }
     uint32_t DocumentKey() override { return key_; }
+    bool KeyFollowsContent() override { return true; }
 
 private:
     uint32_t key_;

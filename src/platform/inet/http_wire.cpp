@@ -94,6 +94,9 @@ bool Connect(Object& r, const std::string& host, INTERNET_PORT port) {
     return Fail(error, false);
 }
 
+std::atomic<CannedAnswer> g_answer{nullptr};
+std::atomic<void*> g_answerContext{nullptr};
+
 bool SendAll(Object& r, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -247,7 +250,6 @@ bool SendRequest(Object& r, const std::string& extraHeaders, const void* body, D
     Object& s = *c.parent;
     bool proxied = s.accessType == INTERNET_OPEN_TYPE_PROXY && !s.proxyHost.empty();
     r.sent = true;
-    if (!Connect(r, proxied ? s.proxyHost : c.host, proxied ? s.proxyPort : c.port)) return false;
     std::string hostField = c.host;
     if (hostField.find(':') != std::string::npos) hostField = "[" + hostField + "]";
     if (c.port != 80) hostField += ":" + std::to_string(c.port);
@@ -266,7 +268,18 @@ bool SendRequest(Object& r, const std::string& extraHeaders, const void* body, D
     if (withLength || bodyLength) head += "Content-Length: " + std::to_string(bodyLength) + "\r\n";
     head += "Connection: close\r\n\r\n";
     if (bodyLength) head.append(static_cast<const char*>(body), bodyLength);
+    if (CannedAnswer answer = g_answer.load()) {
+        // No socket: the answer's bytes are all the server sends, then it closes.
+        r.pending = answer(head, g_answerContext.load());
+        return true;
+    }
+    if (!Connect(r, proxied ? s.proxyHost : c.host, proxied ? s.proxyPort : c.port)) return false;
     return SendAll(r, head);
+}
+
+void AnswerRequestsForTesting(CannedAnswer answer, void* context) {
+    g_answerContext = context;
+    g_answer = answer;
 }
 
 std::string HeaderText(LPCWSTR headers, DWORD length) {

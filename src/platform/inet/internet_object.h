@@ -85,5 +85,9 @@ std::string HeaderText(LPCWSTR headers, DWORD length);
 // Reads a response from bytes as if a server had sent them and closed the connection: the
 // parser without a socket (for the fuzz target and tests). False when the response is bad.
 bool ReadResponseBytes(const std::string& bytes, bool head, int& status, std::string& body);
+// Tests and fuzz targets: every request sent is answered by `answer` (given the request's head
+// and body) instead of a server; its bytes are the whole response. Null: the network again.
+using CannedAnswer = std::string (*)(const std::string& request, void* context);
+void AnswerRequestsForTesting(CannedAnswer answer, void* context);
 
 }  // namespace fvt::inet

@@ -8,10 +8,12 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -301,9 +303,46 @@ void EndCopy(ino_t folderId, const std::string& name) {
 
 std::atomic<bool> g_failNextCopy{false};
 
+// The test's stand-in for a nearly full disk: bytes still writable, -1 without limit.
+constexpr long long kDiskUnread = -2;
+std::atomic<long long> g_diskFree{kDiskUnread};
+
+long long DiskFree() {
+    long long free = g_diskFree.load();
+    if (free != kDiskUnread) return free;
+    long long limit = -1;
+    if (const char* env = std::getenv("FOLIVANT_TEST_DISK_FREE"); env && *env) {
+        char* end = nullptr;
+        long long n = std::strtoll(env, &end, 10);
+        if (end && *end == '\0' && n >= 0) limit = n;
+    }
+    g_diskFree.compare_exchange_strong(free, limit);
+    return g_diskFree.load();
+}
+
+// How many of `want` bytes the disk takes; 0 sets errno as a full disk does.
+size_t DiskGrant(size_t want) {
+    long long free = DiskFree();
+    for (;;) {
+        if (free < 0) return want;
+        size_t give = static_cast<size_t>(std::min<long long>(free, static_cast<long long>(want)));
+        if (g_diskFree.compare_exchange_weak(free, free - static_cast<long long>(give))) {
+            if (give == 0 && want > 0) errno = ENOSPC;
+            return give;
+        }
+    }
+}
+
+// write(), short of what the disk has room for.
+ssize_t DiskWrite(int fd, const void* data, size_t size) {
+    size_t granted = DiskGrant(size);
+    if (granted == 0 && size > 0) return -1;
+    return write(fd, data, granted);
+}
+
 bool WriteAll(int fd, const char* data, size_t size) {
     for (size_t done = 0; done < size;) {
-        ssize_t w = write(fd, data + done, size - done);
+        ssize_t w = DiskWrite(fd, data + done, size - done);
         if (w < 0 && errno == EINTR) continue;
         if (w < 0) return false;
         done += static_cast<size_t>(w);
@@ -388,6 +427,10 @@ void SyncMoved(const ResolvedPath& from, const ResolvedPath& to) {
 
 void FailNextCopyForTesting() {
     g_failNextCopy = true;
+}
+
+void LimitDiskForTesting(long long bytes) {
+    g_diskFree = bytes < 0 ? -1 : bytes;
 }
 
 namespace {
@@ -583,7 +626,7 @@ extern "C" BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, DWO
     DWORD total = 0;
     auto* in = static_cast<const char*>(buffer);
     while (total < bytesToWrite) {
-        ssize_t n = write(file->fd, in + total, bytesToWrite - total);
+        ssize_t n = DiskWrite(file->fd, in + total, bytesToWrite - total);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             NoteWriteFailure(errno, file->device);
@@ -867,6 +910,14 @@ extern "C" BOOL GetDiskFreeSpaceExW(LPCWSTR directoryName, PULARGE_INTEGER freeB
     if (totalBytes) totalBytes->QuadPart = total;
     if (totalFreeBytes) totalFreeBytes->QuadPart = freeBytes;
     return TRUE;
+}
+
+void fvt::NoteUnsavedFile(const std::u16string& devicePath) {
+    WriteFailures& f = Failures();
+    std::lock_guard<std::mutex> guard(f.lock);
+    if (f.failed) return;
+    f.failed = true;
+    f.first = devicePath;
 }
 
 bool fvt::TakeWriteFailure(std::u16string& devicePath) {

@@ -126,8 +126,15 @@ bool MatchesPattern(std::u16string_view pattern, std::u16string_view name);
 // Tests: the next copy between files (CopyFileW, a move across file systems) fails with
 // ERROR_DISK_FULL after its temp file is partly written.
 void FailNextCopyForTesting();
+// Tests: the disk takes `bytes` more (file writes and copies together), then refuses as a full
+// disk does: a write is cut short, the next fails with ERROR_DISK_FULL. -1 lifts the limit.
+// A program reads FOLIVANT_TEST_DISK_FREE (bytes) at its first write.
+void LimitDiskForTesting(long long bytes);
 
 // The device path of the first file that could not be written (refused, read-only or full) since
 // the last call, and true; false when every write went through. The program tells its user.
 bool TakeWriteFailure(std::u16string& devicePath);
+// A save the program could not make though the device refused no write (a folder or another
+// kind of file holds the name): told as a refused write, the first one kept.
+void NoteUnsavedFile(const std::u16string& devicePath);
 }  // namespace fvt

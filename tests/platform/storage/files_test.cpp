@@ -254,3 +254,53 @@ TEST_F(Files, DiskSpaceFromTheHostOrTheProfile) {
     EXPECT_EQ(total.QuadPart, 5000u);
     EXPECT_FALSE(GetDiskFreeSpaceExW(u"\\nowhere", &available, &total, &free));
 }
+
+// The tests' full disk: what fits is written, the rest refused as a full disk refuses it, and
+// the refused file is the one the program tells its user about.
+class NearlyFullDisk : public Files {
+protected:
+    void TearDown() override {
+        fvt::LimitDiskForTesting(-1);
+        std::u16string ignored;
+        fvt::TakeWriteFailure(ignored);
+    }
+};
+
+TEST_F(NearlyFullDisk, AWritePastTheRoomLeftIsCutShortAndFails) {
+    std::u16string ignored;
+    fvt::TakeWriteFailure(ignored);
+    fvt::LimitDiskForTesting(6);
+    HANDLE h = Open(u"\\full.bin", GENERIC_WRITE, CREATE_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 99;
+    EXPECT_FALSE(WriteFile(h, "0123456789", 10, &n, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_EQ(n, 6u);
+    // Nothing more fits, not even one byte.
+    EXPECT_FALSE(WriteFile(h, "x", 1, &n, nullptr));
+    EXPECT_EQ(n, 0u);
+    CloseHandle(h);
+    EXPECT_EQ(Read(u"\\full.bin"), "012345");
+    std::u16string refused;
+    ASSERT_TRUE(fvt::TakeWriteFailure(refused));
+    EXPECT_EQ(refused, u"\\full.bin");
+}
+
+TEST_F(NearlyFullDisk, WritesThatFitGoThroughAndTheLimitCanBeLifted) {
+    fvt::LimitDiskForTesting(10);
+    EXPECT_TRUE(Write(u"\\a.bin", "01234"));
+    EXPECT_TRUE(Write(u"\\b.bin", "56789"));
+    EXPECT_FALSE(Write(u"\\c.bin", "x"));
+    fvt::LimitDiskForTesting(-1);
+    EXPECT_TRUE(Write(u"\\c.bin", "x"));
+    EXPECT_EQ(Read(u"\\b.bin"), "56789");
+}
+
+TEST_F(NearlyFullDisk, ACopyThatDoesNotFitLeavesTheTargetAsItWas) {
+    ASSERT_TRUE(Write(u"\\source.bin", std::string(100, 's')));
+    ASSERT_TRUE(Write(u"\\target.bin", "old"));
+    fvt::LimitDiskForTesting(50);
+    EXPECT_FALSE(CopyFileW(u"\\source.bin", u"\\target.bin", FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_EQ(Read(u"\\target.bin"), "old");
+}

@@ -19,12 +19,15 @@ public:
 
 class FixedTraits : public BookLayoutTraits {
 public:
-    explicit FixedTraits(uint32_t key) : key_(key) {}
+    explicit FixedTraits(uint32_t key, bool followsContent = false)
+        : key_(key), followsContent_(followsContent) {}
     bool SourceFlag() override { return true; }
     uint32_t DocumentKey() override { return key_; }
+    bool KeyFollowsContent() override { return followsContent_; }
 
 private:
     uint32_t key_;
+    bool followsContent_;
 };
 
 inline LayoutSettings SettingsAt(int32_t baseFontSize) {

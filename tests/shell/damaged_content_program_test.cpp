@@ -1,0 +1,155 @@
+// Books whose header does not add up: a page that can be read is shown, one that cannot says so
+// ("File corrupted") and the run ends with status 1; never a blank page with status 0.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "program_runs.h"
+#include "bookfiles/book_header.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/media/image/picture_fixtures.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+std::size_t Record0(const std::string& book) {
+    return static_cast<unsigned char>(book[78]) << 24 | static_cast<unsigned char>(book[79]) << 16 |
+           static_cast<unsigned char>(book[80]) << 8 | static_cast<unsigned char>(book[81]);
+}
+
+void PutU32(std::string& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (24 - 8 * i));
+}
+
+std::string Build(BookBuilder& book, const std::string& text) {
+    book.text.assign(text.begin(), text.end());
+    const Bytes bytes = book.Build();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// 10 KB of text after a header that counts none of it: the text is read from its records, to
+// its last word.
+TEST(DamagedHeaders, APalmDocBookWhoseHeaderCountsNoTextShowsItsText) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    for (std::uint32_t compression : {1u, 2u}) {
+        BookBuilder book;
+        book.palmDoc = true;
+        book.compression = compression;
+        const std::string text = SampleText(10000, 4) + " The very last words.";
+        std::string bytes = Build(book, text);
+        PutU32(bytes, Record0(bytes) + 4, 0);
+        const std::string name = "lost" + std::to_string(compression) + ".pdb";
+        device.WriteOutside(name, bytes);
+        const std::string first = device.OutsidePath("first.txt");
+        const std::string last = device.OutsidePath("last.txt");
+        const ProgramResult run =
+            RunSteps(device, {device.OutsidePath(name)},
+                     "idle\npagetext " + first + "\nkey 0x23\nidle\npagetext " + last + "\nquit\n");
+        EXPECT_EQ(run.status, 0) << run.Describe();
+        const std::string shown = Joined(ReadLines(first));
+        EXPECT_NE(shown.find(text.substr(0, 20)), std::string::npos) << shown;
+        std::string end = Joined(ReadLines(last));
+        for (char& c : end)
+            if (c == '\n') c = ' ';
+        EXPECT_NE(end.find("The very last words."), std::string::npos) << end;
+    }
+}
+
+// Trailing-entry flags no record can carry: every page would be blank; the reader is told the
+// book is damaged instead.
+TEST(DamagedHeaders, ImpossibleTrailingEntryFlagsAreToldAsACorruptBook) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    BookBuilder book;
+    book.fullName = "Flags";
+    std::string bytes = Build(book, SampleText(9000, 5));
+    // The FOLV header starts 16 bytes into record 0; the flags are its word at 180.
+    PutU32(bytes, Record0(bytes) + 16 + 180, 0xFFFE);
+    device.WriteOutside("flags.prc", bytes);
+    const ProgramResult run =
+        RunSteps(device, {device.OutsidePath("flags.prc")}, "idle\nquit\n");
+    EXPECT_EQ(run.status, 1) << run.Describe();
+    EXPECT_NE(run.err.find("folivant: Error: File corrupted \\storage\\eBooks\\flags.prc"),
+              std::string::npos)
+        << run.err;
+}
+
+std::string Bmp(const std::vector<Rgb>& palette, std::size_t keep = std::string::npos) {
+    BmpSpec bmp;
+    bmp.width = 40;
+    bmp.height = 30;
+    bmp.bits = 8;
+    bmp.palette = palette;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) bmp.pixels.push_back(static_cast<std::uint8_t>((x / 4 + y / 4) % 2));
+    const std::vector<std::uint8_t> bytes = WriteBmp(bmp);
+    return std::string(bytes.begin(), bytes.end()).substr(0, keep);
+}
+
+// A picture cut short inside its pixels keeps its place on the page and shows that it is there
+// (a framed placeholder), where it used to leave the same white as a blank picture.
+TEST(DamagedPictures, APictureCutShortShowsAPlaceholderNotABlank) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string page =
+        "<html><body><p>Before</p><p><img src=\"pic.bmp\"></p><p>After</p></body></html>";
+    const Rgb white{255, 255, 255};
+    struct Run {
+        std::string picture, folder, shot, text;
+    } runs[] = {{Bmp({{0, 0, 0}, white}, 334), "cut"}, {Bmp({white, white}), "blank"}};
+    for (Run& r : runs) {
+        const std::string host = device.outside() + "/" + r.folder;
+        std::filesystem::create_directories(host);
+        std::ofstream(host + "/page.html", std::ios::binary) << page;
+        std::ofstream(host + "/pic.bmp", std::ios::binary) << r.picture;
+        r.shot = host + "/shot.png";
+        r.text = host + "/text.txt";
+        const ProgramResult run = RunSteps(device, {host + "/page.html"},
+                                           "idle\npagetext " + r.text + "\nscreenshot " + r.shot +
+                                               "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        EXPECT_EQ(Joined(ReadLines(r.text)), "Before\n[40x30]\nAfter\n") << r.folder;
+    }
+    const Picture cut = ReadPicture(runs[0].shot), blank = ReadPicture(runs[1].shot);
+    ASSERT_GT(cut.height, 0);
+    EXPECT_TRUE(cut.RowsDiffer(blank, 0, cut.height));
+}
+
+// A book whose cover picture is cut short: the cover page shows the placeholder, not the same
+// black as a cover that is black all over.
+TEST(DamagedPictures, ACoverCutShortIsNotABlankPage) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const Rgb black{0, 0, 0};
+    struct Run {
+        std::string cover, name, shot;
+    } runs[] = {{Bmp({black, {255, 255, 255}}, 334), "cut"}, {Bmp({black, black}), "black"}};
+    for (Run& r : runs) {
+        BookBuilder book;
+        const std::string text = "<html><body><p>The text after the cover.</p></body></html>";
+        book.text.assign(text.begin(), text.end());
+        book.fullName = "Covered";
+        book.resources = {Bytes(r.cover.begin(), r.cover.end())};
+        book.exth = {{Exth::kCoverOffset, std::vector<std::uint8_t>{0, 0, 0, 0}}};
+        const Bytes bytes = book.Build();
+        device.WriteOutside(r.name + ".prc", std::string(bytes.begin(), bytes.end()));
+        r.shot = device.OutsidePath(r.name + ".png");
+        const ProgramResult run = RunSteps(device, {device.OutsidePath(r.name + ".prc")},
+                                           "idle\nscreenshot " + r.shot + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+    }
+    const Picture cut = ReadPicture(runs[0].shot), dark = ReadPicture(runs[1].shot);
+    ASSERT_GT(cut.height, 0);
+    // Below the caption, above the soft keys.
+    EXPECT_TRUE(cut.RowsDiffer(dark, 30, cut.height - 30));
+}
+
+}  // namespace
+}  // namespace fvt::test

@@ -1,0 +1,138 @@
+// Books given by a host path: the copy into the device replaces the book there only when it is
+// whole, and an HTML page brings the pictures and pages beside it. The host folder is only read.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "program_runs.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/media/image/picture_fixtures.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Book(std::size_t textBytes, std::uint32_t seed) {
+    BookBuilder book;
+    const std::string text = SampleText(textBytes, seed);
+    book.text.assign(text.begin(), text.end());
+    book.fullName = "Copied";
+    const Bytes bytes = book.Build();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Every file under `folder` with its bytes.
+std::map<std::string, std::string> Files(const std::string& folder) {
+    std::map<std::string, std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(folder))
+        if (e.is_regular_file())
+            out[fs::relative(e.path(), folder).string()] = ReadFile(e.path().string());
+    return out;
+}
+
+std::vector<std::string> Names(const std::map<std::string, std::string>& files) {
+    std::vector<std::string> out;
+    for (const auto& [name, bytes] : files) out.push_back(name);
+    return out;
+}
+
+// The book on the device was read and bookmarked; a larger book of the same name does not fit
+// on the disk. The run says so and fails, and the device keeps the old book and its side file
+// byte for byte, with no partial or temporary file beside them.
+TEST(CopyIntoDevice, ACopyThatDoesNotFitLeavesTheBookAndItsSideFileAsTheyWere) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("gpl3.prc", Book(6000, 1));
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("gpl3.prc")},
+                       "idle\nkey 0x22\nidle\nmenu 40079\nidle\nquit\n")
+                  .status,
+              0);
+    const auto before = Files(device.Host("storage/eBooks"));
+    ASSERT_EQ(Names(before), (std::vector<std::string>{"gpl3.fvt", "gpl3.prc"}));
+
+    device.WriteOutside("gpl3.prc", Book(60000, 2));
+    const ProgramResult run = RunSteps(device, {device.OutsidePath("gpl3.prc")}, "idle\nquit\n",
+                                       {"FOLIVANT_TEST_DISK_FREE=4096"});
+    EXPECT_EQ(run.status, 1) << run.Describe();
+    EXPECT_NE(run.err.find("folivant: cannot copy " + device.OutsidePath("gpl3.prc") +
+                           " into the device"),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(Files(device.Host("storage/eBooks")) == before)
+        << "the books folder changed; it holds now: " << ::testing::PrintToString(Names(
+               Files(device.Host("storage/eBooks"))));
+
+    // With room enough the new book replaces the old one.
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("gpl3.prc")}, "idle\nquit\n").status, 0);
+    EXPECT_EQ(device.ReadHost("storage/eBooks/gpl3.prc"), Book(60000, 2));
+}
+
+TEST(CopyIntoDevice, ANewBookThatDoesNotFitLeavesNothingBehind) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    ASSERT_EQ(RunSteps(device, {}, "idle\nquit\n").status, 0);
+    device.WriteOutside("big.prc", Book(60000, 3));
+    const ProgramResult run = RunSteps(device, {device.OutsidePath("big.prc")}, "idle\nquit\n",
+                                       {"FOLIVANT_TEST_DISK_FREE=4096"});
+    EXPECT_EQ(run.status, 1) << run.Describe();
+    EXPECT_TRUE(Files(device.Host("storage/eBooks")).empty())
+        << ::testing::PrintToString(Names(Files(device.Host("storage/eBooks"))));
+}
+
+std::string Picture(int width, int height) {
+    BmpSpec bmp;
+    bmp.width = width;
+    bmp.height = height;
+    bmp.bits = 8;
+    bmp.palette = {{0, 0, 0}, {255, 255, 255}};
+    bmp.pixels.assign(static_cast<std::size_t>(width * height), 0);
+    const std::vector<std::uint8_t> bytes = WriteBmp(bmp);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// An HTML page opened from a host folder shows the picture in the folder beside it and follows
+// its link to the page beside it; the host folder is left exactly as it was.
+TEST(CopyIntoDevice, AnHtmlPageBringsThePicturesAndPagesItLinksTo) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string host = device.outside() + "/docs/manual";
+    fs::create_directories(host + "/pics");
+    fs::create_directories(device.outside() + "/docs/shared");
+    auto write = [](const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    };
+    write(host + "/Introduction.html",
+          "<html><body><p><a href=\"next.html\">Next page</a></p>"
+          "<p><img src=\"pics/dot.bmp\"></p><p><img src=\"../shared/logo.bmp\"></p>"
+          "</body></html>");
+    write(host + "/pics/dot.bmp", Picture(12, 8));
+    write(device.outside() + "/docs/shared/logo.bmp", Picture(20, 6));
+    write(host + "/next.html", "<html><body><p>The second page.</p></body></html>");
+    const auto hostBefore = Files(device.outside() + "/docs");
+
+    const std::string first = device.outside() + "/first.txt";
+    const std::string second = device.outside() + "/second.txt";
+    // The link is the page's first line: a tap there follows it.
+    const ProgramResult run =
+        RunSteps(device, {host + "/Introduction.html"},
+                 "idle\npagetext " + first + "\ntap 30 44\nidle\npagetext " + second + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    const std::string shown = Joined(ReadLines(first));
+    EXPECT_NE(shown.find("[12x8]"), std::string::npos) << shown;
+    EXPECT_NE(Joined(ReadLines(second)).find("The second page."), std::string::npos)
+        << Joined(ReadLines(second));
+    EXPECT_TRUE(device.HostExists("storage/eBooks/pics/dot.bmp"));
+    // The reader shows no picture from above the page's folder: none is copied there.
+    EXPECT_FALSE(device.HostExists("storage/shared"));
+    EXPECT_TRUE(Files(device.outside() + "/docs") == hostBefore) << "the host folder changed";
+}
+
+}  // namespace
+}  // namespace fvt::test
