@@ -156,7 +156,7 @@ void FindDialog::OnInit() {
     ShowOptions(optionsShown_);
     InputPanel::Show(true);
     int64_t start = state_->PageStart();
-    position_ = start < 0 ? 0 : start + 1;
+    if (start < 0 || start != shownStart_) position_ = start < 0 ? 0 : start + 1;
     // The direction chosen last time stays.
     SetDirection(direction_);
     UpdateFindButton();
@@ -242,7 +242,7 @@ bool FindDialog::OnOk() {
         SetDirection(direction);
         bool movedForward = direction == FindDirection::kFirst || direction == FindDirection::kNext;
         position_ = movedForward ? start : end;
-        state_->ShowFound(hit, hit + text.Length());
+        shownStart_ = state_->ShowFound(hit, hit + text.Length()) ? state_->PageStart() : -1;
     } else {
         MessageBoxRes(window_, kResultsString, kNotFoundString, MB_ICONINFORMATION);
         if (direction == FindDirection::kPrevious)
