@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -191,13 +190,11 @@ TEST(ProgramHtmlText, AddressesAndIdentifiersBreakOnlyAfterSlashesDotsAndHyphens
 
 // BODY's BGCOLOR fills the page; a cell's border takes its BORDERCOLOR, else its table's.
 TEST(ProgramHtmlText, BodyAndBorderColoursAreDrawn) {
-    const std::string table =
-        "<table border=\"2\" %s><tr><td %s>alpha</td><td>beta</td></tr></table>";
-    auto page = [&](const std::string& body, const std::string& tableColour,
-                    const std::string& cellColour) {
-        char buffer[256];
-        std::snprintf(buffer, sizeof buffer, table.c_str(), tableColour.c_str(), cellColour.c_str());
-        return "<html><body " + body + "><p>Colours</p>" + buffer + "<p>After</p></body></html>";
+    auto page = [](const std::string& body, const std::string& tableColour,
+                   const std::string& cellColour) {
+        return "<html><body " + body + "><p>Colours</p><table border=\"2\" " + tableColour +
+               "><tr><td " + cellColour + ">alpha</td><td>beta</td></tr></table><p>After</p>"
+               "</body></html>";
     };
     const Picture plain = Shot(page("", "", ""));
     const Picture coloured =
