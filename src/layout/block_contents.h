@@ -120,6 +120,7 @@ struct BoxAttributes {
     uint32_t width = kAbsent;   // Length
     uint32_t height = kAbsent;  // Length
     uint32_t border = 0;
+    uint32_t borderColour = kNoColour;  // BORDERCOLOR
 };
 
 // Kind 4.

@@ -506,6 +506,7 @@ void PageLayout::ReadBoxAttributes(BoxAttributes& out) {
     if (source_->GetAttributeValue(kAttrWidth, v)) out.width = v;
     if (source_->GetAttributeValue(kAttrHeight, v)) out.height = v;
     if (source_->GetAttributeValue(kAttrBorder, v)) out.border = v > 100 ? 100 : v;
+    if (source_->GetAttributeValue(kAttrBorderColor, v)) out.borderColour = v;
 }
 
 bool PageLayout::LayoutTableTag(BlockContents& block, uint32_t id, bool isEnd,

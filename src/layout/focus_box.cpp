@@ -1,5 +1,7 @@
 #include "layout/focus_box.h"
 
+#include <algorithm>
+
 #include "graphics/core/graphics_context.h"
 #include "layout/hyphenation.h"
 #include "layout/page_canvas.h"
@@ -270,11 +272,19 @@ bool TextFocus::RangeText(const BlockCursor& from, const BlockCursor& to, String
     String piece;
     for (BlockCursor c = from; !c.AtEnd() && c.position < to.position; c.Next()) {
         switch (c.Kind()) {
-            case kItemTextRun:
-                if (!text.Append(block_->Run(c.counts[kItemTextRun])->text)) return false;
+            case kItemTextRun: {
+                // Soft hyphens are break points, not text: a looked-up word is whole.
+                const String& run = block_->Run(c.counts[kItemTextRun])->text;
+                const char16_t* p = run.Data();
+                const char16_t* end = p + run.Length();
+                for (const char16_t* soft; (soft = std::find(p, end, Hyphenation::kSoftHyphen)) != end;
+                     p = soft + 1)
+                    if (!text.AppendChars(p, static_cast<int32_t>(soft - p))) return false;
+                if (!text.AppendChars(p, static_cast<int32_t>(end - p))) return false;
                 afterText = true;
                 if (firstText < 0) firstText = c.position;
                 break;
+            }
             case kItemInlineBox: {
                 InlineObject* object = block_->Object(c.counts[kItemInlineBox])->object.Get();
                 piece.SetEmpty();

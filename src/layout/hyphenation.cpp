@@ -62,26 +62,54 @@ int32_t BoundaryBefore(const char16_t* w, int32_t first, int32_t p) {
     return boundary;
 }
 
-// Words that are not prose: a number, a path or web address, an identifier, a mail address,
-// a name in camel case. A hyphen put into them reads as part of them ("apache.org/-licenses").
-bool IsCodeLike(const char16_t* w, int32_t n) {
-    for (int32_t i = 0; i < n; ++i) {
-        char16_t c = w[i];
-        int cls = CharProps::Class5(c);
-        if (cls == 3 || c == u'/' || c == u':' || c == u'_' || c == u'@')
-            return true;
-        // An inner capital: an upper-case letter right after a lower-case one.
-        if (cls == 1 && i > 0 && CharProps::Class5(w[i - 1]) == 2) return true;
-    }
-    return false;
-}
+// A letter of any script (Class5: caseless, upper- or lower-case letter).
+bool IsAnyLetter(char16_t c) { return CharProps::Class5(c) < 3; }
+
+bool IsSoftHyphen(char16_t c) { return c == Hyphenation::kSoftHyphen; }
+
+// Where an address or an identifier may be cut: after these, unless another follows ("//").
+bool IsCodeBreak(char16_t c) { return c == u'/' || c == u'.' || c == u'-'; }
+
+// Letters and digits: what a cut must leave on each side of an address.
+bool IsWordChar(char16_t c) { return CharProps::Class5(c) < 5; }
 
 bool IsLetter(char16_t c) {
     int cls = CharProps::Class3(c);
     return cls == 1 || cls == 2;
 }
 
+// A cut after w[i] in an address: after '/', '.' or '-' not followed by another of them, with
+// two letters or digits at least on each side.
+bool IsCodeBreakAt(const char16_t* w, int32_t n, int32_t i) {
+    if (i < 1 || i + 1 >= n || !IsCodeBreak(w[i]) || IsCodeBreak(w[i + 1])) return false;
+    int32_t before = 0, after = 0;
+    for (int32_t k = 0; k <= i && before < 2; ++k) before += IsWordChar(w[k]);
+    for (int32_t k = i + 1; k < n && after < 2; ++k) after += IsWordChar(w[k]);
+    return before >= 2 && after >= 2;
+}
+
+// Two letters at least before a cut after w[i] and two after it.
+bool LeavesTwoLetters(const char16_t* w, int32_t n, int32_t i) {
+    int32_t before = 0, after = 0;
+    for (int32_t k = 0; k <= i && before < 2; ++k) before += IsAnyLetter(w[k]);
+    for (int32_t k = i + 1; k < n && after < 2; ++k) after += IsAnyLetter(w[k]);
+    return before >= 2 && after >= 2;
+}
+
 }  // namespace
+
+bool Hyphenation::IsCodeLike(const char16_t* w, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        char16_t c = w[i];
+        if (c == u'/' || c == u'\\' || c == u'@' || c == u'_') return true;
+        if (CharProps::Class5(c) == 3) return true;  // a digit
+        if (i == 0 || i + 1 >= n || !IsAnyLetter(w[i - 1]) || !IsAnyLetter(w[i + 1])) continue;
+        // Between letters: "apache.org", "namespace:name", "writeHeader".
+        if (c == u'.' || c == u':') return true;
+        if (CharProps::Class5(c) == 1 && CharProps::Class5(w[i - 1]) == 2) return true;
+    }
+    return false;
+}
 
 bool Hyphenation::IsCjkLanguage(uint32_t language) {
     uint32_t primary = language & 0x3FF;
@@ -91,6 +119,8 @@ bool Hyphenation::IsCjkLanguage(uint32_t language) {
 bool Hyphenation::SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakAfter) {
     for (int32_t i = 0; i < n; ++i) breakAfter[i] = 0;
     if (IsCodeLike(word, n)) return false;
+    for (int32_t i = 0; i < n; ++i)
+        if (IsSoftHyphen(word[i])) return false;  // the author's breaks only
     int32_t first = 0;
     while (first < n && ClassAt(word, first) == 3) ++first;
     bool lead = first > 0;
@@ -233,17 +263,35 @@ bool WordSplitter::HyphenateRun(uint32_t language, BlockCursor cursor, const Blo
     if (!Build(cursor, end, available)) return false;
     int32_t n = static_cast<int32_t>(cells_.size());
     if (n < 2) return false;
-    // An explicit hyphen: break after the last one that fits, adding nothing.
-    int32_t br = -1;
-    for (int32_t i = 1; i + 1 < n && cells_[i].x + cells_[i].width < available; ++i)
-        if (CharProps::Class5(cells_[i].ch) == CharProps::kClassHyphen) br = i;
-    if (br >= 0) return SplitAfter(br, cursor, 0, available, after);
-    if (Hyphenation::IsCjkLanguage(language) || n > kMaxSyllableWord) return false;
     std::vector<char16_t> chars(static_cast<size_t>(n));
-    std::vector<uint8_t> marks(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) chars[i] = cells_[i].ch;
-    if (!Hyphenation::SyllableMarks(chars.data(), n, marks.data())) return false;
-    int32_t hyphen = fonts_.HyphenWidth();
+    const char16_t* w = chars.data();
+    const bool code = Hyphenation::IsCodeLike(w, n);
+    const int32_t hyphen = fonts_.HyphenWidth();
+    // The word's own break points, the last that fits: after an explicit hyphen (nothing is
+    // added), after a soft hyphen (which shows as a hyphen), and in an address or identifier
+    // after '/', '.' or '-'.
+    int32_t br = -1;
+    bool soft = false, softBreak = false;
+    for (int32_t i = 1; i + 1 < n; ++i) {
+        const bool shy = IsSoftHyphen(w[i]);
+        soft = soft || shy;
+        bool point;
+        if (shy)
+            point = LeavesTwoLetters(w, n, i) || code;
+        else if (code)
+            point = IsCodeBreakAt(w, n, i);
+        else
+            point = CharProps::Class5(w[i]) == CharProps::kClassHyphen && LeavesTwoLetters(w, n, i);
+        if (point && cells_[i].x + cells_[i].width + (shy ? hyphen : 0) < available) {
+            br = i;
+            softBreak = shy;
+        }
+    }
+    if (br >= 0) return SplitAfter(br, cursor, softBreak ? hyphen : 0, available, after);
+    if (code || soft || Hyphenation::IsCjkLanguage(language) || n > kMaxSyllableWord) return false;
+    std::vector<uint8_t> marks(static_cast<size_t>(n));
+    if (!Hyphenation::SyllableMarks(w, n, marks.data())) return false;
     for (int32_t i = n - 2; i >= 0; --i) {
         if (marks[i] && cells_[i].x + cells_[i].width + hyphen < available)
             return SplitAfter(i, cursor, hyphen, available, after);
@@ -265,6 +313,27 @@ bool WordSplitter::BreakRun(uint32_t language, BlockCursor cursor, const BlockCu
         --cut;
     // A cut before the first character would leave a line of nothing but a hyphen.
     if (cut <= 0 || cut >= n) return false;
-    bool letter = CharProps::Class5(cells_[cut - 1].ch) < 3;
+    if (!cjk) {
+        std::vector<char16_t> chars(static_cast<size_t>(n));
+        for (int32_t i = 0; i < n; ++i) chars[i] = cells_[i].ch;
+        const char16_t* w = chars.data();
+        if (Hyphenation::IsCodeLike(w, n)) {
+            // An address breaks after '/', '.' or '-'; only when none fits is it cut, and a
+            // hyphen is never put into it.
+            for (int32_t i = n - 2; i >= 1; --i)
+                if (IsCodeBreakAt(w, n, i) && cells_[i].x + cells_[i].width <= available)
+                    return SplitAfter(i, cursor, 0, available, after);
+            return SplitAfter(cut - 1, cursor, 0, available, after);
+        }
+        // Two letters at least on each side, when the line holds two.
+        for (int32_t c = cut; c >= 1; --c) {
+            if (LeavesTwoLetters(w, n, c - 1)) {
+                cut = c;
+                break;
+            }
+        }
+    }
+    char16_t last = cells_[cut - 1].ch;
+    bool letter = CharProps::Class5(last) < 3 || IsSoftHyphen(last);
     return SplitAfter(cut - 1, cursor, cjk || !letter ? 0 : hyphen, available, after);
 }

@@ -5,8 +5,9 @@
 // hyphen's width. Chinese, Japanese and Korean text (primary languages 4, 17, 18) is never
 // hyphenated: it is only cut.
 //
-// Every cut leaves at least one character on the line: a cut before the first character is
-// refused, so a column narrower than one character still advances.
+// A hyphen added at a break has two letters at least on each side of it, unless the line cannot
+// hold two. Every cut leaves at least one character on the line: a cut before the first
+// character is refused, so a column narrower than one character still advances.
 #pragma once
 
 #include <cstdint>
@@ -19,12 +20,20 @@ class LayoutFonts;
 
 namespace Hyphenation {
 
+// U+00AD: a break point the text's author allowed; it shows as a hyphen only where the line
+// breaks there, and takes no room elsewhere.
+constexpr char16_t kSoftHyphen = 0x00AD;
+
 // Primary language ids (low 10 bits of a language code) that are never hyphenated.
 bool IsCjkLanguage(uint32_t language);
 // True when at least a quarter of the line is still free: only then is the next word split.
 inline bool IsQuarterFree(int32_t free, int32_t available) {
     return static_cast<int64_t>(free) * 4 >= available;
 }
+// Not prose: a web address, a path, an e-mail address or an identifier (a word holding '/',
+// '\', '@', '_', a digit, or a '.', ':' or inner capital between letters). Such a word takes
+// no hyphen; it breaks only after '/', '.' or '-'.
+bool IsCodeLike(const char16_t* word, int32_t n);
 // Where a word may break at a syllable: breakAfter[i] is set when a break may follow
 // character i. False, nothing set, when the word has fewer than three pieces or no mark is
 // left. breakAfter must hold n entries.

@@ -1,6 +1,10 @@
 #include "layout/layout_fonts.h"
 
+#include <algorithm>
+#include <string>
+
 #include "graphics/core/graphics_context.h"
+#include "layout/hyphenation.h"
 
 void LayoutFonts::Select(int8_t sizeStep, uint8_t style, uint8_t face) {
     int32_t em = baseEm_ + sizeStep;
@@ -24,6 +28,22 @@ bool LayoutFonts::Measure(const char16_t* text, int32_t length, Size& out) {
         out = Size{0, 0};
         return true;
     }
+    if (std::find(text, text + length, Hyphenation::kSoftHyphen) != text + length) {
+        // A soft hyphen takes no room: where the line breaks at it, the break adds the hyphen.
+        std::u16string shown;
+        for (int32_t i = 0; i < length; ++i)
+            if (text[i] != Hyphenation::kSoftHyphen) shown += text[i];
+        if (shown.empty()) {
+            bool ok = MeasureShown(text, length, out);
+            out.width = 0;
+            return ok;
+        }
+        return MeasureShown(shown.data(), static_cast<int32_t>(shown.size()), out);
+    }
+    return MeasureShown(text, length, out);
+}
+
+bool LayoutFonts::MeasureShown(const char16_t* text, int32_t length, Size& out) {
     if (gc_ && gc_->MeasureText(text, length, out)) return true;
     // The box font's advance.
     out = Size{length * ((em_ + 1) / 2), em_};

@@ -35,7 +35,8 @@ public:
     // face (0 the default face). Sizes are kept within [kMinEm, kMaxEm].
     void Select(int8_t sizeStep, uint8_t style, uint8_t face);
     int32_t Em() const { return em_; }
-    // Without a context: the box font's metrics, so that layout still makes progress.
+    // Without a context: the box font's metrics, so that layout still makes progress. Soft
+    // hyphens take no width.
     bool Measure(const char16_t* text, int32_t length, Size& out);
     int32_t SpaceWidth();
     int32_t HyphenWidth();
@@ -43,6 +44,7 @@ public:
     int32_t Descent();
 
 private:
+    bool MeasureShown(const char16_t* text, int32_t length, Size& out);
     uint8_t defaultFace_ = 1;
     void InvalidateCache() { spaceFor_ = -1; }
     GraphicsContext* gc_ = nullptr;

@@ -7,6 +7,7 @@
 #include "bookfiles/packed_tree.h"
 #include "bookfiles/record_store.h"
 #include "bookfiles/sorted_record_database.h"
+#include "document/markup/attribute_value.h"
 #include "document/markup/html_tokenizer.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
@@ -27,6 +28,13 @@ constexpr uint32_t kAttrLogKind = 70;
 constexpr uint32_t kAttrLogValue = 71;
 constexpr int32_t kBudgetAfterLogHost = 8;
 constexpr int32_t kFirstPageBudget = 100;
+// A head, a style sheet and a script before BODY are read without spending the budget, so
+// that a long one does not leave the first page without the body; up to this position only,
+// so that a file whose head never ends is not read to its end.
+constexpr uint32_t kMarkupHead = 6;
+constexpr uint32_t kMarkupScript = 49;
+constexpr uint32_t kMarkupStyle = 115;
+constexpr uint32_t kFreeHeadReach = 256u << 10;
 
 bool IsKeyNone(uint32_t key) {
     return key == 0xFFFFFFFFu || key == 0xFFFFFFFEu;
@@ -392,11 +400,13 @@ void PageLayout::SetMetadataList(SortedRecordDatabase* list) {
 bool PageLayout::LayoutFirstPage() {
     firstKnown_ = false;
     first_.Reset();
+    bodyColour_ = kNone;
     if (!source_ || !source_->Start(0, false)) return false;
     bool collect = metadata_ && collectMetadata_;
     if (collect) metadata_->ClearItems();
     int32_t budget = kFirstPageBudget;
     bool suspended = false;
+    bool inHead = false, inStyle = false, inScript = false;
     uint32_t guard = TextLength() * 2 + 1024;
     while (budget > 0 && guard-- > 0) {
         uint32_t kind = source_->NextToken();
@@ -414,6 +424,8 @@ bool PageLayout::LayoutFirstPage() {
                 first_.used = true;
                 first_.pageNumber = 1;
                 firstKnown_ = true;
+                uint32_t colour = 0;
+                if (source_->GetAttributeValue(kAttrBgColor, colour)) bodyColour_ = colour;
                 // Log hosts may still follow in the body's first tokens.
                 if (!collect) return true;
                 continue;
@@ -447,6 +459,13 @@ bool PageLayout::LayoutFirstPage() {
                 continue;
             }
             if (id == kMarkupReference || id == kMarkupGuide) continue;
+            if (id == kMarkupHead) inHead = !isEnd;
+            if (id == kMarkupStyle) inStyle = !isEnd && !isEmpty;
+            if (id == kMarkupScript) inScript = !isEnd && !isEmpty;
+        }
+        if ((inHead || inStyle || inScript) && !firstKnown_) {
+            uint32_t p = 0;
+            if (source_->GetPosition(p) && p < kFreeHeadReach) continue;
         }
         // Text before BODY (a TITLE, or a file with no BODY at all) costs a unit like a tag.
         if (!suspended) --budget;
@@ -731,6 +750,9 @@ int32_t PageLayout::ChooseSlot() {
     if (!slots_[0].IsFree()) {
         if (slots_[1].IsFree())
             chosen = 1;
+        else if (slots_[0].record->start == current_ || slots_[1].record->start == current_)
+            // The page shown keeps its slot: laying out ahead or a scratch page never takes it.
+            chosen = slots_[0].record->start == current_ ? 1 : 0;
         else
             chosen = slots_[1].record->useStamp < slots_[0].record->useStamp ? 1 : 0;
     }

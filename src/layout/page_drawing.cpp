@@ -10,6 +10,7 @@
 #include "bookfiles/annotation_file.h"
 #include "core/color.h"
 #include "document/sources/layout_services.h"
+#include "layout/hyphenation.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "layout/table_scroll.h"
@@ -130,6 +131,18 @@ bool IsScrollable(const TableRecord& t) {
     return t.content.width > t.box.width || t.content.height > t.box.height;
 }
 
+// What a run shows: its text without soft hyphens (a line broken at one draws the hyphen mark
+// the break added).
+const String& ShownText(const String& text, String& scratch) {
+    const char16_t* p = text.Data();
+    const char16_t* end = p + text.Length();
+    if (std::find(p, end, Hyphenation::kSoftHyphen) == end) return text;
+    scratch.Release();
+    for (; p < end; ++p)
+        if (*p != Hyphenation::kSoftHyphen) scratch.AppendChar(*p);
+    return scratch;
+}
+
 }  // namespace
 
 uint32_t PageLayout::TextColour() const {
@@ -166,6 +179,12 @@ bool PageLayout::PaintCurrentPage(bool fill) {
     return drawn;
 }
 
+uint32_t PageLayout::PageBackground(const PageSlot& slot) const {
+    auto named = [](uint32_t c) { return c != kNone && !Color::IsNone(c); };
+    if (slot.record && named(slot.record->colour)) return slot.record->colour;
+    return named(bodyColour_) ? bodyColour_ : backgroundColour_;
+}
+
 bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
     DrawScope scope(canvas_);
     if (!scope.Ok()) return false;
@@ -175,9 +194,7 @@ bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
         return false;
     }
     PageSlot& slot = slots_[s];
-    uint32_t background = slot.record->colour == kNone || Color::IsNone(slot.record->colour)
-                              ? backgroundColour_
-                              : slot.record->colour;
+    uint32_t background = PageBackground(slot);
     slot.cornerBookmark = -1;
     shownFontSize_ = -1;
     ApplyDrawStyle(slot.record->style);
@@ -348,8 +365,12 @@ void PageLayout::DrawCell(PageSlot& /*slot*/, const CellRecord& cell, const Tabl
     if (framed) r = Rect{r.x - bx, r.y - by, r.width + 2 * bx, r.height + 2 * by};
     if (r.width <= 0 || r.height <= 0) return;
     if (!isNone(fill)) canvas_->FillRect(r, fill);
-    // A bordered cell is framed in the text colour; another is outlined in its background.
-    uint32_t edge = framed ? TextColour() : fill;
+    // A bordered cell is framed in its BORDERCOLOR, else its table's, else the text colour;
+    // another is outlined in its background.
+    uint32_t border = cell.attributes.borderColour;
+    if (isNone(border) && table) border = table->attributes.borderColour;
+    if (isNone(border)) border = TextColour();
+    uint32_t edge = framed ? border : fill;
     if (!framed && isNone(fill)) return;
     int32_t x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
     canvas_->DrawLine(Point{r.x, r.y}, Point{x1, r.y}, edge);
@@ -535,7 +556,8 @@ void PageLayout::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass
                     }
                     if (!w.hidden) {
                         SetRunFont(shown);
-                        canvas_->DrawText(run->text, Point{x, w.baseline},
+                        String scratch;
+                        canvas_->DrawText(ShownText(run->text, scratch), Point{x, w.baseline},
                                           Color::IsNone(shown.color) ? textColour_ : shown.color);
                     }
                     run->x = x;

@@ -384,6 +384,10 @@ public:
     // viewport's top): the page then starts there.
     bool StepPage(int32_t y, int32_t step);
     bool GoToPageContaining(uint32_t position);
+    // Find's page: the page that holds the position, reached by paging on from a page met
+    // before (or from a little before the position), starting a line before the position's
+    // line when that is the page's first.
+    bool GoToFoundText(uint32_t position);
     bool CanStep(int32_t step);
 
     // Queries.
@@ -670,6 +674,8 @@ private:
     // Copies of an icon centred down a column, as many as fit (at most three).
     void DrawIconColumn(const Rect& column, uint16_t icon);
     void FrameRect(const Rect& r, uint32_t colour);
+    // The colour the page is filled with: its own, else BODY's, else the settings'.
+    uint32_t PageBackground(const PageSlot& slot) const;
     void DrawMarkBox(const MarkBox& box);
     void PrepareHighlights(PageSlot& slot, bool makeLinks);
     uint32_t ShownBackground(const PositionRecord& style, uint32_t fallback) const;
@@ -732,6 +738,9 @@ private:
     const AppPaths* paths_ = nullptr;
     uint32_t textColour_ = 0;
     uint32_t backgroundColour_ = 0xFFFFFF;
+    // BODY's BGCOLOR, met while the first page is sought: the background of a page that names
+    // none of its own.
+    uint32_t bodyColour_ = 0xFFFFFFFFu;
     uint32_t defaultAlignment_ = 1;
     PositionRecord drawStyle_;
     // While a scrollable table is drawn: its content moves by its scroll offsets.

@@ -54,13 +54,16 @@ void PositionViewElement::RepaintFocus() {
     // Bound again first: a page turned or laid out anew drops the old selection.
     UpdateFocusBinding();
     focus_.Repaint();
+    if (pendingStart_ == pendingEnd_) return;
+    // The old outline, drawn again just now, is taken off before the new one goes on.
+    focus_.ClearFocusBox();
+    focus_.SelectPositions(pendingStart_, pendingEnd_);
+    pendingStart_ = pendingEnd_ = 0;
 }
 
-bool PositionViewElement::ShowSelection(uint32_t start, uint32_t end) {
-    if (!layout_) return false;
-    UpdateFocusBinding();
-    focus_.ClearFocusBox();
-    return focus_.SelectPositions(start, end);
+void PositionViewElement::ShowSelection(uint32_t start, uint32_t end) {
+    pendingStart_ = start;
+    pendingEnd_ = end > start ? end : start;
 }
 
 bool PositionViewElement::MarkWordAt(Point p) {

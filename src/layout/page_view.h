@@ -145,9 +145,9 @@ public:
     void ClearFocus();
     // Draws the focus box and selection again over a page just painted.
     void RepaintFocus();
-    // Shows the words of [start, end) of the current page selected (a found text); false when
-    // the page holds none of them.
-    bool ShowSelection(uint32_t start, uint32_t end);
+    // Shows the words of [start, end) selected (a found text) once the page is next painted:
+    // the outline follows the words where the drawing put them.
+    void ShowSelection(uint32_t start, uint32_t end);
     // Selects the word under a point of the page and draws it so; false when no word is there.
     bool MarkWordAt(Point p);
     // Relayouts counted (tests).
@@ -172,6 +172,9 @@ private:
     Rect bounds_{};     // where the element lies: its tap area
     Rect laidOutIn_{};  // the area its layout was last laid out for
     TextFocus focus_;
+    // A selection waiting for the next paint (start == end: none).
+    uint32_t pendingStart_ = 0;
+    uint32_t pendingEnd_ = 0;
 };
 
 // Index stepping shared by text boxes and lists.

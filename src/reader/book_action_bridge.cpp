@@ -329,7 +329,15 @@ bool BookActionBridge::SetPositionView(uint32_t id) {
 
 bool BookActionBridge::SelectRange(uint32_t id, int32_t step) {
     PageLayout* layout = document_ ? document_->Layout() : nullptr;
-    if (!layout || !layout->ScrollTables(Point{step, 0}, id)) return false;
+    if (!layout) return false;
+    // The arrow that was tapped does not stay the current mark: drawn inverted, it would turn
+    // the arrow column black.
+    bool hadMark = layout->CurrentMarkIndex() != PageLayout::kNone;
+    layout->SetCurrentMark(PageLayout::kNone, false, false);
+    if (!layout->ScrollTables(Point{step, 0}, id)) {
+        if (hadMark) document_->Invalidate(true);
+        return false;
+    }
     // The marks inside the table moved with its content: they are made again with the page.
     layout->ClearCurrentBlockMarks();
     document_->Invalidate(true);

@@ -148,10 +148,13 @@ bool BookDocumentController::MarkWordAt(Point p) {
 }
 
 bool BookDocumentController::ShowFoundText(uint32_t start, uint32_t end) {
-    if (!GoToPosition(start)) return false;
-    if (!page_.View() || view_ != kTextPage) return true;
+    if (!page_.Layout()) return false;
+    // Found from the cover or a picture: the text is shown.
+    if (view_ != kTextPage) OpenLocation(String(), false, true);
+    if (view_ != kTextPage || !page_.Layout()->GoToFoundText(start)) return false;
+    keepStoredPosition_ = false;
     // Drawn with the page at the next paint.
-    page_.View()->ShowSelection(start, end);
+    if (page_.View()) page_.View()->ShowSelection(start, end);
     Invalidate(true);
     return true;
 }

@@ -406,6 +406,9 @@ std::vector<std::string> ShownPageLines() {
                 if (space && !lines.back().empty()) lines.back() += ' ';
                 space = false;
                 AppendUtf8(lines.back(), block.Run(c.counts[kItemTextRun])->text);
+                // Soft hyphens (U+00AD) are break points and are never shown as such.
+                for (size_t at; (at = lines.back().find("\xC2\xAD")) != std::string::npos;)
+                    lines.back().erase(at, 2);
                 break;
             case kItemInlineBox: {
                 const InlineBox* b = open ? block.Object(c.counts[kItemInlineBox]) : nullptr;

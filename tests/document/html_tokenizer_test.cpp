@@ -60,6 +60,28 @@ TEST(HtmlTokenizerWords, WordsSpanningPagesStayWhole) {
     EXPECT_EQ(Tokens(u"<html>abcdefghij klm", 4), "<HTML>'abcdefghij'_'klm'$");
 }
 
+// A '<' opens a tag only before a letter, '/', '!' or '?'; any other '<', and every '>' in
+// text, is read as text.
+TEST(HtmlTokenizerWords, BareAngleBracketsAreText) {
+    EXPECT_EQ(Tokens(u"<html>zpipe < foo.txt > foo.txt.z"),
+              "<HTML>'zpipe'_'<'_'foo.txt'_'>'_'foo.txt.z'$");
+    EXPECT_EQ(Tokens(u"<html>if a <= b and c<3 then x -> y"),
+              "<HTML>'if'_'a'_'<''='_'b'_'and'_'c''<''3'_'then'_'x'_'->'_'y'$");
+    EXPECT_EQ(Tokens(u"<html>x << y <"), "<HTML>'x'_'<''<'_'y'_'<'$");
+    EXPECT_EQ(Tokens(u"<html>a <&amp; b", 4096, true), "<HTML>'a'_+'<&'_'b'$");
+}
+
+TEST(HtmlTokenizerWords, ALetterAfterTheBracketStillOpensATag) {
+    EXPECT_EQ(Tokens(u"<html><body><p>a<b>c</b> <3</p>"),
+              "<HTML><BODY><P>'a'<B>'c'</B>_'<''3'</P>$");
+}
+
+TEST(HtmlTokenizerWords, ABracketAtAPageEndIsJudgedByTheNextPage) {
+    // Pages of 8 characters: the '<' ends the first page of text.
+    EXPECT_EQ(Tokens(u"<html>a <= b", 8), "<HTML>'a'_'<''='_'b'$");
+    EXPECT_EQ(Tokens(u"<html>a <b>c", 8), "<HTML>'a'_<B>'c'$");
+}
+
 TEST(HtmlTokenizerReferences, NumericAndNamed) {
     EXPECT_EQ(Tokens(u"<html>&#x41;&#65;&#128;"), "<HTML>'AA\\u8364'$");
     EXPECT_EQ(Tokens(u"<html>&#9;x"), "<HTML>' ''x'$");
@@ -219,7 +241,9 @@ TEST(HtmlTokenizerMarkup, CommentsDeclarationsAndCData) {
 }
 
 TEST(HtmlTokenizerMarkup, MalformedTagsAreSkipped) {
-    EXPECT_EQ(Tokens(u"<html>a<>b< c>d<1x>e"), "<HTML>'a''b''d''e'$");
+    // An unknown name after '<' drops the tag; a '<' before no letter is text, not a tag.
+    EXPECT_EQ(Tokens(u"<html>a<zz>b<yy q=1>c"), "<HTML>'a''b''c'$");
+    EXPECT_EQ(Tokens(u"<html>a<>b< c>d<1x>e"), "<HTML>'a''<''>b''<'_'c>d''<''1x>e'$");
     // '>' inside a quoted value ends the tag there, which is dropped.
     EXPECT_EQ(Tokens(u"<html><p title=\"a>b\">c"), "<HTML>'b\">c'$");
 }

@@ -96,6 +96,39 @@ TEST(FirstPageMetadata, ALongBodyIsNotReadToItsEndForHosts) {
     EXPECT_TRUE(list.Items().empty());
 }
 
+// A head, a style sheet or a script longer than the search's hundred tokens still leaves the
+// first page at the body's start, not at the document's.
+TEST(FirstPageSearch, ALongHeadDoesNotUseUpTheSearch) {
+    std::u16string css;
+    for (int i = 0; i < 80; ++i) {
+        const std::string n = std::to_string(i);
+        css += u".c" + std::u16string(n.begin(), n.end()) + u" { color: red; margin: 0 }\n";
+    }
+    std::u16string meta;
+    for (int i = 0; i < 150; ++i) meta += u"<meta name=\"k\" content=\"v\">";
+    std::u16string script;
+    for (int i = 0; i < 150; ++i) script += u"var a = b + c;\n";
+    const std::u16string body = u"<body><p>The body starts here</p></body></html>";
+    for (const std::u16string& head :
+         {u"<html><head><title>Long</title><style>" + css + u"</style></head>",
+          u"<html><head><title>Long</title>" + meta + u"</head>",
+          u"<html><head><script>" + script + u"</script></head>",
+          u"<html><head><title>T</title></head><style>" + css + u"</style>"}) {
+        const std::u16string html = head + body;
+        FirstPage page(html, nullptr);
+        ASSERT_TRUE(page.started);
+        EXPECT_EQ(page.layout.FirstPageStart(), html.find(u"<p>"))
+            << std::string(head.begin(), head.begin() + 40);
+    }
+}
+
+// Without BODY the text is shown from the start, head or no head.
+TEST(FirstPageSearch, WithoutABodyTheFirstPageStartsAtTheStart) {
+    FirstPage page(u"<html><head><style>p { color: red }</style></head><p>Text</p></html>", nullptr);
+    ASSERT_TRUE(page.started);
+    EXPECT_EQ(page.layout.FirstPageStart(), 0u);
+}
+
 class ChildResource : public Resource {
 public:
     bool IsBinary() override { return false; }

@@ -423,3 +423,146 @@ TEST_F(SplitTest, ACutNeverFallsInsideASurrogatePair) {
     }
     EXPECT_GT(cuts, 10);
 }
+
+// Addresses, paths, e-mail addresses and identifiers against prose.
+TEST(CodeWords, WordsThatAreNotProseAreKnownByTheirCharacters) {
+    for (const char16_t* w :
+         {u"http://www.apache.org/licenses/", u"/usr/share/doc", u"C:\\Windows", u"a@b.org",
+          u"my_identifier", u"buffer.kMaxLength", u"serializer.writeHeader()", u"zlib1.2",
+          u"www.example.com", u"namespace:attribute", u"xsltGetPlainNamespace"}) {
+        std::u16string word(w);
+        EXPECT_TRUE(Hyphenation::IsCodeLike(word.data(), static_cast<int32_t>(word.size())))
+            << Utf8(word);
+    }
+    // Capitals at the start or throughout, and punctuation at a word's end, are prose.
+    for (const char16_t* w : {u"Hyphenation", u"LICENSE", u"following:", u"end.", u"(word)",
+                              u"well-known", u"\u00E9t\u00E9"}) {
+        std::u16string word(w);
+        EXPECT_FALSE(Hyphenation::IsCodeLike(word.data(), static_cast<int32_t>(word.size())))
+            << Utf8(word);
+    }
+}
+
+TEST(CodeWords, ProseEndingInAColonIsStillHyphenated) {
+    // The piece before trailing punctuation stays whole, as for any word.
+    EXPECT_EQ(Marked(u"hyphenation:"), u"hyphe-nation:");
+}
+
+// A web address wider than the line it opens breaks after its last '/' that fits, and gets no
+// hyphen ("http://www.apache.org/l-icenses/" was the old cut).
+TEST_F(SplitTest, AnAddressBreaksAfterASlashWithoutAHyphen) {
+    Runs({u"http://www.apache.org/licenses/"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 140;  // 23 characters; "http://www.apache.org/" is 22
+    BlockCursor after;
+    ASSERT_TRUE(split.BreakRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "http://www.apache.org/@100/132 licenses/@122/54 ");
+    EXPECT_EQ(available, 8);
+}
+
+TEST_F(SplitTest, AnIdentifierBreaksAfterItsDot) {
+    Runs({u"buffer.kMaxLength"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 60;
+    BlockCursor after;
+    ASSERT_TRUE(split.BreakRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "buffer.@100/42 kMaxLength@107/60 ");
+}
+
+// Two slashes in a row stay together: the break comes after the pair, and when that does not
+// fit the word is cut where the line ends, without a hyphen.
+TEST_F(SplitTest, AnAddressNeverBreaksInsideAPairOfSlashes) {
+    Runs({u"http://a.b/cd"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 45;  // seven characters fit: "http://"
+    BlockCursor after;
+    ASSERT_TRUE(split.BreakRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "http://@100/42 a.b/cd@107/36 ");
+
+    block.Clear();
+    Runs({u"http://a.b/cd"});
+    WordSplitter again(block, fonts, nullptr);
+    available = 40;  // six fit: "http:/" would split the pair
+    ASSERT_TRUE(again.BreakRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "http:@100/30 //a.b/cd@105/48 ");
+}
+
+// A break leaves two letters or digits at least on each side: "a.b" has no break point.
+TEST_F(SplitTest, AnAddressDoesNotBreakNextToAOneLetterPart) {
+    Runs({u"ab/c"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 20;
+    BlockCursor after;
+    EXPECT_FALSE(split.HyphenateRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "ab/c@100/24 ");
+}
+
+// With a quarter of the line free, the next word is split at its own break point.
+TEST_F(SplitTest, AnAddressAfterOtherWordsBreaksAfterASlashToo) {
+    Runs({u"/usr/share/doc/zlib/README"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 100;
+    BlockCursor after;
+    ASSERT_TRUE(split.HyphenateRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "/usr/share/doc/@100/90 zlib/README@115/66 ");
+    EXPECT_EQ(available, 10);
+}
+
+TEST_F(SplitTest, AnIdentifierWithoutABreakPointIsCutWithoutAHyphen) {
+    Runs({u"my_identifier_name"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 60;
+    BlockCursor after;
+    EXPECT_FALSE(split.HyphenateRun(9, start, stop, available, after));
+    ASSERT_TRUE(split.BreakRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "my_identi@100/54 fier_name@109/54 ");
+}
+
+// The cut of last resort keeps two letters on the next line rather than one.
+TEST_F(SplitTest, LastResortCutLeavesTwoLettersOnEachSide) {
+    Runs({u"abcdefghij"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 60;  // nine letters and a hyphen fit, which would leave "j" alone
+    BlockCursor after;
+    ASSERT_TRUE(split.BreakRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "abcdefgh@100/48 (-6) ij@108/12 ");
+}
+
+TEST_F(SplitTest, AnExplicitHyphenAfterOneLetterIsNoBreak) {
+    Runs({u"x-rays"});
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 30;
+    BlockCursor after;
+    EXPECT_FALSE(split.HyphenateRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "x-rays@100/36 ");
+}
+
+// A soft hyphen takes no room and is the word's only break point: the line breaks after it
+// with a hyphen mark (drawn as "-"), and never at a syllable of the word.
+TEST_F(SplitTest, ASoftHyphenIsTheBreakPointAndTakesAHyphenMark) {
+    Runs({u"super\u00ADcalifragilistic"});
+    block.Run(0)->width = 6 * 20;
+    WordSplitter split(block, fonts, nullptr);
+    int32_t available = 60;
+    BlockCursor after;
+    ASSERT_TRUE(split.HyphenateRun(9, start, stop, available, after));
+    EXPECT_EQ(Items(), "super\u00AD@100/30 (-6) califragilistic@106/90 ");
+    EXPECT_EQ(available, 24);
+
+    block.Clear();
+    Runs({u"super\u00ADcalifragilistic"});
+    WordSplitter again(block, fonts, nullptr);
+    available = 30;  // the part before it and the hyphen do not fit: no syllable is tried
+    EXPECT_FALSE(again.HyphenateRun(9, start, stop, available, after));
+}
+
+TEST(SoftHyphens, TakeNoWidthWhenMeasured) {
+    LayoutFonts fonts;
+    Size plain, soft, alone;
+    ASSERT_TRUE(fonts.Measure(u"abcd", 4, plain));
+    ASSERT_TRUE(fonts.Measure(u"ab\u00ADcd", 5, soft));
+    ASSERT_TRUE(fonts.Measure(u"\u00AD", 1, alone));
+    EXPECT_EQ(soft.width, plain.width);
+    EXPECT_EQ(soft.height, plain.height);
+    EXPECT_EQ(alone.width, 0);
+}

@@ -217,6 +217,14 @@ uint32_t HtmlTokenizer::Lex() {
         if (action != kActWord && action != kActReference) ResetJoin();
         switch (action) {
             case kActStartTagOpen:
+                if (!LetterFollows()) {
+                    // "a < b", "<=", "<3": a '<' that opens no tag is text.
+                    sc.SetState(kModeText);
+                    lexState_ = kIdle;
+                    if (!stream_.ExtractText(text_, false, false, append_)) return kTokenEnd;
+                    return JoinRule(kTokenText);
+                }
+                [[fallthrough]];
             case kActEndTagOpen:
                 tagEnd_ = action == kActEndTagOpen;
                 tagEmpty_ = false;
@@ -356,6 +364,11 @@ uint32_t HtmlTokenizer::Lex() {
                 break;
         }
     }
+}
+
+bool HtmlTokenizer::LetterFollows() {
+    char16_t c = 0;
+    return stream_.Peek(c) && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'));
 }
 
 uint16_t HtmlTokenizer::FindName(const char16_t* chars, uint32_t n) {

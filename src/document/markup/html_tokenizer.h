@@ -61,6 +61,8 @@ private:
     uint32_t NextMarkup();
     uint32_t Lex();
     bool QuickTag();
+    // The next character is an ASCII letter: a '<' before it opens a tag.
+    bool LetterFollows();
     uint16_t FindName(const char16_t* chars, uint32_t n);
     // A word followed by '&' or a combining mark goes on in the next token (at most five
     // times). Inline: it runs after every word.

@@ -38,6 +38,16 @@ int32_t ControlId(HWND control) {
     return control ? GetDlgCtrlID(control) : 0;
 }
 
+// The book Find searches: the one whose text or cover shows (from the cover, the text found is
+// shown on its page).
+BookDocumentController* SearchedBook(ReaderController* controller) {
+    if (BookDocumentController* book = ShownTextPage(controller)) return book;
+    DocumentController* document = controller ? controller->GetDocumentController() : nullptr;
+    auto* book = dynamic_cast<BookDocumentController*>(document);
+    if (!book || !book->Layout() || !book->CurrentLocation()) return nullptr;
+    return book->CurrentView() == BookDocumentController::kCoverView ? book : nullptr;
+}
+
 }  // namespace
 
 // ControllerDialogState.
@@ -83,7 +93,7 @@ bool ControllerDialogState::GoToPage(int32_t page) {
 bool ControllerDialogState::Search(const String& text, bool wholeWord, bool matchCase,
                                    FindDirection& direction, int64_t& start, int64_t& end,
                                    int64_t& hit) {
-    BookDocumentController* book = ShownTextPage(controller_);
+    BookDocumentController* book = SearchedBook(controller_);
     Resource* document = book ? book->Document() : nullptr;
     std::unique_ptr<Searcher> searcher(document ? document->CreateSearcher() : nullptr);
     if (!searcher || start < 0 || start > UINT32_MAX || end > UINT32_MAX) return false;
@@ -107,7 +117,7 @@ bool ControllerDialogState::GoToPosition(int64_t position) {
 }
 
 bool ControllerDialogState::ShowFound(int64_t start, int64_t end) {
-    BookDocumentController* book = ShownTextPage(controller_);
+    BookDocumentController* book = SearchedBook(controller_);
     return book && start >= 0 && start < end && end <= UINT32_MAX &&
            book->ShowFoundText(static_cast<uint32_t>(start), static_cast<uint32_t>(end));
 }
@@ -146,7 +156,7 @@ void FindDialog::OnInit() {
     ShowOptions(optionsShown_);
     InputPanel::Show(true);
     int64_t start = state_->PageStart();
-    position_ = start < 0 ? 0 : start + 1;
+    if (start < 0 || start != shownStart_) position_ = start < 0 ? 0 : start + 1;
     // The direction chosen last time stays.
     SetDirection(direction_);
     UpdateFindButton();
@@ -232,7 +242,7 @@ bool FindDialog::OnOk() {
         SetDirection(direction);
         bool movedForward = direction == FindDirection::kFirst || direction == FindDirection::kNext;
         position_ = movedForward ? start : end;
-        state_->ShowFound(hit, hit + text.Length());
+        shownStart_ = state_->ShowFound(hit, hit + text.Length()) ? state_->PageStart() : -1;
     } else {
         MessageBoxRes(window_, kResultsString, kNotFoundString, MB_ICONINFORMATION);
         if (direction == FindDirection::kPrevious)

@@ -114,6 +114,9 @@ private:
     HFONT regular_ = nullptr;
     int64_t position_ = 0;
     FindDirection direction_ = FindDirection::kNext;
+    // The start of the page the last match was shown on (-1 none): while it still shows, the
+    // next search goes on from that match, which need not begin the page.
+    int64_t shownStart_ = -1;
 };
 
 class GoToPageDialog : public DialogPage {

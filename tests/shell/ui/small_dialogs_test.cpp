@@ -260,6 +260,25 @@ TEST_F(FindTest, ForwardSearchesRunFromThePositionToTheEnd) {
     EXPECT_EQ(find->Window(), nullptr);  // closed after the search
 }
 
+// The page shown for a match need not begin with it: while that page still shows, the next
+// search goes on from the match rather than finding it again; once the reader has moved, it
+// starts at the page shown.
+TEST_F(FindTest, TheNextSearchGoesOnFromTheMatchWhileItsPageShows) {
+    Type(d, 1069, u"whale");
+    Find();
+    ASSERT_EQ(state.positions, (std::vector<int64_t>{150}));
+    ASSERT_TRUE(find->Run(owner, nullptr, false));
+    d = find->Window();
+    EXPECT_EQ(find->SearchPosition(), 200);
+    Find();
+    ASSERT_EQ(state.searches.size(), 2u);
+    EXPECT_EQ(state.searches[1].start, 200);
+
+    state.pageStart = 500;  // paged on
+    ASSERT_TRUE(find->Run(owner, nullptr, false));
+    EXPECT_EQ(find->SearchPosition(), 501);
+}
+
 TEST_F(FindTest, BackwardSearchesRunFromTheStartAndAHitTurnsLastIntoPrevious) {
     Type(d, 1069, u"whale");
     SetDirection(3);

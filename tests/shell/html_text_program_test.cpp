@@ -1,0 +1,278 @@
+// Real-world HTML as a reader meets it, through the program on a headless device: bare angle
+// brackets in text, soft hyphens, web addresses and identifiers in narrow lines, a long head
+// before the body, the colours of cell borders and of BODY, and the arrows of a scrollable
+// table after taps. Fixtures are written here; the pages are read back as text or pictures.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "shell/program_runs.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+const std::vector<std::string> kBoxFonts = {"FOLIVANT_FONTS=box"};
+
+// Opens the HTML file and writes the text of its first `pages` pages (PageDown between them);
+// the page texts, in order.
+std::vector<std::vector<std::string>> Pages(const std::string& html, int pages,
+                                            const std::vector<std::string>& env = {}) {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/page.htm", html);
+    const std::string o = device.outside() + "/";
+    std::string steps = "idle\n";
+    for (int i = 0; i < pages; ++i)
+        steps += "pagetext " + o + "p" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
+    const ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\page.htm"}, steps + "quit\n", env);
+    EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    std::vector<std::vector<std::string>> out;
+    for (int i = 0; i < pages; ++i) out.push_back(ReadLines(o + "p" + std::to_string(i) + ".txt"));
+    return out;
+}
+
+// The first screen of the HTML file.
+Picture Shot(const std::string& html, const std::vector<std::string>& env = kBoxFonts) {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/page.htm", html);
+    const std::string o = device.outside() + "/";
+    const ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\page.htm"},
+                                       "idle\nscreenshot " + o + "shot.png\nquit\n", env);
+    EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    return ReadPicture(o + "shot.png");
+}
+
+std::string Words(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& l : lines) all += (all.empty() ? "" : " ") + l;
+    return all;
+}
+
+// Colours as the screen gives them back (near: within the screen's colour depth).
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb& o) const {
+        return std::abs(r - o.r) <= 8 && std::abs(g - o.g) <= 8 && std::abs(b - o.b) <= 8;
+    }
+};
+Rgb ColourAt(const Picture& p, int x, int y) {
+    const uint32_t v = p.At(x, y);
+    return Rgb{static_cast<int>(v & 0xFF), static_cast<int>(v >> 8 & 0xFF),
+               static_cast<int>(v >> 16 & 0xFF)};
+}
+
+// "zpipe < foo.txt > foo.txt.z" lost everything from '<' to '>'.
+TEST(ProgramHtmlText, BareAngleBracketsAreShownAsWritten) {
+    const auto pages = Pages(
+        "<html><body><p>a &lt; b</p><p>zpipe < in > out</p><p>if x <= y</p>"
+        "<p>c<3 and d>4</p><p>the end <</p></body></html>",
+        1);
+    ASSERT_FALSE(pages[0].empty());
+    const std::string text = Words(pages[0]);
+    EXPECT_NE(text.find("a < b"), std::string::npos) << text;
+    EXPECT_NE(text.find("zpipe < in > out"), std::string::npos) << text;
+    EXPECT_NE(text.find("if x <= y"), std::string::npos) << text;
+    EXPECT_NE(text.find("c<3 and d>4"), std::string::npos) << text;
+    EXPECT_NE(text.find("the end <"), std::string::npos) << text;
+}
+
+// A style sheet and scripts longer than the first page search once left page 1 with the title
+// alone.
+TEST(ProgramHtmlText, ALongHeadLeavesTheBodyOnPageOne) {
+    std::string head = "<html><head><title>Long head</title><style>\n";
+    for (int i = 0; i < 70; ++i) head += ".c" + std::to_string(i) + " { color: red; margin: 0 }\n";
+    head += "</style><script>\n";
+    for (int i = 0; i < 40; ++i) head += "var v" + std::to_string(i) + " = 1;\n";
+    head += "</script></head>";
+    const auto pages = Pages(head + "<body><h1>Chapter One</h1><p>The body starts here.</p>"
+                                    "</body></html>",
+                             1);
+    ASSERT_FALSE(pages[0].empty());
+    EXPECT_EQ(pages[0][0], "Chapter One");
+    EXPECT_NE(Words(pages[0]).find("The body starts here."), std::string::npos);
+}
+
+// Soft hyphens are invisible where the line does not break at them: the page looks as the
+// same text written without them.
+TEST(ProgramHtmlText, SoftHyphensAreInvisibleWhereTheLineGoesOn) {
+    const std::string with =
+        "<html><body><p>A hyph&shy;en&shy;ation test of soft&shy;hyphens.</p></body></html>";
+    const std::string without =
+        "<html><body><p>A hyphenation test of softhyphens.</p></body></html>";
+    const Picture a = Shot(with), b = Shot(without);
+    ASSERT_GT(a.width, 0);
+    ASSERT_EQ(a.width, b.width);
+    ASSERT_EQ(a.height, b.height);
+    EXPECT_TRUE(a.pixels == b.pixels);
+}
+
+// Where the line breaks at a soft hyphen, one hyphen ends it: the page looks as the text broken
+// there by hand.
+TEST(ProgramHtmlText, ALineBrokenAtASoftHyphenEndsWithOneHyphen) {
+    std::string soft = "<html><body><p>";
+    for (int i = 0; i < 4; ++i) soft += "supercali&shy;fragilistic&shy;expialidocious ";
+    soft += "</p></body></html>";
+    const auto pages = Pages(soft, 1, kBoxFonts);
+    ASSERT_GE(pages[0].size(), 3u);
+    // Every line break inside a word falls at one of its soft hyphens.
+    for (const std::string& line : pages[0]) {
+        const std::string last = line.substr(line.rfind(' ') + 1);
+        const bool whole = last == "supercalifragilisticexpialidocious";
+        EXPECT_TRUE(whole || last == "supercali" || last == "supercalifragilistic" ||
+                    last == "fragilistic" || last == "expialidocious")
+            << line;
+    }
+    // Drawn: each line broken inside a word ends with one hyphen, as the same lines written by
+    // hand with "-" and a line break look.
+    std::string byHand = "<html><body><p>";
+    for (size_t i = 0; i < pages[0].size(); ++i) {
+        const std::string& line = pages[0][i];
+        const std::string end = "expialidocious";
+        const bool inWord = line.size() < end.size() ||
+                            line.compare(line.size() - end.size(), end.size(), end) != 0;
+        byHand += line + (inWord && i + 1 < pages[0].size() ? "-<br>" : "<br>");
+    }
+    byHand += "</p></body></html>";
+    const Picture a = Shot(soft), b = Shot(byHand);
+    ASSERT_GT(a.width, 0);
+    ASSERT_EQ(a.width, b.width);
+    EXPECT_TRUE(a.pixels == b.pixels);
+}
+
+// Addresses and identifiers in a narrow column break only after '/', '.' or '-', never with a
+// hyphen put into them, and a broken word keeps two characters on each side.
+TEST(ProgramHtmlText, AddressesAndIdentifiersBreakOnlyAfterSlashesDotsAndHyphens) {
+    const std::vector<std::string> words = {
+        "See",   "http://www.apache.org/licenses/LICENSE-2.0", "and",
+        "buffer.kMaxLength", "or", "serializer.writeHeader()", "in",
+        "/usr/share/doc/zlib/README", "from", "someone@example.com"};
+    std::string body;
+    for (int i = 0; i < 3; ++i)
+        for (const std::string& w : words) body += w + " ";
+    const auto pages = Pages("<html><body><p>" + body + "</p></body></html>", 2, kBoxFonts);
+    std::vector<std::string> lines = pages[0];
+    lines.insert(lines.end(), pages[1].begin(), pages[1].end());
+    ASSERT_GT(lines.size(), 6u);
+    // Walk the words: a line that ends inside a word ends after '/', '.' or '-'.
+    size_t broken = 0;
+    std::string pending;
+    size_t w = 0;
+    for (const std::string& line : lines) {
+        std::string rest = line;
+        while (!rest.empty()) {
+            const size_t space = rest.find(' ');
+            std::string piece = rest.substr(0, space);
+            rest = space == std::string::npos ? "" : rest.substr(space + 1);
+            pending += piece;
+            const std::string& word = words[w % words.size()];
+            if (pending == word) {
+                pending.clear();
+                ++w;
+                continue;
+            }
+            ASSERT_EQ(word.compare(0, pending.size(), pending), 0)
+                << "line \"" << line << "\" does not go on with \"" << word << "\"";
+            ASSERT_TRUE(rest.empty()) << line;
+            const char end = pending.back();
+            EXPECT_TRUE(end == '/' || end == '.' || end == '-') << line;
+            EXPECT_GE(word.size() - pending.size(), 2u) << line;
+            ++broken;
+        }
+    }
+    EXPECT_GT(broken, 0u) << "the column is to break an address";
+}
+
+// BODY's BGCOLOR fills the page; a cell's border takes its BORDERCOLOR, else its table's.
+TEST(ProgramHtmlText, BodyAndBorderColoursAreDrawn) {
+    auto page = [](const std::string& body, const std::string& tableColour,
+                   const std::string& cellColour) {
+        return "<html><body " + body + "><p>Colours</p><table border=\"2\" " + tableColour +
+               "><tr><td " + cellColour + ">alpha</td><td>beta</td></tr></table><p>After</p>"
+               "</body></html>";
+    };
+    const Picture plain = Shot(page("", "", ""));
+    const Picture coloured =
+        Shot(page("bgcolor=\"#ffe0e0\"", "bordercolor=\"#0000ff\"", "bordercolor=\"#00ff00\""));
+    ASSERT_GT(plain.width, 0);
+    ASSERT_EQ(plain.width, coloured.width);
+    // The page under the text, below the title bar, is BODY's colour.
+    EXPECT_TRUE((ColourAt(coloured, 4, 200) == Rgb{255, 224, 224}));
+    EXPECT_TRUE((ColourAt(plain, 4, 200) == Rgb{255, 255, 255}));
+    // Where the two pages differ on the white page, the coloured one shows BODY's colour or a
+    // border colour, and both border colours are there.
+    int green = 0, blue = 0, other = 0;
+    for (int y = 30; y < 280; ++y)
+        for (int x = 0; x < plain.width; ++x) {
+            if (plain.At(x, y) == coloured.At(x, y)) continue;
+            const Rgb c = ColourAt(coloured, x, y);
+            if (c == Rgb{0, 255, 0})
+                ++green;
+            else if (c == Rgb{0, 0, 255})
+                ++blue;
+            else if (!(c == Rgb{255, 224, 224}))
+                ++other;
+        }
+    EXPECT_GT(green, 0);
+    EXPECT_GT(blue, 0);
+    EXPECT_EQ(other, 0);
+}
+
+// The arrow column of a table wider than the page stays as it was drawn when its arrow is
+// tapped: the tapped arrow once stayed the current mark, drawn inverted, and the column turned
+// black.
+TEST(ProgramTables, ATappedArrowLeavesItsColumnDrawn) {
+    std::string rows;
+    for (int r = 0; r < 6; ++r) {
+        rows += "<tr>";
+        for (int c = 0; c < 8; ++c) rows += "<td>cell" + std::to_string(r) + std::to_string(c) + "word</td>";
+        rows += "</tr>";
+    }
+    const std::string html =
+        "<html><body><p>Before the table.</p><table border=\"1\">" + rows +
+        "</table><p>After the table.</p></body></html>";
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/page.htm", html);
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\page.htm"},
+                       "idle\nscreenshot " + o + "first.png\nquit\n", kBoxFonts)
+                  .status,
+              0);
+    const Picture first = ReadPicture(o + "first.png");
+    ASSERT_GT(first.width, 0);
+    // The right arrow: the first pixel off the page's white in the last columns.
+    const Rgb white{255, 255, 255};
+    int ax = -1, ay = -1;
+    for (int x = first.width - 2; x > first.width - 16 && ax < 0; --x)
+        for (int y = 40; y < 260 && ax < 0; ++y)
+            if (!(ColourAt(first, x, y) == white)) {
+                ax = x;
+                ay = y + 2;
+            }
+    ASSERT_GE(ax, 0) << "no arrow at the right";
+    const std::string steps = "idle\nscreenshot " + o + "before.png\ntap " + std::to_string(ax - 3) +
+                              " " + std::to_string(ay) + "\nidle\nscreenshot " + o + "once.png\ntap " +
+                              std::to_string(ax - 3) + " " + std::to_string(ay) + "\nidle\nscreenshot " +
+                              o + "twice.png\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\page.htm"}, steps, kBoxFonts).status, 0);
+    const Picture before = ReadPicture(o + "before.png"), once = ReadPicture(o + "once.png"),
+                  twice = ReadPicture(o + "twice.png");
+    ASSERT_EQ(before.width, once.width);
+    ASSERT_EQ(before.width, twice.width);
+    // The table moved (the first column's text is no longer where it was) ...
+    EXPECT_FALSE(before.pixels == once.pixels);
+    // ... and the right arrow column looks as before, after one tap and after two.
+    for (const Picture* after : {&once, &twice})
+        for (int y = 30; y < 280; ++y)
+            for (int x = ax - 4; x < before.width; ++x)
+                ASSERT_EQ(before.At(x, y), after->At(x, y)) << x << "," << y;
+}
+
+}  // namespace
+}  // namespace fvt::test
