@@ -228,6 +228,12 @@ bool BlockContents::GetRange(uint32_t& start, uint32_t& end) const {
     return GetStart(start);
 }
 
+uint64_t BlockContents::MovedItems() const {
+    uint64_t n = index_.Moved();
+    const_cast<BlockContents*>(this)->ForEachArray([&](uint32_t, auto& a) { n += a.Moved(); });
+    return n;
+}
+
 bool BlockContents::CheckInvariants() const {
     int32_t counts[kItemKindCount] = {};
     for (int32_t i = 0; i < index_.Count(); ++i) {
