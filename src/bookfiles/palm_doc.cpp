@@ -37,7 +37,19 @@ bool Decompress(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
                 break;
             }
             const std::uint8_t* from = o - distance;
-            if (distance >= length) {
+            if (distance >= 8 && oEnd - o >= 10) {
+                // Ten bytes at most: eight at once (they cannot overlap), then the last two,
+                // which may repeat bytes just written, as a byte-by-byte copy would.
+                std::uint64_t head;
+                std::memcpy(&head, from, 8);
+                std::memcpy(o, &head, 8);
+                if (length > 8) {
+                    std::uint16_t tail;
+                    std::memcpy(&tail, from + 8, 2);
+                    std::memcpy(o + 8, &tail, 2);
+                }
+                o += length;
+            } else if (distance >= length) {
                 std::memcpy(o, from, length);
                 o += length;
             } else {
@@ -51,7 +63,11 @@ bool Decompress(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
                 ok = false;
                 break;
             }
-            std::memcpy(o, in, c);
+            if (inEnd - in >= 8 && oEnd - o >= 8) {
+                std::memcpy(o, in, 8);  // a fixed size; the bytes past c are written over next
+            } else {
+                std::memcpy(o, in, c);
+            }
             o += c;
             in += c;
         } else {
