@@ -53,6 +53,49 @@ TEST(PalmDoc, OverlappingBackReferenceRepeatsBytes) {
     EXPECT_EQ(std::string(out.begin(), out.end()), "abababab");
 }
 
+TEST(PalmDoc, BackReferencesOfEveryDistanceAndLengthCopyAsByteByByte) {
+    // Ten literal bytes, then one back-reference: every distance that reaches into them and every
+    // length, with the output exactly as large as needed and with room to spare.
+    for (std::size_t distance = 1; distance <= 10; ++distance) {
+        for (std::size_t length = 3; length <= 10; ++length) {
+            Bytes in = {8, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 2, 'i', 'j'};
+            std::uint32_t v = 0x8000 | static_cast<std::uint32_t>(distance << 3) |
+                              static_cast<std::uint32_t>(length - 3);
+            in.push_back(static_cast<std::uint8_t>(v >> 8));
+            in.push_back(static_cast<std::uint8_t>(v));
+            Bytes expected(in.begin() + 1, in.begin() + 9);
+            expected.push_back('i');
+            expected.push_back('j');
+            for (std::size_t k = 0; k < length; ++k)
+                expected.push_back(expected[expected.size() - distance]);
+            for (std::size_t spare : {std::size_t{0}, std::size_t{16}}) {
+                SCOPED_TRACE(testing::Message() << distance << " " << length << " " << spare);
+                bool ok = false;
+                EXPECT_EQ(Decompress(in, expected.size() + spare, &ok), expected);
+                EXPECT_TRUE(ok);
+            }
+        }
+    }
+}
+
+TEST(PalmDoc, LiteralRunsNearTheEndsKeepTheirLength) {
+    // Runs of 1 to 8 bytes as the input's last bytes and filling the output exactly.
+    for (std::uint8_t n = 1; n <= 8; ++n) {
+        Bytes in = {'x', n};
+        for (std::uint8_t k = 0; k < n; ++k) in.push_back(static_cast<std::uint8_t>('A' + k));
+        Bytes expected = {'x'};
+        expected.insert(expected.end(), in.begin() + 2, in.end());
+        bool ok = false;
+        EXPECT_EQ(Decompress(in, expected.size(), &ok), expected);
+        EXPECT_TRUE(ok);
+        Bytes longer = in;
+        longer.push_back('z');
+        expected.push_back('z');
+        EXPECT_EQ(Decompress(longer, 64, &ok), expected);
+        EXPECT_TRUE(ok);
+    }
+}
+
 TEST(PalmDoc, SpacePairsDecode) {
     Bytes in = {'x', 'A' ^ 0x80};  // 0xC1 is a space and an 'A'
     bool ok = false;

@@ -346,8 +346,7 @@ TEST_F(HtmlFileTables, LogAsItemsAreLoggedWhenTheirPageIsDrawn) {
 
 // Items the block contents moved per line laid out, over every page of the document: a count,
 // not a time, of what inserting line records into the middle of a block costs.
-double MovesPerLine(HtmlFileTables* test, const std::vector<PageItems>& pages, uint64_t before) {
-    (void)test;
+double MovesPerLine(const std::vector<PageItems>& pages, uint64_t before) {
     size_t lines = 0;
     for (const PageItems& page : pages) lines += page.lines.size();
     return lines ? static_cast<double>(GapArrayMoves() - before) / static_cast<double>(lines) : 1e9;
@@ -376,7 +375,7 @@ TEST_F(HtmlFileTables, ATallCellCostsTheSamePerLineWhateverItsHeight) {
         bool after = false;
         for (const PageItems& page : pages) after = after || HasLine(page, "after");
         EXPECT_TRUE(after);
-        perLine[k] = MovesPerLine(this, pages, before);
+        perLine[k] = MovesPerLine(pages, before);
         Close();
     }
     // Moving every later item for each line made this grow with the cell's height.
@@ -401,7 +400,7 @@ TEST_F(HtmlFileTables, DeepNestingIsCutByTheLimitsNotByTime) {
         EXPECT_GE(pages[0].tables, 1);
         EXPECT_LE(pages[0].tables, 5);
         EXPECT_TRUE(HasLine(pages[0], "deep text here"));
-        perLine[k] = MovesPerLine(this, pages, before);
+        perLine[k] = MovesPerLine(pages, before);
         Close();
     }
     EXPECT_LT(perLine[1], 2 * perLine[0] + 2);
