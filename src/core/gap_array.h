@@ -257,7 +257,8 @@ public:
         int32_t count = Count();
         if (index < 0 || index >= count || n <= 0) return;
         if (n > count - index) n = count - index;
-        for (int32_t k = 0; k < n; ++k) Release(*order_.Get(index + k));
+        // Last first: the items appended last give their slots back to the pool's end.
+        for (int32_t k = n - 1; k >= 0; --k) Release(*order_.Get(index + k));
         order_.Remove(index, n);
     }
     void Clear() {
@@ -266,9 +267,10 @@ public:
         order_.Clear();
     }
     void FreeBlocks() { Clear(); }
-    // Packs the items in order (their addresses change) and frees the storage past the count.
+    // Frees the storage past the count; when more slots are free than used, packs the items in
+    // order first (their addresses change).
     void FreeUnusedBlocks() {
-        if (free_.Count() > 0) {
+        if (free_.Count() > Count()) {
             SegArray<T, Shift> packed;
             GapArray<uint32_t> order;
             bool ok = packed.Reserve(Count()) && order.Reserve(Count());
@@ -320,8 +322,13 @@ private:
         slot = static_cast<uint32_t>(i);
         return true;
     }
-    // The item is reset (what it holds released) and its slot kept for the next item.
+    // The item is reset (what it holds released) and its slot kept for the next item; the
+    // pool's last slot is given back to the pool.
     void Release(uint32_t slot) {
+        if (static_cast<int32_t>(slot) == pool_.Count() - 1) {
+            pool_.Remove(static_cast<int32_t>(slot), 1);
+            return;
+        }
         if (T* item = pool_.Get(static_cast<int32_t>(slot))) *item = T();
         free_.Append(slot);  // when even this fails the slot waits for the next Clear
     }

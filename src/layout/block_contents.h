@@ -254,9 +254,9 @@ struct BlockCursor {
     int32_t counts[kItemKindCount] = {};
 
     void Init(BlockContents* contents, bool atStart);
-    bool AtEnd() const;
-    uint32_t Kind() const;  // kItemKindCount at the end
-    void Next();
+    inline bool AtEnd() const;
+    inline uint32_t Kind() const;  // kItemKindCount at the end
+    inline void Next();
     void Back();
     bool operator==(const BlockCursor& o) const { return block == o.block && position == o.position; }
 };
@@ -362,6 +362,23 @@ private:
 
     friend struct BlockArrays;
 };
+
+// Inline: every walk over a block's items steps with them.
+bool BlockCursor::AtEnd() const {
+    return !block || position >= block->Count();
+}
+
+uint32_t BlockCursor::Kind() const {
+    const BlockItem* item = block ? block->ItemAt(position) : nullptr;
+    return item ? item->kind : kItemKindCount;
+}
+
+void BlockCursor::Next() {
+    uint32_t kind = Kind();
+    if (kind >= kItemKindCount) return;
+    ++counts[kind];
+    ++position;
+}
 
 // Kind of each item type, and its array in a block.
 template <typename T>
