@@ -72,12 +72,19 @@ AnnotationFile* LibraryBook::OpenSideFile(bool existingOnly) {
     }
     std::string path = PathUtf8();
     if (path.empty()) return nullptr;
+    // While the catalogue walks its folders, their listing says which side files exist: a
+    // missing one is not asked for (the device would list the whole folder to say so).
+    FolderListing* listing = existingOnly && owner_ ? owner_->Listing() : nullptr;
+    if (listing) {
+        Text sidePath;
+        bool exists = false;
+        if (!SideFilePath(sidePath, &exists, listing) || !exists) return nullptr;
+    }
     auto* side = new AnnotationFile();
     int rc;
     if (existingOnly) {
-        // Reading only: a missing file stays missing and a damaged one stays where it is. While
-        // the catalogue walks its folders, their listing says which side files exist.
-        rc = side->OpenExisting(path, 1, owner_ ? owner_->Listing() : nullptr);
+        // Reading only: a missing file stays missing and a damaged one stays where it is.
+        rc = side->OpenExisting(path, 1, listing);
     } else {
         Text name;
         name.FromString(databaseName_);
