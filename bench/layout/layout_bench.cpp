@@ -1,6 +1,7 @@
 // Laying out one page: plain paragraphs, a 100-row table, and a page of short words at a tiny
 // font, 10,000 words against 1,000 in the same run (the ratio shows whether any step grows
-// faster than the words do). Measured without a graphics context: the layout's own box
+// faster than the words do); the same for an index page's tall table cell (8 times the entries)
+// and for tables nested in paragraphs (4 times as deep). Measured without a graphics context: the layout's own box
 // metrics stand in for the font, so the figures are the layout's work alone.
 #include <benchmark/benchmark.h>
 
@@ -128,6 +129,79 @@ void BM_WordsTenThousandAgainstOneThousand(benchmark::State& state) {
     state.counters["ratio"] = ratio;
 }
 BENCHMARK(BM_WordsTenThousandAgainstOneThousand)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// An index page's layout table: links beside a tall cell of entries.
+std::u16string TallCell(int entries) {
+    std::u16string s = u"<html><body><table width=\"100%\"><tr><td colspan=\"2\"><b>Index</b>"
+                       u"</td></tr><tr><td valign=\"top\">";
+    for (int i = 0; i < 20; ++i) s += u"<a href=\"#p\">pkg</a><br>";
+    s += u"</td><td valign=\"top\"><dl>";
+    for (int i = 0; i < entries; ++i)
+        s += u"<dt><a href=\"#m\"><code>get()</code></a></dt><dd>tells what the method returns "
+             u"and when it fails</dd>";
+    return s + u"</dl></td></tr></table><p>after</p></body></html>";
+}
+
+std::u16string Nested(int depth) {
+    std::u16string s = u"<html><body>";
+    for (int i = 0; i < depth; ++i) s += u"<p><table><tr><td>";
+    return s + u"deep text here</body></html>";
+}
+
+// The first pages of the document, laid out one after the other as paging does; the time of
+// the fastest of reps runs.
+double TimePages(const std::u16string& html, int pages, int reps, int32_t height = 320) {
+    double best = 1e9;
+    for (int i = 0; i < reps; ++i) {
+        Setup setup(html, 240, height, 12);
+        auto a = Clock::now();
+        PageRecord records[2];
+        bool more = true;
+        for (int p = 0; p < pages && more; ++p) {
+            PageSlot slot;
+            slot.record = &records[p % 2];
+            if (!setup.layout.LayoutIntoSlot(slot, records[(p + 1) % 2], more, false)) break;
+        }
+        double t = std::chrono::duration<double>(Clock::now() - a).count();
+        if (t < best) best = t;
+    }
+    return best;
+}
+
+// Two pages: the head row, then the tall row laid out from the items the first page read.
+// Cost in proportion to the entries gives a ratio near 8; moving every later item for each
+// line inserted gave one that grew with the entries.
+void BM_TallCellEightTimesTheEntries(benchmark::State& state) {
+    std::u16string small = TallCell(250);
+    std::u16string large = TallCell(2000);
+    double ratio = 0, ms = 0;
+    for (auto _ : state) {
+        double a = TimePages(small, 2, 3);
+        double b = TimePages(large, 2, 3);
+        ratio = b / a;
+        ms = b * 1000;
+    }
+    state.counters["ratio"] = ratio;
+    state.counters["large_ms"] = ms;
+}
+BENCHMARK(BM_TallCellEightTimesTheEntries)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The first page of tables nested in paragraphs, 4,000 levels against 1,000, on a page tall
+// enough for all of it: near 4 when the cost follows the page's content whatever its depth.
+void BM_NestingFourTimesAsDeep(benchmark::State& state) {
+    std::u16string small = Nested(1000);
+    std::u16string large = Nested(4000);
+    double ratio = 0, ms = 0;
+    for (auto _ : state) {
+        double a = TimePages(small, 1, 3, 1 << 24);
+        double b = TimePages(large, 1, 3, 1 << 24);
+        ratio = b / a;
+        ms = b * 1000;
+    }
+    state.counters["ratio"] = ratio;
+    state.counters["large_ms"] = ms;
+}
+BENCHMARK(BM_NestingFourTimesAsDeep)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
 #include "core/charset.h"
+#include "core/file.h"
 #include "platform/storage/files.h"
 
 namespace {
@@ -87,7 +88,7 @@ int OwnerOfFile(const std::string& path, const std::u16string& name) {
 }  // namespace
 
 bool AnnotationFile::PathForBook(const std::string& bookPath, std::string* out, bool* exists,
-                                 bool ownOnly) {
+                                 bool ownOnly, FolderListing* listing) {
     if (exists) *exists = false;
     std::size_t slash = bookPath.find_last_of("\\/");
     std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -103,7 +104,7 @@ bool AnnotationFile::PathForBook(const std::string& bookPath, std::string* out, 
     bool present[2] = {false, false};
     int owner[2] = {0, 0};
     for (int i = 0; i < count; ++i) {
-        present[i] = DatabaseFile::Exists(names[i].c_str());
+        present[i] = listing ? listing->ContainsUtf8(names[i]) : DatabaseFile::Exists(names[i].c_str());
         if (present[i]) owner[i] = OwnerOfFile(names[i], book);
     }
     int pick = -1;
@@ -127,10 +128,10 @@ bool AnnotationFile::Delete(const std::string& path) {
 
 int AnnotationFile::OpenOrCreate(const std::string& bookPath, const char* bookDatabaseName,
                                  std::size_t nameLength, int readOnly, int create, int,
-                                 bool ownOnly) {
+                                 bool ownOnly, FolderListing* listing) {
     std::string path;
     unsavedPath_.clear();
-    if (!PathForBook(bookPath, &path, nullptr, ownOnly)) return 11;
+    if (!PathForBook(bookPath, &path, nullptr, ownOnly, listing)) return 11;
     bookPath_ = bookPath;
     databaseName_.assign(bookDatabaseName ? bookDatabaseName : "",
                          bookDatabaseName ? std::min<std::size_t>(nameLength, 31) : 0);
@@ -139,8 +140,9 @@ int AnnotationFile::OpenOrCreate(const std::string& bookPath, const char* bookDa
     return Open(path.c_str(), readOnly, create);
 }
 
-int AnnotationFile::OpenExisting(const std::string& bookPath, int readOnly) {
-    return OpenOrCreate(bookPath, nullptr, 0, readOnly, 0, 0);
+int AnnotationFile::OpenExisting(const std::string& bookPath, int readOnly,
+                                 FolderListing* listing) {
+    return OpenOrCreate(bookPath, nullptr, 0, readOnly, 0, 0, false, listing);
 }
 
 int AnnotationFile::OpenInMemoryFor(const std::string& bookPath, const char* bookDatabaseName,

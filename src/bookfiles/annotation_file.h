@@ -14,6 +14,7 @@
 #include "core/ref_counted.h"
 
 class AnnotationFile;
+class FolderListing;
 
 class AnnotationFileOwner {
 public:
@@ -46,9 +47,10 @@ public:
     // to another book, "<folder>\<name with extension>.fvt". A file that names no book (made
     // before side files named their book) is taken unless `ownOnly`. False when no path can be
     // formed or both names are another book's; `exists` (may be null) tells whether the file
-    // is there.
+    // is there. With a listing, the two names are looked up there rather than on the device.
     static bool PathForBook(const std::string& bookPath, std::string* out,
-                            bool* exists = nullptr, bool ownOnly = false);
+                            bool* exists = nullptr, bool ownOnly = false,
+                            FolderListing* listing = nullptr);
     // Deletes the side file at `path`; false when that failed.
     static bool Delete(const std::string& path);
 
@@ -56,8 +58,8 @@ public:
     // (and sets a damaged one aside); the database name is the book's (at most 31 bytes).
     int OpenOrCreate(const std::string& bookPath, const char* bookDatabaseName,
                      std::size_t nameLength, int readOnly, int create, int writeDefaults,
-                     bool ownOnly = false);
-    int OpenExisting(const std::string& bookPath, int readOnly);
+                     bool ownOnly = false, FolderListing* listing = nullptr);
+    int OpenExisting(const std::string& bookPath, int readOnly, FolderListing* listing = nullptr);
     // For a book whose side file cannot be opened for writing (a read-only folder or device, a
     // folder or an unreadable file at its name): a copy in memory of the side file on disk (a
     // new one when there is none or it cannot be read) that keeps the reader's notes for the

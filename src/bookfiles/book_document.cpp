@@ -265,6 +265,29 @@ bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
         std::min<std::uint64_t>(std::uint64_t(pageStart) + kPageSize, header_.textLength);
     std::uint64_t byteStart = std::uint64_t(pageStart) * unitSize_;
     std::uint64_t byteEnd = std::uint64_t(pageEnd) * unitSize_;
+    if (unitSize_ == 1 && textCodePage_ != BookText::kCodePageUtf8 &&
+        textCodePage_ != BookText::kCodePageUtf16) {
+        // One byte, one character: decoded straight from the records, no gathered copy.
+        page->text.resize(kPageUnits);
+        page->positions.clear();
+        std::size_t units = 0;
+        for (std::uint64_t at = byteStart; at < byteEnd;) {
+            std::uint32_t k = static_cast<std::uint32_t>(at / kRecordBytes) + 1;
+            std::uint32_t inRecord = static_cast<std::uint32_t>(at % kRecordBytes);
+            std::uint32_t length = 0;
+            const std::uint8_t* text = TextRecord(k, &length);
+            if (inRecord >= length) break;
+            std::uint32_t take =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(length - inRecord, byteEnd - at));
+            units += BookText::Decode(textCodePage_, text + inRecord, take,
+                                      page->text.data() + units, kPageUnits - units, nullptr);
+            at += take;
+        }
+        page->start = pageStart;
+        page->spanLength = pageEnd - pageStart;
+        page->length = static_cast<std::uint32_t>(units);
+        return units > 0;
+    }
     std::vector<std::uint8_t> bytes;
     bytes.reserve(static_cast<std::size_t>(byteEnd - byteStart) + 4);
     for (std::uint64_t at = byteStart; at < byteEnd;) {

@@ -12,15 +12,6 @@ namespace {
 
 int g_systemCodePage = CodePages::kWindows1252;
 
-// Bytes 0x80-0x9F of Windows-1252; the five unassigned bytes map to themselves.
-// clang-format off
-const char16_t k1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-// clang-format on
 
 int Resolve(int codePage) {
     return codePage == CodePages::kSystem ? g_systemCodePage : codePage;
@@ -277,14 +268,10 @@ bool IsKnownCodePage(int codePage) {
     return true;
 }
 
-char16_t Cp1252::ToUnicode(uint8_t b) {
-    return (b & 0xE0) == 0x80 ? k1252High[b - 0x80] : static_cast<char16_t>(b);
-}
-
 int Cp1252::FromUnicode(char16_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
     for (int i = 0; i < 32; ++i)
-        if (k1252High[i] == c) return 0x80 + i;
+        if (Cp1252::kHigh[i] == c) return 0x80 + i;
     return -1;
 }
 

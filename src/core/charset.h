@@ -25,8 +25,20 @@ int MaxBytesPerChar(int codePage);
 bool IsKnownCodePage(int codePage);
 
 namespace Cp1252 {
-// The character of byte b (the five unassigned bytes map to themselves).
-char16_t ToUnicode(uint8_t b);
+// Bytes 0x80-0x9F; the five unassigned bytes map to themselves.
+// clang-format off
+inline constexpr char16_t kHigh[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+// clang-format on
+// The character of byte b (the five unassigned bytes map to themselves). Inline: text decoding
+// calls it for every byte.
+inline char16_t ToUnicode(uint8_t b) {
+    return (b & 0xE0) == 0x80 ? kHigh[b - 0x80] : static_cast<char16_t>(b);
+}
 // The byte of c, or -1 when 1252 has none.
 int FromUnicode(char16_t c);
 }  // namespace Cp1252

@@ -11,6 +11,7 @@
 #include "core/path.h"
 #include "core/platform_helpers.h"
 #include "platform/kernel/kernel_sync.h"
+#include "platform/kernel/wide.h"
 #include "platform/kernel/system_info.h"
 #include "platform/kernel/system_time.h"
 #include "platform/last_error.h"
@@ -475,4 +476,43 @@ bool LibraryScan::ScanFolder(Text& path, const TextList& excluded, const TextLis
         return false;
     }
     return true;
+}
+
+// ---- FolderListing ----------------------------------------------------------------------------
+
+namespace {
+
+std::u16string FoldedName(std::u16string_view name) {
+    std::u16string out(name);
+    for (char16_t& c : out) c = fvt::FoldCase(c);
+    return out;
+}
+
+}  // namespace
+
+bool FolderListing::Contains(std::u16string_view path) {
+    size_t slash = path.find_last_of(u"\\/");
+    if (slash == std::u16string_view::npos || slash + 1 >= path.size()) return false;
+    std::u16string folder = FoldedName(path.substr(0, slash));
+    auto it = folders_.find(folder);
+    if (it == folders_.end()) {
+        std::unordered_set<std::u16string> names;
+        std::u16string pattern(path.substr(0, slash));
+        pattern += u"\\*";
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    names.insert(FoldedName(data.cFileName));
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        it = folders_.emplace(std::move(folder), std::move(names)).first;
+    }
+    return it->second.count(FoldedName(path.substr(slash + 1))) != 0;
+}
+
+bool FolderListing::ContainsUtf8(std::string_view path) {
+    return Contains(fvt::Utf8ToWide(path));
 }

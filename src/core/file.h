@@ -3,6 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "core/containers.h"
 #include "core/string.h"
@@ -77,6 +81,22 @@ bool Ensure(const Text& path);
 // "\storage\eBooks", created when missing; true when it exists afterwards.
 bool Books(Text& out);
 }  // namespace Folders
+
+// The files of folders, each folder listed once. Telling that a file is missing costs the device
+// a listing of its folder (names match without case), so a walk that asks after many files of a
+// few folders asks this instead. It answers for each folder as it was when first asked about:
+// keep one only while nothing is added to or removed from those folders.
+class FolderListing {
+public:
+    // True when a file (not a folder) of that device path was in its folder.
+    bool Contains(std::u16string_view path);
+    bool ContainsUtf8(std::string_view path);
+    // Folders listed so far.
+    size_t FolderCount() const { return folders_.size(); }
+
+private:
+    std::unordered_map<std::u16string, std::unordered_set<std::u16string>> folders_;
+};
 
 // The folder for application data, with a trailing backslash.
 bool GetAppDataFolder(Text& out);

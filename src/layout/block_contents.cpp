@@ -189,6 +189,22 @@ bool BlockContents::SplitAt(const BlockCursor& cursor, BlockContents& first,
     start.Init(this, true);
     BlockCursor end;
     end.Init(this, false);
+    if (&first == this && &second != this) {
+        // The page keeps its items where they are: only the rest is copied, then dropped here.
+        BlockContents tail;
+        if (!tail.CopyRange(*this, cursor.position, Count(), cursor.counts, end.counts))
+            return false;
+        tail.end_ = end_;
+        tail.continuation_ = continuation_;
+        RemoveRange(cursor, end);
+        uint32_t tailStart = 0;
+        tail.GetStart(tailStart);
+        end_ = tailStart;
+        second.MoveFrom(tail);
+        Compact();
+        second.Compact();
+        return true;
+    }
     BlockContents head, tail;
     if (!head.CopyRange(*this, 0, cursor.position, start.counts, cursor.counts) ||
         !tail.CopyRange(*this, cursor.position, Count(), cursor.counts, end.counts))
@@ -228,6 +244,12 @@ bool BlockContents::GetRange(uint32_t& start, uint32_t& end) const {
     return GetStart(start);
 }
 
+uint64_t BlockContents::MovedItems() const {
+    uint64_t n = index_.Moved();
+    const_cast<BlockContents*>(this)->ForEachArray([&](uint32_t, auto& a) { n += a.Moved(); });
+    return n;
+}
+
 bool BlockContents::CheckInvariants() const {
     int32_t counts[kItemKindCount] = {};
     for (int32_t i = 0; i < index_.Count(); ++i) {
@@ -249,22 +271,6 @@ void BlockCursor::Init(BlockContents* contents, bool atStart) {
     if (atStart || !contents) return;
     position = contents->Count();
     for (uint32_t k = 0; k < kItemKindCount; ++k) counts[k] = contents->KindCount(k);
-}
-
-bool BlockCursor::AtEnd() const {
-    return !block || position >= block->Count();
-}
-
-uint32_t BlockCursor::Kind() const {
-    const BlockItem* item = block ? block->ItemAt(position) : nullptr;
-    return item ? item->kind : kItemKindCount;
-}
-
-void BlockCursor::Next() {
-    uint32_t kind = Kind();
-    if (kind >= kItemKindCount) return;
-    ++counts[kind];
-    ++position;
 }
 
 void BlockCursor::Back() {

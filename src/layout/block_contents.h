@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "core/gap_array.h"
 #include "core/geometry.h"
 #include "core/segmented_array.h"
 #include "core/string.h"
@@ -254,9 +255,9 @@ struct BlockCursor {
     int32_t counts[kItemKindCount] = {};
 
     void Init(BlockContents* contents, bool atStart);
-    bool AtEnd() const;
-    uint32_t Kind() const;  // kItemKindCount at the end
-    void Next();
+    inline bool AtEnd() const;
+    inline uint32_t Kind() const;  // kItemKindCount at the end
+    inline void Next();
     void Back();
     bool operator==(const BlockCursor& o) const { return block == o.block && position == o.position; }
 };
@@ -332,6 +333,9 @@ public:
 
     // Debug check: every kind array holds as many items as the index names.
     bool CheckInvariants() const;
+    // Items and index entries moved so far to make room or close a gap (none are moved one by
+    // one behind an insertion): what changes cost, whatever the machine.
+    uint64_t MovedItems() const;
 
 private:
     template <typename F>
@@ -343,22 +347,39 @@ private:
     bool CopyRange(const BlockContents& from, int32_t start, int32_t end, const int32_t* counts,
                    const int32_t* endCounts);
 
-    SegArray<BlockItem, 5> index_;
-    SegArray<BoxRecord, 3> boxes_;
-    SegArray<BoxAttribute, 4> attributes_;
-    SegArray<FlowMark, 4> marks_;
-    SegArray<LineRecord, 3> lines_;
-    SegArray<TableRecord, 1> tables_;
-    SegArray<RowRecord, 3> rows_;
-    SegArray<CellRecord, 4> cells_;
-    SegArray<TextRun, 4> runs_;
-    SegArray<PositionRecord, 4> styles_;
-    SegArray<InlineBox, 4> objects_;
+    GapArray<BlockItem> index_;
+    PooledArray<BoxRecord, 3> boxes_;
+    PooledArray<BoxAttribute, 4> attributes_;
+    PooledArray<FlowMark, 4> marks_;
+    PooledArray<LineRecord, 3> lines_;
+    PooledArray<TableRecord, 1> tables_;
+    PooledArray<RowRecord, 3> rows_;
+    PooledArray<CellRecord, 4> cells_;
+    PooledArray<TextRun, 4> runs_;
+    PooledArray<PositionRecord, 4> styles_;
+    PooledArray<InlineBox, 4> objects_;
     uint32_t end_ = 0;
     uint32_t continuation_ = 0;
 
     friend struct BlockArrays;
 };
+
+// Inline: every walk over a block's items steps with them.
+bool BlockCursor::AtEnd() const {
+    return !block || position >= block->Count();
+}
+
+uint32_t BlockCursor::Kind() const {
+    const BlockItem* item = block ? block->ItemAt(position) : nullptr;
+    return item ? item->kind : kItemKindCount;
+}
+
+void BlockCursor::Next() {
+    uint32_t kind = Kind();
+    if (kind >= kItemKindCount) return;
+    ++counts[kind];
+    ++position;
+}
 
 // Kind of each item type, and its array in a block.
 template <typename T>

@@ -65,20 +65,29 @@ int32_t LayoutFonts::HyphenWidth() {
     return s.width;
 }
 
-int32_t LayoutFonts::Ascent() {
-    if (gc_) {
-        int32_t a = gc_->FontAscent();
-        if (a > 0) return a;
+void LayoutFonts::Metrics() {
+    // Every style change asks for them: the context is asked once per font, as for the space.
+    if (metricsFor_ == static_cast<int64_t>(key_)) return;
+    int32_t a = gc_ ? gc_->FontAscent() : 0;
+    if (a > 0) {
+        ascent_ = a;
+        descent_ = gc_->FontDescent();
+    } else {
+        ascent_ = em_ - em_ / 4;
+        descent_ = em_ / 4;
+        if (gc_) return;  // the context may answer once it draws: not kept
     }
-    return em_ - em_ / 4;
+    metricsFor_ = key_;
+}
+
+int32_t LayoutFonts::Ascent() {
+    Metrics();
+    return ascent_;
 }
 
 int32_t LayoutFonts::Descent() {
-    if (gc_) {
-        int32_t a = gc_->FontAscent();
-        if (a > 0) return gc_->FontDescent();
-    }
-    return em_ / 4;
+    Metrics();
+    return descent_;
 }
 
 bool LayoutFonts::Begin() {

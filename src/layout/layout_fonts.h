@@ -46,7 +46,9 @@ public:
 private:
     bool MeasureShown(const char16_t* text, int32_t length, Size& out);
     uint8_t defaultFace_ = 1;
-    void InvalidateCache() { spaceFor_ = -1; }
+    void InvalidateCache() { spaceFor_ = metricsFor_ = -1; }
+    // Ascent and descent of the selected font, asked of the context once per font.
+    void Metrics();
     GraphicsContext* gc_ = nullptr;
     int32_t baseEm_ = 12;
     int32_t em_ = 12;
@@ -55,4 +57,7 @@ private:
     uint32_t key_ = 0;
     int64_t spaceFor_ = -1;
     int32_t space_ = 0;
+    int64_t metricsFor_ = -1;
+    int32_t ascent_ = 0;
+    int32_t descent_ = 0;
 };

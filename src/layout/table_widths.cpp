@@ -265,6 +265,40 @@ struct SpanPass {
 
 }  // namespace
 
+namespace {
+
+// The cells that end at each grid line l (1 to lines), in cell order: order[first[l]] up to
+// order[first[l + 1]]. One pass over the cells instead of one per line: a table of many rows
+// has as many cells, and a walk of every cell for every row grew with their product.
+bool CellsByEnd(const SegArray<TableCell, 4>& cells, int32_t lines, bool rows,
+                SegArray<int32_t, 6>& first, SegArray<int32_t, 6>& order) {
+    if (lines < 0 || !first.At(lines + 1)) return false;
+    for (int32_t l = 0; l <= lines + 1; ++l) *first.Get(l) = 0;
+    auto endOf = [&](const TableCell& c) {
+        return rows ? c.gridRow + static_cast<int32_t>(c.rowSpan)
+                    : c.gridColumn + static_cast<int32_t>(c.colSpan);
+    };
+    int32_t kept = 0;
+    for (int32_t i = 0; i < cells.Count(); ++i) {
+        int32_t end = endOf(*cells.Get(i));
+        if (end < 1 || end > lines) continue;
+        ++*first.Get(end);
+        ++kept;
+    }
+    for (int32_t l = 1; l <= lines; ++l) *first.Get(l) += *first.Get(l - 1);
+    *first.Get(lines + 1) = kept;
+    if (kept > 0 && !order.At(kept - 1)) return false;
+    // Filled back to front so that each line keeps its cells in order.
+    for (int32_t i = cells.Count() - 1; i >= 0; --i) {
+        int32_t end = endOf(*cells.Get(i));
+        if (end < 1 || end > lines) continue;
+        *order.Get(--*first.Get(end)) = i;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool TableWidths::ComputeColumnWidths(TableSizeArray& minimum, TableSizeArray& wanted,
                                       TableSizeArray& borders, int32_t base, int32_t available) {
     minimum.Clear();
@@ -282,13 +316,14 @@ bool TableWidths::ComputeColumnWidths(TableSizeArray& minimum, TableSizeArray& w
     int32_t room = available - SumWidths(borders);
     if (room < 0) room = 0;
     SpanPass pass{minimum, &wanted};
+    SegArray<int32_t, 6> first, order;
+    if (!CellsByEnd(cells_, columns_, false, first, order)) return false;
     // Every grid column gets an entry, also one in which no cell ends.
     for (int32_t col = 0; col < columns_; ++col) {
         int32_t lineMin = 0;
         uint32_t lineWant = kAuto;
-        for (int32_t i = 0; i < cells_.Count(); ++i) {
-            const TableCell& c = *cells_.Get(i);
-            if (c.gridColumn + static_cast<int32_t>(c.colSpan) != col + 1) continue;
+        for (int32_t k = *first.Get(col + 1); k < *first.Get(col + 2); ++k) {
+            const TableCell& c = *cells_.Get(*order.Get(k));
             int64_t padding = static_cast<int64_t>(c.paddingLeft) + c.paddingRight;
             bool isAuto = !Length::IsSet(c.width);
             int32_t resolved = Resolve(c.width, base, room);
@@ -359,12 +394,13 @@ bool TableWidths::ComputeRowHeights(TableSizeArray& minimum, TableSizeArray& bor
         if (c.borders[3] / 16 > static_cast<int32_t>(*b)) *b = static_cast<uint32_t>(c.borders[3] / 16);
     }
     SpanPass pass{minimum, nullptr};
+    SegArray<int32_t, 6> first, order;
+    if (!CellsByEnd(cells_, rows_, true, first, order)) return false;
     for (int32_t row = 0; row < rows_; ++row) {
         int32_t lineMin = 0;
         uint32_t lineWant = kAuto;
-        for (int32_t i = 0; i < cells_.Count(); ++i) {
-            const TableCell& c = *cells_.Get(i);
-            if (c.gridRow + static_cast<int32_t>(c.rowSpan) != row + 1) continue;
+        for (int32_t k = *first.Get(row + 1); k < *first.Get(row + 2); ++k) {
+            const TableCell& c = *cells_.Get(*order.Get(k));
             int64_t h = static_cast<int64_t>(c.contentHeight) + c.paddingTop + c.paddingBottom;
             // A percentage HEIGHT has nothing to refer to here and is left out.
             if (Length::IsSet(c.height) && Length::Unit(c.height) != Length::kPercent) {

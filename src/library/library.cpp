@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/configuration_store.h"
@@ -39,45 +37,6 @@ void RemoveBySwap(std::vector<T>& v, const T& item) {
 bool FlushConfiguration(ConfigurationStore* store) {
     return store->Flush() == 0;
 }
-
-std::u16string Folded(const char16_t* chars, size_t n) {
-    std::u16string out(chars, n);
-    for (char16_t& c : out) c = CharProps::ToLower(c);
-    return out;
-}
-
-// The names of folders, each listed once. Telling that a file is missing costs the device a
-// listing of its folder; a merge asks that for nearly every book's side file, so it lists each
-// folder once instead.
-class FolderNames {
-public:
-    bool Contains(const Text& path) {
-        std::u16string w = Wide(path);
-        size_t slash = w.find_last_of(u'\\');
-        if (slash == std::u16string::npos) return false;
-        std::u16string folder = Folded(w.data(), slash);
-        auto it = folders_.find(folder);
-        if (it == folders_.end()) it = folders_.emplace(folder, List(w.substr(0, slash))).first;
-        return it->second.count(Folded(w.data() + slash + 1, w.size() - slash - 1)) != 0;
-    }
-
-private:
-    static std::unordered_set<std::u16string> List(const std::u16string& folder) {
-        std::unordered_set<std::u16string> names;
-        std::u16string pattern = folder + u"\\*";
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW(pattern.c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return names;
-        do {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                names.insert(Folded(data.cFileName, std::char_traits<char16_t>::length(data.cFileName)));
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-        return names;
-    }
-
-    std::unordered_map<std::u16string, std::unordered_set<std::u16string>> folders_;
-};
 
 }  // namespace
 
@@ -245,6 +204,15 @@ void Library::RefreshSideFileInfo() {
 }
 
 bool Library::Refresh() {
+    // Nothing made or removed during a refresh: one listing per folder serves all its books.
+    FolderListing listing;
+    FolderListing* outer = listing_;
+    if (!outer) listing_ = &listing;
+    struct Restore {
+        FolderListing*& slot;
+        FolderListing* value;
+        ~Restore() { slot = value; }
+    } restore{listing_, outer};
     EnsureLocations();
     MergeCache();
     const AppPaths* paths = Paths();
@@ -575,7 +543,6 @@ void Library::MergeCache() {
     LibraryCache cache;
     if (cache.OpenDefault(*paths) != 0) return;
     bool trust = configuration_ && configuration_->TrustsCache();
-    FolderNames names;
     for (uint32_t i = 0; i < cache.GetBookCount(); ++i) {
         std::unique_ptr<LibraryBook> cached = cache.ReadBook(i, this);
         if (!cached) continue;
@@ -591,7 +558,8 @@ void Library::MergeCache() {
         }
         if (cached->IsPresent()) {
             Text side;
-            if (cached->SideFilePath(side, nullptr) && names.Contains(side) &&
+            bool exists = false;
+            if (cached->SideFilePath(side, &exists, listing_) && exists &&
                 FileTimeUnixSeconds(side) != cached->GetSideFileTime()) {
                 cached->SetOwner(this);
                 cached->LoadSideFileInfo();

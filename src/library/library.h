@@ -22,6 +22,7 @@
 #include "library/library_book.h"
 #include "library/paths/storage.h"
 
+class FolderListing;
 class AnnotationFile;
 class AppPaths;
 class ConfigurationStore;
@@ -86,6 +87,10 @@ public:
     // Builds the locations when there are none, merges the cache once, scans every location not
     // yet scanned. True.
     bool Refresh();
+    // While a refresh runs: the listing of the folders it has looked into, which tells the
+    // entries' side files apart from missing ones without asking the device per file. Null
+    // otherwise.
+    FolderListing* Listing() const { return listing_; }
     // Every location scanned again. True.
     bool Rescan();
 
@@ -193,6 +198,7 @@ private:
     LibraryHost* owner_;
     ConfigurationStore* configuration_ = nullptr;
     uint8_t cacheMerged_ = 0;
+    FolderListing* listing_ = nullptr;
     std::vector<std::unique_ptr<LibraryBook>> books_;
     std::vector<LibraryBook*> dictionaries_;
     std::vector<LibraryBook*> buckets_[kBucketCount];

@@ -57,11 +57,11 @@ std::string LibraryBook::PathUtf8() const {
     return library_text::Utf8Path(path_);
 }
 
-bool LibraryBook::SideFilePath(Text& out, bool* exists) const {
+bool LibraryBook::SideFilePath(Text& out, bool* exists, FolderListing* listing) const {
     std::string side;
     out.Clear();
     // The existence test costs a look-up on the device: only when asked.
-    if (!AnnotationFile::PathForBook(PathUtf8(), &side, exists)) return false;
+    if (!AnnotationFile::PathForBook(PathUtf8(), &side, exists, false, listing)) return false;
     return out.AssignUtf8(side.data(), side.size());
 }
 
@@ -72,11 +72,19 @@ AnnotationFile* LibraryBook::OpenSideFile(bool existingOnly) {
     }
     std::string path = PathUtf8();
     if (path.empty()) return nullptr;
+    // While the catalogue walks its folders, their listing says which side files exist: a
+    // missing one is not asked for (the device would list the whole folder to say so).
+    FolderListing* listing = existingOnly && owner_ ? owner_->Listing() : nullptr;
+    if (listing) {
+        Text sidePath;
+        bool exists = false;
+        if (!SideFilePath(sidePath, &exists, listing) || !exists) return nullptr;
+    }
     auto* side = new AnnotationFile();
     int rc;
     if (existingOnly) {
         // Reading only: a missing file stays missing and a damaged one stays where it is.
-        rc = side->OpenExisting(path, 1);
+        rc = side->OpenExisting(path, 1, listing);
     } else {
         Text name;
         name.FromString(databaseName_);
@@ -224,7 +232,7 @@ bool LibraryBook::LoadSideFileInfo() {
     if (!side) return false;
     Text sidePath;
     bool exists = false;
-    if (SideFilePath(sidePath, &exists) && exists) {
+    if (SideFilePath(sidePath, &exists, owner_ ? owner_->Listing() : nullptr) && exists) {
         if (uint32_t t = FileTimeUnixSeconds(sidePath)) sideFileTime_ = t;
     }
     uint32_t n = 0;

@@ -16,6 +16,7 @@
 
 class AnnotationFile;
 class BookReleaser;
+class FolderListing;
 class Library;
 
 class LibraryBook {
@@ -111,8 +112,8 @@ public:
     // The book's side file with a new reference: the one an open book shares, else opened here
     // (existingOnly: never made). Null when it cannot be had.
     AnnotationFile* OpenSideFile(bool existingOnly);
-    // The side file's path and whether it exists.
-    bool SideFilePath(Text& out, bool* exists) const;
+    // The side file's path and whether it exists (looked up in the listing when one is given).
+    bool SideFilePath(Text& out, bool* exists, FolderListing* listing = nullptr) const;
     // Opens the book through the host; openable follows the result. True.
     bool TestOpen(uint8_t flag);
     // Lets the book go wherever it is open, deletes the file, then its side file unless another

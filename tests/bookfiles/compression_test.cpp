@@ -53,6 +53,117 @@ TEST(PalmDoc, OverlappingBackReferenceRepeatsBytes) {
     EXPECT_EQ(std::string(out.begin(), out.end()), "abababab");
 }
 
+TEST(PalmDoc, BackReferencesOfEveryDistanceAndLengthCopyAsByteByByte) {
+    // Ten literal bytes, then one back-reference: every distance that reaches into them and every
+    // length, with the output exactly as large as needed and with room to spare.
+    for (std::size_t distance = 1; distance <= 10; ++distance) {
+        for (std::size_t length = 3; length <= 10; ++length) {
+            Bytes in = {8, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 2, 'i', 'j'};
+            std::uint32_t v = 0x8000 | static_cast<std::uint32_t>(distance << 3) |
+                              static_cast<std::uint32_t>(length - 3);
+            in.push_back(static_cast<std::uint8_t>(v >> 8));
+            in.push_back(static_cast<std::uint8_t>(v));
+            Bytes expected(in.begin() + 1, in.begin() + 9);
+            expected.push_back('i');
+            expected.push_back('j');
+            for (std::size_t k = 0; k < length; ++k)
+                expected.push_back(expected[expected.size() - distance]);
+            for (std::size_t spare : {std::size_t{0}, std::size_t{16}}) {
+                SCOPED_TRACE(testing::Message() << distance << " " << length << " " << spare);
+                bool ok = false;
+                EXPECT_EQ(Decompress(in, expected.size() + spare, &ok), expected);
+                EXPECT_TRUE(ok);
+            }
+        }
+    }
+}
+
+TEST(PalmDoc, LiteralRunsNearTheEndsKeepTheirLength) {
+    // Runs of 1 to 8 bytes as the input's last bytes and filling the output exactly.
+    for (std::uint8_t n = 1; n <= 8; ++n) {
+        Bytes in = {'x', n};
+        for (std::uint8_t k = 0; k < n; ++k) in.push_back(static_cast<std::uint8_t>('A' + k));
+        Bytes expected = {'x'};
+        expected.insert(expected.end(), in.begin() + 2, in.end());
+        bool ok = false;
+        EXPECT_EQ(Decompress(in, expected.size(), &ok), expected);
+        EXPECT_TRUE(ok);
+        Bytes longer = in;
+        longer.push_back('z');
+        expected.push_back('z');
+        EXPECT_EQ(Decompress(longer, 64, &ok), expected);
+        EXPECT_TRUE(ok);
+    }
+}
+
+// The format read one byte at a time, the plainest way, to set the decoder against.
+bool ReferenceDecompress(const Bytes& in, std::size_t capacity, Bytes& out) {
+    out.clear();
+    for (std::size_t i = 0; i < in.size();) {
+        std::uint8_t c = in[i++];
+        if (c >= 0xC0) {
+            if (out.size() + 2 > capacity) return false;
+            out.push_back(' ');
+            out.push_back(static_cast<std::uint8_t>(c ^ 0x80));
+        } else if (c >= 0x80) {
+            if (i >= in.size()) return false;
+            std::uint32_t v = (static_cast<std::uint32_t>(c) << 8) | in[i++];
+            std::size_t distance = (v >> 3) & 0x7FF, length = (v & 7) + 3;
+            if (distance == 0 || distance > out.size() || out.size() + length > capacity)
+                return false;
+            for (std::size_t k = 0; k < length; ++k) out.push_back(out[out.size() - distance]);
+        } else if (c >= 1 && c <= 8) {
+            if (i + c > in.size() || out.size() + c > capacity) return false;
+            out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(i),
+                       in.begin() + static_cast<std::ptrdiff_t>(i + c));
+            i += c;
+        } else {
+            if (out.size() + 1 > capacity) return false;
+            out.push_back(c);
+        }
+    }
+    return true;
+}
+
+TEST(PalmDoc, AgreesWithAByteByByteReadingOnArbitraryInput) {
+    std::uint32_t x = 61;
+    auto next = [&x] {
+        x = x * 1664525u + 1013904223u;
+        return x >> 24;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        // Literals, space pairs, runs and back-references reaching a little way back (now and
+        // then too far), cut anywhere.
+        Bytes in;
+        std::size_t tokens = next() % 40 + next() % 4 * 40;
+        for (std::size_t t = 0; t < tokens; ++t) {
+            std::uint32_t r = next();
+            if (r < 90) {
+                in.push_back(static_cast<std::uint8_t>('a' + r % 26));
+            } else if (r < 150) {
+                in.push_back(static_cast<std::uint8_t>(0xC0 + r % 64));
+            } else if (r < 170) {
+                std::uint8_t n = static_cast<std::uint8_t>(r % 8 + 1);
+                in.push_back(n);
+                for (std::uint8_t k = 0; k < n; ++k) in.push_back(static_cast<std::uint8_t>(next()));
+            } else {
+                std::uint32_t distance = next() % 48 + (r % 13 == 0 ? 0 : 1);
+                std::uint32_t v = 0x8000 | distance << 3 | (next() % 8);
+                in.push_back(static_cast<std::uint8_t>(v >> 8));
+                in.push_back(static_cast<std::uint8_t>(v));
+            }
+        }
+        if (!in.empty() && next() % 4 == 0) in.resize(next() % in.size());
+        std::size_t capacity = next() % 2 ? 4096 : next() % 64 + 1;
+        Bytes expected;
+        bool expectedOk = ReferenceDecompress(in, capacity, expected);
+        bool ok = false;
+        Bytes got = Decompress(in, capacity, &ok);
+        ASSERT_EQ(ok, expectedOk) << "round " << round;
+        ASSERT_EQ(got, expected) << "round " << round;
+    }
+}
+
 TEST(PalmDoc, SpacePairsDecode) {
     Bytes in = {'x', 'A' ^ 0x80};  // 0xC1 is a space and an 'A'
     bool ok = false;

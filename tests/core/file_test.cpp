@@ -263,3 +263,26 @@ TEST(CoreSync, ManualResetEventStaysSignalled) {
 }
 
 }  // namespace
+
+TEST_F(CoreFiles, FolderListingAnswersAsExistsDoes) {
+    ASSERT_TRUE(device.ok());
+    ASSERT_TRUE(Folders::Ensure(T(u"\\books\\inner")));
+    ASSERT_TRUE(Put(u"\\books\\Alpha.PDB", "a"));
+    ASSERT_TRUE(Put(u"\\books\\b\u00e9ta.txt", "b"));
+    FolderListing listing;
+    const char16_t* asked[] = {u"\\books\\alpha.pdb", u"\\BOOKS\\ALPHA.pdb", u"\\books\\B\u00c9TA.TXT",
+                               u"\\books\\inner",    u"\\books\\gamma.fvt", u"\\nowhere\\a.pdb",
+                               u"\\books\\"};
+    for (size_t i = 0; i < std::size(asked); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(listing.Contains(asked[i]), Files::Exists(T(asked[i])));
+    }
+    EXPECT_TRUE(listing.ContainsUtf8("\\books\\alpha.pdb"));
+    // One listing per folder, however many of its files are asked after.
+    EXPECT_EQ(listing.FolderCount(), 2u);
+    // What it answers is the folder as it was first listed.
+    ASSERT_TRUE(Put(u"\\books\\late.fvt", "c"));
+    EXPECT_FALSE(listing.Contains(u"\\books\\late.fvt"));
+    FolderListing fresh;
+    EXPECT_TRUE(fresh.Contains(u"\\books\\late.fvt"));
+}

@@ -144,6 +144,56 @@ TEST(BlockIndex, RemovedBoxesReleaseTheirObjects) {
     EXPECT_EQ(alive, 0);
 }
 
+// A block read to its end, then walked as the line filler walks it: a line record inserted
+// before every line's items, the spaces that end lines removed. What that moves per line must
+// not grow with what follows in the block (it did: every later item moved for each line).
+double MovesPerLine(int32_t words) {
+    BlockContents b;
+    for (int32_t i = 0; i < words; ++i) {
+        EXPECT_TRUE(b.Append(MakeRun(u"w"), static_cast<uint32_t>(2 * i)));
+        EXPECT_TRUE(b.Append(Space(3), static_cast<uint32_t>(2 * i + 1)));
+    }
+    uint64_t before = b.MovedItems();
+    int32_t lines = 0;
+    BlockCursor c;
+    c.Init(&b, true);
+    while (!c.AtEnd()) {
+        LineRecord line;
+        EXPECT_TRUE(b.Insert(c, line, b.PositionAt(c), true));
+        ++lines;
+        c.Next();
+        for (int32_t k = 0; k < 10 && !c.AtEnd(); ++k) c.Next();
+        if (!c.AtEnd() && c.Kind() == kItemFlowMark) b.RemoveAt(c);
+    }
+    EXPECT_TRUE(b.CheckInvariants());
+    EXPECT_EQ(b.KindCount(kItemLine), lines);
+    return static_cast<double>(b.MovedItems() - before) / lines;
+}
+
+TEST(BlockIndex, LinesInsertedAlongABlockMoveAConstantEach) {
+    double small = MovesPerLine(1000);
+    double large = MovesPerLine(30000);
+    EXPECT_LT(small, 32.0);
+    EXPECT_LT(large, 32.0);
+}
+
+TEST(BlockIndex, ItemsKeepTheirAddressesWhileOthersComeAndGo) {
+    BlockContents b;
+    Fill(b);
+    TextRun* c = b.Run(2);
+    BlockCursor at;
+    at.Init(&b, true);
+    LineRecord line;
+    ASSERT_TRUE(b.Insert(at, line, 0, true));
+    at.Next();
+    ASSERT_TRUE(b.Insert(at, MakeRun(u"y"), 0));
+    at.Next();
+    b.RemoveAt(at);  // "a"
+    EXPECT_EQ(Texts(b), "ybc");
+    EXPECT_EQ(b.Run(2), c);
+    EXPECT_EQ(c->text[0], u'c');
+}
+
 TEST(BlockCursors, BackUndoesNext) {
     BlockContents b;
     Fill(b);

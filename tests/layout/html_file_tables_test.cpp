@@ -11,6 +11,7 @@
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
 #include "document/sources/text_file_resource.h"
+#include "core/gap_array.h"
 #include "layout/block_contents.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
@@ -341,6 +342,68 @@ TEST_F(HtmlFileTables, LogAsItemsAreLoggedWhenTheirPageIsDrawn) {
     EXPECT_EQ(log.Items()[1].name, u"pear");
     ASSERT_TRUE(layout_->PaintCurrentPage(false));
     EXPECT_EQ(log.Items().size(), 2u);
+}
+
+// Items the block contents moved per line laid out, over every page of the document: a count,
+// not a time, of what inserting line records into the middle of a block costs.
+double MovesPerLine(const std::vector<PageItems>& pages, uint64_t before) {
+    size_t lines = 0;
+    for (const PageItems& page : pages) lines += page.lines.size();
+    return lines ? static_cast<double>(GapArrayMoves() - before) / static_cast<double>(lines) : 1e9;
+}
+
+// An index page's layout table: a row of links beside a tall cell of entries, whose lines
+// break again at the cell's final width, between items already read.
+std::string TallCell(int32_t entries) {
+    std::string html = "<html><body><table width=\"100%\"><tr><td colspan=\"2\"><b>Index</b>"
+                       "</td></tr><tr><td valign=\"top\">";
+    for (int32_t i = 0; i < 20; ++i) html += "<a href=\"#p\">pkg" + std::to_string(i) + "</a><br>";
+    html += "</td><td valign=\"top\"><dl>";
+    for (int32_t i = 0; i < entries; ++i)
+        html += "<dt><a href=\"#m\"><code>get" + std::to_string(i) +
+                "()</code></a></dt><dd>tells what the method returns and when it fails</dd>";
+    return html + "</dl></td></tr></table><p>after</p></body></html>";
+}
+
+TEST_F(HtmlFileTables, ATallCellCostsTheSamePerLineWhateverItsHeight) {
+    double perLine[2] = {0, 0};
+    const int32_t sizes[2] = {300, 3000};
+    for (int k = 0; k < 2; ++k) {
+        uint64_t before = GapArrayMoves();
+        ASSERT_NO_FATAL_FAILURE(Open(TallCell(sizes[k])));
+        std::vector<PageItems> pages = Walk();
+        bool after = false;
+        for (const PageItems& page : pages) after = after || HasLine(page, "after");
+        EXPECT_TRUE(after);
+        perLine[k] = MovesPerLine(pages, before);
+        Close();
+    }
+    // Moving every later item for each line made this grow with the cell's height.
+    EXPECT_LT(perLine[0], 400.0);
+    EXPECT_LT(perLine[1], 400.0);
+    EXPECT_LT(perLine[1], 2 * perLine[0] + 2);
+}
+
+TEST_F(HtmlFileTables, DeepNestingIsCutByTheLimitsNotByTime) {
+    double perLine[2] = {0, 0};
+    const int32_t depths[2] = {600, 6000};
+    for (int k = 0; k < 2; ++k) {
+        std::string html = "<html><body>";
+        for (int32_t i = 0; i < depths[k]; ++i) html += "<p><table><tr><td>";
+        html += "deep text here</body></html>";
+        uint64_t before = GapArrayMoves();
+        ASSERT_NO_FATAL_FAILURE(Open(html));
+        std::vector<PageItems> pages(1);
+        ASSERT_TRUE(Current(pages[0]));
+        // Tables nest as deep as the layout keeps them; deeper ones are plain items, and the
+        // text at the bottom shows on the first page.
+        EXPECT_GE(pages[0].tables, 1);
+        EXPECT_LE(pages[0].tables, 5);
+        EXPECT_TRUE(HasLine(pages[0], "deep text here"));
+        perLine[k] = MovesPerLine(pages, before);
+        Close();
+    }
+    EXPECT_LT(perLine[1], 2 * perLine[0] + 2);
 }
 
 }  // namespace

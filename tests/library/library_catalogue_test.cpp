@@ -462,3 +462,35 @@ TEST_F(LibraryListsTest, ADeletedListDoesNotComeBackWithItsCard) {
 }
 
 }  // namespace
+
+// A refresh looks the side files up in one listing of each folder: the ones there are still
+// read (whatever the letter case of their names, and under the second name a side file takes
+// when the first is another book's), the missing ones still read as missing, and none is made.
+TEST_F(LibraryCatalogueTest, ARefreshReadsTheSideFilesTheFolderHolds) {
+    dev.PutBook("storage/eBooks/rated.prc", MakeBook("Rated", 1, 0x11223344));
+    ASSERT_TRUE(LibraryDevice::PutSideFile("\\storage\\eBooks\\rated.prc", 0x11223344, 10, 4));
+    dev.PutBook("storage/eBooks/Shared.prc", MakeBook("Shared", 1, 0x01020304));
+    dev.PutText("storage/eBooks/shared.txt");
+    // shared.txt's side file is "shared.txt.fvt": "Shared.fvt" is the book's.
+    ASSERT_TRUE(LibraryDevice::PutSideFile("\\storage\\eBooks\\Shared.prc", 0x01020304, 10, 2));
+    ASSERT_TRUE(LibraryDevice::PutSideFile("\\storage\\eBooks\\shared.txt", 0, 30, 5));
+    ASSERT_TRUE(dev.Exists("storage/eBooks/Shared.fvt"));
+    ASSERT_TRUE(dev.Exists("storage/eBooks/shared.txt.fvt"));
+    std::filesystem::rename(dev.device().Host("storage/eBooks/rated.fvt"),
+                            dev.device().Host("storage/eBooks/RATED.FVT"));
+    library.Refresh();
+    LibraryBook* rated = Find(library, u"\\storage\\eBooks\\rated.prc");
+    LibraryBook* shared = Find(library, u"\\storage\\eBooks\\Shared.prc");
+    LibraryBook* text = Find(library, u"\\storage\\eBooks\\shared.txt");
+    LibraryBook* plain = Find(library, u"\\storage\\eBooks\\b.prc");
+    ASSERT_TRUE(rated && shared && text && plain);
+    EXPECT_EQ(rated->GetRating(), 4u);
+    EXPECT_EQ(rated->GetLastRead(), 600u);
+    EXPECT_EQ(shared->GetRating(), 2u);
+    EXPECT_EQ(text->GetRating(), 5u);
+    EXPECT_EQ(text->GetLastRead(), 1800u);
+    EXPECT_EQ(plain->GetRating(), 0u);
+    EXPECT_EQ(plain->GetSideFileTime(), 0u);
+    EXPECT_FALSE(dev.Exists("storage/eBooks/b.fvt"));
+    EXPECT_EQ(library.Listing(), nullptr);  // only while the refresh runs
+}

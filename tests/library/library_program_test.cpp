@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +27,11 @@ void AddBook(const TempDevice& device, const std::string& title) {
     book.fullName = title;
     const Bytes bytes = book.Build();
     device.WriteHost("storage/eBooks/" + title + ".prc", std::string(bytes.begin(), bytes.end()));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // UTF-16 of an ASCII text, as the configuration file keeps names.
@@ -513,4 +521,50 @@ TEST(BookProperties, RowsWithoutAValueAreLeftOut) {
 }
 
 }  // namespace
+// A library of thousands of books in one folder: every book is listed, and the last row, reached
+// with the direction pad, opens its own book. (Each book's side file used to be looked for by
+// listing the whole folder, and each row was put at the top of the list by moving all the
+// others: a start grew with the square of the library.)
+TEST(LibraryRows, AThousandsOfBooksLibraryListsEveryBookAndOpensTheLast) {
+    constexpr int kBooks = 3000;
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    for (int i = 0; i < kBooks; ++i) {
+        char title[32];
+        std::snprintf(title, sizeof title, "Book %04d", i);
+        BookBuilder book;
+        const std::string text = "The text of " + std::string(title) + " ends here.";
+        book.text.assign(text.begin(), text.end());
+        book.fullName = title;
+        const Bytes bytes = book.Build();
+        device.WriteHost("storage/eBooks/book" + std::to_string(i) + ".prc",
+                         std::string(bytes.begin(), bytes.end()));
+    }
+    const std::string rows = device.outside() + "/rows.txt";
+    const std::string page = device.outside() + "/page.txt";
+    std::string steps = "idle\nlisttext " + rows + "\n";
+    for (int i = 1; i < kBooks; ++i) steps += "key 0x28\n";
+    steps += "key 0x0D\nidle\npagetext " + page + "\nquit\n";
+    ASSERT_EQ(RunSteps(device, {}, steps).status, 0);
+
+    std::vector<std::string> titles;
+    std::string listed = ReadFile(rows);
+    for (size_t at = 0; at < listed.size();) {
+        size_t end = listed.find('\n', at);
+        if (end == std::string::npos) end = listed.size();
+        std::string row = listed.substr(at, end - at);
+        size_t tab = row.find('\t');
+        if (tab != std::string::npos) titles.push_back(row.substr(tab + 1));
+        at = end + 1;
+    }
+    ASSERT_EQ(titles.size(), static_cast<size_t>(kBooks));
+    std::vector<std::string> sorted = titles;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    EXPECT_EQ(sorted.front(), "Book 0000");
+    EXPECT_EQ(titles.back(), "Book 2999");
+    const std::string shown = ReadFile(page);
+    EXPECT_EQ(shown.substr(0, shown.find('\n')), "The text of Book 2999");
+}
+
 }  // namespace fvt::test

@@ -2,6 +2,7 @@
 // images, check boxes as state images, single or multiple selection, label editing, custom draw
 // and tap and hold. The other view styles draw as a report without columns.
 #include <algorithm>
+#include <deque>
 #include <cstring>
 
 #include "platform/controls/controls_internal.h"
@@ -22,7 +23,9 @@ struct Row {
 };
 
 struct ListViewState : Common {
-    std::vector<Row> rows;
+    // A deque: the list windows insert every row at the top, which a vector would make cost the
+    // whole list each time.
+    std::deque<Row> rows;
     std::vector<int> widths;
     DWORD ex = 0;
     HIMAGELIST small = nullptr;

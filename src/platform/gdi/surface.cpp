@@ -270,6 +270,11 @@ void Surface::FillRow(int x, int y, int count, std::uint32_t rgb) {
     if (format_ == PixelFormat::Rgb565 || format_ == PixelFormat::Rgb555) {
         std::uint32_t v = Encode(rgb);
         std::uint8_t* row = Row(y) + x * 2;
+        if ((v & 0xFF) == (v >> 8)) {
+            // White and black, the page's usual backgrounds, are one byte repeated.
+            std::memset(row, static_cast<int>(v & 0xFF), static_cast<std::size_t>(count) * 2);
+            return;
+        }
         for (int i = 0; i < count; ++i) {
             row[i * 2] = v & 0xFF;
             row[i * 2 + 1] = (v >> 8) & 0xFF;

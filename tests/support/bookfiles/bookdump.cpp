@@ -42,34 +42,55 @@
 
 namespace {
 
-// Appends the UTF-8 of the UTF-16 units; an unpaired surrogate becomes U+FFFD.
-void AppendUtf8(std::string& out, const char16_t* s, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint32_t c = s[i];
+// Writes the UTF-8 of the UTF-16 units at o, which has room for three bytes a unit; an unpaired
+// surrogate becomes U+FFFD. The end of what was written.
+char* PutUtf8(char* o, const char16_t* s, std::size_t n) {
+    std::size_t i = 0;
+    while (i < n) {
+        // Eight plain ASCII units at a time: most books are mostly ASCII.
+        if (i + 8 <= n) {
+            std::uint64_t a, b;
+            std::memcpy(&a, s + i, 8);
+            std::memcpy(&b, s + i + 4, 8);
+            if (((a | b) & 0xFF80FF80FF80FF80ull) == 0) {
+                for (int k = 0; k < 8; ++k) o[k] = static_cast<char>(s[i + k]);
+                o += 8;
+                i += 8;
+                continue;
+            }
+        }
+        std::uint32_t c = s[i++];
         if (c < 0x80) {
-            out += static_cast<char>(c);
+            *o++ = static_cast<char>(c);
             continue;
         }
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+        if (c >= 0xD800 && c < 0xDC00 && i < n && s[i] >= 0xDC00 && s[i] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;
         }
         if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            *o++ = static_cast<char>(0xC0 | (c >> 6));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            *o++ = static_cast<char>(0xE0 | (c >> 12));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
         } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            *o++ = static_cast<char>(0xF0 | (c >> 18));
+            *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
+    return o;
+}
+
+void AppendUtf8(std::string& out, const char16_t* s, std::size_t n) {
+    std::size_t at = out.size();
+    out.resize(at + 3 * n);
+    out.resize(static_cast<std::size_t>(PutUtf8(out.data() + at, s, n) - out.data()));
 }
 
 std::string Utf8(const char16_t* s, std::size_t n) {
@@ -116,38 +137,44 @@ int Fail(const char* path, int code) {
 // Page by page, converted and written as it is read: memory stays at a page and a buffer
 // whatever the book's length.
 int DumpText(BookDocument& book) {
-    std::string out;
-    std::u16string carry;  // a high surrogate that ended the previous page
+    // Written out in pieces of about 64 KB; a page's UTF-8 is at most three bytes a unit.
+    constexpr std::size_t kFlush = 1u << 16;
+    std::vector<char> out(kFlush + 3 * (BookDocument::kPageSize + 16) + 8);
+    std::size_t used = 0;
+    char16_t carry = 0;  // a high surrogate that ended the previous page
     bool ok = true;
     for (std::uint32_t position = 0; position < book.GetLength();) {
         PageBuffer page;
         if (!book.ReadPage(position, page, 0, 0)) break;
         const char16_t* text = page.text;
-        std::size_t n = page.length;
-        if (!carry.empty() && n > 0) {
+        std::size_t n = std::min<std::size_t>(page.length, BookDocument::kPageSize + 16);
+        char* o = out.data() + used;
+        if (carry && n > 0) {
             // Joined with the low half that opens this page, else replaced on its own.
-            if (text[0] >= 0xDC00 && text[0] < 0xE000) {
-                carry += text[0];
+            char16_t pair[2] = {carry, text[0]};
+            bool joined = text[0] >= 0xDC00 && text[0] < 0xE000;
+            o = PutUtf8(o, pair, joined ? 2 : 1);
+            if (joined) {
                 ++text;
                 --n;
             }
-            AppendUtf8(out, carry.data(), carry.size());
-            carry.clear();
+            carry = 0;
         }
         if (n > 0 && text[n - 1] >= 0xD800 && text[n - 1] < 0xDC00) {
-            carry.assign(1, text[n - 1]);
+            carry = text[n - 1];
             --n;
         }
-        AppendUtf8(out, text, n);
+        o = PutUtf8(o, text, n);
+        used = static_cast<std::size_t>(o - out.data());
         position = page.start + page.spanLength;
         book.ReleasePage(page.pageId);
-        if (out.size() >= (1u << 16)) {
-            ok = ok && std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
-            out.clear();
+        if (used >= kFlush) {
+            ok = ok && std::fwrite(out.data(), 1, used, stdout) == used;
+            used = 0;
         }
     }
-    AppendUtf8(out, carry.data(), carry.size());
-    ok = ok && std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    if (carry) used = static_cast<std::size_t>(PutUtf8(out.data() + used, &carry, 1) - out.data());
+    ok = ok && std::fwrite(out.data(), 1, used, stdout) == used;
     return ok && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
