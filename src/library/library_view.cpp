@@ -916,9 +916,13 @@ void LibraryView::DeleteSelected() {
     int32_t index = GetSelectedIndex();
     HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     LibraryBook* book = row->book;
-    bool deleted = library->DeleteBook(book, services ? services->Releaser() : nullptr);
+    LibraryBook::DeleteFailure why = LibraryBook::DeleteFailure::kNone;
+    bool deleted = library->DeleteBook(book, services ? services->Releaser() : nullptr, &why);
     SetCursor(old);
-    if (!deleted) return;
+    if (!deleted) {
+        ReportDeleteFailure(*book, why);
+        return;
+    }
     DeleteAllItems();
     rows.erase(std::remove_if(rows.begin(), rows.end(),
                               [book](const std::unique_ptr<LibraryRow>& r) { return r->book == book; }),
@@ -926,6 +930,17 @@ void LibraryView::DeleteSelected() {
     Refill(filter);
     int32_t count = GetItemCount();
     if (count > 0) SelectIndex(std::min(index, count - 1));
+}
+
+// The row stays; the reader is told which book and why.
+void LibraryView::ReportDeleteFailure(const LibraryBook& book, LibraryBook::DeleteFailure why) {
+    const char16_t* units = LoadResString(why == LibraryBook::DeleteFailure::kInUse ? 5530 : 5531);
+    const char16_t* caption = LoadResString(5018);
+    String text(units ? units : u"");
+    String name;
+    if (!book.GetTitle().ToWide(name) || name.IsEmpty()) book.GetPath().ToWide(name);
+    if (!ReplaceAll(text, u"%1", name)) return;
+    MessageBoxText(parent, String(caption ? caption : u""), text, MB_OK | MB_ICONERROR);
 }
 
 void LibraryView::MoveSelected(int32_t location) {

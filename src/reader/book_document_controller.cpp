@@ -375,6 +375,20 @@ bool BookDocumentController::ActivateLink(const String& url) {
     return NavigateTo(target);
 }
 
+bool DocumentController::OpenLibrary(const String& /*path*/, bool /*force*/) {
+    return ActivateLink(String(u"oeb:library"));
+}
+
+bool BookDocumentController::OpenLibrary(const String& path, bool /*force*/) {
+    // Shown over the library the book stays loaded: it is closed, or its file stays held.
+    Text file;
+    String shown, wanted(path);
+    if (resource_ && location_.ToFileName(file) && file.ToWide(shown) && shown.ToLower() &&
+        wanted.ToLower() && shown == wanted)
+        CloseDocument();
+    return ActivateLink(String(u"oeb:library"));
+}
+
 bool BookDocumentController::AnchorFound(const String& anchor) {
     // Only a name after '#' in the text page can miss; positions and generated pages are
     // checked where they open.

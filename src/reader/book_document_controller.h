@@ -115,6 +115,7 @@ public:
     uint32_t ViewMode() const override;
 
     bool ActivateLink(const String& url) override;
+    bool OpenLibrary(const String& path, bool force) override;
     // Without a request (0, 0) the location opens as a followed link does: at its right page,
     // as a step in the history. Requests are not answered here.
     bool OpenWithQuery(const Location& location, uint32_t first, uint32_t second) override;

@@ -69,6 +69,10 @@ public:
 
     // Navigation. Each false when nothing was opened.
     virtual bool ActivateLink(const String& url) = 0;
+    // The book file at `path` is about to move or go: the document shown lets it go when it is
+    // that file (its place and side file saved) and the library takes its place. True when the
+    // library was opened.
+    virtual bool OpenLibrary(const String& path, bool force);
     virtual bool OpenWithQuery(const Location& location, uint32_t first, uint32_t second) = 0;
     virtual bool ViewRequest(uint32_t first, uint32_t second) = 0;
     // A reference of the current document ("start", "toc", "$cover").

@@ -1,0 +1,116 @@
+// What a new reader does on the sample device, driven as a person does it: taps, keys, typed
+// characters and menu choices, checked on the page text, the library's rows, the shell's log,
+// the screen's pixels and the files left on the device.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/shell/program_launcher.h"
+#include "support/shell/screenshot.h"
+
+namespace fvt::test {
+namespace {
+
+// The sample device of tools/run, filled by the same maker.
+bool FillSamples(const TempDevice& device) {
+    const ProgramResult made = RunProgram(
+        {.program = FOLIVANT_SAMPLES, .args = {device.root(), FOLIVANT_SAMPLE_TEXTS}});
+    return made.status == 0;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool Contains(const std::string& s, const std::string& part) {
+    return s.find(part) != std::string::npos;
+}
+
+// The rows of a `listtext` file without their icon numbers.
+std::vector<std::string> ListRows(const std::string& path) {
+    std::vector<std::string> rows;
+    std::istringstream in(ReadFile(path));
+    for (std::string line; std::getline(in, line);) {
+        const size_t tab = line.find('\t');
+        rows.push_back(tab == std::string::npos ? line : line.substr(tab + 1));
+    }
+    return rows;
+}
+
+bool HasRow(const std::vector<std::string>& rows, const std::string& row) {
+    for (const std::string& r : rows)
+        if (r == row) return true;
+    return false;
+}
+
+constexpr const char* kKeeper = "\\storage\\eBooks\\The Lighthouse Keeper.prc";
+// The soft keys' places on the 240x320 screen, and the OK button of a two-button box there.
+constexpr const char* kLeftSoftKey = "tap 45 307\nidle\n";
+constexpr const char* kTapBoxOk = "answer-tap 65 189\n";
+
+class SampleDevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(device.ok());
+        ASSERT_TRUE(FillSamples(device));
+    }
+    std::string Out(const std::string& name) const { return device.OutsidePath(name); }
+    TempDevice device;
+};
+
+// --- Deleting books ----------------------------------------------------------------------------
+
+// The book just read, deleted from the library it gave way to: it is closed first, so its file
+// and its side file go, and its row with them.
+TEST_F(SampleDevice, DeletingTheBookJustReadRemovesItsFileSideFileAndRow) {
+    ASSERT_EQ(RunSteps(device, {kKeeper}, "idle\nkey 0x22\nidle\nquit\n").status, 0);
+    ASSERT_TRUE(device.HostExists("storage/eBooks/The Lighthouse Keeper.fvt"));
+    const std::string steps = std::string("idle\nkey 0x22\nidle\n") + kLeftSoftKey + kTapBoxOk +
+                              "menu 40023\nidle\nlisttext " + Out("rows.txt") + "\nshelllog " +
+                              Out("log.txt") + "\nquit\n";
+    const ProgramResult run = RunSteps(device, {kKeeper}, steps);
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    const std::vector<std::string> rows = ListRows(Out("rows.txt"));
+    EXPECT_FALSE(HasRow(rows, "The Lighthouse Keeper")) << ReadFile(Out("rows.txt"));
+    EXPECT_TRUE(HasRow(rows, "Two Bells")) << ReadFile(Out("rows.txt"));
+    EXPECT_FALSE(device.HostExists("storage/eBooks/The Lighthouse Keeper.prc"));
+    EXPECT_FALSE(device.HostExists("storage/eBooks/The Lighthouse Keeper.fvt"));
+    EXPECT_FALSE(Contains(ReadFile(Out("log.txt")), "Could not delete"));
+}
+
+// The books folder is not the reader's to change: the delete fails, says which book and why,
+// and the row and the file stay.
+TEST_F(SampleDevice, ADeleteThatFailsSaysWhy) {
+    namespace fs = std::filesystem;
+    fs::permissions(fs::path(device.root()).parent_path(), fs::perms(0755));
+    for (const auto& entry : fs::recursive_directory_iterator(device.root()))
+        fs::permissions(entry.path(), entry.is_directory() ? fs::perms(0777) : fs::perms(0666));
+    fs::permissions(device.root(), fs::perms(0777));
+    fs::permissions(device.Host("storage/eBooks"), fs::perms(0755));
+    device.WriteOutside("steps.txt", std::string(kTapBoxOk) + "answer-tap 120 180\nmenu 40023\n" +
+                                         "idle\nlisttext " + Out("rows.txt") + "\nshelllog " +
+                                         Out("log.txt") + "\nquit\n");
+    fs::permissions(device.outside(), fs::perms(0777));
+    LaunchOptions options = ReaderOn(device.root(), {}, Out("steps.txt"));
+    options.unprivileged = true;
+    const ProgramResult run = RunProgram(options);
+    if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
+    if (geteuid() != 0) GTEST_SKIP() << "the books folder is this user's own";
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    EXPECT_TRUE(Contains(ReadFile(Out("log.txt")),
+                         "MessageBox Error: Could not delete A Reading Log: the file cannot be "
+                         "removed."))
+        << ReadFile(Out("log.txt"));
+    EXPECT_TRUE(HasRow(ListRows(Out("rows.txt")), "A Reading Log"));
+    EXPECT_TRUE(device.HostExists("storage/eBooks/A Reading Log.html"));
+}
+
+}  // namespace
+}  // namespace fvt::test
