@@ -9,6 +9,7 @@
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/document_source.h"
 #include "core/file.h"
+#include "core/resources.h"
 #include "database/database_object.h"
 #include "database/index_query.h"
 #include "database/resource.h"
@@ -48,6 +49,7 @@ constexpr uint32_t kBookmarksPage = 3;
 // The settings flag that allows a book's side file.
 constexpr int kSideFileFlag = 3;
 constexpr uint32_t kCouldNotOpen = 5028;
+constexpr uint32_t kUnknownFileType = 5532;
 constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
 constexpr uint32_t kNoAnnotation = 5263;
@@ -420,11 +422,16 @@ bool BookDocumentController::NavigateTo(Location& location) {
     PushHistoryAndNotify(pushed);
     bool shown = false;
     uint8_t handled = 0;
+    Location asked;
+    asked.CopyFrom(location);
     if (location.IsBuiltInPage()) {
         shown = OpenBuiltInPage(location.ResourceId());
         handled = 1;
     } else if (loader_) {
         if (location.IsInternal()) CloseDocument();
+        // The loader rewrites the location (a title becomes a file): the failure names what was
+        // asked for.
+        asked.CopyFrom(location);
         Resource* document = loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
         if (document) {
             if (document == resource_ && !AnchorFound(location.Anchor()))
@@ -436,7 +443,7 @@ bool BookDocumentController::NavigateTo(Location& location) {
     }
     if (setMode) history_.Entries().SetMode(oldMode);
     if (!shown) {
-        if (!handled) ReportFailure(location);
+        if (!handled) ReportFailure(asked);
         // A failed open leaves the history as it was before.
         if (pushed) history_.Entries().UndoPush();
     }
@@ -448,9 +455,18 @@ void BookDocumentController::ReportFailure(const Location& location) {
     // The file as the user knows it: its device path, unescaped and whole.
     const String name = FileMessages::DisplayName(location);
     lastReport_.Assign(name);
+    // A file that is there, of a type the reader does not open, is told as such.
+    String reason;
+    Text file;
+    if (location.IsFileKind() && location.ToFileName(file) && Files::Exists(file) &&
+        DocumentLoader::KindOfExtension(name) == 0) {
+        const char16_t* units = LoadResString(kUnknownFileType);
+        reason.Assign(String(units ? units : u""));
+    }
     if (reader_)
         reader_->ShowMessage(static_cast<int32_t>(kErrorCaption),
-                             FileMessages::Format(kCouldNotOpen, name), MessageKind::kError);
+                             FileMessages::Format(kCouldNotOpen, name, reason),
+                             MessageKind::kError);
 }
 
 bool BookDocumentController::OpenBuiltInPage(uint32_t id) {

@@ -65,6 +65,56 @@ protected:
     TempDevice device;
 };
 
+// --- The sample form -----------------------------------------------------------------------
+
+constexpr const char* kReadingLog = "\\storage\\eBooks\\A Reading Log.html";
+// The Title field, typed into, then the Submit button on the next page.
+constexpr const char* kFillTheLog =
+    "idle\ntap 100 212\nidle\nchar M\nchar o\nchar b\nchar y\nidle\nkey 0x22\nidle\n"
+    "tap 55 50\nidle\n";
+
+// Submitting the log opens what its action names: the library.
+TEST_F(SampleDevice, TheReadingLogFormOpensTheLibrary) {
+    const ProgramResult run =
+        RunSteps(device, {kReadingLog},
+                 std::string(kFillTheLog) + "listtext " + Out("rows.txt") + "\nshelllog " +
+                     Out("log.txt") + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    EXPECT_FALSE(Contains(ReadFile(Out("log.txt")), "Could not open")) << ReadFile(Out("log.txt"));
+    EXPECT_TRUE(HasRow(ListRows(Out("rows.txt")), "The Lighthouse Keeper"))
+        << ReadFile(Out("rows.txt"));
+}
+
+// A form whose fields name a book by its title ("oeb:library?title=...") asks for that book:
+// when there is none, the failure names the title asked for.
+TEST_F(SampleDevice, ABookAskedForByATitleNobodyHasIsNamedInTheFailure) {
+    std::string page = ReadFile(std::string(FOLIVANT_SAMPLE_TEXTS) + "/reading-log.html");
+    const std::string field = "name=\"book\"";
+    ASSERT_NE(page.find(field), std::string::npos);
+    page.replace(page.find(field), field.size(), "name=\"title\"");
+    device.WriteHost("storage/eBooks/Titles.html", page);
+    const ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\Titles.html"},
+                                       std::string(kFillTheLog) + "shelllog " + Out("log.txt") +
+                                           "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    EXPECT_TRUE(Contains(ReadFile(Out("log.txt")), "MessageBox Error: Could not open: Moby =>"))
+        << ReadFile(Out("log.txt"));
+}
+
+// --- Files the reader does not open --------------------------------------------------------
+
+// A text file without an extension is refused with the reason, not a bare "Could not open".
+TEST_F(SampleDevice, AFileOfAnUnknownTypeIsRefusedWithTheReason) {
+    device.WriteHost("storage/eBooks/notes", "A plain note.\nAnother line of it.\n");
+    const ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\notes"},
+                                       "idle\nshelllog " + Out("log.txt") + "\nquit\n");
+    EXPECT_EQ(run.status, 1) << run.Describe();
+    EXPECT_TRUE(Contains(ReadFile(Out("log.txt")),
+                         "MessageBox Error: Could not open: \\storage\\eBooks\\notes\nThis type "
+                         "of file cannot be opened."))
+        << ReadFile(Out("log.txt"));
+}
+
 // --- Deleting books ----------------------------------------------------------------------------
 
 // The book just read, deleted from the library it gave way to: it is closed first, so its file
