@@ -377,6 +377,8 @@ void PageLayout::SetMetadataList(SortedRecordDatabase* list) {
 bool PageLayout::LayoutFirstPage() {
     firstKnown_ = false;
     first_.Reset();
+    // Text before any element that styles it (all of a plain text file) has the defaults' look.
+    StyleOf(settings_.defaults.style, first_.style);
     if (!source_ || !source_->Start(0, false)) return false;
     bool collect = metadata_ && collectMetadata_;
     if (collect) metadata_->ClearItems();

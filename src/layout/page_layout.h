@@ -287,6 +287,10 @@ struct LayoutSettings {
     // The face of text that names none (the reader's display profile); 0: face 1. Resolved when
     // text is measured and drawn, so a new profile needs no more than a relayout.
     uint8_t textFace = 0;
+    // The reader's page colours: text that names no colour, and the page behind it. Taken at
+    // draw time, so a change shows at once.
+    uint32_t pageText = 0;
+    uint32_t pageBackground = 0xFFFFFF;
 };
 
 class PageLayout {

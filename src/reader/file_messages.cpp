@@ -1,17 +1,9 @@
 #include "reader/file_messages.h"
 
-#include <vector>
-
 #include "core/resources.h"
 #include "document/location/location.h"
 
 namespace FileMessages {
-
-namespace {
-// The query's "name" and "title" (their numbers among the location's parameters).
-constexpr uint32_t kNameParam = 1;
-constexpr uint32_t kTitleParam = 3;
-}  // namespace
 
 String ShortenMiddle(const String& path, int32_t max) {
     if (path.Length() <= max || max < 8) return path;
@@ -36,16 +28,6 @@ String ShortenMiddle(const String& path, int32_t max) {
 String DisplayName(const Location& location) {
     String out;
     if (location.IsFileKind() && location.ToString(out, false) && !out.IsEmpty()) return out;
-    // A book asked for by its title is known by that title.
-    std::vector<uint32_t> ids;
-    std::vector<String> values;
-    if (location.Kind() == Location::kRedirect && location.GetParams(ids, values)) {
-        for (size_t i = 0; i < ids.size(); ++i) {
-            if (ids[i] != kTitleParam && ids[i] != kNameParam) continue;
-            String title(values[i]);
-            if (title.UriEscape(false, true) && !title.IsEmpty()) return title;
-        }
-    }
     if (!location.ToStringWithAnchor(out)) return String();
     String decoded(out);
     // A '%' that escapes nothing leaves the address as it was written.

@@ -17,8 +17,7 @@ constexpr int32_t kPathMax = 120;
 // tail (the file's name) kept whole where it fits.
 String ShortenMiddle(const String& path, int32_t max = kPathMax);
 
-// What the user would call the location: a file's device path, a book asked for by title its
-// title, else the address, unescaped.
+// What the user would call the location: a file's device path, else the address, unescaped.
 String DisplayName(const Location& location);
 
 // The text of string `textId` naming `path` (shortened): its "%1" takes the path and "%2" the

@@ -86,7 +86,7 @@ TEST_F(SampleDevice, TheReadingLogFormOpensTheLibrary) {
 }
 
 // A form whose fields name a book by its title ("oeb:library?title=...") asks for that book:
-// when there is none, the failure names the title asked for.
+// when there is none, the failure names what was asked for.
 TEST_F(SampleDevice, ABookAskedForByATitleNobodyHasIsNamedInTheFailure) {
     std::string page = ReadFile(std::string(FOLIVANT_SAMPLE_TEXTS) + "/reading-log.html");
     const std::string field = "name=\"book\"";
@@ -97,7 +97,7 @@ TEST_F(SampleDevice, ABookAskedForByATitleNobodyHasIsNamedInTheFailure) {
                                        std::string(kFillTheLog) + "shelllog " + Out("log.txt") +
                                            "\nquit\n");
     ASSERT_EQ(run.status, 0) << run.Describe();
-    EXPECT_TRUE(Contains(ReadFile(Out("log.txt")), "MessageBox Error: Could not open: Moby =>"))
+    EXPECT_TRUE(Contains(ReadFile(Out("log.txt")), "MessageBox Error: Could not open: oeb:redirect?title=Moby&"))
         << ReadFile(Out("log.txt"));
 }
 
@@ -113,6 +113,90 @@ TEST_F(SampleDevice, AFileOfAnUnknownTypeIsRefusedWithTheReason) {
                          "MessageBox Error: Could not open: \\storage\\eBooks\\notes\nThis type "
                          "of file cannot be opened."))
         << ReadFile(Out("log.txt"));
+}
+
+// --- Options ----------------------------------------------------------------------------------
+
+constexpr const char* kWalk = "\\storage\\eBooks\\An Evening Walk.txt";
+
+// Options, a page of the sheet by its row, the taps given on that page, its OK, the sheet's OK.
+std::string OnOptionsPage(int row, const std::string& taps) {
+    return "answer-tap 50 " + std::to_string(59 + 19 * row) + "\n" + taps +
+           "answer-tap 60 307\nanswer-tap 60 307\nmenu 40041\nidle\n";
+}
+
+std::string Times(int n, const std::string& step) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += step;
+    return out;
+}
+
+// Fullscreen ticked on the Display page hides the soft-key bar as the full-screen key does:
+// the two screens are the same.
+TEST_F(SampleDevice, FullscreenFromOptionsLooksAsTheFullScreenKeyMakesIt) {
+    const ProgramResult byOptions = RunSteps(
+        device, {kWalk},
+        "idle\n" + OnOptionsPage(3, "answer-tap 12 124\n") + "screenshot " + Out("options.png") +
+            "\nquit\n");
+    ASSERT_EQ(byOptions.status, 0) << byOptions.Describe();
+    TempDevice other;
+    ASSERT_TRUE(other.ok());
+    ASSERT_TRUE(FillSamples(other));
+    const std::string byKey = other.OutsidePath("key.png");
+    ASSERT_EQ(RunSteps(other, {kWalk}, "idle\nchar *\nidle\nscreenshot " + byKey + "\nquit\n")
+                  .status,
+              0);
+    Screen options, key;
+    ASSERT_TRUE(options.Read(Out("options.png")));
+    ASSERT_TRUE(key.Read(byKey));
+    ASSERT_EQ(options.pixels.size(), key.pixels.size());
+    EXPECT_TRUE(options.pixels == key.pixels);
+    // And that screen has no bar: none of its navy in the last rows.
+    int navy = 0;
+    for (int y = options.height - 20; y < options.height; ++y)
+        for (int x = 0; x < options.width; ++x) {
+            const std::uint32_t p = options.At(x, y);
+            navy += (p & 0xFF) > 100 && ((p >> 8) & 0xFF) < 60 && ((p >> 16) & 0xFF) < 60;
+        }
+    EXPECT_EQ(navy, 0);
+}
+
+constexpr std::uint32_t kRed = 0xFF0000;
+constexpr std::uint32_t kYellow = 0xFFFF00;
+
+// Text "Red" (five steps on from Black) and background "Yellow" (eight on from White), right
+// after OK, on a plain text book and on an HTML page.
+void ExpectColoursAtOnce(SampleDevice& test, TempDevice& device, const std::string& book) {
+    const std::string shot = device.OutsidePath("colours.png");
+    const ProgramResult run = RunSteps(
+        device, {book},
+        "idle\n" +
+            OnOptionsPage(2, Times(5, "answer-tap 227 79\n") + Times(8, "answer-tap 227 109\n")) +
+            "screenshot " + shot + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    (void)test;
+    Screen s;
+    ASSERT_TRUE(s.Read(shot));
+    int red = 0, yellow = 0, black = 0;
+    // The page, between the caption and the soft-key bar.
+    for (int y = 30; y < s.height - 40; ++y)
+        for (int x = 0; x < s.width; ++x) {
+            const std::uint32_t p = s.At(x, y);
+            red += p == kRed;
+            yellow += p == kYellow;
+            black += p == 0;
+        }
+    EXPECT_GT(yellow, s.width * 100) << book;
+    EXPECT_GT(red, 300) << book;
+    EXPECT_EQ(black, 0) << book;
+}
+
+TEST_F(SampleDevice, TheColoursChosenShowAtOnceOnAPlainTextBook) {
+    ExpectColoursAtOnce(*this, device, kWalk);
+}
+
+TEST_F(SampleDevice, TheColoursChosenShowAtOnceOnAnHtmlPage) {
+    ExpectColoursAtOnce(*this, device, "\\storage\\eBooks\\Notes on Reading.html");
 }
 
 // --- Deleting books ----------------------------------------------------------------------------
