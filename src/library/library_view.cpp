@@ -305,10 +305,11 @@ int LibraryRow::Compare(ListItem* other, uint32_t key, uint32_t ascending) {
             return ListWindow::CompareItems(this, other, key, ascending != 0);
         case kSize:
             return order(book->GetFileSize(), o->book->GetFileSize());
+        // Dates read newest first (a book never read, 0, last), as a list of dates is read.
         case kDate:
-            return order(book->GetCreated(), o->book->GetCreated());
+            return order(o->book->GetCreated(), book->GetCreated());
         case kLastRead:
-            return order(book->GetLastRead(), o->book->GetLastRead());
+            return order(o->book->GetLastRead(), book->GetLastRead());
         case kRating:
             return order(book->GetRating(), o->book->GetRating());
         default:
@@ -786,6 +787,8 @@ bool LibraryView::OnCommand(uint32_t id) {
             if (LibraryRow* row = SelectedRow()) {
                 BookPropertiesSheet sheet(row, library);
                 sheet.RunModal(parent, controller, false);
+                // A list made on the sheet's Reading list page is in the menu at once.
+                RebuildReadingLists();
                 Refill(filter);
             }
             return true;

@@ -199,6 +199,87 @@ TEST_F(SampleDevice, TheColoursChosenShowAtOnceOnAnHtmlPage) {
     ExpectColoursAtOnce(*this, device, "\\storage\\eBooks\\Notes on Reading.html");
 }
 
+// --- The library's sorting and reading lists ----------------------------------------------------
+
+// Two books read a while apart: sorted by "Last read date" the one read last comes first, then
+// the other, then the books never read.
+TEST(SampleDeviceLibrary, LastReadDateSortsTheMostRecentFirst) {
+    TempDevice device("clock = virtual\n");
+    ASSERT_TRUE(device.ok());
+    ASSERT_TRUE(FillSamples(device));
+    const std::string rows = device.OutsidePath("rows.txt");
+    // Two Bells from the command line; then Birds of the Shore, the fourth row of the library.
+    const ProgramResult run = RunSteps(
+        device, {"\\storage\\eBooks\\Two Bells.prc"},
+        std::string("idle\n") + kLeftSoftKey + "tap 60 104\nidle\nadvance 2000\n" +
+            kLeftSoftKey + "menu 40034\nidle\nlisttext " + rows + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    const std::vector<std::string> listed = ListRows(rows);
+    ASSERT_GE(listed.size(), 3u) << ReadFile(rows);
+    EXPECT_EQ(listed[0], "Birds of the Shore") << ReadFile(rows);
+    EXPECT_EQ(listed[1], "Two Bells") << ReadFile(rows);
+}
+
+// Sorted by author, a title keeps its room beside the author: the last row ("Two Bells" in
+// both orders) shows its title as it does sorted by title.
+TEST_F(SampleDevice, SortingByAuthorLeavesTheTitlesTheirRoom) {
+    const ProgramResult run = RunSteps(
+        device, {},
+        "idle\nlisttext " + Out("title.txt") + "\nscreenshot " + Out("title.png") +
+            "\nmenu 40031\nidle\nlisttext " + Out("author.txt") + "\nscreenshot " +
+            Out("author.png") + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    const std::vector<std::string> byTitle = ListRows(Out("title.txt"));
+    const std::vector<std::string> byAuthor = ListRows(Out("author.txt"));
+    ASSERT_EQ(byTitle.size(), 9u);
+    ASSERT_EQ(byAuthor.size(), 9u);
+    ASSERT_EQ(byTitle.back(), "Two Bells");
+    ASSERT_EQ(byAuthor.back(), "Two Bells");
+    Screen title, author;
+    ASSERT_TRUE(title.Read(Out("title.png")));
+    ASSERT_TRUE(author.Read(Out("author.png")));
+    // The ninth row, from its icon to the middle of the row.
+    int differing = 0;
+    for (int y = 199; y < 215; ++y)
+        for (int x = 0; x < title.width / 2; ++x) differing += title.At(x, y) != author.At(x, y);
+    EXPECT_EQ(differing, 0);
+}
+
+// A reading list made on a book's Properties sheet is in the Reading list menu as soon as the
+// sheet closes: choosing it filters the library down to that book.
+TEST_F(SampleDevice, AReadingListMadeInPropertiesIsInTheMenuAtOnce) {
+    // The sheet's "Reading list" page, its "Create a new reading list" link, a tap that ends
+    // the name's editing, the page's OK and the sheet's OK.
+    const ProgramResult run = RunSteps(
+        device, {},
+        "idle\nanswer-tap 50 78\nanswer-tap 60 63\nanswer-tap 120 200\nanswer-tap 60 307\n"
+        "answer-tap 60 307\nmenu 40022\nidle\nmenu 10004\nidle\nlisttext " +
+            Out("rows.txt") + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    EXPECT_EQ(ListRows(Out("rows.txt")), std::vector<std::string>{"A Reading Log"});
+}
+
+// After New in Add / Remove reading lists only the new row is selected.
+TEST_F(SampleDevice, AfterNewOnlyTheNewReadingListIsSelected) {
+    // New, a tap that ends the name's editing, twice; the dialog as it then shows.
+    const std::string box = Out("lists.png");
+    const ProgramResult run =
+        RunSteps(device, {},
+                 "idle\nanswer-tap 60 307\nanswer-tap 120 200\nanswer-tap 60 307\n"
+                 "answer-tap 120 200\nscreenshot-box " +
+                     box + "\nanswer-tap 120 200\nmenu 40074\nidle\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    Screen s;
+    ASSERT_TRUE(s.Read(box));
+    // The selection's navy at the left of the first two rows of the list.
+    auto selected = [&s](int y) {
+        const std::uint32_t p = s.At(10, y);
+        return (p & 0xFF) > 100 && ((p >> 8) & 0xFF) < 60 && ((p >> 16) & 0xFF) < 60;
+    };
+    EXPECT_FALSE(selected(65));
+    EXPECT_TRUE(selected(84));
+}
+
 // --- Deleting books ----------------------------------------------------------------------------
 
 // The book just read, deleted from the library it gave way to: it is closed first, so its file
