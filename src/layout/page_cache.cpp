@@ -1330,9 +1330,9 @@ Size PageLayout::FitHeightToContent(Size size) {
     return Size{size.width, viewport_.height};
 }
 
-bool PageLayout::GoToPositionAsPageStart(uint32_t position) {
+bool PageLayout::GoToPositionAsPageStart(uint32_t position, uint32_t number) {
     if (position >= TextLength()) return false;
-    return ShowAsOnlyPage(EnsureRecord(kNone, position, false));
+    return ShowAsOnlyPage(EnsureRecord(number, position, false));
 }
 
 // Makes the record current with every other laid-out page released.

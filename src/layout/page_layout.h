@@ -378,7 +378,9 @@ public:
     bool GoToPosition(uint32_t position, int32_t step, uint32_t mark = 255);
     bool MoveToPosition(uint32_t position, int32_t step, uint32_t mark = 255);
     bool AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd);
-    bool GoToPositionAsPageStart(uint32_t position);
+    // `number`: the page's number when the caller knows it (the same page laid out anew keeps
+    // the number it had); kNone estimates it from the position.
+    bool GoToPositionAsPageStart(uint32_t position, uint32_t number = kNone);
     // The page `step` away, moved on to the first of its lines at or below y (from the
     // viewport's top): the page then starts there.
     bool StepPage(int32_t y, int32_t step);

@@ -199,6 +199,40 @@ TEST_F(SampleDevice, TheColoursChosenShowAtOnceOnAnHtmlPage) {
     ExpectColoursAtOnce(*this, device, "\\storage\\eBooks\\Notes on Reading.html");
 }
 
+// --- The position bar ---------------------------------------------------------------------------
+
+// The bar turned on at the third page shows the number it shows when it was on from the first
+// page and the reader stepped to the third: the digits' corner of the two screens is the same.
+TEST_F(SampleDevice, ThePositionBarTurnedOnMidBookNumbersThePageRight) {
+    const std::string late = Out("late.png");
+    ASSERT_EQ(RunSteps(device, {kWalk},
+                       "idle\nkey 0x22\nidle\nkey 0x22\nidle\nmenu 40172\nidle\nscreenshot " +
+                           late + "\nquit\n")
+                  .status,
+              0);
+    TempDevice other;
+    ASSERT_TRUE(other.ok());
+    ASSERT_TRUE(FillSamples(other));
+    const std::string early = other.OutsidePath("early.png");
+    ASSERT_EQ(RunSteps(other, {kWalk},
+                       "idle\nmenu 40172\nidle\nkey 0x22\nidle\nkey 0x22\nidle\nscreenshot " +
+                           early + "\nquit\n")
+                  .status,
+              0);
+    Screen a, b;
+    ASSERT_TRUE(a.Read(late));
+    ASSERT_TRUE(b.Read(early));
+    // The number sits at the bar's right end, just above the soft-key bar.
+    int ink = 0, differing = 0;
+    for (int y = a.height - 45; y < a.height - 26; ++y)
+        for (int x = a.width - 30; x < a.width; ++x) {
+            ink += a.At(x, y) != 0xFFFFFF;
+            differing += a.At(x, y) != b.At(x, y);
+        }
+    EXPECT_GT(ink, 10);
+    EXPECT_EQ(differing, 0);
+}
+
 // --- The library's sorting and reading lists ----------------------------------------------------
 
 // Two books read a while apart: sorted by "Last read date" the one read last comes first, then
