@@ -138,9 +138,11 @@ struct FormControlRequest {
     uint32_t documentKey = 0;
     // The enclosing FORM element when it has a NAME: the name, a token source over the
     // element's stored attributes and its position. Null name: the form is found by the
-    // control's position.
+    // control's position; failing that, a FORM without NAME (`unnamedForm`, over its
+    // attributes) is named after its position.
     const String* formName = nullptr;
     TokenSource* formElement = nullptr;
+    TokenSource* unnamedForm = nullptr;
     uint32_t formPosition = 0;
     // Where the form's controls live: the surface that draws the page (drop-down lists open
     // over it) and the node their nodes go under.

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/shell/program_launcher.h"
@@ -99,6 +100,96 @@ TEST_F(SampleDevice, ABookAskedForByATitleNobodyHasIsNamedInTheFailure) {
     ASSERT_EQ(run.status, 0) << run.Describe();
     EXPECT_TRUE(Contains(ReadFile(Out("log.txt")), "MessageBox Error: Could not open: oeb:redirect?title=Moby&"))
         << ReadFile(Out("log.txt"));
+}
+
+// --- Forms without a name --------------------------------------------------------------------
+
+// A survey: a text field, two radio buttons and a check box, in a FORM whose attributes are
+// given (a NAME or none, FVT:PERSISTENT).
+std::string Survey(const std::string& formAttributes) {
+    return "<html><head><title>Survey</title></head><body>\n<p>A short survey.</p>\n<form " +
+           formAttributes +
+           " action=\"oeb:library\">\n<p>Name <input type=\"text\" name=\"who\" size=\"10\" /></p>\n"
+           "<p><input type=\"radio\" name=\"pace\" value=\"slow\" checked /> Slowly</p>\n"
+           "<p><input type=\"radio\" name=\"pace\" value=\"fast\" /> Quickly</p>\n"
+           "<p><input type=\"checkbox\" name=\"again\" /> Again</p>\n</form>\n</body></html>\n";
+}
+
+// The rows of two screens below the caption differ in this many pixels.
+int DifferingBelowCaption(const Screen& a, const Screen& b) {
+    int n = 0;
+    for (int y = 20; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) n += a.At(x, y) != b.At(x, y);
+    return n;
+}
+
+// A FORM without NAME shows its controls, just as the same form with a NAME does.
+TEST_F(SampleDevice, AFormWithoutANameShowsItsControls) {
+    device.WriteHost("storage/eBooks/unnamed.html", Survey(""));
+    device.WriteHost("storage/eBooks/named.html", Survey("name=\"survey\""));
+    for (const char* name : {"unnamed", "named"}) {
+        const std::string n(name);
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\" + n + ".html"},
+                           "idle\npagetext " + Out(n + ".txt") + "\nscreenshot " +
+                               Out(n + ".png") + "\nquit\n")
+                      .status,
+                  0);
+    }
+    EXPECT_EQ(ReadFile(Out("unnamed.txt")), ReadFile(Out("named.txt")));
+    EXPECT_TRUE(Contains(ReadFile(Out("unnamed.txt")), "[16x16] Quickly"))
+        << ReadFile(Out("unnamed.txt"));
+    Screen unnamed, named;
+    ASSERT_TRUE(unnamed.Read(Out("unnamed.png")));
+    ASSERT_TRUE(named.Read(Out("named.png")));
+    EXPECT_EQ(DifferingBelowCaption(unnamed, named), 0);
+}
+
+// What is typed into a kept (FVT:PERSISTENT) form without a name is there again when the book
+// is opened again: the form's name, made from its place, finds its kept values.
+TEST_F(SampleDevice, AKeptFormWithoutANameFindsItsValuesAgain) {
+    device.WriteHost("storage/eBooks/kept.html", Survey("fvt:persistent"));
+    const std::vector<std::string> book = {"\\storage\\eBooks\\kept.html"};
+    ASSERT_EQ(RunSteps(device, book, "idle\nscreenshot " + Out("empty.png") + "\nquit\n").status,
+              0);
+    // The field, three letters, a tap beside the form to leave the field.
+    ASSERT_EQ(RunSteps(device, book,
+                       "idle\ntap 100 92\nidle\nchar A\nchar n\nchar n\nidle\ntap 100 30\nidle\n"
+                       "screenshot " +
+                           Out("typed.png") + "\nquit\n")
+                  .status,
+              0);
+    ASSERT_EQ(RunSteps(device, book, "idle\nscreenshot " + Out("again.png") + "\nquit\n").status,
+              0);
+    Screen empty, typed, again;
+    ASSERT_TRUE(empty.Read(Out("empty.png")));
+    ASSERT_TRUE(typed.Read(Out("typed.png")));
+    ASSERT_TRUE(again.Read(Out("again.png")));
+    EXPECT_GT(DifferingBelowCaption(empty, typed), 20);
+    EXPECT_EQ(DifferingBelowCaption(typed, again), 0);
+}
+
+// A radio button is round: the corners of its square are the page's, where a check box's are
+// its frame.
+TEST_F(SampleDevice, RadioButtonsAreRound) {
+    device.WriteHost("storage/eBooks/survey.html", Survey(""));
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\survey.html"},
+                       "idle\nscreenshot " + Out("survey.png") + "\nquit\n")
+                  .status,
+              0);
+    Screen s;
+    ASSERT_TRUE(s.Read(Out("survey.png")));
+    // The icons' squares: 16 pixels from x = 21, the radio buttons' rows at 111 and 137, the
+    // check box's at 163.
+    auto corners = [&s](int top) {
+        int dark = 0;
+        for (const auto& [x, y] : {std::pair{21, top}, std::pair{36, top}, std::pair{21, top + 15},
+                                   std::pair{36, top + 15}})
+            dark += (s.At(x, y) & 0xFF) < 128;
+        return dark;
+    };
+    EXPECT_EQ(corners(111), 0);
+    EXPECT_EQ(corners(137), 0);
+    EXPECT_EQ(corners(163), 4);
 }
 
 // --- Files the reader does not open --------------------------------------------------------
