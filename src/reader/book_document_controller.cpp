@@ -19,6 +19,7 @@
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_database_opener.h"
+#include "graphics/controls/form_control.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "graphics/widgets/list_popup.h"
@@ -139,6 +140,27 @@ void BookDocumentController::PaintPage() {
         page_.Resize(now);
     }
     page_.Paint();
+}
+
+void BookDocumentController::KeepFocusAbove(int32_t top) {
+    PageLayout* layout = page_.Layout();
+    Node* node = surface_ ? surface_->FocusedDescendant() : nullptr;
+    auto* control = dynamic_cast<FormControl*>(node);
+    Rect r;
+    if (!layout || view_ != kTextPage || !control || control->Id() < 0 || !node->GetRect(r))
+        return;
+    if (r.y + r.height <= top) return;
+    // The page starts at the field, which then stands at its top, above the panel; it is
+    // still the page the reader was on and keeps its number.
+    // The field leaves the tree with the old page and comes back with the new one: it is held
+    // meanwhile, and takes the focus again once the new page shows it.
+    KeepAlive hold(control);
+    if (!layout->GoToPositionAsPageStart(static_cast<uint32_t>(control->Id()),
+                                         layout->CurrentPageNumber()))
+        return;
+    Invalidate(true);
+    if (surface_->Window()) UpdateWindow(surface_->Window());
+    if (!hold.Orphaned() && node->Parent() && !node->IsFocused()) node->Focus();
 }
 
 void BookDocumentController::ResetViewElement() {

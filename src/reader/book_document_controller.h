@@ -131,6 +131,7 @@ public:
     bool ChangeFontSize(int32_t step) override;
     void SaveViewState() override;
     void ResetViewElement() override;
+    void KeepFocusAbove(int32_t top) override;
     bool MarkWordAt(Point p) override;
     bool RunEntryQuery(IndexSource* table, uint32_t entry, const String& query) override;
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;

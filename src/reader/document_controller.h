@@ -89,6 +89,9 @@ public:
     // Relays out with the current settings, keeping the reading position.
     virtual void SaveViewState() = 0;
     virtual void ResetViewElement() = 0;
+    // The input panel now covers the window from `top` down (window coordinates): a focused
+    // field of the page below it is brought up into view.
+    virtual void KeepFocusAbove(int32_t top) { (void)top; }
     // Shows the word under a point of the page selected, until the view element is reset;
     // false when there is no such word.
     virtual bool MarkWordAt(Point /*p*/) { return false; }

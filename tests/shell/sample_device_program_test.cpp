@@ -69,10 +69,11 @@ protected:
 // --- The sample form -----------------------------------------------------------------------
 
 constexpr const char* kReadingLog = "\\storage\\eBooks\\A Reading Log.html";
-// The Title field, typed into, then the Submit button on the next page.
+// The Title field, typed into (the page starts at the field, above the input panel, and so
+// holds the rest of the form: PageDown has nowhere to go), then the Submit button.
 constexpr const char* kFillTheLog =
     "idle\ntap 100 212\nidle\nchar M\nchar o\nchar b\nchar y\nidle\nkey 0x22\nidle\n"
-    "tap 55 50\nidle\n";
+    "tap 55 132\nidle\n";
 
 // Submitting the log opens what its action names: the library.
 TEST_F(SampleDevice, TheReadingLogFormOpensTheLibrary) {
@@ -100,6 +101,36 @@ TEST_F(SampleDevice, ABookAskedForByATitleNobodyHasIsNamedInTheFailure) {
     ASSERT_EQ(run.status, 0) << run.Describe();
     EXPECT_TRUE(Contains(ReadFile(Out("log.txt")), "MessageBox Error: Could not open: oeb:redirect?title=Moby&"))
         << ReadFile(Out("log.txt"));
+}
+
+// --- The input panel ----------------------------------------------------------------------------
+
+// The Title field lies low on the first page: when the input panel rises for it, the field
+// comes up above the panel, keeps the focus, and what is typed shows there.
+TEST_F(SampleDevice, AFieldLowOnThePageIsKeptAboveTheInputPanel) {
+    const ProgramResult run = RunSteps(
+        device, {kReadingLog},
+        "idle\nscreenshot " + Out("before.png") +
+            "\ntap 100 212\nidle\nchar M\nchar o\nchar b\nchar y\nidle\nscreenshot " +
+            Out("typed.png") + "\npagetext " + Out("page.txt") + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    // The page now begins with the field.
+    const std::string page = ReadFile(Out("page.txt"));
+    EXPECT_EQ(page.rfind("[196x23]\n", 0), 0u) << page;
+    Screen before, typed;
+    ASSERT_TRUE(before.Read(Out("before.png")));
+    ASSERT_TRUE(typed.Read(Out("typed.png")));
+    // The field's frame: its left edge runs down from the top of the page, and the word is
+    // inside it, well above the panel (which covers the screen's lower half).
+    int frame = 0, letters = 0;
+    for (int y = 22; y < 50; ++y) {
+        frame += (typed.At(21, y) & 0xFF) < 100;
+        for (int x = 24; x < 120; ++x) letters += (typed.At(x, y) & 0xFF) < 100;
+    }
+    EXPECT_GT(frame, 15);
+    EXPECT_GT(letters, 40);
+    // Before the tap, that strip held the page's heading, not a field.
+    EXPECT_NE(before.At(21, 30), typed.At(21, 30));
 }
 
 // --- Forms without a name --------------------------------------------------------------------
