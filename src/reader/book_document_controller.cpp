@@ -151,9 +151,9 @@ void BookDocumentController::KeepFocusAbove(int32_t top) {
         return;
     if (r.y + r.height <= top) return;
     // The page starts at the field, which then stands at its top, above the panel; it is
-    // still the page the reader was on and keeps its number.
-    // The field leaves the tree with the old page and comes back with the new one: it is held
-    // meanwhile, and takes the focus again once the new page shows it.
+    // still the page the reader was on and keeps its number. The field leaves the tree with
+    // the old page and comes back with the new one: it is held meanwhile, and takes the focus
+    // again once the new page shows it.
     KeepAlive hold(control);
     if (!layout->GoToPositionAsPageStart(static_cast<uint32_t>(control->Id()),
                                          layout->CurrentPageNumber()))
@@ -444,6 +444,8 @@ bool BookDocumentController::NavigateTo(Location& location) {
     PushHistoryAndNotify(pushed);
     bool shown = false;
     uint8_t handled = 0;
+    // The loader rewrites the location (a title becomes a file): a failure names what was
+    // asked for.
     Location asked;
     asked.CopyFrom(location);
     if (location.IsBuiltInPage()) {
@@ -451,9 +453,6 @@ bool BookDocumentController::NavigateTo(Location& location) {
         handled = 1;
     } else if (loader_) {
         if (location.IsInternal()) CloseDocument();
-        // The loader rewrites the location (a title becomes a file): the failure names what was
-        // asked for.
-        asked.CopyFrom(location);
         Resource* document = loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
         if (document) {
             if (document == resource_ && !AnchorFound(location.Anchor()))
