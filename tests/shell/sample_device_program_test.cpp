@@ -288,7 +288,7 @@ constexpr std::uint32_t kYellow = 0xFFFF00;
 
 // Text "Red" (five steps on from Black) and background "Yellow" (eight on from White), right
 // after OK, on a plain text book and on an HTML page.
-void ExpectColoursAtOnce(SampleDevice& test, TempDevice& device, const std::string& book) {
+void ExpectColoursAtOnce(const TempDevice& device, const std::string& book) {
     const std::string shot = device.OutsidePath("colours.png");
     const ProgramResult run = RunSteps(
         device, {book},
@@ -296,7 +296,6 @@ void ExpectColoursAtOnce(SampleDevice& test, TempDevice& device, const std::stri
             OnOptionsPage(2, Times(5, "answer-tap 227 79\n") + Times(8, "answer-tap 227 109\n")) +
             "screenshot " + shot + "\nquit\n");
     ASSERT_EQ(run.status, 0) << run.Describe();
-    (void)test;
     Screen s;
     ASSERT_TRUE(s.Read(shot));
     int red = 0, yellow = 0, black = 0;
@@ -314,11 +313,11 @@ void ExpectColoursAtOnce(SampleDevice& test, TempDevice& device, const std::stri
 }
 
 TEST_F(SampleDevice, TheColoursChosenShowAtOnceOnAPlainTextBook) {
-    ExpectColoursAtOnce(*this, device, kWalk);
+    ExpectColoursAtOnce(device, kWalk);
 }
 
 TEST_F(SampleDevice, TheColoursChosenShowAtOnceOnAnHtmlPage) {
-    ExpectColoursAtOnce(*this, device, "\\storage\\eBooks\\Notes on Reading.html");
+    ExpectColoursAtOnce(device, "\\storage\\eBooks\\Notes on Reading.html");
 }
 
 // --- The position bar ---------------------------------------------------------------------------
