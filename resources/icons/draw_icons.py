@@ -231,6 +231,13 @@ def check_box(fill, ticked):
     return shapes
 
 
+def radio_button(fill, chosen):
+    shapes = [circle(16, 16, 13, INK), circle(16, 16, 11, fill)]
+    if chosen:
+        shapes.append(circle(16, 16, 5.5, INK))
+    return shapes
+
+
 # ---- the icons ------------------------------------------------------------------------------
 
 def icons():
@@ -384,6 +391,11 @@ def icons():
         227: check_box(WHITE, True),
         228: check_box(GREY, True),
         229: check_box(GREY, False),
+        # Radio button: the same four states, round.
+        237: radio_button(WHITE, False),
+        238: radio_button(WHITE, True),
+        239: radio_button(GREY, True),
+        240: radio_button(GREY, False),
         # List scroll buttons (and drop-down): down, up.
         233: triangle([(5, 10), (27, 10), (16, 24)], INK, INK),
         234: triangle([(5, 22), (27, 22), (16, 8)], INK, INK),

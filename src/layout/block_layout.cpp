@@ -66,6 +66,7 @@ PageLayout::~PageLayout() = default;
 
 void PageLayout::Configure(const LayoutSettings& settings) {
     settings_ = settings;
+    SetPageColours(settings.pageText, settings.pageBackground);
     if (adjuster_) {
         uint32_t value = 0;
         uint32_t kind = resource_ ? resource_->GetChildKind(value) : 0;

@@ -458,11 +458,14 @@ bool PageLayout::LayoutFormControl(BlockContents& block, uint32_t position) {
     String formName;
     int32_t form = elements_.FindTag(kForm);
     std::unique_ptr<ElementStackIterator> formElement;
-    if (form >= 0 && elements_.FindAttributeText(form, kAttrName, formName) &&
-        !formName.IsEmpty()) {
+    if (form >= 0) {
         formElement = std::make_unique<ElementStackIterator>(elements_, form);
-        request.formName = &formName;
-        request.formElement = formElement.get();
+        if (elements_.FindAttributeText(form, kAttrName, formName) && !formName.IsEmpty()) {
+            request.formName = &formName;
+            request.formElement = formElement.get();
+        } else {
+            request.unnamedForm = formElement.get();
+        }
         request.formPosition = elements_.ReadU32At(form);
     }
     request.surface = controlSurface_;

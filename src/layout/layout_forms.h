@@ -15,6 +15,8 @@ public:
     InlineObject* BuildControl(TokenSource& source, const FormControlRequest& request) override;
     // Every form whose controls live under `parent` forgets it (the node is going).
     void ForgetControlParent(const Node* parent);
+    // The name an unnamed FORM element takes from its text position.
+    static bool UnnamedFormName(uint32_t position, String& out);
 
 private:
     FormList& forms_;

@@ -401,6 +401,8 @@ bool PageLayout::LayoutFirstPage() {
     firstKnown_ = false;
     first_.Reset();
     bodyColour_ = kNone;
+    // Text before any element that styles it (all of a plain text file) has the defaults' look.
+    StyleOf(settings_.defaults.style, first_.style);
     if (!source_ || !source_->Start(0, false)) return false;
     bool collect = metadata_ && collectMetadata_;
     if (collect) metadata_->ClearItems();
@@ -1624,9 +1626,9 @@ Size PageLayout::FitHeightToContent(Size size) {
     return Size{size.width, viewport_.height};
 }
 
-bool PageLayout::GoToPositionAsPageStart(uint32_t position) {
+bool PageLayout::GoToPositionAsPageStart(uint32_t position, uint32_t number) {
     if (position >= TextLength()) return false;
-    return ShowAsOnlyPage(EnsureRecord(kNone, position, false));
+    return ShowAsOnlyPage(EnsureRecord(number, position, false));
 }
 
 // Makes the record current with every other laid-out page released.

@@ -141,9 +141,11 @@ struct FormControlRequest {
     uint32_t documentKey = 0;
     // The enclosing FORM element when it has a NAME: the name, a token source over the
     // element's stored attributes and its position. Null name: the form is found by the
-    // control's position.
+    // control's position; failing that, a FORM without NAME (`unnamedForm`, over its
+    // attributes) is named after its position.
     const String* formName = nullptr;
     TokenSource* formElement = nullptr;
+    TokenSource* unnamedForm = nullptr;
     uint32_t formPosition = 0;
     // Where the form's controls live: the surface that draws the page (drop-down lists open
     // over it) and the node their nodes go under.
@@ -290,6 +292,10 @@ struct LayoutSettings {
     // The face of text that names none (the reader's display profile); 0: face 1. Resolved when
     // text is measured and drawn, so a new profile needs no more than a relayout.
     uint8_t textFace = 0;
+    // The reader's page colours: text that names no colour, and the page behind it. Taken at
+    // draw time, so a change shows at once.
+    uint32_t pageText = 0;
+    uint32_t pageBackground = 0xFFFFFF;
 };
 
 class PageLayout {
@@ -379,7 +385,9 @@ public:
     bool GoToPosition(uint32_t position, int32_t step, uint32_t mark = 255);
     bool MoveToPosition(uint32_t position, int32_t step, uint32_t mark = 255);
     bool AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd);
-    bool GoToPositionAsPageStart(uint32_t position);
+    // `number`: the page's number when the caller knows it (the same page laid out anew keeps
+    // the number it had); kNone estimates it from the position.
+    bool GoToPositionAsPageStart(uint32_t position, uint32_t number = kNone);
     // The page `step` away, moved on to the first of its lines at or below y (from the
     // viewport's top): the page then starts there.
     bool StepPage(int32_t y, int32_t step);

@@ -346,8 +346,9 @@ bool Library::MoveBookToLocation(LibraryBook* book, int32_t location, BookReleas
     return true;
 }
 
-bool Library::DeleteBook(LibraryBook* book, BookReleaser* releaser) {
-    if (!book || !book->DeleteFiles(releaser)) return false;
+bool Library::DeleteBook(LibraryBook* book, BookReleaser* releaser,
+                         LibraryBook::DeleteFailure* why) {
+    if (!book || !book->DeleteFiles(releaser, why)) return false;
     Unlink(book);
     for (auto it = books_.begin(); it != books_.end(); ++it) {
         if (it->get() != book) continue;

@@ -137,8 +137,9 @@ public:
     // Moves the book (and its side file) into the location's books folder; the entry follows.
     bool MoveBookToLocation(LibraryBook* book, int32_t location, BookReleaser* releaser);
     // Deletes the book file and its side file, and the entry. False (entry kept) when the file
-    // could not be deleted.
-    bool DeleteBook(LibraryBook* book, BookReleaser* releaser);
+    // could not be deleted, with why in `why` when given.
+    bool DeleteBook(LibraryBook* book, BookReleaser* releaser,
+                    LibraryBook::DeleteFailure* why = nullptr);
 
     // Dictionaries: the present entries with a language pair.
     int32_t GetBookCount() const;

@@ -262,10 +262,13 @@ bool LibraryBook::TestOpen(uint8_t flag) {
     return true;
 }
 
-bool LibraryBook::DeleteFiles(BookReleaser* releaser) {
+bool LibraryBook::DeleteFiles(BookReleaser* releaser, DeleteFailure* why) {
+    if (why) *why = DeleteFailure::kInUse;
     if (releaser && !releaser->ReleaseBook(path_)) return false;
+    if (why) *why = DeleteFailure::kNotRemoved;
     std::string path = PathUtf8();
     if (path.empty() || !DatabaseFile::Remove(path.c_str())) return false;
+    if (why) *why = DeleteFailure::kNone;
     std::string side;
     bool exists = false;
     if (AnnotationFile::PathForBook(path, &side, &exists) && exists && !SideFileShared(path_))

@@ -118,8 +118,9 @@ public:
     bool TestOpen(uint8_t flag);
     // Lets the book go wherever it is open, deletes the file, then its side file unless another
     // book of the folder has the same name and so the same side file. True (and absent) when
-    // the book file was deleted.
-    bool DeleteFiles(BookReleaser* releaser);
+    // the book file was deleted. Why a delete failed, for the message that says so.
+    enum class DeleteFailure { kNone, kInUse, kNotRemoved };
+    bool DeleteFiles(BookReleaser* releaser, DeleteFailure* why = nullptr);
 
     static Text ToUtf16(const Text& text);
     // The path as a device path in UTF-8 (the form side files and databases take).

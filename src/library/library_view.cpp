@@ -305,10 +305,11 @@ int LibraryRow::Compare(ListItem* other, uint32_t key, uint32_t ascending) {
             return ListWindow::CompareItems(this, other, key, ascending != 0);
         case kSize:
             return order(book->GetFileSize(), o->book->GetFileSize());
+        // Dates read newest first (a book never read, 0, last), as a list of dates is read.
         case kDate:
-            return order(book->GetCreated(), o->book->GetCreated());
+            return order(o->book->GetCreated(), book->GetCreated());
         case kLastRead:
-            return order(book->GetLastRead(), o->book->GetLastRead());
+            return order(o->book->GetLastRead(), book->GetLastRead());
         case kRating:
             return order(book->GetRating(), o->book->GetRating());
         default:
@@ -786,6 +787,8 @@ bool LibraryView::OnCommand(uint32_t id) {
             if (LibraryRow* row = SelectedRow()) {
                 BookPropertiesSheet sheet(row, library);
                 sheet.RunModal(parent, controller, false);
+                // A list made on the sheet's Reading list page is in the menu at once.
+                RebuildReadingLists();
                 Refill(filter);
             }
             return true;
@@ -916,9 +919,13 @@ void LibraryView::DeleteSelected() {
     int32_t index = GetSelectedIndex();
     HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     LibraryBook* book = row->book;
-    bool deleted = library->DeleteBook(book, services ? services->Releaser() : nullptr);
+    LibraryBook::DeleteFailure why = LibraryBook::DeleteFailure::kNone;
+    bool deleted = library->DeleteBook(book, services ? services->Releaser() : nullptr, &why);
     SetCursor(old);
-    if (!deleted) return;
+    if (!deleted) {
+        ReportDeleteFailure(*book, why);
+        return;
+    }
     DeleteAllItems();
     rows.erase(std::remove_if(rows.begin(), rows.end(),
                               [book](const std::unique_ptr<LibraryRow>& r) { return r->book == book; }),
@@ -926,6 +933,17 @@ void LibraryView::DeleteSelected() {
     Refill(filter);
     int32_t count = GetItemCount();
     if (count > 0) SelectIndex(std::min(index, count - 1));
+}
+
+// The row stays; the reader is told which book and why.
+void LibraryView::ReportDeleteFailure(const LibraryBook& book, LibraryBook::DeleteFailure why) {
+    const char16_t* units = LoadResString(why == LibraryBook::DeleteFailure::kInUse ? 5530 : 5531);
+    const char16_t* caption = LoadResString(5018);
+    String text(units ? units : u"");
+    String name;
+    if (!book.GetTitle().ToWide(name) || name.IsEmpty()) book.GetPath().ToWide(name);
+    if (!ReplaceAll(text, u"%1", name)) return;
+    MessageBoxText(parent, String(caption ? caption : u""), text, MB_OK | MB_ICONERROR);
 }
 
 void LibraryView::MoveSelected(int32_t location) {

@@ -177,6 +177,7 @@ private:
     void ToggleFileType(uint32_t bit);
     void OpenSelected();
     void DeleteSelected();
+    void ReportDeleteFailure(const LibraryBook& book, LibraryBook::DeleteFailure why);
     void MoveSelected(int32_t location);
     void DrawStars(LibraryRow* row, HDC dc, const RECT& cell) const;
     RECT StarStrip(const RECT& row) const;

@@ -9,6 +9,7 @@
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/document_source.h"
 #include "core/file.h"
+#include "core/resources.h"
 #include "database/database_object.h"
 #include "database/index_query.h"
 #include "database/resource.h"
@@ -18,6 +19,7 @@
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_database_opener.h"
+#include "graphics/controls/form_control.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "graphics/widgets/list_popup.h"
@@ -48,6 +50,7 @@ constexpr uint32_t kBookmarksPage = 3;
 // The settings flag that allows a book's side file.
 constexpr int kSideFileFlag = 3;
 constexpr uint32_t kCouldNotOpen = 5028;
+constexpr uint32_t kUnknownFileType = 5532;
 constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
 constexpr uint32_t kNoAnnotation = 5263;
@@ -136,6 +139,27 @@ void BookDocumentController::PaintPage() {
         page_.Resize(now);
     }
     page_.Paint();
+}
+
+void BookDocumentController::KeepFocusAbove(int32_t top) {
+    PageLayout* layout = page_.Layout();
+    Node* node = surface_ ? surface_->FocusedDescendant() : nullptr;
+    auto* control = dynamic_cast<FormControl*>(node);
+    Rect r;
+    if (!layout || view_ != kTextPage || !control || control->Id() < 0 || !node->GetRect(r))
+        return;
+    if (r.y + r.height <= top) return;
+    // The page starts at the field, which then stands at its top, above the panel; it is
+    // still the page the reader was on and keeps its number. The field leaves the tree with
+    // the old page and comes back with the new one: it is held meanwhile, and takes the focus
+    // again once the new page shows it.
+    KeepAlive hold(control);
+    if (!layout->GoToPositionAsPageStart(static_cast<uint32_t>(control->Id()),
+                                         layout->CurrentPageNumber()))
+        return;
+    Invalidate(true);
+    if (surface_->Window()) UpdateWindow(surface_->Window());
+    if (!hold.Orphaned() && node->Parent() && !node->IsFocused()) node->Focus();
 }
 
 void BookDocumentController::ResetViewElement() {
@@ -357,6 +381,20 @@ bool BookDocumentController::ActivateLink(const String& url) {
     return NavigateTo(target);
 }
 
+bool DocumentController::OpenLibrary(const String& /*path*/, bool /*force*/) {
+    return ActivateLink(String(u"oeb:library"));
+}
+
+bool BookDocumentController::OpenLibrary(const String& path, bool /*force*/) {
+    // Shown over the library the book stays loaded: it is closed, or its file stays held.
+    Text file;
+    String shown, wanted(path);
+    if (resource_ && location_.ToFileName(file) && file.ToWide(shown) && shown.ToLower() &&
+        wanted.ToLower() && shown == wanted)
+        CloseDocument();
+    return ActivateLink(String(u"oeb:library"));
+}
+
 bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t first,
                                            uint32_t second) {
     if (first != 0 || second != 0) return false;
@@ -377,6 +415,10 @@ bool BookDocumentController::NavigateTo(Location& location) {
     PushHistoryAndNotify(pushed);
     bool shown = false;
     uint8_t handled = 0;
+    // The loader rewrites the location (a title becomes a file): a failure names what was
+    // asked for.
+    Location asked;
+    asked.CopyFrom(location);
     if (location.IsBuiltInPage()) {
         shown = OpenBuiltInPage(location.ResourceId());
         handled = 1;
@@ -393,7 +435,7 @@ bool BookDocumentController::NavigateTo(Location& location) {
     }
     if (setMode) history_.Entries().SetMode(oldMode);
     if (!shown) {
-        if (!handled) ReportFailure(location);
+        if (!handled) ReportFailure(asked);
         // A failed open leaves the history as it was before.
         if (pushed) history_.Entries().UndoPush();
     }
@@ -405,9 +447,18 @@ void BookDocumentController::ReportFailure(const Location& location) {
     // The file as the user knows it: its device path, unescaped and whole.
     const String name = FileMessages::DisplayName(location);
     lastReport_.Assign(name);
+    // A file that is there, of a type the reader does not open, is told as such.
+    String reason;
+    Text file;
+    if (location.IsFileKind() && location.ToFileName(file) && Files::Exists(file) &&
+        DocumentLoader::KindOfExtension(name) == 0) {
+        const char16_t* units = LoadResString(kUnknownFileType);
+        reason.Assign(String(units ? units : u""));
+    }
     if (reader_)
         reader_->ShowMessage(static_cast<int32_t>(kErrorCaption),
-                             FileMessages::Format(kCouldNotOpen, name), MessageKind::kError);
+                             FileMessages::Format(kCouldNotOpen, name, reason),
+                             MessageKind::kError);
 }
 
 bool BookDocumentController::OpenBuiltInPage(uint32_t id) {

@@ -97,6 +97,7 @@ public:
     void NotifyCommand(int32_t id) override;
     uint32_t ViewMode() const override;
     bool ActivateLink(const String& url) override;
+    bool OpenLibrary(const String& path, bool force) override;
     bool OpenWithQuery(const Location& location, uint32_t first, uint32_t second) override;
     bool ViewRequest(uint32_t, uint32_t) override { return false; }
     bool OpenReference(const String& name) override;
@@ -108,6 +109,7 @@ public:
     bool ChangeFontSize(int32_t step) override;
     void SaveViewState() override;
     void ResetViewElement() override;
+    void KeepFocusAbove(int32_t top) override;
     bool MarkWordAt(Point p) override;
     bool RunEntryQuery(IndexSource* table, uint32_t entry, const String& query) override;
     bool GetSelection(String& text, uint32_t& start, uint32_t& end) override;

@@ -69,6 +69,10 @@ public:
 
     // Navigation. Each false when nothing was opened.
     virtual bool ActivateLink(const String& url) = 0;
+    // The book file at `path` is about to move or go: the document shown lets it go when it is
+    // that file (its place and side file saved) and the library takes its place. True when the
+    // library was opened.
+    virtual bool OpenLibrary(const String& path, bool force);
     virtual bool OpenWithQuery(const Location& location, uint32_t first, uint32_t second) = 0;
     virtual bool ViewRequest(uint32_t first, uint32_t second) = 0;
     // A reference of the current document ("start", "toc", "$cover").
@@ -85,6 +89,9 @@ public:
     // Relays out with the current settings, keeping the reading position.
     virtual void SaveViewState() = 0;
     virtual void ResetViewElement() = 0;
+    // The input panel now covers the window from `top` down (window coordinates): a focused
+    // field of the page below it is brought up into view.
+    virtual void KeepFocusAbove(int32_t top) { (void)top; }
     // Shows the word under a point of the page selected, until the view element is reset;
     // false when there is no such word.
     virtual bool MarkWordAt(Point /*p*/) { return false; }

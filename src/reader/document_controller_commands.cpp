@@ -7,6 +7,7 @@
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/document_source.h"
 #include "core/byte_stream.h"
+#include "core/color.h"
 #include "core/platform_helpers.h"
 #include "database/resource.h"
 #include "document/markup/token_source.h"
@@ -31,7 +32,11 @@ void BookDocumentController::GetLayoutOptions(LayoutSettings& out) const {
     if (settings_) {
         out.baseFontSize = settings_->FontSize();
         uint32_t colour = 0;
-        out.defaults.style.text.color = settings_->GetTextColour(colour);
+        // Text that names no colour is drawn in the page's text colour, so that a new colour
+        // needs no new layout.
+        out.pageText = settings_->GetTextColour(colour);
+        out.pageBackground = settings_->GetBackgroundColour(colour);
+        out.defaults.style.text.color = Color::kNone;
         // The display profile's face: 3 the chosen system face, 4 the chosen font database.
         const uint8_t mode = settings_->GetProfileMode();
         if (mode == ReaderController::kSystemFontEntry ||

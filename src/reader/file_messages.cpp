@@ -35,7 +35,7 @@ String DisplayName(const Location& location) {
     return out;
 }
 
-String Format(uint32_t textId, const String& path) {
+String Format(uint32_t textId, const String& path, const String& reason) {
     const char16_t* units = LoadResString(textId);
     const String pattern(units ? units : u"");
     const String shown = ShortenMiddle(path);
@@ -48,6 +48,9 @@ String Format(uint32_t textId, const String& path) {
             if (pattern[i + 1] == u'1') {
                 text.Append(shown);
                 placed = true;
+            } else if (pattern[i + 1] == u'2' && !reason.IsEmpty()) {
+                text.AppendChar(u'\n');
+                text.Append(reason);
             }
             ++i;
             continue;

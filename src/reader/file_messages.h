@@ -20,8 +20,9 @@ String ShortenMiddle(const String& path, int32_t max = kPathMax);
 // What the user would call the location: a file's device path, else the address, unescaped.
 String DisplayName(const Location& location);
 
-// The text of string `textId` naming `path` (shortened): its "%1" takes the path and "%2" is
-// dropped; a text without "%1" gets the path on a line of its own below it.
-String Format(uint32_t textId, const String& path);
+// The text of string `textId` naming `path` (shortened): its "%1" takes the path and "%2" the
+// reason on a line of its own (nothing without one); a text without "%1" gets the path on a
+// line of its own below it.
+String Format(uint32_t textId, const String& path, const String& reason = String());
 
 }  // namespace FileMessages

@@ -173,7 +173,9 @@ bool PagePresentation::SurfaceViewport(Rect& out) const {
 }
 
 void PagePresentation::Resize(const Rect& now) {
+    // The page that starts at the same text keeps its number (a far page's would be guessed).
     uint32_t start = layout_->CurrentPageStart();
+    uint32_t number = layout_->CurrentPageNumber();
     viewport_ = now;
     DrawingSurface* surface = host_.Surface();
     if (view_ && surface && view_->Parent() == surface) {
@@ -187,7 +189,7 @@ void PagePresentation::Resize(const Rect& now) {
         layout_->SetViewport(viewport_);
         layout_->Relayout();
     }
-    if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
+    if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start, number);
 }
 
 void PagePresentation::Paint() {
@@ -209,6 +211,7 @@ void PagePresentation::LayOutIn(const Rect& r) {
     viewport_ = r;
     if (!layout_) return;
     uint32_t start = layout_->CurrentPageStart();
+    uint32_t number = layout_->CurrentPageNumber();
     if (view_) {
         Rect placed;
         view_->AdjustRect(placed, r);  // lays the page out anew
@@ -216,13 +219,14 @@ void PagePresentation::LayOutIn(const Rect& r) {
         layout_->SetViewport(r);
         layout_->Relayout();
     }
-    if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start);
+    if (start != PageLayout::kNone) layout_->GoToPositionAsPageStart(start, number);
 }
 
 void PagePresentation::Reconfigure() {
     if (!layout_) return;
     // New options (a font size) lay the same text out from the page's start.
     uint32_t start = layout_->CurrentPageStart();
+    uint32_t number = layout_->CurrentPageNumber();
     if (view_) {
         view_->ApplySettings();  // the reader's options, margins and columns
     } else {
@@ -235,6 +239,6 @@ void PagePresentation::Reconfigure() {
     // every record but the first page's goes, and the page is laid out afresh.
     if (start != PageLayout::kNone && layout_->GoToPage(1)) {
         layout_->Invalidate(3);
-        layout_->GoToPositionAsPageStart(start);
+        layout_->GoToPositionAsPageStart(start, number);
     }
 }

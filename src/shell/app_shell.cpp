@@ -169,8 +169,10 @@ void AppShell::ReleaseBooks(const std::function<bool(String&)>& matches) {
         const Location* location = document ? document->CurrentLocation() : nullptr;
         Text file;
         String path;
-        if (location && location->ToFileName(file) && file.ToWide(path) && matches(path))
-            document->ActivateLink(String(u"oeb:library"));
+        if (location && location->ToFileName(file) && file.ToWide(path)) {
+            String shown(path);
+            if (matches(path)) document->OpenLibrary(shown, true);
+        }
     }
 }
 

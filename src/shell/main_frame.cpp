@@ -261,11 +261,15 @@ void MainFrame::OnSize() {
     RECT client{};
     GetClientRect(client);
     Rect panel{};
+    bool panelUp = false;
     if (InputPanel::GetInfo(&panel)) {
         POINT origin{0, 0};
         ClientToScreen(window_, &origin);
         const int32_t panelTop = panel.y - origin.y;
-        if (panelTop > client.top && panelTop < client.bottom) client.bottom = panelTop;
+        if (panelTop > client.top && panelTop < client.bottom) {
+            client.bottom = panelTop;
+            panelUp = true;
+        }
     }
     ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
     if (controller) controller->LayoutListWindows(Rect::FromWinRect(client));
@@ -279,6 +283,9 @@ void MainFrame::OnSize() {
         surface->ResizeDisplay(width, height);
         InvalidateRect(window_, nullptr, TRUE);
     }
+    // What is typed goes where it can be seen: a field under the panel comes up.
+    DocumentController* document = readerWindow_ ? readerWindow_->Document() : nullptr;
+    if (panelUp && document) document->KeepFocusAbove(client.bottom);
 }
 
 bool MainFrame::GetClientRect(RECT& out) const {
@@ -481,6 +488,11 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_SIZE:
             OnSize();
+            return DefWindowProcW(window_, message, wParam, lParam);
+        case WM_SETTINGCHANGE:
+            // The input panel rose or fell: the page takes the rest of the screen, after the
+            // event that moved the panel (a field taking the focus) has run its course.
+            if (wParam == SPI_SETSIPINFO) PostMessageW(window_, WM_SIZE, 0, 0);
             return DefWindowProcW(window_, message, wParam, lParam);
         case WM_ACTIVATE:
             OnActivate(wParam, lParam);

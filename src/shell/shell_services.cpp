@@ -160,8 +160,14 @@ bool ShellServices::RunOptions(HWND owner, bool pendingGiven, bool pendingFullSc
         settings->ApplyToView();
         controller->RefreshSurface();
     }
-    if (settings && controller->IsFullScreen() != (settings->fullScreen != 0))
-        SetFullScreen(settings->fullScreen != 0);
+    if (settings && controller->IsFullScreen() != (settings->fullScreen != 0)) {
+        // Over a page, as the full-screen key does: the reader's bar goes too. A list window
+        // (the caller with a pending value) keeps its own bar and shows the change itself.
+        if (pendingGiven)
+            SetFullScreen(settings->fullScreen != 0);
+        else
+            controller->ToggleFullScreen(true, true);
+    }
     return ok;
 }
 

@@ -268,12 +268,33 @@ TEST_F(WindowForms, ANamedFormComesUpWithItsControlsOnThePage) {
 }
 
 TEST_F(WindowForms, AFormThatCannotBeFoundPlacesNoControl) {
-    // Nameless, and the page has no forms table to find it by position.
-    auto pages =
-        Pages(u"<form>a <input type=\"text\"> b <select><option>x</option></select> c</form>");
+    // No FORM around the controls, and the page has no forms table to find one by position.
+    auto pages = Pages(u"a <input type=\"text\"> b <select><option>x</option></select> c");
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_EQ(pages[0].lines, (std::vector<std::string>{"a b c"}));
     EXPECT_EQ(list.Count(), 0);
+}
+
+TEST_F(WindowForms, AFormWithoutANameIsNamedAfterItsPlace) {
+    // Nameless, and no forms table to find it by position: the FORM element still makes the
+    // form, named after its position, and its attributes are read.
+    const std::u16string body =
+        u"<form action=\"send.html\">a <input type=\"text\"> b "
+        u"<select><option>x</option></select> c</form>";
+    auto pages = Pages(body);
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages[0].lines.size(), 1u);
+    EXPECT_NE(pages[0].lines[0].find("] b ["), std::string::npos) << pages[0].lines[0];
+    ASSERT_EQ(list.Count(), 1);
+    Form* form = list.At(0);
+    EXPECT_EQ(form->Action(), String(u"send.html"));
+    EXPECT_EQ(form->FieldCount(), 2);
+    String expected;
+    ASSERT_TRUE(LayoutFormList::UnnamedFormName(form->TextStart(), expected));
+    EXPECT_EQ(form->Name(), expected);
+    // Laid out again: the same name finds the same form.
+    Pages(body);
+    EXPECT_EQ(list.Count(), 1);
 }
 
 }  // namespace

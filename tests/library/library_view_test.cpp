@@ -472,12 +472,12 @@ TEST_F(LibraryViewTest, SortsBySixKeysAndFlipsOnTheSameKey) {
     view->OnCommand(40032);  // size
     EXPECT_EQ(view->SortKey(), 1u);
     EXPECT_EQ(Titles().back(), u"notes");
-    view->OnCommand(40033);  // date
-    EXPECT_EQ(Titles(), (std::vector<std::u16string>{u"notes", u"Talk", u"Memo", u"Daily", u"Alpha"}));
-    view->OnCommand(40034);  // last read
-    EXPECT_EQ(Titles(), (std::vector<std::u16string>{u"Daily", u"Talk", u"Alpha", u"notes", u"Memo"}));
+    view->OnCommand(40033);  // date: the newest first
+    EXPECT_EQ(Titles(), (std::vector<std::u16string>{u"Alpha", u"Daily", u"Memo", u"Talk", u"notes"}));
+    view->OnCommand(40034);  // last read: the most recent first
+    EXPECT_EQ(Titles(), (std::vector<std::u16string>{u"Memo", u"notes", u"Alpha", u"Talk", u"Daily"}));
     view->OnCommand(40034);
-    EXPECT_EQ(Titles().front(), u"Memo");
+    EXPECT_EQ(Titles().front(), u"Daily");
     view->OnCommand(40062);  // rating
     EXPECT_EQ(view->SortKey(), 5u);
     view->OnCommand(40060);

@@ -61,4 +61,17 @@ TEST(FileMessages, ThePathTakesTheTextsPlaceOrALineOfItsOwn) {
     Resources::FlushCache();
 }
 
+TEST(FileMessages, AReasonTakesTheSecondPlaceOnALineOfItsOwn) {
+    fvt::test::TempDevice english;
+    ASSERT_TRUE(english.ok());
+    Resources::FlushCache();
+    const String path(u"\\storage\\eBooks\\notes");
+    EXPECT_EQ(U(FileMessages::Format(5028, path, String(u"Not for reading."))),
+              u"Could not open: \\storage\\eBooks\\notes\nNot for reading.");
+    // Without a reason the place stays empty.
+    EXPECT_EQ(U(FileMessages::Format(5028, path, String())),
+              u"Could not open: \\storage\\eBooks\\notes");
+    Resources::FlushCache();
+}
+
 }  // namespace

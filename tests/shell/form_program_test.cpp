@@ -117,6 +117,37 @@ Box FrameFrom(const Screen& s, int fromY) {
     return b;
 }
 
+// The square a round mark (a radio button) fills: from the first row with ink at or below
+// `fromY`, every row and column with ink up to the next row without.
+Box InkFrom(const Screen& s, int fromY) {
+    Box b;
+    // A curve's edge is mostly grey: any grey counts here, not only the dark of a straight frame.
+    auto at = [&](int x, int y) {
+        const std::uint32_t p = s.px[static_cast<std::size_t>(y) * s.w + x];
+        const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, bl = p & 0xFF;
+        return std::max({r, g, bl}) < 200 && std::max({r, g, bl}) - std::min({r, g, bl}) < 40;
+    };
+    int top = -1, bottom = -1, left = s.w, right = -1;
+    for (int y = fromY; y < s.h; ++y) {
+        bool any = false;
+        for (int x = 0; x < s.w; ++x)
+            if (at(x, y)) {
+                any = true;
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        if (any && top < 0) top = y;
+        if (any) bottom = y;
+        if (!any && top >= 0) break;
+    }
+    if (top < 0) return b;
+    b.x = left;
+    b.y = top;
+    b.w = right - left + 1;
+    b.h = bottom - top + 1;
+    return b;
+}
+
 // The widest row of the drop-down's arrow: the ink on its button, at the frame's right.
 int ArrowWidth(const Screen& s, const Box& frame) {
     auto px = [&](int x, int y) { return s.px[static_cast<std::size_t>(y) * s.w + x]; };
@@ -163,8 +194,9 @@ TEST(Forms, CheckBoxesAndRadioButtonsTakeTheScreensSize) {
         ASSERT_EQ(l.w, 480);
         const Box checkS = FrameFrom(s, 0), checkL = FrameFrom(l, 0);
         ASSERT_TRUE(checkS.Found() && checkL.Found());
-        const Box radioS = FrameFrom(s, checkS.y + checkS.h + 1),
-                  radioL = FrameFrom(l, checkL.y + checkL.h + 1);
+        // A radio button is round: its box is the square its ink fills.
+        const Box radioS = InkFrom(s, checkS.y + checkS.h + 1),
+                  radioL = InkFrom(l, checkL.y + checkL.h + 1);
         ASSERT_TRUE(radioS.Found() && radioL.Found());
         for (const auto& [small96, large192] : {std::pair{checkS, checkL}, {radioS, radioL}}) {
             // A box, not a line of text: square, and a box's size at 96 dpi.

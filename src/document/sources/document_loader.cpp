@@ -265,20 +265,23 @@ Resource* DocumentLoader::OpenByExtension(Location& location, uint8_t* handled) 
     }
     String wide;
     if (!path.ToWide(wide)) return nullptr;
-    String ext = ExtensionOf(wide);
-    if (ext.EqualsAscii("pdb") || ext.EqualsAscii("prc") || ext.EqualsAscii("fvg") ||
-        ext.EqualsAscii("ebase") || ext.EqualsAscii("folv"))
-        return OpenPalmFile(location, path, handled);
-    uint32_t kind = 0;
-    if (ext.EqualsAscii("htm") || ext.EqualsAscii("html"))
-        kind = TextFileResource::kHtml;
-    else if (ext.EqualsAscii("txt"))
-        kind = TextFileResource::kPlainText;
-    else if (ext.EqualsAscii("gif") || ext.EqualsAscii("bmp") || ext.EqualsAscii("jpg") ||
-             ext.EqualsAscii("jpeg") || ext.EqualsAscii("ogg") || ext.EqualsAscii("oga"))
-        kind = TextFileResource::kPictureOrSound;
+    const uint32_t kind = KindOfExtension(wide);
+    if (kind == kPalmFile) return OpenPalmFile(location, path, handled);
     if (kind == 0) return nullptr;
     return TextFileResource::Create(location, kind, kSingleByteCodePage, kWideCodePage);
+}
+
+uint32_t DocumentLoader::KindOfExtension(const String& path) {
+    String ext = ExtensionOf(path);
+    if (ext.EqualsAscii("pdb") || ext.EqualsAscii("prc") || ext.EqualsAscii("fvg") ||
+        ext.EqualsAscii("ebase") || ext.EqualsAscii("folv"))
+        return kPalmFile;
+    if (ext.EqualsAscii("htm") || ext.EqualsAscii("html")) return TextFileResource::kHtml;
+    if (ext.EqualsAscii("txt")) return TextFileResource::kPlainText;
+    if (ext.EqualsAscii("gif") || ext.EqualsAscii("bmp") || ext.EqualsAscii("jpg") ||
+        ext.EqualsAscii("jpeg") || ext.EqualsAscii("ogg") || ext.EqualsAscii("oga"))
+        return TextFileResource::kPictureOrSound;
+    return 0;
 }
 
 Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uint8_t* handled) {

@@ -72,6 +72,10 @@ public:
     Resource* FindCached(const Location& location);
     Resource* OpenByKind(Location& location, const Location* base, uint8_t* handled);
     Resource* OpenByExtension(Location& location, uint8_t* handled);
+    // What the file's extension opens as: a Palm database (kPalmFile), a text file's content
+    // kind, or 0 for a type the reader does not open.
+    static constexpr uint32_t kPalmFile = 0x100;
+    static uint32_t KindOfExtension(const String& path);
     // Kind 0 with id 5 ("oeb:cart"): the cart page, or with an action the interactions page,
     // written afresh on every request.
     Resource* OpenCartPage(Location& location, uint8_t* handled);

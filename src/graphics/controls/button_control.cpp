@@ -81,12 +81,17 @@ bool ButtonControl::Draw(GraphicsContext* gc, const Rect& area, const Rect* clip
         const IconImage* icon = pressed_ && pressedImage_ ? pressedImage_.get() : image_.get();
         int32_t dx = std::max(0, r.width - icon->Width());
         int32_t dy = std::max(0, r.height - icon->Height());
-        if (frameless_ && (dx || dy) && !r.IsEmpty() && !Color::IsNone(f)) gc->FillRect(r);
+        // A round icon's corners show what is behind it: its square is cleared first.
+        if (frameless_ && (dx || dy || !iconOutlined_) && !r.IsEmpty() && !Color::IsNone(f))
+            gc->FillRect(r);
         Rect iconRect{r.x + dx / 2 + labelOffsetX_, r.y + dy / 2 + labelOffsetY_, r.width - dx,
                       r.height - dy};
         Rect iconClip = clip ? *clip : rect_;
         gc->DrawIcon(iconRect, iconClip, icon->Icon(), Size{icon->Width(), icon->Height()});
+        // A round icon has no square around it, neither plain nor for the focus (the page's
+        // focus box shows that); the button does not paint over such a square when it goes.
         uint32_t frame = highlighted_ ? kBlack : f;
+        if (frameless_ && !iconOutlined_) frame = Color::kNone;
         if (!Color::IsNone(frame) && !iconRect.IsEmpty()) {
             gc->SetPenColor(frame);
             gc->DrawRectangle(iconRect, false);

@@ -25,6 +25,9 @@ public:
     // The icon replaces the label; framed false draws no frame.
     void SetImage(std::shared_ptr<const IconImage> icon, bool framed);
     void SetPressedImage(std::shared_ptr<const IconImage> icon);
+    // Whether a frameless button outlines its icon's square, plainly or for the focus (a round
+    // icon stays round without).
+    void SetIconOutlined(bool outlined) { iconOutlined_ = outlined; }
     // A pressed colour of Color::kNone takes the first colour.
     void SetFrameColours(uint32_t colour, uint32_t pressedColour);
     void SetTextColour(uint32_t colour) { textColour_ = colour; }
@@ -73,6 +76,7 @@ private:
     std::shared_ptr<const IconImage> pressedImage_;
     String label_;
     uint8_t frameless_ = 0;
+    bool iconOutlined_ = true;
     int32_t labelOffsetX_ = 0;
     int32_t labelOffsetY_ = 0;
     uint32_t frameColour_ = Color::kNone;

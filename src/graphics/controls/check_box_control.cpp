@@ -1,5 +1,6 @@
 #include "graphics/controls/check_box_control.h"
 
+#include "core/color.h"
 #include "media/image/icon_image.h"
 #include "script/script_heap.h"
 #include "script/script_names.h"
@@ -18,9 +19,9 @@ int32_t Len(const char16_t* s) {
 }
 }  // namespace
 
-CheckBoxControl::CheckBoxControl(const IconHost& icons) : button_(new ButtonControl(nullptr)) {
-    for (uint16_t i = 0; i < 4; ++i)
-        icons_[i].reset(IconImage::Create(icons, static_cast<WORD>(kIconUnchecked + i)));
+CheckBoxControl::CheckBoxControl(const IconHost& icons)
+    : button_(new ButtonControl(nullptr)), iconModule_(icons.module), iconDpi_(icons.dpi) {
+    LoadIcons(kIconUnchecked);
     button_->SetListener(this);
     button_->SetParent(this);
     ShowIcons(kIconUnchecked, kIconUncheckedPressed);
@@ -37,6 +38,30 @@ CheckBoxControl::~CheckBoxControl() {
 void CheckBoxControl::ShowIcons(uint16_t normal, uint16_t pressed) {
     button_->SetImage(icons_[normal - kIconUnchecked], false);
     button_->SetPressedImage(icons_[pressed - kIconUnchecked]);
+}
+
+void CheckBoxControl::LoadIcons(uint16_t first) {
+    IconHost host;
+    host.module = iconModule_;
+    host.dpi = iconDpi_;
+    for (uint16_t i = 0; i < 4; ++i)
+        icons_[i].reset(IconImage::Create(host, static_cast<WORD>(first + i)));
+}
+
+void CheckBoxControl::ShowStateIcons() {
+    if (state_ == kChecked)
+        ShowIcons(kIconChecked, kIconCheckedPressed);
+    else
+        ShowIcons(kIconUnchecked, kIconUncheckedPressed);
+}
+
+void CheckBoxControl::SetRadio(bool radio) {
+    if (radio == radio_) return;
+    radio_ = radio;
+    // A radio button is round: the same four states from its own icons, and no square around.
+    LoadIcons(radio ? kRadioIconBase : kIconUnchecked);
+    button_->SetIconOutlined(!radio);
+    ShowStateIcons();
 }
 
 void CheckBoxControl::SetState(uint32_t state) {
@@ -79,6 +104,13 @@ bool CheckBoxControl::Measure(Size& size, uint8_t& flagA, GraphicsContext* gc, u
 
 void CheckBoxControl::SetRect(const Rect& rect, uint32_t colour) {
     rect_ = rect;
+    if (radio_) {
+        // The page's colour behind a round button, given when the page is drawn (laying out
+        // gives 0, no colour yet), clears its corners.
+        if (colour != 0) button_->SetFrameColours(colour, Color::kNone);
+        button_->SetRect(rect, colour != 0 ? colour : Color::kNone);
+        return;
+    }
     button_->SetRect(rect, colour);
 }
 

@@ -1,5 +1,6 @@
 // A check box of a form: three states (checked, unchecked, intermediate) drawn by an embedded
-// button that shows one of four icons. The button's clicks come back through the listener face.
+// button that shows one of four icons (a radio button's four are round). The button's clicks
+// come back through the listener face.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,8 @@ public:
     static constexpr uint16_t kIconCheckedPressed = 228;
     static constexpr uint16_t kIconUnchecked = 226;
     static constexpr uint16_t kIconUncheckedPressed = 229;
+    // The radio button's icons, in the same order from 237.
+    static constexpr uint16_t kRadioIconBase = 237;
 
     explicit CheckBoxControl(const IconHost& icons);
     ~CheckBoxControl() override;
@@ -28,7 +31,7 @@ public:
     void SetValueText(const String& value) { value_ = value; }
     // A radio button: a click checks it (never unchecks it), and its form unchecks the others
     // of its name.
-    void SetRadio(bool radio) { radio_ = radio; }
+    void SetRadio(bool radio);
     bool IsRadio() const { return radio_; }
     const String& ValueText() const { return value_; }
     ButtonControl* Button() const { return button_; }
@@ -78,9 +81,13 @@ private:
     void OnControlEvent(FormControl* control, uint32_t eventId, uint32_t argument,
                         const Rect* rect) override;
     void ShowIcons(uint16_t normal, uint16_t pressed);
+    void LoadIcons(uint16_t first);
+    void ShowStateIcons();
 
     ButtonControl* button_;
-    std::shared_ptr<const IconImage> icons_[4];  // 226 to 229
+    std::shared_ptr<const IconImage> icons_[4];  // 226 to 229, or the radio's 237 to 240
+    HMODULE iconModule_ = nullptr;
+    int iconDpi_ = 96;
     String value_;
     bool radio_ = false;
     uint32_t state_ = kUnchecked;

@@ -520,6 +520,11 @@ LRESULT Message(HWND hwnd, ListViewState* s, UINT msg, WPARAM wParam, LPARAM lPa
                     all = SetState(hwnd, s, k, item->state, item->stateMask) && all;
                 return all;
             }
+            // A single-selection list has one selected row: selecting one deselects the other.
+            if ((Style(hwnd) & LVS_SINGLESEL) && (item->stateMask & item->state & LVIS_SELECTED))
+                for (int k = 0; k < Count(s); ++k)
+                    if (k != i && (s->rows[static_cast<size_t>(k)].state & LVIS_SELECTED))
+                        SetState(hwnd, s, k, 0, LVIS_SELECTED);
             return SetState(hwnd, s, i, item->state, item->stateMask);
         }
         case LVM_GETITEMSTATE:

@@ -12,6 +12,8 @@ namespace {
 
 constexpr const WCHAR* kHostClass = u"FAKE";
 constexpr uint32_t kEmptyListText = 5222;
+// The most of a row's width the sort value beside the title may take, in percent.
+constexpr LONG kSortValueShare = 40;
 constexpr DWORD kListStyle = WS_CHILD | WS_BORDER | WS_VSCROLL | LVS_REPORT | LVS_SINGLESEL |
                              LVS_SHOWSELALWAYS | LVS_NOCOLUMNHEADER;
 constexpr DWORD kExStyle = LVS_EX_FULLROWSELECT | LVS_EX_ONECLICKACTIVATE | LVS_EX_NOHSCROLL;
@@ -319,10 +321,12 @@ void ListWindow::DrawTitle(ListItem* item, HDC dc, RECT& label) {
             HGDIOBJ old = SelectObject(dc, normalFont ? normalFont : GetCurrentObject(dc, OBJ_FONT));
             RECT measure = label;
             DrawTextW(dc, text.WideCStr(), -1, &measure, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            // The title keeps most of the row: a long value (an author) is cut short instead.
+            const LONG room = (label.right - label.left) * kSortValueShare / 100;
             RECT right = label;
-            right.left = std::max(label.left, label.right - (measure.right - measure.left));
+            right.left = std::max(label.left, label.right - std::min(room, measure.right - measure.left));
             DrawTextW(dc, text.WideCStr(), -1, &right,
-                      DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+                      DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
             SelectObject(dc, old);
             label.right = right.left - 2;
         }

@@ -32,11 +32,12 @@ const std::vector<int> kReferencedStringIds = {
 };
 
 // Icon ids named by the program's code: the program icon, rating stars, library rows, toolbar
-// actions, annotation kinds, storages, table arrows, check boxes, list arrows, cart pages.
+// actions, annotation kinds, storages, table arrows, check boxes and radio buttons, list arrows,
+// cart pages.
 const std::vector<int> kReferencedIconIds = {
     126, 127, 129, 130, 137, 138, 139, 140, 141, 142, 143, 149, 150, 151, 152, 153,
     154, 155, 179, 180, 181, 182, 194, 195, 196, 197, 198, 199, 200, 201, 202, 205,
-    208, 212, 213, 222, 223, 226, 227, 228, 229, 233, 234, 235, 236, 242,
+    208, 212, 213, 222, 223, 226, 227, 228, 229, 233, 234, 235, 236, 237, 238, 239, 240, 242,
 };
 
 std::filesystem::path SourceRoot() {
