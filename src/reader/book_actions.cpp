@@ -1,5 +1,6 @@
 #include "reader/book_actions.h"
 
+#include "core/lang_name.h"
 #include "document/markup/link_target.h"
 #include "graphics/core/command_ids.h"
 #include "script/script_heap.h"
@@ -229,8 +230,25 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
             if (out) *out = ScriptHeap::NewNull();
             return 1;
         }
+        case kAddToWordList: {
+            // A word given without a language name is the book's (the word list falls back on
+            // the device's language when the book names none either).
+            String name;
+            if (r.Count() < 1 || (r.Count() > 1 && r.GetText(1, name) && LangName::Find(name)))
+                return Done(host.OpenRequest(Ascii("oeb:database?name=folivant_wordlist"), r));
+            CommandRecord filled(r.methodId, r.objectKind);
+            String word;
+            if (!r.GetText(0, word) || !filled.AppendText(word)) return 0;
+            const char* book = LangName::Name(static_cast<uint16_t>(host.BookLanguage() & 1023));
+            String language;
+            if (book) language.AppendAscii(book);
+            if (!filled.AppendText(language)) return 0;
+            for (uint32_t i = 2; i < r.Count(); ++i)
+                if (filled.arguments.Append(r.arguments.Get(i)->text, r.arguments.Get(i)->numeric) < 0)
+                    return 0;
+            return Done(host.OpenRequest(Ascii("oeb:database?name=folivant_wordlist"), filled));
+        }
         case kDisplayWordList:
-        case kAddToWordList:
         case kAddEntryToWordList:
             return Done(host.OpenRequest(Ascii("oeb:database?name=folivant_wordlist"), r));
         case kFlashMessage:

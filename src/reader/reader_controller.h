@@ -411,6 +411,8 @@ private:
     TimerList timers_;
     TrackList* tracks_ = nullptr;
     AudioPlayer player_;
+    // The last track ended: the next-track command that follows loads the first one paused.
+    bool rewound_ = false;
     CommandQueue queue_{timers_, *this};
     DocumentController* document_ = nullptr;
     DrawingSurface* surface_ = nullptr;
