@@ -422,7 +422,7 @@ bool PageLayout::CurrentPageTextSpan(int32_t& top, int32_t& bottom) const {
     bool any = false;
     for (int32_t i = 0; i < block.KindCount(kItemLine); ++i) {
         const LineRecord* line = block.Line(i);
-        if (!line || line->height <= 0) continue;
+        if (!line || line->height <= 0 || (line->flags & LineRecord::kHidden)) continue;
         const int32_t lineTop = line->y - viewport_.y;
         const int32_t lineBottom = lineTop + line->height;
         top = any ? std::min(top, lineTop) : lineTop;
