@@ -266,8 +266,7 @@ bool ReaderController::RunAudioCommand(int32_t id) {
 bool ReaderController::StepTrack(int32_t step) {
     uint32_t count = tracks_ ? tracks_->Count() : 0;
     if (count == 0) return false;
-    bool paused = !player_.IsPlaying() || rewound_;
-    rewound_ = false;
+    bool paused = !player_.IsPlaying();
     int64_t next = static_cast<int64_t>(player_.GetTrack()) + step;
     // Past either end the user's step wraps round.
     if (next < 0 || next >= static_cast<int64_t>(count)) next = step > 0 ? 0 : count - 1;

@@ -216,14 +216,18 @@ void ReaderController::OnPosition(AudioPlayer*, uint32_t, uint32_t) {
 }
 
 void ReaderController::OnEndOfTrack(AudioPlayer* player) {
-    // Past the last track the playlist goes back to its first, paused: the audio page shows
-    // where Play starts again rather than a time line stopped short of the end, and an audio
-    // book does not start over by itself.
-    rewound_ = tracks_ && player && player->GetTrack() + 1 >= tracks_->Count();
+    // Past the last track the playlist ends (an audio book does not start over by itself); the
+    // audio page shows its end rather than a time line stopped at the last whole second.
+    if (tracks_ && player && player->GetTrack() + 1 >= tracks_->Count()) {
+        playlistEnded_ = true;
+        PostCommand(Cmd::kPlayerPosition);
+        return;
+    }
     PostCommand(Cmd::kNextTrack);
 }
 
 void ReaderController::OnTrackChanging(AudioPlayer*) {
+    playlistEnded_ = false;
     PostCommand(Cmd::kPlayerTrackChanging);
 }
 
