@@ -1,12 +1,12 @@
 // folvplugin_text_to_speech: the speech plug-in that ships with the program, over espeak-ng.
 // A text is synthesised whole when it is given (espeak-ng's synchronous mode, on the caller's
-// thread) and its first blocks are queued on the device's wave output before tts_speak returns,
-// so that a reading never starts late on the device's clock; a thread of its own plays the rest.
-// The sound goes where the program's goes (the desktop in a window; the null or WAV sink
-// headless). As playing passes each sentence gap it posts the callback message to its window;
-// reading a book (read mode 1), each gap between words, which are the gaps the program counts
-// in the chunk it gives. The done event is reset while it speaks and set when it is idle; the
-// stop event ends the speech at the next block.
+// thread) and queued whole on the device's wave output before tts_speak returns, so that a
+// reading never starts late on the device's clock (a test's virtual clock waits for what is
+// queued, not for a thread still synthesising). The sound goes where the program's goes (the
+// desktop in a window; the null or WAV sink headless). As playing passes each sentence gap it
+// posts the callback message to its window; reading a book (read mode 1), each gap between
+// words, which are the gaps the program counts in the chunk it gives. The done event is reset
+// while it speaks and set when it is idle; the stop event ends the speech at the next block.
 //
 // The first setting is the book's language (a Windows language id: its low ten bits); a
 // language espeak-ng has no voice for is read with the English voice.
@@ -176,8 +176,7 @@ void Finish(Playback& p, bool whole) {
 }
 
 // On the device's thread, for each block played or handed back by a reset.
-void OnBlockDone(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR header,
-                          DWORD_PTR) {
+void OnBlockDone(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR header, DWORD_PTR) {
     if (message != MM_WOM_DONE || !instance) return;
     Playback& p = *reinterpret_cast<Playback*>(instance);
     p.played += reinterpret_cast<WAVEHDR*>(header)->dwBufferLength / 2;
