@@ -406,6 +406,9 @@ public:
     // Where the current page ends, laying it out when that is not known yet; kNone when it
     // cannot be laid out.
     uint32_t CurrentPageEnd();
+    // The part of the view the current page's lines take: the top of the first and the bottom
+    // of the last, from the view's top. False when the page is not laid out or has no line.
+    bool CurrentPageTextSpan(int32_t& top, int32_t& bottom) const;
     uint32_t FirstPageStart() const { return firstKnown_ ? first_.start : kNone; }
     uint32_t PageCount();
     bool CurrentPageEndsWithBreak();

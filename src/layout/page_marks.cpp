@@ -415,6 +415,23 @@ bool PageLayout::EnsureMarks(PageSlot& slot) {
     return true;
 }
 
+bool PageLayout::CurrentPageTextSpan(int32_t& top, int32_t& bottom) const {
+    const int32_t s = SlotOf(current_);
+    if (s < 0) return false;
+    const BlockContents& block = slots_[s].contents;
+    bool any = false;
+    for (int32_t i = 0; i < block.KindCount(kItemLine); ++i) {
+        const LineRecord* line = block.Line(i);
+        if (!line || line->height <= 0 || (line->flags & LineRecord::kHidden)) continue;
+        const int32_t lineTop = line->y - viewport_.y;
+        const int32_t lineBottom = lineTop + line->height;
+        top = any ? std::min(top, lineTop) : lineTop;
+        bottom = any ? std::max(bottom, lineBottom) : lineBottom;
+        any = true;
+    }
+    return any;
+}
+
 PageSlot* PageLayout::CurrentPageSlot() {
     int32_t s = SlotOf(current_);
     if (s < 0 || !EnsureMarks(slots_[s])) return nullptr;

@@ -157,8 +157,11 @@ void PositionViewElement::ApplySettings() {
 }
 
 void PositionViewElement::ClearFocus() {
+    const bool selected = !focus_.HasNoSelection();
     mode_ = kFocusNone;
     focus_.ClearFocusBox();
+    // The selection is drawn with the page: the page is drawn again without it.
+    if (selected && owner_) owner_->InvalidateSurface();
 }
 
 void PositionViewElement::ToggleFocusMode(uint32_t mode) {

@@ -113,7 +113,11 @@ void AudioPlayerView::UpdateTimeLine() {
     if (controller_) {
         position = controller_->Player().GetPosition();
         length = controller_->Player().GetLength();
+        // The last track played to its end: it stands at its end.
+        if (length == AudioPlayer::kUnknownLength && controller_->PlaylistEnded())
+            position = length = knownLength_;
     }
+    knownLength_ = length;
     Text line;
     String wide;
     if (FormatTimeLine(line, length, position) && line.ToWide(wide))
@@ -254,6 +258,7 @@ void AudioPlayerView::ExecuteCommand(uint32_t command, uint32_t) {
             UpdateTimeLine();
             return;
         case Cmd::kPlayerTrackChanging:
+            knownLength_ = AudioPlayer::kUnknownLength;
             UpdateTrackTitle();
             PickPicture();
             Redraw(nullptr);

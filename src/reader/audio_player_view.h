@@ -102,6 +102,8 @@ private:
     bool painted_ = false;
     RefPtr<DrawablePicture> picture_;
     uint32_t shownPicture_ = 0;
+    // The track's length as last known: the player lets the track go when it has ended.
+    uint32_t knownLength_ = 0xFFFFFFFFu;
     Rect rect_{};
     Rect pictureRect_{};
     Rect pictureBox_{};

@@ -4,6 +4,9 @@
 
 #include "core/geometry.h"
 #include "core/lang_name.h"
+#include "core/platform_helpers.h"
+#include "database/resource.h"
+#include "document/markup/token_source.h"
 #include "document/location/location.h"
 #include "graphics/core/command_ids.h"
 #include "layout/page_layout.h"
@@ -100,7 +103,11 @@ bool BookActionBridge::RunMarkScript(const String& text) {
     ScriptError error;
     String name;
     name.AppendAscii("__page_mark");
-    if (!ScriptEngine::CompileText(text, &unit, name, &error)) return false;
+    if (!ScriptEngine::CompileText(text, &unit, name, &error)) {
+        // A book's link script that does not compile says so, as a form's handler does.
+        ShowScriptError();
+        return false;
+    }
     ScriptRun run(*this);
     ScriptHeap* heap = book->Heap();
     ScriptValue value = ScriptHeap::NewUndefined();
@@ -493,6 +500,12 @@ bool BookActionBridge::OpenInTarget(const String& url, const String& target, con
     });
 }
 
+uint32_t BookActionBridge::BookLanguage() {
+    Resource* resource = document_ ? document_->Document() : nullptr;
+    DocumentSource* source = resource ? resource->GetDocument() : nullptr;
+    return source ? source->GetLanguage() & 0xFFFF : 0;
+}
+
 bool BookActionBridge::GetSelectionOrLastWord(String& text, String& language) {
     text.SetEmpty();
     language.SetEmpty();
@@ -503,6 +516,10 @@ bool BookActionBridge::GetSelectionOrLastWord(String& text, String& language) {
         text = reader_->LastWord();
         code = reader_->LastWordLanguage();
     }
+    // A page that names no language (an HTML page without one) is read in the book's, else in
+    // the device's.
+    if ((code & 1023) == 0) code = BookLanguage();
+    if ((code & 1023) == 0) code = static_cast<uint32_t>(GetProgramLanguage());
     if (const char* name = code ? LangName::Name(static_cast<uint16_t>(code)) : nullptr)
         language.AppendAscii(name);
     return true;

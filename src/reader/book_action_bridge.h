@@ -43,6 +43,7 @@ public:
     bool OpenRequest(const String& url, const CommandRecord& record) override;
     ScriptObject* OpenTableEntry(const String* name) override;
     uint32_t HistoryMode() override;
+    uint32_t BookLanguage() override;
     void SetHistoryMode(uint32_t mode) override;
     bool GoToTextPosition(uint32_t position) override;
     bool DispatchWidgetEvent(const String& text, uint32_t argument, String* result) override;

@@ -1,5 +1,6 @@
 #include "reader/book_actions.h"
 
+#include "core/lang_name.h"
 #include "document/markup/link_target.h"
 #include "graphics/core/command_ids.h"
 #include "script/script_heap.h"
@@ -229,8 +230,26 @@ uint32_t WindowMethods(const CommandRecord& r, BookActionHost& host, ScriptHeap*
             if (out) *out = ScriptHeap::NewNull();
             return 1;
         }
+        case kAddToWordList: {
+            // A word given without a language name is the book's; when the book names none
+            // either, the word list takes the device's.
+            String name;
+            const char* book = LangName::Name(static_cast<uint16_t>(host.BookLanguage() & 1023));
+            const bool named = r.Count() > 1 && r.GetText(1, name) && LangName::Find(name);
+            if (r.Count() < 1 || named || !book)
+                return Done(host.OpenRequest(Ascii("oeb:database?name=folivant_wordlist"), r));
+            CommandRecord filled(r.methodId, r.objectKind);
+            String word, language;
+            language.AppendAscii(book);
+            if (!r.GetText(0, word) || !filled.AppendText(word) || !filled.AppendText(language))
+                return 0;
+            for (uint32_t i = 2; i < r.Count(); ++i) {
+                const StringFlagArray::Item* item = r.arguments.Get(i);
+                if (filled.arguments.Append(item->text, item->numeric) < 0) return 0;
+            }
+            return Done(host.OpenRequest(Ascii("oeb:database?name=folivant_wordlist"), filled));
+        }
         case kDisplayWordList:
-        case kAddToWordList:
         case kAddEntryToWordList:
             return Done(host.OpenRequest(Ascii("oeb:database?name=folivant_wordlist"), r));
         case kFlashMessage:

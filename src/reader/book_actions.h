@@ -215,6 +215,8 @@ public:
     virtual ScriptObject* OpenTableEntry(const String*) { return nullptr; }
     // The window controller's history mode word.
     virtual uint32_t HistoryMode() { return 0; }
+    // The language of the book shown (a language code), 0 when it names none.
+    virtual uint32_t BookLanguage() { return 0; }
     virtual void SetHistoryMode(uint32_t) {}
 
     // history

@@ -69,6 +69,7 @@ public:
 
     // DocumentController.
     bool GetViewRect(Rect& out) override;
+    bool GetPageTextSpan(int32_t& top, int32_t& bottom) override;
     bool PageStep(int32_t how, int32_t count, int32_t flags) override;
     void Scroll(int32_t pixels, int32_t mode) override;
     void Refresh() override;

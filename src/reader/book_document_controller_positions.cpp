@@ -20,6 +20,11 @@ bool BookDocumentController::GetViewRect(Rect& out) {
     return !out.IsEmpty();
 }
 
+bool BookDocumentController::GetPageTextSpan(int32_t& top, int32_t& bottom) {
+    if (!resource_ || !page_.Layout() || view_ != kTextPage) return false;
+    return page_.Layout()->CurrentPageTextSpan(top, bottom);
+}
+
 void BookDocumentController::Scroll(int32_t pixels, int32_t mode) {
     // The auto-scroll has stepped to the next page while the screen still shows the page
     // before it moved up by `pixels`: that page, from its first line at or below the top of

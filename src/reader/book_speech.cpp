@@ -51,8 +51,9 @@ bool BookSpeech::SpeakText(bool continuing, uint32_t position) {
     if (!page_.PageRange(pageStart, pageEnd) || pageEnd == PageLayout::kNone) pageEnd = UINT32_MAX;
     SpeechChunk chunk;
     CollectSpeechChunk(*page_.PageSource(), pageEnd, chunk);
-    // The plug-in asks to turn the page when it has spoken this far.
-    if (chunk.sentenceTarget >= 0) speech_->SetCallbackTarget(chunk.sentenceTarget);
+    // The plug-in asks to turn the page when it has spoken this far; a chunk that stays on the
+    // pages shown clears the target of the chunk before, which would turn the page again.
+    speech_->SetCallbackTarget(chunk.sentenceTarget);
     state.Clear();
     page_.PageSource()->SaveState(state);
     page_.PageSource()->Start(0, true);

@@ -313,7 +313,7 @@ bool DictionaryLookups::LookupCommand(int32_t id) {
     if (tapped_) anchor = wordBox_ ? wordAnchor_ : tapPoint_;
     // A tapped word is selected on the page before its pop-up saves the pixels beneath it.
     const bool marked = tapped_ && start == end && Document() && Document()->MarkWordAt(tapPoint_);
-    const bool found = LookupSelection(word, anchor, String(), language, 0, id, false);
+    const bool found = LookupSelection(word, anchor, host_.ChosenDictionary(), language, 0, id, false);
     if (marked) HoldWordMark();
     return found;
 }

@@ -81,6 +81,9 @@ public:
     virtual int32_t BookmarkAtPage() = 0;
     // The default tap action of the settings (0 without settings).
     virtual uint32_t TapAction() = 0;
+    // The dictionary chosen in the options (its path), empty when none is: look-ups then pick
+    // the dictionaries by the word's language.
+    virtual String ChosenDictionary() = 0;
     // The window the tap pop-up menu belongs to.
     virtual HWND MenuOwner() = 0;
     // The controller the list pages and the book actions of the pop-ups' links act on.

@@ -66,10 +66,12 @@ DbTable* LookupListPages::WordListTable(Database* database, uint16_t language) {
 
 bool LookupListPages::EntryOfRequest(const CommandRecord& record, VocabularyEntry& out) {
     const bool entry = record.methodId == kAddEntryToWordList;
-    if (record.Count() < 4 || (entry && record.Count() < 7)) return false;
+    // add_to_wordlist may give the word alone: its language and entry link are optional.
+    if (record.Count() < (entry ? 7u : 1u)) return false;
     String title, table;
-    if (!record.GetText(0, out.orth) || out.orth.IsEmpty() || !record.GetText(2, title) ||
-        !record.GetText(3, table))
+    if (!record.GetText(0, out.orth) || out.orth.IsEmpty()) return false;
+    if ((record.Count() > 2 && !record.GetText(2, title)) ||
+        (record.Count() > 3 && !record.GetText(3, table)))
         return false;
     out.number = LanguageOf(record, 1);
     if (!title.IsEmpty()) {

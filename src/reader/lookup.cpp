@@ -87,6 +87,14 @@ bool IsCjkLanguage(std::uint32_t languageCode) {
     return code == kChinese || code == kJapanese || code == kKorean;
 }
 
+namespace {
+std::u16string LowerCase(const std::u16string& word) {
+    std::u16string out(word);
+    for (char16_t& c : out) c = CharProps::ToLower(c);
+    return out;
+}
+}  // namespace
+
 bool BuildLookupResults(DictionarySource& source, std::vector<std::uint32_t>* dictionaries,
                         const std::u16string& word, bool inflect, std::vector<LookupEntry>* entries,
                         std::vector<LookupMatch>* matches,
@@ -116,6 +124,14 @@ bool BuildLookupResults(DictionarySource& source, std::vector<std::uint32_t>* di
             std::vector<IndexPosition> positions;
             succeeded =
                 tables->table.LookupWord(word.data(), word.size(), &positions, 0, 0, inflect);
+            // A word capitalised at a sentence's start or in a title: head words are mostly
+            // written in lower case, so without an entry as written it is tried so.
+            const std::u16string lower = LowerCase(word);
+            if (positions.empty() && lower != word) {
+                succeeded = tables->table.LookupWord(lower.data(), lower.size(), &positions, 0, 0,
+                                                     inflect) ||
+                            succeeded;
+            }
             for (const IndexPosition& position : positions) {
                 LookupMatch m;
                 m.position = position;

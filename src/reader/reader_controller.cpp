@@ -143,6 +143,10 @@ void ReaderController::SetTrackList(TrackList* list) {
 
 void ReaderController::OnCommand(int32_t id, bool fromQueue) {
     if (!fromQueue) OnActivate(false);
+    // Any command a person gives (Back, a soft key, a menu) ends a running auto-scroll first,
+    // keeping the place it reached; only the scroll's own commands leave it to the surface.
+    if (!fromQueue && surface_ && !Commands::IsDisplayCommand(id))
+        surface_->DisplayCommand(Cmd::kStopAutoScrollKeep);
     ListIterator guard;
     guard.Attach(&guards_);
     DocumentController* document = document_;
@@ -212,12 +216,18 @@ void ReaderController::OnPosition(AudioPlayer*, uint32_t, uint32_t) {
 }
 
 void ReaderController::OnEndOfTrack(AudioPlayer* player) {
-    // Past the last track the playlist ends instead of starting over.
-    if (tracks_ && player && player->GetTrack() + 1 >= tracks_->Count()) return;
+    // Past the last track the playlist ends (an audio book does not start over by itself); the
+    // audio page shows its end rather than a time line stopped at the last whole second.
+    if (tracks_ && player && player->GetTrack() + 1 >= tracks_->Count()) {
+        playlistEnded_ = true;
+        PostCommand(Cmd::kPlayerPosition);
+        return;
+    }
     PostCommand(Cmd::kNextTrack);
 }
 
 void ReaderController::OnTrackChanging(AudioPlayer*) {
+    playlistEnded_ = false;
     PostCommand(Cmd::kPlayerTrackChanging);
 }
 
@@ -383,7 +393,10 @@ bool ReaderController::AddAnnotation(uint32_t kind) {
     guard.Attach(&guards_);
     bool confirmed = AskText(text, kind);
     if (!guard.IsAlive() || !confirmed) return false;
-    return CreateAnnotation(kind, text, -1, start, end);
+    if (!CreateAnnotation(kind, text, -1, start, end)) return false;
+    // The selection has become the note: drawn over it, it would hide the note's own marks.
+    if (document_) document_->ResetViewElement();
+    return true;
 }
 
 bool ReaderController::EditAnnotationAt(uint32_t kind) {
@@ -593,6 +606,7 @@ public:
     }
     int32_t BookmarkAtPage() override { return owner_.BookmarkAtPage(); }
     uint32_t TapAction() override { return owner_.settingsCommands_.TapAction(); }
+    String ChosenDictionary() override { return owner_.settingsCommands_.ChosenDictionary(); }
     HWND MenuOwner() override { return owner_.CaptionWindow(); }
     ReaderController& Controller() override { return owner_; }
 

@@ -129,6 +129,8 @@ public:
     FontList& Fonts() { return fonts_; }
     TimerList& Timers() { return timers_; }
     AudioPlayer& Player() { return player_; }
+    // The playlist's last track has played to its end.
+    bool PlaylistEnded() const { return playlistEnded_; }
     // The sound playlist (the audio view sets it); its count bounds the track steps.
     void SetTrackList(TrackList* list);
 
@@ -411,6 +413,8 @@ private:
     TimerList timers_;
     TrackList* tracks_ = nullptr;
     AudioPlayer player_;
+    // The last track of the playlist has played to its end (until a track is opened again).
+    bool playlistEnded_ = false;
     CommandQueue queue_{timers_, *this};
     DocumentController* document_ = nullptr;
     DrawingSurface* surface_ = nullptr;

@@ -214,6 +214,16 @@ void ReaderSettings::SetFontFace(const Text& face, bool bitmap) {
             bitmap ? 1 : 0, face);
 }
 
+bool ReaderSettings::GetDictionaryPath(String& out) const {
+    out.SetEmpty();
+    uint32_t bytes = 0;
+    const uint8_t* data = store_ ? store_->GetBlob64(&bytes) : nullptr;
+    // UTF-16 code units without a terminator; an odd last byte is not part of the path.
+    if (!data || bytes < 2) return false;
+    out.AssignChars(reinterpret_cast<const char16_t*>(data), static_cast<int32_t>(bytes / 2));
+    return !out.IsEmpty();
+}
+
 bool ReaderSettings::GetFontFace(Text& out, bool bitmap) const {
     const Text& field = bitmap ? bitmapFontFile_ : systemFontName_;
     if (field.IsEmpty()) return false;

@@ -112,6 +112,9 @@ public:
     // bitmap: the bitmap font file (font table entry 4), else the system face (entry 3).
     void SetFontFace(const Text& face, bool bitmap);
     bool GetFontFace(Text& out, bool bitmap) const;
+    // The dictionary chosen on the options' General page (its book's path); false, with the
+    // path empty, when none is chosen (the look-up then picks by language) or without a store.
+    bool GetDictionaryPath(String& out) const;
     void SelectProfile(bool profile1);
     // The profile saved last (the configuration's profile flag). A load starts with profile 0;
     // the program applies this after it, so that a chosen font database stays chosen.

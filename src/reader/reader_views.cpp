@@ -198,6 +198,9 @@ void ReaderController::ToggleFullScreen(bool persist, bool activate) {
 
 void ReaderController::ShowLibrary() {
     InputPanel::Show(false);
+    // The list takes the window: a scroll going on would move its picture, and it would hold
+    // the backlight and its timer for a page nobody sees.
+    if (surface_) surface_->DisplayCommand(Cmd::kStopAutoScroll);
     const Location* location = GetCurrentLocation();
     String fileName;
     if (location && location->ToString(fileName, false)) libraryBook_.Assign(fileName);
@@ -216,6 +219,7 @@ void ReaderController::ShowLibrary() {
 
 void ReaderController::ShowAnnotations() {
     InputPanel::Show(false);
+    if (surface_) surface_->DisplayCommand(Cmd::kStopAutoScroll);
     if (library_) library_->Show(false);
     ShowBars(false, false, false);
     viewState_ = kOtherViewState;
@@ -246,7 +250,8 @@ void ReaderController::UpdateWindowTitle() {
     }
     String caption;
     if (document_) document_->GetTitle(caption);
-    caption.AppendAscii(kCaptionSuffix);
+    // A page without a title (a generated list, a query) is captioned by the program alone.
+    caption.AppendAscii(caption.IsEmpty() ? kProductCaption : kCaptionSuffix);
     SetCaption(caption);
     if (surface_ && surface_->Window()) SetFocus(surface_->Window());
 }

@@ -69,6 +69,12 @@ uint32_t SettingsCommands::TapAction() const {
     return settings_ ? settings_->tapAction : 0;
 }
 
+String SettingsCommands::ChosenDictionary() const {
+    String path;
+    if (settings_) settings_->GetDictionaryPath(path);
+    return path;
+}
+
 uint32_t SettingsCommands::TextColour() const {
     uint32_t colour = 0x000000;
     if (settings_) settings_->GetTextColour(colour);

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "core/string.h"
+
 class AppPaths;
 class DocumentController;
 class ReaderSettings;
@@ -53,6 +55,8 @@ public:
     uint32_t StyleFor(uint32_t kind) const;
     // 0 (the tap pop-up) without settings.
     uint32_t TapAction() const;
+    // The dictionary chosen on the options' General page; empty when the look-up picks one.
+    String ChosenDictionary() const;
     uint32_t TextColour() const;
     uint32_t BackgroundColour() const;
     // The page's text size; the bar's own only without settings.

@@ -331,6 +331,28 @@ TEST_F(DisplaySurfaceTest, ScrollTurnsToTheNextPageWhenThePageIsThrough) {
     display->OnCommand(Cmd::kStopAutoScroll);
 }
 
+// A page whose lines end 12 pixels above the view's bottom is followed by the next page's first
+// line, not by the blank rest of the view: the next page scrolls in from right below its last
+// line, and stopping keeps the place by the distance actually scrolled.
+TEST_F(DisplaySurfaceTest, TheNextPageFollowsTheLastLineOfThePageBefore) {
+    document.spans = {{2, 88}, {4, 96}, {4, 96}};
+    display->OnCommand(Cmd::kStartAutoScroll);
+    EXPECT_EQ(display->RemainingScroll(), 100);
+    Tick();
+    // 88 - 4 to go, less the tick's step.
+    EXPECT_EQ(display->RemainingScroll(), 83);
+    Tick(3);
+    display->OnCommand(Cmd::kStopAutoScrollKeep);
+    EXPECT_EQ(document.calls.back(), "scroll 4 -2");
+    // Without the lines' places the pages stand a view apart, as before.
+    document.spans.clear();
+    document.calls.clear();
+    display->OnCommand(Cmd::kStartAutoScroll);
+    Tick();
+    EXPECT_EQ(display->RemainingScroll(), 99);
+    display->OnCommand(Cmd::kStopAutoScroll);
+}
+
 TEST_F(DisplaySurfaceTest, EndOfBookStopsTheScrollAndRestoresTheIdleTimeout) {
     const int32_t idle = IdleTimeout();
     document.stepsLeft = 0;

@@ -151,6 +151,22 @@ TEST(ReaderCommand, WindowOpenShapes) {
     EXPECT_EQ(host.log.size(), before);
 }
 
+// add_to_wordlist without a language name: the book's language is given to the word list;
+// a name given is kept; a book without one leaves the choice to the word list.
+TEST(ReaderCommand, AWordForTheListTakesTheBooksLanguageWhenItNamesNone) {
+    RecordingActionHost host;
+    host.bookLanguage = 0x040C;  // French
+    Exec(host, Record(kWindow, 111, {"phare"}));
+    EXPECT_EQ(host.Last(), "OpenRequest oeb:database?name=folivant_wordlist 111 phare fr");
+    Exec(host, Record(kWindow, 111, {"harbour", "en"}));
+    EXPECT_EQ(host.Last(), "OpenRequest oeb:database?name=folivant_wordlist 111 harbour en");
+    Exec(host, Record(kWindow, 111, {"phare", "nowhere", "Title", "t1"}));
+    EXPECT_EQ(host.Last(), "OpenRequest oeb:database?name=folivant_wordlist 111 phare fr Title t1");
+    host.bookLanguage = 0;
+    Exec(host, Record(kWindow, 111, {"word"}));
+    EXPECT_EQ(host.Last(), "OpenRequest oeb:database?name=folivant_wordlist 111 word");
+}
+
 TEST(ReaderCommand, WindowRequestsWithRecords) {
     RecordingActionHost host;
     Exec(host, Record(kWindow, 69, {"abc"}));

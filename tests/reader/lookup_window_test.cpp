@@ -20,6 +20,7 @@
 #include "reader/list_pages.h"
 #include "reader/lookup_window.h"
 #include "reader/reader_controller.h"
+#include "reader/word_lists.h"
 #include "support/platform/temp_device.h"
 #include "support/reader/reader_fakes.h"
 
@@ -222,6 +223,25 @@ TEST_F(ListPagesTest, ListLinksStandForTheirRequests) {
     EXPECT_EQ(r.methodId, 115u);
     EXPECT_FALSE(LookupListPages::RequestForLink(String(u"fvtwordlist&x"), r));
     EXPECT_FALSE(LookupListPages::RequestForLink(String(u"fvtsql&1"), r));
+}
+
+// add_to_wordlist may give the word alone: no language (the device's is taken) and no entry
+// link; with a title and a table the link is made as before.
+TEST_F(ListPagesTest, AWordToAddNeedsOnlyTheWord) {
+    VocabularyEntry entry;
+    ASSERT_TRUE(LookupListPages::EntryOfRequest(Record(111, {u"harbour"}), entry));
+    EXPECT_EQ(U16(entry.orth), u"harbour");
+    EXPECT_EQ(entry.number, 9u);  // the device's language: English
+    EXPECT_TRUE(entry.dict.IsEmpty());
+    VocabularyEntry french;
+    ASSERT_TRUE(LookupListPages::EntryOfRequest(Record(111, {u"phare", u"fr", u"Glossaire"}), french));
+    EXPECT_EQ(french.number, 12u);
+    EXPECT_EQ(U16(french.dict), u"oeb:redirect?title=Glossaire");
+    VocabularyEntry none;
+    EXPECT_FALSE(LookupListPages::EntryOfRequest(Record(111, {u""}), none));
+    EXPECT_FALSE(LookupListPages::EntryOfRequest(Record(111, {}), none));
+    // add_entry_to_wordlist still needs its seven arguments.
+    EXPECT_FALSE(LookupListPages::EntryOfRequest(Record(112, {u"phare"}), none));
 }
 
 TEST_F(ListPagesTest, TheSearchHistoryListsOpenedEntriesAndEmptiesOnCommand104) {

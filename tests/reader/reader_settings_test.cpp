@@ -71,6 +71,27 @@ TEST_F(ReaderSettingsTest, DefaultsOnlyTakeTheInterfaceMetrics) {
     EXPECT_LT(s.MinFontSize(), s.MaxFontSize());
 }
 
+// The dictionary chosen on the General page is kept in the store as UTF-16 without a
+// terminator; an empty value means none is chosen, and an odd last byte is not part of it.
+TEST_F(ReaderSettingsTest, TheChosenDictionaryIsReadBackFromTheStore) {
+    MakeStore();
+    ConfigurationStore store;
+    ReaderSettings settings;
+    Reopen(store, settings);
+    String path;
+    EXPECT_FALSE(settings.GetDictionaryPath(path));
+    EXPECT_TRUE(path.IsEmpty());
+    const std::u16string chosen = u"\\storage\\eBooks\\Glossary.prc";
+    ASSERT_EQ(0, store.SetBlob64(chosen.data(), static_cast<uint32_t>(chosen.size() * 2 + 1)));
+    ASSERT_TRUE(settings.GetDictionaryPath(path));
+    EXPECT_EQ(std::u16string(path.Data(), static_cast<size_t>(path.Length())), chosen);
+    ASSERT_EQ(0, store.SetBlob64(nullptr, 0));
+    EXPECT_FALSE(settings.GetDictionaryPath(path));
+    EXPECT_TRUE(path.IsEmpty());
+    ReaderSettings detached;
+    EXPECT_FALSE(detached.GetDictionaryPath(path));
+}
+
 TEST_F(ReaderSettingsTest, LoadWithoutAStoreFailsAndSaveIsRefused) {
     ReaderSettings s;
     EXPECT_FALSE(s.Load(false));

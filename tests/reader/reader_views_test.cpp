@@ -311,7 +311,7 @@ TEST_F(ReaderWindowTest, TitleShowsTheBarOfTheViewMode) {
         EXPECT_EQ(views_.bars[1]->visible, c.audio) << c.mode;
         EXPECT_EQ(views_.bars[2]->visible, c.zoom) << c.mode;
     }
-    EXPECT_EQ(Caption(hwnd_), u" - Folivant Reader");  // a document without a title
+    EXPECT_EQ(Caption(hwnd_), u"Folivant Reader");  // a document without a title
 }
 
 TEST_F(ReaderWindowTest, FullScreenSettingIsAppliedOnceWhenItDiffers) {

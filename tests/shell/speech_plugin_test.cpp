@@ -322,6 +322,18 @@ TEST_F(ShippedSpeechTest, ItSpeaksPostingACallbackPerSentenceAndAsksForMoreWhenR
     EXPECT_EQ(Count(tts::kNextChunkMessage), 1);
 }
 
+// Reading a book, the plug-in reports every gap between words (the gaps the program counts in a
+// chunk) and the end: the program turns the page at the word where the page ends.
+TEST_F(ShippedSpeechTest, ReadingABookItPostsACallbackPerGapBetweenWords) {
+    SpeechPlugin plugin(&listener);
+    ASSERT_TRUE(plugin.IsLoaded());
+    plugin.SetReadMode(tts::kReadBookMode);
+    ASSERT_TRUE(plugin.Speak(String(u"The lamp was old and patient.")));
+    ASSERT_TRUE(SpeakToTheEnd(plugin));
+    EXPECT_EQ(Count(tts::kCallbackMessage), 6);
+    EXPECT_EQ(Count(tts::kNextChunkMessage), 1);
+}
+
 // A stop the reading had not yet seen, cleared by the program before its next reading: the new
 // reading ends the old one, which then neither asks for more nor marks the new one done.
 TEST_F(ShippedSpeechTest, ANewReadingEndsTheOneBeforeEvenWhenItsStopWasCleared) {

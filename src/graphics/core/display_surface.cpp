@@ -376,12 +376,31 @@ void DisplaySurface::StopScrolling() {
 
 bool DisplaySurface::StepPage() {
     DocumentControllerLink* doc = Document();
+    int32_t oldTop = 0, oldBottom = 0;
+    const bool oldKnown = doc && doc->GetPageTextSpan(oldTop, oldBottom);
     if (!doc || !doc->PageStep(2, 0, 255)) {
         OnCommand(Cmd::kStopAutoScroll);  // the end of the book
         return false;
     }
     Rect v;
     if (doc->GetViewRect(v)) Rect::Union(view_, v);
+    // The new page's first line comes right after the old page's last, as on one long page:
+    // stacked a view's height apart, the room left below a page's last line would scroll by
+    // as a blank line in the middle of the text.
+    distance_ = view_.height;
+    int32_t newTop = 0, newBottom = 0;
+    if (oldKnown && doc->GetPageTextSpan(newTop, newBottom) && newTop >= 0 &&
+        oldBottom - newTop > 0 && oldBottom - newTop < view_.height) {
+        distance_ = oldBottom - newTop;
+        // What of the new page already fits below the old page's last line shows at once.
+        remaining_ = distance_;
+        Rect shown{view_.x, view_.y + newTop, view_.width, view_.height - distance_ - newTop};
+        if (!shown.IsEmpty()) {
+            InvalidateRect(&shown, false);
+            FlushDirty();
+        }
+    }
+    remaining_ = distance_;
     return true;
 }
 
@@ -417,6 +436,7 @@ void DisplaySurface::OnCommand(uint32_t code) {
             view_ = v;
             scrolling_ = true;
             remaining_ = v.height;
+            distance_ = v.height;
             starting_ = true;
             // Already replaced: the value now in force is ours, not the user's.
             if (savedIdle_ == -1) savedIdle_ = ExchangeSystemSetting(kScrollIdleTimeout);
@@ -429,7 +449,7 @@ void DisplaySurface::OnCommand(uint32_t code) {
             return;
         case Cmd::kStopAutoScrollKeep: {
             if (!scrolling_) return;
-            const int32_t scrolled = view_.height - remaining_;
+            const int32_t scrolled = distance_ - remaining_;
             StopScrolling();
             if (!IsActive()) return;
             if (scrolled > 1)
@@ -569,5 +589,5 @@ void DisplaySurface::ScrollStep() {
         InvalidateRect(&strip, false);
         FlushDirty();
     }
-    if (scrolling_ && remaining_ == 0 && StepPage()) remaining_ = view_.height;
+    if (scrolling_ && remaining_ == 0) StepPage();
 }

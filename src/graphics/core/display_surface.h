@@ -135,6 +135,9 @@ private:
     OffscreenBitmap back_;
     OffscreenBitmap pageBuffer_;
     int32_t remaining_ = 0;
+    // How far the page being scrolled in travels: from just below the page before's last line
+    // to its own place (the view's height when the lines are not known).
+    int32_t distance_ = 0;
     int32_t savedIdle_ = -1;
     int bufferMode_ = 2;
 

@@ -19,6 +19,9 @@ public:
     virtual bool GetViewRect(Rect& out) = 0;
     // Steps the page (the display surface passes 2, 0, 255); true when the page moved.
     virtual bool PageStep(int32_t how, int32_t count, int32_t flags) = 0;
+    // The part of the view the page's lines take, from the view's top: the top of the first
+    // line and the bottom of the last. False when unknown (the scroll then steps by the view).
+    virtual bool GetPageTextSpan(int32_t& /*top*/, int32_t& /*bottom*/) { return false; }
     // Moves the text by the given pixels (mode -2: keep what the auto-scroll showed).
     virtual void Scroll(int32_t pixels, int32_t mode) = 0;
     // Leaves the current special view (the cover) for the document at its position.

@@ -1,15 +1,19 @@
 // folvplugin_text_to_speech: the speech plug-in that ships with the program, over espeak-ng.
-// It speaks on a thread of its own: the text is synthesised whole (espeak-ng's synchronous
-// mode), then played through the device's wave output, so that it goes where the program's
-// sound goes (the desktop in a window; the null or WAV sink headless). At each sentence gap it
-// posts the callback message to its window; the done event is reset while it speaks and set
-// when it is idle; the stop event ends the speech at the next block.
+// A text is synthesised whole when it is given (espeak-ng's synchronous mode, on the caller's
+// thread) and queued whole on the device's wave output before tts_speak returns, so that a
+// reading never starts late on the device's clock (a test's virtual clock waits for what is
+// queued, not for a thread still synthesising). The sound goes where the program's goes (the
+// desktop in a window; the null or WAV sink headless). As playing passes each sentence gap it
+// posts the callback message to its window; reading a book (read mode 1), each gap between
+// words, which are the gaps the program counts in the chunk it gives. The done event is reset
+// while it speaks and set when it is idle; the stop event ends the speech at the next block.
 //
 // The first setting is the book's language (a Windows language id: its low ten bits); a
 // language espeak-ng has no voice for is read with the English voice.
 #include <dlfcn.h>
 #include <espeak-ng/speak_lib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -29,7 +33,6 @@ namespace {
 
 constexpr uint32_t kHandle = 1;
 constexpr uint32_t kBlockFrames = 2048;
-constexpr int kBlocks = 4;
 
 // One reading. A stop is latched here when the worker sees it, and a newer reading (or closing)
 // cancels the one before outright: the client clears the shared stop event before its next
@@ -64,18 +67,39 @@ Engine engine;
 // What one synthesis produced: the samples and where sentences after the first begin.
 struct Capture {
     std::vector<int16_t> samples;
+    // The sample at which each gap is passed: gaps[k] is gap k + 1.
     std::vector<size_t> gaps;
     int sentences = 0;
     Reading* reading = nullptr;
+    // Reading a book: the gaps are those between words. spacesBefore[i] counts the spaces
+    // before character i of the text (characters as espeak-ng counts them: code points).
+    bool words = false;
+    std::vector<uint32_t> spacesBefore;
+    int rate = 0;
 };
+
+// A word starts: every gap before it not yet marked is passed where the word's sound begins.
+void MarkWord(Capture& capture, const espeak_EVENT& e) {
+    if (capture.spacesBefore.empty() || e.text_position < 1) return;
+    const size_t at = std::min(static_cast<size_t>(e.text_position - 1),
+                               capture.spacesBefore.size() - 1);
+    const size_t gaps = capture.spacesBefore[at];
+    size_t sample = static_cast<size_t>(std::max(e.audio_position, 0)) *
+                    static_cast<size_t>(capture.rate) / 1000;
+    if (!capture.gaps.empty()) sample = std::max(sample, capture.gaps.back());
+    while (capture.gaps.size() < gaps) capture.gaps.push_back(sample);
+}
 
 int OnSynth(short* wav, int count, espeak_EVENT* events) {
     auto* capture = events ? static_cast<Capture*>(events->user_data) : nullptr;
     if (!capture) return 0;
     if (wav && count > 0) capture->samples.insert(capture->samples.end(), wav, wav + count);
     for (espeak_EVENT* e = events; e->type != espeakEVENT_LIST_TERMINATED; ++e) {
-        if (e->type == espeakEVENT_SENTENCE && capture->sentences++ > 0)
+        if (capture->words) {
+            if (e->type == espeakEVENT_WORD) MarkWord(*capture, *e);
+        } else if (e->type == espeakEVENT_SENTENCE && capture->sentences++ > 0) {
             capture->gaps.push_back(capture->samples.size());
+        }
     }
     // Non-zero ends the synthesis.
     return capture->reading && capture->reading->Stopped() ? 1 : 0;
@@ -109,92 +133,138 @@ void Utf16ToUtf8(const char16_t* text, size_t length, std::string& out) {
     }
 }
 
-// Plays the samples through the wave device, a few blocks ahead; posts the callback message as
-// playing passes each gap and at the end. Stops early when the stop event is set; false then.
-bool Play(const Capture& capture, int rate, HWND window, Reading& reading) {
+// One reading's sound on the wave device, queued whole when tts_speak takes the text. The
+// device's thread reports each block played (OnBlockDone): the gaps passed and the end are
+// posted from there, so that they reach the program while that block is still the device's
+// last word on the time played. The plug-in's thread only watches for the stop event and
+// closes the device once every block is back. The blocks point into the samples, which do not
+// change once synthesised.
+struct Playback {
+    Capture capture;
+    std::shared_ptr<Reading> reading;
+    int32_t readMode = 0;
+    HWND window = nullptr;
+    HANDLE done = nullptr;
+    HWAVEOUT device = nullptr;
+    std::vector<WAVEHDR> headers;
+    std::atomic<size_t> returned{0};  // blocks back from the device
+    std::atomic<bool> failed{false};  // a block could not be queued
+    std::atomic<bool> ended{false};   // the end was reported from the device's thread
+    // The device's thread alone.
+    size_t played = 0;  // samples of the blocks back
+    size_t gap = 0;     // the next gap to report
+};
+
+void Synthesise(Capture& capture, const std::string& text, const std::string& voice) {
+    std::lock_guard<std::mutex> g(engine.synth);
+    if (capture.reading && capture.reading->Stopped()) return;
+    if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) espeak_SetVoiceByName("en");
+    espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
+                 espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, &capture);
+}
+
+// The reading is over: the done event, and, reading a book, the request for the next chunk.
+// A reading that a newer one replaced speaks for nobody: the event and the messages belong to
+// the newer one.
+void Finish(Playback& p, bool whole) {
+    std::lock_guard<std::mutex> g(engine.lock);
+    if (engine.current != p.reading) return;
+    // Idle first, so that the program may give the next chunk.
+    if (p.done) SetEvent(p.done);
+    if (whole && p.readMode == tts::kReadBookMode && p.window && !p.reading->Stopped())
+        PostMessageW(p.window, tts::kNextChunkMessage, 0, 0);
+}
+
+// On the device's thread, for each block played or handed back by a reset.
+void OnBlockDone(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR header, DWORD_PTR) {
+    if (message != MM_WOM_DONE || !instance) return;
+    Playback& p = *reinterpret_cast<Playback*>(instance);
+    p.played += reinterpret_cast<WAVEHDR*>(header)->dwBufferLength / 2;
+    const bool speaking = !p.reading->Stopped() && !p.failed;
+    const auto& gaps = p.capture.gaps;
+    for (; p.gap < gaps.size() && gaps[p.gap] <= p.played; ++p.gap)
+        if (speaking && p.window) PostMessageW(p.window, tts::kCallbackMessage, 0, 0);
+    if (p.returned + 1 == p.headers.size() && speaking) {
+        // The last sentence or word ends with the text.
+        if (p.window) PostMessageW(p.window, tts::kCallbackMessage, 0, 0);
+        Finish(p, true);
+        p.ended = true;
+    }
+    ++p.returned;  // last: the plug-in's thread may close the device once all are back
+}
+
+// Opens the device and queues every block; false when nothing could be queued.
+bool StartPlayback(Playback& p) {
     WAVEFORMATEX format{};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = 1;
-    format.nSamplesPerSec = static_cast<DWORD>(rate);
+    format.nSamplesPerSec = static_cast<DWORD>(p.capture.rate);
     format.wBitsPerSample = 16;
     format.nBlockAlign = 2;
     format.nAvgBytesPerSec = format.nSamplesPerSec * 2;
-    HWAVEOUT device = nullptr;
-    if (waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
+    const auto& samples = p.capture.samples;
+    p.headers.resize((samples.size() + kBlockFrames - 1) / kBlockFrames);
+    if (p.headers.empty() ||
+        waveOutOpen(&p.device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&OnBlockDone),
+                    reinterpret_cast<DWORD_PTR>(&p), CALLBACK_FUNCTION) != MMSYSERR_NOERROR) {
+        p.device = nullptr;
+        p.headers.clear();
         return false;
-    WAVEHDR headers[kBlocks] = {};
-    bool queued[kBlocks] = {};
-    size_t next = 0;      // the next sample to queue
-    size_t played = 0;    // samples whose blocks came back
-    size_t gap = 0;       // the next gap to report
-    bool stopped = false;
-    const auto& samples = capture.samples;
-    while (true) {
-        for (int i = 0; i < kBlocks; ++i) {
-            if (queued[i] && (headers[i].dwFlags & WHDR_DONE)) {
-                waveOutUnprepareHeader(device, &headers[i], sizeof(WAVEHDR));
-                played += headers[i].dwBufferLength / 2;
-                queued[i] = false;
-            }
-        }
-        for (; gap < capture.gaps.size() && capture.gaps[gap] <= played; ++gap)
-            if (window && !reading.Stopped()) PostMessageW(window, tts::kCallbackMessage, 0, 0);
-        if (!stopped && reading.Stopped()) {
-            stopped = true;
-            waveOutReset(device);
-        }
-        bool busy = false;
-        for (int i = 0; i < kBlocks; ++i) {
-            if (!queued[i] && !stopped && next < samples.size()) {
-                const size_t count = std::min<size_t>(kBlockFrames, samples.size() - next);
-                headers[i] = WAVEHDR{};
-                headers[i].lpData = reinterpret_cast<LPSTR>(const_cast<int16_t*>(&samples[next]));
-                headers[i].dwBufferLength = static_cast<DWORD>(count * 2);
-                if (waveOutPrepareHeader(device, &headers[i], sizeof(WAVEHDR)) != MMSYSERR_NOERROR ||
-                    waveOutWrite(device, &headers[i], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-                    stopped = true;
-                    break;
-                }
-                queued[i] = true;
-                next += count;
-            }
-            busy = busy || queued[i];
-        }
-        if (!busy) break;
-        // Real time: the device plays by its own clock.
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    waveOutClose(device);
-    // The last sentence ends with the text.
-    if (!stopped && window && !reading.Stopped()) PostMessageW(window, tts::kCallbackMessage, 0, 0);
-    return !stopped;
+    for (size_t i = 0; i < p.headers.size(); ++i) {
+        const size_t at = i * kBlockFrames;
+        WAVEHDR& h = p.headers[i];
+        h = WAVEHDR{};
+        h.lpData = reinterpret_cast<LPSTR>(const_cast<int16_t*>(&samples[at]));
+        h.dwBufferLength = static_cast<DWORD>(std::min<size_t>(kBlockFrames, samples.size() - at) * 2);
+        if (waveOutPrepareHeader(p.device, &h, sizeof(WAVEHDR)) != MMSYSERR_NOERROR ||
+            waveOutWrite(p.device, &h, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+            // What was queued is handed back; the rest never will be.
+            p.failed = true;
+            p.returned += p.headers.size() - i;
+            waveOutReset(p.device);
+            break;
+        }
+    }
+    return true;
 }
 
-void Speak(std::string text, std::string voice, int32_t readMode, int rate, HWND window,
-           std::shared_ptr<Reading> reading, HANDLE done) {
-    Capture capture;
-    capture.reading = reading.get();
-    {
-        std::lock_guard<std::mutex> g(engine.synth);
-        if (!reading->Stopped()) {
-            if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) espeak_SetVoiceByName("en");
-            espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
-                         espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, &capture);
+// The plug-in's thread: a stop (the stop event, or a newer reading) resets the device; once
+// every block is back the device is closed.
+void Watch(std::unique_ptr<Playback> playback) {
+    Playback& p = *playback;
+    bool reset = false;
+    while (p.device && p.returned < p.headers.size()) {
+        if (!reset && (p.reading->Stopped() || p.failed)) {
+            reset = true;
+            waveOutReset(p.device);
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    const bool whole = !reading->Stopped() && Play(capture, rate, window, *reading);
-    {
-        // A reading that a newer one replaced speaks for nobody: the done event and the
-        // messages belong to the newer one.
-        std::lock_guard<std::mutex> g(engine.lock);
-        if (engine.current == reading) {
-            // Reading a book: the program gives the next chunk. Idle first, so that it may.
-            if (done) SetEvent(done);
-            if (whole && readMode == tts::kReadBookMode && window && !reading->Stopped())
-                PostMessageW(window, tts::kNextChunkMessage, 0, 0);
-        }
+    if (p.device) {
+        for (WAVEHDR& h : p.headers)
+            if (h.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(p.device, &h, sizeof(WAVEHDR));
+        waveOutClose(p.device);
     }
-    reading->finished = true;
+    // Stopped, failed or never played: idle without asking for more.
+    if (!p.ended) Finish(p, false);
+    p.reading->finished = true;
+}
+
+// For each character of the text as espeak-ng counts them (code points), the spaces before it.
+std::vector<uint32_t> SpacesBefore(const char16_t* text, size_t length) {
+    std::vector<uint32_t> out;
+    out.reserve(length);
+    uint32_t spaces = 0;
+    for (size_t i = 0; i < length; ++i) {
+        out.push_back(spaces);
+        if (text[i] == u' ') ++spaces;
+        // A surrogate pair is one character.
+        if (text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000)
+            ++i;
+    }
+    return out;
 }
 
 // Ends the current reading and waits for it, boundedly: a reading that does not end is let go
@@ -253,14 +323,32 @@ int32_t tts_speak(uint32_t handle, const char16_t* text, int32_t length) {
     EndReading();
     std::string utf8;
     Utf16ToUtf8(text, static_cast<size_t>(length), utf8);
+    auto playback = std::make_unique<Playback>();
+    Playback& p = *playback;
+    std::string voice;
+    {
+        std::lock_guard<std::mutex> g(engine.lock);
+        if (!engine.open) return 0;
+        if (engine.done) ResetEvent(engine.done);
+        p.reading = std::make_shared<Reading>();
+        p.reading->stop = engine.stop;
+        engine.current = p.reading;
+        p.readMode = engine.readMode;
+        p.window = engine.window;
+        p.done = engine.done;
+        p.capture.rate = engine.rate;
+        voice = engine.voice;
+    }
+    p.capture.reading = p.reading.get();
+    if (p.readMode == tts::kReadBookMode) {
+        p.capture.words = true;
+        p.capture.spacesBefore = SpacesBefore(text, static_cast<size_t>(length));
+    }
+    Synthesise(p.capture, utf8, voice);
+    p.capture.reading = nullptr;  // the synthesis is over
+    if (!p.reading->Stopped()) StartPlayback(p);
     std::lock_guard<std::mutex> g(engine.lock);
-    if (!engine.open) return 0;
-    if (engine.done) ResetEvent(engine.done);
-    auto reading = std::make_shared<Reading>();
-    reading->stop = engine.stop;
-    engine.current = reading;
-    engine.worker = std::thread(Speak, std::move(utf8), engine.voice, engine.readMode, engine.rate,
-                                engine.window, std::move(reading), engine.done);
+    engine.worker = std::thread(Watch, std::move(playback));
     return 1;
 }
 

@@ -10,7 +10,8 @@
 namespace tts {
 
 constexpr const char16_t* kLibraryName = u"folvplugin_text_to_speech";
-// Posted by the plug-in to its window at each sentence gap.
+// Posted by the plug-in to its window at each sentence gap; reading a book (read mode 1), at
+// each gap between words, the gaps the program counts in the chunk it gives.
 constexpr UINT kCallbackMessage = 0x8006;
 // Posted by a plug-in reading a book (read mode 1) when a chunk has been read whole: the program
 // then gives it the next one.

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/core/graphics_context.h"
@@ -22,7 +23,15 @@ public:
                         std::to_string(flags));
         if (stepsLeft == 0) return false;
         if (stepsLeft > 0) --stepsLeft;
+        // The next page's lines.
+        if (spans.size() > 1) spans.erase(spans.begin());
         if (onStep) onStep();
+        return true;
+    }
+    bool GetPageTextSpan(int32_t& top, int32_t& bottom) override {
+        if (spans.empty()) return false;
+        top = spans.front().first;
+        bottom = spans.front().second;
         return true;
     }
     void Scroll(int32_t pixels, int32_t mode) override {
@@ -40,6 +49,9 @@ public:
 
     Rect view{};
     bool hasView = true;
+    // Each page's lines (top of the first, bottom of the last, from the view's top), the page
+    // shown first; none: unknown.
+    std::vector<std::pair<int32_t, int32_t>> spans;
     int stepsLeft = -1;  // negative: every step succeeds
     uint32_t length = 0;
     int32_t pageStart = 0;

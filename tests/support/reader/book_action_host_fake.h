@@ -136,6 +136,7 @@ public:
         return tableEntry;
     }
     uint32_t HistoryMode() override { return historyMode; }
+    uint32_t BookLanguage() override { return bookLanguage; }
     void SetHistoryMode(uint32_t m) override {
         historyMode = m;
         Log("SetHistoryMode " + N(m));
@@ -195,6 +196,7 @@ public:
     ShellActionPolicy* policy = nullptr;
     ScriptObject* tableEntry = nullptr;
     uint32_t historyMode = 0;
+    uint32_t bookLanguage = 0;  // the book shown names none
     bool checkpointFound = true;
     std::string selection;
     std::string href_;

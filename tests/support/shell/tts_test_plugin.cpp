@@ -1,5 +1,6 @@
 // A stand-in speech plug-in for the tests: it "speaks" by timing words on a thread of its own,
-// posts message 0x8006 to its window at each sentence gap, resets the done event while speaking
+// posts message 0x8006 to its window at each sentence gap (reading a book, read mode 1, at each
+// gap between words and at the end, as the shipped plug-in does), resets the done event while speaking
 // and sets it when idle, and ends early when the stop event is set. It keeps what it was asked
 // (text, settings, read mode) for the tests to read through tts_test_* exports.
 //
@@ -54,13 +55,14 @@ bool StopAsked(const Engine& e) {
 #endif
 }
 
-void Run(Engine* e, std::u16string text) {
+void Run(Engine* e, std::u16string text, bool words) {
     for (size_t i = 0; i < text.size(); ++i) {
         if (StopAsked(*e)) break;
         const char16_t c = text[i];
         if (c == u' ') std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        const bool gap = (c == u'.' || c == u'!' || c == u'?') &&
-                         (i + 1 == text.size() || text[i + 1] == u' ');
+        const bool gap = words ? c == u' ' || i + 1 == text.size()
+                               : (c == u'.' || c == u'!' || c == u'?') &&
+                                     (i + 1 == text.size() || text[i + 1] == u' ');
         if (gap && e->window) {
             PostMessageW(e->window, tts::kCallbackMessage, 0, 0);
             ++e->posted;
@@ -121,7 +123,12 @@ int32_t tts_speak(uint32_t handle, const char16_t* text, int32_t length) {
     }
     if (e.done) ResetEvent(e.done);
     e.busy = true;
-    e.worker = std::thread(Run, &e, std::move(copy));
+    bool words = false;
+    {
+        std::lock_guard<std::mutex> g(e.lock);
+        words = e.readMode == 1;
+    }
+    e.worker = std::thread(Run, &e, std::move(copy), words);
     return 1;
 }
 
