@@ -55,11 +55,14 @@ constexpr uint32_t kNoAnnotation = 5263;
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
     : wiring_(new Wiring(*this)),
-      heap_(heap),
       page_(*wiring_, viewHost_),
       records_(*wiring_),
+      requests_(*wiring_),
       history_(*wiring_),
+      scripting_(*wiring_, heap),
       forms_(*wiring_),
+      speech_(*wiring_),
+      refs_(*wiring_),
       views_(*wiring_),
       frames_(*wiring_) {
 }
@@ -112,11 +115,7 @@ void BookDocumentController::Shutdown() {
     FreeRetired();
     page_.Shutdown();
     history_.Entries().Clear();
-    if (script_) ScriptGlobal::ClearHandlers(script_.get());
-    script_.reset();
-    actions_.reset();
-    databaseHost_.reset();
-    databases_.reset();
+    scripting_.Shutdown();
     sink_ = nullptr;
     reader_ = nullptr;
 }
@@ -124,7 +123,7 @@ void BookDocumentController::Shutdown() {
 // --- the current document -------------------------------------------------------------------
 
 void BookDocumentController::PaintPage() {
-    FitViewOverPage();
+    views_.FitOverPage(ViewOverPage());
     if (!page_.Layout() || view_ != kTextPage || !page_.Gc()) return;
     Rect now;
     const bool onSurface = page_.Gc() == surface_;
@@ -194,7 +193,7 @@ bool BookDocumentController::SetDocument(Resource* document) {
         }
     }
     // The book script's queries read the tables of the document shown.
-    if (databaseHost_) databaseHost_->SetQueryResource(document);
+    scripting_.SetQueryResource(document);
     forms_.ExpectRestore();
     page_.Make();
     if (forms_.RestorePending()) RestoreFormState();  // no layout yet
@@ -225,11 +224,8 @@ void BookDocumentController::CloseDocument() {
     // book: its timers stop and its globals (entries of sql_execute among them, which hold the
     // book's tables) go.
     ClearGlobalRecordSet();
-    if (script_ && !frames_.IsFrame() && location_.Kind() != Location::kDatabase) {
-        ScriptGlobal::ClearHandlers(script_.get());
-        script_->ClearGlobal();
-    }
-    if (databaseHost_) databaseHost_->SetQueryResource(nullptr);
+    if (!frames_.IsFrame() && location_.Kind() != Location::kDatabase) scripting_.ForgetBook();
+    scripting_.SetQueryResource(nullptr);
     page_.Drop();
     // The side file always goes with its book, so that nothing writes into it afterwards.
     sideFile_.Close();
@@ -261,7 +257,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     }
     if (hasAnchor && anchor.Length() > 4 && anchor[0] == u'$' && anchor[1] == u'f' &&
         anchor[2] == u'v' && anchor[3] == u't') {
-        if (IsListPageLink(anchor)) return OpenListLocation(anchor);
+        if (RecordRequests::IsListPageLink(anchor)) return OpenListLocation(anchor);
         if (!ShowRecordSet(anchor)) return false;
         current_.Assign(anchor);
         view_ = kRecordSetView;
@@ -307,28 +303,11 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (position >= 0) return GoToPosition(static_cast<uint32_t>(position));
     String link;
     uint32_t named = 0;
-    switch (ResolveAnchorName(anchor, link, named)) {
-        case kAnchorReference: return ActivateLink(link);
-        case kAnchorInText: return GoToPosition(named);
+    switch (refs_.ResolveAnchorName(anchor, link, named)) {
+        case BookReferences::kAnchorReference: return ActivateLink(link);
+        case BookReferences::kAnchorInText: return GoToPosition(named);
         default: return true;
     }
-}
-
-BookDocumentController::AnchorTarget BookDocumentController::ResolveAnchorName(
-    const String& anchor, String& link, uint32_t& position) {
-    String marked;
-    if (!Location::GetAnchorPart(anchor, marked) || marked.Length() < 2) return kAnchorNone;
-    String name;
-    name.AssignSub(marked, 1, marked.Length() - 1);
-    // The book's target records first (under the bare name, or as the link wrote it), then the
-    // names and ids of the markup itself.
-    if (LookupReference(name.Data(), name.Length(), link) ||
-        LookupReference(marked.Data(), marked.Length(), link))
-        return kAnchorReference;
-    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
-    if (dynamic_cast<HtmlTokenizer*>(page_.Source()) && FindAnchorName(document, name, position))
-        return kAnchorInText;
-    return kAnchorNone;
 }
 
 // --- generated pages ------------------------------------------------------------------------
@@ -375,17 +354,6 @@ bool BookDocumentController::ActivateLink(const String& url) {
     return NavigateTo(target);
 }
 
-bool BookDocumentController::AnchorFound(const String& anchor) {
-    // Only a name after '#' in the text page can miss; positions and generated pages are
-    // checked where they open.
-    if (!page_.Layout() || view_ != kTextPage || !Location::HasAnchor(anchor) ||
-        Location::HasPositionAnchor(anchor) || Location::HasDollar(anchor))
-        return true;
-    String link;
-    uint32_t position = 0;
-    return ResolveAnchorName(anchor, link, position) != kAnchorNone;
-}
-
 bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t first,
                                            uint32_t second) {
     if (first != 0 || second != 0) return false;
@@ -395,7 +363,7 @@ bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t fi
 }
 
 bool BookDocumentController::NavigateTo(Location& location) {
-    if (IsListDatabase(location)) return OpenListDatabase(location);
+    if (RecordRequests::IsListDatabase(location)) return OpenListDatabase(location);
     FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);
@@ -413,7 +381,7 @@ bool BookDocumentController::NavigateTo(Location& location) {
         if (location.IsInternal()) CloseDocument();
         Resource* document = loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
         if (document) {
-            if (document == resource_ && !AnchorFound(location.Anchor()))
+            if (document == resource_ && !refs_.AnchorFound(location.Anchor()))
                 handled = 0;  // a name found nowhere in the book shown: the page stays
             else
                 shown = Show(document, location.Anchor(), true);
@@ -478,7 +446,7 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
             facts.audioLast = sideFile_.File()->GetAudioLast();
             facts.hasSavedPosition = OpeningRules::HasSavedPosition(*sideFile_.File());
             String link;
-            facts.hasStart = LookupReference(u"start", 5, link);
+            facts.hasStart = refs_.LookupReference(u"start", 5, link);
             facts.hasCover = OpeningRules::HasCover(document->GetDocument());
         }
         chosen = OpeningRules::ChooseAnchor(facts);
@@ -619,7 +587,7 @@ bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayo
     entry.location.CopyFrom(location_);
     entry.location.SetAnchor(current_);
     if (!HistoryState::WriteHeader(entry.state, {})) return false;
-    if (view_ == kAudioView) return SaveAudioState(entry);
+    if (view_ == kAudioView) return views_.SaveAudioState(entry);
     if (view_ != kTextPage) return true;
     if (!page_.Layout()) return !fromLayout || true;
     uint32_t page = 0, start = 0;
@@ -636,7 +604,7 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
     stream.SetReadPosition(0);
     std::vector<uint32_t> path;
     if (HistoryState::ReadHeader(stream, path) == HistoryState::HeaderResult::kBad) return false;
-    if (view_ == kAudioView) return RestoreAudioState(entry, stream);
+    if (view_ == kAudioView) return views_.RestoreAudioState(entry, stream);
     if (!page_.Layout() || view_ != kTextPage) return view_ != kTextPage;
     if (entry.viewPosition < 0) return false;
     ByteStream rest;
@@ -766,7 +734,9 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
             return true;
         default: break;
     }
-    if (view_ != kTextPage && ExecuteMediaCommand(id)) return true;
+    if ((view_ == kAudioView || view_ == kImageView) &&
+        views_.ExecuteMediaCommand(view_ == kAudioView, id))
+        return true;
     if (view_ == kWordListView || view_ == kSearchHistoryView) return ExecuteListPageCommand(id);
     // Everything else is the page view's.
     if (!page_.View() || view_ != kTextPage || id < 0) return false;

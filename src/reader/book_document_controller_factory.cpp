@@ -1,4 +1,6 @@
 // The factory of the reader's document controllers, with the reader's own page layout engine.
+#include "reader/book_document_controller_factory.h"
+
 #include "reader/book_document_controller_wiring.h"
 
 namespace {

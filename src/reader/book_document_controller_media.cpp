@@ -1,7 +1,7 @@
 // The document controller's picture and sound side: the audio page ("$audio") over the window's
-// playlist, whose tracks and pictures come from the current book, its place in the side file
-// and the history, the view commands of the image and audio pages, and a tap on a reduced
-// picture of the text page, which opens it full screen.
+// playlist, whose tracks and pictures come from the current book, its place in the side file,
+// the view shown over the page, and a tap on a reduced picture of the text page, which opens it
+// full screen.
 #include <cstring>
 #include <new>
 
@@ -59,20 +59,6 @@ Node* BookDocumentController::ViewOverPage() const {
     }
 }
 
-void BookDocumentController::FitViewOverPage() {
-    // A size change lays the surface's children out one after another, and the page element
-    // before this view takes the whole area: the view is given the surface's area again here,
-    // before it is drawn.
-    Node* view = ViewOverPage();
-    Rect now, shown;
-    if (!view || !surface_ || page_.Gc() != surface_ || view->Parent() != surface_ ||
-        !page_.SurfaceViewport(now))
-        return;
-    if (view->GetRect(shown) && !RectDiffers(now, shown)) return;
-    Rect placed;
-    view->AdjustRect(placed, now);
-}
-
 bool BookDocumentController::ShowSoundList(const String& text) {
     if (!resource_) return false;
     FreeRetired();
@@ -118,29 +104,12 @@ bool BookDocumentController::PlayOwnSound() {
     return view->SetSoundList(text);
 }
 
-bool BookDocumentController::SaveAudioState(HistoryEntry& entry) {
-    AudioPlayerView* view = AudioView();
-    if (!view) return true;
-    uint32_t track = 0, seconds = 0;
-    if (!view->SaveState(track, seconds, entry.state)) return false;
-    entry.viewWord = track;
-    entry.viewPosition = static_cast<int32_t>(seconds);
-    return true;
-}
-
-bool BookDocumentController::RestoreAudioState(HistoryEntry& entry, ByteStream& stream) {
-    AudioPlayerView* view = AudioView();
-    if (!view) return false;
-    uint32_t seconds = entry.viewPosition < 0 ? 0 : static_cast<uint32_t>(entry.viewPosition);
-    return view->RestoreState(entry.viewWord, seconds, stream);
-}
-
 bool BookDocumentController::WriteAudioPosition() {
     AudioPlayerView* view = AudioView();
     // A page with no playlist (its restore failed) leaves the stored place alone.
     if (!sideFile_.File() || !view || view->SoundListText().IsEmpty()) return false;
     HistoryEntry entry;
-    if (!HistoryState::WriteHeader(entry.state, {}) || !SaveAudioState(entry)) return false;
+    if (!HistoryState::WriteHeader(entry.state, {}) || !views_.SaveAudioState(entry)) return false;
     return sideFile_.WriteAudioPlace(entry, true);
 }
 
@@ -164,28 +133,6 @@ bool BookDocumentController::RestoreAudioPosition() {
 }
 
 // --- view commands and taps -------------------------------------------------------------------
-
-namespace {
-Node* MediaView(BookDocumentController::View kind, AudioPlayerView* audio, ImageView* image) {
-    if (kind == BookDocumentController::kAudioView) return audio;
-    if (kind == BookDocumentController::kImageView) return image;
-    return nullptr;
-}
-}  // namespace
-
-bool BookDocumentController::MediaCommandEnabled(int32_t id) const {
-    Node* view = MediaView(view_, AudioView(), views_.Picture());
-    return id >= 0 && view && view->IsCommandEnabled(static_cast<uint32_t>(id), 0);
-}
-
-bool BookDocumentController::ExecuteMediaCommand(int32_t id) {
-    if (!MediaCommandEnabled(id)) return false;
-    Node* view = MediaView(view_, AudioView(), views_.Picture());
-    const uint32_t command = static_cast<uint32_t>(id);
-    // The view may replace itself (Back): nothing of it is touched afterwards.
-    view->ExecuteCommand(command, 0);
-    return true;
-}
 
 void BookDocumentController::ShowBarOfView() {
     const uint32_t mode = ViewMode();

@@ -73,53 +73,12 @@ bool BookDocumentController::GoToPosition(uint32_t position) {
     return true;
 }
 
-namespace {
-// Where a guide reference leads: its link, else a text position of this book.
-void ReferenceLink(const TargetRecord& record, String& link) {
-    link.Assign(record.extra.IsEmpty() ? record.value : record.extra);
-    if (link.IsEmpty() && record.position >= 0) {
-        link.AppendAscii("##-pos");
-        link.AppendUnsigned(static_cast<uint32_t>(record.position), 10);
-    }
-}
-}  // namespace
-
-bool BookDocumentController::LookupReference(const char16_t* name, int32_t length, String& link) {
-    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
-    if (!document) return false;
-    TargetRecord record;
-    if (!document->FindMetadata(name, length, 2, record)) return false;
-    ReferenceLink(record, link);
-    return true;
-}
-
-bool BookDocumentController::RunReferenceLink(const String& link) {
-    if (link.IsEmpty()) return false;
-    int64_t position = Location::GetAnchorPosition(link);
-    if (position >= 0 && position <= UINT32_MAX) return GoToPosition(static_cast<uint32_t>(position));
-    return ActivateLink(link);
-}
-
-bool BookDocumentController::RunReference(const char16_t* name, int32_t length) {
-    String link;
-    return LookupReference(name, length, link) && RunReferenceLink(link);
-}
-
-bool BookDocumentController::RunGuideEntry(uint32_t index) {
-    DocumentSource* document = resource_ ? resource_->GetDocument() : nullptr;
-    TargetRecord record;
-    if (!document || !document->GetMetadata(index, 2, record)) return false;
-    String link;
-    ReferenceLink(record, link);
-    return RunReferenceLink(link);
-}
-
-bool BookDocumentController::GoToStart() { return RunReference(u"start", 5); }
+bool BookDocumentController::GoToStart() { return refs_.RunReference(u"start", 5); }
 
 bool BookDocumentController::GoToContents() {
     if (contentsDepth_ >= kContentsDepth) return false;
     ++contentsDepth_;
-    bool ok = RunReference(u"toc", 3) || RunReference(u"start", 5) || GoToPage(1);
+    bool ok = refs_.RunReference(u"toc", 3) || refs_.RunReference(u"start", 5) || GoToPage(1);
     --contentsDepth_;
     return ok;
 }
@@ -133,7 +92,7 @@ bool BookDocumentController::OpenReference(const String& name) {
         Invalidate(true);
         return ok && current_ == name;
     }
-    return RunReference(name.Data(), name.Length());
+    return refs_.RunReference(name.Data(), name.Length());
 }
 
 // --- queries --------------------------------------------------------------------------------

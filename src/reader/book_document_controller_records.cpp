@@ -1,6 +1,6 @@
 // The document controller's requests: command records whose method opens a view (a text page at
-// a place, an index table, a query, a word list or the search history, the audio view), the
-// generated pages they show, and the entries those pages open.
+// a place, an index table, a query, a word list or the search history, the audio view) and the
+// generated pages they show. The entries those pages open are RecordRequests'.
 #include <climits>
 #include <new>
 #include <optional>
@@ -35,14 +35,11 @@ constexpr uint32_t kAddEntryToWordList = 112;
 constexpr uint32_t kDisplaySearchHistory = 115;
 constexpr uint32_t kShow = 134;
 constexpr uint32_t kAudioObject = 33;
-constexpr uint32_t kDocumentObject = 23;
 constexpr uint32_t kWindowObject = 25;
 constexpr uint32_t kWordListDatabase = 7;
-constexpr uint32_t kHistoryDatabase = 8;
 constexpr uint32_t kNamedTarget = 0;
 constexpr uint32_t kTableTarget = 4;
 constexpr uint32_t kKeyTableTarget = 5;
-constexpr uint32_t kBookElsewhere = 5042;
 
 // Every argument's text (numbers in decimal), in order.
 std::vector<String> ArgumentTexts(const CommandRecord& record) {
@@ -56,14 +53,6 @@ bool FindTarget(DocumentSource* document, const String& name, uint32_t kind, Tar
            document->FindMetadata(name.Data(), name.Length(), kind, out);
 }
 
-// A book file name taken from book data: only a name below the referring book's folder.
-bool IsPlainRelativeName(const String& name) {
-    if (name.IsEmpty() || name[0] == u'\\' || name[0] == u'/') return false;
-    for (int32_t i = 0; i < name.Length(); ++i)
-        if (name[i] == u':') return false;
-    return !Path::HasParentPart(name);
-}
-
 }  // namespace
 
 // --- opening with a request -----------------------------------------------------------------
@@ -72,23 +61,11 @@ bool BookDocumentController::OpenWithRequest(Location& location, const CommandRe
     return OpenRequestAt(location, record, true);
 }
 
-bool BookDocumentController::IsListDatabase(const Location& location) {
-    return location.Kind() == Location::kDatabase &&
-           (location.ResourceId() == kWordListDatabase ||
-            location.ResourceId() == kHistoryDatabase);
-}
-
 bool BookDocumentController::OpenListDatabase(Location& location) {
     CommandRecord request(location.ResourceId() == kWordListDatabase ? kDisplayWordList
                                                                      : kDisplaySearchHistory,
                           kWindowObject);
     return OpenRequestAt(location, request, true);
-}
-
-bool BookDocumentController::IsListPageLink(const String& anchor) {
-    return anchor.Length() > 1 && anchor[0] == u'$' &&
-           (anchor.CompareN(u"$fvtwordlist", 12, true) == 0 ||
-            anchor.CompareN(u"$fvtsearchhistory", 17, true) == 0);
 }
 
 bool BookDocumentController::OpenListLocation(const String& anchor) {
@@ -358,8 +335,6 @@ void BookDocumentController::ShowPreviewPosition(int64_t position) {
                          static_cast<uint32_t>(position));
 }
 
-void BookDocumentController::HideInputPanel() { SipShowIM(SIPF_OFF); }
-
 RecordPages::Place BookDocumentController::RecordPagePlace() {
     RecordPages::Place place;
     if (surface_ && page_.Gc() == surface_) {
@@ -371,102 +346,6 @@ RecordPages::Place BookDocumentController::RecordPagePlace() {
     place.preview = settings_ && settings_->previewPane;
     if (page_.View() && page_.View()->Parent()) place.textPage = page_.View();
     return place;
-}
-
-// The wildcard lookup's query, as request 96 over the current book: the new view gets the
-// asking view's state word, name and flags.
-bool BookDocumentController::OpenQueryPageRequest(const String& query, const String& title,
-                                                  int32_t stateWord, const String& viewName,
-                                                  uint32_t flags) {
-    CommandRecord request(GeneratedPages::kSqlSearch, kDocumentObject);
-    String word, number;
-    if (stateWord < 0) word.AppendChar(u'-');
-    word.AppendUnsigned(static_cast<uint32_t>(stateWord < 0 ? -int64_t{stateWord} : stateWord), 10);
-    number.AppendUnsigned(flags, 10);
-    if (!request.AppendText(query) || !request.AppendText(title) || !request.AppendText(word) ||
-        !request.AppendText(viewName) || !request.AppendText(number))
-        return false;
-    return ReopenWithRequest(request);
-}
-
-// --- entries a page opens -------------------------------------------------------------------
-
-bool BookDocumentController::OpenNumberedEntry(IndexSource* table, int32_t tableNumber,
-                                               uint32_t entry, int64_t position) {
-    // Noted before the open: the page that asked is replaced by it.
-    String book;
-    if (resource_) book.Assign(resource_->GetLocation().text);
-    ListPageRequests* pages = records_.ListPages();
-    if (!OpenEntryPosition(table, entry, position)) return false;
-    HideInputPanel();
-    if (pages && tableNumber >= 0 && !book.IsEmpty())
-        pages->AddSearchHistory(book, static_cast<uint32_t>(tableNumber), entry);
-    // The search led somewhere: nothing to remember of it.
-    if (settings_) settings_->rememberedSearch.Clear();
-    return true;
-}
-
-bool BookDocumentController::RunEntryScript(IndexRecordSet* set, int32_t tableNumber,
-                                            uint32_t entry, const String& script) {
-    if (!set) return false;
-    // Noted before the script runs: it may replace the page that asked.
-    String book;
-    if (resource_) book.Assign(resource_->GetLocation().text);
-    ListPageRequests* pages = records_.ListPages();
-    set->AddRef();
-    if (!RunWithRecordSet(set, entry, script)) return false;
-    HideInputPanel();
-    if (pages && tableNumber >= 0 && !book.IsEmpty())
-        pages->AddSearchHistory(book, static_cast<uint32_t>(tableNumber), entry);
-    if (settings_) settings_->rememberedSearch.Clear();
-    return true;
-}
-
-bool BookDocumentController::OpenEntryInBook(uint32_t number, int64_t position,
-                                             int32_t tableNumber, uint32_t entry) {
-    if (!resource_ || position < 0 || position > INT32_MAX) return false;
-    // Noted before the open: the page that asked is replaced by it.
-    String searched;
-    searched.Assign(resource_->GetLocation().text);
-    ListPageRequests* pages = records_.ListPages();
-    LinkedBooks::Book book;
-    const bool known = records_.Linked() && records_.Linked()->FindLinkedBook(resource_, number, book);
-    CommandRecord request(kGoToPosition, kDocumentObject);
-    if (!request.AppendNumber(static_cast<int32_t>(position))) return false;
-    Location base;
-    base.CopyFrom(location_);
-    uint8_t saved[2] = {};
-    if (loader_) loader_->SetFlags(0, 0, saved);
-    bool opened = false;
-    if (known && IsPlainRelativeName(book.fileName)) {
-        String name = book.fileName;
-        Location target;
-        if (name.UriEscape(true, true) && target.Resolve(name, &base))
-            opened = OpenRequestAt(target, request, false);
-    }
-    if (known && !opened && !book.title.IsEmpty()) {
-        String title = book.title;
-        String redirect;
-        redirect.AppendAscii("oeb:redirect?title=");
-        Location target;
-        if (title.UriEscape(true, true) && redirect.Append(title) &&
-            target.Resolve(redirect, &base))
-            opened = OpenRequestAt(target, request, false);
-    }
-    if (loader_) loader_->RestoreFlags(saved);
-    if (opened) {
-        HideInputPanel();
-        if (pages && tableNumber >= 0 && !searched.IsEmpty())
-            pages->AddSearchHistory(searched, static_cast<uint32_t>(tableNumber), entry);
-        if (settings_) settings_->rememberedSearch.Clear();
-        return true;
-    }
-    if (reader_) {
-        const String name = known ? book.name : String();
-        reader_->MessageBoxByIdArgs(-1, kBookElsewhere, MessageKind::kInformation, &name, 1);
-    }
-    reports_.push_back(kBookElsewhere);
-    return false;
 }
 
 // --- the book script's table entry ----------------------------------------------------------

@@ -1,41 +1,8 @@
-// The document controller's book script: its context over the window's script heap, book actions,
-// and the record sets a query leaves to the script.
+// The document controller's book script side: book actions, and the record sets a query leaves
+// to the script (the context itself is BookScripting's).
 #include "reader/book_document_controller_wiring.h"
 
 // --- record sets ---------------------------------------------------------------------------
-
-ScriptContext* BookDocumentController::BookScript() {
-    if (!script_ && heap_) {
-        if (!actions_) actions_.reset(new (std::nothrow) BookActionBridge(this, reader_));
-        if (!databaseHost_) {
-            databases_.reset(new (std::nothrow) Databases(loader_));
-            if (databases_) databaseHost_.reset(new (std::nothrow) DatabaseScriptHost(databases_.get()));
-            if (databaseHost_) databaseHost_->SetQueryResource(resource_);
-        }
-        script_.reset(new (std::nothrow) ScriptContext(heap_));
-        if (!actions_ || !databaseHost_ || !script_ || !script_->Create()) {
-            script_.reset();
-            return nullptr;
-        }
-        // sql_execute, OpenDatabase and the TYPE_ constants; set before the face is entered,
-        // which tells the database host the heap.
-        actions_->SetDatabaseHost(databaseHost_.get());
-        // The form list and the controller's script face, as the book's scripts address them.
-        actions_->Script().SetContext(script_.get());
-        if (!script_->Hosts().AppendObject(&forms_.List(), 0) ||
-            !script_->Hosts().AppendObject(&actions_->Script(), 1)) {
-            script_.reset();
-            return nullptr;
-        }
-        if (reader_) ScriptGlobal::SetTimerOwner(script_.get(), &reader_->Timers(), this);
-    }
-    return script_.get();
-}
-
-BookActionBridge* BookDocumentController::Actions() {
-    BookScript();
-    return script_ ? actions_.get() : nullptr;
-}
 
 bool BookDocumentController::PerformAction(const LinkTarget* target, uint32_t argument) {
     BookActionBridge* actions = target ? Actions() : nullptr;
@@ -64,13 +31,13 @@ bool BookDocumentController::RunIndexQuery(IndexRecordSet* query, RecordPosition
         }
     }
     ScriptValue value = ScriptValues::kUndefined;
-    if (heap_->NewObject(set, &value) != 0) {
+    if (scripting_.Heap()->NewObject(set, &value) != 0) {
         delete set;
         return false;
     }
-    bool assigned = heap_->SetProperty(script->Global(), kGlobalRecordSetName,
+    bool assigned = scripting_.Heap()->SetProperty(script->Global(), kGlobalRecordSetName,
                                    kGlobalRecordSetLength, value) == 0;
-    heap_->Release(value);  // the global object holds its own reference
+    scripting_.Heap()->Release(value);  // the global object holds its own reference
     return assigned;
 }
 
@@ -102,9 +69,9 @@ bool BookDocumentController::RunWithRecordSet(IndexRecordSet* set, uint32_t entr
 }
 
 bool BookDocumentController::ClearGlobalRecordSet() {
-    ScriptContext* script = script_.get();
+    ScriptContext* script = scripting_.Made();
     if (!script) return false;
-    return heap_->SetProperty(script->Global(), kGlobalRecordSetName, kGlobalRecordSetLength,
+    return scripting_.Heap()->SetProperty(script->Global(), kGlobalRecordSetName, kGlobalRecordSetLength,
                               ScriptValues::kUndefined) == 0;
 }
 

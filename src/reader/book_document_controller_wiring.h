@@ -44,19 +44,17 @@
 #include "script/script_engine.h"
 #include "script/script_heap.h"
 
-// The databases a book script opens by name, through the window's loader.
-class BookDocumentController::Databases final : public LoaderDatabaseOpener {
-public:
-    using LoaderDatabaseOpener::LoaderDatabaseOpener;
-};
-
 // What the roles ask of each other, answered through the controller.
 class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public FormListOwner,
                                               public RecordSetPageOwner,
                                               public FramePage,
                                               public SpecialViewsHost,
-                                              public PagePresentationHost {
+                                              public PagePresentationHost,
+                                              public SpeechPage,
+                                              public BookScriptingHost,
+                                              public ReferencesHost,
+                                              public RequestsHost {
 public:
     explicit Wiring(BookDocumentController& c) : c_(c) {}
 
@@ -130,7 +128,7 @@ public:
     int32_t UnitSize() override { return c_.settings_ ? c_.settings_->DefaultFontSize() : 16; }
     std::unique_ptr<BookDocumentController> MakeFrameController() override {
         std::unique_ptr<BookDocumentController> c(new (std::nothrow)
-                                                      BookDocumentController(c_.heap_));
+                                                      BookDocumentController(c_.scripting_.Heap()));
         if (!c) return c;
         c->log_ = c_.log_;
         c->loader_ = c_.loader_;
@@ -163,22 +161,22 @@ public:
     }
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position) override {
-        return c_.OpenNumberedEntry(table, tableNumber, entry, position);
+        return c_.requests_.OpenNumberedEntry(table, tableNumber, entry, position);
     }
     bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber,
                          uint32_t entry) override {
-        return c_.OpenEntryInBook(book, position, tableNumber, entry);
+        return c_.requests_.OpenEntryInBook(book, position, tableNumber, entry);
     }
     bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
                         const String& script) override {
-        return c_.RunEntryScript(set, tableNumber, entry, script);
+        return c_.requests_.RunEntryScript(set, tableNumber, entry, script);
     }
     bool OpenDocumentLocation(const String& location) override {
         return c_.OpenDocumentLocation(location);
     }
     bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
                               const String& viewName, uint32_t flags) override {
-        return c_.OpenQueryPageRequest(query, title, stateWord, viewName, flags);
+        return c_.requests_.OpenQueryPageRequest(query, title, stateWord, viewName, flags);
     }
     void ShowPopupText(const String& text) override {
         if (c_.reader_) c_.reader_->ShowPopupPage(text, 2, Point{});
@@ -196,7 +194,7 @@ public:
     void PaintPreview(GraphicsContext& gc, const Rect& area) override {
         c_.records_.PaintPreview(gc, area);
     }
-    void HideInputPanel() override { c_.HideInputPanel(); }
+    void HideInputPanel() override { RecordRequests::HideInputPanel(); }
     std::unique_ptr<SearchField> MakeSearchField(Node* owner) override {
         return c_.records_.MakeSearchField(owner);
     }
@@ -220,6 +218,34 @@ public:
     TimerList* Timers() override { return c_.reader_ ? &c_.reader_->Timers() : nullptr; }
     const AppPaths* Paths() override {
         return c_.reader_ ? c_.reader_->GetLink()->Paths() : nullptr;
+    }
+
+    // What a record page's requests ask.
+    ListPageRequests* ListPages() override { return c_.records_.ListPages(); }
+    LinkedBooks* Linked() override { return c_.records_.Linked(); }
+    bool RunWithRecordSet(IndexRecordSet* set, uint32_t entry, const String& script) override {
+        return c_.RunWithRecordSet(set, entry, script);
+    }
+    bool OpenRequestAt(Location& location, const CommandRecord& record, bool report) override {
+        return c_.OpenRequestAt(location, record, report);
+    }
+    bool ReopenWithRequest(const CommandRecord& record) override {
+        return c_.ReopenWithRequest(record);
+    }
+    void Report(uint32_t id) override { c_.reports_.push_back(id); }
+
+    // What the book script asks: the form list as its first host object.
+    FormList& ScriptForms() override { return c_.forms_.List(); }
+
+    // What running a reference asks.
+    bool GoToTextPosition(uint32_t position) override { return c_.GoToPosition(position); }
+    bool FollowLink(const String& link) override { return c_.ActivateLink(link); }
+
+    // What speech asks of the page shown.
+    bool PageRange(uint32_t& start, uint32_t& end) override { return c_.PageRange(start, end); }
+    uint32_t BookLanguage() override {
+        DocumentSource* document = c_.resource_ ? c_.resource_->GetDocument() : nullptr;
+        return document ? document->GetLanguage() & 0xFFFF : 0;
     }
 
     bool CapturePlace(HistoryEntry& entry) override { return c_.SaveHistoryState(entry, true); }

@@ -28,6 +28,16 @@ class Resource;
 class TokenSource;
 class Widget;
 
+// The book's key handlers (links named by their NAME attribute, collected with the frame set).
+class BookKeyHandlers {
+public:
+    // Runs the action of the first handler of that name; false when the book has none.
+    virtual bool RunKeyHandler(const String& name) = 0;
+
+protected:
+    ~BookKeyHandlers() = default;
+};
+
 class FramePage {
 public:
     // The controller whose page this is (the unit frames are made of).

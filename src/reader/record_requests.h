@@ -9,6 +9,12 @@
 #include "core/string.h"
 
 class CommandRecord;
+class DocumentLoader;
+class IndexRecordSet;
+class IndexSource;
+class Location;
+class ReaderController;
+class ReaderSettings;
 class Node;
 class Resource;
 class SearchField;
@@ -64,4 +70,50 @@ protected:
 struct AudioRequest {
     String soundList;
     int64_t startPosition = -1;
+};
+
+// What the requests of a record page ask of the controller.
+class RequestsHost {
+public:
+    // The book shown and its location; null without one.
+    virtual Resource* Book() = 0;
+    virtual const Location& BookLocation() = 0;
+    virtual DocumentLoader* Loader() = 0;
+    virtual ReaderController* Reader() = 0;
+    virtual ReaderSettings* Settings() = 0;
+    virtual ListPageRequests* ListPages() = 0;
+    virtual LinkedBooks* Linked() = 0;
+    // Navigations that leave the asking page to be deleted later.
+    virtual bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) = 0;
+    virtual bool RunWithRecordSet(IndexRecordSet* set, uint32_t entry, const String& script) = 0;
+    virtual bool OpenRequestAt(Location& location, const CommandRecord& record, bool report) = 0;
+    virtual bool ReopenWithRequest(const CommandRecord& record) = 0;
+    // A failed open's message (a string id), kept for the window's message box.
+    virtual void Report(uint32_t id) = 0;
+
+protected:
+    ~RequestsHost() = default;
+};
+
+// The requests a record page makes. An opened index entry joins the search history, and the
+// remembered search is dropped: the search led somewhere.
+class RecordRequests {
+public:
+    explicit RecordRequests(RequestsHost& host) : host_(host) {}
+
+    // The word-list and reading-history databases open as their pages (requests 109, 115).
+    static bool IsListDatabase(const Location& location);
+    // "$fvtwordlist&<n>" and "$fvtsearchhistory" (a list page reopened from the history).
+    static bool IsListPageLink(const String& anchor);
+    static void HideInputPanel();
+    bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
+                              const String& viewName, uint32_t flags);
+    bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
+                           int64_t position);
+    bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
+                        const String& script);
+    bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber, uint32_t entry);
+
+private:
+    RequestsHost& host_;
 };

@@ -10,7 +10,9 @@
 #include "layout/inline_objects.h"
 #include "reader/audio_player_view.h"
 #include "reader/book_picture.h"
+#include "layout/page_view.h"
 #include "reader/image_view.h"
+#include "reader/navigation_history.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
@@ -254,4 +256,49 @@ void SpecialViews::LeaveAudio() {
         view.reset();
     }
     host_.FocusTextPage();
+}
+
+// --- the audio page's place and the media commands ---------------------------------------------
+
+bool SpecialViews::SaveAudioState(HistoryEntry& entry) {
+    AudioPlayerView* view = AudioView();
+    if (!view) return true;
+    uint32_t track = 0, seconds = 0;
+    if (!view->SaveState(track, seconds, entry.state)) return false;
+    entry.viewWord = track;
+    entry.viewPosition = static_cast<int32_t>(seconds);
+    return true;
+}
+
+bool SpecialViews::RestoreAudioState(HistoryEntry& entry, ByteStream& stream) {
+    AudioPlayerView* view = AudioView();
+    if (!view) return false;
+    uint32_t seconds = entry.viewPosition < 0 ? 0 : static_cast<uint32_t>(entry.viewPosition);
+    return view->RestoreState(entry.viewWord, seconds, stream);
+}
+
+bool SpecialViews::MediaCommandEnabled(bool audio, int32_t id) const {
+    Node* view = audio ? static_cast<Node*>(AudioView()) : Picture();
+    return id >= 0 && view && view->IsCommandEnabled(static_cast<uint32_t>(id), 0);
+}
+
+bool SpecialViews::ExecuteMediaCommand(bool audio, int32_t id) {
+    if (!MediaCommandEnabled(audio, id)) return false;
+    Node* view = audio ? static_cast<Node*>(AudioView()) : Picture();
+    const uint32_t command = static_cast<uint32_t>(id);
+    // The view may replace itself (Back): nothing of it is touched afterwards.
+    view->ExecuteCommand(command, 0);
+    return true;
+}
+
+void SpecialViews::FitOverPage(Node* view) {
+    // A size change lays the surface's children out one after another, and the page element
+    // before this view takes the whole area: the view is given the surface's area again here,
+    // before it is drawn.
+    DrawingSurface* surface = host_.WindowSurface();
+    Rect now, shown;
+    if (!view || !surface || view->Parent() != surface || !host_.ClientArea(now)) return;
+    if (view->GetRect(shown) && !RectDiffers(now, shown)) return;
+    Rect placed;
+    view->AdjustRect(placed, now);
 }

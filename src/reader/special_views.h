@@ -12,6 +12,7 @@
 #include "core/geometry.h"
 
 class AudioPlayerView;
+class ByteStream;
 class CoverView;
 class DocumentController;
 class DocumentLoader;
@@ -23,6 +24,7 @@ class ReaderController;
 class ReaderSettings;
 class Resource;
 class String;
+struct HistoryEntry;
 
 class SpecialViewsHost {
 public:
@@ -78,6 +80,15 @@ public:
     void StopSound();
     // Stops the player and takes the playlist off it (the controller goes).
     void ReleaseSound();
+
+    // The audio page's place (track, second and playlist) in a history entry.
+    bool SaveAudioState(HistoryEntry& entry);
+    bool RestoreAudioState(HistoryEntry& entry, ByteStream& stream);
+    // View commands of the audio page (audio) or the picture; false when it has no such one.
+    bool MediaCommandEnabled(bool audio, int32_t id) const;
+    bool ExecuteMediaCommand(bool audio, int32_t id);
+    // Places a view over the page anew when the surface's area changed (the screen turned).
+    void FitOverPage(Node* view);
 
     // Puts a page of its own over the text page, at the surface's size, with the keys.
     bool ShowOverPage(Node& view);

@@ -16,6 +16,7 @@
 #include "platform/resources/device_resources.h"
 #include "platform/window/keys.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_factory.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_core.h"
 #include "reader/reader_window.h"

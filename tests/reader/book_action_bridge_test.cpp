@@ -22,6 +22,7 @@
 #include "layout/table_scroll.h"
 #include "library/paths/app_paths.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_factory.h"
 #include "reader/reader_controller.h"
 #include "script/script_engine.h"
 #include "support/layout/context_canvas.h"

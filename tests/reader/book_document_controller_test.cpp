@@ -25,6 +25,7 @@
 #include "library/paths/app_paths.h"
 #include "platform/shell/shell.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_factory.h"
 #include "reader/reader_host.h"
 #include "reader/reader_settings.h"
 #include "controller_books.h"

@@ -11,6 +11,7 @@
 #include "document/sources/document_loader.h"
 #include "library/paths/app_paths.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_factory.h"
 #include "controller_books.h"
 #include "support/layout/context_canvas.h"
 #include "support/platform/temp_device.h"

@@ -33,19 +33,19 @@ struct FramesTest : fvt::test::ControllerFixture {
 TEST_F(FramesTest, FramesFollowThePageStart) {
     ASSERT_TRUE(Open(u"\\books\\framed.prc"));
     ASSERT_LT(controller->GetPageStart(), 100);  // before the frameset's range
-    EXPECT_EQ(controller->RootFrame().EntryCount(), 1);
-    EXPECT_EQ(controller->FrameControllerCount(), 0u);
+    EXPECT_EQ(controller->Frames().Root().EntryCount(), 1);
+    EXPECT_EQ(controller->Frames().ControllerCount(), 0u);
 
     ASSERT_TRUE(controller->GoToPosition(200));
-    Frame& root = controller->RootFrame();
+    Frame& root = controller->Frames().Root();
     ASSERT_EQ(root.EntryCount(), 3);
     EXPECT_EQ(U(root.EntryAt(0)->name), u"title");
     EXPECT_EQ(U(root.EntryAt(1)->name), u"main");
-    ASSERT_EQ(controller->FrameControllerCount(), 2u);
-    BookDocumentController* title = controller->FrameControllerAt(0);
-    BookDocumentController* foot = controller->FrameControllerAt(1);
-    if (title->FramePosition() > foot->FramePosition()) std::swap(title, foot);
-    EXPECT_EQ(title->FramePosition(), 300u);
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
+    BookDocumentController* title = controller->Frames().ControllerAt(0);
+    BookDocumentController* foot = controller->Frames().ControllerAt(1);
+    if (title->Frames().Position() > foot->Frames().Position()) std::swap(title, foot);
+    EXPECT_EQ(title->Frames().Position(), 300u);
     EXPECT_EQ(title->GetPageStart(), 300);
     EXPECT_EQ(foot->GetPageStart(), 600);
     EXPECT_TRUE(title->IsFrame());
@@ -57,24 +57,24 @@ TEST_F(FramesTest, FramesFollowThePageStart) {
 
     // Paging inside the range keeps the frames and their controllers.
     ASSERT_TRUE(controller->StepPage(2));
-    ASSERT_EQ(controller->FrameControllerCount(), 2u);
-    EXPECT_TRUE(controller->FrameControllerAt(0) == title || controller->FrameControllerAt(0) == foot);
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
+    EXPECT_TRUE(controller->Frames().ControllerAt(0) == title || controller->Frames().ControllerAt(0) == foot);
 
     // Before the range: the single frame "_main" again, the controllers gone.
     ASSERT_TRUE(controller->GoToPosition(0));
-    EXPECT_EQ(controller->RootFrame().EntryCount(), 1);
-    EXPECT_EQ(U(controller->RootFrame().EntryAt(0)->name), u"_main");
-    EXPECT_EQ(controller->FrameControllerCount(), 0u);
-    EXPECT_TRUE(controller->KeyHandlerLinks().empty());
+    EXPECT_EQ(controller->Frames().Root().EntryCount(), 1);
+    EXPECT_EQ(U(controller->Frames().Root().EntryAt(0)->name), u"_main");
+    EXPECT_EQ(controller->Frames().ControllerCount(), 0u);
+    EXPECT_TRUE(controller->Frames().KeyLinks().empty());
 }
 
 TEST_F(FramesTest, HardwareKeysRunTheFramesetsLinks) {
     ASSERT_TRUE(Open(u"\\books\\framed.prc"));
     EXPECT_FALSE(controller->OnHardwareKey(1));  // no frameset at the first page
     ASSERT_TRUE(controller->GoToPosition(200));
-    ASSERT_EQ(controller->KeyHandlerLinks().size(), 1u);
-    EXPECT_EQ(U(controller->KeyHandlerLinks()[0]->name), u"key1");
-    EXPECT_EQ(U(controller->KeyHandlerTexts()[0]), u"Onwards");
+    ASSERT_EQ(controller->Frames().KeyLinks().size(), 1u);
+    EXPECT_EQ(U(controller->Frames().KeyLinks()[0]->name), u"key1");
+    EXPECT_EQ(U(controller->Frames().KeyTexts()[0]), u"Onwards");
     EXPECT_FALSE(controller->OnHardwareKey(2));  // "key2": no such handler
     EXPECT_FALSE(controller->OnHardwareKey(99));
     ASSERT_TRUE(controller->OnHardwareKey(1));
@@ -84,15 +84,15 @@ TEST_F(FramesTest, HardwareKeysRunTheFramesetsLinks) {
 TEST_F(FramesTest, ClosingTheWindowTakesTheFramesDown) {
     ASSERT_TRUE(Open(u"\\books\\framed.prc"));
     ASSERT_TRUE(controller->GoToPosition(200));
-    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
     // Another book: its first page has no frameset.
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    EXPECT_EQ(controller->FrameControllerCount(), 0u);
+    EXPECT_EQ(controller->Frames().ControllerCount(), 0u);
     ASSERT_TRUE(controller->HistoryBack(false));
     ASSERT_EQ(controller->GetPageStart(), 200);
-    EXPECT_EQ(controller->FrameControllerCount(), 2u);
+    EXPECT_EQ(controller->Frames().ControllerCount(), 2u);
     controller->Shutdown();
-    EXPECT_EQ(controller->FrameControllerCount(), 0u);
+    EXPECT_EQ(controller->Frames().ControllerCount(), 0u);
 }
 
 // Target names reach the frames of the window: a frame by its name (the window's own under the
@@ -101,10 +101,10 @@ TEST_F(FramesTest, TargetsNameTheWindowsFrames) {
     ASSERT_TRUE(Open(u"\\books\\framed.prc"));
     EXPECT_EQ(controller->ResolveTarget(String(u"foot")), nullptr);  // no frames yet
     ASSERT_TRUE(controller->GoToPosition(200));
-    ASSERT_EQ(controller->FrameControllerCount(), 2u);
-    BookDocumentController* title = controller->FrameControllerAt(0);
-    BookDocumentController* foot = controller->FrameControllerAt(1);
-    if (title->FramePosition() > foot->FramePosition()) std::swap(title, foot);
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
+    BookDocumentController* title = controller->Frames().ControllerAt(0);
+    BookDocumentController* foot = controller->Frames().ControllerAt(1);
+    if (title->Frames().Position() > foot->Frames().Position()) std::swap(title, foot);
     EXPECT_EQ(controller->ResolveTarget(String(u"foot")), foot);
     EXPECT_EQ(title->ResolveTarget(String(u"foot")), foot);
     EXPECT_EQ(foot->ResolveTarget(String(u"main")), controller.get());

@@ -20,6 +20,7 @@
 #include "library/paths/app_paths.h"
 #include "platform/gdi/gdi_layer.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_factory.h"
 #include "reader/opening_rules.h"
 #include "controller_books.h"
 #include "graphics/core/input_event.h"
@@ -286,10 +287,10 @@ TEST_F(ControllerWindowTest, FramesArePaintedInTheirStrips) {
     fvt::test::WriteFramedBook(device_);
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\framed.prc")));
     Repaint();
-    EXPECT_EQ(controller->RootFrame().Parent(), nullptr);
+    EXPECT_EQ(controller->Frames().Root().Parent(), nullptr);
     ASSERT_TRUE(controller->GoToPosition(200));
-    ASSERT_EQ(controller->FrameControllerCount(), 2u);
-    EXPECT_EQ(controller->RootFrame().Parent(), surface.get());
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
+    EXPECT_EQ(controller->Frames().Root().Parent(), surface.get());
     Repaint();
     // Ink in the 30-pixel foot strip at the bottom (the book from position 600).
     int inked = 0;
@@ -298,8 +299,8 @@ TEST_F(ControllerWindowTest, FramesArePaintedInTheirStrips) {
     EXPECT_GT(inked, 10);
     EXPECT_EQ(controller->GetPageStart(), 200);
     ASSERT_TRUE(controller->GoToPosition(12));
-    EXPECT_EQ(controller->RootFrame().Parent(), nullptr);
-    EXPECT_EQ(controller->FrameControllerCount(), 0u);
+    EXPECT_EQ(controller->Frames().Root().Parent(), nullptr);
+    EXPECT_EQ(controller->Frames().ControllerCount(), 0u);
     Repaint();
 }
 
@@ -333,9 +334,9 @@ struct FrameBar {
 
 FrameBar FramesOf(BookDocumentController& c, uint32_t barPosition) {
     FrameBar f;
-    for (size_t i = 0; i < c.FrameControllerCount(); ++i) {
-        BookDocumentController* frame = c.FrameControllerAt(i);
-        (frame->FramePosition() == barPosition ? f.bar : f.foot) = frame;
+    for (size_t i = 0; i < c.Frames().ControllerCount(); ++i) {
+        BookDocumentController* frame = c.Frames().ControllerAt(i);
+        (frame->Frames().Position() == barPosition ? f.bar : f.foot) = frame;
     }
     return f;
 }
@@ -347,13 +348,13 @@ TEST_F(ControllerWindowTest, ALinkTappedInAFrameMovesTheWindowsPage) {
     uint32_t barPosition = fvt::test::WriteFrameBarBook(device_);
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\framebar.prc")));
     ASSERT_TRUE(controller->GoToPosition(200));
-    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
     Repaint();
     FrameBar frames = FramesOf(*controller, barPosition);
     ASSERT_NE(frames.bar, nullptr);
     ASSERT_NE(frames.foot, nullptr);
     ASSERT_NE(frames.bar->PageView(), nullptr);
-    EXPECT_EQ(frames.bar->PageView()->Parent(), frames.bar->FrameWindow());
+    EXPECT_EQ(frames.bar->PageView()->Parent(), frames.bar->Frames().PartIfMade());
     // The window's own page keeps the keys until a frame is tapped.
     EXPECT_TRUE(controller->PageView()->IsFocused());
     Point p{};
@@ -368,7 +369,7 @@ TEST_F(ControllerWindowTest, ALinkTappedInAFrameMovesTheWindowsPage) {
     EXPECT_GE(controller->GetPageStart(), 4000);
     EXPECT_LE(controller->GetPageStart(), 5000);
     EXPECT_EQ(controller->HistoryPosition(), 1u);
-    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
     EXPECT_EQ(frames.bar->GetPageStart(), static_cast<int32_t>(barPosition));
     // The page moved takes the keys: the next page key pages the book, not the bar.
     EXPECT_TRUE(controller->PageView()->IsFocused());
@@ -414,13 +415,13 @@ TEST_F(ControllerWindowTest, TheLinkFocusMovesBetweenFrames) {
     // 90 then focuses the last link the frames show (the foot's), following nothing.
     int32_t stepped = controller->GetPageStart();
     ASSERT_GE(stepped, 100);  // still in the frameset's range: the same frames
-    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
     ASSERT_TRUE(controller->ExecuteCommand(90));
     EXPECT_EQ(controller->GetPageStart(), stepped);
     EXPECT_EQ(controller->HistoryPosition(), 0u);
     EXPECT_TRUE(frames.foot->PageView()->IsFocused());
     ASSERT_TRUE(controller->GoToPosition(200));
-    ASSERT_EQ(controller->FrameControllerCount(), 2u);
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
     frames = FramesOf(*controller, barPosition);
     // The window's page takes the keys back with a tap; from there backward is the bar's last
     // link, and 90 follows that address link: the window opens the other book.
@@ -434,7 +435,7 @@ TEST_F(ControllerWindowTest, TheLinkFocusMovesBetweenFrames) {
     ASSERT_NE(controller->CurrentLocation(), nullptr);
     const String& shown = controller->CurrentLocation()->GetText();
     EXPECT_TRUE(std::u16string(shown.Data(), static_cast<size_t>(shown.Length())).ends_with(u"b.prc"));
-    EXPECT_EQ(controller->FrameControllerCount(), 0u);
+    EXPECT_EQ(controller->Frames().ControllerCount(), 0u);
     Repaint();
 }
 

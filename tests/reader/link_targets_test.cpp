@@ -8,6 +8,7 @@
 #include "core/platform_helpers.h"
 #include "core/resources.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_factory.h"
 #include "reader/reader_core.h"
 #include "reader/reader_window.h"
 #include "controller_books.h"

@@ -12,6 +12,7 @@
 #include "graphics/core/drawing_surface.h"
 #include "library/embedded_library.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_factory.h"
 #include "reader/reader_core.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_window.h"

@@ -27,6 +27,7 @@
 #include "layout/page_layout.h"
 #include "media/image/icon_image.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_factory.h"
 #include "reader/picture_opener.h"
 #include "reader/reader_settings.h"
 #include "support/layout/context_canvas.h"

@@ -1,0 +1,58 @@
+// Reading the book aloud: the speech output made through a factory (the shell's speech client
+// through its bridge, or a test's), the language it speaks in, and the book spoken one chunk at a
+// time up to the page's end. The output goes with the document. The page shown is asked for
+// through SpeechPage.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "reader/speech_bridge.h"
+#include "reader/speech_chunker.h"
+
+class BookDocumentController;
+class String;
+class TokenSource;
+
+class SpeechPage {
+public:
+    // The controller the speech client's listener turns pages of.
+    virtual BookDocumentController& Controller() = 0;
+    // The laid-out page's token source; null without one.
+    virtual TokenSource* PageSource() = 0;
+    // The text range of the page shown; false when unknown.
+    virtual bool PageRange(uint32_t& start, uint32_t& end) = 0;
+    // The language code of the book shown; 0 when it names none.
+    virtual uint32_t BookLanguage() = 0;
+
+protected:
+    ~SpeechPage() = default;
+};
+
+class BookSpeech {
+public:
+    explicit BookSpeech(SpeechPage& page) : page_(page) {}
+    BookSpeech(const BookSpeech&) = delete;
+    BookSpeech& operator=(const BookSpeech&) = delete;
+
+    void SetFactory(SpeechOutputFactory* factory) { speechFactory_ = factory; }
+    void SetClients(SpeechClientFactory* clients);
+    void SetLanguage(uint32_t language) { speechLanguage_ = language; }
+    bool Start(const String& text);
+    bool SpeakText(bool continuing, uint32_t position);
+    void Stop();
+    void Pause();
+    bool IsSpeaking();
+    void Destroy() { speech_.reset(); }
+
+private:
+    // Stops speech and makes the client ready in a read mode; false when none is loaded.
+    bool PrepareSpeech(uint32_t mode);
+
+    SpeechPage& page_;
+    // Before the output: the client made through it keeps it as its listener.
+    std::unique_ptr<SpeechClientBridge> speechBridge_;
+    SpeechOutputFactory* speechFactory_ = nullptr;
+    std::unique_ptr<SpeechOutput> speech_;
+    uint32_t speechLanguage_ = 0;
+};
