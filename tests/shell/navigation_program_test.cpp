@@ -358,6 +358,44 @@ TEST(ProgramHistory, ForwardReturnsToWhereBackCameFrom) {
     EXPECT_EQ(ReadLines(o + "forward.txt")[0], "Chapter 3");
 }
 
+// The link that had the focus when the page was left has it again after Back: Enter follows it.
+TEST(ProgramHistory, BackGivesTheFocusedLinkItsFocusAgain) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteContentsFile(device);
+    const std::string o = device.outside() + "/";
+    // Tab twice: "Chapter nine" has the focus, and Enter follows it.
+    const std::string steps = "idle\nkey 0x09\nidle\nkey 0x09\nidle\nkey 0x0d\nidle\npagetext " + o +
+                              "nine.txt\nkey 0x1b\nidle\npagetext " + o +
+                              "back.txt\nkey 0x0d\nidle\npagetext " + o + "again.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_FALSE(ReadLines(o + "nine.txt").empty());
+    EXPECT_EQ(ReadLines(o + "nine.txt")[0], "Chapter 9");
+    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
+    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
+    ASSERT_FALSE(ReadLines(o + "again.txt").empty());
+    EXPECT_EQ(ReadLines(o + "again.txt")[0], "Chapter 9");
+}
+
+// A link followed by a tap takes the focus from the one Tab gave it: after Back, Enter follows
+// the tapped link again.
+TEST(ProgramHistory, BackGivesATappedLinkTheFocus) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteContentsFile(device);
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\nkey 0x09\nidle\nkey 0x09\nidle\n" + Tap(0) +
+                              "key 0x1b\nidle\npagetext " + o + "back.txt\nkey 0x0d\nidle\npagetext " +
+                              o + "enter.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
+    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
+    ASSERT_FALSE(ReadLines(o + "enter.txt").empty());
+    EXPECT_EQ(ReadLines(o + "enter.txt")[0], "Chapter 3");
+}
+
 // Back walks between the book and the library; in the library with nothing before it (the
 // library shown at start), Back reopens the book last read at its page.
 TEST(ProgramHistory, BackFromTheLibraryReturnsToTheBookLastRead) {
