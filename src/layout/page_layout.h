@@ -344,6 +344,8 @@ public:
     // Measures a record's saved block again after a change of fonts or sizes: spaces that have
     // a width, text runs, and objects that follow the font.
     void RemeasureRecord(PageRecord& record);
+    // Every stored record (the first page's too), inside one drawing bracket.
+    void RemeasureRecords();
 
     // The number of characters behind the token source.
     uint32_t TextLength();
