@@ -6,6 +6,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -162,6 +163,28 @@ TEST(ProgramKeysAfterDialogs, PageDownTurnsThePageAfterEveryBoxAndDialog) {
 }
 
 // In the library, after the delete box is cancelled, Down and Enter open the second book.
+// Enter in the name field of a new reading list ends the name, as in a window: the list is
+// made and the dialog stays open (it ends only with Cancel). A modal dialog of a driven run
+// takes its keys and taps from answer steps.
+TEST(ProgramKeysAfterDialogs, EnterInANewReadingListsNameKeepsTheList) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string o = device.outside() + "/";
+    // The dialog's left soft key is New; Enter ends the name it gives; Cancel ends the dialog.
+    const std::string steps = "idle\nanswer-tap 60 307\nanswer-key 0x0d\nscreenshot-box " + o +
+                              "lists.png\nanswer 2\nmenu 40074\nidle\nshelllog " + o +
+                              "shell.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {}, steps).status, 0) << ReadFile(o + "errors.txt");
+    const auto log = ReadLines(o + "shell.txt");
+    EXPECT_NE(std::find(log.begin(), log.end(), "dialog Add / Remove reading lists => 0"),
+              log.end())
+        << Joined(log);
+    std::string stored;
+    for (char c : device.ReadHost("Windows/FVT_global_configuration.fvt"))
+        if (c != '\0') stored += c;  // UTF-16 or 8-bit text alike
+    EXPECT_NE(stored.find("My Reading list"), std::string::npos);
+}
+
 TEST(ProgramKeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
