@@ -450,6 +450,10 @@ public:
     bool BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& strategy, int32_t from,
                       int32_t to, bool makeControls);
     bool ShowTip(PageSlot& slot, const Rect& area, const String& text, uint32_t number);
+    // The tip of the current page's current mark: the words of the page it covers, each line
+    // piece's in turn, one space between words and pieces; `where` gets the mark's bounds.
+    // False when no mark is current or it covers no text.
+    bool BuildAreaTip(String& text, Rect& where);
     // A scrollable table's marks: its arrows, linked to scroll it by a step either way.
     static constexpr int32_t kTableScrollStep = 40;
     bool MoveTable(PageSlot& slot, const Rect& view, uint32_t id);
