@@ -77,6 +77,19 @@ void PageLayout::Configure(const LayoutSettings& settings) {
                                                                    : settings.baseFontSize);
     fonts_.SetDefaultFace(settings_.defaults.style.text.face ? settings_.defaults.style.text.face
                                                              : settings.textFace);
+    // The records kept carry items measured at the old size: a page laid out from one at the
+    // new size must break its lines as a fresh layout does.
+    RemeasureRecords();
+}
+
+void PageLayout::RemeasureRecords() {
+    // A content layout measures its blocks in its own way.
+    if (content_) return;
+    bool drawing = fonts_.Begin();
+    if (first_.block) RemeasureRecord(first_);
+    for (PageRecord& r : records_)
+        if (r.IsUsed() && r.block) RemeasureRecord(r);
+    if (drawing) fonts_.End();
 }
 
 void PageLayout::SetColumns(const Rect* columns, int count) {

@@ -1740,6 +1740,7 @@ void PageLayout::Invalidate(uint32_t flags) {
     if (flags & 2) {
         checkpoints_.clear();
         nearby_.clear();
+        RemeasureRecords();
     }
     lastNumber_ = lastStart_ = kNone;
 }

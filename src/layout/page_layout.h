@@ -355,6 +355,8 @@ public:
     // Measures a record's saved block again after a change of fonts or sizes: spaces that have
     // a width, text runs, and objects that follow the font.
     void RemeasureRecord(PageRecord& record);
+    // Every stored record (the first page's too), inside one drawing bracket.
+    void RemeasureRecords();
 
     // The number of characters behind the token source.
     uint32_t TextLength();
@@ -468,6 +470,10 @@ public:
     bool BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& strategy, int32_t from,
                       int32_t to, bool makeControls);
     bool ShowTip(PageSlot& slot, const Rect& area, const String& text, uint32_t number);
+    // The tip of the current page's current mark: the words of the page it covers, each line
+    // piece's in turn, one space between words and pieces; `where` gets the mark's bounds.
+    // False when no mark is current or it covers no text.
+    bool BuildAreaTip(String& text, Rect& where);
     // A scrollable table's marks: its arrows, linked to scroll it by a step either way.
     static constexpr int32_t kTableScrollStep = 40;
     bool MoveTable(PageSlot& slot, const Rect& view, uint32_t id);

@@ -325,6 +325,45 @@ bool PageLayout::ShowTip(PageSlot& slot, const Rect& rect, const String& text, u
     return AddScriptMark(slot.marks, rect, script);
 }
 
+bool PageLayout::BuildAreaTip(String& text, Rect& where) {
+    text.SetEmpty();
+    PageSlot* slot = CurrentPageSlot();
+    uint32_t index = CurrentMarkIndex();
+    if (!slot || index >= static_cast<uint32_t>(slot->marks.Count())) return false;
+    const Area* area = slot->marks.At(static_cast<int32_t>(index));
+    if (!area) return false;
+    area->GetBounds(where);
+    BlockContents& b = slot->contents;
+    BlockCursor c;
+    c.Init(&b, true);
+    const LineRecord* line = nullptr;
+    bool gap = false;  // a space or a new line since the last word taken
+    for (; !c.AtEnd(); c.Next()) {
+        switch (c.Kind()) {
+            case kItemLine:
+                line = b.Line(c.counts[kItemLine]);
+                gap = true;
+                break;
+            case kItemFlowMark:
+                if (b.Mark(c.counts[kItemFlowMark])->type == kMarkSpace) gap = true;
+                break;
+            case kItemTextRun: {
+                const TextRun* run = b.Run(c.counts[kItemTextRun]);
+                if (!line || run->width <= 0) break;
+                Point middle{run->x + run->width / 2, line->y + line->height / 2};
+                if (!area->HitTest(middle, 0)) break;
+                if (gap && !text.IsEmpty() && !text.AppendChar(u' ')) return false;
+                if (!text.Append(run->text)) return false;
+                gap = false;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return !text.IsEmpty();
+}
+
 bool PageLayout::TableArrowRects(const Rect& view, Rect& left, Rect& right) const {
     // The arrows sit at the two sides of the table's view, as wide as a wide note mark.
     int32_t width = std::min(3 * UiMetrics::Get(paths_, 9), view.width / 4);

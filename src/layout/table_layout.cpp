@@ -2,6 +2,7 @@
 // again at their final widths and placed; a table taller than what is left is cut after the
 // last row that fits and continues on the next page.
 #include "document/markup/length.h"
+#include "layout/inline_objects.h"
 #include "layout/page_layout.h"
 #include "layout/table_widths.h"
 
@@ -29,12 +30,22 @@ struct DepthGuard {
 void PageLayout::MeasureCell(const BlockCursor& from, const BlockCursor& to, int32_t cellX,
                              int32_t& minContent, int32_t& wantContent) {
     minContent = wantContent = 0;
+    // A rule takes whatever width its line has (while measuring, the page's): its line asks
+    // the cell for no width of its own.
+    int32_t lineWidth = 0;
+    bool lineHasRule = false;
+    auto closeLine = [&] {
+        if (!lineHasRule && lineWidth > wantContent) wantContent = lineWidth;
+        lineWidth = 0;
+        lineHasRule = false;
+    };
     for (BlockCursor c = from; c.position < to.position; c.Next()) {
         switch (c.Kind()) {
             case kItemLine: {
+                closeLine();
                 const LineRecord* l = block_->Line(c.counts[kItemLine]);
                 int32_t w = (l->x - cellX) + (l->available - l->freeWidth) + l->rightIndent;
-                if (l->height > 0 && w > wantContent) wantContent = w;
+                if (l->height > 0) lineWidth = w;
                 break;
             }
             case kItemTextRun: {
@@ -44,6 +55,10 @@ void PageLayout::MeasureCell(const BlockCursor& from, const BlockCursor& to, int
             }
             case kItemInlineBox: {
                 const InlineBox* b = block_->Object(c.counts[kItemInlineBox]);
+                if (dynamic_cast<HorizontalRule*>(b->object.Get())) {
+                    lineHasRule = true;
+                    break;
+                }
                 int32_t w = b->rect.width + 2 * b->hspace;
                 if (b->object && w > minContent) minContent = w;
                 break;
@@ -58,6 +73,7 @@ void PageLayout::MeasureCell(const BlockCursor& from, const BlockCursor& to, int
                 break;
         }
     }
+    closeLine();
     if (minContent > wantContent) wantContent = minContent;
 }
 

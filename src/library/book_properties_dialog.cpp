@@ -65,6 +65,39 @@ void BookPropertiesDialog::OnInit() {
     }
     SetItemText(1021, ToString(Wide(row_->book->GetPath())));
     CloseUpEmptyRows(empty);
+    const RECT cover = ItemRect(kCover);
+    if (!row_->GetCover(cover.right - cover.left, cover.bottom - cover.top)) CloseUpCoverSpace();
+}
+
+// Without a thumbnail the title takes the cover's place and the rows move up under it: the
+// cover's empty square read as a picture that failed to load.
+void BookPropertiesDialog::CloseUpCoverSpace() {
+    const RECT cover = ItemRect(kCover);
+    const RECT title = ItemRect(kTitle);
+    HWND titleItem = GetItem(kTitle);
+    if (!titleItem) return;
+    RECT need{cover.left, title.top, title.right, title.top};
+    if (HDC dc = GetDC(titleItem)) {
+        HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(titleItem, WM_GETFONT, 0, 0));
+        HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+        Text shown;
+        row_->GetText(shown, LibraryRow::kTitle);
+        const std::u16string text = Wide(shown);
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
+                  DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+        if (old) SelectObject(dc, old);
+        ReleaseDC(titleItem, dc);
+    }
+    const int32_t bottom = std::min<int32_t>(title.bottom, std::max<int32_t>(need.bottom, title.top + 1));
+    MoveWindowTo(titleItem, cover.left, title.top, title.right, bottom);
+    const int32_t shift = std::max<int32_t>(cover.bottom, title.bottom) - bottom;
+    if (shift <= 0) return;
+    // Every item below the title moves up by the room the cover left.
+    for (int32_t id : {1012, 1007, 1013, static_cast<int32_t>(kStars), 1015, 1008, 1017, 1010,
+                       1016, 1009, 1020, 1021}) {
+        const RECT r = ItemRect(id);
+        if (r.top >= title.bottom) MoveWindowTo(GetItem(id), r.left, r.top - shift, r.right, r.bottom - shift);
+    }
 }
 
 // A value the book has not got (no author, never read) leaves its row out and the rows below

@@ -16,6 +16,7 @@ class BookPropertiesDialog : public DialogPage {
 public:
     static constexpr int32_t kStars = 1023;
     static constexpr int32_t kCover = 1024;
+    static constexpr int32_t kTitle = 1006;
     static constexpr uint32_t kStarIcon = 127;
     static constexpr uint32_t kEmptyStarIcon = 140;
     static constexpr uint32_t kReadingListItem = 1097;
@@ -35,6 +36,7 @@ protected:
 private:
     RECT ItemRect(int32_t id) const;
     void CloseUpEmptyRows(const std::vector<int32_t>& emptyValues);
+    void CloseUpCoverSpace();
 
     LibraryRow* row_;
     RatingEditor rating_;

@@ -640,7 +640,7 @@ bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayo
     entry.mark = history_.Entries().TakeMark();
     entry.location.CopyFrom(location_);
     entry.location.SetAnchor(current_);
-    if (!HistoryState::WriteHeader(entry.state, {})) return false;
+    if (!HistoryState::WriteHeader(entry.state, LinkFocusPath())) return false;
     if (view_ == kAudioView) return views_.SaveAudioState(entry);
     if (view_ != kTextPage) return true;
     if (!page_.Layout()) return !fromLayout || true;
@@ -667,8 +667,32 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
         return false;
     rest.SetReadPosition(0);
     uint32_t position = static_cast<uint32_t>(entry.viewPosition);
-    return page_.View() ? page_.View()->RestoreState(entry.viewWord, position, rest)
-                     : page_.Layout()->RestorePageState(entry.viewWord, position, rest);
+    bool restored = page_.View() ? page_.View()->RestoreState(entry.viewWord, position, rest)
+                                 : page_.Layout()->RestorePageState(entry.viewWord, position, rest);
+    if (restored) RestoreLinkFocus(path);
+    return restored;
+}
+
+std::vector<uint32_t> BookDocumentController::LinkFocusPath() {
+    std::vector<uint32_t> path;
+    // A frame's state is its view's alone; the window's controller writes the path.
+    if (IsFrame() || view_ != kTextPage || !page_.Layout()) return path;
+    uint32_t mark = page_.Layout()->CurrentMarkIndex();
+    if (mark != PageLayout::kNone) path.push_back(mark);
+    return path;
+}
+
+void BookDocumentController::RestoreLinkFocus(const std::vector<uint32_t>& path) {
+    PageLayout* layout = page_.Layout();
+    if (path.size() != 1 || IsFrame() || !layout) return;
+    AreaArray* marks = nullptr;
+    // Marks are built once the page is drawn; until then the page keeps the index, and a build
+    // drops one past its list.
+    if (layout->GetCurrentBlockMarks(marks) && marks &&
+        path[0] >= static_cast<uint32_t>(marks->Count()))
+        return;
+    layout->SetCurrentMark(path[0], false, false);
+    focusKind_ = kFocusArea;
 }
 
 bool BookDocumentController::PushHistory(bool& pushed) { return history_.Push(pushed); }

@@ -154,6 +154,10 @@ public:
     // History (document_history.h).
     bool SaveHistoryState(HistoryEntry& entry, bool fromLayout);
     bool RestoreHistoryState(HistoryEntry& entry);
+    // The link focus a history state carries: the index of the page's current mark (none, or a
+    // frame's controller: empty).
+    std::vector<uint32_t> LinkFocusPath();
+    void RestoreLinkFocus(const std::vector<uint32_t>& path);
     bool PushHistory(bool& pushed);
     bool PushHistoryAndNotify(bool& pushed);
     bool SaveHistoryAtEnd();

@@ -183,9 +183,9 @@ public:
     bool OpenDocumentLocation(const String& location) override {
         return c_.OpenDocumentLocation(location);
     }
-    bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
-                              const String& viewName, uint32_t flags) override {
-        return c_.requests_.OpenQueryPageRequest(query, title, stateWord, viewName, flags);
+    bool TakesPageRequests() const override { return true; }
+    bool OpenPageRequest(const CommandRecord& request) override {
+        return c_.ReopenWithRequest(request);
     }
     void ShowPopupText(const String& text) override {
         if (c_.reader_) c_.reader_->ShowPopupPage(text, 2, Point{});
@@ -237,9 +237,6 @@ public:
     }
     bool OpenRequestAt(Location& location, const CommandRecord& record, bool report) override {
         return c_.OpenRequestAt(location, record, report);
-    }
-    bool ReopenWithRequest(const CommandRecord& record) override {
-        return c_.ReopenWithRequest(record);
     }
     void Report(uint32_t id) override { c_.reports_.push_back(id); }
 

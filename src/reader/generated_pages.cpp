@@ -2,6 +2,7 @@
 
 #include "database/index_query.h"
 #include "database/query_text.h"
+#include "reader/command_record.h"
 #include "reader/page_links.h"
 #include "script/script_names.h"
 
@@ -116,6 +117,21 @@ uint32_t BulletArgument(const String& argument) {
     if (!argument.ParseUnsigned(10, value))
         value = ScriptNames::Find(argument.Data(), static_cast<uint32_t>(argument.Length()));
     return DatabaseViewText::BulletDisplayCode(value);
+}
+
+bool MakeQueryRequest(const String& query, const String& title, int32_t stateWord,
+                      const String& viewName, uint32_t flags, CommandRecord& out) {
+    constexpr uint32_t kDocumentObject = 23;
+    CommandRecord request(kSqlSearch, kDocumentObject);
+    String word, number;
+    if (stateWord < 0) word.AppendChar(u'-');
+    word.AppendUnsigned(static_cast<uint32_t>(stateWord < 0 ? -int64_t{stateWord} : stateWord), 10);
+    number.AppendUnsigned(flags, 10);
+    if (!request.AppendText(query) || !request.AppendText(title) || !request.AppendText(word) ||
+        !request.AppendText(viewName) || !request.AppendText(number))
+        return false;
+    out = std::move(request);
+    return true;
 }
 
 bool ReadQueryRequest(uint32_t method, const std::vector<String>& arguments, QueryRequest& out) {

@@ -11,6 +11,7 @@
 #include "reader/book_actions.h"
 #include "reader/database_view.h"
 
+class CommandRecord;
 class IndexQuery;
 class IndexSourceResolver;
 
@@ -58,6 +59,10 @@ struct QueryRequest {
     uint32_t number = 0;
 };
 bool ReadQueryRequest(uint32_t method, const std::vector<String>& arguments, QueryRequest& out);
+// Request 96 as a view asks for a query page over the book: the view's state word becomes the
+// start position, its name the extra text and its flags the number the new view gets.
+bool MakeQueryRequest(const String& query, const String& title, int32_t stateWord,
+                      const String& viewName, uint32_t flags, CommandRecord& out);
 
 // The arguments of an index-table request (69, 72, 79 or 130). The table names are named
 // targets of the document, which the controller turns into table ids.

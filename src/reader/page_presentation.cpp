@@ -224,9 +224,8 @@ void PagePresentation::LayOutIn(const Rect& r) {
 
 void PagePresentation::Reconfigure() {
     if (!layout_) return;
-    // New options (a font size) lay the same text out from the page's start.
-    uint32_t start = layout_->CurrentPageStart();
-    uint32_t number = layout_->CurrentPageNumber();
+    // New options (a font size) lay the same text out from the page's start: the page's record
+    // is kept, its items measured again at the new size (Configure), the other pages dropped.
     if (view_) {
         view_->ApplySettings();  // the reader's options, margins and columns
     } else {
@@ -234,11 +233,5 @@ void PagePresentation::Reconfigure() {
         host_.GetLayoutOptions(settings);
         layout_->Configure(settings);
         layout_->Relayout();
-    }
-    // The page's record carries items from before its start, measured at the old size:
-    // every record but the first page's goes, and the page is laid out afresh.
-    if (start != PageLayout::kNone && layout_->GoToPage(1)) {
-        layout_->Invalidate(3);
-        layout_->GoToPositionAsPageStart(start, number);
     }
 }

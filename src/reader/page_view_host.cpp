@@ -8,6 +8,7 @@
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
+#include "reader/reader_views.h"
 #include "script/script_engine.h"
 
 bool PageViewHost::StepPage(int32_t step, uint32_t /*flag*/, uint32_t /*mark*/) {
@@ -95,6 +96,15 @@ bool PageViewHost::StepLinkArea(bool forward) {
 
 bool PageViewHost::MoveLinkFocus(uint32_t code, bool noMarkCurrent, bool endsWithPageBreak) {
     return controller_.MoveLinkFocus(code, endsWithPageBreak, noMarkCurrent);
+}
+
+void PageViewHost::ShowAreaTip() {
+    PageLayout* layout = controller_.Layout();
+    ReaderController* reader = controller_.Reader();
+    String text;
+    Rect where{};
+    if (!layout || !reader || !layout->BuildAreaTip(text, where)) return;
+    reader->ShowPopupPage(text, TextPopup::kAtAnchor, Point{where.x, where.y + where.height});
 }
 
 void PageViewHost::GoToFirstPage() { controller_.GoToPage(1); }

@@ -27,7 +27,9 @@ public:
     bool NextLinkArea() override { return StepLinkArea(true); }
     bool PreviousLinkArea() override { return StepLinkArea(false); }
     bool MoveLinkFocus(uint32_t code, bool noMarkCurrent, bool endsWithPageBreak) override;
-    void ShowAreaTip() override {}
+    // The current mark's tip (its words on the page) in the page pop-up below it, as a book's
+    // tips show; the next key or tap hides it.
+    void ShowAreaTip() override;
     void GoToFirstPage() override;
     void GoToLastPage() override;
     bool ScrollTables(int32_t dx, int32_t dy) override;

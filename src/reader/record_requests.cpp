@@ -1,5 +1,5 @@
-// The requests a record page makes: the entries it opens (in this book or a linked one), a
-// query page over the current book, and the word-list and search-history pages by name.
+// The requests a record page makes: the entries it opens (in this book or a linked one) and the
+// word-list and search-history pages by name.
 #include "reader/record_requests.h"
 
 #include <climits>
@@ -46,22 +46,6 @@ bool RecordRequests::IsListPageLink(const String& anchor) {
 }
 
 void RecordRequests::HideInputPanel() { SipShowIM(SIPF_OFF); }
-
-// The wildcard lookup's query, as request 96 over the current book: the new view gets the
-// asking view's state word, name and flags.
-bool RecordRequests::OpenQueryPageRequest(const String& query, const String& title,
-                                          int32_t stateWord, const String& viewName,
-                                          uint32_t flags) {
-    CommandRecord request(GeneratedPages::kSqlSearch, kDocumentObject);
-    String word, number;
-    if (stateWord < 0) word.AppendChar(u'-');
-    word.AppendUnsigned(static_cast<uint32_t>(stateWord < 0 ? -int64_t{stateWord} : stateWord), 10);
-    number.AppendUnsigned(flags, 10);
-    if (!request.AppendText(query) || !request.AppendText(title) || !request.AppendText(word) ||
-        !request.AppendText(viewName) || !request.AppendText(number))
-        return false;
-    return host_.ReopenWithRequest(request);
-}
 
 // --- entries a page opens -------------------------------------------------------------------
 

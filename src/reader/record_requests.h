@@ -87,7 +87,6 @@ public:
     virtual bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) = 0;
     virtual bool RunWithRecordSet(IndexRecordSet* set, uint32_t entry, const String& script) = 0;
     virtual bool OpenRequestAt(Location& location, const CommandRecord& record, bool report) = 0;
-    virtual bool ReopenWithRequest(const CommandRecord& record) = 0;
     // A failed open's message (a string id), kept for the window's message box.
     virtual void Report(uint32_t id) = 0;
 
@@ -106,8 +105,6 @@ public:
     // "$fvtwordlist&<n>" and "$fvtsearchhistory" (a list page reopened from the history).
     static bool IsListPageLink(const String& anchor);
     static void HideInputPanel();
-    bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
-                              const String& viewName, uint32_t flags);
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position);
     bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,

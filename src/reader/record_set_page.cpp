@@ -1,6 +1,7 @@
 #include "reader/record_set_page.h"
 
 #include "core/resources.h"
+#include "reader/command_record.h"
 #include "reader/generated_pages.h"
 #include "reader/page_links.h"
 
@@ -70,8 +71,15 @@ bool RecordSetPage::RunEntryScript(IndexRecordSet* set, uint32_t entry, const St
     return owner && owner->RunEntryScript(set, number, entry, script);
 }
 
-bool RecordSetPageOwner::OpenQueryPageRequest(const String& query, const String& title, int32_t,
-                                              const String&, uint32_t) {
+bool RecordSetPageOwner::OpenQueryPageRequest(const String& query, const String& title,
+                                              int32_t stateWord, const String& viewName,
+                                              uint32_t flags) {
+    if (TakesPageRequests()) {
+        CommandRecord request;
+        return GeneratedPages::MakeQueryRequest(query, title, stateWord, viewName, flags,
+                                                request) &&
+               OpenPageRequest(request);
+    }
     String location;
     return PageLinks::BuildSqlLink(0, false, query, title, location) &&
            OpenDocumentLocation(location);

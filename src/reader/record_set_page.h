@@ -10,6 +10,7 @@
 #include "reader/database_view.h"
 #include "reader/database_view_node.h"
 
+class CommandRecord;
 class IndexRecordSet;
 class IndexSource;
 class Node;
@@ -45,10 +46,15 @@ public:
     // A location of the current document (a generated page's "$" form).
     virtual bool OpenDocumentLocation(const String& location) = 0;
     // A query page asked for by a view (the wildcard lookup's request 96): its arguments are
-    // passed on to the new view. By default the page's link is opened (the view's state word,
-    // name and flags go unused).
+    // passed on to the new view. By default the request goes to OpenPageRequest; an owner that
+    // takes no requests opens the page's link, which has no place for the view's state word,
+    // name and flags.
     virtual bool OpenQueryPageRequest(const String& query, const String& title, int32_t stateWord,
                                       const String& viewName, uint32_t flags);
+    // Whether the owner opens pages from command records (OpenPageRequest).
+    virtual bool TakesPageRequests() const { return false; }
+    // A generated page asked for by a command record, as a book script asks for it.
+    virtual bool OpenPageRequest(const CommandRecord& /*request*/) { return false; }
     virtual void ShowPopupText(const String& text) = 0;
     // Entries of the view's table in a pop-up: the heading, then each entry linked to it (its
     // headword and forms, or its key only). False when it cannot be shown.

@@ -128,6 +128,26 @@ TEST_F(Marks, ALinksMarkIsAsWideAsItsOwnText) {
     }
 }
 
+// The tip of the current mark: the words it covers, each line's piece in turn.
+TEST_F(Marks, TheAreaTipHoldsTheWordsOfTheCurrentMark) {
+    content_.extraLinks = 1;
+    Open();
+    ASSERT_TRUE(layout_.PaintCurrentPage(false));
+    ASSERT_EQ(MarkList()->Count(), 2);
+    String tip;
+    Rect where{};
+    EXPECT_FALSE(layout_.BuildAreaTip(tip, where)) << "no mark is current";
+    layout_.SetCurrentMark(0, false, false);
+    ASSERT_TRUE(layout_.BuildAreaTip(tip, where));
+    EXPECT_TRUE(tip == String(u"the harbour"));
+    EXPECT_EQ(where.y, 0);
+    EXPECT_EQ(where.height, 20);
+    layout_.SetCurrentMark(1, false, false);
+    ASSERT_TRUE(layout_.BuildAreaTip(tip, where));
+    EXPECT_TRUE(tip == String(u"x"));
+    EXPECT_EQ(where.y, 20);
+}
+
 TEST_F(Marks, MarksAreRebuiltAfterTheyAreCleared) {
     Open();
     ASSERT_TRUE(layout_.PaintCurrentPage(false));

@@ -276,3 +276,47 @@ TEST_F(PageRestoreTable, AFilePageInsideAListComesBackIndented) {
 }
 
 }  // namespace
+
+namespace {
+
+using PageRemeasure = fvt::test::WindowTest;
+
+LayoutSettings AtSize(int32_t em) {
+    LayoutSettings s;
+    s.baseFontSize = em;
+    return s;
+}
+
+// After a font change the page shown keeps its start, and its lines are those a layout made at
+// the new size from the first would show there: the items its record carries over from the page
+// before are measured again, not kept at their old widths.
+TEST_F(PageRemeasure, ThePageAfterAFontChangeIsAFreshLayouts) {
+    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 160);
+    const std::u16string html = Book(false);
+    int checked = 0;
+    for (int steps = 1; steps <= 4; ++steps) {
+        Engine a(html, canvas);
+        ASSERT_TRUE(a.started);
+        for (int i = 0; i < steps; ++i)
+            ASSERT_TRUE(a.layout->GoToPosition(a.layout->CurrentPageStart(), 2));
+        ASSERT_FALSE(a.Lines().empty());
+        const uint32_t start = a.layout->CurrentPageStart();
+        a.layout->Configure(AtSize(16));
+        a.layout->Relayout();
+        ASSERT_EQ(a.layout->CurrentPageStart(), start);
+        std::vector<std::string> changed = a.Lines();
+
+        Engine b(html, canvas);
+        b.layout->Configure(AtSize(16));
+        b.layout->Relayout();
+        ASSERT_TRUE(b.started);
+        ASSERT_TRUE(b.layout->GoToPositionAsPageStart(start));
+        ASSERT_EQ(b.layout->CurrentPageStart(), start);
+        EXPECT_EQ(changed, b.Lines()) << "after " << steps << " page turns";
+        ++checked;
+    }
+    EXPECT_EQ(checked, 4);
+    fvt::test::DeleteContextCanvas(canvas);
+}
+
+}  // namespace

@@ -462,7 +462,8 @@ TEST(ReadingLists, AnEmptyListOfThemSaysSo) {
 // an empty value: those rows are left out and the rows below move up. A book with an author,
 // once read, shows both rows. Rows are read from the picture as bands of the box font's ink:
 // each label on the left has its value on its right, but for the file name's (the path is the
-// line below it).
+// line below it). Neither book has a thumbnail: the rows start right under the title, with no
+// empty cover square between them.
 TEST(BookProperties, RowsWithoutAValueAreLeftOut) {
     for (const char* screen : {"240x320@96", "480x640@192"}) {
         SCOPED_TRACE(screen);
@@ -487,10 +488,10 @@ TEST(BookProperties, RowsWithoutAValueAreLeftOut) {
                       .status,
                   0);
         auto rows = [](const Screen& s) {
-            // Bands of ink in the labels' column, below the title and the cover.
+            // Bands of ink in the labels' column, below the page's header: the title first.
             std::vector<std::pair<int, int>> bands;
             bool in = false;
-            for (int y = s.height * 3 / 10; y < s.height * 9 / 10; ++y) {
+            for (int y = s.height * 18 / 100; y < s.height * 9 / 10; ++y) {
                 const bool ink = s.CountOther(2, y, s.width * 2 / 5 - 2, 1, kWhite) > 0;
                 if (ink && !in) bands.push_back({y, y});
                 if (ink) bands.back().second = y;
@@ -502,13 +503,17 @@ TEST(BookProperties, RowsWithoutAValueAreLeftOut) {
         ASSERT_TRUE(alpha.Read(o + "alpha.png"));
         ASSERT_TRUE(beta.Read(o + "beta.png"));
         const auto read = rows(alpha), unread = rows(beta);
-        // Author, rating, size, purchase date, last read date, file name and the path; Beta has
-        // neither an author nor a last read date.
-        EXPECT_EQ(read.size(), 7u);
-        EXPECT_EQ(unread.size(), 5u);
+        // The title, author, rating, size, purchase date, last read date, file name and the
+        // path; Beta has neither an author nor a last read date.
+        EXPECT_EQ(read.size(), 8u);
+        EXPECT_EQ(unread.size(), 6u);
         for (const Screen* s : {&alpha, &beta}) {
             const auto bands = rows(*s);
-            for (size_t i = 0; i + 2 < bands.size(); ++i) {
+            ASSERT_GE(bands.size(), 3u);
+            // The first row is about as far below the title as the second is below the first.
+            EXPECT_LE(bands[1].first - bands[0].first, (bands[2].first - bands[1].first) * 3 / 2)
+                << (s == &alpha ? "Alpha" : "Beta") << ": a gap under the title";
+            for (size_t i = 1; i + 2 < bands.size(); ++i) {
                 const auto [top, bottom] = bands[i];
                 EXPECT_GT(s->CountOther(s->width * 9 / 20, top, s->width * 11 / 20, bottom - top + 1,
                                         kWhite),

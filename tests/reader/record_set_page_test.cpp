@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "../database/fake_index.h"
+#include "reader/command_record.h"
+#include "reader/generated_pages.h"
 #include "support/graphics/surface_test.h"
 
 namespace {
@@ -75,6 +77,55 @@ TEST_F(RecordSetPageTest, WildcardLookupReplacesThePageWithAQueryPage) {
     EXPECT_TRUE(head == String(u"$fvtsql&"));
     owner.page->Show(surface.get(), Rect{0, 0, 240, 200});
     EXPECT_EQ(owner.page->View().Rows().size(), 1u) << "ba? matches bat only";
+}
+
+// An owner that opens pages from requests, as the document controller does: the request is kept.
+class RequestOwner : public Owner {
+public:
+    bool TakesPageRequests() const override { return true; }
+    bool OpenPageRequest(const CommandRecord& r) override {
+        request = r;
+        ++requests;
+        return true;
+    }
+    CommandRecord request;
+    int requests = 0;
+};
+
+TEST_F(RecordSetPageTest, AQueryPageRequestCarriesTheViewsStateWordNameAndFlags) {
+    RequestOwner asking;
+    asking.book = &book;
+    String location;
+    asking.page = RecordSetPage::Open(String(u"fvtindex&0"), &book, &asking, location);
+    ASSERT_TRUE(asking.page);
+    DatabaseView& view = asking.page->View();
+    view.SetFlags(0x8 | DatabaseView::kNeverUnderline);
+    view.SetStateWord(-7);
+    view.SetName(String(u"words"));
+    asking.page->Show(surface.get(), Rect{0, 0, 240, 200});
+    for (char16_t c : std::u16string(u"ba?")) {
+        InputEvent e = InputEvent::Key(kKeyCharacter, kNoCommand, c);
+        asking.page->ViewNode().HandleEvent(e);
+    }
+    InputEvent enter = InputEvent::Key(kKeyActivate, kNoCommand, 0);
+    EXPECT_TRUE(asking.page->ViewNode().HandleEvent(enter));
+    ASSERT_EQ(asking.requests, 1);
+    EXPECT_TRUE(asking.location.IsEmpty()) << "no link was opened in its place";
+    // Read back as the controller reads a request 96.
+    std::vector<String> texts;
+    for (uint32_t i = 0; i < asking.request.Count(); ++i) {
+        String t;
+        ASSERT_TRUE(asking.request.GetText(i, t));
+        texts.push_back(t);
+    }
+    GeneratedPages::QueryRequest read;
+    ASSERT_TRUE(GeneratedPages::ReadQueryRequest(asking.request.methodId, texts, read));
+    EXPECT_EQ(asking.request.methodId, GeneratedPages::kSqlSearch);
+    EXPECT_FALSE(read.query.IsEmpty());
+    EXPECT_TRUE(read.startPosition == String(u"-7"));
+    EXPECT_TRUE(read.extra == String(u"words"));
+    EXPECT_EQ(read.number, 256u + DatabaseView::kNeverUnderline);
+    asking.page.reset();
 }
 
 TEST_F(RecordSetPageTest, OpeningAnEntryMayDeleteThePage) {

@@ -6,6 +6,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -162,6 +163,28 @@ TEST(ProgramKeysAfterDialogs, PageDownTurnsThePageAfterEveryBoxAndDialog) {
 }
 
 // In the library, after the delete box is cancelled, Down and Enter open the second book.
+// Enter in the name field of a new reading list ends the name, as in a window: the list is
+// made and the dialog stays open (it ends only with Cancel). A modal dialog of a driven run
+// takes its keys and taps from answer steps.
+TEST(ProgramKeysAfterDialogs, EnterInANewReadingListsNameKeepsTheList) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string o = device.outside() + "/";
+    // The dialog's left soft key is New; Enter ends the name it gives; Cancel ends the dialog.
+    const std::string steps = "idle\nanswer-tap 60 307\nanswer-key 0x0d\nscreenshot-box " + o +
+                              "lists.png\nanswer 2\nmenu 40074\nidle\nshelllog " + o +
+                              "shell.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {}, steps).status, 0) << ReadFile(o + "errors.txt");
+    const auto log = ReadLines(o + "shell.txt");
+    EXPECT_NE(std::find(log.begin(), log.end(), "dialog Add / Remove reading lists => 0"),
+              log.end())
+        << Joined(log);
+    std::string stored;
+    for (char c : device.ReadHost("Windows/FVT_global_configuration.fvt"))
+        if (c != '\0') stored += c;  // UTF-16 or 8-bit text alike
+    EXPECT_NE(stored.find("My Reading list"), std::string::npos);
+}
+
 TEST(ProgramKeysAfterDialogs, TheLibraryTakesKeysAfterItsDeleteBox) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
@@ -356,6 +379,44 @@ TEST(ProgramHistory, ForwardReturnsToWhereBackCameFrom) {
     EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
     ASSERT_FALSE(ReadLines(o + "forward.txt").empty());
     EXPECT_EQ(ReadLines(o + "forward.txt")[0], "Chapter 3");
+}
+
+// The link that had the focus when the page was left has it again after Back: Enter follows it.
+TEST(ProgramHistory, BackGivesTheFocusedLinkItsFocusAgain) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteContentsFile(device);
+    const std::string o = device.outside() + "/";
+    // Tab twice: "Chapter nine" has the focus, and Enter follows it.
+    const std::string steps = "idle\nkey 0x09\nidle\nkey 0x09\nidle\nkey 0x0d\nidle\npagetext " + o +
+                              "nine.txt\nkey 0x1b\nidle\npagetext " + o +
+                              "back.txt\nkey 0x0d\nidle\npagetext " + o + "again.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_FALSE(ReadLines(o + "nine.txt").empty());
+    EXPECT_EQ(ReadLines(o + "nine.txt")[0], "Chapter 9");
+    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
+    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
+    ASSERT_FALSE(ReadLines(o + "again.txt").empty());
+    EXPECT_EQ(ReadLines(o + "again.txt")[0], "Chapter 9");
+}
+
+// A link followed by a tap takes the focus from the one Tab gave it: after Back, Enter follows
+// the tapped link again.
+TEST(ProgramHistory, BackGivesATappedLinkTheFocus) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteContentsFile(device);
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\nkey 0x09\nidle\nkey 0x09\nidle\n" + Tap(0) +
+                              "key 0x1b\nidle\npagetext " + o + "back.txt\nkey 0x0d\nidle\npagetext " +
+                              o + "enter.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
+        << ReadFile(o + "errors.txt");
+    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
+    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
+    ASSERT_FALSE(ReadLines(o + "enter.txt").empty());
+    EXPECT_EQ(ReadLines(o + "enter.txt")[0], "Chapter 3");
 }
 
 // Back walks between the book and the library; in the library with nothing before it (the

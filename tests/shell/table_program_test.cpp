@@ -122,5 +122,43 @@ TEST(ProgramTables, TheScrollArrowsSitBesideTheCellsText) {
     EXPECT_GT(ink(222, 240), 0);  // the right arrow
 }
 
+// A rule inside a cell is as wide as its cell, not as the page: a table whose words fit the
+// page stays within it, with no scroll arrows and the rule drawn inside the table's frame.
+TEST(ProgramTables, ARuleInACellTakesTheCellsWidth) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/rule.htm",
+                     "<html><body><table border=\"1\"><tr><td>North<hr>South</td>"
+                     "<td>East</td><td>West</td></tr></table><p>After the table.</p>"
+                     "</body></html>");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\rule.htm"},
+                       "idle\nscreenshot " + o + "rule.png\npagetext " + o + "rule.txt\nquit\n")
+                  .status,
+              0)
+        << ReadFile(o + "errors.txt");
+    // The cells' lines in order; the rule, written as [WxH], is about as wide as "North".
+    const auto lines = ReadLines(o + "rule.txt");
+    ASSERT_GE(lines.size(), 5u) << Joined(lines);
+    EXPECT_EQ(lines[0], "North");
+    ASSERT_EQ(lines[1].front(), '[') << Joined(lines);
+    EXPECT_LT(std::stoi(lines[1].substr(1)), 80) << lines[1];
+    EXPECT_EQ(lines[2], "South");
+    EXPECT_EQ(lines[3], "East");
+    EXPECT_EQ(lines[4], "West");
+    Picture shot = ReadPicture(o + "rule.png");
+    ASSERT_EQ(shot.width, 240);
+    const int top = 30, bottom = 280;
+    const uint32_t page = shot.At(120, bottom - 1);
+    auto ink = [&](int x0, int x1) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = x0; x < x1; ++x) n += shot.At(x, y) != page;
+        return n;
+    };
+    // Nothing at the page's right side: no scroll arrow, no cell running off the page.
+    EXPECT_EQ(ink(200, 240), 0);
+}
+
 }  // namespace
 }  // namespace fvt::test

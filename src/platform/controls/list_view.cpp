@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/controls/controls_internal.h"
+#include "platform/dialog/dialog.h"
 #include "platform/window/keys.h"
 
 namespace fvt::ctl {
@@ -341,6 +342,8 @@ LRESULT CALLBACK_EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         if (msg == WM_CHAR && (wParam == u'\r' || wParam == 0x1B)) return 0;
+        // Enter and Escape end the edit, not the dialog around the list.
+        if (msg == WM_GETDLGCODE) return DLGC_WANTALLKEYS;
         if (msg == WM_KILLFOCUS) {
             LRESULT r = CallWindowProcW(g_editProc, hwnd, msg, wParam, lParam);
             EndEdit(list, s, true);

@@ -93,8 +93,10 @@ HWND FirstTabStop(HWND dialog) {
     return nullptr;
 }
 
-// A multi-line edit that takes Enter keeps it.
+// A multi-line edit that takes Enter keeps it; a control that asks for every key (a list's
+// label edit) keeps Enter, Escape and Tab.
 bool WantsKey(const MSG& msg) {
+    if (SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, 0) & DLGC_WANTALLKEYS) return true;
     WCHAR cls[16] = {};
     GetClassNameW(msg.hwnd, cls, 16);
     std::u16string name(cls);

@@ -25,6 +25,8 @@ using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 
 constexpr UINT WM_NEXTDLGCTL = 0x0028;
 constexpr UINT WM_GETDLGCODE = 0x0087;
+// A control's WM_GETDLGCODE answer: it takes every key, Enter, Escape and Tab included.
+constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
 constexpr UINT WM_INITDIALOG = 0x0110;
 
 // Dialog words: pointer-sized on this system.

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <set>
 #include <vector>
 
+#include "platform/kernel/kernel_clock.h"
 #include "platform/last_error.h"
 #include "platform/storage/files.h"
 #include "support/platform/temp_device.h"
@@ -131,4 +133,21 @@ TEST_F(Find, UnreadableFolderIsAClearFailure) {
     EXPECT_EQ(FindFirstFileW(u"\\books\\sub\\*", &data), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     chmod(device.Host("books/sub").c_str(), 0755);
+}
+
+// Under the virtual clock a file's creation date is its modification date, which a test can set:
+// the day a file was really written on the host must not show on the device.
+TEST_F(Find, TheVirtualClockShowsNoHostBirthTime) {
+    const std::string path = device.Host("books/abc.txt");
+    const timespec when[2] = {{1769904000, 0}, {1769904000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), when, 0), 0);
+    fvt::UseVirtualClock();
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(u"\\books\\abc.txt", &data);
+    fvt::UseRealClock();
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FindClose(h);
+    const uint64_t written = fvt::FileTimeValue(data.ftLastWriteTime);
+    EXPECT_EQ(written, fvt::kUnixEpochFileTime + 1769904000ULL * 10000000ULL);
+    EXPECT_EQ(fvt::FileTimeValue(data.ftCreationTime), written);
 }
