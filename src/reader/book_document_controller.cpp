@@ -69,6 +69,20 @@ BookDocumentController::BookDocumentController(ScriptHeap* heap)
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
 
+void BookDocumentController::SetLogDatabase(SortedRecordDatabase* log) {
+    log_ = log;
+    forms_.SetDataStore(log);
+}
+
+void BookDocumentController::SetEventSink(AppShellEvents* sink, uint32_t cookie) {
+    sink_ = sink;
+    cookie_ = cookie;
+}
+
+void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
+    page_.SetGraphics(gc, viewport);
+}
+
 bool BookDocumentController::Start(bool documentGiven) {
     bool opened = false;
     // A screen the device cannot turn is turned by the reader itself: the orientation the

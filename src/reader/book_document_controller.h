@@ -5,15 +5,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "core/random.h"
 #include "database/book_index_source.h"
 #include "document/forms/form_list.h"
 #include "document/location/location.h"
-#include "layout/page_canvas.h"
-#include "core/ref_counted.h"
 #include "reader/document_controller.h"
 #include "reader/document_frames.h"
 #include "reader/book_forms.h"
@@ -23,6 +20,7 @@
 #include "reader/book_speech.h"
 #include "reader/custom_links.h"
 #include "reader/document_history.h"
+#include "reader/document_window_links.h"
 #include "reader/page_presentation.h"
 #include "reader/page_view_host.h"
 #include "reader/picture_opener.h"
@@ -37,7 +35,6 @@ class DatabaseView;
 class ScriptObject;
 class AudioPlayerView;
 class BookActionBridge;
-class ConfigurationStore;
 class LinkTarget;
 class GraphicsContext;
 class IndexRecordSet;
@@ -49,7 +46,8 @@ struct LayoutSettings;
 class ListPopup;
 class PopupHost;
 
-class BookDocumentController : public DocumentController {
+// The window's objects are a base, so that the controller's code names them as before.
+class BookDocumentController : public DocumentController, private DocumentWindowLinks {
 public:
     explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
@@ -78,20 +76,14 @@ public:
     int32_t GetPageNumber() override;
     bool GetTitle(String& out) override;
     // The log is also where submitted forms are kept.
-    void SetLogDatabase(SortedRecordDatabase* log) override {
-        log_ = log;
-        forms_.SetDataStore(log);
-    }
+    void SetLogDatabase(SortedRecordDatabase* log) override;
     void SetDocumentLoader(DocumentLoader* loader) override { loader_ = loader; }
     void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
     ReaderSettings* Settings() const { return settings_; }
     void SetDrawingSurface(DrawingSurface* surface) override { surface_ = surface; }
     void SetReaderController(ReaderController* controller) override;
     void SetReaderWindow(ReaderWindow* window) override { window_ = window; }
-    void SetEventSink(AppShellEvents* sink, uint32_t cookie) override {
-        sink_ = sink;
-        cookie_ = cookie;
-    }
+    void SetEventSink(AppShellEvents* sink, uint32_t cookie) override;
     void Shutdown() override;
     bool ExecuteCommand(int32_t id) override;
     void NotifyCommand(int32_t id) override;
@@ -135,9 +127,7 @@ public:
     void SetRunMarkerStore(ConfigurationStore* store) { runStore_ = store; }
     bool Start(bool documentGiven) override;
     // Without a context no layout is made and positions are unknown.
-    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
-        page_.SetGraphics(gc, viewport);
-    }
+    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport);
 
     // Opening and the reading position.
     bool NavigateTo(Location& location);
@@ -208,7 +198,6 @@ public:
     void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
 
     // Frames (document_frames.h).
-    bool UpdateFrames() { return frames_.Update(); }
     DocumentFrames& Frames() { return frames_; }
     // A frame's links move the window's own page; any other controller follows its own.
     BookDocumentController& LinkController();
@@ -233,14 +222,11 @@ public:
     static Rect TileRect(const Rect& area, int32_t n, int32_t i, bool vertical);
 
     // Custom links (custom_links.h).
-    enum LinkKind : uint32_t { kLinkNone = 0, kLinkFromNote = 1, kLinkFromSelection = 2 };
     bool StartLinkFromSelection();
     bool StartLinkFromNote(int32_t note);
     bool MarkLinkTarget();
     bool AddRedirectAnnotation(int32_t& index);
-    bool IsWaitingForLinkTarget() const override {
-        return links_.Pending() != CustomLinks::kNone;
-    }
+    bool IsWaitingForLinkTarget() const override;
     bool LinkTextForTarget(String& out) const;
 
     // Annotations of the current book (book_side_file.h); opening one is a history step.
@@ -286,7 +272,6 @@ public:
     ReaderController* Reader() const { return reader_; }
     PopupHost& ListPopupHost();
     bool RestoreListPopup();
-    ListPopup* RestoredListPopup() const { return listPopup_.get(); }
     void Invalidate(bool full);
     void PaintPage();
     Resource* Document() const { return resource_; }
@@ -324,7 +309,6 @@ private:
                            std::unique_ptr<DatabaseView> view, const String& location);
     bool OpenListDatabase(Location& location);
     bool OpenListLocation(const String& anchor);
-    void LeaveRequestPages();
     bool ExecuteListPageCommand(int32_t id);
     bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position);
     bool OpenDocumentLocation(const String& location);
@@ -338,18 +322,9 @@ private:
     // What the rooms ask of each other; made before them.
     class Wiring;
     std::unique_ptr<Wiring> wiring_;
-    SortedRecordDatabase* log_ = nullptr;
-    DocumentLoader* loader_ = nullptr;
-    ReaderSettings* settings_ = nullptr;
-    DrawingSurface* surface_ = nullptr;
     struct ListPopupHostPart;
     std::unique_ptr<ListPopupHostPart> popupHost_;
     std::unique_ptr<ListPopup> listPopup_;
-    ReaderController* reader_ = nullptr;
-    ReaderWindow* window_ = nullptr;
-    AppShellEvents* sink_ = nullptr;
-    uint32_t cookie_ = 0;
-    ConfigurationStore* runStore_ = nullptr;
     uint32_t barMode_ = 0;
 
     Resource* resource_ = nullptr;

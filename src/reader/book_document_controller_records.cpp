@@ -321,10 +321,6 @@ bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
     return ReopenWithRequest(request);
 }
 
-void BookDocumentController::LeaveRequestPages() {
-    records_.LeaveRequestPages(surface_);
-}
-
 // --- the page's questions ----------------------------------------------------------------
 
 void BookDocumentController::ShowPreviewPosition(int64_t position) {

@@ -114,3 +114,7 @@ bool BookDocumentController::AddLinkToSelection() {
     NotifyAnnotation(index);
     return true;
 }
+
+bool BookDocumentController::IsWaitingForLinkTarget() const {
+    return links_.Pending() != CustomLinks::kNone;
+}
