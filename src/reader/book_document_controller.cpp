@@ -466,8 +466,8 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
         chosen = OpeningRules::ChooseAnchor(facts);
         // A picture or a sound opened by itself has no text page: it shows full screen, or
         // on the audio page.
-        if (chosen.IsEmpty() && IsMediaFile(document)) {
-            chosen.AppendAscii(IsSoundFile(document) ? "$audio" : "$0");
+        if (chosen.IsEmpty() && SpecialViews::IsMediaFile(document)) {
+            chosen.AppendAscii(SpecialViews::IsSoundFile(document) ? "$audio" : "$0");
         }
         if (!OpenLocation(chosen, changed, false)) {
             CloseDocument();
@@ -479,7 +479,7 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
     if (!keep && restore && (chosen.IsEmpty() || OpeningRules::IsAudioAnchor(chosen)))
         RestoreReadingPosition();
     // A sound file is its own one-track playlist, unless its stored place restored one.
-    if (IsMediaFile(document)) PlayOwnSound();
+    if (SpecialViews::IsMediaFile(document)) PlayOwnSound();
     if (reader_) reader_->ShowReaderView();
     Invalidate(true);
     return true;
@@ -653,7 +653,7 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
     // A sound opened by itself has no page behind its audio page: Back leaves for the library,
     // as from a picture.
     if ((mode == 1 || mode == 2 || mode == 3 || mode == 7 ||
-         (mode == 6 && IsMediaFile(resource_))) &&
+         (mode == 6 && SpecialViews::IsMediaFile(resource_))) &&
         reader_)
         reader_->PostCommand(Cmd::kLibrary);
     return true;
@@ -712,7 +712,7 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
 bool BookDocumentController::BackToOtherDocument() {
     bool found = history_.FindOtherDocument();
     // A picture or a sound opened by itself has no text page to return to (it would be empty).
-    if (!found && resource_ && view_ != kTextPage && !IsMediaFile(resource_)) {
+    if (!found && resource_ && view_ != kTextPage && !SpecialViews::IsMediaFile(resource_)) {
         bool ok = OpenLocation(String(), false, true);
         Invalidate(true);
         return ok;

@@ -186,16 +186,13 @@ public:
                      bool& restorePosition, bool notify);
     int64_t ResolvePositionArgument(const String* text);
     ScriptObject* OpenTableEntry(const String* name);
-    void SetListPages(ListPageRequests* pages) { records_.SetListPages(pages); }
-    void SetLinkedBooks(LinkedBooks* books) { records_.SetLinkedBooks(books); }
-    void SetSearchFieldFactory(SearchFieldFactory* fields) { records_.SetSearchFields(fields); }
-    const AudioRequest& RequestedAudio() const { return audioRequest_; }
+    RecordPages& Records() { return records_; }
+    RecordRequests& Requests() { return requests_; }
 
     // Hardware keys 0-13 and named handlers run the book's key handlers (document_frames.h).
     static const char16_t* HardwareKeyName(uint32_t index);
     bool OnHardwareKey(uint32_t index);
     bool RunNamedHandler(const String& name);
-    void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
 
     // Frames (document_frames.h).
     DocumentFrames& Frames() { return frames_; }
@@ -254,16 +251,12 @@ public:
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
     PageLayout* Layout() const { return page_.Layout(); }
-    RecordSetPage* RecordSet() const { return records_.Page(); }
-    ImageView* Picture() const { return views_.Picture(); }
 
     // Pictures and sound (special_views.h).
-    AudioPlayerView* AudioView() const;
+    SpecialViews& Views() { return views_; }
     bool PlaySoundList(const String& text, bool paused);
     void StopSound();
     bool ShowSoundList(const String& text);
-    static bool IsMediaFile(Resource* document);
-    static bool IsSoundFile(Resource* document);
     bool PlayOwnSound();
     bool ActivateObjectAt(Point p);
 
@@ -338,7 +331,6 @@ private:
     PagePresentation page_;
     RecordPages records_;
     RecordRequests requests_;
-    AudioRequest audioRequest_;
     DocumentHistory history_;
     // After a failed restore the fallback page is not saved over the stored one until the
     // reader moves.
@@ -349,7 +341,6 @@ private:
     String lastReport_;
     int32_t contentsDepth_ = 0;
     BookScripting scripting_;
-    BookKeyHandlers* keyHandlers_ = nullptr;
     BookForms forms_;
     BookSpeech speech_;
     BookReferences refs_;

@@ -179,10 +179,10 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
                 const String name = record.arguments.Get(1)->text;
                 audio.startPosition = ResolvePositionArgument(&name);
             }
-            audioRequest_ = audio;
+            requests_.SetRequestedAudio(audio);
             // The audio page over the list (its tracks load paused, as the page starts).
-            if (!OpenLocation(String(u"$audio"), false, true) || !AudioView()) break;
-            AudioView()->SetSoundList(audio.soundList);
+            if (!OpenLocation(String(u"$audio"), false, true) || !views_.AudioView()) break;
+            views_.AudioView()->SetSoundList(audio.soundList);
             ok = true;
             break;
         }

@@ -120,7 +120,7 @@ bool BookDocumentController::OnHardwareKey(uint32_t index) {
 }
 
 bool BookDocumentController::RunNamedHandler(const String& name) {
-    if (keyHandlers_) return keyHandlers_->RunKeyHandler(name);
+    if (BookKeyHandlers* handlers = frames_.KeyHandlers()) return handlers->RunKeyHandler(name);
     // The first handler of that name; the link is held while its action runs (which may
     // collect the handlers anew).
     for (const RefPtr<LinkTarget>& link : frames_.KeyLinks()) {

@@ -1,10 +1,12 @@
 #include "reader/special_views.h"
 
+#include <cstring>
 #include <new>
 
 #include "database/resource.h"
 #include "document/sources/book_resource.h"
 #include "document/sources/document_loader.h"
+#include "document/sources/text_file_resource.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "layout/inline_objects.h"
@@ -301,4 +303,19 @@ void SpecialViews::FitOverPage(Node* view) {
     if (view->GetRect(shown) && !RectDiffers(now, shown)) return;
     Rect placed;
     view->AdjustRect(placed, now);
+}
+
+bool SpecialViews::IsMediaFile(Resource* document) {
+    auto* file = dynamic_cast<TextFileResource*>(document);
+    return file && file->ContentKind() == TextFileResource::kPictureOrSound;
+}
+
+bool SpecialViews::IsSoundFile(Resource* document) {
+    DataHandle* handle = document ? document->OpenDataByIndex(0, nullptr) : nullptr;
+    if (!handle) return false;
+    uint8_t magic[4] = {};
+    uint32_t got = 0;
+    bool ogg = handle->Read(0, magic, 4, got) && got == 4 && std::memcmp(magic, "OggS", 4) == 0;
+    handle->Release();
+    return ogg;
 }

@@ -69,6 +69,10 @@ public:
     void LeaveImage();
     ImageView* Picture() const { return image_.get(); }
 
+    // A picture or a sound file opened by itself (no text page), and whether it is a sound.
+    static bool IsMediaFile(Resource* document);
+    static bool IsSoundFile(Resource* document);
+
     // The audio page over the window's playlist; null outside it.
     AudioPlayerView* AudioView() const;
     // The audio page, made for "$audio"; left (and parked) when another view replaces it.
