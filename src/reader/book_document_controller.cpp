@@ -327,7 +327,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
 // --- generated pages ------------------------------------------------------------------------
 
 bool BookDocumentController::ShowRecordSet(const String& anchor) {
-    return resource_ && records_.ShowLink(resource_, anchor, RecordPagePlace());
+    return resource_ && records_.ShowLink(resource_, anchor, wiring_->RecordPagePlace());
 }
 
 void BookDocumentController::LeaveRecordSet() {
@@ -335,12 +335,12 @@ void BookDocumentController::LeaveRecordSet() {
     if (records_.Leave(surface_) && page_.View() && page_.View()->Parent()) page_.View()->Focus();
 }
 
-bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
-                                               int64_t position) {
-    if (!resource_ || position < 0 || position > UINT32_MAX) return false;
+bool BookDocumentController::Wiring::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
+                                                       int64_t position) {
+    if (!c_.resource_ || position < 0 || position > UINT32_MAX) return false;
     Location target;
-    target.CopyFrom(location_);
-    return target.SetPositionAnchor(static_cast<uint32_t>(position)) && NavigateTo(target);
+    target.CopyFrom(c_.location_);
+    return target.SetPositionAnchor(static_cast<uint32_t>(position)) && c_.NavigateTo(target);
 }
 
 bool BookDocumentController::OpenDocumentLocation(const String& location) {

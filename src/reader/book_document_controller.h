@@ -24,7 +24,6 @@
 #include "reader/page_presentation.h"
 #include "reader/page_view_host.h"
 #include "reader/picture_opener.h"
-#include "reader/image_view.h"
 #include "reader/record_requests.h"
 #include "reader/record_pages.h"
 #include "reader/special_views.h"
@@ -33,7 +32,6 @@ class AnnotationFile;
 class CommandRecord;
 class DatabaseView;
 class ScriptObject;
-class AudioPlayerView;
 class BookActionBridge;
 class LinkTarget;
 class GraphicsContext;
@@ -303,14 +301,7 @@ private:
     bool OpenListDatabase(Location& location);
     bool OpenListLocation(const String& anchor);
     bool ExecuteListPageCommand(int32_t id);
-    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position);
     bool OpenDocumentLocation(const String& location);
-    void ShowPreviewPosition(int64_t position);
-    RecordPages::Place RecordPagePlace();
-
-    // The page's links, as frames ask for them (document_controller_frames.cpp).
-    AreaArray* PageLinkAreas();
-    bool FocusPageLink(bool forward);
 
     // What the rooms ask of each other; made before them.
     class Wiring;

@@ -36,6 +36,7 @@
 #include "reader/anchor_names.h"
 #include "reader/book_action_bridge.h"
 #include "reader/book_picture.h"
+#include "reader/image_view.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_host.h"
@@ -95,7 +96,7 @@ public:
 
     // What the frames ask of this controller's page.
     BookDocumentController& Controller() override { return c_; }
-    AreaArray* PageLinkAreas() override { return c_.PageLinkAreas(); }
+    AreaArray* PageLinkAreas() override;
     void SelectPageMark(int32_t n) override {
         c_.page_.Layout()->SetCurrentMark(static_cast<uint32_t>(n), false, true);
         if (n < 0) {
@@ -105,7 +106,7 @@ public:
         }
         if (c_.surface_) c_.surface_->InvalidateRect(nullptr);
     }
-    bool FocusPageLink(bool forward) override { return c_.FocusPageLink(forward); }
+    bool FocusPageLink(bool forward) override;
     bool PageHasKeys() override { return c_.page_.View() && c_.page_.View()->IsFocused(); }
     int32_t FitPageHeight(int32_t width, int32_t height) override {
         Size fitted = c_.page_.Layout()->FitHeightToContent(Size{width, height});
@@ -156,9 +157,7 @@ public:
     void PostHistoryBack() override {
         if (c_.reader_) c_.reader_->PostCommand(Cmd::kBack);
     }
-    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override {
-        return c_.OpenEntryPosition(table, entry, position);
-    }
+    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position) override {
         return c_.requests_.OpenNumberedEntry(table, tableNumber, entry, position);
@@ -189,7 +188,7 @@ public:
         if (!c_.reader_ || !table || !c_.location_.ToString(book, true)) return false;
         return c_.reader_->ShowIndexEntries(*table, heading, entries, keysOnly, book, globalName);
     }
-    void ShowPreviewPosition(int64_t position) override { c_.ShowPreviewPosition(position); }
+    void ShowPreviewPosition(int64_t position) override;
     void HidePreview() override { c_.records_.HidePreview(); }
     void PaintPreview(GraphicsContext& gc, const Rect& area) override {
         c_.records_.PaintPreview(gc, area);
@@ -261,6 +260,9 @@ public:
     void HistoryPushed() override {
         if (c_.sink_) c_.sink_->OnCommandNotice(&c_, -1, c_.cookie_);
     }
+
+    // Where a record page is shown: the window's surface and area, and the settings it reads.
+    RecordPages::Place RecordPagePlace();
 
 private:
     BookDocumentController& c_;
