@@ -1,6 +1,5 @@
 #include "reader/book_document_controller.h"
 #include "reader/book_document_controller_wiring.h"
-#include "reader/book_document_controller_popups.h"
 #include "reader/file_messages.h"
 
 #include <new>

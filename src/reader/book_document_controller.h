@@ -39,10 +39,9 @@ class IndexRecordSet;
 class ScriptContext;
 class PageLayout;
 class Resource;
-struct LayoutSettings;
-
 class ListPopup;
 class PopupHost;
+struct LayoutSettings;
 
 // The window's objects are a base, so that the controller's code names them as before.
 class BookDocumentController : public DocumentController, private DocumentWindowLinks {
@@ -306,8 +305,6 @@ private:
     // What the rooms ask of each other; made before them.
     class Wiring;
     std::unique_ptr<Wiring> wiring_;
-    struct ListPopupHostPart;
-    std::unique_ptr<ListPopupHostPart> popupHost_;
     std::unique_ptr<ListPopup> listPopup_;
     uint32_t barMode_ = 0;
 

@@ -4,10 +4,10 @@
 
 #include "reader/book_document_controller.h"
 #include "reader/page_presentation.h"
-#include "reader/book_document_controller_popups.h"
 #include "reader/file_messages.h"
 #include <new>
 #include "bookfiles/annotation_file.h"
+#include "core/byte_stream.h"
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/document_source.h"
 #include "core/file.h"
@@ -28,6 +28,7 @@
 #include "layout/layout_forms.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
+#include "layout/page_view.h"
 #include "layout/searcher.h"
 #include "media/image/icon_image.h"
 #include "core/platform_helpers.h"
@@ -55,7 +56,8 @@ class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public SpeechPage,
                                               public BookScriptingHost,
                                               public ReferencesHost,
-                                              public RequestsHost {
+                                              public RequestsHost,
+                                              public PopupHost {
 public:
     explicit Wiring(BookDocumentController& c) : c_(c) {}
 
@@ -259,6 +261,31 @@ public:
     }
     void HistoryPushed() override {
         if (c_.sink_) c_.sink_->OnCommandNotice(&c_, -1, c_.cookie_);
+    }
+
+    // What the list pop-ups over the page ask: their links run as the book's, their state is
+    // kept with the page's view state.
+    void PerformAction(LinkTarget* target, Point /*point*/) override {
+        c_.PerformAction(target, 0);
+    }
+    int8_t FontSize() override {
+        return c_.settings_ ? static_cast<int8_t>(c_.settings_->FontSize()) : 0;
+    }
+    uint8_t DisplayFace() override { return 0; }
+    bool GetPopupArea(Rect& out) override {
+        if (!c_.reader_ || c_.reader_->PopupRect().IsEmpty()) return false;
+        out = c_.reader_->PopupRect();
+        return true;
+    }
+    void KeepPopupState(ByteStream& state) override {
+        PositionViewElement* view = c_.page_.View();
+        if (!view) return;
+        ByteStream& own = view->OwnState();
+        own.Clear();
+        if (state.Size() > 0) own.WriteBytes(state.Data(), state.Size());
+    }
+    void ClearPopupState() override {
+        if (PositionViewElement* view = c_.page_.View()) view->OwnState().Clear();
     }
 
     // Where a record page is shown: the window's surface and area, and the settings it reads.
