@@ -50,6 +50,17 @@ constexpr uint32_t kCouldNotOpen = 5028;
 constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
 constexpr uint32_t kNoAnnotation = 5263;
+
+bool ShowLibraryOrBookmarks(ReaderController* reader, uint32_t id) {
+    if (id != kLibraryPage && id != kBookmarksPage) return false;
+    if (reader) {
+        if (id == kLibraryPage)
+            reader->ShowLibrary();
+        else
+            reader->ShowAnnotations();
+    }
+    return true;
+}
 }  // namespace
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
@@ -258,7 +269,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (!fresh && !hasAnchor && view_ == kTextPage && current_.IsEmpty()) return true;
     // Leaving a page for another view keeps where the reader or listener was.
     if (view_ == kAudioView && !(anchor == current_)) {
-        SaveAudioPosition();
+        views_.SaveAudioPlace(sideFile_);
         views_.LeaveAudio();
     }
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
@@ -428,18 +439,7 @@ bool BookDocumentController::OpenBuiltInPage(uint32_t id) {
                                     MessageKind::kInformation);
         return false;
     }
-    return ShowLibraryOrBookmarks(id);
-}
-
-bool BookDocumentController::ShowLibraryOrBookmarks(uint32_t id) {
-    if (id != kLibraryPage && id != kBookmarksPage) return false;
-    if (reader_) {
-        if (id == kLibraryPage)
-            reader_->ShowLibrary();
-        else
-            reader_->ShowAnnotations();
-    }
-    return true;
+    return ShowLibraryOrBookmarks(reader_, id);
 }
 
 bool BookDocumentController::Show(Resource* document, const String& anchor, bool restore) {
@@ -509,18 +509,11 @@ bool BookDocumentController::RestoreReadingPosition() {
     return restored;
 }
 
-bool BookDocumentController::SaveAudioPosition() {
-    if (!sideFile_.File()) return false;
-    if (WriteAudioPosition()) return true;
-    // The audio page keeps its own place; what it last reported stays stored.
-    return sideFile_.KeepAudioPlace();
-}
-
 bool BookDocumentController::SaveReadingPosition(bool /*closing*/) {
     if (!sideFile_.File() || !resource_) return false;
     bool ok = true;
     if (view_ == kAudioView) {
-        ok = SaveAudioPosition();
+        ok = views_.SaveAudioPlace(sideFile_);
     } else if (view_ == kTextPage && page_.Layout() && !keepStoredPosition_) {
         HistoryEntry entry;
         if (SaveHistoryState(entry, true)) {
@@ -694,7 +687,8 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
         RestoreListPopup();
         return true;
     }
-    if (entry.location.IsBuiltInPage()) return ShowLibraryOrBookmarks(entry.location.ResourceId());
+    if (entry.location.IsBuiltInPage())
+        return ShowLibraryOrBookmarks(reader_, entry.location.ResourceId());
     if (!loader_) return false;
     uint8_t handled = 0;
     Resource* document = loader_->Open(entry.location, nullptr, &handled);

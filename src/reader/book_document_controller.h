@@ -272,7 +272,6 @@ private:
     // Opening (book_document_controller.cpp).
     bool ListWindowShown() const;
     bool OpenBuiltInPage(uint32_t id);
-    bool ShowLibraryOrBookmarks(uint32_t id);
     void ReportFailure(const Location& location);
     void TakeOwnSideFile();
     // Replaced views and layouts are parked until the next navigation: the one that asked may
@@ -281,13 +280,9 @@ private:
     bool ShowRecordSet(const String& anchor);
     void LeaveRecordSet();
     void ShowBarOfView();
-    bool SaveLinkState(HistoryEntry& entry);
-    ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
 
     // The view over the page and the audio place (book_document_controller_media.cpp).
     Node* ViewOverPage() const;
-    bool SaveAudioPosition();
-    bool WriteAudioPosition();
     bool RestoreAudioPosition();
 
     // Requests and what the record pages ask (book_document_controller_records.cpp).

@@ -87,15 +87,6 @@ bool BookDocumentController::PlayOwnSound() {
     return view->SetSoundList(text);
 }
 
-bool BookDocumentController::WriteAudioPosition() {
-    AudioPlayerView* view = views_.AudioView();
-    // A page with no playlist (its restore failed) leaves the stored place alone.
-    if (!sideFile_.File() || !view || view->SoundListText().IsEmpty()) return false;
-    HistoryEntry entry;
-    if (!HistoryState::WriteHeader(entry.state, {}) || !views_.SaveAudioState(entry)) return false;
-    return sideFile_.WriteAudioPlace(entry, true);
-}
-
 bool BookDocumentController::RestoreAudioPosition() {
     if (!sideFile_.File() || !views_.AudioView()) return false;
     uint32_t track = 0, seconds = 0;

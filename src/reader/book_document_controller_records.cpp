@@ -129,7 +129,7 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
     if (!resource_) return false;
     if (!fresh) {
         if (view_ == kTextPage && current_.IsEmpty()) SaveReadingPosition(false);
-        if (view_ == kAudioView) SaveAudioPosition();
+        if (view_ == kAudioView) views_.SaveAudioPlace(sideFile_);
         // Replaced views are parked: the one that asked may still be running.
         views_.LeaveCover();
         LeaveRecordSet();

@@ -12,6 +12,7 @@
 #include "layout/inline_objects.h"
 #include "reader/audio_player_view.h"
 #include "reader/book_picture.h"
+#include "reader/book_side_file.h"
 #include "layout/page_view.h"
 #include "reader/image_view.h"
 #include "reader/navigation_history.h"
@@ -318,4 +319,20 @@ bool SpecialViews::IsSoundFile(Resource* document) {
     bool ogg = handle->Read(0, magic, 4, got) && got == 4 && std::memcmp(magic, "OggS", 4) == 0;
     handle->Release();
     return ogg;
+}
+
+bool SpecialViews::SaveAudioPlace(BookSideFile& side) {
+    if (!side.File()) return false;
+    if (WriteAudioPlace(side)) return true;
+    // The audio page keeps its own place; what it last reported stays stored.
+    return side.KeepAudioPlace();
+}
+
+bool SpecialViews::WriteAudioPlace(BookSideFile& side) {
+    AudioPlayerView* view = AudioView();
+    // A page with no playlist (its restore failed) leaves the stored place alone.
+    if (!side.File() || !view || view->SoundListText().IsEmpty()) return false;
+    HistoryEntry entry;
+    if (!HistoryState::WriteHeader(entry.state, {}) || !SaveAudioState(entry)) return false;
+    return side.WriteAudioPlace(entry, true);
 }
