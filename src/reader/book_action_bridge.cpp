@@ -227,7 +227,7 @@ bool BookActionBridge::SetCheckpoint() {
 bool BookActionBridge::ViewSearchText(const String& text) {
     RecordSetPage* page =
         document_ && document_->CurrentView() == BookDocumentController::kRecordSetView
-            ? document_->RecordSet()
+            ? document_->Records().Page()
             : nullptr;
     if (!page) return false;
     page->View().SetSearchText(text);

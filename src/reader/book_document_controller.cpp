@@ -1,6 +1,5 @@
 #include "reader/book_document_controller.h"
 #include "reader/book_document_controller_wiring.h"
-#include "reader/book_document_controller_popups.h"
 #include "reader/file_messages.h"
 
 #include <new>
@@ -54,6 +53,17 @@ constexpr uint32_t kUnknownFileType = 5532;
 constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
 constexpr uint32_t kNoAnnotation = 5263;
+
+bool ShowLibraryOrBookmarks(ReaderController* reader, uint32_t id) {
+    if (id != kLibraryPage && id != kBookmarksPage) return false;
+    if (reader) {
+        if (id == kLibraryPage)
+            reader->ShowLibrary();
+        else
+            reader->ShowAnnotations();
+    }
+    return true;
+}
 }  // namespace
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
@@ -71,6 +81,20 @@ BookDocumentController::BookDocumentController(ScriptHeap* heap)
 }
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
+
+void BookDocumentController::SetLogDatabase(SortedRecordDatabase* log) {
+    log_ = log;
+    forms_.SetDataStore(log);
+}
+
+void BookDocumentController::SetEventSink(AppShellEvents* sink, uint32_t cookie) {
+    sink_ = sink;
+    cookie_ = cookie;
+}
+
+void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
+    page_.SetGraphics(gc, viewport);
+}
 
 bool BookDocumentController::Start(bool documentGiven) {
     bool opened = false;
@@ -272,7 +296,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (!fresh && !hasAnchor && view_ == kTextPage && current_.IsEmpty()) return true;
     // Leaving a page for another view keeps where the reader or listener was.
     if (view_ == kAudioView && !(anchor == current_)) {
-        SaveAudioPosition();
+        views_.SaveAudioPlace(sideFile_);
         views_.LeaveAudio();
     }
     if (view_ == kTextPage && hasAnchor && anchor[0] == u'$') SaveReadingPosition(false);
@@ -340,7 +364,7 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
 // --- generated pages ------------------------------------------------------------------------
 
 bool BookDocumentController::ShowRecordSet(const String& anchor) {
-    return resource_ && records_.ShowLink(resource_, anchor, RecordPagePlace());
+    return resource_ && records_.ShowLink(resource_, anchor, wiring_->RecordPagePlace());
 }
 
 void BookDocumentController::LeaveRecordSet() {
@@ -348,12 +372,12 @@ void BookDocumentController::LeaveRecordSet() {
     if (records_.Leave(surface_) && page_.View() && page_.View()->Parent()) page_.View()->Focus();
 }
 
-bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
-                                               int64_t position) {
-    if (!resource_ || position < 0 || position > UINT32_MAX) return false;
+bool BookDocumentController::Wiring::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
+                                                       int64_t position) {
+    if (!c_.resource_ || position < 0 || position > UINT32_MAX) return false;
     Location target;
-    target.CopyFrom(location_);
-    return target.SetPositionAnchor(static_cast<uint32_t>(position)) && NavigateTo(target);
+    target.CopyFrom(c_.location_);
+    return target.SetPositionAnchor(static_cast<uint32_t>(position)) && c_.NavigateTo(target);
 }
 
 bool BookDocumentController::OpenDocumentLocation(const String& location) {
@@ -469,18 +493,7 @@ bool BookDocumentController::OpenBuiltInPage(uint32_t id) {
                                     MessageKind::kInformation);
         return false;
     }
-    return ShowLibraryOrBookmarks(id);
-}
-
-bool BookDocumentController::ShowLibraryOrBookmarks(uint32_t id) {
-    if (id != kLibraryPage && id != kBookmarksPage) return false;
-    if (reader_) {
-        if (id == kLibraryPage)
-            reader_->ShowLibrary();
-        else
-            reader_->ShowAnnotations();
-    }
-    return true;
+    return ShowLibraryOrBookmarks(reader_, id);
 }
 
 bool BookDocumentController::Show(Resource* document, const String& anchor, bool restore) {
@@ -506,8 +519,8 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
         chosen = OpeningRules::ChooseAnchor(facts);
         // A picture or a sound opened by itself has no text page: it shows full screen, or
         // on the audio page.
-        if (chosen.IsEmpty() && IsMediaFile(document)) {
-            chosen.AppendAscii(IsSoundFile(document) ? "$audio" : "$0");
+        if (chosen.IsEmpty() && SpecialViews::IsMediaFile(document)) {
+            chosen.AppendAscii(SpecialViews::IsSoundFile(document) ? "$audio" : "$0");
         }
         if (!OpenLocation(chosen, changed, false)) {
             CloseDocument();
@@ -519,7 +532,7 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
     if (!keep && restore && (chosen.IsEmpty() || OpeningRules::IsAudioAnchor(chosen)))
         RestoreReadingPosition();
     // A sound file is its own one-track playlist, unless its stored place restored one.
-    if (IsMediaFile(document)) PlayOwnSound();
+    if (SpecialViews::IsMediaFile(document)) PlayOwnSound();
     if (reader_) reader_->ShowReaderView();
     Invalidate(true);
     return true;
@@ -550,18 +563,11 @@ bool BookDocumentController::RestoreReadingPosition() {
     return restored;
 }
 
-bool BookDocumentController::SaveAudioPosition() {
-    if (!sideFile_.File()) return false;
-    if (WriteAudioPosition()) return true;
-    // The audio page keeps its own place; what it last reported stays stored.
-    return sideFile_.KeepAudioPlace();
-}
-
 bool BookDocumentController::SaveReadingPosition(bool /*closing*/) {
     if (!sideFile_.File() || !resource_) return false;
     bool ok = true;
     if (view_ == kAudioView) {
-        ok = SaveAudioPosition();
+        ok = views_.SaveAudioPlace(sideFile_);
     } else if (view_ == kTextPage && page_.Layout() && !keepStoredPosition_) {
         HistoryEntry entry;
         if (SaveHistoryState(entry, true)) {
@@ -717,7 +723,7 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
     // A sound opened by itself has no page behind its audio page: Back leaves for the library,
     // as from a picture.
     if ((mode == 1 || mode == 2 || mode == 3 || mode == 7 ||
-         (mode == 6 && IsMediaFile(resource_))) &&
+         (mode == 6 && SpecialViews::IsMediaFile(resource_))) &&
         reader_)
         reader_->PostCommand(Cmd::kLibrary);
     return true;
@@ -759,7 +765,8 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
         RestoreListPopup();
         return true;
     }
-    if (entry.location.IsBuiltInPage()) return ShowLibraryOrBookmarks(entry.location.ResourceId());
+    if (entry.location.IsBuiltInPage())
+        return ShowLibraryOrBookmarks(reader_, entry.location.ResourceId());
     if (!loader_) return false;
     uint8_t handled = 0;
     Resource* document = loader_->Open(entry.location, nullptr, &handled);
@@ -776,7 +783,7 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
 bool BookDocumentController::BackToOtherDocument() {
     bool found = history_.FindOtherDocument();
     // A picture or a sound opened by itself has no text page to return to (it would be empty).
-    if (!found && resource_ && view_ != kTextPage && !IsMediaFile(resource_)) {
+    if (!found && resource_ && view_ != kTextPage && !SpecialViews::IsMediaFile(resource_)) {
         bool ok = OpenLocation(String(), false, true);
         Invalidate(true);
         return ok;

@@ -5,15 +5,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "core/random.h"
 #include "database/book_index_source.h"
 #include "document/forms/form_list.h"
 #include "document/location/location.h"
-#include "layout/page_canvas.h"
-#include "core/ref_counted.h"
 #include "reader/document_controller.h"
 #include "reader/document_frames.h"
 #include "reader/book_forms.h"
@@ -23,10 +20,10 @@
 #include "reader/book_speech.h"
 #include "reader/custom_links.h"
 #include "reader/document_history.h"
+#include "reader/document_window_links.h"
 #include "reader/page_presentation.h"
 #include "reader/page_view_host.h"
 #include "reader/picture_opener.h"
-#include "reader/image_view.h"
 #include "reader/record_requests.h"
 #include "reader/record_pages.h"
 #include "reader/special_views.h"
@@ -35,21 +32,19 @@ class AnnotationFile;
 class CommandRecord;
 class DatabaseView;
 class ScriptObject;
-class AudioPlayerView;
 class BookActionBridge;
-class ConfigurationStore;
 class LinkTarget;
 class GraphicsContext;
 class IndexRecordSet;
 class ScriptContext;
 class PageLayout;
 class Resource;
-struct LayoutSettings;
-
 class ListPopup;
 class PopupHost;
+struct LayoutSettings;
 
-class BookDocumentController : public DocumentController {
+// The window's objects are a base, so that the controller's code names them as before.
+class BookDocumentController : public DocumentController, private DocumentWindowLinks {
 public:
     explicit BookDocumentController(ScriptHeap* heap = nullptr);
     ~BookDocumentController() override;
@@ -79,20 +74,14 @@ public:
     int32_t GetPageNumber() override;
     bool GetTitle(String& out) override;
     // The log is also where submitted forms are kept.
-    void SetLogDatabase(SortedRecordDatabase* log) override {
-        log_ = log;
-        forms_.SetDataStore(log);
-    }
+    void SetLogDatabase(SortedRecordDatabase* log) override;
     void SetDocumentLoader(DocumentLoader* loader) override { loader_ = loader; }
     void SetSettings(ReaderSettings* settings) override { settings_ = settings; }
     ReaderSettings* Settings() const { return settings_; }
     void SetDrawingSurface(DrawingSurface* surface) override { surface_ = surface; }
     void SetReaderController(ReaderController* controller) override;
     void SetReaderWindow(ReaderWindow* window) override { window_ = window; }
-    void SetEventSink(AppShellEvents* sink, uint32_t cookie) override {
-        sink_ = sink;
-        cookie_ = cookie;
-    }
+    void SetEventSink(AppShellEvents* sink, uint32_t cookie) override;
     void Shutdown() override;
     bool ExecuteCommand(int32_t id) override;
     void NotifyCommand(int32_t id) override;
@@ -138,9 +127,7 @@ public:
     void SetRunMarkerStore(ConfigurationStore* store) { runStore_ = store; }
     bool Start(bool documentGiven) override;
     // Without a context no layout is made and positions are unknown.
-    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
-        page_.SetGraphics(gc, viewport);
-    }
+    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport);
 
     // Opening and the reading position.
     bool NavigateTo(Location& location);
@@ -203,19 +190,15 @@ public:
                      bool& restorePosition, bool notify);
     int64_t ResolvePositionArgument(const String* text);
     ScriptObject* OpenTableEntry(const String* name);
-    void SetListPages(ListPageRequests* pages) { records_.SetListPages(pages); }
-    void SetLinkedBooks(LinkedBooks* books) { records_.SetLinkedBooks(books); }
-    void SetSearchFieldFactory(SearchFieldFactory* fields) { records_.SetSearchFields(fields); }
-    const AudioRequest& RequestedAudio() const { return audioRequest_; }
+    RecordPages& Records() { return records_; }
+    RecordRequests& Requests() { return requests_; }
 
     // Hardware keys 0-13 and named handlers run the book's key handlers (document_frames.h).
     static const char16_t* HardwareKeyName(uint32_t index);
     bool OnHardwareKey(uint32_t index);
     bool RunNamedHandler(const String& name);
-    void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
 
     // Frames (document_frames.h).
-    bool UpdateFrames() { return frames_.Update(); }
     DocumentFrames& Frames() { return frames_; }
     // A frame's links move the window's own page; any other controller follows its own.
     BookDocumentController& LinkController();
@@ -240,14 +223,11 @@ public:
     static Rect TileRect(const Rect& area, int32_t n, int32_t i, bool vertical);
 
     // Custom links (custom_links.h).
-    enum LinkKind : uint32_t { kLinkNone = 0, kLinkFromNote = 1, kLinkFromSelection = 2 };
     bool StartLinkFromSelection();
     bool StartLinkFromNote(int32_t note);
     bool MarkLinkTarget();
     bool AddRedirectAnnotation(int32_t& index);
-    bool IsWaitingForLinkTarget() const override {
-        return links_.Pending() != CustomLinks::kNone;
-    }
+    bool IsWaitingForLinkTarget() const override;
     bool LinkTextForTarget(String& out) const;
 
     // Annotations of the current book (book_side_file.h); opening one is a history step.
@@ -275,16 +255,12 @@ public:
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
     PageLayout* Layout() const { return page_.Layout(); }
-    RecordSetPage* RecordSet() const { return records_.Page(); }
-    ImageView* Picture() const { return views_.Picture(); }
 
     // Pictures and sound (special_views.h).
-    AudioPlayerView* AudioView() const;
+    SpecialViews& Views() { return views_; }
     bool PlaySoundList(const String& text, bool paused);
     void StopSound();
     bool ShowSoundList(const String& text);
-    static bool IsMediaFile(Resource* document);
-    static bool IsSoundFile(Resource* document);
     bool PlayOwnSound();
     bool ActivateObjectAt(Point p);
 
@@ -293,7 +269,6 @@ public:
     ReaderController* Reader() const { return reader_; }
     PopupHost& ListPopupHost();
     bool RestoreListPopup();
-    ListPopup* RestoredListPopup() const { return listPopup_.get(); }
     void Invalidate(bool full);
     void PaintPage();
     Resource* Document() const { return resource_; }
@@ -304,7 +279,6 @@ private:
     // Opening (book_document_controller.cpp).
     bool ListWindowShown() const;
     bool OpenBuiltInPage(uint32_t id);
-    bool ShowLibraryOrBookmarks(uint32_t id);
     void ReportFailure(const Location& location);
     void TakeOwnSideFile();
     // Replaced views and layouts are parked until the next navigation: the one that asked may
@@ -313,13 +287,9 @@ private:
     bool ShowRecordSet(const String& anchor);
     void LeaveRecordSet();
     void ShowBarOfView();
-    bool SaveLinkState(HistoryEntry& entry);
-    ReaderWindow* OpenTargetWindow(String& name, const Rect* r, bool layout, bool topmost);
 
     // The view over the page and the audio place (book_document_controller_media.cpp).
     Node* ViewOverPage() const;
-    bool SaveAudioPosition();
-    bool WriteAudioPosition();
     bool RestoreAudioPosition();
 
     // Requests and what the record pages ask (book_document_controller_records.cpp).
@@ -331,32 +301,13 @@ private:
                            std::unique_ptr<DatabaseView> view, const String& location);
     bool OpenListDatabase(Location& location);
     bool OpenListLocation(const String& anchor);
-    void LeaveRequestPages();
     bool ExecuteListPageCommand(int32_t id);
-    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position);
     bool OpenDocumentLocation(const String& location);
-    void ShowPreviewPosition(int64_t position);
-    RecordPages::Place RecordPagePlace();
-
-    // The page's links, as frames ask for them (document_controller_frames.cpp).
-    AreaArray* PageLinkAreas();
-    bool FocusPageLink(bool forward);
 
     // What the rooms ask of each other; made before them.
     class Wiring;
     std::unique_ptr<Wiring> wiring_;
-    SortedRecordDatabase* log_ = nullptr;
-    DocumentLoader* loader_ = nullptr;
-    ReaderSettings* settings_ = nullptr;
-    DrawingSurface* surface_ = nullptr;
-    struct ListPopupHostPart;
-    std::unique_ptr<ListPopupHostPart> popupHost_;
     std::unique_ptr<ListPopup> listPopup_;
-    ReaderController* reader_ = nullptr;
-    ReaderWindow* window_ = nullptr;
-    AppShellEvents* sink_ = nullptr;
-    uint32_t cookie_ = 0;
-    ConfigurationStore* runStore_ = nullptr;
     uint32_t barMode_ = 0;
 
     Resource* resource_ = nullptr;
@@ -370,7 +321,6 @@ private:
     PagePresentation page_;
     RecordPages records_;
     RecordRequests requests_;
-    AudioRequest audioRequest_;
     DocumentHistory history_;
     // After a failed restore the fallback page is not saved over the stored one until the
     // reader moves.
@@ -381,7 +331,6 @@ private:
     String lastReport_;
     int32_t contentsDepth_ = 0;
     BookScripting scripting_;
-    BookKeyHandlers* keyHandlers_ = nullptr;
     BookForms forms_;
     BookSpeech speech_;
     BookReferences refs_;

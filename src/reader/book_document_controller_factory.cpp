@@ -48,6 +48,6 @@ BookDocumentControllerFactory::~BookDocumentControllerFactory() {
 DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
     auto* controller = new (std::nothrow) BookDocumentController(heap);
     if (controller && speechClients_) controller->SetSpeechClients(speechClients_);
-    if (controller) controller->SetSearchFieldFactory(searchFields_);
+    if (controller) controller->Records().SetSearchFields(searchFields_);
     return controller;
 }

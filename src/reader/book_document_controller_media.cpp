@@ -25,8 +25,6 @@
 #include "reader/record_set_page.h"
 #include "reader/sound_list.h"
 
-AudioPlayerView* BookDocumentController::AudioView() const { return views_.AudioView(); }
-
 namespace {
 // What a tapped picture asks to open.
 class TappedObjectHost final : public InlineObjectHost {
@@ -64,33 +62,18 @@ bool BookDocumentController::ShowSoundList(const String& text) {
     FreeRetired();
     bool pushed = false;
     PushHistoryAndNotify(pushed);
-    if (!OpenLocation(String(u"$audio"), false, true) || !AudioView()) {
+    if (!OpenLocation(String(u"$audio"), false, true) || !views_.AudioView()) {
         if (pushed) history_.Entries().UndoPush();
         return false;
     }
     // The list's tracks are loaded paused, as the page always starts.
-    bool playing = AudioView()->SetSoundList(text);
+    bool playing = views_.AudioView()->SetSoundList(text);
     Invalidate(true);
     return playing;
 }
 
-bool BookDocumentController::IsMediaFile(Resource* document) {
-    auto* file = dynamic_cast<TextFileResource*>(document);
-    return file && file->ContentKind() == TextFileResource::kPictureOrSound;
-}
-
-bool BookDocumentController::IsSoundFile(Resource* document) {
-    DataHandle* handle = document ? document->OpenDataByIndex(0, nullptr) : nullptr;
-    if (!handle) return false;
-    uint8_t magic[4] = {};
-    uint32_t got = 0;
-    bool ogg = handle->Read(0, magic, 4, got) && got == 4 && std::memcmp(magic, "OggS", 4) == 0;
-    handle->Release();
-    return ogg;
-}
-
 bool BookDocumentController::PlayOwnSound() {
-    AudioPlayerView* view = AudioView();
+    AudioPlayerView* view = views_.AudioView();
     if (!view || !view->SoundListText().IsEmpty()) return false;
     // The file's one track, titled with the file's name.
     String name, text;
@@ -104,17 +87,8 @@ bool BookDocumentController::PlayOwnSound() {
     return view->SetSoundList(text);
 }
 
-bool BookDocumentController::WriteAudioPosition() {
-    AudioPlayerView* view = AudioView();
-    // A page with no playlist (its restore failed) leaves the stored place alone.
-    if (!sideFile_.File() || !view || view->SoundListText().IsEmpty()) return false;
-    HistoryEntry entry;
-    if (!HistoryState::WriteHeader(entry.state, {}) || !views_.SaveAudioState(entry)) return false;
-    return sideFile_.WriteAudioPlace(entry, true);
-}
-
 bool BookDocumentController::RestoreAudioPosition() {
-    if (!sideFile_.File() || !AudioView()) return false;
+    if (!sideFile_.File() || !views_.AudioView()) return false;
     uint32_t track = 0, seconds = 0;
     std::vector<uint8_t> state;
     // The side file calls a place of two zero words none, but the first track at its start is

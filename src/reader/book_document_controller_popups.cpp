@@ -4,12 +4,9 @@
 #include <new>
 
 #include "core/platform_helpers.h"
-#include "reader/book_document_controller_popups.h"
+#include "reader/book_document_controller_wiring.h"
 
-PopupHost& BookDocumentController::ListPopupHost() {
-    if (!popupHost_) popupHost_ = std::make_unique<ListPopupHostPart>(*this);
-    return *popupHost_;
-}
+PopupHost& BookDocumentController::ListPopupHost() { return *wiring_; }
 
 bool BookDocumentController::RestoreListPopup() {
     listPopup_.reset();

@@ -18,6 +18,7 @@
 #include "layout/page_layout.h"
 #include "reader/audio_player_view.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_wiring.h"
 #include "reader/command_record.h"
 #include "reader/generated_pages.h"
 #include "reader/list_pages.h"
@@ -128,7 +129,7 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
     if (!resource_) return false;
     if (!fresh) {
         if (view_ == kTextPage && current_.IsEmpty()) SaveReadingPosition(false);
-        if (view_ == kAudioView) SaveAudioPosition();
+        if (view_ == kAudioView) views_.SaveAudioPlace(sideFile_);
         // Replaced views are parked: the one that asked may still be running.
         views_.LeaveCover();
         LeaveRecordSet();
@@ -179,10 +180,10 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
                 const String name = record.arguments.Get(1)->text;
                 audio.startPosition = ResolvePositionArgument(&name);
             }
-            audioRequest_ = audio;
+            requests_.SetRequestedAudio(audio);
             // The audio page over the list (its tracks load paused, as the page starts).
-            if (!OpenLocation(String(u"$audio"), false, true) || !AudioView()) break;
-            AudioView()->SetSoundList(audio.soundList);
+            if (!OpenLocation(String(u"$audio"), false, true) || !views_.AudioView()) break;
+            views_.AudioView()->SetSoundList(audio.soundList);
             ok = true;
             break;
         }
@@ -285,7 +286,8 @@ bool BookDocumentController::OpenQueryRequest(const CommandRecord& record) {
 bool BookDocumentController::ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
                                                std::unique_ptr<DatabaseView> view,
                                                const String& location) {
-    if (!records_.ShowView(std::move(tables), std::move(view), RecordPagePlace())) return false;
+    if (!records_.ShowView(std::move(tables), std::move(view), wiring_->RecordPagePlace()))
+        return false;
     current_ = location;
     view_ = kRecordSetView;
     return true;
@@ -321,30 +323,26 @@ bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
     return ReopenWithRequest(request);
 }
 
-void BookDocumentController::LeaveRequestPages() {
-    records_.LeaveRequestPages(surface_);
-}
-
 // --- the page's questions ----------------------------------------------------------------
 
-void BookDocumentController::ShowPreviewPosition(int64_t position) {
-    if (!resource_ || position < 0 || position > UINT32_MAX) return;
+void BookDocumentController::Wiring::ShowPreviewPosition(int64_t position) {
+    if (!c_.resource_ || position < 0 || position > UINT32_MAX) return;
     LayoutSettings settings;
-    GetLayoutOptions(settings);
-    records_.ShowPreview(resource_, settings, surface_ ? surface_->Display() : nullptr,
-                         static_cast<uint32_t>(position));
+    c_.GetLayoutOptions(settings);
+    c_.records_.ShowPreview(c_.resource_, settings, c_.surface_ ? c_.surface_->Display() : nullptr,
+                            static_cast<uint32_t>(position));
 }
 
-RecordPages::Place BookDocumentController::RecordPagePlace() {
+RecordPages::Place BookDocumentController::Wiring::RecordPagePlace() {
     RecordPages::Place place;
-    if (surface_ && page_.Gc() == surface_) {
-        place.surface = surface_;
-        place.area = page_.Viewport();
-        page_.SurfaceViewport(place.area);
+    if (c_.surface_ && c_.page_.Gc() == c_.surface_) {
+        place.surface = c_.surface_;
+        place.area = c_.page_.Viewport();
+        c_.page_.SurfaceViewport(place.area);
     }
-    place.search = settings_ ? &settings_->rememberedSearch : nullptr;
-    place.preview = settings_ && settings_->previewPane;
-    if (page_.View() && page_.View()->Parent()) place.textPage = page_.View();
+    place.search = c_.settings_ ? &c_.settings_->rememberedSearch : nullptr;
+    place.preview = c_.settings_ && c_.settings_->previewPane;
+    if (c_.page_.View() && c_.page_.View()->Parent()) place.textPage = c_.page_.View();
     return place;
 }
 

@@ -4,10 +4,10 @@
 
 #include "reader/book_document_controller.h"
 #include "reader/page_presentation.h"
-#include "reader/book_document_controller_popups.h"
 #include "reader/file_messages.h"
 #include <new>
 #include "bookfiles/annotation_file.h"
+#include "core/byte_stream.h"
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/document_source.h"
 #include "core/file.h"
@@ -28,6 +28,7 @@
 #include "layout/layout_forms.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
+#include "layout/page_view.h"
 #include "layout/searcher.h"
 #include "media/image/icon_image.h"
 #include "core/platform_helpers.h"
@@ -36,6 +37,7 @@
 #include "reader/anchor_names.h"
 #include "reader/book_action_bridge.h"
 #include "reader/book_picture.h"
+#include "reader/image_view.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_host.h"
@@ -54,7 +56,8 @@ class BookDocumentController::Wiring final : public HistoryPlaces,
                                               public SpeechPage,
                                               public BookScriptingHost,
                                               public ReferencesHost,
-                                              public RequestsHost {
+                                              public RequestsHost,
+                                              public PopupHost {
 public:
     // "<book> has changed since it was annotated...": its side file was kept aside.
     static constexpr uint32_t kBookChangedText = 5524;
@@ -104,7 +107,7 @@ public:
 
     // What the frames ask of this controller's page.
     BookDocumentController& Controller() override { return c_; }
-    AreaArray* PageLinkAreas() override { return c_.PageLinkAreas(); }
+    AreaArray* PageLinkAreas() override;
     void SelectPageMark(int32_t n) override {
         c_.page_.Layout()->SetCurrentMark(static_cast<uint32_t>(n), false, true);
         if (n < 0) {
@@ -114,7 +117,7 @@ public:
         }
         if (c_.surface_) c_.surface_->InvalidateRect(nullptr);
     }
-    bool FocusPageLink(bool forward) override { return c_.FocusPageLink(forward); }
+    bool FocusPageLink(bool forward) override;
     bool PageHasKeys() override { return c_.page_.View() && c_.page_.View()->IsFocused(); }
     int32_t FitPageHeight(int32_t width, int32_t height) override {
         Size fitted = c_.page_.Layout()->FitHeightToContent(Size{width, height});
@@ -165,9 +168,7 @@ public:
     void PostHistoryBack() override {
         if (c_.reader_) c_.reader_->PostCommand(Cmd::kBack);
     }
-    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override {
-        return c_.OpenEntryPosition(table, entry, position);
-    }
+    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position) override;
     bool OpenNumberedEntry(IndexSource* table, int32_t tableNumber, uint32_t entry,
                            int64_t position) override {
         return c_.requests_.OpenNumberedEntry(table, tableNumber, entry, position);
@@ -198,7 +199,7 @@ public:
         if (!c_.reader_ || !table || !c_.location_.ToString(book, true)) return false;
         return c_.reader_->ShowIndexEntries(*table, heading, entries, keysOnly, book, globalName);
     }
-    void ShowPreviewPosition(int64_t position) override { c_.ShowPreviewPosition(position); }
+    void ShowPreviewPosition(int64_t position) override;
     void HidePreview() override { c_.records_.HidePreview(); }
     void PaintPreview(GraphicsContext& gc, const Rect& area) override {
         c_.records_.PaintPreview(gc, area);
@@ -267,6 +268,34 @@ public:
     void HistoryPushed() override {
         if (c_.sink_) c_.sink_->OnCommandNotice(&c_, -1, c_.cookie_);
     }
+
+    // What the list pop-ups over the page ask: their links run as the book's, their state is
+    // kept with the page's view state.
+    void PerformAction(LinkTarget* target, Point /*point*/) override {
+        c_.PerformAction(target, 0);
+    }
+    int8_t FontSize() override {
+        return c_.settings_ ? static_cast<int8_t>(c_.settings_->FontSize()) : 0;
+    }
+    uint8_t DisplayFace() override { return 0; }
+    bool GetPopupArea(Rect& out) override {
+        if (!c_.reader_ || c_.reader_->PopupRect().IsEmpty()) return false;
+        out = c_.reader_->PopupRect();
+        return true;
+    }
+    void KeepPopupState(ByteStream& state) override {
+        PositionViewElement* view = c_.page_.View();
+        if (!view) return;
+        ByteStream& own = view->OwnState();
+        own.Clear();
+        if (state.Size() > 0) own.WriteBytes(state.Data(), state.Size());
+    }
+    void ClearPopupState() override {
+        if (PositionViewElement* view = c_.page_.View()) view->OwnState().Clear();
+    }
+
+    // Where a record page is shown: the window's surface and area, and the settings it reads.
+    RecordPages::Place RecordPagePlace();
 
 private:
     BookDocumentController& c_;

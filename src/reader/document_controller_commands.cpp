@@ -2,6 +2,7 @@
 // table entries, which commands are enabled, the book's hardware-key handlers and the
 // link-focus keys that run past the page.
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_wiring.h"
 
 #include "reader/random_table_entry.h"
 #include "bookfiles/annotation_file.h"
@@ -125,7 +126,7 @@ bool BookDocumentController::OnHardwareKey(uint32_t index) {
 }
 
 bool BookDocumentController::RunNamedHandler(const String& name) {
-    if (keyHandlers_) return keyHandlers_->RunKeyHandler(name);
+    if (BookKeyHandlers* handlers = frames_.KeyHandlers()) return handlers->RunKeyHandler(name);
     // The first handler of that name; the link is held while its action runs (which may
     // collect the handlers anew).
     for (const RefPtr<LinkTarget>& link : frames_.KeyLinks()) {
@@ -146,7 +147,7 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
         case kKeyFocusPreviousLine: step = -1; break;
         default: return false;
     }
-    if (noMarkCurrent && !frames_.Framed() && FocusPageLink(step > 0)) return true;
+    if (noMarkCurrent && !frames_.Framed() && wiring_->FocusPageLink(step > 0)) return true;
     // A frame's keys move the focus through the window's frame set.
     if (BookDocumentController* owner = frames_.OwnerController())
         return owner->MoveLinkFocus(code, endsWithPageBreak);

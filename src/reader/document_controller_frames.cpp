@@ -15,6 +15,7 @@
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "reader/book_document_controller.h"
+#include "reader/book_document_controller_wiring.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
@@ -23,10 +24,12 @@ BookDocumentController& BookDocumentController::LinkController() {
     return owner && frames_.ShowsOwnerBook() ? *owner : *this;
 }
 
-bool BookDocumentController::FocusPageLink(bool forward) {
-    if (!page_.Layout() || view_ != kTextPage || !page_.View() || !page_.View()->Parent()) return false;
+bool BookDocumentController::Wiring::FocusPageLink(bool forward) {
+    if (!c_.page_.Layout() || c_.view_ != kTextPage || !c_.page_.View() ||
+        !c_.page_.View()->Parent())
+        return false;
     AreaArray* marks = nullptr;
-    if (!page_.Layout()->GetCurrentBlockMarks(marks) || !marks) return false;
+    if (!c_.page_.Layout()->GetCurrentBlockMarks(marks) || !marks) return false;
     int32_t n = marks->Count();
     int32_t found = -1;
     for (int32_t k = 0; k < n && found < 0; ++k) {
@@ -35,14 +38,16 @@ bool BookDocumentController::FocusPageLink(bool forward) {
         if (area && area->link) found = i;
     }
     if (found < 0) return false;
-    page_.Layout()->SetCurrentMark(static_cast<uint32_t>(found), false, true);
-    page_.View()->Focus();
-    if (surface_) surface_->InvalidateRect(nullptr);
+    c_.page_.Layout()->SetCurrentMark(static_cast<uint32_t>(found), false, true);
+    c_.page_.View()->Focus();
+    if (c_.surface_) c_.surface_->InvalidateRect(nullptr);
     return true;
 }
 
-AreaArray* BookDocumentController::PageLinkAreas() {
+AreaArray* BookDocumentController::Wiring::PageLinkAreas() {
     AreaArray* marks = nullptr;
-    if (!page_.Layout() || view_ != kTextPage || !page_.Layout()->GetCurrentBlockMarks(marks)) return nullptr;
+    if (!c_.page_.Layout() || c_.view_ != kTextPage ||
+        !c_.page_.Layout()->GetCurrentBlockMarks(marks))
+        return nullptr;
     return marks;
 }

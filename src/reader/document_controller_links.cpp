@@ -29,21 +29,22 @@ private:
     AnnotationFile* file_;
 };
 
-}  // namespace
-
-bool BookDocumentController::SaveLinkState(HistoryEntry& entry) {
-    bool saved = SaveHistoryState(entry, true);
-    if (entry.mark) history_.Entries().MarkNext();
+// The place shown as a link's end; a history mark it takes stays with the next entry.
+bool SaveLinkState(BookDocumentController& c, HistoryEntry& entry) {
+    bool saved = c.SaveHistoryState(entry, true);
+    if (entry.mark) c.History().MarkNext();
     entry.mark = 0;
     return saved;
 }
+
+}  // namespace
 
 bool BookDocumentController::StartLinkFromSelection() {
     String text;
     uint32_t start = 0, end = 0;
     if (!resource_ || !GetSelection(text, start, end)) return false;
     HistoryEntry source;
-    if (!SaveLinkState(source)) return false;
+    if (!SaveLinkState(*this, source)) return false;
     links_.StartFromSelection(std::move(source), start, end, text);
     return true;
 }
@@ -69,7 +70,7 @@ void BookDocumentController::EnterLinkSourceMode() {
 bool BookDocumentController::MarkLinkTarget() {
     if (links_.Pending() == CustomLinks::kNone || !resource_) return false;
     HistoryEntry target;
-    if (!SaveLinkState(target) || target.viewPosition < 0) return false;
+    if (!SaveLinkState(*this, target) || target.viewPosition < 0) return false;
     // The title: the selected words, else the page's first words.
     String title;
     uint32_t start = 0, end = 0;
@@ -113,4 +114,8 @@ bool BookDocumentController::AddLinkToSelection() {
     ReloadAnnotations();
     NotifyAnnotation(index);
     return true;
+}
+
+bool BookDocumentController::IsWaitingForLinkTarget() const {
+    return links_.Pending() != CustomLinks::kNone;
 }

@@ -134,6 +134,9 @@ public:
     const std::vector<RefPtr<LinkTarget>>& KeyLinks() const { return keyLinks_; }
     const std::vector<String>& KeyTexts() const { return keyTexts_; }
     void ClearKeyHandlers();
+    // Handlers set from outside run in place of the book's own.
+    void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
+    BookKeyHandlers* KeyHandlers() const { return keyHandlers_; }
 
 private:
     struct Child {
@@ -167,6 +170,7 @@ private:
 
     FramePage& page_;
     DocumentFrames* owner_ = nullptr;
+    BookKeyHandlers* keyHandlers_ = nullptr;
     std::unique_ptr<Widget> part_;
     std::unique_ptr<FrameSet> frames_;
     std::vector<Child> children_;

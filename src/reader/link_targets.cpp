@@ -9,6 +9,22 @@
 #include "reader/reader_host.h"
 #include "reader/reader_window.h"
 
+namespace {
+ReaderWindow* OpenTargetWindow(AppShellEvents* sink, ReaderWindow* window, String& name,
+                               const Rect* r, bool layout, bool topmost) {
+    // The shell answers the main window's request with none.
+    if (sink || !window || !window->Core()) return nullptr;
+    Rect area{};
+    if (!r) {
+        if (!Screen::GetWorkArea(area)) return nullptr;
+        area.width /= 2;
+        area.height /= 2;
+        r = &area;
+    }
+    return ReaderWindow::OpenTarget(window->Core(), name, r, nullptr, layout, topmost);
+}
+}  // namespace
+
 DocumentController* BookDocumentController::ResolveTarget(const String& name) {
     if (name.EqualsAscii("_blank")) return nullptr;
     if (name.IsEmpty() || name.EqualsAscii("_self")) return this;
@@ -23,23 +39,9 @@ DocumentController* BookDocumentController::ResolveTarget(const String& name) {
     return core ? core->FindControllerByName(name) : nullptr;
 }
 
-ReaderWindow* BookDocumentController::OpenTargetWindow(String& name, const Rect* r, bool layout,
-                                                       bool topmost) {
-    // The shell answers the main window's request with none.
-    if (sink_ || !window_ || !window_->Core()) return nullptr;
-    Rect area{};
-    if (!r) {
-        if (!Screen::GetWorkArea(area)) return nullptr;
-        area.width /= 2;
-        area.height /= 2;
-        r = &area;
-    }
-    return ReaderWindow::OpenTarget(window_->Core(), name, r, nullptr, layout, topmost);
-}
-
 DocumentController* BookDocumentController::OpenNewWindow(String& name, const Rect* r, bool layout,
                                                           bool topmost) {
-    ReaderWindow* window = OpenTargetWindow(name, r, layout, topmost);
+    ReaderWindow* window = OpenTargetWindow(sink_, window_, name, r, layout, topmost);
     return window ? window->Document() : nullptr;
 }
 
@@ -55,7 +57,7 @@ bool BookDocumentController::OpenInTarget(const String& url, const String& targe
     ReaderWindow* opened = nullptr;
     if (!frame) {
         String name(target);
-        opened = OpenTargetWindow(name, r, layout, true);
+        opened = OpenTargetWindow(sink_, window_, name, r, layout, true);
         frame = opened ? opened->Document() : nullptr;
         if (!frame) return false;
     }

@@ -110,7 +110,11 @@ public:
     bool RunEntryScript(IndexRecordSet* set, int32_t tableNumber, uint32_t entry,
                         const String& script);
     bool OpenEntryInBook(uint32_t book, int64_t position, int32_t tableNumber, uint32_t entry);
+    // Request 134's audio view, as last asked for.
+    void SetRequestedAudio(const AudioRequest& audio) { audio_ = audio; }
+    const AudioRequest& RequestedAudio() const { return audio_; }
 
 private:
     RequestsHost& host_;
+    AudioRequest audio_;
 };

@@ -1,15 +1,18 @@
 #include "reader/special_views.h"
 
+#include <cstring>
 #include <new>
 
 #include "database/resource.h"
 #include "document/sources/book_resource.h"
 #include "document/sources/document_loader.h"
+#include "document/sources/text_file_resource.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "layout/inline_objects.h"
 #include "reader/audio_player_view.h"
 #include "reader/book_picture.h"
+#include "reader/book_side_file.h"
 #include "layout/page_view.h"
 #include "reader/image_view.h"
 #include "reader/navigation_history.h"
@@ -301,4 +304,35 @@ void SpecialViews::FitOverPage(Node* view) {
     if (view->GetRect(shown) && !RectDiffers(now, shown)) return;
     Rect placed;
     view->AdjustRect(placed, now);
+}
+
+bool SpecialViews::IsMediaFile(Resource* document) {
+    auto* file = dynamic_cast<TextFileResource*>(document);
+    return file && file->ContentKind() == TextFileResource::kPictureOrSound;
+}
+
+bool SpecialViews::IsSoundFile(Resource* document) {
+    DataHandle* handle = document ? document->OpenDataByIndex(0, nullptr) : nullptr;
+    if (!handle) return false;
+    uint8_t magic[4] = {};
+    uint32_t got = 0;
+    bool ogg = handle->Read(0, magic, 4, got) && got == 4 && std::memcmp(magic, "OggS", 4) == 0;
+    handle->Release();
+    return ogg;
+}
+
+bool SpecialViews::SaveAudioPlace(BookSideFile& side) {
+    if (!side.File()) return false;
+    if (WriteAudioPlace(side)) return true;
+    // The audio page keeps its own place; what it last reported stays stored.
+    return side.KeepAudioPlace();
+}
+
+bool SpecialViews::WriteAudioPlace(BookSideFile& side) {
+    AudioPlayerView* view = AudioView();
+    // A page with no playlist (its restore failed) leaves the stored place alone.
+    if (!side.File() || !view || view->SoundListText().IsEmpty()) return false;
+    HistoryEntry entry;
+    if (!HistoryState::WriteHeader(entry.state, {}) || !SaveAudioState(entry)) return false;
+    return side.WriteAudioPlace(entry, true);
 }

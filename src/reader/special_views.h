@@ -12,6 +12,7 @@
 #include "core/geometry.h"
 
 class AudioPlayerView;
+class BookSideFile;
 class ByteStream;
 class CoverView;
 class DocumentController;
@@ -69,6 +70,10 @@ public:
     void LeaveImage();
     ImageView* Picture() const { return image_.get(); }
 
+    // A picture or a sound file opened by itself (no text page), and whether it is a sound.
+    static bool IsMediaFile(Resource* document);
+    static bool IsSoundFile(Resource* document);
+
     // The audio page over the window's playlist; null outside it.
     AudioPlayerView* AudioView() const;
     // The audio page, made for "$audio"; left (and parked) when another view replaces it.
@@ -84,6 +89,8 @@ public:
     // The audio page's place (track, second and playlist) in a history entry.
     bool SaveAudioState(HistoryEntry& entry);
     bool RestoreAudioState(HistoryEntry& entry, ByteStream& stream);
+    // The audio page's place written to the book's side file; false without one.
+    bool SaveAudioPlace(BookSideFile& side);
     // View commands of the audio page (audio) or the picture; false when it has no such one.
     bool MediaCommandEnabled(bool audio, int32_t id) const;
     bool ExecuteMediaCommand(bool audio, int32_t id);
@@ -96,6 +103,8 @@ public:
     void FreeRetired();
 
 private:
+    bool WriteAudioPlace(BookSideFile& side);
+
     class AudioParts;
     struct AudioPartsDeleter {
         void operator()(AudioParts* parts) const;

@@ -243,10 +243,10 @@ TEST_F(BridgeTest, IndexSearchesAndQueriesFromScriptsOpenRecordSetPages) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));
     ASSERT_EQ(Run("window.index_search('words', '', 'ba')"), 0);
     ASSERT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
-    EXPECT_TRUE(controller->RecordSet()->View().SearchText() == String(u"ba"));
+    EXPECT_TRUE(controller->Records().Page()->View().SearchText() == String(u"ba"));
     ASSERT_EQ(Run("window.sql_search(\"SELECT * FROM words WHERE orth LIKE 'c%'\", 'C')"), 0);
     String row;
-    ASSERT_TRUE(controller->RecordSet()->View().RowText(0, row));
+    ASSERT_TRUE(controller->Records().Page()->View().RowText(0, row));
     EXPECT_TRUE(row == String(u"cat"));
     // Back through the history to the index page.
     ASSERT_EQ(Run("history.back()"), 0);
@@ -299,7 +299,7 @@ TEST_F(BridgeTest, AManualSearchOpensTheDictionarysIndexSearch) {
     host.FireAll(reader.Timers());
     EXPECT_NE(Where(*controller).find(u"requests.prc"), std::u16string::npos);
     ASSERT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
-    EXPECT_TRUE(controller->RecordSet()->View().SearchText() == String(u"ba"));
+    EXPECT_TRUE(controller->Records().Page()->View().SearchText() == String(u"ba"));
     controller->Shutdown();
     reader.SetTimerHost(nullptr);
 }
@@ -461,7 +461,7 @@ TEST_F(BridgeTest, IndexSeekSearchesTheRecordSetPageShownAndNoOtherPage) {
     ASSERT_EQ(Run("window.index_search('words', '', 'ba')"), 0);
     ASSERT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
     ASSERT_EQ(Run("index.seek('c')"), 0);
-    EXPECT_TRUE(controller->RecordSet()->View().SearchText() == String(u"c"));
+    EXPECT_TRUE(controller->Records().Page()->View().SearchText() == String(u"c"));
 }
 
 TEST_F(BridgeTest, GoToCheckpointReturnsToThePageMarkedBeforeItWasLeft) {

@@ -54,7 +54,7 @@ TEST_F(MediaTest, TheAudioPagePlaysTheBooksTracksWithTheirPictures) {
     ASSERT_TRUE(controller->ShowSoundList(String(kList)));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kAudioView);
     EXPECT_EQ(controller->ViewMode(), 6u);
-    AudioPlayerView* view = controller->AudioView();
+    AudioPlayerView* view = controller->Views().AudioView();
     ASSERT_NE(view, nullptr);
     // The first track from the book's record 3, paused; picture 1 above it.
     EXPECT_EQ(Player().GetTrack(), 0u);
@@ -75,7 +75,7 @@ TEST_F(MediaTest, LeavingTheAudioPageStopsItAndKeepsItsPlaceForTheNextOpening) {
     ASSERT_TRUE(controller->ShowSoundList(String(kList)));
     ASSERT_TRUE(Player().Play(1, true, 1));
     ToText();
-    EXPECT_EQ(controller->AudioView(), nullptr);
+    EXPECT_EQ(controller->Views().AudioView(), nullptr);
     EXPECT_FALSE(Player().IsPlaying());
     AnnotationFile* side = controller->CurrentAnnotationFile();
     ASSERT_NE(side, nullptr);
@@ -92,8 +92,8 @@ TEST_F(MediaTest, LeavingTheAudioPageStopsItAndKeepsItsPlaceForTheNextOpening) {
     controller->CloseDocument();
     ASSERT_TRUE(Open(kBook));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kAudioView);
-    ASSERT_NE(controller->AudioView(), nullptr);
-    EXPECT_EQ(U(controller->AudioView()->SoundListText()), kList);
+    ASSERT_NE(controller->Views().AudioView(), nullptr);
+    EXPECT_EQ(U(controller->Views().AudioView()->SoundListText()), kList);
     EXPECT_EQ(Player().GetTrack(), 0u);
 
     ASSERT_TRUE(Player().Play(1, true, 2));
@@ -110,8 +110,8 @@ TEST_F(MediaTest, AnAudioPageWithoutAListLeavesTheStoredPlaceAlone) {
     ToText();
     // Opened by name, with nothing restored: an empty page.
     ASSERT_TRUE(controller->OpenReference(String(u"$audio")));
-    ASSERT_NE(controller->AudioView(), nullptr);
-    EXPECT_TRUE(controller->AudioView()->SoundListText().IsEmpty());
+    ASSERT_NE(controller->Views().AudioView(), nullptr);
+    EXPECT_TRUE(controller->Views().AudioView()->SoundListText().IsEmpty());
     ToText();
     uint32_t track = 0, seconds = 0;
     std::vector<uint8_t> state;
@@ -130,8 +130,8 @@ TEST_F(MediaTest, HistoryBackReturnsToTheAudioPageAtItsTrack) {
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     ASSERT_TRUE(controller->HistoryBack(false));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kAudioView);
-    ASSERT_NE(controller->AudioView(), nullptr);
-    EXPECT_EQ(U(controller->AudioView()->SoundListText()), kList);
+    ASSERT_NE(controller->Views().AudioView(), nullptr);
+    EXPECT_EQ(U(controller->Views().AudioView()->SoundListText()), kList);
     EXPECT_EQ(Player().GetTrack(), 1u);
     EXPECT_EQ(Player().GetPosition(), 2u);
 }
@@ -224,8 +224,8 @@ TEST_F(MediaTest, BookActionsReachThePlaylistThePlayerAndTheAudioPage) {
 
     EXPECT_EQ(run(Record(33, 134, {kList})), 1u);  // show
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kAudioView);
-    ASSERT_NE(controller->AudioView(), nullptr);
-    EXPECT_EQ(U(controller->AudioView()->SoundListText()), kList);
+    ASSERT_NE(controller->Views().AudioView(), nullptr);
+    EXPECT_EQ(U(controller->Views().AudioView()->SoundListText()), kList);
     EXPECT_FALSE(Player().IsPlaying());
 }
 

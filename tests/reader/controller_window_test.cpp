@@ -163,21 +163,21 @@ TEST_F(ControllerWindowTest, APictureLocationShowsThePictureAndTheTextComesBack)
     ASSERT_TRUE(anchor.AppendUnsigned(static_cast<uint32_t>(record), 10));
     ASSERT_TRUE(controller->OpenReference(anchor));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kImageView);
-    ASSERT_NE(controller->Picture(), nullptr);
-    EXPECT_TRUE(controller->Picture()->IsLoaded());
+    ASSERT_NE(controller->Views().Picture(), nullptr);
+    EXPECT_TRUE(controller->Views().Picture()->IsLoaded());
     Repaint();
     EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
     ASSERT_TRUE(controller->OpenLocation(String(), false, true));
     Repaint();
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
-    EXPECT_EQ(controller->Picture(), nullptr);
+    EXPECT_EQ(controller->Views().Picture(), nullptr);
     EXPECT_NE(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
 }
 
 TEST_F(ControllerWindowTest, ARecordPastTheBookIsRefused) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\covered.prc")));
     EXPECT_FALSE(controller->OpenReference(String(u"$9999")));  // past the records
-    EXPECT_EQ(controller->Picture(), nullptr);
+    EXPECT_EQ(controller->Views().Picture(), nullptr);
 }
 
 // A tap on a reduced picture reaches the page through the surface and opens the picture full
@@ -196,7 +196,7 @@ TEST_F(ControllerWindowTest, ATapOnAReducedPictureOpensItAndItsBarCommandsZoomIt
 
     EXPECT_TRUE(Tap(Point{large.x + large.width / 2, large.y + large.height / 2}));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kImageView);
-    ImageView* picture = controller->Picture();
+    ImageView* picture = controller->Views().Picture();
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->Viewport().factor, 256u);  // shown at its own size first
     EXPECT_EQ(controller->ViewMode(), static_cast<uint32_t>(ImageView::kViewKind));
@@ -557,15 +557,15 @@ TEST_F(TurnedWindowTest, APictureFillsTheWindowAfterATurnAndAfterTurningBack) {
     String anchor(u"$");
     ASSERT_TRUE(anchor.AppendUnsigned(static_cast<uint32_t>(record), 10));
     ASSERT_TRUE(controller->OpenReference(anchor));
-    ASSERT_NE(controller->Picture(), nullptr);
+    ASSERT_NE(controller->Views().Picture(), nullptr);
     Repaint();
     Turn(300, 150);
-    const Rect& turned = controller->Picture()->Rectangle();
+    const Rect& turned = controller->Views().Picture()->Rectangle();
     EXPECT_EQ(turned.width, 300);
     EXPECT_EQ(turned.height, 150);
     EXPECT_EQ(ScreenPixel(work.x + 150, work.y + 75), 0xC82828u);
     Turn(200, 180);
-    const Rect& back = controller->Picture()->Rectangle();
+    const Rect& back = controller->Views().Picture()->Rectangle();
     EXPECT_EQ(back.width, 200);
     EXPECT_EQ(back.height, 180);
     EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
@@ -575,15 +575,15 @@ TEST_F(TurnedWindowTest, ARecordSetPageFillsTheWindowAfterATurnAndAfterTurningBa
     fvt::test::WritePlacesBook(device_);
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\places.prc")));
     ASSERT_TRUE(controller->OpenReference(String(u"$fvtindex&65535")));
-    ASSERT_NE(controller->RecordSet(), nullptr);
+    ASSERT_NE(controller->Records().Page(), nullptr);
     Repaint();
     Rect shown;
     Turn(300, 150);
-    ASSERT_TRUE(controller->RecordSet()->ViewNode().GetRect(shown));
+    ASSERT_TRUE(controller->Records().Page()->ViewNode().GetRect(shown));
     EXPECT_EQ(shown.width, 300);
     EXPECT_EQ(shown.height, 150);
     Turn(200, 180);
-    ASSERT_TRUE(controller->RecordSet()->ViewNode().GetRect(shown));
+    ASSERT_TRUE(controller->Records().Page()->ViewNode().GetRect(shown));
     EXPECT_EQ(shown.width, 200);
     EXPECT_EQ(shown.height, 180);
 }

@@ -227,7 +227,7 @@ TEST_F(CommandsTest, HardwareKeysRunTheHandlerOfTheirName) {
     EXPECT_EQ(BookDocumentController::HardwareKeyName(14), nullptr);
     Handlers handlers;
     EXPECT_FALSE(controller->OnHardwareKey(12));  // no handlers: nothing runs
-    controller->SetKeyHandlers(&handlers);
+    controller->Frames().SetKeyHandlers(&handlers);
     EXPECT_TRUE(controller->OnHardwareKey(12));
     EXPECT_FALSE(controller->OnHardwareKey(14));
     handlers.known = false;
@@ -373,19 +373,19 @@ TEST_F(CommandsTest, AnIndexLocationOpensTheTablesRecordSetPage) {
     ASSERT_TRUE(controller->OpenReference(String(u"$fvtindex&65535")));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kRecordSetView);
     EXPECT_EQ(controller->ViewMode(), 2u);
-    ASSERT_NE(controller->RecordSet(), nullptr);
-    EXPECT_FALSE(controller->RecordSet()->View().Rows().empty());
+    ASSERT_NE(controller->Records().Page(), nullptr);
+    EXPECT_FALSE(controller->Records().Page()->View().Rows().empty());
     // Back to the text, the page goes.
     ASSERT_TRUE(controller->OpenLocation(String(), false, true));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
-    EXPECT_EQ(controller->RecordSet(), nullptr);
+    EXPECT_EQ(controller->Records().Page(), nullptr);
 }
 
 TEST_F(CommandsTest, AGeneratedPageOverAMissingTableIsRefused) {
     ASSERT_TRUE(Open(u"\\books\\places.prc"));
     EXPECT_FALSE(controller->OpenReference(String(u"$fvtindex&7")));
     EXPECT_FALSE(controller->OpenReference(String(u"$fvtnothing")));
-    EXPECT_EQ(controller->RecordSet(), nullptr);
+    EXPECT_EQ(controller->Records().Page(), nullptr);
 }
 
 TEST_F(CommandsTest, AnOpenedEntryShowsItsPlaceAndBackReturnsToTheList) {
@@ -394,9 +394,9 @@ TEST_F(CommandsTest, AnOpenedEntryShowsItsPlaceAndBackReturnsToTheList) {
     list.CopyFrom(*controller->CurrentLocation());
     list.SetAnchor(String(u"$fvtindex&65535"));
     ASSERT_TRUE(controller->NavigateTo(list));
-    ASSERT_NE(controller->RecordSet(), nullptr);
+    ASSERT_NE(controller->Records().Page(), nullptr);
     uint32_t entries = controller->History().Count();
-    EXPECT_EQ(controller->RecordSet()->View().OpenEntry(0), DatabaseView::Result::kReplaced);
+    EXPECT_EQ(controller->Records().Page()->View().OpenEntry(0), DatabaseView::Result::kReplaced);
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     EXPECT_LE(controller->GetPageStart(), 4000);
     EXPECT_GT(controller->GetPageStart(), 3000);

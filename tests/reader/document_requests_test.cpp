@@ -67,7 +67,7 @@ struct RequestsTest : fvt::test::ControllerFixture {
     RequestsTest() {
         fvt::test::WriteRequestsBook(device, tables);
         controller->SetSettings(&settings);
-        controller->SetListPages(&pages);
+        controller->Records().SetListPages(&pages);
     }
     // Parked pages write into the settings when they go: the controller goes first.
     ~RequestsTest() override { controller.reset(); }
@@ -81,7 +81,7 @@ struct RequestsTest : fvt::test::ControllerFixture {
         uint32_t start = 0, end = 0;
         return controller->PageRange(start, end) && start <= position && position < end;
     }
-    DatabaseView& View() { return controller->RecordSet()->View(); }
+    DatabaseView& View() { return controller->Records().Page()->View(); }
     std::u16string Row(uint32_t row) {
         String s;
         View().RowText(row, s);
@@ -189,9 +189,9 @@ TEST_F(RequestsTest, AudioRequestNamesTheListAndItsStart) {
     ASSERT_TRUE(Ask(Request(134, {u"a.mp3|One;b.mp3|Two", u"chapter"}, 33)));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kAudioView);
     EXPECT_EQ(U(controller->CurrentString()), u"$audio");
-    EXPECT_EQ(U(controller->RequestedAudio().soundList), u"a.mp3|One;b.mp3|Two");
-    EXPECT_EQ(controller->RequestedAudio().startPosition, 3000);
-    EXPECT_NE(controller->AudioView(), nullptr);
+    EXPECT_EQ(U(controller->Requests().RequestedAudio().soundList), u"a.mp3|One;b.mp3|Two");
+    EXPECT_EQ(controller->Requests().RequestedAudio().startPosition, 3000);
+    EXPECT_NE(controller->Views().AudioView(), nullptr);
     controller.reset();  // before the reader controller it uses
 }
 
@@ -227,7 +227,7 @@ TEST_F(RequestsTest, WordListRequestsGoToTheListPages) {
     EXPECT_FALSE(controller->OpenLocation(String(u"$fvtwordlist&x"), false, false));
 
     // Without the pages nothing opens.
-    controller->SetListPages(nullptr);
+    controller->Records().SetListPages(nullptr);
     EXPECT_FALSE(Ask(Request(111, {u"word"})));
 }
 
@@ -327,7 +327,7 @@ TEST_F(RequestsTest, AnEntryInAnotherBookOpensThatBookOrReports) {
     Books books;
     books.book.fileName = S(u"b.prc");
     books.book.name = S(u"Book B");
-    controller->SetLinkedBooks(&books);
+    controller->Records().SetLinkedBooks(&books);
     ASSERT_TRUE(Ask(Request(69, {u"words", u"", u"cat"})));
     EXPECT_EQ(View().HandleEvent(DatabaseView::kEnterEvent), DatabaseView::Result::kReplaced);
     EXPECT_EQ(books.asked, 1u);
