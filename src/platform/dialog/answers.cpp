@@ -95,6 +95,10 @@ bool RunAnsweredLoop(HWND owner, const std::function<bool()>& done,
         if (!AnswersFromUser() || PendingAnswers() > 0)
             PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
         return false;
+    }, [&](MSG& msg) {
+        // A key that arrives while the loop waits (a person's, through the display) is seen
+        // first too, never dispatched past the box to the window behind it.
+        return keys && msg.message == WM_KEYDOWN && keys(msg);
     });
 }
 

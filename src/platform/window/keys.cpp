@@ -9,7 +9,12 @@
 //  3. Hardware buttons (0xC1-0xCF) give WM_KEYDOWN/WM_KEYUP as well, even when registered as hot
 //     keys (the program runs a button's action on its key-up): to the window associated with the
 //     key by SHSetAppKeyWndAssoc, else to the focus window.
-//  4. Every other key goes to the focus window (else the active window) as WM_KEYDOWN/WM_KEYUP.
+//  4. The soft keys (F1, F2) that no bar overrides press the left and right button of the bar in
+//     front (WM_KEYDOWN/WM_KEYUP to the bar).
+//  5. Every other key goes to the focus window (else the active window) as WM_KEYDOWN/WM_KEYUP.
+// While a pop-up menu, a message box or a modal dialog runs, it owns the keys: no bar overrides
+// them, hot keys of windows behind it do not fire, and a key whose target lies outside it goes to
+// it.
 // WM_KEYUP carries bit 30 (previously down) and bit 31; a repeated WM_KEYDOWN carries bit 30.
 // GetKeyState follows the key messages as they are retrieved; GetAsyncKeyState the keys now.
 #include <algorithm>
@@ -20,6 +25,10 @@
 #include "platform/window/keys.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_layer.h"
+
+namespace fvt {
+HWND MenuBarForKeys(HWND keyOwner);
+}
 
 namespace {
 
@@ -44,6 +53,7 @@ std::array<WCHAR, 256> g_typed{};  // the character the backend gave with the ke
 std::vector<HotKey> g_hotKeys;
 std::vector<Override> g_overrides;
 std::array<HWND, 256> g_appKeys{};
+std::vector<HWND> g_keyOwners;             // modal menus, boxes and dialogs, innermost last
 std::array<bool, 256> g_takenFunctions{};  // keys whose system function a program took
 POINT g_pen{0, 0};
 HWND g_penWindow = nullptr;
@@ -58,6 +68,27 @@ UINT HeldModifiers() {
     if (g_async[VK_CONTROL] & 0x80) m |= MOD_CONTROL;
     if (g_async[VK_MENU] & 0x80) m |= MOD_ALT;
     return m;
+}
+
+// `w` is `owner`, lies inside it or is owned by it (lock held).
+bool WithinLocked(Window* w, HWND owner) {
+    for (int depth = 0; w && depth < 64; ++depth) {
+        if (w->handle == owner) return true;
+        w = w->parent && !w->parent->desktop ? w->parent : Find(w->owner);
+    }
+    return false;
+}
+
+// The innermost modal window still alive (lock held).
+HWND KeyOwnerLocked() {
+    while (!g_keyOwners.empty() && !Find(g_keyOwners.back())) g_keyOwners.pop_back();
+    return g_keyOwners.empty() ? nullptr : g_keyOwners.back();
+}
+
+bool Within(HWND window, HWND owner) {
+    std::lock_guard<std::mutex> l(Lock());
+    Window* w = Find(window);
+    return w && WithinLocked(w, owner);
 }
 
 HWND FocusTarget() {
@@ -84,7 +115,7 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
     vk &= 0xFF;
     bool wasDown;
     UINT mods;
-    HWND hotWindow = nullptr, overrideOwner = nullptr, assoc = nullptr;
+    HWND hotWindow = nullptr, overrideOwner = nullptr, assoc = nullptr, keyOwner = nullptr;
     int hotId = 0;
     {
         std::lock_guard<std::mutex> l(Lock());
@@ -92,22 +123,29 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
         if (!down && !wasDown) return;  // an up without a down is noise
         if (down && character) g_typed[vk] = character;
         mods = HeldModifiers();
+        keyOwner = KeyOwnerLocked();
+        auto reachable = [&](HWND window) {
+            Window* w = Find(window);
+            return w && (!keyOwner || WithinLocked(w, keyOwner));
+        };
         for (const HotKey& h : g_hotKeys) {
             UINT want = h.modifiers & (MOD_ALT | MOD_CONTROL | MOD_SHIFT);
             if (h.vk == vk && want == (mods & ~(vk == VK_SHIFT ? MOD_SHIFT : 0u)) &&
-                Find(h.window)) {
+                reachable(h.window)) {
                 hotWindow = h.window;
                 hotId = h.id;
                 break;
             }
         }
-        if (!hotWindow)
+        // A modal menu, box or dialog takes its own keys as keys: Escape is its Cancel, not the
+        // Back key a bar hands to its owner.
+        if (!hotWindow && !keyOwner)
             for (const Override& o : g_overrides)
                 if (o.vk == vk && o.notify && Find(o.owner)) {
                     overrideOwner = o.owner;
                     break;
                 }
-        if (Find(g_appKeys[vk])) assoc = g_appKeys[vk];
+        if (reachable(g_appKeys[vk])) assoc = g_appKeys[vk];
         SetDown(g_async, vk, down);
     }
     POINT pt = g_pen;
@@ -122,7 +160,13 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
         if (down != wasDown) PostInput(overrideOwner, WM_HOTKEY, vk, hotBits, pt);
         return;
     }
-    HWND target = IsButton(vk) && assoc ? assoc : (assoc ? assoc : FocusTarget());
+    HWND target = assoc ? assoc : FocusTarget();
+    if (keyOwner && !Within(target, keyOwner)) target = keyOwner;
+    // A soft key presses its button on the bar in front, unless a menu or box has the keys.
+    if ((vk == VK_F1 || vk == VK_F2) && !hotWindow) {
+        HWND bar = fvt::MenuBarForKeys(keyOwner);
+        if (bar) target = bar;
+    }
     if (!target) return;
     PostInput(target, down ? WM_KEYDOWN : WM_KEYUP, vk, keyBits, pt);
 }
@@ -227,6 +271,7 @@ void ResetKeys() {
     g_overrides.clear();
     g_appKeys.fill(nullptr);
     g_takenFunctions.fill(false);
+    g_keyOwners.clear();
 }
 
 }  // namespace fvt::win
@@ -353,6 +398,22 @@ bool IsKeyFunctionTaken(UINT vk) {
     if (vk > 0xFF) return false;
     std::lock_guard<std::mutex> l(win::Lock());
     return g_takenFunctions[vk];
+}
+
+void PushKeyOwner(HWND window) {
+    std::lock_guard<std::mutex> l(win::Lock());
+    g_keyOwners.push_back(window);
+}
+
+void PopKeyOwner(HWND window) {
+    std::lock_guard<std::mutex> l(win::Lock());
+    auto it = std::find(g_keyOwners.rbegin(), g_keyOwners.rend(), window);
+    if (it != g_keyOwners.rend()) g_keyOwners.erase(std::next(it).base());
+}
+
+HWND KeyOwner() {
+    std::lock_guard<std::mutex> l(win::Lock());
+    return KeyOwnerLocked();
 }
 
 void ClearKeyOverrides(HWND owner) {

@@ -400,6 +400,15 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
 
 namespace fvt {
 
+void PumpDisplay() {
+    std::function<bool()> hook;
+    {
+        std::lock_guard<std::mutex> l(win::Lock());
+        hook = win::IdleHook();
+    }
+    if (hook) hook();
+}
+
 int RunUntilIdle(int limit) {
     int handled = 0;
     MSG msg;
@@ -446,7 +455,8 @@ void RunClockFor(std::uint64_t milliseconds) {
     }
 }
 
-bool RunModalLoop(HWND owner, const std::function<bool()>& done) {
+bool RunModalLoop(HWND owner, const std::function<bool()>& done,
+                  const std::function<bool(MSG&)>& filter) {
     bool ownerWasEnabled = owner && IsWindowEnabled(owner);
     if (ownerWasEnabled) EnableWindow(owner, FALSE);
     bool quit = false;
@@ -458,6 +468,7 @@ bool RunModalLoop(HWND owner, const std::function<bool()>& done) {
             quit = true;
             break;
         }
+        if (filter && filter(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
