@@ -240,6 +240,26 @@ TEST_F(WindowKeys, AButtonAssignedWithOnePressWorksAfterOkAndAfterARestart) {
     EXPECT_EQ(ReadFile(Out("page.txt")), pages[2]);
 }
 
+// 6. With "Clicking on page turns pages" (set from the keyboard on the General page) a tap on the
+// right fifth of the page turns to the next page and one on the left fifth back.
+TEST_F(WindowKeys, WithClickingOnPageTurnsPagesATapAtTheEdgeTurnsThePage) {
+    const std::vector<std::string> pages = PageTexts(3);
+    ASSERT_EQ(pages.size(), 3u);
+    WindowSession person(server_, device_, kBook, Readings(device_));
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    OpenOptionsPage(person, 0);  // General
+    person.PressOnly("Tab");      // "Open library at startup"
+    person.PressOnly("Tab");      // "Clicking on page turns pages"
+    ASSERT_TRUE(person.Press("space"));
+    ASSERT_TRUE(person.Press("Return"));  // the page's OK
+    ASSERT_TRUE(person.Press("F1"));      // the list's OK
+    ASSERT_TRUE(person.Tap(230, 160));
+    ASSERT_TRUE(person.Tap(230, 160));
+    ASSERT_TRUE(person.Tap(8, 160));
+    ASSERT_EQ(person.Finish().status, 0);
+    EXPECT_EQ(ReadFile(Out("page.txt")), pages[1]);
+}
+
 // 7. A sub-menu that has no room on the right of its menu opens on its left, and neither leaves
 // the screen: the menu stays where it was beside it.
 TEST_F(WindowKeys, ASubMenuWithoutRoomOnTheRightOpensOnTheLeftOnTheScreen) {
@@ -268,6 +288,31 @@ TEST_F(WindowKeys, ASubMenuWithoutRoomOnTheRightOpensOnTheLeftOnTheScreen) {
     ASSERT_TRUE(person.Press("Escape"));
     EXPECT_EQ(person.Picture(), page);
     ASSERT_EQ(person.Finish().status, 0);
+}
+
+// 8. In full screen the pop-up of a tap on a word ends with "Back to normal display", which
+// brings the bar back; in the library after it the soft keys work ("Read" opens the book).
+TEST_F(WindowKeys, FullScreensTapPopUpLeadsBackToNormalDisplayAndTheLibraryKeysWork) {
+    WindowSession person(server_, device_, kBook, Readings(device_));
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    const WindowPicture normal = person.Picture();
+    const std::uint32_t bar = normal.At(2, normal.height - 2);
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));  // Display
+    ASSERT_TRUE(person.Press("Right"));                              // Fullscreen
+    ASSERT_TRUE(person.Press("Return"));
+    EXPECT_NE(person.Picture().At(2, normal.height - 2), bar);
+    ASSERT_TRUE(person.Tap(60, 60));
+    ASSERT_TRUE(person.Press("Up"));  // from nothing, the last item
+    ASSERT_TRUE(person.Press("Return"));
+    EXPECT_EQ(person.Picture().At(2, normal.height - 2), bar);
+    ASSERT_TRUE(person.Press("F1"));  // Library
+    ASSERT_TRUE(person.Press("F1"));  // Read
+    ASSERT_EQ(person.Finish().status, 0);
+    EXPECT_NE(ReadFile(Out("page.txt")), "");
+    EXPECT_EQ(ReadFile(Out("list.txt")), "");
+    const std::string log = ReadFile(Out("log.txt"));
+    EXPECT_NE(log.find("menu 4 items => 40084"), std::string::npos) << log;
 }
 
 // 9. The wheel turns the page as the direction pad does, and the desktop window carries the
