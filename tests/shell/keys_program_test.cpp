@@ -69,6 +69,24 @@ TEST(ProgramTapPopUp, InFullScreenItOffersBackToNormalDisplay) {
     EXPECT_NE(full.find("menu 4 items => 0", normal.size()), std::string::npos) << full;
 }
 
+// The arrows turn with a turned page, as the keys of a turned device do: with the page turned a
+// quarter to the left (Rotate once), Left goes down the page (the next one) and Right back up.
+TEST(ProgramTurnedKeys, OnAPageTurnedLeftLeftIsNextAndRightIsPrevious) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBook(device);
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\nmenu 40085\nidle\npagetext " + o + "first.txt\nkey 0x25\n"
+                              "idle\npagetext " + o + "left.txt\nkey 0x27\nidle\npagetext " + o +
+                              "right.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, kBook, steps).status, 0) << ReadFile(o + "errors.txt");
+    const std::string first = ReadFile(o + "first.txt");
+    ASSERT_FALSE(first.empty());
+    EXPECT_NE(ReadFile(o + "left.txt"), first);
+    EXPECT_FALSE(ReadFile(o + "left.txt").empty());
+    EXPECT_EQ(ReadFile(o + "right.txt"), first);
+}
+
 // A script can wait for a file that whoever works the program writes; one already there lets it
 // go on at once, and the program has taken what came before it.
 TEST(ProgramDriverWaits, AWaitForAFileEndsWhenTheFileIsThere) {
