@@ -216,6 +216,40 @@ void OpenOptionsPage(WindowSession& person, int row) {
     ASSERT_TRUE(person.Press("Return"));
 }
 
+// 4. Find takes Enter as Find next: the words typed are found and their page shown.
+TEST_F(WindowKeys, FindTakesEnterAsFindNext) {
+    WindowSession person(server_, device_, kBook, Readings(device_));
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));  // Find...
+    ASSERT_TRUE(person.Press("Return"));
+    for (const char* key : {"p", "a", "r", "a", "g", "r", "a", "p", "h", "space", "7"})
+        person.PressOnly(key);
+    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_EQ(person.Finish().status, 0);
+    EXPECT_NE(ReadFile(Out("page.txt")).find("Paragraph 7"), std::string::npos)
+        << ReadFile(Out("page.txt"));
+}
+
+// 1. A message box takes Escape: it closes and the page stays as it was.
+TEST_F(WindowKeys, AMessageBoxClosesWithEscape) {
+    const std::vector<std::string> pages = PageTexts(1);
+    ASSERT_EQ(pages.size(), 1u);
+    WindowSession person(server_, device_, kBook, Readings(device_));
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    const WindowPicture page = person.Picture();
+    ASSERT_TRUE(person.Press("F2"));
+    ASSERT_TRUE(person.Press("Down"));  // Library
+    ASSERT_TRUE(person.Press("Down"));  // Annotations: the book has none
+    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_TRUE(person.Press("Escape"));
+    EXPECT_EQ(person.Picture(), page);
+    ASSERT_EQ(person.Finish().status, 0);
+    EXPECT_EQ(ReadFile(Out("page.txt")), pages[0]);
+    const std::string log = ReadFile(Out("log.txt"));
+    EXPECT_NE(log.find("MessageBox "), std::string::npos) << log;
+}
+
 // 5. On the Buttons page one press of a hardware button assigns it the selected action; after OK
 // the button runs it, and again after a restart.
 TEST_F(WindowKeys, AButtonAssignedWithOnePressWorksAfterOkAndAfterARestart) {
