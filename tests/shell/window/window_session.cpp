@@ -193,11 +193,12 @@ WindowPicture WindowSession::Picture() {
 }
 
 void WindowSession::Settle() {
-    // Two looks a little apart that agree: the program has drawn what it had to.
+    // Looks a little apart that agree for a while: the program has drawn what it had to, also
+    // what a closed menu's choice opens next (a dialog), on a busy machine too.
     WindowPicture last = Picture();
     const auto deadline = std::chrono::steady_clock::now() + kChangeWait;
-    for (int same = 0; same < 3 && std::chrono::steady_clock::now() < deadline;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    for (int same = 0; same < 5 && std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         WindowPicture now = Picture();
         same = now == last ? same + 1 : 0;
         last = std::move(now);
