@@ -249,6 +249,30 @@ void NoteKeyRetrieved(const MSG& msg) {
     if (msg.message == WM_KEYUP) SetDown(g_state, static_cast<UINT>(msg.wParam), false);
 }
 
+void RouteKeyAtRetrieval(const ThreadQueue& queue, MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP && msg.message != WM_HOTKEY) return;
+    HWND owner = KeyOwnerLocked();
+    if (!owner) return;
+    Window* to = Find(msg.hwnd);
+    // A soft key on its way to a bar was pressed for the bar in front when it was routed.
+    if (to && (to->chrome || WithinLocked(to, owner))) return;
+    if (msg.message == WM_HOTKEY) {
+        // Only a bar's override (its id is the key) turns back into the key it was; a hot key a
+        // window registered stays that window's.
+        const UINT vk = HIWORD(static_cast<DWORD_PTR>(msg.lParam));
+        bool overridden = false;
+        for (const Override& o : g_overrides)
+            overridden = overridden || (o.owner == msg.hwnd && o.vk == vk && o.notify);
+        if (msg.wParam != vk || !overridden) return;
+        const bool up = (LOWORD(static_cast<DWORD_PTR>(msg.lParam)) & MOD_KEYUP) != 0;
+        msg.message = up ? WM_KEYUP : WM_KEYDOWN;
+        msg.wParam = vk;
+        msg.lParam = 1 | (up ? kKeyPreviousDown | kKeyTransitionUp : 0);
+    }
+    Window* focus = Find(queue.focus);
+    msg.hwnd = focus && WithinLocked(focus, owner) ? queue.focus : owner;
+}
+
 void OnKeysWindowDestroyed(HWND window) {
     std::lock_guard<std::mutex> l(Lock());
     g_hotKeys.erase(std::remove_if(g_hotKeys.begin(), g_hotKeys.end(),

@@ -132,6 +132,7 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait) {
             return true;
         }
         for (auto it = q->input.begin(); it != q->input.end(); ++it) {
+            RouteKeyAtRetrieval(*q, *it);
             if (!Matches(*it, filter, min, max)) continue;
             *out = *it;
             if (remove) {

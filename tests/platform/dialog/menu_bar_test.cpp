@@ -346,6 +346,28 @@ TEST_F(BarOwner, AMenuOrABoxInFrontTakesTheKeysTheWindowBehindOverrides) {
     DestroyWindow(bar);
 }
 
+// Keys a person typed before the menu or box was up (still queued when it opened) are taken
+// from the queue by it: it is in front when they are read.
+TEST_F(BarOwner, KeysQueuedBeforeAMenuOrBoxOpensAreItsOwn) {
+    HWND bar = MakeBar(103);
+    SendMessageW(bar, SHCMBM_OVERRIDEKEY, VK_ESCAPE,
+                 MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY));
+    SetFocus(owner_);
+    Watch({WM_HOTKEY, WM_KEYDOWN, WM_COMMAND});
+    HMENU menu = ThreeItems();
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD, 20, 60, owner_, nullptr), 50045);
+    Key(VK_ESCAPE);  // the Back key the owner's bar would take
+    EXPECT_EQ(MessageBoxW(owner_, u"There is no annotation", u"", MB_OKCANCEL), IDCANCEL);
+    RunUntilIdle();
+    // Only the release of Escape may come after the box has gone; no press reached the owner.
+    for (auto& r : Log())
+        EXPECT_TRUE(r.message == WM_HOTKEY && (LOWORD(r.lParam) & MOD_KEYUP)) << r.message;
+    DestroyMenu(menu);
+    DestroyWindow(bar);
+}
+
 TEST_F(BarOwner, ABarGoesWithItsOwner) {
     HWND bar = MakeBar(214);
     EXPECT_EQ(ActiveMenuBar(), bar);
