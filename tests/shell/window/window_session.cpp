@@ -95,7 +95,8 @@ WindowSession::WindowSession(const PrivateXServer& server, const TempDevice& dev
                                "\nquit\n";
     const std::string driver = WriteScript(device, "window-steps.txt", script);
     std::vector<std::string> all = {"DISPLAY=" + server.Name(), "FOLIVANT_DISPLAY=sdl",
-                                     "FOLIVANT_SCALE=1", "SDL_AUDIODRIVER=dummy",
+                                     "FOLIVANT_SCALE=1", "SDL_VIDEODRIVER=x11",
+                                     "SDL_AUDIODRIVER=dummy",
                                      // The desktop libraries SDL loads keep some memory to the end.
                                      "ASAN_OPTIONS=detect_leaks=0"};
     all.insert(all.end(), env.begin(), env.end());
