@@ -43,8 +43,10 @@ TEST(ProgramSoftKeys, F1AndF2AreTheSoftKeys) {
     ASSERT_TRUE(device.ok());
     WriteBook(device);
     const std::string o = device.outside() + "/";
-    const std::string steps = "idle\nkey 0x71\nidle\nshelllog " + o + "menu.txt\nkey 0x70\nidle\n"
-                              "pagetext " + o + "page.txt\nlisttext " + o + "list.txt\nquit\n";
+    const std::string steps = "idle\nkey 0x71\nidle\nshelllog " + o +
+                              "menu.txt\nkey 0x70\nidle\n"
+                              "pagetext " +
+                              o + "page.txt\nlisttext " + o + "list.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, kBook, steps).status, 0) << ReadFile(o + "errors.txt");
     const std::string menu = ReadFile(o + "menu.txt");
     // The menu opened, and closed with nothing chosen (nobody answered it).
@@ -60,8 +62,10 @@ TEST(ProgramTapPopUp, InFullScreenItOffersBackToNormalDisplay) {
     ASSERT_TRUE(device.ok());
     WriteBook(device);
     const std::string o = device.outside() + "/";
-    const std::string steps = "idle\ntap 60 60\nidle\nshelllog " + o + "normal.txt\nmenu 40084\n"
-                              "idle\ntap 60 60\nidle\nshelllog " + o + "full.txt\nquit\n";
+    const std::string steps = "idle\ntap 60 60\nidle\nshelllog " + o +
+                              "normal.txt\nmenu 40084\n"
+                              "idle\ntap 60 60\nidle\nshelllog " +
+                              o + "full.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, kBook, steps).status, 0) << ReadFile(o + "errors.txt");
     const std::string normal = ReadFile(o + "normal.txt");
     EXPECT_NE(normal.find("menu 2 items => 0"), std::string::npos) << normal;
@@ -76,9 +80,10 @@ TEST(ProgramTurnedKeys, OnAPageTurnedLeftLeftIsNextAndRightIsPrevious) {
     ASSERT_TRUE(device.ok());
     WriteBook(device);
     const std::string o = device.outside() + "/";
-    const std::string steps = "idle\nmenu 40085\nidle\npagetext " + o + "first.txt\nkey 0x25\n"
-                              "idle\npagetext " + o + "left.txt\nkey 0x27\nidle\npagetext " + o +
-                              "right.txt\nquit\n";
+    const std::string steps = "idle\nmenu 40085\nidle\npagetext " + o +
+                              "first.txt\nkey 0x25\n"
+                              "idle\npagetext " +
+                              o + "left.txt\nkey 0x27\nidle\npagetext " + o + "right.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, kBook, steps).status, 0) << ReadFile(o + "errors.txt");
     const std::string first = ReadFile(o + "first.txt");
     ASSERT_FALSE(first.empty());

@@ -285,20 +285,23 @@ extern "C" BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owne
     t.levels.push_back(root);
     // The menu has the keys while it tracks: none reaches the window behind it.
     fvt::PushKeyOwner(root.hwnd);
-    fvt::RunAnsweredLoop(nullptr, [&] { return t.done || t.levels.empty() || !IsWindow(t.levels.front().hwnd); }, [&] {
-        for (const Level& level : t.levels) UpdateWindow(level.hwnd);
-        fvt::Answer a;
-        if (fvt::TakeAnswer(a)) {
-            if (a.action) a.action(t.levels.back().hwnd);
-            if (a.value < 0) return;  // the action did what the user would
-            t.chosen = a.value > 0 && Choosable(menu, static_cast<UINT>(a.value))
-                           ? static_cast<UINT>(a.value)
-                           : 0;
-            t.done = true;
-        } else if (!fvt::AnswersFromUser()) {
-            t.done = true;
-        }
-    }, [&](MSG& msg) { return !t.levels.empty() && MenuKey(&t, msg.wParam); });
+    fvt::RunAnsweredLoop(
+        nullptr, [&] { return t.done || t.levels.empty() || !IsWindow(t.levels.front().hwnd); },
+        [&] {
+            for (const Level& level : t.levels) UpdateWindow(level.hwnd);
+            fvt::Answer a;
+            if (fvt::TakeAnswer(a)) {
+                if (a.action) a.action(t.levels.back().hwnd);
+                if (a.value < 0) return;  // the action did what the user would
+                t.chosen = a.value > 0 && Choosable(menu, static_cast<UINT>(a.value))
+                               ? static_cast<UINT>(a.value)
+                               : 0;
+                t.done = true;
+            } else if (!fvt::AnswersFromUser()) {
+                t.done = true;
+            }
+        },
+        [&](MSG& msg) { return !t.levels.empty() && MenuKey(&t, msg.wParam); });
     fvt::PopKeyOwner(root.hwnd);
     while (!t.levels.empty()) CloseTopLevel(&t);
     fvt::AppendShellLog("menu " + std::to_string(GetMenuItemCount(menu)) + " items => " +

@@ -48,7 +48,8 @@ std::vector<std::string> PageTexts(int count, const std::string& key = "0x22") {
     steps += "quit\n";
     std::vector<std::string> pages;
     if (RunSteps(device, kBook, steps).status != 0) return pages;
-    for (int i = 1; i <= count; ++i) pages.push_back(ReadFile(o + "page" + std::to_string(i) + ".txt"));
+    for (int i = 1; i <= count; ++i)
+        pages.push_back(ReadFile(o + "page" + std::to_string(i) + ".txt"));
     return pages;
 }
 
@@ -114,11 +115,11 @@ protected:
 // Opens the soft-key menu of the page and walks to the Navigate menu's "Page number".
 void OpenGoToPage(WindowSession& person) {
     ASSERT_TRUE(person.Press("F2"));
-    ASSERT_TRUE(person.Press("Down"));  // Library
-    ASSERT_TRUE(person.Press("Down"));  // Annotations
-    ASSERT_TRUE(person.Press("Down"));  // Navigate
-    ASSERT_TRUE(person.Press("Right")); // First page
-    ASSERT_TRUE(person.Press("Down"));  // Page number
+    ASSERT_TRUE(person.Press("Down"));   // Library
+    ASSERT_TRUE(person.Press("Down"));   // Annotations
+    ASSERT_TRUE(person.Press("Down"));   // Navigate
+    ASSERT_TRUE(person.Press("Right"));  // First page
+    ASSERT_TRUE(person.Press("Down"));   // Page number
     ASSERT_TRUE(person.Press("Return"));
 }
 
@@ -164,7 +165,8 @@ TEST_F(WindowKeys, F1AndF2PressTheSoftKeysOnThePageAndInTheLibrary) {
     EXPECT_NE(ReadFile(Out("list.txt")).find(kTitle), std::string::npos);
     const std::string log = ReadFile(Out("log.txt"));
     size_t menus = 0;
-    for (size_t at = log.find("items => 0"); at != std::string::npos; at = log.find("items => 0", at + 1))
+    for (size_t at = log.find("items => 0"); at != std::string::npos;
+         at = log.find("items => 0", at + 1))
         ++menus;
     EXPECT_EQ(menus, 2u) << log;
 }
@@ -258,11 +260,11 @@ TEST_F(WindowKeys, AButtonAssignedWithOnePressWorksAfterOkAndAfterARestart) {
     {
         WindowSession person(server_, device_, kBook, Readings(device_));
         ASSERT_TRUE(person.Ready()) << person.Why();
-        OpenOptionsPage(person, 4);  // Buttons
+        OpenOptionsPage(person, 4);                                      // Buttons
         for (int i = 0; i < 12; ++i) ASSERT_TRUE(person.Press("Down"));  // "Next"
-        ASSERT_TRUE(person.Press("F5"));     // Button 1
-        ASSERT_TRUE(person.Press("Return"));  // the page's OK
-        ASSERT_TRUE(person.Press("F1"));      // the list's OK
+        ASSERT_TRUE(person.Press("F5"));                                 // Button 1
+        ASSERT_TRUE(person.Press("Return"));                             // the page's OK
+        ASSERT_TRUE(person.Press("F1"));                                 // the list's OK
         ASSERT_TRUE(person.Press("F5"));
         ASSERT_EQ(person.Finish().status, 0);
         EXPECT_EQ(ReadFile(Out("page.txt")), pages[1]);
@@ -282,8 +284,8 @@ TEST_F(WindowKeys, WithClickingOnPageTurnsPagesATapAtTheEdgeTurnsThePage) {
     WindowSession person(server_, device_, kBook, Readings(device_));
     ASSERT_TRUE(person.Ready()) << person.Why();
     OpenOptionsPage(person, 0);  // General
-    person.PressOnly("Tab");      // "Open library at startup"
-    person.PressOnly("Tab");      // "Clicking on page turns pages"
+    person.PressOnly("Tab");     // "Open library at startup"
+    person.PressOnly("Tab");     // "Clicking on page turns pages"
     ASSERT_TRUE(person.Press("space"));
     ASSERT_TRUE(person.Press("Return"));  // the page's OK
     ASSERT_TRUE(person.Press("F1"));      // the list's OK
@@ -317,7 +319,8 @@ TEST_F(WindowKeys, ASubMenuWithoutRoomOnTheRightOpensOnTheLeftOnTheScreen) {
     EXPECT_LT(sub.right, root.right);
     EXPECT_LE(sub.bottom, page.height);
     // The rest of the menu has not moved or changed beside its sub-menu.
-    EXPECT_TRUE(SameIn(both, menu, Box{std::max(sub.right, root.left), root.top, root.right, root.bottom}));
+    EXPECT_TRUE(
+        SameIn(both, menu, Box{std::max(sub.right, root.left), root.top, root.right, root.bottom}));
     ASSERT_TRUE(person.Press("Escape"));
     ASSERT_TRUE(person.Press("Escape"));
     EXPECT_EQ(person.Picture(), page);
@@ -333,7 +336,7 @@ TEST_F(WindowKeys, FullScreensTapPopUpLeadsBackToNormalDisplayAndTheLibraryKeysW
     const std::uint32_t bar = normal.At(2, normal.height - 2);
     ASSERT_TRUE(person.Press("F2"));
     for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));  // Display
-    ASSERT_TRUE(person.Press("Right"));                              // Fullscreen
+    ASSERT_TRUE(person.Press("Right"));                             // Fullscreen
     ASSERT_TRUE(person.Press("Return"));
     EXPECT_NE(person.Picture().At(2, normal.height - 2), bar);
     ASSERT_TRUE(person.Tap(60, 60));

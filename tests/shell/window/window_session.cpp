@@ -91,14 +91,14 @@ WindowSession::WindowSession(const PrivateXServer& server, const TempDevice& dev
     // The marks of an earlier session on the same device are not this one's.
     unlink((o + "ready").c_str());
     unlink((o + "done").c_str());
-    const std::string script = "shelllog " + o + "ready\nwait-file " + o + "done\n" + after +
-                               "\nquit\n";
+    const std::string script =
+        "shelllog " + o + "ready\nwait-file " + o + "done\n" + after + "\nquit\n";
     const std::string driver = WriteScript(device, "window-steps.txt", script);
     std::vector<std::string> all = {"DISPLAY=" + server.Name(), "FOLIVANT_DISPLAY=sdl",
-                                     "FOLIVANT_SCALE=1", "SDL_VIDEODRIVER=x11",
-                                     "SDL_AUDIODRIVER=dummy",
-                                     // The desktop libraries SDL loads keep some memory to the end.
-                                     "ASAN_OPTIONS=detect_leaks=0"};
+                                    "FOLIVANT_SCALE=1", "SDL_VIDEODRIVER=x11",
+                                    "SDL_AUDIODRIVER=dummy",
+                                    // The desktop libraries SDL loads keep some memory to the end.
+                                    "ASAN_OPTIONS=detect_leaks=0"};
     all.insert(all.end(), env.begin(), env.end());
     program_ = std::make_unique<LaunchedProgram>(
         StartReader(device, std::move(args), driver, o + "errors.txt", all));
@@ -177,9 +177,9 @@ WindowPicture WindowSession::Picture() {
     WindowPicture picture;
     XWindowAttributes attributes{};
     if (!x_->window || !XGetWindowAttributes(x_->display, x_->window, &attributes)) return picture;
-    XImage* image = XGetImage(x_->display, x_->window, 0, 0,
-                              static_cast<unsigned>(attributes.width),
-                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(x_->display, x_->window, 0, 0, static_cast<unsigned>(attributes.width),
+                  static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
     if (!image) return picture;
     picture.width = attributes.width;
     picture.height = attributes.height;
@@ -272,8 +272,9 @@ std::string WindowSession::Title() {
     int format = 0;
     unsigned long items = 0, rest = 0;
     unsigned char* data = nullptr;
-    if (x_->window && XGetWindowProperty(d, x_->window, name, 0, 256, False, utf8, &type,
-                                         &format, &items, &rest, &data) == Success &&
+    if (x_->window &&
+        XGetWindowProperty(d, x_->window, name, 0, 256, False, utf8, &type, &format, &items, &rest,
+                           &data) == Success &&
         data)
         title.assign(reinterpret_cast<const char*>(data), items);
     if (data) XFree(data);
