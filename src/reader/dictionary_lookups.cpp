@@ -850,10 +850,9 @@ void DictionaryLookups::OnTapAction(uint32_t start, uint32_t end, const String& 
     POINT at{point.x, point.y};
     if (HWND window = host_.MenuOwner()) ClientToScreen(window, &at);
     ReaderShell* shell = host_.Controller().Shell();
-    const int32_t chosen =
-        shell ? shell->ChoosePopupCommand(Point{at.x, at.y}, entries.data(),
-                                          static_cast<uint32_t>(entries.size()))
-              : -1;
+    const int32_t chosen = shell ? shell->ChoosePopupCommand(Point{at.x, at.y}, entries.data(),
+                                                             static_cast<uint32_t>(entries.size()))
+                                 : -1;
     if (chosen >= 0) PostCommandOnSelection(chosen);
 }
 

@@ -343,32 +343,37 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND 
     };
     int idleRounds = 0;
     PushKeyOwner(dialog);
-    RunAnsweredLoop(owner, ended, [&] {
-        UpdateWindow(dialog);
-        Answer a;
-        if (TakeAnswer(a)) {
-            if (a.action) a.action(dialog);
-            if (a.value >= 0 && IsWindow(dialog))
-                SendMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(a.value ? a.value : IDOK), 0);
-            return;
-        }
-        if (AnswersFromUser()) return;
-        // Nobody answers: Cancel, and if the dialog refuses even that, it is ended.
-        if (idleRounds++ == 0)
-            SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        else
-            EndDialog(dialog, IDCANCEL);
-    }, [&](MSG& msg) {
-        // Enter, Escape and Tab are the dialog's while it runs modally; so are the arrows on a
-        // control that has no use for them (a button or a check box).
-        bool dialogKey = msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE || msg.wParam == VK_TAB ||
-                         (IsArrow(msg.wParam) && IsButtonControl(msg.hwnd));
-        if (!dialogKey || WantsKey(msg) || (msg.hwnd != dialog && !IsChild(dialog, msg.hwnd)))
-            return false;
-        MSG taken = msg;
-        IsDialogMessageW(dialog, &taken);
-        return true;
-    });
+    RunAnsweredLoop(
+        owner, ended,
+        [&] {
+            UpdateWindow(dialog);
+            Answer a;
+            if (TakeAnswer(a)) {
+                if (a.action) a.action(dialog);
+                if (a.value >= 0 && IsWindow(dialog))
+                    SendMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(a.value ? a.value : IDOK),
+                                 0);
+                return;
+            }
+            if (AnswersFromUser()) return;
+            // Nobody answers: Cancel, and if the dialog refuses even that, it is ended.
+            if (idleRounds++ == 0)
+                SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            else
+                EndDialog(dialog, IDCANCEL);
+        },
+        [&](MSG& msg) {
+            // Enter, Escape and Tab are the dialog's while it runs modally; so are the arrows on a
+            // control that has no use for them (a button or a check box).
+            bool dialogKey = msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE ||
+                             msg.wParam == VK_TAB ||
+                             (IsArrow(msg.wParam) && IsButtonControl(msg.hwnd));
+            if (!dialogKey || WantsKey(msg) || (msg.hwnd != dialog && !IsChild(dialog, msg.hwnd)))
+                return false;
+            MSG taken = msg;
+            IsDialogMessageW(dialog, &taken);
+            return true;
+        });
     PopKeyOwner(dialog);
     INT_PTR result = 0;
     if (IsWindow(dialog)) {
@@ -484,7 +489,8 @@ BOOL IsDialogMessageW(HWND dialog, MSG* msg) {
             case VK_LEFT:
             case VK_RIGHT:
                 if (!IsButtonControl(msg->hwnd)) break;
-                SendMessageW(dialog, WM_NEXTDLGCTL, msg->wParam == VK_UP || msg->wParam == VK_LEFT, 0);
+                SendMessageW(dialog, WM_NEXTDLGCTL, msg->wParam == VK_UP || msg->wParam == VK_LEFT,
+                             0);
                 return TRUE;
             default:
                 break;
