@@ -203,6 +203,14 @@ HWND Create(LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC proc, LPARAM par
 
 }  // namespace
 
+bool FocusInModelessDialog() {
+    HWND dialog = GetFocus();
+    while (dialog && (GetWindowLongW(dialog, GWL_STYLE) & WS_CHILD)) dialog = GetParent(dialog);
+    bool modeless = false;
+    if (!WithInfo(dialog, [&](DialogInfo& i) { modeless = !i.modal && !i.ended; })) return false;
+    return modeless && IsWindowVisible(dialog);
+}
+
 bool TakeModelessDialogKey(MSG& msg) {
     if (msg.message != WM_KEYDOWN) return false;
     if (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE && msg.wParam != VK_TAB) return false;

@@ -165,4 +165,6 @@ std::vector<std::string> DialogLayoutProblems(HWND dialog);
 // program's own loop to take before it dispatches a message, as a modal dialog's loop takes them:
 // true when `msg` was one and has been handled.
 bool TakeModelessDialogKey(MSG& msg);
+// The focus is in a shown modeless dialog (its keys are the dialog's).
+bool FocusInModelessDialog();
 }  // namespace fvt

@@ -28,6 +28,7 @@
 
 namespace fvt {
 HWND MenuBarForKeys(HWND keyOwner);
+bool FocusInModelessDialog();
 }
 
 namespace {
@@ -117,6 +118,8 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
     UINT mods;
     HWND hotWindow = nullptr, overrideOwner = nullptr, assoc = nullptr, keyOwner = nullptr;
     int hotId = 0;
+    // Escape in a modeless dialog (Find) is its Cancel, as in a modal one.
+    const bool dialogEscape = vk == VK_ESCAPE && fvt::FocusInModelessDialog();
     {
         std::lock_guard<std::mutex> l(Lock());
         wasDown = (g_async[vk] & 0x80) != 0;
@@ -139,7 +142,7 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
         }
         // A modal menu, box or dialog takes its own keys as keys: Escape is its Cancel, not the
         // Back key a bar hands to its owner.
-        if (!hotWindow && !keyOwner)
+        if (!hotWindow && !keyOwner && !dialogEscape)
             for (const Override& o : g_overrides)
                 if (o.vk == vk && o.notify && Find(o.owner)) {
                     overrideOwner = o.owner;

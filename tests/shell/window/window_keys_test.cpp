@@ -218,7 +218,8 @@ void OpenOptionsPage(WindowSession& person, int row) {
     ASSERT_TRUE(person.Press("Return"));
 }
 
-// 4. Find takes Enter as Find next: the words typed are found and their page shown.
+// 4. Find takes Enter as Find next: the words typed are found and their page shown; Escape is
+// its Cancel.
 TEST_F(WindowKeys, FindTakesEnterAsFindNext) {
     WindowSession person(server_, device_, kBook, Readings(device_));
     ASSERT_TRUE(person.Ready()) << person.Why();
@@ -228,6 +229,13 @@ TEST_F(WindowKeys, FindTakesEnterAsFindNext) {
     for (const char* key : {"p", "a", "r", "a", "g", "r", "a", "p", "h", "space", "7"})
         person.PressOnly(key);
     ASSERT_TRUE(person.Press("Return"));
+    // Escape cancels Find opened again, and the page found stays.
+    const WindowPicture found = person.Picture();
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));
+    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_TRUE(person.Press("Escape"));
+    EXPECT_EQ(person.Picture(), found);
     ASSERT_EQ(person.Finish().status, 0);
     EXPECT_NE(ReadFile(Out("page.txt")).find("Paragraph 7"), std::string::npos)
         << ReadFile(Out("page.txt"));
