@@ -61,8 +61,6 @@ constexpr uint32_t kTagPosition = 1;
 constexpr uint32_t kTagFirstLink = 25;
 constexpr uint32_t kTagSecondLink = 22;
 constexpr uint32_t kLanguageMask = 1023;
-// Pop-up menu items carry 50000 + the command.
-constexpr UINT kMenuBase = Commands::kPopupItemBase;
 
 String Res(uint32_t id) {
     return Lookup::ResourceText(id);
@@ -845,19 +843,17 @@ void DictionaryLookups::OnTapAction(uint32_t start, uint32_t end, const String& 
     facts.image = image || (Document() && start != end && Document()->SelectionHoldsImage());
     const std::vector<Lookup::TapItem> items = Lookup::TapMenu(facts);
     if (items.empty()) return;
-    HMENU menu = CreatePopupMenu();
-    if (!menu) return;
-    for (const Lookup::TapItem& item : items) {
-        const String label = Res(item.stringId);
-        const std::u16string text = ToU16(label);
-        AppendMenuW(menu, MF_STRING, kMenuBase + static_cast<UINT>(item.command), text.c_str());
-    }
+    // Through the shell's pop-up menu: in full screen it offers "Back to normal display" too.
+    std::vector<PopupMenuEntry> entries;
+    for (const Lookup::TapItem& item : items)
+        entries.push_back(PopupMenuEntry{static_cast<uint32_t>(item.command), item.stringId});
     POINT at{point.x, point.y};
     if (HWND window = host_.MenuOwner()) ClientToScreen(window, &at);
-    const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x,
-                                                           at.y, host_.MenuOwner(), nullptr));
-    DestroyMenu(menu);
-    if (chosen > kMenuBase) PostCommandOnSelection(static_cast<int32_t>(chosen - kMenuBase));
+    ReaderShell* shell = host_.Controller().Shell();
+    const int32_t chosen = shell ? shell->ChoosePopupCommand(Point{at.x, at.y}, entries.data(),
+                                                             static_cast<uint32_t>(entries.size()))
+                                 : -1;
+    if (chosen >= 0) PostCommandOnSelection(chosen);
 }
 
 void DictionaryLookups::NoteTappedWordBox(const Rect& box) {

@@ -3,6 +3,7 @@
 #include "database/resource.h"
 #include "document/location/location.h"
 #include "document/markup/link_target.h"
+#include "graphics/core/command_ids.h"
 #include "graphics/widgets/area.h"
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
@@ -13,6 +14,27 @@
 
 bool PageViewHost::StepPage(int32_t step, uint32_t /*flag*/, uint32_t /*mark*/) {
     return controller_.StepPage(step);
+}
+
+bool PageViewHost::TapAt(Point p) {
+    ReaderController* reader = controller_.Reader();
+    ReaderSettings* settings = reader ? reader->GetSettings() : nullptr;
+    PositionViewElement* view = controller_.PageView();
+    if (settings && settings->touchPageTurn && view) {
+        // The page's own left and right (on a turned screen they show at its top and bottom):
+        // marks, tables and objects there have taken their taps before this.
+        const Rect& page = view->Bounds();
+        const int32_t fifth = page.width / 5;
+        if (fifth > 0 && p.x < page.x + fifth) {
+            reader->PostCommand(Cmd::kPreviousPage);
+            return true;
+        }
+        if (fifth > 0 && p.x >= page.x + page.width - fifth) {
+            reader->PostCommand(Cmd::kNextPage);
+            return true;
+        }
+    }
+    return TapOnPage(controller_, p);
 }
 
 void PageViewHost::ChangeFontSize(int32_t delta) { controller_.ChangeFontSize(delta); }

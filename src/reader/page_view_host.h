@@ -36,7 +36,9 @@ public:
     // The box confirmed with Enter is taken as a tap there: its selection and word go to the
     // tap action or pop-up.
     void SelectAt(Point p) override { TapOnPage(controller_, p); }
-    bool TapAt(Point p) override { return TapOnPage(controller_, p); }
+    // With "Clicking on page turns pages" a tap on the outer fifth of the page turns it;
+    // elsewhere it is the reader's tap.
+    bool TapAt(Point p) override;
     void DeselectCurrentArea() override {}
     void InvalidateSurface() override;
     // The controller's layout options (the reader's font size, text and link look).

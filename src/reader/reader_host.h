@@ -74,6 +74,10 @@ public:
     // The pop-up menu at a point of the view window (client coordinates); the chosen entry's
     // command runs. False when nothing was chosen.
     virtual bool ShowPopupMenu(const Point&, const PopupMenuEntry*, uint32_t) { return false; }
+    // The same menu at a point of the screen, for a caller that runs the command itself: the
+    // command of the entry chosen ("Back to normal display" in full screen included), -1 for
+    // none.
+    virtual int32_t ChoosePopupCommand(const Point&, const PopupMenuEntry*, uint32_t) { return -1; }
 
     // What book actions ask of the shell, after the user agreed. The text "name#1;3,4" names a
     // book of the current book's folder (empty: the current book) and its tracks, written as a

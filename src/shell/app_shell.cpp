@@ -12,6 +12,7 @@
 #include "library/library_dictionaries.h"
 #include "library/library_list_windows.h"
 #include "platform/dialog/answers.h"
+#include "platform/dialog/dialog.h"
 #include "platform/kernel/system_info.h"
 #include "platform/last_error.h"
 #include "platform/resources/device_resources.h"
@@ -286,6 +287,8 @@ int AppShell::MessageLoop() {
     BOOL got;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
         if (got == -1) break;
+        // Find, the modeless dialog, takes its Enter (Find next), Escape and Tab.
+        if (fvt::TakeModelessDialogKey(msg)) continue;
         if (TranslateAcceleratorW(window, table, &msg) == 0) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

@@ -1,10 +1,14 @@
 #include "shell/driver_script.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "core/charset.h"
 #include "core/text.h"
@@ -59,6 +63,7 @@ constexpr VerbName kVerbs[] = {
     {"answer-tap", DriverAction::kAnswerTap, 2}, {"answer-key", DriverAction::kAnswerKey, 1},
     {"shelllog", DriverAction::kShellLog, -2},
     {"listtext", DriverAction::kListText, -2},
+    {"wait-file", DriverAction::kWaitFile, -2},
 };
 
 std::u16string Wide(const std::string& s) {
@@ -175,6 +180,37 @@ void AppendUtf8(std::string& out, const String& text) {
     out.append(reinterpret_cast<const char*>(utf8.Bytes()), static_cast<size_t>(utf8.ByteLength()));
 }
 
+// The program's own loop while the script runs: what is queued is handled, a modeless dialog
+// taking its keys first, as the message loop does.
+void RunProgramUntilIdle() {
+    MSG msg;
+    for (int handled = 0; handled < 100000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+         ++handled) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // left for the message loop
+            return;
+        }
+        if (fvt::TakeModelessDialogKey(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Runs the program until the file exists, taking the input a window gets meanwhile; once it is
+// there, what came before it is taken too. Bounded, so that a script never waits for ever.
+bool WaitForFile(const std::string& path) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (access(path.c_str(), F_OK) != 0) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        fvt::PumpDisplay();
+        RunProgramUntilIdle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    fvt::PumpDisplay();
+    RunProgramUntilIdle();
+    return true;
+}
+
 // False (with the reason) when the action cannot be done.
 bool Perform(const DriverAction& a, int line) {
     const int x = static_cast<int>(a.x), y = static_cast<int>(a.y);
@@ -236,6 +272,10 @@ bool Perform(const DriverAction& a, int line) {
             failure = "the shell log cannot be written to " + a.text;
             return false;
         }
+        case DriverAction::kWaitFile:
+            if (WaitForFile(a.text)) break;
+            failure = "no file " + a.text + " came";
+            return false;
         case DriverAction::kMenu:
             if (fvt::ChooseMenuBarItem(static_cast<UINT>(a.x))) break;
             failure = "the menu bar has no item " + std::to_string(a.x);
@@ -318,7 +358,7 @@ int Run(std::istream& in) {
             return number;
         }
         if (!Perform(action, number)) return number;
-        fvt::RunUntilIdle();
+        RunProgramUntilIdle();
         ServeModelessDialog();
         if (int bad = FailedText(false)) return bad;
     }

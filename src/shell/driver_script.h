@@ -24,6 +24,9 @@
 //                                                  answer); the step fails when its controls
 //                                                  overlap or cut their text
 //   menu ID                                        chooses item ID from the active menu bar
+//   wait-file PATH                                 runs the program, taking input (in a window
+//                                                  a person's keys and pen), until PATH exists:
+//                                                  whoever works the window says it is done
 // A name, a path or a text is the rest of the line, so it may hold spaces.
 // FOLIVANT_DRIVER names the file; the shell runs it once the program is idle after start-up.
 #pragma once
@@ -37,7 +40,7 @@ struct DriverAction {
     enum Verb : uint8_t {
         kNone, kTap, kDown, kMove, kUp, kKey, kChar, kButton, kSoftKey, kInsertCard,
         kRemoveCard, kRotate, kAdvance, kIdle, kScreenshot, kQuit, kAnswer, kAnswerFile, kMenu,
-        kText, kPageText, kScreenshotBox, kAnswerTap, kAnswerKey, kShellLog, kListText,
+        kText, kPageText, kScreenshotBox, kAnswerTap, kAnswerKey, kShellLog, kListText, kWaitFile,
     };
     Verb verb = kNone;
     long x = 0;

@@ -273,8 +273,20 @@ void ShellServices::ShowText(const String& text, uint32_t milliseconds) {
 }
 
 bool ShellServices::ShowPopupMenu(const Point& at, const PopupMenuEntry* entries, uint32_t count) {
+    POINT screen{at.x, at.y};
+    if (HWND owner = Owner()) ClientToScreen(owner, &screen);
+    const int32_t command = ChoosePopupCommand(Point{screen.x, screen.y}, entries, count);
+    if (command < 0) return false;
     ReaderController* controller = Controller();
-    if (!controller || !entries || count == 0) return false;
+    if (!controller) return false;
+    controller->OnCommand(command, false);
+    return true;
+}
+
+int32_t ShellServices::ChoosePopupCommand(const Point& screen, const PopupMenuEntry* entries,
+                                          uint32_t count) {
+    ReaderController* controller = Controller();
+    if (!controller || !entries || count == 0) return -1;
     ReaderSettings* settings = controller->GetSettings();
     // The menu runs its own message loop, in which the book or the window may change: what
     // the chosen command acts on is looked up again once the menu has gone.
@@ -284,13 +296,10 @@ bool ShellServices::ShowPopupMenu(const Point& at, const PopupMenuEntry* entries
             now ? dynamic_cast<BookDocumentController*>(now->GetDocumentController()) : nullptr;
         return book && !book->IsCommandEnabled(command);
     };
-    const int32_t command = ShellFunctions::RunPopupMenu(
-        Owner(), at.x, at.y, entries, count, settings && settings->fullScreen != 0, disabled);
-    if (command < 0) return false;
-    controller = Controller();
-    if (!controller) return false;
-    controller->OnCommand(command, false);
-    return true;
+    POINT at{screen.x, screen.y};
+    if (HWND owner = Owner()) ScreenToClient(owner, &at);
+    return ShellFunctions::RunPopupMenu(Owner(), at.x, at.y, entries, count,
+                                        settings && settings->fullScreen != 0, disabled);
 }
 
 bool ShellServices::PlayTracks(const String& argument, bool record) {

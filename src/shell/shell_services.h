@@ -70,6 +70,8 @@ public:
     bool SetFullScreen(bool on) override;
     void ActivateFindDialog() override;
     bool ShowPopupMenu(const Point& at, const PopupMenuEntry* entries, uint32_t count) override;
+    int32_t ChoosePopupCommand(const Point& screen, const PopupMenuEntry* entries,
+                               uint32_t count) override;
     bool PlayTracks(const String& argument, bool record) override;
     bool Dial(const String& number) override;
     bool OpenBookFile(const String& name) override;

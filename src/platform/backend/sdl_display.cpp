@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/backend/display_module.h"
 #include "platform/backend/sdl_audio.h"
@@ -116,6 +117,45 @@ bool Present() {
     return true;
 }
 
+// The desktop window is titled as the device's task bar is: by the active window's caption.
+void FollowCaption() {
+    WCHAR caption[128] = {};
+    HWND active = GetActiveWindow();
+    if (active) GetWindowTextW(active, caption, 128);
+    std::u16string wide(caption);
+    if (wide.empty()) wide = u"Folivant Reader";
+    static std::u16string shown;
+    if (wide == shown) return;
+    shown = wide;
+    std::string utf8;
+    for (size_t i = 0; i < wide.size(); ++i) {
+        char32_t c = wide[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else if (c < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            utf8 += static_cast<char>(0xE0 | (c >> 12));
+            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xF0 | (c >> 18));
+            utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    SDL_SetWindowTitle(g_window, utf8.c_str());
+}
+
 // Polls events and shows the screen; true while the window lives.
 bool Pump() {
     if (!g_window) return false;
@@ -136,6 +176,12 @@ bool Pump() {
             case SDL_MOUSEMOTION:
                 if (g_penDown) fvt::PenMove(e.motion.x / g_scale, e.motion.y / g_scale);
                 break;
+            case SDL_MOUSEWHEEL: {
+                // The wheel is the direction pad: a notch away from the person is Up.
+                int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+                for (int n = std::abs(notches); n > 0; --n) fvt::Key(notches > 0 ? VK_UP : VK_DOWN);
+                break;
+            }
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
                 UINT vk = MapKey(e.key.keysym.sym);
@@ -150,6 +196,7 @@ bool Pump() {
     }
     fvt::win::RepaintDesktopNow();
     Present();
+    FollowCaption();
     return true;
 }
 

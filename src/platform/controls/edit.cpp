@@ -157,6 +157,10 @@ void Char(HWND hwnd, EditState* s, WCHAR c) {
         if ((style & ES_MULTILINE) && (style & ES_WANTRETURN)) Replace(hwnd, s, u"\r\n", true);
         return;
     }
+    if (c == 1) {  // Ctrl+A: all of it
+        Select(hwnd, s, 0, WindowText(hwnd).size());
+        return;
+    }
     if (c < 0x20) return;
     if ((style & ES_NUMBER) && (c < u'0' || c > u'9')) return;
     if (style & ES_UPPERCASE && c >= u'a' && c <= u'z') c = static_cast<WCHAR>(c - 32);

@@ -82,20 +82,27 @@ bool RunAnsweredLoop(HWND owner, const std::function<bool()>& done,
             if (done()) return;
         }
     };
-    return RunModalLoop(owner, [&] {
-        bool waiting = false;
-        if (done()) return true;
-        preview(waiting);
-        if (waiting || done()) return done();
-        idle();
-        if (done()) return true;
-        preview(waiting);
-        if (waiting || done()) return done();
-        // Nothing is queued: unless a person is to answer, wake the loop for the next answer.
-        if (!AnswersFromUser() || PendingAnswers() > 0)
-            PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-        return false;
-    });
+    return RunModalLoop(
+        owner,
+        [&] {
+            bool waiting = false;
+            if (done()) return true;
+            preview(waiting);
+            if (waiting || done()) return done();
+            idle();
+            if (done()) return true;
+            preview(waiting);
+            if (waiting || done()) return done();
+            // Nothing is queued: unless a person is to answer, wake the loop for the next answer.
+            if (!AnswersFromUser() || PendingAnswers() > 0)
+                PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+            return false;
+        },
+        [&](MSG& msg) {
+            // A key that arrives while the loop waits (a person's, through the display) is seen
+            // first too, never dispatched past the box to the window behind it.
+            return keys && msg.message == WM_KEYDOWN && keys(msg);
+        });
 }
 
 }  // namespace fvt

@@ -93,18 +93,39 @@ HWND FirstTabStop(HWND dialog) {
     return nullptr;
 }
 
+bool IsClass(HWND hwnd, const std::u16string& lower) {
+    WCHAR cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    std::u16string name(cls);
+    for (auto& c : name)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    return name == lower;
+}
+
+// The dialog gives a control the focus; a one-line edit field then has its text selected, so
+// that what is typed replaces it.
+void FocusControl(HWND control) {
+    SetFocus(control);
+    if (IsClass(control, u"edit") && !(GetWindowLongW(control, GWL_STYLE) & ES_MULTILINE))
+        SendMessageW(control, EM_SETSEL, 0, static_cast<LPARAM>(-1));
+}
+
 // A multi-line edit that takes Enter keeps it; a control that asks for every key (a list's
 // label edit) keeps Enter, Escape and Tab.
 bool WantsKey(const MSG& msg) {
     if (SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, 0) & DLGC_WANTALLKEYS) return true;
-    WCHAR cls[16] = {};
-    GetClassNameW(msg.hwnd, cls, 16);
-    std::u16string name(cls);
-    for (auto& c : name)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
     DWORD style = static_cast<DWORD>(GetWindowLongW(msg.hwnd, GWL_STYLE));
-    return msg.wParam == VK_RETURN && name == u"edit" && (style & ES_MULTILINE) &&
+    return msg.wParam == VK_RETURN && IsClass(msg.hwnd, u"edit") && (style & ES_MULTILINE) &&
            (style & ES_WANTRETURN);
+}
+
+bool IsArrow(WPARAM vk) {
+    return vk == VK_UP || vk == VK_DOWN || vk == VK_LEFT || vk == VK_RIGHT;
+}
+
+// Buttons and check boxes: the arrows move between the dialog's controls from them.
+bool IsButtonControl(HWND hwnd) {
+    return IsClass(hwnd, u"button");
 }
 
 LRESULT DialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -173,11 +194,30 @@ HWND Create(LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC proc, LPARAM par
     if (!IsWindow(dialog)) return nullptr;
     // A modal dialog is always shown; a modeless one as its template says.
     if (modal || (t.style & WS_VISIBLE)) ShowWindow(dialog, SW_SHOW);
-    if (focusFirst && first && IsWindow(first)) SetFocus(first);
+    if (focusFirst && first && IsWindow(first)) FocusControl(first);
     return dialog;
 }
 
 }  // namespace
+
+bool FocusInModelessDialog() {
+    HWND dialog = GetFocus();
+    while (dialog && (GetWindowLongW(dialog, GWL_STYLE) & WS_CHILD)) dialog = GetParent(dialog);
+    bool modeless = false;
+    if (!WithInfo(dialog, [&](DialogInfo& i) { modeless = !i.modal && !i.ended; })) return false;
+    return modeless && IsWindowVisible(dialog);
+}
+
+bool TakeModelessDialogKey(MSG& msg) {
+    if (msg.message != WM_KEYDOWN) return false;
+    if (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE && msg.wParam != VK_TAB) return false;
+    HWND dialog = msg.hwnd;
+    while (dialog && (GetWindowLongW(dialog, GWL_STYLE) & WS_CHILD)) dialog = GetParent(dialog);
+    bool modeless = false;
+    if (!WithInfo(dialog, [&](DialogInfo& i) { modeless = !i.modal && !i.ended; })) return false;
+    if (!modeless || !IsWindowVisible(dialog) || WantsKey(msg)) return false;
+    return IsDialogMessageW(dialog, &msg) != FALSE;
+}
 
 int DialogEdgeInset() { return 6 * fvt::Profile().dpi / 96; }
 
@@ -307,30 +347,39 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND 
         return done || !IsWindow(dialog);
     };
     int idleRounds = 0;
-    RunAnsweredLoop(owner, ended, [&] {
-        UpdateWindow(dialog);
-        Answer a;
-        if (TakeAnswer(a)) {
-            if (a.action) a.action(dialog);
-            if (a.value >= 0 && IsWindow(dialog))
-                SendMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(a.value ? a.value : IDOK), 0);
-            return;
-        }
-        if (AnswersFromUser()) return;
-        // Nobody answers: Cancel, and if the dialog refuses even that, it is ended.
-        if (idleRounds++ == 0)
-            SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        else
-            EndDialog(dialog, IDCANCEL);
-    }, [&](MSG& msg) {
-        // Enter, Escape and Tab are the dialog's while it runs modally.
-        bool dialogKey = msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE || msg.wParam == VK_TAB;
-        if (!dialogKey || WantsKey(msg) || (msg.hwnd != dialog && !IsChild(dialog, msg.hwnd)))
-            return false;
-        MSG taken = msg;
-        IsDialogMessageW(dialog, &taken);
-        return true;
-    });
+    PushKeyOwner(dialog);
+    RunAnsweredLoop(
+        owner, ended,
+        [&] {
+            UpdateWindow(dialog);
+            Answer a;
+            if (TakeAnswer(a)) {
+                if (a.action) a.action(dialog);
+                if (a.value >= 0 && IsWindow(dialog))
+                    SendMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(a.value ? a.value : IDOK),
+                                 0);
+                return;
+            }
+            if (AnswersFromUser()) return;
+            // Nobody answers: Cancel, and if the dialog refuses even that, it is ended.
+            if (idleRounds++ == 0)
+                SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            else
+                EndDialog(dialog, IDCANCEL);
+        },
+        [&](MSG& msg) {
+            // Enter, Escape and Tab are the dialog's while it runs modally; so are the arrows on a
+            // control that has no use for them (a button or a check box).
+            bool dialogKey = msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE ||
+                             msg.wParam == VK_TAB ||
+                             (IsArrow(msg.wParam) && IsButtonControl(msg.hwnd));
+            if (!dialogKey || WantsKey(msg) || (msg.hwnd != dialog && !IsChild(dialog, msg.hwnd)))
+                return false;
+            MSG taken = msg;
+            IsDialogMessageW(dialog, &taken);
+            return true;
+        });
+    PopKeyOwner(dialog);
     INT_PTR result = 0;
     if (IsWindow(dialog)) {
         WithInfo(dialog, [&](DialogInfo& i) { result = i.result; });
@@ -386,7 +435,7 @@ LRESULT DefDlgProcW(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
             HWND target = LOWORD(static_cast<DWORD_PTR>(lParam))
                               ? reinterpret_cast<HWND>(wParam)
                               : GetNextDlgTabItem(dialog, GetFocus(), wParam != 0);
-            if (target) SetFocus(target);
+            if (target) FocusControl(target);
             return 0;
         }
         case WM_SETFOCUS: {
@@ -439,6 +488,14 @@ BOOL IsDialogMessageW(HWND dialog, MSG* msg) {
                 return TRUE;
             case VK_ESCAPE:
                 SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                return TRUE;
+            case VK_UP:
+            case VK_DOWN:
+            case VK_LEFT:
+            case VK_RIGHT:
+                if (!IsButtonControl(msg->hwnd)) break;
+                SendMessageW(dialog, WM_NEXTDLGCTL, msg->wParam == VK_UP || msg->wParam == VK_LEFT,
+                             0);
                 return TRUE;
             default:
                 break;

@@ -163,4 +163,10 @@ int DialogEdgeInset();
 // What a careful eye would object to in a shown dialog: visible controls that overlap, and
 // controls whose text did not fit when they were last painted. Empty when there is nothing.
 std::vector<std::string> DialogLayoutProblems(HWND dialog);
+// A modeless dialog's keys (Enter its OK, Escape its Cancel, Tab the next control), for the
+// program's own loop to take before it dispatches a message, as a modal dialog's loop takes them:
+// true when `msg` was one and has been handled.
+bool TakeModelessDialogKey(MSG& msg);
+// The focus is in a shown modeless dialog (its keys are the dialog's).
+bool FocusInModelessDialog();
 }  // namespace fvt

@@ -172,6 +172,7 @@ extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     HWND previousFocus = GetFocus();
     ShowWindow(hwnd, SW_SHOW);
     SetFocus(hwnd);
+    fvt::PushKeyOwner(hwnd);
     std::string line = "MessageBox " + fvt::LogText(box.caption) + ": " + fvt::LogText(box.text);
     const bool answeredOnScreen = fvt::AnswersFromUser();
     fvt::RunAnsweredLoop(owner, [&] { return box.result != 0 || !IsWindow(hwnd); }, [&] {
@@ -187,6 +188,7 @@ extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
             box.result = box.defaultButton;
         }
     });
+    fvt::PopKeyOwner(hwnd);
     if (IsWindow(hwnd)) {
         SetWindowLongPtrW(hwnd, GWL_USERDATA, 0);
         DestroyWindow(hwnd);

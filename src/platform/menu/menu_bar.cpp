@@ -123,6 +123,13 @@ LRESULT BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         }
+        case WM_KEYDOWN:
+            // The soft keys: F1 the left button, F2 the right one (once per press).
+            if ((wParam == VK_F1 || wParam == VK_F2) && !(lParam & kKeyPreviousDown)) {
+                size_t i = wParam == VK_F1 ? 0 : bar->buttons.size() - 1;
+                if (!bar->buttons.empty()) Press(hwnd, bar, i);
+            }
+            return 0;
         case WM_LBUTTONUP: {
             POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
             for (size_t i = 0; i < bar->buttons.size(); ++i) {
@@ -309,6 +316,17 @@ HWND ActiveMenuBar() {
         Bar* bar = IsWindow(*it) ? BarOf(*it) : nullptr;
         if (bar && IsWindowVisible(*it) && IsWindow(bar->owner)) return *it;
     }
+    return nullptr;
+}
+
+HWND MenuBarForKeys(HWND keyOwner) {
+    HWND hwnd = ActiveMenuBar();
+    Bar* bar = hwnd ? BarOf(hwnd) : nullptr;
+    if (!bar) return nullptr;
+    if (!keyOwner) return hwnd;
+    // A dialog's own bar takes its soft keys; a menu or a box has none.
+    for (HWND w = bar->owner; w; w = GetParent(w) ? GetParent(w) : GetWindow(w, GW_OWNER))
+        if (w == keyOwner) return hwnd;
     return nullptr;
 }
 

@@ -85,6 +85,9 @@ void CloseMenuBarsOf(HWND owner);
 void PlaceMenuBars();
 // The bar in front: the shown bar of the active window (or of its owner), else the last shown.
 HWND ActiveMenuBar();
+// The bar that takes the soft keys now: the active bar, when it belongs to `keyOwner` (the modal
+// window that has the keys, if any); null when none does.
+HWND MenuBarForKeys(HWND keyOwner);
 // Presses button `index` (0 left, 1 right) of the active bar; false when there is none.
 bool PressMenuBarButton(int index);
 // Chooses `item` from the active bar: presses the button that holds it (its own id or an item

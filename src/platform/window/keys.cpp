@@ -9,7 +9,12 @@
 //  3. Hardware buttons (0xC1-0xCF) give WM_KEYDOWN/WM_KEYUP as well, even when registered as hot
 //     keys (the program runs a button's action on its key-up): to the window associated with the
 //     key by SHSetAppKeyWndAssoc, else to the focus window.
-//  4. Every other key goes to the focus window (else the active window) as WM_KEYDOWN/WM_KEYUP.
+//  4. The soft keys (F1, F2) that no bar overrides press the left and right button of the bar in
+//     front (WM_KEYDOWN/WM_KEYUP to the bar).
+//  5. Every other key goes to the focus window (else the active window) as WM_KEYDOWN/WM_KEYUP.
+// While a pop-up menu, a message box or a modal dialog runs, it owns the keys: no bar overrides
+// them, hot keys of windows behind it do not fire, and a key whose target lies outside it goes to
+// it.
 // WM_KEYUP carries bit 30 (previously down) and bit 31; a repeated WM_KEYDOWN carries bit 30.
 // GetKeyState follows the key messages as they are retrieved; GetAsyncKeyState the keys now.
 #include <algorithm>
@@ -20,6 +25,11 @@
 #include "platform/window/keys.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_layer.h"
+
+namespace fvt {
+HWND MenuBarForKeys(HWND keyOwner);
+bool FocusInModelessDialog();
+}
 
 namespace {
 
@@ -44,6 +54,7 @@ std::array<WCHAR, 256> g_typed{};  // the character the backend gave with the ke
 std::vector<HotKey> g_hotKeys;
 std::vector<Override> g_overrides;
 std::array<HWND, 256> g_appKeys{};
+std::vector<HWND> g_keyOwners;             // modal menus, boxes and dialogs, innermost last
 std::array<bool, 256> g_takenFunctions{};  // keys whose system function a program took
 POINT g_pen{0, 0};
 HWND g_penWindow = nullptr;
@@ -58,6 +69,27 @@ UINT HeldModifiers() {
     if (g_async[VK_CONTROL] & 0x80) m |= MOD_CONTROL;
     if (g_async[VK_MENU] & 0x80) m |= MOD_ALT;
     return m;
+}
+
+// `w` is `owner`, lies inside it or is owned by it (lock held).
+bool WithinLocked(Window* w, HWND owner) {
+    for (int depth = 0; w && depth < 64; ++depth) {
+        if (w->handle == owner) return true;
+        w = w->parent && !w->parent->desktop ? w->parent : Find(w->owner);
+    }
+    return false;
+}
+
+// The innermost modal window still alive (lock held).
+HWND KeyOwnerLocked() {
+    while (!g_keyOwners.empty() && !Find(g_keyOwners.back())) g_keyOwners.pop_back();
+    return g_keyOwners.empty() ? nullptr : g_keyOwners.back();
+}
+
+bool Within(HWND window, HWND owner) {
+    std::lock_guard<std::mutex> l(Lock());
+    Window* w = Find(window);
+    return w && WithinLocked(w, owner);
 }
 
 HWND FocusTarget() {
@@ -84,30 +116,39 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
     vk &= 0xFF;
     bool wasDown;
     UINT mods;
-    HWND hotWindow = nullptr, overrideOwner = nullptr, assoc = nullptr;
+    HWND hotWindow = nullptr, overrideOwner = nullptr, assoc = nullptr, keyOwner = nullptr;
     int hotId = 0;
+    // Escape in a modeless dialog (Find) is its Cancel, as in a modal one.
+    const bool dialogEscape = vk == VK_ESCAPE && fvt::FocusInModelessDialog();
     {
         std::lock_guard<std::mutex> l(Lock());
         wasDown = (g_async[vk] & 0x80) != 0;
         if (!down && !wasDown) return;  // an up without a down is noise
         if (down && character) g_typed[vk] = character;
         mods = HeldModifiers();
+        keyOwner = KeyOwnerLocked();
+        auto reachable = [&](HWND window) {
+            Window* w = Find(window);
+            return w && (!keyOwner || WithinLocked(w, keyOwner));
+        };
         for (const HotKey& h : g_hotKeys) {
             UINT want = h.modifiers & (MOD_ALT | MOD_CONTROL | MOD_SHIFT);
             if (h.vk == vk && want == (mods & ~(vk == VK_SHIFT ? MOD_SHIFT : 0u)) &&
-                Find(h.window)) {
+                reachable(h.window)) {
                 hotWindow = h.window;
                 hotId = h.id;
                 break;
             }
         }
-        if (!hotWindow)
+        // A modal menu, box or dialog takes its own keys as keys: Escape is its Cancel, not the
+        // Back key a bar hands to its owner.
+        if (!hotWindow && !keyOwner && !dialogEscape)
             for (const Override& o : g_overrides)
                 if (o.vk == vk && o.notify && Find(o.owner)) {
                     overrideOwner = o.owner;
                     break;
                 }
-        if (Find(g_appKeys[vk])) assoc = g_appKeys[vk];
+        if (reachable(g_appKeys[vk])) assoc = g_appKeys[vk];
         SetDown(g_async, vk, down);
     }
     POINT pt = g_pen;
@@ -122,7 +163,13 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
         if (down != wasDown) PostInput(overrideOwner, WM_HOTKEY, vk, hotBits, pt);
         return;
     }
-    HWND target = IsButton(vk) && assoc ? assoc : (assoc ? assoc : FocusTarget());
+    HWND target = assoc ? assoc : FocusTarget();
+    if (keyOwner && !Within(target, keyOwner)) target = keyOwner;
+    // A soft key presses its button on the bar in front, unless a menu or box has the keys.
+    if ((vk == VK_F1 || vk == VK_F2) && !hotWindow) {
+        HWND bar = fvt::MenuBarForKeys(keyOwner);
+        if (bar) target = bar;
+    }
     if (!target) return;
     PostInput(target, down ? WM_KEYDOWN : WM_KEYUP, vk, keyBits, pt);
 }
@@ -205,6 +252,30 @@ void NoteKeyRetrieved(const MSG& msg) {
     if (msg.message == WM_KEYUP) SetDown(g_state, static_cast<UINT>(msg.wParam), false);
 }
 
+void RouteKeyAtRetrieval(const ThreadQueue& queue, MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP && msg.message != WM_HOTKEY) return;
+    HWND owner = KeyOwnerLocked();
+    if (!owner) return;
+    Window* to = Find(msg.hwnd);
+    // A soft key on its way to a bar was pressed for the bar in front when it was routed.
+    if (to && (to->chrome || WithinLocked(to, owner))) return;
+    if (msg.message == WM_HOTKEY) {
+        // Only a bar's override (its id is the key) turns back into the key it was; a hot key a
+        // window registered stays that window's.
+        const UINT vk = HIWORD(static_cast<DWORD_PTR>(msg.lParam));
+        bool overridden = false;
+        for (const Override& o : g_overrides)
+            overridden = overridden || (o.owner == msg.hwnd && o.vk == vk && o.notify);
+        if (msg.wParam != vk || !overridden) return;
+        const bool up = (LOWORD(static_cast<DWORD_PTR>(msg.lParam)) & MOD_KEYUP) != 0;
+        msg.message = up ? WM_KEYUP : WM_KEYDOWN;
+        msg.wParam = vk;
+        msg.lParam = 1 | (up ? kKeyPreviousDown | kKeyTransitionUp : 0);
+    }
+    Window* focus = Find(queue.focus);
+    msg.hwnd = focus && WithinLocked(focus, owner) ? queue.focus : owner;
+}
+
 void OnKeysWindowDestroyed(HWND window) {
     std::lock_guard<std::mutex> l(Lock());
     g_hotKeys.erase(std::remove_if(g_hotKeys.begin(), g_hotKeys.end(),
@@ -227,6 +298,7 @@ void ResetKeys() {
     g_overrides.clear();
     g_appKeys.fill(nullptr);
     g_takenFunctions.fill(false);
+    g_keyOwners.clear();
 }
 
 }  // namespace fvt::win
@@ -353,6 +425,22 @@ bool IsKeyFunctionTaken(UINT vk) {
     if (vk > 0xFF) return false;
     std::lock_guard<std::mutex> l(win::Lock());
     return g_takenFunctions[vk];
+}
+
+void PushKeyOwner(HWND window) {
+    std::lock_guard<std::mutex> l(win::Lock());
+    g_keyOwners.push_back(window);
+}
+
+void PopKeyOwner(HWND window) {
+    std::lock_guard<std::mutex> l(win::Lock());
+    auto it = std::find(g_keyOwners.rbegin(), g_keyOwners.rend(), window);
+    if (it != g_keyOwners.rend()) g_keyOwners.erase(std::next(it).base());
+}
+
+HWND KeyOwner() {
+    std::lock_guard<std::mutex> l(win::Lock());
+    return KeyOwnerLocked();
 }
 
 void ClearKeyOverrides(HWND owner) {

@@ -60,6 +60,12 @@ namespace fvt {
 // A key the active menu bar overrides: with notify, it reaches the owner as two WM_HOTKEY.
 void SetKeyOverride(HWND owner, UINT vk, bool notify);
 void ClearKeyOverrides(HWND owner);
+// While a pop-up menu, a message box or a modal dialog runs, its window owns the keys (the
+// innermost one): keys go to it or its focused child, and no hot key or override of a window
+// behind it fires.
+void PushKeyOwner(HWND window);
+void PopKeyOwner(HWND window);
+HWND KeyOwner();
 // Gives the system back its own function of a key that UnregisterFunc1 took (a program does so
 // at exit: on the device the button stays dead until a reset otherwise). True when it was taken.
 bool RestoreKeyFunction(UINT vk);

@@ -132,6 +132,7 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait) {
             return true;
         }
         for (auto it = q->input.begin(); it != q->input.end(); ++it) {
+            RouteKeyAtRetrieval(*q, *it);
             if (!Matches(*it, filter, min, max)) continue;
             *out = *it;
             if (remove) {
@@ -400,6 +401,15 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
 
 namespace fvt {
 
+void PumpDisplay() {
+    std::function<bool()> hook;
+    {
+        std::lock_guard<std::mutex> l(win::Lock());
+        hook = win::IdleHook();
+    }
+    if (hook) hook();
+}
+
 int RunUntilIdle(int limit) {
     int handled = 0;
     MSG msg;
@@ -446,7 +456,8 @@ void RunClockFor(std::uint64_t milliseconds) {
     }
 }
 
-bool RunModalLoop(HWND owner, const std::function<bool()>& done) {
+bool RunModalLoop(HWND owner, const std::function<bool()>& done,
+                  const std::function<bool(MSG&)>& filter) {
     bool ownerWasEnabled = owner && IsWindowEnabled(owner);
     if (ownerWasEnabled) EnableWindow(owner, FALSE);
     bool quit = false;
@@ -458,6 +469,7 @@ bool RunModalLoop(HWND owner, const std::function<bool()>& done) {
             quit = true;
             break;
         }
+        if (filter && filter(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -117,6 +117,9 @@ LRESULT RemoteSend(const std::string& cls, UINT message, WPARAM wParam, LPARAM l
 // Hooks the other parts of the layer fill in.
 void OnWindowDestroyed(HWND window);    // keys and shell drop their records; lock not held
 void NoteKeyRetrieved(const MSG& msg);  // key state follows retrieved input; lock held
+// A key sent on its way before the menu, box or dialog now in front opened goes to that one
+// instead, as the key is taken from the queue; lock held.
+void RouteKeyAtRetrieval(const ThreadQueue& queue, MSG& msg);
 void PaintDesktopRegion(const gdi::RectList& region);  // lock not held
 
 }  // namespace fvt::win

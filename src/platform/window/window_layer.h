@@ -19,9 +19,15 @@ int RunUntilIdle(int limit = 100000);
 // clock it runs the queue for that long.
 void RunClockFor(std::uint64_t milliseconds);
 
+// Gives the display back end its turn now (a window takes its input and shows the screen);
+// nothing headless.
+void PumpDisplay();
+
 // A modal loop: disables the owner, dispatches every message of the thread until done() is
 // true, enables the owner again. False when WM_QUIT ended it (the quit is posted again).
-bool RunModalLoop(HWND owner, const std::function<bool()>& done);
+// `filter`, when given, sees every message taken before it is dispatched (true: taken).
+bool RunModalLoop(HWND owner, const std::function<bool()>& done,
+                  const std::function<bool(MSG&)>& filter = nullptr);
 
 // Input, as a backend reports it. Pen points are in screen pixels; the pen goes to the window
 // under it, or to the capture window. Keys follow the routing rules of keys.cpp.

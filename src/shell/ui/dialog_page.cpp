@@ -357,8 +357,12 @@ INT_PTR DialogPage::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_HOTKEY:
             // Each press comes twice; the second carries MOD_KEYUP.
-            if (!(LOWORD(static_cast<DWORD_PTR>(lParam)) & MOD_KEYUP))
-                OnKey(HIWORD(static_cast<DWORD_PTR>(lParam)));
+            if (!(LOWORD(static_cast<DWORD_PTR>(lParam)) & MOD_KEYUP)) {
+                hotKeyDown_ = HIWORD(static_cast<DWORD_PTR>(lParam));
+                OnKey(hotKeyDown_);
+            } else {
+                hotKeyDown_ = 0;
+            }
             SHSendBackToFocusWindow(message, wParam, lParam);
             return 1;
         default:
@@ -407,9 +411,13 @@ INT_PTR DialogPage::OnNotify(const NMHDR& header, LPARAM lParam) {
             return 0;
         case LVN_BEGINLABELEDITW:
             return 0;
-        case LVN_KEYDOWN:
-            OnKey(reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey);
+        case LVN_KEYDOWN: {
+            const UINT key = reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey;
+            // A hardware button held as the page's hot key came as that already.
+            if (key != 0 && (key & 0xFF) == (hotKeyDown_ & 0xFF)) return 0;
+            OnKey(key);
             return 0;
+        }
         case LVN_ITEMCHANGED:
             OnItemChanged(*reinterpret_cast<const NMLISTVIEW*>(lParam));
             return 0;

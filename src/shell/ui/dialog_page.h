@@ -137,6 +137,9 @@ protected:
     DialogPage* next_ = nullptr;
 
 private:
+    // The key of the hot key being pressed: the same press also reaches a list as a key-down,
+    // which is then not handed to the key operation a second time.
+    UINT hotKeyDown_ = 0;
     static INT_PTR Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     bool InitDialog(HWND window);

@@ -9,7 +9,12 @@
 #include "platform/menu/menu_bar.h"
 #include "platform/shell/shell.h"
 #include "platform/window/keys.h"
+#include "platform/window/window_layer.h"
 #include "support/platform/driver_script.h"
+
+namespace fvt::win {
+void SetIdleHook(std::function<bool()> hook);
+}
 
 namespace fvt::test {
 namespace {
@@ -89,6 +94,81 @@ TEST_F(PopupMenus, TheDirectionKeysSkipWhatCannotBeChosenAndEnterOpensAndChooses
                            Key(VK_ESCAPE);
                        }});
     EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD, 20, 60, owner, nullptr), 0);
+    SetAnswersFromUser(false);
+    DestroyMenu(menu);
+}
+
+// A menu at the right edge of the screen: its sub-menu has no room on the right and opens on
+// the left of it, beside its item; a label wider than the screen is cut, not the menu.
+TEST_F(PopupMenus, ASubMenuOpensBesideItsParentAndEveryLevelStaysOnTheScreen) {
+    SetAnswersFromUser(true);
+    HWND owner = Make(0, 26, 240, 268);
+    HMENU menu = ThreeItems();
+    HMENU wide = CreatePopupMenu();
+    AppendMenuW(wide, MF_STRING, 52000,
+                u"A label far too long for the narrow screen of this small device at all");
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(wide), u"Display");
+    RECT root{}, sub{}, widest{};
+    QueueAnswer(Answer{-1, {}, [&](HWND hwnd) {
+                           GetWindowRect(hwnd, &root);
+                           Key(VK_UP);     // Display
+                           Key(VK_UP);     // Navigate
+                           Key(VK_RIGHT);  // opens it
+                       }});
+    QueueAnswer(Answer{-1, {}, [&](HWND hwnd) {
+                           GetWindowRect(hwnd, &sub);
+                           Key(VK_LEFT);  // back to the root, still on Navigate
+                           Key(VK_DOWN);  // Display
+                           Key(VK_RETURN);
+                       }});
+    QueueAnswer(Answer{-1, {}, [&](HWND hwnd) {
+                           GetWindowRect(hwnd, &widest);
+                           Key(VK_ESCAPE);  // one level
+                           Key(VK_UP);      // Navigate
+                           Key(VK_UP);      // Lookup: the grey Copy is skipped
+                           Key(VK_RETURN);
+                       }});
+    EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTALIGN, 240, 150, owner, nullptr),
+              50045);
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    for (const RECT& r : {root, sub, widest}) {
+        EXPECT_GE(r.left, 0);
+        EXPECT_GE(r.top, 0);
+        EXPECT_LE(r.right, w);
+        EXPECT_LE(r.bottom, h);
+        EXPECT_GT(r.right - r.left, 0);
+    }
+    EXPECT_EQ(root.right, w);
+    // On the left of the root menu, overlapping its edge at most by its border.
+    EXPECT_LT(sub.left, root.left);
+    EXPECT_LE(sub.right, root.left + 2);
+    // Level with the item that opened it (the second row from the end, below the first two).
+    EXPECT_GT(sub.top, root.top);
+    EXPECT_EQ(widest.right - widest.left, w);
+    SetAnswersFromUser(false);
+    DestroyMenu(menu);
+}
+
+// Keys a person types while the menu waits for them come through the display's turn inside the
+// wait; they are the menu's too.
+TEST_F(PopupMenus, KeysThatComeWhileTheMenuWaitsAreTheMenus) {
+    SetAnswersFromUser(true);
+    HWND owner = Make(0, 26, 240, 268);
+    HMENU menu = ThreeItems();
+    int turns = 0;
+    fvt::win::SetIdleHook([&] {
+        ++turns;
+        if (turns == 2) {
+            Key(VK_DOWN);
+            Key(VK_RETURN);
+        } else if (turns == 200) {
+            Tap(1, 300);  // a tap outside ends a menu that never took its keys
+        }
+        return true;
+    });
+    const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(menu, TPM_RETURNCMD, 20, 60, owner, nullptr));
+    fvt::win::SetIdleHook(nullptr);
+    EXPECT_EQ(chosen, 50045u);
     SetAnswersFromUser(false);
     DestroyMenu(menu);
 }
@@ -210,6 +290,81 @@ TEST_F(BarOwner, ASoftKeyNotOverriddenPressesItsButton) {
     SoftKey(1);
     RunUntilIdle();
     EXPECT_EQ(Messages(), (std::vector<UINT>{WM_HOTKEY, WM_HOTKEY}));
+    DestroyWindow(bar);
+}
+
+// F1 and F2 are the soft keys as keys too: they press the bar's buttons, the right one opening
+// its menu.
+TEST_F(BarOwner, TheSoftKeysPressTheBarsButtons) {
+    HWND bar = MakeBar(103);
+    Watch({WM_COMMAND, WM_INITMENUPOPUP, WM_KEYDOWN, WM_HOTKEY});
+    Key(VK_F1);
+    RunUntilIdle();
+    ASSERT_EQ(Messages(), std::vector<UINT>{WM_COMMAND});
+    EXPECT_EQ(LOWORD(Log()[0].wParam), 40167);
+    Clear();
+    QueueAnswer(Answer{40078, {}, {}});
+    Key(VK_F2);
+    RunUntilIdle();
+    ASSERT_EQ(Messages(), (std::vector<UINT>{WM_INITMENUPOPUP, WM_COMMAND}));
+    EXPECT_EQ(LOWORD(Log()[1].wParam), 40078);
+    DestroyWindow(bar);
+}
+
+// While a menu tracks or a box waits, the keys are theirs: the owner's Back key (Escape,
+// overridden by its bar) does not reach the window behind them.
+TEST_F(BarOwner, AMenuOrABoxInFrontTakesTheKeysTheWindowBehindOverrides) {
+    HWND bar = MakeBar(103);
+    SendMessageW(bar, SHCMBM_OVERRIDEKEY, VK_ESCAPE,
+                 MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY));
+    Watch({WM_HOTKEY, WM_KEYDOWN, WM_COMMAND});
+    HMENU menu = ThreeItems();
+    QueueAnswer(Answer{-1, {}, [](HWND) {
+                           Key(VK_DOWN);
+                           Key(VK_ESCAPE);
+                       }});
+    EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD, 20, 60, owner_, nullptr), 0);
+    RunUntilIdle();
+    EXPECT_TRUE(Messages().empty());
+    // The soft keys while the menu tracks do not press the bar behind it either.
+    QueueAnswer(Answer{-1, {}, [](HWND) {
+                           Key(VK_F1);
+                           Key(VK_ESCAPE);
+                       }});
+    EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD, 20, 60, owner_, nullptr), 0);
+    RunUntilIdle();
+    EXPECT_TRUE(Messages().empty());
+    QueueAnswer(Answer{-1, {}, [](HWND) { Key(VK_ESCAPE); }});
+    EXPECT_EQ(MessageBoxW(owner_, u"There is no annotation", u"", MB_OKCANCEL), IDCANCEL);
+    RunUntilIdle();
+    EXPECT_TRUE(Messages().empty());
+    // With nothing in front the override works as before.
+    Key(VK_ESCAPE);
+    RunUntilIdle();
+    EXPECT_EQ(Messages(), (std::vector<UINT>{WM_HOTKEY, WM_HOTKEY}));
+    DestroyMenu(menu);
+    DestroyWindow(bar);
+}
+
+// Keys a person typed before the menu or box was up (still queued when it opened) are taken
+// from the queue by it: it is in front when they are read.
+TEST_F(BarOwner, KeysQueuedBeforeAMenuOrBoxOpensAreItsOwn) {
+    HWND bar = MakeBar(103);
+    SendMessageW(bar, SHCMBM_OVERRIDEKEY, VK_ESCAPE,
+                 MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY));
+    SetFocus(owner_);
+    Watch({WM_HOTKEY, WM_KEYDOWN, WM_COMMAND});
+    HMENU menu = ThreeItems();
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_EQ(TrackPopupMenuEx(menu, TPM_RETURNCMD, 20, 60, owner_, nullptr), 50045);
+    Key(VK_ESCAPE);  // the Back key the owner's bar would take
+    EXPECT_EQ(MessageBoxW(owner_, u"There is no annotation", u"", MB_OKCANCEL), IDCANCEL);
+    RunUntilIdle();
+    // Only the release of Escape may come after the box has gone; no press reached the owner.
+    for (auto& r : Log())
+        EXPECT_TRUE(r.message == WM_HOTKEY && (LOWORD(r.lParam) & MOD_KEYUP)) << r.message;
+    DestroyMenu(menu);
     DestroyWindow(bar);
 }
 

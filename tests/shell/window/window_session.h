@@ -1,0 +1,99 @@
+// The program in a real window, worked as a person works it: an X server of the test's own
+// (Xvfb, on a display number it picks), the reader in an SDL window on it, and key presses, pen
+// taps and wheel turns sent through the X test extension, so that they arrive as a person's do.
+// What the window shows is read back from the X server.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+
+// Xvfb on a free display, ended with the object.
+class PrivateXServer {
+public:
+    PrivateXServer();
+    ~PrivateXServer();
+    PrivateXServer(const PrivateXServer&) = delete;
+    PrivateXServer& operator=(const PrivateXServer&) = delete;
+    // ":N", or empty when there is no Xvfb or it did not start.
+    const std::string& Name() const { return name_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+// What the window shows, one 0xRRGGBB word a pixel.
+struct WindowPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+    std::uint32_t At(int x, int y) const {
+        return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+    }
+    bool operator==(const WindowPicture& o) const {
+        return width == o.width && height == o.height && pixels == o.pixels;
+    }
+    bool operator!=(const WindowPicture& o) const { return !(*this == o); }
+    // Pixels of the rectangle that differ from `colour`.
+    int CountNot(int left, int top, int right, int bottom, std::uint32_t colour) const;
+};
+
+// The reader on `device` in a window of `server`, under a driver script that first writes
+// <outside>/ready, then waits for <outside>/done (written by Finish), and then runs `after`
+// (page text, shell log, screenshots; `quit` is added).
+class WindowSession {
+public:
+    WindowSession(const PrivateXServer& server, const TempDevice& device,
+                  std::vector<std::string> args, const std::string& after,
+                  const std::vector<std::string>& env = {});
+    ~WindowSession();
+    WindowSession(const WindowSession&) = delete;
+    WindowSession& operator=(const WindowSession&) = delete;
+
+    // The window is up and the script waits for the person; false (with Why) when it did not
+    // come within a bounded wait.
+    bool Ready();
+    const std::string& Why() const { return why_; }
+
+    // A key by its X name ("F2", "Escape", "Return", "Down", "4"), pressed and released; then
+    // waits (bounded) for the window to change and settle. False when nothing changed.
+    bool Press(const std::string& key);
+    // The same without waiting for a change: for keys that must leave the window as it is.
+    void PressOnly(const std::string& key);
+    // Waits until the window has not changed for a moment.
+    void Settle();
+    // A tap at device pixels (the window shows the device at scale 1), then waits for a change.
+    bool Tap(int x, int y);
+    // Turns the wheel over the window by `notches` (positive: away from the person, up).
+    bool Wheel(int notches);
+    WindowPicture Picture();
+    // The desktop window's title.
+    std::string Title();
+
+    // Tells the script the person is done and waits for the program's end.
+    ProgramResult Finish();
+
+private:
+    struct X;
+    bool FindWindow();
+    void SendKey(const std::string& key);
+    bool WaitForChange(const WindowPicture& before);
+
+    const TempDevice& device_;
+    std::unique_ptr<X> x_;
+    std::unique_ptr<LaunchedProgram> program_;
+    std::string why_;
+    bool finished_ = false;
+    ProgramResult result_;
+};
+
+}  // namespace fvt::test
