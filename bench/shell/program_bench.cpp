@@ -1,6 +1,7 @@
 // The program as a whole, headless, each run a process of its own on a prepared device: start
 // and quit without a book, start to the first page of a 5 MB book and quit, and the time a page
-// turn adds (a run with 100 turns against one with none). Each figure is also given as a ratio
+// turn adds (a run with 100 turns against one with none), and a 2.3 MB HTML file read page by
+// page to its end against `w3m -dump` of it. Each figure is also given as a ratio
 // to starting /bin/true in the same loop, so that machines and loads compare, and as the CPU
 // time the runs took (user and system), which a loaded machine's waiting does not swell. Where
 // w3m is installed, `w3m -dump` of a one-line page runs in the same loop too (over_w3m): the
@@ -185,6 +186,73 @@ void BM_PageTurn(benchmark::State& state) {
     state.counters["cpu_ms_per_turn"] = (cpuWith - cpuWithout) / state.iterations() / 100 * 1e3;
 }
 BENCHMARK(BM_PageTurn)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// A book of chapters of plain paragraphs, about `bytes` of HTML, the same on every run.
+std::string BigHtml(std::size_t bytes) {
+    static const char* const kWords[] = {"alpha", "beta",    "gamma",   "delta",  "epsilon", "zeta",
+                                         "theta", "iota",    "kappa",   "lambda", "omicron", "sigma",
+                                         "tau",   "upsilon", "function", "method", "returns", "value"};
+    std::uint32_t seed = 61;
+    auto words = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            if (i) out += ' ';
+            out += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
+        }
+        return out;
+    };
+    std::string html = "<html><head><title>Big</title></head><body>";
+    for (int chapter = 1; html.size() < bytes; ++chapter) {
+        html += "<h2>Chapter " + std::to_string(chapter) + "</h2>";
+        for (int p = 0; p < 30; ++p)
+            html += "<p>" + words(40) + " <i>" + words(3) + "</i> " + words(30) + ".</p>\n";
+    }
+    return html + "</body></html>";
+}
+
+// Reading a 2.3 MB HTML file from its first page to its end, a PageDown at a time (layout,
+// drawing and the copy to the screen surface of each page), against `w3m -dump` of the same file
+// in the same loop: over_w3m and cpu_over_w3m are medians of the pairs' ratios.
+void BM_ReadBigHtmlToItsEnd(benchmark::State& state) {
+    Stand& s = Shared();
+    if (access(kW3m, X_OK) != 0) {
+        state.SkipWithError("w3m is not installed");
+        return;
+    }
+    static const std::string book = [&] {
+        std::ofstream(s.root + "/device/storage/eBooks/big.html") << BigHtml(2300000);
+        return std::string("\\storage\\eBooks\\big.html");
+    }();
+    // More PageDowns than the book has pages: those past the end cost next to nothing.
+    static const std::string script = [&] {
+        std::string steps = "idle\n";
+        for (int i = 0; i < 10000; ++i) steps += "key 0x22\n";
+        return s.Script("read.txt", steps + "idle\nquit\n");
+    }();
+    const std::string sideFile = s.root + "/device/storage/eBooks/big.fvt";
+    const std::string file = s.root + "/device/storage/eBooks/big.html";
+    std::vector<double> wall, cpu, ms, cpuMs;
+    for (auto _ : state) {
+        double ca = 0, cb = 0;
+        fs::remove(sideFile);  // from the first page each time
+        double a = s.Run({FOLIVANT_PROGRAM, book}, script, "/device", &ca);
+        double b = s.Run({kW3m, "-dump", file}, {}, "/device", &cb);
+        if (a < 0 || b < 0 || b == 0 || cb == 0) {
+            state.SkipWithError("a run failed");
+            return;
+        }
+        wall.push_back(a / b);
+        cpu.push_back(ca / cb);
+        ms.push_back(a);
+        cpuMs.push_back(ca);
+    }
+    state.counters["over_w3m"] = Median(wall);
+    state.counters["cpu_over_w3m"] = Median(cpu);
+    state.counters["ms"] = Median(ms) * 1e3;
+    state.counters["cpu_ms"] = Median(cpuMs) * 1e3;
+}
+BENCHMARK(BM_ReadBigHtmlToItsEnd)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include "core/transform.h"
 #include "media/image/cx_image.h"
 #include "media/image/image_decoder.h"
+#include "platform/gdi/gdi_layer.h"
 #include "platform/window/window.h"
 
 namespace {
@@ -131,6 +132,8 @@ void GraphicsContext::RestoreInitialObjects() {
     brush_ = nullptr;
     pen_ = nullptr;
     initialFont_ = initialBrush_ = initialPen_ = nullptr;
+    metricsFont_ = nullptr;
+    metricsDC_ = nullptr;
     brushReady_ = penReady_ = fontReady_ = bitmapFaceReady_ = false;
     brushColour_ = penColour_ = textColour_ = kUnsetColour;
 }
@@ -287,6 +290,7 @@ void GraphicsContext::SetFaceAndSize(uint8_t face, int8_t size) {
 void GraphicsContext::FreeCachedFont(CachedFont& entry) {
     if (!entry.font) return;
     // Never delete the font the DC holds: put the DC's own font back first.
+    if (entry.font == metricsFont_) metricsFont_ = nullptr;
     if (dc_ && GetCurrentObject(dc_, OBJ_FONT) == entry.font) {
         if (initialFont_) SelectObject(dc_, initialFont_);
         initialFont_ = nullptr;
@@ -387,9 +391,19 @@ bool GraphicsContext::RealizeFont() {
     if (!dc_) return false;
     HFONT font = FindFont(style_);
     if (!font) return false;
+    // Layout sets the style of every text run, mostly the one already selected: then the DC
+    // holds the font still and metrics_ are its own.
+    if (font == metricsFont_ && dc_ == metricsDC_ && initialFont_ &&
+        metricsGeneration_ == GdiFontGeneration() && GetCurrentObject(dc_, OBJ_FONT) == font) {
+        fontReady_ = true;
+        return true;
+    }
     HGDIOBJ old = SelectObject(dc_, font);
     if (!initialFont_) initialFont_ = old;
     GetTextMetricsW(dc_, &metrics_);
+    metricsFont_ = font;
+    metricsDC_ = dc_;
+    metricsGeneration_ = GdiFontGeneration();
     fontReady_ = true;
     return true;
 }

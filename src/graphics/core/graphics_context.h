@@ -321,6 +321,10 @@ private:
     bool clearType_ = false;
     bool lineFlag_ = false;
     TEXTMETRICW metrics_{};
+    // The font metrics_ were read from and its DC, while it stays selected there.
+    HFONT metricsFont_ = nullptr;
+    HDC metricsDC_ = nullptr;
+    unsigned metricsGeneration_ = 0;
     uint32_t brushColour_ = kUnsetColour;
     uint32_t penColour_ = kUnsetColour;
     uint32_t textColour_ = kUnsetColour;

@@ -36,3 +36,5 @@ void GdiUseSyntheticFonts(bool on);
 // realised again at their next use. Not to be called while another thread draws text.
 void GdiFlushGlyphCache();
 void GdiFlushFontCache();
+// Changes whenever fonts may be realised anew (and their metrics with them).
+unsigned GdiFontGeneration();

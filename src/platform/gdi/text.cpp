@@ -284,6 +284,9 @@ void GdiFlushGlyphCache() {
 void GdiFlushFontCache() {
     FlushFontCache();
 }
+unsigned GdiFontGeneration() {
+    return FontGeneration();
+}
 
 HFONT CreateFontIndirectW(const LOGFONTW* logFont) {
     if (!logFont) {

@@ -214,6 +214,7 @@ ReaderMenuBar::~ReaderMenuBar() {
 }
 
 bool ReaderMenuBar::Create(HWND owner) {
+    applied_.reset();
     if (!SoftKeyBar::Create(owner, 103, state_)) return false;
     mode_ = 1;
     if (!popup_) popup_ = CreatePopupMenu();
@@ -241,17 +242,30 @@ void ReaderMenuBar::UpdateItems() {
     bool atFirst = page == 1;
     // The count is an estimate until the last page is laid out.
     bool atLast = state_->IsPageCountKnown() && page >= 1 && page == state_->PageCount();
-    CheckItem(kMenuButton, 40084, state_->IsFullScreen());
-    CheckItem(kMenuButton, 40172, state_->ShowsProgressBar());
-    uint32_t bookmarkLabel = state_->HasBookmarkAtPage() ? Commands::kRemoveBookmarkString : kAddBookmarkString;
+    Applied next;
+    next.bar = Window();
+    next.menu = GetButtonMenu(kMenuButton);
+    next.mode = mode_;
+    next.fullScreen = state_->IsFullScreen();
+    next.progressBar = state_->ShowsProgressBar();
+    next.bookmarkLabel = state_->HasBookmarkAtPage() ? Commands::kRemoveBookmarkString : kAddBookmarkString;
+    next.leftLabel = LeftKeyCommand(state_) == Cmd::kBack ? kBackString : kLibraryString;
     for (std::size_t i = 0; i < MenuBars::kReaderStateCount; ++i) {
         const MenuBars::ItemState& row = MenuBars::kReaderStates[i];
         int32_t command = Commands::CommandForMenuItem(Commands::kReaderMenu, Commands::kReaderMenuCount, row.item);
         bool disabled = command >= 0 && !state_->IsCommandEnabled(command);
         if (row.item == Commands::kPopupItemBase + Cmd::kPreviousPage && atFirst) disabled = true;
         if (row.item == Commands::kPopupItemBase + Cmd::kNextPage && atLast) disabled = true;
-        enabled_[i] = !disabled && (row.modeMask & mode_) != 0;
-        EnableItem(kMenuButton, row.item, enabled_[i]);
+        next.enabled[i] = !disabled && (row.modeMask & mode_) != 0;
+    }
+    // Only this bar sets these items, so a page turn that changed none of them (most) needs no
+    // menu walks; Create and RebuildNavigateMenu forget what was applied.
+    if (applied_ && *applied_ == next) return;
+    CheckItem(kMenuButton, 40084, next.fullScreen);
+    CheckItem(kMenuButton, 40172, next.progressBar);
+    for (std::size_t i = 0; i < MenuBars::kReaderStateCount; ++i) {
+        enabled_[i] = next.enabled[i];
+        EnableItem(kMenuButton, MenuBars::kReaderStates[i].item, enabled_[i]);
     }
     if (mode_ == 1) {
         for (uint32_t item : {40078u, 40079u, 40080u, 40081u}) {
@@ -262,10 +276,11 @@ void ReaderMenuBar::UpdateItems() {
     }
     // The bookmark item hangs on the reader's own menu.
     if (HMENU menu = GetButtonMenu(kMenuButton)) {
-        MenuTextRow row{MenuBars::kBookmarkItem, bookmarkLabel, false};
+        MenuTextRow row{MenuBars::kBookmarkItem, next.bookmarkLabel, false};
         SetMenuTextsRes(menu, &row, 1);
     }
-    SetButtonText(kLeftButton, LeftKeyCommand(state_) == Cmd::kBack ? kBackString : kLibraryString);
+    SetButtonText(kLeftButton, next.leftLabel);
+    applied_ = next;
 }
 
 bool ReaderMenuBar::IsItemEnabled(uint32_t item) const {
@@ -275,6 +290,7 @@ bool ReaderMenuBar::IsItemEnabled(uint32_t item) const {
 }
 
 void ReaderMenuBar::RebuildNavigateMenu() {
+    applied_.reset();
     HMENU menu = NavigateMenu(GetButtonMenu(kMenuButton), kReaderTexts, Count(kReaderTexts));
     if (!menu) return;
     EmptyMenu(menu);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "reader/reader_command_ids.h"
 #include "reader/reader_views.h"
@@ -145,6 +146,19 @@ private:
     int32_t mode_ = 1;
     HMENU popup_ = nullptr;
     bool enabled_[MenuBars::kReaderStateCount] = {};
+    // What UpdateItems last set on the bar, with the bar and menu it set it on.
+    struct Applied {
+        HWND bar = nullptr;
+        HMENU menu = nullptr;
+        int32_t mode = 0;
+        bool fullScreen = false;
+        bool progressBar = false;
+        uint32_t bookmarkLabel = 0;
+        uint32_t leftLabel = 0;
+        bool enabled[MenuBars::kReaderStateCount] = {};
+        bool operator==(const Applied&) const = default;
+    };
+    std::optional<Applied> applied_;
     std::unique_ptr<String> lastSearch_;
 };
 
