@@ -30,7 +30,6 @@
 
 class AnnotationFile;
 class CommandRecord;
-class DatabaseView;
 class ScriptObject;
 class BookActionBridge;
 class LinkTarget;
@@ -276,34 +275,6 @@ public:
     const String& LastReportText() const { return lastReport_; }
 
 private:
-    // Opening (book_document_controller.cpp).
-    bool ListWindowShown() const;
-    bool OpenBuiltInPage(uint32_t id);
-    void ReportFailure(const Location& location);
-    void TakeOwnSideFile();
-    // Replaced views and layouts are parked until the next navigation: the one that asked may
-    // still be running.
-    void FreeRetired();
-    bool ShowRecordSet(const String& anchor);
-    void LeaveRecordSet();
-    void ShowBarOfView();
-
-    // The view over the page and the audio place (book_document_controller_media.cpp).
-    Node* ViewOverPage() const;
-    bool RestoreAudioPosition();
-
-    // Requests and what the record pages ask (book_document_controller_records.cpp).
-    bool OpenRequestAt(Location& location, const CommandRecord& record, bool report);
-    bool OpenIndexRequest(const CommandRecord& record);
-    bool OpenQueryRequest(const CommandRecord& record);
-    bool OpenListRequest(const CommandRecord& record);
-    bool ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
-                           std::unique_ptr<DatabaseView> view, const String& location);
-    bool OpenListDatabase(Location& location);
-    bool OpenListLocation(const String& anchor);
-    bool ExecuteListPageCommand(int32_t id);
-    bool OpenDocumentLocation(const String& location);
-
     // What the rooms ask of each other; made before them.
     class Wiring;
     std::unique_ptr<Wiring> wiring_;

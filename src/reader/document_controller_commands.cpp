@@ -100,7 +100,7 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
             view = pages ? pages->Page() : nullptr;
             hasView = view != nullptr;
         } else {
-            view = ViewOverPage();
+            view = wiring_->ViewOverPage();
             hasView = view != nullptr;
         }
     }
