@@ -92,10 +92,6 @@ void BookDocumentController::SetEventSink(AppShellEvents* sink, uint32_t cookie)
     cookie_ = cookie;
 }
 
-void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
-    page_.SetGraphics(gc, viewport);
-}
-
 bool BookDocumentController::Start(bool documentGiven) {
     bool opened = false;
     // A screen the device cannot turn is turned by the reader itself: the orientation the
@@ -685,7 +681,7 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
 std::vector<uint32_t> BookDocumentController::LinkFocusPath() {
     std::vector<uint32_t> path;
     // A frame's state is its view's alone; the window's controller writes the path.
-    if (IsFrame() || view_ != kTextPage || !page_.Layout()) return path;
+    if (frames_.IsFrame() || view_ != kTextPage || !page_.Layout()) return path;
     uint32_t mark = page_.Layout()->CurrentMarkIndex();
     if (mark != PageLayout::kNone) path.push_back(mark);
     return path;
@@ -693,7 +689,7 @@ std::vector<uint32_t> BookDocumentController::LinkFocusPath() {
 
 void BookDocumentController::RestoreLinkFocus(const std::vector<uint32_t>& path) {
     PageLayout* layout = page_.Layout();
-    if (path.size() != 1 || IsFrame() || !layout) return;
+    if (path.size() != 1 || frames_.IsFrame() || !layout) return;
     AreaArray* marks = nullptr;
     // Marks are built once the page is drawn; until then the page keeps the index, and a build
     // drops one past its list.

@@ -31,12 +31,8 @@
 class AnnotationFile;
 class CommandRecord;
 class ScriptObject;
-class BookActionBridge;
 class LinkTarget;
-class GraphicsContext;
 class IndexRecordSet;
-class ScriptContext;
-class PageLayout;
 class Resource;
 class ListPopup;
 class PopupHost;
@@ -125,8 +121,6 @@ public:
     // Start-up: the main window's controller keeps the run marker of this store.
     void SetRunMarkerStore(ConfigurationStore* store) { runStore_ = store; }
     bool Start(bool documentGiven) override;
-    // Without a context no layout is made and positions are unknown.
-    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport);
 
     // Opening and the reading position.
     bool NavigateTo(Location& location);
@@ -173,8 +167,7 @@ public:
     bool OpenIndexQuery(const String& text);
     bool RunWithRecordSet(IndexRecordSet* set, uint32_t entry, const String& script);
     bool ClearGlobalRecordSet();
-    ScriptContext* BookScript() { return scripting_.Context(); }
-    BookActionBridge* Actions() { return scripting_.Actions(); }
+    BookScripting& Scripting() { return scripting_; }
     bool PerformAction(const LinkTarget* target, uint32_t argument);
 
     // Layout options and random table entries.
@@ -193,7 +186,6 @@ public:
     RecordRequests& Requests() { return requests_; }
 
     // Hardware keys 0-13 and named handlers run the book's key handlers (document_frames.h).
-    static const char16_t* HardwareKeyName(uint32_t index);
     bool OnHardwareKey(uint32_t index);
     bool RunNamedHandler(const String& name);
 
@@ -201,7 +193,6 @@ public:
     DocumentFrames& Frames() { return frames_; }
     // A frame's links move the window's own page; any other controller follows its own.
     BookDocumentController& LinkController();
-    bool IsFrame() const { return frames_.IsFrame(); }
 
     // The link-focus keys (1035-1038) past the page's last link step the page.
     enum FocusKind : uint32_t { kFocusNone = 0, kFocusArea = 1, kFocusForward = 2, kFocusBackward = 3 };
@@ -240,9 +231,7 @@ public:
     bool OpenNextAnnotation() { return OpenAnnotation(NextAnnotationIndex()); }
 
     // Speech (book_speech.h).
-    void SetSpeechFactory(SpeechOutputFactory* factory) { speech_.SetFactory(factory); }
-    void SetSpeechClients(SpeechClientFactory* clients) { speech_.SetClients(clients); }
-    void SetSpeechLanguage(uint32_t language) { speech_.SetLanguage(language); }
+    BookSpeech& Speech() { return speech_; }
     bool StartSpeech(const String& text) { return speech_.Start(text); }
     bool SpeakText(bool continuing, uint32_t position) { return speech_.SpeakText(continuing, position); }
     void StopSpeech() { speech_.Stop(); }
@@ -253,18 +242,16 @@ public:
     // The view shown: "" for the text page, "$cover", "$audio", "$3".
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
-    PageLayout* Layout() const { return page_.Layout(); }
+    // The page (page_presentation.h): without graphics no layout is made.
+    PagePresentation& Page() { return page_; }
 
     // Pictures and sound (special_views.h).
     SpecialViews& Views() { return views_; }
-    bool PlaySoundList(const String& text, bool paused);
-    void StopSound();
     bool ShowSoundList(const String& text);
     bool PlayOwnSound();
     bool ActivateObjectAt(Point p);
 
     // The page, its list pop-ups and its reports.
-    PositionViewElement* PageView() const { return page_.View(); }
     ReaderController* Reader() const { return reader_; }
     PopupHost& ListPopupHost();
     bool RestoreListPopup();

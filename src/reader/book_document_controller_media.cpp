@@ -39,12 +39,6 @@ public:
 
 // --- the playlist -----------------------------------------------------------------------------
 
-bool BookDocumentController::PlaySoundList(const String& text, bool paused) {
-    return views_.PlaySoundList(text, paused);
-}
-
-void BookDocumentController::StopSound() { views_.StopSound(); }
-
 // --- the audio page ---------------------------------------------------------------------------
 
 Node* BookDocumentController::Wiring::ViewOverPage() const {

@@ -210,13 +210,13 @@ public:
     // The forms' handlers run as book scripts; the links they open wait for the command queue.
     bool RunHandler(ScriptObject* self, const String& script, uint32_t /*argument*/,
                     String* result) override {
-        BookActionBridge* actions = c_.Actions();
+        BookActionBridge* actions = c_.scripting_.Actions();
         return actions && actions->RunHandler(self, script, result);
     }
     bool OpenLink(const String& text, bool /*absolute*/) override {
         // A link without a scheme is resolved against the document shown, an absolute one
         // stays.
-        BookActionBridge* actions = c_.Actions();
+        BookActionBridge* actions = c_.scripting_.Actions();
         if (actions) return actions->OpenLinkLater(text);
         return c_.ActivateLink(text);
     }
