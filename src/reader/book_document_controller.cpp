@@ -648,7 +648,8 @@ bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayo
     if (!HistoryState::WriteHeader(entry.state, LinkFocusPath())) return false;
     if (view_ == kAudioView) return views_.SaveAudioState(entry);
     if (view_ != kTextPage) return true;
-    if (!page_.Layout()) return !fromLayout || true;
+    // Asked for the layout's place, a text page not laid out has none to give.
+    if (!page_.Layout()) return !fromLayout;
     uint32_t page = 0, start = 0;
     bool saved = page_.View() ? page_.View()->SaveState(page, start, entry.state)
                            : page_.Layout()->SaveCurrentPageState(page, start, entry.state);

@@ -287,6 +287,22 @@ TEST_F(DocumentControllerTest, ReloadKeepsThePlace) {
     EXPECT_EQ(controller->GetPageStart(), start);
 }
 
+// Without graphics no layout is made: the text page has no place for a history state to keep.
+TEST_F(DocumentControllerTest, AHistoryStateFromTheLayoutNeedsALaidOutPage) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    HistoryEntry entry;
+    EXPECT_TRUE(controller->SaveHistoryState(entry, true));
+    controller->Shutdown();
+    controller.reset(
+        static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
+    controller->SetDocumentLoader(loader.get());
+    Open(u"\\books\\a.prc");
+    ASSERT_NE(controller->Document(), nullptr);
+    ASSERT_EQ(controller->Page().Layout(), nullptr);
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_FALSE(controller->SaveHistoryState(entry, true));
+}
+
 TEST_F(DocumentControllerTest, WithoutADocumentPositionsAreUnknown) {
     EXPECT_EQ(controller->GetPageStart(), -1);
     EXPECT_EQ(controller->GetPageNumber(), 0);
