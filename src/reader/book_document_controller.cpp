@@ -468,7 +468,6 @@ void BookDocumentController::Wiring::ReportFailure(const Location& location) {
     c_.reports_.push_back(kCouldNotOpen);
     // The file as the user knows it: its device path, unescaped and whole.
     const String name = FileMessages::DisplayName(location);
-    c_.lastReport_.Assign(name);
     // A file that is there, of a type the reader does not open, is told as such.
     String reason;
     Text file;

@@ -259,7 +259,6 @@ public:
     void PaintPage();
     Resource* Document() const { return resource_; }
     const std::vector<uint32_t>& Reports() const { return reports_; }
-    const String& LastReportText() const { return lastReport_; }
 
 private:
     // What the rooms ask of each other; made before them.
@@ -286,7 +285,6 @@ private:
     // The shell is told once that a newly set document is shown.
     bool readyNoticePending_ = false;
     std::vector<uint32_t> reports_;
-    String lastReport_;
     int32_t contentsDepth_ = 0;
     BookScripting scripting_;
     BookForms forms_;
