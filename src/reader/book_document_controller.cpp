@@ -631,10 +631,13 @@ void BookDocumentController::Invalidate(bool full) {
         sink_->OnDocumentReady(this, cookie_);
     }
     if (reader_ && !frames_.IsFrame()) reader_->UpdateMenuBars();
-    // The page is drawn again at the next paint.
-    if (surface_) surface_->InvalidateRect(nullptr);
+    // The page is drawn again at the next paint: the whole window, or the page's own area (a
+    // frame's part when this controller shows a frame).
+    if (surface_) {
+        const Rect area = page_.Viewport();
+        surface_->InvalidateRect(full || !page_.Layout() || area.IsEmpty() ? nullptr : &area);
+    }
     wiring_->ShowBarOfView();
-    (void)full;
 }
 
 // --- history --------------------------------------------------------------------------------

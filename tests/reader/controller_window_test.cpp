@@ -342,6 +342,31 @@ FrameBar FramesOf(BookDocumentController& c, uint32_t barPosition) {
     return f;
 }
 
+// A frame's page asks to be drawn again in its own part of the window; a full repaint asks for
+// the whole window.
+TEST_F(ControllerWindowTest, AFramesPageIsDrawnAgainInItsOwnPart) {
+    uint32_t barPosition = fvt::test::WriteFrameBarBook(device_);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\framebar.prc")));
+    ASSERT_TRUE(controller->GoToPosition(200));
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
+    Repaint();
+    FrameBar frames = FramesOf(*controller, barPosition);
+    ASSERT_NE(frames.bar, nullptr);
+    const Rect part = frames.bar->Page().Viewport();
+    ASSERT_LT(part.height, 180);
+    RECT dirty{};
+    ASSERT_FALSE(GetUpdateRect(hwnd, &dirty, FALSE));
+    frames.bar->Invalidate(false);
+    ASSERT_TRUE(GetUpdateRect(hwnd, &dirty, FALSE));
+    const Rect asked = Rect::FromWinRect(dirty);
+    EXPECT_EQ(asked.y, part.y);
+    EXPECT_EQ(asked.height, part.height);
+    fvt::RunUntilIdle();
+    frames.bar->Invalidate(true);
+    ASSERT_TRUE(GetUpdateRect(hwnd, &dirty, FALSE));
+    EXPECT_EQ(Rect::FromWinRect(dirty).height, 180);
+}
+
 // The frames' pages lie in their frames: a tap on a link in the bar above the window's page
 // reaches the bar's page, and the link moves the window's own page (the bar keeps its part of
 // the book); Back returns to where the reader was.
