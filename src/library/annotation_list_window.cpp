@@ -72,7 +72,7 @@ std::u16string TextOf(const char16_t* units, uint32_t length) {
 int32_t LayoutAnnotationPages::EstimatePage(uint32_t position) {
     DocumentController* document = controller_ ? controller_->GetDocumentController() : nullptr;
     auto* book = dynamic_cast<BookDocumentController*>(document);
-    PageLayout* layout = book ? book->Layout() : nullptr;
+    PageLayout* layout = book ? book->Page().Layout() : nullptr;
     if (!layout) return -1;
     uint32_t page = layout->EstimatePageNumber(position);
     // Past the last page the estimate would name pages the book does not have.

@@ -93,11 +93,11 @@ bool BookActionBridge::RunLater(std::vector<Navigation> steps) {
 bool BookActionBridge::RunHandler(ScriptObject* self, const String& text, String* result) {
     if (!document_) return false;
     ScriptRun run(*this);
-    return ::DispatchWidgetEvent(*this, document_->BookScript(), self, text, result) == 0;
+    return ::DispatchWidgetEvent(*this, document_->Scripting().Context(), self, text, result) == 0;
 }
 
 bool BookActionBridge::RunMarkScript(const String& text) {
-    ScriptContext* book = document_ ? document_->BookScript() : nullptr;
+    ScriptContext* book = document_ ? document_->Scripting().Context() : nullptr;
     if (!book) return false;
     ScriptCode unit;
     ScriptError error;
@@ -327,7 +327,7 @@ bool BookActionBridge::ShowNotePopup(uint32_t n) {
 }
 
 bool BookActionBridge::SetPositionView(uint32_t id) {
-    PageLayout* layout = document_ ? document_->Layout() : nullptr;
+    PageLayout* layout = document_ ? document_->Page().Layout() : nullptr;
     if (!layout || !layout->SelectTable(id)) return false;
     // The frame changes colour at the next drawing of the page.
     document_->Invalidate(true);
@@ -335,7 +335,7 @@ bool BookActionBridge::SetPositionView(uint32_t id) {
 }
 
 bool BookActionBridge::SelectRange(uint32_t id, int32_t step) {
-    PageLayout* layout = document_ ? document_->Layout() : nullptr;
+    PageLayout* layout = document_ ? document_->Page().Layout() : nullptr;
     if (!layout) return false;
     // The arrow that was tapped does not stay the current mark: drawn inverted, it would turn
     // the arrow column black.
@@ -431,7 +431,7 @@ bool BookActionBridge::WriteCartXml(const String& cart, const String& file) {
 }
 
 void BookActionBridge::SetSpeechLanguage(uint32_t language) {
-    if (document_) document_->SetSpeechLanguage(language);
+    if (document_) document_->Speech().SetLanguage(language);
 }
 
 bool BookActionBridge::ReadAloud() {
@@ -443,12 +443,12 @@ bool BookActionBridge::StartSpeech(const String& text) {
 }
 
 bool BookActionBridge::PlaySoundList(const String& text) {
-    return document_ && document_->PlaySoundList(text, false);
+    return document_ && document_->Views().PlaySoundList(text, false);
 }
 
 bool BookActionBridge::StopSound() {
     if (!document_) return false;
-    document_->StopSound();
+    document_->Views().StopSound();
     return true;
 }
 

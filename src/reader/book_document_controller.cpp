@@ -92,10 +92,6 @@ void BookDocumentController::SetEventSink(AppShellEvents* sink, uint32_t cookie)
     cookie_ = cookie;
 }
 
-void BookDocumentController::SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport) {
-    page_.SetGraphics(gc, viewport);
-}
-
 bool BookDocumentController::Start(bool documentGiven) {
     bool opened = false;
     // A screen the device cannot turn is turned by the reader itself: the orientation the
@@ -139,7 +135,7 @@ void BookDocumentController::Shutdown() {
     CloseDocument();
     views_.ReleaseSound();
     forms_.Clear();  // lets the last page's resource go with the loader still there
-    FreeRetired();
+    wiring_->FreeRetired();
     page_.Shutdown();
     history_.Entries().Clear();
     scripting_.Shutdown();
@@ -150,7 +146,7 @@ void BookDocumentController::Shutdown() {
 // --- the current document -------------------------------------------------------------------
 
 void BookDocumentController::PaintPage() {
-    views_.FitOverPage(ViewOverPage());
+    views_.FitOverPage(wiring_->ViewOverPage());
     if (!page_.Layout() || view_ != kTextPage || !page_.Gc()) return;
     Rect now;
     const bool onSurface = page_.Gc() == surface_;
@@ -207,11 +203,11 @@ bool BookDocumentController::ShowFoundText(uint32_t start, uint32_t end) {
     return true;
 }
 
-void BookDocumentController::FreeRetired() {
-    frames_.FreeRetired();
-    records_.FreeRetired();
-    views_.FreeRetired();
-    page_.FreeRetired();
+void BookDocumentController::Wiring::FreeRetired() {
+    c_.frames_.FreeRetired();
+    c_.records_.FreeRetired();
+    c_.views_.FreeRetired();
+    c_.page_.FreeRetired();
 }
 
 bool BookDocumentController::SetDocument(Resource* document) {
@@ -251,14 +247,15 @@ bool BookDocumentController::SetDocument(Resource* document) {
     return true;
 }
 
-void BookDocumentController::TakeOwnSideFile() {
+void BookDocumentController::Wiring::TakeOwnSideFile() {
     // The side file under the book's base name is another book's: it stays as it is, and this
     // book gets one of its own beside it.
-    sideFile_.Drop();
-    sideFile_.Open(loader_, resource_, true);
-    if (sideFile_.File() && page_.Layout() && !page_.Layout()->SetAnnotations(sideFile_.File()) &&
-        !page_.Layout()->Annotations())
-        sideFile_.Drop();
+    c_.sideFile_.Drop();
+    c_.sideFile_.Open(c_.loader_, c_.resource_, true);
+    if (c_.sideFile_.File() && c_.page_.Layout() &&
+        !c_.page_.Layout()->SetAnnotations(c_.sideFile_.File()) &&
+        !c_.page_.Layout()->Annotations())
+        c_.sideFile_.Drop();
 }
 
 void BookDocumentController::CloseDocument() {
@@ -268,7 +265,7 @@ void BookDocumentController::CloseDocument() {
     // This document's forms go (persistent ones stay); their values are in the side file.
     forms_.CloseBook(resource_, page_.Layout() ? page_.Layout()->CurrentDocumentKey() : 0);
     views_.LeaveCover();
-    LeaveRecordSet();
+    wiring_->LeaveRecordSet();
     views_.LeaveImage();
     views_.LeaveAudio();
     // The book script's record set reads this book's tables. The window's script forgets the
@@ -303,13 +300,13 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) views_.LeaveCover();
     if (view_ == kImageView && !(anchor == current_)) views_.LeaveImage();
     if (view_ == kRecordSetView || records_.ListPageShown()) {
-        LeaveRecordSet();
+        wiring_->LeaveRecordSet();
         view_ = kTextPage;
     }
     if (hasAnchor && anchor.Length() > 4 && anchor[0] == u'$' && anchor[1] == u'f' &&
         anchor[2] == u'v' && anchor[3] == u't') {
-        if (RecordRequests::IsListPageLink(anchor)) return OpenListLocation(anchor);
-        if (!ShowRecordSet(anchor)) return false;
+        if (RecordRequests::IsListPageLink(anchor)) return wiring_->OpenListLocation(anchor);
+        if (!wiring_->ShowRecordSet(anchor)) return false;
         current_.Assign(anchor);
         view_ = kRecordSetView;
         return true;
@@ -363,13 +360,14 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
 
 // --- generated pages ------------------------------------------------------------------------
 
-bool BookDocumentController::ShowRecordSet(const String& anchor) {
-    return resource_ && records_.ShowLink(resource_, anchor, wiring_->RecordPagePlace());
+bool BookDocumentController::Wiring::ShowRecordSet(const String& anchor) {
+    return c_.resource_ && c_.records_.ShowLink(c_.resource_, anchor, RecordPagePlace());
 }
 
-void BookDocumentController::LeaveRecordSet() {
+void BookDocumentController::Wiring::LeaveRecordSet() {
     // The text page takes the keys back.
-    if (records_.Leave(surface_) && page_.View() && page_.View()->Parent()) page_.View()->Focus();
+    if (c_.records_.Leave(c_.surface_) && c_.page_.View() && c_.page_.View()->Parent())
+        c_.page_.View()->Focus();
 }
 
 bool BookDocumentController::Wiring::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
@@ -380,12 +378,12 @@ bool BookDocumentController::Wiring::OpenEntryPosition(IndexSource* /*table*/, u
     return target.SetPositionAnchor(static_cast<uint32_t>(position)) && c_.NavigateTo(target);
 }
 
-bool BookDocumentController::OpenDocumentLocation(const String& location) {
-    if (!resource_) return false;
+bool BookDocumentController::Wiring::OpenDocumentLocation(const String& location) {
+    if (!c_.resource_) return false;
     Location target;
-    target.CopyFrom(location_);
+    target.CopyFrom(c_.location_);
     target.SetAnchor(location);
-    return NavigateTo(target);
+    return c_.NavigateTo(target);
 }
 
 // --- opening --------------------------------------------------------------------------------
@@ -428,8 +426,8 @@ bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t fi
 }
 
 bool BookDocumentController::NavigateTo(Location& location) {
-    if (RecordRequests::IsListDatabase(location)) return OpenListDatabase(location);
-    FreeRetired();
+    if (RecordRequests::IsListDatabase(location)) return wiring_->OpenListDatabase(location);
+    wiring_->FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);
     uint32_t oldMode = history_.Entries().GetMode();
@@ -444,7 +442,7 @@ bool BookDocumentController::NavigateTo(Location& location) {
     Location asked;
     asked.CopyFrom(location);
     if (location.IsBuiltInPage()) {
-        shown = OpenBuiltInPage(location.ResourceId());
+        shown = wiring_->OpenBuiltInPage(location.ResourceId());
         handled = 1;
     } else if (loader_) {
         if (location.IsInternal()) CloseDocument();
@@ -459,18 +457,17 @@ bool BookDocumentController::NavigateTo(Location& location) {
     }
     if (setMode) history_.Entries().SetMode(oldMode);
     if (!shown) {
-        if (!handled) ReportFailure(asked);
+        if (!handled) wiring_->ReportFailure(asked);
         // A failed open leaves the history as it was before.
         if (pushed) history_.Entries().UndoPush();
     }
     return shown;
 }
 
-void BookDocumentController::ReportFailure(const Location& location) {
-    reports_.push_back(kCouldNotOpen);
+void BookDocumentController::Wiring::ReportFailure(const Location& location) {
+    c_.reports_.push_back(kCouldNotOpen);
     // The file as the user knows it: its device path, unescaped and whole.
     const String name = FileMessages::DisplayName(location);
-    lastReport_.Assign(name);
     // A file that is there, of a type the reader does not open, is told as such.
     String reason;
     Text file;
@@ -479,21 +476,22 @@ void BookDocumentController::ReportFailure(const Location& location) {
         const char16_t* units = LoadResString(kUnknownFileType);
         reason.Assign(String(units ? units : u""));
     }
-    if (reader_)
-        reader_->ShowMessage(static_cast<int32_t>(kErrorCaption),
-                             FileMessages::Format(kCouldNotOpen, name, reason),
-                             MessageKind::kError);
+    if (c_.reader_)
+        c_.reader_->ShowMessage(static_cast<int32_t>(kErrorCaption),
+                                FileMessages::Format(kCouldNotOpen, name, reason),
+                                MessageKind::kError);
 }
 
-bool BookDocumentController::OpenBuiltInPage(uint32_t id) {
-    if (id == kBookmarksPage && !(sideFile_.File() && sideFile_.File()->BookmarkCount() > 0)) {
-        reports_.push_back(kNoAnnotation);
-        if (reader_)
-            reader_->MessageBoxById(static_cast<int32_t>(kInformationCaption), kNoAnnotation,
-                                    MessageKind::kInformation);
+bool BookDocumentController::Wiring::OpenBuiltInPage(uint32_t id) {
+    if (id == kBookmarksPage &&
+        !(c_.sideFile_.File() && c_.sideFile_.File()->BookmarkCount() > 0)) {
+        c_.reports_.push_back(kNoAnnotation);
+        if (c_.reader_)
+            c_.reader_->MessageBoxById(static_cast<int32_t>(kInformationCaption), kNoAnnotation,
+                                       MessageKind::kInformation);
         return false;
     }
-    return ShowLibraryOrBookmarks(reader_, id);
+    return ShowLibraryOrBookmarks(c_.reader_, id);
 }
 
 bool BookDocumentController::Show(Resource* document, const String& anchor, bool restore) {
@@ -540,7 +538,7 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
 
 bool BookDocumentController::RestoreReadingPosition() {
     if (!resource_) return false;
-    if (view_ == kAudioView) return RestoreAudioPosition();
+    if (view_ == kAudioView) return wiring_->RestoreAudioPosition();
     if (view_ != kTextPage && view_ != kAudioView) return false;
     bool restored = false;
     if (sideFile_.File()) {
@@ -633,10 +631,13 @@ void BookDocumentController::Invalidate(bool full) {
         sink_->OnDocumentReady(this, cookie_);
     }
     if (reader_ && !frames_.IsFrame()) reader_->UpdateMenuBars();
-    // The page is drawn again at the next paint.
-    if (surface_) surface_->InvalidateRect(nullptr);
-    ShowBarOfView();
-    (void)full;
+    // The page is drawn again at the next paint: the whole window, or the page's own area (a
+    // frame's part when this controller shows a frame).
+    if (surface_) {
+        const Rect area = page_.Viewport();
+        surface_->InvalidateRect(full || !page_.Layout() || area.IsEmpty() ? nullptr : &area);
+    }
+    wiring_->ShowBarOfView();
 }
 
 // --- history --------------------------------------------------------------------------------
@@ -649,7 +650,8 @@ bool BookDocumentController::SaveHistoryState(HistoryEntry& entry, bool fromLayo
     if (!HistoryState::WriteHeader(entry.state, LinkFocusPath())) return false;
     if (view_ == kAudioView) return views_.SaveAudioState(entry);
     if (view_ != kTextPage) return true;
-    if (!page_.Layout()) return !fromLayout || true;
+    // Asked for the layout's place, a text page not laid out has none to give.
+    if (!page_.Layout()) return !fromLayout;
     uint32_t page = 0, start = 0;
     bool saved = page_.View() ? page_.View()->SaveState(page, start, entry.state)
                            : page_.Layout()->SaveCurrentPageState(page, start, entry.state);
@@ -682,7 +684,7 @@ bool BookDocumentController::RestoreHistoryState(HistoryEntry& entry) {
 std::vector<uint32_t> BookDocumentController::LinkFocusPath() {
     std::vector<uint32_t> path;
     // A frame's state is its view's alone; the window's controller writes the path.
-    if (IsFrame() || view_ != kTextPage || !page_.Layout()) return path;
+    if (frames_.IsFrame() || view_ != kTextPage || !page_.Layout()) return path;
     uint32_t mark = page_.Layout()->CurrentMarkIndex();
     if (mark != PageLayout::kNone) path.push_back(mark);
     return path;
@@ -690,7 +692,7 @@ std::vector<uint32_t> BookDocumentController::LinkFocusPath() {
 
 void BookDocumentController::RestoreLinkFocus(const std::vector<uint32_t>& path) {
     PageLayout* layout = page_.Layout();
-    if (path.size() != 1 || IsFrame() || !layout) return;
+    if (path.size() != 1 || frames_.IsFrame() || !layout) return;
     AreaArray* marks = nullptr;
     // Marks are built once the page is drawn; until then the page keeps the index, and a build
     // drops one past its list.
@@ -712,12 +714,12 @@ bool BookDocumentController::SaveHistoryAtEnd() { return history_.SaveAtEnd(); }
 bool BookDocumentController::StoreHistoryEntry() { return history_.StoreEntry(); }
 
 bool BookDocumentController::HistoryBack(bool libraryFallback) {
-    FreeRetired();
+    wiring_->FreeRetired();
     if (history_.Entries().CanBack()) return history_.StepBack();
     if (!libraryFallback) return false;
     // The library (or the annotations list) with nothing before it: Back returns to the book
     // last read, as from the library page.
-    if (ListWindowShown()) return ReopenLastBook() || resource_;
+    if (wiring_->ListPageShown()) return ReopenLastBook() || resource_;
     if (!resource_) return false;
     uint32_t mode = ViewMode();
     // A sound opened by itself has no page behind its audio page: Back leaves for the library,
@@ -727,10 +729,6 @@ bool BookDocumentController::HistoryBack(bool libraryFallback) {
         reader_)
         reader_->PostCommand(Cmd::kLibrary);
     return true;
-}
-
-bool BookDocumentController::ListWindowShown() const {
-    return wiring_->ListPageShown() != nullptr;
 }
 
 bool BookDocumentController::ReopenLastBook() {
@@ -745,7 +743,7 @@ bool BookDocumentController::ReopenLastBook() {
 }
 
 bool BookDocumentController::HistoryForward() {
-    FreeRetired();
+    wiring_->FreeRetired();
     return history_.StepForward();
 }
 
@@ -760,7 +758,7 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
         if (!RestoreHistoryState(entry)) return false;
         keepStoredPosition_ = false;
         // Back from the library to the book it was shown over: the page comes back.
-        if (reader_ && ListWindowShown()) reader_->ShowReaderView();
+        if (reader_ && wiring_->ListPageShown()) reader_->ShowReaderView();
         Invalidate(repaint);
         RestoreListPopup();
         return true;
@@ -789,7 +787,7 @@ bool BookDocumentController::BackToOtherDocument() {
         return ok;
     }
     if (found && history_.OpenFromFound()) return true;
-    if (ListWindowShown() && ReopenLastBook()) return true;
+    if (wiring_->ListPageShown() && ReopenLastBook()) return true;
     if (reader_) reader_->PostCommand(Cmd::kLibrary);
     return true;
 }
@@ -822,7 +820,8 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
     if ((view_ == kAudioView || view_ == kImageView) &&
         views_.ExecuteMediaCommand(view_ == kAudioView, id))
         return true;
-    if (view_ == kWordListView || view_ == kSearchHistoryView) return ExecuteListPageCommand(id);
+    if (view_ == kWordListView || view_ == kSearchHistoryView)
+        return wiring_->ExecuteListPageCommand(id);
     // Everything else is the page view's.
     if (!page_.View() || view_ != kTextPage || id < 0) return false;
     page_.View()->ExecuteCommand(static_cast<uint32_t>(id), 0);

@@ -30,14 +30,9 @@
 
 class AnnotationFile;
 class CommandRecord;
-class DatabaseView;
 class ScriptObject;
-class BookActionBridge;
 class LinkTarget;
-class GraphicsContext;
 class IndexRecordSet;
-class ScriptContext;
-class PageLayout;
 class Resource;
 class ListPopup;
 class PopupHost;
@@ -126,8 +121,6 @@ public:
     // Start-up: the main window's controller keeps the run marker of this store.
     void SetRunMarkerStore(ConfigurationStore* store) { runStore_ = store; }
     bool Start(bool documentGiven) override;
-    // Without a context no layout is made and positions are unknown.
-    void SetLayoutGraphics(GraphicsContext* gc, const Rect& viewport);
 
     // Opening and the reading position.
     bool NavigateTo(Location& location);
@@ -174,8 +167,7 @@ public:
     bool OpenIndexQuery(const String& text);
     bool RunWithRecordSet(IndexRecordSet* set, uint32_t entry, const String& script);
     bool ClearGlobalRecordSet();
-    ScriptContext* BookScript() { return scripting_.Context(); }
-    BookActionBridge* Actions() { return scripting_.Actions(); }
+    BookScripting& Scripting() { return scripting_; }
     bool PerformAction(const LinkTarget* target, uint32_t argument);
 
     // Layout options and random table entries.
@@ -194,7 +186,6 @@ public:
     RecordRequests& Requests() { return requests_; }
 
     // Hardware keys 0-13 and named handlers run the book's key handlers (document_frames.h).
-    static const char16_t* HardwareKeyName(uint32_t index);
     bool OnHardwareKey(uint32_t index);
     bool RunNamedHandler(const String& name);
 
@@ -202,7 +193,6 @@ public:
     DocumentFrames& Frames() { return frames_; }
     // A frame's links move the window's own page; any other controller follows its own.
     BookDocumentController& LinkController();
-    bool IsFrame() const { return frames_.IsFrame(); }
 
     // The link-focus keys (1035-1038) past the page's last link step the page.
     enum FocusKind : uint32_t { kFocusNone = 0, kFocusArea = 1, kFocusForward = 2, kFocusBackward = 3 };
@@ -241,9 +231,7 @@ public:
     bool OpenNextAnnotation() { return OpenAnnotation(NextAnnotationIndex()); }
 
     // Speech (book_speech.h).
-    void SetSpeechFactory(SpeechOutputFactory* factory) { speech_.SetFactory(factory); }
-    void SetSpeechClients(SpeechClientFactory* clients) { speech_.SetClients(clients); }
-    void SetSpeechLanguage(uint32_t language) { speech_.SetLanguage(language); }
+    BookSpeech& Speech() { return speech_; }
     bool StartSpeech(const String& text) { return speech_.Start(text); }
     bool SpeakText(bool continuing, uint32_t position) { return speech_.SpeakText(continuing, position); }
     void StopSpeech() { speech_.Stop(); }
@@ -254,18 +242,16 @@ public:
     // The view shown: "" for the text page, "$cover", "$audio", "$3".
     const String& CurrentString() const { return current_; }
     View CurrentView() const { return view_; }
-    PageLayout* Layout() const { return page_.Layout(); }
+    // The page (page_presentation.h): without graphics no layout is made.
+    PagePresentation& Page() { return page_; }
 
     // Pictures and sound (special_views.h).
     SpecialViews& Views() { return views_; }
-    bool PlaySoundList(const String& text, bool paused);
-    void StopSound();
     bool ShowSoundList(const String& text);
     bool PlayOwnSound();
     bool ActivateObjectAt(Point p);
 
     // The page, its list pop-ups and its reports.
-    PositionViewElement* PageView() const { return page_.View(); }
     ReaderController* Reader() const { return reader_; }
     PopupHost& ListPopupHost();
     bool RestoreListPopup();
@@ -273,37 +259,8 @@ public:
     void PaintPage();
     Resource* Document() const { return resource_; }
     const std::vector<uint32_t>& Reports() const { return reports_; }
-    const String& LastReportText() const { return lastReport_; }
 
 private:
-    // Opening (book_document_controller.cpp).
-    bool ListWindowShown() const;
-    bool OpenBuiltInPage(uint32_t id);
-    void ReportFailure(const Location& location);
-    void TakeOwnSideFile();
-    // Replaced views and layouts are parked until the next navigation: the one that asked may
-    // still be running.
-    void FreeRetired();
-    bool ShowRecordSet(const String& anchor);
-    void LeaveRecordSet();
-    void ShowBarOfView();
-
-    // The view over the page and the audio place (book_document_controller_media.cpp).
-    Node* ViewOverPage() const;
-    bool RestoreAudioPosition();
-
-    // Requests and what the record pages ask (book_document_controller_records.cpp).
-    bool OpenRequestAt(Location& location, const CommandRecord& record, bool report);
-    bool OpenIndexRequest(const CommandRecord& record);
-    bool OpenQueryRequest(const CommandRecord& record);
-    bool OpenListRequest(const CommandRecord& record);
-    bool ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
-                           std::unique_ptr<DatabaseView> view, const String& location);
-    bool OpenListDatabase(Location& location);
-    bool OpenListLocation(const String& anchor);
-    bool ExecuteListPageCommand(int32_t id);
-    bool OpenDocumentLocation(const String& location);
-
     // What the rooms ask of each other; made before them.
     class Wiring;
     std::unique_ptr<Wiring> wiring_;
@@ -328,7 +285,6 @@ private:
     // The shell is told once that a newly set document is shown.
     bool readyNoticePending_ = false;
     std::vector<uint32_t> reports_;
-    String lastReport_;
     int32_t contentsDepth_ = 0;
     BookScripting scripting_;
     BookForms forms_;

@@ -47,7 +47,7 @@ BookDocumentControllerFactory::~BookDocumentControllerFactory() {
 
 DocumentController* BookDocumentControllerFactory::CreateDocumentController(ScriptHeap* heap) {
     auto* controller = new (std::nothrow) BookDocumentController(heap);
-    if (controller && speechClients_) controller->SetSpeechClients(speechClients_);
+    if (controller && speechClients_) controller->Speech().SetClients(speechClients_);
     if (controller) controller->Records().SetSearchFields(searchFields_);
     return controller;
 }

@@ -39,27 +39,25 @@ public:
 
 // --- the playlist -----------------------------------------------------------------------------
 
-bool BookDocumentController::PlaySoundList(const String& text, bool paused) {
-    return views_.PlaySoundList(text, paused);
-}
-
-void BookDocumentController::StopSound() { views_.StopSound(); }
-
 // --- the audio page ---------------------------------------------------------------------------
 
-Node* BookDocumentController::ViewOverPage() const {
-    switch (view_) {
-        case kCoverView: return views_.Cover();
-        case kImageView: return views_.Picture();
-        case kAudioView: return views_.AudioView();
-        case kRecordSetView: return records_.Page() ? &records_.Page()->ViewNode() : nullptr;
+Node* BookDocumentController::Wiring::ViewOverPage() const {
+    switch (c_.view_) {
+        case kCoverView:
+            return c_.views_.Cover();
+        case kImageView:
+            return c_.views_.Picture();
+        case kAudioView:
+            return c_.views_.AudioView();
+        case kRecordSetView:
+            return c_.records_.Page() ? &c_.records_.Page()->ViewNode() : nullptr;
         default: return nullptr;
     }
 }
 
 bool BookDocumentController::ShowSoundList(const String& text) {
     if (!resource_) return false;
-    FreeRetired();
+    wiring_->FreeRetired();
     bool pushed = false;
     PushHistoryAndNotify(pushed);
     if (!OpenLocation(String(u"$audio"), false, true) || !views_.AudioView()) {
@@ -87,33 +85,33 @@ bool BookDocumentController::PlayOwnSound() {
     return view->SetSoundList(text);
 }
 
-bool BookDocumentController::RestoreAudioPosition() {
-    if (!sideFile_.File() || !views_.AudioView()) return false;
+bool BookDocumentController::Wiring::RestoreAudioPosition() {
+    if (!c_.sideFile_.File() || !c_.views_.AudioView()) return false;
     uint32_t track = 0, seconds = 0;
     std::vector<uint8_t> state;
     // The side file calls a place of two zero words none, but the first track at its start is
     // a place like any other: what decides is whether a playlist was stored.
-    sideFile_.File()->GetAudioPosition(&track, &seconds, &state);
+    c_.sideFile_.File()->GetAudioPosition(&track, &seconds, &state);
     if (state.empty()) return false;
     HistoryEntry entry;
-    entry.location.CopyFrom(location_);
-    entry.location.SetAnchor(current_);
+    entry.location.CopyFrom(c_.location_);
+    entry.location.SetAnchor(c_.current_);
     entry.viewWord = track;
     entry.viewPosition = static_cast<int32_t>(seconds > INT32_MAX ? 0 : seconds);
     if (!entry.state.WriteBytes(state.data(), state.size())) return false;
-    bool restored = RestoreHistoryState(entry);
-    Invalidate(true);
+    bool restored = c_.RestoreHistoryState(entry);
+    c_.Invalidate(true);
     return restored;
 }
 
 // --- view commands and taps -------------------------------------------------------------------
 
-void BookDocumentController::ShowBarOfView() {
-    const uint32_t mode = ViewMode();
-    if (mode == barMode_) return;
-    barMode_ = mode;
+void BookDocumentController::Wiring::ShowBarOfView() {
+    const uint32_t mode = c_.ViewMode();
+    if (mode == c_.barMode_) return;
+    c_.barMode_ = mode;
     // Without a document the library or the annotations list has the window and its bars.
-    if (reader_ && resource_) reader_->UpdateWindowTitle();
+    if (c_.reader_ && c_.resource_) c_.reader_->UpdateWindowTitle();
 }
 
 bool BookDocumentController::ActivateObjectAt(Point p) {

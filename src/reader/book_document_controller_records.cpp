@@ -59,17 +59,17 @@ bool FindTarget(DocumentSource* document, const String& name, uint32_t kind, Tar
 // --- opening with a request -----------------------------------------------------------------
 
 bool BookDocumentController::OpenWithRequest(Location& location, const CommandRecord& record) {
-    return OpenRequestAt(location, record, true);
+    return wiring_->OpenRequestAt(location, record, true);
 }
 
-bool BookDocumentController::OpenListDatabase(Location& location) {
+bool BookDocumentController::Wiring::OpenListDatabase(Location& location) {
     CommandRecord request(location.ResourceId() == kWordListDatabase ? kDisplayWordList
                                                                      : kDisplaySearchHistory,
                           kWindowObject);
     return OpenRequestAt(location, request, true);
 }
 
-bool BookDocumentController::OpenListLocation(const String& anchor) {
+bool BookDocumentController::Wiring::OpenListLocation(const String& anchor) {
     String link;
     link.AssignSub(anchor, 1, -1);
     CommandRecord request;
@@ -81,43 +81,44 @@ bool BookDocumentController::ReopenWithRequest(const CommandRecord& record) {
     Location target;
     target.CopyFrom(location_);
     target.SetAnchor(String());
-    return OpenRequestAt(target, record, true);
+    return wiring_->OpenRequestAt(target, record, true);
 }
 
-bool BookDocumentController::OpenRequestAt(Location& location, const CommandRecord& record,
-                                           bool report) {
+bool BookDocumentController::Wiring::OpenRequestAt(Location& location, const CommandRecord& record,
+                                                   bool report) {
     FreeRetired();
     Location remembered;
-    if (resource_) remembered.CopyFrom(location_);
-    const uint32_t oldMode = history_.Entries().GetMode();
+    if (c_.resource_) remembered.CopyFrom(c_.location_);
+    const uint32_t oldMode = c_.history_.Entries().GetMode();
     const bool setMode = oldMode == NavigationHistory::kRecord;
-    if (setMode) history_.Entries().SetMode(NavigationHistory::kRecordNext);
+    if (setMode) c_.history_.Entries().SetMode(NavigationHistory::kRecordNext);
     bool pushed = false;
-    PushHistoryAndNotify(pushed);
+    c_.PushHistoryAndNotify(pushed);
     bool shown = false;
     uint8_t handled = 0;
-    if (loader_ && !location.IsBuiltInPage()) {
-        if (location.IsInternal()) CloseDocument();
-        Resource* document = loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
+    if (c_.loader_ && !location.IsBuiltInPage()) {
+        if (location.IsInternal()) c_.CloseDocument();
+        Resource* document =
+            c_.loader_->Open(location, c_.resource_ ? &remembered : nullptr, &handled);
         if (document) {
-            const bool changed = document != resource_;
-            if (SetDocument(document)) {
+            const bool changed = document != c_.resource_;
+            if (c_.SetDocument(document)) {
                 bool replaced = false;
                 bool restore = true;
-                shown = OpenRequest(record, changed, replaced, restore, true);
-                if (!shown) CloseDocument();
+                shown = c_.OpenRequest(record, changed, replaced, restore, true);
+                if (!shown) c_.CloseDocument();
             }
             document->Release();
         }
     }
-    if (setMode) history_.Entries().SetMode(oldMode);
+    if (setMode) c_.history_.Entries().SetMode(oldMode);
     if (shown) {
-        if (reader_) reader_->ShowReaderView();
-        Invalidate(true);
+        if (c_.reader_) c_.reader_->ShowReaderView();
+        c_.Invalidate(true);
         return true;
     }
     if (report && !handled) ReportFailure(location);
-    if (pushed) history_.Entries().UndoPush();
+    if (pushed) c_.history_.Entries().UndoPush();
     return false;
 }
 
@@ -132,7 +133,7 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
         if (view_ == kAudioView) views_.SaveAudioPlace(sideFile_);
         // Replaced views are parked: the one that asked may still be running.
         views_.LeaveCover();
-        LeaveRecordSet();
+        wiring_->LeaveRecordSet();
         views_.LeaveImage();
     }
     current_.SetEmpty();
@@ -160,17 +161,17 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
         case GeneratedPages::kFilteredIndexSearch:
         case GeneratedPages::kCondIndexSearch:
         case GeneratedPages::kIdeogramSearch:
-            ok = OpenIndexRequest(record);
+            ok = wiring_->OpenIndexRequest(record);
             break;
         case GeneratedPages::kSqlSearch:
         case GeneratedPages::kSqlBulletSearch:
-            ok = OpenQueryRequest(record);
+            ok = wiring_->OpenQueryRequest(record);
             break;
         case kDisplayWordList:
         case kAddToWordList:
         case kAddEntryToWordList:
         case kDisplaySearchHistory:
-            ok = OpenListRequest(record);
+            ok = wiring_->OpenListRequest(record);
             break;
         case kShow: {
             if (record.objectKind != kAudioObject || record.Count() < 1) break;
@@ -219,11 +220,11 @@ int64_t BookDocumentController::ResolvePositionArgument(const String* text) {
 
 // --- generated pages of a request -----------------------------------------------------------
 
-bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
+bool BookDocumentController::Wiring::OpenIndexRequest(const CommandRecord& record) {
     GeneratedPages::IndexRequest request;
     if (!GeneratedPages::ReadIndexRequest(record.methodId, ArgumentTexts(record), request))
         return false;
-    DocumentSource* document = resource_->GetDocument();
+    DocumentSource* document = c_.resource_->GetDocument();
     TargetRecord table;
     // No table name (a dictionary's manual search): the book's default table.
     if (request.tableName.IsEmpty()) table.position = GeneratedPages::kNoTableId;
@@ -243,7 +244,7 @@ bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
         entry = keys.numbers[0];
         keyTag = keys.numbers[1];
     }
-    auto tables = std::make_unique<RecordPages::Tables>(resource_);
+    auto tables = std::make_unique<RecordPages::Tables>(c_.resource_);
     if (!request.lookupKey.IsEmpty()) {
         // The entry whose key is the lookup key (the table's entry at or after it else).
         String designation;
@@ -261,43 +262,42 @@ bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
     if (!view) return false;
     // A manual search names no title: the book's own heads the page rather than an empty strip.
     String title = request.title;
-    if (title.IsEmpty() && !GetTitle(title)) title = String();
+    if (title.IsEmpty() && !c_.GetTitle(title)) title = String();
     view->SetTemplates(title, String());
-    view->SetStartPosition(ResolvePositionArgument(&request.startPosition));
+    view->SetStartPosition(c_.ResolvePositionArgument(&request.startPosition));
     view->SetExtraTexts(request.extra[0], request.extra[1]);
     return ShowRequestedView(std::move(tables), std::move(view), location);
 }
 
-bool BookDocumentController::OpenQueryRequest(const CommandRecord& record) {
+bool BookDocumentController::Wiring::OpenQueryRequest(const CommandRecord& record) {
     GeneratedPages::QueryRequest request;
     if (!GeneratedPages::ReadQueryRequest(record.methodId, ArgumentTexts(record), request))
         return false;
-    auto tables = std::make_unique<RecordPages::Tables>(resource_);
+    auto tables = std::make_unique<RecordPages::Tables>(c_.resource_);
     String location;
     std::unique_ptr<DatabaseView> view = GeneratedPages::OpenQueryPage(
         request.query, tables.get(), request.displayCode, request.flagByte, request.title,
         request.number, location);
     if (!view) return false;
-    view->SetStartPosition(ResolvePositionArgument(&request.startPosition));
+    view->SetStartPosition(c_.ResolvePositionArgument(&request.startPosition));
     view->SetExtraTexts(request.extra, String());
     return ShowRequestedView(std::move(tables), std::move(view), location);
 }
 
-bool BookDocumentController::ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
-                                               std::unique_ptr<DatabaseView> view,
-                                               const String& location) {
-    if (!records_.ShowView(std::move(tables), std::move(view), wiring_->RecordPagePlace()))
-        return false;
-    current_ = location;
-    view_ = kRecordSetView;
+bool BookDocumentController::Wiring::ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
+                                                       std::unique_ptr<DatabaseView> view,
+                                                       const String& location) {
+    if (!c_.records_.ShowView(std::move(tables), std::move(view), RecordPagePlace())) return false;
+    c_.current_ = location;
+    c_.view_ = kRecordSetView;
     return true;
 }
 
-bool BookDocumentController::OpenListRequest(const CommandRecord& record) {
+bool BookDocumentController::Wiring::OpenListRequest(const CommandRecord& record) {
     String location;
-    if (!records_.OpenList(resource_, record, location)) return false;
-    current_ = location;
-    view_ = record.methodId == kDisplaySearchHistory ? kSearchHistoryView : kWordListView;
+    if (!c_.records_.OpenList(c_.resource_, record, location)) return false;
+    c_.current_ = location;
+    c_.view_ = record.methodId == kDisplaySearchHistory ? kSearchHistoryView : kWordListView;
     return true;
 }
 
@@ -306,21 +306,21 @@ void BookDocumentController::SetReaderController(ReaderController* controller) {
     records_.SetListPages(controller ? controller->ListPages() : nullptr);
 }
 
-bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
-    if (!reader_ || !records_.ListPageShown() ||
+bool BookDocumentController::Wiring::ExecuteListPageCommand(int32_t id) {
+    if (!c_.reader_ || !c_.records_.ListPageShown() ||
         !((id >= Cmd::kWindowPart2First && id <= Cmd::kWindowPart2Last) ||
           id == Cmd::kClearSearchHistory))
         return false;
-    LookupListPages* pages = reader_->ListPages();
+    LookupListPages* pages = c_.reader_->ListPages();
     if (id != Cmd::kShowWordListOfLanguage) return pages->ExecuteCommand(id);
     // 99 shows the list of the page's language again, over the current database.
     LookupWindow* page = pages->Page();
-    if (view_ != kWordListView || !page || page->ViewKind() != WordListWindow::kWordListKind)
+    if (c_.view_ != kWordListView || !page || page->ViewKind() != WordListWindow::kWordListKind)
         return false;
     CommandRecord request(kDisplayWordList, kWindowObject);
     const String code = static_cast<WordListWindow*>(page)->LanguageCode();
     if (!code.IsEmpty() && !request.AppendText(code)) return false;
-    return ReopenWithRequest(request);
+    return c_.ReopenWithRequest(request);
 }
 
 // --- the page's questions ----------------------------------------------------------------

@@ -5,7 +5,7 @@
 // --- record sets ---------------------------------------------------------------------------
 
 bool BookDocumentController::PerformAction(const LinkTarget* target, uint32_t argument) {
-    BookActionBridge* actions = target ? Actions() : nullptr;
+    BookActionBridge* actions = target ? scripting_.Actions() : nullptr;
     return actions && ::PerformAction(target, *actions, argument, nullptr);
 }
 
@@ -16,7 +16,7 @@ constexpr uint32_t kGlobalRecordSetLength = 18;
 
 bool BookDocumentController::RunIndexQuery(IndexRecordSet* query, RecordPosition at) {
     if (!query) return false;
-    ScriptContext* script = BookScript();
+    ScriptContext* script = scripting_.Context();
     auto* set = script ? new (std::nothrow) IndexRecordSetObject(query, at) : nullptr;
     query->Release();
     if (!set) return false;
@@ -63,7 +63,8 @@ bool BookDocumentController::RunWithRecordSet(IndexRecordSet* set, uint32_t entr
                                               const String& script) {
     if (!RunIndexQuery(set, RecordPosition::At(static_cast<int32_t>(entry)))) return false;
     // The script calls a function of the book's script that reads the record set.
-    if (BookActionBridge* actions = Actions()) actions->DispatchWidgetEvent(script, 0, nullptr);
+    if (BookActionBridge* actions = scripting_.Actions())
+        actions->DispatchWidgetEvent(script, 0, nullptr);
     ClearGlobalRecordSet();
     return true;
 }

@@ -71,7 +71,7 @@ public:
     void GetLayoutOptions(LayoutSettings& out) override { c_.GetLayoutOptions(out); }
     void LayoutConfigured(PageLayout& layout) override {
         AnnotationFile* side = c_.sideFile_.File();
-        if (side && !layout.SetAnnotations(side) && !layout.Annotations()) c_.TakeOwnSideFile();
+        if (side && !layout.SetAnnotations(side) && !layout.Annotations()) TakeOwnSideFile();
         // Told once: the file kept aside is not this book's any more.
         if (c_.sideFile_.TakeBookChanged() && c_.reader_)
             c_.reader_->ShowMessage(-1,
@@ -181,9 +181,7 @@ public:
                         const String& script) override {
         return c_.requests_.RunEntryScript(set, tableNumber, entry, script);
     }
-    bool OpenDocumentLocation(const String& location) override {
-        return c_.OpenDocumentLocation(location);
-    }
+    bool OpenDocumentLocation(const String& location) override;
     bool TakesPageRequests() const override { return true; }
     bool OpenPageRequest(const CommandRecord& request) override {
         return c_.ReopenWithRequest(request);
@@ -212,13 +210,13 @@ public:
     // The forms' handlers run as book scripts; the links they open wait for the command queue.
     bool RunHandler(ScriptObject* self, const String& script, uint32_t /*argument*/,
                     String* result) override {
-        BookActionBridge* actions = c_.Actions();
+        BookActionBridge* actions = c_.scripting_.Actions();
         return actions && actions->RunHandler(self, script, result);
     }
     bool OpenLink(const String& text, bool /*absolute*/) override {
         // A link without a scheme is resolved against the document shown, an absolute one
         // stays.
-        BookActionBridge* actions = c_.Actions();
+        BookActionBridge* actions = c_.scripting_.Actions();
         if (actions) return actions->OpenLinkLater(text);
         return c_.ActivateLink(text);
     }
@@ -236,9 +234,7 @@ public:
     bool RunWithRecordSet(IndexRecordSet* set, uint32_t entry, const String& script) override {
         return c_.RunWithRecordSet(set, entry, script);
     }
-    bool OpenRequestAt(Location& location, const CommandRecord& record, bool report) override {
-        return c_.OpenRequestAt(location, record, report);
-    }
+    bool OpenRequestAt(Location& location, const CommandRecord& record, bool report) override;
     void Report(uint32_t id) override { c_.reports_.push_back(id); }
 
     // What the book script asks: the form list as its first host object.
@@ -296,6 +292,34 @@ public:
 
     // Where a record page is shown: the window's surface and area, and the settings it reads.
     RecordPages::Place RecordPagePlace();
+
+    // Opening (book_document_controller.cpp).
+    bool OpenBuiltInPage(uint32_t id);
+    void ReportFailure(const Location& location);
+    // The side file under the book's base name proved to be another book's.
+    void TakeOwnSideFile();
+    // Replaced views and layouts are parked until the next navigation: the one that asked may
+    // still be running.
+    void FreeRetired();
+    bool ShowRecordSet(const String& anchor);
+    void LeaveRecordSet();
+
+    // The view over the page, the audio place and the bar of the view shown
+    // (book_document_controller_media.cpp).
+    Node* ViewOverPage() const;
+    bool RestoreAudioPosition();
+    void ShowBarOfView();
+
+    // The views requests open (book_document_controller_records.cpp).
+    bool OpenIndexRequest(const CommandRecord& record);
+    bool OpenQueryRequest(const CommandRecord& record);
+    bool OpenListRequest(const CommandRecord& record);
+    bool ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
+                           std::unique_ptr<DatabaseView> view, const String& location);
+    // The word-list and reading-history databases and pages open through requests.
+    bool OpenListDatabase(Location& location);
+    bool OpenListLocation(const String& anchor);
+    bool ExecuteListPageCommand(int32_t id);
 
 private:
     BookDocumentController& c_;

@@ -385,7 +385,7 @@ bool DictionaryLookups::LookupSelection(const String& word, Point anchor, const 
         // The page's selection grows word by word after the character; without one the
         // character is searched alone.
         auto* book = dynamic_cast<BookDocumentController*>(Document());
-        PositionViewElement* view = book ? book->PageView() : nullptr;
+        PositionViewElement* view = book ? book->Page().View() : nullptr;
         auto extend = [view](int n, std::u16string* grown) {
             if (!view || view->TextFocusBox().HasNoSelection()) return false;
             String out;
@@ -865,9 +865,9 @@ void DictionaryLookups::NoteTappedWordBox(const Rect& box) {
 
 bool TapOnPage(BookDocumentController& controller, Point p) {
     ReaderController* reader = controller.Reader();
-    PageLayout* layout = controller.Layout();
+    PageLayout* layout = controller.Page().Layout();
     PageSlot* slot = layout ? layout->CurrentPageSlot() : nullptr;
-    PositionViewElement* view = controller.PageView();
+    PositionViewElement* view = controller.Page().View();
     if (!reader || !slot || !view) return false;
     // The selection the reader made before is the tap's range; the word under the point is
     // found on a focus of its own, so that the page's selection stays as it was.

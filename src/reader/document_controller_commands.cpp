@@ -100,7 +100,7 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
             view = pages ? pages->Page() : nullptr;
             hasView = view != nullptr;
         } else {
-            view = ViewOverPage();
+            view = wiring_->ViewOverPage();
             hasView = view != nullptr;
         }
     }
@@ -113,15 +113,8 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
     return !view || view->IsCommandEnabled(static_cast<uint32_t>(id), 0);
 }
 
-const char16_t* BookDocumentController::HardwareKeyName(uint32_t index) {
-    static const char16_t* const kNames[] = {
-        u"key0", u"key1", u"key2",     u"key3",    u"key4",     u"key5",    u"key6",
-        u"key7", u"key8", u"key9",     u"key_help", u"key_say", u"key_prev", u"key_next"};
-    return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : nullptr;
-}
-
 bool BookDocumentController::OnHardwareKey(uint32_t index) {
-    const char16_t* name = HardwareKeyName(index);
+    const char16_t* name = DocumentFrames::HardwareKeyName(index);
     return name && RunNamedHandler(String(name));
 }
 

@@ -350,3 +350,10 @@ void DocumentFrames::Destroy() {
     Close();
     frames_.reset();
 }
+
+const char16_t* DocumentFrames::HardwareKeyName(uint32_t index) {
+    static const char16_t* const kNames[] = {
+        u"key0", u"key1", u"key2", u"key3",     u"key4",    u"key5",     u"key6",
+        u"key7", u"key8", u"key9", u"key_help", u"key_say", u"key_prev", u"key_next"};
+    return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : nullptr;
+}

@@ -137,6 +137,8 @@ public:
     // Handlers set from outside run in place of the book's own.
     void SetKeyHandlers(BookKeyHandlers* handlers) { keyHandlers_ = handlers; }
     BookKeyHandlers* KeyHandlers() const { return keyHandlers_; }
+    // The handler name of hardware key 0-13; null past them.
+    static const char16_t* HardwareKeyName(uint32_t index);
 
 private:
     struct Child {

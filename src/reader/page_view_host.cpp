@@ -46,11 +46,12 @@ void PageViewHost::SpeakText(uint32_t mode, uint32_t position) {
 }
 
 void PageViewHost::SelectMark(uint32_t index) {
-    if (PageLayout* layout = controller_.Layout()) layout->SetCurrentMark(index, false, true);
+    if (PageLayout* layout = controller_.Page().Layout())
+        layout->SetCurrentMark(index, false, true);
 }
 
 void PageViewHost::ActivateCurrentArea() {
-    PageLayout* layout = controller_.Layout();
+    PageLayout* layout = controller_.Page().Layout();
     AreaArray* marks = nullptr;
     if (!layout || !layout->GetCurrentBlockMarks(marks) || !marks) return;
     uint32_t index = layout->CurrentMarkIndex();
@@ -87,19 +88,19 @@ void PageViewHost::ActivateCurrentArea() {
     }
     // The page the frame's link moved takes the keys (the frame may be gone: not touched).
     if (elsewhere && followed) {
-        PositionViewElement* view = follower.PageView();
+        PositionViewElement* view = follower.Page().View();
         if (view && view->Parent()) view->Focus();
     }
 }
 
 bool PageViewHost::RunMarkScript(const String& text) {
     // The controller's own script face: a navigation the script asks for waits until it ends.
-    BookActionBridge* actions = controller_.Actions();
+    BookActionBridge* actions = controller_.Scripting().Actions();
     return actions && actions->RunMarkScript(text);
 }
 
 bool PageViewHost::StepLinkArea(bool forward) {
-    PageLayout* layout = controller_.Layout();
+    PageLayout* layout = controller_.Page().Layout();
     AreaArray* marks = nullptr;
     if (!layout || !layout->GetCurrentBlockMarks(marks) || !marks) return false;
     int32_t count = marks->Count();
@@ -121,7 +122,7 @@ bool PageViewHost::MoveLinkFocus(uint32_t code, bool noMarkCurrent, bool endsWit
 }
 
 void PageViewHost::ShowAreaTip() {
-    PageLayout* layout = controller_.Layout();
+    PageLayout* layout = controller_.Page().Layout();
     ReaderController* reader = controller_.Reader();
     String text;
     Rect where{};
@@ -134,7 +135,7 @@ void PageViewHost::GoToFirstPage() { controller_.GoToPage(1); }
 void PageViewHost::GoToLastPage() { controller_.GoToPage(PageLayout::kNone); }
 
 bool PageViewHost::ScrollTables(int32_t dx, int32_t dy) {
-    PageLayout* layout = controller_.Layout();
+    PageLayout* layout = controller_.Page().Layout();
     if (!layout) return false;
     layout->ResetTableCells();
     if (!layout->ScrollTables(Point{dx, dy})) return false;
@@ -169,7 +170,9 @@ void PageViewHost::PostCommand(uint32_t id, uint32_t /*argument*/) {
 
 bool PageViewHost::ActivateObjectAt(Point p) { return controller_.ActivateObjectAt(p); }
 
-bool PageViewHost::IsTopFrame() { return !controller_.IsFrame(); }
+bool PageViewHost::IsTopFrame() {
+    return !controller_.Frames().IsFrame();
+}
 
 bool PageViewHost::HasDocument() { return controller_.Document() != nullptr; }
 
@@ -185,5 +188,5 @@ DocumentSource* PageViewHost::CurrentSource() {
 
 bool PageViewHost::HasPositionView() {
     return controller_.CurrentView() == BookDocumentController::kTextPage &&
-           controller_.Layout() != nullptr;
+           controller_.Page().Layout() != nullptr;
 }

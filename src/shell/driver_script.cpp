@@ -398,7 +398,7 @@ std::vector<std::string> ShownPageLines() {
              {controller->GetLibraryView(), controller->GetAnnotationsWindow()})
             if (list && list->IsVisible()) return lines;
     }
-    PositionViewElement* view = book->PageView();
+    PositionViewElement* view = book->Page().View();
     PageLayout* layout = view ? view->Layout() : nullptr;
     PageSlot* slot = layout ? layout->CurrentPageSlot() : nullptr;
     if (!slot) return lines;

@@ -366,7 +366,7 @@ LRESULT MainFrame::OnHotKey(WPARAM wParam, LPARAM lParam) {
                          ? dynamic_cast<BookDocumentController*>(readerWindow_->Document())
                          : nullptr;
         const bool selecting = book && book->CurrentView() == BookDocumentController::kTextPage &&
-                               book->PageView() && book->PageView()->Mode() != kFocusNone;
+                               book->Page().View() && book->Page().View()->Mode() != kFocusNone;
         if (surface && (surface->HasShownPopup() ||
                         surface->CurrentInputState() == InputState::kPopup || selecting)) {
             InputEvent event;

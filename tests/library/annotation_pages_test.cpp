@@ -29,8 +29,9 @@ TEST_F(AnnotationPagesTest, PagesGrowThroughTheBookAndStopAtItsLastPage) {
     EXPECT_GT(middle, 1);
     EXPECT_GT(pages.EstimatePage(length - 1), middle);
     ASSERT_TRUE(controller->GoToPage(PageLayout::kNone));
-    ASSERT_TRUE(controller->Layout()->IsLastPageKnown());
-    EXPECT_LE(pages.EstimatePage(0xFFFFFF00u), static_cast<int32_t>(controller->Layout()->PageCount()));
+    ASSERT_TRUE(controller->Page().Layout()->IsLastPageKnown());
+    EXPECT_LE(pages.EstimatePage(0xFFFFFF00u),
+              static_cast<int32_t>(controller->Page().Layout()->PageCount()));
 }
 
 }  // namespace

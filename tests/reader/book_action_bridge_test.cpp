@@ -47,7 +47,7 @@ struct BridgeTest : ::testing::Test {
         controller.reset(
             static_cast<BookDocumentController*>(factory.CreateDocumentController(&heap)));
         controller->SetDocumentLoader(loader.get());
-        controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
+        controller->Page().SetGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
         reader.SetShell(&shell);
         bridge = std::make_unique<BookActionBridge>(controller.get(), &reader);
         context.Create();
@@ -147,9 +147,9 @@ std::u16string Where(BookDocumentController& controller) {
 TEST_F(BridgeTest, ScriptsReachTheLastPage) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
     ASSERT_EQ(Run("document.goto_last_page()"), 0);
-    ASSERT_TRUE(controller->Layout()->IsLastPageKnown());
+    ASSERT_TRUE(controller->Page().Layout()->IsLastPageKnown());
     EXPECT_EQ(controller->GetPageNumber(),
-              static_cast<int32_t>(controller->Layout()->PageCount()));
+              static_cast<int32_t>(controller->Page().Layout()->PageCount()));
     EXPECT_GT(controller->GetPageNumber(), 3);
 }
 
@@ -157,7 +157,7 @@ TEST_F(BridgeTest, ScriptsReachTheLastPage) {
 // form list and controls stay); the book opens once it has returned.
 TEST_F(BridgeTest, ANavigationAskedInsideAHandlerWaitsUntilItReturns) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
-    BookActionBridge* actions = controller->Actions();
+    BookActionBridge* actions = controller->Scripting().Actions();
     ASSERT_NE(actions, nullptr);
     uint32_t entries = controller->History().Count();
     String result;
@@ -175,7 +175,7 @@ TEST_F(BridgeTest, InAWindowTheNavigationRunsOnceFromTheCommandQueue) {
     reader.SetTimerHost(&host);
     controller->SetReaderController(&reader);
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
-    BookActionBridge* actions = controller->Actions();
+    BookActionBridge* actions = controller->Scripting().Actions();
     ASSERT_NE(actions, nullptr);
     uint32_t entries = controller->History().Count();
     ASSERT_TRUE(actions->DispatchWidgetEvent(String(u"history.back(); window.open('\\\\books\\\\b.prc')"),
@@ -219,19 +219,19 @@ TEST_F(BridgeTest, ATappedScriptLinkRunsItsScript) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\scripted.prc")));
     AreaArray* marks = nullptr;
     controller->PaintPage();  // marks are built once the page is painted
-    ASSERT_TRUE(controller->Layout()->GetCurrentBlockMarks(marks));
+    ASSERT_TRUE(controller->Page().Layout()->GetCurrentBlockMarks(marks));
     int32_t script = -1;
     for (int32_t i = 0; marks && i < marks->Count(); ++i) {
         Area* area = marks->At(i);
         if (area && area->link && area->link->kind == kLinkScript) script = i;
     }
     ASSERT_GE(script, 0);
-    controller->Layout()->SetCurrentMark(static_cast<uint32_t>(script), false, false);
+    controller->Page().Layout()->SetCurrentMark(static_cast<uint32_t>(script), false, false);
     EXPECT_EQ(controller->GetPageNumber(), 1);
     EXPECT_TRUE(controller->ExecuteCommand(90));
     EXPECT_GT(controller->GetPageNumber(), 3);
     EXPECT_EQ(controller->GetPageNumber(),
-              static_cast<int32_t>(controller->Layout()->PageCount()));
+              static_cast<int32_t>(controller->Page().Layout()->PageCount()));
 }
 
 }  // namespace
@@ -263,7 +263,7 @@ TEST_F(BridgeTest, AnIndexSearchAskedInsideAHandlerWaitsForTheCommandQueue) {
     controller->SetReaderController(&reader);
     fvt::test::WriteRequestsBook(device);
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));
-    BookActionBridge* actions = controller->Actions();
+    BookActionBridge* actions = controller->Scripting().Actions();
     ASSERT_NE(actions, nullptr);
     // The handler's page stays while the handler runs.
     ASSERT_TRUE(actions->DispatchWidgetEvent(String(u"window.index_search('words', '', 'ba')"),
@@ -274,7 +274,7 @@ TEST_F(BridgeTest, AnIndexSearchAskedInsideAHandlerWaitsForTheCommandQueue) {
     // So does a request page (the search history).
     ASSERT_TRUE(controller->OpenLocation(String(u"##-pos10"), false, false));  // a text page
     ASSERT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
-    ASSERT_TRUE(controller->Actions()->DispatchWidgetEvent(
+    ASSERT_TRUE(controller->Scripting().Actions()->DispatchWidgetEvent(
         String(u"window.display_search_history()"), 0, nullptr));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     host.FireAll(reader.Timers());
@@ -291,7 +291,7 @@ TEST_F(BridgeTest, AManualSearchOpensTheDictionarysIndexSearch) {
     controller->SetReaderController(&reader);
     fvt::test::WriteRequestsBook(device);
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
-    BookActionBridge* actions = controller->Actions();
+    BookActionBridge* actions = controller->Scripting().Actions();
     ASSERT_NE(actions, nullptr);
     ASSERT_TRUE(actions->DispatchWidgetEvent(
         String(u"window.open('\\\\books\\\\requests.prc','');index_search('','','ba')"), 0,
@@ -343,7 +343,7 @@ struct TideTable {
 TideTable DrawTides(BookDocumentController& controller) {
     TideTable t;
     controller.PaintPage();
-    PageLayout* layout = controller.Layout();
+    PageLayout* layout = controller.Page().Layout();
     t.slot = layout ? layout->CurrentPageSlot() : nullptr;
     if (t.Entry()) t.id = t.Entry()->position;
     return t;
@@ -385,7 +385,7 @@ TEST_F(BridgeTest, MoveTableSelectsAndScrollsThePagesTable) {
 
 TEST_F(BridgeTest, TapsOnATablesArrowScrollItAndOnTheTableSelectIt) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\tides.prc")));
-    PositionViewElement* view = controller->PageView();
+    PositionViewElement* view = controller->Page().View();
     ASSERT_NE(view, nullptr);
     TideTable t = DrawTides(*controller);
     ASSERT_NE(t.Entry(), nullptr);
@@ -484,11 +484,11 @@ TEST_F(BridgeTest, GoToGuideRunsTheBooksGuideReferenceByNumber) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\requests.prc")));
     ASSERT_EQ(controller->GetPageNumber(), 1);
     ASSERT_EQ(Run("document.goto_guide(0)"), 0);  // "toc", at 2500
-    const uint32_t start = controller->Layout()->CurrentPageStart();
+    const uint32_t start = controller->Page().Layout()->CurrentPageStart();
     EXPECT_GT(controller->GetPageNumber(), 1);
     EXPECT_LE(start, 2500u);
     ASSERT_EQ(Run("document.goto_guide(1)"), 0);  // the book has one guide reference
-    EXPECT_EQ(controller->Layout()->CurrentPageStart(), start);
+    EXPECT_EQ(controller->Page().Layout()->CurrentPageStart(), start);
 }
 
 // A look-up link (an index-table row) in a book page opens the entry as the look-up pop-ups do:
@@ -506,6 +506,6 @@ TEST_F(BridgeTest, AnIndexEntryLinkInABookPageOpensTheEntrysPlace) {
     link->number = 0;
     EXPECT_TRUE(controller->PerformAction(link.Get(), 0));
     EXPECT_GT(controller->GetPageNumber(), 1);
-    EXPECT_LE(controller->Layout()->CurrentPageStart(), 4000u);
+    EXPECT_LE(controller->Page().Layout()->CurrentPageStart(), 4000u);
     controller->Shutdown();
 }

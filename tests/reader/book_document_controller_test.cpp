@@ -62,7 +62,7 @@ struct DocumentControllerTest : ::testing::Test {
     void NewController() {
         controller.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
         controller->SetDocumentLoader(loader.get());
-        controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
+        controller->Page().SetGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
     }
     bool Open(const char16_t* url) { return controller->ActivateLink(String(url)); }
     static Text Path(const char16_t* path) {
@@ -117,9 +117,9 @@ TEST_F(DocumentControllerTest, ABookOpensAtItsFirstPageAndCountsTheOpening) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     EXPECT_EQ(Current(), u"\\books\\a.prc");
     EXPECT_EQ(controller->ViewMode(), 1u);
-    ASSERT_NE(controller->Layout(), nullptr);
+    ASSERT_NE(controller->Page().Layout(), nullptr);
     EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
-              controller->Layout()->FirstPageStart());
+              controller->Page().Layout()->FirstPageStart());
     AnnotationFile* side = controller->CurrentAnnotationFile();
     ASSERT_NE(side, nullptr);
     EXPECT_EQ(side->GetOpenCount(), 1u);
@@ -159,7 +159,7 @@ TEST_F(DocumentControllerTest, ACoveredBookWithoutPlaceOrStartOpensAtItsCover) {
     EXPECT_TRUE(controller->StepPage(2));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
-              controller->Layout()->FirstPageStart());
+              controller->Page().Layout()->FirstPageStart());
     // Back on the first page shows the cover again.
     EXPECT_TRUE(controller->StepPage(-1));
     EXPECT_EQ(U(controller->CurrentString()), u"$cover");
@@ -216,7 +216,7 @@ TEST_F(DocumentControllerTest, ALinkWithinTheBookGoesToItsPositionAndBack) {
     EXPECT_EQ(controller->GetPageStart(), 3000);
     ASSERT_TRUE(controller->HistoryBack(false));
     EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
-              controller->Layout()->FirstPageStart());
+              controller->Page().Layout()->FirstPageStart());
     ASSERT_TRUE(controller->HistoryForward());
     EXPECT_EQ(controller->GetPageStart(), 3000);
 }
@@ -226,11 +226,11 @@ TEST_F(DocumentControllerTest, ALinkWithinTheBookGoesToItsPositionAndBack) {
 // Another page reached from there starts without one.
 TEST_F(DocumentControllerTest, AListPopupStateGoesWithItsPageThroughTheHistory) {
     auto own = [&] {
-        const ByteStream& s = controller->PageView()->OwnState();
+        const ByteStream& s = controller->Page().View()->OwnState();
         return std::string(reinterpret_cast<const char*>(s.Data()), s.Size());
     };
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_NE(controller->PageView(), nullptr);
+    ASSERT_NE(controller->Page().View(), nullptr);
     ByteStream state;
     const std::string record = "LTTSLTTSLTTS" + std::string(24, '\0');
     ASSERT_TRUE(state.WriteBytes(record.data(), static_cast<uint32_t>(record.size())));
@@ -285,6 +285,22 @@ TEST_F(DocumentControllerTest, ReloadKeepsThePlace) {
     int32_t start = controller->GetPageStart();
     ASSERT_TRUE(controller->Reload());
     EXPECT_EQ(controller->GetPageStart(), start);
+}
+
+// Without graphics no layout is made: the text page has no place for a history state to keep.
+TEST_F(DocumentControllerTest, AHistoryStateFromTheLayoutNeedsALaidOutPage) {
+    ASSERT_TRUE(Open(u"\\books\\a.prc"));
+    HistoryEntry entry;
+    EXPECT_TRUE(controller->SaveHistoryState(entry, true));
+    controller->Shutdown();
+    controller.reset(
+        static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
+    controller->SetDocumentLoader(loader.get());
+    Open(u"\\books\\a.prc");
+    ASSERT_NE(controller->Document(), nullptr);
+    ASSERT_EQ(controller->Page().Layout(), nullptr);
+    EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
+    EXPECT_FALSE(controller->SaveHistoryState(entry, true));
 }
 
 TEST_F(DocumentControllerTest, WithoutADocumentPositionsAreUnknown) {
@@ -466,7 +482,7 @@ TEST_F(DocumentControllerTest, AFailedRestoreDoesNotOverwriteTheStoredPosition) 
     ASSERT_NO_FATAL_FAILURE(StoreUnreadablePosition());
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
-              controller->Layout()->FirstPageStart());
+              controller->Page().Layout()->FirstPageStart());
     controller->Shutdown();
     auto side = SideFile("\\books\\a.prc");
     ASSERT_NE(side, nullptr);
@@ -495,7 +511,7 @@ namespace {
 
 TEST_F(DocumentControllerTest, ThePageViewTurnsPagesThroughTheController) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    PositionViewElement* view = controller->PageView();
+    PositionViewElement* view = controller->Page().View();
     ASSERT_NE(view, nullptr);
     int32_t first = controller->GetPageStart();
     view->ExecuteCommand(Cmd::kNextPage, 0);
@@ -509,9 +525,9 @@ TEST_F(DocumentControllerTest, ThePageViewTurnsPagesThroughTheController) {
 
 TEST_F(DocumentControllerTest, ThePageViewsScrollKeysMoveAWideTable) {
     ASSERT_TRUE(Open(u"\\books\\tides.prc"));
-    PositionViewElement* view = controller->PageView();
+    PositionViewElement* view = controller->Page().View();
     ASSERT_NE(view, nullptr);
-    PageLayout* layout = controller->Layout();
+    PageLayout* layout = controller->Page().Layout();
     ASSERT_NE(layout, nullptr);
     controller->PaintPage();  // drawing makes the table's scroll entry
     PageSlot* slot = layout->CurrentPageSlot();
@@ -531,7 +547,7 @@ namespace {
 // The bounds of the first address link's mark on the drawn page.
 bool LinkMarkBounds(BookDocumentController& controller, Rect& out) {
     controller.PaintPage();
-    PageSlot* slot = controller.Layout()->CurrentPageSlot();
+    PageSlot* slot = controller.Page().Layout()->CurrentPageSlot();
     for (int32_t i = 0; slot && i < slot->marks.Count(); ++i) {
         Area* area = slot->marks.At(i);
         if (!area || !area->link || area->link->kind != kLinkAddress) continue;
@@ -548,7 +564,7 @@ TEST_F(DocumentControllerTest, ALinkInAScrolledTableIsTappedWhereItIsDrawn) {
     Rect before{}, after{};
     ASSERT_TRUE(LinkMarkBounds(*controller, before));
     InputEvent right = InputEvent::Key(516);
-    ASSERT_TRUE(controller->PageView()->HandleEvent(right));
+    ASSERT_TRUE(controller->Page().View()->HandleEvent(right));
     ASSERT_TRUE(LinkMarkBounds(*controller, after));
     // The content moved 40 pixels left: the link's mark went with it.
     EXPECT_EQ(after.x + after.width, before.x + before.width - 40);
@@ -558,12 +574,12 @@ TEST_F(DocumentControllerTest, ThePageViewsOwnStateTravelsWithThePosition) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     ASSERT_TRUE(controller->StepPage(2));
     int32_t start = controller->GetPageStart();
-    controller->PageView()->OwnState().WriteWord32BE(0xFEEDF00D);
+    controller->Page().View()->OwnState().WriteWord32BE(0xFEEDF00D);
     controller->Shutdown();
     NewController();
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     EXPECT_EQ(controller->GetPageStart(), start);
-    ByteStream& own = controller->PageView()->OwnState();
+    ByteStream& own = controller->Page().View()->OwnState();
     own.SetReadPosition(0);
     uint32_t word = 0;
     ASSERT_TRUE(own.ReadWord32BE(word));
@@ -573,7 +589,7 @@ TEST_F(DocumentControllerTest, ThePageViewsOwnStateTravelsWithThePosition) {
 TEST_F(DocumentControllerTest, BackFromThePageViewUndoesALink) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     ASSERT_TRUE(Open(u"\\books\\b.prc"));
-    controller->PageView()->ExecuteCommand(Cmd::kBack, 0);
+    controller->Page().View()->ExecuteCommand(Cmd::kBack, 0);
     EXPECT_EQ(Current(), u"\\books\\a.prc");
 }
 
@@ -654,7 +670,7 @@ TEST_F(DocumentControllerTest, TheShownPageHoldsEveryFindHit) {
                hits < 60) {
             ++hits;
             ASSERT_TRUE(controller->GoToPosition(found));
-            PageLayout* layout = controller->Layout();
+            PageLayout* layout = controller->Page().Layout();
             uint32_t pageStart = layout->CurrentPageStart();
             uint32_t next = layout->PageStartRelative(1);
             EXPECT_LE(pageStart, found) << hits;

@@ -148,7 +148,7 @@ TEST_F(MediaTest, APictureShowsInTheImageViewMode) {
 TEST_F(MediaTest, ATapOnAReducedPictureOpensItFullScreen) {
     ToText();
     controller->PaintPage();
-    PageSlot* slot = controller->Layout()->CurrentPageSlot();
+    PageSlot* slot = controller->Page().Layout()->CurrentPageSlot();
     ASSERT_NE(slot, nullptr);
     ASSERT_GE(slot->contents.KindCount(kItemInlineBox), 2);
     const Rect small = slot->contents.Object(0)->rect;
@@ -163,9 +163,9 @@ TEST_F(MediaTest, ATapOnAReducedPictureOpensItFullScreen) {
     const Point centre{large.x + large.width / 2, large.y + large.height / 2};
     InputEvent down = InputEvent::Pen(kPenDown, centre);
     InputEvent up = InputEvent::Pen(kPenUp, centre);
-    ASSERT_NE(controller->PageView(), nullptr);
-    EXPECT_TRUE(controller->PageView()->HandleEvent(down));
-    EXPECT_TRUE(controller->PageView()->HandleEvent(up));
+    ASSERT_NE(controller->Page().View(), nullptr);
+    EXPECT_TRUE(controller->Page().View()->HandleEvent(down));
+    EXPECT_TRUE(controller->Page().View()->HandleEvent(up));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kImageView);
     EXPECT_EQ(U(controller->CurrentString()), u"$2");
     // Back is the page it was tapped on.
@@ -231,7 +231,7 @@ TEST_F(MediaTest, BookActionsReachThePlaylistThePlayerAndTheAudioPage) {
 
 TEST_F(MediaTest, BookActionsSpeakATextAndThePage) {
     SilentClients clients;
-    controller->SetSpeechClients(&clients);
+    controller->Speech().SetClients(&clients);
     BookActionBridge bridge(controller.get(), &reader);
     auto run = [&](const CommandRecord& r) { return RunReaderCommand(r, bridge, nullptr, nullptr); };
     ToText();

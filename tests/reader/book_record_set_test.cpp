@@ -35,7 +35,7 @@ struct RecordSetTest : ::testing::Test {
 
     // Runs a script in the book script's context; what it printed.
     std::string Run(const char* text) {
-        ScriptContext* context = controller->BookScript();
+        ScriptContext* context = controller->Scripting().Context();
         if (!context) return "no context";
         std::string out;
         PrintHost printer(&out);
@@ -50,7 +50,7 @@ struct RecordSetTest : ::testing::Test {
     }
     // The book script's own run (its host objects stay entered); what it prints goes to `out`.
     int RunBookScript(const char* text, std::string& out) {
-        ScriptContext* context = controller->BookScript();
+        ScriptContext* context = controller->Scripting().Context();
         if (!context) return -1;
         if (!printerEntered) printerEntered = context->Hosts().AppendObject(&printer, 2);
         ScriptCode unit;

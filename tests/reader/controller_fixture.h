@@ -31,7 +31,7 @@ struct ControllerFixture : ::testing::Test {
         WriteControllerBooks(device);
         controller.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(nullptr)));
         controller->SetDocumentLoader(loader.get());
-        controller->SetLayoutGraphics(CanvasContext(canvas), Rect{0, 0, 240, 320});
+        controller->Page().SetGraphics(CanvasContext(canvas), Rect{0, 0, 240, 320});
     }
     ~ControllerFixture() override {
         controller.reset();

@@ -21,7 +21,7 @@ struct FramesTest : fvt::test::ControllerFixture {
         // Key handlers run as book actions: the controller needs a script heap.
         controller.reset(static_cast<BookDocumentController*>(factory.CreateDocumentController(&heap)));
         controller->SetDocumentLoader(loader.get());
-        controller->SetLayoutGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
+        controller->Page().SetGraphics(fvt::test::CanvasContext(canvas), Rect{0, 0, 240, 320});
         keys = fvt::test::WriteFramedBook(device);
     }
     ~FramesTest() override { controller.reset(); }
@@ -48,7 +48,7 @@ TEST_F(FramesTest, FramesFollowThePageStart) {
     EXPECT_EQ(title->Frames().Position(), 300u);
     EXPECT_EQ(title->GetPageStart(), 300);
     EXPECT_EQ(foot->GetPageStart(), 600);
-    EXPECT_TRUE(title->IsFrame());
+    EXPECT_TRUE(title->Frames().IsFrame());
     // The window's side file is the window's own controller's alone.
     EXPECT_NE(controller->CurrentAnnotationFile(), nullptr);
     EXPECT_EQ(title->CurrentAnnotationFile(), nullptr);

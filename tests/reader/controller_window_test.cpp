@@ -70,7 +70,7 @@ protected:
     void OpenLinkedBook(PageLayout*& layout, AreaArray*& marks) {
         fvt::test::WriteLinkedBook(device_);
         ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\linked.prc")));
-        layout = controller->Layout();
+        layout = controller->Page().Layout();
         ASSERT_NE(layout, nullptr);
         Repaint();
         ASSERT_TRUE(layout->GetCurrentBlockMarks(marks));
@@ -107,7 +107,7 @@ protected:
 
 TEST_F(ControllerWindowTest, ThePageIsLaidOutAtTheWindowsSizeAndDrawn) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
-    ASSERT_NE(controller->Layout(), nullptr);
+    ASSERT_NE(controller->Page().Layout(), nullptr);
     Repaint();
     int inked = InkedPixels();
     EXPECT_GT(inked, 100);        // text
@@ -123,16 +123,16 @@ TEST_F(ControllerWindowTest, ThePageIsLaidOutAtTheWindowsSizeAndDrawn) {
 
 TEST_F(ControllerWindowTest, ThePageViewHasTheFocusAndLeavesWithItsBook) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
-    PositionViewElement* view = controller->PageView();
+    PositionViewElement* view = controller->Page().View();
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->Parent(), surface.get());
     EXPECT_TRUE(view->IsFocused());
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\b.prc")));
     // The old element is out of the tree at once; the new one has the focus.
     EXPECT_EQ(view->Parent(), nullptr);
-    ASSERT_NE(controller->PageView(), nullptr);
-    EXPECT_NE(controller->PageView(), view);
-    EXPECT_TRUE(controller->PageView()->IsFocused());
+    ASSERT_NE(controller->Page().View(), nullptr);
+    EXPECT_NE(controller->Page().View(), view);
+    EXPECT_TRUE(controller->Page().View()->IsFocused());
     controller->Shutdown();
     EXPECT_EQ(surface->ChildCount(), 0);
     Repaint();
@@ -152,7 +152,7 @@ TEST_F(ControllerWindowTest, ACoverShowsItsPictureAndTheKeysLeaveItForTheText) {
     Repaint();
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     EXPECT_NE(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
-    EXPECT_TRUE(controller->PageView()->IsFocused());
+    EXPECT_TRUE(controller->Page().View()->IsFocused());
 }
 
 TEST_F(ControllerWindowTest, APictureLocationShowsThePictureAndTheTextComesBack) {
@@ -186,7 +186,7 @@ TEST_F(ControllerWindowTest, ATapOnAReducedPictureOpensItAndItsBarCommandsZoomIt
     if (!fvt::test::WriteTalkBook(device_)) GTEST_SKIP() << "no Ogg encoder for the book's tracks";
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\talk.prc")));
     Repaint();
-    PageSlot* slot = controller->Layout()->CurrentPageSlot();
+    PageSlot* slot = controller->Page().Layout()->CurrentPageSlot();
     ASSERT_NE(slot, nullptr);
     ASSERT_GE(slot->contents.KindCount(kItemInlineBox), 2);
     const Rect large = slot->contents.Object(1)->rect;
@@ -239,11 +239,11 @@ TEST_F(ControllerWindowTest, ATappedLinkIsFollowedAndBackReturnsToItsPage) {
     EXPECT_EQ(layout->CurrentMarkIndex(), static_cast<uint32_t>(link));
     // The reader controller runs the posted 90: the focused link is followed.
     ASSERT_TRUE(controller->ExecuteCommand(90));
-    ASSERT_NE(controller->Layout(), nullptr);
-    EXPECT_NE(controller->Layout()->CurrentPageStart(), first);
+    ASSERT_NE(controller->Page().Layout(), nullptr);
+    EXPECT_NE(controller->Page().Layout()->CurrentPageStart(), first);
     EXPECT_EQ(controller->HistoryPosition(), 1u);
     ASSERT_TRUE(controller->ExecuteCommand(23));
-    EXPECT_EQ(controller->Layout()->CurrentPageStart(), first);
+    EXPECT_EQ(controller->Page().Layout()->CurrentPageStart(), first);
     Repaint();
 }
 
@@ -276,8 +276,8 @@ TEST_F(ControllerWindowTest, TheLinkFocusKeysGoFromLinkToLinkOfThePage) {
     EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusNone);
     Repaint();
     ASSERT_TRUE(controller->ExecuteCommand(90));
-    ASSERT_NE(controller->Layout(), nullptr);
-    EXPECT_NE(controller->Layout()->CurrentPageStart(), first);
+    ASSERT_NE(controller->Page().Layout(), nullptr);
+    EXPECT_NE(controller->Page().Layout()->CurrentPageStart(), first);
     EXPECT_EQ(controller->HistoryPosition(), 1u);
 }
 
@@ -312,7 +312,8 @@ namespace {
 // coordinates); false when the page shows none.
 bool LinkPoint(BookDocumentController& c, uint32_t kind, Point& p, int32_t* index = nullptr) {
     AreaArray* marks = nullptr;
-    if (!c.Layout() || !c.Layout()->GetCurrentBlockMarks(marks) || !marks) return false;
+    if (!c.Page().Layout() || !c.Page().Layout()->GetCurrentBlockMarks(marks) || !marks)
+        return false;
     for (int32_t i = 0; i < marks->Count(); ++i) {
         Area* area = marks->At(i);
         if (!area || !area->link || area->link->kind != kind) continue;
@@ -341,6 +342,31 @@ FrameBar FramesOf(BookDocumentController& c, uint32_t barPosition) {
     return f;
 }
 
+// A frame's page asks to be drawn again in its own part of the window; a full repaint asks for
+// the whole window.
+TEST_F(ControllerWindowTest, AFramesPageIsDrawnAgainInItsOwnPart) {
+    uint32_t barPosition = fvt::test::WriteFrameBarBook(device_);
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\framebar.prc")));
+    ASSERT_TRUE(controller->GoToPosition(200));
+    ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
+    Repaint();
+    FrameBar frames = FramesOf(*controller, barPosition);
+    ASSERT_NE(frames.bar, nullptr);
+    const Rect part = frames.bar->Page().Viewport();
+    ASSERT_LT(part.height, 180);
+    RECT dirty{};
+    ASSERT_FALSE(GetUpdateRect(hwnd, &dirty, FALSE));
+    frames.bar->Invalidate(false);
+    ASSERT_TRUE(GetUpdateRect(hwnd, &dirty, FALSE));
+    const Rect asked = Rect::FromWinRect(dirty);
+    EXPECT_EQ(asked.y, part.y);
+    EXPECT_EQ(asked.height, part.height);
+    fvt::RunUntilIdle();
+    frames.bar->Invalidate(true);
+    ASSERT_TRUE(GetUpdateRect(hwnd, &dirty, FALSE));
+    EXPECT_EQ(Rect::FromWinRect(dirty).height, 180);
+}
+
 // The frames' pages lie in their frames: a tap on a link in the bar above the window's page
 // reaches the bar's page, and the link moves the window's own page (the bar keeps its part of
 // the book); Back returns to where the reader was.
@@ -353,17 +379,17 @@ TEST_F(ControllerWindowTest, ALinkTappedInAFrameMovesTheWindowsPage) {
     FrameBar frames = FramesOf(*controller, barPosition);
     ASSERT_NE(frames.bar, nullptr);
     ASSERT_NE(frames.foot, nullptr);
-    ASSERT_NE(frames.bar->PageView(), nullptr);
-    EXPECT_EQ(frames.bar->PageView()->Parent(), frames.bar->Frames().PartIfMade());
+    ASSERT_NE(frames.bar->Page().View(), nullptr);
+    EXPECT_EQ(frames.bar->Page().View()->Parent(), frames.bar->Frames().PartIfMade());
     // The window's own page keeps the keys until a frame is tapped.
-    EXPECT_TRUE(controller->PageView()->IsFocused());
+    EXPECT_TRUE(controller->Page().View()->IsFocused());
     Point p{};
     int32_t link = -1;
     ASSERT_TRUE(LinkPoint(*frames.bar, kLinkFilePosition, p, &link));
     EXPECT_LT(p.y, 40);  // in the bar's strip
     EXPECT_TRUE(Tap(p));
-    EXPECT_TRUE(frames.bar->PageView()->IsFocused());
-    EXPECT_EQ(frames.bar->Layout()->CurrentMarkIndex(), static_cast<uint32_t>(link));
+    EXPECT_TRUE(frames.bar->Page().View()->IsFocused());
+    EXPECT_EQ(frames.bar->Page().Layout()->CurrentMarkIndex(), static_cast<uint32_t>(link));
     // The reader controller runs the posted 90: the bar's link is followed in the window.
     ASSERT_TRUE(controller->ExecuteCommand(90));
     EXPECT_GE(controller->GetPageStart(), 4000);
@@ -372,14 +398,14 @@ TEST_F(ControllerWindowTest, ALinkTappedInAFrameMovesTheWindowsPage) {
     ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
     EXPECT_EQ(frames.bar->GetPageStart(), static_cast<int32_t>(barPosition));
     // The page moved takes the keys: the next page key pages the book, not the bar.
-    EXPECT_TRUE(controller->PageView()->IsFocused());
-    EXPECT_FALSE(frames.bar->PageView()->IsFocused());
+    EXPECT_TRUE(controller->Page().View()->IsFocused());
+    EXPECT_FALSE(frames.bar->Page().View()->IsFocused());
     ASSERT_TRUE(controller->ExecuteCommand(23));
     EXPECT_EQ(controller->GetPageStart(), 200);
     // A tap on the window's own page takes the keys back: 90 is the window's again.
     Tap(Point{100, 100});
-    EXPECT_TRUE(controller->PageView()->IsFocused());
-    EXPECT_FALSE(frames.bar->PageView()->IsFocused());
+    EXPECT_TRUE(controller->Page().View()->IsFocused());
+    EXPECT_FALSE(frames.bar->Page().View()->IsFocused());
     Repaint();
 }
 
@@ -398,16 +424,16 @@ TEST_F(ControllerWindowTest, TheLinkFocusMovesBetweenFrames) {
     // Forward from the window's page (no link there): the foot's link.
     ASSERT_TRUE(controller->MoveLinkFocus(1035, false));
     EXPECT_EQ(controller->GetPageStart(), 200);  // no page step
-    EXPECT_TRUE(frames.foot->PageView()->IsFocused());
+    EXPECT_TRUE(frames.foot->Page().View()->IsFocused());
     Point p{};
     int32_t link = -1;
     ASSERT_TRUE(LinkPoint(*frames.foot, kLinkAddress, p, &link));
-    EXPECT_EQ(frames.foot->Layout()->CurrentMarkIndex(), static_cast<uint32_t>(link));
+    EXPECT_EQ(frames.foot->Page().Layout()->CurrentMarkIndex(), static_cast<uint32_t>(link));
     // Backward from the foot (its own keys): past the window's page to the bar's last link.
     ASSERT_TRUE(frames.foot->MoveLinkFocus(1036, false));
-    EXPECT_TRUE(frames.bar->PageView()->IsFocused());
+    EXPECT_TRUE(frames.bar->Page().View()->IsFocused());
     ASSERT_TRUE(LinkPoint(*frames.bar, kLinkAddress, p, &link));
-    EXPECT_EQ(frames.bar->Layout()->CurrentMarkIndex(), static_cast<uint32_t>(link));
+    EXPECT_EQ(frames.bar->Page().Layout()->CurrentMarkIndex(), static_cast<uint32_t>(link));
     // Backward from the bar: no frame before it, so the window's page steps back.
     ASSERT_TRUE(frames.bar->MoveLinkFocus(1036, false));
     EXPECT_LT(controller->GetPageStart(), 200);
@@ -419,18 +445,18 @@ TEST_F(ControllerWindowTest, TheLinkFocusMovesBetweenFrames) {
     ASSERT_TRUE(controller->ExecuteCommand(90));
     EXPECT_EQ(controller->GetPageStart(), stepped);
     EXPECT_EQ(controller->HistoryPosition(), 0u);
-    EXPECT_TRUE(frames.foot->PageView()->IsFocused());
+    EXPECT_TRUE(frames.foot->Page().View()->IsFocused());
     ASSERT_TRUE(controller->GoToPosition(200));
     ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
     frames = FramesOf(*controller, barPosition);
     // The window's page takes the keys back with a tap; from there backward is the bar's last
     // link, and 90 follows that address link: the window opens the other book.
     Tap(Point{100, 100});
-    ASSERT_TRUE(controller->PageView()->IsFocused());
+    ASSERT_TRUE(controller->Page().View()->IsFocused());
     ASSERT_TRUE(controller->MoveLinkFocus(1036, false));
     EXPECT_EQ(controller->GetPageStart(), 200);
     ASSERT_NE(frames.bar, nullptr);
-    ASSERT_TRUE(frames.bar->PageView()->IsFocused());
+    ASSERT_TRUE(frames.bar->Page().View()->IsFocused());
     ASSERT_TRUE(controller->ExecuteCommand(90));
     ASSERT_NE(controller->CurrentLocation(), nullptr);
     const String& shown = controller->CurrentLocation()->GetText();
@@ -455,11 +481,11 @@ TEST_F(ControllerWindowTest, AResizeUnderTheCoverReachesThePageShownAfter) {
     controller->StepPage(2);
     Repaint();
     ASSERT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
-    const Rect& column = controller->Layout()->Column(0);
+    const Rect& column = controller->Page().Layout()->Column(0);
     EXPECT_GT(column.Bottom(), 180);
     EXPECT_GT(column.x + column.width, 200);
-    ASSERT_NE(controller->PageView(), nullptr);
-    EXPECT_TRUE(controller->PageView()->HitTest(Rect{230, 290, 1, 1}));
+    ASSERT_NE(controller->Page().View(), nullptr);
+    EXPECT_TRUE(controller->Page().View()->HitTest(Rect{230, 290, 1, 1}));
 }
 
 }  // namespace
@@ -477,7 +503,7 @@ TEST_F(ControllerWindowTest, AFormsControlsTakeThePenAndTheKeys) {
     device_.WriteHost("books/form.html", page + "</body></html>");
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\form.html")));
     Repaint();
-    PositionViewElement* view = controller->PageView();
+    PositionViewElement* view = controller->Page().View();
     ASSERT_NE(view, nullptr);
     TextEntryControl* field = nullptr;
     CheckBoxControl* box = nullptr;
@@ -496,10 +522,10 @@ TEST_F(ControllerWindowTest, AFormsControlsTakeThePenAndTheKeys) {
     EXPECT_TRUE(surface->HandleEvent(x));
     EXPECT_EQ(field->Value().Length(), 1);
     // A page step is not the field's: the page takes it.
-    uint32_t start = controller->Layout()->CurrentPageStart();
+    uint32_t start = controller->Page().Layout()->CurrentPageStart();
     InputEvent step = InputEvent::Key(11);
     EXPECT_TRUE(surface->HandleEvent(step));
-    EXPECT_NE(controller->Layout()->CurrentPageStart(), start);
+    EXPECT_NE(controller->Page().Layout()->CurrentPageStart(), start);
     ASSERT_TRUE(controller->GoToPosition(0));
     Repaint();
 

@@ -84,7 +84,8 @@ namespace {
 // The styles of the current page's linked text.
 std::vector<PositionRecord> LinkStyles(BookDocumentController& controller) {
     std::vector<PositionRecord> out;
-    PageSlot* slot = controller.Layout() ? controller.Layout()->CurrentPageSlot() : nullptr;
+    PageSlot* slot =
+        controller.Page().Layout() ? controller.Page().Layout()->CurrentPageSlot() : nullptr;
     if (!slot) return out;
     int32_t k = 0;
     for (int32_t i = 0; i < slot->contents.Count(); ++i) {
@@ -111,10 +112,10 @@ TEST_F(CommandsTest, LinksTakeTheReadersColourAndUnderline) {
         EXPECT_NE(r.style & kStyleUnderline, 0);
     }
     // The page view asks the same of its owner.
-    controller->PageView()->ApplySettings();
-    ASSERT_NE(controller->Layout(), nullptr);
-    EXPECT_EQ(controller->Layout()->Settings().defaults.linkColor, 0x336699u);
-    EXPECT_TRUE(controller->Layout()->Settings().defaults.underlineLinks);
+    controller->Page().View()->ApplySettings();
+    ASSERT_NE(controller->Page().Layout(), nullptr);
+    EXPECT_EQ(controller->Page().Layout()->Settings().defaults.linkColor, 0x336699u);
+    EXPECT_TRUE(controller->Page().Layout()->Settings().defaults.underlineLinks);
 
     // Without underlining, a new layout draws links plain.
     settings.underlineLinks = 0;
@@ -221,10 +222,10 @@ TEST_F(CommandsTest, TheSinkHearsOnceThatAnOpenedBookIsShown) {
 }
 
 TEST_F(CommandsTest, HardwareKeysRunTheHandlerOfTheirName) {
-    EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(0)), u"key0");
-    EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(10)), u"key_help");
-    EXPECT_EQ(std::u16string(BookDocumentController::HardwareKeyName(13)), u"key_next");
-    EXPECT_EQ(BookDocumentController::HardwareKeyName(14), nullptr);
+    EXPECT_EQ(std::u16string(DocumentFrames::HardwareKeyName(0)), u"key0");
+    EXPECT_EQ(std::u16string(DocumentFrames::HardwareKeyName(10)), u"key_help");
+    EXPECT_EQ(std::u16string(DocumentFrames::HardwareKeyName(13)), u"key_next");
+    EXPECT_EQ(DocumentFrames::HardwareKeyName(14), nullptr);
     Handlers handlers;
     EXPECT_FALSE(controller->OnHardwareKey(12));  // no handlers: nothing runs
     controller->Frames().SetKeyHandlers(&handlers);
@@ -273,7 +274,7 @@ TEST_F(CommandsTest, AfterAPageStepCommand90FollowsNoLink) {
 std::vector<uint32_t> MarksOfKind(BookDocumentController& controller, uint32_t kind) {
     std::vector<uint32_t> found;
     AreaArray* marks = nullptr;
-    PageLayout* layout = controller.Layout();
+    PageLayout* layout = controller.Page().Layout();
     // Marks are built once the page is painted.
     controller.PaintPage();
     if (!layout || !layout->GetCurrentBlockMarks(marks) || !marks) return found;
@@ -290,7 +291,7 @@ TEST_F(CommandsTest, ATappedPositionLinkOpensItsPageAsAHistoryStep) {
     std::vector<uint32_t> marks = MarksOfKind(*controller, kLinkFilePosition);
     ASSERT_EQ(marks.size(), 1u);
     uint32_t entries = controller->History().Count();
-    controller->Layout()->SetCurrentMark(marks[0], false, false);
+    controller->Page().Layout()->SetCurrentMark(marks[0], false, false);
     EXPECT_TRUE(controller->ExecuteCommand(90));
     EXPECT_LE(controller->GetPageStart(), 4000);
     EXPECT_GT(controller->GetPageStart(), 3000);
@@ -304,7 +305,7 @@ TEST_F(CommandsTest, ATappedAddressLinkOpensTheBookItNames) {
     ASSERT_TRUE(Open(u"\\books\\linked.prc"));
     std::vector<uint32_t> marks = MarksOfKind(*controller, kLinkAddress);
     ASSERT_EQ(marks.size(), 1u);
-    controller->Layout()->SetCurrentMark(marks[0], false, false);
+    controller->Page().Layout()->SetCurrentMark(marks[0], false, false);
     EXPECT_TRUE(controller->ExecuteCommand(90));
     ASSERT_NE(controller->CurrentLocation(), nullptr);
     String url;
@@ -329,9 +330,9 @@ TEST_F(CommandsTest, LinkFocusKeysMoveBetweenThePagesLinksAndEnterFollowsTheFocu
     std::vector<uint32_t> book = MarksOfKind(*controller, kLinkAddress);
     ASSERT_EQ(onwards.size(), 1u);
     ASSERT_EQ(book.size(), 1u);
-    PositionViewElement* view = controller->PageView();
+    PositionViewElement* view = controller->Page().View();
     ASSERT_NE(view, nullptr);
-    PageLayout* layout = controller->Layout();
+    PageLayout* layout = controller->Page().Layout();
     int32_t start = controller->GetPageStart();
     layout->SetCurrentMark(onwards[0], false, false);
     // Forward keys (Tab, the half step) and backward keys move within the page.
@@ -360,10 +361,10 @@ TEST_F(CommandsTest, PastThePagesLastLinkTheLinkFocusKeyStepsThePage) {
     std::vector<uint32_t> book = MarksOfKind(*controller, kLinkAddress);
     ASSERT_EQ(book.size(), 1u);
     int32_t start = controller->GetPageStart();
-    controller->Layout()->SetCurrentMark(book[0], false, false);
+    controller->Page().Layout()->SetCurrentMark(book[0], false, false);
     InputEvent tab = InputEvent::Key(1035);
-    ASSERT_NE(controller->PageView(), nullptr);
-    EXPECT_TRUE(controller->PageView()->HandleEvent(tab));
+    ASSERT_NE(controller->Page().View(), nullptr);
+    EXPECT_TRUE(controller->Page().View()->HandleEvent(tab));
     EXPECT_GT(controller->GetPageStart(), start);
     EXPECT_EQ(controller->LinkFocusKind(), BookDocumentController::kFocusForward);
 }
@@ -423,8 +424,8 @@ TEST_F(CommandsTest, TheSelectionIsThePageViewsSelectedWords) {
     EXPECT_EQ(start, 0u);
     EXPECT_EQ(end, 0u);
     controller->PaintPage();
-    TextFocus& focus = controller->PageView()->TextFocusBox();
-    focus.Bind(controller->Layout(), controller->Layout()->CurrentPageSlot());
+    TextFocus& focus = controller->Page().View()->TextFocusBox();
+    focus.Bind(controller->Page().Layout(), controller->Page().Layout()->CurrentPageSlot());
     ASSERT_TRUE(focus.FocusNextWord(false));
     focus.SetRange(true, false);
     ASSERT_TRUE(focus.FocusNextWord(true));
@@ -567,8 +568,8 @@ TEST_F(CommandsTest, AnAnnotationsLinkOpensItsPlace) {
 // Selects the first two words of the page ("Paragraph 0" in book A).
 void SelectFirstWords(BookDocumentController& controller) {
     controller.PaintPage();
-    TextFocus& focus = controller.PageView()->TextFocusBox();
-    focus.Bind(controller.Layout(), controller.Layout()->CurrentPageSlot());
+    TextFocus& focus = controller.Page().View()->TextFocusBox();
+    focus.Bind(controller.Page().Layout(), controller.Page().Layout()->CurrentPageSlot());
     ASSERT_TRUE(focus.FocusNextWord(false));
     focus.SetRange(true, false);
     ASSERT_TRUE(focus.FocusNextWord(true));

@@ -37,7 +37,8 @@ Location At(const char16_t* text, const Location* base = nullptr) {
 // The sizes of the pictures laid out on the current page.
 std::vector<Size> PagePictures(BookDocumentController& controller) {
     std::vector<Size> out;
-    PageSlot* slot = controller.Layout() ? controller.Layout()->CurrentPageSlot() : nullptr;
+    PageSlot* slot =
+        controller.Page().Layout() ? controller.Page().Layout()->CurrentPageSlot() : nullptr;
     EXPECT_NE(slot, nullptr);
     if (!slot) return out;
     for (int32_t i = 0; i < slot->contents.KindCount(kItemInlineBox); ++i)
@@ -99,7 +100,7 @@ TEST_F(PageWiringTest, TheReadersMarginsReachTheLayout) {
     settings.SetMargins(20, 6);
     controller->SetSettings(&settings);
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    PageLayout* layout = controller->Layout();
+    PageLayout* layout = controller->Page().Layout();
     ASSERT_NE(layout, nullptr);
     EXPECT_EQ(layout->ColumnCount(), 1);
     EXPECT_EQ(layout->Column(0).x, 20);

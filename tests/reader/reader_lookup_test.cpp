@@ -401,7 +401,7 @@ TEST_F(TapOnPageTest, TheWordUnderATapBecomesTheLastWord) {
     reader.SetSettings(&settings);
     controller->SetReaderController(&reader);
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_NE(controller->PageView(), nullptr);
+    ASSERT_NE(controller->Page().View(), nullptr);
     controller->PaintPage();  // as the window shows it
     bool found = false;
     for (int32_t y = 5; y < 300 && !found; y += 7) {

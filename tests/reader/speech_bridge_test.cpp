@@ -53,7 +53,7 @@ struct Clients : SpeechClientFactory {
 };
 
 struct SpeechBridgeTest : fvt::test::ControllerFixture {
-    SpeechBridgeTest() { controller->SetSpeechClients(&clients); }
+    SpeechBridgeTest() { controller->Speech().SetClients(&clients); }
     ~SpeechBridgeTest() override { controller.reset(); }
     Clients clients;
 };

@@ -114,7 +114,7 @@ public:
 };
 
 struct SpeakingTest : fvt::test::ControllerFixture {
-    SpeakingTest() { controller->SetSpeechFactory(&speech); }
+    SpeakingTest() { controller->Speech().SetFactory(&speech); }
     ~SpeakingTest() override { controller.reset(); }  // its client reports to the factory
 
     FakeSpeechFactory speech;
@@ -136,7 +136,7 @@ TEST_F(SpeakingTest, TheBookIsReadOnFromWhereTheLastChunkEnded) {
 
 TEST_F(SpeakingTest, AGivenTextIsSpokenWhole) {
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
-    controller->SetSpeechLanguage(0x40C);
+    controller->Speech().SetLanguage(0x40C);
     ASSERT_TRUE(controller->StartSpeech(String(u"Bonjour. Au revoir.")));
     ASSERT_EQ(speech.spoken.size(), 1u);
     EXPECT_EQ(speech.spoken[0], u"Bonjour. Au revoir.");

@@ -101,7 +101,7 @@ const Commands::MenuCommand kZoomMenu[kZoomMenuCount] = {
 BookDocumentController* ShownTextPage(ReaderController* controller) {
     DocumentController* document = controller ? controller->GetDocumentController() : nullptr;
     auto* book = dynamic_cast<BookDocumentController*>(document);
-    if (!book || !book->Layout() || !book->CurrentLocation()) return nullptr;
+    if (!book || !book->Page().Layout() || !book->CurrentLocation()) return nullptr;
     return book->CurrentView() == BookDocumentController::kTextPage ? book : nullptr;
 }
 
@@ -119,12 +119,12 @@ int32_t ControllerBarState::CurrentPage() {
 
 int32_t ControllerBarState::PageCount() {
     BookDocumentController* book = ShownTextPage(controller_);
-    return book ? static_cast<int32_t>(book->Layout()->PageCount()) : 0;
+    return book ? static_cast<int32_t>(book->Page().Layout()->PageCount()) : 0;
 }
 
 bool ControllerBarState::IsPageCountKnown() {
     BookDocumentController* book = ShownTextPage(controller_);
-    return book && book->Layout()->IsLastPageKnown();
+    return book && book->Page().Layout()->IsLastPageKnown();
 }
 
 int32_t ControllerBarState::RecentCount() {

@@ -44,7 +44,7 @@ BookDocumentController* SearchedBook(ReaderController* controller) {
     if (BookDocumentController* book = ShownTextPage(controller)) return book;
     DocumentController* document = controller ? controller->GetDocumentController() : nullptr;
     auto* book = dynamic_cast<BookDocumentController*>(document);
-    if (!book || !book->Layout() || !book->CurrentLocation()) return nullptr;
+    if (!book || !book->Page().Layout() || !book->CurrentLocation()) return nullptr;
     return book->CurrentView() == BookDocumentController::kCoverView ? book : nullptr;
 }
 
@@ -72,7 +72,7 @@ bool ControllerDialogState::HasDocument() {
 void ControllerDialogState::ClearCurrentBlockMarks() {
     // The page's marks are built again at their next use, with what the text entry changed.
     if (BookDocumentController* book = ShownTextPage(controller_))
-        if (PageLayout* layout = book->Layout()) layout->ClearCurrentBlockMarks();
+        if (PageLayout* layout = book->Page().Layout()) layout->ClearCurrentBlockMarks();
 }
 
 int64_t ControllerDialogState::PageStart() {
@@ -82,7 +82,7 @@ int64_t ControllerDialogState::PageStart() {
 
 int32_t ControllerDialogState::PageCount() {
     BookDocumentController* book = ShownTextPage(controller_);
-    return book ? static_cast<int32_t>(book->Layout()->PageCount()) : 0;
+    return book ? static_cast<int32_t>(book->Page().Layout()->PageCount()) : 0;
 }
 
 bool ControllerDialogState::GoToPage(int32_t page) {
