@@ -19,7 +19,7 @@ bool PageViewHost::StepPage(int32_t step, uint32_t /*flag*/, uint32_t /*mark*/) 
 bool PageViewHost::TapAt(Point p) {
     ReaderController* reader = controller_.Reader();
     ReaderSettings* settings = reader ? reader->GetSettings() : nullptr;
-    PositionViewElement* view = controller_.PageView();
+    PositionViewElement* view = controller_.Page().View();
     if (settings && settings->touchPageTurn && view) {
         // The page's own left and right (on a turned screen they show at its top and bottom):
         // marks, tables and objects there have taken their taps before this.
