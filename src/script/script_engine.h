@@ -122,6 +122,10 @@ public:
     static inline std::uint64_t defaultInstructionBudget = 20'000'000;
     std::uint64_t instructionBudget = defaultInstructionBudget;
     std::uint32_t maxCallDepth = 200;
+    // Value stack slots of a run; a run that needs more fails as too deep. Setting a large
+    // stack up is most of what a short run costs, so the fuzz targets take a smaller one.
+    static inline std::uint32_t defaultStackSlots = 1u << 16;
+    std::uint32_t stackSlots = defaultStackSlots;
     // Instructions the last Run on this context executed (for measurements).
     std::uint64_t instructionsUsed = 0;
     // Timer handlers whose text did not compile or whose run failed (they fail quietly).

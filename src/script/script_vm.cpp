@@ -9,6 +9,11 @@ namespace scr {
 
 namespace {
 constexpr std::uint32_t kStackCapacity = 1u << 16;
+constexpr std::uint32_t kMinStackSlots = 1024;
+
+std::uint32_t StackSlots(const ScriptContext* c) {
+    return c ? std::max(c->stackSlots, kMinStackSlots) : kStackCapacity;
+}
 
 inline double NumOf(const Val& v) {
     return v.t == VT::Word ? static_cast<double>(v.w) : v.n;
@@ -41,8 +46,8 @@ Interp::Interp(ScriptContext* c, ScriptHeap* h)
     : ctx(c),
       heap(h),
       budget(c ? c->instructionBudget : 20'000'000),
-      stack_(new Val[kStackCapacity]),
-      capacity_(kStackCapacity) {
+      stack_(new Val[StackSlots(c)]),
+      capacity_(StackSlots(c)) {
     abortAtStart_ = c ? c->AbortGeneration() : 0;
     // Frames never move: the loop keeps a pointer to the current one across nested calls.
     maxDepth_ =

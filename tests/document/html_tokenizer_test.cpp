@@ -428,6 +428,26 @@ TEST(HtmlTokenizerQuickPaths, WordsSpacesAndReferencesCutAsTheScannerCutsThem) {
     }
 }
 
+// Long words of lone surrogates and of pairs, cut by the limit at every place a page may end.
+TEST(HtmlTokenizerQuickPaths, WordsOfSurrogatesCutAsTheScannerCutsThem) {
+    const std::u16string high(31, u'\xD800');
+    std::u16string pairs;
+    for (int i = 0; i < 20; ++i) pairs += u"\U0001F600";
+    const std::u16string cases[] = {
+        u" " + high + u" x",
+        u"ab" + high + high + u"\xDC00" + high,
+        std::u16string(29, u'a') + u"\U0001F600b " + pairs + u" a" + pairs,
+        high + u"\xDC00\xDC00" + high + u"\xD800",
+    };
+    for (const std::u16string& text : cases) {
+        std::string scanned = Detailed(text, 4096, false);
+        for (uint32_t page = 1; page <= 64; ++page) {
+            EXPECT_EQ(Detailed(text, page, true), scanned) << page;
+            EXPECT_EQ(Detailed(text, page, false), scanned) << page;
+        }
+    }
+}
+
 TEST(HtmlTokenizerQuickPaths, WholeTagsReadAsTheScannerReadsThem) {
     // Tags read in one go inside a page, and the shapes that must be left to the scanner.
     const std::u16string cases[] = {
@@ -518,4 +538,33 @@ TEST(HtmlTokenizerWords, LongWordsAreNotCutInsideAPair) {
         EXPECT_EQ(tokens.find("\\u55357'"), std::string::npos) << page << " " << tokens;
         EXPECT_EQ(tokens.find("'\\u56832"), std::string::npos) << page << " " << tokens;
     }
+}
+
+// A lone high surrogate is a character of its own: a word of them is cut after 30 like any
+// other, wherever pages end.
+TEST(HtmlTokenizerWords, LoneHighSurrogatesAreCutAt30) {
+    std::string thirty, five;
+    for (int i = 0; i < 30; ++i) thirty += "\\u55296";
+    for (int i = 0; i < 5; ++i) five += "\\u55296";
+    const std::u16string text = u"<html>" + std::u16string(35, u'\xD800') + u" x";
+    for (bool quick : {true, false}) {
+        CharStream::quickPath = quick;
+        for (uint32_t page : {4096u, 36u, 30u, 7u, 1u})
+            EXPECT_EQ(Tokens(text, page), "<HTML>'" + thirty + "''" + five + "'_'x'$")
+                << quick << " " << page;
+    }
+    CharStream::quickPath = true;
+}
+
+// A pair whose halves a page end parts, just where the limit cuts, is still kept whole.
+TEST(HtmlTokenizerWords, APairPartedByAPageEndAtTheLimitStaysWhole) {
+    // Six units of markup and 29 letters: the high half ends the page of 36.
+    const std::u16string text = u"<html>" + std::u16string(29, u'a') + u"\U0001F600b";
+    const std::string cut = "<HTML>'" + std::string(29, 'a') + "''\\u55357\\u56832b'$";
+    for (bool quick : {true, false}) {
+        CharStream::quickPath = quick;
+        for (uint32_t page : {36u, 35u, 37u, 4096u})
+            EXPECT_EQ(Tokens(text, page), cut) << quick << " " << page;
+    }
+    CharStream::quickPath = true;
 }

@@ -16,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ScriptContext ctx(&heap);
         ctx.instructionBudget = 20000;
         ctx.maxCallDepth = 40;
+        // Room for those calls: the full stack's set-up would cost more than most runs.
+        ctx.stackSlots = 4096;
         ScriptValue r;
         if (ScriptEngine::Run(&ctx, &unit, nullptr, ScriptValues::kUndefined, &r, nullptr) == 0)
             heap.Release(r);

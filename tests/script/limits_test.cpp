@@ -46,6 +46,25 @@ TEST(ScriptLimitsTest, DeepRecursionStops) {
     EXPECT_EQ(r.rc, ScriptErrors::kTooDeep);
 }
 
+// A context may take a smaller value stack: ordinary calls still fit, and a run that needs
+// more stops as too deep instead of writing past it.
+TEST(ScriptLimitsTest, ASmallStackStopsDeepRunsAsTooDeep) {
+    const char* deep =
+        "function h(n, a, b, c, d, e, f, g, i, j) { var k = [a, b, c, d, e, f, g, i, j];"
+        " return n ? h(n - 1, 1, 2, 3, 4, 5, 6, 7, 8, 9) + 1 : 0; } h(150)";
+    ScriptRun full;
+    ASSERT_TRUE(full.Run(deep));
+    EXPECT_EQ(full.rc, 0) << full.Message();
+    EXPECT_EQ(full.result, "150");
+    ScriptRun r;
+    r.context.stackSlots = 1;  // raised to the smallest stack a run takes
+    ASSERT_TRUE(r.Run("function g(n) { return n ? g(n - 1) + 1 : 0; } g(20)"));
+    EXPECT_EQ(r.rc, 0) << r.Message();
+    EXPECT_EQ(r.result, "20");
+    ASSERT_TRUE(r.Run(deep));
+    EXPECT_EQ(r.rc, ScriptErrors::kTooDeep);
+}
+
 TEST(ScriptLimitsTest, HugeStringsAndArraysFail) {
     ScriptRun r;
     ASSERT_TRUE(r.Run("var s = 'xxxxxxxxxxxxxxxx'; while (true) s = s + s;"));

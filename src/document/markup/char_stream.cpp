@@ -214,11 +214,12 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
             for (uint32_t i = off_, k = 0; i < end && k < room; ++i, ++k)
                 if (IsStop(p[i])) return k == 0 ? 1u : k;
         }
-        // A token cut at the limit ends before a surrogate pair, not inside it.
-        if ((room >= 2 || (going && room == 1)) && off_ + room <= end) {
-            char16_t last = p[off_ + room - 1];
-            if (last >= 0xD800 && last < 0xDC00) return room - 1;
-        }
+        // A token cut at the limit ends before a surrogate pair, not inside it (a lone high
+        // surrogate is a character of its own). A cut at the segment's end is judged after the
+        // scan, with the next segment loaded.
+        if ((room >= 2 || (going && room == 1)) && off_ + room < end &&
+            Utf16::IsHigh(p[off_ + room - 1]) && Utf16::IsLow(p[off_ + room]))
+            return room - 1;
         return room;
     };
     if (limit) lim = lookAhead(lim, false);
@@ -250,12 +251,33 @@ int CharStream::ReadToken(int32_t& token, uint32_t limit) {
             lim = lookAhead(lim, true);
         }
     }
+    if (limit && lim == 0 && token >= 0 && cur_ >= 0) UnsplitPairAtSegmentEnd();
     if (cur_ >= 0 && off_ >= segments_[cur_].page.length) {
         const Segment& s = segments_[cur_];
         position_ = s.page.start + s.page.spanLength;
         cur_ = -1;
     }
     return token >= 0 ? kReadToken : kReadNoToken;
+}
+
+void CharStream::UnsplitPairAtSegmentEnd() {
+    const int32_t seg = cur_;
+    const Segment& s = segments_[seg];
+    const uint32_t n = s.page.length;
+    // The token keeps at least one unit: a word is never empty.
+    if (off_ != n || !Utf16::IsHigh(s.chars.Data()[n - 1]) || GetLength() < 2) return;
+    // The next segment is the one the next token reads; this token's pieces keep this one.
+    position_ = s.page.start + s.page.spanLength;
+    cur_ = -1;
+    if (!EnsureCurrent() || !Utf16::IsLow(segments_[cur_].chars.Data()[off_])) return;
+    PieceRef& last = pieces_.back();
+    if (--last.len == 0) {
+        DropPiece(last);
+        pieces_.pop_back();
+    }
+    cur_ = seg;
+    off_ = n - 1;
+    position_ = segments_[seg].page.start + segments_[seg].page.spanLength;
 }
 
 uint32_t CharStream::GetLength() const {

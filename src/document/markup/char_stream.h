@@ -8,6 +8,7 @@
 
 #include "bookfiles/document_source.h"
 #include "core/char_props.h"
+#include "core/charset.h"
 #include "core/string.h"
 #include "document/markup/scanner.h"
 
@@ -133,6 +134,9 @@ private:
     bool Load(uint32_t position);
     bool PeekSlow(char16_t& c);
     bool EnsureCurrent();
+    // A token the limit cut at the current segment's end after a high surrogate gives that unit
+    // back when the next segment starts with its low surrogate.
+    void UnsplitPairAtSegmentEnd();
     void SetCurrentAt(int32_t seg, uint32_t position);
     static bool IsStop(char16_t c) {
         return c >= 0x1100 && (c == 0x200C || CharProps::IsCjk(c));
@@ -206,8 +210,13 @@ inline int CharStream::QuickTextToken(String& word) {
         return 0;
     } else {
         while (j < end && !is(kWordEnd, p[j])) ++j;
-        // A word cut at the limit is not cut inside a surrogate pair: the pair is one character.
-        if (j == end && j < n && j - i >= 2 && p[j - 1] >= 0xD800 && p[j - 1] < 0xDC00) --j;
+        // A word cut at the limit is not cut inside a surrogate pair: the pair is one character,
+        // a lone high surrogate is one of its own. Whether a low one follows a cut at the page
+        // end only the next page tells, which the scanner's path loads.
+        if (j == end && j - i >= 2 && Utf16::IsHigh(p[j - 1])) {
+            if (j == n) return 0;
+            if (Utf16::IsLow(p[j])) --j;
+        }
         kind = 1;
     }
     // A run reaching the page end short of the limit may go on in the next page.

@@ -61,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A loop spends its budget in a few milliseconds, a run to the end of a page's script does
     // not come near it.
     ScriptContext::defaultInstructionBudget = 20000;
+    // The full stack's set-up cost more than most runs; calls as deep as the depth limit allows
+    // still fit, deeper ones fail as too deep.
+    ScriptContext::defaultStackSlots = 4096;
     // Bytes as Latin-1 characters after the directive (unless the first byte asks to leave it
     // out), so that "<%", "%>" and script come up often.
     std::u16string text;

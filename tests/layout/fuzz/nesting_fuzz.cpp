@@ -33,10 +33,17 @@ constexpr Level kLevels[] = {
 };
 constexpr const char* kWords[] = {"a ", "word ", "longerwordthanmost ", "<br>", "<hr>"};
 
-// Past the tokenizer's limit of open elements, so that the cut at that limit is reached too;
-// laying out nested blocks costs in proportion to their content, so depth is cheap.
-constexpr size_t kMaxDepth = 600;
+// Open elements past the tokenizer's limit (and the element stack's), so that the cuts at
+// those limits are reached too. Levels beyond add only text to lay out, which every page
+// pays for again: counted in elements, not levels, as a table level opens three.
+constexpr size_t kMaxOpenElements = 400;
 constexpr size_t kMaxRecipe = 96;
+
+size_t ElementsOf(const Level& level) {
+    size_t n = 0;
+    for (const char* c = level.open; *c; ++c) n += *c == '<';
+    return n;
+}
 
 }  // namespace
 
@@ -49,20 +56,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // bit 3 of the column byte is set), else bit 6 closes (bits 0-5 levels), else a word.
     std::string html = "<html><body>";
     std::vector<const Level*> open;
+    size_t elements = 2;  // HTML and BODY
     for (size_t i = 2; i < size; ++i) {
         const uint8_t b = data[i];
         if (b & 0x80) {
             size_t repeat = 1 + ((b >> 3) & 0x0F);
             if (data[0] & 8) repeat *= 8;
             const Level* level = &kLevels[b & 7];
-            for (size_t k = 0; k < repeat && open.size() < kMaxDepth; ++k) {
+            for (size_t k = 0; k < repeat && elements < kMaxOpenElements; ++k) {
                 html += level->open;
                 html += "p";
                 open.push_back(level);
+                elements += ElementsOf(*level);
             }
         } else if (b & 0x40) {
             for (size_t k = 0; k < static_cast<size_t>(b & 0x3F) + 1 && !open.empty(); ++k) {
                 html += open.back()->close;
+                elements -= ElementsOf(*open.back());
                 open.pop_back();
             }
         } else {
