@@ -18,12 +18,14 @@
 namespace {
 
 struct Opened {
-    Opened(DeviceFiles& files, const std::string& bytes, uint32_t codePage = 1252) {
+    Opened(DeviceFiles& files, const std::string& bytes, uint32_t codePage = 1252,
+           uint32_t pageSize = 0) {
         std::u16string path = files.Write("t.txt", bytes);
         Text p;
         p.FromWide(path.c_str());
         file = std::make_unique<File>(p, File::kOpenForReading);
         EXPECT_TRUE(file->IsOpen());
+        if (pageSize) doc.SetPageSizeForTest(pageSize);
         doc.Open(file.get(), String(u"t.txt"), codePage, 65002, false, 0, 0xFFFFFFFFu);
     }
     // All the characters, page by page.
@@ -179,6 +181,39 @@ TEST(TextFileDocumentDoubleByte, CharacterAcrossThePageEnd) {
         EXPECT_EQ(doc.doc.Distance(4094, 4095, 0), 1);
         EXPECT_EQ(doc.doc.Distance(next, tail, 0), 1);
         EXPECT_EQ(doc.doc.LivePageCount(), 0u);
+    }
+}
+
+TEST(TextFileDocumentPages, SmallerPagesForTests) {
+    TextFileDocument plain;
+    EXPECT_EQ(plain.PageSize(), TextFileDocument::kPageSize);
+    for (uint32_t bad : {0u, 32u, 100u, 8192u}) {
+        plain.SetPageSizeForTest(bad);
+        EXPECT_EQ(plain.PageSize(), TextFileDocument::kPageSize) << bad;
+    }
+    // A character cut by a small page's end finishes that page, as with full pages.
+    struct Case {
+        int codePage;
+        std::string pair;
+        char16_t c;
+    } cases[] = {{65001, "\xE2\x82\xAC", u'\u20ac'}, {932, "\x83\x41", u'\u30a2'}};
+    DeviceFiles files;
+    for (const Case& k : cases) {
+        if (!IsKnownCodePage(k.codePage)) GTEST_SKIP() << "no converter for " << k.codePage;
+        Opened doc(files, std::string(127, 'a') + k.pair + "tail", k.codePage, 128);
+        EXPECT_EQ(doc.doc.PageSize(), 128u);
+        PageBuffer p0, p1;
+        ASSERT_TRUE(doc.doc.ReadPage(5, p0, 0, 0));
+        EXPECT_EQ(p0.start, 0u);
+        EXPECT_EQ(p0.spanLength, 128u);
+        ASSERT_EQ(p0.length, 128u) << k.codePage;
+        EXPECT_EQ(p0.text[127], k.c);
+        ASSERT_TRUE(doc.doc.ReadPage(128 + k.pair.size() - 1, p1, 0, 0));
+        EXPECT_EQ(p1.start, 128u);
+        EXPECT_EQ(std::u16string(p1.text, p1.length), u"tail") << k.codePage;
+        doc.doc.ReleasePage(p0.pageId);
+        doc.doc.ReleasePage(p1.pageId);
+        EXPECT_EQ(doc.All(), std::u16string(127, u'a') + k.c + u"tail");
     }
 }
 

@@ -48,7 +48,7 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
         for (int b = 0; b < 256; ++b)
             leadByte_[b] =
                 Charset::IsLeadByte(static_cast<int>(sourceCodePage_), static_cast<uint8_t>(b));
-        uint32_t n = byteLength_ / kPageSize + 1;
+        uint32_t n = byteLength_ / pageSize_ + 1;
         trailAt_.reset(new (std::nothrow) int8_t[n]);
         if (trailAt_) {
             std::memset(trailAt_.get(), -1, n);
@@ -76,7 +76,7 @@ uint32_t TextFileDocument::LeadRun(const uint8_t* bytes, uint32_t n) const {
     return run;
 }
 
-// Whether the byte at k * kPageSize is the second half of a character that begins on the page
+// Whether the byte at k * pageSize_ is the second half of a character that begins on the page
 // before. A byte that cannot begin a pair ends a character, so only the run of lead-valued bytes
 // just before the boundary decides: an odd run leaves its last byte waiting for a partner.
 // before: the page before the boundary when the caller holds it.
@@ -89,13 +89,13 @@ bool TextFileDocument::TrailAtBoundary(uint32_t k, const uint8_t* before) {
     while (true) {
         const uint8_t* bytes = j == k ? before : nullptr;
         if (!bytes) {
-            if (!buffer) buffer.reset(new (std::nothrow) uint8_t[kPageSize]);
-            if (!buffer || !ReadBytes(start_ + (j - 1) * kPageSize, buffer.get(), kPageSize))
+            if (!buffer) buffer.reset(new (std::nothrow) uint8_t[pageSize_]);
+            if (!buffer || !ReadBytes(start_ + (j - 1) * pageSize_, buffer.get(), pageSize_))
                 return false;  // not remembered: a later read may do better
             bytes = buffer.get();
         }
-        uint32_t run = LeadRun(bytes, kPageSize);
-        if (run < kPageSize) {
+        uint32_t run = LeadRun(bytes, pageSize_);
+        if (run < pageSize_) {
             trail = (run & 1) != 0;
             break;
         }
@@ -150,29 +150,29 @@ bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t sec
                          live->id};
         return true;
     }
-    uint32_t pageStart = position & ~(kPageSize - 1);
+    uint32_t pageStart = position & ~(pageSize_ - 1);
     bool utf8 = sourceCodePage_ == 65001;
     uint32_t extra = utf8 ? 3 : doubleByte_ ? 1 : 0;
-    uint32_t count = std::min<uint32_t>(kPageSize + extra, units - pageStart);
+    uint32_t count = std::min<uint32_t>(pageSize_ + extra, units - pageStart);
     uint32_t unitBytes = sourceCodePage_ == 65002 ? 2 : 1;
     std::unique_ptr<uint8_t[]> raw(new (std::nothrow) uint8_t[count * unitBytes + 4]);
     if (!raw || !ReadBytes(start_ + pageStart * unitBytes, raw.get(), count * unitBytes))
         return false;
-    uint32_t span = std::min(count, kPageSize);
+    uint32_t span = std::min(count, pageSize_);
     uint32_t inBytes = count * unitBytes;
-    if (utf8 && count > kPageSize) {
+    if (utf8 && count > pageSize_) {
         // Extend over the continuation bytes of a character that straddles the page end.
-        uint32_t end = kPageSize;
+        uint32_t end = pageSize_;
         while (end < count && (raw[end] & 0xC0) == 0x80) ++end;
         inBytes = end;
     }
     uint32_t skip = 0;
     if (doubleByte_) {
         // A character cut by the page end is finished here and skipped by the next page.
-        inBytes = std::min(count, kPageSize);
-        if (count > kPageSize && TrailAtBoundary(pageStart / kPageSize + 1, raw.get()))
-            inBytes = kPageSize + 1;
-        if (TrailAtBoundary(pageStart / kPageSize, nullptr)) skip = 1;
+        inBytes = std::min(count, pageSize_);
+        if (count > pageSize_ && TrailAtBoundary(pageStart / pageSize_ + 1, raw.get()))
+            inBytes = pageSize_ + 1;
+        if (TrailAtBoundary(pageStart / pageSize_, nullptr)) skip = 1;
     }
     Page page;
     page.start = pageStart;

@@ -42,6 +42,12 @@ public:
     uint32_t LivePageCount() const;
 
     static constexpr uint32_t kPageSize = 4096;
+    // Tests only, before Open: smaller pages put page ends within reach of short inputs.
+    // Ignored unless a power of two from 64 to kPageSize.
+    void SetPageSizeForTest(uint32_t size) {
+        if (size >= 64 && size <= kPageSize && (size & (size - 1)) == 0) pageSize_ = size;
+    }
+    uint32_t PageSize() const { return pageSize_; }
 
 private:
     struct Page {
@@ -63,6 +69,7 @@ private:
     bool TrailAtBoundary(uint32_t k, const uint8_t* before);
 
     std::vector<Page> pages_;
+    uint32_t pageSize_ = kPageSize;
     uint32_t mode_ = 1;
     bool ownsFile_ = false;
     File* file_ = nullptr;

@@ -13,6 +13,9 @@
 
 namespace {
 
+// Small pages: each input decodes a few hundred bytes per page, not 4 KB, for the same page ends.
+constexpr uint32_t kPage = 128;
+
 void Check(bool ok) {
     if (!ok) __builtin_trap();
 }
@@ -23,6 +26,8 @@ struct Opened {
         p.FromWide(path.c_str());
         file.Open(p, File::kOpenForReading);
         Check(file.IsOpen());
+        doc.SetPageSizeForTest(kPage);
+        Check(doc.PageSize() == kPage);
         doc.Open(&file, String(u"f.txt"), codePage, 65002, false, 0, 0xFFFFFFFFu);
     }
     File file;
@@ -35,7 +40,7 @@ std::u16string ReadPage(TextFileDocument& doc, uint32_t position, uint32_t* span
         *span = 0;
         return u"";
     }
-    Check(page.start == (position & ~(TextFileDocument::kPageSize - 1)));
+    Check(page.start == (position & ~(kPage - 1)));
     *span = page.spanLength;
     std::u16string text(page.text, page.length);
     doc.ReleasePage(page.pageId);
@@ -50,23 +55,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t codePage = kCodePages[data[0] % 6];
     std::string bytes(data[1] % 5, 'a');
     std::string unit(reinterpret_cast<const char*>(data + 2), size - 2);
-    while (unit.size() < 256) unit += unit;
-    while (bytes.size() < 2 * TextFileDocument::kPageSize + 256) bytes += unit;
+    while (unit.size() < 64) unit += unit;
+    while (bytes.size() < 2 * kPage + 64) bytes += unit;
     static DeviceFiles files;
     std::u16string path = files.Write("f.txt", bytes);
 
     Opened forward(path, codePage), backward(path, codePage);
     uint32_t length = forward.doc.GetLength();
-    uint32_t pages = (length + TextFileDocument::kPageSize - 1) / TextFileDocument::kPageSize;
+    uint32_t pages = (length + kPage - 1) / kPage;
     std::u16string inOrder, reversed;
     for (uint32_t k = 0; k < pages; ++k) {
         uint32_t span = 0;
-        inOrder += ReadPage(forward.doc, k * TextFileDocument::kPageSize, &span);
-        Check(span <= TextFileDocument::kPageSize);
+        inOrder += ReadPage(forward.doc, k * kPage, &span);
+        Check(span <= kPage);
     }
     for (uint32_t k = pages; k-- > 0;) {
         uint32_t span = 0;
-        uint32_t at = k * TextFileDocument::kPageSize;
+        uint32_t at = k * kPage;
         if (at + 1 < length) ++at;  // any position of the page
         reversed.insert(0, ReadPage(backward.doc, at, &span));
     }
@@ -82,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(next >= p && (next <= length || p + count > length));
         Check(forward.doc.Distance(p, next, 0) >= 0);
     };
-    for (uint32_t end = TextFileDocument::kPageSize; end < length;
-         end += TextFileDocument::kPageSize) {
+    for (uint32_t end = kPage; end < length;
+         end += kPage) {
         PageBuffer before, after;
         bool a = forward.doc.ReadPage(end - 1, before, 0, 0);
         bool b = forward.doc.ReadPage(end, after, 0, 0);
@@ -98,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Tokens across the last page end, from a position inside a word.
     PlainTextTokenSource ts;
     ts.Attach(&forward.doc, 0);
-    ts.Start(2 * TextFileDocument::kPageSize - 61, true);
+    ts.Start(2 * kPage - 61, true);
     size_t limit = 8 * (inOrder.size() + 16);
     size_t i = 0;
     while (ts.NextToken() != kTokenEnd) Check(++i < limit);
