@@ -260,6 +260,23 @@ const std::uint8_t* BookDocument::TextRecord(std::uint32_t k, std::uint32_t* len
     return out;
 }
 
+// Hands `visit` the decompressed text bytes from byteStart to byteEnd, one run per record; stops
+// at a record shorter than the positions say.
+template <typename Visit>
+void BookDocument::ForEachTextRun(std::uint64_t byteStart, std::uint64_t byteEnd, Visit visit) {
+    for (std::uint64_t at = byteStart; at < byteEnd;) {
+        std::uint32_t k = static_cast<std::uint32_t>(at / kRecordBytes) + 1;
+        std::uint32_t inRecord = static_cast<std::uint32_t>(at % kRecordBytes);
+        std::uint32_t length = 0;
+        const std::uint8_t* text = TextRecord(k, &length);
+        if (inRecord >= length) break;
+        std::uint32_t take =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(length - inRecord, byteEnd - at));
+        visit(text + inRecord, take);
+        at += take;
+    }
+}
+
 bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
     std::uint32_t pageEnd =
         std::min<std::uint64_t>(std::uint64_t(pageStart) + kPageSize, header_.textLength);
@@ -271,18 +288,10 @@ bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
         page->text.resize(kPageUnits);
         page->positions.clear();
         std::size_t units = 0;
-        for (std::uint64_t at = byteStart; at < byteEnd;) {
-            std::uint32_t k = static_cast<std::uint32_t>(at / kRecordBytes) + 1;
-            std::uint32_t inRecord = static_cast<std::uint32_t>(at % kRecordBytes);
-            std::uint32_t length = 0;
-            const std::uint8_t* text = TextRecord(k, &length);
-            if (inRecord >= length) break;
-            std::uint32_t take =
-                static_cast<std::uint32_t>(std::min<std::uint64_t>(length - inRecord, byteEnd - at));
-            units += BookText::Decode(textCodePage_, text + inRecord, take,
-                                      page->text.data() + units, kPageUnits - units, nullptr);
-            at += take;
-        }
+        ForEachTextRun(byteStart, byteEnd, [&](const std::uint8_t* run, std::uint32_t size) {
+            units += BookText::Decode(textCodePage_, run, size, page->text.data() + units,
+                                      kPageUnits - units, nullptr);
+        });
         page->start = pageStart;
         page->spanLength = pageEnd - pageStart;
         page->length = static_cast<std::uint32_t>(units);
@@ -290,17 +299,9 @@ bool BookDocument::BuildPage(Page* page, std::uint32_t pageStart) {
     }
     std::vector<std::uint8_t> bytes;
     bytes.reserve(static_cast<std::size_t>(byteEnd - byteStart) + 4);
-    for (std::uint64_t at = byteStart; at < byteEnd;) {
-        std::uint32_t k = static_cast<std::uint32_t>(at / kRecordBytes) + 1;
-        std::uint32_t inRecord = static_cast<std::uint32_t>(at % kRecordBytes);
-        std::uint32_t length = 0;
-        const std::uint8_t* text = TextRecord(k, &length);
-        if (inRecord >= length) break;
-        std::uint32_t take =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(length - inRecord, byteEnd - at));
-        bytes.insert(bytes.end(), text + inRecord, text + inRecord + take);
-        at += take;
-    }
+    ForEachTextRun(byteStart, byteEnd, [&](const std::uint8_t* run, std::uint32_t size) {
+        bytes.insert(bytes.end(), run, run + size);
+    });
     std::size_t skip = 0;
     if (textCodePage_ == BookText::kCodePageUtf8) {
         // The first bytes may finish a character of the previous page; that page reads them.

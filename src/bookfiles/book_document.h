@@ -176,6 +176,8 @@ private:
     const std::uint8_t* Record(std::uint32_t index, std::uint32_t* length) const;
     // The exact text bytes of text record k (1-based), padded or cut to its share of the text.
     const std::uint8_t* TextRecord(std::uint32_t k, std::uint32_t* length);
+    template <typename Visit>
+    void ForEachTextRun(std::uint64_t byteStart, std::uint64_t byteEnd, Visit visit);
     bool BuildPage(Page* page, std::uint32_t pageStart);
     // The character positions of the page that starts at pageStart (UTF-8 books): a live
     // page's own, or those of a page read for the call, copied into scratch. False when the
