@@ -245,9 +245,14 @@ private:
 
 // A glyph wholly inside the clip rectangle c, drawn through the kept rows where its groups lie
 // on the plain background under its top-left corner.
+InkedGlyphs& KeptGlyphs() {
+    thread_local InkedGlyphs kept;
+    return kept;
+}
+
 void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int gy,
                         std::uint32_t rgb, const Ink565& ink) {
-    thread_local InkedGlyphs kept;
+    InkedGlyphs& kept = KeptGlyphs();
     std::uint8_t* first = s.Row(gy) + static_cast<std::size_t>(gx) * 2;
     std::uint16_t background;
     std::memcpy(&background, first, 2);
@@ -276,6 +281,77 @@ void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int g
                           i + 8 <= room, ink);
         }
     }
+}
+
+// A run (a word, mostly) whose glyph boxes follow one another without overlapping, wholly inside
+// the clip rectangle c, over a background that is plain under all of them: its area is checked
+// once, then each glyph's kept rows are written as they are. What lies under each glyph when
+// its turn comes is that background (the groups written before it hold background past their
+// glyph's width), so this gives the pixels that blending glyph by glyph gives. False, having
+// drawn nothing, for any other run.
+bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x, int y,
+                         std::uint32_t rgb) {
+    struct Placed {
+        const Glyph* glyph;
+        int x, y;
+    };
+    constexpr int kMost = 64;
+    Placed placed[kMost];
+    int count = 0;
+    long long pen = x, left = 0, right = 0, end = 0, top = 0, bottom = 0;
+    for (std::size_t i = 0; i < run.glyphs.size(); pen += run.advances[i], ++i) {
+        const Glyph* g = run.glyphs[i];
+        if (!g || g->width <= 0 || g->height <= 0) continue;
+        if (count == kMost || g->serial == 0) return false;
+        const long long gx = pen + g->left, gy = static_cast<long long>(y) + g->top;
+        const long long groupsEnd = gx + 8LL * ((g->width + 7) / 8);
+        if ((count && gx < right) || gx < c.left || groupsEnd > c.right || gy < c.top ||
+            gy + g->height > c.bottom)
+            return false;
+        if (count == 0) {
+            left = gx;
+            top = gy;
+            bottom = gy + g->height;
+        }
+        right = gx + g->width;
+        end = std::max(end, groupsEnd);
+        top = std::min(top, gy);
+        bottom = std::max(bottom, gy + static_cast<long long>(g->height));
+        placed[count++] = Placed{g, static_cast<int>(gx), static_cast<int>(gy)};
+    }
+    if (count == 0) return false;
+    end = left + (end - left + 7) / 8 * 8;  // the area is checked in whole groups too
+    if (end > c.right) return false;
+    const std::uint8_t* corner = s.Row(static_cast<int>(top)) + left * 2;
+    std::uint16_t background;
+    std::memcpy(&background, corner, 2);
+    const __m128i under = _mm_set1_epi16(static_cast<short>(background));
+    for (long long row = top; row < bottom; ++row) {
+        const std::uint8_t* at = s.Row(static_cast<int>(row)) + left * 2;
+        __m128i same = _mm_set1_epi16(-1);
+        for (long long px = left; px < end; px += 8, at += 16)
+            same = _mm_and_si128(
+                same, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), under));
+        if (_mm_movemask_epi8(same) != 0xFFFF) return false;
+    }
+    const Ink565 ink(rgb);
+    InkedGlyphs& kept = KeptGlyphs();
+    for (int k = 0; k < count; ++k) {
+        const Glyph& g = *placed[k].glyph;
+        const std::uint16_t* inked = kept.Find(g, rgb, background, ink);
+        if (!inked) {
+            BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink);
+            continue;
+        }
+        const int groups = (g.width + 7) / 8;
+        for (int r = 0; r < g.height; ++r, inked += groups * 8) {
+            std::uint8_t* at = s.Row(placed[k].y + r) + static_cast<std::size_t>(placed[k].x) * 2;
+            for (int j = 0; j < groups; ++j)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16 * j),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(inked + 8 * j)));
+        }
+    }
+    return true;
 }
 #else
 // The page buffers are 565: text blends straight into their rows, with what Decode, Mix and
@@ -418,10 +494,15 @@ void DrawRun(DcObject& dc, FontInstance& font, const Run& run, int x, int y, con
     if (opaque)
         FillRects(s, clip, RECT{x, y, right, y + font.height}, RgbFromColorref(dc.st.bkColor));
     std::uint32_t rgb = RgbFromColorref(dc.st.textColor);
+    bool drawn = false;
+#if defined(__SSE2__)
+    drawn = s.Format() == PixelFormat::Rgb565 && clip.size() == 1 &&
+            DrawRunOverPlain565(s, clip.front(), run, x, y, rgb);
+#endif
     long long pen = x;
     // Glyph images reach at most this far from their pen position.
     long long reach = 4LL * (font.height + font.maxCharWidth) + 16;
-    for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+    for (std::size_t i = 0; !drawn && i < run.glyphs.size(); ++i) {
         const Glyph* g = run.glyphs[i];
         if (g && pen > box.left - reach && pen < box.right + reach)
             BlendGlyph(s, clip, *g, static_cast<int>(pen) + g->left, y + g->top, rgb);

@@ -479,9 +479,9 @@ TEST(SystemFonts, TextOnPlain565BackgroundsBlendsAsOnA32BitOne) {
     }
 }
 
-// Text on a 565 page, call by call, against the per-pixel blend: before each call the page is
-// widened into a 32-bit copy, the text is drawn into both, and the copy narrowed back must equal
-// the page. The calls repeat glyphs over what earlier calls left (so that what is kept of them
+// Text on a 565 page, call by call, against the per-pixel blend: each call's glyphs are drawn
+// one at a time into a 32-bit copy of the page, narrowed back to 565 after each, and the result
+// must equal the page the call drew whole. The calls repeat glyphs over what earlier calls left (so that what is kept of them
 // meets plain background, ink, a band of another colour and another background), change the
 // text colour mid-page, cut glyphs at clip edges and at the page's own odd-width edge.
 TEST(SystemFonts, TextOnA565PageMatchesPerPixelBlendingCallByCall) {
@@ -542,6 +542,10 @@ TEST(SystemFonts, TextOnA565PageMatchesPerPixelBlendingCallByCall) {
     };
     LOGFONTW lf = Font(u"Tahoma", -15);
     lf.lfQuality = ANTIALIASED_QUALITY;
+    // Spaced out, the glyph boxes of a word no longer overlap: words are then drawn whole over
+    // a background checked once (or glyph by glyph where it is not plain). Pressed together,
+    // each glyph's box reaches into the next one's.
+    for (int spacing : {0, 14, 4})
     for (bool topDown : {true, false}) {
         Dib page(16, topDown), wide(32, true), back(16, true);
         RECT all{0, 0, W, H};
@@ -553,22 +557,37 @@ TEST(SystemFonts, TextOnA565PageMatchesPerPixelBlendingCallByCall) {
                 FillRect(page.dc, &call.band, brush);
                 DeleteObject(brush);
             }
-            ASSERT_TRUE(BitBlt(wide.dc, 0, 0, W, H, page.dc, 0, 0, SRCCOPY));
             ASSERT_TRUE(BitBlt(back.dc, 0, 0, W, H, page.dc, 0, 0, SRCCOPY));
             std::vector<std::uint16_t> before(static_cast<const std::uint16_t*>(back.bits),
                                               static_cast<const std::uint16_t*>(back.bits) + W * H);
-            const int length = static_cast<int>(std::u16string(call.text).size());
-            for (HDC dc : {page.dc, wide.dc}) {
+            int length = static_cast<int>(std::u16string(call.text).size());
+            std::vector<int> advances(static_cast<std::size_t>(length), spacing);
+            if (spacing) {
+                length = std::min(length, 7);
+            } else {
+                Selected f(page.dc, lf);
+                std::vector<int> ends(advances.size());
+                GetTextExtentExPointW(page.dc, call.text, length, 0, nullptr, ends.data(), nullptr);
+                for (int i = 0; i < length; ++i) advances[i] = ends[i] - (i ? ends[i - 1] : 0);
+            }
+            // The whole call on the page; glyph by glyph on the 32-bit copy, narrowed to 565
+            // after each one as the page holds it.
+            auto draw = [&](HDC dc, int x, int from, int n) {
                 Selected f(dc, lf);
                 SetBkMode(dc, TRANSPARENT);
                 SetTextColor(dc, call.colour);
                 if (call.clip.right > call.clip.left)
                     IntersectClipRect(dc, call.clip.left, call.clip.top, call.clip.right,
                                       call.clip.bottom);
-                ExtTextOutW(dc, call.x, call.y, 0, nullptr, call.text, length, nullptr);
+                ExtTextOutW(dc, x, call.y, 0, nullptr, call.text + from, n, &advances[from]);
                 SelectClipRgn(dc, nullptr);
+            };
+            draw(page.dc, call.x, 0, length);
+            for (int i = 0, x = call.x; i < length; x += advances[i++]) {
+                ASSERT_TRUE(BitBlt(wide.dc, 0, 0, W, H, back.dc, 0, 0, SRCCOPY));
+                draw(wide.dc, x, i, 1);
+                ASSERT_TRUE(BitBlt(back.dc, 0, 0, W, H, wide.dc, 0, 0, SRCCOPY));
             }
-            ASSERT_TRUE(BitBlt(back.dc, 0, 0, W, H, wide.dc, 0, 0, SRCCOPY));
             Dib shown(16, true);
             ASSERT_TRUE(BitBlt(shown.dc, 0, 0, W, H, page.dc, 0, 0, SRCCOPY));
             ASSERT_EQ(std::memcmp(shown.bits, back.bits, static_cast<std::size_t>(W) * H * 2), 0)
