@@ -50,8 +50,9 @@ struct Run {
 };
 
 void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
-    run.glyphs.assign(count, nullptr);
-    run.advances.assign(count, 0);
+    // Every unit is written below (the second of a pair as no glyph and no advance).
+    run.glyphs.resize(count);
+    run.advances.resize(count);
     run.width = 0;
     for (int i = 0; i < count; ++i) {
         char32_t c = text[i];
@@ -65,7 +66,11 @@ void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
         run.glyphs[i] = &g;
         run.advances[i] = g.advance;
         run.width += g.advance;
-        if (pair) ++i;
+        if (pair) {
+            ++i;
+            run.glyphs[i] = nullptr;
+            run.advances[i] = 0;
+        }
     }
 }
 
