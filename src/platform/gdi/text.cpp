@@ -162,7 +162,7 @@ inline __m128i Blend8x565(__m128i px, __m128i k, const Ink565& ink) {
 // read whole (from the padding or the next row) while they stay below covEnd.
 inline __m128i CoverageOf8(const std::uint8_t* cov, const std::uint8_t* covEnd, int n) {
     std::uint64_t k8 = 0;
-    if (cov + 8 <= covEnd)
+    if (covEnd - cov >= 8)
         std::memcpy(&k8, cov, 8);
     else
         std::memcpy(&k8, cov, static_cast<std::size_t>(std::min(n, 8)));
