@@ -237,8 +237,10 @@ public:
     }
 
 private:
-    static constexpr std::size_t kSlots = 2048;
-    static constexpr std::size_t kLargest = 64 * 64;  // larger glyphs are blended each time
+    static constexpr std::size_t kSlots = 1024;
+    // Larger glyphs (headings of more than about 40 pixels) are blended each time; at most
+    // 3 MB are kept per thread.
+    static constexpr std::size_t kLargest = 32 * 48;
     struct Entry {
         std::uint64_t serial = 0;
         std::uint32_t rgb = 0;
