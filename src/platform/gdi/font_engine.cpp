@@ -326,6 +326,15 @@ Cache& TheCache() {
 
 }  // namespace
 
+namespace {
+
+std::uint64_t NextGlyphSerial() {
+    static std::atomic<std::uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+}  // namespace
+
 const Glyph& FontInstance::GetGlyph(char32_t c) {
     if (c < 256) {
         if (Glyph* g = low_[c].load(std::memory_order_acquire)) return *g;
@@ -335,6 +344,7 @@ const Glyph& FontInstance::GetGlyph(char32_t c) {
         if (Glyph* g = low_[c].load(std::memory_order_relaxed)) return *g;
         auto g = std::make_unique<Glyph>();
         Render(c, *g);
+        g->serial = NextGlyphSerial();
         Glyph* p = g.get();
         owned_.push_back(std::move(g));
         low_[c].store(p, std::memory_order_release);
@@ -344,6 +354,7 @@ const Glyph& FontInstance::GetGlyph(char32_t c) {
     if (!slot) {
         auto g = std::make_unique<Glyph>();
         Render(c, *g);
+        g->serial = NextGlyphSerial();
         slot = std::move(g);
     }
     return *slot;

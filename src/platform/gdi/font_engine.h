@@ -23,6 +23,9 @@ struct Glyph {
     int advance = 0;                     // whole pixels
     int stride = 0;                      // width rounded up to 4; the padding is zero
     std::vector<std::uint8_t> coverage;  // stride * height, 0..255
+    // Names this image for caches of what it looks like drawn: unique among the glyphs fonts
+    // make for the whole run (never reused after a flush); 0 for glyphs made elsewhere.
+    std::uint64_t serial = 0;
 };
 
 class FontInstance {

@@ -103,6 +103,12 @@ struct DcObject : Object {
     POINT origin{0, 0};
     bool hasVisible = false;
     RectList visible;
+    // The realised instance of the font last measured or drawn with, so that text calls take the
+    // font lock only when the selected font or the font generation changed. Holding the font
+    // object keeps its address from being reused by another while it is remembered.
+    std::shared_ptr<FontObject> textFont;
+    std::shared_ptr<FontInstance> textFontInstance;
+    unsigned textFontGeneration = 0;
 
     // The effective clip in surface coordinates.
     const RectList& Clip();

@@ -17,17 +17,28 @@
 namespace gdi {
 namespace {
 
-std::shared_ptr<FontInstance> FontOf(DcObject& dc) {
-    // A font object may be selected into DCs of several threads.
-    static std::mutex mutex;
-    std::lock_guard<std::mutex> lock(mutex);
-    FontObject& f = *dc.st.font;
-    if (!f.instance || f.realizedFor != FontGeneration()) {
-        f.instance = RealizeFont(f.logFont);
-        if (!f.instance) f.instance = RealizeFont(StockFont()->logFont);
-        f.realizedFor = FontGeneration();
+// The selected font's instance; the DC holds it until another font is used with it.
+FontInstance* FontOf(DcObject& dc) {
+    const unsigned generation = FontGeneration();
+    if (dc.textFont == dc.st.font && dc.textFontInstance && dc.textFontGeneration == generation)
+        return dc.textFontInstance.get();
+    std::shared_ptr<FontInstance> instance;
+    {
+        // A font object may be selected into DCs of several threads.
+        static std::mutex mutex;
+        std::lock_guard<std::mutex> lock(mutex);
+        FontObject& f = *dc.st.font;
+        if (!f.instance || f.realizedFor != generation) {
+            f.instance = RealizeFont(f.logFont);
+            if (!f.instance) f.instance = RealizeFont(StockFont()->logFont);
+            f.realizedFor = generation;
+        }
+        instance = f.instance;
     }
-    return f.instance;
+    dc.textFont = dc.st.font;
+    dc.textFontInstance = std::move(instance);
+    dc.textFontGeneration = generation;
+    return dc.textFontInstance.get();
 }
 
 // A run's glyphs and whole-pixel advances per UTF-16 unit; a surrogate pair's glyph and
@@ -39,8 +50,9 @@ struct Run {
 };
 
 void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
-    run.glyphs.assign(count, nullptr);
-    run.advances.assign(count, 0);
+    // Every unit is written below (the second of a pair as no glyph and no advance).
+    run.glyphs.resize(count);
+    run.advances.resize(count);
     run.width = 0;
     for (int i = 0; i < count; ++i) {
         char32_t c = text[i];
@@ -54,7 +66,11 @@ void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
         run.glyphs[i] = &g;
         run.advances[i] = g.advance;
         run.width += g.advance;
-        if (pair) ++i;
+        if (pair) {
+            ++i;
+            run.glyphs[i] = nullptr;
+            run.advances[i] = 0;
+        }
     }
 }
 
@@ -104,6 +120,247 @@ void BlendRow(std::uint32_t* row, const std::uint8_t* cov, int n, std::uint32_t 
         if (cov[i]) row[i] = Mix(rgb, row[i] & 0xFFFFFF, cov[i]);
 }
 
+#if defined(__SSE2__)
+// The text colour's channels, each in every 16-bit lane.
+struct Ink565 {
+    __m128i r, g, b;
+    explicit Ink565(std::uint32_t rgb)
+        : r(_mm_set1_epi16(static_cast<short>((rgb >> 16) & 0xFF))),
+          g(_mm_set1_epi16(static_cast<short>((rgb >> 8) & 0xFF))),
+          b(_mm_set1_epi16(static_cast<short>(rgb & 0xFF))) {}
+};
+
+// One channel of Mix in 16-bit lanes: t * k + p * (255 - k) + 128 is at most 65153, so nothing
+// is lost, and the division by 255 rounds as Mix's does.
+inline __m128i MixLanes(__m128i t, __m128i p, __m128i k, __m128i inv) {
+    __m128i x = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(t, k), _mm_mullo_epi16(p, inv)),
+                              _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+// Eight 565 pixels under eight coverages (one per 16-bit lane): per pixel exactly
+// Narrow565(Mix(rgb, Widen565(pixel), k)), so a zero coverage gives the pixel back unchanged.
+inline __m128i Blend8x565(__m128i px, __m128i k, const Ink565& ink) {
+    const __m128i six = _mm_set1_epi16(0x3F), five = _mm_set1_epi16(0x1F);
+    __m128i r = _mm_srli_epi16(px, 11);
+    __m128i g = _mm_and_si128(_mm_srli_epi16(px, 5), six);
+    __m128i b = _mm_and_si128(px, five);
+    r = _mm_or_si128(_mm_slli_epi16(r, 3), _mm_srli_epi16(r, 2));
+    g = _mm_or_si128(_mm_slli_epi16(g, 2), _mm_srli_epi16(g, 4));
+    b = _mm_or_si128(_mm_slli_epi16(b, 3), _mm_srli_epi16(b, 2));
+    const __m128i inv = _mm_sub_epi16(_mm_set1_epi16(255), k);
+    r = MixLanes(ink.r, r, k, inv);
+    g = MixLanes(ink.g, g, k, inv);
+    b = MixLanes(ink.b, b, k, inv);
+    r = _mm_and_si128(_mm_slli_epi16(r, 8), _mm_set1_epi16(static_cast<short>(0xF800)));
+    g = _mm_and_si128(_mm_slli_epi16(g, 3), _mm_set1_epi16(0x07E0));
+    b = _mm_srli_epi16(b, 3);
+    return _mm_or_si128(_mm_or_si128(r, g), b);
+}
+
+// Eight coverages from cov, zero past the n that belong to the row; bytes up to cov + 8 are
+// read whole (from the padding or the next row) while they stay below covEnd.
+inline __m128i CoverageOf8(const std::uint8_t* cov, const std::uint8_t* covEnd, int n) {
+    std::uint64_t k8 = 0;
+    if (covEnd - cov >= 8)
+        std::memcpy(&k8, cov, 8);
+    else
+        std::memcpy(&k8, cov, static_cast<std::size_t>(std::min(n, 8)));
+    if (n < 8) k8 &= (std::uint64_t{1} << (8 * n)) - 1;
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&k8));
+}
+
+// A group of up to eight pixels at `at` blended in place. With `whole`, all eight lie in the
+// clip and are read and written back (a zero coverage gives a pixel back unchanged); otherwise
+// only the n of the group go through a copy, so that nothing outside the clip is touched.
+inline void BlendGroup565(std::uint8_t* at, __m128i k, int n, bool whole, const Ink565& ink) {
+    if (whole) {
+        __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), Blend8x565(px, k, ink));
+        return;
+    }
+    alignas(16) std::uint8_t buffer[16] = {};
+    std::memcpy(buffer, at, static_cast<std::size_t>(n) * 2);
+    __m128i px = _mm_load_si128(reinterpret_cast<const __m128i*>(buffer));
+    _mm_store_si128(reinterpret_cast<__m128i*>(buffer), Blend8x565(px, k, ink));
+    std::memcpy(at, buffer, static_cast<std::size_t>(n) * 2);
+}
+
+// A row of n pixels, of which the first `room` lie in the clip.
+void BlendRow565(std::uint8_t* row, const std::uint8_t* cov, const std::uint8_t* covEnd, int n,
+                 int room, const Ink565& ink) {
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0; i < n; i += 8) {
+        __m128i k = CoverageOf8(cov + i, covEnd, n - i);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(k, zero)) == 0xFFFF) continue;
+        BlendGroup565(row + 2 * i, _mm_unpacklo_epi8(k, zero), std::min(n - i, 8), i + 8 <= room,
+                      ink);
+    }
+}
+
+// Text is mostly drawn in one colour over one plain background, and a page shows the same
+// glyphs again and again: each thread keeps the 565 rows of the glyphs it has drawn, blended
+// over the background they were drawn on, in whole groups of eight. A group of the page that
+// holds nothing but that background takes the kept pixels as they are, which are what blending
+// it would give; any other group (a picture, a glyph that overlaps its neighbour) is blended.
+class InkedGlyphs {
+public:
+    // The kept rows of g in rgb over background, made now if they are not kept yet; null for
+    // glyphs that no cache may name.
+    const std::uint16_t* Find(const Glyph& g, std::uint32_t rgb, std::uint16_t background,
+                              const Ink565& ink) {
+        if (g.serial == 0) return nullptr;
+        std::uint64_t key = g.serial * 0x9E3779B97F4A7C15ull ^ (std::uint64_t{rgb} << 16) ^
+                            background;
+        Entry& e = slots_[(key ^ (key >> 29)) & (kSlots - 1)];
+        if (e.serial == g.serial && e.rgb == rgb && e.background == background)
+            return e.pixels.data();
+        const int groups = (g.width + 7) / 8;
+        const std::size_t size = static_cast<std::size_t>(groups) * 8 * g.height;
+        if (size > kLargest) return nullptr;
+        e.serial = g.serial;
+        e.rgb = rgb;
+        e.background = background;
+        e.pixels.resize(size);
+        const __m128i under = _mm_set1_epi16(static_cast<short>(background));
+        const __m128i zero = _mm_setzero_si128();
+        const std::uint8_t* covEnd = g.coverage.data() + g.coverage.size();
+        std::uint16_t* out = e.pixels.data();
+        for (int y = 0; y < g.height; ++y) {
+            const std::uint8_t* cov = g.coverage.data() + static_cast<std::size_t>(y) * g.stride;
+            for (int i = 0; i < g.width; i += 8, out += 8) {
+                __m128i k = _mm_unpacklo_epi8(CoverageOf8(cov + i, covEnd, g.width - i), zero);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Blend8x565(under, k, ink));
+            }
+        }
+        return e.pixels.data();
+    }
+
+private:
+    static constexpr std::size_t kSlots = 1024;
+    // Larger glyphs (headings of more than about 40 pixels) are blended each time; at most
+    // 3 MB are kept per thread.
+    static constexpr std::size_t kLargest = 32 * 48;
+    struct Entry {
+        std::uint64_t serial = 0;
+        std::uint32_t rgb = 0;
+        std::uint16_t background = 0;
+        std::vector<std::uint16_t> pixels;
+    };
+    std::vector<Entry> slots_ = std::vector<Entry>(kSlots);
+};
+
+// A glyph wholly inside the clip rectangle c, drawn through the kept rows where its groups lie
+// on the plain background under its top-left corner.
+InkedGlyphs& KeptGlyphs() {
+    thread_local InkedGlyphs kept;
+    return kept;
+}
+
+void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int gy,
+                        std::uint32_t rgb, const Ink565& ink) {
+    InkedGlyphs& kept = KeptGlyphs();
+    std::uint8_t* first = s.Row(gy) + static_cast<std::size_t>(gx) * 2;
+    std::uint16_t background;
+    std::memcpy(&background, first, 2);
+    const std::uint16_t* inked = kept.Find(g, rgb, background, ink);
+    const std::uint8_t* covEnd = g.coverage.data() + g.coverage.size();
+    const int room = c.right - gx;
+    const int groups = (g.width + 7) / 8;
+    const __m128i under = _mm_set1_epi16(static_cast<short>(background));
+    const __m128i zero = _mm_setzero_si128();
+    for (int y = 0; y < g.height; ++y) {
+        std::uint8_t* row = s.Row(gy + y) + static_cast<std::size_t>(gx) * 2;
+        const std::uint8_t* cov = g.coverage.data() + static_cast<std::size_t>(y) * g.stride;
+        for (int j = 0, i = 0; j < groups; ++j, i += 8) {
+            if (inked && i + 8 <= room) {
+                __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 2 * i));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi16(px, under)) == 0xFFFF) {
+                    const std::uint16_t* kept8 = inked + (static_cast<std::size_t>(y) * groups + j) * 8;
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 2 * i),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(kept8)));
+                    continue;
+                }
+            }
+            __m128i k = CoverageOf8(cov + i, covEnd, g.width - i);
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(k, zero)) == 0xFFFF) continue;
+            BlendGroup565(row + 2 * i, _mm_unpacklo_epi8(k, zero), std::min(g.width - i, 8),
+                          i + 8 <= room, ink);
+        }
+    }
+}
+
+// A run (a word, mostly) whose glyph boxes follow one another without overlapping, wholly inside
+// the clip rectangle c, over a background that is plain under all of them: its area is checked
+// once, then each glyph's kept rows are written as they are. What lies under each glyph when
+// its turn comes is that background (the groups written before it hold background past their
+// glyph's width), so this gives the pixels that blending glyph by glyph gives. False, having
+// drawn nothing, for any other run.
+bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x, int y,
+                         std::uint32_t rgb) {
+    struct Placed {
+        const Glyph* glyph;
+        int x, y;
+    };
+    constexpr int kMost = 64;
+    Placed placed[kMost];
+    int count = 0;
+    long long pen = x, left = 0, right = 0, end = 0, top = 0, bottom = 0;
+    for (std::size_t i = 0; i < run.glyphs.size(); pen += run.advances[i], ++i) {
+        const Glyph* g = run.glyphs[i];
+        if (!g || g->width <= 0 || g->height <= 0) continue;
+        if (count == kMost || g->serial == 0) return false;
+        const long long gx = pen + g->left, gy = static_cast<long long>(y) + g->top;
+        const long long groupsEnd = gx + 8LL * ((g->width + 7) / 8);
+        if ((count && gx < right) || gx < c.left || groupsEnd > c.right || gy < c.top ||
+            gy + g->height > c.bottom)
+            return false;
+        if (count == 0) {
+            left = gx;
+            top = gy;
+            bottom = gy + g->height;
+        }
+        right = gx + g->width;
+        end = std::max(end, groupsEnd);
+        top = std::min(top, gy);
+        bottom = std::max(bottom, gy + static_cast<long long>(g->height));
+        placed[count++] = Placed{g, static_cast<int>(gx), static_cast<int>(gy)};
+    }
+    if (count == 0) return false;
+    end = left + (end - left + 7) / 8 * 8;  // the area is checked in whole groups too
+    if (end > c.right) return false;
+    const std::uint8_t* corner = s.Row(static_cast<int>(top)) + left * 2;
+    std::uint16_t background;
+    std::memcpy(&background, corner, 2);
+    const __m128i under = _mm_set1_epi16(static_cast<short>(background));
+    for (long long row = top; row < bottom; ++row) {
+        const std::uint8_t* at = s.Row(static_cast<int>(row)) + left * 2;
+        __m128i same = _mm_set1_epi16(-1);
+        for (long long px = left; px < end; px += 8, at += 16)
+            same = _mm_and_si128(
+                same, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), under));
+        if (_mm_movemask_epi8(same) != 0xFFFF) return false;
+    }
+    const Ink565 ink(rgb);
+    InkedGlyphs& kept = KeptGlyphs();
+    for (int k = 0; k < count; ++k) {
+        const Glyph& g = *placed[k].glyph;
+        const std::uint16_t* inked = kept.Find(g, rgb, background, ink);
+        if (!inked) {
+            BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink);
+            continue;
+        }
+        const int groups = (g.width + 7) / 8;
+        for (int r = 0; r < g.height; ++r, inked += groups * 8) {
+            std::uint8_t* at = s.Row(placed[k].y + r) + static_cast<std::size_t>(placed[k].x) * 2;
+            for (int j = 0; j < groups; ++j)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16 * j),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(inked + 8 * j)));
+        }
+    }
+    return true;
+}
+#else
 // The page buffers are 565: text blends straight into their rows, with what Decode, Mix and
 // Encode give pixel by pixel.
 inline std::uint32_t Widen565(std::uint32_t v) {
@@ -169,6 +426,7 @@ void BlendRow565(std::uint8_t* row, const std::uint8_t* cov, int n, std::uint32_
         row[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
     }
 }
+#endif
 
 void BlendGlyph(Surface& s, const RectList& clip, const Glyph& g, int gx, int gy,
                 std::uint32_t rgb) {
@@ -194,8 +452,22 @@ void BlendGlyph(Surface& s, const RectList& clip, const Glyph& g, int gx, int gy
             continue;
         }
         if (s.Format() == PixelFormat::Rgb565) {
+#if defined(__SSE2__)
+            const Ink565 ink(rgb);
+            if (a.left == box.left && a.top == box.top && a.right == box.right &&
+                a.bottom == box.bottom) {
+                BlendWholeGlyph565(s, c, g, gx, gy, rgb, ink);
+                continue;
+            }
+            const std::uint8_t* covEnd = g.coverage.data() + g.coverage.size();
+            const int room = c.right - a.left;
+            for (int y = a.top; y < a.bottom; ++y, cov += g.stride)
+                BlendRow565(s.Row(y) + static_cast<std::size_t>(a.left) * 2, cov, covEnd, n, room,
+                            ink);
+#else
             for (int y = a.top; y < a.bottom; ++y, cov += g.stride)
                 BlendRow565(s.Row(y) + static_cast<std::size_t>(a.left) * 2, cov, n, rgb);
+#endif
             continue;
         }
         for (int y = a.top; y < a.bottom; ++y, cov += g.stride) {
@@ -229,10 +501,15 @@ void DrawRun(DcObject& dc, FontInstance& font, const Run& run, int x, int y, con
     if (opaque)
         FillRects(s, clip, RECT{x, y, right, y + font.height}, RgbFromColorref(dc.st.bkColor));
     std::uint32_t rgb = RgbFromColorref(dc.st.textColor);
+    bool drawn = false;
+#if defined(__SSE2__)
+    drawn = s.Format() == PixelFormat::Rgb565 && clip.size() == 1 &&
+            DrawRunOverPlain565(s, clip.front(), run, x, y, rgb);
+#endif
     long long pen = x;
     // Glyph images reach at most this far from their pen position.
     long long reach = 4LL * (font.height + font.maxCharWidth) + 16;
-    for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+    for (std::size_t i = 0; !drawn && i < run.glyphs.size(); ++i) {
         const Glyph* g = run.glyphs[i];
         if (g && pen > box.left - reach && pen < box.right + reach)
             BlendGlyph(s, clip, *g, static_cast<int>(pen) + g->left, y + g->top, rgb);
@@ -307,7 +584,7 @@ HFONT CreateFontIndirectW(const LOGFONTW* logFont) {
 BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* tm) {
     auto d = LookupDc(dc);
     if (!d || !tm) return FALSE;
-    auto f = FontOf(*d);
+    FontInstance* f = FontOf(*d);
     const LOGFONTW& lf = d->st.font->logFont;
     *tm = TEXTMETRICW{};
     tm->tmHeight = f->height;
@@ -349,8 +626,9 @@ BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, int* 
                            LPSIZE size) {
     auto d = LookupDc(dc);
     if (!d || !ValidText(text, count)) return FALSE;
-    auto f = FontOf(*d);
-    Run run;
+    FontInstance* f = FontOf(*d);
+    // Kept from call to call: measuring is asked for word by word.
+    thread_local Run run;
     Measure(*f, text, count, run);
     long long sum = 0;
     int fitted = 0;
@@ -373,9 +651,10 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, LPCRECT rect, LPCWSTR text,
     auto d = LookupDc(dc);
     if (!d || !d->surface || !ValidText(text, count > kMaxTextUnits ? -1 : static_cast<int>(count)))
         return FALSE;
-    auto f = FontOf(*d);
+    FontInstance* f = FontOf(*d);
     int n = static_cast<int>(count);
-    Run run;
+    // Kept from call to call: pages are drawn word by word.
+    thread_local Run run;
     Measure(*f, text, n, run);
     long long width = run.width, left = x, top = y;
     if (dx) {
@@ -392,13 +671,17 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, LPCRECT rect, LPCWSTR text,
     else if (align & TA_BOTTOM)
         top -= f->height;
     int sx = d->SX(left), sy = d->SY(top);
-    RectList clip = d->Clip();
+    const RectList* clip = &d->Clip();
+    RectList clipped;
     if (rect) {
         RECT r = d->ToSurface(*rect);
-        if (options & ETO_OPAQUE) FillRects(*d->surface, clip, r, RgbFromColorref(d->st.bkColor));
-        if (options & ETO_CLIPPED) clip = Intersect(clip, r);
+        if (options & ETO_OPAQUE) FillRects(*d->surface, *clip, r, RgbFromColorref(d->st.bkColor));
+        if (options & ETO_CLIPPED) {
+            clipped = Intersect(*clip, r);
+            clip = &clipped;
+        }
     }
-    DrawRun(*d, *f, run, sx, sy, clip, d->st.bkMode == OPAQUE);
+    DrawRun(*d, *f, run, sx, sy, *clip, d->st.bkMode == OPAQUE);
     return TRUE;
 }
 
@@ -417,7 +700,7 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
     if (!d || !rect) return 0;
     if (count < 0 && text) count = Length(text);
     if (!ValidText(text, count)) return 0;
-    auto f = FontOf(*d);
+    FontInstance* f = FontOf(*d);
     // Prefix characters: "&x" underlines x, "&&" is an ampersand.
     std::u16string s;
     std::vector<int> marks;

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include "gdi_fixture.h"
 
 using namespace gdi_test;
@@ -277,6 +279,31 @@ TEST(Blit, EverySixteenBitValueWidensAsItReads) {
             widen(v >> 11, 5) << 16 | widen((v >> 5) & 0x3F, 6) << 8 | widen(v & 0x1F, 5));
         ASSERT_EQ(out[v] & 0xFFFFFF, want) << std::hex << v;
         ASSERT_EQ(GetPixel(dst.dc, x, y), GetPixel(src.dc, x, y)) << std::hex << v;
+    }
+}
+
+// Rows of every width up to a few vector groups, from odd source columns to odd destination
+// columns: the groups the copy widens at a time and the pixels left over give the same pixels,
+// and nothing beside the row is written.
+TEST(Blit, SixteenBitRowsOfAnyWidthWidenExactly) {
+    constexpr int W = 64, H = 40;
+    Source src(FormatInfo(W, -H, 16, true));
+    Scribble(src.bits, static_cast<std::size_t>(W) * H * 2, 11);
+    for (int width = 1; width <= 40; ++width) {
+        Source dst(FormatInfo(W, -H, 32, false));
+        Scribble(dst.bits, static_cast<std::size_t>(W) * H * 4, 5);
+        std::vector<std::uint32_t> before(static_cast<const std::uint32_t*>(dst.bits),
+                                          static_cast<const std::uint32_t*>(dst.bits) + W * H);
+        const int sx = width % 7, dx = 3 + width % 5, y = width - 1;
+        ASSERT_TRUE(BitBlt(dst.dc, dx, y, width, 1, src.dc, sx, y, SRCCOPY));
+        const auto* out = static_cast<const std::uint32_t*>(dst.bits);
+        for (int x = 0; x < W; ++x) {
+            if (x >= dx && x < dx + width)
+                ASSERT_EQ(GetPixel(dst.dc, x, y), GetPixel(src.dc, sx + (x - dx), y))
+                    << width << " at " << x;
+            else
+                ASSERT_EQ(out[y * W + x], before[y * W + x]) << width << " at " << x;
+        }
     }
 }
 

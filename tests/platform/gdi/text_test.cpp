@@ -479,6 +479,126 @@ TEST(SystemFonts, TextOnPlain565BackgroundsBlendsAsOnA32BitOne) {
     }
 }
 
+// Text on a 565 page, call by call, against the per-pixel blend: each call's glyphs are drawn
+// one at a time into a 32-bit copy of the page, narrowed back to 565 after each, and the result
+// must equal the page the call drew whole. The calls repeat glyphs over what earlier calls left (so that what is kept of them
+// meets plain background, ink, a band of another colour and another background), change the
+// text colour mid-page, cut glyphs at clip edges and at the page's own odd-width edge.
+TEST(SystemFonts, TextOnA565PageMatchesPerPixelBlendingCallByCall) {
+    constexpr int W = 123, H = 64;
+    struct Dib {
+        HDC dc;
+        HBITMAP bitmap;
+        HGDIOBJ old;
+        void* bits = nullptr;
+        Dib(int bpp, bool topDown) {
+            struct {
+                BITMAPINFOHEADER h;
+                DWORD masks[3];
+            } info{};
+            info.h.biSize = sizeof(BITMAPINFOHEADER);
+            info.h.biWidth = W;
+            info.h.biHeight = topDown ? -H : H;
+            info.h.biPlanes = 1;
+            info.h.biBitCount = static_cast<WORD>(bpp);
+            info.h.biCompression = bpp == 16 ? BI_BITFIELDS : BI_RGB;
+            info.masks[0] = 0xF800;
+            info.masks[1] = 0x07E0;
+            info.masks[2] = 0x001F;
+            dc = CreateCompatibleDC(nullptr);
+            bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                      &bits, nullptr, 0);
+            old = SelectObject(dc, bitmap);
+        }
+        ~Dib() {
+            SelectObject(dc, old);
+            DeleteObject(bitmap);
+            DeleteDC(dc);
+        }
+    };
+    struct Call {
+        const char16_t* text;
+        int x, y;
+        COLORREF colour;
+        RECT clip;                    // empty: none
+        RECT band = {0, 0, 0, 0};     // filled with `fill` first
+        COLORREF fill = RGB(0, 0, 0);
+    };
+    const RECT none{0, 0, 0, 0};
+    const Call calls[] = {
+        {u"Sow the grey edges", 2, 1, RGB(0, 0, 0), none},
+        {u"Sow the grey edges", 2, 20, RGB(0, 0, 0), none},        // kept glyphs, plain page
+        {u"Sow the grey edges", 3, 20, RGB(0, 0, 0), none},        // over its own ink
+        {u"Sow the grey edges", 2, 40, RGB(20, 60, 200), none},    // another colour
+        {u"Sow the grey edges", 2, 1, RGB(20, 60, 200), none},     // over the black words
+        {u"Sow the grey edges", 2, 40, RGB(0, 0, 0), none, {45, 38, 52, 60},
+         RGB(250, 240, 200)},                                     // a band under some of it
+        {u"Sow grey", 2, 40, RGB(0, 0, 0), {5, 0, 37, H}},        // cut on both sides
+        {u"Sow the grey edges", 90, 20, RGB(0, 0, 0), none},       // off the right edge
+        {u"Sow the grey edges", 2, 40, RGB(255, 255, 255), none, {0, 38, W, 60}},
+        {u"Sow the grey edges", 2, 40, RGB(255, 255, 255), none},  // kept over black
+        {u"grey", 2, -6, RGB(0, 0, 0), none},                     // cut at the top
+        {u"grey", 60, 55, RGB(0, 0, 0), none},                    // and at the bottom
+    };
+    LOGFONTW lf = Font(u"Tahoma", -15);
+    lf.lfQuality = ANTIALIASED_QUALITY;
+    // Spaced out, the glyph boxes of a word no longer overlap: words are then drawn whole over
+    // a background checked once (or glyph by glyph where it is not plain). Pressed together,
+    // each glyph's box reaches into the next one's.
+    for (int spacing : {0, 14, 4})
+    for (bool topDown : {true, false}) {
+        Dib page(16, topDown), wide(32, true), back(16, true);
+        RECT all{0, 0, W, H};
+        FillRect(page.dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        int changed = 0;
+        for (const Call& call : calls) {
+            if (call.band.right > call.band.left) {
+                HBRUSH brush = CreateSolidBrush(call.fill);
+                FillRect(page.dc, &call.band, brush);
+                DeleteObject(brush);
+            }
+            ASSERT_TRUE(BitBlt(back.dc, 0, 0, W, H, page.dc, 0, 0, SRCCOPY));
+            std::vector<std::uint16_t> before(static_cast<const std::uint16_t*>(back.bits),
+                                              static_cast<const std::uint16_t*>(back.bits) + W * H);
+            int length = static_cast<int>(std::u16string(call.text).size());
+            std::vector<int> advances(static_cast<std::size_t>(length), spacing);
+            if (spacing) {
+                length = std::min(length, 7);
+            } else {
+                Selected f(page.dc, lf);
+                std::vector<int> ends(advances.size());
+                GetTextExtentExPointW(page.dc, call.text, length, 0, nullptr, ends.data(), nullptr);
+                for (int i = 0; i < length; ++i) advances[i] = ends[i] - (i ? ends[i - 1] : 0);
+            }
+            // The whole call on the page; glyph by glyph on the 32-bit copy, narrowed to 565
+            // after each one as the page holds it.
+            auto draw = [&](HDC dc, int x, int from, int n) {
+                Selected f(dc, lf);
+                SetBkMode(dc, TRANSPARENT);
+                SetTextColor(dc, call.colour);
+                if (call.clip.right > call.clip.left)
+                    IntersectClipRect(dc, call.clip.left, call.clip.top, call.clip.right,
+                                      call.clip.bottom);
+                ExtTextOutW(dc, x, call.y, 0, nullptr, call.text + from, n, &advances[from]);
+                SelectClipRgn(dc, nullptr);
+            };
+            draw(page.dc, call.x, 0, length);
+            for (int i = 0, x = call.x; i < length; x += advances[i++]) {
+                ASSERT_TRUE(BitBlt(wide.dc, 0, 0, W, H, back.dc, 0, 0, SRCCOPY));
+                draw(wide.dc, x, i, 1);
+                ASSERT_TRUE(BitBlt(back.dc, 0, 0, W, H, wide.dc, 0, 0, SRCCOPY));
+            }
+            Dib shown(16, true);
+            ASSERT_TRUE(BitBlt(shown.dc, 0, 0, W, H, page.dc, 0, 0, SRCCOPY));
+            ASSERT_EQ(std::memcmp(shown.bits, back.bits, static_cast<std::size_t>(W) * H * 2), 0)
+                << (topDown ? "top-down " : "bottom-up ") << "call at " << call.x << ","
+                << call.y;
+            changed += std::memcmp(before.data(), back.bits, before.size() * 2) != 0;
+        }
+        EXPECT_EQ(changed, static_cast<int>(std::size(calls)));
+    }
+}
+
 TEST(TextOut, ExtremePositionsAndLengthsAreSafe) {
     Canvas c(20, 20);
     Selected f(c.dc(), Font(kBox.c_str(), -12));
