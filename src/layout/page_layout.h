@@ -98,6 +98,17 @@ struct PageRecord {
     uint32_t Follow(uint32_t position, int32_t step) const;
 };
 
+// A line of a laid-out page outside any table (a table counts as one line): where its text
+// starts and its top and bottom below the column top.
+struct PageLineSpan {
+    uint32_t start;
+    int32_t top;
+    int32_t bottom;
+    // Words and spaces only: no picture, table or page break, so the line is as tall and
+    // breaks the same wherever on a page it lies.
+    bool plain;
+};
+
 // One laid-out page.
 struct PageSlot {
     PageRecord* record = nullptr;
@@ -316,7 +327,10 @@ public:
     // Stores the source and forgets every page of the old one.
     void SetSource(TokenSource* source);
     TokenSource* Source() const { return source_; }
-    void SetGraphics(GraphicsContext* gc) { fonts_.Attach(gc); }
+    void SetGraphics(GraphicsContext* gc) {
+        fonts_.Attach(gc);
+        knownLines_.clear();
+    }
     void Configure(const LayoutSettings& settings);
     // The reader's link colour and whether links are underlined, over what Configure gave; the
     // next layout uses them.
@@ -564,6 +578,7 @@ public:
     void SetQuickSearch(bool on) {
         quickSearch_ = on;
         nearby_.clear();
+        knownLines_.clear();
     }
 
 private:
@@ -659,11 +674,28 @@ private:
     bool FindPageBefore(uint32_t position, PageRecord*& out);
     enum EndingSearch { kEndingFound, kEndingFurtherBack, kEndingFailed };
     // laidOut: the slot's contents are the accepted page's layout (it was laid out last).
-    // passed: the last page the search laid out whole before the one holding the target (for
-    // the next search to start from).
+    // chain: the pages the search went through before the one holding the target, in order,
+    // each ending where the next starts (for the next searches to start from).
     EndingSearch SearchPageEndingAt(PageSlot& slot, PageRecord& page, uint32_t target,
                                     bool atLowest, PageRecord& accepted, PageRecord& follower,
-                                    bool& moreText, bool& laidOut, PageRecord& passed);
+                                    bool& moreText, bool& laidOut, std::vector<PageRecord>& chain);
+    // The lines of a page a search laid out whole (not stopped), while the layout settings
+    // stay: a later search that passes over the same page reads its lines from here instead
+    // of laying it out again.
+    struct KnownLines {
+        uint32_t start = 0;
+        uint32_t end = 0;
+        bool endsWithBreak = false;
+        int32_t columnWidth = 0;
+        int32_t columnHeight = 0;
+        std::vector<PageLineSpan> lines;
+    };
+    const KnownLines* FindKnownLines(uint32_t start, uint32_t end) const;
+    void RememberLines(uint32_t start, uint32_t end, bool endsWithBreak,
+                       const std::vector<PageLineSpan>& lines);
+    // Stores the pages a search went through before the page found (out), numbered back from
+    // it, and keeps every known page before it over the pages after it when records run out.
+    void StoreChain(std::vector<PageRecord>& chain, uint32_t foundStart);
     // A page laid out as if the first column were `height` tall: it ends on a line start.
     bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
                           PageRecord& follower, bool& moreText);
@@ -799,6 +831,8 @@ private:
     // Checkpoints a replay leaves a page and the backward reach before its target, for the
     // PageUp or LineUp that most often follows a jump; oldest first.
     std::vector<Checkpoint> nearby_;
+    static constexpr size_t kMaxKnownLines = 12;
+    std::vector<KnownLines> knownLines_;
     // Off (tests): the page before a target is found only the long way (no probe of the page
     // holding it, no nearby checkpoints), to compare the two.
     bool quickSearch_ = true;
