@@ -45,6 +45,7 @@ bool PageRecord::CopyFrom(const PageRecord& other) {
     blockStyle = other.blockStyle;
     markIndex = other.markIndex;
     stopAt = other.stopAt;
+    afterBreak = other.afterBreak;
     return true;
 }
 

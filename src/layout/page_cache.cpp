@@ -58,6 +58,7 @@ void PageRecord::Reset() {
     block.reset();
     markIndex = -1;
     stopAt = kNone;
+    afterBreak = false;
     colour = kNone;
     tables.clear();
     used = false;
@@ -78,6 +79,7 @@ void PageRecord::MoveFrom(PageRecord& other) {
     block = std::move(other.block);
     markIndex = other.markIndex;
     stopAt = other.stopAt;
+    afterBreak = other.afterBreak;
     colour = other.colour;
     tables = std::move(other.tables);
     used = other.used;
@@ -369,6 +371,18 @@ PageRecord* PageLayout::StoreRecord(PageRecord& record) {
     const uint32_t stop = dest->IsUsed() && dest->start == record.start ? dest->stopAt : kNone;
     for (int32_t i = 0; i < 2; ++i)
         if (slots_[i].record == dest) ReleaseSlot(i);
+    // One page follows a page by a given step: a record that another link led to from the
+    // same page loses its link (a page found going back ends earlier than the page paging
+    // forward had reached from there).
+    if (record.linkStep != 0 && record.linkOrigin != kNone) {
+        for (PageRecord& r : records_) {
+            if (&r == dest || !r.IsUsed() || r.linkOrigin != record.linkOrigin ||
+                r.linkStep != record.linkStep)
+                continue;
+            r.linkOrigin = kNone;
+            r.linkStep = 0;
+        }
+    }
     dest->MoveFrom(record);
     if (dest->stopAt == kNone) dest->stopAt = stop;
     for (PageSlot& s : slots_)
@@ -738,6 +752,7 @@ bool PageLayout::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
         follower.linkStep = singleStep ? 1 : 2;
         follower.markIndex = -1;
         follower.stopAt = kNone;
+        follower.afterBreak = EndsWithTypeZeroMark(slot.contents);
         follower.tables.clear();
         follower.colour = kNone;
         if (lastNumber_ != kNone && follower.pageNumber > lastNumber_)
@@ -1188,16 +1203,18 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         const KnownLines* known = nullptr;
         const PageRecord* knownNext = nullptr;
         if (quickSearch_ && !content_ && columnCount_ == 1 && page.tables.empty() &&
-            page.start < target) {
-            for (const PageRecord& r : records_)
-                if (r.IsUsed() && r.linkOrigin == page.start && r.linkStep == 2) knownNext = &r;
-            known = knownNext ? FindKnownLines(page.start, knownNext->start) : nullptr;
-        }
+            page.start < target)
+            known = FindKnownLines(page.start);
         if (known && hasBefore && !hardBefore && linesBefore.size() >= 2 &&
             known->end > target && !known->lines.empty()) {
             linesHere = known->lines;
             probed = true;
             break;
+        }
+        if (known) {
+            for (const PageRecord& r : records_)
+                if (r.IsUsed() && r.linkOrigin == page.start && r.linkStep == 2) knownNext = &r;
+            if (!knownNext || knownNext->start != known->end) known = nullptr;
         }
         bool fromKnown = false;
         if (known && !ReachesTarget(*knownNext, target) && next.CopyFrom(*knownNext)) {
@@ -1219,7 +1236,9 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
             if (!more || ReachesTarget(next, target)) break;
             TopLevelLines(slot.contents, top, linesBefore);
         }
-        beforeAfterBreak = hasBefore && hardBefore;
+        // The first page of the search may be a known page: whether it follows a break is
+        // recorded with it.
+        beforeAfterBreak = hasBefore ? hardBefore : page.afterBreak;
         hardBefore = fromKnown ? known->endsWithBreak : EndsWithTypeZeroMark(slot.contents);
         if (!fromKnown && !stopped)
             RememberLines(page.start, next.start, hardBefore, linesBefore);
@@ -1361,9 +1380,9 @@ void PageLayout::StoreChain(std::vector<PageRecord>& chain, uint32_t foundStart)
     for (PageRecord* r : before) r->useStamp = NextStamp();
 }
 
-const PageLayout::KnownLines* PageLayout::FindKnownLines(uint32_t start, uint32_t end) const {
+const PageLayout::KnownLines* PageLayout::FindKnownLines(uint32_t start) const {
     for (const KnownLines& k : knownLines_)
-        if (k.start == start && k.end == end && k.columnWidth == columns_[0].width &&
+        if (k.start == start && k.columnWidth == columns_[0].width &&
             k.columnHeight == columns_[0].height)
             return &k;
     return nullptr;
@@ -1426,6 +1445,8 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
     PageSlot& slot = slots_[s];
     PageRecord accepted, follower;
     std::vector<PageRecord> chain;
+    // Where a search started from an estimate: a paragraph's start, not a page's.
+    uint32_t estimated = kNone;
     bool more = false, laidOut = false;
     EndingSearch result = kEndingFurtherBack;
     int64_t back = std::max<int64_t>(1, estimate);
@@ -1481,6 +1502,7 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
                 ok = LayoutPageFrom(para, page, false);
                 paragraphStart_ = false;
             }
+            estimated = ok ? page.start : kNone;
         }
         if (!ok) {
             result = kEndingFailed;
@@ -1593,6 +1615,10 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
     }
     // The pages the search went through before the one found: the next PageUps start from
     // them, with nothing replayed and their lines known.
+    // The page a search started from an estimate is not kept: paging forward would not start
+    // one there, and the page before it could hold no more than a heading. The page before
+    // the next one is searched for instead.
+    if (!chain.empty() && chain.front().start == estimated) chain.erase(chain.begin());
     if (out && !chain.empty()) {
         const uint32_t start = out->start;
         StoreChain(chain, start);

@@ -82,6 +82,9 @@ struct PageRecord {
     // A page found going back ends where the page after it starts, even when more would fit:
     // its layout stops before the first line at or after this position (kNone: no stop).
     uint32_t stopAt = kNone;
+    // The page before ends with a forced page break: this page starts where paging forward
+    // starts one, and a page found going back is never cut from it.
+    bool afterBreak = false;
     // Pagination: the colour of the page, the scroll offsets of its tables, and whether the
     // record holds a page (records are kept in a fixed array).
     uint32_t colour = kNone;
@@ -690,7 +693,7 @@ private:
         int32_t columnHeight = 0;
         std::vector<PageLineSpan> lines;
     };
-    const KnownLines* FindKnownLines(uint32_t start, uint32_t end) const;
+    const KnownLines* FindKnownLines(uint32_t start) const;
     void RememberLines(uint32_t start, uint32_t end, bool endsWithBreak,
                        const std::vector<PageLineSpan>& lines);
     // Stores the pages a search went through before the page found (out), numbered back from
