@@ -1115,8 +1115,6 @@ constexpr int32_t kEndingChainPages = 512;
 // How many of the pages a search went through are kept as records: the next PageUps start
 // from them. The page found and the page after it need records of their own too.
 constexpr size_t kChainKept = PageLayout::kMaxRecords - 3;
-// How many pages back from the target a search starts when it knows no page there.
-constexpr int64_t kChainSeedPages = 4;
 
 }  // namespace
 

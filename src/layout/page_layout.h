@@ -565,6 +565,10 @@ public:
     static constexpr uint32_t kNone = PageRecord::kNone;
     static constexpr int32_t kMaxRecords = 8;
     static constexpr uint32_t kBackwardReach = 4096;
+    // How many pages back from its target a search for the page ending there starts when it
+    // knows no page to start from: the pages it goes through are kept for the next PageUps.
+    // (Within the backward reach, where the last replay left a checkpoint.)
+    static constexpr int64_t kChainSeedPages = 4;
     static constexpr uint32_t kCheckpointSpacing = 8192;
     static constexpr int32_t kMaxNearbyCheckpoints = 8;
     // How far before its mark a nearby checkpoint may lie (a token boundary is needed).
