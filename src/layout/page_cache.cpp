@@ -1612,10 +1612,9 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
         RememberLast(*out);
     }
     // The pages the search went through before the one found: the next PageUps start from
-    // them, with nothing replayed and their lines known.
-    // The page a search started from an estimate is not kept: paging forward would not start
-    // one there, and the page before it could hold no more than a heading. The page before
-    // the next one is searched for instead.
+    // them, with nothing replayed and their lines known. The page it started from at an
+    // estimate is not kept: paging forward would not start one there, and the page before it
+    // could hold no more than a heading (the page before the next one is searched for).
     if (!chain.empty() && chain.front().start == estimated) chain.erase(chain.begin());
     if (out && !chain.empty()) {
         const uint32_t start = out->start;
