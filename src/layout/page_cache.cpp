@@ -136,6 +136,7 @@ void PageLayout::SetSource(TokenSource* source) {
     checkpoints_.clear();
     nearby_.clear();
     knownLines_.clear();
+    chainSeeds_ = true;
 }
 
 void PageLayout::Clear() {
@@ -1287,6 +1288,10 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     // The page holds the target: it shows no gap, but may repeat up to a page; a page cut
     // from the one before ends nearer.
     if (!probed) TopLevelLines(slot.contents, top, linesHere);
+    // Pages of one line (a table, a picture) are not cut: a search finds the page holding the
+    // target from one page back, and a chain of pages laid out ahead would cost more than
+    // it saves (a page that continues a table lays out slower than one started afresh).
+    if (!hardBefore && !beforeAfterBreak) chainSeeds_ = linesBefore.size() >= 2;
     if (columnCount_ != 1 || hardBefore || beforeAfterBreak || linesBefore.size() < 2 ||
         linesHere.empty())
         return acceptPage();
@@ -1452,7 +1457,8 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
     // the first (or the section's start) to the end. A long text starts from an estimate.
     if (t0 >= TextLength() && t0 - lower <= kEndFromStartPages * estimate) {
         back = t0 - lower + 1;
-    } else if (!SeedBefore(t0, static_cast<uint32_t>(
+    } else if (chainSeeds_ &&
+               !SeedBefore(t0, static_cast<uint32_t>(
                                    std::max<int64_t>(lower, static_cast<int64_t>(t0) - 2 * back)))) {
         // Nothing known to start from: the search starts a few pages back, and the pages it
         // goes through are kept for the PageUps that follow.

@@ -840,6 +840,9 @@ private:
     std::vector<Checkpoint> nearby_;
     static constexpr size_t kMaxKnownLines = 12;
     std::vector<KnownLines> knownLines_;
+    // Whether a search with no known page to start from starts a few pages back (the last
+    // search could cut its page from the lines of the page before).
+    bool chainSeeds_ = true;
     // Off (tests): the page before a target is found only the long way (no probe of the page
     // holding it, no nearby checkpoints), to compare the two.
     bool quickSearch_ = true;
