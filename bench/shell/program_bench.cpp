@@ -278,7 +278,7 @@ std::string BigText(std::size_t bytes) {
 // median of the iterations' ratios. ms_per_up and ms_per_down are the medians per turn.
 void PageUpAgainstPageDown(benchmark::State& state, const std::string& name,
                            const std::string& content) {
-    constexpr int kTurns = 60;
+    constexpr int kTurns = 200;
     Stand& s = Shared();
     const std::string dir = s.root + "/device/storage/eBooks/";
     std::ofstream(dir + name) << content;
@@ -318,13 +318,13 @@ void BM_PageUpAgainstPageDownHtml(benchmark::State& state) {
     static const std::string html = BigHtml(2300000);
     PageUpAgainstPageDown(state, "back.html", html);
 }
-BENCHMARK(BM_PageUpAgainstPageDownHtml)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PageUpAgainstPageDownHtml)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(9);
 
 void BM_PageUpAgainstPageDownText(benchmark::State& state) {
     static const std::string text = BigText(2u << 20);
     PageUpAgainstPageDown(state, "back.txt", text);
 }
-BENCHMARK(BM_PageUpAgainstPageDownText)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PageUpAgainstPageDownText)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(9);
 
 }  // namespace
 
