@@ -107,10 +107,6 @@ Walk ForwardWalk(OpenBook& b) {
     return w;
 }
 
-std::vector<uint32_t> ForwardStarts(OpenBook& b) {
-    return ForwardWalk(b).starts;
-}
-
 // PageUp from the last page until it refuses: the starts shown, last page first. Every page
 // shown ends exactly where the page after it starts, and PageDown from it shows that page
 // again (then PageUp the same page again).
