@@ -254,6 +254,78 @@ void BM_ReadBigHtmlToItsEnd(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadBigHtmlToItsEnd)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// A text file of paragraphs, about `bytes`, the same on every run.
+std::string BigText(std::size_t bytes) {
+    static const char* const kWords[] = {"harbour", "lantern", "evening", "quiet", "ships",
+                                         "under",   "the",     "keeper",  "stone", "light"};
+    std::uint32_t seed = 29;
+    std::string text;
+    while (text.size() < bytes) {
+        for (int i = 0; i < 60; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            text += kWords[(seed >> 16) % 10];
+            text += ' ';
+        }
+        text += "\n\n";
+    }
+    return text;
+}
+
+// PageUp against PageDown in the whole program (layout, drawing and the copy to the screen
+// surface of each page), on a 2.3 MB HTML file and a 2 MB text file opened at their first
+// page. Four runs alternate in the same loop: End and kTurns PageUps, End alone, kTurns
+// PageDowns, and opening alone; (first - second) / (third - fourth) is up_over_down, the
+// median of the iterations' ratios. ms_per_up and ms_per_down are the medians per turn.
+void PageUpAgainstPageDown(benchmark::State& state, const std::string& name,
+                           const std::string& content) {
+    constexpr int kTurns = 200;
+    Stand& s = Shared();
+    const std::string dir = s.root + "/device/storage/eBooks/";
+    std::ofstream(dir + name) << content;
+    const std::string book = "\\storage\\eBooks\\" + name;
+    const std::string sideFile = dir + name.substr(0, name.rfind('.')) + ".fvt";
+    std::string ups = "idle\nkey 0x23\nidle\n", downs = "idle\n";
+    for (int i = 0; i < kTurns; ++i) {
+        ups += "key 0x21\nidle\n";
+        downs += "key 0x22\nidle\n";
+    }
+    const std::string up = s.Script("ups.txt", ups + "quit\n");
+    const std::string end = s.Script("end.txt", "idle\nkey 0x23\nidle\nquit\n");
+    const std::string down = s.Script("downs.txt", downs + "quit\n");
+    std::vector<double> ratio, perUp, perDown;
+    for (auto _ : state) {
+        double t[4];
+        const std::string* scripts[4] = {&up, &end, &down, &s.firstPage};
+        for (int k = 0; k < 4; ++k) {
+            fs::remove(sideFile);  // from the first page each time
+            t[k] = s.Run({FOLIVANT_PROGRAM, book}, *scripts[k], "/device");
+            if (t[k] < 0) {
+                state.SkipWithError("a run failed");
+                return;
+            }
+        }
+        const double u = (t[0] - t[1]) / kTurns, d = (t[2] - t[3]) / kTurns;
+        perUp.push_back(u);
+        perDown.push_back(d);
+        ratio.push_back(d > 0 ? u / d : 0);
+    }
+    state.counters["up_over_down"] = Median(ratio);
+    state.counters["ms_per_up"] = Median(perUp) * 1e3;
+    state.counters["ms_per_down"] = Median(perDown) * 1e3;
+}
+
+void BM_PageUpAgainstPageDownHtml(benchmark::State& state) {
+    static const std::string html = BigHtml(2300000);
+    PageUpAgainstPageDown(state, "back.html", html);
+}
+BENCHMARK(BM_PageUpAgainstPageDownHtml)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(9);
+
+void BM_PageUpAgainstPageDownText(benchmark::State& state) {
+    static const std::string text = BigText(2u << 20);
+    PageUpAgainstPageDown(state, "back.txt", text);
+}
+BENCHMARK(BM_PageUpAgainstPageDownText)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(9);
+
 }  // namespace
 
 int main(int argc, char** argv) {

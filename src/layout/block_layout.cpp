@@ -45,6 +45,7 @@ bool PageRecord::CopyFrom(const PageRecord& other) {
     blockStyle = other.blockStyle;
     markIndex = other.markIndex;
     stopAt = other.stopAt;
+    afterBreak = other.afterBreak;
     return true;
 }
 
@@ -79,6 +80,7 @@ void PageLayout::Configure(const LayoutSettings& settings) {
                                                              : settings.textFace);
     // The records kept carry items measured at the old size: a page laid out from one at the
     // new size must break its lines as a fresh layout does.
+    knownLines_.clear();
     RemeasureRecords();
 }
 
@@ -97,6 +99,7 @@ void PageLayout::SetColumns(const Rect* columns, int count) {
     if (count > kMaxColumns) count = kMaxColumns;
     for (int i = 0; i < count; ++i) columns_[i] = columns[i];
     columnCount_ = count;
+    knownLines_.clear();
 }
 
 bool PageLayout::SourceFlag() {

@@ -58,6 +58,7 @@ void PageRecord::Reset() {
     block.reset();
     markIndex = -1;
     stopAt = kNone;
+    afterBreak = false;
     colour = kNone;
     tables.clear();
     used = false;
@@ -78,6 +79,7 @@ void PageRecord::MoveFrom(PageRecord& other) {
     block = std::move(other.block);
     markIndex = other.markIndex;
     stopAt = other.stopAt;
+    afterBreak = other.afterBreak;
     colour = other.colour;
     tables = std::move(other.tables);
     used = other.used;
@@ -133,6 +135,8 @@ void PageLayout::SetSource(TokenSource* source) {
     lastNumber_ = lastStart_ = kNone;
     checkpoints_.clear();
     nearby_.clear();
+    knownLines_.clear();
+    chainSeeds_ = true;
 }
 
 void PageLayout::Clear() {
@@ -368,6 +372,18 @@ PageRecord* PageLayout::StoreRecord(PageRecord& record) {
     const uint32_t stop = dest->IsUsed() && dest->start == record.start ? dest->stopAt : kNone;
     for (int32_t i = 0; i < 2; ++i)
         if (slots_[i].record == dest) ReleaseSlot(i);
+    // One page follows a page by a given step: a record that another link led to from the
+    // same page loses its link (a page found going back ends earlier than the page paging
+    // forward had reached from there).
+    if (record.linkStep != 0 && record.linkOrigin != kNone) {
+        for (PageRecord& r : records_) {
+            if (&r == dest || !r.IsUsed() || r.linkOrigin != record.linkOrigin ||
+                r.linkStep != record.linkStep)
+                continue;
+            r.linkOrigin = kNone;
+            r.linkStep = 0;
+        }
+    }
     dest->MoveFrom(record);
     if (dest->stopAt == kNone) dest->stopAt = stop;
     for (PageSlot& s : slots_)
@@ -737,6 +753,7 @@ bool PageLayout::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
         follower.linkStep = singleStep ? 1 : 2;
         follower.markIndex = -1;
         follower.stopAt = kNone;
+        follower.afterBreak = EndsWithTypeZeroMark(slot.contents);
         follower.tables.clear();
         follower.colour = kNone;
         if (lastNumber_ != kNone && follower.pageNumber > lastNumber_)
@@ -1010,16 +1027,7 @@ bool PageLayout::FindPageBefore(uint32_t position, PageRecord*& out) {
 
 namespace {
 
-// A line of a laid-out page outside any table (a table counts as one line): where its text
-// starts and its top and bottom below the column top.
-struct LineSpan {
-    uint32_t start;
-    int32_t top;
-    int32_t bottom;
-    // Words and spaces only: no picture, table or page break, so the line is as tall and
-    // breaks the same wherever on a page it lies.
-    bool plain;
-};
+using LineSpan = PageLineSpan;
 
 void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineSpan>& out) {
     out.clear();
@@ -1105,6 +1113,9 @@ constexpr int32_t kEndingSearchAttempts = 4;
 constexpr int64_t kEndFromStartPages = 48;
 constexpr int32_t kEndingSearchTries = 4;
 constexpr int32_t kEndingChainPages = 512;
+// How many of the pages a search went through are kept as records: the next PageUps start
+// from them. The page found and the page after it need records of their own too.
+constexpr size_t kChainKept = PageLayout::kMaxRecords - 3;
 
 }  // namespace
 
@@ -1139,7 +1150,7 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
                                                         uint32_t target, bool atLowest,
                                                         PageRecord& accepted, PageRecord& follower,
                                                         bool& moreText, bool& laidOut,
-                                                        PageRecord& passed) {
+                                                        std::vector<PageRecord>& chain) {
     laidOut = false;
     PageRecord before, next;
     std::vector<LineSpan> linesBefore, linesHere;
@@ -1185,18 +1196,56 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     for (; guard < kEndingChainPages; ++guard) {
         slot.record = &page;
         page.stopAt = target < TextLength() ? target : kNone;
-        if (hasBefore && quickSearch_ && columnCount_ == 1 && !hardBefore &&
-            linesBefore.size() >= 2 && probeTop()) {
+        // A page an earlier search laid out whole, whose following page is stored: its lines
+        // are known. One that ends before the target is passed over; one that holds it stands
+        // for its layout as a probe does (it is laid out only when it is the answer).
+        const KnownLines* known = nullptr;
+        const PageRecord* knownNext = nullptr;
+        if (quickSearch_ && !content_ && columnCount_ == 1 && page.tables.empty() &&
+            page.start < target)
+            known = FindKnownLines(page.start);
+        if (known && hasBefore && !hardBefore && linesBefore.size() >= 2 &&
+            known->end > target && !known->lines.empty()) {
+            linesHere = known->lines;
             probed = true;
             break;
         }
-        if (!LayoutSlot(page, slot, false, next, more)) return kEndingFailed;
-        stopped = stopHit_;
-        if (!more || ReachesTarget(next, target)) break;
-        TopLevelLines(slot.contents, top, linesBefore);
-        beforeAfterBreak = hasBefore && hardBefore;
-        hardBefore = EndsWithTypeZeroMark(slot.contents);
-        if (hasBefore) passed.MoveFrom(before);
+        if (known) {
+            for (const PageRecord& r : records_)
+                if (r.IsUsed() && r.linkOrigin == page.start && r.linkStep == 2) knownNext = &r;
+            if (!knownNext || knownNext->start != known->end) known = nullptr;
+        }
+        bool fromKnown = false;
+        if (known && !ReachesTarget(*knownNext, target) && next.CopyFrom(*knownNext)) {
+            next.used = true;
+            next.tables.clear();
+            more = true;
+            stopped = false;
+            page.end = known->end;
+            linesBefore = known->lines;
+            fromKnown = true;
+        } else {
+            if (hasBefore && quickSearch_ && columnCount_ == 1 && !hardBefore &&
+                linesBefore.size() >= 2 && probeTop()) {
+                probed = true;
+                break;
+            }
+            if (!LayoutSlot(page, slot, false, next, more)) return kEndingFailed;
+            stopped = stopHit_;
+            if (!more || ReachesTarget(next, target)) break;
+            TopLevelLines(slot.contents, top, linesBefore);
+        }
+        // The first page of the search may be a known page: whether it follows a break is
+        // recorded with it.
+        beforeAfterBreak = hasBefore ? hardBefore : page.afterBreak;
+        hardBefore = fromKnown ? known->endsWithBreak : EndsWithTypeZeroMark(slot.contents);
+        if (!fromKnown && !stopped)
+            RememberLines(page.start, next.start, hardBefore, linesBefore);
+        if (hasBefore) {
+            if (chain.size() >= kChainKept) chain.erase(chain.begin());
+            chain.emplace_back();
+            chain.back().MoveFrom(before);
+        }
         before.MoveFrom(page);
         hasBefore = true;
         page.MoveFrom(next);
@@ -1207,6 +1256,12 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     bool slotHoldsPage = !probed, slotHoldsGood = false;
     auto accept = [&](PageRecord& r, PageRecord& f, bool m) {
         laidOut = &r == &page ? slotHoldsPage : slotHoldsGood;
+        // The page the one found was cut from (or that ends where it starts) ends the chain.
+        if (hasBefore && before.IsUsed() && before.end != kNone) {
+            if (chain.size() >= kChainKept) chain.erase(chain.begin());
+            chain.emplace_back();
+            chain.back().MoveFrom(before);
+        }
         accepted.MoveFrom(r);
         follower.MoveFrom(f);
         moreText = m;
@@ -1233,6 +1288,10 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     // The page holds the target: it shows no gap, but may repeat up to a page; a page cut
     // from the one before ends nearer.
     if (!probed) TopLevelLines(slot.contents, top, linesHere);
+    // Pages of one line (a table, a picture) are not cut: a search finds the page holding the
+    // target from one page back, and a chain of pages laid out ahead would cost more than
+    // it saves (a page that continues a table lays out slower than one started afresh).
+    if (!hardBefore && !beforeAfterBreak) chainSeeds_ = linesBefore.size() >= 2;
     if (columnCount_ != 1 || hardBefore || beforeAfterBreak || linesBefore.size() < 2 ||
         linesHere.empty())
         return acceptPage();
@@ -1295,6 +1354,58 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     return acceptPage();
 }
 
+void PageLayout::StoreChain(std::vector<PageRecord>& chain, uint32_t foundStart) {
+    const PageRecord* found = FindPageRecord(foundStart, 0);
+    uint32_t number = found ? found->pageNumber : 2;
+    for (size_t i = chain.size(); i-- > 0;) {
+        PageRecord& r = chain[i];
+        number = number > 2 ? number - 1 : 2;
+        if (!r.IsUsed() || r.start <= first_.start || r.start >= foundStart || r.end == kNone ||
+            r.end <= r.start)
+            continue;
+        bool stored = false;
+        for (const PageRecord& k : records_) stored |= k.IsUsed() && k.start == r.start;
+        if (stored) continue;
+        r.stopAt = kNone;
+        r.markIndex = -1;
+        r.tables.clear();
+        r.pageNumber = number;
+        r.useStamp = NextStamp();
+        if (!StoreRecord(r)) break;
+    }
+    // When records run out the pages after the one found go first (paging on back needs the
+    // ones before it), and of those before it the earliest.
+    std::vector<PageRecord*> before;
+    for (PageRecord& r : records_)
+        if (r.IsUsed() && r.start < foundStart) before.push_back(&r);
+    std::sort(before.begin(), before.end(),
+              [](const PageRecord* a, const PageRecord* b) { return a->start < b->start; });
+    for (PageRecord* r : before) r->useStamp = NextStamp();
+}
+
+const PageLayout::KnownLines* PageLayout::FindKnownLines(uint32_t start) const {
+    for (const KnownLines& k : knownLines_)
+        if (k.start == start && k.columnWidth == columns_[0].width &&
+            k.columnHeight == columns_[0].height)
+            return &k;
+    return nullptr;
+}
+
+void PageLayout::RememberLines(uint32_t start, uint32_t end, bool endsWithBreak,
+                               const std::vector<PageLineSpan>& lines) {
+    for (const KnownLines& k : knownLines_)
+        if (k.start == start) return;
+    if (knownLines_.size() >= kMaxKnownLines) knownLines_.erase(knownLines_.begin());
+    KnownLines k;
+    k.start = start;
+    k.end = end;
+    k.endsWithBreak = endsWithBreak;
+    k.columnWidth = columns_[0].width;
+    k.columnHeight = columns_[0].height;
+    k.lines = lines;
+    knownLines_.push_back(std::move(k));
+}
+
 const PageRecord* PageLayout::SeedBefore(uint32_t target, uint32_t from) {
     const PageRecord* best = nullptr;
     auto consider = [&](const PageRecord& r) {
@@ -1335,13 +1446,24 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
 
     int32_t s = ChooseSlot();
     PageSlot& slot = slots_[s];
-    PageRecord accepted, follower, passed;
+    PageRecord accepted, follower;
+    std::vector<PageRecord> chain;
+    // Where a search started from an estimate: a paragraph's start, not a page's.
+    uint32_t estimated = kNone;
     bool more = false, laidOut = false;
     EndingSearch result = kEndingFurtherBack;
     int64_t back = std::max<int64_t>(1, estimate);
     // The last page of a short text is the one paging forward ends on: pages are laid out from
     // the first (or the section's start) to the end. A long text starts from an estimate.
-    if (t0 >= TextLength() && t0 - lower <= kEndFromStartPages * estimate) back = t0 - lower + 1;
+    if (t0 >= TextLength() && t0 - lower <= kEndFromStartPages * estimate) {
+        back = t0 - lower + 1;
+    } else if (chainSeeds_ &&
+               !SeedBefore(t0, static_cast<uint32_t>(
+                                   std::max<int64_t>(lower, static_cast<int64_t>(t0) - 2 * back)))) {
+        // Nothing known to start from: the search starts a few pages back, and the pages it
+        // goes through are kept for the PageUps that follow.
+        back *= kChainSeedPages;
+    }
     for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
          ++attempt, back *= 2) {
         PageRecord& page = slot.scratch;
@@ -1363,6 +1485,11 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
             ok = page.CopyFrom(*seed);
             page.used = ok;
             page.stopAt = kNone;
+            // One that ends at the target is the answer when every search further back would
+            // start from it again (the latest known page is taken each time, until the lower
+            // bound is reached).
+            const int64_t widest = back << (kEndingSearchAttempts - 1 - attempt);
+            if (seed->end == t0 && static_cast<int64_t>(t0) - widest > lower) atLowest = true;
         } else {
             ok = LayoutPageFrom(static_cast<uint32_t>(q), page, true);
             if (ok && page.start >= t0) {
@@ -1379,15 +1506,16 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
                 ok = LayoutPageFrom(para, page, false);
                 paragraphStart_ = false;
             }
+            estimated = ok ? page.start : kNone;
         }
         if (!ok) {
             result = kEndingFailed;
             break;
         }
         if (page.start >= t0) continue;
-        passed.Reset();
+        chain.clear();
         result = SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more, laidOut,
-                                    passed);
+                                    chain);
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);
@@ -1489,17 +1617,14 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
     } else {
         RememberLast(*out);
     }
-    // The last page the search laid out whole before the one found: the next PageUp starts
-    // from it, with nothing replayed.
-    if (out && passed.IsUsed() && passed.start > first_.start && passed.start < out->start &&
-        passed.end != kNone && passed.end <= out->start && !FindPageRecord(passed.start, 0)) {
+    // The pages the search went through before the one found: the next PageUps start from
+    // them, with nothing replayed and their lines known. The page it started from at an
+    // estimate is not kept: paging forward would not start one there, and the page before it
+    // could hold no more than a heading (the page before the next one is searched for).
+    if (!chain.empty() && chain.front().start == estimated) chain.erase(chain.begin());
+    if (out && !chain.empty()) {
         const uint32_t start = out->start;
-        passed.stopAt = kNone;
-        passed.markIndex = -1;
-        passed.tables.clear();
-        passed.pageNumber = std::max<uint32_t>(2, out->pageNumber - 1);
-        passed.useStamp = NextStamp();
-        StoreRecord(passed);
+        StoreChain(chain, start);
         out = FindPageRecord(start, 0);
     }
     // Kept laid out: showing the page needs no second layout. The first page is shown whole:
@@ -1737,6 +1862,7 @@ void PageLayout::Invalidate(uint32_t flags) {
             r->linkStep = 0;
         }
     }
+    knownLines_.clear();
     if (flags & 2) {
         checkpoints_.clear();
         nearby_.clear();

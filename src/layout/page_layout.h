@@ -82,6 +82,9 @@ struct PageRecord {
     // A page found going back ends where the page after it starts, even when more would fit:
     // its layout stops before the first line at or after this position (kNone: no stop).
     uint32_t stopAt = kNone;
+    // The page before ends with a forced page break: this page starts where paging forward
+    // starts one, and a page found going back is never cut from it.
+    bool afterBreak = false;
     // Pagination: the colour of the page, the scroll offsets of its tables, and whether the
     // record holds a page (records are kept in a fixed array).
     uint32_t colour = kNone;
@@ -96,6 +99,17 @@ struct PageRecord {
     bool IsUsed() const { return used; }
     void MoveFrom(PageRecord& other);
     uint32_t Follow(uint32_t position, int32_t step) const;
+};
+
+// A line of a laid-out page outside any table (a table counts as one line): where its text
+// starts and its top and bottom below the column top.
+struct PageLineSpan {
+    uint32_t start;
+    int32_t top;
+    int32_t bottom;
+    // Words and spaces only: no picture, table or page break, so the line is as tall and
+    // breaks the same wherever on a page it lies.
+    bool plain;
 };
 
 // One laid-out page.
@@ -316,7 +330,10 @@ public:
     // Stores the source and forgets every page of the old one.
     void SetSource(TokenSource* source);
     TokenSource* Source() const { return source_; }
-    void SetGraphics(GraphicsContext* gc) { fonts_.Attach(gc); }
+    void SetGraphics(GraphicsContext* gc) {
+        fonts_.Attach(gc);
+        knownLines_.clear();
+    }
     void Configure(const LayoutSettings& settings);
     // The reader's link colour and whether links are underlined, over what Configure gave; the
     // next layout uses them.
@@ -548,6 +565,10 @@ public:
     static constexpr uint32_t kNone = PageRecord::kNone;
     static constexpr int32_t kMaxRecords = 8;
     static constexpr uint32_t kBackwardReach = 4096;
+    // How many pages back from its target a search for the page ending there starts when it
+    // knows no page to start from: the pages it goes through are kept for the next PageUps.
+    // (Within the backward reach, where the last replay left a checkpoint.)
+    static constexpr int64_t kChainSeedPages = 4;
     static constexpr uint32_t kCheckpointSpacing = 8192;
     static constexpr int32_t kMaxNearbyCheckpoints = 8;
     // How far before its mark a nearby checkpoint may lie (a token boundary is needed).
@@ -564,6 +585,7 @@ public:
     void SetQuickSearch(bool on) {
         quickSearch_ = on;
         nearby_.clear();
+        knownLines_.clear();
     }
 
 private:
@@ -659,11 +681,28 @@ private:
     bool FindPageBefore(uint32_t position, PageRecord*& out);
     enum EndingSearch { kEndingFound, kEndingFurtherBack, kEndingFailed };
     // laidOut: the slot's contents are the accepted page's layout (it was laid out last).
-    // passed: the last page the search laid out whole before the one holding the target (for
-    // the next search to start from).
+    // chain: the pages the search went through before the one holding the target, in order,
+    // each ending where the next starts (for the next searches to start from).
     EndingSearch SearchPageEndingAt(PageSlot& slot, PageRecord& page, uint32_t target,
                                     bool atLowest, PageRecord& accepted, PageRecord& follower,
-                                    bool& moreText, bool& laidOut, PageRecord& passed);
+                                    bool& moreText, bool& laidOut, std::vector<PageRecord>& chain);
+    // The lines of a page a search laid out whole (not stopped), while the layout settings
+    // stay: a later search that passes over the same page reads its lines from here instead
+    // of laying it out again.
+    struct KnownLines {
+        uint32_t start = 0;
+        uint32_t end = 0;
+        bool endsWithBreak = false;
+        int32_t columnWidth = 0;
+        int32_t columnHeight = 0;
+        std::vector<PageLineSpan> lines;
+    };
+    const KnownLines* FindKnownLines(uint32_t start) const;
+    void RememberLines(uint32_t start, uint32_t end, bool endsWithBreak,
+                       const std::vector<PageLineSpan>& lines);
+    // Stores the pages a search went through before the page found (out), numbered back from
+    // it, and keeps every known page before it over the pages after it when records run out.
+    void StoreChain(std::vector<PageRecord>& chain, uint32_t foundStart);
     // A page laid out as if the first column were `height` tall: it ends on a line start.
     bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
                           PageRecord& follower, bool& moreText);
@@ -799,6 +838,11 @@ private:
     // Checkpoints a replay leaves a page and the backward reach before its target, for the
     // PageUp or LineUp that most often follows a jump; oldest first.
     std::vector<Checkpoint> nearby_;
+    static constexpr size_t kMaxKnownLines = 12;
+    std::vector<KnownLines> knownLines_;
+    // Whether a search with no known page to start from starts a few pages back (the last
+    // search could cut its page from the lines of the page before).
+    bool chainSeeds_ = true;
     // Off (tests): the page before a target is found only the long way (no probe of the page
     // holding it, no nearby checkpoints), to compare the two.
     bool quickSearch_ = true;

@@ -1,0 +1,244 @@
+// Long runs of PageUp from the last page, over more pages than the layout keeps records of:
+// every page shown is one paging forward shows (chapters that start a page, lists, listings,
+// tables, plain text), PageDown from the first page shows them again, and a PageUp lays out
+// a bounded number of pages. The engine's own block and line layout measures with box metrics.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/markup/html_tokenizer.h"
+#include "document/markup/plain_text_token_source.h"
+#include "layout/page_layout.h"
+#include "support/document/memory_document.h"
+#include "support/layout/paging_fixtures.h"
+
+namespace {
+
+const char16_t* const kWords[] = {u"harbour", u"lantern", u"evening", u"quiet", u"ships",
+                                  u"under",   u"the",     u"keeper",  u"stone", u"light"};
+
+std::u16string Num(int n) {
+    std::string s = std::to_string(n);
+    return std::u16string(s.begin(), s.end());
+}
+
+std::u16string Words(uint32_t& r, int n) {
+    std::u16string w;
+    for (int i = 0; i < n; ++i) {
+        r = r * 1103515245u + 12345u;
+        w += kWords[(r >> 16) % 10];
+        w += u' ';
+    }
+    return w;
+}
+
+// Chapters under H2 headings, every third after a page break, with paragraphs, a list, a
+// listing and every other one a table.
+std::u16string ChapterBook(int chapters) {
+    std::u16string h = u"<html><head><title>Chain</title></head><body>";
+    uint32_t r = 17;
+    for (int c = 1; c <= chapters; ++c) {
+        if (c % 3 == 0) h += u"<fvt:pagebreak/>";
+        h += u"<h2>Chapter " + Num(c) + u"</h2><p>" + Words(r, 40 + c % 5 * 13) + u"</p><ul>";
+        for (int i = 0; i < 4; ++i) h += u"<li>" + Words(r, 6 + i * 3) + u"</li>";
+        h += u"</ul><pre>for (;;) {\n    wait(" + Num(c) + u");\n}\n</pre>";
+        if (c % 2 == 0)
+            h += u"<table border=1><tr><td>" + Words(r, 12) + u"</td><td>side</td></tr><tr><td>" +
+                 Words(r, 5) + u"</td><td>end " + Num(c) + u"</td></tr></table>";
+        h += u"<p>" + Words(r, 30) + u"</p>";
+    }
+    return h + u"</body></html>";
+}
+
+std::u16string PlainText(int paragraphs) {
+    std::u16string t;
+    uint32_t r = 5;
+    for (int p = 0; p < paragraphs; ++p) t += Words(r, 20 + p % 7 * 11) + u"\n\n";
+    return t;
+}
+
+struct OpenBook {
+    OpenBook(const std::u16string& text, bool seekable, bool plain) {
+        doc = seekable ? std::make_unique<fvt::test::SeekableDocument>(text, 4096)
+                       : std::make_unique<MemoryDocument>(text, 4096);
+        if (plain) {
+            source = std::make_unique<PlainTextTokenSource>();
+        } else {
+            auto html = std::make_unique<HtmlTokenizer>(true);
+            html->SetTableNeedsInline(false);
+            html->SetNoNestedTable(false);
+            source = std::move(html);
+        }
+        source->Attach(doc.get(), 0);
+        layout.SetSource(source.get());
+        layout.Configure(fvt::test::SettingsAt(12));
+        layout.SetViewport(Rect{0, 0, 240, 320});
+        EXPECT_TRUE(layout.Start());
+    }
+    uint32_t Start() const { return layout.CurrentPageStart(); }
+    // The page shown is laid out, as the reader draws it.
+    bool Show() { return layout.LayoutPageAt(layout.CurrentPageStart(), false); }
+    std::unique_ptr<MemoryDocument> doc;
+    std::unique_ptr<TokenSource> source;
+    PageLayout layout;
+};
+
+// The forward walk from the first page: each page's start, and whether it follows a forced
+// page break.
+struct Walk {
+    std::vector<uint32_t> starts;
+    std::vector<bool> afterBreak;
+};
+
+Walk ForwardWalk(OpenBook& b) {
+    Walk w;
+    EXPECT_TRUE(b.layout.GoToPage(1));
+    bool breakBefore = false;
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_TRUE(b.Show());
+        w.starts.push_back(b.Start());
+        w.afterBreak.push_back(breakBefore);
+        breakBefore = b.layout.CurrentPageEndsWithBreak();
+        if (!b.layout.GoToPosition(b.Start(), 2)) break;
+    }
+    return w;
+}
+
+// PageUp from the last page until it refuses: the starts shown, last page first. Every page
+// shown ends exactly where the page after it starts, and PageDown from it shows that page
+// again (then PageUp the same page again).
+std::vector<uint32_t> BackFromTheEnd(OpenBook& b, size_t most) {
+    std::vector<uint32_t> back;
+    const bool failedBefore = ::testing::Test::HasFailure();
+    EXPECT_TRUE(b.layout.GoToPage(PageLayout::kNone));
+    EXPECT_TRUE(b.Show());
+    back.push_back(b.Start());
+    while (back.size() <= most && b.layout.GoToPosition(b.Start(), -2)) {
+        EXPECT_TRUE(b.Show());
+        const uint32_t start = b.Start();
+        const uint32_t end = b.layout.CurrentPageEnd();
+        EXPECT_EQ(end, back.back()) << "the page at " << start << " ends at " << end
+                                    << ", the page after it starts at " << back.back();
+        EXPECT_LT(start, back.back());
+        EXPECT_TRUE(b.layout.CheckInvariants());
+        EXPECT_TRUE(b.layout.GoToPosition(start, 2));
+        EXPECT_TRUE(b.Show());
+        EXPECT_EQ(b.Start(), back.back()) << "PageDown from " << start;
+        EXPECT_TRUE(b.layout.GoToPosition(b.Start(), -2));
+        EXPECT_TRUE(b.Show());
+        EXPECT_EQ(b.Start(), start) << "PageUp again from " << back.back();
+        back.push_back(start);
+        if (!failedBefore && ::testing::Test::HasFailure()) break;
+    }
+    EXPECT_EQ(b.Start(), b.layout.FirstPageStart()) << "the first page was not reached";
+    return back;
+}
+
+struct Kind {
+    const char* name;
+    std::u16string text;
+    bool seekable;
+    bool plain;
+};
+
+std::vector<Kind> Kinds() {
+    return {{"html file", ChapterBook(30), false, false},
+            {"markup book", ChapterBook(30), true, false},
+            {"plain text", PlainText(100), true, true}};
+}
+
+// From the last page back to the first, over more pages than there are records: each page
+// ends where the one after it starts (PageDown from it shows that page again), and the pages
+// that paging forward starts after a forced break are shown too. The pages found are those
+// the search finds without its shortcuts. (Going back, a page is the longest that ends where
+// the next starts: where a page paging forward ends early, before a picture, a table or a
+// blank line, the pages going back are not those paging forward shows.)
+TEST(PagingBackChain, FromTheLastPageToTheFirst) {
+    for (const Kind& kind : Kinds()) {
+        SCOPED_TRACE(kind.name);
+        Walk forward;
+        {
+            OpenBook b(kind.text, kind.seekable, kind.plain);
+            forward = ForwardWalk(b);
+        }
+        // Far more pages than records, and few enough that End pages forward from the start.
+        ASSERT_GT(forward.starts.size(), static_cast<size_t>(3 * PageLayout::kMaxRecords));
+        ASSERT_LT(forward.starts.size(), 48u);
+        const size_t most = 2 * forward.starts.size();
+        OpenBook b(kind.text, kind.seekable, kind.plain);
+        std::vector<uint32_t> back = BackFromTheEnd(b, most);
+        if (::testing::Test::HasFailure()) return;
+        EXPECT_EQ(back.front(), forward.starts.back());
+        for (size_t i = 0; i < forward.starts.size(); ++i) {
+            if (!forward.afterBreak[i]) continue;
+            EXPECT_NE(std::find(back.begin(), back.end(), forward.starts[i]), back.end())
+                << "the page after a break at " << forward.starts[i] << " is not shown";
+        }
+        // The long way: no pages passed over by their known lines, no probes.
+        OpenBook slow(kind.text, kind.seekable, kind.plain);
+        slow.layout.SetQuickSearch(false);
+        EXPECT_EQ(BackFromTheEnd(slow, most), back);
+    }
+}
+
+// Back some pages, forward a few and back again, over and over: PageDown retraces the pages
+// PageUp showed, PageUp over them again shows them again, and each new page going back ends
+// where the page after it starts.
+TEST(PagingBackChain, TurningAroundOnTheWayBack) {
+    for (const Kind& kind : Kinds()) {
+        SCOPED_TRACE(kind.name);
+        OpenBook b(kind.text, kind.seekable, kind.plain);
+        ASSERT_TRUE(b.layout.GoToPage(PageLayout::kNone));
+        ASSERT_TRUE(b.Show());
+        std::vector<uint32_t> seen{b.Start()};  // the pages shown going back, last page first
+        size_t at = 0;
+        for (int round = 0; round < 5; ++round) {
+            for (int i = 0; i < 7; ++i, ++at) {
+                ASSERT_TRUE(b.layout.GoToPosition(b.Start(), -2));
+                ASSERT_TRUE(b.Show());
+                if (at + 1 < seen.size()) {
+                    ASSERT_EQ(b.Start(), seen[at + 1]) << "PageUp to " << at + 1;
+                } else {
+                    ASSERT_EQ(b.layout.CurrentPageEnd(), seen.back());
+                    seen.push_back(b.Start());
+                }
+            }
+            for (int i = 0; i < 3; ++i, --at) {
+                ASSERT_TRUE(b.layout.GoToPosition(b.Start(), 2));
+                ASSERT_TRUE(b.Show());
+                ASSERT_EQ(b.Start(), seen[at - 1]) << "PageDown to " << at - 1;
+            }
+        }
+        EXPECT_EQ(seen.size(), 5u * 4 + 4);
+    }
+}
+
+// A long run of PageUps lays out a bounded number of pages per PageUp: the pages a search
+// goes through are not laid out again by the PageUps after it.
+TEST(PagingBackChain, PagesLaidOutPerPageUp) {
+    const Kind kinds[] = {{"html file", ChapterBook(400), false, false},
+                          {"plain text", PlainText(2000), true, true}};
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        OpenBook b(kind.text, kind.seekable, kind.plain);
+        ASSERT_TRUE(b.layout.GoToPage(PageLayout::kNone));
+        ASSERT_TRUE(b.Show());
+        constexpr int kSteps = 60;
+        const uint64_t before = b.layout.PagesLaidOut();
+        for (int i = 0; i < kSteps; ++i) {
+            ASSERT_TRUE(b.layout.GoToPosition(b.Start(), -2));
+            ASSERT_TRUE(b.Show());
+        }
+        const double perPageUp =
+            static_cast<double>(b.layout.PagesLaidOut() - before) / kSteps;
+        // One to show the page, one to find where it starts, and a part of one to cut it
+        // (about five before the pages a search goes through were kept).
+        EXPECT_LE(perPageUp, 4.5);
+        EXPECT_GE(perPageUp, 1.0);
+    }
+}
+
+}  // namespace
