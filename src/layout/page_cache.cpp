@@ -1457,11 +1457,13 @@ bool PageLayout::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRe
     // the first (or the section's start) to the end. A long text starts from an estimate.
     if (t0 >= TextLength() && t0 - lower <= kEndFromStartPages * estimate) {
         back = t0 - lower + 1;
-    } else if (chainSeeds_ &&
+    } else if (chainSeeds_ && t0 < TextLength() &&
                !SeedBefore(t0, static_cast<uint32_t>(
                                    std::max<int64_t>(lower, static_cast<int64_t>(t0) - 2 * back)))) {
         // Nothing known to start from: the search starts a few pages back, and the pages it
-        // goes through are kept for the PageUps that follow.
+        // goes through are kept for the PageUps that follow. The last page (End) is found
+        // without them: a jump costs about what opening at the first page does, and the first
+        // PageUp from there lays the chain out.
         back *= kChainSeedPages;
     }
     for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
