@@ -1176,7 +1176,11 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         if (fill >= columns_[0].height) return false;
         PageRecord ahead;
         bool aheadMore = false;
+        // Not stopped at the target: the probe has to show a line after it.
+        const uint32_t stop = page.stopAt;
+        page.stopAt = kNone;
         bool ok = LayoutSlotTop(page, slot, static_cast<int32_t>(fill), ahead, aheadMore);
+        page.stopAt = stop;
         if (!ok || !aheadMore || ahead.start <= target) return false;
         TopLevelLines(slot.contents, top, linesHere);
         for (const LineSpan& l : linesHere) {

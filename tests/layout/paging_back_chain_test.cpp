@@ -241,4 +241,71 @@ TEST(PagingBackChain, PagesLaidOutPerPageUp) {
     }
 }
 
+// In long books a search starts a few pages back from an estimate and probes only the top of
+// the page holding its target; the pages it keeps are gone again after a relayout, or pushed
+// out by paging elsewhere. Whatever came before, PageUp shows the pages the search finds
+// without its shortcuts, and each ends where the page after it starts.
+TEST(PagingBackChain, LongBooksAfterJumpsRelayoutAndEviction) {
+    const Kind kinds[] = {{"html file", ChapterBook(300), false, false},
+                          {"markup book", ChapterBook(300), true, false},
+                          {"plain text", PlainText(1500), true, true}};
+    // PageUps from where the book is, each page checked against the page after it.
+    // (A page jumped to starts where the estimate put it, inside a line: the page before it
+    // ends with that line, and shows no gap.)
+    auto back = [](OpenBook& b, int n, std::vector<uint32_t>& out, bool fromJump = false) {
+        for (int i = 0; i < n; ++i) {
+            const uint32_t after = b.Start();
+            ASSERT_TRUE(b.layout.GoToPosition(after, -2));
+            ASSERT_TRUE(b.Show());
+            ASSERT_LT(b.Start(), after);
+            if (fromJump && i == 0)
+                ASSERT_GE(b.layout.CurrentPageEnd(), after);
+            else
+                ASSERT_EQ(b.layout.CurrentPageEnd(), after)
+                    << "the page at " << b.Start() << ", PageUp " << out.size();
+            out.push_back(b.Start());
+        }
+    };
+    // The same script with and without the shortcuts: the End, a jump into the middle, a
+    // relayout halfway through a run of PageUps, and a return after paging from the first
+    // page (which pushes the kept pages out).
+    auto script = [&](OpenBook& b, std::vector<uint32_t>& out) {
+        ASSERT_TRUE(b.layout.GoToPage(PageLayout::kNone));
+        ASSERT_TRUE(b.Show());
+        back(b, 9, out);
+        ASSERT_TRUE(b.layout.GoToPage(b.layout.PageCount() / 2));
+        ASSERT_TRUE(b.Show());
+        out.push_back(b.Start());
+        back(b, 6, out, true);
+        b.layout.Relayout();
+        ASSERT_TRUE(b.Show());
+        back(b, 6, out);
+        const uint32_t resume = b.Start();
+        ASSERT_TRUE(b.layout.GoToPage(1));
+        for (int i = 0; i < 2 * PageLayout::kMaxRecords; ++i) {
+            ASSERT_TRUE(b.Show());
+            ASSERT_TRUE(b.layout.GoToPosition(b.Start(), 2));
+        }
+        ASSERT_TRUE(b.layout.GoToPosition(resume, 0));
+        ASSERT_TRUE(b.Show());
+        ASSERT_EQ(b.Start(), resume);
+        back(b, 6, out);
+    };
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        std::vector<uint32_t> quick, slow;
+        {
+            OpenBook b(kind.text, kind.seekable, kind.plain);
+            script(b, quick);
+            EXPECT_TRUE(b.layout.CheckInvariants());
+        }
+        if (::testing::Test::HasFatalFailure()) return;
+        OpenBook b(kind.text, kind.seekable, kind.plain);
+        b.layout.SetQuickSearch(false);
+        script(b, slow);
+        if (::testing::Test::HasFatalFailure()) return;
+        EXPECT_EQ(quick, slow);
+    }
+}
+
 }  // namespace
