@@ -308,4 +308,63 @@ TEST(PagingBackChain, LongBooksAfterJumpsRelayoutAndEviction) {
     }
 }
 
+// Plain text with paragraphs of one to many lines, one to three blank lines apart. Going back,
+// the first line tried for a page allows for the blank lines right before the page after it,
+// which a page stopped there leaves out; the page found is still the longest that ends where
+// the next starts: the page from the last line of the page before it falls short of that.
+TEST(PagingBackChain, PagesGoingBackAreTheLongest) {
+    std::u16string text;
+    uint32_t r = 9;
+    for (int p = 0; text.size() < 120000; ++p)
+        text += Words(r, 1 + p % 5 * 9) + std::u16string(1 + p % 3 + (p % 7 == 0), u'\n');
+    OpenBook b(text, true, true);
+    // The start of the last line shown on the current page.
+    auto lastLine = [&]() {
+        for (int32_t s = 0; s < 2; ++s) {
+            PageSlot& slot = b.layout.Slot(s);
+            if (!slot.record || slot.record->start != b.Start()) continue;
+            uint32_t last = PageRecord::kNone;
+            bool waiting = false;
+            for (int32_t i = 0; i < slot.contents.Count(); ++i) {
+                const BlockItem* item = slot.contents.ItemAt(i);
+                if (item->kind == kItemLine) waiting = true;
+                else if (waiting && item->HasPosition()) {
+                    last = item->Position();
+                    waiting = false;
+                }
+            }
+            return last;
+        }
+        return PageRecord::kNone;
+    };
+    auto visible = [&](uint32_t from, uint32_t to) {
+        for (uint32_t p = from; p < to && p < text.size(); ++p)
+            if (text[p] != u' ' && text[p] != u'\n') return true;
+        return false;
+    };
+    ASSERT_TRUE(b.layout.GoToPage(PageLayout::kNone));
+    ASSERT_TRUE(b.Show());
+    std::vector<uint32_t> starts{b.Start()}, lastLines{lastLine()};
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_TRUE(b.layout.GoToPosition(b.Start(), -2));
+        ASSERT_TRUE(b.Show());
+        ASSERT_EQ(b.layout.CurrentPageEnd(), starts.back());
+        starts.push_back(b.Start());
+        lastLines.push_back(lastLine());
+    }
+    OpenBook check(text, true, true);
+    for (size_t k = 1; k + 1 < starts.size(); ++k) {
+        const uint32_t from = lastLines[k + 1];
+        ASSERT_NE(from, PageRecord::kNone);
+        ASSERT_LT(from, starts[k]);
+        ASSERT_TRUE(check.layout.GoToPositionAsPageStart(from));
+        ASSERT_TRUE(check.Show());
+        ASSERT_EQ(check.Start(), from);
+        const uint32_t end = check.layout.CurrentPageEnd();
+        EXPECT_TRUE(end < starts[k - 1] && visible(end, starts[k - 1]))
+            << "the page from " << from << " ends at " << end << ": the page at " << starts[k]
+            << " could start there and still end at " << starts[k - 1];
+    }
+}
+
 }  // namespace
