@@ -1040,12 +1040,16 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
     for (int32_t i = 0; i < count; ++i) {
         const BlockItem* item = contents.ItemAt(i);
         const uint32_t kind = item->kind;
+        // A line shows something besides breaks and spaces.
+        if (depth == 0 && !out.empty() && kind != kItemLine && kind != kItemStyleChange &&
+            kind != kItemFlowMark)
+            out.back().blank = false;
         if (kind == kItemLine) {
             const LineRecord* l = contents.Line(lines++);
             if (depth == 0 && l->height > 0) {
                 if (waiting) out.pop_back();
-                out.push_back(
-                    {PageRecord::kNone, l->y - columnTop, l->y + l->height - columnTop, true});
+                out.push_back({PageRecord::kNone, l->y - columnTop, l->y + l->height - columnTop,
+                               true, true});
                 waiting = true;
             }
         } else if (kind == kItemTable) {
@@ -1060,6 +1064,8 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
         } else if (kind == kItemFlowMark) {
             const uint32_t type = contents.Mark(marks++)->type;
             if (!out.empty() && type == kMarkPageBreak) out.back().plain = false;
+            if (depth == 0 && !out.empty() && type != kMarkLineBreak && type != kMarkSpace)
+                out.back().blank = false;
             if (depth > 0 && type == kMarkTableEnd) --depth;
         } else if (kind == kItemInlineBox && !out.empty()) {
             out.back().plain = false;
@@ -1176,7 +1182,11 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
         if (fill >= columns_[0].height) return false;
         PageRecord ahead;
         bool aheadMore = false;
+        // Not stopped at the target: the probe has to show a line after it.
+        const uint32_t stop = page.stopAt;
+        page.stopAt = kNone;
         bool ok = LayoutSlotTop(page, slot, static_cast<int32_t>(fill), ahead, aheadMore);
+        page.stopAt = stop;
         if (!ok || !aheadMore || ahead.start <= target) return false;
         TopLevelLines(slot.contents, top, linesHere);
         for (const LineSpan& l : linesHere) {
@@ -1295,9 +1305,11 @@ PageLayout::EndingSearch PageLayout::SearchPageEndingAt(PageSlot& slot, PageReco
     if (columnCount_ != 1 || hardBefore || beforeAfterBreak || linesBefore.size() < 2 ||
         linesHere.empty())
         return acceptPage();
+    // The first line to try: the page from it has room for the lines before the target but
+    // for blank lines right before it, which a page stopped at the target leaves out.
     int32_t need = linesHere.front().bottom;
     for (const LineSpan& l : linesHere)
-        if (l.start < target) need = l.bottom;
+        if (l.start < target && !l.blank) need = l.bottom;
     const int32_t threshold = linesBefore.back().bottom + need - columns_[0].height;
     int32_t i = 1;
     while (i < static_cast<int32_t>(linesBefore.size()) && linesBefore[i].top < threshold) ++i;

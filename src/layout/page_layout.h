@@ -110,6 +110,9 @@ struct PageLineSpan {
     // Words and spaces only: no picture, table or page break, so the line is as tall and
     // breaks the same wherever on a page it lies.
     bool plain;
+    // Nothing but a line break (and spaces): a page stopped at the line after it ends above
+    // it.
+    bool blank = false;
 };
 
 // One laid-out page.

@@ -241,4 +241,130 @@ TEST(PagingBackChain, PagesLaidOutPerPageUp) {
     }
 }
 
+// In long books a search starts a few pages back from an estimate and probes only the top of
+// the page holding its target; the pages it keeps are gone again after a relayout, or pushed
+// out by paging elsewhere. Whatever came before, PageUp shows the pages the search finds
+// without its shortcuts, and each ends where the page after it starts.
+TEST(PagingBackChain, LongBooksAfterJumpsRelayoutAndEviction) {
+    const Kind kinds[] = {{"html file", ChapterBook(300), false, false},
+                          {"markup book", ChapterBook(300), true, false},
+                          {"plain text", PlainText(1500), true, true}};
+    // PageUps from where the book is, each page checked against the page after it.
+    // (A page jumped to starts where the estimate put it, inside a line: the page before it
+    // ends with that line, and shows no gap.)
+    auto back = [](OpenBook& b, int n, std::vector<uint32_t>& out, bool fromJump = false) {
+        for (int i = 0; i < n; ++i) {
+            const uint32_t after = b.Start();
+            ASSERT_TRUE(b.layout.GoToPosition(after, -2));
+            ASSERT_TRUE(b.Show());
+            ASSERT_LT(b.Start(), after);
+            if (fromJump && i == 0)
+                ASSERT_GE(b.layout.CurrentPageEnd(), after);
+            else
+                ASSERT_EQ(b.layout.CurrentPageEnd(), after)
+                    << "the page at " << b.Start() << ", PageUp " << out.size();
+            out.push_back(b.Start());
+        }
+    };
+    // The same script with and without the shortcuts: the End, a jump into the middle, a
+    // relayout halfway through a run of PageUps, and a return after paging from the first
+    // page (which pushes the kept pages out).
+    auto script = [&](OpenBook& b, std::vector<uint32_t>& out) {
+        ASSERT_TRUE(b.layout.GoToPage(PageLayout::kNone));
+        ASSERT_TRUE(b.Show());
+        back(b, 9, out);
+        ASSERT_TRUE(b.layout.GoToPage(b.layout.PageCount() / 2));
+        ASSERT_TRUE(b.Show());
+        out.push_back(b.Start());
+        back(b, 6, out, true);
+        b.layout.Relayout();
+        ASSERT_TRUE(b.Show());
+        back(b, 6, out);
+        const uint32_t resume = b.Start();
+        ASSERT_TRUE(b.layout.GoToPage(1));
+        for (int i = 0; i < 2 * PageLayout::kMaxRecords; ++i) {
+            ASSERT_TRUE(b.Show());
+            ASSERT_TRUE(b.layout.GoToPosition(b.Start(), 2));
+        }
+        ASSERT_TRUE(b.layout.GoToPosition(resume, 0));
+        ASSERT_TRUE(b.Show());
+        ASSERT_EQ(b.Start(), resume);
+        back(b, 6, out);
+    };
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        std::vector<uint32_t> quick, slow;
+        {
+            OpenBook b(kind.text, kind.seekable, kind.plain);
+            script(b, quick);
+            EXPECT_TRUE(b.layout.CheckInvariants());
+        }
+        if (::testing::Test::HasFatalFailure()) return;
+        OpenBook b(kind.text, kind.seekable, kind.plain);
+        b.layout.SetQuickSearch(false);
+        script(b, slow);
+        if (::testing::Test::HasFatalFailure()) return;
+        EXPECT_EQ(quick, slow);
+    }
+}
+
+// Plain text with paragraphs of one to many lines, one to three blank lines apart. Going back,
+// the first line tried for a page allows for the blank lines right before the page after it,
+// which a page stopped there leaves out; the page found is still the longest that ends where
+// the next starts: the page from the last line of the page before it falls short of that.
+TEST(PagingBackChain, PagesGoingBackAreTheLongest) {
+    std::u16string text;
+    uint32_t r = 9;
+    for (int p = 0; text.size() < 120000; ++p)
+        text += Words(r, 1 + p % 5 * 9) + std::u16string(1 + p % 3 + (p % 7 == 0), u'\n');
+    OpenBook b(text, true, true);
+    // The start of the last line shown on the current page.
+    auto lastLine = [&]() {
+        for (int32_t s = 0; s < 2; ++s) {
+            PageSlot& slot = b.layout.Slot(s);
+            if (!slot.record || slot.record->start != b.Start()) continue;
+            uint32_t last = PageRecord::kNone;
+            bool waiting = false;
+            for (int32_t i = 0; i < slot.contents.Count(); ++i) {
+                const BlockItem* item = slot.contents.ItemAt(i);
+                if (item->kind == kItemLine) waiting = true;
+                else if (waiting && item->HasPosition()) {
+                    last = item->Position();
+                    waiting = false;
+                }
+            }
+            return last;
+        }
+        return PageRecord::kNone;
+    };
+    auto visible = [&](uint32_t from, uint32_t to) {
+        for (uint32_t p = from; p < to && p < text.size(); ++p)
+            if (text[p] != u' ' && text[p] != u'\n') return true;
+        return false;
+    };
+    ASSERT_TRUE(b.layout.GoToPage(PageLayout::kNone));
+    ASSERT_TRUE(b.Show());
+    std::vector<uint32_t> starts{b.Start()}, lastLines{lastLine()};
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_TRUE(b.layout.GoToPosition(b.Start(), -2));
+        ASSERT_TRUE(b.Show());
+        ASSERT_EQ(b.layout.CurrentPageEnd(), starts.back());
+        starts.push_back(b.Start());
+        lastLines.push_back(lastLine());
+    }
+    OpenBook check(text, true, true);
+    for (size_t k = 1; k + 1 < starts.size(); ++k) {
+        const uint32_t from = lastLines[k + 1];
+        ASSERT_NE(from, PageRecord::kNone);
+        ASSERT_LT(from, starts[k]);
+        ASSERT_TRUE(check.layout.GoToPositionAsPageStart(from));
+        ASSERT_TRUE(check.Show());
+        ASSERT_EQ(check.Start(), from);
+        const uint32_t end = check.layout.CurrentPageEnd();
+        EXPECT_TRUE(end < starts[k - 1] && visible(end, starts[k - 1]))
+            << "the page from " << from << " ends at " << end << ": the page at " << starts[k]
+            << " could start there and still end at " << starts[k - 1];
+    }
+}
+
 }  // namespace
