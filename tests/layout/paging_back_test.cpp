@@ -376,11 +376,14 @@ TEST_F(PagingBack, ChaptersThatStartAPageRetraceExactly) {
             EXPECT_EQ(before.end, cur.start) << "page at " << before.start << "\n"
                                              << Describe(before);
             EXPECT_EQ(RepeatedLines(before, cur.start), 0) << Describe(before);
-            if (before.start != layout().FirstPageStart())
+            if (before.start != layout().FirstPageStart()) {
                 EXPECT_GE(before.start, firstEnd) << "a page inside the first page";
+            }
             for (size_t i = 0; i < before.lineStarts.size() && i < before.lines.size(); ++i) {
                 auto it = lines.find(before.lineStarts[i]);
-                if (it != lines.end()) EXPECT_EQ(before.lines[i], it->second);
+                if (it != lines.end()) {
+                    EXPECT_EQ(before.lines[i], it->second);
+                }
             }
             cur = before;
         }
