@@ -26,6 +26,8 @@ struct Table {
     std::vector<std::size_t> free;
 };
 
+std::atomic<unsigned> gDcStateGeneration{0};
+
 Table& TheTable() {
     static Table* table = new Table();  // outlives every static that may still free objects
     return *table;
@@ -88,6 +90,10 @@ bool Unregister(const void* handle) {
     ++slot.generation;
     t.free.push_back(index);
     return true;
+}
+
+void DcStateChanged() {
+    gDcStateGeneration.fetch_add(1, std::memory_order_acq_rel);
 }
 
 std::shared_ptr<DcObject> LookupDc(HDC dc) {
@@ -197,6 +203,7 @@ void Retain(const DcState& s, int delta) {
 std::shared_ptr<DcObject> NewDc(bool memory, std::shared_ptr<Surface> surface) {
     Stock& stock = TheStock();
     auto dc = std::make_shared<DcObject>();
+    DcStateChanged();
     dc->memory = memory;
     Swap(dc->st.pen, std::static_pointer_cast<PenObject>(stock.objects[BLACK_PEN]));
     Swap(dc->st.brush, std::static_pointer_cast<BrushObject>(stock.objects[WHITE_BRUSH]));
@@ -279,7 +286,12 @@ HDC CreateCompatibleDC(HDC dc) {
 
 BOOL DeleteDC(HDC dc) {
     if (!LookupDc(dc)) return FALSE;
+    DcStateChanged();
     return Unregister(dc) ? TRUE : FALSE;
+}
+
+unsigned GdiDcStateGeneration() {
+    return gDcStateGeneration.load(std::memory_order_acquire);
 }
 
 HGDIOBJ GetStockObject(int index) {
@@ -320,6 +332,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
         return nullptr;
     }
     void* old = nullptr;
+    DcStateChanged();
     switch (o->kind) {
         case Kind::Pen:
             old = d->st.pen->handle;
@@ -507,6 +520,7 @@ BOOL RestoreDC(HDC dc, int saved) {
         return FALSE;
     }
     d->saved.resize(level - 1);
+    DcStateChanged();
     Retain(next, +1);
     Retain(d->st, -1);
     d->st = std::move(next);
@@ -525,6 +539,7 @@ COLORREF SetTextColor(HDC dc, COLORREF color) {
     FVT_DC_OR(CLR_INVALID)
     COLORREF old = d->st.textColor;
     d->st.textColor = color & 0xFFFFFF;
+    DcStateChanged();
     return old;
 }
 COLORREF GetTextColor(HDC dc) {
@@ -535,6 +550,7 @@ COLORREF SetBkColor(HDC dc, COLORREF color) {
     FVT_DC_OR(CLR_INVALID)
     COLORREF old = d->st.bkColor;
     d->st.bkColor = color & 0xFFFFFF;
+    DcStateChanged();
     return old;
 }
 COLORREF GetBkColor(HDC dc) {
@@ -549,6 +565,7 @@ int SetBkMode(HDC dc, int mode) {
     }
     int old = d->st.bkMode;
     d->st.bkMode = mode;
+    DcStateChanged();
     return old;
 }
 int GetBkMode(HDC dc) {

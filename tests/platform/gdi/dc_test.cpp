@@ -1,4 +1,5 @@
 #include "gdi_fixture.h"
+#include "platform/gdi/gdi_layer.h"
 #include "platform/last_error.h"
 #include "support/platform/temp_device.h"
 
@@ -73,6 +74,40 @@ TEST(DeviceContext, SaveAndRestoreBringBackObjectsColoursAndClip) {
     EXPECT_EQ(box, (RECT{0, 0, 8, 8}));
     EXPECT_FALSE(RestoreDC(c.dc(), -1));
     EXPECT_TRUE(DeleteObject(red));
+}
+
+// Callers that remember what they set in a DC rely on the generation moving at every change of
+// text colour, background, or selected object, made by anyone, and at DCs made and deleted.
+TEST(DeviceContext, TheStateGenerationMovesAtEveryChangeOfColoursAndObjects) {
+    Canvas c(4, 4);
+    unsigned seen = GdiDcStateGeneration();
+    auto moved = [&seen] {
+        unsigned now = GdiDcStateGeneration();
+        bool m = now != seen;
+        seen = now;
+        return m;
+    };
+    int level = SaveDC(c.dc());
+    SetTextColor(c.dc(), kRed);
+    EXPECT_TRUE(moved());
+    SetBkColor(c.dc(), kBlue);
+    EXPECT_TRUE(moved());
+    SetBkMode(c.dc(), TRANSPARENT);
+    EXPECT_TRUE(moved());
+    HGDIOBJ font = SelectObject(c.dc(), GetStockObject(SYSTEM_FONT));
+    EXPECT_TRUE(moved());
+    EXPECT_TRUE(RestoreDC(c.dc(), level));
+    EXPECT_TRUE(moved());
+    EXPECT_EQ(GetCurrentObject(c.dc(), OBJ_FONT), font);
+    HDC other = CreateCompatibleDC(c.dc());
+    EXPECT_TRUE(moved());
+    EXPECT_TRUE(DeleteDC(other));
+    EXPECT_TRUE(moved());
+    // Reads and drawing leave it.
+    GetTextColor(c.dc());
+    GetCurrentObject(c.dc(), OBJ_FONT);
+    ExtTextOutW(c.dc(), 0, 0, 0, nullptr, u"A", 1, nullptr);
+    EXPECT_FALSE(moved());
 }
 
 TEST(DeviceContext, ViewportOriginIsAbsolute) {
