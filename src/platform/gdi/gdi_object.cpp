@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "platform/gdi/dib.h"
 #include "platform/gdi/gdi_api.h"
@@ -20,8 +21,34 @@ struct Slot {
     std::uint16_t generation = 0;
 };
 
+// The table's lock. Every drawing call looks its handles up here, a few loads and stores under
+// the lock, so taking a free lock is one atomic exchange and releasing it a plain store; a thread
+// that finds it taken spins briefly, then yields its processor until the holder is done.
+class TableLock {
+public:
+    void lock() {
+        while (held_.exchange(true, std::memory_order_acquire)) {
+            for (int spins = 0; held_.load(std::memory_order_relaxed); ++spins) {
+                if (spins < 64)
+                    Pause();
+                else
+                    std::this_thread::yield();
+            }
+        }
+    }
+    void unlock() { held_.store(false, std::memory_order_release); }
+
+private:
+    static void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    std::atomic<bool> held_{false};
+};
+
 struct Table {
-    std::mutex mutex;
+    TableLock latch;
     std::vector<Slot> slots;
     std::vector<std::size_t> free;
 };
@@ -45,7 +72,7 @@ void* Encode(std::size_t index, std::uint16_t generation, Kind kind) {
 void* Register(std::shared_ptr<Object> object) {
     if (!object) return nullptr;
     Table& t = TheTable();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    std::lock_guard<TableLock> lock(t.latch);
     std::size_t index;
     if (!t.free.empty()) {
         index = t.free.back();
@@ -68,7 +95,7 @@ std::shared_ptr<Object> Lookup(const void* handle, Kind kind) {
     std::size_t index = (v >> 20) - 1;
     std::uint16_t generation = static_cast<std::uint16_t>((v >> 4) & 0xFFFF);
     Table& t = TheTable();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    std::lock_guard<TableLock> lock(t.latch);
     if (index >= t.slots.size()) return nullptr;
     const Slot& slot = t.slots[index];
     if (!slot.object || slot.generation != generation || slot.object->kind != k) return nullptr;
@@ -82,7 +109,7 @@ bool Unregister(const void* handle) {
     std::size_t index = (v >> 20) - 1;
     std::uint16_t generation = static_cast<std::uint16_t>((v >> 4) & 0xFFFF);
     Table& t = TheTable();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    std::lock_guard<TableLock> lock(t.latch);
     if (index >= t.slots.size()) return false;
     Slot& slot = t.slots[index];
     if (!slot.object || slot.generation != generation) return false;

@@ -1,3 +1,6 @@
+#include <atomic>
+#include <thread>
+
 #include "gdi_fixture.h"
 #include "platform/gdi/gdi_layer.h"
 #include "platform/last_error.h"
@@ -108,6 +111,37 @@ TEST(DeviceContext, TheStateGenerationMovesAtEveryChangeOfColoursAndObjects) {
     GetCurrentObject(c.dc(), OBJ_FONT);
     ExtTextOutW(c.dc(), 0, 0, 0, nullptr, u"A", 1, nullptr);
     EXPECT_FALSE(moved());
+}
+
+// The handle table is shared by every thread that draws or makes objects (the audio player and
+// the HTTP client have their own): handles made, looked up and deleted on two threads at once
+// keep resolving to their own objects, and deleted ones to none.
+TEST(HandleTable, HandlesMadeUsedAndDeletedOnTwoThreadsAtOnceStayTheirOwn) {
+    constexpr int kRounds = 4000;
+    HPEN kept = CreatePen(PS_SOLID, 1, kRed);
+    std::atomic<int> wrong{0};
+    auto churn = [&](bool pens) {
+        Canvas c(2, 2);
+        for (int i = 0; i < kRounds; ++i) {
+            COLORREF colour = RGB(i & 0xFF, (i >> 8) & 0xFF, pens ? 1 : 2);
+            HGDIOBJ made = pens ? static_cast<HGDIOBJ>(CreatePen(PS_SOLID, 1, colour))
+                                : static_cast<HGDIOBJ>(CreateSolidBrush(colour));
+            HGDIOBJ old = SelectObject(c.dc(), made);
+            LOGPEN pen{};
+            LOGBRUSH brush{};
+            COLORREF got = pens ? (GetObjectW(made, sizeof(pen), &pen), pen.lopnColor)
+                                : (GetObjectW(made, sizeof(brush), &brush), brush.lbColor);
+            if (!old || got != colour) ++wrong;
+            if (GetObjectType(kept) != OBJ_PEN) ++wrong;
+            SelectObject(c.dc(), old);
+            if (!DeleteObject(made) || GetObjectType(made) != 0) ++wrong;
+        }
+    };
+    std::thread other(churn, true);
+    churn(false);
+    other.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_TRUE(DeleteObject(kept));
 }
 
 TEST(DeviceContext, ViewportOriginIsAbsolute) {
