@@ -258,6 +258,59 @@ TEST_F(GraphicsContextTest, TextBackgroundFollowsTheBrush) {
     EXPECT_GT(c.Count(kBlueRef), 0);
 }
 
+// The context sets a text colour or font only when the DC does not already hold it; what it
+// remembers must not outlive a change made behind its back, directly or by RestoreDC.
+TEST_F(GraphicsContextTest, TextColourAndFontChangedBehindTheContextAreSetAgain) {
+    Canvas c(60, 30);
+    auto draw = [&](uint32_t colour) {
+        c.Clear(kWhite);
+        gc->SetFontStyle(FontStyle{-20, 0, 1});
+        gc->SetTextColor(colour);
+        gc->DrawText(u"MM", 2, Point{0, 0});
+    };
+    Begin(c);
+    gc->SetBrushColor(Color::kNone);
+    draw(kRed);
+    const RECT ink = c.InkBox(kWhite);
+    const int red = c.Count(kRedRef);
+    ASSERT_GT(red, 0);
+    // Set directly on the DC.
+    ::SetTextColor(c.dc(), kBlueRef);
+    draw(kRed);
+    EXPECT_EQ(c.Count(kRedRef), red);
+    EXPECT_EQ(c.Count(kBlueRef), 0);
+    // Brought back by RestoreDC to what it was before the context's last change.
+    int level = SaveDC(c.dc());
+    draw(kBlue);
+    EXPECT_GT(c.Count(kBlueRef), 0);
+    RestoreDC(c.dc(), level);
+    draw(kBlue);
+    EXPECT_GT(c.Count(kBlueRef), 0);
+    EXPECT_EQ(c.Count(kRedRef), 0);
+    // Another font selected into the DC: the same style draws with the context's font again.
+    HGDIOBJ mine = GetCurrentObject(c.dc(), OBJ_FONT);
+    SelectObject(c.dc(), GetStockObject(SYSTEM_FONT));
+    draw(kRed);
+    EXPECT_EQ(GetCurrentObject(c.dc(), OBJ_FONT), mine);
+    EXPECT_EQ(c.InkBox(kWhite), ink);
+    EXPECT_EQ(c.Count(kRedRef), red);
+    // Another DC in between (a switch of targets) and back.
+    Canvas other(60, 30);
+    gc->PushTargetDC(other.dc());
+    gc->SetTextColor(kBlue);
+    gc->PopTargetDC();
+    draw(kBlue);
+    EXPECT_GT(c.Count(kBlueRef), 0);
+    End();
+    // A new drawing bracket after the DC was changed between brackets.
+    ::SetTextColor(c.dc(), kBlack);
+    Begin(c);
+    draw(kBlue);
+    EXPECT_EQ(c.Count(kBlack), 0);
+    EXPECT_GT(c.Count(kBlueRef), 0);
+    End();
+}
+
 TEST_F(GraphicsContextTest, MeasuringAndFittingUseTheSelectedFont) {
     Canvas c(8, 8);
     Begin(c);

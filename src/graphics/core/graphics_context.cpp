@@ -123,9 +123,9 @@ bool GraphicsContext::EndDraw() {
 
 void GraphicsContext::RestoreInitialObjects() {
     if (dc_) {
-        if (initialFont_) SelectObject(dc_, initialFont_);
-        if (initialBrush_) SelectObject(dc_, initialBrush_);
-        if (initialPen_) SelectObject(dc_, initialPen_);
+        if (initialFont_) SelectIntoDc(initialFont_, true);
+        if (initialBrush_) SelectIntoDc(initialBrush_, false);
+        if (initialPen_) SelectIntoDc(initialPen_, false);
     }
     if (brush_) DeleteObject(brush_);  // stock objects ignore this
     if (pen_) DeleteObject(pen_);
@@ -225,9 +225,54 @@ uint32_t GraphicsContext::SetDrawMode(uint32_t flags) {
 
 // ---- Colours ----------------------------------------------------------------------------------
 
+bool GraphicsContext::KnowsDc() const {
+    return dc_ && known_.dc == dc_ && known_.generation == GdiDcStateGeneration();
+}
+
+unsigned GraphicsContext::BeginDcChange() {
+    const unsigned now = GdiDcStateGeneration();
+    if (known_.dc != dc_ || known_.generation != now) known_ = KnownDcState{dc_, now};
+    return now;
+}
+
+void GraphicsContext::EndDcChange(unsigned before) {
+    // Anything else that moved the generation meanwhile (another thread's DC) leaves nothing
+    // known; a call that failed moved nothing and is not known to have set anything either.
+    const unsigned now = GdiDcStateGeneration();
+    if (now == before + 1 && known_.dc == dc_ && known_.generation == before)
+        known_.generation = now;
+    else
+        known_ = KnownDcState{};
+}
+
+HGDIOBJ GraphicsContext::SelectIntoDc(HGDIOBJ object, bool font) {
+    const unsigned before = BeginDcChange();
+    HGDIOBJ old = SelectObject(dc_, object);
+    EndDcChange(before);
+    if (font && known_.dc) known_.font = old ? object : nullptr;
+    return old;
+}
+
+bool GraphicsContext::DcHoldsFont(HFONT font) {
+    if (KnowsDc() && known_.font) return known_.font == font;
+    const unsigned before = GdiDcStateGeneration();
+    HGDIOBJ held = GetCurrentObject(dc_, OBJ_FONT);
+    if (held && GdiDcStateGeneration() == before) {
+        if (known_.dc != dc_ || known_.generation != before) known_ = KnownDcState{dc_, before};
+        known_.font = held;
+    }
+    return held == font;
+}
+
 void GraphicsContext::SetTextColor(uint32_t c) {
     textColour_ = c;
-    if (dc_) ::SetTextColor(dc_, c & 0xFFFFFF);
+    if (!dc_) return;
+    const uint32_t rgb = c & 0xFFFFFF;
+    if (KnowsDc() && known_.textColour == rgb) return;
+    const unsigned before = BeginDcChange();
+    const bool set = ::SetTextColor(dc_, rgb) != CLR_INVALID;
+    EndDcChange(before);
+    if (set && known_.dc) known_.textColour = rgb;
 }
 
 void GraphicsContext::SetPenColor(uint32_t c) {
@@ -241,16 +286,20 @@ void GraphicsContext::SetBrushColor(uint32_t c) {
     brushColour_ = c;
     brushReady_ = false;
     if (!dc_) return;
+    unsigned before = BeginDcChange();
     if (Color::IsNone(c)) {
         SetBkMode(dc_, TRANSPARENT);
     } else {
         SetBkMode(dc_, OPAQUE);
+        EndDcChange(before);
+        before = BeginDcChange();
         SetBkColor(dc_, c & 0xFFFFFF);
     }
+    EndDcChange(before);
 }
 
 void GraphicsContext::SelectMade(HGDIOBJ made, HGDIOBJ& initial, HGDIOBJ& current) {
-    HGDIOBJ old = SelectObject(dc_, made);
+    HGDIOBJ old = SelectIntoDc(made, false);
     if (!initial) initial = old;
     if (current) DeleteObject(current);  // stock objects ignore this
     current = made;
@@ -291,8 +340,8 @@ void GraphicsContext::FreeCachedFont(CachedFont& entry) {
     if (!entry.font) return;
     // Never delete the font the DC holds: put the DC's own font back first.
     if (entry.font == metricsFont_) metricsFont_ = nullptr;
-    if (dc_ && GetCurrentObject(dc_, OBJ_FONT) == entry.font) {
-        if (initialFont_) SelectObject(dc_, initialFont_);
+    if (dc_ && DcHoldsFont(entry.font)) {
+        if (initialFont_) SelectIntoDc(initialFont_, true);
         initialFont_ = nullptr;
         fontReady_ = false;
     }
@@ -394,11 +443,11 @@ bool GraphicsContext::RealizeFont() {
     // Layout sets the style of every text run, mostly the one already selected: then the DC
     // holds the font still and metrics_ are its own.
     if (font == metricsFont_ && dc_ == metricsDC_ && initialFont_ &&
-        metricsGeneration_ == GdiFontGeneration() && GetCurrentObject(dc_, OBJ_FONT) == font) {
+        metricsGeneration_ == GdiFontGeneration() && DcHoldsFont(font)) {
         fontReady_ = true;
         return true;
     }
-    HGDIOBJ old = SelectObject(dc_, font);
+    HGDIOBJ old = SelectIntoDc(font, true);
     if (!initialFont_) initialFont_ = old;
     GetTextMetricsW(dc_, &metrics_);
     metricsFont_ = font;

@@ -285,6 +285,23 @@ private:
         FontStyle style{};
         uint32_t stamp = 0;
     };
+    // What the context knows the DC holds of what it set there: the text colour and the font.
+    // It holds while the drawing layer's DC state generation stays where the context's own
+    // last change left it; any change from elsewhere (another caller, SaveDC/RestoreDC,
+    // SelectObject) moves the generation on and the context asks or sets again.
+    struct KnownDcState {
+        HDC dc = nullptr;
+        unsigned generation = 0;
+        uint32_t textColour = kUnsetColour;
+        HGDIOBJ font = nullptr;
+    };
+    bool KnowsDc() const;
+    // Around a call that changes dc_'s state: the first drops what is known when it no longer
+    // holds; the second keeps the rest known when that call was the only change.
+    unsigned BeginDcChange();
+    void EndDcChange(unsigned before);
+    HGDIOBJ SelectIntoDc(HGDIOBJ object, bool font);
+    bool DcHoldsFont(HFONT font);
     void SwitchDC(HDC dc);
     void RestoreInitialObjects();
     void RealizePen();
@@ -328,6 +345,7 @@ private:
     uint32_t brushColour_ = kUnsetColour;
     uint32_t penColour_ = kUnsetColour;
     uint32_t textColour_ = kUnsetColour;
+    KnownDcState known_{};
     HGDIOBJ initialBrush_ = nullptr;
     HGDIOBJ initialPen_ = nullptr;
     HGDIOBJ initialFont_ = nullptr;

@@ -36,5 +36,9 @@ void GdiUseSyntheticFonts(bool on);
 // realised again at their next use. Not to be called while another thread draws text.
 void GdiFlushGlyphCache();
 void GdiFlushFontCache();
+// Moves on whenever any DC's text colour, background colour or mode, or selected objects are
+// set (SetTextColor, SetBkColor, SetBkMode, SelectObject, RestoreDC), and when a DC is made or
+// deleted. Who remembers what it set in a DC knows the DC still holds it while this stays put.
+unsigned GdiDcStateGeneration();
 // Changes whenever fonts may be realised anew (and their metrics with them).
 unsigned GdiFontGeneration();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "platform/gdi/dib.h"
 #include "platform/gdi/gdi_api.h"
@@ -20,11 +21,39 @@ struct Slot {
     std::uint16_t generation = 0;
 };
 
+// The table's lock. Every drawing call looks its handles up here, a few loads and stores under
+// the lock, so taking a free lock is one atomic exchange and releasing it a plain store; a thread
+// that finds it taken spins briefly, then yields its processor until the holder is done.
+class TableLock {
+public:
+    void lock() {
+        while (held_.exchange(true, std::memory_order_acquire)) {
+            for (int spins = 0; held_.load(std::memory_order_relaxed); ++spins) {
+                if (spins < 64)
+                    Pause();
+                else
+                    std::this_thread::yield();
+            }
+        }
+    }
+    void unlock() { held_.store(false, std::memory_order_release); }
+
+private:
+    static void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    std::atomic<bool> held_{false};
+};
+
 struct Table {
-    std::mutex mutex;
+    TableLock latch;
     std::vector<Slot> slots;
     std::vector<std::size_t> free;
 };
+
+std::atomic<unsigned> gDcStateGeneration{0};
 
 Table& TheTable() {
     static Table* table = new Table();  // outlives every static that may still free objects
@@ -43,7 +72,7 @@ void* Encode(std::size_t index, std::uint16_t generation, Kind kind) {
 void* Register(std::shared_ptr<Object> object) {
     if (!object) return nullptr;
     Table& t = TheTable();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    std::lock_guard<TableLock> lock(t.latch);
     std::size_t index;
     if (!t.free.empty()) {
         index = t.free.back();
@@ -66,7 +95,7 @@ std::shared_ptr<Object> Lookup(const void* handle, Kind kind) {
     std::size_t index = (v >> 20) - 1;
     std::uint16_t generation = static_cast<std::uint16_t>((v >> 4) & 0xFFFF);
     Table& t = TheTable();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    std::lock_guard<TableLock> lock(t.latch);
     if (index >= t.slots.size()) return nullptr;
     const Slot& slot = t.slots[index];
     if (!slot.object || slot.generation != generation || slot.object->kind != k) return nullptr;
@@ -80,7 +109,7 @@ bool Unregister(const void* handle) {
     std::size_t index = (v >> 20) - 1;
     std::uint16_t generation = static_cast<std::uint16_t>((v >> 4) & 0xFFFF);
     Table& t = TheTable();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    std::lock_guard<TableLock> lock(t.latch);
     if (index >= t.slots.size()) return false;
     Slot& slot = t.slots[index];
     if (!slot.object || slot.generation != generation) return false;
@@ -88,6 +117,10 @@ bool Unregister(const void* handle) {
     ++slot.generation;
     t.free.push_back(index);
     return true;
+}
+
+void DcStateChanged() {
+    gDcStateGeneration.fetch_add(1, std::memory_order_acq_rel);
 }
 
 std::shared_ptr<DcObject> LookupDc(HDC dc) {
@@ -197,6 +230,7 @@ void Retain(const DcState& s, int delta) {
 std::shared_ptr<DcObject> NewDc(bool memory, std::shared_ptr<Surface> surface) {
     Stock& stock = TheStock();
     auto dc = std::make_shared<DcObject>();
+    DcStateChanged();
     dc->memory = memory;
     Swap(dc->st.pen, std::static_pointer_cast<PenObject>(stock.objects[BLACK_PEN]));
     Swap(dc->st.brush, std::static_pointer_cast<BrushObject>(stock.objects[WHITE_BRUSH]));
@@ -279,7 +313,12 @@ HDC CreateCompatibleDC(HDC dc) {
 
 BOOL DeleteDC(HDC dc) {
     if (!LookupDc(dc)) return FALSE;
+    DcStateChanged();
     return Unregister(dc) ? TRUE : FALSE;
+}
+
+unsigned GdiDcStateGeneration() {
+    return gDcStateGeneration.load(std::memory_order_acquire);
 }
 
 HGDIOBJ GetStockObject(int index) {
@@ -320,6 +359,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
         return nullptr;
     }
     void* old = nullptr;
+    DcStateChanged();
     switch (o->kind) {
         case Kind::Pen:
             old = d->st.pen->handle;
@@ -507,6 +547,7 @@ BOOL RestoreDC(HDC dc, int saved) {
         return FALSE;
     }
     d->saved.resize(level - 1);
+    DcStateChanged();
     Retain(next, +1);
     Retain(d->st, -1);
     d->st = std::move(next);
@@ -525,6 +566,7 @@ COLORREF SetTextColor(HDC dc, COLORREF color) {
     FVT_DC_OR(CLR_INVALID)
     COLORREF old = d->st.textColor;
     d->st.textColor = color & 0xFFFFFF;
+    DcStateChanged();
     return old;
 }
 COLORREF GetTextColor(HDC dc) {
@@ -535,6 +577,7 @@ COLORREF SetBkColor(HDC dc, COLORREF color) {
     FVT_DC_OR(CLR_INVALID)
     COLORREF old = d->st.bkColor;
     d->st.bkColor = color & 0xFFFFFF;
+    DcStateChanged();
     return old;
 }
 COLORREF GetBkColor(HDC dc) {
@@ -549,6 +592,7 @@ int SetBkMode(HDC dc, int mode) {
     }
     int old = d->st.bkMode;
     d->st.bkMode = mode;
+    DcStateChanged();
     return old;
 }
 int GetBkMode(HDC dc) {

@@ -140,6 +140,9 @@ std::shared_ptr<T> LookupAs(const void* handle, Kind kind) {
 bool Unregister(const void* handle);
 
 std::shared_ptr<DcObject> LookupDc(HDC dc);
+// Called by every change of a DC's text colour, background colour or mode or selected objects,
+// and when a DC is made or deleted (see GdiDcStateGeneration).
+void DcStateChanged();
 std::shared_ptr<BitmapObject> StockBitmap();
 std::shared_ptr<FontObject> StockFont();
 

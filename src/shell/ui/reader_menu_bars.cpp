@@ -424,6 +424,7 @@ bool AudioMenuBar::RouteCommand(int32_t id) {
 // ZoomMenuBar.
 
 bool ZoomMenuBar::Create(HWND owner) {
+    applied_.reset();
     if (!SoftKeyBar::Create(owner, 109, state_)) return false;
     SetMenuTextsRes(GetButtonMenu(kMenuButton), kZoomTexts, Count(kZoomTexts));
     SetButtonText(kLeftButton, kCloseString);
@@ -438,8 +439,16 @@ void ZoomMenuBar::Show(bool show) {
 }
 
 void ZoomMenuBar::UpdateItems() {
-    for (const Commands::MenuCommand& pair : MenuBars::kZoomMenu)
-        EnableItem(kMenuButton, pair.item, state_->IsCommandEnabled(pair.command));
+    Applied next;
+    next.bar = Window();
+    next.menu = GetButtonMenu(kMenuButton);
+    for (std::size_t i = 0; i < MenuBars::kZoomMenuCount; ++i)
+        next.enabled[i] = state_->IsCommandEnabled(MenuBars::kZoomMenu[i].command);
+    // Only this bar sets its items: every page turn asks, and most change none of them.
+    if (applied_ && *applied_ == next) return;
+    for (std::size_t i = 0; i < MenuBars::kZoomMenuCount; ++i)
+        EnableItem(kMenuButton, MenuBars::kZoomMenu[i].item, next.enabled[i]);
+    applied_ = next;
 }
 
 bool ZoomMenuBar::RouteCommand(int32_t id) {

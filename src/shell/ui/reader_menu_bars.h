@@ -189,6 +189,14 @@ public:
 
 private:
     ReaderBarState* state_;
+    // What UpdateItems last set on the bar, with the bar and menu it set it on.
+    struct Applied {
+        HWND bar = nullptr;
+        HMENU menu = nullptr;
+        bool enabled[MenuBars::kZoomMenuCount] = {};
+        bool operator==(const Applied&) const = default;
+    };
+    std::optional<Applied> applied_;
 };
 
 // Makes the bars for a reader controller (each over its own ControllerBarState) and passes the

@@ -1,4 +1,8 @@
+#include <atomic>
+#include <thread>
+
 #include "gdi_fixture.h"
+#include "platform/gdi/gdi_layer.h"
 #include "platform/last_error.h"
 #include "support/platform/temp_device.h"
 
@@ -73,6 +77,71 @@ TEST(DeviceContext, SaveAndRestoreBringBackObjectsColoursAndClip) {
     EXPECT_EQ(box, (RECT{0, 0, 8, 8}));
     EXPECT_FALSE(RestoreDC(c.dc(), -1));
     EXPECT_TRUE(DeleteObject(red));
+}
+
+// Callers that remember what they set in a DC rely on the generation moving at every change of
+// text colour, background, or selected object, made by anyone, and at DCs made and deleted.
+TEST(DeviceContext, TheStateGenerationMovesAtEveryChangeOfColoursAndObjects) {
+    Canvas c(4, 4);
+    unsigned seen = GdiDcStateGeneration();
+    auto moved = [&seen] {
+        unsigned now = GdiDcStateGeneration();
+        bool m = now != seen;
+        seen = now;
+        return m;
+    };
+    int level = SaveDC(c.dc());
+    SetTextColor(c.dc(), kRed);
+    EXPECT_TRUE(moved());
+    SetBkColor(c.dc(), kBlue);
+    EXPECT_TRUE(moved());
+    SetBkMode(c.dc(), TRANSPARENT);
+    EXPECT_TRUE(moved());
+    HGDIOBJ font = SelectObject(c.dc(), GetStockObject(SYSTEM_FONT));
+    EXPECT_TRUE(moved());
+    EXPECT_TRUE(RestoreDC(c.dc(), level));
+    EXPECT_TRUE(moved());
+    EXPECT_EQ(GetCurrentObject(c.dc(), OBJ_FONT), font);
+    HDC other = CreateCompatibleDC(c.dc());
+    EXPECT_TRUE(moved());
+    EXPECT_TRUE(DeleteDC(other));
+    EXPECT_TRUE(moved());
+    // Reads and drawing leave it.
+    GetTextColor(c.dc());
+    GetCurrentObject(c.dc(), OBJ_FONT);
+    ExtTextOutW(c.dc(), 0, 0, 0, nullptr, u"A", 1, nullptr);
+    EXPECT_FALSE(moved());
+}
+
+// The handle table is shared by every thread that draws or makes objects (the audio player and
+// the HTTP client have their own): handles made, looked up and deleted on two threads at once
+// keep resolving to their own objects, and deleted ones to none.
+TEST(HandleTable, HandlesMadeUsedAndDeletedOnTwoThreadsAtOnceStayTheirOwn) {
+    constexpr int kRounds = 4000;
+    HPEN kept = CreatePen(PS_SOLID, 1, kRed);
+    std::atomic<int> wrong{0};
+    auto churn = [&](bool pens) {
+        Canvas c(2, 2);
+        for (int i = 0; i < kRounds; ++i) {
+            COLORREF colour = RGB(i & 0xFF, (i >> 8) & 0xFF, pens ? 1 : 2);
+            HGDIOBJ made = pens ? static_cast<HGDIOBJ>(CreatePen(PS_SOLID, 1, colour))
+                                : static_cast<HGDIOBJ>(CreateSolidBrush(colour));
+            HGDIOBJ old = SelectObject(c.dc(), made);
+            LOGPEN pen{};
+            LOGBRUSH brush{};
+            COLORREF got = pens ? (GetObjectW(made, sizeof(pen), &pen), pen.lopnColor)
+                                : (GetObjectW(made, sizeof(brush), &brush), brush.lbColor);
+            if (!old || got != colour) ++wrong;
+            if (GetObjectType(kept) != OBJ_PEN) ++wrong;
+            SelectObject(c.dc(), old);
+            if (!DeleteObject(made) || GetObjectType(made) != 0) ++wrong;
+        }
+    };
+    std::thread other(churn, true);
+    churn(false);
+    other.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_TRUE(DeleteObject(kept));
 }
 
 TEST(DeviceContext, ViewportOriginIsAbsolute) {

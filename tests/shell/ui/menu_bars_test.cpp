@@ -268,6 +268,30 @@ TEST_F(MenuBars, TheZoomBarFollowsTheViewAndCloseGoesBack) {
     EXPECT_EQ(state.commands, (std::vector<int32_t>{3, 3, 30}));
 }
 
+// The bar skips a page turn's update when no item changed: a change still reaches the menu, and
+// a bar made again sets its items anew.
+TEST_F(MenuBars, TheZoomBarSetsEveryChangeOfItsItemsAndANewBarsAgain) {
+    ZoomMenuBar bar(&state);
+    ASSERT_TRUE(bar.Create(state.view));
+    bar.Show(true);
+    EXPECT_FALSE(IsGrayed(Menu(bar), 40156));
+    state.disabled[28] = true;
+    bar.UpdateItems();
+    bar.UpdateItems();
+    EXPECT_TRUE(IsGrayed(Menu(bar), 40156));
+    state.disabled[28] = false;
+    bar.UpdateItems();
+    EXPECT_FALSE(IsGrayed(Menu(bar), 40156));
+    state.disabled[28] = true;
+    bar.UpdateItems();
+    bar.Destroy();
+    ASSERT_TRUE(bar.Create(state.view));
+    EXPECT_TRUE(IsGrayed(Menu(bar), 40156));
+    state.disabled[28] = false;
+    bar.UpdateItems();
+    EXPECT_FALSE(IsGrayed(Menu(bar), 40156));
+}
+
 TEST_F(MenuBars, ChoosingFromTheBarReachesTheOwnerAsACommand) {
     ReaderMenuBar bar(&state);
     ASSERT_TRUE(bar.Create(state.view));
