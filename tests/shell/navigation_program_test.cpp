@@ -227,6 +227,56 @@ TEST(ProgramPageKeys, PageUpPageDownHomeAndEnd) {
     EXPECT_EQ(Joined(ReadLines(o + "home.txt")), Joined(p1));
 }
 
+// Turning back and forth with the keys retraces the same pages: after End, PageUp after PageUp
+// and then as many PageDowns come back through the pages PageUp showed, to the last page; after
+// paging forward from the first page, a turn back and forward again does the same. Pages a
+// search for the page before lays out ahead of need must not change where PageDown goes.
+TEST(ProgramPageKeys, BackAndForthRetraceThePages) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string html = "<html><body>" + Chapters(40, [](int i) {
+                           return "<h2>Chapter " + std::to_string(i) + "</h2>" +
+                                  (i % 3 ? ""
+                                         : "<ul><li>One item</li><li>Another item</li></ul><pre>a "
+                                           "listing\n  of two lines</pre>");
+                       });
+    device.WriteHost("storage/eBooks/long.htm", html + "</body></html>");
+    const std::string o = device.outside() + "/";
+    auto text = [&](const std::string& name) { return "pagetext " + o + name + ".txt\n"; };
+    constexpr int kTurns = 12;
+    std::string steps = "idle\nkey 0x23\nidle\n" + text("e0");
+    for (int i = 1; i <= kTurns; ++i) steps += "key 0x21\nidle\n" + text("u" + std::to_string(i));
+    for (int i = kTurns - 1; i >= 0; --i)
+        steps += "key 0x22\nidle\n" + text("d" + std::to_string(i));
+    steps += "key 0x24\nidle\n";
+    for (int i = 1; i <= kTurns; ++i) steps += "key 0x22\nidle\n" + text("f" + std::to_string(i));
+    for (int i = kTurns - 1; i >= kTurns - 5; --i)
+        steps += "key 0x21\nidle\n" + text("b" + std::to_string(i));
+    for (int i = kTurns - 4; i <= kTurns; ++i)
+        steps += "key 0x22\nidle\n" + text("g" + std::to_string(i));
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\long.htm"}, steps + "quit\n").status, 0)
+        << ReadFile(o + "errors.txt");
+    auto page = [&](const std::string& name) { return Joined(ReadLines(o + name + ".txt")); };
+    // Going back from the end: every page differs from the one after it.
+    std::vector<std::string> up{page("e0")};
+    for (int i = 1; i <= kTurns; ++i) {
+        up.push_back(page("u" + std::to_string(i)));
+        ASSERT_FALSE(up.back().empty()) << "PageUp " << i;
+        EXPECT_NE(up[i], up[i - 1]) << "PageUp " << i << " left the page as it was";
+    }
+    // Forward again: the same pages in the other order.
+    for (int i = kTurns - 1; i >= 0; --i)
+        EXPECT_EQ(page("d" + std::to_string(i)), up[i])
+            << "PageDown back to the page of PageUp " << i;
+    // From the first page forward, then five back and five forward: the pages just seen.
+    std::vector<std::string> forward(kTurns + 1);
+    for (int i = 1; i <= kTurns; ++i) forward[i] = page("f" + std::to_string(i));
+    for (int i = kTurns - 1; i >= kTurns - 5; --i)
+        EXPECT_EQ(page("b" + std::to_string(i)), forward[i]) << "PageUp to " << i;
+    for (int i = kTurns - 4; i <= kTurns; ++i)
+        EXPECT_EQ(page("g" + std::to_string(i)), forward[i]) << "PageDown to " << i;
+}
+
 // A page with a form: a text field and a drop-down list, then text enough for a few pages.
 std::string FormPage(const std::string& value) {
     std::string html = "<html><body><form name=\"f\"><p>Name: <input type=\"text\" name=\"q\" "
