@@ -157,7 +157,10 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
     stopAt_ = page.stopAt;
     stopHit_ = false;
     next_ = &next;
-    block_ = next.block.get();
+    // The page is laid out in the slot's own block, whose storage the pages before grew; the
+    // items carried over from the page before start it.
+    if (!slot.contents.AssignFrom(*next.block)) return false;
+    block_ = &slot.contents;
     textEnded_ = false;
     tableDepth_ = 0;
     bool drawing = fonts_.Begin();
@@ -165,7 +168,6 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
 
     BlockCursor cursor;
     cursor.Init(block_, true);
-    slot.contents.Clear();
     slot.contentHeight = 0;
     bool ok = true;
     bool more = true;
@@ -185,8 +187,8 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
     if (ok && more && cursor.position == 0) ok = false;
     if (ok) {
         slot.contentHeight += 1;
-        slot.contents.MoveFrom(*block_);
-        ok = slot.contents.SplitAt(cursor, slot.contents, *block_);
+        next.block->Clear();
+        ok = slot.contents.SplitAt(cursor, slot.contents, *next.block, true);
     }
     if (ok && more && slot.contents.EndPosition() <= page.start) ok = false;
     if (ok) {
@@ -200,7 +202,7 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         next.markIndex = -1;
         next.scanState.Clear();
         ok = source_->SaveState(next.scanState) && next.elements.Assign(elements_);
-        block_->Compact();
+        next.block->Compact();
     }
     if (!ok) {
         slot.contents.Clear();
