@@ -148,7 +148,7 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         if (!state.CopyFrom(page.scanState) || !state.SetReadPosition(0) ||
             !source_->RestoreState(state))
             return false;
-        if (!elements_.Assign(page.elements)) return false;
+        if (!elements_.AssignInPlace(page.elements)) return false;
     } else {
         if (!source_->Start(page.start, page.start != 0)) return false;
         elements_.Clear();
@@ -201,7 +201,7 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         next.end = PageRecord::kNone;
         next.markIndex = -1;
         next.scanState.Clear();
-        ok = source_->SaveState(next.scanState) && next.elements.Assign(elements_);
+        ok = source_->SaveState(next.scanState) && next.elements.AssignInPlace(elements_);
         next.block->Compact();
     }
     if (!ok) {
