@@ -28,10 +28,13 @@ int32_t ResolveSpace(uint32_t length, int32_t base, int32_t total) {
 
 bool PageRecord::CopyFrom(const PageRecord& other) {
     if (this == &other) return true;
-    if (!scanState.CopyFrom(other.scanState) || !elements.Assign(other.elements)) return false;
+    // Copied into the storage this record already has: a record is mostly overwritten by the
+    // one of the page before, page after page.
+    if (!scanState.CopyFrom(other.scanState) || !elements.AssignInPlace(other.elements))
+        return false;
     if (other.block) {
         if (!block) block.reset(new (std::nothrow) BlockContents());
-        if (!block || !block->CopyFrom(*other.block)) return false;
+        if (!block || !block->AssignFrom(*other.block)) return false;
     } else {
         block.reset();
     }

@@ -658,14 +658,17 @@ TEST_F(RealPages, ASlotReusedInAnyOrderLaysOutEveryPageAsAFreshOne) {
 
     const size_t last = reference.size() - 1;
     const size_t order[] = {last, 0, last / 2, 1, last - 1, 2, last, last / 3};
+    // One record, too, takes what each page leaves to the next, over what the one before left.
+    PageRecord next;
     for (size_t i : order) {
         slot.record = records[i].get();
-        PageRecord next;
         bool more = false;
         ASSERT_TRUE(layout.LayoutIntoSlot(slot, next, more, false)) << "page " << i;
         expectSame(slot, *records[i], i);
         EXPECT_EQ(next.start, records[i + 1]->start) << "page " << i;
         expectCarriedOn(next, i);
+        EXPECT_TRUE(next.elements.Equals(records[i + 1]->elements)) << "page " << i;
+        EXPECT_EQ(next.block->Count(), records[i + 1]->block->Count()) << "page " << i;
     }
 }
 
