@@ -292,36 +292,12 @@ TEST(BlockReuse, AssignReplacesALargerBlockAndReleasesWhatItHeld) {
     EXPECT_EQ(alive, 0);
     EXPECT_EQ(Texts(reused), "abc");
     EXPECT_EQ(reused.Count(), 5);
-    EXPECT_EQ(reused.KindCount(kItemInlineBox), 0);
     EXPECT_EQ(reused.KindCount(kItemLine), 0);
     EXPECT_EQ(reused.EndPosition(), 5u);
     EXPECT_EQ(reused.Continuation(), 7u);
     EXPECT_EQ(reused.ItemAt(2)->Position(), 2u);
     EXPECT_TRUE(reused.CheckInvariants());
     EXPECT_EQ(Texts(source), "abc");  // the source is only read
-    ASSERT_TRUE(reused.AssignFrom(reused));
-    EXPECT_EQ(Texts(reused), "abc");
-
-    // Split in place keeping the storage: the same halves as a split that frees it, and the
-    // block filled again afterwards holds only the new items.
-    BlockContents kept, freed, keptTail, freedTail;
-    ASSERT_TRUE(kept.AssignFrom(source));
-    ASSERT_TRUE(freed.AssignFrom(source));
-    BlockCursor c;
-    c.Init(&kept, true);
-    c.Next();
-    c.Next();
-    ASSERT_TRUE(kept.SplitAt(c, kept, keptTail, true));
-    ASSERT_TRUE(freed.SplitAt(c, freed, freedTail));
-    EXPECT_EQ(Texts(kept), Texts(freed));
-    EXPECT_EQ(Texts(keptTail), Texts(freedTail));
-    EXPECT_EQ(kept.EndPosition(), freed.EndPosition());
-    EXPECT_EQ(kept.Count(), 2);
-    EXPECT_TRUE(kept.CheckInvariants());
-    ASSERT_TRUE(kept.AssignFrom(keptTail));
-    EXPECT_EQ(Texts(kept), "bc");
-    EXPECT_EQ(kept.Count(), 3);
-    EXPECT_TRUE(kept.CheckInvariants());
 }
 
 TEST(ElementAlignment, KeywordsInAnyCase) {
