@@ -58,6 +58,20 @@ bool BlockContents::CopyFrom(const BlockContents& other) {
     return true;
 }
 
+bool BlockContents::AssignFrom(const BlockContents& other) {
+    if (this == &other) return true;
+    Clear();
+    BlockCursor from;
+    from.Init(const_cast<BlockContents*>(&other), true);
+    if (!CopyRange(other, 0, other.Count(), from.counts, from.counts)) {
+        Clear();
+        return false;
+    }
+    end_ = other.end_;
+    continuation_ = other.continuation_;
+    return true;
+}
+
 void BlockContents::MoveFrom(BlockContents& other) {
     if (this == &other) return;
     index_.Move(other.index_);
@@ -162,7 +176,7 @@ bool BlockContents::CopyRange(const BlockContents& from, int32_t start, int32_t 
 }
 
 bool BlockContents::SplitAt(const BlockCursor& cursor, BlockContents& first,
-                            BlockContents& second) {
+                            BlockContents& second, bool keepStorage) {
     if (Count() == 0) {
         uint32_t end = end_;
         first.Clear();
@@ -201,7 +215,7 @@ bool BlockContents::SplitAt(const BlockCursor& cursor, BlockContents& first,
         tail.GetStart(tailStart);
         end_ = tailStart;
         second.MoveFrom(tail);
-        Compact();
+        if (!keepStorage) Compact();
         second.Compact();
         return true;
     }

@@ -280,6 +280,9 @@ public:
     void Clear();
     void Compact();
     bool CopyFrom(const BlockContents& other);
+    // The same copy made in this block's own storage, which it keeps for reuse; when memory
+    // runs out the block is left empty (false).
+    bool AssignFrom(const BlockContents& other);
     void MoveFrom(BlockContents& other);
 
     // Appends at the end; false (nothing added) when memory runs out.
@@ -307,8 +310,10 @@ public:
 
     // Splits at the cursor into the items before it (first) and from it on (second); either
     // may be this block. first's end becomes second's start. False, nothing moved, when memory
-    // runs out.
-    bool SplitAt(const BlockCursor& cursor, BlockContents& first, BlockContents& second);
+    // runs out. With keepStorage, a first that is this block keeps the storage its items no
+    // longer use (it is to be filled again), else that storage is freed.
+    bool SplitAt(const BlockCursor& cursor, BlockContents& first, BlockContents& second,
+                 bool keepStorage = false);
 
     uint32_t PositionAt(const BlockCursor& cursor) const;
     // The position of the first item that has one; else the end position (false when 0).

@@ -28,10 +28,13 @@ int32_t ResolveSpace(uint32_t length, int32_t base, int32_t total) {
 
 bool PageRecord::CopyFrom(const PageRecord& other) {
     if (this == &other) return true;
-    if (!scanState.CopyFrom(other.scanState) || !elements.Assign(other.elements)) return false;
+    // Copied into the storage this record already has: a record is mostly overwritten by the
+    // one of the page before, page after page.
+    if (!scanState.CopyFrom(other.scanState) || !elements.AssignInPlace(other.elements))
+        return false;
     if (other.block) {
         if (!block) block.reset(new (std::nothrow) BlockContents());
-        if (!block || !block->CopyFrom(*other.block)) return false;
+        if (!block || !block->AssignFrom(*other.block)) return false;
     } else {
         block.reset();
     }
@@ -148,7 +151,7 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         if (!state.CopyFrom(page.scanState) || !state.SetReadPosition(0) ||
             !source_->RestoreState(state))
             return false;
-        if (!elements_.Assign(page.elements)) return false;
+        if (!elements_.AssignInPlace(page.elements)) return false;
     } else {
         if (!source_->Start(page.start, page.start != 0)) return false;
         elements_.Clear();
@@ -157,7 +160,10 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
     stopAt_ = page.stopAt;
     stopHit_ = false;
     next_ = &next;
-    block_ = next.block.get();
+    // The page is laid out in the slot's own block, whose storage the pages before grew; the
+    // items carried over from the page before start it.
+    if (!slot.contents.AssignFrom(*next.block)) return false;
+    block_ = &slot.contents;
     textEnded_ = false;
     tableDepth_ = 0;
     bool drawing = fonts_.Begin();
@@ -165,7 +171,6 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
 
     BlockCursor cursor;
     cursor.Init(block_, true);
-    slot.contents.Clear();
     slot.contentHeight = 0;
     bool ok = true;
     bool more = true;
@@ -185,8 +190,8 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
     if (ok && more && cursor.position == 0) ok = false;
     if (ok) {
         slot.contentHeight += 1;
-        slot.contents.MoveFrom(*block_);
-        ok = slot.contents.SplitAt(cursor, slot.contents, *block_);
+        next.block->Clear();
+        ok = slot.contents.SplitAt(cursor, slot.contents, *next.block, true);
     }
     if (ok && more && slot.contents.EndPosition() <= page.start) ok = false;
     if (ok) {
@@ -199,8 +204,8 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         next.end = PageRecord::kNone;
         next.markIndex = -1;
         next.scanState.Clear();
-        ok = source_->SaveState(next.scanState) && next.elements.Assign(elements_);
-        block_->Compact();
+        ok = source_->SaveState(next.scanState) && next.elements.AssignInPlace(elements_);
+        next.block->Compact();
     }
     if (!ok) {
         slot.contents.Clear();

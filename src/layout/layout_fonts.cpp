@@ -20,7 +20,11 @@ void LayoutFonts::Select(int8_t sizeStep, uint8_t style, uint8_t face) {
     s.size = static_cast<int8_t>(-em_);
     s.flags = static_cast<uint8_t>(flags_ | FontStyle::kPlain);
     s.face = face_;
+    // Mostly the font of the word before: setting it again would only make the context check
+    // once more that its device still holds it. Once per drawing bracket it is set regardless.
+    if (styleSet_ && gc_->GetFontStyle() == s) return;
     gc_->SetFontStyle(s);
+    styleSet_ = true;
 }
 
 bool LayoutFonts::Measure(const char16_t* text, int32_t length, Size& out) {
@@ -91,6 +95,7 @@ int32_t LayoutFonts::Descent() {
 }
 
 bool LayoutFonts::Begin() {
+    styleSet_ = false;
     return gc_ && gc_->BeginDraw(false, nullptr) != nullptr;
 }
 

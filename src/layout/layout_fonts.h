@@ -46,7 +46,10 @@ public:
 private:
     bool MeasureShown(const char16_t* text, int32_t length, Size& out);
     uint8_t defaultFace_ = 1;
-    void InvalidateCache() { spaceFor_ = metricsFor_ = -1; }
+    void InvalidateCache() {
+        spaceFor_ = metricsFor_ = -1;
+        styleSet_ = false;
+    }
     // Ascent and descent of the selected font, asked of the context once per font.
     void Metrics();
     GraphicsContext* gc_ = nullptr;
@@ -55,6 +58,8 @@ private:
     uint8_t flags_ = 0;
     uint8_t face_ = 1;
     uint32_t key_ = 0;
+    // The context's style was set by Select since the last Begin (or cache reset).
+    bool styleSet_ = false;
     int64_t spaceFor_ = -1;
     int32_t space_ = 0;
     int64_t metricsFor_ = -1;

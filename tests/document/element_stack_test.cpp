@@ -318,6 +318,29 @@ TEST(Copies, AssignSwapAndEquals) {
     EXPECT_EQ(moved.TextCount(), 0u);
 }
 
+// The layout copies a page's stack into the one it works with, page after page: what that one
+// held before (deeper, with refused elements) never shows through.
+TEST(Copies, AssignInPlaceOverADeeperStackKeepsNothingOfIt) {
+    Layout sample;
+    BuildSample(sample);
+    Layout deep;
+    for (uint32_t i = 0; i < ElementStack::kMaxEntries; ++i) ASSERT_TRUE(deep.Open(kTagDiv));
+    EXPECT_FALSE(deep.Open(kTagB));
+    ASSERT_TRUE(deep.stack.AssignInPlace(sample.stack));
+    EXPECT_TRUE(deep.stack.Equals(sample.stack));
+    EXPECT_EQ(deep.stack.WordCount(), sample.stack.WordCount());
+    EXPECT_EQ(deep.stack.TextCount(), sample.stack.TextCount());
+    std::vector<uint8_t> a, b;
+    SaveTo(deep.stack, a);
+    SaveTo(sample.stack, b);
+    EXPECT_EQ(a, b);
+    // No refused element left over: the next end tag pops.
+    deep.Close(kTagFont);
+    EXPECT_EQ(deep.stack.Count(), 6u);
+    ASSERT_TRUE(deep.stack.AssignInPlace(deep.stack));
+    EXPECT_EQ(deep.stack.Count(), 6u);
+}
+
 TEST(SaveRestore, RoundTripIsByteExactAndRebuildsTheRecords) {
     Layout l;
     BuildSample(l);

@@ -270,6 +270,36 @@ TEST(BlockSplit, AtTheEndTheSecondIsUntouched) {
     EXPECT_EQ(Texts(second), "q");
 }
 
+// A block filled page after page in its own storage: what it held before never shows through.
+TEST(BlockReuse, AssignReplacesALargerBlockAndReleasesWhatItHeld) {
+    int alive = 0;
+    BlockContents source, reused;
+    Fill(source);
+    source.SetContinuation(7);
+    {
+        InlineBox box;
+        box.object = ObjectRef(new CountedObject(&alive));
+        for (int32_t i = 0; i < 40; ++i) {
+            ASSERT_TRUE(reused.Append(MakeRun(u"z"), 100 + i));
+            ASSERT_TRUE(reused.Append(box, 200 + i));
+            ASSERT_TRUE(reused.Append(LineRecord{}, 300 + i));
+        }
+    }
+    reused.SetEndPosition(999);
+    reused.SetContinuation(3);
+    EXPECT_EQ(alive, 1);
+    ASSERT_TRUE(reused.AssignFrom(source));
+    EXPECT_EQ(alive, 0);
+    EXPECT_EQ(Texts(reused), "abc");
+    EXPECT_EQ(reused.Count(), 5);
+    EXPECT_EQ(reused.KindCount(kItemLine), 0);
+    EXPECT_EQ(reused.EndPosition(), 5u);
+    EXPECT_EQ(reused.Continuation(), 7u);
+    EXPECT_EQ(reused.ItemAt(2)->Position(), 2u);
+    EXPECT_TRUE(reused.CheckInvariants());
+    EXPECT_EQ(Texts(source), "abc");  // the source is only read
+}
+
 TEST(ElementAlignment, KeywordsInAnyCase) {
     struct Case {
         std::u16string align;

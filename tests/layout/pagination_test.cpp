@@ -600,6 +600,78 @@ TEST_F(RealPages, StepsBothWaysTileTheTextAsTheLayoutPagesIt) {
     EXPECT_FALSE(layout.CanStep(-1));
 }
 
+// One slot serves page after page, its storage kept: every page, laid out after any other
+// (a longer one, a table, a listing, the last page), equals it laid out in a fresh slot.
+TEST_F(RealPages, ASlotReusedInAnyOrderLaysOutEveryPageAsAFreshOne) {
+    std::u16string html = Chapter();
+    const std::u16string extra =
+        u"<table border=1><tr><td>cell one</td><td>cell two words</td></tr>"
+        u"<tr><td>three</td><td>four</td></tr></table>"
+        u"<pre>listing line one\n  indented line two\n\nafter a blank</pre>"
+        u"<ul><li>first item</li><li><b>bold</b> and <i>italic</i> words</li></ul><p>";
+    for (size_t at = html.find(u"<p>", html.size() / 4); at != std::u16string::npos;
+         at = html.find(u"<p>", at + extra.size() + 2000))
+        html.replace(at, 3, extra);
+    fvt::test::LayoutHost host(html, 240, 320, 12);
+    std::vector<fvt::test::LaidOutPage> reference;
+    ASSERT_TRUE(host.Paginate(reference));
+    ASSERT_GT(reference.size(), 8u);
+    PageLayout& layout = host.Layout();
+
+    auto expectSame = [&](const PageSlot& slot, const PageRecord& page, size_t i) {
+        const fvt::test::LaidOutPage& r = reference[i];
+        std::vector<Rect> boxes;
+        EXPECT_EQ(fvt::test::LineTexts(slot.contents, &boxes), r.lines) << "page " << i;
+        ASSERT_EQ(boxes.size(), r.lineBoxes.size()) << "page " << i;
+        for (size_t k = 0; k < boxes.size(); ++k)
+            EXPECT_TRUE(boxes[k] == r.lineBoxes[k]) << "page " << i << " line " << k;
+        EXPECT_EQ(slot.contentHeight, r.contentHeight) << "page " << i;
+        EXPECT_EQ(slot.contents.KindCount(kItemTable), r.tables) << "page " << i;
+        EXPECT_EQ(page.start, r.start) << "page " << i;
+        EXPECT_EQ(page.end, r.end) << "page " << i;
+    };
+    // What a page leaves to the next lies at or after the next page's start.
+    auto expectCarriedOn = [](const PageRecord& next, size_t i) {
+        ASSERT_TRUE(next.block);
+        for (int32_t k = 0; k < next.block->Count(); ++k) {
+            const BlockItem* item = next.block->ItemAt(k);
+            if (item->HasPosition()) {
+                EXPECT_GE(item->Position(), next.start) << "page " << i << " item " << k;
+            }
+        }
+    };
+
+    PageSlot slot;
+    std::vector<std::unique_ptr<PageRecord>> records;
+    records.push_back(std::make_unique<PageRecord>());
+    for (size_t i = 0; i < reference.size(); ++i) {
+        slot.record = records[i].get();
+        auto next = std::make_unique<PageRecord>();
+        bool more = false;
+        ASSERT_TRUE(layout.LayoutIntoSlot(slot, *next, more, false)) << "page " << i;
+        expectSame(slot, *records[i], i);
+        EXPECT_TRUE(slot.contents.CheckInvariants());
+        EXPECT_EQ(more, i + 1 < reference.size());
+        expectCarriedOn(*next, i);
+        records.push_back(std::move(next));
+    }
+
+    const size_t last = reference.size() - 1;
+    const size_t order[] = {last, 0, last / 2, 1, last - 1, 2, last, last / 3};
+    // One record, too, takes what each page leaves to the next, over what the one before left.
+    PageRecord next;
+    for (size_t i : order) {
+        slot.record = records[i].get();
+        bool more = false;
+        ASSERT_TRUE(layout.LayoutIntoSlot(slot, next, more, false)) << "page " << i;
+        expectSame(slot, *records[i], i);
+        EXPECT_EQ(next.start, records[i + 1]->start) << "page " << i;
+        expectCarriedOn(next, i);
+        EXPECT_TRUE(next.elements.Equals(records[i + 1]->elements)) << "page " << i;
+        EXPECT_EQ(next.block->Count(), records[i + 1]->block->Count()) << "page " << i;
+    }
+}
+
 TEST_F(RealPages, TheLastPageAndBackWithoutGaps) {
     fvt::test::LayoutHost host(Chapter(), 240, 320, 12);
     PageLayout& layout = host.Layout();

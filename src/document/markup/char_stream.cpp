@@ -44,6 +44,7 @@ void CharStream::Attach(DocumentSource* source, uint32_t mode) {
     source_ = source;
     mode_ = mode;
     position_ = 0;
+    memo_ = PositionMemo{};
 }
 
 void CharStream::ClearSegments() {
@@ -58,6 +59,7 @@ void CharStream::ClearSegments() {
     free_.clear();
     loadedEnd_ = 0;
     cur_ = -1;
+    memo_ = PositionMemo{};
 }
 
 void CharStream::PieceString(uint32_t i, String& out) const {
@@ -96,7 +98,11 @@ void CharStream::SetPosition(uint32_t position) {
 uint32_t CharStream::GetPosition() {
     if (cur_ < 0 || !source_) return position_;
     const Segment& s = segments_[cur_];
-    return source_->Advance(s.page.start, static_cast<int32_t>(off_), mode_);
+    // The layout asks after each token and again before the next: the second answer is kept.
+    if (memo_.valid && memo_.base == s.page.start && memo_.offset == off_) return memo_.result;
+    uint32_t result = source_->Advance(s.page.start, static_cast<int32_t>(off_), mode_);
+    memo_ = PositionMemo{s.page.start, off_, result, true};
+    return result;
 }
 
 void CharStream::SetCurrentAt(int32_t seg, uint32_t position) {
@@ -111,6 +117,7 @@ void CharStream::SetCurrentAt(int32_t seg, uint32_t position) {
 
 bool CharStream::Load(uint32_t position) {
     if (!source_) return false;
+    memo_ = PositionMemo{};  // a page read again need not map as the one it replaces
     if (position < loadedEnd_) {
         uint32_t end = 0;
         for (int32_t i = 0; i < static_cast<int32_t>(segments_.size()); ++i) {

@@ -145,6 +145,15 @@ private:
 
     DocumentSource* source_ = nullptr;
     uint32_t mode_ = 0;
+    // The source position of the last offset GetPosition mapped in a loaded page; forgotten
+    // whenever pages are loaded or dropped.
+    struct PositionMemo {
+        uint32_t base = 0;
+        uint32_t offset = 0;
+        uint32_t result = 0;
+        bool valid = false;
+    };
+    PositionMemo memo_;
     std::vector<Segment> segments_;
     int32_t cur_ = -1;
     uint32_t off_ = 0;

@@ -175,6 +175,17 @@ void ElementStack::Swap(ElementStack& other) {
     std::swap(refused_, other.refused_);
 }
 
+bool ElementStack::AssignInPlace(const ElementStack& other) {
+    if (this == &other) return true;
+    if (!words_.Copy(other.words_) || !texts_.Copy(other.texts_) ||
+        !records_.Copy(other.records_)) {
+        Clear();
+        return false;
+    }
+    refused_ = other.refused_;
+    return true;
+}
+
 bool ElementStack::Assign(const ElementStack& other) {
     if (this == &other) return true;
     ElementStack copy;

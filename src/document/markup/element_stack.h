@@ -48,6 +48,9 @@ public:
     void Swap(ElementStack& other);
     // Copies the other stack; false when memory runs out (then unchanged).
     bool Assign(const ElementStack& other);
+    // The same copy made in this stack's own storage, kept for reuse; false when memory runs
+    // out, and then the stack is left empty.
+    bool AssignInPlace(const ElementStack& other);
     // Same entries, texts and records (link targets compared by value).
     bool Equals(const ElementStack& other) const;
 
