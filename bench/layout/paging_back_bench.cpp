@@ -30,15 +30,7 @@ using Clock = std::chrono::steady_clock;
 const char16_t* const kWords[] = {u"the",   u"evening",  u"light", u"fell",  u"on",
                                   u"quiet", u"harbours", u"and",   u"ships", u"keeper"};
 
-std::u16string Words(uint32_t& r, int n) {
-    std::u16string w;
-    for (int i = 0; i < n; ++i) {
-        r = r * 1103515245u + 12345u;
-        w += kWords[(r >> 16) % 10];
-        w += u' ';
-    }
-    return w;
-}
+std::u16string Words(uint32_t& r, int n) { return fvt::test::PseudoWords(kWords, r, n); }
 
 // About `chars` of markup: chapters with headings, paragraphs, lists and a listing.
 std::u16string Markup(size_t chars) {

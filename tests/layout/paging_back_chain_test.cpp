@@ -25,15 +25,7 @@ std::u16string Num(int n) {
     return std::u16string(s.begin(), s.end());
 }
 
-std::u16string Words(uint32_t& r, int n) {
-    std::u16string w;
-    for (int i = 0; i < n; ++i) {
-        r = r * 1103515245u + 12345u;
-        w += kWords[(r >> 16) % 10];
-        w += u' ';
-    }
-    return w;
-}
+std::u16string Words(uint32_t& r, int n) { return fvt::test::PseudoWords(kWords, r, n); }
 
 // Chapters under H2 headings, every third after a page break, with paragraphs, a list, a
 // listing and every other one a table.

@@ -41,6 +41,40 @@ SIZE Extent(HDC dc, const std::u16string& s) {
     return size;
 }
 
+// A DIB section of the given depth (16 bits as 565) selected into a DC of its own.
+struct Dib {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+    void* bits = nullptr;
+    Dib(int width, int height, int bpp, bool topDown = true) {
+        struct {
+            BITMAPINFOHEADER h;
+            DWORD masks[3];
+        } info{};
+        info.h.biSize = sizeof(BITMAPINFOHEADER);
+        info.h.biWidth = width;
+        info.h.biHeight = topDown ? -height : height;
+        info.h.biPlanes = 1;
+        info.h.biBitCount = static_cast<WORD>(bpp);
+        info.h.biCompression = bpp == 16 ? BI_BITFIELDS : BI_RGB;
+        info.masks[0] = 0xF800;
+        info.masks[1] = 0x07E0;
+        info.masks[2] = 0x001F;
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits,
+                                  nullptr, 0);
+        old = SelectObject(dc, bitmap);
+    }
+    Dib(const Dib&) = delete;
+    Dib& operator=(const Dib&) = delete;
+    ~Dib() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+};
+
 }  // namespace
 
 TEST(BoxFont, HeightSignGivesEmOrCellHeight) {
@@ -373,37 +407,7 @@ TEST(SystemFonts, QualityChoosesGreyOrMonochromeEdges) {
 // into a 32-bit copy of that page and narrowing the result to 565 gives.
 TEST(SystemFonts, TextOnA565PageBlendsAsOnA32BitOne) {
     constexpr int W = 90, H = 26;
-    struct Dib {
-        HDC dc;
-        HBITMAP bitmap;
-        HGDIOBJ old;
-        void* bits = nullptr;
-        explicit Dib(int bpp) {
-            struct {
-                BITMAPINFOHEADER h;
-                DWORD masks[3];
-            } info{};
-            info.h.biSize = sizeof(BITMAPINFOHEADER);
-            info.h.biWidth = W;
-            info.h.biHeight = -H;
-            info.h.biPlanes = 1;
-            info.h.biBitCount = static_cast<WORD>(bpp);
-            info.h.biCompression = bpp == 16 ? BI_BITFIELDS : BI_RGB;
-            info.masks[0] = 0xF800;
-            info.masks[1] = 0x07E0;
-            info.masks[2] = 0x001F;
-            dc = CreateCompatibleDC(nullptr);
-            bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                                      &bits, nullptr, 0);
-            old = SelectObject(dc, bitmap);
-        }
-        ~Dib() {
-            SelectObject(dc, old);
-            DeleteObject(bitmap);
-            DeleteDC(dc);
-        }
-    };
-    Dib page(16), wide(32), back(16);
+    Dib page(W, H, 16), wide(W, H, 32), back(W, H, 16);
     auto* px = static_cast<std::uint16_t*>(page.bits);
     for (int i = 0; i < W * H; ++i) px[i] = static_cast<std::uint16_t>(i * 40503u);
     ASSERT_TRUE(BitBlt(wide.dc, 0, 0, W, H, page.dc, 0, 0, SRCCOPY));
@@ -428,28 +432,7 @@ TEST(SystemFonts, TextOnA565PageBlendsAsOnA32BitOne) {
 // background kept under a new text colour: on the 565 page each blends as on a 32-bit one.
 TEST(SystemFonts, TextOnPlain565BackgroundsBlendsAsOnA32BitOne) {
     constexpr int W = 200, H = 20;
-    auto dib = [](int bpp, void** bits) {
-        struct {
-            BITMAPINFOHEADER h;
-            DWORD masks[3];
-        } info{};
-        info.h.biSize = sizeof(BITMAPINFOHEADER);
-        info.h.biWidth = W;
-        info.h.biHeight = -H;
-        info.h.biPlanes = 1;
-        info.h.biBitCount = static_cast<WORD>(bpp);
-        info.h.biCompression = bpp == 16 ? BI_BITFIELDS : BI_RGB;
-        info.masks[0] = 0xF800;
-        info.masks[1] = 0x07E0;
-        info.masks[2] = 0x001F;
-        HDC dc = CreateCompatibleDC(nullptr);
-        HBITMAP bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info),
-                                          DIB_RGB_COLORS, bits, nullptr, 0);
-        SelectObject(dc, bitmap);
-        return std::pair<HDC, HBITMAP>{dc, bitmap};
-    };
-    void *pageBits = nullptr, *wideBits = nullptr, *backBits = nullptr;
-    auto page = dib(16, &pageBits), wide = dib(32, &wideBits), back = dib(16, &backBits);
+    Dib page(W, H, 16), wide(W, H, 32), back(W, H, 16);
     LOGFONTW lf = Font(u"Tahoma", -15);
     lf.lfQuality = ANTIALIASED_QUALITY;
     const COLORREF pairs[][2] = {{RGB(255, 255, 255), RGB(0, 0, 0)},
@@ -460,22 +443,18 @@ TEST(SystemFonts, TextOnPlain565BackgroundsBlendsAsOnA32BitOne) {
     for (const auto& pair : pairs) {
         RECT all{0, 0, W, H};
         HBRUSH brush = CreateSolidBrush(pair[0]);
-        FillRect(page.first, &all, brush);
+        FillRect(page.dc, &all, brush);
         DeleteObject(brush);
-        ASSERT_TRUE(BitBlt(wide.first, 0, 0, W, H, page.first, 0, 0, SRCCOPY));
-        for (HDC dc : {page.first, wide.first}) {
+        ASSERT_TRUE(BitBlt(wide.dc, 0, 0, W, H, page.dc, 0, 0, SRCCOPY));
+        for (HDC dc : {page.dc, wide.dc}) {
             Selected f(dc, lf);
             SetBkMode(dc, TRANSPARENT);
             SetTextColor(dc, pair[1]);
             ExtTextOutW(dc, 1, 2, 0, nullptr, u"Sow the grey edges of many words", 32, nullptr);
         }
-        ASSERT_TRUE(BitBlt(back.first, 0, 0, W, H, wide.first, 0, 0, SRCCOPY));
-        EXPECT_EQ(std::memcmp(pageBits, backBits, static_cast<std::size_t>(W) * H * 2), 0)
+        ASSERT_TRUE(BitBlt(back.dc, 0, 0, W, H, wide.dc, 0, 0, SRCCOPY));
+        EXPECT_EQ(std::memcmp(page.bits, back.bits, static_cast<std::size_t>(W) * H * 2), 0)
             << std::hex << pair[0] << " " << pair[1];
-    }
-    for (auto& d : {page, wide, back}) {
-        DeleteDC(d.first);
-        DeleteObject(d.second);
     }
 }
 
@@ -486,36 +465,6 @@ TEST(SystemFonts, TextOnPlain565BackgroundsBlendsAsOnA32BitOne) {
 // text colour mid-page, cut glyphs at clip edges and at the page's own odd-width edge.
 TEST(SystemFonts, TextOnA565PageMatchesPerPixelBlendingCallByCall) {
     constexpr int W = 123, H = 64;
-    struct Dib {
-        HDC dc;
-        HBITMAP bitmap;
-        HGDIOBJ old;
-        void* bits = nullptr;
-        Dib(int bpp, bool topDown) {
-            struct {
-                BITMAPINFOHEADER h;
-                DWORD masks[3];
-            } info{};
-            info.h.biSize = sizeof(BITMAPINFOHEADER);
-            info.h.biWidth = W;
-            info.h.biHeight = topDown ? -H : H;
-            info.h.biPlanes = 1;
-            info.h.biBitCount = static_cast<WORD>(bpp);
-            info.h.biCompression = bpp == 16 ? BI_BITFIELDS : BI_RGB;
-            info.masks[0] = 0xF800;
-            info.masks[1] = 0x07E0;
-            info.masks[2] = 0x001F;
-            dc = CreateCompatibleDC(nullptr);
-            bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                                      &bits, nullptr, 0);
-            old = SelectObject(dc, bitmap);
-        }
-        ~Dib() {
-            SelectObject(dc, old);
-            DeleteObject(bitmap);
-            DeleteDC(dc);
-        }
-    };
     struct Call {
         const char16_t* text;
         int x, y;
@@ -547,7 +496,7 @@ TEST(SystemFonts, TextOnA565PageMatchesPerPixelBlendingCallByCall) {
     // each glyph's box reaches into the next one's.
     for (int spacing : {0, 14, 4})
     for (bool topDown : {true, false}) {
-        Dib page(16, topDown), wide(32, true), back(16, true);
+        Dib page(W, H, 16, topDown), wide(W, H, 32), back(W, H, 16);
         RECT all{0, 0, W, H};
         FillRect(page.dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         int changed = 0;
@@ -588,7 +537,7 @@ TEST(SystemFonts, TextOnA565PageMatchesPerPixelBlendingCallByCall) {
                 draw(wide.dc, x, i, 1);
                 ASSERT_TRUE(BitBlt(back.dc, 0, 0, W, H, wide.dc, 0, 0, SRCCOPY));
             }
-            Dib shown(16, true);
+            Dib shown(W, H, 16);
             ASSERT_TRUE(BitBlt(shown.dc, 0, 0, W, H, page.dc, 0, 0, SRCCOPY));
             ASSERT_EQ(std::memcmp(shown.bits, back.bits, static_cast<std::size_t>(W) * H * 2), 0)
                 << (topDown ? "top-down " : "bottom-up ") << "call at " << call.x << ","

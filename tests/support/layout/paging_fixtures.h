@@ -2,7 +2,9 @@
 // book's), traits with a fixed document key, and layout settings at a base font size.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "document/sources/layout_services.h"
 #include "layout/page_layout.h"
@@ -29,6 +31,19 @@ private:
     uint32_t key_;
     bool followsContent_;
 };
+
+// `n` words drawn from `list` by a linear congruential generator whose state `r` moves on, each
+// followed by a space: the same seed gives the same text on every run.
+template <std::size_t N>
+std::u16string PseudoWords(const char16_t* const (&list)[N], uint32_t& r, int n) {
+    std::u16string w;
+    for (int i = 0; i < n; ++i) {
+        r = r * 1103515245u + 12345u;
+        w += list[(r >> 16) % N];
+        w += u' ';
+    }
+    return w;
+}
 
 inline LayoutSettings SettingsAt(int32_t baseFontSize) {
     LayoutSettings s;
