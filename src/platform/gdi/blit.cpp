@@ -137,9 +137,11 @@ __attribute__((target("avx2"))) void Widen565Avx2(std::uint8_t* __restrict out,
 }
 #endif
 
+}  // namespace
+
 // The wide version is chosen once, at the first call, not by the loader: a resolver run while
 // the program is being relocated runs before any runtime the build adds (sanitizers) is ready.
-void Widen565(std::uint8_t* out, const std::uint8_t* in, int n) {
+void WidenRow565(std::uint8_t* out, const std::uint8_t* in, int n) {
     using Widen = void (*)(std::uint8_t*, const std::uint8_t*, int);
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
     static const Widen widen = __builtin_cpu_supports("avx2") ? Widen565Avx2 : Widen565Plain;
@@ -148,6 +150,8 @@ void Widen565(std::uint8_t* out, const std::uint8_t* in, int n) {
 #endif
     widen(out, in, n);
 }
+
+namespace {
 
 void Widen555(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, int n) {
     for (int i = 0; i < n; ++i) {
@@ -201,6 +205,11 @@ void Run(DcObject& dst, const Surface& src, const BlitSpec& b) {
                             static_cast<std::size_t>(rows) * ds.Stride());
                 continue;
             }
+            // A page copied whole to the screen is kept as it is until the screen is looked at.
+            if (copy == RowCopy::From565 && dst.Clip().size() == 1 &&
+                ds.DeferCopy565(src, sc.left, sc.top, x, a.top + (sc.top - s.top), n,
+                                sc.bottom - sc.top))
+                continue;
             auto& row = Buffer(0, n);
             for (int sy = sc.top; sy < sc.bottom; ++sy) {
                 int y = a.top + (sy - s.top);
@@ -215,7 +224,7 @@ void Run(DcObject& dst, const Surface& src, const BlitSpec& b) {
                         Copy555(out + x * 2, in + sc.left * 2, n);
                         break;
                     case RowCopy::From565:
-                        Widen565(out + x * 4, in + sc.left * 2, n);
+                        WidenRow565(out + x * 4, in + sc.left * 2, n);
                         break;
                     case RowCopy::From555:
                         Widen555(out + x * 4, in + sc.left * 2, n);

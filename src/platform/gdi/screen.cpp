@@ -59,6 +59,7 @@ std::shared_ptr<Surface> ScreenSurface() {
     if (!st.surface || st.generation != generation || st.surface->Width() != info.width ||
         st.surface->Height() != info.height) {
         st.surface = Surface::Create(info.width, info.height, PixelFormat::Xrgb32);
+        if (st.surface) st.surface->AllowDeferredCopies();
         st.generation = generation;
     }
     return st.surface;

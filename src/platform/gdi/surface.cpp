@@ -239,6 +239,43 @@ void Surface::WriteRow(int x, int y, int count, const std::uint32_t* in) {
     for (int i = 0; i < count; ++i) SetPixel(x + i, y, in[i]);
 }
 
+bool Surface::DeferCopy565(const Surface& src, int srcX, int srcY, int x, int y, int w, int h) {
+    if (!deferAllowed_ || format_ != PixelFormat::Xrgb32 || src.format_ != PixelFormat::Rgb565 ||
+        w <= 0 || h <= 0 || x < 0 || y < 0 || w > width_ - x || h > height_ - y || srcX < 0 ||
+        srcY < 0 || w > src.width_ - srcX || h > src.height_ - srcY)
+        return false;
+    Deferred& d = deferred_;
+    // A copy kept from before stays only where the new one does not cover it all.
+    if (d.width > 0 && !(x <= d.x && y <= d.y && x + w >= d.x + d.width &&
+                         y + h >= d.y + d.height))
+        SettleDeferred();
+    d.width = 0;
+    const std::size_t rowBytes = static_cast<std::size_t>(w) * 2;
+    const std::size_t need = rowBytes * static_cast<std::size_t>(h);
+    if (need > d.capacity) {
+        d.pixels.reset(new (std::nothrow) std::uint8_t[need]);
+        d.capacity = d.pixels ? need : 0;
+        if (!d.pixels) return false;
+    }
+    for (int r = 0; r < h; ++r)
+        std::memcpy(d.pixels.get() + r * rowBytes, src.RawRow(srcY + r) + srcX * 2, rowBytes);
+    d.x = x;
+    d.y = y;
+    d.width = w;
+    d.height = h;
+    return true;
+}
+
+void Surface::SettleDeferred() const {
+    Deferred& d = deferred_;
+    const int w = d.width;
+    d.width = 0;
+    const std::size_t rowBytes = static_cast<std::size_t>(w) * 2;
+    for (int r = 0; r < d.height; ++r)
+        WidenRow565(RawRow(d.y + r) + static_cast<std::size_t>(d.x) * 4,
+                    d.pixels.get() + r * rowBytes, w);
+}
+
 namespace {
 // glibc's wide fill is the widest 32-bit store loop at hand.
 static_assert(sizeof(wchar_t) == 4);
@@ -251,6 +288,7 @@ void Surface::FillRect(int left, int top, int right, int bottom, std::uint32_t r
     if (right <= left || bottom <= top) return;
     if (format_ == PixelFormat::Xrgb32 && left == 0 && right == width_ && stride_ == width_ * 4) {
         int first = topDown_ ? top : height_ - bottom;
+        Settle();
         Fill32(bits_.get() + static_cast<std::size_t>(first) * stride_,
                static_cast<std::size_t>(bottom - top) * width_, rgb & 0xFFFFFF);
         return;

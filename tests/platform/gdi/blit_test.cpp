@@ -1,6 +1,8 @@
 #include <vector>
 
 #include "gdi_fixture.h"
+#include "platform/gdi/gdi_layer.h"
+#include "support/platform/temp_device.h"
 
 using namespace gdi_test;
 
@@ -316,4 +318,68 @@ TEST(Blit, WholeSixteenBitPageCopiesExactly) {
     ASSERT_TRUE(BitBlt(dst.dc, 0, 0, 9, 4, src.dc, 0, 0, SRCCOPY));
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 9; ++x) EXPECT_EQ(GetPixel(dst.dc, x, y), GetPixel(src.dc, x, y));
+}
+
+// The screen keeps a page copied from a 16-bit surface as it came until the screen is read or
+// drawn on. Whatever comes next sees exactly what copying it at once gives: a read of any kind,
+// drawing over part of it, a second page over it or beside it.
+TEST(Blit, APageCopiedToTheScreenReadsAsIfWidenedAtOnce) {
+    fvt::test::TempDevice device;
+    ASSERT_TRUE(device.ok());
+    HDC screen = GdiCreateScreenDC();
+    auto fb = GdiScreenSurface();
+    ASSERT_TRUE(screen && fb);
+    const int W = fb->Width(), H = 100, top = 26;
+    Source a(FormatInfo(W, -H, 16, true)), b(FormatInfo(W, -H, 16, true));
+    Scribble(a.bits, static_cast<std::size_t>(W) * H * 2, 7);
+    Scribble(b.bits, static_cast<std::size_t>(W) * H * 2, 8);
+    HBRUSH red = CreateSolidBrush(kRed);
+    RECT band{0, 0, W, H};
+    // What the screen shows: the pixels of one of the pages (or red) at each place.
+    auto shows = [&](auto expected) {
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (GetPixel(screen, x, top + y) != expected(x, y))
+                    return testing::AssertionFailure() << "at " << x << ", " << y;
+        return testing::AssertionSuccess();
+    };
+    auto of = [](Source& s) { return [&s](int x, int y) { return GetPixel(s.dc, x, y); }; };
+
+    // Read pixel by pixel, and copied out of the screen.
+    FillRect(screen, &band, red);
+    ASSERT_TRUE(BitBlt(screen, 0, top, W, H, a.dc, 0, 0, SRCCOPY));
+    EXPECT_TRUE(fb->HasDeferredCopy());
+    Source copy(FormatInfo(W, -H, 32, false));
+    ASSERT_TRUE(BitBlt(copy.dc, 0, 0, W, H, screen, 0, top, SRCCOPY));
+    EXPECT_FALSE(fb->HasDeferredCopy());
+    for (int y = 0; y < H; y += 7)
+        for (int x = 0; x < W; x += 3) ASSERT_EQ(GetPixel(copy.dc, x, y), GetPixel(a.dc, x, y));
+    EXPECT_TRUE(shows(of(a)));
+
+    // Drawn on across part of it: the rest of the page stays.
+    ASSERT_TRUE(BitBlt(screen, 0, top, W, H, b.dc, 0, 0, SRCCOPY));
+    RECT stripe{10, top + 40, 30, top + 45};
+    FillRect(screen, &stripe, red);
+    EXPECT_TRUE(shows([&](int x, int y) {
+        return x >= 10 && x < 30 && y >= 40 && y < 45 ? kRed : GetPixel(b.dc, x, y);
+    }));
+
+    // A page over a page kept before: only the last shows. One that covers part of a kept
+    // page: the rest of that one shows beside it.
+    ASSERT_TRUE(BitBlt(screen, 0, top, W, H, a.dc, 0, 0, SRCCOPY));
+    ASSERT_TRUE(BitBlt(screen, 0, top, W, H, b.dc, 0, 0, SRCCOPY));
+    ASSERT_TRUE(BitBlt(screen, 5, top + 10, 40, 20, a.dc, 5, 10, SRCCOPY));
+    EXPECT_TRUE(shows([&](int x, int y) {
+        return x >= 5 && x < 45 && y >= 10 && y < 30 ? GetPixel(a.dc, x, y) : GetPixel(b.dc, x, y);
+    }));
+
+    // Read as the whole screen's memory (screenshots, the window).
+    ASSERT_TRUE(BitBlt(screen, 0, top, W, H, b.dc, 0, 0, SRCCOPY));
+    const std::uint8_t* bits = fb->Bits();
+    std::uint32_t word;
+    std::memcpy(&word, bits + static_cast<std::size_t>(top + 3) * fb->Stride() + 4 * 4, 4);
+    EXPECT_EQ(word & 0xFFFFFF, fb->GetPixel(4, top + 3));
+    EXPECT_EQ(gdi::RgbFromColorref(GetPixel(b.dc, 4, 3)), word & 0xFFFFFF);
+    DeleteObject(red);
+    DeleteDC(screen);
 }
