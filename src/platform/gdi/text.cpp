@@ -290,17 +290,19 @@ void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int g
     }
 }
 
-// A run (a word, mostly) whose glyph boxes follow one another without overlapping, wholly inside
-// the clip rectangle c, over a background that is plain under all of them: its area is checked
-// once, then each glyph's kept rows are written as they are. What lies under each glyph when
-// its turn comes is that background (the groups written before it hold background past their
-// glyph's width), so this gives the pixels that blending glyph by glyph gives. False, having
-// drawn nothing, for any other run.
+// A run (a word, mostly) wholly inside the clip rectangle c, over a background that is plain
+// under all of it: its area is checked once, then each glyph's kept rows are written as they
+// are. What lies under a glyph when its turn comes is that background (the groups written
+// before it hold background past their glyph's width), so this gives the pixels that blending
+// glyph by glyph gives. A glyph whose box reaches back over ink drawn before it (an italic
+// letter, a pair such as "fj") is blended over what is there, as drawing glyph by glyph does.
+// False, having drawn nothing, for any other run.
 bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x, int y,
                          std::uint32_t rgb) {
     struct Placed {
         const Glyph* glyph;
         int x, y;
+        bool overInk;  // its box reaches back over a glyph drawn before it
     };
     constexpr int kMost = 64;
     Placed placed[kMost];
@@ -312,19 +314,20 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
         if (count == kMost || g->serial == 0) return false;
         const long long gx = pen + g->left, gy = static_cast<long long>(y) + g->top;
         const long long groupsEnd = gx + 8LL * ((g->width + 7) / 8);
-        if ((count && gx < right) || gx < c.left || groupsEnd > c.right || gy < c.top ||
-            gy + g->height > c.bottom)
+        if (gx < c.left || groupsEnd > c.right || gy < c.top || gy + g->height > c.bottom)
             return false;
         if (count == 0) {
             left = gx;
             top = gy;
             bottom = gy + g->height;
         }
-        right = gx + g->width;
+        const bool overInk = count && gx < right;
+        left = std::min(left, gx);
+        right = std::max(right, gx + g->width);
         end = std::max(end, groupsEnd);
         top = std::min(top, gy);
         bottom = std::max(bottom, gy + static_cast<long long>(g->height));
-        placed[count++] = Placed{g, static_cast<int>(gx), static_cast<int>(gy)};
+        placed[count++] = Placed{g, static_cast<int>(gx), static_cast<int>(gy), overInk};
     }
     if (count == 0) return false;
     end = left + (end - left + 7) / 8 * 8;  // the area is checked in whole groups too
@@ -345,7 +348,7 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
     InkedGlyphs& kept = KeptGlyphs();
     for (int k = 0; k < count; ++k) {
         const Glyph& g = *placed[k].glyph;
-        const std::uint16_t* inked = kept.Find(g, rgb, background, ink);
+        const std::uint16_t* inked = placed[k].overInk ? nullptr : kept.Find(g, rgb, background, ink);
         if (!inked) {
             BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink);
             continue;
