@@ -293,6 +293,18 @@ void Surface::FillRect(int left, int top, int right, int bottom, std::uint32_t r
                static_cast<std::size_t>(bottom - top) * width_, rgb & 0xFFFFFF);
         return;
     }
+    if ((format_ == PixelFormat::Rgb565 || format_ == PixelFormat::Rgb555) && left == 0 &&
+        right == width_ && stride_ == width_ * 2) {
+        // A page's background: white and black are one byte repeated, a block of whole rows.
+        const std::uint32_t v = Encode(rgb);
+        if ((v & 0xFF) == (v >> 8)) {
+            int first = topDown_ ? top : height_ - bottom;
+            Settle();
+            std::memset(bits_.get() + static_cast<std::size_t>(first) * stride_,
+                        static_cast<int>(v & 0xFF), static_cast<std::size_t>(bottom - top) * stride_);
+            return;
+        }
+    }
     for (int y = top; y < bottom; ++y) FillRow(left, y, right - left, rgb);
 }
 
