@@ -843,9 +843,9 @@ HBITMAP GraphicsContext::CreateScreenBitmap(Size size, void** bits) {
         info->masks[1] = 0x07E0;
         info->masks[2] = 0x001F;
     }
-    void* ignored = nullptr;
+    // Without `bits`, nobody writes the memory but through the drawing calls.
     return CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(info.get()),
-                            DIB_RGB_COLORS, bits ? bits : &ignored, nullptr, 0);
+                            DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
 bool GraphicsContext::CreateOffscreen(OffscreenBitmap& record, Size size) {

@@ -146,7 +146,11 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
     auto b = std::make_shared<BitmapObject>();
     b->surface = std::move(s);
     b->dib = true;
-    if (bits) *bits = b->surface->Bits();
+    // Memory nobody is given the address of may be lent to the screen.
+    if (bits)
+        *bits = b->surface->Bits();
+    else
+        b->surface->AllowLending();
     return static_cast<HBITMAP>(Register(b));
 }
 

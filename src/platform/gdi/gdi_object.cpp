@@ -496,14 +496,15 @@ int GetObjectW(HGDIOBJ object, int size, LPVOID buffer) {
         }
         case Kind::Bitmap: {
             auto& b = static_cast<BitmapObject&>(*o);
-            const Surface& s = *b.surface;
+            Surface& s = *b.surface;
             DIBSECTION ds{};
             ds.dsBm.bmWidth = s.Width();
             ds.dsBm.bmHeight = s.Height();
             ds.dsBm.bmWidthBytes = s.Stride();
             ds.dsBm.bmPlanes = 1;
             ds.dsBm.bmBitsPixel = static_cast<WORD>(s.BitsPerPixel());
-            ds.dsBm.bmBits = b.dib ? const_cast<std::uint8_t*>(s.Bits()) : nullptr;
+            if (b.dib) s.ForbidLending();
+            ds.dsBm.bmBits = b.dib ? s.Bits() : nullptr;
             if (!b.dib || size < static_cast<int>(sizeof(DIBSECTION)))
                 return CopyOut(&ds.dsBm, sizeof(BITMAP), size, buffer);
             ds.dsBmih.biSize = sizeof(BITMAPINFOHEADER);

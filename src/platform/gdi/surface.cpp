@@ -245,20 +245,35 @@ bool Surface::DeferCopy565(const Surface& src, int srcX, int srcY, int x, int y,
         srcY < 0 || w > src.width_ - srcX || h > src.height_ - srcY)
         return false;
     Deferred& d = deferred_;
-    // A copy kept from before stays only where the new one does not cover it all.
+    // A page kept from before stays only where the new one does not cover it all; one covered
+    // goes, and memory lent for it goes back to its surface.
     if (d.width > 0 && !(x <= d.x && y <= d.y && x + w >= d.x + d.width &&
                          y + h >= d.y + d.height))
         SettleDeferred();
     d.width = 0;
-    const std::size_t rowBytes = static_cast<std::size_t>(w) * 2;
-    const std::size_t need = rowBytes * static_cast<std::size_t>(h);
-    if (need > d.capacity) {
-        d.pixels.reset(new (std::nothrow) std::uint8_t[need]);
-        d.capacity = d.pixels ? need : 0;
-        if (!d.pixels) return false;
+    d.lent.reset();
+    const std::ptrdiff_t srcStep = src.topDown_ ? src.stride_ : -src.stride_;
+    if (src.Lend(d.lent)) {
+        d.first = src.RawRow(srcY) + static_cast<std::size_t>(srcX) * 2;
+        d.step = srcStep;
+    } else {
+        const std::size_t rowBytes = static_cast<std::size_t>(w) * 2;
+        const std::size_t need = rowBytes * static_cast<std::size_t>(h);
+        if (need > d.capacity) {
+            d.pixels.reset(new (std::nothrow) std::uint8_t[need]);
+            d.capacity = d.pixels ? need : 0;
+            if (!d.pixels) return false;
+        }
+        const std::uint8_t* in = src.RawRow(srcY) + static_cast<std::size_t>(srcX) * 2;
+        if (srcStep == static_cast<std::ptrdiff_t>(rowBytes)) {
+            std::memcpy(d.pixels.get(), in, need);
+        } else {
+            for (int r = 0; r < h; ++r, in += srcStep)
+                std::memcpy(d.pixels.get() + r * rowBytes, in, rowBytes);
+        }
+        d.first = d.pixels.get();
+        d.step = static_cast<std::ptrdiff_t>(rowBytes);
     }
-    for (int r = 0; r < h; ++r)
-        std::memcpy(d.pixels.get() + r * rowBytes, src.RawRow(srcY + r) + srcX * 2, rowBytes);
     d.x = x;
     d.y = y;
     d.width = w;
@@ -270,10 +285,39 @@ void Surface::SettleDeferred() const {
     Deferred& d = deferred_;
     const int w = d.width;
     d.width = 0;
-    const std::size_t rowBytes = static_cast<std::size_t>(w) * 2;
-    for (int r = 0; r < d.height; ++r)
-        WidenRow565(RawRow(d.y + r) + static_cast<std::size_t>(d.x) * 4,
-                    d.pixels.get() + r * rowBytes, w);
+    const std::uint8_t* in = d.first;
+    for (int r = 0; r < d.height; ++r, in += d.step)
+        WidenRow565(RawRow(d.y + r) + static_cast<std::size_t>(d.x) * 4, in, w);
+    d.lent.reset();
+}
+
+bool Surface::Lend(std::shared_ptr<std::uint8_t[]>& out) const {
+    if (!lendable_) return false;
+    // The memory to move to when written is made sure of now: taking it back cannot fail.
+    if (!spare_ || spare_.use_count() > 1) {
+        spare_.reset(new (std::nothrow) std::uint8_t[ByteSize()]);
+        if (!spare_) return false;
+    }
+    lent_ = true;
+    out = bits_;
+    return true;
+}
+
+void Surface::PrepareSlow(bool whole) {
+    Deferred& d = deferred_;
+    if (d.width > 0 && whole) {
+        d.width = 0;
+        d.lent.reset();
+    }
+    Settle();
+    if (!lent_) return;
+    lent_ = false;
+    if (bits_.use_count() == 1) return;  // the screen has let go of it already
+    std::shared_ptr<std::uint8_t[]> next = std::move(spare_);
+    if (!whole) std::memcpy(next.get(), bits_.get(), ByteSize());
+    // The lent memory is the spare once the screen lets go of it.
+    spare_ = std::move(bits_);
+    bits_ = std::move(next);
 }
 
 namespace {
@@ -288,7 +332,7 @@ void Surface::FillRect(int left, int top, int right, int bottom, std::uint32_t r
     if (right <= left || bottom <= top) return;
     if (format_ == PixelFormat::Xrgb32 && left == 0 && right == width_ && stride_ == width_ * 4) {
         int first = topDown_ ? top : height_ - bottom;
-        Settle();
+        Prepare(top == 0 && bottom == height_);
         Fill32(bits_.get() + static_cast<std::size_t>(first) * stride_,
                static_cast<std::size_t>(bottom - top) * width_, rgb & 0xFFFFFF);
         return;
@@ -299,7 +343,7 @@ void Surface::FillRect(int left, int top, int right, int bottom, std::uint32_t r
         const std::uint32_t v = Encode(rgb);
         if ((v & 0xFF) == (v >> 8)) {
             int first = topDown_ ? top : height_ - bottom;
-            Settle();
+            Prepare(top == 0 && bottom == height_);
             std::memset(bits_.get() + static_cast<std::size_t>(first) * stride_,
                         static_cast<int>(v & 0xFF), static_cast<std::size_t>(bottom - top) * stride_);
             return;

@@ -2,6 +2,7 @@
 // this interface as 0x00RRGGBB words whatever the stored format.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -30,8 +31,9 @@ public:
     bool TopDown() const { return topDown_; }
     bool Paletted() const { return format_ <= PixelFormat::Index8; }
     // The pixel memory as the caller of a DIB section sees it (the first stored row first).
+    // Through a non-const surface the memory is the caller's to write.
     std::uint8_t* Bits() {
-        Settle();
+        Prepare();
         return bits_.get();
     }
     const std::uint8_t* Bits() const {
@@ -40,7 +42,7 @@ public:
     }
     std::size_t ByteSize() const { return static_cast<std::size_t>(stride_) * height_; }
     std::uint8_t* Row(int y) {
-        Settle();
+        Prepare();
         return RawRow(y);
     }
     const std::uint8_t* Row(int y) const {
@@ -51,12 +53,23 @@ public:
     // The screen takes a page copied from a 565 surface as it comes, and widens it only when
     // anything reads or draws on the screen: a reader turning pages headless, or faster than
     // the window shows them, does not pay for pages nobody sees. Only a surface that allows it
-    // (the screen, used by one thread) keeps a copy so; `DeferCopy565` copies the w x h pixels
-    // of src at (srcX, srcY) to (x, y) and is false, having done nothing, where it cannot keep
+    // (the screen, used by one thread) keeps pages so; `DeferCopy565` takes the w x h pixels
+    // of src at (srcX, srcY) for (x, y) and is false, having done nothing, where it cannot keep
     // them (other formats, a rectangle outside either surface).
+    //
+    // A page surface whose memory nobody else sees (`AllowLending`: a DIB section made without
+    // handing out its bits) is not even copied: the screen keeps a reference to its rows, and
+    // the page surface takes other memory the first time it is written to afterwards, copying
+    // its pixels into it unless the write covers it all (a page's background being filled).
     void AllowDeferredCopies() { deferAllowed_ = true; }
     bool DeferCopy565(const Surface& src, int srcX, int srcY, int x, int y, int w, int h);
     bool HasDeferredCopy() const { return deferred_.width > 0; }
+    void AllowLending() { lendable_ = true; }
+    // The memory is handed out (its address may be written through from now on).
+    void ForbidLending() {
+        Prepare();
+        lendable_ = false;
+    }
 
     // Palette entries as 0x00RRGGBB; a paletted surface always has 2^bpp entries.
     const std::vector<std::uint32_t>& Palette() const { return palette_; }
@@ -79,12 +92,22 @@ private:
     std::uint8_t* RawRow(int y) const {
         return bits_.get() + static_cast<std::size_t>(topDown_ ? y : height_ - 1 - y) * stride_;
     }
-    // Widens a kept copy into the pixels; every way in to the pixels passes here first.
+    // Widens a kept page into the pixels; every way in to the pixels passes here first.
     void Settle() const {
         if (deferred_.width > 0) [[unlikely]]
             SettleDeferred();
     }
+    // Before the pixels are written: what is kept is widened, and memory the screen still
+    // refers to is left to it.
+    // `whole`: the write covers the whole surface, so nothing under it needs keeping.
+    void Prepare(bool whole = false) {
+        if (deferred_.width > 0 || lent_) [[unlikely]]
+            PrepareSlow(whole);
+    }
+    void PrepareSlow(bool whole);
     void SettleDeferred() const;
+    // The rows for the screen to keep, if this surface may lend them.
+    bool Lend(std::shared_ptr<std::uint8_t[]>& out) const;
     std::uint32_t Encode(std::uint32_t rgb) const;
     std::uint32_t Decode(std::uint32_t raw) const;
 
@@ -93,11 +116,20 @@ private:
     int stride_ = 0;
     bool topDown_ = true;
     PixelFormat format_ = PixelFormat::Xrgb32;
-    std::unique_ptr<std::uint8_t[]> bits_;
+    std::shared_ptr<std::uint8_t[]> bits_;
     std::vector<std::uint32_t> palette_;
     bool deferAllowed_ = false;
+    bool lendable_ = false;
+    // The screen refers to bits_; spare_ is memory to move to when this surface is written.
+    mutable bool lent_ = false;
+    mutable std::shared_ptr<std::uint8_t[]> spare_;
     struct Deferred {
-        std::unique_ptr<std::uint8_t[]> pixels;  // 565 rows of `width` pixels, no padding
+        // The 565 rows kept: the first, and the step to the next; in `pixels` (a copy, rows
+        // of `width` pixels) or in the memory of the surface that lent them (`lent`).
+        const std::uint8_t* first = nullptr;
+        std::ptrdiff_t step = 0;
+        std::shared_ptr<std::uint8_t[]> lent;
+        std::unique_ptr<std::uint8_t[]> pixels;
         std::size_t capacity = 0;
         int x = 0, y = 0, width = 0, height = 0;
     };

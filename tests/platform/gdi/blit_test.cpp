@@ -383,3 +383,71 @@ TEST(Blit, APageCopiedToTheScreenReadsAsIfWidenedAtOnce) {
     DeleteObject(red);
     DeleteDC(screen);
 }
+
+// A page whose memory nobody was given (a DIB section made without its bits, as pages are) is
+// lent to the screen rather than copied. Whatever is drawn on the page afterwards (a part of it,
+// the whole of it, round after round, or through its bits once they are asked for) leaves the
+// screen showing the page as it was when it was copied, and the page as drawn.
+TEST(Blit, APageLentToTheScreenStaysAsItWasCopied) {
+    fvt::test::TempDevice device;
+    ASSERT_TRUE(device.ok());
+    HDC screen = GdiCreateScreenDC();
+    auto fb = GdiScreenSurface();
+    ASSERT_TRUE(screen && fb);
+    const int W = fb->Width(), H = 60, top = 30;
+    DibInfo info = FormatInfo(W, -H, 16, true);
+    HDC page = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(page, AsInfo(info), DIB_RGB_COLORS, nullptr, nullptr, 0);
+    ASSERT_TRUE(bitmap);
+    HGDIOBJ old = SelectObject(page, bitmap);
+    Source a(info), b(info), seen(info);
+    Scribble(a.bits, static_cast<std::size_t>(W) * H * 2, 3);
+    Scribble(b.bits, static_cast<std::size_t>(W) * H * 2, 4);
+    HBRUSH red = CreateSolidBrush(kRed);
+    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    const RECT all{0, 0, W, H}, stripe{20, 10, 50, 14};
+    // The page to the screen, remembering what it held then.
+    auto show = [&] {
+        ASSERT_TRUE(BitBlt(seen.dc, 0, 0, W, H, page, 0, 0, SRCCOPY));
+        ASSERT_TRUE(BitBlt(screen, 0, top, W, H, page, 0, 0, SRCCOPY));
+    };
+    auto screenShowsIt = [&] {
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (GetPixel(screen, x, top + y) != GetPixel(seen.dc, x, y))
+                    return testing::AssertionFailure() << "at " << x << ", " << y;
+        return testing::AssertionSuccess();
+    };
+    for (int round = 0; round < 3; ++round) {
+        Source& from = round % 2 ? b : a;
+        ASSERT_TRUE(BitBlt(page, 0, 0, W, H, from.dc, 0, 0, SRCCOPY));
+        show();
+        FillRect(page, &stripe, red);  // a part of the page
+        EXPECT_EQ(GetPixel(page, 20, 10), kRed);
+        EXPECT_EQ(GetPixel(page, 19, 10), GetPixel(from.dc, 19, 10));
+        EXPECT_TRUE(screenShowsIt()) << round;
+        show();
+        FillRect(page, &all, white);  // the whole page, as a new page's background
+        EXPECT_EQ(GetPixel(page, 20, 10), kWhite);
+        EXPECT_EQ(GetPixel(page, 0, H - 1), kWhite);
+        EXPECT_TRUE(screenShowsIt()) << round;
+    }
+    // Its bits asked for while the screen holds the page: writes through them stay off it.
+    ASSERT_TRUE(BitBlt(page, 0, 0, W, H, a.dc, 0, 0, SRCCOPY));
+    show();
+    DIBSECTION ds{};
+    ASSERT_EQ(GetObjectW(bitmap, sizeof(ds), &ds), static_cast<int>(sizeof(ds)));
+    std::memset(ds.dsBm.bmBits, 0, static_cast<std::size_t>(W) * 2 * 5);
+    EXPECT_EQ(GetPixel(page, 7, 2), kBlack);
+    EXPECT_TRUE(screenShowsIt());
+    // From then on the page is copied.
+    show();
+    std::memset(ds.dsBm.bmBits, 0xFF, static_cast<std::size_t>(W) * 2 * 5);
+    EXPECT_EQ(GetPixel(page, 7, 2), kWhite);
+    EXPECT_TRUE(screenShowsIt());
+    DeleteObject(red);
+    SelectObject(page, old);
+    DeleteObject(bitmap);
+    DeleteDC(page);
+    DeleteDC(screen);
+}
