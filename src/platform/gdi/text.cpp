@@ -332,12 +332,15 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
     if (count == 0) return false;
     end = left + (end - left + 7) / 8 * 8;  // the area is checked in whole groups too
     if (end > c.right) return false;
-    const std::uint8_t* corner = s.Row(static_cast<int>(top)) + left * 2;
+    // Rows from the top one on, a stride apart (upwards in a bottom-up surface).
+    std::uint8_t* const topRow = s.Row(static_cast<int>(top));
+    const std::ptrdiff_t stride = s.TopDown() ? s.Stride() : -s.Stride();
+    auto rowAt = [&](long long row) { return topRow + (row - top) * stride; };
     std::uint16_t background;
-    std::memcpy(&background, corner, 2);
+    std::memcpy(&background, topRow + left * 2, 2);
     const __m128i under = _mm_set1_epi16(static_cast<short>(background));
     for (long long row = top; row < bottom; ++row) {
-        const std::uint8_t* at = s.Row(static_cast<int>(row)) + left * 2;
+        const std::uint8_t* at = rowAt(row) + left * 2;
         __m128i same = _mm_set1_epi16(-1);
         for (long long px = left; px < end; px += 8, at += 16)
             same = _mm_and_si128(
@@ -354,8 +357,8 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
             continue;
         }
         const int groups = (g.width + 7) / 8;
-        for (int r = 0; r < g.height; ++r, inked += groups * 8) {
-            std::uint8_t* at = s.Row(placed[k].y + r) + static_cast<std::size_t>(placed[k].x) * 2;
+        std::uint8_t* at = rowAt(placed[k].y) + static_cast<std::size_t>(placed[k].x) * 2;
+        for (int r = 0; r < g.height; ++r, inked += groups * 8, at += stride) {
             for (int j = 0; j < groups; ++j)
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16 * j),
                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(inked + 8 * j)));
