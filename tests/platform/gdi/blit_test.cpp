@@ -214,6 +214,24 @@ void Scribble(void* bits, std::size_t n, std::uint32_t seed) {
     }
 }
 
+// The screen of a device of its own, and whether a band of it shows what is expected.
+struct OnScreen {
+    fvt::test::TempDevice device;
+    HDC dc = GdiCreateScreenDC();
+    std::shared_ptr<gdi::Surface> fb = GdiScreenSurface();
+    ~OnScreen() { DeleteDC(dc); }
+    bool ok() const { return device.ok() && dc && fb; }
+    // expected(x, y) at each of the w x h pixels from row `top` down.
+    template <class Expected>
+    testing::AssertionResult Shows(int top, int w, int h, Expected expected) const {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (GetPixel(dc, x, top + y) != expected(x, y))
+                    return testing::AssertionFailure() << "at " << x << ", " << y;
+        return testing::AssertionSuccess();
+    }
+};
+
 }  // namespace
 
 // Plain copies between the direct-colour formats, clipped or not, from bottom-up and top-down
@@ -324,11 +342,10 @@ TEST(Blit, WholeSixteenBitPageCopiesExactly) {
 // drawn on. Whatever comes next sees exactly what copying it at once gives: a read of any kind,
 // drawing over part of it, a second page over it or beside it.
 TEST(Blit, APageCopiedToTheScreenReadsAsIfWidenedAtOnce) {
-    fvt::test::TempDevice device;
-    ASSERT_TRUE(device.ok());
-    HDC screen = GdiCreateScreenDC();
-    auto fb = GdiScreenSurface();
-    ASSERT_TRUE(screen && fb);
+    OnScreen on;
+    ASSERT_TRUE(on.ok());
+    HDC screen = on.dc;
+    auto& fb = on.fb;
     const int W = fb->Width(), H = 100, top = 26;
     Source a(FormatInfo(W, -H, 16, true)), b(FormatInfo(W, -H, 16, true));
     Scribble(a.bits, static_cast<std::size_t>(W) * H * 2, 7);
@@ -336,13 +353,7 @@ TEST(Blit, APageCopiedToTheScreenReadsAsIfWidenedAtOnce) {
     HBRUSH red = CreateSolidBrush(kRed);
     RECT band{0, 0, W, H};
     // What the screen shows: the pixels of one of the pages (or red) at each place.
-    auto shows = [&](auto expected) {
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x)
-                if (GetPixel(screen, x, top + y) != expected(x, y))
-                    return testing::AssertionFailure() << "at " << x << ", " << y;
-        return testing::AssertionSuccess();
-    };
+    auto shows = [&](auto expected) { return on.Shows(top, W, H, expected); };
     auto of = [](Source& s) { return [&s](int x, int y) { return GetPixel(s.dc, x, y); }; };
 
     // Read pixel by pixel, and copied out of the screen.
@@ -381,7 +392,6 @@ TEST(Blit, APageCopiedToTheScreenReadsAsIfWidenedAtOnce) {
     EXPECT_EQ(word & 0xFFFFFF, fb->GetPixel(4, top + 3));
     EXPECT_EQ(gdi::RgbFromColorref(GetPixel(b.dc, 4, 3)), word & 0xFFFFFF);
     DeleteObject(red);
-    DeleteDC(screen);
 }
 
 // A page whose memory nobody was given (a DIB section made without its bits, as pages are) is
@@ -389,12 +399,10 @@ TEST(Blit, APageCopiedToTheScreenReadsAsIfWidenedAtOnce) {
 // the whole of it, round after round, or through its bits once they are asked for) leaves the
 // screen showing the page as it was when it was copied, and the page as drawn.
 TEST(Blit, APageLentToTheScreenStaysAsItWasCopied) {
-    fvt::test::TempDevice device;
-    ASSERT_TRUE(device.ok());
-    HDC screen = GdiCreateScreenDC();
-    auto fb = GdiScreenSurface();
-    ASSERT_TRUE(screen && fb);
-    const int W = fb->Width(), H = 60, top = 30;
+    OnScreen on;
+    ASSERT_TRUE(on.ok());
+    HDC screen = on.dc;
+    const int W = on.fb->Width(), H = 60, top = 30;
     DibInfo info = FormatInfo(W, -H, 16, true);
     HDC page = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(page, AsInfo(info), DIB_RGB_COLORS, nullptr, nullptr, 0);
@@ -412,11 +420,7 @@ TEST(Blit, APageLentToTheScreenStaysAsItWasCopied) {
         ASSERT_TRUE(BitBlt(screen, 0, top, W, H, page, 0, 0, SRCCOPY));
     };
     auto screenShowsIt = [&] {
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x)
-                if (GetPixel(screen, x, top + y) != GetPixel(seen.dc, x, y))
-                    return testing::AssertionFailure() << "at " << x << ", " << y;
-        return testing::AssertionSuccess();
+        return on.Shows(top, W, H, [&](int x, int y) { return GetPixel(seen.dc, x, y); });
     };
     for (int round = 0; round < 3; ++round) {
         Source& from = round % 2 ? b : a;
@@ -449,5 +453,4 @@ TEST(Blit, APageLentToTheScreenStaysAsItWasCopied) {
     SelectObject(page, old);
     DeleteObject(bitmap);
     DeleteDC(page);
-    DeleteDC(screen);
 }
