@@ -53,15 +53,24 @@ Library::~Library() {
     SaveCache();
 }
 
-int Library::BucketOf(const Text& path) {
-    // FNV-1a over the case-folded characters: paths that differ only in case share a bucket.
+uint32_t Library::PathHash(const Text& path) {
+    // FNV-1a over the case-folded characters, its bytes folded into the low one.
     TextReader reader(path);
     uint32_t c, h = 2166136261u;
     while (reader.Next(c)) {
         if (c < 0x10000) c = CharProps::ToLower(static_cast<char16_t>(c));
         h = (h ^ c) * 16777619u;
     }
-    return static_cast<int>((h ^ (h >> 8) ^ (h >> 16) ^ (h >> 24)) & 0xFF);
+    return h ^ ((h >> 8) & 0xFF) ^ ((h >> 16) & 0xFF) ^ (h >> 24);
+}
+
+void Library::Unbucket(LibraryBook* book) {
+    std::vector<BucketEntry>& bucket = buckets_[BucketOf(book->GetPath())];
+    auto it = std::find_if(bucket.begin(), bucket.end(),
+                           [book](const BucketEntry& e) { return e.book == book; });
+    if (it == bucket.end()) return;
+    std::iter_swap(it, bucket.end() - 1);
+    bucket.pop_back();
 }
 
 void Library::EnsureLocations() {
@@ -119,12 +128,13 @@ void Library::InsertBook(LibraryBook* book) {
     book->SetOwner(this);
     books_.emplace_back(book);
     if (book->HasLanguagePair()) dictionaries_.push_back(book);
-    buckets_[BucketOf(book->GetPath())].push_back(book);
+    const uint32_t hash = PathHash(book->GetPath());
+    buckets_[BucketOf(hash)].push_back(BucketEntry{book, hash});
     PlaceInLocation(book, true);
 }
 
 void Library::Unlink(LibraryBook* book) {
-    RemoveBySwap(buckets_[BucketOf(book->GetPath())], book);
+    Unbucket(book);
     RemoveBySwap(dictionaries_, book);
 }
 
@@ -139,8 +149,12 @@ bool Library::CheckInvariants() const {
     if (inBuckets != books_.size()) return false;
     size_t withPair = 0;
     for (const auto& book : books_) {
-        const auto& bucket = buckets_[BucketOf(book->GetPath())];
-        if (std::count(bucket.begin(), bucket.end(), book.get()) != 1) return false;
+        const uint32_t hash = PathHash(book->GetPath());
+        const auto& bucket = buckets_[BucketOf(hash)];
+        if (std::count_if(bucket.begin(), bucket.end(), [&](const BucketEntry& e) {
+                return e.book == book.get() && e.hash == hash;
+            }) != 1)
+            return false;
         if (book->GetOwner() != this) return false;
         if (book->GetLocation() < -1 || book->GetLocation() >= GetLocationCount()) return false;
         if (book->GetLocation() == -1 && book->IsPresent() && !locations_.empty()) return false;
@@ -156,10 +170,11 @@ bool Library::CheckInvariants() const {
 }
 
 bool Library::FindBookByPath(const Text& path, LibraryBook** out) const {
-    const std::vector<LibraryBook*>& bucket = buckets_[BucketOf(path)];
+    const uint32_t hash = PathHash(path);
+    const std::vector<BucketEntry>& bucket = buckets_[BucketOf(hash)];
     for (auto it = bucket.rbegin(); it != bucket.rend(); ++it) {
-        if ((*it)->GetPath().EqualsDefault(path)) {
-            if (out) *out = *it;
+        if (it->hash == hash && it->book->GetPath().EqualsDefault(path)) {
+            if (out) *out = it->book;
             return true;
         }
     }
@@ -332,9 +347,10 @@ bool Library::MoveBookToLocation(LibraryBook* book, int32_t location, BookReleas
     if (!Storage::MoveBookToEbooks(path, locations_[static_cast<size_t>(location)].path, releaser))
         return false;
     // The entry follows its file: new path, new bucket, new location, the file's times.
-    RemoveBySwap(buckets_[BucketOf(book->GetPath())], book);
+    Unbucket(book);
     book->SetPath(path);
-    buckets_[BucketOf(book->GetPath())].push_back(book);
+    const uint32_t hash = PathHash(book->GetPath());
+    buckets_[BucketOf(hash)].push_back(BucketEntry{book, hash});
     book->SetLocation(location);
     locations_[static_cast<size_t>(location)].bookBytes += book->GetFileSize();
     if (uint32_t t = FileTimeUnixSeconds(book->GetPath())) book->SetFileTime(t);
@@ -601,7 +617,7 @@ LibraryBook* LibraryIterator::Next() {
             }
             index_ = static_cast<int32_t>(library_->buckets_[bucket_].size());
         }
-        LibraryBook* book = library_->buckets_[bucket_][static_cast<size_t>(--index_)];
+        LibraryBook* book = library_->buckets_[bucket_][static_cast<size_t>(--index_)].book;
         if (!book->IsPresent()) continue;
         if (book->GetType() < minType_ || book->GetType() > maxType_) continue;
         if (location_ != -1 && book->GetLocation() != location_) continue;

@@ -187,7 +187,11 @@ public:
 
 private:
     friend class LibraryIterator;
-    static int BucketOf(const Text& path);
+    // The hash of a path without case, and its bucket: paths equal but for case share both.
+    static uint32_t PathHash(const Text& path);
+    static int BucketOf(uint32_t hash) { return static_cast<int>(hash & 0xFF); }
+    static int BucketOf(const Text& path) { return BucketOf(PathHash(path)); }
+    void Unbucket(LibraryBook* book);
     void EnsureLocations();
     void InsertBook(LibraryBook* book);
     // A book file that cannot be read is listed by its file name, marked as unopenable.
@@ -202,7 +206,13 @@ private:
     FolderListing* listing_ = nullptr;
     std::vector<std::unique_ptr<LibraryBook>> books_;
     std::vector<LibraryBook*> dictionaries_;
-    std::vector<LibraryBook*> buckets_[kBucketCount];
+    // An entry of a bucket carries its path's hash: a look-up compares paths only where the
+    // hashes agree, whatever the number of books in the bucket.
+    struct BucketEntry {
+        LibraryBook* book;
+        uint32_t hash;
+    };
+    std::vector<BucketEntry> buckets_[kBucketCount];
     std::vector<LibraryLocation> locations_;
     std::vector<LibraryListener*> listeners_;
     int32_t categoryCursor_ = -1;
