@@ -143,12 +143,13 @@ void File::Close() {
 
 // ---- Files ------------------------------------------------------------------------------------
 
-bool Files::Exists(const Text& path, uint32_t* size) {
+bool Files::Exists(const Text& path, uint32_t* size, uint32_t* writeTime) {
     WIN32_FIND_DATAW data;
     if (!FindOne(path, data)) return false;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     if (data.nFileSizeHigh != 0) return false;  // 4 GB and more count as absent
     if (size) *size = data.nFileSizeLow;
+    if (writeTime) *writeTime = FileTimeToUnixSeconds(FileTimeNumber(data.ftLastWriteTime));
     return true;
 }
 

@@ -58,8 +58,9 @@ private:
 
 namespace Files {
 // True when a file (not a folder) exists at the path and its size fits in 32 bits; the size goes
-// to size when given. Paths holding wildcards never exist.
-bool Exists(const Text& path, uint32_t* size = nullptr);
+// to size and its last-write time (Unix seconds) to writeTime when given, from one look at the
+// file. Paths holding wildcards never exist.
+bool Exists(const Text& path, uint32_t* size = nullptr, uint32_t* writeTime = nullptr);
 // The storage cards: "\" + name of each root folder that is marked temporary. False when none.
 bool Find(TextList& list);
 // Moves the file into folder under its own name; newPath gets the target. With deleteFirst an

@@ -564,9 +564,10 @@ void Library::MergeCache() {
         std::unique_ptr<LibraryBook> cached = cache.ReadBook(i, this);
         if (!cached) continue;
         if (FindBookByPath(cached->GetPath(), nullptr)) continue;
-        cached->SetPresent(trust || Files::Exists(cached->GetPath()));
+        // Whether the file is there and when it was written, from one look at it.
+        uint32_t t = 0;
+        cached->SetPresent(trust || Files::Exists(cached->GetPath(), nullptr, &t));
         if (!trust && cached->IsPresent()) {
-            uint32_t t = FileTimeUnixSeconds(cached->GetPath());
             if (t != 0 && t != cached->GetFileTime()) {
                 // The file changed since: read it again.
                 AddFile(cached->GetPath(), true);

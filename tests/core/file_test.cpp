@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -227,6 +229,16 @@ TEST_F(CoreFiles, FileTimesAndDates) {
     EXPECT_NE(written, 0u);
     EXPECT_LT(written > now ? written - now : now - written, 3600u);
     EXPECT_EQ(FileTimeUnixSeconds(T(u"\\none.txt")), 0u);
+    // Asked with the file's existence, its last-write time is the same, not its creation.
+    device.WriteHost("old.txt", "xy");
+    std::filesystem::last_write_time(device.Host("old.txt"),
+                                     std::filesystem::last_write_time(device.Host("old.txt")) -
+                                         std::chrono::hours(24 * 400));
+    uint32_t size = 0, asked = 0;
+    EXPECT_TRUE(Files::Exists(T(u"\\old.txt"), &size, &asked));
+    EXPECT_EQ(size, 2u);
+    EXPECT_EQ(asked, FileTimeUnixSeconds(T(u"\\old.txt")));
+    EXPECT_GT(now - asked, 399u * 24 * 3600);
     Text date;
     ASSERT_TRUE(FormatFileDate(951782400u, date));  // 2000-02-29
     EXPECT_EQ(W(date), u"2/29/2000");
