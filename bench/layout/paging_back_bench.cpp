@@ -59,33 +59,11 @@ std::u16string PlainText(size_t chars) {
     return t;
 }
 
-LayoutSettings Settings() {
-    LayoutSettings s;
-    s.baseFontSize = 12;
-    return s;
-}
-
-struct Book {
-    Book(std::u16string text, bool seekable, bool plain) {
-        doc = seekable ? std::make_unique<fvt::test::SeekableDocument>(std::move(text), 4096)
-                       : std::make_unique<MemoryDocument>(std::move(text), 4096);
-        if (plain) {
-            source = std::make_unique<PlainTextTokenSource>();
-        } else {
-            auto html = std::make_unique<HtmlTokenizer>(true);
-            html->SetTableNeedsInline(false);
-            html->SetNoNestedTable(false);
-            source = std::move(html);
-        }
-        source->Attach(doc.get(), 0);
-        layout.SetSource(source.get());
-        layout.Configure(Settings());
-        layout.SetViewport(Rect{0, 0, 240, 320});
+struct Book : fvt::test::PagingBook {
+    Book(std::u16string text, bool seekable, bool plain)
+        : PagingBook(std::move(text), seekable, plain) {
         layout.Start();
     }
-    std::unique_ptr<MemoryDocument> doc;
-    std::unique_ptr<TokenSource> source;
-    PageLayout layout;
 };
 
 double Seconds(Clock::time_point a, Clock::time_point b) {
@@ -175,7 +153,7 @@ struct OpenText {
         doc.SetMode(1);
         source.Attach(&doc, 0);
         layout.SetSource(&source);
-        layout.Configure(Settings());
+        layout.Configure(fvt::test::SettingsAt(12));
         layout.SetViewport(Rect{0, 0, 240, 320});
         layout.Start();
     }

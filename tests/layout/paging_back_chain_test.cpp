@@ -52,30 +52,14 @@ std::u16string PlainText(int paragraphs) {
     return t;
 }
 
-struct OpenBook {
-    OpenBook(const std::u16string& text, bool seekable, bool plain) {
-        doc = seekable ? std::make_unique<fvt::test::SeekableDocument>(text, 4096)
-                       : std::make_unique<MemoryDocument>(text, 4096);
-        if (plain) {
-            source = std::make_unique<PlainTextTokenSource>();
-        } else {
-            auto html = std::make_unique<HtmlTokenizer>(true);
-            html->SetTableNeedsInline(false);
-            html->SetNoNestedTable(false);
-            source = std::move(html);
-        }
-        source->Attach(doc.get(), 0);
-        layout.SetSource(source.get());
-        layout.Configure(fvt::test::SettingsAt(12));
-        layout.SetViewport(Rect{0, 0, 240, 320});
+struct OpenBook : fvt::test::PagingBook {
+    OpenBook(const std::u16string& text, bool seekable, bool plain)
+        : PagingBook(text, seekable, plain) {
         EXPECT_TRUE(layout.Start());
     }
     uint32_t Start() const { return layout.CurrentPageStart(); }
     // The page shown is laid out, as the reader draws it.
     bool Show() { return layout.LayoutPageAt(layout.CurrentPageStart(), false); }
-    std::unique_ptr<MemoryDocument> doc;
-    std::unique_ptr<TokenSource> source;
-    PageLayout layout;
 };
 
 // The forward walk from the first page: each page's start, and whether it follows a forced

@@ -4,8 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 
+#include "document/markup/html_tokenizer.h"
+#include "document/markup/plain_text_token_source.h"
 #include "document/sources/layout_services.h"
 #include "layout/page_layout.h"
 #include "support/document/memory_document.h"
@@ -50,5 +54,30 @@ inline LayoutSettings SettingsAt(int32_t baseFontSize) {
     s.baseFontSize = baseFontSize;
     return s;
 }
+
+// A text laid out on a 240x320 page at base font size 12, read as HTML (tables nested, none
+// needing inline content) or as plain text, from a document that is replayed or from one that
+// pages can start anywhere in. Not yet started.
+struct PagingBook {
+    PagingBook(std::u16string text, bool seekable, bool plain) {
+        doc = seekable ? std::make_unique<SeekableDocument>(std::move(text), 4096)
+                       : std::make_unique<MemoryDocument>(std::move(text), 4096);
+        if (plain) {
+            source = std::make_unique<PlainTextTokenSource>();
+        } else {
+            auto html = std::make_unique<HtmlTokenizer>(true);
+            html->SetTableNeedsInline(false);
+            html->SetNoNestedTable(false);
+            source = std::move(html);
+        }
+        source->Attach(doc.get(), 0);
+        layout.SetSource(source.get());
+        layout.Configure(SettingsAt(12));
+        layout.SetViewport(Rect{0, 0, 240, 320});
+    }
+    std::unique_ptr<MemoryDocument> doc;
+    std::unique_ptr<TokenSource> source;
+    PageLayout layout;
+};
 
 }  // namespace fvt::test
