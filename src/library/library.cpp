@@ -64,6 +64,11 @@ uint32_t Library::PathHash(const Text& path) {
     return h ^ ((h >> 8) & 0xFF) ^ ((h >> 16) & 0xFF) ^ (h >> 24);
 }
 
+void Library::Bucket(LibraryBook* book) {
+    const uint32_t hash = PathHash(book->GetPath());
+    buckets_[BucketOf(hash)].push_back(BucketEntry{book, hash});
+}
+
 void Library::Unbucket(LibraryBook* book) {
     std::vector<BucketEntry>& bucket = buckets_[BucketOf(book->GetPath())];
     auto it = std::find_if(bucket.begin(), bucket.end(),
@@ -128,8 +133,7 @@ void Library::InsertBook(LibraryBook* book) {
     book->SetOwner(this);
     books_.emplace_back(book);
     if (book->HasLanguagePair()) dictionaries_.push_back(book);
-    const uint32_t hash = PathHash(book->GetPath());
-    buckets_[BucketOf(hash)].push_back(BucketEntry{book, hash});
+    Bucket(book);
     PlaceInLocation(book, true);
 }
 
@@ -349,8 +353,7 @@ bool Library::MoveBookToLocation(LibraryBook* book, int32_t location, BookReleas
     // The entry follows its file: new path, new bucket, new location, the file's times.
     Unbucket(book);
     book->SetPath(path);
-    const uint32_t hash = PathHash(book->GetPath());
-    buckets_[BucketOf(hash)].push_back(BucketEntry{book, hash});
+    Bucket(book);
     book->SetLocation(location);
     locations_[static_cast<size_t>(location)].bookBytes += book->GetFileSize();
     if (uint32_t t = FileTimeUnixSeconds(book->GetPath())) book->SetFileTime(t);

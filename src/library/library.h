@@ -191,6 +191,8 @@ private:
     static uint32_t PathHash(const Text& path);
     static int BucketOf(uint32_t hash) { return static_cast<int>(hash & 0xFF); }
     static int BucketOf(const Text& path) { return BucketOf(PathHash(path)); }
+    // Puts the book in the bucket of its path, or takes it out.
+    void Bucket(LibraryBook* book);
     void Unbucket(LibraryBook* book);
     void EnsureLocations();
     void InsertBook(LibraryBook* book);
