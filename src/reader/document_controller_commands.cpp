@@ -2,7 +2,39 @@
 // table entries, which commands are enabled, the book's hardware-key handlers and the
 // link-focus keys that run past the page.
 #include "reader/book_document_controller.h"
-#include "reader/book_document_controller_wiring.h"
+#include "reader/page_presentation.h"
+#include "reader/file_messages.h"
+#include <new>
+#include "bookfiles/configuration_store.h"
+#include "core/file.h"
+#include "database/database_object.h"
+#include "database/index_query.h"
+#include "database/sql_parser.h"
+#include "document/forms/form.h"
+#include "document/markup/html_tokenizer.h"
+#include "document/sources/document_loader.h"
+#include "document/sources/layout_services.h"
+#include "document/sources/loader_database_opener.h"
+#include "graphics/core/drawing_surface.h"
+#include "graphics/widgets/cover_view.h"
+#include "graphics/widgets/list_popup.h"
+#include "layout/inline_objects.h"
+#include "layout/layout_forms.h"
+#include "layout/page_canvas.h"
+#include "layout/page_view.h"
+#include "layout/searcher.h"
+#include "media/image/icon_image.h"
+#include "platform/window/window.h"
+#include "platform/shell/shell.h"
+#include "reader/anchor_names.h"
+#include "reader/book_action_bridge.h"
+#include "reader/book_picture.h"
+#include "reader/image_view.h"
+#include "reader/opening_rules.h"
+#include "reader/reader_host.h"
+#include "reader/reader_views.h"
+#include "script/script_engine.h"
+#include "script/script_heap.h"
 
 #include "reader/random_table_entry.h"
 #include "bookfiles/annotation_file.h"
@@ -17,6 +49,7 @@
 #include "layout/page_layout.h"
 #include "reader/list_pages.h"
 #include "reader/lookup_window.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
@@ -84,7 +117,7 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
         case Cmd::kBack: return history_.Entries().CanBack();
         case Cmd::kReservedCommand108: return false;
         case Cmd::kLookup: case Cmd::kLookupBilingual: case Cmd::kLookupMonolingual:
-            return reader_ && reader_->CanLookUp(id);
+            return reader_ && reader_->Lookups().CanLookUp(id);
         default: break;
     }
     // The view shown answers for the rest: a cover or a picture has no use for the page's
@@ -96,11 +129,11 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
             view = page_.View();
             hasView = page_.Layout() != nullptr;
         } else if (view_ == kWordListView || view_ == kSearchHistoryView) {
-            LookupListPages* pages = records_.ListPageShown() && reader_ ? reader_->ListPages() : nullptr;
+            LookupListPages* pages = records_.ListPageShown() && reader_ ? reader_->Lookups().ListPages() : nullptr;
             view = pages ? pages->Page() : nullptr;
             hasView = view != nullptr;
         } else {
-            view = wiring_->ViewOverPage();
+            view = ViewOverPage();
             hasView = view != nullptr;
         }
     }
@@ -140,7 +173,7 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
         case kKeyFocusPreviousLine: step = -1; break;
         default: return false;
     }
-    if (noMarkCurrent && !frames_.Framed() && wiring_->FocusPageLink(step > 0)) return true;
+    if (noMarkCurrent && !frames_.Framed() && FocusPageLink(step > 0)) return true;
     // A frame's keys move the focus through the window's frame set.
     if (BookDocumentController* owner = frames_.OwnerController())
         return owner->MoveLinkFocus(code, endsWithPageBreak);

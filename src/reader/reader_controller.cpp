@@ -13,8 +13,10 @@
 #include "graphics/widgets/position_bar.h"
 #include "library/paths/app_paths.h"
 #include "platform/window/window.h"
+#include "reader/book_action_bridge.h"
 #include "reader/book_document_controller.h"
 #include "reader/dictionary_lookups.h"
+#include "reader/list_pages.h"
 #include "reader/reader_command_ids.h"
 #include "reader/reader_device_path.h"
 #include "reader/document_controller.h"
@@ -608,31 +610,21 @@ public:
     uint32_t TapAction() override { return owner_.settingsCommands_.TapAction(); }
     String ChosenDictionary() override { return owner_.settingsCommands_.ChosenDictionary(); }
     HWND MenuOwner() override { return owner_.CaptionWindow(); }
-    ReaderController& Controller() override { return owner_; }
+    ReaderShell* Shell() override { return owner_.shell_; }
+    std::unique_ptr<BookActionBridge> MakeBookActions(BookDocumentController* document) override {
+        return std::make_unique<BookActionBridge>(document, &owner_);
+    }
+    std::unique_ptr<LookupListPages> MakeListPages() override {
+        return std::make_unique<LookupListPages>(&owner_, owner_.loader_);
+    }
 
 private:
     ReaderController& owner_;
 };
 
 TextBoxOwner* ReaderController::LinkPerformer() { return lookups_->LinkPerformer(); }
-BookActionHost& ReaderController::LookupLinks() { return lookups_->LookupLinks(); }
 
-void ReaderController::SetLastWord(const String& word, uint16_t language) {
-    lookups_->SetLastWord(word, language);
-}
-const String& ReaderController::LastWord() const { return lookups_->LastWord(); }
-uint16_t ReaderController::LastWordLanguage() const { return lookups_->LastWordLanguage(); }
-
-void ReaderController::SetDictionaries(DictionaryCatalogue* catalogue) {
-    lookups_->SetDictionaries(catalogue);
-}
 bool ReaderController::LookupCommand(int32_t id) { return lookups_->LookupCommand(id); }
-void ReaderController::HoldWordMark() { lookups_->HoldWordMark(); }
-bool ReaderController::ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement) {
-    return lookups_->ShowLookupPopup(popup, anchor, placement);
-}
-void ReaderController::ReleaseWordMark() { lookups_->ReleaseWordMark(); }
-bool ReaderController::HoldsWordMark() { return lookups_->HoldsWordMark(); }
 
 bool ReaderController::LookupSelection(const String& word, Point anchor, const String& path,
                                        uint32_t language, uint32_t second, int32_t id,
@@ -640,15 +632,9 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
     return lookups_->LookupSelection(word, anchor, path, language, second, id, quiet);
 }
 
-bool ReaderController::CanLookUp(int32_t id) { return lookups_->CanLookUp(id); }
-
 std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryTables(
     DictionaryCatalogue& catalogue, uint32_t dictionary) {
     return lookups_->OpenDictionaryTables(catalogue, dictionary);
-}
-
-std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryAt(const String& location) {
-    return lookups_->OpenDictionaryAt(location);
 }
 
 std::unique_ptr<TextPopup> ReaderController::ShowLookupResultsPopup(
@@ -661,12 +647,6 @@ std::unique_ptr<TextPopup> ReaderController::ShowLookupPage(
     const DictionaryTables& tables, const std::vector<LookupMatch>& matches,
     const String& reference, const String& query, bool byName) {
     return lookups_->ShowLookupPage(tables, matches, reference, query, byName);
-}
-
-bool ReaderController::ShowIndexEntries(const IndexSource& table, const String& heading,
-                                        const std::vector<uint32_t>& entries, bool keysOnly,
-                                        const String& location, const String& globalName) {
-    return lookups_->ShowIndexEntries(table, heading, entries, keysOnly, location, globalName);
 }
 
 bool ReaderController::OpenLookupResult(const std::vector<LookupMatch>& matches,
@@ -686,30 +666,7 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
     return lookups_->OpenIndexEntry(entry, anchor, std::move(tables), location, query);
 }
 
-bool ReaderController::OpenEntryText(LoadedDictionary& loaded,
-                                     const std::shared_ptr<DictionaryTables>& tables,
-                                     const String& book, uint32_t tableId, uint32_t entry,
-                                     IndexPosition position, IndexEntryReader& reader,
-                                     Point anchor, bool& opened) {
-    return lookups_->OpenEntryText(loaded, tables, book, tableId, entry, position, reader, anchor,
-                                   opened);
-}
-
 void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& word,
                                    uint16_t language, Point point, bool image) {
     lookups_->OnTapAction(start, end, word, language, point, image);
 }
-
-void ReaderController::NoteTappedWordBox(const Rect& box) { lookups_->NoteTappedWordBox(box); }
-void ReaderController::PostCommandOnSelection(int32_t command) {
-    lookups_->PostCommandOnSelection(command);
-}
-void ReaderController::PostLookupLink(LinkTarget* target, Point point) {
-    lookups_->PostLookupLink(target, point);
-}
-HistoryTable* ReaderController::SearchHistory() { return lookups_->SearchHistory(); }
-bool ReaderController::LookupForWordList(const String& word, uint32_t language) {
-    return lookups_->LookupForWordList(word, language);
-}
-LookupListPages* ReaderController::ListPages() { return lookups_->ListPages(); }
-void ReaderController::SetWordListAdder(WordListAdder* adder) { lookups_->SetWordListAdder(adder); }

@@ -251,33 +251,16 @@ public:
     // The interactions cart's submission page; false for any other cart.
     bool SubmitInteractionsCart(const String& cartName, const String& title);
 
-    // The word under the last tap without a selection.
-    void SetLastWord(const String& word, uint16_t language);
-    const String& LastWord() const;
-    uint16_t LastWordLanguage() const;
-
-    // Dictionary look-ups and the tap, carried out by the look-up room (dictionary_lookups.h).
-    // The library's dictionaries; without them every look-up finds no dictionary.
-    void SetDictionaries(DictionaryCatalogue* catalogue);
-    // Commands 45 (any dictionary), 46 (bilingual), 47 (monolingual) on the selection, else on
-    // the last word. False when nothing was found.
+    // The look-up room (dictionary_lookups.h): the tap, dictionary look-ups with their pop-ups
+    // and pages, the search history and the word-list pages.
+    DictionaryLookups& Lookups() { return *lookups_; }
+    const DictionaryLookups& Lookups() const { return *lookups_; }
+    // The look-ups the window is known by; the room carries them out.
     bool LookupCommand(int32_t id);
-    // The tapped word's selection, kept while its look-up pop-up shows.
-    void HoldWordMark();
-    // Shows a look-up pop-up over the pop-up area; one at the tapped word's anchor keeps the
-    // word in view where it can.
-    bool ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement);
-    void ReleaseWordMark();
-    bool HoldsWordMark();
     bool LookupSelection(const String& word, Point anchor, const String& path, uint32_t language,
                          uint32_t second, int32_t id, bool quiet);
-    // Whether a dictionary of that kind exists; kept until the library changes.
-    bool CanLookUp(int32_t id);
-    // The dictionary's book through the document loader with its tables; null when the book
-    // or its default index table cannot be opened.
     std::shared_ptr<DictionaryTables> OpenDictionaryTables(DictionaryCatalogue& catalogue,
                                                            uint32_t dictionary);
-    std::shared_ptr<DictionaryTables> OpenDictionaryAt(const String& location);
     std::unique_ptr<TextPopup> ShowLookupResultsPopup(const String& word,
                                                       DictionaryCatalogue& catalogue,
                                                       const std::vector<LookupEntry>& entries,
@@ -287,49 +270,14 @@ public:
                                               const std::vector<LookupMatch>& matches,
                                               const String& reference, const String& query,
                                               bool byName);
-    // A record-set view's entries in a pop-up centred on the pop-up rectangle: the heading, then
-    // each entry (its headword and forms, or only its key) linked to it in the book at
-    // `location`, with the view's global name as the link's query. False when nothing shows.
-    bool ShowIndexEntries(const IndexSource& table, const String& heading,
-                          const std::vector<uint32_t>& entries, bool keysOnly,
-                          const String& location, const String& globalName);
     bool OpenLookupResult(const std::vector<LookupMatch>& matches, const String& word,
                           const String& reference, Point anchor, bool byName);
     bool AddLookupEntryToWordList(uint32_t entry, const String& databaseName,
                                   const DictionaryTables& tables);
-    // Carries out the look-up kinds of link (an index entry, a look-up result, a word-list
-    // entry) the way the look-up pop-ups do, for links of book pages.
-    BookActionHost& LookupLinks();
-    // Tables null: the location string names the dictionary.
     bool OpenIndexEntry(uint32_t entry, Point anchor, std::shared_ptr<DictionaryTables> tables,
                         const String& location, const String& query);
-    // An entry's text in a pop-up, or its place in the dictionary book; false when the entry
-    // cannot be read. opened tells whether either was shown.
-    bool OpenEntryText(struct LoadedDictionary& loaded,
-                       const std::shared_ptr<DictionaryTables>& tables, const String& book,
-                       uint32_t tableId, uint32_t entry, struct IndexPosition position,
-                       class IndexEntryReader& reader, Point anchor, bool& opened);
-    // A tap on the page: the default tap action, else the pop-up menu of what can be done.
     void OnTapAction(uint32_t start, uint32_t end, const String& word, uint16_t language,
                      Point point, bool image);
-    // The box of the word the last tap found: its look-up is anchored below it (the tap point
-    // would put the pop-up over the word).
-    void NoteTappedWordBox(const Rect& box);
-    // Posts a command that reads the selection, and the view's reset after it.
-    void PostCommandOnSelection(int32_t command);
-    // Performs a look-up page's link once the current event is over.
-    void PostLookupLink(LinkTarget* target, Point point);
-    // The search history (opened on first use; null when it cannot be).
-    HistoryTable* SearchHistory();
-    // A word the vocabulary list is asked to add without a dictionary: looked up in the
-    // dictionaries of the list's language. True when the look-up found it (its result is shown,
-    // or added when one dictionary matched).
-    bool LookupForWordList(const String& word, uint32_t language);
-    // The word-list and search-history pages of this window (the document controller's
-    // requests 109, 111, 112 and 115 open them).
-    LookupListPages* ListPages();
-    // The word list a by-name result goes to while its window shows; null otherwise.
-    void SetWordListAdder(WordListAdder* adder);
     // The look-up pop-up shown; null when none.
     TextPopup* PagePopup() const { return pagePopup_.get(); }
 

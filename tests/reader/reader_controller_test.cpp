@@ -1,5 +1,6 @@
 // The reader controller: the executor's ranges and notices, the command queue and its timer,
 // the command groups, annotations, carts and the font list.
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 
 #include <gtest/gtest.h>
@@ -328,7 +329,7 @@ TEST_F(ReaderControllerTest, PropertiesAndBeamNeedACurrentBook) {
 TEST_F(ReaderControllerTest, CopyTakesTheSelectionElseTheLastWord) {
     controller_->OnCommand(Cmd::kCopy, true);
     EXPECT_TRUE(shell_.clipboard.empty());
-    controller_->SetLastWord(String(u"lexicon"), 9);
+    controller_->Lookups().SetLastWord(String(u"lexicon"), 9);
     controller_->OnCommand(Cmd::kCopy, true);
     EXPECT_EQ(shell_.clipboard, u"lexicon");
     doc_.selection = u"selected words";
