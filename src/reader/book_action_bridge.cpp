@@ -88,7 +88,7 @@ bool BookActionBridge::RunLater(std::vector<Navigation> steps) {
     }
     std::unique_ptr<QueuedCall> call(new (std::nothrow)
                                          LaterNavigations(life_, std::move(steps)));
-    return call && reader_->PostCall(std::move(call));
+    return call && reader_->Queue().PostCall(std::move(call));
 }
 
 bool BookActionBridge::RunHandler(ScriptObject* self, const String& text, String* result) {
@@ -210,7 +210,7 @@ bool BookActionBridge::AddToWordList(const WordListEntry& entry) {
 bool BookActionBridge::RunNamedAction(uint32_t n) {
     if (!document_) return false;
     BookDocumentController* document = document_;
-    return Navigate([document, n] { return document->RunGuideEntry(n); });
+    return Navigate([document, n] { return document->References().RunGuideEntry(n); });
 }
 
 bool BookActionBridge::CloseWindow() {

@@ -161,7 +161,8 @@ public:
     bool GoToPosition(uint32_t position);
     bool ShowFoundText(uint32_t start, uint32_t end);
     bool GoToStart();
-    bool RunGuideEntry(uint32_t index) { return refs_.RunGuideEntry(index); }
+    // The book's named references and anchors (book_references.h).
+    BookReferences& References() { return refs_; }
     bool GoToContents();
 
     // The book script (book_scripting.h) and its record set; RunIndexQuery takes the set over.
@@ -203,10 +204,9 @@ public:
     FocusKind LinkFocusKind() const { return focusKind_; }
 
     // Forms (book_forms.h).
-    FormList& Forms() { return forms_.List(); }
+    BookForms& Forms() { return forms_; }
     bool RestoreFormState();
     bool SaveFormState();
-    void SetNoForms(bool on) { forms_.SetNoForms(on); }
 
     // Link targets: frames and reader windows by name (link_targets.cpp).
     DocumentController* ResolveTarget(const String& name);
@@ -221,7 +221,7 @@ public:
     bool MarkLinkTarget();
     bool AddRedirectAnnotation(int32_t& index);
     bool IsWaitingForLinkTarget() const override;
-    bool LinkTextForTarget(String& out) const;
+    CustomLinks& Links() { return links_; }
 
     // Annotations of the current book (book_side_file.h); opening one is a history step.
     bool OpenAnnotation(int32_t index) override;

@@ -185,7 +185,7 @@ void LookupListPages::LeaveListPage() {
     page_->Show(false);
     page_->Detach();
     // The page may be the caller (one of its rows was opened): freed later.
-    if (reader_) reader_->ParkObject(std::make_unique<ParkedPage>(std::move(page_)));
+    if (reader_) reader_->Queue().Park(std::make_unique<ParkedPage>(std::move(page_)));
     page_.reset();
 }
 

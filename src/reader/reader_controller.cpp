@@ -165,16 +165,8 @@ void ReaderController::OnCommand(int32_t id, bool fromQueue) {
     if (document_) document_->NotifyCommand(id);
 }
 
-bool ReaderController::PostCall(std::unique_ptr<QueuedCall> call) {
-    return queue_.PostCall(std::move(call));
-}
-
 int32_t ReaderController::PostCommand(int32_t id) {
     return queue_.Post(id);
-}
-
-void ReaderController::ParkObject(std::unique_ptr<ParkedObject> object) {
-    queue_.Park(std::move(object));
 }
 
 void ReaderController::OnTimer(TimerList&, int32_t id) {
@@ -316,10 +308,6 @@ void ReaderController::RefreshSurface() {
 
 // ---- Annotations -------------------------------------------------------------------------------
 
-uint32_t ReaderController::StyleFor(uint32_t kind) const {
-    return settingsCommands_.StyleFor(kind);
-}
-
 int32_t ReaderController::BookmarkAtPage() {
     AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
     uint32_t start = 0, end = 0;
@@ -446,7 +434,7 @@ bool ReaderController::CreateAnnotation(uint32_t kind, const String& text, int32
         // An empty text for a new note or modification cancels it; it never removes the other
         // annotations of the range without asking.
         if (text.IsEmpty() && kind != kHighlight) return false;
-        return AddWithText(*file, kind, start, end, StyleFor(kind), text);
+        return AddWithText(*file, kind, start, end, settingsCommands_.StyleFor(kind), text);
     }
     if (file->GetBookmarkKind(index) == 0) return false;  // no annotation there
     if (text.IsEmpty()) {
@@ -604,7 +592,7 @@ public:
     void RunCommand(int32_t id) override { owner_.OnCommand(id, false); }
     int32_t PostCommand(int32_t id) override { return owner_.PostCommand(id); }
     bool PostCall(std::unique_ptr<QueuedCall> call) override {
-        return owner_.PostCall(std::move(call));
+        return owner_.queue_.PostCall(std::move(call));
     }
     int32_t BookmarkAtPage() override { return owner_.BookmarkAtPage(); }
     uint32_t TapAction() override { return owner_.settingsCommands_.TapAction(); }

@@ -6,13 +6,13 @@
 // (Exit, a link that closes a window, a script). OnCommand and the queue loop therefore hold a
 // ListIterator guard on the controller's guard list and touch nothing of `this` once it reads
 // dead. A view or frame controller that a command replaces is never deleted while its own
-// method may be on the stack: the document controller parks it here (ParkObject) and the next
+// method may be on the stack: the document controller parks it in the queue (Queue().Park) and the next
 // queue drain frees it.
 //
 // Threads. Everything runs on the window's thread. The audio player calls its listener only
 // from AudioPlayer::DeliverNotices on this thread; its driver thread only posts
 // kAudioNoticeMessage to the main window (PostMessageW is thread-safe), whose procedure calls
-// DeliverAudioNotices. Nothing on another thread touches the queue or the timers.
+// Player().DeliverNotices(). Nothing on another thread touches the queue or the timers.
 //
 // The queue itself is a room of its own (command_queue.h); its invariant is the controller's
 // CheckInvariants.
@@ -138,10 +138,9 @@ public:
     void OnCommand(int32_t id, bool fromQueue);
     // The queue index, or -1 when the id could not be queued.
     int32_t PostCommand(int32_t id);
-    void ParkObject(std::unique_ptr<ParkedObject> object);
-    // Runs the call from the queue, after the commands posted before it; false (and the call
-    // dropped) when it cannot be queued.
-    bool PostCall(std::unique_ptr<QueuedCall> call);
+    // The command queue (command_queue.h): queued calls, objects parked until the next drain.
+    CommandQueue& Queue() { return queue_; }
+    const CommandQueue& Queue() const { return queue_; }
     void OnActivate(bool active);
     // Three flags for what the view allows (the display surface turns the page only when the
     // first and third are set): all false while a picture is zoomed (view modes 2 and 3).
@@ -149,8 +148,6 @@ public:
     // Whether the document controller can run the command now; Back (23) asks this, not the
     // view's flags: its key reads "Back" only when the history has a step back.
     bool IsCommandEnabled(int32_t id) const;
-    // On kAudioNoticeMessage.
-    void DeliverAudioNotices() { player_.DeliverNotices(); }
 
     bool SetTableEntry(uint32_t n, uint8_t flag, const Text& face);
 
@@ -238,8 +235,6 @@ public:
                           uint32_t end);
     bool DeleteAnnotation(const String& bookPath, int32_t index);
     bool DeleteAllAnnotations(const String& bookPath);
-    // The style word of a new annotation of a kind.
-    uint32_t StyleFor(uint32_t kind) const;
 
     // Carts: the log database keeps one, made with the first name asked for; later requests
     // get it whatever name they give. Each false without a cart.
@@ -281,8 +276,6 @@ public:
     // The look-up pop-up shown; null when none.
     TextPopup* PagePopup() const { return pagePopup_.get(); }
 
-    bool IsQueueEmpty() const { return queue_.IsEmpty(); }
-    int32_t QueueTimerId() const { return queue_.TimerId(); }
     // Test hook: false when an invariant is broken.
     bool CheckInvariants() const;
 

@@ -187,7 +187,7 @@ TEST_F(BridgeTest, InAWindowTheNavigationRunsOnceFromTheCommandQueue) {
     EXPECT_EQ(controller->History().Count(), entries + 1);
     host.FireAll(reader.Timers());  // nothing runs twice
     EXPECT_EQ(controller->History().Count(), entries + 1);
-    EXPECT_TRUE(reader.IsQueueEmpty());
+    EXPECT_TRUE(reader.Queue().IsEmpty());
     controller->Shutdown();
     reader.SetTimerHost(nullptr);
 }
@@ -199,7 +199,7 @@ TEST_F(BridgeTest, FormsRunHandlersThroughTheControllerAndTheirLinksWait) {
     reader.SetTimerHost(&host);
     controller->SetReaderController(&reader);
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
-    FormListOwner* owner = controller->Forms().Owner();
+    FormListOwner* owner = controller->Forms().List().Owner();
     ASSERT_NE(owner, nullptr);
     EXPECT_EQ(owner->Timers(), &reader.Timers());
     String result;

@@ -290,7 +290,7 @@ TEST_F(ReaderLookupTest, ADefaultTapActionIsPostedNotRunInsideTheTap) {
     controller_.OnTapAction(0, 0, String(u"bank"), 9, Point{10, 40}, false);
     EXPECT_EQ(U16(controller_.Lookups().LastWord()), u"bank");
     EXPECT_EQ(popups_.made, 0);  // the page's tap handler is still running
-    EXPECT_FALSE(controller_.IsQueueEmpty());
+    EXPECT_FALSE(controller_.Queue().IsEmpty());
     // The view is reset once the command has read the selection, not before.
     EXPECT_TRUE(doc_.calls.empty() || doc_.calls.back() != "Reset");
     host_.FireAll(controller_.Timers());
