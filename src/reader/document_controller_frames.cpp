@@ -1,6 +1,7 @@
 // The page of a document controller as its frames see it: its link areas, the first or last
 // link taking the focus, and the page laid out anew in a frame's rectangle.
 #include <new>
+
 #include <vector>
 
 #include "bookfiles/document_source.h"
@@ -15,38 +16,6 @@
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "reader/book_document_controller.h"
-#include "reader/page_presentation.h"
-#include "reader/file_messages.h"
-#include "bookfiles/annotation_file.h"
-#include "bookfiles/configuration_store.h"
-#include "core/file.h"
-#include "database/database_object.h"
-#include "database/index_query.h"
-#include "database/sql_parser.h"
-#include "document/forms/form.h"
-#include "document/markup/html_tokenizer.h"
-#include "document/sources/document_loader.h"
-#include "document/sources/layout_services.h"
-#include "document/sources/loader_database_opener.h"
-#include "graphics/widgets/cover_view.h"
-#include "graphics/widgets/list_popup.h"
-#include "graphics/core/command_ids.h"
-#include "layout/inline_objects.h"
-#include "layout/layout_forms.h"
-#include "layout/page_canvas.h"
-#include "layout/searcher.h"
-#include "media/image/icon_image.h"
-#include "platform/window/window.h"
-#include "platform/shell/shell.h"
-#include "reader/anchor_names.h"
-#include "reader/book_action_bridge.h"
-#include "reader/book_picture.h"
-#include "reader/image_view.h"
-#include "reader/opening_rules.h"
-#include "reader/reader_host.h"
-#include "reader/reader_views.h"
-#include "script/script_engine.h"
-#include "script/script_heap.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
