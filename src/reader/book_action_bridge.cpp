@@ -13,6 +13,7 @@
 #include "reader/book_document_controller.h"
 #include "reader/command_record.h"
 #include "reader/database_view.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 #include "reader/record_set_page.h"
 #include "script/script_engine.h"
@@ -87,7 +88,7 @@ bool BookActionBridge::RunLater(std::vector<Navigation> steps) {
     }
     std::unique_ptr<QueuedCall> call(new (std::nothrow)
                                          LaterNavigations(life_, std::move(steps)));
-    return call && reader_->PostCall(std::move(call));
+    return call && reader_->Queue().PostCall(std::move(call));
 }
 
 bool BookActionBridge::RunHandler(ScriptObject* self, const String& text, String* result) {
@@ -195,21 +196,21 @@ bool BookActionBridge::BackToOtherDocument() {
 
 bool BookActionBridge::OpenIndexEntry(uint32_t entry, const String& location, uint32_t argument,
                                       const String& query) {
-    return reader_ && reader_->LookupLinks().OpenIndexEntry(entry, location, argument, query);
+    return reader_ && reader_->Lookups().LookupLinks().OpenIndexEntry(entry, location, argument, query);
 }
 
 bool BookActionBridge::OpenLookupResult(const LinkTarget& target, uint32_t argument, bool byName) {
-    return reader_ && reader_->LookupLinks().OpenLookupResult(target, argument, byName);
+    return reader_ && reader_->Lookups().LookupLinks().OpenLookupResult(target, argument, byName);
 }
 
 bool BookActionBridge::AddToWordList(const WordListEntry& entry) {
-    return reader_ && reader_->LookupLinks().AddToWordList(entry);
+    return reader_ && reader_->Lookups().LookupLinks().AddToWordList(entry);
 }
 
 bool BookActionBridge::RunNamedAction(uint32_t n) {
     if (!document_) return false;
     BookDocumentController* document = document_;
-    return Navigate([document, n] { return document->RunGuideEntry(n); });
+    return Navigate([document, n] { return document->References().RunGuideEntry(n); });
 }
 
 bool BookActionBridge::CloseWindow() {
@@ -512,9 +513,9 @@ bool BookActionBridge::GetSelectionOrLastWord(String& text, String& language) {
     // The selection, else the word looked up last (a tap without a selection keeps it).
     uint32_t code = 0;
     if (!document_ || !document_->GetSelectionLanguage(text, code)) {
-        if (!reader_ || reader_->LastWord().IsEmpty()) return false;
-        text = reader_->LastWord();
-        code = reader_->LastWordLanguage();
+        if (!reader_ || reader_->Lookups().LastWord().IsEmpty()) return false;
+        text = reader_->Lookups().LastWord();
+        code = reader_->Lookups().LastWordLanguage();
     }
     // A page that names no language (an HTML page without one) is read in the book's, else in
     // the device's.

@@ -1,6 +1,4 @@
 #include "reader/book_document_controller.h"
-#include "reader/book_document_controller_wiring.h"
-#include "reader/file_messages.h"
 
 #include <new>
 
@@ -8,6 +6,7 @@
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/document_source.h"
 #include "core/file.h"
+#include "core/platform_helpers.h"
 #include "core/resources.h"
 #include "database/database_object.h"
 #include "database/index_query.h"
@@ -19,22 +18,30 @@
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_database_opener.h"
 #include "graphics/controls/form_control.h"
+#include "graphics/core/command_ids.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/cover_view.h"
 #include "graphics/widgets/list_popup.h"
-#include "graphics/core/command_ids.h"
 #include "layout/inline_objects.h"
 #include "layout/layout_forms.h"
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "layout/searcher.h"
 #include "media/image/icon_image.h"
-#include "core/platform_helpers.h"
-#include "platform/window/window.h"
 #include "platform/shell/shell.h"
+#include "platform/window/window.h"
 #include "reader/anchor_names.h"
 #include "reader/book_action_bridge.h"
 #include "reader/book_picture.h"
+#include "reader/controller_frame_side.h"
+#include "reader/controller_navigation_side.h"
+#include "reader/controller_page_side.h"
+#include "reader/controller_popup_side.h"
+#include "reader/controller_records_side.h"
+#include "reader/controller_script_side.h"
+#include "reader/controller_speech_side.h"
+#include "reader/controller_views_side.h"
+#include "reader/file_messages.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_host.h"
@@ -67,17 +74,24 @@ bool ShowLibraryOrBookmarks(ReaderController* reader, uint32_t id) {
 }  // namespace
 
 BookDocumentController::BookDocumentController(ScriptHeap* heap)
-    : wiring_(new Wiring(*this)),
-      page_(*wiring_, viewHost_),
-      records_(*wiring_),
-      requests_(*wiring_),
-      history_(*wiring_),
-      scripting_(*wiring_, heap),
-      forms_(*wiring_),
-      speech_(*wiring_),
-      refs_(*wiring_),
-      views_(*wiring_),
-      frames_(*wiring_) {
+    : pageSide_(new PageSide(*this)),
+      frameSide_(new FrameSide(*this)),
+      viewsSide_(new ViewsSide(*this)),
+      recordsSide_(new RecordsSide(*this)),
+      scriptSide_(new ScriptSide(*this)),
+      navigationSide_(new NavigationSide(*this)),
+      speechSide_(new SpeechSide(*this)),
+      popupSide_(new PopupSide(*this)),
+      page_(*pageSide_, viewHost_),
+      records_(*recordsSide_),
+      requests_(*recordsSide_),
+      history_(*navigationSide_),
+      scripting_(*scriptSide_, heap),
+      forms_(*scriptSide_),
+      speech_(*speechSide_),
+      refs_(*navigationSide_),
+      views_(*viewsSide_),
+      frames_(*frameSide_) {
 }
 
 BookDocumentController::~BookDocumentController() { Shutdown(); }
@@ -135,7 +149,7 @@ void BookDocumentController::Shutdown() {
     CloseDocument();
     views_.ReleaseSound();
     forms_.Clear();  // lets the last page's resource go with the loader still there
-    wiring_->FreeRetired();
+    FreeRetired();
     page_.Shutdown();
     history_.Entries().Clear();
     scripting_.Shutdown();
@@ -146,7 +160,7 @@ void BookDocumentController::Shutdown() {
 // --- the current document -------------------------------------------------------------------
 
 void BookDocumentController::PaintPage() {
-    views_.FitOverPage(wiring_->ViewOverPage());
+    views_.FitOverPage(ViewOverPage());
     if (!page_.Layout() || view_ != kTextPage || !page_.Gc()) return;
     Rect now;
     const bool onSurface = page_.Gc() == surface_;
@@ -203,11 +217,11 @@ bool BookDocumentController::ShowFoundText(uint32_t start, uint32_t end) {
     return true;
 }
 
-void BookDocumentController::Wiring::FreeRetired() {
-    c_.frames_.FreeRetired();
-    c_.records_.FreeRetired();
-    c_.views_.FreeRetired();
-    c_.page_.FreeRetired();
+void BookDocumentController::FreeRetired() {
+    frames_.FreeRetired();
+    records_.FreeRetired();
+    views_.FreeRetired();
+    page_.FreeRetired();
 }
 
 bool BookDocumentController::SetDocument(Resource* document) {
@@ -247,15 +261,15 @@ bool BookDocumentController::SetDocument(Resource* document) {
     return true;
 }
 
-void BookDocumentController::Wiring::TakeOwnSideFile() {
+void BookDocumentController::TakeOwnSideFile() {
     // The side file under the book's base name is another book's: it stays as it is, and this
     // book gets one of its own beside it.
-    c_.sideFile_.Drop();
-    c_.sideFile_.Open(c_.loader_, c_.resource_, true);
-    if (c_.sideFile_.File() && c_.page_.Layout() &&
-        !c_.page_.Layout()->SetAnnotations(c_.sideFile_.File()) &&
-        !c_.page_.Layout()->Annotations())
-        c_.sideFile_.Drop();
+    sideFile_.Drop();
+    sideFile_.Open(loader_, resource_, true);
+    if (sideFile_.File() && page_.Layout() &&
+        !page_.Layout()->SetAnnotations(sideFile_.File()) &&
+        !page_.Layout()->Annotations())
+        sideFile_.Drop();
 }
 
 void BookDocumentController::CloseDocument() {
@@ -265,7 +279,7 @@ void BookDocumentController::CloseDocument() {
     // This document's forms go (persistent ones stay); their values are in the side file.
     forms_.CloseBook(resource_, page_.Layout() ? page_.Layout()->CurrentDocumentKey() : 0);
     views_.LeaveCover();
-    wiring_->LeaveRecordSet();
+    LeaveRecordSet();
     views_.LeaveImage();
     views_.LeaveAudio();
     // The book script's record set reads this book's tables. The window's script forgets the
@@ -300,13 +314,13 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
     if (view_ == kCoverView && !anchor.EqualsAscii("$cover")) views_.LeaveCover();
     if (view_ == kImageView && !(anchor == current_)) views_.LeaveImage();
     if (view_ == kRecordSetView || records_.ListPageShown()) {
-        wiring_->LeaveRecordSet();
+        LeaveRecordSet();
         view_ = kTextPage;
     }
     if (hasAnchor && anchor.Length() > 4 && anchor[0] == u'$' && anchor[1] == u'f' &&
         anchor[2] == u'v' && anchor[3] == u't') {
-        if (RecordRequests::IsListPageLink(anchor)) return wiring_->OpenListLocation(anchor);
-        if (!wiring_->ShowRecordSet(anchor)) return false;
+        if (RecordRequests::IsListPageLink(anchor)) return OpenListLocation(anchor);
+        if (!ShowRecordSet(anchor)) return false;
         current_.Assign(anchor);
         view_ = kRecordSetView;
         return true;
@@ -360,30 +374,30 @@ bool BookDocumentController::OpenLocation(const String& anchor, bool fresh, bool
 
 // --- generated pages ------------------------------------------------------------------------
 
-bool BookDocumentController::Wiring::ShowRecordSet(const String& anchor) {
-    return c_.resource_ && c_.records_.ShowLink(c_.resource_, anchor, RecordPagePlace());
+bool BookDocumentController::ShowRecordSet(const String& anchor) {
+    return resource_ && records_.ShowLink(resource_, anchor, RecordPagePlace());
 }
 
-void BookDocumentController::Wiring::LeaveRecordSet() {
+void BookDocumentController::LeaveRecordSet() {
     // The text page takes the keys back.
-    if (c_.records_.Leave(c_.surface_) && c_.page_.View() && c_.page_.View()->Parent())
-        c_.page_.View()->Focus();
+    if (records_.Leave(surface_) && page_.View() && page_.View()->Parent())
+        page_.View()->Focus();
 }
 
-bool BookDocumentController::Wiring::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
-                                                       int64_t position) {
-    if (!c_.resource_ || position < 0 || position > UINT32_MAX) return false;
+bool BookDocumentController::OpenEntryPosition(IndexSource* /*table*/, uint32_t /*entry*/,
+                                               int64_t position) {
+    if (!resource_ || position < 0 || position > UINT32_MAX) return false;
     Location target;
-    target.CopyFrom(c_.location_);
-    return target.SetPositionAnchor(static_cast<uint32_t>(position)) && c_.NavigateTo(target);
+    target.CopyFrom(location_);
+    return target.SetPositionAnchor(static_cast<uint32_t>(position)) && NavigateTo(target);
 }
 
-bool BookDocumentController::Wiring::OpenDocumentLocation(const String& location) {
-    if (!c_.resource_) return false;
+bool BookDocumentController::OpenDocumentLocation(const String& location) {
+    if (!resource_) return false;
     Location target;
-    target.CopyFrom(c_.location_);
+    target.CopyFrom(location_);
     target.SetAnchor(location);
-    return c_.NavigateTo(target);
+    return NavigateTo(target);
 }
 
 // --- opening --------------------------------------------------------------------------------
@@ -426,8 +440,8 @@ bool BookDocumentController::OpenWithQuery(const Location& location, uint32_t fi
 }
 
 bool BookDocumentController::NavigateTo(Location& location) {
-    if (RecordRequests::IsListDatabase(location)) return wiring_->OpenListDatabase(location);
-    wiring_->FreeRetired();
+    if (RecordRequests::IsListDatabase(location)) return OpenListDatabase(location);
+    FreeRetired();
     Location remembered;
     if (resource_) remembered.CopyFrom(location_);
     uint32_t oldMode = history_.Entries().GetMode();
@@ -442,7 +456,7 @@ bool BookDocumentController::NavigateTo(Location& location) {
     Location asked;
     asked.CopyFrom(location);
     if (location.IsBuiltInPage()) {
-        shown = wiring_->OpenBuiltInPage(location.ResourceId());
+        shown = OpenBuiltInPage(location.ResourceId());
         handled = 1;
     } else if (loader_) {
         if (location.IsInternal()) CloseDocument();
@@ -457,15 +471,15 @@ bool BookDocumentController::NavigateTo(Location& location) {
     }
     if (setMode) history_.Entries().SetMode(oldMode);
     if (!shown) {
-        if (!handled) wiring_->ReportFailure(asked);
+        if (!handled) ReportFailure(asked);
         // A failed open leaves the history as it was before.
         if (pushed) history_.Entries().UndoPush();
     }
     return shown;
 }
 
-void BookDocumentController::Wiring::ReportFailure(const Location& location) {
-    c_.reports_.push_back(kCouldNotOpen);
+void BookDocumentController::ReportFailure(const Location& location) {
+    reports_.push_back(kCouldNotOpen);
     // The file as the user knows it: its device path, unescaped and whole.
     const String name = FileMessages::DisplayName(location);
     // A file that is there, of a type the reader does not open, is told as such.
@@ -476,22 +490,30 @@ void BookDocumentController::Wiring::ReportFailure(const Location& location) {
         const char16_t* units = LoadResString(kUnknownFileType);
         reason.Assign(String(units ? units : u""));
     }
-    if (c_.reader_)
-        c_.reader_->ShowMessage(static_cast<int32_t>(kErrorCaption),
+    if (reader_)
+        reader_->ShowMessage(static_cast<int32_t>(kErrorCaption),
                                 FileMessages::Format(kCouldNotOpen, name, reason),
                                 MessageKind::kError);
 }
 
-bool BookDocumentController::Wiring::OpenBuiltInPage(uint32_t id) {
+bool BookDocumentController::OpenBuiltInPage(uint32_t id) {
     if (id == kBookmarksPage &&
-        !(c_.sideFile_.File() && c_.sideFile_.File()->BookmarkCount() > 0)) {
-        c_.reports_.push_back(kNoAnnotation);
-        if (c_.reader_)
-            c_.reader_->MessageBoxById(static_cast<int32_t>(kInformationCaption), kNoAnnotation,
+        !(sideFile_.File() && sideFile_.File()->BookmarkCount() > 0)) {
+        reports_.push_back(kNoAnnotation);
+        if (reader_)
+            reader_->MessageBoxById(static_cast<int32_t>(kInformationCaption), kNoAnnotation,
                                        MessageKind::kInformation);
         return false;
     }
-    return ShowLibraryOrBookmarks(c_.reader_, id);
+    return ShowLibraryOrBookmarks(reader_, id);
+}
+
+const char16_t* BookDocumentController::ListPageShown() const {
+    ReaderListWindow* library = reader_ ? reader_->GetLibraryView() : nullptr;
+    ReaderListWindow* notes = reader_ ? reader_->GetAnnotationsWindow() : nullptr;
+    if (library && library->IsVisible()) return u"oeb:library";
+    if (notes && notes->IsVisible()) return u"oeb:bookmarks";
+    return nullptr;
 }
 
 bool BookDocumentController::Show(Resource* document, const String& anchor, bool restore) {
@@ -538,7 +560,7 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
 
 bool BookDocumentController::RestoreReadingPosition() {
     if (!resource_) return false;
-    if (view_ == kAudioView) return wiring_->RestoreAudioPosition();
+    if (view_ == kAudioView) return RestoreAudioPosition();
     if (view_ != kTextPage && view_ != kAudioView) return false;
     bool restored = false;
     if (sideFile_.File()) {
@@ -637,7 +659,7 @@ void BookDocumentController::Invalidate(bool full) {
         const Rect area = page_.Viewport();
         surface_->InvalidateRect(full || !page_.Layout() || area.IsEmpty() ? nullptr : &area);
     }
-    wiring_->ShowBarOfView();
+    ShowBarOfView();
 }
 
 // --- history --------------------------------------------------------------------------------
@@ -714,12 +736,12 @@ bool BookDocumentController::SaveHistoryAtEnd() { return history_.SaveAtEnd(); }
 bool BookDocumentController::StoreHistoryEntry() { return history_.StoreEntry(); }
 
 bool BookDocumentController::HistoryBack(bool libraryFallback) {
-    wiring_->FreeRetired();
+    FreeRetired();
     if (history_.Entries().CanBack()) return history_.StepBack();
     if (!libraryFallback) return false;
     // The library (or the annotations list) with nothing before it: Back returns to the book
     // last read, as from the library page.
-    if (wiring_->ListPageShown()) return ReopenLastBook() || resource_;
+    if (ListPageShown()) return ReopenLastBook() || resource_;
     if (!resource_) return false;
     uint32_t mode = ViewMode();
     // A sound opened by itself has no page behind its audio page: Back leaves for the library,
@@ -743,7 +765,7 @@ bool BookDocumentController::ReopenLastBook() {
 }
 
 bool BookDocumentController::HistoryForward() {
-    wiring_->FreeRetired();
+    FreeRetired();
     return history_.StepForward();
 }
 
@@ -758,7 +780,7 @@ bool BookDocumentController::OpenHistoryEntry(const HistoryEntry& source, bool r
         if (!RestoreHistoryState(entry)) return false;
         keepStoredPosition_ = false;
         // Back from the library to the book it was shown over: the page comes back.
-        if (reader_ && wiring_->ListPageShown()) reader_->ShowReaderView();
+        if (reader_ && ListPageShown()) reader_->ShowReaderView();
         Invalidate(repaint);
         RestoreListPopup();
         return true;
@@ -787,7 +809,7 @@ bool BookDocumentController::BackToOtherDocument() {
         return ok;
     }
     if (found && history_.OpenFromFound()) return true;
-    if (wiring_->ListPageShown() && ReopenLastBook()) return true;
+    if (ListPageShown() && ReopenLastBook()) return true;
     if (reader_) reader_->PostCommand(Cmd::kLibrary);
     return true;
 }
@@ -821,7 +843,7 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
         views_.ExecuteMediaCommand(view_ == kAudioView, id))
         return true;
     if (view_ == kWordListView || view_ == kSearchHistoryView)
-        return wiring_->ExecuteListPageCommand(id);
+        return ExecuteListPageCommand(id);
     // Everything else is the page view's.
     if (!page_.View() || view_ != kTextPage || id < 0) return false;
     page_.View()->ExecuteCommand(static_cast<uint32_t>(id), 0);

@@ -29,6 +29,9 @@
 #include "reader/special_views.h"
 
 class AnnotationFile;
+class AreaArray;
+class DatabaseView;
+class Node;
 class CommandRecord;
 class ScriptObject;
 class LinkTarget;
@@ -158,7 +161,8 @@ public:
     bool GoToPosition(uint32_t position);
     bool ShowFoundText(uint32_t start, uint32_t end);
     bool GoToStart();
-    bool RunGuideEntry(uint32_t index) { return refs_.RunGuideEntry(index); }
+    // The book's named references and anchors (book_references.h).
+    BookReferences& References() { return refs_; }
     bool GoToContents();
 
     // The book script (book_scripting.h) and its record set; RunIndexQuery takes the set over.
@@ -200,10 +204,9 @@ public:
     FocusKind LinkFocusKind() const { return focusKind_; }
 
     // Forms (book_forms.h).
-    FormList& Forms() { return forms_.List(); }
+    BookForms& Forms() { return forms_; }
     bool RestoreFormState();
     bool SaveFormState();
-    void SetNoForms(bool on) { forms_.SetNoForms(on); }
 
     // Link targets: frames and reader windows by name (link_targets.cpp).
     DocumentController* ResolveTarget(const String& name);
@@ -218,7 +221,7 @@ public:
     bool MarkLinkTarget();
     bool AddRedirectAnnotation(int32_t& index);
     bool IsWaitingForLinkTarget() const override;
-    bool LinkTextForTarget(String& out) const;
+    CustomLinks& Links() { return links_; }
 
     // Annotations of the current book (book_side_file.h); opening one is a history step.
     bool OpenAnnotation(int32_t index) override;
@@ -261,9 +264,63 @@ public:
     const std::vector<uint32_t>& Reports() const { return reports_; }
 
 private:
-    // What the rooms ask of each other; made before them.
-    class Wiring;
-    std::unique_ptr<Wiring> wiring_;
+    // What the rooms ask of the controller, one side for each concern; made before the rooms.
+    class PageSide;        // the page presentation (controller_page_side.h)
+    class FrameSide;       // the frames (controller_frame_side.h)
+    class ViewsSide;       // the cover, picture and audio pages (controller_views_side.h)
+    class RecordsSide;     // the record pages and their requests (controller_records_side.h)
+    class ScriptSide;      // the forms and the book script (controller_script_side.h)
+    class NavigationSide;  // the history and the references (controller_navigation_side.h)
+    class SpeechSide;      // speech (controller_speech_side.h)
+    class PopupSide;       // the list pop-ups (controller_popup_side.h)
+    std::unique_ptr<PageSide> pageSide_;
+    std::unique_ptr<FrameSide> frameSide_;
+    std::unique_ptr<ViewsSide> viewsSide_;
+    std::unique_ptr<RecordsSide> recordsSide_;
+    std::unique_ptr<ScriptSide> scriptSide_;
+    std::unique_ptr<NavigationSide> navigationSide_;
+    std::unique_ptr<SpeechSide> speechSide_;
+    std::unique_ptr<PopupSide> popupSide_;
+
+    // Opening (book_document_controller.cpp).
+    bool OpenBuiltInPage(uint32_t id);
+    void ReportFailure(const Location& location);
+    // The side file under the book's base name proved to be another book's.
+    void TakeOwnSideFile();
+    // Replaced views and layouts are parked until the next navigation: the one that asked may
+    // still be running.
+    void FreeRetired();
+    bool ShowRecordSet(const String& anchor);
+    void LeaveRecordSet();
+    bool OpenEntryPosition(IndexSource* table, uint32_t entry, int64_t position);
+    bool OpenDocumentLocation(const String& location);
+    // The list window shown over the page ("oeb:library", "oeb:bookmarks"); null when none.
+    const char16_t* ListPageShown() const;
+
+    // The view over the page, the audio place and the bar of the view shown
+    // (book_document_controller_media.cpp).
+    Node* ViewOverPage() const;
+    bool RestoreAudioPosition();
+    void ShowBarOfView();
+
+    // The views requests open (book_document_controller_records.cpp).
+    bool OpenRequestAt(Location& location, const CommandRecord& record, bool report);
+    bool OpenIndexRequest(const CommandRecord& record);
+    bool OpenQueryRequest(const CommandRecord& record);
+    bool OpenListRequest(const CommandRecord& record);
+    bool ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
+                           std::unique_ptr<DatabaseView> view, const String& location);
+    // The word-list and reading-history databases and pages open through requests.
+    bool OpenListDatabase(Location& location);
+    bool OpenListLocation(const String& anchor);
+    bool ExecuteListPageCommand(int32_t id);
+    void ShowPreviewPosition(int64_t position);
+    // Where a record page is shown: the window's surface and area, and the settings it reads.
+    RecordPages::Place RecordPagePlace();
+
+    // The page's links as frames see them (document_controller_frames.cpp).
+    AreaArray* PageLinkAreas();
+    bool FocusPageLink(bool forward);
     std::unique_ptr<ListPopup> listPopup_;
     uint32_t barMode_ = 0;
 

@@ -1,7 +1,14 @@
 // The factory of the reader's document controllers, with the reader's own page layout engine.
 #include "reader/book_document_controller_factory.h"
 
-#include "reader/book_document_controller_wiring.h"
+#include <new>
+
+#include "database/resource.h"
+#include "document/sources/layout_services.h"
+#include "layout/page_layout.h"
+#include "layout/searcher.h"
+#include "reader/book_action_bridge.h"
+#include "reader/book_document_controller.h"
 
 namespace {
 

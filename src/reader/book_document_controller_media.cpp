@@ -3,6 +3,7 @@
 // the view shown over the page, and a tap on a reduced picture of the text page, which opens it
 // full screen.
 #include <cstring>
+
 #include <new>
 
 #include "bookfiles/annotation_file.h"
@@ -18,7 +19,6 @@
 #include "layout/page_view.h"
 #include "reader/audio_player_view.h"
 #include "reader/book_document_controller.h"
-#include "reader/book_document_controller_wiring.h"
 #include "reader/book_picture.h"
 #include "reader/image_view.h"
 #include "reader/reader_controller.h"
@@ -41,23 +41,23 @@ public:
 
 // --- the audio page ---------------------------------------------------------------------------
 
-Node* BookDocumentController::Wiring::ViewOverPage() const {
-    switch (c_.view_) {
+Node* BookDocumentController::ViewOverPage() const {
+    switch (view_) {
         case kCoverView:
-            return c_.views_.Cover();
+            return views_.Cover();
         case kImageView:
-            return c_.views_.Picture();
+            return views_.Picture();
         case kAudioView:
-            return c_.views_.AudioView();
+            return views_.AudioView();
         case kRecordSetView:
-            return c_.records_.Page() ? &c_.records_.Page()->ViewNode() : nullptr;
+            return records_.Page() ? &records_.Page()->ViewNode() : nullptr;
         default: return nullptr;
     }
 }
 
 bool BookDocumentController::ShowSoundList(const String& text) {
     if (!resource_) return false;
-    wiring_->FreeRetired();
+    FreeRetired();
     bool pushed = false;
     PushHistoryAndNotify(pushed);
     if (!OpenLocation(String(u"$audio"), false, true) || !views_.AudioView()) {
@@ -85,33 +85,33 @@ bool BookDocumentController::PlayOwnSound() {
     return view->SetSoundList(text);
 }
 
-bool BookDocumentController::Wiring::RestoreAudioPosition() {
-    if (!c_.sideFile_.File() || !c_.views_.AudioView()) return false;
+bool BookDocumentController::RestoreAudioPosition() {
+    if (!sideFile_.File() || !views_.AudioView()) return false;
     uint32_t track = 0, seconds = 0;
     std::vector<uint8_t> state;
     // The side file calls a place of two zero words none, but the first track at its start is
     // a place like any other: what decides is whether a playlist was stored.
-    c_.sideFile_.File()->GetAudioPosition(&track, &seconds, &state);
+    sideFile_.File()->GetAudioPosition(&track, &seconds, &state);
     if (state.empty()) return false;
     HistoryEntry entry;
-    entry.location.CopyFrom(c_.location_);
-    entry.location.SetAnchor(c_.current_);
+    entry.location.CopyFrom(location_);
+    entry.location.SetAnchor(current_);
     entry.viewWord = track;
     entry.viewPosition = static_cast<int32_t>(seconds > INT32_MAX ? 0 : seconds);
     if (!entry.state.WriteBytes(state.data(), state.size())) return false;
-    bool restored = c_.RestoreHistoryState(entry);
-    c_.Invalidate(true);
+    bool restored = RestoreHistoryState(entry);
+    Invalidate(true);
     return restored;
 }
 
 // --- view commands and taps -------------------------------------------------------------------
 
-void BookDocumentController::Wiring::ShowBarOfView() {
-    const uint32_t mode = c_.ViewMode();
-    if (mode == c_.barMode_) return;
-    c_.barMode_ = mode;
+void BookDocumentController::ShowBarOfView() {
+    const uint32_t mode = ViewMode();
+    if (mode == barMode_) return;
+    barMode_ = mode;
     // Without a document the library or the annotations list has the window and its bars.
-    if (c_.reader_ && c_.resource_) c_.reader_->UpdateWindowTitle();
+    if (reader_ && resource_) reader_->UpdateWindowTitle();
 }
 
 bool BookDocumentController::ActivateObjectAt(Point p) {

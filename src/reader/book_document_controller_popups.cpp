@@ -1,12 +1,21 @@
 // The list pop-ups over a page: the controller is their host, keeps their state records with the
 // page's view state, and shows a kept one again when the page comes back.
 #include <cstring>
+
 #include <new>
 
+#include "bookfiles/configuration_store.h"
+#include "core/byte_stream.h"
 #include "core/platform_helpers.h"
-#include "reader/book_document_controller_wiring.h"
+#include "graphics/widgets/list_popup.h"
+#include "layout/inline_objects.h"
+#include "layout/page_layout.h"
+#include "layout/page_view.h"
+#include "media/image/icon_image.h"
+#include "reader/book_document_controller.h"
+#include "reader/controller_popup_side.h"
 
-PopupHost& BookDocumentController::ListPopupHost() { return *wiring_; }
+PopupHost& BookDocumentController::ListPopupHost() { return *popupSide_; }
 
 bool BookDocumentController::RestoreListPopup() {
     listPopup_.reset();

@@ -1,6 +1,21 @@
 // The document controller's positions: page steps, guide references and what the page shown
 // tells of itself (its range, the selection, the title and the position line).
-#include "reader/book_document_controller_wiring.h"
+#include "reader/book_document_controller.h"
+
+#include <new>
+
+#include "bookfiles/configuration_store.h"
+#include "bookfiles/document_source.h"
+#include "database/sql_parser.h"
+#include "document/sources/document_loader.h"
+#include "graphics/widgets/cover_view.h"
+#include "layout/page_layout.h"
+#include "layout/searcher.h"
+#include "platform/shell/shell.h"
+#include "reader/book_action_bridge.h"
+#include "reader/file_messages.h"
+#include "reader/image_view.h"
+#include "reader/opening_rules.h"
 
 namespace {
 // Reads at most this many contents references through enclosing books.

@@ -2,24 +2,25 @@
 // a place, an index table, a query, a word list or the search history, the audio view) and the
 // generated pages they show. The entries those pages open are RecordRequests'.
 #include <climits>
+
 #include <new>
 #include <optional>
 
+#include "bookfiles/document_source.h"
 #include "core/path.h"
 #include "database/book_index_source.h"
 #include "database/index_query.h"
 #include "database/resource.h"
-#include "bookfiles/document_source.h"
 #include "document/sources/document_loader.h"
-#include "graphics/core/drawing_surface.h"
 #include "graphics/core/command_ids.h"
+#include "graphics/core/drawing_surface.h"
 #include "layout/page_canvas.h"
-#include "platform/shell/shell.h"
 #include "layout/page_layout.h"
+#include "platform/shell/shell.h"
 #include "reader/audio_player_view.h"
 #include "reader/book_document_controller.h"
-#include "reader/book_document_controller_wiring.h"
 #include "reader/command_record.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/generated_pages.h"
 #include "reader/list_pages.h"
 #include "reader/lookup_window.h"
@@ -59,17 +60,17 @@ bool FindTarget(DocumentSource* document, const String& name, uint32_t kind, Tar
 // --- opening with a request -----------------------------------------------------------------
 
 bool BookDocumentController::OpenWithRequest(Location& location, const CommandRecord& record) {
-    return wiring_->OpenRequestAt(location, record, true);
+    return OpenRequestAt(location, record, true);
 }
 
-bool BookDocumentController::Wiring::OpenListDatabase(Location& location) {
+bool BookDocumentController::OpenListDatabase(Location& location) {
     CommandRecord request(location.ResourceId() == kWordListDatabase ? kDisplayWordList
                                                                      : kDisplaySearchHistory,
                           kWindowObject);
     return OpenRequestAt(location, request, true);
 }
 
-bool BookDocumentController::Wiring::OpenListLocation(const String& anchor) {
+bool BookDocumentController::OpenListLocation(const String& anchor) {
     String link;
     link.AssignSub(anchor, 1, -1);
     CommandRecord request;
@@ -81,44 +82,44 @@ bool BookDocumentController::ReopenWithRequest(const CommandRecord& record) {
     Location target;
     target.CopyFrom(location_);
     target.SetAnchor(String());
-    return wiring_->OpenRequestAt(target, record, true);
+    return OpenRequestAt(target, record, true);
 }
 
-bool BookDocumentController::Wiring::OpenRequestAt(Location& location, const CommandRecord& record,
-                                                   bool report) {
+bool BookDocumentController::OpenRequestAt(Location& location, const CommandRecord& record,
+                                           bool report) {
     FreeRetired();
     Location remembered;
-    if (c_.resource_) remembered.CopyFrom(c_.location_);
-    const uint32_t oldMode = c_.history_.Entries().GetMode();
+    if (resource_) remembered.CopyFrom(location_);
+    const uint32_t oldMode = history_.Entries().GetMode();
     const bool setMode = oldMode == NavigationHistory::kRecord;
-    if (setMode) c_.history_.Entries().SetMode(NavigationHistory::kRecordNext);
+    if (setMode) history_.Entries().SetMode(NavigationHistory::kRecordNext);
     bool pushed = false;
-    c_.PushHistoryAndNotify(pushed);
+    PushHistoryAndNotify(pushed);
     bool shown = false;
     uint8_t handled = 0;
-    if (c_.loader_ && !location.IsBuiltInPage()) {
-        if (location.IsInternal()) c_.CloseDocument();
+    if (loader_ && !location.IsBuiltInPage()) {
+        if (location.IsInternal()) CloseDocument();
         Resource* document =
-            c_.loader_->Open(location, c_.resource_ ? &remembered : nullptr, &handled);
+            loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
         if (document) {
-            const bool changed = document != c_.resource_;
-            if (c_.SetDocument(document)) {
+            const bool changed = document != resource_;
+            if (SetDocument(document)) {
                 bool replaced = false;
                 bool restore = true;
-                shown = c_.OpenRequest(record, changed, replaced, restore, true);
-                if (!shown) c_.CloseDocument();
+                shown = OpenRequest(record, changed, replaced, restore, true);
+                if (!shown) CloseDocument();
             }
             document->Release();
         }
     }
-    if (setMode) c_.history_.Entries().SetMode(oldMode);
+    if (setMode) history_.Entries().SetMode(oldMode);
     if (shown) {
-        if (c_.reader_) c_.reader_->ShowReaderView();
-        c_.Invalidate(true);
+        if (reader_) reader_->ShowReaderView();
+        Invalidate(true);
         return true;
     }
     if (report && !handled) ReportFailure(location);
-    if (pushed) c_.history_.Entries().UndoPush();
+    if (pushed) history_.Entries().UndoPush();
     return false;
 }
 
@@ -133,7 +134,7 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
         if (view_ == kAudioView) views_.SaveAudioPlace(sideFile_);
         // Replaced views are parked: the one that asked may still be running.
         views_.LeaveCover();
-        wiring_->LeaveRecordSet();
+        LeaveRecordSet();
         views_.LeaveImage();
     }
     current_.SetEmpty();
@@ -161,17 +162,17 @@ bool BookDocumentController::OpenRequest(const CommandRecord& record, bool fresh
         case GeneratedPages::kFilteredIndexSearch:
         case GeneratedPages::kCondIndexSearch:
         case GeneratedPages::kIdeogramSearch:
-            ok = wiring_->OpenIndexRequest(record);
+            ok = OpenIndexRequest(record);
             break;
         case GeneratedPages::kSqlSearch:
         case GeneratedPages::kSqlBulletSearch:
-            ok = wiring_->OpenQueryRequest(record);
+            ok = OpenQueryRequest(record);
             break;
         case kDisplayWordList:
         case kAddToWordList:
         case kAddEntryToWordList:
         case kDisplaySearchHistory:
-            ok = wiring_->OpenListRequest(record);
+            ok = OpenListRequest(record);
             break;
         case kShow: {
             if (record.objectKind != kAudioObject || record.Count() < 1) break;
@@ -220,11 +221,11 @@ int64_t BookDocumentController::ResolvePositionArgument(const String* text) {
 
 // --- generated pages of a request -----------------------------------------------------------
 
-bool BookDocumentController::Wiring::OpenIndexRequest(const CommandRecord& record) {
+bool BookDocumentController::OpenIndexRequest(const CommandRecord& record) {
     GeneratedPages::IndexRequest request;
     if (!GeneratedPages::ReadIndexRequest(record.methodId, ArgumentTexts(record), request))
         return false;
-    DocumentSource* document = c_.resource_->GetDocument();
+    DocumentSource* document = resource_->GetDocument();
     TargetRecord table;
     // No table name (a dictionary's manual search): the book's default table.
     if (request.tableName.IsEmpty()) table.position = GeneratedPages::kNoTableId;
@@ -244,7 +245,7 @@ bool BookDocumentController::Wiring::OpenIndexRequest(const CommandRecord& recor
         entry = keys.numbers[0];
         keyTag = keys.numbers[1];
     }
-    auto tables = std::make_unique<RecordPages::Tables>(c_.resource_);
+    auto tables = std::make_unique<RecordPages::Tables>(resource_);
     if (!request.lookupKey.IsEmpty()) {
         // The entry whose key is the lookup key (the table's entry at or after it else).
         String designation;
@@ -262,87 +263,87 @@ bool BookDocumentController::Wiring::OpenIndexRequest(const CommandRecord& recor
     if (!view) return false;
     // A manual search names no title: the book's own heads the page rather than an empty strip.
     String title = request.title;
-    if (title.IsEmpty() && !c_.GetTitle(title)) title = String();
+    if (title.IsEmpty() && !GetTitle(title)) title = String();
     view->SetTemplates(title, String());
-    view->SetStartPosition(c_.ResolvePositionArgument(&request.startPosition));
+    view->SetStartPosition(ResolvePositionArgument(&request.startPosition));
     view->SetExtraTexts(request.extra[0], request.extra[1]);
     return ShowRequestedView(std::move(tables), std::move(view), location);
 }
 
-bool BookDocumentController::Wiring::OpenQueryRequest(const CommandRecord& record) {
+bool BookDocumentController::OpenQueryRequest(const CommandRecord& record) {
     GeneratedPages::QueryRequest request;
     if (!GeneratedPages::ReadQueryRequest(record.methodId, ArgumentTexts(record), request))
         return false;
-    auto tables = std::make_unique<RecordPages::Tables>(c_.resource_);
+    auto tables = std::make_unique<RecordPages::Tables>(resource_);
     String location;
     std::unique_ptr<DatabaseView> view = GeneratedPages::OpenQueryPage(
         request.query, tables.get(), request.displayCode, request.flagByte, request.title,
         request.number, location);
     if (!view) return false;
-    view->SetStartPosition(c_.ResolvePositionArgument(&request.startPosition));
+    view->SetStartPosition(ResolvePositionArgument(&request.startPosition));
     view->SetExtraTexts(request.extra, String());
     return ShowRequestedView(std::move(tables), std::move(view), location);
 }
 
-bool BookDocumentController::Wiring::ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
-                                                       std::unique_ptr<DatabaseView> view,
-                                                       const String& location) {
-    if (!c_.records_.ShowView(std::move(tables), std::move(view), RecordPagePlace())) return false;
-    c_.current_ = location;
-    c_.view_ = kRecordSetView;
+bool BookDocumentController::ShowRequestedView(std::unique_ptr<RecordPages::Tables> tables,
+                                               std::unique_ptr<DatabaseView> view,
+                                               const String& location) {
+    if (!records_.ShowView(std::move(tables), std::move(view), RecordPagePlace())) return false;
+    current_ = location;
+    view_ = kRecordSetView;
     return true;
 }
 
-bool BookDocumentController::Wiring::OpenListRequest(const CommandRecord& record) {
+bool BookDocumentController::OpenListRequest(const CommandRecord& record) {
     String location;
-    if (!c_.records_.OpenList(c_.resource_, record, location)) return false;
-    c_.current_ = location;
-    c_.view_ = record.methodId == kDisplaySearchHistory ? kSearchHistoryView : kWordListView;
+    if (!records_.OpenList(resource_, record, location)) return false;
+    current_ = location;
+    view_ = record.methodId == kDisplaySearchHistory ? kSearchHistoryView : kWordListView;
     return true;
 }
 
 void BookDocumentController::SetReaderController(ReaderController* controller) {
     reader_ = controller;
-    records_.SetListPages(controller ? controller->ListPages() : nullptr);
+    records_.SetListPages(controller ? controller->Lookups().ListPages() : nullptr);
 }
 
-bool BookDocumentController::Wiring::ExecuteListPageCommand(int32_t id) {
-    if (!c_.reader_ || !c_.records_.ListPageShown() ||
+bool BookDocumentController::ExecuteListPageCommand(int32_t id) {
+    if (!reader_ || !records_.ListPageShown() ||
         !((id >= Cmd::kWindowPart2First && id <= Cmd::kWindowPart2Last) ||
           id == Cmd::kClearSearchHistory))
         return false;
-    LookupListPages* pages = c_.reader_->ListPages();
+    LookupListPages* pages = reader_->Lookups().ListPages();
     if (id != Cmd::kShowWordListOfLanguage) return pages->ExecuteCommand(id);
     // 99 shows the list of the page's language again, over the current database.
     LookupWindow* page = pages->Page();
-    if (c_.view_ != kWordListView || !page || page->ViewKind() != WordListWindow::kWordListKind)
+    if (view_ != kWordListView || !page || page->ViewKind() != WordListWindow::kWordListKind)
         return false;
     CommandRecord request(kDisplayWordList, kWindowObject);
     const String code = static_cast<WordListWindow*>(page)->LanguageCode();
     if (!code.IsEmpty() && !request.AppendText(code)) return false;
-    return c_.ReopenWithRequest(request);
+    return ReopenWithRequest(request);
 }
 
 // --- the page's questions ----------------------------------------------------------------
 
-void BookDocumentController::Wiring::ShowPreviewPosition(int64_t position) {
-    if (!c_.resource_ || position < 0 || position > UINT32_MAX) return;
+void BookDocumentController::ShowPreviewPosition(int64_t position) {
+    if (!resource_ || position < 0 || position > UINT32_MAX) return;
     LayoutSettings settings;
-    c_.GetLayoutOptions(settings);
-    c_.records_.ShowPreview(c_.resource_, settings, c_.surface_ ? c_.surface_->Display() : nullptr,
+    GetLayoutOptions(settings);
+    records_.ShowPreview(resource_, settings, surface_ ? surface_->Display() : nullptr,
                             static_cast<uint32_t>(position));
 }
 
-RecordPages::Place BookDocumentController::Wiring::RecordPagePlace() {
+RecordPages::Place BookDocumentController::RecordPagePlace() {
     RecordPages::Place place;
-    if (c_.surface_ && c_.page_.Gc() == c_.surface_) {
-        place.surface = c_.surface_;
-        place.area = c_.page_.Viewport();
-        c_.page_.SurfaceViewport(place.area);
+    if (surface_ && page_.Gc() == surface_) {
+        place.surface = surface_;
+        place.area = page_.Viewport();
+        page_.SurfaceViewport(place.area);
     }
-    place.search = c_.settings_ ? &c_.settings_->rememberedSearch : nullptr;
-    place.preview = c_.settings_ && c_.settings_->previewPane;
-    if (c_.page_.View() && c_.page_.View()->Parent()) place.textPage = c_.page_.View();
+    place.search = settings_ ? &settings_->rememberedSearch : nullptr;
+    place.preview = settings_ && settings_->previewPane;
+    if (page_.View() && page_.View()->Parent()) place.textPage = page_.View();
     return place;
 }
 

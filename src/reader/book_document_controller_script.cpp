@@ -1,6 +1,16 @@
 // The document controller's book script side: book actions, and the record sets a query leaves
 // to the script (the context itself is BookScripting's).
-#include "reader/book_document_controller_wiring.h"
+#include "reader/book_document_controller.h"
+
+#include <new>
+
+#include "bookfiles/document_source.h"
+#include "database/index_query.h"
+#include "database/resource.h"
+#include "database/sql_parser.h"
+#include "reader/book_action_bridge.h"
+#include "reader/file_messages.h"
+#include "script/script_engine.h"
 
 // --- record sets ---------------------------------------------------------------------------
 

@@ -9,7 +9,7 @@
 
 void BookSpeech::SetClients(SpeechClientFactory* clients) {
     speech_.reset();
-    speechBridge_.reset(clients ? new (std::nothrow) SpeechClientBridge(clients, &page_.Controller())
+    speechBridge_.reset(clients ? new (std::nothrow) SpeechClientBridge(clients, &page_)
                                 : nullptr);
     speechFactory_ = speechBridge_.get();
 }

@@ -10,14 +10,15 @@
 #include "reader/speech_bridge.h"
 #include "reader/speech_chunker.h"
 
-class BookDocumentController;
 class String;
 class TokenSource;
 
 class SpeechPage {
 public:
-    // The controller the speech client's listener turns pages of.
-    virtual BookDocumentController& Controller() = 0;
+    // Turns to the next page once the speech client has read the one shown; false at the end.
+    virtual bool TurnPage() = 0;
+    // The window the speech client's callbacks go to; null without one.
+    virtual HWND SpeechWindow() = 0;
     // The laid-out page's token source; null without one.
     virtual TokenSource* PageSource() = 0;
     // The text range of the page shown; false when unknown.

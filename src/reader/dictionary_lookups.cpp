@@ -149,7 +149,7 @@ BookActionBridge* DictionaryLookups::Bridge() {
     auto* document = dynamic_cast<BookDocumentController*>(Document());
     if (!document) return nullptr;
     if (!bridge_ || bridgeDocument_ != document) {
-        bridge_ = std::make_unique<BookActionBridge>(document, &host_.Controller());
+        bridge_ = host_.MakeBookActions(document);
         bridgeDocument_ = document;
     }
     return bridge_.get();
@@ -198,7 +198,7 @@ void DictionaryLookups::SetLastWord(const String& word, uint16_t language) {
 }
 
 LookupListPages* DictionaryLookups::ListPages() {
-    if (!pages_) pages_ = std::make_unique<LookupListPages>(&host_.Controller(), host_.Loader());
+    if (!pages_) pages_ = host_.MakeListPages();
     return pages_.get();
 }
 
@@ -849,7 +849,7 @@ void DictionaryLookups::OnTapAction(uint32_t start, uint32_t end, const String& 
         entries.push_back(PopupMenuEntry{static_cast<uint32_t>(item.command), item.stringId});
     POINT at{point.x, point.y};
     if (HWND window = host_.MenuOwner()) ClientToScreen(window, &at);
-    ReaderShell* shell = host_.Controller().Shell();
+    ReaderShell* shell = host_.Shell();
     const int32_t chosen = shell ? shell->ChoosePopupCommand(Point{at.x, at.y}, entries.data(),
                                                              static_cast<uint32_t>(entries.size()))
                                  : -1;
@@ -889,6 +889,6 @@ bool TapOnPage(BookDocumentController& controller, Point p) {
     }
     reader->OnTapAction(start, end, word, static_cast<uint16_t>(language), p, false);
     // The commands the tap chose run after this event: their look-up finds the box.
-    if (start == end && !word.IsEmpty()) reader->NoteTappedWordBox(box);
+    if (start == end && !word.IsEmpty()) reader->Lookups().NoteTappedWordBox(box);
     return true;
 }

@@ -1,8 +1,8 @@
 // The reader's look-up room: the tap on a page (the default tap action or the tap pop-up menu,
 // and the word it found), dictionary look-ups from the tapped word or the selection, the pop-ups
 // and pages that show their results, the opening of dictionary entries, the search history and
-// the word-list and history pages. The ReaderController owns one and forwards its look-up
-// operations here; everything this room needs of the window it asks through LookupHost.
+// the word-list and history pages. The ReaderController owns one (its Lookups()) and forwards
+// to it the look-ups it is known by; everything this room needs of the window it asks through LookupHost.
 //
 // Owns: the dictionary catalogue pointer and the cached "can look up" answers, the last tapped
 // word and its language, where the tap and the tapped word's box were, whether the word stays
@@ -43,7 +43,7 @@ class Location;
 class LookupListPages;
 class LookupPopup;
 class QueuedCall;
-class ReaderController;
+class ReaderShell;
 class TextPopup;
 class WordListAdder;
 struct DictionaryTables;
@@ -86,8 +86,12 @@ public:
     virtual String ChosenDictionary() = 0;
     // The window the tap pop-up menu belongs to.
     virtual HWND MenuOwner() = 0;
-    // The controller the list pages and the book actions of the pop-ups' links act on.
-    virtual ReaderController& Controller() = 0;
+    // The shell whose pop-up menu offers the tap's commands; null without one.
+    virtual ReaderShell* Shell() = 0;
+    // What performs the pop-ups' links of the book kinds on the document's window.
+    virtual std::unique_ptr<BookActionBridge> MakeBookActions(BookDocumentController* document) = 0;
+    // The word-list and search-history pages of the window.
+    virtual std::unique_ptr<LookupListPages> MakeListPages() = 0;
 
 protected:
     ~LookupHost() = default;
@@ -109,15 +113,22 @@ public:
     const String& LastWord() const { return lastWord_; }
     uint16_t LastWordLanguage() const { return lastWordLanguage_; }
 
-    // Commands 45-47 on the selection, else on the last word; false when nothing was found.
+    // Commands 45 (any dictionary), 46 (bilingual), 47 (monolingual) on the selection, else on
+    // the last word. False when nothing was found.
     bool LookupCommand(int32_t id);
+    // The tapped word's selection, kept while its look-up pop-up shows.
     void HoldWordMark();
+    // Shows a look-up pop-up over the pop-up area; one at the tapped word's anchor keeps the
+    // word in view where it can.
     bool ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement);
     void ReleaseWordMark();
     bool HoldsWordMark() const { return wordMarked_; }
     bool LookupSelection(const String& word, Point anchor, const String& path, uint32_t language,
                          uint32_t second, int32_t id, bool quiet);
+    // Whether a dictionary of that kind exists; kept until the library changes.
     bool CanLookUp(int32_t id);
+    // The dictionary's book through the document loader with its tables; null when the book
+    // or its default index table cannot be opened.
     std::shared_ptr<DictionaryTables> OpenDictionaryTables(DictionaryCatalogue& catalogue,
                                                            uint32_t dictionary);
     std::shared_ptr<DictionaryTables> OpenDictionaryAt(const String& location);
@@ -130,6 +141,9 @@ public:
                                               const std::vector<LookupMatch>& matches,
                                               const String& reference, const String& query,
                                               bool byName);
+    // A record-set view's entries in a pop-up centred on the pop-up rectangle: the heading, then
+    // each entry (its headword and forms, or only its key) linked to it in the book at
+    // `location`, with the view's global name as the link's query. False when nothing shows.
     bool ShowIndexEntries(const IndexSource& table, const String& heading,
                           const std::vector<uint32_t>& entries, bool keysOnly,
                           const String& location, const String& globalName);
@@ -137,22 +151,39 @@ public:
                           const String& reference, Point anchor, bool byName);
     bool AddLookupEntryToWordList(uint32_t entry, const String& databaseName,
                                   const DictionaryTables& tables);
+    // Carries out the look-up kinds of link (an index entry, a look-up result, a word-list
+    // entry) the way the look-up pop-ups do, for links of book pages.
     BookActionHost& LookupLinks() { return *this; }
     // Performs the links of the window's pop-ups (the look-up's, a note's Edit and Delete).
     TextBoxOwner* LinkPerformer() { return this; }
+    // Tables null: the location string names the dictionary.
     bool OpenIndexEntry(uint32_t entry, Point anchor, std::shared_ptr<DictionaryTables> tables,
                         const String& location, const String& query);
+    // An entry's text in a pop-up, or its place in the dictionary book; false when the entry
+    // cannot be read. opened tells whether either was shown.
     bool OpenEntryText(LoadedDictionary& loaded, const std::shared_ptr<DictionaryTables>& tables,
                        const String& book, uint32_t tableId, uint32_t entry, IndexPosition position,
                        IndexEntryReader& reader, Point anchor, bool& opened);
+    // A tap on the page: the default tap action, else the pop-up menu of what can be done.
     void OnTapAction(uint32_t start, uint32_t end, const String& word, uint16_t language,
                      Point point, bool image);
+    // The box of the word the last tap found: its look-up is anchored below it (the tap point
+    // would put the pop-up over the word).
     void NoteTappedWordBox(const Rect& box);
+    // Posts a command that reads the selection, and the view's reset after it.
     void PostCommandOnSelection(int32_t command);
+    // Performs a look-up page's link once the current event is over.
     void PostLookupLink(LinkTarget* target, Point point);
+    // The search history (opened on first use; null when it cannot be).
     HistoryTable* SearchHistory();
+    // A word the vocabulary list is asked to add without a dictionary: looked up in the
+    // dictionaries of the list's language. True when the look-up found it (its result is shown,
+    // or added when one dictionary matched).
     bool LookupForWordList(const String& word, uint32_t language);
+    // The word-list and search-history pages of this window (the document controller's
+    // requests 109, 111, 112 and 115 open them).
     LookupListPages* ListPages();
+    // The word list a by-name result goes to while its window shows; null otherwise.
     void SetWordListAdder(WordListAdder* adder) { adder_ = adder; }
 
 private:

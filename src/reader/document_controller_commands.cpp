@@ -2,21 +2,23 @@
 // table entries, which commands are enabled, the book's hardware-key handlers and the
 // link-focus keys that run past the page.
 #include "reader/book_document_controller.h"
-#include "reader/book_document_controller_wiring.h"
 
-#include "reader/random_table_entry.h"
+#include <new>
+
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/document_source.h"
 #include "core/byte_stream.h"
 #include "core/color.h"
 #include "core/platform_helpers.h"
 #include "database/resource.h"
-#include "document/markup/token_source.h"
 #include "document/markup/link_target.h"
+#include "document/markup/token_source.h"
 #include "graphics/core/command_ids.h"
 #include "layout/page_layout.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/list_pages.h"
 #include "reader/lookup_window.h"
+#include "reader/random_table_entry.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
@@ -84,7 +86,7 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
         case Cmd::kBack: return history_.Entries().CanBack();
         case Cmd::kReservedCommand108: return false;
         case Cmd::kLookup: case Cmd::kLookupBilingual: case Cmd::kLookupMonolingual:
-            return reader_ && reader_->CanLookUp(id);
+            return reader_ && reader_->Lookups().CanLookUp(id);
         default: break;
     }
     // The view shown answers for the rest: a cover or a picture has no use for the page's
@@ -96,11 +98,11 @@ bool BookDocumentController::IsCommandEnabled(int32_t id) const {
             view = page_.View();
             hasView = page_.Layout() != nullptr;
         } else if (view_ == kWordListView || view_ == kSearchHistoryView) {
-            LookupListPages* pages = records_.ListPageShown() && reader_ ? reader_->ListPages() : nullptr;
+            LookupListPages* pages = records_.ListPageShown() && reader_ ? reader_->Lookups().ListPages() : nullptr;
             view = pages ? pages->Page() : nullptr;
             hasView = view != nullptr;
         } else {
-            view = wiring_->ViewOverPage();
+            view = ViewOverPage();
             hasView = view != nullptr;
         }
     }
@@ -140,7 +142,7 @@ bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak
         case kKeyFocusPreviousLine: step = -1; break;
         default: return false;
     }
-    if (noMarkCurrent && !frames_.Framed() && wiring_->FocusPageLink(step > 0)) return true;
+    if (noMarkCurrent && !frames_.Framed() && FocusPageLink(step > 0)) return true;
     // A frame's keys move the focus through the window's frame set.
     if (BookDocumentController* owner = frames_.OwnerController())
         return owner->MoveLinkFocus(code, endsWithPageBreak);

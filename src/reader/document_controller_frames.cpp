@@ -1,6 +1,7 @@
 // The page of a document controller as its frames see it: its link areas, the first or last
 // link taking the focus, and the page laid out anew in a frame's rectangle.
 #include <new>
+
 #include <vector>
 
 #include "bookfiles/document_source.h"
@@ -15,7 +16,6 @@
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
 #include "reader/book_document_controller.h"
-#include "reader/book_document_controller_wiring.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 
@@ -24,12 +24,12 @@ BookDocumentController& BookDocumentController::LinkController() {
     return owner && frames_.ShowsOwnerBook() ? *owner : *this;
 }
 
-bool BookDocumentController::Wiring::FocusPageLink(bool forward) {
-    if (!c_.page_.Layout() || c_.view_ != kTextPage || !c_.page_.View() ||
-        !c_.page_.View()->Parent())
+bool BookDocumentController::FocusPageLink(bool forward) {
+    if (!page_.Layout() || view_ != kTextPage || !page_.View() ||
+        !page_.View()->Parent())
         return false;
     AreaArray* marks = nullptr;
-    if (!c_.page_.Layout()->GetCurrentBlockMarks(marks) || !marks) return false;
+    if (!page_.Layout()->GetCurrentBlockMarks(marks) || !marks) return false;
     int32_t n = marks->Count();
     int32_t found = -1;
     for (int32_t k = 0; k < n && found < 0; ++k) {
@@ -38,16 +38,16 @@ bool BookDocumentController::Wiring::FocusPageLink(bool forward) {
         if (area && area->link) found = i;
     }
     if (found < 0) return false;
-    c_.page_.Layout()->SetCurrentMark(static_cast<uint32_t>(found), false, true);
-    c_.page_.View()->Focus();
-    if (c_.surface_) c_.surface_->InvalidateRect(nullptr);
+    page_.Layout()->SetCurrentMark(static_cast<uint32_t>(found), false, true);
+    page_.View()->Focus();
+    if (surface_) surface_->InvalidateRect(nullptr);
     return true;
 }
 
-AreaArray* BookDocumentController::Wiring::PageLinkAreas() {
+AreaArray* BookDocumentController::PageLinkAreas() {
     AreaArray* marks = nullptr;
-    if (!c_.page_.Layout() || c_.view_ != kTextPage ||
-        !c_.page_.Layout()->GetCurrentBlockMarks(marks))
+    if (!page_.Layout() || view_ != kTextPage ||
+        !page_.Layout()->GetCurrentBlockMarks(marks))
         return nullptr;
     return marks;
 }

@@ -81,10 +81,6 @@ bool BookDocumentController::MarkLinkTarget() {
     return true;
 }
 
-bool BookDocumentController::LinkTextForTarget(String& out) const {
-    return links_.TextForTarget(out);
-}
-
 bool BookDocumentController::AddRedirectAnnotation(int32_t& index) {
     index = -1;
     String url;

@@ -14,6 +14,7 @@
 #include "platform/window/window.h"
 #include "reader/command_record.h"
 #include "reader/lookup_window.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 #include "reader/word_lists.h"
 
@@ -122,7 +123,7 @@ bool LookupListPages::OpenListRequest(Resource* document, const CommandRecord& r
     DocumentController* controller = reader_->GetDocumentController();
 
     if (record.methodId == kDisplaySearchHistory) {
-        HistoryTable* history = reader_->SearchHistory();
+        HistoryTable* history = reader_->Lookups().SearchHistory();
         if (!history) return false;
         auto page = std::make_unique<SearchHistoryWindow>(controller, reader_, history);
         page->SetRecordSet(history, RecordPosition::At(RecordPosition::kBeforeFirst));
@@ -184,12 +185,12 @@ void LookupListPages::LeaveListPage() {
     page_->Show(false);
     page_->Detach();
     // The page may be the caller (one of its rows was opened): freed later.
-    if (reader_) reader_->ParkObject(std::make_unique<ParkedPage>(std::move(page_)));
+    if (reader_) reader_->Queue().Park(std::make_unique<ParkedPage>(std::move(page_)));
     page_.reset();
 }
 
 void LookupListPages::AddSearchHistory(const String& book, uint32_t table, uint32_t entry) {
-    HistoryTable* history = reader_ ? reader_->SearchHistory() : nullptr;
+    HistoryTable* history = reader_ ? reader_->Lookups().SearchHistory() : nullptr;
     if (history && history->AddEntry(book, table, entry)) history->Save();
 }
 

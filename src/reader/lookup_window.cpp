@@ -19,6 +19,7 @@
 #include "graphics/core/input_event.h"
 #include "media/image/icon_image.h"
 #include "reader/document_controller.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 
 namespace {
@@ -324,7 +325,7 @@ bool WordListWindow::AddCurrentWord() {
         const std::u16string wide = U16(code);
         const std::string narrow(wide.begin(), wide.end());
         const uint16_t language = code.Length() == 2 ? LangName::Find(narrow.c_str()) : 0;
-        if (language != 0 && reader_->LookupForWordList(word_.orth, language)) return false;
+        if (language != 0 && reader_->Lookups().LookupForWordList(word_.orth, language)) return false;
         add = reader_->MessageBoxByIdArgs(kNotFoundCaption, kNotFoundQuestion,
                                           MessageKind::kQuestion, &word_.orth, 1);
     }

@@ -7,6 +7,7 @@
 #include "platform/window/window.h"
 #include "reader/document_controller.h"
 #include "reader/reader_command_ids.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
 #include "reader/ui_metric_ids.h"
@@ -172,7 +173,7 @@ bool ReaderController::CopyCommand() {
     String text;
     uint32_t start = 0, end = 0;
     if (!document_ || !document_->GetSelection(text, start, end) || text.IsEmpty())
-        text.Assign(LastWord());
+        text.Assign(lookups_->LastWord());
     if (text.IsEmpty()) return false;
     return shell_->CopyToClipboard(text);
 }

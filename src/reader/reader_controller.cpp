@@ -13,8 +13,10 @@
 #include "graphics/widgets/position_bar.h"
 #include "library/paths/app_paths.h"
 #include "platform/window/window.h"
+#include "reader/book_action_bridge.h"
 #include "reader/book_document_controller.h"
 #include "reader/dictionary_lookups.h"
+#include "reader/list_pages.h"
 #include "reader/reader_command_ids.h"
 #include "reader/reader_device_path.h"
 #include "reader/document_controller.h"
@@ -163,16 +165,8 @@ void ReaderController::OnCommand(int32_t id, bool fromQueue) {
     if (document_) document_->NotifyCommand(id);
 }
 
-bool ReaderController::PostCall(std::unique_ptr<QueuedCall> call) {
-    return queue_.PostCall(std::move(call));
-}
-
 int32_t ReaderController::PostCommand(int32_t id) {
     return queue_.Post(id);
-}
-
-void ReaderController::ParkObject(std::unique_ptr<ParkedObject> object) {
-    queue_.Park(std::move(object));
 }
 
 void ReaderController::OnTimer(TimerList&, int32_t id) {
@@ -314,10 +308,6 @@ void ReaderController::RefreshSurface() {
 
 // ---- Annotations -------------------------------------------------------------------------------
 
-uint32_t ReaderController::StyleFor(uint32_t kind) const {
-    return settingsCommands_.StyleFor(kind);
-}
-
 int32_t ReaderController::BookmarkAtPage() {
     AnnotationFile* file = document_ ? document_->CurrentAnnotationFile() : nullptr;
     uint32_t start = 0, end = 0;
@@ -444,7 +434,7 @@ bool ReaderController::CreateAnnotation(uint32_t kind, const String& text, int32
         // An empty text for a new note or modification cancels it; it never removes the other
         // annotations of the range without asking.
         if (text.IsEmpty() && kind != kHighlight) return false;
-        return AddWithText(*file, kind, start, end, StyleFor(kind), text);
+        return AddWithText(*file, kind, start, end, settingsCommands_.StyleFor(kind), text);
     }
     if (file->GetBookmarkKind(index) == 0) return false;  // no annotation there
     if (text.IsEmpty()) {
@@ -602,37 +592,27 @@ public:
     void RunCommand(int32_t id) override { owner_.OnCommand(id, false); }
     int32_t PostCommand(int32_t id) override { return owner_.PostCommand(id); }
     bool PostCall(std::unique_ptr<QueuedCall> call) override {
-        return owner_.PostCall(std::move(call));
+        return owner_.queue_.PostCall(std::move(call));
     }
     int32_t BookmarkAtPage() override { return owner_.BookmarkAtPage(); }
     uint32_t TapAction() override { return owner_.settingsCommands_.TapAction(); }
     String ChosenDictionary() override { return owner_.settingsCommands_.ChosenDictionary(); }
     HWND MenuOwner() override { return owner_.CaptionWindow(); }
-    ReaderController& Controller() override { return owner_; }
+    ReaderShell* Shell() override { return owner_.shell_; }
+    std::unique_ptr<BookActionBridge> MakeBookActions(BookDocumentController* document) override {
+        return std::make_unique<BookActionBridge>(document, &owner_);
+    }
+    std::unique_ptr<LookupListPages> MakeListPages() override {
+        return std::make_unique<LookupListPages>(&owner_, owner_.loader_);
+    }
 
 private:
     ReaderController& owner_;
 };
 
 TextBoxOwner* ReaderController::LinkPerformer() { return lookups_->LinkPerformer(); }
-BookActionHost& ReaderController::LookupLinks() { return lookups_->LookupLinks(); }
 
-void ReaderController::SetLastWord(const String& word, uint16_t language) {
-    lookups_->SetLastWord(word, language);
-}
-const String& ReaderController::LastWord() const { return lookups_->LastWord(); }
-uint16_t ReaderController::LastWordLanguage() const { return lookups_->LastWordLanguage(); }
-
-void ReaderController::SetDictionaries(DictionaryCatalogue* catalogue) {
-    lookups_->SetDictionaries(catalogue);
-}
 bool ReaderController::LookupCommand(int32_t id) { return lookups_->LookupCommand(id); }
-void ReaderController::HoldWordMark() { lookups_->HoldWordMark(); }
-bool ReaderController::ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement) {
-    return lookups_->ShowLookupPopup(popup, anchor, placement);
-}
-void ReaderController::ReleaseWordMark() { lookups_->ReleaseWordMark(); }
-bool ReaderController::HoldsWordMark() { return lookups_->HoldsWordMark(); }
 
 bool ReaderController::LookupSelection(const String& word, Point anchor, const String& path,
                                        uint32_t language, uint32_t second, int32_t id,
@@ -640,15 +620,9 @@ bool ReaderController::LookupSelection(const String& word, Point anchor, const S
     return lookups_->LookupSelection(word, anchor, path, language, second, id, quiet);
 }
 
-bool ReaderController::CanLookUp(int32_t id) { return lookups_->CanLookUp(id); }
-
 std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryTables(
     DictionaryCatalogue& catalogue, uint32_t dictionary) {
     return lookups_->OpenDictionaryTables(catalogue, dictionary);
-}
-
-std::shared_ptr<DictionaryTables> ReaderController::OpenDictionaryAt(const String& location) {
-    return lookups_->OpenDictionaryAt(location);
 }
 
 std::unique_ptr<TextPopup> ReaderController::ShowLookupResultsPopup(
@@ -661,12 +635,6 @@ std::unique_ptr<TextPopup> ReaderController::ShowLookupPage(
     const DictionaryTables& tables, const std::vector<LookupMatch>& matches,
     const String& reference, const String& query, bool byName) {
     return lookups_->ShowLookupPage(tables, matches, reference, query, byName);
-}
-
-bool ReaderController::ShowIndexEntries(const IndexSource& table, const String& heading,
-                                        const std::vector<uint32_t>& entries, bool keysOnly,
-                                        const String& location, const String& globalName) {
-    return lookups_->ShowIndexEntries(table, heading, entries, keysOnly, location, globalName);
 }
 
 bool ReaderController::OpenLookupResult(const std::vector<LookupMatch>& matches,
@@ -686,30 +654,7 @@ bool ReaderController::OpenIndexEntry(uint32_t entry, Point anchor,
     return lookups_->OpenIndexEntry(entry, anchor, std::move(tables), location, query);
 }
 
-bool ReaderController::OpenEntryText(LoadedDictionary& loaded,
-                                     const std::shared_ptr<DictionaryTables>& tables,
-                                     const String& book, uint32_t tableId, uint32_t entry,
-                                     IndexPosition position, IndexEntryReader& reader,
-                                     Point anchor, bool& opened) {
-    return lookups_->OpenEntryText(loaded, tables, book, tableId, entry, position, reader, anchor,
-                                   opened);
-}
-
 void ReaderController::OnTapAction(uint32_t start, uint32_t end, const String& word,
                                    uint16_t language, Point point, bool image) {
     lookups_->OnTapAction(start, end, word, language, point, image);
 }
-
-void ReaderController::NoteTappedWordBox(const Rect& box) { lookups_->NoteTappedWordBox(box); }
-void ReaderController::PostCommandOnSelection(int32_t command) {
-    lookups_->PostCommandOnSelection(command);
-}
-void ReaderController::PostLookupLink(LinkTarget* target, Point point) {
-    lookups_->PostLookupLink(target, point);
-}
-HistoryTable* ReaderController::SearchHistory() { return lookups_->SearchHistory(); }
-bool ReaderController::LookupForWordList(const String& word, uint32_t language) {
-    return lookups_->LookupForWordList(word, language);
-}
-LookupListPages* ReaderController::ListPages() { return lookups_->ListPages(); }
-void ReaderController::SetWordListAdder(WordListAdder* adder) { lookups_->SetWordListAdder(adder); }

@@ -6,13 +6,13 @@
 // (Exit, a link that closes a window, a script). OnCommand and the queue loop therefore hold a
 // ListIterator guard on the controller's guard list and touch nothing of `this` once it reads
 // dead. A view or frame controller that a command replaces is never deleted while its own
-// method may be on the stack: the document controller parks it here (ParkObject) and the next
+// method may be on the stack: the document controller parks it in the queue (Queue().Park) and the next
 // queue drain frees it.
 //
 // Threads. Everything runs on the window's thread. The audio player calls its listener only
 // from AudioPlayer::DeliverNotices on this thread; its driver thread only posts
 // kAudioNoticeMessage to the main window (PostMessageW is thread-safe), whose procedure calls
-// DeliverAudioNotices. Nothing on another thread touches the queue or the timers.
+// Player().DeliverNotices(). Nothing on another thread touches the queue or the timers.
 //
 // The queue itself is a room of its own (command_queue.h); its invariant is the controller's
 // CheckInvariants.
@@ -138,10 +138,9 @@ public:
     void OnCommand(int32_t id, bool fromQueue);
     // The queue index, or -1 when the id could not be queued.
     int32_t PostCommand(int32_t id);
-    void ParkObject(std::unique_ptr<ParkedObject> object);
-    // Runs the call from the queue, after the commands posted before it; false (and the call
-    // dropped) when it cannot be queued.
-    bool PostCall(std::unique_ptr<QueuedCall> call);
+    // The command queue (command_queue.h): queued calls, objects parked until the next drain.
+    CommandQueue& Queue() { return queue_; }
+    const CommandQueue& Queue() const { return queue_; }
     void OnActivate(bool active);
     // Three flags for what the view allows (the display surface turns the page only when the
     // first and third are set): all false while a picture is zoomed (view modes 2 and 3).
@@ -149,8 +148,6 @@ public:
     // Whether the document controller can run the command now; Back (23) asks this, not the
     // view's flags: its key reads "Back" only when the history has a step back.
     bool IsCommandEnabled(int32_t id) const;
-    // On kAudioNoticeMessage.
-    void DeliverAudioNotices() { player_.DeliverNotices(); }
 
     bool SetTableEntry(uint32_t n, uint8_t flag, const Text& face);
 
@@ -238,8 +235,6 @@ public:
                           uint32_t end);
     bool DeleteAnnotation(const String& bookPath, int32_t index);
     bool DeleteAllAnnotations(const String& bookPath);
-    // The style word of a new annotation of a kind.
-    uint32_t StyleFor(uint32_t kind) const;
 
     // Carts: the log database keeps one, made with the first name asked for; later requests
     // get it whatever name they give. Each false without a cart.
@@ -251,33 +246,16 @@ public:
     // The interactions cart's submission page; false for any other cart.
     bool SubmitInteractionsCart(const String& cartName, const String& title);
 
-    // The word under the last tap without a selection.
-    void SetLastWord(const String& word, uint16_t language);
-    const String& LastWord() const;
-    uint16_t LastWordLanguage() const;
-
-    // Dictionary look-ups and the tap, carried out by the look-up room (dictionary_lookups.h).
-    // The library's dictionaries; without them every look-up finds no dictionary.
-    void SetDictionaries(DictionaryCatalogue* catalogue);
-    // Commands 45 (any dictionary), 46 (bilingual), 47 (monolingual) on the selection, else on
-    // the last word. False when nothing was found.
+    // The look-up room (dictionary_lookups.h): the tap, dictionary look-ups with their pop-ups
+    // and pages, the search history and the word-list pages.
+    DictionaryLookups& Lookups() { return *lookups_; }
+    const DictionaryLookups& Lookups() const { return *lookups_; }
+    // The look-ups the window is known by; the room carries them out.
     bool LookupCommand(int32_t id);
-    // The tapped word's selection, kept while its look-up pop-up shows.
-    void HoldWordMark();
-    // Shows a look-up pop-up over the pop-up area; one at the tapped word's anchor keeps the
-    // word in view where it can.
-    bool ShowLookupPopup(TextPopup& popup, Point anchor, uint32_t placement);
-    void ReleaseWordMark();
-    bool HoldsWordMark();
     bool LookupSelection(const String& word, Point anchor, const String& path, uint32_t language,
                          uint32_t second, int32_t id, bool quiet);
-    // Whether a dictionary of that kind exists; kept until the library changes.
-    bool CanLookUp(int32_t id);
-    // The dictionary's book through the document loader with its tables; null when the book
-    // or its default index table cannot be opened.
     std::shared_ptr<DictionaryTables> OpenDictionaryTables(DictionaryCatalogue& catalogue,
                                                            uint32_t dictionary);
-    std::shared_ptr<DictionaryTables> OpenDictionaryAt(const String& location);
     std::unique_ptr<TextPopup> ShowLookupResultsPopup(const String& word,
                                                       DictionaryCatalogue& catalogue,
                                                       const std::vector<LookupEntry>& entries,
@@ -287,54 +265,17 @@ public:
                                               const std::vector<LookupMatch>& matches,
                                               const String& reference, const String& query,
                                               bool byName);
-    // A record-set view's entries in a pop-up centred on the pop-up rectangle: the heading, then
-    // each entry (its headword and forms, or only its key) linked to it in the book at
-    // `location`, with the view's global name as the link's query. False when nothing shows.
-    bool ShowIndexEntries(const IndexSource& table, const String& heading,
-                          const std::vector<uint32_t>& entries, bool keysOnly,
-                          const String& location, const String& globalName);
     bool OpenLookupResult(const std::vector<LookupMatch>& matches, const String& word,
                           const String& reference, Point anchor, bool byName);
     bool AddLookupEntryToWordList(uint32_t entry, const String& databaseName,
                                   const DictionaryTables& tables);
-    // Carries out the look-up kinds of link (an index entry, a look-up result, a word-list
-    // entry) the way the look-up pop-ups do, for links of book pages.
-    BookActionHost& LookupLinks();
-    // Tables null: the location string names the dictionary.
     bool OpenIndexEntry(uint32_t entry, Point anchor, std::shared_ptr<DictionaryTables> tables,
                         const String& location, const String& query);
-    // An entry's text in a pop-up, or its place in the dictionary book; false when the entry
-    // cannot be read. opened tells whether either was shown.
-    bool OpenEntryText(struct LoadedDictionary& loaded,
-                       const std::shared_ptr<DictionaryTables>& tables, const String& book,
-                       uint32_t tableId, uint32_t entry, struct IndexPosition position,
-                       class IndexEntryReader& reader, Point anchor, bool& opened);
-    // A tap on the page: the default tap action, else the pop-up menu of what can be done.
     void OnTapAction(uint32_t start, uint32_t end, const String& word, uint16_t language,
                      Point point, bool image);
-    // The box of the word the last tap found: its look-up is anchored below it (the tap point
-    // would put the pop-up over the word).
-    void NoteTappedWordBox(const Rect& box);
-    // Posts a command that reads the selection, and the view's reset after it.
-    void PostCommandOnSelection(int32_t command);
-    // Performs a look-up page's link once the current event is over.
-    void PostLookupLink(LinkTarget* target, Point point);
-    // The search history (opened on first use; null when it cannot be).
-    HistoryTable* SearchHistory();
-    // A word the vocabulary list is asked to add without a dictionary: looked up in the
-    // dictionaries of the list's language. True when the look-up found it (its result is shown,
-    // or added when one dictionary matched).
-    bool LookupForWordList(const String& word, uint32_t language);
-    // The word-list and search-history pages of this window (the document controller's
-    // requests 109, 111, 112 and 115 open them).
-    LookupListPages* ListPages();
-    // The word list a by-name result goes to while its window shows; null otherwise.
-    void SetWordListAdder(WordListAdder* adder);
     // The look-up pop-up shown; null when none.
     TextPopup* PagePopup() const { return pagePopup_.get(); }
 
-    bool IsQueueEmpty() const { return queue_.IsEmpty(); }
-    int32_t QueueTimerId() const { return queue_.TimerId(); }
     // Test hook: false when an invariant is broken.
     bool CheckInvariants() const;
 

@@ -3,9 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "graphics/core/drawing_surface.h"
-#include "reader/book_document_controller.h"
-#include "reader/reader_controller.h"
+#include "reader/book_speech.h"
 
 namespace {
 
@@ -41,12 +39,9 @@ SpeechOutput* SpeechClientBridge::CreateSpeechOutput() {
 }
 
 HWND SpeechClientBridge::SpeechWindow() {
-    // The frame the surface draws into hears the callbacks.
-    ReaderController* reader = controller_ ? controller_->Reader() : nullptr;
-    DrawingSurface* surface = reader ? reader->GetDrawingSurface() : nullptr;
-    return surface ? surface->Window() : nullptr;
+    return page_ ? page_->SpeechWindow() : nullptr;
 }
 
 bool SpeechClientBridge::StepPageForSpeech() {
-    return controller_ && controller_->StepPage(2);
+    return page_ && page_->TurnPage();
 }

@@ -1,17 +1,17 @@
 // The document controller's speech output over a speech client (the shell's plug-in loader). The
-// client is made with the bridge as its listener: its sentence callbacks go to the controller's
-// window and its page turns to the controller.
+// client is made with the bridge as its listener: its sentence callbacks go to the page's window
+// and it asks the page to turn.
 #pragma once
 
 #include "reader/speech_chunker.h"
 #include "reader/speech_client.h"
 
-class BookDocumentController;
+class SpeechPage;
 
 class SpeechClientBridge final : public SpeechOutputFactory, private SpeechListener {
 public:
-    SpeechClientBridge(SpeechClientFactory* clients, BookDocumentController* controller)
-        : clients_(clients), controller_(controller) {}
+    SpeechClientBridge(SpeechClientFactory* clients, SpeechPage* page)
+        : clients_(clients), page_(page) {}
 
     SpeechOutput* CreateSpeechOutput() override;
 
@@ -20,5 +20,5 @@ private:
     bool StepPageForSpeech() override;
 
     SpeechClientFactory* clients_;
-    BookDocumentController* controller_;
+    SpeechPage* page_;
 };

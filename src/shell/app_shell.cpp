@@ -19,6 +19,7 @@
 #include "platform/window/keys.h"
 #include "reader/book_document_controller.h"
 #include "reader/book_document_controller_factory.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_core.h"
 #include "reader/reader_window.h"
@@ -65,7 +66,7 @@ AppShell::~AppShell() {
 
 void AppShell::CloseCore() {
     ReaderWindow* main = core_ ? core_->MainWindow() : nullptr;
-    if (main && main->Controller()) main->Controller()->SetDictionaries(nullptr);
+    if (main && main->Controller()) main->Controller()->Lookups().SetDictionaries(nullptr);
     dictionaries_.reset();
     library_.reset();
     if (core_) {
@@ -222,7 +223,7 @@ bool AppShell::CreateCore(bool withStore) {
     if (core_->Loader()) library_.reset(new (std::nothrow) EmbeddedLibrary(*core_->Loader()));
     ReaderWindow* main = core_->MainWindow();
     if (library_) dictionaries_.reset(new (std::nothrow) LibraryDictionaries(library_->Catalogue()));
-    if (main && main->Controller()) main->Controller()->SetDictionaries(dictionaries_.get());
+    if (main && main->Controller()) main->Controller()->Lookups().SetDictionaries(dictionaries_.get());
     SetReaderWindow(main);
     if (main && main->Document()) main->Document()->SetEventSink(this, 0);
     style_ = WS_VISIBLE;

@@ -575,7 +575,7 @@ LRESULT MainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case ReaderController::kAudioNoticeMessage: {
             // The player's driver thread only posts this; its notices reach the views here.
             ReaderController* controller = readerWindow_ ? readerWindow_->Controller() : nullptr;
-            if (controller) controller->DeliverAudioNotices();
+            if (controller) controller->Player().DeliverNotices();
             return 0;
         }
         case WM_FILECHANGEINFO: {

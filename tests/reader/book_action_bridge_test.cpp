@@ -23,6 +23,7 @@
 #include "library/paths/app_paths.h"
 #include "reader/book_document_controller.h"
 #include "reader/book_document_controller_factory.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 #include "script/script_engine.h"
 #include "support/layout/context_canvas.h"
@@ -186,7 +187,7 @@ TEST_F(BridgeTest, InAWindowTheNavigationRunsOnceFromTheCommandQueue) {
     EXPECT_EQ(controller->History().Count(), entries + 1);
     host.FireAll(reader.Timers());  // nothing runs twice
     EXPECT_EQ(controller->History().Count(), entries + 1);
-    EXPECT_TRUE(reader.IsQueueEmpty());
+    EXPECT_TRUE(reader.Queue().IsEmpty());
     controller->Shutdown();
     reader.SetTimerHost(nullptr);
 }
@@ -198,7 +199,7 @@ TEST_F(BridgeTest, FormsRunHandlersThroughTheControllerAndTheirLinksWait) {
     reader.SetTimerHost(&host);
     controller->SetReaderController(&reader);
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
-    FormListOwner* owner = controller->Forms().Owner();
+    FormListOwner* owner = controller->Forms().List().Owner();
     ASSERT_NE(owner, nullptr);
     EXPECT_EQ(owner->Timers(), &reader.Timers());
     String result;
@@ -417,7 +418,7 @@ TEST_F(BridgeTest, SelectionTextFallsBackToTheLastLookedUpWord) {
     std::u16string out;
     ASSERT_EQ(Run("selection.text == null", &out), 0);
     EXPECT_EQ(out, u"true");
-    reader.SetLastWord(String(u"maison"), 12);
+    reader.Lookups().SetLastWord(String(u"maison"), 12);
     ASSERT_EQ(Run("selection.text + '/' + selection.language", &out), 0);
     EXPECT_EQ(out, u"\"maison/fr\"");
 }

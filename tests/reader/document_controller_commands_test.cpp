@@ -667,7 +667,7 @@ TEST_F(CommandsTest, ALinkFromANoteToAnotherBookIsAddedToTheNote) {
     int32_t index = -1;
     ASSERT_TRUE(controller->MarkLinkTarget());
     String url;
-    ASSERT_TRUE(controller->LinkTextForTarget(url));
+    ASSERT_TRUE(controller->Links().TextForTarget(url));
     EXPECT_EQ(U(url).substr(0, 27), u"oeb:redirect?title=Book%20B");
     ASSERT_TRUE(controller->AddRedirectAnnotation(index));
     EXPECT_EQ(index, note);
@@ -741,7 +741,7 @@ TEST_F(FormsTest, StoredFormValuesReachTheFormListAndSurviveClosing) {
     ByteStream block = FormBlock();
     StoreFormBlock(block.Data(), block.Size());
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    EXPECT_EQ(controller->Forms().SavedStateCount(), 1);
+    EXPECT_EQ(controller->Forms().List().SavedStateCount(), 1);
     ASSERT_TRUE(controller->StepPage(2));
     controller->CloseDocument();
     std::vector<uint8_t> stored = StoredBlock();
@@ -754,7 +754,7 @@ TEST_F(FormsTest, ACorruptBlockIsRefusedAndKept) {
     const uint8_t bad[8] = {0x40, 0, 0, 1, 0, 0, 0, 4};
     StoreFormBlock(bad, sizeof bad);
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    EXPECT_EQ(controller->Forms().SavedStateCount(), 0);
+    EXPECT_EQ(controller->Forms().List().SavedStateCount(), 0);
     EXPECT_GT(controller->GetPageStart(), -1);
     controller->CloseDocument();
     EXPECT_EQ(StoredBlock(), std::vector<uint8_t>(bad, bad + sizeof bad));
@@ -763,9 +763,9 @@ TEST_F(FormsTest, ACorruptBlockIsRefusedAndKept) {
 TEST_F(FormsTest, WithoutFormsNothingIsReadOrWritten) {
     ByteStream block = FormBlock();
     StoreFormBlock(block.Data(), block.Size());
-    controller->SetNoForms(true);
+    controller->Forms().SetNoForms(true);
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    EXPECT_EQ(controller->Forms().SavedStateCount(), 0);
+    EXPECT_EQ(controller->Forms().List().SavedStateCount(), 0);
 }
 
 // With the window's reader controller: what the user is told, and the posted command 90.

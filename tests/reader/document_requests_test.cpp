@@ -15,6 +15,7 @@
 #include "reader/list_pages.h"
 #include "reader/lookup_window.h"
 #include "reader/word_lists.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 #include "support/reader/reader_fakes.h"
 #include "reader/reader_settings.h"
@@ -241,7 +242,7 @@ TEST_F(RequestsTest, TheWindowsListPagesOpenAndTakeTheListCommands) {
     reader.SetDocumentController(controller.get());
     // The window's reader controller brings its list pages with it.
     controller->SetReaderController(&reader);
-    LookupListPages* pages = reader.ListPages();
+    LookupListPages* pages = reader.Lookups().ListPages();
     ASSERT_TRUE(controller->ActivateLink(S(u"oeb:database?name=folivant_wordlist")));
     ASSERT_TRUE(controller->OpenLocation(S(u"$fvtwordlist&12"), false, false));
     EXPECT_EQ(controller->ViewMode(), 4u);
@@ -267,7 +268,7 @@ TEST_F(RequestsTest, TheWindowsListPagesOpenAndTakeTheListCommands) {
     EXPECT_EQ(controller->ViewMode(), 4u);
 
     // 104 empties the search history.
-    HistoryTable* history = reader.SearchHistory();
+    HistoryTable* history = reader.Lookups().SearchHistory();
     ASSERT_NE(history, nullptr);
     ASSERT_TRUE(history->AddEntry(S(u"\\books\\dict.prc"), 1, 2));
     ASSERT_TRUE(controller->ActivateLink(S(u"oeb:database?name=folivant_history")));

@@ -138,7 +138,7 @@ TEST_F(ImageViewTest, PenDragsAndDirectionKeysPanWithinTheEdges) {
 TEST_F(ImageViewTest, BackAndCarriedCommandsAreQueuedNotRunInside) {
     auto view = Open(60, 40);
     view->ExecuteCommand(23, 0);
-    EXPECT_FALSE(controller_.IsQueueEmpty());
+    EXPECT_FALSE(controller_.Queue().IsEmpty());
     InputEvent none = InputEvent::Key(kKeyCommand, kNoCommand);
     EXPECT_TRUE(view->HandleEvent(none));
     InputEvent carried = InputEvent::Key(kKeyCommand, 28);

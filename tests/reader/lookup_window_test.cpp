@@ -19,6 +19,7 @@
 #include "reader/command_record.h"
 #include "reader/list_pages.h"
 #include "reader/lookup_window.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 #include "reader/word_lists.h"
 #include "support/platform/temp_device.h"
@@ -252,9 +253,9 @@ TEST_F(ListPagesTest, TheSearchHistoryListsOpenedEntriesAndEmptiesOnCommand104) 
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->ViewKind(), LookupWindow::kSearchHistoryKind);
     EXPECT_EQ(U16(page->Title()), u"Search History");
-    EXPECT_EQ(controller_.SearchHistory()->Count(), 1u);
+    EXPECT_EQ(controller_.Lookups().SearchHistory()->Count(), 1u);
     EXPECT_TRUE(pages_->ExecuteCommand(104));
-    EXPECT_EQ(controller_.SearchHistory()->Count(), 0u);
+    EXPECT_EQ(controller_.Lookups().SearchHistory()->Count(), 0u);
     // Leaving the page parks it: it goes from the next queue drain, not inside the call.
     pages_->LeaveListPage();
     EXPECT_EQ(pages_->Page(), nullptr);

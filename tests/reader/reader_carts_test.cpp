@@ -144,13 +144,13 @@ TEST_F(ReaderWindowMessagesTest, PlayerNoticesArriveThroughTheMainWindow) {
     NoTracks tracks;
     controller.SetTrackList(&tracks);
     controller.OnCommand(Cmd::kNextTrack, true);  // the player announces a track change
-    EXPECT_TRUE(controller.IsQueueEmpty());       // nothing queued from the player's side
+    EXPECT_TRUE(controller.Queue().IsEmpty());       // nothing queued from the player's side
     fvt::RunUntilIdle();
     ASSERT_FALSE(Log().empty());
     EXPECT_EQ(Log()[0].hwnd, main);
     // The window procedure delivers them on this thread; they become queued commands.
-    controller.DeliverAudioNotices();
-    EXPECT_FALSE(controller.IsQueueEmpty());
+    controller.Player().DeliverNotices();
+    EXPECT_FALSE(controller.Queue().IsEmpty());
     host.FireAll(controller.Timers());
     ASSERT_FALSE(doc.executed.empty());
     EXPECT_EQ(doc.executed[0], Cmd::kPlayerTrackChanging);

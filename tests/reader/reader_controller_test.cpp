@@ -1,5 +1,6 @@
 // The reader controller: the executor's ranges and notices, the command queue and its timer,
 // the command groups, annotations, carts and the font list.
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 
 #include <gtest/gtest.h>
@@ -64,8 +65,8 @@ TEST_F(ReaderControllerTest, ThreePostsStartOneTimerAndRunInOrder) {
     Fire();
     EXPECT_EQ(doc_.executed, (std::vector<int32_t>{110, 111, 110}));
     EXPECT_EQ(doc_.notified, (std::vector<int32_t>{110, 111, 110}));
-    EXPECT_TRUE(controller_->IsQueueEmpty());
-    EXPECT_EQ(controller_->QueueTimerId(), -1);
+    EXPECT_TRUE(controller_->Queue().IsEmpty());
+    EXPECT_EQ(controller_->Queue().TimerId(), -1);
     EXPECT_TRUE(host_.live.empty());
 }
 
@@ -78,17 +79,17 @@ TEST_F(ReaderControllerTest, AQueuedCallRunsInItsPlaceAmongTheCommands) {
         FakeDocumentController& doc_;
     };
     controller_->PostCommand(110);
-    EXPECT_TRUE(controller_->PostCall(std::make_unique<Call>(doc_)));
+    EXPECT_TRUE(controller_->Queue().PostCall(std::make_unique<Call>(doc_)));
     controller_->PostCommand(111);
-    EXPECT_FALSE(controller_->IsQueueEmpty());
+    EXPECT_FALSE(controller_->Queue().IsEmpty());
     EXPECT_TRUE(controller_->CheckInvariants());
     EXPECT_TRUE(doc_.executed.empty());
     Fire();
     EXPECT_EQ(doc_.executed, (std::vector<int32_t>{110, -1, 111}));
-    EXPECT_TRUE(controller_->IsQueueEmpty());
+    EXPECT_TRUE(controller_->Queue().IsEmpty());
     Fire();
     EXPECT_EQ(doc_.executed.size(), 3u);
-    EXPECT_FALSE(controller_->PostCall(nullptr));
+    EXPECT_FALSE(controller_->Queue().PostCall(nullptr));
 }
 
 TEST_F(ReaderControllerTest, CommandsPostedWhileDrainingRunInTheSamePass) {
@@ -131,9 +132,9 @@ TEST_F(ReaderControllerTest, DirectCommandThatDestroysTheControllerSkipsTheNotic
 TEST_F(ReaderControllerTest, AFailedTimerDoesNotStallLaterPosts) {
     host_.failNext = 1;
     controller_->PostCommand(110);
-    EXPECT_EQ(controller_->QueueTimerId(), -1);
+    EXPECT_EQ(controller_->Queue().TimerId(), -1);
     controller_->PostCommand(111);
-    EXPECT_NE(controller_->QueueTimerId(), -1);
+    EXPECT_NE(controller_->Queue().TimerId(), -1);
     EXPECT_TRUE(controller_->CheckInvariants());
     Fire();
     EXPECT_EQ(doc_.executed, (std::vector<int32_t>{110, 111}));
@@ -168,15 +169,15 @@ TEST_F(ReaderControllerTest, ParkedObjectsAreFreedByTheNextDrain) {
     bool gone = false;
     doc_.onExecute = [&](int32_t) {
         // A command replacing the view that runs it.
-        controller_->ParkObject(std::make_unique<Parked>(&gone));
+        controller_->Queue().Park(std::make_unique<Parked>(&gone));
         EXPECT_FALSE(gone);
     };
     controller_->OnCommand(26, false);
     EXPECT_FALSE(gone);
-    EXPECT_NE(controller_->QueueTimerId(), -1);
+    EXPECT_NE(controller_->Queue().TimerId(), -1);
     Fire();
     EXPECT_TRUE(gone);
-    EXPECT_EQ(controller_->QueueTimerId(), -1);
+    EXPECT_EQ(controller_->Queue().TimerId(), -1);
 }
 
 TEST_F(ReaderControllerTest, ForeignTimerIdsAreIgnored) {
@@ -328,7 +329,7 @@ TEST_F(ReaderControllerTest, PropertiesAndBeamNeedACurrentBook) {
 TEST_F(ReaderControllerTest, CopyTakesTheSelectionElseTheLastWord) {
     controller_->OnCommand(Cmd::kCopy, true);
     EXPECT_TRUE(shell_.clipboard.empty());
-    controller_->SetLastWord(String(u"lexicon"), 9);
+    controller_->Lookups().SetLastWord(String(u"lexicon"), 9);
     controller_->OnCommand(Cmd::kCopy, true);
     EXPECT_EQ(shell_.clipboard, u"lexicon");
     doc_.selection = u"selected words";

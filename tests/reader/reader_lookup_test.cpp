@@ -18,6 +18,7 @@
 #include "graphics/widgets/text_popup_window.h"
 #include "library/paths/app_paths.h"
 #include "reader/dictionary_catalogue.h"
+#include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_lookup.h"
 #include "reader/text_popup_adapter.h"
@@ -116,7 +117,7 @@ protected:
         controller_.SetDrawingSurface(&surface_);
         controller_.SetPopupFactory(&popups_);
         controller_.SetDocumentController(&doc_);
-        controller_.SetDictionaries(&catalogue_);
+        controller_.Lookups().SetDictionaries(&catalogue_);
         controller_.SetPopupRect(Rect{0, 20, 200, 200}, true);
     }
     void TearDown() override {
@@ -162,7 +163,7 @@ TEST_F(ReaderLookupTest, OneMatchOpensTheEntryAndRemembersItInTheSearchHistory) 
     ASSERT_TRUE(Look(u"mice"));  // found through the inflection table
     // The entry's own text, in a pop-up that keeps the book.
     EXPECT_EQ(EntryText(), u"a small animal");
-    HistoryTable* history = controller_.SearchHistory();
+    HistoryTable* history = controller_.Lookups().SearchHistory();
     ASSERT_NE(history, nullptr);
     EXPECT_EQ(history->Count(), 1u);
     String book;
@@ -188,7 +189,7 @@ TEST_F(ReaderLookupTest, SeveralMatchesOfOneDictionaryGiveTheLookupPage) {
     EXPECT_EQ(r[4].substr(0, 12), "link 8 bank|");
     EXPECT_EQ(r[5].substr(0, 21), "link 4 manual search|");
     EXPECT_NE(r[2], r[4]);  // two entries
-    EXPECT_EQ(controller_.SearchHistory()->Count(), 0u);  // nothing opened yet
+    EXPECT_EQ(controller_.Lookups().SearchHistory()->Count(), 0u);  // nothing opened yet
 }
 
 TEST_F(ReaderLookupTest, AMissingDictionaryCannotHelp) {
@@ -227,7 +228,7 @@ TEST_F(ReaderLookupTest, AWordListLookupNamesEachDictionaryByItsEscapedDatabaseN
     controller_.SetPopupFactory(&widgets);
     catalogue_.paths = {u"\\books\\en.prc", u"\\books\\fr.prc"};
     catalogue_.name = u"My Dict$1&2";
-    ASSERT_TRUE(controller_.LookupForWordList(String(u"walk"), 9));
+    ASSERT_TRUE(controller_.Lookups().LookupForWordList(String(u"walk"), 9));
     TextPopupWindow* window = controller_.PagePopup()->PopupWindow();
     ASSERT_NE(window, nullptr);
     TextBox* box = window->Box();
@@ -242,22 +243,22 @@ TEST_F(ReaderLookupTest, AWordListLookupNamesEachDictionaryByItsEscapedDatabaseN
 
 TEST_F(ReaderLookupTest, ChoosingADictionaryIsKeptUntilTheLibraryChanges) {
     catalogue_.paths = {u"\\books\\en.prc"};
-    EXPECT_TRUE(controller_.CanLookUp(45));
-    EXPECT_TRUE(controller_.CanLookUp(45));
+    EXPECT_TRUE(controller_.Lookups().CanLookUp(45));
+    EXPECT_TRUE(controller_.Lookups().CanLookUp(45));
     EXPECT_EQ(catalogue_.refreshes, 1);
     EXPECT_EQ(catalogue_.finds, 1);
     catalogue_.paths.clear();
     ++catalogue_.generation;
-    EXPECT_FALSE(controller_.CanLookUp(45));
+    EXPECT_FALSE(controller_.Lookups().CanLookUp(45));
     EXPECT_EQ(catalogue_.refreshes, 2);
-    EXPECT_FALSE(controller_.CanLookUp(48));
+    EXPECT_FALSE(controller_.Lookups().CanLookUp(48));
 }
 
 TEST_F(ReaderLookupTest, LookupCommandTakesTheSelectionElseTheLastWord) {
     catalogue_.paths = {u"\\books\\en.prc"};
     EXPECT_FALSE(controller_.LookupCommand(45));  // nothing selected, no last word
     EXPECT_EQ(popups_.made, 0);
-    controller_.SetLastWord(String(u"mouse"), 9);
+    controller_.Lookups().SetLastWord(String(u"mouse"), 9);
     EXPECT_TRUE(controller_.LookupCommand(45));
     doc_.selection = u"bank";
     doc_.selStart = 1;
@@ -274,11 +275,11 @@ TEST_F(ReaderLookupTest, PopupLinksRunAfterTheEventThatChoseThem) {
     link->number = 3;  // "walk"
     WidgetTextPopupFactory widgets(nullptr);
     controller_.SetPopupFactory(&widgets);
-    controller_.PostLookupLink(link.Get(), Point{1, 2});
+    controller_.Lookups().PostLookupLink(link.Get(), Point{1, 2});
     EXPECT_EQ(controller_.PagePopup(), nullptr);  // not from inside the tap
     host_.FireAll(controller_.Timers());
     EXPECT_EQ(EntryText(), u"to go on foot");
-    EXPECT_EQ(controller_.SearchHistory()->Count(), 1u);
+    EXPECT_EQ(controller_.Lookups().SearchHistory()->Count(), 1u);
 }
 
 TEST_F(ReaderLookupTest, ADefaultTapActionIsPostedNotRunInsideTheTap) {
@@ -287,9 +288,9 @@ TEST_F(ReaderLookupTest, ADefaultTapActionIsPostedNotRunInsideTheTap) {
     settings.tapAction = 2;  // look the word up
     controller_.SetSettings(&settings);
     controller_.OnTapAction(0, 0, String(u"bank"), 9, Point{10, 40}, false);
-    EXPECT_EQ(U16(controller_.LastWord()), u"bank");
+    EXPECT_EQ(U16(controller_.Lookups().LastWord()), u"bank");
     EXPECT_EQ(popups_.made, 0);  // the page's tap handler is still running
-    EXPECT_FALSE(controller_.IsQueueEmpty());
+    EXPECT_FALSE(controller_.Queue().IsEmpty());
     // The view is reset once the command has read the selection, not before.
     EXPECT_TRUE(doc_.calls.empty() || doc_.calls.back() != "Reset");
     host_.FireAll(controller_.Timers());
@@ -300,7 +301,7 @@ TEST_F(ReaderLookupTest, ADefaultTapActionIsPostedNotRunInsideTheTap) {
     // A tap on a selection forgets the last word.
     settings.tapAction = 9;
     controller_.OnTapAction(3, 8, String(u"bank"), 9, Point{}, false);
-    EXPECT_TRUE(controller_.LastWord().IsEmpty());
+    EXPECT_TRUE(controller_.Lookups().LastWord().IsEmpty());
     controller_.SetSettings(nullptr);
 }
 
@@ -316,10 +317,10 @@ TEST_F(ReaderLookupTest, TheSearchHistoryIsThereAtTheNextRun) {
         first.SetDocumentLoader(&loader);
         first.SetDrawingSurface(&surface_);
         first.SetPopupFactory(&widgets);
-        first.SetDictionaries(&catalogue_);
+        first.Lookups().SetDictionaries(&catalogue_);
         catalogue_.paths = {u"\\books\\en.prc"};
         ASSERT_TRUE(first.LookupSelection(String(u"walk"), Point{}, String(), 9, 0, 45, false));
-        ASSERT_EQ(first.SearchHistory()->Count(), 1u);
+        ASSERT_EQ(first.Lookups().SearchHistory()->Count(), 1u);
         first.HidePopupPage();
         first.SetDrawingSurface(nullptr);
     }
@@ -327,8 +328,8 @@ TEST_F(ReaderLookupTest, TheSearchHistoryIsThereAtTheNextRun) {
     loader.SetOptions(paths.get(), nullptr, nullptr);
     ReaderController next;
     next.SetDocumentLoader(&loader);
-    ASSERT_NE(next.SearchHistory(), nullptr);
-    EXPECT_EQ(next.SearchHistory()->Count(), 1u);
+    ASSERT_NE(next.Lookups().SearchHistory(), nullptr);
+    EXPECT_EQ(next.Lookups().SearchHistory()->Count(), 1u);
 }
 
 // A document controller whose links do not open.
@@ -350,10 +351,10 @@ TEST_F(ReaderLookupTest, AnEntryOpenedInItsBookJoinsTheHistoryOnlyWhenItOpened) 
     EXPECT_TRUE(Look(u"harbour"));
     ASSERT_EQ(document.links.size(), 1u);  // the entry's place in the dictionary book
     EXPECT_NE(document.links[0].find(u"##-pos"), std::u16string::npos);
-    EXPECT_EQ(controller_.SearchHistory()->Count(), 0u);
+    EXPECT_EQ(controller_.Lookups().SearchHistory()->Count(), 0u);
     document.opens = true;
     EXPECT_TRUE(Look(u"harbour"));
-    EXPECT_EQ(controller_.SearchHistory()->Count(), 1u);
+    EXPECT_EQ(controller_.Lookups().SearchHistory()->Count(), 1u);
     controller_.SetDocumentController(&doc_);
 }
 
@@ -406,10 +407,10 @@ TEST_F(TapOnPageTest, TheWordUnderATapBecomesTheLastWord) {
     bool found = false;
     for (int32_t y = 5; y < 300 && !found; y += 7) {
         ASSERT_TRUE(TapOnPage(*controller, Point{30, y}));
-        found = !reader.LastWord().IsEmpty();
+        found = !reader.Lookups().LastWord().IsEmpty();
     }
     EXPECT_TRUE(found);
-    EXPECT_EQ(U16(reader.LastWord()).substr(0, 9), u"Paragraph");
+    EXPECT_EQ(U16(reader.Lookups().LastWord()).substr(0, 9), u"Paragraph");
     controller->SetReaderController(nullptr);
 }
 
@@ -417,7 +418,7 @@ TEST_F(TapOnPageTest, LookupCommandsAreEnabledWhileADictionaryExists) {
     EXPECT_FALSE(controller->IsCommandEnabled(45));  // no reader controller
     ReaderController reader;
     FakeCatalogue catalogue;
-    reader.SetDictionaries(&catalogue);
+    reader.Lookups().SetDictionaries(&catalogue);
     controller->SetReaderController(&reader);
     EXPECT_FALSE(controller->IsCommandEnabled(46));
     catalogue.paths = {u"\\books\\a.prc"};
