@@ -49,8 +49,8 @@ void ConfigurationStore::DefaultMain(std::uint8_t out[kMainSize]) {
     word(312, 1);
 }
 
-int ConfigurationStore::OpenDefault(const char* path, int create) {
-    return Open(path, 0, create);
+int ConfigurationStore::OpenDefault(const char* path, bool create) {
+    return Open(path, false, create);
 }
 
 bool ConfigurationStore::InitialiseNew() {

@@ -471,7 +471,7 @@ public:
         if (!path.FromString(bookPath) || !reader_detail::ToUtf8Path(path, utf8)) return;
         if (loader) file_ = loader->FindAnnotationFile(utf8);
         if (file_) return;
-        if (own_.OpenExisting(utf8, 0) == 0) file_ = &own_;
+        if (own_.OpenExisting(utf8, false) == 0) file_ = &own_;
     }
     ~SideFileHandle() {
         if (file_ == &own_) own_.Close();
