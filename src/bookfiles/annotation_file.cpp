@@ -127,7 +127,7 @@ bool AnnotationFile::Delete(const std::string& path) {
 }
 
 int AnnotationFile::OpenOrCreate(const std::string& bookPath, const char* bookDatabaseName,
-                                 std::size_t nameLength, int readOnly, int create, int,
+                                 std::size_t nameLength, bool readOnly, bool create, bool,
                                  bool ownOnly, FolderListing* listing) {
     std::string path;
     unsavedPath_.clear();
@@ -140,9 +140,9 @@ int AnnotationFile::OpenOrCreate(const std::string& bookPath, const char* bookDa
     return Open(path.c_str(), readOnly, create);
 }
 
-int AnnotationFile::OpenExisting(const std::string& bookPath, int readOnly,
+int AnnotationFile::OpenExisting(const std::string& bookPath, bool readOnly,
                                  FolderListing* listing) {
-    return OpenOrCreate(bookPath, nullptr, 0, readOnly, 0, 0, false, listing);
+    return OpenOrCreate(bookPath, nullptr, 0, readOnly, false, false, false, listing);
 }
 
 int AnnotationFile::OpenInMemoryFor(const std::string& bookPath, const char* bookDatabaseName,
@@ -152,8 +152,8 @@ int AnnotationFile::OpenInMemoryFor(const std::string& bookPath, const char* boo
     // A newer reader's side file stays as it is: nothing is made in its place.
     if (existing == 13) return 13;
     if (existing == 0 && Database()) Database()->Serialize(&copy);
-    int rc = OpenInMemory(copy.empty() ? nullptr : copy.data(), copy.size(), 0);
-    if (rc != 0 && !copy.empty()) rc = OpenInMemory(nullptr, 0, 0);
+    int rc = OpenInMemory(copy.empty() ? nullptr : copy.data(), copy.size(), false);
+    if (rc != 0 && !copy.empty()) rc = OpenInMemory(nullptr, 0, false);
     if (rc != 0) return rc;
     bookPath_ = bookPath;
     databaseName_.assign(bookDatabaseName ? bookDatabaseName : "",

@@ -54,12 +54,12 @@ public:
     // Deletes the side file at `path`; false when that failed.
     static bool Delete(const std::string& path);
 
-    // Opens the book's side file: 0 or an error code. readOnly 0, create 1 makes a missing file
+    // Opens the book's side file: 0 or an error code. Not readOnly, create makes a missing file
     // (and sets a damaged one aside); the database name is the book's (at most 31 bytes).
     int OpenOrCreate(const std::string& bookPath, const char* bookDatabaseName,
-                     std::size_t nameLength, int readOnly, int create, int writeDefaults,
+                     std::size_t nameLength, bool readOnly, bool create, bool writeDefaults,
                      bool ownOnly = false, FolderListing* listing = nullptr);
-    int OpenExisting(const std::string& bookPath, int readOnly, FolderListing* listing = nullptr);
+    int OpenExisting(const std::string& bookPath, bool readOnly, FolderListing* listing = nullptr);
     // For a book whose side file cannot be opened for writing (a read-only folder or device, a
     // folder or an unreadable file at its name): a copy in memory of the side file on disk (a
     // new one when there is none or it cannot be read) that keeps the reader's notes for the

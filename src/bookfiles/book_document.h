@@ -16,6 +16,7 @@
 #include "bookfiles/huff_cdic.h"
 #include "bookfiles/packed_tree.h"
 #include "bookfiles/record_cache.h"
+#include "core/code_pages.h"
 
 class PalmDatabase;
 
@@ -80,7 +81,7 @@ public:
     std::uint32_t Advance(std::uint32_t position, std::int32_t count, std::uint32_t mode) override;
     std::int32_t Distance(std::uint32_t from, std::uint32_t to, std::uint32_t mode) override;
     std::uint32_t GetLength() override { return header_.textLength; }
-    std::uint32_t GetCodePage() override { return 65002; }
+    std::uint32_t GetCodePage() override { return CodePages::kUtf16; }
     // 1 when a frame-set section starts before the one that holds the position, else 0 (the
     // layout's "does a section precede" question; `out` is not used).
     std::int32_t QueryPosition(std::uint32_t position, void* out) override;

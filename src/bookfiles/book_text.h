@@ -1,15 +1,17 @@
 // Decoding a book's text bytes into UTF-16: code pages 1252, UTF-8 (with a map from characters
-// back to byte positions) and UTF-16 little-endian (65002).
+// back to byte positions) and UTF-16 little-endian (CodePages::kUtf16).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "core/code_pages.h"
+
 namespace BookText {
 
 constexpr std::uint32_t kCodePage1252 = 1252;
 constexpr std::uint32_t kCodePageUtf8 = 65001;
-constexpr std::uint32_t kCodePageUtf16 = 65002;
+constexpr std::uint32_t kCodePageUtf16 = CodePages::kUtf16;
 
 bool IsSupported(std::uint32_t codePage);
 // Bytes per position: 2 for UTF-16, else 1.

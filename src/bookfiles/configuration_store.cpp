@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/code_pages.h"
+
 namespace {
 
 constexpr std::uint32_t kGpar = FourCC("GPAR");
@@ -28,7 +30,7 @@ void ConfigurationStore::DefaultMain(std::uint8_t out[kMainSize]) {
         word(at, r | (g << 8) | (static_cast<std::uint32_t>(b) << 16));
     };
     word(8, 0xFFFFFFFF);  // margins keep their default
-    word(12, 65002);
+    word(12, CodePages::kUtf16);
     colour(16, 255, 255, 255);
     colour(20, 0, 0, 0);
     colour(24, 0, 85, 170);
@@ -47,8 +49,8 @@ void ConfigurationStore::DefaultMain(std::uint8_t out[kMainSize]) {
     word(312, 1);
 }
 
-int ConfigurationStore::OpenDefault(const char* path, int create) {
-    return Open(path, 0, create);
+int ConfigurationStore::OpenDefault(const char* path, bool create) {
+    return Open(path, false, create);
 }
 
 bool ConfigurationStore::InitialiseNew() {

@@ -19,7 +19,7 @@ public:
 
     // create 0: the file must exist (an older main record is upgraded in place); create 1: a
     // missing file is made and a damaged one set aside and made afresh. 0 or an error code.
-    int OpenDefault(const char* path, int create) override;
+    int OpenDefault(const char* path, bool create) override;
     bool InitialiseNew() override;
 
     // The settings: a field beyond the stored record (an older store, also when opened

@@ -58,7 +58,7 @@ public:
     virtual int32_t Distance(uint32_t from, uint32_t to, uint32_t mode) = 0;
     // The length in positions; 0xFFFFFFFF while it is not known yet.
     virtual uint32_t GetLength() = 0;
-    // The code page of the text ReadPage gives (65002 in practice).
+    // The code page of the text ReadPage gives (UTF-16 in practice).
     virtual uint32_t GetCodePage() = 0;
 
     virtual int32_t QueryPosition(uint32_t /*position*/, void* /*out*/) { return 0; }

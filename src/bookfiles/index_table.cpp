@@ -19,7 +19,7 @@ constexpr std::size_t kMaxCandidateWord = 64;
 constexpr std::size_t kCandidateBudget = 100000;
 
 bool IsKeyCodePage(std::uint32_t cp) {
-    return cp == 1252 || cp == 65001 || cp == 65002;
+    return cp == CodePages::kWindows1252 || cp == CodePages::kUtf8 || cp == CodePages::kUtf16;
 }
 
 int CountTrailingZeros(std::uint32_t v) {
@@ -44,7 +44,7 @@ int Keys::CompareBytes(const std::uint8_t* a, std::size_t aLength, const std::ui
 bool Keys::Encode(std::uint32_t codePage, const char16_t* chars, std::size_t length,
                   std::string* out) {
     out->clear();
-    if (codePage == 65002) {
+    if (codePage == CodePages::kUtf16) {
         out->reserve(length * 2);
         for (std::size_t i = 0; i < length; ++i) {
             out->push_back(static_cast<char>(chars[i] >> 8));
@@ -72,7 +72,7 @@ bool Keys::Encode(std::uint32_t codePage, const char16_t* chars, std::size_t len
 bool Keys::Decode(std::uint32_t codePage, const std::uint8_t* bytes, std::size_t length,
                   std::u16string* out) {
     out->clear();
-    if (codePage == 65002) {
+    if (codePage == CodePages::kUtf16) {
         out->reserve(length / 2);
         for (std::size_t i = 0; i + 1 < length; i += 2) {
             out->push_back(static_cast<char16_t>((bytes[i] << 8) | bytes[i + 1]));

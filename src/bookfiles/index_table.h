@@ -28,7 +28,7 @@ namespace Keys {
 // Byte order, the shorter key first when one is a prefix of the other.
 int CompareBytes(const std::uint8_t* a, std::size_t aLength, const std::uint8_t* b,
                  std::size_t bLength);
-// Key bytes of a UTF-16 text in a table's code page (65002 keys are UTF-16 big-endian).
+// Key bytes of a UTF-16 text in a table's code page (UTF-16 keys are big-endian).
 bool Encode(std::uint32_t codePage, const char16_t* chars, std::size_t length,
             std::string* out);
 bool Decode(std::uint32_t codePage, const std::uint8_t* bytes, std::size_t length,

@@ -20,6 +20,7 @@ public:
     static constexpr std::uint32_t kAppend = 0xFFFF;
     static constexpr std::uint16_t kAttrReadOnly = 0x0002;
     static constexpr std::uint16_t kAttrBackup = 0x0008;
+    static constexpr std::uint32_t kOpenReadOnly = 41;
 
     // The open flags callers use (any other value fails):
     //   41  existing file, read-only, mapped (books, PalmDOC, fonts, the catalogue's header read)

@@ -49,16 +49,16 @@ std::string RecordStoreBase::NewStoreName() const {
     return name;
 }
 
-int RecordStoreBase::OpenDefault(const char* path, int create) {
-    return Open(path, 0, create);
+int RecordStoreBase::OpenDefault(const char* path, bool create) {
+    return Open(path, false, create);
 }
 
-int RecordStoreBase::Open(const char* path, int readOnly, int create) {
+int RecordStoreBase::Open(const char* path, bool readOnly, bool create) {
     Close();
     setAside_.clear();
     if (!path || !*path) return 11;
     path_ = path;
-    readOnly_ = readOnly != 0;
+    readOnly_ = readOnly;
     const char* type = StoreType();
     int error = 0;
     if (readOnly_) {
@@ -114,11 +114,11 @@ int RecordStoreBase::Open(const char* path, int readOnly, int create) {
     return 0;
 }
 
-int RecordStoreBase::OpenInMemory(const std::uint8_t* bytes, std::size_t size, int readOnly) {
+int RecordStoreBase::OpenInMemory(const std::uint8_t* bytes, std::size_t size, bool readOnly) {
     Close();
     setAside_.clear();
     path_.clear();
-    readOnly_ = readOnly != 0;
+    readOnly_ = readOnly;
     const char* type = StoreType();
     if (size == 0) {
         if (readOnly_) return 11;

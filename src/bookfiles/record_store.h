@@ -26,11 +26,11 @@ public:
     // damaged one is renamed aside and made afresh; `readOnly` never writes. 0, or a book error
     // code: 1 another kind of file, 10 damaged, 11 missing, 13 written by a newer version, 14
     // cannot open.
-    virtual int OpenDefault(const char* path, int create);
-    virtual int Open(const char* path, int readOnly, int create);
+    virtual int OpenDefault(const char* path, bool create);
+    virtual int Open(const char* path, bool readOnly, bool create);
     // A store over a copy of a database's bytes, in memory only (no file); empty bytes make a
     // new store unless read-only. 0 or an error code as Open.
-    int OpenInMemory(const std::uint8_t* bytes, std::size_t size, int readOnly);
+    int OpenInMemory(const std::uint8_t* bytes, std::size_t size, bool readOnly);
     // Writes the default records of a new store; false on failure.
     virtual bool InitialiseNew() = 0;
     // Writes the store back when changed; 0 or non-zero.

@@ -40,8 +40,8 @@ bool ReadText(const ByteSpan& d, std::uint32_t* at, std::u16string* out) {
 
 SortedRecordDatabase::~SortedRecordDatabase() = default;
 
-int SortedRecordDatabase::OpenDefault(const char* path, int create) {
-    int rc = Open(path, 0, create);
+int SortedRecordDatabase::OpenDefault(const char* path, bool create) {
+    int rc = Open(path, false, create);
     if (rc == 0) db_->SetAttributes(db_->GetAttributes() & ~PalmDatabase::kAttrBackup);
     return rc;
 }

@@ -71,7 +71,7 @@ public:
     ~SortedRecordDatabase() override;
 
     // Opens (creating when missing) the store; clears the backup attribute. 0 or an error code.
-    int OpenDefault(const char* path, int create) override;
+    int OpenDefault(const char* path, bool create) override;
     bool InitialiseNew() override { return true; }
 
     // A writer for a new submission of the entry, or null when the store is not open.

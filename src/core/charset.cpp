@@ -8,6 +8,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/kernel/utf.h"
+
 namespace {
 
 int g_systemCodePage = CodePages::kWindows1252;
@@ -193,49 +195,6 @@ int32_t IconvConvert(const char* from, const char* to, const uint8_t* in, size_t
     return fail ? -1 : static_cast<int32_t>(outCap - ol);
 }
 
-inline int Utf8SequenceLength(uint8_t lead) {
-    if (lead < 0x80) return 1;
-    if (lead < 0xC2) return 0;
-    if (lead < 0xE0) return 2;
-    if (lead < 0xF0) return 3;
-    if (lead < 0xF5) return 4;
-    return 0;
-}
-
-// Whether b may follow the bytes so far (checks overlong and surrogate forms on the 2nd byte).
-inline bool Utf8Accepts(uint8_t lead, int index, uint8_t b) {
-    if ((b & 0xC0) != 0x80) return false;
-    if (index != 1) return true;
-    if (lead == 0xE0) return b >= 0xA0;
-    if (lead == 0xED) return b < 0xA0;
-    if (lead == 0xF0) return b >= 0x90;
-    if (lead == 0xF4) return b < 0x90;
-    return true;
-}
-
-inline uint32_t Utf8Combine(const uint8_t* p, int len) {
-    switch (len) {
-        case 2:
-            return (p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu);
-        case 3:
-            return (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
-        default:
-            return (p[0] & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 |
-                   (p[3] & 0x3Fu);
-    }
-}
-
-inline int PutUnit(uint32_t cp, char16_t* out) {
-    if (cp < 0x10000) {
-        out[0] = static_cast<char16_t>(cp);
-        return 1;
-    }
-    cp -= 0x10000;
-    out[0] = static_cast<char16_t>(0xD800 + (cp >> 10));
-    out[1] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    return 2;
-}
-
 }  // namespace
 
 int GetUnicodeCodePage() {
@@ -276,39 +235,15 @@ int Cp1252::FromUnicode(char16_t c) {
 }
 
 int Utf16::Encode(uint32_t codePoint, char16_t* units) {
-    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) codePoint = 0xFFFD;
-    return PutUnit(codePoint, units);
+    return fvt::utf::EncodeUtf16(codePoint, units);
 }
 
 int Utf16::Decode(const char16_t* p, size_t n, uint32_t& codePoint) {
-    char16_t c = p[0];
-    if (IsHigh(c) && n > 1 && IsLow(p[1])) {
-        codePoint = 0x10000 + ((c - 0xD800u) << 10) + (p[1] - 0xDC00u);
-        return 2;
-    }
-    codePoint = (IsHigh(c) || IsLow(c)) ? 0xFFFD : c;
-    return 1;
+    return fvt::utf::DecodeUtf16(p, n, codePoint);
 }
 
 int Utf8::Decode(const uint8_t* p, size_t n, uint32_t& codePoint) {
-    uint8_t lead = p[0];
-    int len = Utf8SequenceLength(lead);
-    if (len == 1) {
-        codePoint = lead;
-        return 1;
-    }
-    if (len == 0) {
-        codePoint = 0xFFFD;
-        return 1;
-    }
-    int i = 1;
-    while (i < len && static_cast<size_t>(i) < n && Utf8Accepts(lead, i, p[i])) ++i;
-    if (i < len) {
-        codePoint = 0xFFFD;
-        return i;
-    }
-    codePoint = Utf8Combine(p, len);
-    return len;
+    return fvt::utf::DecodeUtf8(p, n, codePoint);
 }
 
 bool Utf8::IsValid(const uint8_t* p, size_t n) {
@@ -319,36 +254,15 @@ bool Utf8::IsValid(const uint8_t* p, size_t n) {
             ++i;
             continue;
         }
-        int used = Decode(p + i, n - i, cp);
-        if (cp == 0xFFFD && !(used == 3 && p[i] == 0xEF && p[i + 1] == 0xBF && p[i + 2] == 0xBD))
-            return false;
-        i += used;
+        bool valid;
+        i += fvt::utf::DecodeUtf8(p + i, n - i, cp, &valid);
+        if (!valid) return false;
     }
     return true;
 }
 
 int Utf8::Encode(uint32_t cp, uint8_t* out) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out[0] = static_cast<uint8_t>(cp);
-        return 1;
-    }
-    if (cp < 0x800) {
-        out[0] = static_cast<uint8_t>(0xC0 | cp >> 6);
-        out[1] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
-        return 2;
-    }
-    if (cp < 0x10000) {
-        out[0] = static_cast<uint8_t>(0xE0 | cp >> 12);
-        out[1] = static_cast<uint8_t>(0x80 | ((cp >> 6) & 0x3F));
-        out[2] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<uint8_t>(0xF0 | cp >> 18);
-    out[1] = static_cast<uint8_t>(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = static_cast<uint8_t>(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
-    return 4;
+    return fvt::utf::EncodeUtf8(cp, out);
 }
 
 int32_t Utf8::DecodeToUtf16(const uint8_t* in, size_t n, char16_t* out, size_t outCap) {
@@ -361,7 +275,7 @@ int32_t Utf8::DecodeToUtf16(const uint8_t* in, size_t n, char16_t* out, size_t o
             uint32_t cp;
             i += Decode(in + i, n - i, cp);
             if (o + (cp >= 0x10000 ? 2 : 1) > outCap) return -1;
-            o += PutUnit(cp, out + o);
+            o += fvt::utf::EncodeUtf16(cp, out + o);
         }
         return static_cast<int32_t>(o);
     }
@@ -419,12 +333,12 @@ int32_t Charset::Continue(CharsetState* state, int codePage, const uint8_t* in, 
         }
         // Finish a sequence carried over from the previous block.
         while (state->count > 0) {
-            if (i < n && Utf8Accepts(state->pending[0], state->count, in[i])) {
+            if (i < n && fvt::utf::Continues(state->pending[0], state->count, in[i])) {
                 state->pending[state->count++] = in[i++];
                 if (state->count == state->needed) {
-                    uint32_t c = Utf8Combine(state->pending, state->needed);
+                    uint32_t c = fvt::utf::Combine(state->pending, state->needed);
                     if (posMap) posMap[o] = posMap[o + (c >= 0x10000)] = 0;
-                    o += PutUnit(c, out + o);
+                    o += fvt::utf::EncodeUtf16(c, out + o);
                     state->count = 0;
                 }
             } else if (i < n || final) {
@@ -455,7 +369,7 @@ int32_t Charset::Continue(CharsetState* state, int codePage, const uint8_t* in, 
                 ++i;
                 continue;
             }
-            int len = Utf8SequenceLength(lead);
+            int len = fvt::utf::SequenceLength(lead);
             size_t start = i;
             if (len == 0) {
                 if (posMap) posMap[o] = static_cast<uint32_t>(start);
@@ -464,14 +378,14 @@ int32_t Charset::Continue(CharsetState* state, int codePage, const uint8_t* in, 
                 continue;
             }
             int k = 1;
-            while (k < len && i + k < n && Utf8Accepts(lead, k, in[i + k])) ++k;
+            while (k < len && i + k < n && fvt::utf::Continues(lead, k, in[i + k])) ++k;
             if (k == len) {
-                uint32_t c = Utf8Combine(in + i, len);
+                uint32_t c = fvt::utf::Combine(in + i, len);
                 if (posMap) {
                     posMap[o] = static_cast<uint32_t>(start);
                     if (c >= 0x10000) posMap[o + 1] = static_cast<uint32_t>(start);
                 }
-                o += PutUnit(c, out + o);
+                o += fvt::utf::EncodeUtf16(c, out + o);
                 i += len;
             } else if (i + k == n && !final) {
                 std::memcpy(state->pending, in + i, k);

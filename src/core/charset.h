@@ -5,14 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace CodePages {
-constexpr int kSystem = 0;  // the system ANSI code page
-constexpr int kWindows1252 = 1252;
-constexpr int kLatin1 = 28591;
-constexpr int kAscii = 20127;
-constexpr int kUtf8 = 65001;
-constexpr int kUtf16 = 65002;  // the program's own marker for internal UTF-16LE
-}  // namespace CodePages
+#include "core/code_pages.h"
 
 // 65002, the code page number that marks UTF-16 text.
 int GetUnicodeCodePage();
@@ -102,8 +95,8 @@ inline size_t MaxOutput(size_t n) {
 // code page is unknown.
 int32_t Continue(CharsetState* state, int codePage, const uint8_t* in, size_t n, char16_t* out,
                  size_t outCap, uint32_t* posMap, bool final);
-// Whole-buffer conversions to and from UTF-16 for any code page (65002 = UTF-16LE bytes).
-// ToUtf16: units written or -1; out must have room for n units (n / 2 for 65002). Unconvertible
+// Whole-buffer conversions to and from UTF-16 for any code page (kUtf16 = UTF-16LE bytes).
+// ToUtf16: units written or -1; out must have room for n units (n / 2 for kUtf16). Unconvertible
 // bytes become U+FFFD.
 int32_t ToUtf16(int codePage, const uint8_t* in, size_t n, char16_t* out, size_t outCap);
 // FromUtf16: bytes written or -1 (capacity); characters the code page lacks become '?' and set

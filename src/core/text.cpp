@@ -31,16 +31,10 @@ int DecodeSimple(int cp, const uint8_t* p, const uint8_t* end, uint32_t& c) {
                 c = 0xFFFD;
                 return static_cast<int>(end - p);
             }
-            char16_t u = static_cast<char16_t>(p[0] | p[1] << 8);
-            if (Utf16::IsHigh(u) && end - p >= 4) {
-                char16_t v = static_cast<char16_t>(p[2] | p[3] << 8);
-                if (Utf16::IsLow(v)) {
-                    c = 0x10000 + ((u - 0xD800u) << 10) + (v - 0xDC00u);
-                    return 4;
-                }
-            }
-            c = (Utf16::IsHigh(u) || Utf16::IsLow(u)) ? 0xFFFD : u;
-            return 2;
+            const bool two = end - p >= 4;
+            const char16_t units[2] = {static_cast<char16_t>(p[0] | p[1] << 8),
+                                       two ? static_cast<char16_t>(p[2] | p[3] << 8) : u'\0'};
+            return 2 * Utf16::Decode(units, two ? 2 : 1, c);
         }
         case CodePages::kUtf8:
             return Utf8::Decode(p, static_cast<size_t>(end - p), c);

@@ -1,6 +1,6 @@
 // Encoded text: bytes tagged with a code page, an active view (start and end byte offsets), a
 // read cursor that decodes one character at a time, and an error state. It carries file names,
-// paths, URLs and every text that crosses a code-page boundary. 65002 marks UTF-16LE.
+// paths, URLs and every text that crosses a code-page boundary. CodePages::kUtf16 marks UTF-16LE.
 #pragma once
 
 #include <cstddef>
@@ -34,7 +34,7 @@ public:
     bool AssignBytes(const uint8_t* bytes, size_t n, int codePage);
     bool AssignAscii(const char* s);  // 1252 text
     bool AssignUtf8(const char* s, size_t n = static_cast<size_t>(-1));
-    // UTF-16 (65002) from wide characters; an empty input gives an empty text.
+    // UTF-16 (CodePages::kUtf16) from wide characters; an empty input gives an empty text.
     bool FromWide(const char16_t* chars, int32_t count);
     bool FromWide(const char16_t* zeroTerminated);
     bool FromString(const String& s);

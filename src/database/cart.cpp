@@ -5,36 +5,13 @@
 #include "bookfiles/database_file.h"
 #include "core/file.h"
 #include "core/text.h"
+#include "platform/kernel/wide.h"
 
 namespace {
 
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 void AppendUtf8(std::string& out, const String& s) {
-    for (int32_t i = 0; i < s.Length(); ++i) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.Length() && s[i + 1] >= 0xDC00 &&
-            s[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    fvt::AppendUtf8(out, std::u16string_view(s.Data(), static_cast<size_t>(s.Length())));
 }
 
 void AppendEscaped(std::string& out, const String& s) {

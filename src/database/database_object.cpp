@@ -5,6 +5,7 @@
 
 #include "bookfiles/document_source.h"
 #include "bookfiles/palm_database.h"
+#include "core/code_pages.h"
 #include "core/text.h"
 #include "database/index_query.h"
 #include "database/sql_parser.h"
@@ -60,7 +61,7 @@ Database* FolderDatabaseOpener::OpenDatabase(const String& name) {
             db->SetName(stem);
             // A file the user marked read-only is not written over.
             Text wide;
-            if (wide.AssignUtf8(path.c_str()) && wide.ConvertTo(65002)) {
+            if (wide.AssignUtf8(path.c_str()) && wide.ConvertTo(CodePages::kUtf16)) {
                 DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(wide.WideCStr()));
                 if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
                     db->SetReadOnly(true);

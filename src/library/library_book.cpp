@@ -84,13 +84,13 @@ AnnotationFile* LibraryBook::OpenSideFile(bool existingOnly) {
     int rc;
     if (existingOnly) {
         // Reading only: a missing file stays missing and a damaged one stays where it is.
-        rc = side->OpenExisting(path, 1, listing);
+        rc = side->OpenExisting(path, true, listing);
     } else {
         Text name;
         name.FromString(databaseName_);
         name.ConvertTo(1252);
         rc = side->OpenOrCreate(path, reinterpret_cast<const char*>(name.Bytes()),
-                                static_cast<size_t>(name.ByteLength()), 0, 1, 1);
+                                static_cast<size_t>(name.ByteLength()), false, true, true);
     }
     if (rc != 0) {
         side->Release();

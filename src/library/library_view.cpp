@@ -75,6 +75,25 @@ constexpr int kFilterItems = 5;
 constexpr size_t kMaxStoreName = 64;
 constexpr size_t kMaxStoreUrl = 1024;
 
+// Book classes: the bits of the view's filter.
+constexpr uint32_t kEBooks = 1, kENews = 2, kEDocs = 4, kEAudio = 8, kEveryClass = 15;
+
+// The view's strings.
+constexpr uint32_t kTodayString = 5238, kYesterdayString = 5239, kMonthsAgoString = 5240,
+                   kOneMonthAgoString = 5241, kDaysAgoString = 5242;
+constexpr uint32_t kLibraryString = 5063;
+constexpr uint32_t kFilterByString = 5284, kReadingListString = 5162, kBookstoreString = 5020;
+constexpr uint32_t kReadString = 5352, kExitString = 5311, kOnlineAccountString = 5354;
+constexpr uint32_t kAllString = 5159, kEBooksString = 5156, kENewsString = 5158,
+                   kEDocsString = 5157, kEAudioString = 5155, kEditListsString = 5160,
+                   kUnfiledString = 5161;
+constexpr uint32_t kOptionsString = 5395, kPropertiesString = 5448, kDeleteString = 5015,
+                   kAboutString = 5083;
+constexpr uint32_t kPurchaseDateString = 5282, kLastReadString = 5283, kRatingString = 5122;
+constexpr uint32_t kConfirmDeleteCaption = 5375, kConfirmDeleteString = 5322;
+constexpr uint32_t kBookInUseString = 5530, kCannotRemoveString = 5531;
+constexpr uint32_t kErrorCaption = 5018;
+
 // Sort keys by sort kind (the stored view state) and back.
 constexpr uint32_t kKeyOfSortKind[6] = {0, 2, 1, 3, 4, 5};
 constexpr uint32_t kSortCommandOfKey[6] = {kCmdSortTitle, kCmdSortSize, kCmdSortAuthor,
@@ -155,10 +174,10 @@ void DrawWrappedTitle(HDC dc, const std::u16string& text, RECT box) {
 namespace LibraryViewText {
 
 uint32_t BookClassOf(int32_t type) {
-    if (type == 4) return 8;
-    if (type >= 1 && type <= 255) return 1;
-    if (type >= 256 && type <= 511) return 2;
-    if (type >= 512 && type <= 767) return 4;
+    if (type == 4) return kEAudio;
+    if (type >= 1 && type <= 255) return kEBooks;
+    if (type >= 256 && type <= 511) return kENews;
+    if (type >= 512 && type <= 767) return kEDocs;
     return 0;
 }
 
@@ -229,16 +248,16 @@ std::u16string FormatRelativeDate(uint32_t unixSeconds, uint64_t nowFileTimeUtc)
     if (years < 0) return {};  // a later local date (zone change): nothing sensible to say
     std::u16string out;
     if (years == 0 && months == 0) {
-        if (days == 0) return Str(5238);
-        if (days == 1) return Str(5239);
-        out = Str(5242);
+        if (days == 0) return Str(kTodayString);
+        if (days == 1) return Str(kYesterdayString);
+        out = Str(kDaysAgoString);
         size_t p = out.find(u"%1");
         std::string n = std::to_string(days);
         if (p != std::u16string::npos) out.replace(p, 2, std::u16string(n.begin(), n.end()));
         return out;
     }
-    if (years == 0 && months == 1) return Str(5241);
-    out = Str(5240);
+    if (years == 0 && months == 1) return Str(kOneMonthAgoString);
+    out = Str(kMonthsAgoString);
     std::string n = std::to_string(years * 12 + months);
     size_t p = out.find(u"%1");
     if (p != std::u16string::npos) out.replace(p, 2, std::u16string(n.begin(), n.end()));
@@ -383,7 +402,7 @@ bool LibraryView::Create(HWND parentWindow, bool covers) {
     largeImages = ImageList_Create(30 * scale, 50 * scale, ILC_COLOR32, 1, 0);
     if (!CreateListView()) return false;
     titleStrip.Create(parentWindow, kCommandBase + kTitleButton);
-    titleStrip.SetText(Str(5063).c_str());
+    titleStrip.SetText(Str(kLibraryString).c_str());
     titleStrip.Show(false);
     BuildMenu();
     LoadBookstores();
@@ -411,23 +430,33 @@ void LibraryView::BuildMenu() {
     readingListMenu = GetSubMenu(popup, 1);
     sortMenu = nullptr;  // checked by hand: the filter menu owns CheckMenuCommand
     storeMenu = GetSubMenu(popup, 3);
-    bar.SetItemText(0, true, 5284, popup);
-    bar.SetItemText(1, true, 5162, popup);
-    bar.SetItemText(3, true, 5020, popup);
+    bar.SetItemText(0, true, kFilterByString, popup);
+    bar.SetItemText(1, true, kReadingListString, popup);
+    bar.SetItemText(3, true, kBookstoreString, popup);
     static constexpr uint32_t kTexts[][2] = {
-        {kCmdAll, 5159},        {kCmdEBooks, 5156},     {kCmdEDocs, 5157},  {kCmdENews, 5158},
-        {kCmdEAudio, 5155},     {kCmdEditLists, 5160},  {kCmdUnfiled, 5161}, {kCmdOptions, 5395},
-        {kCmdProperties, 5448}, {kCmdDelete, 5015},     {kCmdExit, 5311},   {kCmdAbout, 5083},
+        {kCmdAll, kAllString},
+        {kCmdEBooks, kEBooksString},
+        {kCmdEDocs, kEDocsString},
+        {kCmdENews, kENewsString},
+        {kCmdEAudio, kEAudioString},
+        {kCmdEditLists, kEditListsString},
+        {kCmdUnfiled, kUnfiledString},
+        {kCmdOptions, kOptionsString},
+        {kCmdProperties, kPropertiesString},
+        {kCmdDelete, kDeleteString},
+        {kCmdExit, kExitString},
+        {kCmdAbout, kAboutString},
         // Key 3 is the file's creation date, shown as the purchase date; key 4 the last read.
-        {kCmdSortDate, 5282},   {kCmdSortLastRead, 5283}};
+        {kCmdSortDate, kPurchaseDateString},
+        {kCmdSortLastRead, kLastReadString}};
     for (auto& t : kTexts) bar.SetItemText(t[0], false, t[1]);
     HMENU sorts = GetSubMenu(popup, 2);
     MENUITEMINFOW probe{};
     probe.cbSize = sizeof(probe);
     probe.fMask = MIIM_ID;
     if (sorts && !GetMenuItemInfoW(sorts, kCmdSortRating, FALSE, &probe))
-        AppendMenuW(sorts, MF_STRING, kCmdSortRating, Str(5122).c_str());
-    SetLeftKey(5352);
+        AppendMenuW(sorts, MF_STRING, kCmdSortRating, Str(kRatingString).c_str());
+    SetLeftKey(kReadString);
 }
 
 void LibraryView::LoadBookstores() {
@@ -444,7 +473,7 @@ void LibraryView::LoadBookstores() {
         AppendMenuW(storeMenu, MF_STRING, kBookstoreFirst + i, bookstores[i].name.c_str());
     AppendMenuW(storeMenu, MF_SEPARATOR, 0, nullptr);
     if (services && services->HasOnlineAccount())
-        AppendMenuW(storeMenu, MF_STRING, kOnlineAccount, Str(5354).c_str());
+        AppendMenuW(storeMenu, MF_STRING, kOnlineAccount, Str(kOnlineAccountString).c_str());
 }
 
 void LibraryView::SetLeftKey(uint32_t stringId) { bar.SetButtonText(kCmdRead, stringId); }
@@ -547,7 +576,7 @@ void LibraryView::RebuildReadingLists() {
     }
     if (readingListFilter >= readingListCount) {
         readingListFilter = kNoFilter;
-        filter = 15;
+        filter = kEveryClass;
     }
     if (readingListFilter >= 0)
         CheckMenuItem(readingListMenu, kReadingListFirst + static_cast<uint32_t>(readingListFilter),
@@ -593,20 +622,21 @@ void LibraryView::Refill(uint32_t filterMask) {
     }
     SetRedraw(true, true);
     UpdateTitleStrip();
-    SetLeftKey(shown > 0 ? 5352 : 5311);
+    SetLeftKey(shown > 0 ? kReadString : kExitString);
 }
 
 void LibraryView::UpdateTitleStrip() {
-    uint32_t nameId = 5156;
-    if (filter == 2) nameId = 5158;
-    if (filter == 4) nameId = 5157;
-    if (filter == 8) nameId = 5155;
+    uint32_t nameId = kEBooksString;
+    if (filter == kENews) nameId = kENewsString;
+    if (filter == kEDocs) nameId = kEDocsString;
+    if (filter == kEAudio) nameId = kEAudioString;
     const int32_t rows = GetItemCount();
     std::string count = std::to_string(rows);
     std::u16string first(count.begin(), count.end());
     first += u" ";
     // One book is "1 eBook", not "1 eBooks".
-    const uint32_t bookClass = filter == 2 || filter == 4 || filter == 8 ? filter : 1;
+    const uint32_t bookClass =
+        filter == kENews || filter == kEDocs || filter == kEAudio ? filter : kEBooks;
     if (rows == 1)
         first += LibraryViewText::BookTypeName(bookClass, false);
     else
@@ -689,12 +719,12 @@ void LibraryView::RestoreViewState() {
     readingListFilter = kNoFilter;
     locationFilter = kNoFilter;
     uint32_t command = kCmdAll;
-    uint32_t mask = 15;
+    uint32_t mask = kEveryClass;
     switch (kind) {
-        case 1: mask = 1; command = kCmdEBooks; break;
-        case 2: mask = 2; command = kCmdENews; break;
-        case 3: mask = 4; command = kCmdEDocs; break;
-        case 4: mask = 8; command = kCmdEAudio; break;
+        case 1: mask = kEBooks; command = kCmdEBooks; break;
+        case 2: mask = kENews; command = kCmdENews; break;
+        case 3: mask = kEDocs; command = kCmdEDocs; break;
+        case 4: mask = kEAudio; command = kCmdEAudio; break;
         case 5:
             for (int32_t i = 0; library && i < locationCount; ++i) {
                 LibraryLocation loc;
@@ -836,16 +866,16 @@ bool LibraryView::OnCommand(uint32_t id) {
         case kCmdMemory:
             if (services) services->ShowMemoryInfo(parent);
             return true;
-        case kCmdAll: ChooseFilter(id, 15); return true;
-        case kCmdEBooks: ChooseFilter(id, 1); return true;
-        case kCmdENews: ChooseFilter(id, 2); return true;
-        case kCmdEDocs: ChooseFilter(id, 4); return true;
-        case kCmdEAudio: ChooseFilter(id, 8); return true;
+        case kCmdAll: ChooseFilter(id, kEveryClass); return true;
+        case kCmdEBooks: ChooseFilter(id, kEBooks); return true;
+        case kCmdENews: ChooseFilter(id, kENews); return true;
+        case kCmdEDocs: ChooseFilter(id, kEDocs); return true;
+        case kCmdEAudio: ChooseFilter(id, kEAudio); return true;
         case kCmdUnfiled:
-            ChooseFilter(0, 15);
+            ChooseFilter(0, kEveryClass);
             readingListFilter = kUnfiled;
             CheckMenuItem(readingListMenu, kCmdUnfiled, MF_BYCOMMAND | MF_CHECKED);
-            Refill(15);
+            Refill(kEveryClass);
             return true;
         case kCmdEditLists: {
             ReadingListsEditDialog dialog(library);
@@ -864,10 +894,10 @@ bool LibraryView::OnCommand(uint32_t id) {
             break;
     }
     if (id >= kReadingListFirst && id < kReadingListFirst + static_cast<uint32_t>(readingListCount)) {
-        ChooseFilter(0, 15);
+        ChooseFilter(0, kEveryClass);
         readingListFilter = static_cast<int32_t>(id - kReadingListFirst);
         CheckMenuItem(readingListMenu, id, MF_BYCOMMAND | MF_CHECKED);
-        Refill(15);
+        Refill(kEveryClass);
         return true;
     }
     if (id >= kMoveFirst && id < kMoveFirst + static_cast<uint32_t>(locationCount)) {
@@ -875,9 +905,9 @@ bool LibraryView::OnCommand(uint32_t id) {
         return true;
     }
     if (id >= kLocationFirst && id < kLocationFirst + static_cast<uint32_t>(locationCount)) {
-        ChooseFilter(id, 15);
+        ChooseFilter(id, kEveryClass);
         locationFilter = static_cast<int32_t>(id - kLocationFirst);
-        Refill(15);
+        Refill(kEveryClass);
         return true;
     }
     if (id >= kBookstoreFirst && id < kBookstoreFirst + bookstores.size()) {
@@ -914,7 +944,8 @@ void LibraryView::OpenSelected() {
 void LibraryView::DeleteSelected() {
     LibraryRow* row = SelectedRow();
     if (!row || !library) return;
-    if (MessageBoxRes(parent, 5375, 5322, MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) != IDOK)
+    if (MessageBoxRes(parent, kConfirmDeleteCaption, kConfirmDeleteString,
+                      MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) != IDOK)
         return;
     int32_t index = GetSelectedIndex();
     HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -937,8 +968,9 @@ void LibraryView::DeleteSelected() {
 
 // The row stays; the reader is told which book and why.
 void LibraryView::ReportDeleteFailure(const LibraryBook& book, LibraryBook::DeleteFailure why) {
-    const char16_t* units = LoadResString(why == LibraryBook::DeleteFailure::kInUse ? 5530 : 5531);
-    const char16_t* caption = LoadResString(5018);
+    const char16_t* units = LoadResString(
+        why == LibraryBook::DeleteFailure::kInUse ? kBookInUseString : kCannotRemoveString);
+    const char16_t* caption = LoadResString(kErrorCaption);
     String text(units ? units : u"");
     String name;
     if (!book.GetTitle().ToWide(name) || name.IsEmpty()) book.GetPath().ToWide(name);
@@ -954,7 +986,7 @@ void LibraryView::MoveSelected(int32_t location) {
                                              services ? services->Releaser() : nullptr);
     SetCursor(old);
     if (!moved) {
-        MessageBoxRes(parent, 5018, 5059, MB_OK | MB_ICONERROR);
+        MessageBoxRes(parent, kErrorCaption, Storage::kMoveFailedMessage, MB_OK | MB_ICONERROR);
         return;
     }
     Refill(filter);

@@ -21,6 +21,6 @@ std::unique_ptr<LogDatabase> LogDatabase::Open(const Text& path) {
                        static_cast<size_t>(utf8.ByteLength()));
     std::unique_ptr<LogDatabase> log(new LogDatabase());
     // One open, which also clears the backup bit: the store is never opened a second time.
-    if (log->store_.OpenDefault(device.c_str(), 1) != 0) return nullptr;
+    if (log->store_.OpenDefault(device.c_str(), true) != 0) return nullptr;
     return log;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/char_props.h"
+#include "core/charset.h"
 #include "script/script_error.h"
 
 namespace Lookup {
@@ -17,13 +18,9 @@ constexpr std::uint32_t kKorean = 18;
 
 template <typename F>
 bool AnyCodePoint(const std::u16string& word, F test) {
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        std::uint32_t c = word[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < word.size() && word[i + 1] >= 0xDC00 &&
-            word[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (word[i + 1] - 0xDC00);
-            ++i;
-        }
+    for (std::size_t i = 0; i < word.size();) {
+        std::uint32_t c;
+        i += static_cast<std::size_t>(Utf16::Decode(word.data() + i, word.size() - i, c));
         if (test(c)) return true;
     }
     return false;

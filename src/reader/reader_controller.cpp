@@ -42,13 +42,9 @@ uint32_t MessageFlags(MessageKind kind) {
 // '&', '#', '$', '?' or '%' in a title cannot break the URL apart.
 bool AppendPercentEncoded(String& out, const String& value) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (int32_t i = 0; i < value.Length(); ++i) {
-        uint32_t c = value[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < value.Length() && value[i + 1] >= 0xDC00 &&
-            value[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (value[i + 1] - 0xDC00);
-            ++i;
-        }
+    for (int32_t i = 0; i < value.Length();) {
+        uint32_t c;
+        i += Utf16::Decode(value.Data() + i, static_cast<size_t>(value.Length() - i), c);
         bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
                      c == '-' || c == '_' || c == '.' || c == '~';
         if (plain) {
@@ -465,7 +461,7 @@ public:
         if (!path.FromString(bookPath) || !reader_detail::ToUtf8Path(path, utf8)) return;
         if (loader) file_ = loader->FindAnnotationFile(utf8);
         if (file_) return;
-        if (own_.OpenExisting(utf8, 0) == 0) file_ = &own_;
+        if (own_.OpenExisting(utf8, false) == 0) file_ = &own_;
     }
     ~SideFileHandle() {
         if (file_ == &own_) own_.Close();

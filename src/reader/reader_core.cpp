@@ -60,7 +60,7 @@ int ReaderCore::Open(bool withStore) {
         log_.reset(new (std::nothrow) SortedRecordDatabase());
         // A log database that cannot be had is no failure.
         if (!log_ || !paths_->LibraryFile(logPath) || !reader_detail::ToUtf8Path(logPath, utf8) ||
-            log_->OpenDefault(utf8.c_str(), 1) != 0)
+            log_->OpenDefault(utf8.c_str(), true) != 0)
             log_.reset();
         if (OpenStore() != 0) return 1;
     }
@@ -83,8 +83,8 @@ int ReaderCore::OpenStore() {
     // Create flag 1 makes a missing file, and sets a damaged one aside before making a fresh
     // one; a newer or unopenable file is left alone and fails.
     storeFailure_.clear();
-    if (store_->OpenDefault(utf8.c_str(), 0) != 0) {
-        const int error = store_->OpenDefault(utf8.c_str(), 1);
+    if (store_->OpenDefault(utf8.c_str(), false) != 0) {
+        const int error = store_->OpenDefault(utf8.c_str(), true);
         if (error != 0) {
             storeFailure_ = utf8 + ": " + StoreFailureReason(utf8, error);
             return 1;

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "core/code_pages.h"
 #include "core/string.h"
 #include "core/text.h"
 
@@ -160,7 +161,7 @@ public:
     uint8_t releaseOnCardChange = 0;
     uint8_t thumbnails = 1;
     uint8_t clearType = 0;
-    uint32_t codePage = 65002;
+    uint32_t codePage = CodePages::kUtf16;
     uint32_t orientation = 0;
     uint32_t toolbarMask = kDefaultToolbarMask;
     uint32_t fileTypes = 15;

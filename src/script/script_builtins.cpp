@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "core/random.h"
+#include "platform/kernel/utf.h"
 #include "script/script_compiler.h"
 #include "script/script_interp.h"
 #include "script/script_names.h"
@@ -225,28 +226,24 @@ int UriCode(Interp& in, int argc, Val* args, Val* out, bool encode, bool compone
                                : c >= 0xE0 && c <= 0xEF ? 2
                                : c >= 0xC2 && c <= 0xDF ? 1
                                                         : 0;
-                    std::uint32_t cp = c & (need == 3 ? 7 : need == 2 ? 15 : 31);
+                    std::uint8_t bytes[4] = {static_cast<std::uint8_t>(c)};
                     std::size_t k = i + 3;
                     int got = 0;
                     while (got < need && k + 2 < s.size() + 0 && s[k] == '%' &&
                            hex(s[k + 1]) >= 0 && hex(s[k + 2]) >= 0) {
                         int b = hex(s[k + 1]) * 16 + hex(s[k + 2]);
                         if ((b & 0xC0) != 0x80) break;
-                        cp = (cp << 6) | (b & 63);
+                        bytes[++got] = static_cast<std::uint8_t>(b);
                         k += 3;
-                        ++got;
                     }
-                    bool valid = need > 0 && got == need && !(need == 2 && cp < 0x800) &&
-                                 !(need == 3 && (cp < 0x10000 || cp > 0x10FFFF)) &&
-                                 !(cp >= 0xD800 && cp <= 0xDFFF);
+                    std::uint32_t cp = 0;
+                    bool valid = need > 0 && got == need;
+                    if (valid)
+                        fvt::utf::DecodeUtf8(bytes, static_cast<std::size_t>(need) + 1, cp, &valid);
                     if (valid) {
-                        if (cp >= 0x10000) {
-                            cp -= 0x10000;
-                            r.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-                            r.push_back(static_cast<char16_t>(0xDC00 + (cp & 1023)));
-                        } else {
-                            r.push_back(static_cast<char16_t>(cp));
-                        }
+                        char16_t units[2];
+                        const int n = fvt::utf::EncodeUtf16(cp, units);
+                        r.append(units, static_cast<std::size_t>(n));
                         i = k - 1;
                         continue;
                     }

@@ -1,6 +1,7 @@
 #include "script/script_engine.h"
 
 #include "core/timer_list.h"
+#include "platform/kernel/wide.h"
 
 #include "script/script_compiler.h"
 #include "script/script_interp.h"
@@ -224,30 +225,7 @@ void ScriptError::Compose(const std::u16string& detail) {
 }
 
 std::string ScriptError::MessageUtf8() const {
-    std::string r;
-    for (std::size_t i = 0; i < message.size(); ++i) {
-        std::uint32_t c = message[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < message.size() && message[i + 1] >= 0xDC00 &&
-            message[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (message[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            r.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            r.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            r.push_back(static_cast<char>(0x80 | (c & 63)));
-        } else if (c < 0x10000) {
-            r.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            r.push_back(static_cast<char>(0x80 | ((c >> 6) & 63)));
-            r.push_back(static_cast<char>(0x80 | (c & 63)));
-        } else {
-            r.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            r.push_back(static_cast<char>(0x80 | ((c >> 12) & 63)));
-            r.push_back(static_cast<char>(0x80 | ((c >> 6) & 63)));
-            r.push_back(static_cast<char>(0x80 | (c & 63)));
-        }
-    }
-    return r;
+    return fvt::WideToUtf8(message);
 }
 
 // ---------------------------------------------------------------- engine

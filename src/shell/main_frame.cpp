@@ -336,7 +336,8 @@ void MainFrame::EndOwnedDialogs() {
 bool MainFrame::BackspaceInOwnEdit() {
     HWND focus = GetFocus();
     if (!focus || focus == window_) return false;
-    if (SendMessageW(focus, WM_USER + 1, 0, 0) != kIdentity) return false;
+    if (SendMessageW(focus, NativeControl::kIdentityMessage, 0, 0) != NativeControl::kIdentity)
+        return false;
     WCHAR className[16] = {};
     GetClassNameW(focus, className, 16);
     // The whole class name: "Editor" is not an edit field.

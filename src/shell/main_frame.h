@@ -61,8 +61,6 @@ public:
     static constexpr UINT kNothing = 0x8009;
     static constexpr UINT_PTR kCardTimer = 133;
     static constexpr UINT kCardTimerMs = 1000;
-    // Answered by the program's own edit fields for WM_USER + 1: "FVTW".
-    static constexpr LRESULT kIdentity = 0x46565457;
     // SHChangeNotifyRegister's mask: media inserted and removed, drive removed and added.
     static constexpr DWORD kCardNoticeMask = 0x1E0;
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "core/code_pages.h"
 #include "core/segmented_array.h"
 #include "core/string.h"
 #include "document/markup/render_state.h"
@@ -24,7 +25,7 @@ public:
     static constexpr uint32_t kMaxEntryWords = 255;
     // Deeper elements are refused: the word offsets and text indexes stay within 16 bits.
     static constexpr uint32_t kMaxEntries = 256;
-    static constexpr uint32_t kCodePage = 65002;
+    static constexpr uint32_t kCodePage = CodePages::kUtf16;
 
     ElementStack();
     ElementStack(const ElementStack&) = delete;

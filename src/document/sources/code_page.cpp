@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/code_pages.h"
+
 namespace CodePage {
 
 namespace {
@@ -161,7 +163,7 @@ bool Utf8Check::Feed(const uint8_t* b, size_t count) {
 }
 
 uint32_t Choose(uint32_t detected, uint32_t requested) {
-    if (requested == 65002 || detected == 65002 || detected == 65001 ||
+    if (requested == CodePages::kUtf16 || detected == CodePages::kUtf16 || detected == 65001 ||
         (detected == 1252 && requested == 65020))
         return requested;
     return detected;
@@ -169,15 +171,15 @@ uint32_t Choose(uint32_t detected, uint32_t requested) {
 
 bool NeedsConversion(uint32_t from, uint32_t to, bool allowed) {
     if (!allowed || from == to) return false;
-    if (from != 65002 && MaxBytesPerChar(static_cast<int>(from)) > 1) return true;
-    return to != 65002 && MaxBytesPerChar(static_cast<int>(to)) > 1;
+    if (from != CodePages::kUtf16 && MaxBytesPerChar(static_cast<int>(from)) > 1) return true;
+    return to != CodePages::kUtf16 && MaxBytesPerChar(static_cast<int>(to)) > 1;
 }
 
 uint32_t Decode(char16_t* out, size_t outCap, const uint8_t* bytes, size_t count, uint32_t from,
                 bool bigEndian, uint32_t to, CharsetState* state, bool allowed,
                 uint32_t* posMap) {
-    if (!allowed || to != 65002) return 0;
-    if (from == 65002) {
+    if (!allowed || to != CodePages::kUtf16) return 0;
+    if (from == CodePages::kUtf16) {
         size_t n = count / 2;
         if (n > outCap) return 0;
         for (size_t i = 0; i < n; ++i) {

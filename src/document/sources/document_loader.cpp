@@ -19,6 +19,13 @@
 
 namespace {
 
+// Book error codes (those PalmDatabase::Open and the book's open give) and the strings that
+// tell the reader about them.
+constexpr int kBadVersion = 1, kRecordSizeUnsupported = 2, kCorrupted = 10, kMissing = 11,
+              kNoMemory = 12, kNeedsNewerReader = 13, kCannotOpen = 14;
+constexpr uint32_t kBadVersionString = 5476, kRecordSizeString = 5477, kCorruptedString = 5478,
+                   kNotFoundString = 5479, kNoMemoryString = 5034, kNewerReaderString = 5032;
+
 char16_t Lower(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
 }
@@ -43,7 +50,7 @@ bool SameUtf8PathNoCase(const std::string& a, const std::string& b) {
 
 bool ToUtf8(const Text& text, std::string& out) {
     Text utf8(text);
-    if (!utf8.ConvertTo(65001)) return false;
+    if (!utf8.ConvertTo(CodePages::kUtf8)) return false;
     out.assign(reinterpret_cast<const char*>(utf8.Bytes()),
                static_cast<size_t>(utf8.ByteLength()));
     return true;
@@ -155,13 +162,13 @@ void DocumentLoader::RestoreFlags(const uint8_t saved[2]) {
 
 uint32_t DocumentLoader::MessageForCode(int code) {
     switch (code) {
-        case 1: return 5476;
-        case 2: return 5477;
-        case 10: return 5478;
-        case 11:
-        case 14: return 5479;
-        case 12: return 5034;
-        case 13: return 5032;
+        case kBadVersion: return kBadVersionString;
+        case kRecordSizeUnsupported: return kRecordSizeString;
+        case kCorrupted: return kCorruptedString;
+        case kMissing:
+        case kCannotOpen: return kNotFoundString;
+        case kNoMemory: return kNoMemoryString;
+        case kNeedsNewerReader: return kNewerReaderString;
         default: return 0;
     }
 }
@@ -288,13 +295,14 @@ Resource* DocumentLoader::OpenPalmFile(Location& location, const Text& path, uin
     String wide;
     path.ToWide(wide);
     bool isDatabaseFile = ExtensionOf(wide).EqualsAscii("ebase");
-    int error = 11;
-    PalmDatabase* file =
-        path.IsEmpty() ? nullptr : PalmDatabase::Open(path, 41, nullptr, nullptr, &error);
+    int error = kMissing;
+    PalmDatabase* file = path.IsEmpty() ? nullptr
+                                        : PalmDatabase::Open(path, PalmDatabase::kOpenReadOnly,
+                                                             nullptr, nullptr, &error);
     std::string utf8;
     if (!file) {
         // A table database never saved starts empty, bound to its path (saved on demand).
-        if (isDatabaseFile && error == 11 && ToUtf8(path, utf8)) {
+        if (isDatabaseFile && error == kMissing && ToUtf8(path, utf8)) {
             Database* db = new (std::nothrow) Database();
             if (!db) return nullptr;
             BindToFile(db, wide, utf8);
@@ -590,7 +598,8 @@ AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource, bool ownO
         // A folder that refuses the side file (read-only) still lets the reader annotate: the
         // notes are kept in memory, and the failed save is told.
         if (file &&
-            file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), 0, 1, 1, ownOnly) != 0 &&
+            file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), false, true, true,
+                               ownOnly) != 0 &&
             file->OpenInMemoryFor(utf8, dbName.c_str(), dbName.size()) != 0) {
             file->Release();
             file = nullptr;

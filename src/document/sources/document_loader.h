@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bookfiles/annotation_file.h"
+#include "core/code_pages.h"
 #include "core/random.h"
 #include "database/resource.h"
 #include "document/location/location.h"
@@ -38,7 +39,7 @@ public:
     static constexpr uint32_t kMaxRepeats = 16;
     // The code pages of generated and unmarked text.
     static constexpr uint32_t kSingleByteCodePage = 1252;
-    static constexpr uint32_t kWideCodePage = 65002;
+    static constexpr uint32_t kWideCodePage = CodePages::kUtf16;
 
     DocumentLoader();
     // With a fixed seed, for tests that compare generated files byte by byte.

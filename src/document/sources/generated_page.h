@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bookfiles/document_source.h"
+#include "core/code_pages.h"
 
 // What produces a generated page's text.
 class PageProducer {
@@ -44,7 +45,7 @@ public:
     int32_t Distance(uint32_t from, uint32_t to, uint32_t mode) override;
     // 0xFFFFFFFF while a producer is still kept.
     uint32_t GetLength() override;
-    uint32_t GetCodePage() override { return 65002; }
+    uint32_t GetCodePage() override { return CodePages::kUtf16; }
     int32_t QueryNumber(uint32_t what) override;
     bool FindMetadata(const char16_t* name, int32_t length, uint32_t kind,
                       TargetRecord& out) override;

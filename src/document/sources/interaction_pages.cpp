@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bookfiles/configuration_store.h"
+#include "core/code_pages.h"
 #include "core/html.h"
 #include "core/resources.h"
 #include "core/text.h"
@@ -65,7 +66,7 @@ bool PageText::ScriptStringInAttribute(const String& in, String& out) {
 
 bool CartPage::WriteBody(const Text& path, const Cart& cart, const String& title) {
     uint32_t titleBytes = static_cast<uint32_t>(title.Length()) * 2;
-    if (Open(path, titleBytes, 65002) != 0) return true;
+    if (Open(path, titleBytes, CodePages::kUtf16) != 0) return true;
     String name, scriptTitle;
     if (!PageText::ScriptStringInAttribute(cart.Name(), name) ||
         !PageText::ScriptStringInAttribute(title, scriptTitle)) {
@@ -98,7 +99,7 @@ bool CartPage::WriteBody(const Text& path, const Cart& cart, const String& title
 bool InteractionsPage::WriteBody(const Text& path, const InteractionSearch& search,
                                  const String& title) {
     uint32_t titleBytes = static_cast<uint32_t>(title.Length()) * 2;
-    if (Open(path, titleBytes, 65002) != 0) return true;
+    if (Open(path, titleBytes, CodePages::kUtf16) != 0) return true;
     int32_t n = search.ResultCount();
     WriteString(kPageStart);
     if (n == 0) {

@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "core/code_pages.h"
 #include "core/random.h"
 
 class PalmDatabase;
@@ -38,8 +39,8 @@ public:
     PageWriter(const PageWriter&) = delete;
     PageWriter& operator=(const PageWriter&) = delete;
 
-    // 0 on success, 1 on failure. titleBytes: the title's UTF-16 byte length; codePage 65002
-    // (UTF-16) or 65001 (UTF-8).
+    // 0 on success, 1 on failure. titleBytes: the title's UTF-16 byte length; codePage
+    // CodePages::kUtf16 or CodePages::kUtf8.
     int Open(const Text& path, uint32_t titleBytes, uint32_t codePage);
     void WriteRaw(const uint8_t* bytes, uint32_t count);
     // Characters, in the writer's code page.
@@ -88,7 +89,7 @@ private:
     uint32_t createMode_ = 1;
     Random random_;
     std::vector<Fixup> fixups_;
-    uint32_t codePage_ = 65002;
+    uint32_t codePage_ = CodePages::kUtf16;
     uint32_t recordAllocation_ = kRecordBytes;
     uint32_t charsPerRecord_ = 2048;
     uint16_t compression_ = 1;

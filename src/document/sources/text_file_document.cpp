@@ -28,11 +28,11 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
             start_ += 3;
             byteLength_ -= 3;
         } else if (mark[0] == 0xFF && mark[1] == 0xFE) {
-            sourceCodePage_ = 65002;
+            sourceCodePage_ = CodePages::kUtf16;
             start_ += 2;
             byteLength_ -= 2;
         } else if (mark[0] == 0xFE && mark[1] == 0xFF) {
-            sourceCodePage_ = 65002;
+            sourceCodePage_ = CodePages::kUtf16;
             bigEndian_ = true;
             start_ += 2;
             byteLength_ -= 2;
@@ -40,7 +40,7 @@ bool TextFileDocument::Open(File* file, const String& name, uint32_t codePage,
     }
     outputCodePage_ = CodePage::Choose(sourceCodePage_, requestedCodePage);
     title_.Assign(name);
-    doubleByte_ = outputCodePage_ == 65002 && convert_ &&
+    doubleByte_ = outputCodePage_ == CodePages::kUtf16 && convert_ &&
                   MaxBytesPerChar(static_cast<int>(sourceCodePage_)) == 2;
     trailAt_.reset();
     trailCount_ = 0;
@@ -154,7 +154,7 @@ bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t sec
     bool utf8 = sourceCodePage_ == 65001;
     uint32_t extra = utf8 ? 3 : doubleByte_ ? 1 : 0;
     uint32_t count = std::min<uint32_t>(pageSize_ + extra, units - pageStart);
-    uint32_t unitBytes = sourceCodePage_ == 65002 ? 2 : 1;
+    uint32_t unitBytes = sourceCodePage_ == CodePages::kUtf16 ? 2 : 1;
     std::unique_ptr<uint8_t[]> raw(new (std::nothrow) uint8_t[count * unitBytes + 4]);
     if (!raw || !ReadBytes(start_ + pageStart * unitBytes, raw.get(), count * unitBytes))
         return false;
@@ -181,7 +181,7 @@ bool TextFileDocument::ReadPage(uint32_t position, PageBuffer& out, uint32_t sec
     size_t cap = inBytes + 4;
     page.text.reset(new (std::nothrow) char16_t[cap]);
     if (!page.text) return false;
-    if (outputCodePage_ == sourceCodePage_ && !bigEndian_ && sourceCodePage_ == 65002) {
+    if (outputCodePage_ == sourceCodePage_ && !bigEndian_ && sourceCodePage_ == CodePages::kUtf16) {
         std::memcpy(page.text.get(), raw.get(), count * 2);
         page.length = count;
     } else {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bookfiles/document_source.h"
+#include "core/code_pages.h"
 #include "core/string.h"
 
 class File;
@@ -60,7 +61,9 @@ private:
         std::unique_ptr<uint32_t[]> map;  // per character: its byte offset from start
     };
 
-    uint32_t Units() const { return sourceCodePage_ == 65002 ? byteLength_ / 2 : byteLength_; }
+    uint32_t Units() const {
+        return sourceCodePage_ == CodePages::kUtf16 ? byteLength_ / 2 : byteLength_;
+    }
     bool Multibyte() const;
     Page* LivePageAt(uint32_t position);
     uint16_t NewPageId();
@@ -77,7 +80,7 @@ private:
     uint32_t byteLength_ = 0;
     uint32_t sourceCodePage_ = 1252;
     bool bigEndian_ = false;
-    uint32_t outputCodePage_ = 65002;
+    uint32_t outputCodePage_ = CodePages::kUtf16;
     uint16_t nextPageId_ = 1;
     String title_;
     bool convert_ = true;

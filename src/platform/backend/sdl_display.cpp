@@ -10,6 +10,7 @@
 #include "platform/backend/display_module.h"
 #include "platform/backend/sdl_audio.h"
 #include "platform/gdi.h"
+#include "platform/kernel/wide.h"
 #include "platform/window/keys.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_layer.h"
@@ -127,32 +128,7 @@ void FollowCaption() {
     static std::u16string shown;
     if (wide == shown) return;
     shown = wide;
-    std::string utf8;
-    for (size_t i = 0; i < wide.size(); ++i) {
-        char32_t c = wide[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-            wide[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            utf8 += static_cast<char>(0xE0 | (c >> 12));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            utf8 += static_cast<char>(0xF0 | (c >> 18));
-            utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    std::string utf8 = fvt::WideToUtf8(wide);
     SDL_SetWindowTitle(g_window, utf8.c_str());
 }
 

@@ -12,6 +12,7 @@
 #include "platform/gdi/gdi_api.h"
 #include "platform/gdi/gdi_layer.h"
 #include "platform/gdi/raster.h"
+#include "platform/kernel/utf.h"
 #include "platform/last_error.h"
 
 namespace gdi {
@@ -55,13 +56,8 @@ void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
     run.advances.resize(count);
     run.width = 0;
     for (int i = 0; i < count; ++i) {
-        char32_t c = text[i];
-        bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 &&
-                    text[i + 1] < 0xE000;
-        if (pair)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
+        std::uint32_t c;
+        const bool pair = fvt::utf::DecodeUtf16(text + i, static_cast<size_t>(count - i), c) == 2;
         const Glyph& g = font.GetGlyph(c);
         run.glyphs[i] = &g;
         run.advances[i] = g.advance;

@@ -3,6 +3,10 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <cstdint>
+
+#include "platform/kernel/utf.h"
+
 namespace fvt {
 
 size_t WideLength(LPCWSTR text) {
@@ -17,108 +21,54 @@ std::u16string_view WideView(LPCWSTR text) {
     return {text ? text : u"", WideLength(text)};
 }
 
-namespace {
-
-// Decodes one UTF-8 sequence at text[i]; returns the code point or -1 (and advances by 1).
-long DecodeUtf8(std::string_view text, size_t& i) {
-    auto b0 = static_cast<unsigned char>(text[i]);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
-    int extra;
-    long cp;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        extra = 1;
-        cp = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        extra = 2;
-        cp = b0 & 0x0F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        extra = 3;
-        cp = b0 & 0x07;
-    } else {
-        ++i;
-        return -1;
-    }
-    if (i + extra >= text.size()) {
-        ++i;
-        return -1;
-    }
-    for (int k = 1; k <= extra; ++k) {
-        auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return -1;
-        }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    static const long minimum[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return -1;
-    }
-    i += extra + 1;
-    return cp;
-}
-
-}  // namespace
-
 std::u16string Utf8ToWide(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
     size_t i = 0;
     while (i < text.size()) {
-        long cp = DecodeUtf8(text, i);
-        if (cp < 0) cp = 0xFFFD;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
+        std::uint32_t cp;
+        bool valid;
+        int used = utf::DecodeUtf8(p + i, text.size() - i, cp, &valid);
+        // The device's converter replaces a bad sequence byte by byte.
+        i += valid ? static_cast<size_t>(used) : 1;
+        char16_t units[2];
+        out.append(units, static_cast<size_t>(utf::EncodeUtf16(cp, units)));
     }
     return out;
 }
 
 bool IsValidUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
     size_t i = 0;
     while (i < text.size()) {
-        if (DecodeUtf8(text, i) < 0) return false;
+        std::uint32_t cp;
+        bool valid;
+        i += static_cast<size_t>(utf::DecodeUtf8(p + i, text.size() - i, cp, &valid));
+        if (!valid) return false;
     }
     return true;
 }
 
+void AppendUtf8(std::string& out, std::u16string_view text) {
+    out.reserve(out.size() + text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] < 0x80) {
+            out.push_back(static_cast<char>(text[i++]));
+            continue;
+        }
+        std::uint32_t cp;
+        i += static_cast<size_t>(utf::DecodeUtf16(text.data() + i, text.size() - i, cp));
+        std::uint8_t bytes[4];
+        out.append(reinterpret_cast<const char*>(bytes),
+                   static_cast<size_t>(utf::EncodeUtf8(cp, bytes)));
+    }
+}
+
 std::string WideToUtf8(std::u16string_view text) {
     std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned long cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
+    AppendUtf8(out, text);
     return out;
 }
 

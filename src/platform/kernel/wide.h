@@ -11,9 +11,12 @@ namespace fvt {
 size_t WideLength(LPCWSTR text);
 std::u16string_view WideView(LPCWSTR text);
 
-// Invalid UTF-8 bytes become U+FFFD; lone surrogates in UTF-16 become U+FFFD.
+// The program's one conversion between UTF-8 and UTF-16 (code point by code point: utf.h).
+// Each byte of a bad UTF-8 sequence becomes U+FFFD, as the device's converter does; a lone
+// surrogate in UTF-16 becomes U+FFFD.
 std::u16string Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::u16string_view text);
+void AppendUtf8(std::string& out, std::u16string_view text);
 // False when the text holds bytes that are not UTF-8 (host names we cannot show on the device).
 bool IsValidUtf8(std::string_view text);
 

@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/utf.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -49,26 +51,16 @@ struct Output {
     std::vector<std::string> errors;
 };
 
+// Strict: a resource source with bytes that are not UTF-8 fails the build.
 bool DecodeUtf8(const std::string& in, std::u32string& out) {
     out.clear();
+    const auto* p = reinterpret_cast<const std::uint8_t*>(in.data());
     for (size_t i = 0; i < in.size();) {
-        auto b = static_cast<unsigned char>(in[i]);
-        int extra = b < 0x80                   ? 0
-                    : (b >= 0xC2 && b <= 0xDF) ? 1
-                    : (b >= 0xE0 && b <= 0xEF) ? 2
-                    : (b >= 0xF0 && b <= 0xF4) ? 3
-                                               : -1;
-        if (extra < 0 || i + extra >= in.size()) return false;
-        char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
-        for (int k = 1; k <= extra; ++k) {
-            auto c = static_cast<unsigned char>(in[i + k]);
-            if ((c & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        static const char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        std::uint32_t cp;
+        bool valid;
+        i += static_cast<size_t>(fvt::utf::DecodeUtf8(p + i, in.size() - i, cp, &valid));
+        if (!valid) return false;
         out.push_back(cp);
-        i += extra + 1;
     }
     return true;
 }
@@ -290,12 +282,9 @@ bool PutText(std::vector<unsigned char>& d, const std::string* word) {
     if (!DecodeUtf8(word->substr(1), text)) return false;
     std::vector<unsigned> units;
     for (char32_t c : text) {
-        if (c >= 0x10000) {
-            units.push_back(0xD800 + ((c - 0x10000) >> 10));
-            units.push_back(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            units.push_back(static_cast<unsigned>(c));
-        }
+        char16_t pair[2];
+        int n = fvt::utf::EncodeUtf16(c, pair);
+        for (int k = 0; k < n; ++k) units.push_back(pair[k]);
     }
     if (units.size() >= 0xFFFF) return false;
     Put16(d, static_cast<unsigned>(units.size()));

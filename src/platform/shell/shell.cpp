@@ -17,6 +17,7 @@
 #include "platform/kernel/modules.h"
 #include "platform/kernel/kernel_sync.h"
 #include "platform/kernel/system_info.h"
+#include "platform/kernel/wide.h"
 #include "platform/last_error.h"
 #include "platform/storage/registry.h"
 #include "platform/storage/storage_cards.h"
@@ -81,22 +82,7 @@ void Log(std::string line) {
 }
 
 std::string Narrow(LPCWSTR s) {
-    std::string out;
-    if (!s) return out;
-    for (; *s; ++s) {
-        char32_t c = *s;
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
+    return fvt::WideToUtf8(fvt::WideView(s));
 }
 
 int Scale(int v) {

@@ -14,50 +14,12 @@
 #include <thread>
 
 #include "platform/kernel/device.h"
+#include "platform/kernel/wide.h"
 #include "platform/last_error.h"
 #include "platform/window/window_internal.h"
 
 namespace fvt::win {
 namespace {
-
-std::string Utf8(std::u16string_view s) {
-    std::string out;
-    for (char16_t c : s) {
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
-
-std::u16string Utf16(const std::string& s) {
-    std::u16string out;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            out.push_back(c);
-            i += 1;
-        } else if ((c & 0xE0) == 0xC0 && i + 1 < s.size()) {
-            out.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (s[i + 1] & 0x3F)));
-            i += 2;
-        } else if ((c & 0xF0) == 0xE0 && i + 2 < s.size()) {
-            out.push_back(static_cast<char16_t>(((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) |
-                                                (s[i + 2] & 0x3F)));
-            i += 3;
-        } else {
-            out.push_back(u'?');
-            i += 1;
-        }
-    }
-    return out;
-}
 
 // An abstract socket address (no file to leave behind) derived from the device root.
 socklen_t Address(sockaddr_un& addr) {
@@ -115,7 +77,7 @@ void Serve(int fd) {
     std::string rest = line.size() > verb.size() ? line.substr(verb.size() + 1) : std::string();
     std::string answer = "0";
     if (verb == "FIND" || verb == "FOREGROUND") {
-        std::u16string cls = Utf16(rest);
+        std::u16string cls = fvt::Utf8ToWide(rest);
         HWND h = FindWindowLocal(cls.c_str(), nullptr);
         if (h && verb == "FOREGROUND") SetForegroundWindow(h);
         answer = h ? "1" : "0";
@@ -124,7 +86,7 @@ void Serve(int fd) {
         long long lParam = 0;
         int used = 0;
         if (std::sscanf(rest.c_str(), "%llu %llu %lld %n", &msg, &wParam, &lParam, &used) >= 3) {
-            std::u16string cls = Utf16(rest.substr(static_cast<size_t>(used)));
+            std::u16string cls = fvt::Utf8ToWide(rest.substr(static_cast<size_t>(used)));
             HWND h = FindWindowLocal(cls.c_str(), nullptr);
             LRESULT r = h ? SendMessageW(h, static_cast<UINT>(msg), static_cast<WPARAM>(wParam),
                                          static_cast<LPARAM>(lParam))
@@ -194,7 +156,7 @@ void StartInstanceServer() {
 
 HWND FindRemoteWindow(LPCWSTR className) {
     if (!className || reinterpret_cast<std::uintptr_t>(className) < 0x10000) return nullptr;
-    std::string cls = Utf8(className);
+    std::string cls = fvt::WideToUtf8(fvt::WideView(className));
     if (Ask("FIND " + cls) != "1") return nullptr;
     std::lock_guard<std::mutex> l(Lock());
     Window* w = NewProxyWindow();

@@ -25,6 +25,8 @@
 
 #include "platform/audio/wave_out.h"
 #include "platform/kernel/kernel_sync.h"
+#include "platform/kernel/utf.h"
+#include "platform/kernel/wide.h"
 #include "platform/window/window.h"
 #include "shell/tts/speech_plugin_abi.h"
 #include "shell/tts/speech_voices.h"
@@ -103,34 +105,6 @@ int OnSynth(short* wav, int count, espeak_EVENT* events) {
     }
     // Non-zero ends the synthesis.
     return capture->reading && capture->reading->Stopped() ? 1 : 0;
-}
-
-void Utf16ToUtf8(const char16_t* text, size_t length, std::string& out) {
-    for (size_t i = 0; i < length; ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
 }
 
 // One reading's sound on the wave device, queued whole when tts_speak takes the text. The
@@ -256,13 +230,12 @@ std::vector<uint32_t> SpacesBefore(const char16_t* text, size_t length) {
     std::vector<uint32_t> out;
     out.reserve(length);
     uint32_t spaces = 0;
-    for (size_t i = 0; i < length; ++i) {
+    for (size_t i = 0; i < length;) {
         out.push_back(spaces);
         if (text[i] == u' ') ++spaces;
         // A surrogate pair is one character.
-        if (text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000)
-            ++i;
+        uint32_t c;
+        i += static_cast<size_t>(fvt::utf::DecodeUtf16(text + i, length - i, c));
     }
     return out;
 }
@@ -322,7 +295,7 @@ int32_t tts_speak(uint32_t handle, const char16_t* text, int32_t length) {
     // One reading at a time: the one before ends here, stopped or not.
     EndReading();
     std::string utf8;
-    Utf16ToUtf8(text, static_cast<size_t>(length), utf8);
+    fvt::AppendUtf8(utf8, std::u16string_view(text, static_cast<size_t>(length)));
     auto playback = std::make_unique<Playback>();
     Playback& p = *playback;
     std::string voice;

@@ -92,6 +92,31 @@ TEST(SingleInstance, SecondStartFindsRaisesAndClosesTheFirst) {
     EXPECT_EQ(FindWindowW(u"Folivant Reader", nullptr), nullptr);
 }
 
+TEST(SingleInstance, NamesOutsideTheBasicPlaneCrossToTheOtherInstanceIntact) {
+    // An emoji and a CJK extension ideograph, each a surrogate pair in the name.
+    const std::u16string name = u"Folivant \U0001F600 \U00020000 \u00E9";
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    int out = -1;
+    pid_t first = Start({"instance", device.root(),
+                         "Folivant \xF0\x9F\x98\x80 \xF0\xA0\x80\x80 \xC3\xA9"},
+                        &out);
+    Reaper reaper{first};
+    ASSERT_GT(first, 0);
+    ASSERT_EQ(ReadLine(out), "ready");
+    close(out);
+
+    HWND other = FindWindowW(name.c_str(), nullptr);
+    ASSERT_NE(other, nullptr);
+    // Names that differ only outside the basic plane, or by a lone half, are other names.
+    EXPECT_EQ(FindWindowW(u"Folivant \U0001F601 \U00020000 \u00E9", nullptr), nullptr);
+    EXPECT_EQ(FindWindowW(u"Folivant \xD83D \U00020000 \u00E9", nullptr), nullptr);
+    EXPECT_TRUE(SetForegroundWindow(other));
+    SendMessageW(other, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(device.HostExists("closed"));
+    EXPECT_EQ(Wait(first), 0);
+}
+
 TEST(SingleInstance, AnotherDeviceRootIsAnotherDevice) {
     TempDevice first;
     int out = -1;

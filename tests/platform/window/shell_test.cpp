@@ -221,6 +221,26 @@ TEST_F(Shell, HandOffsAreLogged) {
     EXPECT_EQ(log[1], "power BKL1: 0 1");
 }
 
+TEST_F(Shell, HandOffsKeepCharactersOutsideTheBasicPlane) {
+    // An emoji and a CJK extension ideograph: each a surrogate pair on the device.
+    SHELLEXECUTEINFO info{};
+    info.cbSize = sizeof(info);
+    info.lpFile = u"\\My Documents\\\U0001F600 \U00020000.txt";
+    info.lpParameters = u"\U0001F4D6";
+    EXPECT_TRUE(ShellExecuteEx(&info));
+    // A lone half is replaced, never dropped nor passed on.
+    info.lpFile = u"a\xD83D" u"b";
+    info.lpParameters = nullptr;
+    EXPECT_TRUE(ShellExecuteEx(&info));
+    auto log = ShellLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0],
+              "ShellExecuteEx open \\My Documents\\\xF0\x9F\x98\x80 \xF0\xA0\x80\x80.txt "
+              "\xF0\x9F\x93\x96");
+    EXPECT_EQ(log[1], "ShellExecuteEx open a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(LogText(u"\U00020000"), "\xF0\xA0\x80\x80");
+}
+
 TEST_F(Shell, VoiceRecorderMakesItsFileAndHoldsItsParentWhileModal) {
     HWND parent = Make(0, 26, 200, 200);
     CM_VOICE_RECORDER info{};

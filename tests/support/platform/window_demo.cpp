@@ -1,14 +1,16 @@
 // A small window program for the layer's own tests.
 //   window_demo run ROOT SCRIPT     a demo window driven by a driver script (see driver_script.h);
 //                                   the screen is saved at the end when FOLIVANT_SCREENSHOT is set
-//   window_demo instance ROOT       a window of class "Folivant Reader" that other processes find;
-//                                   prints "ready", writes ROOT/closed when WM_CLOSE arrives
+//   window_demo instance ROOT [CLASS]  a window of class "Folivant Reader" (or CLASS, UTF-8) that
+//                                   other processes find; prints "ready", writes ROOT/closed when
+//                                   WM_CLOSE arrives
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
 
 #include "platform/kernel/device.h"
+#include "platform/kernel/wide.h"
 #include "platform/window/keys.h"
 #include "platform/window/window.h"
 #include "platform/window/window_layer.h"
@@ -98,7 +100,8 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "instance") == 0) {
         g_root = argv[2];
         if (!fvt::OpenDevice(g_root, "")) return 2;
-        if (!MakeWindow(u"Folivant Reader")) return 3;
+        const std::u16string cls = argc >= 4 ? fvt::Utf8ToWide(argv[3]) : u"Folivant Reader";
+        if (!MakeWindow(cls.c_str())) return 3;
         std::printf("ready\n");
         std::fflush(stdout);
         return Loop();
@@ -116,6 +119,6 @@ int main(int argc, char** argv) {
         }
         return Loop();
     }
-    std::fprintf(stderr, "usage: window_demo run ROOT SCRIPT | instance ROOT\n");
+    std::fprintf(stderr, "usage: window_demo run ROOT SCRIPT | instance ROOT [CLASS]\n");
     return 1;
 }
