@@ -13,7 +13,7 @@
 #include "database/index_query.h"
 #include "database/resource.h"
 #include "database/sql_parser.h"
-#include "document/forms/form.h"
+#include "document_upper/forms/form.h"
 #include "document/markup/html_tokenizer.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
