@@ -1,4 +1,4 @@
-#include "bookfiles/index_writer.h"
+#include "support/bookfiles/index_writer.h"
 
 #include <algorithm>
 #include <numeric>
