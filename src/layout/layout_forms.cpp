@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "document/forms/form.h"
-#include "document/forms/form_list.h"
+#include "document_upper/forms/form.h"
+#include "document_upper/forms/form_list.h"
 
 void LayoutFormList::RestoreValues(AreaArray& marks) {
     forms_.RestoreValues(marks);

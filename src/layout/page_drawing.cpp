@@ -14,7 +14,7 @@
 #include "layout/page_canvas.h"
 #include "layout/page_layout.h"
 #include "layout/table_scroll.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 
 namespace PageDrawing {
 

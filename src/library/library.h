@@ -20,7 +20,7 @@
 #include "core/string.h"
 #include "core/text.h"
 #include "library/library_book.h"
-#include "library/paths/storage.h"
+#include "paths/storage.h"
 
 class FolderListing;
 class AnnotationFile;

@@ -10,7 +10,7 @@
 #include "core/file.h"
 #include "library/library.h"
 #include "library/library_text.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include "core/containers.h"
 #include "core/file.h"
 #include "library/library.h"
-#include "library/paths/app_paths.h"
-#include "library/paths/storage.h"
+#include "paths/app_paths.h"
+#include "paths/storage.h"
 #include "platform/window/cursor.h"
 
 namespace {

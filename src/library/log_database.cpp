@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 
 LogDatabase::~LogDatabase() {
     store_.Close();

@@ -9,7 +9,7 @@
 
 #include "core/random.h"
 #include "database/book_index_source.h"
-#include "document/forms/form_list.h"
+#include "document_upper/forms/form_list.h"
 #include "document/location/location.h"
 #include "reader/document_controller.h"
 #include "reader/document_frames.h"

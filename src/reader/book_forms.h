@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "document/forms/form_list.h"
+#include "document_upper/forms/form_list.h"
 
 class BookSideFile;
 class LayoutFormList;

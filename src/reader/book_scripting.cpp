@@ -4,8 +4,8 @@
 #include <new>
 
 #include "database/database_object.h"
-#include "document/forms/form_list.h"
 #include "document/sources/loader_database_opener.h"
+#include "document_upper/forms/form_list.h"
 #include "reader/book_action_bridge.h"
 #include "reader/reader_controller.h"
 #include "script/script_engine.h"

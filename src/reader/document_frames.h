@@ -17,7 +17,7 @@
 #include "core/geometry.h"
 #include "core/ref_counted.h"
 #include "core/string.h"
-#include "document/frames/frame.h"
+#include "document_upper/frames/frame.h"
 #include "reader/frame_sets.h"
 
 class AreaArray;

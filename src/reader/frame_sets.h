@@ -16,7 +16,7 @@
 #include "bookfiles/packed_tree.h"
 #include "core/ref_counted.h"
 #include "core/string.h"
-#include "document/frames/frame.h"
+#include "document_upper/frames/frame.h"
 
 class LinkTarget;
 class TokenSource;

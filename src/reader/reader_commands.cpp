@@ -3,7 +3,7 @@
 #include "core/resources.h"
 #include "document/location/location.h"
 #include "graphics/core/drawing_surface.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "platform/window/window.h"
 #include "reader/document_controller.h"
 #include "reader/reader_command_ids.h"

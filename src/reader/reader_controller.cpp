@@ -11,7 +11,7 @@
 #include "document/sources/interaction_pages.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/position_bar.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "platform/window/window.h"
 #include "reader/book_action_bridge.h"
 #include "reader/book_document_controller.h"

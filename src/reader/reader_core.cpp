@@ -9,7 +9,7 @@
 #include "core/file.h"
 #include "platform/storage/files.h"
 #include "document/sources/document_loader.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "reader/reader_device_path.h"
 #include "reader/reader_host.h"
 #include "reader/reader_controller.h"

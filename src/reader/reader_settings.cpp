@@ -3,7 +3,7 @@
 #include "bookfiles/configuration_store.h"
 #include "document/location/location.h"
 #include "graphics/core/drawing_surface.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/ui_metric_ids.h"

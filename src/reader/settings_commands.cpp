@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "reader/reader_command_ids.h"
 #include "reader/document_controller.h"
 #include "reader/reader_settings.h"

@@ -9,8 +9,8 @@
 #include "document/location/location.h"
 #include "document/sources/document_loader.h"
 #include "library/embedded_library.h"
-#include "library/library_dictionaries.h"
-#include "library/library_list_windows.h"
+#include "library_ui/library_dictionaries.h"
+#include "library_ui/library_list_windows.h"
 #include "platform/dialog/answers.h"
 #include "platform/dialog/dialog.h"
 #include "platform/kernel/system_info.h"
@@ -28,8 +28,8 @@
 #include "shell/program_status.h"
 #include "shell/shell_services.h"
 #include "shell/tts/speech_plugin.h"
-#include "shell/ui/dialog_page.h"
-#include "shell/ui/reader_menu_bars.h"
+#include "shell_ui/dialog_page.h"
+#include "shell_ui/reader_menu_bars.h"
 
 namespace {
 int driverResult = 0;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/string.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "reader/reader_host.h"
 #include "reader/text_popup_adapter.h"
 #include "shell/idle_document_controller.h"

@@ -15,7 +15,7 @@
 #include "layout/block_contents.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
-#include "library/library_list_windows.h"
+#include "library_ui/library_list_windows.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/answers.h"
 #include "platform/dialog/dialog.h"
@@ -28,7 +28,7 @@
 #include "reader/reader_views.h"
 #include "reader/reader_window.h"
 #include "shell/main_frame.h"
-#include "shell/ui/list_window.h"
+#include "shell_ui/list_window.h"
 
 namespace {
 bool ReadNumber(std::istringstream& words, long& out) {

@@ -6,12 +6,12 @@
 #include "graphics/core/bitmap_font.h"
 #include "graphics/core/command_ids.h"
 #include "library/library.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "platform/gdi.h"
 #include "reader/document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
-#include "shell/ui/dialog_helpers.h"
+#include "shell_ui/dialog_helpers.h"
 
 // The 16 named colours of the layout engine (its header clashes with the library's containers).
 int32_t PaletteIndexOfColour(uint32_t colour);

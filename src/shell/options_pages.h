@@ -10,7 +10,7 @@
 #include "core/string.h"
 #include "core/text.h"
 #include "shell/key_tables.h"
-#include "shell/ui/dialog_page.h"
+#include "shell_ui/dialog_page.h"
 
 class Library;
 class ReaderController;

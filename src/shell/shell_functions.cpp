@@ -13,7 +13,7 @@
 #include "platform/shell/shell.h"
 #include "platform/storage/files.h"
 #include "platform/storage/registry.h"
-#include "shell/ui/dialog_helpers.h"
+#include "shell_ui/dialog_helpers.h"
 
 namespace ShellFunctions {
 namespace {

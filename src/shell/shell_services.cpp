@@ -6,10 +6,10 @@
 #include "database/resource.h"
 #include "document/location/location.h"
 #include "document/sources/document_loader.h"
-#include "library/book_properties_dialog.h"
 #include "library/embedded_library.h"
-#include "library/library_list_windows.h"
-#include "library/memory_info_state.h"
+#include "library_ui/book_properties_dialog.h"
+#include "library_ui/library_list_windows.h"
+#include "library_ui/memory_info_state.h"
 #include "platform/dialog/dialog.h"
 #include "platform/shell/shell.h"
 #include "platform/window/window.h"
@@ -21,9 +21,9 @@
 #include "shell/app_shell.h"
 #include "shell/options_pages.h"
 #include "shell/shell_functions.h"
-#include "shell/ui/about_sheet.h"
-#include "shell/ui/reader_menu_bars.h"
-#include "shell/ui/small_dialogs.h"
+#include "shell_ui/about_sheet.h"
+#include "shell_ui/reader_menu_bars.h"
+#include "shell_ui/small_dialogs.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "library/library_view.h"
-#include "library/paths/storage.h"
+#include "library_ui/library_view.h"
+#include "paths/storage.h"
 #include "reader/reader_host.h"
 #include "shell/options_pages.h"
 

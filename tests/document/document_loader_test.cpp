@@ -14,7 +14,7 @@
 #include "document/sources/document_loader.h"
 #include "document/sources/loader_services.h"
 #include "document/sources/text_file_resource.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
 

@@ -11,7 +11,7 @@
 #include "document/sources/book_resource.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/interaction_pages.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/bookfiles/index_fixture.h"
 #include "support/document/document_text.h"

@@ -9,7 +9,7 @@
 #include "database/database.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/loader_database_opener.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "support/platform/temp_device.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include "graphics/controls/button_control.h"
 #include "graphics/controls/check_box_control.h"
 #include "graphics/controls/text_entry_control.h"
-#include "library/paths/app_paths.h"
 #include "media/image/icon_image.h"
+#include "paths/app_paths.h"
 #include "support/graphics/fake_form.h"
 #include "support/graphics/surface_test.h"
 

@@ -6,7 +6,7 @@
 #include "core/byte_stream.h"
 #include "graphics/controls/button_control.h"
 #include "graphics/widgets/list_control.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "platform/kernel/kernel_clock.h"
 #include "support/graphics/fake_form.h"
 #include "support/graphics/fake_record_set.h"

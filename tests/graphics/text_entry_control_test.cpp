@@ -6,7 +6,7 @@
 
 #include <sstream>
 #include "graphics/controls/text_entry_control.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 
 #include "platform/shell/shell.h"
 #include "support/graphics/fake_form.h"

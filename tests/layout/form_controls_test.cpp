@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "document/forms/form.h"
-#include "document/forms/form_list.h"
 #include "document/markup/token_source.h"
+#include "document_upper/forms/form.h"
+#include "document_upper/forms/form_list.h"
 #include "layout/layout_forms.h"
 #include "layout/page_layout.h"
 #include "support/layout/layout_host.h"

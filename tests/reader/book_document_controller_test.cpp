@@ -22,7 +22,7 @@
 #include "layout/page_view.h"
 #include "layout/searcher.h"
 #include "database/resource.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "platform/shell/shell.h"
 #include "reader/book_document_controller.h"
 #include "reader/book_document_controller_factory.h"

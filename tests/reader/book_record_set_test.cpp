@@ -8,7 +8,7 @@
 #include "../document/dictionary_book.h"
 #include "core/text.h"
 #include "document/sources/document_loader.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "reader/book_document_controller.h"
 #include "script/script_engine.h"
 #include "script/script_heap.h"

@@ -9,7 +9,7 @@
 
 #include "core/text.h"
 #include "document/sources/document_loader.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "reader/book_document_controller.h"
 #include "reader/book_document_controller_factory.h"
 #include "controller_books.h"

@@ -17,7 +17,7 @@
 #include "document/markup/link_target.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "platform/gdi/gdi_layer.h"
 #include "reader/book_document_controller.h"
 #include "reader/book_document_controller_factory.h"

@@ -11,7 +11,7 @@
 #include "bookfiles/configuration_store.h"
 #include "core/resources.h"
 #include "graphics/core/drawing_surface.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "platform/storage/files.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"

@@ -16,7 +16,7 @@
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/text_box.h"
 #include "graphics/widgets/text_popup_window.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "reader/dictionary_catalogue.h"
 #include "reader/dictionary_lookups.h"
 #include "reader/reader_controller.h"

@@ -9,7 +9,7 @@
 #include "bookfiles/configuration_store.h"
 #include "bookfiles/database_file.h"
 #include "document/location/location.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "support/bookfiles/pdb_builder.h"
 #include "support/platform/temp_device.h"
 #include "support/reader/reader_fakes.h"

@@ -14,7 +14,7 @@
 #include "document/sources/loader_services.h"
 #include "document/sources/script_pages.h"
 #include "document/sources/text_file_resource.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "platform/storage/files.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "database/interaction_search.h"
 #include "document/sources/book_resource.h"
 #include "document/sources/document_loader.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "script/script_error.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include "core/color.h"
 #include "core/timer_list.h"
-#include "library/paths/app_paths.h"
 #include "media/image/icon_image.h"
+#include "paths/app_paths.h"
 
 namespace {
 constexpr uint32_t kBlack = 0x000000;

@@ -9,7 +9,7 @@
 #include "graphics/controls/select_state.h"
 #include "graphics/controls/text_entry_control.h"
 #include "graphics/core/drawing_surface.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "script/script_heap.h"
 #include "script/script_names.h"
 

@@ -4,7 +4,7 @@
 
 #include "core/charset.h"
 #include "core/platform_helpers.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "script/script_heap.h"
 #include "script/script_names.h"
 

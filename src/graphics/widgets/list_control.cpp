@@ -5,7 +5,7 @@
 #include "core/byte_stream.h"
 #include "graphics/controls/button_control.h"
 #include "graphics/widgets/state_words.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "platform/kernel/kernel_clock.h"
 
 namespace {

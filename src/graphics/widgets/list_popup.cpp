@@ -7,7 +7,7 @@
 #include "document/markup/link_target.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/state_words.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 
 namespace {
 constexpr char kMarker[] = "LTTS";

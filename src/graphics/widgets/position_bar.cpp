@@ -6,7 +6,7 @@
 #include "core/color.h"
 #include "core/string.h"
 #include "graphics/core/drawing_surface.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "document/markup/token_source.h"
 #include "document/sources/document_loader.h"
 #include "document/sources/loader_services.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "support/platform/temp_device.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "bookfiles/index_writer.h"
+#include "support/bookfiles/index_writer.h"
 #include "support/bookfiles/pdb_builder.h"
 
 // Appends the table's records; the table id (its header record) goes to `table`.

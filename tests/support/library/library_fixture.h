@@ -11,7 +11,7 @@
 #include "core/file.h"
 #include "core/text.h"
 #include "library/library.h"
-#include "library/paths/app_paths.h"
+#include "paths/app_paths.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
 

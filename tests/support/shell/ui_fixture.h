@@ -11,8 +11,8 @@
 #include "core/string.h"
 #include "platform/dialog/answers.h"
 #include "platform/menu/menu.h"
-#include "shell/ui/reader_menu_bars.h"
-#include "shell/ui/small_dialogs.h"
+#include "shell_ui/reader_menu_bars.h"
+#include "shell_ui/small_dialogs.h"
 #include "support/platform/window_fixture.h"
 
 namespace fvt::test {
