@@ -24,42 +24,6 @@ int32_t ResolveSpace(uint32_t length, int32_t base, int32_t total) {
 
 }  // namespace
 
-// ---- Records and slots ---------------------------------------------------------------------
-
-bool PageRecord::CopyFrom(const PageRecord& other) {
-    if (this == &other) return true;
-    // Copied into the storage this record already has: a record is mostly overwritten by the
-    // one of the page before, page after page.
-    if (!scanState.CopyFrom(other.scanState) || !elements.AssignInPlace(other.elements))
-        return false;
-    if (other.block) {
-        if (!block) block.reset(new (std::nothrow) BlockContents());
-        if (!block || !block->AssignFrom(*other.block)) return false;
-    } else {
-        block.reset();
-    }
-    pageNumber = other.pageNumber;
-    start = other.start;
-    linkOrigin = other.linkOrigin;
-    linkStep = other.linkStep;
-    end = other.end;
-    useStamp = other.useStamp;
-    style = other.style;
-    blockStyle = other.blockStyle;
-    markIndex = other.markIndex;
-    stopAt = other.stopAt;
-    afterBreak = other.afterBreak;
-    return true;
-}
-
-void PageSlot::Reset() {
-    record = nullptr;
-    contents.Clear();
-    cursor.Init(&contents, true);
-    contentHeight = 0;
-    state = 0;
-}
-
 // ---- Set-up --------------------------------------------------------------------------------
 
 PageLayout::PageLayout(BookLayoutTraits* traits) : traits_(traits) {
@@ -83,7 +47,7 @@ void PageLayout::Configure(const LayoutSettings& settings) {
                                                              : settings.textFace);
     // The records kept carry items measured at the old size: a page laid out from one at the
     // new size must break its lines as a fresh layout does.
-    knownLines_.clear();
+    pager_.ForgetKnownLines();
     RemeasureRecords();
 }
 
@@ -91,8 +55,8 @@ void PageLayout::RemeasureRecords() {
     // A content layout measures its blocks in its own way.
     if (content_) return;
     bool drawing = fonts_.Begin();
-    if (first_.block) RemeasureRecord(first_);
-    for (PageRecord& r : records_)
+    if (pager_.First().block) RemeasureRecord(pager_.First());
+    for (PageRecord& r : pager_.Records())
         if (r.IsUsed() && r.block) RemeasureRecord(r);
     if (drawing) fonts_.End();
 }
@@ -102,7 +66,7 @@ void PageLayout::SetColumns(const Rect* columns, int count) {
     if (count > kMaxColumns) count = kMaxColumns;
     for (int i = 0; i < count; ++i) columns_[i] = columns[i];
     columnCount_ = count;
-    knownLines_.clear();
+    pager_.ForgetKnownLines();
 }
 
 bool PageLayout::SourceFlag() {

@@ -165,17 +165,17 @@ Rect PageLayout::CornerRect() const {
 }
 
 bool PageLayout::PaintCurrentPage(bool fill) {
-    if (current_ == kNone) return false;
-    if (SlotOf(current_) < 0 && !LayoutPageAt(current_, false)) {
+    if (pager_.Current() == kNone) return false;
+    if (pager_.SlotOf(pager_.Current()) < 0 && !pager_.LayoutPageAt(pager_.Current(), false)) {
         bool keptCurrent = false;
-        DropRecordsExcept(current_, keptCurrent);
-        if (!LayoutPageAt(current_, false)) {
-            DrawPage(fill, current_);  // the background at least
+        DropRecordsExcept(pager_.Current(), keptCurrent);
+        if (!pager_.LayoutPageAt(pager_.Current(), false)) {
+            DrawPage(fill, pager_.Current());  // the background at least
             return false;
         }
     }
-    bool drawn = DrawPage(fill, current_);
-    SetPageVisibility(current_, kPageShown);
+    bool drawn = DrawPage(fill, pager_.Current());
+    SetPageVisibility(pager_.Current(), kPageShown);
     return drawn;
 }
 
@@ -188,12 +188,12 @@ uint32_t PageLayout::PageBackground(const PageSlot& slot) const {
 bool PageLayout::DrawPage(bool /*fill*/, uint32_t start) {
     DrawScope scope(canvas_);
     if (!scope.Ok()) return false;
-    int32_t s = SlotOf(start == kNone ? current_ : start);
+    int32_t s = pager_.SlotOf(start == kNone ? pager_.Current() : start);
     if (s < 0) {
         canvas_->FillRect(viewport_, backgroundColour_);
         return false;
     }
-    PageSlot& slot = slots_[s];
+    PageSlot& slot = pager_.Slot(s);
     uint32_t background = PageBackground(slot);
     slot.cornerBookmark = -1;
     shownFontSize_ = -1;

@@ -455,9 +455,9 @@ bool PageLayout::EnsureMarks(PageSlot& slot) {
 }
 
 bool PageLayout::CurrentPageTextSpan(int32_t& top, int32_t& bottom) const {
-    const int32_t s = SlotOf(current_);
+    const int32_t s = pager_.SlotOf(pager_.Current());
     if (s < 0) return false;
-    const BlockContents& block = slots_[s].contents;
+    const BlockContents& block = pager_.Slot(s).contents;
     bool any = false;
     for (int32_t i = 0; i < block.KindCount(kItemLine); ++i) {
         const LineRecord* line = block.Line(i);
@@ -472,9 +472,9 @@ bool PageLayout::CurrentPageTextSpan(int32_t& top, int32_t& bottom) const {
 }
 
 PageSlot* PageLayout::CurrentPageSlot() {
-    int32_t s = SlotOf(current_);
-    if (s < 0 || !EnsureMarks(slots_[s])) return nullptr;
-    return &slots_[s];
+    int32_t s = pager_.SlotOf(pager_.Current());
+    if (s < 0 || !EnsureMarks(pager_.Slot(s))) return nullptr;
+    return &pager_.Slot(s);
 }
 
 bool PageLayout::GetCurrentBlockMarks(AreaArray*& out) {
@@ -487,20 +487,20 @@ bool PageLayout::GetCurrentBlockMarks(AreaArray*& out) {
 
 void PageLayout::ClearCurrentBlockMarks() {
     rememberedMark_ = kNone;
-    int32_t s = SlotOf(current_);
+    int32_t s = pager_.SlotOf(pager_.Current());
     if (s < 0) return;
-    slots_[s].marks.Clear();
-    slots_[s].marksBuilt = false;
+    pager_.Slot(s).marks.Clear();
+    pager_.Slot(s).marksBuilt = false;
 }
 
 uint32_t PageLayout::CurrentMarkIndex() {
-    PageRecord* r = CurrentRecord();
-    if (SlotOf(current_) < 0 || !r || r->markIndex < 0) return kNone;
+    PageRecord* r = pager_.CurrentRecord();
+    if (pager_.SlotOf(pager_.Current()) < 0 || !r || r->markIndex < 0) return kNone;
     return static_cast<uint32_t>(r->markIndex);
 }
 
 void PageLayout::SetCurrentMark(uint32_t n, bool remember, bool notify) {
-    PageRecord* record = CurrentRecord();
+    PageRecord* record = pager_.CurrentRecord();
     if (!record) return;
     PageSlot* slot = CurrentPageSlot();
     // Only -1 means none; other values past the list are brought back to its last mark.

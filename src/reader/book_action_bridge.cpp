@@ -238,7 +238,7 @@ bool BookActionBridge::GoToPage(uint32_t n) {
     return document_ && document_->GoToPage(n);
 }
 
-bool BookActionBridge::StepPage(int32_t step, int32_t, int32_t) {
+bool BookActionBridge::StepPage(PageStepCode step, uint32_t, uint32_t) {
     return document_ && document_->StepPage(step);
 }
 

@@ -48,5 +48,5 @@ HWND SpeechClientBridge::SpeechWindow() {
 }
 
 bool SpeechClientBridge::StepPageForSpeech() {
-    return controller_ && controller_->StepPage(2);
+    return controller_ && controller_->StepPage(PageStepCode::kNextPage);
 }
