@@ -542,6 +542,15 @@ private:
     bool ColumnLoop(ColumnBox& column, BlockCursor& cursor, bool& firstLine, bool singleStep);
     bool LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
                      bool& progress);
+    // The steps of LayoutLines (line_filler.cpp), over the line being filled.
+    bool StartLine(LineState& line, const BlockCursor& cursor);
+    bool SplitWord(LineState& line, int32_t& room, bool opensLine);
+    void AddBoxToLine(LineState& line);
+    void AddRunToLine(LineState& line);
+    void AddObjectToLine(LineState& line, bool firstLine);
+    void AddMarkToLine(LineState& line, FlowMark* mark, bool firstLine);
+    void FinishLine(LineState& line, BlockCursor& cursor, bool progress, bool& goOn,
+                    bool& firstLine);
     bool EnsureItem(BlockCursor& cursor);
     // EnsureItem for a cursor `end` ahead of `cursor` over items to be removed.
     bool EnsureItemDropping(BlockCursor& cursor, BlockCursor& end);
