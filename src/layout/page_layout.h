@@ -1,7 +1,9 @@
 // The page layout engine: one page is filled column by column, line by line, from the block
 // that continues from the previous page and from the token stream, and tables are laid out row
-// by row in the flow. The pagination above (page records kept, far pages, drawing) calls
-// LayoutIntoSlot and receives the record of the following page.
+// by row in the flow. The paginator (paginator.h: page records, slots, steps, paging back)
+// calls LayoutIntoSlot and receives the record of the following page; the painter
+// (page_painter.h) draws a laid-out page. The layout owns both and keeps the operations the
+// rest of the program calls, forwarding to them.
 //
 // Progress: every line consumes at least one item and every page ends strictly after it
 // starts, unless the text has ended; LayoutIntoSlot fails rather than return a page that
@@ -26,6 +28,7 @@
 #include "layout/block_contents.h"
 #include "layout/layout_fonts.h"
 #include "layout/line_breaking.h"
+#include "layout/page_painter.h"
 #include "layout/page_step.h"
 #include "layout/paginator.h"
 #include "media/image/icon_image.h"
@@ -290,7 +293,7 @@ public:
     // Whether a position lies in the same section (pages do not cross sections).
     bool SameSection(uint32_t a, uint32_t b);
 
-    // Pagination and the page cache (page_cache.cpp). Set-up:
+    // Pagination (page_layout.cpp; the records and slots are the paginator's). Set-up:
     void Clear();
     void SetContentLayout(PageContentLayout* content) { content_ = content; }
     DocumentSource* Document() const;
@@ -365,16 +368,15 @@ public:
     void ShowCurrentPage() { SetPageVisibility(pager_.Current(), kPageShown); }
 
     // Drawing (the canvas is not owned; paths give the interface sizes, null the desktop's).
-    void SetCanvas(PageCanvas* canvas) { canvas_ = canvas; }
-    PageCanvas* Canvas() const { return canvas_; }
+    void SetCanvas(PageCanvas* canvas) { painter_.SetCanvas(canvas); }
+    PageCanvas* Canvas() const { return painter_.Canvas(); }
     void SetPaths(const AppPaths* paths) { paths_ = paths; }
     void SetPageColours(uint32_t text, uint32_t background) {
-        textColour_ = text;
-        backgroundColour_ = background;
+        painter_.SetPageColours(text, background);
     }
     bool PaintCurrentPage(bool fill);
     // Draws the page at start (kNone: the current page); false when it has no slot.
-    bool DrawPage(bool fill, uint32_t start = kNone);
+    bool DrawPage(bool fill, uint32_t start = kNone) { return painter_.DrawPage(fill, start); }
     bool PrerenderAhead() { return LayoutNextPage(); }
     // Whether laying out ahead would do anything: the next page is not laid out yet and the
     // current one is not the last.
@@ -386,7 +388,10 @@ public:
     int32_t StyleFontSize(const PositionRecord& style) const;
     // Where a note's mark goes: with style bit 5 a bar in the gap left of the column holding
     // the point (narrow or wide), else a small square at the point. False outside the columns.
-    bool MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow, Rect& out) const;
+    bool MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow,
+                    Rect& out) const {
+        return painter_.MarkerRect(style, at, line, narrow, out);
+    }
 
     // Marks of the current page: built after it is drawn, kept until the slot is released.
     void SetFormList(PageFormList* forms) { forms_ = forms; }
@@ -511,6 +516,8 @@ private:
     // geometry, the fill limit and stop, and the content layout, and tells the listener that a
     // page it releases is hidden.
     friend class Paginator;
+    // The painter reads the settings, viewport, margins, annotations and the marks of a page.
+    friend class PagePainter;
     struct LineState;
     struct TableState;
 
@@ -604,38 +611,16 @@ private:
     bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
     bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey);
     bool RebuildTableState(PageRecord& record);
-    void DrawItems(PageSlot& slot, uint32_t background);
-    int32_t DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background);
-    struct LineWalk;
-    void WalkLine(PageSlot& slot, LineWalk& walk, int32_t* counts, int pass);
-    void DrawLineFrame(const LineRecord& line, uint32_t lineBackground, uint32_t background);
-    void DrawCell(PageSlot& slot, const CellRecord& cell, const TableRecord* table);
-    void EnterTable(PageSlot& slot, TableRecord& table, uint32_t position);
-    // The selected table's red frame and the arrows at the sides where more of it lies.
-    void DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position);
-    // Copies of an icon centred down a column, as many as fit (at most three).
-    void DrawIconColumn(const Rect& column, uint16_t icon);
-    void FrameRect(const Rect& r, uint32_t colour);
-    // The colour the page is filled with: its own, else BODY's, else the settings'.
-    uint32_t PageBackground(const PageSlot& slot) const;
-    void DrawMarkBox(const MarkBox& box);
-    void PrepareHighlights(PageSlot& slot, bool makeLinks);
-    uint32_t ShownBackground(const PositionRecord& style, uint32_t fallback) const;
-    void SetRunFont(const PositionRecord& style);
     // The face text without one of its own is drawn in (0: face 1).
     uint8_t DefaultFace() const {
         return settings_.defaults.style.text.face ? settings_.defaults.style.text.face
                                                   : settings_.textFace;
     }
-    bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
-    void DrawBookmarkCorner(PageSlot& slot);
     bool AddBookmarkTip(PageSlot& slot);
     bool AddTableMarks(PageSlot& slot);
     static bool AddScriptMark(AreaArray& out, const Rect& rect, const std::u16string& script);
     void DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now, bool notify);
     static bool AppendArea(AreaArray& out, Area& area);
-    void ApplyDrawStyle(const PositionRecord& style);
-    uint32_t TextColour() const;
 
     BookLayoutTraits* traits_;
     TokenSource* source_ = nullptr;
@@ -673,32 +658,14 @@ private:
     int32_t marginTop_ = 0, marginLeft_ = 0, marginRight_ = 0, marginBottom_ = 0;
     uint32_t marginMode_ = 0;
 
-    PageCanvas* canvas_ = nullptr;
     PageFormList* forms_ = nullptr;
     DrawingSurface* controlSurface_ = nullptr;
     Node* controlParent_ = nullptr;
     const AppPaths* paths_ = nullptr;
-    uint32_t textColour_ = 0;
-    uint32_t backgroundColour_ = 0xFFFFFF;
     // BODY's BGCOLOR, met while the first page is sought: the background of a page that names
     // none of its own.
     uint32_t bodyColour_ = 0xFFFFFFFFu;
     uint32_t defaultAlignment_ = 1;
-    PositionRecord drawStyle_;
-    // While a scrollable table is drawn: its content moves by its scroll offsets.
-    Point drawShift_{};
-    int32_t drawnTableDepth_ = 0;
-    // While a scrolled table is drawn: its box, to which its pictures are clipped too (they
-    // are drawn after the items, one clip per inline box; an empty one is none).
-    const Rect* tableClip_ = nullptr;
-    Rect tableView_{};
-    std::vector<Rect> objectClips_;
-    void NoteObjectClip(int32_t k);
-    // The font last given to the canvas (a size below 0 when unknown): a run sets it only when
-    // it differs, in size and face as well as flags.
-    int32_t shownFontSize_ = -1;
-    uint8_t shownFontFlags_ = 0;
-    uint8_t shownFontFace_ = 0;
 
     uint32_t documentKey_ = kNone;
     uint32_t rememberedMark_ = kNone;
@@ -714,6 +681,7 @@ private:
     // The page records, the slots and paging (paginator.h). Declared here, after what the
     // slots' marks and controls refer to, so that it goes first.
     Paginator pager_{*this};
+    PagePainter painter_{*this};
     std::vector<Checkpoint> checkpoints_;
     // Checkpoints a replay leaves a page and the backward reach before its target, for the
     // PageUp or LineUp that most often follows a jump; oldest first.

@@ -375,8 +375,9 @@ bool PageLayout::TableArrowRects(const Rect& view, Rect& left, Rect& right) cons
 
 bool PageLayout::TableScrollRects(const Rect& box, Rect& view, Rect& left, Rect& right) {
     TableScroll::Geometry g;
-    if (canvas_ && canvas_->IconSize(TableScroll::TableIcons::kLeftArrow, g.leftIcon) &&
-        canvas_->IconSize(TableScroll::TableIcons::kRightArrow, g.rightIcon) &&
+    if (painter_.Canvas() &&
+        painter_.Canvas()->IconSize(TableScroll::TableIcons::kLeftArrow, g.leftIcon) &&
+        painter_.Canvas()->IconSize(TableScroll::TableIcons::kRightArrow, g.rightIcon) &&
         g.leftIcon.width > 0 && g.rightIcon.width > 0) {
         g.haveIcons = true;
         g.leftMargin = marginLeft_;
@@ -552,12 +553,12 @@ void PageLayout::DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now, boo
     int32_t count = slot.marks.Count();
     Area* before = old >= 0 && old < count ? slot.marks.At(old) : nullptr;
     Area* after = now >= 0 && now < count ? slot.marks.At(now) : nullptr;
-    if (canvas_ && canvas_->Begin()) {
+    if (painter_.Canvas() && painter_.Canvas()->Begin()) {
         // Marks are drawn by inverting: the old one drawn again comes off, the new one goes
         // on. A control shows its own focus.
-        if (before && !ControlMark::Of(*before)) canvas_->DrawArea(*before, false);
-        if (after && !ControlMark::Of(*after)) canvas_->DrawArea(*after, true);
-        canvas_->End();
+        if (before && !ControlMark::Of(*before)) painter_.Canvas()->DrawArea(*before, false);
+        if (after && !ControlMark::Of(*after)) painter_.Canvas()->DrawArea(*after, true);
+        painter_.Canvas()->End();
     }
     if (!notify) return;
     // The focus moves last: a control's focus handling may draw.
