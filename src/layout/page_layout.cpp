@@ -576,13 +576,13 @@ bool PageLayout::GoToPage(uint32_t n) {
     return true;
 }
 
-bool PageLayout::GoToPosition(uint32_t position, PageStepCode step, uint32_t mark) {
+bool PageLayout::GoToPosition(uint32_t position, PageStepCode step, PageMarkIndex mark) {
     if (!MoveToPosition(position, step, mark)) return false;
     listener_->OnPageChanged(pager_.CurrentRecord());
     return true;
 }
 
-bool PageLayout::MoveToPosition(uint32_t position, PageStepCode step, uint32_t mark) {
+bool PageLayout::MoveToPosition(uint32_t position, PageStepCode step, PageMarkIndex mark) {
     return pager_.MoveToPosition(position, step, mark) != nullptr;
 }
 
@@ -593,7 +593,7 @@ bool PageLayout::AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd) {
     return true;
 }
 
-bool PageLayout::StepPage(int32_t y, PageStepCode step) {
+bool PageLayout::StepPage(ViewOffset y, PageStepCode step) {
     return ShowMoved(pager_.StepPage(y, step));
 }
 

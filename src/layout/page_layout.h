@@ -314,15 +314,15 @@ public:
 
     // Navigation: true on success; on failure the old page stays current.
     bool GoToPage(uint32_t n);
-    bool GoToPosition(uint32_t position, PageStepCode step, uint32_t mark = kNoPageMark);
-    bool MoveToPosition(uint32_t position, PageStepCode step, uint32_t mark = kNoPageMark);
+    bool GoToPosition(uint32_t position, PageStepCode step, PageMarkIndex mark = kNoPageMark);
+    bool MoveToPosition(uint32_t position, PageStepCode step, PageMarkIndex mark = kNoPageMark);
     bool AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd);
     // `number`: the page's number when the caller knows it (the same page laid out anew keeps
     // the number it had); kNone estimates it from the position.
     bool GoToPositionAsPageStart(uint32_t position, uint32_t number = kNone);
     // The page `step` away, moved on to the first of its lines at or below y (from the
     // viewport's top): the page then starts there.
-    bool StepPage(int32_t y, PageStepCode step);
+    bool StepPage(ViewOffset y, PageStepCode step);
     bool GoToPageContaining(uint32_t position);
     // Find's page: the page that holds the position, reached by paging on from a page met
     // before (or from a little before the position), starting a line before the position's

@@ -364,13 +364,13 @@ void Paginator::HideCurrent() {
     if (current_ != kNone) layout_.SetPageVisibility(current_, kPageHidden);
 }
 
-void Paginator::MakeCurrent(PageRecord* record, uint32_t mark) {
+void Paginator::MakeCurrent(PageRecord* record, PageMarkIndex mark) {
     current_ = record->start;
     record->markIndex = mark == kNoPageMark ? -1 : static_cast<int32_t>(mark);
     record->useStamp = NextStamp();
 }
 
-PageRecord* Paginator::MoveToPosition(uint32_t position, PageStepCode code, uint32_t mark) {
+PageRecord* Paginator::MoveToPosition(uint32_t position, PageStepCode code, PageMarkIndex mark) {
     const int32_t step = StepValue(code);
     if (!CanStep(code)) return nullptr;
     if (step < -3 || step > 3) return nullptr;
@@ -469,7 +469,7 @@ bool Paginator::AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd, PageRe
     return true;
 }
 
-PageRecord* Paginator::StepPage(int32_t y, PageStepCode step) {
+PageRecord* Paginator::StepPage(ViewOffset y, PageStepCode step) {
     PageRecord* cur = CurrentRecord();
     if (!cur || !CanStep(PageStepCode::kNextPage)) return nullptr;
     uint32_t from = cur->start;

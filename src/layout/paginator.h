@@ -169,7 +169,7 @@ public:
     PageRecord* CurrentRecord();
     const PageRecord* CurrentRecord() const;
     // Makes the record current with its mark (kNoPageMark: none) and a new stamp.
-    void MakeCurrent(PageRecord* record, uint32_t mark);
+    void MakeCurrent(PageRecord* record, PageMarkIndex mark);
     void HideCurrent();
     uint32_t LastNumber() const { return lastNumber_; }
     uint32_t LastStart() const { return lastStart_; }
@@ -208,10 +208,10 @@ public:
     // current one is not the last.
     bool CanStepForward();
     // The page `step` away made current; null (the old page shown again) when there is none.
-    PageRecord* MoveToPosition(uint32_t position, PageStepCode step, uint32_t mark);
+    PageRecord* MoveToPosition(uint32_t position, PageStepCode step, PageMarkIndex mark);
     // The page `step` away, moved on to its first line at or below y (from the viewport's
     // top); null when the move fails.
-    PageRecord* StepPage(int32_t y, PageStepCode step);
+    PageRecord* StepPage(ViewOffset y, PageStepCode step);
     // Whole pages forward until the one that reaches the range; `moved` gets it (null when
     // nothing needed to move).
     bool AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd, PageRecord*& moved);

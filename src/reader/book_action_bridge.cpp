@@ -238,7 +238,7 @@ bool BookActionBridge::GoToPage(uint32_t n) {
     return document_ && document_->GoToPage(n);
 }
 
-bool BookActionBridge::StepPage(PageStepCode step, uint32_t, uint32_t) {
+bool BookActionBridge::StepPage(PageStepCode step, PageStepFlag, PageMarkIndex) {
     return document_ && document_->StepPage(step);
 }
 
