@@ -20,6 +20,8 @@ int32_t ResolveSpace(uint32_t length, int32_t base, int32_t total) {
 
 }  // namespace
 
+// The steps below are used only by LayoutLines and defined inline so that they are compiled into
+// its loop.
 // The line LayoutLines fills: where it is in the block, its box, indents and metrics, the room
 // left and the break opportunities met, and how it ended.
 struct PageLayout::LineState {
@@ -65,7 +67,7 @@ struct PageLayout::LineState {
 
 // Opens the line at the cursor: its line record, its box, indents and room, and the space above
 // a first line. False when the block cannot take the line record.
-bool PageLayout::StartLine(LineState& ln, const BlockCursor& cursor) {
+inline bool PageLayout::StartLine(LineState& ln, const BlockCursor& cursor) {
     BlockCursor& c = ln.c;
     ColumnBox& column = ln.column;
     c = cursor;
@@ -206,7 +208,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
 }
 
 // An element box: the line takes its indents, and a first line its space above.
-void PageLayout::AddBoxToLine(LineState& ln) {
+inline void PageLayout::AddBoxToLine(LineState& ln) {
     BlockCursor& c = ln.c;
     int32_t& base = ln.base;
     BoxRecord& box = ln.box;
@@ -237,7 +239,7 @@ void PageLayout::AddBoxToLine(LineState& ln) {
 }
 
 // A text run: a word goes on the line, or the line is cut before it (or inside it).
-void PageLayout::AddRunToLine(LineState& ln) {
+inline void PageLayout::AddRunToLine(LineState& ln) {
     BlockCursor& c = ln.c;
     LineMetrics& metrics = ln.metrics;
     int32_t& remaining = ln.remaining;
@@ -299,7 +301,7 @@ void PageLayout::AddRunToLine(LineState& ln) {
 
 // A picture or rule: fitted to the column and what is left of it, or left for the next line
 // or page.
-void PageLayout::AddObjectToLine(LineState& ln, bool firstLine) {
+inline void PageLayout::AddObjectToLine(LineState& ln, bool firstLine) {
     BlockCursor& c = ln.c;
     LineMetrics& metrics = ln.metrics;
     int32_t& remaining = ln.remaining;
@@ -394,7 +396,7 @@ void PageLayout::AddObjectToLine(LineState& ln, bool firstLine) {
 
 // A flow mark: breaks end the line (a page break the page too), spaces open a break
 // opportunity.
-void PageLayout::AddMarkToLine(LineState& ln, FlowMark* mark, bool firstLine) {
+inline void PageLayout::AddMarkToLine(LineState& ln, FlowMark* mark, bool firstLine) {
     BlockCursor& c = ln.c;
     int32_t& base = ln.base;
     BoxRecord& box = ln.box;
@@ -494,8 +496,8 @@ void PageLayout::AddMarkToLine(LineState& ln, FlowMark* mark, bool firstLine) {
 
 // Closes the line: its record placed in the column when it fits (goOn), the cursor and the
 // next page's start moved past it; otherwise its styles are applied again for the next page.
-void PageLayout::FinishLine(LineState& ln, BlockCursor& cursor, bool progress, bool& goOn,
-                            bool& firstLine) {
+inline void PageLayout::FinishLine(LineState& ln, BlockCursor& cursor, bool progress, bool& goOn,
+                                   bool& firstLine) {
     BlockCursor& c = ln.c;
     int32_t& lineIndex = ln.lineIndex;
     BlockCursor& lineStart = ln.lineStart;
