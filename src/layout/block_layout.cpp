@@ -249,13 +249,6 @@ bool PageLayout::ColumnLoop(ColumnBox& column, BlockCursor& cursor, bool& firstL
     return ok;
 }
 
-bool PageLayout::EnsureItem(BlockCursor& cursor) {
-    for (int32_t i = 0; cursor.AtEnd(); ++i) {
-        if (i >= kMaxEmptyReads || !ReadToken(*block_)) return false;
-    }
-    return true;
-}
-
 bool PageLayout::OnlyTextEndFollows(BlockCursor cursor) {
     for (int32_t i = 0; i < kMaxEmptyReads && EnsureItem(cursor); ++i) {
         switch (cursor.Kind()) {

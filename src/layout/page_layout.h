@@ -558,7 +558,14 @@ private:
     void AddMarkToLine(LineState& line, FlowMark* mark, bool firstLine);
     void FinishLine(LineState& line, BlockCursor& cursor, bool progress, bool& goOn,
                     bool& firstLine);
-    bool EnsureItem(BlockCursor& cursor);
+    // An item at the cursor, reading tokens into the block until there is one (inline: the
+    // line filler asks for every item).
+    bool EnsureItem(BlockCursor& cursor) {
+        for (int32_t i = 0; cursor.AtEnd(); ++i) {
+            if (i >= kMaxEmptyReads || !ReadToken(*block_)) return false;
+        }
+        return true;
+    }
     // EnsureItem for a cursor `end` ahead of `cursor` over items to be removed.
     bool EnsureItemDropping(BlockCursor& cursor, BlockCursor& end);
     void ApplyStyle(const PositionRecord& style);
