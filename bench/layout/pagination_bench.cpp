@@ -106,7 +106,8 @@ void TurnPages(benchmark::State& state, PageLayout& layout) {
     layout.Start();
     layout.GoToPage(1);
     for (auto _ : state) {
-        if (!layout.GoToPosition(layout.CurrentPageStart(), 2)) layout.GoToPage(1);
+        if (!layout.GoToPosition(layout.CurrentPageStart(), PageStepCode::kNextPage))
+            layout.GoToPage(1);
         layout.LayoutPageAt(layout.CurrentPageStart(), false);
     }
 }
@@ -123,7 +124,8 @@ void PageUpAfterJumps(benchmark::State& state, PageLayout& layout,
         layout.Invalidate(1);
         state.ResumeTiming();
         const uint32_t before = layouts ? *layouts : 0;
-        benchmark::DoNotOptimize(layout.GoToPosition(layout.CurrentPageStart(), -2));
+        benchmark::DoNotOptimize(
+            layout.GoToPosition(layout.CurrentPageStart(), PageStepCode::kPageEndingHere));
         layout.LayoutPageAt(layout.CurrentPageStart(), false);
         if (layouts) taken += *layouts - before;
     }
@@ -142,7 +144,8 @@ void PreviousPage(benchmark::State& state) {
         e.layout.GoToPage(200);
         e.layout.Invalidate(1);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(e.layout.GoToPosition(e.layout.CurrentPageStart(), -1));
+        benchmark::DoNotOptimize(
+            e.layout.GoToPosition(e.layout.CurrentPageStart(), PageStepCode::kPageBefore));
     }
 }
 BENCHMARK(PreviousPage);

@@ -82,7 +82,7 @@ void PageUpOverPageDown(benchmark::State& state, Book& book) {
         const uint64_t l0 = layout.PagesLaidOut();
         Clock::time_point t0 = Clock::now();
         for (int i = 0; i < kSteps; ++i) {
-            if (!layout.GoToPosition(layout.CurrentPageStart(), 2)) break;
+            if (!layout.GoToPosition(layout.CurrentPageStart(), PageStepCode::kNextPage)) break;
             layout.LayoutPageAt(layout.CurrentPageStart(), false);
         }
         Clock::time_point t1 = Clock::now();
@@ -93,7 +93,8 @@ void PageUpOverPageDown(benchmark::State& state, Book& book) {
         Clock::time_point t2 = Clock::now();
         const uint64_t l2 = layout.PagesLaidOut();
         for (int i = 0; i < kSteps; ++i) {
-            if (!layout.GoToPosition(layout.CurrentPageStart(), -2)) break;
+            if (!layout.GoToPosition(layout.CurrentPageStart(), PageStepCode::kPageEndingHere))
+                break;
             layout.LayoutPageAt(layout.CurrentPageStart(), false);
         }
         Clock::time_point t3 = Clock::now();
@@ -171,7 +172,7 @@ void JumpsInABigText(benchmark::State& state) {
     {
         OpenText o(text->path);
         o.layout.GoToPage(PageLayout::kNone);
-        o.layout.GoToPosition(o.layout.CurrentPageStart(), -2);
+        o.layout.GoToPosition(o.layout.CurrentPageStart(), PageStepCode::kPageEndingHere);
         o.layout.SaveCurrentPageState(number, start, saved);
     }
     double first = 0, reopen = 0, end = 0, middle = 0;

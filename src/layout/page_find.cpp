@@ -49,52 +49,59 @@ FoundLine LocateLine(BlockContents& block, uint32_t position) {
 
 bool PageLayout::GoToFoundText(uint32_t position) {
     if (position >= TextLength()) return false;
-    if (!firstKnown_ && !LayoutFirstPage()) return false;
+    if (!pager_.FirstKnown() && !LayoutFirstPage()) return false;
     // Paging starts at the first page when it holds the position or lies near, else at the
     // nearest page met before at or before it, else a little before the position.
     uint32_t perPage = CurrentPageLength();
     if (perPage == kNone || perPage == 0) perPage = CharsPerPageEstimate();
     const uint64_t reach = 8ull * perPage;
-    uint32_t from = first_.start;
-    if (position > first_.start && (first_.end == kNone || position >= first_.end)) {
-        uint32_t known = position - first_.start <= reach ? first_.start : kNone;
-        for (const PageRecord& r : records_)
+    uint32_t from = pager_.First().start;
+    if (position > pager_.First().start &&
+        (pager_.First().end == kNone || position >= pager_.First().end)) {
+        uint32_t known = position - pager_.First().start <= reach ? pager_.First().start : kNone;
+        for (const PageRecord& r : pager_.Records())
             if (r.IsUsed() && r.start <= position && position - r.start <= reach &&
                 (known == kNone || r.start > known))
                 known = r.start;
         const uint32_t back = std::clamp<uint32_t>(perPage / 2, 64, 4096);
-        from = known != kNone ? known : std::max(first_.start, position - std::min(position, back));
+        from = known != kNone ? known
+                              : std::max(pager_.First().start, position - std::min(position, back));
     }
-    HideCurrent();
-    PageRecord* r = from == first_.start ? &first_ : EnsureRecord(kNone, from, false);
+    pager_.HideCurrent();
+    PageRecord* r =
+        from == pager_.First().start ? &pager_.First() : pager_.EnsureRecord(kNone, from, false);
     if (!r) {
         ShowCurrentPage();
         return false;
     }
-    MakeCurrent(r, 255);
+    pager_.MakeCurrent(r, 255);
     // On to the page that holds the position.
     for (int32_t step = 0; step < kMaxFindSteps; ++step) {
         uint32_t end = CurrentPageEnd();
-        if (end == kNone || position < end || !MoveToPosition(current_, 2)) break;
+        if (end == kNone || position < end ||
+            !MoveToPosition(pager_.Current(), PageStepCode::kNextPage))
+            break;
     }
     // Its line: when it is the page's first, the page starts one line earlier, at the last
     // line of the page before.
-    const uint32_t found = current_;
+    const uint32_t found = pager_.Current();
     int32_t s = -1;
     if (found != kNone && found <= position && columnCount_ == 1 &&
-        LayoutPageAt(found, false, &s) && s >= 0 &&
-        LocateLine(slots_[s].contents, position).index == 0) {
-        PageRecord* before = FindPageRecord(found, -2);
+        pager_.LayoutPageAt(found, false, &s) && s >= 0 &&
+        LocateLine(pager_.Slot(s).contents, position).index == 0) {
+        PageRecord* before = pager_.FindPageRecord(found, PageStepCode::kPageEndingHere);
         int32_t b = -1;
-        if (before && before->start < found && MoveToPosition(before->start, 0) &&
-            LayoutPageAt(current_, false, &b) && b >= 0) {
-            FoundLine last = LocateLine(slots_[b].contents, position);
+        if (before && before->start < found &&
+            MoveToPosition(before->start, PageStepCode::kSamePage) &&
+            pager_.LayoutPageAt(pager_.Current(), false, &b) && b >= 0) {
+            FoundLine last = LocateLine(pager_.Slot(b).contents, position);
             // The page cut above that line: the page after the cut starts on it.
-            if (last.any && StepPage(last.lastTop - viewport_.y, 0)) return true;
-            MoveToPosition(found, 0);
+            if (last.any && StepPage(last.lastTop - viewport_.y, PageStepCode::kSamePage))
+                return true;
+            MoveToPosition(found, PageStepCode::kSamePage);
         }
     }
-    PageRecord* shown = CurrentRecord();
+    PageRecord* shown = pager_.CurrentRecord();
     if (!shown) return false;
     listener_->OnPageChanged(shown);
     return true;

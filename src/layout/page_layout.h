@@ -1,7 +1,9 @@
 // The page layout engine: one page is filled column by column, line by line, from the block
 // that continues from the previous page and from the token stream, and tables are laid out row
-// by row in the flow. The pagination above (page records kept, far pages, drawing) calls
-// LayoutIntoSlot and receives the record of the following page.
+// by row in the flow. The paginator (paginator.h: page records, slots, steps, paging back)
+// calls LayoutIntoSlot and receives the record of the following page; the painter
+// (page_painter.h) draws a laid-out page. The layout owns both and keeps the operations the
+// rest of the program calls, forwarding to them.
 //
 // Progress: every line consumes at least one item and every page ends strictly after it
 // starts, unless the text has ended; LayoutIntoSlot fails rather than return a page that
@@ -26,6 +28,9 @@
 #include "layout/block_contents.h"
 #include "layout/layout_fonts.h"
 #include "layout/line_breaking.h"
+#include "layout/page_painter.h"
+#include "layout/page_step.h"
+#include "layout/paginator.h"
 #include "media/image/icon_image.h"
 
 class AnnotationFile;
@@ -44,101 +49,6 @@ class Resource;
 class SortedRecordDatabase;
 class TableWidths;
 class TokenSource;
-
-// The scroll offsets of one scrollable table of a page, keyed by the table's text position.
-struct TableScrollEntry {
-    uint32_t position = 0;
-    int32_t x = 0;
-    int32_t y = 0;
-    // Scrolling (table_scroll.h): the selected flag, the offsets saved before a key scroll and
-    // the largest offsets (negative: that axis does not scroll).
-    uint8_t selected = 0;
-    int32_t savedX = 0;
-    int32_t savedY = 0;
-    int32_t largestX = -1;
-    int32_t largestY = -1;
-};
-
-// One known page start, with what is needed to resume layout there.
-struct PageRecord {
-    static constexpr uint32_t kNone = 0xFFFFFFFFu;
-    uint32_t pageNumber = 1;
-    uint32_t start = 0;
-    uint32_t linkOrigin = 0;
-    int32_t linkStep = 0;
-    uint32_t end = kNone;
-    uint32_t useStamp = 0;
-    // The token source's scan state after the last token read into the block; empty: start
-    // the source at `start`.
-    ByteStream scanState;
-    // Open elements at the scan state.
-    ElementStack elements;
-    // Style and block style in force at the page start.
-    PositionRecord style;
-    BoxRecord blockStyle;
-    // Items read before the page start that belong to it (the rest of a block).
-    std::unique_ptr<BlockContents> block;
-    int32_t markIndex = -1;
-    // A page found going back ends where the page after it starts, even when more would fit:
-    // its layout stops before the first line at or after this position (kNone: no stop).
-    uint32_t stopAt = kNone;
-    // The page before ends with a forced page break: this page starts where paging forward
-    // starts one, and a page found going back is never cut from it.
-    bool afterBreak = false;
-    // Pagination: the colour of the page, the scroll offsets of its tables, and whether the
-    // record holds a page (records are kept in a fixed array).
-    uint32_t colour = kNone;
-    std::vector<TableScrollEntry> tables;
-    bool used = false;
-
-    // Deep copy; false when memory runs out.
-    bool CopyFrom(const PageRecord& other);
-    // Pagination (page_cache.cpp): back to an unused record; a move that leaves the other
-    // reset; the start the record's link leads to from (position, step), or kNone.
-    void Reset();
-    bool IsUsed() const { return used; }
-    void MoveFrom(PageRecord& other);
-    uint32_t Follow(uint32_t position, int32_t step) const;
-};
-
-// A line of a laid-out page outside any table (a table counts as one line): where its text
-// starts and its top and bottom below the column top.
-struct PageLineSpan {
-    uint32_t start;
-    int32_t top;
-    int32_t bottom;
-    // Words and spaces only: no picture, table or page break, so the line is as tall and
-    // breaks the same wherever on a page it lies.
-    bool plain;
-    // Nothing but a line break (and spaces): a page stopped at the line after it ends above
-    // it.
-    bool blank = false;
-};
-
-// One laid-out page.
-struct PageSlot {
-    PageRecord* record = nullptr;
-    BlockContents contents;
-    BlockCursor cursor;
-    int32_t contentHeight = 0;
-    uint8_t state = 0;  // 0 never shown, 1 shown, 2 hidden
-    void Reset();
-
-    // Pagination, drawing and marks.
-    PageRecord scratch;  // the record of a page laid out only to find its end
-    bool drawn = false;
-    int32_t cornerBookmark = -1;  // the bookmark shown in the corner
-    int32_t lateObject = -1;      // the first object drawn in the late pass
-    AreaArray marks;
-    bool marksBuilt = false;
-    // The walk over the annotations while the page is drawn, and the note mark still open.
-    AnnotationCursor walk;
-    bool walking = false;
-    MarkBox openMark;
-    bool IsFree() const { return record == nullptr; }
-};
-
-enum PageVisibility : uint8_t { kPageNeverShown = 0, kPageShown = 1, kPageHidden = 2 };
 
 class PageLayoutListener {
 public:
@@ -335,7 +245,7 @@ public:
     TokenSource* Source() const { return source_; }
     void SetGraphics(GraphicsContext* gc) {
         fonts_.Attach(gc);
-        knownLines_.clear();
+        pager_.ForgetKnownLines();
     }
     void Configure(const LayoutSettings& settings);
     // The reader's link colour and whether links are underlined, over what Configure gave; the
@@ -383,7 +293,7 @@ public:
     // Whether a position lies in the same section (pages do not cross sections).
     bool SameSection(uint32_t a, uint32_t b);
 
-    // Pagination and the page cache (page_cache.cpp). Set-up:
+    // Pagination (page_layout.cpp; the records and slots are the paginator's). Set-up:
     void Clear();
     void SetContentLayout(PageContentLayout* content) { content_ = content; }
     DocumentSource* Document() const;
@@ -404,26 +314,26 @@ public:
 
     // Navigation: true on success; on failure the old page stays current.
     bool GoToPage(uint32_t n);
-    bool GoToPosition(uint32_t position, int32_t step, uint32_t mark = 255);
-    bool MoveToPosition(uint32_t position, int32_t step, uint32_t mark = 255);
+    bool GoToPosition(uint32_t position, PageStepCode step, PageMarkIndex mark = kNoPageMark);
+    bool MoveToPosition(uint32_t position, PageStepCode step, PageMarkIndex mark = kNoPageMark);
     bool AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd);
     // `number`: the page's number when the caller knows it (the same page laid out anew keeps
     // the number it had); kNone estimates it from the position.
     bool GoToPositionAsPageStart(uint32_t position, uint32_t number = kNone);
     // The page `step` away, moved on to the first of its lines at or below y (from the
     // viewport's top): the page then starts there.
-    bool StepPage(int32_t y, int32_t step);
+    bool StepPage(ViewOffset y, PageStepCode step);
     bool GoToPageContaining(uint32_t position);
     // Find's page: the page that holds the position, reached by paging on from a page met
     // before (or from a little before the position), starting a line before the position's
     // line when that is the page's first.
     bool GoToFoundText(uint32_t position);
-    bool CanStep(int32_t step);
+    bool CanStep(PageStepCode step) { return pager_.CanStep(step); }
 
     // Queries.
     uint32_t CurrentPageStart() const;
     uint32_t CurrentPageNumber() const;
-    uint32_t PageStartRelative(int32_t k);
+    uint32_t PageStartRelative(int32_t k) { return pager_.PageStartRelative(k); }
     uint32_t CurrentPageLength() const;
     // Where the current page ends, laying it out when that is not known yet; kNone when it
     // cannot be laid out.
@@ -431,7 +341,7 @@ public:
     // The part of the view the current page's lines take: the top of the first and the bottom
     // of the last, from the view's top. False when the page is not laid out or has no line.
     bool CurrentPageTextSpan(int32_t& top, int32_t& bottom) const;
-    uint32_t FirstPageStart() const { return firstKnown_ ? first_.start : kNone; }
+    uint32_t FirstPageStart() const { return pager_.FirstKnown() ? pager_.First().start : kNone; }
     uint32_t PageCount();
     bool CurrentPageEndsWithBreak();
     uint32_t CharsPerPageEstimate() const;
@@ -440,7 +350,7 @@ public:
     int32_t ColumnGap() const;
     int32_t FindColumn(const Rect& rect, Rect& out) const;
     int32_t ComputeColumns();
-    bool IsLastPageKnown() const { return lastNumber_ != kNone; }
+    bool IsLastPageKnown() const { return pager_.IsLastPageKnown(); }
 
     // The saved page state ("EBVS" block).
     bool SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart, ByteStream& stream);
@@ -449,27 +359,28 @@ public:
     // Maintenance.
     void Relayout();
     void Invalidate(uint32_t flags);
-    bool FreeMemory();
-    void DropRecordsExcept(uint32_t position, bool& keptCurrent);
-    void ReleaseSlot(int32_t slot);
+    bool FreeMemory() { return pager_.FreeMemory(); }
+    void DropRecordsExcept(uint32_t position, bool& keptCurrent) {
+        pager_.DropRecordsExcept(position, keptCurrent);
+    }
+    void ReleaseSlot(int32_t slot) { pager_.ReleaseSlot(slot); }
     void SetPageVisibility(uint32_t start, uint8_t state);
-    void ShowCurrentPage() { SetPageVisibility(current_, kPageShown); }
+    void ShowCurrentPage() { SetPageVisibility(pager_.Current(), kPageShown); }
 
     // Drawing (the canvas is not owned; paths give the interface sizes, null the desktop's).
-    void SetCanvas(PageCanvas* canvas) { canvas_ = canvas; }
-    PageCanvas* Canvas() const { return canvas_; }
+    void SetCanvas(PageCanvas* canvas) { painter_.SetCanvas(canvas); }
+    PageCanvas* Canvas() const { return painter_.Canvas(); }
     void SetPaths(const AppPaths* paths) { paths_ = paths; }
     void SetPageColours(uint32_t text, uint32_t background) {
-        textColour_ = text;
-        backgroundColour_ = background;
+        painter_.SetPageColours(text, background);
     }
     bool PaintCurrentPage(bool fill);
     // Draws the page at start (kNone: the current page); false when it has no slot.
-    bool DrawPage(bool fill, uint32_t start = kNone);
+    bool DrawPage(bool fill, uint32_t start = kNone) { return painter_.DrawPage(fill, start); }
     bool PrerenderAhead() { return LayoutNextPage(); }
     // Whether laying out ahead would do anything: the next page is not laid out yet and the
     // current one is not the last.
-    bool CanStepForward();
+    bool CanStepForward() { return pager_.CanStepForward(); }
     // The height the current page needs at this width (size: width and the most height),
     // margins included; the viewport takes that size.
     Size FitHeightToContent(Size size);
@@ -477,7 +388,10 @@ public:
     int32_t StyleFontSize(const PositionRecord& style) const;
     // Where a note's mark goes: with style bit 5 a bar in the gap left of the column holding
     // the point (narrow or wide), else a small square at the point. False outside the columns.
-    bool MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow, Rect& out) const;
+    bool MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow,
+                    Rect& out) const {
+        return painter_.MarkerRect(style, at, line, narrow, out);
+    }
 
     // Marks of the current page: built after it is drawn, kept until the slot is released.
     void SetFormList(PageFormList* forms) { forms_ = forms; }
@@ -545,33 +459,40 @@ public:
     DisplayLink* Display() const { return display_; }
     Node* FocusNode() const { return focusNode_; }
 
-    // Cache.
-    PageRecord* FindPageRecord(uint32_t position, int32_t step);
+    // Cache: the page records and slots are the paginator's (paginator.h).
+    PageRecord* FindPageRecord(uint32_t position, PageStepCode step) {
+        return pager_.FindPageRecord(position, step);
+    }
     // The stored record (or the first one for a start at or before the first page); null when
     // nothing could be stored. The record passed is moved from.
-    PageRecord* StoreRecord(PageRecord& record);
-    PageRecord* EnsureRecord(uint32_t pageNumber, uint32_t start, bool align);
+    PageRecord* StoreRecord(PageRecord& record) { return pager_.StoreRecord(record); }
+    PageRecord* EnsureRecord(uint32_t pageNumber, uint32_t start, bool align) {
+        return pager_.EnsureRecord(pageNumber, start, align);
+    }
     bool LayoutFirstPage();
-    bool LayoutPageAt(uint32_t position, bool scratch, int32_t* slotOut = nullptr);
-    bool LayoutNextPage();
-    bool LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out);
-    int32_t ChooseSlot();
+    bool LayoutPageAt(uint32_t position, bool scratch, int32_t* slotOut = nullptr) {
+        return pager_.LayoutPageAt(position, scratch, slotOut);
+    }
+    bool LayoutNextPage() { return pager_.LayoutNextPage(); }
+    bool LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out) {
+        return pager_.LayoutPageEndingAt(target, pageNumber, out);
+    }
+    int32_t ChooseSlot() { return pager_.ChooseSlot(); }
 
     bool RestoreScanState(const PageRecord& record);
     // The scan state and element stack at the record's start, for a page laid out from it.
     bool StateAtPageStart(const PageRecord& record, ByteStream& scanState,
                           ElementStack& elements);
-    PageSlot& Slot(int32_t i) { return slots_[i & 1]; }
-    const PageRecord& FirstRecord() const { return first_; }
-    int32_t StoredRecordCount() const;
-    bool CheckInvariants() const;
+    PageSlot& Slot(int32_t i) { return pager_.Slot(i); }
+    const PageRecord& FirstRecord() const { return pager_.First(); }
+    int32_t StoredRecordCount() const { return pager_.StoredRecordCount(); }
+    bool CheckInvariants() const { return pager_.CheckInvariants(); }
+    // The page records and slots, for tests of paging.
+    Paginator& Pages() { return pager_; }
     static constexpr uint32_t kNone = PageRecord::kNone;
-    static constexpr int32_t kMaxRecords = 8;
-    static constexpr uint32_t kBackwardReach = 4096;
-    // How many pages back from its target a search for the page ending there starts when it
-    // knows no page to start from: the pages it goes through are kept for the next PageUps.
-    // (Within the backward reach, where the last replay left a checkpoint.)
-    static constexpr int64_t kChainSeedPages = 4;
+    static constexpr int32_t kMaxRecords = Paginator::kMaxRecords;
+    static constexpr uint32_t kBackwardReach = Paginator::kBackwardReach;
+    static constexpr int64_t kChainSeedPages = Paginator::kChainSeedPages;
     static constexpr uint32_t kCheckpointSpacing = 8192;
     static constexpr int32_t kMaxNearbyCheckpoints = 8;
     // How far before its mark a nearby checkpoint may lie (a token boundary is needed).
@@ -586,13 +507,17 @@ public:
     // Test hook: off, the page ending at a position is found without its shortcuts (which
     // must find the same page).
     void SetQuickSearch(bool on) {
-        quickSearch_ = on;
+        pager_.SetQuickSearch(on);
         nearby_.clear();
-        knownLines_.clear();
     }
 
 private:
-    friend class PageLayoutInternals;
+    // The paginator lays pages out through the layout: it reads the token source, the column
+    // geometry, the fill limit and stop, and the content layout, and tells the listener that a
+    // page it releases is hidden.
+    friend class Paginator;
+    // The painter reads the settings, viewport, margins, annotations and the marks of a page.
+    friend class PagePainter;
     struct LineState;
     struct TableState;
 
@@ -624,7 +549,23 @@ private:
     bool ColumnLoop(ColumnBox& column, BlockCursor& cursor, bool& firstLine, bool singleStep);
     bool LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
                      bool& progress);
-    bool EnsureItem(BlockCursor& cursor);
+    // The steps of LayoutLines (line_filler.cpp), over the line being filled.
+    bool StartLine(LineState& line, const BlockCursor& cursor);
+    bool SplitWord(LineState& line, int32_t& room, bool opensLine);
+    void AddBoxToLine(LineState& line);
+    void AddRunToLine(LineState& line);
+    void AddObjectToLine(LineState& line, bool firstLine);
+    void AddMarkToLine(LineState& line, FlowMark* mark, bool firstLine);
+    void FinishLine(LineState& line, BlockCursor& cursor, bool progress, bool& goOn,
+                    bool& firstLine);
+    // An item at the cursor, reading tokens into the block until there is one (inline: the
+    // line filler asks for every item).
+    bool EnsureItem(BlockCursor& cursor) {
+        for (int32_t i = 0; cursor.AtEnd(); ++i) {
+            if (i >= kMaxEmptyReads || !ReadToken(*block_)) return false;
+        }
+        return true;
+    }
     // EnsureItem for a cursor `end` ahead of `cursor` over items to be removed.
     bool EnsureItemDropping(BlockCursor& cursor, BlockCursor& end);
     void ApplyStyle(const PositionRecord& style);
@@ -660,19 +601,12 @@ private:
         ElementStack stack;
     };
 
-    PageRecord* CurrentRecord();
-    const PageRecord* CurrentRecordConst() const;
-    int32_t SlotOf(uint32_t start) const;
-    bool LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,
-                    bool& moreText);
-    void ResetSlot(PageSlot& slot);
+    // A page a move reached: the listener hears of it. False when there is none.
+    bool ShowMoved(PageRecord* record);
     // beforeTag: a tag that ends at or after the target is not read (element positions are
     // where start tags end).
     bool Replay(uint32_t target, PageRecord& record, bool align, bool beforeTag = false);
     bool LeaveTable(PageRecord& record);
-    // The known page (stored, or the first) that ends at or before the target and starts
-    // latest, not before `from`; null when none.
-    const PageRecord* SeedBefore(uint32_t target, uint32_t from);
     // Where the paragraph holding a page's start begins, when it is at most `reach` back;
     // kNone otherwise.
     uint32_t ParagraphStart(const PageRecord& page, uint32_t reach);
@@ -681,78 +615,19 @@ private:
     // A record replayed to a row boundary of an open table starts a continued table.
     bool ContinueTable(PageRecord& record);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
-    bool FindPageBefore(uint32_t position, PageRecord*& out);
-    enum EndingSearch { kEndingFound, kEndingFurtherBack, kEndingFailed };
-    // laidOut: the slot's contents are the accepted page's layout (it was laid out last).
-    // chain: the pages the search went through before the one holding the target, in order,
-    // each ending where the next starts (for the next searches to start from).
-    EndingSearch SearchPageEndingAt(PageSlot& slot, PageRecord& page, uint32_t target,
-                                    bool atLowest, PageRecord& accepted, PageRecord& follower,
-                                    bool& moreText, bool& laidOut, std::vector<PageRecord>& chain);
-    // The lines of a page a search laid out whole (not stopped), while the layout settings
-    // stay: a later search that passes over the same page reads its lines from here instead
-    // of laying it out again.
-    struct KnownLines {
-        uint32_t start = 0;
-        uint32_t end = 0;
-        bool endsWithBreak = false;
-        int32_t columnWidth = 0;
-        int32_t columnHeight = 0;
-        std::vector<PageLineSpan> lines;
-    };
-    const KnownLines* FindKnownLines(uint32_t start) const;
-    void RememberLines(uint32_t start, uint32_t end, bool endsWithBreak,
-                       const std::vector<PageLineSpan>& lines);
-    // Stores the pages a search went through before the page found (out), numbered back from
-    // it, and keeps every known page before it over the pages after it when records run out.
-    void StoreChain(std::vector<PageRecord>& chain, uint32_t foundStart);
-    // A page laid out as if the first column were `height` tall: it ends on a line start.
-    bool LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
-                          PageRecord& follower, bool& moreText);
-    // The top of a page only, filled down to `fill` (lengths and pictures still measure against
-    // the whole column); the record's end and the known last page are left as they were.
-    bool LayoutSlotTop(PageRecord& record, PageSlot& slot, int32_t fill, PageRecord& follower,
-                       bool& moreText);
-    void MakeCurrent(PageRecord* record, uint32_t mark);
-    bool ShowAsOnlyPage(PageRecord* record);
-    void HideCurrent();
-    uint32_t NextStamp() { return counter_++; }
-    void RememberLast(const PageRecord& record);
     bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
     bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey);
     bool RebuildTableState(PageRecord& record);
-    void DrawItems(PageSlot& slot, uint32_t background);
-    int32_t DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background);
-    struct LineWalk;
-    void WalkLine(PageSlot& slot, LineWalk& walk, int32_t* counts, int pass);
-    void DrawLineFrame(const LineRecord& line, uint32_t lineBackground, uint32_t background);
-    void DrawCell(PageSlot& slot, const CellRecord& cell, const TableRecord* table);
-    void EnterTable(PageSlot& slot, TableRecord& table, uint32_t position);
-    // The selected table's red frame and the arrows at the sides where more of it lies.
-    void DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position);
-    // Copies of an icon centred down a column, as many as fit (at most three).
-    void DrawIconColumn(const Rect& column, uint16_t icon);
-    void FrameRect(const Rect& r, uint32_t colour);
-    // The colour the page is filled with: its own, else BODY's, else the settings'.
-    uint32_t PageBackground(const PageSlot& slot) const;
-    void DrawMarkBox(const MarkBox& box);
-    void PrepareHighlights(PageSlot& slot, bool makeLinks);
-    uint32_t ShownBackground(const PositionRecord& style, uint32_t fallback) const;
-    void SetRunFont(const PositionRecord& style);
     // The face text without one of its own is drawn in (0: face 1).
     uint8_t DefaultFace() const {
         return settings_.defaults.style.text.face ? settings_.defaults.style.text.face
                                                   : settings_.textFace;
     }
-    bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
-    void DrawBookmarkCorner(PageSlot& slot);
     bool AddBookmarkTip(PageSlot& slot);
     bool AddTableMarks(PageSlot& slot);
     static bool AddScriptMark(AreaArray& out, const Rect& rect, const std::u16string& script);
     void DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now, bool notify);
     static bool AppendArea(AreaArray& out, Area& area);
-    void ApplyDrawStyle(const PositionRecord& style);
-    uint32_t TextColour() const;
 
     BookLayoutTraits* traits_;
     TokenSource* source_ = nullptr;
@@ -790,43 +665,19 @@ private:
     int32_t marginTop_ = 0, marginLeft_ = 0, marginRight_ = 0, marginBottom_ = 0;
     uint32_t marginMode_ = 0;
 
-    PageCanvas* canvas_ = nullptr;
     PageFormList* forms_ = nullptr;
     DrawingSurface* controlSurface_ = nullptr;
     Node* controlParent_ = nullptr;
     const AppPaths* paths_ = nullptr;
-    uint32_t textColour_ = 0;
-    uint32_t backgroundColour_ = 0xFFFFFF;
     // BODY's BGCOLOR, met while the first page is sought: the background of a page that names
     // none of its own.
     uint32_t bodyColour_ = 0xFFFFFFFFu;
     uint32_t defaultAlignment_ = 1;
-    PositionRecord drawStyle_;
-    // While a scrollable table is drawn: its content moves by its scroll offsets.
-    Point drawShift_{};
-    int32_t drawnTableDepth_ = 0;
-    // While a scrolled table is drawn: its box, to which its pictures are clipped too (they
-    // are drawn after the items, one clip per inline box; an empty one is none).
-    const Rect* tableClip_ = nullptr;
-    Rect tableView_{};
-    std::vector<Rect> objectClips_;
-    void NoteObjectClip(int32_t k);
-    // The font last given to the canvas (a size below 0 when unknown): a run sets it only when
-    // it differs, in size and face as well as flags.
-    int32_t shownFontSize_ = -1;
-    uint8_t shownFontFlags_ = 0;
-    uint8_t shownFontFace_ = 0;
 
-    uint32_t current_ = kNone;
     uint32_t documentKey_ = kNone;
     uint32_t rememberedMark_ = kNone;
     Node* focusNode_ = nullptr;
     DisplayLink* display_ = nullptr;
-
-    PageRecord first_;
-    bool firstKnown_ = false;
-    uint32_t lastNumber_ = kNone;
-    uint32_t lastStart_ = kNone;
 
     bool sourceFlag_ = true;
     SortedRecordDatabase* metadata_ = nullptr;
@@ -834,20 +685,13 @@ private:
     FontSizeAdjuster* adjuster_ = nullptr;
     bool collectMetadata_ = true;
 
-    PageRecord records_[kMaxRecords];
-    uint32_t counter_ = 0;
-    PageSlot slots_[2];
+    // The page records, the slots and paging (paginator.h). Declared here, after what the
+    // slots' marks and controls refer to, so that it goes first.
+    Paginator pager_{*this};
+    PagePainter painter_{*this};
     std::vector<Checkpoint> checkpoints_;
     // Checkpoints a replay leaves a page and the backward reach before its target, for the
     // PageUp or LineUp that most often follows a jump; oldest first.
     std::vector<Checkpoint> nearby_;
-    static constexpr size_t kMaxKnownLines = 12;
-    std::vector<KnownLines> knownLines_;
-    // Whether a search with no known page to start from starts a few pages back (the last
-    // search could cut its page from the lines of the page before).
-    bool chainSeeds_ = true;
-    // Off (tests): the page before a target is found only the long way (no probe of the page
-    // holding it, no nearby checkpoints), to compare the two.
-    bool quickSearch_ = true;
     Random random_;
 };

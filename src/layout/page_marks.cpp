@@ -375,8 +375,9 @@ bool PageLayout::TableArrowRects(const Rect& view, Rect& left, Rect& right) cons
 
 bool PageLayout::TableScrollRects(const Rect& box, Rect& view, Rect& left, Rect& right) {
     TableScroll::Geometry g;
-    if (canvas_ && canvas_->IconSize(TableScroll::TableIcons::kLeftArrow, g.leftIcon) &&
-        canvas_->IconSize(TableScroll::TableIcons::kRightArrow, g.rightIcon) &&
+    if (painter_.Canvas() &&
+        painter_.Canvas()->IconSize(TableScroll::TableIcons::kLeftArrow, g.leftIcon) &&
+        painter_.Canvas()->IconSize(TableScroll::TableIcons::kRightArrow, g.rightIcon) &&
         g.leftIcon.width > 0 && g.rightIcon.width > 0) {
         g.haveIcons = true;
         g.leftMargin = marginLeft_;
@@ -455,9 +456,9 @@ bool PageLayout::EnsureMarks(PageSlot& slot) {
 }
 
 bool PageLayout::CurrentPageTextSpan(int32_t& top, int32_t& bottom) const {
-    const int32_t s = SlotOf(current_);
+    const int32_t s = pager_.SlotOf(pager_.Current());
     if (s < 0) return false;
-    const BlockContents& block = slots_[s].contents;
+    const BlockContents& block = pager_.Slot(s).contents;
     bool any = false;
     for (int32_t i = 0; i < block.KindCount(kItemLine); ++i) {
         const LineRecord* line = block.Line(i);
@@ -472,9 +473,9 @@ bool PageLayout::CurrentPageTextSpan(int32_t& top, int32_t& bottom) const {
 }
 
 PageSlot* PageLayout::CurrentPageSlot() {
-    int32_t s = SlotOf(current_);
-    if (s < 0 || !EnsureMarks(slots_[s])) return nullptr;
-    return &slots_[s];
+    int32_t s = pager_.SlotOf(pager_.Current());
+    if (s < 0 || !EnsureMarks(pager_.Slot(s))) return nullptr;
+    return &pager_.Slot(s);
 }
 
 bool PageLayout::GetCurrentBlockMarks(AreaArray*& out) {
@@ -487,20 +488,20 @@ bool PageLayout::GetCurrentBlockMarks(AreaArray*& out) {
 
 void PageLayout::ClearCurrentBlockMarks() {
     rememberedMark_ = kNone;
-    int32_t s = SlotOf(current_);
+    int32_t s = pager_.SlotOf(pager_.Current());
     if (s < 0) return;
-    slots_[s].marks.Clear();
-    slots_[s].marksBuilt = false;
+    pager_.Slot(s).marks.Clear();
+    pager_.Slot(s).marksBuilt = false;
 }
 
 uint32_t PageLayout::CurrentMarkIndex() {
-    PageRecord* r = CurrentRecord();
-    if (SlotOf(current_) < 0 || !r || r->markIndex < 0) return kNone;
+    PageRecord* r = pager_.CurrentRecord();
+    if (pager_.SlotOf(pager_.Current()) < 0 || !r || r->markIndex < 0) return kNone;
     return static_cast<uint32_t>(r->markIndex);
 }
 
 void PageLayout::SetCurrentMark(uint32_t n, bool remember, bool notify) {
-    PageRecord* record = CurrentRecord();
+    PageRecord* record = pager_.CurrentRecord();
     if (!record) return;
     PageSlot* slot = CurrentPageSlot();
     // Only -1 means none; other values past the list are brought back to its last mark.
@@ -552,12 +553,12 @@ void PageLayout::DrawScopeForMarks(PageSlot& slot, int32_t old, int32_t now, boo
     int32_t count = slot.marks.Count();
     Area* before = old >= 0 && old < count ? slot.marks.At(old) : nullptr;
     Area* after = now >= 0 && now < count ? slot.marks.At(now) : nullptr;
-    if (canvas_ && canvas_->Begin()) {
+    if (painter_.Canvas() && painter_.Canvas()->Begin()) {
         // Marks are drawn by inverting: the old one drawn again comes off, the new one goes
         // on. A control shows its own focus.
-        if (before && !ControlMark::Of(*before)) canvas_->DrawArea(*before, false);
-        if (after && !ControlMark::Of(*after)) canvas_->DrawArea(*after, true);
-        canvas_->End();
+        if (before && !ControlMark::Of(*before)) painter_.Canvas()->DrawArea(*before, false);
+        if (after && !ControlMark::Of(*after)) painter_.Canvas()->DrawArea(*after, true);
+        painter_.Canvas()->End();
     }
     if (!notify) return;
     // The focus moves last: a control's focus handling may draw.

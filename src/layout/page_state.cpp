@@ -83,7 +83,7 @@ bool PageLayout::StateAtPageStart(const PageRecord& record, ByteStream& scanStat
 
 bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
                                       ByteStream& stream) {
-    PageRecord* cur = CurrentRecord();
+    PageRecord* cur = pager_.CurrentRecord();
     if (!cur) return false;
     pageNumber = cur->pageNumber;
     pageStart = cur->start;
@@ -173,7 +173,7 @@ bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFo
 }
 
 bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteStream& stream) {
-    if (!firstKnown_ && !LayoutFirstPage()) return false;
+    if (!pager_.FirstKnown() && !LayoutFirstPage()) return false;
     PageRecord fresh;
     fresh.Reset();
     fresh.pageNumber = pageNumber;
@@ -182,9 +182,9 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     // left after it whatever the outcome.
     uint32_t at = stream.ReadPosition();
     bool readOk = ReadState(fresh, stream, followed);
-    if (PageRecord* known = FindPageRecord(pageStart, 0)) {
-        HideCurrent();
-        MakeCurrent(known, 255);
+    if (PageRecord* known = pager_.FindPageRecord(pageStart, PageStepCode::kSamePage)) {
+        pager_.HideCurrent();
+        pager_.MakeCurrent(known, 255);
         listener_->OnPageChanged(known);
         return true;
     }
@@ -193,7 +193,7 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
         return false;
     }
     // A page past the end belongs to another text than this one.
-    if (pageStart >= TextLength() && pageStart > first_.start) return false;
+    if (pageStart >= TextLength() && pageStart > pager_.First().start) return false;
     FreeMemory();
     int32_t mark = fresh.markIndex;
     std::vector<TableScrollEntry> tables = std::move(fresh.tables);
@@ -216,14 +216,14 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     fresh.tables = std::move(tables);
     if (fresh.pageNumber == kNone || fresh.pageNumber == 0)
         fresh.pageNumber = EstimatePageNumber(fresh.start);
-    fresh.useStamp = NextStamp();
-    HideCurrent();
-    PageRecord* stored = StoreRecord(fresh);
+    fresh.useStamp = pager_.NextStamp();
+    pager_.HideCurrent();
+    PageRecord* stored = pager_.StoreRecord(fresh);
     if (!stored) {
         ShowCurrentPage();
         return false;
     }
-    MakeCurrent(stored, 255);
+    pager_.MakeCurrent(stored, 255);
     stored->markIndex = mark;
     listener_->OnPageChanged(stored);
     return true;

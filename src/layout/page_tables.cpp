@@ -173,8 +173,9 @@ bool PageLayout::PageThroughTables(int32_t direction) {
 
 void PageLayout::ShowTallTables(bool atEnd) {
     int32_t s = -1;
-    if (current_ == kNone || !LayoutPageAt(current_, false, &s) || s < 0) return;
-    PageSlot& slot = slots_[s];
+    if (pager_.Current() == kNone || !pager_.LayoutPageAt(pager_.Current(), false, &s) || s < 0)
+        return;
+    PageSlot& slot = pager_.Slot(s);
     if (!slot.record) return;
     BlockContents& c = slot.contents;
     int32_t k = 0, depth = 0, marks = 0;

@@ -14,6 +14,8 @@ constexpr uint32_t kNone = 0xFFFFFFFFu;
 constexpr uint32_t kLibraryPage = 1;
 constexpr uint32_t kAnnotationsPage = 3;
 constexpr uint32_t kAboutPage = 4;
+// A line down onto the page after a forced page break makes its first mark current.
+constexpr uint32_t kMarkAfterPageBreak = 1;
 // The key row column read while the focus box is on: the pop-up's, with the plain directions,
 // Enter to confirm and Esc to end the box (not Back).
 constexpr int kFocusBoxColumn = static_cast<int>(InputState::kPopup);
@@ -199,10 +201,11 @@ void PositionViewElement::ExecuteCommand(uint32_t command, uint32_t /*argument*/
             ToggleFocusMode(kFocusWord);
             break;
         case Cmd::kNextPage:
-            if (layout_) owner_->StepPage(2, 1, 255);
+            if (layout_) owner_->StepPage(PageStepCode::kNextPage, kPlainPageStep, kNoPageMark);
             break;
         case Cmd::kPreviousPage:
-            if (layout_) owner_->StepPage(-2, 1, 255);
+            if (layout_)
+                owner_->StepPage(PageStepCode::kPageEndingHere, kPlainPageStep, kNoPageMark);
             break;
         case Cmd::kSpeakFromPage:
             owner_->SpeakText(0, layout_ ? layout_->CurrentPageStart() : 0);
@@ -242,13 +245,13 @@ bool PositionViewElement::IsCommandEnabled(uint32_t command, uint32_t /*argument
     }
     switch (command) {
         case Cmd::kNextPage:
-            return layout_ && layout_->CanStep(2);
+            return layout_ && layout_->CanStep(PageStepCode::kNextPage);
         case Cmd::kPreviousPage:
-            return layout_ && layout_->CanStep(-2);
+            return layout_ && layout_->CanStep(PageStepCode::kPageEndingHere);
         case Cmd::kScrollForward:
-            return layout_ && layout_->CanStep(1);
+            return layout_ && layout_->CanStep(PageStepCode::kSingleStep);
         case Cmd::kScrollBack:
-            return layout_ && layout_->CanStep(-1);
+            return layout_ && layout_->CanStep(PageStepCode::kPageBefore);
         case Cmd::kStartAutoScroll:
         case Cmd::kToggleAutoScroll:
             return !layout_ || layout_->ColumnCount() <= 1;
@@ -313,7 +316,9 @@ bool PositionViewElement::BringIntoView(const Rect& area, uint32_t /*id*/) {
     if (!layout_ || !owner_) return false;
     if (Rect::Intersects(bounds_, area)) return true;
     if (area.width <= 0 && area.height <= 0) return false;  // never placed
-    return owner_->StepPage(area.y >= bounds_.y + bounds_.height ? 1 : -1, 1, 255);
+    return owner_->StepPage(area.y >= bounds_.y + bounds_.height ? PageStepCode::kSingleStep
+                                                                 : PageStepCode::kPageBefore,
+                            kPlainPageStep, kNoPageMark);
 }
 
 void PositionViewElement::OnActivation(uint32_t value) {
@@ -397,35 +402,38 @@ bool PositionViewElement::HandleKey(uint32_t code, uint32_t argument) {
     switch (code) {
         case kKeyPageDown:
             if (PageThroughTables(1)) return true;
-            owner_->StepPage(2, 1, 255);
+            owner_->StepPage(PageStepCode::kNextPage, kPlainPageStep, kNoPageMark);
             return true;
         case kKeyPageUp:
             if (PageThroughTables(-1)) return true;
-            owner_->StepPage(-2, 1, 255);
+            owner_->StepPage(PageStepCode::kPageEndingHere, kPlainPageStep, kNoPageMark);
             return true;
         case kKeyLineDown: {
             if (two) {
-                owner_->StepPage(2, 1, 255);
+                owner_->StepPage(PageStepCode::kNextPage, kPlainPageStep, kNoPageMark);
                 return true;
             }
             PageSlot* slot = layout_ ? layout_->CurrentPageSlot() : nullptr;
             bool pageBreak = slot && PageLayout::EndsWithTypeZeroMark(slot->contents);
             if (pageBreak)
-                owner_->StepPage(2, 1, 1);
+                owner_->StepPage(PageStepCode::kNextPage, kPlainPageStep, kMarkAfterPageBreak);
             else
-                owner_->StepPage(1, 1, 255);
+                owner_->StepPage(PageStepCode::kSingleStep, kPlainPageStep, kNoPageMark);
             return true;
         }
         case kKeyLineUp:
-            owner_->StepPage(two ? -2 : -1, 1, 255);
+            owner_->StepPage(two ? PageStepCode::kPageEndingHere : PageStepCode::kPageBefore,
+                             kPlainPageStep, kNoPageMark);
             return true;
         case kKeyScreenDown:
             if (PageThroughTables(1)) return true;
-            owner_->StepPage(two ? 2 : 3, 1, 255);
+            owner_->StepPage(two ? PageStepCode::kNextPage : PageStepCode::kThreeSingleSteps,
+                             kPlainPageStep, kNoPageMark);
             return true;
         case kKeyScreenUp:
             if (PageThroughTables(-1)) return true;
-            owner_->StepPage(two ? -2 : -3, 1, 255);
+            owner_->StepPage(two ? PageStepCode::kPageEndingHere : PageStepCode::kThreePagesBefore,
+                             kPlainPageStep, kNoPageMark);
             return true;
         case kKeyHome:
             owner_->SelectMark(kNone);

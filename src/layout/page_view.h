@@ -17,6 +17,7 @@
 #include "graphics/core/command_ids.h"
 #include "graphics/core/node.h"
 #include "layout/focus_box.h"
+#include "layout/page_step.h"
 
 class DocumentSource;
 class PageLayout;
@@ -43,7 +44,7 @@ struct ViewSettings {
 // What the element asks of its owner, the document controller.
 class PageViewOwner {
 public:
-    virtual bool StepPage(int32_t step, uint32_t flag, uint32_t mark) = 0;
+    virtual bool StepPage(PageStepCode step, PageStepFlag flag, PageMarkIndex mark) = 0;
     virtual void ChangeFontSize(int32_t delta) = 0;
     // Back: the controller asks its hook object first; false when nothing went back.
     virtual bool GoBack() = 0;

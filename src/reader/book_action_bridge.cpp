@@ -239,7 +239,7 @@ bool BookActionBridge::GoToPage(uint32_t n) {
     return document_ && document_->GoToPage(n);
 }
 
-bool BookActionBridge::StepPage(int32_t step, int32_t, int32_t) {
+bool BookActionBridge::StepPage(PageStepCode step, PageStepFlag, PageMarkIndex) {
     return document_ && document_->StepPage(step);
 }
 

@@ -56,7 +56,9 @@ uint32_t DocumentMethods(const CommandRecord& r, BookActionHost& host) {
             int32_t step = 0;
             if (!Shape(r, "n") || !r.GetSigned(0, step)) return 0;
             // Zero steps back as well: only a positive count goes forward.
-            return Done(host.StepPage(step > 0 ? 2 : -2, 1, 255));
+            const PageStepCode turn =
+                step > 0 ? PageStepCode::kNextPage : PageStepCode::kPageEndingHere;
+            return Done(host.StepPage(turn, kPlainPageStep, kNoPageMark));
         }
         case kGoToFirstPage:
             return Shape(r, "") ? Done(host.GoFirstPage()) : 0;

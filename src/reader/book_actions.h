@@ -10,6 +10,7 @@
 
 #include "core/geometry.h"
 #include "core/string.h"
+#include "layout/page_step.h"
 #include "reader/command_record.h"
 #include "script/script_value.h"
 
@@ -177,7 +178,7 @@ public:
     // document
     virtual bool BackToOtherDocument() { return false; }
     virtual bool GoToPage(uint32_t) { return false; }
-    virtual bool StepPage(int32_t, int32_t, int32_t) { return false; }
+    virtual bool StepPage(PageStepCode, PageStepFlag, PageMarkIndex) { return false; }
     virtual bool GoFirstPage() { return false; }
     virtual bool GoLastPage() { return false; }
     virtual bool GoToContents() { return false; }

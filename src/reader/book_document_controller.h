@@ -155,7 +155,7 @@ public:
     NavigationHistory& History() { return history_.Entries(); }
 
     // Positions; steps as the page layout's (+2 the next page, -1 the previous one).
-    bool StepPage(int32_t step);
+    bool StepPage(PageStepCode step);
     bool GoToPage(uint32_t n);
     bool GoToLastPage();
     bool GoToPosition(uint32_t position);

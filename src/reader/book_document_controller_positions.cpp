@@ -25,7 +25,7 @@ constexpr int32_t kContentsDepth = 8;
 // --- positions ------------------------------------------------------------------------------
 
 bool BookDocumentController::PageStep(int32_t how, int32_t /*count*/, int32_t /*flags*/) {
-    return StepPage(how);
+    return StepPage(StepFromValue(how));
 }
 
 bool BookDocumentController::GetViewRect(Rect& out) {
@@ -45,20 +45,21 @@ void BookDocumentController::Scroll(int32_t pixels, int32_t mode) {
     // before it moved up by `pixels`: that page, from its first line at or below the top of
     // the screen, becomes the page shown.
     if (!page_.Layout() || view_ != kTextPage || pixels <= 0) return;
-    if (!page_.Layout()->StepPage(pixels, mode)) return;
+    if (!page_.Layout()->StepPage(pixels, StepFromValue(mode))) return;
     keepStoredPosition_ = false;
     Invalidate(true);
 }
 
-bool BookDocumentController::StepPage(int32_t step) {
+bool BookDocumentController::StepPage(PageStepCode step) {
     if (!resource_) return false;
     if (view_ == kCoverView) {
         // Forward from the cover shows the text at its position.
-        if (step > 0) Refresh();
-        return step > 0;
+        if (IsForwardStep(step)) Refresh();
+        return IsForwardStep(step);
     }
     if (!page_.Layout()) return false;
-    if (step < 0 && !location_.IsInternal() && page_.Layout()->FirstPageStart() != PageLayout::kNone &&
+    if (IsBackwardStep(step) && !location_.IsInternal() &&
+        page_.Layout()->FirstPageStart() != PageLayout::kNone &&
         page_.Layout()->CurrentPageStart() <= page_.Layout()->FirstPageStart()) {
         if (OpeningRules::HasCover(resource_->GetDocument()) &&
             OpenLocation(String(u"$cover"), false, true) && view_ == kCoverView) {

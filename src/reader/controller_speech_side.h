@@ -12,7 +12,7 @@ class BookDocumentController::SpeechSide final : public SpeechPage {
 public:
     explicit SpeechSide(BookDocumentController& c) : c_(c) {}
 
-    bool TurnPage() override { return c_.StepPage(2); }
+    bool TurnPage() override { return c_.StepPage(PageStepCode::kNextPage); }
     HWND SpeechWindow() override {
         // The frame the surface draws into hears the callbacks.
         DrawingSurface* surface = c_.reader_ ? c_.reader_->GetDrawingSurface() : nullptr;

@@ -134,22 +134,31 @@ bool BookDocumentController::RunNamedHandler(const String& name) {
 
 bool BookDocumentController::MoveLinkFocus(uint32_t code, bool endsWithPageBreak,
                                            bool noMarkCurrent) {
-    int32_t step = 0;
+    PageStepCode step = PageStepCode::kSamePage;
     switch (code) {
-        case kKeyFocusNext: step = 2; break;
-        case kKeyFocusPrevious: step = -2; break;
-        case kKeyFocusNextLine: step = endsWithPageBreak ? 2 : 1; break;
-        case kKeyFocusPreviousLine: step = -1; break;
+        case kKeyFocusNext:
+            step = PageStepCode::kNextPage;
+            break;
+        case kKeyFocusPrevious:
+            step = PageStepCode::kPageEndingHere;
+            break;
+        case kKeyFocusNextLine:
+            step = endsWithPageBreak ? PageStepCode::kNextPage : PageStepCode::kSingleStep;
+            break;
+        case kKeyFocusPreviousLine:
+            step = PageStepCode::kPageBefore;
+            break;
         default: return false;
     }
-    if (noMarkCurrent && !frames_.Framed() && FocusPageLink(step > 0)) return true;
+    const bool forward = IsForwardStep(step);
+    if (noMarkCurrent && !frames_.Framed() && FocusPageLink(forward)) return true;
     // A frame's keys move the focus through the window's frame set.
     if (BookDocumentController* owner = frames_.OwnerController())
         return owner->MoveLinkFocus(code, endsWithPageBreak);
     // The next frame that way with a link takes the focus; without one the page steps.
-    if (frames_.MoveFocus(step > 0, false)) return true;
+    if (frames_.MoveFocus(forward, false)) return true;
     if (!StepPage(step)) return false;
-    focusKind_ = step > 0 ? kFocusForward : kFocusBackward;
+    focusKind_ = forward ? kFocusForward : kFocusBackward;
     // Command 90 then moves the frame focus; it follows no link after a page step.
     if (reader_) reader_->PostCommand(Cmd::kActivateFocus);
     return true;

@@ -12,7 +12,7 @@
 #include "reader/reader_views.h"
 #include "script/script_engine.h"
 
-bool PageViewHost::StepPage(int32_t step, uint32_t /*flag*/, uint32_t /*mark*/) {
+bool PageViewHost::StepPage(PageStepCode step, PageStepFlag /*flag*/, PageMarkIndex /*mark*/) {
     return controller_.StepPage(step);
 }
 

@@ -84,7 +84,8 @@ void SaveAndReopen(const char* name, const std::string& bytes, uint32_t kind) {
         Opening first(path, kind);
         ASSERT_TRUE(first.started);
         for (int i = 0; i < 4; ++i)
-            ASSERT_TRUE(first.layout->GoToPosition(first.layout->CurrentPageStart(), 2));
+            ASSERT_TRUE(first.layout->GoToPosition(first.layout->CurrentPageStart(),
+                                                   PageStepCode::kNextPage));
         ASSERT_TRUE(first.layout->SaveCurrentPageState(number, start, saved));
         ASSERT_GT(start, 0u);
     }
@@ -114,8 +115,10 @@ TEST(FileKeys, AnotherFilesSavedPageIsRefused) {
     {
         Opening first(a, TextFileResource::kPlainText);
         ASSERT_TRUE(first.started);
-        ASSERT_TRUE(first.layout->GoToPosition(first.layout->CurrentPageStart(), 2));
-        ASSERT_TRUE(first.layout->GoToPosition(first.layout->CurrentPageStart(), 2));
+        ASSERT_TRUE(
+            first.layout->GoToPosition(first.layout->CurrentPageStart(), PageStepCode::kNextPage));
+        ASSERT_TRUE(
+            first.layout->GoToPosition(first.layout->CurrentPageStart(), PageStepCode::kNextPage));
         ASSERT_TRUE(first.layout->SaveCurrentPageState(number, start, saved));
     }
     Opening other(b, TextFileResource::kPlainText);

@@ -134,7 +134,7 @@ protected:
             }
             pages.push_back(page);
             EXPECT_TRUE(layout_->CheckInvariants());
-            if (!layout_->GoToPosition(layout_->CurrentPageStart(), 2)) break;
+            if (!layout_->GoToPosition(layout_->CurrentPageStart(), PageStepCode::kNextPage)) break;
         }
         return pages;
     }

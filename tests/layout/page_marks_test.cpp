@@ -182,7 +182,7 @@ TEST_F(Marks, TheCurrentMarkStaysWithinTheList) {
 
 TEST_F(Marks, AMarkIndexFromAStateIsCheckedWhenMarksAreBuilt) {
     Open();
-    PageRecord* r = layout_.FindPageRecord(layout_.CurrentPageStart(), 0);
+    PageRecord* r = layout_.FindPageRecord(layout_.CurrentPageStart(), PageStepCode::kSamePage);
     ASSERT_NE(r, nullptr);
     r->markIndex = 40;
     ASSERT_TRUE(layout_.PaintCurrentPage(false));

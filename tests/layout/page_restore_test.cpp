@@ -102,7 +102,8 @@ TEST_P(PageRestore, EveryPageComesBackAsItWas) {
         } else {
             EXPECT_EQ(b.Lines(), shown) << "page " << pages + 1;
         }
-        if (!a.layout->CanStep(2) || !a.layout->GoToPosition(a.layout->CurrentPageStart(), 2))
+        if (!a.layout->CanStep(PageStepCode::kNextPage) ||
+            !a.layout->GoToPosition(a.layout->CurrentPageStart(), PageStepCode::kNextPage))
             break;
     }
     EXPECT_GT(pages, 3);
@@ -125,8 +126,9 @@ TEST_F(PageRestoreTable, AnOpenTableInTheSavedStackIsRebuilt) {
     PageRecord* inTable = nullptr;
     std::vector<std::string> shown;
     for (int i = 0; i < 40 && !inTable; ++i) {
-        ASSERT_TRUE(a.layout->GoToPosition(a.layout->CurrentPageStart(), 2));
-        PageRecord* r = a.layout->FindPageRecord(a.layout->CurrentPageStart(), 0);
+        ASSERT_TRUE(a.layout->GoToPosition(a.layout->CurrentPageStart(), PageStepCode::kNextPage));
+        PageRecord* r =
+            a.layout->FindPageRecord(a.layout->CurrentPageStart(), PageStepCode::kSamePage);
         if (r && r->elements.FindTag(44) >= 0) {
             inTable = r;
             shown = a.Lines();
@@ -188,7 +190,8 @@ void ExpectHyphenatedPageStartsComeBackWhole() {
                 EXPECT_EQ(b.layout->CurrentPageStart(), key) << "height " << height;
                 EXPECT_EQ(b.Lines(), shown) << "height " << height;
             }
-            if (!a.layout->CanStep(2) || !a.layout->GoToPosition(a.layout->CurrentPageStart(), 2))
+            if (!a.layout->CanStep(PageStepCode::kNextPage) ||
+                !a.layout->GoToPosition(a.layout->CurrentPageStart(), PageStepCode::kNextPage))
                 break;
         }
     }
@@ -260,7 +263,8 @@ void ExpectListPagesComeBackIndented() {
         ASSERT_TRUE(b.layout->RestorePageState(number, start, saved)) << "page " << pages;
         EXPECT_EQ(b.layout->CurrentPageStart(), start);
         EXPECT_EQ(PlacedLines(b), shown) << "page " << pages + 1;
-        if (!a.layout->CanStep(2) || !a.layout->GoToPosition(a.layout->CurrentPageStart(), 2))
+        if (!a.layout->CanStep(PageStepCode::kNextPage) ||
+            !a.layout->GoToPosition(a.layout->CurrentPageStart(), PageStepCode::kNextPage))
             break;
     }
     EXPECT_GT(pages, 5);
@@ -298,7 +302,8 @@ TEST_F(PageRemeasure, ThePageAfterAFontChangeIsAFreshLayouts) {
         Engine a(html, canvas);
         ASSERT_TRUE(a.started);
         for (int i = 0; i < steps; ++i)
-            ASSERT_TRUE(a.layout->GoToPosition(a.layout->CurrentPageStart(), 2));
+            ASSERT_TRUE(
+                a.layout->GoToPosition(a.layout->CurrentPageStart(), PageStepCode::kNextPage));
         ASSERT_FALSE(a.Lines().empty());
         const uint32_t start = a.layout->CurrentPageStart();
         a.layout->Configure(AtSize(16));

@@ -40,7 +40,8 @@ struct Engine {
         layout->GoToPage(1);
     }
     uint32_t Forward(int pages) {
-        for (int i = 0; i < pages; ++i) layout->GoToPosition(layout->CurrentPageStart(), 2);
+        for (int i = 0; i < pages; ++i)
+            layout->GoToPosition(layout->CurrentPageStart(), PageStepCode::kNextPage);
         return layout->CurrentPageStart();
     }
 
@@ -61,7 +62,7 @@ TEST_P(PageState, RoundTripsWithTableEntries) {
     for (size_t count : {0u, 1u, 3u}) {
         Engine a(GetParam());
         uint32_t start = a.Forward(5);
-        PageRecord* cur = a.layout->FindPageRecord(start, 0);
+        PageRecord* cur = a.layout->FindPageRecord(start, PageStepCode::kSamePage);
         ASSERT_NE(cur, nullptr);
         for (size_t i = 0; i < count; ++i)
             cur->tables.push_back(TableScrollEntry{static_cast<uint32_t>(100 * i), 4, -8});
@@ -77,7 +78,7 @@ TEST_P(PageState, RoundTripsWithTableEntries) {
         EXPECT_EQ(saved.Remaining(), 0u);
         EXPECT_EQ(b.layout->CurrentPageStart(), start);
         EXPECT_EQ(b.layout->CurrentPageNumber(), number);
-        PageRecord* r = b.layout->FindPageRecord(start, 0);
+        PageRecord* r = b.layout->FindPageRecord(start, PageStepCode::kSamePage);
         ASSERT_NE(r, nullptr);
         ASSERT_EQ(r->tables.size(), count);
         if (count) {
@@ -85,8 +86,8 @@ TEST_P(PageState, RoundTripsWithTableEntries) {
         }
         EXPECT_EQ(r->markIndex, 2);
         // The restored page lays out and continues like the original.
-        ASSERT_TRUE(b.layout->GoToPosition(start, 2));
-        ASSERT_TRUE(a.layout->GoToPosition(start, 2));
+        ASSERT_TRUE(b.layout->GoToPosition(start, PageStepCode::kNextPage));
+        ASSERT_TRUE(a.layout->GoToPosition(start, PageStepCode::kNextPage));
         EXPECT_EQ(b.layout->CurrentPageStart(), a.layout->CurrentPageStart());
     }
 }
@@ -126,7 +127,7 @@ protected:
         s.SetReadPosition(0);
         EXPECT_FALSE(engine.layout->RestorePageState(7, target, s));
         EXPECT_EQ(engine.layout->CurrentPageStart(), shown);
-        EXPECT_EQ(engine.layout->FindPageRecord(target, 0), nullptr);
+        EXPECT_EQ(engine.layout->FindPageRecord(target, PageStepCode::kSamePage), nullptr);
     }
     Engine engine;
     uint32_t shown = 0;
@@ -201,7 +202,7 @@ TEST_F(Refused, AByteSwappedKeyIsAccepted) {
     s.SetReadPosition(0);
     ASSERT_TRUE(engine.layout->RestorePageState(7, target, s));
     EXPECT_EQ(engine.layout->CurrentPageStart(), target);
-    EXPECT_EQ(engine.layout->FindPageRecord(target, 0)->markIndex, 3);
+    EXPECT_EQ(engine.layout->FindPageRecord(target, PageStepCode::kSamePage)->markIndex, 3);
 }
 
 TEST_F(Refused, AKnownPageNeedsNoBlockButTheBlockIsConsumed) {
@@ -225,12 +226,12 @@ TEST_F(Refused, OldVersionsAreRead) {
     v1.SetReadPosition(0);
     ASSERT_TRUE(engine.layout->RestorePageState(7, target, v1));
     EXPECT_EQ(engine.layout->CurrentPageStart(), target);
-    EXPECT_EQ(engine.layout->FindPageRecord(target, 0)->markIndex, -1);
+    EXPECT_EQ(engine.layout->FindPageRecord(target, PageStepCode::kSamePage)->markIndex, -1);
 
     // Version 3: no flag, the state follows; the entries are read.
     Engine source(true);
     uint32_t start = source.Forward(4);
-    PageRecord* rec = source.layout->FindPageRecord(start, 0);
+    PageRecord* rec = source.layout->FindPageRecord(start, PageStepCode::kSamePage);
     ByteStream v3;
     Words(v3, {PageLayout::kStateMagic, 3, kKey, 20, 1, 1, 44, 5, 6});
     v3.WriteBlock(rec->scanState);
@@ -238,7 +239,7 @@ TEST_F(Refused, OldVersionsAreRead) {
     v3.SetReadPosition(0);
     Engine fresh(true);
     ASSERT_TRUE(fresh.layout->RestorePageState(9, start, v3));
-    PageRecord* r = fresh.layout->FindPageRecord(start, 0);
+    PageRecord* r = fresh.layout->FindPageRecord(start, PageStepCode::kSamePage);
     ASSERT_NE(r, nullptr);
     ASSERT_EQ(r->tables.size(), 1u);
     EXPECT_EQ(r->tables[0].position, 44u);
@@ -252,7 +253,7 @@ TEST_F(Refused, OldVersionsAreRead) {
     v2.SetReadPosition(0);
     Engine other(true);
     ASSERT_TRUE(other.layout->RestorePageState(9, start, v2));
-    EXPECT_EQ(other.layout->FindPageRecord(start, 0)->markIndex, 0);
+    EXPECT_EQ(other.layout->FindPageRecord(start, PageStepCode::kSamePage)->markIndex, 0);
 }
 
 TEST(PageStateBlock, AJunkMarkIndexReadsAsNone) {
@@ -262,7 +263,7 @@ TEST(PageStateBlock, AJunkMarkIndexReadsAsNone) {
     Words(s, {PageLayout::kStateMagic, 4, kKey, 0, 8, 0x80000005u, 0});
     s.SetReadPosition(0);
     ASSERT_TRUE(engine.layout->RestorePageState(3, target, s));
-    EXPECT_EQ(engine.layout->FindPageRecord(target, 0)->markIndex, -1);
+    EXPECT_EQ(engine.layout->FindPageRecord(target, PageStepCode::kSamePage)->markIndex, -1);
 }
 
 }  // namespace

@@ -23,9 +23,9 @@ using fvt::test::RecordingCanvas;
 
 class FakeOwner : public PageViewOwner {
 public:
-    bool StepPage(int32_t step, uint32_t flag, uint32_t mark) override {
-        calls.push_back("step " + std::to_string(step) + " " + std::to_string(flag) + " " +
-                        std::to_string(mark));
+    bool StepPage(PageStepCode step, uint32_t flag, uint32_t mark) override {
+        calls.push_back("step " + std::to_string(StepValue(step)) + " " + std::to_string(flag) +
+                        " " + std::to_string(mark));
         return true;
     }
     void ChangeFontSize(int32_t d) override { calls.push_back("font " + std::to_string(d)); }

@@ -90,7 +90,7 @@ protected:
     std::vector<Span> WalkForward() {
         std::vector<Span> pages{Current()};
         for (int guard = 0; guard < 10000; ++guard) {
-            if (!layout_->GoToPosition(layout_->CurrentPageStart(), 2)) break;
+            if (!layout_->GoToPosition(layout_->CurrentPageStart(), PageStepCode::kNextPage)) break;
             pages.push_back(Current());
             EXPECT_TRUE(layout_->CheckInvariants());
         }
@@ -116,7 +116,7 @@ TEST_F(Paging, ForwardPagesTileTheTextExactly) {
         EXPECT_LT(pages[i].start, pages[i].end);
     }
     EXPECT_EQ(pages.back().end, layout_->TextLength());
-    EXPECT_FALSE(layout_->CanStep(2));
+    EXPECT_FALSE(layout_->CanStep(PageStepCode::kNextPage));
     EXPECT_EQ(layout_->PageCount(), pages.size());
 }
 
@@ -124,7 +124,7 @@ TEST_F(Paging, BackwardStepsRetraceTheForwardPages) {
     Open(MakeText(300), true);
     std::vector<Span> forward = WalkForward();
     std::vector<uint32_t> back{layout_->CurrentPageStart()};
-    while (layout_->GoToPosition(layout_->CurrentPageStart(), -1)) {
+    while (layout_->GoToPosition(layout_->CurrentPageStart(), PageStepCode::kPageBefore)) {
         back.push_back(layout_->CurrentPageStart());
         ASSERT_TRUE(layout_->CheckInvariants());
         ASSERT_LT(back.size(), 1000u);
@@ -132,7 +132,7 @@ TEST_F(Paging, BackwardStepsRetraceTheForwardPages) {
     ASSERT_EQ(back.size(), forward.size());
     for (size_t i = 0; i < forward.size(); ++i)
         EXPECT_EQ(back[forward.size() - 1 - i], forward[i].start);
-    EXPECT_FALSE(layout_->CanStep(-1));
+    EXPECT_FALSE(layout_->CanStep(PageStepCode::kPageBefore));
 }
 
 TEST_F(Paging, BackwardStepsFromAFarPageLeaveNoGap) {
@@ -141,7 +141,7 @@ TEST_F(Paging, BackwardStepsFromAFarPageLeaveNoGap) {
     ASSERT_TRUE(layout_->GoToPage(-1));
     Span cur = Current();
     EXPECT_EQ(cur.end, layout_->TextLength());
-    for (int i = 0; i < 5000 && layout_->GoToPosition(cur.start, -1); ++i) {
+    for (int i = 0; i < 5000 && layout_->GoToPosition(cur.start, PageStepCode::kPageBefore); ++i) {
         Span before = Current();
         EXPECT_LT(before.start, cur.start);
         EXPECT_GE(before.end, cur.start) << "text skipped before " << cur.start;
@@ -155,7 +155,8 @@ TEST_F(Paging, PagesEndingWhereTheCurrentStartsLeaveNoGap) {
     Open(MakeText(3000, 5), false);
     ASSERT_TRUE(layout_->GoToPage(60));
     Span cur = Current();
-    for (int i = 0; i < 30 && layout_->GoToPosition(cur.start, -2); ++i) {
+    for (int i = 0; i < 30 && layout_->GoToPosition(cur.start, PageStepCode::kPageEndingHere);
+         ++i) {
         Span before = Current();
         EXPECT_LT(before.start, cur.start);
         EXPECT_GE(before.end, cur.start) << "text skipped before " << cur.start;
@@ -174,7 +175,7 @@ TEST_F(Paging, PageEndingAtAPositionNeverSkipsText) {
         EXPECT_LT(r->start, target);
         uint32_t start = r->start;
         ASSERT_TRUE(layout_->LayoutPageAt(start, false));
-        PageRecord* again = layout_->FindPageRecord(start, 0);
+        PageRecord* again = layout_->FindPageRecord(start, PageStepCode::kSamePage);
         ASSERT_NE(again, nullptr);
         EXPECT_GE(again->end, target) << "gap before " << target;
         EXPECT_GE(again->pageNumber, 2u);
@@ -215,7 +216,7 @@ TEST_F(Paging, AFarPageReplaysFromTheNearestCheckpoint) {
 
 TEST_F(Paging, PageZeroAndOneAreTheFirstPage) {
     Open(MakeText(300));
-    ASSERT_TRUE(layout_->GoToPosition(layout_->CurrentPageStart(), 2));
+    ASSERT_TRUE(layout_->GoToPosition(layout_->CurrentPageStart(), PageStepCode::kNextPage));
     ASSERT_TRUE(layout_->GoToPage(0));
     EXPECT_EQ(layout_->CurrentPageStart(), layout_->FirstPageStart());
     EXPECT_EQ(layout_->CurrentPageNumber(), 1u);
@@ -306,9 +307,12 @@ TEST_F(Paging, HostileColumnSettingsStayWithinThePage) {
 
 TEST_F(Paging, TheCacheHoldsEightRecordsAndKeepsTheCurrentOne) {
     Open(MakeText(900), true);
-    for (int i = 0; i < 20 && layout_->GoToPosition(layout_->CurrentPageStart(), 2); ++i) {
+    for (int i = 0;
+         i < 20 && layout_->GoToPosition(layout_->CurrentPageStart(), PageStepCode::kNextPage);
+         ++i) {
         EXPECT_LE(layout_->StoredRecordCount(), PageLayout::kMaxRecords);
-        EXPECT_NE(layout_->FindPageRecord(layout_->CurrentPageStart(), 0), nullptr);
+        EXPECT_NE(layout_->FindPageRecord(layout_->CurrentPageStart(), PageStepCode::kSamePage),
+                  nullptr);
         ASSERT_TRUE(layout_->CheckInvariants());
     }
     uint32_t cur = layout_->CurrentPageStart();
@@ -321,15 +325,18 @@ TEST_F(Paging, TheCacheHoldsEightRecordsAndKeepsTheCurrentOne) {
 TEST_F(Paging, TheNinthRecordEvictsTheLeastRecentlyReturned) {
     Open(MakeText(900), true);
     std::vector<uint32_t> starts;
-    for (int i = 0; i < 8 && layout_->GoToPosition(layout_->CurrentPageStart(), 2); ++i)
+    for (int i = 0;
+         i < 8 && layout_->GoToPosition(layout_->CurrentPageStart(), PageStepCode::kNextPage); ++i)
         starts.push_back(layout_->CurrentPageStart());
     ASSERT_EQ(layout_->StoredRecordCount(), 8);
     // Touch all but the oldest stored page, then make a ninth.
     uint32_t oldest = starts[0];
-    for (size_t i = 1; i < starts.size(); ++i) layout_->FindPageRecord(starts[i], 0);
-    ASSERT_TRUE(layout_->GoToPosition(layout_->CurrentPageStart(), 2));
-    EXPECT_EQ(layout_->FindPageRecord(oldest, 0), nullptr);
-    EXPECT_NE(layout_->FindPageRecord(layout_->CurrentPageStart(), 0), nullptr);
+    for (size_t i = 1; i < starts.size(); ++i)
+        layout_->FindPageRecord(starts[i], PageStepCode::kSamePage);
+    ASSERT_TRUE(layout_->GoToPosition(layout_->CurrentPageStart(), PageStepCode::kNextPage));
+    EXPECT_EQ(layout_->FindPageRecord(oldest, PageStepCode::kSamePage), nullptr);
+    EXPECT_NE(layout_->FindPageRecord(layout_->CurrentPageStart(), PageStepCode::kSamePage),
+              nullptr);
 }
 
 TEST_F(Paging, RelativeStartsOutsideTwoStepsAreNone) {
@@ -337,8 +344,8 @@ TEST_F(Paging, RelativeStartsOutsideTwoStepsAreNone) {
     EXPECT_EQ(layout_->PageStartRelative(3), kNone);
     EXPECT_EQ(layout_->PageStartRelative(-3), kNone);
     EXPECT_EQ(layout_->PageStartRelative(0), layout_->CurrentPageStart());
-    EXPECT_TRUE(layout_->CanStep(0));
-    EXPECT_FALSE(layout_->CanStep(-1));
+    EXPECT_TRUE(layout_->CanStep(PageStepCode::kSamePage));
+    EXPECT_FALSE(layout_->CanStep(PageStepCode::kPageBefore));
 }
 
 TEST_F(Paging, ARelayoutForgetsTheOldEnd) {
@@ -357,13 +364,13 @@ TEST_F(Paging, ARelayoutForgetsTheOldEnd) {
 
 TEST_F(Paging, APageThatDoesNotAdvanceFailsTheStep) {
     Open(MakeText(300), true);
-    ASSERT_TRUE(layout_->GoToPosition(layout_->CurrentPageStart(), 2));
+    ASSERT_TRUE(layout_->GoToPosition(layout_->CurrentPageStart(), PageStepCode::kNextPage));
     uint32_t second = layout_->CurrentPageStart();
-    ASSERT_TRUE(layout_->GoToPosition(second, 2));
+    ASSERT_TRUE(layout_->GoToPosition(second, PageStepCode::kNextPage));
     uint32_t third = layout_->CurrentPageStart();
     layout_->Invalidate(1);
     content_.stallAt = third;
-    EXPECT_FALSE(layout_->GoToPosition(third, 2));
+    EXPECT_FALSE(layout_->GoToPosition(third, PageStepCode::kNextPage));
     EXPECT_EQ(layout_->CurrentPageStart(), third);
     // Backward from beyond the stalled page ends too.
     ASSERT_TRUE(layout_->GoToPage(kNone) || true);
@@ -374,7 +381,7 @@ TEST_F(Paging, AMoveThatFailsKeepsTheOldPageAndTellsNobody) {
     Open(MakeText(40));
     int changed = listener_.changed;
     uint32_t cur = layout_->CurrentPageStart();
-    EXPECT_FALSE(layout_->GoToPosition(cur, -1));
+    EXPECT_FALSE(layout_->GoToPosition(cur, PageStepCode::kPageBefore));
     EXPECT_FALSE(layout_->GoToPositionAsPageStart(layout_->TextLength()));
     EXPECT_FALSE(layout_->GoToPageContaining(layout_->TextLength() + 5));
     EXPECT_EQ(layout_->CurrentPageStart(), cur);
@@ -383,9 +390,9 @@ TEST_F(Paging, AMoveThatFailsKeepsTheOldPageAndTellsNobody) {
 
 TEST_F(Paging, AStepWithNoRecordLaysThePageOutAtThePosition) {
     Open(MakeText(300), true);
-    ASSERT_TRUE(layout_->GoToPosition(200, 0));
+    ASSERT_TRUE(layout_->GoToPosition(200, PageStepCode::kSamePage));
     EXPECT_GE(layout_->CurrentPageStart(), 200u);
-    EXPECT_FALSE(layout_->MoveToPosition(200, 7));
+    EXPECT_FALSE(layout_->MoveToPosition(200, StepFromValue(7)));
 }
 
 TEST_F(Paging, GoingToThePageContainingAPositionShowsIt) {
@@ -578,7 +585,7 @@ TEST_F(RealPages, StepsBothWaysTileTheTextAsTheLayoutPagesIt) {
     ASSERT_TRUE(layout.Start());
     ASSERT_TRUE(layout.GoToPage(1));
     std::vector<Span> forward{Shown(layout)};
-    while (layout.GoToPosition(layout.CurrentPageStart(), 2)) {
+    while (layout.GoToPosition(layout.CurrentPageStart(), PageStepCode::kNextPage)) {
         forward.push_back(Shown(layout));
         ASSERT_TRUE(layout.CheckInvariants());
         ASSERT_LT(forward.size(), 1000u);
@@ -594,10 +601,11 @@ TEST_F(RealPages, StepsBothWaysTileTheTextAsTheLayoutPagesIt) {
 
     // Back again, page by page, over the same starts.
     for (size_t i = forward.size() - 1; i > 0; --i) {
-        ASSERT_TRUE(layout.GoToPosition(layout.CurrentPageStart(), -1)) << "page " << i;
+        ASSERT_TRUE(layout.GoToPosition(layout.CurrentPageStart(), PageStepCode::kPageBefore))
+            << "page " << i;
         EXPECT_EQ(layout.CurrentPageStart(), forward[i - 1].start);
     }
-    EXPECT_FALSE(layout.CanStep(-1));
+    EXPECT_FALSE(layout.CanStep(PageStepCode::kPageBefore));
 }
 
 // One slot serves page after page, its storage kept: every page, laid out after any other
@@ -680,7 +688,7 @@ TEST_F(RealPages, TheLastPageAndBackWithoutGaps) {
     ASSERT_TRUE(layout.GoToPage(kNone));
     Span cur = Shown(layout);
     EXPECT_EQ(cur.end, layout.TextLength());
-    for (int i = 0; i < 200 && layout.GoToPosition(cur.start, -1); ++i) {
+    for (int i = 0; i < 200 && layout.GoToPosition(cur.start, PageStepCode::kPageBefore); ++i) {
         Span before = Shown(layout);
         EXPECT_LT(before.start, cur.start);
         EXPECT_GE(before.end, cur.start) << "text skipped before " << cur.start;

@@ -78,7 +78,7 @@ Walk ForwardWalk(OpenBook& b) {
         w.starts.push_back(b.Start());
         w.afterBreak.push_back(breakBefore);
         breakBefore = b.layout.CurrentPageEndsWithBreak();
-        if (!b.layout.GoToPosition(b.Start(), 2)) break;
+        if (!b.layout.GoToPosition(b.Start(), PageStepCode::kNextPage)) break;
     }
     return w;
 }
@@ -92,7 +92,7 @@ std::vector<uint32_t> BackFromTheEnd(OpenBook& b, size_t most) {
     EXPECT_TRUE(b.layout.GoToPage(PageLayout::kNone));
     EXPECT_TRUE(b.Show());
     back.push_back(b.Start());
-    while (back.size() <= most && b.layout.GoToPosition(b.Start(), -2)) {
+    while (back.size() <= most && b.layout.GoToPosition(b.Start(), PageStepCode::kPageEndingHere)) {
         EXPECT_TRUE(b.Show());
         const uint32_t start = b.Start();
         const uint32_t end = b.layout.CurrentPageEnd();
@@ -100,10 +100,10 @@ std::vector<uint32_t> BackFromTheEnd(OpenBook& b, size_t most) {
                                     << ", the page after it starts at " << back.back();
         EXPECT_LT(start, back.back());
         EXPECT_TRUE(b.layout.CheckInvariants());
-        EXPECT_TRUE(b.layout.GoToPosition(start, 2));
+        EXPECT_TRUE(b.layout.GoToPosition(start, PageStepCode::kNextPage));
         EXPECT_TRUE(b.Show());
         EXPECT_EQ(b.Start(), back.back()) << "PageDown from " << start;
-        EXPECT_TRUE(b.layout.GoToPosition(b.Start(), -2));
+        EXPECT_TRUE(b.layout.GoToPosition(b.Start(), PageStepCode::kPageEndingHere));
         EXPECT_TRUE(b.Show());
         EXPECT_EQ(b.Start(), start) << "PageUp again from " << back.back();
         back.push_back(start);
@@ -173,7 +173,7 @@ TEST(PagingBackChain, TurningAroundOnTheWayBack) {
         size_t at = 0;
         for (int round = 0; round < 5; ++round) {
             for (int i = 0; i < 7; ++i, ++at) {
-                ASSERT_TRUE(b.layout.GoToPosition(b.Start(), -2));
+                ASSERT_TRUE(b.layout.GoToPosition(b.Start(), PageStepCode::kPageEndingHere));
                 ASSERT_TRUE(b.Show());
                 if (at + 1 < seen.size()) {
                     ASSERT_EQ(b.Start(), seen[at + 1]) << "PageUp to " << at + 1;
@@ -183,7 +183,7 @@ TEST(PagingBackChain, TurningAroundOnTheWayBack) {
                 }
             }
             for (int i = 0; i < 3; ++i, --at) {
-                ASSERT_TRUE(b.layout.GoToPosition(b.Start(), 2));
+                ASSERT_TRUE(b.layout.GoToPosition(b.Start(), PageStepCode::kNextPage));
                 ASSERT_TRUE(b.Show());
                 ASSERT_EQ(b.Start(), seen[at - 1]) << "PageDown to " << at - 1;
             }
@@ -205,7 +205,7 @@ TEST(PagingBackChain, PagesLaidOutPerPageUp) {
         constexpr int kSteps = 60;
         const uint64_t before = b.layout.PagesLaidOut();
         for (int i = 0; i < kSteps; ++i) {
-            ASSERT_TRUE(b.layout.GoToPosition(b.Start(), -2));
+            ASSERT_TRUE(b.layout.GoToPosition(b.Start(), PageStepCode::kPageEndingHere));
             ASSERT_TRUE(b.Show());
         }
         const double perPageUp =
@@ -231,7 +231,7 @@ TEST(PagingBackChain, LongBooksAfterJumpsRelayoutAndEviction) {
     auto back = [](OpenBook& b, int n, std::vector<uint32_t>& out, bool fromJump = false) {
         for (int i = 0; i < n; ++i) {
             const uint32_t after = b.Start();
-            ASSERT_TRUE(b.layout.GoToPosition(after, -2));
+            ASSERT_TRUE(b.layout.GoToPosition(after, PageStepCode::kPageEndingHere));
             ASSERT_TRUE(b.Show());
             ASSERT_LT(b.Start(), after);
             if (fromJump && i == 0)
@@ -260,9 +260,9 @@ TEST(PagingBackChain, LongBooksAfterJumpsRelayoutAndEviction) {
         ASSERT_TRUE(b.layout.GoToPage(1));
         for (int i = 0; i < 2 * PageLayout::kMaxRecords; ++i) {
             ASSERT_TRUE(b.Show());
-            ASSERT_TRUE(b.layout.GoToPosition(b.Start(), 2));
+            ASSERT_TRUE(b.layout.GoToPosition(b.Start(), PageStepCode::kNextPage));
         }
-        ASSERT_TRUE(b.layout.GoToPosition(resume, 0));
+        ASSERT_TRUE(b.layout.GoToPosition(resume, PageStepCode::kSamePage));
         ASSERT_TRUE(b.Show());
         ASSERT_EQ(b.Start(), resume);
         back(b, 6, out);
@@ -322,7 +322,7 @@ TEST(PagingBackChain, PagesGoingBackAreTheLongest) {
     ASSERT_TRUE(b.Show());
     std::vector<uint32_t> starts{b.Start()}, lastLines{lastLine()};
     for (int i = 0; i < 40; ++i) {
-        ASSERT_TRUE(b.layout.GoToPosition(b.Start(), -2));
+        ASSERT_TRUE(b.layout.GoToPosition(b.Start(), PageStepCode::kPageEndingHere));
         ASSERT_TRUE(b.Show());
         ASSERT_EQ(b.layout.CurrentPageEnd(), starts.back());
         starts.push_back(b.Start());

@@ -89,7 +89,7 @@ public:
         p.start = layout().CurrentPageStart();
         int32_t s = -1;
         EXPECT_TRUE(layout().LayoutPageAt(p.start, false, &s));
-        PageRecord* r = layout().FindPageRecord(p.start, 0);
+        PageRecord* r = layout().FindPageRecord(p.start, PageStepCode::kSamePage);
         EXPECT_NE(r, nullptr);
         if (!r || s < 0) return p;
         p.end = r->end;
@@ -117,7 +117,7 @@ public:
         EXPECT_TRUE(layout().GoToPage(1));
         for (int i = 0; i < 400; ++i) {
             pages.push_back(Shown());
-            if (!layout().GoToPosition(layout().CurrentPageStart(), 2)) break;
+            if (!layout().GoToPosition(layout().CurrentPageStart(), PageStepCode::kNextPage)) break;
         }
         return pages;
     }
@@ -149,7 +149,8 @@ public:
         Page cur = Shown();
         int steps = 0;
         const bool failedBefore = ::testing::Test::HasFailure();
-        while (steps < maxSteps && layout().GoToPosition(cur.start, -2)) {
+        while (steps < maxSteps &&
+               layout().GoToPosition(cur.start, PageStepCode::kPageEndingHere)) {
             ++steps;
             Page before = Shown();
             EXPECT_LT(before.start, cur.start);
@@ -194,7 +195,7 @@ TEST_F(PagingBack, AfterForwardPagesBackwardRetracesThem) {
         ASSERT_LE(forward.size(), static_cast<size_t>(PageLayout::kMaxRecords));
         for (size_t i = 1; i < forward.size(); ++i) ASSERT_EQ(forward[i].start, forward[i - 1].end);
         std::vector<uint32_t> back{layout().CurrentPageStart()};
-        while (layout().GoToPosition(layout().CurrentPageStart(), -2)) {
+        while (layout().GoToPosition(layout().CurrentPageStart(), PageStepCode::kPageEndingHere)) {
             back.push_back(layout().CurrentPageStart());
             ASSERT_LT(back.size(), 1000u);
         }
@@ -283,7 +284,7 @@ TEST_F(PagingBack, ThePageFoundIsTheLongestThatReachesTheStart) {
             layout().SetViewport(Rect{0, 0, 240, 320});
             ASSERT_TRUE(layout().Start());
             ASSERT_TRUE(layout().GoToPositionAsPageStart(target));
-            ASSERT_TRUE(layout().GoToPosition(target, -2));
+            ASSERT_TRUE(layout().GoToPosition(target, PageStepCode::kPageEndingHere));
             Page found = Shown();
             ASSERT_GE(found.end, target);
             auto at = std::find(starts.begin(), starts.end(), found.start);
@@ -325,7 +326,7 @@ TEST_F(PagingBack, LayingOutAheadStopsAtTheLastPage) {
     ASSERT_TRUE(layout().PrerenderAhead());
     EXPECT_FALSE(layout().CanStepForward());  // already laid out
     uint32_t next = layout().PageStartRelative(2);
-    ASSERT_TRUE(layout().GoToPosition(layout().CurrentPageStart(), 2));
+    ASSERT_TRUE(layout().GoToPosition(layout().CurrentPageStart(), PageStepCode::kNextPage));
     EXPECT_EQ(layout().CurrentPageStart(), next);
     ASSERT_TRUE(layout().GoToPage(PageLayout::kNone));
     Shown();
@@ -369,7 +370,7 @@ TEST_F(PagingBack, ChaptersThatStartAPageRetraceExactly) {
         EXPECT_EQ(cur.start, forward.back().start) << "End shows another last page";
         const uint32_t firstEnd = forward.front().end;
         int steps = 0;
-        while (layout().GoToPosition(cur.start, -2) && steps < 100) {
+        while (layout().GoToPosition(cur.start, PageStepCode::kPageEndingHere) && steps < 100) {
             ++steps;
             Page before = Shown();
             ASSERT_LT(before.start, cur.start);
@@ -448,7 +449,8 @@ TEST_F(PagingBack, APlainTextFileIsNotReplayed) {
         ASSERT_TRUE(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
         EXPECT_GT(o.doc.lowest, half);
         EXPECT_GT(o.layout.CurrentPageStart(), half);
-        ASSERT_TRUE(o.layout.GoToPosition(o.layout.CurrentPageStart(), -2));
+        ASSERT_TRUE(
+            o.layout.GoToPosition(o.layout.CurrentPageStart(), PageStepCode::kPageEndingHere));
         ASSERT_TRUE(o.layout.SaveCurrentPageState(number, start, state));
     }
     {
@@ -499,19 +501,19 @@ TEST_F(PagingBack, SteppingToALineOfTheNextPage) {
     Open(true, 3);
     ASSERT_TRUE(layout().GoToPage(1));
     Page first = Shown();
-    ASSERT_TRUE(layout().GoToPosition(first.start, 2));
+    ASSERT_TRUE(layout().GoToPosition(first.start, PageStepCode::kNextPage));
     Page second = Shown();
     ASSERT_GE(second.lineStarts.size(), 6u);
     ASSERT_TRUE(layout().GoToPage(1));
     Shown();
-    ASSERT_TRUE(layout().StepPage(second.boxes[5].y, 2));
+    ASSERT_TRUE(layout().StepPage(second.boxes[5].y, PageStepCode::kNextPage));
     EXPECT_EQ(layout().CurrentPageStart(), second.lineStarts[5]);
     Page reached = Shown();
     ASSERT_FALSE(reached.lines.empty());
     EXPECT_EQ(reached.lines.front(), second.lines[5]);
     ASSERT_TRUE(layout().GoToPage(1));
     Shown();
-    ASSERT_TRUE(layout().StepPage(10000, 2));
+    ASSERT_TRUE(layout().StepPage(10000, PageStepCode::kNextPage));
     EXPECT_EQ(layout().CurrentPageStart(), second.end);
     (void)first;
 }
@@ -595,7 +597,9 @@ TEST_F(PagingBack, ShortcutsFindTheSamePagesAsTheLongWay) {
         EXPECT_TRUE(jumped);
         if (!jumped) return seen;
         seen.push_back(Shown());
-        for (int32_t step : {-2, -2, -2, -1, -2}) {
+        for (PageStepCode step : {PageStepCode::kPageEndingHere, PageStepCode::kPageEndingHere,
+                                  PageStepCode::kPageEndingHere, PageStepCode::kPageBefore,
+                                  PageStepCode::kPageEndingHere}) {
             if (!layout().GoToPosition(layout().CurrentPageStart(), step)) break;
             seen.push_back(Shown());
         }

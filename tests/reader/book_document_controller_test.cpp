@@ -93,8 +93,8 @@ struct DocumentControllerTest : ::testing::Test {
     // The covered book read to its third page, then its cover shown; start is that page's.
     void LookAtTheCoverFromPageThree(int32_t& start) {
         ASSERT_TRUE(Open(u"\\books\\covered.prc"));
-        controller->StepPage(2);
-        ASSERT_TRUE(controller->StepPage(2));
+        controller->StepPage(PageStepCode::kNextPage);
+        ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
         start = controller->GetPageStart();
         ASSERT_TRUE(controller->OpenReference(String(u"$cover")));
     }
@@ -133,8 +133,8 @@ TEST_F(DocumentControllerTest, ABookOpensAtItsFirstPageAndCountsTheOpening) {
 
 TEST_F(DocumentControllerTest, TheReadingPositionSurvivesClosingAndReopening) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->StepPage(2));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     int32_t start = controller->GetPageStart();
     int32_t page = controller->GetPageNumber();
     ASSERT_GT(start, 0);
@@ -156,12 +156,12 @@ TEST_F(DocumentControllerTest, ACoveredBookWithoutPlaceOrStartOpensAtItsCover) {
     EXPECT_EQ(U(controller->CurrentString()), u"$cover");
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kCoverView);
     // Forward from the cover shows the text.
-    EXPECT_TRUE(controller->StepPage(2));
+    EXPECT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     EXPECT_EQ(static_cast<uint32_t>(controller->GetPageStart()),
               controller->Page().Layout()->FirstPageStart());
     // Back on the first page shows the cover again.
-    EXPECT_TRUE(controller->StepPage(-1));
+    EXPECT_TRUE(controller->StepPage(PageStepCode::kPageBefore));
     EXPECT_EQ(U(controller->CurrentString()), u"$cover");
 }
 
@@ -197,7 +197,7 @@ TEST_F(DocumentControllerTest, RefreshFromTheCoverKeepsThePage) {
 
 TEST_F(DocumentControllerTest, LinksAcrossBooksGoBackAndForward) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     int32_t start = controller->GetPageStart();
     ASSERT_TRUE(Open(u"b.prc"));  // relative to the current book
     EXPECT_EQ(Current(), u"\\books\\b.prc");
@@ -281,7 +281,7 @@ TEST_F(DocumentControllerTest, BackToOtherDocumentSkipsEntriesOfTheSameBook) {
 
 TEST_F(DocumentControllerTest, ReloadKeepsThePlace) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     int32_t start = controller->GetPageStart();
     ASSERT_TRUE(controller->Reload());
     EXPECT_EQ(controller->GetPageStart(), start);
@@ -307,7 +307,7 @@ TEST_F(DocumentControllerTest, WithoutADocumentPositionsAreUnknown) {
     EXPECT_EQ(controller->GetPageStart(), -1);
     EXPECT_EQ(controller->GetPageNumber(), 0);
     EXPECT_EQ(controller->ViewMode(), 7u);
-    EXPECT_FALSE(controller->StepPage(2));
+    EXPECT_FALSE(controller->StepPage(PageStepCode::kNextPage));
     String text;
     EXPECT_FALSE(controller->PositionText(text));
     EXPECT_TRUE(text.IsEmpty());
@@ -336,7 +336,7 @@ TEST_F(DocumentControllerTest, TheLibraryPageIsABuiltInPage) {
 // followed link does, as a step in the history.
 TEST_F(DocumentControllerTest, ALocationWithoutARequestOpensAsALinkDoes) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     const int32_t start = controller->GetPageStart();
     Location b;  // as the library builds it, from the file's path
     ASSERT_TRUE(b.ParseText(Path(u"\\books\\b.prc")));
@@ -361,10 +361,10 @@ TEST_F(DocumentControllerTest, ALocationWithoutARequestOpensAsALinkDoes) {
 // the older position in the side file.
 TEST_F(DocumentControllerTest, TheBookOnShowOpenedAgainStaysAtThePageRead) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     controller->SaveReadingPosition(false);  // an older place in the side file
-    ASSERT_TRUE(controller->StepPage(2));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     const int32_t start = controller->GetPageStart();
     ASSERT_TRUE(Open(u"oeb:library"));
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
@@ -372,8 +372,8 @@ TEST_F(DocumentControllerTest, TheBookOnShowOpenedAgainStaysAtThePageRead) {
     EXPECT_EQ(controller->CurrentAnnotationFile()->GetOpenCount(), 2u);
     // A covered book read past its cover, with nothing stored yet.
     ASSERT_TRUE(Open(u"\\books\\covered.prc"));
-    ASSERT_TRUE(controller->StepPage(2));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     const int32_t covered = controller->GetPageStart();
     ASSERT_TRUE(Open(u"oeb:library"));
     ASSERT_TRUE(Open(u"\\books\\covered.prc"));
@@ -495,7 +495,7 @@ TEST_F(DocumentControllerTest, AFailedRestoreDoesNotOverwriteTheStoredPosition) 
 TEST_F(DocumentControllerTest, AfterAFailedRestoreMovingSavesAgain) {
     ASSERT_NO_FATAL_FAILURE(StoreUnreadablePosition());
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     int32_t start = controller->GetPageStart();
     controller->Shutdown();
     auto side = SideFile("\\books\\a.prc");
@@ -572,7 +572,7 @@ TEST_F(DocumentControllerTest, ALinkInAScrolledTableIsTappedWhereItIsDrawn) {
 
 TEST_F(DocumentControllerTest, ThePageViewsOwnStateTravelsWithThePosition) {
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     int32_t start = controller->GetPageStart();
     controller->Page().View()->OwnState().WriteWord32BE(0xFEEDF00D);
     controller->Shutdown();

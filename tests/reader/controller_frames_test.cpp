@@ -56,7 +56,7 @@ TEST_F(FramesTest, FramesFollowThePageStart) {
     EXPECT_EQ(controller->GetPageStart(), 200);
 
     // Paging inside the range keeps the frames and their controllers.
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     ASSERT_EQ(controller->Frames().ControllerCount(), 2u);
     EXPECT_TRUE(controller->Frames().ControllerAt(0) == title || controller->Frames().ControllerAt(0) == foot);
 

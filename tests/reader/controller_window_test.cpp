@@ -113,10 +113,10 @@ TEST_F(ControllerWindowTest, ThePageIsLaidOutAtTheWindowsSizeAndDrawn) {
     EXPECT_GT(inked, 100);        // text
     EXPECT_LT(inked, 200 * 180 / 4);  // on a white page
     uint64_t first = Fingerprint();
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     Repaint();
     EXPECT_NE(Fingerprint(), first);
-    ASSERT_TRUE(controller->StepPage(-1));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kPageBefore));
     Repaint();
     EXPECT_EQ(Fingerprint(), first);
 }
@@ -148,7 +148,7 @@ TEST_F(ControllerWindowTest, ACoverShowsItsPictureAndTheKeysLeaveItForTheText) {
     Repaint();
     // The red picture, scaled to fit and centred.
     EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
-    controller->StepPage(2);
+    controller->StepPage(PageStepCode::kNextPage);
     Repaint();
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     EXPECT_NE(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
@@ -478,7 +478,7 @@ TEST_F(ControllerWindowTest, AResizeUnderTheCoverReachesThePageShownAfter) {
     SetWindowPos(hwnd, nullptr, work.x, work.y, 240, 300, SWP_NOZORDER);
     fvt::RunUntilIdle();
     Repaint();
-    controller->StepPage(2);
+    controller->StepPage(PageStepCode::kNextPage);
     Repaint();
     ASSERT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
     const Rect& column = controller->Page().Layout()->Column(0);
@@ -572,7 +572,7 @@ TEST_F(TurnedWindowTest, TheCoverFillsTheWindowAfterATurnAndAfterTurningBack) {
     EXPECT_EQ(ScreenPixel(work.x + 100, work.y + 90), 0xC82828u);
     EXPECT_EQ(ScreenPixel(work.x + 2, work.y + 90), 0x000000u);
     // The keys still leave it for the text.
-    controller->StepPage(2);
+    controller->StepPage(PageStepCode::kNextPage);
     Repaint();
     EXPECT_EQ(controller->CurrentView(), BookDocumentController::kTextPage);
 }

@@ -50,7 +50,7 @@ struct CommandsTest : fvt::test::ControllerFixture {
     // Characters on the current page: how far a page step moves.
     int32_t PageSpan() {
         int32_t start = controller->GetPageStart();
-        if (!controller->StepPage(2)) return 0;
+        if (!controller->StepPage(PageStepCode::kNextPage)) return 0;
         int32_t next = controller->GetPageStart();
         controller->GoToPosition(static_cast<uint32_t>(start));
         return next - start;
@@ -58,7 +58,7 @@ struct CommandsTest : fvt::test::ControllerFixture {
     // Where a step of the layout goes from the current page, without moving.
     int32_t StartAfter(int32_t step) {
         int32_t start = controller->GetPageStart();
-        if (!controller->StepPage(step)) return -1;
+        if (!controller->StepPage(StepFromValue(step))) return -1;
         int32_t there = controller->GetPageStart();
         controller->GoToPosition(static_cast<uint32_t>(start));
         return there;
@@ -129,8 +129,8 @@ TEST_F(CommandsTest, LinksTakeTheReadersColourAndUnderline) {
 TEST_F(CommandsTest, ALargerFontKeepsThePageStartAndHoldsLessText) {
     controller->SetSettings(&settings);
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
-    ASSERT_TRUE(controller->StepPage(2));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     int32_t start = controller->GetPageStart();
     int32_t before = PageSpan();
     ASSERT_GT(before, 0);
@@ -206,8 +206,8 @@ TEST_F(CommandsTest, TheSinkHearsOnceThatAnOpenedBookIsShown) {
     controller->SetEventSink(&sink, 0);
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     EXPECT_EQ(sink.ready, 1);
-    ASSERT_TRUE(controller->StepPage(2));
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     EXPECT_EQ(sink.ready, 1);
     const int32_t shown = controller->GetPageStart();
     EXPECT_GT(shown, 0);
@@ -742,7 +742,7 @@ TEST_F(FormsTest, StoredFormValuesReachTheFormListAndSurviveClosing) {
     StoreFormBlock(block.Data(), block.Size());
     ASSERT_TRUE(Open(u"\\books\\a.prc"));
     EXPECT_EQ(controller->Forms().List().SavedStateCount(), 1);
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     controller->CloseDocument();
     std::vector<uint8_t> stored = StoredBlock();
     ASSERT_EQ(stored.size(), block.Size());

@@ -110,7 +110,7 @@ TEST_F(PageWiringTest, TheReadersMarginsReachTheLayout) {
 
     // Changed settings apply when the reader asks the controller to show them, from the same
     // page start.
-    ASSERT_TRUE(controller->StepPage(2));
+    ASSERT_TRUE(controller->StepPage(PageStepCode::kNextPage));
     int32_t start = controller->GetPageStart();
     settings.SetMargins(1, 1);  // margins off: the top frame's page keeps one pixel
     controller->SaveViewState();

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (;; ++page) {
         layout.DrawPage(true);
         if (screen.canvas.Depth() != 0) __builtin_trap();
-        if (!layout.CanStep(1)) break;
+        if (!layout.CanStep(PageStepCode::kSingleStep)) break;
         const uint32_t start = layout.CurrentPageStart();
         if (!layout.GoToPage(page + 1) || layout.CurrentPageStart() <= start) break;
         // The pages are reached in fewer turns than there are characters.

@@ -263,7 +263,8 @@ int main(int argc, char** argv) {
         rc = Fail(options.file + ": no first page");
     } else if (take()) {
         // PageUp is the reader's step -2: the page that ends where the current one starts.
-        int32_t step = options.backward ? -2 : 2;
+        PageStepCode step =
+            options.backward ? PageStepCode::kPageEndingHere : PageStepCode::kNextPage;
         while (layout.CanStep(step) && layout.GoToPosition(layout.CurrentPageStart(), step)) {
             uint32_t now = layout.CurrentPageStart();
             if (options.backward ? now >= starts.back() : now <= starts.back()) {

@@ -75,8 +75,8 @@ public:
     }
     bool BackToOtherDocument() override { return Log("BackToOtherDocument"); }
     bool GoToPage(uint32_t n) override { return Log("GoToPage " + N(n)); }
-    bool StepPage(int32_t a, int32_t b, int32_t c) override {
-        return Log("StepPage " + std::to_string(a) + " " + std::to_string(b) + " " +
+    bool StepPage(PageStepCode a, uint32_t b, uint32_t c) override {
+        return Log("StepPage " + std::to_string(StepValue(a)) + " " + std::to_string(b) + " " +
                    std::to_string(c));
     }
     bool GoFirstPage() override { return Log("GoFirstPage"); }

@@ -1,0 +1,717 @@
+#include "layout/page_layout.h"
+
+#include <algorithm>
+
+#include "bookfiles/annotation_file.h"
+#include "bookfiles/document_source.h"
+#include "bookfiles/packed_tree.h"
+#include "bookfiles/record_store.h"
+#include "bookfiles/sorted_record_database.h"
+#include "document/markup/attribute_value.h"
+#include "document/markup/html_tokenizer.h"
+#include "document/markup/token_source.h"
+#include "document/sources/layout_services.h"
+#include "graphics/core/node.h"
+
+namespace {
+
+constexpr uint32_t kMarkupBody = 2;
+constexpr uint32_t kMarkupReference = 64;
+constexpr uint32_t kMarkupMetadata = 65;  // counting stops until its end tag
+constexpr uint32_t kMarkupGuide = 67;
+constexpr uint32_t kMarkupTable = 44;
+constexpr uint32_t kMarkupRow = 45;
+constexpr uint32_t kMarkupLogHost = 68;
+// LOGHOST attributes: the name, a kind number and the value.
+constexpr uint32_t kAttrLogName = 69;
+constexpr uint32_t kAttrLogKind = 70;
+constexpr uint32_t kAttrLogValue = 71;
+constexpr int32_t kBudgetAfterLogHost = 8;
+constexpr int32_t kFirstPageBudget = 100;
+// A head, a style sheet and a script before BODY are read without spending the budget, so
+// that a long one does not leave the first page without the body; up to this position only,
+// so that a file whose head never ends is not read to its end.
+constexpr uint32_t kMarkupHead = 6;
+constexpr uint32_t kMarkupScript = 49;
+constexpr uint32_t kMarkupStyle = 115;
+constexpr uint32_t kFreeHeadReach = 256u << 10;
+
+bool IsKeyNone(uint32_t key) {
+    return key == 0xFFFFFFFFu || key == 0xFFFFFFFEu;
+}
+
+}  // namespace
+
+bool PageContentLayout::ReplayToken(PageLayout& layout, PageRecord& record) {
+    TokenSource* source = layout.Source();
+    if (!source || source->LastTokenKind() != kTokenTag) return true;
+    const RenderState* top = record.elements.GetRecordAtDepth(0);
+    return record.elements.Push(*source, top ? *top : layout.Settings().defaults.style);
+}
+
+// --- Set-up ----------------------------------------------------------------------------------
+
+// A book without a key answers 0: like none, it never matches a side file.
+static uint32_t OwnKey(uint32_t key) {
+    return key == 0 ? 0xFFFFFFFFu : key;
+}
+
+DocumentSource* PageLayout::Document() const {
+    return source_ ? source_->Source() : nullptr;
+}
+
+void PageLayout::SetSource(TokenSource* source) {
+    pager_.Forget();
+    source_ = source;
+    checkpoints_.clear();
+    nearby_.clear();
+}
+
+void PageLayout::Clear() {
+    SetSource(nullptr);
+    annotations_ = nullptr;
+}
+
+bool PageLayout::SetAnnotations(AnnotationFile* file) {
+    annotations_ = file;
+    if (!file) return true;
+    uint32_t key = OwnKey(DocumentKey());
+    // Without a key of our own nothing tells whether the file is another book's: keep it.
+    if (IsKeyNone(key)) {
+        file->Claim();
+        return true;
+    }
+    uint32_t stored = file->GetBookId();
+    if (stored == key || stored == ByteSwap32(key)) {
+        file->Claim();
+        return true;
+    }
+    if (stored == 0xFFFFFFFFu) return file->Claim() && file->SetBookId(key) == 0;
+    if (file->OwnerKind() != 1) {
+        // A file that names no book, written for another one of the same base name: it is
+        // left untouched, and the caller gives this book a side file of its own.
+        annotations_ = nullptr;
+        return false;
+    }
+    // This book's name under another key: the book changed or was replaced. The old file is
+    // kept aside (renamed, the reader told) before anything is dropped, so the next write makes
+    // a fresh file and nothing is lost; a file that cannot be kept aside is left untouched.
+    if (!file->GetPath().empty() && !file->SetAsideForChangedBook()) {
+        annotations_ = nullptr;
+        return false;
+    }
+    // A file whose key follows its content (a text file that grew) keeps what still falls
+    // inside the text; another book's notes go.
+    const bool kept = KeyFollowsContent() ? file->KeepWithin(TextLength()) : file->Reset();
+    if (!kept) return false;
+    return file->SetBookId(key) == 0;
+}
+
+void PageLayout::SetListener(PageLayoutListener* listener) {
+    listener_ = listener ? listener : &defaultListener_;
+}
+
+void PageLayout::SetViewport(const Rect& rect) {
+    if (rect.x == viewport_.x && rect.y == viewport_.y && rect.width == viewport_.width &&
+        rect.height == viewport_.height)
+        return;
+    viewport_ = rect;
+}
+
+void PageLayout::SetColumnCount(uint32_t n) {
+    columnCount_ = static_cast<int>(std::clamp<uint32_t>(n, 1, kMaxColumns));
+}
+
+void PageLayout::SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom, bool fixed) {
+    marginLeft_ = std::max(0, left);
+    marginTop_ = std::max(0, top);
+    marginRight_ = std::max(0, right);
+    marginBottom_ = std::max(0, bottom);
+    marginMode_ = fixed ? 2 : 1;
+}
+
+bool PageLayout::Start() {
+    documentKey_ = OwnKey(DocumentKey());
+    if (IsKeyNone(documentKey_)) documentKey_ = random_.Next();
+    if (!pager_.FirstKnown() && !LayoutFirstPage()) return false;
+    Relayout();
+    if (pager_.Current() == kNone) pager_.SetCurrent(pager_.First().start);
+    listener_->OnRelayout();
+    return true;
+}
+
+uint32_t PageLayout::CurrentDocumentKey() {
+    uint32_t key = OwnKey(DocumentKey());
+    return IsKeyNone(key) ? documentKey_ : key;
+}
+
+// --- Estimates and columns -------------------------------------------------------------------
+
+uint32_t PageLayout::CharsPerPageEstimate() const {
+    int64_t w = std::max(0, columns_[0].width);
+    int64_t h = std::max(0, columns_[0].height);
+    int64_t s = std::max<int64_t>(1, settings_.baseFontSize);
+    int64_t e = ((2 * w) / s) * (h / s);
+    if (e < 1) return 1;
+    return static_cast<uint32_t>(std::min<int64_t>(e, 0x7FFFFFFF));
+}
+
+uint32_t PageLayout::EstimatePageNumber(uint32_t p) const {
+    uint32_t f = pager_.FirstKnown() ? pager_.First().start : 0;
+    if (p <= f) return 1;
+    return 1 + std::max<uint32_t>(1, (p - f) / CharsPerPageEstimate());
+}
+
+uint32_t PageLayout::PositionOfPage(uint32_t n) const {
+    uint64_t f = pager_.FirstKnown() ? pager_.First().start : 0;
+    uint64_t p = (static_cast<uint64_t>(n < 1 ? 1 : n) - 1) * CharsPerPageEstimate() + f;
+    return p > 0xFFFFFFFEu ? 0xFFFFFFFEu : static_cast<uint32_t>(p);
+}
+
+int32_t PageLayout::ColumnGap() const {
+    return std::max<int32_t>(settings_.baseFontSize, (marginLeft_ + marginRight_) / 2);
+}
+
+int32_t PageLayout::ComputeColumns() {
+    Rect content = viewport_;
+    if (marginMode_ != 0) {
+        content.x += marginLeft_;
+        content.y += marginTop_;
+        content.width -= marginLeft_ + marginRight_;
+        content.height -= marginTop_ + marginBottom_;
+    }
+    // Margins wider than the page leave one pixel rather than a negative page.
+    content.width = std::max(1, content.width);
+    content.height = std::max(1, content.height);
+    int32_t n = columnCount_;
+    int32_t g = ColumnGap();
+    int64_t w = (static_cast<int64_t>(content.width) - static_cast<int64_t>(n - 1) * g) / n;
+    if (w < 1) w = 1;
+    for (int32_t k = 0; k < 4; ++k) {
+        if (k < n) {
+            columns_[k] = Rect{content.x + k * static_cast<int32_t>(w + g), content.y,
+                               static_cast<int32_t>(w), content.height};
+        } else {
+            columns_[k] = Rect{};
+        }
+    }
+    return static_cast<int32_t>(w);
+}
+
+int32_t PageLayout::FindColumn(const Rect& rect, Rect& out) const {
+    for (int k = 0; k < columnCount_; ++k) {
+        const Rect& c = columns_[k];
+        if (rect.x >= c.x && rect.y >= c.y && rect.x + rect.width <= c.x + c.width &&
+            rect.y + rect.height <= c.y + c.height) {
+            out = c;
+            return k;
+        }
+    }
+    out = Rect{};
+    return -1;
+}
+
+// --- Starting a page -------------------------------------------------------------------------
+
+void PageLayout::SetMetadataList(SortedRecordDatabase* list) {
+    metadata_ = list;
+    if (metadata_ && collectMetadata_) metadata_->ClearItems();
+}
+
+bool PageLayout::LayoutFirstPage() {
+    pager_.SetFirstKnown(false);
+    pager_.First().Reset();
+    bodyColour_ = kNone;
+    // Text before any element that styles it (all of a plain text file) has the defaults' look.
+    StyleOf(settings_.defaults.style, pager_.First().style);
+    if (!source_ || !source_->Start(0, false)) return false;
+    bool collect = metadata_ && collectMetadata_;
+    if (collect) metadata_->ClearItems();
+    int32_t budget = kFirstPageBudget;
+    bool suspended = false;
+    bool inHead = false, inStyle = false, inScript = false;
+    uint32_t guard = TextLength() * 2 + 1024;
+    while (budget > 0 && guard-- > 0) {
+        uint32_t kind = source_->NextToken();
+        if (kind == kTokenEnd) break;
+        if (kind == kTokenContinue || kind == kTokenSpace) continue;
+        if (kind == kTokenTag) {
+            bool isEnd = false, isEmpty = false;
+            uint32_t id = source_->GetTag(isEnd, isEmpty);
+            if (id == kMarkupBody && !isEnd && !pager_.FirstKnown()) {
+                uint32_t p = 0;
+                source_->GetPosition(p);
+                pager_.First().start = p;
+                source_->SaveState(pager_.First().scanState);
+                pager_.First().elements.Push(*source_, settings_.defaults.style);
+                pager_.First().used = true;
+                pager_.First().pageNumber = 1;
+                pager_.SetFirstKnown(true);
+                uint32_t colour = 0;
+                if (source_->GetAttributeValue(kAttrBgColor, colour)) bodyColour_ = colour;
+                // Log hosts may still follow in the body's first tokens.
+                if (!collect) return true;
+                continue;
+            }
+            if (id == kMarkupLogHost && metadata_ && !isEnd) {
+                String name, value, kindText;
+                if (source_->GetAttributeText(kAttrLogName, name)) {
+                    source_->GetAttributeText(kAttrLogValue, value);
+                    uint32_t itemKind = 2;
+                    if (source_->GetAttributeText(kAttrLogKind, kindText) &&
+                        kindText.Length() > 0) {
+                        uint32_t n = 0;
+                        bool digits = true;
+                        for (int32_t i = 0; i < kindText.Length() && digits; ++i) {
+                            char16_t ch = kindText[i];
+                            digits = ch >= u'0' && ch <= u'9' && n < 100000000u;
+                            n = n * 10 + static_cast<uint32_t>(ch - u'0');
+                        }
+                        if (digits) itemKind = n;
+                    }
+                    metadata_->AddItem(
+                        std::u16string(name.Data(), static_cast<size_t>(name.Length())),
+                        std::u16string(value.Data(), static_cast<size_t>(value.Length())),
+                        itemKind);
+                }
+                budget = kBudgetAfterLogHost;
+                continue;
+            }
+            if (id == kMarkupMetadata) {
+                suspended = !isEnd;
+                continue;
+            }
+            if (id == kMarkupReference || id == kMarkupGuide) continue;
+            if (id == kMarkupHead) inHead = !isEnd;
+            if (id == kMarkupStyle) inStyle = !isEnd && !isEmpty;
+            if (id == kMarkupScript) inScript = !isEnd && !isEmpty;
+        }
+        if ((inHead || inStyle || inScript) && !pager_.FirstKnown()) {
+            uint32_t p = 0;
+            if (source_->GetPosition(p) && p < kFreeHeadReach) continue;
+        }
+        // Text before BODY (a TITLE, or a file with no BODY at all) costs a unit like a tag.
+        if (!suspended) --budget;
+    }
+    if (pager_.FirstKnown()) return true;
+    // No BODY: the text is shown from the beginning with the default element stack.
+    if (!source_->Start(0, false)) return false;
+    uint32_t p = 0;
+    source_->GetPosition(p);
+    pager_.First().start = p;
+    pager_.First().scanState.Clear();
+    source_->SaveState(pager_.First().scanState);
+    pager_.First().pageNumber = 1;
+    pager_.First().used = true;
+    pager_.SetFirstKnown(true);
+    return true;
+}
+
+bool PageLayout::LayoutPageFrom(uint32_t target, PageRecord& record, bool align) {
+    if (!source_) return false;
+    DocumentSource* doc = Document();
+    uint32_t number = record.pageNumber;
+    // A book that can start a page anywhere still has to know the elements open there (a
+    // list's indent, a listing): markup is read from the nearest checkpoint to rebuild them.
+    // Plain text has none to rebuild.
+    const bool markup = dynamic_cast<HtmlTokenizer*>(source_) != nullptr;
+    if (doc && (doc->BookProperty7() == 1 || markup)) {
+        if (!pager_.FirstKnown() && !LayoutFirstPage()) return false;
+        if (!Replay(target, record, align, paragraphStart_) || !LeaveTable(record)) return false;
+    } else {
+        if (!source_->Start(target, align)) return false;
+        uint32_t p = target;
+        source_->GetPosition(p);
+        record.start = p;
+        record.scanState.Clear();
+        if (!source_->SaveState(record.scanState)) return false;
+        if (!record.elements.Assign(pager_.First().elements)) {
+            if (!FreeMemory() || !record.elements.Assign(pager_.First().elements)) return false;
+        }
+        record.style = pager_.First().style;
+        record.blockStyle = pager_.First().blockStyle;
+        record.block.reset();
+        record.tables.clear();
+    }
+    record.pageNumber = number;
+    record.end = kNone;
+    record.linkOrigin = kNone;
+    record.linkStep = 0;
+    record.markIndex = -1;
+    record.used = true;
+    if (record.pageNumber == kNone) record.pageNumber = EstimatePageNumber(record.start);
+    return true;
+}
+
+uint32_t PageLayout::ParagraphStart(const PageRecord& page, uint32_t reach) {
+    if (dynamic_cast<HtmlTokenizer*>(source_)) {
+        // The innermost open block element, at its start tag.
+        const ElementStack& stack = page.elements;
+        for (uint32_t d = 0; d + 1 < stack.Count(); ++d) {
+            const RenderState* state = stack.GetRecordAtDepth(d);
+            if (!state || state->display == kDisplayInline) continue;
+            if (state->display != kDisplayBlock) return kNone;
+            const uint32_t at = stack.ReadU32At(stack.OffsetAtDepth(d));
+            return at < page.start && page.start - at <= reach ? at : kNone;
+        }
+        return kNone;
+    }
+    // Plain text: the line the position is in, after the line break before it.
+    DocumentSource* doc = Document();
+    if (!doc || page.start == 0) return kNone;
+    uint32_t at = page.start;
+    const uint32_t floor = page.start > reach ? page.start - reach : 0;
+    while (at > floor) {
+        PageBuffer buffer;
+        if (!doc->ReadPage(at - 1, buffer, 0, 0)) return kNone;
+        bool found = false;
+        uint32_t p = at;
+        // Characters map one to one onto positions within a page read here.
+        if (buffer.length == buffer.spanLength && buffer.start < at) {
+            for (p = std::min(at, buffer.start + buffer.length); p > buffer.start && p > floor;
+                 --p) {
+                if (buffer.text[p - 1 - buffer.start] == u'\n') {
+                    found = true;
+                    break;
+                }
+            }
+        } else {
+            p = floor;
+        }
+        doc->ReleasePage(buffer.pageId);
+        if (found) return p < page.start ? p : kNone;
+        if (p >= at) break;
+        at = p;
+    }
+    return kNone;
+}
+
+// Paging forward starts a page inside a table only at a row boundary, as a continued table
+// (never before the table's second row). A start inside a row goes back to the row's start (of
+// the outermost table); one inside the first row, or before it, to the table's start.
+bool PageLayout::LeaveTable(PageRecord& record) {
+    ElementStack& stack = record.elements;
+    int32_t outer = -1;
+    for (int32_t off = stack.FindTag(kMarkupTable); off >= 0;) {
+        outer = off;
+        int32_t below = stack.PreviousOffset(off);
+        off = below < 0 ? -1 : stack.FindTag(kMarkupTable, below);
+    }
+    if (outer < 0) return true;
+    const uint32_t tableStart = stack.ReadU32At(outer);
+    const uint32_t target = record.start;
+    uint32_t boundary = target;
+    for (int32_t off = stack.NextOffset(outer); off >= 0; off = stack.NextOffset(off)) {
+        if (stack.ReadU16At(off) == kMarkupRow) {
+            boundary = stack.ReadU32At(off);
+            break;
+        }
+    }
+    if (tableStart >= target || content_) return true;
+    // Element positions are where their start tags end: the replays stop before the tags.
+    if (!Replay(tableStart, record, false, true)) return false;
+    // Whether a row of the table comes before the boundary (the row's own tag starts or ends
+    // at it).
+    bool earlierRow = false;
+    uint32_t p = tableStart;
+    for (uint32_t guard = TextLength() + 16; guard > 0 && !earlierRow; --guard) {
+        if (!source_->GetPosition(p) || p >= boundary) break;
+        uint32_t kind = source_->NextToken();
+        if (kind == kTokenEnd) break;
+        bool isEnd = false, isEmpty = false;
+        uint32_t after = p;
+        source_->GetPosition(after);
+        earlierRow = kind == kTokenTag && source_->GetTag(isEnd, isEmpty) == kMarkupRow && !isEnd &&
+                     p != boundary && after != boundary;
+    }
+    if (!earlierRow) return true;
+    PageRecord row;
+    row.pageNumber = record.pageNumber;
+    if (Replay(boundary, row, false, true) && row.start <= boundary && ContinueTable(row))
+        record.MoveFrom(row);
+    return true;
+}
+
+void PageLayout::AddCheckpoint(uint32_t position, const PageRecord& record) {
+    if (!checkpoints_.empty() && checkpoints_.back().position + kCheckpointSpacing > position)
+        return;
+    Checkpoint c;
+    c.position = position;
+    if (!source_->SaveState(c.scanState) || !c.stack.Assign(record.elements)) return;
+    checkpoints_.push_back(std::move(c));
+}
+
+// Documents that cannot start at an arbitrary position are replayed from the first page (or
+// from the nearest checkpoint passed on an earlier replay: replay is deterministic, so the
+// result is the same and a far page in a large file does not re-read the whole file).
+bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align, bool beforeTag) {
+    if (!record.CopyFrom(pager_.First())) return false;
+    // Stopping before a tag needs the tag read: a checkpoint at the target would be past it.
+    const uint32_t reach = beforeTag && target > 0 ? target - 1 : target;
+    const Checkpoint* from = nullptr;
+    for (const Checkpoint& c : checkpoints_)
+        if (c.position <= reach) from = &c;
+    for (const Checkpoint& c : nearby_)
+        if (c.position <= reach && (!from || c.position > from->position)) from = &c;
+    ByteStream state;
+    if (from) {
+        if (!state.CopyFrom(from->scanState) || !record.elements.Assign(from->stack)) return false;
+    } else if (!state.CopyFrom(pager_.First().scanState)) {
+        return false;
+    }
+    state.SetReadPosition(0);
+    if (!source_->RestoreState(state)) return false;
+    uint32_t p = from ? from->position : pager_.First().start;
+    // A page back from the target and the backward reach: the last token boundary before
+    // each mark (within a small window) becomes a nearby checkpoint.
+    const uint32_t page = CharsPerPageEstimate();
+    uint32_t marks[2] = {target > page ? target - page : 0,
+                         target > kBackwardReach ? target - kBackwardReach : 0};
+    Checkpoint nearby[2];
+    bool haveNearby[2] = {false, false};
+    bool wantNearby = pager_.QuickSearch();
+    uint32_t guard = TextLength() * 2 + 1024;
+    ByteStream before;
+    while (guard-- > 0) {
+        if (!source_->GetPosition(p)) return false;
+        if (p >= target) break;
+        if (p >= pager_.First().start + kCheckpointSpacing) AddCheckpoint(p, record);
+        for (int k = 0; k < 2 && wantNearby; ++k) {
+            if (p > marks[k] || p + kNearbyWindow < marks[k] || marks[k] <= kNearbyWindow) continue;
+            nearby[k].position = p;
+            nearby[k].scanState.Clear();
+            haveNearby[k] =
+                source_->SaveState(nearby[k].scanState) && nearby[k].stack.Assign(record.elements);
+        }
+        // A page start of ours can lie inside a word the page before hyphenated: reading then
+        // resumes at the start, inside the word, so the page keeps the word's second half.
+        if (!align) {
+            before.Clear();
+            if (!source_->SaveState(before)) return false;
+        }
+        uint32_t kind = source_->NextToken();
+        if (kind == kTokenEnd) break;
+        if (kind == kTokenContinue) continue;
+        uint32_t after = p;
+        if (!align && kind == kTokenText && source_->GetPosition(after) && after > target) {
+            if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
+            source_->SetPosition(target);
+            break;
+        }
+        if (beforeTag && kind == kTokenTag && source_->GetPosition(after) && after >= target) {
+            if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
+            break;
+        }
+        // Each element gets the state its page would give it: a page inside a list keeps
+        // the list's indent.
+        bool ok = content_ ? content_->ReplayToken(*this, record)
+                           : (kind != kTokenTag || ReplayTag(record.elements));
+        if (!ok) return false;
+    }
+    for (int k = 1; k >= 0; --k) {
+        if (!haveNearby[k]) continue;
+        bool known = false;
+        for (const Checkpoint& c : nearby_) known |= c.position == nearby[k].position;
+        if (known) continue;
+        if (static_cast<int32_t>(nearby_.size()) >= kMaxNearbyCheckpoints)
+            nearby_.erase(nearby_.begin());
+        nearby_.push_back(std::move(nearby[k]));
+    }
+    if (const RenderState* top = content_ ? nullptr : record.elements.GetRecordAtDepth(0)) {
+        StyleOf(*top, record.style);
+        BoxOf(*top, record.blockStyle);
+    }
+    source_->GetPosition(p);
+    record.start = p;
+    record.scanState.Clear();
+    record.block.reset();
+    record.used = true;
+    return source_->SaveState(record.scanState);
+}
+
+// --- Sections ----------------------------------------------------------------------------------
+
+bool PageLayout::SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear) {
+    DocumentSource* doc = Document();
+    if (!doc) return false;
+    PackedTree tree;
+    uint32_t range[2] = {0, 0};
+    if (!doc->PositionToRecord(position, &tree, nullptr, -1, range)) return false;
+    start = range[0];
+    end = range[1];
+    flagClear = !tree.IsValid() || tree.IsFlagClear();
+    return true;
+}
+
+bool PageLayout::GoToPage(uint32_t n) {
+    if (!pager_.FirstKnown() && !LayoutFirstPage()) return false;
+    pager_.HideCurrent();
+    PageRecord* r = nullptr;
+    uint32_t length = TextLength();
+    // -1 is tested first: as a large number it would otherwise read as "past the end".
+    bool toLast = n == kNone;
+    if (!toLast && n > 1 && pager_.LastNumber() == kNone && PositionOfPage(n) >= length)
+        toLast = true;
+    if (toLast && pager_.LastNumber() != kNone) {
+        r = pager_.EnsureRecord(pager_.LastNumber(), pager_.LastStart(), false);
+    } else if (toLast) {
+        if (length <= FirstPageStart() ||
+            !pager_.LayoutPageEndingAt(length, EstimatePageNumber(length), r))
+            r = length <= FirstPageStart() ? &pager_.First() : nullptr;
+    } else if (n <= 1) {
+        r = &pager_.First();
+    } else if (pager_.LastNumber() != kNone && n >= pager_.LastNumber()) {
+        r = pager_.EnsureRecord(pager_.LastNumber(), pager_.LastStart(), false);
+    } else {
+        r = pager_.EnsureRecord(n, PositionOfPage(n), true);
+    }
+    if (!r) {
+        ShowCurrentPage();
+        return false;
+    }
+    pager_.MakeCurrent(r, kNoPageMark);
+    // The last page shows the end of the text, inside a tall table too.
+    if (toLast) ShowTallTables(true);
+    listener_->OnPageChanged(r);
+    return true;
+}
+
+bool PageLayout::GoToPosition(uint32_t position, PageStepCode step, PageMarkIndex mark) {
+    if (!MoveToPosition(position, step, mark)) return false;
+    listener_->OnPageChanged(pager_.CurrentRecord());
+    return true;
+}
+
+bool PageLayout::MoveToPosition(uint32_t position, PageStepCode step, PageMarkIndex mark) {
+    return pager_.MoveToPosition(position, step, mark) != nullptr;
+}
+
+bool PageLayout::AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd) {
+    PageRecord* moved = nullptr;
+    if (!pager_.AdvanceToPosition(rangeStart, rangeEnd, moved)) return false;
+    if (moved) listener_->OnPageChanged(moved);
+    return true;
+}
+
+bool PageLayout::StepPage(ViewOffset y, PageStepCode step) {
+    return ShowMoved(pager_.StepPage(y, step));
+}
+
+bool PageLayout::ShowMoved(PageRecord* record) {
+    if (!record) return false;
+    listener_->OnPageChanged(record);
+    return true;
+}
+
+Size PageLayout::FitHeightToContent(Size size) {
+    const int32_t margins = marginMode_ != 0 ? marginTop_ + marginBottom_ : 0;
+    int32_t s = pager_.Current() == kNone ? -1 : pager_.SlotOf(pager_.Current());
+    if (size.width == viewport_.width && size.height >= viewport_.height && s >= 0)
+        return Size{size.width, pager_.Slot(s).contentHeight + margins};
+    viewport_.width = size.width;
+    viewport_.height = size.height;
+    Relayout();
+    if (pager_.Current() == kNone || !pager_.LayoutPageAt(pager_.Current(), false, &s) || s < 0)
+        return Size{size.width, 0};
+    viewport_.height = pager_.Slot(s).contentHeight + margins;
+    return Size{size.width, viewport_.height};
+}
+
+bool PageLayout::GoToPositionAsPageStart(uint32_t position, uint32_t number) {
+    if (position >= TextLength()) return false;
+    return ShowMoved(pager_.ShowAsOnlyPage(pager_.EnsureRecord(number, position, false)));
+}
+
+bool PageLayout::GoToPageContaining(uint32_t position) {
+    if (position >= TextLength()) return false;
+    if (!pager_.FirstKnown() && !LayoutFirstPage()) return false;
+    uint32_t number = kNone;
+    uint32_t start = position;
+    if (position < pager_.First().start ||
+        (pager_.First().end != kNone && position < pager_.First().end)) {
+        start = pager_.First().start;
+        number = 1;
+    } else {
+        for (const PageRecord& r : pager_.Records())
+            if (r.IsUsed() && r.end != kNone && r.start <= position && position < r.end) {
+                number = r.pageNumber;
+                start = r.start;
+            }
+    }
+    return ShowMoved(pager_.ShowAsOnlyPage(pager_.EnsureRecord(number, start, true)));
+}
+
+// --- Queries -------------------------------------------------------------------------------------
+
+uint32_t PageLayout::CurrentPageStart() const {
+    const PageRecord* r = pager_.CurrentRecord();
+    return r ? r->start : kNone;
+}
+
+uint32_t PageLayout::CurrentPageNumber() const {
+    const PageRecord* r = pager_.CurrentRecord();
+    return r ? r->pageNumber : kNone;
+}
+
+uint32_t PageLayout::CurrentPageLength() const {
+    const PageRecord* r = pager_.CurrentRecord();
+    if (!r || r->end == kNone || r->end <= r->start) return kNone;
+    return r->end - r->start;
+}
+
+uint32_t PageLayout::CurrentPageEnd() {
+    PageRecord* r = pager_.CurrentRecord();
+    if (!r) return kNone;
+    if (r->end == kNone && !pager_.LayoutPageAt(r->start, false)) return kNone;
+    // Laying out may have moved the records: the current one is looked up again.
+    r = pager_.CurrentRecord();
+    return r ? r->end : kNone;
+}
+
+uint32_t PageLayout::PageCount() {
+    if (pager_.LastNumber() != kNone) return pager_.LastNumber();
+    return EstimatePageNumber(TextLength());
+}
+
+bool PageLayout::CurrentPageEndsWithBreak() {
+    int32_t s = pager_.SlotOf(pager_.Current());
+    return s >= 0 && EndsWithTypeZeroMark(pager_.Slot(s).contents);
+}
+
+// --- Maintenance
+// -----------------------------------------------------------------------------------
+
+void PageLayout::Relayout() {
+    ComputeColumns();
+    Invalidate(1);
+}
+
+void PageLayout::Invalidate(uint32_t flags) {
+    if (flags & 3) pager_.DropLaidOut();
+    pager_.ForgetKnownLines();
+    if (flags & 2) {
+        checkpoints_.clear();
+        nearby_.clear();
+        RemeasureRecords();
+    }
+    pager_.ForgetLast();
+}
+
+void PageLayout::SetPageVisibility(uint32_t start, uint8_t state) {
+    int32_t s = pager_.SlotOf(start);
+    if (s < 0) return;
+    PageSlot& slot = pager_.Slot(s);
+    if (slot.state == state) return;
+    if (state == kPageHidden) listener_->OnPageHiding();
+    uint8_t old = slot.state;
+    slot.state = state;
+    // Native controls on the page show and hide with it: a drawn page's controls are among
+    // its marks, which are built on first need.
+    if (state == kPageShown) EnsureMarks(slot);
+    for (int32_t i = 0; i < slot.marks.Count(); ++i) {
+        InlineObject* control = ControlMark::Of(*slot.marks.At(i));
+        if (Node* node = control ? control->GetNode() : nullptr) node->Show(state == kPageShown);
+    }
+    if (state == kPageShown && (old == kPageNeverShown || old == kPageHidden))
+        listener_->OnPageShown(old != kPageNeverShown);
+}

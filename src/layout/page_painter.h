@@ -1,0 +1,91 @@
+// The page painter: draws a laid-out page (one of the paginator's slots) on the layout's canvas,
+// with the page background, the lines with their alignment and frames, text runs, inline
+// objects in two passes, scrollable tables with their frames and arrows, the reader's
+// highlights and note marks, and the bookmark corner. Drawing never changes the layout; it
+// records only where runs and objects went, for the marks built from them (page_marks.cpp).
+//
+// It owns what lasts from one draw to the next (the canvas, the page colours) and what a draw
+// carries along (the style in force, the font last set, the shift and clip of a scrolled
+// table). It reads the layout (its owner) for the settings, the viewport and margins, the side
+// file's annotations, the body's colour, and the marks of a page.
+//
+// Threading: GUI thread only, like the layout.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/geometry.h"
+#include "layout/block_contents.h"
+#include "layout/paginator.h"
+
+class PageCanvas;
+class PageLayout;
+
+class PagePainter {
+public:
+    static constexpr uint32_t kNone = PageRecord::kNone;
+
+    explicit PagePainter(PageLayout& layout) : layout_(layout) {}
+    PagePainter(const PagePainter&) = delete;
+    PagePainter& operator=(const PagePainter&) = delete;
+
+    // The canvas is not owned.
+    void SetCanvas(PageCanvas* canvas) { canvas_ = canvas; }
+    PageCanvas* Canvas() const { return canvas_; }
+    void SetPageColours(uint32_t text, uint32_t background) {
+        textColour_ = text;
+        backgroundColour_ = background;
+    }
+    uint32_t BackgroundColour() const { return backgroundColour_; }
+    // Draws the page at start (kNone: the current page); false when it has no slot (the
+    // viewport is then filled with the background).
+    bool DrawPage(bool fill, uint32_t start);
+    // Where a note's mark goes: with style bit 5 a bar in the gap left of the column holding
+    // the point (narrow or wide), else a small square at the point. False outside the columns.
+    bool MarkerRect(uint32_t style, Point at, const LineRecord& line, bool narrow, Rect& out) const;
+
+private:
+    void DrawItems(PageSlot& slot, uint32_t background);
+    int32_t DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background);
+    struct LineWalk;
+    void WalkLine(PageSlot& slot, LineWalk& walk, int32_t* counts, int pass);
+    void DrawLineFrame(const LineRecord& line, uint32_t lineBackground, uint32_t background);
+    void DrawCell(PageSlot& slot, const CellRecord& cell, const TableRecord* table);
+    void EnterTable(PageSlot& slot, TableRecord& table, uint32_t position);
+    // The selected table's red frame and the arrows at the sides where more of it lies.
+    void DrawTableScroller(PageSlot& slot, const TableRecord& table, uint32_t position);
+    // Copies of an icon centred down a column, as many as fit (at most three).
+    void DrawIconColumn(const Rect& column, uint16_t icon);
+    void FrameRect(const Rect& r, uint32_t colour);
+    // The colour the page is filled with: its own, else BODY's, else the settings'.
+    uint32_t PageBackground(const PageSlot& slot) const;
+    void DrawMarkBox(const MarkBox& box);
+    void PrepareHighlights(PageSlot& slot, bool makeLinks);
+    uint32_t ShownBackground(const PositionRecord& style, uint32_t fallback) const;
+    void SetRunFont(const PositionRecord& style);
+    bool DrawObjects(PageSlot& slot, int32_t pass, uint32_t background);
+    void DrawBookmarkCorner(PageSlot& slot);
+    void ApplyDrawStyle(const PositionRecord& style);
+    uint32_t TextColour() const;
+    void NoteObjectClip(int32_t k);
+
+    PageLayout& layout_;
+    PageCanvas* canvas_ = nullptr;
+    uint32_t textColour_ = 0;
+    uint32_t backgroundColour_ = 0xFFFFFF;
+    PositionRecord drawStyle_;
+    // While a scrollable table is drawn: its content moves by its scroll offsets.
+    Point drawShift_{};
+    int32_t drawnTableDepth_ = 0;
+    // While a scrolled table is drawn: its box, to which its pictures are clipped too (they
+    // are drawn after the items, one clip per inline box; an empty one is none).
+    const Rect* tableClip_ = nullptr;
+    Rect tableView_{};
+    std::vector<Rect> objectClips_;
+    // The font last given to the canvas (a size below 0 when unknown): a run sets it only when
+    // it differs, in size and face as well as flags.
+    int32_t shownFontSize_ = -1;
+    uint8_t shownFontFlags_ = 0;
+    uint8_t shownFontFace_ = 0;
+};

@@ -1,0 +1,647 @@
+#include "layout/paginator.h"
+
+#include <algorithm>
+
+#include "bookfiles/document_source.h"
+#include "document/markup/token_source.h"
+#include "graphics/core/node.h"
+#include "layout/page_layout.h"
+
+// --- PageRecord and PageSlot ---------------------------------------------------------------
+
+bool PageRecord::CopyFrom(const PageRecord& other) {
+    if (this == &other) return true;
+    // Copied into the storage this record already has: a record is mostly overwritten by the
+    // one of the page before, page after page.
+    if (!scanState.CopyFrom(other.scanState) || !elements.AssignInPlace(other.elements))
+        return false;
+    if (other.block) {
+        if (!block) block.reset(new (std::nothrow) BlockContents());
+        if (!block || !block->AssignFrom(*other.block)) return false;
+    } else {
+        block.reset();
+    }
+    pageNumber = other.pageNumber;
+    start = other.start;
+    linkOrigin = other.linkOrigin;
+    linkStep = other.linkStep;
+    end = other.end;
+    useStamp = other.useStamp;
+    style = other.style;
+    blockStyle = other.blockStyle;
+    markIndex = other.markIndex;
+    stopAt = other.stopAt;
+    afterBreak = other.afterBreak;
+    return true;
+}
+
+void PageSlot::Reset() {
+    record = nullptr;
+    contents.Clear();
+    cursor.Init(&contents, true);
+    contentHeight = 0;
+    state = 0;
+}
+
+void PageRecord::Reset() {
+    pageNumber = kNone;
+    start = kNone;
+    linkOrigin = kNone;
+    linkStep = 0;
+    end = kNone;
+    useStamp = 0;
+    scanState.Clear();
+    elements.Clear();
+    style = PositionRecord{};
+    blockStyle = BoxRecord{};
+    block.reset();
+    markIndex = -1;
+    stopAt = kNone;
+    afterBreak = false;
+    colour = kNone;
+    tables.clear();
+    used = false;
+}
+
+void PageRecord::MoveFrom(PageRecord& other) {
+    if (this == &other) return;
+    pageNumber = other.pageNumber;
+    start = other.start;
+    linkOrigin = other.linkOrigin;
+    linkStep = other.linkStep;
+    end = other.end;
+    useStamp = other.useStamp;
+    scanState = std::move(other.scanState);
+    elements = std::move(other.elements);
+    style = other.style;
+    blockStyle = other.blockStyle;
+    block = std::move(other.block);
+    markIndex = other.markIndex;
+    stopAt = other.stopAt;
+    afterBreak = other.afterBreak;
+    colour = other.colour;
+    tables = std::move(other.tables);
+    used = other.used;
+    other.Reset();
+}
+
+uint32_t PageRecord::Follow(uint32_t p, int32_t step) const {
+    if (!used) return kNone;
+    if (step == 0) return p == start ? start : kNone;
+    if (linkStep == 0 || linkOrigin == kNone) return kNone;
+    if (p == linkOrigin && step == linkStep) return start;
+    if (p == start && step == -linkStep) return linkOrigin;
+    return kNone;
+}
+
+void Paginator::ResetSlot(PageSlot& slot) {
+    slot.Reset();
+    slot.scratch.Reset();
+    slot.drawn = false;
+    slot.cornerBookmark = -1;
+    slot.lateObject = -1;
+    slot.marks.Clear();
+    slot.marksBuilt = false;
+}
+
+// --- Records ---------------------------------------------------------------------------------
+
+PageRecord* Paginator::CurrentRecord() {
+    if (current_ == kNone) return nullptr;
+    if (firstKnown_ && current_ == first_.start) return &first_;
+    for (PageRecord& r : records_)
+        if (r.IsUsed() && r.start == current_) return &r;
+    return nullptr;
+}
+
+const PageRecord* Paginator::CurrentRecord() const {
+    return const_cast<Paginator*>(this)->CurrentRecord();
+}
+
+int32_t Paginator::StoredRecordCount() const {
+    int32_t n = 0;
+    for (const PageRecord& r : records_) n += r.IsUsed() ? 1 : 0;
+    return n;
+}
+
+int32_t Paginator::SlotOf(uint32_t start) const {
+    for (int32_t i = 0; i < 2; ++i)
+        if (slots_[i].record && slots_[i].record->start == start) return i;
+    return -1;
+}
+
+PageRecord* Paginator::FindPageRecord(uint32_t position, PageStepCode code) {
+    const int32_t step = StepValue(code);
+    if (step == 3 || step == -3) {
+        PageRecord* r = nullptr;
+        uint32_t p = position;
+        for (int i = 0; i < 3; ++i) {
+            r = FindPageRecord(p, StepFromValue(step / 3));
+            if (!r) return nullptr;
+            p = r->start;
+        }
+        return r;
+    }
+    PageRecord* found = nullptr;
+    if (firstKnown_ && step <= 0 && position <= first_.start) {
+        found = &first_;
+    } else {
+        if (firstKnown_ && position < first_.start) position = first_.start;
+        uint32_t target = firstKnown_ ? first_.Follow(position, step) : kNone;
+        for (int32_t i = 0; target == kNone && i < kMaxRecords; ++i)
+            target = records_[i].Follow(position, step);
+        if (target == kNone) return nullptr;
+        if (firstKnown_ && target == first_.start) {
+            found = &first_;
+        } else {
+            for (PageRecord& r : records_)
+                if (r.IsUsed() && r.start == target) found = &r;
+        }
+    }
+    if (found) found->useStamp = NextStamp();
+    return found;
+}
+
+PageRecord* Paginator::StoreRecord(PageRecord& record) {
+    if (!record.IsUsed()) return nullptr;
+    if (firstKnown_ && record.start <= first_.start) return &first_;
+    if (record.pageNumber == 1) record.pageNumber = 2;  // only the first page is page 1
+    if (firstKnown_ && record.linkOrigin == first_.start && record.linkStep > 0) {
+        first_.linkOrigin = record.start;
+        first_.linkStep = -record.linkStep;
+    }
+    PageRecord* dest = nullptr;
+    for (PageRecord& r : records_)
+        if (r.IsUsed() && r.start == record.start) dest = &r;
+    if (!dest)
+        for (PageRecord& r : records_)
+            if (!r.IsUsed()) {
+                dest = &r;
+                break;
+            }
+    if (!dest) {
+        // The least recently returned record goes, but never the current page nor one that a
+        // slot holds: losing those would leave the page shown without a record.
+        for (PageRecord& r : records_) {
+            if (r.start == current_ || SlotOf(r.start) >= 0) continue;
+            if (!dest || r.useStamp < dest->useStamp) dest = &r;
+        }
+        if (!dest) return nullptr;
+    }
+    if (dest == &record) return dest;
+    // A page found going back keeps its stop when paging forward reaches it again: forward
+    // then shows the pages backward showed.
+    const uint32_t stop = dest->IsUsed() && dest->start == record.start ? dest->stopAt : kNone;
+    for (int32_t i = 0; i < 2; ++i)
+        if (slots_[i].record == dest) ReleaseSlot(i);
+    // One page follows a page by a given step: a record that another link led to from the
+    // same page loses its link (a page found going back ends earlier than the page paging
+    // forward had reached from there).
+    if (record.linkStep != 0 && record.linkOrigin != kNone) {
+        for (PageRecord& r : records_) {
+            if (&r == dest || !r.IsUsed() || r.linkOrigin != record.linkOrigin ||
+                r.linkStep != record.linkStep)
+                continue;
+            r.linkOrigin = kNone;
+            r.linkStep = 0;
+        }
+    }
+    dest->MoveFrom(record);
+    if (dest->stopAt == kNone) dest->stopAt = stop;
+    for (PageSlot& s : slots_)
+        if (s.record == &record) s.record = dest;
+    return dest;
+}
+
+PageRecord* Paginator::EnsureRecord(uint32_t pageNumber, uint32_t start, bool align) {
+    if (PageRecord* r = FindPageRecord(start, PageStepCode::kSamePage)) return r;
+    PageRecord fresh;
+    fresh.pageNumber = pageNumber;
+    if (!layout_.LayoutPageFrom(start, fresh, align)) return nullptr;
+    if (PageRecord* r = FindPageRecord(fresh.start, PageStepCode::kSamePage)) return r;
+    fresh.useStamp = NextStamp();
+    return StoreRecord(fresh);
+}
+
+void Paginator::RememberLast(const PageRecord& record) {
+    lastNumber_ = record.pageNumber;
+    lastStart_ = record.start;
+}
+
+// --- Laying pages into slots -------------------------------------------------------------------
+
+bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
+                           PageRecord& follower, bool& moreText) {
+    if (!layout_.source_) return false;
+    ++layout_.pagesLaidOut_;
+    slot.record = &record;
+    follower.Reset();
+    moreText = false;
+    bool ok;
+    if (layout_.content_) {
+        slot.contents.Clear();
+        slot.contentHeight = 0;
+        ok =
+            layout_.content_->LayoutIntoSlot(layout_, record, slot, singleStep, follower, moreText);
+    } else {
+        ok = layout_.LayoutIntoSlot(slot, follower, moreText, singleStep);
+    }
+    if (!ok) return false;
+    if (moreText) {
+        // A page that does not advance would make every move that steps over it loop.
+        if (follower.start == kNone || follower.start <= record.start) return false;
+        follower.used = true;
+        record.end = follower.start;
+        follower.pageNumber =
+            singleStep ? (record.pageNumber == 1 ? 2 : record.pageNumber) : record.pageNumber + 1;
+        follower.linkOrigin = record.start;
+        follower.linkStep =
+            StepValue(singleStep ? PageStepCode::kSingleStep : PageStepCode::kNextPage);
+        follower.markIndex = -1;
+        follower.stopAt = kNone;
+        follower.afterBreak = PageLayout::EndsWithTypeZeroMark(slot.contents);
+        follower.tables.clear();
+        follower.colour = kNone;
+        if (lastNumber_ != kNone && follower.pageNumber > lastNumber_)
+            lastNumber_ = lastStart_ = kNone;
+    } else {
+        record.end = layout_.TextLength();
+    }
+    return true;
+}
+
+int32_t Paginator::ChooseSlot() {
+    int32_t chosen = 0;
+    if (!slots_[0].IsFree()) {
+        if (slots_[1].IsFree())
+            chosen = 1;
+        else if (slots_[0].record->start == current_ || slots_[1].record->start == current_)
+            // The page shown keeps its slot: laying out ahead or a scratch page never takes it.
+            chosen = slots_[0].record->start == current_ ? 1 : 0;
+        else
+            chosen = slots_[1].record->useStamp < slots_[0].record->useStamp ? 1 : 0;
+    }
+    ReleaseSlot(chosen);
+    return chosen;
+}
+
+bool Paginator::LayoutPageAt(uint32_t position, bool scratch, int32_t* slotOut) {
+    if (!scratch) {
+        int32_t s = SlotOf(position);
+        if (s >= 0) {
+            if (slotOut) *slotOut = s;
+            return true;
+        }
+    }
+    PageRecord* record = FindPageRecord(position, PageStepCode::kSamePage);
+    if (!record) return false;
+    int32_t s = ChooseSlot();
+    PageSlot& slot = slots_[s];
+    slot.record = record;
+    PageRecord follower;
+    bool more = false;
+    if (!LayoutSlot(*record, slot, scratch, follower, more)) {
+        ReleaseSlot(s);
+        return false;
+    }
+    if (!more) {
+        RememberLast(*record);
+    } else {
+        follower.useStamp = NextStamp();
+        StoreRecord(follower);
+    }
+    layout_.source_->ReleaseBuffers();
+    if (slotOut) *slotOut = SlotOf(position);
+    return true;
+}
+
+bool Paginator::LayoutNextPage() {
+    PageRecord* cur = CurrentRecord();
+    if (!cur) return false;
+    uint32_t start = cur->start;
+    PageRecord* next = FindPageRecord(start, PageStepCode::kNextPage);
+    if (!next) {
+        if (!LayoutPageAt(start, false)) return false;
+        next = FindPageRecord(start, PageStepCode::kNextPage);
+        if (!next) return false;
+    }
+    return LayoutPageAt(next->start, false);
+}
+
+bool Paginator::LayoutSlotCapped(PageRecord& record, PageSlot& slot, int32_t height,
+                                 PageRecord& follower, bool& moreText) {
+    const int32_t saved = layout_.columns_[0].height;
+    layout_.columns_[0].height = height;
+    bool ok = LayoutSlot(record, slot, false, follower, moreText);
+    layout_.columns_[0].height = saved;
+    return ok;
+}
+
+// --- Steps ------------------------------------------------------------------------------------
+
+bool Paginator::CanStep(PageStepCode code) {
+    const int32_t step = StepValue(code);
+    if (step == 0 || step < -3 || step > 3) return true;
+    PageRecord* cur = CurrentRecord();
+    if (step < 0) {
+        if (!cur) return false;
+        if (firstKnown_ && cur->start <= first_.start) {
+            // Whether a section comes before the first page; a cover does not count.
+            DocumentSource* doc = layout_.Document();
+            return doc && doc->QueryPosition(cur->start, nullptr) > 0;
+        }
+        uint32_t before = PageStartRelative(StepValue(PageStepCode::kPageBefore));
+        if (before == kNone && cur->start == 0) return false;
+        return before == kNone || layout_.SameSection(before, cur->start);
+    }
+    uint32_t next = PageStartRelative(StepValue(PageStepCode::kNextPage));
+    return next == kNone || next < layout_.TextLength();
+}
+
+// --- Navigation ---------------------------------------------------------------------------------
+
+void Paginator::HideCurrent() {
+    if (current_ != kNone) layout_.SetPageVisibility(current_, kPageHidden);
+}
+
+void Paginator::MakeCurrent(PageRecord* record, PageMarkIndex mark) {
+    current_ = record->start;
+    record->markIndex = mark == kNoPageMark ? -1 : static_cast<int32_t>(mark);
+    record->useStamp = NextStamp();
+}
+
+PageRecord* Paginator::MoveToPosition(uint32_t position, PageStepCode code, PageMarkIndex mark) {
+    const int32_t step = StepValue(code);
+    if (!CanStep(code)) return nullptr;
+    if (step < -3 || step > 3) return nullptr;
+    HideCurrent();
+    if (PageRecord* cur = CurrentRecord()) cur->markIndex = -1;
+    PageRecord* r = FindPageRecord(position, code);
+    if (!r) {
+        switch (code) {
+            case PageStepCode::kSamePage:
+                r = EnsureRecord(kNone, position, false);
+                break;
+            case PageStepCode::kSingleStep:
+            case PageStepCode::kNextPage:
+                if (LayoutPageAt(position, code == PageStepCode::kSingleStep))
+                    r = FindPageRecord(position, code);
+                break;
+            case PageStepCode::kThreeSingleSteps: {
+                uint32_t p = position;
+                for (int i = 0; i < 3; ++i) {
+                    r = FindPageRecord(p, PageStepCode::kSingleStep);
+                    if (!r && LayoutPageAt(p, true))
+                        r = FindPageRecord(p, PageStepCode::kSingleStep);
+                    if (!r || r->start <= p) {
+                        r = nullptr;
+                        break;
+                    }
+                    p = r->start;
+                }
+                break;
+            }
+            case PageStepCode::kPageBefore:
+            case PageStepCode::kThreePagesBefore:
+                if (FindPageBefore(position, r) && code == PageStepCode::kThreePagesBefore) {
+                    for (int i = 0; r && i < 2; ++i) {
+                        PageRecord* before = nullptr;
+                        uint32_t from = r->start;
+                        if (!FindPageBefore(from, before)) break;
+                        r = before;
+                    }
+                }
+                if (!r) {
+                    PageRecord* cur = CurrentRecord();
+                    LayoutPageEndingAt(
+                        position, cur ? cur->pageNumber : layout_.EstimatePageNumber(position), r);
+                }
+                break;
+            case PageStepCode::kPageEndingHere: {
+                PageRecord* cur = CurrentRecord();
+                LayoutPageEndingAt(position,
+                                   cur ? cur->pageNumber : layout_.EstimatePageNumber(position), r);
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    // A move must go the way it was asked to; a page that does not is refused, never looped on.
+    if (r && ((step > 0 && r->start <= position) || (step < 0 && r->start >= position)))
+        r = nullptr;
+    if (!r) {
+        layout_.ShowCurrentPage();
+        return nullptr;
+    }
+    MakeCurrent(r, mark);
+    layout_.ShowTallTables(step < 0);
+    return r;
+}
+
+bool Paginator::AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd, PageRecord*& moved) {
+    moved = nullptr;
+    PageRecord* cur = CurrentRecord();
+    if (!cur) return false;
+    uint32_t start = cur->start;
+    if (!LayoutPageAt(start, false)) return false;
+    cur = FindPageRecord(start, PageStepCode::kSamePage);
+    if (!cur || cur->end == kNone || rangeEnd <= cur->end) return true;
+    HideCurrent();
+    PageRecord* r = cur;
+    for (int32_t guard = 0; guard < 100000; ++guard) {
+        if (r->end != kNone && (r->start >= rangeStart || r->end > rangeStart)) break;
+        uint32_t from = r->start;
+        PageRecord* next = FindPageRecord(from, PageStepCode::kNextPage);
+        if (!next && LayoutPageAt(from, false))
+            next = FindPageRecord(from, PageStepCode::kNextPage);
+        if (!next || next->start <= from) {
+            layout_.ShowCurrentPage();
+            return false;
+        }
+        r = next;
+        if (r->end == kNone && !LayoutPageAt(r->start, false)) break;
+        r = FindPageRecord(r->start, PageStepCode::kSamePage);
+        if (!r) return false;
+    }
+    MakeCurrent(r, kNoPageMark);
+    moved = r;
+    return true;
+}
+
+PageRecord* Paginator::StepPage(ViewOffset y, PageStepCode step) {
+    PageRecord* cur = CurrentRecord();
+    if (!cur || !CanStep(PageStepCode::kNextPage)) return nullptr;
+    uint32_t from = cur->start;
+    PageRecord* target = FindPageRecord(from, step);
+    if (!target && LayoutPageAt(from, step == PageStepCode::kSingleStep))
+        target = FindPageRecord(from, step);
+    if (!target) return nullptr;
+    const uint32_t s = target->start;
+    int32_t slot = -1;
+    if (!LayoutPageAt(s, false, &slot) || slot < 0) return nullptr;
+    // The first line at or below y (from the viewport's top) on the page reached.
+    uint32_t line = kNone;
+    int32_t lineTop = 0;
+    BlockContents& block = slots_[slot].contents;
+    BlockCursor c;
+    c.Init(&block, true);
+    bool waiting = false;
+    for (; !c.AtEnd() && line == kNone; c.Next()) {
+        const BlockItem* item = block.ItemAt(c.position);
+        if (c.Kind() == kItemLine) {
+            const LineRecord* l = block.Line(c.counts[kItemLine]);
+            waiting = l->height > 0 && l->y - layout_.viewport_.y >= y;
+            if (waiting) lineTop = l->y - layout_.columns_[0].y;
+        }
+        if (waiting && item->HasPosition()) line = item->Position();
+    }
+    HideCurrent();
+    PageRecord* r = nullptr;
+    if (line != kNone && line == s) {
+        r = FindPageRecord(s, PageStepCode::kSamePage);
+    } else if (line != kNone && line > s && layout_.columnCount_ == 1) {
+        // The page cut just above that line: the page after the cut starts on it.
+        PageRecord cut, follower;
+        bool more = false;
+        int32_t scratch = ChooseSlot();
+        bool copied = cut.CopyFrom(*target);
+        cut.used = copied;
+        if (copied && LayoutSlotCapped(cut, slots_[scratch], lineTop, follower, more) && more &&
+            follower.start > s) {
+            follower.linkOrigin = s;
+            follower.linkStep = StepValue(PageStepCode::kSingleStep);
+            follower.pageNumber = target->pageNumber;
+            follower.useStamp = NextStamp();
+            r = StoreRecord(follower);
+        }
+        ReleaseSlot(scratch);
+        if (r) r = FindPageRecord(r->start, PageStepCode::kSamePage);
+    } else {
+        r = FindPageRecord(s, PageStepCode::kNextPage);
+        if (!r && LayoutPageAt(s, false)) r = FindPageRecord(s, PageStepCode::kNextPage);
+    }
+    if (!r) {
+        layout_.ShowCurrentPage();
+        return nullptr;
+    }
+    MakeCurrent(r, kNoPageMark);
+    return r;
+}
+
+bool Paginator::CanStepForward() {
+    PageRecord* cur = CurrentRecord();
+    if (!cur) return false;
+    PageRecord* next = FindPageRecord(cur->start, PageStepCode::kNextPage);
+    // Laid out already: nothing is drawn ahead (the surface keeps no second page).
+    if (next && SlotOf(next->start) >= 0) return false;
+    if (lastStart_ != kNone && cur->start == lastStart_) return false;
+    return cur->end == kNone || cur->end < layout_.TextLength();
+}
+
+PageRecord* Paginator::ShowAsOnlyPage(PageRecord* r) {
+    if (!r) return nullptr;
+    HideCurrent();
+    uint32_t start = r->start;
+    for (int32_t i = 0; i < 2; ++i)
+        if (slots_[i].record && slots_[i].record->start != start) ReleaseSlot(i);
+    r = FindPageRecord(start, PageStepCode::kSamePage);
+    if (!r) return nullptr;
+    MakeCurrent(r, kNoPageMark);
+    return r;
+}
+
+uint32_t Paginator::PageStartRelative(int32_t k) {
+    PageRecord* cur = CurrentRecord();
+    if (!cur || k < -2 || k > 2) return kNone;
+    if (k == 0) return cur->start;
+    PageRecord* r = FindPageRecord(cur->start, StepFromValue(k));
+    if (r) return r->start;
+    if (k == 2) return cur->end;
+    return kNone;
+}
+
+// --- Maintenance --------------------------------------------------------------------------------
+
+void Paginator::Forget() {
+    ReleaseSlots();
+    for (PageRecord& r : records_) r.Reset();
+    firstKnown_ = false;
+    first_.Reset();
+    counter_ = 0;
+    current_ = kNone;
+    lastNumber_ = lastStart_ = kNone;
+    knownLines_.clear();
+    chainSeeds_ = true;
+}
+
+void Paginator::DropLaidOut() {
+    ReleaseSlots();
+    PageRecord* cur = CurrentRecord();
+    if (cur && cur != &first_) {
+        if (cur != &records_[0]) records_[0].MoveFrom(*cur);
+        cur = &records_[0];
+    }
+    for (PageRecord& r : records_)
+        if (&r != cur) r.Reset();
+    // Ends and links were measured at the old size; they are found again.
+    for (PageRecord* r : {&first_, cur}) {
+        if (!r) continue;
+        r->end = kNone;
+        r->linkOrigin = kNone;
+        r->linkStep = 0;
+    }
+}
+
+bool Paginator::FreeMemory() {
+    for (int32_t i = 0; i < 2; ++i) {
+        if (!slots_[i].IsFree() && slots_[i].record->start != current_) {
+            ReleaseSlot(i);
+            return true;
+        }
+    }
+    bool freed = false;
+    for (int n = 0; n < 2; ++n) {
+        PageRecord* victim = nullptr;
+        for (PageRecord& r : records_) {
+            if (!r.IsUsed() || r.start == current_) continue;
+            if (!victim || r.useStamp < victim->useStamp) victim = &r;
+        }
+        if (!victim) break;
+        victim->Reset();
+        freed = true;
+    }
+    return freed;
+}
+
+void Paginator::DropRecordsExcept(uint32_t position, bool& keptCurrent) {
+    ReleaseSlot(0);
+    ReleaseSlot(1);
+    bool atPosition = false;
+    for (const PageRecord& r : records_) atPosition |= r.IsUsed() && r.start == position;
+    uint32_t keep = atPosition ? position : current_;
+    keptCurrent = !atPosition;
+    for (PageRecord& r : records_)
+        if (r.IsUsed() && r.start != keep) r.Reset();
+}
+
+void Paginator::ReleaseSlot(int32_t i) {
+    PageSlot& slot = slots_[i & 1];
+    if (!slot.IsFree() && slot.state == kPageShown) layout_.listener_->OnPageHiding();
+    ResetSlot(slot);
+}
+
+bool Paginator::CheckInvariants() const {
+    if (StoredRecordCount() > kMaxRecords) return false;
+    for (const PageSlot& s : slots_) {
+        if (!s.record) continue;
+        bool known = s.record == &first_ || s.record == &s.scratch;
+        for (const PageRecord& r : records_) known |= s.record == &r;
+        if (!known || !s.record->IsUsed()) return false;
+    }
+    if (current_ != kNone && !CurrentRecord()) return false;
+    for (int32_t i = 0; i < kMaxRecords; ++i)
+        for (int32_t j = i + 1; j < kMaxRecords; ++j)
+            if (records_[i].IsUsed() && records_[i].start == records_[j].start) return false;
+    return true;
+}

@@ -1,0 +1,712 @@
+// Paging back: the page before a position, and the page that ends exactly at one.
+
+#include "layout/paginator.h"
+
+#include <algorithm>
+
+#include "bookfiles/document_source.h"
+#include "layout/page_layout.h"
+
+bool Paginator::FindPageBefore(uint32_t position, PageRecord*& out) {
+    out = nullptr;
+    if (!firstKnown_ && !layout_.LayoutFirstPage()) return false;
+    if (position <= first_.start) return false;
+    uint32_t from = kNone;
+    if (PageRecord* r = FindPageRecord(position, PageStepCode::kPageEndingHere)) from = r->start;
+    if (from == kNone || from >= position) {
+        from = first_.start;
+        for (const PageRecord& r : records_)
+            if (r.IsUsed() && r.start < position && r.start > from) from = r.start;
+        if (position - from > kBackwardReach) {
+            // Clamped so that an early page does not reach below the first page.
+            uint32_t lo = std::max(first_.start, position - kBackwardReach);
+            DocumentSource* doc = layout_.Document();
+            int32_t br = doc ? doc->SearchRange(lo, position, true) : -1;
+            PageRecord fresh;
+            bool hasBreak =
+                br >= 0 && static_cast<uint32_t>(br) >= lo && static_cast<uint32_t>(br) < position;
+            if (!layout_.LayoutPageFrom(hasBreak ? static_cast<uint32_t>(br) : lo, fresh,
+                                        !hasBreak))
+                return false;
+            if (fresh.start >= position) return false;
+            from = fresh.start;
+            if (!FindPageRecord(from, PageStepCode::kSamePage)) {
+                fresh.useStamp = NextStamp();
+                if (!StoreRecord(fresh)) return false;
+            }
+        }
+    }
+    uint32_t previous = kNone;
+    uint32_t at = from;
+    for (int32_t guard = 0; at < position && guard < 100000; ++guard) {
+        PageRecord* next = FindPageRecord(at, PageStepCode::kNextPage);
+        if (!next) {
+            if (!LayoutPageAt(at, false)) return false;
+            next = FindPageRecord(at, PageStepCode::kNextPage);
+        }
+        if (!next) {
+            // The text ends on this page, so it runs past the position: it is the one before.
+            previous = at;
+            break;
+        }
+        if (next->start <= at) return false;
+        previous = at;
+        at = next->start;
+    }
+    if (previous == kNone) return false;
+    out = FindPageRecord(previous, PageStepCode::kSamePage);
+    if (!out) return false;
+    if (!layout_.SameSection(out->start, position)) {
+        out = nullptr;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+using LineSpan = PageLineSpan;
+
+void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineSpan>& out) {
+    out.clear();
+    // One indexed pass (the search walks every page it lays out): the counts of lines, tables
+    // and marks passed index their records.
+    int32_t lines = 0, tables = 0, marks = 0;
+    int32_t depth = 0;
+    bool waiting = false;
+    const int32_t count = contents.Count();
+    for (int32_t i = 0; i < count; ++i) {
+        const BlockItem* item = contents.ItemAt(i);
+        const uint32_t kind = item->kind;
+        // A line shows something besides breaks and spaces.
+        if (depth == 0 && !out.empty() && kind != kItemLine && kind != kItemStyleChange &&
+            kind != kItemFlowMark)
+            out.back().blank = false;
+        if (kind == kItemLine) {
+            const LineRecord* l = contents.Line(lines++);
+            if (depth == 0 && l->height > 0) {
+                if (waiting) out.pop_back();
+                out.push_back({PageRecord::kNone, l->y - columnTop, l->y + l->height - columnTop,
+                               true, true});
+                waiting = true;
+            }
+        } else if (kind == kItemTable) {
+            const TableRecord* t = contents.Table(tables++);
+            if (depth == 0) {
+                if (waiting) out.pop_back();
+                out.push_back(
+                    {PageRecord::kNone, t->box.y - columnTop, t->box.Bottom() - columnTop, false});
+                waiting = true;
+            }
+            ++depth;
+        } else if (kind == kItemFlowMark) {
+            const uint32_t type = contents.Mark(marks++)->type;
+            if (!out.empty() && type == kMarkPageBreak) out.back().plain = false;
+            if (depth == 0 && !out.empty() && type != kMarkLineBreak && type != kMarkSpace)
+                out.back().blank = false;
+            if (depth > 0 && type == kMarkTableEnd) --depth;
+        } else if (kind == kItemInlineBox && !out.empty()) {
+            out.back().plain = false;
+        }
+        if (waiting && item->HasPosition()) {
+            out.back().start = item->Position();
+            waiting = false;
+        }
+    }
+    if (waiting) out.pop_back();
+}
+
+// Whether the page from the line before a page laid out in `contents` (which reaches the
+// target) would fall short of it; false when that cannot be told without laying it out.
+bool EarlierLineFallsShort(BlockContents& contents, int32_t columnTop, int32_t columnHeight,
+                           uint32_t target, const LineSpan& earlier, std::vector<LineSpan>& lines) {
+    if (!earlier.plain) return false;
+    TopLevelLines(contents, columnTop, lines);
+    int32_t need = -1;
+    for (const LineSpan& l : lines) {
+        if (l.start == PageRecord::kNone || !l.plain) return false;
+        if (l.start < target) need = l.bottom;
+    }
+    return need >= 0 && static_cast<int64_t>(need) + (earlier.bottom - earlier.top) > columnHeight;
+}
+
+// Whether the following page's start reaches the target: at or after it, or before it with only
+// items that show nothing between (boxes, style changes, spaces, block ends). A page that ends
+// at a line that did not fit and one cut short above that line start on either side of them.
+bool ReachesTarget(const PageRecord& next, uint32_t target) {
+    if (next.start >= target) return true;
+    if (!next.block) return false;
+    BlockContents& b = *next.block;
+    int32_t marks = 0;
+    for (int32_t i = 0; i < b.Count(); ++i) {
+        const BlockItem* item = b.ItemAt(i);
+        if (item->HasPosition() && item->Position() >= target) return true;
+        if (item->kind == kItemFlowMark) {
+            const uint32_t type = b.Mark(marks++)->type;
+            if (type != kMarkSpace && type != kMarkBlockEnd) return false;
+        } else if (item->kind != kItemBox && item->kind != kItemBoxAttribute &&
+                   item->kind != kItemStyleChange) {
+            return false;
+        }
+    }
+    return false;
+}
+
+constexpr int32_t kEndingSearchAttempts = 4;
+// How many pages' worth of text (by the estimate) End lays out from the start.
+constexpr int64_t kEndFromStartPages = 48;
+constexpr int32_t kEndingSearchTries = 4;
+constexpr int32_t kEndingChainPages = 512;
+// How many of the pages a search went through are kept as records: the next PageUps start
+// from them. The page found and the page after it need records of their own too.
+constexpr size_t kChainKept = Paginator::kMaxRecords - 3;
+
+}  // namespace
+
+bool Paginator::LayoutSlotTop(PageRecord& record, PageSlot& slot, int32_t fill,
+                              PageRecord& follower, bool& moreText) {
+    const int32_t saved = layout_.fillLimit_;
+    // A probe says nothing of the last page: what is known of it stays.
+    const uint32_t lastNumber = lastNumber_, lastStart = lastStart_, end = record.end;
+    layout_.fillLimit_ = fill;
+    bool ok = LayoutSlot(record, slot, false, follower, moreText);
+    layout_.fillLimit_ = saved;
+    lastNumber_ = lastNumber;
+    lastStart_ = lastStart;
+    record.end = end;
+    return ok;
+}
+
+// Lays out the top of `page` down to a little past the target, as many lines as the page
+// before's density gives with a margin. It stands for the whole page when it ends after the
+// target and every line before the target is plain (words and spaces lay out alike whatever the
+// room below them): the whole page then places the same lines and more, so it holds the target
+// without ending on it. linesHere gets the lines probed.
+bool Paginator::ProbeTop(PageSlot& slot, PageRecord& page, const PageRecord& before,
+                         const std::vector<PageLineSpan>& linesBefore, uint32_t target,
+                         std::vector<PageLineSpan>& linesHere) {
+    const int64_t chars = static_cast<int64_t>(page.start) - before.start;
+    const int64_t n = static_cast<int64_t>(linesBefore.size());
+    const int64_t lineHeight = (linesBefore.back().bottom - linesBefore.front().top) / n;
+    // The page holding the end of the text is the last one: it is always laid out whole.
+    if (chars <= 0 || lineHeight < 1 || target <= page.start || target >= layout_.TextLength())
+        return false;
+    const int64_t lines = (static_cast<int64_t>(target - page.start) * n * 5) / (chars * 4) + 2;
+    const int64_t fill = linesBefore.front().top + lines * lineHeight;
+    if (fill >= layout_.columns_[0].height) return false;
+    PageRecord ahead;
+    bool aheadMore = false;
+    // Not stopped at the target: the probe has to show a line after it.
+    const uint32_t stop = page.stopAt;
+    page.stopAt = kNone;
+    bool ok = LayoutSlotTop(page, slot, static_cast<int32_t>(fill), ahead, aheadMore);
+    page.stopAt = stop;
+    if (!ok || !aheadMore || ahead.start <= target) return false;
+    TopLevelLines(slot.contents, layout_.columns_[0].y, linesHere);
+    for (const LineSpan& l : linesHere) {
+        if (l.start >= target) break;
+        if (!l.plain) return false;
+    }
+    return !linesHere.empty();
+}
+
+// From a page that starts before the target, pages are laid out forward until one holds the
+// target or ends there. One that ends there is the answer. Otherwise the page before the
+// target starts on a line of the page before that one: the line is picked from the measured
+// heights, and the page is cut there and laid out to check that it reaches the target.
+Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord& page,
+                                                      uint32_t target, bool atLowest,
+                                                      PageRecord& accepted, PageRecord& follower,
+                                                      bool& moreText, bool& laidOut,
+                                                      std::vector<PageRecord>& chain) {
+    laidOut = false;
+    PageRecord before, next;
+    std::vector<LineSpan> linesBefore, linesHere;
+    bool hasBefore = false, hardBefore = false, more = false;
+    // The page holding the target probed only down to a little past it (its lines are all
+    // that the cut needs); it is laid out whole only when it is itself the answer.
+    bool probed = false;
+    const int32_t top = layout_.columns_[0].y;
+    // Every page is laid out stopping at the target: the one that holds it then ends there,
+    // and needs no second layout when it is the answer. One that ends at the target without
+    // being stopped ends there of itself.
+    bool stopped = false;
+    // The page before starts right after a forced page break: it is the page paging forward
+    // shows there, and is not cut (the page found then ends the gap to the target).
+    bool beforeAfterBreak = false;
+    int32_t guard = 0;
+    for (; guard < kEndingChainPages; ++guard) {
+        slot.record = &page;
+        page.stopAt = target < layout_.TextLength() ? target : kNone;
+        // A page an earlier search laid out whole, whose following page is stored: its lines
+        // are known. One that ends before the target is passed over; one that holds it stands
+        // for its layout as a probe does (it is laid out only when it is the answer).
+        const KnownLines* known = nullptr;
+        const PageRecord* knownNext = nullptr;
+        if (quickSearch_ && !layout_.content_ && layout_.columnCount_ == 1 && page.tables.empty() &&
+            page.start < target)
+            known = FindKnownLines(page.start);
+        if (known && hasBefore && !hardBefore && linesBefore.size() >= 2 && known->end > target &&
+            !known->lines.empty()) {
+            linesHere = known->lines;
+            probed = true;
+            break;
+        }
+        if (known) {
+            for (const PageRecord& r : records_)
+                if (r.IsUsed() && r.linkOrigin == page.start &&
+                    r.linkStep == StepValue(PageStepCode::kNextPage))
+                    knownNext = &r;
+            if (!knownNext || knownNext->start != known->end) known = nullptr;
+        }
+        bool fromKnown = false;
+        if (known && !ReachesTarget(*knownNext, target) && next.CopyFrom(*knownNext)) {
+            next.used = true;
+            next.tables.clear();
+            more = true;
+            stopped = false;
+            page.end = known->end;
+            linesBefore = known->lines;
+            fromKnown = true;
+        } else {
+            if (hasBefore && quickSearch_ && layout_.columnCount_ == 1 && !hardBefore &&
+                linesBefore.size() >= 2 &&
+                ProbeTop(slot, page, before, linesBefore, target, linesHere)) {
+                probed = true;
+                break;
+            }
+            if (!LayoutSlot(page, slot, false, next, more)) return kEndingFailed;
+            stopped = layout_.stopHit_;
+            if (!more || ReachesTarget(next, target)) break;
+            TopLevelLines(slot.contents, top, linesBefore);
+        }
+        // The first page of the search may be a known page: whether it follows a break is
+        // recorded with it.
+        beforeAfterBreak = hasBefore ? hardBefore : page.afterBreak;
+        hardBefore =
+            fromKnown ? known->endsWithBreak : PageLayout::EndsWithTypeZeroMark(slot.contents);
+        if (!fromKnown && !stopped) RememberLines(page.start, next.start, hardBefore, linesBefore);
+        if (hasBefore) {
+            if (chain.size() >= kChainKept) chain.erase(chain.begin());
+            chain.emplace_back();
+            chain.back().MoveFrom(before);
+        }
+        before.MoveFrom(page);
+        hasBefore = true;
+        page.MoveFrom(next);
+        slot.record = nullptr;
+    }
+    if (guard == kEndingChainPages) return kEndingFailed;
+    // Which page the slot shows: the chain's last one, until a cut is laid out there.
+    bool slotHoldsPage = !probed, slotHoldsGood = false;
+    auto accept = [&](PageRecord& r, PageRecord& f, bool m) {
+        laidOut = &r == &page ? slotHoldsPage : slotHoldsGood;
+        // The page the one found was cut from (or that ends where it starts) ends the chain.
+        if (hasBefore && before.IsUsed() && before.end != kNone) {
+            if (chain.size() >= kChainKept) chain.erase(chain.begin());
+            chain.emplace_back();
+            chain.back().MoveFrom(before);
+        }
+        accepted.MoveFrom(r);
+        follower.MoveFrom(f);
+        moreText = m;
+        slot.record = nullptr;
+        return kEndingFound;
+    };
+    // The probed page when it is the answer after all.
+    auto acceptPage = [&]() {
+        if (probed) {
+            slot.record = &page;
+            page.stopAt = target < layout_.TextLength() ? target : kNone;
+            if (!LayoutSlot(page, slot, false, next, more)) {
+                slot.record = nullptr;
+                return kEndingFailed;
+            }
+            slotHoldsPage = true;
+        }
+        return accept(page, next, more);
+    };
+    if (!probed && !stopped &&
+        ((more && ReachesTarget(next, target)) || (!more && page.end == target)))
+        return accept(page, next, more);
+    if (!hasBefore) return atLowest ? accept(page, next, more) : kEndingFurtherBack;
+    // The page holds the target: it shows no gap, but may repeat up to a page; a page cut
+    // from the one before ends nearer.
+    if (!probed) TopLevelLines(slot.contents, top, linesHere);
+    // Pages of one line (a table, a picture) are not cut: a search finds the page holding the
+    // target from one page back, and a chain of pages laid out ahead would cost more than
+    // it saves (a page that continues a table lays out slower than one started afresh).
+    if (!hardBefore && !beforeAfterBreak) chainSeeds_ = linesBefore.size() >= 2;
+    if (layout_.columnCount_ != 1 || hardBefore || beforeAfterBreak || linesBefore.size() < 2 ||
+        linesHere.empty())
+        return acceptPage();
+    // The first line to try: the page from it has room for the lines before the target but
+    // for blank lines right before it, which a page stopped at the target leaves out.
+    int32_t need = linesHere.front().bottom;
+    for (const LineSpan& l : linesHere)
+        if (l.start < target && !l.blank) need = l.bottom;
+    const int32_t threshold = linesBefore.back().bottom + need - layout_.columns_[0].height;
+    int32_t i = 1;
+    while (i < static_cast<int32_t>(linesBefore.size()) && linesBefore[i].top < threshold) ++i;
+    if (i >= static_cast<int32_t>(linesBefore.size())) return acceptPage();
+
+    PageRecord good, goodFollower;
+    std::vector<LineSpan> linesCandidate;
+    bool hasGood = false, goodMore = false;
+    // Lines known to start a page that falls short of the target, and that reaches it.
+    int32_t shortAt = 0, goodAt = static_cast<int32_t>(linesBefore.size());
+    for (int32_t tries = 0; tries < kEndingSearchTries; ++tries) {
+        PageRecord cut, candidate, after;
+        bool cutMore = false, candidateMore = false;
+        if (!cut.CopyFrom(before)) break;
+        cut.used = true;
+        slot.record = &cut;
+        slotHoldsPage = slotHoldsGood = false;
+        if (!LayoutSlotCapped(cut, slot, linesBefore[i].top, candidate, cutMore) || !cutMore ||
+            candidate.start <= before.start || candidate.start > page.start)
+            break;
+        candidate.linkOrigin = kNone;
+        candidate.linkStep = 0;
+        candidate.stopAt = target < layout_.TextLength() ? target : kNone;
+        slot.record = &candidate;
+        if (!LayoutSlot(candidate, slot, false, after, candidateMore)) break;
+        const bool candidateStopped = layout_.stopHit_;
+        slot.record = nullptr;
+        uint32_t end = candidateMore ? after.start : layout_.TextLength();
+        const bool reaches = candidateMore ? ReachesTarget(after, target) : end >= target;
+        slotHoldsGood = reaches;
+        if (reaches) {
+            good.MoveFrom(candidate);
+            goodFollower.MoveFrom(after);
+            goodMore = candidateMore;
+            hasGood = true;
+            goodAt = i;
+            // An earlier line may end nearer the target without falling short of it.
+            if (!candidateStopped && end <= target) break;
+            // Unless that line and this page's lines are plain: then the page from it is this
+            // one a line lower, and falls short when its last line before the target no
+            // longer fits. Found so, it needs no layout of its own.
+            if (i > shortAt + 1 &&
+                EarlierLineFallsShort(slot.contents, top, layout_.columns_[0].height, target,
+                                      linesBefore[i - 1], linesCandidate))
+                shortAt = i - 1;
+        } else {
+            shortAt = i;
+        }
+        i = hasGood ? goodAt - 1 : shortAt + 1;
+        if (i <= shortAt || i >= goodAt) break;
+    }
+    slot.record = nullptr;
+    if (hasGood) return accept(good, goodFollower, goodMore);
+    return acceptPage();
+}
+
+void Paginator::StoreChain(std::vector<PageRecord>& chain, uint32_t foundStart) {
+    const PageRecord* found = FindPageRecord(foundStart, PageStepCode::kSamePage);
+    uint32_t number = found ? found->pageNumber : 2;
+    for (size_t i = chain.size(); i-- > 0;) {
+        PageRecord& r = chain[i];
+        number = number > 2 ? number - 1 : 2;
+        if (!r.IsUsed() || r.start <= first_.start || r.start >= foundStart || r.end == kNone ||
+            r.end <= r.start)
+            continue;
+        bool stored = false;
+        for (const PageRecord& k : records_) stored |= k.IsUsed() && k.start == r.start;
+        if (stored) continue;
+        r.stopAt = kNone;
+        r.markIndex = -1;
+        r.tables.clear();
+        r.pageNumber = number;
+        r.useStamp = NextStamp();
+        if (!StoreRecord(r)) break;
+    }
+    // When records run out the pages after the one found go first (paging on back needs the
+    // ones before it), and of those before it the earliest.
+    std::vector<PageRecord*> before;
+    for (PageRecord& r : records_)
+        if (r.IsUsed() && r.start < foundStart) before.push_back(&r);
+    std::sort(before.begin(), before.end(),
+              [](const PageRecord* a, const PageRecord* b) { return a->start < b->start; });
+    for (PageRecord* r : before) r->useStamp = NextStamp();
+}
+
+const Paginator::KnownLines* Paginator::FindKnownLines(uint32_t start) const {
+    for (const KnownLines& k : knownLines_)
+        if (k.start == start && k.columnWidth == layout_.columns_[0].width &&
+            k.columnHeight == layout_.columns_[0].height)
+            return &k;
+    return nullptr;
+}
+
+void Paginator::RememberLines(uint32_t start, uint32_t end, bool endsWithBreak,
+                              const std::vector<PageLineSpan>& lines) {
+    for (const KnownLines& k : knownLines_)
+        if (k.start == start) return;
+    if (knownLines_.size() >= kMaxKnownLines) knownLines_.erase(knownLines_.begin());
+    KnownLines k;
+    k.start = start;
+    k.end = end;
+    k.endsWithBreak = endsWithBreak;
+    k.columnWidth = layout_.columns_[0].width;
+    k.columnHeight = layout_.columns_[0].height;
+    k.lines = lines;
+    knownLines_.push_back(std::move(k));
+}
+
+const PageRecord* Paginator::SeedBefore(uint32_t target, uint32_t from) {
+    const PageRecord* best = nullptr;
+    auto consider = [&](const PageRecord& r) {
+        if (!r.IsUsed() || r.end == kNone || r.start < from || r.start >= target ||
+            r.end > target || r.end <= r.start)
+            return;
+        if (!best || r.start > best->start) best = &r;
+    };
+    if (firstKnown_) consider(first_);
+    for (const PageRecord& r : records_) consider(r);
+    return best;
+}
+
+// The lowest start a page ending at the target can have: its section's start (the first
+// page's, when the section before is one that pages cross), or a break the document reports
+// within a page's estimate before it.
+int64_t Paginator::LowestPageStart(uint32_t target) {
+    const int64_t firstStart = first_.start;
+    const int64_t estimate = layout_.CharsPerPageEstimate();
+    int64_t lower = firstStart;
+    uint32_t ss = 0, se = 0;
+    bool clear = true;
+    if (layout_.SectionOf(target, ss, se, clear)) {
+        lower = ss;
+        uint32_t ps = 0, pe = 0;
+        bool pclear = true;
+        if (ss > 0 && clear && layout_.SectionOf(ss - 1, ps, pe, pclear) && pclear)
+            lower = firstStart;
+    }
+    if (DocumentSource* doc = layout_.Document()) {
+        int64_t lo = std::max<int64_t>(0, static_cast<int64_t>(target) - estimate);
+        int32_t br = doc->SearchRange(static_cast<uint32_t>(lo), target + 1, true);
+        if (br >= 0 && static_cast<uint32_t>(br) < target) lower = br;
+    }
+    return std::max(lower, firstStart);
+}
+
+// Starts a search for the page ending at the target `back` positions before it (`attempt`
+// searches were made before): from the first page or the section's start at the lower bound,
+// else from a known page that ends before the target, else from a page started at the estimate
+// (at its paragraph's start). atLowest tells that no search further back would start
+// elsewhere; estimated gets the start of a page started at an estimate.
+bool Paginator::StartEndingSearch(PageRecord& page, uint32_t t0, int64_t lower, int64_t back,
+                                  int32_t attempt, bool& atLowest, uint32_t& estimated) {
+    const int64_t firstStart = first_.start;
+    const int64_t estimate = layout_.CharsPerPageEstimate();
+    int64_t q = static_cast<int64_t>(t0) - back;
+    atLowest = q <= lower || attempt + 1 == kEndingSearchAttempts;
+    bool ok;
+    if (q <= lower) {
+        if (lower <= firstStart) {
+            ok = page.CopyFrom(first_);
+            page.used = ok;
+        } else {
+            ok = layout_.LayoutPageFrom(static_cast<uint32_t>(lower), page, false);
+        }
+    } else if (const PageRecord* seed =
+                   SeedBefore(t0, static_cast<uint32_t>(std::max<int64_t>(lower, q - back)))) {
+        // A known page that ends before the target: its lines wrap as paging forward
+        // wraps them, and nothing is replayed.
+        ok = page.CopyFrom(*seed);
+        page.used = ok;
+        page.stopAt = kNone;
+        // One that ends at the target is the answer when every search further back would
+        // start from it again (the latest known page is taken each time, until the lower
+        // bound is reached).
+        const int64_t widest = back << (kEndingSearchAttempts - 1 - attempt);
+        if (seed->end == t0 && static_cast<int64_t>(t0) - widest > lower) atLowest = true;
+    } else {
+        ok = layout_.LayoutPageFrom(static_cast<uint32_t>(q), page, true);
+        if (ok && page.start >= t0) {
+            page.Reset();
+            ok = layout_.LayoutPageFrom(static_cast<uint32_t>(q), page, false);
+        }
+        // Lines wrap as they do from their paragraph's start only: a candidate inside a
+        // paragraph starts there instead, so that the page found starts on a line that
+        // paging forward shows.
+        const uint32_t para = ok ? layout_.ParagraphStart(page, 3 * estimate) : kNone;
+        if (para != kNone && para > lower && para < page.start) {
+            page.Reset();
+            layout_.paragraphStart_ = true;
+            ok = layout_.LayoutPageFrom(para, page, false);
+            layout_.paragraphStart_ = false;
+        }
+        estimated = ok ? page.start : kNone;
+    }
+    return ok;
+}
+
+bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out) {
+    out = nullptr;
+    if (!firstKnown_ && !layout_.LayoutFirstPage()) return false;
+    const uint32_t t0 = target;
+    const int64_t firstStart = first_.start;
+    if (t0 <= first_.start) return false;
+    const int64_t estimate = layout_.CharsPerPageEstimate();
+
+    const int64_t lower = LowestPageStart(t0);
+
+    int32_t s = ChooseSlot();
+    PageSlot& slot = slots_[s];
+    PageRecord accepted, follower;
+    std::vector<PageRecord> chain;
+    // Where a search started from an estimate: a paragraph's start, not a page's.
+    uint32_t estimated = kNone;
+    bool more = false, laidOut = false;
+    EndingSearch result = kEndingFurtherBack;
+    int64_t back = std::max<int64_t>(1, estimate);
+    // The last page of a short text is the one paging forward ends on: pages are laid out from
+    // the first (or the section's start) to the end. A long text starts from an estimate.
+    if (t0 >= layout_.TextLength() && t0 - lower <= kEndFromStartPages * estimate) {
+        back = t0 - lower + 1;
+    } else if (chainSeeds_ && t0 < layout_.TextLength() &&
+               !SeedBefore(t0, static_cast<uint32_t>(std::max<int64_t>(
+                                   lower, static_cast<int64_t>(t0) - 2 * back)))) {
+        // Nothing known to start from: the search starts a few pages back, and the pages it
+        // goes through are kept for the PageUps that follow. The last page (End) is found
+        // without them: a jump costs about what opening at the first page does, and the first
+        // PageUp from there lays the chain out.
+        back *= kChainSeedPages;
+    }
+    for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
+         ++attempt, back *= 2) {
+        PageRecord& page = slot.scratch;
+        page.Reset();
+        bool atLowest = false;
+        const bool ok = StartEndingSearch(page, t0, lower, back, attempt, atLowest, estimated);
+        if (!ok) {
+            result = kEndingFailed;
+            break;
+        }
+        if (page.start >= t0) continue;
+        chain.clear();
+        result =
+            SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more, laidOut, chain);
+    }
+    // A slot that does not hold the page found is laid out again when the page is shown.
+    if (result != kEndingFound || !laidOut) ReleaseSlot(s);
+    if (result != kEndingFound) return false;
+    if (!accepted.IsUsed() || accepted.start >= t0 ||
+        (more ? !ReachesTarget(follower, t0) : accepted.end != kNone && accepted.end < t0)) {
+        if (laidOut) ReleaseSlot(s);
+        return false;
+    }
+    // A page starting inside the first page: the first page is the one before when it
+    // reaches the target, else the page after it (in the first page's section only).
+    if (static_cast<int64_t>(accepted.start) > firstStart && lower <= firstStart &&
+        (first_.end != kNone ||
+         static_cast<int64_t>(accepted.start) - firstStart <= 2 * estimate)) {
+        PageRecord second;
+        bool secondMore = false;
+        if (first_.end == kNone) {
+            PageSlot probe;
+            if (LayoutSlot(first_, probe, false, second, secondMore) && secondMore) {
+                second.useStamp = NextStamp();
+            } else {
+                second.Reset();
+            }
+        }
+        if (first_.end != kNone && accepted.start < first_.end) {
+            if (laidOut) ReleaseSlot(s);
+            if (first_.end >= t0 || (second.IsUsed() && ReachesTarget(second, t0))) {
+                out = &first_;
+                first_.useStamp = NextStamp();
+                if (second.IsUsed()) StoreRecord(second);
+                return true;
+            }
+            if (!second.IsUsed()) {
+                PageRecord* known = FindPageRecord(first_.start, PageStepCode::kNextPage);
+                if (known && !second.CopyFrom(*known)) return false;
+                if (known) second.used = true;
+            }
+            if (!second.IsUsed()) {
+                // Its record is gone: the first page is laid out again for it.
+                PageSlot probe;
+                if (!LayoutSlot(first_, probe, false, second, secondMore) || !secondMore)
+                    second.Reset();
+            }
+            // The page after the first, when it reaches the target (it is laid out below,
+            // stopping there); else the page found stays.
+            PageSlot check;
+            PageRecord after;
+            bool afterMore = false;
+            if (second.IsUsed() && second.start < t0 &&
+                LayoutSlot(second, check, false, after, afterMore) &&
+                (afterMore ? ReachesTarget(after, t0) : second.end >= t0)) {
+                accepted.MoveFrom(second);
+                more = true;
+                follower.Reset();
+            }
+            laidOut = false;
+        }
+    }
+    // The page found ends where the target page starts: the lines it has room for after that
+    // would show twice (a page after a forced break, or one that holds the target).
+    if (static_cast<int64_t>(accepted.start) > firstStart && !layout_.content_ &&
+        (!laidOut || (more ? follower.start : layout_.TextLength()) > t0)) {
+        ReleaseSlot(s);
+        accepted.stopAt = t0;
+        PageSlot& cut = slots_[s];
+        cut.record = &accepted;
+        if (!LayoutSlot(accepted, cut, false, follower, more) || !more ||
+            !ReachesTarget(follower, t0)) {
+            ReleaseSlot(s);
+            return false;
+        }
+        cut.record = nullptr;
+        laidOut = true;
+    }
+    if (static_cast<int64_t>(accepted.start) <= firstStart) {
+        out = &first_;
+    } else {
+        accepted.pageNumber = std::max<uint32_t>(2, pageNumber == kNone ? 2 : pageNumber - 1);
+        accepted.markIndex = -1;
+        accepted.useStamp = NextStamp();
+        accepted.linkOrigin = kNone;
+        accepted.linkStep = 0;
+        out = StoreRecord(accepted);
+        if (!out) {
+            if (laidOut) ReleaseSlot(s);
+            return false;
+        }
+    }
+    if (more) {
+        // The page after it: where it ends exactly, the page the search started from.
+        uint32_t start = out->start;
+        follower.markIndex = -1;
+        follower.pageNumber = out->pageNumber + 1;
+        follower.linkOrigin = start;
+        follower.linkStep = StepValue(PageStepCode::kNextPage);
+        follower.useStamp = NextStamp();
+        StoreRecord(follower);
+        out = FindPageRecord(start, PageStepCode::kSamePage);
+    } else {
+        RememberLast(*out);
+    }
+    // The pages the search went through before the one found: the next PageUps start from
+    // them, with nothing replayed and their lines known. The page it started from at an
+    // estimate is not kept: paging forward would not start one there, and the page before it
+    // could hold no more than a heading (the page before the next one is searched for).
+    if (!chain.empty() && chain.front().start == estimated) chain.erase(chain.begin());
+    if (out && !chain.empty()) {
+        const uint32_t start = out->start;
+        StoreChain(chain, start);
+        out = FindPageRecord(start, PageStepCode::kSamePage);
+    }
+    // Kept laid out: showing the page needs no second layout. The first page is shown whole:
+    // it was laid out stopping at the target.
+    if (laidOut) {
+        if (out && out != &first_ && SlotOf(out->start) < 0) {
+            slot.record = out;
+        } else {
+            ReleaseSlot(s);
+        }
+    }
+    return out != nullptr;
+}
