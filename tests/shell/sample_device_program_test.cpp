@@ -455,6 +455,20 @@ TEST_F(SampleDevice, DeletingTheBookJustReadRemovesItsFileSideFileAndRow) {
     EXPECT_FALSE(Contains(ReadFile(Out("log.txt")), "Could not delete"));
 }
 
+// The sample maker runs before every start of tools/run: a sample the user deleted is not
+// made again, and the other samples are left as they are.
+TEST_F(SampleDevice, ASampleBookDeletedStaysDeletedWhenTheDeviceIsFilledAgain) {
+    const std::string steps = std::string("idle\n") + kLeftSoftKey + kTapBoxOk +
+                              "menu 40023\nidle\nquit\n";
+    ASSERT_EQ(RunSteps(device, {kKeeper}, steps).status, 0);
+    ASSERT_FALSE(device.HostExists("storage/eBooks/The Lighthouse Keeper.prc"));
+    const std::string walk = ReadFile(device.Host("storage/eBooks/An Evening Walk.txt"));
+    ASSERT_TRUE(FillSamples(device));
+    EXPECT_FALSE(device.HostExists("storage/eBooks/The Lighthouse Keeper.prc"));
+    EXPECT_EQ(ReadFile(device.Host("storage/eBooks/An Evening Walk.txt")), walk);
+    EXPECT_TRUE(device.HostExists("storage/eBooks/Two Bells.prc"));
+}
+
 // The books folder is not the reader's to change: the delete fails, says which book and why,
 // and the row and the file stay.
 TEST_F(SampleDevice, ADeleteThatFailsSaysWhy) {
