@@ -164,6 +164,8 @@ bool Form::AddControl(FormControl* control, const String& name, int32_t id, bool
     if (!control) return false;
     FormFieldEntry* entry = FindEntry(id, name);
     bool made = false;
+    // A control that keeps no state (a password field) keeps the value its markup gave it.
+    bool keepsState = true;
     if (entry && entry->control) {
         FormControl* old = entry->control;
         bool oldOwned = entry->owned != 0;
@@ -182,7 +184,7 @@ bool Form::AddControl(FormControl* control, const String& name, int32_t id, bool
     if (!entry) {
         FormFieldEntry fresh;
         fresh.id = id;
-        control->SaveState(fresh.defaultState);
+        keepsState = control->SaveState(fresh.defaultState);
         fresh.currentState = fresh.defaultState;
         int32_t at = fields_.Append(fresh);
         if (at < 0) return false;
@@ -203,7 +205,8 @@ bool Form::AddControl(FormControl* control, const String& name, int32_t id, bool
         }
         return false;
     }
-    if (!entry->currentState.IsEmpty() || made) control->RestoreState(entry->currentState);
+    if (!entry->currentState.IsEmpty() || (made && keepsState))
+        control->RestoreState(entry->currentState);
     return true;
 }
 
