@@ -66,8 +66,8 @@ bool NavigationHistory::Push(HistoryEntry&& entry, bool& pushed) {
         const HistoryEntry& last = entries_.back();
         if (Location::EqualsString(last.location, entry.location, entry.location.Anchor()) &&
             last.viewWord == entry.viewWord) {
-            // The state is the last entry already: it is the one shown.
-            position_ = Count() - 1;
+            // The state is the last entry already: nothing is stored, and the position stays,
+            // so that Back still reaches that entry (the page as it was before the step).
             return true;
         }
     }
