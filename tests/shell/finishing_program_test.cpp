@@ -1,0 +1,220 @@
+// What a reader starts finishes right, seen through the program (second round): Play after the
+// last track starts the list again, a password field shows and submits its value, a failing
+// script page keeps what it wrote, a link to the page shown twice and Back return to the page.
+// Every step is a person's: keys, taps and menus.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/program_runs.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/media/sound_fixtures.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+bool FillSamples(const TempDevice& device) {
+    return RunProgram({.program = FOLIVANT_SAMPLES, .args = {device.root(), FOLIVANT_SAMPLE_TEXTS}})
+               .status == 0;
+}
+
+bool Contains(const std::string& s, const std::string& part) {
+    return s.find(part) != std::string::npos;
+}
+
+// Dark pixels in a box of a screenshot.
+int DarkIn(const Picture& p, int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1 && y < p.height; ++y)
+        for (int x = x0; x < x1 && x < p.width; ++x) {
+            const std::uint32_t v = p.At(x, y);
+            n += (v & 0xFF) < 100 && ((v >> 8) & 0xFF) < 100 && ((v >> 16) & 0xFF) < 100;
+        }
+    return n;
+}
+
+// ---- The audio page --------------------------------------------------------------------------
+
+// Both bells played to their end; Play then starts the first bell again, and the panel names it.
+TEST(AudioPageAgain, PlayAfterTheLastTrackStartsTheFirstOne) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok() && FillSamples(device));
+    const std::string o = device.outside() + "/";
+    const std::string wav = o + "bells.wav";
+    // The book's first link opens the audio page; Play from its menu. Each bell is 4 s long.
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Two Bells.prc"},
+                       "idle\nkey 0x28\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\nmenu 40087\nidle\n"
+                       "screenshot " + o + "first.png\nadvance 12000\nscreenshot " + o +
+                           "ended.png\nmenu 40087\nidle\nadvance 1500\nscreenshot " + o +
+                           "again.png\nquit\n",
+                       {"FOLIVANT_CLOCK=virtual", "FOLIVANT_AUDIO=wav:" + wav})
+                  .status,
+              0);
+    std::uint32_t rate = 0, channels = 0;
+    std::vector<std::int16_t> samples;
+    ASSERT_TRUE(fixtures::ReadWav(wav, &rate, &channels, &samples));
+    // Both bells, then a second of the first one again.
+    EXPECT_GT(samples.size(), static_cast<size_t>(9 * rate * channels));
+    const Picture first = ReadPicture(o + "first.png"), ended = ReadPicture(o + "ended.png"),
+                  again = ReadPicture(o + "again.png");
+    ASSERT_GT(first.width, 0);
+    // The panel's second line names the track (on the 240x320 screen, above the time line).
+    auto title = [](const Picture& a, const Picture& b) {
+        int differ = 0;
+        for (int y = 244; y < 262; ++y)
+            for (int x = 15; x < 225; ++x) differ += a.At(x, y) != b.At(x, y);
+        return differ;
+    };
+    EXPECT_GT(title(first, ended), 0) << "the last track was not named";
+    EXPECT_EQ(title(first, again), 0) << "the panel does not name the first track again";
+}
+
+// ---- Forms -----------------------------------------------------------------------------------
+
+// A password field given a VALUE shows it masked and submits it: the action names a book by the
+// field's value, so the failure to open it tells what was submitted.
+TEST(PasswordFields, TheValueGivenShowsMaskedAndIsSubmitted) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/code.html",
+                     "<html><body><p>Sign in</p><form action=\"oeb:redirect\"><p>Code: "
+                     "<input type=\"password\" name=\"title\" value=\"abc\" size=\"10\"></p>"
+                     "<p><input type=\"submit\" value=\"Go\"></p></form></body></html>");
+    const std::string o = device.outside() + "/";
+    // The field's frame spans (21..185, 80..102) on the 240x320 screen; Go lies below it.
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\code.html"},
+                       "idle\nscreenshot " + o + "shown.png\ntap 38 125\nidle\nshelllog " + o +
+                           "log.txt\nquit\n")
+                  .status,
+              0);
+    const Picture shown = ReadPicture(o + "shown.png");
+    ASSERT_GT(shown.width, 0);
+    EXPECT_GT(DarkIn(shown, 24, 84, 180, 99), 20) << "the field shows nothing";
+    const std::string log = ReadFile(o + "log.txt");
+    EXPECT_TRUE(Contains(log, "Could not open: oeb:redirect?title=abc ")) << log;
+}
+
+// ---- Script pages ----------------------------------------------------------------------------
+
+// A book whose front page links to a script page kept in the book.
+void WriteScriptBook(const TempDevice& device, const std::string& name, const std::string& page) {
+    std::string text = "<html><body><p><a href=\"" + name + ".prc\\page.asp\">RUN</a></p></body></html>";
+    BookBuilder b;
+    b.fullName = "Scripts";
+    BookTargetSpec t;
+    t.kind = 8;  // an object target
+    t.name = "page.asp";
+    t.position = static_cast<std::int32_t>(text.size());
+    text += page;
+    t.numbers[0] = static_cast<std::int32_t>(text.size());
+    t.numbers[1] = 0;
+    t.numbers[2] = 2;  // a script page
+    b.targets.push_back(t);
+    b.text.assign(text.begin(), text.end());
+    const Bytes bytes = b.Build();
+    device.WriteHost("storage/eBooks/" + name + ".prc", std::string(bytes.begin(), bytes.end()));
+}
+
+// The page writes a line, then calls what does not exist: the line stays above the report,
+// whether the page opened its own HTML or not.
+TEST(ScriptPages, APageThatFailsKeepsWhatItWroteBeforeTheReport) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteScriptBook(device, "bare", "<%@Language=Javascript%>Written first<% nosuch() %>never");
+    WriteScriptBook(device, "whole",
+                    "<%@Language=Javascript%><html><body><p>Written first</p><% nosuch() %>never");
+    const std::string o = device.outside() + "/";
+    for (const std::string name : {"bare", "whole"}) {
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\" + name + ".prc\\page.asp"},
+                           "idle\npagetext " + o + name + ".txt\nquit\n")
+                      .status,
+                  0);
+        std::string page = ReadFile(o + name + ".txt");
+        std::replace(page.begin(), page.end(), '\n', ' ');
+        EXPECT_TRUE(Contains(page, "Written first")) << name << ":\n" << page;
+        EXPECT_TRUE(Contains(page, "Member Unknown")) << name << ":\n" << page;
+        EXPECT_FALSE(Contains(page, "never")) << name << ":\n" << page;
+    }
+}
+
+// ---- A dictionary's index page ---------------------------------------------------------------
+
+// A word no dictionary holds offers the index pages; the French glossary's shows its name in
+// the header. An entry opened from it and Back: the header names the glossary again.
+TEST(IndexPages, BackFromAnEntryShowsTheHeaderAgain) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok() && FillSamples(device));
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\The Lighthouse Keeper.prc"},
+                       "idle\nkey 0x22\nidle\nanswer 50045\ntap 30 100\nidle\ntap 140 158\nidle\n"
+                       "screenshot " + o + "index.png\ntap 15 77\nidle\nscreenshot " + o +
+                           "entry.png\nkey 0x1b\nidle\nscreenshot " + o + "back.png\nquit\n")
+                  .status,
+              0);
+    const Picture index = ReadPicture(o + "index.png"), entry = ReadPicture(o + "entry.png"),
+                  back = ReadPicture(o + "back.png");
+    ASSERT_GT(index.width, 0);
+    ASSERT_TRUE(index.RowsDiffer(entry, 20, 200)) << "the entry did not open";
+    // The header strip under the caption.
+    EXPECT_GT(DarkIn(index, 3, 29, 237, 44), 50);
+    EXPECT_FALSE(index.RowsDiffer(back, 20, 48)) << "the header is not the index page's";
+}
+
+// ---- History ---------------------------------------------------------------------------------
+
+// Two taps on a link to the page shown store one entry; Back returns to the page, and the next
+// Back to the library.
+TEST(HistoryAgain, TwoTapsOnALinkToThePageItselfAndBackStayOnThePage) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string html = "<html><body><p><a href=\"self.html\">THIS PAGE AGAIN</a></p>";
+    for (int i = 0; i < 40; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " of the page, long enough for a line.</p>";
+    device.WriteHost("storage/eBooks/self.html", html + "</body></html>");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\self.html"},
+                       "idle\ntap 60 44\nidle\ntap 60 44\nidle\nkey 0x1b\nidle\npagetext " + o +
+                           "back.txt\nlisttext " + o + "back-rows.txt\nkey 0x1b\nidle\nlisttext " +
+                           o + "library-rows.txt\nshelllog " + o + "log.txt\nquit\n")
+                  .status,
+              0);
+    EXPECT_EQ(ReadLines(o + "back.txt").front(), "THIS PAGE AGAIN");
+    EXPECT_TRUE(ReadFile(o + "back-rows.txt").empty()) << "Back showed the library";
+    EXPECT_TRUE(Contains(ReadFile(o + "library-rows.txt"), "self"));
+    EXPECT_FALSE(Contains(ReadFile(o + "log.txt"), "Error"));
+}
+
+// ---- Find ------------------------------------------------------------------------------------
+
+// "More options..." ticked, Find closed and opened again: the box is still ticked beside the
+// options it shows, and a tap on it hides them as on the first opening.
+TEST(FindAgain, ReopenedTheOptionsBoxSaysWhetherTheOptionsShow) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string html = "<html><body>";
+    for (int i = 0; i < 10; ++i) html += "<p>Paragraph " + std::to_string(i) + " to search.</p>";
+    device.WriteHost("storage/eBooks/find.html", html + "</body></html>");
+    const std::string o = device.outside() + "/";
+    // On the 240x320 screen the box lies at (12, 116) and Close at (206, 91).
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\find.html"},
+                       "idle\nmenu 40078\nidle\nscreenshot " + o + "first.png\ntap 12 116\nidle\n"
+                       "screenshot " + o + "ticked.png\ntap 206 91\nidle\nmenu 40078\nidle\n"
+                       "screenshot " + o + "again.png\ntap 12 116\nidle\nscreenshot " + o +
+                           "hidden.png\ntap 206 91\nidle\nquit\n")
+                  .status,
+              0);
+    const Picture first = ReadPicture(o + "first.png"), ticked = ReadPicture(o + "ticked.png"),
+                  again = ReadPicture(o + "again.png"), hidden = ReadPicture(o + "hidden.png");
+    ASSERT_GT(first.width, 0);
+    ASSERT_TRUE(first.RowsDiffer(ticked, 105, 200)) << "the options did not show";
+    EXPECT_FALSE(ticked.RowsDiffer(again, 105, 200)) << "reopened, the box or options differ";
+    EXPECT_FALSE(first.RowsDiffer(hidden, 105, 200)) << "the options did not hide";
+}
+
+}  // namespace
+}  // namespace fvt::test
