@@ -414,6 +414,31 @@ TEST_F(SampleDevice, AReadingListMadeInPropertiesIsInTheMenuAtOnce) {
     EXPECT_EQ(ListRows(Out("rows.txt")), std::vector<std::string>{"A Reading Log"});
 }
 
+// The reading list shown names itself in the strip above the rows; chosen again from the menu
+// it gives way to all the books.
+TEST_F(SampleDevice, TheReadingListShownIsNamedAndChosenAgainShowsAllBooks) {
+    const ProgramResult run = RunSteps(
+        device, {},
+        "idle\nscreenshot " + Out("all.png") +
+            "\nanswer-tap 50 78\nanswer-tap 60 63\nanswer-tap 120 200\nanswer-tap 60 307\n"
+            "answer-tap 60 307\nmenu 40022\nidle\nmenu 10004\nidle\nscreenshot " +
+            Out("list.png") + "\nlisttext " + Out("list.txt") + "\nmenu 10004\nidle\nlisttext " +
+            Out("again.txt") + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    ASSERT_EQ(ListRows(Out("list.txt")), std::vector<std::string>{"A Reading Log"});
+    EXPECT_GT(ListRows(Out("again.txt")).size(), 5u) << ReadFile(Out("again.txt"));
+    Screen all, list;
+    ASSERT_TRUE(all.Read(Out("all.png")) && list.Read(Out("list.png")));
+    // The strip's text ("9 eBooks", then the list's name before "1 eBook") at its left.
+    auto ink = [](const Screen& s) {
+        int n = 0;
+        for (int y = 21; y < 36; ++y)
+            for (int x = 0; x < 150; ++x) n += (s.At(x, y) & 0xFF) < 100;
+        return n;
+    };
+    EXPECT_GT(ink(list), ink(all) + 40) << "the strip does not name the list";
+}
+
 // After New in Add / Remove reading lists only the new row is selected.
 TEST_F(SampleDevice, AfterNewOnlyTheNewReadingListIsSelected) {
     // New, a tap that ends the name's editing, twice; the dialog as it then shows.
