@@ -216,5 +216,31 @@ TEST(FindAgain, ReopenedTheOptionsBoxSaysWhetherTheOptionsShow) {
     EXPECT_FALSE(first.RowsDiffer(hidden, 105, 200)) << "the options did not hide";
 }
 
+// ---- Links to "#" ----------------------------------------------------------------------------
+
+// "#", "#?who=Ann" and a form sent to "#" name the page shown with no anchor of it: the page
+// stays, with no error.
+TEST(HashLinks, ALinkOrAFormActionOfHashKeepsThePageWithoutAnError) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/form-named.html",
+                     "<html><body><p><a href=\"#\">PLAIN HASH</a></p><p><a href=\"#?who=Ann\">"
+                     "HASH QUERY</a></p><form action=\"#\"><p><input type=\"text\" name=\"who\" "
+                     "value=\"Ann\" size=\"8\"> <input type=\"submit\" value=\"Send\"></p></form>"
+                     "<p>Some text after the form.</p></body></html>");
+    const std::string o = device.outside() + "/";
+    // The links on the first two lines, Send right of the field.
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form-named.html"},
+                       "idle\npagetext " + o + "before.txt\ntap 50 44\nidle\ntap 50 69\nidle\n"
+                       "tap 186 100\nidle\npagetext " + o + "after.txt\nshelllog " + o +
+                           "log.txt\nquit\n")
+                  .status,
+              0);
+    const std::string log = ReadFile(o + "log.txt");
+    EXPECT_FALSE(Contains(log, "Could not open")) << log;
+    EXPECT_EQ(ReadFile(o + "after.txt"), ReadFile(o + "before.txt"));
+    EXPECT_TRUE(Contains(ReadFile(o + "after.txt"), "PLAIN HASH"));
+}
+
 }  // namespace
 }  // namespace fvt::test
