@@ -242,5 +242,28 @@ TEST(HashLinks, ALinkOrAFormActionOfHashKeepsThePageWithoutAnError) {
     EXPECT_TRUE(Contains(ReadFile(o + "after.txt"), "PLAIN HASH"));
 }
 
+// ---- A tapped word's pop-up ------------------------------------------------------------------
+
+// The first pop-up of a tapped word (Lookup, Copy) stands below the word, which stays readable.
+TEST(TappedWords, TheFirstPopupLeavesTheTappedWordInSight) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok() && FillSamples(device));
+    const std::string o = device.outside() + "/";
+    // The tap lies just above "evening", on the first line of the story (its text from y 88).
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\The Lighthouse Keeper.prc"},
+                       "idle\nkey 0x22\nidle\nscreenshot " + o + "page.png\nscreenshot-box " + o +
+                           "menu.png\nanswer 0\ntap 75 85\nidle\nquit\n")
+                  .status,
+              0);
+    const Picture page = ReadPicture(o + "page.png"), menu = ReadPicture(o + "menu.png");
+    ASSERT_GT(page.width, 0);
+    ASSERT_EQ(menu.width, page.width);
+    ASSERT_TRUE(page.RowsDiffer(menu, 0, page.height)) << "no pop-up showed";
+    int covered = 0;
+    for (int y = 88; y < 106; ++y)
+        for (int x = 60; x < 140; ++x) covered += page.At(x, y) != menu.At(x, y);
+    EXPECT_EQ(covered, 0) << "the pop-up covers the tapped word";
+}
+
 }  // namespace
 }  // namespace fvt::test
