@@ -265,5 +265,28 @@ TEST(TappedWords, TheFirstPopupLeavesTheTappedWordInSight) {
     EXPECT_EQ(covered, 0) << "the pop-up covers the tapped word";
 }
 
+// ---- Rotation --------------------------------------------------------------------------------
+
+// A field being typed into keeps the focus and its caret through a turn of the screen and back:
+// what is typed next lands where the caret stood, as the submitted value shows.
+TEST(RotationAgain, TheFocusedFieldKeepsTheFocusAndItsCaret) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/turn.html",
+                     "<html><body><form action=\"oeb:redirect\"><p><input type=\"text\" "
+                     "name=\"title\" size=\"10\"> <input type=\"submit\" value=\"Go\"></p></form>"
+                     "<p>A line of text under the form.</p></body></html>");
+    const std::string o = device.outside() + "/";
+    // The field on the first line, Go under it; Left puts the caret between "M" and "o".
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\turn.html"},
+                       "idle\ntap 100 47\nidle\nchar M\nchar o\nkey 0x25\nidle\nrotate 90\nidle\n"
+                       "char x\nidle\nrotate 0\nidle\nchar y\nidle\ntap 38 75\nidle\nshelllog " + o +
+                           "log.txt\nquit\n")
+                  .status,
+              0);
+    const std::string log = ReadFile(o + "log.txt");
+    EXPECT_TRUE(Contains(log, "Could not open: oeb:redirect?title=Mxyo ")) << log;
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -207,6 +207,12 @@ bool Form::AddControl(FormControl* control, const String& name, int32_t id, bool
     }
     if (!entry->currentState.IsEmpty() || (made && keepsState))
         control->RestoreState(entry->currentState);
+    if (entry->focusedCaret != -2) {
+        const int32_t caret = entry->focusedCaret;
+        entry->focusedCaret = -2;
+        if (caret >= 0) control->PlaceCaretAt(caret);
+        if (Node* node = control->GetNode(); node && node->Parent()) node->Focus();
+    }
     return true;
 }
 
@@ -217,6 +223,10 @@ void Form::RemoveControl(FormControl* control) {
     if (!entry) return;
     String state;
     if (control->SaveState(state)) entry->currentState = state;
+    // The page laid out again (turned, rotated): the field that had the focus gives it, and
+    // its caret, to the control made for it next.
+    Node* node = control->GetNode();
+    entry->focusedCaret = node && node->IsFocused() ? control->CaretIndex() : -2;
     int32_t type = control->GetControlType();
     bool wasOwned = entry->owned != 0;
     entry->control = nullptr;
