@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -287,6 +288,42 @@ TEST(RotationAgain, TheFocusedFieldKeepsTheFocusAndItsCaret) {
     const std::string log = ReadFile(o + "log.txt");
     EXPECT_TRUE(Contains(log, "Could not open: oeb:redirect?title=Mxyo ")) << log;
 }
+
+// ---- Speech beside the page ------------------------------------------------------------------
+
+#ifdef FVT_TTS_PLUGIN_SLOW
+// A book's script says a long text through a plug-in that takes its time over every word it is
+// given, as a synthesiser does. The reader hands the text over a piece at a time and stays live:
+// a tap made while it speaks is answered (it stops the speech), and the rest of the text is
+// never handed over.
+TEST(SpeechBeside, ALongTextSpokenLeavesTheReaderLiveAndATapStopsIt) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string folder = device.Host("Program Files/Folivant");
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(FVT_TTS_PLUGIN_SLOW, folder + "/folvplugin_text_to_speech.so",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::string said;
+    for (int i = 0; i < 2000; ++i) said += "word" + std::to_string(i) + (i % 12 == 11 ? ". " : " ");
+    device.WriteHost("storage/eBooks/say.html",
+                     "<html><body><p><a onclick=\"voice.say('" + said +
+                         "')\">SAY IT ALL</a></p><p>Text beside the speech.</p></body></html>");
+    const std::string o = device.outside() + "/";
+    const std::string log = o + "spoken.txt";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\say.html"},
+                       "idle\ntap 60 44\nidle\ntap 120 200\nidle\nadvance 500\npagetext " + o +
+                           "page.txt\nquit\n",
+                       {"FVT_TTS_LOG=" + log})
+                  .status,
+              0);
+    const std::string spoken = ReadFile(log);
+    ASSERT_TRUE(Contains(spoken, "word0 word1")) << "nothing was spoken";
+    // Handed over in pieces, and stopped by the tap long before the end.
+    EXPECT_FALSE(Contains(spoken, "word1999")) << "the whole text was handed over at once";
+    EXPECT_LT(spoken.size(), said.size() / 4);
+    EXPECT_TRUE(Contains(ReadFile(o + "page.txt"), "SAY IT ALL"));
+}
+#endif
 
 }  // namespace
 }  // namespace fvt::test
