@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/media/image/picture_fixtures.h"
 #include "support/media/sound_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
@@ -324,6 +326,117 @@ TEST(SpeechBeside, ALongTextSpokenLeavesTheReaderLiveAndATapStopsIt) {
     EXPECT_TRUE(Contains(ReadFile(o + "page.txt"), "SAY IT ALL"));
 }
 #endif
+
+// ---- Pictures --------------------------------------------------------------------------------
+
+// A 40x40 GIF: the left half red, the right half index 1 (transparent when asked).
+std::vector<std::uint8_t> HalfRedGif(bool transparent) {
+    GifSpec gif;
+    gif.width = gif.height = 40;
+    gif.palette = {{0xFF, 0, 0}, {0xFF, 0xFF, 0xFF}};
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) gif.pixels.push_back(x < 20 ? 0 : 1);
+    if (transparent) gif.transparent = 1;
+    return WriteGif(gif);
+}
+
+void WriteBytes(const TempDevice& device, const std::string& name,
+                const std::vector<std::uint8_t>& bytes) {
+    device.WriteHost("storage/eBooks/" + name, std::string(bytes.begin(), bytes.end()));
+}
+
+bool IsRed(std::uint32_t v) {
+    return (v & 0xFF) > 200 && ((v >> 8) & 0xFF) < 60 && ((v >> 16) & 0xFF) < 60;
+}
+
+// The rows of the screenshot that hold red, as runs [first, last].
+std::vector<std::pair<int, int>> RedRuns(const Picture& p) {
+    std::vector<std::pair<int, int>> runs;
+    for (int y = 0; y < p.height; ++y) {
+        bool red = false;
+        for (int x = 0; x < p.width && !red; ++x) red = IsRed(p.At(x, y));
+        if (!red) continue;
+        if (!runs.empty() && runs.back().second == y - 1)
+            runs.back().second = y;
+        else
+            runs.push_back({y, y});
+    }
+    return runs;
+}
+
+// On a page of a colour, a GIF's transparent half shows that colour, not white.
+TEST(PicturesAgain, TransparentPixelsShowThePagesBackground) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteBytes(device, "half.gif", HalfRedGif(true));
+    device.WriteHost("storage/eBooks/tinted.html",
+                     "<html><body bgcolor=\"#40C060\"><p>Above the picture.</p>"
+                     "<p><img src=\"half.gif\"></p></body></html>");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\tinted.html"},
+                       "idle\nscreenshot " + o + "page.png\nquit\n")
+                  .status,
+              0);
+    const Picture page = ReadPicture(o + "page.png");
+    ASSERT_GT(page.width, 0);
+    const auto runs = RedRuns(page);
+    ASSERT_EQ(runs.size(), 1u) << "the picture is not drawn";
+    const int y = (runs[0].first + runs[0].second) / 2;
+    int left = -1;
+    for (int x = 0; x < page.width && left < 0; ++x)
+        if (IsRed(page.At(x, y))) left = x;
+    ASSERT_GE(left, 0);
+    // The transparent half (20 pixels right of the red one) and the page beside the picture.
+    const std::uint32_t beside = page.At(2, y), half = page.At(left + 30, y);
+    EXPECT_EQ(half & 0xFFFFFF, beside & 0xFFFFFF) << std::hex << half << " on " << beside;
+    EXPECT_NE(half & 0xFFFFFF, 0xFFFFFFu);
+}
+
+// A GIF cut short between two whole ones: it shows the rows decoded before the cut, and the
+// picture after it is drawn too.
+TEST(PicturesAgain, ADamagedPictureDrawsWhatDecodedAndTheLaterOnesAreDrawn) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    GifSpec red;
+    red.width = red.height = 40;
+    red.palette = {{0xFF, 0, 0}, {0, 0, 0xFF}};
+    red.pixels.assign(40 * 40, 0);
+    const std::vector<std::uint8_t> whole = WriteGif(red);
+    // Four reds in a pattern that does not compress to one sub-block: a cut in the middle of
+    // the data leaves whole sub-blocks before it.
+    GifSpec noisy;
+    noisy.width = 100;
+    noisy.height = 60;
+    noisy.palette = {{0xFF, 0, 0}, {0xF0, 0x20, 0x10}, {0xE8, 0x10, 0x30}, {0xF8, 0x30, 0x20}};
+    std::uint32_t seed = 7;
+    for (int i = 0; i < 100 * 60; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        noisy.pixels.push_back(static_cast<std::uint8_t>((seed >> 16) & 3));
+    }
+    std::vector<std::uint8_t> cut = WriteGif(noisy);
+    ASSERT_GT(cut.size(), 1200u);
+    cut.resize(cut.size() / 2);
+    WriteBytes(device, "first.gif", whole);
+    WriteBytes(device, "cut.gif", cut);
+    WriteBytes(device, "last.gif", whole);
+    device.WriteHost("storage/eBooks/three.html",
+                     "<html><body><p><img src=\"first.gif\"></p><p><img src=\"cut.gif\"></p>"
+                     "<p><img src=\"last.gif\"></p></body></html>");
+    const std::string o = device.outside() + "/";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\three.html"},
+                       "idle\nscreenshot " + o + "page.png\npagetext " + o + "page.txt\nquit\n")
+                  .status,
+              0);
+    const Picture page = ReadPicture(o + "page.png");
+    ASSERT_GT(page.width, 0);
+    const auto runs = RedRuns(page);
+    ASSERT_EQ(runs.size(), 3u) << ReadFile(o + "page.txt");
+    EXPECT_GE(runs[0].second - runs[0].first, 39);
+    EXPECT_GE(runs[2].second - runs[2].first, 39) << "the picture after the damaged one is missing";
+    // The damaged one: its first rows, in red, and not all of them.
+    EXPECT_GE(runs[1].second - runs[1].first, 5);
+    EXPECT_LT(runs[1].second - runs[1].first, 55);
+}
 
 }  // namespace
 }  // namespace fvt::test
