@@ -438,5 +438,44 @@ TEST(PicturesAgain, ADamagedPictureDrawsWhatDecodedAndTheLaterOnesAreDrawn) {
     EXPECT_LT(runs[1].second - runs[1].first, 55);
 }
 
+// ---- Flash messages --------------------------------------------------------------------------
+
+// A link's script flashes a message half a second later, once the focus has gone down to the
+// link under where the message shows. When the message goes, the page is as it was before it,
+// focused link included; and once the focus moves on, as it is without any message.
+TEST(FlashMessages, AMessageOverAFocusedLinkLeavesNothingBehind) {
+    TempDevice device, plain;
+    ASSERT_TRUE(device.ok() && plain.ok());
+    std::string html = "<html><body><p><a onclick=\"window.setTimeout('window.flash_message("
+                       "\\'Saved for later reading\\')', 500)\">LATER</a></p>";
+    for (int i = 0; i < 4; ++i) html += "<p>Line " + std::to_string(i) + " of the page</p>";
+    html += "<p><a href=\"#a\">SAVE THIS PLACE</a></p><p><a href=\"#end\">GO TO THE END</a></p>"
+            "<p><a name=\"end\">End</a></p></body></html>";
+    device.WriteHost("storage/eBooks/flash.html", html);
+    plain.WriteHost("storage/eBooks/flash.html", html);
+    const std::string o = device.outside() + "/";
+    // Down to LATER, Enter, Down to the link under the message's place.
+    const std::string start = "idle\nkey 0x28\nidle\nkey 0x0d\nidle\nkey 0x28\nidle\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\flash.html"},
+                       start + "screenshot " + o + "before.png\nadvance 600\nidle\nscreenshot " +
+                           o + "shown.png\nadvance 1500\nidle\nscreenshot " + o +
+                           "gone.png\nkey 0x28\nidle\nscreenshot " + o + "moved.png\nquit\n",
+                       {"FOLIVANT_CLOCK=virtual"})
+                  .status,
+              0);
+    ASSERT_EQ(RunSteps(plain, {"\\storage\\eBooks\\flash.html"},
+                       start + "key 0x28\nidle\nscreenshot " + o + "unflashed.png\nquit\n",
+                       {"FOLIVANT_CLOCK=virtual"})
+                  .status,
+              0);
+    const Picture before = ReadPicture(o + "before.png"), shown = ReadPicture(o + "shown.png"),
+                  gone = ReadPicture(o + "gone.png"), moved = ReadPicture(o + "moved.png"),
+                  unflashed = ReadPicture(o + "unflashed.png");
+    ASSERT_GT(before.width, 0);
+    ASSERT_TRUE(before.RowsDiffer(shown, 0, before.height)) << "no message showed";
+    EXPECT_FALSE(before.RowsDiffer(gone, 0, before.height)) << "the message left a trace";
+    EXPECT_FALSE(unflashed.RowsDiffer(moved, 0, moved.height)) << "the focus moved over a trace";
+}
+
 }  // namespace
 }  // namespace fvt::test
