@@ -890,7 +890,7 @@ bool TapOnPage(BookDocumentController& controller, Point p) {
         tapped.GetSelectionText(1, word, language);
         word = Lookup::TrimPunctuation(word);
     }
-    if (start == end && !word.IsEmpty()) reader->NoteTappedWordBox(box);
+    if (start == end && !word.IsEmpty()) reader->Lookups().NoteTappedWordBox(box);
     reader->OnTapAction(start, end, word, static_cast<uint16_t>(language), p, false);
     // The commands the tap chose run after this event: their look-up finds the box.
     if (start == end && !word.IsEmpty()) reader->Lookups().NoteTappedWordBox(box);
