@@ -50,6 +50,22 @@ TEST(NavigationHistory, TheSameStateTwiceIsStoredOnce) {
     EXPECT_EQ(h.Count(), 3u);
 }
 
+// A deleted book's entries go; the position still names the state it named.
+TEST(NavigationHistory, TheEntriesOfAFileThatIsGoneAreDropped) {
+    NavigationHistory h;
+    Push(h, At(u"\\b\\gone.prc", 1));
+    Push(h, At(u"\\b\\kept.prc", 2));
+    Push(h, At(u"\\b\\gone.prc#12", 3));
+    Push(h, At(u"\\b\\other.prc", 4));
+    h.SetPosition(3);
+    h.DropFiles(
+        [](String& path) { return path.ToLower() && path == String(u"\\b\\gone.prc"); });
+    ASSERT_EQ(h.Count(), 2u);
+    EXPECT_EQ(h.Position(), 1u);
+    EXPECT_EQ(h.Entry(0).viewWord, 2u);
+    EXPECT_EQ(h.Entry(h.Position()).viewWord, 4u);
+}
+
 TEST(NavigationHistory, APushDropsTheForwardEntries) {
     NavigationHistory h;
     Push(h, At(u"\\b\\1.prc"));

@@ -480,6 +480,24 @@ TEST_F(SampleDevice, DeletingTheBookJustReadRemovesItsFileSideFileAndRow) {
     EXPECT_FALSE(Contains(ReadFile(Out("log.txt")), "Could not delete"));
 }
 
+// The Keeper read, then An Evening Walk opened from the library, then the Keeper deleted from
+// the library: Back goes through the pages that are still there, and none of the Keeper's is
+// tried (no "File not found").
+TEST_F(SampleDevice, BackAfterDeletingABookReadBeforeMeetsNoErrorForIt) {
+    // The library's third row is An Evening Walk; five rows down from it, the Keeper.
+    const std::string steps =
+        std::string("idle\nkey 0x22\nidle\nmenu 40075\nidle\ntap 80 92\nidle\nmenu 40075\nidle\n"
+                    "key 0x28\nkey 0x28\nkey 0x28\nkey 0x28\nkey 0x28\nidle\n") +
+        kTapBoxOk + "menu 40023\nidle\nkey 0x1b\nidle\npagetext " + Out("back.txt") +
+        "\nkey 0x1b\nidle\nkey 0x1b\nidle\nshelllog " + Out("log.txt") + "\nquit\n";
+    const ProgramResult run = RunSteps(device, {kKeeper}, steps);
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    ASSERT_FALSE(device.HostExists("storage/eBooks/The Lighthouse Keeper.prc"));
+    const std::string log = ReadFile(Out("log.txt"));
+    EXPECT_FALSE(Contains(log, "Error")) << log;
+    EXPECT_TRUE(Contains(ReadFile(Out("back.txt")), "Evening Walk")) << ReadFile(Out("back.txt"));
+}
+
 // The sample maker runs before every start of tools/run: a sample the user deleted is not
 // made again, and the other samples are left as they are.
 TEST_F(SampleDevice, ASampleBookDeletedStaysDeletedWhenTheDeviceIsFilledAgain) {
