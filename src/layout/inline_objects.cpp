@@ -1,6 +1,7 @@
 #include "layout/inline_objects.h"
 
 #include "bookfiles/sorted_record_database.h"
+#include "core/color.h"
 #include "database/resource.h"
 #include "document/markup/length.h"
 #include "graphics/core/graphics_context.h"
@@ -110,6 +111,14 @@ bool ImageObject::Draw(GraphicsContext* gc, const Rect& area, const Rect* clip) 
         return true;
     }
     if (!gc || !source_) return false;
+    // Transparent pixels show what the picture stands on: the page's (or its cell's) colour.
+    struct Brush {
+        GraphicsContext* gc;
+        uint32_t saved;
+        ~Brush() { gc->SetBrushColor(saved); }
+    } brush{gc, gc->BrushColor()};
+    if (background_ != kNoBackground && !Color::IsNone(background_))
+        gc->SetBrushColor(background_);
     // Decoded once for a size and background; later draws copy the kept picture.
     if (kept_ && gc->DrawKeptImage(area, clip ? *clip : area, *kept_)) return true;
     if (!kept_) kept_ = std::make_unique<KeptPicture>();
@@ -145,8 +154,9 @@ bool ImageObject::MeasureSimple(Size& size, uint8_t& flag) {
     return source_ != nullptr || icon_ != nullptr;
 }
 
-void ImageObject::SetRect(const Rect& rect, uint32_t /*colour*/) {
+void ImageObject::SetRect(const Rect& rect, uint32_t colour) {
     placement_ = rect;
+    background_ = colour;
 }
 
 void ImageObject::FitSize(Size& size) {

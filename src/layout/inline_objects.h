@@ -86,6 +86,9 @@ private:
     Location location_;
     bool hasLocation_ = false;
     Rect placement_{};
+    // The colour it stands on, given with its place; none before.
+    static constexpr uint32_t kNoBackground = 0xFFFFFFFFu;
+    uint32_t background_ = kNoBackground;
     Size display_{};
 };
 

@@ -586,7 +586,9 @@ bool PagePainter::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background)
     if (pass == 1 && slot.lateObject < 0) return true;
     bool ok = true;
     if (pass == 0) slot.lateObject = -1;
-    for (int32_t k = from; k < count && ok; ++k) {
+    // A picture that cannot be drawn whole (damaged data) does not keep the later ones from
+    // their room: every object is drawn, and the failure is told after them.
+    for (int32_t k = from; k < count; ++k) {
         InlineBox* box = c.Object(k);
         if (!box || !box->object) continue;
         Rect r = box->rect;
@@ -607,7 +609,7 @@ bool PagePainter::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background)
         const Rect* clip = nullptr;
         if (static_cast<size_t>(k) < objectClips_.size() && !objectClips_[k].IsEmpty())
             clip = &objectClips_[k];
-        ok = canvas_->DrawObject(box->object.Get(), r, clip);
+        ok = canvas_->DrawObject(box->object.Get(), r, clip) && ok;
     }
     return ok;
 }

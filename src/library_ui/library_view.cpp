@@ -641,6 +641,13 @@ void LibraryView::UpdateTitleStrip() {
         first += LibraryViewText::BookTypeName(bookClass, false);
     else
         first += Str(nameId);
+    // A reading list shown is named before its count.
+    Text list;
+    if (readingListFilter >= 0 && library && library->GetCategory(readingListFilter, list)) {
+        String name;
+        if (list.ToWide(name) && !name.IsEmpty())
+            first = std::u16string(name.Data(), static_cast<size_t>(name.Length())) + u": " + first;
+    }
     titleStrip.SetText(first.c_str());
     Text size;
     size.FormatByteSize(static_cast<uint64_t>(totalBytes));
@@ -894,6 +901,11 @@ bool LibraryView::OnCommand(uint32_t id) {
             break;
     }
     if (id >= kReadingListFirst && id < kReadingListFirst + static_cast<uint32_t>(readingListCount)) {
+        // The list already shown, chosen again, gives way to all the books.
+        if (readingListFilter == static_cast<int32_t>(id - kReadingListFirst)) {
+            ChooseFilter(kCmdAll, kEveryClass);
+            return true;
+        }
         ChooseFilter(0, kEveryClass);
         readingListFilter = static_cast<int32_t>(id - kReadingListFirst);
         CheckMenuItem(readingListMenu, id, MF_BYCOMMAND | MF_CHECKED);

@@ -462,8 +462,10 @@ bool BookDocumentController::NavigateTo(Location& location) {
         if (location.IsInternal()) CloseDocument();
         Resource* document = loader_->Open(location, resource_ ? &remembered : nullptr, &handled);
         if (document) {
+            // A name found nowhere in the book shown ("#", a form sent to "#"): the page
+            // stays, and nothing failed.
             if (document == resource_ && !refs_.AnchorFound(location.Anchor()))
-                handled = 0;  // a name found nowhere in the book shown: the page stays
+                handled = 1;
             else
                 shown = Show(document, location.Anchor(), true);
             document->Release();

@@ -344,6 +344,7 @@ RecordPages::Place BookDocumentController::RecordPagePlace() {
     place.search = settings_ ? &settings_->rememberedSearch : nullptr;
     place.preview = settings_ && settings_->previewPane;
     if (page_.View() && page_.View()->Parent()) place.textPage = page_.View();
+    if (!GetTitle(place.title)) place.title = String();
     return place;
 }
 

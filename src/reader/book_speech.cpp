@@ -28,12 +28,46 @@ bool BookSpeech::PrepareSpeech(uint32_t mode) {
 }
 
 bool BookSpeech::Start(const String& text) {
-    if (!PrepareSpeech(0)) return false;
+    pending_.SetEmpty();
+    const bool inPieces = text.Length() > kMaxPiece;
+    // A long text is read as a book is, a piece at a time: the plug-in asks for the next piece
+    // (message 0x8005) when it has spoken one, so that it never holds the reader while it takes
+    // the whole text in. No page is turned.
+    if (!PrepareSpeech(inPieces ? 1 : 0)) return false;
     speech_->SetCallbackTarget(-1);
-    return speech_->Speak(text);
+    if (!inPieces) return speech_->Speak(text);
+    pending_ = text;
+    return SpeakNextPiece();
+}
+
+bool BookSpeech::SpeakNextPiece() {
+    const int32_t length = pending_.Length();
+    if (length == 0 || !speech_ || !speech_->IsLoaded()) return false;
+    int32_t cut = length;
+    if (length > kMaxPiece) {
+        // After the last sentence end in the piece, else after its last space, else whole.
+        int32_t space = -1, sentence = -1;
+        for (int32_t i = kMaxPiece / 4; i < kMaxPiece; ++i) {
+            const char16_t c = pending_.At(i);
+            if (c == u' ' || c == u'\n') {
+                space = i + 1;
+                const char16_t before = pending_.At(i - 1);
+                if (before == u'.' || before == u'!' || before == u'?') sentence = i + 1;
+            }
+        }
+        cut = sentence > 0 ? sentence : (space > 0 ? space : kMaxPiece);
+    }
+    String piece, rest;
+    piece.AssignSub(pending_, 0, cut);
+    rest.AssignSub(pending_, cut, length - cut);
+    pending_ = rest;
+    return speech_->Speak(piece);
 }
 
 bool BookSpeech::SpeakText(bool continuing, uint32_t position) {
+    // A script's text being spoken goes on with its next piece.
+    if (continuing && !pending_.IsEmpty()) return SpeakNextPiece();
+    pending_.SetEmpty();
     if (!continuing && !PrepareSpeech(1)) return false;
     if (!speech_ || !speech_->IsLoaded() || !page_.PageSource()) return false;
     ByteStream& state = speech_->ReadingState();
@@ -61,6 +95,7 @@ bool BookSpeech::SpeakText(bool continuing, uint32_t position) {
 }
 
 void BookSpeech::Stop() {
+    pending_.SetEmpty();
     if (speech_) speech_->Stop();
 }
 

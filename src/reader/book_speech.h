@@ -39,16 +39,24 @@ public:
     void SetFactory(SpeechOutputFactory* factory) { speechFactory_ = factory; }
     void SetClients(SpeechClientFactory* clients);
     void SetLanguage(uint32_t language) { speechLanguage_ = language; }
+    // A script's text. One longer than kMaxPiece is handed to the plug-in a piece at a time,
+    // each when the one before has been spoken, so that the reader stays live meanwhile.
     bool Start(const String& text);
+    static constexpr int32_t kMaxPiece = 480;
     bool SpeakText(bool continuing, uint32_t position);
     void Stop();
     void Pause();
     bool IsSpeaking();
-    void Destroy() { speech_.reset(); }
+    void Destroy() {
+        pending_.SetEmpty();
+        speech_.reset();
+    }
 
 private:
     // Stops speech and makes the client ready in a read mode; false when none is loaded.
     bool PrepareSpeech(uint32_t mode);
+    // Hands the plug-in the next piece of the script's text; false when none is left.
+    bool SpeakNextPiece();
 
     SpeechPage& page_;
     // Before the output: the client made through it keeps it as its listener.
@@ -56,4 +64,6 @@ private:
     SpeechOutputFactory* speechFactory_ = nullptr;
     std::unique_ptr<SpeechOutput> speech_;
     uint32_t speechLanguage_ = 0;
+    // What is left of the script's text to speak.
+    String pending_;
 };

@@ -878,6 +878,8 @@ bool DatabaseView::RestoreState(ByteStream& in) {
     };
     flags_ = s.flags;
     stateWord_ = s.stateWord;
+    // The header's title comes back with the view (after Back the view is made afresh).
+    if (!s.titleTemplate.IsEmpty()) titleTemplate_ = s.titleTemplate;
     if (plan_) {
         // Each level's leaf is bound again to the entry chosen there.
         for (uint32_t i = 0; i < s.levels.size(); ++i) {

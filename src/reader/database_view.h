@@ -169,6 +169,10 @@ public:
         titleTemplate_ = title;
         keyTemplate_ = keyTemplate;
     }
+    // A plain view's title when it was given none (a page opened again from its link).
+    void SetDefaultTitle(const String& title) {
+        if (!plan_ && titleTemplate_.IsEmpty()) titleTemplate_ = title;
+    }
     const String& Name() const { return name_; }
     const String& GlobalName() const { return globalName_; }
     void SetSearchText(const String& text);

@@ -820,7 +820,9 @@ void DictionaryLookups::OnTapAction(uint32_t start, uint32_t end, const String& 
     }
     tapPoint_ = point;
     tapped_ = start == end && !word.IsEmpty();
-    wordBox_ = false;
+    // The box of the word under the point, noted before the tap's menu: the menu stands below
+    // it rather than over it.
+    wordBox_ = tapped_ && wordBox_;
     const uint32_t action = host_.TapAction();
     if (const int32_t command = Lookup::TapActionCommand(action)) {
         // Posted: the command may replace the page whose tap handler is running. The view is
@@ -847,7 +849,7 @@ void DictionaryLookups::OnTapAction(uint32_t start, uint32_t end, const String& 
     std::vector<PopupMenuEntry> entries;
     for (const Lookup::TapItem& item : items)
         entries.push_back(PopupMenuEntry{static_cast<uint32_t>(item.command), item.stringId});
-    POINT at{point.x, point.y};
+    POINT at{point.x, wordBox_ ? wordAnchor_.y : point.y};
     if (HWND window = host_.MenuOwner()) ClientToScreen(window, &at);
     ReaderShell* shell = host_.Shell();
     const int32_t chosen = shell ? shell->ChoosePopupCommand(Point{at.x, at.y}, entries.data(),
@@ -857,6 +859,7 @@ void DictionaryLookups::OnTapAction(uint32_t start, uint32_t end, const String& 
 }
 
 void DictionaryLookups::NoteTappedWordBox(const Rect& box) {
+    wordBox_ = false;
     if (box.IsEmpty()) return;
     wordAnchor_ = Point{box.x, box.y + box.height};
     wordRect_ = box;
@@ -887,6 +890,7 @@ bool TapOnPage(BookDocumentController& controller, Point p) {
         tapped.GetSelectionText(1, word, language);
         word = Lookup::TrimPunctuation(word);
     }
+    if (start == end && !word.IsEmpty()) reader->Lookups().NoteTappedWordBox(box);
     reader->OnTapAction(start, end, word, static_cast<uint16_t>(language), p, false);
     // The commands the tap chose run after this event: their look-up finds the box.
     if (start == end && !word.IsEmpty()) reader->Lookups().NoteTappedWordBox(box);

@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "core/text.h"
+
 void HistoryEntry::CopyFrom(const HistoryEntry& other) {
     mark = other.mark;
     location.CopyFrom(other.location);
@@ -66,8 +68,8 @@ bool NavigationHistory::Push(HistoryEntry&& entry, bool& pushed) {
         const HistoryEntry& last = entries_.back();
         if (Location::EqualsString(last.location, entry.location, entry.location.Anchor()) &&
             last.viewWord == entry.viewWord) {
-            // The state is the last entry already: it is the one shown.
-            position_ = Count() - 1;
+            // The state is the last entry already: nothing is stored, and the position stays,
+            // so that Back still reaches that entry (the page as it was before the step).
             return true;
         }
     }
@@ -95,6 +97,24 @@ void NavigationHistory::UndoPush() {
     if (!canUndo_) return;
     entries_.swap(beforePush_);
     position_ = positionBeforePush_;
+    beforePush_.clear();
+    canUndo_ = false;
+}
+
+void NavigationHistory::DropFiles(const std::function<bool(String&)>& gone) {
+    std::vector<HistoryEntry> kept;
+    uint32_t position = position_;
+    for (uint32_t i = 0; i < Count(); ++i) {
+        Text file;
+        String path;
+        if (entries_[i].location.ToFileName(file) && file.ToWide(path) && gone(path)) {
+            if (i < position_) --position;
+            continue;
+        }
+        kept.push_back(std::move(entries_[i]));
+    }
+    entries_.swap(kept);
+    position_ = position <= Count() ? position : Count();
     beforePush_.clear();
     canUndo_ = false;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "core/byte_stream.h"
@@ -69,6 +70,9 @@ public:
     bool Push(HistoryEntry&& entry, bool& pushed);
     // A failed navigation takes back the entry it pushed.
     void UndoPush();
+    // Drops the entries of the files that are gone (deleted, or on a card taken out): those
+    // whose file's path `gone` answers true for. The position keeps naming the same state.
+    void DropFiles(const std::function<bool(String&)>& gone);
     bool CanBack() const { return position_ > 0; }
     bool CanForward() const { return position_ + 1 < Count(); }
     void SetPosition(uint32_t p) { position_ = p <= Count() ? p : Count(); }

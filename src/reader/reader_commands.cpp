@@ -254,7 +254,10 @@ bool ReaderController::RunAudioCommand(int32_t id) {
             StepTrack(-1);
             return true;
         case Cmd::kPlayPause:
-            if (player_.IsPlaying())
+            // After the last track Play starts the list again from its first track.
+            if (playlistEnded_ && tracks_ && tracks_->Count() > 0)
+                player_.Play(0, false, 0);
+            else if (player_.IsPlaying())
                 player_.Pause();
             else
                 player_.Restart();

@@ -11,6 +11,7 @@
 #include "graphics/core/display_surface.h"
 #include "graphics/core/drawing_surface.h"
 #include "graphics/widgets/position_bar.h"
+#include "graphics/widgets/text_popup_window.h"
 #include "platform/window/window.h"
 #include "reader/book_actions.h"
 #include "reader/document_controller.h"
@@ -78,7 +79,13 @@ bool ReaderController::ShowBusyPopupText(const String& text) {
 void ReaderController::HideBusyPopup() {
     timers_.Stop(this, busyTimer_);
     std::unique_ptr<TextPopup> popup = std::move(busyPopup_);
-    if (popup) popup->Hide();
+    if (!popup) return;
+    Rect covered{};
+    if (TextPopupWindow* window = popup->PopupWindow()) covered = window->Rectangle();
+    popup->Hide();
+    // The pixels put back under it date from before the page gave the focus to the message: the
+    // page paints that part again as it now stands (a focused link's mark included).
+    if (surface_ && !covered.IsEmpty()) surface_->InvalidateRect(&covered);
 }
 
 void ReaderController::BusyCallback::Notify() {

@@ -51,6 +51,7 @@ bool RecordPages::Attach(Shown&& shown, const Place& place) {
     DatabaseView& view = shown_.page->View();
     view.SetRememberedSearch(place.search);
     view.SetPreviewEnabled(place.preview && !(view.Flags() & kNoPreviewFlag));
+    view.SetDefaultTitle(place.title);
     if (place.surface) {
         shown_.page->Show(place.surface, place.area);
         shown_.page->ViewNode().Focus();

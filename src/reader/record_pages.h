@@ -44,6 +44,8 @@ public:
         bool preview = false;
         // The text page, which takes the keys back when a page shown before is left.
         Node* textPage = nullptr;
+        // The book's title: the header of a plain view given none.
+        String title{};
     };
 
     // The generated page a link names ("$fvtsql...") over the book's tables; false when the

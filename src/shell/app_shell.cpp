@@ -175,6 +175,9 @@ void AppShell::ReleaseBooks(const std::function<bool(String&)>& matches) {
             String shown(path);
             if (matches(path)) document->OpenLibrary(shown, true);
         }
+        // Back passes the pages of a book that is gone by rather than failing to open them.
+        if (auto* book = dynamic_cast<BookDocumentController*>(window ? window->Document() : nullptr))
+            book->History().DropFiles(matches);
     }
 }
 

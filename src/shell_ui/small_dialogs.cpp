@@ -153,6 +153,8 @@ void FindDialog::OnInit() {
     SendItemMessage(kDirectionItem, LB_RESETCONTENT, 0, 0);
     for (uint32_t id : kDirectionTexts) ListAdd(kDirectionItem, ResString(id));
     if (bar_) SetItemText(kTextItem, bar_->LastSearch());
+    // Reopened, the box says whether the options it shows are there.
+    SetChecked(kOptionsToggle, optionsShown_);
     ShowOptions(optionsShown_);
     InputPanel::Show(true);
     int64_t start = state_->PageStart();

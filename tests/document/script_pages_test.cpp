@@ -180,7 +180,7 @@ TEST_F(ServedPages, ARedirectThatLeadsNowhereIsReported) {
     Book({{"r.asp", 2, "<%@Language=Javascript%>kept<% Response.Redirect('http://far/x') %>"}});
     Location where;
     std::string page = Serve("r.asp", &where);
-    EXPECT_EQ(page.rfind("kept><html><body></table>Error: Bad redirect: http://far/x", 0), 0u)
+    EXPECT_EQ(page.rfind("kept></table>Error: Bad redirect: http://far/x", 0), 0u)
         << page;
     // The location stays the page's own.
     EXPECT_NE(N(where.GetText()).find("r.asp"), std::string::npos);
@@ -192,13 +192,25 @@ TEST_F(ServedPages, RunTimeErrorsKeepTheOutputAndReport) {
           {"end.asp", 2, "<%@Language=Javascript%>a<% Response.End() %>b"},
           {"lt.asp", 2, "<%@Language=Javascript%><% nosuch<1 %>"}});
     std::string page = Serve("e.asp");
-    EXPECT_EQ(page.rfind("kept><html><body></table>Error: Member Unknown", 0), 0u) << page;
+    EXPECT_EQ(page.rfind("kept></table>Error: Member Unknown", 0), 0u) << page;
     EXPECT_NE(page.find("<br/><b>Script</b>: \\b\\s.prc\\e.asp"), std::string::npos) << page;
     EXPECT_NE(Serve("w.asp").find("Bad parameter count"), std::string::npos);
     EXPECT_EQ(Serve("end.asp"), "a");
     // The report's own texts are HTML text.
     std::string lt = Serve("lt.asp");
     EXPECT_EQ(lt.find("<1"), std::string::npos) << lt;
+}
+
+// The page is shown from its BODY on: the report opens one only where the page did not write
+// text before it, and closes a head the page left open.
+TEST_F(ServedPages, TheReportOpensABodyOnlyWhereNothingWrittenIsLostByIt) {
+    Book({{"body.asp", 2, "<%@Language=Javascript%><html><BODY>kept<% nosuch() %>"},
+          {"head.asp", 2, "<%@Language=Javascript%><html><head><title>t</title><% nosuch() %>"},
+          {"none.asp", 2, "<%@Language=Javascript%><% nosuch() %>"}});
+    EXPECT_EQ(Serve("body.asp").rfind("<html><BODY>kept><html><body></table>Error", 0), 0u);
+    const std::string head = Serve("head.asp");
+    EXPECT_NE(head.find("</title>><body></table>Error"), std::string::npos) << head;
+    EXPECT_EQ(Serve("none.asp").rfind("><html><body></table>Error", 0), 0u);
 }
 
 TEST_F(ServedPages, PagesThatDoNotCompileGiveNothing) {

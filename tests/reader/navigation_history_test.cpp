@@ -40,14 +40,30 @@ TEST(NavigationHistory, TheSameStateTwiceIsStoredOnce) {
     EXPECT_TRUE(Push(h, At(u"\\b\\a.prc", 3)));
     EXPECT_FALSE(Push(h, At(u"\\b\\a.prc", 3)));
     EXPECT_EQ(h.Count(), 1u);
-    // Not stored, but it names the state shown: one Back reaches the entry before it.
-    EXPECT_EQ(h.Position(), 0u);
-    // The state shown is entry 0: its newer self takes its place.
+    // Not stored, and the position stays after it: Back still reaches the stored entry.
+    EXPECT_EQ(h.Position(), 1u);
+    // Another view word is another state.
     EXPECT_TRUE(Push(h, At(u"\\b\\a.prc", 4)));
-    EXPECT_EQ(h.Count(), 1u);
-    EXPECT_EQ(h.Entry(0).viewWord, 4u);
-    EXPECT_TRUE(Push(h, At(u"\\b\\a.prc#12", 4)));  // another anchor is another state
     EXPECT_EQ(h.Count(), 2u);
+    EXPECT_EQ(h.Entry(1).viewWord, 4u);
+    EXPECT_TRUE(Push(h, At(u"\\b\\a.prc#12", 4)));  // another anchor is another state
+    EXPECT_EQ(h.Count(), 3u);
+}
+
+// A deleted book's entries go; the position still names the state it named.
+TEST(NavigationHistory, TheEntriesOfAFileThatIsGoneAreDropped) {
+    NavigationHistory h;
+    Push(h, At(u"\\b\\gone.prc", 1));
+    Push(h, At(u"\\b\\kept.prc", 2));
+    Push(h, At(u"\\b\\gone.prc#12", 3));
+    Push(h, At(u"\\b\\other.prc", 4));
+    h.SetPosition(3);
+    h.DropFiles(
+        [](String& path) { return path.ToLower() && path == String(u"\\b\\gone.prc"); });
+    ASSERT_EQ(h.Count(), 2u);
+    EXPECT_EQ(h.Position(), 1u);
+    EXPECT_EQ(h.Entry(0).viewWord, 2u);
+    EXPECT_EQ(h.Entry(h.Position()).viewWord, 4u);
 }
 
 TEST(NavigationHistory, APushDropsTheForwardEntries) {

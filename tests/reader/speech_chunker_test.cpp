@@ -144,6 +144,29 @@ TEST_F(SpeakingTest, AGivenTextIsSpokenWhole) {
     EXPECT_EQ(speech.last->language, 0x40Cu);
 }
 
+// A text longer than a piece goes to the plug-in a sentence-ended piece at a time, each when
+// the plug-in asks for more; a stop drops the rest, and reading on then reads the book.
+TEST_F(SpeakingTest, ALongGivenTextIsSpokenPieceByPieceUntilStopped) {
+    ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));
+    std::u16string text;
+    for (int i = 0; i < 60; ++i) text += u"A sentence of some words. ";
+    ASSERT_TRUE(controller->StartSpeech(String(text.c_str())));
+    ASSERT_EQ(speech.spoken.size(), 1u);
+    EXPECT_LE(speech.spoken[0].size(), static_cast<size_t>(BookSpeech::kMaxPiece));
+    EXPECT_EQ(speech.spoken[0].substr(speech.spoken[0].size() - 2), u". ");
+    EXPECT_EQ(speech.last->readMode, 1u);
+    std::u16string joined = speech.spoken[0];
+    while (speech.spoken.size() < 10 && controller->SpeakText(true, 0))
+        joined += speech.spoken.back();
+    EXPECT_EQ(joined, text) << "the pieces do not make up the text";
+    ASSERT_TRUE(controller->StartSpeech(String(text.c_str())));
+    const size_t given = speech.spoken.size();
+    controller->StopSpeech();
+    controller->SpeakText(true, 0);
+    for (size_t i = given; i < speech.spoken.size(); ++i)
+        EXPECT_NE(speech.spoken[i].substr(0, 10), u"A sentence") << "the text went on after Stop";
+}
+
 TEST_F(SpeakingTest, APlugInThatDoesNotLoadSpeaksNothing) {
     speech.loads = false;
     ASSERT_TRUE(controller->ActivateLink(String(u"\\books\\a.prc")));

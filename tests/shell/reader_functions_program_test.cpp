@@ -158,8 +158,8 @@ TEST(ReadingAloud, ThePagesTurnAsTheReadingPassesThemUpToTheLast) {
 const char kChooseGlossary[] =
     "answer-tap 60 60\nanswer-tap 228 81\nanswer-tap 228 81\nanswer-tap 60 307\n"
     "answer-tap 60 307\nmenu 40041\nidle\n";
-// "lamp", the second word of the third page, looked up from its pop-up menu.
-const char kLookUpLamp[] = "answer-tap 105 54\ntap 80 44\nidle\n";
+// "lamp", the second word of the third page, looked up from its pop-up menu (below the word).
+const char kLookUpLamp[] = "answer-tap 105 66\ntap 80 44\nidle\n";
 const char kHistory[] = "storage/eBooks/database/folivant_history.ebase";
 
 TEST(LookingUp, TheDictionaryChosenInTheOptionsIsTheOneLookedIn) {
@@ -192,7 +192,7 @@ TEST(LookingUp, ACapitalisedWordFindsItsLowerCaseEntry) {
     TempDevice device;
     ASSERT_TRUE(device.ok() && FillSamples(device));
     ASSERT_EQ(RunSteps(device, {kKeeper},
-                       "idle\nkey 0x22\nidle\nanswer-tap 72 80\ntap 40 70\nidle\n"
+                       "idle\nkey 0x22\nidle\nanswer-tap 72 94\ntap 40 70\nidle\n"
                        "tap 120 122\nidle\nquit\n")
                   .status,
               0)

@@ -414,6 +414,31 @@ TEST_F(SampleDevice, AReadingListMadeInPropertiesIsInTheMenuAtOnce) {
     EXPECT_EQ(ListRows(Out("rows.txt")), std::vector<std::string>{"A Reading Log"});
 }
 
+// The reading list shown names itself in the strip above the rows; chosen again from the menu
+// it gives way to all the books.
+TEST_F(SampleDevice, TheReadingListShownIsNamedAndChosenAgainShowsAllBooks) {
+    const ProgramResult run = RunSteps(
+        device, {},
+        "idle\nscreenshot " + Out("all.png") +
+            "\nanswer-tap 50 78\nanswer-tap 60 63\nanswer-tap 120 200\nanswer-tap 60 307\n"
+            "answer-tap 60 307\nmenu 40022\nidle\nmenu 10004\nidle\nscreenshot " +
+            Out("list.png") + "\nlisttext " + Out("list.txt") + "\nmenu 10004\nidle\nlisttext " +
+            Out("again.txt") + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    ASSERT_EQ(ListRows(Out("list.txt")), std::vector<std::string>{"A Reading Log"});
+    EXPECT_GT(ListRows(Out("again.txt")).size(), 5u) << ReadFile(Out("again.txt"));
+    Screen all, list;
+    ASSERT_TRUE(all.Read(Out("all.png")) && list.Read(Out("list.png")));
+    // The strip's text ("9 eBooks", then the list's name before "1 eBook") at its left.
+    auto ink = [](const Screen& s) {
+        int n = 0;
+        for (int y = 21; y < 36; ++y)
+            for (int x = 0; x < 150; ++x) n += (s.At(x, y) & 0xFF) < 100;
+        return n;
+    };
+    EXPECT_GT(ink(list), ink(all) + 40) << "the strip does not name the list";
+}
+
 // After New in Add / Remove reading lists only the new row is selected.
 TEST_F(SampleDevice, AfterNewOnlyTheNewReadingListIsSelected) {
     // New, a tap that ends the name's editing, twice; the dialog as it then shows.
@@ -453,6 +478,38 @@ TEST_F(SampleDevice, DeletingTheBookJustReadRemovesItsFileSideFileAndRow) {
     EXPECT_FALSE(device.HostExists("storage/eBooks/The Lighthouse Keeper.prc"));
     EXPECT_FALSE(device.HostExists("storage/eBooks/The Lighthouse Keeper.fvt"));
     EXPECT_FALSE(Contains(ReadFile(Out("log.txt")), "Could not delete"));
+}
+
+// The Keeper read, then An Evening Walk opened from the library, then the Keeper deleted from
+// the library: Back goes through the pages that are still there, and none of the Keeper's is
+// tried (no "File not found").
+TEST_F(SampleDevice, BackAfterDeletingABookReadBeforeMeetsNoErrorForIt) {
+    // The library's third row is An Evening Walk; five rows down from it, the Keeper.
+    const std::string steps =
+        std::string("idle\nkey 0x22\nidle\nmenu 40075\nidle\ntap 80 92\nidle\nmenu 40075\nidle\n"
+                    "key 0x28\nkey 0x28\nkey 0x28\nkey 0x28\nkey 0x28\nidle\n") +
+        kTapBoxOk + "menu 40023\nidle\nkey 0x1b\nidle\npagetext " + Out("back.txt") +
+        "\nkey 0x1b\nidle\nkey 0x1b\nidle\nshelllog " + Out("log.txt") + "\nquit\n";
+    const ProgramResult run = RunSteps(device, {kKeeper}, steps);
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    ASSERT_FALSE(device.HostExists("storage/eBooks/The Lighthouse Keeper.prc"));
+    const std::string log = ReadFile(Out("log.txt"));
+    EXPECT_FALSE(Contains(log, "Error")) << log;
+    EXPECT_TRUE(Contains(ReadFile(Out("back.txt")), "Evening Walk")) << ReadFile(Out("back.txt"));
+}
+
+// The sample maker runs before every start of tools/run: a sample the user deleted is not
+// made again, and the other samples are left as they are.
+TEST_F(SampleDevice, ASampleBookDeletedStaysDeletedWhenTheDeviceIsFilledAgain) {
+    const std::string steps = std::string("idle\n") + kLeftSoftKey + kTapBoxOk +
+                              "menu 40023\nidle\nquit\n";
+    ASSERT_EQ(RunSteps(device, {kKeeper}, steps).status, 0);
+    ASSERT_FALSE(device.HostExists("storage/eBooks/The Lighthouse Keeper.prc"));
+    const std::string walk = ReadFile(device.Host("storage/eBooks/An Evening Walk.txt"));
+    ASSERT_TRUE(FillSamples(device));
+    EXPECT_FALSE(device.HostExists("storage/eBooks/The Lighthouse Keeper.prc"));
+    EXPECT_EQ(ReadFile(device.Host("storage/eBooks/An Evening Walk.txt")), walk);
+    EXPECT_TRUE(device.HostExists("storage/eBooks/Two Bells.prc"));
 }
 
 // The books folder is not the reader's to change: the delete fails, says which book and why,

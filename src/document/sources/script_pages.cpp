@@ -1,6 +1,7 @@
 #include "document/sources/script_pages.h"
 
 #include <new>
+#include <string>
 
 #include "bookfiles/document_source.h"
 #include "core/text.h"
@@ -165,8 +166,23 @@ void ScriptPageHost::Write(const String& text) {
 }
 
 void ScriptPageHost::ReportError(const String& message) {
+    // A page is shown from its BODY on: the report's own BODY would hide what the page wrote
+    // before it when the page opened none. The report then follows that text (a head the page
+    // wrote is closed by a BODY of the report's).
+    String written;
+    for (const String& piece : output_) written.Append(piece);
+    written.ToLower();
+    const auto has = [&written](const char16_t* tag) {
+        const int32_t n = static_cast<int32_t>(std::char_traits<char16_t>::length(tag));
+        return written.Find(tag, n) < written.Length();
+    };
     String report, html;
-    Append(report, "><html><body></table>");
+    if (written.IsEmpty() || has(u"<body"))
+        Append(report, "><html><body></table>");
+    else if (has(u"<html") || has(u"<head"))
+        Append(report, "><body></table>");
+    else
+        Append(report, "></table>");
     if (PageText::HtmlEncode(message, html)) report.Append(html);
     Append(report, "<br/><b>Script</b>: ");
     if (PageText::HtmlEncode(location_, html)) report.Append(html);

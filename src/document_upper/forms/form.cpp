@@ -164,6 +164,8 @@ bool Form::AddControl(FormControl* control, const String& name, int32_t id, bool
     if (!control) return false;
     FormFieldEntry* entry = FindEntry(id, name);
     bool made = false;
+    // A control that keeps no state (a password field) keeps the value its markup gave it.
+    bool keepsState = true;
     if (entry && entry->control) {
         FormControl* old = entry->control;
         bool oldOwned = entry->owned != 0;
@@ -182,7 +184,7 @@ bool Form::AddControl(FormControl* control, const String& name, int32_t id, bool
     if (!entry) {
         FormFieldEntry fresh;
         fresh.id = id;
-        control->SaveState(fresh.defaultState);
+        keepsState = control->SaveState(fresh.defaultState);
         fresh.currentState = fresh.defaultState;
         int32_t at = fields_.Append(fresh);
         if (at < 0) return false;
@@ -203,7 +205,14 @@ bool Form::AddControl(FormControl* control, const String& name, int32_t id, bool
         }
         return false;
     }
-    if (!entry->currentState.IsEmpty() || made) control->RestoreState(entry->currentState);
+    if (!entry->currentState.IsEmpty() || (made && keepsState))
+        control->RestoreState(entry->currentState);
+    if (entry->focusedCaret != -2) {
+        const int32_t caret = entry->focusedCaret;
+        entry->focusedCaret = -2;
+        if (caret >= 0) control->PlaceCaretAt(caret);
+        if (Node* node = control->GetNode(); node && node->Parent()) node->Focus();
+    }
     return true;
 }
 
@@ -214,6 +223,10 @@ void Form::RemoveControl(FormControl* control) {
     if (!entry) return;
     String state;
     if (control->SaveState(state)) entry->currentState = state;
+    // The page laid out again (turned, rotated): the field that had the focus gives it, and
+    // its caret, to the control made for it next.
+    Node* node = control->GetNode();
+    entry->focusedCaret = node && node->IsFocused() ? control->CaretIndex() : -2;
     int32_t type = control->GetControlType();
     bool wasOwned = entry->owned != 0;
     entry->control = nullptr;

@@ -37,6 +37,8 @@ struct FormFieldEntry {
     uint8_t owned = 0;
     // A restored state waits for the live control (FormList::RestoreValues).
     uint8_t pending = 0;
+    // The control went while it had the focus: its caret (-1 none); -2 it had no focus.
+    int32_t focusedCaret = -2;
 };
 
 // A SELECT element as read from the markup: its rows, width, query and options.

@@ -91,6 +91,9 @@ public:
     virtual bool FlagQuery() = 0;
     virtual void SetReadOnly(bool /*readOnly*/) {}
     virtual void SetEnabled(bool /*enabled*/) {}
+    // The caret of a text control (-1 for others), and its placing.
+    virtual int32_t CaretIndex() const { return -1; }
+    virtual void PlaceCaretAt(int32_t /*index*/) {}
     virtual bool RestoreState(const String& text) = 0;
     virtual bool SaveState(String& out) = 0;
     // Replaces the handler of the event, else appends one; false when the list cannot grow.

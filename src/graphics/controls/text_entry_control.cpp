@@ -349,6 +349,15 @@ bool TextEntryControl::RestoreState(const String& text) {
     return true;
 }
 
+void TextEntryControl::PlaceCaretAt(int32_t index) {
+    // Not shown yet: showing puts the caret there rather than at the start.
+    if (!IsShownFlag()) {
+        shownCaret_ = index;
+        return;
+    }
+    SetCaret(std::clamp(index, 0, value_.Length()), true);
+}
+
 bool TextEntryControl::SaveState(String& out) {
     if (password_) return false;
     out = value_;
@@ -385,7 +394,11 @@ bool TextEntryControl::Show(bool show) {
     SetShownFlag(show);
     if (show) {
         ClearSelection();
-        CaretToEndThenStart();
+        if (shownCaret_ >= 0)
+            SetCaret(std::clamp(shownCaret_, 0, value_.Length()), true);
+        else
+            CaretToEndThenStart();
+        shownCaret_ = -1;
         caretVisible_ = highlighted_;
     } else {
         SetBlinking(false);

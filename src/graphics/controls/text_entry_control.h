@@ -75,6 +75,8 @@ public:
     bool FlagQuery() override { return true; }
     void SetReadOnly(bool readOnly) override;
     void SetEnabled(bool enabled) override;
+    int32_t CaretIndex() const override { return caret_; }
+    void PlaceCaretAt(int32_t index) override;
     bool RestoreState(const String& text) override;
     bool SaveState(String& out) override;
 
@@ -128,6 +130,7 @@ private:
     String value_;
     String masked_;
     int32_t caret_ = 0;
+    int32_t shownCaret_ = -1;  // where showing puts the caret; -1 the usual place
     int32_t caretX_ = 0;
     uint32_t size_ = 12;
     uint32_t maxLength_ = kNoLimit;

@@ -1093,10 +1093,16 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
     info->header.biClrUsed = 256;
     PaletteToRgbQuad(decoder, info->colors);
     uint32_t transparent = decoder.TransparentIndex();
-    if (transparent < 256) {
+    // What the picture leaves unpainted (its transparent colour, and the rows a damaged picture
+    // never reaches) shows the fill: through the transparent entry, else through an entry the
+    // palette leaves free.
+    const uint32_t blank = transparent < 256                   ? transparent
+                           : decoder.PaletteCount() < 256 ? 255
+                                                          : 256;
+    if (blank < 256) {
         uint32_t c = ImageFill(brushColour_, background_, kUnsetColour);
-        info->colors[transparent] = RGBQUAD{static_cast<BYTE>(c >> 16), static_cast<BYTE>(c >> 8),
-                                            static_cast<BYTE>(c), 0};
+        info->colors[blank] = RGBQUAD{static_cast<BYTE>(c >> 16), static_cast<BYTE>(c >> 8),
+                                      static_cast<BYTE>(c), 0};
     }
     ImageTarget target;
     void* bits = nullptr;
@@ -1104,7 +1110,7 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
                                      DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!target.bitmap || !bits) return false;
     uint32_t stride = (static_cast<uint32_t>(r.width) + 3) & ~3u;
-    if (transparent < 256) std::memset(bits, static_cast<int>(transparent), stride * r.height);
+    if (blank < 256) std::memset(bits, static_cast<int>(blank), stride * r.height);
     decoder.SetOptions(true, true, false, false);
     if (decoder.SetFormat(static_cast<uint32_t>(r.width), static_cast<uint32_t>(r.height), 8, bits,
                           stride, nullptr, nullptr, false) != 0)
@@ -1127,8 +1133,11 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
                          static_cast<uint16_t>(sh), static_cast<uint16_t>(h));
         covered = Rect{0, 0, static_cast<int32_t>(sw), static_cast<int32_t>(sh)};
     }
-    if (decoder.Decode(originX, originY) != 0) return false;
+    // Data cut short or damaged: the rows decoded before the fault are shown all the same, and
+    // the caller is told the picture is not whole.
+    const bool whole = decoder.Decode(originX, originY) == 0;
     bool ok = BlitPicture(target.bitmap, covered, r, visible);
+    if (!whole) return false;
     if (ok && keep) {
         keep->Release();
         keep->size_ = Size{r.width, r.height};

@@ -3,12 +3,14 @@
 // pictures, a PalmDOC book, two HTML pages (one with a form, one with a picture in a folder beside
 // it) and a plain-text file from the texts in resources/samples, two small dictionaries of the
 // story's words (English, and English to French) and a short audio book of two tones. Files already there are left alone, so a user's
-// changes survive the next run.
+// changes survive the next run; a sample made once is not made again (its name is kept in the
+// program folder), so a book the user deleted stays deleted.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,11 +34,36 @@ bool ReadText(const fs::path& path, std::string& out) {
     return true;
 }
 
+// The samples made on an earlier run, one name a line: the user may have deleted them since.
+std::set<std::string> made;
+
+std::set<std::string> ReadMade(const fs::path& record) {
+    std::set<std::string> names;
+    std::ifstream in(record);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) names.insert(line);
+    return names;
+}
+
+bool WriteMade(const fs::path& record) {
+    const fs::path temp = record.string() + ".part";
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        for (const std::string& name : made) out << name << '\n';
+        if (!out.flush()) return false;
+    }
+    std::error_code error;
+    fs::rename(temp, record, error);
+    return !error;
+}
+
 // Through the device, so the books land where the program looks for them. Written to a
 // temporary name and renamed, so an interrupted run leaves no half file.
 bool WriteOnce(const Text& folder, const char* name, const std::vector<std::uint8_t>& bytes) {
     Text path(folder), temp;
     if (!path.AppendAscii("\\") || !path.AppendAscii(name)) return false;
+    if (made.count(name)) return true;
+    made.insert(name);
     if (Files::Exists(path)) return true;
     if (!temp.Assign(path) || !temp.AppendAscii(".part")) return false;
     {
@@ -217,6 +244,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "folivant_samples: cannot prepare the device at %s\n", argv[1]);
         return 1;
     }
+    // Beside the device's program folder, as the host sees it.
+    const fs::path record = fs::path(argv[1]) / "Program Files" / "Folivant" / "samples made.txt";
+    made = ReadMade(record);
     std::string lighthouse, garden, reading, walk, shore, log, bells;
     if (!ReadText(samples / "lighthouse.html", lighthouse) ||
         !ReadText(samples / "garden.txt", garden) || !ReadText(samples / "reading.html", reading) ||
@@ -238,11 +268,12 @@ int main(int argc, char** argv) {
                           WriteOnce(pictures, "open-book.bmp", OpenBookPicture());
     // Without oggenc the other samples still come.
     Text bellsPath(books);
-    if (bellsPath.AppendAscii("\\Two Bells.prc") && !Files::Exists(bellsPath)) {
+    if (bellsPath.AppendAscii("\\Two Bells.prc") && !made.count("Two Bells.prc") &&
+        !Files::Exists(bellsPath)) {
         const std::vector<std::uint8_t> bellsBook = BellsBook(bells);
         if (!bellsBook.empty()) WriteOnce(books, "Two Bells.prc", bellsBook);
     }
-    if (!ok || !pictured) {
+    if (!ok || !pictured || !WriteMade(record)) {
         std::fprintf(stderr, "folivant_samples: cannot write the sample books\n");
         return 1;
     }

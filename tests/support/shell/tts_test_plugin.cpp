@@ -10,9 +10,15 @@
 //   FVT_TTS_COM_FAILS      tts_set_com answers failure
 //   FVT_TTS_OPEN_FAILS     tts_open_speech answers failure yet sets a handle
 //   FVT_TTS_NEVER_DONE     ignores the stop event and never sets the done event
+// and one that is slow as a synthesiser is, on the caller's thread:
+//   FVT_TTS_SLOW           takes 10 ms a word in tts_speak, and speaks 10 ms a word
+// With FVT_TTS_LOG set, every text taken is appended to that file, each followed by a line
+// "----" (for the program tests, where the plug-in lives in the reader's process).
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -55,11 +61,21 @@ bool StopAsked(const Engine& e) {
 #endif
 }
 
+#ifdef FVT_TTS_SLOW
+constexpr int kWordMs = 10;
+#else
+constexpr int kWordMs = 1;
+#endif
+
 void Run(Engine* e, std::u16string text, bool words) {
+    bool stopped = false;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (StopAsked(*e)) break;
+        if (StopAsked(*e)) {
+            stopped = true;
+            break;
+        }
         const char16_t c = text[i];
-        if (c == u' ') std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (c == u' ') std::this_thread::sleep_for(std::chrono::milliseconds(kWordMs));
         const bool gap = words ? c == u' ' || i + 1 == text.size()
                                : (c == u'.' || c == u'!' || c == u'?') &&
                                      (i + 1 == text.size() || text[i + 1] == u' ');
@@ -73,8 +89,19 @@ void Run(Engine* e, std::u16string text, bool words) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
 #else
     if (e->done) SetEvent(e->done);
+    // Read whole, a book's chunk asks for the next (as the shipped plug-in does).
+    if (words && !stopped && e->window) PostMessageW(e->window, tts::kNextChunkMessage, 0, 0);
 #endif
     e->busy = false;
+}
+
+// The text taken, for a program test to read.
+void Log(const std::u16string& text) {
+    const char* path = std::getenv("FVT_TTS_LOG");
+    if (!path || !*path) return;
+    std::ofstream out(path, std::ios::app | std::ios::binary);
+    for (char16_t c : text) out << (c < 0x80 ? static_cast<char>(c) : '?');
+    out << "\n----\n";
 }
 
 void Join(Engine& e) {
@@ -116,6 +143,12 @@ int32_t tts_speak(uint32_t handle, const char16_t* text, int32_t length) {
     if (handle != 7 || !text || length < 0) return 0;
     Join(e);
     std::u16string copy(text, static_cast<size_t>(length));
+    Log(copy);
+#ifdef FVT_TTS_SLOW
+    // Taking the text in costs time as a synthesiser does: the longer the text, the longer.
+    for (char16_t c : copy)
+        if (c == u' ') std::this_thread::sleep_for(std::chrono::milliseconds(kWordMs));
+#endif
     {
         std::lock_guard<std::mutex> g(e.lock);
         if (!e.spoken.empty()) e.spoken += u'\n';
