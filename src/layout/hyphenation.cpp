@@ -197,10 +197,12 @@ bool WordSplitter::Build(BlockCursor cursor, const BlockCursor& end, int32_t lim
             if (measuring) {
                 if (n == 1) {
                     cell.width = run->width;
-                } else if (!low) {
+                } else if (pair) {
                     Size size;
-                    fonts_.Measure(run->text.Data() + i, pair ? 2 : 1, size);
+                    fonts_.Measure(run->text.Data() + i, 2, size);
                     cell.width = size.width;
+                } else if (!low) {
+                    cell.width = fonts_.CharWidth(cell.ch);
                 }
                 x += cell.width;
                 if (x > limit) measuring = false;
