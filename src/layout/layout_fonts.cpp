@@ -120,7 +120,7 @@ LayoutFonts::Widths* LayoutFonts::WidthsOfFont() {
     return current_;
 }
 
-int32_t LayoutFonts::CharWidth(char16_t c) {
+int32_t LayoutFonts::MeasureCharWidth(char16_t c) {
     Widths* w = c < kKeptChars ? WidthsOfFont() : nullptr;
     if (w && w->width[c] >= 0) return w->width[c];
     Size s;

@@ -44,7 +44,12 @@ public:
     // The width Measure gives the one character c in the selected font, kept per font for the
     // characters of the alphabetic scripts: splitting a long word measures every character of
     // it, and a table's cells are laid out more than once.
-    int32_t CharWidth(char16_t c);
+    int32_t CharWidth(char16_t c) {
+        if (c < kKeptChars && current_ && widthsFor_ == static_cast<int64_t>(key_) &&
+            current_->width[c] >= 0)
+            return current_->width[c];
+        return MeasureCharWidth(c);
+    }
     int32_t SpaceWidth();
     int32_t HyphenWidth();
     int32_t Ascent();
@@ -52,6 +57,7 @@ public:
 
 private:
     bool MeasureUncached(const char16_t* text, int32_t length, Size& out);
+    int32_t MeasureCharWidth(char16_t c);
     bool MeasureShown(const char16_t* text, int32_t length, Size& out);
     uint8_t defaultFace_ = 1;
     void InvalidateCache() {
