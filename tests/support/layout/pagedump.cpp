@@ -120,12 +120,10 @@ std::string BaseName(const std::string& path) {
 
 bool Open(const std::string& path, const fvt::test::TempDevice& device, Opened& o,
           std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    if (!std::ifstream(path, std::ios::binary)) {
         error = path + ": cannot be opened";
         return false;
     }
-    std::string bytes(std::istreambuf_iterator<char>(in), {});
     // The pictures a page names lie beside it: the pictures of the file's folder, and of the
     // folders in it, come along.
     std::string name = BaseName(path);
@@ -150,7 +148,14 @@ bool Open(const std::string& path, const fvt::test::TempDevice& device, Opened& 
         std::filesystem::copy_file(it->path(), device.Host(books + relative.string()),
                                    std::filesystem::copy_options::skip_existing, ignored);
     }
-    device.WriteHost(books + name, bytes);
+    // Copied by the system, not through this program's memory.
+    std::error_code copied;
+    std::filesystem::copy_file(path, device.Host(books + name),
+                               std::filesystem::copy_options::overwrite_existing, copied);
+    if (copied) {
+        error = path + ": cannot be copied";
+        return false;
+    }
     std::u16string devicePath = u"\\storage\\eBooks\\";
     for (char c : name) devicePath += static_cast<char16_t>(static_cast<unsigned char>(c));
     if (!o.location.Parse(String(devicePath.c_str()), false)) {
