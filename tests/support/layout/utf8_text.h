@@ -11,6 +11,10 @@ namespace fvt::test {
 inline void AppendUtf8(std::string& out, const char16_t* s, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         char32_t c = s[i];
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
         // A surrogate pair is one character of four bytes.
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
