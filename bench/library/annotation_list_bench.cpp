@@ -10,7 +10,7 @@
 
 #include "bookfiles/annotation_file.h"
 #include "core/resources.h"
-#include "library/annotation_list_window.h"
+#include "library_ui/annotation_list_window.h"
 #include "platform/window/window_layer.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
