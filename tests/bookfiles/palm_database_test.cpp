@@ -401,8 +401,9 @@ TEST(PalmDatabaseIds, RecordsAreFoundByIdAfterAppendsInsertsAndDeletes) {
 }
 
 TEST(PalmDatabaseIds, NewRecordsNeverTakeAnIdInUse) {
-    // Ids 1 to 3 are taken in the file; the seed stands below them.
+    // Ids 1 to 3 are taken in the file, and its seed stands below two of them.
     PdbBuilder b;
+    b.uniqueIdSeed = 1;
     b.name = "Ids";
     b.type = "DATA";
     b.creator = "TEST";
@@ -416,13 +417,14 @@ TEST(PalmDatabaseIds, NewRecordsNeverTakeAnIdInUse) {
     ASSERT_TRUE(db);
     std::uint32_t at = 0;
     ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 1, &at));
-    EXPECT_EQ(db->GetUniqueId(at), 4u);
+    const std::uint32_t fourth = db->GetUniqueId(at);
+    EXPECT_EQ(fourth, 4u);
     // A deleted record's id may be given again.
     ASSERT_TRUE(db->DeleteRecord(1));
     ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 1, &at));
     EXPECT_NE(db->GetUniqueId(at), 1u);
     EXPECT_NE(db->GetUniqueId(at), 3u);
-    EXPECT_NE(db->GetUniqueId(at), 4u);
+    EXPECT_NE(db->GetUniqueId(at), fourth);
     ExpectEveryIdFound(*db);
 }
 
