@@ -265,7 +265,7 @@ void JumpsInAnHtmlFile(benchmark::State& state) {
     {
         OpenHtml o(html->path);
         o.layout.GoToPage(PageLayout::kNone);
-        o.layout.GoToPosition(o.layout.CurrentPageStart(), -2);
+        o.layout.GoToPosition(o.layout.CurrentPageStart(), PageStepCode::kPageEndingHere);
         o.layout.SaveCurrentPageState(number, start, saved);
     }
     double first = 0, reopen = 0, end = 0;
