@@ -486,9 +486,19 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
     bool wantNearby = pager_.QuickSearch();
     uint32_t guard = TextLength() * 2 + 1024;
     ByteStream before;
+    // A token read far from the target without its state kept: whether it crossed the target
+    // shows at the next position read (the token itself changed nothing but the record, which
+    // the next pass makes again).
+    uint32_t farKind = kTokenEnd;
     while (guard-- > 0) {
         if (!source_->GetPosition(p)) return false;
-        if (p >= target) break;
+        if (p >= target) {
+            if ((farKind == kTokenText && p > target) || (farKind == kTokenTag && beforeTag)) {
+                again = true;
+                return true;
+            }
+            break;
+        }
         if (p >= pager_.First().start + kCheckpointSpacing &&
             (checkpoints_.empty() || checkpoints_.back().position + kCheckpointSpacing <= p))
             AddCheckpoint(p, record);
@@ -507,10 +517,13 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
             if (!source_->SaveState(before)) return false;
         }
         uint32_t kind = source_->NextToken();
+        farKind = kTokenEnd;
         if (kind == kTokenEnd) break;
         if (kind == kTokenContinue) continue;
         uint32_t after = p;
-        if (!align && kind == kTokenText && source_->GetPosition(after) && after > target) {
+        if (!kept && !align && !content_) {
+            farKind = kind;
+        } else if (!align && kind == kTokenText && source_->GetPosition(after) && after > target) {
             if (!kept) {
                 again = true;
                 return true;
@@ -518,8 +531,8 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
             if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
             source_->SetPosition(target);
             break;
-        }
-        if (beforeTag && kind == kTokenTag && source_->GetPosition(after) && after >= target) {
+        } else if (beforeTag && kind == kTokenTag && source_->GetPosition(after) &&
+                   after >= target) {
             if (!align && !kept) {
                 again = true;
                 return true;
