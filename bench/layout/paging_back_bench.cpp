@@ -6,7 +6,7 @@
 // - A 13 MB text file: reopening it at a saved late page, End and Go to page (the middle)
 //   against opening it at page 1, each from a fresh layout. Counters `reopen_over_first`,
 //   `end_over_first`, `goto_over_first`. The same (reopening, End) for a 2.3 MB HTML file:
-//   `JumpsInAnHtmlFile`.
+//   `JumpsInAnHtmlFile`; and for a 10 MB markup book: `JumpsInAMarkupBook`.
 // The engine's own block and line layout measures with box metrics (no graphics context).
 #include <benchmark/benchmark.h>
 
@@ -302,6 +302,77 @@ void JumpsInAnHtmlFile(benchmark::State& state) {
         benchmark::Counter(first * 1e3, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(JumpsInAnHtmlFile)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// A 10 MB markup book (pages start anywhere; its open elements are rebuilt from the nearest
+// checkpoint after a jump): End and Go to page (the middle) in a new session against opening
+// it at page 1, and reopening it late (its saved state carries the scan state).
+struct OpenMarkupBook {
+    explicit OpenMarkupBook(const std::u16string& text) : doc(text, 4096), source(true) {
+        source.SetTableNeedsInline(false);
+        source.Attach(&doc, 0);
+        layout.SetSource(&source);
+        layout.Configure(fvt::test::SettingsAt(12));
+        layout.SetViewport(Rect{0, 0, 240, 320});
+        layout.Start();
+    }
+    fvt::test::SeekableDocument doc;
+    HtmlTokenizer source;
+    FixedKey key;
+    PageLayout layout{&key};
+};
+
+void JumpsInAMarkupBook(benchmark::State& state) {
+    static const std::u16string* text = new std::u16string(Markup(10u << 20));
+    uint32_t number = 0, start = 0;
+    ByteStream saved;
+    {
+        OpenMarkupBook o(*text);
+        o.layout.GoToPage(PageLayout::kNone);
+        o.layout.GoToPosition(o.layout.CurrentPageStart(), PageStepCode::kPageEndingHere);
+        o.layout.SaveCurrentPageState(number, start, saved);
+    }
+    double first = 0, reopen = 0, end = 0, middle = 0;
+    for (auto _ : state) {
+        Clock::time_point t0 = Clock::now();
+        {
+            OpenMarkupBook o(*text);
+            o.layout.GoToPage(1);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t1 = Clock::now();
+        {
+            OpenMarkupBook o(*text);
+            saved.SetReadPosition(0);
+            if (!o.layout.RestorePageState(number, start, saved) ||
+                o.layout.CurrentPageStart() != start)
+                return state.SkipWithError("the saved page was not restored");
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t2 = Clock::now();
+        {
+            OpenMarkupBook o(*text);
+            o.layout.GoToPage(PageLayout::kNone);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t3 = Clock::now();
+        {
+            OpenMarkupBook o(*text);
+            o.layout.GoToPage(o.layout.PageCount() / 2);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t4 = Clock::now();
+        first += Seconds(t0, t1);
+        reopen += Seconds(t1, t2);
+        end += Seconds(t2, t3);
+        middle += Seconds(t3, t4);
+    }
+    state.counters["reopen_over_first"] = first > 0 ? reopen / first : 0;
+    state.counters["end_over_first"] = first > 0 ? end / first : 0;
+    state.counters["goto_over_first"] = first > 0 ? middle / first : 0;
+    state.counters["first_ms"] =
+        benchmark::Counter(first * 1e3, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(JumpsInAMarkupBook)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
