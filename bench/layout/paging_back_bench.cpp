@@ -5,7 +5,8 @@
 //   each with the layout of the page shown. Counter `up_over_down`.
 // - A 13 MB text file: reopening it at a saved late page, End and Go to page (the middle)
 //   against opening it at page 1, each from a fresh layout. Counters `reopen_over_first`,
-//   `end_over_first`, `goto_over_first`.
+//   `end_over_first`, `goto_over_first`. The same (reopening, End) for a 2.3 MB HTML file:
+//   `JumpsInAnHtmlFile`; and for a 10 MB markup book: `JumpsInAMarkupBook`.
 // The engine's own block and line layout measures with box metrics (no graphics context).
 #include <benchmark/benchmark.h>
 
@@ -17,6 +18,7 @@
 #include "core/file.h"
 #include "document/markup/html_tokenizer.h"
 #include "document/markup/plain_text_token_source.h"
+#include "document/sources/layout_services.h"
 #include "document/sources/text_file_document.h"
 #include "layout/page_layout.h"
 #include "support/document/device_files.h"
@@ -136,6 +138,13 @@ void PageUpTablePage(benchmark::State& state) {
 }
 BENCHMARK(PageUpTablePage)->Unit(benchmark::kMillisecond);
 
+// A document key that stays from layout to layout, as a file's does in the reader: a saved
+// page state is taken back only under the key it was saved with.
+struct FixedKey : BookLayoutTraits {
+    bool SourceFlag() override { return true; }
+    uint32_t DocumentKey() override { return 0x2A5E17; }
+};
+
 // The 13 MB text file on a device of its own, opened as the reader opens a text file.
 struct TextFile {
     TextFile() {
@@ -161,7 +170,8 @@ struct OpenText {
     File file;
     TextFileDocument doc;
     PlainTextTokenSource source;
-    PageLayout layout;
+    FixedKey key;
+    PageLayout layout{&key};
 };
 
 void JumpsInABigText(benchmark::State& state) {
@@ -187,7 +197,9 @@ void JumpsInABigText(benchmark::State& state) {
         {
             OpenText o(text->path);
             saved.SetReadPosition(0);
-            o.layout.RestorePageState(number, start, saved);
+            if (!o.layout.RestorePageState(number, start, saved) ||
+                o.layout.CurrentPageStart() != start)
+                return state.SkipWithError("the saved page was not restored");
             benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
         }
         Clock::time_point t2 = Clock::now();
@@ -215,6 +227,152 @@ void JumpsInABigText(benchmark::State& state) {
         benchmark::Counter(first * 1e3, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(JumpsInABigText)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The same for markup: a 2.3 MB HTML file, opened as the reader opens one (replayed: its open
+// elements are rebuilt from where reading starts), each layout fresh, as a new session.
+struct HtmlFile {
+    HtmlFile() {
+        std::u16string text = Markup(2300u << 10);
+        std::string bytes(text.begin(), text.end());
+        std::u16string device = files.Write("big.html", bytes);
+        path.FromWide(device.c_str());
+    }
+    DeviceFiles files;
+    Text path;
+};
+
+struct OpenHtml {
+    explicit OpenHtml(const Text& path) : file(path, File::kOpenForReading), source(true) {
+        doc.Open(&file, String(u"big.html"), 1252, 65002, false, 0, 0xFFFFFFFFu);
+        doc.SetMode(2);
+        source.Attach(&doc, 0);
+        layout.SetSource(&source);
+        layout.Configure(fvt::test::SettingsAt(12));
+        layout.SetViewport(Rect{0, 0, 240, 320});
+        layout.Start();
+    }
+    File file;
+    TextFileDocument doc;
+    HtmlTokenizer source;
+    FixedKey key;
+    PageLayout layout{&key};
+};
+
+void JumpsInAnHtmlFile(benchmark::State& state) {
+    static HtmlFile* html = new HtmlFile;
+    uint32_t number = 0, start = 0;
+    ByteStream saved;
+    {
+        OpenHtml o(html->path);
+        o.layout.GoToPage(PageLayout::kNone);
+        o.layout.GoToPosition(o.layout.CurrentPageStart(), PageStepCode::kPageEndingHere);
+        o.layout.SaveCurrentPageState(number, start, saved);
+    }
+    double first = 0, reopen = 0, end = 0;
+    for (auto _ : state) {
+        Clock::time_point t0 = Clock::now();
+        {
+            OpenHtml o(html->path);
+            o.layout.GoToPage(1);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t1 = Clock::now();
+        {
+            OpenHtml o(html->path);
+            saved.SetReadPosition(0);
+            if (!o.layout.RestorePageState(number, start, saved) ||
+                o.layout.CurrentPageStart() != start)
+                return state.SkipWithError("the saved page was not restored");
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t2 = Clock::now();
+        {
+            OpenHtml o(html->path);
+            o.layout.GoToPage(PageLayout::kNone);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t3 = Clock::now();
+        first += Seconds(t0, t1);
+        reopen += Seconds(t1, t2);
+        end += Seconds(t2, t3);
+    }
+    state.counters["reopen_over_first"] = first > 0 ? reopen / first : 0;
+    state.counters["end_over_first"] = first > 0 ? end / first : 0;
+    state.counters["first_ms"] =
+        benchmark::Counter(first * 1e3, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(JumpsInAnHtmlFile)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// A 10 MB markup book (pages start anywhere; its open elements are rebuilt from the nearest
+// checkpoint after a jump): End and Go to page (the middle) in a new session against opening
+// it at page 1, and reopening it late (its saved state carries the scan state).
+struct OpenMarkupBook {
+    explicit OpenMarkupBook(const std::u16string& text) : doc(text, 4096), source(true) {
+        source.SetTableNeedsInline(false);
+        source.Attach(&doc, 0);
+        layout.SetSource(&source);
+        layout.Configure(fvt::test::SettingsAt(12));
+        layout.SetViewport(Rect{0, 0, 240, 320});
+        layout.Start();
+    }
+    fvt::test::SeekableDocument doc;
+    HtmlTokenizer source;
+    FixedKey key;
+    PageLayout layout{&key};
+};
+
+void JumpsInAMarkupBook(benchmark::State& state) {
+    static const std::u16string* text = new std::u16string(Markup(10u << 20));
+    uint32_t number = 0, start = 0;
+    ByteStream saved;
+    {
+        OpenMarkupBook o(*text);
+        o.layout.GoToPage(PageLayout::kNone);
+        o.layout.GoToPosition(o.layout.CurrentPageStart(), PageStepCode::kPageEndingHere);
+        o.layout.SaveCurrentPageState(number, start, saved);
+    }
+    double first = 0, reopen = 0, end = 0, middle = 0;
+    for (auto _ : state) {
+        Clock::time_point t0 = Clock::now();
+        {
+            OpenMarkupBook o(*text);
+            o.layout.GoToPage(1);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t1 = Clock::now();
+        {
+            OpenMarkupBook o(*text);
+            saved.SetReadPosition(0);
+            if (!o.layout.RestorePageState(number, start, saved) ||
+                o.layout.CurrentPageStart() != start)
+                return state.SkipWithError("the saved page was not restored");
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t2 = Clock::now();
+        {
+            OpenMarkupBook o(*text);
+            o.layout.GoToPage(PageLayout::kNone);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t3 = Clock::now();
+        {
+            OpenMarkupBook o(*text);
+            o.layout.GoToPage(o.layout.PageCount() / 2);
+            benchmark::DoNotOptimize(o.layout.LayoutPageAt(o.layout.CurrentPageStart(), false));
+        }
+        Clock::time_point t4 = Clock::now();
+        first += Seconds(t0, t1);
+        reopen += Seconds(t1, t2);
+        end += Seconds(t2, t3);
+        middle += Seconds(t3, t4);
+    }
+    state.counters["reopen_over_first"] = first > 0 ? reopen / first : 0;
+    state.counters["end_over_first"] = first > 0 ? end / first : 0;
+    state.counters["goto_over_first"] = first > 0 ? middle / first : 0;
+    state.counters["first_ms"] =
+        benchmark::Counter(first * 1e3, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(JumpsInAMarkupBook)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

@@ -5,6 +5,8 @@
 // goal is at least 50 MB/s. Also: hyphenating the words of a page.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <string>
@@ -104,6 +106,63 @@ void BM_SearchRepetitivePattern(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 2'000'000);
 }
 BENCHMARK(BM_SearchRepetitivePattern)->Unit(benchmark::kMillisecond);
+
+// "Find" backward against forward through marked-up text with no tag in it (2 MB and 4 MB
+// of it), each run with a new searcher, alternately in one loop: `back_over_forward` near 1
+// when a backward step starts reading at a known token boundary (it read on to the next tag,
+// the document's end, on every page before), and `four_over_two` near 2 when it is linear.
+class TaglessHtml : public PagedText {
+public:
+    using PagedText::PagedText;
+    uint32_t GetKind() override { return 2; }
+};
+
+TaglessHtml& Tagless(int megabytes) {
+    static std::map<int, TaglessHtml*> made;
+    TaglessHtml*& t = made[megabytes];
+    if (!t) {
+        const std::u16string& prose = Book().Text();
+        const size_t n = static_cast<size_t>(megabytes) * 1'000'000 / 2;  // two bytes a character
+        std::u16string text;
+        text.reserve(n);
+        while (text.size() < n) text.append(prose, 0, std::min(prose.size(), n - text.size()));
+        t = new TaglessHtml(std::move(text));
+    }
+    return *t;
+}
+
+double FindMs(TaglessHtml& doc, bool backward) {
+    IndexedSearcher s;
+    s.SetSource(&doc);
+    String pattern(u"leviathan");
+    uint32_t mode = backward ? kSearchLast : kSearchFirst;
+    uint32_t start = 0, end = 0xFFFFFFFFu, found = 0;
+    auto t0 = std::chrono::steady_clock::now();
+    benchmark::DoNotOptimize(s.Search(pattern, start, end, found, false, true, mode));
+    auto t1 = std::chrono::steady_clock::now();
+    return std::chrono::duration<double, std::milli>(t1 - t0).count();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+void BM_FindBackwardAgainstForwardWithoutTags(benchmark::State& state) {
+    TaglessHtml& two = Tagless(2);
+    TaglessHtml& four = Tagless(4);
+    std::vector<double> back2, fwd2, back4;
+    for (auto _ : state) {
+        fwd2.push_back(FindMs(two, false));
+        back2.push_back(FindMs(two, true));
+        back4.push_back(FindMs(four, true));
+    }
+    state.counters["back_over_forward"] = Median(back2) / Median(fwd2);
+    state.counters["four_over_two"] = Median(back4) / Median(back2);
+    state.counters["back_ms"] = Median(back2);
+    state.counters["forward_ms"] = Median(fwd2);
+}
+BENCHMARK(BM_FindBackwardAgainstForwardWithoutTags)->Unit(benchmark::kMillisecond)->Iterations(7);
 
 // A page of long words (about 40 lines of 40 characters), each split once at a line end.
 void BM_HyphenatePage(benchmark::State& state) {

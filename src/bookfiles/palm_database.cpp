@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 #include <new>
+#include <unordered_set>
 
 #include "bookfiles/book_error.h"
 #include "bookfiles/byte_order.h"
@@ -158,6 +159,9 @@ public:
             records_[i].attributes = e.attributes;
             records_[i].uniqueId = e.uniqueId & 0xFFFFFF;
         }
+        usedIds_.clear();
+        for (const Record& r : records_) usedIds_.insert(r.uniqueId);
+        DropIdIndex();
         return 0;
     }
     void SetPath(const char* path) { path_ = path ? path : ""; }
@@ -189,11 +193,15 @@ public:
         bool ok = Flush();
         open_ = false;
         records_.clear();
+        usedIds_.clear();
+        DropIdIndex();
         return ok;
     }
     bool Destroy() override {
         open_ = false;
         records_.clear();
+        usedIds_.clear();
+        DropIdIndex();
         if (path_.empty() || !DatabaseFile::Exists(path_.c_str())) return true;
         return DatabaseFile::Remove(path_.c_str());
     }
@@ -231,13 +239,19 @@ public:
         if (index == kAppend || index > records_.size())
             index = static_cast<std::uint32_t>(records_.size());
         Record record;
+        bool noted = false;
         try {
             record.bytes.assign(size, 0);
             record.uniqueId = NextUniqueId();
+            usedIds_.insert(record.uniqueId);
+            noted = true;
             records_.insert(records_.begin() + index, std::move(record));
         } catch (...) {
+            if (noted) ForgetId(uniqueIdSeed_);
             return false;
         }
+        if (index + 1 == records_.size()) NoteAppended(index);
+        else DropIdIndex();
         if (newIndex) *newIndex = index;
         dirty_ = true;
         return true;
@@ -254,7 +268,10 @@ public:
     }
     bool DeleteRecord(std::uint32_t index) override {
         if (index >= records_.size()) return false;
+        std::uint32_t id = records_[index].uniqueId;
         records_.erase(records_.begin() + index);
+        DropIdIndex();
+        ForgetId(id);
         dirty_ = true;
         return true;
     }
@@ -289,18 +306,17 @@ private:
         for (;;) {
             uniqueIdSeed_ = (uniqueIdSeed_ + 1) & 0xFFFFFF;
             if (uniqueIdSeed_ == 0) continue;
-            bool used = false;
-            for (const Record& r : records_) {
-                if (r.uniqueId == uniqueIdSeed_) {
-                    used = true;
-                    break;
-                }
-            }
-            if (!used) return uniqueIdSeed_;
+            if (usedIds_.find(uniqueIdSeed_) == usedIds_.end()) return uniqueIdSeed_;
         }
+    }
+    void ForgetId(std::uint32_t id) {
+        auto it = usedIds_.find(id);
+        if (it != usedIds_.end()) usedIds_.erase(it);  // one of them when a file repeats ids
     }
 
     std::vector<Record> records_;
+    // The ids in use, one entry per record, for a new record's id without a walk of the list.
+    std::unordered_multiset<std::uint32_t> usedIds_;
     bool open_ = true;
     bool dirty_ = false;
 };
@@ -362,11 +378,38 @@ bool PalmDatabase::ReadRecord(std::uint32_t index, std::uint32_t offset, void* d
 
 std::int32_t PalmDatabase::FindByUniqueId(std::uint32_t uniqueId) const {
     if (uniqueId == 0) return -1;
-    std::uint32_t n = GetRecordCount();
-    for (std::uint32_t i = 0; i < n; ++i) {
-        if (GetUniqueId(i) == uniqueId) return static_cast<std::int32_t>(i);
+    if (!idIndexValid_) {
+        std::uint32_t n = GetRecordCount();
+        try {
+            idIndex_.clear();
+            idIndex_.reserve(n);
+            // emplace keeps the first record of a repeated id, as a search from the start does.
+            for (std::uint32_t i = 0; i < n; ++i) idIndex_.emplace(GetUniqueId(i), i);
+            idIndexValid_ = true;
+        } catch (...) {
+            idIndex_.clear();
+            for (std::uint32_t i = 0; i < n; ++i) {
+                if (GetUniqueId(i) == uniqueId) return static_cast<std::int32_t>(i);
+            }
+            return -1;
+        }
     }
-    return -1;
+    auto it = idIndex_.find(uniqueId);
+    return it == idIndex_.end() ? -1 : static_cast<std::int32_t>(it->second);
+}
+
+void PalmDatabase::NoteAppended(std::uint32_t index) {
+    if (!idIndexValid_) return;
+    try {
+        idIndex_.emplace(GetUniqueId(index), index);
+    } catch (...) {
+        DropIdIndex();
+    }
+}
+
+void PalmDatabase::DropIdIndex() {
+    idIndexValid_ = false;
+    idIndex_.clear();
 }
 
 bool PalmDatabase::NewRecord(std::uint32_t, std::uint32_t, std::uint32_t*) {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class Text;
@@ -75,7 +76,8 @@ public:
                     std::uint32_t count, std::uint32_t* got) const;
     virtual std::uint32_t GetUniqueId(std::uint32_t index) const = 0;
     virtual std::uint8_t GetRecordAttributes(std::uint32_t index) const = 0;
-    // Index of the record with that unique id, or -1.
+    // Index of the record with that unique id (the first one when ids repeat), or -1. Looked
+    // up in an index of the ids built on the first call after the list changed.
     std::int32_t FindByUniqueId(std::uint32_t uniqueId) const;
 
     // Writing records (false on a read-only database).
@@ -104,6 +106,18 @@ public:
 protected:
     PalmDatabase() = default;
     void SetHeader(const std::uint8_t* header);
+    // Kept up by the writable form: a record appended at the end extends the id index, any
+    // other change to the list drops it until the next look-up.
+    void NoteAppended(std::uint32_t index);
+    void DropIdIndex();
+
+private:
+    // Unique id -> record index, built on demand (a side file of 60,000 records is looked up
+    // once per row by the annotations list). One reader at a time, as for the records.
+    mutable std::unordered_map<std::uint32_t, std::uint32_t> idIndex_;
+    mutable bool idIndexValid_ = false;
+
+protected:
 
     char name_[32] = {};
     std::uint16_t attributes_ = 0;

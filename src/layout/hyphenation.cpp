@@ -174,7 +174,32 @@ bool Hyphenation::SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakA
     return any;
 }
 
+WordSplitter::Scratch& WordSplitter::Kept() {
+    thread_local Scratch scratch;
+    return scratch;
+}
+
+WordSplitter::WordSplitter(BlockContents& block, LayoutFonts& fonts, DocumentSource* source)
+    : block_(block), fonts_(fonts), source_(source), scratch_(Kept()), cells_(scratch_.cells) {}
+
+WordSplitter::~WordSplitter() {
+    if (scratch_.owner == this) scratch_.owner = nullptr;  // a later splitter may live here
+}
+
 bool WordSplitter::Build(BlockCursor cursor, const BlockCursor& end, int32_t limit) {
+    if (built_ && scratch_.owner == this && builtFrom_ == cursor.position &&
+        builtEnd_ == end.position && builtLimit_ == limit)
+        return builtResult_;
+    built_ = true;
+    scratch_.owner = this;
+    builtFrom_ = cursor.position;
+    builtEnd_ = end.position;
+    builtLimit_ = limit;
+    builtResult_ = BuildCells(cursor, end, limit);
+    return builtResult_;
+}
+
+bool WordSplitter::BuildCells(BlockCursor cursor, const BlockCursor& end, int32_t limit) {
     cells_.clear();
     int32_t x = 0;
     bool measuring = true;
@@ -197,10 +222,12 @@ bool WordSplitter::Build(BlockCursor cursor, const BlockCursor& end, int32_t lim
             if (measuring) {
                 if (n == 1) {
                     cell.width = run->width;
-                } else if (!low) {
+                } else if (pair) {
                     Size size;
-                    fonts_.Measure(run->text.Data() + i, pair ? 2 : 1, size);
+                    fonts_.Measure(run->text.Data() + i, 2, size);
                     cell.width = size.width;
+                } else if (!low) {
+                    cell.width = fonts_.CharWidth(cell.ch);
                 }
                 x += cell.width;
                 if (x > limit) measuring = false;
@@ -217,6 +244,7 @@ bool WordSplitter::Build(BlockCursor cursor, const BlockCursor& end, int32_t lim
 
 bool WordSplitter::SplitAfter(int32_t i, BlockCursor cursor, int32_t hyphen, int32_t& available,
                               BlockCursor& after) {
+    built_ = false;  // the block changes below
     const Cell& cell = cells_[static_cast<size_t>(i)];
     BlockCursor c = cursor;
     while (!c.AtEnd() && !(c.Kind() == kItemTextRun && c.counts[kItemTextRun] == cell.run))
@@ -263,7 +291,8 @@ bool WordSplitter::HyphenateRun(uint32_t language, BlockCursor cursor, const Blo
     if (!Build(cursor, end, available)) return false;
     int32_t n = static_cast<int32_t>(cells_.size());
     if (n < 2) return false;
-    std::vector<char16_t> chars(static_cast<size_t>(n));
+    std::vector<char16_t>& chars = scratch_.chars;
+    chars.resize(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) chars[i] = cells_[i].ch;
     const char16_t* w = chars.data();
     const bool code = Hyphenation::IsCodeLike(w, n);
@@ -290,7 +319,8 @@ bool WordSplitter::HyphenateRun(uint32_t language, BlockCursor cursor, const Blo
     }
     if (br >= 0) return SplitAfter(br, cursor, softBreak ? hyphen : 0, available, after);
     if (code || soft || Hyphenation::IsCjkLanguage(language) || n > kMaxSyllableWord) return false;
-    std::vector<uint8_t> marks(static_cast<size_t>(n));
+    std::vector<uint8_t>& marks = scratch_.marks;
+    marks.assign(static_cast<size_t>(n), 0);
     if (!Hyphenation::SyllableMarks(w, n, marks.data())) return false;
     for (int32_t i = n - 2; i >= 0; --i) {
         if (marks[i] && cells_[i].x + cells_[i].width + hyphen < available)
@@ -314,7 +344,8 @@ bool WordSplitter::BreakRun(uint32_t language, BlockCursor cursor, const BlockCu
     // A cut before the first character would leave a line of nothing but a hyphen.
     if (cut <= 0 || cut >= n) return false;
     if (!cjk) {
-        std::vector<char16_t> chars(static_cast<size_t>(n));
+        std::vector<char16_t>& chars = scratch_.chars;
+        chars.resize(static_cast<size_t>(n));
         for (int32_t i = 0; i < n; ++i) chars[i] = cells_[i].ch;
         const char16_t* w = chars.data();
         if (Hyphenation::IsCodeLike(w, n)) {

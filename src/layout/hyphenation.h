@@ -45,8 +45,10 @@ bool SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakAfter);
 class WordSplitter {
 public:
     // source turns character counts into document positions (null: one position each).
-    WordSplitter(BlockContents& block, LayoutFonts& fonts, DocumentSource* source)
-        : block_(block), fonts_(fonts), source_(source) {}
+    WordSplitter(BlockContents& block, LayoutFonts& fonts, DocumentSource* source);
+    ~WordSplitter();
+    WordSplitter(const WordSplitter&) = delete;
+    WordSplitter& operator=(const WordSplitter&) = delete;
 
     // Tries to split the word whose runs lie in [cursor, end) so that its first part (plus a
     // hyphen when one is added) fits in available. True when split: available loses the part
@@ -71,6 +73,7 @@ private:
     // Measures the characters of the runs in [cursor, end) one by one, applying style changes;
     // stops once a character starts past limit.
     bool Build(BlockCursor cursor, const BlockCursor& end, int32_t limit);
+    bool BuildCells(BlockCursor cursor, const BlockCursor& end, int32_t limit);
     // Cuts the word after cell i; hyphen adds a hyphen mark of that width (0 none).
     bool SplitAfter(int32_t i, BlockCursor cursor, int32_t hyphen, int32_t& available,
                     BlockCursor& after);
@@ -78,5 +81,22 @@ private:
     BlockContents& block_;
     LayoutFonts& fonts_;
     DocumentSource* source_;
-    std::vector<Cell> cells_;
+    // Kept from word to word (one splitter is made for each word split): no allocation per
+    // word once they have grown.
+    struct Scratch {
+        std::vector<Cell> cells;
+        std::vector<char16_t> chars;
+        std::vector<uint8_t> marks;
+        const WordSplitter* owner = nullptr;  // whose word the cells hold
+    };
+    static Scratch& Kept();
+    Scratch& scratch_;
+    std::vector<Cell>& cells_;
+    // What cells_ were built for: a word that does not hyphenate is cut next, from the same
+    // cells (a failed try changes nothing in the block).
+    bool built_ = false;
+    int32_t builtFrom_ = 0;
+    int32_t builtEnd_ = 0;
+    int32_t builtLimit_ = 0;
+    bool builtResult_ = false;
 };

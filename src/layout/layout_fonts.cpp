@@ -1,6 +1,7 @@
 #include "layout/layout_fonts.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "graphics/core/graphics_context.h"
@@ -32,6 +33,31 @@ bool LayoutFonts::Measure(const char16_t* text, int32_t length, Size& out) {
         out = Size{0, 0};
         return true;
     }
+    Word* word = nullptr;
+    if (length <= kWordUnits && key_ != 0 && gc_) {
+        uint32_t h = 2166136261u ^ key_;
+        for (int32_t i = 0; i < length; ++i) h = (h ^ text[i]) * 16777619u;
+        if (!words_) words_.reset(new (std::nothrow) Word[kWordSlots]);
+        if (words_) {
+            word = &words_[h & (kWordSlots - 1)];
+            if (word->key == key_ && word->length == length &&
+                std::equal(text, text + length, word->text)) {
+                out = word->size;
+                return true;
+            }
+        }
+    }
+    if (!MeasureUncached(text, length, out)) return false;
+    if (word) {
+        word->key = key_;
+        word->length = static_cast<uint16_t>(length);
+        std::copy(text, text + length, word->text);
+        word->size = out;
+    }
+    return true;
+}
+
+bool LayoutFonts::MeasureUncached(const char16_t* text, int32_t length, Size& out) {
     if (std::find(text, text + length, Hyphenation::kSoftHyphen) != text + length) {
         // A soft hyphen takes no room: where the line breaks at it, the break adds the hyphen.
         std::u16string shown;
@@ -64,8 +90,43 @@ int32_t LayoutFonts::SpaceWidth() {
 }
 
 int32_t LayoutFonts::HyphenWidth() {
+    if (hyphenFor_ == static_cast<int64_t>(key_)) return hyphen_;
     Size s;
-    Measure(u"-", 1, s);
+    if (!Measure(u"-", 1, s)) return s.width;  // the fallback: not kept
+    hyphen_ = s.width;
+    hyphenFor_ = key_;
+    return hyphen_;
+}
+
+LayoutFonts::Widths* LayoutFonts::WidthsOfFont() {
+    if (key_ == 0) return nullptr;  // no font selected yet: whatever the context holds
+    if (widthsFor_ == static_cast<int64_t>(key_)) return current_;
+    current_ = nullptr;
+    for (const auto& w : widths_)
+        if (w->key == key_) current_ = w.get();
+    if (!current_) {
+        try {
+            if (widths_.size() >= kKeptFonts) widths_.erase(widths_.begin());
+            auto w = std::make_unique<Widths>();
+            w->key = key_;
+            w->width.fill(-1);
+            current_ = w.get();
+            widths_.push_back(std::move(w));
+        } catch (...) {
+            current_ = nullptr;
+        }
+    }
+    widthsFor_ = current_ ? static_cast<int64_t>(key_) : -1;
+    return current_;
+}
+
+int32_t LayoutFonts::MeasureCharWidth(char16_t c) {
+    Widths* w = c < kKeptChars ? WidthsOfFont() : nullptr;
+    if (w && w->width[c] >= 0) return w->width[c];
+    Size s;
+    // A failed measure gives the box font's advance: not kept, the context may answer later.
+    if (!Measure(&c, 1, s) || !w || s.width < 0 || s.width > 0x7FFF) return s.width;
+    w->width[c] = static_cast<int16_t>(s.width);
     return s.width;
 }
 

@@ -3,7 +3,10 @@
 // context's own font record. The width of a space is cached per font.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "core/geometry.h"
 
@@ -38,18 +41,52 @@ public:
     // Without a context: the box font's metrics, so that layout still makes progress. Soft
     // hyphens take no width.
     bool Measure(const char16_t* text, int32_t length, Size& out);
+    // The width Measure gives the one character c in the selected font, kept per font for the
+    // characters of the alphabetic scripts: splitting a long word measures every character of
+    // it, and a table's cells are laid out more than once.
+    int32_t CharWidth(char16_t c) {
+        if (c < kKeptChars && current_ && widthsFor_ == static_cast<int64_t>(key_) &&
+            current_->width[c] >= 0)
+            return current_->width[c];
+        return MeasureCharWidth(c);
+    }
     int32_t SpaceWidth();
     int32_t HyphenWidth();
     int32_t Ascent();
     int32_t Descent();
 
 private:
+    bool MeasureUncached(const char16_t* text, int32_t length, Size& out);
+    int32_t MeasureCharWidth(char16_t c);
     bool MeasureShown(const char16_t* text, int32_t length, Size& out);
     uint8_t defaultFace_ = 1;
     void InvalidateCache() {
-        spaceFor_ = metricsFor_ = -1;
+        spaceFor_ = metricsFor_ = hyphenFor_ = -1;
         styleSet_ = false;
+        widths_.clear();
+        widthsFor_ = -1;
+        current_ = nullptr;
+        words_.reset();
     }
+    // Characters below this are kept (Latin, Greek, Cyrillic, Hebrew, Arabic and the marks).
+    static constexpr char16_t kKeptChars = 0x800;
+    static constexpr std::size_t kKeptFonts = 16;
+    struct Widths {
+        uint32_t key = 0;
+        std::array<int16_t, kKeptChars> width;  // -1 not measured yet
+    };
+    Widths* WidthsOfFont();
+    // Words measured lately, per font: prose repeats its words, and a word measured again is
+    // not sent through the context (its handle look-ups and glyph by glyph advances) again.
+    static constexpr int32_t kWordUnits = 14;
+    static constexpr uint32_t kWordSlots = 2048;  // a power of two
+    struct Word {
+        uint32_t key = 0;  // 0: empty
+        uint16_t length = 0;
+        char16_t text[kWordUnits];
+        Size size;
+    };
+    std::unique_ptr<Word[]> words_;
     // Ascent and descent of the selected font, asked of the context once per font.
     void Metrics();
     GraphicsContext* gc_ = nullptr;
@@ -62,6 +99,11 @@ private:
     bool styleSet_ = false;
     int64_t spaceFor_ = -1;
     int32_t space_ = 0;
+    int64_t hyphenFor_ = -1;
+    int32_t hyphen_ = 0;
+    std::vector<std::unique_ptr<Widths>> widths_;
+    int64_t widthsFor_ = -1;
+    Widths* current_ = nullptr;
     int64_t metricsFor_ = -1;
     int32_t ascent_ = 0;
     int32_t descent_ = 0;

@@ -445,6 +445,20 @@ void PageLayout::AddCheckpoint(uint32_t position, const PageRecord& record) {
 // from the nearest checkpoint passed on an earlier replay: replay is deterministic, so the
 // result is the same and a far page in a large file does not re-read the whole file).
 bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align, bool beforeTag) {
+    bool again = false;
+    if (!ReplayPass(target, record, align, beforeTag, false, again)) return false;
+    // A token longer than the window crossed the target: the state before it was not kept.
+    return !again || ReplayPass(target, record, align, beforeTag, true, again);
+}
+
+bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, bool beforeTag,
+                            bool keepEvery, bool& again) {
+    // The state before a token is kept so that a token crossing the target can be read again
+    // up to it. Keeping it before every token cost as much as the reading: only tokens that
+    // start within this many characters of the target are kept for (a longer token, a long
+    // comment or tag, sends the replay round again with every state kept).
+    constexpr uint32_t kCrossWindow = 4096;
+    again = false;
     if (!record.CopyFrom(pager_.First())) return false;
     // Stopping before a tag needs the tag read: a checkpoint at the target would be past it.
     const uint32_t reach = beforeTag && target > 0 ? target - 1 : target;
@@ -472,10 +486,22 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align, bool be
     bool wantNearby = pager_.QuickSearch();
     uint32_t guard = TextLength() * 2 + 1024;
     ByteStream before;
+    // A token read far from the target without its state kept: whether it crossed the target
+    // shows at the next position read (the token itself changed nothing but the record, which
+    // the next pass makes again).
+    uint32_t farKind = kTokenEnd;
     while (guard-- > 0) {
         if (!source_->GetPosition(p)) return false;
-        if (p >= target) break;
-        if (p >= pager_.First().start + kCheckpointSpacing) AddCheckpoint(p, record);
+        if (p >= target) {
+            if ((farKind == kTokenText && p > target) || (farKind == kTokenTag && beforeTag)) {
+                again = true;
+                return true;
+            }
+            break;
+        }
+        if (p >= pager_.First().start + kCheckpointSpacing &&
+            (checkpoints_.empty() || checkpoints_.back().position + kCheckpointSpacing <= p))
+            AddCheckpoint(p, record);
         for (int k = 0; k < 2 && wantNearby; ++k) {
             if (p > marks[k] || p + kNearbyWindow < marks[k] || marks[k] <= kNearbyWindow) continue;
             nearby[k].position = p;
@@ -485,20 +511,32 @@ bool PageLayout::Replay(uint32_t target, PageRecord& record, bool align, bool be
         }
         // A page start of ours can lie inside a word the page before hyphenated: reading then
         // resumes at the start, inside the word, so the page keeps the word's second half.
-        if (!align) {
+        const bool kept = !align && (keepEvery || target - p <= kCrossWindow);
+        if (kept) {
             before.Clear();
             if (!source_->SaveState(before)) return false;
         }
         uint32_t kind = source_->NextToken();
+        farKind = kTokenEnd;
         if (kind == kTokenEnd) break;
         if (kind == kTokenContinue) continue;
         uint32_t after = p;
-        if (!align && kind == kTokenText && source_->GetPosition(after) && after > target) {
+        if (!kept && !align && !content_) {
+            farKind = kind;
+        } else if (!align && kind == kTokenText && source_->GetPosition(after) && after > target) {
+            if (!kept) {
+                again = true;
+                return true;
+            }
             if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
             source_->SetPosition(target);
             break;
-        }
-        if (beforeTag && kind == kTokenTag && source_->GetPosition(after) && after >= target) {
+        } else if (beforeTag && kind == kTokenTag && source_->GetPosition(after) &&
+                   after >= target) {
+            if (!align && !kept) {
+                again = true;
+                return true;
+            }
             if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
             break;
         }

@@ -606,6 +606,8 @@ private:
     // beforeTag: a tag that ends at or after the target is not read (element positions are
     // where start tags end).
     bool Replay(uint32_t target, PageRecord& record, bool align, bool beforeTag = false);
+    bool ReplayPass(uint32_t target, PageRecord& record, bool align, bool beforeTag,
+                    bool keepEvery, bool& again);
     bool LeaveTable(PageRecord& record);
     // Where the paragraph holding a page's start begins, when it is at most `reach` back;
     // kNone otherwise.

@@ -178,6 +178,7 @@ void PageLayout::ShowTallTables(bool atEnd) {
     PageSlot& slot = pager_.Slot(s);
     if (!slot.record) return;
     BlockContents& c = slot.contents;
+    if (c.KindCount(kItemTable) == 0) return;  // most pages: nothing to walk for
     int32_t k = 0, depth = 0, marks = 0;
     for (int32_t i = 0; i < c.Count(); ++i) {
         const uint32_t kind = c.ItemAt(i)->kind;

@@ -1,5 +1,6 @@
 #include "layout/searcher.h"
 
+#include <algorithm>
 #include <cctype>
 #include <new>
 #include <vector>
@@ -45,6 +46,15 @@ public:
     // The walk at the first character starting at or after pos; false when it cannot be read.
     bool Seek(uint32_t pos) {
         if (!Load(pos)) return false;
+        if (oneToOne_ && at_ < pos && page().length > 0) {
+            // A character a position: straight there (a search restarts on every match and
+            // every reference, most of a page from its start).
+            const uint32_t skip = std::min(pos - at_, page().length);
+            before_ = page().text[skip - 1];
+            haveBefore_ = true;
+            i_ = skip;
+            at_ = page().start + skip;
+        }
         while (i_ < page().length && at_ < pos) {
             before_ = page().text[i_];
             haveBefore_ = true;
@@ -126,8 +136,10 @@ struct MatchKeeper {
     uint32_t to;
     bool have = false;
     SearchMatch best;
+    uint32_t from = 0;  // matches starting before it are read over, not taken
     // True when the search is over.
     bool Offer(const SearchMatch& m) {
+        if (m.start < from) return false;
         if (m.start >= to) return true;  // matches come in order: none later starts before to
         best = m;
         have = true;
@@ -238,17 +250,21 @@ SearchResult Searcher::SearchBackward(const String& pattern, uint32_t& end, uint
         uint32_t pageStart = hold.Page().start;
         hold.Drop();
         if (pageStart >= limit) return kSearchFailed;  // a source that does not move back
-        // The last match on this page that starts before the end, overlapping ones included.
+        uint32_t from = pageStart;
+        SearchResult ready = RestartBefore(pageStart, from);
+        if (ready != kSearchFound) return ready;
+        if (from > pageStart) from = pageStart;
+        // The last match from here that starts before the end, overlapping ones included.
         uint32_t ms = 0;
         uint32_t me = 0;
-        SearchResult r = Find(pattern, pageStart, limit, ms, me, wholeWord, lowerCase, true);
+        SearchResult r = Find(pattern, from, limit, ms, me, wholeWord, lowerCase, true);
         if (r == kSearchFound) {
             found = ms;
             end = ms;
             return kSearchFound;
         }
         if (r != kSearchNotFound) return r;
-        limit = pageStart;
+        limit = from;
     }
     return kSearchNotFound;
 }
@@ -283,21 +299,100 @@ SearchResult PlainSearcher::Find(const String& pattern, uint32_t from, uint32_t 
     return keeper.Result(matchStart, matchEnd);
 }
 
+void IndexedSearcher::SetSource(DocumentSource* source) {
+    Searcher::SetSource(source);
+    restarts_.clear();
+    restartsTo_ = 0;
+    restartsLength_ = 0;
+    restartsAtEnd_ = false;
+}
+
+SearchResult IndexedSearcher::RestartBefore(uint32_t pageStart, uint32_t& from) {
+    from = 0;
+    if (pageStart == 0) return kSearchFound;
+    const uint32_t length = source_->GetLength();
+    if (length != restartsLength_) {
+        SetSource(source_);
+        restartsLength_ = length;
+    }
+    if (!restartsAtEnd_ && restartsTo_ <= pageStart) {
+        SearchResult r = ReadRestartsTo(pageStart);
+        if (r != kSearchFound) return r;
+    }
+    auto it = std::upper_bound(restarts_.begin(), restarts_.end(), pageStart);
+    if (it != restarts_.begin()) from = *(it - 1);
+    return kSearchFound;
+}
+
+SearchResult IndexedSearcher::ReadRestartsTo(uint32_t position) {
+    // Characters between kept boundaries: a backward step reads about a page more than it
+    // must at most.
+    constexpr uint32_t kRestartEvery = 2048;
+    if (restarts_.empty()) restarts_.push_back(0);
+    // Read on from the last boundary kept, where the tokenizer starts as it was there.
+    const uint32_t start = restarts_.back();
+    HtmlTokenizer tokens(false);
+    if (!tokens.Attach(source_, 0) || !tokens.Start(start, true)) return kSearchFailed;
+    bool inScript = false;
+    bool clean = true;  // the next token starts at a boundary
+    uint32_t runs = 0;
+    uint32_t idle = 0;
+    for (;;) {
+        uint32_t p0 = 0;
+        tokens.GetPosition(p0);
+        if (runs++ % kProgressRuns == 0 && !Report(p0 > start ? p0 - start : 0))
+            return kSearchCancelled;
+        if (clean && !inScript && p0 >= restarts_.back() + kRestartEvery) {
+            try {
+                restarts_.push_back(p0);
+            } catch (...) {
+                return kSearchFailed;
+            }
+        }
+        if (p0 > restartsTo_) restartsTo_ = p0;
+        if (p0 > position) return kSearchFound;
+        uint32_t kind = tokens.NextToken();
+        if (kind == kTokenEnd) break;
+        uint32_t p1 = 0;
+        tokens.GetPosition(p1);
+        idle = p1 > p0 ? 0 : idle + 1;
+        if (idle >= kMaxIdleTokens) break;
+        if (kind == kTokenContinue) {
+            clean = false;
+            continue;
+        }
+        if (kind == kTokenTag) {
+            bool isEnd = false;
+            bool isEmpty = false;
+            if (tokens.GetTag(isEnd, isEmpty) == kTagScript) inScript = !isEnd && !isEmpty;
+        }
+        // After white space or a tag's '>' nothing is joined or half read.
+        clean = kind == kTokenSpace || kind == kTokenTag;
+    }
+    restartsAtEnd_ = true;
+    return kSearchFound;
+}
+
 SearchResult IndexedSearcher::Find(const String& pattern, uint32_t from, uint32_t to,
                                    uint32_t& matchStart, uint32_t& matchEnd, bool wholeWord,
                                    bool lowerCase, bool last) {
     uint32_t length = 0;
     SearchResult ready = BeginFind(pattern, from, to, wholeWord, lowerCase, length);
     if (ready != kSearchFound) return ready;
-    if (wholeWord && from > 0) {
+    // The text is read from a token boundary at or before `from`, as a read from the start
+    // reads it; matches that start before `from` are passed over.
+    uint32_t readFrom = from;
+    ready = RestartBefore(from, readFrom);
+    if (ready != kSearchFound) return ready;
+    if (wholeWord && readFrom > 0) {
         // A word may begin before the range; a tag's end counts as a word edge.
         CharWalk walk(source_);
         char16_t c = 0;
-        if (walk.Seek(from) && walk.Before(c))
+        if (walk.Seek(readFrom) && walk.Before(c))
             state_.SetContext(c == u'>' || SearchState::IsSeparator(c));
     }
     HtmlTokenizer tokens(false);
-    if (!tokens.Attach(source_, 0) || !tokens.Start(from, true)) return kSearchFailed;
+    if (!tokens.Attach(source_, 0) || !tokens.Start(readFrom, true)) return kSearchFailed;
     uint32_t past = 0;
     uint32_t pastLimit = static_cast<uint32_t>(state_.PatternLength()) + 1;
     uint32_t done = 0;
@@ -309,7 +404,7 @@ SearchResult IndexedSearcher::Find(const String& pattern, uint32_t from, uint32_
     std::vector<uint32_t> rawPos;
     std::vector<uint32_t> at;
     SearchMatch m;
-    MatchKeeper keeper{last, to, false, {}};
+    MatchKeeper keeper{last, to, false, {}, from};
     // True when the search is over.
     auto feed = [&](char16_t c, uint32_t p, uint32_t after) -> bool {
         if (p >= to && ++past > pastLimit) return true;

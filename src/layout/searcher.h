@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/string.h"
 #include "layout/search_state.h"
@@ -70,6 +71,14 @@ protected:
     SearchProgress* progress_ = nullptr;
     SearchState state_;
 
+    // Where a backward step over the page starting at pageStart begins to read: a position at
+    // or before it from which Find reads the same text a read from the document's start does.
+    // kSearchFound with `from` set, else why not.
+    virtual SearchResult RestartBefore(uint32_t pageStart, uint32_t& from) {
+        from = pageStart;
+        return kSearchFound;
+    }
+
 private:
     SearchResult SearchBackward(const String& pattern, uint32_t& end, uint32_t& found,
                                 bool wholeWord, bool lowerCase);
@@ -84,7 +93,24 @@ public:
 
 class IndexedSearcher : public Searcher {
 public:
+    void SetSource(DocumentSource* source) override;
     SearchResult Find(const String& pattern, uint32_t from, uint32_t to, uint32_t& matchStart,
                       uint32_t& matchEnd, bool wholeWord, bool lowerCase,
                       bool last = false) override;
+
+protected:
+    // A page start lies anywhere in the markup (inside a tag, a comment, a word); the tokenizer
+    // cannot find its way from there without reading on to the next tag, which in a text
+    // without tags is the document's end. So token boundaries met by one read from the start
+    // (after white space or a tag, outside scripts) are kept, one every few thousand
+    // characters, and a backward step starts at the last one before its page.
+    SearchResult RestartBefore(uint32_t pageStart, uint32_t& from) override;
+
+private:
+    SearchResult ReadRestartsTo(uint32_t position);
+
+    std::vector<uint32_t> restarts_;  // ascending token boundaries, the first 0
+    uint32_t restartsTo_ = 0;         // read as far as this; restarts_ hold all before it
+    uint32_t restartsLength_ = 0;     // the document's length they were read from
+    bool restartsAtEnd_ = false;
 };

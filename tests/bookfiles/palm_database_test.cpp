@@ -368,3 +368,81 @@ TEST_F(PalmDatabaseTest, ReplacingADatabaseComparesAllButItsStamps) {
     EXPECT_TRUE(DatabaseFile::ReplaceDatabase(path.c_str(), longer.data(), longer.size(), &written));
     EXPECT_TRUE(written);
 }
+
+namespace {
+
+// Every record's id looked up, against its index, after each kind of change to the list.
+void ExpectEveryIdFound(const PalmDatabase& db) {
+    for (std::uint32_t i = 0; i < db.GetRecordCount(); ++i)
+        EXPECT_EQ(db.FindByUniqueId(db.GetUniqueId(i)), static_cast<std::int32_t>(i)) << i;
+}
+
+TEST(PalmDatabaseIds, RecordsAreFoundByIdAfterAppendsInsertsAndDeletes) {
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::CreateInMemory("TEST", "DATA"));
+    ASSERT_TRUE(db);
+    for (int i = 0; i < 50; ++i) ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 4, nullptr));
+    ExpectEveryIdFound(*db);
+    const std::uint32_t seventh = db->GetUniqueId(7);
+    // An insert moves every record after it; the ids must follow.
+    std::uint32_t at = 0;
+    ASSERT_TRUE(db->NewRecord(3, 4, &at));
+    EXPECT_EQ(at, 3u);
+    EXPECT_EQ(db->FindByUniqueId(seventh), 8);
+    ExpectEveryIdFound(*db);
+    const std::uint32_t gone = db->GetUniqueId(10);
+    ASSERT_TRUE(db->DeleteRecord(10));
+    EXPECT_EQ(db->FindByUniqueId(gone), -1);
+    EXPECT_EQ(db->FindByUniqueId(seventh), 8);
+    ExpectEveryIdFound(*db);
+    ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 4, &at));
+    EXPECT_EQ(db->FindByUniqueId(db->GetUniqueId(at)), static_cast<std::int32_t>(at));
+    ExpectEveryIdFound(*db);
+    EXPECT_EQ(db->FindByUniqueId(0xFFFFFF), -1);
+}
+
+TEST(PalmDatabaseIds, NewRecordsNeverTakeAnIdInUse) {
+    // Ids 1 to 3 are taken in the file, and its seed stands below two of them.
+    PdbBuilder b;
+    b.uniqueIdSeed = 1;
+    b.name = "Ids";
+    b.type = "DATA";
+    b.creator = "TEST";
+    for (int i = 0; i < 3; ++i) {
+        b.Add(ToBytes("r"));
+        b.records[static_cast<std::size_t>(i)].uniqueId = static_cast<std::uint32_t>(i + 1);
+    }
+    Bytes bytes = b.Build();
+    int error = -1;
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::LoadInMemory(bytes.data(), bytes.size(), &error));
+    ASSERT_TRUE(db);
+    std::uint32_t at = 0;
+    ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 1, &at));
+    const std::uint32_t fourth = db->GetUniqueId(at);
+    EXPECT_EQ(fourth, 4u);
+    // A deleted record's id may be given again.
+    ASSERT_TRUE(db->DeleteRecord(1));
+    ASSERT_TRUE(db->NewRecord(PalmDatabase::kAppend, 1, &at));
+    EXPECT_NE(db->GetUniqueId(at), 1u);
+    EXPECT_NE(db->GetUniqueId(at), 3u);
+    EXPECT_NE(db->GetUniqueId(at), fourth);
+    ExpectEveryIdFound(*db);
+}
+
+TEST(PalmDatabaseIds, ARepeatedIdFindsItsFirstRecord) {
+    PdbBuilder b;
+    b.name = "Twice";
+    b.type = "DATA";
+    b.creator = "TEST";
+    for (int i = 0; i < 3; ++i) b.Add(ToBytes("r"));
+    b.records[0].uniqueId = 9;
+    b.records[1].uniqueId = 5;
+    b.records[2].uniqueId = 5;
+    Bytes bytes = b.Build();
+    int error = -1;
+    std::unique_ptr<PalmDatabase> db(PalmDatabase::OpenView(bytes.data(), bytes.size(), &error));
+    ASSERT_TRUE(db);
+    EXPECT_EQ(db->FindByUniqueId(5), 1);
+    EXPECT_EQ(db->FindByUniqueId(9), 0);
+}
+
+}  // namespace

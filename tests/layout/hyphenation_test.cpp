@@ -9,6 +9,7 @@
 #include "layout/block_contents.h"
 #include "layout/hyphenation.h"
 #include "layout/layout_fonts.h"
+#include "support/layout/context_canvas.h"
 #include "support/layout/layout_host.h"
 #include "support/layout/utf8_text.h"
 #include "support/platform/window_fixture.h"
@@ -565,4 +566,47 @@ TEST(SoftHyphens, TakeNoWidthWhenMeasured) {
     EXPECT_EQ(soft.width, plain.width);
     EXPECT_EQ(soft.height, plain.height);
     EXPECT_EQ(alone.width, 0);
+}
+
+// The widths the layout keeps per font (of characters, and of words measured lately) are the
+// widths the context gives, whatever font was measured in between.
+TEST(KeptWidths, EachFontKeepsTheWidthsTheContextGives) {
+    fvt::test::TempDevice device;
+    ASSERT_TRUE(device.ok());
+    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(240, 320, false);
+    GraphicsContext* gc = fvt::test::CanvasContext(canvas);
+    LayoutFonts kept;
+    kept.Attach(gc);
+    ASSERT_TRUE(kept.Begin());
+    const std::u16string words[] = {u"harbour", u"Ishmael", u"W", u"i", u"ex\u00ADtra",
+                                    u"\u00AD", u"averyveryverylongwordindeed", u"\u65E5\u672C",
+                                    u"caf\u00E9", u"harbour"};
+    struct Font {
+        int8_t step;
+        uint8_t style;
+    };
+    for (int round = 0; round < 3; ++round) {
+        for (Font f : {Font{0, 0}, Font{6, 0}, Font{0, 1}, Font{-2, 2}}) {
+            for (const std::u16string& w : words) {
+                kept.Select(f.step, f.style, 0);
+                Size a;
+                ASSERT_TRUE(kept.Measure(w.data(), static_cast<int32_t>(w.size()), a));
+                const int32_t firstChar = kept.CharWidth(w[0]);
+                const int32_t hyphen = kept.HyphenWidth();
+                LayoutFonts fresh;
+                fresh.Attach(gc);
+                fresh.Select(f.step, f.style, 0);
+                Size b, c, h;
+                ASSERT_TRUE(fresh.Measure(w.data(), static_cast<int32_t>(w.size()), b));
+                fresh.Measure(w.data(), 1, c);
+                fresh.Measure(u"-", 1, h);
+                EXPECT_EQ(a.width, b.width) << Utf8(w) << " step " << int(f.step);
+                EXPECT_EQ(a.height, b.height) << Utf8(w);
+                EXPECT_EQ(firstChar, c.width) << Utf8(w);
+                EXPECT_EQ(hyphen, h.width);
+            }
+        }
+    }
+    kept.End();
+    fvt::test::DeleteContextCanvas(canvas);
 }

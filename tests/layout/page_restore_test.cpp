@@ -209,6 +209,45 @@ TEST_F(PageRestoreTable, AFilePageStartingInsideAHyphenatedWordComesBackWhole) {
     ExpectHyphenatedPageStartsComeBackWhole<MemoryDocument>();
 }
 
+// Reading again keeps the state before a token only near the page start; a token that began
+// further back (after a comment longer than that) sends the reading round again keeping every
+// state. Pages of a file with long comments before its paragraphs and list items come back as
+// they were shown.
+TEST_F(PageRestoreTable, AFilePageAfterLongCommentsComesBackAsItWas) {
+    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 400);
+    const std::u16string comment = u"<!--" + std::u16string(6000, u'x') + u"-->";
+    std::u16string html = u"<html><body>";
+    for (int i = 0; i < 5; ++i) {
+        html += comment + u"<p>Somebody might be out there without a map, and a light is a "
+                          u"kind of promise that the land is where it was.</p>" +
+                comment + u"<ul><li>" + comment + u"first item of the list</li><li>second item "
+                u"of the list, a little longer than the first</li></ul>";
+    }
+    html += u"</body></html>";
+    int pages = 0;
+    for (int32_t height = 40; height <= 100; height += 30) {
+        EngineOver<MemoryDocument> a(html, canvas, height);
+        ASSERT_TRUE(a.started);
+        for (int page = 0; page < 80; ++page, ++pages) {
+            std::vector<std::string> shown = a.Lines();
+            ByteStream saved;
+            uint32_t number = 0, key = 0;
+            ASSERT_TRUE(a.layout->SaveCurrentPageState(number, key, saved));
+            EngineOver<MemoryDocument> b(html, canvas, height);
+            ASSERT_TRUE(b.started);
+            ASSERT_TRUE(saved.SetReadPosition(0));
+            ASSERT_TRUE(b.layout->RestorePageState(number, key, saved));
+            EXPECT_EQ(b.layout->CurrentPageStart(), key) << "height " << height;
+            EXPECT_EQ(b.Lines(), shown) << "height " << height << " page " << page + 1;
+            if (!a.layout->CanStep(PageStepCode::kNextPage) ||
+                !a.layout->GoToPosition(a.layout->CurrentPageStart(), PageStepCode::kNextPage))
+                break;
+        }
+    }
+    EXPECT_GT(pages, 10);
+    fvt::test::DeleteContextCanvas(canvas);
+}
+
 }  // namespace
 
 namespace {

@@ -191,3 +191,85 @@ TEST_F(PagedumpTest, WhatCannotBeReadIsOneLineOfError) {
 }
 
 }  // namespace
+
+namespace {
+
+uint64_t Fnv64(const std::string& s) {
+    uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+// An index page of an API laid out as one table: long qualified names, wider than their cell,
+// split at '.', '(' and in the middle.
+std::string IndexTablePage(int rows) {
+    const char* parts[] = {"reader", "layout", "PageLayoutListener", "document", "markup",
+                           "HtmlTokenizer", "bookfiles", "AnnotationFile", "GraphicsContext"};
+    const char* members[] = {"onPageChanged", "measureText", "findByUniqueId", "nextToken"};
+    std::string html =
+        "<html><head><title>Index</title></head><body><h1>Index</h1>"
+        "<table border=\"0\" width=\"100%\" cellpadding=\"2\">\n";
+    for (int row = 0; row < rows; ++row) {
+        std::string name = std::string("org.folivant.") + parts[row % 9] + "." + parts[(row / 9) % 9];
+        std::string member = std::string(members[row % 4]) + "(" + parts[(row * 7) % 9] + "_" +
+                             std::to_string(row) + ")";
+        html += "<tr><td valign=\"top\"><a href=\"" + name + ".html\"><code>" + name + "." +
+                member + "</code></a></td><td>Method in class <a href=\"x.html\">" + name +
+                "</a>: returns the value of " + parts[(row * 5) % 9] +
+                " for the page shown, hyphenation and extraordinarily long words.</td></tr>\n";
+    }
+    return html + "</table></body></html>";
+}
+
+// Chapters of prose paragraphs in HTML, with italics and long words to hyphenate.
+std::string ProseHtml(int chapters) {
+    const char* words[] = {"the", "harbour", "was", "quiet", "when", "Ishmael", "walked",
+                           "down,", "thinking", "of", "whales", "and", "extraordinarily",
+                           "incomprehensible", "sea."};
+    std::string html = "<html><head><title>Prose</title></head><body>";
+    uint32_t seed = 5;
+    for (int c = 1; c <= chapters; ++c) {
+        html += "<h2>Chapter " + std::to_string(c) + "</h2>";
+        for (int p = 0; p < 12; ++p) {
+            html += "<p>";
+            for (int w = 0; w < 70; ++w) {
+                seed = seed * 1103515245u + 12345u;
+                if (w == 30) html += "<i>";
+                html += words[(seed >> 16) % 15];
+                html += w == 33 ? "</i> " : " ";
+            }
+            html += "</p>\n";
+        }
+    }
+    return html + "</body></html>";
+}
+
+}  // namespace
+
+// The page texts of a page laid out as a table and of a prose book, as the build before the
+// layout kept widths of characters and words per font gave them (digests of the whole output).
+TEST_F(PagedumpTest, PageTextsOfATablePageAndAProseBookStayAsTheyWere) {
+    Write("index.html", IndexTablePage(120));
+    BookBuilder book;
+    const std::string prose = ProseHtml(12);
+    book.text.assign(prose.begin(), prose.end());
+    book.fullName = "Prose";
+    book.compression = 2;
+    const Bytes bytes = book.Build();
+    Write("prose.prc", std::string(bytes.begin(), bytes.end()));
+    struct Want {
+        const char* file;
+        const char* options;
+        int pages;
+        uint64_t digest;
+    };
+    for (const Want& w : {Want{"index.html", "", 120, 0xe7366eafaab9f615ull},
+                          Want{"index.html", "--size 320x480", 67, 0x6174c5de095b36a5ull},
+                          Want{"prose.prc", "", 218, 0x62bbb2b41acd4bc6ull},
+                          Want{"prose.prc", "--backward", 218, 0xec51b9abbf6ff1deull}}) {
+        PagedumpRun run = Pagedump(std::string(w.options) + " --text " + Path(w.file));
+        ASSERT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(Count(run.out, "\f\n"), w.pages) << w.file << " " << w.options;
+        EXPECT_EQ(Fnv64(run.out), w.digest) << w.file << " " << w.options;
+    }
+}

@@ -2,7 +2,9 @@
 // marked-up documents, across page ends, with case and whole-word options.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "../support/document/memory_document.h"
@@ -506,4 +508,83 @@ TEST(Records, TokenPositionsInAUtf8BookAreItsBytePositions) {
         ++words;
     }
     EXPECT_GT(words, 800u);
+}
+
+namespace {
+
+// Every match of a pattern, walking forward (first, then next) and backward (last, then
+// previous) through the searcher as the Find dialog does.
+std::vector<uint32_t> Walk(Searcher& s, const std::u16string& pattern, bool wholeWord,
+                           bool backward) {
+    std::vector<uint32_t> out;
+    uint32_t mode = backward ? kSearchLast : kSearchFirst;
+    uint32_t start = 0, end = 0xFFFFFFFFu, found = 0;  // next: on to the document's end
+    for (int guard = 0; guard < 100000; ++guard) {
+        if (s.Search(S(pattern), start, end, found, wholeWord, true, mode) != kSearchFound) break;
+        out.push_back(found);
+    }
+    if (backward) std::reverse(out.begin(), out.end());
+    return out;
+}
+
+// Marked-up text of `paragraphs` paragraphs, with references, comments, a script and long
+// stretches of words without a tag, its page ends falling anywhere.
+std::u16string Markup(int paragraphs, bool tags) {
+    const char16_t* words[] = {u"the",   u"harbour", u"was",  u"quiet",   u"whale",
+                               u"sea",   u"caf&eacute;", u"whales", u"x&amp;y", u"seaside"};
+    std::u16string text;
+    uint32_t seed = 3;
+    for (int p = 0; p < paragraphs; ++p) {
+        if (tags) text += p % 7 == 3 ? u"<!-- a sea <b> whale -->" : u"<p>";
+        if (tags && p % 11 == 5) text += u"<script>var whale = '<b>sea</b>';</script>";
+        int n = 20 + static_cast<int>(seed % 40);
+        for (int w = 0; w < n; ++w) {
+            seed = seed * 1103515245u + 12345u;
+            text += words[(seed >> 16) % 10];
+            text += (seed >> 8) % 9 == 0 ? u"\n" : u" ";
+            if (tags && (seed >> 12) % 23 == 0) text += u"<i>sea</i>";
+        }
+        if (tags) text += u"</p>\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(Indexed, BackwardFindsWhatForwardFindsInMarkupAndInTextWithoutTags) {
+    for (bool tags : {true, false}) {
+        std::u16string html = Markup(150, tags);
+        ASSERT_GT(html.size(), 8000u);  // token boundaries are kept every 2048 characters
+        for (uint32_t pageSize : {97u, 4096u}) {
+            for (bool wholeWord : {false, true}) {
+                for (const char16_t* pattern : {u"whale", u"sea", u"caf\u00e9 the", u"x&y"}) {
+                    MemoryDocument doc(html, pageSize, 2);
+                    IndexedSearcher s;
+                    s.SetSource(&doc);
+                    std::vector<uint32_t> forward = Walk(s, pattern, wholeWord, false);
+                    std::vector<uint32_t> backward = Walk(s, pattern, wholeWord, true);
+                    EXPECT_FALSE(forward.empty());
+                    EXPECT_EQ(backward, forward)
+                        << "tags " << tags << " page " << pageSize << " whole " << wholeWord;
+                    EXPECT_EQ(doc.LivePages(), 0u);
+                }
+            }
+        }
+    }
+}
+
+TEST(Indexed, SearchingBackwardThroughTextWithoutTagsReadsItOnce) {
+    // Each page going back used to read on to the next tag, here the document's end.
+    std::u16string html = Markup(1500, false);
+    MemoryDocument forwardDoc(html, 1024, 2), backwardDoc(html, 1024, 2);
+    IndexedSearcher forward, backward;
+    forward.SetSource(&forwardDoc);
+    backward.SetSource(&backwardDoc);
+    // A word that is not there: both walks read the whole document.
+    std::vector<uint32_t> f = Walk(forward, u"leviathan", false, false);
+    std::vector<uint32_t> b = Walk(backward, u"leviathan", false, true);
+    EXPECT_TRUE(f.empty());
+    EXPECT_TRUE(b.empty());
+    // Reading back page by page costs about what one read forward does.
+    EXPECT_LE(backwardDoc.reads, 2 * forwardDoc.reads);
 }

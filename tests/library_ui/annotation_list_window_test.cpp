@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -309,3 +310,39 @@ TEST_F(AnnotationListTest, OnlyTheShownWindowTakesTheFilterCommands) {
 }
 
 }  // namespace
+
+// Each row's text is found through the reference its bookmark keeps; the rows must follow the
+// records when deleting renumbers them and new texts are added after.
+TEST_F(AnnotationListTest, ALongListShowsEveryTextAfterDeletesAndAdds) {
+    std::vector<std::u16string> want;
+    auto digits = [](int n) {
+        std::u16string s;
+        for (char c : std::to_string(n)) s += static_cast<char16_t>(c);
+        return s;
+    };
+    for (int i = 0; i < 300; ++i) {
+        // Every seventh one a highlight, every fifth of the others a note only.
+        const uint32_t kind = i % 7 == 0 ? 4 : (i % 5 == 0 ? 2 : 1);
+        const uint32_t start = 100u + 10u * static_cast<uint32_t>(i);
+        Add(kind, start, u"mark " + digits(i), kind == 2);
+        want.push_back(u"mark " + digits(i) + u" (" + digits(static_cast<int>(start / 100)) + u")");
+    }
+    estimate = true;
+    Open();
+    EXPECT_EQ(Rows(), want);
+    // Delete two in the middle: the records after them move down.
+    for (const char16_t* gone : {u"mark 120 (13)", u"mark 7 (1)"}) {
+        window->SelectIndex(RowOf(gone));
+        fvt::QueueAnswer(Answer(IDOK));
+        window->OnCommand(40023);
+        want.erase(std::find(want.begin(), want.end(), gone));
+    }
+    EXPECT_EQ(Rows(), want);
+    // One more, at the end and in the middle.
+    Add(1, 5000, u"late");
+    Add(1, 1505, u"between");
+    window->Refill();
+    want.push_back(u"late (50)");
+    want.insert(std::find(want.begin(), want.end(), u"mark 141 (15)"), u"between (15)");
+    EXPECT_EQ(Rows(), want);
+}

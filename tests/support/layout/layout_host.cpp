@@ -122,7 +122,7 @@ std::vector<std::string> LineTexts(const BlockContents& constBlock, std::vector<
                 if (space && !lines.back().empty()) lines.back() += ' ';
                 space = false;
                 const String& t = block.Run(c.counts[kItemTextRun])->text;
-                lines.back() += Utf8(std::u16string(t.Data(), static_cast<size_t>(t.Length())));
+                AppendUtf8(lines.back(), t.Data(), static_cast<size_t>(t.Length()));
                 break;
             }
             case kItemInlineBox: {

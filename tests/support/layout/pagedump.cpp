@@ -120,12 +120,10 @@ std::string BaseName(const std::string& path) {
 
 bool Open(const std::string& path, const fvt::test::TempDevice& device, Opened& o,
           std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    if (!std::ifstream(path, std::ios::binary)) {
         error = path + ": cannot be opened";
         return false;
     }
-    std::string bytes(std::istreambuf_iterator<char>(in), {});
     // The pictures a page names lie beside it: the pictures of the file's folder, and of the
     // folders in it, come along.
     std::string name = BaseName(path);
@@ -150,7 +148,14 @@ bool Open(const std::string& path, const fvt::test::TempDevice& device, Opened& 
         std::filesystem::copy_file(it->path(), device.Host(books + relative.string()),
                                    std::filesystem::copy_options::skip_existing, ignored);
     }
-    device.WriteHost(books + name, bytes);
+    // Copied by the system, not through this program's memory.
+    std::error_code copied;
+    std::filesystem::copy_file(path, device.Host(books + name),
+                               std::filesystem::copy_options::overwrite_existing, copied);
+    if (copied) {
+        error = path + ": cannot be copied";
+        return false;
+    }
     std::u16string devicePath = u"\\storage\\eBooks\\";
     for (char c : name) devicePath += static_cast<char16_t>(static_cast<unsigned char>(c));
     if (!o.location.Parse(String(devicePath.c_str()), false)) {
@@ -232,10 +237,25 @@ int main(int argc, char** argv) {
 
     // Each page is taken as its step shows it (going back, a page found by the step can differ
     // from one laid out later from its start), and numbered in reading order at the end.
+    // Page texts are written as they come: to standard output going forward, and going back
+    // to a scratch file, read back from the last page written to the first at the end (a
+    // book's pages held until then took more memory than the rest of the run).
     std::vector<uint32_t> starts;
-    std::vector<std::vector<std::string>> texts;
+    std::vector<long> spooled;  // where each page's text begins in the scratch file
+    std::FILE* spool = nullptr;
+    if (options.text && options.backward) {
+        spool = std::tmpfile();
+        if (!spool) return Fail("a scratch file cannot be made");
+    }
     std::vector<std::string> shots;
     int rc = 0;
+    auto writeText = [&](std::FILE* out, const std::vector<std::string>& lines) {
+        for (const std::string& line : lines) {
+            std::fputs(line.c_str(), out);
+            std::fputc('\n', out);
+        }
+        std::fputs("\f\n", out);
+    };
     auto take = [&]() {
         const uint32_t start = layout.CurrentPageStart();
         int32_t slot = -1;
@@ -245,7 +265,10 @@ int main(int argc, char** argv) {
             return false;
         }
         starts.push_back(start);
-        if (options.text) texts.push_back(fvt::test::LineTexts(layout.Slot(slot).contents));
+        if (options.text) {
+            if (spool) spooled.push_back(std::ftell(spool));
+            writeText(spool ? spool : stdout, fvt::test::LineTexts(layout.Slot(slot).contents));
+        }
         if (!options.pngDir.empty()) {
             fvt::test::ClearCanvas(canvas);
             layout.DrawPage(false, start);
@@ -278,7 +301,6 @@ int main(int argc, char** argv) {
     }
     if (options.backward) {
         std::reverse(starts.begin(), starts.end());
-        std::reverse(texts.begin(), texts.end());
         std::reverse(shots.begin(), shots.end());
     }
     for (size_t i = 0; i < shots.size(); ++i) {
@@ -288,9 +310,18 @@ int main(int argc, char** argv) {
         std::filesystem::rename(shots[i], options.pngDir + name, moved);
         if (moved && rc == 0) rc = Fail(options.pngDir + name + ": cannot be written");
     }
-    for (const std::vector<std::string>& page : texts) {
-        for (const std::string& line : page) std::printf("%s\n", line.c_str());
-        std::printf("\f\n");
+    if (spool) {
+        // The pages in reading order: the last one spooled first.
+        long end = std::ftell(spool);
+        std::vector<char> buffer;
+        for (size_t i = spooled.size(); i-- > 0;) {
+            buffer.resize(static_cast<size_t>(end - spooled[i]));
+            std::fseek(spool, spooled[i], SEEK_SET);
+            size_t got = std::fread(buffer.data(), 1, buffer.size(), spool);
+            std::fwrite(buffer.data(), 1, got, stdout);
+            end = spooled[i];
+        }
+        std::fclose(spool);
     }
     layout.SetCanvas(nullptr);
     opened.reset();

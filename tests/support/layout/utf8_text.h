@@ -7,13 +7,16 @@
 
 namespace fvt::test {
 
-inline std::string Utf8(const std::u16string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
+// Appends the UTF-8 of n UTF-16 units to out.
+inline void AppendUtf8(std::string& out, const char16_t* s, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
         char32_t c = s[i];
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
         // A surrogate pair is one character of four bytes.
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-            s[i + 1] < 0xE000) {
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
             out += static_cast<char>(0xF0 | (c >> 18));
             out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
@@ -30,6 +33,11 @@ inline std::string Utf8(const std::u16string& s) {
             out += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
+}
+
+inline std::string Utf8(const std::u16string& s) {
+    std::string out;
+    AppendUtf8(out, s.data(), s.size());
     return out;
 }
 
