@@ -93,6 +93,8 @@ bool PageLayout::SetAnnotations(AnnotationFile* file) {
         annotations_ = nullptr;
         return false;
     }
+    // The book is again the one a file kept aside was made for: that file comes back.
+    if (file->TakeBackKeptAside(key, ByteSwap32(key))) return true;
     // This book's name under another key: the book changed or was replaced. The old file is
     // kept aside (renamed, the reader told) before anything is dropped, so the next write makes
     // a fresh file and nothing is lost; a file that cannot be kept aside is left untouched.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bookfiles/annotation_file.h"
+#include "program_runs.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
@@ -215,6 +216,47 @@ TEST(ChangedBook, AnotherBookOfTheSameNameStartsCleanAndTheOldNotesAreKept) {
         << run.err;
     EXPECT_EQ(device.ReadHost("storage/eBooks/zero.fvt.book-changed"), before);
     EXPECT_TRUE(Marks("zero.prc").empty());
+}
+
+// Another book put under the name of an annotated one, annotated in its turn, then the first
+// book put back byte for byte: its annotations are listed again, with the one made on the other
+// book beside them, and the reader is told.
+TEST(ChangedBook, TheOriginalPutBackTakesItsAnnotationsBack) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string original = Prc();
+    device.WriteOutside("zero.prc", original);
+    const std::string o = device.outside() + "/";
+    // Bookmarks on the first and the third page.
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.prc")},
+                       "idle\nmenu 40079\nidle\nkey 0x22\nidle\nkey 0x22\nidle\nmenu 40079\n"
+                       "idle\nquit\n")
+                  .status,
+              0);
+    ASSERT_EQ(Marks("zero.prc").size(), 2u);
+    BookBuilder other;
+    const std::string text = SampleText(7000, 9);
+    other.text.assign(text.begin(), text.end());
+    other.uniqueId = 0x0BADF00D;
+    const Bytes bytes = other.Build();
+    device.WriteOutside("zero.prc", std::string(bytes.begin(), bytes.end()));
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.prc")}, BookmarkSteps(1)).status, 0);
+    ASSERT_EQ(Marks("zero.prc").size(), 1u);
+
+    device.WriteOutside("zero.prc", original);
+    const ProgramResult run =
+        RunSteps(device, {device.OutsidePath("zero.prc")},
+                 "idle\nmenu 40076\nidle\nlisttext " + o + "list.txt\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_EQ(Count(run.err, "\\storage\\eBooks\\zero.prc is again the book its annotations"), 1)
+        << run.err;
+    EXPECT_EQ(Count(run.err, "has changed"), 0) << run.err;
+    int rows = 0;
+    for (const std::string& line : ReadLines(o + "list.txt")) rows += !line.empty();
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(Marks("zero.prc").size(), 3u);
+    // What was made on the other book is kept aside whole too.
+    EXPECT_TRUE(device.HostExists("storage/eBooks/zero.fvt.book-changed2"));
 }
 
 }  // namespace
