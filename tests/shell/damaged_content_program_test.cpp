@@ -11,6 +11,7 @@
 #include "program_runs.h"
 #include "bookfiles/book_header.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/pdb_builder.h"
 #include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
@@ -60,6 +61,41 @@ TEST(DamagedHeaders, APalmDocBookWhoseHeaderCountsNoTextShowsItsText) {
             if (c == '\n') c = ' ';
         EXPECT_NE(end.find("The very last words."), std::string::npos) << end;
     }
+}
+
+// A PalmDOC book whose text records are shorter than the record size its header states (3000
+// bytes of text in each of four): End shows the book's last words, not padding between records.
+TEST(DamagedHeaders, APalmDocBookWithShortRecordsShowsItsLastWordsAtEnd) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string text = SampleText(20000, 6);
+    text.resize(12000 - 21);
+    text += " The very last words.";
+    PdbBuilder pdb;
+    pdb.name = "Short";
+    pdb.type = "TEXt";
+    pdb.creator = "REAd";
+    Bytes head;
+    ::PutU16(head, 1);  // uncompressed
+    ::PutU16(head, 0);
+    ::PutU32(head, 12000);
+    ::PutU16(head, 4);
+    ::PutU16(head, 4096);
+    ::PutU32(head, 0);
+    pdb.Add(head);
+    for (std::size_t k = 0; k < 4; ++k) pdb.Add(ToBytes(text.substr(k * 3000, 3000)));
+    const Bytes bytes = pdb.Build();
+    device.WriteOutside("short.pdb", std::string(bytes.begin(), bytes.end()));
+    const std::string first = device.OutsidePath("first.txt"), last = device.OutsidePath("last.txt");
+    const ProgramResult run =
+        RunSteps(device, {device.OutsidePath("short.pdb")},
+                 "idle\npagetext " + first + "\nkey 0x23\nidle\npagetext " + last + "\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_NE(Joined(ReadLines(first)).find(text.substr(0, 20)), std::string::npos);
+    std::string end = Joined(ReadLines(last));
+    for (char& c : end)
+        if (c == '\n') c = ' ';
+    EXPECT_NE(end.find("The very last words."), std::string::npos) << end;
 }
 
 // Trailing-entry flags no record can carry: every page would be blank; the reader is told the
