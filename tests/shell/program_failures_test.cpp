@@ -301,6 +301,32 @@ TEST(UnusableConfiguration, AFileTheUserCannotReadStopsWithOneLineAndStatusOne) 
     EXPECT_FALSE(device.HostExists("Windows/FVT_global_configuration.fvt.damaged"));
 }
 
+// The books folder cannot be read (as another user): the library says which folder, rather
+// than showing an empty list with no word.
+TEST(UnreadableBooksFolder, TheLibrarySaysWhichFolderItCannotRead) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", {}, quit).status, 0);
+    chmod(std::filesystem::path(device.root()).parent_path().c_str(), 0755);
+    for (const char* folder : {"", "Windows", "Temp", "My Documents", "storage"})
+        chmod(device.Host(folder).c_str(), 0777);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(device.root()))
+        if (e.is_regular_file()) chmod(e.path().c_str(), 0666);
+    chmod(device.Host("storage/eBooks").c_str(), 0333);  // no listing
+    chmod(device.outside().c_str(), 0777);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, quit, true);
+    chmod(device.Host("storage/eBooks").c_str(), 0755);
+    if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
+    if (geteuid() != 0) GTEST_SKIP() << "the folder is this user's own";
+    int told = 0;
+    for (const std::string& line : run.Lines())
+        told += Contains(line, "The folder \\storage\\eBooks cannot be read: the books in it are "
+                               "not listed.");
+    EXPECT_EQ(told, 1) << run.err;
+}
+
 // A configuration file with one flipped byte in its version word reads as a newer reader's:
 // the reader cannot use it, keeps it aside as it keeps a damaged one, says so, and runs with
 // the defaults (the library shows) rather than stopping until the file is deleted by hand.
