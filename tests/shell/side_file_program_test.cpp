@@ -259,5 +259,32 @@ TEST(ChangedBook, TheOriginalPutBackTakesItsAnnotationsBack) {
     EXPECT_TRUE(device.HostExists("storage/eBooks/zero.fvt.book-changed2"));
 }
 
+// A text file that grew, then was put back as it was: its side file kept aside for the change
+// comes back; the bookmark kept across the change is not doubled.
+TEST(ChangedBook, ATextFilePutBackAsItWasTakesItsSideFileBack) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string original = Lines("Notes", 400);
+    device.WriteOutside("notes.txt", original);
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("notes.txt")}, BookmarkSteps(2)).status, 0);
+    const auto marks = Marks("notes.txt");
+    ASSERT_EQ(marks.size(), 1u);
+    device.WriteOutside("notes.txt", original + "One more line.\n");
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("notes.txt")}, "idle\nquit\n").status, 0);
+    ASSERT_TRUE(device.HostExists("storage/eBooks/notes.fvt.book-changed"));
+
+    device.WriteOutside("notes.txt", original);
+    const ProgramResult run = RunSteps(device, {device.OutsidePath("notes.txt")}, "idle\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_EQ(Count(run.err, "\\storage\\eBooks\\notes.txt is again the book its annotations"), 1)
+        << run.err;
+    EXPECT_EQ(Count(run.err, "has changed"), 0) << run.err;
+    EXPECT_EQ(Marks("notes.txt"), marks);
+    // Told once: the next opening is quiet.
+    const ProgramResult again = RunSteps(device, {device.OutsidePath("notes.txt")}, "idle\nquit\n");
+    EXPECT_EQ(Count(again.err, "is again the book"), 0) << again.err;
+    EXPECT_EQ(Marks("notes.txt"), marks);
+}
+
 }  // namespace
 }  // namespace fvt::test
