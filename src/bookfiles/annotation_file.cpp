@@ -162,6 +162,7 @@ int AnnotationFile::OpenOrCreate(const std::string& bookPath, const char* bookDa
     unsavedPath_.clear();
     damagedAside_.clear();
     damagedNamed_ = false;
+    tookAnotherName_ = false;
     pendingSalvage_.clear();
     bookPath_ = bookPath;
     if (create && !readOnly && !listing) {
@@ -220,7 +221,7 @@ bool AnnotationFile::SetAsideStrayFile(const std::string& path, bool fullName) {
     if (aside.empty()) return false;
     pendingSalvage_.swap(whole);
     damagedAside_ = aside;
-    damagedNamed_ = true;
+    damagedNamed_ = tookAnotherName_ = true;
     return true;
 }
 

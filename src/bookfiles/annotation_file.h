@@ -155,6 +155,9 @@ public:
     // records kept in the new file), or one that named a book not beside it; once (then
     // empty). `named` (may be null) tells which of the two.
     std::string TakeDamagedAside(bool* named = nullptr);
+    // Whether the last open took over the records of a file that named another book (its
+    // annotations are this book's only when its book id says so).
+    bool TookAnotherNamesFile() const { return tookAnotherName_; }
     std::uint32_t BookmarkCount() const;
 
     void StartIterator(BookmarkIterator* it, std::uint32_t kindMask, std::uint32_t rangeStart,
@@ -202,5 +205,6 @@ private:
     std::string takenBack_;
     std::string damagedAside_;
     bool damagedNamed_ = false;
+    bool tookAnotherName_ = false;
     std::string databaseName_;
 };

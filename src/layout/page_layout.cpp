@@ -103,8 +103,10 @@ bool PageLayout::SetAnnotations(AnnotationFile* file) {
         return false;
     }
     // A file whose key follows its content (a text file that grew) keeps what still falls
-    // inside the text; another book's notes go.
-    const bool kept = KeyFollowsContent() ? file->KeepWithin(TextLength()) : file->Reset();
+    // inside the text; another book's notes go, so do those of a file that named another book.
+    const bool kept = KeyFollowsContent() && !file->TookAnotherNamesFile()
+                          ? file->KeepWithin(TextLength())
+                          : file->Reset();
     if (!kept) return false;
     return file->SetBookId(key) == 0;
 }

@@ -137,6 +137,30 @@ TEST(SharedBaseName, AnOlderSideFileStaysWithItsBook) {
     EXPECT_TRUE(NothingSetAside(device));
 }
 
+// The book a side file was made for is gone, and another book of that base name opens: the
+// file is kept aside with a word, and the other book's notes are not taken for this one's.
+TEST(SharedBaseName, TheFileOfABookNoLongerThereIsKeptAsideNotTakenOver) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("zero.txt", Lines("Text", 400));
+    device.WriteOutside("zero.html", Html(400));
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.txt")}, BookmarkSteps(2)).status, 0);
+    const std::string before = device.ReadHost("storage/eBooks/zero.fvt");
+    std::filesystem::remove(device.Host("storage/eBooks/zero.txt"));
+
+    const ProgramResult run = RunSteps(device, {device.OutsidePath("zero.html")}, "idle\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_NE(run.err.find("The annotations file of \\storage\\eBooks\\zero.html named another "
+                           "book"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(device.ReadHost("storage/eBooks/zero.fvt.damaged"), before);
+    const SideFile html = Read("zero.html");
+    EXPECT_EQ(html.name, "zero.fvt");
+    EXPECT_EQ(html.bookmarks, 0u);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/zero.html.fvt"));
+}
+
 }  // namespace
 }  // namespace fvt::test
 
