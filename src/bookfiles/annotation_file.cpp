@@ -1,6 +1,7 @@
 #include "bookfiles/annotation_file.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "bookfiles/database_file.h"
 #include "bookfiles/palm_database.h"
@@ -85,6 +86,34 @@ int OwnerOfFile(const std::string& path, const std::u16string& name) {
     return OwnerOfMain(d + at + 8, length, name);
 }
 
+// The book name stored in the side file at `path` (empty when none can be read).
+std::u16string StoredOwner(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    if (DatabaseFile::ReadAll(path.c_str(), &bytes) != 0) return {};
+    const std::uint32_t tags[] = {kBpar};
+    std::vector<RecordStoreFiles::WholeRecord> records =
+        RecordStoreFiles::WholeRecords(bytes.data(), bytes.size(), tags, 1);
+    if (records.empty()) return {};
+    const std::vector<std::uint8_t>& main = records.front().data;
+    if (main.size() < kOwnerField + 4) return {};
+    std::uint32_t length = BigEndian::U32(main.data() + kOwnerField);
+    if (length == 0 || length % 2 || length > main.size() - kOwnerField - 4) return {};
+    std::u16string name(length / 2, u'\0');
+    for (std::size_t i = 0; i < name.size(); ++i)
+        name[i] = static_cast<char16_t>(main[kOwnerField + 4 + 2 * i] |
+                                        (main[kOwnerField + 5 + 2 * i] << 8));
+    return name;
+}
+
+std::string Utf8Of(const std::u16string& text) {
+    std::string out(text.size() * 3 + 1, '\0');
+    std::int32_t n = Utf8::EncodeFromUtf16(text.data(), text.size(),
+                                           reinterpret_cast<std::uint8_t*>(out.data()),
+                                           out.size());
+    out.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    return out;
+}
+
 }  // namespace
 
 bool AnnotationFile::PathForBook(const std::string& bookPath, std::string* out, bool* exists,
@@ -131,14 +160,200 @@ int AnnotationFile::OpenOrCreate(const std::string& bookPath, const char* bookDa
                                  bool ownOnly, FolderListing* listing) {
     std::string path;
     unsavedPath_.clear();
-    if (!PathForBook(bookPath, &path, nullptr, ownOnly, listing)) return 11;
+    damagedAside_.clear();
+    damagedNamed_ = false;
+    tookAnotherName_ = false;
+    pendingSalvage_.clear();
     bookPath_ = bookPath;
+    if (create && !readOnly && !listing) {
+        // A side file under this book's names that names a book not beside it is no other
+        // book's: it is kept aside, and what it holds goes into this book's new file.
+        std::size_t slash = bookPath.find_last_of("\\/");
+        std::size_t dot = bookPath.find_last_of('.');
+        bool stemmed = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+        const std::string base = stemmed ? bookPath.substr(0, dot) + ".fvt" : std::string();
+        if (!SetAsideStrayFile(bookPath + ".fvt", true) && !base.empty() && base != bookPath)
+            SetAsideStrayFile(base, false);
+    }
+    if (!PathForBook(bookPath, &path, nullptr, ownOnly, listing)) {
+        pendingSalvage_.clear();
+        return 11;
+    }
     databaseName_.assign(bookDatabaseName ? bookDatabaseName : "",
                          bookDatabaseName ? std::min<std::size_t>(nameLength, 31) : 0);
     std::size_t zero = databaseName_.find('\0');
     if (zero != std::string::npos) databaseName_.resize(zero);
-    return Open(path.c_str(), readOnly, create);
+    std::string stray;
+    stray.swap(damagedAside_);
+    const int rc = Open(path.c_str(), readOnly, create);
+    pendingSalvage_.clear();
+    if (!stray.empty()) {
+        damagedAside_ = stray;
+        setAside_ = stray;
+    } else if (!SetAsidePath().empty()) {
+        damagedAside_ = SetAsidePath();
+    }
+    return rc;
 }
+
+bool AnnotationFile::SetAsideStrayFile(const std::string& path, bool fullName) {
+    if (!DatabaseFile::Exists(path.c_str())) return false;
+    const std::u16string own = Utf16Of(FileNameOf(bookPath_));
+    const std::u16string named = StoredOwner(path);
+    if (named.empty() || own.empty()) return false;
+    std::vector<std::uint8_t> bytes(named.size() * 2);
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        bytes[2 * i] = static_cast<std::uint8_t>(named[i]);
+        bytes[2 * i + 1] = static_cast<std::uint8_t>(named[i] >> 8);
+    }
+    if (SameName(bytes.data(), static_cast<std::uint32_t>(bytes.size()), own)) return false;
+    // Under the base name, the file of another book beside this one is that book's.
+    if (!fullName) {
+        const std::string name = Utf8Of(named);
+        if (name.empty() || name.find_first_of("\\/") != std::string::npos) return false;
+        std::size_t slash = path.find_last_of("\\/");
+        const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+        if (DatabaseFile::Exists((folder + name).c_str())) return false;
+    }
+    std::vector<std::uint8_t> whole;
+    if (DatabaseFile::ReadAll(path.c_str(), &whole) != 0) return false;
+    std::string aside = RecordStoreFiles::SetAside(path);
+    if (aside.empty()) return false;
+    pendingSalvage_.swap(whole);
+    damagedAside_ = aside;
+    damagedNamed_ = tookAnotherName_ = true;
+    return true;
+}
+
+std::string AnnotationFile::TakeDamagedAside(bool* named) {
+    if (named) *named = damagedNamed_;
+    std::string out;
+    out.swap(damagedAside_);
+    damagedNamed_ = false;
+    return out;
+}
+
+std::uint32_t AnnotationFile::Salvage(const std::vector<std::uint8_t>& damaged) {
+    using RecordStoreFiles::WholeRecord;
+    const std::uint32_t kText = Tag("TEXT"), kNote = Tag("NOTE"), kLink = Tag("LINK");
+    const std::uint32_t kTitl = Tag("TITL"), kAuth = Tag("AUTH"), kCate = Tag("CATE");
+    const std::uint32_t tags[] = {kBpar, kBkmk, kData, kText, kNote, kLink, kTitl, kAuth, kCate};
+    std::vector<WholeRecord> records = RecordStoreFiles::WholeRecords(
+        damaged.data(), damaged.size(), tags, sizeof tags / sizeof tags[0]);
+    auto find = [&](std::uint32_t ref, std::uint32_t tag) -> const WholeRecord* {
+        if (ref == kNoRef) return nullptr;
+        for (const WholeRecord& r : records)
+            if (r.ref == ref && r.tag == tag) return &r;
+        return nullptr;
+    };
+    auto word = [](const std::vector<std::uint8_t>& d, std::uint32_t at) {
+        return d.size() >= at + 4 ? BigEndian::U32(d.data() + at) : 0u;
+    };
+    std::uint32_t kept = 0;
+    // The main record's fields (this book's name stays as the new file has it).
+    for (const WholeRecord& r : records) {
+        if (r.tag != kBpar || r.data.size() < 8) continue;
+        const std::uint32_t version = word(r.data, 0);
+        if (version == 0 || version > kFormatVersion) continue;
+        ByteSpan d;
+        if (!GetData(0, &d)) break;
+        std::vector<std::uint8_t> main(d.data, d.data + d.size);
+        const std::size_t n = std::min<std::size_t>(r.data.size(), kMainSize);
+        std::copy(r.data.begin(), r.data.begin() + static_cast<std::ptrdiff_t>(n), main.begin());
+        for (std::uint32_t field : kMainDataFields) BigEndian::PutU32(main.data() + field, kNoRef);
+        if (!ReplaceData(0, main.data(), static_cast<std::uint32_t>(main.size()))) break;
+        ++kept;
+        for (std::uint32_t field : kMainDataFields)
+            if (const WholeRecord* sub = find(word(r.data, field), kData))
+                kept += WriteSubRecord(0, field, kData, sub->data.data(),
+                                       static_cast<std::uint32_t>(sub->data.size()));
+        break;
+    }
+    // Title, author and reading lists: the first whole one of each.
+    for (std::uint32_t tag : {kTitl, kAuth, kCate}) {
+        for (const WholeRecord& r : records) {
+            if (r.tag != tag) continue;
+            kept += WriteRecord(tag, r.data.data(), static_cast<std::uint32_t>(r.data.size())) >= 0;
+            break;
+        }
+    }
+    return kept + AddWholeAnnotations(records, false);
+}
+
+std::uint32_t AnnotationFile::AddWholeAnnotations(
+    const std::vector<RecordStoreFiles::WholeRecord>& records, bool unlessColliding) {
+    using RecordStoreFiles::WholeRecord;
+    const std::uint32_t kText = Tag("TEXT"), kNote = Tag("NOTE"), kLink = Tag("LINK");
+    auto find = [&](std::uint32_t ref, std::uint32_t tag) -> const WholeRecord* {
+        if (ref == kNoRef) return nullptr;
+        for (const WholeRecord& r : records)
+            if (r.ref == ref && r.tag == tag) return &r;
+        return nullptr;
+    };
+    auto word = [](const std::vector<std::uint8_t>& d, std::uint32_t at) {
+        return d.size() >= at + 4 ? BigEndian::U32(d.data() + at) : 0u;
+    };
+    // Whether an annotation of that kind already meets the range.
+    auto collides = [&](const std::vector<std::uint8_t>& d) {
+        const std::uint32_t kind = word(d, 0) & kKindMask, start = word(d, 4), end = word(d, 8);
+        for (std::uint32_t i = 1; i < RecordCount(); ++i) {
+            if (!IsBookmark(static_cast<std::int32_t>(i))) continue;
+            if ((ReadU32(i, 0) & kKindMask) != kind) continue;
+            const std::uint32_t s2 = ReadU32(i, 4), e2 = ReadU32(i, 8);
+            if (s2 == start || (start < e2 && s2 < end)) return true;
+        }
+        return false;
+    };
+    std::uint32_t kept = 0;
+    // The annotations in range order, each with the texts and state it names.
+    std::vector<const WholeRecord*> marks;
+    for (const WholeRecord& r : records)
+        if (r.tag == kBkmk && r.data.size() >= kBookmarkSize) marks.push_back(&r);
+    std::stable_sort(marks.begin(), marks.end(), [&](const WholeRecord* a, const WholeRecord* b) {
+        const std::uint32_t sa = word(a->data, 4), sb = word(b->data, 4);
+        return sa != sb ? sa < sb : word(a->data, 8) < word(b->data, 8);
+    });
+    const std::uint32_t subTags[] = {kText, kNote, kLink, kData};
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> newRefs;  // old ref, new ref
+    for (const WholeRecord* r : marks) {
+        std::vector<std::uint8_t> d = r->data;
+        BigEndian::PutU32(d.data() + 24, kNoRef);
+        for (std::uint32_t field : kSubFields) BigEndian::PutU32(d.data() + field, kNoRef);
+        const std::int32_t at =
+            unlessColliding && collides(d)
+                ? -1
+                : WriteRecord(kBkmk, d.data(), static_cast<std::uint32_t>(d.size()),
+                              PlaceFor(word(d, 4), word(d, 8)));
+        if (at < 0) {
+            newRefs.emplace_back(r->ref, kNoRef);
+            continue;
+        }
+        ++kept;
+        const std::uint32_t ref = RefOf(static_cast<std::uint32_t>(at));
+        newRefs.emplace_back(r->ref, ref);
+        for (int k = 0; k < 4; ++k) {
+            const WholeRecord* sub = find(word(r->data, kSubFields[k]), subTags[k]);
+            const std::int32_t now = Resolve(ref, kBkmk);
+            if (sub && now >= 0)
+                kept += WriteSubRecord(static_cast<std::uint32_t>(now), kSubFields[k], subTags[k],
+                                       sub->data.data(),
+                                       static_cast<std::uint32_t>(sub->data.size()));
+        }
+    }
+    // Links between annotations, through their new references.
+    for (std::size_t i = 0; i < marks.size() && i < newRefs.size(); ++i) {
+        const std::uint32_t linked = word(marks[i]->data, 24);
+        if (linked == kNoRef || newRefs[i].second == kNoRef) continue;
+        for (const auto& [from, to] : newRefs) {
+            if (from != linked || to == kNoRef) continue;
+            const std::int32_t now = Resolve(newRefs[i].second, kBkmk);
+            if (now >= 0) WriteU32(static_cast<std::uint32_t>(now), 24, to);
+            break;
+        }
+    }
+    return kept;
+}
+
 
 int AnnotationFile::OpenExisting(const std::string& bookPath, bool readOnly,
                                  FolderListing* listing) {
@@ -152,7 +367,16 @@ int AnnotationFile::OpenInMemoryFor(const std::string& bookPath, const char* boo
     // A newer reader's side file stays as it is: nothing is made in its place.
     if (existing == 13) return 13;
     if (existing == 0 && Database()) Database()->Serialize(&copy);
-    int rc = OpenInMemory(copy.empty() ? nullptr : copy.data(), copy.size(), false);
+    std::string path;
+    int rc = 1;
+    if (existing == 10 && PathForBook(bookPath, &path) &&
+        DatabaseFile::ReadAll(path.c_str(), &copy) == 0) {
+        // A damaged file that cannot be set aside: what is whole of it, for this run.
+        rc = OpenSalvaged(copy.data(), copy.size());
+        copy.clear();
+    } else {
+        rc = OpenInMemory(copy.empty() ? nullptr : copy.data(), copy.size(), false);
+    }
     if (rc != 0 && !copy.empty()) rc = OpenInMemory(nullptr, 0, false);
     if (rc != 0) return rc;
     bookPath_ = bookPath;
@@ -161,7 +385,6 @@ int AnnotationFile::OpenInMemoryFor(const std::string& bookPath, const char* boo
     std::size_t zero = databaseName_.find('\0');
     if (zero != std::string::npos) databaseName_.resize(zero);
     // The file on disk this copy stands for: its changes are a save that could not be made.
-    std::string path;
     unsavedPath_ = PathForBook(bookPath, &path) ? path : bookPath;
     return 0;
 }
@@ -231,6 +454,23 @@ int AnnotationFile::Validate() {
         if (!ReplaceData(0, grown.data(), kMainSize)) return 10;
     }
     return 0;
+}
+
+bool AnnotationFile::IsWhole() const {
+    // Every record one of ours and whole: anything else is damage (a misplaced record, a
+    // changed tag) that would read as a gap.
+    const std::uint32_t known[] = {kBpar, kBkmk, kData, Tag("TEXT"), Tag("NOTE"), Tag("LINK"),
+                                   Tag("TITL"), Tag("AUTH"), Tag("CATE")};
+    // A newer version's file may hold records of kinds this one does not know.
+    if (ReadU32(0, 0, 0) > kFormatVersion) return true;
+    for (std::uint32_t i = 1; i < RecordCount(); ++i) {
+        ByteSpan r;
+        if (!GetData(i, &r)) return false;
+        const std::uint32_t tag = BigEndian::U32(r.data - 8);
+        if (std::find(std::begin(known), std::end(known), tag) == std::end(known)) return false;
+        if (tag == kBkmk && r.size < kBookmarkSize) return false;
+    }
+    return true;
 }
 
 std::uint32_t AnnotationFile::Main(std::uint32_t offset, std::uint32_t fallback) const {
@@ -355,6 +595,19 @@ std::int32_t AnnotationFile::AddBookmark(std::uint32_t kind, std::uint32_t start
                                          std::uint32_t style, std::uint32_t minutes) {
     if (!IsOpen() || IsReadOnly()) return -1;
     if (end < start) std::swap(start, end);
+    const std::uint32_t at = PlaceFor(start, end);
+    std::uint8_t d[kBookmarkSize] = {};
+    BigEndian::PutU32(d, kind);
+    BigEndian::PutU32(d + 4, start);
+    BigEndian::PutU32(d + 8, end);
+    BigEndian::PutU32(d + 12, a);
+    BigEndian::PutU32(d + 16, b);
+    BigEndian::PutU32(d + 20, style);
+    BigEndian::PutU32(d + 44, minutes);
+    return WriteRecord(kBkmk, d, kBookmarkSize, at);
+}
+
+std::uint32_t AnnotationFile::PlaceFor(std::uint32_t start, std::uint32_t end) const {
     // Before the first annotation with a greater range; after the last one otherwise.
     std::uint32_t at = 0xFFFF;
     std::int32_t last = -1;
@@ -368,16 +621,7 @@ std::int32_t AnnotationFile::AddBookmark(std::uint32_t kind, std::uint32_t start
         last = static_cast<std::int32_t>(i);
     }
     if (at == 0xFFFF && last >= 0) at = static_cast<std::uint32_t>(last) + 1;
-    std::uint8_t d[kBookmarkSize] = {};
-    BigEndian::PutU32(d, kind);
-    BigEndian::PutU32(d + 4, start);
-    BigEndian::PutU32(d + 8, end);
-    BigEndian::PutU32(d + 12, a);
-    BigEndian::PutU32(d + 16, b);
-    BigEndian::PutU32(d + 20, style);
-    BigEndian::PutU32(d + 44, minutes);
-    if (at >= RecordCount()) at = 0xFFFF;
-    return WriteRecord(kBkmk, d, kBookmarkSize, at);
+    return at >= RecordCount() ? 0xFFFF : at;
 }
 
 int AnnotationFile::SetBookmarkKind(std::int32_t index, std::uint32_t kind) {
@@ -521,6 +765,60 @@ bool AnnotationFile::SetAsideForChangedBook() {
     if (aside.empty()) return false;
     changedAside_ = aside;
     return true;
+}
+
+bool AnnotationFile::TakeBackKeptAside(std::uint32_t key, std::uint32_t swappedKey) {
+    if (!IsOpen() || IsReadOnly() || GetPath().empty()) return false;
+    const std::string path = GetPath();
+    std::string kept;
+    for (int n = 1; n < 100 && kept.empty(); ++n) {
+        const std::string name = path + RecordStoreFiles::kBookChanged +
+                                 (n == 1 ? std::string() : std::to_string(n));
+        if (!RecordStoreFiles::Exists(name)) continue;
+        AnnotationFile probe;
+        if (probe.Open(name.c_str(), true, false) != 0) continue;
+        const std::uint32_t id = probe.GetBookId();
+        if (id == key || id == swappedKey) kept = name;
+    }
+    if (kept.empty()) return false;
+    // What was made since is written first, then kept aside whole as the changed book's.
+    if (dirty_ && Flush() != 0) return false;
+    std::vector<std::uint8_t> since;
+    if (!Database()->Serialize(&since)) return false;
+    const std::string aside = RecordStoreFiles::SetAside(path, RecordStoreFiles::kBookChanged);
+    if (aside.empty()) return false;
+    const std::u16string from = Utf16Of(kept), to = Utf16Of(path), back = Utf16Of(aside);
+    if (!MoveFileExW(from.c_str(), to.c_str(), 0)) {
+        MoveFileExW(back.c_str(), to.c_str(), 0);
+        return false;
+    }
+    // Reopened under the same owner: for whoever holds this file it stays the one file.
+    AnnotationFileOwner* owner = owner_;
+    owner_ = nullptr;
+    int rc = Open(path.c_str(), false, false);
+    if (rc != 0) {
+        // Put as it was: the file made since under the name, the old one aside again.
+        MoveFileExW(to.c_str(), from.c_str(), 0);
+        MoveFileExW(back.c_str(), to.c_str(), 0);
+        rc = Open(path.c_str(), false, false);
+        owner_ = owner;
+        return false;
+    }
+    owner_ = owner;
+    const std::uint32_t tags[] = {kBkmk, kData, Tag("TEXT"), Tag("NOTE"), Tag("LINK")};
+    AddWholeAnnotations(
+        RecordStoreFiles::WholeRecords(since.data(), since.size(), tags, sizeof tags / sizeof tags[0]),
+        true);
+    Claim();
+    Flush();
+    takenBack_ = kept;
+    return true;
+}
+
+std::string AnnotationFile::TakeTakenBack() {
+    std::string out;
+    out.swap(takenBack_);
+    return out;
 }
 
 std::string AnnotationFile::TakeChangedAside() {

@@ -143,6 +143,21 @@ public:
     bool SetAsideForChangedBook();
     // Where the last SetAsideForChangedBook put the old file, once (then empty).
     std::string TakeChangedAside();
+    // For a book that is again the one a side file kept aside for a change was made for (that
+    // file's book id is `key` or `swappedKey`): this file, with what was made since, is kept
+    // aside in its turn, the old one comes back under this file's name, and the annotations
+    // made since are added to it where they do not meet one of their kind. False (nothing
+    // changed) when there is no such file or it cannot be taken back.
+    bool TakeBackKeptAside(std::uint32_t key, std::uint32_t swappedKey);
+    // Where the file taken back had been kept, once (then empty).
+    std::string TakeTakenBack();
+    // Where the last open kept a side file aside that could not be read whole (its whole
+    // records kept in the new file), or one that named a book not beside it; once (then
+    // empty). `named` (may be null) tells which of the two.
+    std::string TakeDamagedAside(bool* named = nullptr);
+    // Whether the last open took over the records of a file that named another book (its
+    // annotations are this book's only when its book id says so).
+    bool TookAnotherNamesFile() const { return tookAnotherName_; }
     std::uint32_t BookmarkCount() const;
 
     void StartIterator(BookmarkIterator* it, std::uint32_t kindMask, std::uint32_t rangeStart,
@@ -155,9 +170,18 @@ protected:
     const char* StoreType() const override { return "BPAR"; }
     int Validate() override;
     std::string NewStoreName() const override { return databaseName_; }
+    std::uint32_t Salvage(const std::vector<std::uint8_t>& damaged) override;
+    bool IsWhole() const override;
 
 private:
     bool IsBookmark(std::int32_t index) const;
+    // Where an annotation of that range goes to keep the annotations in range order.
+    std::uint32_t PlaceFor(std::uint32_t start, std::uint32_t end) const;
+    // Adds the whole annotations among `records` with the texts, notes, state and links they
+    // name; with `unlessColliding`, one that meets an annotation of its kind already in the
+    // file stays out. The records added.
+    std::uint32_t AddWholeAnnotations(const std::vector<RecordStoreFiles::WholeRecord>& records,
+                                      bool unlessColliding);
     std::uint32_t Main(std::uint32_t offset, std::uint32_t fallback) const;
     int SetMain(std::uint32_t offset, std::uint32_t value);
     bool State(std::uint32_t field, std::vector<std::uint8_t>* out) const;
@@ -173,6 +197,14 @@ private:
     AnnotationFileOwner* owner_ = nullptr;
     std::string unsavedPath_;  // the file a copy in memory stands for
     std::string bookPath_;
+    // A side file at `path` naming a book that is not beside it is kept aside (its records
+    // salvaged by the open that follows); false when it is none such or cannot be moved.
+    bool SetAsideStrayFile(const std::string& path, bool fullName);
+
     std::string changedAside_;
+    std::string takenBack_;
+    std::string damagedAside_;
+    bool damagedNamed_ = false;
+    bool tookAnotherName_ = false;
     std::string databaseName_;
 };

@@ -94,6 +94,17 @@ std::uint32_t DocTextLengthFromRecords(PalmDatabase* source, const BookHeader& h
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes / unitSize, 0xFFFFFFF0u));
 }
 
+// Whether an uncompressed PalmDOC book's text records before the last hold less than a whole
+// record each time (the records' own lengths tell without decoding them).
+bool ShortDocRecords(PalmDatabase* source, const BookHeader& header) {
+    if (header.compression != 1) return false;
+    for (std::uint32_t k = 1; k < header.textRecordCount; ++k) {
+        std::uint32_t length = 0;
+        if (source->GetRecord(k, &length) && length < BookDocument::kRecordBytes) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int BookDocument::Open(PalmDatabase* source, int ownsSource, std::uint32_t codePage,
@@ -166,6 +177,12 @@ int BookDocument::Open(PalmDatabase* source, int ownsSource, std::uint32_t codeP
     if (isDoc && header.textLength == 0 && header.textRecordCount > 0) {
         header.textLength = DocTextLengthFromRecords(source, header, unitSize);
         if (header.textLength == 0) return kBookCorrupt;
+    } else if (isDoc && header.textRecordCount > 0 && ShortDocRecords(source, header)) {
+        // Records shorter than the record size the header states: each is read in its place
+        // and padded, so the text goes on to what the last record holds, wherever the header
+        // says it ends (else End would show padding, or never reach the last words).
+        const std::uint32_t fromRecords = DocTextLengthFromRecords(source, header, unitSize);
+        if (fromRecords > 0) header.textLength = fromRecords;
     }
 
     std::unique_ptr<HuffCdicDecoder> huff;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bookfiles/database_file.h"
 #include "core/code_pages.h"
 
 namespace {
@@ -150,6 +151,21 @@ int ConfigurationStore::GetText252(std::u16string* out) const {
         out->assign(kDefaultBookLocation);
     }
     return 0;
+}
+
+int ConfigurationStore::WriteRunMarker(std::uint32_t value) {
+    if (!IsOpen() || IsReadOnly()) return 1;
+    if (dirty_ || GetPath().empty()) return SetRunMarker(value) == 0 ? Flush() : 1;
+    if (GetRunMarker() == value) return 0;
+    std::vector<std::uint8_t> before, after;
+    const bool known = db_->Serialize(&before);
+    if (SetRunMarker(value) != 0) return 1;
+    if (known && db_->Serialize(&after) &&
+        DatabaseFile::PatchInPlace(GetPath().c_str(), before, after)) {
+        dirty_ = false;
+        return 0;
+    }
+    return Flush();
 }
 
 std::int32_t ConfigurationStore::FindCategoryRecord(const char16_t* name,

@@ -159,6 +159,25 @@ bool Replace(const char* path, const std::uint8_t* bytes, std::size_t size) {
     return ok;
 }
 
+bool PatchInPlace(const char* path, const std::vector<std::uint8_t>& before,
+                  const std::vector<std::uint8_t>& after) {
+    if (before.size() != after.size() || before.size() > 0x7FFFFFFF) return false;
+    std::size_t first = 0, last = before.size();
+    while (first < before.size() && before[first] == after[first]) ++first;
+    if (first == before.size()) return true;
+    while (last > first && before[last - 1] == after[last - 1]) --last;
+    std::vector<std::uint8_t> now;
+    if (ReadAll(path, &now) != 0 || now != before) return false;
+    std::u16string wide = Wide(path);
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = SetFilePointer(file, static_cast<LONG>(first), nullptr, FILE_BEGIN) !=
+                  INVALID_SET_FILE_POINTER &&
+              WriteFully(file, after.data() + first, last - first) && FlushFileBuffers(file);
+    return CloseHandle(file) && ok;
+}
+
 bool ReplaceDatabase(const char* path, const std::uint8_t* bytes, std::size_t size,
                      bool* written) {
     if (written) *written = false;

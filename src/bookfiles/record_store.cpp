@@ -1,5 +1,6 @@
 #include "bookfiles/record_store.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -40,6 +41,43 @@ bool RecordStoreFiles::Exists(const std::string& path) {
     return DatabaseFile::Exists(path.c_str());
 }
 
+std::vector<RecordStoreFiles::WholeRecord> RecordStoreFiles::WholeRecords(
+    const std::uint8_t* bytes, std::size_t size, const std::uint32_t* tags,
+    std::size_t tagCount) {
+    std::vector<WholeRecord> out;
+    if (!bytes || size < PalmDatabase::kHeaderSize + 8 || size > 0xFFFFFFF0u) return out;
+    const std::size_t listMax = (size - PalmDatabase::kHeaderSize) / 8;
+    const std::size_t count = std::min<std::size_t>(BigEndian::U16(bytes + 76), listMax);
+    const std::size_t first = PalmDatabase::kHeaderSize + count * 8;
+    std::vector<std::size_t> taken;
+    // The record at `at` when it is one of ours and whole: its end, else 0.
+    auto whole = [&](std::size_t at, std::uint32_t ref) -> std::size_t {
+        if (at < first || at > size - 8) return 0;
+        if (std::find(taken.begin(), taken.end(), at) != taken.end()) return 0;
+        const std::uint32_t tag = BigEndian::U32(bytes + at);
+        if (std::find(tags, tags + tagCount, tag) == tags + tagCount) return 0;
+        const std::uint32_t length = BigEndian::U32(bytes + at + 4);
+        if (length > size - at - 8) return 0;
+        WholeRecord r;
+        r.ref = ref;
+        r.tag = tag;
+        r.data.assign(bytes + at + 8, bytes + at + 8 + length);
+        out.push_back(std::move(r));
+        taken.push_back(at);
+        return at + 8 + Padded(length);
+    };
+    std::size_t expected = first + 2;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* entry = bytes + PalmDatabase::kHeaderSize + 8 * i;
+        const std::uint32_t ref =
+            (std::uint32_t(entry[5]) << 16) | (std::uint32_t(entry[6]) << 8) | entry[7];
+        std::size_t end = whole(BigEndian::U32(entry), ref);
+        if (!end) end = whole(expected, ref);
+        if (end) expected = end;
+    }
+    return out;
+}
+
 RecordStoreBase::~RecordStoreBase() = default;
 
 std::string RecordStoreBase::NewStoreName() const {
@@ -56,6 +94,9 @@ int RecordStoreBase::OpenDefault(const char* path, bool create) {
 int RecordStoreBase::Open(const char* path, bool readOnly, bool create) {
     Close();
     setAside_.clear();
+    salvaged_ = 0;
+    std::vector<std::uint8_t> salvage;
+    salvage.swap(pendingSalvage_);
     if (!path || !*path) return 11;
     path_ = path;
     readOnly_ = readOnly;
@@ -84,7 +125,9 @@ int RecordStoreBase::Open(const char* path, bool readOnly, bool create) {
     } else if (db_->GetRecordCount() == 0 && !readOnly_ && create) {
         fresh = true;
     } else {
-        invalid = Validate();
+        // Before Validate, which may upgrade the store in memory: a damaged file is set aside
+        // as it is on the disk.
+        invalid = create && !readOnly_ && !IsWhole() ? 10 : Validate();
     }
     if (invalid == 13) {  // a newer version's store: neither used nor replaced
         db_.reset();
@@ -96,6 +139,8 @@ int RecordStoreBase::Open(const char* path, bool readOnly, bool create) {
             return invalid;
         }
         db_.reset();
+        // A damaged store of ours: what is still whole of it goes into the new one.
+        if (invalid == 10 && DatabaseFile::ReadAll(path, &salvage) != 0) salvage.clear();
         setAside_ = RecordStoreFiles::SetAside(path_);
         if (setAside_.empty()) return 14;  // never overwrite what could not be kept
         db_.reset(PalmDatabase::Open(path, 23, "FOLV", type, &error));
@@ -106,7 +151,12 @@ int RecordStoreBase::Open(const char* path, bool readOnly, bool create) {
         while (db_->GetRecordCount() > 0) db_->DeleteRecord(db_->GetRecordCount() - 1);
         std::string name = NewStoreName();
         db_->SetName(name.data(), name.size());
-        if (!InitialiseNew() || Flush() != 0) {
+        if (!InitialiseNew()) {
+            db_.reset();
+            return 14;
+        }
+        if (!salvage.empty()) salvaged_ = Salvage(salvage);
+        if (Flush() != 0) {
             db_.reset();
             return 14;
         }
@@ -117,6 +167,7 @@ int RecordStoreBase::Open(const char* path, bool readOnly, bool create) {
 int RecordStoreBase::OpenInMemory(const std::uint8_t* bytes, std::size_t size, bool readOnly) {
     Close();
     setAside_.clear();
+    salvaged_ = 0;
     path_.clear();
     readOnly_ = readOnly;
     const char* type = StoreType();
@@ -138,6 +189,13 @@ int RecordStoreBase::OpenInMemory(const std::uint8_t* bytes, std::size_t size, b
         invalid = Validate();
     if (invalid) db_.reset();
     return invalid;
+}
+
+int RecordStoreBase::OpenSalvaged(const std::uint8_t* bytes, std::size_t size) {
+    const int rc = OpenInMemory(nullptr, 0, false);
+    if (rc != 0 || !bytes || size == 0) return rc;
+    salvaged_ = Salvage(std::vector<std::uint8_t>(bytes, bytes + size));
+    return 0;
 }
 
 int RecordStoreBase::Flush() {

@@ -31,6 +31,9 @@ public:
     // A store over a copy of a database's bytes, in memory only (no file); empty bytes make a
     // new store unless read-only. 0 or an error code as Open.
     int OpenInMemory(const std::uint8_t* bytes, std::size_t size, bool readOnly);
+    // A new store in memory only, holding what is still whole of a damaged database's bytes.
+    // 0 or an error code.
+    int OpenSalvaged(const std::uint8_t* bytes, std::size_t size);
     // Writes the default records of a new store; false on failure.
     virtual bool InitialiseNew() = 0;
     // Writes the store back when changed; 0 or non-zero.
@@ -42,6 +45,8 @@ public:
     const std::string& GetPath() const { return path_; }
     // Where a damaged file was put aside by the last open (empty when none).
     const std::string& SetAsidePath() const { return setAside_; }
+    // The records of the damaged file that the last open kept (0 when none was set aside).
+    std::uint32_t SalvagedCount() const { return salvaged_; }
     PalmDatabase* Database() const { return db_.get(); }
 
     std::uint32_t RecordCount() const;
@@ -87,11 +92,20 @@ protected:
     virtual int Validate() = 0;
     // The database name a new store gets.
     virtual std::string NewStoreName() const;
+    // Copies what is still whole of a damaged file (its bytes) into the new store made in its
+    // place; the number of records kept.
+    virtual std::uint32_t Salvage(const std::vector<std::uint8_t>& /*damaged*/) { return 0; }
+    // Whether every record can be read whole; a store opened to be written that cannot is
+    // salvaged rather than used with gaps.
+    virtual bool IsWhole() const { return true; }
+    // Bytes of a file set aside before the open, to salvage when the new store is made.
+    std::vector<std::uint8_t> pendingSalvage_;
     void MarkDirty() { dirty_ = true; }
 
     std::unique_ptr<PalmDatabase> db_;
     std::string path_;
     std::string setAside_;
+    std::uint32_t salvaged_ = 0;
     bool readOnly_ = false;
     bool dirty_ = false;
 };
@@ -104,4 +118,17 @@ inline constexpr const char* kBookChanged = ".book-changed";
 // file. The new name, or empty.
 std::string SetAside(const std::string& path, const char* why = kDamaged);
 bool Exists(const std::string& path);
+
+// A record of a damaged store that is still whole: its unique id as the record list gives it,
+// its tag and its data.
+struct WholeRecord {
+    std::uint32_t ref = 0;
+    std::uint32_t tag = 0;
+    std::vector<std::uint8_t> data;
+};
+// The tagged records of a damaged database's bytes whose tag is one of `tags` and whose data
+// lies whole inside the bytes, in list order. A record the list misplaces is looked for where
+// the one before it ends, since records are written one after the other.
+std::vector<WholeRecord> WholeRecords(const std::uint8_t* bytes, std::size_t size,
+                                      const std::uint32_t* tags, std::size_t tagCount);
 }  // namespace RecordStoreFiles

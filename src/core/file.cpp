@@ -426,6 +426,34 @@ bool LibraryScan::OpenLevel() {
     return true;
 }
 
+int32_t Files::RemoveCopyLeftovers(const Text& folder) {
+    if (folder.IsEmpty()) return 0;
+    TextList extensions, excluded;
+    Text tmp;
+    tmp.AssignAscii("tmp");
+    extensions.Append(tmp);
+    // Walked first: deleting while a folder search runs could skip entries.
+    std::vector<std::u16string> leftovers;
+    LibraryScan scan;
+    Text path = folder;
+    for (bool first = true; !scan.ScanFolder(path, excluded, extensions, true, first);
+         first = false) {
+        String name;
+        if (!path.ToWide(name)) continue;
+        const std::u16string units(name.Data(), static_cast<size_t>(name.Length()));
+        const size_t slash = units.find_last_of(u'\\');
+        const std::u16string leaf = units.substr(slash == std::u16string::npos ? 0 : slash + 1);
+        // "<name>.<extension>.tmp", with something on both sides of the inner dot.
+        if (leaf.size() < 4) continue;
+        const size_t dot = leaf.find_last_of(u'.', leaf.size() - 5);
+        if (dot == std::u16string::npos || dot == 0 || dot + 1 >= leaf.size() - 4) continue;
+        leftovers.push_back(units);
+    }
+    int32_t removed = 0;
+    for (const std::u16string& file : leftovers) removed += DeleteFileW(file.c_str()) ? 1 : 0;
+    return removed;
+}
+
 bool LibraryScan::ScanFolder(Text& path, const TextList& excluded, const TextList& extensions,
                              bool recursive, bool first, Filter filter, void* context) {
     if (first) {

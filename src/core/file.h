@@ -71,6 +71,10 @@ bool Move(const Text& path, const Text& folder, Text& newPath, bool deleteFirst)
 int32_t CleanTemp(const Text& folder, const Text& pattern);
 // Deletes the program's temporary files left in the temp folder (by a crash).
 void TempFolderPattern();
+// Deletes what copies into the folder tree left when cut short before their rename: every
+// "<name>.<extension>.tmp" (a bare "<name>.tmp" may be the user's own and stays; hidden folders
+// are not walked). The count deleted.
+int32_t RemoveCopyLeftovers(const Text& folder);
 // Reads a whole small file into bytes; false when it cannot be read or exceeds maxBytes.
 bool ReadAll(const Text& path, ByteArray& out, uint32_t maxBytes);
 }  // namespace Files

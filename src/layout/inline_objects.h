@@ -68,13 +68,14 @@ public:
     // The picture's data (for a view that decodes it itself); null for an icon.
     DataHandle* Source() const { return source_; }
     const IconImage* Icon() const { return icon_.get(); }
+    // The grey of the frame and cross a damaged picture is drawn with, wherever it shows.
+    static constexpr uint32_t kPlaceholderColour = 0x808080;
 
 private:
     ImageObject();
     ~ImageObject() override;
     bool Probe();
     void DrawPlaceholder(GraphicsContext* gc, const Rect& area, const Rect* clip);
-    static constexpr uint32_t kPlaceholderColour = 0x808080;
     // The picture decoded for drawing, made on the first draw.
     std::unique_ptr<KeptPicture> kept_;
 

@@ -93,6 +93,8 @@ bool PageLayout::SetAnnotations(AnnotationFile* file) {
         annotations_ = nullptr;
         return false;
     }
+    // The book is again the one a file kept aside was made for: that file comes back.
+    if (file->TakeBackKeptAside(key, ByteSwap32(key))) return true;
     // This book's name under another key: the book changed or was replaced. The old file is
     // kept aside (renamed, the reader told) before anything is dropped, so the next write makes
     // a fresh file and nothing is lost; a file that cannot be kept aside is left untouched.
@@ -101,8 +103,10 @@ bool PageLayout::SetAnnotations(AnnotationFile* file) {
         return false;
     }
     // A file whose key follows its content (a text file that grew) keeps what still falls
-    // inside the text; another book's notes go.
-    const bool kept = KeyFollowsContent() ? file->KeepWithin(TextLength()) : file->Reset();
+    // inside the text; another book's notes go, so do those of a file that named another book.
+    const bool kept = KeyFollowsContent() && !file->TookAnotherNamesFile()
+                          ? file->KeepWithin(TextLength())
+                          : file->Reset();
     if (!kept) return false;
     return file->SetBookId(key) == 0;
 }

@@ -93,6 +93,17 @@ public:
     FolderListing* Listing() const { return listing_; }
     // Every location scanned again. True.
     bool Rescan();
+    // A folder of books that a scan found but could not read (its books are not listed): noted
+    // by the scan, taken once by the view that tells the user. False when there is none.
+    void NoteUnreadableFolder(const Text& folder) {
+        if (unreadable_.IsEmpty()) unreadable_ = folder;
+    }
+    bool TakeUnreadableFolder(Text& out) {
+        if (unreadable_.IsEmpty()) return false;
+        out = unreadable_;
+        unreadable_.Clear();
+        return true;
+    }
 
     // The entry of the file: the known one (present and location refreshed), else a new one
     // from the file's name or header. Null for a file that is not a book (nothing is kept).
@@ -206,6 +217,7 @@ private:
     ConfigurationStore* configuration_ = nullptr;
     uint8_t cacheMerged_ = 0;
     FolderListing* listing_ = nullptr;
+    Text unreadable_;
     std::vector<std::unique_ptr<LibraryBook>> books_;
     std::vector<LibraryBook*> dictionaries_;
     // An entry of a bucket carries its path's hash: a look-up compares paths only where the

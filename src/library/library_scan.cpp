@@ -5,7 +5,11 @@
 #include "library/library.h"
 #include "paths/app_paths.h"
 #include "paths/storage.h"
+#include "platform/last_error.h"
+#include "platform/storage/files.h"
 #include "platform/window/cursor.h"
+
+#include <string>
 
 namespace {
 
@@ -52,6 +56,22 @@ void AddRoot(std::vector<ScanFolderEntry>& out, const Text& root) {
     }
 }
 
+// False for a folder that is there but cannot be listed (its books would go unseen); true
+// for one that can, or that is not there at all.
+bool Readable(const Text& folder) {
+    String pattern;
+    if (folder.IsEmpty() || !folder.ToWide(pattern) || !pattern.AppendChars(u"\\*", 2))
+        return true;
+    const std::u16string units(pattern.Data(), static_cast<size_t>(pattern.Length()));
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(units.c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        FindClose(find);
+        return true;
+    }
+    return GetLastError() != ERROR_ACCESS_DENIED;
+}
+
 }  // namespace
 
 bool ListScanFolders(const Text* locationPath, std::vector<ScanFolderEntry>& out) {
@@ -93,6 +113,7 @@ int ScanBookFolders(const AppPaths* paths, Library* library, const Text* locatio
         extensions.Append(t);
     }
     for (const ScanFolderEntry& folder : folders) {
+        if (!Readable(folder.path)) library->NoteUnreadableFolder(folder.path);
         LibraryScan scan;
         Text path = folder.path;
         bool first = true;

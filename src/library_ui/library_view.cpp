@@ -500,6 +500,9 @@ void LibraryView::ClearRows() {
 void LibraryView::Refresh(const Text& fileName) {
     if (library) {
         library->Refresh();
+        // A books folder that cannot be read leaves the list short: said, not left silent.
+        Text unreadable;
+        if (library->TakeUnreadableFolder(unreadable)) ReportUnreadableFolder(unreadable);
         // The book on show was just read: its side file holds a newer reading time (and
         // perhaps a new title, rating or reading lists) than the entry.
         if (!fileName.IsEmpty()) library->FindBookOfDocument(fileName);
@@ -976,6 +979,15 @@ void LibraryView::DeleteSelected() {
     Refill(filter);
     int32_t count = GetItemCount();
     if (count > 0) SelectIndex(std::min(index, count - 1));
+}
+
+void LibraryView::ReportUnreadableFolder(const Text& folder) {
+    const char16_t* units = LoadResString(5533);
+    const char16_t* caption = LoadResString(5018);
+    String text(units ? units : u"");
+    String name;
+    if (!folder.ToWide(name) || !ReplaceAll(text, u"%1", name)) return;
+    MessageBoxText(parent, String(caption ? caption : u""), text, MB_OK | MB_ICONWARNING);
 }
 
 // The row stays; the reader is told which book and why.

@@ -177,6 +177,8 @@ private:
     void ToggleFileType(uint32_t bit);
     void OpenSelected();
     void DeleteSelected();
+    // A folder of books the scan could not read: the user is told which.
+    void ReportUnreadableFolder(const Text& folder);
     void ReportDeleteFailure(const LibraryBook& book, LibraryBook::DeleteFailure why);
     void MoveSelected(int32_t location);
     void DrawStars(LibraryRow* row, HDC dc, const RECT& cell) const;

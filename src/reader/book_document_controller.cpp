@@ -122,18 +122,12 @@ bool BookDocumentController::Start(bool documentGiven) {
         bool lastRunEnded = runStore_ && runStore_->GetRunMarker() == 0;
         bool libraryWanted = settings_ && settings_->libraryAtStart != 0;
         // Marked before the reopen: a book that crashes the reader is not reopened next time.
-        if (runStore_) {
-            runStore_->SetRunMarker(1);
-            runStore_->Flush();
-        }
+        if (runStore_) runStore_->WriteRunMarker(1);
         // Quietly, as from the library: a last book gone since leaves the library shown.
         if ((lastRunEnded || !runStore_) && !libraryWanted) opened = ReopenLastBook();
         if (!opened) opened = ActivateLink(String(u"oeb:library"));
     }
-    if (runStore_) {
-        runStore_->SetRunMarker(1);
-        runStore_->Flush();
-    }
+    if (runStore_) runStore_->WriteRunMarker(1);
     return opened;
 }
 
@@ -141,8 +135,7 @@ void BookDocumentController::Shutdown() {
     listPopup_.reset();
     if (runStore_) {
         // An orderly end: the next start may reopen the book.
-        runStore_->SetRunMarker(0);
-        runStore_->Flush();
+        runStore_->WriteRunMarker(0);
         runStore_ = nullptr;
     }
     frames_.Destroy();

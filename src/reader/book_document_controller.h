@@ -122,7 +122,7 @@ public:
     void NotifyAnnotation(int32_t index) override;
 
     // Start-up: the main window's controller keeps the run marker of this store.
-    void SetRunMarkerStore(ConfigurationStore* store) { runStore_ = store; }
+    void SetRunMarkerStore(ConfigurationStore* store) override { runStore_ = store; }
     bool Start(bool documentGiven) override;
 
     // Opening and the reading position.

@@ -29,6 +29,15 @@ bool BookSideFile::TakeBookChanged() {
     return file_ && !file_->TakeChangedAside().empty();
 }
 
+bool BookSideFile::TakeTakenBack() {
+    return file_ && !file_->TakeTakenBack().empty();
+}
+
+std::string BookSideFile::TakeDamagedAside(bool& named) {
+    named = false;
+    return file_ ? file_->TakeDamagedAside(&named) : std::string();
+}
+
 void BookSideFile::CountOpening(int64_t minutes) {
     if (!file_) return;
     file_->SetOpenCount(file_->GetOpenCount() + 1);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/byte_stream.h"
@@ -34,6 +35,12 @@ public:
     void Drop();
     // True once after the file on disk was kept aside because the book changed.
     bool TakeBookChanged();
+    // True once after a file kept aside for a change came back: the book is again the one it
+    // was made for.
+    bool TakeTakenBack();
+    // Once: where a side file that could not be read whole (or that named a book not beside
+    // it: `named`) was kept aside when it was opened; empty when none was.
+    std::string TakeDamagedAside(bool& named);
 
     // Another opening: the open count, and the reading time the library sorts on.
     void CountOpening(int64_t minutes);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "bookfiles/annotation_file.h"
+#include "core/text.h"
 #include "layout/layout_forms.h"
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
@@ -13,6 +14,12 @@ class BookDocumentController::PageSide final : public PagePresentationHost {
 public:
     // "<book> has changed since it was annotated...": its side file was kept aside.
     static constexpr uint32_t kBookChangedText = 5524;
+    // "The annotations of <book> could not all be read..." and "...named another book...": the
+    // side file was kept aside, what was whole of it kept.
+    static constexpr uint32_t kSideFileDamagedText = 5525;
+    static constexpr uint32_t kSideFileStrayText = 5526;
+    // "<book> is again the book its annotations were made for...": a kept file came back.
+    static constexpr uint32_t kSideFileBackText = 5527;
 
     explicit PageSide(BookDocumentController& c) : c_(c) {}
 
@@ -24,12 +31,29 @@ public:
     void LayoutConfigured(PageLayout& layout) override {
         AnnotationFile* side = c_.sideFile_.File();
         if (side && !layout.SetAnnotations(side) && !layout.Annotations()) c_.TakeOwnSideFile();
+        // Told once: a side file that could not be read whole was kept aside.
+        bool named = false;
+        const std::string aside = c_.sideFile_.TakeDamagedAside(named);
+        Text asideText;
+        String asidePath;
+        if (!aside.empty() && c_.reader_ && asideText.AssignUtf8(aside.c_str(), aside.size()) &&
+            asideText.ToWide(asidePath))
+            c_.reader_->ShowMessage(
+                -1,
+                FileMessages::Format(named ? kSideFileStrayText : kSideFileDamagedText,
+                                     FileMessages::DisplayName(c_.location_), asidePath),
+                MessageKind::kWarning);
         // Told once: the file kept aside is not this book's any more.
         if (c_.sideFile_.TakeBookChanged() && c_.reader_)
             c_.reader_->ShowMessage(-1,
                                     FileMessages::Format(kBookChangedText,
                                                          FileMessages::DisplayName(c_.location_)),
                                     MessageKind::kWarning);
+        if (c_.sideFile_.TakeTakenBack() && c_.reader_)
+            c_.reader_->ShowMessage(-1,
+                                    FileMessages::Format(kSideFileBackText,
+                                                         FileMessages::DisplayName(c_.location_)),
+                                    MessageKind::kInformation);
         // The log hosts a file names at its start go to the log, with the items it logs.
         layout.SetMetadataList(c_.log_);
         // The forms' stored values come from the side file that proved to be this book's,

@@ -13,6 +13,7 @@
 
 class AnnotationFile;
 class AppShellEvents;
+class ConfigurationStore;
 class DocumentLoader;
 class DrawingSurface;
 class IndexSource;
@@ -48,6 +49,8 @@ public:
     virtual void SetDrawingSurface(DrawingSurface* surface) = 0;
     virtual void SetReaderController(ReaderController* controller) = 0;
     virtual void SetReaderWindow(ReaderWindow* window) = 0;
+    // The main window's controller keeps the run marker of this store; others have none.
+    virtual void SetRunMarkerStore(ConfigurationStore* /*store*/) {}
     // The host's event sink (the shell sets the main window's, cookie 0).
     virtual void SetEventSink(AppShellEvents* sink, uint32_t cookie) = 0;
     // Before deletion: clears frames, views and the script context, detaches from the reader

@@ -2,6 +2,7 @@
 
 #include "graphics/core/command_ids.h"
 #include "graphics/core/graphics_context.h"
+#include "layout/inline_objects.h"
 #include "platform/gdi.h"
 #include "reader/reader_controller.h"
 
@@ -17,7 +18,11 @@ ImageView::ImageView(DrawSurface* surface, ReaderController* controller, int32_t
     : surface_(surface), controller_(controller), imageNumber_(imageNumber), bitmap_(surface) {}
 
 bool ImageView::LoadImage(ImageData* image) {
-    loaded_ = image && bitmap_.Load(image) && bitmap_.Width() > 0 && bitmap_.Height() > 0;
+    // A picture that breaks off shows what was decoded of it, marked; one of which nothing
+    // decoded is not shown at all (the opener says it could not open it).
+    loaded_ = image && bitmap_.Load(image) && bitmap_.Width() > 0 && bitmap_.Height() > 0 &&
+              (bitmap_.Whole() || bitmap_.AnyDecoded());
+    partial_ = loaded_ && !bitmap_.Whole();
     if (!loaded_) {
         bitmap_.Release();
         return true;
@@ -176,6 +181,15 @@ void ImageView::Redraw(const Rect* area) {
         else
             StretchBlt(dc, picture.x, picture.y, picture.width, picture.height, bitmap_.FullDC(),
                        0, 0, v.imageWidth, v.imageHeight, SRCCOPY);
+        if (partial_) {
+            // The same grey frame and cross as a damaged picture inside a page.
+            const int32_t right = picture.x + picture.width - 1;
+            const int32_t bottom = picture.y + picture.height - 1;
+            gc->SetPenColor(ImageObject::kPlaceholderColour);
+            gc->DrawRectangle(picture, false);
+            gc->DrawLine(Point{picture.x, picture.y}, Point{right, bottom});
+            gc->DrawLine(Point{picture.x, bottom}, Point{right, picture.y});
+        }
         // Blits go past the context, which would show only the margins it drew itself.
         Rect shown;
         Rect::Intersect(picture, rect_, shown);

@@ -69,6 +69,7 @@ private:
     int32_t imageNumber_;
     uint32_t background_ = 0xFFFFFF;
     bool loaded_ = false;
+    bool partial_ = false;  // decoded in part: shown with the crossed frame
     Rect rect_{};
     ImageViewport viewport_;
     int32_t pageNumber_ = 0;

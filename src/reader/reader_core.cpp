@@ -5,6 +5,7 @@
 #include <new>
 
 #include "bookfiles/configuration_store.h"
+#include "bookfiles/record_store.h"
 #include "bookfiles/sorted_record_database.h"
 #include "core/file.h"
 #include "platform/storage/files.h"
@@ -54,6 +55,9 @@ int ReaderCore::Open(bool withStore) {
     Files::TempFolderPattern();
     if (AppPaths::Create(shellWindow_, paths_) != 0) return 1;
     if (OnPathsReady() != 0) return 1;
+    // Copies into the books folder that a crash cut short before their rename.
+    Text books;
+    if (AppPaths::BooksFolder(books)) Files::RemoveCopyLeftovers(books);
     if (withStore) {
         Text logPath;
         std::string utf8;
@@ -81,16 +85,23 @@ int ReaderCore::OpenStore() {
     store_.reset(new (std::nothrow) ConfigurationStore());
     if (!store_) return 1;
     // Create flag 1 makes a missing file, and sets a damaged one aside before making a fresh
-    // one; a newer or unopenable file is left alone and fails.
+    // one; an unopenable file is left alone and fails.
     storeFailure_.clear();
+    std::string keptAside;
     if (store_->OpenDefault(utf8.c_str(), false) != 0) {
-        const int error = store_->OpenDefault(utf8.c_str(), true);
+        int error = store_->OpenDefault(utf8.c_str(), true);
+        if (error == 13) {
+            // A version this reader cannot use (a newer reader's, or a damaged version word):
+            // kept aside as a damaged file is, and the reader runs with the defaults.
+            keptAside = RecordStoreFiles::SetAside(utf8);
+            if (!keptAside.empty()) error = store_->OpenDefault(utf8.c_str(), true);
+        }
         if (error != 0) {
             storeFailure_ = utf8 + ": " + StoreFailureReason(utf8, error);
             return 1;
         }
     }
-    setAsidePending_ = !store_->SetAsidePath().empty();
+    setAsidePending_ = !store_->SetAsidePath().empty() || !keptAside.empty();
     return 0;
 }
 

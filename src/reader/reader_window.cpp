@@ -83,6 +83,7 @@ int ReaderWindow::CreateController(HWND window) {
     document_->SetDrawingSurface(surface_.get());
     document_->SetReaderController(controller_.get());
     document_->SetReaderWindow(this);
+    if (IsMain()) document_->SetRunMarkerStore(core_->Store());
 
     controller_->SetLogDatabase(core_->LogDatabase());
     controller_->SetPaths(core_->Paths());

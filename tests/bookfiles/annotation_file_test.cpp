@@ -53,6 +53,8 @@ TEST_F(AnnotationFileTest, PathIsTheBookWithTheSideExtension) {
 // the other gets "<its file name>.fvt"; a file that names no book is taken unless the caller
 // wants the book's own, and two names both taken leave no side file rather than a shared one.
 TEST_F(AnnotationFileTest, SideFileNamesItsBookAndAnotherBookGetsItsOwn) {
+    // The book a side file names is beside it: the file is that book's.
+    device_.WriteHost("zero.txt", "Zero.");
     {
         AnnotationFile txt;
         ASSERT_EQ(0, txt.OpenOrCreate("\\zero.txt", nullptr, 0, 0, 1, 1));
@@ -537,6 +539,145 @@ TEST_F(ChangedBook, ACopyInMemoryTellsTheSaveItCannotMake) {
     EXPECT_EQ(f->BookmarkCount(), 1u);
     f->Release();
     EXPECT_TRUE(std::filesystem::is_directory(device_.Host("book.fvt")));
+}
+
+}  // namespace
+
+namespace {
+
+// Side files that cannot be read whole: the records still whole go into the new file, with the
+// texts, notes, state and links between annotations they name.
+class DamagedSideFile : public AnnotationFileTest {
+protected:
+    Bytes HostBytes(const char* name) const {
+        const std::string text = device_.ReadHost(name);
+        return Bytes(text.begin(), text.end());
+    }
+    // A side file of two annotations with a text, a note and a link between them, a reading
+    // position and a title; its bytes.
+    Bytes Written() {
+        AnnotationFile* f = OpenNew();
+        EXPECT_EQ(last_, 0);
+        const std::int32_t a = f->AddBookmark(AnnotationFile::kHighlight, 10, 20, 0, 0, 0, 7);
+        f->SetBookmarkText(a, u"first", 5);
+        const std::int32_t b = f->AddBookmark(AnnotationFile::kNote, 30, 40, 0, 0, 0, 8);
+        f->SetBookmarkNote(b, u"a note", 6);
+        f->SetLinkedBookmark(b, 1);
+        const std::uint8_t state[8] = {'E', 'B', 'A', 'R', 0, 0, 0, 1};
+        f->SetReadingPosition(3, 25, state, 8);
+        f->SetTitle(u"Title", 5);
+        f->SetBookId(0xABCDEF);
+        EXPECT_EQ(f->Flush(), 0);
+        f->Release();
+        return HostBytes("book.fvt");
+    }
+    // Where the list places record `i`.
+    static std::uint32_t Offset(const Bytes& file, std::uint32_t i) {
+        return BigEndian::U32(file.data() + 78 + 8 * i);
+    }
+    void ExpectEverythingKept(AnnotationFile* f) {
+        ASSERT_EQ(f->BookmarkCount(), 2u);
+        BookmarkIterator it;
+        f->StartIterator(&it, 0, 0, 0xFFFFFFFF);
+        const std::int32_t a = f->FindNext(&it), b = f->FindNext(&it);
+        EXPECT_EQ(f->GetBookmarkKind(a), AnnotationFile::kHighlight);
+        EXPECT_EQ(TextOf(*f, &AnnotationFile::GetBookmarkText, a), u"first");
+        EXPECT_EQ(TextOf(*f, &AnnotationFile::GetBookmarkNote, b), u"a note");
+        EXPECT_EQ(f->GetLinkedBookmark(b), a);
+        EXPECT_EQ(f->GetBookmarkTime(b), 8u);
+        std::uint32_t word = 0, position = 0;
+        std::vector<std::uint8_t> state;
+        EXPECT_TRUE(f->GetReadingPosition(&word, &position, &state));
+        EXPECT_EQ(position, 25u);
+        EXPECT_EQ(state.size(), 8u);
+        EXPECT_EQ(TextOf(*f, &AnnotationFile::GetTitle), u"Title");
+        EXPECT_EQ(f->GetBookId(), 0xABCDEFu);
+        EXPECT_EQ(f->OwnerKind(), 1);
+    }
+};
+
+TEST_F(DamagedSideFile, AMisplacedRecordIsFoundWhereTheOneBeforeItEnds) {
+    Bytes file = Written();
+    file[78 + 8 * 1] ^= 0x40;  // the second record's place, far past the end
+    ASSERT_TRUE(WriteFileBytes(device_.Host("book.fvt"), file));
+    AnnotationFile* f = OpenNew();
+    ASSERT_EQ(last_, 0);
+    EXPECT_EQ(f->SetAsidePath(), "\\book.fvt.damaged");
+    EXPECT_EQ(f->TakeDamagedAside(), "\\book.fvt.damaged");
+    EXPECT_EQ(f->TakeDamagedAside(), "");  // told once
+    EXPECT_EQ(HostBytes("book.fvt.damaged"), file);
+    ExpectEverythingKept(f);
+    f->Release();
+    // Written as a sound file.
+    f = OpenNew(0);
+    ASSERT_EQ(last_, 0);
+    ExpectEverythingKept(f);
+    f->Release();
+}
+
+TEST_F(DamagedSideFile, ARecordWhoseTagChangedIsDroppedAndTheRestKept) {
+    Bytes file = Written();
+    std::uint32_t record = 0;
+    for (std::uint32_t i = 0; i < BigEndian::U16(file.data() + 76); ++i)
+        if (std::equal(file.begin() + Offset(file, i), file.begin() + Offset(file, i) + 4,
+                       "TITL"))
+            record = i;
+    ASSERT_GT(record, 0u);
+    file[Offset(file, record)] = 'X';
+    ASSERT_TRUE(WriteFileBytes(device_.Host("book.fvt"), file));
+    // Read as it is, the file opens (the damage reads as absent)...
+    AnnotationFile* f = OpenNew(0);
+    ASSERT_EQ(last_, 0);
+    f->Release();
+    // ...but opened to be written it is salvaged: the title alone is gone.
+    f = OpenNew();
+    ASSERT_EQ(last_, 0);
+    EXPECT_EQ(f->TakeDamagedAside(), "\\book.fvt.damaged");
+    std::uint32_t n = 0;
+    EXPECT_EQ(f->GetTitle(&n), nullptr);
+    EXPECT_EQ(f->BookmarkCount(), 2u);
+    f->Release();
+}
+
+TEST_F(DamagedSideFile, AFileCutShortKeepsTheRecordsBeforeTheCut) {
+    Bytes file = Written();
+    // Cut inside the last record of the file.
+    const std::uint32_t count = BigEndian::U16(file.data() + 76);
+    file.resize(Offset(file, count - 1) + 6);
+    ASSERT_TRUE(WriteFileBytes(device_.Host("book.fvt"), file));
+    AnnotationFile* f = OpenNew();
+    ASSERT_EQ(last_, 0);
+    EXPECT_EQ(f->TakeDamagedAside(), "\\book.fvt.damaged");
+    EXPECT_GE(f->SalvagedCount(), count - 1);
+    EXPECT_GE(f->BookmarkCount(), 1u);
+    f->Release();
+}
+
+// A file under the book's base name that names a book not beside it is kept aside with its
+// annotations taken over; one naming a book that is there stays that book's.
+TEST_F(DamagedSideFile, AFileNamingABookNotBesideItIsKeptAside) {
+    Written();
+    {
+        AnnotationFile other;
+        ASSERT_EQ(other.OpenOrCreate("\\book.txt", nullptr, 0, 0, 1, 1), 0);
+        // "book.prc" is not beside the file: the base name is this book's now.
+        EXPECT_EQ(other.GetPath(), "\\book.fvt");
+        EXPECT_EQ(other.TakeDamagedAside(), "\\book.fvt.damaged");
+        EXPECT_EQ(other.BookmarkCount(), 2u);
+        EXPECT_EQ(other.OwnerKind(), 1);
+    }
+    EXPECT_TRUE(device_.HostExists("book.fvt.damaged"));
+    // With its book there, a book of the same base name leaves the file alone.
+    device_.WriteHost("song.prc", "book");
+    {
+        AnnotationFile prc;
+        ASSERT_EQ(prc.OpenOrCreate("\\song.prc", nullptr, 0, 0, 1, 1), 0);
+    }
+    AnnotationFile txt;
+    ASSERT_EQ(txt.OpenOrCreate("\\song.txt", nullptr, 0, 0, 1, 1), 0);
+    EXPECT_EQ(txt.GetPath(), "\\song.txt.fvt");
+    EXPECT_EQ(txt.TakeDamagedAside(), "");
+    EXPECT_TRUE(device_.HostExists("song.fvt"));
 }
 
 }  // namespace

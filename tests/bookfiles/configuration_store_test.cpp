@@ -219,3 +219,59 @@ TEST_F(ConfigurationStoreTest, TemporaryFileIsRemovedAtTheNextOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+// The run marker is written at every start and end: in place, four bytes, when nothing else
+// changed; with the whole store when something else waits to be written.
+TEST_F(ConfigurationStoreTest, TheRunMarkerIsWrittenInPlace) {
+    {
+        ConfigurationStore s;
+        ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+    }
+    const std::string before = device_.ReadHost("FVT_global_configuration.fvt");
+    ConfigurationStore s;
+    ASSERT_EQ(0, s.OpenDefault(kPath, 0));
+    const long long replaced = DatabaseFile::ReplaceCountForTesting();
+    ASSERT_EQ(0, s.WriteRunMarker(1));
+    EXPECT_EQ(DatabaseFile::ReplaceCountForTesting(), replaced);  // no whole rewrite
+    const std::string running = device_.ReadHost("FVT_global_configuration.fvt");
+    ASSERT_EQ(running.size(), before.size());
+    std::size_t first = 0, last = before.size();
+    while (first < before.size() && before[first] == running[first]) ++first;
+    while (last > first && before[last - 1] == running[last - 1]) --last;
+    EXPECT_EQ(last - first, 1u);  // the low byte of the marker word
+    EXPECT_EQ(running[first], '\1');
+    // Flushing with nothing else changed writes nothing more.
+    ASSERT_EQ(0, s.Flush());
+    EXPECT_EQ(device_.ReadHost("FVT_global_configuration.fvt"), running);
+    ASSERT_EQ(0, s.WriteRunMarker(0));
+    EXPECT_EQ(device_.ReadHost("FVT_global_configuration.fvt"), before);
+    EXPECT_EQ(DatabaseFile::ReplaceCountForTesting(), replaced);
+
+    // Another change waiting: the whole store is written, marker included.
+    ASSERT_EQ(0, s.SetWord(264, 17));
+    ASSERT_EQ(0, s.WriteRunMarker(1));
+    EXPECT_EQ(DatabaseFile::ReplaceCountForTesting(), replaced + 1);
+    ConfigurationStore again;
+    ASSERT_EQ(0, again.OpenDefault(kPath, 0));
+    EXPECT_EQ(again.GetRunMarker(), 1u);
+    EXPECT_EQ(again.GetWord(264), 17u);
+}
+
+// A file changed behind the store's back is never patched: the whole store is written.
+TEST_F(ConfigurationStoreTest, TheRunMarkerIsNotPatchedIntoAFileThatChanged) {
+    ConfigurationStore s;
+    ASSERT_EQ(0, s.OpenDefault(kPath, 1));
+    std::string other = device_.ReadHost("FVT_global_configuration.fvt");
+    other.back() ^= 1;
+    device_.WriteHost("FVT_global_configuration.fvt", other);
+    const long long replaced = DatabaseFile::ReplaceCountForTesting();
+    ASSERT_EQ(0, s.WriteRunMarker(1));
+    EXPECT_EQ(DatabaseFile::ReplaceCountForTesting(), replaced + 1);
+    ConfigurationStore again;
+    ASSERT_EQ(0, again.OpenDefault(kPath, 0));
+    EXPECT_EQ(again.GetRunMarker(), 1u);
+}
+
+}  // namespace

@@ -11,6 +11,7 @@
 #include "program_runs.h"
 #include "bookfiles/book_header.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/bookfiles/pdb_builder.h"
 #include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
@@ -60,6 +61,41 @@ TEST(DamagedHeaders, APalmDocBookWhoseHeaderCountsNoTextShowsItsText) {
             if (c == '\n') c = ' ';
         EXPECT_NE(end.find("The very last words."), std::string::npos) << end;
     }
+}
+
+// A PalmDOC book whose text records are shorter than the record size its header states (3000
+// bytes of text in each of four): End shows the book's last words, not padding between records.
+TEST(DamagedHeaders, APalmDocBookWithShortRecordsShowsItsLastWordsAtEnd) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string text = SampleText(20000, 6);
+    text.resize(12000 - 21);
+    text += " The very last words.";
+    PdbBuilder pdb;
+    pdb.name = "Short";
+    pdb.type = "TEXt";
+    pdb.creator = "REAd";
+    Bytes head;
+    ::PutU16(head, 1);  // uncompressed
+    ::PutU16(head, 0);
+    ::PutU32(head, 12000);
+    ::PutU16(head, 4);
+    ::PutU16(head, 4096);
+    ::PutU32(head, 0);
+    pdb.Add(head);
+    for (std::size_t k = 0; k < 4; ++k) pdb.Add(ToBytes(text.substr(k * 3000, 3000)));
+    const Bytes bytes = pdb.Build();
+    device.WriteOutside("short.pdb", std::string(bytes.begin(), bytes.end()));
+    const std::string first = device.OutsidePath("first.txt"), last = device.OutsidePath("last.txt");
+    const ProgramResult run =
+        RunSteps(device, {device.OutsidePath("short.pdb")},
+                 "idle\npagetext " + first + "\nkey 0x23\nidle\npagetext " + last + "\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_NE(Joined(ReadLines(first)).find(text.substr(0, 20)), std::string::npos);
+    std::string end = Joined(ReadLines(last));
+    for (char& c : end)
+        if (c == '\n') c = ' ';
+    EXPECT_NE(end.find("The very last words."), std::string::npos) << end;
 }
 
 // Trailing-entry flags no record can carry: every page would be blank; the reader is told the
@@ -149,6 +185,78 @@ TEST(DamagedPictures, ACoverCutShortIsNotABlankPage) {
     ASSERT_GT(cut.height, 0);
     // Below the caption, above the soft keys.
     EXPECT_TRUE(cut.RowsDiffer(dark, 30, cut.height - 30));
+}
+
+// The pixels of a screenshot in the grey of the frame a damaged picture is drawn with (as the
+// device's screen shows it: each channel near the middle).
+int GreyPixels(const Picture& shot) {
+    int n = 0;
+    for (std::uint32_t p : shot.pixels) {
+        bool grey = true;
+        for (int channel = 0; channel < 3; ++channel) {
+            const int v = static_cast<int>((p >> (8 * channel)) & 0xFF);
+            grey = grey && v >= 120 && v <= 140;
+        }
+        n += grey;
+    }
+    return n;
+}
+
+// An RLE8 bitmap of 40 by 30 in stripes of the two colours, each row five runs of 8 pixels;
+// with `damagedRow`, that row's first run is longer than any row.
+std::string RleBmp(int damagedRow = -1) {
+    BmpSpec bmp;
+    bmp.width = 40;
+    bmp.height = 30;
+    bmp.bits = 8;
+    bmp.compression = 1;
+    bmp.palette = {{0, 0, 0}, {255, 255, 255}};
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 40; x += 8) {
+            bmp.rle.push_back(y == damagedRow && x == 0 ? 200 : 8);
+            bmp.rle.push_back(static_cast<std::uint8_t>((x / 8 + y) % 2));
+        }
+        bmp.rle.push_back(0);
+        bmp.rle.push_back(0);  // end of the row
+    }
+    bmp.rle.push_back(0);
+    bmp.rle.push_back(1);  // end of the picture
+    const std::vector<std::uint8_t> bytes = WriteBmp(bmp);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A damaged picture opened by itself: the rows decoded before the damage show, in the grey frame
+// and cross a damaged picture has inside a page (a whole picture has none); a picture of which
+// nothing could be decoded (cut inside its first row) is told as one that cannot be opened, and
+// the run fails. Never a white page with status 0.
+TEST(DamagedPictures, APictureCutShortOpenedByItselfIsNeverASilentWhitePage) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("cut.bmp", RleBmp(15));
+    device.WriteOutside("whole.bmp", RleBmp());
+    Picture shots[2];
+    const char* names[2] = {"cut", "whole"};
+    for (int i = 0; i < 2; ++i) {
+        const std::string shot = device.OutsidePath(std::string(names[i]) + ".png");
+        const ProgramResult run =
+            RunSteps(device, {device.OutsidePath(std::string(names[i]) + ".bmp")},
+                     "idle\nscreenshot " + shot + "\nquit\n");
+        EXPECT_EQ(run.status, 0) << run.Describe();
+        shots[i] = ReadPicture(shot);
+        ASSERT_GT(shots[i].height, 0) << names[i];
+    }
+    // The frame's four sides and its two diagonals, at the picture's own size, beyond what the
+    // screen shows around a whole picture.
+    EXPECT_GE(GreyPixels(shots[0]), GreyPixels(shots[1]) + 2 * 40 + 2 * 30);
+
+    // Cut short, a picture whose rows are decoded only when all are there shows none of them.
+    device.WriteOutside("rows.bmp", Bmp({{0, 0, 0}, {255, 255, 255}}, 334));
+    const ProgramResult run =
+        RunSteps(device, {device.OutsidePath("rows.bmp")}, "idle\nquit\n");
+    EXPECT_EQ(run.status, 1) << run.Describe();
+    EXPECT_NE(run.err.find("folivant: Error: Could not open: \\storage\\eBooks\\rows.bmp"),
+              std::string::npos)
+        << run.err;
 }
 
 }  // namespace

@@ -301,6 +301,63 @@ TEST(UnusableConfiguration, AFileTheUserCannotReadStopsWithOneLineAndStatusOne) 
     EXPECT_FALSE(device.HostExists("Windows/FVT_global_configuration.fvt.damaged"));
 }
 
+// The books folder cannot be read (as another user): the library says which folder, rather
+// than showing an empty list with no word.
+TEST(UnreadableBooksFolder, TheLibrarySaysWhichFolderItCannotRead) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", {}, quit).status, 0);
+    chmod(std::filesystem::path(device.root()).parent_path().c_str(), 0755);
+    for (const char* folder : {"", "Windows", "Temp", "My Documents", "storage"})
+        chmod(device.Host(folder).c_str(), 0777);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(device.root()))
+        if (e.is_regular_file()) chmod(e.path().c_str(), 0666);
+    chmod(device.Host("storage/eBooks").c_str(), 0333);  // no listing
+    chmod(device.outside().c_str(), 0777);
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, quit, true);
+    chmod(device.Host("storage/eBooks").c_str(), 0755);
+    if (run.status == kCannotDrop) GTEST_SKIP() << "cannot run as another user here";
+    if (geteuid() != 0) GTEST_SKIP() << "the folder is this user's own";
+    int told = 0;
+    for (const std::string& line : run.Lines())
+        told += Contains(line, "The folder \\storage\\eBooks cannot be read: the books in it are "
+                               "not listed.");
+    EXPECT_EQ(told, 1) << run.err;
+}
+
+// A configuration file with one flipped byte in its version word reads as a newer reader's:
+// the reader cannot use it, keeps it aside as it keeps a damaged one, says so, and runs with
+// the defaults (the library shows) rather than stopping until the file is deleted by hand.
+TEST(UnusableConfiguration, AVersionItCannotUseIsKeptAsideAndTheDefaultsUsed) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::string quit = WriteFile(device.outside() + "/steps.txt", "idle\nquit\n");
+    ASSERT_EQ(RunReader(device.root(), device.outside() + "/first", {}, quit).status, 0);
+    std::string config = device.ReadHost("Windows/FVT_global_configuration.fvt");
+    const std::size_t main = static_cast<unsigned char>(config[78]) << 24 |
+                             static_cast<unsigned char>(config[79]) << 16 |
+                             static_cast<unsigned char>(config[80]) << 8 |
+                             static_cast<unsigned char>(config[81]);
+    config[main + 8 + 40] ^= 0x10;  // the version word's high byte
+    device.WriteHost("Windows/FVT_global_configuration.fvt", config);
+
+    const std::string list = device.outside() + "/list.txt";
+    const std::string script =
+        WriteFile(device.outside() + "/list-steps.txt", "idle\nlisttext " + list + "\nquit\n");
+    const Outcome run = RunReader(device.root(), device.outside() + "/run", {}, script);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "The settings file could not be read. It has been kept aside"))
+        << run.err;
+    EXPECT_FALSE(Contains(run.err, "newer version")) << run.err;
+    EXPECT_EQ(device.ReadHost("Windows/FVT_global_configuration.fvt.damaged"), config);
+    std::ifstream in(list);
+    const std::string rows((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_FALSE(rows.empty());
+}
+
 // The side file cannot be opened: a folder stands at its name, or (as another user) it cannot
 // be read. The bookmarks show for the run, the failed save is told once naming the side file,
 // the run ends with status 1, and whatever held the name is left as it was.

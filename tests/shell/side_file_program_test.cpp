@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bookfiles/annotation_file.h"
+#include "program_runs.h"
 #include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
@@ -136,6 +137,30 @@ TEST(SharedBaseName, AnOlderSideFileStaysWithItsBook) {
     EXPECT_TRUE(NothingSetAside(device));
 }
 
+// The book a side file was made for is gone, and another book of that base name opens: the
+// file is kept aside with a word, and the other book's notes are not taken for this one's.
+TEST(SharedBaseName, TheFileOfABookNoLongerThereIsKeptAsideNotTakenOver) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("zero.txt", Lines("Text", 400));
+    device.WriteOutside("zero.html", Html(400));
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.txt")}, BookmarkSteps(2)).status, 0);
+    const std::string before = device.ReadHost("storage/eBooks/zero.fvt");
+    std::filesystem::remove(device.Host("storage/eBooks/zero.txt"));
+
+    const ProgramResult run = RunSteps(device, {device.OutsidePath("zero.html")}, "idle\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_NE(run.err.find("The annotations file of \\storage\\eBooks\\zero.html named another "
+                           "book"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(device.ReadHost("storage/eBooks/zero.fvt.damaged"), before);
+    const SideFile html = Read("zero.html");
+    EXPECT_EQ(html.name, "zero.fvt");
+    EXPECT_EQ(html.bookmarks, 0u);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/zero.html.fvt"));
+}
+
 }  // namespace
 }  // namespace fvt::test
 
@@ -215,6 +240,74 @@ TEST(ChangedBook, AnotherBookOfTheSameNameStartsCleanAndTheOldNotesAreKept) {
         << run.err;
     EXPECT_EQ(device.ReadHost("storage/eBooks/zero.fvt.book-changed"), before);
     EXPECT_TRUE(Marks("zero.prc").empty());
+}
+
+// Another book put under the name of an annotated one, annotated in its turn, then the first
+// book put back byte for byte: its annotations are listed again, with the one made on the other
+// book beside them, and the reader is told.
+TEST(ChangedBook, TheOriginalPutBackTakesItsAnnotationsBack) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string original = Prc();
+    device.WriteOutside("zero.prc", original);
+    const std::string o = device.outside() + "/";
+    // Bookmarks on the first and the third page.
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.prc")},
+                       "idle\nmenu 40079\nidle\nkey 0x22\nidle\nkey 0x22\nidle\nmenu 40079\n"
+                       "idle\nquit\n")
+                  .status,
+              0);
+    ASSERT_EQ(Marks("zero.prc").size(), 2u);
+    BookBuilder other;
+    const std::string text = SampleText(7000, 9);
+    other.text.assign(text.begin(), text.end());
+    other.uniqueId = 0x0BADF00D;
+    const Bytes bytes = other.Build();
+    device.WriteOutside("zero.prc", std::string(bytes.begin(), bytes.end()));
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("zero.prc")}, BookmarkSteps(1)).status, 0);
+    ASSERT_EQ(Marks("zero.prc").size(), 1u);
+
+    device.WriteOutside("zero.prc", original);
+    const ProgramResult run =
+        RunSteps(device, {device.OutsidePath("zero.prc")},
+                 "idle\nmenu 40076\nidle\nlisttext " + o + "list.txt\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_EQ(Count(run.err, "\\storage\\eBooks\\zero.prc is again the book its annotations"), 1)
+        << run.err;
+    EXPECT_EQ(Count(run.err, "has changed"), 0) << run.err;
+    int rows = 0;
+    for (const std::string& line : ReadLines(o + "list.txt")) rows += !line.empty();
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(Marks("zero.prc").size(), 3u);
+    // What was made on the other book is kept aside whole too.
+    EXPECT_TRUE(device.HostExists("storage/eBooks/zero.fvt.book-changed2"));
+}
+
+// A text file that grew, then was put back as it was: its side file kept aside for the change
+// comes back; the bookmark kept across the change is not doubled.
+TEST(ChangedBook, ATextFilePutBackAsItWasTakesItsSideFileBack) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string original = Lines("Notes", 400);
+    device.WriteOutside("notes.txt", original);
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("notes.txt")}, BookmarkSteps(2)).status, 0);
+    const auto marks = Marks("notes.txt");
+    ASSERT_EQ(marks.size(), 1u);
+    device.WriteOutside("notes.txt", original + "One more line.\n");
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("notes.txt")}, "idle\nquit\n").status, 0);
+    ASSERT_TRUE(device.HostExists("storage/eBooks/notes.fvt.book-changed"));
+
+    device.WriteOutside("notes.txt", original);
+    const ProgramResult run = RunSteps(device, {device.OutsidePath("notes.txt")}, "idle\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_EQ(Count(run.err, "\\storage\\eBooks\\notes.txt is again the book its annotations"), 1)
+        << run.err;
+    EXPECT_EQ(Count(run.err, "has changed"), 0) << run.err;
+    EXPECT_EQ(Marks("notes.txt"), marks);
+    // Told once: the next opening is quiet.
+    const ProgramResult again = RunSteps(device, {device.OutsidePath("notes.txt")}, "idle\nquit\n");
+    EXPECT_EQ(Count(again.err, "is again the book"), 0) << again.err;
+    EXPECT_EQ(Marks("notes.txt"), marks);
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ void ImageBitmap::ReleaseRow() {
 bool ImageBitmap::Load(ImageData* image) {
     if (!image) return false;
     Release();
+    whole_ = decoded_ = false;
     const std::uint8_t* bytes = nullptr;
     std::uint32_t length = 0;
     bool have = image->OpenData(&bytes, &length) && bytes && length > 0;
@@ -82,6 +83,8 @@ bool ImageBitmap::Load(ImageData* image) {
                     if (!picture.DecodeMemory(bytes, length, CXIMAGE_FORMAT_JPG) ||
                         !picture.IsValid() || !picture.TileToDC(fullDC_, 0, 0)) {
                         Release();
+                    } else {
+                        whole_ = decoded_ = true;
                     }
                 } else {
                     decoder.SetFormat(decoder.Width(), decoder.Height(), 8, nullptr, 0, PutRow,
@@ -107,7 +110,7 @@ bool ImageBitmap::Load(ImageData* image) {
                             CreateDIBSection(rowDC_, info, DIB_RGB_COLORS, &bits, nullptr, 0);
                         rowBits_ = static_cast<std::uint8_t*>(bits);
                         if (rowBitmap_ && rowBits_) rowOld_ = SelectObject(rowDC_, rowBitmap_);
-                        if (rowOld_) decoder.Decode(0, 0);
+                        if (rowOld_) whole_ = decoder.Decode(0, 0) == 0;
                     }
                     std::free(info);
                     if (!rowOld_) Release();
@@ -127,6 +130,7 @@ void ImageBitmap::PutRow(void* context, const std::uint8_t* row, std::uint32_t c
     if (!self || !self->rowBits_ || !row || startColumn >= self->width_) return;
     if (count > self->width_ - startColumn) count = self->width_ - startColumn;
     std::memcpy(self->rowBits_ + startColumn, row + startColumn, count);
+    self->decoded_ = true;
     BitBlt(self->fullDC_, std::int32_t(startColumn), std::int32_t(rowNumber), std::int32_t(count),
            1, self->rowDC_, std::int32_t(startColumn), 0, SRCCOPY);
 }

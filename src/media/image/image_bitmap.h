@@ -38,6 +38,9 @@ public:
     // True exactly when the full-size bitmap exists afterwards. A picture whose data breaks off
     // part-way keeps the rows decoded; the rest stays white.
     bool Load(ImageData* image);
+    // Whether the last Load decoded the picture whole, and whether it wrote any of its pixels.
+    bool Whole() const { return whole_; }
+    bool AnyDecoded() const { return decoded_; }
     static void PutRow(void* context, const std::uint8_t* row, std::uint32_t count,
                        std::uint32_t rowNumber, const void* table, std::uint32_t startColumn);
     HDC MakeScaled(SIZE source, SIZE target);
@@ -69,4 +72,6 @@ private:
     std::uint32_t height_ = 0;
     std::uint32_t width_ = 0;
     std::uint32_t rowColoursUsed_ = 0;
+    bool whole_ = false;
+    bool decoded_ = false;
 };

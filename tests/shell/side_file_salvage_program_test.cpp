@@ -1,0 +1,153 @@
+// Side files damaged on the device: the reader keeps every annotation whose records are still
+// whole, keeps the damaged file aside, and says so once, naming the book and the copy kept.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bookfiles/annotation_file.h"
+#include "program_runs.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+const std::vector<std::string> kBook = {"\\storage\\eBooks\\gpl3.prc"};
+
+std::string BookBytes() {
+    BookBuilder book;
+    const std::string text = SampleText(6000);
+    book.text.assign(text.begin(), text.end());
+    const Bytes bytes = book.Build();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::uint32_t U32(const std::string& s, std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at]) << 24 |
+                                      static_cast<unsigned char>(s[at + 1]) << 16 |
+                                      static_cast<unsigned char>(s[at + 2]) << 8 |
+                                      static_cast<unsigned char>(s[at + 3]));
+}
+
+// The list entries (their places in the file) of the records with this tag, in list order.
+std::vector<std::size_t> EntriesOf(const std::string& file, const char* tag) {
+    std::vector<std::size_t> out;
+    const std::size_t count = static_cast<unsigned char>(file[76]) << 8 |
+                              static_cast<unsigned char>(file[77]);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry = 78 + 8 * i;
+        if (file.compare(U32(file, entry), 4, tag) == 0) out.push_back(entry);
+    }
+    return out;
+}
+
+std::size_t RecordAt(const std::string& file, std::size_t entry) {
+    return U32(file, entry);
+}
+
+int Rows(const std::string& list) {
+    int n = 0;
+    for (const std::string& line : ReadLines(list)) n += !line.empty();
+    return n;
+}
+
+// The annotations the book's side file holds.
+int Bookmarks(const TempDevice&) {
+    AnnotationFile file;
+    if (file.OpenExisting("\\storage\\eBooks\\gpl3.prc", 1) != 0) return -1;
+    return static_cast<int>(file.BookmarkCount());
+}
+
+struct Damage {
+    const char* name;
+    // Makes the damage in the side file's bytes.
+    void (*apply)(std::string& file);
+    int listed;        // annotations still listed (the list shows those with a text)
+    int kept;          // annotations still in the side file
+    bool namedOther;   // the file was set aside for naming another book
+};
+
+// The side file holds its main record, the three annotations, then the text and page state of
+// each in the order they were made, and the reading position.
+const Damage kDamages[] = {
+    {"AReferenceWithAFlippedByte",
+     [](std::string& f) { f[EntriesOf(f, "BKMK")[1]] ^= 0x40; }, 3, 3, false},
+    {"CutInsideTheLastText",
+     [](std::string& f) { f.resize(RecordAt(f, EntriesOf(f, "TEXT")[2]) + 12); }, 2, 3, false},
+    {"CutInsideTheSecondText",
+     [](std::string& f) { f.resize(RecordAt(f, EntriesOf(f, "TEXT")[1]) + 12); }, 1, 3, false},
+    {"CutInsideTheLastAnnotation",
+     [](std::string& f) { f.resize(RecordAt(f, EntriesOf(f, "BKMK")[2]) + 20); }, 0, 2, false},
+    {"AnAnnotationTagWithAFlippedByte",
+     [](std::string& f) { f[RecordAt(f, EntriesOf(f, "BKMK")[0])] ^= 0x20; }, 2, 2, false},
+    {"AFlippedByteInTheBookNameItKeeps",
+     [](std::string& f) {
+         // The book's name, UTF-16, after the main record's 84 bytes and its length.
+         f[RecordAt(f, EntriesOf(f, "BPAR")[0]) + 8 + 84 + 4] ^= 0x01;
+     },
+     3, 3, true},
+};
+
+class DamagedSideFile : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(DamagedSideFile, KeepsEveryWholeAnnotationAndSaysWhereTheCopyIs) {
+    const Damage& damage = GetParam();
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/gpl3.prc", BookBytes());
+    const std::string o = device.outside() + "/";
+    // Three bookmarks on three pages.
+    ASSERT_EQ(RunSteps(device, kBook,
+                       "idle\nmenu 40079\nidle\nkey 0x22\nidle\nmenu 40079\nidle\nkey 0x22\n"
+                       "idle\nmenu 40079\nidle\nmenu 40076\nidle\nlisttext " +
+                           o + "before.txt\nquit\n")
+                  .status,
+              0);
+    ASSERT_EQ(Rows(o + "before.txt"), 3);
+
+    std::string side = device.ReadHost("storage/eBooks/gpl3.fvt");
+    ASSERT_EQ(EntriesOf(side, "BKMK").size(), 3u);
+    ASSERT_EQ(EntriesOf(side, "TEXT").size(), 3u);
+    damage.apply(side);
+    device.WriteHost("storage/eBooks/gpl3.fvt", side);
+
+    const ProgramResult run = RunSteps(
+        device, kBook,
+        "idle\nmenu 40076\nidle\nlisttext " + o + "after.txt\nshelllog " + o + "log.txt\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    EXPECT_EQ(Rows(o + "after.txt"), damage.listed) << ReadFile(o + "after.txt");
+    EXPECT_EQ(Bookmarks(device), damage.kept);
+
+    // Told once, naming the book and where the damaged copy is.
+    const std::string log = ReadFile(o + "log.txt");
+    const std::string said = damage.namedOther ? "named another book" : "could not all be read";
+    const std::size_t at = log.find(said);
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find(said, at + 1), std::string::npos) << log;
+    EXPECT_NE(log.find("\\storage\\eBooks\\gpl3.prc"), std::string::npos) << log;
+    EXPECT_NE(log.find("\\storage\\eBooks\\gpl3.fvt.damaged"), std::string::npos) << log;
+    EXPECT_EQ(device.ReadHost("storage/eBooks/gpl3.fvt.damaged"), side);
+    // No second side file beside the first.
+    EXPECT_FALSE(device.HostExists("storage/eBooks/gpl3.prc.fvt"));
+
+    // The next start finds the annotations kept, and says nothing more.
+    ASSERT_EQ(RunSteps(device, kBook,
+                       "idle\nmenu 40076\nidle\nlisttext " + o + "again.txt\nshelllog " + o +
+                           "again-log.txt\nquit\n")
+                  .status,
+              0);
+    EXPECT_EQ(Rows(o + "again.txt"), damage.listed);
+    EXPECT_EQ(Bookmarks(device), damage.kept);
+    EXPECT_EQ(ReadFile(o + "again-log.txt").find(said), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, DamagedSideFile, ::testing::ValuesIn(kDamages),
+                         [](const ::testing::TestParamInfo<Damage>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace fvt::test
