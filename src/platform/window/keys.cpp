@@ -50,7 +50,11 @@ struct Override {
 
 std::array<BYTE, 256> g_state{};   // as retrieved: 0x80 down, 1 toggled
 std::array<BYTE, 256> g_async{};   // as injected
-std::array<WCHAR, 256> g_typed{};  // the character the backend gave with the key
+// The characters the backend gave with key presses, each found again by the tag its WM_KEYDOWN
+// carries in the scan-code bits: a quick second press of the same key (Shift+1, then 1) keeps
+// its own character.
+std::array<WCHAR, 256> g_typed{};
+unsigned g_nextTyped = 0;
 std::vector<HotKey> g_hotKeys;
 std::vector<Override> g_overrides;
 std::array<HWND, 256> g_appKeys{};
@@ -124,7 +128,6 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
         std::lock_guard<std::mutex> l(Lock());
         wasDown = (g_async[vk] & 0x80) != 0;
         if (!down && !wasDown) return;  // an up without a down is noise
-        if (down && character) g_typed[vk] = character;
         mods = HeldModifiers();
         keyOwner = KeyOwnerLocked();
         auto reachable = [&](HWND window) {
@@ -153,6 +156,12 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
     }
     POINT pt = g_pen;
     LPARAM keyBits = 1 | (wasDown ? kKeyPreviousDown : 0) | (down ? 0 : kKeyTransitionUp);
+    if (down && character) {
+        std::lock_guard<std::mutex> l(Lock());
+        g_nextTyped = g_nextTyped % 255 + 1;
+        g_typed[g_nextTyped] = character;
+        keyBits |= static_cast<LPARAM>(g_nextTyped) << 16;
+    }
     LPARAM hotBits = MAKELPARAM(mods | (down ? 0 : MOD_KEYUP), vk);
     // A held key repeating gives no second pair of hot keys.
     if (hotWindow) {
@@ -378,11 +387,13 @@ int TranslateAcceleratorW(HWND, HACCEL table, MSG*) {
 BOOL TranslateMessage(const MSG* msg) {
     if (!msg || msg->message != WM_KEYDOWN) return FALSE;
     UINT vk = static_cast<UINT>(msg->wParam) & 0xFF;
+    const auto tag = static_cast<size_t>((msg->lParam >> 16) & 0xFF);
     WCHAR c;
     {
         std::lock_guard<std::mutex> l(Lock());
-        c = g_typed[vk];
-        g_typed[vk] = 0;
+        c = tag ? g_typed[tag] : 0;
+        if (tag) g_typed[tag] = 0;
+        // A key the backend gave without its character types what the device's keyboard would.
         if (!c) c = CharacterOf(vk);
     }
     if (!c) return FALSE;
@@ -393,7 +404,7 @@ BOOL TranslateMessage(const MSG* msg) {
     MSG m = *msg;
     m.message = WM_CHAR;
     m.wParam = c;
-    m.lParam = msg->lParam & ~(kKeyPreviousDown | kKeyTransitionUp);
+    m.lParam = msg->lParam & ~(kKeyPreviousDown | kKeyTransitionUp | (0xFF << 16));
     m.lParam |= msg->lParam & kKeyPreviousDown;
     w->queue->posted.push_front(m);
     return TRUE;

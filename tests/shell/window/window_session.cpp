@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/XKBlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
@@ -234,6 +235,88 @@ bool WindowSession::Press(const std::string& key) {
 
 void WindowSession::PressOnly(const std::string& key) {
     SendKey(key);
+    Settle();
+}
+
+void WindowSession::PressWith(const std::string& modifier, const std::string& key) {
+    Display* d = x_->display;
+    const KeyCode held = XKeysymToKeycode(d, XStringToKeysym(modifier.c_str()));
+    const KeySym sym = XStringToKeysym(key.c_str());
+    const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(d, sym);
+    if (!held || !code) return;
+    XTestFakeKeyEvent(d, held, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    XTestFakeKeyEvent(d, held, False, CurrentTime);
+    XSync(d, False);
+    Settle();
+}
+
+void WindowSession::Type(const std::string& utf8) {
+    Display* d = x_->display;
+    const KeyCode shift = XKeysymToKeycode(d, XK_Shift_L);
+    int low = 0, high = 0;
+    XDisplayKeycodes(d, &low, &high);
+    for (size_t i = 0; i < utf8.size();) {
+        // One character of the text.
+        char32_t c = static_cast<unsigned char>(utf8[i]);
+        int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (more) c &= 0x3Fu >> more;
+        for (++i; more > 0 && i < utf8.size(); --more, ++i)
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
+        // Latin-1 characters are their own key symbols; the others are Unicode's.
+        const KeySym sym = c < 0x100 ? static_cast<KeySym>(c) : 0x1000000 + static_cast<KeySym>(c);
+        KeyCode code = XKeysymToKeycode(d, sym);
+        bool shifted = false;
+        if (code) {
+            shifted = XkbKeycodeToKeysym(d, code, 0, 0) != sym &&
+                      XkbKeycodeToKeysym(d, code, 0, 1) == sym;
+        } else {
+            // A key code that carries nothing takes the character, as a keyboard layout would.
+            for (int k = high; k >= low && !code; --k) {
+                int per = 0;
+                KeySym* now = XGetKeyboardMapping(d, static_cast<KeyCode>(k), 1, &per);
+                bool empty = true;
+                for (int j = 0; now && j < per; ++j) empty = empty && now[j] == NoSymbol;
+                if (now) XFree(now);
+                if (empty) code = static_cast<KeyCode>(k);
+            }
+            if (!code) continue;
+            KeySym both[2] = {sym, sym};
+            XChangeKeyboardMapping(d, code, 2, both, 1);
+            XSync(d, False);
+            // The program hears of the new layout before the key comes.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        if (shifted) XTestFakeKeyEvent(d, shift, True, CurrentTime);
+        XTestFakeKeyEvent(d, code, True, CurrentTime);
+        XTestFakeKeyEvent(d, code, False, CurrentTime);
+        if (shifted) XTestFakeKeyEvent(d, shift, False, CurrentTime);
+        XSync(d, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    Settle();
+}
+
+void WindowSession::Drag(int fromX, int fromY, int toX, int toY) {
+    Display* d = x_->display;
+    auto moveTo = [&](int x, int y) {
+        int rootX = 0, rootY = 0;
+        Window child = 0;
+        XTranslateCoordinates(d, x_->window, DefaultRootWindow(d), x, y, &rootX, &rootY, &child);
+        XTestFakeMotionEvent(d, DefaultScreen(d), rootX, rootY, CurrentTime);
+    };
+    moveTo(fromX, fromY);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XSync(d, False);
+    constexpr int kSteps = 8;
+    for (int step = 1; step <= kSteps; ++step) {
+        moveTo(fromX + (toX - fromX) * step / kSteps, fromY + (toY - fromY) * step / kSteps);
+        XSync(d, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XSync(d, False);
     Settle();
 }
 

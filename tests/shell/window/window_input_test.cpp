@@ -1,0 +1,99 @@
+// Typing, boxes, long lists and sliders in a real window: X test events into the reader's SDL
+// window under a private Xvfb, as a person's keyboard and mouse send them. What the person did is
+// read from the device's files and from what the driver script writes once they are done.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "shell/program_runs.h"
+#include "shell/window/window_session.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/media/audio_fixtures.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+const std::vector<std::string> kBook = {"\\storage\\eBooks\\tuning.prc"};
+
+// Plain paragraphs, with one line of punctuation and an accented word in the middle.
+void WriteTuningBook(const TempDevice& device) {
+    std::string html = "<html><body>";
+    for (int i = 0; i < 30; ++i) {
+        if (i == 17)
+            html += "<p>Tuning: a fifth is the ratio 3/2, so don't let the caf&eacute; band "
+                    "forget it.</p>";
+        html += "<p>Paragraph " + std::to_string(i) + " " +
+                SampleText(160, static_cast<std::uint32_t>(i + 5)) + "</p>";
+    }
+    html += "</body></html>";
+    BookBuilder book;
+    book.text.assign(html.begin(), html.end());
+    book.fullName = "Tuning";
+    const Bytes bytes = book.Build();
+    device.WriteHost("storage/eBooks/tuning.prc", std::string(bytes.begin(), bytes.end()));
+}
+
+// `text` as the side file stores it: UTF-16, low byte first.
+std::string Utf16Le(const std::u16string& text) {
+    std::string out;
+    for (char16_t c : text) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    }
+    return out;
+}
+
+class WindowInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (server_.Name().empty()) GTEST_SKIP() << "no Xvfb";
+        ASSERT_TRUE(device_.ok());
+    }
+    std::string Out(const std::string& name) const { return device_.outside() + "/" + name; }
+    // The steps that read what the person left, run once they are done.
+    std::string Readings() const {
+        return "pagetext " + Out("page.txt") + "\nlisttext " + Out("list.txt") + "\nshelllog " +
+               Out("log.txt");
+    }
+
+    PrivateXServer server_;
+    TempDevice device_;
+};
+
+// 1. A note and a search typed on the keyboard keep their punctuation, shifted characters and
+// accented and Cyrillic letters: the side file holds the note as typed, and Find finds a line
+// that only its punctuation matches.
+TEST_F(WindowInput, PunctuationShiftedKeysAndAccentsReachANoteAndFind) {
+    WriteTuningBook(device_);
+    const std::u16string note = u"A fifth: ratio 3/2, \"don't\"; caf\u00e9? \u0436_=!";
+    WindowSession person(server_, device_, kBook, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    // Two words selected from the keyboard, and their pop-up: Lookup, Copy, Highlight, Add note.
+    ASSERT_TRUE(person.Press("9"));
+    person.PressOnly("Return");  // the selection starts here
+    ASSERT_TRUE(person.Press("Right"));
+    ASSERT_TRUE(person.Press("Return"));
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(person.Press("Down"));
+    ASSERT_TRUE(person.Press("Return"));
+    person.Type("A fifth: ratio 3/2, \"don't\"; caf\xc3\xa9? \xd0\xb6_=!");
+    ASSERT_TRUE(person.Press("F1"));  // OK
+    // Find... is the fifth item of the page's menu.
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));
+    ASSERT_TRUE(person.Press("Return"));
+    person.Type("3/2, so don't let the caf\xc3\xa9");
+    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_EQ(person.Finish().status, 0);
+    const std::string side = device_.ReadHost("storage/eBooks/tuning.fvt");
+    EXPECT_NE(side.find(Utf16Le(note)), std::string::npos) << "the note was not stored as typed";
+    EXPECT_NE(ReadFile(Out("page.txt")).find("ratio 3/2, so don't"), std::string::npos)
+        << ReadFile(Out("page.txt"));
+}
+
+// The library on a device of 300 text books, "Book 001" to "Book 300".
+}  // namespace
+}  // namespace fvt::test
