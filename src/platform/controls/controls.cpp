@@ -268,6 +268,9 @@ namespace {
 struct ButtonState : Common {
     UINT check = BST_UNCHECKED;
     bool pushed = false;
+    // The key that went down on this button: only its release clicks it, not the release of a
+    // key pressed before the button had the focus (the Enter that opened its page).
+    WPARAM keyDown = 0;
 };
 
 DWORD ButtonKind(HWND hwnd) {
@@ -326,6 +329,9 @@ void PaintButton(HWND hwnd, ButtonState* s) {
         }
         RECT t{b.right + Px(4), r.top, r.right, r.bottom};
         Text(p.dc(), text, t, DT_LEFT | wrap, ink);
+        // The focus: the box drawn bold, so that Space ticks a box a person saw marked.
+        if (GetFocus() == hwnd)
+            Frame(p.dc(), RECT{b.left + 1, b.top + 1, b.right - 1, b.bottom - 1}, ink);
         return;
     }
     if (kind == BS_GROUPBOX) {
@@ -336,6 +342,9 @@ void PaintButton(HWND hwnd, ButtonState* s) {
     bool down = s->pushed;
     Fill(p.dc(), r, down ? RGB(0, 0, 0) : RGB(255, 255, 255));
     Frame(p.dc(), r, ink);
+    // The focus: a second frame inside the first.
+    if (GetFocus() == hwnd && !down)
+        Frame(p.dc(), RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, ink);
     Text(p.dc(), text, r, DT_CENTER | wrap, down ? RGB(255, 255, 255) : ink);
 }
 
@@ -395,12 +404,21 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (was && PtInRect(&r, pt)) Click(hwnd, s);
             return 0;
         }
+        case WM_KEYDOWN:
+            // A repeat (bit 30: already down) is not a new press.
+            if ((wParam == 0x20 /* space */ || wParam == 0x0D) && !(lParam & (1 << 30)))
+                s->keyDown = wParam;
+            return 0;
         case WM_KEYUP:
-            if (wParam == 0x20 /* space */ || wParam == 0x0D) Click(hwnd, s);
+            if ((wParam == 0x20 || wParam == 0x0D) && s->keyDown == wParam) {
+                s->keyDown = 0;
+                Click(hwnd, s);
+            }
             return 0;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
         case WM_ENABLE:
+            s->keyDown = 0;
             InvalidateRect(hwnd, nullptr, TRUE);
             return 0;
         case WM_PAINT:

@@ -57,6 +57,24 @@ TEST_F(Buttons, AProgramSetCheckSendsNoNoticeAndJunkStatesAreRefused) {
     EXPECT_EQ(SendMessageW(push, BM_GETSTATE, 0, 0) & 1, 0);
 }
 
+// The Enter or Space that went down elsewhere (on the list that opened the page) and comes up on
+// the box does not tick it; a whole press on it does.
+TEST_F(Buttons, AKeyActsOnlyWhenItWentDownOnTheButton) {
+    HWND parent = Make(0, 26, 240, 268);
+    HWND list = Control(parent, WC_BUTTON, BS_PUSHBUTTON, 4, 10, 40, 100, 20, u"Open");
+    HWND box = Control(parent, WC_BUTTON, BS_AUTOCHECKBOX, 1101, 10, 10, 100, 20, u"Text files");
+    SetFocus(list);
+    KeyDown(VK_SPACE);
+    RunUntilIdle();
+    SetFocus(box);
+    KeyUp(VK_SPACE);
+    RunUntilIdle();
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), static_cast<LRESULT>(BST_UNCHECKED));
+    Key(VK_SPACE);
+    RunUntilIdle();
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), static_cast<LRESULT>(BST_CHECKED));
+}
+
 TEST_F(Edits, PastingPastTheLimitKeepsTheFirstCharacters) {
     HWND parent = Make(0, 26, 240, 268);
     HWND edit = Control(parent, WC_EDIT, WS_BORDER | ES_AUTOHSCROLL, 1069);

@@ -142,5 +142,25 @@ TEST_F(WindowInput, InTheBoxLeftGoesBackToCancelAndEscapeKeepsTheBook) {
     EXPECT_TRUE(device_.HostExists("storage/eBooks/Alpha.txt"));
 }
 
+// 3. The Enter that opens the Library options page does not tick or untick its first box: OK
+// keeps text books listed.
+TEST_F(WindowInput, EnterThatOpensTheLibraryPageLeavesItsBoxesAsTheyWere) {
+    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
+    WindowSession person(server_, device_, {}, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));  // Options...
+    ASSERT_TRUE(person.Press("Return"));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));  // Library
+    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_TRUE(person.Press("Return"));  // the page's OK
+    ASSERT_TRUE(person.Press("F1"));      // the list's OK
+    ASSERT_EQ(person.Finish().status, 0);
+    EXPECT_NE(ReadFile(Out("list.txt")).find("Alpha"), std::string::npos)
+        << ReadFile(Out("list.txt"));
+}
+
+// The rows `listshown` wrote, without their marks, and the index of the marked one among them
+// (-1: none).
 }  // namespace
 }  // namespace fvt::test
