@@ -204,6 +204,10 @@ bool Pump() {
             case SDL_MOUSEWHEEL: {
                 // The wheel is the direction pad: a notch away from the person is Up.
                 int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+                // Over a list it scrolls the list.
+                if (notches &&
+                    fvt::Wheel(e.wheel.mouseX / g_scale, e.wheel.mouseY / g_scale, notches))
+                    break;
                 for (int n = std::abs(notches); n > 0; --n) fvt::Key(notches > 0 ? VK_UP : VK_DOWN);
                 break;
             }

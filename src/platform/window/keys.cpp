@@ -19,6 +19,7 @@
 // GetKeyState follows the key messages as they are retrieved; GetAsyncKeyState the keys now.
 #include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "platform/last_error.h"
@@ -487,6 +488,19 @@ void Key(UINT vk, WCHAR character) {
 void Character(WCHAR character) {
     HWND target = FocusTarget();
     if (target) win::PostInput(target, WM_CHAR, character, 1, g_pen);
+}
+bool Wheel(int x, int y, int notches) {
+    HWND under = WindowFromPoint(POINT{x, y});
+    WCHAR cls[32] = {};
+    if (!under || !GetClassNameW(under, cls, 32) || std::u16string(cls) != u"SysListView32")
+        return false;
+    // A list behind a menu, box or dialog is not the person's to scroll.
+    HWND owner = KeyOwner();
+    if (owner && !Within(under, owner)) return true;
+    win::PostInput(under, WM_MOUSEWHEEL,
+                   MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(notches * 120))),
+                   MAKELPARAM(x, y), POINT{x, y});
+    return true;
 }
 void HardwareButton(int number) {
     if (number >= 1 && number <= 15) Key(0xC0 + static_cast<UINT>(number));

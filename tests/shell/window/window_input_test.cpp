@@ -56,8 +56,8 @@ protected:
     std::string Out(const std::string& name) const { return device_.outside() + "/" + name; }
     // The steps that read what the person left, run once they are done.
     std::string Readings() const {
-        return "pagetext " + Out("page.txt") + "\nlisttext " + Out("list.txt") + "\nshelllog " +
-               Out("log.txt");
+        return "pagetext " + Out("page.txt") + "\nlisttext " + Out("list.txt") + "\nlistshown " +
+               Out("shown.txt") + "\nshelllog " + Out("log.txt");
     }
 
     PrivateXServer server_;
@@ -162,5 +162,103 @@ TEST_F(WindowInput, EnterThatOpensTheLibraryPageLeavesItsBoxesAsTheyWere) {
 
 // The rows `listshown` wrote, without their marks, and the index of the marked one among them
 // (-1: none).
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t from = 0;
+    while (from < text.size()) {
+        size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return lines;
+}
+
+void WriteShelf(const TempDevice& device) {
+    for (int i = 1; i <= 300; ++i) {
+        std::string number = std::to_string(i);
+        number.insert(0, 3 - number.size(), '0');
+        device.WriteHost("storage/eBooks/Book " + number + ".txt",
+                         "The text of book " + number + ".\n");
+    }
+}
+
+std::vector<std::string> ShownRows(const std::string& text, int* selected) {
+    std::vector<std::string> rows;
+    *selected = -1;
+    for (const std::string& line : Lines(text)) {
+        if (line.rfind("> ", 0) == 0) *selected = static_cast<int>(rows.size());
+        rows.push_back(line.substr(2));
+    }
+    return rows;
+}
+
+// 4. End, then PageUp, select the last row and then the row a screenful above it.
+TEST_F(WindowInput, EndAndPageUpMoveTheSelectionByTheScreenful) {
+    WriteShelf(device_);
+    WindowSession person(server_, device_, {}, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    ASSERT_TRUE(person.Press("End"));
+    ASSERT_TRUE(person.Press("Prior"));
+    ASSERT_EQ(person.Finish().status, 0);
+    const std::vector<std::string> all = Lines(ReadFile(Out("list.txt")));
+    ASSERT_EQ(all.size(), 300u);
+    int selected = -1;
+    const std::vector<std::string> shown = ShownRows(ReadFile(Out("shown.txt")), &selected);
+    ASSERT_GT(shown.size(), 5u);
+    ASSERT_GE(selected, 0) << ReadFile(Out("shown.txt"));
+    // A screenful is the rows shown less the one kept from the screen before.
+    EXPECT_EQ(shown[static_cast<size_t>(selected)], all[300 - shown.size()]);
+    EXPECT_EQ(ReadFile(Out("page.txt")), "");
+}
+
+// Where the scroll bar's thumb is: the first run of rows, a few long, of the picture's column `x`
+// in the thumb's grey (a one-pixel line elsewhere in that grey is not it).
+void FindThumb(const WindowPicture& picture, int x, int* top, int* bottom) {
+    *top = *bottom = -1;
+    for (int y = 0; y < picture.height; ++y) {
+        int end = y;
+        while (end < picture.height && picture.At(x, end) == 0x808080) ++end;
+        if (end - y >= 4) {
+            *top = y;
+            *bottom = end - 1;
+            return;
+        }
+        y = end;
+    }
+}
+
+// 4. PageDown selects the last row of the screen; a click on the scroll bar below the thumb shows
+// the next screenful without opening a book; the wheel scrolls; the thumb dragged to the bottom
+// shows the last rows. The selection stays where the keys left it.
+TEST_F(WindowInput, TheScrollBarPagesAndDragsAndTheWheelScrollsWithoutOpeningABook) {
+    WriteShelf(device_);
+    WindowSession person(server_, device_, {}, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    ASSERT_TRUE(person.Press("Next"));
+    const WindowPicture start = person.Picture();
+    const int bar = start.width - 4;
+    int top = -1, bottom = -1;
+    FindThumb(start, bar, &top, &bottom);
+    ASSERT_GE(top, 0) << "no scroll bar";
+    ASSERT_TRUE(person.Tap(bar, bottom + 40));  // below the thumb: the next screenful
+    ASSERT_TRUE(person.Wheel(-1));              // three rows on
+    int movedTop = -1, movedBottom = -1;
+    FindThumb(person.Picture(), bar, &movedTop, &movedBottom);
+    ASSERT_GT(movedTop, top);
+    person.Drag(bar, (movedTop + movedBottom) / 2, bar, start.height - 2);
+    ASSERT_EQ(person.Finish().status, 0);
+    EXPECT_EQ(ReadFile(Out("page.txt")), "") << "a book was opened";
+    const std::vector<std::string> all = Lines(ReadFile(Out("list.txt")));
+    ASSERT_EQ(all.size(), 300u);
+    int selected = -1;
+    const std::vector<std::string> shown = ShownRows(ReadFile(Out("shown.txt")), &selected);
+    ASSERT_GT(shown.size(), 5u);
+    // The last screenful, and the row PageDown selected is not on it.
+    EXPECT_EQ(shown.back(), all.back());
+    EXPECT_EQ(shown.front(), all[300 - shown.size()]);
+    EXPECT_EQ(selected, -1) << ReadFile(Out("shown.txt"));
+}
+
 }  // namespace
 }  // namespace fvt::test
