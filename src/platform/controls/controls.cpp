@@ -601,16 +601,40 @@ LRESULT TrackbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SendScroll(hwnd, s, TB_ENDTRACK);
             return 0;
         case WM_KEYDOWN: {
+            // Left and Up lower the value, Right and Down raise it, by a line; PageUp and
+            // PageDown by a page; Home and End go to the ends.
+            const int page = s->page ? s->page : std::max(1, Span(s) / 5);
             int v = s->pos;
             WORD code;
-            if (wParam == 0x25 || wParam == 0x26) {
-                v -= s->line;
-                code = TB_LINEUP;
-            } else if (wParam == 0x27 || wParam == 0x28) {
-                v += s->line;
-                code = TB_LINEDOWN;
-            } else {
-                return 0;
+            switch (wParam) {
+                case 0x25:  // Left
+                case 0x26:  // Up
+                    v -= s->line;
+                    code = TB_LINEUP;
+                    break;
+                case 0x27:  // Right
+                case 0x28:  // Down
+                    v += s->line;
+                    code = TB_LINEDOWN;
+                    break;
+                case 0x21:  // PageUp
+                    v -= page;
+                    code = TB_PAGEUP;
+                    break;
+                case 0x22:  // PageDown
+                    v += page;
+                    code = TB_PAGEDOWN;
+                    break;
+                case 0x24:  // Home
+                    v = s->low;
+                    code = TB_TOP;
+                    break;
+                case 0x23:  // End
+                    v = s->high;
+                    code = TB_BOTTOM;
+                    break;
+                default:
+                    return 0;
             }
             s->pos = Clamp(v, s->low, s->high);
             InvalidateRect(hwnd, nullptr, FALSE);
@@ -618,6 +642,10 @@ LRESULT TrackbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SendScroll(hwnd, s, TB_ENDTRACK);
             return 0;
         }
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
         case WM_PAINT: {
             Painter p(hwnd, s->font);
             if (!p.dc()) return 0;
@@ -629,6 +657,8 @@ LRESULT TrackbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             long long travel = r.right - r.left - thumb;
             int x = r.left + static_cast<int>(travel * (s->pos - s->low) / Span(s));
             Fill(p.dc(), RECT{x, r.top + 1, x + thumb, r.bottom - 1}, RGB(0, 0, 160));
+            // The focus: a frame round the slider, so that a person sees where the keys go.
+            if (GetFocus() == hwnd) Frame(p.dc(), r, RGB(0, 0, 0));
             return 0;
         }
         default:

@@ -314,6 +314,34 @@ TEST_F(Ranges, TheSliderReportsTrackingThenTheEnd) {
     EXPECT_LT(pos, 22000);
 }
 
+// Left and Up step down, Right and Down up, by the line size; PageUp and PageDown by the page;
+// Home and End to the ends. Each step is reported, then its end.
+TEST_F(Ranges, TheSliderTakesTheArrowsPagesAndEnds) {
+    HWND parent = Make(0, 26, 240, 268);
+    HWND slider = Control(parent, TRACKBAR_CLASSW, 0, 245, 0, 10, 200, 20);
+    SendMessageW(slider, TBM_SETRANGEMAX, FALSE, 100);
+    SendMessageW(slider, TBM_SETLINESIZE, 0, 5);
+    SendMessageW(slider, TBM_SETPAGESIZE, 0, 25);
+    SendMessageW(slider, TBM_SETPOS, TRUE, 50);
+    SetFocus(slider);
+    auto after = [&](UINT vk) {
+        Key(vk);
+        RunUntilIdle();
+        return SendMessageW(slider, TBM_GETPOS, 0, 0);
+    };
+    Watch({WM_HSCROLL});
+    EXPECT_EQ(after(VK_RIGHT), 55);
+    EXPECT_EQ(LOWORD(Log().front().wParam), TB_LINEDOWN);
+    EXPECT_EQ(LOWORD(Log().back().wParam), TB_ENDTRACK);
+    EXPECT_EQ(after(VK_UP), 50);
+    EXPECT_EQ(after(VK_NEXT), 75);
+    EXPECT_EQ(after(VK_NEXT), 100);
+    EXPECT_EQ(after(VK_PRIOR), 75);
+    EXPECT_EQ(after(VK_HOME), 0);
+    EXPECT_EQ(after(VK_LEFT), 0);
+    EXPECT_EQ(after(VK_END), 100);
+}
+
 TEST_F(Ranges, TheProgressBarTakesItsTopFromTheHighWord) {
     HWND parent = Make(0, 26, 240, 268);
     HWND bar = Control(parent, PROGRESS_CLASSW, 0, 1);

@@ -260,5 +260,51 @@ TEST_F(WindowInput, TheScrollBarPagesAndDragsAndTheWheelScrollsWithoutOpeningABo
     EXPECT_EQ(selected, -1) << ReadFile(Out("shown.txt"));
 }
 
+bool WriteToneBook(const TempDevice& device) {
+    const auto& tones = fixtures::Tones();
+    if (!tones.ready) return false;
+    BookBuilder book;
+    const std::string html =
+        "<html><body><p><a onclick=\"audio.show('#$1|A tone')\">LISTEN LISTEN LISTEN LISTEN</a>"
+        "</p><p>One tone.</p></body></html>";
+    book.text.assign(html.begin(), html.end());
+    book.databaseName = "Tone";
+    book.fullName = "Tone";
+    book.resources = {tones.mono.ogg};
+    const Bytes bytes = book.Build();
+    device.WriteHost("storage/eBooks/tone.prc", std::string(bytes.begin(), bytes.end()));
+    return true;
+}
+
+// Opens the Volume box from the audio page's menu (Open, Navigate, Play, Back, Forward, Volume).
+void OpenVolume(WindowSession& person) {
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 6; ++i) ASSERT_TRUE(person.Press("Down"));
+    ASSERT_TRUE(person.Press("Return"));
+}
+
+// 5. The Volume box takes the arrows and End: the slider moves, and the volume with it, so the
+// box opened again shows the slider where the keys left it.
+TEST_F(WindowInput, TheVolumeBoxMovesTheVolumeByTheArrowKeys) {
+    if (!WriteToneBook(device_)) GTEST_SKIP() << fixtures::Tones().why;
+    WindowSession person(server_, device_, {"\\storage\\eBooks\\tone.prc"}, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    ASSERT_TRUE(person.Tap(60, 46));  // the audio page
+    OpenVolume(person);
+    const WindowPicture full = person.Picture();
+    ASSERT_TRUE(person.Press("Left"));
+    ASSERT_TRUE(person.Press("Left"));
+    const WindowPicture lower = person.Picture();
+    ASSERT_TRUE(person.Press("Return"));  // OK
+    OpenVolume(person);
+    EXPECT_EQ(person.Picture(), lower);
+    ASSERT_TRUE(person.Press("End"));
+    EXPECT_EQ(person.Picture(), full);
+    ASSERT_TRUE(person.Press("Escape"));
+    ASSERT_EQ(person.Finish().status, 0);
+    const std::string log = ReadFile(Out("log.txt"));
+    EXPECT_NE(log.find("=> 40088"), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace fvt::test
