@@ -47,7 +47,13 @@ struct Override {
     HWND owner;
     UINT vk;
     bool notify;
+    HWND bar;  // the bar that set it; none: any
 };
+
+// An override holds unless a bar other than its own is shown in front.
+bool OverrideHolds(const Override& o, HWND frontBar) {
+    return !o.bar || !frontBar || o.bar == frontBar;
+}
 
 std::array<BYTE, 256> g_state{};   // as retrieved: 0x80 down, 1 toggled
 std::array<BYTE, 256> g_async{};   // as injected
@@ -125,6 +131,7 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
     int hotId = 0;
     // Escape in a modeless dialog (Find) is its Cancel, as in a modal one.
     const bool dialogEscape = vk == VK_ESCAPE && fvt::FocusInModelessDialog();
+    const HWND frontBar = fvt::MenuBarForKeys(nullptr);
     {
         std::lock_guard<std::mutex> l(Lock());
         wasDown = (g_async[vk] & 0x80) != 0;
@@ -148,7 +155,7 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
         // Back key a bar hands to its owner.
         if (!hotWindow && !keyOwner && !dialogEscape)
             for (const Override& o : g_overrides)
-                if (o.vk == vk && o.notify && Find(o.owner)) {
+                if (o.vk == vk && o.notify && Find(o.owner) && OverrideHolds(o, frontBar)) {
                     overrideOwner = o.owner;
                     break;
                 }
@@ -291,9 +298,10 @@ void OnKeysWindowDestroyed(HWND window) {
     g_hotKeys.erase(std::remove_if(g_hotKeys.begin(), g_hotKeys.end(),
                                    [&](const HotKey& h) { return h.window == window; }),
                     g_hotKeys.end());
-    g_overrides.erase(std::remove_if(g_overrides.begin(), g_overrides.end(),
-                                     [&](const Override& o) { return o.owner == window; }),
-                      g_overrides.end());
+    g_overrides.erase(
+        std::remove_if(g_overrides.begin(), g_overrides.end(),
+                       [&](const Override& o) { return o.owner == window || o.bar == window; }),
+        g_overrides.end());
     for (HWND& h : g_appKeys)
         if (h == window) h = nullptr;
     if (g_penWindow == window) g_penWindow = nullptr;
@@ -415,14 +423,15 @@ BOOL TranslateMessage(const MSG* msg) {
 
 namespace fvt {
 
-void SetKeyOverride(HWND owner, UINT vk, bool notify) {
+void SetKeyOverride(HWND owner, UINT vk, bool notify, HWND bar) {
     std::lock_guard<std::mutex> l(win::Lock());
+    // One entry per bar (every bar of a window overrides Back), or per owner without a bar.
     for (auto& o : g_overrides)
-        if (o.owner == owner && o.vk == vk) {
+        if (o.owner == owner && o.vk == (vk & 0xFF) && o.bar == bar) {
             o.notify = notify;
             return;
         }
-    g_overrides.push_back(Override{owner, vk & 0xFF, notify});
+    g_overrides.push_back(Override{owner, vk & 0xFF, notify, bar});
 }
 
 bool RestoreKeyFunction(UINT vk) {
@@ -511,9 +520,12 @@ void SoftKey(int number) {
     if (number != 1 && number != 2) return;
     UINT vk = VK_F1 + static_cast<UINT>(number) - 1;
     bool overridden = false;
+    const HWND frontBar = MenuBarForKeys(nullptr);
     {
         std::lock_guard<std::mutex> l(win::Lock());
-        for (const Override& o : g_overrides) overridden = overridden || (o.vk == vk && win::Find(o.owner));
+        for (const Override& o : g_overrides)
+            overridden = overridden ||
+                         (o.vk == vk && win::Find(o.owner) && OverrideHolds(o, frontBar));
     }
     // A soft key the bar does not override presses the bar's button.
     if (!overridden && PressMenuBarButton(number - 1)) return;

@@ -306,5 +306,31 @@ TEST_F(WindowInput, TheVolumeBoxMovesTheVolumeByTheArrowKeys) {
     EXPECT_NE(log.find("=> 40088"), std::string::npos) << log;
 }
 
+// 6. In full screen, Back shows the library; there F1 ("Read") opens the book again, in full
+// screen, and so does Enter after Back once more.
+TEST_F(WindowInput, AfterFullScreenAndBackReadAndEnterOpenTheBookInFullScreen) {
+    WriteTuningBook(device_);
+    WindowSession person(server_, device_, kBook, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    const WindowPicture normal = person.Picture();
+    const std::uint32_t bar = normal.At(2, normal.height - 2);
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));  // Display
+    ASSERT_TRUE(person.Press("Right"));                             // Fullscreen
+    ASSERT_TRUE(person.Press("Return"));
+    const WindowPicture full = person.Picture();
+    ASSERT_NE(full.At(2, full.height - 2), bar);
+    ASSERT_TRUE(person.Press("Escape"));  // Back: the library
+    ASSERT_TRUE(person.Press("F1"));      // Read
+    EXPECT_EQ(person.Picture(), full);
+    ASSERT_TRUE(person.Press("Escape"));
+    ASSERT_TRUE(person.Press("Return"));
+    EXPECT_EQ(person.Picture(), full);
+    ASSERT_EQ(person.Finish().status, 0);
+    EXPECT_NE(ReadFile(Out("page.txt")), "");
+    EXPECT_EQ(ReadFile(Out("list.txt")), "");
+}
+
+// A book whose first line is a link to its audio page of one tone.
 }  // namespace
 }  // namespace fvt::test
