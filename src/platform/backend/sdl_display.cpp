@@ -11,6 +11,7 @@
 #include "platform/backend/sdl_audio.h"
 #include "platform/gdi.h"
 #include "platform/kernel/wide.h"
+#include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_layer.h"
@@ -148,6 +149,11 @@ UINT MapKey(SDL_Keycode k) {
     return 0;
 }
 
+// The device's clipboard copies reach the desktop's, for other programs to paste.
+void CopyToDesktop(const std::u16string& text) {
+    SDL_SetClipboardText(fvt::WideToUtf8(text).c_str());
+}
+
 bool Present() {
     auto surface = GdiScreenSurface();
     if (!surface) return false;
@@ -262,6 +268,7 @@ bool StartSdlDisplay() {
     // Characters come as the window system's text: a keyboard's layout, its dead keys and input
     // methods type what they type.
     SDL_StartTextInput();
+    SetDesktopClipboard(CopyToDesktop);
     win::SetIdleHook(Pump);
     // With a window, the wave device plays to the desktop's sound.
     RegisterSdlAudioSink();

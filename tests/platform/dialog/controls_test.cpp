@@ -75,6 +75,26 @@ TEST_F(Buttons, AKeyActsOnlyWhenItWentDownOnTheButton) {
     EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), static_cast<LRESULT>(BST_CHECKED));
 }
 
+// Ctrl+V pastes what the clipboard holds, Ctrl+C copies the selection, Ctrl+X cuts it.
+TEST_F(Edits, ControlKeysCopyCutAndPaste) {
+    HWND parent = Make(0, 26, 240, 268);
+    HWND edit = Control(parent, WC_EDIT, 0, 7, 10, 10, 200, 20, u"ratio 3/2");
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, 6, 9);
+    Character(3);  // Ctrl+C
+    RunUntilIdle();
+    EXPECT_EQ(ClipboardText(), u"3/2");
+    SendMessageW(edit, EM_SETSEL, 0, 0);
+    Character(22);  // Ctrl+V
+    RunUntilIdle();
+    EXPECT_EQ(TextOf(edit), u"3/2ratio 3/2");
+    SendMessageW(edit, EM_SETSEL, 0, 3);
+    Character(24);  // Ctrl+X
+    RunUntilIdle();
+    EXPECT_EQ(TextOf(edit), u"ratio 3/2");
+    EXPECT_EQ(ClipboardText(), u"3/2");
+}
+
 TEST_F(Edits, PastingPastTheLimitKeepsTheFirstCharacters) {
     HWND parent = Make(0, 26, 240, 268);
     HWND edit = Control(parent, WC_EDIT, WS_BORDER | ES_AUTOHSCROLL, 1069);

@@ -332,5 +332,37 @@ TEST_F(WindowInput, AfterFullScreenAndBackReadAndEnterOpenTheBookInFullScreen) {
 }
 
 // A book whose first line is a link to its audio page of one tone.
+// Selects the first two words of the page from the keyboard and opens their pop-up (Lookup,
+// Copy, Highlight, Add note, ...).
+void SelectTwoWords(WindowSession& person) {
+    ASSERT_TRUE(person.Press("9"));
+    person.PressOnly("Return");
+    ASSERT_TRUE(person.Press("Right"));
+    ASSERT_TRUE(person.Press("Return"));
+}
+
+// 7. Copy in a selection's pop-up puts its words where text fields paste from: Ctrl+V in Add
+// note writes them into the note. The desktop's clipboard holds them too.
+TEST_F(WindowInput, CopiedWordsArePastedByCtrlVAndReachTheDesktop) {
+    WriteTuningBook(device_);
+    WindowSession person(server_, device_, kBook, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    SelectTwoWords(person);
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(person.Press("Down"));  // Copy
+    ASSERT_TRUE(person.Press("Return"));
+    const std::string copied = person.DesktopClipboard();
+    EXPECT_EQ(copied.rfind("Paragraph", 0), 0u) << copied;
+    SelectTwoWords(person);
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(person.Press("Down"));  // Add note
+    ASSERT_TRUE(person.Press("Return"));
+    person.PressWith("Control_L", "v");
+    ASSERT_TRUE(person.Press("F1"));  // OK
+    ASSERT_EQ(person.Finish().status, 0);
+    const std::string side = device_.ReadHost("storage/eBooks/tuning.fvt");
+    std::u16string note;
+    for (char c : std::string("Paragraph 0")) note.push_back(static_cast<char16_t>(c));
+    EXPECT_NE(side.find(Utf16Le(note)), std::string::npos) << "nothing was pasted into the note";
+}
+
 }  // namespace
 }  // namespace fvt::test

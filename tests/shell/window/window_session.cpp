@@ -364,6 +364,38 @@ std::string WindowSession::Title() {
     return title;
 }
 
+std::string WindowSession::DesktopClipboard() {
+    Display* d = x_->display;
+    const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
+    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+    const Atom into = XInternAtom(d, "FVT_CLIPBOARD", False);
+    // A window of the test's own receives the text.
+    const Window asker = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    XConvertSelection(d, clipboard, utf8, into, asker, CurrentTime);
+    XFlush(d);
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + kChangeWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        XEvent event;
+        if (XCheckTypedWindowEvent(d, asker, SelectionNotify, &event)) {
+            if (event.xselection.property == None) break;
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, rest = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(d, asker, into, 0, 65536, True, AnyPropertyType, &type,
+                                   &format, &items, &rest, &data) == Success &&
+                data)
+                text.assign(reinterpret_cast<const char*>(data), items);
+            if (data) XFree(data);
+            break;
+        }
+        std::this_thread::sleep_for(kPoll);
+    }
+    XDestroyWindow(d, asker);
+    return text;
+}
+
 ProgramResult WindowSession::Finish() {
     if (finished_) return result_;
     finished_ = true;

@@ -85,6 +85,8 @@ public:
     WindowPicture Picture();
     // The desktop window's title.
     std::string Title();
+    // The text on the desktop's clipboard (UTF-8; empty when none).
+    std::string DesktopClipboard();
 
     // Tells the script the person is done and waits for the program's end.
     ProgramResult Finish();
