@@ -79,6 +79,16 @@ RECT ButtonRect(const RECT& client, size_t i, size_t n) {
     return RECT{left, client.bottom - h - gap, left + w, client.bottom - gap};
 }
 
+// Escape's answer: Cancel, else No, else the only button; a box of other buttons is cancelled.
+int CancelAnswer(const Box& box) {
+    int answer = box.buttons.size() == 1 ? box.buttons[0] : IDCANCEL;
+    for (int b : box.buttons)
+        if (b == IDNO) answer = IDNO;
+    for (int b : box.buttons)
+        if (b == IDCANCEL) answer = IDCANCEL;
+    return answer;
+}
+
 LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* box = reinterpret_cast<Box*>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
     if (!box) return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -136,17 +146,21 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                     InvalidateRect(hwnd, nullptr, TRUE);
                     break;
                 }
-                case VK_ESCAPE:
-                    // Escape means Cancel, else No, else the only button.
-                    for (int b : box->buttons)
-                        if (b == IDNO && !box->result) box->result = IDNO;
-                    for (int b : box->buttons)
-                        if (b == IDCANCEL) box->result = IDCANCEL;
-                    if (n == 1) box->result = box->buttons[0];
+                case VK_ESCAPE: {
+                    // A box of other buttons (Abort, Retry, Ignore) takes none by Escape.
+                    const int answer = CancelAnswer(*box);
+                    if (std::find(box->buttons.begin(), box->buttons.end(), answer) !=
+                        box->buttons.end())
+                        box->result = answer;
                     break;
+                }
             }
             return 0;
         }
+        case WM_CLOSE:
+            // Closed from outside (the program is asked to end): answered as by Escape.
+            box->result = CancelAnswer(*box);
+            return 0;
         default:
             return DefWindowProcW(hwnd, msg, wParam, lParam);
     }

@@ -368,6 +368,16 @@ TEST_F(Boxes, EscapeIsCancelOrNoAndF1TheLeftButton) {
     EXPECT_EQ(MessageBoxW(nullptr, u"Sure?", u"Delete", MB_OKCANCEL | MB_DEFBUTTON2), IDOK);
 }
 
+// A box closed from outside (the program asked to end by a second start) answers as Escape
+// would: No where it has no Cancel.
+TEST_F(Boxes, ABoxClosedFromOutsideAnswersAsEscape) {
+    auto close = Answer{-1, {}, [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }};
+    QueueAnswer(close);
+    EXPECT_EQ(MessageBoxW(nullptr, u"Keep?", u"Q", MB_YESNO), IDNO);
+    QueueAnswer(close);
+    EXPECT_EQ(MessageBoxW(nullptr, u"Sure?", u"Delete", MB_OKCANCEL), IDCANCEL);
+}
+
 TEST_F(FrenchBoxes, AFrenchBoxShowsFrenchButtons) {
     bool drawn = false;
     QueueAnswer(Answer{IDCANCEL, {}, [&](HWND box) {

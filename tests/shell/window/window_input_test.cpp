@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "shell/program_runs.h"
@@ -362,6 +364,35 @@ TEST_F(WindowInput, CopiedWordsArePastedByCtrlVAndReachTheDesktop) {
     std::u16string note;
     for (char c : std::string("Paragraph 0")) note.push_back(static_cast<char16_t>(c));
     EXPECT_NE(side.find(Utf16Le(note)), std::string::npos) << "nothing was pasted into the note";
+}
+
+// 8. A second start while the reader shows a box hands the book over: the box is answered as by
+// Escape (the book it asked about stays), the first reader's window closes, and the second runs.
+TEST_F(WindowInput, ASecondStartWhileABoxIsOpenHandsTheBookOver) {
+    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
+    device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    WindowSession person(server_, device_, {}, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));  // Delete
+    ASSERT_TRUE(person.Press("Return"));
+    const WindowPicture box = person.Picture();
+    LaunchedProgram second = StartReader(device_, {"\\storage\\eBooks\\Beta.txt"}, {},
+                                         Out("second.txt"), {"FOLIVANT_DISPLAY=headless"});
+    ASSERT_TRUE(second.Started());
+    // The box goes, and the reader's window with it (bounded: a reader that keeps its box never
+    // lets the picture change).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (person.Picture() == box && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    person.Settle();
+    EXPECT_TRUE(second.Running()) << ReadFile(Out("second.txt"));
+    const ProgramResult first = person.Finish();
+    EXPECT_EQ(first.status, 0) << first.Describe();
+    const std::string log = ReadFile(Out("log.txt"));
+    EXPECT_NE(log.find("=> 2\n", log.find("MessageBox ")), std::string::npos) << log;
+    EXPECT_TRUE(device_.HostExists("storage/eBooks/Alpha.txt"));
+    EXPECT_TRUE(second.Running()) << ReadFile(Out("second.txt"));
 }
 
 }  // namespace
