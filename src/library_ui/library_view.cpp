@@ -318,22 +318,34 @@ int LibraryRow::Compare(ListItem* other, uint32_t key, uint32_t ascending) {
         int c = a < b ? -1 : a > b ? 1 : 0;
         return ascending ? c : -c;
     };
+    int c = 0;
     switch (key) {
         case kTitle:
         case kAuthor:
-            return ListWindow::CompareItems(this, other, key, ascending != 0);
+            c = ListWindow::CompareItems(this, other, key, ascending != 0);
+            break;
         case kSize:
-            return order(book->GetFileSize(), o->book->GetFileSize());
+            c = order(book->GetFileSize(), o->book->GetFileSize());
+            break;
         // Dates read newest first (a book never read, 0, last), as a list of dates is read.
         case kDate:
-            return order(o->book->GetCreated(), book->GetCreated());
+            c = order(o->book->GetCreated(), book->GetCreated());
+            break;
         case kLastRead:
-            return order(o->book->GetLastRead(), book->GetLastRead());
+            c = order(o->book->GetLastRead(), book->GetLastRead());
+            break;
         case kRating:
-            return order(book->GetRating(), o->book->GetRating());
+            c = order(book->GetRating(), o->book->GetRating());
+            break;
         default:
-            return 0;
+            break;
     }
+    if (c != 0) return c;
+    // Books the key does not tell apart (no author, the same title) keep one order on every
+    // visit: by title, then by file.
+    if (key != kTitle) c = book->GetTitle().Compare(o->book->GetTitle(), false);
+    if (c == 0) c = book->GetPath().Compare(o->book->GetPath(), true);
+    return c;
 }
 
 bool LibraryRow::FitToCell(uint32_t width, uint32_t height, int cellW, int cellH, int& outW,

@@ -1,8 +1,10 @@
 #include "shell/app_shell.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <new>
+#include <thread>
 
 #include "core/resources.h"
 #include "core/text.h"
@@ -245,6 +247,13 @@ bool AppShell::RegisterWindowClass() {
     return GetLastError() == 1410;
 }
 
+namespace {
+// How long a second start waits for the first reader to close: 20 seconds of real time (the
+// other process keeps its own clock).
+constexpr int kHandOverWaits = 200;
+constexpr auto kHandOverStep = std::chrono::milliseconds(100);
+}  // namespace
+
 int AppShell::Run(HINSTANCE instance, String& commandLine, HWND parent) {
     instance_ = instance;
     if (!parent) {
@@ -260,8 +269,21 @@ int AppShell::Run(HINSTANCE instance, String& commandLine, HWND parent) {
             SetForegroundWindow(other);
             return kRaisedOther;
         }
-        // The other instance has closed when this returns.
-        if (other) SendMessageW(other, WM_CLOSE, 0, 0);
+        // The other instance closes, ending a box or dialog it shows first; this one starts once
+        // it has gone. One that stays (it cannot close) keeps the device: this one says so.
+        if (other) {
+            SendMessageW(other, WM_CLOSE, 0, 0);
+            bool gone = false;
+            for (int wait = 0; wait < kHandOverWaits && !gone; ++wait) {
+                gone = FindWindowW(kClassName, nullptr) == nullptr;
+                if (!gone) std::this_thread::sleep_for(kHandOverStep);
+            }
+            if (!gone) {
+                std::fprintf(stderr, "folivant: the reader already running on this device did "
+                                     "not close; the book is not opened\n");
+                return kFailed;
+            }
+        }
         String lower(commandLine);
         lower.ToLower();
         if (lower.EqualsAscii("/quit")) return kQuit;

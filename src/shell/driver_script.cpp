@@ -64,6 +64,7 @@ constexpr VerbName kVerbs[] = {
     {"shelllog", DriverAction::kShellLog, -2},
     {"listtext", DriverAction::kListText, -2},
     {"wait-file", DriverAction::kWaitFile, -2},
+    {"listshown", DriverAction::kListShown, -2},
 };
 
 std::u16string Wide(const std::string& s) {
@@ -239,6 +240,10 @@ bool Perform(const DriverAction& a, int line) {
             return false;
         case DriverAction::kListText:
             if (WriteLines(a.text, DriverScript::ShownListRows())) break;
+            failure = "the list's rows cannot be written to " + a.text;
+            return false;
+        case DriverAction::kListShown:
+            if (WriteLines(a.text, DriverScript::OnScreenListRows())) break;
             failure = "the list's rows cannot be written to " + a.text;
             return false;
         case DriverAction::kQuit: {
@@ -465,30 +470,54 @@ std::vector<std::string> ShownPageLines() {
     return lines;
 }
 
-std::vector<std::string> ShownListRows() {
-    std::vector<std::string> rows;
+namespace {
+// The list window the main window shows, or none.
+ListWindow* ShownList() {
     HWND main = FindWindowW(MainFrame::kClassName, nullptr);
     auto* frame =
         main ? reinterpret_cast<MainFrame*>(GetWindowLongPtrW(main, GWL_USERDATA)) : nullptr;
     ReaderWindow* window = frame ? frame->GetReaderWindow() : nullptr;
     ReaderController* controller = window ? window->Controller() : nullptr;
-    if (!controller) return rows;
+    if (!controller) return nullptr;
     for (ReaderListWindow* shown :
          {controller->GetLibraryView(), controller->GetAnnotationsWindow()}) {
         ListWindow* list = shown && shown->IsVisible() ? ListWindowOf(shown) : nullptr;
-        if (!list) continue;
-        for (int32_t i = 0; i < list->GetItemCount(); ++i) {
-            ListItem* item = list->GetItemData(i);
-            if (!item) continue;
-            Text text;
-            item->GetText(text, 0);
-            std::string row = std::to_string(item->iconIndex) + "\t";
-            String wide;
-            if (text.ToWide(wide)) AppendUtf8(row, wide);
-            rows.push_back(std::move(row));
-        }
-        break;
+        if (list) return list;
     }
+    return nullptr;
+}
+
+std::string RowText(ListWindow* list, int32_t i) {
+    ListItem* item = list->GetItemData(i);
+    if (!item) return {};
+    Text text;
+    item->GetText(text, 0);
+    std::string row = std::to_string(item->iconIndex) + "\t";
+    String wide;
+    if (text.ToWide(wide)) AppendUtf8(row, wide);
+    return row;
+}
+}  // namespace
+
+std::vector<std::string> ShownListRows() {
+    std::vector<std::string> rows;
+    if (ListWindow* list = ShownList())
+        for (int32_t i = 0; i < list->GetItemCount(); ++i)
+            if (list->GetItemData(i)) rows.push_back(RowText(list, i));
+    return rows;
+}
+
+std::vector<std::string> OnScreenListRows() {
+    std::vector<std::string> rows;
+    ListWindow* list = ShownList();
+    if (!list || !list->List()) return rows;
+    const HWND view = list->List();
+    const auto top = static_cast<int32_t>(SendMessageW(view, LVM_GETTOPINDEX, 0, 0));
+    const auto page = static_cast<int32_t>(SendMessageW(view, LVM_GETCOUNTPERPAGE, 0, 0));
+    const auto selected = static_cast<int32_t>(
+        SendMessageW(view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    for (int32_t i = top; i < top + page && i < list->GetItemCount(); ++i)
+        rows.push_back((i == selected ? "> " : "  ") + RowText(list, i));
     return rows;
 }
 }  // namespace DriverScript

@@ -9,6 +9,9 @@
 //   listtext PATH                                  the rows of the list shown (the library or
 //                                                  the annotations), one per line: the row's
 //                                                  icon number, a tab and its text
+//   listshown PATH                                 the rows of that list on the screen, one per
+//                                                  line, the selected one marked "> " and the
+//                                                  others "  "
 //   answer N | answer-file PATH                    the next box, dialog or pop-up menu takes
 //                                                  button/command/item N (0: the default);
 //                                                  the next file dialog chooses PATH
@@ -41,6 +44,7 @@ struct DriverAction {
         kNone, kTap, kDown, kMove, kUp, kKey, kChar, kButton, kSoftKey, kInsertCard,
         kRemoveCard, kRotate, kAdvance, kIdle, kScreenshot, kQuit, kAnswer, kAnswerFile, kMenu,
         kText, kPageText, kScreenshotBox, kAnswerTap, kAnswerKey, kShellLog, kListText, kWaitFile,
+        kListShown,
     };
     Verb verb = kNone;
     long x = 0;
@@ -71,4 +75,7 @@ std::vector<std::string> ShownPageLines();
 // The rows of the list window the main window shows (the library or the annotations list), in
 // their order: the icon number, a tab and the row's text; empty when no list shows.
 std::vector<std::string> ShownListRows();
+// The rows of that list the screen shows, top to bottom, the selected one marked "> ", the
+// others "  ".
+std::vector<std::string> OnScreenListRows();
 }  // namespace DriverScript

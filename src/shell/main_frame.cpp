@@ -329,8 +329,15 @@ void MainFrame::OnCardNotice(FILECHANGENOTIFY* notice) {
 }
 
 void MainFrame::EndOwnedDialogs() {
-    for (HWND w = GetWindow(window_, GW_HWNDFIRST); w; w = GetWindow(w, GW_HWNDNEXT))
-        if (w != window_ && GetWindow(w, GW_OWNER) == window_) EndDialog(w, IDCANCEL);
+    // Dialogs end with Cancel; a message box (over the window or over one of its dialogs)
+    // takes the close as its Cancel.
+    for (HWND w = GetWindow(window_, GW_HWNDFIRST); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == window_) continue;
+        bool owned = false;
+        for (HWND o = GetWindow(w, GW_OWNER); o && !owned; o = GetWindow(o, GW_OWNER))
+            owned = o == window_;
+        if (owned && !EndDialog(w, IDCANCEL)) PostMessageW(w, WM_CLOSE, 0, 0);
+    }
 }
 
 bool MainFrame::BackspaceInOwnEdit() {

@@ -579,9 +579,13 @@ private:
                 1094, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(b.name)));
             if (w + digit > second) second = w + digit;
         }
-        const int32_t first = client.right - second;
+        // A list longer than its page keeps its scroll bar at the right: the names end before it.
+        const auto rows = static_cast<int32_t>(SendItemMessage(1094, LVM_GETITEMCOUNT, 0, 0));
+        const auto page = static_cast<int32_t>(SendItemMessage(1094, LVM_GETCOUNTPERPAGE, 0, 0));
+        const int32_t bar = rows > page ? GetSystemMetrics(SM_CXVSCROLL) : 0;
+        const int32_t first = client.right - bar - second;
         SendItemMessage(1094, LVM_SETCOLUMNWIDTH, 0, first);
-        SendItemMessage(1094, LVM_SETCOLUMNWIDTH, 1, client.right - first);
+        SendItemMessage(1094, LVM_SETCOLUMNWIDTH, 1, second);
     }
     void Refresh() {
         for (int32_t row = 0; row < HardwareButtons::kActionCount; ++row) {

@@ -471,6 +471,10 @@ void VolumeDialog::OnInit() {
     SetItemTextRes(kCancelKey, kCloseString);
     volume_ = state_->GetVolume() & 0xFFFF;
     SendItemMessage(kSlider, TBM_SETRANGE, TRUE, MAKELPARAM(0, kRange));
+    // An arrow moves the slider by a sixteenth, PageUp and PageDown by a quarter: steps a person
+    // hears.
+    SendItemMessage(kSlider, TBM_SETLINESIZE, 0, kRange / 16);
+    SendItemMessage(kSlider, TBM_SETPAGESIZE, 0, kRange / 4);
     SendItemMessage(kSlider, TBM_SETPOS, TRUE, PositionForVolume(volume_));
     SetFocus(GetItem(kSlider));
     OnSettingChange();

@@ -180,6 +180,26 @@ TEST(LibraryRowTest, IconsFollowTypeReadingAndOpening) {
     EXPECT_EQ(LibraryRow::IconIndexOf(b), 4);
 }
 
+// Books a key does not tell apart (no author, the same title) keep one order on every visit: by
+// title, then by file, whichever way the key sorts.
+TEST(LibraryRowTest, BooksEqualByTheKeyGoByTitleThenByFile) {
+    LibraryBook first(nullptr, Dev(u"\\a.prc")), second(nullptr, Dev(u"\\b.prc")),
+        other(nullptr, Dev(u"\\c.prc"));
+    first.SetTitle(Dev(u"Twins"), false);
+    second.SetTitle(Dev(u"Twins"), false);
+    other.SetTitle(Dev(u"Alone"), false);
+    LibraryRow a(&first), b(&second), c(&other);
+    for (uint32_t ascending : {1u, 0u}) {
+        EXPECT_LT(a.Compare(&b, LibraryRow::kTitle, ascending), 0);
+        EXPECT_GT(b.Compare(&a, LibraryRow::kTitle, ascending), 0);
+        // No author anywhere: the titles, then the files.
+        EXPECT_LT(c.Compare(&a, LibraryRow::kAuthor, ascending), 0);
+        EXPECT_LT(a.Compare(&b, LibraryRow::kAuthor, ascending), 0);
+        EXPECT_LT(a.Compare(&b, LibraryRow::kRating, ascending), 0);
+    }
+    EXPECT_EQ(a.Compare(&a, LibraryRow::kTitle, 1), 0);
+}
+
 TEST(LibraryRowTest, CoverFitKeepsTheAspectAndRefusesEmptyPictures) {
     int w = 0, h = 0;
     ASSERT_TRUE(LibraryRow::FitToCell(20, 40, 30, 50, w, h));

@@ -139,6 +139,30 @@ TEST_F(OptionPages, TheSheetHasSixPagesAndRemembersTheLastOneOpened) {
     OptionsSheet::SetLastPage(0);
 }
 
+// The list of actions is longer than its page: its scroll bar takes the right edge, and the
+// column of button names ends before it, wide enough for the widest name.
+TEST_F(OptionPages, TheButtonNamesEndBeforeTheScrollBar) {
+    OptionsSheet sheet(&controller, nullptr, nullptr, false, false);
+    int first = 0, second = 0, client = 0, rows = 0, page = 0, name = 0;
+    Answer(-1, [&](HWND window) {
+        HWND list = GetDlgItem(window, 1094);
+        RECT r{};
+        GetClientRect(list, &r);
+        client = r.right;
+        first = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
+        second = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
+        rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        page = static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+        name = static_cast<int>(
+            SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(u"Button 4")));
+    });
+    Answer(IDCANCEL);
+    Page(sheet, 4)->Run(owner, &controller, false);
+    ASSERT_GT(rows, page);
+    EXPECT_EQ(first + second, client - GetSystemMetrics(SM_CXVSCROLL));
+    EXPECT_GT(second, name);
+}
+
 TEST_F(OptionPages, ColorsOkKeepsColoursThatAreNotNamed) {
     OptionsSheet sheet(&controller, nullptr, nullptr, false, false);
     int linkRow = 0, textRow = -2;

@@ -11,6 +11,7 @@
 #include "platform/backend/sdl_audio.h"
 #include "platform/gdi.h"
 #include "platform/kernel/wide.h"
+#include "platform/shell/shell.h"
 #include "platform/window/keys.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_layer.h"
@@ -26,6 +27,55 @@ SDL_Renderer* g_renderer = nullptr;
 SDL_Texture* g_texture = nullptr;
 int g_scale = 2, g_w = 0, g_h = 0;
 bool g_penDown = false;
+// A key that may type waits for the text the window system makes of it, so that the key and its
+// character (punctuation, a shifted key, an accented letter) reach the program as one press.
+UINT g_keyAwaitingText = 0;
+
+// Keys that are commands, never text: they go on at once.
+bool IsCommandKey(UINT vk) {
+    switch (vk) {
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN:
+        case VK_RETURN:
+        case VK_PRIOR:
+        case VK_NEXT:
+        case VK_HOME:
+        case VK_END:
+        case VK_DELETE:
+        case VK_ESCAPE:
+        case VK_BACK:
+        case VK_TAB:
+        case VK_F1:
+        case VK_F2:
+        case VK_LSHIFT:
+        case VK_RSHIFT:
+        case VK_LCONTROL:
+        case VK_RCONTROL:
+            return true;
+    }
+    return vk >= 0xC1 && vk <= 0xCF;  // the hardware buttons
+}
+
+void SendAwaitingKey(WCHAR character) {
+    if (!g_keyAwaitingText) return;
+    fvt::KeyDown(g_keyAwaitingText, character);
+    g_keyAwaitingText = 0;
+}
+
+// Text from the window system's text input, as UTF-16 units; the first goes with the key that
+// typed it, any more (an input method's word) as characters of their own.
+void TypeText(const char* utf8) {
+    const std::u16string units = fvt::Utf8ToWide(utf8);
+    if (units.empty()) return;
+    size_t from = 0;
+    if (g_keyAwaitingText) {
+        SendAwaitingKey(units[0]);
+        from = 1;
+    }
+    for (size_t i = from; i < units.size(); ++i) fvt::Character(units[i]);
+}
 
 UINT MapKey(SDL_Keycode k) {
     switch (k) {
@@ -99,6 +149,11 @@ UINT MapKey(SDL_Keycode k) {
     return 0;
 }
 
+// The device's clipboard copies reach the desktop's, for other programs to paste.
+void CopyToDesktop(const std::u16string& text) {
+    SDL_SetClipboardText(fvt::WideToUtf8(text).c_str());
+}
+
 bool Present() {
     auto surface = GdiScreenSurface();
     if (!surface) return false;
@@ -155,17 +210,34 @@ bool Pump() {
             case SDL_MOUSEWHEEL: {
                 // The wheel is the direction pad: a notch away from the person is Up.
                 int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+                // Over a list it scrolls the list.
+                if (notches &&
+                    fvt::Wheel(e.wheel.mouseX / g_scale, e.wheel.mouseY / g_scale, notches))
+                    break;
                 for (int n = std::abs(notches); n > 0; --n) fvt::Key(notches > 0 ? VK_UP : VK_DOWN);
                 break;
             }
+            case SDL_TEXTINPUT:
+                TypeText(e.text.text);
+                break;
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
                 UINT vk = MapKey(e.key.keysym.sym);
+                // A key typed without its text (none came) still goes as the device's key.
+                SendAwaitingKey(0);
                 if (!vk) break;
-                if (e.type == SDL_KEYDOWN)
-                    fvt::KeyDown(vk);
-                else
+                if (e.type == SDL_KEYUP) {
                     fvt::KeyUp(vk);
+                    break;
+                }
+                // With Ctrl or Alt held a letter is a command (Ctrl+V, Ctrl+A), and no text comes.
+                const bool typing = SDL_IsTextInputActive() &&
+                                    !(e.key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) &&
+                                    !IsCommandKey(vk);
+                if (typing)
+                    g_keyAwaitingText = vk;
+                else
+                    fvt::KeyDown(vk);
                 break;
             }
         }
@@ -193,6 +265,10 @@ bool StartSdlDisplay() {
     if (!g_window) return false;
     g_renderer = SDL_CreateRenderer(g_window, -1, SDL_RENDERER_SOFTWARE);
     if (!g_renderer) return false;
+    // Characters come as the window system's text: a keyboard's layout, its dead keys and input
+    // methods type what they type.
+    SDL_StartTextInput();
+    SetDesktopClipboard(CopyToDesktop);
     win::SetIdleHook(Pump);
     // With a window, the wave device plays to the desktop's sound.
     RegisterSdlAudioSink();

@@ -268,6 +268,9 @@ namespace {
 struct ButtonState : Common {
     UINT check = BST_UNCHECKED;
     bool pushed = false;
+    // The key that went down on this button: only its release clicks it, not the release of a
+    // key pressed before the button had the focus (the Enter that opened its page).
+    WPARAM keyDown = 0;
 };
 
 DWORD ButtonKind(HWND hwnd) {
@@ -326,6 +329,9 @@ void PaintButton(HWND hwnd, ButtonState* s) {
         }
         RECT t{b.right + Px(4), r.top, r.right, r.bottom};
         Text(p.dc(), text, t, DT_LEFT | wrap, ink);
+        // The focus: the box drawn bold, so that Space ticks a box a person saw marked.
+        if (GetFocus() == hwnd)
+            Frame(p.dc(), RECT{b.left + 1, b.top + 1, b.right - 1, b.bottom - 1}, ink);
         return;
     }
     if (kind == BS_GROUPBOX) {
@@ -336,6 +342,9 @@ void PaintButton(HWND hwnd, ButtonState* s) {
     bool down = s->pushed;
     Fill(p.dc(), r, down ? RGB(0, 0, 0) : RGB(255, 255, 255));
     Frame(p.dc(), r, ink);
+    // The focus: a second frame inside the first.
+    if (GetFocus() == hwnd && !down)
+        Frame(p.dc(), RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, ink);
     Text(p.dc(), text, r, DT_CENTER | wrap, down ? RGB(255, 255, 255) : ink);
 }
 
@@ -395,12 +404,21 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (was && PtInRect(&r, pt)) Click(hwnd, s);
             return 0;
         }
+        case WM_KEYDOWN:
+            // A repeat (bit 30: already down) is not a new press.
+            if ((wParam == 0x20 /* space */ || wParam == 0x0D) && !(lParam & (1 << 30)))
+                s->keyDown = wParam;
+            return 0;
         case WM_KEYUP:
-            if (wParam == 0x20 /* space */ || wParam == 0x0D) Click(hwnd, s);
+            if ((wParam == 0x20 || wParam == 0x0D) && s->keyDown == wParam) {
+                s->keyDown = 0;
+                Click(hwnd, s);
+            }
             return 0;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
         case WM_ENABLE:
+            s->keyDown = 0;
             InvalidateRect(hwnd, nullptr, TRUE);
             return 0;
         case WM_PAINT:
@@ -583,16 +601,40 @@ LRESULT TrackbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SendScroll(hwnd, s, TB_ENDTRACK);
             return 0;
         case WM_KEYDOWN: {
+            // Left and Up lower the value, Right and Down raise it, by a line; PageUp and
+            // PageDown by a page; Home and End go to the ends.
+            const int page = s->page ? s->page : std::max(1, Span(s) / 5);
             int v = s->pos;
             WORD code;
-            if (wParam == 0x25 || wParam == 0x26) {
-                v -= s->line;
-                code = TB_LINEUP;
-            } else if (wParam == 0x27 || wParam == 0x28) {
-                v += s->line;
-                code = TB_LINEDOWN;
-            } else {
-                return 0;
+            switch (wParam) {
+                case 0x25:  // Left
+                case 0x26:  // Up
+                    v -= s->line;
+                    code = TB_LINEUP;
+                    break;
+                case 0x27:  // Right
+                case 0x28:  // Down
+                    v += s->line;
+                    code = TB_LINEDOWN;
+                    break;
+                case 0x21:  // PageUp
+                    v -= page;
+                    code = TB_PAGEUP;
+                    break;
+                case 0x22:  // PageDown
+                    v += page;
+                    code = TB_PAGEDOWN;
+                    break;
+                case 0x24:  // Home
+                    v = s->low;
+                    code = TB_TOP;
+                    break;
+                case 0x23:  // End
+                    v = s->high;
+                    code = TB_BOTTOM;
+                    break;
+                default:
+                    return 0;
             }
             s->pos = Clamp(v, s->low, s->high);
             InvalidateRect(hwnd, nullptr, FALSE);
@@ -600,6 +642,10 @@ LRESULT TrackbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SendScroll(hwnd, s, TB_ENDTRACK);
             return 0;
         }
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
         case WM_PAINT: {
             Painter p(hwnd, s->font);
             if (!p.dc()) return 0;
@@ -611,6 +657,8 @@ LRESULT TrackbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             long long travel = r.right - r.left - thumb;
             int x = r.left + static_cast<int>(travel * (s->pos - s->low) / Span(s));
             Fill(p.dc(), RECT{x, r.top + 1, x + thumb, r.bottom - 1}, RGB(0, 0, 160));
+            // The focus: a frame round the slider, so that a person sees where the keys go.
+            if (GetFocus() == hwnd) Frame(p.dc(), r, RGB(0, 0, 0));
             return 0;
         }
         default:

@@ -144,6 +144,13 @@ bool Key(HWND hwnd, EditState* s, WPARAM vk) {
 
 void Char(HWND hwnd, EditState* s, WCHAR c) {
     DWORD style = Style(hwnd);
+    // Ctrl+C, Ctrl+X, Ctrl+V and Ctrl+Z, as the edit's own messages.
+    if (c == 3 || c == 22 || c == 24 || c == 26) {
+        if (c == 26 && (style & ES_READONLY)) return;
+        const UINT message = c == 3 ? WM_COPY : c == 22 ? WM_PASTE : c == 24 ? WM_CUT : EM_UNDO;
+        SendMessageW(hwnd, message, 0, 0);
+        return;
+    }
     if (style & ES_READONLY) return;
     if (c == VK_BACK) {
         if (s->anchor == s->caret) {

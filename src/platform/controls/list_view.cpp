@@ -45,6 +45,11 @@ struct ListViewState : Common {
     POINT penAt{};
     HWND edit = nullptr;
     int editRow = -1;
+    // A pen on the scroll bar scrolls and never touches a row; on the thumb it drags it, kept at
+    // the same offset under the pen.
+    bool onScrollBar = false;
+    bool draggingThumb = false;
+    int thumbGrip = 0;
 };
 
 DWORD Style(HWND hwnd) {
@@ -196,21 +201,71 @@ LRESULT Custom(HWND hwnd, NMLVCUSTOMDRAW& cd, DWORD stage) {
 
 // A list longer than its page shows a vertical scroll bar at its right edge, where owners
 // that size their column to the client less the bar's width leave room for it.
-void PaintScrollBar(HWND hwnd, ListViewState* s, HDC dc, const RECT& client) {
+struct ScrollBar {
+    RECT track{};
+    int thumbTop = 0;
+    int thumbHeight = 0;
+    int travel = 0;  // pixels the thumb can move
+    int last = 1;    // the last top row
+};
+
+bool GetScrollBar(HWND hwnd, ListViewState* s, ScrollBar& bar) {
+    RECT client;
+    GetClientRect(hwnd, &client);
     const int page = PerPage(hwnd, s);
     const int count = Count(s);
     const int width = GetSystemMetrics(SM_CXVSCROLL);
     const int height = client.bottom - client.top;
-    if (count <= page || width <= 0 || client.right - client.left <= width || height <= 0) return;
-    RECT track{client.right - width, client.top, client.right, client.bottom};
+    if (count <= page || width <= 0 || client.right - client.left <= width || height <= 0)
+        return false;
+    bar.track = RECT{client.right - width, client.top, client.right, client.bottom};
+    bar.thumbHeight = std::max(Px(8), height * page / count);
+    bar.travel = std::max(0, height - bar.thumbHeight);
+    bar.last = std::max(1, count - page);
+    bar.thumbTop = client.top + bar.travel * std::min(s->top, bar.last) / bar.last;
+    return true;
+}
+
+// Moves the page to start at `top` (kept within the list); the selection stays where it is.
+void ScrollTo(HWND hwnd, ListViewState* s, int top) {
+    const int most = std::max(0, Count(s) - PerPage(hwnd, s));
+    top = std::clamp(top, 0, most);
+    if (top == s->top) return;
+    s->top = top;
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void PaintScrollBar(HWND hwnd, ListViewState* s, HDC dc) {
+    ScrollBar bar;
+    if (!GetScrollBar(hwnd, s, bar)) return;
+    const RECT& track = bar.track;
     Fill(dc, track, RGB(224, 224, 224));
     Fill(dc, RECT{track.left, track.top, track.left + 1, track.bottom}, RGB(160, 160, 160));
-    const int thumb = std::max(Px(8), height * page / count);
-    const int travel = std::max(0, height - thumb);
-    const int last = std::max(1, count - page);
-    const int top = client.top + travel * std::min(s->top, last) / last;
-    Fill(dc, RECT{track.left + Px(2), top + Px(1), track.right - Px(1), top + thumb - Px(1)},
+    Fill(dc,
+         RECT{track.left + Px(2), bar.thumbTop + Px(1), track.right - Px(1),
+              bar.thumbTop + bar.thumbHeight - Px(1)},
          RGB(128, 128, 128));
+}
+
+// The pen on the scroll bar: above or below the thumb pages, on it starts a drag.
+void PenOnScrollBar(HWND hwnd, ListViewState* s, const ScrollBar& bar, POINT pt) {
+    const int page = PerPage(hwnd, s);
+    if (pt.y < bar.thumbTop) {
+        ScrollTo(hwnd, s, s->top - page);
+    } else if (pt.y >= bar.thumbTop + bar.thumbHeight) {
+        ScrollTo(hwnd, s, s->top + page);
+    } else {
+        s->draggingThumb = true;
+        s->thumbGrip = pt.y - bar.thumbTop;
+    }
+}
+
+void DragThumb(HWND hwnd, ListViewState* s, POINT pt) {
+    ScrollBar bar;
+    if (!GetScrollBar(hwnd, s, bar) || bar.travel <= 0) return;
+    const int offset = pt.y - s->thumbGrip - bar.track.top;
+    // The nearest row to where the thumb stands.
+    ScrollTo(hwnd, s, (offset * bar.last + bar.travel / 2) / bar.travel);
 }
 
 void Paint(HWND hwnd, ListViewState* s) {
@@ -296,7 +351,7 @@ void Paint(HWND hwnd, ListViewState* s) {
             Fill(p.dc(), RECT{rowRect.left, rowRect.bottom - 1, rowRect.right, rowRect.bottom},
                  RGB(192, 192, 192));
     }
-    PaintScrollBar(hwnd, s, p.dc(), client);
+    PaintScrollBar(hwnd, s, p.dc());
     if (Style(hwnd) & WS_BORDER) Frame(p.dc(), client, RGB(0, 0, 0));
     if (want & CDRF_NOTIFYPOSTPAINT) {
         cd.nmcd.rc = client;
@@ -651,11 +706,35 @@ void Key(HWND hwnd, ListViewState* s, WPARAM vk) {
     int focused = -1;
     for (int i = 0; i < Count(s); ++i)
         if (s->rows[static_cast<size_t>(i)].state & LVIS_FOCUSED) focused = i;
-    if (vk == VK_UP || vk == VK_DOWN) {
-        int next = focused < 0 ? 0 : focused + (vk == VK_UP ? -1 : 1);
-        if (Valid(s, next)) {
+    const int page = PerPage(hwnd, s);
+    // A screenful keeps one row of the screen before.
+    const int step = page > 1 ? page - 1 : 1;
+    int next = -1;
+    switch (vk) {
+        case VK_UP:
+        case VK_DOWN:
+            next = focused < 0 ? 0 : focused + (vk == VK_UP ? -1 : 1);
+            break;
+        // A screenful at a time, stopping at the ends; without a selected row, from the screen's
+        // top row.
+        case VK_PRIOR:
+            next = focused < 0 ? s->top : std::max(0, focused - step);
+            break;
+        case VK_NEXT:
+            next = std::min(Count(s) - 1, (focused < 0 ? s->top : focused) + step);
+            break;
+        case VK_HOME:
+            next = 0;
+            break;
+        case VK_END:
+            next = Count(s) - 1;
+            break;
+    }
+    if (vk == VK_UP || vk == VK_DOWN || vk == VK_PRIOR || vk == VK_NEXT || vk == VK_HOME ||
+        vk == VK_END) {
+        if (Valid(s, next) && next != focused) {
             SelectOnly(hwnd, s, next);
-            EnsureVisible(hwnd, s, next);
+            if (IsWindow(hwnd)) EnsureVisible(hwnd, s, next);
         }
     } else if (vk == VK_RETURN) {
         Notify(hwnd, &k.hdr, NM_RETURN);
@@ -690,6 +769,14 @@ LRESULT ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (s->edit) EndEdit(hwnd, s, true);
             SetFocus(hwnd);
             POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ScrollBar bar;
+            if (GetScrollBar(hwnd, s, bar) && PtInRect(&bar.track, pt)) {
+                s->onScrollBar = true;
+                s->penDown = false;
+                SetCapture(hwnd);
+                PenOnScrollBar(hwnd, s, bar, pt);
+                return 0;
+            }
             int row = HitRow(hwnd, s, pt);
             s->penDown = true;
             s->held = false;
@@ -722,9 +809,24 @@ LRESULT ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_MOUSEMOVE:
+            if (s->draggingThumb)
+                DragThumb(hwnd, s, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             return 0;
+        case WM_MOUSEWHEEL: {
+            // The wheel scrolls the rows under it, three a notch; the selection stays.
+            const int notches = static_cast<short>(HIWORD(static_cast<DWORD_PTR>(wParam))) / 120;
+            ScrollTo(hwnd, s, s->top - 3 * notches);
+            return 0;
+        }
         case WM_LBUTTONUP: {
             KillTimer(hwnd, kHoldTimer);
+            if (s->onScrollBar) {
+                if (s->draggingThumb)
+                    DragThumb(hwnd, s, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+                s->onScrollBar = s->draggingThumb = false;
+                if (GetCapture() == hwnd) ReleaseCapture();
+                return 0;
+            }
             if (GetCapture() == hwnd) ReleaseCapture();
             bool tap = s->penDown && !s->held;
             s->penDown = false;

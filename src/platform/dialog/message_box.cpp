@@ -24,6 +24,7 @@ struct Box {
     std::u16string text;
     std::vector<int> buttons;
     int defaultButton = IDOK;
+    size_t focused = 0;  // the button Enter presses, drawn as pressed
     int result = 0;
 };
 
@@ -78,6 +79,16 @@ RECT ButtonRect(const RECT& client, size_t i, size_t n) {
     return RECT{left, client.bottom - h - gap, left + w, client.bottom - gap};
 }
 
+// Escape's answer: Cancel, else No, else the only button; a box of other buttons is cancelled.
+int CancelAnswer(const Box& box) {
+    int answer = box.buttons.size() == 1 ? box.buttons[0] : IDCANCEL;
+    for (int b : box.buttons)
+        if (b == IDNO) answer = IDNO;
+    for (int b : box.buttons)
+        if (b == IDCANCEL) answer = IDCANCEL;
+    return answer;
+}
+
 LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* box = reinterpret_cast<Box*>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
     if (!box) return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -95,11 +106,11 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             Text(p.dc(), box->text, body, DT_WORDBREAK | DT_EDITCONTROL, RGB(0, 0, 0));
             for (size_t i = 0; i < box->buttons.size(); ++i) {
                 RECT b = ButtonRect(r, i, box->buttons.size());
-                bool def = box->buttons[i] == box->defaultButton;
-                Fill(p.dc(), b, def ? RGB(0, 0, 0) : RGB(255, 255, 255));
+                bool focused = i == box->focused;
+                Fill(p.dc(), b, focused ? RGB(0, 0, 0) : RGB(255, 255, 255));
                 Frame(p.dc(), b, RGB(0, 0, 0));
                 Text(p.dc(), StandardButtonText(box->buttons[i]), b, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
-                     def ? RGB(255, 255, 255) : RGB(0, 0, 0));
+                     focused ? RGB(255, 255, 255) : RGB(0, 0, 0));
             }
             return 0;
         }
@@ -113,14 +124,42 @@ LRESULT BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         }
-        case WM_KEYDOWN:
-            if (wParam == VK_RETURN) box->result = box->defaultButton;
-            if (wParam == VK_ESCAPE) {
-                // Escape means Cancel, or the only button.
-                for (int b : box->buttons)
-                    if (b == IDCANCEL) box->result = IDCANCEL;
-                if (box->buttons.size() == 1) box->result = box->buttons[0];
+        case WM_KEYDOWN: {
+            const size_t n = box->buttons.size();
+            const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+            switch (wParam) {
+                case VK_RETURN:
+                case VK_SPACE:
+                    box->result = box->buttons[box->focused];
+                    break;
+                case VK_F1:  // the left soft key: the first button, as on dialogs
+                    box->result = box->buttons[0];
+                    break;
+                case VK_TAB:
+                case VK_RIGHT:
+                case VK_DOWN:
+                case VK_LEFT:
+                case VK_UP: {
+                    const bool back = wParam == VK_LEFT || wParam == VK_UP ||
+                                      (wParam == VK_TAB && shift);
+                    box->focused = (box->focused + (back ? n - 1 : 1)) % n;
+                    InvalidateRect(hwnd, nullptr, TRUE);
+                    break;
+                }
+                case VK_ESCAPE: {
+                    // A box of other buttons (Abort, Retry, Ignore) takes none by Escape.
+                    const int answer = CancelAnswer(*box);
+                    if (std::find(box->buttons.begin(), box->buttons.end(), answer) !=
+                        box->buttons.end())
+                        box->result = answer;
+                    break;
+                }
             }
+            return 0;
+        }
+        case WM_CLOSE:
+            // Closed from outside (the program is asked to end): answered as by Escape.
+            box->result = CancelAnswer(*box);
             return 0;
         default:
             return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -150,7 +189,8 @@ extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     box.text = text ? text : u"";
     box.buttons = ButtonsOf(type);
     size_t def = (type & 0xF00) >> 8;
-    box.defaultButton = box.buttons[def < box.buttons.size() ? def : 0];
+    box.focused = def < box.buttons.size() ? def : 0;
+    box.defaultButton = box.buttons[box.focused];
     RECT work = fvt::WorkArea();
     int margin = Px(8);
     // As tall as the text needs, within the work area.

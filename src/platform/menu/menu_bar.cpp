@@ -152,7 +152,7 @@ LRESULT BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             DWORD value = HIWORD(static_cast<DWORD_PTR>(lParam));
             if (mask & (SHMBOF_NODEFAULT | SHMBOF_NOTIFY))
                 fvt::SetKeyOverride(bar->owner, static_cast<UINT>(wParam),
-                                    (mask & SHMBOF_NOTIFY) && (value & SHMBOF_NOTIFY));
+                                    (mask & SHMBOF_NOTIFY) && (value & SHMBOF_NOTIFY), hwnd);
             return TRUE;
         }
         case TB_BUTTONCOUNT:

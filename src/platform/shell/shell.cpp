@@ -3,6 +3,7 @@
 #include "platform/shell/shell.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -572,6 +573,10 @@ void ClearShellLog() {
 
 }  // namespace fvt
 
+namespace {
+std::atomic<void (*)(const std::u16string&)> g_desktopClipboard{nullptr};
+}  // namespace
+
 extern "C" {
 
 BOOL SHFullScreen(HWND window, DWORD flags) {
@@ -825,6 +830,7 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
         s.clipboardText = data;
     }
     if (old && old != data) LocalFree(old);
+    if (auto copy = g_desktopClipboard.load()) copy(fvt::ClipboardText());
     return data;
 }
 
@@ -843,6 +849,10 @@ BOOL IsClipboardFormatAvailable(UINT format) {
 }  // extern "C"
 
 namespace fvt {
+
+void SetDesktopClipboard(void (*copy)(const std::u16string& text)) {
+    g_desktopClipboard = copy;
+}
 
 std::u16string ClipboardText() {
     std::lock_guard<std::mutex> l(ShellLock());

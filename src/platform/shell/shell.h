@@ -217,6 +217,8 @@ inline constexpr const WCHAR* kVoiceRecorderClass = u"VoiceRecorder";
 
 // The clipboard's text (empty when none).
 std::u16string ClipboardText();
+// In a window, the desktop's clipboard takes every text the device's clipboard takes too.
+void SetDesktopClipboard(void (*copy)(const std::u16string& text));
 
 // Storage cards inserted and removed at run time, with notices to registered windows.
 bool InsertCard(const std::u16string& name);

@@ -19,6 +19,7 @@
 // GetKeyState follows the key messages as they are retrieved; GetAsyncKeyState the keys now.
 #include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "platform/last_error.h"
@@ -46,11 +47,21 @@ struct Override {
     HWND owner;
     UINT vk;
     bool notify;
+    HWND bar;  // the bar that set it; none: any
 };
+
+// An override holds unless a bar other than its own is shown in front.
+bool OverrideHolds(const Override& o, HWND frontBar) {
+    return !o.bar || !frontBar || o.bar == frontBar;
+}
 
 std::array<BYTE, 256> g_state{};   // as retrieved: 0x80 down, 1 toggled
 std::array<BYTE, 256> g_async{};   // as injected
-std::array<WCHAR, 256> g_typed{};  // the character the backend gave with the key
+// The characters the backend gave with key presses, each found again by the tag its WM_KEYDOWN
+// carries in the scan-code bits: a quick second press of the same key (Shift+1, then 1) keeps
+// its own character.
+std::array<WCHAR, 256> g_typed{};
+unsigned g_nextTyped = 0;
 std::vector<HotKey> g_hotKeys;
 std::vector<Override> g_overrides;
 std::array<HWND, 256> g_appKeys{};
@@ -120,11 +131,11 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
     int hotId = 0;
     // Escape in a modeless dialog (Find) is its Cancel, as in a modal one.
     const bool dialogEscape = vk == VK_ESCAPE && fvt::FocusInModelessDialog();
+    const HWND frontBar = fvt::MenuBarForKeys(nullptr);
     {
         std::lock_guard<std::mutex> l(Lock());
         wasDown = (g_async[vk] & 0x80) != 0;
         if (!down && !wasDown) return;  // an up without a down is noise
-        if (down && character) g_typed[vk] = character;
         mods = HeldModifiers();
         keyOwner = KeyOwnerLocked();
         auto reachable = [&](HWND window) {
@@ -144,7 +155,7 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
         // Back key a bar hands to its owner.
         if (!hotWindow && !keyOwner && !dialogEscape)
             for (const Override& o : g_overrides)
-                if (o.vk == vk && o.notify && Find(o.owner)) {
+                if (o.vk == vk && o.notify && Find(o.owner) && OverrideHolds(o, frontBar)) {
                     overrideOwner = o.owner;
                     break;
                 }
@@ -153,6 +164,12 @@ void KeyEvent(UINT vk, bool down, WCHAR character) {
     }
     POINT pt = g_pen;
     LPARAM keyBits = 1 | (wasDown ? kKeyPreviousDown : 0) | (down ? 0 : kKeyTransitionUp);
+    if (down && character) {
+        std::lock_guard<std::mutex> l(Lock());
+        g_nextTyped = g_nextTyped % 255 + 1;
+        g_typed[g_nextTyped] = character;
+        keyBits |= static_cast<LPARAM>(g_nextTyped) << 16;
+    }
     LPARAM hotBits = MAKELPARAM(mods | (down ? 0 : MOD_KEYUP), vk);
     // A held key repeating gives no second pair of hot keys.
     if (hotWindow) {
@@ -281,9 +298,10 @@ void OnKeysWindowDestroyed(HWND window) {
     g_hotKeys.erase(std::remove_if(g_hotKeys.begin(), g_hotKeys.end(),
                                    [&](const HotKey& h) { return h.window == window; }),
                     g_hotKeys.end());
-    g_overrides.erase(std::remove_if(g_overrides.begin(), g_overrides.end(),
-                                     [&](const Override& o) { return o.owner == window; }),
-                      g_overrides.end());
+    g_overrides.erase(
+        std::remove_if(g_overrides.begin(), g_overrides.end(),
+                       [&](const Override& o) { return o.owner == window || o.bar == window; }),
+        g_overrides.end());
     for (HWND& h : g_appKeys)
         if (h == window) h = nullptr;
     if (g_penWindow == window) g_penWindow = nullptr;
@@ -378,11 +396,13 @@ int TranslateAcceleratorW(HWND, HACCEL table, MSG*) {
 BOOL TranslateMessage(const MSG* msg) {
     if (!msg || msg->message != WM_KEYDOWN) return FALSE;
     UINT vk = static_cast<UINT>(msg->wParam) & 0xFF;
+    const auto tag = static_cast<size_t>((msg->lParam >> 16) & 0xFF);
     WCHAR c;
     {
         std::lock_guard<std::mutex> l(Lock());
-        c = g_typed[vk];
-        g_typed[vk] = 0;
+        c = tag ? g_typed[tag] : 0;
+        if (tag) g_typed[tag] = 0;
+        // A key the backend gave without its character types what the device's keyboard would.
         if (!c) c = CharacterOf(vk);
     }
     if (!c) return FALSE;
@@ -393,7 +413,7 @@ BOOL TranslateMessage(const MSG* msg) {
     MSG m = *msg;
     m.message = WM_CHAR;
     m.wParam = c;
-    m.lParam = msg->lParam & ~(kKeyPreviousDown | kKeyTransitionUp);
+    m.lParam = msg->lParam & ~(kKeyPreviousDown | kKeyTransitionUp | (0xFF << 16));
     m.lParam |= msg->lParam & kKeyPreviousDown;
     w->queue->posted.push_front(m);
     return TRUE;
@@ -403,14 +423,15 @@ BOOL TranslateMessage(const MSG* msg) {
 
 namespace fvt {
 
-void SetKeyOverride(HWND owner, UINT vk, bool notify) {
+void SetKeyOverride(HWND owner, UINT vk, bool notify, HWND bar) {
     std::lock_guard<std::mutex> l(win::Lock());
+    // One entry per bar (every bar of a window overrides Back), or per owner without a bar.
     for (auto& o : g_overrides)
-        if (o.owner == owner && o.vk == vk) {
+        if (o.owner == owner && o.vk == (vk & 0xFF) && o.bar == bar) {
             o.notify = notify;
             return;
         }
-    g_overrides.push_back(Override{owner, vk & 0xFF, notify});
+    g_overrides.push_back(Override{owner, vk & 0xFF, notify, bar});
 }
 
 bool RestoreKeyFunction(UINT vk) {
@@ -477,6 +498,19 @@ void Character(WCHAR character) {
     HWND target = FocusTarget();
     if (target) win::PostInput(target, WM_CHAR, character, 1, g_pen);
 }
+bool Wheel(int x, int y, int notches) {
+    HWND under = WindowFromPoint(POINT{x, y});
+    WCHAR cls[32] = {};
+    if (!under || !GetClassNameW(under, cls, 32) || std::u16string(cls) != u"SysListView32")
+        return false;
+    // A list behind a menu, box or dialog is not the person's to scroll.
+    HWND owner = KeyOwner();
+    if (owner && !Within(under, owner)) return true;
+    win::PostInput(under, WM_MOUSEWHEEL,
+                   MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(notches * 120))),
+                   MAKELPARAM(x, y), POINT{x, y});
+    return true;
+}
 void HardwareButton(int number) {
     if (number >= 1 && number <= 15) Key(0xC0 + static_cast<UINT>(number));
 }
@@ -486,9 +520,12 @@ void SoftKey(int number) {
     if (number != 1 && number != 2) return;
     UINT vk = VK_F1 + static_cast<UINT>(number) - 1;
     bool overridden = false;
+    const HWND frontBar = MenuBarForKeys(nullptr);
     {
         std::lock_guard<std::mutex> l(win::Lock());
-        for (const Override& o : g_overrides) overridden = overridden || (o.vk == vk && win::Find(o.owner));
+        for (const Override& o : g_overrides)
+            overridden = overridden ||
+                         (o.vk == vk && win::Find(o.owner) && OverrideHolds(o, frontBar));
     }
     // A soft key the bar does not override presses the bar's button.
     if (!overridden && PressMenuBarButton(number - 1)) return;

@@ -58,7 +58,9 @@ int TranslateAcceleratorW(HWND window, HACCEL table, MSG* msg);
 
 namespace fvt {
 // A key the active menu bar overrides: with notify, it reaches the owner as two WM_HOTKEY.
-void SetKeyOverride(HWND owner, UINT vk, bool notify);
+// The override is `bar`'s: while another bar is shown in front (the library's over a hidden
+// reader bar), that bar's keys are its own.
+void SetKeyOverride(HWND owner, UINT vk, bool notify, HWND bar = nullptr);
 void ClearKeyOverrides(HWND owner);
 // While a pop-up menu, a message box or a modal dialog runs, its window owns the keys (the
 // innermost one): keys go to it or its focused child, and no hot key or override of a window

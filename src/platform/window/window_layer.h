@@ -41,6 +41,9 @@ void KeyUp(UINT vk);
 void Key(UINT vk, WCHAR character = 0);  // down then up
 // A typed character (the input panel): WM_CHAR to the focus window.
 void Character(WCHAR character);
+// The wheel turned over screen point x, y (notches > 0: away from the person). A list under it
+// scrolls (true); elsewhere the caller makes it the direction pad (false).
+bool Wheel(int x, int y, int notches);
 // Hardware buttons 1-4 (0xC1-0xC4) and the soft keys 1-2 (VK_F1, VK_F2).
 void HardwareButton(int number);
 void SoftKey(int number);

@@ -57,6 +57,44 @@ TEST_F(Buttons, AProgramSetCheckSendsNoNoticeAndJunkStatesAreRefused) {
     EXPECT_EQ(SendMessageW(push, BM_GETSTATE, 0, 0) & 1, 0);
 }
 
+// The Enter or Space that went down elsewhere (on the list that opened the page) and comes up on
+// the box does not tick it; a whole press on it does.
+TEST_F(Buttons, AKeyActsOnlyWhenItWentDownOnTheButton) {
+    HWND parent = Make(0, 26, 240, 268);
+    HWND list = Control(parent, WC_BUTTON, BS_PUSHBUTTON, 4, 10, 40, 100, 20, u"Open");
+    HWND box = Control(parent, WC_BUTTON, BS_AUTOCHECKBOX, 1101, 10, 10, 100, 20, u"Text files");
+    SetFocus(list);
+    KeyDown(VK_SPACE);
+    RunUntilIdle();
+    SetFocus(box);
+    KeyUp(VK_SPACE);
+    RunUntilIdle();
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), static_cast<LRESULT>(BST_UNCHECKED));
+    Key(VK_SPACE);
+    RunUntilIdle();
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), static_cast<LRESULT>(BST_CHECKED));
+}
+
+// Ctrl+V pastes what the clipboard holds, Ctrl+C copies the selection, Ctrl+X cuts it.
+TEST_F(Edits, ControlKeysCopyCutAndPaste) {
+    HWND parent = Make(0, 26, 240, 268);
+    HWND edit = Control(parent, WC_EDIT, 0, 7, 10, 10, 200, 20, u"ratio 3/2");
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, 6, 9);
+    Character(3);  // Ctrl+C
+    RunUntilIdle();
+    EXPECT_EQ(ClipboardText(), u"3/2");
+    SendMessageW(edit, EM_SETSEL, 0, 0);
+    Character(22);  // Ctrl+V
+    RunUntilIdle();
+    EXPECT_EQ(TextOf(edit), u"3/2ratio 3/2");
+    SendMessageW(edit, EM_SETSEL, 0, 3);
+    Character(24);  // Ctrl+X
+    RunUntilIdle();
+    EXPECT_EQ(TextOf(edit), u"ratio 3/2");
+    EXPECT_EQ(ClipboardText(), u"3/2");
+}
+
 TEST_F(Edits, PastingPastTheLimitKeepsTheFirstCharacters) {
     HWND parent = Make(0, 26, 240, 268);
     HWND edit = Control(parent, WC_EDIT, WS_BORDER | ES_AUTOHSCROLL, 1069);
@@ -294,6 +332,34 @@ TEST_F(Ranges, TheSliderReportsTrackingThenTheEnd) {
     LRESULT pos = SendMessageW(slider, TBM_GETPOS, 0, 0);
     EXPECT_GT(pos, 10000);
     EXPECT_LT(pos, 22000);
+}
+
+// Left and Up step down, Right and Down up, by the line size; PageUp and PageDown by the page;
+// Home and End to the ends. Each step is reported, then its end.
+TEST_F(Ranges, TheSliderTakesTheArrowsPagesAndEnds) {
+    HWND parent = Make(0, 26, 240, 268);
+    HWND slider = Control(parent, TRACKBAR_CLASSW, 0, 245, 0, 10, 200, 20);
+    SendMessageW(slider, TBM_SETRANGEMAX, FALSE, 100);
+    SendMessageW(slider, TBM_SETLINESIZE, 0, 5);
+    SendMessageW(slider, TBM_SETPAGESIZE, 0, 25);
+    SendMessageW(slider, TBM_SETPOS, TRUE, 50);
+    SetFocus(slider);
+    auto after = [&](UINT vk) {
+        Key(vk);
+        RunUntilIdle();
+        return SendMessageW(slider, TBM_GETPOS, 0, 0);
+    };
+    Watch({WM_HSCROLL});
+    EXPECT_EQ(after(VK_RIGHT), 55);
+    EXPECT_EQ(LOWORD(Log().front().wParam), TB_LINEDOWN);
+    EXPECT_EQ(LOWORD(Log().back().wParam), TB_ENDTRACK);
+    EXPECT_EQ(after(VK_UP), 50);
+    EXPECT_EQ(after(VK_NEXT), 75);
+    EXPECT_EQ(after(VK_NEXT), 100);
+    EXPECT_EQ(after(VK_PRIOR), 75);
+    EXPECT_EQ(after(VK_HOME), 0);
+    EXPECT_EQ(after(VK_LEFT), 0);
+    EXPECT_EQ(after(VK_END), 100);
 }
 
 TEST_F(Ranges, TheProgressBarTakesItsTopFromTheHighWord) {

@@ -333,6 +333,51 @@ TEST_F(Boxes, TheDefaultButtonAnswersWhenNobodyDoes) {
     EXPECT_EQ(log[3], "MessageBox Q: Keep? => 7");
 }
 
+// Keys pressed in the box, as a person does once it shows.
+Answer Keys(std::vector<UINT> keys) {
+    return Answer{-1, {}, [keys](HWND) {
+                      for (UINT k : keys) fvt::Key(k);
+                  }};
+}
+
+TEST_F(Boxes, TabAndTheArrowsMoveBetweenTheButtonsAndEnterPressesTheFocusedOne) {
+    // Cancel is focused first; Tab moves to OK.
+    QueueAnswer(Keys({VK_TAB, VK_RETURN}));
+    EXPECT_EQ(MessageBoxW(nullptr, u"Sure?", u"Delete", MB_OKCANCEL | MB_DEFBUTTON2), IDOK);
+    // Right goes round to OK, Left back to Cancel.
+    QueueAnswer(Keys({VK_RIGHT, VK_LEFT, VK_RETURN}));
+    EXPECT_EQ(MessageBoxW(nullptr, u"Sure?", u"Delete", MB_OKCANCEL | MB_DEFBUTTON2), IDCANCEL);
+    // From Yes to Cancel, then Shift+Tab back to No; Space presses too.
+    QueueAnswer(Answer{-1, {}, [](HWND) {
+                           fvt::Key(VK_TAB);
+                           fvt::Key(VK_TAB);
+                           fvt::KeyDown(VK_LSHIFT);
+                           fvt::Key(VK_TAB);
+                           fvt::KeyUp(VK_LSHIFT);
+                           fvt::Key(VK_SPACE);
+                       }});
+    EXPECT_EQ(MessageBoxW(nullptr, u"Again?", u"Q", MB_YESNOCANCEL), IDNO);
+}
+
+TEST_F(Boxes, EscapeIsCancelOrNoAndF1TheLeftButton) {
+    QueueAnswer(Keys({VK_ESCAPE}));
+    EXPECT_EQ(MessageBoxW(nullptr, u"Keep?", u"Q", MB_YESNO), IDNO);
+    QueueAnswer(Keys({VK_ESCAPE}));
+    EXPECT_EQ(MessageBoxW(nullptr, u"Keep?", u"Q", MB_YESNOCANCEL), IDCANCEL);
+    QueueAnswer(Keys({VK_F1}));
+    EXPECT_EQ(MessageBoxW(nullptr, u"Sure?", u"Delete", MB_OKCANCEL | MB_DEFBUTTON2), IDOK);
+}
+
+// A box closed from outside (the program asked to end by a second start) answers as Escape
+// would: No where it has no Cancel.
+TEST_F(Boxes, ABoxClosedFromOutsideAnswersAsEscape) {
+    auto close = Answer{-1, {}, [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }};
+    QueueAnswer(close);
+    EXPECT_EQ(MessageBoxW(nullptr, u"Keep?", u"Q", MB_YESNO), IDNO);
+    QueueAnswer(close);
+    EXPECT_EQ(MessageBoxW(nullptr, u"Sure?", u"Delete", MB_OKCANCEL), IDCANCEL);
+}
+
 TEST_F(FrenchBoxes, AFrenchBoxShowsFrenchButtons) {
     bool drawn = false;
     QueueAnswer(Answer{IDCANCEL, {}, [&](HWND box) {

@@ -259,5 +259,78 @@ TEST_F(ListView, KeysMoveTheSelectionAndReachTheParentFirst) {
     EXPECT_NE(std::find(codes.begin(), codes.end(), NM_RETURN), codes.end());
 }
 
+// The rows of a list of `n`, "0" to n - 1.
+void Fill(HWND list, int n) {
+    for (int i = 0; i < n; ++i) {
+        std::u16string t;
+        for (char c : std::to_string(i)) t.push_back(static_cast<char16_t>(c));
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.iItem = i;
+        item.pszText = t.data();
+        item.lParam = i;
+        SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+LRESULT Selected(HWND list) {
+    return SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+}
+
+TEST_F(ListView, PageKeysMoveByAScreenfulAndHomeAndEndToTheEnds) {
+    HWND list = MakeList();
+    Fill(list, 100);
+    const auto page = static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    ASSERT_GT(page, 2);
+    SetFocus(list);
+    Key(VK_NEXT);
+    RunUntilIdle();
+    EXPECT_EQ(Selected(list), page - 1);
+    EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), 0);
+    Key(VK_NEXT);
+    RunUntilIdle();
+    EXPECT_EQ(Selected(list), 2 * (page - 1));
+    EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), 2 * (page - 1) - page + 1);
+    Key(VK_END);
+    RunUntilIdle();
+    EXPECT_EQ(Selected(list), 99);
+    EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), 100 - page);
+    Key(VK_PRIOR);
+    RunUntilIdle();
+    EXPECT_EQ(Selected(list), 99 - (page - 1));
+    Key(VK_HOME);
+    RunUntilIdle();
+    EXPECT_EQ(Selected(list), 0);
+    EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), 0);
+}
+
+// A tap on the scroll bar below its thumb shows the next screenful, a drag of the thumb follows
+// the pen, the wheel scrolls three rows a notch; none of them selects or opens a row.
+TEST_F(ListView, TheScrollBarAndTheWheelScrollWithoutTouchingARow) {
+    HWND list = MakeList();
+    Fill(list, 100);
+    const auto page = static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    const int bar = 240 - GetSystemMetrics(SM_CXVSCROLL) / 2;
+    ClearCodes();
+    Tap(bar, 26 + 150);
+    RunUntilIdle();
+    EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), page);
+    // The thumb now stands a screenful down its travel; dragged to the bottom, the last rows show.
+    const int height = 200 * page / 100;
+    const int thumb = 26 + (200 - height) * page / (100 - page) + height / 2;
+    PenDown(bar, thumb);
+    PenMove(bar, 26 + 120);
+    PenMove(bar, 26 + 260);
+    PenUp(bar, 26 + 260);
+    RunUntilIdle();
+    EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), 100 - page);
+    SendMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(100, 100));
+    EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), 100 - page - 3);
+    EXPECT_EQ(Selected(list), -1);
+    auto codes = Codes();
+    EXPECT_EQ(std::find(codes.begin(), codes.end(), NM_CLICK), codes.end());
+    EXPECT_EQ(std::find(codes.begin(), codes.end(), LVN_ITEMACTIVATE), codes.end());
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -27,6 +27,28 @@ TEST_F(Keys, TranslateMessageTypesTheCharacterBetweenDownAndUp) {
     EXPECT_EQ(log[4].wParam, u'*');
 }
 
+// A window system's text input gives the character with the key: Shift+1 types "!", and a second
+// press of the key before the first was read keeps its own character.
+TEST_F(Keys, EachPressKeepsTheCharacterItCameWith) {
+    HWND hwnd = Make(0, 26, 100, 100);
+    SetFocus(hwnd);
+    Watch({WM_CHAR});
+    fvt::KeyDown('1', u'!');
+    fvt::KeyUp('1');
+    fvt::KeyDown('1', u'1');
+    fvt::KeyUp('1');
+    fvt::KeyDown(VK_OEM_PLUS, u'=');
+    fvt::KeyUp(VK_OEM_PLUS);
+    fvt::Key('E', u'\u00e9');
+    RunUntilIdle();
+    auto log = Log();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0].wParam, u'!');
+    EXPECT_EQ(log[1].wParam, u'1');
+    EXPECT_EQ(log[2].wParam, u'=');
+    EXPECT_EQ(log[3].wParam, 0xE9u);
+}
+
 TEST_F(Keys, ControlLettersBecomeControlCharacters) {
     HWND hwnd = Make(0, 26, 100, 100);
     SetFocus(hwnd);

@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/XKBlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
@@ -237,6 +238,88 @@ void WindowSession::PressOnly(const std::string& key) {
     Settle();
 }
 
+void WindowSession::PressWith(const std::string& modifier, const std::string& key) {
+    Display* d = x_->display;
+    const KeyCode held = XKeysymToKeycode(d, XStringToKeysym(modifier.c_str()));
+    const KeySym sym = XStringToKeysym(key.c_str());
+    const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(d, sym);
+    if (!held || !code) return;
+    XTestFakeKeyEvent(d, held, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    XTestFakeKeyEvent(d, held, False, CurrentTime);
+    XSync(d, False);
+    Settle();
+}
+
+void WindowSession::Type(const std::string& utf8) {
+    Display* d = x_->display;
+    const KeyCode shift = XKeysymToKeycode(d, XK_Shift_L);
+    int low = 0, high = 0;
+    XDisplayKeycodes(d, &low, &high);
+    for (size_t i = 0; i < utf8.size();) {
+        // One character of the text.
+        char32_t c = static_cast<unsigned char>(utf8[i]);
+        int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (more) c &= 0x3Fu >> more;
+        for (++i; more > 0 && i < utf8.size(); --more, ++i)
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
+        // Latin-1 characters are their own key symbols; the others are Unicode's.
+        const KeySym sym = c < 0x100 ? static_cast<KeySym>(c) : 0x1000000 + static_cast<KeySym>(c);
+        KeyCode code = XKeysymToKeycode(d, sym);
+        bool shifted = false;
+        if (code) {
+            shifted = XkbKeycodeToKeysym(d, code, 0, 0) != sym &&
+                      XkbKeycodeToKeysym(d, code, 0, 1) == sym;
+        } else {
+            // A key code that carries nothing takes the character, as a keyboard layout would.
+            for (int k = high; k >= low && !code; --k) {
+                int per = 0;
+                KeySym* now = XGetKeyboardMapping(d, static_cast<KeyCode>(k), 1, &per);
+                bool empty = true;
+                for (int j = 0; now && j < per; ++j) empty = empty && now[j] == NoSymbol;
+                if (now) XFree(now);
+                if (empty) code = static_cast<KeyCode>(k);
+            }
+            if (!code) continue;
+            KeySym both[2] = {sym, sym};
+            XChangeKeyboardMapping(d, code, 2, both, 1);
+            XSync(d, False);
+            // The program hears of the new layout before the key comes.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        if (shifted) XTestFakeKeyEvent(d, shift, True, CurrentTime);
+        XTestFakeKeyEvent(d, code, True, CurrentTime);
+        XTestFakeKeyEvent(d, code, False, CurrentTime);
+        if (shifted) XTestFakeKeyEvent(d, shift, False, CurrentTime);
+        XSync(d, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    Settle();
+}
+
+void WindowSession::Drag(int fromX, int fromY, int toX, int toY) {
+    Display* d = x_->display;
+    auto moveTo = [&](int x, int y) {
+        int rootX = 0, rootY = 0;
+        Window child = 0;
+        XTranslateCoordinates(d, x_->window, DefaultRootWindow(d), x, y, &rootX, &rootY, &child);
+        XTestFakeMotionEvent(d, DefaultScreen(d), rootX, rootY, CurrentTime);
+    };
+    moveTo(fromX, fromY);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XSync(d, False);
+    constexpr int kSteps = 8;
+    for (int step = 1; step <= kSteps; ++step) {
+        moveTo(fromX + (toX - fromX) * step / kSteps, fromY + (toY - fromY) * step / kSteps);
+        XSync(d, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XSync(d, False);
+    Settle();
+}
+
 bool WindowSession::Tap(int x, int y) {
     const WindowPicture before = Picture();
     Display* d = x_->display;
@@ -279,6 +362,38 @@ std::string WindowSession::Title() {
         title.assign(reinterpret_cast<const char*>(data), items);
     if (data) XFree(data);
     return title;
+}
+
+std::string WindowSession::DesktopClipboard() {
+    Display* d = x_->display;
+    const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
+    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+    const Atom into = XInternAtom(d, "FVT_CLIPBOARD", False);
+    // A window of the test's own receives the text.
+    const Window asker = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    XConvertSelection(d, clipboard, utf8, into, asker, CurrentTime);
+    XFlush(d);
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + kChangeWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        XEvent event;
+        if (XCheckTypedWindowEvent(d, asker, SelectionNotify, &event)) {
+            if (event.xselection.property == None) break;
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, rest = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(d, asker, into, 0, 65536, True, AnyPropertyType, &type,
+                                   &format, &items, &rest, &data) == Success &&
+                data)
+                text.assign(reinterpret_cast<const char*>(data), items);
+            if (data) XFree(data);
+            break;
+        }
+        std::this_thread::sleep_for(kPoll);
+    }
+    XDestroyWindow(d, asker);
+    return text;
 }
 
 ProgramResult WindowSession::Finish() {

@@ -69,6 +69,13 @@ public:
     bool Press(const std::string& key);
     // The same without waiting for a change: for keys that must leave the window as it is.
     void PressOnly(const std::string& key);
+    // A key held with Shift (or Control), pressed and released, then settles.
+    void PressWith(const std::string& modifier, const std::string& key);
+    // Types UTF-8 text as a person does on the keyboard: Shift where the character needs it, and
+    // a key the keyboard lacks (an accented letter) given to a free key code first. Then settles.
+    void Type(const std::string& utf8);
+    // Pen down at one point, moved in steps to another and up there, then settles.
+    void Drag(int fromX, int fromY, int toX, int toY);
     // Waits until the window has not changed for a moment.
     void Settle();
     // A tap at device pixels (the window shows the device at scale 1), then waits for a change.
@@ -78,6 +85,8 @@ public:
     WindowPicture Picture();
     // The desktop window's title.
     std::string Title();
+    // The text on the desktop's clipboard (UTF-8; empty when none).
+    std::string DesktopClipboard();
 
     // Tells the script the person is done and waits for the program's end.
     ProgramResult Finish();
