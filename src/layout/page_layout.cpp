@@ -564,6 +564,20 @@ bool PageLayout::GoToPage(uint32_t n) {
         r = pager_.EnsureRecord(pager_.LastNumber(), pager_.LastStart(), false);
     } else {
         r = pager_.EnsureRecord(n, PositionOfPage(n), true);
+        // A page started at the estimate that runs to the end of the text is the tail of the
+        // last page, or the markup after the last words: the last page is shown whole.
+        const uint32_t start = r ? r->start : kNone;
+        if (r && pager_.LayoutPageAt(start, false))
+            r = pager_.FindPageRecord(start, PageStepCode::kSamePage);
+        if (r && r->end != kNone && r->end >= length && r != &pager_.First()) {
+            // Not a page paging forward shows: no search may start from it.
+            const int32_t held = pager_.SlotOf(start);
+            if (held >= 0) pager_.ReleaseSlot(held);
+            if (start != pager_.Current()) r->Reset();
+            pager_.ForgetLast();
+            toLast = true;
+            if (!pager_.LayoutPageEndingAt(length, EstimatePageNumber(length), r)) r = nullptr;
+        }
     }
     if (!r) {
         ShowCurrentPage();

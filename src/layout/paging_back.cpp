@@ -574,21 +574,43 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         // PageUp from there lays the chain out.
         back *= kChainSeedPages;
     }
+    // Room for two more lines of the base font on the page.
+    const int32_t room = layout_.columns_[0].height - 2 * std::max(1, layout_.settings_.baseFontSize);
+    bool fromLowest = false;
     for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
          ++attempt, back *= 2) {
         PageRecord& page = slot.scratch;
         page.Reset();
         bool atLowest = false;
-        const bool ok = StartEndingSearch(page, t0, lower, back, attempt, atLowest, estimated);
+        uint32_t guessed = kNone;
+        const bool ok = StartEndingSearch(page, t0, lower, back, attempt, atLowest, guessed);
         if (!ok) {
             result = kEndingFailed;
             break;
         }
+        if (guessed != kNone) estimated = guessed;
         if (page.start >= t0) continue;
         chain.clear();
         result =
             SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more, laidOut, chain);
+        // A page started at an estimate that holds the target with room to spare began too
+        // late: in the markup after the last words (where it can show a tag's remains) or
+        // inside the page paging forward shows. The search goes further back, so that the
+        // page found is as full as paging forward makes it; when the estimates run out, a
+        // text not too long is paged from its lowest start.
+        if (result == kEndingFound && laidOut && guessed != kNone && accepted.start == guessed &&
+            slot.contentHeight < room) {
+            result = kEndingFurtherBack;
+            if (attempt + 1 == kEndingSearchAttempts && !fromLowest &&
+                t0 - lower <= 4 * kEndFromStartPages * estimate) {
+                fromLowest = true;
+                back = (t0 - lower + 1) / 2;
+                attempt = -1;
+            }
+        }
     }
+    // The page found from an estimate is kept when nothing better was found.
+    if (result == kEndingFurtherBack && accepted.IsUsed()) result = kEndingFound;
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);
     if (result != kEndingFound) return false;

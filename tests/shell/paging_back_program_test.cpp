@@ -104,6 +104,22 @@ std::string ListsBookHtml() {
     return h + "</body></html>";
 }
 
+// A manual whose last bytes are markup after the last word, as generated manuals end: a footer
+// of empty blocks and a script longer than a page.
+std::string TrailingMarkupHtml() {
+    UniqueWords w;
+    std::string h = "<html><head><title>Manual</title></head><body>";
+    for (int c = 0; c < 6; ++c) {
+        h += "<h2>Chapter" + std::to_string(c) + "</h2>";
+        for (int p = 0; p < 3; ++p) h += "<p>" + w.Next(60) + "</p>";
+    }
+    h += "<p>closing" + std::to_string(0) + " words.</p><div class=\"footer\">";
+    for (int i = 0; i < 400; ++i) h += "<div class=\"x\"><span></span></div>\n";
+    h += "</div><script>";
+    for (int i = 0; i < 300; ++i) h += "var a = 1;\n";
+    return h + "</script></body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 // The pages a run wrote, in order, up to the first that repeats the one before (the key did not
@@ -123,7 +139,8 @@ std::vector<Page> ReadPages(const std::string& folder, int count) {
 // Runs the reader on the book: the page shown first (after `start`), then after each of
 // `count` presses of `key`.
 std::vector<Page> Walk(const TempDevice& device, const std::string& book, const std::string& start,
-                       const std::string& key, int count, const std::string& name) {
+                       const std::string& key, int count, const std::string& name,
+                       const std::vector<std::string>& env = {}) {
     const std::string folder = device.outside() + "/" + name;
     std::filesystem::create_directories(folder);
     std::string steps = "idle\n" + start;
@@ -132,7 +149,7 @@ std::vector<Page> Walk(const TempDevice& device, const std::string& book, const 
         std::snprintf(name, sizeof name, "/p%03d.txt", i);
         steps += "pagetext " + folder + name + "\n" + key + "\nidle\n";
     }
-    const ProgramResult run = RunSteps(device, {book}, steps + "quit\n");
+    const ProgramResult run = RunSteps(device, {book}, steps + "quit\n", env);
     EXPECT_EQ(run.status, 0) << run.Describe();
     return ReadPages(folder, count);
 }
@@ -233,10 +250,12 @@ void ExpectBackwardTilesForward(const std::vector<Page>& forward, std::vector<Pa
 
 class ProgramPagingBack : public ::testing::Test {
 protected:
-    void Check(const std::string& book, const std::string& name, int count) {
-        const std::vector<Page> forward = Walk(device, book, "", "key 0x22", count, name + "-down");
+    void Check(const std::string& book, const std::string& name, int count,
+               const std::vector<std::string>& env = {}) {
+        const std::vector<Page> forward =
+            Walk(device, book, "", "key 0x22", count, name + "-down", env);
         const std::vector<Page> backward =
-            Walk(device, book, "key 0x23\nidle\n", "key 0x21", count, name + "-up");
+            Walk(device, book, "key 0x23\nidle\n", "key 0x21", count, name + "-up", env);
         ASSERT_LT(forward.size(), static_cast<size_t>(count)) << "the walk did not reach the end";
         ASSERT_LT(backward.size(), static_cast<size_t>(count));
         ExpectBackwardTilesForward(forward, backward);
@@ -286,6 +305,32 @@ TEST_F(ProgramPagingBack, AFolvBookKeepsItsListsAndListings) {
         }
     EXPECT_GE(listingLines, 6 * 16);
 }
+
+// End and Go to page on a manual that ends in markup: End shows the page PageDown ends on,
+// not the remains of a tag; a page number past the last words (the dialog keeps the number
+// within the count it offers) shows that page too, and PageUp from it moves back through text.
+class ProgramPagingToTheEnd : public ProgramPagingBack,
+                              public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProgramPagingToTheEnd, AManualEndingInMarkupShowsItsLastWords) {
+    ASSERT_TRUE(device.ok());
+    const std::string book = Outside("trailing.html", TrailingMarkupHtml());
+    const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + GetParam()};
+    Check(book, "trailing", 200, env);
+    const std::vector<Page> end = ReadPages(device.outside() + "/trailing-up", 1);
+    ASSERT_EQ(end.size(), 1u);
+    const std::vector<Page> jumped = Walk(device, book, "text 9999\nanswer 0\nmenu 40092\nidle\n",
+                                          "key 0x21", 4, "trailing-goto", env);
+    ASSERT_EQ(jumped.size(), 4u) << "PageUp from the page Go to page shows does not move";
+    EXPECT_EQ(jumped.front(), end.front());
+    for (const Page& p : jumped) {
+        ASSERT_FALSE(p.empty());
+        EXPECT_EQ(p.front().find("script"), std::string::npos) << p.front();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagingToTheEnd,
+                         ::testing::Values("240x320", "480x640@192"));
 
 }  // namespace
 }  // namespace fvt::test
