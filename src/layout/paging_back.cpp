@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "bookfiles/document_source.h"
+#include "document/markup/html_tokenizer.h"
 #include "layout/page_layout.h"
 
 bool Paginator::FindPageBefore(uint32_t position, PageRecord*& out) {
@@ -341,10 +342,12 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         linesHere.empty())
         return acceptPage();
     // The first line to try: the page from it has room for the lines before the target but
-    // for blank lines right before it, which a page stopped at the target leaves out.
+    // for blank lines right before it, which a page stopped at the target leaves out. Blank
+    // lines of markup are written on purpose (a listing's): the page has room for them too.
+    const bool keepBlank = dynamic_cast<HtmlTokenizer*>(layout_.source_) != nullptr;
     int32_t need = linesHere.front().bottom;
     for (const LineSpan& l : linesHere)
-        if (l.start < target && !l.blank) need = l.bottom;
+        if (l.start < target && (keepBlank || !l.blank)) need = l.bottom;
     const int32_t threshold = linesBefore.back().bottom + need - layout_.columns_[0].height;
     int32_t i = 1;
     while (i < static_cast<int32_t>(linesBefore.size()) && linesBefore[i].top < threshold) ++i;

@@ -120,6 +120,24 @@ std::string TrailingMarkupHtml() {
     return h + "</script></body></html>";
 }
 
+// A manual of function synopses: listings whose lines end in <br/>, blank lines between
+// the calls.
+std::string SynopsesHtml() {
+    UniqueWords w;
+    std::string h = "<html><body>";
+    for (int c = 0; c < 10; ++c) {
+        h += "<h3>Section" + std::to_string(c) + "</h3><p>" + w.Next(15) + "</p><pre>";
+        for (int i = 0; i < 4 + (c * 7) % 11; ++i) {
+            const std::string n = std::to_string(c * 100 + i);
+            h += "<b>int</b> fn" + n + "(<i>int</i> a" + n + ",<br/>        <i>char</i> *b" + n +
+                 ");<br/>";
+            if ((c + i) % 3 == 0) h += "<br/>";
+        }
+        h += "</pre>";
+    }
+    return h + "</body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 // The pages a run wrote, in order, up to the first that repeats the one before (the key did not
@@ -330,6 +348,38 @@ TEST_P(ProgramPagingToTheEnd, AManualEndingInMarkupShowsItsLastWords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagingToTheEnd,
+                         ::testing::Values("240x320", "480x640@192"));
+
+// Every line of a listing is on a page going back, its blank lines too: a page found going
+// back ends where the page after it starts, with the blank lines above that start.
+class ProgramPagingListings : public ProgramPagingBack,
+                              public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProgramPagingListings, SynopsesWithBreaksLoseNoLineGoingBack) {
+    ASSERT_TRUE(device.ok());
+    const std::string book = Outside("synopses.html", SynopsesHtml());
+    Check(book, "synopses", 200, {std::string("FOLIVANT_SCREEN=") + GetParam()});
+    // Lines compared without their leading blanks (one fewer at a page's top).
+    auto lines = [](const std::vector<Page>& pages) {
+        std::multiset<std::string> out;
+        for (const Page& p : pages)
+            for (const std::string& line : p) {
+                const size_t text = line.find_first_not_of(' ');
+                out.insert(text == std::string::npos ? std::string() : line.substr(text));
+            }
+        return out;
+    };
+    const std::multiset<std::string> forward =
+        lines(ReadPages(device.outside() + "/synopses-down", 200));
+    const std::multiset<std::string> backward =
+        lines(ReadPages(device.outside() + "/synopses-up", 200));
+    // A blank line that paging forward dropped at a page's end may show going back.
+    EXPECT_GE(backward.count(""), forward.count("")) << "blank lines PageUp lost";
+    for (auto it = forward.begin(); it != forward.end(); it = forward.upper_bound(*it))
+        if (!it->empty()) EXPECT_EQ(forward.count(*it), backward.count(*it)) << *it;
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagingListings,
                          ::testing::Values("240x320", "480x640@192"));
 
 }  // namespace
