@@ -552,7 +552,11 @@ bool PageLayout::GoToPage(uint32_t n) {
     bool toLast = n == kNone;
     if (!toLast && n > 1 && pager_.LastNumber() == kNone && PositionOfPage(n) >= length)
         toLast = true;
-    if (toLast && pager_.LastNumber() != kNone) {
+    if (n > 1 && pager_.PagedFromFirst()) {
+        // A short text: page n is the one n - 1 PageDowns reach, the last one End's.
+        toLast = n == kNone;
+        r = pager_.WalkFromFirst(n);
+    } else if (toLast && pager_.LastNumber() != kNone) {
         r = pager_.EnsureRecord(pager_.LastNumber(), pager_.LastStart(), false);
     } else if (toLast) {
         if (length <= FirstPageStart() ||
@@ -684,6 +688,9 @@ uint32_t PageLayout::CurrentPageEnd() {
 
 uint32_t PageLayout::PageCount() {
     if (pager_.LastNumber() != kNone) return pager_.LastNumber();
+    // A short text is counted by paging it: the count holds while reading.
+    if (pager_.PagedFromFirst() && pager_.WalkFromFirst(kNone) && pager_.LastNumber() != kNone)
+        return pager_.LastNumber();
     return EstimatePageNumber(TextLength());
 }
 

@@ -545,6 +545,34 @@ bool Paginator::StartEndingSearch(PageRecord& page, uint32_t t0, int64_t lower, 
     return ok;
 }
 
+bool Paginator::PagedFromFirst() {
+    if (!firstKnown_ && !layout_.LayoutFirstPage()) return false;
+    const uint32_t length = layout_.TextLength();
+    if (length <= first_.start) return false;
+    return LowestPageStart(length) <= first_.start &&
+           length - first_.start <= kEndFromStartPages * layout_.CharsPerPageEstimate();
+}
+
+PageRecord* Paginator::WalkFromFirst(uint32_t n) {
+    if (!firstKnown_ && !layout_.LayoutFirstPage()) return nullptr;
+    PageRecord* r = &first_;
+    for (int32_t guard = 0; guard < 100000 && (n == kNone || r->pageNumber < n); ++guard) {
+        const uint32_t from = r->start;
+        const uint32_t number = r->pageNumber;
+        if (lastStart_ == from) break;
+        PageRecord* next = FindPageRecord(from, PageStepCode::kNextPage);
+        if (!next) {
+            next = LayoutFollower(from);
+            if (lastStart_ == from) break;
+        }
+        if (!next || next->start <= from) return nullptr;
+        // A page stored going back carries an estimated number: here it gets its own.
+        next->pageNumber = number + 1;
+        r = next;
+    }
+    return FindPageRecord(r->start, PageStepCode::kSamePage);
+}
+
 bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out) {
     out = nullptr;
     if (!firstKnown_ && !layout_.LayoutFirstPage()) return false;

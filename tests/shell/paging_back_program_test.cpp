@@ -138,6 +138,14 @@ std::string SynopsesHtml() {
     return h + "</body></html>";
 }
 
+// A short story of a few pages, with a heading and paragraphs of unequal length.
+std::string ShortStoryHtml() {
+    UniqueWords w;
+    std::string h = "<html><head><title>Story</title></head><body><h1>Story</h1>";
+    for (int p = 0; p < 9; ++p) h += "<p>" + w.Next(12 + (p * 17) % 40) + "</p>";
+    return h + "</body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 // The pages a run wrote, in order, up to the first that repeats the one before (the key did not
@@ -381,6 +389,38 @@ TEST_P(ProgramPagingListings, SynopsesWithBreaksLoseNoLineGoingBack) {
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagingListings,
                          ::testing::Values("240x320", "480x640@192"));
+
+// A short text is numbered as paging forward numbers it: Go to page n shows the page n - 1
+// PageDowns reach, and a number past the count shows the last page, End's.
+class ProgramPageNumbers : public ProgramPagingBack,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProgramPageNumbers, GoToPageInAShortStoryShowsThePagesPageDownShows) {
+    ASSERT_TRUE(device.ok());
+    const std::string book = Outside("story.html", ShortStoryHtml());
+    const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + GetParam()};
+    const std::vector<Page> forward = Walk(device, book, "", "key 0x22", 40, "story-down", env);
+    ASSERT_GE(forward.size(), 3u);
+    ASSERT_LT(forward.size(), 40u);
+    const std::string folder = device.outside() + "/story-goto";
+    std::filesystem::create_directories(folder);
+    std::string steps = "idle\n";
+    for (size_t n = 1; n <= forward.size() + 1; ++n)
+        steps += "text " + std::to_string(n == forward.size() + 1 ? 9999 : n) +
+                 "\nanswer 0\nmenu 40092\nidle\npagetext " + folder + "/g" + std::to_string(n) +
+                 ".txt\n";
+    steps += "key 0x23\nidle\npagetext " + folder + "/end.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {book}, steps, env).status, 0);
+    for (size_t n = 1; n <= forward.size(); ++n)
+        EXPECT_EQ(ReadLines(folder + "/g" + std::to_string(n) + ".txt"), forward[n - 1])
+            << "Go to page " << n;
+    EXPECT_EQ(ReadLines(folder + "/g" + std::to_string(forward.size() + 1) + ".txt"),
+              forward.back())
+        << "a number past the count";
+    EXPECT_EQ(ReadLines(folder + "/end.txt"), forward.back()) << "End";
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramPageNumbers, ::testing::Values("240x320", "480x640@192"));
 
 }  // namespace
 }  // namespace fvt::test
