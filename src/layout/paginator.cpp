@@ -318,11 +318,18 @@ bool Paginator::LayoutPageAt(uint32_t position, bool scratch, int32_t* slotOut) 
 PageRecord* Paginator::LayoutFollower(uint32_t from) {
     if (!LayoutPageAt(from, false)) return nullptr;
     if (PageRecord* next = FindPageRecord(from, PageStepCode::kNextPage)) return next;
-    // Held laid out while its follower's record went (records ran out): laid out again.
-    const int32_t held = SlotOf(from);
-    if (held < 0 || lastStart_ == from) return nullptr;
-    ReleaseSlot(held);
-    if (!LayoutPageAt(from, false)) return nullptr;
+    // Held laid out while its follower's record went (records ran out): laid out again aside,
+    // so that the page shown keeps its slot.
+    PageRecord* held = SlotOf(from) >= 0 ? FindPageRecord(from, PageStepCode::kSamePage) : nullptr;
+    if (!held || lastStart_ == from) return nullptr;
+    PageSlot aside;
+    PageRecord follower;
+    bool more = false;
+    const bool ok = LayoutSlot(*held, aside, false, follower, more);
+    layout_.source_->ReleaseBuffers();
+    if (!ok || !more) return nullptr;
+    follower.useStamp = NextStamp();
+    if (!StoreRecord(follower)) return nullptr;
     return FindPageRecord(from, PageStepCode::kNextPage);
 }
 
