@@ -550,12 +550,15 @@ bool PageLayout::GoToPage(uint32_t n) {
     uint32_t length = TextLength();
     // -1 is tested first: as a large number it would otherwise read as "past the end".
     bool toLast = n == kNone;
-    if (!toLast && n > 1 && pager_.LastNumber() == kNone && PositionOfPage(n) >= length)
+    // The count Go to page offers is the last page's number, an estimate until it is known.
+    if (!toLast && n > 1 && pager_.LastNumber() == kNone &&
+        (PositionOfPage(n) >= length || n >= EstimatePageNumber(length)))
         toLast = true;
     if (n > 1 && pager_.PagedFromFirst()) {
         // A short text: page n is the one n - 1 PageDowns reach, the last one End's.
-        toLast = n == kNone;
         r = pager_.WalkFromFirst(n);
+        // A number past the last page shows it as End does (a tall table at its end).
+        toLast = n == kNone || (r && n > r->pageNumber);
     } else if (toLast && pager_.LastNumber() != kNone) {
         r = pager_.EnsureRecord(pager_.LastNumber(), pager_.LastStart(), false);
     } else if (toLast) {

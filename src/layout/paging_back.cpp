@@ -606,7 +606,8 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         back *= kChainSeedPages;
     }
     // Room for two more lines of the base font on the page.
-    const int32_t room = layout_.columns_[0].height - 2 * std::max(1, layout_.settings_.baseFontSize);
+    const int32_t room =
+        layout_.columns_[0].height - 2 * std::max(1, layout_.settings_.baseFontSize);
     bool fromLowest = false;
     for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
          ++attempt, back *= 2) {

@@ -146,6 +146,14 @@ std::string ShortStoryHtml() {
     return h + "</body></html>";
 }
 
+// A long listing of short lines: its pages hold fewer positions than the estimate counts, so
+// the count Go to page offers is reached well before the end.
+std::string ShortLinesHtml() {
+    std::string h = "<html><body><pre>";
+    for (int i = 0; i < 6000; ++i) h += "x" + std::to_string(i) + "\n";
+    return h + "closing words</pre></body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 // The pages a run wrote, in order, up to the first that repeats the one before (the key did not
@@ -421,6 +429,23 @@ TEST_P(ProgramPageNumbers, GoToPageInAShortStoryShowsThePagesPageDownShows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPageNumbers, ::testing::Values("240x320", "480x640@192"));
+
+// The count Go to page offers is the last page's number: a number at or past it shows the
+// page End shows, however far before the end the estimate puts that page's start.
+TEST_P(ProgramPagingToTheEnd, TheCountGoToPageOffersShowsTheLastPage) {
+    ASSERT_TRUE(device.ok());
+    const std::string book = Outside("lines.html", ShortLinesHtml());
+    const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + GetParam()};
+    const std::vector<Page> end =
+        Walk(device, book, "key 0x23\nidle\n", "key 0x21", 2, "lines-end", env);
+    ASSERT_FALSE(end.empty());
+    ASSERT_FALSE(end.front().empty());
+    EXPECT_EQ(end.front().back(), "closing words");
+    const std::vector<Page> jumped = Walk(device, book, "text 9999\nanswer 0\nmenu 40092\nidle\n",
+                                          "key 0x21", 2, "lines-goto", env);
+    ASSERT_FALSE(jumped.empty());
+    EXPECT_EQ(jumped.front(), end.front());
+}
 
 }  // namespace
 }  // namespace fvt::test
