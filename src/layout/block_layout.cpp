@@ -3,6 +3,7 @@
 #include "bookfiles/document_source.h"
 #include "bookfiles/packed_tree.h"
 #include "database/resource.h"
+#include "document/markup/html_tokenizer.h"
 #include "document/markup/length.h"
 #include "document/markup/token_source.h"
 #include "document/sources/layout_services.h"
@@ -186,6 +187,13 @@ bool PageLayout::ReachesStop(BlockCursor c) {
                 uint32_t type = block_->Mark(c.counts[kItemFlowMark])->type;
                 // The end of the text ends the page anyway: it is no stop.
                 if (type == kMarkTextEnd) return false;
+                // A line break of markup before the stop begins a blank line written on
+                // purpose (a listing's, or breaks in a row): paging forward showed it above
+                // the stop when it had room, else dropped it at the page's end. A plain
+                // text's blank lines only part its paragraphs.
+                if (type == kMarkLineBreak && block_->PositionAt(c) < stopAt_ &&
+                    dynamic_cast<HtmlTokenizer*>(source_))
+                    return false;
                 if (type != kMarkPageBreak && type != kMarkLineBreak && type != kMarkSpace &&
                     type != kMarkHyphen)
                     return block_->PositionAt(c) >= stopAt_;

@@ -592,9 +592,16 @@ bool PageLayout::GoToPage(uint32_t n) {
     uint32_t length = TextLength();
     // -1 is tested first: as a large number it would otherwise read as "past the end".
     bool toLast = n == kNone;
-    if (!toLast && n > 1 && pager_.LastNumber() == kNone && PositionOfPage(n) >= length)
+    // The count Go to page offers is the last page's number, an estimate until it is known.
+    if (!toLast && n > 1 && pager_.LastNumber() == kNone &&
+        (PositionOfPage(n) >= length || n >= EstimatePageNumber(length)))
         toLast = true;
-    if (toLast && pager_.LastNumber() != kNone) {
+    if (n > 1 && pager_.PagedFromFirst()) {
+        // A short text: page n is the one n - 1 PageDowns reach, the last one End's.
+        r = pager_.WalkFromFirst(n);
+        // A number past the last page shows it as End does (a tall table at its end).
+        toLast = n == kNone || (r && n > r->pageNumber);
+    } else if (toLast && pager_.LastNumber() != kNone) {
         r = pager_.EnsureRecord(pager_.LastNumber(), pager_.LastStart(), false);
     } else if (toLast) {
         if (length <= FirstPageStart() ||
@@ -606,6 +613,20 @@ bool PageLayout::GoToPage(uint32_t n) {
         r = pager_.EnsureRecord(pager_.LastNumber(), pager_.LastStart(), false);
     } else {
         r = pager_.EnsureRecord(n, PositionOfPage(n), true);
+        // A page started at the estimate that runs to the end of the text is the tail of the
+        // last page, or the markup after the last words: the last page is shown whole.
+        const uint32_t start = r ? r->start : kNone;
+        if (r && pager_.LayoutPageAt(start, false))
+            r = pager_.FindPageRecord(start, PageStepCode::kSamePage);
+        if (r && r->end != kNone && r->end >= length && r != &pager_.First()) {
+            // Not a page paging forward shows: no search may start from it.
+            const int32_t held = pager_.SlotOf(start);
+            if (held >= 0) pager_.ReleaseSlot(held);
+            if (start != pager_.Current()) r->Reset();
+            pager_.ForgetLast();
+            toLast = true;
+            if (!pager_.LayoutPageEndingAt(length, EstimatePageNumber(length), r)) r = nullptr;
+        }
     }
     if (!r) {
         ShowCurrentPage();
@@ -712,6 +733,9 @@ uint32_t PageLayout::CurrentPageEnd() {
 
 uint32_t PageLayout::PageCount() {
     if (pager_.LastNumber() != kNone) return pager_.LastNumber();
+    // A short text is counted by paging it: the count holds while reading.
+    if (pager_.PagedFromFirst() && pager_.WalkFromFirst(kNone) && pager_.LastNumber() != kNone)
+        return pager_.LastNumber();
     return EstimatePageNumber(TextLength());
 }
 

@@ -315,6 +315,24 @@ bool Paginator::LayoutPageAt(uint32_t position, bool scratch, int32_t* slotOut) 
     return true;
 }
 
+PageRecord* Paginator::LayoutFollower(uint32_t from) {
+    if (!LayoutPageAt(from, false)) return nullptr;
+    if (PageRecord* next = FindPageRecord(from, PageStepCode::kNextPage)) return next;
+    // Held laid out while its follower's record went (records ran out): laid out again aside,
+    // so that the page shown keeps its slot.
+    PageRecord* held = SlotOf(from) >= 0 ? FindPageRecord(from, PageStepCode::kSamePage) : nullptr;
+    if (!held || lastStart_ == from) return nullptr;
+    PageSlot aside;
+    PageRecord follower;
+    bool more = false;
+    const bool ok = LayoutSlot(*held, aside, false, follower, more);
+    layout_.source_->ReleaseBuffers();
+    if (!ok || !more) return nullptr;
+    follower.useStamp = NextStamp();
+    if (!StoreRecord(follower)) return nullptr;
+    return FindPageRecord(from, PageStepCode::kNextPage);
+}
+
 bool Paginator::LayoutNextPage() {
     PageRecord* cur = CurrentRecord();
     if (!cur) return false;
@@ -383,9 +401,10 @@ PageRecord* Paginator::MoveToPosition(uint32_t position, PageStepCode code, Page
                 r = EnsureRecord(kNone, position, false);
                 break;
             case PageStepCode::kSingleStep:
+                if (LayoutPageAt(position, true)) r = FindPageRecord(position, code);
+                break;
             case PageStepCode::kNextPage:
-                if (LayoutPageAt(position, code == PageStepCode::kSingleStep))
-                    r = FindPageRecord(position, code);
+                r = LayoutFollower(position);
                 break;
             case PageStepCode::kThreeSingleSteps: {
                 uint32_t p = position;

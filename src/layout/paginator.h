@@ -194,6 +194,8 @@ public:
     // stores the following page's record or remembers the page as the last.
     bool LayoutPageAt(uint32_t position, bool scratch, int32_t* slotOut = nullptr);
     bool LayoutNextPage();
+    // The record of the page after the one at `from`, laid out when it is not known.
+    PageRecord* LayoutFollower(uint32_t from);
     // Lays the record's page into the slot; `follower` gets the following page's record,
     // linked to this one, when there is more text.
     bool LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep, PageRecord& follower,
@@ -220,6 +222,12 @@ public:
     uint32_t PageStartRelative(int32_t k);
 
     // --- Paging back (paging_back.cpp) -----------------------------------------------------
+    // A text End pages from its first page (short, in one section): its pages are numbered as
+    // paging forward numbers them.
+    bool PagedFromFirst();
+    // Whole pages forward from the first until page n (kNone: the last; a number past the
+    // last gives the last), each numbered one above the page before; null when a layout fails.
+    PageRecord* WalkFromFirst(uint32_t n);
     // The page before the position, found by paging forward from the nearest known start.
     bool FindPageBefore(uint32_t position, PageRecord*& out);
     // The page that ends exactly at the target (its page number one below `pageNumber`), with

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "bookfiles/document_source.h"
+#include "document/markup/html_tokenizer.h"
 #include "layout/page_layout.h"
 
 bool Paginator::FindPageBefore(uint32_t position, PageRecord*& out) {
@@ -341,10 +342,12 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         linesHere.empty())
         return acceptPage();
     // The first line to try: the page from it has room for the lines before the target but
-    // for blank lines right before it, which a page stopped at the target leaves out.
+    // for blank lines right before it, which a page stopped at the target leaves out. Blank
+    // lines of markup are written on purpose (a listing's): the page has room for them too.
+    const bool keepBlank = dynamic_cast<HtmlTokenizer*>(layout_.source_) != nullptr;
     int32_t need = linesHere.front().bottom;
     for (const LineSpan& l : linesHere)
-        if (l.start < target && !l.blank) need = l.bottom;
+        if (l.start < target && (keepBlank || !l.blank)) need = l.bottom;
     const int32_t threshold = linesBefore.back().bottom + need - layout_.columns_[0].height;
     int32_t i = 1;
     while (i < static_cast<int32_t>(linesBefore.size()) && linesBefore[i].top < threshold) ++i;
@@ -542,6 +545,34 @@ bool Paginator::StartEndingSearch(PageRecord& page, uint32_t t0, int64_t lower, 
     return ok;
 }
 
+bool Paginator::PagedFromFirst() {
+    if (!firstKnown_ && !layout_.LayoutFirstPage()) return false;
+    const uint32_t length = layout_.TextLength();
+    if (length <= first_.start) return false;
+    return LowestPageStart(length) <= first_.start &&
+           length - first_.start <= kEndFromStartPages * layout_.CharsPerPageEstimate();
+}
+
+PageRecord* Paginator::WalkFromFirst(uint32_t n) {
+    if (!firstKnown_ && !layout_.LayoutFirstPage()) return nullptr;
+    PageRecord* r = &first_;
+    for (int32_t guard = 0; guard < 100000 && (n == kNone || r->pageNumber < n); ++guard) {
+        const uint32_t from = r->start;
+        const uint32_t number = r->pageNumber;
+        if (lastStart_ == from) break;
+        PageRecord* next = FindPageRecord(from, PageStepCode::kNextPage);
+        if (!next) {
+            next = LayoutFollower(from);
+            if (lastStart_ == from) break;
+        }
+        if (!next || next->start <= from) return nullptr;
+        // A page stored going back carries an estimated number: here it gets its own.
+        next->pageNumber = number + 1;
+        r = next;
+    }
+    return FindPageRecord(r->start, PageStepCode::kSamePage);
+}
+
 bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRecord*& out) {
     out = nullptr;
     if (!firstKnown_ && !layout_.LayoutFirstPage()) return false;
@@ -574,21 +605,44 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         // PageUp from there lays the chain out.
         back *= kChainSeedPages;
     }
+    // Room for two more lines of the base font on the page.
+    const int32_t room =
+        layout_.columns_[0].height - 2 * std::max(1, layout_.settings_.baseFontSize);
+    bool fromLowest = false;
     for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
          ++attempt, back *= 2) {
         PageRecord& page = slot.scratch;
         page.Reset();
         bool atLowest = false;
-        const bool ok = StartEndingSearch(page, t0, lower, back, attempt, atLowest, estimated);
+        uint32_t guessed = kNone;
+        const bool ok = StartEndingSearch(page, t0, lower, back, attempt, atLowest, guessed);
         if (!ok) {
             result = kEndingFailed;
             break;
         }
+        if (guessed != kNone) estimated = guessed;
         if (page.start >= t0) continue;
         chain.clear();
         result =
             SearchPageEndingAt(slot, page, t0, atLowest, accepted, follower, more, laidOut, chain);
+        // A page started at an estimate that holds the target with room to spare began too
+        // late: in the markup after the last words (where it can show a tag's remains) or
+        // inside the page paging forward shows. The search goes further back, so that the
+        // page found is as full as paging forward makes it; when the estimates run out, a
+        // text not too long is paged from its lowest start.
+        if (result == kEndingFound && laidOut && guessed != kNone && accepted.start == guessed &&
+            slot.contentHeight < room) {
+            result = kEndingFurtherBack;
+            if (attempt + 1 == kEndingSearchAttempts && !fromLowest &&
+                t0 - lower <= 4 * kEndFromStartPages * estimate) {
+                fromLowest = true;
+                back = (t0 - lower + 1) / 2;
+                attempt = -1;
+            }
+        }
     }
+    // The page found from an estimate is kept when nothing better was found.
+    if (result == kEndingFurtherBack && accepted.IsUsed()) result = kEndingFound;
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);
     if (result != kEndingFound) return false;

@@ -104,6 +104,56 @@ std::string ListsBookHtml() {
     return h + "</body></html>";
 }
 
+// A manual whose last bytes are markup after the last word, as generated manuals end: a footer
+// of empty blocks and a script longer than a page.
+std::string TrailingMarkupHtml() {
+    UniqueWords w;
+    std::string h = "<html><head><title>Manual</title></head><body>";
+    for (int c = 0; c < 6; ++c) {
+        h += "<h2>Chapter" + std::to_string(c) + "</h2>";
+        for (int p = 0; p < 3; ++p) h += "<p>" + w.Next(60) + "</p>";
+    }
+    h += "<p>closing" + std::to_string(0) + " words.</p><div class=\"footer\">";
+    for (int i = 0; i < 400; ++i) h += "<div class=\"x\"><span></span></div>\n";
+    h += "</div><script>";
+    for (int i = 0; i < 300; ++i) h += "var a = 1;\n";
+    return h + "</script></body></html>";
+}
+
+// A manual of function synopses: listings whose lines end in <br/>, blank lines between
+// the calls.
+std::string SynopsesHtml() {
+    UniqueWords w;
+    std::string h = "<html><body>";
+    for (int c = 0; c < 10; ++c) {
+        h += "<h3>Section" + std::to_string(c) + "</h3><p>" + w.Next(15) + "</p><pre>";
+        for (int i = 0; i < 4 + (c * 7) % 11; ++i) {
+            const std::string n = std::to_string(c * 100 + i);
+            h += "<b>int</b> fn" + n + "(<i>int</i> a" + n + ",<br/>        <i>char</i> *b" + n +
+                 ");<br/>";
+            if ((c + i) % 3 == 0) h += "<br/>";
+        }
+        h += "</pre>";
+    }
+    return h + "</body></html>";
+}
+
+// A short story of a few pages, with a heading and paragraphs of unequal length.
+std::string ShortStoryHtml() {
+    UniqueWords w;
+    std::string h = "<html><head><title>Story</title></head><body><h1>Story</h1>";
+    for (int p = 0; p < 9; ++p) h += "<p>" + w.Next(12 + (p * 17) % 40) + "</p>";
+    return h + "</body></html>";
+}
+
+// A long listing of short lines: its pages hold fewer positions than the estimate counts, so
+// the count Go to page offers is reached well before the end.
+std::string ShortLinesHtml() {
+    std::string h = "<html><body><pre>";
+    for (int i = 0; i < 6000; ++i) h += "x" + std::to_string(i) + "\n";
+    return h + "closing words</pre></body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 // The pages a run wrote, in order, up to the first that repeats the one before (the key did not
@@ -123,7 +173,8 @@ std::vector<Page> ReadPages(const std::string& folder, int count) {
 // Runs the reader on the book: the page shown first (after `start`), then after each of
 // `count` presses of `key`.
 std::vector<Page> Walk(const TempDevice& device, const std::string& book, const std::string& start,
-                       const std::string& key, int count, const std::string& name) {
+                       const std::string& key, int count, const std::string& name,
+                       const std::vector<std::string>& env = {}) {
     const std::string folder = device.outside() + "/" + name;
     std::filesystem::create_directories(folder);
     std::string steps = "idle\n" + start;
@@ -132,7 +183,7 @@ std::vector<Page> Walk(const TempDevice& device, const std::string& book, const 
         std::snprintf(name, sizeof name, "/p%03d.txt", i);
         steps += "pagetext " + folder + name + "\n" + key + "\nidle\n";
     }
-    const ProgramResult run = RunSteps(device, {book}, steps + "quit\n");
+    const ProgramResult run = RunSteps(device, {book}, steps + "quit\n", env);
     EXPECT_EQ(run.status, 0) << run.Describe();
     return ReadPages(folder, count);
 }
@@ -233,10 +284,12 @@ void ExpectBackwardTilesForward(const std::vector<Page>& forward, std::vector<Pa
 
 class ProgramPagingBack : public ::testing::Test {
 protected:
-    void Check(const std::string& book, const std::string& name, int count) {
-        const std::vector<Page> forward = Walk(device, book, "", "key 0x22", count, name + "-down");
+    void Check(const std::string& book, const std::string& name, int count,
+               const std::vector<std::string>& env = {}) {
+        const std::vector<Page> forward =
+            Walk(device, book, "", "key 0x22", count, name + "-down", env);
         const std::vector<Page> backward =
-            Walk(device, book, "key 0x23\nidle\n", "key 0x21", count, name + "-up");
+            Walk(device, book, "key 0x23\nidle\n", "key 0x21", count, name + "-up", env);
         ASSERT_LT(forward.size(), static_cast<size_t>(count)) << "the walk did not reach the end";
         ASSERT_LT(backward.size(), static_cast<size_t>(count));
         ExpectBackwardTilesForward(forward, backward);
@@ -285,6 +338,113 @@ TEST_F(ProgramPagingBack, AFolvBookKeepsItsListsAndListings) {
             EXPECT_EQ(line.find("listing", line.find("listing") + 1), std::string::npos) << line;
         }
     EXPECT_GE(listingLines, 6 * 16);
+}
+
+// End and Go to page on a manual that ends in markup: End shows the page PageDown ends on,
+// not the remains of a tag; a page number past the last words (the dialog keeps the number
+// within the count it offers) shows that page too, and PageUp from it moves back through text.
+class ProgramPagingToTheEnd : public ProgramPagingBack,
+                              public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProgramPagingToTheEnd, AManualEndingInMarkupShowsItsLastWords) {
+    ASSERT_TRUE(device.ok());
+    const std::string book = Outside("trailing.html", TrailingMarkupHtml());
+    const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + GetParam()};
+    Check(book, "trailing", 200, env);
+    const std::vector<Page> end = ReadPages(device.outside() + "/trailing-up", 1);
+    ASSERT_EQ(end.size(), 1u);
+    const std::vector<Page> jumped = Walk(device, book, "text 9999\nanswer 0\nmenu 40092\nidle\n",
+                                          "key 0x21", 4, "trailing-goto", env);
+    ASSERT_EQ(jumped.size(), 4u) << "PageUp from the page Go to page shows does not move";
+    EXPECT_EQ(jumped.front(), end.front());
+    for (const Page& p : jumped) {
+        ASSERT_FALSE(p.empty());
+        EXPECT_EQ(p.front().find("script"), std::string::npos) << p.front();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagingToTheEnd,
+                         ::testing::Values("240x320", "480x640@192"));
+
+// Every line of a listing is on a page going back, its blank lines too: a page found going
+// back ends where the page after it starts, with the blank lines above that start.
+class ProgramPagingListings : public ProgramPagingBack,
+                              public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProgramPagingListings, SynopsesWithBreaksLoseNoLineGoingBack) {
+    ASSERT_TRUE(device.ok());
+    const std::string book = Outside("synopses.html", SynopsesHtml());
+    Check(book, "synopses", 200, {std::string("FOLIVANT_SCREEN=") + GetParam()});
+    // Lines compared without their leading blanks (one fewer at a page's top).
+    auto lines = [](const std::vector<Page>& pages) {
+        std::multiset<std::string> out;
+        for (const Page& p : pages)
+            for (const std::string& line : p) {
+                const size_t text = line.find_first_not_of(' ');
+                out.insert(text == std::string::npos ? std::string() : line.substr(text));
+            }
+        return out;
+    };
+    const std::multiset<std::string> forward =
+        lines(ReadPages(device.outside() + "/synopses-down", 200));
+    const std::multiset<std::string> backward =
+        lines(ReadPages(device.outside() + "/synopses-up", 200));
+    // A blank line that paging forward dropped at a page's end may show going back.
+    EXPECT_GE(backward.count(""), forward.count("")) << "blank lines PageUp lost";
+    for (auto it = forward.begin(); it != forward.end(); it = forward.upper_bound(*it))
+        if (!it->empty()) EXPECT_EQ(forward.count(*it), backward.count(*it)) << *it;
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagingListings,
+                         ::testing::Values("240x320", "480x640@192"));
+
+// A short text is numbered as paging forward numbers it: Go to page n shows the page n - 1
+// PageDowns reach, and a number past the count shows the last page, End's.
+class ProgramPageNumbers : public ProgramPagingBack,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProgramPageNumbers, GoToPageInAShortStoryShowsThePagesPageDownShows) {
+    ASSERT_TRUE(device.ok());
+    const std::string book = Outside("story.html", ShortStoryHtml());
+    const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + GetParam()};
+    const std::vector<Page> forward = Walk(device, book, "", "key 0x22", 40, "story-down", env);
+    ASSERT_GE(forward.size(), 3u);
+    ASSERT_LT(forward.size(), 40u);
+    const std::string folder = device.outside() + "/story-goto";
+    std::filesystem::create_directories(folder);
+    std::string steps = "idle\n";
+    for (size_t n = 1; n <= forward.size() + 1; ++n)
+        steps += "text " + std::to_string(n == forward.size() + 1 ? 9999 : n) +
+                 "\nanswer 0\nmenu 40092\nidle\npagetext " + folder + "/g" + std::to_string(n) +
+                 ".txt\n";
+    steps += "key 0x23\nidle\npagetext " + folder + "/end.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {book}, steps, env).status, 0);
+    for (size_t n = 1; n <= forward.size(); ++n)
+        EXPECT_EQ(ReadLines(folder + "/g" + std::to_string(n) + ".txt"), forward[n - 1])
+            << "Go to page " << n;
+    EXPECT_EQ(ReadLines(folder + "/g" + std::to_string(forward.size() + 1) + ".txt"),
+              forward.back())
+        << "a number past the count";
+    EXPECT_EQ(ReadLines(folder + "/end.txt"), forward.back()) << "End";
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramPageNumbers, ::testing::Values("240x320", "480x640@192"));
+
+// The count Go to page offers is the last page's number: a number at or past it shows the
+// page End shows, however far before the end the estimate puts that page's start.
+TEST_P(ProgramPagingToTheEnd, TheCountGoToPageOffersShowsTheLastPage) {
+    ASSERT_TRUE(device.ok());
+    const std::string book = Outside("lines.html", ShortLinesHtml());
+    const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + GetParam()};
+    const std::vector<Page> end =
+        Walk(device, book, "key 0x23\nidle\n", "key 0x21", 2, "lines-end", env);
+    ASSERT_FALSE(end.empty());
+    ASSERT_FALSE(end.front().empty());
+    EXPECT_EQ(end.front().back(), "closing words");
+    const std::vector<Page> jumped = Walk(device, book, "text 9999\nanswer 0\nmenu 40092\nidle\n",
+                                          "key 0x21", 2, "lines-goto", env);
+    ASSERT_FALSE(jumped.empty());
+    EXPECT_EQ(jumped.front(), end.front());
 }
 
 }  // namespace
