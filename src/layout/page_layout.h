@@ -524,6 +524,7 @@ private:
     // Flow elements.
     bool ReadToken(BlockContents& block);
     bool LayoutToken(BlockContents& block, uint32_t position);
+    bool InHead() const;
     bool AddEndMark(BlockContents& block, uint32_t position);
     bool AddSpace(BlockContents& block, uint32_t position);
     bool AddText(BlockContents& block, uint32_t position, bool trailingBreak);

@@ -104,6 +104,8 @@ public:
 
     // Walks a keyword tree over the pieces (exact for entities, folded for markup names).
     uint16_t FindMarkupName() const;
+    // The same for a tag's name, MENU and DIR taken as UL.
+    uint16_t FindTagName() const;
 
     // The pieces as one String, with optional quote stripping and reference decoding (only
     // for texts of at least 3 characters). False when the output cannot grow.

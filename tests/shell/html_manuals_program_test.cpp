@@ -1,0 +1,204 @@
+// HTML as the manuals installed with a system write it, read through the program on a headless
+// device at both screen sizes: pages without HTML or BODY, heads without BODY, MENU and DIR lists,
+// headings in capitals. Fixtures are written here; pages are read back as text or pictures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "shell/program_runs.h"
+#include "support/media/image/picture_fixtures.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+const char* const kScreens[] = {"240x320", "480x640@192"};
+
+std::vector<std::string> On(const std::string& screen) {
+    return {"FOLIVANT_SCREEN=" + screen};
+}
+
+// The first page of the HTML file as text.
+std::vector<std::string> FirstPage(const std::string& html, const std::string& screen) {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/manual.html", html);
+    const std::string o = device.outside() + "/";
+    const ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                                       "idle\npagetext " + o + "p.txt\nquit\n", On(screen));
+    EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    return ReadLines(o + "p.txt");
+}
+
+std::string Words(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& l : lines) all += (all.empty() ? "" : " ") + l;
+    return all;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+    for (const std::string& l : lines)
+        if (l == line) return true;
+    return false;
+}
+
+// "no html or body tagsse-cond": the paragraphs were dropped and their words ran together.
+TEST(ProgramHtmlManuals, ParagraphsWithoutHtmlOrBodyAreParagraphs) {
+    for (const char* screen : kScreens) {
+        const auto page = FirstPage("<p>no html or body tags</p><p>second</p>", screen);
+        EXPECT_TRUE(HasLine(page, "no html or body tags")) << screen << ": " << Words(page);
+        EXPECT_TRUE(HasLine(page, "second")) << screen << ": " << Words(page);
+    }
+}
+
+TEST(ProgramHtmlManuals, TextBeforeAnyElementIsLaidOutAsBodyText) {
+    for (const char* screen : kScreens) {
+        const auto page = FirstPage(
+            "Loose words first<br>then a break<h2>A heading</h2><ul><li>one</li><li>two</li></ul>"
+            "<table inline=1><tr><td>cell</td></tr></table>last",
+            screen);
+        EXPECT_TRUE(HasLine(page, "Loose words first")) << screen << ": " << Words(page);
+        EXPECT_TRUE(HasLine(page, "then a break")) << screen << ": " << Words(page);
+        EXPECT_TRUE(HasLine(page, "A heading")) << screen << ": " << Words(page);
+        EXPECT_EQ(Words(page).find("onetwo"), std::string::npos) << screen << ": " << Words(page);
+        EXPECT_EQ(Words(page).find("celllast"), std::string::npos) << Words(page);
+    }
+}
+
+// Tags the nesting rules drop still part the words around them.
+TEST(ProgramHtmlManuals, ADroppedBlockTagStillPartsTheWords) {
+    for (const char* screen : kScreens) {
+        const auto page =
+            FirstPage("<html><body><p>alpha</td><td>beta</tr>gamma</li>delta</p></body></html>",
+                      screen);
+        const std::string text = Words(page);
+        EXPECT_NE(text.find("alpha beta gamma delta"), std::string::npos) << screen << ": " << text;
+    }
+}
+
+TEST(ProgramHtmlManuals, TheHeadNeverShowsWithoutABody) {
+    for (const char* screen : kScreens) {
+        const auto page = FirstPage(
+            "<html><head><title>Secret Title</title><meta name=x content=y></head>"
+            "<p>Visible text.</p></html>",
+            screen);
+        const std::string text = Words(page);
+        EXPECT_EQ(text.find("Secret"), std::string::npos) << screen << ": " << text;
+        EXPECT_NE(text.find("Visible text."), std::string::npos) << screen << ": " << text;
+        const auto bare = FirstPage("<title>Bare Title</title><p>Only this.</p>", screen);
+        EXPECT_EQ(Words(bare).find("Bare"), std::string::npos) << screen << ": " << Words(bare);
+        EXPECT_NE(Words(bare).find("Only this."), std::string::npos) << Words(bare);
+    }
+}
+
+TEST(ProgramHtmlManuals, TheHeadNeverShowsWithABody) {
+    for (const char* screen : kScreens) {
+        const auto page = FirstPage(
+            "<html><head><title>Secret Title</title></head><body><p>Visible text.</p></body></html>",
+            screen);
+        EXPECT_EQ(Words(page).find("Secret"), std::string::npos) << screen << ": " << Words(page);
+        EXPECT_NE(Words(page).find("Visible text."), std::string::npos);
+    }
+}
+
+// A table of contents written with MENU was one paragraph: "onetwo".
+TEST(ProgramHtmlManuals, MenuAndDirListTheirItemsAsUlDoes) {
+    for (const char* screen : kScreens) {
+        const auto ul = FirstPage("<html><body><ul><li>one</li><li>two</li></ul></body></html>",
+                                  screen);
+        const auto menu =
+            FirstPage("<html><body><menu><li>one</li><li>two</li></menu></body></html>", screen);
+        const auto dir =
+            FirstPage("<html><body><dir><li>one</li><li>two</li></dir></body></html>", screen);
+        ASSERT_GE(ul.size(), 2u) << Words(ul);
+        EXPECT_EQ(menu, ul) << screen << ": " << Words(menu);
+        EXPECT_EQ(dir, ul) << screen << ": " << Words(dir);
+    }
+}
+
+// "CONDI-TIONS", "GENE-RAL PUBLIC LICENSE": names and headings read broken.
+TEST(ProgramHtmlManuals, WordsInCapitalsAreNotHyphenated) {
+    const std::vector<std::string> words = {"TERMS",   "AND", "CONDITIONS", "OF",          "THE",
+                                            "GENERAL", "PUBLIC", "LICENSE", "FOR", "DISTRIBUTION"};
+    std::string html = "<html><body><p>";
+    for (int i = 0; i < 12; ++i)
+        for (const std::string& w : words) html += w + " ";
+    html += "</p></body></html>";
+    for (const char* screen : kScreens) {
+        const auto page = FirstPage(html, screen);
+        ASSERT_GT(page.size(), 5u) << screen;
+        for (const std::string& line : page) {
+            size_t start = 0;
+            while (start < line.size()) {
+                size_t end = line.find(' ', start);
+                if (end == std::string::npos) end = line.size();
+                const std::string word = line.substr(start, end - start);
+                bool whole = false;
+                for (const std::string& w : words) whole = whole || w == word;
+                EXPECT_TRUE(whole) << screen << ": \"" << word << "\" in \"" << line << "\"";
+                start = end + 1;
+            }
+        }
+    }
+}
+
+// Opens the host page, then goes back to the library: its rows.
+std::vector<std::string> OpenThenList(TempDevice& device, const std::string& hostPage) {
+    const std::string list = device.outside() + "/library.txt";
+    const ProgramResult run = RunSteps(device, {hostPage},
+                                       "idle\nkey 0x1b\nidle\nlisttext " + list + "\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    return ReadLines(list);
+}
+
+// Opening a manual's index page listed every page and folder it links to as a book of its own
+// ("index", "APIchunk0", ...).
+TEST(ProgramHtmlManuals, TheLibraryListsThePageOpenedNotTheFilesItBrought) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string host = device.outside() + "/usr/share/doc/libfoo/html";
+    std::filesystem::create_directories(host + "/api");
+    std::filesystem::create_directories(host + "/pics");
+    auto write = [](const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    };
+    write(host + "/index.html",
+          "<html><head><title>Foo Manual</title></head><body><h1>Foo Manual</h1>"
+          "<p><img src=\"pics/logo.bmp\"></p><ul><li><a href=\"intro.html\">Introduction</a>"
+          "<li><a href=\"api/chunk0.html\">API index</a><li><a href=\"notes.txt\">Notes</a>"
+          "</ul></body></html>");
+    write(host + "/intro.html", "<html><body><p>The introduction.</p></body></html>");
+    write(host + "/api/chunk0.html", "<html><body><p>Functions.</p></body></html>");
+    write(host + "/notes.txt", "Release notes.");
+    BmpSpec bmp;
+    bmp.width = 16;
+    bmp.height = 8;
+    bmp.bits = 8;
+    bmp.palette = {{0, 0, 0}, {255, 255, 255}};
+    bmp.pixels.assign(16 * 8, 0);
+    const std::vector<std::uint8_t> logo = WriteBmp(bmp);
+    write(host + "/pics/logo.bmp", std::string(logo.begin(), logo.end()));
+
+    const std::string page = device.outside() + "/page.txt";
+    ASSERT_EQ(RunSteps(device, {host + "/index.html"}, "idle\npagetext " + page + "\nquit\n").status,
+              0);
+    EXPECT_NE(Words(ReadLines(page)).find("Introduction"), std::string::npos);
+    ASSERT_TRUE(device.HostExists("storage/eBooks/api/chunk0.html"));
+    auto rows = OpenThenList(device, host + "/index.html");
+    ASSERT_EQ(rows.size(), 1u) << ::testing::PrintToString(rows);
+    EXPECT_NE(rows[0].find("index"), std::string::npos) << rows[0];
+
+    // A linked page opened by itself is a book: listed beside the first, and opening the index
+    // again does not take it back.
+    rows = OpenThenList(device, host + "/intro.html");
+    EXPECT_EQ(rows.size(), 2u) << ::testing::PrintToString(rows);
+    rows = OpenThenList(device, host + "/index.html");
+    EXPECT_EQ(rows.size(), 2u) << ::testing::PrintToString(rows);
+}
+
+}  // namespace
+}  // namespace fvt::test
