@@ -673,6 +673,7 @@ private:
     // BODY's BGCOLOR, met while the first page is sought: the background of a page that names
     // none of its own.
     uint32_t bodyColour_ = 0xFFFFFFFFu;
+    uint32_t bodyTextColour_ = 0xFFFFFFFFu;
     uint32_t defaultAlignment_ = 1;
 
     uint32_t documentKey_ = kNone;

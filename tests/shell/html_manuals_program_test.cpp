@@ -3,6 +3,7 @@
 // headings in capitals. Fixtures are written here; pages are read back as text or pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -38,6 +39,28 @@ std::string Words(const std::vector<std::string>& lines) {
     std::string all;
     for (const std::string& l : lines) all += (all.empty() ? "" : " ") + l;
     return all;
+}
+
+// The first screen of the HTML file.
+Picture FirstScreen(const std::string& html, const std::string& screen) {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/manual.html", html);
+    const std::string o = device.outside() + "/";
+    const ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                                       "idle\nscreenshot " + o + "shot.png\nquit\n", On(screen));
+    EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    return ReadPicture(o + "shot.png");
+}
+
+// Pixels within a few steps of the colour (the screen's depth rounds colours).
+int CountNear(const Picture& p, uint32_t rgb) {
+    auto near = [](int a, int b) { return a - b <= 8 && b - a <= 8; };
+    int n = 0;
+    for (uint32_t v : p.pixels)
+        n += near(v & 0xFF, rgb >> 16 & 0xFF) && near(v >> 8 & 0xFF, rgb >> 8 & 0xFF) &&
+             near(v >> 16 & 0xFF, rgb & 0xFF);
+    return n;
 }
 
 bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
@@ -141,6 +164,101 @@ TEST(ProgramHtmlManuals, WordsInCapitalsAreNotHyphenated) {
                 for (const std::string& w : words) whole = whole || w == word;
                 EXPECT_TRUE(whole) << screen << ": \"" << word << "\" in \"" << line << "\"";
                 start = end + 1;
+            }
+        }
+    }
+}
+
+// A manual's coloured rows showed white: the row's BGCOLOR was never painted.
+TEST(ProgramHtmlManuals, ARowsColourFillsItsCellsThatHaveNone) {
+    for (const char* screen : kScreens) {
+        const Picture shot = FirstScreen(
+            "<html><body><table border=\"1\"><tr bgcolor=\"#00c000\"><td>Name</td>"
+            "<td bgcolor=\"#0000c0\">Own</td></tr><tr><td>plain</td><td>row</td></tr></table>"
+            "</body></html>",
+            screen);
+        ASSERT_GT(shot.width, 0);
+        // Two cells' worth of green: more than a frame's outline.
+        EXPECT_GT(CountNear(shot, 0x00C000), 200) << screen;
+        EXPECT_GT(CountNear(shot, 0x0000C0), 100) << screen;
+    }
+}
+
+TEST(ProgramHtmlManuals, BodysTextColourIsTheTextsColour) {
+    for (const char* screen : kScreens) {
+        const Picture shot = FirstScreen(
+            "<html><body text=\"#c00000\"><h2>Heading</h2><p>Some words in the body colour."
+            "<font color=\"#0000c0\">Blue</font></p><table><tr><td>Cell words</td></tr></table>"
+            "</body></html>",
+            screen);
+        ASSERT_GT(shot.width, 0);
+        EXPECT_GT(CountNear(shot, 0xC00000), 30) << screen;
+        EXPECT_GT(CountNear(shot, 0x0000C0), 5) << screen;
+        EXPECT_LT(CountNear(shot, 0x000000), 10) << screen << ": text still black";
+    }
+}
+
+// The ink (dark grey to black) of the page's first line of text below a row: per column its top and bottom
+// row, -1 where the column has none.
+struct LineInk {
+    std::vector<int> top, bottom;
+    int firstColumn = -1;
+};
+LineInk FirstLineInk(const Picture& p, int below) {
+    auto ink = [&](int x, int y) {
+        const uint32_t v = p.At(x, y);
+        return (v & 0xFF) < 100 && (v >> 8 & 0xFF) < 100 && (v >> 16 & 0xFF) < 100;
+    };
+    auto rowHasInk = [&](int y) {
+        for (int x = 0; x < p.width; ++x)
+            if (ink(x, y)) return true;
+        return false;
+    };
+    int y0 = below;
+    while (y0 < p.height && !rowHasInk(y0)) ++y0;
+    int y1 = y0;
+    while (y1 < p.height && rowHasInk(y1)) ++y1;
+    LineInk out;
+    out.top.assign(static_cast<size_t>(p.width), -1);
+    out.bottom.assign(static_cast<size_t>(p.width), -1);
+    for (int x = 0; x < p.width; ++x)
+        for (int y = y0; y < y1; ++y)
+            if (ink(x, y)) {
+                if (out.top[x] < 0) out.top[x] = y;
+                out.bottom[x] = y;
+                if (out.firstColumn < 0) out.firstColumn = x;
+            }
+    return out;
+}
+
+// Superscripts were drawn on the baseline at the text's size.
+TEST(ProgramHtmlManuals, SuperscriptsAreRaisedAndSubscriptsLoweredAndSmaller) {
+    for (const char* screen : kScreens) {
+        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        for (const bool sup : {true, false}) {
+            const std::string tag = sup ? "sup" : "sub";
+            const LineInk line = FirstLineInk(FirstScreen(
+                "<html><body><p>HHHH<" + tag + ">HHHH</" + tag + "></p><p>Next line</p></body></html>",
+                screen), 28 * scale);  // below the title bar
+            ASSERT_GE(line.firstColumn, 0) << screen;
+            // The plain letters: the first ones; the marked ones: well past the fourth H.
+            int plainTop = 1 << 20, plainBottom = -1, markTop = 1 << 20, markBottom = -1;
+            for (int x = line.firstColumn; x < static_cast<int>(line.top.size()); ++x) {
+                if (line.top[x] < 0) continue;
+                const bool plain = x < line.firstColumn + 8 * scale;
+                const bool marked = x > line.firstColumn + 60 * scale;
+                if (plain) plainTop = std::min(plainTop, line.top[x]);
+                if (plain) plainBottom = std::max(plainBottom, line.bottom[x]);
+                if (marked) markTop = std::min(markTop, line.top[x]);
+                if (marked) markBottom = std::max(markBottom, line.bottom[x]);
+            }
+            ASSERT_GE(markBottom, 0) << screen << " " << tag;
+            EXPECT_LT(markBottom - markTop, plainBottom - plainTop) << screen << " " << tag;
+            if (sup) {
+                EXPECT_LT(markTop, plainTop - scale) << screen;
+                EXPECT_LT(markBottom, plainBottom - scale) << screen;
+            } else {
+                EXPECT_GT(markBottom, plainBottom + scale) << screen;
             }
         }
     }

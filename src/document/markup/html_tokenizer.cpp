@@ -285,7 +285,7 @@ uint32_t HtmlTokenizer::Lex() {
                 }
                 if (lexState_ == kAfterName && attrCount_ > 0) attrs_[attrCount_ - 1].hasValue = 1;
                 if (lexState_ == kAfterName || lexState_ == kAttributeName) {
-                    uint16_t id = stream_.FindMarkupName();
+                    uint16_t id = stream_.FindAttributeName(tagId_);
                     AttributeItem* item = id ? ReserveAttribute() : nullptr;
                     if (item) {
                         item->id = id;
@@ -446,7 +446,8 @@ bool HtmlTokenizer::QuickTag() {
             while (j < n && p[j] != quote && p[j] != u'<' && p[j] != u'>') ++j;
             if (j >= n || p[j] != quote) return false;
             ++j;
-            const uint16_t attr = FindName(p + a, b - a);
+            uint16_t attr = FindName(p + a, b - a);
+            if (attr == 0) attr = static_cast<uint16_t>(MarkupTags::AttributeAlias(id, p + a, b - a));
             if (attr == 0 || valueCount == sizeof(values) / sizeof(values[0])) return false;
             values[valueCount++] = {attr, v, j - v};
         }
