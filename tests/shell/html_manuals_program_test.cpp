@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -260,6 +262,98 @@ TEST(ProgramHtmlManuals, SuperscriptsAreRaisedAndSubscriptsLoweredAndSmaller) {
             } else {
                 EXPECT_GT(markBottom, plainBottom + scale) << screen;
             }
+        }
+    }
+}
+
+// A line drawing: white, a one-pixel frame and one-pixel rules across it, black.
+struct Drawing {
+    int width = 460, height = 497;
+    std::vector<uint8_t> ink;  // 1 black, 0 white; rows top first
+    Drawing() : ink(static_cast<size_t>(460 * 497), 0) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const bool frame = x == 0 || y == 0 || x == width - 1 || y == height - 1;
+                const bool rule = (y % 71 == 35 && x > 20 && x < width - 20) || x % 97 == 48;
+                ink[static_cast<size_t>(y * width + x)] = frame || rule;
+            }
+    }
+    // The grey (0-255) the area of output pixel (ox, oy) covers, the drawing shrunk to w x h:
+    // the reference scaler, a plain area average.
+    double Shrunk(int ox, int oy, int w, int h) const {
+        const double x0 = double(ox) * width / w, x1 = double(ox + 1) * width / w;
+        const double y0 = double(oy) * height / h, y1 = double(oy + 1) * height / h;
+        double sum = 0;
+        for (int y = int(y0); y < height && y < y1; ++y)
+            for (int x = int(x0); x < width && x < x1; ++x) {
+                const double wx = std::min<double>(x + 1, x1) - std::max<double>(x, x0);
+                const double wy = std::min<double>(y + 1, y1) - std::max<double>(y, y0);
+                sum += wx * wy * (ink[static_cast<size_t>(y * width + x)] ? 0 : 255);
+            }
+        return sum / ((x1 - x0) * (y1 - y0));
+    }
+};
+
+// A thin-line diagram shrunk to the page lost its box sides and separators: every n-th pixel
+// was kept, and the lines fell between them.
+TEST(ProgramHtmlManuals, APictureShrunkToThePageKeepsItsThinLines) {
+    const Drawing drawing;
+    BmpSpec bmp;
+    bmp.width = drawing.width;
+    bmp.height = drawing.height;
+    bmp.bits = 8;
+    bmp.palette = {{255, 255, 255}, {0, 0, 0}};
+    bmp.pixels = drawing.ink;
+    const std::vector<std::uint8_t> bytes = WriteBmp(bmp);
+    for (const char* screen : kScreens) {
+        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/diagram.bmp", std::string(bytes.begin(), bytes.end()));
+        device.WriteHost("storage/eBooks/manual.html",
+                         "<html><body><p><img src=\"diagram.bmp\"></p></body></html>");
+        const std::string o = device.outside() + "/";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                           "idle\nscreenshot " + o + "shot.png\nquit\n", On(screen))
+                      .status,
+                  0);
+        const Picture shot = ReadPicture(o + "shot.png");
+        ASSERT_GT(shot.width, 0);
+        // The picture: what is not white between the title bar and the soft keys.
+        auto grey = [&](int x, int y) { return int(shot.At(x, y) >> 8 & 0xFF); };
+        int left = shot.width, right = -1, top = shot.height, bottom = -1;
+        for (int y = 28 * scale; y < shot.height - 30 * scale; ++y)
+            for (int x = 0; x < shot.width; ++x)
+                if (grey(x, y) < 245) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        ASSERT_GT(right, left) << screen;
+        const int w = right - left + 1, h = bottom - top + 1;
+        // Shrunk to fit, its shape kept.
+        EXPECT_LT(w, drawing.width) << screen;
+        EXPECT_NEAR(double(h) / w, double(drawing.height) / drawing.width, 0.03) << screen;
+        int off = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (std::abs(grey(left + x, top + y) - drawing.Shrunk(x, y, w, h)) > 24) ++off;
+        EXPECT_LT(off, w * h / 100) << screen << ": " << off << " pixels off the reference of "
+                                    << w * h;
+        // Every line is still there: where each rule falls, grey well below white (a line
+        // between two pixels shades both).
+        for (int x = 48; x < drawing.width; x += 97) {
+            const int sx = left + x * w / drawing.width;
+            int darkest = 255;
+            for (int d = -1; d <= 1; ++d) darkest = std::min(darkest, grey(sx + d, top + h / 2));
+            EXPECT_LT(darkest, 200) << screen << ": the rule at x " << x;
+        }
+        for (int y = 35; y < drawing.height; y += 71) {
+            const int sy = top + y * h / drawing.height;
+            int darkest = 255;
+            for (int d = -1; d <= 1; ++d) darkest = std::min(darkest, grey(left + w / 4, sy + d));
+            EXPECT_LT(darkest, 200) << screen << ": the rule at y " << y;
         }
     }
 }
