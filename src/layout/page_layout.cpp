@@ -700,6 +700,10 @@ void PageLayout::Invalidate(uint32_t flags) {
     pager_.ForgetLast();
 }
 
+void PageLayout::ShowControl(InlineObject& control, bool show) {
+    if (Node* node = control.GetNode()) node->Show(show);
+}
+
 void PageLayout::SetPageVisibility(uint32_t start, uint8_t state) {
     int32_t s = pager_.SlotOf(start);
     if (s < 0) return;

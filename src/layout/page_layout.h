@@ -525,6 +525,8 @@ private:
     bool ReadToken(BlockContents& block);
     bool LayoutToken(BlockContents& block, uint32_t position);
     bool InHead() const;
+    // Shows or hides a form control's own drawing (it draws over the page, unclipped).
+    void ShowControl(InlineObject& control, bool show);
     bool AddEndMark(BlockContents& block, uint32_t position);
     bool AddSpace(BlockContents& block, uint32_t position);
     bool AddText(BlockContents& block, uint32_t position, bool trailingBreak);

@@ -526,7 +526,12 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                 box->rect.x = x + box->hspace;
                 x += box->rect.width + 2 * box->hspace;
                 previousWasSpace = false;
-                if (box->flags & InlineBox::kAlignmentGiven) break;
+                if (box->flags & InlineBox::kAlignmentGiven) {
+                    // Where the layout put it, moved as a scrolled table moves its text.
+                    box->rect.y += drawShift_.y - box->shownShift;
+                    box->shownShift = drawShift_.y;
+                    break;
+                }
                 box->rect.y = w.top + PageDrawing::ObjectOffset(box->alignment, box->rect.height,
                                                                 box->vspace, box->descent, w.band);
                 break;
@@ -614,6 +619,14 @@ bool PagePainter::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background)
         const Rect* clip = nullptr;
         if (static_cast<size_t>(k) < objectClips_.size() && !objectClips_[k].IsEmpty())
             clip = &objectClips_[k];
+        // A control draws itself over the page, unclipped: in a scrolled table it shows only
+        // while the view holds it whole.
+        if (clip && box->object->IsControl()) {
+            Rect inside;
+            const bool whole = Rect::Intersect(r, *clip, inside) && inside.width == r.width &&
+                               inside.height == r.height;
+            layout_.ShowControl(*box->object.Get(), whole && slot.state == kPageShown);
+        }
         ok = canvas_->DrawObject(box->object.Get(), r, clip);
     }
     return ok;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/program_runs.h"
@@ -355,6 +356,65 @@ TEST(ProgramHtmlManuals, APictureShrunkToThePageKeepsItsThinLines) {
             for (int d = -1; d <= 1; ++d) darkest = std::min(darkest, grey(left + w / 4, sy + d));
             EXPECT_LT(darkest, 200) << screen << ": the rule at y " << y;
         }
+    }
+}
+
+// A manual laid out as a table: a narrow menu column holding a search form (`formAfter` menu
+// items above it) beside a wide body column. The first screen, and the screen after PageDown.
+std::pair<Picture, Picture> LayoutTableScreens(int formAfter, const std::string& screen) {
+    std::string menu;
+    for (int i = 0; i < 30; ++i) {
+        if (i == formAfter)
+            menu += "<form action=\"search.html\"><input type=\"text\" name=\"q\" size=\"8\">"
+                    "<input type=\"submit\" value=\"Search\"></form>";
+        menu += "<a href=\"p" + std::to_string(i) + ".html\">Menu " + std::to_string(i) + "</a><br>";
+    }
+    std::string body;
+    for (int i = 0; i < 150; ++i) body += "Body word" + std::to_string(i) + " of the manual. ";
+    const std::string html = "<html><body><table border=\"0\"><tr><td width=\"110\" valign=\"top\">" +
+                             menu + "</td><td width=\"600\" valign=\"top\"><h1>Manual</h1><p>" +
+                             body + "</p></td></tr></table></body></html>";
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/manual.html", html);
+    const std::string o = device.outside() + "/";
+    const ProgramResult run =
+        RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                 "idle\nscreenshot " + o + "a.png\nkey 0x22\nidle\nscreenshot " + o + "b.png\nquit\n",
+                 On(screen));
+    EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    return {ReadPicture(o + "a.png"), ReadPicture(o + "b.png")};
+}
+
+// The rows of the page area where the search button's grey shows.
+std::vector<int> ButtonRows(const Picture& p, int scale) {
+    std::vector<int> rows;
+    for (int y = 28 * scale; y < p.height - 30 * scale; ++y) {
+        int n = 0;
+        for (int x = 0; x < p.width / 2; ++x) {
+            const uint32_t v = p.At(x, y);
+            n += std::abs(int(v & 0xFF) - 198) <= 6 && std::abs(int(v >> 8 & 0xFF) - 195) <= 6 &&
+                 std::abs(int(v >> 16 & 0xFF) - 198) <= 6;
+        }
+        if (n >= 10 * scale) rows.push_back(y);
+    }
+    return rows;
+}
+
+// The search field and its button stayed where they were laid out while the menu scrolled
+// beneath them, drawn over its text.
+TEST(ProgramHtmlManuals, FormControlsInAScrolledCellMoveWithItOrHide) {
+    for (const char* screen : kScreens) {
+        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        // At the top of the menu: shown on the first screen, scrolled out after PageDown.
+        auto [first, second] = LayoutTableScreens(0, screen);
+        ASSERT_GT(first.width, 0);
+        EXPECT_FALSE(ButtonRows(first, scale).empty()) << screen;
+        EXPECT_TRUE(ButtonRows(second, scale).empty()) << screen << ": the button stayed";
+        // Below the first screen: shown once PageDown brings its part of the menu up.
+        auto [before, after] = LayoutTableScreens(14, screen);
+        EXPECT_TRUE(ButtonRows(before, scale).empty()) << screen;
+        EXPECT_FALSE(ButtonRows(after, scale).empty()) << screen << ": the button did not come up";
     }
 }
 
