@@ -234,6 +234,7 @@ struct InlineBox {
     static constexpr uint8_t kScalable = 0x02;
     static constexpr uint8_t kFontDependent = 0x04;
     Rect rect{};        // placed rectangle, spacing excluded
+    int32_t shownShift = 0;  // how far down a scrolled table's drawing has moved rect.y
     int32_t width = 0;  // display size
     int32_t height = 0;
     int32_t hspace = 1;

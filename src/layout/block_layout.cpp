@@ -84,6 +84,10 @@ void PageLayout::ApplyStyle(const PositionRecord& style) {
     fonts_.Select(style.size, style.style, style.face);
     lineAscent_ = fonts_.Ascent();
     lineDescent_ = fonts_.Descent();
+    // A raised or lowered run's line makes room for it.
+    const int32_t shift = LayoutFonts::BaselineShift(style.style, lineAscent_ + lineDescent_);
+    if (shift < 0) lineAscent_ -= shift;
+    else lineDescent_ += shift;
 }
 
 // ---- The page ------------------------------------------------------------------------------

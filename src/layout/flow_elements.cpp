@@ -127,9 +127,23 @@ bool PageLayout::ReadToken(BlockContents& block) {
     return false;
 }
 
+// The HEAD's text (a TITLE) is the page's name, never its content; the HEAD of a page with
+// no BODY is laid out with the rest. A block element opened inside an unclosed HEAD is body
+// content again.
+bool PageLayout::InHead() const {
+    for (int32_t at = elements_.TopOffset(); at >= 0; at = elements_.PreviousOffset(at)) {
+        uint32_t id = elements_.ReadU16At(at);
+        if (id == kTagHead || id == kTagTitle) return true;
+        if (MarkupTags::Class(id) != 0) return false;
+    }
+    return false;
+}
+
 bool PageLayout::LayoutToken(BlockContents& block, uint32_t position) {
     bool ok = true;
-    switch (source_->LastTokenKind()) {
+    const uint32_t kind = source_->LastTokenKind();
+    const bool text = kind == kTokenText || kind == kTokenNonJoiner || kind == kTokenSpace;
+    switch (text && InHead() ? kTokenContinue : kind) {
         case kTokenEnd: ok = AddEndMark(block, position); break;
         case kTokenText: ok = AddText(block, position, false); break;
         case kTokenNonJoiner: ok = AddText(block, position, true); break;
@@ -542,6 +556,12 @@ bool PageLayout::LayoutTableTag(BlockContents& block, uint32_t id, bool isEnd,
                             ? ClampSpan(v, TableWidths::kMaxRowSpan)
                             : 1;
             if (source_->GetAttributeValue(kAttrVAlign, v)) c.valign = v == 1 || v == 9 ? 1 : v == 2 || v == 10 ? 2 : 0;
+            // A cell without a colour of its own takes its row's.
+            if (!source_->GetAttributeValue(kAttrBgColor, v)) {
+                const int32_t row = elements_.FindTag(kTr);
+                if (row > elements_.FindTag(kTable) && elements_.FindAttribute(row, kAttrBgColor, v))
+                    c.attributes.background = v;
+            }
             return block.Append(c, position);
         }
         default:

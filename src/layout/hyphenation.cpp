@@ -121,6 +121,15 @@ bool Hyphenation::SyllableMarks(const char16_t* word, int32_t n, uint8_t* breakA
     if (IsCodeLike(word, n)) return false;
     for (int32_t i = 0; i < n; ++i)
         if (IsSoftHyphen(word[i])) return false;  // the author's breaks only
+    // Words in capitals are names, acronyms and headings: broken, they read as two words.
+    int32_t capitals = 0;
+    bool lower = false;
+    for (int32_t i = 0; i < n; ++i) {
+        const int cls = CharProps::Class5(word[i]);
+        capitals += cls == 1;
+        lower = lower || cls == 2;
+    }
+    if (capitals >= 2 && !lower) return false;
     int32_t first = 0;
     while (first < n && ClassAt(word, first) == 3) ++first;
     bool lead = first > 0;

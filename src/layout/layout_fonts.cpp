@@ -8,10 +8,7 @@
 #include "layout/hyphenation.h"
 
 void LayoutFonts::Select(int8_t sizeStep, uint8_t style, uint8_t face) {
-    int32_t em = baseEm_ + sizeStep;
-    if (em < kMinEm) em = kMinEm;
-    if (em > kMaxEm) em = kMaxEm;
-    em_ = em;
+    em_ = EmOf(sizeStep, style);
     flags_ = style & (FontStyle::kBold | FontStyle::kItalic);
     face_ = face == 0 ? defaultFace_ : face;
     key_ = static_cast<uint32_t>(em_) | static_cast<uint32_t>(flags_) << 8 |

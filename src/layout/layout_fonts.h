@@ -17,6 +17,26 @@ public:
     static constexpr int32_t kMinEm = 4;
     static constexpr int32_t kMaxEm = 120;
 
+    // Sub- and superscripts (vertical position 7 and 6 in style bits 4 to 7) are drawn at
+    // four fifths of their size, off the baseline: up by half the height of their font, down
+    // by a third of it (the height in pixels, as measured: the same when laid out and drawn).
+    static bool IsShifted(uint8_t style) {
+        const uint8_t v = static_cast<uint8_t>(style >> 4);
+        return v == 6 || v == 7;
+    }
+    static int32_t ShiftedEm(uint8_t style, int32_t em) {
+        if (!IsShifted(style)) return em;
+        const int32_t small = em * 4 / 5;
+        return small < kMinEm ? kMinEm : small;
+    }
+    // Pixels the baseline of such a run moves (negative: up).
+    static int32_t BaselineShift(uint8_t style, int32_t fontHeight) {
+        const uint8_t v = static_cast<uint8_t>(style >> 4);
+        if (v == 6) return -((fontHeight + 1) / 2);
+        if (v == 7) return (fontHeight + 2) / 3;
+        return 0;
+    }
+
     void Attach(GraphicsContext* gc) {
         gc_ = gc;
         InvalidateCache();
@@ -37,6 +57,13 @@ public:
     // Selects the font of a text record: size steps around the base, bold and italic bits,
     // face (0 the default face). Sizes are kept within [kMinEm, kMaxEm].
     void Select(int8_t sizeStep, uint8_t style, uint8_t face);
+    // The em Select would take, without selecting.
+    int32_t EmOf(int8_t sizeStep, uint8_t style) const {
+        int32_t em = baseEm_ + sizeStep;
+        if (em < kMinEm) em = kMinEm;
+        if (em > kMaxEm) em = kMaxEm;
+        return ShiftedEm(style, em);
+    }
     int32_t Em() const { return em_; }
     // Without a context: the box font's metrics, so that layout still makes progress. Soft
     // hyphens take no width.

@@ -687,6 +687,7 @@ void PageLayout::PlaceLineItems(BlockCursor from, const BlockCursor& to, const L
                 int32_t w = b->rect.width, h = b->rect.height;
                 int32_t y = PageDrawing::ObjectOffset(b->alignment, h, b->vspace, b->descent, band);
                 b->rect = Rect{x + b->hspace, top + y, w, h};
+                b->shownShift = 0;
                 b->object->SetRect(b->rect, 0);
                 x += w + 2 * b->hspace;
                 lastSpace = false;

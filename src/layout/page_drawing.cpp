@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "layout/layout_fonts.h"
 #include "layout/page_layout.h"
 #include "paths/app_paths.h"
 
@@ -75,7 +76,7 @@ int32_t FontSize(int32_t base, int32_t step) {
 }  // namespace PageDrawing
 
 int32_t PageLayout::StyleFontSize(const PositionRecord& style) const {
-    return PageDrawing::FontSize(settings_.baseFontSize, style.size);
+    return LayoutFonts::ShiftedEm(style.style, PageDrawing::FontSize(settings_.baseFontSize, style.size));
 }
 
 Rect PageLayout::CornerRect() const {

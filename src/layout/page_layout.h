@@ -524,6 +524,9 @@ private:
     // Flow elements.
     bool ReadToken(BlockContents& block);
     bool LayoutToken(BlockContents& block, uint32_t position);
+    bool InHead() const;
+    // Shows or hides a form control's own drawing (it draws over the page, unclipped).
+    void ShowControl(InlineObject& control, bool show);
     bool AddEndMark(BlockContents& block, uint32_t position);
     bool AddSpace(BlockContents& block, uint32_t position);
     bool AddText(BlockContents& block, uint32_t position, bool trailingBreak);
@@ -674,6 +677,7 @@ private:
     // BODY's BGCOLOR, met while the first page is sought: the background of a page that names
     // none of its own.
     uint32_t bodyColour_ = 0xFFFFFFFFu;
+    uint32_t bodyTextColour_ = 0xFFFFFFFFu;
     uint32_t defaultAlignment_ = 1;
 
     uint32_t documentKey_ = kNone;

@@ -77,8 +77,13 @@ const String& ShownText(const String& text, String& scratch) {
 
 }  // namespace
 
+uint32_t PagePainter::DefaultTextColour() const {
+    const uint32_t body = layout_.bodyTextColour_;
+    return body != kNone && !Color::IsNone(body) ? body : textColour_;
+}
+
 uint32_t PagePainter::TextColour() const {
-    return Color::IsNone(drawStyle_.color) ? textColour_ : drawStyle_.color;
+    return Color::IsNone(drawStyle_.color) ? DefaultTextColour() : drawStyle_.color;
 }
 
 void PagePainter::ApplyDrawStyle(const PositionRecord& style) {
@@ -428,7 +433,7 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
             // A tint mixes with the background the run shows, its own or the line's.
             PositionRecord base = drawStyle_;
             base.background = ShownBackground(drawStyle_, w.lineBackground);
-            slot.walk.StyleRun(base, w.lineBackground, textColour_, shown);
+            slot.walk.StyleRun(base, w.lineBackground, DefaultTextColour(), shown);
         } else
             shown = drawStyle_;
         uint32_t bg = ShownBackground(shown, w.lineBackground);
@@ -437,6 +442,7 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
             fillColour = bg;
         }
     };
+    int32_t lift = 0;  // the last run's shift off the baseline; a hyphen after it shares it
     for (int32_t j = w.index + 1; j < w.end; ++j) {
         const BlockItem* item = c.ItemAt(j);
         uint32_t kind = item->kind;
@@ -463,8 +469,9 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                     if (!w.hidden) {
                         SetRunFont(shown);
                         String scratch;
-                        canvas_->DrawText(ShownText(run->text, scratch), Point{x, w.baseline},
-                                          Color::IsNone(shown.color) ? textColour_ : shown.color);
+                        lift = LayoutFonts::BaselineShift(shown.style, run->height);
+                        canvas_->DrawText(ShownText(run->text, scratch), Point{x, w.baseline + lift},
+                                          Color::IsNone(shown.color) ? DefaultTextColour() : shown.color);
                     }
                     run->x = x;
                     run->y = w.baseline;
@@ -479,8 +486,8 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                 if (m->type == kMarkHyphen) {
                     static const String kHyphen(u"-", 1);
                     if (pass == 1 && !w.hidden)
-                        canvas_->DrawText(kHyphen, Point{x, w.baseline},
-                                          Color::IsNone(shown.color) ? textColour_ : shown.color);
+                        canvas_->DrawText(kHyphen, Point{x, w.baseline + lift},
+                                          Color::IsNone(shown.color) ? DefaultTextColour() : shown.color);
                     x += m->width;
                 } else if (m->type == kMarkSpace) {
                     // A highlight ends with its last word, not after the space that follows.
@@ -495,7 +502,7 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                     if (pass == 1 && (shown.style & kStyleUnderline) && !w.hidden && follows)
                         canvas_->DrawUnderline(
                             Point{x, w.baseline}, width,
-                            Color::IsNone(shown.color) ? textColour_ : shown.color);
+                            Color::IsNone(shown.color) ? DefaultTextColour() : shown.color);
                     x += width;
                     previousWasSpace = true;
                 }
@@ -519,7 +526,12 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                 box->rect.x = x + box->hspace;
                 x += box->rect.width + 2 * box->hspace;
                 previousWasSpace = false;
-                if (box->flags & InlineBox::kAlignmentGiven) break;
+                if (box->flags & InlineBox::kAlignmentGiven) {
+                    // Where the layout put it, moved as a scrolled table moves its text.
+                    box->rect.y += drawShift_.y - box->shownShift;
+                    box->shownShift = drawShift_.y;
+                    break;
+                }
                 box->rect.y = w.top + PageDrawing::ObjectOffset(box->alignment, box->rect.height,
                                                                 box->vspace, box->descent, w.band);
                 break;
@@ -609,6 +621,14 @@ bool PagePainter::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background)
         const Rect* clip = nullptr;
         if (static_cast<size_t>(k) < objectClips_.size() && !objectClips_[k].IsEmpty())
             clip = &objectClips_[k];
+        // A control draws itself over the page, unclipped: in a scrolled table it shows only
+        // while the view holds it whole.
+        if (clip && box->object->IsControl()) {
+            Rect inside;
+            const bool whole = Rect::Intersect(r, *clip, inside) && inside.width == r.width &&
+                               inside.height == r.height;
+            layout_.ShowControl(*box->object.Get(), whole && slot.state == kPageShown);
+        }
         ok = canvas_->DrawObject(box->object.Get(), r, clip) && ok;
     }
     return ok;

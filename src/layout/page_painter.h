@@ -73,6 +73,8 @@ private:
     PageLayout& layout_;
     PageCanvas* canvas_ = nullptr;
     uint32_t textColour_ = 0;
+    // The page's own text colour (BODY's) when it names one, else the reader's.
+    uint32_t DefaultTextColour() const;
     uint32_t backgroundColour_ = 0xFFFFFF;
     PositionRecord drawStyle_;
     // While a scrollable table is drawn: its content moves by its scroll offsets.

@@ -1,8 +1,12 @@
 #include "library/library_scan.h"
 
+#include <string>
+#include <vector>
+
 #include "core/containers.h"
 #include "core/file.h"
 #include "library/library.h"
+#include "library/linked_pages.h"
 #include "paths/app_paths.h"
 #include "paths/storage.h"
 #include "platform/last_error.h"
@@ -112,6 +116,8 @@ int ScanBookFolders(const AppPaths* paths, Library* library, const Text* locatio
         t.AssignAscii(e);
         extensions.Append(t);
     }
+    // What HTML pages brought along is theirs, not a book of its own.
+    const std::vector<std::u16string> linked = LinkedPages::Read();
     for (const ScanFolderEntry& folder : folders) {
         if (!Readable(folder.path)) library->NoteUnreadableFolder(folder.path);
         LibraryScan scan;
@@ -120,6 +126,12 @@ int ScanBookFolders(const AppPaths* paths, Library* library, const Text* locatio
         // ScanFolder answers false with the next file, true once the walk is over.
         while (!scan.ScanFolder(path, excluded, extensions, folder.recursive, first)) {
             first = false;
+            if (!linked.empty()) {
+                String wide;
+                if (path.ToWide(wide) &&
+                    LinkedPages::Contains(linked, std::u16string(wide.Data(), static_cast<size_t>(wide.Length()))))
+                    continue;
+            }
             library->AddFile(path, false);
         }
     }

@@ -11,6 +11,7 @@
 #include "core/file.h"
 #include "core/string.h"
 #include "core/text.h"
+#include "library/linked_pages.h"
 #include "platform/storage/files.h"
 
 namespace {
@@ -246,12 +247,16 @@ Result CopyBook(const std::string& hostPath) {
     const std::u16string target = books + u"\\" + leaf;
     if (!CopyFile(hostPath, target)) return result;
     result.devicePath = target;
-    if (!IsHtmlName(name)) return result;
+    if (!IsHtmlName(name)) {
+        LinkedPages::Record(target, {});  // opened by itself: a book, whatever brought it
+        return result;
+    }
 
     std::ifstream in(hostPath, std::ios::binary);
     const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::vector<std::u16string> base = Components(books);
     size_t copied = 0;
+    std::vector<LinkedPages::Brought> brought;
     for (const std::string& link : LinkedFiles(html)) {
         if (copied >= kMaxLinkedFiles) break;
         const std::string source = hostFolder + "/" + link;
@@ -277,11 +282,16 @@ Result CopyBook(const std::string& hostPath) {
         const std::u16string destination = destinationFolder + u"\\" + tail.back();
         if (destination == target) continue;
         ++copied;
-        Text folderText;
+        Text folderText, destinationText;
+        const bool existed = ToText(destination, destinationText) && Files::Exists(destinationText);
         if (!ToText(destinationFolder, folderText) || !Folders::Ensure(folderText) ||
             !CopyFile(source, destination))
             result.notCopied.push_back(source);
+        else
+            brought.push_back({destination, existed});
     }
+    // The library lists the page; what it brought reads through its links.
+    LinkedPages::Record(target, brought);
     return result;
 }
 

@@ -112,8 +112,26 @@ TEST(HtmlTokenizerReferences, BadNumbersStayLiteral) {
     EXPECT_EQ(Tokens(u"<html>&#xG1;"), "<HTML>'&#xG1;'$");
 }
 
-TEST(HtmlTokenizerNesting, DepthZeroAcceptsOnlyHtmlAndBody) {
-    EXPECT_EQ(Tokens(u"<p>a</p>"), "'a'$");
+// Content before any element is body content: HTML and BODY are open for it without showing
+// as tags. An end tag with nothing open is still dropped.
+TEST(HtmlTokenizerNesting, DepthZeroContentIsBodyContent) {
+    EXPECT_EQ(Tokens(u"<p>a</p>"), "<P>'a'</P>$");
+    EXPECT_EQ(Tokens(u"<p>a</p><p>b"), "<P>'a'</P><P>'b'$");
+    EXPECT_EQ(Tokens(u"</p>a<br>b"), "'a'<BR/>'b'$");
+    EXPECT_EQ(Tokens(u"<html><p>a"), "<HTML><P>'a'$");
+}
+
+// A tag the rules drop that would have broken the line still parts the words around it;
+// an inline one does not.
+TEST(HtmlTokenizerNesting, ADroppedBlockTagPartsTheWords) {
+    EXPECT_EQ(Tokens(u"<html><p>a</td>b</p>"), "<HTML><P>'a'_'b'</P>$");
+    EXPECT_EQ(Tokens(u"<html><p>a</td> b</p>"), "<HTML><P>'a'_'b'</P>$");
+    EXPECT_EQ(Tokens(u"<html><b>x</i>y</b>"), "<HTML><B>'x''y'</B>$");
+}
+
+TEST(HtmlTokenizerNesting, MenuAndDirAreLists) {
+    EXPECT_EQ(Tokens(u"<html><menu><li>a</menu>"), "<HTML><UL><LI>'a'</LI></UL>$");
+    EXPECT_EQ(Tokens(u"<html><DIR class=\"x\"><li>a</dir>"), "<HTML><UL><LI>'a'</LI></UL>$");
 }
 
 TEST(HtmlTokenizerNesting, ParagraphClosesParagraph) {

@@ -8,6 +8,7 @@
 #include "core/charset.h"
 #include "core/html.h"
 #include "document/markup/keyword_tree.h"
+#include "document/markup/markup_tags.h"
 
 namespace {
 
@@ -317,6 +318,31 @@ uint16_t CharStream::FindMarkupName() const {
         if (id < 0) return 0;
     }
     return id > 0 ? static_cast<uint16_t>(id) : 0;
+}
+
+uint32_t CharStream::ShortName(char16_t* out, uint32_t max) const {
+    uint32_t n = 0;
+    for (uint32_t i = 0; i < pieces_.size(); ++i) {
+        if (n + pieces_[i].len > max) return 0;
+        for (uint32_t k = 0; k < pieces_[i].len; ++k) out[n++] = PieceData(i)[k];
+    }
+    return n;
+}
+
+uint16_t CharStream::FindTagName() const {
+    uint16_t id = FindMarkupName();
+    if (id != 0) return id;
+    char16_t name[8];
+    const uint32_t n = ShortName(name, 8);
+    return static_cast<uint16_t>(MarkupTags::ListAlias(name, n));
+}
+
+uint16_t CharStream::FindAttributeName(uint32_t tag) const {
+    uint16_t id = FindMarkupName();
+    if (id != 0) return id;
+    char16_t name[8];
+    const uint32_t n = ShortName(name, 8);
+    return static_cast<uint16_t>(MarkupTags::AttributeAlias(tag, name, n));
 }
 
 bool CharStream::AppendCodePoint(uint32_t code, String& out) {

@@ -104,6 +104,12 @@ public:
 
     // Walks a keyword tree over the pieces (exact for entities, folded for markup names).
     uint16_t FindMarkupName() const;
+    // The same for a tag's name, MENU and DIR taken as UL.
+    uint16_t FindTagName() const;
+    // The same for an attribute name of the tag (BODY's TEXT taken as COLOR).
+    uint16_t FindAttributeName(uint32_t tag) const;
+    // The name's characters when at most max; 0 otherwise.
+    uint32_t ShortName(char16_t* out, uint32_t max) const;
 
     // The pieces as one String, with optional quote stripping and reference decoding (only
     // for texts of at least 3 characters). False when the output cannot grow.

@@ -256,7 +256,7 @@ uint32_t HtmlTokenizer::Lex() {
             }
             case kActName:
                 if (lexState_ == kTagName) {
-                    uint32_t id = stream_.FindMarkupName();
+                    uint32_t id = stream_.FindTagName();
                     if (scriptEndExpected_ && id != kTagScript) {
                         // Not the end of the script: "</name" is content.
                         rawPrefix_.AppendAscii("</");
@@ -285,7 +285,7 @@ uint32_t HtmlTokenizer::Lex() {
                 }
                 if (lexState_ == kAfterName && attrCount_ > 0) attrs_[attrCount_ - 1].hasValue = 1;
                 if (lexState_ == kAfterName || lexState_ == kAttributeName) {
-                    uint16_t id = stream_.FindMarkupName();
+                    uint16_t id = stream_.FindAttributeName(tagId_);
                     AttributeItem* item = id ? ReserveAttribute() : nullptr;
                     if (item) {
                         item->id = id;
@@ -408,7 +408,8 @@ bool HtmlTokenizer::QuickTag() {
     const uint32_t nameStart = end ? 2 : 1;
     const uint32_t nameEnd = NameEnd(p, nameStart, n);
     if (nameEnd == nameStart) return false;
-    const uint16_t id = FindName(p + nameStart, nameEnd - nameStart);
+    uint16_t id = FindName(p + nameStart, nameEnd - nameStart);
+    if (id == 0) id = static_cast<uint16_t>(MarkupTags::ListAlias(p + nameStart, nameEnd - nameStart));
     if (!MarkupTags::IsElement(id)) return false;
 
     // The scanner skips whatever follows an end tag's name up to '>'.
@@ -445,7 +446,8 @@ bool HtmlTokenizer::QuickTag() {
             while (j < n && p[j] != quote && p[j] != u'<' && p[j] != u'>') ++j;
             if (j >= n || p[j] != quote) return false;
             ++j;
-            const uint16_t attr = FindName(p + a, b - a);
+            uint16_t attr = FindName(p + a, b - a);
+            if (attr == 0) attr = static_cast<uint16_t>(MarkupTags::AttributeAlias(id, p + a, b - a));
             if (attr == 0 || valueCount == sizeof(values) / sizeof(values[0])) return false;
             values[valueCount++] = {attr, v, j - v};
         }
@@ -506,14 +508,20 @@ HtmlTokenizer::NestResult HtmlTokenizer::ApplyNesting(const CharStream::Mark& no
     uint32_t cls = flags & MarkupTags::kClassMask;
     bool empty = (flags & MarkupTags::kEmpty) != 0;
     if (tagEnd_ && empty) return kDrop;
-    if (tagEnd_ && TrackedEndDrop(id)) return kDrop;
+    if (tagEnd_ && TrackedEndDrop(id)) return kIgnore;
     if (!tagEnd_) {
         for (uint32_t i = 0; i < attrCount_; ++i)
             if (attrs_[i].id == kAttrFvtIgnore) {
                 // Its end tag goes with it.
                 if (!empty && !tagEmpty_) Track(id);
-                return kDrop;
+                return kIgnore;
             }
+    }
+    // Content before any element (a page with no HTML or BODY) is body content: HTML and BODY
+    // open silently, as a page started in the middle of a book has them.
+    if (depth_ == 0 && !tagEnd_ && cls != 8 && cls != 3 && !(empty && cls == 2)) {
+        open_[depth_++] = kTagHtml;
+        open_[depth_++] = kTagBody;
     }
     if (!tagEnd_ && empty) {
         tagEmpty_ = true;
@@ -730,8 +738,20 @@ uint32_t HtmlTokenizer::NextMarkup() {
     }
     if (nest_) {
         NestResult r = ApplyNesting(mark);
-        if (r == kDrop) {
+        if (r == kIgnore) {
             DropTag();
+            return kTokenContinue;
+        }
+        if (r == kDrop) {
+            // A dropped tag that would have broken the line still parts the words around it.
+            const bool parts = tagId_ == kTagBr || MarkupTags::Class(tagId_) != 0;
+            DropTag();
+            char16_t next = 0;
+            if (parts && lastKind_ == kTokenText && !(stream_.Peek(next) && IsWhite(next))) {
+                ResetJoin();
+                lastKind_ = kTokenSpace;
+                return kTokenSpace;
+            }
             return kTokenContinue;
         }
         if (r == kDefer) return kTokenContinue;

@@ -44,7 +44,8 @@ public:
     // More attributes than an element stack entry can keep are skipped.
     static constexpr uint32_t kMaxAttributes = 126;
 
-    enum NestResult { kAccept, kDrop, kDefer };
+    // kIgnore: dropped as the author asked (FVT:IGNORE), with no trace left in the text.
+    enum NestResult { kAccept, kDrop, kDefer, kIgnore };
     NestResult ApplyNesting(const CharStream::Mark& noted);
 
 private:

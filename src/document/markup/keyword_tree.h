@@ -46,6 +46,7 @@ struct KeywordTree {
 enum MarkupId : uint16_t {
     kTagHtml = 1,
     kTagBody = 2,
+    kTagTitle = 5,
     kTagHead = 6,
     kTagP = 31,
     kTagBr = 32,

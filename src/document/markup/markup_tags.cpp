@@ -157,4 +157,26 @@ uint32_t WalkMaskStart(uint32_t cls) { return cls < 18 ? kWalkStart[cls] : 0; }
 uint32_t WalkMaskEndOrSame(uint32_t cls) { return cls < 18 ? kWalkEnd[cls] : 0; }
 uint32_t AllowedChildren(uint32_t cls) { return cls < 18 ? kChildren[cls] : 0; }
 
+namespace {
+bool IsName(const char16_t* chars, uint32_t n, const char* name) {
+    uint32_t i = 0;
+    for (; i < n && name[i]; ++i) {
+        char16_t c = chars[i];
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+        if (c != static_cast<char16_t>(name[i])) return false;
+    }
+    return i == n && name[i] == 0;
+}
+}  // namespace
+
+uint32_t ListAlias(const char16_t* chars, uint32_t n) {
+    constexpr uint32_t kUl = 38;
+    return IsName(chars, n, "MENU") || IsName(chars, n, "DIR") ? kUl : 0;
+}
+
+uint32_t AttributeAlias(uint32_t tag, const char16_t* chars, uint32_t n) {
+    constexpr uint32_t kBody = 2, kColor = 52;
+    return tag == kBody && IsName(chars, n, "TEXT") ? kColor : 0;
+}
+
 }  // namespace MarkupTags

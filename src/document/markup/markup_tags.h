@@ -22,6 +22,12 @@ inline bool IsEmpty(uint32_t id) { return (Flags(id) & kEmpty) != 0; }
 inline bool ClosesSame(uint32_t id) { return (Flags(id) & kClosesSame) != 0; }
 inline bool IsTextValued(uint32_t id) { return (Flags(id) & kTextValued) != 0; }
 
+// MENU and DIR, which the table does not name, are lists as UL is: UL's id for those tag
+// names (any case), else 0.
+uint32_t ListAlias(const char16_t* chars, uint32_t n);
+// BODY's TEXT, the page's text colour, which the table does not name: COLOR's id for it, else 0.
+uint32_t AttributeAlias(uint32_t tag, const char16_t* chars, uint32_t n);
+
 bool IsClass2or13or14or17(uint32_t id);
 bool IsClass1or9to12(uint32_t id);
 bool IsClass4to7(uint32_t id);

@@ -1104,6 +1104,66 @@ bool GraphicsContext::DrawImage(const Rect& r, const Rect& clip, const uint8_t* 
         info->colors[blank] = RGBQUAD{static_cast<BYTE>(c >> 16), static_cast<BYTE>(c >> 8),
                                       static_cast<BYTE>(c), 0};
     }
+    const uint32_t fullW = decoder.Width(), fullH = decoder.Height();
+    const bool bmpFits = decoder.Type() == ImageDecoder::kBmp &&
+                         fullW <= static_cast<uint32_t>(r.width) &&
+                         fullH <= static_cast<uint32_t>(r.height);
+    if (!bmpFits && (fullW > static_cast<uint32_t>(r.width) || fullH > static_cast<uint32_t>(r.height)) &&
+        fullW <= 65535 && fullH <= 65535 &&
+        static_cast<uint64_t>(fullW) * fullH <= kMaxImagePixels) {
+        // Decoded whole, then shrunk by the device layer's stretch, which averages the area each
+        // pixel covers: a decoder keeping one row and column in n drops thinner lines.
+        auto full = std::make_unique<DibHeader>(*info);
+        full->header.biWidth = static_cast<LONG>(fullW);
+        full->header.biHeight = -static_cast<LONG>(fullH);
+        ImageTarget whole;
+        void* wholeBits = nullptr;
+        whole.bitmap = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(full.get()),
+                                        DIB_RGB_COLORS, &wholeBits, nullptr, 0);
+        if (!whole.bitmap || !wholeBits) return false;
+        const uint32_t wholeStride = (fullW + 3) & ~3u;
+        if (transparent < 256) std::memset(wholeBits, static_cast<int>(transparent), wholeStride * fullH);
+        decoder.SetOptions(true, true, false, false);
+        if (decoder.SetFormat(fullW, fullH, 8, wholeBits, wholeStride, nullptr, nullptr, false) != 0 ||
+            decoder.Decode(0, 0) != 0)
+            return false;
+        BITMAPINFO colour{};
+        colour.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        colour.bmiHeader.biWidth = r.width;
+        colour.bmiHeader.biHeight = -r.height;
+        colour.bmiHeader.biPlanes = 1;
+        colour.bmiHeader.biBitCount = 32;
+        ImageTarget shrunk;
+        void* shrunkBits = nullptr;
+        shrunk.bitmap = CreateDIBSection(nullptr, &colour, DIB_RGB_COLORS, &shrunkBits, nullptr, 0);
+        if (!shrunk.bitmap || !shrunkBits) return false;
+        const uint32_t fill = transparent < 256 ? ImageFill(brushColour_, background_, kUnsetColour) : 0;
+        const int32_t sw = std::min<int32_t>(static_cast<int32_t>(fullW), r.width);
+        const int32_t sh = std::min<int32_t>(static_cast<int32_t>(fullH), r.height);
+        whole.dc = CreateCompatibleDC(dc_);
+        shrunk.dc = CreateCompatibleDC(dc_);
+        if (!whole.dc || !shrunk.dc) return false;
+        whole.old = SelectObject(whole.dc, whole.bitmap);
+        shrunk.old = SelectObject(shrunk.dc, shrunk.bitmap);
+        if (!StretchBlt(shrunk.dc, 0, 0, sw, sh, whole.dc, 0, 0, static_cast<int>(fullW),
+                        static_cast<int>(fullH), SRCCOPY))
+            return false;
+        SelectObject(shrunk.dc, shrunk.old);
+        shrunk.old = nullptr;
+        const Rect covered{0, 0, sw, sh};
+        bool ok = BlitPicture(shrunk.bitmap, covered, r, visible);
+        if (ok && keep) {
+            keep->Release();
+            keep->size_ = Size{r.width, r.height};
+            keep->usesFill_ = transparent < 256;
+            keep->fill_ = fill;
+            keep->covered_ = covered;
+            keep->bitmap_ = shrunk.bitmap;
+            shrunk.bitmap = nullptr;
+            keep->Keep(static_cast<size_t>(r.width) * 4 * static_cast<size_t>(r.height));
+        }
+        return ok;
+    }
     ImageTarget target;
     void* bits = nullptr;
     target.bitmap = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(info.get()),

@@ -174,6 +174,76 @@ void Narrow565(std::uint8_t* out, const std::uint8_t* in, int n) {
     }
 }
 
+// The source pixels a destination pixel covers along one axis, with the length of each
+// overlap: destination pixel i spans [i * srcLen, (i + 1) * srcLen) and source pixel k spans
+// [k * dstLen, (k + 1) * dstLen), so the weights of one pixel add up to srcLen.
+struct Span {
+    int first = 0;
+    std::vector<long long> weights;
+};
+Span CoveredSpan(long long i, int dstLen, int srcLen) {
+    Span out;
+    const long long start = i * srcLen, end = start + srcLen;
+    const long long k0 = start / dstLen, k1 = (end + dstLen - 1) / dstLen;
+    out.first = static_cast<int>(k0);
+    for (long long k = k0; k < k1; ++k)
+        out.weights.push_back(std::min(end, (k + 1) * dstLen) - std::max(start, k * dstLen));
+    return out;
+}
+
+// A copy that shrinks: each destination pixel is the average of the source area it covers, so
+// a line thinner than the step between the pixels kept still shows, lighter, where a pick of one
+// pixel in n would drop it. Only within the source: a pixel whose area reaches outside it is
+// left as it was.
+void ShrinkAveraged(Surface& ds, const Surface& src, const BlitSpec& b, const RECT& a) {
+    const int dw = b.dst.right - b.dst.left, dh = b.dst.bottom - b.dst.top;
+    const int sw = b.src.right - b.src.left, sh = b.src.bottom - b.src.top;
+    const int n = a.right - a.left;
+    std::vector<Span> cols(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) cols[i] = CoveredSpan(a.left - b.dst.left + i, dw, sw);
+    auto& srow = Buffer(0, src.Width());
+    auto& drow = Buffer(1, n);
+    std::vector<unsigned long long> sums(static_cast<std::size_t>(n) * 3);
+    std::vector<bool> inside(static_cast<std::size_t>(n));
+    for (int y = a.top; y < a.bottom; ++y) {
+        const Span rows = CoveredSpan(y - b.dst.top, dh, sh);
+        const int sy0 = b.src.top + rows.first;
+        if (sy0 < 0 || sy0 + static_cast<int>(rows.weights.size()) > src.Height()) continue;
+        std::fill(sums.begin(), sums.end(), 0ULL);
+        for (std::size_t r = 0; r < rows.weights.size(); ++r) {
+            src.ReadRow(0, sy0 + static_cast<int>(r), src.Width(), srow.data());
+            const unsigned long long wy = static_cast<unsigned long long>(rows.weights[r]);
+            for (int i = 0; i < n; ++i) {
+                const Span& c = cols[i];
+                const int sx0 = b.src.left + c.first;
+                inside[i] = sx0 >= 0 && sx0 + static_cast<int>(c.weights.size()) <= src.Width();
+                if (!inside[i]) continue;
+                unsigned long long red = 0, green = 0, blue = 0;
+                for (std::size_t k = 0; k < c.weights.size(); ++k) {
+                    const std::uint32_t v = srow[sx0 + k];
+                    const unsigned long long wx = static_cast<unsigned long long>(c.weights[k]);
+                    red += wx * (v >> 16 & 0xFF);
+                    green += wx * (v >> 8 & 0xFF);
+                    blue += wx * (v & 0xFF);
+                }
+                sums[i * 3] += wy * red;
+                sums[i * 3 + 1] += wy * green;
+                sums[i * 3 + 2] += wy * blue;
+            }
+        }
+        ds.ReadRow(a.left, y, n, drow.data());
+        const unsigned long long area = static_cast<unsigned long long>(sw) * sh;
+        for (int i = 0; i < n; ++i) {
+            if (!inside[i]) continue;
+            auto channel = [&](int c) {
+                return static_cast<std::uint32_t>((sums[i * 3 + c] + area / 2) / area);
+            };
+            drow[i] = channel(0) << 16 | channel(1) << 8 | channel(2);
+        }
+        ds.WriteRow(a.left, y, n, drow.data());
+    }
+}
+
 void Run(DcObject& dst, const Surface& src, const BlitSpec& b) {
     Surface& ds = *dst.surface;
     int dw = b.dst.right - b.dst.left, dh = b.dst.bottom - b.dst.top;
@@ -238,6 +308,10 @@ void Run(DcObject& dst, const Surface& src, const BlitSpec& b) {
                         break;
                 }
             }
+            continue;
+        }
+        if (b.rop == 0xCC && !b.keyed && !b.flipX && !b.flipY && dw <= sw && dh <= sh) {
+            ShrinkAveraged(ds, src, b, a);
             continue;
         }
         MapAxis(b.dst.left, dw, a.left, a.right, b.src.left, sw, b.flipX, src.Width(), cols);

@@ -122,6 +122,27 @@ TEST(Stretch, NearestPixelDoublesAndHalves) {
     EXPECT_EQ(half.Row(0, kRed), ".#");
 }
 
+// Shrinking keeps one pixel in n no more: each pixel is the average of the area it covers, so
+// a one-pixel line between the pixels once kept still shows.
+TEST(Stretch, ShrinkingAveragesTheAreaEachPixelCovers) {
+    Canvas src(6, 3);
+    src.Clear(RGB(255, 255, 255));
+    for (int y = 0; y < 3; ++y) SetPixel(src.dc(), 1, y, RGB(0, 0, 0));
+    Canvas c(2, 1);
+    EXPECT_TRUE(StretchBlt(c.dc(), 0, 0, 2, 1, src.dc(), 0, 0, 6, 3, SRCCOPY));
+    // A third of the first pixel's area is black; none of the second's.
+    EXPECT_EQ(GetPixel(c.dc(), 0, 0), RGB(170, 170, 170));
+    EXPECT_EQ(GetPixel(c.dc(), 1, 0), RGB(255, 255, 255));
+    // Not a whole number of pixels: 5 to 2, the middle pixel shared by both halves.
+    Canvas odd(5, 1);
+    odd.Clear(RGB(255, 255, 255));
+    SetPixel(odd.dc(), 2, 0, RGB(0, 0, 0));
+    Canvas two(2, 1);
+    StretchBlt(two.dc(), 0, 0, 2, 1, odd.dc(), 0, 0, 5, 1, SRCCOPY);
+    EXPECT_EQ(GetPixel(two.dc(), 0, 0), RGB(204, 204, 204));
+    EXPECT_EQ(GetPixel(two.dc(), 1, 0), RGB(204, 204, 204));
+}
+
 TEST(Stretch, NegativeWidthMirrors) {
     Canvas src(3, 1);
     SetPixel(src.dc(), 0, 0, kRed);
