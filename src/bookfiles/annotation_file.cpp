@@ -355,6 +355,25 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
 }
 
 
+int AnnotationFile::ReplaceUnusable(const std::string& bookPath, const char* bookDatabaseName,
+                                    std::size_t nameLength, bool ownOnly) {
+    std::string path;
+    std::vector<std::uint8_t> whole;
+    if (!PathForBook(bookPath, &path, nullptr, ownOnly) ||
+        DatabaseFile::ReadAll(path.c_str(), &whole) != 0)
+        return 13;
+    // Never replaced in place: the file stays whole under the name told.
+    const std::string aside = RecordStoreFiles::SetAside(path);
+    if (aside.empty()) return 13;
+    const int rc = OpenOrCreate(bookPath, bookDatabaseName, nameLength, false, true, true, ownOnly);
+    if (rc != 0) return rc;
+    salvaged_ = Salvage(whole);
+    Flush();
+    damagedAside_ = aside;
+    damagedNamed_ = false;
+    return 0;
+}
+
 int AnnotationFile::OpenExisting(const std::string& bookPath, bool readOnly,
                                  FolderListing* listing) {
     return OpenOrCreate(bookPath, nullptr, 0, readOnly, false, false, false, listing);

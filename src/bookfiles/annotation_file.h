@@ -60,6 +60,11 @@ public:
                      std::size_t nameLength, bool readOnly, bool create, bool writeDefaults,
                      bool ownOnly = false, FolderListing* listing = nullptr);
     int OpenExisting(const std::string& bookPath, bool readOnly, FolderListing* listing = nullptr);
+    // After OpenOrCreate refused the book's side file for its version (a newer reader's, or a
+    // damaged version word): the file is kept aside as a damaged one is, a new one takes what
+    // is whole of it, and the copy kept is told as TakeDamagedAside does. 0 or an error code.
+    int ReplaceUnusable(const std::string& bookPath, const char* bookDatabaseName,
+                        std::size_t nameLength, bool ownOnly = false);
     // For a book whose side file cannot be opened for writing (a read-only folder or device, a
     // folder or an unreadable file at its name): a copy in memory of the side file on disk (a
     // new one when there is none or it cannot be read) that keeps the reader's notes for the

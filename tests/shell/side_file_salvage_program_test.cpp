@@ -89,6 +89,10 @@ const Damage kDamages[] = {
          f[RecordAt(f, EntriesOf(f, "BPAR")[0]) + 8 + 84 + 4] ^= 0x01;
      },
      3, 3, true},
+    // A version no reader writes: every annotation is still there to keep.
+    {"AVersionWordWithAFlippedByte",
+     [](std::string& f) { f[RecordAt(f, EntriesOf(f, "BPAR")[0]) + 8 + 3] ^= 0xFF; }, 3, 3,
+     false},
 };
 
 class DamagedSideFile : public ::testing::TestWithParam<Damage> {};

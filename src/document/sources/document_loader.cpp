@@ -597,10 +597,13 @@ AnnotationFile* DocumentLoader::OpenAnnotationFile(Resource* resource, bool ownO
         file = new (std::nothrow) AnnotationFile();
         // A folder that refuses the side file (read-only) still lets the reader annotate: the
         // notes are kept in memory, and the failed save is told.
-        if (file &&
-            file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), false, true, true,
-                               ownOnly) != 0 &&
-            file->OpenInMemoryFor(utf8, dbName.c_str(), dbName.size()) != 0) {
+        int rc = file ? file->OpenOrCreate(utf8, dbName.c_str(), dbName.size(), false, true,
+                                           true, ownOnly)
+                      : 1;
+        // A version word this reader cannot use would leave the book without annotations, and
+        // those made now unsaved, with no word: kept aside and told, as a damaged file is.
+        if (rc == 13) rc = file->ReplaceUnusable(utf8, dbName.c_str(), dbName.size(), ownOnly);
+        if (file && rc != 0 && file->OpenInMemoryFor(utf8, dbName.c_str(), dbName.size()) != 0) {
             file->Release();
             file = nullptr;
         }
