@@ -15,10 +15,14 @@
 namespace fvt::win {
 namespace {
 
-std::mutex g_lock;
-std::vector<std::unique_ptr<Window>> g_slots;  // slot i holds handle generation g_gens[i]
-std::vector<std::uint32_t> g_gens;
-std::vector<std::shared_ptr<WindowClass>> g_classes;
+// The window table is never destroyed: the single-instance server's thread may still look a
+// window up for another process while this one runs its static destructors at exit.
+std::mutex& g_lock = *new std::mutex;
+// Slot i holds handle generation g_gens[i].
+std::vector<std::unique_ptr<Window>>& g_slots = *new std::vector<std::unique_ptr<Window>>;
+std::vector<std::uint32_t>& g_gens = *new std::vector<std::uint32_t>;
+std::vector<std::shared_ptr<WindowClass>>& g_classes =
+    *new std::vector<std::shared_ptr<WindowClass>>;
 std::atomic<std::uint64_t> g_order{0};
 HWND g_capture = nullptr;
 HWND g_foreground = nullptr;
