@@ -1,6 +1,7 @@
 #include "reader/book_document_controller.h"
 
 #include <new>
+#include <vector>
 
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/configuration_store.h"
@@ -16,6 +17,7 @@
 #include "document/sources/document_loader.h"
 #include "document/sources/layout_services.h"
 #include "document/sources/loader_database_opener.h"
+#include "document/sources/text_file_resource.h"
 #include "document_upper/forms/form.h"
 #include "graphics/controls/form_control.h"
 #include "graphics/core/command_ids.h"
@@ -60,6 +62,9 @@ constexpr uint32_t kUnknownFileType = 5532;
 constexpr uint32_t kErrorCaption = 5018;
 constexpr uint32_t kInformationCaption = 5019;
 constexpr uint32_t kNoAnnotation = 5263;
+constexpr uint32_t kFramesNotShown = 5534;
+// Larger pages are not a frame set alone.
+constexpr uint32_t kFramePageMax = 256 * 1024;
 
 bool ShowLibraryOrBookmarks(ReaderController* reader, uint32_t id) {
     if (id != kLibraryPage && id != kBookmarksPage) return false;
@@ -550,7 +555,28 @@ bool BookDocumentController::Show(Resource* document, const String& anchor, bool
     if (SpecialViews::IsMediaFile(document)) PlayOwnSound();
     if (reader_) reader_->ShowReaderView();
     Invalidate(true);
+    if (changed) TellFramesNotShown();
     return true;
+}
+
+void BookDocumentController::TellFramesNotShown() {
+    // An HTML page made only of frames would be a silent white page: the reader lays out no
+    // HTML frames, whatever they hold (the page itself, frames nested without end).
+    if (view_ != kTextPage || !location_.IsFileKind()) return;
+    const String name = FileMessages::DisplayName(location_);
+    Text file;
+    if (DocumentLoader::KindOfExtension(name) != TextFileResource::kHtml ||
+        !location_.ToFileName(file))
+        return;
+    ByteArray bytes;
+    if (!Files::ReadAll(file, bytes, kFramePageMax)) return;
+    std::vector<uint8_t> flat(static_cast<size_t>(bytes.Count()));
+    for (int32_t i = 0; i < bytes.Count(); ++i) flat[static_cast<size_t>(i)] = bytes[i];
+    if (!OpeningRules::IsFramesOnly(flat.data(), flat.size())) return;
+    reports_.push_back(kFramesNotShown);
+    if (reader_)
+        reader_->ShowMessage(static_cast<int32_t>(kErrorCaption),
+                             FileMessages::Format(kFramesNotShown, name), MessageKind::kError);
 }
 
 bool BookDocumentController::RestoreReadingPosition() {

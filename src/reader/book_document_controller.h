@@ -284,6 +284,8 @@ private:
 
     // Opening (book_document_controller.cpp).
     bool OpenBuiltInPage(uint32_t id);
+    // Says so when the page shown is an HTML frame set and nothing else.
+    void TellFramesNotShown();
     void ReportFailure(const Location& location);
     // The side file under the book's base name proved to be another book's.
     void TakeOwnSideFile();

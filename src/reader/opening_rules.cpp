@@ -54,6 +54,44 @@ bool IsWebLink(const String& url) {
     return url.CompareN(u"http:", 5, true) == 0 || url.CompareN(u"https:", 6, true) == 0;
 }
 
+namespace {
+// Whether a tag named `name` (lower case) opens at `at`, just after its "<".
+bool TagAt(const uint8_t* bytes, size_t size, size_t at, const char* name) {
+    size_t i = 0;
+    for (; name[i]; ++i) {
+        if (at + i >= size) return false;
+        uint8_t c = bytes[at + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c - 'A' + 'a');
+        if (c != static_cast<uint8_t>(name[i])) return false;
+    }
+    if (at + i >= size) return true;
+    const uint8_t next = bytes[at + i];
+    return next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\r' ||
+           next == '\n';
+}
+}  // namespace
+
+bool IsFramesOnly(const uint8_t* bytes, size_t size) {
+    if (!bytes) return false;
+    bool frameset = false;
+    for (size_t at = 0; at < size; ++at) {
+        if (bytes[at] != '<') continue;
+        // A comment may name any tag.
+        if (at + 3 < size && bytes[at + 1] == '!' && bytes[at + 2] == '-' && bytes[at + 3] == '-') {
+            size_t end = at + 4;
+            while (end + 2 < size &&
+                   !(bytes[end] == '-' && bytes[end + 1] == '-' && bytes[end + 2] == '>'))
+                ++end;
+            at = end + 2;
+            continue;
+        }
+        if (TagAt(bytes, size, at + 1, "body") || TagAt(bytes, size, at + 1, "noframes"))
+            return false;
+        if (TagAt(bytes, size, at + 1, "frameset")) frameset = true;
+    }
+    return frameset;
+}
+
 int32_t StepPageCommand(int32_t step) {
     switch (step) {
         case -3: return 71;

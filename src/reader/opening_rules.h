@@ -3,6 +3,7 @@
 // and the small texts and codes that follow from a position.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/string.h"
@@ -44,6 +45,10 @@ Target ResolveTarget(const String& name);
 
 // Only "http:" and "https:" exactly (case matters) go to the web browser.
 bool IsWebLink(const String& url);
+
+// Whether an HTML page's bytes are a frame set and nothing else: a FRAMESET tag, with no BODY
+// and no NOFRAMES text to show in its place. The reader lays out no HTML frames.
+bool IsFramesOnly(const uint8_t* bytes, size_t size);
 
 // The view command of a page step in the record-set and image views.
 int32_t StepPageCommand(int32_t step);

@@ -355,6 +355,9 @@ int Run(std::istream& in) {
     pendingTexts.clear();
     std::string line;
     int number = 0;
+    // The first step, like every later one, comes after the work queued before it: the opening
+    // of the book given on the command line lays out and draws its page from the queue.
+    RunProgramUntilIdle();
     while (std::getline(in, line)) {
         ++number;
         DriverAction action;

@@ -2,6 +2,7 @@
 // view commands of page steps and the reading-position line.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "core/string.h"
@@ -96,3 +97,25 @@ TEST(Anchors, OnlyTheExactAudioName) {
 }
 
 }  // namespace
+
+namespace {
+bool FramesOnly(const std::string& page) {
+    return OpeningRules::IsFramesOnly(reinterpret_cast<const uint8_t*>(page.data()), page.size());
+}
+}  // namespace
+
+TEST(FramePages, AFrameSetAloneIsFramesOnlyInAnyCase) {
+    EXPECT_TRUE(FramesOnly("<html><FrameSet cols=\"50%,*\"><frame src=\"a.html\"></FrameSet>"));
+    EXPECT_TRUE(FramesOnly("<frameset\nrows=\"*\"><frame src=\"x.html\"></frameset>"));
+    EXPECT_TRUE(FramesOnly("<frameset>"));
+}
+
+TEST(FramePages, TextToShowOrATagOnlyNamedLikeOneIsNotFramesOnly) {
+    EXPECT_FALSE(FramesOnly("<frameset><frame src=\"a.html\"><noframes>Read here</noframes>"));
+    EXPECT_FALSE(FramesOnly("<html><body><frameset></frameset></body></html>"));
+    EXPECT_FALSE(FramesOnly("<html><!-- <frameset> once --><p>Text</p></html>"));
+    EXPECT_FALSE(FramesOnly("<framesetx><p>Text</p>"));
+    EXPECT_FALSE(FramesOnly("<p>A frame</p>"));
+    EXPECT_FALSE(FramesOnly("<!-- <frameset"));
+    EXPECT_FALSE(OpeningRules::IsFramesOnly(nullptr, 4));
+}

@@ -259,5 +259,61 @@ TEST(DamagedPictures, APictureCutShortOpenedByItselfIsNeverASilentWhitePage) {
         << run.err;
 }
 
+// ---- HTML frame sets -------------------------------------------------------------------------
+
+// A page made only of frames shows no page of its own: the reader says so, opened by itself or
+// through a link, whether its frames show the page itself or nest frame sets in frame sets.
+TEST(FrameSets, APageMadeOnlyOfFramesSaysItCannotBeShown) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/self.html",
+                     "<html><head><title>Self</title></head>\n<FRAMESET cols=\"30%,70%\">\n"
+                     "  <frame src=\"self.html\" name=\"left\">\n"
+                     "  <frame src=\"self.html\" name=\"right\">\n</FRAMESET>\n</html>\n");
+    std::string nested = "<html><head><title>Nested</title></head>\n";
+    for (int i = 0; i < 40; ++i) nested += "<frameset rows=\"10%,*\"><frame src=\"top.html\">\n";
+    for (int i = 0; i < 40; ++i) nested += "</frameset>\n";
+    device.WriteHost("storage/eBooks/nested.html", nested + "</html>\n");
+    device.WriteHost("storage/eBooks/start.html",
+                     "<html><body><p><a href=\"nested.html\">The manual in frames</a></p>"
+                     "</body></html>\n");
+    const std::string o = device.outside() + "/";
+    for (const std::string name : {"self", "nested"}) {
+        const ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\" + name + ".html"},
+                                           "shelllog " + o + name + ".log\nquit\n");
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::string log = ReadFile(o + name + ".log");
+        EXPECT_NE(log.find("MessageBox Error: \\storage\\eBooks\\" + name +
+                           ".html is made of frames, which the reader cannot show."),
+                  std::string::npos)
+            << name << ":\n" << log;
+    }
+    // Reached by a link from another page.
+    const ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\start.html"},
+                                       "key 0x28\nkey 0x0d\nshelllog " + o + "link.log\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(ReadFile(o + "link.log").find("nested.html is made of frames"), std::string::npos)
+        << ReadFile(o + "link.log");
+}
+
+// A frame set with its own text for readers without frames shows that text, and nothing more
+// is said.
+TEST(FrameSets, AFrameSetWithTextInPlaceOfItsFramesShowsThatText) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/framed.html",
+                     "<html><frameset cols=\"50%,50%\"><frame src=\"a.html\"><frame src=\"b.html\">"
+                     "<noframes><body><p>Contents without frames</p></body></noframes>"
+                     "</frameset></html>\n");
+    const std::string o = device.outside() + "/";
+    const ProgramResult run =
+        RunSteps(device, {"\\storage\\eBooks\\framed.html"},
+                 "pagetext " + o + "page.txt\nshelllog " + o + "log.txt\nquit\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(ReadFile(o + "page.txt").find("Contents without frames"), std::string::npos);
+    EXPECT_EQ(ReadFile(o + "log.txt").find("MessageBox"), std::string::npos)
+        << ReadFile(o + "log.txt");
+}
+
 }  // namespace
 }  // namespace fvt::test

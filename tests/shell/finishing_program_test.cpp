@@ -477,5 +477,57 @@ TEST(FlashMessages, AMessageOverAFocusedLinkLeavesNothingBehind) {
     EXPECT_FALSE(unflashed.RowsDiffer(moved, 0, moved.height)) << "the focus moved over a trace";
 }
 
+// ---- Driver steps ----------------------------------------------------------------------------
+
+// A long book: chapters of numbered paragraphs, the last one named so that its page is known.
+std::string LongBook(bool html, int paragraphs) {
+    std::string book = html ? "<html><head><title>Long</title></head><body>\n" : "";
+    for (int i = 0; i < paragraphs; ++i) {
+        if (i % 200 == 0) {
+            const std::string title = "Chapter " + std::to_string(i / 200 + 1);
+            book += html ? "<h2>" + title + "</h2>\n" : title + "\n\n";
+        }
+        std::string p = "Paragraph " + std::to_string(i) +
+                        " tells how the river ran past the mill and the town below it.";
+        if (i == paragraphs - 1) p = "Lastword of the book.";
+        book += html ? "<p>" + p + "</p>\n" : p + "\n\n";
+    }
+    if (html) book += "</body></html>\n";
+    return book;
+}
+
+// Every step comes after what the step before queued: the page written by `pagetext` as the
+// script's first line, or right after a key with no `idle` between, is the page a person sees.
+TEST(DriverSteps, PageTextRightAfterTheStartOrAKeyIsThePageShown) {
+    for (const bool html : {true, false}) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        const std::string name = html ? "long.html" : "long.txt";
+        device.WriteHost("storage/eBooks/" + name, LongBook(html, 12000));
+        const std::string o = device.outside() + "/";
+        const std::vector<std::string> book = {"\\storage\\eBooks\\" + name};
+        ASSERT_EQ(RunSteps(device, book,
+                           "pagetext " + o + "first.txt\nkey 0x23\npagetext " + o +
+                               "end.txt\nkey 0x24\npagetext " + o +
+                               "home.txt\nkey 0x22\nkey 0x22\nkey 0x22\npagetext " + o +
+                               "fourth.txt\nquit\n")
+                      .status,
+                  0);
+        const std::string first = ReadFile(o + "first.txt"), fourth = ReadFile(o + "fourth.txt");
+        EXPECT_TRUE(Contains(first, "Chapter 1")) << name << ":\n" << first;
+        EXPECT_TRUE(Contains(ReadFile(o + "end.txt"), "Lastword")) << name;
+        EXPECT_EQ(ReadFile(o + "home.txt"), first) << name;
+        EXPECT_FALSE(fourth.empty()) << name;
+        EXPECT_NE(fourth, first) << name;
+        // Opened again at the page it was left on: the first step sees that page.
+        ASSERT_EQ(RunSteps(device, book, "pagetext " + o + "again.txt\nkey 0x23\npagetext " + o +
+                                             "again-end.txt\nquit\n")
+                      .status,
+                  0);
+        EXPECT_EQ(ReadFile(o + "again.txt"), fourth) << name;
+        EXPECT_TRUE(Contains(ReadFile(o + "again-end.txt"), "Lastword")) << name;
+    }
+}
+
 }  // namespace
 }  // namespace fvt::test
