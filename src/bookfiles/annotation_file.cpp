@@ -281,7 +281,8 @@ std::uint32_t AnnotationFile::Salvage(const std::vector<std::uint8_t>& damaged) 
 }
 
 std::uint32_t AnnotationFile::AddWholeAnnotations(
-    const std::vector<RecordStoreFiles::WholeRecord>& records, bool unlessColliding) {
+    const std::vector<RecordStoreFiles::WholeRecord>& records, bool unlessColliding,
+    std::uint32_t* equal) {
     using RecordStoreFiles::WholeRecord;
     const std::uint32_t kText = Tag("TEXT"), kNote = Tag("NOTE"), kLink = Tag("LINK");
     auto find = [&](std::uint32_t ref, std::uint32_t tag) -> const WholeRecord* {
@@ -304,16 +305,48 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
         }
         return false;
     };
-    std::uint32_t kept = 0;
+    const std::uint32_t subTags[] = {kText, kNote, kLink, kData};
+    // Whether the file holds an annotation equal to `r`: its kind, range, texts, note and state.
+    // The records of `r` it stands for, else 0.
+    auto twin = [&](const WholeRecord& r) -> std::uint32_t {
+        const std::uint32_t kind = word(r.data, 0) & kKindMask, start = word(r.data, 4),
+                            end = word(r.data, 8);
+        for (std::uint32_t i = 1; i < RecordCount(); ++i) {
+            if (!IsBookmark(static_cast<std::int32_t>(i))) continue;
+            if ((ReadU32(i, 0) & kKindMask) != kind || ReadU32(i, 4) != start ||
+                ReadU32(i, 8) != end)
+                continue;
+            std::uint32_t count = 1;
+            bool same = true;
+            for (int k = 0; k < 4 && same; ++k) {
+                const std::uint32_t ours = word(r.data, kSubFields[k]);
+                const WholeRecord* sub = find(ours, subTags[k]);
+                const std::uint32_t ref = ReadU32(i, kSubFields[k]);
+                const std::int32_t at = ref == kNoRef ? -1 : Resolve(ref, subTags[k]);
+                ByteSpan d;
+                const bool has = at >= 0 && GetData(static_cast<std::uint32_t>(at), &d);
+                if (!sub) {
+                    same = ours == kNoRef && !has;
+                    continue;
+                }
+                same = has && d.size == sub->data.size() &&
+                       std::equal(sub->data.begin(), sub->data.end(), d.data);
+                ++count;
+            }
+            if (same) return count;
+        }
+        return 0;
+    };
+    std::uint32_t kept = 0, same = 0;
     // The annotations in range order, each with the texts and state it names.
     std::vector<const WholeRecord*> marks;
     for (const WholeRecord& r : records)
-        if (r.tag == kBkmk && r.data.size() >= kBookmarkSize) marks.push_back(&r);
+        if (r.tag == kBkmk && r.data.size() >= kBookmarkSize && (word(r.data, 0) & kKindMask))
+            marks.push_back(&r);
     std::stable_sort(marks.begin(), marks.end(), [&](const WholeRecord* a, const WholeRecord* b) {
         const std::uint32_t sa = word(a->data, 4), sb = word(b->data, 4);
         return sa != sb ? sa < sb : word(a->data, 8) < word(b->data, 8);
     });
-    const std::uint32_t subTags[] = {kText, kNote, kLink, kData};
     std::vector<std::pair<std::uint32_t, std::uint32_t>> newRefs;  // old ref, new ref
     for (const WholeRecord* r : marks) {
         std::vector<std::uint8_t> d = r->data;
@@ -325,6 +358,7 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
                 : WriteRecord(kBkmk, d.data(), static_cast<std::uint32_t>(d.size()),
                               PlaceFor(word(d, 4), word(d, 8)));
         if (at < 0) {
+            if (equal) same += twin(*r);
             newRefs.emplace_back(r->ref, kNoRef);
             continue;
         }
@@ -351,6 +385,7 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
             break;
         }
     }
+    if (equal) *equal = same;
     return kept;
 }
 
@@ -487,7 +522,14 @@ bool AnnotationFile::IsWhole() const {
         if (!GetData(i, &r)) return false;
         const std::uint32_t tag = BigEndian::U32(r.data - 8);
         if (std::find(std::begin(known), std::end(known), tag) == std::end(known)) return false;
-        if (tag == kBkmk && r.size < kBookmarkSize) return false;
+        if (tag != kBkmk) continue;
+        if (r.size < kBookmarkSize || (r.U32At(0) & kKindMask) == 0) return false;
+        // A text, note, link or state it names that is not there: a damaged reference.
+        const std::uint32_t subTags[] = {Tag("TEXT"), Tag("NOTE"), Tag("LINK"), kData};
+        for (int k = 0; k < 4; ++k) {
+            const std::uint32_t ref = r.U32At(kSubFields[k]);
+            if (ref != kNoRef && Resolve(ref, subTags[k]) < 0) return false;
+        }
     }
     return true;
 }
@@ -804,6 +846,7 @@ bool AnnotationFile::TakeBackKeptAside(std::uint32_t key, std::uint32_t swappedK
     if (dirty_ && Flush() != 0) return false;
     std::vector<std::uint8_t> since;
     if (!Database()->Serialize(&since)) return false;
+    const std::uint32_t sinceRecords = RecordCount(), sincePlace = Main(12, kNoRef);
     const std::string aside = RecordStoreFiles::SetAside(path, RecordStoreFiles::kBookChanged);
     if (aside.empty()) return false;
     const std::u16string from = Utf16Of(kept), to = Utf16Of(path), back = Utf16Of(aside);
@@ -825,11 +868,17 @@ bool AnnotationFile::TakeBackKeptAside(std::uint32_t key, std::uint32_t swappedK
     }
     owner_ = owner;
     const std::uint32_t tags[] = {kBkmk, kData, Tag("TEXT"), Tag("NOTE"), Tag("LINK")};
-    AddWholeAnnotations(
-        RecordStoreFiles::WholeRecords(since.data(), since.size(), tags, sizeof tags / sizeof tags[0]),
-        true);
+    const auto records =
+        RecordStoreFiles::WholeRecords(since.data(), since.size(), tags, sizeof tags / sizeof tags[0]);
+    std::uint32_t equal = 0;
+    AddWholeAnnotations(records, true, &equal);
+    // The place read to in the meantime is no annotation: the file taken back keeps its own.
+    for (const auto& r : records) equal += r.tag == kData && r.ref == sincePlace;
     Claim();
-    Flush();
+    // The file made since goes only when all it held is in this one as it was (the annotations
+    // a changed text kept, or none): else it stays aside whole, so that nothing is lost.
+    if (Flush() == 0 && sinceRecords == records.size() + 1 && equal == records.size())
+        Delete(aside);
     takenBack_ = kept;
     return true;
 }

@@ -184,9 +184,10 @@ private:
     std::uint32_t PlaceFor(std::uint32_t start, std::uint32_t end) const;
     // Adds the whole annotations among `records` with the texts, notes, state and links they
     // name; with `unlessColliding`, one that meets an annotation of its kind already in the
-    // file stays out. The records added.
+    // file stays out. The records added; `equal` (may be null) counts the records of those left
+    // out for one equal to them already in the file.
     std::uint32_t AddWholeAnnotations(const std::vector<RecordStoreFiles::WholeRecord>& records,
-                                      bool unlessColliding);
+                                      bool unlessColliding, std::uint32_t* equal = nullptr);
     std::uint32_t Main(std::uint32_t offset, std::uint32_t fallback) const;
     int SetMain(std::uint32_t offset, std::uint32_t value);
     bool State(std::uint32_t field, std::vector<std::uint8_t>* out) const;

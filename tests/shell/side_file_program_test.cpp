@@ -310,5 +310,31 @@ TEST(ChangedBook, ATextFilePutBackAsItWasTakesItsSideFileBack) {
     EXPECT_EQ(Marks("notes.txt"), marks);
 }
 
+// An HTML book changed and put back twice: the side file comes back each time and the file made
+// in between, holding only what the old one holds, leaves no copy beside the book.
+TEST(ChangedBook, AnHtmlBookPutBackLeavesNoStaleCopy) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    const std::string original = Html(300);
+    device.WriteOutside("story.html", original);
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("story.html")}, BookmarkSteps(2)).status, 0);
+    const auto marks = Marks("story.html");
+    ASSERT_EQ(marks.size(), 1u);
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        device.WriteOutside("story.html", original + "<p>One more line.</p>\n");
+        ASSERT_EQ(RunSteps(device, {device.OutsidePath("story.html")}, "idle\nquit\n").status, 0);
+        ASSERT_TRUE(device.HostExists("storage/eBooks/story.fvt.book-changed"));
+        device.WriteOutside("story.html", original);
+        const ProgramResult run =
+            RunSteps(device, {device.OutsidePath("story.html")}, "idle\nquit\n");
+        EXPECT_EQ(run.status, 0) << run.Describe();
+        EXPECT_EQ(Count(run.err, "is again the book its annotations"), 1) << run.err;
+        EXPECT_EQ(Marks("story.html"), marks);
+        EXPECT_FALSE(device.HostExists("storage/eBooks/story.fvt.book-changed")) << cycle;
+        EXPECT_FALSE(device.HostExists("storage/eBooks/story.fvt.book-changed2")) << cycle;
+    }
+    EXPECT_TRUE(NothingSetAside(device));
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -89,6 +89,16 @@ const Damage kDamages[] = {
          f[RecordAt(f, EntriesOf(f, "BPAR")[0]) + 8 + 84 + 4] ^= 0x01;
      },
      3, 3, true},
+    // References that lead nowhere read as absent: the annotation stays, without its text.
+    {"ATextIdInTheListWithAFlippedByte",
+     [](std::string& f) { f[EntriesOf(f, "TEXT")[1] + 7] ^= 0x40; }, 2, 3, false},
+    {"AnAnnotationsTextReferenceWithAFlippedByte",
+     [](std::string& f) { f[RecordAt(f, EntriesOf(f, "BKMK")[1]) + 8 + 28 + 3] ^= 0x40; }, 2, 3,
+     false},
+    // An annotation of no kind is no annotation: the two others stay.
+    {"AnAnnotationKindWithAFlippedByte",
+     [](std::string& f) { f[RecordAt(f, EntriesOf(f, "BKMK")[1]) + 8 + 3] ^= 0x01; }, 2, 2,
+     false},
     // A version no reader writes: every annotation is still there to keep.
     {"AVersionWordWithAFlippedByte",
      [](std::string& f) { f[RecordAt(f, EntriesOf(f, "BPAR")[0]) + 8 + 3] ^= 0xFF; }, 3, 3,
