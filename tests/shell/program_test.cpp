@@ -708,6 +708,50 @@ TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
     }
 }
 
+// The Buttons page names a button bound to an action in the device's language, in a column that
+// ends before the list's scroll bar (it was "Button 1" in French too, drawn under the bar).
+TEST(ProgramScreens, TheButtonsPageNamesABoundButtonBesideTheScrollBarInTheDevicesLanguage) {
+    std::map<std::string, Picture> bound, unbound;
+    for (const char* language : {"en", "fr"}) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        WriteNumberedBook(device, "Buttons", 20);
+        const std::string o = device.outside() + "/";
+        const std::vector<std::string> env = {std::string("FOLIVANT_LANGUAGE=") + language,
+                                              "FOLIVANT_SCREEN=240x320@96"};
+        // Button 1 pressed on the page binds it to the first action, the row selected.
+        const std::string steps = "idle\nanswer-key 0x35\nscreenshot-box " + o +
+                                  "unbound.png\nanswer-key 0xC1\nscreenshot-box " + o +
+                                  "bound.png\nanswer 2\nanswer 2\nmenu 40041\nidle\nquit\n";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Buttons.prc"}, steps, env).status, 0)
+            << language << ": " << ReadFile(o + "errors.txt");
+        bound[language] = ReadPicture(o + "bound.png");
+        unbound[language] = ReadPicture(o + "unbound.png");
+        ASSERT_GT(bound[language].width, 0);
+    }
+    // The first row's text, right of the actions' names and left of the scroll bar.
+    const Picture& fr = bound["fr"];
+    auto differs = [&](const Picture& a, const Picture& b) {
+        int changed = 0;
+        for (int y = 0; y < a.height; ++y)
+            for (int x = a.width / 2; x < a.width - 20; ++x) changed += a.At(x, y) != b.At(x, y);
+        return changed;
+    };
+    EXPECT_GT(differs(fr, unbound["fr"]), 20) << "the bound button's name is not seen";
+    EXPECT_GT(differs(bound["en"], unbound["en"]), 20) << "the bound button's name is not seen";
+    // The French and English action names differ too; the button column shows in both
+    // languages at the same place, so only the names' own pixels tell them apart.
+    int frOnly = 0, enOnly = 0;
+    for (int y = 0; y < fr.height; ++y)
+        for (int x = fr.width / 2; x < fr.width - 20; ++x) {
+            const bool inFr = fr.At(x, y) != unbound["fr"].At(x, y);
+            const bool inEn = bound["en"].At(x, y) != unbound["en"].At(x, y);
+            frOnly += inFr && !inEn;
+            enOnly += inEn && !inFr;
+        }
+    EXPECT_GT(frOnly + enOnly, 0) << "the button is named the same in French and English";
+}
+
 TEST(SingleInstance, QuitClosesTheRunningInstance) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
