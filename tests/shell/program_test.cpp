@@ -676,7 +676,8 @@ TEST(ProgramScreens, ASelectedRowWithoutTheFocusIsMarkedAsAWholeRow) {
 // and the reader lays out cleanly in both languages on both screens: the driver's box screenshot
 // fails the run when a control's text does not fit or two controls overlap (the French About
 // title lost its last word on the large screen, and the French Add / Remove reading lists title
-// ran onto a second line there, cut).
+// ran onto a second line there, cut; the French find button "Rechercher le suivant" touched both
+// its borders).
 TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
     for (const char* language : {"en", "fr"}) {
         for (const char* screen : kScreens) {
