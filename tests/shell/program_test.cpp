@@ -753,6 +753,54 @@ TEST(ProgramScreens, TheButtonsPageNamesABoundButtonBesideTheScrollBarInTheDevic
     EXPECT_GT(frOnly + enOnly, 0) << "the button is named the same in French and English";
 }
 
+// A sub-menu that has no room beside its parent may cover the parent's margin, never the first
+// letters of its labels (the French library's "Filtrer par" showed as "ltrer par").
+TEST(ProgramScreens, ASubMenuLeavesItsParentsLabelsUncovered) {
+    for (const char* language : {"en", "fr"}) {
+        for (const char* screen : kScreens) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            WriteNumberedBook(device, "Menus", 5);
+            const std::string o = device.outside() + "/";
+            const std::vector<std::string> env = {std::string("FOLIVANT_LANGUAGE=") + language,
+                                                  std::string("FOLIVANT_SCREEN=") + screen};
+            // The library, its menu with "Filter by" lit, then that item's sub-menu open.
+            const std::string steps =
+                "idle\nscreenshot " + o + "plain.png\nanswer-key 0x28\nscreenshot-box " + o +
+                "parent.png\nanswer 0\nsoftkey 2\nidle\nanswer-key 0x28\nanswer-key 0x0d\n"
+                "screenshot-box " + o + "sub.png\nanswer 0\nsoftkey 2\nidle\nquit\n";
+            ASSERT_EQ(RunSteps(device, {}, steps, env).status, 0)
+                << language << " " << screen << ": " << ReadFile(o + "errors.txt");
+            const Picture plain = ReadPicture(o + "plain.png");
+            const Picture parent = ReadPicture(o + "parent.png");
+            const Picture sub = ReadPicture(o + "sub.png");
+            ASSERT_GT(plain.width, 0);
+            ASSERT_EQ(parent.width, plain.width);
+            ASSERT_EQ(sub.width, plain.width);
+            // The parent menu: where it changed the library's screen.
+            int left = plain.width, right = 0, top = plain.height, bottom = 0;
+            for (int y = 0; y < plain.height; ++y)
+                for (int x = 0; x < plain.width; ++x)
+                    if (plain.At(x, y) != parent.At(x, y)) {
+                        left = std::min(left, x), right = std::max(right, x + 1);
+                        top = std::min(top, y), bottom = std::max(bottom, y + 1);
+                    }
+            ASSERT_LT(left, right) << language << " " << screen << ": no menu was drawn";
+            const int scale = plain.width / 240;
+            int covered = 0, beside = 0;
+            for (int y = top; y < bottom; ++y)
+                for (int x = 0; x < right; ++x) {
+                    if (sub.At(x, y) == parent.At(x, y)) continue;
+                    if (x >= left + 14 * scale) ++covered;
+                    if (x < left) ++beside;
+                }
+            EXPECT_GT(beside, 0) << language << " " << screen << ": the sub-menu was not drawn";
+            EXPECT_EQ(covered, 0) << language << " " << screen
+                                  << ": the sub-menu covers its parent's labels";
+        }
+    }
+}
+
 TEST(SingleInstance, QuitClosesTheRunningInstance) {
     TempDevice device;
     ASSERT_TRUE(device.ok());

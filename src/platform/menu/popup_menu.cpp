@@ -41,14 +41,22 @@ RECT Screen() {
     return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
+// Room right of the labels: for the arrows of sub-menus where the menu has any.
+int RightMargin(HMENU menu) {
+    for (auto& item : fvt::MenuItems(menu))
+        if (item.subMenu) return Px(12);
+    return Px(4);
+}
+
 // As wide as its longest label, but never wider or taller than the screen: a label is cut (with
 // an ellipsis) only when the screen itself is too narrow for it.
 SIZE MenuSize(HMENU menu) {
     SIZE s{Px(60), Px(4)};
     FontDC measure(nullptr, nullptr);
+    const int pad = Px(18) + RightMargin(menu);
     for (auto& item : fvt::MenuItems(menu)) {
         s.cy += ItemHeight(item);
-        s.cx = std::max<LONG>(s.cx, TextWidth(measure.dc(), item.text) + Px(30));
+        s.cx = std::max<LONG>(s.cx, TextWidth(measure.dc(), item.text) + pad);
     }
     RECT screen = Screen();
     s.cx = std::min<LONG>(s.cx, screen.right - screen.left);
@@ -84,9 +92,10 @@ int FirstSelectable(HMENU menu) {
 
 LRESULT MenuProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// A level's window at (x, y), moved so that it lies wholly on the screen.
-HWND OpenWindow(Tracking* t, HMENU menu, int x, int y) {
+// A level's window at (x, y), moved so that it lies wholly on the screen; `width` narrows it.
+HWND OpenWindow(Tracking* t, HMENU menu, int x, int y, int width = 0) {
     SIZE s = MenuSize(menu);
+    if (width > 0) s.cx = std::min<LONG>(s.cx, width);
     RECT screen = Screen();
     x = std::clamp<int>(x, screen.left, std::max<int>(screen.left, screen.right - s.cx));
     y = std::clamp<int>(y, screen.top, std::max<int>(screen.top, screen.bottom - s.cy));
@@ -120,12 +129,20 @@ void OpenSubMenu(Tracking* t, int index, HMENU sub) {
     SIZE s = MenuSize(sub);
     RECT screen = Screen();
     int x = p.right - Px(2);
-    if (x + s.cx > screen.right) x = p.left - s.cx + Px(2);
+    int width = 0;
+    if (x + s.cx > screen.right) {
+        x = p.left - s.cx + Px(2);
+        // Short of room on the left too, it may cover the parent's margin but never its labels.
+        if (x < screen.left) {
+            x = screen.left;
+            width = p.left + Px(12) - screen.left;
+        }
+    }
     int y = p.top + ItemTop(parent.menu, index) - Px(2);
     Level level;
     level.menu = sub;
     level.highlight = FirstSelectable(sub);
-    level.hwnd = OpenWindow(t, sub, x, y);
+    level.hwnd = OpenWindow(t, sub, x, y, width);
     if (!level.hwnd) return;
     t->levels.push_back(level);
 }
@@ -191,6 +208,7 @@ void PaintLevel(HWND hwnd, const Level& level) {
     PaintPanel(p.dc(), r);
     int top = Px(2);
     int index = -1;
+    const int margin = RightMargin(level.menu);
     for (auto& item : fvt::MenuItems(level.menu)) {
         ++index;
         int h = ItemHeight(item);
@@ -203,7 +221,7 @@ void PaintLevel(HWND hwnd, const Level& level) {
             COLORREF ink = (item.state & MF_GRAYED) ? RGB(160, 160, 160)
                            : lit                    ? RGB(255, 255, 255)
                                                     : RGB(0, 0, 0);
-            RECT text{r.left + Px(14), top, r.right - Px(12), top + h};
+            RECT text{r.left + Px(14), top, r.right - margin, top + h};
             Text(p.dc(), item.text, text, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS, ink);
             if (item.state & MF_CHECKED)
                 Text(p.dc(), (item.type & MFT_RADIOCHECK) ? u"\u2022" : u"\u2713",
