@@ -801,6 +801,35 @@ TEST(ProgramScreens, ASubMenuLeavesItsParentsLabelsUncovered) {
     }
 }
 
+// A pop-up menu taller than the screen (the reader's menu on a small dense square screen) stays on
+// the screen and scrolls: Up from the top wraps to its last item, which then shows lit.
+TEST(ProgramScreens, APopUpMenuTallerThanTheScreenScrollsToItsLastItem) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteNumberedBook(device, "Tall", 5);
+    const std::string o = device.outside() + "/";
+    const std::vector<std::string> env = {"FOLIVANT_SCREEN=240x240@192"};
+    const std::string steps = "idle\nanswer-key 0x28\nscreenshot-box " + o +
+                              "first.png\nanswer 0\nsoftkey 2\nidle\nanswer-key 0x26\n"
+                              "screenshot-box " + o + "last.png\nanswer 0\nsoftkey 2\nidle\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Tall.prc"}, steps, env).status, 0)
+        << ReadFile(o + "errors.txt");
+    const Picture first = ReadPicture(o + "first.png");
+    const Picture last = ReadPicture(o + "last.png");
+    ASSERT_GT(first.width, 0);
+    ASSERT_EQ(last.width, first.width);
+    auto lit = [](uint32_t p) {
+        return (p & 0xFF) < 40 && ((p >> 8) & 0xFF) < 40 && ((p >> 16) & 0xFF) > 110;
+    };
+    // Where the last item's band shows that the first item's did not.
+    int band = 0, lowest = 0;
+    for (int y = 0; y < first.height; ++y)
+        for (int x = 0; x < first.width; ++x)
+            if (lit(last.At(x, y)) && !lit(first.At(x, y))) ++band, lowest = std::max(lowest, y);
+    EXPECT_GT(band, 500) << "the last item is not shown lit";
+    EXPECT_GT(lowest, first.height / 2);
+}
+
 TEST(SingleInstance, QuitClosesTheRunningInstance) {
     TempDevice device;
     ASSERT_TRUE(device.ok());

@@ -20,6 +20,7 @@ struct Level {
     HMENU menu = nullptr;
     HWND hwnd = nullptr;
     int highlight = -1;  // the item the direction keys are on
+    int scroll = 0;      // how far a menu taller than the screen is scrolled, in pixels
 };
 
 struct Tracking {
@@ -120,6 +121,18 @@ void CloseTopLevel(Tracking* t) {
     if (!t->levels.empty() && IsWindow(t->levels.back().hwnd)) SetCapture(t->levels.back().hwnd);
 }
 
+// Scrolls a menu taller than its window so that its lit item shows.
+void ShowHighlight(Level& level) {
+    if (level.highlight < 0 || !level.hwnd) return;
+    RECT r{};
+    GetClientRect(level.hwnd, &r);
+    const int top = ItemTop(level.menu, level.highlight);
+    const int bottom = top + ItemHeight(fvt::MenuItems(level.menu)[static_cast<size_t>(level.highlight)]);
+    const int height = r.bottom - r.top;
+    if (top - Px(2) < level.scroll) level.scroll = std::max(0, top - Px(2));
+    if (bottom + Px(2) > level.scroll + height) level.scroll = bottom + Px(2) - height;
+}
+
 // Opens the sub-menu of item `index` of the top level beside it: to the right of its parent, or
 // to the left when the screen has no room there.
 void OpenSubMenu(Tracking* t, int index, HMENU sub) {
@@ -138,7 +151,7 @@ void OpenSubMenu(Tracking* t, int index, HMENU sub) {
             width = p.left + Px(12) - screen.left;
         }
     }
-    int y = p.top + ItemTop(parent.menu, index) - Px(2);
+    int y = p.top + ItemTop(parent.menu, index) - parent.scroll - Px(2);
     Level level;
     level.menu = sub;
     level.highlight = FirstSelectable(sub);
@@ -188,6 +201,7 @@ bool MenuKey(Tracking* t, WPARAM vk) {
                 break;
             }
         }
+        ShowHighlight(top);
         InvalidateRect(top.hwnd, nullptr, TRUE);
         return true;
     }
@@ -206,7 +220,7 @@ void PaintLevel(HWND hwnd, const Level& level) {
     if (!p.dc()) return;
     RECT r = p.client();
     PaintPanel(p.dc(), r);
-    int top = Px(2);
+    int top = Px(2) - level.scroll;
     int index = -1;
     const int margin = RightMargin(level.menu);
     for (auto& item : fvt::MenuItems(level.menu)) {
@@ -258,7 +272,8 @@ LRESULT MenuProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 GetWindowRect(t->levels[k].hwnd, &r);
                 if (!PtInRect(&r, pt)) continue;
                 while (t->levels.size() > k + 1) CloseTopLevel(t);
-                const int i = ItemAt(t->levels.back().menu, pt.y - r.top);
+                const Level& at = t->levels.back();
+                const int i = ItemAt(at.menu, pt.y - r.top + at.scroll);
                 if (i >= 0) Take(t, i);
                 return 0;
             }
