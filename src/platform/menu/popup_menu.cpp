@@ -145,8 +145,9 @@ void OpenSubMenu(Tracking* t, int index, HMENU sub) {
     int width = 0;
     if (x + s.cx > screen.right) {
         x = p.left - s.cx + Px(2);
-        // Short of room on the left too, it may cover the parent's margin but never its labels.
-        if (x < screen.left) {
+        // Short of room on the left too, it may cover the parent's margin but never its labels
+        // (one as wide as the screen cannot help covering them).
+        if (x < screen.left && s.cx < screen.right - screen.left) {
             x = screen.left;
             width = p.left + Px(12) - screen.left;
         }
