@@ -567,6 +567,18 @@ protected:
     }
 
 private:
+    // The application buttons are named in the device's language; keys by their own character.
+    static std::u16string ButtonName(int32_t b) {
+        std::u16string name = HardwareButtons::kButtons[b].name;
+        const size_t space = name.find(u' ');
+        if (space == std::u16string::npos) return name;
+        const char16_t* format = LoadResString(5997);
+        if (!format) return name;
+        std::u16string text = format;
+        const size_t mark = text.find(u"%1");
+        if (mark == std::u16string::npos) return name;
+        return text.replace(mark, 2, name.substr(space + 1));
+    }
     void SizeColumns() {
         RECT client{};
         GetClientRect(GetItem(1094), &client);
@@ -574,9 +586,10 @@ private:
             SendItemMessage(1094, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(u"0")));
         // Room for the widest button name, so an assignment can be read.
         int32_t second = 2 * digit;
-        for (const NamedButton& b : HardwareButtons::kButtons) {
+        for (int32_t b = 0; b < HardwareButtons::kButtonCount; ++b) {
+            const std::u16string name = ButtonName(b);
             const int32_t w = static_cast<int32_t>(SendItemMessage(
-                1094, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(b.name)));
+                1094, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(name.c_str())));
             if (w + digit > second) second = w + digit;
         }
         // A list longer than its page keeps its scroll bar at the right: the names end before it.
@@ -592,7 +605,7 @@ private:
             std::u16string name;
             for (int32_t b = 0; b < HardwareButtons::kButtonCount; ++b) {
                 if (pending_[b] == HardwareButtons::kActions[row].command) {
-                    name = HardwareButtons::kButtons[b].name;
+                    name = ButtonName(b);
                     break;
                 }
             }

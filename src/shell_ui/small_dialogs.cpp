@@ -196,7 +196,8 @@ void FindDialog::FitFindButton() {
     GetTextExtentPoint32W(dc, text.Data(), text.Length(), &size);
     SelectObject(dc, old);
     ReleaseDC(button, dc);
-    SetItemFont(size.cx + 6 > r.right - r.left && regular_ ? regular_ : font_, kOkKey);
+    SetItemFont(size.cx + 2 * fvt::DialogEdgeInset() > r.right - r.left && regular_ ? regular_ : font_,
+                kOkKey);
 }
 
 void FindDialog::UpdateFindButton() {
@@ -255,6 +256,23 @@ bool FindDialog::OnOk() {
     return true;
 }
 
+namespace {
+// The width of a control's text in the font given.
+int32_t TextWidthIn(HWND control, HFONT font) {
+    if (!control) return 0;
+    String label;
+    GetWindowString(control, label);
+    HDC dc = GetDC(control);
+    if (!dc) return 0;
+    HGDIOBJ old = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, label.Data(), label.Length(), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
+}
+}  // namespace
+
 void FindDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t) {
     // The find button's text is long in some languages ("Rechercher le précédent"): Close
     // keeps what its own text needs and the find button takes the rest of the row.
@@ -275,7 +293,14 @@ void FindDialog::OnLayout(int32_t, int32_t, int32_t right, int32_t) {
             closeWidth = size.cx + size.cy;
         }
     }
-    const int32_t split = std::max<int32_t>(find.left + (edge - find.left) / 2, edge - closeWidth);
+    int32_t split = std::max<int32_t>(find.left + (edge - find.left) / 2, edge - closeWidth);
+    // A find label longer than its half ("Rechercher le suivant") takes room from Close, down to
+    // what Close's own label needs, so that both keep a margin inside their frames.
+    const int32_t margin = fvt::DialogEdgeInset() + 2;
+    const int32_t findNeed = TextWidthIn(GetItem(kOkKey), regular_) + margin;
+    const int32_t closeNeed = TextWidthIn(GetItem(kCloseButton), regular_) + margin;
+    if (find.left + findNeed + 2 > split)
+        split = std::min<int32_t>(find.left + findNeed + 2, edge - closeNeed - 2);
     MoveWindowTo(GetItem(kOkKey), find.left, find.top, split - 2, find.bottom);
     MoveWindowTo(GetItem(kCloseButton), split + 2, close.top, edge, close.bottom);
     RECT text = GetItemRect(window_, kTextItem);

@@ -676,7 +676,8 @@ TEST(ProgramScreens, ASelectedRowWithoutTheFocusIsMarkedAsAWholeRow) {
 // and the reader lays out cleanly in both languages on both screens: the driver's box screenshot
 // fails the run when a control's text does not fit or two controls overlap (the French About
 // title lost its last word on the large screen, and the French Add / Remove reading lists title
-// ran onto a second line there, cut).
+// ran onto a second line there, cut; the French find button "Rechercher le suivant" touched both
+// its borders).
 TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
     for (const char* language : {"en", "fr"}) {
         for (const char* screen : kScreens) {
@@ -706,6 +707,127 @@ TEST(ProgramScreens, BoxesLayOutCleanlyWithTheInstalledFonts) {
                 << language << " " << screen << ": " << ReadFile(o + "errors.txt");
         }
     }
+}
+
+// The Buttons page names a button bound to an action in the device's language, in a column that
+// ends before the list's scroll bar (it was "Button 1" in French too, drawn under the bar).
+TEST(ProgramScreens, TheButtonsPageNamesABoundButtonBesideTheScrollBarInTheDevicesLanguage) {
+    std::map<std::string, Picture> bound, unbound;
+    for (const char* language : {"en", "fr"}) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        WriteNumberedBook(device, "Buttons", 20);
+        const std::string o = device.outside() + "/";
+        const std::vector<std::string> env = {std::string("FOLIVANT_LANGUAGE=") + language,
+                                              "FOLIVANT_SCREEN=240x320@96"};
+        // Button 1 pressed on the page binds it to the first action, the row selected.
+        const std::string steps = "idle\nanswer-key 0x35\nscreenshot-box " + o +
+                                  "unbound.png\nanswer-key 0xC1\nscreenshot-box " + o +
+                                  "bound.png\nanswer 2\nanswer 2\nmenu 40041\nidle\nquit\n";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Buttons.prc"}, steps, env).status, 0)
+            << language << ": " << ReadFile(o + "errors.txt");
+        bound[language] = ReadPicture(o + "bound.png");
+        unbound[language] = ReadPicture(o + "unbound.png");
+        ASSERT_GT(bound[language].width, 0);
+    }
+    // The first row's text, right of the actions' names and left of the scroll bar.
+    const Picture& fr = bound["fr"];
+    auto differs = [&](const Picture& a, const Picture& b) {
+        int changed = 0;
+        for (int y = 0; y < a.height; ++y)
+            for (int x = a.width / 2; x < a.width - 20; ++x) changed += a.At(x, y) != b.At(x, y);
+        return changed;
+    };
+    EXPECT_GT(differs(fr, unbound["fr"]), 20) << "the bound button's name is not seen";
+    EXPECT_GT(differs(bound["en"], unbound["en"]), 20) << "the bound button's name is not seen";
+    // The French and English action names differ too; the button column shows in both
+    // languages at the same place, so only the names' own pixels tell them apart.
+    int frOnly = 0, enOnly = 0;
+    for (int y = 0; y < fr.height; ++y)
+        for (int x = fr.width / 2; x < fr.width - 20; ++x) {
+            const bool inFr = fr.At(x, y) != unbound["fr"].At(x, y);
+            const bool inEn = bound["en"].At(x, y) != unbound["en"].At(x, y);
+            frOnly += inFr && !inEn;
+            enOnly += inEn && !inFr;
+        }
+    EXPECT_GT(frOnly + enOnly, 0) << "the button is named the same in French and English";
+}
+
+// A sub-menu that has no room beside its parent may cover the parent's margin, never the first
+// letters of its labels (the French library's "Filtrer par" showed as "ltrer par").
+TEST(ProgramScreens, ASubMenuLeavesItsParentsLabelsUncovered) {
+    for (const char* language : {"en", "fr"}) {
+        for (const char* screen : kScreens) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            WriteNumberedBook(device, "Menus", 5);
+            const std::string o = device.outside() + "/";
+            const std::vector<std::string> env = {std::string("FOLIVANT_LANGUAGE=") + language,
+                                                  std::string("FOLIVANT_SCREEN=") + screen};
+            // The library, its menu with "Filter by" lit, then that item's sub-menu open.
+            const std::string steps =
+                "idle\nscreenshot " + o + "plain.png\nanswer-key 0x28\nscreenshot-box " + o +
+                "parent.png\nanswer 0\nsoftkey 2\nidle\nanswer-key 0x28\nanswer-key 0x0d\n"
+                "screenshot-box " + o + "sub.png\nanswer 0\nsoftkey 2\nidle\nquit\n";
+            ASSERT_EQ(RunSteps(device, {}, steps, env).status, 0)
+                << language << " " << screen << ": " << ReadFile(o + "errors.txt");
+            const Picture plain = ReadPicture(o + "plain.png");
+            const Picture parent = ReadPicture(o + "parent.png");
+            const Picture sub = ReadPicture(o + "sub.png");
+            ASSERT_GT(plain.width, 0);
+            ASSERT_EQ(parent.width, plain.width);
+            ASSERT_EQ(sub.width, plain.width);
+            // The parent menu: where it changed the library's screen.
+            int left = plain.width, right = 0, top = plain.height, bottom = 0;
+            for (int y = 0; y < plain.height; ++y)
+                for (int x = 0; x < plain.width; ++x)
+                    if (plain.At(x, y) != parent.At(x, y)) {
+                        left = std::min(left, x), right = std::max(right, x + 1);
+                        top = std::min(top, y), bottom = std::max(bottom, y + 1);
+                    }
+            ASSERT_LT(left, right) << language << " " << screen << ": no menu was drawn";
+            const int scale = plain.width / 240;
+            int covered = 0, beside = 0;
+            for (int y = top; y < bottom; ++y)
+                for (int x = 0; x < right; ++x) {
+                    if (sub.At(x, y) == parent.At(x, y)) continue;
+                    if (x >= left + 14 * scale) ++covered;
+                    if (x < left) ++beside;
+                }
+            EXPECT_GT(beside, 0) << language << " " << screen << ": the sub-menu was not drawn";
+            EXPECT_EQ(covered, 0) << language << " " << screen
+                                  << ": the sub-menu covers its parent's labels";
+        }
+    }
+}
+
+// A pop-up menu taller than the screen (the reader's menu on a small dense square screen) stays on
+// the screen and scrolls: Up from the top wraps to its last item, which then shows lit.
+TEST(ProgramScreens, APopUpMenuTallerThanTheScreenScrollsToItsLastItem) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteNumberedBook(device, "Tall", 5);
+    const std::string o = device.outside() + "/";
+    const std::vector<std::string> env = {"FOLIVANT_SCREEN=240x240@192"};
+    const std::string steps = "idle\nanswer-key 0x28\nscreenshot-box " + o +
+                              "first.png\nanswer 0\nsoftkey 2\nidle\nanswer-key 0x26\n"
+                              "screenshot-box " + o + "last.png\nanswer 0\nsoftkey 2\nidle\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Tall.prc"}, steps, env).status, 0)
+        << ReadFile(o + "errors.txt");
+    const Picture first = ReadPicture(o + "first.png");
+    const Picture last = ReadPicture(o + "last.png");
+    ASSERT_GT(first.width, 0);
+    ASSERT_EQ(last.width, first.width);
+    auto lit = [](uint32_t p) {
+        return (p & 0xFF) < 40 && ((p >> 8) & 0xFF) < 40 && ((p >> 16) & 0xFF) > 110;
+    };
+    // Where the last item's band shows that the first item's did not.
+    int band = 0, lowest = 0;
+    for (int y = 0; y < first.height; ++y)
+        for (int x = 0; x < first.width; ++x)
+            if (lit(last.At(x, y)) && !lit(first.At(x, y))) ++band, lowest = std::max(lowest, y);
+    EXPECT_GT(band, 500) << "the last item is not shown lit";
+    EXPECT_GT(lowest, first.height / 2);
 }
 
 TEST(SingleInstance, QuitClosesTheRunningInstance) {

@@ -345,7 +345,9 @@ void PaintButton(HWND hwnd, ButtonState* s) {
     // The focus: a second frame inside the first.
     if (GetFocus() == hwnd && !down)
         Frame(p.dc(), RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, ink);
-    Text(p.dc(), text, r, DT_CENTER | wrap, down ? RGB(255, 255, 255) : ink);
+    // The text keeps clear of the frame: a label touching both borders counts as not fitting.
+    const RECT inside{r.left + Px(3), r.top, r.right - Px(3), r.bottom};
+    Text(p.dc(), text, inside, DT_CENTER | wrap, down ? RGB(255, 255, 255) : ink);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ struct Level {
     HMENU menu = nullptr;
     HWND hwnd = nullptr;
     int highlight = -1;  // the item the direction keys are on
+    int scroll = 0;      // how far a menu taller than the screen is scrolled, in pixels
 };
 
 struct Tracking {
@@ -41,14 +42,22 @@ RECT Screen() {
     return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
+// Room right of the labels: for the arrows of sub-menus where the menu has any.
+int RightMargin(HMENU menu) {
+    for (auto& item : fvt::MenuItems(menu))
+        if (item.subMenu) return Px(12);
+    return Px(4);
+}
+
 // As wide as its longest label, but never wider or taller than the screen: a label is cut (with
 // an ellipsis) only when the screen itself is too narrow for it.
 SIZE MenuSize(HMENU menu) {
     SIZE s{Px(60), Px(4)};
     FontDC measure(nullptr, nullptr);
+    const int pad = Px(18) + RightMargin(menu);
     for (auto& item : fvt::MenuItems(menu)) {
         s.cy += ItemHeight(item);
-        s.cx = std::max<LONG>(s.cx, TextWidth(measure.dc(), item.text) + Px(30));
+        s.cx = std::max<LONG>(s.cx, TextWidth(measure.dc(), item.text) + pad);
     }
     RECT screen = Screen();
     s.cx = std::min<LONG>(s.cx, screen.right - screen.left);
@@ -84,9 +93,10 @@ int FirstSelectable(HMENU menu) {
 
 LRESULT MenuProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// A level's window at (x, y), moved so that it lies wholly on the screen.
-HWND OpenWindow(Tracking* t, HMENU menu, int x, int y) {
+// A level's window at (x, y), moved so that it lies wholly on the screen; `width` narrows it.
+HWND OpenWindow(Tracking* t, HMENU menu, int x, int y, int width = 0) {
     SIZE s = MenuSize(menu);
+    if (width > 0) s.cx = std::min<LONG>(s.cx, width);
     RECT screen = Screen();
     x = std::clamp<int>(x, screen.left, std::max<int>(screen.left, screen.right - s.cx));
     y = std::clamp<int>(y, screen.top, std::max<int>(screen.top, screen.bottom - s.cy));
@@ -111,6 +121,18 @@ void CloseTopLevel(Tracking* t) {
     if (!t->levels.empty() && IsWindow(t->levels.back().hwnd)) SetCapture(t->levels.back().hwnd);
 }
 
+// Scrolls a menu taller than its window so that its lit item shows.
+void ShowHighlight(Level& level) {
+    if (level.highlight < 0 || !level.hwnd) return;
+    RECT r{};
+    GetClientRect(level.hwnd, &r);
+    const int top = ItemTop(level.menu, level.highlight);
+    const int bottom = top + ItemHeight(fvt::MenuItems(level.menu)[static_cast<size_t>(level.highlight)]);
+    const int height = r.bottom - r.top;
+    if (top - Px(2) < level.scroll) level.scroll = std::max(0, top - Px(2));
+    if (bottom + Px(2) > level.scroll + height) level.scroll = bottom + Px(2) - height;
+}
+
 // Opens the sub-menu of item `index` of the top level beside it: to the right of its parent, or
 // to the left when the screen has no room there.
 void OpenSubMenu(Tracking* t, int index, HMENU sub) {
@@ -120,12 +142,21 @@ void OpenSubMenu(Tracking* t, int index, HMENU sub) {
     SIZE s = MenuSize(sub);
     RECT screen = Screen();
     int x = p.right - Px(2);
-    if (x + s.cx > screen.right) x = p.left - s.cx + Px(2);
-    int y = p.top + ItemTop(parent.menu, index) - Px(2);
+    int width = 0;
+    if (x + s.cx > screen.right) {
+        x = p.left - s.cx + Px(2);
+        // Short of room on the left too, it may cover the parent's margin but never its labels
+        // (one as wide as the screen cannot help covering them).
+        if (x < screen.left && s.cx < screen.right - screen.left) {
+            x = screen.left;
+            width = p.left + Px(12) - screen.left;
+        }
+    }
+    int y = p.top + ItemTop(parent.menu, index) - parent.scroll - Px(2);
     Level level;
     level.menu = sub;
     level.highlight = FirstSelectable(sub);
-    level.hwnd = OpenWindow(t, sub, x, y);
+    level.hwnd = OpenWindow(t, sub, x, y, width);
     if (!level.hwnd) return;
     t->levels.push_back(level);
 }
@@ -171,6 +202,7 @@ bool MenuKey(Tracking* t, WPARAM vk) {
                 break;
             }
         }
+        ShowHighlight(top);
         InvalidateRect(top.hwnd, nullptr, TRUE);
         return true;
     }
@@ -189,8 +221,9 @@ void PaintLevel(HWND hwnd, const Level& level) {
     if (!p.dc()) return;
     RECT r = p.client();
     PaintPanel(p.dc(), r);
-    int top = Px(2);
+    int top = Px(2) - level.scroll;
     int index = -1;
+    const int margin = RightMargin(level.menu);
     for (auto& item : fvt::MenuItems(level.menu)) {
         ++index;
         int h = ItemHeight(item);
@@ -203,7 +236,7 @@ void PaintLevel(HWND hwnd, const Level& level) {
             COLORREF ink = (item.state & MF_GRAYED) ? RGB(160, 160, 160)
                            : lit                    ? RGB(255, 255, 255)
                                                     : RGB(0, 0, 0);
-            RECT text{r.left + Px(14), top, r.right - Px(12), top + h};
+            RECT text{r.left + Px(14), top, r.right - margin, top + h};
             Text(p.dc(), item.text, text, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS, ink);
             if (item.state & MF_CHECKED)
                 Text(p.dc(), (item.type & MFT_RADIOCHECK) ? u"\u2022" : u"\u2713",
@@ -240,7 +273,8 @@ LRESULT MenuProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 GetWindowRect(t->levels[k].hwnd, &r);
                 if (!PtInRect(&r, pt)) continue;
                 while (t->levels.size() > k + 1) CloseTopLevel(t);
-                const int i = ItemAt(t->levels.back().menu, pt.y - r.top);
+                const Level& at = t->levels.back();
+                const int i = ItemAt(at.menu, pt.y - r.top + at.scroll);
                 if (i >= 0) Take(t, i);
                 return 0;
             }
