@@ -32,6 +32,8 @@
 #include "support/media/image/picture_fixtures.h"
 #include "support/media/sound_fixtures.h"
 
+#include "prose_html.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -145,31 +147,6 @@ fvt::test::GifSpec PhotoGif(std::uint32_t w, std::uint32_t h) {
             std::uint8_t((rgb[i * 3] >> 5) << 5 | (rgb[i * 3 + 1] >> 5) << 2 | rgb[i * 3 + 2] >> 6);
     }
     return s;
-}
-
-// A book of chapters of plain paragraphs, about `bytes` of HTML (as the reader's own
-// benchmark reads to its end).
-std::string ProseHtml(std::size_t bytes) {
-    static const char* const kWords[] = {"alpha", "beta",    "gamma",   "delta",  "epsilon", "zeta",
-                                         "theta", "iota",    "kappa",   "lambda", "omicron", "sigma",
-                                         "tau",   "upsilon", "function", "method", "returns", "value"};
-    std::uint32_t seed = 61;
-    auto words = [&](int n) {
-        std::string out;
-        for (int i = 0; i < n; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            if (i) out += ' ';
-            out += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
-        }
-        return out;
-    };
-    std::string html = "<html><head><title>Big</title></head><body>";
-    for (int chapter = 1; html.size() < bytes; ++chapter) {
-        html += "<h2>Chapter " + std::to_string(chapter) + "</h2>";
-        for (int p = 0; p < 30; ++p)
-            html += "<p>" + words(40) + " <i>" + words(3) + "</i> " + words(30) + ".</p>\n";
-    }
-    return html + "</body></html>";
 }
 
 // An index page of an API's documentation laid out as one table, about `bytes` of HTML: each

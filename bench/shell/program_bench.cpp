@@ -28,6 +28,8 @@
 
 #include "support/bookfiles/book_builder.h"
 
+#include "prose_html.h"
+
 extern char** environ;
 
 namespace {
@@ -187,30 +189,6 @@ void BM_PageTurn(benchmark::State& state) {
 }
 BENCHMARK(BM_PageTurn)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// A book of chapters of plain paragraphs, about `bytes` of HTML, the same on every run.
-std::string BigHtml(std::size_t bytes) {
-    static const char* const kWords[] = {"alpha", "beta",    "gamma",   "delta",  "epsilon", "zeta",
-                                         "theta", "iota",    "kappa",   "lambda", "omicron", "sigma",
-                                         "tau",   "upsilon", "function", "method", "returns", "value"};
-    std::uint32_t seed = 61;
-    auto words = [&](int n) {
-        std::string out;
-        for (int i = 0; i < n; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            if (i) out += ' ';
-            out += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
-        }
-        return out;
-    };
-    std::string html = "<html><head><title>Big</title></head><body>";
-    for (int chapter = 1; html.size() < bytes; ++chapter) {
-        html += "<h2>Chapter " + std::to_string(chapter) + "</h2>";
-        for (int p = 0; p < 30; ++p)
-            html += "<p>" + words(40) + " <i>" + words(3) + "</i> " + words(30) + ".</p>\n";
-    }
-    return html + "</body></html>";
-}
-
 // Reading a 2.3 MB HTML file from its first page to its end, a PageDown at a time (layout,
 // drawing and the copy to the screen surface of each page), against `w3m -dump` of the same file
 // in the same loop: over_w3m and cpu_over_w3m are medians of the pairs' ratios.
@@ -221,7 +199,7 @@ void BM_ReadBigHtmlToItsEnd(benchmark::State& state) {
         return;
     }
     static const std::string book = [&] {
-        std::ofstream(s.root + "/device/storage/eBooks/big.html") << BigHtml(2300000);
+        std::ofstream(s.root + "/device/storage/eBooks/big.html") << ProseHtml(2300000);
         return std::string("\\storage\\eBooks\\big.html");
     }();
     // More PageDowns than the book has pages: those past the end cost next to nothing.
@@ -315,7 +293,7 @@ void PageUpAgainstPageDown(benchmark::State& state, const std::string& name,
 }
 
 void BM_PageUpAgainstPageDownHtml(benchmark::State& state) {
-    static const std::string html = BigHtml(2300000);
+    static const std::string html = ProseHtml(2300000);
     PageUpAgainstPageDown(state, "back.html", html);
 }
 BENCHMARK(BM_PageUpAgainstPageDownHtml)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(9);
