@@ -171,12 +171,14 @@ public:
     std::int32_t FindNext(BookmarkIterator* it) const;
     bool FindFirstInRange(std::uint32_t start, std::uint32_t end, std::int32_t* out) const;
 
+    // Whether every record of the open file is whole, references and kinds included.
+    bool IsWhole() const override;
+
 protected:
     const char* StoreType() const override { return "BPAR"; }
     int Validate() override;
     std::string NewStoreName() const override { return databaseName_; }
     std::uint32_t Salvage(const std::vector<std::uint8_t>& damaged) override;
-    bool IsWhole() const override;
 
 private:
     bool IsBookmark(std::int32_t index) const;
