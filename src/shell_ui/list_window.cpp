@@ -347,7 +347,14 @@ void ListWindow::OnEndLabelEdit(NMLVDISPINFOW*) {}
 
 LRESULT ListWindow::CustomDraw(NMLVCUSTOMDRAW* draw) {
     DWORD stage = draw->nmcd.dwDrawStage;
-    if (stage == CDDS_PREPAINT || stage == CDDS_ITEMPREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (stage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+    if (stage == CDDS_ITEMPREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (stage == CDDS_POSTPAINT) {
+        // Drawn in the paint's own context, clipped to what was erased: a partial repaint must
+        // not draw the notice again over itself.
+        if (GetItemCount() == 0) PaintEmptyText(draw->nmcd.hdc, draw->nmcd.rc);
+        return CDRF_DODEFAULT;
+    }
     auto index = static_cast<int32_t>(draw->nmcd.dwItemSpec);
     bool selected = (draw->nmcd.uItemState & CDIS_SELECTED) != 0;
     bool focused = (draw->nmcd.uItemState & CDIS_FOCUS) != 0;
@@ -445,11 +452,7 @@ bool ListWindow::HandleMessage(NMHDR* notice, LRESULT& result) {
     }
 }
 
-void ListWindow::PaintEmptyText() {
-    HDC dc = GetDC(list);
-    if (!dc) return;
-    RECT client{};
-    GetClientRect(list, &client);
+void ListWindow::PaintEmptyText(HDC dc, RECT client) {
     Text text;
     LoadResStringTo(kEmptyListText, text);
     auto font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
@@ -458,7 +461,6 @@ void ListWindow::PaintEmptyText() {
     SetBkMode(dc, TRANSPARENT);
     DrawTextW(dc, text.WideCStr(), -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     if (old) SelectObject(dc, old);
-    ReleaseDC(list, dc);
 }
 
 LRESULT ListWindow::ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -470,9 +472,7 @@ LRESULT ListWindow::ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         self->clickPending = true;
     }
     WNDPROC previous = self->previousListProc;
-    LRESULT r = CallWindowProcW(previous, hwnd, msg, wParam, lParam);
-    if (msg == WM_PAINT && IsWindow(hwnd) && self->GetItemCount() == 0) self->PaintEmptyText();
-    return r;
+    return CallWindowProcW(previous, hwnd, msg, wParam, lParam);
 }
 
 LRESULT ListWindow::HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -112,7 +112,7 @@ private:
     static LRESULT ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static int SortCallback(LPARAM a, LPARAM b, LPARAM context);
     LRESULT CustomDraw(NMLVCUSTOMDRAW* draw);
-    void PaintEmptyText();
+    void PaintEmptyText(HDC dc, RECT client);
     RECT ItemRect(int32_t index, int part) const;
 
     WNDPROC previousListProc = nullptr;

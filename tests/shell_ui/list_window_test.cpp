@@ -111,6 +111,34 @@ TEST_F(ListWindowTest, EmptyListShowsItsNoticeUntilARowArrives) {
     EXPECT_EQ(DarkPixelsInBand(mid - 8, mid + 8), 0);
 }
 
+TEST_F(ListWindowTest, APartialRepaintDrawsTheNoticeOnceOverItself) {
+    UpdateWindow(window.List());
+    RECT c{};
+    GetClientRect(window.List(), &c);
+    int mid = (c.bottom - c.top) / 2;
+    RECT screen{};
+    GetWindowRect(window.List(), &screen);
+    auto band = [&] {
+        std::vector<uint32_t> pixels;
+        for (int y = screen.top + mid - 8; y < screen.top + mid + 8; ++y)
+            for (int x = screen.left; x < screen.right; ++x) pixels.push_back(ScreenPixel(x, y));
+        return pixels;
+    };
+    const std::vector<uint32_t> once = band();
+    // The left third is erased and painted again; the rest of the notice must stay as it was,
+    // not grow darker from being drawn twice.
+    for (int i = 0; i < 3; ++i) {
+        RECT left{0, 0, c.right / 3, c.bottom};
+        InvalidateRect(window.List(), &left, TRUE);
+        UpdateWindow(window.List());
+    }
+    const std::vector<uint32_t> after = band();
+    ASSERT_EQ(after.size(), once.size());
+    int changed = 0;
+    for (size_t i = 0; i < once.size(); ++i) changed += after[i] != once[i];
+    EXPECT_EQ(changed, 0);
+}
+
 TEST_F(ListWindowTest, RowDrawsTitleLeftAndSortValueRight) {
     Fill(1);
     window.Sort(1, true);
