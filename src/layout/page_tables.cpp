@@ -58,7 +58,8 @@ bool PageLayout::TableAt(Point p, uint32_t& id, bool& found) {
 
 namespace {
 
-// The tops and bottoms of a table's lines, relative to the table's box.
+// The tops and bottoms of a table's lines that show something (a blank line, such as an empty
+// paragraph's, is no reason for a turn), relative to the table's box.
 struct TableLines {
     uint32_t position = 0;
     const TableRecord* table = nullptr;
@@ -68,6 +69,13 @@ struct TableLines {
 void CollectTableLines(BlockContents& c, std::vector<TableLines>& out) {
     int32_t counts[kItemKindCount] = {};
     int32_t depth = 0;
+    // The last line met in a table, kept once a run or an object shows on it.
+    std::pair<int32_t, int32_t> line{};
+    bool pending = false;
+    auto keep = [&] {
+        if (pending) out.back().lines.push_back(line);
+        pending = false;
+    };
     for (int32_t i = 0; i < c.Count(); ++i) {
         uint32_t kind = c.ItemAt(i)->kind;
         int32_t k = counts[kind]++;
@@ -79,12 +87,16 @@ void CollectTableLines(BlockContents& c, std::vector<TableLines>& out) {
             }
         } else if (kind == kItemFlowMark) {
             const FlowMark* m = c.Mark(k);
-            if (m && m->type == kMarkTableEnd && depth > 0) --depth;
+            if (m && m->type == kMarkTableEnd && depth > 0 && --depth == 0) pending = false;
         } else if (kind == kItemLine && depth > 0 && out.back().table) {
-            const LineRecord* line = c.Line(k);
-            if (!line || line->height <= 0) continue;
-            int32_t top = line->y - out.back().table->box.y;
-            out.back().lines.emplace_back(top, top + line->height);
+            pending = false;
+            const LineRecord* l = c.Line(k);
+            if (!l || l->height <= 0) continue;
+            int32_t top = l->y - out.back().table->box.y;
+            line = {top, top + l->height};
+            pending = true;
+        } else if ((kind == kItemTextRun || kind == kItemInlineBox) && depth > 0) {
+            keep();
         }
     }
 }

@@ -362,6 +362,32 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
 bool PageLayout::SkipTable(BlockCursor& cursor) {
     // The table's items stay as plain items; only its record goes, so that it is not tried
     // again.
-    if (cursor.Kind() == kItemTable) block_->RemoveAt(cursor);
+    if (cursor.Kind() != kItemTable) return true;
+    block_->RemoveAt(cursor);
+    if (tableDepth_ == 0) return true;
+    // Inside a cell (a table nested too deep) its rows, cells and ends go too, each cell's end
+    // becoming a line break: the enclosing table would take them for its own, end early, and
+    // leave its own ends after it, to make a page of nothing.
+    BlockCursor c = cursor;
+    for (int32_t depth = 1; depth > 0;) {
+        if (!EnsureItem(c)) return false;
+        const uint32_t kind = c.Kind();
+        if (kind == kItemTable || kind == kItemRow || kind == kItemCell) {
+            if (kind == kItemTable) ++depth;
+            block_->RemoveAt(c);
+            continue;
+        }
+        if (kind == kItemFlowMark) {
+            FlowMark* m = block_->Mark(c.counts[kItemFlowMark]);
+            if (m->type == kMarkTextEnd) break;
+            if (m->type == kMarkTableEnd || m->type == kMarkRowEnd) {
+                if (m->type == kMarkTableEnd) --depth;
+                block_->RemoveAt(c);
+                continue;
+            }
+            if (m->type == kMarkCellEnd) *m = FlowMark{kMarkLineBreak};
+        }
+        c.Next();
+    }
     return true;
 }

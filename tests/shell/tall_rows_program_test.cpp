@@ -110,10 +110,14 @@ protected:
         const std::string p = GetParam();
         return p.find('+') == std::string::npos ? "" : "menu 40082\nidle\n";
     }
-    // The page shown after `start`, then after each press of `key`, until `last` shows (or
-    // kMostSteps presses).
-    std::vector<Page> Walk(const std::string& book, const std::string& start,
+    // The page shown after `start`, then after each of kMostSteps presses of `key`, on a device
+    // of its own (the font size and the place in the book are the program's to keep).
+    std::vector<Page> Walk(const std::string& html, const std::string& start,
                            const std::string& key, const std::string& name) {
+        TempDevice device;
+        EXPECT_TRUE(device.ok());
+        device.WriteOutside("book.html", html);
+        const std::string book = device.OutsidePath("book.html");
         const std::string folder = device.outside() + "/" + name;
         std::filesystem::create_directories(folder);
         std::string steps = "idle\n" + Setup() + start;
@@ -149,20 +153,64 @@ protected:
                 << (pages[k].empty() ? std::string("nothing") : pages[k].front());
         }
     }
-    TempDevice device;
 };
 
 TEST_P(ProgramTallRows, PageDownAndPageUpStepThroughTallRowsByWholeViews) {
-    ASSERT_TRUE(device.ok());
-    device.WriteOutside("rows.html", TallRowsHtml());
-    const std::string book = device.OutsidePath("rows.html");
+    const std::string book = TallRowsHtml();
     ExpectWholeViews(Walk(book, "", "key 0x22", "down"), "closing words.", "PageDown");
     ExpectWholeViews(Walk(book, "key 0x23\nidle\n", "key 0x21", "up"), "Section0", "PageUp");
+}
+
+// A generated manual's pages: a menu column beside a body column, the body nested five tables
+// deep with a navigation table inside (one level more than a table may nest), its text taller
+// than a page, and a second such page after it.
+std::string NestedManualHtml() {
+    NumberedWords w;
+    std::string h = "<html><body>";
+    for (int part = 0; part < 2; ++part) {
+        h += "<table width=\"100%\"><tr><td><table><tr><td valign=\"top\" width=\"30%\">"
+             "<a href=\"#m\">Menu" + std::to_string(part) + "</a></td><td>";
+        for (int level = 0; level < 3; ++level) h += "<table width=\"100%\"><tr><td>";
+        h += "<table class=\"navigation\"><tr><td><a href=\"#p\">Prev" + std::to_string(part) +
+             "</a></td><th><a href=\"#u\">Up" + std::to_string(part) + "</a></th></tr></table>";
+        for (int i = 0; i < 30; ++i) h += "<h3>Macro" + std::to_string(part * 100 + i) + "</h3><pre>#define " + w.Next(1) + "</pre><p></p>";
+        h += "<p>Author" + std::to_string(part) + "</p>";
+        for (int level = 0; level < 5; ++level) h += "</td></tr></table>";
+    }
+    return h + "</body></html>";
+}
+
+// A cell whose text ends in a run of empty paragraphs, longer than a page.
+std::string BlankTailHtml() {
+    NumberedWords w;
+    std::string h = "<html><body><table border=\"1\"><tr><td>";
+    for (int i = 0; i < 40; ++i) h += w.Next(2) + "<br>";
+    for (int i = 0; i < 60; ++i) h += "<p></p>";
+    return h + "</td></tr></table></body></html>";
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramTallRows,
                          ::testing::Values("240x320", "480x640@192", "240x320+larger",
                                            "480x640@192+larger"));
+
+// Every page PageDown shows up to the book's end holds text, and End shows one that does.
+TEST_P(ProgramTallRows, NoPageDownOrEndShowsAPageWithoutText) {
+    const std::vector<std::pair<std::string, std::string>> books = {
+        {"nested", NestedManualHtml()}, {"blank", BlankTailHtml()}};
+    for (const auto& [name, book] : books) {
+        const std::vector<Page> pages = Walk(book, "", "key 0x22", name + "-down");
+        size_t end = pages.size() - 1;
+        while (end > 0 && pages[end] == pages[end - 1]) --end;
+        ASSERT_LT(end, pages.size() - 1) << name << ": PageDown does not reach the end";
+        for (size_t k = 0; k <= end; ++k) {
+            bool text = false;
+            for (const std::string& line : pages[k]) text = text || !Split(line).empty();
+            EXPECT_TRUE(text) << name << ": PageDown " << k << " shows a page without text";
+        }
+        const std::vector<Page> last = Walk(book, "key 0x23\nidle\n", "idle", name + "-end");
+        EXPECT_EQ(last.front(), pages[end]) << name << ": End shows another page";
+    }
+}
 
 }  // namespace
 }  // namespace fvt::test
