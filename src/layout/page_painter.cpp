@@ -217,7 +217,7 @@ void PagePainter::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positi
     TableScroll::SetTableExtent(
         *entry, Size{table.content.width - view.width, table.content.height - view.height}, false);
     entry->x = std::clamp(entry->x, 0, std::max(0, table.content.width - view.width));
-    entry->y = std::clamp(entry->y, 0, std::max(0, table.content.height - view.height));
+    entry->y = TableScroll::VerticalOffsetWithin(entry->y, table.content.height, view.height);
     drawShift_ = Point{view.x - table.box.x - entry->x, view.y - table.box.y - entry->y};
     canvas_->SetClip(&tableView_);
     tableClip_ = &tableView_;

@@ -58,7 +58,8 @@ bool PageLayout::TableAt(Point p, uint32_t& id, bool& found) {
 
 namespace {
 
-// The tops and bottoms of a table's lines, relative to the table's box.
+// The tops and bottoms of a table's lines that show something (a blank line, such as an empty
+// paragraph's, is no reason for a turn), relative to the table's box.
 struct TableLines {
     uint32_t position = 0;
     const TableRecord* table = nullptr;
@@ -68,6 +69,13 @@ struct TableLines {
 void CollectTableLines(BlockContents& c, std::vector<TableLines>& out) {
     int32_t counts[kItemKindCount] = {};
     int32_t depth = 0;
+    // The last line met in a table, kept once a run or an object shows on it.
+    std::pair<int32_t, int32_t> line{};
+    bool pending = false;
+    auto keep = [&] {
+        if (pending) out.back().lines.push_back(line);
+        pending = false;
+    };
     for (int32_t i = 0; i < c.Count(); ++i) {
         uint32_t kind = c.ItemAt(i)->kind;
         int32_t k = counts[kind]++;
@@ -79,18 +87,24 @@ void CollectTableLines(BlockContents& c, std::vector<TableLines>& out) {
             }
         } else if (kind == kItemFlowMark) {
             const FlowMark* m = c.Mark(k);
-            if (m && m->type == kMarkTableEnd && depth > 0) --depth;
+            if (m && m->type == kMarkTableEnd && depth > 0 && --depth == 0) pending = false;
         } else if (kind == kItemLine && depth > 0 && out.back().table) {
-            const LineRecord* line = c.Line(k);
-            if (!line || line->height <= 0) continue;
-            int32_t top = line->y - out.back().table->box.y;
-            out.back().lines.emplace_back(top, top + line->height);
+            pending = false;
+            const LineRecord* l = c.Line(k);
+            if (!l || l->height <= 0) continue;
+            int32_t top = l->y - out.back().table->box.y;
+            line = {top, top + l->height};
+            pending = true;
+        } else if ((kind == kItemTextRun || kind == kItemInlineBox) && depth > 0) {
+            keep();
         }
     }
 }
 
-// The offset that brings the first line not wholly shown below the view to its top.
-bool OffsetForward(const TableLines& t, int32_t y, int32_t view, int32_t largest, int32_t& to) {
+// The offset that brings the first line not wholly shown below the view to its top. The last
+// turn too moves by whole lines: it brings the last lines to the top with room left below them
+// rather than stop where the content's foot meets the view's and show most of the view again.
+bool OffsetForward(const TableLines& t, int32_t y, int32_t view, int32_t& to) {
     bool found = false;
     int32_t next = 0;
     for (const auto& [top, bottom] : t.lines) {
@@ -100,8 +114,7 @@ bool OffsetForward(const TableLines& t, int32_t y, int32_t view, int32_t largest
     }
     if (!found) return false;
     // A line taller than the view still leaves its lower part to the next turn.
-    if (next >= y + view) next = y + view;
-    to = std::min(next, largest);
+    to = std::min(next, y + view);
     return to > y;
 }
 
@@ -124,10 +137,10 @@ int32_t OffsetBack(const TableLines& t, int32_t y, int32_t view) {
 }
 
 // The offsets paging forward shows from the table's top, in order.
-std::vector<int32_t> ForwardOffsets(const TableLines& t, int32_t view, int32_t largest) {
+std::vector<int32_t> ForwardOffsets(const TableLines& t, int32_t view) {
     std::vector<int32_t> offsets{0};
     int32_t to = 0;
-    while (offsets.size() < 100000 && OffsetForward(t, offsets.back(), view, largest, to))
+    while (offsets.size() < 100000 && OffsetForward(t, offsets.back(), view, to))
         offsets.push_back(to);
     return offsets;
 }
@@ -146,13 +159,13 @@ bool PageLayout::PageThroughTables(int32_t direction) {
         int32_t view = t.table->box.height;
         int32_t to = e->y;
         if (direction > 0) {
-            if (e->largestY <= e->y || !OffsetForward(t, e->y, view, e->largestY, to)) return false;
+            if (e->largestY <= 0 || !OffsetForward(t, e->y, view, to)) return false;
         } else {
             if (e->y <= 0) return false;
             // Back over the views forward showed: the last of them above the one shown.
             to = OffsetBack(t, e->y, view);
             if (e->largestY >= 0) {
-                for (int32_t o : ForwardOffsets(t, view, e->largestY))
+                for (int32_t o : ForwardOffsets(t, view))
                     if (o < e->y) to = o;
             }
             if (to >= e->y) return false;
@@ -200,14 +213,10 @@ void PageLayout::ShowTallTables(bool atEnd) {
         // At the end: the last view paging forward through it shows.
         int32_t to = 0;
         if (atEnd) {
-            Rect view, left, right;
-            TableScrollRects(t->box, view, left, right);
-            const int32_t largest = std::max(0, t->content.height - view.height);
             std::vector<TableLines> lines;
             CollectTableLines(c, lines);
             for (const TableLines& l : lines)
-                if (l.position == position)
-                    to = ForwardOffsets(l, t->box.height, largest).back();
+                if (l.position == position) to = ForwardOffsets(l, t->box.height).back();
         }
         e->y = to;
         e->savedY = to;

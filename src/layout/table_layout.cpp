@@ -25,6 +25,17 @@ struct DepthGuard {
     ~DepthGuard() { --depth; }
 };
 
+// Whether a table whose first row does not fit in the room left below the lines already
+// placed starts the next page. A row that fits a page does, rather than be cut off at this
+// page's foot. A row taller than a whole page is read through its view a view at a time: it
+// stays only where that view is three quarters of the column or more; a strip of a line or two
+// at a page's foot would be read a strip at a time, so it too starts the next page, where the
+// whole column shows it.
+bool StartsNextPage(int32_t rowHeight, int32_t room, int32_t columnHeight) {
+    if (rowHeight <= columnHeight) return true;
+    return int64_t{room} * 4 < int64_t{columnHeight} * 3;
+}
+
 }  // namespace
 
 void PageLayout::MeasureCell(const BlockCursor& from, const BlockCursor& to, int32_t cellX,
@@ -289,10 +300,8 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
         if (!widths.Finish()) return false;
     }
 
-    if (tableHeight > room && tableDepth_ == 1 && !firstLine && tableHeight <= column.height) {
-        // Its first row does not fit below the lines already placed but fits a page: the
-        // table starts the next page rather than be cut off at this one's foot. (A row taller
-        // than a whole page stays, cut to the column; the rest of it is reached by scrolling.)
+    if (tableHeight > room && tableDepth_ == 1 && !firstLine &&
+        StartsNextPage(tableHeight, room, column.height)) {
         progress = false;
         column.MarkFull();
         return true;
@@ -353,6 +362,32 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
 bool PageLayout::SkipTable(BlockCursor& cursor) {
     // The table's items stay as plain items; only its record goes, so that it is not tried
     // again.
-    if (cursor.Kind() == kItemTable) block_->RemoveAt(cursor);
+    if (cursor.Kind() != kItemTable) return true;
+    block_->RemoveAt(cursor);
+    if (tableDepth_ == 0) return true;
+    // Inside a cell (a table nested too deep) its rows, cells and ends go too, each cell's end
+    // becoming a line break: the enclosing table would take them for its own, end early, and
+    // leave its own ends after it, to make a page of nothing.
+    BlockCursor c = cursor;
+    for (int32_t depth = 1; depth > 0;) {
+        if (!EnsureItem(c)) return false;
+        const uint32_t kind = c.Kind();
+        if (kind == kItemTable || kind == kItemRow || kind == kItemCell) {
+            if (kind == kItemTable) ++depth;
+            block_->RemoveAt(c);
+            continue;
+        }
+        if (kind == kItemFlowMark) {
+            FlowMark* m = block_->Mark(c.counts[kItemFlowMark]);
+            if (m->type == kMarkTextEnd) break;
+            if (m->type == kMarkTableEnd || m->type == kMarkRowEnd) {
+                if (m->type == kMarkTableEnd) --depth;
+                block_->RemoveAt(c);
+                continue;
+            }
+            if (m->type == kMarkCellEnd) *m = FlowMark{kMarkLineBreak};
+        }
+        c.Next();
+    }
     return true;
 }

@@ -69,12 +69,17 @@ void ArrowsShown(const TableScrollEntry& e, bool& left, bool& right) {
 Point ComputeScroll(const TableScrollEntry& e, Point step, bool fromSaved) {
     auto axis = [](int32_t from, int32_t d, int32_t largest) {
         int64_t v = static_cast<int64_t>(from) + d;
-        int32_t top = largest < 0 ? 0 : largest;
+        int32_t top = std::max({largest, 0, from});
         return static_cast<int32_t>(std::clamp<int64_t>(v, 0, top));
     };
     int32_t x = axis(fromSaved ? e.savedX : e.x, step.x, e.largestX);
     int32_t y = axis(fromSaved ? e.savedY : e.y, step.y, e.largestY);
     return Point{x - e.x, y - e.y};
+}
+
+int32_t VerticalOffsetWithin(int32_t y, int32_t contentHeight, int32_t viewHeight) {
+    if (contentHeight <= viewHeight) return 0;
+    return std::clamp(y, 0, contentHeight - 1);
 }
 
 void SetTableExtent(TableScrollEntry& e, Size size, bool growOnly) {

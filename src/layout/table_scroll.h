@@ -74,8 +74,15 @@ void IconColumnPlaces(const Rect& column, int32_t iconHeight, int32_t most,
 void ArrowsShown(const TableScrollEntry& e, bool& left, bool& right);
 
 // The move a step makes from the saved (or current) offsets, kept within 0 .. largest (0 on an
-// axis whose largest is negative); the result is the new offsets minus the current ones.
+// axis whose largest is negative); the result is the new offsets minus the current ones. An
+// offset a page turn left past the largest (see VerticalOffsetWithin) is not pulled back by a
+// step further on.
 Point ComputeScroll(const TableScrollEntry& e, Point step, bool fromSaved);
+// A table's vertical offset kept within its content: 0 when the content fits its view, else at
+// most the content's last row of pixels. Scrolling stops where the content's foot meets the
+// view's (ComputeScroll), but a page turn's last step brings the last lines to the view's top
+// with room left below them, so that it shows no line again but the one it may have cut.
+int32_t VerticalOffsetWithin(int32_t y, int32_t contentHeight, int32_t viewHeight);
 // The largest offsets become the size (or the larger of the two when growing only).
 void SetTableExtent(TableScrollEntry& e, Size size, bool growOnly);
 // Moves the table `which` (an id, or kSelectedTables: the selected ones, every one when none is

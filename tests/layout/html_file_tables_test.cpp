@@ -285,6 +285,49 @@ TEST_F(HtmlFileTables, ATableWhoseFirstRowFitsAPageStartsTheNextPage) {
     EXPECT_EQ(slot->contents.Table(0)->content.height, slot->contents.Table(0)->box.height);
 }
 
+// A row taller than a page whose view at the foot of a page would be a strip of a few lines
+// starts the next page, where the whole column shows it (a view most of the column high
+// stays, as ACellTallerThanThePageLosesNoText shows).
+TEST_F(HtmlFileTables, ARowTallerThanAPageNearAPagesFootStartsTheNextPage) {
+    std::string html = "<html><body>";
+    for (int i = 0; i < 12; ++i) html += "<p>Line " + std::to_string(i) + "</p>";
+    html += "<table border=1><tr><td>";
+    for (int i = 1; i <= 60; ++i) html += "Row line " + std::to_string(i) + "<br>";
+    html += "</td></tr></table><p>after</p></body></html>";
+    ASSERT_NO_FATAL_FAILURE(Open(html));
+    std::vector<PageItems> pages = Walk();
+    ASSERT_GE(pages.size(), 2u);
+    EXPECT_EQ(pages[0].tables, 0);
+    EXPECT_EQ(pages[1].tables, 1);
+    EXPECT_TRUE(HasLine(pages[1], "Row line 1"));
+    ASSERT_TRUE(layout_->GoToPage(2));
+    ASSERT_TRUE(layout_->PaintCurrentPage(false));
+    PageSlot* slot = layout_->CurrentPageSlot();
+    ASSERT_NE(slot, nullptr);
+    ASSERT_NE(slot->contents.Table(0), nullptr);
+    EXPECT_GT(slot->contents.Table(0)->box.height, 250);
+}
+
+// A table nested one level deeper than tables nest becomes lines of its cell: the five tables
+// around it keep their rows and ends, and the text after them goes on on the same page.
+TEST_F(HtmlFileTables, ATableNestedTooDeepLeavesTheTablesAroundItWhole) {
+    std::string html = "<html><body>";
+    for (int i = 1; i <= 5; ++i) html += "<table><tr><td>level" + std::to_string(i) + "<br>";
+    html += "<table><tr><td>six a</td><td>six b</td></tr><tr><td>six c</td></tr></table>";
+    for (int i = 5; i >= 1; --i)
+        html += "after" + std::to_string(i) + "</td><td>side" + std::to_string(i) +
+                "</td></tr></table>";
+    html += "<p>after all</p></body></html>";
+    ASSERT_NO_FATAL_FAILURE(Open(html));
+    std::vector<PageItems> pages = Walk();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].tables, 5);
+    EXPECT_EQ(pages[0].cells, 10);
+    for (const char* line : {"six a", "six b", "six c", "after5", "side5", "after1", "side1",
+                             "after all"})
+        EXPECT_TRUE(HasLine(pages[0], line)) << line;
+}
+
 TEST_F(HtmlFileTables, BlocksInsideACellStayInTheCell) {
     ASSERT_NO_FATAL_FAILURE(Open(
         "<html><body><table border=1><tr><td><h1>Head</h1>text after heading<hr>after "

@@ -47,6 +47,20 @@ TEST(TableScrollMoves, StepsStayWithinZeroAndTheLargestOffset) {
     EXPECT_EQ(m.x, 20);  // from the saved offsets
 }
 
+// A page turn's last view of a tall table may lie below the largest offset (its last lines at
+// the top, room below them): a key scroll down from there stays, one up moves up from there.
+TEST(TableScrollMoves, AnOffsetPastTheLargestIsNotPulledBackByAStepOn) {
+    TableScrollEntry e = Entry(5, -1, 300);
+    e.y = 350;
+    EXPECT_EQ(ComputeScroll(e, Point{0, 40}, false).y, 0);
+    EXPECT_EQ(ComputeScroll(e, Point{0, -40}, false).y, -40);
+    // Drawing keeps such an offset within the content, and one of a table that fits at 0.
+    EXPECT_EQ(VerticalOffsetWithin(350, 500, 200), 350);
+    EXPECT_EQ(VerticalOffsetWithin(900, 500, 200), 499);
+    EXPECT_EQ(VerticalOffsetWithin(-5, 500, 200), 0);
+    EXPECT_EQ(VerticalOffsetWithin(9, 200, 200), 0);
+}
+
 TEST(TableScrollMoves, RepeatedKeyScrollsAccumulate) {
     std::vector<TableScrollEntry> tables{Entry(5, 200, -1)};
     for (int i = 0; i < 3; ++i) {
