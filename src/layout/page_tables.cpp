@@ -1,6 +1,7 @@
 // The page's scrollable tables, as the document controller moves and selects them.
 #include "layout/page_layout.h"
 #include "layout/table_scroll.h"
+#include "layout/table_views.h"
 
 #include <algorithm>
 #include <utility>
@@ -58,78 +59,68 @@ bool PageLayout::TableAt(Point p, uint32_t& id, bool& found) {
 
 namespace {
 
-// The tops and bottoms of a table's lines, relative to the table's box.
+// A scrollable table of the page as its views are worked out: its lines and their words in the
+// table's content coordinates, and what its views look through.
 struct TableLines {
     uint32_t position = 0;
     const TableRecord* table = nullptr;
-    std::vector<std::pair<int32_t, int32_t>> lines;
+    std::vector<TableViews::Line> lines;
+    TableViews::Frame frame;
 };
 
-void CollectTableLines(BlockContents& c, std::vector<TableLines>& out) {
+// The page's scrollable tables (outermost ones), their lines and words.
+void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLines>& out) {
+    BlockContents& c = slot.contents;
+    std::vector<TableScrollEntry>* entries = CurrentTables(&slot);
     int32_t counts[kItemKindCount] = {};
     int32_t depth = 0;
+    std::vector<int32_t> cells;  // the left edge of the open cell at each depth
+    int32_t shiftX = 0;
+    TableLines* table = nullptr;
     for (int32_t i = 0; i < c.Count(); ++i) {
         uint32_t kind = c.ItemAt(i)->kind;
         int32_t k = counts[kind]++;
         if (kind == kItemTable) {
-            if (depth++ == 0) {
-                out.emplace_back();
-                out.back().position = c.ItemAt(i)->Position();
-                out.back().table = c.Table(k);
-            }
+            cells.push_back(0);
+            if (depth++ > 0) continue;
+            table = &out.emplace_back();
+            table->position = c.ItemAt(i)->Position();
+            table->table = c.Table(k);
+            if (!table->table) continue;
+            Rect view, left, right;
+            layout.TableScrollRects(table->table->box, view, left, right);
+            const Size content = table->table->content;
+            table->frame = TableViews::Frame{view.width, table->table->box.height,
+                                             content.width - view.width,
+                                             content.height - table->table->box.height};
+            // Text runs keep where they were last drawn.
+            const TableScrollEntry* e =
+                entries ? TableScroll::FindEntry(*entries, table->position) : nullptr;
+            shiftX = slot.drawn && e ? e->drawnShiftX : 0;
         } else if (kind == kItemFlowMark) {
             const FlowMark* m = c.Mark(k);
-            if (m && m->type == kMarkTableEnd && depth > 0) --depth;
-        } else if (kind == kItemLine && depth > 0 && out.back().table) {
-            const LineRecord* line = c.Line(k);
-            if (!line || line->height <= 0) continue;
-            int32_t top = line->y - out.back().table->box.y;
-            out.back().lines.emplace_back(top, top + line->height);
+            if (m && m->type == kMarkTableEnd && depth > 0) {
+                --depth;
+                cells.pop_back();
+            }
+        } else if (depth > 0 && table && table->table) {
+            const Rect& box = table->table->box;
+            if (kind == kItemCell) {
+                if (const CellRecord* cell = c.Cell(k)) cells.back() = cell->rect.x - box.x;
+            } else if (kind == kItemLine) {
+                const LineRecord* line = c.Line(k);
+                if (!line || line->height <= 0) continue;
+                const int32_t top = line->y - box.y;
+                table->lines.push_back(TableViews::Line{top, top + line->height, {}});
+            } else if (kind == kItemTextRun && !table->lines.empty()) {
+                const TextRun* run = c.Run(k);
+                if (!run || run->width <= 0) continue;
+                const int32_t left = run->x - shiftX - box.x;
+                table->lines.back().words.push_back(
+                    TableViews::Word{left, left + run->width, cells});
+            }
         }
     }
-}
-
-// The offset that brings the first line not wholly shown below the view to its top.
-bool OffsetForward(const TableLines& t, int32_t y, int32_t view, int32_t largest, int32_t& to) {
-    bool found = false;
-    int32_t next = 0;
-    for (const auto& [top, bottom] : t.lines) {
-        if (bottom <= y + view || top <= y) continue;
-        if (!found || top < next) next = top;
-        found = true;
-    }
-    if (!found) return false;
-    // A line taller than the view still leaves its lower part to the next turn.
-    if (next >= y + view) next = y + view;
-    to = std::min(next, largest);
-    return to > y;
-}
-
-// Back so that the view ends at the first line wholly shown now, starting at a line top: the
-// line cut at the top now is shown whole, and a line cut at the new top comes with the next
-// turn back.
-int32_t OffsetBack(const TableLines& t, int32_t y, int32_t view) {
-    int32_t shown = y + view;
-    for (const auto& line : t.lines)
-        if (line.first >= y) shown = std::min(shown, line.first);
-    int32_t least = std::max(0, shown - view);
-    int32_t to = y;
-    for (const auto& line : t.lines)
-        if (line.first < y && line.first >= least) to = std::min(to, line.first);
-    if (to == y) to = std::max(0, y - view);
-    // With no line above, the view goes back to the table's top.
-    for (const auto& line : t.lines)
-        if (line.first < to) return to;
-    return 0;
-}
-
-// The offsets paging forward shows from the table's top, in order.
-std::vector<int32_t> ForwardOffsets(const TableLines& t, int32_t view, int32_t largest) {
-    std::vector<int32_t> offsets{0};
-    int32_t to = 0;
-    while (offsets.size() < 100000 && OffsetForward(t, offsets.back(), view, largest, to))
-        offsets.push_back(to);
-    return offsets;
 }
 
 }  // namespace
@@ -139,26 +130,16 @@ bool PageLayout::PageThroughTables(int32_t direction) {
     std::vector<TableScrollEntry>* entries = CurrentTables(slot);
     if (!entries || entries->empty() || direction == 0) return false;
     std::vector<TableLines> tables;
-    CollectTableLines(slot->contents, tables);
+    CollectTableLines(*this, *slot, tables);
     auto step = [&](const TableLines& t) {
         TableScrollEntry* e = TableScroll::FindEntry(*entries, t.position);
         if (!e || !t.table || t.table->box.height <= 0) return false;
-        int32_t view = t.table->box.height;
-        int32_t to = e->y;
-        if (direction > 0) {
-            if (e->largestY <= e->y || !OffsetForward(t, e->y, view, e->largestY, to)) return false;
-        } else {
-            if (e->y <= 0) return false;
-            // Back over the views forward showed: the last of them above the one shown.
-            to = OffsetBack(t, e->y, view);
-            if (e->largestY >= 0) {
-                for (int32_t o : ForwardOffsets(t, view, e->largestY))
-                    if (o < e->y) to = o;
-            }
-            if (to >= e->y) return false;
-        }
-        e->y = to;
-        e->savedY = to;
+        Point to;
+        if (!TableViews::StepView(TableViews::ViewSequence(t.lines, t.frame), Point{e->x, e->y},
+                                  direction, to))
+            return false;
+        e->x = e->savedX = to.x;
+        e->y = e->savedY = to.y;
         return true;
     };
     if (direction > 0) {
@@ -177,39 +158,21 @@ void PageLayout::ShowTallTables(bool atEnd) {
         return;
     PageSlot& slot = pager_.Slot(s);
     if (!slot.record) return;
-    BlockContents& c = slot.contents;
-    if (c.KindCount(kItemTable) == 0) return;  // most pages: nothing to walk for
-    int32_t k = 0, depth = 0, marks = 0;
-    for (int32_t i = 0; i < c.Count(); ++i) {
-        const uint32_t kind = c.ItemAt(i)->kind;
-        if (kind == kItemFlowMark) {
-            const FlowMark* m = c.Mark(marks++);
-            if (m && m->type == kMarkTableEnd && depth > 0) --depth;
-            continue;
-        }
-        if (kind != kItemTable) continue;
-        const TableRecord* t = c.Table(k++);
-        if (depth++ > 0 || !t || t->content.height <= t->box.height) continue;
-        const uint32_t position = c.ItemAt(i)->Position();
-        TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, position);
+    if (slot.contents.KindCount(kItemTable) == 0) return;  // most pages: nothing to walk for
+    std::vector<TableLines> tables;
+    CollectTableLines(*this, slot, tables);
+    for (const TableLines& t : tables) {
+        if (!t.table || (t.frame.largestX <= 0 && t.frame.largestY <= 0)) continue;
+        TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, t.position);
         if (!e) {
             if (!atEnd) continue;
-            slot.record->tables.push_back(TableScrollEntry{position, 0, 0});
+            slot.record->tables.push_back(TableScrollEntry{t.position, 0, 0});
             e = &slot.record->tables.back();
         }
         // At the end: the last view paging forward through it shows.
-        int32_t to = 0;
-        if (atEnd) {
-            Rect view, left, right;
-            TableScrollRects(t->box, view, left, right);
-            const int32_t largest = std::max(0, t->content.height - view.height);
-            std::vector<TableLines> lines;
-            CollectTableLines(c, lines);
-            for (const TableLines& l : lines)
-                if (l.position == position)
-                    to = ForwardOffsets(l, t->box.height, largest).back();
-        }
-        e->y = to;
-        e->savedY = to;
+        Point to{0, 0};
+        if (atEnd) to = TableViews::ViewSequence(t.lines, t.frame).back();
+        e->x = e->savedX = to.x;
+        e->y = e->savedY = to.y;
     }
 }
