@@ -24,6 +24,11 @@ constexpr int kParagraphs = 12;
 constexpr int kWordsPerParagraph = 30;
 constexpr int kTurns = 60;
 
+constexpr const char* kSearchForm =
+    "<form action=\"search.php\" method=\"get\"><input name=\"query\" type=\"text\" "
+    "size=\"18\" value=\"\"><input name=\"submit\" type=\"submit\" value=\"Search ...\">"
+    "</form>";
+
 std::vector<std::string> On(const std::string& screen) {
     return {"FOLIVANT_SCREEN=" + screen};
 }
@@ -32,20 +37,20 @@ std::string BodyWord(int paragraph, int word) {
     return "b" + std::to_string(paragraph) + "w" + std::to_string(word);
 }
 
-// As the manuals of a system's documentation are written: logos and a search form over the
-// menu in a column of fixed width, the text in the column beside it, and a link after the
-// table.
-std::string Manual() {
+// As the manuals of a system's documentation are written: a search form over the menu (after
+// `formAfter` of its items) in a column of fixed width, the text in the column beside it, and a
+// link after the table.
+std::string Manual(int formAfter = 0) {
     std::string html =
         "<html><head><title>Reference</title></head><body bgcolor=\"#8b7765\">"
         "<table border=\"0\" width=\"100%\" cellpadding=\"4\" cellspacing=\"0\"><tr>"
         "<td valign=\"top\" width=\"200\" bgcolor=\"#eecfa1\"><center><b>Main Menu</b></center>"
-        "<form action=\"search.php\" method=\"get\"><input name=\"query\" type=\"text\" "
-        "size=\"12\" value=\"\"><input name=\"submit\" type=\"submit\" value=\"Search ...\">"
-        "</form><ul>";
-    for (int i = 1; i <= kMenuItems; ++i)
+        "<ul>";
+    for (int i = 1; i <= kMenuItems; ++i) {
+        if (i == formAfter + 1) html += "</ul>" + std::string(kSearchForm) + "<ul>";
         html += "<li><a href=\"m" + std::to_string(i) + ".html\">Menu " + std::to_string(i) +
                 "</a></li>";
+    }
     html += "</ul></td><td valign=\"top\" bgcolor=\"#fffacd\"><h2>Reference</h2>";
     for (int p = 1; p <= kParagraphs; ++p) {
         html += "<p>";
@@ -143,6 +148,116 @@ TEST(ProgramWideTables, PageDownReadsTheMenuThenTheWholeBodyAndPageUpRetracesIt)
         ASSERT_GT(r.back.size(), end + 1);
         for (size_t k = 0; k <= end; ++k)
             EXPECT_EQ(r.back[k], r.forward[end - k]) << "PageUp " << k;
+    }
+}
+
+// The rows of the page's left half where the search field's white shows, and where it lies
+// across on its middle row.
+struct Field {
+    std::vector<int> rows;
+    int left = 0, right = 0;
+    int Middle() const { return rows[rows.size() / 2]; }
+};
+
+Field FieldOn(const Picture& p) {
+    Field f;
+    auto white = [&](int x, int y) {
+        const uint32_t v = p.At(x, y);
+        return (v & 0xFF) >= 250 && (v >> 8 & 0xFF) >= 250 && (v >> 16 & 0xFF) >= 250;
+    };
+    // The page, between the title bar and the menu bar.
+    const int scale = p.width / 240;
+    for (int y = 30 * scale; y < p.height - 30 * scale; ++y) {
+        int n = 0;
+        for (int x = 0; x < p.width / 2; ++x) n += white(x, y);
+        // The first band of such rows (the button below has a white edge).
+        if (n >= p.width / 8 && (f.rows.empty() || f.rows.back() == y - 1))
+            f.rows.push_back(y);
+        else if (!f.rows.empty())
+            break;
+    }
+    if (f.rows.empty()) return f;
+    const int y = f.Middle();
+    f.left = p.width;
+    for (int x = 0; x < p.width; ++x)
+        if (white(x, y)) f.left = std::min(f.left, x), f.right = std::max(f.right, x);
+    return f;
+}
+
+// Dark pixels (typed letters) inside the field's rows and columns.
+int InkIn(const Picture& p, const Field& f) {
+    int n = 0;
+    for (int y : f.rows)
+        for (int x = f.left; x <= f.right; ++x) {
+            const uint32_t v = p.At(x, y);
+            n += (v & 0xFF) < 100 && (v >> 8 & 0xFF) < 100 && (v >> 16 & 0xFF) < 100;
+        }
+    return n;
+}
+
+// The first screen and the screen after PageDown, with the form after `formAfter` menu items.
+std::pair<Picture, Picture> FirstTwoScreens(int formAfter, const std::string& screen) {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/manual.html", Manual(formAfter));
+    const std::string o = device.outside() + "/";
+    const ProgramResult run = RunSteps(
+        device, {"\\storage\\eBooks\\manual.html"},
+        "idle\nscreenshot " + o + "a.png\nkey 0x22\nidle\nscreenshot " + o + "b.png\nquit\n",
+        On(screen));
+    EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    return {ReadPicture(o + "a.png"), ReadPicture(o + "b.png")};
+}
+
+// The search field placed across the bottom of the menu's first view shows cut at the view's
+// side (it was hidden); PageDown brings it up, and a tap then reaches it where it shows, not
+// where it was.
+TEST(ProgramWideTables, AFieldInTheMenuIsCutAtTheViewAndItsTapsFollowIt) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        // The field is placed lower and lower down the menu until the view's bottom cuts it.
+        std::vector<std::pair<Field, Field>> screens;
+        size_t whole = 0;
+        for (int k = 0; k < kMenuItems; ++k) {
+            auto [a, b] = FirstTwoScreens(k, screen);
+            ASSERT_GT(a.width, 0);
+            screens.emplace_back(FieldOn(a), FieldOn(b));
+            whole = std::max(whole, screens.back().first.rows.size());
+        }
+        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        int formAfter = -1;
+        for (int k = 0; k < kMenuItems && formAfter < 0; ++k) {
+            const auto& [a, b] = screens[static_cast<size_t>(k)];
+            if (!a.rows.empty() && a.rows.size() < whole &&
+                b.rows.size() >= static_cast<size_t>(6 * scale))
+                formAfter = k;
+        }
+        ASSERT_GE(formAfter, 0) << "the field never showed cut at the bottom of the view";
+        const Field before = screens[static_cast<size_t>(formAfter)].first;
+        const Field after = screens[static_cast<size_t>(formAfter)].second;
+        // Moved up with the view.
+        EXPECT_LT(after.rows.front(), before.rows.front());
+
+        // After PageDown: a tap where the field was, a letter; a tap where it is, a letter.
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual(formAfter));
+        const std::string o = device.outside() + "/";
+        const std::string x = std::to_string(after.right - 6);
+        const std::string steps = "idle\nkey 0x22\nidle\nscreenshot " + o + "b.png\ntap " + x +
+                                  " " + std::to_string(before.Middle()) +
+                                  "\nidle\nchar q\nidle\nscreenshot " + o + "c.png\ntap " + x + " " +
+                                  std::to_string(after.Middle()) +
+                                  "\nidle\nchar w\nidle\nscreenshot " + o + "d.png\nquit\n";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps, On(screen)).status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        const Picture b = ReadPicture(o + "b.png"), c = ReadPicture(o + "c.png"),
+                      d = ReadPicture(o + "d.png");
+        ASSERT_GT(d.width, 0);
+        EXPECT_EQ(FieldOn(b).rows, after.rows);
+        EXPECT_EQ(InkIn(c, after), InkIn(b, after)) << "the tap where the field was reached it";
+        EXPECT_GT(InkIn(d, after), InkIn(c, after) + 5) << "the tap on the field missed it";
     }
 }
 
