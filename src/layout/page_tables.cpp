@@ -125,34 +125,46 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
 
 }  // namespace
 
-bool PageLayout::PageThroughTables(int32_t direction) {
-    PageSlot* slot = CurrentPageSlot();
+bool PageLayout::StepTableViews(int32_t direction, bool move) {
+    // The slot as it is: its marks are built from the places the page was drawn at, and a
+    // table moved now is drawn at its new places first.
+    const int32_t s = pager_.Current() == kNone ? -1 : pager_.SlotOf(pager_.Current());
+    PageSlot* slot = s < 0 ? nullptr : &pager_.Slot(s);
     std::vector<TableScrollEntry>* entries = CurrentTables(slot);
     if (!entries || entries->empty() || direction == 0) return false;
     std::vector<TableLines> tables;
     CollectTableLines(*this, *slot, tables);
-    auto step = [&](const TableLines& t) {
+    // Forward the first table with a view left, back the last one.
+    if (direction < 0) std::reverse(tables.begin(), tables.end());
+    for (const TableLines& t : tables) {
         TableScrollEntry* e = TableScroll::FindEntry(*entries, t.position);
-        if (!e || !t.table || t.table->box.height <= 0) return false;
+        if (!e || !t.table || t.table->box.height <= 0) continue;
         Point to;
         if (!TableViews::StepView(TableViews::ViewSequence(t.lines, t.frame), Point{e->x, e->y},
                                   direction, to))
-            return false;
-        e->x = e->savedX = to.x;
-        e->y = e->savedY = to.y;
+            continue;
+        if (move) {
+            e->x = e->savedX = to.x;
+            e->y = e->savedY = to.y;
+        }
         return true;
-    };
-    if (direction > 0) {
-        for (const TableLines& t : tables)
-            if (step(t)) return true;
-    } else {
-        for (auto it = tables.rbegin(); it != tables.rend(); ++it)
-            if (step(*it)) return true;
     }
     return false;
 }
 
+bool PageLayout::PageThroughTables(int32_t direction) { return StepTableViews(direction, true); }
+
+bool PageLayout::CanPageThroughTables(int32_t direction) {
+    return StepTableViews(direction, false);
+}
+
 void PageLayout::ShowTallTables(bool atEnd) {
+    if (!atEnd) {
+        // Their first views: nothing to lay out for.
+        if (PageRecord* r = pager_.CurrentRecord())
+            for (TableScrollEntry& e : r->tables) e.x = e.savedX = e.y = e.savedY = 0;
+        return;
+    }
     int32_t s = -1;
     if (pager_.Current() == kNone || !pager_.LayoutPageAt(pager_.Current(), false, &s) || s < 0)
         return;
@@ -165,13 +177,11 @@ void PageLayout::ShowTallTables(bool atEnd) {
         if (!t.table || (t.frame.largestX <= 0 && t.frame.largestY <= 0)) continue;
         TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, t.position);
         if (!e) {
-            if (!atEnd) continue;
             slot.record->tables.push_back(TableScrollEntry{t.position, 0, 0});
             e = &slot.record->tables.back();
         }
-        // At the end: the last view paging forward through it shows.
-        Point to{0, 0};
-        if (atEnd) to = TableViews::ViewSequence(t.lines, t.frame).back();
+        // The last view paging forward through it shows.
+        const Point to = TableViews::ViewSequence(t.lines, t.frame).back();
         e->x = e->savedX = to.x;
         e->y = e->savedY = to.y;
     }

@@ -151,6 +151,28 @@ TEST(ProgramWideTables, PageDownReadsTheMenuThenTheWholeBodyAndPageUpRetracesIt)
     }
 }
 
+// Home shows the first view PageDown started from, End the last one it reaches.
+TEST(ProgramWideTables, HomeAndEndShowTheFirstAndLastViewsPageDownReaches) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual());
+        const std::string o = device.outside() + "/";
+        std::string steps = "idle\npagetext " + o + "first.txt\n";
+        for (int i = 0; i < kTurns; ++i) steps += "key 0x22\nidle\n";
+        steps += "pagetext " + o + "last.txt\nkey 0x21\nidle\nkey 0x21\nidle\nkey 0x24\nidle\n"
+                 "pagetext " + o + "home.txt\nkey 0x23\nidle\npagetext " + o + "end.txt\nquit\n";
+        ASSERT_EQ(
+            RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps, On(screen)).status, 0)
+            << ReadFile(o + "errors.txt");
+        const auto first = ReadLines(o + "first.txt"), last = ReadLines(o + "last.txt");
+        ASSERT_NE(first, last);
+        EXPECT_EQ(ReadLines(o + "home.txt"), first);
+        EXPECT_EQ(ReadLines(o + "end.txt"), last);
+    }
+}
+
 // The rows of the page's left half where the search field's white shows, and where it lies
 // across on its middle row.
 struct Field {
