@@ -1,7 +1,8 @@
 // A manual's page laid out as a table wider than the screen, read in the program at both screen
 // sizes: a narrow menu column holding a search form beside a body column with the text. PageDown
 // alone goes down the menu, then across to the body and down it to its last word; PageUp goes
-// back over the same views; the form's controls move with the view and are cut at its side.
+// back over the same views, Home and End show the first and last; words cut at the view's side
+// show whole letters; the form's controls move with the view and are cut at its side.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -170,6 +171,51 @@ TEST(ProgramWideTables, HomeAndEndShowTheFirstAndLastViewsPageDownReaches) {
         ASSERT_NE(first, last);
         EXPECT_EQ(ReadLines(o + "home.txt"), first);
         EXPECT_EQ(ReadLines(o + "end.txt"), last);
+    }
+}
+
+// A column of words wider than the view: the words cut at the view's side show their whole
+// letters, so no letter's ink reaches the view's last columns (a letter cut in half did).
+TEST(ProgramWideTables, AWordCutAtTheViewsSideShowsOnlyWholeLetters) {
+    std::string words;
+    const char* const kWords[] = {"Wax", "hex", "vow", "zig", "max", "box", "fix", "jinx", "oxen"};
+    for (int i = 0; i < 300; ++i) words += std::string(kWords[i % 9]) + " ";
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/wide.html",
+                         "<html><body bgcolor=\"#8b7765\"><table cellpadding=\"4\" cellspacing=\"0\">"
+                         "<tr><td valign=\"top\" width=\"400\" bgcolor=\"#fffacd\">" +
+                             words +
+                             "</td><td valign=\"top\">Beside</td></tr></table></body></html>");
+        const std::string o = device.outside() + "/";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\wide.html"},
+                           "idle\nscreenshot " + o + "wide.png\nquit\n", On(screen))
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        const Picture p = ReadPicture(o + "wide.png");
+        ASSERT_GT(p.width, 0);
+        const int scale = p.width / 240;
+        auto is = [&](int x, int y, uint32_t rgb) {
+            const uint32_t v = p.At(x, y);
+            auto near = [](int a, int b) { return a - b <= 8 && b - a <= 8; };
+            return near(v & 0xFF, rgb >> 16 & 0xFF) && near(v >> 8 & 0xFF, rgb >> 8 & 0xFF) &&
+                   near(v >> 16 & 0xFF, rgb & 0xFF);
+        };
+        // The view's right edge: the last column of the cell's colour.
+        int edge = -1;
+        for (int x = p.width - 1; x >= 0 && edge < 0; --x)
+            if (is(x, p.height / 2, 0xFFFACD)) edge = x;
+        ASSERT_GT(edge, p.width / 2);
+        int cut = 0, ink = 0;
+        for (int y = 30 * scale; y < p.height - 30 * scale; ++y) {
+            for (int x = edge - scale; x <= edge; ++x) cut += is(x, y, 0x000000);
+            for (int x = 0; x < edge; ++x) ink += is(x, y, 0x000000);
+        }
+        EXPECT_GT(ink, 1000) << "the words are drawn";
+        EXPECT_EQ(cut, 0) << "letters reach the view's side";
     }
 }
 
