@@ -13,30 +13,36 @@ constexpr size_t kMostViews = 100000;
 
 // Where the view across from x goes next for a word it does not show whole. Around the word,
 // the outermost cell that starts right of x is a column of its own when it starts in the
-// view's right half or beyond: the view goes to its left edge. A column that starts in the
-// view's left half is this view's: a word of it cut at the side shows its whole letters and
-// moves no view, and a word of it wholly beyond the side is gone to directly. Inside a cell
-// that started at or before x (wider than the view) the view goes to the word.
-bool StopFor(const Word& w, int32_t x, int32_t width, int32_t& stop) {
+// view's right half or beyond: the view goes to its left edge (a column stop). A column that
+// starts in the view's left half is this view's: a word of it cut at the side shows its whole
+// letters and moves no view by itself, and a word of it wholly beyond the side is gone to
+// directly. Inside a cell that started at or before x (wider than the view) the view goes to
+// the word.
+enum class Stop { kNone, kColumn, kWord };
+
+Stop StopFor(const Word& w, int32_t x, int32_t width, int32_t& stop) {
     for (int32_t cell : w.cells) {
         if (cell <= x || cell > w.left) continue;
         if (cell >= x + width / 2) {
             stop = cell;
-            return true;
+            return Stop::kColumn;
         }
         stop = w.left;
-        return w.left >= x + width;
+        return w.left >= x + width ? Stop::kWord : Stop::kNone;
     }
     stop = w.left;
-    return true;
+    return Stop::kWord;
 }
 
-// The last view across that shows the word: the one it is read in.
+// The view a word is read in: the last one across that shows it whole, else the last one that
+// shows a part of it.
 int32_t HomeOf(const Word& w, const std::vector<int32_t>& stops, int32_t width) {
-    int32_t home = stops.front();
-    for (int32_t s : stops)
-        if (WordShows(w.left, w.right, s, width)) home = s;
-    return home;
+    int32_t whole = -1, part = -1;
+    for (int32_t s : stops) {
+        if (WordShows(w.left, w.right, s, width)) whole = s;
+        if (w.left < s + width && w.right > s) part = s;
+    }
+    return whole >= 0 ? whole : part >= 0 ? part : stops.front();
 }
 
 // The offset down that brings the first line not wholly shown below the view to its top.
@@ -68,12 +74,21 @@ std::vector<int32_t> ColumnStops(const std::vector<Line>& lines, const Frame& fr
     while (stops.size() < kMostViews) {
         const int32_t x = stops.back();
         int32_t next = kNoStop;
+        bool column = false;
+        int32_t firstCut = kNoStop;  // the first word cut at the view's side
         for (const Line& line : lines)
-            for (const Word& w : line.words)
-                if (int32_t stop = 0; w.right > x + frame.width && w.left > x &&
-                                      StopFor(w, x, frame.width, stop))
-                    next = std::min(next, stop);
+            for (const Word& w : line.words) {
+                if (w.right <= x + frame.width || w.left <= x) continue;
+                if (w.left < x + frame.width) firstCut = std::min(firstCut, w.left);
+                int32_t stop = 0;
+                const Stop kind = StopFor(w, x, frame.width, stop);
+                if (kind == Stop::kNone || stop > next) continue;
+                column = kind == Stop::kColumn || (stop == next && column);
+                next = stop;
+            }
         if (next == kNoStop) break;
+        // Going on inside a column wider than the view, the words cut at its side come whole.
+        if (!column) next = std::min(next, firstCut);
         next = std::min(next, frame.largestX);
         if (next <= x) break;
         stops.push_back(next);

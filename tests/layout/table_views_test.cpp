@@ -40,6 +40,12 @@ TEST(TableViews, ViewsAcrossStartAtTheCellWhoseWordsDidNotShowWhole) {
         Line{0, 20, {Word{10, 125, {0, 8}}, Word{200, 260, {0, 200}}}}};
     EXPECT_EQ(TableViews::ColumnStops(overhang, Frame{120, 100, 140, -1}),
               (std::vector<int32_t>{0, 140}));
+    // Going on inside such a column (a line of code wider than the view), the next view starts
+    // at the word cut at the side, so that it shows whole once.
+    std::vector<Line> code{Line{0, 20, {Word{10, 150, {0, 2}}, Word{160, 250, {0, 2}},
+                                        Word{260, 300, {0, 2}}}}};
+    EXPECT_EQ(TableViews::ColumnStops(code, Frame{200, 100, 200, -1}),
+              (std::vector<int32_t>{0, 160}));
 }
 
 TEST(TableViews, EachColumnIsReadDownBeforeTheNextAndPagingBackRetracesIt) {
