@@ -90,9 +90,9 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
             Rect view, left, right;
             layout.TableScrollRects(table->table->box, view, left, right);
             const Size content = table->table->content;
-            table->frame = TableViews::Frame{view.width, table->table->box.height,
-                                             content.width - view.width,
-                                             content.height - table->table->box.height};
+            table->frame =
+                TableViews::Frame{view.width, table->table->box.height, content.width - view.width,
+                                  content.height - table->table->box.height};
             // Text runs keep where they were last drawn.
             const TableScrollEntry* e =
                 entries ? TableScroll::FindEntry(*entries, table->position) : nullptr;
@@ -152,7 +152,9 @@ bool PageLayout::StepTableViews(int32_t direction, bool move) {
     return false;
 }
 
-bool PageLayout::PageThroughTables(int32_t direction) { return StepTableViews(direction, true); }
+bool PageLayout::PageThroughTables(int32_t direction) {
+    return StepTableViews(direction, true);
+}
 
 bool PageLayout::CanPageThroughTables(int32_t direction) {
     return StepTableViews(direction, false);

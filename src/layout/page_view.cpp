@@ -247,8 +247,8 @@ bool PositionViewElement::IsCommandEnabled(uint32_t command, uint32_t /*argument
     }
     switch (command) {
         case Cmd::kNextPage:
-            return layout_ && (layout_->CanPageThroughTables(1) ||
-                               layout_->CanStep(PageStepCode::kNextPage));
+            return layout_ &&
+                   (layout_->CanPageThroughTables(1) || layout_->CanStep(PageStepCode::kNextPage));
         case Cmd::kPreviousPage:
             return layout_ && (layout_->CanPageThroughTables(-1) ||
                                layout_->CanStep(PageStepCode::kPageEndingHere));

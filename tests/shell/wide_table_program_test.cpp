@@ -162,10 +162,11 @@ TEST(ProgramWideTables, HomeAndEndShowTheFirstAndLastViewsPageDownReaches) {
         const std::string o = device.outside() + "/";
         std::string steps = "idle\npagetext " + o + "first.txt\n";
         for (int i = 0; i < kTurns; ++i) steps += "key 0x22\nidle\n";
-        steps += "pagetext " + o + "last.txt\nkey 0x21\nidle\nkey 0x21\nidle\nkey 0x24\nidle\n"
-                 "pagetext " + o + "home.txt\nkey 0x23\nidle\npagetext " + o + "end.txt\nquit\n";
-        ASSERT_EQ(
-            RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps, On(screen)).status, 0)
+        steps += "pagetext " + o +
+                 "last.txt\nkey 0x21\nidle\nkey 0x21\nidle\nkey 0x24\nidle\n"
+                 "pagetext " +
+                 o + "home.txt\nkey 0x23\nidle\npagetext " + o + "end.txt\nquit\n";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps, On(screen)).status, 0)
             << ReadFile(o + "errors.txt");
         const auto first = ReadLines(o + "first.txt"), last = ReadLines(o + "last.txt");
         ASSERT_NE(first, last);
@@ -184,11 +185,11 @@ TEST(ProgramWideTables, AWordCutAtTheViewsSideShowsOnlyWholeLetters) {
         SCOPED_TRACE(screen);
         TempDevice device;
         ASSERT_TRUE(device.ok());
-        device.WriteHost("storage/eBooks/wide.html",
-                         "<html><body bgcolor=\"#8b7765\"><table cellpadding=\"4\" cellspacing=\"0\">"
-                         "<tr><td valign=\"top\" width=\"400\" bgcolor=\"#fffacd\">" +
-                             words +
-                             "</td><td valign=\"top\">Beside</td></tr></table></body></html>");
+        device.WriteHost(
+            "storage/eBooks/wide.html",
+            "<html><body bgcolor=\"#8b7765\"><table cellpadding=\"4\" cellspacing=\"0\">"
+            "<tr><td valign=\"top\" width=\"400\" bgcolor=\"#fffacd\">" +
+                words + "</td><td valign=\"top\">Beside</td></tr></table></body></html>");
         const std::string o = device.outside() + "/";
         ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\wide.html"},
                            "idle\nscreenshot " + o + "wide.png\nquit\n", On(screen))
@@ -314,11 +315,10 @@ TEST(ProgramWideTables, AFieldInTheMenuIsCutAtTheViewAndItsTapsFollowIt) {
         const std::string x = std::to_string(after.right - 6);
         const std::string steps = "idle\nkey 0x22\nidle\nscreenshot " + o + "b.png\ntap " + x +
                                   " " + std::to_string(before.Middle()) +
-                                  "\nidle\nchar q\nidle\nscreenshot " + o + "c.png\ntap " + x + " " +
-                                  std::to_string(after.Middle()) +
+                                  "\nidle\nchar q\nidle\nscreenshot " + o + "c.png\ntap " + x +
+                                  " " + std::to_string(after.Middle()) +
                                   "\nidle\nchar w\nidle\nscreenshot " + o + "d.png\nquit\n";
-        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps, On(screen)).status,
-                  0)
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps, On(screen)).status, 0)
             << ReadFile(o + "errors.txt");
         const Picture b = ReadPicture(o + "b.png"), c = ReadPicture(o + "c.png"),
                       d = ReadPicture(o + "d.png");
