@@ -76,6 +76,7 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
     int32_t depth = 0;
     std::vector<int32_t> cells;  // the left edge of the open cell at each depth
     int32_t shiftX = 0;
+    bool lineOpen = false;  // the words met belong to the last line taken
     TableLines* table = nullptr;
     for (int32_t i = 0; i < c.Count(); ++i) {
         uint32_t kind = c.ItemAt(i)->kind;
@@ -84,6 +85,7 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
             cells.push_back(0);
             if (depth++ > 0) continue;
             table = &out.emplace_back();
+            lineOpen = false;
             table->position = c.ItemAt(i)->Position();
             table->table = c.Table(k);
             if (!table->table) continue;
@@ -109,10 +111,11 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
                 if (const CellRecord* cell = c.Cell(k)) cells.back() = cell->rect.x - box.x;
             } else if (kind == kItemLine) {
                 const LineRecord* line = c.Line(k);
-                if (!line || line->height <= 0) continue;
+                lineOpen = line && line->height > 0;
+                if (!lineOpen) continue;
                 const int32_t top = line->y - box.y;
                 table->lines.push_back(TableViews::Line{top, top + line->height, {}});
-            } else if (kind == kItemTextRun && !table->lines.empty()) {
+            } else if (kind == kItemTextRun && lineOpen) {
                 const TextRun* run = c.Run(k);
                 if (!run || run->width <= 0) continue;
                 const int32_t left = run->x - shiftX - box.x;
