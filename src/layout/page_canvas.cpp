@@ -55,7 +55,14 @@ void GraphicsPageCanvas::DrawUnderline(Point baseline, int32_t width, uint32_t c
 }
 
 bool GraphicsPageCanvas::DrawObject(InlineObject* object, const Rect& r, const Rect* clip) {
-    return object && object->Draw(gc_, r, clip);
+    if (!object) return false;
+    // An object draws where it was placed, whatever the clip it is told of: the context holds
+    // it to the clip (a control in a scrolled table's view shows only inside the view).
+    const bool held = clip && gc_->PushState();
+    if (held) gc_->IntersectClip(*clip);
+    const bool drawn = object->Draw(gc_, r, clip);
+    if (held) gc_->PopState();
+    return drawn;
 }
 
 void GraphicsPageCanvas::SetClip(const Rect* r) {

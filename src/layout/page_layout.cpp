@@ -636,8 +636,9 @@ bool PageLayout::GoToPage(uint32_t n) {
         return false;
     }
     pager_.MakeCurrent(r, kNoPageMark);
-    // The last page shows the end of the text, inside a tall table too.
-    if (toLast) ShowTallTables(true);
+    // The last page shows the end of the text, inside a large table too; any other page its
+    // tables' first views, as PageDown reaches it.
+    ShowTallTables(toLast);
     listener_->OnPageChanged(r);
     return true;
 }

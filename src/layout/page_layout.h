@@ -431,13 +431,16 @@ public:
     // Moves the selected tables (every one when none is selected), or the table `which`, by the
     // step within their content; true when one moved. The caller redraws the page.
     bool ScrollTables(Point step, uint32_t which = 0xFFFFFFFEu);
-    // A page turn through a table taller than its view: forward, the first table with lines
-    // below its view moves so that the first line not wholly shown comes to the top; back, the
-    // last table moved down moves up by at most its view. True when one moved (the page is then
-    // not turned, so no line of the table is passed over). The caller redraws the page.
+    // A page turn through a table larger than its view (table_views.h): forward, the first
+    // table with a view left shows its next view (down its column, or the next column across
+    // from its top); back, the last table moved shows the view before. True when one moved
+    // (the page is then not turned, so nothing of the table is passed over). The caller
+    // redraws the page.
     bool PageThroughTables(int32_t direction);
-    // A page reached going back shows the end of its tables taller than their view (paging
-    // back retraces paging forward through them); going forward, their top.
+    // Whether PageThroughTables would move a table.
+    bool CanPageThroughTables(int32_t direction);
+    // A page reached going back shows the last views of its tables larger than their view
+    // (paging back retraces paging forward through them); going forward, their first.
     void ShowTallTables(bool atEnd);
     // Toggles a table's selection (0xFFFFFFFF: all, to the opposite of the first one's); true
     // when one changed, and the page is to be drawn again for its frame.
@@ -512,6 +515,7 @@ public:
     }
 
 private:
+    bool StepTableViews(int32_t direction, bool move);
     // The paginator lays pages out through the layout: it reads the token source, the column
     // geometry, the fill limit and stop, and the content layout, and tells the listener that a
     // page it releases is hidden.

@@ -12,6 +12,7 @@
 #include "layout/page_drawing.h"
 #include "layout/page_layout.h"
 #include "layout/table_scroll.h"
+#include "layout/table_views.h"
 #include "paths/app_paths.h"
 
 namespace {
@@ -219,6 +220,7 @@ void PagePainter::EnterTable(PageSlot& slot, TableRecord& table, uint32_t positi
     entry->x = std::clamp(entry->x, 0, std::max(0, table.content.width - view.width));
     entry->y = TableScroll::VerticalOffsetWithin(entry->y, table.content.height, view.height);
     drawShift_ = Point{view.x - table.box.x - entry->x, view.y - table.box.y - entry->y};
+    entry->drawnShiftX = drawShift_.x;
     canvas_->SetClip(&tableView_);
     tableClip_ = &tableView_;
 }
@@ -467,11 +469,10 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                         }
                     }
                     if (!w.hidden) {
-                        SetRunFont(shown);
                         String scratch;
                         lift = LayoutFonts::BaselineShift(shown.style, run->height);
-                        canvas_->DrawText(ShownText(run->text, scratch), Point{x, w.baseline + lift},
-                                          Color::IsNone(shown.color) ? DefaultTextColour() : shown.color);
+                        DrawRun(ShownText(run->text, scratch), shown, Point{x, w.baseline + lift},
+                                run->width);
                     }
                     run->x = x;
                     run->y = w.baseline;
@@ -485,7 +486,7 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                 if (!m) break;
                 if (m->type == kMarkHyphen) {
                     static const String kHyphen(u"-", 1);
-                    if (pass == 1 && !w.hidden)
+                    if (pass == 1 && !w.hidden && TextShows(x, m->width))
                         canvas_->DrawText(kHyphen, Point{x, w.baseline + lift},
                                           Color::IsNone(shown.color) ? DefaultTextColour() : shown.color);
                     x += m->width;
@@ -621,17 +622,57 @@ bool PagePainter::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background)
         const Rect* clip = nullptr;
         if (static_cast<size_t>(k) < objectClips_.size() && !objectClips_[k].IsEmpty())
             clip = &objectClips_[k];
-        // A control draws itself over the page, unclipped: in a scrolled table it shows only
-        // while the view holds it whole.
-        if (clip && box->object->IsControl()) {
-            Rect inside;
-            const bool whole = Rect::Intersect(r, *clip, inside) && inside.width == r.width &&
-                               inside.height == r.height;
-            layout_.ShowControl(*box->object.Get(), whole && slot.state == kPageShown);
-        }
+        if (clip && box->object->IsControl()) ShowControlIn(slot, *box->object.Get(), r, *clip);
         ok = canvas_->DrawObject(box->object.Get(), r, clip) && ok;
     }
     return ok;
+}
+
+void PagePainter::DrawRun(const String& text, const PositionRecord& style, Point baseline,
+                          int32_t width) {
+    const uint32_t colour = Color::IsNone(style.color) ? DefaultTextColour() : style.color;
+    if (TextShows(baseline.x, width)) {
+        SetRunFont(style);
+        canvas_->DrawText(text, baseline, colour);
+        return;
+    }
+    // Cut at a side of a scrolled table's view: the letters that show whole, measured as the
+    // layout measured the run.
+    const int32_t left = tableClip_->x, right = tableClip_->x + tableClip_->width;
+    LayoutFonts& fonts = layout_.fonts_;
+    const bool measuring = fonts.Begin();
+    fonts.Select(style.size, style.style, style.face);
+    int32_t from = -1, to = 0, at = 0, edge = baseline.x;
+    for (int32_t k = 0; k < text.Length() && edge < right; ++k) {
+        Size prefix{};
+        fonts.Measure(text.Data(), k + 1, prefix);
+        const int32_t next = baseline.x + prefix.width;
+        if (edge >= left && next <= right) {
+            if (from < 0) from = k, at = edge;
+            to = k + 1;
+        }
+        edge = next;
+    }
+    if (measuring) fonts.End();
+    if (from < 0) return;
+    shownFontSize_ = -1;  // measuring may have changed the font
+    SetRunFont(style);
+    canvas_->DrawText(String(text.Data() + from, to - from), Point{at, baseline.y}, colour);
+}
+
+bool PagePainter::TextShows(int32_t x, int32_t width) const {
+    return !tableClip_ || TableViews::WordShows(x, x + width, tableClip_->x, tableClip_->width);
+}
+
+void PagePainter::ShowControlIn(PageSlot& slot, InlineObject& control, const Rect& r,
+                                const Rect& clip) {
+    // A control draws itself over the page: its own drawing and its taps are cut to the view.
+    Rect inside;
+    const bool meets = Rect::Intersect(r, clip, inside) && !inside.IsEmpty();
+    const bool whole = meets && inside.width == r.width && inside.height == r.height;
+    const bool shows = whole || (meets && control.ShowPart(&inside));
+    if (whole || !shows) control.ShowPart(nullptr);
+    layout_.ShowControl(control, shows && slot.state == kPageShown);
 }
 
 void PagePainter::DrawBookmarkCorner(PageSlot& slot) {

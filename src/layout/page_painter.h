@@ -69,6 +69,15 @@ private:
     void ApplyDrawStyle(const PositionRecord& style);
     uint32_t TextColour() const;
     void NoteObjectClip(int32_t k);
+    // Whether text drawn across [x, x + width) shows whole in a scrolled table's view (a word
+    // wider than the view counts as shown: it is drawn cut).
+    bool TextShows(int32_t x, int32_t width) const;
+    // Draws a run of text at its baseline; in a scrolled table's view only its letters that
+    // the view holds whole.
+    void DrawRun(const String& text, const PositionRecord& style, Point baseline, int32_t width);
+    // A form control in a scrolled table shows as far as the view holds it (cut at the view's
+    // side where it can be, else only whole); wholly outside it is hidden.
+    void ShowControlIn(PageSlot& slot, InlineObject& control, const Rect& r, const Rect& clip);
 
     PageLayout& layout_;
     PageCanvas* canvas_ = nullptr;

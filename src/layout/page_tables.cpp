@@ -1,6 +1,7 @@
 // The page's scrollable tables, as the document controller moves and selects them.
 #include "layout/page_layout.h"
 #include "layout/table_scroll.h"
+#include "layout/table_views.h"
 
 #include <algorithm>
 #include <utility>
@@ -58,167 +59,135 @@ bool PageLayout::TableAt(Point p, uint32_t& id, bool& found) {
 
 namespace {
 
-// The tops and bottoms of a table's lines that show something (a blank line, such as an empty
-// paragraph's, is no reason for a turn), relative to the table's box.
+// A scrollable table of the page as its views are worked out: its lines and their words in the
+// table's content coordinates, and what its views look through.
 struct TableLines {
     uint32_t position = 0;
     const TableRecord* table = nullptr;
-    std::vector<std::pair<int32_t, int32_t>> lines;
+    std::vector<TableViews::Line> lines;
+    TableViews::Frame frame;
 };
 
-void CollectTableLines(BlockContents& c, std::vector<TableLines>& out) {
+// The page's scrollable tables (outermost ones), their lines and words.
+void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLines>& out) {
+    BlockContents& c = slot.contents;
+    std::vector<TableScrollEntry>* entries = CurrentTables(&slot);
     int32_t counts[kItemKindCount] = {};
     int32_t depth = 0;
-    // The last line met in a table, kept once a run or an object shows on it.
-    std::pair<int32_t, int32_t> line{};
-    bool pending = false;
-    auto keep = [&] {
-        if (pending) out.back().lines.push_back(line);
-        pending = false;
-    };
+    std::vector<int32_t> cells;  // the left edge of the open cell at each depth
+    int32_t shiftX = 0;
+    bool lineOpen = false;  // the words met belong to the last line taken
+    TableLines* table = nullptr;
     for (int32_t i = 0; i < c.Count(); ++i) {
         uint32_t kind = c.ItemAt(i)->kind;
         int32_t k = counts[kind]++;
         if (kind == kItemTable) {
-            if (depth++ == 0) {
-                out.emplace_back();
-                out.back().position = c.ItemAt(i)->Position();
-                out.back().table = c.Table(k);
-            }
+            cells.push_back(0);
+            if (depth++ > 0) continue;
+            table = &out.emplace_back();
+            lineOpen = false;
+            table->position = c.ItemAt(i)->Position();
+            table->table = c.Table(k);
+            if (!table->table) continue;
+            Rect view, left, right;
+            layout.TableScrollRects(table->table->box, view, left, right);
+            const Size content = table->table->content;
+            table->frame =
+                TableViews::Frame{view.width, table->table->box.height, content.width - view.width,
+                                  content.height - table->table->box.height};
+            // Text runs keep where they were last drawn.
+            const TableScrollEntry* e =
+                entries ? TableScroll::FindEntry(*entries, table->position) : nullptr;
+            shiftX = slot.drawn && e ? e->drawnShiftX : 0;
         } else if (kind == kItemFlowMark) {
             const FlowMark* m = c.Mark(k);
-            if (m && m->type == kMarkTableEnd && depth > 0 && --depth == 0) pending = false;
-        } else if (kind == kItemLine && depth > 0 && out.back().table) {
-            pending = false;
-            const LineRecord* l = c.Line(k);
-            if (!l || l->height <= 0) continue;
-            int32_t top = l->y - out.back().table->box.y;
-            line = {top, top + l->height};
-            pending = true;
-        } else if ((kind == kItemTextRun || kind == kItemInlineBox) && depth > 0) {
-            keep();
+            if (m && m->type == kMarkTableEnd && depth > 0) {
+                --depth;
+                cells.pop_back();
+            }
+        } else if (depth > 0 && table && table->table) {
+            const Rect& box = table->table->box;
+            if (kind == kItemCell) {
+                if (const CellRecord* cell = c.Cell(k)) cells.back() = cell->rect.x - box.x;
+            } else if (kind == kItemLine) {
+                const LineRecord* line = c.Line(k);
+                lineOpen = line && line->height > 0;
+                if (!lineOpen) continue;
+                const int32_t top = line->y - box.y;
+                table->lines.push_back(TableViews::Line{top, top + line->height, {}});
+            } else if (kind == kItemTextRun && lineOpen) {
+                const TextRun* run = c.Run(k);
+                if (!run || run->width <= 0) continue;
+                const int32_t left = run->x - shiftX - box.x;
+                table->lines.back().words.push_back(
+                    TableViews::Word{left, left + run->width, cells});
+            }
         }
     }
-}
-
-// The offset that brings the first line not wholly shown below the view to its top. The last
-// turn too moves by whole lines: it brings the last lines to the top with room left below them
-// rather than stop where the content's foot meets the view's and show most of the view again.
-bool OffsetForward(const TableLines& t, int32_t y, int32_t view, int32_t& to) {
-    bool found = false;
-    int32_t next = 0;
-    for (const auto& [top, bottom] : t.lines) {
-        if (bottom <= y + view || top <= y) continue;
-        if (!found || top < next) next = top;
-        found = true;
-    }
-    if (!found) return false;
-    // A line taller than the view still leaves its lower part to the next turn.
-    to = std::min(next, y + view);
-    return to > y;
-}
-
-// Back so that the view ends at the first line wholly shown now, starting at a line top: the
-// line cut at the top now is shown whole, and a line cut at the new top comes with the next
-// turn back.
-int32_t OffsetBack(const TableLines& t, int32_t y, int32_t view) {
-    int32_t shown = y + view;
-    for (const auto& line : t.lines)
-        if (line.first >= y) shown = std::min(shown, line.first);
-    int32_t least = std::max(0, shown - view);
-    int32_t to = y;
-    for (const auto& line : t.lines)
-        if (line.first < y && line.first >= least) to = std::min(to, line.first);
-    if (to == y) to = std::max(0, y - view);
-    // With no line above, the view goes back to the table's top.
-    for (const auto& line : t.lines)
-        if (line.first < to) return to;
-    return 0;
-}
-
-// The offsets paging forward shows from the table's top, in order.
-std::vector<int32_t> ForwardOffsets(const TableLines& t, int32_t view) {
-    std::vector<int32_t> offsets{0};
-    int32_t to = 0;
-    while (offsets.size() < 100000 && OffsetForward(t, offsets.back(), view, to))
-        offsets.push_back(to);
-    return offsets;
 }
 
 }  // namespace
 
-bool PageLayout::PageThroughTables(int32_t direction) {
-    PageSlot* slot = CurrentPageSlot();
+bool PageLayout::StepTableViews(int32_t direction, bool move) {
+    // The slot as it is: its marks are built from the places the page was drawn at, and a
+    // table moved now is drawn at its new places first.
+    const int32_t s = pager_.Current() == kNone ? -1 : pager_.SlotOf(pager_.Current());
+    PageSlot* slot = s < 0 ? nullptr : &pager_.Slot(s);
     std::vector<TableScrollEntry>* entries = CurrentTables(slot);
     if (!entries || entries->empty() || direction == 0) return false;
     std::vector<TableLines> tables;
-    CollectTableLines(slot->contents, tables);
-    auto step = [&](const TableLines& t) {
+    CollectTableLines(*this, *slot, tables);
+    // Forward the first table with a view left, back the last one.
+    if (direction < 0) std::reverse(tables.begin(), tables.end());
+    for (const TableLines& t : tables) {
         TableScrollEntry* e = TableScroll::FindEntry(*entries, t.position);
-        if (!e || !t.table || t.table->box.height <= 0) return false;
-        int32_t view = t.table->box.height;
-        int32_t to = e->y;
-        if (direction > 0) {
-            if (e->largestY <= 0 || !OffsetForward(t, e->y, view, to)) return false;
-        } else {
-            if (e->y <= 0) return false;
-            // Back over the views forward showed: the last of them above the one shown.
-            to = OffsetBack(t, e->y, view);
-            if (e->largestY >= 0) {
-                for (int32_t o : ForwardOffsets(t, view))
-                    if (o < e->y) to = o;
-            }
-            if (to >= e->y) return false;
+        if (!e || !t.table || t.table->box.height <= 0) continue;
+        Point to;
+        if (!TableViews::StepView(TableViews::ViewSequence(t.lines, t.frame), Point{e->x, e->y},
+                                  direction, to))
+            continue;
+        if (move) {
+            e->x = e->savedX = to.x;
+            e->y = e->savedY = to.y;
         }
-        e->y = to;
-        e->savedY = to;
         return true;
-    };
-    if (direction > 0) {
-        for (const TableLines& t : tables)
-            if (step(t)) return true;
-    } else {
-        for (auto it = tables.rbegin(); it != tables.rend(); ++it)
-            if (step(*it)) return true;
     }
     return false;
 }
 
+bool PageLayout::PageThroughTables(int32_t direction) {
+    return StepTableViews(direction, true);
+}
+
+bool PageLayout::CanPageThroughTables(int32_t direction) {
+    return StepTableViews(direction, false);
+}
+
 void PageLayout::ShowTallTables(bool atEnd) {
+    if (!atEnd) {
+        // Their first views: nothing to lay out for.
+        if (PageRecord* r = pager_.CurrentRecord())
+            for (TableScrollEntry& e : r->tables) e.x = e.savedX = e.y = e.savedY = 0;
+        return;
+    }
     int32_t s = -1;
     if (pager_.Current() == kNone || !pager_.LayoutPageAt(pager_.Current(), false, &s) || s < 0)
         return;
     PageSlot& slot = pager_.Slot(s);
     if (!slot.record) return;
-    BlockContents& c = slot.contents;
-    if (c.KindCount(kItemTable) == 0) return;  // most pages: nothing to walk for
-    int32_t k = 0, depth = 0, marks = 0;
-    for (int32_t i = 0; i < c.Count(); ++i) {
-        const uint32_t kind = c.ItemAt(i)->kind;
-        if (kind == kItemFlowMark) {
-            const FlowMark* m = c.Mark(marks++);
-            if (m && m->type == kMarkTableEnd && depth > 0) --depth;
-            continue;
-        }
-        if (kind != kItemTable) continue;
-        const TableRecord* t = c.Table(k++);
-        if (depth++ > 0 || !t || t->content.height <= t->box.height) continue;
-        const uint32_t position = c.ItemAt(i)->Position();
-        TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, position);
+    if (slot.contents.KindCount(kItemTable) == 0) return;  // most pages: nothing to walk for
+    std::vector<TableLines> tables;
+    CollectTableLines(*this, slot, tables);
+    for (const TableLines& t : tables) {
+        if (!t.table || (t.frame.largestX <= 0 && t.frame.largestY <= 0)) continue;
+        TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, t.position);
         if (!e) {
-            if (!atEnd) continue;
-            slot.record->tables.push_back(TableScrollEntry{position, 0, 0});
+            slot.record->tables.push_back(TableScrollEntry{t.position, 0, 0});
             e = &slot.record->tables.back();
         }
-        // At the end: the last view paging forward through it shows.
-        int32_t to = 0;
-        if (atEnd) {
-            std::vector<TableLines> lines;
-            CollectTableLines(c, lines);
-            for (const TableLines& l : lines)
-                if (l.position == position) to = ForwardOffsets(l, t->box.height).back();
-        }
-        e->y = to;
-        e->savedY = to;
+        // The last view paging forward through it shows.
+        const Point to = TableViews::ViewSequence(t.lines, t.frame).back();
+        e->x = e->savedX = to.x;
+        e->y = e->savedY = to.y;
     }
 }

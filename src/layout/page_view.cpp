@@ -200,11 +200,13 @@ void PositionViewElement::ExecuteCommand(uint32_t command, uint32_t /*argument*/
         case Cmd::kFocusBoxWord:
             ToggleFocusMode(kFocusWord);
             break;
+        // As PageDown and PageUp: through a table's views before the page turns.
         case Cmd::kNextPage:
-            if (layout_) owner_->StepPage(PageStepCode::kNextPage, kPlainPageStep, kNoPageMark);
+            if (layout_ && !PageThroughTables(1))
+                owner_->StepPage(PageStepCode::kNextPage, kPlainPageStep, kNoPageMark);
             break;
         case Cmd::kPreviousPage:
-            if (layout_)
+            if (layout_ && !PageThroughTables(-1))
                 owner_->StepPage(PageStepCode::kPageEndingHere, kPlainPageStep, kNoPageMark);
             break;
         case Cmd::kSpeakFromPage:
@@ -245,9 +247,11 @@ bool PositionViewElement::IsCommandEnabled(uint32_t command, uint32_t /*argument
     }
     switch (command) {
         case Cmd::kNextPage:
-            return layout_ && layout_->CanStep(PageStepCode::kNextPage);
+            return layout_ &&
+                   (layout_->CanPageThroughTables(1) || layout_->CanStep(PageStepCode::kNextPage));
         case Cmd::kPreviousPage:
-            return layout_ && layout_->CanStep(PageStepCode::kPageEndingHere);
+            return layout_ && (layout_->CanPageThroughTables(-1) ||
+                               layout_->CanStep(PageStepCode::kPageEndingHere));
         case Cmd::kScrollForward:
             return layout_ && layout_->CanStep(PageStepCode::kSingleStep);
         case Cmd::kScrollBack:

@@ -15,6 +15,7 @@
 #include "layout/block_contents.h"
 #include "layout/page_layout.h"
 #include "layout/page_view.h"
+#include "layout/table_views.h"
 #include "library_ui/library_list_windows.h"
 #include "platform/controls/controls.h"
 #include "platform/dialog/answers.h"
@@ -418,6 +419,12 @@ std::vector<std::string> ShownPageLines() {
     int32_t depth = 0;
     const TableRecord* table = nullptr;
     int32_t shiftY = 0;
+    // Across a table wider than its view, only the words drawn show: those the view holds whole.
+    Rect across{};
+    std::vector<size_t> cut;  // lines with words the view does not hold
+    auto notShown = [&] {
+        if (cut.empty() || cut.back() != lines.size() - 1) cut.push_back(lines.size() - 1);
+    };
     BlockCursor c;
     c.Init(&block, true);
     for (; !c.AtEnd(); c.Next()) {
@@ -429,6 +436,11 @@ std::vector<std::string> ShownPageLines() {
                 if (table && slot->record)
                     for (const TableScrollEntry& e : slot->record->tables)
                         if (e.position == block.PositionAt(c)) shiftY = e.y;
+                across = Rect{};
+                if (Rect left, right; table && slot->record && slot->drawn &&
+                                      layout->TableScrollRects(table->box, across, left, right) &&
+                                      table->content.width <= across.width)
+                    across = Rect{};
                 break;
             case kItemLine: {
                 const LineRecord* line = block.Line(c.counts[kItemLine]);
@@ -449,18 +461,30 @@ std::vector<std::string> ShownPageLines() {
                 if (m->type == kMarkTableEnd && depth > 0 && --depth == 0) table = nullptr;
                 break;
             }
-            case kItemTextRun:
+            case kItemTextRun: {
                 if (!open) break;
+                const TextRun* run = block.Run(c.counts[kItemTextRun]);
+                if (table && across.width > 0 &&
+                    !TableViews::WordShows(run->x, run->x + run->width, across.x, across.width)) {
+                    notShown();
+                    break;
+                }
                 if (space && !lines.back().empty()) lines.back() += ' ';
                 space = false;
-                AppendUtf8(lines.back(), block.Run(c.counts[kItemTextRun])->text);
+                AppendUtf8(lines.back(), run->text);
                 // Soft hyphens (U+00AD) are break points and are never shown as such.
                 for (size_t at; (at = lines.back().find("\xC2\xAD")) != std::string::npos;)
                     lines.back().erase(at, 2);
                 break;
+            }
             case kItemInlineBox: {
                 const InlineBox* b = open ? block.Object(c.counts[kItemInlineBox]) : nullptr;
                 if (!b || !b->object || b->rect.width <= 0) break;
+                if (table && across.width > 0 &&
+                    !Rect::Intersects(b->rect, Rect{across.x, b->rect.y, across.width, 1})) {
+                    notShown();
+                    break;
+                }
                 if (space && !lines.back().empty()) lines.back() += ' ';
                 space = false;
                 lines.back() += "[" + std::to_string(b->rect.width) + "x" +
@@ -470,6 +494,9 @@ std::vector<std::string> ShownPageLines() {
             default: break;
         }
     }
+    // A line of which no word shows is not on the screen.
+    for (auto it = cut.rbegin(); it != cut.rend(); ++it)
+        if (*it < lines.size() && lines[*it].empty()) lines.erase(lines.begin() + *it);
     return lines;
 }
 

@@ -100,6 +100,10 @@ public:
     virtual void SetRect(const Rect& /*rect*/, uint32_t /*colour*/) {}
     virtual bool IsControl() { return false; }
     virtual Node* GetNode() { return nullptr; }
+    // A control that draws itself over the page shows only this part of its rectangle (where a
+    // scrolled table's view holds it) and takes taps there only; null: the whole of it. False
+    // when it cannot show a part.
+    virtual bool ShowPart(const Rect* part) { return part == nullptr; }
     virtual bool GetScriptHandles(uint32_t& first, uint32_t& /*second*/) {
         first = 0;
         return true;

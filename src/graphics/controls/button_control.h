@@ -48,6 +48,10 @@ public:
     void SetRect(const Rect& rect, uint32_t colour) override;
     bool IsControl() override { return true; }
     Node* GetNode() override { return this; }
+    bool ShowPart(const Rect* part) override {
+        SetShownPart(part);
+        return true;
+    }
 
     // Control interface.
     int32_t GetControlType() override { return static_cast<int32_t>(ControlType::kButton); }

@@ -66,6 +66,10 @@ public:
     void SetRect(const Rect& rect, uint32_t /*colour*/) override { rect_ = rect; }
     bool IsControl() override { return true; }
     Node* GetNode() override { return this; }
+    bool ShowPart(const Rect* part) override {
+        SetShownPart(part);
+        return true;
+    }
     uint32_t GetText(String* out) override;
 
     // Control interface.

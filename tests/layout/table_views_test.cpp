@@ -1,0 +1,85 @@
+// The views PageDown shows of a table larger than its room: across it column by column, each
+// read down before the next, and back over the same views.
+#include "layout/table_views.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using TableViews::Frame;
+using TableViews::Line;
+using TableViews::Word;
+
+// A menu column [0, 100) of 10 lines beside a body column [110, 200) of 30 lines, 20 high each.
+std::vector<Line> MenuAndBody() {
+    std::vector<Line> lines;
+    for (int i = 0; i < 10; ++i) lines.push_back(Line{i * 20, i * 20 + 20, {Word{4, 60, {0}}}});
+    for (int i = 0; i < 30; ++i)
+        lines.push_back(Line{i * 20, i * 20 + 20, {Word{114, 150, {110}}, Word{154, 196, {110}}}});
+    return lines;
+}
+
+TEST(TableViews, ViewsAcrossStartAtTheCellWhoseWordsDidNotShowWhole) {
+    // A view 120 wide shows the menu and the body's first words; the body comes next, from
+    // its cell's left edge.
+    const Frame f{120, 100, 80, 500};
+    EXPECT_EQ(TableViews::ColumnStops(MenuAndBody(), f), (std::vector<int32_t>{0, 80}));
+    // A table that fits across has one view across.
+    EXPECT_EQ(TableViews::ColumnStops(MenuAndBody(), Frame{200, 100, -1, 500}),
+              (std::vector<int32_t>{0}));
+    // Inside a cell wider than the view the next view starts at the first word cut.
+    std::vector<Line> wide{
+        Line{0, 20, {Word{0, 50, {0}}, Word{60, 110, {0}}, Word{120, 170, {0}}}}};
+    EXPECT_EQ(TableViews::ColumnStops(wide, Frame{100, 100, 70, -1}),
+              (std::vector<int32_t>{0, 60, 70}));
+    // A word cut at the side in a column that starts in the view's left half shows its whole
+    // letters there: the next view is the column beside it, not a few pixels on.
+    std::vector<Line> overhang{Line{0, 20, {Word{10, 125, {0, 8}}, Word{200, 260, {0, 200}}}}};
+    EXPECT_EQ(TableViews::ColumnStops(overhang, Frame{120, 100, 140, -1}),
+              (std::vector<int32_t>{0, 140}));
+    // Going on inside such a column (a line of code wider than the view), the next view starts
+    // at the word cut at the side, so that it shows whole once.
+    std::vector<Line> code{
+        Line{0, 20, {Word{10, 150, {0, 2}}, Word{160, 250, {0, 2}}, Word{260, 300, {0, 2}}}}};
+    EXPECT_EQ(TableViews::ColumnStops(code, Frame{200, 100, 200, -1}),
+              (std::vector<int32_t>{0, 160}));
+}
+
+TEST(TableViews, EachColumnIsReadDownBeforeTheNextAndPagingBackRetracesIt) {
+    const Frame f{100, 100, 100, 500};
+    const std::vector<Point> views = TableViews::ViewSequence(MenuAndBody(), f);
+    // The menu (200 high) in two views, then the body (600 high) in six, from its top.
+    const std::vector<Point> expected{{0, 0},     {0, 100},   {100, 0},   {100, 100},
+                                      {100, 200}, {100, 300}, {100, 400}, {100, 500}};
+    EXPECT_EQ(views, expected);
+    Point at = views.front(), to;
+    for (size_t k = 1; k < views.size(); ++k) {
+        ASSERT_TRUE(TableViews::StepView(views, at, 1, to));
+        EXPECT_EQ(to, views[k]);
+        at = to;
+    }
+    EXPECT_FALSE(TableViews::StepView(views, at, 1, to));
+    for (size_t k = views.size() - 1; k > 0; --k) {
+        ASSERT_TRUE(TableViews::StepView(views, at, -1, to));
+        EXPECT_EQ(to, views[k - 1]);
+        at = to;
+    }
+    EXPECT_FALSE(TableViews::StepView(views, at, -1, to));
+    // A table scrolled by hand steps on to the nearest view on that side.
+    ASSERT_TRUE(TableViews::StepView(views, Point{40, 0}, 1, to));
+    EXPECT_EQ(to, (Point{100, 0}));
+    ASSERT_TRUE(TableViews::StepView(views, Point{40, 0}, -1, to));
+    EXPECT_EQ(to, (Point{0, 100}));
+}
+
+TEST(TableViews, OnlyWholeWordsShowUnlessAWordIsWiderThanTheView) {
+    EXPECT_TRUE(TableViews::WordShows(10, 50, 10, 40));
+    EXPECT_FALSE(TableViews::WordShows(9, 40, 10, 40));
+    EXPECT_FALSE(TableViews::WordShows(20, 51, 10, 40));
+    EXPECT_TRUE(TableViews::WordShows(0, 100, 10, 40));
+    EXPECT_FALSE(TableViews::WordShows(0, 100, 100, 40));
+}
+
+}  // namespace

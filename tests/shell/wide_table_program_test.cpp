@@ -1,0 +1,333 @@
+// A manual's page laid out as a table wider than the screen, read in the program at both screen
+// sizes: a narrow menu column holding a search form beside a body column with the text. PageDown
+// alone goes down the menu, then across to the body and down it to its last word; PageUp goes
+// back over the same views, Home and End show the first and last; words cut at the view's side
+// show whole letters; the form's controls move with the view and are cut at its side.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "shell/program_runs.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+const char* const kScreens[] = {"240x320", "480x640@192"};
+constexpr int kMenuItems = 24;
+constexpr int kParagraphs = 12;
+constexpr int kWordsPerParagraph = 30;
+constexpr int kTurns = 60;
+
+constexpr const char* kSearchForm =
+    "<form action=\"search.php\" method=\"get\"><input name=\"query\" type=\"text\" "
+    "size=\"18\" value=\"\"><input name=\"submit\" type=\"submit\" value=\"Search ...\">"
+    "</form>";
+
+std::vector<std::string> On(const std::string& screen) {
+    return {"FOLIVANT_SCREEN=" + screen};
+}
+
+std::string BodyWord(int paragraph, int word) {
+    return "b" + std::to_string(paragraph) + "w" + std::to_string(word);
+}
+
+// As the manuals of a system's documentation are written: a search form over the menu (after
+// `formAfter` of its items) in a column of fixed width, the text in the column beside it, and a
+// link after the table.
+std::string Manual(int formAfter = 0) {
+    std::string html =
+        "<html><head><title>Reference</title></head><body bgcolor=\"#8b7765\">"
+        "<table border=\"0\" width=\"100%\" cellpadding=\"4\" cellspacing=\"0\"><tr>"
+        "<td valign=\"top\" width=\"200\" bgcolor=\"#eecfa1\"><center><b>Main Menu</b></center>"
+        "<ul>";
+    for (int i = 1; i <= kMenuItems; ++i) {
+        if (i == formAfter + 1) html += "</ul>" + std::string(kSearchForm) + "<ul>";
+        html += "<li><a href=\"m" + std::to_string(i) + ".html\">Menu " + std::to_string(i) +
+                "</a></li>";
+    }
+    html += "</ul></td><td valign=\"top\" bgcolor=\"#fffacd\"><h2>Reference</h2>";
+    for (int p = 1; p <= kParagraphs; ++p) {
+        html += "<p>";
+        for (int w = 1; w <= kWordsPerParagraph; ++w) html += BodyWord(p, w) + " ";
+        html += "</p>";
+    }
+    return html + "</td></tr></table><p><a href=\"index.html\">Home</a></p></body></html>";
+}
+
+std::vector<std::string> WordsOf(const std::vector<std::string>& lines) {
+    std::vector<std::string> words;
+    for (const std::string& line : lines) {
+        std::istringstream in(line);
+        for (std::string w; in >> w;) words.push_back(w);
+    }
+    return words;
+}
+
+bool IsBodyWord(const std::string& w) {
+    return w.size() > 3 && w[0] == 'b' && w.find('w') != std::string::npos &&
+           std::all_of(w.begin() + 1, w.end(), [](char c) { return c == 'w' || isdigit(c); });
+}
+
+// The order of a body word in the text.
+int RankOf(const std::string& w) {
+    const size_t at = w.find('w');
+    return std::stoi(w.substr(1, at - 1)) * 1000 + std::stoi(w.substr(at + 1));
+}
+
+struct Reading {
+    std::vector<std::vector<std::string>> forward;  // the page text after each PageDown
+    std::vector<std::vector<std::string>> back;     // then after each PageUp
+};
+
+// Pages the manual forward kTurns times, then back as many times, writing each page's text.
+Reading Read(const std::string& screen) {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/manual.html", Manual());
+    const std::string o = device.outside() + "/";
+    std::string steps = "idle\n";
+    for (int i = 0; i < kTurns; ++i)
+        steps += "pagetext " + o + "f" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
+    for (int i = 0; i < kTurns; ++i)
+        steps += "pagetext " + o + "b" + std::to_string(i) + ".txt\nkey 0x21\nidle\n";
+    const ProgramResult run =
+        RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen));
+    EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    Reading r;
+    for (int i = 0; i < kTurns; ++i) {
+        r.forward.push_back(ReadLines(o + "f" + std::to_string(i) + ".txt"));
+        r.back.push_back(ReadLines(o + "b" + std::to_string(i) + ".txt"));
+    }
+    return r;
+}
+
+TEST(ProgramWideTables, PageDownReadsTheMenuThenTheWholeBodyAndPageUpRetracesIt) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        const Reading r = Read(screen);
+        // Forward until PageDown changes nothing more (the last view of the last page).
+        size_t end = 0;
+        while (end + 1 < r.forward.size() && r.forward[end + 1] != r.forward[end]) ++end;
+        ASSERT_LT(end + 1, r.forward.size()) << "PageDown never reached the end";
+        // Every view shows something, and no step shows the same as the one before.
+        for (size_t i = 0; i <= end; ++i) EXPECT_FALSE(r.forward[i].empty()) << "view " << i;
+
+        // Every word of the body is shown whole, first in the order of the text.
+        std::map<std::string, size_t> firstSeen;
+        for (size_t i = 0; i <= end; ++i)
+            for (const std::string& w : WordsOf(r.forward[i]))
+                if (IsBodyWord(w)) firstSeen.emplace(w, i);
+        std::vector<std::string> missing;
+        for (int p = 1; p <= kParagraphs; ++p)
+            for (int w = 1; w <= kWordsPerParagraph; ++w)
+                if (!firstSeen.count(BodyWord(p, w))) missing.push_back(BodyWord(p, w));
+        EXPECT_TRUE(missing.empty()) << missing.size() << " body words never shown, the first "
+                                     << (missing.empty() ? "" : missing.front());
+        std::vector<std::pair<int, size_t>> order;
+        for (const auto& [w, view] : firstSeen) order.emplace_back(RankOf(w), view);
+        std::sort(order.begin(), order.end());
+        for (size_t k = 1; k < order.size(); ++k)
+            EXPECT_LE(order[k - 1].second, order[k].second) << "word " << order[k].first;
+        // The menu comes first: its last item shows before the body's first word.
+        size_t menuEnd = r.forward.size();
+        for (size_t i = 0; i <= end && menuEnd == r.forward.size(); ++i)
+            for (const std::string& line : r.forward[i])
+                if (line.find("Menu " + std::to_string(kMenuItems)) != std::string::npos)
+                    menuEnd = i;
+        ASSERT_LT(menuEnd, r.forward.size()) << "the menu's last item never shown";
+        ASSERT_FALSE(order.empty());
+        EXPECT_LE(menuEnd, order.front().second);
+
+        // PageUp from the end goes back over the same views to the first.
+        ASSERT_GT(r.back.size(), end + 1);
+        for (size_t k = 0; k <= end; ++k)
+            EXPECT_EQ(r.back[k], r.forward[end - k]) << "PageUp " << k;
+    }
+}
+
+// Home shows the first view PageDown started from, End the last one it reaches.
+TEST(ProgramWideTables, HomeAndEndShowTheFirstAndLastViewsPageDownReaches) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual());
+        const std::string o = device.outside() + "/";
+        std::string steps = "idle\npagetext " + o + "first.txt\n";
+        for (int i = 0; i < kTurns; ++i) steps += "key 0x22\nidle\n";
+        steps += "pagetext " + o +
+                 "last.txt\nkey 0x21\nidle\nkey 0x21\nidle\nkey 0x24\nidle\n"
+                 "pagetext " +
+                 o + "home.txt\nkey 0x23\nidle\npagetext " + o + "end.txt\nquit\n";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps, On(screen)).status, 0)
+            << ReadFile(o + "errors.txt");
+        const auto first = ReadLines(o + "first.txt"), last = ReadLines(o + "last.txt");
+        ASSERT_NE(first, last);
+        EXPECT_EQ(ReadLines(o + "home.txt"), first);
+        EXPECT_EQ(ReadLines(o + "end.txt"), last);
+    }
+}
+
+// A column of words wider than the view: the words cut at the view's side show their whole
+// letters, so no letter's ink reaches the view's last columns (a letter cut in half did).
+TEST(ProgramWideTables, AWordCutAtTheViewsSideShowsOnlyWholeLetters) {
+    std::string words;
+    const char* const kWords[] = {"Wax", "hex", "vow", "zig", "max", "box", "fix", "jinx", "oxen"};
+    for (int i = 0; i < 300; ++i) words += std::string(kWords[i % 9]) + " ";
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost(
+            "storage/eBooks/wide.html",
+            "<html><body bgcolor=\"#8b7765\"><table cellpadding=\"4\" cellspacing=\"0\">"
+            "<tr><td valign=\"top\" width=\"400\" bgcolor=\"#fffacd\">" +
+                words + "</td><td valign=\"top\">Beside</td></tr></table></body></html>");
+        const std::string o = device.outside() + "/";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\wide.html"},
+                           "idle\nscreenshot " + o + "wide.png\nquit\n", On(screen))
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        const Picture p = ReadPicture(o + "wide.png");
+        ASSERT_GT(p.width, 0);
+        const int scale = p.width / 240;
+        auto is = [&](int x, int y, uint32_t rgb) {
+            const uint32_t v = p.At(x, y);
+            auto near = [](int a, int b) { return a - b <= 8 && b - a <= 8; };
+            return near(v & 0xFF, rgb >> 16 & 0xFF) && near(v >> 8 & 0xFF, rgb >> 8 & 0xFF) &&
+                   near(v >> 16 & 0xFF, rgb & 0xFF);
+        };
+        // The view's right edge: the last column of the cell's colour.
+        int edge = -1;
+        for (int x = p.width - 1; x >= 0 && edge < 0; --x)
+            if (is(x, p.height / 2, 0xFFFACD)) edge = x;
+        ASSERT_GT(edge, p.width / 2);
+        int cut = 0, ink = 0;
+        for (int y = 30 * scale; y < p.height - 30 * scale; ++y) {
+            for (int x = edge - scale; x <= edge; ++x) cut += is(x, y, 0x000000);
+            for (int x = 0; x < edge; ++x) ink += is(x, y, 0x000000);
+        }
+        EXPECT_GT(ink, 1000) << "the words are drawn";
+        EXPECT_EQ(cut, 0) << "letters reach the view's side";
+    }
+}
+
+// The rows of the page's left half where the search field's white shows, and where it lies
+// across on its middle row.
+struct Field {
+    std::vector<int> rows;
+    int left = 0, right = 0;
+    int Middle() const { return rows[rows.size() / 2]; }
+};
+
+Field FieldOn(const Picture& p) {
+    Field f;
+    auto white = [&](int x, int y) {
+        const uint32_t v = p.At(x, y);
+        return (v & 0xFF) >= 250 && (v >> 8 & 0xFF) >= 250 && (v >> 16 & 0xFF) >= 250;
+    };
+    // The page, between the title bar and the menu bar.
+    const int scale = p.width / 240;
+    for (int y = 30 * scale; y < p.height - 30 * scale; ++y) {
+        int n = 0;
+        for (int x = 0; x < p.width / 2; ++x) n += white(x, y);
+        // The first band of such rows (the button below has a white edge).
+        if (n >= p.width / 8 && (f.rows.empty() || f.rows.back() == y - 1))
+            f.rows.push_back(y);
+        else if (!f.rows.empty())
+            break;
+    }
+    if (f.rows.empty()) return f;
+    const int y = f.Middle();
+    f.left = p.width;
+    for (int x = 0; x < p.width; ++x)
+        if (white(x, y)) f.left = std::min(f.left, x), f.right = std::max(f.right, x);
+    return f;
+}
+
+// Dark pixels (typed letters) inside the field's rows and columns.
+int InkIn(const Picture& p, const Field& f) {
+    int n = 0;
+    for (int y : f.rows)
+        for (int x = f.left; x <= f.right; ++x) {
+            const uint32_t v = p.At(x, y);
+            n += (v & 0xFF) < 100 && (v >> 8 & 0xFF) < 100 && (v >> 16 & 0xFF) < 100;
+        }
+    return n;
+}
+
+// The first screen and the screen after PageDown, with the form after `formAfter` menu items.
+std::pair<Picture, Picture> FirstTwoScreens(int formAfter, const std::string& screen) {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/manual.html", Manual(formAfter));
+    const std::string o = device.outside() + "/";
+    const ProgramResult run = RunSteps(
+        device, {"\\storage\\eBooks\\manual.html"},
+        "idle\nscreenshot " + o + "a.png\nkey 0x22\nidle\nscreenshot " + o + "b.png\nquit\n",
+        On(screen));
+    EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    return {ReadPicture(o + "a.png"), ReadPicture(o + "b.png")};
+}
+
+// The search field placed across the bottom of the menu's first view shows cut at the view's
+// side (it was hidden); PageDown brings it up, and a tap then reaches it where it shows, not
+// where it was.
+TEST(ProgramWideTables, AFieldInTheMenuIsCutAtTheViewAndItsTapsFollowIt) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        // The field is placed lower and lower down the menu until the view's bottom cuts it.
+        std::vector<std::pair<Field, Field>> screens;
+        size_t whole = 0;
+        for (int k = 0; k < kMenuItems; ++k) {
+            auto [a, b] = FirstTwoScreens(k, screen);
+            ASSERT_GT(a.width, 0);
+            screens.emplace_back(FieldOn(a), FieldOn(b));
+            whole = std::max(whole, screens.back().first.rows.size());
+        }
+        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        int formAfter = -1;
+        for (int k = 0; k < kMenuItems && formAfter < 0; ++k) {
+            const auto& [a, b] = screens[static_cast<size_t>(k)];
+            if (!a.rows.empty() && a.rows.size() < whole &&
+                b.rows.size() >= static_cast<size_t>(6 * scale))
+                formAfter = k;
+        }
+        ASSERT_GE(formAfter, 0) << "the field never showed cut at the bottom of the view";
+        const Field before = screens[static_cast<size_t>(formAfter)].first;
+        const Field after = screens[static_cast<size_t>(formAfter)].second;
+        // Moved up with the view.
+        EXPECT_LT(after.rows.front(), before.rows.front());
+
+        // After PageDown: a tap where the field was, a letter; a tap where it is, a letter.
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual(formAfter));
+        const std::string o = device.outside() + "/";
+        const std::string x = std::to_string(after.right - 6);
+        const std::string steps = "idle\nkey 0x22\nidle\nscreenshot " + o + "b.png\ntap " + x +
+                                  " " + std::to_string(before.Middle()) +
+                                  "\nidle\nchar q\nidle\nscreenshot " + o + "c.png\ntap " + x +
+                                  " " + std::to_string(after.Middle()) +
+                                  "\nidle\nchar w\nidle\nscreenshot " + o + "d.png\nquit\n";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps, On(screen)).status, 0)
+            << ReadFile(o + "errors.txt");
+        const Picture b = ReadPicture(o + "b.png"), c = ReadPicture(o + "c.png"),
+                      d = ReadPicture(o + "d.png");
+        ASSERT_GT(d.width, 0);
+        EXPECT_EQ(FieldOn(b).rows, after.rows);
+        EXPECT_EQ(InkIn(c, after), InkIn(b, after)) << "the tap where the field was reached it";
+        EXPECT_GT(InkIn(d, after), InkIn(c, after) + 5) << "the tap on the field missed it";
+    }
+}
+
+}  // namespace
+}  // namespace fvt::test
