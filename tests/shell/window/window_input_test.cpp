@@ -96,7 +96,6 @@ TEST_F(WindowInput, PunctuationShiftedKeysAndAccentsReachANoteAndFind) {
         << ReadFile(Out("page.txt"));
 }
 
-// The library on a device of 300 text books, "Book 001" to "Book 300".
 // 2. The confirmation of Delete takes the keyboard: Tab moves from Cancel to OK, drawn focused,
 // and Enter presses it: the book is gone from the list and the device.
 TEST_F(WindowInput, DeleteIsConfirmedByTabAndEnterInItsBox) {
@@ -176,6 +175,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// The library on a device of 300 text books, "Book 001" to "Book 300".
 void WriteShelf(const TempDevice& device) {
     for (int i = 1; i <= 300; ++i) {
         std::string number = std::to_string(i);
@@ -262,6 +262,7 @@ TEST_F(WindowInput, TheScrollBarPagesAndDragsAndTheWheelScrollsWithoutOpeningABo
     EXPECT_EQ(selected, -1) << ReadFile(Out("shown.txt"));
 }
 
+// A book whose first line is a link to its audio page of one tone.
 bool WriteToneBook(const TempDevice& device) {
     const auto& tones = fixtures::Tones();
     if (!tones.ready) return false;
@@ -333,7 +334,6 @@ TEST_F(WindowInput, AfterFullScreenAndBackReadAndEnterOpenTheBookInFullScreen) {
     EXPECT_EQ(ReadFile(Out("list.txt")), "");
 }
 
-// A book whose first line is a link to its audio page of one tone.
 // Selects the first two words of the page from the keyboard and opens their pop-up (Lookup,
 // Copy, Highlight, Add note, ...).
 void SelectTwoWords(WindowSession& person) {
@@ -393,6 +393,55 @@ TEST_F(WindowInput, ASecondStartWhileABoxIsOpenHandsTheBookOver) {
     EXPECT_NE(log.find("=> 2\n", log.find("MessageBox ")), std::string::npos) << log;
     EXPECT_TRUE(device_.HostExists("storage/eBooks/Alpha.txt"));
     EXPECT_TRUE(second.Running()) << ReadFile(Out("second.txt"));
+}
+
+// Where the mark of a note sits: the middle of the red pixels in the page's left margin, or
+// {-1, -1} when there are none.
+struct Spot {
+    int x = -1, y = -1;
+};
+Spot NoteMark(const WindowPicture& picture, int margin) {
+    long sumX = 0, sumY = 0, count = 0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < margin; ++x) {
+            const std::uint32_t p = picture.At(x, y);
+            if ((p >> 16) > 0xC0 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60)
+                sumX += x, sumY += y, ++count;
+        }
+    if (count == 0) return Spot{};
+    return Spot{static_cast<int>(sumX / count), static_cast<int>(sumY / count)};
+}
+
+// 9. A note's mark in the margin looks as it did before its tap once the pop-up the tap opened
+// has closed, by Escape or by a tap beside it; one Tab made the link focus still looks focused
+// once the pop-up Enter opened has closed.
+TEST_F(WindowInput, ANotesMarginMarkLooksAsBeforeOnceItsPopUpCloses) {
+    WriteTuningBook(device_);
+    WindowSession person(server_, device_, kBook, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    SelectTwoWords(person);
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(person.Press("Down"));  // Add note
+    ASSERT_TRUE(person.Press("Return"));
+    person.Type("A mark");
+    ASSERT_TRUE(person.Press("F1"));  // OK
+    const WindowPicture marked = person.Picture();
+    const Spot mark = NoteMark(marked, 16);
+    ASSERT_GE(mark.x, 0) << "no note mark in the margin";
+    ASSERT_TRUE(person.Tap(mark.x, mark.y));  // the note's pop-up
+    ASSERT_TRUE(person.Press("Escape"));
+    EXPECT_EQ(person.Picture(), marked) << "the page changed after Escape closed the pop-up";
+    ASSERT_TRUE(person.Tap(mark.x, mark.y));
+    ASSERT_TRUE(person.Tap(marked.width / 2, marked.height / 2));
+    EXPECT_EQ(person.Picture(), marked) << "the page changed after a tap closed the pop-up";
+    // From the keyboard the mark keeps the focus Tab gave it: drawn focused once the pop-up
+    // Enter opened has closed.
+    ASSERT_TRUE(person.Press("Tab"));
+    const WindowPicture focused = person.Picture();
+    ASSERT_NE(focused.At(mark.x, mark.y), marked.At(mark.x, mark.y)) << "Tab missed the mark";
+    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_TRUE(person.Press("Escape"));
+    EXPECT_EQ(person.Picture(), focused) << "the mark lost its focus look";
+    ASSERT_EQ(person.Finish().status, 0);
 }
 
 }  // namespace
