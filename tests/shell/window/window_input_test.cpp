@@ -366,6 +366,26 @@ TEST_F(WindowInput, CopiedWordsArePastedByCtrlVAndReachTheDesktop) {
     EXPECT_NE(side.find(Utf16Le(note)), std::string::npos) << "nothing was pasted into the note";
 }
 
+// A second start, headless, with Beta while the reader in the window shows what the person
+// opened: the reader's window closes (bounded: one that keeps it never lets the picture change),
+// the second runs, and the first ends well. The first's shell log.
+std::string HandOverWhileShown(WindowSession& person, const TempDevice& device,
+                               const std::string& secondErrors) {
+    const WindowPicture shown = person.Picture();
+    LaunchedProgram second = StartReader(device, {"\\storage\\eBooks\\Beta.txt"}, {},
+                                         secondErrors, {"FOLIVANT_DISPLAY=headless"});
+    EXPECT_TRUE(second.Started());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (person.Picture() == shown && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    person.Settle();
+    EXPECT_TRUE(second.Running()) << ReadFile(secondErrors);
+    const ProgramResult first = person.Finish();
+    EXPECT_EQ(first.status, 0) << first.Describe();
+    EXPECT_TRUE(second.Running()) << ReadFile(secondErrors);
+    return ReadFile(device.outside() + "/log.txt");
+}
+
 // 8. A second start while the reader shows a box hands the book over: the box is answered as by
 // Escape (the book it asked about stays), the first reader's window closes, and the second runs.
 TEST_F(WindowInput, ASecondStartWhileABoxIsOpenHandsTheBookOver) {
@@ -376,23 +396,22 @@ TEST_F(WindowInput, ASecondStartWhileABoxIsOpenHandsTheBookOver) {
     ASSERT_TRUE(person.Press("F2"));
     for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));  // Delete
     ASSERT_TRUE(person.Press("Return"));
-    const WindowPicture box = person.Picture();
-    LaunchedProgram second = StartReader(device_, {"\\storage\\eBooks\\Beta.txt"}, {},
-                                         Out("second.txt"), {"FOLIVANT_DISPLAY=headless"});
-    ASSERT_TRUE(second.Started());
-    // The box goes, and the reader's window with it (bounded: a reader that keeps its box never
-    // lets the picture change).
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (person.Picture() == box && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    person.Settle();
-    EXPECT_TRUE(second.Running()) << ReadFile(Out("second.txt"));
-    const ProgramResult first = person.Finish();
-    EXPECT_EQ(first.status, 0) << first.Describe();
-    const std::string log = ReadFile(Out("log.txt"));
+    const std::string log = HandOverWhileShown(person, device_, Out("second.txt"));
     EXPECT_NE(log.find("=> 2\n", log.find("MessageBox ")), std::string::npos) << log;
     EXPECT_TRUE(device_.HostExists("storage/eBooks/Alpha.txt"));
-    EXPECT_TRUE(second.Running()) << ReadFile(Out("second.txt"));
+}
+
+// 8. So does one while the reader shows a dialog: the dialog ends as by Escape.
+TEST_F(WindowInput, ASecondStartWhileADialogIsOpenHandsTheBookOver) {
+    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
+    device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    WindowSession person(server_, device_, {}, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));  // Options...
+    ASSERT_TRUE(person.Press("Return"));
+    const std::string log = HandOverWhileShown(person, device_, Out("second.txt"));
+    EXPECT_NE(log.find("=> 2\n", log.find("dialog ")), std::string::npos) << log;
 }
 
 // Where the mark of a note sits: the middle of the red pixels in the page's left margin, or
