@@ -96,6 +96,14 @@ TEST_F(WindowInput, PunctuationShiftedKeysAndAccentsReachANoteAndFind) {
         << ReadFile(Out("page.txt"));
 }
 
+// Opens the library's Delete confirmation for the selected book: the library's menu holds Filter
+// by, Reading list, Sort by, eBookstore, Options..., Properties..., Delete.
+void OpenDeleteBox(WindowSession& person) {
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));
+    ASSERT_TRUE(person.Press("Return"));
+}
+
 // 2. The confirmation of Delete takes the keyboard: Tab moves from Cancel to OK, drawn focused,
 // and Enter presses it: the book is gone from the list and the device.
 TEST_F(WindowInput, DeleteIsConfirmedByTabAndEnterInItsBox) {
@@ -103,10 +111,7 @@ TEST_F(WindowInput, DeleteIsConfirmedByTabAndEnterInItsBox) {
     device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_TRUE(person.Press("F2"));
-    // Filter by, Reading list, Sort by, eBookstore, Options..., Properties..., Delete
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    OpenDeleteBox(person);
     const WindowPicture cancelFocused = person.Picture();
     ASSERT_TRUE(person.Press("Tab"));  // OK is drawn focused now
     EXPECT_NE(person.Picture(), cancelFocused);
@@ -120,22 +125,34 @@ TEST_F(WindowInput, DeleteIsConfirmedByTabAndEnterInItsBox) {
     EXPECT_NE(log.find("=> 1\n", log.find("MessageBox ")), std::string::npos) << log;
 }
 
+// 2. Right moves from Cancel to OK as Tab does: Enter then deletes the book.
+TEST_F(WindowInput, DeleteIsConfirmedByRightAndEnterInItsBox) {
+    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
+    device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    WindowSession person(server_, device_, {}, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    OpenDeleteBox(person);
+    ASSERT_TRUE(person.Press("Right"));
+    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_EQ(person.Finish().status, 0);
+    const std::string list = ReadFile(Out("list.txt"));
+    EXPECT_EQ(list.find("Alpha"), std::string::npos) << list;
+    EXPECT_NE(list.find("Beta"), std::string::npos) << list;
+    EXPECT_FALSE(device_.HostExists("storage/eBooks/Alpha.txt"));
+}
+
 // 2. Escape is the box's Cancel and Left goes back from OK to Cancel: the book stays.
 TEST_F(WindowInput, InTheBoxLeftGoesBackToCancelAndEscapeKeepsTheBook) {
     device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    OpenDeleteBox(person);
     const WindowPicture cancelFocused = person.Picture();
     ASSERT_TRUE(person.Press("Right"));
     ASSERT_TRUE(person.Press("Left"));
     EXPECT_EQ(person.Picture(), cancelFocused);
     ASSERT_TRUE(person.Press("Return"));
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    OpenDeleteBox(person);
     ASSERT_TRUE(person.Press("Tab"));
     ASSERT_TRUE(person.Press("Escape"));
     ASSERT_EQ(person.Finish().status, 0);
@@ -393,9 +410,7 @@ TEST_F(WindowInput, ASecondStartWhileABoxIsOpenHandsTheBookOver) {
     device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));  // Delete
-    ASSERT_TRUE(person.Press("Return"));
+    OpenDeleteBox(person);
     const std::string log = HandOverWhileShown(person, device_, Out("second.txt"));
     EXPECT_NE(log.find("=> 2\n", log.find("MessageBox ")), std::string::npos) << log;
     EXPECT_TRUE(device_.HostExists("storage/eBooks/Alpha.txt"));
