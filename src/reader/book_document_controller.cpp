@@ -856,7 +856,7 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
                 return frame->ExecuteCommand(Cmd::kActivateFocus);
             // Otherwise a tap made a mark the link focus: its link is followed.
             if (view_ != kTextPage || !page_.Layout()) return false;
-            viewHost_.ActivateCurrentArea();
+            viewHost_.FollowTappedMark();
             return true;
         default: break;
     }

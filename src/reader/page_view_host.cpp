@@ -6,6 +6,7 @@
 #include "graphics/core/command_ids.h"
 #include "graphics/widgets/area.h"
 #include "layout/page_layout.h"
+#include "reader/book_actions.h"
 #include "reader/book_document_controller.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_settings.h"
@@ -91,6 +92,29 @@ void PageViewHost::ActivateCurrentArea() {
         PositionViewElement* view = follower.Page().View();
         if (view && view->Parent()) view->Focus();
     }
+}
+
+namespace {
+// The mark beside a note's words, which shows the note.
+bool IsNoteMark(const Area* area) {
+    const LinkTarget* link = area ? area->link.Get() : nullptr;
+    return link && link->kind == kLinkCoordinates && link->objectKind == ReaderObjects::kWindow &&
+           link->methodId == ReaderMethods::kDisplayBookmarkTip;
+}
+}  // namespace
+
+void PageViewHost::FollowTappedMark() {
+    PageLayout* layout = controller_.Page().Layout();
+    AreaArray* marks = nullptr;
+    if (!layout || !layout->GetCurrentBlockMarks(marks) || !marks) return;
+    const uint32_t index = layout->CurrentMarkIndex();
+    const bool note = index < static_cast<uint32_t>(marks->Count()) &&
+                      IsNoteMark(marks->At(static_cast<int32_t>(index)));
+    ActivateCurrentArea();
+    // The pop-up took the focus and the page remembered the mark: it forgets it. Without a
+    // pop-up the mark is drawn plain again.
+    if (note && controller_.Page().Layout() == layout)
+        layout->SetCurrentMark(PageLayout::kNone, false, false);
 }
 
 bool PageViewHost::RunMarkScript(const String& text) {

@@ -24,6 +24,9 @@ public:
     void SelectMark(uint32_t index) override;
     bool FindAreaByKey(Node*, uint32_t&) override { return false; }
     void ActivateCurrentArea() override;
+    // Follows the mark a tap made the link focus. A note's mark only opens the note's pop-up:
+    // it does not keep the link focus, and looks as it did once the pop-up has closed.
+    void FollowTappedMark();
     bool NextLinkArea() override { return StepLinkArea(true); }
     bool PreviousLinkArea() override { return StepLinkArea(false); }
     bool MoveLinkFocus(uint32_t code, bool noMarkCurrent, bool endsWithPageBreak) override;

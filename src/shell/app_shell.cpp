@@ -249,9 +249,34 @@ bool AppShell::RegisterWindowClass() {
 
 namespace {
 // How long a second start waits for the first reader to close: 20 seconds of real time (the
-// other process keeps its own clock).
-constexpr int kHandOverWaits = 200;
+// other process keeps its own clock), the first half of it for the first to take the close.
+constexpr auto kHandOverTime = std::chrono::seconds(20);
+constexpr UINT kCloseTakenMs = 10000;
 constexpr auto kHandOverStep = std::chrono::milliseconds(100);
+
+enum class HandOver { kGone, kStayed, kSilent };
+
+// Asks the reader running on the device to close (ending a box or dialog it shows first) and
+// waits, boundedly, for it to go. One that gives no answer is never taken for gone: its device
+// stays its own.
+HandOver CloseRunningReader(HWND other, const WCHAR* className) {
+    const auto deadline = std::chrono::steady_clock::now() + kHandOverTime;
+    DWORD_PTR ignored = 0;
+    const bool answered =
+        SendMessageTimeoutW(other, WM_CLOSE, 0, 0, SMTO_NORMAL, kCloseTakenMs, &ignored) != 0;
+    while (FindWindowW(className, nullptr)) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return answered ? HandOver::kStayed : HandOver::kSilent;
+        std::this_thread::sleep_for(kHandOverStep);
+    }
+    return HandOver::kGone;
+}
+
+void TellNotOpened(HandOver handOver) {
+    std::fprintf(stderr, "folivant: the reader already running on this device %s; the book is "
+                         "not opened\n",
+                 handOver == HandOver::kSilent ? "does not answer" : "did not close");
+}
 }  // namespace
 
 int AppShell::Run(HINSTANCE instance, String& commandLine, HWND parent) {
@@ -266,21 +291,17 @@ int AppShell::Run(HINSTANCE instance, String& commandLine, HWND parent) {
             return kRaisedOther;
         }
         if (other && commandLine.IsEmpty()) {
-            SetForegroundWindow(other);
-            return kRaisedOther;
+            if (SetForegroundWindow(other) || GetLastError() != ERROR_TIMEOUT) return kRaisedOther;
+            std::fprintf(stderr, "folivant: the reader already running on this device does not "
+                                 "answer\n");
+            return kFailed;
         }
-        // The other instance closes, ending a box or dialog it shows first; this one starts once
-        // it has gone. One that stays (it cannot close) keeps the device: this one says so.
+        // The other instance closes; this one starts once it has gone. One that stays (it cannot
+        // close, or does not answer) keeps the device: this one says so.
         if (other) {
-            SendMessageW(other, WM_CLOSE, 0, 0);
-            bool gone = false;
-            for (int wait = 0; wait < kHandOverWaits && !gone; ++wait) {
-                gone = FindWindowW(kClassName, nullptr) == nullptr;
-                if (!gone) std::this_thread::sleep_for(kHandOverStep);
-            }
-            if (!gone) {
-                std::fprintf(stderr, "folivant: the reader already running on this device did "
-                                     "not close; the book is not opened\n");
+            const HandOver handOver = CloseRunningReader(other, kClassName);
+            if (handOver != HandOver::kGone) {
+                TellNotOpened(handOver);
                 return kFailed;
             }
         }

@@ -1,6 +1,7 @@
 // The program itself, in processes of its own on a temporary device: headless runs under a
 // driver script, a book named by its host path, and one running instance per device.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -878,6 +879,52 @@ TEST(SingleInstance, RestartReplacesTheRunningInstance) {
     LaunchedProgram quit = StartReader(device, {"/quit"});
     EXPECT_EQ(quit.Wait().status, 0);
     EXPECT_EQ(second.Wait().status, 0);
+}
+
+// A child process stopped by a signal (all its threads: until then its listener may still
+// answer), let go on when the test ends however it ends.
+struct Stopped {
+    explicit Stopped(pid_t p) : pid(p) {
+        int status = 0;
+        ok = kill(p, SIGSTOP) == 0 && waitpid(p, &status, WUNTRACED) == p && WIFSTOPPED(status);
+    }
+    ~Stopped() { Resume(); }
+    void Resume() {
+        if (ok) kill(pid, SIGCONT);
+        ok = false;
+    }
+    pid_t pid;
+    bool ok = false;
+};
+
+// A reader that does not answer (here stopped) keeps the device: a second start, with a book or
+// without, waits a bounded time, says so and ends with a failure, opening nothing. The questions
+// it left are not acted on once the first goes on: that one still runs and still answers.
+TEST(SingleInstance, ASecondStartBesideAReaderThatDoesNotAnswerSaysSoAndEnds) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteNumberedBook(device, "Beta", 3);
+    LaunchedProgram first = StartReader(device, {});
+    ASSERT_GT(first.Pid(), 0);
+    ASSERT_NE(WaitForInstance(), nullptr);
+    Stopped stopped(first.Pid());
+    ASSERT_TRUE(stopped.ok);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"\\storage\\eBooks\\Beta.prc"}, std::vector<std::string>{}}) {
+        LaunchOptions options = ReaderOn(device.root(), args);
+        options.limitSeconds = 90;
+        const ProgramResult second = RunProgram(options);
+        EXPECT_FALSE(second.timedOut) << "the second start waited for ever";
+        EXPECT_EQ(second.status, 1) << second.Describe();
+        EXPECT_NE(second.err.find("does not answer"), std::string::npos) << second.err;
+    }
+    EXPECT_FALSE(device.HostExists("storage/eBooks/Beta.fvt")) << "the book was opened";
+    stopped.Resume();
+    EXPECT_NE(FindWindowW(u"Folivant Reader", nullptr), nullptr);
+    EXPECT_TRUE(first.Running());
+    LaunchedProgram quit = StartReader(device, {"/quit"});
+    EXPECT_EQ(quit.Wait().status, 0);
+    EXPECT_EQ(first.Wait().status, 0);
 }
 
 }  // namespace

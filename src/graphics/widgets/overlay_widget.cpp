@@ -42,17 +42,19 @@ bool OverlayWidget::Show(bool show) {
     CoverNodesBeneath(false);
     if (!self.IsAlive()) return true;
     shown_ = false;
-    // Focus inside a hidden overlay would swallow keys: it goes back to the remembered node.
-    Node* focused = target->FocusedNode();
-    if (focused && (focused == this || IsAncestorOf(focused))) {
-        focused->Blur();
-        if (!self.IsAlive()) return true;
-    }
+    // The pixels beneath go back first: what the node taking the focus back draws (a page's
+    // current mark, drawn by inverting) lands on them, not on the pop-up about to go.
     if (GraphicsContext* gc = BeginDraw(false, nullptr)) {
         if (gc->RestoreOffscreen(saved_, savedRect_, true)) target->InvalidateRect(nullptr);
         target->EndDraw();
     } else {
         saved_.Free();
+    }
+    // Focus inside a hidden overlay would swallow keys: it goes back to the remembered node.
+    Node* focused = target->FocusedNode();
+    if (focused && (focused == this || IsAncestorOf(focused))) {
+        focused->Blur();
+        if (!self.IsAlive()) return true;
     }
     target->FlushDisplay();
     if (deleteWhenHidden_) delete this;

@@ -398,6 +398,10 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
         }))
         return Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     if (!modal) ShowWindow(dialog, SW_HIDE);
+    // A modal loop waiting for its next message sees the end at once: ended from a message
+    // another thread or process sent (a second start closing the reader), nothing else comes.
+    else
+        PostMessageW(dialog, WM_NULL, 0, 0);
     return TRUE;
 }
 

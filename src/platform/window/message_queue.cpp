@@ -236,6 +236,65 @@ void SetQuitHook(std::function<void()> hook) {
     QuitHook() = std::move(hook);
 }
 
+namespace {
+
+// The sent message taken back from the queue it waits in; false when that thread has it already.
+bool TakeBack(ThreadQueue& target, const std::shared_ptr<SentMessage>& m) {
+    auto it = std::find(target.sent.begin(), target.sent.end(), m);
+    if (it == target.sent.end()) return false;
+    target.sent.erase(it);
+    return true;
+}
+
+}  // namespace
+
+bool Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT limitMs, LRESULT& result) {
+    result = 0;
+    std::shared_ptr<ThreadQueue> target;
+    std::string remote;
+    {
+        std::lock_guard<std::mutex> l(Lock());
+        Window* w = Find(hwnd);
+        if (!w || w->desktop) return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, false);
+        target = w->queue;
+        if (w->remote) remote = w->remoteClass;
+    }
+    // Another process: it answers once its window has handled the message.
+    if (!remote.empty()) return RemoteSend(remote, message, wParam, lParam, limitMs, result);
+    if (!target || target->threadId == GetCurrentThreadId()) {
+        result = CallProc(hwnd, message, wParam, lParam);
+        return true;
+    }
+    // Another thread's window: queue it there and wait, handling what is sent to us meanwhile.
+    auto self = CurrentQueue();
+    auto m = std::make_shared<SentMessage>();
+    m->hwnd = hwnd;
+    m->message = message;
+    m->wParam = wParam;
+    m->lParam = lParam;
+    m->sender = self;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    std::unique_lock<std::mutex> lock(Lock());
+    if (!target->alive) return true;
+    target->sent.push_back(m);
+    target->cv.notify_all();
+    while (!m->done) {
+        if (!self->sent.empty()) {
+            HandleSent(lock, *self);
+            continue;
+        }
+        if (limitMs == 0) {
+            self->cv.wait(lock);
+        } else if (self->cv.wait_until(lock, deadline) == std::cv_status::timeout && !m->done) {
+            // One its thread is already handling runs to its end; the sender waits no longer.
+            TakeBack(*target, m);
+            return fvt::Fail(ERROR_TIMEOUT, false);
+        }
+    }
+    result = m->result;
+    return true;
+}
+
 }  // namespace fvt::win
 
 using namespace fvt::win;
@@ -299,39 +358,18 @@ void PostQuitMessage(int exitCode) {
 }
 
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    std::shared_ptr<ThreadQueue> target;
-    std::string remote;
-    {
-        std::lock_guard<std::mutex> l(Lock());
-        Window* w = Find(hwnd);
-        if (!w || w->desktop) return fvt::Fail<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);
-        target = w->queue;
-        if (w->remote) remote = w->remoteClass;
-    }
-    // Another process: it answers once its window has handled the message.
-    if (!remote.empty()) return RemoteSend(remote, message, wParam, lParam);
-    if (!target || target->threadId == GetCurrentThreadId())
-        return CallProc(hwnd, message, wParam, lParam);
-    // Another thread's window: queue it there and wait, handling what is sent to us meanwhile.
-    auto self = CurrentQueue();
-    auto m = std::make_shared<SentMessage>();
-    m->hwnd = hwnd;
-    m->message = message;
-    m->wParam = wParam;
-    m->lParam = lParam;
-    m->sender = self;
-    std::unique_lock<std::mutex> lock(Lock());
-    if (!target->alive) return 0;
-    target->sent.push_back(m);
-    target->cv.notify_all();
-    while (!m->done) {
-        if (!self->sent.empty()) {
-            HandleSent(lock, *self);
-            continue;
-        }
-        self->cv.wait(lock);
-    }
-    return m->result;
+    LRESULT result = 0;
+    Send(hwnd, message, wParam, lParam, 0, result);
+    return result;
+}
+
+LRESULT SendMessageTimeoutW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT /*flags*/,
+                            UINT timeoutMs, DWORD_PTR* result) {
+    LRESULT answer = 0;
+    // No wait at all is the shortest wait there is, not an endless one.
+    const bool answered = Send(hwnd, message, wParam, lParam, std::max(timeoutMs, 1u), answer);
+    if (result) *result = answered ? static_cast<DWORD_PTR>(answer) : 0;
+    return answered ? 1 : 0;
 }
 
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,11 +1,16 @@
 // Windows of another process on the same device root: the first process to show a top-level
 // window listens on a local socket named after the device root; FindWindowW in a second process
 // asks it, and gets a proxy handle that serves SetForegroundWindow and a synchronous
-// SendMessageW (plain numbers only: nothing that points into the sender's memory).
+// SendMessageW (plain numbers only: nothing that points into the sender's memory). Every
+// question but an unlimited send waits a bounded time: a process that is stopped or hung does
+// not stop the one that asks.
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -56,23 +61,85 @@ bool WriteAll(int fd, const std::string& s) {
     return true;
 }
 
-// One request, one answer line; "" when no instance answers.
-std::string Ask(const std::string& request) {
+// How long a question may wait for its answer when the asker sets no limit of its own. A reader
+// that runs answers at once: its listener is a thread of its own.
+constexpr UINT kAnswerMs = 2000;
+
+// Waits of `ms` (0: none) for each connect, send and read on the socket.
+void LimitWaits(int fd, UINT ms) {
+    if (ms == 0) return;
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(ms / 1000);
+    limit.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
+// A wait that ran out, as against a refusal or an end: the other side is there and silent.
+bool TimedOut(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR || error == ETIMEDOUT;
+}
+
+// Nobody listens on the device (or the process ended before it answered); or a listener is
+// there but gave no answer in time (a process stopped or hung, whose queue may even be full); or
+// an answer line.
+enum class Reach { kNobody, kSilent, kAnswered };
+struct Reply {
+    Reach reach = Reach::kNobody;
+    std::string line;
+};
+
+// One request, one answer line, waiting at most `ms` (0: as long as it takes) for each step.
+Reply Ask(const std::string& request, UINT ms) {
     sockaddr_un addr;
     socklen_t len = Address(addr);
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return {};
-    std::string answer;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 && WriteAll(fd, request + "\n"))
-        ReadLine(fd, answer);
+    LimitWaits(fd, ms);
+    Reply reply;
+    errno = 0;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 &&
+        WriteAll(fd, request + "\n") && ReadLine(fd, reply.line))
+        reply.reach = Reach::kAnswered;
+    else
+        reply.reach = TimedOut(errno) ? Reach::kSilent : Reach::kNobody;
     close(fd);
-    return answer;
+    return reply;
+}
+
+// The asker has hung up (it gave up waiting): its question is no longer wanted. A process
+// stopped for a while finds such questions queued when it goes on; acting on them late would
+// close a reader whose hand-over has long failed.
+bool AskerGone(int fd) {
+    pollfd p{fd, POLLRDHUP, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+// The answer to a send: the window's result, or "-" when it did not take the message in time.
+std::string ServeSend(const std::string& rest) {
+    unsigned long long msg = 0, wParam = 0;
+    long long lParam = 0;
+    unsigned limitMs = 0;
+    int used = 0;
+    if (std::sscanf(rest.c_str(), "%u %llu %llu %lld %n", &limitMs, &msg, &wParam, &lParam,
+                    &used) < 4)
+        return "0";
+    std::u16string cls = fvt::Utf8ToWide(rest.substr(static_cast<size_t>(used)));
+    HWND h = FindWindowLocal(cls.c_str(), nullptr);
+    LRESULT r = 0;
+    if (h && !Send(h, static_cast<UINT>(msg), static_cast<WPARAM>(wParam),
+                   static_cast<LPARAM>(lParam), limitMs, r))
+        return "-";
+    return std::to_string(static_cast<long long>(r));
 }
 
 void Serve(int fd) {
+    // An asker that never finishes its line does not hold the listener.
+    LimitWaits(fd, kAnswerMs);
     std::string line;
-    if (!ReadLine(fd, line)) return;
-    // "FIND <class>", "FOREGROUND <class>", "SEND <message> <wParam> <lParam> <class>".
+    if (!ReadLine(fd, line) || AskerGone(fd)) return;
+    // "FIND <class>", "FOREGROUND <class>",
+    // "SEND <limit ms, 0: none> <message> <wParam> <lParam> <class>".
     std::string verb = line.substr(0, line.find(' '));
     std::string rest = line.size() > verb.size() ? line.substr(verb.size() + 1) : std::string();
     std::string answer = "0";
@@ -82,17 +149,7 @@ void Serve(int fd) {
         if (h && verb == "FOREGROUND") SetForegroundWindow(h);
         answer = h ? "1" : "0";
     } else if (verb == "SEND") {
-        unsigned long long msg = 0, wParam = 0;
-        long long lParam = 0;
-        int used = 0;
-        if (std::sscanf(rest.c_str(), "%llu %llu %lld %n", &msg, &wParam, &lParam, &used) >= 3) {
-            std::u16string cls = fvt::Utf8ToWide(rest.substr(static_cast<size_t>(used)));
-            HWND h = FindWindowLocal(cls.c_str(), nullptr);
-            LRESULT r = h ? SendMessageW(h, static_cast<UINT>(msg), static_cast<WPARAM>(wParam),
-                                         static_cast<LPARAM>(lParam))
-                          : 0;
-            answer = std::to_string(static_cast<long long>(r));
-        }
+        answer = ServeSend(rest);
     }
     WriteAll(fd, answer + "\n");
 }
@@ -157,7 +214,11 @@ void StartInstanceServer() {
 HWND FindRemoteWindow(LPCWSTR className) {
     if (!className || reinterpret_cast<std::uintptr_t>(className) < 0x10000) return nullptr;
     std::string cls = fvt::WideToUtf8(fvt::WideView(className));
-    if (Ask("FIND " + cls) != "1") return nullptr;
+    const Reply reply = Ask("FIND " + cls, kAnswerMs);
+    // A process that listens and does not answer holds the device all the same: its windows are
+    // not taken for gone. Messages to the handle wait for it as they would for any window.
+    if (reply.reach == Reach::kNobody || (reply.reach == Reach::kAnswered && reply.line != "1"))
+        return nullptr;
     std::lock_guard<std::mutex> l(Lock());
     Window* w = NewProxyWindow();
     if (!w) return nullptr;
@@ -166,13 +227,28 @@ HWND FindRemoteWindow(LPCWSTR className) {
 }
 
 bool RemoteForeground(const std::string& cls) {
-    return Ask("FOREGROUND " + cls) == "1";
+    const Reply reply = Ask("FOREGROUND " + cls, kAnswerMs);
+    if (reply.reach == Reach::kSilent) return fvt::Fail(ERROR_TIMEOUT, false);
+    if (reply.reach == Reach::kAnswered && reply.line == "1") return true;
+    return fvt::Fail(ERROR_INVALID_WINDOW_HANDLE, false);
 }
 
-LRESULT RemoteSend(const std::string& cls, UINT message, WPARAM wParam, LPARAM lParam) {
-    std::string answer = Ask("SEND " + std::to_string(message) + " " + std::to_string(wParam) +
-                             " " + std::to_string(static_cast<long long>(lParam)) + " " + cls);
-    return answer.empty() ? 0 : static_cast<LRESULT>(std::strtoll(answer.c_str(), nullptr, 10));
+bool RemoteSend(const std::string& cls, UINT message, WPARAM wParam, LPARAM lParam, UINT limitMs,
+                LRESULT& result) {
+    result = 0;
+    const Reply reply =
+        Ask("SEND " + std::to_string(limitMs) + " " + std::to_string(message) + " " +
+                std::to_string(wParam) + " " + std::to_string(static_cast<long long>(lParam)) +
+                " " + cls,
+            limitMs);
+    // The process went before it answered: the message has no result.
+    if (reply.reach == Reach::kNobody) return true;
+    char* end = nullptr;
+    const long long value = std::strtoll(reply.line.c_str(), &end, 10);
+    if (reply.reach == Reach::kSilent || reply.line.empty() || *end != '\0')
+        return fvt::Fail(ERROR_TIMEOUT, false);
+    result = static_cast<LRESULT>(value);
+    return true;
 }
 
 }  // namespace fvt::win

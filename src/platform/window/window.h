@@ -172,6 +172,9 @@ constexpr WPARAM SIZE_RESTORED = 0;
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
+// SendMessageTimeoutW: the one way it waits.
+constexpr UINT SMTO_NORMAL = 0x0000;
+
 // GetSystemMetrics.
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
@@ -272,6 +275,10 @@ BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
 void PostQuitMessage(int exitCode);
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// As SendMessageW, waiting at most `timeoutMs` for the answer: 0 with ERROR_TIMEOUT when none
+// came. A message the window's thread has not taken by then is taken back, never handled late.
+LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                            UINT timeoutMs, DWORD_PTR* result);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 DWORD GetMessagePos();

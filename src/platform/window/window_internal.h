@@ -112,7 +112,13 @@ void StartInstanceServer();
 HWND FindRemoteWindow(LPCWSTR className);
 Window* NewProxyWindow();  // lock held
 bool RemoteForeground(const std::string& cls);
-LRESULT RemoteSend(const std::string& cls, UINT message, WPARAM wParam, LPARAM lParam);
+// Sends to another process's window of the class and waits for its answer, at most `limitMs`
+// (0: as long as it takes); false with ERROR_TIMEOUT when none came.
+bool RemoteSend(const std::string& cls, UINT message, WPARAM wParam, LPARAM lParam, UINT limitMs,
+                LRESULT& result);
+// Sends to a window of any thread or process, as SendMessageW does, waiting at most `limitMs`
+// (0: as long as it takes); false when no answer came (ERROR_TIMEOUT) or there is no window.
+bool Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT limitMs, LRESULT& result);
 
 // Hooks the other parts of the layer fill in.
 void OnWindowDestroyed(HWND window);    // keys and shell drop their records; lock not held

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/last_error.h"
 #include "platform/window/window.h"
 #include "support/platform/temp_device.h"
 
@@ -134,6 +135,43 @@ TEST(SingleInstance, AnotherDeviceRootIsAnotherDevice) {
     ASSERT_NE(other, nullptr);
     SendMessageW(other, WM_CLOSE, 0, 0);
     EXPECT_EQ(Wait(pid), 0);
+}
+
+// An instance that does not answer (stopped) is still there: FindWindowW finds it after a
+// bounded wait, SetForegroundWindow and a send with a limit fail with ERROR_TIMEOUT. What it was
+// asked while stopped is not acted on once it goes on: it closes only when asked again.
+TEST(SingleInstance, AnInstanceThatDoesNotAnswerIsFoundAndNotClosedLate) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    int out = -1;
+    pid_t first = Start({"instance", device.root()}, &out);
+    Reaper reaper{first};
+    ASSERT_GT(first, 0);
+    ASSERT_EQ(ReadLine(out), "ready");
+    close(out);
+    ASSERT_EQ(kill(first, SIGSTOP), 0);
+    // Stopped once all its threads are: until then its listener may still answer.
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, WUNTRACED), first);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    HWND other = FindWindowW(u"Folivant Reader", nullptr);
+    EXPECT_NE(other, nullptr);
+    if (other) {
+        EXPECT_FALSE(SetForegroundWindow(other));
+        EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
+        DWORD_PTR result = 7;
+        EXPECT_EQ(SendMessageTimeoutW(other, WM_CLOSE, 0, 0, SMTO_NORMAL, 300, &result), 0);
+        EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
+    }
+    kill(first, SIGCONT);
+    // Answered after every question it was left with.
+    other = FindWindowW(u"Folivant Reader", nullptr);
+    ASSERT_NE(other, nullptr);
+    EXPECT_FALSE(device.HostExists("closed")) << "closed by a question its asker had given up";
+    DWORD_PTR result = 7;
+    EXPECT_EQ(SendMessageTimeoutW(other, WM_CLOSE, 0, 0, SMTO_NORMAL, 10000, &result), 1);
+    EXPECT_TRUE(device.HostExists("closed"));
+    EXPECT_EQ(Wait(first), 0);
 }
 
 bool ReadPng(const std::string& path, int& w, int& h, std::vector<std::uint32_t>& pixels) {

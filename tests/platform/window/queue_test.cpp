@@ -6,6 +6,7 @@
 
 #include "core/timer_list.h"
 #include "platform/kernel/kernel_sync.h"
+#include "platform/last_error.h"
 #include "platform/window/keys.h"
 #include "support/platform/window_fixture.h"
 #include "support/platform/window_timer_host.h"
@@ -103,6 +104,42 @@ TEST_F(Queue, SendersWaitingOnAThreadThatEndsGetZero) {
     owner.join();
     sender.join();
     EXPECT_EQ(result, 0);
+    CloseHandle(release);
+}
+
+// A send with a limit to a thread that does not look at its queue in time fails with
+// ERROR_TIMEOUT, and the message is taken back: that thread never handles it later. To a thread
+// that answers, it gives the answer.
+TEST_F(Queue, ASendWithALimitIsTakenBackWhenTheWindowsThreadDoesNotTakeIt) {
+    HWND own = Make(0, 26, 10, 10);
+    On(own, [](HWND, UINT m, WPARAM w, LPARAM, bool& handled) -> LRESULT {
+        handled = m == WM_USER + 7;
+        return static_cast<LRESULT>(w + 1);
+    });
+    DWORD_PTR result = 0;
+    EXPECT_EQ(SendMessageTimeoutW(own, WM_USER + 7, 41, 0, SMTO_NORMAL, 50, &result), 1);
+    EXPECT_EQ(result, 42u);
+
+    std::atomic<HWND> foreign{nullptr};
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread owner([&] {
+        HWND w =
+            CreateWindowExW(0, kClass, u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        foreign = w;
+        WaitForSingleObject(release, INFINITE);  // busy: does not look at its queue
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        DestroyWindow(w);
+    });
+    while (!foreign) std::this_thread::yield();
+    Watch({WM_USER + 8});
+    result = 99;
+    EXPECT_EQ(SendMessageTimeoutW(foreign, WM_USER + 8, 0, 0, SMTO_NORMAL, 50, &result), 0);
+    EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
+    EXPECT_EQ(result, 0u);
+    SetEvent(release);
+    owner.join();
+    EXPECT_TRUE(Log().empty()) << "the message was handled after its sender gave up";
     CloseHandle(release);
 }
 

@@ -96,7 +96,14 @@ TEST_F(WindowInput, PunctuationShiftedKeysAndAccentsReachANoteAndFind) {
         << ReadFile(Out("page.txt"));
 }
 
-// The library on a device of 300 text books, "Book 001" to "Book 300".
+// Opens the library's Delete confirmation for the selected book: the library's menu holds Filter
+// by, Reading list, Sort by, eBookstore, Options..., Properties..., Delete.
+void OpenDeleteBox(WindowSession& person) {
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));
+    ASSERT_TRUE(person.Press("Return"));
+}
+
 // 2. The confirmation of Delete takes the keyboard: Tab moves from Cancel to OK, drawn focused,
 // and Enter presses it: the book is gone from the list and the device.
 TEST_F(WindowInput, DeleteIsConfirmedByTabAndEnterInItsBox) {
@@ -104,10 +111,7 @@ TEST_F(WindowInput, DeleteIsConfirmedByTabAndEnterInItsBox) {
     device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_TRUE(person.Press("F2"));
-    // Filter by, Reading list, Sort by, eBookstore, Options..., Properties..., Delete
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    OpenDeleteBox(person);
     const WindowPicture cancelFocused = person.Picture();
     ASSERT_TRUE(person.Press("Tab"));  // OK is drawn focused now
     EXPECT_NE(person.Picture(), cancelFocused);
@@ -121,22 +125,34 @@ TEST_F(WindowInput, DeleteIsConfirmedByTabAndEnterInItsBox) {
     EXPECT_NE(log.find("=> 1\n", log.find("MessageBox ")), std::string::npos) << log;
 }
 
+// 2. Right moves from Cancel to OK as Tab does: Enter then deletes the book.
+TEST_F(WindowInput, DeleteIsConfirmedByRightAndEnterInItsBox) {
+    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
+    device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    WindowSession person(server_, device_, {}, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    OpenDeleteBox(person);
+    ASSERT_TRUE(person.Press("Right"));
+    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_EQ(person.Finish().status, 0);
+    const std::string list = ReadFile(Out("list.txt"));
+    EXPECT_EQ(list.find("Alpha"), std::string::npos) << list;
+    EXPECT_NE(list.find("Beta"), std::string::npos) << list;
+    EXPECT_FALSE(device_.HostExists("storage/eBooks/Alpha.txt"));
+}
+
 // 2. Escape is the box's Cancel and Left goes back from OK to Cancel: the book stays.
 TEST_F(WindowInput, InTheBoxLeftGoesBackToCancelAndEscapeKeepsTheBook) {
     device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    OpenDeleteBox(person);
     const WindowPicture cancelFocused = person.Picture();
     ASSERT_TRUE(person.Press("Right"));
     ASSERT_TRUE(person.Press("Left"));
     EXPECT_EQ(person.Picture(), cancelFocused);
     ASSERT_TRUE(person.Press("Return"));
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    OpenDeleteBox(person);
     ASSERT_TRUE(person.Press("Tab"));
     ASSERT_TRUE(person.Press("Escape"));
     ASSERT_EQ(person.Finish().status, 0);
@@ -176,6 +192,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// The library on a device of 300 text books, "Book 001" to "Book 300".
 void WriteShelf(const TempDevice& device) {
     for (int i = 1; i <= 300; ++i) {
         std::string number = std::to_string(i);
@@ -262,6 +279,7 @@ TEST_F(WindowInput, TheScrollBarPagesAndDragsAndTheWheelScrollsWithoutOpeningABo
     EXPECT_EQ(selected, -1) << ReadFile(Out("shown.txt"));
 }
 
+// A book whose first line is a link to its audio page of one tone.
 bool WriteToneBook(const TempDevice& device) {
     const auto& tones = fixtures::Tones();
     if (!tones.ready) return false;
@@ -333,7 +351,6 @@ TEST_F(WindowInput, AfterFullScreenAndBackReadAndEnterOpenTheBookInFullScreen) {
     EXPECT_EQ(ReadFile(Out("list.txt")), "");
 }
 
-// A book whose first line is a link to its audio page of one tone.
 // Selects the first two words of the page from the keyboard and opens their pop-up (Lookup,
 // Copy, Highlight, Add note, ...).
 void SelectTwoWords(WindowSession& person) {
@@ -366,6 +383,26 @@ TEST_F(WindowInput, CopiedWordsArePastedByCtrlVAndReachTheDesktop) {
     EXPECT_NE(side.find(Utf16Le(note)), std::string::npos) << "nothing was pasted into the note";
 }
 
+// A second start, headless, with Beta while the reader in the window shows what the person
+// opened: the reader's window closes (bounded: one that keeps it never lets the picture change),
+// the second runs, and the first ends well. The first's shell log.
+std::string HandOverWhileShown(WindowSession& person, const TempDevice& device,
+                               const std::string& secondErrors) {
+    const WindowPicture shown = person.Picture();
+    LaunchedProgram second = StartReader(device, {"\\storage\\eBooks\\Beta.txt"}, {},
+                                         secondErrors, {"FOLIVANT_DISPLAY=headless"});
+    EXPECT_TRUE(second.Started());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (person.Picture() == shown && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    person.Settle();
+    EXPECT_TRUE(second.Running()) << ReadFile(secondErrors);
+    const ProgramResult first = person.Finish();
+    EXPECT_EQ(first.status, 0) << first.Describe();
+    EXPECT_TRUE(second.Running()) << ReadFile(secondErrors);
+    return ReadFile(device.outside() + "/log.txt");
+}
+
 // 8. A second start while the reader shows a box hands the book over: the box is answered as by
 // Escape (the book it asked about stays), the first reader's window closes, and the second runs.
 TEST_F(WindowInput, ASecondStartWhileABoxIsOpenHandsTheBookOver) {
@@ -373,26 +410,72 @@ TEST_F(WindowInput, ASecondStartWhileABoxIsOpenHandsTheBookOver) {
     device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));  // Delete
-    ASSERT_TRUE(person.Press("Return"));
-    const WindowPicture box = person.Picture();
-    LaunchedProgram second = StartReader(device_, {"\\storage\\eBooks\\Beta.txt"}, {},
-                                         Out("second.txt"), {"FOLIVANT_DISPLAY=headless"});
-    ASSERT_TRUE(second.Started());
-    // The box goes, and the reader's window with it (bounded: a reader that keeps its box never
-    // lets the picture change).
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (person.Picture() == box && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    person.Settle();
-    EXPECT_TRUE(second.Running()) << ReadFile(Out("second.txt"));
-    const ProgramResult first = person.Finish();
-    EXPECT_EQ(first.status, 0) << first.Describe();
-    const std::string log = ReadFile(Out("log.txt"));
+    OpenDeleteBox(person);
+    const std::string log = HandOverWhileShown(person, device_, Out("second.txt"));
     EXPECT_NE(log.find("=> 2\n", log.find("MessageBox ")), std::string::npos) << log;
     EXPECT_TRUE(device_.HostExists("storage/eBooks/Alpha.txt"));
-    EXPECT_TRUE(second.Running()) << ReadFile(Out("second.txt"));
+}
+
+// 8. So does one while the reader shows a dialog: the dialog ends as by Escape.
+TEST_F(WindowInput, ASecondStartWhileADialogIsOpenHandsTheBookOver) {
+    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
+    device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    WindowSession person(server_, device_, {}, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));  // Options...
+    ASSERT_TRUE(person.Press("Return"));
+    const std::string log = HandOverWhileShown(person, device_, Out("second.txt"));
+    EXPECT_NE(log.find("=> 2\n", log.find("dialog ")), std::string::npos) << log;
+}
+
+// Where the mark of a note sits: the middle of the red pixels in the page's left margin, or
+// {-1, -1} when there are none.
+struct Spot {
+    int x = -1, y = -1;
+};
+Spot NoteMark(const WindowPicture& picture, int margin) {
+    long sumX = 0, sumY = 0, count = 0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < margin; ++x) {
+            const std::uint32_t p = picture.At(x, y);
+            if ((p >> 16) > 0xC0 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60)
+                sumX += x, sumY += y, ++count;
+        }
+    if (count == 0) return Spot{};
+    return Spot{static_cast<int>(sumX / count), static_cast<int>(sumY / count)};
+}
+
+// 9. A note's mark in the margin looks as it did before its tap once the pop-up the tap opened
+// has closed, by Escape or by a tap beside it; one Tab made the link focus still looks focused
+// once the pop-up Enter opened has closed.
+TEST_F(WindowInput, ANotesMarginMarkLooksAsBeforeOnceItsPopUpCloses) {
+    WriteTuningBook(device_);
+    WindowSession person(server_, device_, kBook, Readings());
+    ASSERT_TRUE(person.Ready()) << person.Why();
+    SelectTwoWords(person);
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(person.Press("Down"));  // Add note
+    ASSERT_TRUE(person.Press("Return"));
+    person.Type("A mark");
+    ASSERT_TRUE(person.Press("F1"));  // OK
+    const WindowPicture marked = person.Picture();
+    const Spot mark = NoteMark(marked, 16);
+    ASSERT_GE(mark.x, 0) << "no note mark in the margin";
+    ASSERT_TRUE(person.Tap(mark.x, mark.y));  // the note's pop-up
+    ASSERT_TRUE(person.Press("Escape"));
+    EXPECT_EQ(person.Picture(), marked) << "the page changed after Escape closed the pop-up";
+    ASSERT_TRUE(person.Tap(mark.x, mark.y));
+    ASSERT_TRUE(person.Tap(marked.width / 2, marked.height / 2));
+    EXPECT_EQ(person.Picture(), marked) << "the page changed after a tap closed the pop-up";
+    // From the keyboard the mark keeps the focus Tab gave it: drawn focused once the pop-up
+    // Enter opened has closed.
+    ASSERT_TRUE(person.Press("Tab"));
+    const WindowPicture focused = person.Picture();
+    ASSERT_NE(focused.At(mark.x, mark.y), marked.At(mark.x, mark.y)) << "Tab missed the mark";
+    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_TRUE(person.Press("Escape"));
+    EXPECT_EQ(person.Picture(), focused) << "the mark lost its focus look";
+    ASSERT_EQ(person.Finish().status, 0);
 }
 
 }  // namespace
