@@ -1,0 +1,174 @@
+// Pages that agree, in the program itself: paging back from End shows every line paging forward
+// showed, once and as paging forward laid it out. Each page PageUp shows ends exactly where the
+// page after it starts, in listings (indented lines that wrap, words cut at a line end inside a
+// character reference, lines of one character, breaks inside a PRE) and in a listing inside a
+// table beside a menu column. Checked at both screen sizes and with a larger font.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "shell/program_runs.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+// A tutorial of C listings as generated manuals write them: include lines whose names (written
+// with character references) are cut at the line end on a small screen, a line holding only
+// ">", indented lines, and prose between.
+std::string TutorialHtml() {
+    std::string h = "<html><head><title>Tutorial</title></head><body><h1>Tutorial</h1>";
+    for (int c = 0; c < 7; ++c) {
+        h += "<p>Step" + std::to_string(c) +
+             " needs the headers below; the listing shows them as the compiler reads them, "
+             "one to a line.</p><pre class=\"programlisting\">";
+        for (int i = 0; i < 14; ++i) {
+            const std::string n = std::to_string(c * 100 + i);
+            h += "  #include &lt;libxslt" + std::to_string(c) + "/transformations" + n +
+                 ".h&gt;\n";
+            if (i % 5 == 2) h += "&gt;\n";
+            if (i % 4 == 1) h += "      value" + n + " = call" + n + "(argument" + n + ");\n";
+        }
+        h += "</pre>";
+    }
+    return h + "<p>closing words of the tutorial.</p></body></html>";
+}
+
+// A manual of synopses: PRE whose lines end in <br/>, with a line break of markup and a line
+// end of text inside one listing, markup after the last word.
+std::string SynopsesHtml() {
+    std::string h = "<html><body>";
+    for (int c = 0; c < 8; ++c) {
+        h += "<h3>Section" + std::to_string(c) + "</h3><pre class=\"synopsis\">";
+        for (int i = 0; i < 6 + c % 3; ++i) {
+            const std::string n = std::to_string(c * 100 + i);
+            h += "<a href=\"#f" + n + "\">xsltFunction" + n + "</a> (<i>xsltContextPtr</i> ctxt" +
+                 n + ",<br/>                   <i>const xmlChar *</i> name" + n + ");<br/>\n";
+            if (i % 3 == 0) h += "&gt;<br/>";
+        }
+        h += "</pre><p>Returns the value" + std::to_string(c) + " or NULL.</p>";
+    }
+    return h + "<div class=\"footer\"><span></span></div></body></html>";
+}
+
+// A page laid out as a table: a menu column beside a body column holding paragraphs and
+// listings.
+std::string TableListingHtml() {
+    std::string h = "<html><body><table width=\"100%\"><tr><td valign=\"top\">";
+    for (int i = 0; i < 6; ++i) h += "<a href=\"#m" + std::to_string(i) + "\">Menu" + std::to_string(i) + "</a><br>";
+    h += "</td><td valign=\"top\">";
+    for (int c = 0; c < 4; ++c) {
+        h += "<p>Example" + std::to_string(c) + " reads a file and prints it.</p><pre>";
+        for (int i = 0; i < 12; ++i) {
+            const std::string n = std::to_string(c * 100 + i);
+            h += "  #include &lt;examples/reading" + n + ".h&gt;\n    x" + n +
+                 " = &lt;read&gt;(f);\n" + (i % 4 == 3 ? "&gt;\n" : "");
+        }
+        h += "</pre>";
+    }
+    return h + "</td></tr></table></body></html>";
+}
+
+using Page = std::vector<std::string>;
+
+struct Setting {
+    const char* screen;
+    int larger;  // font steps up
+};
+
+void PrintTo(const Setting& s, std::ostream* os) {
+    *os << s.screen << (s.larger ? ", larger font" : "");
+}
+
+std::string Name(const ::testing::TestParamInfo<Setting>& info) {
+    std::string n = info.param.screen;
+    for (char& c : n)
+        if (c == 'x' || c == '@') c = '_';
+    return "at" + n + (info.param.larger ? "_larger" : "");
+}
+
+class ProgramPagesAgree : public ::testing::TestWithParam<Setting> {
+protected:
+    // The pages shown after `start`, then after each press of `key`, up to the first that
+    // repeats the one before (the key no longer moves). Each walk has a device of its own: the
+    // font size a walk chooses stays with its device.
+    std::vector<Page> Walk(const std::string& html, const std::string& start, const std::string& key,
+                           int count, const std::string& name) {
+        TempDevice device;
+        EXPECT_TRUE(device.ok());
+        device.WriteOutside(name + ".html", html);
+        const std::string book = device.OutsidePath(name + ".html");
+        const std::string folder = device.outside() + "/" + name;
+        std::filesystem::create_directories(folder);
+        std::string steps = "idle\n";
+        for (int i = 0; i < GetParam().larger; ++i) steps += "menu 40082\nidle\n";
+        steps += start;
+        for (int i = 0; i < count; ++i) {
+            char file[32];
+            std::snprintf(file, sizeof file, "/p%03d.txt", i);
+            steps += "pagetext " + folder + file + "\n" + key + "\nidle\n";
+        }
+        const ProgramResult run =
+            RunSteps(device, {book}, steps + "quit\n", {std::string("FOLIVANT_SCREEN=") + GetParam().screen});
+        EXPECT_EQ(run.status, 0) << run.Describe();
+        std::vector<Page> pages;
+        for (int i = 0; i < count; ++i) {
+            char file[32];
+            std::snprintf(file, sizeof file, "/p%03d.txt", i);
+            Page p = ReadLines(folder + file);
+            if (!pages.empty() && p == pages.back()) break;
+            pages.push_back(p);
+        }
+        EXPECT_LT(pages.size(), static_cast<size_t>(count)) << "the walk did not reach the end";
+        return pages;
+    }
+
+    // Pages PageDown shows from the first and PageUp from End hold the same lines in the same
+    // order (blank lines aside: one PageDown dropped at a page's end may show going back).
+    void ExpectBackwardTilesForward(const std::string& name, const std::string& html) {
+        const std::vector<Page> forward = Walk(html, "", "key 0x22", 300, name + "-down");
+        const std::vector<Page> backward = Walk(html, "key 0x23\nidle\n", "key 0x21", 300, name + "-up");
+        ASSERT_GT(forward.size(), 3u);
+        ASSERT_GT(backward.size(), 3u);
+        auto lines = [](const std::vector<Page>& pages, bool reversed) {
+            std::vector<std::string> out;
+            for (size_t k = 0; k < pages.size(); ++k)
+                for (const std::string& line : pages[reversed ? pages.size() - 1 - k : k])
+                    if (line.find_first_not_of(' ') != std::string::npos) out.push_back(line);
+            return out;
+        };
+        const std::vector<std::string> down = lines(forward, false), up = lines(backward, true);
+        size_t same = 0;
+        while (same < down.size() && same < up.size() && down[same] == up[same]) ++same;
+        EXPECT_EQ(same, down.size()) << "going back, line " << same << " of " << down.size()
+                                     << " differs: PageDown showed \""
+                                     << (same < down.size() ? down[same] : "") << "\", PageUp \""
+                                     << (same < up.size() ? up[same] : "") << "\"";
+        EXPECT_EQ(down.size(), up.size());
+    }
+};
+
+TEST_P(ProgramPagesAgree, ListingsWithCutWordsAndLinesOfOneCharacter) {
+    ExpectBackwardTilesForward("tutorial", TutorialHtml());
+}
+
+TEST_P(ProgramPagesAgree, SynopsesWithBreaksInsideListings) {
+    ExpectBackwardTilesForward("synopses", SynopsesHtml());
+}
+
+TEST_P(ProgramPagesAgree, AListingInATableBesideAMenuColumn) {
+    ExpectBackwardTilesForward("table", TableListingHtml());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
+                                           Setting{"240x320", 2}),
+                         Name);
+
+}  // namespace
+}  // namespace fvt::test
