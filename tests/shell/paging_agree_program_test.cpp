@@ -5,6 +5,7 @@
 // ends on its last words. Checked at both screen sizes and with a larger font.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
@@ -91,6 +92,20 @@ std::string ApiPageHtml() {
     return h + "</body></html>";
 }
 
+// A long manual of prose, each word marked up as generated manuals mark terms, its words
+// numbered so that each line tells where it stands.
+std::string LongManualHtml() {
+    std::string h = "<html><head><title>Manual</title></head><body>";
+    int word = 0;
+    for (int p = 0; p < 300; ++p) {
+        h += p % 12 == 0 ? "<h2>Chapter" + std::to_string(p / 12) + "</h2><p>" : "<p>";
+        for (int i = 0; i < 24 + (p * 7) % 30; ++i)
+            h += "<span class=\"term\">w" + std::to_string(++word) + "</span> ";
+        h += "</p>";
+    }
+    return h + "<p>closing words.</p></body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 struct Setting {
@@ -149,8 +164,8 @@ protected:
     // Pages PageDown shows from the first and PageUp from End hold the same lines in the same
     // order (blank lines aside: one PageDown dropped at a page's end may show going back).
     void ExpectBackwardTilesForward(const std::string& name, const std::string& html) {
-        const std::vector<Page> forward = Walk(html, "", "key 0x22", 300, name + "-down");
-        const std::vector<Page> backward = Walk(html, "key 0x23\nidle\n", "key 0x21", 300, name + "-up");
+        const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, name + "-down");
+        const std::vector<Page> backward = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up");
         ASSERT_GT(forward.size(), 3u);
         ASSERT_GT(backward.size(), 3u);
         auto lines = [](const std::vector<Page>& pages, bool reversed) {
@@ -190,6 +205,12 @@ TEST_P(ProgramPagesAgree, AnApiPageLaidOutInTablesEndsOnItsLastWords) {
     EXPECT_EQ(forward.back().back(), "Daniel Veillard");
     ASSERT_EQ(end.size(), 1u);
     EXPECT_EQ(end.front(), forward.back()) << "End";
+}
+
+// Paragraphs of marked-up terms hold many more positions than words: a page going back starts
+// on a line as paging forward wraps it, from its paragraph's start.
+TEST_P(ProgramPagesAgree, ALongManualOfMarkedUpTerms) {
+    ExpectBackwardTilesForward("long", LongManualHtml());
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
