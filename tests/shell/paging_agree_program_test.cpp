@@ -106,6 +106,24 @@ std::string LongManualHtml() {
     return h + "<p>closing words.</p></body></html>";
 }
 
+// A long text of plain paragraphs: a page holds far fewer positions than the estimate of a
+// page counts, so numbers counted down from the count End shows run out before the first page.
+std::string PlainParagraphsHtml() {
+    static const char* const kWords[] = {"harbour", "lantern", "evening", "quiet", "ships", "under",
+                                         "keeper",  "stone",   "water",   "light", "the"};
+    uint32_t r = 3;
+    std::string h = "<html><body>";
+    for (int p = 0; p < 420; ++p) {
+        h += "<p>";
+        for (int i = 0; i < 20 + p % 15; ++i) {
+            r = r * 1103515245u + 12345u;
+            h += std::string(i ? " " : "") + kWords[(r >> 16) % 11];
+        }
+        h += "</p>";
+    }
+    return h + "<p>closing words.</p></body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 struct Setting {
@@ -217,6 +235,42 @@ INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
                                            Setting{"240x320", 2}),
                          Name);
+
+// Paging back from End with the position bar shown, the page number changes at every step: a
+// number counted down from the estimate is never shown twice for two pages.
+TEST(ProgramPageNumbersGoingBack, NoNumberShowsTwiceInARow) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("plain.html", PlainParagraphsHtml());
+    const std::string o = device.outside() + "/";
+    constexpr int kSteps = 300;
+    std::string steps = "idle\nmenu 40172\nidle\nkey 0x23\nidle\n";
+    for (int i = 0; i < kSteps; ++i)
+        steps += "screenshot " + o + "n" + std::to_string(i) + ".png\npagetext " + o + "t" +
+                 std::to_string(i) + ".txt\nkey 0x21\nidle\n";
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("plain.html")}, steps + "quit\n").status, 0);
+    // The number stands at the right end of the bar's strip, above the soft-key bar (at 294).
+    auto numberDiffers = [](const Picture& a, const Picture& b) {
+        for (int y = 276; y < 294; ++y)
+            for (int x = 196; x < 240; ++x)
+                if (a.At(x, y) != b.At(x, y)) return true;
+        return false;
+    };
+    Picture previous = ReadPicture(o + "n0.png");
+    ASSERT_EQ(previous.width, 240);
+    int pages = 1;
+    for (int i = 1; i < kSteps; ++i) {
+        if (ReadLines(o + "t" + std::to_string(i) + ".txt") ==
+            ReadLines(o + "t" + std::to_string(i - 1) + ".txt"))
+            break;  // page 1: PageUp no longer moves
+        const Picture shown = ReadPicture(o + "n" + std::to_string(i) + ".png");
+        EXPECT_TRUE(numberDiffers(previous, shown)) << "PageUp " << i << " shows the number again";
+        previous = shown;
+        ++pages;
+    }
+    EXPECT_GT(pages, 100);
+    EXPECT_LT(pages, kSteps);
+}
 
 }  // namespace
 }  // namespace fvt::test
