@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "bookfiles/book_header.h"
 #include "shell/program_runs.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
 
@@ -270,6 +273,45 @@ TEST(ProgramPageNumbersGoingBack, NoNumberShowsTwiceInARow) {
     }
     EXPECT_GT(pages, 100);
     EXPECT_LT(pages, kSteps);
+}
+
+// The position bar turned on over the book's cover: the first page of text is laid out above
+// the bar, as it is with the bar shown before the book opens.
+TEST(ProgramPositionBarRoom, ThePageLeavesTheBarsRoomWhenTheBarComesOnOverTheCover) {
+    std::vector<std::uint8_t> pixels(120 * 160 * 3, 128);
+    BookBuilder book;
+    const std::string html = LongManualHtml();
+    book.text.assign(html.begin(), html.end());
+    book.fullName = "Covered";
+    book.resources = {WriteJpeg(120, 160, 3, pixels, 90)};
+    book.exth = {{Exth::kCoverOffset, std::vector<std::uint8_t>{0, 0, 0, 0}}};
+    const Bytes bytes = book.Build();
+    const std::string name = "\\storage\\eBooks\\covered.prc";
+    for (const char* screen : {"240x320", "480x640@192"}) {
+        const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + screen};
+        // The first page of text after the bar comes on over the cover, and after it was on
+        // before the book opened (turned on over the cover, then the book opened again).
+        std::vector<std::string> pages[2];
+        for (int k = 0; k < 2; ++k) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            device.WriteHost("storage/eBooks/covered.prc", std::string(bytes.begin(), bytes.end()));
+            const std::string o = device.outside() + "/";
+            const std::string show = "key 0x22\nidle\npagetext " + o + "page.txt\nquit\n";
+            if (k == 1)
+                ASSERT_EQ(RunSteps(device, {name}, "idle\nmenu 40172\nidle\nquit\n", env).status, 0);
+            // Opened again, the book shows its first page of text at once; Home goes to it.
+            ASSERT_EQ(RunSteps(device, {name},
+                               k == 0 ? "idle\nmenu 40172\nidle\n" + show
+                                      : "idle\nkey 0x24\nidle\npagetext " + o + "page.txt\nquit\n",
+                               env)
+                          .status,
+                      0);
+            pages[k] = ReadLines(o + "page.txt");
+        }
+        ASSERT_FALSE(pages[1].empty()) << screen;
+        EXPECT_EQ(pages[0], pages[1]) << screen;
+    }
 }
 
 }  // namespace
