@@ -472,7 +472,8 @@ void Paginator::NumberPageBefore(PageRecord& page, uint32_t after) {
     uint32_t n = after > 2 ? after - 1 : 2;
     if (n == 2 && !second) {
         const uint32_t counted = NumberFromFirst(page.start);
-        n = counted != kNone ? counted : std::max<uint32_t>(2, layout_.EstimatePageNumber(page.start));
+        n = counted != kNone ? counted
+                             : std::max<uint32_t>(2, layout_.EstimatePageNumber(page.start));
     }
     page.pageNumber = n;
 }

@@ -535,7 +535,8 @@ bool Paginator::StartEndingSearch(PageRecord& page, uint32_t t0, int64_t lower, 
         // paging forward shows. (A paragraph of marked-up terms holds far more positions than
         // its words: the reach is at least the one paging back has.)
         const int64_t reach = std::max<int64_t>(3 * estimate, kBackwardReach);
-        const uint32_t para = ok ? layout_.ParagraphStart(page, static_cast<uint32_t>(reach)) : kNone;
+        const uint32_t para =
+            ok ? layout_.ParagraphStart(page, static_cast<uint32_t>(reach)) : kNone;
         if (para != kNone && para > lower && para < page.start) {
             page.Reset();
             layout_.paragraphStart_ = true;

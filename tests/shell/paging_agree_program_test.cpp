@@ -33,8 +33,7 @@ std::string TutorialHtml() {
              "one to a line.</p><pre class=\"programlisting\">";
         for (int i = 0; i < 14; ++i) {
             const std::string n = std::to_string(c * 100 + i);
-            h += "  #include &lt;libxslt" + std::to_string(c) + "/transformations" + n +
-                 ".h&gt;\n";
+            h += "  #include &lt;libxslt" + std::to_string(c) + "/transformations" + n + ".h&gt;\n";
             if (i % 5 == 2) h += "&gt;\n";
             if (i % 4 == 1) h += "      value" + n + " = call" + n + "(argument" + n + ");\n";
         }
@@ -64,8 +63,9 @@ std::string SynopsesHtml() {
 // boxed lists beside the body column, each built of tables in tables; the body ends in a list of
 // parameters (a table of its own) and the maintainer's name, then the tables close.
 std::string ApiPageHtml() {
-    const std::string box = "<table width=\"100%\" border=\"0\" cellspacing=\"1\" cellpadding=\"3\">"
-                            "<tr><td colspan=\"1\" bgcolor=\"#eecfa1\" align=\"center\"><center><b>";
+    const std::string box =
+        "<table width=\"100%\" border=\"0\" cellspacing=\"1\" cellpadding=\"3\">"
+        "<tr><td colspan=\"1\" bgcolor=\"#eecfa1\" align=\"center\"><center><b>";
     std::string h =
         "<html><body bgcolor=\"#8b7765\"><table border=\"0\" width=\"100%\" cellpadding=\"5\" "
         "cellspacing=\"0\" align=\"center\"><tr><td width=\"120\"></td><td width=\"180\"><div "
@@ -80,8 +80,9 @@ std::string ApiPageHtml() {
         "border=\"0\" cellspacing=\"0\" cellpadding=\"1\" width=\"100%\" "
         "bgcolor=\"#000000\"><tr><td>";
     for (const char* title : {"API Menu", "Related links", "API Indexes"})
-        h += box + title + "</b></center></td></tr><tr><td bgcolor=\"#fffacd\"><ul><li>Menu</li>"
-                           "</ul></td></tr></table>";
+        h += box + title +
+             "</b></center></td></tr><tr><td bgcolor=\"#fffacd\"><ul><li>Menu</li>"
+             "</ul></td></tr></table>";
     h += "</td></tr></table></td><td valign=\"top\" bgcolor=\"#8b7765\"><table border=\"0\" "
          "cellspacing=\"0\" cellpadding=\"1\" width=\"100%\"><tr><td><table border=\"0\" "
          "cellspacing=\"0\" cellpadding=\"1\" width=\"100%\" bgcolor=\"#000000\"><tr><td><table "
@@ -150,8 +151,9 @@ protected:
     // The pages shown after `start`, then after each press of `key`, up to the first that
     // repeats the one before (the key no longer moves), which a walk to the end must reach. Each
     // walk has a device of its own: the font size a walk chooses stays with its device.
-    std::vector<Page> Walk(const std::string& html, const std::string& start, const std::string& key,
-                           int count, const std::string& name, bool toTheEnd = true) {
+    std::vector<Page> Walk(const std::string& html, const std::string& start,
+                           const std::string& key, int count, const std::string& name,
+                           bool toTheEnd = true) {
         TempDevice device;
         EXPECT_TRUE(device.ok());
         device.WriteOutside(name + ".html", html);
@@ -166,8 +168,8 @@ protected:
             std::snprintf(file, sizeof file, "/p%03d.txt", i);
             steps += "pagetext " + folder + file + "\n" + key + "\nidle\n";
         }
-        const ProgramResult run =
-            RunSteps(device, {book}, steps + "quit\n", {std::string("FOLIVANT_SCREEN=") + GetParam().screen});
+        const ProgramResult run = RunSteps(device, {book}, steps + "quit\n",
+                                           {std::string("FOLIVANT_SCREEN=") + GetParam().screen});
         EXPECT_EQ(run.status, 0) << run.Describe();
         std::vector<Page> pages;
         for (int i = 0; i < count; ++i) {
@@ -186,7 +188,8 @@ protected:
     // order (blank lines aside: one PageDown dropped at a page's end may show going back).
     void ExpectBackwardTilesForward(const std::string& name, const std::string& html) {
         const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, name + "-down");
-        const std::vector<Page> backward = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up");
+        const std::vector<Page> backward =
+            Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up");
         ASSERT_GT(forward.size(), 3u);
         ASSERT_GT(backward.size(), 3u);
         auto lines = [](const std::vector<Page>& pages, bool reversed) {
@@ -199,10 +202,10 @@ protected:
         const std::vector<std::string> down = lines(forward, false), up = lines(backward, true);
         size_t same = 0;
         while (same < down.size() && same < up.size() && down[same] == up[same]) ++same;
-        EXPECT_EQ(same, down.size()) << "going back, line " << same << " of " << down.size()
-                                     << " differs: PageDown showed \""
-                                     << (same < down.size() ? down[same] : "") << "\", PageUp \""
-                                     << (same < up.size() ? up[same] : "") << "\"";
+        EXPECT_EQ(same, down.size())
+            << "going back, line " << same << " of " << down.size()
+            << " differs: PageDown showed \"" << (same < down.size() ? down[same] : "")
+            << "\", PageUp \"" << (same < up.size() ? up[same] : "") << "\"";
         EXPECT_EQ(down.size(), up.size());
     }
 };
@@ -299,7 +302,8 @@ TEST(ProgramPositionBarRoom, ThePageLeavesTheBarsRoomWhenTheBarComesOnOverTheCov
             const std::string o = device.outside() + "/";
             const std::string show = "key 0x22\nidle\npagetext " + o + "page.txt\nquit\n";
             if (k == 1)
-                ASSERT_EQ(RunSteps(device, {name}, "idle\nmenu 40172\nidle\nquit\n", env).status, 0);
+                ASSERT_EQ(RunSteps(device, {name}, "idle\nmenu 40172\nidle\nquit\n", env).status,
+                          0);
             // Opened again, the book shows its first page of text at once; Home goes to it.
             ASSERT_EQ(RunSteps(device, {name},
                                k == 0 ? "idle\nmenu 40172\nidle\n" + show
