@@ -140,7 +140,8 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         if (ok && more && !SameSection(began, block_->PositionAt(cursor))) break;
     }
     if (ok && more) ok = FlushPageEnd(cursor);
-    // Nothing but block ends and blank lines left: they would make an empty last page.
+    // Nothing but block ends, blank lines and the ends of tables cut at this page's end left:
+    // they would make an empty last page.
     if (ok && more && OnlyTextEndFollows(cursor)) more = false;
     // A page that consumed nothing while text follows would be laid out again forever.
     if (ok && more && cursor.position == 0) ok = false;
@@ -272,7 +273,8 @@ bool PageLayout::OnlyTextEndFollows(BlockCursor cursor) {
             case kItemFlowMark: {
                 uint32_t type = block_->Mark(cursor.counts[kItemFlowMark])->type;
                 if (type == kMarkTextEnd) return true;
-                if (type != kMarkBlockEnd && type != kMarkSpace && type != kMarkPageBreak)
+                if (type != kMarkBlockEnd && type != kMarkSpace && type != kMarkPageBreak &&
+                    type != kMarkTableEnd && type != kMarkRowEnd && type != kMarkCellEnd)
                     return false;
                 break;
             }

@@ -116,13 +116,18 @@ void PageLayout::SelectTokenFont() {
 
 bool PageLayout::ReadToken(BlockContents& block) {
     if (!source_) return false;
+    // Text read in pieces (a word joined across a character reference, "&lt;b&gt;") stands
+    // where its first piece does: a part of it cut off at a line end stands inside it.
+    uint32_t first = kNone;
     for (int32_t i = 0; i < kMaxEmptyReads; ++i) {
         uint32_t position = 0;
         source_->GetPosition(position);
+        if (first == kNone) first = position;
         uint32_t kind = source_->NextToken();
         ++tokensRead_;
         if (kind == kTokenContinue) continue;
-        return LayoutToken(block, position);
+        const bool text = kind == kTokenText || kind == kTokenNonJoiner;
+        return LayoutToken(block, text ? first : position);
     }
     return false;
 }

@@ -96,6 +96,37 @@ bool LeavesTwoLetters(const char16_t* w, int32_t n, int32_t i) {
     return before >= 2 && after >= 2;
 }
 
+// Where character `keep` of a run that starts at `runPos` stands in the source. A markup
+// source gives its character references decoded ("&lt;" is one character of the run): the
+// source's characters are walked beside the run's, a reference standing for one. Where the two
+// part otherwise, or the run goes on past the source's page, the run's characters are counted.
+uint32_t TailPosition(DocumentSource* source, uint32_t runPos, const String& text, int32_t keep) {
+    if (!source) return runPos + static_cast<uint32_t>(keep);
+    const uint32_t counted = source->Advance(runPos, keep, 0);
+    PageBuffer page;
+    if (!source->ReadPage(runPos, page, 0, 0)) return counted;
+    const int64_t at = page.text ? source->Distance(page.start, runPos, 0) : -1;
+    const int64_t length = page.length;
+    auto rawAt = [&](int64_t i) { return at + i < length ? page.text[at + i] : u'\0'; };
+    int64_t raw = 0;
+    bool ok = at >= 0;
+    for (int32_t k = 0; ok && k < keep; ++k) {
+        const char16_t c = rawAt(raw);
+        const bool literal = c == text[k] && (c != u'&' || k + 1 >= text.Length() ||
+                                              rawAt(raw + 1) == text[k + 1]);
+        if (literal) {
+            ++raw;
+            continue;
+        }
+        int64_t end = raw + 1;
+        while (c == u'&' && end - raw < 12 && rawAt(end) != u'\0' && rawAt(end) != u';') ++end;
+        ok = c == u'&' && rawAt(end) == u';';
+        raw = end + 1;
+    }
+    source->ReleasePage(page.pageId);
+    return ok ? source->Advance(runPos, static_cast<int32_t>(raw), 0) : counted;
+}
+
 }  // namespace
 
 bool Hyphenation::IsCodeLike(const char16_t* w, int32_t n) {
@@ -273,7 +304,7 @@ bool WordSplitter::SplitAfter(int32_t i, BlockCursor cursor, int32_t hyphen, int
         tail.height = run->height;
         tail.width = run->width > kept ? run->width - kept : 0;
         tail.text.AssignSub(run->text, keep, run->text.Length() - keep);
-        uint32_t tailPos = source_ ? source_->Advance(runPos, keep, 0) : runPos + keep;
+        const uint32_t tailPos = TailPosition(source_, runPos, run->text, keep);
         if (!block_.Insert(rest, tail, tailPos)) return false;
         run = block_.Run(cell.run);  // the insert may have moved the array
         String head;

@@ -281,14 +281,19 @@ Rect& PositionViewElement::AdjustRect(Rect& out, const Rect& in) {
     // page is shown; a place taken under a cover or a picture lays the page out when the
     // page comes back, so the page and its tap area always agree.
     bounds_ = in;
-    if (owner_ && owner_->HasPositionView() && layout_ && RectDiffers(laidOutIn_, in)) {
-        laidOutIn_ = in;
-        layout_->SetViewport(in);
-        layout_->Relayout();
-        ++relayouts;
-    }
+    TakePlace();
     out = Rect{};
     return out;
+}
+
+void PositionViewElement::TakePlace() {
+    if (!owner_ || !owner_->HasPositionView() || !layout_ || !RectDiffers(laidOutIn_, bounds_) ||
+        bounds_.width < 1 || bounds_.height < 1)
+        return;
+    laidOutIn_ = bounds_;
+    layout_->SetViewport(bounds_);
+    layout_->Relayout();
+    ++relayouts;
 }
 
 bool PositionViewElement::HitTest(const Rect& area) {

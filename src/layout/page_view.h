@@ -146,6 +146,9 @@ public:
     void ClearFocus();
     // Draws the focus box and selection again over a page just painted.
     void RepaintFocus();
+    // Lays the page out for the element's place when it was placed while the page was not
+    // shown (under a cover or a picture); called before the page is painted.
+    void TakePlace();
     // Shows the words of [start, end) selected (a found text) once the page is next painted:
     // the outline follows the words where the drawing put them.
     void ShowSelection(uint32_t start, uint32_t end);

@@ -392,6 +392,8 @@ PageRecord* Paginator::MoveToPosition(uint32_t position, PageStepCode code, Page
     const int32_t step = StepValue(code);
     if (!CanStep(code)) return nullptr;
     if (step < -3 || step > 3) return nullptr;
+    const PageRecord* from = CurrentRecord();
+    const uint32_t fromNumber = from ? from->pageNumber : kNone;
     HideCurrent();
     if (PageRecord* cur = CurrentRecord()) cur->markIndex = -1;
     PageRecord* r = FindPageRecord(position, code);
@@ -453,9 +455,59 @@ PageRecord* Paginator::MoveToPosition(uint32_t position, PageStepCode code, Page
         layout_.ShowCurrentPage();
         return nullptr;
     }
+    if (step < 0) NumberPageBefore(*r, fromNumber);
     MakeCurrent(r, mark);
     layout_.ShowTallTables(step < 0);
     return r;
+}
+
+void Paginator::NumberPageBefore(PageRecord& page, uint32_t after) {
+    if (&page == &first_ || after == kNone) return;
+    const bool second = first_.end != kNone && page.start == first_.end;
+    if (page.pageNumber < after && (page.pageNumber > 2 || (page.pageNumber == 2 && second)))
+        return;
+    // Numbers counted down from an estimate run out before the first page: near it the page is
+    // numbered as paging forward from the first page numbers the page it starts in, farther
+    // from it by the estimate of its position (the count goes down from there again).
+    uint32_t n = after > 2 ? after - 1 : 2;
+    if (n == 2 && !second) {
+        const uint32_t counted = NumberFromFirst(page.start);
+        n = counted != kNone ? counted
+                             : std::max<uint32_t>(2, layout_.EstimatePageNumber(page.start));
+    }
+    page.pageNumber = n;
+}
+
+uint32_t Paginator::NumberFromFirst(uint32_t position) {
+    const int64_t reach = kNumberingPages * static_cast<int64_t>(layout_.CharsPerPageEstimate());
+    if (!firstKnown_ || position <= first_.start || position - first_.start > reach) return kNone;
+    // Laid out aside: the pages kept for paging back stay as they are.
+    const uint32_t lastNumber = lastNumber_, lastStart = lastStart_;
+    PageRecord page;
+    page.used = page.CopyFrom(first_);
+    uint32_t number = 1;
+    bool found = false;
+    for (uint32_t guard = 0; page.used && guard < 4 * kNumberingPages; ++guard) {
+        PageSlot aside;
+        PageRecord next;
+        bool more = false;
+        const bool ok = LayoutSlot(page, aside, false, next, more);
+        layout_.source_->ReleaseBuffers();
+        if (!ok || !more || next.start <= page.start) break;
+        if (next.start > position) {
+            found = true;
+            break;
+        }
+        ++number;
+        page.Reset();
+        page.MoveFrom(next);
+        page.used = true;
+    }
+    lastNumber_ = lastNumber;
+    lastStart_ = lastStart;
+    if (!found) return kNone;
+    // A page starting inside a page paging forward shows comes after it.
+    return std::max<uint32_t>(2, page.start < position ? number + 1 : number);
 }
 
 bool Paginator::AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd, PageRecord*& moved) {

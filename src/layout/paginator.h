@@ -231,6 +231,13 @@ public:
     // Whole pages forward from the first until page n (kNone: the last; a number past the
     // last gives the last), each numbered one above the page before; null when a layout fails.
     PageRecord* WalkFromFirst(uint32_t n);
+    // Numbers a page reached going back from the page numbered `after`: one below it, and near
+    // the first page the number paging forward gives, never the number just shown again.
+    void NumberPageBefore(PageRecord& page, uint32_t after);
+    // The number paging forward from the first page gives the page that starts at (or holds)
+    // the position; kNone when that is too far to page.
+    uint32_t NumberFromFirst(uint32_t position);
+    static constexpr uint32_t kNumberingPages = 48;
     // The page before the position, found by paging forward from the nearest known start.
     bool FindPageBefore(uint32_t position, PageRecord*& out);
     // The page that ends exactly at the target (its page number one below `pageNumber`), with

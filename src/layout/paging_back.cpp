@@ -532,8 +532,11 @@ bool Paginator::StartEndingSearch(PageRecord& page, uint32_t t0, int64_t lower, 
         }
         // Lines wrap as they do from their paragraph's start only: a candidate inside a
         // paragraph starts there instead, so that the page found starts on a line that
-        // paging forward shows.
-        const uint32_t para = ok ? layout_.ParagraphStart(page, 3 * estimate) : kNone;
+        // paging forward shows. (A paragraph of marked-up terms holds far more positions than
+        // its words: the reach is at least the one paging back has.)
+        const int64_t reach = std::max<int64_t>(3 * estimate, kBackwardReach);
+        const uint32_t para =
+            ok ? layout_.ParagraphStart(page, static_cast<uint32_t>(reach)) : kNone;
         if (para != kNone && para > lower && para < page.start) {
             page.Reset();
             layout_.paragraphStart_ = true;

@@ -201,6 +201,8 @@ void PagePresentation::Paint() {
         canvas_->SetIconHost(icons);
     }
     layout_->SetCanvas(&*canvas_);
+    // The bar shown or hidden over a cover takes the page's room before the page comes back.
+    if (view_) view_->TakePlace();
     layout_->PaintCurrentPage(true);
     if (view_) view_->RepaintFocus();
     // The next page is laid out ahead, so that PageDown shows it at once.

@@ -1,0 +1,322 @@
+// Pages that agree, in the program itself: paging back from End shows every line paging forward
+// showed, once and as paging forward laid it out. Each page PageUp shows ends exactly where the
+// page after it starts, in listings (indented lines that wrap, words cut at a line end inside a
+// character reference, lines of one character, breaks inside a PRE); a page laid out in tables
+// ends on its last words. Checked at both screen sizes and with a larger font.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "bookfiles/book_header.h"
+#include "shell/program_runs.h"
+#include "support/bookfiles/book_builder.h"
+#include "support/media/image/picture_fixtures.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+// A tutorial of C listings as generated manuals write them: include lines whose names (written
+// with character references) are cut at the line end on a small screen, a line holding only
+// ">", indented lines, and prose between.
+std::string TutorialHtml() {
+    std::string h = "<html><head><title>Tutorial</title></head><body><h1>Tutorial</h1>";
+    for (int c = 0; c < 7; ++c) {
+        h += "<p>Step" + std::to_string(c) +
+             " needs the headers below; the listing shows them as the compiler reads them, "
+             "one to a line.</p><pre class=\"programlisting\">";
+        for (int i = 0; i < 14; ++i) {
+            const std::string n = std::to_string(c * 100 + i);
+            h += "  #include &lt;libxslt" + std::to_string(c) + "/transformations" + n + ".h&gt;\n";
+            if (i % 5 == 2) h += "&gt;\n";
+            if (i % 4 == 1) h += "      value" + n + " = call" + n + "(argument" + n + ");\n";
+        }
+        h += "</pre>";
+    }
+    return h + "<p>closing words of the tutorial.</p></body></html>";
+}
+
+// A manual of synopses: PRE whose lines end in <br/>, with a line break of markup and a line
+// end of text inside one listing, markup after the last word.
+std::string SynopsesHtml() {
+    std::string h = "<html><body>";
+    for (int c = 0; c < 8; ++c) {
+        h += "<h3>Section" + std::to_string(c) + "</h3><pre class=\"synopsis\">";
+        for (int i = 0; i < 6 + c % 3; ++i) {
+            const std::string n = std::to_string(c * 100 + i);
+            h += "<a href=\"#f" + n + "\">xsltFunction" + n + "</a> (<i>xsltContextPtr</i> ctxt" +
+                 n + ",<br/>                   <i>const xmlChar *</i> name" + n + ");<br/>\n";
+            if (i % 3 == 0) h += "&gt;<br/>";
+        }
+        h += "</pre><p>Returns the value" + std::to_string(c) + " or NULL.</p>";
+    }
+    return h + "<div class=\"footer\"><span></span></div></body></html>";
+}
+
+// An API page of a generated manual: a banner table, then one table holding a menu column of
+// boxed lists beside the body column, each built of tables in tables; the body ends in a list of
+// parameters (a table of its own) and the maintainer's name, then the tables close.
+std::string ApiPageHtml() {
+    const std::string box =
+        "<table width=\"100%\" border=\"0\" cellspacing=\"1\" cellpadding=\"3\">"
+        "<tr><td colspan=\"1\" bgcolor=\"#eecfa1\" align=\"center\"><center><b>";
+    std::string h =
+        "<html><body bgcolor=\"#8b7765\"><table border=\"0\" width=\"100%\" cellpadding=\"5\" "
+        "cellspacing=\"0\" align=\"center\"><tr><td width=\"120\"></td><td width=\"180\"><div "
+        "align=\"left\"></div></td><td><table border=\"0\" width=\"90%\" cellpadding=\"2\" "
+        "cellspacing=\"0\" align=\"center\" bgcolor=\"#000000\"><tr><td><table width=\"100%\" "
+        "border=\"0\" cellspacing=\"1\" cellpadding=\"3\" bgcolor=\"#fffacd\"><tr><td "
+        "align=\"center\"><h1>The XSLT C library for GNOME</h1><h2>Module xsltutils from "
+        "libxslt</h2></td></tr></table></td></tr></table></td></tr></table><table border=\"0\" "
+        "cellpadding=\"4\" cellspacing=\"0\" width=\"100%\" align=\"center\"><tr><td "
+        "bgcolor=\"#8b7765\"><table border=\"0\" cellspacing=\"0\" cellpadding=\"2\" "
+        "width=\"100%\"><tr><td valign=\"top\" width=\"200\" bgcolor=\"#8b7765\"><table "
+        "border=\"0\" cellspacing=\"0\" cellpadding=\"1\" width=\"100%\" "
+        "bgcolor=\"#000000\"><tr><td>";
+    for (const char* title : {"API Menu", "Related links", "API Indexes"})
+        h += box + title +
+             "</b></center></td></tr><tr><td bgcolor=\"#fffacd\"><ul><li>Menu</li>"
+             "</ul></td></tr></table>";
+    h += "</td></tr></table></td><td valign=\"top\" bgcolor=\"#8b7765\"><table border=\"0\" "
+         "cellspacing=\"0\" cellpadding=\"1\" width=\"100%\"><tr><td><table border=\"0\" "
+         "cellspacing=\"0\" cellpadding=\"1\" width=\"100%\" bgcolor=\"#000000\"><tr><td><table "
+         "border=\"0\" cellpadding=\"3\" cellspacing=\"1\" width=\"100%\"><tr><td "
+         "bgcolor=\"#fffacd\"><h3>Function: f0</h3><pre class=\"programlisting\">int\tf0\t(int "
+         "a)<br />\n</pre><p>Compile 0</p>\n<div class=\"variablelist\"><table border=\"0\"><col "
+         "align=\"left\" /><tbody><tr><td><i>style</i>:</td><td>the stylesheet</td></tr><tr><td>"
+         "<i>Returns</i>:</td><td>the result or NULL.</td></tr></tbody></table></div><p>Daniel "
+         "Veillard</p>";
+    for (int i = 0; i < 5; ++i) h += "</td></tr></table>";
+    return h + "</body></html>";
+}
+
+// A long manual of prose, each word marked up as generated manuals mark terms, its words
+// numbered so that each line tells where it stands.
+std::string LongManualHtml() {
+    std::string h = "<html><head><title>Manual</title></head><body>";
+    int word = 0;
+    for (int p = 0; p < 300; ++p) {
+        h += p % 12 == 0 ? "<h2>Chapter" + std::to_string(p / 12) + "</h2><p>" : "<p>";
+        for (int i = 0; i < 24 + (p * 7) % 30; ++i)
+            h += "<span class=\"term\">w" + std::to_string(++word) + "</span> ";
+        h += "</p>";
+    }
+    return h + "<p>closing words.</p></body></html>";
+}
+
+// A long text of plain paragraphs: a page holds far fewer positions than the estimate of a
+// page counts, so numbers counted down from the count End shows run out before the first page.
+std::string PlainParagraphsHtml() {
+    static const char* const kWords[] = {"harbour", "lantern", "evening", "quiet", "ships", "under",
+                                         "keeper",  "stone",   "water",   "light", "the"};
+    uint32_t r = 3;
+    std::string h = "<html><body>";
+    for (int p = 0; p < 420; ++p) {
+        h += "<p>";
+        for (int i = 0; i < 20 + p % 15; ++i) {
+            r = r * 1103515245u + 12345u;
+            h += std::string(i ? " " : "") + kWords[(r >> 16) % 11];
+        }
+        h += "</p>";
+    }
+    return h + "<p>closing words.</p></body></html>";
+}
+
+using Page = std::vector<std::string>;
+
+struct Setting {
+    const char* screen;
+    int larger;  // font steps up
+};
+
+void PrintTo(const Setting& s, std::ostream* os) {
+    *os << s.screen << (s.larger ? ", larger font" : "");
+}
+
+std::string Name(const ::testing::TestParamInfo<Setting>& info) {
+    std::string n = info.param.screen;
+    for (char& c : n)
+        if (c == 'x' || c == '@') c = '_';
+    return "at" + n + (info.param.larger ? "_larger" : "");
+}
+
+class ProgramPagesAgree : public ::testing::TestWithParam<Setting> {
+protected:
+    // The pages shown after `start`, then after each press of `key`, up to the first that
+    // repeats the one before (the key no longer moves), which a walk to the end must reach. Each
+    // walk has a device of its own: the font size a walk chooses stays with its device.
+    std::vector<Page> Walk(const std::string& html, const std::string& start,
+                           const std::string& key, int count, const std::string& name,
+                           bool toTheEnd = true) {
+        TempDevice device;
+        EXPECT_TRUE(device.ok());
+        device.WriteOutside(name + ".html", html);
+        const std::string book = device.OutsidePath(name + ".html");
+        const std::string folder = device.outside() + "/" + name;
+        std::filesystem::create_directories(folder);
+        std::string steps = "idle\n";
+        for (int i = 0; i < GetParam().larger; ++i) steps += "menu 40082\nidle\n";
+        steps += start;
+        for (int i = 0; i < count; ++i) {
+            char file[32];
+            std::snprintf(file, sizeof file, "/p%03d.txt", i);
+            steps += "pagetext " + folder + file + "\n" + key + "\nidle\n";
+        }
+        const ProgramResult run = RunSteps(device, {book}, steps + "quit\n",
+                                           {std::string("FOLIVANT_SCREEN=") + GetParam().screen});
+        EXPECT_EQ(run.status, 0) << run.Describe();
+        std::vector<Page> pages;
+        for (int i = 0; i < count; ++i) {
+            char file[32];
+            std::snprintf(file, sizeof file, "/p%03d.txt", i);
+            Page p = ReadLines(folder + file);
+            if (!pages.empty() && p == pages.back()) break;
+            pages.push_back(p);
+        }
+        if (toTheEnd)
+            EXPECT_LT(pages.size(), static_cast<size_t>(count)) << "the walk did not reach the end";
+        return pages;
+    }
+
+    // Pages PageDown shows from the first and PageUp from End hold the same lines in the same
+    // order (blank lines aside: one PageDown dropped at a page's end may show going back).
+    void ExpectBackwardTilesForward(const std::string& name, const std::string& html) {
+        const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, name + "-down");
+        const std::vector<Page> backward =
+            Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up");
+        ASSERT_GT(forward.size(), 3u);
+        ASSERT_GT(backward.size(), 3u);
+        auto lines = [](const std::vector<Page>& pages, bool reversed) {
+            std::vector<std::string> out;
+            for (size_t k = 0; k < pages.size(); ++k)
+                for (const std::string& line : pages[reversed ? pages.size() - 1 - k : k])
+                    if (line.find_first_not_of(' ') != std::string::npos) out.push_back(line);
+            return out;
+        };
+        const std::vector<std::string> down = lines(forward, false), up = lines(backward, true);
+        size_t same = 0;
+        while (same < down.size() && same < up.size() && down[same] == up[same]) ++same;
+        EXPECT_EQ(same, down.size())
+            << "going back, line " << same << " of " << down.size()
+            << " differs: PageDown showed \"" << (same < down.size() ? down[same] : "")
+            << "\", PageUp \"" << (same < up.size() ? up[same] : "") << "\"";
+        EXPECT_EQ(down.size(), up.size());
+    }
+};
+
+TEST_P(ProgramPagesAgree, ListingsWithCutWordsAndLinesOfOneCharacter) {
+    ExpectBackwardTilesForward("tutorial", TutorialHtml());
+}
+
+TEST_P(ProgramPagesAgree, SynopsesWithBreaksInsideListings) {
+    ExpectBackwardTilesForward("synopses", SynopsesHtml());
+}
+
+// The last words close cells of tables in tables: the ends of the tables make no empty page
+// after them, forward or at End.
+TEST_P(ProgramPagesAgree, AnApiPageLaidOutInTablesEndsOnItsLastWords) {
+    const std::string html = ApiPageHtml();
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 40, "api-down");
+    const std::vector<Page> end = Walk(html, "key 0x23\nidle\n", "key 0x21", 1, "api-up", false);
+    ASSERT_FALSE(forward.empty());
+    ASSERT_FALSE(forward.back().empty()) << "PageDown ends on an empty page";
+    EXPECT_EQ(forward.back().back(), "Daniel Veillard");
+    ASSERT_EQ(end.size(), 1u);
+    EXPECT_EQ(end.front(), forward.back()) << "End";
+}
+
+// Paragraphs of marked-up terms hold many more positions than words: a page going back starts
+// on a line as paging forward wraps it, from its paragraph's start.
+TEST_P(ProgramPagesAgree, ALongManualOfMarkedUpTerms) {
+    ExpectBackwardTilesForward("long", LongManualHtml());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
+                                           Setting{"240x320", 2}),
+                         Name);
+
+// Paging back from End with the position bar shown, the page number changes at every step: a
+// number counted down from the estimate is never shown twice for two pages.
+TEST(ProgramPageNumbersGoingBack, NoNumberShowsTwiceInARow) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteOutside("plain.html", PlainParagraphsHtml());
+    const std::string o = device.outside() + "/";
+    constexpr int kSteps = 300;
+    std::string steps = "idle\nmenu 40172\nidle\nkey 0x23\nidle\n";
+    for (int i = 0; i < kSteps; ++i)
+        steps += "screenshot " + o + "n" + std::to_string(i) + ".png\npagetext " + o + "t" +
+                 std::to_string(i) + ".txt\nkey 0x21\nidle\n";
+    ASSERT_EQ(RunSteps(device, {device.OutsidePath("plain.html")}, steps + "quit\n").status, 0);
+    // The number stands at the right end of the bar's strip, above the soft-key bar (at 294).
+    auto numberDiffers = [](const Picture& a, const Picture& b) {
+        for (int y = 276; y < 294; ++y)
+            for (int x = 196; x < 240; ++x)
+                if (a.At(x, y) != b.At(x, y)) return true;
+        return false;
+    };
+    Picture previous = ReadPicture(o + "n0.png");
+    ASSERT_EQ(previous.width, 240);
+    int pages = 1;
+    for (int i = 1; i < kSteps; ++i) {
+        if (ReadLines(o + "t" + std::to_string(i) + ".txt") ==
+            ReadLines(o + "t" + std::to_string(i - 1) + ".txt"))
+            break;  // page 1: PageUp no longer moves
+        const Picture shown = ReadPicture(o + "n" + std::to_string(i) + ".png");
+        EXPECT_TRUE(numberDiffers(previous, shown)) << "PageUp " << i << " shows the number again";
+        previous = shown;
+        ++pages;
+    }
+    EXPECT_GT(pages, 100);
+    EXPECT_LT(pages, kSteps);
+}
+
+// The position bar turned on over the book's cover: the first page of text is laid out above
+// the bar, as it is with the bar shown before the book opens.
+TEST(ProgramPositionBarRoom, ThePageLeavesTheBarsRoomWhenTheBarComesOnOverTheCover) {
+    std::vector<std::uint8_t> pixels(120 * 160 * 3, 128);
+    BookBuilder book;
+    const std::string html = LongManualHtml();
+    book.text.assign(html.begin(), html.end());
+    book.fullName = "Covered";
+    book.resources = {WriteJpeg(120, 160, 3, pixels, 90)};
+    book.exth = {{Exth::kCoverOffset, std::vector<std::uint8_t>{0, 0, 0, 0}}};
+    const Bytes bytes = book.Build();
+    const std::string name = "\\storage\\eBooks\\covered.prc";
+    for (const char* screen : {"240x320", "480x640@192"}) {
+        const std::vector<std::string> env = {std::string("FOLIVANT_SCREEN=") + screen};
+        // The first page of text after the bar comes on over the cover, and after it was on
+        // before the book opened (turned on over the cover, then the book opened again).
+        std::vector<std::string> pages[2];
+        for (int k = 0; k < 2; ++k) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            device.WriteHost("storage/eBooks/covered.prc", std::string(bytes.begin(), bytes.end()));
+            const std::string o = device.outside() + "/";
+            const std::string show = "key 0x22\nidle\npagetext " + o + "page.txt\nquit\n";
+            if (k == 1)
+                ASSERT_EQ(RunSteps(device, {name}, "idle\nmenu 40172\nidle\nquit\n", env).status,
+                          0);
+            // Opened again, the book shows its first page of text at once; Home goes to it.
+            ASSERT_EQ(RunSteps(device, {name},
+                               k == 0 ? "idle\nmenu 40172\nidle\n" + show
+                                      : "idle\nkey 0x24\nidle\npagetext " + o + "page.txt\nquit\n",
+                               env)
+                          .status,
+                      0);
+            pages[k] = ReadLines(o + "page.txt");
+        }
+        ASSERT_FALSE(pages[1].empty()) << screen;
+        EXPECT_EQ(pages[0], pages[1]) << screen;
+    }
+}
+
+}  // namespace
+}  // namespace fvt::test
