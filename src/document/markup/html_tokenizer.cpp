@@ -821,6 +821,20 @@ void HtmlTokenizer::Resync(uint32_t position) {
     }
 }
 
+// Text changes nothing a tag reader sees but the kind of the last token: only the open
+// elements, the tags pending and the raw or preformatted content ahead do, and those are
+// left to the tokens.
+bool HtmlTokenizer::SkipText(uint32_t before) {
+    if (!skipText || pendingIndex_ < pendingCount_ || deferred_ || replaying_ || nextStart_ != 0 || append_ ||
+        scriptEndExpected_ || (sawPre_ && InPre()))
+        return false;
+    const char16_t last = stream_.SkipTo(u'<', before);
+    if (last == 0) return false;
+    stream_.scanner.SetState(kModeText);
+    lastKind_ = IsWhite(last) ? kTokenSpace : kTokenText;
+    return true;
+}
+
 void HtmlTokenizer::SeekBack(uint32_t position) {
     replayLimit_ = stream_.GetPosition();
     replaying_ = true;

@@ -30,6 +30,9 @@ public:
     uint32_t SourceMode() override { return stream_.Mode(); }
     bool SaveState(ByteStream& stream) override;
     bool RestoreState(ByteStream& stream) override;
+    bool SkipText(uint32_t before) override;
+    // Off: SkipText never moves (tests compare both).
+    static inline bool skipText = true;
 
     // Table options, both on after construction.
     void SetNoNestedTable(bool on) { noNestedTable_ = on; }

@@ -51,6 +51,10 @@ public:
     virtual const String& Text() = 0;
     // Skips to the end tag matching the current start tag; the tag's id.
     virtual uint32_t SkipElement();
+    // Passes over text up to the next markup, never reaching `before`, where that leaves the
+    // source as reading the text token by token would (no tag is changed or skipped); for
+    // readers that want the tags alone. True when it moved.
+    virtual bool SkipText(uint32_t /*before*/) { return false; }
     virtual DocumentSource* Source() = 0;
     virtual uint32_t SourceMode() = 0;
     virtual bool SaveState(ByteStream& stream) = 0;
