@@ -483,6 +483,12 @@ public:
     // The scan state and element stack at the record's start, for a page laid out from it.
     bool StateAtPageStart(const PageRecord& record, ByteStream& scanState,
                           ElementStack& elements);
+    // Whether a replayed document's page can be saved with its state (as paging forward had it).
+    // Markup whose page starts outside tables and listings.
+    bool OpenMarkupOutsideTables(const PageRecord& record) const;
+    bool KeepsReplayedState(const PageRecord& record);
+    bool ReplayedStateAtPageStart(const PageRecord& page, ByteStream& scanState,
+                                  ElementStack& elements);
     PageSlot& Slot(int32_t i) { return pager_.Slot(i); }
     const PageRecord& FirstRecord() const { return pager_.First(); }
     int32_t StoredRecordCount() const { return pager_.StoredRecordCount(); }

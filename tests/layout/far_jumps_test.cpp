@@ -189,9 +189,10 @@ TEST_F(FarJumps, AFileJumpsToTheStateReadingEveryTokenBuilds) {
 }
 
 // Every third page of an HTML file past the first 20,000 positions, saved as the reader saves it
-// and reopened in a new session (read again from the first page, the tags alone far from the
-// page): the page and the two after it are those paging forward showed, pages starting at a
-// table's row included.
+// and reopened in a new session: the page and the two after it are those paging forward showed,
+// pages starting at a table's row included. Pages outside tables and listings reopen reading the
+// document near the page only; the others are read again from the first page, the tags alone
+// far from it.
 struct SavedPage {
     uint32_t number = 0;
     uint32_t start = 0;
@@ -222,15 +223,16 @@ void ExpectLatePagesReopen() {
             break;
     }
     ASSERT_GT(saved.size(), 10u);
+    size_t nearOnly = 0;
     for (const std::unique_ptr<SavedPage>& s : saved) {
         Session<Doc> reopened(html, canvas);
         ASSERT_TRUE(reopened.started);
+        const uint32_t readsBefore = reopened.doc.reads;
         ASSERT_TRUE(s->state.SetReadPosition(0));
         ASSERT_TRUE(reopened.layout->RestorePageState(s->number, s->start, s->state));
-        ASSERT_EQ(reopened.layout->CurrentPageStart(), s->start)
-            << std::string(html.begin() + s->start - 30, html.begin() + s->start) << "|"
-            << std::string(html.begin() + s->start, html.begin() + s->start + 30);
+        ASSERT_EQ(reopened.layout->CurrentPageStart(), s->start);
         EXPECT_EQ(reopened.Lines(), shown[s->start]) << "page at " << s->start;
+        if (reopened.doc.reads - readsBefore < 4) ++nearOnly;
         size_t at = 0;
         while (at < order.size() && order[at] != s->start) ++at;
         for (size_t next = at + 1; next < order.size() && next <= at + 2; ++next) {
@@ -240,6 +242,7 @@ void ExpectLatePagesReopen() {
             EXPECT_EQ(reopened.Lines(), shown[order[next]]) << "page at " << order[next];
         }
     }
+    EXPECT_GT(nearOnly * 3, saved.size());
     fvt::test::DeleteContextCanvas(canvas);
 }
 
