@@ -122,6 +122,9 @@ bool PageLayout::ReadToken(BlockContents& block) {
         uint32_t kind = source_->NextToken();
         ++tokensRead_;
         if (kind == kTokenContinue) continue;
+        // After a comment the token starts past it: a page starting inside the word then
+        // starts inside the word, not inside the comment.
+        source_->TokenStart(position);
         return LayoutToken(block, position);
     }
     return false;

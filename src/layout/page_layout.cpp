@@ -541,6 +541,19 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         farKind = kTokenEnd;
         if (kind == kTokenEnd) break;
         if (kind == kTokenContinue) continue;
+        // After a comment the token begins past it, maybe at or past the target: reading stops
+        // at the target, before the token, as for a token crossing it.
+        uint32_t began = p;
+        const bool passed = source_->TokenStart(began);
+        if (!align && passed && began >= target) {
+            if (!kept) {
+                again = true;
+                return true;
+            }
+            if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
+            source_->SetPosition(target);
+            break;
+        }
         uint32_t after = p;
         if (!kept && !align && !content_) {
             farKind = kind;
@@ -559,6 +572,7 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
                 return true;
             }
             if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
+            if (passed) source_->SetPosition(began);
             break;
         }
         // Each element gets the state its page would give it: a page inside a list keeps

@@ -171,7 +171,12 @@ uint32_t HtmlTokenizer::Lex() {
     } else {
         sc.SetState(kModeText);
     }
-    while (true) {
+    for (bool first = true;; first = false) {
+        // Back in text after markup that made no token: the token starts here.
+        if (!first && sc.Mode() == kModeText && lexState_ == kIdle) {
+            passed_ = true;
+            passedTo_ = stream_.GetMark();
+        }
         if (sc.Mode() == kModeText && lexState_ == kIdle && !append_) {
             // Mostly a tag: NextToken has tried the word cut already.
             if (QuickTag()) return kTokenTag;
@@ -623,6 +628,7 @@ inline uint32_t HtmlTokenizer::NextFlowing() {
 }
 
 uint32_t HtmlTokenizer::NextToken() {
+    passed_ = false;
     if (sawPre_) [[unlikely]]
         return NextPreformatted();
     return NextFlowing();
@@ -819,6 +825,12 @@ void HtmlTokenizer::Resync(uint32_t position) {
         }
         stream_.NextChar(c);
     }
+}
+
+bool HtmlTokenizer::TokenStart(uint32_t& position) {
+    if (!passed_) return false;
+    position = stream_.PositionOf(passedTo_);
+    return true;
 }
 
 // Text changes nothing a tag reader sees but the kind of the last token: only the open

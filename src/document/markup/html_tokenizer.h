@@ -31,6 +31,7 @@ public:
     bool SaveState(ByteStream& stream) override;
     bool RestoreState(ByteStream& stream) override;
     bool SkipText(uint32_t before) override;
+    bool TokenStart(uint32_t& position) override;
     // Off: SkipText never moves (tests compare both).
     static inline bool skipText = true;
 
@@ -149,6 +150,10 @@ private:
         uint16_t id = 0;
     };
     KnownName knownNames_[256];
+
+    // Where the token read last began when markup that makes no token came before it.
+    CharStream::Mark passedTo_{};
+    bool passed_ = false;
 
     CharStream stream_;
 };

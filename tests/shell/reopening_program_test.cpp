@@ -1,0 +1,65 @@
+// Reopening an HTML file where the reader left it, in the program itself: the page shown after
+// the restart is the page that was shown when the reader quit, also where that page starts
+// inside a word the page before hyphenated right after a long comment.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "shell/program_runs.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+// Paragraphs of long words, a third of them after a comment as long as a page's text (notes an
+// author left in the markup).
+std::string CommentedProse() {
+    static const char* const kWords[] = {"extraordinarily",     "unquestionably",
+                                         "incomprehensibilities", "counterrevolutionaries",
+                                         "the",                 "light",
+                                         "a",                   "characteristically",
+                                         "internationalization"};
+    std::uint32_t seed = 7;
+    std::string html = "<html><head><title>Notes</title></head><body>";
+    for (int p = 0; p < 40; ++p) {
+        html += "<p>";
+        for (int i = 0; i < 40; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            if ((seed >> 8) % 3 == 0) html += "<!--" + std::string(300, 'c') + "-->";
+            html += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
+            html += ' ';
+        }
+        html += "</p>\n";
+    }
+    return html + "</body></html>";
+}
+
+TEST(Reopening, AnHtmlPageAfterALongCommentComesBackAsItWasLeft) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/notes.html", CommentedProse());
+    const std::string book = "\\storage\\eBooks\\notes.html";
+    const std::string left = device.OutsidePath("left.txt");
+    const std::string back = device.OutsidePath("back.txt");
+    int compared = 0;
+    for (int turns = 1; turns <= 25; ++turns) {
+        std::filesystem::remove(device.Host("storage/eBooks/notes.fvt"));  // from page 1
+        std::string steps = "idle\n";
+        for (int i = 0; i < turns; ++i) steps += "key 0x22\nidle\n";
+        ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        const std::string shown = Joined(ReadLines(left));
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(Joined(ReadLines(back)), shown) << "after " << turns << " pages";
+        ++compared;
+    }
+    EXPECT_EQ(compared, 25);
+}
+
+}  // namespace
+}  // namespace fvt::test
