@@ -543,8 +543,9 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         if (kind == kTokenContinue) continue;
         // After a comment the token begins past it, maybe at or past the target: reading stops
         // at the target, before the token, as for a token crossing it.
-        uint32_t began = p;
-        const bool passed = source_->TokenStart(began);
+        uint32_t began = p, end = p;
+        const bool passed =
+            source_->GetPosition(end) && end >= target && source_->TokenStart(began);
         if (!align && passed && began >= target) {
             if (!kept) {
                 again = true;
