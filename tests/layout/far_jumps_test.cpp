@@ -26,7 +26,9 @@ const char16_t* const kWords[] = {u"the",   u"evening",  u"light", u"fell",   u"
                                   u"quiet", u"harbours", u"and",   u"ships",  u"keeper",
                                   u"a",     u"lantern",  u"over",  u"stones", u"extraordinarily"};
 
-std::u16string Words(uint32_t& r, int n) { return fvt::test::PseudoWords(kWords, r, n); }
+std::u16string Words(uint32_t& r, int n) {
+    return fvt::test::PseudoWords(kWords, r, n);
+}
 
 std::u16string Num(int n) {
     std::string s = std::to_string(n);
@@ -42,7 +44,8 @@ std::u16string Manual(bool listings = true) {
         u"<html><head><title>Manual</title><script>if (a < b && c > d) { s = \"<p>\"; }"
         u"</script><style>p { margin: 0 }</style></head><body><div class=\"book\">";
     h += u"<table width=\"100%\"><tr><td width=\"30%\"><ul>";
-    for (int i = 1; i <= 6; ++i) h += u"<li><a href=\"#c" + Num(i) + u"\">Chapter " + Num(i) + u"</a></li>";
+    for (int i = 1; i <= 6; ++i)
+        h += u"<li><a href=\"#c" + Num(i) + u"\">Chapter " + Num(i) + u"</a></li>";
     h += u"</ul></td><td><p>" + Words(r, 40) + u"</p></td></tr></table>";
     for (int c = 1; c <= 14; ++c) {
         h += u"<h2 id=\"c" + Num(c) + u"\">Chapter " + Num(c) + u"</h2><!--" +
@@ -86,8 +89,7 @@ struct Session {
     }
     std::vector<std::string> Lines() {
         int32_t slot = -1;
-        if (!layout->LayoutPageAt(layout->CurrentPageStart(), false, &slot) || slot < 0)
-            return {};
+        if (!layout->LayoutPageAt(layout->CurrentPageStart(), false, &slot) || slot < 0) return {};
         return fvt::test::LineTexts(layout->Slot(slot).contents);
     }
     PageRecord* Current() {

@@ -17,10 +17,14 @@ namespace {
 // Paragraphs of long words, a third of them after a comment as long as a page's text (notes an
 // author left in the markup).
 std::string CommentedProse() {
-    static const char* const kWords[] = {"extraordinarily",     "unquestionably",
-                                         "incomprehensibilities", "counterrevolutionaries",
-                                         "the",                 "light",
-                                         "a",                   "characteristically",
+    static const char* const kWords[] = {"extraordinarily",
+                                         "unquestionably",
+                                         "incomprehensibilities",
+                                         "counterrevolutionaries",
+                                         "the",
+                                         "light",
+                                         "a",
+                                         "characteristically",
                                          "internationalization"};
     std::uint32_t seed = 7;
     std::string html = "<html><head><title>Notes</title></head><body>";
