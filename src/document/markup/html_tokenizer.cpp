@@ -834,16 +834,19 @@ bool HtmlTokenizer::TokenStart(uint32_t& position) {
 }
 
 // Text changes nothing a tag reader sees but the kind of the last token: only the open
-// elements, the tags pending and the raw or preformatted content ahead do, and those are
-// left to the tokens.
+// elements, the tags pending and raw content do, and those are left to the tokens. A listing's
+// line ends are empty BR tags, which open nothing; passed over, they leave the listing's
+// column behind (a restored state starts it afresh too).
 bool HtmlTokenizer::SkipText(uint32_t before) {
-    if (!skipText || pendingIndex_ < pendingCount_ || deferred_ || replaying_ || nextStart_ != 0 || append_ ||
-        scriptEndExpected_ || (sawPre_ && InPre()))
+    if (!skipText || pendingIndex_ < pendingCount_ || deferred_ || replaying_ ||
+        nextStart_ != 0 || append_ || scriptEndExpected_)
         return false;
     const char16_t last = stream_.SkipTo(u'<', before);
     if (last == 0) return false;
     stream_.scanner.SetState(kModeText);
     lastKind_ = IsWhite(last) ? kTokenSpace : kTokenText;
+    preSpaceNext_ = preLineStart_ = false;
+    preColumn_ = 0;
     return true;
 }
 
