@@ -305,14 +305,15 @@ bool PageLayout::ReplayTag(ElementStack& stack) {
         stack.PopUnlessRoot(kTagHtml);
         return true;
     }
+    // An empty element is not pushed; an end tag takes no state (it pops).
+    if (isEmpty) return true;
     const RenderState* top = stack.GetRecordAtDepth(0);
+    if (isEnd) return stack.Push(*source_, top ? *top : settings_.defaults.style);
     RenderState element = top ? *top : settings_.defaults.style;
-    if (!isEnd) {
-        RenderState parent = element;
-        bool isBlock = false, textChanged = false, boxChanged = false, linkChanged = false;
-        RenderState::FromElement(*source_, settings_.defaults, parent, element, isBlock,
-                                 textChanged, boxChanged, linkChanged);
-    }
+    RenderState parent = element;
+    bool isBlock = false, textChanged = false, boxChanged = false, linkChanged = false;
+    RenderState::FromElement(*source_, settings_.defaults, parent, element, isBlock, textChanged,
+                             boxChanged, linkChanged);
     return stack.Push(*source_, element);
 }
 
