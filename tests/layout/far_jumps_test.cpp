@@ -56,7 +56,10 @@ std::u16string Manual(bool listings = true) {
              Words(r, 12) + u"</b>" + Words(r, 12) + u"</li></ol></li><li>" + Words(r, 18) +
              u"</li></ul>";
         h += u"<blockquote><div><p><i>" + Words(r, 40) + u"</i></p></div></blockquote>";
-        if (listings) h += u"<pre>int main() {\n    return " + Num(c) + u";\n}\n</pre>";
+        if (listings)
+            h += u"<pre>int main() {\n\treturn " + Num(c) +
+                 u";\n}\n\t1\tCARD8\t\tid of the device named in the change request\n"
+                 u"\t2\tCARD16\t\tsequence number\n</pre>";
         h += u"<table border=\"1\">";
         for (int row = 0; row < 6; ++row)
             h += u"<tr><td>name" + Num(row) + u"</td><td>" + Words(r, 9) + u"</td></tr>";
@@ -204,8 +207,7 @@ struct SavedPage {
 template <class Doc>
 void ExpectLatePagesReopen() {
     fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 240);
-    // Without listings: a page starting inside one keeps its blanks differently (left as is).
-    const std::u16string html = Manual(false);
+    const std::u16string html = Manual();
     Session<Doc> forward(html, canvas);
     ASSERT_TRUE(forward.started && forward.layout->GoToPage(1));
     std::map<uint32_t, std::vector<std::string>> shown;

@@ -1,6 +1,7 @@
 // Reopening an HTML file where the reader left it, in the program itself: the page shown after
 // the restart is the page that was shown when the reader quit, also where that page starts
-// inside a word the page before hyphenated right after a long comment.
+// inside a word the page before hyphenated right after a long comment, and where it starts
+// inside a listing's line whose TABs line its columns up.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -63,6 +64,43 @@ TEST(Reopening, AnHtmlPageAfterALongCommentComesBackAsItWasLeft) {
         ++compared;
     }
     EXPECT_EQ(compared, 25);
+}
+
+// A protocol description: tables of fields as listings, TAB-separated, their lines longer than
+// the screen is wide, between paragraphs.
+std::string Listings() {
+    std::string html = "<html><head><title>Protocol</title></head><body>";
+    for (int section = 1; section <= 30; ++section) {
+        html += "<h2>Request " + std::to_string(section) + "</h2><p>The request carries the "
+                "fields below, in this order, each aligned on its word boundary.</p><pre>";
+        for (int field = 1; field <= 6; ++field)
+            html += "\t" + std::to_string(field) + "\tCARD" + std::to_string(8 * field) +
+                    "\t\tid of the device named in the change request " +
+                    std::to_string(section) + "\n";
+        html += "</pre>";
+    }
+    return html + "</body></html>";
+}
+
+TEST(Reopening, AnHtmlPageInsideAListingComesBackWithItsColumns) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/protocol.html", Listings());
+    const std::string book = "\\storage\\eBooks\\protocol.html";
+    const std::string left = device.OutsidePath("left.txt");
+    const std::string back = device.OutsidePath("back.txt");
+    for (int turns = 1; turns <= 20; ++turns) {
+        std::filesystem::remove(device.Host("storage/eBooks/protocol.fvt"));  // from page 1
+        std::string steps = "idle\n";
+        for (int i = 0; i < turns; ++i) steps += "key 0x22\nidle\n";
+        ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        const std::string shown = Joined(ReadLines(left));
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(Joined(ReadLines(back)), shown) << "after " << turns << " pages";
+    }
 }
 
 }  // namespace

@@ -873,6 +873,11 @@ bool HtmlTokenizer::SaveState(ByteStream& out) {
     uint8_t zeros[4] = {0, 0, 0, 0};
     out.WriteBytes(zeros, (4 - (d + q) % 4) % 4);
     if (q > 0) out.WriteWord32BE(pendingPosition_);
+    // Inside a listing: the column its TABs are measured from, and where a line stands.
+    if (sawPre_ && InPre()) {
+        out.WriteWord32BE(kListingMark | (preLineStart_ ? 1u : 0u) | (preSpaceNext_ ? 2u : 0u));
+        out.WriteWord32BE(preColumn_);
+    }
     return out.Ok();
 }
 
@@ -908,5 +913,18 @@ bool HtmlTokenizer::RestoreState(ByteStream& in) {
     pendingIndex_ = 0;
     pendingPosition_ = position;
     if (q > 0 && in.Remaining() >= 4) in.ReadWord32BE(pendingPosition_);
+    // A state written by an older build has no listing words: the column starts afresh.
+    uint32_t listing = 0, column = 0;
+    const uint32_t at = in.ReadPosition();
+    if (in.Remaining() >= 8 && in.ReadWord32BE(listing) && (listing & ~3u) == kListingMark &&
+        in.ReadWord32BE(column)) {
+        if (InPre()) {
+            preLineStart_ = (listing & 1u) != 0;
+            preSpaceNext_ = (listing & 2u) != 0;
+            preColumn_ = column;
+        }
+    } else {
+        in.SetReadPosition(at);
+    }
     return true;
 }

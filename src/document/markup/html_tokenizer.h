@@ -129,6 +129,8 @@ private:
     bool noNestedTable_ = true;
     bool tableNeedsInline_ = true;
 
+    // Marks the listing's words in a saved state ("LST" and two flags).
+    static constexpr uint32_t kListingMark = 0x4C535400u;
     bool sawPre_ = false;        // a PRE was opened: only then is InPre asked
     bool preSpaceNext_ = false;  // the blank that ends a run of kept blanks comes next
     bool preLineStart_ = false;  // just after <pre>: a line end there is not kept
