@@ -505,6 +505,8 @@ public:
     static constexpr uint32_t kNearbyWindow = 128;
     static constexpr uint32_t kStateMagic = 0x45425653u;  // "EBVS"
     static constexpr uint32_t kStateVersion = 4;
+    // The same with a page's stop after its tables.
+    static constexpr uint32_t kStateVersionWithStop = 5;
 
     // Test hook: the number of tokens read so far.
     uint64_t TokensRead() const { return tokensRead_; }

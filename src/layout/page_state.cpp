@@ -173,14 +173,22 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
         flag = 0;
     }
     uint32_t count = static_cast<uint32_t>(cur->tables.size());
-    uint32_t head[7] = {kStateMagic, kStateVersion,           CurrentDocumentKey(),
-                        flag,        kEntryBytes * count + 8, static_cast<uint32_t>(cur->markIndex),
+    // A page found going back stops where the page after it starts (it may have room for
+    // more): the stop is kept after the tables, in a part older readers pass over.
+    const bool stops = cur->stopAt != PageRecord::kNone;
+    uint32_t head[7] = {kStateMagic,
+                        stops ? kStateVersionWithStop : kStateVersion,
+                        CurrentDocumentKey(),
+                        flag,
+                        kEntryBytes * count + (stops ? 12u : 8u),
+                        static_cast<uint32_t>(cur->markIndex),
                         count};
     stream.WriteWords32BE(head, 7);
     for (const TableScrollEntry& e : cur->tables) {
         uint32_t words[3] = {e.position, static_cast<uint32_t>(e.x), static_cast<uint32_t>(e.y)};
         stream.WriteWords32BE(words, 3);
     }
+    if (stops) stream.WriteWord32BE(cur->stopAt);
     if (flag && carriesItems) {
         stream.WriteBlock(scanState);
         elements.Save(stream);
@@ -226,6 +234,11 @@ bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFo
                 TableScrollEntry{w[0], static_cast<int32_t>(w[1]), static_cast<int32_t>(w[2])});
         }
     }
+    record.stopAt = PageRecord::kNone;
+    uint32_t stop = PageRecord::kNone;
+    if (version >= kStateVersionWithStop && stream.ReadPosition() + 4 <= partEnd &&
+        stream.ReadWord32BE(stop))
+        record.stopAt = stop;
     if (!stream.SetReadPosition(partEnd)) return false;
     if (flag == 0) return true;
     if (!stream.ReadBlock(record.scanState)) return false;
@@ -272,6 +285,10 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     FreeMemory();
     int32_t mark = fresh.markIndex;
     std::vector<TableScrollEntry> tables = std::move(fresh.tables);
+    // A stop that is not past the page's start, or lies past the text, is not this page's.
+    const uint32_t stop = fresh.stopAt > pageStart && fresh.stopAt <= TextLength()
+                              ? fresh.stopAt
+                              : PageRecord::kNone;
     if (followed) {
         fresh.start = pageStart;
         fresh.end = kNone;
@@ -289,6 +306,7 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
         if (!LayoutPageFrom(pageStart, fresh, !ownKey)) return false;
     }
     fresh.tables = std::move(tables);
+    fresh.stopAt = stop;
     if (fresh.pageNumber == kNone || fresh.pageNumber == 0)
         fresh.pageNumber = EstimatePageNumber(fresh.start);
     fresh.useStamp = pager_.NextStamp();
