@@ -483,9 +483,10 @@ public:
     // The scan state and element stack at the record's start, for a page laid out from it.
     bool StateAtPageStart(const PageRecord& record, ByteStream& scanState,
                           ElementStack& elements);
-    // Whether a replayed document's page can be saved with its state (as paging forward had it).
     // Markup whose page starts outside tables and listings.
     bool OpenMarkupOutsideTables(const PageRecord& record) const;
+    // Whether a replayed document's page can be saved with its state as paging forward had it;
+    // and that state, read again from a stored page before it, for one that cannot.
     bool KeepsReplayedState(const PageRecord& record);
     bool ReplayedStateAtPageStart(const PageRecord& page, ByteStream& scanState,
                                   ElementStack& elements);

@@ -90,9 +90,9 @@ bool PageLayout::OpenMarkupOutsideTables(const PageRecord& record) const {
 }
 
 // The state paging forward had at the page start is known when the items carried over hold no
-// tag (text alone leaves the source's open elements as they were), outside a listing (whose
-// blanks and line starts the scan state does not keep) and outside a table (which reading
-// again continues at its row, as paging forward does).
+// tag (text alone leaves the source's open elements as they were). Pages in a table or a
+// listing are left to reading again from the first page, which continues a table at its row
+// and a listing at its line as paging forward does.
 bool PageLayout::KeepsReplayedState(const PageRecord& record) {
     if (!OpenMarkupOutsideTables(record)) return false;
     if (!record.block || record.block->Count() == 0) return true;
