@@ -165,10 +165,13 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
     ByteStream scanState;
     ElementStack elements;
     uint32_t flag = 1;
-    if (replayed && !KeepsReplayedState(*cur)) {
-        // Read again from a page before it that has one, as a reopening would read it.
-        flag = ReplayedStateAtPageStart(*cur, scanState, elements) ? 1 : 0;
-        carriesItems = flag == 1;
+    const bool kept = KeepsReplayedState(*cur);
+    if (!kept && ReplayedStateAtPageStart(*cur, scanState, elements)) {
+        // Read again from a page before it that has one, as a jump there would read it (the
+        // items carried over hold tags, which leave the source's elements behind the page).
+        carriesItems = true;
+    } else if (replayed && !kept) {
+        flag = 0;
     } else if (carriesItems && !StateAtPageStart(*cur, scanState, elements)) {
         flag = 0;
     }
