@@ -1,7 +1,8 @@
 // The program as a whole, headless, each run a process of its own on a prepared device: start
 // and quit without a book, start to the first page of a 5 MB book and quit, and the time a page
 // turn adds (a run with 100 turns against one with none), and a 2.3 MB HTML file read page by
-// page to its end against `w3m -dump` of it. Each figure is also given as a ratio
+// page to its end against `w3m -dump` of it, and reopening that file at its last page against
+// opening it at its first. Each figure is also given as a ratio
 // to starting /bin/true in the same loop, so that machines and loads compare, and as the CPU
 // time the runs took (user and system), which a loaded machine's waiting does not swell. Where
 // w3m is installed, `w3m -dump` of a one-line page runs in the same loop too (over_w3m): the
@@ -303,6 +304,42 @@ void BM_PageUpAgainstPageDownText(benchmark::State& state) {
     PageUpAgainstPageDown(state, "back.txt", text);
 }
 BENCHMARK(BM_PageUpAgainstPageDownText)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(9);
+
+// Reopening the 2.3 MB prose file at its last page (its side file saved there by a run that
+// pressed End) against opening the same file, under another name, at its first page: the two
+// alternate in the same loop. reopen_over_first and cpu_reopen_over_first are medians of the
+// pairs' ratios.
+void BM_ReopenBigHtmlLate(benchmark::State& state) {
+    Stand& s = Shared();
+    const std::string dir = s.root + "/device/storage/eBooks/";
+    const std::string html = ProseHtml(2300000);
+    std::ofstream(dir + "late.html") << html;
+    std::ofstream(dir + "early.html") << html;
+    const std::string end = s.Script("end.txt", "idle\nkey 0x23\nidle\nquit\n");
+    fs::remove(dir + "late.fvt");
+    if (s.Run({FOLIVANT_PROGRAM, "\\storage\\eBooks\\late.html"}, end) < 0) {
+        state.SkipWithError("the run to the last page failed");
+        return;
+    }
+    std::vector<double> wall, cpu;
+    for (auto _ : state) {
+        double ca = 0, cb = 0;
+        double a = s.Run({FOLIVANT_PROGRAM, "\\storage\\eBooks\\late.html"}, s.firstPage,
+                         "/device", &ca);
+        fs::remove(dir + "early.fvt");  // at the first page each time
+        double b = s.Run({FOLIVANT_PROGRAM, "\\storage\\eBooks\\early.html"}, s.firstPage,
+                         "/device", &cb);
+        if (a < 0 || b <= 0 || cb <= 0) {
+            state.SkipWithError("a run failed");
+            return;
+        }
+        wall.push_back(a / b);
+        cpu.push_back(ca / cb);
+    }
+    state.counters["reopen_over_first"] = Median(wall);
+    state.counters["cpu_reopen_over_first"] = Median(cpu);
+}
+BENCHMARK(BM_ReopenBigHtmlLate)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(11);
 
 }  // namespace
 

@@ -122,9 +122,12 @@ bool PageLayout::ReadToken(BlockContents& block) {
     for (int32_t i = 0; i < kMaxEmptyReads; ++i) {
         uint32_t position = 0;
         source_->GetPosition(position);
-        if (first == kNone) first = position;
         uint32_t kind = source_->NextToken();
         ++tokensRead_;
+        // After a comment the token starts past it: a page starting inside the word then
+        // starts inside the word, not inside the comment.
+        source_->TokenStart(position);
+        if (first == kNone) first = position;
         if (kind == kTokenContinue) continue;
         const bool text = kind == kTokenText || kind == kTokenNonJoiner;
         return LayoutToken(block, text ? first : position);
@@ -307,14 +310,15 @@ bool PageLayout::ReplayTag(ElementStack& stack) {
         stack.PopUnlessRoot(kTagHtml);
         return true;
     }
+    // An empty element is not pushed; an end tag takes no state (it pops).
+    if (isEmpty) return true;
     const RenderState* top = stack.GetRecordAtDepth(0);
+    if (isEnd) return stack.Push(*source_, top ? *top : settings_.defaults.style);
     RenderState element = top ? *top : settings_.defaults.style;
-    if (!isEnd) {
-        RenderState parent = element;
-        bool isBlock = false, textChanged = false, boxChanged = false, linkChanged = false;
-        RenderState::FromElement(*source_, settings_.defaults, parent, element, isBlock,
-                                 textChanged, boxChanged, linkChanged);
-    }
+    RenderState parent = element;
+    bool isBlock = false, textChanged = false, boxChanged = false, linkChanged = false;
+    RenderState::FromElement(*source_, settings_.defaults, parent, element, isBlock, textChanged,
+                             boxChanged, linkChanged);
     return stack.Push(*source_, element);
 }
 

@@ -408,9 +408,11 @@ bool PageLayout::LeaveTable(PageRecord& record) {
     const uint32_t tableStart = stack.ReadU32At(outer);
     const uint32_t target = record.start;
     uint32_t boundary = target;
+    bool inRow = false;
     for (int32_t off = stack.NextOffset(outer); off >= 0; off = stack.NextOffset(off)) {
         if (stack.ReadU16At(off) == kMarkupRow) {
             boundary = stack.ReadU32At(off);
+            inRow = true;
             break;
         }
     }
@@ -434,7 +436,10 @@ bool PageLayout::LeaveTable(PageRecord& record) {
     if (!earlierRow) return true;
     PageRecord row;
     row.pageNumber = record.pageNumber;
-    if (Replay(boundary, row, false, true) && row.start <= boundary && ContinueTable(row))
+    // Inside a row the boundary is where the row's start tag ends, and the reading stops before
+    // that tag; between rows it is the start itself, and a tag ending there (the row before's
+    // end tag) is read.
+    if (Replay(boundary, row, false, inRow) && row.start <= boundary && ContinueTable(row))
         record.MoveFrom(row);
     return true;
 }
@@ -488,6 +493,10 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
     const uint32_t page = CharsPerPageEstimate();
     uint32_t marks[2] = {target > page ? target - page : 0,
                          target > kBackwardReach ? target - kBackwardReach : 0};
+    // Up to here nothing but the open elements is wanted: not the state before a token, nor a
+    // nearby checkpoint.
+    const uint32_t margin = std::max(kCrossWindow, kBackwardReach) + page + kNearbyWindow;
+    const uint32_t skipEnd = target > margin ? target - margin : 0;
     Checkpoint nearby[2];
     bool haveNearby[2] = {false, false};
     bool wantNearby = pager_.QuickSearch();
@@ -509,6 +518,11 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         if (p >= pager_.First().start + kCheckpointSpacing &&
             (checkpoints_.empty() || checkpoints_.back().position + kCheckpointSpacing <= p))
             AddCheckpoint(p, record);
+        // Far from the target only the tags matter: the text between them is passed over.
+        if (p < skipEnd && source_->SkipText(skipEnd)) {
+            farKind = kTokenEnd;
+            continue;
+        }
         for (int k = 0; k < 2 && wantNearby; ++k) {
             if (p > marks[k] || p + kNearbyWindow < marks[k] || marks[k] <= kNearbyWindow) continue;
             nearby[k].position = p;
@@ -527,6 +541,20 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         farKind = kTokenEnd;
         if (kind == kTokenEnd) break;
         if (kind == kTokenContinue) continue;
+        // After a comment the token begins past it, maybe at or past the target: reading stops
+        // at the target, before the token, as for a token crossing it.
+        uint32_t began = p, end = p;
+        const bool passed =
+            source_->GetPosition(end) && end >= target && source_->TokenStart(began);
+        if (!align && passed && began >= target) {
+            if (!kept) {
+                again = true;
+                return true;
+            }
+            if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
+            source_->SetPosition(target);
+            break;
+        }
         uint32_t after = p;
         if (!kept && !align && !content_) {
             farKind = kind;
@@ -545,6 +573,7 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
                 return true;
             }
             if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
+            if (passed) source_->SetPosition(began);
             break;
         }
         // Each element gets the state its page would give it: a page inside a list keeps

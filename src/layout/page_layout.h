@@ -486,6 +486,13 @@ public:
     // The scan state and element stack at the record's start, for a page laid out from it.
     bool StateAtPageStart(const PageRecord& record, ByteStream& scanState,
                           ElementStack& elements);
+    // Markup whose page starts outside tables and listings.
+    bool OpenMarkupOutsideTables(const PageRecord& record) const;
+    // Whether a replayed document's page can be saved with its state as paging forward had it;
+    // and that state, read again from a stored page before it, for one that cannot.
+    bool KeepsReplayedState(const PageRecord& record);
+    bool ReplayedStateAtPageStart(const PageRecord& page, ByteStream& scanState,
+                                  ElementStack& elements);
     PageSlot& Slot(int32_t i) { return pager_.Slot(i); }
     const PageRecord& FirstRecord() const { return pager_.First(); }
     int32_t StoredRecordCount() const { return pager_.StoredRecordCount(); }
@@ -502,6 +509,8 @@ public:
     static constexpr uint32_t kNearbyWindow = 128;
     static constexpr uint32_t kStateMagic = 0x45425653u;  // "EBVS"
     static constexpr uint32_t kStateVersion = 4;
+    // The same with a page's stop after its tables.
+    static constexpr uint32_t kStateVersionWithStop = 5;
 
     // Test hook: the number of tokens read so far.
     uint64_t TokensRead() const { return tokensRead_; }

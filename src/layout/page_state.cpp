@@ -2,9 +2,12 @@
 // so every count is checked against the bytes that are really there before anything is read
 // or allocated.
 #include <algorithm>
+#include <vector>
 
 #include "bookfiles/document_source.h"
 #include "document/markup/element_stack.h"
+#include "document/markup/html_tokenizer.h"
+#include "document/markup/keyword_tree.h"
 #include "document/markup/token_source.h"
 #include "layout/page_layout.h"
 
@@ -81,6 +84,69 @@ bool PageLayout::StateAtPageStart(const PageRecord& record, ByteStream& scanStat
     return true;
 }
 
+bool PageLayout::OpenMarkupOutsideTables(const PageRecord& record) const {
+    return dynamic_cast<HtmlTokenizer*>(source_) && record.elements.FindTag(kTagPre) < 0 &&
+           record.elements.FindTag(kTagTable) < 0;
+}
+
+// The state paging forward had at the page start is known when the items carried over hold no
+// tag (text alone leaves the source's open elements as they were). Pages in a table or a
+// listing are left to reading again from the first page, which continues a table at its row
+// and a listing at its line as paging forward does.
+bool PageLayout::KeepsReplayedState(const PageRecord& record) {
+    if (!OpenMarkupOutsideTables(record)) return false;
+    if (!record.block || record.block->Count() == 0) return true;
+    uint32_t end = kNone;
+    // Items carried over with the scan state at the start itself were made without reading (a
+    // table continued from its stored attributes).
+    if (record.scanState.Size() == 0 || !RestoreScanState(record) || !source_->GetPosition(end) ||
+        end <= record.start)
+        return false;
+    source_->SetPosition(record.start);
+    for (uint32_t p = record.start; source_->GetPosition(p) && p < end;) {
+        // A tag dropped by the nesting rules reads as nothing delivered: only words and spaces
+        // pass.
+        const uint32_t kind = source_->NextToken();
+        if (kind != kTokenText && kind != kTokenSpace) return false;
+    }
+    uint32_t reached = kNone;
+    return source_->GetPosition(reached) && reached == end;
+}
+
+// The state at a replayed page's start as reading again gives it, read from the latest stored
+// page before it whose state is the one paging forward had (a checkpoint for that reading, as
+// good as the first page: reading is deterministic). False when there is none, or the page
+// lies in a table or a listing, which reading again treats on its own.
+bool PageLayout::ReplayedStateAtPageStart(const PageRecord& page, ByteStream& scanState,
+                                          ElementStack& elements) {
+    if (!OpenMarkupOutsideTables(page)) return false;
+    std::vector<const PageRecord*> before;
+    for (const PageRecord& r : pager_.Records())
+        if (r.used && r.start < page.start && r.start > pager_.First().start) before.push_back(&r);
+    std::sort(before.begin(), before.end(),
+              [](const PageRecord* a, const PageRecord* b) { return a->start > b->start; });
+    for (const PageRecord* r : before) {
+        if (!KeepsReplayedState(*r)) continue;
+        Checkpoint c;
+        c.position = r->start;
+        const bool carries = r->block && r->block->Count() > 0;
+        if (carries ? !StateAtPageStart(*r, c.scanState, c.stack)
+                    : !c.scanState.CopyFrom(r->scanState) || !c.stack.Assign(r->elements))
+            return false;
+        if (static_cast<int32_t>(nearby_.size()) >= kMaxNearbyCheckpoints)
+            nearby_.erase(nearby_.begin());
+        nearby_.push_back(std::move(c));
+        PageRecord read;
+        read.pageNumber = page.pageNumber;
+        if (!Replay(page.start, read, false, paragraphStart_) || read.start != page.start ||
+            read.elements.FindTag(kTagTable) >= 0)
+            return false;
+        scanState.Clear();
+        return scanState.CopyFrom(read.scanState) && elements.Assign(read.elements);
+    }
+    return false;
+}
+
 bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
                                       ByteStream& stream) {
     PageRecord* cur = pager_.CurrentRecord();
@@ -88,24 +154,44 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
     pageNumber = cur->pageNumber;
     pageStart = cur->start;
     DocumentSource* doc = Document();
-    // Replayed documents rebuild their state from the first page; the others carry it along.
     // A page that carries items over from the previous page (the rest of a paragraph, the rows
     // of a continued table) has its scan state after them: it is saved with the state at its
     // start, so that it keeps both the items and the element stack (a list's indent).
+    // Replayed documents rebuild their state by reading again from the first page, but for a
+    // markup page whose state at its start is the one paging forward had: then reopening it
+    // reads the document from the page on.
     bool carriesItems = cur->block && cur->block->Count() > 0;
-    uint32_t flag = doc && doc->BookProperty7() == 1 ? 0 : 1;
+    const bool replayed = doc && doc->BookProperty7() == 1;
     ByteStream scanState;
     ElementStack elements;
-    if (flag && carriesItems && !StateAtPageStart(*cur, scanState, elements)) flag = 0;
+    uint32_t flag = 1;
+    const bool kept = KeepsReplayedState(*cur);
+    if (!kept && ReplayedStateAtPageStart(*cur, scanState, elements)) {
+        // Read again from a page before it that has one, as a jump there would read it (the
+        // items carried over hold tags, which leave the source's elements behind the page).
+        carriesItems = true;
+    } else if (replayed && !kept) {
+        flag = 0;
+    } else if (carriesItems && !StateAtPageStart(*cur, scanState, elements)) {
+        flag = 0;
+    }
     uint32_t count = static_cast<uint32_t>(cur->tables.size());
-    uint32_t head[7] = {kStateMagic, kStateVersion,           CurrentDocumentKey(),
-                        flag,        kEntryBytes * count + 8, static_cast<uint32_t>(cur->markIndex),
+    // A page found going back stops where the page after it starts (it may have room for
+    // more): the stop is kept after the tables, in a part older readers pass over.
+    const bool stops = cur->stopAt != PageRecord::kNone;
+    uint32_t head[7] = {kStateMagic,
+                        stops ? kStateVersionWithStop : kStateVersion,
+                        CurrentDocumentKey(),
+                        flag,
+                        kEntryBytes * count + (stops ? 12u : 8u),
+                        static_cast<uint32_t>(cur->markIndex),
                         count};
     stream.WriteWords32BE(head, 7);
     for (const TableScrollEntry& e : cur->tables) {
         uint32_t words[3] = {e.position, static_cast<uint32_t>(e.x), static_cast<uint32_t>(e.y)};
         stream.WriteWords32BE(words, 3);
     }
+    if (stops) stream.WriteWord32BE(cur->stopAt);
     if (flag && carriesItems) {
         stream.WriteBlock(scanState);
         elements.Save(stream);
@@ -151,6 +237,11 @@ bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFo
                 TableScrollEntry{w[0], static_cast<int32_t>(w[1]), static_cast<int32_t>(w[2])});
         }
     }
+    record.stopAt = PageRecord::kNone;
+    uint32_t stop = PageRecord::kNone;
+    if (version >= kStateVersionWithStop && stream.ReadPosition() + 4 <= partEnd &&
+        stream.ReadWord32BE(stop))
+        record.stopAt = stop;
     if (!stream.SetReadPosition(partEnd)) return false;
     if (flag == 0) return true;
     if (!stream.ReadBlock(record.scanState)) return false;
@@ -197,6 +288,10 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     FreeMemory();
     int32_t mark = fresh.markIndex;
     std::vector<TableScrollEntry> tables = std::move(fresh.tables);
+    // A stop that is not past the page's start, or lies past the text, is not this page's.
+    const uint32_t stop = fresh.stopAt > pageStart && fresh.stopAt <= TextLength()
+                              ? fresh.stopAt
+                              : PageRecord::kNone;
     if (followed) {
         fresh.start = pageStart;
         fresh.end = kNone;
@@ -214,6 +309,7 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
         if (!LayoutPageFrom(pageStart, fresh, !ownKey)) return false;
     }
     fresh.tables = std::move(tables);
+    fresh.stopAt = stop;
     if (fresh.pageNumber == kNone || fresh.pageNumber == 0)
         fresh.pageNumber = EstimatePageNumber(fresh.start);
     fresh.useStamp = pager_.NextStamp();

@@ -1,5 +1,6 @@
 #include "document/markup/char_stream.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
@@ -198,6 +199,22 @@ bool CharStream::PeekSlow(char16_t& c) {
     if (!EnsureCurrent()) return false;
     c = segments_[cur_].chars[static_cast<int32_t>(off_)];
     return true;
+}
+
+char16_t CharStream::SkipTo(char16_t stop, uint32_t before) {
+    char16_t last = 0;
+    while (EnsureCurrent()) {
+        Segment& s = segments_[cur_];
+        if (s.page.start + s.page.spanLength >= before) break;
+        const char16_t* chars = s.chars.Data();
+        const char16_t* from = chars + off_;
+        const char16_t* end = chars + s.page.length;
+        const char16_t* at = std::find(from, end, stop);
+        if (at != from) last = at[-1];
+        off_ = static_cast<uint32_t>(at - chars);
+        if (at != end) break;
+    }
+    return last;
 }
 
 bool CharStream::NextChar(char16_t& c) {

@@ -90,6 +90,11 @@ public:
         }
     }
 
+    // Moves the read position on to the next `stop` character, over pages that end before
+    // `before` only; the characters passed make no token. 0 when it did not move, else the
+    // last character passed.
+    char16_t SkipTo(char16_t stop, uint32_t before);
+
     uint32_t PieceCount() const { return static_cast<uint32_t>(pieces_.size()); }
     const char16_t* PieceData(uint32_t i) const {
         return segments_[pieces_[i].seg].chars.Data() + pieces_[i].off;

@@ -171,7 +171,12 @@ uint32_t HtmlTokenizer::Lex() {
     } else {
         sc.SetState(kModeText);
     }
-    while (true) {
+    for (bool first = true;; first = false) {
+        // Back in text after markup that made no token: the token starts here.
+        if (!first && sc.Mode() == kModeText && lexState_ == kIdle) {
+            passed_ = true;
+            passedTo_ = stream_.GetMark();
+        }
         if (sc.Mode() == kModeText && lexState_ == kIdle && !append_) {
             // Mostly a tag: NextToken has tried the word cut already.
             if (QuickTag()) return kTokenTag;
@@ -623,6 +628,7 @@ inline uint32_t HtmlTokenizer::NextFlowing() {
 }
 
 uint32_t HtmlTokenizer::NextToken() {
+    passed_ = false;
     if (sawPre_) [[unlikely]]
         return NextPreformatted();
     return NextFlowing();
@@ -823,6 +829,29 @@ void HtmlTokenizer::Resync(uint32_t position) {
     }
 }
 
+bool HtmlTokenizer::TokenStart(uint32_t& position) {
+    if (!passed_) return false;
+    position = stream_.PositionOf(passedTo_);
+    return true;
+}
+
+// Text changes nothing a tag reader sees but the kind of the last token: only the open
+// elements, the tags pending and raw content do, and those are left to the tokens. A listing's
+// line ends are empty BR tags, which open nothing; passed over, they leave the listing's
+// column behind (a restored state starts it afresh too).
+bool HtmlTokenizer::SkipText(uint32_t before) {
+    if (!skipText || pendingIndex_ < pendingCount_ || deferred_ || replaying_ ||
+        nextStart_ != 0 || append_ || scriptEndExpected_)
+        return false;
+    const char16_t last = stream_.SkipTo(u'<', before);
+    if (last == 0) return false;
+    stream_.scanner.SetState(kModeText);
+    lastKind_ = IsWhite(last) ? kTokenSpace : kTokenText;
+    preSpaceNext_ = preLineStart_ = false;
+    preColumn_ = 0;
+    return true;
+}
+
 void HtmlTokenizer::SeekBack(uint32_t position) {
     replayLimit_ = stream_.GetPosition();
     replaying_ = true;
@@ -850,6 +879,11 @@ bool HtmlTokenizer::SaveState(ByteStream& out) {
     uint8_t zeros[4] = {0, 0, 0, 0};
     out.WriteBytes(zeros, (4 - (d + q) % 4) % 4);
     if (q > 0) out.WriteWord32BE(pendingPosition_);
+    // Inside a listing: the column its TABs are measured from, and where a line stands.
+    if (sawPre_ && InPre()) {
+        out.WriteWord32BE(kListingMark | (preLineStart_ ? 1u : 0u) | (preSpaceNext_ ? 2u : 0u));
+        out.WriteWord32BE(preColumn_);
+    }
     return out.Ok();
 }
 
@@ -885,5 +919,18 @@ bool HtmlTokenizer::RestoreState(ByteStream& in) {
     pendingIndex_ = 0;
     pendingPosition_ = position;
     if (q > 0 && in.Remaining() >= 4) in.ReadWord32BE(pendingPosition_);
+    // A state written by an older build has no listing words: the column starts afresh.
+    uint32_t listing = 0, column = 0;
+    const uint32_t at = in.ReadPosition();
+    if (in.Remaining() >= 8 && in.ReadWord32BE(listing) && (listing & ~3u) == kListingMark &&
+        in.ReadWord32BE(column)) {
+        if (InPre()) {
+            preLineStart_ = (listing & 1u) != 0;
+            preSpaceNext_ = (listing & 2u) != 0;
+            preColumn_ = column;
+        }
+    } else {
+        in.SetReadPosition(at);
+    }
     return true;
 }

@@ -30,6 +30,10 @@ public:
     uint32_t SourceMode() override { return stream_.Mode(); }
     bool SaveState(ByteStream& stream) override;
     bool RestoreState(ByteStream& stream) override;
+    bool SkipText(uint32_t before) override;
+    bool TokenStart(uint32_t& position) override;
+    // Off: SkipText never moves (tests compare both).
+    static inline bool skipText = true;
 
     // Table options, both on after construction.
     void SetNoNestedTable(bool on) { noNestedTable_ = on; }
@@ -125,6 +129,8 @@ private:
     bool noNestedTable_ = true;
     bool tableNeedsInline_ = true;
 
+    // Marks the listing's words in a saved state ("LST" and two flags).
+    static constexpr uint32_t kListingMark = 0x4C535400u;
     bool sawPre_ = false;        // a PRE was opened: only then is InPre asked
     bool preSpaceNext_ = false;  // the blank that ends a run of kept blanks comes next
     static constexpr uint32_t kNoBlank = 0xFFFFFFFF;
@@ -149,6 +155,10 @@ private:
         uint16_t id = 0;
     };
     KnownName knownNames_[256];
+
+    // Where the token read last began when markup that makes no token came before it.
+    CharStream::Mark passedTo_{};
+    bool passed_ = false;
 
     CharStream stream_;
 };

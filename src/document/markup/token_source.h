@@ -51,6 +51,13 @@ public:
     virtual const String& Text() = 0;
     // Skips to the end tag matching the current start tag; the tag's id.
     virtual uint32_t SkipElement();
+    // Passes over text up to the next markup, never reaching `before`, where that leaves the
+    // source's open elements and saved state as reading the text token by token would (no tag
+    // is changed or skipped); for readers that want the tags alone. True when it moved.
+    virtual bool SkipText(uint32_t /*before*/) { return false; }
+    // Where the last token began, when markup that makes no token (a comment, a dropped tag)
+    // came before it in the same read; false when it began where the read did.
+    virtual bool TokenStart(uint32_t& /*position*/) { return false; }
     virtual DocumentSource* Source() = 0;
     virtual uint32_t SourceMode() = 0;
     virtual bool SaveState(ByteStream& stream) = 0;

@@ -1,0 +1,267 @@
+// Far pages of markup: End, Go to page and a page reopened late start from what reading the
+// markup before them builds (the open elements, their styles, the scan state), not from the
+// first page's. The reading passes over the text far before the target; the state it builds,
+// and the pages shown from it, are those of reading every token, and a page reopened from its
+// saved state is the page paging forward showed.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/byte_stream.h"
+#include "document/markup/html_tokenizer.h"
+#include "document/markup/keyword_tree.h"
+#include "layout/page_layout.h"
+#include "support/layout/context_canvas.h"
+#include "support/layout/layout_host.h"
+#include "support/layout/paging_fixtures.h"
+#include "support/platform/window_fixture.h"
+
+namespace {
+
+using fvt::test::SeekableDocument;
+
+const char16_t* const kWords[] = {u"the",   u"evening",  u"light", u"fell",   u"on",
+                                  u"quiet", u"harbours", u"and",   u"ships",  u"keeper",
+                                  u"a",     u"lantern",  u"over",  u"stones", u"extraordinarily"};
+
+std::u16string Words(uint32_t& r, int n) {
+    return fvt::test::PseudoWords(kWords, r, n);
+}
+
+std::u16string Num(int n) {
+    std::string s = std::to_string(n);
+    return std::u16string(s.begin(), s.end());
+}
+
+// A manual's shape: a head with a script and a style, a menu column beside the body column,
+// chapters with comments, references, nested lists, quotations, listings and data tables, and
+// elements (a division, a list, a table) open across many pages.
+std::u16string Manual(bool listings = true) {
+    uint32_t r = 5;
+    std::u16string h =
+        u"<html><head><title>Manual</title><script>if (a < b && c > d) { s = \"<p>\"; }"
+        u"</script><style>p { margin: 0 }</style></head><body><div class=\"book\">";
+    h += u"<table width=\"100%\"><tr><td width=\"30%\"><ul>";
+    for (int i = 1; i <= 6; ++i)
+        h += u"<li><a href=\"#c" + Num(i) + u"\">Chapter " + Num(i) + u"</a></li>";
+    h += u"</ul></td><td><p>" + Words(r, 40) + u"</p></td></tr></table>";
+    for (int c = 1; c <= 14; ++c) {
+        h += u"<h2 id=\"c" + Num(c) + u"\">Chapter " + Num(c) + u"</h2><!--" +
+             std::u16string(300 + 40 * c, u'-') + u" note -->";
+        h += u"<p>" + Words(r, 50) + u" &amp; " + Words(r, 10) + u" a &lt; b, c < d " +
+             Words(r, 30) + u"</p>";
+        h += u"<ul><li>" + Words(r, 20) + u"<ol><li>" + Words(r, 25) + u"</li><li><b>" +
+             Words(r, 12) + u"</b>" + Words(r, 12) + u"</li></ol></li><li>" + Words(r, 18) +
+             u"</li></ul>";
+        h += u"<blockquote><div><p><i>" + Words(r, 40) + u"</i></p></div></blockquote>";
+        if (listings)
+            h += u"<pre>int main() {\n\treturn " + Num(c) +
+                 u";\n}\n\t1\tCARD8\t\tid of the device named in the change request\n"
+                 u"\t2\tCARD16\t\tsequence number\n</pre>";
+        h += u"<table border=\"1\">";
+        for (int row = 0; row < 6; ++row)
+            h += u"<tr><td>name" + Num(row) + u"</td><td>" + Words(r, 9) + u"</td></tr>";
+        h += u"</table>";
+        if (c % 5 == 2) {
+            // A list and a table each longer than the spacing of the checkpoints.
+            h += u"<ul>";
+            for (int i = 0; i < 60; ++i) h += u"<li>" + Words(r, 24) + u"</li>";
+            h += u"</ul><table border=\"1\">";
+            for (int row = 0; row < 70; ++row)
+                h += u"<tr><td>entry" + Num(row) + u"</td><td>" + Words(r, 20) + u"</td></tr>";
+            h += u"</table>";
+        }
+    }
+    return h + u"<p>The end of the manual.</p></div></body></html>";
+}
+
+template <class Doc>
+struct Session {
+    Session(const std::u16string& html, fvt::test::ContextCanvas* canvas)
+        : doc(html, 4096), traits(0x600DB00C) {
+        source.SetTableNeedsInline(false);
+        source.Attach(&doc, 0);
+        layout = std::make_unique<PageLayout>(&traits);
+        layout->SetSource(&source);
+        layout->SetGraphics(fvt::test::CanvasContext(canvas));
+        layout->Configure(LayoutSettings{});
+        layout->SetViewport(Rect{0, 0, 200, 240});
+        started = layout->Start();
+    }
+    std::vector<std::string> Lines() {
+        int32_t slot = -1;
+        if (!layout->LayoutPageAt(layout->CurrentPageStart(), false, &slot) || slot < 0) return {};
+        return fvt::test::LineTexts(layout->Slot(slot).contents);
+    }
+    PageRecord* Current() {
+        return layout->FindPageRecord(layout->CurrentPageStart(), PageStepCode::kSamePage);
+    }
+    Doc doc;
+    HtmlTokenizer source{true};
+    fvt::test::FixedTraits traits;
+    std::unique_ptr<PageLayout> layout;
+    bool started = false;
+};
+
+// What a jump shows and the state its page starts from.
+struct Reached {
+    uint32_t start = 0;
+    std::vector<std::string> lines;
+    std::vector<uint8_t> scanState;
+    bool operator==(const Reached& o) const {
+        return start == o.start && lines == o.lines && scanState == o.scanState;
+    }
+};
+
+template <class Doc>
+Reached Take(Session<Doc>& s, const ElementStack** elements = nullptr) {
+    Reached r;
+    r.start = s.layout->CurrentPageStart();
+    r.lines = s.Lines();
+    if (PageRecord* record = s.Current()) {
+        const ByteStream& state = record->scanState;
+        r.scanState.assign(state.Data(), state.Data() + state.Size());
+        if (elements) *elements = &record->elements;
+    }
+    return r;
+}
+
+// End, three PageUps from it, and Go to page in the middle and at three quarters, each in a
+// new session.
+template <class Doc>
+std::vector<Reached> Jumps(const std::u16string& html, fvt::test::ContextCanvas* canvas,
+                           std::vector<std::unique_ptr<Session<Doc>>>& sessions) {
+    std::vector<Reached> out;
+    auto fresh = [&]() -> Session<Doc>& {
+        sessions.push_back(std::make_unique<Session<Doc>>(html, canvas));
+        return *sessions.back();
+    };
+    Session<Doc>& end = fresh();
+    if (!end.started || !end.layout->GoToPage(PageLayout::kNone)) return out;
+    out.push_back(Take(end));
+    for (int i = 0; i < 3; ++i) {
+        if (!end.layout->GoToPosition(end.layout->CurrentPageStart(),
+                                      PageStepCode::kPageEndingHere))
+            break;
+        out.push_back(Take(end));
+    }
+    for (int quarters = 2; quarters <= 3; ++quarters) {
+        Session<Doc>& go = fresh();
+        uint32_t count = go.layout->PageCount();
+        if (!go.started || !go.layout->GoToPage(count * quarters / 4)) return out;
+        out.push_back(Take(go));
+    }
+    return out;
+}
+
+template <class Doc>
+void ExpectJumpsAsReadingEveryToken() {
+    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 240);
+    const std::u16string html = Manual();
+    ASSERT_GT(html.size(), 60000u);
+    std::vector<std::unique_ptr<Session<Doc>>> skipping, reading;
+    HtmlTokenizer::skipText = false;
+    std::vector<Reached> every = Jumps<Doc>(html, canvas, reading);
+    HtmlTokenizer::skipText = true;
+    std::vector<Reached> tags = Jumps<Doc>(html, canvas, skipping);
+    ASSERT_EQ(every.size(), 6u);
+    ASSERT_EQ(tags.size(), every.size());
+    for (size_t i = 0; i < every.size(); ++i) {
+        EXPECT_GT(every[i].start, 20000u) << "jump " << i;
+        EXPECT_FALSE(every[i].lines.empty()) << "jump " << i;
+        EXPECT_TRUE(tags[i] == every[i]) << "jump " << i << " at " << every[i].start;
+    }
+    // The open elements and their styles too.
+    const ElementStack* a = nullptr;
+    const ElementStack* b = nullptr;
+    Take(*reading[0], &a);
+    Take(*skipping[0], &b);
+    ASSERT_TRUE(a && b);
+    EXPECT_TRUE(a->Equals(*b));
+    fvt::test::DeleteContextCanvas(canvas);
+}
+
+using FarJumps = fvt::test::WindowTest;
+
+TEST_F(FarJumps, ABookJumpsToTheStateReadingEveryTokenBuilds) {
+    ExpectJumpsAsReadingEveryToken<SeekableDocument>();
+}
+
+TEST_F(FarJumps, AFileJumpsToTheStateReadingEveryTokenBuilds) {
+    ExpectJumpsAsReadingEveryToken<MemoryDocument>();
+}
+
+// Every third page of an HTML file past the first 20,000 positions, saved as the reader saves it
+// and reopened in a new session: the page and the two after it are those paging forward showed,
+// pages starting at a table's row included. Pages outside tables and listings reopen reading the
+// document near the page only; the others are read again from the first page, the tags alone
+// far from it.
+struct SavedPage {
+    uint32_t number = 0;
+    uint32_t start = 0;
+    ByteStream state;
+};
+
+template <class Doc>
+void ExpectLatePagesReopen(bool tablePages) {
+    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 240);
+    const std::u16string html = Manual();
+    Session<Doc> forward(html, canvas);
+    ASSERT_TRUE(forward.started && forward.layout->GoToPage(1));
+    std::map<uint32_t, std::vector<std::string>> shown;
+    std::vector<uint32_t> order;
+    std::vector<std::unique_ptr<SavedPage>> saved;
+    for (int page = 1; page < 3000; ++page) {
+        const uint32_t start = forward.layout->CurrentPageStart();
+        shown[start] = forward.Lines();
+        order.push_back(start);
+        PageRecord* record = forward.Current();
+        const bool inTable = (record && record->elements.FindTag(kTagTable) >= 0) ||
+                             html.compare(start, 4, u"<tr>") == 0;
+        if (start > 20000 && page % 3 == 0 && (tablePages || !inTable)) {
+            saved.push_back(std::make_unique<SavedPage>());
+            SavedPage& s = *saved.back();
+            ASSERT_TRUE(forward.layout->SaveCurrentPageState(s.number, s.start, s.state));
+        }
+        if (!forward.layout->CanStep(PageStepCode::kNextPage) ||
+            !forward.layout->GoToPosition(start, PageStepCode::kNextPage))
+            break;
+    }
+    ASSERT_GT(saved.size(), 10u);
+    size_t nearOnly = 0;
+    for (const std::unique_ptr<SavedPage>& s : saved) {
+        Session<Doc> reopened(html, canvas);
+        ASSERT_TRUE(reopened.started);
+        const uint32_t readsBefore = reopened.doc.reads;
+        ASSERT_TRUE(s->state.SetReadPosition(0));
+        ASSERT_TRUE(reopened.layout->RestorePageState(s->number, s->start, s->state));
+        ASSERT_EQ(reopened.layout->CurrentPageStart(), s->start);
+        EXPECT_EQ(reopened.Lines(), shown[s->start]) << "page at " << s->start;
+        if (reopened.doc.reads - readsBefore < 4) ++nearOnly;
+        size_t at = 0;
+        while (at < order.size() && order[at] != s->start) ++at;
+        for (size_t next = at + 1; next < order.size() && next <= at + 2; ++next) {
+            ASSERT_TRUE(reopened.layout->GoToPosition(reopened.layout->CurrentPageStart(),
+                                                      PageStepCode::kNextPage));
+            ASSERT_EQ(reopened.layout->CurrentPageStart(), order[next]);
+            EXPECT_EQ(reopened.Lines(), shown[order[next]]) << "page at " << order[next];
+        }
+    }
+    EXPECT_GT(nearOnly * 3, saved.size());
+    fvt::test::DeleteContextCanvas(canvas);
+}
+
+TEST_F(FarJumps, ALateFilePageReopensAsPagingForwardShowedIt) {
+    ExpectLatePagesReopen<MemoryDocument>(true);
+}
+
+// A book's page inside a table comes back with the table's rows as plain lines (left as it is):
+// those are not compared.
+TEST_F(FarJumps, ALateBookPageReopensAsPagingForwardShowedIt) {
+    ExpectLatePagesReopen<SeekableDocument>(false);
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+// Reopening an HTML file where the reader left it, in the program itself: the page shown after
+// the restart is the page that was shown when the reader quit, also where that page starts
+// inside a word the page before hyphenated right after a long comment, and where it starts
+// inside a listing's line whose TABs line its columns up, and where it was found going back
+// (it ends where the page after it starts, with room for more).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "shell/program_runs.h"
+#include "support/platform/temp_device.h"
+#include "support/shell/program_launcher.h"
+
+namespace fvt::test {
+namespace {
+
+// Paragraphs of long words, a third of them after a comment as long as a page's text (notes an
+// author left in the markup).
+std::string CommentedProse() {
+    static const char* const kWords[] = {"extraordinarily",
+                                         "unquestionably",
+                                         "incomprehensibilities",
+                                         "counterrevolutionaries",
+                                         "the",
+                                         "light",
+                                         "a",
+                                         "characteristically",
+                                         "internationalization"};
+    std::uint32_t seed = 7;
+    std::string html = "<html><head><title>Notes</title></head><body>";
+    for (int p = 0; p < 40; ++p) {
+        html += "<p>";
+        for (int i = 0; i < 40; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            if ((seed >> 8) % 3 == 0) html += "<!--" + std::string(300, 'c') + "-->";
+            html += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
+            html += ' ';
+        }
+        html += "</p>\n";
+    }
+    return html + "</body></html>";
+}
+
+TEST(Reopening, AnHtmlPageAfterALongCommentComesBackAsItWasLeft) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/notes.html", CommentedProse());
+    const std::string book = "\\storage\\eBooks\\notes.html";
+    const std::string left = device.OutsidePath("left.txt");
+    const std::string back = device.OutsidePath("back.txt");
+    int compared = 0;
+    for (int turns = 1; turns <= 25; ++turns) {
+        std::filesystem::remove(device.Host("storage/eBooks/notes.fvt"));  // from page 1
+        std::string steps = "idle\n";
+        for (int i = 0; i < turns; ++i) steps += "key 0x22\nidle\n";
+        ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        const std::string shown = Joined(ReadLines(left));
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(Joined(ReadLines(back)), shown) << "after " << turns << " pages";
+        ++compared;
+    }
+    EXPECT_EQ(compared, 25);
+}
+
+// A protocol description: tables of fields as listings, TAB-separated, their lines longer than
+// the screen is wide, between paragraphs.
+std::string Listings() {
+    std::string html = "<html><head><title>Protocol</title></head><body>";
+    for (int section = 1; section <= 30; ++section) {
+        html += "<h2>Request " + std::to_string(section) +
+                "</h2><p>The request carries the "
+                "fields below, in this order, each aligned on its word boundary.</p><pre>";
+        for (int field = 1; field <= 6; ++field)
+            html += "\t" + std::to_string(field) + "\tCARD" + std::to_string(8 * field) +
+                    "\t\tid of the device named in the change request " + std::to_string(section) +
+                    "\n";
+        html += "</pre>";
+    }
+    return html + "</body></html>";
+}
+
+TEST(Reopening, AnHtmlPageInsideAListingComesBackWithItsColumns) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/protocol.html", Listings());
+    const std::string book = "\\storage\\eBooks\\protocol.html";
+    const std::string left = device.OutsidePath("left.txt");
+    const std::string back = device.OutsidePath("back.txt");
+    for (int turns = 1; turns <= 20; ++turns) {
+        std::filesystem::remove(device.Host("storage/eBooks/protocol.fvt"));  // from page 1
+        std::string steps = "idle\n";
+        for (int i = 0; i < turns; ++i) steps += "key 0x22\nidle\n";
+        ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        const std::string shown = Joined(ReadLines(left));
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(Joined(ReadLines(back)), shown) << "after " << turns << " pages";
+    }
+}
+
+// A manual as its tools write one: chapters under a line of navigation links and a rule,
+// paragraphs and an example each, footnotes at the end.
+std::string Manual() {
+    static const char* const kWords[] = {"nettle", "counter", "variant", "cipher", "block",
+                                         "mode",   "the",     "key",     "length", "of",
+                                         "a",      "message", "digest"};
+    std::uint32_t seed = 3;
+    auto words = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            if (i) out += ' ';
+            out += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
+        }
+        return out;
+    };
+    std::string html = "<html><head><title>Manual</title></head><body>";
+    for (int chapter = 1; chapter < 25; ++chapter) {
+        html +=
+            "<div class=\"chapter\"><div class=\"header\"><p>Next: <a href=\"#n\">Next</a>, "
+            "Previous: <a href=\"#p\">Prev</a>, Up: <a href=\"#t\">Top</a> &nbsp; [<a "
+            "href=\"#c\">Contents</a>][<a href=\"#i\">Index</a>]</p></div><hr>";
+        html += "<h3 class=\"section\">" + std::to_string(chapter) + " Section</h3>";
+        for (int p = 0; p < 4; ++p) html += "<p>" + words(35) + "</p>";
+        html += "<pre class=\"example\">" + words(6) + "\n  " + words(5) + "\n</pre></div>";
+    }
+    html +=
+        "<div class=\"footnotes-segment\"><hr><h4 class=\"footnotes-heading\">Footnotes</h4>"
+        "<h5><a id=\"f1\">(1)</a></h5><p>" +
+        words(30) + "</p></div>";
+    return html + "</body></html>";
+}
+
+TEST(Reopening, AnHtmlPageFoundGoingBackComesBackEndingWhereItDid) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/manual.html", Manual());
+    const std::string book = "\\storage\\eBooks\\manual.html";
+    const std::string left = device.OutsidePath("left.txt");
+    const std::string back = device.OutsidePath("back.txt");
+    for (int ups = 1; ups <= 8; ++ups) {
+        std::filesystem::remove(device.Host("storage/eBooks/manual.fvt"));  // from page 1
+        std::string steps = "idle\nkey 0x23\nidle\n";
+        for (int i = 0; i < ups; ++i) steps += "key 0x21\nidle\n";
+        ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        const std::string shown = Joined(ReadLines(left));
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(Joined(ReadLines(back)), shown) << "after End and " << ups << " PageUps";
+    }
+}
+
+}  // namespace
+}  // namespace fvt::test
