@@ -288,6 +288,29 @@ void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int g
     s.NoteInk(gy, gy + g.height, gx + g.width);
 }
 
+// A glyph's kept rows, `groups` groups of eight pixels each, written from `at` down. Most glyphs
+// of text are one or two groups wide: their rows are copied without an inner loop.
+void CopyKeptRows(std::uint8_t* at, std::ptrdiff_t stride, const std::uint16_t* inked, int groups,
+                  int height) {
+    auto copy = [](std::uint8_t* to, const std::uint16_t* from) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+    };
+    if (groups == 1) {
+        for (int r = 0; r < height; ++r, inked += 8, at += stride) copy(at, inked);
+        return;
+    }
+    if (groups == 2) {
+        for (int r = 0; r < height; ++r, inked += 16, at += stride) {
+            copy(at, inked);
+            copy(at + 16, inked + 8);
+        }
+        return;
+    }
+    for (int r = 0; r < height; ++r, inked += groups * 8, at += stride)
+        for (int j = 0; j < groups; ++j) copy(at + 16 * j, inked + 8 * j);
+}
+
 // A run (a word, mostly) wholly inside the clip rectangle c, over a background that is plain
 // under all of it: its area is checked once (or is known plain: right of the text written since
 // the page was filled), then each glyph's kept rows are written as they are. What lies under a
@@ -357,13 +380,8 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
             BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink);
             continue;
         }
-        const int groups = (g.width + 7) / 8;
-        std::uint8_t* at = rowAt(placed[k].y) + static_cast<std::size_t>(placed[k].x) * 2;
-        for (int r = 0; r < g.height; ++r, inked += groups * 8, at += stride) {
-            for (int j = 0; j < groups; ++j)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16 * j),
-                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(inked + 8 * j)));
-        }
+        CopyKeptRows(rowAt(placed[k].y) + static_cast<std::size_t>(placed[k].x) * 2, stride, inked,
+                     (g.width + 7) / 8, g.height);
     }
     // Past `right` the groups gave the background back.
     s.NoteInk(static_cast<int>(top), static_cast<int>(bottom), static_cast<int>(right));
