@@ -328,8 +328,20 @@ void Fill32(std::uint8_t* p, std::size_t count, std::uint32_t v) {
 }
 }  // namespace
 
+void Surface::NotePlain(std::uint32_t v) {
+    if (!lendable_ || deferAllowed_ || format_ != PixelFormat::Rgb565) return;
+    inkEnd_.assign(static_cast<std::size_t>(height_), 0);
+    plain_ = static_cast<std::uint16_t>(v);
+    plainKnown_ = true;
+}
+
 void Surface::FillRect(int left, int top, int right, int bottom, std::uint32_t rgb) {
     if (right <= left || bottom <= top) return;
+    FillArea(left, top, right, bottom, rgb);
+    if (left == 0 && top == 0 && right == width_ && bottom == height_) NotePlain(Encode(rgb));
+}
+
+void Surface::FillArea(int left, int top, int right, int bottom, std::uint32_t rgb) {
     if (format_ == PixelFormat::Xrgb32 && left == 0 && right == width_ && stride_ == width_ * 4) {
         int first = topDown_ ? top : height_ - bottom;
         Prepare(top == 0 && bottom == height_);

@@ -2,6 +2,7 @@
 // this interface as 0x00RRGGBB words whatever the stored format.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -71,6 +72,31 @@ public:
         lendable_ = false;
     }
 
+    // A 565 page whose memory nobody else sees knows, from its last fill as a whole, where it
+    // is still that plain colour: every row right of where text written since then reached.
+    // Every other write forgets it (they all pass Prepare). `PlainFrom` is true, with the
+    // colour as stored, when rows top to bottom - 1 hold nothing else from x on. Text writes
+    // its rows through `InkRow`, which keeps the knowledge, and tells how far it reached with
+    // `NoteInk`: left of right in those rows; what it wrote past that is the plain colour.
+    bool PlainFrom(int x, int top, int bottom, std::uint16_t& colour) const {
+        if (!plainKnown_ || top < 0 || bottom > height_) return false;
+        for (int y = top; y < bottom; ++y)
+            if (x < inkEnd_[static_cast<std::size_t>(y)]) return false;
+        colour = plain_;
+        return true;
+    }
+    std::uint8_t* InkRow(int y) {
+        const bool known = plainKnown_;
+        Prepare();
+        plainKnown_ = known;
+        return RawRow(y);
+    }
+    void NoteInk(int top, int bottom, int right) {
+        if (!plainKnown_) return;
+        for (int y = std::max(top, 0); y < std::min(bottom, height_); ++y)
+            inkEnd_[static_cast<std::size_t>(y)] = std::max(inkEnd_[static_cast<std::size_t>(y)], right);
+    }
+
     // Palette entries as 0x00RRGGBB; a paletted surface always has 2^bpp entries.
     const std::vector<std::uint32_t>& Palette() const { return palette_; }
     void SetPaletteEntry(int index, std::uint32_t rgb);
@@ -101,9 +127,13 @@ private:
     // refers to is left to it.
     // `whole`: the write covers the whole surface, so nothing under it needs keeping.
     void Prepare(bool whole = false) {
+        plainKnown_ = false;
         if (deferred_.width > 0 || lent_) [[unlikely]]
             PrepareSlow(whole);
     }
+    // After a fill of the whole surface with the stored value v.
+    void NotePlain(std::uint32_t v);
+    void FillArea(int left, int top, int right, int bottom, std::uint32_t rgb);
     void PrepareSlow(bool whole);
     void SettleDeferred() const;
     // The rows for the screen to keep, if this surface may lend them.
@@ -134,6 +164,9 @@ private:
         int x = 0, y = 0, width = 0, height = 0;
     };
     mutable Deferred deferred_;
+    bool plainKnown_ = false;
+    std::uint16_t plain_ = 0;
+    std::vector<int> inkEnd_;  // by row from the top
     mutable std::uint32_t lastRgb_ = 0xFFFFFFFF;
     mutable int lastIndex_ = 0;
 };

@@ -256,7 +256,7 @@ InkedGlyphs& KeptGlyphs() {
 void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int gy,
                         std::uint32_t rgb, const Ink565& ink) {
     InkedGlyphs& kept = KeptGlyphs();
-    std::uint8_t* first = s.Row(gy) + static_cast<std::size_t>(gx) * 2;
+    std::uint8_t* first = s.InkRow(gy) + static_cast<std::size_t>(gx) * 2;
     std::uint16_t background;
     std::memcpy(&background, first, 2);
     const std::uint16_t* inked = kept.Find(g, rgb, background, ink);
@@ -266,7 +266,7 @@ void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int g
     const __m128i under = _mm_set1_epi16(static_cast<short>(background));
     const __m128i zero = _mm_setzero_si128();
     for (int y = 0; y < g.height; ++y) {
-        std::uint8_t* row = s.Row(gy + y) + static_cast<std::size_t>(gx) * 2;
+        std::uint8_t* row = s.InkRow(gy + y) + static_cast<std::size_t>(gx) * 2;
         const std::uint8_t* cov = g.coverage.data() + static_cast<std::size_t>(y) * g.stride;
         for (int j = 0, i = 0; j < groups; ++j, i += 8) {
             if (inked && i + 8 <= room) {
@@ -284,15 +284,41 @@ void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int g
                           i + 8 <= room, ink);
         }
     }
+    // Pixels past the glyph's width were given back as they were.
+    s.NoteInk(gy, gy + g.height, gx + g.width);
+}
+
+// A glyph's kept rows, `groups` groups of eight pixels each, written from `at` down. Most glyphs
+// of text are one or two groups wide: their rows are copied without an inner loop.
+void CopyKeptRows(std::uint8_t* at, std::ptrdiff_t stride, const std::uint16_t* inked, int groups,
+                  int height) {
+    auto copy = [](std::uint8_t* to, const std::uint16_t* from) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+    };
+    if (groups == 1) {
+        for (int r = 0; r < height; ++r, inked += 8, at += stride) copy(at, inked);
+        return;
+    }
+    if (groups == 2) {
+        for (int r = 0; r < height; ++r, inked += 16, at += stride) {
+            copy(at, inked);
+            copy(at + 16, inked + 8);
+        }
+        return;
+    }
+    for (int r = 0; r < height; ++r, inked += groups * 8, at += stride)
+        for (int j = 0; j < groups; ++j) copy(at + 16 * j, inked + 8 * j);
 }
 
 // A run (a word, mostly) wholly inside the clip rectangle c, over a background that is plain
-// under all of it: its area is checked once, then each glyph's kept rows are written as they
-// are. What lies under a glyph when its turn comes is that background (the groups written
-// before it hold background past their glyph's width), so this gives the pixels that blending
-// glyph by glyph gives. A glyph whose box reaches back over ink drawn before it (an italic
-// letter, a pair such as "fj") is blended over what is there, as drawing glyph by glyph does.
-// False, having drawn nothing, for any other run.
+// under all of it: its area is checked once (or is known plain: right of the text written since
+// the page was filled), then each glyph's kept rows are written as they are. What lies under a
+// glyph when its turn comes is that background (the groups written before it hold background
+// past their glyph's width), so this gives the pixels that blending glyph by glyph gives. A
+// glyph whose box reaches back over ink drawn before it (an italic letter, a pair such as "fj")
+// is blended over what is there, as drawing glyph by glyph does. False, having drawn nothing,
+// for any other run.
 bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x, int y,
                          std::uint32_t rgb) {
     struct Placed {
@@ -329,13 +355,15 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
     end = left + (end - left + 7) / 8 * 8;  // the area is checked in whole groups too
     if (end > c.right) return false;
     // Rows from the top one on, a stride apart (upwards in a bottom-up surface).
-    std::uint8_t* const topRow = s.Row(static_cast<int>(top));
+    std::uint8_t* const topRow = s.InkRow(static_cast<int>(top));
     const std::ptrdiff_t stride = s.TopDown() ? s.Stride() : -s.Stride();
     auto rowAt = [&](long long row) { return topRow + (row - top) * stride; };
     std::uint16_t background;
-    std::memcpy(&background, topRow + left * 2, 2);
+    const bool known = s.PlainFrom(static_cast<int>(left), static_cast<int>(top),
+                                   static_cast<int>(bottom), background);
+    if (!known) std::memcpy(&background, topRow + left * 2, 2);
     const __m128i under = _mm_set1_epi16(static_cast<short>(background));
-    for (long long row = top; row < bottom; ++row) {
+    for (long long row = top; row < bottom && !known; ++row) {
         const std::uint8_t* at = rowAt(row) + left * 2;
         __m128i same = _mm_set1_epi16(-1);
         for (long long px = left; px < end; px += 8, at += 16)
@@ -352,14 +380,11 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
             BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink);
             continue;
         }
-        const int groups = (g.width + 7) / 8;
-        std::uint8_t* at = rowAt(placed[k].y) + static_cast<std::size_t>(placed[k].x) * 2;
-        for (int r = 0; r < g.height; ++r, inked += groups * 8, at += stride) {
-            for (int j = 0; j < groups; ++j)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16 * j),
-                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(inked + 8 * j)));
-        }
+        CopyKeptRows(rowAt(placed[k].y) + static_cast<std::size_t>(placed[k].x) * 2, stride, inked,
+                     (g.width + 7) / 8, g.height);
     }
+    // Past `right` the groups gave the background back.
+    s.NoteInk(static_cast<int>(top), static_cast<int>(bottom), static_cast<int>(right));
     return true;
 }
 #else
