@@ -686,8 +686,6 @@ uint32_t HtmlTokenizer::PreformattedWhite(char16_t c) {
     uint32_t width = 0;
     // Bounded, so a page of blanks still moves in steps.
     for (int i = 0; i < 256 && stream_.Peek(c) && (c == u' ' || c == u'\t'); ++i) {
-        // A TAB is read again only where its stop is known, never from a saved state.
-        preSpaceAt_ = c == u' ' ? stream_.GetPosition() : kNoBlank;
         stream_.NextChar(c);
         width += c == u'\t' ? 8 - (preColumn_ + width) % 8 : 1;
     }
@@ -866,12 +864,8 @@ void HtmlTokenizer::ReleaseBuffers() {
 bool HtmlTokenizer::SaveState(ByteStream& out) {
     uint32_t d = depth_;
     uint32_t q = pendingCount_ - pendingIndex_;
-    // A tag deferred behind pending end tags is read again from where it starts; the blank
-    // that ends a run of kept blanks is read again as the space still to come (a listing
-    // line's indent at a page's top is the indent it has inside a page).
-    out.WriteWord32BE(deferred_ && tagId_ ? pendingPosition_
-                      : preSpaceNext_ && preSpaceAt_ != kNoBlank ? preSpaceAt_
-                                         : stream_.GetPosition());
+    // A tag deferred behind pending end tags is read again from where it starts.
+    out.WriteWord32BE(deferred_ && tagId_ ? pendingPosition_ : stream_.GetPosition());
     out.WriteWord32BE(d);
     out.WriteWord32BE(q);
     out.WriteBytes(open_, d);

@@ -133,9 +133,6 @@ private:
     static constexpr uint32_t kListingMark = 0x4C535400u;
     bool sawPre_ = false;        // a PRE was opened: only then is InPre asked
     bool preSpaceNext_ = false;  // the blank that ends a run of kept blanks comes next
-    static constexpr uint32_t kNoBlank = 0xFFFFFFFF;
-    uint32_t preSpaceAt_ = kNoBlank;  // where that blank stands (a space): a state saved
-                                      // before it reads it again
     bool preLineStart_ = false;  // just after <pre>: a line end there is not kept
     uint32_t preColumn_ = 0;     // for TAB stops
 
