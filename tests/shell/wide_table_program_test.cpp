@@ -41,14 +41,14 @@ std::string BodyWord(int paragraph, int word) {
 // As the manuals of a system's documentation are written: a search form over the menu (after
 // `formAfter` of its items) in a column of fixed width, the text in the column beside it, and a
 // link after the table.
-std::string Manual(int formAfter = 0) {
+std::string Manual(int formAfter = 0, const std::string& form = kSearchForm) {
     std::string html =
         "<html><head><title>Reference</title></head><body bgcolor=\"#8b7765\">"
         "<table border=\"0\" width=\"100%\" cellpadding=\"4\" cellspacing=\"0\"><tr>"
         "<td valign=\"top\" width=\"200\" bgcolor=\"#eecfa1\"><center><b>Main Menu</b></center>"
         "<ul>";
     for (int i = 1; i <= kMenuItems; ++i) {
-        if (i == formAfter + 1) html += "</ul>" + std::string(kSearchForm) + "<ul>";
+        if (i == formAfter + 1) html += "</ul>" + form + "<ul>";
         html += "<li><a href=\"m" + std::to_string(i) + ".html\">Menu " + std::to_string(i) +
                 "</a></li>";
     }
@@ -326,6 +326,125 @@ TEST(ProgramWideTables, AFieldInTheMenuIsCutAtTheViewAndItsTapsFollowIt) {
         EXPECT_EQ(FieldOn(b).rows, after.rows);
         EXPECT_EQ(InkIn(c, after), InkIn(b, after)) << "the tap where the field was reached it";
         EXPECT_GT(InkIn(d, after), InkIn(c, after) + 5) << "the tap on the field missed it";
+    }
+}
+
+// A check box and, on the line under it, a drop-down in the menu, in place of the search form.
+constexpr const char* kChoiceForm =
+    "<form action=\"search.php\"><input type=\"checkbox\" name=\"all\" value=\"1\"><br>"
+    "<select name=\"part\"><option>One</option><option>Two</option></select></form>";
+
+// The dark grey of a control's frame (the links' blue is not it), and the white inside it (the
+// menu's cell has a colour of its own).
+bool Ink(uint32_t v) {
+    const int r = v & 0xFF, g = v >> 8 & 0xFF, b = v >> 16 & 0xFF;
+    return std::max({r, g, b}) < 110 && std::max({r, g, b}) - std::min({r, g, b}) < 40;
+}
+bool White(uint32_t v) {
+    return (v & 0xFF) >= 250 && (v >> 8 & 0xFF) >= 250 && (v >> 16 & 0xFF) >= 250;
+}
+
+// The longest run of white along row y within [from, to), as [left, right).
+std::pair<int, int> WhiteRun(const Picture& p, int y, int from, int to) {
+    std::pair<int, int> best{0, 0};
+    for (int x = from; x < to;) {
+        int end = x;
+        while (end < to && White(p.At(end, y))) ++end;
+        if (end - x > best.second - best.first) best = {x, end};
+        x = end + 1;
+    }
+    return best;
+}
+
+// The white inside a control's frame on a screen, and whether the view cuts the control with
+// enough of it left to tap: its white shows `tappable` rows down and no frame closes it below.
+struct Frame {
+    int top = -1, bottom = -1, left = 0, right = 0;
+    bool cut = false;
+    bool Found() const { return top >= 0; }
+};
+
+// The first white `least` to `most` wide in the rows [fromY, toY) and the columns [0, toX).
+Frame FrameIn(const Picture& p, int fromY, int toY, int toX, int least, int most, int tappable) {
+    Frame f;
+    for (int y = fromY; y < toY && !f.Found(); ++y) {
+        const auto [l, r] = WhiteRun(p, y, 0, toX);
+        if (r - l >= least && r - l <= most) f = Frame{y, y, l, r, false};
+    }
+    if (!f.Found()) return f;
+    // Down its white left side to the frame under it, or to the view's foot.
+    while (f.bottom + 1 < toY && White(p.At(f.left, f.bottom + 1))) ++f.bottom;
+    f.cut = f.bottom >= f.top + tappable && !(f.bottom + 1 < toY && Ink(p.At(f.left, f.bottom + 1)));
+    return f;
+}
+
+// The check box on a screen, and the drop-down under it.
+std::pair<Frame, Frame> ChoicesOn(const Picture& p) {
+    const int scale = p.width / 240, top = 30 * scale, bottom = p.height - 26 * scale;
+    const Frame box = FrameIn(p, top, bottom, p.width / 2, 6 * scale, 20 * scale, 4 * scale);
+    const int below = box.Found() ? box.bottom + 1 : top;
+    return {box, FrameIn(p, below, bottom, p.width / 2, 30 * scale, 150 * scale, 5 * scale)};
+}
+
+// Pixels that differ in the rows [top, bottom) between columns [left, right).
+int Changed(const Picture& a, const Picture& b, int top, int bottom, int left, int right) {
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) n += a.At(x, y) != b.At(x, y);
+    return n;
+}
+
+// With the form after `formAfter` menu items: how many pixels inside the frame's shown part
+// change with a tap on it, a third of the way across and two rows down.
+int ChangedByATap(int formAfter, const Frame& f, const std::string& screen) {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/manual.html", Manual(formAfter, kChoiceForm));
+    const std::string o = device.outside() + "/";
+    const int scale = screen == "240x320" ? 1 : 2;
+    const std::string at = std::to_string(f.left + (f.right - f.left) / 3) + " " +
+                           std::to_string(f.top + 2 * scale);
+    const ProgramResult run =
+        RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                 "idle\nscreenshot " + o + "a.png\ntap " + at + "\nidle\nscreenshot " + o +
+                     "b.png\nquit\n",
+                 On(screen));
+    EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    const Picture a = ReadPicture(o + "a.png"), b = ReadPicture(o + "b.png");
+    if (a.width == 0 || b.width != a.width) return -1;
+    return Changed(a, b, f.top, f.bottom + 1, f.left, f.right);
+}
+
+// A drop-down and a check box placed across the bottom of the menu's first view show the part
+// of them the view holds, and a tap where they show reaches them (they were hidden from taps):
+// the box is ticked, the drop-down takes the focus.
+TEST(ProgramWideTables, ADropDownAndACheckBoxCutByTheViewTakeTapsWhereTheyShow) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        // The form placed lower and lower down the menu until the view's bottom cuts each.
+        int listAfter = -1, boxAfter = -1;
+        Frame list, box;
+        for (int k = 0; k < kMenuItems && (listAfter < 0 || boxAfter < 0); ++k) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            device.WriteHost("storage/eBooks/manual.html", Manual(k, kChoiceForm));
+            const std::string shot = device.OutsidePath("a.png");
+            ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                               "idle\nscreenshot " + shot + "\nquit\n", On(screen))
+                          .status,
+                      0);
+            const Picture p = ReadPicture(shot);
+            ASSERT_GT(p.width, 0);
+            const auto [b, l] = ChoicesOn(p);
+            if (listAfter < 0 && l.cut) listAfter = k, list = l;
+            if (boxAfter < 0 && b.cut) boxAfter = k, box = b;
+        }
+        ASSERT_GE(listAfter, 0) << "the drop-down never showed cut by the view";
+        ASSERT_GE(boxAfter, 0) << "the check box never showed cut by the view";
+        EXPECT_GT(ChangedByATap(boxAfter, box, screen), 4)
+            << "the tap on the box where it shows did not tick it";
+        EXPECT_GT(ChangedByATap(listAfter, list, screen), 20)
+            << "the tap on the drop-down where it shows did not reach it";
     }
 }
 

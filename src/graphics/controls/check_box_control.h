@@ -52,6 +52,8 @@ public:
     void SetRect(const Rect& rect, uint32_t colour) override;
     bool IsControl() override { return true; }
     Node* GetNode() override { return this; }
+    // The embedded button draws the box and takes its taps.
+    bool ShowPart(const Rect* part) override { return button_->ShowPart(part); }
 
     // Control interface.
     int32_t GetControlType() override { return static_cast<int32_t>(ControlType::kCheckBox); }

@@ -622,6 +622,14 @@ bool SelectControl::Show(bool show) {
     return true;
 }
 
+bool SelectControl::ShowPart(const Rect* part) {
+    const Rect* shown = dropDownMode_ ? part : nullptr;
+    shown_.Set(shown);
+    text_->ShowPart(shown);
+    button_->ShowPart(shown);
+    return dropDownMode_ || part == nullptr;
+}
+
 bool SelectControl::OpenDropDown(bool focus) {
     if (!dropDownMode_) return false;
     return list_->OpenDropDown(rect_, focus);

@@ -16,6 +16,7 @@
 #include "core/segmented_array.h"
 #include "core/string.h"
 #include "database/record_set.h"
+#include "graphics/controls/control_node.h"
 #include "graphics/controls/form_control.h"
 #include "graphics/core/node.h"
 #include "graphics/widgets/list_control.h"
@@ -228,6 +229,9 @@ public:
     void SetStyle(const uint8_t* style3) override;
     bool IsControl() override { return true; }
     Node* GetNode() override { return this; }
+    // A drop-down shows a part of itself as its parts do; the list shown in place (its rows
+    // scrolled by itself) shows whole or not at all.
+    bool ShowPart(const Rect* part) override;
 
     // Control interface.
     int32_t GetControlType() override { return static_cast<int32_t>(ControlType::kSelect); }
@@ -255,12 +259,22 @@ public:
         out = in;
         return out;
     }
-    bool HitTest(const Rect& area) override { return Rect::Intersects(rect_, area); }
+    bool HitTest(const Rect& area) override { return shown_.Meets(rect_, area); }
     bool GetRect(Rect& out) override {
         out = rect_;
         return true;
     }
     int32_t ZOrder() const override { return 0; }
+    // Its own drawing (the frame around its parts) is cut to the part shown.
+    GraphicsContext* BeginDraw(bool defer, const Rect* area) override {
+        GraphicsContext* gc = Widget::BeginDraw(defer, area);
+        shown_.Enter(gc);
+        return gc;
+    }
+    bool EndDraw() override {
+        shown_.Leave();
+        return Widget::EndDraw();
+    }
 
     void OnControlEvent(FormControl* control, uint32_t eventId, uint32_t argument,
                         const Rect* rect) override;
@@ -272,6 +286,7 @@ private:
     TextEntryControl* text_;
     ButtonControl* button_;
     SelectList* list_;
+    ShownPart shown_;
     int32_t textHeight_ = 0;
     int32_t buttonWidth_ = 0;
     uint8_t dropDownMode_ = 1;
