@@ -36,13 +36,15 @@ private:
     PageCanvas* canvas_;
 };
 
-// Whether a word follows on the line after item `from` (so that the space before it is a gap).
-bool RunFollows(const BlockContents& c, int32_t from, int32_t end) {
-    for (int32_t j = from + 1; j < end; ++j) {
+// The last word (text run or inline box) among the items [from, end), or from - 1 when there is
+// none: a space before it is followed by a word, so that it is a gap.
+int32_t LastWord(const BlockContents& c, int32_t from, int32_t end) {
+    int32_t j = end - 1;
+    for (; j >= from; --j) {
         uint32_t kind = c.ItemAt(j)->kind;
-        if (kind == kItemTextRun || kind == kItemInlineBox) return true;
+        if (kind == kItemTextRun || kind == kItemInlineBox) break;
     }
-    return false;
+    return j;
 }
 
 // The items of the line at `index`: up to the next line, table, row or cell, or a table's end.
@@ -339,11 +341,12 @@ void PagePainter::DrawLineFrame(const LineRecord& line, uint32_t lineBackground,
         canvas_->DrawLine(Point{left, bottom}, Point{right, bottom}, colour);
 }
 
-// One line as it is walked twice: backgrounds, then contents.
+// One line as it is walked: backgrounds, then contents.
 struct PagePainter::LineWalk {
     const LineRecord* line = nullptr;
     int32_t index = 0;
     int32_t end = 0;
+    int32_t lastWord = 0;  // a space before this item is followed by a word
     bool justify = false;
     bool hidden = false;
     int32_t gaps = 0;
@@ -373,19 +376,8 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     uint32_t mode =
         PageDrawing::LineAlignment(line->alignment, layout_.defaultAlignment_, continues, framed);
     w.justify = mode == PageDrawing::kAlignJustify || mode == PageDrawing::kAlignPoetry;
-    if (w.justify) {
-        int32_t marks = counts[kItemFlowMark];
-        bool afterSpace = true;  // a space that opens the line is no gap
-        for (int32_t j = index + 1; j < end; ++j) {
-            uint32_t kind = c.ItemAt(j)->kind;
-            if (kind == kItemTextRun || kind == kItemInlineBox) afterSpace = false;
-            if (kind != kItemFlowMark) continue;
-            const FlowMark* m = c.Mark(marks++);
-            bool space = m && m->type == kMarkSpace;
-            if (space && m->width > 0 && !afterSpace && RunFollows(c, j, end)) ++w.gaps;
-            afterSpace = space;
-        }
-    }
+    w.lastWord = LastWord(c, index + 1, end);
+    if (w.justify) CountGaps(c, w, counts);
     // The line's x already holds its left indent.
     w.startX = line->x + drawShift_.x + PageDrawing::AlignmentOffset(mode, line->freeWidth);
     // The baseline is measured from the top of the text, below the space kept above the line.
@@ -400,6 +392,12 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     DrawLineFrame(*line, w.lineBackground, background);
 
     // Pass 0 fills backgrounds; pass 1 starts again from the same style and annotation state.
+    // Pass 1 places the inline boxes as pass 0 does, so a line with nothing to fill is walked
+    // once.
+    if (!Fills(slot, w, counts)) {
+        WalkLine(slot, w, counts, 1);
+        return end;
+    }
     int32_t passCounts[kItemKindCount];
     std::copy(counts, counts + kItemKindCount, passCounts);
     PositionRecord style = drawStyle_;
@@ -409,6 +407,37 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     slot.walk = walk;
     WalkLine(slot, w, counts, 1);
     return end;
+}
+
+void PagePainter::CountGaps(const BlockContents& c, LineWalk& w, const int32_t* counts) const {
+    int32_t marks = counts[kItemFlowMark];
+    bool afterSpace = true;  // a space that opens the line is no gap
+    for (int32_t j = w.index + 1; j < w.end; ++j) {
+        uint32_t kind = c.ItemAt(j)->kind;
+        if (kind == kItemTextRun || kind == kItemInlineBox) afterSpace = false;
+        if (kind != kItemFlowMark) continue;
+        const FlowMark* m = c.Mark(marks++);
+        bool space = m && m->type == kMarkSpace;
+        if (space && m->width > 0 && !afterSpace && j < w.lastWord) ++w.gaps;
+        afterSpace = space;
+    }
+}
+
+bool PagePainter::Fills(PageSlot& slot, const LineWalk& w, const int32_t* counts) const {
+    // A highlight or a note's mark may tint any run.
+    if (slot.walking) return true;
+    auto shows = [&](uint32_t colour) {
+        return !Color::IsNone(colour) && !Color::SameRgb(colour, w.pageBackground);
+    };
+    if (shows(w.lineBackground)) return true;
+    BlockContents& c = slot.contents;
+    int32_t styles = counts[kItemStyleChange];
+    for (int32_t j = w.index + 1; j < w.end; ++j) {
+        if (c.ItemAt(j)->kind != kItemStyleChange) continue;
+        const PositionRecord* style = c.Style(styles++);
+        if (style && shows(ShownBackground(*style, w.lineBackground))) return true;
+    }
+    return false;
 }
 
 void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass) {
@@ -494,7 +523,7 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                     // A highlight ends with its last word, not after the space that follows.
                     if (item->HasPosition()) restyle(item->Position());
                     int32_t width = m->width;
-                    bool follows = RunFollows(c, j, w.end);
+                    bool follows = j < w.lastWord;
                     // Only a gap between words takes a share: not a trailing space, nor the
                     // second of two spaces in a row.
                     if (w.justify && m->width > 0 && !previousWasSpace && follows)
