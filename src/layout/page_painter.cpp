@@ -450,7 +450,9 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
     // Pass 0: the run of one background colour that is open, from fillFrom.
     int32_t fillFrom = line->x + drawShift_.x;
     uint32_t fillColour = w.lineBackground;
-    PositionRecord shown = drawStyle_;
+    // The style the text shows: drawStyle_, or it tinted by the open annotations.
+    PositionRecord tinted;
+    const PositionRecord* shown = &drawStyle_;
     auto fillTo = [&](int32_t to) {
         if (to > fillFrom && !Color::IsNone(fillColour) &&
             !Color::SameRgb(fillColour, w.pageBackground))
@@ -464,10 +466,11 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
             // A tint mixes with the background the run shows, its own or the line's.
             PositionRecord base = drawStyle_;
             base.background = ShownBackground(drawStyle_, w.lineBackground);
-            slot.walk.StyleRun(base, w.lineBackground, DefaultTextColour(), shown);
+            slot.walk.StyleRun(base, w.lineBackground, DefaultTextColour(), tinted);
+            shown = &tinted;
         } else
-            shown = drawStyle_;
-        uint32_t bg = ShownBackground(shown, w.lineBackground);
+            shown = &drawStyle_;
+        uint32_t bg = ShownBackground(*shown, w.lineBackground);
         if (pass == 0 && bg != fillColour) {
             fillTo(x);
             fillColour = bg;
@@ -499,8 +502,8 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                     }
                     if (!w.hidden) {
                         String scratch;
-                        lift = LayoutFonts::BaselineShift(shown.style, run->height);
-                        DrawRun(ShownText(run->text, scratch), shown, Point{x, w.baseline + lift},
+                        lift = LayoutFonts::BaselineShift(shown->style, run->height);
+                        DrawRun(ShownText(run->text, scratch), *shown, Point{x, w.baseline + lift},
                                 run->width);
                     }
                     run->x = x;
@@ -517,7 +520,7 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                     static const String kHyphen(u"-", 1);
                     if (pass == 1 && !w.hidden && TextShows(x, m->width))
                         canvas_->DrawText(kHyphen, Point{x, w.baseline + lift},
-                                          Color::IsNone(shown.color) ? DefaultTextColour() : shown.color);
+                                          Color::IsNone(shown->color) ? DefaultTextColour() : shown->color);
                     x += m->width;
                 } else if (m->type == kMarkSpace) {
                     // A highlight ends with its last word, not after the space that follows.
@@ -529,10 +532,10 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                     if (w.justify && m->width > 0 && !previousWasSpace && follows)
                         width += PageDrawing::NextJustifyShare(line->freeWidth, w.gaps, carry);
                     if (previousWasSpace) break;
-                    if (pass == 1 && (shown.style & kStyleUnderline) && !w.hidden && follows)
+                    if (pass == 1 && (shown->style & kStyleUnderline) && !w.hidden && follows)
                         canvas_->DrawUnderline(
                             Point{x, w.baseline}, width,
-                            Color::IsNone(shown.color) ? DefaultTextColour() : shown.color);
+                            Color::IsNone(shown->color) ? DefaultTextColour() : shown->color);
                     x += width;
                     previousWasSpace = true;
                 }
@@ -541,8 +544,8 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
             case kItemStyleChange:
                 if (const PositionRecord* style = c.Style(k)) {
                     drawStyle_ = *style;
-                    shown = drawStyle_;
-                    if (pass == 1) SetRunFont(shown);
+                    shown = &drawStyle_;
+                    if (pass == 1) SetRunFont(*shown);
                 }
                 break;
             case kItemInlineBox: {
