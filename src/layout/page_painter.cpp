@@ -86,7 +86,11 @@ uint32_t PagePainter::DefaultTextColour() const {
 }
 
 uint32_t PagePainter::TextColour() const {
-    return Color::IsNone(drawStyle_.color) ? DefaultTextColour() : drawStyle_.color;
+    return TextColour(drawStyle_);
+}
+
+uint32_t PagePainter::TextColour(const PositionRecord& style) const {
+    return Color::IsNone(style.color) ? DefaultTextColour() : style.color;
 }
 
 void PagePainter::ApplyDrawStyle(const PositionRecord& style) {
@@ -519,8 +523,7 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                 if (m->type == kMarkHyphen) {
                     static const String kHyphen(u"-", 1);
                     if (pass == 1 && !w.hidden && TextShows(x, m->width))
-                        canvas_->DrawText(kHyphen, Point{x, w.baseline + lift},
-                                          Color::IsNone(shown->color) ? DefaultTextColour() : shown->color);
+                        canvas_->DrawText(kHyphen, Point{x, w.baseline + lift}, TextColour(*shown));
                     x += m->width;
                 } else if (m->type == kMarkSpace) {
                     // A highlight ends with its last word, not after the space that follows.
@@ -533,9 +536,7 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                         width += PageDrawing::NextJustifyShare(line->freeWidth, w.gaps, carry);
                     if (previousWasSpace) break;
                     if (pass == 1 && (shown->style & kStyleUnderline) && !w.hidden && follows)
-                        canvas_->DrawUnderline(
-                            Point{x, w.baseline}, width,
-                            Color::IsNone(shown->color) ? DefaultTextColour() : shown->color);
+                        canvas_->DrawUnderline(Point{x, w.baseline}, width, TextColour(*shown));
                     x += width;
                     previousWasSpace = true;
                 }
@@ -662,7 +663,7 @@ bool PagePainter::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background)
 
 void PagePainter::DrawRun(const String& text, const PositionRecord& style, Point baseline,
                           int32_t width) {
-    const uint32_t colour = Color::IsNone(style.color) ? DefaultTextColour() : style.color;
+    const uint32_t colour = TextColour(style);
     if (TextShows(baseline.x, width)) {
         SetRunFont(style);
         canvas_->DrawText(text, baseline, colour);

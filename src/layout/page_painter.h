@@ -73,6 +73,8 @@ private:
     void DrawBookmarkCorner(PageSlot& slot);
     void ApplyDrawStyle(const PositionRecord& style);
     uint32_t TextColour() const;
+    // The colour a run in `style` is drawn in: its own, else the page's default.
+    uint32_t TextColour(const PositionRecord& style) const;
     void NoteObjectClip(int32_t k);
     // Whether text drawn across [x, x + width) shows whole in a scrolled table's view (a word
     // wider than the view counts as shown: it is drawn cut).
