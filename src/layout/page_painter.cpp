@@ -36,13 +36,15 @@ private:
     PageCanvas* canvas_;
 };
 
-// Whether a word follows on the line after item `from` (so that the space before it is a gap).
-bool RunFollows(const BlockContents& c, int32_t from, int32_t end) {
-    for (int32_t j = from + 1; j < end; ++j) {
+// The last word (text run or inline box) among the items [from, end), or from - 1 when there is
+// none: a space before it is followed by a word, so that it is a gap.
+int32_t LastWord(const BlockContents& c, int32_t from, int32_t end) {
+    int32_t j = end - 1;
+    for (; j >= from; --j) {
         uint32_t kind = c.ItemAt(j)->kind;
-        if (kind == kItemTextRun || kind == kItemInlineBox) return true;
+        if (kind == kItemTextRun || kind == kItemInlineBox) break;
     }
-    return false;
+    return j;
 }
 
 // The items of the line at `index`: up to the next line, table, row or cell, or a table's end.
@@ -84,7 +86,11 @@ uint32_t PagePainter::DefaultTextColour() const {
 }
 
 uint32_t PagePainter::TextColour() const {
-    return Color::IsNone(drawStyle_.color) ? DefaultTextColour() : drawStyle_.color;
+    return TextColour(drawStyle_);
+}
+
+uint32_t PagePainter::TextColour(const PositionRecord& style) const {
+    return Color::IsNone(style.color) ? DefaultTextColour() : style.color;
 }
 
 void PagePainter::ApplyDrawStyle(const PositionRecord& style) {
@@ -339,11 +345,12 @@ void PagePainter::DrawLineFrame(const LineRecord& line, uint32_t lineBackground,
         canvas_->DrawLine(Point{left, bottom}, Point{right, bottom}, colour);
 }
 
-// One line as it is walked twice: backgrounds, then contents.
+// One line as it is walked: backgrounds, then contents.
 struct PagePainter::LineWalk {
     const LineRecord* line = nullptr;
     int32_t index = 0;
     int32_t end = 0;
+    int32_t lastWord = 0;  // a space before this item is followed by a word
     bool justify = false;
     bool hidden = false;
     int32_t gaps = 0;
@@ -373,19 +380,8 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     uint32_t mode =
         PageDrawing::LineAlignment(line->alignment, layout_.defaultAlignment_, continues, framed);
     w.justify = mode == PageDrawing::kAlignJustify || mode == PageDrawing::kAlignPoetry;
-    if (w.justify) {
-        int32_t marks = counts[kItemFlowMark];
-        bool afterSpace = true;  // a space that opens the line is no gap
-        for (int32_t j = index + 1; j < end; ++j) {
-            uint32_t kind = c.ItemAt(j)->kind;
-            if (kind == kItemTextRun || kind == kItemInlineBox) afterSpace = false;
-            if (kind != kItemFlowMark) continue;
-            const FlowMark* m = c.Mark(marks++);
-            bool space = m && m->type == kMarkSpace;
-            if (space && m->width > 0 && !afterSpace && RunFollows(c, j, end)) ++w.gaps;
-            afterSpace = space;
-        }
-    }
+    w.lastWord = LastWord(c, index + 1, end);
+    if (w.justify) CountGaps(c, w, counts);
     // The line's x already holds its left indent.
     w.startX = line->x + drawShift_.x + PageDrawing::AlignmentOffset(mode, line->freeWidth);
     // The baseline is measured from the top of the text, below the space kept above the line.
@@ -400,6 +396,12 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     DrawLineFrame(*line, w.lineBackground, background);
 
     // Pass 0 fills backgrounds; pass 1 starts again from the same style and annotation state.
+    // Pass 1 places the inline boxes as pass 0 does, so a line with nothing to fill is walked
+    // once.
+    if (!Fills(slot, w, counts)) {
+        WalkLine(slot, w, counts, 1);
+        return end;
+    }
     int32_t passCounts[kItemKindCount];
     std::copy(counts, counts + kItemKindCount, passCounts);
     PositionRecord style = drawStyle_;
@@ -409,6 +411,37 @@ int32_t PagePainter::DrawLine(PageSlot& slot, int32_t index, int32_t* counts, ui
     slot.walk = walk;
     WalkLine(slot, w, counts, 1);
     return end;
+}
+
+void PagePainter::CountGaps(const BlockContents& c, LineWalk& w, const int32_t* counts) const {
+    int32_t marks = counts[kItemFlowMark];
+    bool afterSpace = true;  // a space that opens the line is no gap
+    for (int32_t j = w.index + 1; j < w.end; ++j) {
+        uint32_t kind = c.ItemAt(j)->kind;
+        if (kind == kItemTextRun || kind == kItemInlineBox) afterSpace = false;
+        if (kind != kItemFlowMark) continue;
+        const FlowMark* m = c.Mark(marks++);
+        bool space = m && m->type == kMarkSpace;
+        if (space && m->width > 0 && !afterSpace && j < w.lastWord) ++w.gaps;
+        afterSpace = space;
+    }
+}
+
+bool PagePainter::Fills(PageSlot& slot, const LineWalk& w, const int32_t* counts) const {
+    // A highlight or a note's mark may tint any run.
+    if (slot.walking) return true;
+    auto shows = [&](uint32_t colour) {
+        return !Color::IsNone(colour) && !Color::SameRgb(colour, w.pageBackground);
+    };
+    if (shows(w.lineBackground)) return true;
+    BlockContents& c = slot.contents;
+    int32_t styles = counts[kItemStyleChange];
+    for (int32_t j = w.index + 1; j < w.end; ++j) {
+        if (c.ItemAt(j)->kind != kItemStyleChange) continue;
+        const PositionRecord* style = c.Style(styles++);
+        if (style && shows(ShownBackground(*style, w.lineBackground))) return true;
+    }
+    return false;
 }
 
 void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pass) {
@@ -421,7 +454,9 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
     // Pass 0: the run of one background colour that is open, from fillFrom.
     int32_t fillFrom = line->x + drawShift_.x;
     uint32_t fillColour = w.lineBackground;
-    PositionRecord shown = drawStyle_;
+    // The style the text shows: drawStyle_, or it tinted by the open annotations.
+    PositionRecord tinted;
+    const PositionRecord* shown = &drawStyle_;
     auto fillTo = [&](int32_t to) {
         if (to > fillFrom && !Color::IsNone(fillColour) &&
             !Color::SameRgb(fillColour, w.pageBackground))
@@ -435,10 +470,11 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
             // A tint mixes with the background the run shows, its own or the line's.
             PositionRecord base = drawStyle_;
             base.background = ShownBackground(drawStyle_, w.lineBackground);
-            slot.walk.StyleRun(base, w.lineBackground, DefaultTextColour(), shown);
+            slot.walk.StyleRun(base, w.lineBackground, DefaultTextColour(), tinted);
+            shown = &tinted;
         } else
-            shown = drawStyle_;
-        uint32_t bg = ShownBackground(shown, w.lineBackground);
+            shown = &drawStyle_;
+        uint32_t bg = ShownBackground(*shown, w.lineBackground);
         if (pass == 0 && bg != fillColour) {
             fillTo(x);
             fillColour = bg;
@@ -470,8 +506,8 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                     }
                     if (!w.hidden) {
                         String scratch;
-                        lift = LayoutFonts::BaselineShift(shown.style, run->height);
-                        DrawRun(ShownText(run->text, scratch), shown, Point{x, w.baseline + lift},
+                        lift = LayoutFonts::BaselineShift(shown->style, run->height);
+                        DrawRun(ShownText(run->text, scratch), *shown, Point{x, w.baseline + lift},
                                 run->width);
                     }
                     run->x = x;
@@ -487,23 +523,20 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                 if (m->type == kMarkHyphen) {
                     static const String kHyphen(u"-", 1);
                     if (pass == 1 && !w.hidden && TextShows(x, m->width))
-                        canvas_->DrawText(kHyphen, Point{x, w.baseline + lift},
-                                          Color::IsNone(shown.color) ? DefaultTextColour() : shown.color);
+                        canvas_->DrawText(kHyphen, Point{x, w.baseline + lift}, TextColour(*shown));
                     x += m->width;
                 } else if (m->type == kMarkSpace) {
                     // A highlight ends with its last word, not after the space that follows.
                     if (item->HasPosition()) restyle(item->Position());
                     int32_t width = m->width;
-                    bool follows = RunFollows(c, j, w.end);
+                    bool follows = j < w.lastWord;
                     // Only a gap between words takes a share: not a trailing space, nor the
                     // second of two spaces in a row.
                     if (w.justify && m->width > 0 && !previousWasSpace && follows)
                         width += PageDrawing::NextJustifyShare(line->freeWidth, w.gaps, carry);
                     if (previousWasSpace) break;
-                    if (pass == 1 && (shown.style & kStyleUnderline) && !w.hidden && follows)
-                        canvas_->DrawUnderline(
-                            Point{x, w.baseline}, width,
-                            Color::IsNone(shown.color) ? DefaultTextColour() : shown.color);
+                    if (pass == 1 && (shown->style & kStyleUnderline) && !w.hidden && follows)
+                        canvas_->DrawUnderline(Point{x, w.baseline}, width, TextColour(*shown));
                     x += width;
                     previousWasSpace = true;
                 }
@@ -512,8 +545,8 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
             case kItemStyleChange:
                 if (const PositionRecord* style = c.Style(k)) {
                     drawStyle_ = *style;
-                    shown = drawStyle_;
-                    if (pass == 1) SetRunFont(shown);
+                    shown = &drawStyle_;
+                    if (pass == 1) SetRunFont(*shown);
                 }
                 break;
             case kItemInlineBox: {
@@ -630,7 +663,7 @@ bool PagePainter::DrawObjects(PageSlot& slot, int32_t pass, uint32_t background)
 
 void PagePainter::DrawRun(const String& text, const PositionRecord& style, Point baseline,
                           int32_t width) {
-    const uint32_t colour = Color::IsNone(style.color) ? DefaultTextColour() : style.color;
+    const uint32_t colour = TextColour(style);
     if (TextShows(baseline.x, width)) {
         SetRunFont(style);
         canvas_->DrawText(text, baseline, colour);

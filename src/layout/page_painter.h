@@ -50,6 +50,11 @@ private:
     int32_t DrawLine(PageSlot& slot, int32_t index, int32_t* counts, uint32_t background);
     struct LineWalk;
     void WalkLine(PageSlot& slot, LineWalk& walk, int32_t* counts, int pass);
+    // The gaps between words a justified line shares its free width over.
+    void CountGaps(const BlockContents& c, LineWalk& walk, const int32_t* counts) const;
+    // Whether the line's walk for backgrounds would fill anything: a background of its own, a
+    // style in it with one, or annotations that may tint it.
+    bool Fills(PageSlot& slot, const LineWalk& walk, const int32_t* counts) const;
     void DrawLineFrame(const LineRecord& line, uint32_t lineBackground, uint32_t background);
     void DrawCell(PageSlot& slot, const CellRecord& cell, const TableRecord* table);
     void EnterTable(PageSlot& slot, TableRecord& table, uint32_t position);
@@ -68,6 +73,8 @@ private:
     void DrawBookmarkCorner(PageSlot& slot);
     void ApplyDrawStyle(const PositionRecord& style);
     uint32_t TextColour() const;
+    // The colour a run in `style` is drawn in: its own, else the page's default.
+    uint32_t TextColour(const PositionRecord& style) const;
     void NoteObjectClip(int32_t k);
     // Whether text drawn across [x, x + width) shows whole in a scrolled table's view (a word
     // wider than the view counts as shown: it is drawn cut).
