@@ -269,8 +269,8 @@ TEST_P(ProgramEndPage, EndShowsAFullPageAndPagingBackRetraces) {
     ASSERT_GT(forward.size(), 4u);
     const size_t full = forward[forward.size() - 2].size();
     ASSERT_LT(forward.back().size(), full) << "the last forward page is not short";
-    const std::vector<Page> end = Walk(html, "key 0x23\nidle\n", "key 0x21", 1, "verses-end",
-                                       false);
+    const std::vector<Page> end =
+        Walk(html, "key 0x23\nidle\n", "key 0x21", 1, "verses-end", false);
     ASSERT_EQ(end.size(), 1u);
     EXPECT_EQ(end.front().size(), full) << "End's page is not full";
     ASSERT_FALSE(end.front().empty());
@@ -278,13 +278,13 @@ TEST_P(ProgramEndPage, EndShowsAFullPageAndPagingBackRetraces) {
     ExpectBackwardTilesForward("verses", html);
     // End, PageUps, then as many PageDowns: the pages PageUp showed, in the other order.
     constexpr int kTurns = 14;
-    const std::vector<Page> up = Walk(html, "key 0x23\nidle\n", "key 0x21", kTurns + 1,
-                                      "verses-turns-up", false);
+    const std::vector<Page> up =
+        Walk(html, "key 0x23\nidle\n", "key 0x21", kTurns + 1, "verses-turns-up", false);
     ASSERT_EQ(up.size(), static_cast<size_t>(kTurns + 1));
     std::string back = "key 0x23\nidle\n";
     for (int i = 0; i < kTurns; ++i) back += "key 0x21\nidle\n";
-    const std::vector<Page> down = Walk(html, back, "key 0x22", kTurns + 1, "verses-turns-down",
-                                        false);
+    const std::vector<Page> down =
+        Walk(html, back, "key 0x22", kTurns + 1, "verses-turns-down", false);
     ASSERT_EQ(down.size(), static_cast<size_t>(kTurns + 1));
     for (int i = 0; i <= kTurns; ++i)
         EXPECT_EQ(down[static_cast<size_t>(i)], up[static_cast<size_t>(kTurns - i)])
