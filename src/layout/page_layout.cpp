@@ -633,16 +633,11 @@ bool PageLayout::GoToPage(uint32_t n) {
         r = pager_.WalkFromFirst(n);
         // A number past the last page shows it as End does (a tall table at its end).
         toLast = n == kNone || (r && n > r->pageNumber);
-    } else if (toLast && pager_.LastNumber() != kNone) {
-        r = pager_.EnsureRecord(pager_.LastNumber(), pager_.LastStart(), false);
-    } else if (toLast) {
-        if (length <= FirstPageStart() ||
-            !pager_.LayoutPageEndingAt(length, EstimatePageNumber(length), r))
-            r = length <= FirstPageStart() ? &pager_.First() : nullptr;
+    } else if (toLast || (pager_.LastNumber() != kNone && n >= pager_.LastNumber())) {
+        toLast = true;
+        r = FullLastPage();
     } else if (n <= 1) {
         r = &pager_.First();
-    } else if (pager_.LastNumber() != kNone && n >= pager_.LastNumber()) {
-        r = pager_.EnsureRecord(pager_.LastNumber(), pager_.LastStart(), false);
     } else {
         r = pager_.EnsureRecord(n, PositionOfPage(n), true);
         // A page started at the estimate that runs to the end of the text is the tail of the
@@ -657,7 +652,7 @@ bool PageLayout::GoToPage(uint32_t n) {
             if (start != pager_.Current()) r->Reset();
             pager_.ForgetLast();
             toLast = true;
-            if (!pager_.LayoutPageEndingAt(length, EstimatePageNumber(length), r)) r = nullptr;
+            r = FullLastPage();
         }
     }
     if (!r) {
@@ -670,6 +665,18 @@ bool PageLayout::GoToPage(uint32_t n) {
     ShowTallTables(toLast);
     listener_->OnPageChanged(r);
     return true;
+}
+
+// The page that ends at the end of the text, filled upward from the page before it as far as
+// the screen allows (the last page paging forward shows can hold a few lines only). Numbered as
+// the last page when that is known, else by the estimate.
+PageRecord* PageLayout::FullLastPage() {
+    const uint32_t length = TextLength();
+    if (length <= FirstPageStart()) return &pager_.First();
+    const uint32_t after =
+        pager_.LastNumber() != kNone ? pager_.LastNumber() + 1 : EstimatePageNumber(length);
+    PageRecord* r = nullptr;
+    return pager_.LayoutPageEndingAt(length, after, r) ? r : nullptr;
 }
 
 bool PageLayout::GoToPosition(uint32_t position, PageStepCode step, PageMarkIndex mark) {

@@ -525,6 +525,8 @@ public:
 
 private:
     bool StepTableViews(int32_t direction, bool move);
+    // End's page: the one that ends at the end of the text, as full as the screen allows.
+    PageRecord* FullLastPage();
     // The paginator lays pages out through the layout: it reads the token source, the column
     // geometry, the fill limit and stop, and the content layout, and tells the listener that a
     // page it releases is hidden.

@@ -207,7 +207,8 @@ PageRecord* Paginator::StoreRecord(PageRecord& record) {
         }
     }
     dest->MoveFrom(record);
-    if (dest->stopAt == kNone) dest->stopAt = stop;
+    if (dest->stopAt == kNone) dest->stopAt = stop != kNone ? stop : KeptStop(dest->start);
+    KeepStop(dest->start, dest->stopAt);
     for (PageSlot& s : slots_)
         if (s.record == &record) s.record = dest;
     return dest;
@@ -643,7 +644,25 @@ void Paginator::Forget() {
     current_ = kNone;
     lastNumber_ = lastStart_ = kNone;
     knownLines_.clear();
+    keptStops_.clear();
     chainSeeds_ = true;
+}
+
+uint32_t Paginator::KeptStop(uint32_t start) const {
+    for (const KeptStopEntry& k : keptStops_)
+        if (k.start == start) return k.stop;
+    return kNone;
+}
+
+void Paginator::KeepStop(uint32_t start, uint32_t stop) {
+    if (stop == kNone || stop <= start) return;
+    for (KeptStopEntry& k : keptStops_)
+        if (k.start == start) {
+            k.stop = stop;
+            return;
+        }
+    if (keptStops_.size() >= kMaxKeptStops) keptStops_.erase(keptStops_.begin());
+    keptStops_.push_back({start, stop});
 }
 
 void Paginator::DropLaidOut() {
@@ -656,6 +675,7 @@ void Paginator::DropLaidOut() {
     for (PageRecord& r : records_)
         if (&r != cur) r.Reset();
     // Ends and links were measured at the old size; they are found again.
+    keptStops_.clear();
     for (PageRecord* r : {&first_, cur}) {
         if (!r) continue;
         r->end = kNone;

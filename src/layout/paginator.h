@@ -253,6 +253,9 @@ public:
     bool QuickSearch() const { return quickSearch_; }
     // Lines known from earlier searches are measured at the old settings.
     void ForgetKnownLines() { knownLines_.clear(); }
+    // Where a page found going back ends (the start of the page it was found before), kept
+    // after its record goes: paging forward over it again shows the pages paging back showed.
+    uint32_t KeptStop(uint32_t start) const;
 
     // --- Maintenance -----------------------------------------------------------------------
     // Every laid-out page and every record but the current one dropped; ends and links
@@ -318,6 +321,13 @@ private:
 
     // Paging back.
     std::vector<KnownLines> knownLines_;
+    struct KeptStopEntry {
+        uint32_t start;
+        uint32_t stop;
+    };
+    static constexpr size_t kMaxKeptStops = 512;
+    void KeepStop(uint32_t start, uint32_t stop);
+    std::vector<KeptStopEntry> keptStops_;
     // Whether a search with no known page to start from starts a few pages back (the last
     // search could cut its page from the lines of the page before).
     bool chainSeeds_ = true;

@@ -327,8 +327,11 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         }
         return accept(page, next, more);
     };
+    // The last page of the text is filled upward from the page before it (a page found going
+    // back from it is then full too), unless it follows a forced break.
+    const bool atEnd = target >= layout_.TextLength();
     if (!probed && !stopped &&
-        ((more && ReachesTarget(next, target)) || (!more && page.end == target)))
+        ((more && ReachesTarget(next, target)) || (!more && page.end == target && !atEnd)))
         return accept(page, next, more);
     if (!hasBefore) return atLowest ? accept(page, next, more) : kEndingFurtherBack;
     // The page holds the target: it shows no gap, but may repeat up to a page; a page cut
@@ -458,9 +461,12 @@ void Paginator::RememberLines(uint32_t start, uint32_t end, bool endsWithBreak,
 
 const PageRecord* Paginator::SeedBefore(uint32_t target, uint32_t from) {
     const PageRecord* best = nullptr;
+    // The last page is filled from the page before it: the search starts before the last
+    // page paging forward showed.
+    const uint32_t endBefore = target >= layout_.TextLength() ? target - 1 : target;
     auto consider = [&](const PageRecord& r) {
         if (!r.IsUsed() || r.end == kNone || r.start < from || r.start >= target ||
-            r.end > target || r.end <= r.start)
+            r.end > endBefore || r.end <= r.start)
             return;
         if (!best || r.start > best->start) best = &r;
     };

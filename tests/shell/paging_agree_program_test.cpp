@@ -128,6 +128,22 @@ std::string PlainParagraphsHtml() {
     return h + "<p>closing words.</p></body></html>";
 }
 
+// A book of numbered verses, one line each, under headings, whose last page paging forward
+// shows holds only a few lines (the verses end a few lines past a page's end); the footer's
+// markup follows the last words. Long enough that End searches back from the end; pages going
+// back from it can have room for a line more than they show (below a heading).
+std::string VersesHtml(int verses) {
+    std::string h = "<html><head><title>Verses</title></head><body><p>";
+    for (int v = 1; v <= verses; ++v) {
+        // Cantos of eleven verses (a page holding a heading has room for fewer lines), and a
+        // last canto of forty.
+        if (v % 11 == 1 && v + 40 < verses)
+            h += "</p><h2>Canto" + std::to_string(v / 11 + 1) + "</h2><p>";
+        h += "verse" + std::to_string(v) + " the keeper<br/>";
+    }
+    return h + "</p><div class=\"footer\"><span></span></div></body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 struct Setting {
@@ -238,6 +254,44 @@ TEST_P(ProgramPagesAgree, ALongManualOfMarkedUpTerms) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
+                                           Setting{"240x320", 2}),
+                         Name);
+
+// End on a book whose last forward page is short: End's page ends with the last words and is
+// as full as the pages before it (filled upward from the page before); the pages PageUp shows
+// from it tile the book back to page 1, and PageDown after PageUps shows the same pages again.
+class ProgramEndPage : public ProgramPagesAgree {};
+
+TEST_P(ProgramEndPage, EndShowsAFullPageAndPagingBackRetraces) {
+    const std::string html = VersesHtml(4003);
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 500, "verses-down");
+    ASSERT_GT(forward.size(), 4u);
+    const size_t full = forward[forward.size() - 2].size();
+    ASSERT_LT(forward.back().size(), full) << "the last forward page is not short";
+    const std::vector<Page> end =
+        Walk(html, "key 0x23\nidle\n", "key 0x21", 1, "verses-end", false);
+    ASSERT_EQ(end.size(), 1u);
+    EXPECT_EQ(end.front().size(), full) << "End's page is not full";
+    ASSERT_FALSE(end.front().empty());
+    EXPECT_EQ(end.front().back(), forward.back().back());
+    ExpectBackwardTilesForward("verses", html);
+    // End, PageUps, then as many PageDowns: the pages PageUp showed, in the other order.
+    constexpr int kTurns = 14;
+    const std::vector<Page> up =
+        Walk(html, "key 0x23\nidle\n", "key 0x21", kTurns + 1, "verses-turns-up", false);
+    ASSERT_EQ(up.size(), static_cast<size_t>(kTurns + 1));
+    std::string back = "key 0x23\nidle\n";
+    for (int i = 0; i < kTurns; ++i) back += "key 0x21\nidle\n";
+    const std::vector<Page> down =
+        Walk(html, back, "key 0x22", kTurns + 1, "verses-turns-down", false);
+    ASSERT_EQ(down.size(), static_cast<size_t>(kTurns + 1));
+    for (int i = 0; i <= kTurns; ++i)
+        EXPECT_EQ(down[static_cast<size_t>(i)], up[static_cast<size_t>(kTurns - i)])
+            << "PageDown " << i << " after " << kTurns << " PageUps from End";
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramEndPage,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
                                            Setting{"240x320", 2}),
                          Name);
