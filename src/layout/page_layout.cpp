@@ -1,6 +1,7 @@
 #include "layout/page_layout.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "bookfiles/annotation_file.h"
 #include "bookfiles/document_source.h"
@@ -506,6 +507,16 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
     // shows at the next position read (the token itself changed nothing but the record, which
     // the next pass makes again).
     uint32_t farKind = kTokenEnd;
+    // Reading stops at the target, before the token just read: back to the state kept before
+    // the token, resuming at `resume` where given. Where no state was kept (and the replay does
+    // not align) the replay goes round again, keeping every state.
+    enum class Stop { kNot, kHere, kAgain, kFailed };
+    auto stopBeforeToken = [&](bool kept, std::optional<uint32_t> resume) {
+        if (!align && !kept) return Stop::kAgain;
+        if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return Stop::kFailed;
+        if (resume) source_->SetPosition(*resume);
+        return Stop::kHere;
+    };
     while (guard-- > 0) {
         if (!source_->GetPosition(p)) return false;
         if (p >= target) {
@@ -546,36 +557,24 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         uint32_t began = p, end = p;
         const bool passed =
             source_->GetPosition(end) && end >= target && source_->TokenStart(began);
-        if (!align && passed && began >= target) {
-            if (!kept) {
-                again = true;
-                return true;
-            }
-            if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
-            source_->SetPosition(target);
-            break;
-        }
         uint32_t after = p;
-        if (!kept && !align && !content_) {
+        Stop stop = Stop::kNot;
+        if (!align && passed && began >= target) {
+            stop = stopBeforeToken(kept, target);
+        } else if (!kept && !align && !content_) {
             farKind = kind;
         } else if (!align && kind == kTokenText && source_->GetPosition(after) && after > target) {
-            if (!kept) {
-                again = true;
-                return true;
-            }
-            if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
-            source_->SetPosition(target);
-            break;
+            stop = stopBeforeToken(kept, target);
         } else if (beforeTag && kind == kTokenTag && source_->GetPosition(after) &&
                    after >= target) {
-            if (!align && !kept) {
-                again = true;
-                return true;
-            }
-            if (!before.SetReadPosition(0) || !source_->RestoreState(before)) return false;
-            if (passed) source_->SetPosition(began);
-            break;
+            stop = stopBeforeToken(kept, passed ? std::optional<uint32_t>(began) : std::nullopt);
         }
+        if (stop == Stop::kAgain) {
+            again = true;
+            return true;
+        }
+        if (stop == Stop::kFailed) return false;
+        if (stop == Stop::kHere) break;
         // Each element gets the state its page would give it: a page inside a list keeps
         // the list's indent.
         bool ok = content_ ? content_->ReplayToken(*this, record)
