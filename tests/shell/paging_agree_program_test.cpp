@@ -15,6 +15,7 @@
 #include "bookfiles/book_header.h"
 #include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/document/seeded_words.h"
 #include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
@@ -115,16 +116,9 @@ std::string LongManualHtml() {
 std::string PlainParagraphsHtml() {
     static const char* const kWords[] = {"harbour", "lantern", "evening", "quiet", "ships", "under",
                                          "keeper",  "stone",   "water",   "light", "the"};
-    uint32_t r = 3;
+    SeededWords words(kWords, 3);
     std::string h = "<html><body>";
-    for (int p = 0; p < 420; ++p) {
-        h += "<p>";
-        for (int i = 0; i < 20 + p % 15; ++i) {
-            r = r * 1103515245u + 12345u;
-            h += std::string(i ? " " : "") + kWords[(r >> 16) % 11];
-        }
-        h += "</p>";
-    }
+    for (int p = 0; p < 420; ++p) h += "<p>" + words.Words(20 + p % 15) + "</p>";
     return h + "<p>closing words.</p></body></html>";
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "shell/program_runs.h"
+#include "support/document/seeded_words.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
 
@@ -28,14 +29,14 @@ std::string CommentedProse() {
                                          "a",
                                          "characteristically",
                                          "internationalization"};
-    std::uint32_t seed = 7;
+    SeededWords words(kWords, 7);
     std::string html = "<html><head><title>Notes</title></head><body>";
     for (int p = 0; p < 40; ++p) {
         html += "<p>";
         for (int i = 0; i < 40; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            if ((seed >> 8) % 3 == 0) html += "<!--" + std::string(300, 'c') + "-->";
-            html += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
+            const std::uint32_t drawn = words.Draw();
+            if ((drawn >> 8) % 3 == 0) html += "<!--" + std::string(300, 'c') + "-->";
+            html += words.WordOf(drawn);
             html += ' ';
         }
         html += "</p>\n";
@@ -43,25 +44,39 @@ std::string CommentedProse() {
     return html + "</body></html>";
 }
 
+// Leaves eBooks/`name`.html after `steps` from its first page, opens it again and expects the
+// page shown to be the page that was left (`when` says which in a failure).
+void ExpectReopenedAsLeft(const TempDevice& device, const std::string& name,
+                          const std::string& steps, const std::string& when) {
+    const std::string book = "\\storage\\eBooks\\" + name + ".html";
+    const std::string left = device.OutsidePath("left.txt");
+    const std::string back = device.OutsidePath("back.txt");
+    std::filesystem::remove(device.Host("storage/eBooks/" + name + ".fvt"));  // from page 1
+    ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    const std::string shown = Joined(ReadLines(left));
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(Joined(ReadLines(back)), shown) << when;
+}
+
+// `n` presses of the key `code`, the program idle after each.
+std::string Presses(const std::string& code, int n) {
+    std::string steps;
+    for (int i = 0; i < n; ++i) steps += "key " + code + "\nidle\n";
+    return steps;
+}
+
 TEST(Reopening, AnHtmlPageAfterALongCommentComesBackAsItWasLeft) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/notes.html", CommentedProse());
-    const std::string book = "\\storage\\eBooks\\notes.html";
-    const std::string left = device.OutsidePath("left.txt");
-    const std::string back = device.OutsidePath("back.txt");
     int compared = 0;
     for (int turns = 1; turns <= 25; ++turns) {
-        std::filesystem::remove(device.Host("storage/eBooks/notes.fvt"));  // from page 1
-        std::string steps = "idle\n";
-        for (int i = 0; i < turns; ++i) steps += "key 0x22\nidle\n";
-        ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
-        ASSERT_EQ(run.status, 0) << run.Describe();
-        run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n");
-        ASSERT_EQ(run.status, 0) << run.Describe();
-        const std::string shown = Joined(ReadLines(left));
-        ASSERT_FALSE(shown.empty());
-        EXPECT_EQ(Joined(ReadLines(back)), shown) << "after " << turns << " pages";
+        ASSERT_NO_FATAL_FAILURE(ExpectReopenedAsLeft(device, "notes",
+                                                     "idle\n" + Presses("0x22", turns),
+                                                     "after " + std::to_string(turns) + " pages"));
         ++compared;
     }
     EXPECT_EQ(compared, 25);
@@ -88,21 +103,10 @@ TEST(Reopening, AnHtmlPageInsideAListingComesBackWithItsColumns) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/protocol.html", Listings());
-    const std::string book = "\\storage\\eBooks\\protocol.html";
-    const std::string left = device.OutsidePath("left.txt");
-    const std::string back = device.OutsidePath("back.txt");
-    for (int turns = 1; turns <= 20; ++turns) {
-        std::filesystem::remove(device.Host("storage/eBooks/protocol.fvt"));  // from page 1
-        std::string steps = "idle\n";
-        for (int i = 0; i < turns; ++i) steps += "key 0x22\nidle\n";
-        ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
-        ASSERT_EQ(run.status, 0) << run.Describe();
-        run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n");
-        ASSERT_EQ(run.status, 0) << run.Describe();
-        const std::string shown = Joined(ReadLines(left));
-        ASSERT_FALSE(shown.empty());
-        EXPECT_EQ(Joined(ReadLines(back)), shown) << "after " << turns << " pages";
-    }
+    for (int turns = 1; turns <= 20; ++turns)
+        ASSERT_NO_FATAL_FAILURE(ExpectReopenedAsLeft(device, "protocol",
+                                                     "idle\n" + Presses("0x22", turns),
+                                                     "after " + std::to_string(turns) + " pages"));
 }
 
 // A manual as its tools write one: chapters under a line of navigation links and a rule,
@@ -111,16 +115,7 @@ std::string Manual() {
     static const char* const kWords[] = {"nettle", "counter", "variant", "cipher", "block",
                                          "mode",   "the",     "key",     "length", "of",
                                          "a",      "message", "digest"};
-    std::uint32_t seed = 3;
-    auto words = [&](int n) {
-        std::string out;
-        for (int i = 0; i < n; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            if (i) out += ' ';
-            out += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
-        }
-        return out;
-    };
+    SeededWords words(kWords, 3);
     std::string html = "<html><head><title>Manual</title></head><body>";
     for (int chapter = 1; chapter < 25; ++chapter) {
         html +=
@@ -128,13 +123,14 @@ std::string Manual() {
             "Previous: <a href=\"#p\">Prev</a>, Up: <a href=\"#t\">Top</a> &nbsp; [<a "
             "href=\"#c\">Contents</a>][<a href=\"#i\">Index</a>]</p></div><hr>";
         html += "<h3 class=\"section\">" + std::to_string(chapter) + " Section</h3>";
-        for (int p = 0; p < 4; ++p) html += "<p>" + words(35) + "</p>";
-        html += "<pre class=\"example\">" + words(6) + "\n  " + words(5) + "\n</pre></div>";
+        for (int p = 0; p < 4; ++p) html += "<p>" + words.Words(35) + "</p>";
+        html +=
+            "<pre class=\"example\">" + words.Words(6) + "\n  " + words.Words(5) + "\n</pre></div>";
     }
     html +=
         "<div class=\"footnotes-segment\"><hr><h4 class=\"footnotes-heading\">Footnotes</h4>"
         "<h5><a id=\"f1\">(1)</a></h5><p>" +
-        words(30) + "</p></div>";
+        words.Words(30) + "</p></div>";
     return html + "</body></html>";
 }
 
@@ -142,21 +138,10 @@ TEST(Reopening, AnHtmlPageFoundGoingBackComesBackEndingWhereItDid) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/manual.html", Manual());
-    const std::string book = "\\storage\\eBooks\\manual.html";
-    const std::string left = device.OutsidePath("left.txt");
-    const std::string back = device.OutsidePath("back.txt");
-    for (int ups = 1; ups <= 8; ++ups) {
-        std::filesystem::remove(device.Host("storage/eBooks/manual.fvt"));  // from page 1
-        std::string steps = "idle\nkey 0x23\nidle\n";
-        for (int i = 0; i < ups; ++i) steps += "key 0x21\nidle\n";
-        ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
-        ASSERT_EQ(run.status, 0) << run.Describe();
-        run = RunSteps(device, {book}, "idle\npagetext " + back + "\nquit\n");
-        ASSERT_EQ(run.status, 0) << run.Describe();
-        const std::string shown = Joined(ReadLines(left));
-        ASSERT_FALSE(shown.empty());
-        EXPECT_EQ(Joined(ReadLines(back)), shown) << "after End and " << ups << " PageUps";
-    }
+    for (int ups = 1; ups <= 8; ++ups)
+        ASSERT_NO_FATAL_FAILURE(
+            ExpectReopenedAsLeft(device, "manual", "idle\nkey 0x23\nidle\n" + Presses("0x21", ups),
+                                 "after End and " + std::to_string(ups) + " PageUps"));
 }
 
 }  // namespace
