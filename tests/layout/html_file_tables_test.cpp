@@ -139,6 +139,19 @@ protected:
         return pages;
     }
 
+    // Draws page `n` and gives its first table: null, after a failure, where the page cannot be
+    // drawn or holds no table.
+    const TableRecord* FirstTableOfPage(uint32_t n) {
+        if (!layout_->GoToPage(n) || !layout_->PaintCurrentPage(false)) {
+            ADD_FAILURE() << "page " << n << " cannot be drawn";
+            return nullptr;
+        }
+        PageSlot* slot = layout_->CurrentPageSlot();
+        const TableRecord* table = slot ? slot->contents.Table(0) : nullptr;
+        if (!table) ADD_FAILURE() << "no table on page " << n;
+        return table;
+    }
+
     Engines engines_;
     TextFileResource* resource_ = nullptr;
     TokenSource* source_ = nullptr;
@@ -254,22 +267,23 @@ TEST_F(HtmlFileTables, ACellTallerThanThePageLosesNoText) {
         at = next;
     }
     EXPECT_TRUE(HasLine(pages[1], "after the table"));
-    ASSERT_TRUE(layout_->GoToPage(1));
-    ASSERT_TRUE(layout_->PaintCurrentPage(false));
-    PageSlot* slot = layout_->CurrentPageSlot();
-    ASSERT_NE(slot, nullptr);
-    ASSERT_NE(slot->contents.Table(0), nullptr);
-    EXPECT_GT(slot->contents.Table(0)->content.height, slot->contents.Table(0)->box.height);
+    const TableRecord* table = FirstTableOfPage(1);
+    ASSERT_NE(table, nullptr);
+    EXPECT_GT(table->content.height, table->box.height);
     EXPECT_TRUE(layout_->ScrollTables(Point{0, 40}));
 }
 
-TEST_F(HtmlFileTables, ATableWhoseFirstRowFitsAPageStartsTheNextPage) {
+// Twelve short paragraphs, then a table of one cell of `rowLines` lines, then a paragraph.
+std::string LinesThenATallRow(int rowLines) {
     std::string html = "<html><body>";
     for (int i = 0; i < 12; ++i) html += "<p>Line " + std::to_string(i) + "</p>";
     html += "<table border=1><tr><td>";
-    for (int i = 1; i <= 12; ++i) html += "Row line " + std::to_string(i) + "<br>";
-    html += "</td></tr></table><p>after</p></body></html>";
-    ASSERT_NO_FATAL_FAILURE(Open(html));
+    for (int i = 1; i <= rowLines; ++i) html += "Row line " + std::to_string(i) + "<br>";
+    return html + "</td></tr></table><p>after</p></body></html>";
+}
+
+TEST_F(HtmlFileTables, ATableWhoseFirstRowFitsAPageStartsTheNextPage) {
+    ASSERT_NO_FATAL_FAILURE(Open(LinesThenATallRow(12)));
     std::vector<PageItems> pages = Walk();
     ASSERT_GE(pages.size(), 2u);
     // Not cut at the foot of the first page: whole on the second.
@@ -277,35 +291,24 @@ TEST_F(HtmlFileTables, ATableWhoseFirstRowFitsAPageStartsTheNextPage) {
     EXPECT_EQ(pages[1].tables, 1);
     EXPECT_TRUE(HasLine(pages[1], "Row line 1"));
     EXPECT_TRUE(HasLine(pages[1], "Row line 12"));
-    ASSERT_TRUE(layout_->GoToPage(2));
-    ASSERT_TRUE(layout_->PaintCurrentPage(false));
-    PageSlot* slot = layout_->CurrentPageSlot();
-    ASSERT_NE(slot, nullptr);
-    ASSERT_NE(slot->contents.Table(0), nullptr);
-    EXPECT_EQ(slot->contents.Table(0)->content.height, slot->contents.Table(0)->box.height);
+    const TableRecord* table = FirstTableOfPage(2);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->content.height, table->box.height);
 }
 
 // A row taller than a page whose view at the foot of a page would be a strip of a few lines
 // starts the next page, where the whole column shows it (a view most of the column high
 // stays, as ACellTallerThanThePageLosesNoText shows).
 TEST_F(HtmlFileTables, ARowTallerThanAPageNearAPagesFootStartsTheNextPage) {
-    std::string html = "<html><body>";
-    for (int i = 0; i < 12; ++i) html += "<p>Line " + std::to_string(i) + "</p>";
-    html += "<table border=1><tr><td>";
-    for (int i = 1; i <= 60; ++i) html += "Row line " + std::to_string(i) + "<br>";
-    html += "</td></tr></table><p>after</p></body></html>";
-    ASSERT_NO_FATAL_FAILURE(Open(html));
+    ASSERT_NO_FATAL_FAILURE(Open(LinesThenATallRow(60)));
     std::vector<PageItems> pages = Walk();
     ASSERT_GE(pages.size(), 2u);
     EXPECT_EQ(pages[0].tables, 0);
     EXPECT_EQ(pages[1].tables, 1);
     EXPECT_TRUE(HasLine(pages[1], "Row line 1"));
-    ASSERT_TRUE(layout_->GoToPage(2));
-    ASSERT_TRUE(layout_->PaintCurrentPage(false));
-    PageSlot* slot = layout_->CurrentPageSlot();
-    ASSERT_NE(slot, nullptr);
-    ASSERT_NE(slot->contents.Table(0), nullptr);
-    EXPECT_GT(slot->contents.Table(0)->box.height, 250);
+    const TableRecord* table = FirstTableOfPage(2);
+    ASSERT_NE(table, nullptr);
+    EXPECT_GT(table->box.height, 250);
 }
 
 // A table nested one level deeper than tables nest becomes lines of its cell: the five tables

@@ -1,8 +1,6 @@
 // The program itself, in processes of its own on a temporary device: headless runs under a
 // driver script, a book named by its host path, and one running instance per device.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -15,6 +13,7 @@
 #include "platform/window/window.h"
 #include "shell/program_runs.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/platform/stopped_process.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
 
@@ -880,22 +879,6 @@ TEST(SingleInstance, RestartReplacesTheRunningInstance) {
     EXPECT_EQ(quit.Wait().status, 0);
     EXPECT_EQ(second.Wait().status, 0);
 }
-
-// A child process stopped by a signal (all its threads: until then its listener may still
-// answer), let go on when the test ends however it ends.
-struct Stopped {
-    explicit Stopped(pid_t p) : pid(p) {
-        int status = 0;
-        ok = kill(p, SIGSTOP) == 0 && waitpid(p, &status, WUNTRACED) == p && WIFSTOPPED(status);
-    }
-    ~Stopped() { Resume(); }
-    void Resume() {
-        if (ok) kill(pid, SIGCONT);
-        ok = false;
-    }
-    pid_t pid;
-    bool ok = false;
-};
 
 // A reader that does not answer (here stopped) keeps the device: a second start, with a book or
 // without, waits a bounded time, says so and ends with a failure, opening nothing. The questions

@@ -1,6 +1,5 @@
 // Other processes: the single-instance rule on one device, and the demo program's screenshots.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -14,6 +13,8 @@
 
 #include "platform/last_error.h"
 #include "platform/window/window.h"
+#include "support/platform/screenshot_pixels.h"
+#include "support/platform/stopped_process.h"
 #include "support/platform/temp_device.h"
 
 extern char** environ;
@@ -72,15 +73,21 @@ int Wait(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Starts the demo with `args` as the instance of a device and waits until it says it is ready;
+// `reaper` ends it should a check fail.
+void StartInstance(const std::vector<std::string>& args, Reaper& reaper) {
+    int out = -1;
+    reaper.pid = Start(args, &out);
+    ASSERT_GT(reaper.pid, 0);
+    ASSERT_EQ(ReadLine(out), "ready");
+    close(out);
+}
+
 TEST(SingleInstance, SecondStartFindsRaisesAndClosesTheFirst) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    int out = -1;
-    pid_t first = Start({"instance", device.root()}, &out);
-    Reaper reaper{first};
-    ASSERT_GT(first, 0);
-    ASSERT_EQ(ReadLine(out), "ready");
-    close(out);
+    Reaper first{-1};
+    ASSERT_NO_FATAL_FAILURE(StartInstance({"instance", device.root()}, first));
 
     HWND other = FindWindowW(u"Folivant Reader", nullptr);
     ASSERT_NE(other, nullptr);
@@ -89,7 +96,7 @@ TEST(SingleInstance, SecondStartFindsRaisesAndClosesTheFirst) {
     // Synchronous: the other instance has handled WM_CLOSE when the call returns.
     SendMessageW(other, WM_CLOSE, 0, 0);
     EXPECT_TRUE(device.HostExists("closed"));
-    EXPECT_EQ(Wait(first), 0);
+    EXPECT_EQ(Wait(first.pid), 0);
     EXPECT_EQ(FindWindowW(u"Folivant Reader", nullptr), nullptr);
 }
 
@@ -98,14 +105,9 @@ TEST(SingleInstance, NamesOutsideTheBasicPlaneCrossToTheOtherInstanceIntact) {
     const std::u16string name = u"Folivant \U0001F600 \U00020000 \u00E9";
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    int out = -1;
-    pid_t first = Start({"instance", device.root(),
-                         "Folivant \xF0\x9F\x98\x80 \xF0\xA0\x80\x80 \xC3\xA9"},
-                        &out);
-    Reaper reaper{first};
-    ASSERT_GT(first, 0);
-    ASSERT_EQ(ReadLine(out), "ready");
-    close(out);
+    Reaper first{-1};
+    ASSERT_NO_FATAL_FAILURE(StartInstance(
+        {"instance", device.root(), "Folivant \xF0\x9F\x98\x80 \xF0\xA0\x80\x80 \xC3\xA9"}, first));
 
     HWND other = FindWindowW(name.c_str(), nullptr);
     ASSERT_NE(other, nullptr);
@@ -115,17 +117,13 @@ TEST(SingleInstance, NamesOutsideTheBasicPlaneCrossToTheOtherInstanceIntact) {
     EXPECT_TRUE(SetForegroundWindow(other));
     SendMessageW(other, WM_CLOSE, 0, 0);
     EXPECT_TRUE(device.HostExists("closed"));
-    EXPECT_EQ(Wait(first), 0);
+    EXPECT_EQ(Wait(first.pid), 0);
 }
 
 TEST(SingleInstance, AnotherDeviceRootIsAnotherDevice) {
     TempDevice first;
-    int out = -1;
-    pid_t pid = Start({"instance", first.root()}, &out);
-    Reaper reaper{pid};
-    ASSERT_GT(pid, 0);
-    ASSERT_EQ(ReadLine(out), "ready");
-    close(out);
+    Reaper instance{-1};
+    ASSERT_NO_FATAL_FAILURE(StartInstance({"instance", first.root()}, instance));
     {
         TempDevice second;
         EXPECT_EQ(FindWindowW(u"Folivant Reader", nullptr), nullptr);
@@ -134,7 +132,7 @@ TEST(SingleInstance, AnotherDeviceRootIsAnotherDevice) {
     HWND other = FindWindowW(u"Folivant Reader", nullptr);
     ASSERT_NE(other, nullptr);
     SendMessageW(other, WM_CLOSE, 0, 0);
-    EXPECT_EQ(Wait(pid), 0);
+    EXPECT_EQ(Wait(instance.pid), 0);
 }
 
 // An instance that does not answer (stopped) is still there: FindWindowW finds it after a
@@ -143,17 +141,10 @@ TEST(SingleInstance, AnotherDeviceRootIsAnotherDevice) {
 TEST(SingleInstance, AnInstanceThatDoesNotAnswerIsFoundAndNotClosedLate) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    int out = -1;
-    pid_t first = Start({"instance", device.root()}, &out);
-    Reaper reaper{first};
-    ASSERT_GT(first, 0);
-    ASSERT_EQ(ReadLine(out), "ready");
-    close(out);
-    ASSERT_EQ(kill(first, SIGSTOP), 0);
-    // Stopped once all its threads are: until then its listener may still answer.
-    int status = 0;
-    ASSERT_EQ(waitpid(first, &status, WUNTRACED), first);
-    ASSERT_TRUE(WIFSTOPPED(status));
+    Reaper first{-1};
+    ASSERT_NO_FATAL_FAILURE(StartInstance({"instance", device.root()}, first));
+    Stopped stopped(first.pid);
+    ASSERT_TRUE(stopped.ok);
     HWND other = FindWindowW(u"Folivant Reader", nullptr);
     EXPECT_NE(other, nullptr);
     if (other) {
@@ -163,7 +154,7 @@ TEST(SingleInstance, AnInstanceThatDoesNotAnswerIsFoundAndNotClosedLate) {
         EXPECT_EQ(SendMessageTimeoutW(other, WM_CLOSE, 0, 0, SMTO_NORMAL, 300, &result), 0);
         EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
     }
-    kill(first, SIGCONT);
+    stopped.Resume();
     // Answered after every question it was left with.
     other = FindWindowW(u"Folivant Reader", nullptr);
     ASSERT_NE(other, nullptr);
@@ -171,21 +162,7 @@ TEST(SingleInstance, AnInstanceThatDoesNotAnswerIsFoundAndNotClosedLate) {
     DWORD_PTR result = 7;
     EXPECT_EQ(SendMessageTimeoutW(other, WM_CLOSE, 0, 0, SMTO_NORMAL, 10000, &result), 1);
     EXPECT_TRUE(device.HostExists("closed"));
-    EXPECT_EQ(Wait(first), 0);
-}
-
-bool ReadPng(const std::string& path, int& w, int& h, std::vector<std::uint32_t>& pixels) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_BGRA;
-    w = static_cast<int>(image.width);
-    h = static_cast<int>(image.height);
-    pixels.assign(static_cast<size_t>(w) * h, 0);
-    bool ok = png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
-    for (auto& p : pixels) p &= 0xFFFFFF;
-    return ok;
+    EXPECT_EQ(Wait(first.pid), 0);
 }
 
 // Runs the demo with a script; returns its exit code.
@@ -217,7 +194,7 @@ TEST(DemoWindow, DrivenHeadlessAndScreenshotted) {
     ASSERT_EQ(RunDemo(device, "tap 100 150\nchar x\nadvance 100\nidle\nquit\n", shot), 0);
     int w = 0, h = 0;
     std::vector<std::uint32_t> px;
-    ASSERT_TRUE(ReadPng(shot, w, h, px));
+    ASSERT_TRUE(ReadScreenshot(shot, w, h, px));
     ASSERT_EQ(w, 240);
     ASSERT_EQ(h, 320);
     EXPECT_EQ(px[150 * w + 100], 0xFF0000u);  // the mark where the pen came down
@@ -225,7 +202,7 @@ TEST(DemoWindow, DrivenHeadlessAndScreenshotted) {
     EXPECT_NE(px[5 * w + 120], 0xC0E0FFu);    // the task bar above the work area
     // A hardware button turns the background dark.
     ASSERT_EQ(RunDemo(device, "button 1\nquit\n", shot), 0);
-    ASSERT_TRUE(ReadPng(shot, w, h, px));
+    ASSERT_TRUE(ReadScreenshot(shot, w, h, px));
     EXPECT_EQ(px[200 * w + 20], 0x000080u);
 }
 
@@ -256,7 +233,7 @@ TEST(DemoWindow, ShowsInAnSdlWindowUnderXvfb) {
               0);
     int w = 0, h = 0;
     std::vector<std::uint32_t> px;
-    ASSERT_TRUE(ReadPng(shot, w, h, px));  // read back from the SDL window
+    ASSERT_TRUE(ReadScreenshot(shot, w, h, px));  // read back from the SDL window
     ASSERT_EQ(w, 240);
     EXPECT_EQ(px[150 * w + 100], 0xFF0000u);
     EXPECT_EQ(px[200 * w + 20], 0xC0E0FFu);

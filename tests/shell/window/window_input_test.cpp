@@ -49,6 +49,13 @@ std::string Utf16Le(const std::u16string& text) {
     return out;
 }
 
+// Chooses the item `downs` rows below the top of the soft-key menu F2 opens.
+void ChooseFromMenu(WindowSession& person, int downs) {
+    ASSERT_TRUE(person.Press("F2"));
+    for (int i = 0; i < downs; ++i) ASSERT_TRUE(person.Press("Down"));
+    ASSERT_TRUE(person.Press("Return"));
+}
+
 class WindowInput : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,6 +63,18 @@ protected:
         ASSERT_TRUE(device_.ok());
     }
     std::string Out(const std::string& name) const { return device_.outside() + "/" + name; }
+    // A library of two text books, Alpha and Beta.
+    void WriteAlphaAndBeta() const {
+        device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
+        device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    }
+    // Delete took Alpha: gone from the list and the device, Beta left.
+    void ExpectAlphaDeleted() const {
+        const std::string list = ReadFile(Out("list.txt"));
+        EXPECT_EQ(list.find("Alpha"), std::string::npos) << list;
+        EXPECT_NE(list.find("Beta"), std::string::npos) << list;
+        EXPECT_FALSE(device_.HostExists("storage/eBooks/Alpha.txt"));
+    }
     // The steps that read what the person left, run once they are done.
     std::string Readings() const {
         return "pagetext " + Out("page.txt") + "\nlisttext " + Out("list.txt") + "\nlistshown " +
@@ -84,9 +103,7 @@ TEST_F(WindowInput, PunctuationShiftedKeysAndAccentsReachANoteAndFind) {
     person.Type("A fifth: ratio 3/2, \"don't\"; caf\xc3\xa9? \xd0\xb6_=!");
     ASSERT_TRUE(person.Press("F1"));  // OK
     // Find... is the fifth item of the page's menu.
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_NO_FATAL_FAILURE(ChooseFromMenu(person, 5));
     person.Type("3/2, so don't let the caf\xc3\xa9");
     ASSERT_TRUE(person.Press("Return"));
     ASSERT_EQ(person.Finish().status, 0);
@@ -99,16 +116,13 @@ TEST_F(WindowInput, PunctuationShiftedKeysAndAccentsReachANoteAndFind) {
 // Opens the library's Delete confirmation for the selected book: the library's menu holds Filter
 // by, Reading list, Sort by, eBookstore, Options..., Properties..., Delete.
 void OpenDeleteBox(WindowSession& person) {
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    ChooseFromMenu(person, 7);
 }
 
 // 2. The confirmation of Delete takes the keyboard: Tab moves from Cancel to OK, drawn focused,
 // and Enter presses it: the book is gone from the list and the device.
 TEST_F(WindowInput, DeleteIsConfirmedByTabAndEnterInItsBox) {
-    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
-    device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    WriteAlphaAndBeta();
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
     OpenDeleteBox(person);
@@ -117,28 +131,21 @@ TEST_F(WindowInput, DeleteIsConfirmedByTabAndEnterInItsBox) {
     EXPECT_NE(person.Picture(), cancelFocused);
     ASSERT_TRUE(person.Press("Return"));
     ASSERT_EQ(person.Finish().status, 0);
-    const std::string list = ReadFile(Out("list.txt"));
-    EXPECT_EQ(list.find("Alpha"), std::string::npos) << list;
-    EXPECT_NE(list.find("Beta"), std::string::npos) << list;
-    EXPECT_FALSE(device_.HostExists("storage/eBooks/Alpha.txt"));
+    ExpectAlphaDeleted();
     const std::string log = ReadFile(Out("log.txt"));
     EXPECT_NE(log.find("=> 1\n", log.find("MessageBox ")), std::string::npos) << log;
 }
 
 // 2. Right moves from Cancel to OK as Tab does: Enter then deletes the book.
 TEST_F(WindowInput, DeleteIsConfirmedByRightAndEnterInItsBox) {
-    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
-    device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    WriteAlphaAndBeta();
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
     OpenDeleteBox(person);
     ASSERT_TRUE(person.Press("Right"));
     ASSERT_TRUE(person.Press("Return"));
     ASSERT_EQ(person.Finish().status, 0);
-    const std::string list = ReadFile(Out("list.txt"));
-    EXPECT_EQ(list.find("Alpha"), std::string::npos) << list;
-    EXPECT_NE(list.find("Beta"), std::string::npos) << list;
-    EXPECT_FALSE(device_.HostExists("storage/eBooks/Alpha.txt"));
+    ExpectAlphaDeleted();
 }
 
 // 2. Escape is the box's Cancel and Left goes back from OK to Cancel: the book stays.
@@ -166,9 +173,7 @@ TEST_F(WindowInput, EnterThatOpensTheLibraryPageLeavesItsBoxesAsTheyWere) {
     device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));  // Options...
-    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_NO_FATAL_FAILURE(ChooseFromMenu(person, 5));             // Options...
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));  // Library
     ASSERT_TRUE(person.Press("Return"));
     ASSERT_TRUE(person.Press("Return"));  // the page's OK
@@ -176,20 +181,6 @@ TEST_F(WindowInput, EnterThatOpensTheLibraryPageLeavesItsBoxesAsTheyWere) {
     ASSERT_EQ(person.Finish().status, 0);
     EXPECT_NE(ReadFile(Out("list.txt")).find("Alpha"), std::string::npos)
         << ReadFile(Out("list.txt"));
-}
-
-// The rows `listshown` wrote, without their marks, and the index of the marked one among them
-// (-1: none).
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t from = 0;
-    while (from < text.size()) {
-        size_t end = text.find('\n', from);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(from, end - from));
-        from = end + 1;
-    }
-    return lines;
 }
 
 // The library on a device of 300 text books, "Book 001" to "Book 300".
@@ -202,10 +193,12 @@ void WriteShelf(const TempDevice& device) {
     }
 }
 
-std::vector<std::string> ShownRows(const std::string& text, int* selected) {
+// The rows `listshown` wrote to `path`, without their marks, and the index of the marked one
+// among them (-1: none).
+std::vector<std::string> ShownRows(const std::string& path, int* selected) {
     std::vector<std::string> rows;
     *selected = -1;
-    for (const std::string& line : Lines(text)) {
+    for (const std::string& line : ReadLines(path)) {
         if (line.rfind("> ", 0) == 0) *selected = static_cast<int>(rows.size());
         rows.push_back(line.substr(2));
     }
@@ -220,10 +213,10 @@ TEST_F(WindowInput, EndAndPageUpMoveTheSelectionByTheScreenful) {
     ASSERT_TRUE(person.Press("End"));
     ASSERT_TRUE(person.Press("Prior"));
     ASSERT_EQ(person.Finish().status, 0);
-    const std::vector<std::string> all = Lines(ReadFile(Out("list.txt")));
+    const std::vector<std::string> all = ReadLines(Out("list.txt"));
     ASSERT_EQ(all.size(), 300u);
     int selected = -1;
-    const std::vector<std::string> shown = ShownRows(ReadFile(Out("shown.txt")), &selected);
+    const std::vector<std::string> shown = ShownRows(Out("shown.txt"), &selected);
     ASSERT_GT(shown.size(), 5u);
     ASSERT_GE(selected, 0) << ReadFile(Out("shown.txt"));
     // A screenful is the rows shown less the one kept from the screen before.
@@ -268,10 +261,10 @@ TEST_F(WindowInput, TheScrollBarPagesAndDragsAndTheWheelScrollsWithoutOpeningABo
     person.Drag(bar, (movedTop + movedBottom) / 2, bar, start.height - 2);
     ASSERT_EQ(person.Finish().status, 0);
     EXPECT_EQ(ReadFile(Out("page.txt")), "") << "a book was opened";
-    const std::vector<std::string> all = Lines(ReadFile(Out("list.txt")));
+    const std::vector<std::string> all = ReadLines(Out("list.txt"));
     ASSERT_EQ(all.size(), 300u);
     int selected = -1;
-    const std::vector<std::string> shown = ShownRows(ReadFile(Out("shown.txt")), &selected);
+    const std::vector<std::string> shown = ShownRows(Out("shown.txt"), &selected);
     ASSERT_GT(shown.size(), 5u);
     // The last screenful, and the row PageDown selected is not on it.
     EXPECT_EQ(shown.back(), all.back());
@@ -298,9 +291,7 @@ bool WriteToneBook(const TempDevice& device) {
 
 // Opens the Volume box from the audio page's menu (Open, Navigate, Play, Back, Forward, Volume).
 void OpenVolume(WindowSession& person) {
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 6; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    ChooseFromMenu(person, 6);
 }
 
 // 5. The Volume box takes the arrows and End: the slider moves, and the volume with it, so the
@@ -406,8 +397,7 @@ std::string HandOverWhileShown(WindowSession& person, const TempDevice& device,
 // 8. A second start while the reader shows a box hands the book over: the box is answered as by
 // Escape (the book it asked about stays), the first reader's window closes, and the second runs.
 TEST_F(WindowInput, ASecondStartWhileABoxIsOpenHandsTheBookOver) {
-    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
-    device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    WriteAlphaAndBeta();
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
     OpenDeleteBox(person);
@@ -418,13 +408,10 @@ TEST_F(WindowInput, ASecondStartWhileABoxIsOpenHandsTheBookOver) {
 
 // 8. So does one while the reader shows a dialog: the dialog ends as by Escape.
 TEST_F(WindowInput, ASecondStartWhileADialogIsOpenHandsTheBookOver) {
-    device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
-    device_.WriteHost("storage/eBooks/Beta.txt", "The second book.\n");
+    WriteAlphaAndBeta();
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));  // Options...
-    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_NO_FATAL_FAILURE(ChooseFromMenu(person, 5));  // Options...
     const std::string log = HandOverWhileShown(person, device_, Out("second.txt"));
     EXPECT_NE(log.find("=> 2\n", log.find("dialog ")), std::string::npos) << log;
 }
