@@ -718,32 +718,33 @@ std::vector<std::uint8_t> Utf16LeBytes(const char16_t* text, std::uint32_t lengt
 }
 }  // namespace
 
+int AnnotationFile::SetBookmarkSubText(std::int32_t index, std::uint32_t field, const char* tag,
+                                       const char16_t* text, std::uint32_t length) {
+    if (length && !text) return 1;
+    std::vector<std::uint8_t> b = Utf16LeBytes(text, length);
+    return SetBookmarkSub(index, field, tag, b.data(), length * 2);
+}
+
 const char16_t* AnnotationFile::GetBookmarkText(std::int32_t index, std::uint32_t* length) const {
     return BookmarkSubText(index, kTextField, "TEXT", length);
 }
 int AnnotationFile::SetBookmarkText(std::int32_t index, const char16_t* text,
                                     std::uint32_t length) {
-    if (length && !text) return 1;
-    std::vector<std::uint8_t> b = Utf16LeBytes(text, length);
-    return SetBookmarkSub(index, kTextField, "TEXT", b.data(), length * 2);
+    return SetBookmarkSubText(index, kTextField, "TEXT", text, length);
 }
 const char16_t* AnnotationFile::GetBookmarkNote(std::int32_t index, std::uint32_t* length) const {
     return BookmarkSubText(index, kNoteField, "NOTE", length);
 }
 int AnnotationFile::SetBookmarkNote(std::int32_t index, const char16_t* text,
                                     std::uint32_t length) {
-    if (length && !text) return 1;
-    std::vector<std::uint8_t> b = Utf16LeBytes(text, length);
-    return SetBookmarkSub(index, kNoteField, "NOTE", b.data(), length * 2);
+    return SetBookmarkSubText(index, kNoteField, "NOTE", text, length);
 }
 const char16_t* AnnotationFile::GetBookmarkUrl(std::int32_t index, std::uint32_t* length) const {
     return BookmarkSubText(index, kLinkField, "LINK", length);
 }
 int AnnotationFile::SetBookmarkUrl(std::int32_t index, const char16_t* text,
                                    std::uint32_t length) {
-    if (length && !text) return 1;
-    std::vector<std::uint8_t> b = Utf16LeBytes(text, length);
-    return SetBookmarkSub(index, kLinkField, "LINK", b.data(), length * 2);
+    return SetBookmarkSubText(index, kLinkField, "LINK", text, length);
 }
 bool AnnotationFile::GetBookmarkState(std::int32_t index, std::vector<std::uint8_t>* out) const {
     out->clear();

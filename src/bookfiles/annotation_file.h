@@ -198,6 +198,9 @@ private:
                                     std::uint32_t* length) const;
     int SetBookmarkSub(std::int32_t index, std::uint32_t field, const char* tag,
                        const void* bytes, std::uint32_t length);
+    // Stores UTF-16 text as a bookmark's sub-record, low byte first.
+    int SetBookmarkSubText(std::int32_t index, std::uint32_t field, const char* tag,
+                           const char16_t* text, std::uint32_t length);
 
     // A flush or close of a copy in memory with changes: the save that could not be made.
     void NoteIfUnsaved();

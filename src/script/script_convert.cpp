@@ -149,4 +149,23 @@ double ToInteger(double d) {
     return std::trunc(d);
 }
 
+const char* TypeName(const Val& v) {
+    switch (v.t) {
+        case VT::Undef:
+            return "undefined";
+        case VT::Null:
+            return "object";
+        case VT::Bool:
+            return "boolean";
+        case VT::Num:
+        case VT::Word:
+            return "number";
+        case VT::Str:
+            return "string";
+        case VT::Obj:
+            return (v.o->kind == OK::Function || v.o->kind == OK::Native) ? "function" : "object";
+    }
+    return "undefined";
+}
+
 }  // namespace scr

@@ -489,23 +489,7 @@ int ScriptHeap::ToInteger(ScriptValue value, std::int32_t* out) {
 
 const char* ScriptHeap::TypeOf(ScriptValue value) {
     Val v;
-    if (!Unwrap(value, &v)) return "undefined";
-    switch (v.t) {
-        case VT::Undef:
-            return "undefined";
-        case VT::Null:
-            return "object";
-        case VT::Bool:
-            return "boolean";
-        case VT::Num:
-        case VT::Word:
-            return "number";
-        case VT::Str:
-            return "string";
-        case VT::Obj:
-            return (v.o->kind == OK::Function || v.o->kind == OK::Native) ? "function" : "object";
-    }
-    return "undefined";
+    return Unwrap(value, &v) ? TypeName(v) : "undefined";
 }
 
 ScriptObject* ScriptHeap::GetObject(ScriptValue value) {

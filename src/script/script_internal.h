@@ -270,5 +270,7 @@ U16 Ascii(const char* s);
 std::int32_t ToInt32(double d);
 std::uint32_t ToUint32(double d);
 double ToInteger(double d);
+// What `typeof` says of a value.
+const char* TypeName(const Val& v);
 
 }  // namespace scr

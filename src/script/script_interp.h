@@ -83,6 +83,7 @@ private:
     int HostGet(ScriptMemberRef& ref, Val* out);
     int HostSet(ScriptMemberRef& ref, const Val& v);
     int HostCall(ScriptMemberRef& ref, int argc, Val* args, Val* out);
+    int TakeHostResult(int rc, int err, ScriptValue result, Val* out);
     int CheckAbort();
     int LookupName(std::uint32_t key, bool cont, Val* out);
     int CallName(std::uint32_t key, int argc, std::uint32_t argsAt, bool* pushed, Val* out);

@@ -260,25 +260,6 @@ bool StrictEquals(const Val& a0, const Val& b0) {
     }
 }
 
-const char* TypeName(const Val& v) {
-    switch (v.t) {
-        case VT::Undef:
-            return "undefined";
-        case VT::Null:
-            return "object";
-        case VT::Bool:
-            return "boolean";
-        case VT::Num:
-        case VT::Word:
-            return "number";
-        case VT::Str:
-            return "string";
-        case VT::Obj:
-            return (v.o->kind == OK::Function || v.o->kind == OK::Native) ? "function" : "object";
-    }
-    return "undefined";
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- engine properties
@@ -381,19 +362,25 @@ int Interp::CheckAbort() {
     return 0;
 }
 
+// What a host object's get or call gave back: its failure (`rc`, else `err`), or the value it
+// returned, unwrapped into `out`. Releases the returned handle either way.
+int Interp::TakeHostResult(int rc, int err, ScriptValue result, Val* out) {
+    if (!rc) rc = err;
+    if (rc) {
+        heap->Release(result);
+        return Fail(rc);
+    }
+    heap->Unwrap(result, out);
+    heap->Release(result);
+    return CheckAbort();
+}
+
 int Interp::HostGet(ScriptMemberRef& ref, Val* out) {
     if (!ref.object) return Fail(ScriptErrors::kInvalidReference);
     ScriptValue r = ScriptValues::kUndefined;
     int err = 0;
     int rc = ref.object->GetValue(&err, &ref, heap, &r);
-    if (!rc) rc = err;
-    if (rc) {
-        heap->Release(r);
-        return Fail(rc);
-    }
-    heap->Unwrap(r, out);
-    heap->Release(r);
-    return CheckAbort();
+    return TakeHostResult(rc, err, r, out);
 }
 
 int Interp::HostSet(ScriptMemberRef& ref, const Val& v) {
@@ -421,14 +408,7 @@ int Interp::HostCall(ScriptMemberRef& ref, int argc, Val* args, Val* out) {
     int err = 0;
     int rc = ref.object->Call(&err, &ref, argc, handles, &r);
     for (int i = 0; i < argc; ++i) heap->Release(handles[i]);
-    if (!rc) rc = err;
-    if (rc) {
-        heap->Release(r);
-        return Fail(rc);
-    }
-    heap->Unwrap(r, out);
-    heap->Release(r);
-    return CheckAbort();
+    return TakeHostResult(rc, err, r, out);
 }
 
 int Interp::FinishPath(ScriptMemberRef& ref, bool cont, Val* out) {
