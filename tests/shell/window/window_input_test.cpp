@@ -49,13 +49,6 @@ std::string Utf16Le(const std::u16string& text) {
     return out;
 }
 
-// Chooses the item `downs` rows below the top of the soft-key menu F2 opens.
-void ChooseFromMenu(WindowSession& person, int downs) {
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < downs; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
-}
-
 class WindowInput : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -103,7 +96,7 @@ TEST_F(WindowInput, PunctuationShiftedKeysAndAccentsReachANoteAndFind) {
     person.Type("A fifth: ratio 3/2, \"don't\"; caf\xc3\xa9? \xd0\xb6_=!");
     ASSERT_TRUE(person.Press("F1"));  // OK
     // Find... is the fifth item of the page's menu.
-    ASSERT_NO_FATAL_FAILURE(ChooseFromMenu(person, 5));
+    ASSERT_TRUE(person.ChooseFromMenu(5));
     person.Type("3/2, so don't let the caf\xc3\xa9");
     ASSERT_TRUE(person.Press("Return"));
     ASSERT_EQ(person.Finish().status, 0);
@@ -115,8 +108,8 @@ TEST_F(WindowInput, PunctuationShiftedKeysAndAccentsReachANoteAndFind) {
 
 // Opens the library's Delete confirmation for the selected book: the library's menu holds Filter
 // by, Reading list, Sort by, eBookstore, Options..., Properties..., Delete.
-void OpenDeleteBox(WindowSession& person) {
-    ChooseFromMenu(person, 7);
+bool OpenDeleteBox(WindowSession& person) {
+    return person.ChooseFromMenu(7);
 }
 
 // 2. The confirmation of Delete takes the keyboard: Tab moves from Cancel to OK, drawn focused,
@@ -125,7 +118,7 @@ TEST_F(WindowInput, DeleteIsConfirmedByTabAndEnterInItsBox) {
     WriteAlphaAndBeta();
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    OpenDeleteBox(person);
+    ASSERT_TRUE(OpenDeleteBox(person));
     const WindowPicture cancelFocused = person.Picture();
     ASSERT_TRUE(person.Press("Tab"));  // OK is drawn focused now
     EXPECT_NE(person.Picture(), cancelFocused);
@@ -141,7 +134,7 @@ TEST_F(WindowInput, DeleteIsConfirmedByRightAndEnterInItsBox) {
     WriteAlphaAndBeta();
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    OpenDeleteBox(person);
+    ASSERT_TRUE(OpenDeleteBox(person));
     ASSERT_TRUE(person.Press("Right"));
     ASSERT_TRUE(person.Press("Return"));
     ASSERT_EQ(person.Finish().status, 0);
@@ -153,13 +146,13 @@ TEST_F(WindowInput, InTheBoxLeftGoesBackToCancelAndEscapeKeepsTheBook) {
     device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    OpenDeleteBox(person);
+    ASSERT_TRUE(OpenDeleteBox(person));
     const WindowPicture cancelFocused = person.Picture();
     ASSERT_TRUE(person.Press("Right"));
     ASSERT_TRUE(person.Press("Left"));
     EXPECT_EQ(person.Picture(), cancelFocused);
     ASSERT_TRUE(person.Press("Return"));
-    OpenDeleteBox(person);
+    ASSERT_TRUE(OpenDeleteBox(person));
     ASSERT_TRUE(person.Press("Tab"));
     ASSERT_TRUE(person.Press("Escape"));
     ASSERT_EQ(person.Finish().status, 0);
@@ -173,7 +166,7 @@ TEST_F(WindowInput, EnterThatOpensTheLibraryPageLeavesItsBoxesAsTheyWere) {
     device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_NO_FATAL_FAILURE(ChooseFromMenu(person, 5));             // Options...
+    ASSERT_TRUE(person.ChooseFromMenu(5));                          // Options...
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));  // Library
     ASSERT_TRUE(person.Press("Return"));
     ASSERT_TRUE(person.Press("Return"));  // the page's OK
@@ -290,8 +283,8 @@ bool WriteToneBook(const TempDevice& device) {
 }
 
 // Opens the Volume box from the audio page's menu (Open, Navigate, Play, Back, Forward, Volume).
-void OpenVolume(WindowSession& person) {
-    ChooseFromMenu(person, 6);
+bool OpenVolume(WindowSession& person) {
+    return person.ChooseFromMenu(6);
 }
 
 // 5. The Volume box takes the arrows and End: the slider moves, and the volume with it, so the
@@ -301,13 +294,13 @@ TEST_F(WindowInput, TheVolumeBoxMovesTheVolumeByTheArrowKeys) {
     WindowSession person(server_, device_, {"\\storage\\eBooks\\tone.prc"}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
     ASSERT_TRUE(person.Tap(60, 46));  // the audio page
-    OpenVolume(person);
+    ASSERT_TRUE(OpenVolume(person));
     const WindowPicture full = person.Picture();
     ASSERT_TRUE(person.Press("Left"));
     ASSERT_TRUE(person.Press("Left"));
     const WindowPicture lower = person.Picture();
     ASSERT_TRUE(person.Press("Return"));  // OK
-    OpenVolume(person);
+    ASSERT_TRUE(OpenVolume(person));
     EXPECT_EQ(person.Picture(), lower);
     ASSERT_TRUE(person.Press("End"));
     EXPECT_EQ(person.Picture(), full);
@@ -400,7 +393,7 @@ TEST_F(WindowInput, ASecondStartWhileABoxIsOpenHandsTheBookOver) {
     WriteAlphaAndBeta();
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    OpenDeleteBox(person);
+    ASSERT_TRUE(OpenDeleteBox(person));
     const std::string log = HandOverWhileShown(person, device_, Out("second.txt"));
     EXPECT_NE(log.find("=> 2\n", log.find("MessageBox ")), std::string::npos) << log;
     EXPECT_TRUE(device_.HostExists("storage/eBooks/Alpha.txt"));
@@ -411,7 +404,7 @@ TEST_F(WindowInput, ASecondStartWhileADialogIsOpenHandsTheBookOver) {
     WriteAlphaAndBeta();
     WindowSession person(server_, device_, {}, Readings());
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_NO_FATAL_FAILURE(ChooseFromMenu(person, 5));  // Options...
+    ASSERT_TRUE(person.ChooseFromMenu(5));  // Options...
     const std::string log = HandOverWhileShown(person, device_, Out("second.txt"));
     EXPECT_NE(log.find("=> 2\n", log.find("dialog ")), std::string::npos) << log;
 }

@@ -210,10 +210,8 @@ TEST_F(WindowKeys, GoToPageReplacesTheNumberTypedAndEnterGoesThere) {
 
 // Opens Options from the page's menu and the page of the list at `row` with Enter.
 void OpenOptionsPage(WindowSession& person, int row) {
-    ASSERT_TRUE(person.Press("F2"));
     // Library, Annotations, Navigate, Add bookmark, Find..., Options...
-    for (int i = 0; i < 6; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_TRUE(person.ChooseFromMenu(6));
     for (int i = 0; i < row; ++i) ASSERT_TRUE(person.Press("Down"));
     ASSERT_TRUE(person.Press("Return"));
 }
@@ -223,17 +221,13 @@ void OpenOptionsPage(WindowSession& person, int row) {
 TEST_F(WindowKeys, FindTakesEnterAsFindNext) {
     WindowSession person(server_, device_, kBook, Readings(device_));
     ASSERT_TRUE(person.Ready()) << person.Why();
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));  // Find...
-    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_TRUE(person.ChooseFromMenu(5));  // Find...
     for (const char* key : {"p", "a", "r", "a", "g", "r", "a", "p", "h", "space", "7"})
         person.PressOnly(key);
     ASSERT_TRUE(person.Press("Return"));
     // Escape cancels Find opened again, and the page found stays.
     const WindowPicture found = person.Picture();
-    ASSERT_TRUE(person.Press("F2"));
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(person.Press("Down"));
-    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_TRUE(person.ChooseFromMenu(5));
     ASSERT_TRUE(person.Press("Escape"));
     EXPECT_EQ(person.Picture(), found);
     ASSERT_EQ(person.Finish().status, 0);
@@ -248,10 +242,7 @@ TEST_F(WindowKeys, AMessageBoxClosesWithEscape) {
     WindowSession person(server_, device_, kBook, Readings(device_));
     ASSERT_TRUE(person.Ready()) << person.Why();
     const WindowPicture page = person.Picture();
-    ASSERT_TRUE(person.Press("F2"));
-    ASSERT_TRUE(person.Press("Down"));  // Library
-    ASSERT_TRUE(person.Press("Down"));  // Annotations: the book has none
-    ASSERT_TRUE(person.Press("Return"));
+    ASSERT_TRUE(person.ChooseFromMenu(2));  // Library, Annotations: the book has none
     ASSERT_TRUE(person.Press("Escape"));
     EXPECT_EQ(person.Picture(), page);
     ASSERT_EQ(person.Finish().status, 0);

@@ -233,6 +233,13 @@ bool WindowSession::Press(const std::string& key) {
     return WaitForChange(before);
 }
 
+bool WindowSession::ChooseFromMenu(int downs) {
+    if (!Press("F2")) return false;
+    for (int i = 0; i < downs; ++i)
+        if (!Press("Down")) return false;
+    return Press("Return");
+}
+
 void WindowSession::PressOnly(const std::string& key) {
     SendKey(key);
     Settle();

@@ -69,6 +69,9 @@ public:
     bool Press(const std::string& key);
     // The same without waiting for a change: for keys that must leave the window as it is.
     void PressOnly(const std::string& key);
+    // Opens the soft-key menu (F2) and chooses the row `downs` rows below its top (Enter).
+    // False when a key changed nothing.
+    bool ChooseFromMenu(int downs);
     // A key held with Shift (or Control), pressed and released, then settles.
     void PressWith(const std::string& modifier, const std::string& key);
     // Types UTF-8 text as a person does on the keyboard: Shift where the character needs it, and
