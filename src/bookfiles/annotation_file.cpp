@@ -105,6 +105,21 @@ std::u16string StoredOwner(const std::string& path) {
     return name;
 }
 
+// The salvaged record of `tag` that `ref` names; null for none.
+const RecordStoreFiles::WholeRecord* FindWhole(
+    const std::vector<RecordStoreFiles::WholeRecord>& records, std::uint32_t ref,
+    std::uint32_t tag) {
+    if (ref == RecordStoreBase::kNoRef) return nullptr;
+    for (const RecordStoreFiles::WholeRecord& r : records)
+        if (r.ref == ref && r.tag == tag) return &r;
+    return nullptr;
+}
+
+// The big-endian word at `at` of a record's bytes; 0 where it would run past their end.
+std::uint32_t WordAt(const std::vector<std::uint8_t>& d, std::uint32_t at) {
+    return d.size() >= at + 4 ? BigEndian::U32(d.data() + at) : 0u;
+}
+
 std::string Utf8Of(const std::u16string& text) {
     std::string out(text.size() * 3 + 1, '\0');
     std::int32_t n = Utf8::EncodeFromUtf16(text.data(), text.size(),
@@ -240,20 +255,11 @@ std::uint32_t AnnotationFile::Salvage(const std::vector<std::uint8_t>& damaged) 
     const std::uint32_t tags[] = {kBpar, kBkmk, kData, kText, kNote, kLink, kTitl, kAuth, kCate};
     std::vector<WholeRecord> records = RecordStoreFiles::WholeRecords(
         damaged.data(), damaged.size(), tags, sizeof tags / sizeof tags[0]);
-    auto find = [&](std::uint32_t ref, std::uint32_t tag) -> const WholeRecord* {
-        if (ref == kNoRef) return nullptr;
-        for (const WholeRecord& r : records)
-            if (r.ref == ref && r.tag == tag) return &r;
-        return nullptr;
-    };
-    auto word = [](const std::vector<std::uint8_t>& d, std::uint32_t at) {
-        return d.size() >= at + 4 ? BigEndian::U32(d.data() + at) : 0u;
-    };
     std::uint32_t kept = 0;
     // The main record's fields (this book's name stays as the new file has it).
     for (const WholeRecord& r : records) {
         if (r.tag != kBpar || r.data.size() < 8) continue;
-        const std::uint32_t version = word(r.data, 0);
+        const std::uint32_t version = WordAt(r.data, 0);
         if (version == 0 || version > kFormatVersion) continue;
         ByteSpan d;
         if (!GetData(0, &d)) break;
@@ -264,7 +270,7 @@ std::uint32_t AnnotationFile::Salvage(const std::vector<std::uint8_t>& damaged) 
         if (!ReplaceData(0, main.data(), static_cast<std::uint32_t>(main.size()))) break;
         ++kept;
         for (std::uint32_t field : kMainDataFields)
-            if (const WholeRecord* sub = find(word(r.data, field), kData))
+            if (const WholeRecord* sub = FindWhole(records, WordAt(r.data, field), kData))
                 kept += WriteSubRecord(0, field, kData, sub->data.data(),
                                        static_cast<std::uint32_t>(sub->data.size()));
         break;
@@ -285,18 +291,10 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
     std::uint32_t* equal) {
     using RecordStoreFiles::WholeRecord;
     const std::uint32_t kText = Tag("TEXT"), kNote = Tag("NOTE"), kLink = Tag("LINK");
-    auto find = [&](std::uint32_t ref, std::uint32_t tag) -> const WholeRecord* {
-        if (ref == kNoRef) return nullptr;
-        for (const WholeRecord& r : records)
-            if (r.ref == ref && r.tag == tag) return &r;
-        return nullptr;
-    };
-    auto word = [](const std::vector<std::uint8_t>& d, std::uint32_t at) {
-        return d.size() >= at + 4 ? BigEndian::U32(d.data() + at) : 0u;
-    };
     // Whether an annotation of that kind already meets the range.
     auto collides = [&](const std::vector<std::uint8_t>& d) {
-        const std::uint32_t kind = word(d, 0) & kKindMask, start = word(d, 4), end = word(d, 8);
+        const std::uint32_t kind = WordAt(d, 0) & kKindMask, start = WordAt(d, 4),
+                            end = WordAt(d, 8);
         for (std::uint32_t i = 1; i < RecordCount(); ++i) {
             if (!IsBookmark(static_cast<std::int32_t>(i))) continue;
             if ((ReadU32(i, 0) & kKindMask) != kind) continue;
@@ -309,8 +307,8 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
     // Whether the file holds an annotation equal to `r`: its kind, range, texts, note and state.
     // The records of `r` it stands for, else 0.
     auto twin = [&](const WholeRecord& r) -> std::uint32_t {
-        const std::uint32_t kind = word(r.data, 0) & kKindMask, start = word(r.data, 4),
-                            end = word(r.data, 8);
+        const std::uint32_t kind = WordAt(r.data, 0) & kKindMask, start = WordAt(r.data, 4),
+                            end = WordAt(r.data, 8);
         for (std::uint32_t i = 1; i < RecordCount(); ++i) {
             if (!IsBookmark(static_cast<std::int32_t>(i))) continue;
             if ((ReadU32(i, 0) & kKindMask) != kind || ReadU32(i, 4) != start ||
@@ -319,8 +317,8 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
             std::uint32_t count = 1;
             bool same = true;
             for (int k = 0; k < 4 && same; ++k) {
-                const std::uint32_t ours = word(r.data, kSubFields[k]);
-                const WholeRecord* sub = find(ours, subTags[k]);
+                const std::uint32_t ours = WordAt(r.data, kSubFields[k]);
+                const WholeRecord* sub = FindWhole(records, ours, subTags[k]);
                 const std::uint32_t ref = ReadU32(i, kSubFields[k]);
                 const std::int32_t at = ref == kNoRef ? -1 : Resolve(ref, subTags[k]);
                 ByteSpan d;
@@ -341,11 +339,11 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
     // The annotations in range order, each with the texts and state it names.
     std::vector<const WholeRecord*> marks;
     for (const WholeRecord& r : records)
-        if (r.tag == kBkmk && r.data.size() >= kBookmarkSize && (word(r.data, 0) & kKindMask))
+        if (r.tag == kBkmk && r.data.size() >= kBookmarkSize && (WordAt(r.data, 0) & kKindMask))
             marks.push_back(&r);
     std::stable_sort(marks.begin(), marks.end(), [&](const WholeRecord* a, const WholeRecord* b) {
-        const std::uint32_t sa = word(a->data, 4), sb = word(b->data, 4);
-        return sa != sb ? sa < sb : word(a->data, 8) < word(b->data, 8);
+        const std::uint32_t sa = WordAt(a->data, 4), sb = WordAt(b->data, 4);
+        return sa != sb ? sa < sb : WordAt(a->data, 8) < WordAt(b->data, 8);
     });
     std::vector<std::pair<std::uint32_t, std::uint32_t>> newRefs;  // old ref, new ref
     for (const WholeRecord* r : marks) {
@@ -356,7 +354,7 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
             unlessColliding && collides(d)
                 ? -1
                 : WriteRecord(kBkmk, d.data(), static_cast<std::uint32_t>(d.size()),
-                              PlaceFor(word(d, 4), word(d, 8)));
+                              PlaceFor(WordAt(d, 4), WordAt(d, 8)));
         if (at < 0) {
             if (equal) same += twin(*r);
             newRefs.emplace_back(r->ref, kNoRef);
@@ -366,7 +364,7 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
         const std::uint32_t ref = RefOf(static_cast<std::uint32_t>(at));
         newRefs.emplace_back(r->ref, ref);
         for (int k = 0; k < 4; ++k) {
-            const WholeRecord* sub = find(word(r->data, kSubFields[k]), subTags[k]);
+            const WholeRecord* sub = FindWhole(records, WordAt(r->data, kSubFields[k]), subTags[k]);
             const std::int32_t now = Resolve(ref, kBkmk);
             if (sub && now >= 0)
                 kept += WriteSubRecord(static_cast<std::uint32_t>(now), kSubFields[k], subTags[k],
@@ -376,7 +374,7 @@ std::uint32_t AnnotationFile::AddWholeAnnotations(
     }
     // Links between annotations, through their new references.
     for (std::size_t i = 0; i < marks.size() && i < newRefs.size(); ++i) {
-        const std::uint32_t linked = word(marks[i]->data, 24);
+        const std::uint32_t linked = WordAt(marks[i]->data, 24);
         if (linked == kNoRef || newRefs[i].second == kNoRef) continue;
         for (const auto& [from, to] : newRefs) {
             if (from != linked || to == kNoRef) continue;
