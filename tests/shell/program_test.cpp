@@ -329,9 +329,10 @@ TEST(ProgramRuns, PageUpAfterGoToPageEndsWhereTheShownPageStarts) {
             // Shown twice: at most the words of one line of the page (the first page may
             // show more: the text before a page is not always a page).
             std::string lastLine = text.substr(text.find_last_of('\n', text.size() - 2) + 1);
-            if (at > 0)
+            if (at > 0) {
                 EXPECT_LE(end - after, static_cast<long>(Words(lastLine).size()))
                     << "PageUp " << i << " repeats " << end - after << " words";
+            }
         }
         after = at;
         ++pages;
