@@ -612,6 +612,9 @@ private:
     void MeasureCell(const BlockCursor& from, const BlockCursor& to, int32_t cellX,
                      int32_t& minContent, int32_t& wantContent);
     void ShiftItems(const BlockCursor& from, const BlockCursor& to, int32_t dy);
+    // Joins again, in the table whose rows begin at the cursor, the words an earlier layout of
+    // the block cut at its lines' ends (its hyphens go too): among the items already read.
+    void RejoinCutWords(BlockCursor rows);
 
     struct Checkpoint {
         uint32_t position = 0;

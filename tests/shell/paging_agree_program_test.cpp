@@ -144,6 +144,32 @@ std::string VersesHtml(int verses) {
     return h + "</p><div class=\"footer\"><span></span></div></body></html>";
 }
 
+// A reference table of constants as API manuals write them: a code column of long qualified
+// names beside a column of descriptions, its rows running over many pages. Each page measures
+// the rows it holds; words an earlier layout cut at a line's end (the rows measured for the page
+// before, or laid out at other widths before a row was given up) are whole again.
+std::string ConstantsTableHtml() {
+    static const char* const kWords[] = {
+        "sent",   "to", "indicate", "when",    "a",     "controlling", "terminal", "is",
+        "closed", "or", "parent",   "process", "exits", "the",         "user",     "wishes"};
+    static const char* const kNames[] = {"ACCES", "ADDRINUSE", "AGAIN", "BADF"};
+    uint32_t r = 5;
+    std::string h =
+        "<html><head><title>Constants</title></head><body><h2>Error constants</h2><p>The "
+        "following error constants are exported by os.constants.errno.</p><table><tr><th>"
+        "Constant</th><th>Description</th></tr>";
+    for (int i = 0; i < 40; ++i) {
+        h += "<tr><td><code>os.constants.errno.E" + std::string(kNames[i % 4]) + "_" +
+             std::to_string(i) + "</code></td><td>";
+        for (int k = 0; k < 6 + (i * 5) % 17; ++k) {
+            r = r * 1103515245u + 12345u;
+            h += std::string(k ? " " : "") + kWords[(r >> 16) % 16];
+        }
+        h += ".</td></tr>";
+    }
+    return h + "</table><p>closing words.</p></body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 struct Setting {
@@ -232,6 +258,12 @@ TEST_P(ProgramPagesAgree, ListingsWithCutWordsAndLinesOfOneCharacter) {
 
 TEST_P(ProgramPagesAgree, SynopsesWithBreaksInsideListings) {
     ExpectBackwardTilesForward("synopses", SynopsesHtml());
+}
+
+// Rows continued from page to page are measured from their words as the text has them, so a
+// page laid out going back from a row wraps the rows as the page paging forward showed.
+TEST_P(ProgramPagesAgree, ATableOfLongNamesRunningOverManyPages) {
+    ExpectBackwardTilesForward("constants", ConstantsTableHtml());
 }
 
 // The last words close cells of tables in tables: the ends of the tables make no empty page
