@@ -633,6 +633,9 @@ private:
     // Where the paragraph holding a page's start begins, when it is at most `reach` back;
     // kNone otherwise.
     uint32_t ParagraphStart(const PageRecord& page, uint32_t reach);
+    // Just past the last line end of the text before the position, when it is at most `reach`
+    // back; kNone otherwise.
+    uint32_t LineStartBefore(uint32_t position, uint32_t reach);
     // LayoutPageFrom starts before the start tag that ends at its target.
     bool paragraphStart_ = false;
     // A record replayed to a row boundary of an open table starts a continued table.

@@ -170,6 +170,28 @@ std::string ConstantsTableHtml() {
     return h + "</table><p>closing words.</p></body></html>";
 }
 
+// Synopses of a generated API manual written as listings whose lines run far wider than the
+// screen: each call marked up (type, link, parameter) and parted from the next by TABs in the
+// middle of the line. A listing line wraps over several pages; going back, a page is laid out
+// from the start of the listing's line, where its wrapping and TAB columns count from.
+std::string WideSynopsesHtml() {
+    std::string h = "<html><head><title>API</title></head><body><h2>Functions</h2>";
+    int n = 0;
+    for (int s = 0; s < 6; ++s) {
+        h += "<p>Functions of group " + std::to_string(s) + ".</p><pre class=\"programlisting\">";
+        for (int line = 0; line < 4; ++line) {
+            for (int k = 0; k < 30; ++k) {
+                const std::string i = std::to_string(++n);
+                h += "<span class=\"type\">int</span>\t<a class=\"link\" href=\"#f" + i +
+                     "\">call_" + i + "</a>\t(<em>n" + i + "</em>),\t";
+            }
+            h += "\n";
+        }
+        h += "</pre>";
+    }
+    return h + "<p>closing words.</p></body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 struct Setting {
@@ -289,6 +311,17 @@ INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
                                            Setting{"240x320", 2}),
                          Name);
+
+// Listing lines wider than many pages: paging back shows every wrapped piece of them once.
+// (At 480x640@192 the pages going back happen to start on the listings' lines already.)
+class ProgramWideListingLines : public ProgramPagesAgree {};
+
+TEST_P(ProgramWideListingLines, PagingBackWrapsThemAsPagingForward) {
+    ExpectBackwardTilesForward("synopses-wide", WideSynopsesHtml());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramWideListingLines,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"240x320", 2}), Name);
 
 // End on a book whose last forward page is short: End's page ends with the last words and is
 // as full as the pages before it (filled upward from the page before); the pages PageUp shows
