@@ -174,6 +174,9 @@ struct TextRun {
     int32_t width = 0;
     int32_t height = 0;
     String text;
+    // The rest of a word a split cut at a line's end (the word's part before it is the text
+    // run before, past a hyphen mark and a line at most).
+    bool cutTail = false;
 };
 
 // Kind 8: the text style in force from here on (the text record of the element's style).

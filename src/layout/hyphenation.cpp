@@ -304,6 +304,7 @@ bool WordSplitter::SplitAfter(int32_t i, BlockCursor cursor, int32_t hyphen, int
         tail.height = run->height;
         tail.width = run->width > kept ? run->width - kept : 0;
         tail.text.AssignSub(run->text, keep, run->text.Length() - keep);
+        tail.cutTail = true;
         const uint32_t tailPos = TailPosition(source_, runPos, run->text, keep);
         if (!block_.Insert(rest, tail, tailPos)) return false;
         run = block_.Run(cell.run);  // the insert may have moved the array

@@ -353,22 +353,30 @@ bool PageLayout::LayoutPageFrom(uint32_t target, PageRecord& record, bool align)
 
 uint32_t PageLayout::ParagraphStart(const PageRecord& page, uint32_t reach) {
     if (dynamic_cast<HtmlTokenizer*>(source_)) {
-        // The innermost open block element, at its start tag.
+        // The innermost open block element, at its start tag; in a listing too long for that,
+        // the start of the listing's line (its wrapping and the columns of its TABs count from
+        // there).
         const ElementStack& stack = page.elements;
         for (uint32_t d = 0; d + 1 < stack.Count(); ++d) {
             const RenderState* state = stack.GetRecordAtDepth(d);
             if (!state || state->display == kDisplayInline) continue;
             if (state->display != kDisplayBlock) return kNone;
             const uint32_t at = stack.ReadU32At(stack.OffsetAtDepth(d));
-            return at < page.start && page.start - at <= reach ? at : kNone;
+            if (at < page.start && page.start - at <= reach) return at;
+            return (state->boxFlags & kBoxPreformatted) ? LineStartBefore(page.start, reach)
+                                                        : kNone;
         }
         return kNone;
     }
     // Plain text: the line the position is in, after the line break before it.
+    return LineStartBefore(page.start, reach);
+}
+
+uint32_t PageLayout::LineStartBefore(uint32_t position, uint32_t reach) {
     DocumentSource* doc = Document();
-    if (!doc || page.start == 0) return kNone;
-    uint32_t at = page.start;
-    const uint32_t floor = page.start > reach ? page.start - reach : 0;
+    if (!doc || position == 0) return kNone;
+    uint32_t at = position;
+    const uint32_t floor = position > reach ? position - reach : 0;
     while (at > floor) {
         PageBuffer buffer;
         if (!doc->ReadPage(at - 1, buffer, 0, 0)) return kNone;
@@ -387,7 +395,7 @@ uint32_t PageLayout::ParagraphStart(const PageRecord& page, uint32_t reach) {
             p = floor;
         }
         doc->ReleasePage(buffer.pageId);
-        if (found) return p < page.start ? p : kNone;
+        if (found) return p < position ? p : kNone;
         if (p >= at) break;
         at = p;
     }

@@ -612,6 +612,9 @@ private:
     void MeasureCell(const BlockCursor& from, const BlockCursor& to, int32_t cellX,
                      int32_t& minContent, int32_t& wantContent);
     void ShiftItems(const BlockCursor& from, const BlockCursor& to, int32_t dy);
+    // Joins again, in the table whose rows begin at the cursor, the words an earlier layout of
+    // the block cut at its lines' ends (its hyphens go too): among the items already read.
+    void RejoinCutWords(BlockCursor rows);
 
     struct Checkpoint {
         uint32_t position = 0;
@@ -630,6 +633,9 @@ private:
     // Where the paragraph holding a page's start begins, when it is at most `reach` back;
     // kNone otherwise.
     uint32_t ParagraphStart(const PageRecord& page, uint32_t reach);
+    // Just past the last line end of the text before the position, when it is at most `reach`
+    // back; kNone otherwise.
+    uint32_t LineStartBefore(uint32_t position, uint32_t reach);
     // LayoutPageFrom starts before the start tag that ends at its target.
     bool paragraphStart_ = false;
     // A record replayed to a row boundary of an open table starts a continued table.

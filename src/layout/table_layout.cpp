@@ -88,6 +88,38 @@ void PageLayout::MeasureCell(const BlockCursor& from, const BlockCursor& to, int
     if (minContent > wantContent) wantContent = minContent;
 }
 
+void PageLayout::RejoinCutWords(BlockCursor c) {
+    int32_t head = -1;  // the run a cut tail would join: the last run, past hyphens and lines
+    for (int32_t depth = 1; depth > 0 && !c.AtEnd();) {
+        const uint32_t kind = c.Kind();
+        if (kind == kItemTextRun) {
+            TextRun* run = block_->Run(c.counts[kItemTextRun]);
+            if (run->cutTail && head >= 0) {
+                TextRun* to = block_->Run(head);
+                if (to->text.Append(run->text)) {
+                    to->width += run->width;
+                    block_->RemoveAt(c);
+                    continue;
+                }
+            }
+            head = c.counts[kItemTextRun];
+        } else if (kind == kItemFlowMark) {
+            const uint32_t type = block_->Mark(c.counts[kItemFlowMark])->type;
+            if (type == kMarkHyphen) {
+                block_->RemoveAt(c);  // shown only where the word was cut
+                continue;
+            }
+            if (type == kMarkTableEnd) --depth;
+            if (type == kMarkTextEnd) break;
+            head = -1;
+        } else if (kind != kItemLine) {
+            if (kind == kItemTable) ++depth;
+            head = -1;
+        }
+        c.Next();
+    }
+}
+
 void PageLayout::ShiftItems(const BlockCursor& from, const BlockCursor& to, int32_t dy) {
     if (dy == 0) return;
     for (BlockCursor c = from; c.position < to.position; c.Next()) {
@@ -251,7 +283,10 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     BlockCursor rows = tableAt;
     rows.Next();
 
-    // Measuring: the rows that may fit, at the column's width.
+    // Measuring: the rows that may fit, at the column's width, their words whole as the text
+    // has them (not as a layout before this one cut them), so that the table measures the same
+    // wherever the page it is on began.
+    RejoinCutWords(rows);
     TableWidths widths;
     int32_t room = column.Remaining();
     int32_t fitting = 0;
@@ -279,7 +314,9 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
             if (table.alignment == 2) tableX += diff;
             if (table.alignment == 3) tableX += diff / 2;  // the odd pixel goes to the right
         }
-        // Final pass over the fitting rows at their widths.
+        // Final pass over the fitting rows at their widths (words a pass at other widths cut
+        // whole again).
+        RejoinCutWords(rows);
         BlockCursor walk = rows;
         int32_t done = 0;
         bool ended = false;

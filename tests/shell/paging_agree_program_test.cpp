@@ -138,6 +138,54 @@ std::string VersesHtml(int verses) {
     return h + "</p><div class=\"footer\"><span></span></div></body></html>";
 }
 
+// A reference table of constants as API manuals write them: a code column of long qualified
+// names beside a column of descriptions, its rows running over many pages. Each page measures
+// the rows it holds; words an earlier layout cut at a line's end (the rows measured for the page
+// before, or laid out at other widths before a row was given up) are whole again.
+std::string ConstantsTableHtml() {
+    static const char* const kWords[] = {
+        "sent",   "to", "indicate", "when",    "a",     "controlling", "terminal", "is",
+        "closed", "or", "parent",   "process", "exits", "the",         "user",     "wishes"};
+    static const char* const kNames[] = {"ACCES", "ADDRINUSE", "AGAIN", "BADF"};
+    uint32_t r = 5;
+    std::string h =
+        "<html><head><title>Constants</title></head><body><h2>Error constants</h2><p>The "
+        "following error constants are exported by os.constants.errno.</p><table><tr><th>"
+        "Constant</th><th>Description</th></tr>";
+    for (int i = 0; i < 40; ++i) {
+        h += "<tr><td><code>os.constants.errno.E" + std::string(kNames[i % 4]) + "_" +
+             std::to_string(i) + "</code></td><td>";
+        for (int k = 0; k < 6 + (i * 5) % 17; ++k) {
+            r = r * 1103515245u + 12345u;
+            h += std::string(k ? " " : "") + kWords[(r >> 16) % 16];
+        }
+        h += ".</td></tr>";
+    }
+    return h + "</table><p>closing words.</p></body></html>";
+}
+
+// Synopses of a generated API manual written as listings whose lines run far wider than the
+// screen: each call marked up (type, link, parameter) and parted from the next by TABs in the
+// middle of the line. A listing line wraps over several pages; going back, a page is laid out
+// from the start of the listing's line, where its wrapping and TAB columns count from.
+std::string WideSynopsesHtml() {
+    std::string h = "<html><head><title>API</title></head><body><h2>Functions</h2>";
+    int n = 0;
+    for (int s = 0; s < 6; ++s) {
+        h += "<p>Functions of group " + std::to_string(s) + ".</p><pre class=\"programlisting\">";
+        for (int line = 0; line < 4; ++line) {
+            for (int k = 0; k < 30; ++k) {
+                const std::string i = std::to_string(++n);
+                h += "<span class=\"type\">int</span>\t<a class=\"link\" href=\"#f" + i +
+                     "\">call_" + i + "</a>\t(<em>n" + i + "</em>),\t";
+            }
+            h += "\n";
+        }
+        h += "</pre>";
+    }
+    return h + "<p>closing words.</p></body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 struct Setting {
@@ -228,6 +276,12 @@ TEST_P(ProgramPagesAgree, SynopsesWithBreaksInsideListings) {
     ExpectBackwardTilesForward("synopses", SynopsesHtml());
 }
 
+// Rows continued from page to page are measured from their words as the text has them, so a
+// page laid out going back from a row wraps the rows as the page paging forward showed.
+TEST_P(ProgramPagesAgree, ATableOfLongNamesRunningOverManyPages) {
+    ExpectBackwardTilesForward("constants", ConstantsTableHtml());
+}
+
 // The last words close cells of tables in tables: the ends of the tables make no empty page
 // after them, forward or at End.
 TEST_P(ProgramPagesAgree, AnApiPageLaidOutInTablesEndsOnItsLastWords) {
@@ -251,6 +305,17 @@ INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
                                            Setting{"240x320", 2}),
                          Name);
+
+// Listing lines wider than many pages: paging back shows every wrapped piece of them once.
+// (At 480x640@192 the pages going back happen to start on the listings' lines already.)
+class ProgramWideListingLines : public ProgramPagesAgree {};
+
+TEST_P(ProgramWideListingLines, PagingBackWrapsThemAsPagingForward) {
+    ExpectBackwardTilesForward("synopses-wide", WideSynopsesHtml());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramWideListingLines,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"240x320", 2}), Name);
 
 // End on a book whose last forward page is short: End's page ends with the last words and is
 // as full as the pages before it (filled upward from the page before); the pages PageUp shows
