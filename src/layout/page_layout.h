@@ -511,6 +511,8 @@ public:
     static constexpr uint32_t kStateVersion = 4;
     // The same with a page's stop after its tables.
     static constexpr uint32_t kStateVersionWithStop = 5;
+    // The same with the stops of the pages after it that paging back found.
+    static constexpr uint32_t kStateVersionWithStopsAhead = 6;
 
     // Test hook: the number of tokens read so far.
     uint64_t TokensRead() const { return tokensRead_; }
@@ -636,7 +638,8 @@ private:
     bool ContinueTable(PageRecord& record);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
-    bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey);
+    bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey,
+                   std::vector<Paginator::KeptStopEntry>& stopsAhead);
     bool RebuildTableState(PageRecord& record);
     // The face text without one of its own is drawn in (0: face 1).
     uint8_t DefaultFace() const {
