@@ -514,6 +514,17 @@ public:
     // The same with the stops of the pages after it that paging back found.
     static constexpr uint32_t kStateVersionWithStopsAhead = 6;
 
+    // Checkpoints kept across sessions (the reader keeps them in the device's data folder):
+    // the scan state and open elements at positions at least KeptSpacing apart, as reading
+    // from the first page builds them. Saving writes the kept ones with those this session's
+    // replays added, and answers false when none was added (nothing new to keep). Loading takes
+    // all or none: anything short, out of order, past the text or not restorable drops them.
+    static constexpr uint32_t kKeptSpacing = 65536;
+    static constexpr uint32_t kMaxKeptCheckpoints = 256;
+    bool SaveKeptCheckpoints(ByteStream& out);
+    bool LoadKeptCheckpoints(ByteStream& in);
+    size_t KeptCheckpointCount() const { return kept_.size(); }
+
     // Test hook: the number of tokens read so far.
     uint64_t TokensRead() const { return tokensRead_; }
     // Benchmark hook: the number of pages (or parts of pages) laid out so far.
@@ -620,6 +631,15 @@ private:
         ByteStream scanState;
         ElementStack stack;
     };
+    // A checkpoint kept across sessions, its open elements in their saved form (restored with
+    // the settings of the moment).
+    struct KeptCheckpoint {
+        uint32_t position = 0;
+        ByteStream scanState;
+        ByteStream stack;
+    };
+    uint32_t KeptSpacing();
+    bool RestoreKeptStack(const KeptCheckpoint& kept, ElementStack& out) const;
 
     // A page a move reached: the listener hears of it. False when there is none.
     bool ShowMoved(PageRecord* record);
@@ -717,5 +737,6 @@ private:
     // Checkpoints a replay leaves a page and the backward reach before its target, for the
     // PageUp or LineUp that most often follows a jump; oldest first.
     std::vector<Checkpoint> nearby_;
+    std::vector<KeptCheckpoint> kept_;
     Random random_;
 };
