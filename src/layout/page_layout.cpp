@@ -616,7 +616,14 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         uint32_t kind = source_->NextToken();
         farKind = kTokenEnd;
         if (kind == kTokenEnd) break;
-        if (kind == kTokenContinue) continue;
+        if (kind == kTokenContinue) {
+            // A word waiting for the references joined to it may already cross the target (a
+            // page start inside a word of non-breaking spaces): it is a word crossing it.
+            uint32_t read = p;
+            if (align || !source_->Joining() || !source_->GetPosition(read) || read <= target)
+                continue;
+            kind = kTokenText;
+        }
         // After a comment the token begins past it, maybe at or past the target: reading stops
         // at the target, before the token, as for a token crossing it.
         uint32_t began = p, end = p;

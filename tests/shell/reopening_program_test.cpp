@@ -3,7 +3,8 @@
 // inside a word the page before hyphenated right after a long comment, and where it starts
 // inside a listing's line whose TABs line its columns up, and where it was found going back
 // (it ends where the page after it starts, with room for more; and the pages after it, which
-// paging back found too, show as they did before the reader quit).
+// paging back found too, show as they did before the reader quit), also where it starts inside
+// a word of non-breaking spaces.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -139,15 +140,16 @@ std::string Manual() {
     return html + "</body></html>";
 }
 
-TEST(Reopening, AnHtmlPageFoundGoingBackComesBackEndingWhereItDid) {
+// End, then 1 to `most` PageUps, quitting there: reopening shows the page that was left.
+void ExpectPagesFoundGoingBackReopen(const std::string& name, const std::string& html, int most) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    device.WriteHost("storage/eBooks/manual.html", Manual());
-    const std::string book = "\\storage\\eBooks\\manual.html";
+    device.WriteHost("storage/eBooks/" + name + ".html", html);
+    const std::string book = "\\storage\\eBooks\\" + name + ".html";
     const std::string left = device.OutsidePath("left.txt");
     const std::string back = device.OutsidePath("back.txt");
-    for (int ups = 1; ups <= 8; ++ups) {
-        std::filesystem::remove(device.Host("storage/eBooks/manual.fvt"));  // from page 1
+    for (int ups = 1; ups <= most; ++ups) {
+        std::filesystem::remove(device.Host("storage/eBooks/" + name + ".fvt"));  // from page 1
         std::string steps = "idle\nkey 0x23\nidle\n";
         for (int i = 0; i < ups; ++i) steps += "key 0x21\nidle\n";
         ProgramResult run = RunSteps(device, {book}, steps + "pagetext " + left + "\nquit\n");
@@ -158,6 +160,10 @@ TEST(Reopening, AnHtmlPageFoundGoingBackComesBackEndingWhereItDid) {
         ASSERT_FALSE(shown.empty());
         EXPECT_EQ(Joined(ReadLines(back)), shown) << "after End and " << ups << " PageUps";
     }
+}
+
+TEST(Reopening, AnHtmlPageFoundGoingBackComesBackEndingWhereItDid) {
+    ExpectPagesFoundGoingBackReopen("manual", Manual(), 8);
 }
 
 // A manual whose references are literal layouts: each line one word of non-breaking spaces,
@@ -196,6 +202,12 @@ std::string References() {
         html += "</p></div><p>" + words(20, " ") + "</p>";
     }
     return html + "</body></html>";
+}
+
+// A page that starts inside a word of non-breaking spaces (the page before it cut the word)
+// comes back starting there, not after the part of the word read with its first reference.
+TEST(Reopening, APageStartingInsideAWordOfNonBreakingSpacesComesBackAsItWasLeft) {
+    ExpectPagesFoundGoingBackReopen("references", References(), 8);
 }
 
 // Steps from the first page: End, then PageUps.
