@@ -10,6 +10,7 @@
 //
 //   program_bench --write-book PATH [MB]   writes the PalmDOC fixture book (for comparing the
 //                                          dump tools and the program with other programs)
+//   program_bench --write-markup-book PATH [MB]   writes the markup book of the far jumps
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -38,16 +39,51 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-bool WriteBook(const std::string& path, std::size_t bytes) {
-    BookBuilder book;
-    const std::string text = SampleText(bytes);
+// The book's text PalmDOC-compressed, written to `path`.
+bool WriteBuilt(BookBuilder& book, const std::string& text, const std::string& path) {
     book.text.assign(text.begin(), text.end());
     book.compression = 2;  // PalmDOC
-    book.fullName = "Bench";
     const Bytes built = book.Build();
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(built.data()), static_cast<std::streamsize>(built.size()));
     return static_cast<bool>(out);
+}
+
+bool WriteBook(const std::string& path, std::size_t bytes) {
+    BookBuilder book;
+    book.fullName = "Bench";
+    return WriteBuilt(book, SampleText(bytes), path);
+}
+
+// About `bytes` of markup as books hold it: chapters with headings, paragraphs, lists and a
+// listing.
+std::string MarkupText(std::size_t bytes) {
+    static const char* const kWords[] = {"the",   "evening",  "light", "fell",  "on",
+                                         "quiet", "harbours", "and",   "ships", "keeper"};
+    std::uint32_t seed = 7;
+    auto words = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            if (i) out += ' ';
+            out += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
+        }
+        return out;
+    };
+    std::string h = "<html><head><title>Bench</title></head><body>";
+    for (int c = 1; h.size() < bytes; ++c) {
+        h += "<h2>Part " + std::to_string(c) + "</h2><p>" + words(70) + "</p><ul>";
+        for (int i = 0; i < 5; ++i) h += "<li>" + words(8) + "</li>";
+        h += "</ul><pre>int main() {\n    return 0;\n}\n</pre><p>" + words(50) + "</p>\n";
+    }
+    return h + "</body></html>";
+}
+
+bool WriteMarkupBook(const std::string& path, std::size_t bytes) {
+    BookBuilder book;
+    book.type = 2;
+    book.fullName = "Markup bench";
+    return WriteBuilt(book, MarkupText(bytes), path);
 }
 
 // A device with the 5 MB book, its side file and settings made by a first run.
@@ -341,9 +377,72 @@ void BM_ReopenBigHtmlLate(benchmark::State& state) {
 }
 BENCHMARK(BM_ReopenBigHtmlLate)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(11);
 
+// The first End in a new session on a 10 MB markup book (a session before it pressed End and
+// quit: the book's checkpoints are kept) against opening the book at its first page, each run
+// starting at the first page (no side file); and the same End with no checkpoints kept (the
+// first End ever on the book), which reads every tag from the first page.
+void BM_FirstEndInAMarkupBook(benchmark::State& state) {
+    Stand& s = Shared();
+    const std::string dir = s.root + "/device/storage/eBooks/";
+    if (!WriteMarkupBook(dir + "jumps.prc", 10u << 20) ||
+        !WriteMarkupBook(dir + "opened.prc", 10u << 20)) {
+        state.SkipWithError("the book could not be written");
+        return;
+    }
+    const std::string end = s.Script("end.txt", "idle\nkey 0x23\nidle\nquit\n");
+    const std::string jumps = "\\storage\\eBooks\\jumps.prc";
+    const std::string opened = "\\storage\\eBooks\\opened.prc";
+    auto run = [&](const std::string& book, const std::string& script, double* cpu) {
+        fs::remove(dir + "jumps.fvt");  // each run starts at the first page
+        fs::remove(dir + "opened.fvt");
+        return s.Run({FOLIVANT_PROGRAM, book}, script, "/device", cpu);
+    };
+    const fs::path kept = s.root + "/device/Windows/FolivantCheckpoints";
+    fs::remove_all(kept);
+    if (run(jumps, end, nullptr) < 0 || !fs::exists(kept)) {
+        state.SkipWithError("the first run left no checkpoints");
+        return;
+    }
+    const fs::path keptCopy = s.root + "/kept-checkpoints";
+    fs::remove_all(keptCopy);
+    fs::copy(kept, keptCopy);
+    std::vector<double> wall, cpu, never;
+    for (auto _ : state) {
+        double ca = 0, cb = 0, cc = 0;
+        const double a = run(jumps, end, &ca);
+        const double b = run(opened, s.firstPage, &cb);
+        fs::remove_all(kept);
+        const double c = run(jumps, end, &cc);
+        fs::remove_all(kept);
+        fs::copy(keptCopy, kept);
+        if (a < 0 || b <= 0 || c < 0 || cb <= 0) {
+            state.SkipWithError("a run failed");
+            return;
+        }
+        wall.push_back(a / b);
+        cpu.push_back(ca / cb);
+        never.push_back(cc / cb);
+    }
+    std::uintmax_t bytes = 0;
+    for (const auto& f : fs::directory_iterator(keptCopy)) bytes += f.file_size();
+    state.counters["end_over_first"] = Median(wall);
+    state.counters["cpu_end_over_first"] = Median(cpu);
+    state.counters["cpu_first_end_ever_over_first"] = Median(never);
+    state.counters["kept_kb"] = static_cast<double>(bytes) / 1024.0;
+}
+BENCHMARK(BM_FirstEndInAMarkupBook)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(11);
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--write-markup-book") == 0) {
+        std::size_t mb = argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 10;
+        if (!WriteMarkupBook(argv[2], (mb ? mb : 10) << 20)) {
+            std::fprintf(stderr, "program_bench: cannot write %s\n", argv[2]);
+            return 1;
+        }
+        return 0;
+    }
     if (argc >= 3 && std::strcmp(argv[1], "--write-book") == 0) {
         std::size_t mb = argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 7;
         if (!WriteBook(argv[2], (mb ? mb : 7) << 20)) {

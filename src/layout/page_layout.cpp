@@ -66,6 +66,7 @@ void PageLayout::SetSource(TokenSource* source) {
     source_ = source;
     checkpoints_.clear();
     nearby_.clear();
+    kept_.clear();
 }
 
 void PageLayout::Clear() {
@@ -462,6 +463,73 @@ void PageLayout::AddCheckpoint(uint32_t position, const PageRecord& record) {
     checkpoints_.push_back(std::move(c));
 }
 
+// --- Checkpoints kept across sessions --------------------------------------------------------
+
+uint32_t PageLayout::KeptSpacing() {
+    // At most kMaxKeptCheckpoints of them fit in a text of any length.
+    return std::max(kKeptSpacing, TextLength() / (kMaxKeptCheckpoints - 1) + 1);
+}
+
+bool PageLayout::RestoreKeptStack(const KeptCheckpoint& kept, ElementStack& out) const {
+    ByteStream saved;
+    return saved.CopyFrom(kept.stack) && saved.SetReadPosition(0) &&
+           out.Restore(saved, settings_.defaults);
+}
+
+bool PageLayout::SaveKeptCheckpoints(ByteStream& out) {
+    // The kept checkpoints and this session's, in position order, thinned to the spacing.
+    struct Candidate {
+        uint32_t position;
+        const KeptCheckpoint* kept;
+        const Checkpoint* live;
+    };
+    std::vector<Candidate> all;
+    for (const KeptCheckpoint& k : kept_) all.push_back({k.position, &k, nullptr});
+    for (const Checkpoint& c : checkpoints_) all.push_back({c.position, nullptr, &c});
+    std::stable_sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
+        return a.position < b.position;
+    });
+    const uint32_t spacing = KeptSpacing();
+    std::vector<const Candidate*> chosen;
+    for (const Candidate& c : all)
+        if (chosen.empty() || c.position - chosen.back()->position >= spacing) chosen.push_back(&c);
+    if (chosen.size() <= kept_.size() || chosen.size() > kMaxKeptCheckpoints) return false;
+    out.WriteWord32BE(static_cast<uint32_t>(chosen.size()));
+    for (const Candidate* c : chosen) {
+        out.WriteWord32BE(c->position);
+        if (c->kept) {
+            out.WriteBlock(c->kept->scanState);
+            out.WriteBlock(c->kept->stack);
+        } else {
+            ByteStream stack;
+            out.WriteBlock(c->live->scanState);
+            if (!c->live->stack.Save(stack)) return false;
+            out.WriteBlock(stack);
+        }
+    }
+    return out.Ok();
+}
+
+bool PageLayout::LoadKeptCheckpoints(ByteStream& in) {
+    kept_.clear();
+    uint32_t count = 0;
+    if (!in.ReadWord32BE(count) || count > kMaxKeptCheckpoints) return false;
+    const uint32_t length = TextLength();
+    std::vector<KeptCheckpoint> read;
+    for (uint32_t i = 0; i < count; ++i) {
+        KeptCheckpoint k;
+        ElementStack trial;
+        if (!in.ReadWord32BE(k.position) || !in.ReadBlock(k.scanState) || !in.ReadBlock(k.stack) ||
+            k.position >= length || (!read.empty() && k.position <= read.back().position) ||
+            !RestoreKeptStack(k, trial))
+            return false;
+        read.push_back(std::move(k));
+    }
+    if (in.Remaining() != 0) return false;
+    kept_ = std::move(read);
+    return true;
+}
+
 // Documents that cannot start at an arbitrary position are replayed from the first page (or
 // from the nearest checkpoint passed on an earlier replay: replay is deterministic, so the
 // result is the same and a far page in a large file does not re-read the whole file).
@@ -488,15 +556,23 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         if (c.position <= reach) from = &c;
     for (const Checkpoint& c : nearby_)
         if (c.position <= reach && (!from || c.position > from->position)) from = &c;
+    const KeptCheckpoint* kept = nullptr;
+    for (const KeptCheckpoint& k : kept_)
+        if (k.position <= reach && k.position > pager_.First().start &&
+            (!from || k.position > from->position))
+            kept = &k;
     ByteStream state;
-    if (from) {
+    if (kept) {
+        if (!state.CopyFrom(kept->scanState) || !RestoreKeptStack(*kept, record.elements))
+            return false;
+    } else if (from) {
         if (!state.CopyFrom(from->scanState) || !record.elements.Assign(from->stack)) return false;
     } else if (!state.CopyFrom(pager_.First().scanState)) {
         return false;
     }
     state.SetReadPosition(0);
     if (!source_->RestoreState(state)) return false;
-    uint32_t p = from ? from->position : pager_.First().start;
+    uint32_t p = kept ? kept->position : from ? from->position : pager_.First().start;
     // A page back from the target and the backward reach: the last token boundary before
     // each mark (within a small window) becomes a nearby checkpoint.
     const uint32_t page = CharsPerPageEstimate();
@@ -559,7 +635,14 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         uint32_t kind = source_->NextToken();
         farKind = kTokenEnd;
         if (kind == kTokenEnd) break;
-        if (kind == kTokenContinue) continue;
+        if (kind == kTokenContinue) {
+            // A word waiting for the references joined to it may already cross the target (a
+            // page start inside a word of non-breaking spaces): it is a word crossing it.
+            uint32_t read = p;
+            if (align || !source_->Joining() || !source_->GetPosition(read) || read <= target)
+                continue;
+            kind = kTokenText;
+        }
         // After a comment the token begins past it, maybe at or past the target: reading stops
         // at the target, before the token, as for a token crossing it.
         uint32_t began = p, end = p;

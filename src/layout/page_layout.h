@@ -511,6 +511,19 @@ public:
     static constexpr uint32_t kStateVersion = 4;
     // The same with a page's stop after its tables.
     static constexpr uint32_t kStateVersionWithStop = 5;
+    // The same with the stops of the pages after it that paging back found.
+    static constexpr uint32_t kStateVersionWithStopsAhead = 6;
+
+    // Checkpoints kept across sessions (the reader keeps them in the device's data folder):
+    // the scan state and open elements at positions at least KeptSpacing apart, as reading
+    // from the first page builds them. Saving writes the kept ones with those this session's
+    // replays added, and answers false when none was added (nothing new to keep). Loading takes
+    // all or none: anything short, out of order, past the text or not restorable drops them.
+    static constexpr uint32_t kKeptSpacing = 65536;
+    static constexpr uint32_t kMaxKeptCheckpoints = 256;
+    bool SaveKeptCheckpoints(ByteStream& out);
+    bool LoadKeptCheckpoints(ByteStream& in);
+    size_t KeptCheckpointCount() const { return kept_.size(); }
 
     // Test hook: the number of tokens read so far.
     uint64_t TokensRead() const { return tokensRead_; }
@@ -621,6 +634,15 @@ private:
         ByteStream scanState;
         ElementStack stack;
     };
+    // A checkpoint kept across sessions, its open elements in their saved form (restored with
+    // the settings of the moment).
+    struct KeptCheckpoint {
+        uint32_t position = 0;
+        ByteStream scanState;
+        ByteStream stack;
+    };
+    uint32_t KeptSpacing();
+    bool RestoreKeptStack(const KeptCheckpoint& kept, ElementStack& out) const;
 
     // A page a move reached: the listener hears of it. False when there is none.
     bool ShowMoved(PageRecord* record);
@@ -642,7 +664,8 @@ private:
     bool ContinueTable(PageRecord& record);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
-    bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey);
+    bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey,
+                   std::vector<Paginator::KeptStopEntry>& stopsAhead);
     bool RebuildTableState(PageRecord& record);
     // The face text without one of its own is drawn in (0: face 1).
     uint8_t DefaultFace() const {
@@ -720,5 +743,6 @@ private:
     // Checkpoints a replay leaves a page and the backward reach before its target, for the
     // PageUp or LineUp that most often follows a jump; oldest first.
     std::vector<Checkpoint> nearby_;
+    std::vector<KeptCheckpoint> kept_;
     Random random_;
 };

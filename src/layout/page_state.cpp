@@ -15,6 +15,9 @@ namespace {
 
 constexpr uint32_t kMarkupTable = 44;
 constexpr uint32_t kEntryBytes = 12;
+// The stops of the pages after the saved one that are kept with it: paging forward after the
+// reopening shows the pages paging back had found.
+constexpr size_t kStopsAhead = 64;
 
 }  // namespace
 
@@ -177,13 +180,22 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
     }
     uint32_t count = static_cast<uint32_t>(cur->tables.size());
     // A page found going back stops where the page after it starts (it may have room for
-    // more): the stop is kept after the tables, in a part older readers pass over.
-    const bool stops = cur->stopAt != PageRecord::kNone;
+    // more): the stop is kept after the tables, in a part older readers pass over, and after
+    // it the stops of the pages after it that paging back found.
+    const std::vector<Paginator::KeptStopEntry> ahead =
+        pager_.KeptStopsAfter(cur->start, kStopsAhead);
+    const bool stops = cur->stopAt != PageRecord::kNone || !ahead.empty();
+    const uint32_t version = !ahead.empty() ? kStateVersionWithStopsAhead
+                             : stops        ? kStateVersionWithStop
+                                            : kStateVersion;
+    const uint32_t stopBytes = !ahead.empty() ? 8u + 8u * static_cast<uint32_t>(ahead.size())
+                               : stops        ? 4u
+                                              : 0u;
     uint32_t head[7] = {kStateMagic,
-                        stops ? kStateVersionWithStop : kStateVersion,
+                        version,
                         CurrentDocumentKey(),
                         flag,
-                        kEntryBytes * count + (stops ? 12u : 8u),
+                        kEntryBytes * count + 8u + stopBytes,
                         static_cast<uint32_t>(cur->markIndex),
                         count};
     stream.WriteWords32BE(head, 7);
@@ -192,6 +204,13 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
         stream.WriteWords32BE(words, 3);
     }
     if (stops) stream.WriteWord32BE(cur->stopAt);
+    if (!ahead.empty()) {
+        stream.WriteWord32BE(static_cast<uint32_t>(ahead.size()));
+        for (const Paginator::KeptStopEntry& k : ahead) {
+            uint32_t words[2] = {k.start, k.stop};
+            stream.WriteWords32BE(words, 2);
+        }
+    }
     if (flag && carriesItems) {
         stream.WriteBlock(scanState);
         elements.Save(stream);
@@ -202,8 +221,10 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
     return stream.Ok();
 }
 
-bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFollowed) {
+bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFollowed,
+                           std::vector<Paginator::KeptStopEntry>& stopsAhead) {
     stateFollowed = false;
+    stopsAhead.clear();
     if (stream.Remaining() < 12) return true;  // the key alone
     uint32_t magic = 0, version = 0, key = 0;
     stream.ReadWord32BE(magic);
@@ -242,6 +263,15 @@ bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFo
     if (version >= kStateVersionWithStop && stream.ReadPosition() + 4 <= partEnd &&
         stream.ReadWord32BE(stop))
         record.stopAt = stop;
+    uint32_t ahead = 0;
+    if (version >= kStateVersionWithStopsAhead && stream.ReadPosition() + 4 <= partEnd &&
+        stream.ReadWord32BE(ahead) && ahead <= (partEnd - stream.ReadPosition()) / 8) {
+        for (uint32_t i = 0; i < ahead; ++i) {
+            uint32_t w[2];
+            if (!stream.ReadWords32BE(w, 2)) return false;
+            stopsAhead.push_back({w[0], w[1]});
+        }
+    }
     if (!stream.SetReadPosition(partEnd)) return false;
     if (flag == 0) return true;
     if (!stream.ReadBlock(record.scanState)) return false;
@@ -272,7 +302,8 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     // The block is read in full even when a record is known, so that the caller's stream is
     // left after it whatever the outcome.
     uint32_t at = stream.ReadPosition();
-    bool readOk = ReadState(fresh, stream, followed);
+    std::vector<Paginator::KeptStopEntry> stopsAhead;
+    bool readOk = ReadState(fresh, stream, followed, stopsAhead);
     if (PageRecord* known = pager_.FindPageRecord(pageStart, PageStepCode::kSamePage)) {
         pager_.HideCurrent();
         pager_.MakeCurrent(known, 255);
@@ -321,6 +352,9 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     }
     pager_.MakeCurrent(stored, 255);
     stored->markIndex = mark;
+    // Stops that are not past their page's start, or lie past the text, are not this text's.
+    for (const Paginator::KeptStopEntry& k : stopsAhead)
+        if (k.start > pageStart && k.stop <= TextLength()) pager_.KeepStop(k.start, k.stop);
     listener_->OnPageChanged(stored);
     return true;
 }

@@ -665,6 +665,17 @@ void Paginator::KeepStop(uint32_t start, uint32_t stop) {
     keptStops_.push_back({start, stop});
 }
 
+std::vector<Paginator::KeptStopEntry> Paginator::KeptStopsAfter(uint32_t position,
+                                                                size_t count) const {
+    std::vector<KeptStopEntry> after;
+    for (const KeptStopEntry& k : keptStops_)
+        if (k.start > position) after.push_back(k);
+    std::sort(after.begin(), after.end(),
+              [](const KeptStopEntry& a, const KeptStopEntry& b) { return a.start < b.start; });
+    if (after.size() > count) after.resize(count);
+    return after;
+}
+
 void Paginator::DropLaidOut() {
     ReleaseSlots();
     PageRecord* cur = CurrentRecord();

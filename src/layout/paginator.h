@@ -256,6 +256,13 @@ public:
     // Where a page found going back ends (the start of the page it was found before), kept
     // after its record goes: paging forward over it again shows the pages paging back showed.
     uint32_t KeptStop(uint32_t start) const;
+    void KeepStop(uint32_t start, uint32_t stop);
+    struct KeptStopEntry {
+        uint32_t start;
+        uint32_t stop;
+    };
+    // The kept stops of pages starting after `position`, nearest first, at most `count`.
+    std::vector<KeptStopEntry> KeptStopsAfter(uint32_t position, size_t count) const;
 
     // --- Maintenance -----------------------------------------------------------------------
     // Every laid-out page and every record but the current one dropped; ends and links
@@ -321,12 +328,7 @@ private:
 
     // Paging back.
     std::vector<KnownLines> knownLines_;
-    struct KeptStopEntry {
-        uint32_t start;
-        uint32_t stop;
-    };
     static constexpr size_t kMaxKeptStops = 512;
-    void KeepStop(uint32_t start, uint32_t stop);
     std::vector<KeptStopEntry> keptStops_;
     // Whether a search with no known page to start from starts a few pages back (the last
     // search could cut its page from the lines of the page before).

@@ -44,6 +44,7 @@
 #include "reader/controller_speech_side.h"
 #include "reader/controller_views_side.h"
 #include "reader/file_messages.h"
+#include "reader/kept_checkpoints.h"
 #include "reader/opening_rules.h"
 #include "reader/reader_controller.h"
 #include "reader/reader_host.h"
@@ -270,10 +271,19 @@ void BookDocumentController::TakeOwnSideFile() {
         sideFile_.Drop();
 }
 
+bool BookDocumentController::KeptCheckpointsPath(Text& out) const {
+    // A book file of the reader's own, shown whole (a frame shows part of the window's book).
+    return resource_ && resource_->GetDocument() && !frames_.IsFrame() && location_.IsFileKind() &&
+           location_.ToFileName(out) && out.IsValid();
+}
+
 void BookDocumentController::CloseDocument() {
     DestroySpeech();
     if (!resource_) return;
     SaveReadingPosition(true);
+    Text bookPath;
+    if (page_.Layout() && KeptCheckpointsPath(bookPath))
+        KeptCheckpoints::Save(bookPath, resource_->GetDocument(), *page_.Layout());
     // This document's forms go (persistent ones stay); their values are in the side file.
     forms_.CloseBook(resource_, page_.Layout() ? page_.Layout()->CurrentDocumentKey() : 0);
     views_.LeaveCover();
@@ -865,6 +875,7 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
         return true;
     if (view_ == kWordListView || view_ == kSearchHistoryView)
         return ExecuteListPageCommand(id);
+
     // Everything else is the page view's.
     if (!page_.View() || view_ != kTextPage || id < 0) return false;
     page_.View()->ExecuteCommand(static_cast<uint32_t>(id), 0);
@@ -875,4 +886,3 @@ void BookDocumentController::NotifyCommand(int32_t id) {
     if (sink_) sink_->OnCommandNotice(this, id, cookie_);
     if (reader_ && !frames_.IsFrame()) reader_->UpdateMenuBars();
 }
-

@@ -131,6 +131,8 @@ public:
     bool OpenLocation(const String& anchor, bool fresh, bool notify);
     bool SetDocument(Resource* document);
     void CloseDocument();
+    // The path the book's kept checkpoints are named after; false for a book that keeps none.
+    bool KeptCheckpointsPath(Text& out) const;
     bool RestoreReadingPosition();
     bool SaveReadingPosition(bool closing) override;
 

@@ -8,6 +8,7 @@
 #include "layout/page_layout.h"
 #include "reader/book_document_controller.h"
 #include "reader/file_messages.h"
+#include "reader/kept_checkpoints.h"
 #include "reader/reader_controller.h"
 
 class BookDocumentController::PageSide final : public PagePresentationHost {
@@ -54,6 +55,10 @@ public:
                                     FileMessages::Format(kSideFileBackText,
                                                          FileMessages::DisplayName(c_.location_)),
                                     MessageKind::kInformation);
+        // Far jumps start from the checkpoints an earlier session kept for this book.
+        Text bookPath;
+        if (c_.KeptCheckpointsPath(bookPath))
+            KeptCheckpoints::Load(bookPath, c_.resource_->GetDocument(), layout);
         // The log hosts a file names at its start go to the log, with the items it logs.
         layout.SetMetadataList(c_.log_);
         // The forms' stored values come from the side file that proved to be this book's,

@@ -39,7 +39,7 @@ std::u16string Num(int n) {
 // A manual's shape: a head with a script and a style, a menu column beside the body column,
 // chapters with comments, references, nested lists, quotations, listings and data tables, and
 // elements (a division, a list, a table) open across many pages.
-std::u16string Manual(bool listings = true) {
+std::u16string Manual(bool listings = true, int chapters = 14) {
     uint32_t r = 5;
     std::u16string h =
         u"<html><head><title>Manual</title><script>if (a < b && c > d) { s = \"<p>\"; }"
@@ -48,7 +48,7 @@ std::u16string Manual(bool listings = true) {
     for (int i = 1; i <= 6; ++i)
         h += u"<li><a href=\"#c" + Num(i) + u"\">Chapter " + Num(i) + u"</a></li>";
     h += u"</ul></td><td><p>" + Words(r, 40) + u"</p></td></tr></table>";
-    for (int c = 1; c <= 14; ++c) {
+    for (int c = 1; c <= chapters; ++c) {
         h += u"<h2 id=\"c" + Num(c) + u"\">Chapter " + Num(c) + u"</h2><!--" +
              std::u16string(300 + 40 * c, u'-') + u" note -->";
         h += u"<p>" + Words(r, 50) + u" &amp; " + Words(r, 10) + u" a &lt; b, c < d " +
@@ -80,7 +80,9 @@ std::u16string Manual(bool listings = true) {
 
 template <class Doc>
 struct Session {
-    Session(const std::u16string& html, fvt::test::ContextCanvas* canvas)
+    // `kept`: the checkpoints an earlier session kept, loaded before the first page.
+    Session(const std::u16string& html, fvt::test::ContextCanvas* canvas,
+            ByteStream* kept = nullptr)
         : doc(html, 4096), traits(0x600DB00C) {
         source.SetTableNeedsInline(false);
         source.Attach(&doc, 0);
@@ -89,6 +91,7 @@ struct Session {
         layout->SetGraphics(fvt::test::CanvasContext(canvas));
         layout->Configure(LayoutSettings{});
         layout->SetViewport(Rect{0, 0, 200, 240});
+        if (kept) loaded = kept->SetReadPosition(0) && layout->LoadKeptCheckpoints(*kept);
         started = layout->Start();
     }
     std::vector<std::string> Lines() {
@@ -104,6 +107,7 @@ struct Session {
     fvt::test::FixedTraits traits;
     std::unique_ptr<PageLayout> layout;
     bool started = false;
+    bool loaded = false;
 };
 
 // What a jump shows and the state its page starts from.
@@ -133,10 +137,11 @@ Reached Take(Session<Doc>& s, const ElementStack** elements = nullptr) {
 // new session.
 template <class Doc>
 std::vector<Reached> Jumps(const std::u16string& html, fvt::test::ContextCanvas* canvas,
-                           std::vector<std::unique_ptr<Session<Doc>>>& sessions) {
+                           std::vector<std::unique_ptr<Session<Doc>>>& sessions,
+                           ByteStream* kept = nullptr) {
     std::vector<Reached> out;
     auto fresh = [&]() -> Session<Doc>& {
-        sessions.push_back(std::make_unique<Session<Doc>>(html, canvas));
+        sessions.push_back(std::make_unique<Session<Doc>>(html, canvas, kept));
         return *sessions.back();
     };
     Session<Doc>& end = fresh();
@@ -192,6 +197,61 @@ TEST_F(FarJumps, ABookJumpsToTheStateReadingEveryTokenBuilds) {
 
 TEST_F(FarJumps, AFileJumpsToTheStateReadingEveryTokenBuilds) {
     ExpectJumpsAsReadingEveryToken<MemoryDocument>();
+}
+
+// A new session starting from the checkpoints an earlier one kept: End, the PageUps from it and
+// Go to page show the pages, and start from the state, that reading every token gives, reading
+// a small part of the tokens; the checkpoints it kept are not written again. Kept checkpoints
+// that do not read back whole are refused, all of them.
+TEST_F(FarJumps, KeptCheckpointsJumpToTheStateReadingEveryTokenBuilds) {
+    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 240);
+    const std::u16string html = Manual(true, 120);
+    ASSERT_GT(html.size(), 8 * PageLayout::kKeptSpacing);
+    std::vector<std::unique_ptr<Session<SeekableDocument>>> reading, kept;
+    const std::vector<Reached> every = Jumps<SeekableDocument>(html, canvas, reading);
+    ASSERT_EQ(every.size(), 6u);
+    ByteStream saved;
+    ASSERT_TRUE(reading[0]->layout->SaveKeptCheckpoints(saved));
+    EXPECT_LT(saved.Size(), 16u << 10);
+    const std::vector<Reached> fromKept = Jumps<SeekableDocument>(html, canvas, kept, &saved);
+    ASSERT_EQ(fromKept.size(), every.size());
+    for (size_t i = 0; i < every.size(); ++i)
+        EXPECT_TRUE(fromKept[i] == every[i]) << "jump " << i << " at " << every[i].start;
+    ASSERT_TRUE(kept[0]->loaded);
+    EXPECT_GE(kept[0]->layout->KeptCheckpointCount(), 8u);
+    const ElementStack* a = nullptr;
+    const ElementStack* b = nullptr;
+    Take(*reading[0], &a);
+    Take(*kept[0], &b);
+    ASSERT_TRUE(a && b);
+    EXPECT_TRUE(a->Equals(*b));
+    EXPECT_LT(kept[0]->doc.reads * 4, reading[0]->doc.reads) << "pages of text read";
+    ByteStream again;
+    EXPECT_FALSE(kept[0]->layout->SaveKeptCheckpoints(again)) << "nothing new to keep";
+
+    auto refused = [&](ByteStream& damaged) {
+        Session<SeekableDocument> s(html, canvas, &damaged);
+        return !s.loaded && s.layout->KeptCheckpointCount() == 0;
+    };
+    ByteStream cut;
+    cut.WriteBytes(saved.Data(), saved.Size() - 5);
+    EXPECT_TRUE(refused(cut));
+    ByteStream longer;
+    longer.WriteBytes(saved.Data(), saved.Size());
+    longer.WriteWord32BE(0);
+    EXPECT_TRUE(refused(longer));
+    ByteStream backwards;  // the second checkpoint's position before the first's
+    backwards.WriteBytes(saved.Data(), saved.Size());
+    const uint32_t firstBlocks = 4 + 4;
+    uint32_t at = firstBlocks;
+    for (int block = 0; block < 2; ++block) {
+        const uint8_t* p = saved.Data() + at;
+        const uint32_t length = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | p[2] << 8 | p[3];
+        at += 4 + (length + 3) / 4 * 4;
+    }
+    ASSERT_TRUE(backwards.PatchWord32BE(at, 1));
+    EXPECT_TRUE(refused(backwards));
+    fvt::test::DeleteContextCanvas(canvas);
 }
 
 // Every third page of an HTML file past the first 20,000 positions, saved as the reader saves it

@@ -2,7 +2,9 @@
 // the restart is the page that was shown when the reader quit, also where that page starts
 // inside a word the page before hyphenated right after a long comment, and where it starts
 // inside a listing's line whose TABs line its columns up, and where it was found going back
-// (it ends where the page after it starts, with room for more).
+// (it ends where the page after it starts, with room for more; and the pages after it, which
+// paging back found too, show as they did before the reader quit), also where it starts inside
+// a word of non-breaking spaces.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -109,13 +111,15 @@ TEST(Reopening, AnHtmlPageInsideAListingComesBackWithItsColumns) {
                                                      "after " + std::to_string(turns) + " pages"));
 }
 
+// The words of a cryptography library's manual.
+const char* const kManualWords[] = {"nettle", "counter", "variant", "cipher", "block",
+                                    "mode",   "the",     "key",     "length", "of",
+                                    "a",      "message", "digest"};
+
 // A manual as its tools write one: chapters under a line of navigation links and a rule,
 // paragraphs and an example each, footnotes at the end.
 std::string Manual() {
-    static const char* const kWords[] = {"nettle", "counter", "variant", "cipher", "block",
-                                         "mode",   "the",     "key",     "length", "of",
-                                         "a",      "message", "digest"};
-    SeededWords words(kWords, 3);
+    SeededWords words(kManualWords, 3);
     std::string html = "<html><head><title>Manual</title></head><body>";
     for (int chapter = 1; chapter < 25; ++chapter) {
         html +=
@@ -134,14 +138,89 @@ std::string Manual() {
     return html + "</body></html>";
 }
 
-TEST(Reopening, AnHtmlPageFoundGoingBackComesBackEndingWhereItDid) {
+// End, then 1 to `most` PageUps, quitting there: reopening shows the page that was left.
+void ExpectPagesFoundGoingBackReopen(const std::string& name, const std::string& html, int most) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    device.WriteHost("storage/eBooks/manual.html", Manual());
-    for (int ups = 1; ups <= 8; ++ups)
+    device.WriteHost("storage/eBooks/" + name + ".html", html);
+    for (int ups = 1; ups <= most; ++ups)
         ASSERT_NO_FATAL_FAILURE(
-            ExpectReopenedAsLeft(device, "manual", "idle\nkey 0x23\nidle\n" + Presses("0x21", ups),
+            ExpectReopenedAsLeft(device, name, "idle\nkey 0x23\nidle\n" + Presses("0x21", ups),
                                  "after End and " + std::to_string(ups) + " PageUps"));
+}
+
+TEST(Reopening, AnHtmlPageFoundGoingBackComesBackEndingWhereItDid) {
+    ExpectPagesFoundGoingBackReopen("manual", Manual(), 8);
+}
+
+// A manual whose references are literal layouts: each line one word of non-breaking spaces,
+// longer than the screen is wide, so that pages end inside them.
+std::string References() {
+    SeededWords seeded(kManualWords, 3);
+    auto words = [&](int n, const char* between) { return seeded.Words(n, between); };
+    const char* const nbsp = "&#160;";
+    std::string html = "<html><head><title>Manual</title></head><body>";
+    for (int section = 1; section < 10; ++section) {
+        html += "<h2>" + std::to_string(section) + " Section</h2>";
+        for (int p = 0; p < 4; ++p) html += "<p>" + words(35, " ") + "</p>";
+    }
+    html += "<h2>References</h2><p>Four documents describe the ideas:</p>";
+    for (int r = 0; r < 8; ++r) {
+        html += "<div class=\"literallayout\"><p>";
+        for (int e = 0; e < 4; ++e) {
+            const std::string n = std::to_string(e);
+            html += "Author" + n + "&#160;and&#160;Another&#160;Writer<br>\n";
+            html += "&#160;&#160;\"" + words(8, nbsp) + "\"<br>\n";
+            html += "&#160;&#160;&#160;" + words(10, nbsp) + "<br>\n";
+            html += "&#160;&#160;&#160;ftp://ftp.example.org/pub/reports/" + words(2, "-") +
+                    "/paper-" + n + ".ps.gz<br>\n<br>\n";
+        }
+        html += "</p></div><p>" + words(20, " ") + "</p>";
+    }
+    return html + "</body></html>";
+}
+
+// A page that starts inside a word of non-breaking spaces (the page before it cut the word)
+// comes back starting there, not after the part of the word read with its first reference.
+TEST(Reopening, APageStartingInsideAWordOfNonBreakingSpacesComesBackAsItWasLeft) {
+    ExpectPagesFoundGoingBackReopen("references", References(), 8);
+}
+
+// Steps from the first page: End, then PageUps.
+std::string EndAndPageUps(int ups) { return "idle\nkey 0x23\nidle\n" + Presses("0x21", ups); }
+
+TEST(Reopening, PagesAfterAPageFoundGoingBackShowAsBeforeQuitting) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/references.html", References());
+    const std::string book = "\\storage\\eBooks\\references.html";
+    const std::string sideFile = device.Host("storage/eBooks/references.fvt");
+    auto file = [&](const std::string& name) { return device.OutsidePath(name); };
+    auto page = [&](const std::string& name) { return Joined(ReadLines(file(name))); };
+    for (int ups : {7, 11, 12}) {
+        // Without quitting: the page PageUps reached and the two PageDowns after it.
+        std::filesystem::remove(sideFile);
+        ProgramResult run = RunSteps(
+            device, {book},
+            EndAndPageUps(ups) + "pagetext " + file("left0.txt") + "\nkey 0x22\nidle\npagetext " +
+                file("left1.txt") + "\nkey 0x22\nidle\npagetext " + file("left2.txt") + "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        // Quitting on the page PageUps reached, and PageDown after reopening.
+        std::filesystem::remove(sideFile);
+        run = RunSteps(device, {book}, EndAndPageUps(ups) + "quit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        run = RunSteps(device, {book},
+                       "idle\npagetext " + file("back0.txt") + "\nkey 0x22\nidle\npagetext " +
+                           file("back1.txt") + "\nkey 0x22\nidle\npagetext " + file("back2.txt") +
+                           "\nquit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        for (const char* k : {"0", "1", "2"}) {
+            const std::string shown = page(std::string("left") + k + ".txt");
+            ASSERT_FALSE(shown.empty());
+            EXPECT_EQ(page(std::string("back") + k + ".txt"), shown)
+                << "after End and " << ups << " PageUps, " << k << " PageDowns";
+        }
+    }
 }
 
 }  // namespace

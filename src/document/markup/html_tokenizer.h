@@ -32,6 +32,7 @@ public:
     bool RestoreState(ByteStream& stream) override;
     bool SkipText(uint32_t before) override;
     bool TokenStart(uint32_t& position) override;
+    bool Joining() const override { return append_; }
     // Off: SkipText never moves (tests compare both).
     static inline bool skipText = true;
 

@@ -58,6 +58,9 @@ public:
     // Where the last token began, when markup that makes no token (a comment, a dropped tag)
     // came before it in the same read; false when it began where the read did.
     virtual bool TokenStart(uint32_t& /*position*/) { return false; }
+    // The last call answered Continue for a word that waits for what joins it (a reference
+    // right after it): the word is read, the token not delivered yet.
+    virtual bool Joining() const { return false; }
     virtual DocumentSource* Source() = 0;
     virtual uint32_t SourceMode() = 0;
     virtual bool SaveState(ByteStream& stream) = 0;

@@ -21,11 +21,11 @@ public:
     }
     // The word a drawn number picks.
     const char* WordOf(std::uint32_t drawn) const { return list_[(drawn >> 16) % size_]; }
-    // The next `n` words, a space between each.
-    std::string Words(int n) {
+    // The next `n` words, `between` between each.
+    std::string Words(int n, const char* between = " ") {
         std::string out;
         for (int i = 0; i < n; ++i) {
-            if (i) out += ' ';
+            if (i) out += between;
             out += WordOf(Draw());
         }
         return out;

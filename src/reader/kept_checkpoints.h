@@ -1,0 +1,28 @@
+// The checkpoints of a book's far jumps, kept across sessions in a small file of their own in
+// the device's data folder ("FolivantCheckpoints\<hash of the book's path>.fvc"), so that the
+// first End or Go to page of a new session starts reading near its target instead of at the
+// first page. The file names the book it was made for (its path, size, last-write time, text
+// record count and text length); one that names another book or another version of it, or
+// whose bytes do not add up, is ignored and written anew. It only ever saves reading: what it
+// holds is what reading from the first page gives.
+#pragma once
+
+#include <cstdint>
+
+#include "core/text.h"
+
+class DocumentSource;
+class PageLayout;
+
+namespace KeptCheckpoints {
+
+// Gives the layout the checkpoints kept for the book at `bookPath`; false when there are none
+// that are this book's (the layout then has none).
+bool Load(const Text& bookPath, DocumentSource* document, PageLayout& layout);
+// Writes the layout's checkpoints for the book when its replays added any; false when nothing
+// was written.
+bool Save(const Text& bookPath, DocumentSource* document, PageLayout& layout);
+// The file kept for a book (in the data folder); false when no name can be formed.
+bool PathFor(const Text& bookPath, Text& out);
+
+}  // namespace KeptCheckpoints
