@@ -41,7 +41,8 @@ std::string BodyWord(int paragraph, int word) {
 // As the manuals of a system's documentation are written: a search form over the menu (after
 // `formAfter` of its items) in a column of fixed width, the text in the column beside it, and a
 // link after the table.
-std::string Manual(int formAfter = 0, const std::string& form = kSearchForm) {
+std::string Manual(int formAfter = 0, const std::string& form = kSearchForm,
+                   const std::string& after = "") {
     std::string html =
         "<html><head><title>Reference</title></head><body bgcolor=\"#8b7765\">"
         "<table border=\"0\" width=\"100%\" cellpadding=\"4\" cellspacing=\"0\"><tr>"
@@ -58,7 +59,8 @@ std::string Manual(int formAfter = 0, const std::string& form = kSearchForm) {
         for (int w = 1; w <= kWordsPerParagraph; ++w) html += BodyWord(p, w) + " ";
         html += "</p>";
     }
-    return html + "</td></tr></table><p><a href=\"index.html\">Home</a></p></body></html>";
+    return html + "</td></tr></table>" + after +
+           "<p><a href=\"index.html\">Home</a></p></body></html>";
 }
 
 std::vector<std::string> WordsOf(const std::vector<std::string>& lines) {
@@ -172,6 +174,90 @@ TEST(ProgramWideTables, HomeAndEndShowTheFirstAndLastViewsPageDownReaches) {
         ASSERT_NE(first, last);
         EXPECT_EQ(ReadLines(o + "home.txt"), first);
         EXPECT_EQ(ReadLines(o + "end.txt"), last);
+    }
+}
+
+// The notes after a manual's table: enough paragraphs for pages of their own.
+std::string Notes() {
+    std::string html = "<h3>Notes</h3>";
+    for (int p = 1; p <= 8; ++p) {
+        html += "<p>";
+        for (int w = 1; w <= 40; ++w) html += "n" + std::to_string(p) + "x" + std::to_string(w) + " ";
+        html += "</p>";
+    }
+    return html;
+}
+
+// The position bar's page number: the bar's right end, above the soft-key bar.
+bool NumbersDiffer(const Picture& a, const Picture& b) {
+    const int scale = a.width / 240;
+    for (int y = a.height - 44 * scale; y < a.height - 26 * scale; ++y)
+        for (int x = a.width - 30 * scale; x < a.width; ++x)
+            if (a.At(x, y) != b.At(x, y)) return true;
+    return false;
+}
+
+// Each view PageDown shows of the table counts as a page: with the position bar on, PageDown
+// and PageUp show a new number at every step (it stayed 1 through the views), the pages after
+// the table go on counting, and Go to page n shows the view n - 1 PageDowns reach, numbered
+// as then; a number past the count shows the last page, as End does.
+TEST(ProgramWideTables, EachViewPageDownShowsIsAPageForThePositionBarAndGoToPage) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual(0, kSearchForm, Notes()));
+        const std::string o = device.outside() + "/";
+        auto shot = [&](const std::string& name) {
+            return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
+        };
+        std::string steps = "idle\nmenu 40172\nidle\n";
+        for (int i = 0; i < kTurns; ++i) steps += shot("f" + std::to_string(i)) + "key 0x22\nidle\n";
+        for (int i = 0; i < kTurns; ++i) steps += shot("b" + std::to_string(i)) + "key 0x21\nidle\n";
+        for (int n : {2, 5, 9, 9999})
+            steps += "text " + std::to_string(n) + "\nanswer 0\nmenu 40092\nidle\n" +
+                     shot("g" + std::to_string(n));
+        steps += "key 0x23\nidle\n" + shot("end");
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n",
+                           On(screen))
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        auto text = [&](const std::string& name) { return ReadLines(o + name + ".txt"); };
+        auto picture = [&](const std::string& name) { return ReadPicture(o + name + ".png"); };
+        // Forward to the last page's foot, where PageDown changes nothing more.
+        std::vector<Picture> forward;
+        size_t end = 0;
+        while (end + 1 < static_cast<size_t>(kTurns) &&
+               text("f" + std::to_string(end + 1)) != text("f" + std::to_string(end)))
+            ++end;
+        ASSERT_LT(end + 1, static_cast<size_t>(kTurns)) << "PageDown never reached the end";
+        for (size_t i = 0; i <= end; ++i) forward.push_back(picture("f" + std::to_string(i)));
+        ASSERT_GT(forward.front().width, 0);
+        // The table's views and the notes' pages after them.
+        size_t views = 0;
+        while (views <= end && Joined(text("f" + std::to_string(views))).find("n1x1") == std::string::npos)
+            ++views;
+        ASSERT_GT(views, 3u) << "the table is read in a few views";
+        ASSERT_LT(views, end) << "the notes come after the table";
+        for (size_t i = 1; i <= end; ++i)
+            EXPECT_TRUE(NumbersDiffer(forward[i - 1], forward[i])) << "PageDown " << i;
+        // Back over the same pages, each with the number it had.
+        for (size_t k = 0; k <= end; ++k) {
+            ASSERT_EQ(text("b" + std::to_string(k)), text("f" + std::to_string(end - k)));
+            EXPECT_FALSE(NumbersDiffer(picture("b" + std::to_string(k)), forward[end - k]))
+                << "PageUp " << k;
+        }
+        for (size_t n : {2u, 5u, 9u}) {
+            ASSERT_LE(n, end + 1);
+            EXPECT_EQ(text("g" + std::to_string(n)), text("f" + std::to_string(n - 1)))
+                << "Go to page " << n;
+            EXPECT_FALSE(NumbersDiffer(picture("g" + std::to_string(n)), forward[n - 1]))
+                << "Go to page " << n;
+        }
+        EXPECT_EQ(text("g9999"), text("end"));
+        EXPECT_FALSE(NumbersDiffer(picture("g9999"), picture("end")));
+        EXPECT_FALSE(NumbersDiffer(picture("end"), forward[end])) << "End";
     }
 }
 
