@@ -534,5 +534,95 @@ TEST(ProgramWideTables, ADropDownAndACheckBoxCutByTheViewTakeTapsWhereTheyShow) 
     }
 }
 
+// A list of six options shown four rows at a time in place, in the menu's search form.
+constexpr const char* kListForm =
+    "<form action=\"search.php\"><select name=\"part\" size=\"4\"><option>One</option>"
+    "<option>Two</option><option>Three</option><option>Four</option><option>Five</option>"
+    "<option>Six</option></select></form>";
+
+// The selected row's colour.
+bool Highlight(uint32_t v) {
+    const int r = v & 0xFF, b = v >> 16 & 0xFF;
+    return r < 100 && b > r + 60;
+}
+
+// A list shown in place on a screen, in the rows [fromY, toY) and the columns [0, toX): the
+// rows where white and the selected row's colour fill most of its width (its options' letters
+// aside), and whether the view cuts it (no frame closes it below).
+Frame ListIn(const Picture& p, int fromY, int toY, int toX, int least, int tappable) {
+    const int scale = p.width / 240;
+    auto isListRow = [&](int y) {
+        int white = 0, marked = 0;
+        for (int x = 0; x < toX; ++x) white += White(p.At(x, y)), marked += Highlight(p.At(x, y));
+        return white >= 10 * scale && white + marked >= least;
+    };
+    Frame f;
+    for (int y = fromY; y < toY && !f.Found(); ++y)
+        if (isListRow(y)) f.top = f.bottom = y;
+    if (!f.Found()) return f;
+    while (f.bottom + 1 < toY && isListRow(f.bottom + 1)) ++f.bottom;
+    const int y = (f.top + f.bottom) / 2;
+    f.left = toX;
+    for (int x = 0; x < toX; ++x)
+        if (White(p.At(x, y)) || Highlight(p.At(x, y)))
+            f.left = std::min(f.left, x), f.right = std::max(f.right, x);
+    const int middle = (f.left + f.right) / 2;
+    f.cut = f.bottom >= f.top + tappable && !Ink(p.At(middle, f.bottom + 1));
+    return f;
+}
+
+// A list shown in place across the bottom of the menu's first view shows the part of it the
+// view holds (it was hidden), a tap on a row where it shows selects that row, and a tap where
+// the view cuts it off does not.
+TEST(ProgramWideTables, AListShownInPlaceCutByTheViewTakesTapsWhereItShows) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        int listAfter = -1;
+        Frame list;
+        for (int k = 0; k < kMenuItems && listAfter < 0; ++k) {
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            device.WriteHost("storage/eBooks/manual.html", Manual(k, kListForm));
+            const std::string shot = device.OutsidePath("a.png");
+            ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                               "idle\nscreenshot " + shot + "\nquit\n", On(screen))
+                          .status,
+                      0);
+            const Picture p = ReadPicture(shot);
+            ASSERT_GT(p.width, 0);
+            // Cut in its second row.
+            const Frame f =
+                ListIn(p, 30 * scale, p.height - 26 * scale, p.width / 2, 30 * scale, 26 * scale);
+            if (f.cut) listAfter = k, list = f;
+        }
+        ASSERT_GE(listAfter, 0) << "the list never showed cut by the view";
+        // A tap just under the view, where the list would go on uncut, then one on its second
+        // row, where the view shows it.
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual(listAfter, kListForm));
+        const std::string o = device.outside() + "/";
+        const std::string x = std::to_string(list.left + (list.right - list.left) / 3);
+        const int row = list.bottom - 3 * scale;
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                           "idle\nscreenshot " + o + "a.png\ntap " + x + " " +
+                               std::to_string(list.bottom + 2 * scale) + "\nidle\nscreenshot " +
+                               o + "b.png\ntap " + x + " " + std::to_string(row) +
+                               "\nidle\nscreenshot " + o + "c.png\nquit\n",
+                           On(screen))
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        const Picture a = ReadPicture(o + "a.png"), b = ReadPicture(o + "b.png"),
+                      c = ReadPicture(o + "c.png");
+        ASSERT_GT(c.width, 0);
+        EXPECT_EQ(Changed(a, b, list.top, list.bottom + 1, list.left, list.right), 0)
+            << "a tap outside the view reached the list";
+        EXPECT_GT(Changed(b, c, list.top, list.bottom + 1, list.left, list.right), 20)
+            << "the tap on the list where it shows selected nothing";
+    }
+}
+
 }  // namespace
 }  // namespace fvt::test
