@@ -121,6 +121,12 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
                 const int32_t left = run->x - shiftX - box.x;
                 table->lines.back().words.push_back(
                     TableViews::Word{left, left + run->width, cells});
+            } else if (kind == kItemInlineBox && lineOpen) {
+                const InlineBox* b = c.Object(k);
+                if (!b || b->rect.width <= 0) continue;
+                const int32_t left = b->rect.x - shiftX - box.x;
+                table->lines.back().objects.push_back(
+                    TableViews::Word{left, left + b->rect.width, cells});
             }
         }
     }

@@ -74,6 +74,21 @@ TEST(TableViews, EachColumnIsReadDownBeforeTheNextAndPagingBackRetracesIt) {
     EXPECT_EQ(to, (Point{0, 100}));
 }
 
+TEST(TableViews, ALineOfAControlAloneIsAStopDownButNoViewAcross) {
+    // Under the menu a line holding only a search field wider than the view, reaching into
+    // the body's column.
+    std::vector<Line> lines = MenuAndBody();
+    lines.push_back(Line{200, 260, {}, {Word{4, 130, {0}}}});
+    const Frame f{100, 100, 100, 500};
+    EXPECT_EQ(TableViews::ColumnStops(lines, f), (std::vector<int32_t>{0, 100}));
+    // The menu's views go down to the field's line (it was passed over), and the field is the
+    // menu's: the body is read as before.
+    const std::vector<Point> expected{{0, 0},     {0, 100},   {0, 200},   {100, 0},
+                                      {100, 100}, {100, 200}, {100, 300}, {100, 400},
+                                      {100, 500}};
+    EXPECT_EQ(TableViews::ViewSequence(lines, f), expected);
+}
+
 TEST(TableViews, OnlyWholeWordsShowUnlessAWordIsWiderThanTheView) {
     EXPECT_TRUE(TableViews::WordShows(10, 50, 10, 40));
     EXPECT_FALSE(TableViews::WordShows(9, 40, 10, 40));

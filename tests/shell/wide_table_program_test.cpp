@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "shell/program_runs.h"
+#include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
 
@@ -571,6 +572,27 @@ Frame ListIn(const Picture& p, int fromY, int toY, int toX, int least, int tappa
     return f;
 }
 
+// How many menu items come before the list the first time the first view's bottom cuts it in
+// its second row, and where it shows then; -1 when it never does.
+int CutListPlacement(const std::string& screen, Frame& list) {
+    const int scale = screen == "240x320" ? 1 : 2;
+    for (int k = 0; k < kMenuItems; ++k) {
+        TempDevice device;
+        EXPECT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual(k, kListForm));
+        const std::string shot = device.OutsidePath("a.png");
+        EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                           "idle\nscreenshot " + shot + "\nquit\n", On(screen))
+                      .status,
+                  0);
+        const Picture p = ReadPicture(shot);
+        if (p.width == 0) return -1;
+        list = ListIn(p, 30 * scale, p.height - 26 * scale, p.width / 2, 30 * scale, 26 * scale);
+        if (list.cut) return k;
+    }
+    return -1;
+}
+
 // A list shown in place across the bottom of the menu's first view shows the part of it the
 // view holds (it was hidden), a tap on a row where it shows selects that row, and a tap where
 // the view cuts it off does not.
@@ -578,24 +600,8 @@ TEST(ProgramWideTables, AListShownInPlaceCutByTheViewTakesTapsWhereItShows) {
     for (const char* screen : kScreens) {
         SCOPED_TRACE(screen);
         const int scale = std::string(screen) == "240x320" ? 1 : 2;
-        int listAfter = -1;
         Frame list;
-        for (int k = 0; k < kMenuItems && listAfter < 0; ++k) {
-            TempDevice device;
-            ASSERT_TRUE(device.ok());
-            device.WriteHost("storage/eBooks/manual.html", Manual(k, kListForm));
-            const std::string shot = device.OutsidePath("a.png");
-            ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
-                               "idle\nscreenshot " + shot + "\nquit\n", On(screen))
-                          .status,
-                      0);
-            const Picture p = ReadPicture(shot);
-            ASSERT_GT(p.width, 0);
-            // Cut in its second row.
-            const Frame f =
-                ListIn(p, 30 * scale, p.height - 26 * scale, p.width / 2, 30 * scale, 26 * scale);
-            if (f.cut) listAfter = k, list = f;
-        }
+        const int listAfter = CutListPlacement(screen, list);
         ASSERT_GE(listAfter, 0) << "the list never showed cut by the view";
         // A tap just under the view, where the list would go on uncut, then one on its second
         // row, where the view shows it.
@@ -621,6 +627,93 @@ TEST(ProgramWideTables, AListShownInPlaceCutByTheViewTakesTapsWhereItShows) {
             << "a tap outside the view reached the list";
         EXPECT_GT(Changed(b, c, list.top, list.bottom + 1, list.left, list.right), 20)
             << "the tap on the list where it shows selected nothing";
+    }
+}
+
+// A picture of one colour.
+std::vector<std::uint8_t> SolidGif(int width, int height, Rgb colour) {
+    GifSpec gif;
+    gif.width = static_cast<std::uint32_t>(width);
+    gif.height = static_cast<std::uint32_t>(height);
+    gif.palette = {colour, {0xFF, 0xFF, 0xFF}};
+    gif.pixels.assign(static_cast<size_t>(width * height), 0);
+    return WriteGif(gif);
+}
+
+const Rgb kFigureColours[] = {{0xE0, 0x10, 0x10}, {0x10, 0xB0, 0x10}, {0x10, 0x10, 0xE0},
+                              {0xC0, 0x10, 0xC0}, {0x10, 0xC0, 0xC0}, {0xF0, 0x90, 0x00}};
+constexpr int kFigureHeight = 70;
+
+bool IsColour(uint32_t v, Rgb c) {
+    auto near = [](int a, int b) { return a - b <= 12 && b - a <= 12; };
+    return near(v & 0xFF, c.r) && near(v >> 8 & 0xFF, c.g) && near(v >> 16 & 0xFF, c.b);
+}
+
+// The tallest band of rows on a screen holding the colour.
+int TallestBand(const Picture& p, Rgb c) {
+    int best = 0, run = 0;
+    for (int y = 0; y < p.height; ++y) {
+        bool found = false;
+        for (int x = 0; x < p.width && !found; x += 2) found = IsColour(p.At(x, y), c);
+        run = found ? run + 1 : 0;
+        best = std::max(best, run);
+    }
+    return best;
+}
+
+// A manual's figures, each alone on its line between the body's paragraphs, and the menu's
+// list shown in place where the first view cuts it: PageDown stops at such lines as at lines
+// of words, so each figure and the list show whole in a view (a figure or the list cut at a
+// view's foot was passed over, cut again at the next view's top), and no step shows what the
+// one before showed.
+TEST(ProgramWideTables, PicturesAndControlsAloneOnTheirLinesAreReadWhole) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        Frame cut;
+        const int listAfter = CutListPlacement(screen, cut);
+        ASSERT_GE(listAfter, 0) << "the list never showed cut by the view";
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        std::string html = Manual(listAfter, kListForm);
+        std::string figures;
+        for (size_t i = 0; i < std::size(kFigureColours); ++i) {
+            const std::string name = "fig" + std::to_string(i) + ".gif";
+            const std::vector<std::uint8_t> gif = SolidGif(60, kFigureHeight, kFigureColours[i]);
+            device.WriteHost("storage/eBooks/" + name, std::string(gif.begin(), gif.end()));
+            // After every other paragraph of the body.
+            const std::string para = "<p>" + BodyWord(static_cast<int>(2 * i + 2), 1) + " ";
+            html.replace(html.find(para), 0, "<p><img src=\"" + name + "\"></p>");
+        }
+        device.WriteHost("storage/eBooks/manual.html", html);
+        const std::string o = device.outside() + "/";
+        std::string steps = "idle\n";
+        for (int i = 0; i < kTurns; ++i)
+            steps += "screenshot " + o + "v" + std::to_string(i) + ".png\nkey 0x22\nidle\n";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n",
+                           On(screen))
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        std::vector<Picture> views;
+        for (int i = 0; i < kTurns; ++i) views.push_back(ReadPicture(o + "v" + std::to_string(i) + ".png"));
+        size_t end = 0;
+        while (end + 1 < views.size() && views[end + 1].pixels != views[end].pixels) ++end;
+        ASSERT_LT(end + 1, views.size()) << "PageDown never reached the end";
+        ASSERT_GT(views.front().width, 0);
+        for (size_t i = 0; i < std::size(kFigureColours); ++i) {
+            int tallest = 0;
+            for (size_t v = 0; v <= end; ++v)
+                tallest = std::max(tallest, TallestBand(views[v], kFigureColours[i]));
+            EXPECT_GE(tallest, kFigureHeight) << "figure " << i << " never shown whole";
+        }
+        bool listWhole = false;
+        for (size_t v = 0; v <= end && !listWhole; ++v) {
+            const Frame f = ListIn(views[v], 30 * scale, views[v].height - 26 * scale,
+                                   views[v].width / 2, 30 * scale, 26 * scale);
+            listWhole = f.Found() && !f.cut && f.bottom - f.top >= cut.bottom - cut.top;
+        }
+        EXPECT_TRUE(listWhole) << "the list never shown whole";
     }
 }
 
