@@ -633,6 +633,10 @@ bool PageLayout::GoToPage(uint32_t n) {
         r = pager_.WalkFromFirst(n);
         // A number past the last page's steps shows it as End does (a tall table at its end).
         toLast = n == kNone || (r && n >= r->pageNumber + r->steps);
+    } else if (PageRecord* known = n > 1 ? pager_.RecordHoldingStep(n) : nullptr) {
+        // A page of a large table's views, laid out: page n is one of its views.
+        toLast = false;
+        r = known;
     } else if (toLast || (pager_.LastNumber() != kNone && n >= pager_.LastStepNumber())) {
         toLast = true;
         r = FullLastPage();

@@ -233,6 +233,17 @@ void Paginator::RememberLast(const PageRecord& record) {
     lastSteps_ = std::max<uint32_t>(1, record.steps);
 }
 
+PageRecord* Paginator::RecordHoldingStep(uint32_t n) {
+    auto holds = [n](const PageRecord& r) {
+        return r.steps > 1 && r.pageNumber != kNone && r.pageNumber <= n &&
+               n - r.pageNumber < r.steps;
+    };
+    const PageRecord* found = firstKnown_ && holds(first_) ? &first_ : nullptr;
+    for (const PageRecord& r : records_)
+        if (!found && r.IsUsed() && holds(r)) found = &r;
+    return found ? FindPageRecord(found->start, PageStepCode::kSamePage) : nullptr;
+}
+
 // --- Laying pages into slots -------------------------------------------------------------------
 
 bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,

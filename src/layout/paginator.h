@@ -186,6 +186,8 @@ public:
     uint32_t LastStart() const { return lastStart_; }
     bool IsLastPageKnown() const { return lastNumber_ != kNone; }
     void RememberLast(const PageRecord& record);
+    // The known page of more than one step (a large table's views) whose steps hold page n.
+    PageRecord* RecordHoldingStep(uint32_t n);
     void ForgetLast() { lastNumber_ = lastStart_ = kNone; }
 
     // --- Slots -----------------------------------------------------------------------------

@@ -262,6 +262,44 @@ TEST(ProgramWideTables, EachViewPageDownShowsIsAPageForThePositionBarAndGoToPage
     }
 }
 
+// In a long book, where the page count is an estimate, Go to page n reaches the view of the
+// table on its first page that n - 1 PageDowns reach, numbered as then (page n was looked for
+// at the estimate of its place in the text, inside the table or past it).
+TEST(ProgramWideTables, GoToPageReachesATablesViewInALongBook) {
+    std::string notes;
+    for (int p = 0; p < 40; ++p) notes += Notes();
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual(0, kSearchForm, notes));
+        const std::string o = device.outside() + "/";
+        auto shot = [&](const std::string& name) {
+            return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
+        };
+        constexpr int kSteps = 8;
+        std::string steps = "idle\nmenu 40172\nidle\n";
+        for (int i = 0; i < kSteps; ++i) steps += shot("f" + std::to_string(i)) + "key 0x22\nidle\n";
+        for (int n : {5, 3, 8})
+            steps += "text " + std::to_string(n) + "\nanswer 0\nmenu 40092\nidle\n" +
+                     shot("g" + std::to_string(n));
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n",
+                           On(screen))
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        auto text = [&](const std::string& name) { return ReadLines(o + name + ".txt"); };
+        ASSERT_EQ(Joined(text("f" + std::to_string(kSteps - 1))).find("n1x1"), std::string::npos)
+            << "the table is read in more views";
+        for (int n : {5, 3, 8}) {
+            const std::string g = "g" + std::to_string(n), f = "f" + std::to_string(n - 1);
+            EXPECT_EQ(text(g), text(f)) << "Go to page " << n;
+            EXPECT_FALSE(NumbersDiffer(ReadPicture(o + g + ".png"), ReadPicture(o + f + ".png")))
+                << "Go to page " << n;
+        }
+    }
+}
+
 // A column of words wider than the view: the words cut at the view's side show their whole
 // letters, so no letter's ink reaches the view's last columns (a letter cut in half did).
 TEST(ProgramWideTables, AWordCutAtTheViewsSideShowsOnlyWholeLetters) {
