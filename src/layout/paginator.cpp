@@ -269,9 +269,8 @@ bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
         if (follower.start == kNone || follower.start <= record.start) return false;
         follower.used = true;
         record.end = follower.start;
-        follower.pageNumber =
-            singleStep ? (record.pageNumber == 1 ? 2 : record.pageNumber)
-                       : record.pageNumber + record.steps;
+        follower.pageNumber = singleStep ? (record.pageNumber == 1 ? 2 : record.pageNumber)
+                                         : record.pageNumber + record.steps;
         follower.linkOrigin = record.start;
         follower.linkStep =
             StepValue(singleStep ? PageStepCode::kSingleStep : PageStepCode::kNextPage);

@@ -83,9 +83,8 @@ TEST(TableViews, ALineOfAControlAloneIsAStopDownButNoViewAcross) {
     EXPECT_EQ(TableViews::ColumnStops(lines, f), (std::vector<int32_t>{0, 100}));
     // The menu's views go down to the field's line (it was passed over), and the field is the
     // menu's: the body is read as before.
-    const std::vector<Point> expected{{0, 0},     {0, 100},   {0, 200},   {100, 0},
-                                      {100, 100}, {100, 200}, {100, 300}, {100, 400},
-                                      {100, 500}};
+    const std::vector<Point> expected{{0, 0},     {0, 100},   {0, 200},   {100, 0},  {100, 100},
+                                      {100, 200}, {100, 300}, {100, 400}, {100, 500}};
     EXPECT_EQ(TableViews::ViewSequence(lines, f), expected);
 }
 

@@ -183,7 +183,8 @@ std::string Notes() {
     std::string html = "<h3>Notes</h3>";
     for (int p = 1; p <= 8; ++p) {
         html += "<p>";
-        for (int w = 1; w <= 40; ++w) html += "n" + std::to_string(p) + "x" + std::to_string(w) + " ";
+        for (int w = 1; w <= 40; ++w)
+            html += "n" + std::to_string(p) + "x" + std::to_string(w) + " ";
         html += "</p>";
     }
     return html;
@@ -213,14 +214,15 @@ TEST(ProgramWideTables, EachViewPageDownShowsIsAPageForThePositionBarAndGoToPage
             return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
         };
         std::string steps = "idle\nmenu 40172\nidle\n";
-        for (int i = 0; i < kTurns; ++i) steps += shot("f" + std::to_string(i)) + "key 0x22\nidle\n";
-        for (int i = 0; i < kTurns; ++i) steps += shot("b" + std::to_string(i)) + "key 0x21\nidle\n";
+        for (int i = 0; i < kTurns; ++i)
+            steps += shot("f" + std::to_string(i)) + "key 0x22\nidle\n";
+        for (int i = 0; i < kTurns; ++i)
+            steps += shot("b" + std::to_string(i)) + "key 0x21\nidle\n";
         for (int n : {2, 5, 9, 9999})
             steps += "text " + std::to_string(n) + "\nanswer 0\nmenu 40092\nidle\n" +
                      shot("g" + std::to_string(n));
         steps += "key 0x23\nidle\n" + shot("end");
-        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n",
-                           On(screen))
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen))
                       .status,
                   0)
             << ReadFile(o + "errors.txt");
@@ -237,7 +239,8 @@ TEST(ProgramWideTables, EachViewPageDownShowsIsAPageForThePositionBarAndGoToPage
         ASSERT_GT(forward.front().width, 0);
         // The table's views and the notes' pages after them.
         size_t views = 0;
-        while (views <= end && Joined(text("f" + std::to_string(views))).find("n1x1") == std::string::npos)
+        while (views <= end &&
+               Joined(text("f" + std::to_string(views))).find("n1x1") == std::string::npos)
             ++views;
         ASSERT_GT(views, 3u) << "the table is read in a few views";
         ASSERT_LT(views, end) << "the notes come after the table";
@@ -279,12 +282,12 @@ TEST(ProgramWideTables, GoToPageReachesATablesViewInALongBook) {
         };
         constexpr int kSteps = 8;
         std::string steps = "idle\nmenu 40172\nidle\n";
-        for (int i = 0; i < kSteps; ++i) steps += shot("f" + std::to_string(i)) + "key 0x22\nidle\n";
+        for (int i = 0; i < kSteps; ++i)
+            steps += shot("f" + std::to_string(i)) + "key 0x22\nidle\n";
         for (int n : {5, 3, 8})
             steps += "text " + std::to_string(n) + "\nanswer 0\nmenu 40092\nidle\n" +
                      shot("g" + std::to_string(n));
-        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n",
-                           On(screen))
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen))
                       .status,
                   0)
             << ReadFile(o + "errors.txt");
@@ -651,8 +654,8 @@ TEST(ProgramWideTables, AListShownInPlaceCutByTheViewTakesTapsWhereItShows) {
         const int row = list.bottom - 3 * scale;
         ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
                            "idle\nscreenshot " + o + "a.png\ntap " + x + " " +
-                               std::to_string(list.bottom + 2 * scale) + "\nidle\nscreenshot " +
-                               o + "b.png\ntap " + x + " " + std::to_string(row) +
+                               std::to_string(list.bottom + 2 * scale) + "\nidle\nscreenshot " + o +
+                               "b.png\ntap " + x + " " + std::to_string(row) +
                                "\nidle\nscreenshot " + o + "c.png\nquit\n",
                            On(screen))
                       .status,
@@ -728,13 +731,13 @@ TEST(ProgramWideTables, PicturesAndControlsAloneOnTheirLinesAreReadWhole) {
         std::string steps = "idle\n";
         for (int i = 0; i < kTurns; ++i)
             steps += "screenshot " + o + "v" + std::to_string(i) + ".png\nkey 0x22\nidle\n";
-        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n",
-                           On(screen))
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen))
                       .status,
                   0)
             << ReadFile(o + "errors.txt");
         std::vector<Picture> views;
-        for (int i = 0; i < kTurns; ++i) views.push_back(ReadPicture(o + "v" + std::to_string(i) + ".png"));
+        for (int i = 0; i < kTurns; ++i)
+            views.push_back(ReadPicture(o + "v" + std::to_string(i) + ".png"));
         size_t end = 0;
         while (end + 1 < views.size() && views[end + 1].pixels != views[end].pixels) ++end;
         ASSERT_LT(end + 1, views.size()) << "PageDown never reached the end";
