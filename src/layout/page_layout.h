@@ -531,6 +531,9 @@ public:
 
 private:
     bool StepTableViews(int32_t direction, bool move);
+    // The views of a laid-out page's tables larger than their view, worked out at the first
+    // need after its layout.
+    const std::vector<PageSlot::TableViewList>& TableViewsOf(PageSlot& slot);
     // The steps PageDown takes through a laid-out page: one, and one more for each further
     // view of its tables.
     uint32_t PageSteps(PageSlot& slot);

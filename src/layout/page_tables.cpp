@@ -114,7 +114,7 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
                 lineOpen = line && line->height > 0;
                 if (!lineOpen) continue;
                 const int32_t top = line->y - box.y;
-                table->lines.push_back(TableViews::Line{top, top + line->height, {}});
+                table->lines.push_back(TableViews::Line{top, top + line->height, {}, {}});
             } else if (kind == kItemTextRun && lineOpen) {
                 const TextRun* run = c.Run(k);
                 if (!run || run->width <= 0) continue;
@@ -150,14 +150,23 @@ uint32_t StepsTaken(const std::vector<Point>& views, Point at) {
 
 }  // namespace
 
-uint32_t PageLayout::PageSteps(PageSlot& slot) {
-    if (slot.contents.KindCount(kItemTable) == 0) return 1;  // most pages: nothing to walk
+const std::vector<PageSlot::TableViewList>& PageLayout::TableViewsOf(PageSlot& slot) {
+    if (slot.tableViewsKnown) return slot.tableViews;
+    slot.tableViews.clear();
+    slot.tableViewsKnown = true;
+    if (slot.contents.KindCount(kItemTable) == 0) return slot.tableViews;  // most pages
     std::vector<TableLines> tables;
     CollectTableLines(*this, slot, tables);
-    uint32_t steps = 1;
     for (const TableLines& t : tables)
         if (HasViews(t))
-            steps += static_cast<uint32_t>(TableViews::ViewSequence(t.lines, t.frame).size()) - 1;
+            slot.tableViews.push_back({t.position, TableViews::ViewSequence(t.lines, t.frame)});
+    return slot.tableViews;
+}
+
+uint32_t PageLayout::PageSteps(PageSlot& slot) {
+    uint32_t steps = 1;
+    for (const PageSlot::TableViewList& t : TableViewsOf(slot))
+        steps += static_cast<uint32_t>(t.views.size()) - 1;
     return steps;
 }
 
@@ -167,14 +176,10 @@ uint32_t PageLayout::CurrentPageStep() {
     const int32_t s = r && !r->tables.empty() ? pager_.SlotOf(pager_.Current()) : -1;
     if (s < 0) return 0;
     PageSlot& slot = pager_.Slot(s);
-    std::vector<TableLines> tables;
-    CollectTableLines(*this, slot, tables);
     uint32_t taken = 0;
-    for (const TableLines& t : tables) {
-        const TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, t.position);
-        if (e && HasViews(t))
-            taken += StepsTaken(TableViews::ViewSequence(t.lines, t.frame), Point{e->x, e->y});
-    }
+    for (const PageSlot::TableViewList& t : TableViewsOf(slot))
+        if (const TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, t.position))
+            taken += StepsTaken(t.views, Point{e->x, e->y});
     return taken;
 }
 
@@ -190,17 +195,14 @@ bool PageLayout::StepTableViews(int32_t direction, bool move) {
     PageSlot* slot = s < 0 ? nullptr : &pager_.Slot(s);
     std::vector<TableScrollEntry>* entries = CurrentTables(slot);
     if (!entries || entries->empty() || direction == 0) return false;
-    std::vector<TableLines> tables;
-    CollectTableLines(*this, *slot, tables);
+    std::vector<const PageSlot::TableViewList*> tables;
+    for (const PageSlot::TableViewList& t : TableViewsOf(*slot)) tables.push_back(&t);
     // Forward the first table with a view left, back the last one.
     if (direction < 0) std::reverse(tables.begin(), tables.end());
-    for (const TableLines& t : tables) {
-        TableScrollEntry* e = TableScroll::FindEntry(*entries, t.position);
-        if (!e || !HasViews(t)) continue;
+    for (const PageSlot::TableViewList* t : tables) {
+        TableScrollEntry* e = TableScroll::FindEntry(*entries, t->position);
         Point to;
-        if (!TableViews::StepView(TableViews::ViewSequence(t.lines, t.frame), Point{e->x, e->y},
-                                  direction, to))
-            continue;
+        if (!e || !TableViews::StepView(t->views, Point{e->x, e->y}, direction, to)) continue;
         if (move) {
             e->x = e->savedX = to.x;
             e->y = e->savedY = to.y;
@@ -228,21 +230,16 @@ void PageLayout::ShowTableViews(uint32_t step) {
         return;
     PageSlot& slot = pager_.Slot(s);
     if (!slot.record) return;
-    if (slot.contents.KindCount(kItemTable) == 0) return;  // most pages: nothing to walk for
-    std::vector<TableLines> tables;
-    CollectTableLines(*this, slot, tables);
     // Forward the first table goes through its views before the next one moves.
-    for (const TableLines& t : tables) {
-        if (!HasViews(t)) continue;
-        const std::vector<Point> views = TableViews::ViewSequence(t.lines, t.frame);
-        const uint32_t taken = std::min<uint32_t>(step, static_cast<uint32_t>(views.size()) - 1);
+    for (const PageSlot::TableViewList& t : TableViewsOf(slot)) {
+        const uint32_t taken = std::min<uint32_t>(step, static_cast<uint32_t>(t.views.size()) - 1);
         if (step != kNone) step -= taken;
         TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, t.position);
         if (!e) {
             slot.record->tables.push_back(TableScrollEntry{t.position, 0, 0});
             e = &slot.record->tables.back();
         }
-        e->x = e->savedX = views[taken].x;
-        e->y = e->savedY = views[taken].y;
+        e->x = e->savedX = t.views[taken].x;
+        e->y = e->savedY = t.views[taken].y;
     }
 }

@@ -39,6 +39,8 @@ bool PageRecord::CopyFrom(const PageRecord& other) {
 void PageSlot::Reset() {
     record = nullptr;
     contents.Clear();
+    tableViews.clear();
+    tableViewsKnown = false;
     cursor.Init(&contents, true);
     contentHeight = 0;
     state = 0;
@@ -251,6 +253,8 @@ bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
     if (!layout_.source_) return false;
     ++layout_.pagesLaidOut_;
     slot.record = &record;
+    slot.tableViews.clear();
+    slot.tableViewsKnown = false;
     follower.Reset();
     moreText = false;
     bool ok;

@@ -127,6 +127,15 @@ struct PageSlot {
     AnnotationCursor walk;
     bool walking = false;
     MarkBox openMark;
+    // The views PageDown shows of the page's tables larger than their view (table_views.h),
+    // worked out once for each layout of the page: each table's text position and its views
+    // in reading order.
+    struct TableViewList {
+        uint32_t position = 0;
+        std::vector<Point> views;
+    };
+    std::vector<TableViewList> tableViews;
+    bool tableViewsKnown = false;
     bool IsFree() const { return record == nullptr; }
 };
 
