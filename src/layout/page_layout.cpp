@@ -721,9 +721,13 @@ bool PageLayout::GoToPage(uint32_t n) {
     if (n > 1 && pager_.PagedFromFirst()) {
         // A short text: page n is the one n - 1 PageDowns reach, the last one End's.
         r = pager_.WalkFromFirst(n);
-        // A number past the last page shows it as End does (a tall table at its end).
-        toLast = n == kNone || (r && n > r->pageNumber);
-    } else if (toLast || (pager_.LastNumber() != kNone && n >= pager_.LastNumber())) {
+        // A number past the last page's steps shows it as End does (a tall table at its end).
+        toLast = n == kNone || (r && n >= r->pageNumber + r->steps);
+    } else if (PageRecord* known = n > 1 ? pager_.RecordHoldingStep(n) : nullptr) {
+        // A page of a large table's views, laid out: page n is one of its views.
+        toLast = false;
+        r = known;
+    } else if (toLast || (pager_.LastNumber() != kNone && n >= pager_.LastStepNumber())) {
         toLast = true;
         r = FullLastPage();
     } else if (n <= 1) {
@@ -750,9 +754,9 @@ bool PageLayout::GoToPage(uint32_t n) {
         return false;
     }
     pager_.MakeCurrent(r, kNoPageMark);
-    // The last page shows the end of the text, inside a large table too; any other page its
-    // tables' first views, as PageDown reaches it.
-    ShowTallTables(toLast);
+    // The last page shows the end of the text, inside a large table too; any other page the
+    // views of its tables the PageDowns from its top to page n reach (its first, mostly).
+    ShowTableViews(toLast ? kNone : n > r->pageNumber ? n - r->pageNumber : 0);
     listener_->OnPageChanged(r);
     return true;
 }
@@ -764,7 +768,7 @@ PageRecord* PageLayout::FullLastPage() {
     const uint32_t length = TextLength();
     if (length <= FirstPageStart()) return &pager_.First();
     const uint32_t after =
-        pager_.LastNumber() != kNone ? pager_.LastNumber() + 1 : EstimatePageNumber(length);
+        pager_.LastNumber() != kNone ? pager_.LastStepNumber() + 1 : EstimatePageNumber(length);
     PageRecord* r = nullptr;
     return pager_.LayoutPageEndingAt(length, after, r) ? r : nullptr;
 }
@@ -862,11 +866,14 @@ uint32_t PageLayout::CurrentPageEnd() {
 }
 
 uint32_t PageLayout::PageCount() {
-    if (pager_.LastNumber() != kNone) return pager_.LastNumber();
+    uint32_t count = pager_.LastStepNumber();
     // A short text is counted by paging it: the count holds while reading.
-    if (pager_.PagedFromFirst() && pager_.WalkFromFirst(kNone) && pager_.LastNumber() != kNone)
-        return pager_.LastNumber();
-    return EstimatePageNumber(TextLength());
+    if (count == kNone && pager_.PagedFromFirst() && pager_.WalkFromFirst(kNone))
+        count = pager_.LastStepNumber();
+    if (count == kNone) count = EstimatePageNumber(TextLength());
+    // An estimate never counts fewer pages than the number shown.
+    const uint32_t shown = ShownPageNumber();
+    return shown != kNone ? std::max(count, shown) : count;
 }
 
 bool PageLayout::CurrentPageEndsWithBreak() {

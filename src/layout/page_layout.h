@@ -439,9 +439,15 @@ public:
     bool PageThroughTables(int32_t direction);
     // Whether PageThroughTables would move a table.
     bool CanPageThroughTables(int32_t direction);
-    // A page reached going back shows the last views of its tables larger than their view
-    // (paging back retraces paging forward through them); going forward, their first.
-    void ShowTallTables(bool atEnd);
+    // Shows the views of the current page's tables larger than their view that `step`
+    // PageDowns reach from the page's top (0: their first views; kNone: their last, as a page
+    // reached going back shows them, paging back retracing paging forward).
+    void ShowTableViews(uint32_t step);
+    // The PageDowns taken through the current page's tables since its top (0 at their first
+    // views), and the number shown for the current page: its own number and those steps (each
+    // view of a large table counts as a page, so the page after it is numbered past them).
+    uint32_t CurrentPageStep();
+    uint32_t ShownPageNumber();
     // Toggles a table's selection (0xFFFFFFFF: all, to the opposite of the first one's); true
     // when one changed, and the page is to be drawn again for its frame.
     bool SelectTable(uint32_t id);
@@ -538,6 +544,12 @@ public:
 
 private:
     bool StepTableViews(int32_t direction, bool move);
+    // The views of a laid-out page's tables larger than their view, worked out at the first
+    // need after its layout.
+    const std::vector<PageSlot::TableViewList>& TableViewsOf(PageSlot& slot);
+    // The steps PageDown takes through a laid-out page: one, and one more for each further
+    // view of its tables.
+    uint32_t PageSteps(PageSlot& slot);
     // End's page: the one that ends at the end of the text, as full as the screen allows.
     PageRecord* FullLastPage();
     // The paginator lays pages out through the layout: it reads the token source, the column

@@ -114,19 +114,79 @@ void CollectTableLines(PageLayout& layout, PageSlot& slot, std::vector<TableLine
                 lineOpen = line && line->height > 0;
                 if (!lineOpen) continue;
                 const int32_t top = line->y - box.y;
-                table->lines.push_back(TableViews::Line{top, top + line->height, {}});
+                table->lines.push_back(TableViews::Line{top, top + line->height, {}, {}});
             } else if (kind == kItemTextRun && lineOpen) {
                 const TextRun* run = c.Run(k);
                 if (!run || run->width <= 0) continue;
                 const int32_t left = run->x - shiftX - box.x;
                 table->lines.back().words.push_back(
                     TableViews::Word{left, left + run->width, cells});
+            } else if (kind == kItemInlineBox && lineOpen) {
+                const InlineBox* b = c.Object(k);
+                if (!b || b->rect.width <= 0) continue;
+                const int32_t left = b->rect.x - shiftX - box.x;
+                table->lines.back().objects.push_back(
+                    TableViews::Word{left, left + b->rect.width, cells});
             }
         }
     }
 }
 
+// A table PageDown pages through: one larger than its box, whose offsets its drawing keeps.
+bool HasViews(const TableLines& t) {
+    if (!t.table || t.table->box.height <= 0) return false;
+    return t.table->content.width > t.table->box.width ||
+           t.table->content.height > t.table->box.height;
+}
+
+// The steps PageDown has taken through a table's views to reach the offset: the views before
+// it or at it, less the first (an offset between two views, scrolled by hand, counts as the one
+// before it).
+uint32_t StepsTaken(const std::vector<Point>& views, Point at) {
+    uint32_t n = 0;
+    for (Point v : views) n += v.x < at.x || (v.x == at.x && v.y <= at.y);
+    return n > 0 ? n - 1 : 0;
+}
+
 }  // namespace
+
+const std::vector<PageSlot::TableViewList>& PageLayout::TableViewsOf(PageSlot& slot) {
+    if (slot.tableViewsKnown) return slot.tableViews;
+    slot.tableViews.clear();
+    slot.tableViewsKnown = true;
+    if (slot.contents.KindCount(kItemTable) == 0) return slot.tableViews;  // most pages
+    std::vector<TableLines> tables;
+    CollectTableLines(*this, slot, tables);
+    for (const TableLines& t : tables)
+        if (HasViews(t))
+            slot.tableViews.push_back({t.position, TableViews::ViewSequence(t.lines, t.frame)});
+    return slot.tableViews;
+}
+
+uint32_t PageLayout::PageSteps(PageSlot& slot) {
+    uint32_t steps = 1;
+    for (const PageSlot::TableViewList& t : TableViewsOf(slot))
+        steps += static_cast<uint32_t>(t.views.size()) - 1;
+    return steps;
+}
+
+uint32_t PageLayout::CurrentPageStep() {
+    // Only a page whose tables were drawn or moved has offsets to count; it is laid out.
+    const PageRecord* r = pager_.CurrentRecord();
+    const int32_t s = r && !r->tables.empty() ? pager_.SlotOf(pager_.Current()) : -1;
+    if (s < 0) return 0;
+    PageSlot& slot = pager_.Slot(s);
+    uint32_t taken = 0;
+    for (const PageSlot::TableViewList& t : TableViewsOf(slot))
+        if (const TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, t.position))
+            taken += StepsTaken(t.views, Point{e->x, e->y});
+    return taken;
+}
+
+uint32_t PageLayout::ShownPageNumber() {
+    const uint32_t number = CurrentPageNumber();
+    return number == kNone ? kNone : number + CurrentPageStep();
+}
 
 bool PageLayout::StepTableViews(int32_t direction, bool move) {
     // The slot as it is: its marks are built from the places the page was drawn at, and a
@@ -135,17 +195,14 @@ bool PageLayout::StepTableViews(int32_t direction, bool move) {
     PageSlot* slot = s < 0 ? nullptr : &pager_.Slot(s);
     std::vector<TableScrollEntry>* entries = CurrentTables(slot);
     if (!entries || entries->empty() || direction == 0) return false;
-    std::vector<TableLines> tables;
-    CollectTableLines(*this, *slot, tables);
+    std::vector<const PageSlot::TableViewList*> tables;
+    for (const PageSlot::TableViewList& t : TableViewsOf(*slot)) tables.push_back(&t);
     // Forward the first table with a view left, back the last one.
     if (direction < 0) std::reverse(tables.begin(), tables.end());
-    for (const TableLines& t : tables) {
-        TableScrollEntry* e = TableScroll::FindEntry(*entries, t.position);
-        if (!e || !t.table || t.table->box.height <= 0) continue;
+    for (const PageSlot::TableViewList* t : tables) {
+        TableScrollEntry* e = TableScroll::FindEntry(*entries, t->position);
         Point to;
-        if (!TableViews::StepView(TableViews::ViewSequence(t.lines, t.frame), Point{e->x, e->y},
-                                  direction, to))
-            continue;
+        if (!e || !TableViews::StepView(t->views, Point{e->x, e->y}, direction, to)) continue;
         if (move) {
             e->x = e->savedX = to.x;
             e->y = e->savedY = to.y;
@@ -163,31 +220,26 @@ bool PageLayout::CanPageThroughTables(int32_t direction) {
     return StepTableViews(direction, false);
 }
 
-void PageLayout::ShowTallTables(bool atEnd) {
-    if (!atEnd) {
-        // Their first views: nothing to lay out for.
-        if (PageRecord* r = pager_.CurrentRecord())
-            for (TableScrollEntry& e : r->tables) e.x = e.savedX = e.y = e.savedY = 0;
-        return;
-    }
+void PageLayout::ShowTableViews(uint32_t step) {
+    PageRecord* r = pager_.CurrentRecord();
+    if (!r) return;
+    for (TableScrollEntry& e : r->tables) e.x = e.savedX = e.y = e.savedY = 0;
+    if (step == 0) return;  // their first views: nothing to lay out for
     int32_t s = -1;
     if (pager_.Current() == kNone || !pager_.LayoutPageAt(pager_.Current(), false, &s) || s < 0)
         return;
     PageSlot& slot = pager_.Slot(s);
     if (!slot.record) return;
-    if (slot.contents.KindCount(kItemTable) == 0) return;  // most pages: nothing to walk for
-    std::vector<TableLines> tables;
-    CollectTableLines(*this, slot, tables);
-    for (const TableLines& t : tables) {
-        if (!t.table || (t.frame.largestX <= 0 && t.frame.largestY <= 0)) continue;
+    // Forward the first table goes through its views before the next one moves.
+    for (const PageSlot::TableViewList& t : TableViewsOf(slot)) {
+        const uint32_t taken = std::min<uint32_t>(step, static_cast<uint32_t>(t.views.size()) - 1);
+        if (step != kNone) step -= taken;
         TableScrollEntry* e = TableScroll::FindEntry(slot.record->tables, t.position);
         if (!e) {
             slot.record->tables.push_back(TableScrollEntry{t.position, 0, 0});
             e = &slot.record->tables.back();
         }
-        // The last view paging forward through it shows.
-        const Point to = TableViews::ViewSequence(t.lines, t.frame).back();
-        e->x = e->savedX = to.x;
-        e->y = e->savedY = to.y;
+        e->x = e->savedX = t.views[taken].x;
+        e->y = e->savedY = t.views[taken].y;
     }
 }

@@ -22,6 +22,7 @@ bool PageRecord::CopyFrom(const PageRecord& other) {
         block.reset();
     }
     pageNumber = other.pageNumber;
+    steps = other.steps;
     start = other.start;
     linkOrigin = other.linkOrigin;
     linkStep = other.linkStep;
@@ -38,6 +39,8 @@ bool PageRecord::CopyFrom(const PageRecord& other) {
 void PageSlot::Reset() {
     record = nullptr;
     contents.Clear();
+    tableViews.clear();
+    tableViewsKnown = false;
     cursor.Init(&contents, true);
     contentHeight = 0;
     state = 0;
@@ -45,6 +48,7 @@ void PageSlot::Reset() {
 
 void PageRecord::Reset() {
     pageNumber = kNone;
+    steps = 1;
     start = kNone;
     linkOrigin = kNone;
     linkStep = 0;
@@ -66,6 +70,7 @@ void PageRecord::Reset() {
 void PageRecord::MoveFrom(PageRecord& other) {
     if (this == &other) return;
     pageNumber = other.pageNumber;
+    steps = other.steps;
     start = other.start;
     linkOrigin = other.linkOrigin;
     linkStep = other.linkStep;
@@ -227,6 +232,18 @@ PageRecord* Paginator::EnsureRecord(uint32_t pageNumber, uint32_t start, bool al
 void Paginator::RememberLast(const PageRecord& record) {
     lastNumber_ = record.pageNumber;
     lastStart_ = record.start;
+    lastSteps_ = std::max<uint32_t>(1, record.steps);
+}
+
+PageRecord* Paginator::RecordHoldingStep(uint32_t n) {
+    auto holds = [n](const PageRecord& r) {
+        return r.steps > 1 && r.pageNumber != kNone && r.pageNumber <= n &&
+               n - r.pageNumber < r.steps;
+    };
+    const PageRecord* found = firstKnown_ && holds(first_) ? &first_ : nullptr;
+    for (const PageRecord& r : records_)
+        if (!found && r.IsUsed() && holds(r)) found = &r;
+    return found ? FindPageRecord(found->start, PageStepCode::kSamePage) : nullptr;
 }
 
 // --- Laying pages into slots -------------------------------------------------------------------
@@ -236,6 +253,8 @@ bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
     if (!layout_.source_) return false;
     ++layout_.pagesLaidOut_;
     slot.record = &record;
+    slot.tableViews.clear();
+    slot.tableViewsKnown = false;
     follower.Reset();
     moreText = false;
     bool ok;
@@ -248,13 +267,14 @@ bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
         ok = layout_.LayoutIntoSlot(slot, follower, moreText, singleStep);
     }
     if (!ok) return false;
+    record.steps = layout_.PageSteps(slot);
     if (moreText) {
         // A page that does not advance would make every move that steps over it loop.
         if (follower.start == kNone || follower.start <= record.start) return false;
         follower.used = true;
         record.end = follower.start;
-        follower.pageNumber =
-            singleStep ? (record.pageNumber == 1 ? 2 : record.pageNumber) : record.pageNumber + 1;
+        follower.pageNumber = singleStep ? (record.pageNumber == 1 ? 2 : record.pageNumber)
+                                         : record.pageNumber + record.steps;
         follower.linkOrigin = record.start;
         follower.linkStep =
             StepValue(singleStep ? PageStepCode::kSingleStep : PageStepCode::kNextPage);
@@ -262,6 +282,7 @@ bool Paginator::LayoutSlot(PageRecord& record, PageSlot& slot, bool singleStep,
         follower.stopAt = kNone;
         follower.afterBreak = PageLayout::EndsWithTypeZeroMark(slot.contents);
         follower.tables.clear();
+        follower.steps = 1;  // known once it is laid out
         follower.colour = kNone;
         if (lastNumber_ != kNone && follower.pageNumber > lastNumber_)
             lastNumber_ = lastStart_ = kNone;
@@ -458,19 +479,22 @@ PageRecord* Paginator::MoveToPosition(uint32_t position, PageStepCode code, Page
     }
     if (step < 0) NumberPageBefore(*r, fromNumber);
     MakeCurrent(r, mark);
-    layout_.ShowTallTables(step < 0);
+    layout_.ShowTableViews(step < 0 ? kNone : 0);
     return r;
 }
 
 void Paginator::NumberPageBefore(PageRecord& page, uint32_t after) {
     if (&page == &first_ || after == kNone) return;
     const bool second = first_.end != kNone && page.start == first_.end;
-    if (page.pageNumber < after && (page.pageNumber > 2 || (page.pageNumber == 2 && second)))
+    // Its last step is numbered just before the page after it.
+    const uint32_t steps = std::max<uint32_t>(1, page.steps);
+    if (page.pageNumber + steps <= after &&
+        (page.pageNumber > 2 || (page.pageNumber == 2 && second)))
         return;
     // Numbers counted down from an estimate run out before the first page: near it the page is
     // numbered as paging forward from the first page numbers the page it starts in, farther
     // from it by the estimate of its position (the count goes down from there again).
-    uint32_t n = after > 2 ? after - 1 : 2;
+    uint32_t n = after > steps + 1 ? after - steps : 2;
     if (n == 2 && !second) {
         const uint32_t counted = NumberFromFirst(page.start);
         n = counted != kNone ? counted
@@ -483,7 +507,7 @@ uint32_t Paginator::NumberFromFirst(uint32_t position) {
     const int64_t reach = kNumberingPages * static_cast<int64_t>(layout_.CharsPerPageEstimate());
     if (!firstKnown_ || position <= first_.start || position - first_.start > reach) return kNone;
     // Laid out aside: the pages kept for paging back stay as they are.
-    const uint32_t lastNumber = lastNumber_, lastStart = lastStart_;
+    const uint32_t lastNumber = lastNumber_, lastStart = lastStart_, lastSteps = lastSteps_;
     PageRecord page;
     page.used = page.CopyFrom(first_);
     uint32_t number = 1;
@@ -499,16 +523,17 @@ uint32_t Paginator::NumberFromFirst(uint32_t position) {
             found = true;
             break;
         }
-        ++number;
+        number += page.steps;
         page.Reset();
         page.MoveFrom(next);
         page.used = true;
     }
     lastNumber_ = lastNumber;
     lastStart_ = lastStart;
+    lastSteps_ = lastSteps;
     if (!found) return kNone;
     // A page starting inside a page paging forward shows comes after it.
-    return std::max<uint32_t>(2, page.start < position ? number + 1 : number);
+    return std::max<uint32_t>(2, page.start < position ? number + page.steps : number);
 }
 
 bool Paginator::AdvanceToPosition(uint32_t rangeStart, uint32_t rangeEnd, PageRecord*& moved) {

@@ -48,6 +48,10 @@ struct TableScrollEntry {
 struct PageRecord {
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
     uint32_t pageNumber = 1;
+    // The steps PageDown takes through the page once it is laid out: one, and one more for each
+    // further view of its tables larger than their room (the page after it is numbered that
+    // many on, and each step shows its own number).
+    uint32_t steps = 1;
     uint32_t start = 0;
     // The link: the page this one was reached from and the step that led here (1 or 2; the
     // first page's record holds the negative step back to the page after it).
@@ -123,6 +127,15 @@ struct PageSlot {
     AnnotationCursor walk;
     bool walking = false;
     MarkBox openMark;
+    // The views PageDown shows of the page's tables larger than their view (table_views.h),
+    // worked out once for each layout of the page: each table's text position and its views
+    // in reading order.
+    struct TableViewList {
+        uint32_t position = 0;
+        std::vector<Point> views;
+    };
+    std::vector<TableViewList> tableViews;
+    bool tableViewsKnown = false;
     bool IsFree() const { return record == nullptr; }
 };
 
@@ -175,9 +188,15 @@ public:
     void MakeCurrent(PageRecord* record, PageMarkIndex mark);
     void HideCurrent();
     uint32_t LastNumber() const { return lastNumber_; }
+    // The number of the last page's last step (its tables' last views), kNone until known.
+    uint32_t LastStepNumber() const {
+        return lastNumber_ == kNone ? kNone : lastNumber_ + lastSteps_ - 1;
+    }
     uint32_t LastStart() const { return lastStart_; }
     bool IsLastPageKnown() const { return lastNumber_ != kNone; }
     void RememberLast(const PageRecord& record);
+    // The known page of more than one step (a large table's views) whose steps hold page n.
+    PageRecord* RecordHoldingStep(uint32_t n);
     void ForgetLast() { lastNumber_ = lastStart_ = kNone; }
 
     // --- Slots -----------------------------------------------------------------------------
@@ -325,6 +344,7 @@ private:
     uint32_t current_ = kNone;
     uint32_t lastNumber_ = kNone;
     uint32_t lastStart_ = kNone;
+    uint32_t lastSteps_ = 1;
 
     // Paging back.
     std::vector<KnownLines> knownLines_;

@@ -168,13 +168,16 @@ bool Paginator::LayoutSlotTop(PageRecord& record, PageSlot& slot, int32_t fill,
                               PageRecord& follower, bool& moreText) {
     const int32_t saved = layout_.fillLimit_;
     // A probe says nothing of the last page: what is known of it stays.
-    const uint32_t lastNumber = lastNumber_, lastStart = lastStart_, end = record.end;
+    const uint32_t lastNumber = lastNumber_, lastStart = lastStart_, lastSteps = lastSteps_,
+                   end = record.end, steps = record.steps;
     layout_.fillLimit_ = fill;
     bool ok = LayoutSlot(record, slot, false, follower, moreText);
     layout_.fillLimit_ = saved;
     lastNumber_ = lastNumber;
     lastStart_ = lastStart;
+    lastSteps_ = lastSteps;
     record.end = end;
+    record.steps = steps;
     return ok;
 }
 
@@ -412,7 +415,7 @@ void Paginator::StoreChain(std::vector<PageRecord>& chain, uint32_t foundStart) 
     uint32_t number = found ? found->pageNumber : 2;
     for (size_t i = chain.size(); i-- > 0;) {
         PageRecord& r = chain[i];
-        number = number > 2 ? number - 1 : 2;
+        number = number > r.steps + 1 ? number - r.steps : 2;
         if (!r.IsUsed() || r.start <= first_.start || r.start >= foundStart || r.end == kNone ||
             r.end <= r.start)
             continue;
@@ -565,7 +568,9 @@ bool Paginator::PagedFromFirst() {
 PageRecord* Paginator::WalkFromFirst(uint32_t n) {
     if (!firstKnown_ && !layout_.LayoutFirstPage()) return nullptr;
     PageRecord* r = &first_;
-    for (int32_t guard = 0; guard < 100000 && (n == kNone || r->pageNumber < n); ++guard) {
+    // Page n is a step of the page whose steps hold it.
+    for (int32_t guard = 0; guard < 100000 && (n == kNone || r->pageNumber + r->steps <= n);
+         ++guard) {
         const uint32_t from = r->start;
         const uint32_t number = r->pageNumber;
         if (lastStart_ == from) break;
@@ -576,7 +581,7 @@ PageRecord* Paginator::WalkFromFirst(uint32_t n) {
         }
         if (!next || next->start <= from) return nullptr;
         // A page stored going back carries an estimated number: here it gets its own.
-        next->pageNumber = number + 1;
+        next->pageNumber = number + r->steps;
         r = next;
     }
     return FindPageRecord(r->start, PageStepCode::kSamePage);
@@ -728,7 +733,10 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     if (static_cast<int64_t>(accepted.start) <= firstStart) {
         out = &first_;
     } else {
-        accepted.pageNumber = std::max<uint32_t>(2, pageNumber == kNone ? 2 : pageNumber - 1);
+        // Its last step is numbered just before the page after it.
+        accepted.pageNumber = pageNumber == kNone || pageNumber <= accepted.steps + 1
+                                  ? 2
+                                  : pageNumber - accepted.steps;
         accepted.markIndex = -1;
         accepted.useStamp = NextStamp();
         accepted.linkOrigin = kNone;
@@ -743,7 +751,7 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         // The page after it: where it ends exactly, the page the search started from.
         uint32_t start = out->start;
         follower.markIndex = -1;
-        follower.pageNumber = out->pageNumber + 1;
+        follower.pageNumber = out->pageNumber + out->steps;
         follower.linkOrigin = start;
         follower.linkStep = StepValue(PageStepCode::kNextPage);
         follower.useStamp = NextStamp();

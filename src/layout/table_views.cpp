@@ -45,6 +45,18 @@ int32_t HomeOf(const Word& w, const std::vector<int32_t>& stops, int32_t width) 
     return whole >= 0 ? whole : part >= 0 ? part : stops.front();
 }
 
+// The view a picture or a control is seen in: the one across that shows the most of it (the
+// first of those that show as much). A control wider than the view belongs to the column it
+// starts in, not to the next one its far edge reaches into.
+int32_t ObjectHomeOf(const Word& w, const std::vector<int32_t>& stops, int32_t width) {
+    int32_t home = stops.front(), most = 0;
+    for (int32_t s : stops) {
+        const int32_t shown = std::min(w.right, s + width) - std::max(w.left, s);
+        if (shown > most) home = s, most = shown;
+    }
+    return home;
+}
+
 // The offset down that brings the first line not wholly shown below the view to its top.
 bool OffsetDown(const std::vector<const Line*>& lines, int32_t y, const Frame& f, int32_t& to) {
     bool found = false;
@@ -101,14 +113,15 @@ std::vector<Point> ViewSequence(const std::vector<Line>& lines, const Frame& fra
     const std::vector<int32_t> stops = ColumnStops(lines, frame);
     std::vector<Point> views;
     for (int32_t x : stops) {
-        // The lines read in this view across: those with a word at home in it.
+        // The lines read in this view across: those with a word, picture or control at home in
+        // it.
         std::vector<const Line*> band;
+        auto wordHere = [&](const Word& w) { return HomeOf(w, stops, frame.width) == x; };
+        auto objectHere = [&](const Word& w) { return ObjectHomeOf(w, stops, frame.width) == x; };
         for (const Line& line : lines)
-            for (const Word& w : line.words)
-                if (HomeOf(w, stops, frame.width) == x) {
-                    band.push_back(&line);
-                    break;
-                }
+            if (std::any_of(line.words.begin(), line.words.end(), wordHere) ||
+                std::any_of(line.objects.begin(), line.objects.end(), objectHere))
+                band.push_back(&line);
         views.push_back(Point{x, 0});
         int32_t to = 0;
         while (frame.largestY > 0 && views.size() < kMostViews &&

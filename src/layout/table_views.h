@@ -24,10 +24,15 @@ struct Word {
     std::vector<int32_t> cells;
 };
 
+// A line of the table: its words, and its pictures and controls. These make their line one the
+// views down stop at, as words do, but never make a view across of their own: a control wider
+// than the view (a search field) shows as far as the view holds it, and a view moved to its
+// edge would show the column again.
 struct Line {
     int32_t top = 0;
     int32_t bottom = 0;
     std::vector<Word> words;
+    std::vector<Word> objects;
 };
 
 // What the views look through and how far they may go (a negative largest offset: the table

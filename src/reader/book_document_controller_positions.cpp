@@ -138,7 +138,8 @@ int32_t BookDocumentController::GetPageStart() {
 int32_t BookDocumentController::GetPageNumber() {
     if (!page_.Layout()) return 0;
     if (page_.Layout()->CurrentPageStart() == PageLayout::kNone) return -1;
-    return static_cast<int32_t>(page_.Layout()->CurrentPageNumber());
+    // Each view PageDown shows of a large table counts as a page.
+    return static_cast<int32_t>(page_.Layout()->ShownPageNumber());
 }
 
 int64_t BookDocumentController::CurrentPageValue() {

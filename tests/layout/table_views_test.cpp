@@ -15,9 +15,10 @@ using TableViews::Word;
 // A menu column [0, 100) of 10 lines beside a body column [110, 200) of 30 lines, 20 high each.
 std::vector<Line> MenuAndBody() {
     std::vector<Line> lines;
-    for (int i = 0; i < 10; ++i) lines.push_back(Line{i * 20, i * 20 + 20, {Word{4, 60, {0}}}});
+    for (int i = 0; i < 10; ++i) lines.push_back(Line{i * 20, i * 20 + 20, {Word{4, 60, {0}}}, {}});
     for (int i = 0; i < 30; ++i)
-        lines.push_back(Line{i * 20, i * 20 + 20, {Word{114, 150, {110}}, Word{154, 196, {110}}}});
+        lines.push_back(
+            Line{i * 20, i * 20 + 20, {Word{114, 150, {110}}, Word{154, 196, {110}}}, {}});
     return lines;
 }
 
@@ -31,18 +32,18 @@ TEST(TableViews, ViewsAcrossStartAtTheCellWhoseWordsDidNotShowWhole) {
               (std::vector<int32_t>{0}));
     // Inside a cell wider than the view the next view starts at the first word cut.
     std::vector<Line> wide{
-        Line{0, 20, {Word{0, 50, {0}}, Word{60, 110, {0}}, Word{120, 170, {0}}}}};
+        Line{0, 20, {Word{0, 50, {0}}, Word{60, 110, {0}}, Word{120, 170, {0}}}, {}}};
     EXPECT_EQ(TableViews::ColumnStops(wide, Frame{100, 100, 70, -1}),
               (std::vector<int32_t>{0, 60, 70}));
     // A word cut at the side in a column that starts in the view's left half shows its whole
     // letters there: the next view is the column beside it, not a few pixels on.
-    std::vector<Line> overhang{Line{0, 20, {Word{10, 125, {0, 8}}, Word{200, 260, {0, 200}}}}};
+    std::vector<Line> overhang{Line{0, 20, {Word{10, 125, {0, 8}}, Word{200, 260, {0, 200}}}, {}}};
     EXPECT_EQ(TableViews::ColumnStops(overhang, Frame{120, 100, 140, -1}),
               (std::vector<int32_t>{0, 140}));
     // Going on inside such a column (a line of code wider than the view), the next view starts
     // at the word cut at the side, so that it shows whole once.
     std::vector<Line> code{
-        Line{0, 20, {Word{10, 150, {0, 2}}, Word{160, 250, {0, 2}}, Word{260, 300, {0, 2}}}}};
+        Line{0, 20, {Word{10, 150, {0, 2}}, Word{160, 250, {0, 2}}, Word{260, 300, {0, 2}}}, {}}};
     EXPECT_EQ(TableViews::ColumnStops(code, Frame{200, 100, 200, -1}),
               (std::vector<int32_t>{0, 160}));
 }
@@ -72,6 +73,20 @@ TEST(TableViews, EachColumnIsReadDownBeforeTheNextAndPagingBackRetracesIt) {
     EXPECT_EQ(to, (Point{100, 0}));
     ASSERT_TRUE(TableViews::StepView(views, Point{40, 0}, -1, to));
     EXPECT_EQ(to, (Point{0, 100}));
+}
+
+TEST(TableViews, ALineOfAControlAloneIsAStopDownButNoViewAcross) {
+    // Under the menu a line holding only a search field wider than the view, reaching into
+    // the body's column.
+    std::vector<Line> lines = MenuAndBody();
+    lines.push_back(Line{200, 260, {}, {Word{4, 130, {0}}}});
+    const Frame f{100, 100, 100, 500};
+    EXPECT_EQ(TableViews::ColumnStops(lines, f), (std::vector<int32_t>{0, 100}));
+    // The menu's views go down to the field's line (it was passed over), and the field is the
+    // menu's: the body is read as before.
+    const std::vector<Point> expected{{0, 0},     {0, 100},   {0, 200},   {100, 0},  {100, 100},
+                                      {100, 200}, {100, 300}, {100, 400}, {100, 500}};
+    EXPECT_EQ(TableViews::ViewSequence(lines, f), expected);
 }
 
 TEST(TableViews, OnlyWholeWordsShowUnlessAWordIsWiderThanTheView) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "shell/program_runs.h"
+#include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
 
@@ -41,7 +42,8 @@ std::string BodyWord(int paragraph, int word) {
 // As the manuals of a system's documentation are written: a search form over the menu (after
 // `formAfter` of its items) in a column of fixed width, the text in the column beside it, and a
 // link after the table.
-std::string Manual(int formAfter = 0, const std::string& form = kSearchForm) {
+std::string Manual(int formAfter = 0, const std::string& form = kSearchForm,
+                   const std::string& after = "") {
     std::string html =
         "<html><head><title>Reference</title></head><body bgcolor=\"#8b7765\">"
         "<table border=\"0\" width=\"100%\" cellpadding=\"4\" cellspacing=\"0\"><tr>"
@@ -58,7 +60,8 @@ std::string Manual(int formAfter = 0, const std::string& form = kSearchForm) {
         for (int w = 1; w <= kWordsPerParagraph; ++w) html += BodyWord(p, w) + " ";
         html += "</p>";
     }
-    return html + "</td></tr></table><p><a href=\"index.html\">Home</a></p></body></html>";
+    return html + "</td></tr></table>" + after +
+           "<p><a href=\"index.html\">Home</a></p></body></html>";
 }
 
 std::vector<std::string> WordsOf(const std::vector<std::string>& lines) {
@@ -172,6 +175,131 @@ TEST(ProgramWideTables, HomeAndEndShowTheFirstAndLastViewsPageDownReaches) {
         ASSERT_NE(first, last);
         EXPECT_EQ(ReadLines(o + "home.txt"), first);
         EXPECT_EQ(ReadLines(o + "end.txt"), last);
+    }
+}
+
+// The notes after a manual's table: enough paragraphs for pages of their own.
+std::string Notes() {
+    std::string html = "<h3>Notes</h3>";
+    for (int p = 1; p <= 8; ++p) {
+        html += "<p>";
+        for (int w = 1; w <= 40; ++w)
+            html += "n" + std::to_string(p) + "x" + std::to_string(w) + " ";
+        html += "</p>";
+    }
+    return html;
+}
+
+// The position bar's page number: the bar's right end, above the soft-key bar.
+bool NumbersDiffer(const Picture& a, const Picture& b) {
+    const int scale = a.width / 240;
+    for (int y = a.height - 44 * scale; y < a.height - 26 * scale; ++y)
+        for (int x = a.width - 30 * scale; x < a.width; ++x)
+            if (a.At(x, y) != b.At(x, y)) return true;
+    return false;
+}
+
+// Each view PageDown shows of the table counts as a page: with the position bar on, PageDown
+// and PageUp show a new number at every step (it stayed 1 through the views), the pages after
+// the table go on counting, and Go to page n shows the view n - 1 PageDowns reach, numbered
+// as then; a number past the count shows the last page, as End does.
+TEST(ProgramWideTables, EachViewPageDownShowsIsAPageForThePositionBarAndGoToPage) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual(0, kSearchForm, Notes()));
+        const std::string o = device.outside() + "/";
+        auto shot = [&](const std::string& name) {
+            return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
+        };
+        std::string steps = "idle\nmenu 40172\nidle\n";
+        for (int i = 0; i < kTurns; ++i)
+            steps += shot("f" + std::to_string(i)) + "key 0x22\nidle\n";
+        for (int i = 0; i < kTurns; ++i)
+            steps += shot("b" + std::to_string(i)) + "key 0x21\nidle\n";
+        for (int n : {2, 5, 9, 9999})
+            steps += "text " + std::to_string(n) + "\nanswer 0\nmenu 40092\nidle\n" +
+                     shot("g" + std::to_string(n));
+        steps += "key 0x23\nidle\n" + shot("end");
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen))
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        auto text = [&](const std::string& name) { return ReadLines(o + name + ".txt"); };
+        auto picture = [&](const std::string& name) { return ReadPicture(o + name + ".png"); };
+        // Forward to the last page's foot, where PageDown changes nothing more.
+        std::vector<Picture> forward;
+        size_t end = 0;
+        while (end + 1 < static_cast<size_t>(kTurns) &&
+               text("f" + std::to_string(end + 1)) != text("f" + std::to_string(end)))
+            ++end;
+        ASSERT_LT(end + 1, static_cast<size_t>(kTurns)) << "PageDown never reached the end";
+        for (size_t i = 0; i <= end; ++i) forward.push_back(picture("f" + std::to_string(i)));
+        ASSERT_GT(forward.front().width, 0);
+        // The table's views and the notes' pages after them.
+        size_t views = 0;
+        while (views <= end &&
+               Joined(text("f" + std::to_string(views))).find("n1x1") == std::string::npos)
+            ++views;
+        ASSERT_GT(views, 3u) << "the table is read in a few views";
+        ASSERT_LT(views, end) << "the notes come after the table";
+        for (size_t i = 1; i <= end; ++i)
+            EXPECT_TRUE(NumbersDiffer(forward[i - 1], forward[i])) << "PageDown " << i;
+        // Back over the same pages, each with the number it had.
+        for (size_t k = 0; k <= end; ++k) {
+            ASSERT_EQ(text("b" + std::to_string(k)), text("f" + std::to_string(end - k)));
+            EXPECT_FALSE(NumbersDiffer(picture("b" + std::to_string(k)), forward[end - k]))
+                << "PageUp " << k;
+        }
+        for (size_t n : {2u, 5u, 9u}) {
+            ASSERT_LE(n, end + 1);
+            EXPECT_EQ(text("g" + std::to_string(n)), text("f" + std::to_string(n - 1)))
+                << "Go to page " << n;
+            EXPECT_FALSE(NumbersDiffer(picture("g" + std::to_string(n)), forward[n - 1]))
+                << "Go to page " << n;
+        }
+        EXPECT_EQ(text("g9999"), text("end"));
+        EXPECT_FALSE(NumbersDiffer(picture("g9999"), picture("end")));
+        EXPECT_FALSE(NumbersDiffer(picture("end"), forward[end])) << "End";
+    }
+}
+
+// In a long book, where the page count is an estimate, Go to page n reaches the view of the
+// table on its first page that n - 1 PageDowns reach, numbered as then (page n was looked for
+// at the estimate of its place in the text, inside the table or past it).
+TEST(ProgramWideTables, GoToPageReachesATablesViewInALongBook) {
+    std::string notes;
+    for (int p = 0; p < 40; ++p) notes += Notes();
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual(0, kSearchForm, notes));
+        const std::string o = device.outside() + "/";
+        auto shot = [&](const std::string& name) {
+            return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
+        };
+        constexpr int kSteps = 8;
+        std::string steps = "idle\nmenu 40172\nidle\n";
+        for (int i = 0; i < kSteps; ++i)
+            steps += shot("f" + std::to_string(i)) + "key 0x22\nidle\n";
+        for (int n : {5, 3, 8})
+            steps += "text " + std::to_string(n) + "\nanswer 0\nmenu 40092\nidle\n" +
+                     shot("g" + std::to_string(n));
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen))
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        auto text = [&](const std::string& name) { return ReadLines(o + name + ".txt"); };
+        ASSERT_EQ(Joined(text("f" + std::to_string(kSteps - 1))).find("n1x1"), std::string::npos)
+            << "the table is read in more views";
+        for (int n : {5, 3, 8}) {
+            const std::string g = "g" + std::to_string(n), f = "f" + std::to_string(n - 1);
+            EXPECT_EQ(text(g), text(f)) << "Go to page " << n;
+            EXPECT_FALSE(NumbersDiffer(ReadPicture(o + g + ".png"), ReadPicture(o + f + ".png")))
+                << "Go to page " << n;
+        }
     }
 }
 
@@ -445,6 +573,188 @@ TEST(ProgramWideTables, ADropDownAndACheckBoxCutByTheViewTakeTapsWhereTheyShow) 
             << "the tap on the box where it shows did not tick it";
         EXPECT_GT(ChangedByATap(listAfter, list, screen), 20)
             << "the tap on the drop-down where it shows did not reach it";
+    }
+}
+
+// A list of six options shown four rows at a time in place, in the menu's search form.
+constexpr const char* kListForm =
+    "<form action=\"search.php\"><select name=\"part\" size=\"4\"><option>One</option>"
+    "<option>Two</option><option>Three</option><option>Four</option><option>Five</option>"
+    "<option>Six</option></select></form>";
+
+// The selected row's colour.
+bool Highlight(uint32_t v) {
+    const int r = v & 0xFF, b = v >> 16 & 0xFF;
+    return r < 100 && b > r + 60;
+}
+
+// A list shown in place on a screen, in the rows [fromY, toY) and the columns [0, toX): the
+// rows where white and the selected row's colour fill most of its width (its options' letters
+// aside), and whether the view cuts it (no frame closes it below).
+Frame ListIn(const Picture& p, int fromY, int toY, int toX, int least, int tappable) {
+    const int scale = p.width / 240;
+    auto isListRow = [&](int y) {
+        int white = 0, marked = 0;
+        for (int x = 0; x < toX; ++x) white += White(p.At(x, y)), marked += Highlight(p.At(x, y));
+        return white >= 10 * scale && white + marked >= least;
+    };
+    Frame f;
+    for (int y = fromY; y < toY && !f.Found(); ++y)
+        if (isListRow(y)) f.top = f.bottom = y;
+    if (!f.Found()) return f;
+    while (f.bottom + 1 < toY && isListRow(f.bottom + 1)) ++f.bottom;
+    const int y = (f.top + f.bottom) / 2;
+    f.left = toX;
+    for (int x = 0; x < toX; ++x)
+        if (White(p.At(x, y)) || Highlight(p.At(x, y)))
+            f.left = std::min(f.left, x), f.right = std::max(f.right, x);
+    const int middle = (f.left + f.right) / 2;
+    f.cut = f.bottom >= f.top + tappable && !Ink(p.At(middle, f.bottom + 1));
+    return f;
+}
+
+// How many menu items come before the list the first time the first view's bottom cuts it in
+// its second row, and where it shows then; -1 when it never does.
+int CutListPlacement(const std::string& screen, Frame& list) {
+    const int scale = screen == "240x320" ? 1 : 2;
+    for (int k = 0; k < kMenuItems; ++k) {
+        TempDevice device;
+        EXPECT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual(k, kListForm));
+        const std::string shot = device.OutsidePath("a.png");
+        EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                           "idle\nscreenshot " + shot + "\nquit\n", On(screen))
+                      .status,
+                  0);
+        const Picture p = ReadPicture(shot);
+        if (p.width == 0) return -1;
+        list = ListIn(p, 30 * scale, p.height - 26 * scale, p.width / 2, 30 * scale, 26 * scale);
+        if (list.cut) return k;
+    }
+    return -1;
+}
+
+// A list shown in place across the bottom of the menu's first view shows the part of it the
+// view holds (it was hidden), a tap on a row where it shows selects that row, and a tap where
+// the view cuts it off does not.
+TEST(ProgramWideTables, AListShownInPlaceCutByTheViewTakesTapsWhereItShows) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        Frame list;
+        const int listAfter = CutListPlacement(screen, list);
+        ASSERT_GE(listAfter, 0) << "the list never showed cut by the view";
+        // A tap just under the view, where the list would go on uncut, then one on its second
+        // row, where the view shows it.
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", Manual(listAfter, kListForm));
+        const std::string o = device.outside() + "/";
+        const std::string x = std::to_string(list.left + (list.right - list.left) / 3);
+        const int row = list.bottom - 3 * scale;
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+                           "idle\nscreenshot " + o + "a.png\ntap " + x + " " +
+                               std::to_string(list.bottom + 2 * scale) + "\nidle\nscreenshot " + o +
+                               "b.png\ntap " + x + " " + std::to_string(row) +
+                               "\nidle\nscreenshot " + o + "c.png\nquit\n",
+                           On(screen))
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        const Picture a = ReadPicture(o + "a.png"), b = ReadPicture(o + "b.png"),
+                      c = ReadPicture(o + "c.png");
+        ASSERT_GT(c.width, 0);
+        EXPECT_EQ(Changed(a, b, list.top, list.bottom + 1, list.left, list.right), 0)
+            << "a tap outside the view reached the list";
+        EXPECT_GT(Changed(b, c, list.top, list.bottom + 1, list.left, list.right), 20)
+            << "the tap on the list where it shows selected nothing";
+    }
+}
+
+// A picture of one colour.
+std::vector<std::uint8_t> SolidGif(int width, int height, Rgb colour) {
+    GifSpec gif;
+    gif.width = static_cast<std::uint32_t>(width);
+    gif.height = static_cast<std::uint32_t>(height);
+    gif.palette = {colour, {0xFF, 0xFF, 0xFF}};
+    gif.pixels.assign(static_cast<size_t>(width * height), 0);
+    return WriteGif(gif);
+}
+
+const Rgb kFigureColours[] = {{0xE0, 0x10, 0x10}, {0x10, 0xB0, 0x10}, {0x10, 0x10, 0xE0},
+                              {0xC0, 0x10, 0xC0}, {0x10, 0xC0, 0xC0}, {0xF0, 0x90, 0x00}};
+constexpr int kFigureHeight = 70;
+
+bool IsColour(uint32_t v, Rgb c) {
+    auto near = [](int a, int b) { return a - b <= 12 && b - a <= 12; };
+    return near(v & 0xFF, c.r) && near(v >> 8 & 0xFF, c.g) && near(v >> 16 & 0xFF, c.b);
+}
+
+// The tallest band of rows on a screen holding the colour.
+int TallestBand(const Picture& p, Rgb c) {
+    int best = 0, run = 0;
+    for (int y = 0; y < p.height; ++y) {
+        bool found = false;
+        for (int x = 0; x < p.width && !found; x += 2) found = IsColour(p.At(x, y), c);
+        run = found ? run + 1 : 0;
+        best = std::max(best, run);
+    }
+    return best;
+}
+
+// A manual's figures, each alone on its line between the body's paragraphs, and the menu's
+// list shown in place where the first view cuts it: PageDown stops at such lines as at lines
+// of words, so each figure and the list show whole in a view (a figure or the list cut at a
+// view's foot was passed over, cut again at the next view's top), and no step shows what the
+// one before showed.
+TEST(ProgramWideTables, PicturesAndControlsAloneOnTheirLinesAreReadWhole) {
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        Frame cut;
+        const int listAfter = CutListPlacement(screen, cut);
+        ASSERT_GE(listAfter, 0) << "the list never showed cut by the view";
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        std::string html = Manual(listAfter, kListForm);
+        std::string figures;
+        for (size_t i = 0; i < std::size(kFigureColours); ++i) {
+            const std::string name = "fig" + std::to_string(i) + ".gif";
+            const std::vector<std::uint8_t> gif = SolidGif(60, kFigureHeight, kFigureColours[i]);
+            device.WriteHost("storage/eBooks/" + name, std::string(gif.begin(), gif.end()));
+            // After every other paragraph of the body.
+            const std::string para = "<p>" + BodyWord(static_cast<int>(2 * i + 2), 1) + " ";
+            html.replace(html.find(para), 0, "<p><img src=\"" + name + "\"></p>");
+        }
+        device.WriteHost("storage/eBooks/manual.html", html);
+        const std::string o = device.outside() + "/";
+        std::string steps = "idle\n";
+        for (int i = 0; i < kTurns; ++i)
+            steps += "screenshot " + o + "v" + std::to_string(i) + ".png\nkey 0x22\nidle\n";
+        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen))
+                      .status,
+                  0)
+            << ReadFile(o + "errors.txt");
+        std::vector<Picture> views;
+        for (int i = 0; i < kTurns; ++i)
+            views.push_back(ReadPicture(o + "v" + std::to_string(i) + ".png"));
+        size_t end = 0;
+        while (end + 1 < views.size() && views[end + 1].pixels != views[end].pixels) ++end;
+        ASSERT_LT(end + 1, views.size()) << "PageDown never reached the end";
+        ASSERT_GT(views.front().width, 0);
+        for (size_t i = 0; i < std::size(kFigureColours); ++i) {
+            int tallest = 0;
+            for (size_t v = 0; v <= end; ++v)
+                tallest = std::max(tallest, TallestBand(views[v], kFigureColours[i]));
+            EXPECT_GE(tallest, kFigureHeight) << "figure " << i << " never shown whole";
+        }
+        bool listWhole = false;
+        for (size_t v = 0; v <= end && !listWhole; ++v) {
+            const Frame f = ListIn(views[v], 30 * scale, views[v].height - 26 * scale,
+                                   views[v].width / 2, 30 * scale, 26 * scale);
+            listWhole = f.Found() && !f.cut && f.bottom - f.top >= cut.bottom - cut.top;
+        }
+        EXPECT_TRUE(listWhole) << "the list never shown whole";
     }
 }
 

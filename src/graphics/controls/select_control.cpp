@@ -623,11 +623,12 @@ bool SelectControl::Show(bool show) {
 }
 
 bool SelectControl::ShowPart(const Rect* part) {
-    const Rect* shown = dropDownMode_ ? part : nullptr;
-    shown_.Set(shown);
-    text_->ShowPart(shown);
-    button_->ShowPart(shown);
-    return dropDownMode_ || part == nullptr;
+    // The list shown in place draws through this node and is reached through its taps: the
+    // part cuts both.
+    shown_.Set(part);
+    text_->ShowPart(part);
+    button_->ShowPart(part);
+    return true;
 }
 
 bool SelectControl::OpenDropDown(bool focus) {

@@ -229,8 +229,8 @@ public:
     void SetStyle(const uint8_t* style3) override;
     bool IsControl() override { return true; }
     Node* GetNode() override { return this; }
-    // A drop-down shows a part of itself as its parts do; the list shown in place (its rows
-    // scrolled by itself) shows whole or not at all.
+    // A drop-down shows a part of itself as its parts do; the list shown in place is cut to
+    // the part with the rest of the control's drawing and taps.
     bool ShowPart(const Rect* part) override;
 
     // Control interface.
