@@ -665,6 +665,10 @@ void Paginator::KeepStop(uint32_t start, uint32_t stop) {
     keptStops_.push_back({start, stop});
 }
 
+void Paginator::ForgetStop(uint32_t start) {
+    std::erase_if(keptStops_, [start](const KeptStopEntry& k) { return k.start == start; });
+}
+
 void Paginator::DropLaidOut() {
     ReleaseSlots();
     PageRecord* cur = CurrentRecord();
