@@ -218,7 +218,9 @@ std::vector<size_t> RepeatsAtBoundaries(const std::vector<Page>& forward,
                                         const std::vector<Page>& back) {
     std::vector<size_t> repeats(back.size(), 0);
     for (size_t k = 0; k + 1 < back.size(); ++k) {
-        if (std::find(forward.begin(), forward.end(), back[k]) == forward.end()) continue;
+        // Not a page PageDown shows, or followed by the page PageDown shows after it.
+        const auto f = std::find(forward.begin(), forward.end(), back[k]);
+        if (f == forward.end() || (f + 1 != forward.end() && *(f + 1) == back[k + 1])) continue;
         const std::vector<std::string> a = ShownLines(back[k]), b = ShownLines(back[k + 1]);
         for (size_t m = std::min(a.size(), b.size()); m > 0; --m)
             if (std::equal(a.end() - static_cast<std::ptrdiff_t>(m), a.end(), b.begin())) {
