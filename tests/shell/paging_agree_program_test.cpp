@@ -146,8 +146,8 @@ std::string VersesHtml(int verses) {
 
 // A manual as texinfo writes it: nodes separated by rules (forced page breaks), each with its
 // header line of links and a heading, chapter nodes with a menu table of their sections, and
-// sections of a few paragraphs and an example, their lengths not dividing into pages evenly.
-// Words are numbered, so every line reads differently.
+// sections of a few paragraphs and an example, their lengths not dividing into pages evenly; a
+// rule closes the last node. Words are numbered, so every line reads differently.
 std::string TexinfoManualHtml() {
     std::string h =
         "<html><head><title>Tool manual</title></head><body><h1 class=\"settitle\">Tool</h1>"
@@ -185,7 +185,7 @@ std::string TexinfoManualHtml() {
                      sec + "\ntool --list" + sec + "\n</pre></div>";
         }
     }
-    return h + "</body></html>";
+    return h + "<hr>\n\n</body></html>";
 }
 
 // A prose book of plain paragraphs, its words numbered, whose length does not divide into
@@ -399,10 +399,16 @@ protected:
         EXPECT_EQ(back.front(), forward.front()) << "page 1";
         ExpectSameLines(forward, back);
         // Paging forward, every node starts a page at its rule, also after the last rows of a
-        // menu table at a page's top.
+        // menu table at a page's top; the rule closing the text makes no last page of its own.
         for (const Page& p : forward)
             for (size_t i = 0; i < p.size(); ++i)
                 if (p[i].rfind("Next:", 0) == 0) EXPECT_EQ(i, 1u) << p[i] << " below " << p[0];
+        auto onlyRules = [](const Page& p) {
+            return std::all_of(p.begin(), p.end(),
+                               [](const std::string& l) { return l.empty() || l[0] == '['; });
+        };
+        EXPECT_FALSE(onlyRules(forward.back())) << "the last page PageDown shows";
+        EXPECT_FALSE(onlyRules(back.back())) << "End's page";
         // The screen's lines: the fewest a page PageDown shows holds, but for the last page of
         // a chapter (the page after it starts at a node's rule) and of the book; a page filled
         // upward may hold up to two fewer where a heading or a rule takes the room of more.
