@@ -270,6 +270,13 @@ bool PageLayout::OnlyTextEndFollows(BlockCursor cursor) {
             case kItemStyleChange:
             case kItemLine:
                 break;
+            case kItemInlineBox:
+                // A rule closing the text (a manual's last node ends with one) is no page of
+                // its own.
+                if (!dynamic_cast<HorizontalRule*>(
+                        block_->Object(cursor.counts[kItemInlineBox])->object.Get()))
+                    return false;
+                break;
             case kItemFlowMark: {
                 uint32_t type = block_->Mark(cursor.counts[kItemFlowMark])->type;
                 if (type == kMarkTextEnd) return true;

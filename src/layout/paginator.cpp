@@ -701,6 +701,10 @@ std::vector<Paginator::KeptStopEntry> Paginator::KeptStopsAfter(uint32_t positio
     return after;
 }
 
+void Paginator::ForgetStop(uint32_t start) {
+    std::erase_if(keptStops_, [start](const KeptStopEntry& k) { return k.start == start; });
+}
+
 void Paginator::DropLaidOut() {
     ReleaseSlots();
     PageRecord* cur = CurrentRecord();

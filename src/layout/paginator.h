@@ -321,6 +321,19 @@ private:
     // it, and keeps every known page before it over the pages after it when records run out.
     void StoreChain(std::vector<PageRecord>& chain, uint32_t foundStart);
     int64_t LowestPageStart(uint32_t target);
+    // Whether the page ending at the target is filled upward from the page before it rather
+    // than taken as the page paging forward ends there: at the end of the text, and at a page
+    // that follows a forced page break.
+    bool FillsUpward(uint32_t target) const;
+    // Whether a page starts where paging forward always starts one: after a forced page break,
+    // at its section's start (`lower`), or where the first page ends (the first page is shown
+    // as paging forward shows it).
+    bool StartsAtFixedBoundary(const PageRecord& page, int64_t lower) const;
+    // Lays the page out into slot s as paging forward does (no stop); true, with the page after
+    // it in `follower`, when that shows lines at or after the target (it is fuller than the
+    // page ending there); else the slot is released.
+    bool LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, PageRecord& follower,
+                           bool& moreText);
     bool StartEndingSearch(PageRecord& page, uint32_t target, int64_t lower, int64_t back,
                            int32_t attempt, bool& atLowest, uint32_t& estimated);
     bool ProbeTop(PageSlot& slot, PageRecord& page, const PageRecord& before,
@@ -349,6 +362,7 @@ private:
     // Paging back.
     std::vector<KnownLines> knownLines_;
     static constexpr size_t kMaxKeptStops = 512;
+    void ForgetStop(uint32_t start);
     std::vector<KeptStopEntry> keptStops_;
     // Whether a search with no known page to start from starts a few pages back (the last
     // search could cut its page from the lines of the page before).

@@ -235,8 +235,9 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // and needs no second layout when it is the answer. One that ends at the target without
     // being stopped ends there of itself.
     bool stopped = false;
-    // The page before starts right after a forced page break: it is the page paging forward
-    // shows there, and is not cut (the page found then ends the gap to the target).
+    // The page before starts right after a forced page break. It is cut from like any other:
+    // what is left of its chapter then lands at the break, where the page paging forward shows
+    // is shown instead (LayoutPageEndingAt).
     bool beforeAfterBreak = false;
     int32_t guard = 0;
     for (; guard < kEndingChainPages; ++guard) {
@@ -331,10 +332,13 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         return accept(page, next, more);
     };
     // The last page of the text is filled upward from the page before it (a page found going
-    // back from it is then full too), unless it follows a forced break.
+    // back from it is then full too), unless it follows a forced break; so is the last page
+    // of a chapter that ends in a forced page break.
     const bool atEnd = target >= layout_.TextLength();
+    const bool atBreak = !probed && PageLayout::EndsWithTypeZeroMark(slot.contents);
     if (!probed && !stopped &&
-        ((more && ReachesTarget(next, target)) || (!more && page.end == target && !atEnd)))
+        ((more && ReachesTarget(next, target) && !atBreak) ||
+         (!more && page.end == target && !atEnd)))
         return accept(page, next, more);
     if (!hasBefore) return atLowest ? accept(page, next, more) : kEndingFurtherBack;
     // The page holds the target: it shows no gap, but may repeat up to a page; a page cut
@@ -344,8 +348,7 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // target from one page back, and a chain of pages laid out ahead would cost more than
     // it saves (a page that continues a table lays out slower than one started afresh).
     if (!hardBefore && !beforeAfterBreak) chainSeeds_ = linesBefore.size() >= 2;
-    if (layout_.columnCount_ != 1 || hardBefore || beforeAfterBreak || linesBefore.size() < 2 ||
-        linesHere.empty())
+    if (layout_.columnCount_ != 1 || hardBefore || linesBefore.size() < 2 || linesHere.empty())
         return acceptPage();
     // The first line to try: the page from it has room for the lines before the target but
     // for blank lines right before it, which a page stopped at the target leaves out. Blank
@@ -464,9 +467,10 @@ void Paginator::RememberLines(uint32_t start, uint32_t end, bool endsWithBreak,
 
 const PageRecord* Paginator::SeedBefore(uint32_t target, uint32_t from) {
     const PageRecord* best = nullptr;
-    // The last page is filled from the page before it: the search starts before the last
-    // page paging forward showed.
-    const uint32_t endBefore = target >= layout_.TextLength() ? target - 1 : target;
+    // The last page, and the last page of a chapter that ends in a forced page break, are
+    // filled from the page before them: the search starts before the page paging forward
+    // ends there.
+    const uint32_t endBefore = FillsUpward(target) ? target - 1 : target;
     auto consider = [&](const PageRecord& r) {
         if (!r.IsUsed() || r.end == kNone || r.start < from || r.start >= target ||
             r.end > endBefore || r.end <= r.start)
@@ -555,6 +559,45 @@ bool Paginator::StartEndingSearch(PageRecord& page, uint32_t t0, int64_t lower, 
         estimated = ok ? page.start : kNone;
     }
     return ok;
+}
+
+bool Paginator::FillsUpward(uint32_t target) const {
+    if (target >= layout_.TextLength()) return true;
+    for (const PageRecord& r : records_)
+        if (r.IsUsed() && r.start == target && r.afterBreak) return true;
+    return false;
+}
+
+bool Paginator::StartsAtFixedBoundary(const PageRecord& page, int64_t lower) const {
+    if (page.start <= first_.start) return false;
+    return page.afterBreak || page.start == lower ||
+           (first_.end != kNone && page.start == first_.end);
+}
+
+bool Paginator::LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target,
+                                  PageRecord& follower, bool& moreText) {
+    PageSlot& slot = slots_[s];
+    PageRecord next;
+    bool more = false;
+    page.stopAt = kNone;
+    slot.record = &page;
+    if (!LayoutSlot(page, slot, false, next, more)) {
+        ReleaseSlot(s);
+        return false;
+    }
+    slot.record = nullptr;
+    std::vector<LineSpan> lines;
+    TopLevelLines(slot.contents, layout_.columns_[0].y, lines);
+    const bool fuller = std::any_of(lines.begin(), lines.end(), [&](const LineSpan& l) {
+        return l.start != kNone && l.start >= target && !l.blank;
+    });
+    if (!fuller) {
+        ReleaseSlot(s);
+        return false;
+    }
+    follower.MoveFrom(next);
+    moreText = more;
+    return true;
 }
 
 bool Paginator::PagedFromFirst() {
@@ -714,9 +757,18 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
             laidOut = false;
         }
     }
-    // The page found ends where the target page starts: the lines it has room for after that
-    // would show twice (a page after a forced break, or one that holds the target).
-    if (static_cast<int64_t>(accepted.start) > firstStart && !layout_.content_ &&
+    // A page at a fixed boundary that would hold less than paging forward shows from there is
+    // shown as paging forward shows it, repeating the first lines of the page after it.
+    bool forwardPage = false;
+    if (StartsAtFixedBoundary(accepted, lower) && !layout_.content_ && t0 < layout_.TextLength()) {
+        ReleaseSlot(s);
+        forwardPage = LayoutForwardPage(accepted, s, t0, follower, more);
+        laidOut = forwardPage;
+    }
+    // Any other page found ends where the target page starts: the lines it has room for after
+    // that would show twice (a page after a chapter too short to fill it, or one that holds the
+    // target).
+    if (!forwardPage && static_cast<int64_t>(accepted.start) > firstStart && !layout_.content_ &&
         (!laidOut || (more ? follower.start : layout_.TextLength()) > t0)) {
         ReleaseSlot(s);
         accepted.stopAt = t0;
@@ -745,6 +797,11 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         if (!out) {
             if (laidOut) ReleaseSlot(s);
             return false;
+        }
+        // No stop kept from an earlier search cuts it short when paging forward comes back.
+        if (forwardPage) {
+            out->stopAt = kNone;
+            ForgetStop(out->start);
         }
     }
     if (more) {

@@ -371,6 +371,9 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     column.pending[0] = visible;
     column.Advance(0);
     firstLine = false;
+    // Its rows show: a forced page break after them starts the next page, wherever the page
+    // began.
+    if (visible > 0) column.shown = true;
 
     if (tableEnded) {
         // Past the table's end mark: the flow goes on below it.

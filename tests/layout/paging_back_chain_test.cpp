@@ -83,10 +83,32 @@ Walk ForwardWalk(OpenBook& b) {
     return w;
 }
 
+struct Kind {
+    const char* name;
+    std::u16string text;
+    bool seekable;
+    bool plain;
+};
+
+// Whether the page from start to end is one that going back is shown whole, as paging forward
+// shows it, though it ends past where the page after it starts: the page after a forced page
+// break, or after the first page.
+bool ShownWholeAtABoundary(const Kind& kind, uint32_t start, uint32_t end) {
+    OpenBook f(kind.text, kind.seekable, kind.plain);
+    if (!f.layout.GoToPage(1) || !f.Show()) return false;
+    bool boundary = false;
+    for (int page = 1; f.Start() < start; ++page) {
+        boundary = page == 1 || f.layout.CurrentPageEndsWithBreak();
+        if (!f.layout.GoToPosition(f.Start(), PageStepCode::kNextPage) || !f.Show()) return false;
+    }
+    return f.Start() == start && boundary && f.layout.CurrentPageEnd() == end;
+}
+
 // PageUp from the last page until it refuses: the starts shown, last page first. Every page
 // shown ends exactly where the page after it starts, and PageDown from it shows that page
-// again (then PageUp the same page again).
-std::vector<uint32_t> BackFromTheEnd(OpenBook& b, size_t most) {
+// again (then PageUp the same page again); but a page shown whole at a boundary, from which
+// PageDown goes on as paging forward does.
+std::vector<uint32_t> BackFromTheEnd(OpenBook& b, const Kind& kind, size_t most) {
     std::vector<uint32_t> back;
     const bool failedBefore = ::testing::Test::HasFailure();
     EXPECT_TRUE(b.layout.GoToPage(PageLayout::kNone));
@@ -96,13 +118,16 @@ std::vector<uint32_t> BackFromTheEnd(OpenBook& b, size_t most) {
         EXPECT_TRUE(b.Show());
         const uint32_t start = b.Start();
         const uint32_t end = b.layout.CurrentPageEnd();
-        EXPECT_EQ(end, back.back()) << "the page at " << start << " ends at " << end
-                                    << ", the page after it starts at " << back.back();
+        const bool whole = end != back.back() && ShownWholeAtABoundary(kind, start, end);
+        if (!whole) {
+            EXPECT_EQ(end, back.back()) << "the page at " << start << " ends at " << end
+                                        << ", the page after it starts at " << back.back();
+        }
         EXPECT_LT(start, back.back());
         EXPECT_TRUE(b.layout.CheckInvariants());
         EXPECT_TRUE(b.layout.GoToPosition(start, PageStepCode::kNextPage));
         EXPECT_TRUE(b.Show());
-        EXPECT_EQ(b.Start(), back.back()) << "PageDown from " << start;
+        EXPECT_EQ(b.Start(), whole ? end : back.back()) << "PageDown from " << start;
         EXPECT_TRUE(b.layout.GoToPosition(b.Start(), PageStepCode::kPageEndingHere));
         EXPECT_TRUE(b.Show());
         EXPECT_EQ(b.Start(), start) << "PageUp again from " << back.back();
@@ -112,13 +137,6 @@ std::vector<uint32_t> BackFromTheEnd(OpenBook& b, size_t most) {
     EXPECT_EQ(b.Start(), b.layout.FirstPageStart()) << "the first page was not reached";
     return back;
 }
-
-struct Kind {
-    const char* name;
-    std::u16string text;
-    bool seekable;
-    bool plain;
-};
 
 std::vector<Kind> Kinds() {
     return {{"html file", ChapterBook(30), false, false},
@@ -145,7 +163,7 @@ TEST(PagingBackChain, FromTheLastPageToTheFirst) {
         ASSERT_LT(forward.starts.size(), 48u);
         const size_t most = 2 * forward.starts.size();
         OpenBook b(kind.text, kind.seekable, kind.plain);
-        std::vector<uint32_t> back = BackFromTheEnd(b, most);
+        std::vector<uint32_t> back = BackFromTheEnd(b, kind, most);
         if (::testing::Test::HasFailure()) return;
         EXPECT_EQ(back.front(), forward.starts.back());
         for (size_t i = 0; i < forward.starts.size(); ++i) {
@@ -156,7 +174,7 @@ TEST(PagingBackChain, FromTheLastPageToTheFirst) {
         // The long way: no pages passed over by their known lines, no probes.
         OpenBook slow(kind.text, kind.seekable, kind.plain);
         slow.layout.SetQuickSearch(false);
-        EXPECT_EQ(BackFromTheEnd(slow, most), back);
+        EXPECT_EQ(BackFromTheEnd(slow, kind, most), back);
     }
 }
 
@@ -178,17 +196,30 @@ TEST(PagingBackChain, TurningAroundOnTheWayBack) {
                 if (at + 1 < seen.size()) {
                     ASSERT_EQ(b.Start(), seen[at + 1]) << "PageUp to " << at + 1;
                 } else {
-                    ASSERT_EQ(b.layout.CurrentPageEnd(), seen.back());
+                    const uint32_t end = b.layout.CurrentPageEnd();
+                    if (end != seen.back()) {
+                        ASSERT_TRUE(ShownWholeAtABoundary(kind, b.Start(), end));
+                    }
                     seen.push_back(b.Start());
                 }
             }
             for (int i = 0; i < 3; ++i, --at) {
-                ASSERT_TRUE(b.layout.GoToPosition(b.Start(), PageStepCode::kNextPage));
+                const uint32_t from = b.Start(), end = b.layout.CurrentPageEnd();
+                ASSERT_TRUE(b.layout.GoToPosition(from, PageStepCode::kNextPage));
                 ASSERT_TRUE(b.Show());
+                if (end != seen[at - 1]) {
+                    // A page shown whole at a boundary: PageDown goes on as paging forward
+                    // does, and PageUp comes back to it.
+                    ASSERT_EQ(b.Start(), end);
+                    ASSERT_TRUE(b.layout.GoToPosition(end, PageStepCode::kPageEndingHere));
+                    ASSERT_TRUE(b.Show());
+                    ASSERT_EQ(b.Start(), from);
+                    break;
+                }
                 ASSERT_EQ(b.Start(), seen[at - 1]) << "PageDown to " << at - 1;
             }
         }
-        EXPECT_EQ(seen.size(), 5u * 4 + 4);
+        EXPECT_GE(seen.size(), 5u * 4 + 4);
     }
 }
 
@@ -228,17 +259,19 @@ TEST(PagingBackChain, LongBooksAfterJumpsRelayoutAndEviction) {
     // PageUps from where the book is, each page checked against the page after it.
     // (A page jumped to starts where the estimate put it, inside a line: the page before it
     // ends with that line, and shows no gap.)
-    auto back = [](OpenBook& b, int n, std::vector<uint32_t>& out, bool fromJump = false) {
+    const Kind* kind = nullptr;
+    auto back = [&kind](OpenBook& b, int n, std::vector<uint32_t>& out, bool fromJump = false) {
         for (int i = 0; i < n; ++i) {
             const uint32_t after = b.Start();
             ASSERT_TRUE(b.layout.GoToPosition(after, PageStepCode::kPageEndingHere));
             ASSERT_TRUE(b.Show());
             ASSERT_LT(b.Start(), after);
-            if (fromJump && i == 0)
-                ASSERT_GE(b.layout.CurrentPageEnd(), after);
+            const uint32_t end = b.layout.CurrentPageEnd();
+            if ((fromJump && i == 0) ||
+                (end != after && ShownWholeAtABoundary(*kind, b.Start(), end)))
+                ASSERT_GE(end, after);
             else
-                ASSERT_EQ(b.layout.CurrentPageEnd(), after)
-                    << "the page at " << b.Start() << ", PageUp " << out.size();
+                ASSERT_EQ(end, after) << "the page at " << b.Start() << ", PageUp " << out.size();
             out.push_back(b.Start());
         }
     };
@@ -267,16 +300,17 @@ TEST(PagingBackChain, LongBooksAfterJumpsRelayoutAndEviction) {
         ASSERT_EQ(b.Start(), resume);
         back(b, 6, out);
     };
-    for (const Kind& kind : kinds) {
-        SCOPED_TRACE(kind.name);
+    for (const Kind& k : kinds) {
+        kind = &k;
+        SCOPED_TRACE(k.name);
         std::vector<uint32_t> quick, slow;
         {
-            OpenBook b(kind.text, kind.seekable, kind.plain);
+            OpenBook b(k.text, k.seekable, k.plain);
             script(b, quick);
             EXPECT_TRUE(b.layout.CheckInvariants());
         }
         if (::testing::Test::HasFatalFailure()) return;
-        OpenBook b(kind.text, kind.seekable, kind.plain);
+        OpenBook b(k.text, k.seekable, k.plain);
         b.layout.SetQuickSearch(false);
         script(b, slow);
         if (::testing::Test::HasFatalFailure()) return;

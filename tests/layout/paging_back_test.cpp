@@ -114,13 +114,25 @@ public:
 
     std::vector<Page> Forward() {
         std::vector<Page> pages;
+        shownWhole_.clear();
         EXPECT_TRUE(layout().GoToPage(1));
+        bool afterBreak = false;
         for (int i = 0; i < 400; ++i) {
             pages.push_back(Shown());
+            if (i == 1 || afterBreak) shownWhole_[pages.back().start] = pages.back().end;
+            afterBreak = layout().CurrentPageEndsWithBreak();
             if (!layout().GoToPosition(layout().CurrentPageStart(), PageStepCode::kNextPage)) break;
         }
         return pages;
     }
+    // Going back, a page that paging forward starts after a forced break or after the first
+    // page is shown as paging forward shows it (the last Forward walk's), and may end past
+    // where the page after it starts.
+    bool ShownWhole(const Page& p) const {
+        auto it = shownWhole_.find(p.start);
+        return it != shownWhole_.end() && it->second == p.end;
+    }
+    std::map<uint32_t, uint32_t> shownWhole_;
 
     // Lines of `before` that hold text at or after `start` (the cells of a table row side by
     // side count once).
@@ -155,8 +167,9 @@ public:
             Page before = Shown();
             EXPECT_LT(before.start, cur.start);
             EXPECT_GE(before.end, cur.start) << "text skipped before " << cur.start;
-            // The first page may end later: the text before a page is not always a page.
-            if (before.start != layout().FirstPageStart()) {
+            // The first page may end later: the text before a page is not always a page; so
+            // may a page at a boundary.
+            if (before.start != layout().FirstPageStart() && !ShownWhole(before)) {
                 EXPECT_LE(RepeatedLines(before, cur.start), 1)
                     << "page at " << before.start << " ends at " << before.end
                     << ", the next starts at " << cur.start << "\n"
@@ -374,9 +387,11 @@ TEST_F(PagingBack, ChaptersThatStartAPageRetraceExactly) {
             ++steps;
             Page before = Shown();
             ASSERT_LT(before.start, cur.start);
-            EXPECT_EQ(before.end, cur.start) << "page at " << before.start << "\n"
-                                             << Describe(before);
-            EXPECT_EQ(RepeatedLines(before, cur.start), 0) << Describe(before);
+            if (!ShownWhole(before)) {
+                EXPECT_EQ(before.end, cur.start) << "page at " << before.start << "\n"
+                                                 << Describe(before);
+                EXPECT_EQ(RepeatedLines(before, cur.start), 0) << Describe(before);
+            }
             if (before.start != layout().FirstPageStart()) {
                 EXPECT_GE(before.start, firstEnd) << "a page inside the first page";
             }

@@ -186,7 +186,92 @@ std::string WideSynopsesHtml() {
     return h + "<p>closing words.</p></body></html>";
 }
 
+// A manual as texinfo writes it: nodes separated by rules (forced page breaks), each with its
+// header line of links and a heading, chapter nodes with a menu table of their sections, and
+// sections of a few paragraphs and an example, their lengths not dividing into pages evenly; a
+// rule closes the last node. Words are numbered, so every line reads differently.
+std::string TexinfoManualHtml() {
+    std::string h =
+        "<html><head><title>Tool manual</title></head><body><h1 class=\"settitle\">Tool</h1>"
+        "<p>This manual documents the tool, version 1.2.</p>";
+    int word = 0;
+    auto words = [&](int n) {
+        std::string t;
+        for (int i = 0; i < n; ++i) t += (i ? " " : "") + std::string("w") + std::to_string(++word);
+        return t;
+    };
+    auto header = [&](const std::string& node) {
+        return "<hr><span id=\"" + node +
+               "\"></span><div class=\"header\"><p>Next: <a href=\"#n\" accesskey=\"n\">Next</a>, "
+               "Up: <a href=\"#Top\">Top</a> &nbsp; [<a href=\"#SEC_Contents\">Contents</a>]"
+               "</p></div>";
+    };
+    for (int c = 1; c <= 4; ++c) {
+        const std::string ch = std::to_string(c);
+        h += header("c" + ch) + "<h2 class=\"chapter\">" + ch + " Chapter" + ch + "</h2><p>" +
+             words(12 + 9 * c) + "</p><table class=\"menu\" border=\"0\">";
+        const int sections = 2 + c % 3;
+        for (int s = 1; s <= sections; ++s)
+            h += "<tr><td align=\"left\">&bull; <a href=\"#s" + ch + std::to_string(s) +
+                 "\">Section" + ch + "x" + std::to_string(s) +
+                 "</a></td><td>&nbsp;&nbsp;</td><td></td></tr>";
+        h += "</table>";
+        for (int s = 1; s <= sections; ++s) {
+            const std::string sec = ch + "." + std::to_string(s);
+            h += header("s" + ch + std::to_string(s)) + "<h3 class=\"section\">" + sec +
+                 " Section" + sec + "</h3>";
+            for (int p = 0; p < 1 + (c * 5 + s * 3) % 5; ++p)
+                h += "<p>" + words(25 + (c * 13 + s * 7 + p * 11) % 40) + "</p>";
+            if ((c + s) % 2 == 0)
+                h += "<div class=\"example\"><pre class=\"example\">tool --opt" + sec + " file" +
+                     sec + "\ntool --list" + sec + "\n</pre></div>";
+        }
+    }
+    return h + "<hr>\n\n</body></html>";
+}
+
+// A prose book of plain paragraphs, its words numbered, whose length does not divide into
+// pages evenly.
+std::string ProseBookHtml() {
+    std::string h = "<html><head><title>Prose</title></head><body>";
+    int word = 0;
+    for (int p = 0; p < 70; ++p) {
+        h += "<p>";
+        for (int i = 0; i < 30 + (p * 17) % 41; ++i)
+            h += (i ? " " : "") + std::string(i % 5 ? "the" : "harbour") + std::to_string(++word);
+        h += "</p>";
+    }
+    return h + "<p>closing words.</p></body></html>";
+}
+
 using Page = std::vector<std::string>;
+
+std::vector<std::string> ShownLines(const Page& page) {
+    std::vector<std::string> out;
+    for (const std::string& line : page)
+        if (line.find_first_not_of(' ') != std::string::npos) out.push_back(line);
+    return out;
+}
+
+// Pages PageUp showed, in reading order: how many of each page's last lines repeat the first
+// lines of the page after it where the page is one PageDown shows (a page at a forced break, or
+// the page after page 1, is shown as paging forward shows it).
+std::vector<size_t> RepeatsAtBoundaries(const std::vector<Page>& forward,
+                                        const std::vector<Page>& back) {
+    std::vector<size_t> repeats(back.size(), 0);
+    for (size_t k = 0; k + 1 < back.size(); ++k) {
+        // Not a page PageDown shows, or followed by the page PageDown shows after it.
+        const auto f = std::find(forward.begin(), forward.end(), back[k]);
+        if (f == forward.end() || (f + 1 != forward.end() && *(f + 1) == back[k + 1])) continue;
+        const std::vector<std::string> a = ShownLines(back[k]), b = ShownLines(back[k + 1]);
+        for (size_t m = std::min(a.size(), b.size()); m > 0; --m)
+            if (std::equal(a.end() - static_cast<std::ptrdiff_t>(m), a.end(), b.begin())) {
+                repeats[k] = m;
+                break;
+            }
+    }
+    return repeats;
+}
 
 struct Setting {
     const char* screen;
@@ -243,21 +328,27 @@ protected:
     }
 
     // Pages PageDown shows from the first and PageUp from End hold the same lines in the same
-    // order (blank lines aside: one PageDown dropped at a page's end may show going back).
+    // order (blank lines aside: one PageDown dropped at a page's end may show going back; and
+    // the lines a page at a boundary repeats of the page after it).
     void ExpectBackwardTilesForward(const std::string& name, const std::string& html) {
         const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, name + "-down");
-        const std::vector<Page> backward =
-            Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up");
+        std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up");
         ASSERT_GT(forward.size(), 3u);
-        ASSERT_GT(backward.size(), 3u);
-        auto lines = [](const std::vector<Page>& pages, bool reversed) {
-            std::vector<std::string> out;
-            for (size_t k = 0; k < pages.size(); ++k)
-                for (const std::string& line : pages[reversed ? pages.size() - 1 - k : k])
-                    if (line.find_first_not_of(' ') != std::string::npos) out.push_back(line);
-            return out;
-        };
-        const std::vector<std::string> down = lines(forward, false), up = lines(backward, true);
+        ASSERT_GT(back.size(), 3u);
+        std::reverse(back.begin(), back.end());
+        ExpectSameLines(forward, back);
+    }
+
+    static void ExpectSameLines(const std::vector<Page>& forward, const std::vector<Page>& back) {
+        std::vector<std::string> down, up;
+        for (const Page& page : forward)
+            for (const std::string& line : ShownLines(page)) down.push_back(line);
+        const std::vector<size_t> repeats = RepeatsAtBoundaries(forward, back);
+        for (size_t k = 0; k < back.size(); ++k) {
+            const std::vector<std::string> shown = ShownLines(back[k]);
+            up.insert(up.end(), shown.begin(),
+                      shown.end() - static_cast<std::ptrdiff_t>(repeats[k]));
+        }
         size_t same = 0;
         while (same < down.size() && same < up.size() && down[same] == up[same]) ++same;
         EXPECT_EQ(same, down.size())
@@ -349,6 +440,83 @@ TEST_P(ProgramEndPage, EndShowsAFullPageAndPagingBackRetraces) {
         EXPECT_EQ(down[static_cast<size_t>(i)], up[static_cast<size_t>(kTurns - i)])
             << "PageDown " << i << " after " << kTurns << " PageUps from End";
 }
+
+// Going back from End never shows a page of fewer lines than the screen holds: what does not
+// divide into whole pages before a fixed boundary (the first page, a forced page break at a
+// manual's node) is not left on a page of a few lines there. The page at the boundary is shown
+// as PageDown shows it, repeating the first lines of the page after it (there only); a chapter
+// shorter than a screen stays as short as PageDown shows it. No line is lost, page 1 is PageDown's
+// page 1, and PageDown from a page at a boundary goes on as paging forward does.
+class ProgramFullPagesGoingBack : public ProgramPagesAgree {
+protected:
+    void ExpectFullPagesGoingBack(const std::string& name, const std::string& html, bool breaks) {
+        const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, name + "-down");
+        std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up");
+        ASSERT_GT(forward.size(), 6u);
+        ASSERT_GT(back.size(), 6u);
+        std::reverse(back.begin(), back.end());
+        EXPECT_EQ(back.front(), forward.front()) << "page 1";
+        ExpectSameLines(forward, back);
+        // Paging forward, every node starts a page at its rule, also after the last rows of a
+        // menu table at a page's top; the rule closing the text makes no last page of its own.
+        for (const Page& p : forward)
+            for (size_t i = 0; i < p.size(); ++i)
+                if (p[i].rfind("Next:", 0) == 0) EXPECT_EQ(i, 1u) << p[i] << " below " << p[0];
+        auto onlyRules = [](const Page& p) {
+            return std::all_of(p.begin(), p.end(),
+                               [](const std::string& l) { return l.empty() || l[0] == '['; });
+        };
+        EXPECT_FALSE(onlyRules(forward.back())) << "the last page PageDown shows";
+        EXPECT_FALSE(onlyRules(back.back())) << "End's page";
+        // The screen's lines: the fewest a page PageDown shows holds, but for the last page of
+        // a chapter (the page after it starts at a node's rule) and of the book; a page filled
+        // upward may hold up to two fewer where a heading or a rule takes the room of more.
+        auto startsNode = [](const Page& p) { return !p.empty() && p.front().rfind("[", 0) == 0; };
+        size_t full = 1000;
+        for (size_t k = 0; k + 1 < forward.size(); ++k)
+            if (!startsNode(forward[k + 1])) full = std::min(full, forward[k].size() - 2);
+        ASSERT_GT(full, 4u);
+        for (size_t k = 1; k < back.size(); ++k) {
+            if (std::find(forward.begin(), forward.end(), back[k]) != forward.end()) continue;
+            EXPECT_GE(back[k].size(), full)
+                << "going back, page " << k << " of " << back.size() << " holds " << back[k].size()
+                << " lines; it begins " << back[k].front();
+        }
+        const std::vector<size_t> repeats = RepeatsAtBoundaries(forward, back);
+        const size_t at = static_cast<size_t>(
+            std::find_if(repeats.rbegin(), repeats.rend(), [](size_t r) { return r > 0; }) -
+            repeats.rbegin());
+        // (A book whose pages going back happen to end where page 1 does repeats nothing.)
+        if (!breaks && at == repeats.size()) return;
+        ASSERT_LT(at, repeats.size()) << "no page at a boundary repeats lines";
+        // The page at the boundary nearest End, reached by PageUps, then PageDown.
+        const size_t shown = repeats.size() - 1 - at;
+        if (breaks) {
+            EXPECT_TRUE(startsNode(back[shown])) << back[shown].front();
+        }
+        std::string start = "key 0x23\nidle\n";
+        for (size_t k = shown + 1; k < back.size(); ++k) start += "key 0x21\nidle\n";
+        const std::vector<Page> on = Walk(html, start, "key 0x22", 2, name + "-on", false);
+        ASSERT_EQ(on.size(), 2u);
+        ASSERT_EQ(on[0], back[shown]);
+        const auto f = std::find(forward.begin(), forward.end(), on[0]);
+        ASSERT_TRUE(f != forward.end() && f + 1 != forward.end());
+        EXPECT_EQ(on[1], *(f + 1)) << "PageDown from the page at a boundary";
+    }
+};
+
+TEST_P(ProgramFullPagesGoingBack, AManualOfNodesBetweenForcedPageBreaks) {
+    ExpectFullPagesGoingBack("manual", TexinfoManualHtml(), true);
+}
+
+TEST_P(ProgramFullPagesGoingBack, ALongProseBook) {
+    ExpectFullPagesGoingBack("prose", ProseBookHtml(), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramFullPagesGoingBack,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
+                                           Setting{"240x320", 2}),
+                         Name);
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramEndPage,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
