@@ -23,6 +23,13 @@ struct CanvasFont {
     uint8_t face = 0;
 };
 
+// A string placed by its baseline at its left end, one of several DrawTexts draws.
+struct CanvasText {
+    const char16_t* text = nullptr;
+    int32_t length = 0;
+    Point baseline;
+};
+
 class PageCanvas {
 public:
     // The drawing bracket: false when nothing can be drawn (End is then not called).
@@ -33,6 +40,8 @@ public:
     virtual void SetFont(const CanvasFont& font) = 0;
     // Text and underlines are placed by the baseline at their left end.
     virtual void DrawText(const String& text, Point baseline, uint32_t colour) = 0;
+    // Strings in the current font and one colour: what DrawText of each, in order, draws.
+    virtual void DrawTexts(const CanvasText* texts, int32_t count, uint32_t colour);
     virtual void DrawUnderline(Point baseline, int32_t width, uint32_t colour) = 0;
     virtual bool DrawObject(InlineObject* object, const Rect& r, const Rect* clip) = 0;
     // Null: no clip.
@@ -62,6 +71,7 @@ public:
     void DrawLine(Point from, Point to, uint32_t colour) override;
     void SetFont(const CanvasFont& font) override;
     void DrawText(const String& text, Point baseline, uint32_t colour) override;
+    void DrawTexts(const CanvasText* texts, int32_t count, uint32_t colour) override;
     void DrawUnderline(Point baseline, int32_t width, uint32_t colour) override;
     bool DrawObject(InlineObject* object, const Rect& r, const Rect* clip) override;
     void SetClip(const Rect* r) override;

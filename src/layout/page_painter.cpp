@@ -315,6 +315,7 @@ void PagePainter::SetRunFont(const PositionRecord& style) {
     // A heading's end changes the size alone: comparing the flags only kept its larger font.
     if (font.size == shownFontSize_ && font.flags == shownFontFlags_ && font.face == shownFontFace_)
         return;
+    FlushText();
     shownFontSize_ = font.size;
     shownFontFlags_ = font.flags;
     shownFontFace_ = font.face;
@@ -507,8 +508,9 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                     if (!w.hidden) {
                         String scratch;
                         lift = LayoutFonts::BaselineShift(shown->style, run->height);
-                        DrawRun(ShownText(run->text, scratch), *shown, Point{x, w.baseline + lift},
-                                run->width);
+                        const String& text = ShownText(run->text, scratch);
+                        DrawRun(text, *shown, Point{x, w.baseline + lift}, run->width);
+                        if (&text == &scratch) FlushText();  // it does not outlive the run
                     }
                     run->x = x;
                     run->y = w.baseline;
@@ -523,7 +525,7 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                 if (m->type == kMarkHyphen) {
                     static const String kHyphen(u"-", 1);
                     if (pass == 1 && !w.hidden && TextShows(x, m->width))
-                        canvas_->DrawText(kHyphen, Point{x, w.baseline + lift}, TextColour(*shown));
+                        QueueText(kHyphen, Point{x, w.baseline + lift}, TextColour(*shown));
                     x += m->width;
                 } else if (m->type == kMarkSpace) {
                     // A highlight ends with its last word, not after the space that follows.
@@ -535,8 +537,10 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                     if (w.justify && m->width > 0 && !previousWasSpace && follows)
                         width += PageDrawing::NextJustifyShare(line->freeWidth, w.gaps, carry);
                     if (previousWasSpace) break;
-                    if (pass == 1 && (shown->style & kStyleUnderline) && !w.hidden && follows)
+                    if (pass == 1 && (shown->style & kStyleUnderline) && !w.hidden && follows) {
+                        FlushText();
                         canvas_->DrawUnderline(Point{x, w.baseline}, width, TextColour(*shown));
+                    }
                     x += width;
                     previousWasSpace = true;
                 }
@@ -574,6 +578,7 @@ void PagePainter::WalkLine(PageSlot& slot, LineWalk& w, int32_t* counts, int pas
                 break;
         }
     }
+    FlushText();
     if (pass == 0) {
         // What the text covers ends with it; the line's own background goes on to its end.
         fillTo(x);
@@ -605,6 +610,7 @@ bool PagePainter::MarkerRect(uint32_t style, Point at, const LineRecord& line, b
 
 void PagePainter::DrawMarkBox(const MarkBox& box) {
     if (box.lineKey == 0xFFFFFFFFu || box.rect.width <= 0 || box.rect.height <= 0) return;
+    FlushText();
     uint32_t colour = MarkBox::Colour(box.style & 0x0F);
     const Rect& r = box.rect;
     int32_t x1 = r.x + r.width - 1, y1 = r.y + r.height - 1;
@@ -666,9 +672,10 @@ void PagePainter::DrawRun(const String& text, const PositionRecord& style, Point
     const uint32_t colour = TextColour(style);
     if (TextShows(baseline.x, width)) {
         SetRunFont(style);
-        canvas_->DrawText(text, baseline, colour);
+        QueueText(text, baseline, colour);
         return;
     }
+    FlushText();
     // Cut at a side of a scrolled table's view: the letters that show whole, measured as the
     // layout measured the run.
     const int32_t left = tableClip_->x, right = tableClip_->x + tableClip_->width;
@@ -691,6 +698,18 @@ void PagePainter::DrawRun(const String& text, const PositionRecord& style, Point
     shownFontSize_ = -1;  // measuring may have changed the font
     SetRunFont(style);
     canvas_->DrawText(String(text.Data() + from, to - from), Point{at, baseline.y}, colour);
+}
+
+void PagePainter::QueueText(const String& text, Point baseline, uint32_t colour) {
+    if (!queuedText_.empty() && colour != queuedColour_) FlushText();
+    queuedColour_ = colour;
+    queuedText_.push_back(CanvasText{text.Data(), text.Length(), baseline});
+}
+
+void PagePainter::FlushText() {
+    if (queuedText_.empty()) return;
+    canvas_->DrawTexts(queuedText_.data(), static_cast<int32_t>(queuedText_.size()), queuedColour_);
+    queuedText_.clear();
 }
 
 bool PagePainter::TextShows(int32_t x, int32_t width) const {

@@ -17,6 +17,7 @@
 
 #include "core/geometry.h"
 #include "layout/block_contents.h"
+#include "layout/page_canvas.h"
 #include "layout/paginator.h"
 
 class PageCanvas;
@@ -82,6 +83,11 @@ private:
     // Draws a run of text at its baseline; in a scrolled table's view only its letters that
     // the view holds whole.
     void DrawRun(const String& text, const PositionRecord& style, Point baseline, int32_t width);
+    // A line's words of one font and colour go to the canvas in one call: text waits here
+    // until the font or the colour changes, anything else is drawn, or the line ends, so the
+    // page is drawn in the same order as word by word. `text` outlives the line.
+    void QueueText(const String& text, Point baseline, uint32_t colour);
+    void FlushText();
     // A form control in a scrolled table shows as far as the view holds it (cut at the view's
     // side where it can be, else only whole); wholly outside it is hidden.
     void ShowControlIn(PageSlot& slot, InlineObject& control, const Rect& r, const Rect& clip);
@@ -106,4 +112,6 @@ private:
     int32_t shownFontSize_ = -1;
     uint8_t shownFontFlags_ = 0;
     uint8_t shownFontFace_ = 0;
+    std::vector<CanvasText> queuedText_;
+    uint32_t queuedColour_ = 0;
 };

@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 #include "core/charset.h"
@@ -32,9 +34,36 @@
 #include "shell_ui/list_window.h"
 
 namespace {
-bool ReadNumber(std::istringstream& words, long& out) {
+// The words of a step, split at white space (as a stream reads them), one after the other.
+class Words {
+public:
+    explicit Words(std::string_view line) : rest_(line) {}
+    bool Next(std::string_view& word) {
+        std::size_t from = 0;
+        while (from < rest_.size() && Blank(rest_[from])) ++from;
+        std::size_t to = from;
+        while (to < rest_.size() && !Blank(rest_[to])) ++to;
+        word = rest_.substr(from, to - from);
+        rest_.remove_prefix(to);
+        return !word.empty();
+    }
+    bool Next(std::string& word) {
+        std::string_view w;
+        if (!Next(w)) return false;
+        word.assign(w);
+        return true;
+    }
+    // What the words read so far leave of the line.
+    std::string_view Rest() const { return rest_; }
+
+private:
+    static bool Blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+    std::string_view rest_;
+};
+
+bool ReadNumber(Words& words, long& out) {
     std::string word;
-    if (!(words >> word)) return false;
+    if (!words.Next(word)) return false;
     char* end = nullptr;
     errno = 0;
     out = std::strtol(word.c_str(), &end, 0);
@@ -318,13 +347,12 @@ void ServeModelessDialog() {
 }
 
 // The rest of the line after the verb, without its surrounding blanks.
-bool RestOfLine(std::istringstream& words, std::string& out) {
-    std::string rest;
-    std::getline(words, rest);
+bool RestOfLine(const Words& words, std::string& out) {
+    const std::string_view rest = words.Rest();
     const size_t first = rest.find_first_not_of(" \t");
     if (first == std::string::npos) return false;
     const size_t last = rest.find_last_not_of(" \t\r");
-    out = rest.substr(first, last - first + 1);
+    out.assign(rest.substr(first, last - first + 1));
     return true;
 }
 }  // namespace
@@ -332,21 +360,21 @@ bool RestOfLine(std::istringstream& words, std::string& out) {
 namespace DriverScript {
 bool ParseLine(const std::string& line, DriverAction& out) {
     out = DriverAction{};
-    std::istringstream words(line);
-    std::string verb;
-    if (!(words >> verb) || verb[0] == '#') return true;
+    Words words(line);
+    std::string_view verb;
+    if (!words.Next(verb) || verb[0] == '#') return true;
     for (const VerbName& v : kVerbs) {
         if (verb != v.name) continue;
         out.verb = v.verb;
         if (v.numbers == -2) return RestOfLine(words, out.text);
         if (v.numbers == -1) {
-            if (!(words >> out.text)) return false;
+            if (!words.Next(out.text)) return false;
         } else {
             if (v.numbers >= 1 && !ReadNumber(words, out.x)) return false;
             if (v.numbers >= 2 && !ReadNumber(words, out.y)) return false;
         }
-        std::string extra;
-        return !(words >> extra) || extra[0] == '#';
+        std::string_view extra;
+        return !words.Next(extra) || extra[0] == '#';
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #include "shell_ui/reader_menu_bars.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "core/platform_helpers.h"
@@ -250,9 +251,17 @@ void ReaderMenuBar::UpdateItems() {
     next.progressBar = state_->ShowsProgressBar();
     next.bookmarkLabel = state_->HasBookmarkAtPage() ? Commands::kRemoveBookmarkString : kAddBookmarkString;
     next.leftLabel = LeftKeyCommand(state_) == Cmd::kBack ? kBackString : kLibraryString;
+    // The command of each row, looked up once.
+    static const auto kCommands = [] {
+        std::array<int32_t, MenuBars::kReaderStateCount> commands{};
+        for (std::size_t i = 0; i < commands.size(); ++i)
+            commands[i] = Commands::CommandForMenuItem(Commands::kReaderMenu, Commands::kReaderMenuCount,
+                                                       MenuBars::kReaderStates[i].item);
+        return commands;
+    }();
     for (std::size_t i = 0; i < MenuBars::kReaderStateCount; ++i) {
         const MenuBars::ItemState& row = MenuBars::kReaderStates[i];
-        int32_t command = Commands::CommandForMenuItem(Commands::kReaderMenu, Commands::kReaderMenuCount, row.item);
+        const int32_t command = kCommands[i];
         bool disabled = command >= 0 && !state_->IsCommandEnabled(command);
         if (row.item == Commands::kPopupItemBase + Cmd::kPreviousPage && atFirst) disabled = true;
         if (row.item == Commands::kPopupItemBase + Cmd::kNextPage && atLast) disabled = true;

@@ -565,6 +565,29 @@ void GraphicsContext::DrawText(const char16_t* text, int32_t length, Point p) {
     ExtTextOutW(dc_, p.x, p.y, 0, nullptr, text, static_cast<UINT>(length), nullptr);
 }
 
+void GraphicsContext::DrawTexts(const TextPiece* pieces, int32_t count) {
+    if (!dc_ || !pieces || count <= 0) return;
+    RealizeFont();
+    if (bitmapFaceReady_) {
+        for (int32_t k = 0; k < count; ++k)
+            DrawText(pieces[k].text, pieces[k].length, pieces[k].at);
+        return;
+    }
+    thread_local std::vector<POLYTEXTW> texts;
+    texts.clear();
+    for (int32_t k = 0; k < count; ++k) {
+        const TextPiece& piece = pieces[k];
+        if (!piece.text || piece.length <= 0) continue;
+        POLYTEXTW t;
+        t.x = piece.at.x;
+        t.y = piece.at.y;
+        t.n = static_cast<UINT>(piece.length);
+        t.lpstr = piece.text;
+        texts.push_back(t);
+    }
+    PolyTextOutW(dc_, texts.data(), static_cast<int>(texts.size()));
+}
+
 void GraphicsContext::DrawTextInRect(const char16_t* text, int32_t length, const RECT& rect,
                                      UINT format) {
     if (!dc_ || !text) return;

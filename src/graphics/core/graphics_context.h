@@ -127,6 +127,13 @@ protected:
     ~DisplayLink() = default;
 };
 
+// A string drawn at its own text point, one of several DrawTexts draws.
+struct TextPiece {
+    const char16_t* text = nullptr;
+    int32_t length = 0;
+    Point at;
+};
+
 class GraphicsContext {
 public:
     static constexpr uint32_t kUnsetColour = 0xFE000000u;
@@ -180,6 +187,9 @@ public:
     // Text. A text point is the top-left of the text (the font's ascent above the baseline);
     // an underline takes the same point as the text it goes with.
     void DrawText(const char16_t* text, int32_t length, Point p);
+    // Strings in the current font and colour, each at its point: the pixels of a DrawText
+    // each, in one call (a line's words of one style).
+    void DrawTexts(const TextPiece* pieces, int32_t count);
     void DrawTextInRect(const char16_t* text, int32_t length, const RECT& rect, UINT format);
     void DrawUnderline(Point p, int32_t width);
     bool MeasureText(const char16_t* text, int32_t length, Size& out);

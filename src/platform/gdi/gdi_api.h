@@ -107,6 +107,8 @@ BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, int* 
                            LPSIZE size);
 BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, LPCRECT rect, LPCWSTR text, UINT count,
                  const int* dx);
+// Several strings in the selected font, colours and alignment, as ExtTextOutW draws each.
+BOOL PolyTextOutW(HDC dc, const POLYTEXTW* texts, int count);
 int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);
 int EnumFontFamiliesW(HDC dc, LPCWSTR family, FONTENUMPROCW proc, LPARAM lParam);
 

@@ -333,6 +333,16 @@ constexpr UINT TA_RIGHT = 2;
 constexpr UINT TA_CENTER = 6;
 constexpr UINT TA_BOTTOM = 8;
 constexpr UINT TA_BASELINE = 24;
+// One string of PolyTextOutW: at (x, y), n units; uiFlags, rcl and pdx as ExtTextOutW's.
+struct POLYTEXTW {
+    int x = 0;
+    int y = 0;
+    UINT n = 0;
+    LPCWSTR lpstr = nullptr;
+    UINT uiFlags = 0;
+    RECT rcl{};
+    const int* pdx = nullptr;
+};
 constexpr UINT DT_TOP = 0x0000;
 constexpr UINT DT_LEFT = 0x0000;
 constexpr UINT DT_CENTER = 0x0001;

@@ -296,6 +296,7 @@ bool Surface::Lend(std::shared_ptr<std::uint8_t[]>& out) const {
     // The memory to move to when written is made sure of now: taking it back cannot fail.
     if (!spare_ || spare_.use_count() > 1) {
         spare_.reset(new (std::nothrow) std::uint8_t[ByteSize()]);
+        spareKnown_ = false;
         if (!spare_) return false;
     }
     lent_ = true;
@@ -318,6 +319,16 @@ void Surface::PrepareSlow(bool whole) {
     // The lent memory is the spare once the screen lets go of it.
     spare_ = std::move(bits_);
     bits_ = std::move(next);
+    // What is known of each memory's pixels goes with it; a copy holds what its source does.
+    if (whole) {
+        std::swap(plainKnown_, spareKnown_);
+        std::swap(plain_, sparePlain_);
+        inkEnd_.swap(spareInkEnd_);
+    } else {
+        spareKnown_ = plainKnown_;
+        sparePlain_ = plain_;
+        spareInkEnd_ = inkEnd_;
+    }
 }
 
 namespace {
@@ -337,8 +348,33 @@ void Surface::NotePlain(std::uint32_t v) {
 
 void Surface::FillRect(int left, int top, int right, int bottom, std::uint32_t rgb) {
     if (right <= left || bottom <= top) return;
+    const bool whole = left == 0 && top == 0 && right == width_ && bottom == height_;
+    // A page's background over the page before: only its text needs covering.
+    if (whole && format_ == PixelFormat::Rgb565 && RefillInked(Encode(rgb))) return;
     FillArea(left, top, right, bottom, rgb);
-    if (left == 0 && top == 0 && right == width_ && bottom == height_) NotePlain(Encode(rgb));
+    if (whole) NotePlain(Encode(rgb));
+}
+
+bool Surface::RefillInked(std::uint32_t v) {
+    // Memory the screen holds is left to it first, as any fill of the whole surface leaves it.
+    if (deferred_.width > 0 || lent_) PrepareSlow(true);
+    if (!plainKnown_ || plain_ != v) return false;
+    for (int y = 0; y < height_; ++y) {
+        int& end = inkEnd_[static_cast<std::size_t>(y)];
+        if (end <= 0) continue;
+        std::uint8_t* row = RawRow(y);
+        const int count = std::min(end, width_);
+        if ((v & 0xFF) == (v >> 8)) {
+            std::memset(row, static_cast<int>(v & 0xFF), static_cast<std::size_t>(count) * 2);
+        } else {
+            for (int i = 0; i < count; ++i) {
+                row[i * 2] = v & 0xFF;
+                row[i * 2 + 1] = (v >> 8) & 0xFF;
+            }
+        }
+        end = 0;
+    }
+    return true;
 }
 
 void Surface::FillArea(int left, int top, int right, int bottom, std::uint32_t rgb) {

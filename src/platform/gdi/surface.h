@@ -127,12 +127,15 @@ private:
     // refers to is left to it.
     // `whole`: the write covers the whole surface, so nothing under it needs keeping.
     void Prepare(bool whole = false) {
-        plainKnown_ = false;
         if (deferred_.width > 0 || lent_) [[unlikely]]
             PrepareSlow(whole);
+        plainKnown_ = false;
     }
     // After a fill of the whole surface with the stored value v.
     void NotePlain(std::uint32_t v);
+    // A fill of the whole surface with the stored value v where it is known plain in v but
+    // for text: only what the text reached is filled. False, having filled nothing, elsewhere.
+    bool RefillInked(std::uint32_t v);
     void FillArea(int left, int top, int right, int bottom, std::uint32_t rgb);
     void PrepareSlow(bool whole);
     void SettleDeferred() const;
@@ -167,6 +170,11 @@ private:
     bool plainKnown_ = false;
     std::uint16_t plain_ = 0;
     std::vector<int> inkEnd_;  // by row from the top
+    // The same of spare_'s pixels, the page they held when the screen took them: a page drawn
+    // in turn into two memories (the screen keeping the one before) knows both.
+    mutable bool spareKnown_ = false;
+    std::uint16_t sparePlain_ = 0;
+    std::vector<int> spareInkEnd_;
     mutable std::uint32_t lastRgb_ = 0xFFFFFFFF;
     mutable int lastIndex_ = 0;
 };

@@ -326,7 +326,7 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
         int x, y;
         bool overInk;  // its box reaches back over a glyph drawn before it
     };
-    constexpr int kMost = 64;
+    constexpr int kMost = 256;  // a line's glyphs, drawn as one run
     Placed placed[kMost];
     int count = 0;
     long long pen = x, left = 0, right = 0, end = 0, top = 0, bottom = 0;
@@ -709,6 +709,77 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, LPCRECT rect, LPCWSTR text,
         }
     }
     DrawRun(*d, *f, run, sx, sy, *clip, d->st.bkMode == OPAQUE);
+    return TRUE;
+}
+
+namespace gdi {
+namespace {
+
+// Strings that can be drawn as one run: on one row, left-aligned, each plain (no rectangle,
+// no widths of its own), in a font without lines over its text and without a background, so
+// that nothing is drawn between them.
+bool DrawnAsOneRun(const DcObject& d, const POLYTEXTW* texts, int count) {
+    const LOGFONTW& lf = d.st.font->logFont;
+    if (d.st.bkMode == OPAQUE || lf.lfUnderline || lf.lfStrikeOut ||
+        (d.st.textAlign & TA_CENTER) != 0)
+        return false;
+    for (int k = 0; k < count; ++k) {
+        const POLYTEXTW& t = texts[k];
+        if (t.y != texts[0].y || t.uiFlags || t.pdx || t.n > static_cast<UINT>(kMaxTextUnits))
+            return false;
+    }
+    return true;
+}
+
+// The strings' glyphs as one run from the first string's x: the last unit of each string
+// advances the pen to where the next one starts.
+void JoinRuns(FontInstance& font, const POLYTEXTW* texts, int count, Run& line) {
+    thread_local Run piece;
+    line.glyphs.clear();
+    line.advances.clear();
+    long long pen = texts[0].x;
+    for (int k = 0; k < count; ++k) {
+        const POLYTEXTW& t = texts[k];
+        if (t.n == 0) continue;
+        Measure(font, t.lpstr, static_cast<int>(t.n), piece);
+        if (!line.advances.empty()) line.advances.back() += static_cast<int>(t.x - pen);
+        line.glyphs.insert(line.glyphs.end(), piece.glyphs.begin(), piece.glyphs.end());
+        line.advances.insert(line.advances.end(), piece.advances.begin(), piece.advances.end());
+        pen = t.x + piece.width;
+    }
+    line.width = pen - texts[0].x;
+}
+
+}  // namespace
+}  // namespace gdi
+
+BOOL PolyTextOutW(HDC dc, const POLYTEXTW* texts, int count) {
+    auto d = LookupDc(dc);
+    if (!d || !d->surface || count < 0 || (count > 0 && !texts)) return FALSE;
+    for (int k = 0; k < count; ++k)
+        if (!ValidText(texts[k].lpstr, texts[k].n > static_cast<UINT>(kMaxTextUnits)
+                                           ? -1
+                                           : static_cast<int>(texts[k].n)))
+            return FALSE;
+    if (count == 0) return TRUE;
+    if (!DrawnAsOneRun(*d, texts, count)) {
+        BOOL drawn = TRUE;
+        for (int k = 0; k < count; ++k) {
+            const POLYTEXTW& t = texts[k];
+            drawn = ExtTextOutW(dc, t.x, t.y, t.uiFlags, &t.rcl, t.lpstr, t.n, t.pdx) && drawn;
+        }
+        return drawn;
+    }
+    FontInstance* f = FontOf(*d);
+    // Kept from call to call: pages are drawn a line at a time.
+    thread_local Run line;
+    JoinRuns(*f, texts, count, line);
+    long long top = texts[0].y;
+    if ((d->st.textAlign & TA_BASELINE) == TA_BASELINE)
+        top -= f->ascent;
+    else if (d->st.textAlign & TA_BOTTOM)
+        top -= f->height;
+    DrawRun(*d, *f, line, d->SX(texts[0].x), d->SY(top), d->Clip(), false);
     return TRUE;
 }
 

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "gdi_fixture.h"
@@ -471,6 +473,82 @@ TEST(Blit, APageLentToTheScreenStaysAsItWasCopied) {
     EXPECT_EQ(GetPixel(page, 7, 2), kWhite);
     EXPECT_TRUE(screenShowsIt());
     DeleteObject(red);
+    SelectObject(page, old);
+    DeleteObject(bitmap);
+    DeleteDC(page);
+}
+
+// Pages drawn in turn into one page surface shown on the screen (its memory lent, so that the
+// page is drawn into its two memories in turn), each filled whole before its text: a fill over
+// a page of text alone covers only what the text reached. Each page, a plain page with some
+// text, with other drawing between (a stripe, a pixel), in another background, text further
+// right than the page before or not at all, equals the same steps on a page whose memory was
+// handed out (that knows nothing of its pixels), and the screen shows it as it was copied.
+TEST(Blit, APageFilledOverTextAloneEqualsAPageFilledWhole) {
+    OnScreen on;
+    ASSERT_TRUE(on.ok());
+    const int W = on.fb->Width(), H = 60, top = 30;
+    DibInfo info = FormatInfo(W, -H, 16, true);
+    HDC page = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(page, AsInfo(info), DIB_RGB_COLORS, nullptr, nullptr, 0);
+    ASSERT_TRUE(bitmap);
+    HGDIOBJ old = SelectObject(page, bitmap);
+    Source handedOut(info), seen(info);
+    LOGFONTW lf{};
+    lf.lfHeight = -14;
+    lf.lfQuality = ANTIALIASED_QUALITY;
+    const std::u16string face = u"DejaVu Sans";
+    std::copy(face.begin(), face.end(), lf.lfFaceName);
+    HFONT font = CreateFontIndirectW(&lf);
+    struct Step {
+        COLORREF ground;
+        int textX, textY;  // no text where textX < 0
+        bool stripe, pixel;
+    };
+    const Step steps[] = {
+        {kWhite, 2, 2, false, false},   {kWhite, 30, 20, false, false},
+        {kWhite, 1, 40, false, false},  {kWhite, -1, 0, false, false},
+        {kWhite, 60, 5, true, false},   {kWhite, 3, 30, false, false},
+        {kWhite, 10, 10, false, true},  {RGB(250, 240, 200), 5, 5, false, false},
+        {RGB(250, 240, 200), 40, 25, false, false}, {kWhite, 8, 12, false, false},
+        {kWhite, 100, 44, false, false}, {kWhite, 0, 0, false, false},
+    };
+    int round = 0;
+    for (const Step& step : steps) {
+        for (HDC dc : {page, handedOut.dc}) {
+            HBRUSH ground = CreateSolidBrush(step.ground);
+            const RECT all{0, 0, W, H}, stripe{20, 10, 50, 14};
+            FillRect(dc, &all, ground);
+            DeleteObject(ground);
+            HGDIOBJ was = SelectObject(dc, font);
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, RGB(20, 20, 60));
+            if (step.textX >= 0)
+                ExtTextOutW(dc, step.textX, step.textY, 0, nullptr, u"Words of a page, Wa fj",
+                            22, nullptr);
+            SelectObject(dc, was);
+            if (step.stripe) {
+                HBRUSH red = CreateSolidBrush(kRed);
+                FillRect(dc, &stripe, red);
+                DeleteObject(red);
+            }
+            if (step.pixel) SetPixel(dc, 12, 14, kRed);
+        }
+        if (round > 0)
+            EXPECT_TRUE(on.Shows(top, W, H, [&](int x, int y) { return GetPixel(seen.dc, x, y); }))
+                << "round " << round;
+        int differing = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                differing += GetPixel(page, x, y) != GetPixel(handedOut.dc, x, y);
+        EXPECT_EQ(differing, 0) << "round " << round;
+        // Shown: the screen takes the page's memory, the next page is drawn into the other.
+        ASSERT_TRUE(BitBlt(seen.dc, 0, 0, W, H, page, 0, 0, SRCCOPY));
+        ASSERT_TRUE(BitBlt(on.dc, 0, top, W, H, page, 0, 0, SRCCOPY));
+        ++round;
+    }
+    EXPECT_TRUE(on.Shows(top, W, H, [&](int x, int y) { return GetPixel(seen.dc, x, y); }));
+    DeleteObject(font);
     SelectObject(page, old);
     DeleteObject(bitmap);
     DeleteDC(page);

@@ -67,6 +67,10 @@ int CanvasCount(ContextCanvas* canvas, int x, int y, int width, int height, unsi
     return n;
 }
 
+unsigned CanvasPixel(ContextCanvas* canvas, int x, int y) {
+    return static_cast<unsigned>(canvas->canvas.At(x, y));
+}
+
 int CanvasInk(ContextCanvas* canvas, int x, int y, int width, int height) {
     int inside = std::max(0, std::min(canvas->canvas.width(), x + width) - std::max(0, x)) *
                  std::max(0, std::min(canvas->canvas.height(), y + height) - std::max(0, y));

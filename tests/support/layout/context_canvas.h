@@ -20,6 +20,8 @@ bool SaveCanvasPng(ContextCanvas* canvas, const std::string& path);
 // The pixels in the rectangle that are not white, and those of the colour r | g << 8 | b << 16.
 int CanvasInk(ContextCanvas* canvas, int x, int y, int width, int height);
 int CanvasCount(ContextCanvas* canvas, int x, int y, int width, int height, unsigned colour);
+// The colour of one pixel (r | g << 8 | b << 16).
+unsigned CanvasPixel(ContextCanvas* canvas, int x, int y);
 // The canvas bitmap (an HBITMAP), for comparing with a golden.
 void* CanvasBitmap(ContextCanvas* canvas);
 

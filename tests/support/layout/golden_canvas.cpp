@@ -25,6 +25,10 @@ PageCanvas* GoldenCanvas::Canvas() {
     return &parts_->page;
 }
 
+GraphicsContext* GoldenCanvas::Context() {
+    return CanvasContext(parts_->target);
+}
+
 int GoldenCanvas::Depth() const {
     return CanvasContext(parts_->target)->DrawDepth();
 }

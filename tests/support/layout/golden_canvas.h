@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+class GraphicsContext;
 class PageCanvas;
 
 namespace fvt::test {
@@ -18,6 +19,8 @@ public:
     GoldenCanvas& operator=(const GoldenCanvas&) = delete;
 
     PageCanvas* Canvas();
+    // The context it draws with (for a layout to measure with).
+    GraphicsContext* Context();
     // The graphics context's drawing depth (0 once every bracket is closed).
     int Depth() const;
     bool Matches(const std::string& golden, std::string* message) const;
