@@ -788,24 +788,35 @@ std::string ParagraphsAndWideTables() {
     return html + "<p>" + words(40) + "</p></body></html>";
 }
 
-// The page text after each of `turns` presses of `key`, after the steps `start`, in a first
-// session with the book.
-std::vector<std::vector<std::string>> Press(const std::string& html, const std::string& screen,
-                                            const std::string& start, const std::string& key,
-                                            int turns) {
+// What each of `turns` presses of `key` shows, after the steps `start`, in a first session
+// with the book: the page text, and the screen when asked for.
+struct Shown {
+    std::vector<std::vector<std::string>> text;
+    std::vector<Picture> screens;
+};
+
+Shown Press(const std::string& html, const std::string& screen, const std::string& start,
+            const std::string& key, int turns, bool screens = false) {
     TempDevice device;
     EXPECT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/tables.html", html);
     const std::string o = device.outside() + "/";
     std::string steps = "idle\n" + start;
-    for (int i = 0; i < turns; ++i)
-        steps += "pagetext " + o + "p" + std::to_string(i) + ".txt\nkey " + key + "\nidle\n";
+    for (int i = 0; i < turns; ++i) {
+        const std::string name = o + "p" + std::to_string(i);
+        if (screens) steps += "screenshot " + name + ".png\n";
+        steps += "pagetext " + name + ".txt\nkey " + key + "\nidle\n";
+    }
     const ProgramResult run =
         RunSteps(device, {"\\storage\\eBooks\\tables.html"}, steps + "quit\n", On(screen));
     EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
-    std::vector<std::vector<std::string>> pages;
-    for (int i = 0; i < turns; ++i) pages.push_back(ReadLines(o + "p" + std::to_string(i) + ".txt"));
-    return pages;
+    Shown shown;
+    for (int i = 0; i < turns; ++i) {
+        const std::string name = o + "p" + std::to_string(i);
+        shown.text.push_back(ReadLines(name + ".txt"));
+        if (screens) shown.screens.push_back(ReadPicture(name + ".png"));
+    }
+    return shown;
 }
 
 // PageUp after PageDown through the whole book shows the views PageDown showed, in reverse,
@@ -819,8 +830,8 @@ TEST(ProgramWideTables, PageUpRetracesTheViewsOfTablesBetweenParagraphs) {
         const std::string html = ParagraphsAndWideTables();
         std::string down;
         for (int i = 0; i < kSteps; ++i) down += "key 0x22\nidle\n";
-        const auto forward = Press(html, screen, "", "0x22", kSteps);
-        const auto back = Press(html, screen, down, "0x21", kSteps);
+        const auto forward = Press(html, screen, "", "0x22", kSteps).text;
+        const auto back = Press(html, screen, down, "0x21", kSteps).text;
         size_t end = 0;
         while (end + 1 < forward.size() && forward[end + 1] != forward[end]) ++end;
         ASSERT_LT(end + 1, forward.size()) << "PageDown never reached the end";
@@ -828,13 +839,36 @@ TEST(ProgramWideTables, PageUpRetracesTheViewsOfTablesBetweenParagraphs) {
         for (size_t k = 0; k <= end; ++k)
             ASSERT_EQ(back[k], forward[end - k]) << "PageUp " << k << " of " << end;
 
-        const auto fromEnd = Press(html, screen, "key 0x23\nidle\n", "0x21", kSteps);
+        const auto fromEnd = Press(html, screen, "key 0x23\nidle\n", "0x21", kSteps).text;
         std::set<std::string> shown;
         for (const auto& page : fromEnd)
             for (const std::string& w : WordsOf(page)) shown.insert(w);
         for (size_t i = 0; i <= end; ++i)
             for (const std::string& w : WordsOf(forward[i]))
                 EXPECT_TRUE(shown.count(w)) << w << " of view " << i << " never shown from End";
+    }
+}
+
+// A page that starts after a table whose first row is a row of headings draws its words in the
+// weight they were laid out in: paging forward drew them bold, glued one to the next (the
+// heading's style stayed with the page after), where the same page laid out afresh going back
+// drew them plain. Each view PageDown shows and PageUp shows again is the same on the screen.
+TEST(ProgramWideTables, ThePageAfterATableOfHeadingsShowsItsWordsPlain) {
+    constexpr int kSteps = 100;
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        const std::string html = ParagraphsAndWideTables();
+        std::string down;
+        for (int i = 0; i < kSteps; ++i) down += "key 0x22\nidle\n";
+        const Shown forward = Press(html, screen, "", "0x22", kSteps, true);
+        const Shown back = Press(html, screen, down, "0x21", kSteps, true);
+        size_t end = 0;
+        while (end + 1 < forward.text.size() && forward.text[end + 1] != forward.text[end]) ++end;
+        ASSERT_LT(end + 1, forward.text.size()) << "PageDown never reached the end";
+        ASSERT_GT(forward.screens.front().width, 0);
+        for (size_t k = 0; k <= end; ++k)
+            EXPECT_TRUE(back.screens[k].pixels == forward.screens[end - k].pixels)
+                << "PageUp " << k << " shows " << Joined(back.text[k]).substr(0, 40);
     }
 }
 
