@@ -478,6 +478,10 @@ PageRecord* Paginator::MoveToPosition(uint32_t position, PageStepCode code, Page
         return nullptr;
     }
     if (step < 0) NumberPageBefore(*r, fromNumber);
+    // Pages shown one after the other: PageUp goes back over them as they were shown.
+    if (code == PageStepCode::kNextPage) KeepTrail(position, r->start);
+    if (code == PageStepCode::kPageEndingHere || code == PageStepCode::kPageBefore)
+        KeepTrail(r->start, position);
     MakeCurrent(r, mark);
     layout_.ShowTableViews(step < 0 ? kNone : 0);
     return r;
@@ -670,6 +674,7 @@ void Paginator::Forget() {
     lastNumber_ = lastStart_ = kNone;
     knownLines_.clear();
     keptStops_.clear();
+    trail_.clear();
     chainSeeds_ = true;
 }
 
@@ -701,6 +706,23 @@ std::vector<Paginator::KeptStopEntry> Paginator::KeptStopsAfter(uint32_t positio
     return after;
 }
 
+uint32_t Paginator::TrailedBefore(uint32_t start) const {
+    for (const TrailEntry& t : trail_)
+        if (t.start == start) return t.before;
+    return kNone;
+}
+
+void Paginator::KeepTrail(uint32_t before, uint32_t start) {
+    if (before == kNone || before >= start) return;
+    for (TrailEntry& t : trail_)
+        if (t.start == start) {
+            t.before = before;
+            return;
+        }
+    if (trail_.size() >= kMaxKeptStops) trail_.erase(trail_.begin());
+    trail_.push_back({before, start});
+}
+
 void Paginator::ForgetStop(uint32_t start) {
     std::erase_if(keptStops_, [start](const KeptStopEntry& k) { return k.start == start; });
 }
@@ -716,6 +738,7 @@ void Paginator::DropLaidOut() {
         if (&r != cur) r.Reset();
     // Ends and links were measured at the old size; they are found again.
     keptStops_.clear();
+    trail_.clear();
     for (PageRecord* r : {&first_, cur}) {
         if (!r) continue;
         r->end = kNone;

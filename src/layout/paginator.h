@@ -270,8 +270,17 @@ public:
         knownLines_.clear();
     }
     bool QuickSearch() const { return quickSearch_; }
-    // Lines known from earlier searches are measured at the old settings.
-    void ForgetKnownLines() { knownLines_.clear(); }
+    // Lines known from earlier searches, and the pages shown one after another, are measured
+    // at the old settings.
+    void ForgetKnownLines() {
+        knownLines_.clear();
+        trail_.clear();
+    }
+    // The start of the page shown before the page at `start` (PageDown went from it to this
+    // one, or PageUp from this one to it), kept after their records go: PageUp shows again
+    // the pages PageDown showed. kNone when not known.
+    uint32_t TrailedBefore(uint32_t start) const;
+    void KeepTrail(uint32_t before, uint32_t start);
     // Where a page found going back ends (the start of the page it was found before), kept
     // after its record goes: paging forward over it again shows the pages paging back showed.
     uint32_t KeptStop(uint32_t start) const;
@@ -334,6 +343,10 @@ private:
     // page ending there); else the slot is released.
     bool LayoutForwardPage(PageRecord& page, int32_t s, uint32_t target, PageRecord& follower,
                            bool& moreText);
+    // The page shown before the target's page (TrailedBefore), laid out into the slot
+    // stopping at the target; false when none is known or it no longer reaches the target.
+    bool RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& accepted,
+                           PageRecord& follower, bool& moreText);
     bool StartEndingSearch(PageRecord& page, uint32_t target, int64_t lower, int64_t back,
                            int32_t attempt, bool& atLowest, uint32_t& estimated);
     bool ProbeTop(PageSlot& slot, PageRecord& page, const PageRecord& before,
@@ -364,6 +377,13 @@ private:
     static constexpr size_t kMaxKeptStops = 512;
     void ForgetStop(uint32_t start);
     std::vector<KeptStopEntry> keptStops_;
+    // Page starts and the start of the page shown before each (KeepTrail), at most
+    // kMaxKeptStops.
+    struct TrailEntry {
+        uint32_t before;
+        uint32_t start;
+    };
+    std::vector<TrailEntry> trail_;
     // Whether a search with no known page to start from starts a few pages back (the last
     // search could cut its page from the lines of the page before).
     bool chainSeeds_ = true;

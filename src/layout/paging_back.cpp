@@ -561,6 +561,40 @@ bool Paginator::StartEndingSearch(PageRecord& page, uint32_t t0, int64_t lower, 
     return ok;
 }
 
+bool Paginator::RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& accepted,
+                                  PageRecord& follower, bool& moreText) {
+    const uint32_t before = TrailedBefore(target);
+    if (before == kNone || before >= target) return false;
+    PageRecord& page = slot.scratch;
+    page.Reset();
+    // Its record when it is still kept (exactly as paging forward left it), else laid out
+    // afresh from its start.
+    if (const PageRecord* known = FindPageRecord(before, PageStepCode::kSamePage)) {
+        page.used = page.CopyFrom(*known);
+        page.tables.clear();
+    } else {
+        page.pageNumber = kNone;
+        page.used = layout_.LayoutPageFrom(before, page, false) && page.start == before;
+    }
+    if (!page.IsUsed()) return false;
+    // Whatever fits after the target belongs to the page after it.
+    page.stopAt = target;
+    PageRecord next;
+    bool more = false;
+    const bool reaches =
+        LayoutSlot(page, slot, false, next, more) && more && ReachesTarget(next, target);
+    slot.record = nullptr;
+    if (!reaches) {
+        ResetSlot(slot);
+        page.Reset();
+        return false;
+    }
+    accepted.MoveFrom(page);
+    follower.MoveFrom(next);
+    moreText = more;
+    return true;
+}
+
 bool Paginator::FillsUpward(uint32_t target) const {
     if (target >= layout_.TextLength()) return true;
     for (const PageRecord& r : records_)
@@ -666,6 +700,12 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     const int32_t room =
         layout_.columns_[0].height - 2 * std::max(1, layout_.settings_.baseFontSize);
     bool fromLowest = false;
+    // PageUp shows again the page shown before this one; only a page not shown yet is searched
+    // for (the last page is always filled upward).
+    if (t0 < layout_.TextLength() && RetracePageBefore(slot, t0, accepted, follower, more)) {
+        result = kEndingFound;
+        laidOut = true;
+    }
     for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
          ++attempt, back *= 2) {
         PageRecord& page = slot.scratch;

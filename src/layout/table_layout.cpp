@@ -211,6 +211,9 @@ bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
             bool firstLine = true;
             PositionRecord keepStyle = lineStyle_;
             BoxRecord keepBox = next_->blockStyle;
+            // The cell's lines leave their style to the next page's record; the page after
+            // the table starts in the style around it (a heading cell's bold stayed on).
+            PositionRecord keepNextStyle = next_->style;
             if (!ColumnLoop(box, c, firstLine, false)) return false;
             // Whatever stopped the loop short of the cell's end (a column marked full), the
             // rest of the cell's content is laid out in the cell too, never passed over.
@@ -222,6 +225,7 @@ bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
             }
             ApplyStyle(keepStyle);
             next_->blockStyle = keepBox;
+            next_->style = keepNextStyle;
             int32_t contentHeight = box.Bottom();
             if (measure) {
                 TableCell cell;

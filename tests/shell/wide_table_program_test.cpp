@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -755,6 +756,119 @@ TEST(ProgramWideTables, PicturesAndControlsAloneOnTheirLinesAreReadWhole) {
             listWhole = f.Found() && !f.cut && f.bottom - f.top >= cut.bottom - cut.top;
         }
         EXPECT_TRUE(listWhole) << "the list never shown whole";
+    }
+}
+
+// A reference of short paragraphs, each followed by a table of five columns (a heading row and
+// rows of values) wider than the screen, and a closing paragraph. Word n reads "wn", the cell of
+// table t, row r, column c "cellt_r_c".
+std::string ParagraphsAndWideTables() {
+    std::string html = "<html><body>";
+    int word = 0;
+    auto words = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += (i ? " w" : "w") + std::to_string(++word);
+        return out;
+    };
+    for (int t = 0; t < 5; ++t) {
+        for (int p = 0; p < 2; ++p) html += "<p>" + words(20 + (p * 13 + t * 5) % 50) + "</p>";
+        html += "<p>" + words(3) + "</p><table border=\"1\"><tr>";
+        for (int c = 0; c < 5; ++c)
+            html += "<th>Heading" + std::to_string(t) + "x" + std::to_string(c) + "</th>";
+        html += "</tr>";
+        for (int r = 0; r < 9 + t % 3; ++r) {
+            html += "<tr>";
+            for (int c = 0; c < 5; ++c)
+                html += "<td>cell" + std::to_string(t) + "_" + std::to_string(r) + "_" +
+                        std::to_string(c) + " value</td>";
+            html += "</tr>";
+        }
+        html += "</table>";
+    }
+    return html + "<p>" + words(40) + "</p></body></html>";
+}
+
+// What each of `turns` presses of `key` shows, after the steps `start`, in a first session
+// with the book: the page text, and the screen when asked for.
+struct Shown {
+    std::vector<std::vector<std::string>> text;
+    std::vector<Picture> screens;
+};
+
+Shown Press(const std::string& html, const std::string& screen, const std::string& start,
+            const std::string& key, int turns, bool screens = false) {
+    TempDevice device;
+    EXPECT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/tables.html", html);
+    const std::string o = device.outside() + "/";
+    std::string steps = "idle\n" + start;
+    for (int i = 0; i < turns; ++i) {
+        const std::string name = o + "p" + std::to_string(i);
+        if (screens) steps += "screenshot " + name + ".png\n";
+        steps += "pagetext " + name + ".txt\nkey " + key + "\nidle\n";
+    }
+    const ProgramResult run =
+        RunSteps(device, {"\\storage\\eBooks\\tables.html"}, steps + "quit\n", On(screen));
+    EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    Shown shown;
+    for (int i = 0; i < turns; ++i) {
+        const std::string name = o + "p" + std::to_string(i);
+        shown.text.push_back(ReadLines(name + ".txt"));
+        if (screens) shown.screens.push_back(ReadPicture(name + ".png"));
+    }
+    return shown;
+}
+
+// PageUp after PageDown through the whole book shows the views PageDown showed, in reverse,
+// also once the pages are far behind (a page holding the text before a table and its first rows
+// came back as a page starting at the table, its rows split elsewhere). Going back from End the
+// pages may split elsewhere, but every word and cell PageDown showed still shows.
+TEST(ProgramWideTables, PageUpRetracesTheViewsOfTablesBetweenParagraphs) {
+    constexpr int kSteps = 100;
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        const std::string html = ParagraphsAndWideTables();
+        std::string down;
+        for (int i = 0; i < kSteps; ++i) down += "key 0x22\nidle\n";
+        const auto forward = Press(html, screen, "", "0x22", kSteps).text;
+        const auto back = Press(html, screen, down, "0x21", kSteps).text;
+        size_t end = 0;
+        while (end + 1 < forward.size() && forward[end + 1] != forward[end]) ++end;
+        ASSERT_LT(end + 1, forward.size()) << "PageDown never reached the end";
+        ASSERT_GT(end, 20u) << "the tables are read in views";
+        for (size_t k = 0; k <= end; ++k)
+            ASSERT_EQ(back[k], forward[end - k]) << "PageUp " << k << " of " << end;
+
+        const auto fromEnd = Press(html, screen, "key 0x23\nidle\n", "0x21", kSteps).text;
+        std::set<std::string> shown;
+        for (const auto& page : fromEnd)
+            for (const std::string& w : WordsOf(page)) shown.insert(w);
+        for (size_t i = 0; i <= end; ++i)
+            for (const std::string& w : WordsOf(forward[i]))
+                EXPECT_TRUE(shown.count(w)) << w << " of view " << i << " never shown from End";
+    }
+}
+
+// A page that starts after a table whose first row is a row of headings draws its words in the
+// weight they were laid out in: paging forward drew them bold, glued one to the next (the
+// heading's style stayed with the page after), where the same page laid out afresh going back
+// drew them plain. Each view PageDown shows and PageUp shows again is the same on the screen.
+TEST(ProgramWideTables, ThePageAfterATableOfHeadingsShowsItsWordsPlain) {
+    constexpr int kSteps = 100;
+    for (const char* screen : kScreens) {
+        SCOPED_TRACE(screen);
+        const std::string html = ParagraphsAndWideTables();
+        std::string down;
+        for (int i = 0; i < kSteps; ++i) down += "key 0x22\nidle\n";
+        const Shown forward = Press(html, screen, "", "0x22", kSteps, true);
+        const Shown back = Press(html, screen, down, "0x21", kSteps, true);
+        size_t end = 0;
+        while (end + 1 < forward.text.size() && forward.text[end + 1] != forward.text[end]) ++end;
+        ASSERT_LT(end + 1, forward.text.size()) << "PageDown never reached the end";
+        ASSERT_GT(forward.screens.front().width, 0);
+        for (size_t k = 0; k <= end; ++k)
+            EXPECT_TRUE(back.screens[k].pixels == forward.screens[end - k].pixels)
+                << "PageUp " << k << " shows " << Joined(back.text[k]).substr(0, 40);
     }
 }
 
