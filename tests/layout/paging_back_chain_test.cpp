@@ -242,8 +242,9 @@ TEST(PagingBackChain, PagesLaidOutPerPageUp) {
         const double perPageUp =
             static_cast<double>(b.layout.PagesLaidOut() - before) / kSteps;
         // One to show the page, one to find where it starts, and a part of one to cut it
-        // (about five before the pages a search goes through were kept).
-        EXPECT_LE(perPageUp, 4.5);
+        // (about five before the pages a search goes through were kept); at a chapter's start
+        // also the page paging forward shows from there, to hold the page found against it.
+        EXPECT_LE(perPageUp, 5.0);
         EXPECT_GE(perPageUp, 1.0);
     }
 }
