@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "support/bookfiles/book_builder.h"
+#include "support/document/seeded_words.h"
 
 #include "prose_html.h"
 
@@ -60,16 +61,8 @@ bool WriteBook(const std::string& path, std::size_t bytes) {
 std::string MarkupText(std::size_t bytes) {
     static const char* const kWords[] = {"the",   "evening",  "light", "fell",  "on",
                                          "quiet", "harbours", "and",   "ships", "keeper"};
-    std::uint32_t seed = 7;
-    auto words = [&](int n) {
-        std::string out;
-        for (int i = 0; i < n; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            if (i) out += ' ';
-            out += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
-        }
-        return out;
-    };
+    fvt::test::SeededWords seeded(kWords, 7);
+    auto words = [&](int n) { return seeded.Words(n); };
     std::string h = "<html><head><title>Bench</title></head><body>";
     for (int c = 1; h.size() < bytes; ++c) {
         h += "<h2>Part " + std::to_string(c) + "</h2><p>" + words(70) + "</p><ul>";

@@ -13,6 +13,7 @@
 
 #include "program_runs.h"
 #include "support/bookfiles/book_builder.h"
+#include "support/document/seeded_words.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
 
@@ -28,16 +29,8 @@ std::string ManualMarkup(std::size_t bytes, int variant) {
     static const char* const kWords[] = {"cipher", "block", "mode",   "the",    "key",
                                          "length", "of",    "a",      "digest", "counter",
                                          "nonce",  "tag",   "stream", "round",  "state"};
-    std::uint32_t seed = 5 + static_cast<std::uint32_t>(variant);
-    auto words = [&](int n) {
-        std::string out;
-        for (int i = 0; i < n; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            if (i) out += ' ';
-            out += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
-        }
-        return out;
-    };
+    SeededWords seeded(kWords, 5 + static_cast<std::uint32_t>(variant));
+    auto words = [&](int n) { return seeded.Words(n); };
     std::string h = "<html><head><title>Manual</title></head><body>";
     for (int c = 1; h.size() < bytes; ++c) {
         h += "<h2>" + std::to_string(c) + " Chapter</h2><p>" + words(40) + " <i>" + words(3) +
