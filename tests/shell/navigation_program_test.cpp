@@ -70,11 +70,9 @@ TEST(ProgramInDocumentLinks, ContentsLinksMoveToTheirTargetAndBackReturns) {
     const auto first = ReadLines(o + "first.txt");
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(first[0], "Chapter three");
-    ASSERT_FALSE(ReadLines(o + "three.txt").empty());
-    EXPECT_EQ(ReadLines(o + "three.txt")[0], "Chapter 3");
+    EXPECT_EQ(FirstLine(o + "three.txt"), "Chapter 3");
     EXPECT_EQ(Joined(ReadLines(o + "back.txt")), Joined(first));
-    ASSERT_FALSE(ReadLines(o + "nine.txt").empty());
-    EXPECT_EQ(ReadLines(o + "nine.txt")[0], "Chapter 9");
+    EXPECT_EQ(FirstLine(o + "nine.txt"), "Chapter 9");
     // Back returns to where the link was followed, not to the page turned to after it.
     EXPECT_EQ(Joined(ReadLines(o + "back2.txt")), Joined(first));
 }
@@ -120,10 +118,8 @@ TEST(ProgramInDocumentLinks, ABooksLinksReachItsIdsAndItsTargetRecords) {
     const std::string steps = "idle\n" + Tap(0) + "pagetext " + o + "four.txt\nsoftkey 1\nidle\n" +
                               Tap(1) + "pagetext " + o + "six.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\chapters.prc"}, steps).status, 0);
-    ASSERT_FALSE(ReadLines(o + "four.txt").empty());
-    EXPECT_EQ(ReadLines(o + "four.txt")[0], "Chapter 4");
-    ASSERT_FALSE(ReadLines(o + "six.txt").empty());
-    EXPECT_EQ(ReadLines(o + "six.txt")[0], "Chapter 6");
+    EXPECT_EQ(FirstLine(o + "four.txt"), "Chapter 4");
+    EXPECT_EQ(FirstLine(o + "six.txt"), "Chapter 6");
 }
 
 // A book of several pages in the books folder.
@@ -425,10 +421,8 @@ TEST(ProgramHistory, ForwardReturnsToWhereBackCameFrom) {
                               "back.txt\nbutton 1\nidle\npagetext " + o + "forward.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
-    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
-    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
-    ASSERT_FALSE(ReadLines(o + "forward.txt").empty());
-    EXPECT_EQ(ReadLines(o + "forward.txt")[0], "Chapter 3");
+    EXPECT_EQ(FirstLine(o + "back.txt"), "Chapter three");
+    EXPECT_EQ(FirstLine(o + "forward.txt"), "Chapter 3");
 }
 
 // The link that had the focus when the page was left has it again after Back: Enter follows it.
@@ -443,12 +437,9 @@ TEST(ProgramHistory, BackGivesTheFocusedLinkItsFocusAgain) {
                               "back.txt\nkey 0x0d\nidle\npagetext " + o + "again.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
-    ASSERT_FALSE(ReadLines(o + "nine.txt").empty());
-    EXPECT_EQ(ReadLines(o + "nine.txt")[0], "Chapter 9");
-    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
-    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
-    ASSERT_FALSE(ReadLines(o + "again.txt").empty());
-    EXPECT_EQ(ReadLines(o + "again.txt")[0], "Chapter 9");
+    EXPECT_EQ(FirstLine(o + "nine.txt"), "Chapter 9");
+    EXPECT_EQ(FirstLine(o + "back.txt"), "Chapter three");
+    EXPECT_EQ(FirstLine(o + "again.txt"), "Chapter 9");
 }
 
 // A link followed by a tap takes the focus from the one Tab gave it: after Back, Enter follows
@@ -463,10 +454,8 @@ TEST(ProgramHistory, BackGivesATappedLinkTheFocus) {
                               o + "enter.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
-    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
-    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
-    ASSERT_FALSE(ReadLines(o + "enter.txt").empty());
-    EXPECT_EQ(ReadLines(o + "enter.txt")[0], "Chapter 3");
+    EXPECT_EQ(FirstLine(o + "back.txt"), "Chapter three");
+    EXPECT_EQ(FirstLine(o + "enter.txt"), "Chapter 3");
 }
 
 // Back walks between the book and the library; in the library with nothing before it (the
@@ -745,10 +734,8 @@ TEST(ProgramHistory, NavigateListsTheRecentBooksAndOpensThem) {
                               "recent.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
-    ASSERT_FALSE(ReadLines(o + "second.txt").empty());
-    EXPECT_EQ(ReadLines(o + "second.txt")[0], "Name:");
-    ASSERT_FALSE(ReadLines(o + "recent.txt").empty());
-    EXPECT_EQ(ReadLines(o + "recent.txt")[0], "Chapter three");
+    EXPECT_EQ(FirstLine(o + "second.txt"), "Name:");
+    EXPECT_EQ(FirstLine(o + "recent.txt"), "Chapter three");
 }
 
 }  // namespace

@@ -28,6 +28,11 @@ std::vector<std::string> ReadLines(const std::string& path) {
     return lines;
 }
 
+std::string FirstLine(const std::string& path) {
+    const std::vector<std::string> lines = ReadLines(path);
+    return lines.empty() ? "(no lines)" : lines.front();
+}
+
 std::string Joined(const std::vector<std::string>& lines) {
     std::string all;
     for (const std::string& l : lines) all += l + "\n";

@@ -13,6 +13,8 @@ namespace fvt::test {
 bool IsPng(const std::string& path);
 std::string ReadFile(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
+// The first line of a file such as a page text; "(no lines)" when it has none.
+std::string FirstLine(const std::string& path);
 // The lines as one text, each ended by a line feed.
 std::string Joined(const std::vector<std::string>& lines);
 
