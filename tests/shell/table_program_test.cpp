@@ -63,11 +63,8 @@ TEST(ProgramTables, ACellTallerThanThePageIsReadWholeForwardAndBack) {
     ASSERT_TRUE(device.ok());
     WriteTallCell(device);
     const std::string o = device.outside() + "/";
-    std::string steps = "idle\n";
-    for (int i = 0; i < kTurns; ++i)
-        steps += "pagetext " + o + "f" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
-    for (int i = 0; i < kTurns; ++i)
-        steps += "pagetext " + o + "b" + std::to_string(i) + ".txt\nkey 0x21\nidle\n";
+    const std::string steps = "idle\n" + Presses("0x22", kTurns, "f", PageTextIn(o)) +
+                              Presses("0x21", kTurns, "b", PageTextIn(o));
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\tall.htm"}, steps + "quit\n").status, 0)
         << ReadFile(o + "errors.txt");
 

@@ -43,16 +43,6 @@ int ScaleOf(const std::string& screen) {
 
 const std::vector<std::string> kManualBook = {"\\storage\\eBooks\\manual.html"};
 
-// Steps pressing `key` `turns` times, each press after the steps `note(name + n)` give for the
-// view the press leaves (n counting the presses from 0), which write what the view shows.
-template <class Note>
-std::string Presses(const std::string& key, int turns, const std::string& name, Note note) {
-    std::string steps;
-    for (int i = 0; i < turns; ++i)
-        steps += note(name + std::to_string(i)) + "key " + key + "\nidle\n";
-    return steps;
-}
-
 // The first screen the program shows of `html` as the manual.
 void FirstScreen(const std::string& html, const std::string& screen, Picture& shown) {
     TempDevice device;
@@ -125,17 +115,11 @@ Reading Read(const std::string& screen) {
     EXPECT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/manual.html", Manual());
     const std::string o = device.outside() + "/";
-    auto text = [&](const std::string& name) { return "pagetext " + o + name + ".txt\n"; };
-    const std::string steps =
-        "idle\n" + Presses("0x22", kTurns, "f", text) + Presses("0x21", kTurns, "b", text);
+    const std::string steps = "idle\n" + Presses("0x22", kTurns, "f", PageTextIn(o)) +
+                              Presses("0x21", kTurns, "b", PageTextIn(o));
     const ProgramResult run = RunSteps(device, kManualBook, steps + "quit\n", On(screen));
     EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
-    Reading r;
-    for (int i = 0; i < kTurns; ++i) {
-        r.forward.push_back(ReadLines(o + "f" + std::to_string(i) + ".txt"));
-        r.back.push_back(ReadLines(o + "b" + std::to_string(i) + ".txt"));
-    }
-    return r;
+    return {ReadPageTexts(o, "f", kTurns), ReadPageTexts(o, "b", kTurns)};
 }
 
 TEST(ProgramWideTables, PageDownReadsTheMenuThenTheWholeBodyAndPageUpRetracesIt) {
