@@ -19,6 +19,23 @@ namespace {
 
 // Grey 221 as the 16-bit screen shows it.
 constexpr std::uint32_t kHeaderGrey = 0xDEDFDE;
+// A pop-up's pale yellow (255, 255, 206) as the 16-bit screen shows it.
+constexpr std::uint32_t kPopupYellow = 0xFFFFCE;
+
+// The smallest box holding every pixel of pop-up yellow on the screen; right < 0 when none.
+struct Bounds {
+    int left, top, right, bottom;
+};
+Bounds PopupBounds(const Screen& s) {
+    Bounds b{s.width, s.height, -1, -1};
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x)
+            if (s.At(x, y) == kPopupYellow) {
+                b.left = std::min(b.left, x), b.right = std::max(b.right, x);
+                b.top = std::min(b.top, y), b.bottom = std::max(b.bottom, y);
+            }
+    return b;
+}
 
 class RecordSetProgram : public ::testing::Test {
 protected:
@@ -277,13 +294,7 @@ protected:
 
     // The middle of the pop-up's yellow, or (-1, -1) when none shows.
     static std::pair<int, int> PopupMiddle(const Screen& s) {
-        int left = s.width, right = -1, top = s.height, bottom = -1;
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x)
-                if (s.At(x, y) == 0xFFFFCE) {
-                    left = std::min(left, x), right = std::max(right, x);
-                    top = std::min(top, y), bottom = std::max(bottom, y);
-                }
+        const auto [left, top, right, bottom] = PopupBounds(s);
         if (right < 0) return {-1, -1};
         return {(left + right) / 2, (top + bottom) / 2};
     }
@@ -427,13 +438,7 @@ TEST(LookupProgram, ADictionaryTitleWiderThanThePopupStaysInsideItsFrame) {
         Screen s;
         ASSERT_TRUE(s.Read(shot));
         // The pop-up's pale yellow, and the frame column right of it.
-        int left = s.width, right = -1, top = s.height, bottom = -1;
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x)
-                if (s.At(x, y) == 0xFFFFCE) {
-                    left = std::min(left, x), right = std::max(right, x);
-                    top = std::min(top, y), bottom = std::max(bottom, y);
-                }
+        const auto [left, top, right, bottom] = PopupBounds(s);
         ASSERT_GT(right - left, 100 * scale) << "no pop-up";
         ASSERT_LT(right + 1, s.width);
         EXPECT_EQ(s.CountOther(right + 1, top, 1, bottom - top + 1, 0x000000), 0);
@@ -594,13 +599,7 @@ TEST(LookupProgram, ThePopupsMarginGrowsWithTheScreen) {
         Screen s;
         ASSERT_TRUE(s.Read(shot));
         // The pop-up: the bounds of its pale yellow.
-        int left = s.width, right = -1, top = s.height, bottom = -1;
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x)
-                if (s.At(x, y) == 0xFFFFCE) {
-                    left = std::min(left, x), right = std::max(right, x);
-                    top = std::min(top, y), bottom = std::max(bottom, y);
-                }
+        const auto [left, top, right, bottom] = PopupBounds(s);
         ASSERT_GT(right - left, 60 * scale) << "no pop-up";
         // Inside the frame (the margin's first pixel), the margin's columns and rows hold
         // nothing but the yellow.
