@@ -287,6 +287,11 @@ std::string FormPage(const std::string& value) {
 constexpr const char* kTapField = "tap 100 66\nidle\n";
 constexpr const char* kTapList = "tap 70 97\nidle\n";
 
+// Opens `book` on the device and writes its first screen to `shot`; the run's exit status.
+int FirstScreen(const TempDevice& device, const std::string& book, const std::string& shot) {
+    return RunSteps(device, {book}, "idle\nscreenshot " + shot + "\nquit\n").status;
+}
+
 // In a text field the keys edit: Left moves the caret, Backspace deletes, Right moves back;
 // none of them turns the page or leaves it. The field then looks as one holding the edited
 // text from the start.
@@ -304,14 +309,8 @@ TEST(ProgramKeysFollowTheFocus, ATextFieldEditsWithTheKeys) {
     const auto during = ReadLines(o + "during.txt");
     ASSERT_FALSE(during.empty());  // not the library
     EXPECT_EQ(during[0], "Name:");  // not the next page
-    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\edited.htm"},
-                       "idle\nscreenshot " + o + "expected.png\nquit\n")
-                  .status,
-              0);
-    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form.htm"},
-                       "idle\nscreenshot " + o + "untouched.png\nquit\n")
-                  .status,
-              0);
+    ASSERT_EQ(FirstScreen(device, "\\storage\\eBooks\\edited.htm", o + "expected.png"), 0);
+    ASSERT_EQ(FirstScreen(device, "\\storage\\eBooks\\form.htm", o + "untouched.png"), 0);
     const Picture edited = ReadPicture(o + "edited.png");
     ASSERT_GT(edited.height, 100);
     // Below the title bar, down to the drop-down.
@@ -382,14 +381,8 @@ TEST(ProgramPenAlone, ATapOnADropDownsOptionChoosesIt) {
                   .status,
               0)
         << ReadFile(o + "errors.txt");
-    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\chosen.htm"},
-                       "idle\nscreenshot " + o + "expected.png\nquit\n")
-                  .status,
-              0);
-    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form.htm"},
-                       "idle\nscreenshot " + o + "untouched.png\nquit\n")
-                  .status,
-              0);
+    ASSERT_EQ(FirstScreen(device, "\\storage\\eBooks\\chosen.htm", o + "expected.png"), 0);
+    ASSERT_EQ(FirstScreen(device, "\\storage\\eBooks\\form.htm", o + "untouched.png"), 0);
     const Picture tapped = ReadPicture(o + "tapped.png");
     ASSERT_GT(tapped.height, 120);
     EXPECT_FALSE(tapped.RowsDiffer(ReadPicture(o + "expected.png"), 30, 120));
