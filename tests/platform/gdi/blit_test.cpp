@@ -273,12 +273,9 @@ struct ShownPage {
         DeleteDC(dc);
     }
     // The page to the screen, remembering what it held then.
-    testing::AssertionResult Show() {
-        if (!BitBlt(seen.dc, 0, 0, W, H, dc, 0, 0, SRCCOPY))
-            return testing::AssertionFailure() << "the page was not remembered";
-        if (!BitBlt(on.dc, 0, top, W, H, dc, 0, 0, SRCCOPY))
-            return testing::AssertionFailure() << "the page was not shown";
-        return testing::AssertionSuccess();
+    bool Show() {
+        return BitBlt(seen.dc, 0, 0, W, H, dc, 0, 0, SRCCOPY) &&
+               BitBlt(on.dc, 0, top, W, H, dc, 0, 0, SRCCOPY);
     }
     // The screen shows the page as it was when last shown.
     testing::AssertionResult ScreenShowsIt() const {
