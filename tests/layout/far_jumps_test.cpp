@@ -16,6 +16,7 @@
 #include "layout/page_layout.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/layout_host.h"
+#include "support/layout/markup_engine.h"
 #include "support/layout/paging_fixtures.h"
 #include "support/platform/window_fixture.h"
 
@@ -78,36 +79,13 @@ std::u16string Manual(bool listings = true, int chapters = 14) {
     return h + u"<p>The end of the manual.</p></div></body></html>";
 }
 
+// Pages of 240 pixels from records of 4096 bytes; `kept`: the checkpoints an earlier session
+// kept, loaded before the first page.
 template <class Doc>
-struct Session {
-    // `kept`: the checkpoints an earlier session kept, loaded before the first page.
+struct Session : fvt::test::MarkupEngine<Doc> {
     Session(const std::u16string& html, fvt::test::ContextCanvas* canvas,
             ByteStream* kept = nullptr)
-        : doc(html, 4096), traits(0x600DB00C) {
-        source.SetTableNeedsInline(false);
-        source.Attach(&doc, 0);
-        layout = std::make_unique<PageLayout>(&traits);
-        layout->SetSource(&source);
-        layout->SetGraphics(fvt::test::CanvasContext(canvas));
-        layout->Configure(LayoutSettings{});
-        layout->SetViewport(Rect{0, 0, 200, 240});
-        if (kept) loaded = kept->SetReadPosition(0) && layout->LoadKeptCheckpoints(*kept);
-        started = layout->Start();
-    }
-    std::vector<std::string> Lines() {
-        int32_t slot = -1;
-        if (!layout->LayoutPageAt(layout->CurrentPageStart(), false, &slot) || slot < 0) return {};
-        return fvt::test::LineTexts(layout->Slot(slot).contents);
-    }
-    PageRecord* Current() {
-        return layout->FindPageRecord(layout->CurrentPageStart(), PageStepCode::kSamePage);
-    }
-    Doc doc;
-    HtmlTokenizer source{true};
-    fvt::test::FixedTraits traits;
-    std::unique_ptr<PageLayout> layout;
-    bool started = false;
-    bool loaded = false;
+        : fvt::test::MarkupEngine<Doc>(html, canvas, 4096, 240, kept) {}
 };
 
 // What a jump shows and the state its page starts from.

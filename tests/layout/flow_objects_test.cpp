@@ -43,12 +43,7 @@ public:
         EXPECT_TRUE(host->Paginate(pages));
         return pages;
     }
-    const InlineBox* FirstBox(size_t page = 0) {
-        BlockContents& b = const_cast<BlockContents&>(host->PageContents(page));
-        for (int32_t i = 0; i < b.KindCount(kItemInlineBox); ++i)
-            if (b.Object(i)->object && b.Object(i)->rect.width > 0) return b.Object(i);
-        return nullptr;
-    }
+    const InlineBox* FirstBox(size_t page = 0) { return host->FirstObject(page); }
     void TearDown() override {
         host.reset();
         WindowTest::TearDown();

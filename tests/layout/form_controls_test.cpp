@@ -104,12 +104,7 @@ public:
         }
         return nullptr;
     }
-    const InlineBox* FirstBox() {
-        BlockContents& b = const_cast<BlockContents&>(host->PageContents(0));
-        for (int32_t i = 0; i < b.KindCount(kItemInlineBox); ++i)
-            if (b.Object(i)->object && b.Object(i)->rect.width > 0) return b.Object(i);
-        return nullptr;
-    }
+    const InlineBox* FirstBox() { return host->FirstObject(0); }
     void TearDown() override {
         host.reset();
         WindowTest::TearDown();

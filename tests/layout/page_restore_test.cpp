@@ -11,6 +11,7 @@
 #include "layout/page_layout.h"
 #include "support/layout/context_canvas.h"
 #include "support/layout/layout_host.h"
+#include "support/layout/markup_engine.h"
 #include "support/layout/paging_fixtures.h"
 #include "support/platform/window_fixture.h"
 
@@ -45,31 +46,13 @@ std::string Joined(const std::vector<std::string>& lines) {
 }
 
 // Over a book-like document, or a file's (replayed from the first page) with Doc a
-// MemoryDocument.
+// MemoryDocument, records of 512 bytes, showing the first page.
 template <class Doc>
-struct EngineOver {
+struct EngineOver : fvt::test::MarkupEngine<Doc> {
     EngineOver(const std::u16string& html, fvt::test::ContextCanvas* canvas, int32_t height = 160)
-        : doc(html, 512), traits(0x600DB00C) {
-        source.SetTableNeedsInline(false);
-        source.Attach(&doc, 0);
-        layout = std::make_unique<PageLayout>(&traits);
-        layout->SetSource(&source);
-        layout->SetGraphics(fvt::test::CanvasContext(canvas));
-        layout->Configure(LayoutSettings{});
-        layout->SetViewport(Rect{0, 0, 200, height});
-        started = layout->Start() && layout->GoToPage(1);
+        : fvt::test::MarkupEngine<Doc>(html, canvas, 512, height) {
+        this->started = this->started && this->layout->GoToPage(1);
     }
-    std::vector<std::string> Lines() {
-        uint32_t start = layout->CurrentPageStart();
-        int32_t slot = -1;
-        if (!layout->LayoutPageAt(start, false, &slot) || slot < 0) return {};
-        return fvt::test::LineTexts(layout->Slot(slot).contents);
-    }
-    Doc doc;
-    HtmlTokenizer source{true};
-    fvt::test::FixedTraits traits;
-    std::unique_ptr<PageLayout> layout;
-    bool started = false;
 };
 using Engine = EngineOver<SeekableDocument>;
 

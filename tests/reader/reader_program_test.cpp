@@ -19,6 +19,23 @@ namespace {
 
 // Grey 221 as the 16-bit screen shows it.
 constexpr std::uint32_t kHeaderGrey = 0xDEDFDE;
+// A pop-up's pale yellow (255, 255, 206) as the 16-bit screen shows it.
+constexpr std::uint32_t kPopupYellow = 0xFFFFCE;
+
+// The smallest box holding every pixel of pop-up yellow on the screen; right < 0 when none.
+struct Bounds {
+    int left, top, right, bottom;
+};
+Bounds PopupBounds(const Screen& s) {
+    Bounds b{s.width, s.height, -1, -1};
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x)
+            if (s.At(x, y) == kPopupYellow) {
+                b.left = std::min(b.left, x), b.right = std::max(b.right, x);
+                b.top = std::min(b.top, y), b.bottom = std::max(b.bottom, y);
+            }
+    return b;
+}
 
 class RecordSetProgram : public ::testing::Test {
 protected:
@@ -277,15 +294,27 @@ protected:
 
     // The middle of the pop-up's yellow, or (-1, -1) when none shows.
     static std::pair<int, int> PopupMiddle(const Screen& s) {
-        int left = s.width, right = -1, top = s.height, bottom = -1;
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x)
-                if (s.At(x, y) == 0xFFFFCE) {
-                    left = std::min(left, x), right = std::max(right, x);
-                    top = std::min(top, y), bottom = std::max(bottom, y);
-                }
+        const auto [left, top, right, bottom] = PopupBounds(s);
         if (right < 0) return {-1, -1};
         return {(left + right) / 2, (top + bottom) / 2};
+    }
+
+    // The steps `lookup` show the matches of a word; a tap on either of two of their lines (the
+    // steps `first` and `second`) opens an entry of its own in a pop-up where the matches were,
+    // and the entry joins the search history.
+    void ExpectLinesOpenTheirEntries(const std::string& lookup, const std::string& at,
+                                     const std::string& first, const std::string& second) {
+        const Screen list = Run(lookup, at);
+        EXPECT_GT(PopupPixels(list), 1000);
+        EXPECT_FALSE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+        const Screen one = Run(lookup + first, at);
+        EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
+        const Screen other = Run(lookup + second, at);
+        EXPECT_GT(PopupPixels(one), 1000);
+        EXPECT_GT(PopupPixels(other), 1000);
+        EXPECT_NE(one.pixels, list.pixels);
+        EXPECT_NE(other.pixels, list.pixels);
+        EXPECT_NE(one.pixels, other.pixels);
     }
 };
 
@@ -294,38 +323,17 @@ protected:
 TEST_F(LookupLinkProgram, AResultsLineOpensTheEntryOfItsDictionary) {
     const std::string at = WriteStory("lamp");
     // "lamp" on the story's second line; the pop-up's lines: Glossary, then Lexicon.
-    const std::string lookup = "answer 50045\ntap 80 62\nidle\n";
-    const Screen results = Run(lookup, at);
-    EXPECT_GT(PopupPixels(results), 1000);
-    EXPECT_FALSE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
-    const Screen glossary = Run(lookup + "tap 115 118\n", at);
-    EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
-    const Screen lexicon = Run(lookup + "tap 115 133\n", at);
-    // Each shows its own entry's text in a pop-up where the list was.
-    EXPECT_GT(PopupPixels(glossary), 1000);
-    EXPECT_GT(PopupPixels(lexicon), 1000);
-    EXPECT_NE(glossary.pixels, results.pixels);
-    EXPECT_NE(lexicon.pixels, results.pixels);
-    EXPECT_NE(glossary.pixels, lexicon.pixels);
+    ExpectLinesOpenTheirEntries("answer 50045\ntap 80 62\nidle\n", at, "tap 115 118\n",
+                                "tap 115 133\n");
 }
 
 // Kind 8: "lights", looked up from the page, is a form of two entries of one dictionary; the
 // page of matches opens the entry tapped, which joins the search history.
 TEST_F(LookupLinkProgram, AMatchOfTheLookupPageOpensItsEntry) {
     const std::string at = WriteStory("lamp", "The lights were old and patient.");
-    const std::string lookup = "answer 50045\ntap 85 62\nidle\n";
-    const Screen matches = Run(lookup, at);
-    EXPECT_GT(PopupPixels(matches), 1000);
-    EXPECT_FALSE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
     // The page's lines: "lamp", then "beam".
-    const Screen lamp = Run(lookup + "tap 80 103\n", at);
-    EXPECT_TRUE(device.HostExists("storage/eBooks/database/folivant_history.ebase"));
-    const Screen beam = Run(lookup + "tap 80 118\n", at);
-    EXPECT_GT(PopupPixels(lamp), 1000);
-    EXPECT_GT(PopupPixels(beam), 1000);
-    EXPECT_NE(lamp.pixels, matches.pixels);
-    EXPECT_NE(beam.pixels, matches.pixels);
-    EXPECT_NE(lamp.pixels, beam.pixels);
+    ExpectLinesOpenTheirEntries("answer 50045\ntap 85 62\nidle\n", at, "tap 80 103\n",
+                                "tap 80 118\n");
 }
 
 // Kind 11: a word sent to the word list without a dictionary is looked up; being in two, the
@@ -430,13 +438,7 @@ TEST(LookupProgram, ADictionaryTitleWiderThanThePopupStaysInsideItsFrame) {
         Screen s;
         ASSERT_TRUE(s.Read(shot));
         // The pop-up's pale yellow, and the frame column right of it.
-        int left = s.width, right = -1, top = s.height, bottom = -1;
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x)
-                if (s.At(x, y) == 0xFFFFCE) {
-                    left = std::min(left, x), right = std::max(right, x);
-                    top = std::min(top, y), bottom = std::max(bottom, y);
-                }
+        const auto [left, top, right, bottom] = PopupBounds(s);
         ASSERT_GT(right - left, 100 * scale) << "no pop-up";
         ASSERT_LT(right + 1, s.width);
         EXPECT_EQ(s.CountOther(right + 1, top, 1, bottom - top + 1, 0x000000), 0);
@@ -597,13 +599,7 @@ TEST(LookupProgram, ThePopupsMarginGrowsWithTheScreen) {
         Screen s;
         ASSERT_TRUE(s.Read(shot));
         // The pop-up: the bounds of its pale yellow.
-        int left = s.width, right = -1, top = s.height, bottom = -1;
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x)
-                if (s.At(x, y) == 0xFFFFCE) {
-                    left = std::min(left, x), right = std::max(right, x);
-                    top = std::min(top, y), bottom = std::max(bottom, y);
-                }
+        const auto [left, top, right, bottom] = PopupBounds(s);
         ASSERT_GT(right - left, 60 * scale) << "no pop-up";
         // Inside the frame (the margin's first pixel), the margin's columns and rows hold
         // nothing but the yellow.

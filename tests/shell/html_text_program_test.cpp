@@ -26,14 +26,10 @@ std::vector<std::vector<std::string>> Pages(const std::string& html, int pages,
     EXPECT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/page.htm", html);
     const std::string o = device.outside() + "/";
-    std::string steps = "idle\n";
-    for (int i = 0; i < pages; ++i)
-        steps += "pagetext " + o + "p" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
+    const std::string steps = "idle\n" + Presses("0x22", pages, "p", PageTextIn(o));
     const ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\page.htm"}, steps + "quit\n", env);
     EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
-    std::vector<std::vector<std::string>> out;
-    for (int i = 0; i < pages; ++i) out.push_back(ReadLines(o + "p" + std::to_string(i) + ".txt"));
-    return out;
+    return ReadPageTexts(o, "p", pages);
 }
 
 // The first screen of the HTML file.

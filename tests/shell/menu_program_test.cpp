@@ -56,8 +56,7 @@ TEST(ProgramMenus, TheCoverGreysWhatItCannotDoAndTheTextPageDoesNot) {
     EXPECT_NE(cover.find("items => 0"), std::string::npos) << cover;
     EXPECT_EQ(cover.find("items => 40041"), std::string::npos) << cover;
     EXPECT_EQ(cover.find("dialog "), std::string::npos) << cover;
-    ASSERT_FALSE(ReadLines(o + "text.txt").empty());
-    EXPECT_EQ(ReadLines(o + "text.txt")[0], "The text after the cover.");
+    EXPECT_EQ(FirstLine(o + "text.txt"), "The text after the cover.");
     const std::string page = ReadFile(o + "page.txt");
     EXPECT_NE(page.find("items => 40041"), std::string::npos) << page;
     EXPECT_EQ(Count(page, "dialog Options\n"), 1u) << page;

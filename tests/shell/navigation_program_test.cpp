@@ -70,11 +70,9 @@ TEST(ProgramInDocumentLinks, ContentsLinksMoveToTheirTargetAndBackReturns) {
     const auto first = ReadLines(o + "first.txt");
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(first[0], "Chapter three");
-    ASSERT_FALSE(ReadLines(o + "three.txt").empty());
-    EXPECT_EQ(ReadLines(o + "three.txt")[0], "Chapter 3");
+    EXPECT_EQ(FirstLine(o + "three.txt"), "Chapter 3");
     EXPECT_EQ(Joined(ReadLines(o + "back.txt")), Joined(first));
-    ASSERT_FALSE(ReadLines(o + "nine.txt").empty());
-    EXPECT_EQ(ReadLines(o + "nine.txt")[0], "Chapter 9");
+    EXPECT_EQ(FirstLine(o + "nine.txt"), "Chapter 9");
     // Back returns to where the link was followed, not to the page turned to after it.
     EXPECT_EQ(Joined(ReadLines(o + "back2.txt")), Joined(first));
 }
@@ -120,10 +118,8 @@ TEST(ProgramInDocumentLinks, ABooksLinksReachItsIdsAndItsTargetRecords) {
     const std::string steps = "idle\n" + Tap(0) + "pagetext " + o + "four.txt\nsoftkey 1\nidle\n" +
                               Tap(1) + "pagetext " + o + "six.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\chapters.prc"}, steps).status, 0);
-    ASSERT_FALSE(ReadLines(o + "four.txt").empty());
-    EXPECT_EQ(ReadLines(o + "four.txt")[0], "Chapter 4");
-    ASSERT_FALSE(ReadLines(o + "six.txt").empty());
-    EXPECT_EQ(ReadLines(o + "six.txt")[0], "Chapter 6");
+    EXPECT_EQ(FirstLine(o + "four.txt"), "Chapter 4");
+    EXPECT_EQ(FirstLine(o + "six.txt"), "Chapter 6");
 }
 
 // A book of several pages in the books folder.
@@ -291,6 +287,11 @@ std::string FormPage(const std::string& value) {
 constexpr const char* kTapField = "tap 100 66\nidle\n";
 constexpr const char* kTapList = "tap 70 97\nidle\n";
 
+// Opens `book` on the device and writes its first screen to `shot`; the run's exit status.
+int FirstScreen(const TempDevice& device, const std::string& book, const std::string& shot) {
+    return RunSteps(device, {book}, "idle\nscreenshot " + shot + "\nquit\n").status;
+}
+
 // In a text field the keys edit: Left moves the caret, Backspace deletes, Right moves back;
 // none of them turns the page or leaves it. The field then looks as one holding the edited
 // text from the start.
@@ -308,14 +309,8 @@ TEST(ProgramKeysFollowTheFocus, ATextFieldEditsWithTheKeys) {
     const auto during = ReadLines(o + "during.txt");
     ASSERT_FALSE(during.empty());  // not the library
     EXPECT_EQ(during[0], "Name:");  // not the next page
-    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\edited.htm"},
-                       "idle\nscreenshot " + o + "expected.png\nquit\n")
-                  .status,
-              0);
-    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form.htm"},
-                       "idle\nscreenshot " + o + "untouched.png\nquit\n")
-                  .status,
-              0);
+    ASSERT_EQ(FirstScreen(device, "\\storage\\eBooks\\edited.htm", o + "expected.png"), 0);
+    ASSERT_EQ(FirstScreen(device, "\\storage\\eBooks\\form.htm", o + "untouched.png"), 0);
     const Picture edited = ReadPicture(o + "edited.png");
     ASSERT_GT(edited.height, 100);
     // Below the title bar, down to the drop-down.
@@ -386,14 +381,8 @@ TEST(ProgramPenAlone, ATapOnADropDownsOptionChoosesIt) {
                   .status,
               0)
         << ReadFile(o + "errors.txt");
-    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\chosen.htm"},
-                       "idle\nscreenshot " + o + "expected.png\nquit\n")
-                  .status,
-              0);
-    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\form.htm"},
-                       "idle\nscreenshot " + o + "untouched.png\nquit\n")
-                  .status,
-              0);
+    ASSERT_EQ(FirstScreen(device, "\\storage\\eBooks\\chosen.htm", o + "expected.png"), 0);
+    ASSERT_EQ(FirstScreen(device, "\\storage\\eBooks\\form.htm", o + "untouched.png"), 0);
     const Picture tapped = ReadPicture(o + "tapped.png");
     ASSERT_GT(tapped.height, 120);
     EXPECT_FALSE(tapped.RowsDiffer(ReadPicture(o + "expected.png"), 30, 120));
@@ -425,10 +414,8 @@ TEST(ProgramHistory, ForwardReturnsToWhereBackCameFrom) {
                               "back.txt\nbutton 1\nidle\npagetext " + o + "forward.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
-    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
-    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
-    ASSERT_FALSE(ReadLines(o + "forward.txt").empty());
-    EXPECT_EQ(ReadLines(o + "forward.txt")[0], "Chapter 3");
+    EXPECT_EQ(FirstLine(o + "back.txt"), "Chapter three");
+    EXPECT_EQ(FirstLine(o + "forward.txt"), "Chapter 3");
 }
 
 // The link that had the focus when the page was left has it again after Back: Enter follows it.
@@ -443,12 +430,9 @@ TEST(ProgramHistory, BackGivesTheFocusedLinkItsFocusAgain) {
                               "back.txt\nkey 0x0d\nidle\npagetext " + o + "again.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
-    ASSERT_FALSE(ReadLines(o + "nine.txt").empty());
-    EXPECT_EQ(ReadLines(o + "nine.txt")[0], "Chapter 9");
-    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
-    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
-    ASSERT_FALSE(ReadLines(o + "again.txt").empty());
-    EXPECT_EQ(ReadLines(o + "again.txt")[0], "Chapter 9");
+    EXPECT_EQ(FirstLine(o + "nine.txt"), "Chapter 9");
+    EXPECT_EQ(FirstLine(o + "back.txt"), "Chapter three");
+    EXPECT_EQ(FirstLine(o + "again.txt"), "Chapter 9");
 }
 
 // A link followed by a tap takes the focus from the one Tab gave it: after Back, Enter follows
@@ -463,10 +447,8 @@ TEST(ProgramHistory, BackGivesATappedLinkTheFocus) {
                               o + "enter.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
-    ASSERT_FALSE(ReadLines(o + "back.txt").empty());
-    EXPECT_EQ(ReadLines(o + "back.txt")[0], "Chapter three");
-    ASSERT_FALSE(ReadLines(o + "enter.txt").empty());
-    EXPECT_EQ(ReadLines(o + "enter.txt")[0], "Chapter 3");
+    EXPECT_EQ(FirstLine(o + "back.txt"), "Chapter three");
+    EXPECT_EQ(FirstLine(o + "enter.txt"), "Chapter 3");
 }
 
 // Back walks between the book and the library; in the library with nothing before it (the
@@ -745,10 +727,8 @@ TEST(ProgramHistory, NavigateListsTheRecentBooksAndOpensThem) {
                               "recent.txt\nquit\n";
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\contents.htm"}, steps).status, 0)
         << ReadFile(o + "errors.txt");
-    ASSERT_FALSE(ReadLines(o + "second.txt").empty());
-    EXPECT_EQ(ReadLines(o + "second.txt")[0], "Name:");
-    ASSERT_FALSE(ReadLines(o + "recent.txt").empty());
-    EXPECT_EQ(ReadLines(o + "recent.txt")[0], "Chapter three");
+    EXPECT_EQ(FirstLine(o + "second.txt"), "Name:");
+    EXPECT_EQ(FirstLine(o + "recent.txt"), "Chapter three");
 }
 
 }  // namespace

@@ -188,18 +188,6 @@ std::vector<Page> Walk(const TempDevice& device, const std::string& book, const 
     return ReadPages(folder, count);
 }
 
-std::vector<std::string> Split(const std::string& line) {
-    std::vector<std::string> words;
-    size_t at = 0;
-    while (at < line.size()) {
-        size_t end = line.find(' ', at);
-        if (end == std::string::npos) end = line.size();
-        if (end > at) words.push_back(line.substr(at, end - at));
-        at = end + 1;
-    }
-    return words;
-}
-
 // Checks the pages PageUp showed (in the order shown, from the last page) against those PageDown
 // showed (from the first).
 void ExpectBackwardTilesForward(const std::vector<Page>& forward, std::vector<Page> backward) {

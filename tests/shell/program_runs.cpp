@@ -28,6 +28,31 @@ std::vector<std::string> ReadLines(const std::string& path) {
     return lines;
 }
 
+std::string FirstLine(const std::string& path) {
+    const std::vector<std::string> lines = ReadLines(path);
+    return lines.empty() ? "(no lines)" : lines.front();
+}
+
+std::vector<std::string> Split(const std::string& line) {
+    std::vector<std::string> words;
+    size_t at = 0;
+    while (at < line.size()) {
+        size_t end = line.find(' ', at);
+        if (end == std::string::npos) end = line.size();
+        if (end > at) words.push_back(line.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
+}
+
+std::vector<std::vector<std::string>> ReadPageTexts(const std::string& folder,
+                                                    const std::string& name, int count) {
+    std::vector<std::vector<std::string>> pages;
+    for (int i = 0; i < count; ++i)
+        pages.push_back(ReadLines(folder + name + std::to_string(i) + ".txt"));
+    return pages;
+}
+
 std::string Joined(const std::vector<std::string>& lines) {
     std::string all;
     for (const std::string& l : lines) all += l + "\n";

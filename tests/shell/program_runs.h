@@ -13,8 +13,30 @@ namespace fvt::test {
 bool IsPng(const std::string& path);
 std::string ReadFile(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
+// The first line of a file such as a page text; "(no lines)" when it has none.
+std::string FirstLine(const std::string& path);
+// The words of a line: its parts between spaces.
+std::vector<std::string> Split(const std::string& line);
 // The lines as one text, each ended by a line feed.
 std::string Joined(const std::vector<std::string>& lines);
+
+// Driver steps pressing `key` (0x22 PageDown, 0x21 PageUp) `turns` times, each press after the
+// steps `note(name + n)` give for the view it leaves, n counting the presses from 0: steps that
+// write what the view shows.
+template <class Note>
+std::string Presses(const std::string& key, int turns, const std::string& name, Note note) {
+    std::string steps;
+    for (int i = 0; i < turns; ++i)
+        steps += note(name + std::to_string(i)) + "key " + key + "\nidle\n";
+    return steps;
+}
+// A `note` for Presses: the view's page text, written to <folder><name>.txt.
+inline auto PageTextIn(const std::string& folder) {
+    return [folder](const std::string& name) { return "pagetext " + folder + name + ".txt\n"; };
+}
+// The `count` page texts a walk wrote with PageTextIn(folder) under `name`.
+std::vector<std::vector<std::string>> ReadPageTexts(const std::string& folder,
+                                                    const std::string& name, int count);
 
 // Waits (boundedly) until the device has a running instance.
 HWND WaitForInstance();

@@ -292,13 +292,9 @@ TEST(ProgramRuns, PageUpAfterGoToPageEndsWhereTheShownPageStarts) {
     std::ofstream(file, std::ios::binary) << html;
     const std::string out = device.outside();
     const int forward = 40, back = 40;
-    std::string steps = "idle\n";
-    for (int i = 0; i < forward; ++i)
-        steps += "pagetext " + out + "/f" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
-    steps += "text 9\nanswer 0\nmenu 40092\nidle\n";
-    for (int i = 0; i < back; ++i)
-        steps += "pagetext " + out + "/b" + std::to_string(i) + ".txt\nkey 0x21\nidle\n";
-    steps += "quit\n";
+    const std::string steps = "idle\n" + Presses("0x22", forward, "f", PageTextIn(out + "/")) +
+                              "text 9\nanswer 0\nmenu 40092\nidle\n" +
+                              Presses("0x21", back, "b", PageTextIn(out + "/")) + "quit\n";
     LaunchedProgram child = StartReader(device, {file}, WriteScript(device, "steps.txt", steps));
     ASSERT_GT(child.Pid(), 0);
     ASSERT_EQ(child.Wait().status, 0);

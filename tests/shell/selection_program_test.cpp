@@ -65,6 +65,22 @@ std::string Answer(int32_t command) {
     return "answer " + std::to_string(Commands::kPopupItemBase + command) + "\n";
 }
 
+// Selects the first two words of the page and chooses `command` from the selection's pop-up;
+// `dialog` answers the text dialog that notes and modifications open.
+std::string AnnotateFirstWords(int32_t command, const std::string& dialog = {}) {
+    return "char 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" + Answer(command) + dialog +
+           "key 0x0d\nidle\nadvance 300\nidle\n";
+}
+
+// Steps that make a custom link: "Add link" on the third and fourth words of the page ("line 0"
+// on a page of lines), then `toTarget`, the steps that reach the target's page, whose text goes
+// to `target`, and "Set link target" on its first words.
+std::string MakeCustomLink(const std::string& toTarget, const std::string& target) {
+    return "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
+           Answer(Cmd::kAddLink) + "key 0x0d\nidle\nadvance 300\nidle\n" + toTarget + "pagetext " +
+           target + "\n" + AnnotateFirstWords(Cmd::kSetLinkTarget) + "quit\n";
+}
+
 TEST(SelectingText, KeysSelectAHighlightThatIsKeptAndDrawnAfterARestart) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
@@ -217,15 +233,7 @@ TEST(SelectingText, ACustomLinkIsAddedAndFollowedFromItsText) {
                       followed = device.OutsidePath("followed.txt"),
                       back = device.OutsidePath("back.txt");
     ASSERT_EQ(
-        RunSteps(device, {book},
-                 "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
-                 "key 0x0d\nidle\nkey 0x27\nidle\n" +
-                     Answer(Cmd::kAddLink) +
-                     "key 0x0d\nidle\nadvance 300\nidle\n"
-                     "key 0x22\nidle\nkey 0x22\nidle\npagetext " +
-                     target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
-                     Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n")
-            .status,
+        RunSteps(device, {book}, MakeCustomLink("key 0x22\nidle\nkey 0x22\nidle\n", target)).status,
         0);
     {
         AnnotationFile file;
@@ -279,13 +287,6 @@ std::vector<std::string> FileLines(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     for (std::string line; std::getline(in, line);) out.push_back(line);
     return out;
-}
-
-// Selects the first two words of the page and chooses `command` from the selection's pop-up;
-// `dialog` answers the text dialog that notes and modifications open.
-std::string AnnotateFirstWords(int32_t command, const std::string& dialog = {}) {
-    return "char 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" + Answer(command) + dialog +
-           "key 0x0d\nidle\nadvance 300\nidle\n";
 }
 
 // The list's row of an icon (the annotation kind's), or -1.
@@ -576,14 +577,7 @@ TEST(SelectingText, ACustomLinkOverTitledWordsIsFollowed) {
     const std::string target = device.OutsidePath("target.txt"), first = device.OutsidePath("first.txt"),
                       followed = device.OutsidePath("followed.txt");
     ASSERT_EQ(
-        RunSteps(device, {book},
-                    "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
-                    "key 0x0d\nidle\nkey 0x27\nidle\n" +
-                        Answer(Cmd::kAddLink) +
-                        "key 0x0d\nidle\nadvance 300\nidle\n"
-                        "key 0x22\nidle\nkey 0x22\nidle\npagetext " +
-                        target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
-                        Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n").status,
+        RunSteps(device, {book}, MakeCustomLink("key 0x22\nidle\nkey 0x22\nidle\n", target)).status,
         0);
     ASSERT_EQ(RunSteps(device, {book}, "idle\nkey 0x24\nidle\npagetext " + first +
                                       "\ntap 132 40\nidle\nadvance 300\nidle\npagetext " +
@@ -623,14 +617,8 @@ TEST(SelectingText, ACustomLinkLeadsIntoAnotherBookByItsName) {
     // Back from a book opened first shows the library; its second row is Beta.
     ASSERT_EQ(
         RunSteps(device, {alpha},
-                 "idle\nchar 9\nidle\nkey 0x27\nidle\nkey 0x27\nidle\n"
-                 "key 0x0d\nidle\nkey 0x27\nidle\n" +
-                     Answer(Cmd::kAddLink) +
-                     "key 0x0d\nidle\nadvance 300\nidle\n"
-                     "softkey 1\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\n"
-                     "key 0x22\nidle\npagetext " +
-                     target + "\nchar 9\nidle\nkey 0x0d\nidle\nkey 0x27\nidle\n" +
-                     Answer(Cmd::kSetLinkTarget) + "key 0x0d\nidle\nadvance 300\nidle\nquit\n")
+                 MakeCustomLink("softkey 1\nidle\nkey 0x28\nidle\nkey 0x0d\nidle\nkey 0x22\nidle\n",
+                                target))
             .status,
         0);
     {

@@ -58,16 +58,24 @@ bool HasAfter(const std::vector<std::string>& lines) {
     return false;
 }
 
+// Pixels of a 240x320 screenshot's columns [x0, x1) in the body of the page (below the title
+// bar and above the menu bar) that differ from the page's colour.
+int BodyInk(const Picture& shot, int x0, int x1) {
+    const int top = 30, bottom = 280;
+    const uint32_t page = shot.At(120, bottom - 1);
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = x0; x < x1; ++x) n += shot.At(x, y) != page;
+    return n;
+}
+
 TEST(ProgramTables, ACellTallerThanThePageIsReadWholeForwardAndBack) {
     TempDevice device;
     ASSERT_TRUE(device.ok());
     WriteTallCell(device);
     const std::string o = device.outside() + "/";
-    std::string steps = "idle\n";
-    for (int i = 0; i < kTurns; ++i)
-        steps += "pagetext " + o + "f" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
-    for (int i = 0; i < kTurns; ++i)
-        steps += "pagetext " + o + "b" + std::to_string(i) + ".txt\nkey 0x21\nidle\n";
+    const std::string steps = "idle\n" + Presses("0x22", kTurns, "f", PageTextIn(o)) +
+                              Presses("0x21", kTurns, "b", PageTextIn(o));
     ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\tall.htm"}, steps + "quit\n").status, 0)
         << ReadFile(o + "errors.txt");
 
@@ -108,15 +116,7 @@ TEST(ProgramTables, TheScrollArrowsSitBesideTheCellsText) {
         << ReadFile(o + "errors.txt");
     Picture shot = ReadPicture(o + "wide.png");
     ASSERT_EQ(shot.width, 240);
-    // The body of the page, below the title bar and above the menu bar.
-    const int top = 30, bottom = 280;
-    const uint32_t page = shot.At(120, bottom - 1);
-    auto ink = [&](int x0, int x1) {
-        int n = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = x0; x < x1; ++x) n += shot.At(x, y) != page;
-        return n;
-    };
+    auto ink = [&](int x0, int x1) { return BodyInk(shot, x0, x1); };
     EXPECT_GT(ink(18, 222), 0);   // the cells
     EXPECT_EQ(ink(0, 18), 0);     // no arrow at the start, and no text under one
     EXPECT_GT(ink(222, 240), 0);  // the right arrow
@@ -148,14 +148,7 @@ TEST(ProgramTables, ARuleInACellTakesTheCellsWidth) {
     EXPECT_EQ(lines[4], "West");
     Picture shot = ReadPicture(o + "rule.png");
     ASSERT_EQ(shot.width, 240);
-    const int top = 30, bottom = 280;
-    const uint32_t page = shot.At(120, bottom - 1);
-    auto ink = [&](int x0, int x1) {
-        int n = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = x0; x < x1; ++x) n += shot.At(x, y) != page;
-        return n;
-    };
+    auto ink = [&](int x0, int x1) { return BodyInk(shot, x0, x1); };
     // Nothing at the page's right side: no scroll arrow, no cell running off the page.
     EXPECT_EQ(ink(200, 240), 0);
 }

@@ -59,18 +59,6 @@ std::string TallRowsHtml() {
     return h + "<p>closing words.</p></body></html>";
 }
 
-std::vector<std::string> Split(const std::string& line) {
-    std::vector<std::string> words;
-    size_t at = 0;
-    while (at < line.size()) {
-        size_t end = line.find(' ', at);
-        if (end == std::string::npos) end = line.size();
-        if (end > at) words.push_back(line.substr(at, end - at));
-        at = end + 1;
-    }
-    return words;
-}
-
 bool Holds(const Page& page, const std::string& text) {
     for (const std::string& line : page)
         if (line.find(text) != std::string::npos) return true;

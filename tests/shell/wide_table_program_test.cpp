@@ -36,6 +36,25 @@ std::vector<std::string> On(const std::string& screen) {
     return {"FOLIVANT_SCREEN=" + screen};
 }
 
+// Device pixels to a screen pixel.
+int ScaleOf(const std::string& screen) {
+    return screen == "240x320" ? 1 : 2;
+}
+
+const std::vector<std::string> kManualBook = {"\\storage\\eBooks\\manual.html"};
+
+// The first screen the program shows of `html` as the manual.
+void FirstScreen(const std::string& html, const std::string& screen, Picture& shown) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/manual.html", html);
+    const std::string shot = device.OutsidePath("a.png");
+    ASSERT_EQ(
+        RunSteps(device, kManualBook, "idle\nscreenshot " + shot + "\nquit\n", On(screen)).status,
+        0);
+    shown = ReadPicture(shot);
+}
+
 std::string BodyWord(int paragraph, int word) {
     return "b" + std::to_string(paragraph) + "w" + std::to_string(word);
 }
@@ -96,20 +115,11 @@ Reading Read(const std::string& screen) {
     EXPECT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/manual.html", Manual());
     const std::string o = device.outside() + "/";
-    std::string steps = "idle\n";
-    for (int i = 0; i < kTurns; ++i)
-        steps += "pagetext " + o + "f" + std::to_string(i) + ".txt\nkey 0x22\nidle\n";
-    for (int i = 0; i < kTurns; ++i)
-        steps += "pagetext " + o + "b" + std::to_string(i) + ".txt\nkey 0x21\nidle\n";
-    const ProgramResult run =
-        RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen));
+    const std::string steps = "idle\n" + Presses("0x22", kTurns, "f", PageTextIn(o)) +
+                              Presses("0x21", kTurns, "b", PageTextIn(o));
+    const ProgramResult run = RunSteps(device, kManualBook, steps + "quit\n", On(screen));
     EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
-    Reading r;
-    for (int i = 0; i < kTurns; ++i) {
-        r.forward.push_back(ReadLines(o + "f" + std::to_string(i) + ".txt"));
-        r.back.push_back(ReadLines(o + "b" + std::to_string(i) + ".txt"));
-    }
-    return r;
+    return {ReadPageTexts(o, "f", kTurns), ReadPageTexts(o, "b", kTurns)};
 }
 
 TEST(ProgramWideTables, PageDownReadsTheMenuThenTheWholeBodyAndPageUpRetracesIt) {
@@ -170,7 +180,7 @@ TEST(ProgramWideTables, HomeAndEndShowTheFirstAndLastViewsPageDownReaches) {
                  "last.txt\nkey 0x21\nidle\nkey 0x21\nidle\nkey 0x24\nidle\n"
                  "pagetext " +
                  o + "home.txt\nkey 0x23\nidle\npagetext " + o + "end.txt\nquit\n";
-        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps, On(screen)).status, 0)
+        ASSERT_EQ(RunSteps(device, kManualBook, steps, On(screen)).status, 0)
             << ReadFile(o + "errors.txt");
         const auto first = ReadLines(o + "first.txt"), last = ReadLines(o + "last.txt");
         ASSERT_NE(first, last);
@@ -214,18 +224,13 @@ TEST(ProgramWideTables, EachViewPageDownShowsIsAPageForThePositionBarAndGoToPage
         auto shot = [&](const std::string& name) {
             return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
         };
-        std::string steps = "idle\nmenu 40172\nidle\n";
-        for (int i = 0; i < kTurns; ++i)
-            steps += shot("f" + std::to_string(i)) + "key 0x22\nidle\n";
-        for (int i = 0; i < kTurns; ++i)
-            steps += shot("b" + std::to_string(i)) + "key 0x21\nidle\n";
+        std::string steps = "idle\nmenu 40172\nidle\n" + Presses("0x22", kTurns, "f", shot) +
+                            Presses("0x21", kTurns, "b", shot);
         for (int n : {2, 5, 9, 9999})
             steps += "text " + std::to_string(n) + "\nanswer 0\nmenu 40092\nidle\n" +
                      shot("g" + std::to_string(n));
         steps += "key 0x23\nidle\n" + shot("end");
-        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen))
-                      .status,
-                  0)
+        ASSERT_EQ(RunSteps(device, kManualBook, steps + "quit\n", On(screen)).status, 0)
             << ReadFile(o + "errors.txt");
         auto text = [&](const std::string& name) { return ReadLines(o + name + ".txt"); };
         auto picture = [&](const std::string& name) { return ReadPicture(o + name + ".png"); };
@@ -282,15 +287,11 @@ TEST(ProgramWideTables, GoToPageReachesATablesViewInALongBook) {
             return "screenshot " + o + name + ".png\npagetext " + o + name + ".txt\n";
         };
         constexpr int kSteps = 8;
-        std::string steps = "idle\nmenu 40172\nidle\n";
-        for (int i = 0; i < kSteps; ++i)
-            steps += shot("f" + std::to_string(i)) + "key 0x22\nidle\n";
+        std::string steps = "idle\nmenu 40172\nidle\n" + Presses("0x22", kSteps, "f", shot);
         for (int n : {5, 3, 8})
             steps += "text " + std::to_string(n) + "\nanswer 0\nmenu 40092\nidle\n" +
                      shot("g" + std::to_string(n));
-        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen))
-                      .status,
-                  0)
+        ASSERT_EQ(RunSteps(device, kManualBook, steps + "quit\n", On(screen)).status, 0)
             << ReadFile(o + "errors.txt");
         auto text = [&](const std::string& name) { return ReadLines(o + name + ".txt"); };
         ASSERT_EQ(Joined(text("f" + std::to_string(kSteps - 1))).find("n1x1"), std::string::npos)
@@ -400,7 +401,7 @@ std::pair<Picture, Picture> FirstTwoScreens(int formAfter, const std::string& sc
     device.WriteHost("storage/eBooks/manual.html", Manual(formAfter));
     const std::string o = device.outside() + "/";
     const ProgramResult run = RunSteps(
-        device, {"\\storage\\eBooks\\manual.html"},
+        device, kManualBook,
         "idle\nscreenshot " + o + "a.png\nkey 0x22\nidle\nscreenshot " + o + "b.png\nquit\n",
         On(screen));
     EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
@@ -422,7 +423,7 @@ TEST(ProgramWideTables, AFieldInTheMenuIsCutAtTheViewAndItsTapsFollowIt) {
             screens.emplace_back(FieldOn(a), FieldOn(b));
             whole = std::max(whole, screens.back().first.rows.size());
         }
-        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        const int scale = ScaleOf(screen);
         int formAfter = -1;
         for (int k = 0; k < kMenuItems && formAfter < 0; ++k) {
             const auto& [a, b] = screens[static_cast<size_t>(k)];
@@ -447,7 +448,7 @@ TEST(ProgramWideTables, AFieldInTheMenuIsCutAtTheViewAndItsTapsFollowIt) {
                                   "\nidle\nchar q\nidle\nscreenshot " + o + "c.png\ntap " + x +
                                   " " + std::to_string(after.Middle()) +
                                   "\nidle\nchar w\nidle\nscreenshot " + o + "d.png\nquit\n";
-        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps, On(screen)).status, 0)
+        ASSERT_EQ(RunSteps(device, kManualBook, steps, On(screen)).status, 0)
             << ReadFile(o + "errors.txt");
         const Picture b = ReadPicture(o + "b.png"), c = ReadPicture(o + "c.png"),
                       d = ReadPicture(o + "d.png");
@@ -530,14 +531,13 @@ int ChangedByATap(int formAfter, const Frame& f, const std::string& screen) {
     EXPECT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/manual.html", Manual(formAfter, kChoiceForm));
     const std::string o = device.outside() + "/";
-    const int scale = screen == "240x320" ? 1 : 2;
+    const int scale = ScaleOf(screen);
     const std::string at = std::to_string(f.left + (f.right - f.left) / 3) + " " +
                            std::to_string(f.top + 2 * scale);
-    const ProgramResult run =
-        RunSteps(device, {"\\storage\\eBooks\\manual.html"},
-                 "idle\nscreenshot " + o + "a.png\ntap " + at + "\nidle\nscreenshot " + o +
-                     "b.png\nquit\n",
-                 On(screen));
+    const ProgramResult run = RunSteps(
+        device, kManualBook,
+        "idle\nscreenshot " + o + "a.png\ntap " + at + "\nidle\nscreenshot " + o + "b.png\nquit\n",
+        On(screen));
     EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
     const Picture a = ReadPicture(o + "a.png"), b = ReadPicture(o + "b.png");
     if (a.width == 0 || b.width != a.width) return -1;
@@ -554,15 +554,8 @@ TEST(ProgramWideTables, ADropDownAndACheckBoxCutByTheViewTakeTapsWhereTheyShow) 
         int listAfter = -1, boxAfter = -1;
         Frame list, box;
         for (int k = 0; k < kMenuItems && (listAfter < 0 || boxAfter < 0); ++k) {
-            TempDevice device;
-            ASSERT_TRUE(device.ok());
-            device.WriteHost("storage/eBooks/manual.html", Manual(k, kChoiceForm));
-            const std::string shot = device.OutsidePath("a.png");
-            ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
-                               "idle\nscreenshot " + shot + "\nquit\n", On(screen))
-                          .status,
-                      0);
-            const Picture p = ReadPicture(shot);
+            Picture p;
+            ASSERT_NO_FATAL_FAILURE(FirstScreen(Manual(k, kChoiceForm), screen, p));
             ASSERT_GT(p.width, 0);
             const auto [b, l] = ChoicesOn(p);
             if (listAfter < 0 && l.cut) listAfter = k, list = l;
@@ -617,17 +610,10 @@ Frame ListIn(const Picture& p, int fromY, int toY, int toX, int least, int tappa
 // How many menu items come before the list the first time the first view's bottom cuts it in
 // its second row, and where it shows then; -1 when it never does.
 int CutListPlacement(const std::string& screen, Frame& list) {
-    const int scale = screen == "240x320" ? 1 : 2;
+    const int scale = ScaleOf(screen);
     for (int k = 0; k < kMenuItems; ++k) {
-        TempDevice device;
-        EXPECT_TRUE(device.ok());
-        device.WriteHost("storage/eBooks/manual.html", Manual(k, kListForm));
-        const std::string shot = device.OutsidePath("a.png");
-        EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
-                           "idle\nscreenshot " + shot + "\nquit\n", On(screen))
-                      .status,
-                  0);
-        const Picture p = ReadPicture(shot);
+        Picture p;
+        FirstScreen(Manual(k, kListForm), screen, p);
         if (p.width == 0) return -1;
         list = ListIn(p, 30 * scale, p.height - 26 * scale, p.width / 2, 30 * scale, 26 * scale);
         if (list.cut) return k;
@@ -641,7 +627,7 @@ int CutListPlacement(const std::string& screen, Frame& list) {
 TEST(ProgramWideTables, AListShownInPlaceCutByTheViewTakesTapsWhereItShows) {
     for (const char* screen : kScreens) {
         SCOPED_TRACE(screen);
-        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        const int scale = ScaleOf(screen);
         Frame list;
         const int listAfter = CutListPlacement(screen, list);
         ASSERT_GE(listAfter, 0) << "the list never showed cut by the view";
@@ -653,7 +639,7 @@ TEST(ProgramWideTables, AListShownInPlaceCutByTheViewTakesTapsWhereItShows) {
         const std::string o = device.outside() + "/";
         const std::string x = std::to_string(list.left + (list.right - list.left) / 3);
         const int row = list.bottom - 3 * scale;
-        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"},
+        ASSERT_EQ(RunSteps(device, kManualBook,
                            "idle\nscreenshot " + o + "a.png\ntap " + x + " " +
                                std::to_string(list.bottom + 2 * scale) + "\nidle\nscreenshot " + o +
                                "b.png\ntap " + x + " " + std::to_string(row) +
@@ -711,7 +697,7 @@ int TallestBand(const Picture& p, Rgb c) {
 TEST(ProgramWideTables, PicturesAndControlsAloneOnTheirLinesAreReadWhole) {
     for (const char* screen : kScreens) {
         SCOPED_TRACE(screen);
-        const int scale = std::string(screen) == "240x320" ? 1 : 2;
+        const int scale = ScaleOf(screen);
         Frame cut;
         const int listAfter = CutListPlacement(screen, cut);
         ASSERT_GE(listAfter, 0) << "the list never showed cut by the view";
@@ -729,12 +715,9 @@ TEST(ProgramWideTables, PicturesAndControlsAloneOnTheirLinesAreReadWhole) {
         }
         device.WriteHost("storage/eBooks/manual.html", html);
         const std::string o = device.outside() + "/";
-        std::string steps = "idle\n";
-        for (int i = 0; i < kTurns; ++i)
-            steps += "screenshot " + o + "v" + std::to_string(i) + ".png\nkey 0x22\nidle\n";
-        ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\manual.html"}, steps + "quit\n", On(screen))
-                      .status,
-                  0)
+        auto shot = [&](const std::string& name) { return "screenshot " + o + name + ".png\n"; };
+        const std::string steps = "idle\n" + Presses("0x22", kTurns, "v", shot);
+        ASSERT_EQ(RunSteps(device, kManualBook, steps + "quit\n", On(screen)).status, 0)
             << ReadFile(o + "errors.txt");
         std::vector<Picture> views;
         for (int i = 0; i < kTurns; ++i)
@@ -801,12 +784,11 @@ Shown Press(const std::string& html, const std::string& screen, const std::strin
     EXPECT_TRUE(device.ok());
     device.WriteHost("storage/eBooks/tables.html", html);
     const std::string o = device.outside() + "/";
-    std::string steps = "idle\n" + start;
-    for (int i = 0; i < turns; ++i) {
-        const std::string name = o + "p" + std::to_string(i);
-        if (screens) steps += "screenshot " + name + ".png\n";
-        steps += "pagetext " + name + ".txt\nkey " + key + "\nidle\n";
-    }
+    auto view = [&](const std::string& name) {
+        return (screens ? "screenshot " + o + name + ".png\n" : "") + "pagetext " + o + name +
+               ".txt\n";
+    };
+    const std::string steps = "idle\n" + start + Presses(key, turns, "p", view);
     const ProgramResult run =
         RunSteps(device, {"\\storage\\eBooks\\tables.html"}, steps + "quit\n", On(screen));
     EXPECT_EQ(run.status, 0) << ReadFile(o + "errors.txt");

@@ -201,6 +201,15 @@ bool TooLarge(const RECT& r) {
            static_cast<long long>(r.bottom) - r.top > kMaxShape;
 }
 
+// The rectangle of a shape given by two corners in any order; false, with the error set, when
+// it is too large to draw.
+bool ShapeRect(int left, int top, int right, int bottom, RECT& r) {
+    r = Normal(left, top, right, bottom);
+    if (!TooLarge(r)) return true;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+}
+
 }  // namespace
 
 }  // namespace gdi
@@ -261,12 +270,8 @@ BOOL Polyline(HDC dc, const POINT* points, int count) {
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     auto d = LookupDc(dc);
-    if (!d) return FALSE;
-    RECT r = Normal(left, top, right, bottom);
-    if (TooLarge(r)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    RECT r;
+    if (!d || !ShapeRect(left, top, right, bottom, r)) return FALSE;
     r = d->ToSurface(r);
     if (Empty(r)) return TRUE;
     const PenObject& pen = *d->st.pen;
@@ -291,12 +296,8 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
 
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
     auto d = LookupDc(dc);
-    if (!d) return FALSE;
-    RECT r = Normal(left, top, right, bottom);
-    if (TooLarge(r)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    RECT r;
+    if (!d || !ShapeRect(left, top, right, bottom, r)) return FALSE;
     int w = r.right - r.left, h = r.bottom - r.top;
     std::vector<Span> rows(h);
     for (int j = 0; j < h; ++j) {
@@ -309,12 +310,8 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
 
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height) {
     auto d = LookupDc(dc);
-    if (!d) return FALSE;
-    RECT r = Normal(left, top, right, bottom);
-    if (TooLarge(r)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    RECT r;
+    if (!d || !ShapeRect(left, top, right, bottom, r)) return FALSE;
     int w = r.right - r.left, h = r.bottom - r.top;
     int ew = std::clamp(width, 0, w), eh = std::clamp(height, 0, h);
     std::vector<Span> rows(h);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bookfiles/annotation_file.h"
+#include "read_side_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::uint32_t had = 0;
@@ -23,23 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         f->Release();
         return 0;
     }
-    std::uint32_t a = 0, b = 0, n = 0;
-    std::vector<std::uint8_t> state;
-    f->GetReadingPosition(&a, &b, &state);
-    f->GetAudioPosition(&a, &b, &state);
-    f->GetFormState(&state);
-    f->GetTitle(&n);
-    f->GetAuthor(&n);
-    f->GetCategories(&n);
-    BookmarkIterator it;
-    f->StartIterator(&it, 0, 0, 0xFFFFFFFF);
-    for (std::int32_t i; (i = f->FindNext(&it)) >= 0;) {
-        f->GetBookmarkText(i, &n);
-        f->GetBookmarkNote(i, &n);
-        f->GetBookmarkUrl(i, &n);
-        f->GetBookmarkState(i, &state);
-        f->GetLinkedBookmark(i);
-    }
+    ReadEveryPart(*f);
     if (sound && f->BookmarkCount() < had) __builtin_trap();
     std::vector<std::uint8_t> bytes;
     if (!f->Database()->Serialize(&bytes)) __builtin_trap();

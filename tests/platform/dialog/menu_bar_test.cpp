@@ -23,6 +23,16 @@ using PopupMenus = DialogTest;
 using MenuBars = DialogTest;
 using ShellPen = DialogTest;
 
+// What SHCreateMenuBar takes to make the bar of menu resource `menu` for `owner`.
+SHMENUBARINFO BarInfo(HWND owner, UINT menu, DWORD flags = 0) {
+    SHMENUBARINFO info{};
+    info.cbSize = sizeof info;
+    info.hwndParent = owner;
+    info.dwFlags = flags;
+    info.nToolBarId = menu;
+    return info;
+}
+
 HMENU ThreeItems() {
     HMENU menu = CreatePopupMenu();
     AppendMenuW(menu, MF_STRING, 50045, u"Lookup");
@@ -175,10 +185,7 @@ TEST_F(PopupMenus, KeysThatComeWhileTheMenuWaitsAreTheMenus) {
 
 TEST_F(MenuBars, TheReaderBarHasItsButtonsAndTheirMenus) {
     HWND owner = Make(0, 26, 240, 268);
-    SHMENUBARINFO info{};
-    info.cbSize = sizeof info;
-    info.hwndParent = owner;
-    info.nToolBarId = 103;
+    SHMENUBARINFO info = BarInfo(owner, 103);
     ASSERT_TRUE(SHCreateMenuBar(&info));
     HWND bar = info.hwndMB;
     ASSERT_NE(bar, nullptr);
@@ -214,10 +221,7 @@ TEST_F(MenuBars, TheReaderBarHasItsButtonsAndTheirMenus) {
 // Setting a button to the text or state it has leaves the bar as painted; a change repaints it.
 TEST_F(MenuBars, OnlyAChangedButtonRepaintsTheBar) {
     HWND owner = Make(0, 26, 240, 268);
-    SHMENUBARINFO info{};
-    info.cbSize = sizeof info;
-    info.hwndParent = owner;
-    info.nToolBarId = 103;
+    SHMENUBARINFO info = BarInfo(owner, 103);
     ASSERT_TRUE(SHCreateMenuBar(&info));
     HWND bar = info.hwndMB;
     ASSERT_NE(bar, nullptr);
@@ -249,10 +253,7 @@ TEST_F(MenuBars, OnlyAChangedButtonRepaintsTheBar) {
 
 TEST_F(MenuBars, AMissingMenuMakesNoBar) {
     HWND owner = Make(0, 26, 240, 268);
-    SHMENUBARINFO info{};
-    info.cbSize = sizeof info;
-    info.hwndParent = owner;
-    info.nToolBarId = 4321;
+    SHMENUBARINFO info = BarInfo(owner, 4321);
     EXPECT_FALSE(SHCreateMenuBar(&info));
     EXPECT_EQ(info.hwndMB, nullptr);
     info.dwFlags = SHCMBF_EMPTYBAR;
@@ -267,10 +268,7 @@ protected:
     HWND MakeBar(UINT menu) {
         owner_ = Make(0, 26, 240, 268);
         SetActiveWindow(owner_);
-        SHMENUBARINFO info{};
-        info.cbSize = sizeof info;
-        info.hwndParent = owner_;
-        info.nToolBarId = menu;
+        SHMENUBARINFO info = BarInfo(owner_, menu);
         EXPECT_TRUE(SHCreateMenuBar(&info));
         return info.hwndMB;
     }
@@ -422,11 +420,8 @@ protected:
 // A bar keeps to the bottom strip whichever way the screen turns, and shows its buttons there.
 TEST_F(TurningBars, ABarFollowsTheScreenWhenItTurns) {
     HWND bar = MakeBar(103);
-    SHMENUBARINFO info{};  // a second, hidden bar of the same owner turns too
-    info.cbSize = sizeof info;
-    info.hwndParent = owner_;
-    info.dwFlags = SHCMBF_HIDDEN;
-    info.nToolBarId = 214;
+    // A second, hidden bar of the same owner turns too.
+    SHMENUBARINFO info = BarInfo(owner_, 214, SHCMBF_HIDDEN);
     ASSERT_TRUE(SHCreateMenuBar(&info));
     const int barH = MenuBarHeight();
     auto expectAtBottom = [&](HWND h, int w, int ht) {

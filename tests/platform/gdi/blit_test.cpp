@@ -255,6 +255,34 @@ struct OnScreen {
     }
 };
 
+// A page as the reader makes its pages: a 16-bit DIB section of the screen's width made without
+// its bits, shown at row `top` of the screen, and a copy of what it held when last shown.
+struct ShownPage {
+    static constexpr int H = 60, top = 30;
+    OnScreen& on;
+    const int W = on.fb->Width();
+    DibInfo info = FormatInfo(W, -H, 16, true);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, AsInfo(info), DIB_RGB_COLORS, nullptr, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    Source seen{info};
+    explicit ShownPage(OnScreen& screen) : on(screen) {}
+    ~ShownPage() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    // The page to the screen, remembering what it held then.
+    bool Show() {
+        return BitBlt(seen.dc, 0, 0, W, H, dc, 0, 0, SRCCOPY) &&
+               BitBlt(on.dc, 0, top, W, H, dc, 0, 0, SRCCOPY);
+    }
+    // The screen shows the page as it was when last shown.
+    testing::AssertionResult ScreenShowsIt() const {
+        return on.Shows(top, W, H, [&](int x, int y) { return GetPixel(seen.dc, x, y); });
+    }
+};
+
 }  // namespace
 
 // Plain copies between the direct-colour formats, clipped or not, from bottom-up and top-down
@@ -424,58 +452,44 @@ TEST(Blit, APageCopiedToTheScreenReadsAsIfWidenedAtOnce) {
 TEST(Blit, APageLentToTheScreenStaysAsItWasCopied) {
     OnScreen on;
     ASSERT_TRUE(on.ok());
-    HDC screen = on.dc;
-    const int W = on.fb->Width(), H = 60, top = 30;
-    DibInfo info = FormatInfo(W, -H, 16, true);
-    HDC page = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(page, AsInfo(info), DIB_RGB_COLORS, nullptr, nullptr, 0);
-    ASSERT_TRUE(bitmap);
-    HGDIOBJ old = SelectObject(page, bitmap);
-    Source a(info), b(info), seen(info);
+    ShownPage shown(on);
+    ASSERT_TRUE(shown.bitmap);
+    HDC page = shown.dc;
+    const int W = shown.W, H = ShownPage::H;
+    Source a(shown.info), b(shown.info);
     Scribble(a.bits, static_cast<std::size_t>(W) * H * 2, 3);
     Scribble(b.bits, static_cast<std::size_t>(W) * H * 2, 4);
     HBRUSH red = CreateSolidBrush(kRed);
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     const RECT all{0, 0, W, H}, stripe{20, 10, 50, 14};
-    // The page to the screen, remembering what it held then.
-    auto show = [&] {
-        ASSERT_TRUE(BitBlt(seen.dc, 0, 0, W, H, page, 0, 0, SRCCOPY));
-        ASSERT_TRUE(BitBlt(screen, 0, top, W, H, page, 0, 0, SRCCOPY));
-    };
-    auto screenShowsIt = [&] {
-        return on.Shows(top, W, H, [&](int x, int y) { return GetPixel(seen.dc, x, y); });
-    };
     for (int round = 0; round < 3; ++round) {
         Source& from = round % 2 ? b : a;
         ASSERT_TRUE(BitBlt(page, 0, 0, W, H, from.dc, 0, 0, SRCCOPY));
-        show();
+        ASSERT_TRUE(shown.Show());
         FillRect(page, &stripe, red);  // a part of the page
         EXPECT_EQ(GetPixel(page, 20, 10), kRed);
         EXPECT_EQ(GetPixel(page, 19, 10), GetPixel(from.dc, 19, 10));
-        EXPECT_TRUE(screenShowsIt()) << round;
-        show();
+        EXPECT_TRUE(shown.ScreenShowsIt()) << round;
+        ASSERT_TRUE(shown.Show());
         FillRect(page, &all, white);  // the whole page, as a new page's background
         EXPECT_EQ(GetPixel(page, 20, 10), kWhite);
         EXPECT_EQ(GetPixel(page, 0, H - 1), kWhite);
-        EXPECT_TRUE(screenShowsIt()) << round;
+        EXPECT_TRUE(shown.ScreenShowsIt()) << round;
     }
     // Its bits asked for while the screen holds the page: writes through them stay off it.
     ASSERT_TRUE(BitBlt(page, 0, 0, W, H, a.dc, 0, 0, SRCCOPY));
-    show();
+    ASSERT_TRUE(shown.Show());
     DIBSECTION ds{};
-    ASSERT_EQ(GetObjectW(bitmap, sizeof(ds), &ds), static_cast<int>(sizeof(ds)));
+    ASSERT_EQ(GetObjectW(shown.bitmap, sizeof(ds), &ds), static_cast<int>(sizeof(ds)));
     std::memset(ds.dsBm.bmBits, 0, static_cast<std::size_t>(W) * 2 * 5);
     EXPECT_EQ(GetPixel(page, 7, 2), kBlack);
-    EXPECT_TRUE(screenShowsIt());
+    EXPECT_TRUE(shown.ScreenShowsIt());
     // From then on the page is copied.
-    show();
+    ASSERT_TRUE(shown.Show());
     std::memset(ds.dsBm.bmBits, 0xFF, static_cast<std::size_t>(W) * 2 * 5);
     EXPECT_EQ(GetPixel(page, 7, 2), kWhite);
-    EXPECT_TRUE(screenShowsIt());
+    EXPECT_TRUE(shown.ScreenShowsIt());
     DeleteObject(red);
-    SelectObject(page, old);
-    DeleteObject(bitmap);
-    DeleteDC(page);
 }
 
 // Pages drawn in turn into one page surface shown on the screen (its memory lent, so that the
@@ -487,13 +501,11 @@ TEST(Blit, APageLentToTheScreenStaysAsItWasCopied) {
 TEST(Blit, APageFilledOverTextAloneEqualsAPageFilledWhole) {
     OnScreen on;
     ASSERT_TRUE(on.ok());
-    const int W = on.fb->Width(), H = 60, top = 30;
-    DibInfo info = FormatInfo(W, -H, 16, true);
-    HDC page = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(page, AsInfo(info), DIB_RGB_COLORS, nullptr, nullptr, 0);
-    ASSERT_TRUE(bitmap);
-    HGDIOBJ old = SelectObject(page, bitmap);
-    Source handedOut(info), seen(info);
+    ShownPage shown(on);
+    ASSERT_TRUE(shown.bitmap);
+    HDC page = shown.dc;
+    const int W = shown.W, H = ShownPage::H;
+    Source handedOut(shown.info);
     LOGFONTW lf{};
     lf.lfHeight = -14;
     lf.lfQuality = ANTIALIASED_QUALITY;
@@ -534,22 +546,18 @@ TEST(Blit, APageFilledOverTextAloneEqualsAPageFilledWhole) {
             }
             if (step.pixel) SetPixel(dc, 12, 14, kRed);
         }
-        if (round > 0)
-            EXPECT_TRUE(on.Shows(top, W, H, [&](int x, int y) { return GetPixel(seen.dc, x, y); }))
-                << "round " << round;
+        if (round > 0) {
+            EXPECT_TRUE(shown.ScreenShowsIt()) << "round " << round;
+        }
         int differing = 0;
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x)
                 differing += GetPixel(page, x, y) != GetPixel(handedOut.dc, x, y);
         EXPECT_EQ(differing, 0) << "round " << round;
         // Shown: the screen takes the page's memory, the next page is drawn into the other.
-        ASSERT_TRUE(BitBlt(seen.dc, 0, 0, W, H, page, 0, 0, SRCCOPY));
-        ASSERT_TRUE(BitBlt(on.dc, 0, top, W, H, page, 0, 0, SRCCOPY));
+        ASSERT_TRUE(shown.Show());
         ++round;
     }
-    EXPECT_TRUE(on.Shows(top, W, H, [&](int x, int y) { return GetPixel(seen.dc, x, y); }));
+    EXPECT_TRUE(shown.ScreenShowsIt());
     DeleteObject(font);
-    SelectObject(page, old);
-    DeleteObject(bitmap);
-    DeleteDC(page);
 }

@@ -49,13 +49,8 @@ std::string Utf16Le(const std::u16string& text) {
     return out;
 }
 
-class WindowInput : public ::testing::Test {
+class WindowInput : public WindowSessionTest {
 protected:
-    void SetUp() override {
-        if (server_.Name().empty()) GTEST_SKIP() << "no Xvfb";
-        ASSERT_TRUE(device_.ok());
-    }
-    std::string Out(const std::string& name) const { return device_.outside() + "/" + name; }
     // A library of two text books, Alpha and Beta.
     void WriteAlphaAndBeta() const {
         device_.WriteHost("storage/eBooks/Alpha.txt", "The first book.\n");
@@ -73,9 +68,6 @@ protected:
         return "pagetext " + Out("page.txt") + "\nlisttext " + Out("list.txt") + "\nlistshown " +
                Out("shown.txt") + "\nshelllog " + Out("log.txt");
     }
-
-    PrivateXServer server_;
-    TempDevice device_;
 };
 
 // 1. A note and a search typed on the keyboard keep their punctuation, shifted characters and

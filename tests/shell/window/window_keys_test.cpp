@@ -99,17 +99,13 @@ bool SameIn(const WindowPicture& a, const WindowPicture& b, const Box& r) {
     return true;
 }
 
-class WindowKeys : public ::testing::Test {
+class WindowKeys : public WindowSessionTest {
 protected:
     void SetUp() override {
-        if (server_.Name().empty()) GTEST_SKIP() << "no Xvfb";
-        ASSERT_TRUE(device_.ok());
+        WindowSessionTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         WritePagedBook(device_);
     }
-    std::string Out(const std::string& name) const { return device_.outside() + "/" + name; }
-
-    PrivateXServer server_;
-    TempDevice device_;
 };
 
 // Opens the soft-key menu of the page and walks to the Navigate menu's "Page number".

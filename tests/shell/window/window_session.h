@@ -4,6 +4,7 @@
 // What the window shows is read back from the X server.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -106,6 +107,21 @@ private:
     std::string why_;
     bool finished_ = false;
     ProgramResult result_;
+};
+
+// A test of a person at the window: a private X server and a device of the test's own; skipped
+// where there is no Xvfb.
+class WindowSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (server_.Name().empty()) GTEST_SKIP() << "no Xvfb";
+        ASSERT_TRUE(device_.ok());
+    }
+    // A file in the device's outside folder, where the driver writes what it reads.
+    std::string Out(const std::string& name) const { return device_.outside() + "/" + name; }
+
+    PrivateXServer server_;
+    TempDevice device_;
 };
 
 }  // namespace fvt::test

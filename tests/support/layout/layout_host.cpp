@@ -93,6 +93,13 @@ bool LayoutHost::SavePagePng(size_t i, const std::string& path) {
     return SaveCanvasPng(canvas_->canvas, path);
 }
 
+const InlineBox* LayoutHost::FirstObject(size_t i) const {
+    BlockContents& b = *contents_[i];
+    for (int32_t k = 0; k < b.KindCount(kItemInlineBox); ++k)
+        if (b.Object(k)->object && b.Object(k)->rect.width > 0) return b.Object(k);
+    return nullptr;
+}
+
 std::vector<std::string> LineTexts(const BlockContents& constBlock, std::vector<Rect>* boxes) {
     BlockContents& block = const_cast<BlockContents&>(constBlock);
     std::vector<std::string> lines;

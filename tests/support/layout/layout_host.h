@@ -48,6 +48,9 @@ public:
     bool Paginate(std::vector<LaidOutPage>& pages, int maxPages = 500);
     // The laid-out contents of page i of the last Paginate.
     const BlockContents& PageContents(size_t i) const { return *contents_[i]; }
+    // The first object on page i of the last Paginate that takes room on its line; null when
+    // none does.
+    const InlineBox* FirstObject(size_t i) const;
 
     // Paints page i into the canvas and writes it as a PNG; false on failure.
     bool SavePagePng(size_t i, const std::string& path);
