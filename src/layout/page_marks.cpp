@@ -418,8 +418,9 @@ bool PageLayout::MoveTable(PageSlot& slot, const Rect& box, uint32_t id) {
 
 bool PageLayout::AddTableMarks(PageSlot& slot) {
     BlockContents& c = slot.contents;
+    const int32_t count = c.KindCount(kItemTable);
     int32_t tables = 0;
-    for (int32_t i = 0; i < c.Count(); ++i) {
+    for (int32_t i = 0; i < c.Count() && tables < count; ++i) {
         if (c.ItemAt(i)->kind != kItemTable) continue;
         const TableRecord* t = c.Table(tables++);
         if (!t || (t->content.width <= t->box.width && t->content.height <= t->box.height))
