@@ -50,24 +50,31 @@ struct Run {
     long long width = 0;
 };
 
-void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
-    // Every unit is written below (the second of a pair as no glyph and no advance).
-    run.glyphs.resize(count);
-    run.advances.resize(count);
-    run.width = 0;
+// The text's glyphs and advances written from `glyphs` and `advances` on, one per unit (the
+// second unit of a pair as no glyph and no advance); the text's width.
+long long PlaceGlyphs(FontInstance& font, const WCHAR* text, int count, const Glyph** glyphs,
+                      int* advances) {
+    long long width = 0;
     for (int i = 0; i < count; ++i) {
         std::uint32_t c;
         const bool pair = fvt::utf::DecodeUtf16(text + i, static_cast<size_t>(count - i), c) == 2;
         const Glyph& g = font.GetGlyph(c);
-        run.glyphs[i] = &g;
-        run.advances[i] = g.advance;
-        run.width += g.advance;
+        glyphs[i] = &g;
+        advances[i] = g.advance;
+        width += g.advance;
         if (pair) {
             ++i;
-            run.glyphs[i] = nullptr;
-            run.advances[i] = 0;
+            glyphs[i] = nullptr;
+            advances[i] = 0;
         }
     }
+    return width;
+}
+
+void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
+    run.glyphs.resize(count);
+    run.advances.resize(count);
+    run.width = PlaceGlyphs(font, text, count, run.glyphs.data(), run.advances.data());
 }
 
 // Coverage k of 0..255 mixes the text colour over the pixel; two channels per multiply.
@@ -734,18 +741,19 @@ bool DrawnAsOneRun(const DcObject& d, const POLYTEXTW* texts, int count) {
 // The strings' glyphs as one run from the first string's x: the last unit of each string
 // advances the pen to where the next one starts.
 void JoinRuns(FontInstance& font, const POLYTEXTW* texts, int count, Run& line) {
-    thread_local Run piece;
-    line.glyphs.clear();
-    line.advances.clear();
+    std::size_t units = 0;
+    for (int k = 0; k < count; ++k) units += texts[k].n;
+    line.glyphs.resize(units);
+    line.advances.resize(units);
     long long pen = texts[0].x;
+    std::size_t at = 0;
     for (int k = 0; k < count; ++k) {
         const POLYTEXTW& t = texts[k];
         if (t.n == 0) continue;
-        Measure(font, t.lpstr, static_cast<int>(t.n), piece);
-        if (!line.advances.empty()) line.advances.back() += static_cast<int>(t.x - pen);
-        line.glyphs.insert(line.glyphs.end(), piece.glyphs.begin(), piece.glyphs.end());
-        line.advances.insert(line.advances.end(), piece.advances.begin(), piece.advances.end());
-        pen = t.x + piece.width;
+        if (at > 0) line.advances[at - 1] += static_cast<int>(t.x - pen);
+        pen = t.x + PlaceGlyphs(font, t.lpstr, static_cast<int>(t.n), line.glyphs.data() + at,
+                                line.advances.data() + at);
+        at += t.n;
     }
     line.width = pen - texts[0].x;
 }
