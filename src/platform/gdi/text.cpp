@@ -209,15 +209,31 @@ void BlendRow565(std::uint8_t* row, const std::uint8_t* cov, const std::uint8_t*
 class InkedGlyphs {
 public:
     // The kept rows of g in rgb over background, made now if they are not kept yet; null for
-    // glyphs that no cache may name.
-    const std::uint16_t* Find(const Glyph& g, std::uint32_t rgb, std::uint16_t background,
-                              const Ink565& ink) {
+    // glyphs that no cache may name. Finding them is inline (most glyphs of a page were met
+    // before), making them is not.
+    inline const std::uint16_t* Find(const Glyph& g, std::uint32_t rgb, std::uint16_t background,
+                                     const Ink565& ink) {
         if (g.serial == 0) return nullptr;
         std::uint64_t key = g.serial * 0x9E3779B97F4A7C15ull ^ (std::uint64_t{rgb} << 16) ^
                             background;
         Entry& e = slots_[(key ^ (key >> 29)) & (kSlots - 1)];
         if (e.serial == g.serial && e.rgb == rgb && e.background == background)
             return e.pixels.data();
+        return Make(e, g, rgb, background, ink);
+    }
+
+private:
+    struct Entry {
+        std::uint64_t serial = 0;
+        std::uint32_t rgb = 0;
+        std::uint16_t background = 0;
+        std::vector<std::uint16_t> pixels;
+    };
+
+    __attribute__((noinline)) const std::uint16_t* Make(Entry& e, const Glyph& g,
+                                                        std::uint32_t rgb,
+                                                        std::uint16_t background,
+                                                        const Ink565& ink) {
         const int groups = (g.width + 7) / 8;
         const std::size_t size = static_cast<std::size_t>(groups) * 8 * g.height;
         if (size > kLargest) return nullptr;
@@ -239,17 +255,10 @@ public:
         return e.pixels.data();
     }
 
-private:
     static constexpr std::size_t kSlots = 1024;
     // Larger glyphs (headings of more than about 40 pixels) are blended each time; at most
     // 3 MB are kept per thread.
     static constexpr std::size_t kLargest = 32 * 48;
-    struct Entry {
-        std::uint64_t serial = 0;
-        std::uint32_t rgb = 0;
-        std::uint16_t background = 0;
-        std::vector<std::uint16_t> pixels;
-    };
     std::vector<Entry> slots_ = std::vector<Entry>(kSlots);
 };
 
