@@ -205,16 +205,27 @@ bool BlockContents::SplitAt(const BlockCursor& cursor, BlockContents& first,
     end.Init(this, false);
     if (&first == this && &second != this) {
         // The page keeps its items where they are: only the rest is copied, then dropped here.
-        BlockContents tail;
-        if (!tail.CopyRange(*this, cursor.position, Count(), cursor.counts, end.counts))
-            return false;
-        tail.end_ = end_;
-        tail.continuation_ = continuation_;
+        // An empty second takes it in the storage it has.
+        if (second.Count() == 0) {
+            if (!second.CopyRange(*this, cursor.position, Count(), cursor.counts, end.counts)) {
+                const uint32_t keptEnd = second.end_, keptContinuation = second.continuation_;
+                second.Clear();
+                second.end_ = keptEnd;
+                second.continuation_ = keptContinuation;
+                return false;
+            }
+        } else {
+            BlockContents tail;
+            if (!tail.CopyRange(*this, cursor.position, Count(), cursor.counts, end.counts))
+                return false;
+            second.MoveFrom(tail);
+        }
+        second.end_ = end_;
+        second.continuation_ = continuation_;
         RemoveRange(cursor, end);
         uint32_t tailStart = 0;
-        tail.GetStart(tailStart);
+        second.GetStart(tailStart);
         end_ = tailStart;
-        second.MoveFrom(tail);
         if (!keepStorage) Compact();
         second.Compact();
         return true;

@@ -339,6 +339,7 @@ public:
     const LineRecord* Line(int32_t i) const { return lines_.Get(i); }
     const InlineBox* Object(int32_t i) const { return objects_.Get(i); }
     const FlowMark* Mark(int32_t i) const { return marks_.Get(i); }
+    const PositionRecord* Style(int32_t i) const { return styles_.Get(i); }
 
     // Debug check: every kind array holds as many items as the index names.
     bool CheckInvariants() const;

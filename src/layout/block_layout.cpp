@@ -98,9 +98,12 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
     if (!slot.record || !source_ || &next == slot.record) return false;
     if (columns_[0].width < 1 || columns_[0].height < 1) return false;
     PageRecord& page = *slot.record;
-    if (!next.CopyFrom(page)) return false;
+    // The items carried over from the page before go straight into the slot; the next
+    // page's are what is left past this one.
+    if (!next.CopyAllButBlock(page)) return false;
     if (!next.block) next.block.reset(new (std::nothrow) BlockContents());
     if (!next.block) return false;
+    next.block->Clear();
 
     if (page.scanState.Size() > 0) {
         ByteStream state;
@@ -118,7 +121,11 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
     next_ = &next;
     // The page is laid out in the slot's own block, whose storage the pages before grew; the
     // items carried over from the page before start it.
-    if (!slot.contents.AssignFrom(*next.block)) return false;
+    if (page.block) {
+        if (!slot.contents.AssignFrom(*page.block)) return false;
+    } else {
+        slot.contents.Clear();
+    }
     block_ = &slot.contents;
     textEnded_ = false;
     tableDepth_ = 0;

@@ -133,16 +133,24 @@ public:
     virtual bool Finish(Area& area) = 0;
     // The link of the reader's own annotation mark open at the next item (null: none).
     virtual void NoteAnnotationLink(LinkTarget* /*link*/) {}
+    // Whether a region may start among the block's items at all, where no annotation leads
+    // one there: false lets a walk that has nothing else to find be skipped.
+    virtual bool MayStart(const BlockContents& /*contents*/) const { return true; }
 };
 
 // Regions of the text under one link each; the area carries the link.
 class LinkRegionStrategy : public RegionStrategy {
 public:
+    // `startLink`: the link of the style the block starts in (a link carried over from the
+    // page before), or null.
+    explicit LinkRegionStrategy(LinkTarget* startLink = nullptr) : styleLink_(startLink) {}
     void Step(BlockContents& contents, int32_t index, int32_t kindIndex, bool& starts,
               bool& ends) override;
     bool StartsAt(uint32_t) override { return false; }
     bool Finish(Area& area) override;
     void NoteAnnotationLink(LinkTarget* link) override { markLink_ = link; }
+    // Only a style that carries a link starts one, the one the block starts in too.
+    bool MayStart(const BlockContents& contents) const override;
     // The link of text in a style under an annotation mark: the style's own, else the mark's.
     // A style link that leads nowhere (only a title) gives way to the mark's: the reader's
     // own link over a book's titled words is followed.

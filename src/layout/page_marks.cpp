@@ -33,6 +33,15 @@ void LinkRegionStrategy::Step(BlockContents& contents, int32_t index, int32_t ki
     if (starts) region_.Assign(link);
 }
 
+bool LinkRegionStrategy::MayStart(const BlockContents& contents) const {
+    if (styleLink_) return true;
+    for (int32_t i = 0; i < contents.KindCount(kItemStyleChange); ++i) {
+        const PositionRecord* style = contents.Style(i);
+        if (style && style->link) return true;
+    }
+    return false;
+}
+
 bool LinkRegionStrategy::Finish(Area& area) {
     RefPtr<LinkTarget> link = std::move(ended_);
     if (!link) link.Assign(region_.Get());
@@ -181,6 +190,8 @@ bool PageLayout::BuildRegions(PageSlot& slot, AreaArray& out, RegionStrategy& st
         notes.Start(annotations_, first);
         walking = notes.current >= 0;
     }
+    // Most pages of prose: no annotation, no object and no link, nothing to point at.
+    if (!walking && c.KindCount(kItemInlineBox) == 0 && !strategy.MayStart(c)) return true;
     Rect previousMark{};
 
     for (int32_t i = 0; i < to; ++i) {
@@ -407,8 +418,9 @@ bool PageLayout::MoveTable(PageSlot& slot, const Rect& box, uint32_t id) {
 
 bool PageLayout::AddTableMarks(PageSlot& slot) {
     BlockContents& c = slot.contents;
+    const int32_t count = c.KindCount(kItemTable);
     int32_t tables = 0;
-    for (int32_t i = 0; i < c.Count(); ++i) {
+    for (int32_t i = 0; i < c.Count() && tables < count; ++i) {
         if (c.ItemAt(i)->kind != kItemTable) continue;
         const TableRecord* t = c.Table(tables++);
         if (!t || (t->content.width <= t->box.width && t->content.height <= t->box.height))
@@ -435,7 +447,8 @@ bool PageLayout::EnsureMarks(PageSlot& slot) {
     if (!slot.drawn) return false;
     rememberedMark_ = kNone;
     slot.marks.Clear();
-    LinkRegionStrategy links;
+    // Text in a link the page before began is a link from the page's first item on.
+    LinkRegionStrategy links(slot.record ? slot.record->style.link.Get() : nullptr);
     bool ok = AddTableMarks(slot) &&
               BuildRegions(slot, slot.marks, links, 0, slot.contents.Count(), true) &&
               AddBookmarkTip(slot);

@@ -11,16 +11,22 @@
 
 bool PageRecord::CopyFrom(const PageRecord& other) {
     if (this == &other) return true;
-    // Copied into the storage this record already has: a record is mostly overwritten by the
-    // one of the page before, page after page.
-    if (!scanState.CopyFrom(other.scanState) || !elements.AssignInPlace(other.elements))
-        return false;
+    if (!CopyAllButBlock(other)) return false;
     if (other.block) {
         if (!block) block.reset(new (std::nothrow) BlockContents());
         if (!block || !block->AssignFrom(*other.block)) return false;
     } else {
         block.reset();
     }
+    return true;
+}
+
+bool PageRecord::CopyAllButBlock(const PageRecord& other) {
+    if (this == &other) return true;
+    // Copied into the storage this record already has: a record is mostly overwritten by the
+    // one of the page before, page after page.
+    if (!scanState.CopyFrom(other.scanState) || !elements.AssignInPlace(other.elements))
+        return false;
     pageNumber = other.pageNumber;
     steps = other.steps;
     start = other.start;

@@ -85,6 +85,8 @@ struct PageRecord {
 
     // Deep copy; false when memory runs out.
     bool CopyFrom(const PageRecord& other);
+    // The same copy but for the block carried over, which is left as it was.
+    bool CopyAllButBlock(const PageRecord& other);
     // Back to an unused record; a move that leaves the other reset; the start the record's
     // link leads to from (position, step), or kNone.
     void Reset();

@@ -93,6 +93,48 @@ TEST(ProgramInDocumentLinks, ANameFoundNowhereLeavesThePageAndTheHistoryAlone) {
     EXPECT_TRUE(ReadLines(o + "back.txt").empty());  // the library
 }
 
+// A link whose words run on over the next pages is one there too: tapping its words at the top
+// of the second page follows it, as the first page's do; the pages of plain words before it
+// and after it follow nothing.
+TEST(ProgramInDocumentLinks, ALinkRunningOnFromThePageBeforeIsFollowedThere) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    std::string linked;
+    for (int i = 0; i < 90; ++i) linked += " linked" + std::to_string(i);
+    std::string html = "<html><body><p>" + SampleText(150, 3) + "</p><p>" + SampleText(60, 4) +
+                       " <a href=\"#end\">" + linked + "</a> after the link.</p>";
+    for (int i = 0; i < 40; ++i)
+        html += "<p>Filler " + std::to_string(i) + " " + SampleText(40, 10u + i) + "</p>";
+    html += "<h2 id=\"end\">The target</h2><p>Its text.</p></body></html>";
+    device.WriteHost("storage/eBooks/runon.htm", html);
+    const std::string o = device.outside() + "/";
+    // A tap on the top line of each of the first five pages, Home after it.
+    std::string steps = "idle\n";
+    for (int page = 1; page <= 5; ++page) {
+        const std::string n = std::to_string(page);
+        steps += "pagetext " + o + "page" + n + ".txt\ntap 60 40\nidle\npagetext " + o +
+                 "tapped" + n + ".txt\nkey 0x24\nidle\n";
+        for (int i = 0; i < page; ++i) steps += "key 0x22\nidle\n";
+    }
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\runon.htm"}, steps + "quit\n").status, 0)
+        << ReadFile(o + "errors.txt");
+    int runOn = 0;
+    for (int page = 1; page <= 5; ++page) {
+        const std::string n = std::to_string(page);
+        const auto shown = ReadLines(o + "page" + n + ".txt");
+        const auto tapped = ReadLines(o + "tapped" + n + ".txt");
+        ASSERT_FALSE(shown.empty()) << page;
+        ASSERT_FALSE(tapped.empty()) << page;
+        if (shown[0].rfind("linked", 0) == 0) {
+            ++runOn;
+            EXPECT_EQ(tapped[0], "The target") << "page " << page << " begins " << shown[0];
+        } else {
+            EXPECT_EQ(Joined(tapped), Joined(shown)) << "page " << page;
+        }
+    }
+    EXPECT_GE(runOn, 1);  // the link did run on over a page's top
+}
+
 // In a markup book, a link reaches an ID of its text and a target record of the book.
 TEST(ProgramInDocumentLinks, ABooksLinksReachItsIdsAndItsTargetRecords) {
     TempDevice device;

@@ -50,24 +50,31 @@ struct Run {
     long long width = 0;
 };
 
-void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
-    // Every unit is written below (the second of a pair as no glyph and no advance).
-    run.glyphs.resize(count);
-    run.advances.resize(count);
-    run.width = 0;
+// The text's glyphs and advances written from `glyphs` and `advances` on, one per unit (the
+// second unit of a pair as no glyph and no advance); the text's width.
+long long PlaceGlyphs(FontInstance& font, const WCHAR* text, int count, const Glyph** glyphs,
+                      int* advances) {
+    long long width = 0;
     for (int i = 0; i < count; ++i) {
         std::uint32_t c;
         const bool pair = fvt::utf::DecodeUtf16(text + i, static_cast<size_t>(count - i), c) == 2;
         const Glyph& g = font.GetGlyph(c);
-        run.glyphs[i] = &g;
-        run.advances[i] = g.advance;
-        run.width += g.advance;
+        glyphs[i] = &g;
+        advances[i] = g.advance;
+        width += g.advance;
         if (pair) {
             ++i;
-            run.glyphs[i] = nullptr;
-            run.advances[i] = 0;
+            glyphs[i] = nullptr;
+            advances[i] = 0;
         }
     }
+    return width;
+}
+
+void Measure(FontInstance& font, const WCHAR* text, int count, Run& run) {
+    run.glyphs.resize(count);
+    run.advances.resize(count);
+    run.width = PlaceGlyphs(font, text, count, run.glyphs.data(), run.advances.data());
 }
 
 // Coverage k of 0..255 mixes the text colour over the pixel; two channels per multiply.
@@ -202,15 +209,31 @@ void BlendRow565(std::uint8_t* row, const std::uint8_t* cov, const std::uint8_t*
 class InkedGlyphs {
 public:
     // The kept rows of g in rgb over background, made now if they are not kept yet; null for
-    // glyphs that no cache may name.
-    const std::uint16_t* Find(const Glyph& g, std::uint32_t rgb, std::uint16_t background,
-                              const Ink565& ink) {
+    // glyphs that no cache may name. Finding them is inline (most glyphs of a page were met
+    // before), making them is not.
+    inline const std::uint16_t* Find(const Glyph& g, std::uint32_t rgb, std::uint16_t background,
+                                     const Ink565& ink) {
         if (g.serial == 0) return nullptr;
         std::uint64_t key = g.serial * 0x9E3779B97F4A7C15ull ^ (std::uint64_t{rgb} << 16) ^
                             background;
         Entry& e = slots_[(key ^ (key >> 29)) & (kSlots - 1)];
         if (e.serial == g.serial && e.rgb == rgb && e.background == background)
             return e.pixels.data();
+        return Make(e, g, rgb, background, ink);
+    }
+
+private:
+    struct Entry {
+        std::uint64_t serial = 0;
+        std::uint32_t rgb = 0;
+        std::uint16_t background = 0;
+        std::vector<std::uint16_t> pixels;
+    };
+
+    __attribute__((noinline)) const std::uint16_t* Make(Entry& e, const Glyph& g,
+                                                        std::uint32_t rgb,
+                                                        std::uint16_t background,
+                                                        const Ink565& ink) {
         const int groups = (g.width + 7) / 8;
         const std::size_t size = static_cast<std::size_t>(groups) * 8 * g.height;
         if (size > kLargest) return nullptr;
@@ -232,17 +255,10 @@ public:
         return e.pixels.data();
     }
 
-private:
     static constexpr std::size_t kSlots = 1024;
     // Larger glyphs (headings of more than about 40 pixels) are blended each time; at most
     // 3 MB are kept per thread.
     static constexpr std::size_t kLargest = 32 * 48;
-    struct Entry {
-        std::uint64_t serial = 0;
-        std::uint32_t rgb = 0;
-        std::uint16_t background = 0;
-        std::vector<std::uint16_t> pixels;
-    };
     std::vector<Entry> slots_ = std::vector<Entry>(kSlots);
 };
 
@@ -734,18 +750,19 @@ bool DrawnAsOneRun(const DcObject& d, const POLYTEXTW* texts, int count) {
 // The strings' glyphs as one run from the first string's x: the last unit of each string
 // advances the pen to where the next one starts.
 void JoinRuns(FontInstance& font, const POLYTEXTW* texts, int count, Run& line) {
-    thread_local Run piece;
-    line.glyphs.clear();
-    line.advances.clear();
+    std::size_t units = 0;
+    for (int k = 0; k < count; ++k) units += texts[k].n;
+    line.glyphs.resize(units);
+    line.advances.resize(units);
     long long pen = texts[0].x;
+    std::size_t at = 0;
     for (int k = 0; k < count; ++k) {
         const POLYTEXTW& t = texts[k];
         if (t.n == 0) continue;
-        Measure(font, t.lpstr, static_cast<int>(t.n), piece);
-        if (!line.advances.empty()) line.advances.back() += static_cast<int>(t.x - pen);
-        line.glyphs.insert(line.glyphs.end(), piece.glyphs.begin(), piece.glyphs.end());
-        line.advances.insert(line.advances.end(), piece.advances.begin(), piece.advances.end());
-        pen = t.x + piece.width;
+        if (at > 0) line.advances[at - 1] += static_cast<int>(t.x - pen);
+        pen = t.x + PlaceGlyphs(font, t.lpstr, static_cast<int>(t.n), line.glyphs.data() + at,
+                                line.advances.data() + at);
+        at += t.n;
     }
     line.width = pen - texts[0].x;
 }
