@@ -55,10 +55,6 @@ struct TableColumnMeasure {
     TableSizeArray borders;  // one more than the columns
 
     int32_t Columns() const { return minimum.Count(); }
-    bool CopyFrom(const TableColumnMeasure& o) {
-        return minimum.CopyFrom(o.minimum) && wanted.CopyFrom(o.wanted) &&
-               borders.CopyFrom(o.borders);
-    }
 };
 
 struct TableCell {
