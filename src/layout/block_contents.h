@@ -135,6 +135,9 @@ struct TableRecord {
     int32_t columnWidth = 0;   // the width it was placed in
     int32_t visibleHeight = 0;
     uint32_t rows = 0;         // rows laid out on this page
+    // Where the TABLE element starts (its start tag's end), also in the record of a part
+    // continued on a later page; kNone when not known.
+    uint32_t start = 0xFFFFFFFFu;
 };
 
 // Kind 5.

@@ -22,6 +22,7 @@ PageLayout::~PageLayout() = default;
 
 void PageLayout::Configure(const LayoutSettings& settings) {
     settings_ = settings;
+    ForgetTableMeasures();
     SetPageColours(settings.pageText, settings.pageBackground);
     if (adjuster_) {
         uint32_t value = 0;
@@ -55,6 +56,7 @@ void PageLayout::SetColumns(const Rect* columns, int count) {
     for (int i = 0; i < count; ++i) columns_[i] = columns[i];
     columnCount_ = count;
     pager_.ForgetKnownLines();
+    ForgetTableMeasures();
 }
 
 bool PageLayout::SourceFlag() {

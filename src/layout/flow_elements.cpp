@@ -547,6 +547,8 @@ bool PageLayout::LayoutTableTag(BlockContents& block, uint32_t id, bool isEnd,
             if (source_->GetAttributeValue(kAttrCellPadding, v)) t.cellPadding = v > 1000 ? 1000 : v;
             // Its own ALIGN, else the alignment of the element around it.
             t.alignment = source_->GetAttributeValue(kAttrAlign, v) ? v : outer.alignment;
+            // As the element stack keeps it (a continued table's record is made from there).
+            if (!source_->GetPosition(t.start)) t.start = TableRecord{}.start;
             return block.Append(t, position);
         }
         case kTr: {

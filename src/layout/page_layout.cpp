@@ -63,6 +63,7 @@ DocumentSource* PageLayout::Document() const {
 
 void PageLayout::SetSource(TokenSource* source) {
     pager_.Forget();
+    ForgetTableMeasures();
     source_ = source;
     checkpoints_.clear();
     nearby_.clear();
@@ -890,7 +891,10 @@ void PageLayout::Relayout() {
 }
 
 void PageLayout::Invalidate(uint32_t flags) {
-    if (flags & 3) pager_.DropLaidOut();
+    if (flags & 3) {
+        pager_.DropLaidOut();
+        ForgetTableMeasures();
+    }
     pager_.ForgetKnownLines();
     if (flags & 2) {
         checkpoints_.clear();

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/byte_stream.h"
@@ -31,6 +32,7 @@
 #include "layout/page_painter.h"
 #include "layout/page_step.h"
 #include "layout/paginator.h"
+#include "layout/table_widths.h"
 #include "media/image/icon_image.h"
 
 class AnnotationFile;
@@ -47,7 +49,6 @@ class Location;
 class Node;
 class Resource;
 class SortedRecordDatabase;
-class TableWidths;
 class TokenSource;
 
 class PageLayoutListener {
@@ -254,6 +255,7 @@ public:
     void SetGraphics(GraphicsContext* gc) {
         fonts_.Attach(gc);
         pager_.ForgetKnownLines();
+        ForgetTableMeasures();
     }
     void Configure(const LayoutSettings& settings);
     // The reader's link colour and whether links are underlined, over what Configure gave; the
@@ -648,6 +650,17 @@ private:
     // Joins again, in the table whose rows begin at the cursor, the words an earlier layout of
     // the block cut at its lines' ends (its hyphens go too): among the items already read.
     void RejoinCutWords(BlockCursor rows);
+    // The widths of a top-level table's columns, measured once from its first rows (those a
+    // whole column holds, at most kMeasuredRows) and kept by the table's start: every page of
+    // the table wraps its cells alike, however the page was reached. Null when they cannot be
+    // had: the page's own rows are then measured.
+    static constexpr int32_t kMeasuredRows = 400;
+    const TableColumnMeasure* ColumnMeasure(const TableRecord& table, int32_t width);
+    // The rows are read again from the table's start into a block of their own; the source,
+    // open elements, style and page stop are left as they were.
+    bool MeasureTableRows(uint32_t tableStart, int32_t width, TableColumnMeasure& out);
+    bool MeasureRowsRead(uint32_t tableStart, int32_t width, TableColumnMeasure& out);
+    void ForgetTableMeasures() { tableMeasures_.clear(); }
 
     struct Checkpoint {
         uint32_t position = 0;
@@ -765,4 +778,10 @@ private:
     std::vector<Checkpoint> nearby_;
     std::vector<KeptCheckpoint> kept_;
     Random random_;
+    struct MeasuredTable {
+        int32_t width = 0;  // of the column it was measured for
+        TableColumnMeasure columns;
+    };
+    // By the TABLE element's position; forgotten with the pages laid out.
+    std::unordered_map<uint32_t, std::unique_ptr<MeasuredTable>> tableMeasures_;
 };

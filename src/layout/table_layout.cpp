@@ -1,6 +1,7 @@
 // Tables in the page flow: rows are measured, the columns sized, the fitting rows laid out
 // again at their final widths and placed; a table taller than what is left is cut after the
 // last row that fits and continues on the next page.
+#include "document/markup/keyword_tree.h"
 #include "document/markup/length.h"
 #include "layout/inline_objects.h"
 #include "layout/page_layout.h"
@@ -274,6 +275,75 @@ bool PageLayout::WalkTableRows(TableWidths& widths, const TableRecord& table,
     return true;
 }
 
+const TableColumnMeasure* PageLayout::ColumnMeasure(const TableRecord& table, int32_t width) {
+    if (tableDepth_ != 1 || table.start == TableRecord{}.start) return nullptr;
+    auto found = tableMeasures_.find(table.start);
+    if (found != tableMeasures_.end() && found->second->width == width)
+        return &found->second->columns;
+    std::unique_ptr<MeasuredTable> measured(new (std::nothrow) MeasuredTable());
+    if (!measured || !MeasureTableRows(table.start, width, measured->columns)) return nullptr;
+    measured->width = width;
+    std::unique_ptr<MeasuredTable>& kept = tableMeasures_[table.start];
+    kept = std::move(measured);
+    return &kept->columns;
+}
+
+bool PageLayout::MeasureTableRows(uint32_t tableStart, int32_t width, TableColumnMeasure& out) {
+    ByteStream scan;
+    if (!source_->SaveState(scan)) return false;
+    // The state before the TABLE tag, as reading from the first page has it there; the rows are
+    // read again from there into a block of their own, whatever this page holds of them.
+    PageRecord before;
+    bool ok = Replay(tableStart, before, false, true) && before.start < tableStart;
+    BlockContents rowsRead;
+    BlockContents* keepBlock = block_;
+    const PositionRecord keepStyle = lineStyle_;
+    const bool keepEnded = textEnded_;
+    const bool keepForm = formFlag_;
+    const uint32_t keepStop = stopAt_;
+    const bool keepHit = stopHit_;
+    const uint32_t keepStart = next_->start;
+    elements_.Swap(before.elements);
+    block_ = &rowsRead;
+    stopAt_ = kNone;
+    if (ok) {
+        ApplyStyle(before.style);
+        ok = RestoreScanState(before) && MeasureRowsRead(tableStart, width, out);
+    }
+    elements_.Swap(before.elements);
+    block_ = keepBlock;
+    ApplyStyle(keepStyle);
+    textEnded_ = keepEnded;
+    formFlag_ = keepForm;
+    stopAt_ = keepStop;
+    stopHit_ = keepHit;
+    next_->start = keepStart;
+    // The page goes on reading where it was.
+    return scan.SetReadPosition(0) && source_->RestoreState(scan) && ok;
+}
+
+bool PageLayout::MeasureRowsRead(uint32_t tableStart, int32_t width, TableColumnMeasure& out) {
+    // The table's tag read again makes its record; the style changes before it apply.
+    BlockCursor rows;
+    rows.Init(block_, true);
+    for (int32_t guard = 0;; ++guard) {
+        if (guard >= kMaxEmptyReads || !EnsureItem(rows)) return false;
+        const uint32_t kind = rows.Kind();
+        if (kind == kItemTable) break;
+        if (kind == kItemStyleChange) ApplyStyle(*block_->Style(rows.counts[kItemStyleChange]));
+        rows.Next();
+    }
+    const TableRecord table = *block_->Table(rows.counts[kItemTable]);
+    if (table.start != tableStart) return false;
+    rows.Next();
+    TableWidths widths;
+    int32_t rowsDone = 0;
+    bool ended = false;
+    return WalkTableRows(widths, table, rows, kMeasuredRows, columns_[0].height, true, 0,
+                         rowsDone, ended, nullptr) &&
+           rowsDone > 0 && widths.Finish() && widths.MeasureColumns(out, fonts_.BaseSize(), width);
+}
+
 bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                              bool& firstLine, bool& progress) {
     goOn = false;
@@ -290,8 +360,10 @@ bool PageLayout::LayoutTable(ColumnBox& column, BlockCursor& cursor, bool& goOn,
     // Measuring: the rows that may fit, at the column's width, their words whole as the text
     // has them (not as a layout before this one cut them), so that the table measures the same
     // wherever the page it is on began.
+    const TableColumnMeasure* measure = ColumnMeasure(table, column.width);
     RejoinCutWords(rows);
     TableWidths widths;
+    widths.UseColumnMeasure(measure);
     int32_t room = column.Remaining();
     int32_t fitting = 0;
     bool tableEnded = false;

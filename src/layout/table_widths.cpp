@@ -347,12 +347,35 @@ bool TableWidths::ComputeColumnWidths(TableSizeArray& minimum, TableSizeArray& w
     return true;
 }
 
+bool TableWidths::MeasureColumns(TableColumnMeasure& out, int32_t base, int32_t available) {
+    return ComputeColumnWidths(out.minimum, out.wanted, out.borders, base, available);
+}
+
+bool TableWidths::TakeMeasuredColumns(const TableColumnMeasure& measure, TableSizeArray& minimum,
+                                      TableSizeArray& wanted) {
+    const int32_t n = measure.Columns() < columns_ ? measure.Columns() : columns_;
+    for (int32_t c = 0; c < n; ++c) {
+        uint32_t* mn = minimum.At(c);
+        uint32_t* want = wanted.At(c);
+        if (!mn || !want) return false;
+        *mn = measure.minimum.Get(c);
+        *want = measure.wanted.Get(c);
+    }
+    for (int32_t c = 0; c <= n && c < measure.borders.Count(); ++c) {
+        uint32_t* b = columnBorders_.At(c);
+        if (!b) return false;
+        *b = measure.borders.Get(c);
+    }
+    return true;
+}
+
 bool TableWidths::LayoutWidth(uint32_t tableWidth, int32_t& width, int32_t base,
                               int32_t available) {
     bool isAuto = !Length::IsSet(tableWidth);
     int32_t tw = isAuto ? available : Resolve(tableWidth, base, available);
     TableSizeArray minimum, wanted;
     if (!ComputeColumnWidths(minimum, wanted, columnBorders_, base, available)) return false;
+    if (measure_ && !TakeMeasuredColumns(*measure_, minimum, wanted)) return false;
     int32_t b = SumWidths(columnBorders_);
     int32_t mn = SumWidths(minimum);
     int32_t want = SumWidths(wanted);

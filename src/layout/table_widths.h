@@ -46,6 +46,17 @@ int32_t ClampTableWidth(int32_t value, bool isAuto, int32_t maximum, int32_t min
 bool DistributeColumnWidths(int32_t total, const TableSizeArray& minimum,
                             const TableSizeArray& wanted, TableSizeArray& out, int32_t n);
 
+// The minimum and wanted widths of a table's columns and the borders beside them, as the
+// column pass gives them. Measured once from a table's first rows, they size the columns of
+// every part of the table, whichever rows a page holds.
+struct TableColumnMeasure {
+    TableSizeArray minimum;
+    TableSizeArray wanted;
+    TableSizeArray borders;  // one more than the columns
+
+    int32_t Columns() const { return minimum.Count(); }
+};
+
 struct TableCell {
     // Inputs.
     uint32_t width = 0x40000000u;   // Length, or kAbsent
@@ -106,10 +117,19 @@ public:
                            int32_t available);
     // Table height; places every cell vertically.
     bool LayoutHeight(uint32_t tableHeight, int32_t& height, int32_t base, int32_t available);
+    // The column pass over the cells added, once the grid is computed.
+    bool MeasureColumns(TableColumnMeasure& out, int32_t base, int32_t available);
+    // LayoutWidth takes the columns' widths from `measure` (not owned; null: from the cells
+    // added); columns it does not reach are measured from the cells.
+    void UseColumnMeasure(const TableColumnMeasure* measure) { measure_ = measure; }
     const TableSizeArray& ColumnWidths() const { return columnWidths_; }
     const TableSizeArray& RowHeights() const { return rowHeights_; }
 
 private:
+    // Puts the measured columns' widths and borders in place of those of the cells added.
+    bool TakeMeasuredColumns(const TableColumnMeasure& measure, TableSizeArray& minimum,
+                             TableSizeArray& wanted);
+
     SegArray<TableCell, 4> cells_;
     SegArray<int32_t, 4> rowStarts_;  // first cell of each row entry
     int32_t rowCount_ = 0;
@@ -119,6 +139,7 @@ private:
     TableSizeArray columnBorders_;
     TableSizeArray rowHeights_;
     TableSizeArray rowBorders_;
+    const TableColumnMeasure* measure_ = nullptr;
 };
 
 // The 16-colour palette and the small parsers of attribute texts.

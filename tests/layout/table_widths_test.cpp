@@ -193,6 +193,34 @@ TEST(Columns, NegativeAndPercentWidthsStayInBounds) {
     EXPECT_GE(t.Cell(1)->cellWidth, 100);
 }
 
+// Rows of a later part of a table take the widths measured from its first rows, whatever their
+// own cells want; a column the measure did not reach is sized from the cells.
+TEST(Columns, AMeasureOfTheFirstRowsSizesEveryPart) {
+    TableWidths first;
+    first.AddRow();
+    first.AddCell(Cell(60, 60));
+    first.AddCell(Cell(20, 140));
+    ASSERT_TRUE(first.Finish());
+    TableColumnMeasure measure;
+    ASSERT_TRUE(first.MeasureColumns(measure, 8, 200));
+    int32_t measuredWidth = 0;
+    ASSERT_TRUE(first.LayoutWidth(0x40000000u, measuredWidth, 8, 200));
+
+    TableWidths later;
+    later.AddRow();
+    later.AddCell(Cell(10, 10));
+    later.AddCell(Cell(30, 190));
+    later.AddCell(Cell(15, 15));
+    ASSERT_TRUE(later.Finish());
+    later.UseColumnMeasure(&measure);
+    int32_t width = 0;
+    ASSERT_TRUE(later.LayoutWidth(0x40000000u, width, 8, 300));
+    EXPECT_EQ(later.Cell(0)->cellWidth, first.Cell(0)->cellWidth);
+    EXPECT_EQ(later.Cell(1)->cellWidth, first.Cell(1)->cellWidth);
+    EXPECT_EQ(later.Cell(2)->cellWidth, 15);
+    EXPECT_EQ(width, measuredWidth + 15);
+}
+
 TEST(Rows, HeightsFollowTheTallestCellAndRowSpansShare) {
     TableWidths t;
     t.AddRow();

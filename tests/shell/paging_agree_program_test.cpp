@@ -164,6 +164,36 @@ std::string ConstantsTableHtml() {
     return h + "</table><p>closing words.</p></body></html>";
 }
 
+// A manual laid out in one table, as generated manuals are: each row a menu column of links
+// beside a body column holding an entry's prose, with code identifiers, and now and then an
+// example in a listing. Some menu entries are long words: columns measured from the rows of one
+// page would be narrower or wider than from those of another.
+std::string LayoutTableManualHtml() {
+    static const char* const kWords[] = {"the",    "transport", "opens",  "a",       "socket",
+                                         "and",    "reads",     "its",    "options", "from",
+                                         "each",   "entry",     "before", "calling", "with",
+                                         "server", "address",   "given"};
+    static const char* const kMenu[] = {"Options", "Setup", "Configure", "Install", "Index"};
+    SeededWords words(kWords, 11);
+    std::string h = "<html><head><title>Transport manual</title></head><body><h1>Transport</h1><p>" +
+                    words.Words(30) + ".</p><table border=\"0\" cellpadding=\"2\">";
+    for (int row = 0; row < 80; ++row) {
+        const std::string n = std::to_string(row);
+        const std::string name = "tr_" + std::string(static_cast<size_t>((row * 7) % 4), 'x') + n;
+        h += "<tr><td valign=\"top\"><a href=\"#s" + n + "\">" +
+             (row % 6 == 2 ? kMenu[row % 5] : "S") + n + "</a></td><td>" +
+             words.Words(2 + (row * 5) % 7) + " <code>" + name + "</code> " +
+             words.Words(3 + (row * 3) % 9) + ".";
+        if (row % 3 == 0) {
+            h += "<pre>";
+            for (int line = 0; line <= row % 2; ++line) h += "r = " + name + "(fd);\n";
+            h += "</pre>";
+        }
+        h += "</td></tr>";
+    }
+    return h + "</table><p>closing words.</p></body></html>";
+}
+
 // Synopses of a generated API manual written as listings whose lines run far wider than the
 // screen: each call marked up (type, link, parameter) and parted from the next by TABs in the
 // middle of the line. A listing line wraps over several pages; going back, a page is laid out
@@ -371,6 +401,13 @@ TEST_P(ProgramPagesAgree, SynopsesWithBreaksInsideListings) {
 // page laid out going back from a row wraps the rows as the page paging forward showed.
 TEST_P(ProgramPagesAgree, ATableOfLongNamesRunningOverManyPages) {
     ExpectBackwardTilesForward("constants", ConstantsTableHtml());
+}
+
+// Every page of a table wraps its cells at the same column widths, whichever way it was
+// reached: the pages PageUp lays out from End start at other rows than those PageDown showed,
+// yet tile the manual as PageDown did.
+TEST_P(ProgramPagesAgree, AManualLaidOutInOneTableOfMenuAndBody) {
+    ExpectBackwardTilesForward("layout-table", LayoutTableManualHtml());
 }
 
 // The last words close cells of tables in tables: the ends of the tables make no empty page
