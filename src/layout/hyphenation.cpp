@@ -96,10 +96,22 @@ bool LeavesTwoLetters(const char16_t* w, int32_t n, int32_t i) {
     return before >= 2 && after >= 2;
 }
 
+// How many blanks follow from `from` on (spaces, and TABs when `tabs` is set); `at` reads a
+// character, 0 past the end.
+template <typename CharAt>
+int64_t BlankRun(const CharAt& at, int64_t from, bool tabs) {
+    int64_t end = from;
+    for (char16_t c = at(end); c == u' ' || (tabs && c == u'\t'); c = at(++end)) {
+    }
+    return end - from;
+}
+
 // Where character `keep` of a run that starts at `runPos` stands in the source. A markup
-// source gives its character references decoded ("&lt;" is one character of the run): the
-// source's characters are walked beside the run's, a reference standing for one. Where the two
-// part otherwise, or the run goes on past the source's page, the run's characters are counted.
+// source gives its character references decoded ("&lt;" is one character of the run), and a
+// listing's TABs as the spaces up to the next stop: the source's characters are walked beside
+// the run's, a reference standing for one and a stretch of TABs for the spaces it gave (a cut
+// inside them stands inside the TABs, never past the words after them). Where the two part
+// otherwise, or the run goes on past the source's page, the run's characters are counted.
 uint32_t TailPosition(DocumentSource* source, uint32_t runPos, const String& text, int32_t keep) {
     if (!source) return runPos + static_cast<uint32_t>(keep);
     const uint32_t counted = source->Advance(runPos, keep, 0);
@@ -108,10 +120,22 @@ uint32_t TailPosition(DocumentSource* source, uint32_t runPos, const String& tex
     const int64_t at = page.text ? source->Distance(page.start, runPos, 0) : -1;
     const int64_t length = page.length;
     auto rawAt = [&](int64_t i) { return at + i < length ? page.text[at + i] : u'\0'; };
+    auto textAt = [&](int64_t i) { return i < text.Length() ? text[i] : u'\0'; };
     int64_t raw = 0;
     bool ok = at >= 0;
     for (int32_t k = 0; ok && k < keep; ++k) {
         const char16_t c = rawAt(raw);
+        if (c == u'\t' && text[k] == u' ') {
+            const int64_t rawBlank = BlankRun(rawAt, raw, true);
+            const int64_t textBlank = BlankRun(textAt, k, false);
+            if (keep - k < textBlank) {
+                raw += (keep - k) * rawBlank / textBlank;
+                break;
+            }
+            raw += rawBlank;
+            k += static_cast<int32_t>(textBlank) - 1;
+            continue;
+        }
         const bool literal = c == text[k] && (c != u'&' || k + 1 >= text.Length() ||
                                               rawAt(raw + 1) == text[k + 1]);
         if (literal) {

@@ -529,6 +529,8 @@ public:
     static constexpr uint32_t kStateVersionWithStop = 5;
     // The same with the stops of the pages after it that paging back found.
     static constexpr uint32_t kStateVersionWithStopsAhead = 6;
+    // The same with the starts of the pages shown before it.
+    static constexpr uint32_t kStateVersionWithTrail = 7;
 
     // Checkpoints kept across sessions (the reader keeps them in the device's data folder):
     // the scan state and open elements at positions at least KeptSpacing apart, as reading
@@ -697,8 +699,14 @@ private:
     bool ContinueTable(PageRecord& record);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
     bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
+    // What a saved page keeps of the paging around it: the stops of the pages after it that
+    // paging back found, and the starts of the pages shown before it.
+    struct SavedPaging {
+        std::vector<Paginator::KeptStopEntry> stopsAhead;
+        std::vector<Paginator::TrailEntry> trail;
+    };
     bool ReadState(PageRecord& record, ByteStream& stream, bool& laidOutFromKey,
-                   std::vector<Paginator::KeptStopEntry>& stopsAhead);
+                   SavedPaging& paging);
     bool RebuildTableState(PageRecord& record);
     // The face text without one of its own is drawn in (0: face 1).
     uint8_t DefaultFace() const {

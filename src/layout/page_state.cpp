@@ -18,6 +18,23 @@ constexpr uint32_t kEntryBytes = 12;
 // The stops of the pages after the saved one that are kept with it: paging forward after the
 // reopening shows the pages paging back had found.
 constexpr size_t kStopsAhead = 64;
+// The pages shown before the saved one that are kept with it.
+constexpr size_t kTrailBehind = 16;
+
+// Pairs of words after a count, as many as the count says and the part holds.
+template <typename Pair>
+bool ReadPairs(ByteStream& stream, uint32_t partEnd, std::vector<Pair>& out) {
+    uint32_t count = 0;
+    if (stream.ReadPosition() + 4 > partEnd || !stream.ReadWord32BE(count) ||
+        count > (partEnd - stream.ReadPosition()) / 8)
+        return true;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t w[2];
+        if (!stream.ReadWords32BE(w, 2)) return false;
+        out.push_back({w[0], w[1]});
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -182,15 +199,21 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
     // A page found going back stops where the page after it starts (it may have room for
     // more): the stop is kept after the tables, in a part older readers pass over, and after
     // it the stops of the pages after it that paging back found.
+    // Last come the starts of the pages shown before it, so that PageUp after reopening
+    // shows them again.
     const std::vector<Paginator::KeptStopEntry> ahead =
         pager_.KeptStopsAfter(cur->start, kStopsAhead);
-    const bool stops = cur->stopAt != PageRecord::kNone || !ahead.empty();
-    const uint32_t version = !ahead.empty() ? kStateVersionWithStopsAhead
-                             : stops        ? kStateVersionWithStop
-                                            : kStateVersion;
-    const uint32_t stopBytes = !ahead.empty() ? 8u + 8u * static_cast<uint32_t>(ahead.size())
-                               : stops        ? 4u
-                                              : 0u;
+    const std::vector<Paginator::TrailEntry> trail = pager_.TrailUpTo(cur->start, kTrailBehind);
+    const bool stops = cur->stopAt != PageRecord::kNone || !ahead.empty() || !trail.empty();
+    const uint32_t version = !trail.empty()   ? kStateVersionWithTrail
+                             : !ahead.empty() ? kStateVersionWithStopsAhead
+                             : stops          ? kStateVersionWithStop
+                                              : kStateVersion;
+    const uint32_t pairBytes = 8u * static_cast<uint32_t>(ahead.size() + trail.size());
+    const uint32_t stopBytes = version == kStateVersionWithTrail        ? 12u + pairBytes
+                               : version == kStateVersionWithStopsAhead ? 8u + pairBytes
+                               : stops                                  ? 4u
+                                                                        : 0u;
     uint32_t head[7] = {kStateMagic,
                         version,
                         CurrentDocumentKey(),
@@ -204,10 +227,17 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
         stream.WriteWords32BE(words, 3);
     }
     if (stops) stream.WriteWord32BE(cur->stopAt);
-    if (!ahead.empty()) {
+    if (version >= kStateVersionWithStopsAhead) {
         stream.WriteWord32BE(static_cast<uint32_t>(ahead.size()));
         for (const Paginator::KeptStopEntry& k : ahead) {
             uint32_t words[2] = {k.start, k.stop};
+            stream.WriteWords32BE(words, 2);
+        }
+    }
+    if (version >= kStateVersionWithTrail) {
+        stream.WriteWord32BE(static_cast<uint32_t>(trail.size()));
+        for (const Paginator::TrailEntry& t : trail) {
+            uint32_t words[2] = {t.before, t.start};
             stream.WriteWords32BE(words, 2);
         }
     }
@@ -222,9 +252,9 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
 }
 
 bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFollowed,
-                           std::vector<Paginator::KeptStopEntry>& stopsAhead) {
+                           SavedPaging& paging) {
     stateFollowed = false;
-    stopsAhead.clear();
+    paging = SavedPaging{};
     if (stream.Remaining() < 12) return true;  // the key alone
     uint32_t magic = 0, version = 0, key = 0;
     stream.ReadWord32BE(magic);
@@ -263,15 +293,10 @@ bool PageLayout::ReadState(PageRecord& record, ByteStream& stream, bool& stateFo
     if (version >= kStateVersionWithStop && stream.ReadPosition() + 4 <= partEnd &&
         stream.ReadWord32BE(stop))
         record.stopAt = stop;
-    uint32_t ahead = 0;
-    if (version >= kStateVersionWithStopsAhead && stream.ReadPosition() + 4 <= partEnd &&
-        stream.ReadWord32BE(ahead) && ahead <= (partEnd - stream.ReadPosition()) / 8) {
-        for (uint32_t i = 0; i < ahead; ++i) {
-            uint32_t w[2];
-            if (!stream.ReadWords32BE(w, 2)) return false;
-            stopsAhead.push_back({w[0], w[1]});
-        }
-    }
+    if (version >= kStateVersionWithStopsAhead && !ReadPairs(stream, partEnd, paging.stopsAhead))
+        return false;
+    if (version >= kStateVersionWithTrail && !ReadPairs(stream, partEnd, paging.trail))
+        return false;
     if (!stream.SetReadPosition(partEnd)) return false;
     if (flag == 0) return true;
     if (!stream.ReadBlock(record.scanState)) return false;
@@ -302,8 +327,8 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     // The block is read in full even when a record is known, so that the caller's stream is
     // left after it whatever the outcome.
     uint32_t at = stream.ReadPosition();
-    std::vector<Paginator::KeptStopEntry> stopsAhead;
-    bool readOk = ReadState(fresh, stream, followed, stopsAhead);
+    SavedPaging paging;
+    bool readOk = ReadState(fresh, stream, followed, paging);
     if (PageRecord* known = pager_.FindPageRecord(pageStart, PageStepCode::kSamePage)) {
         pager_.HideCurrent();
         pager_.MakeCurrent(known, 255);
@@ -353,8 +378,13 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     pager_.MakeCurrent(stored, 255);
     stored->markIndex = mark;
     // Stops that are not past their page's start, or lie past the text, are not this text's.
-    for (const Paginator::KeptStopEntry& k : stopsAhead)
+    for (const Paginator::KeptStopEntry& k : paging.stopsAhead)
         if (k.start > pageStart && k.stop <= TextLength()) pager_.KeepStop(k.start, k.stop);
+    // Starts of pages shown before it: each at or before the page's start, after the first
+    // page's (KeepTrail passes over a pair out of order).
+    for (const Paginator::TrailEntry& t : paging.trail)
+        if (t.start <= pageStart && t.before >= pager_.First().start)
+            pager_.KeepTrail(t.before, t.start);
     listener_->OnPageChanged(stored);
     return true;
 }

@@ -729,6 +729,16 @@ void Paginator::KeepTrail(uint32_t before, uint32_t start) {
     trail_.push_back({before, start});
 }
 
+std::vector<Paginator::TrailEntry> Paginator::TrailUpTo(uint32_t start, size_t count) const {
+    std::vector<TrailEntry> up;
+    for (uint32_t before = TrailedBefore(start); before != kNone && up.size() < count;
+         before = TrailedBefore(start)) {
+        up.push_back({before, start});
+        start = before;
+    }
+    return up;
+}
+
 void Paginator::ForgetStop(uint32_t start) {
     std::erase_if(keptStops_, [start](const KeptStopEntry& k) { return k.start == start; });
 }

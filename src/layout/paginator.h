@@ -283,6 +283,15 @@ public:
     // the pages PageDown showed. kNone when not known.
     uint32_t TrailedBefore(uint32_t start) const;
     void KeepTrail(uint32_t before, uint32_t start);
+    // Page starts and the start of the page shown before each.
+    struct TrailEntry {
+        uint32_t before;
+        uint32_t start;
+    };
+    // The pages shown one after another up to the page at `start`, followed back from it
+    // (nearest first), at most `count`: what a saved page keeps so that PageUp after reopening
+    // shows the pages shown before it.
+    std::vector<TrailEntry> TrailUpTo(uint32_t start, size_t count) const;
     // Where a page found going back ends (the start of the page it was found before), kept
     // after its record goes: paging forward over it again shows the pages paging back showed.
     uint32_t KeptStop(uint32_t start) const;
@@ -381,10 +390,6 @@ private:
     std::vector<KeptStopEntry> keptStops_;
     // Page starts and the start of the page shown before each (KeepTrail), at most
     // kMaxKeptStops.
-    struct TrailEntry {
-        uint32_t before;
-        uint32_t start;
-    };
     std::vector<TrailEntry> trail_;
     // Whether a search with no known page to start from starts a few pages back (the last
     // search could cut its page from the lines of the page before).

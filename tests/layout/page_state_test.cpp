@@ -102,18 +102,21 @@ TEST(PageStateBlock, WordsAreBigEndianWithTheStateOnlyForSeekableDocuments) {
     ASSERT_TRUE(seekable.layout->SaveCurrentPageState(n, s, out));
     const uint8_t* d = out.Data();
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(d), 4), "EBVS");
-    EXPECT_EQ(d[7], 4);                // version
+    EXPECT_EQ(d[7], 7);                // version: the pages shown before it follow
     EXPECT_EQ(ReadBE32(d + 8), kKey);  // document key
     EXPECT_EQ(ReadBE32(d + 12), 1u);   // state follows
-    EXPECT_EQ(ReadBE32(d + 16), 8u);   // no tables
-    EXPECT_GT(out.Size(), 28u);
+    EXPECT_EQ(ReadBE32(d + 16), 36u);  // no tables; no stop, none ahead, two pages before
+    EXPECT_EQ(ReadBE32(d + 24), 0u);   // no tables
+    EXPECT_EQ(ReadBE32(d + 36), 2u);   // the two pages PageDown went through
+    EXPECT_EQ(ReadBE32(d + 40), ReadBE32(d + 52));  // page 2: before page 3, after page 1
+    EXPECT_GT(out.Size(), 56u);
 
     Engine replayed(false);
     replayed.Forward(2);
     ByteStream out2;
     ASSERT_TRUE(replayed.layout->SaveCurrentPageState(n, s, out2));
     EXPECT_EQ(ReadBE32(out2.Data() + 12), 0u);
-    EXPECT_EQ(out2.Size(), 28u);
+    EXPECT_EQ(out2.Size(), 56u);
 }
 
 class Refused : public ::testing::Test {
@@ -264,6 +267,44 @@ TEST(PageStateBlock, AJunkMarkIndexReadsAsNone) {
     s.SetReadPosition(0);
     ASSERT_TRUE(engine.layout->RestorePageState(3, target, s));
     EXPECT_EQ(engine.layout->FindPageRecord(target, PageStepCode::kSamePage)->markIndex, -1);
+}
+
+// The pages shown before a saved page come back with it; blocks of the version before them
+// still read, and pairs that cannot be this text's (out of order, past the page, before the
+// first page) are passed over.
+TEST(PageStateBlock, ThePagesShownBeforeComeBackAndOlderBlocksStillRead) {
+    Engine a(true);
+    const uint32_t p4 = a.Forward(3), p5 = a.Forward(1);
+    uint32_t n = 0, s = 0;
+    ByteStream saved;
+    ASSERT_TRUE(a.layout->SaveCurrentPageState(n, s, saved));
+    Engine b(true);
+    saved.SetReadPosition(0);
+    ASSERT_TRUE(b.layout->RestorePageState(n, s, saved));
+    EXPECT_EQ(b.layout->Pages().TrailedBefore(p5), p4);
+    EXPECT_NE(b.layout->Pages().TrailedBefore(p4), PageLayout::kNone);
+
+    // Version 6: a stop, one page ahead; no pages before.
+    ByteStream v6;
+    Words(v6, {PageLayout::kStateMagic, 6, kKey, 0, 8 + 8 + 8, PageLayout::kNone, 0,
+               PageLayout::kNone, 1, p5 + 10, p5 + 20});
+    Engine c(true);
+    v6.SetReadPosition(0);
+    ASSERT_TRUE(c.layout->RestorePageState(n, p5, v6));
+    EXPECT_EQ(c.layout->CurrentPageStart(), p5);
+    EXPECT_EQ(c.layout->Pages().KeptStop(p5 + 10), p5 + 20);
+    EXPECT_EQ(c.layout->Pages().TrailedBefore(p5), PageLayout::kNone);
+
+    // Version 7 with pairs out of order and past the page.
+    ByteStream v7;
+    Words(v7, {PageLayout::kStateMagic, 7, kKey, 0, 8 + 12 + 16, PageLayout::kNone, 0,
+               PageLayout::kNone, 0, 2, p5, p4, p5 + 30, p5 + 40});
+    Engine d(true);
+    v7.SetReadPosition(0);
+    ASSERT_TRUE(d.layout->RestorePageState(n, p5, v7));
+    EXPECT_EQ(v7.Remaining(), 0u);
+    EXPECT_EQ(d.layout->Pages().TrailedBefore(p4), PageLayout::kNone);
+    EXPECT_EQ(d.layout->Pages().TrailedBefore(p5 + 40), PageLayout::kNone);
 }
 
 }  // namespace

@@ -60,6 +60,37 @@ std::string SynopsesHtml() {
     return h + "<div class=\"footer\"><span></span></div></body></html>";
 }
 
+// A reference page's synopsis as its generator writes one, between paragraphs of prose: each
+// function on one listing line, its name and its arguments after TABs that line them up in
+// columns wider than a small screen, each argument after a <br/> and TABs.
+std::string TabbedSynopsesHtml() {
+    static const char* const kTypes[] = {"xmlNodePtr", "xmlDocPtr", "void", "int",
+                                         "xsltStylesheetPtr"};
+    static const char* const kNames[] = {"node", "contextNode", "inst", "doc", "output"};
+    static const char* const kWords[] = {"the",     "transformation", "context",
+                                         "node",    "source",         "tree",
+                                         "element", "instruction",    "compiled"};
+    SeededWords words(kWords, 5);
+    std::string h = "<html><body><h1>transform</h1>";
+    auto prose = [&] {
+        for (int p = 0; p < 12; ++p) h += "<p>" + words.Words(60) + "</p>\n";
+    };
+    prose();
+    h += "<div class=\"refsynopsisdiv\"><h2>Synopsis</h2><pre class=\"synopsis\">";
+    for (int f = 0; f < 40; ++f) {
+        const std::string name = "xsltFunction" + std::to_string(f) + "Name";
+        h += std::string(kTypes[f % 5]) + "\t<a href=\"#" + name + "\">" + name +
+             "</a>\t\t\t(<a href=\"#t\">xsltTransformContextPtr</a> ctxt";
+        for (int a = 0; a < 1 + (f * 7) % 4; ++a)
+            h += ", <br/>\t\t\t\t\t " + std::string(kTypes[(f + a) % 5]) + " " +
+                 kNames[(f * 3 + a) % 5];
+        h += ");\n";
+    }
+    h += "</pre></div>";
+    prose();
+    return h + "</body></html>";
+}
+
 // An API page of a generated manual: a banner table, then one table holding a menu column of
 // boxed lists beside the body column, each built of tables in tables; the body ends in a list of
 // parameters (a table of its own) and the maintainer's name, then the tables close.
@@ -395,6 +426,12 @@ TEST_P(ProgramPagesAgree, ListingsWithCutWordsAndLinesOfOneCharacter) {
 
 TEST_P(ProgramPagesAgree, SynopsesWithBreaksInsideListings) {
     ExpectBackwardTilesForward("synopses", SynopsesHtml());
+}
+
+// A listing line's TABs that wrap past a page's end: the page after it starts with the line's
+// words, and going back no page ends past them.
+TEST_P(ProgramPagesAgree, SynopsesLinedUpWithTabs) {
+    ExpectBackwardTilesForward("tabbed", TabbedSynopsesHtml());
 }
 
 // Rows continued from page to page are measured from their words as the text has them, so a

@@ -223,5 +223,48 @@ TEST(Reopening, PagesAfterAPageFoundGoingBackShowAsBeforeQuitting) {
     }
 }
 
+// `downs` PageDowns from the first page, then `ups` PageUps with the page text written after
+// each into `prefix`N.txt, quitting between the two when `reopen` is set.
+void PageDownThenUp(const TempDevice& device, const std::string& book, int downs, int ups,
+                    bool reopen, const std::string& prefix) {
+    std::string back;
+    for (int i = 0; i < ups; ++i)
+        back +=
+            "key 0x21\nidle\npagetext " + device.OutsidePath(prefix + std::to_string(i)) + ".txt\n";
+    const std::string down = "idle\n" + Presses("0x22", downs);
+    ProgramResult run = RunSteps(device, {book}, down + (reopen ? "" : back) + "quit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    if (!reopen) return;
+    run = RunSteps(device, {book}, "idle\n" + back + "quit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+}
+
+// PageUp after reopening a book shows the pages PageDown showed before the reader quit, as it
+// does without quitting: the pages of a manual split at chapter heads and examples, whose pages
+// found going back from an estimate split elsewhere.
+TEST(Reopening, PageUpAfterReopeningShowsThePagesPageDownShowed) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/manual.html", Manual());
+    const std::string book = "\\storage\\eBooks\\manual.html";
+    const std::string sideFile = device.Host("storage/eBooks/manual.fvt");
+    auto page = [&](const std::string& name) {
+        return Joined(ReadLines(device.OutsidePath(name + ".txt")));
+    };
+    constexpr int kUps = 4;
+    for (int downs : {6, 13, 21, 30}) {
+        std::filesystem::remove(sideFile);
+        ASSERT_NO_FATAL_FAILURE(PageDownThenUp(device, book, downs, kUps, false, "session"));
+        std::filesystem::remove(sideFile);
+        ASSERT_NO_FATAL_FAILURE(PageDownThenUp(device, book, downs, kUps, true, "reopened"));
+        for (int i = 0; i < kUps; ++i) {
+            const std::string shown = page("session" + std::to_string(i));
+            ASSERT_FALSE(shown.empty());
+            EXPECT_EQ(page("reopened" + std::to_string(i)), shown)
+                << "after " << downs << " PageDowns, reopening and " << i + 1 << " PageUps";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace fvt::test
