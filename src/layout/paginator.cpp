@@ -33,6 +33,7 @@ bool PageRecord::CopyFrom(const PageRecord& other) {
     markIndex = other.markIndex;
     stopAt = other.stopAt;
     afterBreak = other.afterBreak;
+    rebuilt = other.rebuilt;
     return true;
 }
 
@@ -62,6 +63,7 @@ void PageRecord::Reset() {
     markIndex = -1;
     stopAt = kNone;
     afterBreak = false;
+    rebuilt = false;
     colour = kNone;
     tables.clear();
     used = false;
@@ -84,6 +86,7 @@ void PageRecord::MoveFrom(PageRecord& other) {
     markIndex = other.markIndex;
     stopAt = other.stopAt;
     afterBreak = other.afterBreak;
+    rebuilt = other.rebuilt;
     colour = other.colour;
     tables = std::move(other.tables);
     used = other.used;
