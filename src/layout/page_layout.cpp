@@ -481,8 +481,8 @@ void PageLayout::AddRebuiltCheckpoint(uint32_t position, const PageRecord& recor
     rebuilt_.insert(at, std::move(c));
 }
 
-size_t PageLayout::RebuiltCheckpointCount() const {
-    size_t n = rebuilt_.size();
+size_t PageLayout::KeptRebuiltCount() const {
+    size_t n = 0;
     for (const KeptCheckpoint& k : kept_) n += k.rebuilt ? 1 : 0;
     return n;
 }

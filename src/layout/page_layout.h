@@ -541,7 +541,8 @@ public:
     static constexpr uint32_t kMaxKeptCheckpoints = 256;
     bool SaveKeptCheckpoints(ByteStream& out);
     bool LoadKeptCheckpoints(ByteStream& in);
-    size_t RebuiltCheckpointCount() const;
+    // Of the kept ones, those marked rebuilt.
+    size_t KeptRebuiltCount() const;
     size_t KeptCheckpointCount() const { return kept_.size(); }
 
     // Test hook: the number of tokens read so far.
