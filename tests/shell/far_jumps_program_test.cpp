@@ -149,6 +149,31 @@ TEST_F(FarJumpsProgram, ADamagedOrStaleKeptFileChangesNothingShown) {
     EXPECT_EQ(Jumps("stale"), newer);
 }
 
+// A book deleted from the library it gave way to takes the checkpoints kept for it along with its
+// side file; another book's stay.
+TEST_F(FarJumpsProgram, DeletingABookDeletesItsKeptCheckpoints) {
+    WriteBook(0);
+    device.WriteHost("storage/eBooks/other.prc", MarkupBook(1));
+    fs::remove_all(KeptFolder());
+    for (const char* book : {"\\storage\\eBooks\\other.prc", "\\storage\\eBooks\\manual.prc"})
+        ASSERT_EQ(RunSteps(device, {book}, "idle\nkey 0x23\nidle\nquit\n").status, 0);
+    ASSERT_EQ(KeptFiles().size(), 2u);
+    const std::vector<fs::path> before = KeptFiles();
+    const std::string rows = device.OutsidePath("rows.txt");
+    const ProgramResult run = RunSteps(
+        device, {"\\storage\\eBooks\\manual.prc"},
+        "idle\ntap 45 307\nidle\nanswer-tap 65 189\nmenu 40023\nidle\nlisttext " + rows +
+            "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    ASSERT_FALSE(device.HostExists("storage/eBooks/manual.prc")) << ReadFile(rows);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/manual.fvt"));
+    const std::vector<fs::path> after = KeptFiles();
+    ASSERT_EQ(after.size(), 1u) << "the deleted book's checkpoints go";
+    EXPECT_NE(std::find(before.begin(), before.end(), after[0]), before.end());
+    EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\other.prc"}, "idle\nquit\n").status, 0);
+    EXPECT_EQ(KeptFiles(), after);
+}
+
 // A book too large to read from its first page at a far jump: about `bytes` of chapters that
 // close what they open (a heading, paragraphs with inline styles, a nested list, a listing with
 // breaks), markup after the last words. With `openAcross`, a listing and then a list each stay
