@@ -528,7 +528,7 @@ public:
     // open across the stretch; checkpoints taken on such a reading are marked rebuilt, and an
     // exact reading never starts from one.
     static constexpr uint32_t kExactReach = 2u << 20;
-    static constexpr uint32_t kRebuildStretch = 256u << 10;
+    static constexpr uint32_t kRebuildStretch = 128u << 10;
 
     // Checkpoints kept across sessions (the reader keeps them in the device's data folder):
     // the scan state and open elements at positions at least KeptSpacing apart, as reading
