@@ -758,12 +758,13 @@ PageLayout::ReplayStart PageLayout::NearestStart(uint32_t reach, bool rebuilt) {
     return best;
 }
 
-// The nearest checkpoint before the target, or the first page; where pages can start anywhere
-// and neither lies within the exact reach, the nearest rebuilt checkpoint within the rebuilding
-// stretch, or else a fresh start at the document's page boundary a stretch back.
+// The nearest checkpoint before the target, or the first page; in a long document whose pages
+// can start anywhere, where neither lies within the rebuilding stretch, the nearest rebuilt
+// checkpoint within it, or else a fresh start at the document's page boundary a stretch back.
 PageLayout::ReplayStart PageLayout::ChooseReplayStart(uint32_t reach) {
     const ReplayStart exact = NearestStart(reach, false);
-    if (!StartsAnywhere() || exact.position >= reach || reach - exact.position <= kExactReach)
+    if (!StartsAnywhere() || TextLength() <= kExactLength || exact.position >= reach ||
+        reach - exact.position <= kRebuildStretch)
         return exact;
     const ReplayStart rebuilt = NearestStart(reach, true);
     if (rebuilt.position != kNone && reach - rebuilt.position <= kRebuildStretch) return rebuilt;

@@ -520,14 +520,14 @@ public:
     // The same with the stops of the pages after it that paging back found.
     static constexpr uint32_t kStateVersionWithStopsAhead = 6;
 
-    // A book that can start a page anywhere reads the markup before a target exactly (from
-    // the first page or a checkpoint) only when that start lies within kExactReach; a farther
-    // target has its open elements rebuilt from the stretch of kRebuildStretch before it: its
-    // tags are read from the first page's element stack on, so the cost does not grow with
-    // the book. That state is what reading from the first page gives whenever no element stays
-    // open across the stretch; checkpoints taken on such a reading are marked rebuilt, and an
-    // exact reading never starts from one.
-    static constexpr uint32_t kExactReach = 2u << 20;
+    // A book that can start a page anywhere and is longer than kExactLength reads the markup
+    // before a far target exactly (from the first page or a checkpoint) only when that start
+    // lies within kRebuildStretch of it; otherwise the target's open elements are rebuilt from
+    // that stretch before it: its tags are read from the first page's element stack on, so the
+    // cost does not grow with the book. That state is what reading from the first page gives
+    // whenever no element stays open across the stretch; checkpoints taken on such a reading
+    // are marked rebuilt, and an exact reading never starts from one.
+    static constexpr uint32_t kExactLength = 1280u << 10;
     static constexpr uint32_t kRebuildStretch = 128u << 10;
 
     // Checkpoints kept across sessions (the reader keeps them in the device's data folder):

@@ -341,7 +341,7 @@ std::u16string LargeManual(bool bookDivision) {
 TEST_F(FarJumps, ABigBookRebuildsAFarPageFromTheStretchBeforeIt) {
     fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 240);
     const std::u16string html = LargeManual(false);
-    ASSERT_GT(html.size(), PageLayout::kExactReach + 2 * PageLayout::kRebuildStretch);
+    ASSERT_GT(html.size(), PageLayout::kExactLength + 2 * PageLayout::kRebuildStretch);
     std::vector<std::unique_ptr<Session<MemoryDocument>>> reading;
     std::vector<std::unique_ptr<Session<SeekableDocument>>> rebuilding;
     const std::vector<Reached> every = Jumps<MemoryDocument>(html, canvas, reading);
