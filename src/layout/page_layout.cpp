@@ -531,10 +531,9 @@ bool PageLayout::SaveKeptCheckpoints(ByteStream& out) {
     }
     const size_t count = chosen[0].size() + chosen[1].size();
     if (count <= kept_.size() || count > kMaxKeptCheckpoints) return false;
-    for (const std::vector<Candidate>& kind : chosen) {
-        if (&kind != &chosen[0] && kind.empty()) break;
-        out.WriteWord32BE(static_cast<uint32_t>(kind.size()));
-        for (const Candidate& c : kind) {
+    auto write = [&](const std::vector<Candidate>& section) {
+        out.WriteWord32BE(static_cast<uint32_t>(section.size()));
+        for (const Candidate& c : section) {
             out.WriteWord32BE(c.position);
             if (c.kept) {
                 out.WriteBlock(c.kept->scanState);
@@ -546,7 +545,9 @@ bool PageLayout::SaveKeptCheckpoints(ByteStream& out) {
                 out.WriteBlock(stack);
             }
         }
-    }
+        return true;
+    };
+    if (!write(chosen[0]) || (!chosen[1].empty() && !write(chosen[1]))) return false;
     return out.Ok();
 }
 
@@ -770,6 +771,7 @@ PageLayout::ReplayStart PageLayout::ChooseReplayStart(uint32_t reach) {
     if (rebuilt.position != kNone && reach - rebuilt.position <= kRebuildStretch) return rebuilt;
     ReplayStart fresh;
     fresh.position = (reach - kRebuildStretch) & ~(kDocumentPageSize - 1);
+    if (fresh.position <= exact.position) return exact;
     fresh.fresh = true;
     fresh.rebuilt = true;
     return fresh;
