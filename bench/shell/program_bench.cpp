@@ -373,7 +373,7 @@ BENCHMARK(BM_ReopenBigHtmlLate)->UseRealTime()->Unit(benchmark::kMillisecond)->I
 // The first End in a new session on a 10 MB markup book (a session before it pressed End and
 // quit: the book's checkpoints are kept) against opening the book at its first page, each run
 // starting at the first page (no side file); and the same End with no checkpoints kept (the
-// first End ever on the book), which reads every tag from the first page.
+// first End ever on the book), which rebuilds the open elements from a stretch before the end.
 void BM_FirstEndInAMarkupBook(benchmark::State& state) {
     Stand& s = Shared();
     const std::string dir = s.root + "/device/storage/eBooks/";

@@ -36,6 +36,8 @@ constexpr uint32_t kMarkupHead = 6;
 constexpr uint32_t kMarkupScript = 49;
 constexpr uint32_t kMarkupStyle = 115;
 constexpr uint32_t kFreeHeadReach = 256u << 10;
+// Documents hand out their text in pages of this many positions from a multiple of it.
+constexpr uint32_t kDocumentPageSize = 4096;
 
 bool IsKeyNone(uint32_t key) {
     return key == 0xFFFFFFFFu || key == 0xFFFFFFFEu;
@@ -67,6 +69,7 @@ void PageLayout::SetSource(TokenSource* source) {
     source_ = source;
     checkpoints_.clear();
     nearby_.clear();
+    rebuilt_.clear();
     kept_.clear();
 }
 
@@ -464,6 +467,27 @@ void PageLayout::AddCheckpoint(uint32_t position, const PageRecord& record) {
     checkpoints_.push_back(std::move(c));
 }
 
+// Rebuilding readings start anywhere: their checkpoints go in position order, none closer than
+// the spacing to another.
+void PageLayout::AddRebuiltCheckpoint(uint32_t position, const PageRecord& record) {
+    auto at = std::lower_bound(
+        rebuilt_.begin(), rebuilt_.end(), position,
+        [](const Checkpoint& c, uint32_t p) { return c.position < p; });
+    if (at != rebuilt_.end() && at->position < position + kCheckpointSpacing) return;
+    if (at != rebuilt_.begin() && std::prev(at)->position + kCheckpointSpacing > position) return;
+    Checkpoint c;
+    c.position = position;
+    c.rebuilt = true;
+    if (!source_->SaveState(c.scanState) || !c.stack.Assign(record.elements)) return;
+    rebuilt_.insert(at, std::move(c));
+}
+
+size_t PageLayout::KeptRebuiltCount() const {
+    size_t n = 0;
+    for (const KeptCheckpoint& k : kept_) n += k.rebuilt ? 1 : 0;
+    return n;
+}
+
 // --- Checkpoints kept across sessions --------------------------------------------------------
 
 uint32_t PageLayout::KeptSpacing() {
@@ -478,56 +502,82 @@ bool PageLayout::RestoreKeptStack(const KeptCheckpoint& kept, ElementStack& out)
 }
 
 bool PageLayout::SaveKeptCheckpoints(ByteStream& out) {
-    // The kept checkpoints and this session's, in position order, thinned to the spacing.
+    // The kept checkpoints and this session's, in position order, thinned to the spacing: the
+    // exact ones, then the rebuilt ones where no other lies within the spacing, each kind in a
+    // section of its own (a count, then each checkpoint); no rebuilt ones, no second section.
     struct Candidate {
         uint32_t position;
         const KeptCheckpoint* kept;
         const Checkpoint* live;
     };
-    std::vector<Candidate> all;
-    for (const KeptCheckpoint& k : kept_) all.push_back({k.position, &k, nullptr});
-    for (const Checkpoint& c : checkpoints_) all.push_back({c.position, nullptr, &c});
-    std::stable_sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
-        return a.position < b.position;
-    });
     const uint32_t spacing = KeptSpacing();
-    std::vector<const Candidate*> chosen;
-    for (const Candidate& c : all)
-        if (chosen.empty() || c.position - chosen.back()->position >= spacing) chosen.push_back(&c);
-    if (chosen.size() <= kept_.size() || chosen.size() > kMaxKeptCheckpoints) return false;
-    out.WriteWord32BE(static_cast<uint32_t>(chosen.size()));
-    for (const Candidate* c : chosen) {
-        out.WriteWord32BE(c->position);
-        if (c->kept) {
-            out.WriteBlock(c->kept->scanState);
-            out.WriteBlock(c->kept->stack);
-        } else {
-            ByteStream stack;
-            out.WriteBlock(c->live->scanState);
-            if (!c->live->stack.Save(stack)) return false;
-            out.WriteBlock(stack);
-        }
+    std::vector<Candidate> chosen[2];
+    auto clear = [&](uint32_t p) {
+        for (const std::vector<Candidate>& kind : chosen)
+            for (const Candidate& o : kind)
+                if ((o.position > p ? o.position - p : p - o.position) < spacing) return false;
+        return true;
+    };
+    for (const bool rebuilt : {false, true}) {
+        std::vector<Candidate> all;
+        for (const KeptCheckpoint& k : kept_)
+            if (k.rebuilt == rebuilt) all.push_back({k.position, &k, nullptr});
+        for (const Checkpoint& c : rebuilt ? rebuilt_ : checkpoints_)
+            all.push_back({c.position, nullptr, &c});
+        std::stable_sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
+            return a.position < b.position;
+        });
+        for (const Candidate& c : all)
+            if (clear(c.position)) chosen[rebuilt].push_back(c);
     }
+    const size_t count = chosen[0].size() + chosen[1].size();
+    if (count <= kept_.size() || count > kMaxKeptCheckpoints) return false;
+    auto write = [&](const std::vector<Candidate>& section) {
+        out.WriteWord32BE(static_cast<uint32_t>(section.size()));
+        for (const Candidate& c : section) {
+            out.WriteWord32BE(c.position);
+            if (c.kept) {
+                out.WriteBlock(c.kept->scanState);
+                out.WriteBlock(c.kept->stack);
+            } else {
+                ByteStream stack;
+                out.WriteBlock(c.live->scanState);
+                if (!c.live->stack.Save(stack)) return false;
+                out.WriteBlock(stack);
+            }
+        }
+        return true;
+    };
+    if (!write(chosen[0]) || (!chosen[1].empty() && !write(chosen[1]))) return false;
     return out.Ok();
 }
 
 bool PageLayout::LoadKeptCheckpoints(ByteStream& in) {
     kept_.clear();
+    std::vector<KeptCheckpoint> read;
+    if (!ReadKeptSection(in, false, read)) return false;
+    // A rebuilt section, when there is one, holds at least one.
+    if (in.Remaining() != 0 && (!ReadKeptSection(in, true, read) || !read.back().rebuilt))
+        return false;
+    if (in.Remaining() != 0 || read.size() > kMaxKeptCheckpoints) return false;
+    kept_ = std::move(read);
+    return true;
+}
+
+bool PageLayout::ReadKeptSection(ByteStream& in, bool rebuilt, std::vector<KeptCheckpoint>& out) {
     uint32_t count = 0;
     if (!in.ReadWord32BE(count) || count > kMaxKeptCheckpoints) return false;
     const uint32_t length = TextLength();
-    std::vector<KeptCheckpoint> read;
     for (uint32_t i = 0; i < count; ++i) {
         KeptCheckpoint k;
+        k.rebuilt = rebuilt;
         ElementStack trial;
         if (!in.ReadWord32BE(k.position) || !in.ReadBlock(k.scanState) || !in.ReadBlock(k.stack) ||
-            k.position >= length || (!read.empty() && k.position <= read.back().position) ||
-            !RestoreKeptStack(k, trial))
+            k.position >= length ||
+            (i > 0 && k.position <= out.back().position) || !RestoreKeptStack(k, trial))
             return false;
-        read.push_back(std::move(k));
+        out.push_back(std::move(k));
     }
-    if (in.Remaining() != 0) return false;
-    kept_ = std::move(read);
     return true;
 }
 
@@ -552,28 +602,11 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
     if (!record.CopyFrom(pager_.First())) return false;
     // Stopping before a tag needs the tag read: a checkpoint at the target would be past it.
     const uint32_t reach = beforeTag && target > 0 ? target - 1 : target;
-    const Checkpoint* from = nullptr;
-    for (const Checkpoint& c : checkpoints_)
-        if (c.position <= reach) from = &c;
-    for (const Checkpoint& c : nearby_)
-        if (c.position <= reach && (!from || c.position > from->position)) from = &c;
-    const KeptCheckpoint* kept = nullptr;
-    for (const KeptCheckpoint& k : kept_)
-        if (k.position <= reach && k.position > pager_.First().start &&
-            (!from || k.position > from->position))
-            kept = &k;
-    ByteStream state;
-    if (kept) {
-        if (!state.CopyFrom(kept->scanState) || !RestoreKeptStack(*kept, record.elements))
-            return false;
-    } else if (from) {
-        if (!state.CopyFrom(from->scanState) || !record.elements.Assign(from->stack)) return false;
-    } else if (!state.CopyFrom(pager_.First().scanState)) {
-        return false;
-    }
-    state.SetReadPosition(0);
-    if (!source_->RestoreState(state)) return false;
-    uint32_t p = kept ? kept->position : from ? from->position : pager_.First().start;
+    const ReplayStart start = ChooseReplayStart(reach);
+    uint32_t p = 0;
+    if (!BeginReplay(start, record, p)) return false;
+    // Checkpoints of a rebuilding reading begin a spacing after its start.
+    uint32_t rebuiltFrom = p;
     // A page back from the target and the backward reach: the last token boundary before
     // each mark (within a small window) becomes a nearby checkpoint.
     const uint32_t page = CharsPerPageEstimate();
@@ -611,9 +644,16 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
             }
             break;
         }
-        if (p >= pager_.First().start + kCheckpointSpacing &&
-            (checkpoints_.empty() || checkpoints_.back().position + kCheckpointSpacing <= p))
+        if (start.rebuilt) {
+            if (p >= rebuiltFrom + kCheckpointSpacing) {
+                AddRebuiltCheckpoint(p, record);
+                rebuiltFrom = p;
+            }
+        } else if (p >= pager_.First().start + kCheckpointSpacing &&
+                   (checkpoints_.empty() ||
+                    checkpoints_.back().position + kCheckpointSpacing <= p)) {
             AddCheckpoint(p, record);
+        }
         // Far from the target only the tags matter: the text between them is passed over.
         if (p < skipEnd && source_->SkipText(skipEnd)) {
             farKind = kTokenEnd;
@@ -622,6 +662,7 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
         for (int k = 0; k < 2 && wantNearby; ++k) {
             if (p > marks[k] || p + kNearbyWindow < marks[k] || marks[k] <= kNearbyWindow) continue;
             nearby[k].position = p;
+            nearby[k].rebuilt = start.rebuilt;
             nearby[k].scanState.Clear();
             haveNearby[k] =
                 source_->SaveState(nearby[k].scanState) && nearby[k].stack.Assign(record.elements);
@@ -688,10 +729,77 @@ bool PageLayout::ReplayPass(uint32_t target, PageRecord& record, bool align, boo
     }
     source_->GetPosition(p);
     record.start = p;
+    record.rebuilt = start.rebuilt;
     record.scanState.Clear();
     record.block.reset();
     record.used = true;
     return source_->SaveState(record.scanState);
+}
+
+bool PageLayout::StartsAnywhere() {
+    DocumentSource* doc = Document();
+    return doc && doc->BookProperty7() != 1;
+}
+
+PageLayout::ReplayStart PageLayout::NearestStart(uint32_t reach, bool rebuilt) {
+    // The first page is where an exact reading can always begin.
+    ReplayStart best;
+    best.position = rebuilt ? kNone : pager_.First().start;
+    bool found = !rebuilt;
+    auto consider = [&](uint32_t position, const Checkpoint* live, const KeptCheckpoint* kept) {
+        if (position > reach || (found && position <= best.position)) return;
+        found = true;
+        best = ReplayStart{position, live, kept, false, rebuilt};
+    };
+    for (const Checkpoint& c : rebuilt ? rebuilt_ : checkpoints_) consider(c.position, &c, nullptr);
+    for (const Checkpoint& c : nearby_)
+        if (c.rebuilt == rebuilt) consider(c.position, &c, nullptr);
+    for (const KeptCheckpoint& k : kept_)
+        if (k.rebuilt == rebuilt && k.position > pager_.First().start)
+            consider(k.position, nullptr, &k);
+    return best;
+}
+
+// The nearest checkpoint before the target, or the first page; in a long document whose pages
+// can start anywhere, where neither lies within the rebuilding stretch, the nearest rebuilt
+// checkpoint within it, or else a fresh start at the document's page boundary a stretch back.
+PageLayout::ReplayStart PageLayout::ChooseReplayStart(uint32_t reach) {
+    const ReplayStart exact = NearestStart(reach, false);
+    if (!StartsAnywhere() || TextLength() <= kExactLength || exact.position >= reach ||
+        reach - exact.position <= kRebuildStretch)
+        return exact;
+    const ReplayStart rebuilt = NearestStart(reach, true);
+    if (rebuilt.position != kNone && reach - rebuilt.position <= kRebuildStretch) return rebuilt;
+    ReplayStart fresh;
+    fresh.position = (reach - kRebuildStretch) & ~(kDocumentPageSize - 1);
+    if (fresh.position <= exact.position) return exact;
+    fresh.fresh = true;
+    fresh.rebuilt = true;
+    return fresh;
+}
+
+// The source and the record's open elements as they are at the start; the position reached.
+// A fresh start opens at the first token boundary after its position, with the first page's
+// elements.
+bool PageLayout::BeginReplay(const ReplayStart& start, PageRecord& record, uint32_t& position) {
+    if (start.fresh) {
+        if (!source_->Start(start.position, true)) return false;
+        position = start.position;
+        return source_->GetPosition(position);
+    }
+    ByteStream state;
+    if (start.kept) {
+        if (!state.CopyFrom(start.kept->scanState) ||
+            !RestoreKeptStack(*start.kept, record.elements))
+            return false;
+    } else if (start.live) {
+        if (!state.CopyFrom(start.live->scanState) || !record.elements.Assign(start.live->stack))
+            return false;
+    } else if (!state.CopyFrom(pager_.First().scanState)) {
+        return false;
+    }
+    position = start.position;
+    return state.SetReadPosition(0) && source_->RestoreState(state);
 }
 
 // --- Sections ----------------------------------------------------------------------------------
@@ -899,6 +1007,7 @@ void PageLayout::Invalidate(uint32_t flags) {
     if (flags & 2) {
         checkpoints_.clear();
         nearby_.clear();
+        rebuilt_.clear();
         RemeasureRecords();
     }
     pager_.ForgetLast();

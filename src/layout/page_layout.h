@@ -532,15 +532,29 @@ public:
     // The same with the starts of the pages shown before it.
     static constexpr uint32_t kStateVersionWithTrail = 7;
 
+    // A book that can start a page anywhere and is longer than kExactLength reads the markup
+    // before a far target exactly (from the first page or a checkpoint) only when that start
+    // lies within kRebuildStretch of it; otherwise the target's open elements are rebuilt from
+    // that stretch before it: its tags are read from the first page's element stack on, so the
+    // cost does not grow with the book. That state is what reading from the first page gives
+    // whenever no element stays open across the stretch; checkpoints taken on such a reading
+    // are marked rebuilt, and an exact reading never starts from one.
+    static constexpr uint32_t kExactLength = 1280u << 10;
+    static constexpr uint32_t kRebuildStretch = 128u << 10;
+
     // Checkpoints kept across sessions (the reader keeps them in the device's data folder):
     // the scan state and open elements at positions at least KeptSpacing apart, as reading
-    // from the first page builds them. Saving writes the kept ones with those this session's
-    // replays added, and answers false when none was added (nothing new to keep). Loading takes
-    // all or none: anything short, out of order, past the text or not restorable drops them.
+    // from the first page builds them or, marked, as a rebuilding stretch built them (a later
+    // session then starts from the same ones and shows the same pages). Saving writes the kept
+    // ones with those this session's replays added, and answers false when none was added
+    // (nothing new to keep). Loading takes all or none: anything short, out of order, past the
+    // text or not restorable drops them.
     static constexpr uint32_t kKeptSpacing = 65536;
     static constexpr uint32_t kMaxKeptCheckpoints = 256;
     bool SaveKeptCheckpoints(ByteStream& out);
     bool LoadKeptCheckpoints(ByteStream& in);
+    // Of the kept ones, those marked rebuilt.
+    size_t KeptRebuiltCount() const;
     size_t KeptCheckpointCount() const { return kept_.size(); }
 
     // Test hook: the number of tokens read so far.
@@ -664,10 +678,13 @@ private:
     bool MeasureRowsRead(uint32_t tableStart, int32_t width, TableColumnMeasure& out);
     void ForgetTableMeasures() { tableMeasures_.clear(); }
 
+    // rebuilt: made by a reading that began a stretch before its target (not necessarily
+    // what reading from the first page gives).
     struct Checkpoint {
         uint32_t position = 0;
         ByteStream scanState;
         ElementStack stack;
+        bool rebuilt = false;
     };
     // A checkpoint kept across sessions, its open elements in their saved form (restored with
     // the settings of the moment).
@@ -675,9 +692,26 @@ private:
         uint32_t position = 0;
         ByteStream scanState;
         ByteStream stack;
+        bool rebuilt = false;
     };
     uint32_t KeptSpacing();
     bool RestoreKeptStack(const KeptCheckpoint& kept, ElementStack& out) const;
+    // One kind's section of the kept checkpoints: a count, then each in position order.
+    bool ReadKeptSection(ByteStream& in, bool rebuilt, std::vector<KeptCheckpoint>& out);
+    // Where a replay to `reach` begins: a checkpoint (live or kept), the first page, or a
+    // fresh start a rebuilding stretch back.
+    struct ReplayStart {
+        uint32_t position = 0;
+        const Checkpoint* live = nullptr;
+        const KeptCheckpoint* kept = nullptr;
+        bool fresh = false;
+        bool rebuilt = false;
+    };
+    // A page may start anywhere (the open elements need not be read from the first page).
+    bool StartsAnywhere();
+    ReplayStart ChooseReplayStart(uint32_t reach);
+    ReplayStart NearestStart(uint32_t reach, bool rebuilt);
+    bool BeginReplay(const ReplayStart& start, PageRecord& record, uint32_t& position);
 
     // A page a move reached: the listener hears of it. False when there is none.
     bool ShowMoved(PageRecord* record);
@@ -698,6 +732,7 @@ private:
     // A record replayed to a row boundary of an open table starts a continued table.
     bool ContinueTable(PageRecord& record);
     void AddCheckpoint(uint32_t position, const PageRecord& record);
+    void AddRebuiltCheckpoint(uint32_t position, const PageRecord& record);
     bool SectionOf(uint32_t position, uint32_t& start, uint32_t& end, bool& flagClear);
     // What a saved page keeps of the paging around it: the stops of the pages after it that
     // paging back found, and the starts of the pages shown before it.
@@ -784,6 +819,8 @@ private:
     // Checkpoints a replay leaves a page and the backward reach before its target, for the
     // PageUp or LineUp that most often follows a jump; oldest first.
     std::vector<Checkpoint> nearby_;
+    // Checkpoints of rebuilding readings, in position order.
+    std::vector<Checkpoint> rebuilt_;
     std::vector<KeptCheckpoint> kept_;
     Random random_;
     struct MeasuredTable {

@@ -149,6 +149,7 @@ bool PageLayout::ReplayedStateAtPageStart(const PageRecord& page, ByteStream& sc
         if (!KeepsReplayedState(*r)) continue;
         Checkpoint c;
         c.position = r->start;
+        c.rebuilt = r->rebuilt;
         const bool carries = r->block && r->block->Count() > 0;
         if (carries ? !StateAtPageStart(*r, c.scanState, c.stack)
                     : !c.scanState.CopyFrom(r->scanState) || !c.stack.Assign(r->elements))
@@ -350,6 +351,8 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
                               : PageRecord::kNone;
     if (followed) {
         fresh.start = pageStart;
+        // Saved by an earlier session: where pages start anywhere it may have been rebuilt.
+        fresh.rebuilt = StartsAnywhere();
         fresh.end = kNone;
         fresh.used = true;
         if (fresh.elements.FindTag(kMarkupTable) >= 0 &&

@@ -39,6 +39,7 @@ bool PageRecord::CopyAllButBlock(const PageRecord& other) {
     markIndex = other.markIndex;
     stopAt = other.stopAt;
     afterBreak = other.afterBreak;
+    rebuilt = other.rebuilt;
     return true;
 }
 
@@ -68,6 +69,7 @@ void PageRecord::Reset() {
     markIndex = -1;
     stopAt = kNone;
     afterBreak = false;
+    rebuilt = false;
     colour = kNone;
     tables.clear();
     used = false;
@@ -90,6 +92,7 @@ void PageRecord::MoveFrom(PageRecord& other) {
     markIndex = other.markIndex;
     stopAt = other.stopAt;
     afterBreak = other.afterBreak;
+    rebuilt = other.rebuilt;
     colour = other.colour;
     tables = std::move(other.tables);
     used = other.used;

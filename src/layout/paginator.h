@@ -65,6 +65,9 @@ struct PageRecord {
     ByteStream scanState;
     // Open elements at the scan state.
     ElementStack elements;
+    // The state was rebuilt from a stretch before the page (a far jump), not read from the
+    // first page: checkpoints taken from it are marked so.
+    bool rebuilt = false;
     // Style and block style in force at the page start.
     PositionRecord style;
     BoxRecord blockStyle;

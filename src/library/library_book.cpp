@@ -8,6 +8,7 @@
 #include "core/file.h"
 #include "library/library.h"
 #include "library/library_text.h"
+#include "paths/app_paths.h"
 
 namespace {
 
@@ -273,6 +274,10 @@ bool LibraryBook::DeleteFiles(BookReleaser* releaser, DeleteFailure* why) {
     bool exists = false;
     if (AnnotationFile::PathForBook(path, &side, &exists) && exists && !SideFileShared(path_))
         AnnotationFile::Delete(side);
+    // The checkpoints kept for the book's far jumps go with it.
+    Text kept;
+    if (AppPaths::KeptCheckpointsFile(path_, kept) && Files::Exists(kept))
+        DatabaseFile::Remove(library_text::Utf8Path(kept).c_str());
     present_ = 0;
     return true;
 }

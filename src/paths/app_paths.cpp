@@ -126,6 +126,23 @@ int32_t AppPaths::DeleteAutogenFiles() const {
     return Files::CleanTemp(dataFolder_, pattern);
 }
 
+bool AppPaths::KeptCheckpointsFile(const Text& bookPath, Text& out) {
+    String wide;
+    if (!bookPath.ToWide(wide) || wide.Length() == 0) return false;
+    // FNV-1a over the path's units, folded to lower case (device paths ignore case).
+    uint64_t h = 14695981039346656037ull;
+    for (int32_t i = 0; i < wide.Length(); ++i) {
+        char16_t c = wide[i];
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        h = (h ^ c) * 1099511628211ull;
+    }
+    char16_t digits[16] = {};
+    for (int i = 15; i >= 0; --i, h >>= 4) digits[i] = u"0123456789abcdef"[h & 15];
+    return GetAppDataFolder(out) && out.AppendAscii("FolivantCheckpoints") &&
+           out.EnsureTrailingBackslash() && out.AppendWide(digits, 16) &&
+           out.AppendAscii(".fvc") && out.IsValid();
+}
+
 bool IsSmartphone() {
     return GetPlatformType() == 2;
 }

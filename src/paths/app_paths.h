@@ -60,6 +60,9 @@ public:
     static bool DatabaseFolder(Text& out);
     // Deletes the generated-page files in the data folder, where they are written; the count.
     int32_t DeleteAutogenFiles() const;
+    // The file in the data folder that keeps a book's checkpoints across sessions
+    // ("FolivantCheckpoints\<hash of the book's path>.fvc"; the path's case does not count).
+    static bool KeptCheckpointsFile(const Text& bookPath, Text& out);
 
     const Text& ProgramFolder() const { return programFolder_; }
     const Text& DataFolder() const { return dataFolder_; }

@@ -7,6 +7,7 @@
 #include "core/byte_stream.h"
 #include "core/file.h"
 #include "layout/page_layout.h"
+#include "paths/app_paths.h"
 
 namespace {
 
@@ -75,18 +76,7 @@ bool ReadFile(const Text& path, ByteStream& out) {
 namespace KeptCheckpoints {
 
 bool PathFor(const Text& bookPath, Text& out) {
-    String wide;
-    if (!bookPath.ToWide(wide) || wide.Length() == 0) return false;
-    // FNV-1a over the path's units, folded to lower case (device paths ignore case).
-    uint64_t h = 14695981039346656037ull;
-    for (int32_t i = 0; i < wide.Length(); ++i) {
-        char16_t c = wide[i];
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-        h = (h ^ c) * 1099511628211ull;
-    }
-    char16_t digits[16] = {};
-    for (int i = 15; i >= 0; --i, h >>= 4) digits[i] = u"0123456789abcdef"[h & 15];
-    return Folder(out) && out.AppendWide(digits, 16) && out.AppendAscii(".fvc") && out.IsValid();
+    return AppPaths::KeptCheckpointsFile(bookPath, out);
 }
 
 bool Load(const Text& bookPath, DocumentSource* document, PageLayout& layout) {

@@ -4,7 +4,9 @@
 // first page. The file names the book it was made for (its path, size, last-write time, text
 // record count and text length); one that names another book or another version of it, or
 // whose bytes do not add up, is ignored and written anew. It only ever saves reading: what it
-// holds is what reading from the first page gives.
+// holds is what reading from the first page gives, or, in a section of their own, what reading
+// a stretch before a far target gave in a book whose pages can start anywhere (a later session
+// starts from those and shows the same pages; an exact reading never does).
 #pragma once
 
 #include <cstdint>

@@ -302,4 +302,70 @@ TEST_F(FarJumps, ALateBookPageReopensAsPagingForwardShowedIt) {
     ExpectLatePagesReopen<SeekableDocument>(false);
 }
 
+// A manual too large to read from its first page at a far jump. `bookDivision` off: nothing
+// stays open from one chapter to the next.
+std::u16string LargeManual(bool bookDivision) {
+    std::u16string html = Manual(true, 330);
+    if (bookDivision) return html;
+    const std::u16string open = u"<div class=\"book\">", close = u"</div></body>";
+    html.erase(html.find(open), open.size());
+    html.replace(html.rfind(close), close.size(), u"</body>");
+    return html;
+}
+
+// Pages can start anywhere and nothing stays open across chapters: End, the PageUps from it and
+// Go to page far from the first page show the pages and start from the state that reading every
+// token from the first page gives, reading no more than a stretch before each target.
+TEST_F(FarJumps, ABigBookRebuildsAFarPageFromTheStretchBeforeIt) {
+    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 240);
+    const std::u16string html = LargeManual(false);
+    ASSERT_GT(html.size(), PageLayout::kExactLength + 2 * PageLayout::kRebuildStretch);
+    std::vector<std::unique_ptr<Session<MemoryDocument>>> reading;
+    std::vector<std::unique_ptr<Session<SeekableDocument>>> rebuilding;
+    const std::vector<Reached> every = Jumps<MemoryDocument>(html, canvas, reading);
+    const std::vector<Reached> rebuilt = Jumps<SeekableDocument>(html, canvas, rebuilding);
+    ASSERT_EQ(every.size(), 6u);
+    ASSERT_EQ(rebuilt.size(), every.size());
+    for (size_t i = 0; i < every.size(); ++i)
+        EXPECT_TRUE(rebuilt[i] == every[i]) << "jump " << i << " at " << every[i].start;
+    const uint32_t stretchPages = PageLayout::kRebuildStretch / 4096;
+    for (size_t i = 0; i < rebuilding.size(); ++i)
+        EXPECT_LT(rebuilding[i]->doc.reads, 4 * stretchPages) << "session " << i;
+    fvt::test::DeleteContextCanvas(canvas);
+}
+
+// Checkpoints of a rebuilt reading kept by one session: a later session of the book starts its
+// jumps from them and shows the same pages; a document read from its first page never starts
+// from them (a division open across the whole manual is on its stack).
+TEST_F(FarJumps, RebuiltCheckpointsAreKeptApartFromExactOnes) {
+    fvt::test::ContextCanvas* canvas = fvt::test::NewContextCanvas(200, 240);
+    const std::u16string html = LargeManual(true);
+    std::vector<std::unique_ptr<Session<SeekableDocument>>> first, later;
+    const std::vector<Reached> shown = Jumps<SeekableDocument>(html, canvas, first);
+    ASSERT_EQ(shown.size(), 6u);
+    ByteStream saved;
+    ASSERT_TRUE(first[0]->layout->SaveKeptCheckpoints(saved));
+    EXPECT_EQ(Jumps<SeekableDocument>(html, canvas, later, &saved), shown);
+    ASSERT_TRUE(later[0]->loaded);
+    EXPECT_GT(later[0]->layout->KeptRebuiltCount(), 0u);
+    EXPECT_EQ(later[0]->layout->KeptRebuiltCount(), later[0]->layout->KeptCheckpointCount());
+
+    std::vector<std::unique_ptr<Session<MemoryDocument>>> reading, readingKept;
+    const std::vector<Reached> every = Jumps<MemoryDocument>(html, canvas, reading);
+    EXPECT_EQ(Jumps<MemoryDocument>(html, canvas, readingKept, &saved), every);
+    const ElementStack* exact = nullptr;
+    const ElementStack* kept = nullptr;
+    const ElementStack* rebuilt = nullptr;
+    Take(*reading[0], &exact);
+    Take(*readingKept[0], &kept);
+    Take(*first[0], &rebuilt);
+    ASSERT_TRUE(exact && kept && rebuilt);
+    EXPECT_TRUE(kept->Equals(*exact));
+    uint16_t division = 0;
+    ASSERT_TRUE(KeywordTree::FindMarkupName(u"DIV", 3, &division));
+    EXPECT_GE(exact->FindTag(division), 0);
+    EXPECT_LT(rebuilt->FindTag(division), 0) << "the division opened before the stretch";
+    fvt::test::DeleteContextCanvas(canvas);
+}
+
 }  // namespace

@@ -5,6 +5,8 @@
 // nothing that is shown.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -145,6 +147,181 @@ TEST_F(FarJumpsProgram, ADamagedOrStaleKeptFileChangesNothingShown) {
     ASSERT_NE(newer, reading);
     keep(bytes);
     EXPECT_EQ(Jumps("stale"), newer);
+}
+
+// A book deleted from the library it gave way to takes the checkpoints kept for it along with its
+// side file; another book's stay.
+TEST_F(FarJumpsProgram, DeletingABookDeletesItsKeptCheckpoints) {
+    WriteBook(0);
+    device.WriteHost("storage/eBooks/other.prc", MarkupBook(1));
+    fs::remove_all(KeptFolder());
+    for (const char* book : {"\\storage\\eBooks\\other.prc", "\\storage\\eBooks\\manual.prc"})
+        ASSERT_EQ(RunSteps(device, {book}, "idle\nkey 0x23\nidle\nquit\n").status, 0);
+    ASSERT_EQ(KeptFiles().size(), 2u);
+    const std::vector<fs::path> before = KeptFiles();
+    const std::string rows = device.OutsidePath("rows.txt");
+    const ProgramResult run = RunSteps(
+        device, {"\\storage\\eBooks\\manual.prc"},
+        "idle\ntap 45 307\nidle\nanswer-tap 65 189\nmenu 40023\nidle\nlisttext " + rows +
+            "\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    ASSERT_FALSE(device.HostExists("storage/eBooks/manual.prc")) << ReadFile(rows);
+    EXPECT_FALSE(device.HostExists("storage/eBooks/manual.fvt"));
+    const std::vector<fs::path> after = KeptFiles();
+    ASSERT_EQ(after.size(), 1u) << "the deleted book's checkpoints go";
+    EXPECT_NE(std::find(before.begin(), before.end(), after[0]), before.end());
+    EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\other.prc"}, "idle\nquit\n").status, 0);
+    EXPECT_EQ(KeptFiles(), after);
+}
+
+// A book too large to read from its first page at a far jump: about `bytes` of chapters that
+// close what they open (a heading, paragraphs with inline styles, a nested list, a listing with
+// breaks), markup after the last words. With `openAcross`, a listing and then a list each stay
+// open across `openAcross` bytes around the middle of the last fifth. Every word is numbered:
+// a lost or repeated word shows.
+struct NumberedBook {
+    std::string markup;
+    std::vector<std::string> words;  // in reading order
+};
+
+NumberedBook NumberedMarkup(std::size_t bytes, std::size_t openAcross) {
+    static const char* const kWords[] = {"harbour", "keeper", "lantern", "stone", "quiet",
+                                         "evening", "ship",   "light",   "tide",  "rope"};
+    SeededWords seeded(kWords, 11);
+    NumberedBook book;
+    auto words = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            book.words.push_back(std::string(seeded.WordOf(seeded.Draw())) +
+                                 std::to_string(book.words.size()));
+            out += (i ? " " : "") + book.words.back();
+        }
+        return out;
+    };
+    std::string& h = book.markup;
+    h = "<html><head><title>Numbered</title></head><body>";
+    const std::size_t openAt = openAcross ? bytes * 9 / 10 - openAcross / 2 : bytes;
+    for (int c = 1; h.size() < bytes; ++c) {
+        if (h.size() >= openAt) {
+            h += "<pre>";
+            for (const std::size_t end = h.size() + openAcross / 2; h.size() < end;) {
+                h += words(3) + "\n    ";
+                h += words(4) + "\n";
+            }
+            h += "</pre><ul>";
+            for (const std::size_t end = h.size() + openAcross / 2; h.size() < end;)
+                h += "<li>" + words(12) + "</li>";
+            h += "</ul>";
+            openAcross = 0;
+            continue;
+        }
+        // One piece after another: the words are numbered in reading order.
+        const std::pair<const char*, int> pieces[] = {
+            {"<h2>", 2},          {"</h2><p>", 40},
+            {" <i>", 3},          {"</i> ", 30},
+            {"</p><ul><li>", 6},  {"<ul><li>", 9},
+            {"</li><li>", 9},     {"</li></ul></li></ul><pre>", 4},
+            {"<br>\n  ", 5},      {"\n</pre><p>", 45}};
+        for (const auto& [markup, n] : pieces) h += markup + words(n);
+        h += "</p>\n";
+    }
+    h += "<p>" + words(12);
+    h += "</p><div class=\"footer\"><hr></div></body></html>";
+    return book;
+}
+
+std::string BuiltBook(const std::string& text) {
+    BookBuilder book;
+    book.text.assign(text.begin(), text.end());
+    book.compression = 2;
+    book.type = 2;
+    const Bytes bytes = book.Build();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The words shown on a page, in order.
+std::vector<std::string> WordsOf(const std::string& page) {
+    std::vector<std::string> out;
+    std::string word;
+    for (char ch : page + " ") {
+        if (ch == ' ' || ch == '\n' || ch == '\t') {
+            if (!word.empty()) out.push_back(word);
+            word.clear();
+        } else {
+            word += ch;
+        }
+    }
+    return out;
+}
+
+class FarJumpsInABigBook : public FarJumpsProgram {
+protected:
+    // Runs the steps in a session starting at the first page; the page texts each `pagetext`
+    // of them asked for.
+    std::vector<std::string> Pages(const std::string& tag, const std::vector<std::string>& steps,
+                                   const std::string& book = "manual.prc") {
+        const std::string base = book.substr(0, book.rfind('.'));
+        fs::remove(device.Host("storage/eBooks/" + base + ".fvt"));
+        std::string script = "idle\n";
+        std::vector<std::string> files;
+        for (const std::string& step : steps) {
+            if (step == "pagetext") {
+                files.push_back(device.OutsidePath(tag + "-" + std::to_string(files.size())));
+                script += "pagetext " + files.back() + "\n";
+            } else {
+                script += step + "\nidle\n";
+            }
+        }
+        const ProgramResult run =
+            RunSteps(device, {"\\storage\\eBooks\\" + book}, script + "quit\n");
+        EXPECT_EQ(run.status, 0) << run.Describe();
+        std::vector<std::string> pages;
+        for (const std::string& f : files) {
+            pages.push_back(Joined(ReadLines(f)));
+            EXPECT_FALSE(pages.back().empty()) << f;
+        }
+        return pages;
+    }
+    static std::string GoTo(int page) {
+        return "text " + std::to_string(page) + "\nanswer 0\nmenu 40092";
+    }
+};
+
+// End, a PageUp and Go to page near the end of a 2.6 MB book (about 400 positions a page) in a
+// session with nothing kept show the pages that reading its markup from the first page shows
+// (the same markup as an HTML file, which is always read so).
+TEST_F(FarJumpsInABigBook, FarJumpsWithNothingKeptShowThePagesReadingFromTheStartShows) {
+    const std::string markup = NumberedMarkup(2600000, 0).markup;
+    device.WriteHost("storage/eBooks/manual.prc", BuiltBook(markup));
+    device.WriteHost("storage/eBooks/manual.html", markup);
+    const std::vector<std::string> jumps = {"key 0x23", "pagetext", "key 0x21", "pagetext",
+                                            GoTo(6000), "pagetext", "key 0x22", "pagetext"};
+    fs::remove_all(KeptFolder());
+    const std::vector<std::string> rebuilt = Pages("rebuilt", jumps);
+    const std::vector<std::string> reading = Pages("reading", jumps, "manual.html");
+    ASSERT_EQ(reading.size(), 4u);
+    EXPECT_EQ(rebuilt, reading);
+}
+
+// A listing and then a list each open across 400 KB, Go to page's target far inside each: the
+// page and the pages after it show the book's words in order, none lost or repeated.
+TEST_F(FarJumpsInABigBook, AListingOrListOpenAcrossAFarJumpLosesNoWords) {
+    const NumberedBook book = NumberedMarkup(2600000, 800000);
+    device.WriteHost("storage/eBooks/manual.prc", BuiltBook(book.markup));
+    fs::remove_all(KeptFolder());
+    for (const int page : {5600, 6600}) {
+        std::vector<std::string> steps = {GoTo(page), "pagetext"};
+        for (int i = 0; i < 4; ++i) steps.insert(steps.end(), {"key 0x22", "pagetext"});
+        std::vector<std::string> shown;
+        for (const std::string& text : Pages("open" + std::to_string(page), steps))
+            for (const std::string& w : WordsOf(text)) shown.push_back(w);
+        ASSERT_GT(shown.size(), 40u) << "page " << page;
+        auto at = std::find(book.words.begin(), book.words.end(), shown.front());
+        ASSERT_NE(at, book.words.end()) << shown.front();
+        const std::vector<std::string> expected(
+            at, at + std::min<std::ptrdiff_t>(book.words.end() - at, shown.size()));
+        EXPECT_EQ(shown, expected) << "page " << page;
+    }
 }
 
 }  // namespace
