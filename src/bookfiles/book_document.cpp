@@ -485,6 +485,10 @@ std::uint32_t BookDocument::Advance(std::uint32_t position, std::int32_t count, 
     return bytes(at, left);
 }
 
+bool BookDocument::OnePositionPerCharacter(std::uint32_t) {
+    return textCodePage_ != BookText::kCodePageUtf8;
+}
+
 std::int32_t BookDocument::Distance(std::uint32_t from, std::uint32_t to, std::uint32_t mode) {
     const std::uint32_t length = header_.textLength;
     if (textCodePage_ != BookText::kCodePageUtf8)

@@ -80,6 +80,7 @@ public:
     // the character that holds `to`.
     std::uint32_t Advance(std::uint32_t position, std::int32_t count, std::uint32_t mode) override;
     std::int32_t Distance(std::uint32_t from, std::uint32_t to, std::uint32_t mode) override;
+    bool OnePositionPerCharacter(std::uint32_t mode) override;
     std::uint32_t GetLength() override { return header_.textLength; }
     std::uint32_t GetCodePage() override { return CodePages::kUtf16; }
     // 1 when a frame-set section starts before the one that holds the position, else 0 (the

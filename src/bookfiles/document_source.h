@@ -56,6 +56,10 @@ public:
     // multi-byte text both fall on character boundaries.
     virtual uint32_t Advance(uint32_t position, int32_t count, uint32_t mode) = 0;
     virtual int32_t Distance(uint32_t from, uint32_t to, uint32_t mode) = 0;
+    // True when, in that mode, Advance within any page ReadPage gives is plain addition (a
+    // character a position): a reader may then map the page's offsets itself instead of asking
+    // for each one.
+    virtual bool OnePositionPerCharacter(uint32_t /*mode*/) { return false; }
     // The length in positions; 0xFFFFFFFF while it is not known yet.
     virtual uint32_t GetLength() = 0;
     // The code page of the text ReadPage gives (UTF-16 in practice).

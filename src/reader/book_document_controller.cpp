@@ -683,7 +683,7 @@ void BookDocumentController::Invalidate(bool full) {
         readyNoticePending_ = false;
         sink_->OnDocumentReady(this, cookie_);
     }
-    if (reader_ && !frames_.IsFrame()) reader_->UpdateMenuBars();
+    if (reader_ && !frames_.IsFrame()) reader_->UpdateShownMenuBars();
     // The page is drawn again at the next paint: the whole window, or the page's own area (a
     // frame's part when this controller shows a frame).
     if (surface_) {
@@ -884,5 +884,5 @@ bool BookDocumentController::ExecuteCommand(int32_t id) {
 
 void BookDocumentController::NotifyCommand(int32_t id) {
     if (sink_) sink_->OnCommandNotice(this, id, cookie_);
-    if (reader_ && !frames_.IsFrame()) reader_->UpdateMenuBars();
+    if (reader_ && !frames_.IsFrame()) reader_->UpdateShownMenuBars();
 }

@@ -208,6 +208,8 @@ public:
     void OnViewChanged(const ReaderView* view, int32_t state);
     void OnDeactivate();
     void UpdateMenuBars();
+    // The same for the bars on screen only: after a key or a page move.
+    void UpdateShownMenuBars();
     // After the settings changed: the position bar follows the progress-bar flag.
     void UpdateViewState();
     PositionBar* GetPositionBar() const { return positionBar_.get(); }

@@ -323,6 +323,12 @@ void ReaderController::UpdateMenuBars() {
     if (zoomBar_) zoomBar_->UpdateItems();
 }
 
+void ReaderController::UpdateShownMenuBars() {
+    // A hidden bar is brought up to date as it is shown.
+    for (ReaderBar* bar : {readerBar_.get(), audioBar_.get(), zoomBar_.get()})
+        if (bar && bar->IsVisible()) bar->UpdateItems();
+}
+
 // ---- View changes and the position bar -------------------------------------------------------
 
 void ReaderController::OnViewChanged(const ReaderView* view, int32_t state) {

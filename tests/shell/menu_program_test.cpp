@@ -3,7 +3,9 @@
 // headless on a fixture device and reads the shell log, the page text or the screen.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,51 @@ TEST(ProgramMenus, TheCoverGreysWhatItCannotDoAndTheTextPageDoesNot) {
     const std::string page = ReadFile(o + "page.txt");
     EXPECT_NE(page.find("items => 40041"), std::string::npos) << page;
     EXPECT_EQ(Count(page, "dialog Options\n"), 1u) << page;
+}
+
+// A page whose first line links to a chapter pages further on.
+std::string LinkedChapters() {
+    std::string html = "<html><body><p><a href=\"#far\">To the far chapter</a></p>";
+    for (int i = 0; i < 40; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " of the book, with words enough for a line or two.</p>";
+    return html + "<h2><a name=\"far\">Far chapter</a></h2><p>The far text.</p></body></html>";
+}
+
+// The soft-key bar's strip at the foot of a screenshot.
+std::vector<uint32_t> BarStrip(const Picture& p) {
+    const int top = p.height - 26;
+    return std::vector<uint32_t>(p.pixels.begin() + static_cast<std::ptrdiff_t>(top) * p.width,
+                                 p.pixels.end());
+}
+
+// Followed in full screen, where the bar is hidden, a link gives the left key "Back" all the
+// same: the bar shown again reads as the bar of a link followed with the bar on screen.
+TEST(ProgramMenus, TheBarShownAfterFullScreenReadsWhatHappenedMeanwhile) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/linked.html", LinkedChapters());
+    const std::string o = device.outside() + "/";
+    const std::vector<std::string> book = {"\\storage\\eBooks\\linked.html"};
+    const std::string sideFile = device.Host("storage/eBooks/linked.fvt");
+    ProgramResult run = RunSteps(device, book,
+                                 "idle\nscreenshot " + o + "start.png\ntap 30 40\nidle\npagetext " +
+                                     o + "shown.txt\nscreenshot " + o + "shown.png\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    std::filesystem::remove(sideFile);
+    run = RunSteps(device, book,
+                   "idle\nmenu 40084\nidle\ntap 30 10\nidle\nkey 0x70\nidle\npagetext " + o +
+                       "hidden.txt\nscreenshot " + o + "hidden.png\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    ASSERT_FALSE(ReadLines(o + "shown.txt").empty());
+    EXPECT_EQ(ReadLines(o + "shown.txt")[0], "Far chapter");
+    EXPECT_EQ(ReadLines(o + "hidden.txt"), ReadLines(o + "shown.txt"));
+    const Picture start = ReadPicture(o + "start.png"), shown = ReadPicture(o + "shown.png"),
+                  hidden = ReadPicture(o + "hidden.png");
+    ASSERT_GT(start.height, 26);
+    ASSERT_EQ(shown.height, start.height);
+    ASSERT_EQ(hidden.height, start.height);
+    EXPECT_NE(BarStrip(shown), BarStrip(start));  // "Back" where "Library" was
+    EXPECT_EQ(BarStrip(hidden), BarStrip(shown));
 }
 
 // A book of ten paragraphs over several pages whose frame set, from the start of the text, binds

@@ -4,7 +4,7 @@
 // inside a listing's line whose TABs line its columns up, and where it was found going back
 // (it ends where the page after it starts, with room for more; and the pages after it, which
 // paging back found too, show as they did before the reader quit), also where it starts inside
-// a word of non-breaking spaces.
+// a word of non-breaking spaces; and in every encoding a file may have.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -263,6 +263,66 @@ TEST(Reopening, PageUpAfterReopeningShowsThePagesPageDownShowed) {
             EXPECT_EQ(page("reopened" + std::to_string(i)), shown)
                 << "after " << downs << " PageDowns, reopening and " << i + 1 << " PageUps";
         }
+    }
+}
+
+// Prose with accented words, written as Latin-1 bytes (the characters' own codes).
+std::string AccentedProse() {
+    static const char* const kWords[] = {"caf\xE9",  "stra\xDF" "e", "f\xFChrt", "na\xEFve",
+                                         "the",      "light",        "\xE0",      "d\xE9j\xE0",
+                                         "gar\xE7on",   "keeper",       "\xE9t\xE9", "r\xF4le"};
+    SeededWords words(kWords, 11);
+    std::string html = "<html><head><title>Prose</title></head><body>";
+    for (int p = 0; p < 60; ++p) html += "<p>" + words.Words(45) + "</p>\n";
+    return html + "</body></html>";
+}
+
+// The Latin-1 text in an encoding a file may have: "1252" as it is, "utf-8" and the two
+// UTF-16 orders after their byte-order marks.
+std::string Encoded(const std::string& latin1, const std::string& encoding) {
+    if (encoding == "1252") return latin1;
+    std::string out = encoding == "utf-8" ? "\xEF\xBB\xBF" : encoding == "utf-16le" ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char ch : latin1) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (encoding == "utf-8") {
+            if (c < 0x80) out += static_cast<char>(c);
+            else out += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+        } else if (encoding == "utf-16le") {
+            out += {static_cast<char>(c), '\0'};
+        } else {
+            out += {'\0', static_cast<char>(c)};
+        }
+    }
+    return out;
+}
+
+// Whether its characters take a byte, one to three or two, a file shows the same pages, and
+// comes back where the reader left it: a page's start is its position in the file's own units.
+TEST(Reopening, AFileComesBackAsItWasLeftInEachEncoding) {
+    const std::string latin1 = AccentedProse();
+    std::string firstPages;
+    for (const std::string encoding : {"1252", "utf-8", "utf-16le", "utf-16be"}) {
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/prose.html", Encoded(latin1, encoding));
+        std::string steps = "idle\n";
+        for (int i = 0; i < 12; ++i)
+            steps += "pagetext " + device.OutsidePath("p" + std::to_string(i) + ".txt") + "\n" +
+                     Presses("0x22", 1);
+        ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\prose.html"}, steps + "quit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        std::string pages;
+        for (int i = 0; i < 12; ++i)
+            pages += Joined(ReadLines(device.OutsidePath("p" + std::to_string(i) + ".txt"))) + "\f";
+        ASSERT_NE(pages.find("caf\xC3\xA9"), std::string::npos) << encoding;
+        if (firstPages.empty()) firstPages = pages;
+        EXPECT_EQ(pages, firstPages) << encoding;
+        for (int turns : {1, 5, 11})
+            ASSERT_NO_FATAL_FAILURE(ExpectReopenedAsLeft(
+                device, "prose", "idle\n" + Presses("0x22", turns),
+                encoding + " after " + std::to_string(turns) + " pages"));
+        ASSERT_NO_FATAL_FAILURE(
+            ExpectReopenedAsLeft(device, "prose", EndAndPageUps(3), encoding + " near the end"));
     }
 }
 

@@ -97,7 +97,7 @@ void CharStream::SetPosition(uint32_t position) {
     cur_ = -1;
 }
 
-uint32_t CharStream::GetPosition() {
+uint32_t CharStream::MappedPosition() {
     if (cur_ < 0 || !source_) return position_;
     const Segment& s = segments_[cur_];
     // The layout asks after each token and again before the next: the second answer is kept.
@@ -155,6 +155,7 @@ bool CharStream::Load(uint32_t position) {
     s.page = page;
     s.loaded = true;
     s.stops = HoldsStops(s.chars.Data(), page.length);
+    s.offsetsAdd = source_->OnePositionPerCharacter(mode_);
     MarkIdle(slot);
     uint32_t end = page.start + page.spanLength;
     if (end < page.start) end = 0xFFFFFFFFu;

@@ -25,7 +25,10 @@ public:
 
     // Stores the position and drops the current segment.
     void SetPosition(uint32_t position);
-    uint32_t GetPosition();
+    uint32_t GetPosition() {
+        if (cur_ >= 0 && segments_[cur_].offsetsAdd) return segments_[cur_].page.start + off_;
+        return MappedPosition();
+    }
     // The character at the read position; false at the end of input.
     bool Peek(char16_t& c) {
         if (cur_ >= 0 && off_ < segments_[cur_].page.length) {
@@ -39,13 +42,16 @@ public:
         uint32_t base;
         uint32_t offset;
         bool inPage;
+        bool added;  // the page's offsets add to its start
     };
     Mark GetMark() const {
-        if (cur_ < 0) return {position_, 0, false};
-        return {segments_[cur_].page.start, off_, true};
+        if (cur_ < 0) return {position_, 0, false, false};
+        const Segment& s = segments_[cur_];
+        return {s.page.start, off_, true, s.offsetsAdd};
     }
     uint32_t PositionOf(const Mark& m) {
         if (!m.inPage || !source_) return m.base;
+        if (m.added) return m.base + m.offset;
         return source_->Advance(m.base, static_cast<int32_t>(m.offset), mode_);
     }
     // Reads one character; false at the end of input.
@@ -140,8 +146,13 @@ private:
         bool stops = false;  // holds a character that is read alone (CJK or U+200C)
         uint32_t pieces = 0;  // pieces referring to it: it is kept while there are any
         bool idle = false;    // listed in idle_
+        // The source maps an offset in the page to the page's start plus the offset (asked
+        // once a page).
+        bool offsetsAdd = false;
     };
 
+    // The read position through the source's own mapping of the current page's offsets.
+    uint32_t MappedPosition();
     bool Load(uint32_t position);
     bool PeekSlow(char16_t& c);
     bool EnsureCurrent();

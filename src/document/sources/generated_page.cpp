@@ -138,6 +138,10 @@ int32_t GeneratedPage::Distance(uint32_t from, uint32_t to, uint32_t mode) {
     return static_cast<int32_t>(to - from);
 }
 
+bool GeneratedPage::OnePositionPerCharacter(uint32_t mode) {
+    return mode == 0 || !underlying_ || underlying_->OnePositionPerCharacter(mode);
+}
+
 uint32_t GeneratedPage::GetLength() {
     if (producer_) return 0xFFFFFFFFu;
     return chunks_.empty() ? 0 : totalLength_;

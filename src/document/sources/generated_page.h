@@ -43,6 +43,7 @@ public:
     void ReleasePage(uint16_t pageId) override;
     uint32_t Advance(uint32_t position, int32_t count, uint32_t mode) override;
     int32_t Distance(uint32_t from, uint32_t to, uint32_t mode) override;
+    bool OnePositionPerCharacter(uint32_t mode) override;
     // 0xFFFFFFFF while a producer is still kept.
     uint32_t GetLength() override;
     uint32_t GetCodePage() override { return CodePages::kUtf16; }

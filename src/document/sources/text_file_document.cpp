@@ -254,6 +254,8 @@ uint32_t TextFileDocument::Advance(uint32_t position, int32_t count, uint32_t /*
     return result;
 }
 
+bool TextFileDocument::OnePositionPerCharacter(uint32_t /*mode*/) { return !Multibyte(); }
+
 int32_t TextFileDocument::Distance(uint32_t from, uint32_t to, uint32_t /*mode*/) {
     if (!Multibyte()) return static_cast<int32_t>(to - from);
     if (to < from) return -Distance(to, from, 0);

@@ -28,6 +28,7 @@ public:
     void ReleasePage(uint16_t pageId) override;
     uint32_t Advance(uint32_t position, int32_t count, uint32_t mode) override;
     int32_t Distance(uint32_t from, uint32_t to, uint32_t mode) override;
+    bool OnePositionPerCharacter(uint32_t mode) override;
     uint32_t GetLength() override { return Units(); }
     uint32_t GetCodePage() override { return outputCodePage_; }
     bool GetMetadata(uint32_t index, uint32_t kind, TargetRecord& out) override;

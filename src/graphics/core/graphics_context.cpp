@@ -449,12 +449,27 @@ bool GraphicsContext::RealizeFont() {
     }
     HGDIOBJ old = SelectIntoDc(font, true);
     if (!initialFont_) initialFont_ = old;
-    GetTextMetricsW(dc_, &metrics_);
+    ReadFontMetrics(font);
     metricsFont_ = font;
     metricsDC_ = dc_;
     metricsGeneration_ = GdiFontGeneration();
     fontReady_ = true;
     return true;
+}
+
+void GraphicsContext::ReadFontMetrics(HFONT font) {
+    const unsigned generation = GdiFontGeneration();
+    for (CachedFont& e : fonts_) {
+        if (e.font != font) continue;
+        if (!e.metricsRead || e.metricsGeneration != generation) {
+            GetTextMetricsW(dc_, &e.metrics);
+            e.metricsGeneration = generation;
+            e.metricsRead = true;
+        }
+        metrics_ = e.metrics;
+        return;
+    }
+    GetTextMetricsW(dc_, &metrics_);
 }
 
 int32_t GraphicsContext::ScaleForDpi(int32_t pixels) const {

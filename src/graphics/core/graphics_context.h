@@ -294,7 +294,14 @@ private:
         HFONT font = nullptr;
         FontStyle style{};
         uint32_t stamp = 0;
+        // The font's metrics, read once while the drawing layer's font generation stays put
+        // (a font's metrics are its own, whatever DC holds it).
+        TEXTMETRICW metrics{};
+        unsigned metricsGeneration = 0;
+        bool metricsRead = false;
     };
+    // The metrics of the font just selected into the DC: read there once per font.
+    void ReadFontMetrics(HFONT font);
     // What the context knows the DC holds of what it set there: the text colour and the font.
     // It holds while the drawing layer's DC state generation stays where the context's own
     // last change left it; any change from elsewhere (another caller, SaveDC/RestoreDC,
