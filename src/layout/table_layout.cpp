@@ -46,13 +46,19 @@ void PageLayout::MeasureCell(const BlockCursor& from, const BlockCursor& to, int
     // the cell for no width of its own.
     int32_t lineWidth = 0;
     bool lineHasRule = false;
+    // A word whose pieces differ in style ("<i>Returns</i>:") is several runs with nothing but
+    // style changes between them: no space, no break opportunity, so a line keeps them together
+    // and the cell needs them whole.
+    int32_t wordWidth = 0;
     auto closeLine = [&] {
         if (!lineHasRule && lineWidth > wantContent) wantContent = lineWidth;
         lineWidth = 0;
         lineHasRule = false;
     };
     for (BlockCursor c = from; c.position < to.position; c.Next()) {
-        switch (c.Kind()) {
+        const uint32_t kind = c.Kind();
+        if (kind != kItemTextRun && kind != kItemStyleChange) wordWidth = 0;
+        switch (kind) {
             case kItemLine: {
                 closeLine();
                 const LineRecord* l = block_->Line(c.counts[kItemLine]);
@@ -61,8 +67,8 @@ void PageLayout::MeasureCell(const BlockCursor& from, const BlockCursor& to, int
                 break;
             }
             case kItemTextRun: {
-                int32_t w = block_->Run(c.counts[kItemTextRun])->width;
-                if (w > minContent) minContent = w;
+                wordWidth += block_->Run(c.counts[kItemTextRun])->width;
+                if (wordWidth > minContent) minContent = wordWidth;
                 break;
             }
             case kItemInlineBox: {
