@@ -163,7 +163,7 @@ constexpr int32_t kEndingChainPages = 512;
 constexpr size_t kChainKept = Paginator::kMaxRecords - 3;
 // How many pages' worth of text (by the estimate) a page holding a table wider than its view
 // is sought among the pages paging forward shows.
-constexpr int64_t kWideTableReachPages = 4 * kEndFromStartPages;
+constexpr int64_t kWideTableReachPages = 8 * kEndFromStartPages;
 
 }  // namespace
 
