@@ -400,4 +400,16 @@ private:
     // Off (tests): the page before a target is found only the long way (no probe of the page
     // holding it, no nearby checkpoints), to compare the two.
     bool quickSearch_ = true;
+    // A search among the pages paging forward shows (from the lowest start): the page holding
+    // the target is taken as it is, stopped there, and each page passed is kept as the one
+    // before the page after it (KeepTrail).
+    bool forwardPagesOnly_ = false;
+    // Whether the page, laid out in `slot` when given (else laid out aside), holds a table
+    // wider than its view.
+    bool HoldsWideTable(const PageRecord& page, PageSlot* slot);
+    // The page ending at the target searched for again among the pages paging forward shows
+    // from `lower`; false (the page found before stays) when that fails.
+    bool SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,
+                                    PageRecord& accepted, PageRecord& follower, bool& moreText,
+                                    bool& laidOut, std::vector<PageRecord>& chain);
 };

@@ -161,6 +161,9 @@ constexpr int32_t kEndingChainPages = 512;
 // How many of the pages a search went through are kept as records: the next PageUps start
 // from them. The page found and the page after it need records of their own too.
 constexpr size_t kChainKept = Paginator::kMaxRecords - 3;
+// How many pages' worth of text (by the estimate) a page holding a table wider than its view
+// is sought among the pages paging forward shows.
+constexpr int64_t kWideTableReachPages = 8 * kEndFromStartPages;
 
 }  // namespace
 
@@ -291,6 +294,7 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
         hardBefore =
             fromKnown ? known->endsWithBreak : PageLayout::EndsWithTypeZeroMark(slot.contents);
         if (!fromKnown && !stopped) RememberLines(page.start, next.start, hardBefore, linesBefore);
+        if (forwardPagesOnly_) KeepTrail(page.start, next.start);
         if (hasBefore) {
             if (chain.size() >= kChainKept) chain.erase(chain.begin());
             chain.emplace_back();
@@ -348,7 +352,8 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // target from one page back, and a chain of pages laid out ahead would cost more than
     // it saves (a page that continues a table lays out slower than one started afresh).
     if (!hardBefore && !beforeAfterBreak) chainSeeds_ = linesBefore.size() >= 2;
-    if (layout_.columnCount_ != 1 || hardBefore || linesBefore.size() < 2 || linesHere.empty())
+    if (layout_.columnCount_ != 1 || hardBefore || linesBefore.size() < 2 || linesHere.empty() ||
+        forwardPagesOnly_)
         return acceptPage();
     // The first line to try: the page from it has room for the lines before the target but
     // for blank lines right before it, which a page stopped at the target leaves out. Blank
@@ -702,9 +707,11 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     bool fromLowest = false;
     // PageUp shows again the page shown before this one; only a page not shown yet is searched
     // for (the last page is always filled upward).
+    bool retraced = false;
     if (t0 < layout_.TextLength() && RetracePageBefore(slot, t0, accepted, follower, more)) {
         result = kEndingFound;
         laidOut = true;
+        retraced = true;
     }
     for (int32_t attempt = 0; attempt < kEndingSearchAttempts && result == kEndingFurtherBack;
          ++attempt, back *= 2) {
@@ -740,6 +747,18 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     }
     // The page found from an estimate is kept when nothing better was found.
     if (result == kEndingFurtherBack && accepted.IsUsed()) result = kEndingFound;
+    // A table wider than its view is read a page's rows at a time, each view across down
+    // those rows before the next: a page going back that holds one is the page paging forward
+    // shows (stopped at the target), so that it holds the same rows as paging forward cut.
+    bool wideTable = false;
+    // (A page retraced is one shown before, already cut so.)
+    if (result == kEndingFound && !retraced && t0 < layout_.TextLength() &&
+        static_cast<int64_t>(t0) - lower <= kWideTableReachPages * estimate &&
+        HoldsWideTable(accepted, laidOut ? &slot : nullptr) &&
+        SearchForwardPagesEndingAt(slot, t0, lower, accepted, follower, more, laidOut, chain)) {
+        estimated = kNone;
+        wideTable = true;
+    }
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);
     if (result != kEndingFound) return false;
@@ -798,9 +817,11 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         }
     }
     // A page at a fixed boundary that would hold less than paging forward shows from there is
-    // shown as paging forward shows it, repeating the first lines of the page after it.
+    // shown as paging forward shows it, repeating the first lines of the page after it; so is
+    // a page of a wide table's rows (its views show what they showed paging forward).
     bool forwardPage = false;
-    if (StartsAtFixedBoundary(accepted, lower) && !layout_.content_ && t0 < layout_.TextLength()) {
+    if ((wideTable || StartsAtFixedBoundary(accepted, lower)) && !layout_.content_ &&
+        t0 < layout_.TextLength()) {
         ReleaseSlot(s);
         forwardPage = LayoutForwardPage(accepted, s, t0, follower, more);
         laidOut = forwardPage;
@@ -877,4 +898,59 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         }
     }
     return out != nullptr;
+}
+
+bool Paginator::HoldsWideTable(const PageRecord& page, PageSlot* slot) {
+    PageSlot aside;
+    PageRecord copy, next;
+    bool more = false;
+    if (!slot) {
+        if (!copy.CopyFrom(page)) return false;
+        copy.used = true;
+        aside.record = &copy;
+        // Laid out aside, as a probe is: what is known of the last page stays.
+        if (!LayoutSlotTop(copy, aside, layout_.fillLimit_, next, more)) return false;
+        slot = &aside;
+    }
+    BlockContents& c = slot->contents;
+    for (int32_t i = 0, k = 0; i < c.Count(); ++i) {
+        if (c.ItemAt(i)->kind != kItemTable) continue;
+        const TableRecord* t = c.Table(k++);
+        if (t && t->content.width > t->box.width) return true;
+    }
+    return false;
+}
+
+bool Paginator::SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,
+                                           PageRecord& accepted, PageRecord& follower,
+                                           bool& moreText, bool& laidOut,
+                                           std::vector<PageRecord>& chain) {
+    PageRecord& page = slot.scratch;
+    page.Reset();
+    bool atLowest = false;
+    uint32_t estimated = kNone;
+    const int64_t back = static_cast<int64_t>(target) - lower + 1;
+    if (!StartEndingSearch(page, target, lower, back, 0, atLowest, estimated) ||
+        page.start >= target) {
+        laidOut = false;
+        return false;
+    }
+    PageRecord found, after;
+    bool more = false, inSlot = false;
+    std::vector<PageRecord> passed;
+    forwardPagesOnly_ = true;
+    const EndingSearch result =
+        SearchPageEndingAt(slot, page, target, true, found, after, more, inSlot, passed);
+    forwardPagesOnly_ = false;
+    if (result != kEndingFound || !found.IsUsed()) {
+        // The slot no longer holds the page found before.
+        laidOut = false;
+        return false;
+    }
+    accepted.MoveFrom(found);
+    follower.MoveFrom(after);
+    moreText = more;
+    laidOut = inSlot;
+    chain = std::move(passed);
+    return true;
 }

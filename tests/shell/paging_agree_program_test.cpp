@@ -195,6 +195,28 @@ std::string ConstantsTableHtml() {
     return h + "</table><p>closing words.</p></body></html>";
 }
 
+// An API manual's page of constants: paragraphs of prose, then a table whose code column of long
+// qualified names beside a column of descriptions runs wider than the screen and over many
+// pages (each page's rows read view by view across), then prose again.
+std::string WideConstantsTableHtml() {
+    static const char* const kWords[] = {"the",   "process",  "signal", "returns", "a",  "value",
+                                         "when",  "terminal", "is",     "closed",  "or", "parent",
+                                         "exits", "user",     "wishes", "handler"};
+    static const char* const kNames[] = {"EADDRNOTAVAIL", "ECONNREFUSED", "EWOULDBLOCK",
+                                         "ENAMETOOLONG", "EHOSTUNREACH"};
+    SeededWords words(kWords, 7);
+    std::string h = "<html><head><title>OS</title></head><body><h1>os</h1>";
+    for (int p = 0; p < 14; ++p) h += "<p>" + words.Words(40 + (p * 3) % 17) + ".</p>";
+    h += "<h2>Error constants</h2><p>The following error constants are exported by "
+         "os.constants.errno.</p><table><tr><th>Constant</th><th>Description</th></tr>";
+    for (int i = 0; i < 70; ++i)
+        h += "<tr><td><code>os.constants.errno." + std::string(kNames[i % 5]) + "_" +
+             std::to_string(i) + "</code></td><td>" + words.Words(5 + (i * 7) % 19) + ".</td></tr>";
+    h += "</table>";
+    for (int p = 0; p < 14; ++p) h += "<p>" + words.Words(40 + (p * 5) % 13) + ".</p>";
+    return h + "</body></html>";
+}
+
 // A manual laid out in one table, as generated manuals are: each row a menu column of links
 // beside a body column holding an entry's prose, with code identifiers, and now and then an
 // example in a listing. Some menu entries are long words: columns measured from the rows of one
@@ -464,6 +486,13 @@ TEST_P(ProgramPagesAgree, AnApiPageLaidOutInTablesEndsOnItsLastWords) {
 // on a line as paging forward wraps it, from its paragraph's start.
 TEST_P(ProgramPagesAgree, ALongManualOfMarkedUpTerms) {
     ExpectBackwardTilesForward("long", LongManualHtml());
+}
+
+// A table wider than the screen is read a page's rows at a time, each view across down them:
+// going back, each page of it holds the rows paging forward showed on one page (the page holding
+// its first rows the same prose above them), so the views show what paging forward showed.
+TEST_P(ProgramPagesAgree, ATableWiderThanTheScreenReadViewByView) {
+    ExpectBackwardTilesForward("wide-constants", WideConstantsTableHtml());
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
