@@ -139,7 +139,8 @@ TEST(DamagedPictures, APictureCutShortShowsAPlaceholderNotABlank) {
     const Rgb white{255, 255, 255};
     struct Run {
         std::string picture, folder, shot, text;
-    } runs[] = {{Bmp({{0, 0, 0}, white}, 334), "cut"}, {Bmp({white, white}), "blank"}};
+    } runs[] = {{Bmp({{0, 0, 0}, white}, 334), "cut", "", ""},
+                {Bmp({white, white}), "blank", "", ""}};
     for (Run& r : runs) {
         const std::string host = device.outside() + "/" + r.folder;
         std::filesystem::create_directories(host);
@@ -166,7 +167,8 @@ TEST(DamagedPictures, ACoverCutShortIsNotABlankPage) {
     const Rgb black{0, 0, 0};
     struct Run {
         std::string cover, name, shot;
-    } runs[] = {{Bmp({black, {255, 255, 255}}, 334), "cut"}, {Bmp({black, black}), "black"}};
+    } runs[] = {{Bmp({black, {255, 255, 255}}, 334), "cut", ""},
+                {Bmp({black, black}), "black", ""}};
     for (Run& r : runs) {
         BookBuilder book;
         const std::string text = "<html><body><p>The text after the cover.</p></body></html>";

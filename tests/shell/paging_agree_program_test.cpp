@@ -405,8 +405,9 @@ protected:
             if (!pages.empty() && p == pages.back()) break;
             pages.push_back(p);
         }
-        if (toTheEnd)
+        if (toTheEnd) {
             EXPECT_LT(pages.size(), static_cast<size_t>(count)) << "the walk did not reach the end";
+        }
         return pages;
     }
 
@@ -564,7 +565,9 @@ protected:
         // menu table at a page's top; the rule closing the text makes no last page of its own.
         for (const Page& p : forward)
             for (size_t i = 0; i < p.size(); ++i)
-                if (p[i].rfind("Next:", 0) == 0) EXPECT_EQ(i, 1u) << p[i] << " below " << p[0];
+                if (p[i].rfind("Next:", 0) == 0) {
+                    EXPECT_EQ(i, 1u) << p[i] << " below " << p[0];
+                }
         auto onlyRules = [](const Page& p) {
             return std::all_of(p.begin(), p.end(),
                                [](const std::string& l) { return l.empty() || l[0] == '['; });
@@ -685,9 +688,10 @@ TEST(ProgramPositionBarRoom, ThePageLeavesTheBarsRoomWhenTheBarComesOnOverTheCov
             device.WriteHost("storage/eBooks/covered.prc", std::string(bytes.begin(), bytes.end()));
             const std::string o = device.outside() + "/";
             const std::string show = "key 0x22\nidle\npagetext " + o + "page.txt\nquit\n";
-            if (k == 1)
+            if (k == 1) {
                 ASSERT_EQ(RunSteps(device, {name}, "idle\nmenu 40172\nidle\nquit\n", env).status,
                           0);
+            }
             // Opened again, the book shows its first page of text at once; Home goes to it.
             ASSERT_EQ(RunSteps(device, {name},
                                k == 0 ? "idle\nmenu 40172\nidle\n" + show

@@ -251,9 +251,10 @@ void ExpectBackwardTilesForward(const std::vector<Page>& forward, std::vector<Pa
             // words; a listing line's leading blanks are one fewer inside a page than at its
             // top, going either way).
             auto same = lineOf.find(Split(line).front());
-            if (same != lineOf.end() && order.count(same->first))
+            if (same != lineOf.end() && order.count(same->first)) {
                 EXPECT_EQ(Split(line), Split(same->second))
                     << "page " << k << " of " << backward.size();
+            }
         }
         if (first < 0) continue;
         // A page at a forced break (or after page 1) is shown as PageDown shows it, and may
@@ -389,7 +390,9 @@ TEST_P(ProgramPagingListings, SynopsesWithBreaksLoseNoLineGoingBack) {
     // A blank line that paging forward dropped at a page's end may show going back.
     EXPECT_GE(backward.count(""), forward.count("")) << "blank lines PageUp lost";
     for (auto it = forward.begin(); it != forward.end(); it = forward.upper_bound(*it))
-        if (!it->empty()) EXPECT_EQ(forward.count(*it), backward.count(*it)) << *it;
+        if (!it->empty()) {
+            EXPECT_EQ(forward.count(*it), backward.count(*it)) << *it;
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagingListings,

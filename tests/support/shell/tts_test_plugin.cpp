@@ -68,7 +68,7 @@ constexpr int kWordMs = 1;
 #endif
 
 void Run(Engine* e, std::u16string text, bool words) {
-    bool stopped = false;
+    [[maybe_unused]] bool stopped = false;  // read only by the plug-ins that finish
     for (size_t i = 0; i < text.size(); ++i) {
         if (StopAsked(*e)) {
             stopped = true;
