@@ -507,6 +507,14 @@ public:
     // Whether a replayed document's page can be saved with its state as paging forward had it;
     // and that state, read again from a stored page before it, for one that cannot.
     bool KeepsReplayedState(const PageRecord& record);
+    // Reads again the tokens of the items the record carries over from the page before (from
+    // its start to its scan state), handing each token's kind to `seen`, which stops the
+    // reading by answering false. True when all were read and accepted.
+    template <class Seen>
+    bool ReadCarriedTokens(const PageRecord& record, Seen seen);
+    // Whether the carried items end an element open at the page start (the table whose last
+    // rows they are): the stack at the scan state has lost it.
+    bool CarriedItemsCloseOpenElements(const PageRecord& record);
     bool ReplayedStateAtPageStart(const PageRecord& page, ByteStream& scanState,
                                   ElementStack& elements);
     PageSlot& Slot(int32_t i) { return pager_.Slot(i); }

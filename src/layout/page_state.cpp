@@ -8,6 +8,7 @@
 #include "document/markup/element_stack.h"
 #include "document/markup/html_tokenizer.h"
 #include "document/markup/keyword_tree.h"
+#include "document/markup/markup_tags.h"
 #include "document/markup/token_source.h"
 #include "layout/page_layout.h"
 
@@ -42,23 +43,36 @@ bool PageContentLayout::RebuildTableState(PageLayout& /*layout*/, PageRecord& /*
     return true;
 }
 
+// The ids of the stack's elements, outermost first.
+static std::vector<uint16_t> OpenIds(const ElementStack& elements) {
+    std::vector<uint16_t> ids;
+    for (uint32_t depth = elements.Count(); depth-- > 0;)
+        ids.push_back(elements.ReadU16At(elements.OffsetAtDepth(depth)));
+    return ids;
+}
+
 bool PageLayout::RebuildTableState(PageRecord& record) {
     // A page inside a table starts at a row boundary: the stack is brought back to the
-    // innermost table and the source restarted at the page start, so that nothing read ahead
-    // of the saved scan state is skipped.
+    // innermost table and the source restarted at the page start inside the stack's elements,
+    // as paging forward had them there (the table's end tag and what follows it are read as
+    // they were), so that nothing read ahead of the saved scan state is skipped.
     int32_t table = record.elements.FindTag(kMarkupTable);
     if (table < 0 || !source_) return false;
     while (!record.elements.IsEmpty() && record.elements.TopOffset() != table)
         record.elements.Pop();
     if (record.elements.IsEmpty()) return false;
-    if (!source_->Start(record.start, false)) return false;
+    auto* markup = dynamic_cast<HtmlTokenizer*>(source_);
+    if (markup ? !markup->StartInside(record.start, OpenIds(record.elements))
+               : !source_->Start(record.start, false))
+        return false;
     uint32_t p = kNone;
     source_->GetPosition(p);
     if (p != record.start) return false;
     record.scanState.Clear();
     if (!source_->SaveState(record.scanState)) return false;
+    // The page's rows go on in the continued table, as paging forward lays them out.
     record.block.reset();
-    return true;
+    return ContinueTable(record);
 }
 
 bool PageLayout::ContinueTable(PageRecord& record) {
@@ -113,9 +127,8 @@ bool PageLayout::OpenMarkupOutsideTables(const PageRecord& record) const {
 // tag (text alone leaves the source's open elements as they were). Pages in a table or a
 // listing are left to reading again from the first page, which continues a table at its row
 // and a listing at its line as paging forward does.
-bool PageLayout::KeepsReplayedState(const PageRecord& record) {
-    if (!OpenMarkupOutsideTables(record)) return false;
-    if (!record.block || record.block->Count() == 0) return true;
+template <class Seen>
+bool PageLayout::ReadCarriedTokens(const PageRecord& record, Seen seen) {
     uint32_t end = kNone;
     // Items carried over with the scan state at the start itself were made without reading (a
     // table continued from its stored attributes).
@@ -123,14 +136,41 @@ bool PageLayout::KeepsReplayedState(const PageRecord& record) {
         end <= record.start)
         return false;
     source_->SetPosition(record.start);
-    for (uint32_t p = record.start; source_->GetPosition(p) && p < end;) {
-        // A tag dropped by the nesting rules reads as nothing delivered: only words and spaces
-        // pass.
-        const uint32_t kind = source_->NextToken();
-        if (kind != kTokenText && kind != kTokenSpace) return false;
-    }
+    for (uint32_t p = record.start; source_->GetPosition(p) && p < end;)
+        if (!seen(source_->NextToken())) return false;
     uint32_t reached = kNone;
     return source_->GetPosition(reached) && reached == end;
+}
+
+bool PageLayout::KeepsReplayedState(const PageRecord& record) {
+    if (!OpenMarkupOutsideTables(record)) return false;
+    if (!record.block || record.block->Count() == 0) return true;
+    // A tag dropped by the nesting rules reads as nothing delivered: only words and spaces
+    // pass.
+    return ReadCarriedTokens(
+        record, [](uint32_t kind) { return kind == kTokenText || kind == kTokenSpace; });
+}
+
+bool PageLayout::CarriedItemsCloseOpenElements(const PageRecord& record) {
+    if (!dynamic_cast<HtmlTokenizer*>(source_) || !record.block || record.block->Count() == 0)
+        return false;
+    int32_t depth = 0;
+    bool closes = false;
+    // Read with the source's state after them, the end tags of elements it no longer has
+    // open are dropped: markup delivering nothing counts as closing (a word joined over a
+    // reference too, read again all the same).
+    ReadCarriedTokens(record, [&](uint32_t kind) {
+        if (kind == kTokenText || kind == kTokenSpace) return true;
+        if (kind != kTokenTag) return !(closes = true);
+        bool isEnd = false, isEmpty = false;
+        const uint32_t id = source_->GetTag(isEnd, isEmpty);
+        if (isEnd)
+            closes = --depth < 0;
+        else if (!isEmpty && !(MarkupTags::Flags(id) & MarkupTags::kEmpty))
+            ++depth;
+        return !closes;
+    });
+    return closes;
 }
 
 // The state at a replayed page's start as reading again gives it, read from the latest stored
@@ -193,7 +233,10 @@ bool PageLayout::SaveCurrentPageState(uint32_t& pageNumber, uint32_t& pageStart,
         carriesItems = true;
     } else if (replayed && !kept) {
         flag = 0;
-    } else if (carriesItems && !StateAtPageStart(*cur, scanState, elements)) {
+    } else if (carriesItems && (CarriedItemsCloseOpenElements(*cur) ||
+                                !StateAtPageStart(*cur, scanState, elements))) {
+        // Items that end an element open at the start leave no stack of the start to save:
+        // reopening reads the page's state again, as a jump to the page does.
         flag = 0;
     }
     uint32_t count = static_cast<uint32_t>(cur->tables.size());

@@ -296,10 +296,9 @@ TEST_F(FarJumps, ALateFilePageReopensAsPagingForwardShowedIt) {
     ExpectLatePagesReopen<MemoryDocument>(true);
 }
 
-// A book's page inside a table comes back with the table's rows as plain lines (left as it is):
-// those are not compared.
+// A book's page inside a table comes back with its rows laid out in the continued table.
 TEST_F(FarJumps, ALateBookPageReopensAsPagingForwardShowedIt) {
-    ExpectLatePagesReopen<SeekableDocument>(false);
+    ExpectLatePagesReopen<SeekableDocument>(true);
 }
 
 // A manual too large to read from its first page at a far jump. `bookDivision` off: nothing

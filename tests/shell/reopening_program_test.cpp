@@ -4,7 +4,9 @@
 // inside a listing's line whose TABs line its columns up, and where it was found going back
 // (it ends where the page after it starts, with room for more; and the pages after it, which
 // paging back found too, show as they did before the reader quit), also where it starts inside
-// a word of non-breaking spaces; and in every encoding a file may have.
+// a word of non-breaking spaces; and in every encoding a file may have. A file's or a book's page
+// inside a long table comes back with its rows laid out as a table, and the pages after it go on
+// through the table and the prose after it as paging forward showed them.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <string>
 
 #include "shell/program_runs.h"
+#include "support/bookfiles/book_builder.h"
 #include "support/document/seeded_words.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
@@ -324,6 +327,93 @@ TEST(Reopening, AFileComesBackAsItWasLeftInEachEncoding) {
         ASSERT_NO_FATAL_FAILURE(
             ExpectReopenedAsLeft(device, "prose", EndAndPageUps(3), encoding + " near the end"));
     }
+}
+
+// A price list between two chapters of prose: a bordered table of three columns, far longer
+// than a page, its cells with inline markup; markup after the last word.
+std::string PriceList(int rows = 30) {
+    SeededWords words(kManualWords, 9);
+    std::string html = "<html><head><title>Prices</title></head><body><h2>Before</h2>";
+    for (int p = 0; p < 3; ++p) html += "<p>" + words.Words(40) + "</p>\n";
+    html +=
+        "<table border=\"1\" width=\"100%\"><tr><th>Item</th><th>Notes</th><th>Price</th></tr>\n";
+    for (int row = 1; row <= rows; ++row)
+        html += "<tr><td>item" + std::to_string(row) + "</td><td>" + words.Words(2 + row % 5) +
+                " <b>" + words.Words(1) + "</b></td><td align=\"right\">" +
+                std::to_string(row * 7) + ".50</td></tr>\n";
+    html += "</table><h2>After</h2>";
+    for (int p = 0; p < 3; ++p) html += "<p>" + words.Words(40) + "</p>\n";
+    return html + "<p>the end</p><div class=\"footer\"><hr></div></body></html>";
+}
+
+// The price list as a compressed markup book.
+std::string PriceListBook(int rows) {
+    BookBuilder book;
+    const std::string text = PriceList(rows);
+    book.text.assign(text.begin(), text.end());
+    book.compression = 2;
+    book.type = 2;
+    const Bytes bytes = book.Build();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Pages inside the table left and reopened: each comes back as paging forward showed it, rows
+// laid out as a table, and PageDown from it shows the pages paging forward showed after it, to
+// the prose after the table, with no text lost or repeated.
+void ExpectTablePagesReopen(const std::string& file, const std::string& contents) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/" + file, contents);
+    const std::string book = "\\storage\\eBooks\\" + file;
+    const std::string sideFile =
+        device.Host("storage/eBooks/" + file.substr(0, file.rfind('.')) + ".fvt");
+    const std::string folder = device.OutsidePath("");
+    auto page = [&](const std::string& name) {
+        return Joined(ReadLines(device.OutsidePath(name + ".txt")));
+    };
+    constexpr int kPages = 40;
+    std::filesystem::remove(sideFile);
+    ProgramResult run = RunSteps(
+        device, {book},
+        "idle\n" + ::fvt::test::Presses("0x22", kPages, "forward", PageTextIn(folder)) + "quit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    std::vector<std::string> forward;
+    for (int i = 0; i < kPages; ++i) forward.push_back(page("forward" + std::to_string(i)));
+    auto inTable = [](const std::string& shown) { return shown.find("item") != std::string::npos; };
+    auto pastTable = [](const std::string& shown) {
+        return shown.find("After") != std::string::npos;
+    };
+    int after = 0;
+    while (after < kPages && !pastTable(forward[after])) ++after;
+    ASSERT_LT(after, kPages - 2) << "the prose after the table is not reached";
+    int reopened = 0;
+    for (int turns = 1; turns < after; ++turns) {
+        if (!inTable(forward[turns - 1]) || !inTable(forward[turns])) continue;
+        const int downs = after + 2 - turns;
+        std::filesystem::remove(sideFile);
+        run = RunSteps(device, {book}, "idle\n" + Presses("0x22", turns) + "quit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        run = RunSteps(device, {book},
+                       "idle\n" +
+                           ::fvt::test::Presses("0x22", downs + 1, "back", PageTextIn(folder)) +
+                           "quit\n");
+        ASSERT_EQ(run.status, 0) << run.Describe();
+        for (int i = 0; i <= downs; ++i)
+            EXPECT_EQ(page("back" + std::to_string(i)), forward[turns + i])
+                << file << ": left after " << turns << " pages, " << i
+                << " PageDowns after reopening";
+        ++reopened;
+    }
+    EXPECT_GE(reopened, 3) << file;
+}
+
+TEST(Reopening, APageInsideATableComesBackAsATableAndPagingGoesOnPastIt) {
+    ASSERT_NO_FATAL_FAILURE(ExpectTablePagesReopen("prices.html", PriceList()));
+    // Tables ending at different places on their last page: on some, the rows the page
+    // before read ahead end the table.
+    for (int rows = 30; rows <= 35; ++rows)
+        ASSERT_NO_FATAL_FAILURE(
+            ExpectTablePagesReopen("prices" + std::to_string(rows) + ".prc", PriceListBook(rows)));
 }
 
 }  // namespace

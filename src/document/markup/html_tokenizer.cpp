@@ -794,6 +794,34 @@ bool HtmlTokenizer::Start(uint32_t position, bool resync) {
     return true;
 }
 
+bool HtmlTokenizer::StartInside(uint32_t position, const std::vector<uint16_t>& open) {
+    uint8_t ids[kMaxDepth + 1] = {kTagHtml, kTagBody};
+    uint32_t d = 2;
+    for (const uint16_t id : open) {
+        if (id == kTagHtml || id == kTagBody) continue;
+        if (id > 0xFF || d >= kMaxDepth) return false;
+        ids[d++] = static_cast<uint8_t>(id);
+    }
+    if (!CanBeOpen(ids, d)) return false;
+    Start(position, false);
+    SetOpen(ids, d);
+    return true;
+}
+
+bool HtmlTokenizer::CanBeOpen(const uint8_t* ids, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint16_t f = MarkupTags::Flags(ids[i]);
+        if (!(f & MarkupTags::kElement) || (f & MarkupTags::kEmpty)) return false;
+    }
+    return true;
+}
+
+void HtmlTokenizer::SetOpen(const uint8_t* ids, uint32_t count) {
+    std::memcpy(open_, ids, count);
+    depth_ = count;
+    for (uint32_t i = 0; i < count; ++i) sawPre_ = sawPre_ || ids[i] == kTagPre;
+}
+
 void HtmlTokenizer::Resync(uint32_t position) {
     char16_t c = 0, prev = 0;
     bool havePrev = false;
@@ -893,21 +921,14 @@ bool HtmlTokenizer::RestoreState(ByteStream& in) {
     uint32_t pad = (4 - (d + q) % 4) % 4;
     uint8_t ids[2 * (kMaxDepth + 1)];
     bool ok = in.Ok() && d <= kMaxDepth && q <= d && d + q + pad <= in.Remaining() &&
-              in.ReadBytes(ids, d + q);
-    for (uint32_t i = 0; ok && i < d + q; ++i) {
-        uint16_t f = MarkupTags::Flags(ids[i]);
-        ok = (f & MarkupTags::kElement) && !(f & MarkupTags::kEmpty);
-    }
+              in.ReadBytes(ids, d + q) && CanBeOpen(ids, d + q);
     if (!ok) {
         in.SetReadPosition(mark);
         return false;
     }
     in.Skip(pad);
     Start(position, false);
-    depth_ = 0;
-    std::memcpy(open_, ids, d);
-    depth_ = d;
-    for (uint32_t i = 0; i < d; ++i) sawPre_ = sawPre_ || ids[i] == kTagPre;
+    SetOpen(ids, d);
     std::memcpy(pending_, ids + d, q);
     pendingCount_ = q;
     pendingIndex_ = 0;

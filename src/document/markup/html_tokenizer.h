@@ -19,6 +19,11 @@ public:
     uint32_t AttributeCount() override { return attrCount_; }
     const AttributeItem* Attribute(uint32_t index) override;
     bool Start(uint32_t position, bool resync) override;
+    // Starts at `position` inside the elements `open` (outermost first, HTML and BODY taken as
+    // open whether given or not), as if their start tags had been read: their end tags there
+    // close them. False, the tokenizer unchanged, when one is no element that can hold content
+    // or they are nested too deep.
+    bool StartInside(uint32_t position, const std::vector<uint16_t>& open);
     void SetPosition(uint32_t position) override { stream_.SetPosition(position); }
     void SeekBack(uint32_t position) override;
     bool Attach(DocumentSource* source, uint32_t mode) override;
@@ -94,6 +99,9 @@ private:
     uint32_t Deliver();
     void Resync(uint32_t position);
     bool TrackedEndDrop(uint32_t id);
+    // Element ids that can stand open (saved states come from side files).
+    static bool CanBeOpen(const uint8_t* ids, uint32_t count);
+    void SetOpen(const uint8_t* ids, uint32_t count);
     void Track(uint32_t id);
 
     bool nest_;
