@@ -323,7 +323,9 @@ TEST_F(PalmDatabaseTest, FlushingUnchangedRecordsWritesNothing) {
 TEST_F(PalmDatabaseTest, AReplacementSyncsTheFileThenItsFolderOnce) {
     Bytes original = Sample().Build();
     for (bool existed : {false, true}) {
-        if (existed) ASSERT_TRUE(Put("sync.fvt", original));
+        if (existed) {
+            ASSERT_TRUE(Put("sync.fvt", original));
+        }
         fvt::ClearSyncLog();
         ASSERT_TRUE(DatabaseFile::Replace(Path("sync.fvt").c_str(), original.data(),
                                           original.size()));
