@@ -405,8 +405,8 @@ private:
     // before the page after it (KeepTrail).
     bool forwardPagesOnly_ = false;
     // Whether the page, laid out in `slot` when given (else laid out aside), holds a table
-    // wider than its view.
-    bool HoldsWideTable(const PageRecord& page, PageSlot* slot);
+    // larger than its view (wider, or a row taller), read view by view.
+    bool HoldsViewedTable(const PageRecord& page, PageSlot* slot);
     // The page ending at the target searched for again among the pages paging forward shows
     // from `lower`; false (the page found before stays) when that fails.
     bool SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,

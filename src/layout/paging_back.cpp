@@ -161,9 +161,9 @@ constexpr int32_t kEndingChainPages = 512;
 // How many of the pages a search went through are kept as records: the next PageUps start
 // from them. The page found and the page after it need records of their own too.
 constexpr size_t kChainKept = Paginator::kMaxRecords - 3;
-// How many pages' worth of text (by the estimate) a page holding a table wider than its view
+// How many pages' worth of text (by the estimate) a page holding a table larger than its view
 // is sought among the pages paging forward shows.
-constexpr int64_t kWideTableReachPages = 8 * kEndFromStartPages;
+constexpr int64_t kViewedTableReachPages = 8 * kEndFromStartPages;
 
 }  // namespace
 
@@ -747,17 +747,19 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     }
     // The page found from an estimate is kept when nothing better was found.
     if (result == kEndingFurtherBack && accepted.IsUsed()) result = kEndingFound;
-    // A table wider than its view is read a page's rows at a time, each view across down
-    // those rows before the next: a page going back that holds one is the page paging forward
-    // shows (stopped at the target), so that it holds the same rows as paging forward cut.
-    bool wideTable = false;
+    // A table larger than its view is read view by view: a table wider than it a page's rows
+    // at a time, each view across down those rows before the next; a row taller than it
+    // view by view down the row. A page going back that holds one is the page paging forward
+    // shows (stopped at the target), so that it holds the same rows as paging forward cut and
+    // starts where paging forward started it (not on lines above a tall row).
+    bool viewedTable = false;
     // (A page retraced is one shown before, already cut so.)
     if (result == kEndingFound && !retraced && t0 < layout_.TextLength() &&
-        static_cast<int64_t>(t0) - lower <= kWideTableReachPages * estimate &&
-        HoldsWideTable(accepted, laidOut ? &slot : nullptr) &&
+        static_cast<int64_t>(t0) - lower <= kViewedTableReachPages * estimate &&
+        HoldsViewedTable(accepted, laidOut ? &slot : nullptr) &&
         SearchForwardPagesEndingAt(slot, t0, lower, accepted, follower, more, laidOut, chain)) {
         estimated = kNone;
-        wideTable = true;
+        viewedTable = true;
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);
@@ -818,9 +820,9 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     }
     // A page at a fixed boundary that would hold less than paging forward shows from there is
     // shown as paging forward shows it, repeating the first lines of the page after it; so is
-    // a page of a wide table's rows (its views show what they showed paging forward).
+    // a page of a table read view by view (its views show what they showed paging forward).
     bool forwardPage = false;
-    if ((wideTable || StartsAtFixedBoundary(accepted, lower)) && !layout_.content_ &&
+    if ((viewedTable || StartsAtFixedBoundary(accepted, lower)) && !layout_.content_ &&
         t0 < layout_.TextLength()) {
         ReleaseSlot(s);
         forwardPage = LayoutForwardPage(accepted, s, t0, follower, more);
@@ -900,7 +902,7 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     return out != nullptr;
 }
 
-bool Paginator::HoldsWideTable(const PageRecord& page, PageSlot* slot) {
+bool Paginator::HoldsViewedTable(const PageRecord& page, PageSlot* slot) {
     PageSlot aside;
     PageRecord copy, next;
     bool more = false;
@@ -916,7 +918,8 @@ bool Paginator::HoldsWideTable(const PageRecord& page, PageSlot* slot) {
     for (int32_t i = 0, k = 0; i < c.Count(); ++i) {
         if (c.ItemAt(i)->kind != kItemTable) continue;
         const TableRecord* t = c.Table(k++);
-        if (t && t->content.width > t->box.width) return true;
+        if (t && (t->content.width > t->box.width || t->content.height > t->box.height))
+            return true;
     }
     return false;
 }

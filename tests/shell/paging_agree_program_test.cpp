@@ -217,6 +217,31 @@ std::string WideConstantsTableHtml() {
     return h + "</body></html>";
 }
 
+// A user manual as DocBook writes it: prose, then listings each in a shaded table of one cell
+// (a table of properties with their types, a configuration file), their rows taller than the
+// screen and read view by view down the cell, the paragraph before each ending with a short line.
+std::string ShadedListingsManualHtml() {
+    static const char* const kWords[] = {"fonts",  "are",    "matched", "by",   "the",
+                                         "family", "pattern", "and",    "its",  "properties",
+                                         "which",  "applications", "use", "for", "rendering"};
+    static const char* const kTypes[] = {"String", "Int", "Bool", "Double", "CharSet"};
+    SeededWords words(kWords, 11);
+    std::string h = "<html><head><title>Fonts</title></head><body><h1>Font configuration</h1>";
+    for (int part = 0; part < 6; ++part) {
+        for (int p = 0; p < 20; ++p) h += "<p>" + words.Words(30 + (p * 7 + part) % 23) + ".</p>\n";
+        h += "<p>" + words.Words(18 + part) + " mechanism.\n    </p\n><TABLE\nBORDER=\"0\"\n"
+             "BGCOLOR=\"#E0E0E0\"\nWIDTH=\"100%\"\n><TR\n><TD\n><PRE\nCLASS=\"PROGRAMLISTING\"\n>";
+        h += "  Property        Type    Description\n  " + std::string(50, '-') + "\n";
+        for (int i = 0; i < 40 + 9 * part; ++i)
+            h += "  prop" + std::to_string(part) + "_" + std::to_string(i) +
+                 std::string(12 - std::to_string(i).size(), ' ') + kTypes[i % 5] + "  " +
+                 words.Words(2 + (i * 3) % 7) + "\n";
+        h += "    </PRE\n></TD\n></TR\n></TABLE\n>";
+    }
+    for (int p = 0; p < 6; ++p) h += "<p>" + words.Words(25 + (p * 5) % 13) + ".</p>\n";
+    return h + "</body></html>";
+}
+
 // A manual laid out in one table, as generated manuals are: each row a menu column of links
 // beside a body column holding an entry's prose, with code identifiers, and now and then an
 // example in a listing. Some menu entries are long words: columns measured from the rows of one
@@ -494,6 +519,13 @@ TEST_P(ProgramPagesAgree, ALongManualOfMarkedUpTerms) {
 // its first rows the same prose above them), so the views show what paging forward showed.
 TEST_P(ProgramPagesAgree, ATableWiderThanTheScreenReadViewByView) {
     ExpectBackwardTilesForward("wide-constants", WideConstantsTableHtml());
+}
+
+// A row taller than the screen is read view by view down it: going back, the page holding it
+// starts where paging forward started it (not on the last line of the paragraph before, shown
+// above each of its views), so each view shows the lines paging forward showed.
+TEST_P(ProgramPagesAgree, ListingsInTablesTallerThanTheScreen) {
+    ExpectBackwardTilesForward("shaded-listings", ShadedListingsManualHtml());
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
