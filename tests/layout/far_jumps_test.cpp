@@ -240,6 +240,8 @@ TEST_F(FarJumps, KeptCheckpointsJumpToTheStateReadingEveryTokenBuilds) {
 struct SavedPage {
     uint32_t number = 0;
     uint32_t start = 0;
+    bool inTable = false;
+    bool inListing = false;
     ByteStream state;
 };
 
@@ -262,6 +264,8 @@ void ExpectLatePagesReopen(bool tablePages) {
         if (start > 20000 && page % 3 == 0 && (tablePages || !inTable)) {
             saved.push_back(std::make_unique<SavedPage>());
             SavedPage& s = *saved.back();
+            s.inTable = inTable;
+            s.inListing = record && record->elements.FindTag(kTagPre) >= 0;
             ASSERT_TRUE(forward.layout->SaveCurrentPageState(s.number, s.start, s.state));
         }
         if (!forward.layout->CanStep(PageStepCode::kNextPage) ||
@@ -269,7 +273,7 @@ void ExpectLatePagesReopen(bool tablePages) {
             break;
     }
     ASSERT_GT(saved.size(), 10u);
-    size_t nearOnly = 0;
+    size_t plain = 0, nearOnly = 0;
     for (const std::unique_ptr<SavedPage>& s : saved) {
         Session<Doc> reopened(html, canvas);
         ASSERT_TRUE(reopened.started);
@@ -278,7 +282,10 @@ void ExpectLatePagesReopen(bool tablePages) {
         ASSERT_TRUE(reopened.layout->RestorePageState(s->number, s->start, s->state));
         ASSERT_EQ(reopened.layout->CurrentPageStart(), s->start);
         EXPECT_EQ(reopened.Lines(), shown[s->start]) << "page at " << s->start;
-        if (reopened.doc.reads - readsBefore < 4) ++nearOnly;
+        if (!s->inTable && !s->inListing) {
+            ++plain;
+            if (reopened.doc.reads - readsBefore < 4) ++nearOnly;
+        }
         size_t at = 0;
         while (at < order.size() && order[at] != s->start) ++at;
         for (size_t next = at + 1; next < order.size() && next <= at + 2; ++next) {
@@ -288,7 +295,8 @@ void ExpectLatePagesReopen(bool tablePages) {
             EXPECT_EQ(reopened.Lines(), shown[order[next]]) << "page at " << order[next];
         }
     }
-    EXPECT_GT(nearOnly * 3, saved.size());
+    // A page in a table also reads the table's first rows, whose widths every part of it takes.
+    EXPECT_GT(nearOnly * 2, plain);
     fvt::test::DeleteContextCanvas(canvas);
 }
 
