@@ -89,11 +89,13 @@ protected:
         const ProgramResult run =
             RunSteps(device, {"\\storage\\eBooks\\manual.prc"}, steps + "quit\n");
         EXPECT_EQ(run.status, 0) << run.Describe();
-        std::vector<std::string> pages;
-        for (const std::string& f : files) {
-            pages.push_back(Joined(ReadLines(f)));
-            EXPECT_FALSE(pages.back().empty()) << f;
-        }
+        return ShownPages(files);
+    }
+    // The page texts the run wrote to `files`; each page showed some text.
+    static std::vector<std::string> ShownPages(const std::vector<std::string>& files) {
+        std::vector<std::string> empty;
+        std::vector<std::string> pages = ReadPageTextFiles(files, empty);
+        EXPECT_TRUE(empty.empty()) << "no page text in " << ::testing::PrintToString(empty);
         return pages;
     }
     // The pages with no checkpoint kept: each jump reads from the first page.
@@ -275,12 +277,7 @@ protected:
         const ProgramResult run =
             RunSteps(device, {"\\storage\\eBooks\\" + book}, script + "quit\n");
         EXPECT_EQ(run.status, 0) << run.Describe();
-        std::vector<std::string> pages;
-        for (const std::string& f : files) {
-            pages.push_back(Joined(ReadLines(f)));
-            EXPECT_FALSE(pages.back().empty()) << f;
-        }
-        return pages;
+        return ShownPages(files);
     }
     static std::string GoTo(int page) {
         return "text " + std::to_string(page) + "\nanswer 0\nmenu 40092";

@@ -59,6 +59,16 @@ std::string Joined(const std::vector<std::string>& lines) {
     return all;
 }
 
+std::vector<std::string> ReadPageTextFiles(const std::vector<std::string>& files,
+                                           std::vector<std::string>& empty) {
+    std::vector<std::string> pages;
+    for (const std::string& f : files) {
+        pages.push_back(Joined(ReadLines(f)));
+        if (pages.back().empty()) empty.push_back(f);
+    }
+    return pages;
+}
+
 HWND WaitForInstance() {
     for (int i = 0; i < 600; ++i) {
         if (HWND w = FindWindowW(u"Folivant Reader", nullptr)) return w;

@@ -38,6 +38,11 @@ inline auto PageTextIn(const std::string& folder) {
 std::vector<std::vector<std::string>> ReadPageTexts(const std::string& folder,
                                                     const std::string& name, int count);
 
+// The page texts `pagetext` steps wrote to `files`, each as one text (Joined); `empty` gets the
+// files that held no line (or were not written).
+std::vector<std::string> ReadPageTextFiles(const std::vector<std::string>& files,
+                                           std::vector<std::string>& empty);
+
 // Waits (boundedly) until the device has a running instance.
 HWND WaitForInstance();
 
