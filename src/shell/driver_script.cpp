@@ -132,13 +132,14 @@ bool IsEdit(HWND window) {
 }
 
 // Types the text into the dialog's focused field as a person would: all of it selected, then
-// replaced by the characters typed.
+// replaced by the characters typed, which wait in the queue as a person's keys do when they come
+// faster than the program takes them.
 bool FillFocusedField(HWND dialog, const std::u16string& text) {
     HWND focus = GetFocus();
     if (!focus || !IsChild(dialog, focus) || !IsEdit(focus)) return false;
     SendMessageW(focus, EM_SETSEL, 0, -1);
     SendMessageW(focus, WM_CLEAR, 0, 0);
-    for (char16_t c : text) SendMessageW(focus, WM_CHAR, c, 0);
+    for (char16_t c : text) fvt::Character(static_cast<WCHAR>(c));
     return true;
 }
 

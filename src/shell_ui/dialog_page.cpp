@@ -342,6 +342,9 @@ INT_PTR DialogPage::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_HSCROLL:
             OnHScroll(wParam, lParam);
             return 0;
+        case WM_TIMER:
+            OnTimer(wParam);
+            return 0;
         case WM_KEYDOWN:
             OnKeyDown(wParam, lParam);
             return 0;

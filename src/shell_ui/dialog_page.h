@@ -100,6 +100,8 @@ protected:
     virtual void OnPaint(HDC) {}
     virtual void OnLayout(int32_t, int32_t, int32_t, int32_t) {}
     virtual void OnHScroll(WPARAM, LPARAM) {}
+    // A timer the page set on its window.
+    virtual void OnTimer(UINT_PTR) {}
     virtual void OnUpDown(const NMUPDOWN&) {}
     virtual void OnKeyUp(WPARAM, LPARAM) {}
     virtual void OnKeyDown(WPARAM, LPARAM) {}

@@ -329,8 +329,8 @@ bool GoToPageDialog::Run(HWND owner, ReaderController* controller, bool leaveFul
     // Without a laid-out page there is no page to go to.
     if (state_->PageCount() < 1) return false;
     bool ok = DialogPage::Run(owner, controller, leaveFullScreen);
-    // Cancel puts the reader back where it was.
-    if (!ok && startPage_ >= 1 && page_ != startPage_) state_->GoToPage(startPage_);
+    // Cancel puts the reader back where it was, when the dialog moved it.
+    if (!ok && startPage_ >= 1 && readerPage_ != startPage_) state_->GoToPage(startPage_);
     return ok;
 }
 
@@ -342,6 +342,7 @@ void GoToPageDialog::OnInit() {
     if (page_ > count_) page_ = count_;
     if (page_ < 1) page_ = 1;
     startPage_ = page_;
+    readerPage_ = page_;
     String of = ResString(kOfString);
     of.AppendChar(u' ');
     of.AppendUnsigned(static_cast<uint32_t>(count_), 10);
@@ -361,10 +362,15 @@ void GoToPageDialog::OnInit() {
 }
 
 void GoToPageDialog::SetPage(int32_t page, bool updateField, bool move) {
+    // Only a change moves the reader (a field notice may repeat the same number).
+    if (ShowPage(page, updateField)) move = true;
+    if (move) MoveReader();
+}
+
+bool GoToPageDialog::ShowPage(int32_t page, bool updateField) {
     if (page > count_) page = count_;
     if (page < 1) page = 1;
-    // Only a change moves the reader (a field notice may repeat the same number).
-    if (page != page_) move = true;
+    const bool changed = page != page_;
     page_ = page;
     if (updateField) {
         updating_ = true;
@@ -380,7 +386,27 @@ void GoToPageDialog::SetPage(int32_t page, bool updateField, bool move) {
     title.AppendUnsigned(static_cast<uint32_t>(count_), 10);
     SetItemText(kTitleItem, title);
     SendItemMessage(kSlider, TBM_SETPOS, TRUE, (page - 1) / step_ + 1);
-    if (move) state_->GoToPage(page);
+    return changed;
+}
+
+void GoToPageDialog::MoveReader() {
+    if (state_->GoToPage(page_)) readerPage_ = page_;
+}
+
+void GoToPageDialog::FollowPage() {
+    if (readerPage_ != page_) MoveReader();
+}
+
+void GoToPageDialog::FollowPageWhenTypingPauses() {
+    MSG waiting;
+    if (!PeekMessageW(&waiting, nullptr, WM_KEYDOWN, WM_CHAR, PM_NOREMOVE)) {
+        FollowPage();
+        return;
+    }
+    // Each number passed on the way to the one being typed would be a jump of its own: the keys
+    // already waiting are read first (the timer's message comes after them), then the reader
+    // follows the number they make.
+    if (!SetTimer(window_, kFollowTimer, 0, nullptr)) FollowPage();
 }
 
 void GoToPageDialog::OnEditChanged(int32_t id) {
@@ -389,8 +415,10 @@ void GoToPageDialog::OnEditChanged(int32_t id) {
     int32_t value = GetItemInt(kNumberItem, &ok);
     if (!ok) return;
     // The reader follows the number as it is typed, kept within the book; the field itself is
-    // left as typed (rewriting it under the caret would turn "0" then "5" into "15").
-    SetPage(value > count_ ? count_ : (value < 1 ? 1 : value), false, false);
+    // left as typed (rewriting it under the caret would turn "0" then "5" into "15"). The title
+    // line shows the number at once.
+    ShowPage(value, false);
+    FollowPageWhenTypingPauses();
 }
 
 void GoToPageDialog::OnHScroll(WPARAM, LPARAM lParam) {
@@ -459,6 +487,12 @@ bool GoToPageDialog::OnOk() {
 }
 
 void GoToPageDialog::OnCommand(WPARAM, LPARAM) {}
+
+void GoToPageDialog::OnTimer(UINT_PTR id) {
+    if (id != kFollowTimer) return;
+    KillTimer(window_, kFollowTimer);
+    FollowPage();
+}
 
 bool GoToPageDialog::OnStaticColour(HDC dc, HWND control) {
     int32_t id = ControlId(control);

@@ -140,10 +140,23 @@ protected:
     void OnLayout(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
     bool OnOk() override;
     void OnCommand(WPARAM wParam, LPARAM lParam) override;
+    void OnTimer(UINT_PTR id) override;
     bool OnStaticColour(HDC dc, HWND control) override;
 
 private:
+    // Set on the dialog while keys wait: its message comes once they have all been read.
+    static constexpr UINT_PTR kFollowTimer = 1;
+
+    // Shows the page (kept within 1 .. count) and moves the reader there when it changed or with
+    // `move`.
     void SetPage(int32_t page, bool updateField, bool move);
+    // Shows the page in the title line, the slider and, with `updateField`, the field; true when
+    // it changed.
+    bool ShowPage(int32_t page, bool updateField);
+    void MoveReader();
+    // Moves the reader to the page shown, unless it is there already.
+    void FollowPage();
+    void FollowPageWhenTypingPauses();
     RECT LabelRect(int32_t id);
 
     ReaderDialogState* state_;
@@ -151,6 +164,8 @@ private:
     int32_t count_ = 0;
     int32_t page_ = 0;
     int32_t startPage_ = 0;
+    // The page the reader shows, as far as the dialog moved it.
+    int32_t readerPage_ = 0;
     bool updating_ = false;
     HFONT regular_ = nullptr;
 };

@@ -321,5 +321,30 @@ TEST_F(FarJumpsInABigBook, AListingOrListOpenAcrossAFarJumpLosesNoWords) {
     }
 }
 
+// Go to page 6000 typed into the box faster than the reader takes the keys, in a session with
+// nothing kept, shows the page that typing the digits one by one shows (the reader then follows
+// 6, 60, 600 and 6000 in turn), and reads only for the number the keys make: the checkpoints
+// the session keeps are fewer than those the reading for the numbers on the way leaves.
+TEST_F(FarJumpsInABigBook, GoToPageTypedQuicklyReadsOnlyForTheNumberTyped) {
+    device.WriteHost("storage/eBooks/manual.prc", BuiltBook(NumberedMarkup(2600000, 0).markup));
+    auto session = [&](const std::string& tag, const std::string& typing, std::uintmax_t& kept) {
+        fs::remove_all(KeptFolder());
+        const std::vector<std::string> pages =
+            Pages(tag, {typing + "\nanswer 0\nmenu 40092", "pagetext"});
+        const std::vector<fs::path> files = KeptFiles();
+        EXPECT_EQ(files.size(), 1u) << tag;
+        kept = files.empty() ? 0 : fs::file_size(files[0]);
+        return pages;
+    };
+    std::uintmax_t quickly = 0, oneByOne = 0;
+    const std::vector<std::string> typed = session("quickly", "text 6000", quickly);
+    const std::vector<std::string> slowly = session(
+        "one-by-one", "text 6\nanswer-key 0x30\nanswer-key 0x30\nanswer-key 0x30", oneByOne);
+    ASSERT_EQ(typed.size(), 1u);
+    EXPECT_EQ(typed, slowly);
+    EXPECT_GT(quickly, 0u);
+    EXPECT_LT(quickly, oneByOne) << "the quick session kept what reading for 600 left";
+}
+
 }  // namespace
 }  // namespace fvt::test

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/controls/controls.h"
+#include "platform/window/keys.h"
+#include "platform/window/window_layer.h"
 #include "shell_ui/dialog_helpers.h"
 #include "support/shell/ui_fixture.h"
 
@@ -62,6 +64,42 @@ TEST_F(SmallDialogs, GoToPageMovesAtOnceAndClampsToTheCount) {
     EXPECT_EQ(state.wentTo[2], 1);
     EXPECT_EQ(state.wentTo.back(), 1);
     EXPECT_EQ(dialog.Page(), 1);
+}
+
+// Keys that come faster than the reader takes them wait in the queue: the title line shows each
+// number at once, the reader follows only the number they make, once they are read (a key that
+// types nothing, last in the queue, does not hold it back); typed one by one, each number is
+// followed as before.
+TEST_F(SmallDialogs, GoToPageFollowsTheNumberTheWaitingKeysMake) {
+    GoToPageDialog dialog(&state);
+    std::vector<std::u16string> titles;
+    std::vector<int32_t> typedFast;
+    Answer(-1, [&](HWND d) {
+        HWND field = GetDlgItem(d, 1074);
+        SetFocus(field);
+        SendMessageW(field, EM_SETSEL, 0, -1);
+        for (WCHAR c : {u'1', u'1'}) fvt::Character(c);
+        fvt::Key(VK_LEFT);
+        EXPECT_TRUE(state.wentTo.empty()) << "nothing moves before the keys are read";
+    });
+    Answer(-1, [&](HWND d) {
+        typedFast = state.wentTo;
+        titles.push_back(TextOf(GetDlgItem(d, DialogPage::kTitleItem)));
+        HWND field = GetDlgItem(d, 1074);
+        SendMessageW(field, EM_SETSEL, 0, -1);
+        fvt::Character(u'5');
+    });
+    Answer(-1, [&](HWND) { fvt::Character(u'0'); });
+    Answer(-1, [&](HWND d) { titles.push_back(TextOf(GetDlgItem(d, DialogPage::kTitleItem))); });
+    Answer(IDOK);
+    EXPECT_TRUE(dialog.Run(owner, nullptr, false));
+    EXPECT_EQ(typedFast, std::vector<int32_t>({11}));
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(titles[0], Res(5386) + u" 11 " + Res(5201) + u" 12");
+    EXPECT_EQ(titles[1], Res(5386) + u" 12 " + Res(5201) + u" 12");
+    // "5", then "50" (past the count: the last page).
+    EXPECT_EQ(state.wentTo, std::vector<int32_t>({11, 5, 12, 12}));
+    EXPECT_EQ(state.current, 12);
 }
 
 TEST_F(SmallDialogs, GoToPageOkTakesTheTypedNumber) {
