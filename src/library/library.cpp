@@ -10,6 +10,7 @@
 #include "library/library_cache.h"
 #include "library/library_scan.h"
 #include "library/library_text.h"
+#include "paths/kept_checkpoints_file.h"
 #include "platform/storage/files.h"
 
 namespace {
@@ -350,6 +351,8 @@ bool Library::MoveBookToLocation(LibraryBook* book, int32_t location, BookReleas
     Text path = book->GetPath();
     if (!Storage::MoveBookToEbooks(path, locations_[static_cast<size_t>(location)].path, releaser))
         return false;
+    // The checkpoints kept for the book's far jumps follow it.
+    KeptCheckpointsFile::Move(book->GetPath(), path);
     // The entry follows its file: new path, new bucket, new location, the file's times.
     Unbucket(book);
     book->SetPath(path);

@@ -9,6 +9,7 @@
 #include "core/file.h"
 #include "core/platform_helpers.h"
 #include "paths/app_paths.h"
+#include "paths/kept_checkpoints_file.h"
 #include "paths/storage.h"
 #include "platform/storage/storage_cards.h"
 #include "support/platform/temp_device.h"
@@ -233,6 +234,46 @@ TEST_F(MoveBook, AcrossVolumes) {
     EXPECT_FALSE(device.HostExists("h.fvt"));
     Text side = T(u"\\Far\\ebooks\\h.fvt");
     EXPECT_TRUE(Files::Exists(side));
+}
+
+// The checkpoints kept for a moved book: named for the new path and naming it, read back for
+// the book there and not for the old path; a file that does not read as the old path's is
+// dropped, not carried along.
+TEST_F(MoveBook, KeptCheckpointsFollowTheBook) {
+    KeptCheckpointsFile::BookIdentity book{1000, 77, 12, 40000, {}};
+    const Text from = T(u"\\books\\k.prc"), to = T(u"\\Card\\ebooks\\k.prc");
+    ASSERT_TRUE(from.ToWide(book.path));
+    ByteStream checkpoints, back;
+    checkpoints.WriteWord32BE(0x01020304u);
+    checkpoints.WriteWord32BE(99u);
+    ASSERT_TRUE(KeptCheckpointsFile::Write(from, book, checkpoints));
+    Text oldFile, newFile;
+    ASSERT_TRUE(AppPaths::KeptCheckpointsFile(from, oldFile));
+    ASSERT_TRUE(AppPaths::KeptCheckpointsFile(to, newFile));
+    EXPECT_TRUE(KeptCheckpointsFile::Move(from, to));
+    EXPECT_FALSE(Files::Exists(oldFile));
+    ASSERT_TRUE(Files::Exists(newFile));
+    EXPECT_FALSE(KeptCheckpointsFile::Read(to, book, back)) << "the file names the new path";
+    ASSERT_TRUE(to.ToWide(book.path));
+    ASSERT_TRUE(KeptCheckpointsFile::Read(to, book, back));
+    EXPECT_EQ(std::vector<uint8_t>(back.Data(), back.Data() + back.Size()),
+              std::vector<uint8_t>(checkpoints.Data(), checkpoints.Data() + checkpoints.Size()));
+    // Nothing kept: nothing to do. A damaged file goes without leaving one for the new path.
+    EXPECT_TRUE(KeptCheckpointsFile::Move(T(u"\\books\\none.prc"), to));
+    EXPECT_TRUE(Files::Exists(newFile));
+    Text damaged = T(u"\\books\\d.prc"), damagedTo = T(u"\\Card\\ebooks\\d.prc");
+    Text damagedFile, damagedNew;
+    ASSERT_TRUE(AppPaths::KeptCheckpointsFile(damaged, damagedFile));
+    ASSERT_TRUE(AppPaths::KeptCheckpointsFile(damagedTo, damagedNew));
+    {
+        File file(damagedFile, File::kCreateForWriting);
+        ASSERT_TRUE(file.IsOpen());
+        const char junk[] = "FVKC and nothing that adds up";
+        ASSERT_EQ(file.Write(junk, sizeof junk), static_cast<uint32_t>(sizeof junk));
+    }
+    EXPECT_TRUE(KeptCheckpointsFile::Move(damaged, damagedTo));
+    EXPECT_FALSE(Files::Exists(damagedFile));
+    EXPECT_FALSE(Files::Exists(damagedNew));
 }
 
 // ---- Interface tables -------------------------------------------------------------------------

@@ -70,9 +70,10 @@ protected:
         return out;
     }
     // End, two PageUps; Go to page 300 and a PageDown: the pages each showed, in a session that
-    // starts at the first page.
-    std::vector<std::string> Jumps(const std::string& tag) {
-        fs::remove(device.Host("storage/eBooks/manual.fvt"));
+    // starts at the first page, with the book in `folder` of the device.
+    std::vector<std::string> Jumps(const std::string& tag,
+                                   const std::string& folder = "storage/eBooks") {
+        fs::remove(device.Host(folder + "/manual.fvt"));
         std::string steps = "idle\nkey 0x23\nidle\n";
         std::vector<std::string> files;
         auto show = [&](const std::string& what) {
@@ -86,8 +87,9 @@ protected:
         show("goto");
         steps += "key 0x22\nidle\n";
         show("down");
-        const ProgramResult run =
-            RunSteps(device, {"\\storage\\eBooks\\manual.prc"}, steps + "quit\n");
+        std::string book = "\\" + folder + "\\manual.prc";
+        std::replace(book.begin(), book.end(), '/', '\\');
+        const ProgramResult run = RunSteps(device, {book}, steps + "quit\n");
         EXPECT_EQ(run.status, 0) << run.Describe();
         return ShownPages(files);
     }
@@ -174,6 +176,30 @@ TEST_F(FarJumpsProgram, DeletingABookDeletesItsKeptCheckpoints) {
     EXPECT_NE(std::find(before.begin(), before.end(), after[0]), before.end());
     EXPECT_EQ(RunSteps(device, {"\\storage\\eBooks\\other.prc"}, "idle\nquit\n").status, 0);
     EXPECT_EQ(KeptFiles(), after);
+}
+
+// A book moved to a storage card from the library (held on its row, the card chosen) takes the
+// checkpoints kept for it along: none is left under its old path, and far jumps in the moved
+// book show the pages reading shows, starting from them (nothing new to keep).
+TEST_F(FarJumpsProgram, MovingABookMovesItsKeptCheckpoints) {
+    WriteBook(0);
+    const std::vector<std::string> reading = JumpsReadingEverything("reading");
+    const std::vector<fs::path> before = KeptFiles();
+    ASSERT_EQ(before.size(), 1u);
+    const ProgramResult run =
+        RunSteps(device, {"\\storage\\eBooks\\manual.prc"},
+                 "idle\ninsert-card Storage Card\nidle\ntap 45 307\nidle\nanswer 10031\n"
+                 "down 60 53\nadvance 1500\nup 60 53\nidle\nquit\n");
+    ASSERT_EQ(run.status, 0) << run.Describe();
+    ASSERT_TRUE(device.HostExists("Storage Card/ebooks/manual.prc"));
+    ASSERT_FALSE(device.HostExists("storage/eBooks/manual.prc"));
+    const std::vector<fs::path> moved = KeptFiles();
+    ASSERT_EQ(moved.size(), 1u) << "the old path's checkpoints do not stay behind";
+    EXPECT_NE(moved[0], before[0]);
+    const auto written = fs::last_write_time(moved[0]);
+    EXPECT_EQ(Jumps("moved", "Storage Card/ebooks"), reading);
+    EXPECT_EQ(KeptFiles(), moved);
+    EXPECT_EQ(fs::last_write_time(moved[0]), written);
 }
 
 // A book too large to read from its first page at a far jump: about `bytes` of chapters that
