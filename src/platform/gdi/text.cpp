@@ -4,6 +4,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#include <climits>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -345,30 +346,31 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
     constexpr int kMost = 256;  // a line's glyphs, drawn as one run
     Placed placed[kMost];
     int count = 0;
-    long long pen = x, left = 0, right = 0, end = 0, top = 0, bottom = 0;
-    for (std::size_t i = 0; i < run.glyphs.size(); pen += run.advances[i], ++i) {
-        const Glyph* g = run.glyphs[i];
+    // The glyphs' bounds, their groups' right end and the right end of their ink so far.
+    long long left = LLONG_MAX, top = LLONG_MAX, bottom = LLONG_MIN, end = LLONG_MIN;
+    long long right = LLONG_MIN;
+    const Glyph* const* glyphs = run.glyphs.data();
+    const int* advances = run.advances.data();
+    long long pen = x;
+    for (std::size_t i = 0, n = run.glyphs.size(); i < n; ++i) {
+        const Glyph* g = glyphs[i];
+        const long long at = pen;
+        pen += advances[i];
         if (!g || g->width <= 0 || g->height <= 0) continue;
         if (count == kMost || g->serial == 0) return false;
-        const long long gx = pen + g->left, gy = static_cast<long long>(y) + g->top;
-        const long long groupsEnd = gx + 8LL * ((g->width + 7) / 8);
-        if (gx < c.left || groupsEnd > c.right || gy < c.top || gy + g->height > c.bottom)
-            return false;
-        if (count == 0) {
-            left = gx;
-            top = gy;
-            bottom = gy + g->height;
-        }
-        const bool overInk = count && gx < right;
+        const long long gx = at + g->left, gy = static_cast<long long>(y) + g->top;
+        const bool overInk = gx < right;
         left = std::min(left, gx);
         right = std::max(right, gx + g->width);
-        end = std::max(end, groupsEnd);
+        end = std::max(end, gx + 8LL * ((g->width + 7) / 8));
         top = std::min(top, gy);
         bottom = std::max(bottom, gy + static_cast<long long>(g->height));
         placed[count++] = Placed{g, static_cast<int>(gx), static_cast<int>(gy), overInk};
     }
     if (count == 0) return false;
-    end = left + (end - left + 7) / 8 * 8;  // the area is checked in whole groups too
+    // Every glyph's groups inside the clip, and the area checked in whole groups too.
+    if (left < c.left || end > c.right || top < c.top || bottom > c.bottom) return false;
+    end = left + (end - left + 7) / 8 * 8;
     if (end > c.right) return false;
     // Rows from the top one on, a stride apart (upwards in a bottom-up surface).
     std::uint8_t* const topRow = s.InkRow(static_cast<int>(top));
