@@ -314,7 +314,12 @@ void CopyKeptRows(std::uint8_t* at, std::ptrdiff_t stride, const std::uint16_t* 
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
     };
     if (groups == 1) {
-        for (int r = 0; r < height; ++r, inked += 8, at += stride) copy(at, inked);
+        int r = 0;
+        for (; r + 2 <= height; r += 2, inked += 16, at += 2 * stride) {
+            copy(at, inked);
+            copy(at + stride, inked + 8);
+        }
+        if (r < height) copy(at, inked);
         return;
     }
     if (groups == 2) {
