@@ -263,19 +263,22 @@ private:
     std::vector<Entry> slots_ = std::vector<Entry>(kSlots);
 };
 
-// A glyph wholly inside the clip rectangle c, drawn through the kept rows where its groups lie
-// on the plain background under its top-left corner.
 InkedGlyphs& KeptGlyphs() {
     thread_local InkedGlyphs kept;
     return kept;
 }
 
+// A glyph wholly inside the clip rectangle c, drawn through the kept rows where its groups lie
+// on a plain background: the page's when the caller knows it (`plain`), else the pixel under
+// the glyph's top-left corner.
 void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int gy,
-                        std::uint32_t rgb, const Ink565& ink) {
+                        std::uint32_t rgb, const Ink565& ink, const std::uint16_t* plain = nullptr) {
     InkedGlyphs& kept = KeptGlyphs();
-    std::uint8_t* first = s.InkRow(gy) + static_cast<std::size_t>(gx) * 2;
     std::uint16_t background;
-    std::memcpy(&background, first, 2);
+    if (plain)
+        background = *plain;
+    else
+        std::memcpy(&background, s.InkRow(gy) + static_cast<std::size_t>(gx) * 2, 2);
     const std::uint16_t* inked = kept.Find(g, rgb, background, ink);
     const std::uint8_t* covEnd = g.coverage.data() + g.coverage.size();
     const int room = c.right - gx;
@@ -400,7 +403,9 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
         const Glyph& g = *placed[k].glyph;
         const std::uint16_t* inked = placed[k].overInk ? nullptr : kept.Find(g, rgb, background, ink);
         if (!inked) {
-            BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink);
+            // Over the ink of the glyphs before it; its other groups still lie on the page's
+            // background.
+            BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink, &background);
             continue;
         }
         CopyKeptRows(rowAt(placed[k].y) + static_cast<std::size_t>(placed[k].x) * 2, stride, inked,
