@@ -274,11 +274,14 @@ InkedGlyphs& KeptGlyphs() {
 void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int gy,
                         std::uint32_t rgb, const Ink565& ink, const std::uint16_t* plain = nullptr) {
     InkedGlyphs& kept = KeptGlyphs();
+    // The glyph's rows from its top one on, a stride apart (upwards in a bottom-up surface).
+    std::uint8_t* const first = s.InkRow(gy) + static_cast<std::size_t>(gx) * 2;
+    const std::ptrdiff_t stride = s.TopDown() ? s.Stride() : -s.Stride();
     std::uint16_t background;
     if (plain)
         background = *plain;
     else
-        std::memcpy(&background, s.InkRow(gy) + static_cast<std::size_t>(gx) * 2, 2);
+        std::memcpy(&background, first, 2);
     const std::uint16_t* inked = kept.Find(g, rgb, background, ink);
     const std::uint8_t* covEnd = g.coverage.data() + g.coverage.size();
     const int room = c.right - gx;
@@ -286,7 +289,7 @@ void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int g
     const __m128i under = _mm_set1_epi16(static_cast<short>(background));
     const __m128i zero = _mm_setzero_si128();
     for (int y = 0; y < g.height; ++y) {
-        std::uint8_t* row = s.InkRow(gy + y) + static_cast<std::size_t>(gx) * 2;
+        std::uint8_t* row = first + y * stride;
         const std::uint8_t* cov = g.coverage.data() + static_cast<std::size_t>(y) * g.stride;
         for (int j = 0, i = 0; j < groups; ++j, i += 8) {
             if (inked && i + 8 <= room) {
