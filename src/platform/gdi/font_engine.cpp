@@ -335,10 +335,7 @@ std::uint64_t NextGlyphSerial() {
 
 }  // namespace
 
-const Glyph& FontInstance::GetGlyph(char32_t c) {
-    if (c < 256) {
-        if (Glyph* g = low_[c].load(std::memory_order_acquire)) return *g;
-    }
+const Glyph& FontInstance::MakeGlyph(char32_t c) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (c < 256) {
         if (Glyph* g = low_[c].load(std::memory_order_relaxed)) return *g;

@@ -46,8 +46,14 @@ public:
     int strikeOffset = 1;  // rows above the baseline
     std::u16string faceName;
 
-    // Glyphs are made once and kept; the reference stays valid while the instance lives.
-    const Glyph& GetGlyph(char32_t c);
+    // Glyphs are made once and kept; the reference stays valid while the instance lives. A
+    // Latin glyph made before is found inline (text is mostly made of them).
+    const Glyph& GetGlyph(char32_t c) {
+        if (c < 256) {
+            if (Glyph* g = low_[c].load(std::memory_order_acquire)) return *g;
+        }
+        return MakeGlyph(c);
+    }
     int Advance(char32_t c) { return GetGlyph(c).advance; }
     void FlushGlyphs();
 
@@ -55,6 +61,8 @@ protected:
     virtual void Render(char32_t c, Glyph& out) = 0;
 
 private:
+    const Glyph& MakeGlyph(char32_t c);
+
     std::mutex mutex_;
     // Latin glyphs are read without the lock once made; FlushGlyphs must not race with drawing.
     std::array<std::atomic<Glyph*>, 256> low_{};

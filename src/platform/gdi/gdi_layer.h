@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/gdi/gdi_types.h"
+#include "platform/gdi/region.h"
 #include "platform/gdi/surface.h"
 
 // A DC drawing into the whole screen framebuffer; DeleteDC frees it. The window layer sets its
@@ -13,6 +14,9 @@ HDC GdiCreateScreenDC();
 HDC GdiCreateSurfaceDC(std::shared_ptr<gdi::Surface> surface);
 BOOL GdiSetDCOrigin(HDC dc, int x, int y);
 BOOL GdiSetDCVisibleRegion(HDC dc, HRGN region);
+// The same from rectangles, without region objects: the region holds what adding each
+// rectangle in turn to an empty region (CombineRgn, RGN_OR) gives.
+BOOL GdiSetDCVisibleRects(HDC dc, const gdi::RectList& rects);
 
 // The framebuffer, sized by the device profile ("screen", "depth" keys) and made again when the
 // device is reopened or the screen turned; DCs made before keep drawing into the old one.

@@ -296,6 +296,21 @@ BOOL GdiSetDCVisibleRegion(HDC dc, HRGN region) {
     return TRUE;
 }
 
+BOOL GdiSetDCVisibleRects(HDC dc, const RectList& rects) {
+    auto d = LookupDc(dc);
+    if (!d) return FALSE;
+    RectList region;
+    for (const RECT& r : rects) {
+        RECT part{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                  std::max(r.top, r.bottom)};
+        if (!Empty(part)) region = Union(region, RectList{part});
+    }
+    d->hasVisible = true;
+    d->visible = std::move(region);
+    d->ClipChanged();
+    return TRUE;
+}
+
 std::shared_ptr<Surface> GdiDCSurface(HDC dc) {
     auto d = LookupDc(dc);
     return d ? d->surface : nullptr;

@@ -4,6 +4,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#include <climits>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -262,19 +263,25 @@ private:
     std::vector<Entry> slots_ = std::vector<Entry>(kSlots);
 };
 
-// A glyph wholly inside the clip rectangle c, drawn through the kept rows where its groups lie
-// on the plain background under its top-left corner.
 InkedGlyphs& KeptGlyphs() {
     thread_local InkedGlyphs kept;
     return kept;
 }
 
+// A glyph wholly inside the clip rectangle c, drawn through the kept rows where its groups lie
+// on a plain background: the page's when the caller knows it (`plain`), else the pixel under
+// the glyph's top-left corner.
 void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int gy,
-                        std::uint32_t rgb, const Ink565& ink) {
+                        std::uint32_t rgb, const Ink565& ink, const std::uint16_t* plain = nullptr) {
     InkedGlyphs& kept = KeptGlyphs();
-    std::uint8_t* first = s.InkRow(gy) + static_cast<std::size_t>(gx) * 2;
+    // The glyph's rows from its top one on, a stride apart (upwards in a bottom-up surface).
+    std::uint8_t* const first = s.InkRow(gy) + static_cast<std::size_t>(gx) * 2;
+    const std::ptrdiff_t stride = s.TopDown() ? s.Stride() : -s.Stride();
     std::uint16_t background;
-    std::memcpy(&background, first, 2);
+    if (plain)
+        background = *plain;
+    else
+        std::memcpy(&background, first, 2);
     const std::uint16_t* inked = kept.Find(g, rgb, background, ink);
     const std::uint8_t* covEnd = g.coverage.data() + g.coverage.size();
     const int room = c.right - gx;
@@ -282,7 +289,7 @@ void BlendWholeGlyph565(Surface& s, const RECT& c, const Glyph& g, int gx, int g
     const __m128i under = _mm_set1_epi16(static_cast<short>(background));
     const __m128i zero = _mm_setzero_si128();
     for (int y = 0; y < g.height; ++y) {
-        std::uint8_t* row = s.InkRow(gy + y) + static_cast<std::size_t>(gx) * 2;
+        std::uint8_t* row = first + y * stride;
         const std::uint8_t* cov = g.coverage.data() + static_cast<std::size_t>(y) * g.stride;
         for (int j = 0, i = 0; j < groups; ++j, i += 8) {
             if (inked && i + 8 <= room) {
@@ -313,7 +320,12 @@ void CopyKeptRows(std::uint8_t* at, std::ptrdiff_t stride, const std::uint16_t* 
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
     };
     if (groups == 1) {
-        for (int r = 0; r < height; ++r, inked += 8, at += stride) copy(at, inked);
+        int r = 0;
+        for (; r + 2 <= height; r += 2, inked += 16, at += 2 * stride) {
+            copy(at, inked);
+            copy(at + stride, inked + 8);
+        }
+        if (r < height) copy(at, inked);
         return;
     }
     if (groups == 2) {
@@ -345,30 +357,31 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
     constexpr int kMost = 256;  // a line's glyphs, drawn as one run
     Placed placed[kMost];
     int count = 0;
-    long long pen = x, left = 0, right = 0, end = 0, top = 0, bottom = 0;
-    for (std::size_t i = 0; i < run.glyphs.size(); pen += run.advances[i], ++i) {
-        const Glyph* g = run.glyphs[i];
+    // The glyphs' bounds, their groups' right end and the right end of their ink so far.
+    long long left = LLONG_MAX, top = LLONG_MAX, bottom = LLONG_MIN, end = LLONG_MIN;
+    long long right = LLONG_MIN;
+    const Glyph* const* glyphs = run.glyphs.data();
+    const int* advances = run.advances.data();
+    long long pen = x;
+    for (std::size_t i = 0, n = run.glyphs.size(); i < n; ++i) {
+        const Glyph* g = glyphs[i];
+        const long long at = pen;
+        pen += advances[i];
         if (!g || g->width <= 0 || g->height <= 0) continue;
         if (count == kMost || g->serial == 0) return false;
-        const long long gx = pen + g->left, gy = static_cast<long long>(y) + g->top;
-        const long long groupsEnd = gx + 8LL * ((g->width + 7) / 8);
-        if (gx < c.left || groupsEnd > c.right || gy < c.top || gy + g->height > c.bottom)
-            return false;
-        if (count == 0) {
-            left = gx;
-            top = gy;
-            bottom = gy + g->height;
-        }
-        const bool overInk = count && gx < right;
+        const long long gx = at + g->left, gy = static_cast<long long>(y) + g->top;
+        const bool overInk = gx < right;
         left = std::min(left, gx);
         right = std::max(right, gx + g->width);
-        end = std::max(end, groupsEnd);
+        end = std::max(end, gx + 8LL * ((g->width + 7) / 8));
         top = std::min(top, gy);
         bottom = std::max(bottom, gy + static_cast<long long>(g->height));
         placed[count++] = Placed{g, static_cast<int>(gx), static_cast<int>(gy), overInk};
     }
     if (count == 0) return false;
-    end = left + (end - left + 7) / 8 * 8;  // the area is checked in whole groups too
+    // Every glyph's groups inside the clip, and the area checked in whole groups too.
+    if (left < c.left || end > c.right || top < c.top || bottom > c.bottom) return false;
+    end = left + (end - left + 7) / 8 * 8;
     if (end > c.right) return false;
     // Rows from the top one on, a stride apart (upwards in a bottom-up surface).
     std::uint8_t* const topRow = s.InkRow(static_cast<int>(top));
@@ -393,7 +406,9 @@ bool DrawRunOverPlain565(Surface& s, const RECT& c, const Run& run, long long x,
         const Glyph& g = *placed[k].glyph;
         const std::uint16_t* inked = placed[k].overInk ? nullptr : kept.Find(g, rgb, background, ink);
         if (!inked) {
-            BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink);
+            // Over the ink of the glyphs before it; its other groups still lie on the page's
+            // background.
+            BlendWholeGlyph565(s, c, g, placed[k].x, placed[k].y, rgb, ink, &background);
             continue;
         }
         CopyKeptRows(rowAt(placed[k].y) + static_cast<std::size_t>(placed[k].x) * 2, stride, inked,

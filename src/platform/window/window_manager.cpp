@@ -1186,14 +1186,7 @@ HDC MakeWindowDC(HWND hwnd, const gdi::RectList* clipClient, bool* ok) {
     HDC dc = GdiCreateScreenDC();
     if (!dc) return nullptr;
     GdiSetDCOrigin(dc, s.left, s.top);
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    for (const RECT& r : vis) {
-        HRGN part = CreateRectRgnIndirect(&r);
-        CombineRgn(region, region, part, RGN_OR);
-        DeleteObject(part);
-    }
-    GdiSetDCVisibleRegion(dc, region);
-    DeleteObject(region);
+    GdiSetDCVisibleRects(dc, vis);
     return dc;
 }
 }  // namespace

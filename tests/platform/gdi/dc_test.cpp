@@ -1,5 +1,6 @@
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "gdi_fixture.h"
 #include "platform/gdi/gdi_layer.h"
@@ -254,6 +255,51 @@ TEST(Screen, ScreenDcDrawsIntoTheFramebufferWithOriginAndVisibleRegion) {
     DeleteDC(screen);
     DeleteObject(red);
     DeleteObject(visible);
+}
+
+// The window layer hands a DC its visible region as rectangles: overlapping, reversed and empty
+// ones clip as a region made of them does, and only there.
+TEST(Screen, VisibleRectsClipAsTheRegionMadeOfThem) {
+    fvt::test::TempDevice device;
+    ASSERT_TRUE(device.ok());
+    auto fb = GdiScreenSurface();
+    ASSERT_TRUE(fb);
+    const gdi::RectList rects{RECT{2, 2, 8, 6}, RECT{12, 9, 5, 4}, RECT{3, 3, 3, 9},
+                              RECT{0, 10, 4, 12}};
+    HBRUSH red = CreateSolidBrush(kRed);
+    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+    RECT all{0, 0, 16, 16};
+    auto paint = [&](bool asRects) {
+        HDC screen = GdiCreateScreenDC();
+        FillRect(screen, &all, white);
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        if (asRects) {
+            EXPECT_TRUE(GdiSetDCVisibleRects(screen, rects));
+        } else {
+            for (const RECT& r : rects) {
+                HRGN part = CreateRectRgnIndirect(&r);
+                CombineRgn(region, region, part, RGN_OR);
+                DeleteObject(part);
+            }
+            GdiSetDCVisibleRegion(screen, region);
+        }
+        FillRect(screen, &all, red);
+        std::vector<std::uint32_t> pixels;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) pixels.push_back(fb->GetPixel(x, y));
+        DeleteObject(region);
+        DeleteDC(screen);
+        return pixels;
+    };
+    const std::vector<std::uint32_t> byRects = paint(true);
+    EXPECT_EQ(byRects, paint(false));
+    EXPECT_EQ(byRects[4 * 16 + 10], 0xFF0000u);  // inside the reversed rectangle
+    EXPECT_EQ(byRects[11 * 16 + 1], 0xFF0000u);
+    EXPECT_EQ(byRects[8 * 16 + 3], 0xFFFFFFu);   // the empty one clips nothing in
+    EXPECT_EQ(byRects[13 * 16 + 13], 0xFFFFFFu);
+    EXPECT_FALSE(GdiSetDCVisibleRects(nullptr, rects));
+    DeleteObject(red);
+    DeleteObject(white);
 }
 
 TEST(Region, CombineKeepsPiecesDisjoint) {
