@@ -410,14 +410,19 @@ uint32_t PageLayout::LineStartBefore(uint32_t position, uint32_t reach) {
 // Paging forward starts a page inside a table only at a row boundary, as a continued table
 // (never before the table's second row). A start inside a row goes back to the row's start (of
 // the outermost table); one inside the first row, or before it, to the table's start.
-bool PageLayout::LeaveTable(PageRecord& record) {
-    ElementStack& stack = record.elements;
+int32_t PageLayout::OutermostTableOffset(const ElementStack& stack) {
     int32_t outer = -1;
     for (int32_t off = stack.FindTag(kMarkupTable); off >= 0;) {
         outer = off;
         int32_t below = stack.PreviousOffset(off);
         off = below < 0 ? -1 : stack.FindTag(kMarkupTable, below);
     }
+    return outer;
+}
+
+bool PageLayout::LeaveTable(PageRecord& record) {
+    ElementStack& stack = record.elements;
+    const int32_t outer = OutermostTableOffset(stack);
     if (outer < 0) return true;
     const uint32_t tableStart = stack.ReadU32At(outer);
     const uint32_t target = record.start;

@@ -831,6 +831,83 @@ TEST(ProgramWideTables, PageUpRetracesTheViewsOfTablesBetweenParagraphs) {
     }
 }
 
+// A long manual, far more pages than a search going back lays out from its first page: sections
+// of a heading and paragraphs, then sections whose paragraphs are each followed by a table of
+// five columns wider than the screen, then a closing paragraph. Word n reads "wn", the cell of
+// table t, row r, column c "cellt_r_c".
+std::string LongManualWithWideTables() {
+    std::string html = "<html><body><h1>Manual</h1>";
+    int word = 0;
+    auto words = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += (i ? " w" : "w") + std::to_string(++word);
+        return out;
+    };
+    for (int s = 0; s < 160; ++s) {
+        html += "<h2>Section " + std::to_string(s) + "</h2>";
+        for (int p = 0; p < 2 + s % 4; ++p)
+            html += "<p>" + words(20 + (s * 7 + p * 13) % 50) + "</p>";
+    }
+    for (int t = 0; t < 5; ++t) {
+        html += "<h2>Table section " + std::to_string(t) + "</h2>";
+        for (int p = 0; p < 2; ++p) html += "<p>" + words(20 + (p * 13 + t * 5) % 50) + "</p>";
+        html += "<p>" + words(3) + "</p><table border=\"1\"><tr>";
+        for (int c = 0; c < 5; ++c)
+            html += "<th>Heading" + std::to_string(t) + "x" + std::to_string(c) + "</th>";
+        html += "</tr>";
+        for (int r = 0; r < 9 + t % 3; ++r) {
+            html += "<tr>";
+            for (int c = 0; c < 5; ++c)
+                html += "<td>cell" + std::to_string(t) + "_" + std::to_string(r) + "_" +
+                        std::to_string(c) + " value</td>";
+            html += "</tr>";
+        }
+        html += "</table>";
+    }
+    return html + "<p>" + words(40) + "</p></body></html>";
+}
+
+// Far into a long book, the pages PageUp shows from End over tables wider than the screen are
+// pages PageDown shows: PageDown from the last of them shows each view again, in the other order
+// (the views of a page found going back split its rows as paging forward from there does, and
+// each page ends where the one after it starts), and PageUp then shows them again. Every word and
+// cell of the tables' sections shows on the way back.
+TEST(ProgramWideTables, FarIntoALongBookPagingBackOverTablesRetracesAsPagingForward) {
+    constexpr int kSteps = 150;
+    const std::string html = LongManualWithWideTables();
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/tables.html", html);
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\nkey 0x23\nidle\n" +
+                              Presses("0x21", kSteps + 1, "u", PageTextIn(o)) +
+                              Presses("0x22", kSteps + 1, "d", PageTextIn(o)) +
+                              Presses("0x21", kSteps + 1, "v", PageTextIn(o));
+    const ProgramResult run =
+        RunSteps(device, {"\\storage\\eBooks\\tables.html"}, steps + "quit\n", On("240x320"));
+    ASSERT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    // Each press is noted before it: u0 is End's page, uk the page k PageUps reach; d0 the page
+    // kSteps + 1 PageUps reach, dk the page k PageDowns from there reach.
+    const auto up = ReadPageTexts(o, "u", kSteps + 1);
+    const auto down = ReadPageTexts(o, "d", kSteps + 1);
+    const auto again = ReadPageTexts(o, "v", kSteps + 1);
+    for (int k = 1; k <= kSteps; ++k) {
+        ASSERT_EQ(down[k], up[kSteps + 1 - k]) << "PageDown " << k << " after the PageUps";
+        ASSERT_EQ(again[k], down[kSteps + 1 - k]) << "PageUp " << k << " after the PageDowns";
+    }
+    std::set<std::string> shown;
+    for (const auto& page : up)
+        for (const std::string& w : WordsOf(page)) shown.insert(w);
+    ASSERT_TRUE(shown.count("cell0_0_0")) << "the walk back did not reach the first table";
+    for (int t = 0; t < 5; ++t)
+        for (int r = 0; r < 9 + t % 3; ++r)
+            for (int c = 0; c < 5; ++c) {
+                const std::string cell =
+                    "cell" + std::to_string(t) + "_" + std::to_string(r) + "_" + std::to_string(c);
+                EXPECT_TRUE(shown.count(cell)) << cell << " never shown going back";
+            }
+}
+
 // A page that starts after a table whose first row is a row of headings draws its words in the
 // weight they were laid out in: paging forward drew them bold, glued one to the next (the
 // heading's style stayed with the page after), where the same page laid out afresh going back
