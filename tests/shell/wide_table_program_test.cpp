@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "shell/program_runs.h"
+#include "support/bookfiles/book_builder.h"
 #include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
@@ -870,21 +871,20 @@ std::string LongManualWithWideTables() {
 // Far into a long book, the pages PageUp shows from End over tables wider than the screen are
 // pages PageDown shows: PageDown from the last of them shows each view again, in the other order
 // (the views of a page found going back split its rows as paging forward from there does, and
-// each page ends where the one after it starts), and PageUp then shows them again. Every word and
-// cell of the tables' sections shows on the way back.
-TEST(ProgramWideTables, FarIntoALongBookPagingBackOverTablesRetracesAsPagingForward) {
+// each page ends where the one after it starts), and PageUp then shows them again. Every cell of
+// the tables shows on the way back.
+void ExpectPagingBackOverTablesRetraced(const std::string& file, const std::string& bytes) {
     constexpr int kSteps = 150;
-    const std::string html = LongManualWithWideTables();
     TempDevice device;
     ASSERT_TRUE(device.ok());
-    device.WriteHost("storage/eBooks/tables.html", html);
+    device.WriteHost("storage/eBooks/" + file, bytes);
     const std::string o = device.outside() + "/";
     const std::string steps = "idle\nkey 0x23\nidle\n" +
                               Presses("0x21", kSteps + 1, "u", PageTextIn(o)) +
                               Presses("0x22", kSteps + 1, "d", PageTextIn(o)) +
                               Presses("0x21", kSteps + 1, "v", PageTextIn(o));
     const ProgramResult run =
-        RunSteps(device, {"\\storage\\eBooks\\tables.html"}, steps + "quit\n", On("240x320"));
+        RunSteps(device, {"\\storage\\eBooks\\" + file}, steps + "quit\n", On("240x320"));
     ASSERT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
     // Each press is noted before it: u0 is End's page, uk the page k PageUps reach; d0 the page
     // kSteps + 1 PageUps reach, dk the page k PageDowns from there reach.
@@ -906,6 +906,22 @@ TEST(ProgramWideTables, FarIntoALongBookPagingBackOverTablesRetracesAsPagingForw
                     "cell" + std::to_string(t) + "_" + std::to_string(r) + "_" + std::to_string(c);
                 EXPECT_TRUE(shown.count(cell)) << cell << " never shown going back";
             }
+}
+
+TEST(ProgramWideTables, FarIntoALongBookPagingBackOverTablesRetracesAsPagingForward) {
+    const std::string html = LongManualWithWideTables();
+    {
+        SCOPED_TRACE("an HTML file");
+        ExpectPagingBackOverTablesRetraced("tables.html", html);
+    }
+    // The same manual as a book, whose pages start anywhere: a page far into it has its open
+    // elements rebuilt from the text before it.
+    SCOPED_TRACE("a book");
+    BookBuilder book;
+    book.text.assign(html.begin(), html.end());
+    book.fullName = "Tables";
+    const Bytes bytes = book.Build();
+    ExpectPagingBackOverTablesRetraced("tables.prc", std::string(bytes.begin(), bytes.end()));
 }
 
 // A page that starts after a table whose first row is a row of headings draws its words in the
