@@ -924,6 +924,52 @@ TEST(ProgramWideTables, FarIntoALongBookPagingBackOverTablesRetracesAsPagingForw
     ExpectPagingBackOverTablesRetraced("tables.prc", std::string(bytes.begin(), bytes.end()));
 }
 
+// A reference ending in its tables: short paragraphs, each group followed by a table of five
+// columns wider than the screen, the last table closing the text. Words are numbered from
+// 100001, so that two fill a line.
+std::string ReferenceEndingInWideTables() {
+    std::string html = "<html><body>";
+    int word = 100000;
+    auto words = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += (i ? " w" : "w") + std::to_string(++word);
+        return out;
+    };
+    for (int p = 0; p < 10; ++p) html += "<p>" + words(20 + (p * 13) % 50) + "</p>";
+    for (int t = 0; t < 12; ++t) {
+        for (int p = 0; p < 2; ++p) html += "<p>" + words(20 + (p * 13 + t * 5) % 50) + "</p>";
+        html += "<p>" + words(3) + "</p><table border=\"1\"><tr>";
+        for (int c = 0; c < 5; ++c)
+            html += "<th>Heading" + std::to_string(t) + "x" + std::to_string(c) + "</th>";
+        html += "</tr>";
+        for (int r = 0; r < 9 + t % 3; ++r) {
+            html += "<tr>";
+            for (int c = 0; c < 5; ++c)
+                html += "<td>cell" + std::to_string(t) + "_" + std::to_string(r) + "_" +
+                        std::to_string(c) + " value</td>";
+            html += "</tr>";
+        }
+        html += "</table>";
+    }
+    return html;
+}
+
+// End on a text that closes with a table wider than the screen shows the last view across its
+// rows, as PageDown's last steps do: only cells of its last column (a page found going back that
+// started where the table's start tag ends laid its rows out as plain lines, a line to a cell).
+TEST(ProgramWideTables, EndOnATextEndingInAWideTableShowsItsLastView) {
+    const auto end =
+        Press(ReferenceEndingInWideTables(), "240x320", "key 0x23\nidle\n", "0x21", 1).text;
+    ASSERT_EQ(end.size(), 1u);
+    int cells = 0;
+    for (const std::string& w : WordsOf(end.front())) {
+        if (w.rfind("cell", 0) != 0) continue;
+        ++cells;
+        EXPECT_EQ(w.back(), '4') << w << " shown in End's view";
+    }
+    EXPECT_GT(cells, 0) << "End shows no row of the table";
+}
+
 // A page that starts after a table whose first row is a row of headings draws its words in the
 // weight they were laid out in: paging forward drew them bold, glued one to the next (the
 // heading's style stayed with the page after), where the same page laid out afresh going back
