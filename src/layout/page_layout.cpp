@@ -407,10 +407,6 @@ uint32_t PageLayout::LineStartBefore(uint32_t position, uint32_t reach) {
     return kNone;
 }
 
-// Paging forward starts a page inside a table only at a row boundary, as a continued table
-// (never before the table's second row). A start inside a row goes back to the row's start (of
-// the outermost table); one inside the first row, or before it, to the table's start (also one
-// just where the table's start tag ends: the table is laid out whole from its tag).
 int32_t PageLayout::OutermostTableOffset(const ElementStack& stack) {
     int32_t outer = -1;
     for (int32_t off = stack.FindTag(kMarkupTable); off >= 0;) {
@@ -421,6 +417,10 @@ int32_t PageLayout::OutermostTableOffset(const ElementStack& stack) {
     return outer;
 }
 
+// Paging forward starts a page inside a table only at a row boundary, as a continued table
+// (never before the table's second row). A start inside a row goes back to the row's start (of
+// the outermost table); one inside the first row, or before it, to the table's start (also one
+// just where the table's start tag ends: the table is laid out whole from its tag).
 bool PageLayout::LeaveTable(PageRecord& record) {
     ElementStack& stack = record.elements;
     const int32_t outer = OutermostTableOffset(stack);
