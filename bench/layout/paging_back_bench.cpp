@@ -7,6 +7,9 @@
 //   against opening it at page 1, each from a fresh layout. Counters `reopen_over_first`,
 //   `end_over_first`, `goto_over_first`. The same (reopening, End) for a 2.3 MB HTML file:
 //   `JumpsInAnHtmlFile`; and for a 10 MB markup book: `JumpsInAMarkupBook`.
+// - One PageUp onto a page of a table wider than the screen (read view by view), early in a long
+//   book and far into it, each from a fresh layout: `near_pageup_ms`, `far_pageup_ms`, the pages
+//   laid out for each (`near_layouts_per_up`, `far_layouts_per_up`) and `far_over_near`.
 // The engine's own block and line layout measures with box metrics (no graphics context).
 #include <benchmark/benchmark.h>
 
@@ -137,6 +140,57 @@ void PageUpTablePage(benchmark::State& state) {
     PageUpOverPageDown(state, *book);
 }
 BENCHMARK(PageUpTablePage)->Unit(benchmark::kMillisecond);
+
+// Prose with a table of five columns (wider than the screen) every few pages' worth of text.
+std::u16string ProseWithWideTables(size_t chars) {
+    std::u16string h = u"<html><body>";
+    uint32_t r = 13;
+    for (int t = 0; h.size() < chars; ++t) {
+        for (int p = 0; p < 12; ++p) h += u"<p>" + Words(r, 30 + (p * 7) % 25) + u"</p>";
+        h += u"<table border=\"1\">";
+        for (int row = 0; row < 12; ++row) {
+            h += u"<tr>";
+            for (int c = 0; c < 5; ++c) h += u"<td>" + Words(r, 3) + u"</td>";
+            h += u"</tr>";
+        }
+        h += u"</table>\n";
+    }
+    return h + u"</body></html>";
+}
+
+// The time and the pages laid out for one PageUp from the page that starts at a row of the
+// first table at or after `at` (the page before it holds the table's first rows).
+void PageUpOntoAWideTable(PageLayout& layout, const std::u16string& text, size_t at,
+                          double& seconds, double& layouts) {
+    const size_t row = text.find(u"<tr>", text.find(u"<table", at) + 200);
+    layout.Invalidate(1);
+    layout.GoToPageContaining(static_cast<uint32_t>(row));
+    layout.LayoutPageAt(layout.CurrentPageStart(), false);
+    const uint64_t l0 = layout.PagesLaidOut();
+    Clock::time_point t0 = Clock::now();
+    layout.GoToPosition(layout.CurrentPageStart(), PageStepCode::kPageEndingHere);
+    layout.LayoutPageAt(layout.CurrentPageStart(), false);
+    seconds += Seconds(t0, Clock::now());
+    layouts += static_cast<double>(layout.PagesLaidOut() - l0);
+}
+
+void PageUpOntoWideTables(benchmark::State& state) {
+    static const std::u16string* text = new std::u16string(ProseWithWideTables(2u << 20));
+    static Book* book = new Book(*text, false, false);
+    double near = 0, far = 0, nearLayouts = 0, farLayouts = 0;
+    for (auto _ : state) {
+        // About 140 pages in (paged from the first page), and about 1900 (from a run-up).
+        PageUpOntoAWideTable(book->layout, *text, 120u << 10, near, nearLayouts);
+        PageUpOntoAWideTable(book->layout, *text, 1600u << 10, far, farLayouts);
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["near_pageup_ms"] = near * 1e3 / n;
+    state.counters["far_pageup_ms"] = far * 1e3 / n;
+    state.counters["near_layouts_per_up"] = nearLayouts / n;
+    state.counters["far_layouts_per_up"] = farLayouts / n;
+    state.counters["far_over_near"] = near > 0 ? far / near : 0;
+}
+BENCHMARK(PageUpOntoWideTables)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // A document key that stays from layout to layout, as a file's does in the reader: a saved
 // page state is taken back only under the key it was saved with.

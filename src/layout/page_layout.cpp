@@ -407,17 +407,23 @@ uint32_t PageLayout::LineStartBefore(uint32_t position, uint32_t reach) {
     return kNone;
 }
 
-// Paging forward starts a page inside a table only at a row boundary, as a continued table
-// (never before the table's second row). A start inside a row goes back to the row's start (of
-// the outermost table); one inside the first row, or before it, to the table's start.
-bool PageLayout::LeaveTable(PageRecord& record) {
-    ElementStack& stack = record.elements;
+int32_t PageLayout::OutermostTableOffset(const ElementStack& stack) {
     int32_t outer = -1;
     for (int32_t off = stack.FindTag(kMarkupTable); off >= 0;) {
         outer = off;
         int32_t below = stack.PreviousOffset(off);
         off = below < 0 ? -1 : stack.FindTag(kMarkupTable, below);
     }
+    return outer;
+}
+
+// Paging forward starts a page inside a table only at a row boundary, as a continued table
+// (never before the table's second row). A start inside a row goes back to the row's start (of
+// the outermost table); one inside the first row, or before it, to the table's start (also one
+// just where the table's start tag ends: the table is laid out whole from its tag).
+bool PageLayout::LeaveTable(PageRecord& record) {
+    ElementStack& stack = record.elements;
+    const int32_t outer = OutermostTableOffset(stack);
     if (outer < 0) return true;
     const uint32_t tableStart = stack.ReadU32At(outer);
     const uint32_t target = record.start;
@@ -430,7 +436,7 @@ bool PageLayout::LeaveTable(PageRecord& record) {
             break;
         }
     }
-    if (tableStart >= target || content_) return true;
+    if (tableStart > target || content_) return true;
     // Element positions are where their start tags end: the replays stop before the tags.
     if (!Replay(tableStart, record, false, true)) return false;
     // Whether a row of the table comes before the boundary (the row's own tag starts or ends

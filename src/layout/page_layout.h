@@ -729,6 +729,9 @@ private:
     bool ReplayPass(uint32_t target, PageRecord& record, bool align, bool beforeTag,
                     bool keepEvery, bool& again);
     bool LeaveTable(PageRecord& record);
+    // The entry of the outermost table open in the elements (its position is where the table
+    // starts); -1 when no table is open.
+    static int32_t OutermostTableOffset(const ElementStack& stack);
     // Where the paragraph holding a page's start begins, when it is at most `reach` back;
     // kNone otherwise.
     uint32_t ParagraphStart(const PageRecord& page, uint32_t reach);

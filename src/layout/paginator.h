@@ -363,6 +363,17 @@ private:
                            PageRecord& follower, bool& moreText);
     bool StartEndingSearch(PageRecord& page, uint32_t target, int64_t lower, int64_t back,
                            int32_t attempt, bool& atLowest, uint32_t& estimated);
+    // A page started at the estimate `q` for a search for the page ending at t0, moved back to
+    // its paragraph's start when that lies above `lower` (paragraphFromLower: it does not).
+    bool StartAtEstimate(PageRecord& page, uint32_t q, uint32_t t0, int64_t lower,
+                         bool* paragraphFromLower = nullptr);
+    // Where a run of pages up to a page found going back counts from: its start, or the start
+    // of the table it starts in.
+    static uint32_t RunUpAnchor(const PageRecord& found);
+    // Where a search among the pages paging forward shows starts: a bounded run of pages before
+    // the anchor `before`; fromLowest tells that it starts at the lowest start.
+    bool StartRunUp(PageRecord& page, uint32_t before, uint32_t target, int64_t lower,
+                    bool& fromLowest);
     bool ProbeTop(PageSlot& slot, PageRecord& page, const PageRecord& before,
                   const std::vector<PageLineSpan>& linesBefore, uint32_t target,
                   std::vector<PageLineSpan>& linesHere);
@@ -400,16 +411,18 @@ private:
     // Off (tests): the page before a target is found only the long way (no probe of the page
     // holding it, no nearby checkpoints), to compare the two.
     bool quickSearch_ = true;
-    // A search among the pages paging forward shows (from the lowest start): the page holding
-    // the target is taken as it is, stopped there, and each page passed is kept as the one
-    // before the page after it (KeepTrail).
+    // A search among the pages paging forward shows (a run of pages before the target): the page
+    // holding the target is taken as it is, stopped there, and each page passed is kept as the
+    // one before the page after it (KeepTrail).
     bool forwardPagesOnly_ = false;
     // Whether the page, laid out in `slot` when given (else laid out aside), holds a table
     // larger than its view (wider, or a row taller), read view by view.
     bool HoldsViewedTable(const PageRecord& page, PageSlot* slot);
     // The page ending at the target searched for again among the pages paging forward shows
-    // from `lower`; false (the page found before stays) when that fails.
+    // from a run of pages before it (StartRunUp; fromLowest: from the lowest start); false (the
+    // page found before stays) when that fails.
     bool SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,
                                     PageRecord& accepted, PageRecord& follower, bool& moreText,
-                                    bool& laidOut, std::vector<PageRecord>& chain);
+                                    bool& laidOut, std::vector<PageRecord>& chain,
+                                    bool& fromLowest);
 };

@@ -161,9 +161,15 @@ constexpr int32_t kEndingChainPages = 512;
 // How many of the pages a search went through are kept as records: the next PageUps start
 // from them. The page found and the page after it need records of their own too.
 constexpr size_t kChainKept = Paginator::kMaxRecords - 3;
-// How many pages' worth of text (by the estimate) a page holding a table larger than its view
-// is sought among the pages paging forward shows.
+// How many pages' worth of text (by the estimate) a page holding a table larger than its view is
+// sought among the pages paging forward from the lowest start shows.
 constexpr int64_t kViewedTableReachPages = 8 * kEndFromStartPages;
+// Further into a text, how many pages' worth before it such a page is sought from, at a cost
+// that does not grow with the text. Pages laid out forward from different starts often come to
+// start on the same lines within a few pages (a page holding a line fewer than the one beside
+// it brings one run onto the other's starts); where they do, the pages found are those paging
+// forward from the first shows. Either way they tile the text and PageDown shows them again.
+constexpr int64_t kViewedTableRunUpPages = kEndFromStartPages;
 
 }  // namespace
 
@@ -519,7 +525,6 @@ int64_t Paginator::LowestPageStart(uint32_t target) {
 bool Paginator::StartEndingSearch(PageRecord& page, uint32_t t0, int64_t lower, int64_t back,
                                   int32_t attempt, bool& atLowest, uint32_t& estimated) {
     const int64_t firstStart = first_.start;
-    const int64_t estimate = layout_.CharsPerPageEstimate();
     int64_t q = static_cast<int64_t>(t0) - back;
     atLowest = q <= lower || attempt + 1 == kEndingSearchAttempts;
     bool ok;
@@ -543,27 +548,64 @@ bool Paginator::StartEndingSearch(PageRecord& page, uint32_t t0, int64_t lower, 
         const int64_t widest = back << (kEndingSearchAttempts - 1 - attempt);
         if (seed->end == t0 && static_cast<int64_t>(t0) - widest > lower) atLowest = true;
     } else {
-        ok = layout_.LayoutPageFrom(static_cast<uint32_t>(q), page, true);
-        if (ok && page.start >= t0) {
-            page.Reset();
-            ok = layout_.LayoutPageFrom(static_cast<uint32_t>(q), page, false);
-        }
-        // Lines wrap as they do from their paragraph's start only: a candidate inside a
-        // paragraph starts there instead, so that the page found starts on a line that
-        // paging forward shows. (A paragraph of marked-up terms holds far more positions than
-        // its words: the reach is at least the one paging back has.)
-        const int64_t reach = std::max<int64_t>(3 * estimate, kBackwardReach);
-        const uint32_t para =
-            ok ? layout_.ParagraphStart(page, static_cast<uint32_t>(reach)) : kNone;
-        if (para != kNone && para > lower && para < page.start) {
-            page.Reset();
-            layout_.paragraphStart_ = true;
-            ok = layout_.LayoutPageFrom(para, page, false);
-            layout_.paragraphStart_ = false;
-        }
+        ok = StartAtEstimate(page, static_cast<uint32_t>(q), t0, lower);
         estimated = ok ? page.start : kNone;
     }
     return ok;
+}
+
+bool Paginator::StartAtEstimate(PageRecord& page, uint32_t q, uint32_t t0, int64_t lower,
+                                bool* paragraphFromLower) {
+    bool ok = layout_.LayoutPageFrom(q, page, true);
+    if (ok && page.start >= t0) {
+        page.Reset();
+        ok = layout_.LayoutPageFrom(q, page, false);
+    }
+    // Lines wrap as they do from their paragraph's start only: a candidate inside a paragraph
+    // starts there instead, so that the page found starts on a line that paging forward shows.
+    // (A paragraph of marked-up terms holds far more positions than its words: the reach is at
+    // least the one paging back has.)
+    const int64_t reach = std::max<int64_t>(3 * layout_.CharsPerPageEstimate(), kBackwardReach);
+    const uint32_t para = ok ? layout_.ParagraphStart(page, static_cast<uint32_t>(reach)) : kNone;
+    if (paragraphFromLower) *paragraphFromLower = para != kNone && para <= lower;
+    if (para != kNone && para > lower && para < page.start) {
+        page.Reset();
+        layout_.paragraphStart_ = true;
+        ok = layout_.LayoutPageFrom(para, page, false);
+        layout_.paragraphStart_ = false;
+    }
+    return ok;
+}
+
+// The run counts from before the table the page found starts in: pages laid out from two rows of
+// one table start on different rows all through it, and the rows paging forward puts on a page
+// follow from where the table starts on its page.
+uint32_t Paginator::RunUpAnchor(const PageRecord& found) {
+    const int32_t table = PageLayout::OutermostTableOffset(found.elements);
+    return table >= 0 ? std::min(found.start, found.elements.ReadU32At(table)) : found.start;
+}
+
+// From the lowest start when the anchor lies within the reach of it, else from a paragraph's
+// start a run-up before the anchor (never from a page a search cut, which paging forward would
+// not show).
+bool Paginator::StartRunUp(PageRecord& page, uint32_t before, uint32_t target, int64_t lower,
+                           bool& fromLowest) {
+    const int64_t estimate = layout_.CharsPerPageEstimate();
+    const int64_t q = static_cast<int64_t>(before) - kViewedTableRunUpPages * estimate;
+    fromLowest = true;
+    if (static_cast<int64_t>(before) - lower > kViewedTableReachPages * estimate) {
+        bool fromLower = false;
+        if (!StartAtEstimate(page, static_cast<uint32_t>(q), target, lower, &fromLower))
+            return false;
+        fromLowest = fromLower;
+        if (!fromLower) return true;
+        // A paragraph that runs from the lowest start is laid out from there.
+        page.Reset();
+    }
+    bool atLowest = false;
+    uint32_t estimated = kNone;
+    return StartEndingSearch(page, target, lower, static_cast<int64_t>(target) - lower + 1, 0,
+                             atLowest, estimated);
 }
 
 bool Paginator::RetracePageBefore(PageSlot& slot, uint32_t target, PageRecord& accepted,
@@ -752,12 +794,12 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // view by view down the row. A page going back that holds one is the page paging forward
     // shows (stopped at the target), so that it holds the same rows as paging forward cut and
     // starts where paging forward started it (not on lines above a tall row).
-    bool viewedTable = false;
+    bool viewedTable = false, viewedFromLowest = false;
     // (A page retraced is one shown before, already cut so.)
     if (result == kEndingFound && !retraced && t0 < layout_.TextLength() &&
-        static_cast<int64_t>(t0) - lower <= kViewedTableReachPages * estimate &&
         HoldsViewedTable(accepted, laidOut ? &slot : nullptr) &&
-        SearchForwardPagesEndingAt(slot, t0, lower, accepted, follower, more, laidOut, chain)) {
+        SearchForwardPagesEndingAt(slot, t0, lower, accepted, follower, more, laidOut, chain,
+                                   viewedFromLowest)) {
         estimated = kNone;
         viewedTable = true;
     }
@@ -820,10 +862,13 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     }
     // A page at a fixed boundary that would hold less than paging forward shows from there is
     // shown as paging forward shows it, repeating the first lines of the page after it; so is
-    // a page of a table read view by view (its views show what they showed paging forward).
+    // a page of a table read view by view found paging forward from the lowest start (its views
+    // show what they showed paging forward). One found from a run-up further into the text ends
+    // where the page after it starts, as the pages before it end where it starts, so that the
+    // pages going back hold every line once.
     bool forwardPage = false;
-    if ((viewedTable || StartsAtFixedBoundary(accepted, lower)) && !layout_.content_ &&
-        t0 < layout_.TextLength()) {
+    if (((viewedTable && viewedFromLowest) || StartsAtFixedBoundary(accepted, lower)) &&
+        !layout_.content_ && t0 < layout_.TextLength()) {
         ReleaseSlot(s);
         forwardPage = LayoutForwardPage(accepted, s, t0, follower, more);
         laidOut = forwardPage;
@@ -927,13 +972,10 @@ bool Paginator::HoldsViewedTable(const PageRecord& page, PageSlot* slot) {
 bool Paginator::SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,
                                            PageRecord& accepted, PageRecord& follower,
                                            bool& moreText, bool& laidOut,
-                                           std::vector<PageRecord>& chain) {
+                                           std::vector<PageRecord>& chain, bool& fromLowest) {
     PageRecord& page = slot.scratch;
     page.Reset();
-    bool atLowest = false;
-    uint32_t estimated = kNone;
-    const int64_t back = static_cast<int64_t>(target) - lower + 1;
-    if (!StartEndingSearch(page, target, lower, back, 0, atLowest, estimated) ||
+    if (!StartRunUp(page, RunUpAnchor(accepted), target, lower, fromLowest) ||
         page.start >= target) {
         laidOut = false;
         return false;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "shell/program_runs.h"
+#include "support/bookfiles/book_builder.h"
 #include "support/media/image/picture_fixtures.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
@@ -829,6 +830,144 @@ TEST(ProgramWideTables, PageUpRetracesTheViewsOfTablesBetweenParagraphs) {
             for (const std::string& w : WordsOf(forward[i]))
                 EXPECT_TRUE(shown.count(w)) << w << " of view " << i << " never shown from End";
     }
+}
+
+// A long manual, far more pages than a search going back lays out from its first page: sections
+// of a heading and paragraphs, then sections whose paragraphs are each followed by a table of
+// five columns wider than the screen, then a closing paragraph. Word n reads "wn", the cell of
+// table t, row r, column c "cellt_r_c".
+std::string LongManualWithWideTables() {
+    std::string html = "<html><body><h1>Manual</h1>";
+    int word = 0;
+    auto words = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += (i ? " w" : "w") + std::to_string(++word);
+        return out;
+    };
+    for (int s = 0; s < 160; ++s) {
+        html += "<h2>Section " + std::to_string(s) + "</h2>";
+        for (int p = 0; p < 2 + s % 4; ++p)
+            html += "<p>" + words(20 + (s * 7 + p * 13) % 50) + "</p>";
+    }
+    for (int t = 0; t < 5; ++t) {
+        html += "<h2>Table section " + std::to_string(t) + "</h2>";
+        for (int p = 0; p < 2; ++p) html += "<p>" + words(20 + (p * 13 + t * 5) % 50) + "</p>";
+        html += "<p>" + words(3) + "</p><table border=\"1\"><tr>";
+        for (int c = 0; c < 5; ++c)
+            html += "<th>Heading" + std::to_string(t) + "x" + std::to_string(c) + "</th>";
+        html += "</tr>";
+        for (int r = 0; r < 9 + t % 3; ++r) {
+            html += "<tr>";
+            for (int c = 0; c < 5; ++c)
+                html += "<td>cell" + std::to_string(t) + "_" + std::to_string(r) + "_" +
+                        std::to_string(c) + " value</td>";
+            html += "</tr>";
+        }
+        html += "</table>";
+    }
+    return html + "<p>" + words(40) + "</p></body></html>";
+}
+
+// Far into a long book, the pages PageUp shows from End over tables wider than the screen are
+// pages PageDown shows: PageDown from the last of them shows each view again, in the other order
+// (the views of a page found going back split its rows as paging forward from there does, and
+// each page ends where the one after it starts), and PageUp then shows them again. Every cell of
+// the tables shows on the way back.
+void ExpectPagingBackOverTablesRetraced(const std::string& file, const std::string& bytes) {
+    constexpr int kSteps = 150;
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    device.WriteHost("storage/eBooks/" + file, bytes);
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\nkey 0x23\nidle\n" +
+                              Presses("0x21", kSteps + 1, "u", PageTextIn(o)) +
+                              Presses("0x22", kSteps + 1, "d", PageTextIn(o)) +
+                              Presses("0x21", kSteps + 1, "v", PageTextIn(o));
+    const ProgramResult run =
+        RunSteps(device, {"\\storage\\eBooks\\" + file}, steps + "quit\n", On("240x320"));
+    ASSERT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    // Each press is noted before it: u0 is End's page, uk the page k PageUps reach; d0 the page
+    // kSteps + 1 PageUps reach, dk the page k PageDowns from there reach.
+    const auto up = ReadPageTexts(o, "u", kSteps + 1);
+    const auto down = ReadPageTexts(o, "d", kSteps + 1);
+    const auto again = ReadPageTexts(o, "v", kSteps + 1);
+    for (int k = 1; k <= kSteps; ++k) {
+        ASSERT_EQ(down[k], up[kSteps + 1 - k]) << "PageDown " << k << " after the PageUps";
+        ASSERT_EQ(again[k], down[kSteps + 1 - k]) << "PageUp " << k << " after the PageDowns";
+    }
+    std::set<std::string> shown;
+    for (const auto& page : up)
+        for (const std::string& w : WordsOf(page)) shown.insert(w);
+    ASSERT_TRUE(shown.count("cell0_0_0")) << "the walk back did not reach the first table";
+    for (int t = 0; t < 5; ++t)
+        for (int r = 0; r < 9 + t % 3; ++r)
+            for (int c = 0; c < 5; ++c) {
+                const std::string cell =
+                    "cell" + std::to_string(t) + "_" + std::to_string(r) + "_" + std::to_string(c);
+                EXPECT_TRUE(shown.count(cell)) << cell << " never shown going back";
+            }
+}
+
+TEST(ProgramWideTables, FarIntoALongBookPagingBackOverTablesRetracesAsPagingForward) {
+    const std::string html = LongManualWithWideTables();
+    {
+        SCOPED_TRACE("an HTML file");
+        ExpectPagingBackOverTablesRetraced("tables.html", html);
+    }
+    // The same manual as a book, whose pages start anywhere: a page far into it has its open
+    // elements rebuilt from the text before it.
+    SCOPED_TRACE("a book");
+    BookBuilder book;
+    book.text.assign(html.begin(), html.end());
+    book.fullName = "Tables";
+    const Bytes bytes = book.Build();
+    ExpectPagingBackOverTablesRetraced("tables.prc", std::string(bytes.begin(), bytes.end()));
+}
+
+// A reference ending in its tables: short paragraphs, each group followed by a table of five
+// columns wider than the screen, the last table closing the text. Words are numbered from
+// 100001, so that two fill a line.
+std::string ReferenceEndingInWideTables() {
+    std::string html = "<html><body>";
+    int word = 100000;
+    auto words = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += (i ? " w" : "w") + std::to_string(++word);
+        return out;
+    };
+    for (int p = 0; p < 10; ++p) html += "<p>" + words(20 + (p * 13) % 50) + "</p>";
+    for (int t = 0; t < 12; ++t) {
+        for (int p = 0; p < 2; ++p) html += "<p>" + words(20 + (p * 13 + t * 5) % 50) + "</p>";
+        html += "<p>" + words(3) + "</p><table border=\"1\"><tr>";
+        for (int c = 0; c < 5; ++c)
+            html += "<th>Heading" + std::to_string(t) + "x" + std::to_string(c) + "</th>";
+        html += "</tr>";
+        for (int r = 0; r < 9 + t % 3; ++r) {
+            html += "<tr>";
+            for (int c = 0; c < 5; ++c)
+                html += "<td>cell" + std::to_string(t) + "_" + std::to_string(r) + "_" +
+                        std::to_string(c) + " value</td>";
+            html += "</tr>";
+        }
+        html += "</table>";
+    }
+    return html;
+}
+
+// End on a text that closes with a table wider than the screen shows the last view across its
+// rows, as PageDown's last steps do: only cells of its last column (a page found going back that
+// started where the table's start tag ends laid its rows out as plain lines, a line to a cell).
+TEST(ProgramWideTables, EndOnATextEndingInAWideTableShowsItsLastView) {
+    const auto end =
+        Press(ReferenceEndingInWideTables(), "240x320", "key 0x23\nidle\n", "0x21", 1).text;
+    ASSERT_EQ(end.size(), 1u);
+    int cells = 0;
+    for (const std::string& w : WordsOf(end.front())) {
+        if (w.rfind("cell", 0) != 0) continue;
+        ++cells;
+        EXPECT_EQ(w.back(), '4') << w << " shown in End's view";
+    }
+    EXPECT_GT(cells, 0) << "End shows no row of the table";
 }
 
 // A page that starts after a table whose first row is a row of headings draws its words in the
