@@ -50,6 +50,11 @@ struct PageLayout::LineState {
     bool columnFull = false;
     uint8_t lineFlags = 0;
 
+    // The first line that shows something stays in the column even when taller than the room
+    // left, as the column's first line does: below nothing but blank lines and block ends (a
+    // page laid out from a paragraph's end), a page ended before it would show nothing.
+    bool StaysAtTop(bool firstLine) const { return firstLine || (visible && !column.shown); }
+
     // A break opportunity before the item at c; the first of a line would leave it empty.
     void PushCandidate(char16_t first, char16_t lastChar) {
         BreakCandidate cand;
@@ -344,7 +349,8 @@ inline void PageLayout::AddObjectToLine(LineState& ln, bool firstLine) {
         int32_t room = column.Remaining() - 2 * vs - metrics.ExtraBelow();
         if (h > room) {
             int64_t columnRoom = static_cast<int64_t>(column.height) - 2 * vs;
-            if (firstLine || static_cast<int64_t>(room) * 4 >= columnRoom * 3) {
+            // Nothing shown above it: it stands at the column's top.
+            if (firstLine || !column.shown || static_cast<int64_t>(room) * 4 >= columnRoom * 3) {
                 Size s{w, room < 1 ? 1 : room};
                 if (w > 0) s.width = static_cast<int32_t>(static_cast<int64_t>(w) * s.height / h);
                 b->object->FitSize(s);
@@ -529,14 +535,14 @@ inline void PageLayout::FinishLine(LineState& ln, BlockCursor& cursor, bool prog
         // would carry tags of the next block into the state saved for that page's start.
         LineMetrics probe = metrics;
         probe.Compute();
-        if (!tableHere && (firstLine || probe.height <= column.Remaining()))
+        if (!tableHere && (ln.StaysAtTop(firstLine) || probe.height <= column.Remaining()))
             CloseBlockLine(c, box.flags, lineFlags, metrics);
         DropLeadingSpaces(c);
     }
 
     if (tableHere) metrics = LineMetrics{};
     metrics.Compute();
-    goOn = firstLine || metrics.height <= column.Remaining();
+    goOn = ln.StaysAtTop(firstLine) || metrics.height <= column.Remaining();
     LineRecord& line = *block_->Line(lineIndex);
     line = LineRecord{};
     line.width = column.width;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bookfiles/book_header.h"
@@ -352,6 +353,28 @@ std::string ProseBookHtml() {
     return h + "<p>closing words.</p></body></html>";
 }
 
+// A generated manual's chapter on internals: sections of prose, each with a diagram taller than
+// the screen in a centred paragraph of its own between its paragraphs (a page paging forward
+// shows holds the diagram alone, shrunk to the page).
+std::string StructureDiagramsHtml() {
+    static const char* const kWords[] = {"the",       "processing", "stylesheet", "template",
+                                         "node",      "pattern",    "compiled",   "structure",
+                                         "hash",      "list",       "element",    "attribute",
+                                         "specification"};
+    SeededWords words(kWords, 29);
+    auto pick = [&](std::uint32_t n) { return static_cast<int>((words.Draw() >> 16) % n); };
+    std::string h = "<html><head><title>Internals</title></head><body><h1>Internals</h1>";
+    for (int sec = 0; sec < 10; ++sec) {
+        const std::string n = std::to_string(sec);
+        h += "<h3><a name=\"s" + n + "\">Section " + n + "</a></h3>\n";
+        for (int p = 2 + pick(5); p > 0; --p) h += "<p>" + words.Words(20 + pick(40)) + ".</p>\n\n";
+        h += "<p align=\"center\"><img src=\"structure.jpg\"\nalt=\"The structure " + n +
+             "\"></p>\n\n";
+        for (int p = 2 + pick(4); p > 0; --p) h += "<p>" + words.Words(20 + pick(40)) + ".</p>\n\n";
+    }
+    return h + "</body></html>\n";
+}
+
 using Page = std::vector<std::string>;
 
 std::vector<std::string> ShownLines(const Page& page) {
@@ -399,6 +422,11 @@ std::string Name(const ::testing::TestParamInfo<Setting>& info) {
 
 class ProgramPagesAgree : public ::testing::TestWithParam<Setting> {
 protected:
+    // Steps every walk takes before its own (a view command), and files written beside the
+    // book (its pictures).
+    std::string prelude_;
+    std::vector<std::pair<std::string, std::string>> besides_;
+
     // The pages shown after `start`, then after each press of `key`, up to the first that
     // repeats the one before (the key no longer moves), which a walk to the end must reach. Each
     // walk has a device of its own: the font size a walk chooses stays with its device.
@@ -408,12 +436,13 @@ protected:
         TempDevice device;
         EXPECT_TRUE(device.ok());
         device.WriteOutside(name + ".html", html);
+        for (const auto& [file, bytes] : besides_) device.WriteOutside(file, bytes);
         const std::string book = device.OutsidePath(name + ".html");
         const std::string folder = device.outside() + "/" + name;
         std::filesystem::create_directories(folder);
         std::string steps = "idle\n";
         for (int i = 0; i < GetParam().larger; ++i) steps += "menu 40082\nidle\n";
-        steps += start;
+        steps += prelude_ + start;
         for (int i = 0; i < count; ++i) {
             char file[32];
             std::snprintf(file, sizeof file, "/p%03d.txt", i);
@@ -543,6 +572,24 @@ TEST_P(ProgramWideListingLines, PagingBackWrapsThemAsPagingForward) {
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramWideListingLines,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"240x320", 2}), Name);
+
+// With the position bar shown, PageUp from End goes back to page 1 past diagrams taller than the
+// screen: a page laid out going back from the end of the paragraph before a diagram shows the
+// diagram (its blank line above is no line of the page), never a page of nothing that PageUp
+// cannot leave.
+class ProgramTallPicturesGoingBack : public ProgramPagesAgree {};
+
+TEST_P(ProgramTallPicturesGoingBack, PageUpWithThePositionBarPassesEveryDiagram) {
+    const std::vector<std::uint8_t> jpeg = WriteJpeg(520, 668, 3, Gradient(520, 668), 90);
+    besides_ = {{"structure.jpg", std::string(jpeg.begin(), jpeg.end())}};
+    prelude_ = "menu 40172\nidle\n";
+    ExpectBackwardTilesForward("structures", StructureDiagramsHtml());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramTallPicturesGoingBack,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
+                                           Setting{"240x320", 2}),
+                         Name);
 
 // End on a book whose last forward page is short: End's page ends with the last words and is
 // as full as the pages before it (filled upward from the page before); the pages PageUp shows
