@@ -126,18 +126,35 @@ bool PageLayout::SplitWord(LineState& ln, int32_t& room, bool opensLine) {
     if (!opensLine && !Hyphenation::IsQuarterFree(room, lineWidth)) return false;
     BlockCursor end = c;
     end.Next();
+    // The word is measured in the fonts it is drawn in, from the style in force at its start
+    // (the style reached at its end may be that of a mark or link after it).
+    const PositionRecord atEnd = lineStyle_;
+    ApplyStyleAt(ln, wordStart);
+    const uint32_t language = lineStyle_.language;
     WordSplitter split(*block_, fonts_, Document());
     BlockCursor after;
     int32_t avail = room;
-    if (preformatted || !split.HyphenateRun(lineStyle_.language, wordStart, end, avail, after)) {
+    if (preformatted || !split.HyphenateRun(language, wordStart, end, avail, after)) {
         avail = room;
-        if (!opensLine ||
-            !split.BreakRun(lineStyle_.language, wordStart, end, avail, after, !preformatted))
+        if (!opensLine || !split.BreakRun(language, wordStart, end, avail, after, !preformatted)) {
+            ApplyStyle(atEnd);
             return false;
+        }
     }
     c = after;
     room = avail;
+    ApplyStyleAt(ln, c);
     return true;
+}
+
+// The line went back to c (a break chosen before its last word, or the cut inside a word): the
+// style in force there is the line's first with the style changes up to c, not the one reached
+// past it. The next line and the page starting there take it.
+void PageLayout::ApplyStyleAt(const LineState& ln, const BlockCursor& c) {
+    ApplyStyle(ln.startStyle);
+    for (BlockCursor k = ln.lineStart; k.position < c.position && !k.AtEnd(); k.Next()) {
+        if (k.Kind() == kItemStyleChange) ApplyStyle(*block_->Style(k.counts[kItemStyleChange]));
+    }
 }
 
 bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,
@@ -287,6 +304,7 @@ inline void PageLayout::AddRunToLine(LineState& ln) {
         BreakCandidate chosen;
         if (ring.ChooseBreak(chosen)) {
             c = chosen.cursor;
+            ApplyStyleAt(ln, c);
             remaining = chosen.remaining;
             pendingSpace = chosen.pendingSpace;
             spaceCount = chosen.spaceCount;

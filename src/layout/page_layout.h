@@ -629,6 +629,7 @@ private:
     // The steps of LayoutLines (line_filler.cpp), over the line being filled.
     bool StartLine(LineState& line, const BlockCursor& cursor);
     bool SplitWord(LineState& line, int32_t& room, bool opensLine);
+    void ApplyStyleAt(const LineState& line, const BlockCursor& c);
     void AddBoxToLine(LineState& line);
     void AddRunToLine(LineState& line);
     void AddObjectToLine(LineState& line, bool firstLine);

@@ -375,6 +375,34 @@ std::string StructureDiagramsHtml() {
     return h + "</body></html>\n";
 }
 
+// An API manual's page of error codes: each code a heading of one long name in the code font,
+// wider than a small screen's line, followed (when `marks`) by a "#" link to the heading and an
+// empty anchor, as the manual's generator writes them; a sentence of prose under each.
+std::string ErrorCodesHtml(bool marks) {
+    static const char* const kCodes[] = {
+        "HTTP2_HEADERS_AFTER_RESPOND",      "HTTP2_INVALID_CONNECTION_HEADERS",
+        "HTTP2_PSEUDOHEADER_NOT_ALLOWED",   "INSPECTOR_ALREADY_ACTIVATED",
+        "MANIFEST_DEPENDENCY_MISSING",      "WORKER_UNSERIALIZABLE_ERROR",
+        "HTTP2_STREAM_SELF_DEPENDENCY",     "TLS_RENEGOTIATION_DISABLED",
+        "HTTP2_HEADERS_SENT",               "MANIFEST_TDZ",
+        "CRYPTO_INCOMPATIBLE_KEY_OPTIONS",  "VM_DYNAMIC_IMPORT_CALLBACK_MISSING",
+        "HTTP2_TRAILERS_ALREADY_SENT",      "INVALID_RETURN_PROPERTY_VALUE",
+        "STREAM_PUSH_AFTER_EOF",            "UNSUPPORTED_DIR_IMPORT",
+        "SCRIPT_EXECUTION_INTERRUPTED",     "HTTP2_SESSION_ERROR",
+        "NAPI_INVALID_TYPEDARRAY_ALIGNMENT", "CHILD_PROCESS_STDIO_MAXBUFFER"};
+    std::string h = "<html><head><title>Errors</title></head><body><h2>Error codes</h2>";
+    for (const char* code : kCodes) {
+        const std::string name = std::string("ERR_") + code;
+        h += "<p><a id=\"" + name + "\"></a></p><h4><code>" + name + "</code>";
+        if (marks)
+            h += "<span><a class=\"mark\" href=\"#" + name + "\" id=\"" + name +
+                 "_mark\">#</a></span><a aria-hidden=\"true\" class=\"legacy\" id=\"errors_" +
+                 name + "\"></a>";
+        h += "</h4>\n<p>An attempt was made to use the feature in a way it does not allow.</p>\n";
+    }
+    return h + "</body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 std::vector<std::string> ShownLines(const Page& page) {
@@ -706,6 +734,40 @@ INSTANTIATE_TEST_SUITE_P(Screens, ProgramFullPagesGoingBack,
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramEndPage,
                          ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 0},
                                            Setting{"240x320", 2}),
+                         Name);
+
+// A long code name cut at the line's end is measured in its own font, not in that of the "#" link
+// after it: each piece of the name but its last fills its line as the first does (the name's
+// font is of fixed width). Measured in the link's font, the piece after a cut was cut short and
+// drawn with its last letters run into one another.
+class ProgramCutNames : public ProgramPagesAgree {};
+
+TEST_P(ProgramCutNames, EveryPieceOfACutNameFillsItsLine) {
+    std::vector<std::string> lines;
+    for (const Page& page : Walk(ErrorCodesHtml(true), "", "key 0x22", 60, "codes")) {
+        for (std::string line : ShownLines(page)) {
+            line.erase(0, line.find_first_not_of(' '));
+            line.erase(line.find_last_not_of(' ') + 1);
+            if (!line.empty() && line.back() == '#') line.pop_back();
+            if (!line.empty()) lines.push_back(line);
+        }
+    }
+    size_t cut = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].rfind("ERR_", 0) != 0) continue;
+        std::vector<std::string> pieces{lines[i]};
+        while (i + 1 < lines.size() && lines[i + 1].rfind("An attempt", 0) != 0)
+            pieces.push_back(lines[++i]);
+        for (size_t k = 1; k + 1 < pieces.size(); ++k)
+            EXPECT_EQ(pieces[k].size(), pieces[0].size())
+                << "\"" << pieces[k] << "\" after \"" << pieces[0] << "\"";
+        if (pieces.size() > 1) ++cut;
+    }
+    EXPECT_GT(cut, 5u) << "names cut at a line's end";
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProgramCutNames,
+                         ::testing::Values(Setting{"240x320", 0}, Setting{"480x640@192", 1}),
                          Name);
 
 // Paging back from End with the position bar shown, the page number changes at every step: a
