@@ -32,7 +32,7 @@ bool CharProps::IsCjkIdeograph(uint32_t c) {
            (c >= 0xF900 && c <= 0xFAFF);
 }
 
-bool CharProps::IsCjk(uint32_t c) {
+bool CharProps::IsCjkRanges(uint32_t c) {
     return IsCjkIdeograph(c) || (c >= 0x3000 && c <= 0x32FF) || (c >= 0x1100 && c <= 0x11FF) ||
            (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xFF00 && c <= 0xFFEE);
 }

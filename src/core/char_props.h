@@ -6,8 +6,12 @@
 
 namespace CharProps {
 // CJK ideographs (IsCjkIdeograph), CJK symbols U+3000-U+32FF, Hangul U+1100-U+11FF and
-// U+AC00-U+D7AF, full-width forms U+FF00-U+FFEE.
-bool IsCjk(uint32_t c);
+// U+AC00-U+D7AF, full-width forms U+FF00-U+FFEE. Asked for every word laid out: whatever lies
+// below the first range is answered inline.
+bool IsCjkRanges(uint32_t c);
+inline bool IsCjk(uint32_t c) {
+    return c >= 0x1100 && IsCjkRanges(c);
+}
 // U+2E80-U+2FDF, U+3400-U+9FAF, U+F900-U+FAFF.
 bool IsCjkIdeograph(uint32_t c);
 // U+0300-U+036F, U+20D0-U+20FF, U+FE20-U+FE2F.

@@ -265,6 +265,12 @@ struct BlockCursor {
     inline bool AtEnd() const;
     inline uint32_t Kind() const;  // kItemKindCount at the end
     inline void Next();
+    // Next for an item whose kind the caller has just read (the line filler's items).
+    void Step(uint32_t kind) {
+        if (kind >= kItemKindCount) return;
+        ++counts[kind];
+        ++position;
+    }
     void Back();
     bool operator==(const BlockCursor& o) const { return block == o.block && position == o.position; }
 };

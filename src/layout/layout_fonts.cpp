@@ -7,17 +7,33 @@
 #include "graphics/core/graphics_context.h"
 #include "layout/hyphenation.h"
 
+namespace {
+
+FontStyle StyleOf(int32_t em, uint8_t flags, uint8_t face) {
+    FontStyle s;
+    s.size = static_cast<int8_t>(-em);
+    s.flags = static_cast<uint8_t>(flags | FontStyle::kPlain);
+    s.face = face;
+    return s;
+}
+
+}  // namespace
+
 void LayoutFonts::Select(int8_t sizeStep, uint8_t style, uint8_t face) {
+    const uint32_t args = static_cast<uint32_t>(static_cast<uint8_t>(sizeStep)) |
+                          static_cast<uint32_t>(style) << 8 | static_cast<uint32_t>(face) << 16;
+    // The font of the word before, still held by the context: nothing to work out again.
+    if (styleSet_ && args == selectedArgs_ &&
+        gc_->GetFontStyle() == StyleOf(em_, flags_, face_))
+        return;
     em_ = EmOf(sizeStep, style);
     flags_ = style & (FontStyle::kBold | FontStyle::kItalic);
     face_ = face == 0 ? defaultFace_ : face;
     key_ = static_cast<uint32_t>(em_) | static_cast<uint32_t>(flags_) << 8 |
            static_cast<uint32_t>(face_) << 16;
     if (!gc_) return;
-    FontStyle s;
-    s.size = static_cast<int8_t>(-em_);
-    s.flags = static_cast<uint8_t>(flags_ | FontStyle::kPlain);
-    s.face = face_;
+    selectedArgs_ = args;
+    const FontStyle s = StyleOf(em_, flags_, face_);
     // Mostly the font of the word before: setting it again would only make the context check
     // once more that its device still holds it. Once per drawing bracket it is set regardless.
     if (styleSet_ && gc_->GetFontStyle() == s) return;

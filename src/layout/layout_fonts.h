@@ -124,6 +124,8 @@ private:
     uint32_t key_ = 0;
     // The context's style was set by Select since the last Begin (or cache reset).
     bool styleSet_ = false;
+    // What the last Select with a context was given (em_, flags_ and face_ follow from it).
+    uint32_t selectedArgs_ = 0;
     int64_t spaceFor_ = -1;
     int32_t space_ = 0;
     int64_t hyphenFor_ = -1;

@@ -194,21 +194,6 @@ bool BreakCandidate::MayEndLine() const {
     return !LineMarks::IsOpening(last);
 }
 
-void BreakRing::Push(const BreakCandidate& c) {
-    slots_[next_] = c;
-    next_ = (next_ + 1) & 3;
-    if (count_ < 4) ++count_;
-}
-
-void BreakRing::SetLastChar(char16_t c) {
-    if (count_ == 0) return;
-    slots_[(next_ + 3) & 3].last = c;
-}
-
-const BreakCandidate& BreakRing::Candidate(int32_t age) const {
-    return slots_[(next_ + 3 - age) & 3];
-}
-
 bool BreakRing::ChooseBreak(BreakCandidate& out) const {
     if (count_ == 0) return false;
     const BreakCandidate* chosen = nullptr;

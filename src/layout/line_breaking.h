@@ -121,11 +121,19 @@ struct BreakCandidate {
 
 class BreakRing {
 public:
-    void Push(const BreakCandidate& c);
-    void SetLastChar(char16_t c);
+    // (Every word and space of a line is one: inline.)
+    void Push(const BreakCandidate& c) {
+        slots_[next_] = c;
+        next_ = (next_ + 1) & 3;
+        if (count_ < 4) ++count_;
+    }
+    void SetLastChar(char16_t c) {
+        if (count_ == 0) return;
+        slots_[(next_ + 3) & 3].last = c;
+    }
     int32_t Count() const { return count_; }
     // Newest first: 0 the newest.
-    const BreakCandidate& Candidate(int32_t age) const;
+    const BreakCandidate& Candidate(int32_t age) const { return slots_[(next_ + 3 - age) & 3]; }
     // The chosen candidate; false when the ring is empty or only placeholders are held (a
     // cut there would leave the line empty).
     bool ChooseBreak(BreakCandidate& out) const;

@@ -213,7 +213,7 @@ bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn,
                 break;
             case kItemStyleChange:
                 ApplyStyle(*block_->Style(c.counts[kItemStyleChange]));
-                c.Next();
+                c.Step(kItemStyleChange);
                 break;
             case kItemInlineBox:
                 AddObjectToLine(ln, firstLine);
@@ -318,7 +318,7 @@ inline void PageLayout::AddRunToLine(LineState& ln) {
     }
     hasContent = true;
     visible = true;
-    c.Next();
+    c.Step(kItemTextRun);
     return;
 }
 
@@ -507,7 +507,7 @@ inline void PageLayout::AddMarkToLine(LineState& ln, FlowMark* mark, bool firstL
                 ++spaceCount;
             }
             last = kLastSpace;
-            c.Next();
+            c.Step(kItemFlowMark);
             break;
         case kMarkHyphen:
             block_->RemoveAt(c);  // from an earlier split of a word
@@ -687,8 +687,9 @@ void PageLayout::PlaceLineItems(BlockCursor from, const BlockCursor& to, const L
     const int32_t top = line.y + line.extraAbove;
     const PageDrawing::LineBand band = PageDrawing::BandOf(line);
     bool lastSpace = true;
-    for (BlockCursor c = from; c.position < to.position; c.Next()) {
-        switch (c.Kind()) {
+    for (BlockCursor c = from; c.position < to.position;) {
+        const uint32_t kind = c.Kind();
+        switch (kind) {
             case kItemTextRun: {
                 TextRun* run = block_->Run(c.counts[kItemTextRun]);
                 run->x = x;
@@ -720,5 +721,6 @@ void PageLayout::PlaceLineItems(BlockCursor from, const BlockCursor& to, const L
             default:
                 break;
         }
+        c.Step(kind);
     }
 }

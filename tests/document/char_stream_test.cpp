@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "document/markup/html_tokenizer.h"
 #include "support/document/memory_document.h"
 #include "token_dump.h"
@@ -145,6 +149,38 @@ TEST(CharStreamSegments, DroppedPiecesFreeTheirPagesAndSlotsAreReused) {
     r.stream.ReleaseUnused(-1);
     EXPECT_EQ(r.doc.LivePages(), 0u);
     EXPECT_EQ(r.doc.badReleases, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// Prose read word by word over small pages: every word comes whole and in order, and each
+// page is let go once the words have passed it (the words of one page share its piece).
+TEST(CharStreamSegments, WordsReadOnePageAfterAnotherLetEachPageGo) {
+    std::u16string html = u"<html><body><p>";
+    std::vector<std::string> words;
+    for (int i = 0; i < 400; ++i) {
+        std::string w = "w" + std::to_string(1000 + i * 7 % 997);
+        words.push_back(w);
+        html += std::u16string(w.begin(), w.end()) + (i % 9 == 8 ? u"\n" : u" ");
+    }
+    html += u"</p></body></html>";
+    MemoryDocument doc(html, 40);
+    HtmlTokenizer t;
+    t.Attach(&doc, 0);
+    t.Start(0, false);
+    std::vector<std::string> read;
+    size_t most = 0;
+    for (int guard = 0; guard < 5000; ++guard) {
+        uint32_t kind = t.NextToken();
+        if (kind == kTokenEnd) break;
+        if (kind == kTokenText) read.push_back(Narrow(t.Text()));
+        most = std::max(most, doc.LivePages());
+    }
+    EXPECT_EQ(read, words);
+    EXPECT_LE(most, 3u);
+    EXPECT_EQ(doc.badReleases, 0u);
 }
 
 }  // namespace

@@ -198,6 +198,17 @@ private:
         for (const PieceRef& p : pieces_) DropPiece(p);
         pieces_.clear();
     }
+    // The pieces become the one given. A word after a word of the same segment (most of them)
+    // moves its one piece on: the segment stays referred to throughout.
+    void ReplacePieces(int32_t seg, uint32_t off, uint32_t len) {
+        if (pieces_.size() == 1 && pieces_[0].seg == seg) {
+            pieces_[0].off = off;
+            pieces_[0].len = len;
+            return;
+        }
+        DropPieces();
+        AddPiece(seg, off, len);
+    }
     void MarkIdle(int32_t seg) {
         if (segments_[seg].idle) return;
         segments_[seg].idle = true;
@@ -252,8 +263,7 @@ inline int CharStream::QuickTextToken(String& word) {
     }
     // A run reaching the page end short of the limit may go on in the next page.
     if (j == n && j - i < kWordLimit) return 0;
-    DropPieces();
-    AddPiece(cur_, i, j - i);
+    ReplacePieces(cur_, i, j - i);
     if (kind == 1) word.AssignSub(s.chars, static_cast<int32_t>(i), static_cast<int32_t>(j - i));
     off_ = j;
     if (j >= n) {

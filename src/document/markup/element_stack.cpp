@@ -18,12 +18,6 @@ bool IsPresenceFlag(uint32_t id) {
     return id == kAttrAutoSubmit || id == kAttrPersistent;
 }
 
-uint32_t IdOf(uint32_t word) {
-    return word & 0xFFFF;
-}
-uint32_t LengthOf(uint32_t word) {
-    return (word >> 16) & 0xFF;
-}
 uint32_t TextsOf(uint32_t word) {
     return word >> 24;
 }
@@ -58,11 +52,6 @@ ElementStack& ElementStack::operator=(ElementStack&& other) noexcept {
         Swap(other);
     }
     return *this;
-}
-
-uint32_t ElementStack::WordAt(uint32_t i) const {
-    const uint32_t* w = words_.Get(static_cast<int32_t>(i));
-    return w ? *w : 0;
 }
 
 bool ElementStack::Push(TokenSource& source, const RenderState& state) {
@@ -210,18 +199,8 @@ bool ElementStack::Equals(const ElementStack& other) const {
     return true;
 }
 
-bool ElementStack::ValidOffset(int32_t offset) const {
-    return offset >= 0 && offset < words_.Count();
-}
-
 uint32_t ElementStack::EntryLength(int32_t offset) const {
     return LengthOf(WordAt(static_cast<uint32_t>(offset)));
-}
-
-int32_t ElementStack::TopOffset() const {
-    int32_t w = words_.Count();
-    if (w == 0) return -1;
-    return w - static_cast<int32_t>(LengthOf(WordAt(static_cast<uint32_t>(w - 1))));
 }
 
 int32_t ElementStack::NextOffset(int32_t offset) const {
@@ -250,23 +229,8 @@ int32_t ElementStack::FindTag(uint32_t id, int32_t from) const {
     return -1;
 }
 
-uint16_t ElementStack::ReadU16At(int32_t offset) const {
-    return ValidOffset(offset) ? static_cast<uint16_t>(IdOf(WordAt(static_cast<uint32_t>(offset))))
-                               : 0;
-}
-
 uint32_t ElementStack::ReadU32At(int32_t offset) const {
     return ValidOffset(offset) ? WordAt(static_cast<uint32_t>(offset) + 1) : 0;
-}
-
-RenderState* ElementStack::GetRecordAtDepth(uint32_t depth) {
-    if (depth >= Count()) return nullptr;
-    return records_.Get(static_cast<int32_t>(Count() - 1 - depth));
-}
-
-const RenderState* ElementStack::GetRecordAtDepth(uint32_t depth) const {
-    if (depth >= Count()) return nullptr;
-    return records_.Get(static_cast<int32_t>(Count() - 1 - depth));
 }
 
 bool ElementStack::FindAttribute(int32_t offset, uint32_t id, uint32_t& value) const {

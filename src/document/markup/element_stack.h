@@ -58,20 +58,37 @@ public:
     uint32_t Count() const { return static_cast<uint32_t>(records_.Count()); }
     uint32_t WordCount() const { return static_cast<uint32_t>(words_.Count()); }
     uint32_t TextCount() const { return static_cast<uint32_t>(texts_.Count()); }
-    uint32_t WordAt(uint32_t i) const;
+    uint32_t WordAt(uint32_t i) const {
+        const uint32_t* w = words_.Get(static_cast<int32_t>(i));
+        return w ? *w : 0;
+    }
     const String* TextAt(uint32_t i) const { return texts_.Get(static_cast<int32_t>(i)); }
 
-    // Walking by entry offset; -1 for none.
-    int32_t TopOffset() const;
+    // Walking by entry offset; -1 for none. (The top, its id and its record are read for every
+    // token laid out: inline.)
+    int32_t TopOffset() const {
+        int32_t w = words_.Count();
+        if (w == 0) return -1;
+        return w - static_cast<int32_t>(LengthOf(WordAt(static_cast<uint32_t>(w - 1))));
+    }
     int32_t NextOffset(int32_t offset) const;      // the entry above
     int32_t PreviousOffset(int32_t offset) const;  // the entry below
     int32_t OffsetAtDepth(uint32_t depth) const;   // depth levels below the top
     // The nearest entry of that tag at or below from (the top when from is -1).
     int32_t FindTag(uint32_t id, int32_t from = -1) const;
-    uint16_t ReadU16At(int32_t offset) const;  // the markup id
+    uint16_t ReadU16At(int32_t offset) const {  // the markup id
+        return ValidOffset(offset) ? static_cast<uint16_t>(IdOf(WordAt(static_cast<uint32_t>(offset))))
+                                   : 0;
+    }
     uint32_t ReadU32At(int32_t offset) const;  // the position
-    RenderState* GetRecordAtDepth(uint32_t depth);
-    const RenderState* GetRecordAtDepth(uint32_t depth) const;
+    RenderState* GetRecordAtDepth(uint32_t depth) {
+        if (depth >= Count()) return nullptr;
+        return records_.Get(static_cast<int32_t>(Count() - 1 - depth));
+    }
+    const RenderState* GetRecordAtDepth(uint32_t depth) const {
+        if (depth >= Count()) return nullptr;
+        return records_.Get(static_cast<int32_t>(Count() - 1 - depth));
+    }
 
     bool FindAttribute(int32_t offset, uint32_t id, uint32_t& value) const;
     bool FindAttributeText(int32_t offset, uint32_t id, String& out) const;
@@ -87,7 +104,10 @@ public:
     bool Restore(ByteStream& stream, const DocumentDefaults& defaults);
 
 private:
-    bool ValidOffset(int32_t offset) const;
+    // An entry's first word: its markup id and its length in words.
+    static uint32_t IdOf(uint32_t word) { return word & 0xFFFF; }
+    static uint32_t LengthOf(uint32_t word) { return (word >> 16) & 0xFF; }
+    bool ValidOffset(int32_t offset) const { return offset >= 0 && offset < words_.Count(); }
     uint32_t EntryLength(int32_t offset) const;
     bool RebuildRecords(const DocumentDefaults& defaults);
 
