@@ -68,13 +68,58 @@ namespace {
 
 using LineSpan = PageLineSpan;
 
+// The rows of a top-level table, each a line of its page: a page going back may start at any
+// of them, as paging forward cut the table between rows. A table cut inside a row (a row taller
+// than its view) or with a cell spanning rows stays one line.
+struct TableRowSpans {
+    std::vector<LineSpan> rows;
+    LineSpan whole{};
+    bool cuttable = false;
+    bool rowOpen = false;  // the last row's top is not known yet
+
+    void Begin(const TableRecord& t, uint32_t start, int32_t columnTop) {
+        rows.clear();
+        whole = {start, t.box.y - columnTop, t.box.Bottom() - columnTop, false};
+        cuttable = t.content.height <= t.box.height;
+        rowOpen = false;
+    }
+    void Row(uint32_t position) {
+        rows.push_back({position, 0, 0, false});
+        rowOpen = true;
+    }
+    void Cell(const CellRecord& cell, uint32_t position, int32_t columnTop) {
+        if (rows.empty()) Row(position);
+        if (cell.rowSpan > 1) cuttable = false;
+        LineSpan& row = rows.back();
+        const int32_t top = cell.rect.y - columnTop, bottom = cell.rect.Bottom() - columnTop;
+        if (rowOpen || top < row.top) row.top = top;
+        if (rowOpen || bottom > row.bottom) row.bottom = bottom;
+        rowOpen = false;
+    }
+    // The table's lines, each row's from its top to the next one's.
+    void End(std::vector<LineSpan>& out) {
+        if (whole.start == PageRecord::kNone && !rows.empty()) whole.start = rows.front().start;
+        bool ok = cuttable && rows.size() >= 2 && !rowOpen;
+        for (const LineSpan& r : rows) ok = ok && r.start != PageRecord::kNone && r.bottom > r.top;
+        if (!ok) {
+            out.push_back(whole);
+            return;
+        }
+        for (size_t i = 0; i + 1 < rows.size(); ++i) rows[i].bottom = rows[i + 1].top;
+        rows.back().bottom = whole.bottom;
+        rows.front().top = whole.top;
+        out.insert(out.end(), rows.begin(), rows.end());
+    }
+};
+
 void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineSpan>& out) {
     out.clear();
-    // One indexed pass (the search walks every page it lays out): the counts of lines, tables
-    // and marks passed index their records.
-    int32_t lines = 0, tables = 0, marks = 0;
+    // One indexed pass (the search walks every page it lays out): the counts of lines, tables,
+    // cells and marks passed index their records.
+    int32_t lines = 0, tables = 0, cells = 0, marks = 0;
     int32_t depth = 0;
     bool waiting = false;
+    TableRowSpans table;
     const int32_t count = contents.Count();
     for (int32_t i = 0; i < count; ++i) {
         const BlockItem* item = contents.ItemAt(i);
@@ -95,17 +140,24 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
             const TableRecord* t = contents.Table(tables++);
             if (depth == 0) {
                 if (waiting) out.pop_back();
-                out.push_back(
-                    {PageRecord::kNone, t->box.y - columnTop, t->box.Bottom() - columnTop, false});
-                waiting = true;
+                waiting = false;
+                table.Begin(*t, item->HasPosition() ? item->Position() : PageRecord::kNone,
+                            columnTop);
             }
             ++depth;
+            continue;
+        } else if (kind == kItemRow) {
+            if (depth == 1 && item->HasPosition()) table.Row(item->Position());
+        } else if (kind == kItemCell) {
+            const CellRecord* cell = contents.Cell(cells++);
+            if (depth == 1 && cell && item->HasPosition())
+                table.Cell(*cell, item->Position(), columnTop);
         } else if (kind == kItemFlowMark) {
             const uint32_t type = contents.Mark(marks++)->type;
             if (!out.empty() && type == kMarkPageBreak) out.back().plain = false;
             if (depth == 0 && !out.empty() && type != kMarkLineBreak && type != kMarkSpace)
                 out.back().blank = false;
-            if (depth > 0 && type == kMarkTableEnd) --depth;
+            if (depth > 0 && type == kMarkTableEnd && --depth == 0) table.End(out);
         } else if (kind == kItemInlineBox && !out.empty()) {
             out.back().plain = false;
         }
@@ -114,6 +166,7 @@ void TopLevelLines(BlockContents& contents, int32_t columnTop, std::vector<LineS
             waiting = false;
         }
     }
+    if (depth > 0) table.End(out);
     if (waiting) out.pop_back();
 }
 
@@ -354,9 +407,10 @@ Paginator::EndingSearch Paginator::SearchPageEndingAt(PageSlot& slot, PageRecord
     // The page holds the target: it shows no gap, but may repeat up to a page; a page cut
     // from the one before ends nearer.
     if (!probed) TopLevelLines(slot.contents, top, linesHere);
-    // Pages of one line (a table, a picture) are not cut: a search finds the page holding the
-    // target from one page back, and a chain of pages laid out ahead would cost more than
-    // it saves (a page that continues a table lays out slower than one started afresh).
+    // Pages of one line (a picture, a table cut inside a row) are not cut: a search finds the
+    // page holding the target from one page back, and a chain of pages laid out ahead would
+    // cost more than it saves (a page that continues a table lays out slower than one started
+    // afresh).
     if (!hardBefore && !beforeAfterBreak) chainSeeds_ = linesBefore.size() >= 2;
     if (layout_.columnCount_ != 1 || hardBefore || linesBefore.size() < 2 || linesHere.empty() ||
         forwardPagesOnly_)

@@ -218,6 +218,35 @@ std::string WideConstantsTableHtml() {
     return h + "</body></html>";
 }
 
+// A long manual closing on its index, as texinfo writes one: hundreds of pages of prose, then
+// one table of "entry: Section" rows under a letter heading each, the entries long identifiers
+// in code that make the table wider than the screen.
+std::string IndexedManualHtml() {
+    std::string h = "<html><head><title>Manual</title></head><body>";
+    for (int p = 0; p < 1400; ++p) {
+        h += "<p>";
+        for (int i = 0; i < 22; ++i)
+            h += (i ? " " : "") + std::string(i % 5 ? "the" : "harbour") +
+                 std::to_string(p * 100 + i);
+        h += "</p>";
+    }
+    h += "<h2>Function and Concept Index</h2><table border=\"0\"><tr><td></td><th align=\"left\">"
+         "Index Entry</th><td>&nbsp;</td><th align=\"left\"> Section</th></tr>";
+    static const char* const kSections[] = {"Cipher functions", "Authenticated encryption", "AES"};
+    for (int i = 0; i < 700; ++i) {
+        if (i % 30 == 0)
+            h += "<tr><td colspan=\"4\"> <hr></td></tr><tr><th>" + std::string(1, 'A' + i / 30) +
+                 "</th><td></td><td></td></tr>";
+        const std::string n = std::to_string(i);
+        const std::string names[] = {"aes" + n + "_decrypt", "ccm_aes192_set_encrypt_key_" + n,
+                                     "md" + n, "AES"};
+        h += "<tr><td></td><td valign=\"top\"><a href=\"#e" + n + "\"><code>" + names[i % 4] +
+             "</code></a>:</td><td>&nbsp;</td><td valign=\"top\"><a href=\"#s\">" +
+             kSections[i % 3] + "</a></td></tr>";
+    }
+    return h + "</table></body></html>";
+}
+
 // A user manual as DocBook writes it: prose, then listings each in a shaded table of one cell
 // (a table of properties with their types, a configuration file), their rows taller than the
 // screen and read view by view down the cell, the paragraph before each ending with a short line.
@@ -583,6 +612,31 @@ TEST_P(ProgramPagesAgree, ATableWiderThanTheScreenReadViewByView) {
 // above each of its views), so each view shows the lines paging forward showed.
 TEST_P(ProgramPagesAgree, ListingsInTablesTallerThanTheScreen) {
     ExpectBackwardTilesForward("shaded-listings", ShadedListingsManualHtml());
+}
+
+// Far into a long manual, the pages PageUp shows of a big table are as full as those PageDown
+// shows of it: a page going back may start at any row, never holding a row or two only.
+TEST_P(ProgramPagesAgree, AnIndexTableAtTheEndOfALongManual) {
+    const std::string html = IndexedManualHtml();
+    constexpr int kPages = 60;
+    const std::vector<Page> back =
+        Walk(html, "key 0x23\nidle\n", "key 0x21", kPages, "index-up", false);
+    ASSERT_EQ(back.size(), static_cast<size_t>(kPages));
+    // The last pages PageDown shows from the first.
+    std::vector<Page> forward = Walk(html, "", "key 0x22", 3000, "index-down");
+    ASSERT_GT(forward.size(), static_cast<size_t>(kPages));
+    forward.erase(forward.begin(), forward.end() - kPages);
+    // The index entries shown (each row's entry ends in a colon).
+    auto entries = [](const std::vector<Page>& pages) {
+        size_t n = 0;
+        for (const Page& p : pages)
+            for (const std::string& line : p) n += !line.empty() && line.back() == ':';
+        return n;
+    };
+    ASSERT_GT(entries(forward), static_cast<size_t>(kPages));
+    EXPECT_GE(entries(back) * 4, entries(forward) * 3)
+        << kPages << " PageUps showed " << entries(back) << " entries, as many PageDowns "
+        << entries(forward);
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ProgramPagesAgree,
