@@ -389,7 +389,7 @@ std::string StructureDiagramsHtml() {
     static const char* const kWords[] = {"the",       "processing", "stylesheet", "template",
                                          "node",      "pattern",    "compiled",   "structure",
                                          "hash",      "list",       "element",    "attribute",
-                                         "specification"};
+                                         "definition"};
     SeededWords words(kWords, 29);
     auto pick = [&](std::uint32_t n) { return static_cast<int>((words.Draw() >> 16) % n); };
     std::string h = "<html><head><title>Internals</title></head><body><h1>Internals</h1>";
