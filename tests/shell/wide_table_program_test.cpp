@@ -743,32 +743,41 @@ TEST(ProgramWideTables, PicturesAndControlsAloneOnTheirLinesAreReadWhole) {
     }
 }
 
-// A reference of short paragraphs, each followed by a table of five columns (a heading row and
-// rows of values) wider than the screen, and a closing paragraph. Word n reads "wn", the cell of
-// table t, row r, column c "cellt_r_c".
-std::string ParagraphsAndWideTables() {
-    std::string html = "<html><body>";
+// Words numbered through a book: word n reads "wn".
+struct NumberedWords {
     int word = 0;
-    auto words = [&](int n) {
+    std::string operator()(int n) {
         std::string out;
         for (int i = 0; i < n; ++i) out += (i ? " w" : "w") + std::to_string(++word);
         return out;
-    };
-    for (int t = 0; t < 5; ++t) {
-        for (int p = 0; p < 2; ++p) html += "<p>" + words(20 + (p * 13 + t * 5) % 50) + "</p>";
-        html += "<p>" + words(3) + "</p><table border=\"1\"><tr>";
-        for (int c = 0; c < 5; ++c)
-            html += "<th>Heading" + std::to_string(t) + "x" + std::to_string(c) + "</th>";
-        html += "</tr>";
-        for (int r = 0; r < 9 + t % 3; ++r) {
-            html += "<tr>";
-            for (int c = 0; c < 5; ++c)
-                html += "<td>cell" + std::to_string(t) + "_" + std::to_string(r) + "_" +
-                        std::to_string(c) + " value</td>";
-            html += "</tr>";
-        }
-        html += "</table>";
     }
+};
+
+// Table t of a reference: two short paragraphs, a line of three words, then a table of five
+// columns (a heading row and rows of values) wider than the screen; the cell of row r, column c
+// reads "cellt_r_c".
+std::string ParagraphsAndWideTable(int t, NumberedWords& words) {
+    std::string html;
+    for (int p = 0; p < 2; ++p) html += "<p>" + words(20 + (p * 13 + t * 5) % 50) + "</p>";
+    html += "<p>" + words(3) + "</p><table border=\"1\"><tr>";
+    for (int c = 0; c < 5; ++c)
+        html += "<th>Heading" + std::to_string(t) + "x" + std::to_string(c) + "</th>";
+    html += "</tr>";
+    for (int r = 0; r < 9 + t % 3; ++r) {
+        html += "<tr>";
+        for (int c = 0; c < 5; ++c)
+            html += "<td>cell" + std::to_string(t) + "_" + std::to_string(r) + "_" +
+                    std::to_string(c) + " value</td>";
+        html += "</tr>";
+    }
+    return html + "</table>";
+}
+
+// A reference of five such tables between paragraphs, and a closing paragraph.
+std::string ParagraphsAndWideTables() {
+    std::string html = "<html><body>";
+    NumberedWords words;
+    for (int t = 0; t < 5; ++t) html += ParagraphsAndWideTable(t, words);
     return html + "<p>" + words(40) + "</p></body></html>";
 }
 
@@ -838,12 +847,7 @@ TEST(ProgramWideTables, PageUpRetracesTheViewsOfTablesBetweenParagraphs) {
 // table t, row r, column c "cellt_r_c".
 std::string LongManualWithWideTables() {
     std::string html = "<html><body><h1>Manual</h1>";
-    int word = 0;
-    auto words = [&](int n) {
-        std::string out;
-        for (int i = 0; i < n; ++i) out += (i ? " w" : "w") + std::to_string(++word);
-        return out;
-    };
+    NumberedWords words;
     for (int s = 0; s < 160; ++s) {
         html += "<h2>Section " + std::to_string(s) + "</h2>";
         for (int p = 0; p < 2 + s % 4; ++p)
@@ -851,19 +855,7 @@ std::string LongManualWithWideTables() {
     }
     for (int t = 0; t < 5; ++t) {
         html += "<h2>Table section " + std::to_string(t) + "</h2>";
-        for (int p = 0; p < 2; ++p) html += "<p>" + words(20 + (p * 13 + t * 5) % 50) + "</p>";
-        html += "<p>" + words(3) + "</p><table border=\"1\"><tr>";
-        for (int c = 0; c < 5; ++c)
-            html += "<th>Heading" + std::to_string(t) + "x" + std::to_string(c) + "</th>";
-        html += "</tr>";
-        for (int r = 0; r < 9 + t % 3; ++r) {
-            html += "<tr>";
-            for (int c = 0; c < 5; ++c)
-                html += "<td>cell" + std::to_string(t) + "_" + std::to_string(r) + "_" +
-                        std::to_string(c) + " value</td>";
-            html += "</tr>";
-        }
-        html += "</table>";
+        html += ParagraphsAndWideTable(t, words);
     }
     return html + "<p>" + words(40) + "</p></body></html>";
 }
