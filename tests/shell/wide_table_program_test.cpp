@@ -921,28 +921,9 @@ TEST(ProgramWideTables, FarIntoALongBookPagingBackOverTablesRetracesAsPagingForw
 // 100001, so that two fill a line.
 std::string ReferenceEndingInWideTables() {
     std::string html = "<html><body>";
-    int word = 100000;
-    auto words = [&](int n) {
-        std::string out;
-        for (int i = 0; i < n; ++i) out += (i ? " w" : "w") + std::to_string(++word);
-        return out;
-    };
+    NumberedWords words{100000};
     for (int p = 0; p < 10; ++p) html += "<p>" + words(20 + (p * 13) % 50) + "</p>";
-    for (int t = 0; t < 12; ++t) {
-        for (int p = 0; p < 2; ++p) html += "<p>" + words(20 + (p * 13 + t * 5) % 50) + "</p>";
-        html += "<p>" + words(3) + "</p><table border=\"1\"><tr>";
-        for (int c = 0; c < 5; ++c)
-            html += "<th>Heading" + std::to_string(t) + "x" + std::to_string(c) + "</th>";
-        html += "</tr>";
-        for (int r = 0; r < 9 + t % 3; ++r) {
-            html += "<tr>";
-            for (int c = 0; c < 5; ++c)
-                html += "<td>cell" + std::to_string(t) + "_" + std::to_string(r) + "_" +
-                        std::to_string(c) + " value</td>";
-            html += "</tr>";
-        }
-        html += "</table>";
-    }
+    for (int t = 0; t < 12; ++t) html += ParagraphsAndWideTable(t, words);
     return html;
 }
 
