@@ -271,7 +271,7 @@ TEST(Reopening, PageUpAfterReopeningShowsThePagesPageDownShowed) {
 
 // Prose with accented words, written as Latin-1 bytes (the characters' own codes).
 std::string AccentedProse() {
-    static const char* const kWords[] = {"caf\xE9",  "stra\xDF" "e", "f\xFChrt", "na\xEFve",
+    static const char* const kWords[] = {"caf\xE9",  "stra\xDF\x65", "f\xFChrt", "na\xEFve",
                                          "the",      "light",        "\xE0",      "d\xE9j\xE0",
                                          "gar\xE7on",   "keeper",       "\xE9t\xE9", "r\xF4le"};
     SeededWords words(kWords, 11);

@@ -94,7 +94,7 @@ protected:
         const std::string p = GetParam();
         return {"FOLIVANT_SCREEN=" + p.substr(0, p.find('+'))};
     }
-    std::string Setup() const {
+    std::string SettingSteps() const {
         const std::string p = GetParam();
         return p.find('+') == std::string::npos ? "" : "menu 40082\nidle\n";
     }
@@ -108,7 +108,7 @@ protected:
         const std::string book = device.OutsidePath("book.html");
         const std::string folder = device.outside() + "/" + name;
         std::filesystem::create_directories(folder);
-        std::string steps = "idle\n" + Setup() + start;
+        std::string steps = "idle\n" + SettingSteps() + start;
         for (int i = 0; i < kMostSteps; ++i) {
             char file[16];
             std::snprintf(file, sizeof file, "/p%03d.txt", i);
