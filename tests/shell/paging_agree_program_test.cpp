@@ -432,9 +432,9 @@ std::string ErrorCodesHtml(bool marks) {
     return h + "</body></html>";
 }
 
-// An API manual's page as its generator writes one: sections of a heading, the version that
-// added it, a history table whose changes name long identifiers in code (wider than a small
-// screen, so it is read view by view), a list of options and paragraphs of prose.
+// An API manual's page as its generator writes one: sections of a heading, a history table
+// whose changes name long identifiers and command-line flags in code (wider than the screen, so
+// it is read view by view), a list of options and a paragraph of prose.
 std::string ApiHistoryHtml() {
     static const char* const kWords[] = {"the",     "script", "context", "is",      "run",
                                          "module",  "when",   "value",   "options", "a",
@@ -443,7 +443,7 @@ std::string ApiHistoryHtml() {
                                          "USE_MAIN_CONTEXT_DEFAULT_LOADER", "microtaskMode"};
     SeededWords words(kWords, 11);
     std::string h = "<html><head><title>VM</title></head><body><h1>VM (executing JavaScript)</h1>";
-    for (int s = 0; s < 46; ++s) {
+    for (int s = 0; s < 35; ++s) {
         const std::string n = std::to_string(s);
         h += "<section><h3>vm.method" + n + "(code[, options])</h3><div class=\"api_metadata\">"
              "<details class=\"changelog\"><summary>History</summary><table><tbody><tr><th>"
@@ -452,6 +452,9 @@ std::string ApiHistoryHtml() {
             h += "<tr><td>v" + std::to_string(20 - r * 3) + "." + n + ".0</td><td><p>Added "
                  "support for <code>vm.constants." + std::string(kNames[(s + r) % 4]) +
                  "</code> " + words.Words(3 + (s + r) % 5) + ".</p></td></tr>";
+        if (s % 2)
+            h += "<tr><td>v19.0.0</td><td><p>No longer behind <code>--experimental-global-"
+                 "webcrypto</code> CLI flag.</p></td></tr>";
         h += "</tbody></table></details></div><ul>";
         for (int o = 0; o < 2 + s % 2; ++o)
             h += "<li><code>option" + std::to_string(o) + "</code> &#x3C;string> " +
