@@ -916,8 +916,7 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // other page, a page of a table read view by view too, ends where the page after it starts,
     // so that the pages going back hold every line once.
     bool forwardPage = false;
-    if (StartsAtFixedBoundary(accepted, lower) &&
-        !layout_.content_ && t0 < layout_.TextLength()) {
+    if (StartsAtFixedBoundary(accepted, lower) && !layout_.content_ && t0 < layout_.TextLength()) {
         ReleaseSlot(s);
         forwardPage = LayoutForwardPage(accepted, s, t0, follower, more);
         laidOut = forwardPage;

@@ -16,8 +16,8 @@ constexpr size_t kMostViews = 100000;
 // view's right half or beyond: the view goes to its left edge (a column stop). A column that
 // starts in the view's left half is this view's: a word of it cut at the side shows its whole
 // letters and is read in the next view (ColumnStops), and a word of it wholly beyond the side is
-// gone to directly. Inside a cell that started at or before x (wider than the view) the view goes to
-// the word.
+// gone to directly. Inside a cell that started at or before x (wider than the view) the view goes
+// to the word.
 enum class Stop { kNone, kColumn, kWord };
 
 Stop StopFor(const Word& w, int32_t x, int32_t width, int32_t& stop) {

@@ -445,21 +445,23 @@ std::string ApiHistoryHtml() {
     std::string h = "<html><head><title>VM</title></head><body><h1>VM (executing JavaScript)</h1>";
     for (int s = 0; s < 35; ++s) {
         const std::string n = std::to_string(s);
-        h += "<section><h3>vm.method" + n + "(code[, options])</h3><div class=\"api_metadata\">"
+        h += "<section><h3>vm.method" + n +
+             "(code[, options])</h3><div class=\"api_metadata\">"
              "<details class=\"changelog\"><summary>History</summary><table><tbody><tr><th>"
              "Version</th><th>Changes</th></tr>";
         for (int r = 0; r < 2 + s % 3; ++r)
-            h += "<tr><td>v" + std::to_string(20 - r * 3) + "." + n + ".0</td><td><p>Added "
-                 "support for <code>vm.constants." + std::string(kNames[(s + r) % 4]) +
-                 "</code> " + words.Words(3 + (s + r) % 5) + ".</p></td></tr>";
+            h += "<tr><td>v" + std::to_string(20 - r * 3) + "." + n +
+                 ".0</td><td><p>Added support for <code>vm.constants." +
+                 std::string(kNames[(s + r) % 4]) + "</code> " + words.Words(3 + (s + r) % 5) +
+                 ".</p></td></tr>";
         if (s % 2)
             h += "<tr><td>v19.0.0</td><td><p>No longer behind <code>--experimental-global-"
                  "webcrypto</code> CLI flag.</p></td></tr>";
         h += "</tbody></table></details></div><ul>";
         for (int o = 0; o < 2 + s % 2; ++o)
             h += "<li><code>option" + std::to_string(o) + "</code> &#x3C;string> " +
-                 words.Words(9 + (s * 3 + o) % 11) + ". <strong>Default:</strong> <code>'"
-                 "evalmachine.&#x3C;anonymous>'</code>.</li>";
+                 words.Words(9 + (s * 3 + o) % 11) +
+                 ". <strong>Default:</strong> <code>'evalmachine.&#x3C;anonymous>'</code>.</li>";
         h += "</ul><p>" + words.Words(20 + (s * 7) % 23) + ".</p></section>\n";
     }
     return h + "</body></html>";

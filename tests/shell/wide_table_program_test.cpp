@@ -985,7 +985,6 @@ TEST(ProgramWideTables, ThePageAfterATableOfHeadingsShowsItsWordsPlain) {
     }
 }
 
-
 // A reference manual's functions as its generator writes them: a sentence, the synopsis, then a
 // table of the one parameter, its name beside a description naming a function in code. Each
 // description's code name is a little longer than the one before, so that in some of them the
@@ -1002,9 +1001,10 @@ std::string ParameterTablesManual() {
     const std::string longest = "XGetDeviceMotionEvents";
     for (int f = 0; f < kFunctions; ++f) {
         const std::string n = std::to_string(f);
-        html += "<p>To find the events of device " + n + " use <code class=\"function\">XGet" +
-                n + "</code>.</p><div class=\"funcsynopsis\"><p><code class=\"funcdef\">int "
-                "<strong class=\"fsfunc\">XGet" + n + "</strong>(</code>Display<var "
+        const std::string function = "XGet" + n;
+        html += "<p>To find the events of device " + n + " use <code class=\"function\">" +
+                function + "</code>.</p><div class=\"funcsynopsis\"><p><code class=\"funcdef\">"
+                "int <strong class=\"fsfunc\">" + function + "</strong>(</code>Display<var "
                 "class=\"pdparam\"> *display</var>);</p></div><div class=\"variablelist\">"
                 "<table border=\"0\" class=\"variablelist\"><colgroup><col align=\"left\" "
                 "valign=\"top\" /><col /></colgroup><tbody><tr><td><p><span class=\"term\">"
@@ -1032,8 +1032,8 @@ TEST(ProgramWideTables, EveryWordOfAParameterTableShowsWholeForwardAndBack) {
         int larger;  // font steps up
     };
     constexpr int kPresses = 120;
-    for (const Setting& setting : {Setting{"240x320", 0}, Setting{"480x640@192", 0},
-                                   Setting{"240x320", 2}}) {
+    for (const Setting& setting :
+         {Setting{"240x320", 0}, Setting{"480x640@192", 0}, Setting{"240x320", 2}}) {
         SCOPED_TRACE(std::string(setting.screen) + (setting.larger ? ", larger font" : ""));
         TempDevice device;
         ASSERT_TRUE(device.ok());
@@ -1043,7 +1043,8 @@ TEST(ProgramWideTables, EveryWordOfAParameterTableShowsWholeForwardAndBack) {
         for (int i = 0; i < setting.larger; ++i) steps += "menu 40082\nidle\n";
         steps += Presses("0x22", kPresses, "f", PageTextIn(o)) + "key 0x23\nidle\n" +
                  Presses("0x21", kPresses, "b", PageTextIn(o));
-        const ProgramResult run = RunSteps(device, kManualBook, steps + "quit\n", On(setting.screen));
+        const ProgramResult run =
+            RunSteps(device, kManualBook, steps + "quit\n", On(setting.screen));
         ASSERT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
         for (const char* way : {"f", "b"}) {
             std::set<std::string> shown;
@@ -1058,8 +1059,8 @@ TEST(ProgramWideTables, EveryWordOfAParameterTableShowsWholeForwardAndBack) {
                 for (int w = 1; w <= 8; ++w)
                     if (!shown.count(ParameterWord(f, w))) missing.push_back(ParameterWord(f, w));
             EXPECT_TRUE(missing.empty())
-                << (*way == 'f' ? "PageDown" : "PageUp") << " never shows whole "
-                << missing.size() << " words, the first " << missing.front();
+                << (*way == 'f' ? "PageDown" : "PageUp") << " never shows whole " << missing.size()
+                << " words, the first " << missing.front();
         }
     }
 }
