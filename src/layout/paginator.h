@@ -416,13 +416,13 @@ private:
     // one before the page after it (KeepTrail).
     bool forwardPagesOnly_ = false;
     // Whether the page, laid out in `slot` when given (else laid out aside), holds a table
-    // larger than its view (wider, or a row taller), read view by view.
-    bool HoldsViewedTable(const PageRecord& page, PageSlot* slot);
+    // larger than its view (wider, or a row taller), read view by view, starting before the
+    // target.
+    bool HoldsViewedTable(const PageRecord& page, uint32_t target, PageSlot* slot);
     // The page ending at the target searched for again among the pages paging forward shows
-    // from a run of pages before it (StartRunUp; fromLowest: from the lowest start); false (the
-    // page found before stays) when that fails.
+    // from a run of pages before it (StartRunUp); false (the page found before stays) when that
+    // fails.
     bool SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,
                                     PageRecord& accepted, PageRecord& follower, bool& moreText,
-                                    bool& laidOut, std::vector<PageRecord>& chain,
-                                    bool& fromLowest);
+                                    bool& laidOut, std::vector<PageRecord>& chain);
 };

@@ -848,14 +848,11 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     // view by view down the row. A page going back that holds one is the page paging forward
     // shows (stopped at the target), so that it holds the same rows as paging forward cut and
     // starts where paging forward started it (not on lines above a tall row).
-    bool viewedTable = false, viewedFromLowest = false;
     // (A page retraced is one shown before, already cut so.)
     if (result == kEndingFound && !retraced && t0 < layout_.TextLength() &&
-        HoldsViewedTable(accepted, laidOut ? &slot : nullptr) &&
-        SearchForwardPagesEndingAt(slot, t0, lower, accepted, follower, more, laidOut, chain,
-                                   viewedFromLowest)) {
+        HoldsViewedTable(accepted, t0, laidOut ? &slot : nullptr) &&
+        SearchForwardPagesEndingAt(slot, t0, lower, accepted, follower, more, laidOut, chain)) {
         estimated = kNone;
-        viewedTable = true;
     }
     // A slot that does not hold the page found is laid out again when the page is shown.
     if (result != kEndingFound || !laidOut) ReleaseSlot(s);
@@ -915,14 +912,11 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
         }
     }
     // A page at a fixed boundary that would hold less than paging forward shows from there is
-    // shown as paging forward shows it, repeating the first lines of the page after it; so is
-    // a page of a table read view by view found paging forward from the lowest start (its views
-    // show what they showed paging forward). One found from a run-up further into the text ends
-    // where the page after it starts, as the pages before it end where it starts, so that the
-    // pages going back hold every line once.
+    // shown as paging forward shows it, repeating the first lines of the page after it. Any
+    // other page, a page of a table read view by view too, ends where the page after it starts,
+    // so that the pages going back hold every line once.
     bool forwardPage = false;
-    if (((viewedTable && viewedFromLowest) || StartsAtFixedBoundary(accepted, lower)) &&
-        !layout_.content_ && t0 < layout_.TextLength()) {
+    if (StartsAtFixedBoundary(accepted, lower) && !layout_.content_ && t0 < layout_.TextLength()) {
         ReleaseSlot(s);
         forwardPage = LayoutForwardPage(accepted, s, t0, follower, more);
         laidOut = forwardPage;
@@ -1001,7 +995,7 @@ bool Paginator::LayoutPageEndingAt(uint32_t target, uint32_t pageNumber, PageRec
     return out != nullptr;
 }
 
-bool Paginator::HoldsViewedTable(const PageRecord& page, PageSlot* slot) {
+bool Paginator::HoldsViewedTable(const PageRecord& page, uint32_t target, PageSlot* slot) {
     PageSlot aside;
     PageRecord copy, next;
     bool more = false;
@@ -1017,6 +1011,8 @@ bool Paginator::HoldsViewedTable(const PageRecord& page, PageSlot* slot) {
     for (int32_t i = 0, k = 0; i < c.Count(); ++i) {
         if (c.ItemAt(i)->kind != kItemTable) continue;
         const TableRecord* t = c.Table(k++);
+        // A table the page laid out past the target belongs to the page after it.
+        if (c.ItemAt(i)->HasPosition() && c.ItemAt(i)->Position() >= target) break;
         if (t && (t->content.width > t->box.width || t->content.height > t->box.height))
             return true;
     }
@@ -1026,9 +1022,10 @@ bool Paginator::HoldsViewedTable(const PageRecord& page, PageSlot* slot) {
 bool Paginator::SearchForwardPagesEndingAt(PageSlot& slot, uint32_t target, int64_t lower,
                                            PageRecord& accepted, PageRecord& follower,
                                            bool& moreText, bool& laidOut,
-                                           std::vector<PageRecord>& chain, bool& fromLowest) {
+                                           std::vector<PageRecord>& chain) {
     PageRecord& page = slot.scratch;
     page.Reset();
+    bool fromLowest = false;
     if (!StartRunUp(page, RunUpAnchor(accepted), target, lower, fromLowest) ||
         page.start >= target) {
         laidOut = false;

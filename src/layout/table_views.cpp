@@ -15,9 +15,9 @@ constexpr size_t kMostViews = 100000;
 // the outermost cell that starts right of x is a column of its own when it starts in the
 // view's right half or beyond: the view goes to its left edge (a column stop). A column that
 // starts in the view's left half is this view's: a word of it cut at the side shows its whole
-// letters and moves no view by itself, and a word of it wholly beyond the side is gone to
-// directly. Inside a cell that started at or before x (wider than the view) the view goes to
-// the word.
+// letters and is read in the next view (ColumnStops), and a word of it wholly beyond the side is
+// gone to directly. Inside a cell that started at or before x (wider than the view) the view goes
+// to the word.
 enum class Stop { kNone, kColumn, kWord };
 
 Stop StopFor(const Word& w, int32_t x, int32_t width, int32_t& stop) {
@@ -99,6 +99,10 @@ std::vector<int32_t> ColumnStops(const std::vector<Line>& lines, const Frame& fr
                 column = kind == Stop::kColumn || (stop == next && column);
                 next = stop;
             }
+        // Words cut at the side that no view further across shows whole: the next view goes
+        // to the first of them, so that each is read whole in some view, whichever rows the
+        // page holds.
+        if (next == kNoStop) next = firstCut;
         if (next == kNoStop) break;
         // Going on inside a column wider than the view, the words cut at its side come whole.
         if (!column) next = std::min(next, firstCut);

@@ -2,9 +2,10 @@
 // table wider than its view is read column by column: the first view shows its left edge, each
 // next one starts at the left edge of a column (a cell starting in the right half of the view
 // before, or beyond it) whose words the views before could not show whole, or, inside a cell
-// wider than the view, at the first such word. Each of those views is
-// read down before the next one across, over the lines whose words belong to it: a word belongs
-// to the last view across that shows it whole. PageUp goes back over the same views.
+// wider than the view or at a word cut at its side, at the first such word: no word is only
+// ever shown cut. Each of those views is read down before the next one across, over the lines
+// whose words belong to it: a word belongs to the last view across that shows it whole. PageUp
+// goes back over the same views.
 //
 // Everything here is in the table's content coordinates: 0, 0 is its top-left corner.
 #pragma once

@@ -432,12 +432,66 @@ std::string ErrorCodesHtml(bool marks) {
     return h + "</body></html>";
 }
 
+// An API manual's page as its generator writes one: sections of a heading, a history table
+// whose changes name long identifiers and command-line flags in code (wider than the screen, so
+// it is read view by view), a list of options and a paragraph of prose.
+std::string ApiHistoryHtml() {
+    static const char* const kWords[] = {"the",     "script", "context", "is",      "run",
+                                         "module",  "when",   "value",   "options", "a",
+                                         "returns", "of",     "in",      "cached",  "data"};
+    static const char* const kNames[] = {"importModuleDynamically", "produceCachedData",
+                                         "USE_MAIN_CONTEXT_DEFAULT_LOADER", "microtaskMode"};
+    SeededWords words(kWords, 11);
+    std::string h = "<html><head><title>VM</title></head><body><h1>VM (executing JavaScript)</h1>";
+    for (int s = 0; s < 35; ++s) {
+        const std::string n = std::to_string(s);
+        h += "<section><h3>vm.method" + n +
+             "(code[, options])</h3><div class=\"api_metadata\">"
+             "<details class=\"changelog\"><summary>History</summary><table><tbody><tr><th>"
+             "Version</th><th>Changes</th></tr>";
+        for (int r = 0; r < 2 + s % 3; ++r)
+            h += "<tr><td>v" + std::to_string(20 - r * 3) + "." + n +
+                 ".0</td><td><p>Added support for <code>vm.constants." +
+                 std::string(kNames[(s + r) % 4]) + "</code> " + words.Words(3 + (s + r) % 5) +
+                 ".</p></td></tr>";
+        if (s % 2)
+            h += "<tr><td>v19.0.0</td><td><p>No longer behind <code>--experimental-global-"
+                 "webcrypto</code> CLI flag.</p></td></tr>";
+        h += "</tbody></table></details></div><ul>";
+        for (int o = 0; o < 2 + s % 2; ++o)
+            h += "<li><code>option" + std::to_string(o) + "</code> &#x3C;string> " +
+                 words.Words(9 + (s * 3 + o) % 11) +
+                 ". <strong>Default:</strong> <code>'evalmachine.&#x3C;anonymous>'</code>.</li>";
+        h += "</ul><p>" + words.Words(20 + (s * 7) % 23) + ".</p></section>\n";
+    }
+    return h + "</body></html>";
+}
+
 using Page = std::vector<std::string>;
 
 std::vector<std::string> ShownLines(const Page& page) {
     std::vector<std::string> out;
     for (const std::string& line : page)
         if (line.find_first_not_of(' ') != std::string::npos) out.push_back(line);
+    return out;
+}
+
+// The lines of pages in reading order, each line below a table read view by view once: each
+// view of the table shows the page's lines below it again (they count in the last view). Two
+// pages that end on the same lines are taken for views of one page.
+std::vector<std::string> ReadOnce(const std::vector<std::vector<std::string>>& pages) {
+    std::vector<std::string> out;
+    for (size_t k = 0; k < pages.size(); ++k) {
+        const std::vector<std::string>& page = pages[k];
+        size_t below = 0;
+        if (k + 1 < pages.size()) {
+            const std::vector<std::string>& after = pages[k + 1];
+            while (below < std::min(page.size(), after.size()) &&
+                   page[page.size() - 1 - below] == after[after.size() - 1 - below])
+                ++below;
+        }
+        out.insert(out.end(), page.begin(), page.end() - static_cast<std::ptrdiff_t>(below));
+    }
     return out;
 }
 
@@ -525,24 +579,35 @@ protected:
     // Pages PageDown shows from the first and PageUp from End hold the same lines in the same
     // order (blank lines aside: one PageDown dropped at a page's end may show going back; and
     // the lines a page at a boundary repeats of the page after it).
-    void ExpectBackwardTilesForward(const std::string& name, const std::string& html) {
+    void ExpectBackwardTilesForward(const std::string& name, const std::string& html,
+                                    bool viewedTables = false) {
         const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, name + "-down");
         std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, name + "-up");
         ASSERT_GT(forward.size(), 3u);
         ASSERT_GT(back.size(), 3u);
         std::reverse(back.begin(), back.end());
-        ExpectSameLines(forward, back);
+        ExpectSameLines(forward, back, viewedTables);
     }
 
-    static void ExpectSameLines(const std::vector<Page>& forward, const std::vector<Page>& back) {
-        std::vector<std::string> down, up;
-        for (const Page& page : forward)
-            for (const std::string& line : ShownLines(page)) down.push_back(line);
+    // With `viewedTables` (a book of tables read view by view), the lines below a table count
+    // once, not once per view (see ReadOnce); elsewhere two pages may end on the same lines.
+    static void ExpectSameLines(const std::vector<Page>& forward, const std::vector<Page>& back,
+                                bool viewedTables = false) {
+        std::vector<std::vector<std::string>> downPages, upPages;
+        for (const Page& page : forward) downPages.push_back(ShownLines(page));
         const std::vector<size_t> repeats = RepeatsAtBoundaries(forward, back);
         for (size_t k = 0; k < back.size(); ++k) {
             const std::vector<std::string> shown = ShownLines(back[k]);
-            up.insert(up.end(), shown.begin(),
-                      shown.end() - static_cast<std::ptrdiff_t>(repeats[k]));
+            upPages.emplace_back(shown.begin(),
+                                 shown.end() - static_cast<std::ptrdiff_t>(repeats[k]));
+        }
+        std::vector<std::string> down, up;
+        if (viewedTables) {
+            down = ReadOnce(downPages);
+            up = ReadOnce(upPages);
+        } else {
+            for (const auto& page : downPages) down.insert(down.end(), page.begin(), page.end());
+            for (const auto& page : upPages) up.insert(up.end(), page.begin(), page.end());
         }
         size_t same = 0;
         while (same < down.size() && same < up.size() && down[same] == up[same]) ++same;
@@ -604,7 +669,24 @@ TEST_P(ProgramPagesAgree, ALongManualOfMarkedUpTerms) {
 // going back, each page of it holds the rows paging forward showed on one page (the page holding
 // its first rows the same prose above them), so the views show what paging forward showed.
 TEST_P(ProgramPagesAgree, ATableWiderThanTheScreenReadViewByView) {
-    ExpectBackwardTilesForward("wide-constants", WideConstantsTableHtml());
+    ExpectBackwardTilesForward("wide-constants", WideConstantsTableHtml(), true);
+}
+
+// A page going back that holds a table read view by view ends where the page after it starts,
+// as every page going back does: none repeats the first lines of the page after it (only the
+// page after page 1 is shown as paging forward shows it).
+TEST_P(ProgramPagesAgree, APageOfAHistoryTableGoingBackEndsWhereThePageAfterStarts) {
+    const std::string html = ApiHistoryHtml();
+    const std::vector<Page> forward = Walk(html, "", "key 0x22", 600, "history-down");
+    std::vector<Page> back = Walk(html, "key 0x23\nidle\n", "key 0x21", 600, "history-up");
+    ASSERT_GT(back.size(), 3u);
+    std::reverse(back.begin(), back.end());
+    const std::vector<size_t> repeats = RepeatsAtBoundaries(forward, back);
+    for (size_t k = 2; k < repeats.size(); ++k)
+        EXPECT_EQ(repeats[k], 0u) << "page " << k + 1 << " of " << back.size()
+                                  << " going back repeats lines of the page after it, from \""
+                                  << ShownLines(back[k + 1]).front() << "\"";
+    ExpectSameLines(forward, back, true);
 }
 
 // A row taller than the screen is read view by view down it: going back, the page holding it

@@ -966,5 +966,85 @@ TEST(ProgramWideTables, ThePageAfterATableOfHeadingsShowsItsWordsPlain) {
     }
 }
 
+// A reference manual's functions as its generator writes them: a sentence, the synopsis, then a
+// table of the one parameter, its name beside a description naming a function in code. Each
+// description's code name is a little longer than the one before, so that in some of them the
+// description column runs a few pixels past the view's side: its words there are cut at the
+// side, none wholly beyond it.
+constexpr int kFunctions = 24;
+
+std::string ParameterWord(int function, int word) {
+    return "p" + std::to_string(function) + "w" + std::to_string(word);
+}
+
+std::string ParameterTablesManual() {
+    std::string html = "<html><head><title>Input</title></head><body><h1>Input extension</h1>";
+    const std::string longest = "XGetDeviceMotionEvents";
+    for (int f = 0; f < kFunctions; ++f) {
+        const std::string n = std::to_string(f);
+        const std::string function = "XGet" + n;
+        html += "<p>To find the events of device " + n + " use <code class=\"function\">" +
+                function + "</code>.</p><div class=\"funcsynopsis\"><p><code class=\"funcdef\">"
+                "int <strong class=\"fsfunc\">" + function + "</strong>(</code>Display<var "
+                "class=\"pdparam\"> *display</var>);</p></div><div class=\"variablelist\">"
+                "<table border=\"0\" class=\"variablelist\"><colgroup><col align=\"left\" "
+                "valign=\"top\" /><col /></colgroup><tbody><tr><td><p><span class=\"term\">"
+                "<span class=\"emphasis\"><em>display</em></span></span></p></td><td><p>";
+        for (int w = 1; w <= 8; ++w) {
+            html += ParameterWord(f, w) + " ";
+            if (w == 3)
+                html += "<code class=\"function\">" + longest.substr(0, 8 + f % 15) + "Ev" + n +
+                        "</code> ";
+        }
+        html += "</p></td></tr></tbody></table></div><p>The call returns the events of device " +
+                n + ".</p>";
+    }
+    return html + "</body></html>";
+}
+
+// No word of a table wider than its view is only ever shown cut at the view's side: a column
+// starting in the view's left half whose words run past the side is read whole in a view across
+// of its own, whether or not a word lies wholly beyond the side. PageDown from the first page
+// and PageUp from End show every word of every description whole, at both screen sizes and
+// with the larger font.
+TEST(ProgramWideTables, EveryWordOfAParameterTableShowsWholeForwardAndBack) {
+    struct Setting {
+        const char* screen;
+        int larger;  // font steps up
+    };
+    constexpr int kPresses = 120;
+    for (const Setting& setting :
+         {Setting{"240x320", 0}, Setting{"480x640@192", 0}, Setting{"240x320", 2}}) {
+        SCOPED_TRACE(std::string(setting.screen) + (setting.larger ? ", larger font" : ""));
+        TempDevice device;
+        ASSERT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/manual.html", ParameterTablesManual());
+        const std::string o = device.outside() + "/";
+        std::string steps = "idle\n";
+        for (int i = 0; i < setting.larger; ++i) steps += "menu 40082\nidle\n";
+        steps += Presses("0x22", kPresses, "f", PageTextIn(o)) + "key 0x23\nidle\n" +
+                 Presses("0x21", kPresses, "b", PageTextIn(o));
+        const ProgramResult run =
+            RunSteps(device, kManualBook, steps + "quit\n", On(setting.screen));
+        ASSERT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+        for (const char* way : {"f", "b"}) {
+            std::set<std::string> shown;
+            for (const std::vector<std::string>& page : ReadPageTexts(o, way, kPresses))
+                for (const std::string& w : WordsOf(page)) shown.insert(w);
+            // Each description's first word starts its column: the walk passed every table.
+            ASSERT_TRUE(shown.count(ParameterWord(0, 1)) &&
+                        shown.count(ParameterWord(kFunctions - 1, 1)))
+                << way << ": the walk did not pass every table";
+            std::vector<std::string> missing;
+            for (int f = 0; f < kFunctions; ++f)
+                for (int w = 1; w <= 8; ++w)
+                    if (!shown.count(ParameterWord(f, w))) missing.push_back(ParameterWord(f, w));
+            EXPECT_TRUE(missing.empty())
+                << (*way == 'f' ? "PageDown" : "PageUp") << " never shows whole " << missing.size()
+                << " words, the first " << missing.front();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace fvt::test
