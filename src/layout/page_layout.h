@@ -779,6 +779,10 @@ private:
     bool stopHit_ = false;
 
     ElementStack elements_;
+    // InHead's answer for the stack version it was worked out for (0: none yet); every text
+    // token asks, and the stack changes at tags only.
+    mutable uint64_t headVersion_ = 0;
+    mutable bool inHead_ = false;
     // Per page being laid out.
     PageRecord* next_ = nullptr;
     BlockContents* block_ = nullptr;
