@@ -126,6 +126,26 @@ TEST(ProgramHtmlText, TheHeadsTextIsHiddenAndTheTextAroundItShown) {
             << i << ": " << all;
 }
 
+// A line takes the style in force where it starts, however many changes the line before held:
+// paragraphs that open with a few words of other sizes and go on in a larger font break into
+// lines as tall as the same paragraphs written in the larger font throughout, so the pages
+// hold the same lines.
+TEST(ProgramHtmlText, ALineStartsInTheStyleTheLineBeforeEndedIn) {
+    std::string mixed = "<html><body>", plain = "<html><body>";
+    for (int i = 1; i <= 12; ++i) {
+        std::string words;
+        for (int w = 0; w < 24; ++w) words += " larger" + std::to_string(i) + "w" + std::to_string(w);
+        mixed += "<p>open <small>small</small> <b>bold</b> <big>big" + words + "</big></p>\n";
+        plain += "<p><big>open small bold big" + words + "</big></p>\n";
+    }
+    const auto a = Pages(mixed + "</body></html>", 3), b = Pages(plain + "</body></html>", 3);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t p = 0; p < a.size(); ++p) {
+        ASSERT_FALSE(a[p].empty()) << p;
+        EXPECT_EQ(a[p], b[p]) << "page " << p + 1;
+    }
+}
+
 // Soft hyphens are invisible where the line does not break at them: the page looks as the
 // same text written without them.
 TEST(ProgramHtmlText, SoftHyphensAreInvisibleWhereTheLineGoesOn) {
