@@ -138,8 +138,7 @@ bool PageLayout::ReadToken(BlockContents& block) {
 // The HEAD's text (a TITLE) is the page's name, never its content; the HEAD of a page with
 // no BODY is laid out with the rest. A block element opened inside an unclosed HEAD is body
 // content again.
-bool PageLayout::InHead() const {
-    if (headVersion_ == elements_.Version()) return inHead_;
+bool PageLayout::FindInHead() const {
     headVersion_ = elements_.Version();
     inHead_ = false;
     for (int32_t at = elements_.TopOffset(); at >= 0; at = elements_.PreviousOffset(at)) {

@@ -598,7 +598,9 @@ private:
     // Flow elements.
     bool ReadToken(BlockContents& block);
     bool LayoutToken(BlockContents& block, uint32_t position);
-    bool InHead() const;
+    // Asked for every text token: the kept answer is read inline.
+    bool InHead() const { return headVersion_ == elements_.Version() ? inHead_ : FindInHead(); }
+    bool FindInHead() const;
     // Shows or hides a form control's own drawing (it draws over the page, unclipped).
     void ShowControl(InlineObject& control, bool show);
     bool AddEndMark(BlockContents& block, uint32_t position);
