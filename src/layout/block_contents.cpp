@@ -177,6 +177,13 @@ bool BlockContents::CopyRange(const BlockContents& from, int32_t start, int32_t 
 
 bool BlockContents::SplitAt(const BlockCursor& cursor, BlockContents& first,
                             BlockContents& second, bool keepStorage) {
+    if (!SplitItems(cursor, first, second, keepStorage)) return false;
+    second.Compact();
+    return true;
+}
+
+bool BlockContents::SplitItems(const BlockCursor& cursor, BlockContents& first,
+                               BlockContents& second, bool keepStorage) {
     if (Count() == 0) {
         uint32_t end = end_;
         first.Clear();
@@ -227,7 +234,6 @@ bool BlockContents::SplitAt(const BlockCursor& cursor, BlockContents& first,
         second.GetStart(tailStart);
         end_ = tailStart;
         if (!keepStorage) Compact();
-        second.Compact();
         return true;
     }
     BlockContents head, tail;
@@ -243,7 +249,6 @@ bool BlockContents::SplitAt(const BlockCursor& cursor, BlockContents& first,
     first.MoveFrom(head);
     second.MoveFrom(tail);
     first.Compact();
-    second.Compact();
     return true;
 }
 

@@ -171,7 +171,6 @@ bool PageLayout::LayoutIntoSlot(PageSlot& slot, PageRecord& next, bool& moreText
         next.markIndex = -1;
         next.scanState.Clear();
         ok = source_->SaveState(next.scanState) && next.elements.AssignInPlace(elements_);
-        next.block->Compact();
     }
     if (!ok) {
         slot.contents.Clear();

@@ -138,13 +138,15 @@ bool PageLayout::ReadToken(BlockContents& block) {
 // The HEAD's text (a TITLE) is the page's name, never its content; the HEAD of a page with
 // no BODY is laid out with the rest. A block element opened inside an unclosed HEAD is body
 // content again.
-bool PageLayout::InHead() const {
+bool PageLayout::FindInHead() const {
+    headVersion_ = elements_.Version();
+    inHead_ = false;
     for (int32_t at = elements_.TopOffset(); at >= 0; at = elements_.PreviousOffset(at)) {
         uint32_t id = elements_.ReadU16At(at);
-        if (id == kTagHead || id == kTagTitle) return true;
-        if (MarkupTags::Class(id) != 0) return false;
+        if (id == kTagHead || id == kTagTitle) return inHead_ = true;
+        if (MarkupTags::Class(id) != 0) break;
     }
-    return false;
+    return inHead_;
 }
 
 bool PageLayout::LayoutToken(BlockContents& block, uint32_t position) {

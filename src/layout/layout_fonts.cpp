@@ -146,6 +146,13 @@ int32_t LayoutFonts::MeasureCharWidth(char16_t c) {
 void LayoutFonts::Metrics() {
     // Every style change asks for them: the context is asked once per font, as for the space.
     if (metricsFor_ == static_cast<int64_t>(key_)) return;
+    Widths* kept = WidthsOfFont();
+    if (kept && kept->metricsKept) {
+        ascent_ = kept->ascent;
+        descent_ = kept->descent;
+        metricsFor_ = key_;
+        return;
+    }
     int32_t a = gc_ ? gc_->FontAscent() : 0;
     if (a > 0) {
         ascent_ = a;
@@ -156,6 +163,11 @@ void LayoutFonts::Metrics() {
         if (gc_) return;  // the context may answer once it draws: not kept
     }
     metricsFor_ = key_;
+    if (kept) {
+        kept->ascent = ascent_;
+        kept->descent = descent_;
+        kept->metricsKept = true;
+    }
 }
 
 int32_t LayoutFonts::Ascent() {

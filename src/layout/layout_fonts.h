@@ -101,6 +101,11 @@ private:
     struct Widths {
         uint32_t key = 0;
         std::array<int16_t, kKeptChars> width;  // -1 not measured yet
+        // The font's ascent and descent, once asked (a page switches between its roman and
+        // italic fonts at every italic phrase).
+        bool metricsKept = false;
+        int32_t ascent = 0;
+        int32_t descent = 0;
     };
     Widths* WidthsOfFont();
     // Words measured lately, per font: prose repeats its words, and a word measured again is
@@ -114,7 +119,8 @@ private:
         Size size;
     };
     std::unique_ptr<Word[]> words_;
-    // Ascent and descent of the selected font, asked of the context once per font.
+    // Ascent and descent of the selected font, asked of the context once per font (and kept
+    // with its widths).
     void Metrics();
     GraphicsContext* gc_ = nullptr;
     int32_t baseEm_ = 12;

@@ -150,11 +150,15 @@ bool PageLayout::SplitWord(LineState& ln, int32_t& room, bool opensLine) {
 // The line went back to c (a break chosen before its last word, or the cut inside a word): the
 // style in force there is the line's first with the style changes up to c, not the one reached
 // past it. The next line and the page starting there take it.
+// A style change replaces the whole style: the one in force at c is the last change between
+// the line's start and c, counted by the cursors, or else the style the line started with.
 void PageLayout::ApplyStyleAt(const LineState& ln, const BlockCursor& c) {
-    ApplyStyle(ln.startStyle);
-    for (BlockCursor k = ln.lineStart; k.position < c.position && !k.AtEnd(); k.Next()) {
-        if (k.Kind() == kItemStyleChange) ApplyStyle(*block_->Style(k.counts[kItemStyleChange]));
-    }
+    const int32_t changes = c.counts[kItemStyleChange];
+    const PositionRecord* last =
+        c.position > ln.lineStart.position && changes > ln.lineStart.counts[kItemStyleChange]
+            ? block_->Style(changes - 1)
+            : nullptr;
+    ApplyStyle(last ? *last : ln.startStyle);
 }
 
 bool PageLayout::LayoutLines(ColumnBox& column, BlockCursor& cursor, bool& goOn, bool& firstLine,

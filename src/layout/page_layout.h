@@ -598,7 +598,9 @@ private:
     // Flow elements.
     bool ReadToken(BlockContents& block);
     bool LayoutToken(BlockContents& block, uint32_t position);
-    bool InHead() const;
+    // Asked for every text token: the kept answer is read inline.
+    bool InHead() const { return headVersion_ == elements_.Version() ? inHead_ : FindInHead(); }
+    bool FindInHead() const;
     // Shows or hides a form control's own drawing (it draws over the page, unclipped).
     void ShowControl(InlineObject& control, bool show);
     bool AddEndMark(BlockContents& block, uint32_t position);
@@ -779,6 +781,10 @@ private:
     bool stopHit_ = false;
 
     ElementStack elements_;
+    // InHead's answer for the stack version it was worked out for (0: none yet); every text
+    // token asks, and the stack changes at tags only.
+    mutable uint64_t headVersion_ = 0;
+    mutable bool inHead_ = false;
     // Per page being laid out.
     PageRecord* next_ = nullptr;
     BlockContents* block_ = nullptr;

@@ -683,7 +683,7 @@ void Paginator::Forget() {
     lastNumber_ = lastStart_ = kNone;
     knownLines_.clear();
     keptStops_.clear();
-    trail_.clear();
+    ForgetTrail();
     chainSeeds_ = true;
 }
 
@@ -723,13 +723,16 @@ uint32_t Paginator::TrailedBefore(uint32_t start) const {
 
 void Paginator::KeepTrail(uint32_t before, uint32_t start) {
     if (before == kNone || before >= start) return;
-    for (TrailEntry& t : trail_)
-        if (t.start == start) {
-            t.before = before;
-            return;
-        }
+    if (start <= trailHighest_) {
+        for (TrailEntry& t : trail_)
+            if (t.start == start) {
+                t.before = before;
+                return;
+            }
+    }
     if (trail_.size() >= kMaxKeptStops) trail_.erase(trail_.begin());
     trail_.push_back({before, start});
+    trailHighest_ = std::max(trailHighest_, start);
 }
 
 std::vector<Paginator::TrailEntry> Paginator::TrailUpTo(uint32_t start, size_t count) const {
@@ -757,7 +760,7 @@ void Paginator::DropLaidOut() {
         if (&r != cur) r.Reset();
     // Ends and links were measured at the old size; they are found again.
     keptStops_.clear();
-    trail_.clear();
+    ForgetTrail();
     for (PageRecord* r : {&first_, cur}) {
         if (!r) continue;
         r->end = kNone;

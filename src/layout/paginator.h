@@ -403,8 +403,14 @@ private:
     void ForgetStop(uint32_t start);
     std::vector<KeptStopEntry> keptStops_;
     // Page starts and the start of the page shown before each (KeepTrail), at most
-    // kMaxKeptStops.
+    // kMaxKeptStops; trailHighest_ is at least every start there (paging forward keeps starts
+    // past all of them, which need no search).
     std::vector<TrailEntry> trail_;
+    uint32_t trailHighest_ = 0;
+    void ForgetTrail() {
+        trail_.clear();
+        trailHighest_ = 0;
+    }
     // Whether a search with no known page to start from starts a few pages back (the last
     // search could cut its page from the lines of the page before).
     bool chainSeeds_ = true;

@@ -94,6 +94,58 @@ TEST(ProgramHtmlText, ALongHeadLeavesTheBodyOnPageOne) {
     EXPECT_NE(Words(pages[0]).find("The body starts here."), std::string::npos);
 }
 
+// The HEAD's text (its TITLE) is never shown, and the text around it always is, however often
+// the open elements change between two words: text straight after the HEAD of a page without
+// BODY, a HEAD left open by a paragraph, a TITLE astray in every paragraph, over several pages.
+TEST(ProgramHtmlText, TheHeadsTextIsHiddenAndTheTextAroundItShown) {
+    std::string html =
+        "<html><head><title>Manual title</title><meta charset=\"utf-8\"></head>\n"
+        "Loose words after the head.\n<head><title>Second title</title><p>A paragraph opens "
+        "the body in an open head.</p>\n";
+    for (int i = 1; i <= 30; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " opens here <title>hidden " +
+                std::to_string(i) + "</title> and <i>goes</i> on after its stray title.</p>\n";
+    const auto pages = Pages(html + "</html>", 4);
+    std::string all;
+    for (const auto& page : pages) {
+        ASSERT_FALSE(page.empty());
+        const std::string words = Words(page);
+        EXPECT_EQ(words.find("title"), words.find("title.")) << words;  // no title's own text
+        EXPECT_EQ(words.find("hidden"), std::string::npos) << words;
+        all += (all.empty() ? "" : " ") + words;
+    }
+    EXPECT_EQ(all.rfind("Loose words after the head. A paragraph opens the body in an open head. "
+                        "Paragraph 1 opens here and goes on",
+                        0),
+              0u)
+        << all;
+    for (int i = 2; i <= 9; ++i)
+        EXPECT_NE(all.find("Paragraph " + std::to_string(i) +
+                           " opens here and goes on after its stray title."),
+                  std::string::npos)
+            << i << ": " << all;
+}
+
+// A line takes the style in force where it starts, however many changes the line before held:
+// paragraphs that open with a few words of other sizes and go on in a larger font break into
+// lines as tall as the same paragraphs written in the larger font throughout, so the pages
+// hold the same lines.
+TEST(ProgramHtmlText, ALineStartsInTheStyleTheLineBeforeEndedIn) {
+    std::string mixed = "<html><body>", plain = "<html><body>";
+    for (int i = 1; i <= 12; ++i) {
+        std::string words;
+        for (int w = 0; w < 24; ++w) words += " larger" + std::to_string(i) + "w" + std::to_string(w);
+        mixed += "<p>open <small>small</small> <b>bold</b> <big>big" + words + "</big></p>\n";
+        plain += "<p><big>open small bold big" + words + "</big></p>\n";
+    }
+    const auto a = Pages(mixed + "</body></html>", 3), b = Pages(plain + "</body></html>", 3);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t p = 0; p < a.size(); ++p) {
+        ASSERT_FALSE(a[p].empty()) << p;
+        EXPECT_EQ(a[p], b[p]) << "page " << p + 1;
+    }
+}
+
 // Soft hyphens are invisible where the line does not break at them: the page looks as the
 // same text written without them.
 TEST(ProgramHtmlText, SoftHyphensAreInvisibleWhereTheLineGoesOn) {

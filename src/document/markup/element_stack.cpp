@@ -1,5 +1,6 @@
 #include "document/markup/element_stack.h"
 
+#include <atomic>
 #include <new>
 #include <utility>
 
@@ -42,6 +43,11 @@ ElementStack::ElementStack() {
     AttributeValue::Install();
 }
 
+uint64_t ElementStack::NextVersion() {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 ElementStack::ElementStack(ElementStack&& other) noexcept {
     Swap(other);
 }
@@ -57,6 +63,7 @@ ElementStack& ElementStack::operator=(ElementStack&& other) noexcept {
 bool ElementStack::Push(TokenSource& source, const RenderState& state) {
     bool isEnd = false, isEmpty = false;
     uint32_t id = source.GetTag(isEnd, isEmpty);
+    Changed();
     // Tags the stack never holds (empty by the tag table, unknown, not elements) push nothing,
     // and their end tags pop nothing, whatever flags the source gives them.
     if (isEmpty || !StackableTag(id)) return true;
@@ -130,6 +137,7 @@ bool ElementStack::Push(TokenSource& source, const RenderState& state) {
 void ElementStack::Pop() {
     int32_t top = TopOffset();
     if (top < 0) return;
+    Changed();
     uint32_t first = WordAt(static_cast<uint32_t>(top));
     Truncate(words_, top);
     Truncate(texts_, texts_.Count() - static_cast<int32_t>(TextsOf(first)));
@@ -144,6 +152,7 @@ bool ElementStack::PopUnlessRoot(uint32_t rootId) {
 }
 
 void ElementStack::Clear() {
+    Changed();
     words_.Clear();
     texts_.Clear();
     records_.Clear();
@@ -162,10 +171,12 @@ void ElementStack::Swap(ElementStack& other) {
     records_.Move(other.records_);
     other.records_.Move(r);
     std::swap(refused_, other.refused_);
+    std::swap(version_, other.version_);
 }
 
 bool ElementStack::AssignInPlace(const ElementStack& other) {
     if (this == &other) return true;
+    Changed();
     if (!words_.Copy(other.words_) || !texts_.Copy(other.texts_) ||
         !records_.Copy(other.records_)) {
         Clear();

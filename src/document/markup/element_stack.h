@@ -54,6 +54,11 @@ public:
     bool AssignInPlace(const ElementStack& other);
     // Same entries, texts and records (link targets compared by value).
     bool Equals(const ElementStack& other) const;
+    // Names the entries as they are now (their tags, positions and attributes; a record changed
+    // in place through GetRecordAtDepth keeps it): every push, pop, clear or copy gives the stack
+    // a number no stack had before, a swap or move takes the entries' number with them. An answer
+    // worked out from the entries holds while the number is the same. Never 0.
+    uint64_t Version() const { return version_; }
 
     uint32_t Count() const { return static_cast<uint32_t>(records_.Count()); }
     uint32_t WordCount() const { return static_cast<uint32_t>(words_.Count()); }
@@ -110,11 +115,14 @@ private:
     bool ValidOffset(int32_t offset) const { return offset >= 0 && offset < words_.Count(); }
     uint32_t EntryLength(int32_t offset) const;
     bool RebuildRecords(const DocumentDefaults& defaults);
+    static uint64_t NextVersion();
+    void Changed() { version_ = NextVersion(); }
 
     SegArray<uint32_t, 6> words_;
     SegArray<String, 4> texts_;
     SegArray<RenderState, 3> records_;
     uint32_t refused_ = 0;  // start tags past the depth limit whose end tags are to come
+    uint64_t version_ = NextVersion();
 };
 
 // A token source over one stored entry, so that the style computation runs over it exactly
