@@ -352,7 +352,7 @@ bool PageLayout::LayoutElement(BlockContents& block, uint32_t id, bool isEnd,
                 source_->SkipElement();
                 // The skipped element's end tag never comes: its entry goes now.
                 bool e = false, m = false;
-                if (source_->GetTag(e, m) == id && elements_.FindTag(id) == 0)
+                if (source_->GetTag(e, m) == id && elements_.FindTag(id) == elements_.TopOffset())
                     elements_.Pop();
             }
             return true;

@@ -33,6 +33,7 @@ constexpr int32_t kFirstPageBudget = 100;
 // that a long one does not leave the first page without the body; up to this position only,
 // so that a file whose head never ends is not read to its end.
 constexpr uint32_t kMarkupHead = 6;
+constexpr uint32_t kMarkupTitle = 5;
 constexpr uint32_t kMarkupScript = 49;
 constexpr uint32_t kMarkupStyle = 115;
 constexpr uint32_t kFreeHeadReach = 256u << 10;
@@ -228,6 +229,13 @@ void PageLayout::SetMetadataList(SortedRecordDatabase* list) {
     if (metadata_ && collectMetadata_) metadata_->ClearItems();
 }
 
+void PageLayout::TakeBodyColours() {
+    uint32_t colour = 0;
+    if (source_->GetAttributeValue(kAttrBgColor, colour)) bodyColour_ = colour;
+    // BODY's TEXT (read as COLOR) is the colour of text that names none.
+    if (source_->GetAttributeValue(kAttrColor, colour)) bodyTextColour_ = colour;
+}
+
 bool PageLayout::LayoutFirstPage() {
     pager_.SetFirstKnown(false);
     pager_.First().Reset();
@@ -240,16 +248,27 @@ bool PageLayout::LayoutFirstPage() {
     if (collect) metadata_->ClearItems();
     int32_t budget = kFirstPageBudget;
     bool suspended = false;
-    bool inHead = false, inStyle = false, inScript = false;
+    bool inHead = false, inTitle = false, inStyle = false, inScript = false;
+    // Words outside the head before BODY are shown, as a browser shows them: the first page
+    // then starts at the beginning, as in a file without BODY.
+    bool wordsBeforeBody = false, bodySeen = false;
     uint32_t guard = TextLength() * 2 + 1024;
     while (budget > 0 && guard-- > 0) {
         uint32_t kind = source_->NextToken();
         if (kind == kTokenEnd) break;
         if (kind == kTokenContinue || kind == kTokenSpace) continue;
+        if ((kind == kTokenText || kind == kTokenNonJoiner) && !bodySeen)
+            wordsBeforeBody |= !(inHead || inTitle || inStyle || inScript || suspended);
         if (kind == kTokenTag) {
             bool isEnd = false, isEmpty = false;
             uint32_t id = source_->GetTag(isEnd, isEmpty);
-            if (id == kMarkupBody && !isEnd && !pager_.FirstKnown()) {
+            if (id == kMarkupBody && !isEnd && !bodySeen) {
+                bodySeen = true;
+                TakeBodyColours();
+                if (wordsBeforeBody) {
+                    if (!collect) break;
+                    continue;
+                }
                 uint32_t p = 0;
                 source_->GetPosition(p);
                 pager_.First().start = p;
@@ -258,10 +277,6 @@ bool PageLayout::LayoutFirstPage() {
                 pager_.First().used = true;
                 pager_.First().pageNumber = 1;
                 pager_.SetFirstKnown(true);
-                uint32_t colour = 0;
-                if (source_->GetAttributeValue(kAttrBgColor, colour)) bodyColour_ = colour;
-                // BODY's TEXT (read as COLOR) is the colour of text that names none.
-                if (source_->GetAttributeValue(kAttrColor, colour)) bodyTextColour_ = colour;
                 // Log hosts may still follow in the body's first tokens.
                 if (!collect) return true;
                 continue;
@@ -296,6 +311,7 @@ bool PageLayout::LayoutFirstPage() {
             }
             if (id == kMarkupReference || id == kMarkupGuide) continue;
             if (id == kMarkupHead) inHead = !isEnd;
+            if (id == kMarkupTitle) inTitle = !isEnd && !isEmpty;
             if (id == kMarkupStyle) inStyle = !isEnd && !isEmpty;
             if (id == kMarkupScript) inScript = !isEnd && !isEmpty;
         }
@@ -307,7 +323,8 @@ bool PageLayout::LayoutFirstPage() {
         if (!suspended) --budget;
     }
     if (pager_.FirstKnown()) return true;
-    // No BODY: the text is shown from the beginning with the default element stack.
+    // No BODY, or words before it: the text is shown from the beginning with the default
+    // element stack.
     if (!source_->Start(0, false)) return false;
     uint32_t p = 0;
     source_->GetPosition(p);

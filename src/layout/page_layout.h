@@ -489,6 +489,8 @@ public:
         return pager_.EnsureRecord(pageNumber, start, align);
     }
     bool LayoutFirstPage();
+    // BODY's page and text colours, from the BODY tag the source has just read.
+    void TakeBodyColours();
     bool LayoutPageAt(uint32_t position, bool scratch, int32_t* slotOut = nullptr) {
         return pager_.LayoutPageAt(position, scratch, slotOut);
     }

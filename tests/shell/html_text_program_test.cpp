@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "shell/program_runs.h"
+#include "support/bookfiles/book_builder.h"
 #include "support/platform/temp_device.h"
 #include "support/shell/program_launcher.h"
 
@@ -124,6 +125,50 @@ TEST(ProgramHtmlText, TheHeadsTextIsHiddenAndTheTextAroundItShown) {
                            " opens here and goes on after its stray title."),
                   std::string::npos)
             << i << ": " << all;
+}
+
+// Words a generator left between the end of the HEAD and BODY are shown before the body, as
+// a browser shows them, in an HTML file and in a book alike; the title stays hidden and BODY
+// still colours the page.
+TEST(ProgramHtmlText, WordsBetweenTheHeadAndTheBodyAreShown) {
+    const std::string html =
+        "<!DOCTYPE html>\n<html><head><title>Xtrans manual</title>\n<style>p { margin: 0 }"
+        "</style></head>\n<!-- generated -->\nPrevious | <a href=\"index.html\">Contents</a> "
+        "| Next\n<body bgcolor=\"#ffe0e0\"><h2>Chapter One</h2><p>The body starts here."
+        "</p></body></html>\n";
+    const auto pages = Pages(html, 1);
+    ASSERT_FALSE(pages[0].empty());
+    const std::string shown = "Previous | Contents | Next Chapter One The body starts here.";
+    EXPECT_EQ(Words(pages[0]), shown);
+    EXPECT_TRUE((ColourAt(Shot(html), 4, 200) == Rgb{255, 224, 224}));
+
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    BookBuilder book;
+    book.text.assign(html.begin(), html.end());
+    book.fullName = "Loose words";
+    const Bytes bytes = book.Build();
+    device.WriteHost("storage/eBooks/loose.prc", std::string(bytes.begin(), bytes.end()));
+    const std::string o = device.outside() + "/";
+    const ProgramResult run = RunSteps(device, {"\\storage\\eBooks\\loose.prc"},
+                                       "idle\npagetext " + o + "book.txt\nquit\n");
+    ASSERT_EQ(run.status, 0) << ReadFile(o + "errors.txt");
+    EXPECT_EQ(Words(ReadLines(o + "book.txt")), shown);
+}
+
+// A script or style sheet in a paragraph is passed over with its content and leaves the open
+// elements as they were: the words after the bold that held it are plain again (the real
+// fonts draw bold wider).
+TEST(ProgramHtmlText, ASkippedScriptLeavesTheStylesAroundIt) {
+    const std::string after =
+        " plain words after the bold.</p><p>Next paragraph.</p></body></html>";
+    const Picture bare = Shot("<html><body><p><b>Bold words</b>" + after, {});
+    const Picture skipped = Shot("<html><body><p><b>Bold words<script>var a = 1;</script>"
+                                 "<style>p { }</style></b>" + after,
+                                 {});
+    ASSERT_GT(bare.width, 0);
+    ASSERT_EQ(bare.width, skipped.width);
+    EXPECT_FALSE(bare.RowsDiffer(skipped, 24, bare.height - 30));
 }
 
 // A line takes the style in force where it starts, however many changes the line before held:
