@@ -1,6 +1,7 @@
 // Tables in the page flow: rows are measured, the columns sized, the fitting rows laid out
 // again at their final widths and placed; a table taller than what is left is cut after the
 // last row that fits and continues on the next page.
+#include "core/platform_helpers.h"
 #include "document/markup/keyword_tree.h"
 #include "document/markup/length.h"
 #include "layout/inline_objects.h"
@@ -12,8 +13,14 @@ namespace {
 // Cells are laid out in boxes this tall: room never stops them, the rows decide.
 constexpr int32_t kCellBoxHeight = 0x3FFFFFF;
 
+// A cell without CELLPADDING keeps a pixel of a normal screen on each side; a dense screen
+// draws the text twice as large, and one of its pixels would leave the columns' words touching.
+int32_t DefaultCellPadding() {
+    return IsHighResolution() ? 2 : 1;
+}
+
 int32_t CellPadding(uint32_t padding, int32_t base) {
-    if (padding == TableRecord::kNoPadding || !Length::IsSet(padding)) return 1;
+    if (padding == TableRecord::kNoPadding || !Length::IsSet(padding)) return DefaultCellPadding();
     int32_t v = Length::Resolve(padding, base, 0);
     if (v < 0) return 0;
     return v > 1000 ? 1000 : v;

@@ -153,5 +153,46 @@ TEST(ProgramTables, ARuleInACellTakesTheCellsWidth) {
     EXPECT_EQ(ink(200, 240), 0);
 }
 
+// A two-column list as a documentation generator writes it (file names beside what they hold,
+// no CELLPADDING): the columns keep a pixel of a normal screen on each side of their text, so a
+// dense screen, which draws everything twice as large, draws them as the same list with a
+// padding of two; there "Xtransutil.c" and "Collection" once read as one word.
+TEST(ProgramTables, ColumnsKeepTheirSpaceOnADenseScreen) {
+    auto list = [](const std::string& padding) {
+        std::string html =
+            "<html><body><p>The source files are listed below.</p><div "
+            "class=\"variablelist\"><table border=\"0\" " +
+            padding + "><colgroup><col align=\"left\" /><col /></colgroup><tbody>";
+        for (const char* row : {"Xtrans.h|Function prototypes and defines.",
+                                "Xtransutil.c|Collection of utility functions."}) {
+            const std::string r = row;
+            html += "<tr><td><p><span class=\"term\"><code>" + r.substr(0, r.find('|')) +
+                    "</code></span></p></td><td><p>\n" + r.substr(r.find('|') + 1) +
+                    "\n    </p></td></tr>";
+        }
+        return html + "</tbody></table></div><p>After the list.</p></body></html>";
+    };
+    auto shot = [&](const std::string& screen, const std::string& padding) {
+        TempDevice device;
+        EXPECT_TRUE(device.ok());
+        device.WriteHost("storage/eBooks/list.htm", list(padding));
+        const std::string o = device.outside() + "/";
+        EXPECT_EQ(
+            RunSteps(device, {"\\storage\\eBooks\\list.htm"},
+                     "idle\nscreenshot " + o + "list.png\nquit\n", {"FOLIVANT_SCREEN=" + screen})
+                .status,
+            0)
+            << ReadFile(o + "errors.txt");
+        return ReadPicture(o + "list.png");
+    };
+    const Picture dense = shot("480x640@192", "");
+    ASSERT_EQ(dense.width, 480);
+    EXPECT_FALSE(dense.RowsDiffer(shot("480x640@192", "cellpadding=\"2\""), 0, dense.height));
+    EXPECT_TRUE(dense.RowsDiffer(shot("480x640@192", "cellpadding=\"1\""), 0, dense.height));
+    const Picture normal = shot("240x320", "");
+    ASSERT_EQ(normal.width, 240);
+    EXPECT_FALSE(normal.RowsDiffer(shot("240x320", "cellpadding=\"1\""), 0, normal.height));
+}
+
 }  // namespace
 }  // namespace fvt::test
