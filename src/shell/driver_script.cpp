@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "core/charset.h"
 #include "core/text.h"
@@ -347,6 +348,35 @@ void ServeModelessDialog() {
     }
 }
 
+// The script's lines and the next one to run.
+struct ScriptLines {
+    std::vector<std::string> lines;
+    size_t next = 0;
+    bool typing = false;  // the box shown takes the steps that follow
+};
+
+// A dialog that has taken every answer waiting takes the script's next steps when they type into
+// it as a person does: a `char` step, then further `char`, `idle` and `answer` steps, until one
+// of another kind, which leaves the box to its default.
+bool TypeIntoBox(ScriptLines& script) {
+    if (script.next >= script.lines.size()) return false;
+    DriverAction a;
+    if (!DriverScript::ParseLine(script.lines[script.next], a)) return false;
+    const bool typed = a.verb == DriverAction::kChar;
+    if (!typed &&
+        (!script.typing || (a.verb != DriverAction::kIdle && a.verb != DriverAction::kAnswer)))
+        return false;
+    ++script.next;
+    script.typing = true;
+    if (typed) {
+        const WCHAR c = static_cast<WCHAR>(a.text[0]);
+        fvt::QueueAnswer(fvt::Answer{-1, {}, [c](HWND) { fvt::Character(c); }});
+    } else if (a.verb == DriverAction::kAnswer) {
+        fvt::QueueAnswer(fvt::Answer{static_cast<int>(a.x), {}, {}});
+    }
+    return true;
+}
+
 // The rest of the line after the verb, without its surrounding blanks.
 bool RestOfLine(const Words& words, std::string& out) {
     const std::string_view rest = words.Rest();
@@ -383,15 +413,20 @@ bool ParseLine(const std::string& line, DriverAction& out) {
 int Run(std::istream& in) {
     failure.clear();
     pendingTexts.clear();
-    std::string line;
-    int number = 0;
+    ScriptLines script;
+    for (std::string line; std::getline(in, line);) script.lines.push_back(line);
+    fvt::SetAnswerSource([&script] { return TypeIntoBox(script); });
+    struct SourceReset {
+        ~SourceReset() { fvt::SetAnswerSource(nullptr); }
+    } reset;
     // The first step, like every later one, comes after the work queued before it: the opening
     // of the book given on the command line lays out and draws its page from the queue.
     RunProgramUntilIdle();
-    while (std::getline(in, line)) {
-        ++number;
+    while (script.next < script.lines.size()) {
+        const int number = static_cast<int>(++script.next);
+        script.typing = false;
         DriverAction action;
-        if (!ParseLine(line, action)) {
+        if (!ParseLine(script.lines[script.next - 1], action)) {
             failure = "cannot be read";
             return number;
         }

@@ -30,6 +30,9 @@
 //   wait-file PATH                                 runs the program, taking input (in a window
 //                                                  a person's keys and pen), until PATH exists:
 //                                                  whoever works the window says it is done
+// A `char` step right after the steps that opened a dialog, once the dialog has taken every
+// answer queued for it, is typed into the dialog, as are the `char`, `idle` and `answer` steps
+// that follow it; the first step of another kind leaves the dialog to its default.
 // A name, a path or a text is the rest of the line, so it may hold spaces.
 // FOLIVANT_DRIVER names the file; the shell runs it once the program is idle after start-up.
 #pragma once

@@ -353,19 +353,21 @@ TEST_F(FarJumpsInABigBook, AListingOrListOpenAcrossAFarJumpLosesNoWords) {
 // the session keeps are fewer than those the reading for the numbers on the way leaves.
 TEST_F(FarJumpsInABigBook, GoToPageTypedQuicklyReadsOnlyForTheNumberTyped) {
     device.WriteHost("storage/eBooks/manual.prc", BuiltBook(NumberedMarkup(2600000, 0).markup));
-    auto session = [&](const std::string& tag, const std::string& typing, std::uintmax_t& kept) {
+    auto session = [&](const std::string& tag, const std::string& steps, std::uintmax_t& kept) {
         fs::remove_all(KeptFolder());
-        const std::vector<std::string> pages =
-            Pages(tag, {typing + "\nanswer 0\nmenu 40092", "pagetext"});
+        const std::vector<std::string> pages = Pages(tag, {steps, "pagetext"});
         const std::vector<fs::path> files = KeptFiles();
         EXPECT_EQ(files.size(), 1u) << tag;
         kept = files.empty() ? 0 : fs::file_size(files[0]);
         return pages;
     };
     std::uintmax_t quickly = 0, oneByOne = 0;
-    const std::vector<std::string> typed = session("quickly", "text 6000", quickly);
-    const std::vector<std::string> slowly = session(
-        "one-by-one", "text 6\nanswer-key 0x30\nanswer-key 0x30\nanswer-key 0x30", oneByOne);
+    const std::vector<std::string> typed =
+        session("quickly", "text 6000\nanswer 0\nmenu 40092", quickly);
+    // A key at a time, each taken before the next: the box shows 6, 60, 600, then 6000.
+    const std::vector<std::string> slowly =
+        session("one-by-one",
+                "menu 40092\nchar 6\nidle\nchar 0\nidle\nchar 0\nidle\nchar 0\nanswer 0", oneByOne);
     ASSERT_EQ(typed.size(), 1u);
     EXPECT_EQ(typed, slowly);
     EXPECT_GT(quickly, 0u);

@@ -146,6 +146,29 @@ TEST(ProgramDriver, PageTextAndGoToPageThroughItsField) {
     EXPECT_TRUE(IsPng(out + "/goto 3.png"));
 }
 
+// Go to page typed as a person types into its box, a key at a time after it opened: the box
+// takes the keys, then OK. A box that the next step does not type into keeps its default
+// (Cancel), and the step runs after it.
+TEST(ProgramDriver, CharStepsAfterABoxOpensTypeIntoIt) {
+    TempDevice device;
+    ASSERT_TRUE(device.ok());
+    WriteNumberedBook(device, "Numbers", 60);
+    const std::string o = device.outside() + "/";
+    const std::string steps = "idle\npagetext " + o + "p1.txt\ntext 3\nanswer 0\nmenu 40092\n"
+                              "idle\npagetext " + o + "text3.txt\nkey 0x24\nidle\n"
+                              "menu 40092\nchar 3\nidle\nanswer 0\nidle\npagetext " + o +
+                              "char3.txt\nkey 0x24\nidle\nmenu 40092\npagetext " + o +
+                              "cancelled.txt\nquit\n";
+    ASSERT_EQ(RunSteps(device, {"\\storage\\eBooks\\Numbers.prc"}, steps).status, 0)
+        << ReadFile(o + "errors.txt");
+    const std::string p1 = Joined(ReadLines(o + "p1.txt"));
+    const std::string page3 = Joined(ReadLines(o + "text3.txt"));
+    ASSERT_FALSE(page3.empty());
+    EXPECT_NE(page3, p1);
+    EXPECT_EQ(Joined(ReadLines(o + "char3.txt")), page3);
+    EXPECT_EQ(Joined(ReadLines(o + "cancelled.txt")), p1);
+}
+
 // A book is markup when its first tag is HTML, however much text comes before it; a large book
 // without markup, or with its only tag past the first 256 Ki positions, reads as the plain text
 // it is (the reference shown as written).

@@ -16,6 +16,7 @@ struct Queue {
     std::mutex lock;
     std::deque<Answer> answers;
     int fromUser = -1;  // -1: the display decides
+    std::function<bool()> source;
 };
 
 Queue& Q() {
@@ -60,6 +61,20 @@ bool AnswersFromUser() {
         forced = Q().fromUser;
     }
     return forced >= 0 ? forced != 0 : SdlDisplayActive();
+}
+
+void SetAnswerSource(std::function<bool()> source) {
+    std::lock_guard<std::mutex> l(Q().lock);
+    Q().source = std::move(source);
+}
+
+bool AnswersFromSource() {
+    std::function<bool()> source;
+    {
+        std::lock_guard<std::mutex> l(Q().lock);
+        source = Q().source;
+    }
+    return source && source();
 }
 
 void SetAnswersFromUser(bool fromUser) {

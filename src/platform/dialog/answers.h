@@ -33,6 +33,10 @@ size_t PendingAnswers();
 bool TakeAnswer(Answer& out);
 // True when an empty queue waits for the user on screen instead of taking the default.
 bool AnswersFromUser();
+// Where a dialog's answers run out, a source may give more (a script's next steps, typed into
+// the box as a person types): it queues them and is true when the box is to wait for them.
+void SetAnswerSource(std::function<bool()> source);
+bool AnswersFromSource();
 // Tests force the choice (the SDL display decides otherwise).
 void SetAnswersFromUser(bool fromUser);
 

@@ -360,7 +360,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND 
                                  0);
                 return;
             }
-            if (AnswersFromUser()) return;
+            if (AnswersFromSource() || AnswersFromUser()) return;
             // Nobody answers: Cancel, and if the dialog refuses even that, it is ended.
             if (idleRounds++ == 0)
                 SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
