@@ -376,6 +376,8 @@ bool PageLayout::RestorePageState(uint32_t pageNumber, uint32_t pageStart, ByteS
     bool readOk = ReadState(fresh, stream, followed, paging);
     if (PageRecord* known = pager_.FindPageRecord(pageStart, PageStepCode::kSamePage)) {
         pager_.HideCurrent();
+        // The first page is always known: the view of its tables the reader left comes back.
+        if (readOk && !fresh.tables.empty()) known->tables = std::move(fresh.tables);
         pager_.MakeCurrent(known, 255);
         listener_->OnPageChanged(known);
         return true;

@@ -190,6 +190,37 @@ TEST(ProgramWideTables, HomeAndEndShowTheFirstAndLastViewsPageDownReaches) {
     }
 }
 
+// A book opened for the first time and read view by view through the table on its first
+// page: reopened, it shows the view the reader left (the first one came back: paging through
+// the table's views did not count as moving, so the place was never written).
+TEST(ProgramWideTables, ReopenedOnAViewOfTheFirstPageItShowsThatView) {
+    for (const char* screen : kScreens) {
+        for (int downs : {1, 3}) {
+            SCOPED_TRACE(std::string(screen) + ", PageDowns: " + std::to_string(downs));
+            TempDevice device;
+            ASSERT_TRUE(device.ok());
+            device.WriteHost("storage/eBooks/manual.html", Manual());
+            const std::string left = device.OutsidePath("left.txt");
+            const std::string back = device.OutsidePath("back.txt");
+            ASSERT_EQ(RunSteps(device, kManualBook,
+                               "idle\n" +
+                                   Presses("0x22", downs, "",
+                                           [](const std::string&) { return std::string(); }) +
+                                   "pagetext " + left + "\nquit\n",
+                               On(screen))
+                          .status,
+                      0);
+            ASSERT_EQ(
+                RunSteps(device, kManualBook, "idle\npagetext " + back + "\nquit\n", On(screen))
+                    .status,
+                0);
+            const std::vector<std::string> shown = ReadLines(left);
+            ASSERT_FALSE(shown.empty());
+            EXPECT_EQ(ReadLines(back), shown);
+        }
+    }
+}
+
 // The notes after a manual's table: enough paragraphs for pages of their own.
 std::string Notes() {
     std::string html = "<h3>Notes</h3>";
