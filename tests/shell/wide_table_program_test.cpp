@@ -1,8 +1,9 @@
 // A manual's page laid out as a table wider than the screen, read in the program at both screen
 // sizes: a narrow menu column holding a search form beside a body column with the text. PageDown
 // alone goes down the menu, then across to the body and down it to its last word; PageUp goes
-// back over the same views, Home and End show the first and last; words cut at the view's side
-// show whole letters; the form's controls move with the view and are cut at its side.
+// back over the same views, Home and End show the first and last, and reopening shows the view
+// left; words cut at the view's side show whole letters; the form's controls move with the view
+// and are cut at its side.
 #include <gtest/gtest.h>
 
 #include <algorithm>
